@@ -1,0 +1,37 @@
+// The steps of one decoding call, exposed for the frame and for tests.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "api/decoder_state.h"
+#include "sibdecode/sibdecode.h"
+
+namespace sibdecode {
+
+// Empties the queues and the accumulator, zero-fills *out.
+void ResetForCall(DecoderState& state, tagSystemInformationBlock* out);
+
+// Block walk and reassembly over the state's queue. False when nothing was reassembled.
+bool ReassembleBatch(DecoderState& state, const unsigned char* data, size_t len, uint32_t* sibType,
+                     std::vector<uint8_t>* packed);
+
+// Copies the cell queues into the neighbour lists of the summary record, at
+// most 32 entries per list.
+void DrainSummaryFeed(const SummaryFeed& feed, tagSystemInformationBlockType11* lists);
+
+// "\r\n<<<-----raw data ----->>>\r\n" and the input bytes as %02X pairs, with
+// "\r\n" before every byte whose index is a non-zero multiple of 31.
+std::string BuildRawTrailer(const unsigned char* data, size_t len);
+size_t RawTrailerSize(size_t len);
+
+// Final output step: with printedLen 0, *textLen = 0 and kNothingDecoded;
+// otherwise the printed text and the trailer (when `withTrailer`) go to `text`
+// if they fit in `capacity`, else nothing is written, *textLen = bytes needed
+// and kTextTooSmall.
+int DeliverText(const char* printed, size_t printedLen, const unsigned char* raw, size_t rawLen,
+                bool withTrailer, char* text, size_t capacity, size_t* textLen);
+
+}  // namespace sibdecode

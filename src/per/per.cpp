@@ -1,0 +1,268 @@
+// Unaligned PER primitives over a PerContext. Every read checks that all of
+// its bits lie below `size` before it touches a byte.
+#include "per/per.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace sibdecode {
+
+namespace {
+
+constexpr uint64_t kMaxWholeNumberRange = uint64_t{1} << 32;
+
+uint64_t TotalBits(const PerContext* ctx) { return uint64_t{ctx->size} * 8; }
+
+void SetPosition(PerContext* ctx, uint64_t position) {
+  ctx->byteIndex = static_cast<uint32_t>(position / 8);
+  ctx->bitsLeft = static_cast<int16_t>(8 - position % 8);
+}
+
+// Smallest w with 2^w >= range, for 2 <= range <= 2^32.
+unsigned BitWidthForRange(uint64_t range) {
+  unsigned width = 0;
+  while ((uint64_t{1} << width) < range) ++width;
+  return width;
+}
+
+// Reads `width` (<= 32) bits at `position`, first bit most significant.
+// The caller has checked that they lie inside the buffer.
+uint32_t GatherBits(const uint8_t* data, uint64_t position, unsigned width) {
+  uint64_t value = 0;
+  while (width > 0) {
+    unsigned offset = static_cast<unsigned>(position % 8);
+    unsigned take = 8 - offset < width ? 8 - offset : width;
+    unsigned byte = data[position / 8];
+    unsigned chunk = (byte >> (8 - offset - take)) & ((1u << take) - 1u);
+    value = (value << take) | chunk;
+    position += take;
+    width -= take;
+  }
+  return static_cast<uint32_t>(value);
+}
+
+// Constraint checks shared by the length-determined reads.
+int CheckPendingSize(PerContext* ctx) {
+  const SizeConstraint* size = ctx->pendingSize;
+  if (size == nullptr || size->extensible) return StatusUnsupported;
+  if (size->lower > size->upper) {
+    ctx->pendingSize = nullptr;
+    return StatusBadConstraint;
+  }
+  if (size->upper >= 65536) return StatusUnsupported;
+  return StatusOk;
+}
+
+// Reads the INTEGER lower..upper (lower < upper) and stores lower + v truncated
+// to Field; a stored value outside the bounds stays stored and is refused.
+template <typename Field, typename Bound>
+int StoreThenCheck(PerContext* ctx, Bound lower, Bound upper, Field* field) {
+  uint64_t range =
+      static_cast<uint64_t>(static_cast<int64_t>(upper) - static_cast<int64_t>(lower)) + 1;
+  uint32_t v = 0;
+  int status = ReadWholeNumber(ctx, range, &v);
+  if (status != StatusOk) return status;
+  *field = static_cast<Field>(static_cast<int64_t>(lower) + static_cast<int64_t>(v));
+  int64_t stored = static_cast<int64_t>(*field);
+  if (stored < static_cast<int64_t>(lower) || stored > static_cast<int64_t>(upper)) {
+    return StatusOutOfRange;
+  }
+  return StatusOk;
+}
+
+template <typename Field>
+int DecodeUnsigned(PerContext* ctx, uint32_t lower, uint32_t upper, Field* field) {
+  if (lower > upper) return StatusBadConstraint;
+  if (lower == upper) {
+    *field = static_cast<Field>(lower);
+    return StatusOk;
+  }
+  return StoreThenCheck(ctx, lower, upper, field);
+}
+
+}  // namespace
+
+void InitPerContext(PerContext* ctx, const uint8_t* data, uint32_t size, SummaryFeed* feed) {
+  ctx->data = data;
+  ctx->byteIndex = 0;
+  ctx->size = size;
+  ctx->bitsLeft = 8;
+  ctx->pendingSize = nullptr;
+  ctx->feed = feed;
+}
+
+uint64_t BitPosition(const PerContext* ctx) {
+  return uint64_t{ctx->byteIndex} * 8 + 8 - static_cast<uint64_t>(ctx->bitsLeft);
+}
+
+int ReadBit(PerContext* ctx, uint8_t* bit) {
+  uint32_t byteIndex = ctx->byteIndex;
+  int bitsLeft = ctx->bitsLeft - 1;
+  if (bitsLeft < 0) {
+    ++byteIndex;
+    bitsLeft = 7;
+  }
+  if (byteIndex >= ctx->size) return StatusEndOfData;
+  ctx->byteIndex = byteIndex;
+  ctx->bitsLeft = static_cast<int16_t>(bitsLeft);
+  *bit = static_cast<uint8_t>((ctx->data[byteIndex] >> bitsLeft) & 1u);
+  return StatusOk;
+}
+
+int ReadWholeNumber(PerContext* ctx, uint64_t range, uint32_t* value) {
+  if (range < 2 || range > kMaxWholeNumberRange) return StatusOutOfRange;
+  unsigned width = BitWidthForRange(range);
+  uint64_t position = BitPosition(ctx);
+  if (position + width > TotalBits(ctx)) return StatusEndOfData;
+  *value = GatherBits(ctx->data, position, width);
+  SetPosition(ctx, position + width);
+  return StatusOk;
+}
+
+int DecodeUInt8(PerContext* ctx, uint32_t lower, uint32_t upper, uint8_t* field) {
+  return DecodeUnsigned(ctx, lower, upper, field);
+}
+
+int DecodeUInt16(PerContext* ctx, uint32_t lower, uint32_t upper, uint16_t* field) {
+  return DecodeUnsigned(ctx, lower, upper, field);
+}
+
+int DecodeUInt32(PerContext* ctx, uint32_t lower, uint32_t upper, uint32_t* field) {
+  return DecodeUnsigned(ctx, lower, upper, field);
+}
+
+// No lower == upper shortcut: a single-valued signed INTEGER never reaches here.
+int DecodeInt8(PerContext* ctx, int32_t lower, int32_t upper, int8_t* field) {
+  if (lower > upper) return StatusBadConstraint;
+  return StoreThenCheck(ctx, lower, upper, field);
+}
+
+int DecodeInt16(PerContext* ctx, int32_t lower, int32_t upper, int16_t* field) {
+  if (lower > upper) return StatusBadConstraint;
+  if (lower == upper) {
+    *field = static_cast<int16_t>(lower);
+    return StatusOk;
+  }
+  return StoreThenCheck(ctx, lower, upper, field);
+}
+
+int DecodeEnumerated(PerContext* ctx, uint32_t count, uint32_t* field) {
+  if (count == 1) {
+    *field = 0;
+    return StatusOk;
+  }
+  uint32_t index = 0;
+  int status = ReadWholeNumber(ctx, count, &index);
+  if (status != StatusOk) return status;
+  *field = index;
+  return index >= count ? StatusOutOfRange : StatusOk;
+}
+
+int ReadLength(PerContext* ctx, uint32_t* length) {
+  int status = CheckPendingSize(ctx);
+  if (status != StatusOk) return status;
+  const SizeConstraint* size = ctx->pendingSize;
+  if (size->lower == size->upper) {
+    *length = size->upper;
+  } else {
+    uint32_t v = 0;
+    status = ReadWholeNumber(ctx, uint64_t{size->upper} - size->lower + 1, &v);
+    if (status != StatusOk) return status;
+    *length = size->lower + v;
+  }
+  ctx->pendingSize = nullptr;
+  return StatusOk;
+}
+
+uint8_t* ExtractBits(const PerContext* ctx, uint32_t n, uint32_t arrayLength) {
+  auto* bytes = static_cast<uint8_t*>(std::calloc(arrayLength > 0 ? arrayLength : 1, 1));
+  if (bytes == nullptr) return nullptr;
+  uint64_t position = BitPosition(ctx);
+  // Never more bits than the array holds, never a bit beyond the buffer.
+  uint64_t count = n;
+  if (count > uint64_t{arrayLength} * 8) count = uint64_t{arrayLength} * 8;
+  uint64_t available = position < TotalBits(ctx) ? TotalBits(ctx) - position : 0;
+  if (count > available) count = available;
+  uint64_t done = 0;
+  while (done < count) {
+    unsigned width = count - done >= 8 ? 8 : static_cast<unsigned>(count - done);
+    uint32_t chunk = GatherBits(ctx->data, position + done, width);
+    bytes[done / 8] = static_cast<uint8_t>(chunk << (8 - width));
+    done += width;
+  }
+  return bytes;
+}
+
+int ReadBitString(PerContext* ctx, uint32_t* bitCount, uint8_t* bytes, uint32_t arrayLength) {
+  int status = CheckPendingSize(ctx);
+  if (status != StatusOk) return status;
+  const SizeConstraint* size = ctx->pendingSize;
+  uint32_t n = size->upper;
+  if (size->lower != size->upper) {
+    status = ReadLength(ctx, &n);
+    if (status != StatusOk) return status;
+  }
+  *bitCount = n;
+  if (n > size->upper || uint64_t{n} > uint64_t{arrayLength} * 8) return StatusTooMany;
+  uint64_t position = BitPosition(ctx);
+  if (position + n > TotalBits(ctx)) return StatusEndOfData;
+  uint8_t* extracted = ExtractBits(ctx, n, arrayLength);
+  if (extracted == nullptr) return StatusNoMemory;
+  std::memcpy(bytes, extracted, arrayLength);
+  std::free(extracted);
+  SetPosition(ctx, position + n);
+  ctx->pendingSize = nullptr;
+  return StatusOk;
+}
+
+int ReadOctetString(PerContext* ctx, uint32_t* count, uint8_t* bytes, uint32_t arrayLength) {
+  int status = CheckPendingSize(ctx);
+  if (status != StatusOk) return status;
+  const SizeConstraint* size = ctx->pendingSize;
+  uint32_t n = 0;
+  status = ReadLength(ctx, &n);
+  if (status != StatusOk) return status;
+  *count = n;
+  if (n > size->upper || n > arrayLength) return StatusTooMany;
+  uint64_t position = BitPosition(ctx);
+  if (position + uint64_t{n} * 8 > TotalBits(ctx)) return StatusEndOfData;
+  for (uint32_t i = 0; i < n; ++i) {
+    bytes[i] = static_cast<uint8_t>(GatherBits(ctx->data, position + uint64_t{i} * 8, 8));
+  }
+  SetPosition(ctx, position + uint64_t{n} * 8);
+  return StatusOk;
+}
+
+void* AllocRecord(size_t size) { return std::calloc(1, size > 0 ? size : 1); }
+
+void FreeRecord(void* record) { std::free(record); }
+
+int ListAppend(ValueList* list, void* element) {
+  auto* node = static_cast<ListNode*>(std::calloc(1, sizeof(ListNode)));
+  if (node == nullptr) return StatusNoMemory;
+  node->data = element;
+  node->prev = list->tail;
+  if (list->tail != nullptr) {
+    list->tail->next = node;
+  } else {
+    list->head = node;
+  }
+  list->tail = node;
+  ++list->count;
+  return StatusOk;
+}
+
+void ReleaseValueList(ValueList* list, void (*releaseContents)(void*)) {
+  // Follows the links rather than `count`, so a list cut short by a failed
+  // decode is released exactly as far as it was built.
+  ListNode* node = list->head;
+  while (node != nullptr) {
+    ListNode* next = node->next;
+    if (node->data != nullptr && releaseContents != nullptr) releaseContents(node->data);
+    std::free(node->data);
+    std::free(node);
+    node = next;
+  }
+}
+
+}  // namespace sibdecode

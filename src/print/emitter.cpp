@@ -1,0 +1,146 @@
+// Text emitter. Each formatted write is assembled straight into the work buffer
+// after checking that it fits together with its terminating NUL.
+#include "print/emitter.h"
+
+#include <climits>
+#include <cstddef>
+#include <cstring>
+#include <initializer_list>
+
+namespace sibdecode {
+
+#define SIBDECODE_SPACES_4 ' ', ' ', ' ', ' '
+#define SIBDECODE_SPACES_20 \
+  SIBDECODE_SPACES_4, SIBDECODE_SPACES_4, SIBDECODE_SPACES_4, SIBDECODE_SPACES_4, SIBDECODE_SPACES_4
+#define SIBDECODE_SPACES_80 \
+  SIBDECODE_SPACES_20, SIBDECODE_SPACES_20, SIBDECODE_SPACES_20, SIBDECODE_SPACES_20
+
+// 560 spaces, no terminator.
+const char IndentSpaces[IndentSpacesSize] = {
+    SIBDECODE_SPACES_80, SIBDECODE_SPACES_80, SIBDECODE_SPACES_80, SIBDECODE_SPACES_80,
+    SIBDECODE_SPACES_80, SIBDECODE_SPACES_80, SIBDECODE_SPACES_80};
+static_assert(sizeof(IndentSpaces) == 560, "indentation source is 560 spaces");
+
+#undef SIBDECODE_SPACES_80
+#undef SIBDECODE_SPACES_20
+#undef SIBDECODE_SPACES_4
+
+namespace {
+
+struct Piece {
+  const char* text;
+  size_t length;
+};
+
+Piece Literal(const char* text) {
+  return text != nullptr ? Piece{text, std::strlen(text)} : Piece{"", 0};
+}
+
+Piece Indent(int depth) {
+  if (depth <= 0) return Piece{IndentSpaces, 0};
+  size_t n = depth < IndentSpacesSize ? static_cast<size_t>(depth) : IndentSpacesSize;
+  return Piece{IndentSpaces, n};
+}
+
+int Fail(TextCursor& cursor) {
+  cursor.failed = true;
+  return -1;
+}
+
+// Reserves room for `length` characters plus the NUL; null when it does not fit.
+char* Reserve(TextCursor& cursor, size_t length) {
+  if (cursor.failed || cursor.remaining <= 0) return nullptr;
+  if (length + 1 > static_cast<size_t>(cursor.remaining)) return nullptr;
+  return cursor.pos;
+}
+
+int Commit(TextCursor& cursor, size_t length) {
+  cursor.pos[length] = '\0';
+  cursor.pos += length;
+  cursor.remaining -= static_cast<int32_t>(length);
+  return static_cast<int>(length);
+}
+
+// One formatted write made of the given pieces.
+int Write(TextCursor& cursor, std::initializer_list<Piece> pieces) {
+  size_t total = 0;
+  for (const Piece& piece : pieces) total += piece.length;
+  char* out = Reserve(cursor, total);
+  if (out == nullptr) return Fail(cursor);
+  for (const Piece& piece : pieces) {
+    std::memcpy(out, piece.text, piece.length);
+    out += piece.length;
+  }
+  return Commit(cursor, total);
+}
+
+const char kHexDigits[] = "0123456789ABCDEF";
+
+}  // namespace
+
+void InitTextCursor(TextCursor& cursor, char* buffer, uint32_t size) {
+  cursor.pos = buffer;
+  cursor.remaining =
+      size > static_cast<uint32_t>(INT32_MAX) ? INT32_MAX : static_cast<int32_t>(size);
+  cursor.failed = false;
+}
+
+int OpenBlock(TextCursor& cursor, int depth, const char* name) {
+  int count = Write(cursor, {Indent(depth), Literal(name), Literal("\r\n")});
+  if (count < 0) return count;
+  return Write(cursor, {Indent(depth), Literal("{\r\n")});
+}
+
+int CloseBlock(TextCursor& cursor, int depth) {
+  return Write(cursor, {Indent(depth), Literal("}\r\n")});
+}
+
+int WriteIndent(TextCursor& cursor, int depth) { return Write(cursor, {Indent(depth)}); }
+
+int WriteBool(TextCursor& cursor, const char* name, uint8_t value) {
+  return Write(cursor, {Literal(name), Literal(value != 0 ? " = True\r\n" : " = False\r\n")});
+}
+
+int WriteBitString(TextCursor& cursor, const char* name, uint32_t bitCount, const uint8_t* bytes) {
+  int count = Write(cursor, {Literal(name), Literal(" = \"")});
+  if (count < 0) return count;
+  // The digits and the closing quote form one write.
+  size_t total = size_t{bitCount} + 3;
+  char* out = Reserve(cursor, total);
+  if (out == nullptr) return Fail(cursor);
+  for (uint32_t i = 0; i < bitCount; ++i) {
+    out[i] = ((bytes[i / 8] >> (7 - i % 8)) & 1u) ? '1' : '0';
+  }
+  std::memcpy(out + bitCount, "\"\r\n", 3);
+  return Commit(cursor, total);
+}
+
+int WriteHexDump(TextCursor& cursor, uint32_t count, const uint8_t* bytes) {
+  if (Write(cursor, {Literal("\r\nMessage dump (Hex):\r\n\t")}) < 0) return -1;
+  for (uint32_t i = 0; i < count; ++i) {
+    char pair[3] = {kHexDigits[bytes[i] >> 4], kHexDigits[bytes[i] & 0x0F], '\t'};
+    if (Write(cursor, {Piece{pair, 3}}) < 0) return -1;
+    if ((i + 1) % 10 == 0 && Write(cursor, {Literal("\r\n\t")}) < 0) return -1;
+  }
+  return Write(cursor, {Literal("\r\n")});
+}
+
+int WriteText(TextCursor& cursor, const char* text) { return Write(cursor, {Literal(text)}); }
+
+int WriteInteger(TextCursor& cursor, const char* name, int32_t value) {
+  char digits[16];
+  size_t length = 0;
+  // Built by hand: the magnitude of INT32_MIN does not fit an int32_t.
+  int64_t magnitude = value < 0 ? -static_cast<int64_t>(value) : value;
+  char reversed[16];
+  do {
+    reversed[length++] = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude > 0);
+  size_t n = 0;
+  if (value < 0) digits[n++] = '-';
+  while (length > 0) digits[n++] = reversed[--length];
+  return Write(cursor, {Literal(name), Literal(" = "), Piece{digits, n}, Literal("\r\n")});
+}
+
+}  // namespace sibdecode
