@@ -1,45 +1,54 @@
 #include "api/sib_dispatch.h"
 
+#include "print/rrc_print.h"
+#include "rrc/rrc_types.h"
+
 namespace sibdecode {
 
 namespace {
 
 constexpr uint32_t kSibTypeCount = 32;
 
-// Indexed by the SIB-Type value; a null row means the type is not decoded.
+// Adapts one SIB's typed Init, Decode, Print and Release to a dispatch row.
+template <typename Record, void (*Init)(Record*), int (*Decode)(PerContext*, Record*),
+          int (*Print)(TextCursor&, const Record&), void (*Release)(Record*)>
+struct SibOps {
+  static_assert(sizeof(Record) <= kMaxSibRecordSize,
+                "SIB record exceeds the entry point's storage");
+  static void InitRecord(void* r) { Init(static_cast<Record*>(r)); }
+  static int DecodeRecord(PerContext* ctx, void* r) { return Decode(ctx, static_cast<Record*>(r)); }
+  static int PrintRecord(TextCursor& c, const void* r) {
+    return Print(c, *static_cast<const Record*>(r));
+  }
+  static void ReleaseRecord(void* r) { Release(static_cast<Record*>(r)); }
+  static constexpr SibDispatchRow Row(CellIdentityTarget cellIdentity) {
+    return {sizeof(Record), InitRecord, DecodeRecord, PrintRecord, ReleaseRecord, cellIdentity};
+  }
+};
+
+#define SIB_ROW(T, cellIdentity) \
+  SibOps<T, Init##T, Decode##T, Print##T##Text, Release##T>::Row(CellIdentityTarget::cellIdentity)
+
+const SibDispatchRow kSib1 = SIB_ROW(SysInfoType1, None);
+const SibDispatchRow kSib2 = SIB_ROW(SysInfoType2, None);
+const SibDispatchRow kSib3 = SIB_ROW(SysInfoType3, Sib3);
+const SibDispatchRow kSib4 = SIB_ROW(SysInfoType4, Sib4);
+const SibDispatchRow kSib5 = SIB_ROW(SysInfoType5, None);
+const SibDispatchRow kSib6 = SIB_ROW(SysInfoType6, None);
+const SibDispatchRow kSib7 = SIB_ROW(SysInfoType7, None);
+const SibDispatchRow kSib11 = SIB_ROW(SysInfoType11, None);
+const SibDispatchRow kSib12 = SIB_ROW(SysInfoType12, None);
+const SibDispatchRow kSib13 = SIB_ROW(SysInfoType13, None);
+
+#undef SIB_ROW
+
+// Indexed by the SIB-Type value; a null row means the type is not decoded
+// (0 master information block, 8 to 10, 14 to 31: further SIBs, scheduling blocks).
 const SibDispatchRow* const kSibDispatchTable[kSibTypeCount] = {
-    nullptr,  // 0 master information block
-    nullptr,  // 1
-    nullptr,  // 2
-    nullptr,  // 3
-    nullptr,  // 4
-    nullptr,  // 5
-    nullptr,  // 6
-    nullptr,  // 7
-    nullptr,  // 8
-    nullptr,  // 9
-    nullptr,  // 10
-    nullptr,  // 11
-    nullptr,  // 12
-    nullptr,  // 13
-    nullptr,  // 14
-    nullptr,  // 15
-    nullptr,  // 16
-    nullptr,  // 17
-    nullptr,  // 18
-    nullptr,  // 19
-    nullptr,  // 20
-    nullptr,  // 21
-    nullptr,  // 22
-    nullptr,  // 23
-    nullptr,  // 24
-    nullptr,  // 25
-    nullptr,  // 26
-    nullptr,  // 27
-    nullptr,  // 28
-    nullptr,  // 29
-    nullptr,  // 30
-    nullptr,  // 31
+    nullptr, &kSib1,  &kSib2,  &kSib3,  &kSib4,  &kSib5,  &kSib6,  &kSib7,
+    nullptr, nullptr, nullptr, &kSib11, &kSib12, &kSib13, nullptr, nullptr,
+    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
 };
 
 }  // namespace

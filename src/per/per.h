@@ -5,6 +5,13 @@
 #include <cstddef>
 #include <cstdint>
 
+// Generated decoders return the first failing status unchanged.
+#define PER_TRY(expr)                         \
+  do {                                        \
+    int per_status_ = (expr);                 \
+    if (per_status_ != 0) return per_status_; \
+  } while (0)
+
 namespace sibdecode {
 
 // Status codes: 0 success, negative failure. Passed up unchanged.

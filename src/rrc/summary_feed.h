@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <deque>
 
+#include "rrc/rrc_types.h"
+
 namespace sibdecode {
 
 struct tagUtraCellEntry {
@@ -32,5 +34,11 @@ inline void ResetSummaryFeed(SummaryFeed& feed) {
   feed.frequencyQueue.clear();
   feed.interRatCellQueue.clear();
 }
+
+// Hooks the generated decoders call once a value has decoded without error.
+// Each does nothing when the decode has no feed (ctx->feed is null).
+
+// The 28 bits of a SIB3 or SIB4 cellIdentity, first bit most significant.
+void FeedCellIdentity(PerContext* ctx, const BitStringValue<4>& cellIdentity);
 
 }  // namespace sibdecode

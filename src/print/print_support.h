@@ -1,0 +1,39 @@
+// Line printers shared by the generated type printers: each writes one value
+// line at a depth and returns a negative count when a write failed.
+#pragma once
+
+#include <cstdint>
+
+#include "print/emitter.h"
+
+// Generated printers stop at the first failed write and report -1 upwards.
+#define PRINT_TRY(expr)        \
+  do {                         \
+    if ((expr) < 0) return -1; \
+  } while (0)
+
+namespace sibdecode {
+
+// An enumeration's printed texts: " = identifier" with its line end, by index.
+struct EnumTexts {
+  const char* const* texts;
+  uint32_t count;
+  const char* unknown;  // " = ???" with the type's line end
+};
+
+constexpr int ElementNameSize = 512;
+// "%s[%d]": a list element's printed name.
+void FormatElementName(char (&out)[ElementNameSize], const char* listName, int index);
+
+int PrintIntegerLine(TextCursor& c, int depth, const char* name, int32_t value);
+int PrintBoolLine(TextCursor& c, int depth, const char* name, uint8_t value);
+int PrintEnumLine(TextCursor& c, int depth, const char* name, uint32_t value,
+                  const EnumTexts& texts);
+int PrintBitStringLine(TextCursor& c, int depth, const char* name, uint32_t bitCount,
+                       const uint8_t* bytes);
+// An octet string: the indent stands alone before the dump's leading line break.
+int PrintHexDumpLine(TextCursor& c, int depth, uint32_t count, const uint8_t* bytes);
+// A NULL value: its name alone on a line.
+int PrintNameLine(TextCursor& c, int depth, const char* name);
+
+}  // namespace sibdecode

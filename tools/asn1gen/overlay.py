@@ -1,0 +1,70 @@
+"""Reads overlay.txt: everything about the codec that the ASN.1 does not say.
+
+Each non-blank line is `directive argument...`; '#' starts a comment. Paths
+name a member by its ASN.1 identifiers: `Type.member.member`, stepping into
+anonymous inner types and through list elements implicitly.
+"""
+
+import shlex
+
+
+class Overlay:
+    def __init__(self):
+        self.cuts = []  # paths of extension containers replaced by nonCriticalExtensions
+        self.renames = {}  # member path -> printed name
+        self.line_depth = {}  # member path -> offset of its line or block from the parent block
+        self.element_depth = {}  # list member path -> offset of its elements from the parent block
+        self.crlf = set()  # enumeration type (name or member path) whose lines end in "\r\n"
+        self.crlf_items = {}  # enumeration -> set of identifier indexes ending in "\r\n"
+        self.enum_items = {}  # enumeration -> identifiers printed instead of the ASN.1 ones
+        self.member_hooks = {}  # member path -> function called after the member decoded
+        self.element_hooks = {}  # list type (name or member path) -> function per element
+        self.roots = {}  # SIB type number -> top-level type name
+
+
+def read_overlay(path):
+    ov = Overlay()
+    for lineno, raw in enumerate(open(path), 1):
+        line = raw.split("#", 1)[0].strip()
+        if not line:
+            continue
+        words = shlex.split(line)
+        kind, args = words[0], words[1:]
+
+        def need(n):
+            if len(args) != n:
+                raise SyntaxError("%s:%d: %s takes %d arguments" % (path, lineno, kind, n))
+
+        if kind == "root":
+            need(2)
+            ov.roots[int(args[0])] = args[1]
+        elif kind == "cut":
+            need(1)
+            ov.cuts.append(args[0])
+        elif kind == "name":
+            need(2)
+            ov.renames[args[0]] = args[1]
+        elif kind == "depth":
+            need(2)
+            ov.line_depth[args[0]] = int(args[1])
+        elif kind == "elements":
+            need(2)
+            ov.element_depth[args[0]] = int(args[1])
+        elif kind == "crlf":
+            need(1)
+            ov.crlf.add(args[0])
+        elif kind == "crlf-item":
+            need(2)
+            ov.crlf_items.setdefault(args[0], set()).add(int(args[1]))
+        elif kind == "items":
+            need(2)
+            ov.enum_items[args[0]] = args[1].split(",")
+        elif kind == "hook":
+            need(2)
+            ov.member_hooks[args[0]] = args[1]
+        elif kind == "element-hook":
+            need(2)
+            ov.element_hooks[args[0]] = args[1]
+        else:
+            raise SyntaxError("%s:%d: unknown directive %s" % (path, lineno, kind))
+    return ov
