@@ -126,8 +126,9 @@ void DrainSummaryFeed(const SummaryFeed& feed, tagSystemInformationBlockType11* 
   lists->interRATCellCount = static_cast<unsigned int>(stored);
   for (size_t i = 0; i < stored; ++i) {
     const tagInterRatEntry& cell = feed.interRatCellQueue[i];
-    lists->interRATCells[i] =
-        tagInterRATCell{cell.interRATCellID, cell.bcch_ARFCN, cell.ncc * 10 + cell.bcc};
+    // A cell that is not GSM has no BSIC: it stays marked absent.
+    const int bsic = cell.ncc == kAbsentValue ? kAbsentValue : cell.ncc * 10 + cell.bcc;
+    lists->interRATCells[i] = tagInterRATCell{cell.interRATCellID, cell.bcch_ARFCN, bsic};
   }
 }
 

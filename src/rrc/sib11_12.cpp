@@ -2,6 +2,7 @@
 // Do not edit: change the generator or its overlay and regenerate.
 
 #include "rrc/rrc_types.h"
+#include "rrc/summary_feed.h"
 
 namespace sibdecode {
 
@@ -3065,6 +3066,7 @@ int DecodeNewInterFreqCellSI_List_RSCP_LCR_r4(PerContext* ctx, NewInterFreqCellS
     if (element == nullptr) return StatusNoMemory;
     InitNewInterFreqCellSI_RSCP_LCR_r4(element);
     int status = DecodeNewInterFreqCellSI_RSCP_LCR_r4(ctx, element);
+    if (status == StatusOk) FeedInterFreqCell(ctx, *element);
     if (status == StatusOk) status = ListAppend(v, element);
     if (status != StatusOk) {
       ReleaseNewInterFreqCellSI_RSCP_LCR_r4(element);
@@ -3588,6 +3590,7 @@ int DecodeNewInterRATCellList_B(PerContext* ctx, NewInterRATCellList_B* v) {
     if (element == nullptr) return StatusNoMemory;
     InitNewInterRATCell_B(element);
     int status = DecodeNewInterRATCell_B(ctx, element);
+    if (status == StatusOk) FeedInterRatCell(ctx, *element);
     if (status == StatusOk) status = ListAppend(v, element);
     if (status != StatusOk) {
       ReleaseNewInterRATCell_B(element);
@@ -4268,6 +4271,7 @@ int DecodeNewIntraFreqCellSI_List_RSCP_LCR_r4(PerContext* ctx, NewIntraFreqCellS
     if (element == nullptr) return StatusNoMemory;
     InitNewIntraFreqCellSI_RSCP_LCR_r4(element);
     int status = DecodeNewIntraFreqCellSI_RSCP_LCR_r4(ctx, element);
+    if (status == StatusOk) FeedIntraFreqCell(ctx, *element);
     if (status == StatusOk) status = ListAppend(v, element);
     if (status != StatusOk) {
       ReleaseNewIntraFreqCellSI_RSCP_LCR_r4(element);

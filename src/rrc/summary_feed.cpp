@@ -1,5 +1,7 @@
 #include "rrc/summary_feed.h"
 
+#include "sibdecode/sibdecode.h"
+
 namespace sibdecode {
 
 void FeedCellIdentity(PerContext* ctx, const BitStringValue<4>& cellIdentity) {
@@ -9,6 +11,56 @@ void FeedCellIdentity(PerContext* ctx, const BitStringValue<4>& cellIdentity) {
     value = value * 2 + ((cellIdentity.bytes[i / 8] >> (7 - i % 8)) & 1u);
   }
   ctx->feed->cellIdentityAccumulator = value;
+}
+
+namespace {
+
+int32_t OptionalValue(uint32_t presence, unsigned bit, int32_t value) {
+  return (presence & (1u << bit)) ? value : kAbsentValue;
+}
+
+int32_t CellParametersID(const CellInfoSI_RSCP_LCR_r4& cellInfo) {
+  const PrimaryCCPCH_Info_LCR_r4& pccpch = cellInfo.primaryCCPCH_Info;
+  return OptionalValue(pccpch.presence, 0, pccpch.cellParametersID);
+}
+
+// Tags of the alternatives the feeds read.
+constexpr uint32_t kTddFrequencyTag = 2;
+constexpr uint32_t kGsmTag = 1;
+
+}  // namespace
+
+void FeedIntraFreqCell(PerContext* ctx, const NewIntraFreqCellSI_RSCP_LCR_r4& cell) {
+  if (ctx->feed == nullptr) return;
+  ctx->feed->utraCellQueue.push_back(
+      {OptionalValue(cell.presence, 0, cell.intraFreqCellID), CellParametersID(cell.cellInfo)});
+}
+
+void FeedInterFreqCell(PerContext* ctx, const NewInterFreqCellSI_RSCP_LCR_r4& cell) {
+  if (ctx->feed == nullptr) return;
+  ctx->feed->utraCellQueue.push_back(
+      {OptionalValue(cell.presence, 0, cell.interFreqCellID), CellParametersID(cell.cellInfo)});
+  int32_t frequency = kAbsentValue;
+  const ChoiceValue& mode = cell.frequencyInfo.modeSpecificInfo;
+  if ((cell.presence & (1u << 1)) && mode.tag == kTddFrequencyTag && mode.ptr != nullptr) {
+    frequency = static_cast<const FrequencyInfoTDD*>(mode.ptr)->uarfcn_Nt;
+  }
+  ctx->feed->frequencyQueue.push_back(frequency);
+}
+
+void FeedInterRatCell(PerContext* ctx, const NewInterRATCell_B& cell) {
+  if (ctx->feed == nullptr) return;
+  tagInterRatEntry entry = {OptionalValue(cell.presence, 0, cell.interRATCellID), kAbsentValue,
+                            kAbsentValue, kAbsentValue};
+  const ChoiceValue& technology = cell.technologySpecificInfo;
+  if (technology.tag == kGsmTag && technology.ptr != nullptr) {
+    const auto& gsm =
+        *static_cast<const NewInterRATCell_B_technologySpecificInfo_gsm*>(technology.ptr);
+    entry.ncc = gsm.bsic.ncc;
+    entry.bcc = gsm.bsic.bcc;
+    entry.bcch_ARFCN = gsm.bcch_ARFCN;
+  }
+  ctx->feed->interRatCellQueue.push_back(entry);
 }
 
 }  // namespace sibdecode

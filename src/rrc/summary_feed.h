@@ -41,4 +41,13 @@ inline void ResetSummaryFeed(SummaryFeed& feed) {
 // The 28 bits of a SIB3 or SIB4 cellIdentity, first bit most significant.
 void FeedCellIdentity(PerContext* ctx, const BitStringValue<4>& cellIdentity);
 
+// Neighbour cells of the LCR lists under hcs_not_used / cpich_RSCP, and the
+// GSM cells under hcs_not_used; absent numbers are queued as kAbsentValue.
+void FeedIntraFreqCell(PerContext* ctx, const NewIntraFreqCellSI_RSCP_LCR_r4& cell);
+// Queues the cell and then exactly one frequency: the TDD carrier number, or
+// kAbsentValue when frequencyInfo is absent or holds the FDD alternative.
+void FeedInterFreqCell(PerContext* ctx, const NewInterFreqCellSI_RSCP_LCR_r4& cell);
+// A cell that is not GSM keeps its ID; its NCC, BCC and ARFCN are kAbsentValue.
+void FeedInterRatCell(PerContext* ctx, const NewInterRATCell_B& cell);
+
 }  // namespace sibdecode
