@@ -1,0 +1,168 @@
+"""Aligns sibdecode's leaves with tshark's leaves and compares every value.
+
+Tolerated differences (each one a documented tshark behaviour, not a decoder
+freedom):
+  - tshark omits a DEFAULT member that is absent from the encoding; sibdecode
+    prints the default value (checked to be the model's default);
+  - a present empty list: sibdecode prints nothing, tshark '0 items';
+  - tshark goes on after a value outside its constraint (with a warning);
+    sibdecode stops there, so the comparison stops before that value (an
+    enumeration index past the list is compared as '???' and then stops);
+  - a list longer than its SIZE: sibdecode keeps going for lists of SEQUENCE
+    or CHOICE items and stops for lists of INTEGER, ENUMERATED, NULL or
+    BIT STRING items (tshark warns and goes on in both cases);
+  - an error (malformed packet, undecodable choice index) ends tshark's tree
+    there, so the comparison stops at it;
+  - tshark decodes a later release: the comparison stops at the container
+    that follows the last one the decoder knows (sibdecode prints the empty
+    block nonCriticalExtensions there).
+"""
+
+import re
+
+from sib_side import norm
+
+BIT_LENGTH_RE = re.compile(r"\[bit length (\d+)")
+
+
+def tshark_bits(leaf):
+    m = BIT_LENGTH_RE.search(leaf["shown"])
+    if not m:
+        return None
+    n = int(m.group(1))
+    data = bytes.fromhex(leaf["show"].replace(":", "")) if leaf["show"] else b""
+    bits = "".join(format(b, "08b") for b in data)
+    return bits[:n]
+
+
+def tshark_value(leaf, vkind):
+    """tshark's value in the form of a sibdecode leaf of kind vkind."""
+    show = leaf["show"]
+    try:
+        if vkind in ("int", "enum", "choice"):
+            if vkind == "enum" and leaf["shown"].startswith("Unknown ("):
+                return None
+            return int(show)
+        if vkind == "bool":
+            return show in ("1", "True")
+        if vkind == "bits":
+            return tshark_bits(leaf)
+        if vkind == "octets":
+            return bytes.fromhex(show.replace(":", ""))
+        if vkind == "null":
+            return None
+    except ValueError:
+        return ("unparsed", show)
+    return ("unknown kind", show)
+
+
+def describe(leaf, side):
+    if leaf is None:
+        return "%s: (nothing)" % side
+    if side == "sibdecode":
+        v = leaf["value"]
+        if isinstance(v, bytes):
+            v = v.hex()
+        return "sibdecode: %s %s = %r (%s)" % (leaf["kind"], leaf["name"], v, leaf["text"])
+    return "tshark: %s %s = %r" % (leaf["kind"], leaf["name"], leaf["shown"])
+
+
+def stop_position(tleaves, errors):
+    """Index of the first tshark leaf that is not compared."""
+    stop = len(tleaves)
+    for pos, msg in errors:
+        # tshark may show a partly read value just before it gives up
+        stop = min(stop, pos - 1 if msg == "malformed packet" else pos)
+    for j, leaf in enumerate(tleaves):
+        if j >= stop:
+            break
+        if leaf["warn"] == "value" and leaf["kind"] != "list":
+            stop = j
+            break
+    return stop
+
+
+CONTAINER_RE = re.compile(r"noncriticalexten[st]ions?$")
+
+
+def is_container(tleaf):
+    """An extension container ('Extentions' is spelt so in some identifiers)."""
+    return tleaf["kind"] == "seq" and CONTAINER_RE.search(norm(tleaf["name"])) is not None
+
+
+def compare(sleaves, tleaves, errors):
+    """Returns a dict: ok (bool), compared (number of agreeing leaves),
+    reached_cut (bool), stop ('end', 'cut', 'warning', 'error'), and on
+    disagreement 'why', 'sib' and 'tshark' (leaf descriptions)."""
+    stop = stop_position(tleaves, errors)
+    i = j = 0
+    compared = 0
+
+    def fail(why, s, t):
+        return {"ok": False, "compared": compared, "why": why,
+                "sib": describe(s, "sibdecode"), "tshark": describe(t, "tshark"),
+                "position": j, "stop": None}
+
+    def done(how):
+        return {"ok": True, "compared": compared, "stop": how}
+
+    while i < len(sleaves):
+        s = sleaves[i]
+        if j >= stop:
+            if j < len(tleaves) or errors:
+                return done("error" if any(p == stop for p, _ in errors) else "warning")
+            # tshark ran out of fields without an error: only absent DEFAULT members
+            # and empty lists may remain on sibdecode's side.
+            if s["default"] is not None and s["value"] == s["default"]:
+                i += 1
+                continue
+            if s["kind"] == "list" and s["value"] == 0:
+                i += 1
+                continue
+            return fail("sibdecode has more fields than tshark", s, None)
+        t = tleaves[j]
+        if s["kind"] == "bad":
+            return fail("sibdecode's text does not fit the type model: " + s["text"], s, t)
+        if norm(s["name"]) != norm(t["name"]):
+            if s["kind"] == "list" and s["value"] == 0:
+                i += 1
+                continue
+            if t["kind"] == "list" and t["show"] == "0":
+                j += 1
+                continue
+        if s["cut"]:
+            if is_container(t):
+                return done("cut")
+            return fail("final nonCriticalExtensions present in sibdecode only", s, t)
+        if norm(s["name"]) != norm(t["name"]):
+            if s["default"] is not None:
+                if s["value"] != s["default"]:
+                    return fail("absent DEFAULT member not printed with its default", s, t)
+                i += 1
+                continue
+            return fail("field names differ", s, t)
+        if s["kind"] == "val" and s["vkind"] == "null" and t["kind"] == "seq" and t["shown"] == "NULL":
+            pass  # tshark shows a NULL as an empty element
+        elif s["kind"] != t["kind"]:
+            return fail("field kinds differ", s, t)
+        if s["kind"] == "list":
+            if t["warn"] and s.get("fixed"):
+                return done("warning")
+            # The item count itself is not compared: the items follow, named by
+            # index, and tshark announces the count before an error inside an item.
+        elif s["kind"] == "val":
+            tv = tshark_value(t, s["vkind"])
+            if s["vkind"] != "null" and tv != s["value"]:
+                return fail("values differ", s, t)
+            if s["vkind"] == "enum" and tv is None:
+                compared += 1
+                return done("warning")
+        compared += 1
+        i += 1
+        j += 1
+    while j < stop and tleaves[j]["kind"] == "list" and tleaves[j]["show"] == "0":
+        j += 1
+    if j < stop:
+        t = tleaves[j]
+        return fail("tshark has more fields than sibdecode", None, t)
+    return done("end")

@@ -1,0 +1,161 @@
+#!/usr/bin/env python3
+"""Interop test: sibdecode against tshark (used as a black box) on random bit
+strings, random valid encodings drawn from the decoder's type model and a few
+crafted encodings of each supported SIB type.
+
+usage: run_interop.py --sibdecode PATH [--count 300] [--seed N] [--sib N ...]
+                      [--model FILE] [--tshark PATH] [--show N] [--dump DIR]
+
+Exit status 0 when every sample that tshark decodes without error agrees up
+to the comparison's stop point, 1 otherwise, 2 on a setup problem.
+"""
+
+import argparse
+import os
+import random
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+
+import compare  # noqa: E402
+import per_encoder  # noqa: E402
+import sib_side  # noqa: E402
+import tshark_side  # noqa: E402
+
+SIB_TYPES = (1, 2, 3, 4, 5, 6, 7, 11, 12, 13)
+
+
+def make_samples(model, sib, count, seed):
+    """(origin, bytes) pairs: random bits, model-driven, crafted."""
+    rng = random.Random("%d/%d" % (seed, sib))
+    samples = [("bits", per_encoder.random_bits(rng)) for _ in range(count)]
+    policies = [
+        per_encoder.Policy(p_optional=0.5, p_extension=0.85),
+        per_encoder.Policy(p_optional=0.3, p_extension=0.95, final_extension=0.2),
+        per_encoder.Policy(p_optional=0.7, p_extension=0.9, max_extra_items=1),
+    ]
+    for k in range(count):
+        samples.append(("model", per_encoder.random_encoding(model, sib, rng, policies[k % len(policies)])))
+    for name, data in per_encoder.crafted_encodings(model, sib, rng):
+        samples.append(("crafted:" + name, data))
+    return samples
+
+
+class SibReport:
+    def __init__(self, sib):
+        self.sib = sib
+        self.samples = 0
+        self.error_free = 0
+        self.agree = 0
+        self.disagree_error_free = []
+        self.disagree_other = []
+        self.stops = {}
+        self.cut_reached = 0
+
+    def row(self):
+        return "%-7s %8d %11d %9d %12d %9d" % (
+            "SIB%d" % self.sib, self.samples, self.error_free, self.agree,
+            len(self.disagree_error_free), self.cut_reached)
+
+
+def check_sib(sib, samples, model, args):
+    report = SibReport(sib)
+    packets = [data for _origin, data in samples]
+    tshark = tshark_side.run_tshark(sib, packets, tshark=args.tshark)
+    texts = sib_side.run_sibdecode(args.sibdecode, sib, packets)
+    for (origin, data), tres, text in zip(samples, tshark, texts):
+        report.samples += 1
+        if text is None:
+            sleaves = [{"kind": "bad", "name": "SysInfoType%d" % sib, "vkind": None, "value": None,
+                        "text": "sibdecode printed no text", "default": None, "cut": False}]
+        else:
+            sleaves = sib_side.text_leaves(model, sib, text)
+        result = compare.compare(sleaves, tres["leaves"], tres["errors"])
+        # errors past the last container that the decoder knows do not count
+        error_free = not tres["errors"] or result.get("stop") == "cut"
+        if result.get("stop") == "cut":
+            report.cut_reached += 1
+        report.error_free += error_free
+        report.stops[result.get("stop")] = report.stops.get(result.get("stop"), 0) + 1
+        if result["ok"]:
+            report.agree += 1
+        else:
+            entry = (origin, data, result, tres["errors"], text)
+            (report.disagree_error_free if error_free else report.disagree_other).append(entry)
+    return report
+
+
+def show_disagreement(entry, out):
+    origin, data, result, errors, _text = entry
+    out.write("    origin:  %s\n" % origin)
+    out.write("    why:     %s (after %d agreeing fields)\n" % (result["why"], result["compared"]))
+    out.write("    %s\n    %s\n" % (result["sib"], result["tshark"]))
+    if errors:
+        out.write("    tshark errors: %s\n" % "; ".join("%s at field %d" % (m, p) for p, m in errors[:3]))
+    out.write("    hex:     %s\n" % data.hex())
+
+
+def main(argv=None):
+    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    ap.add_argument("--sibdecode", required=True, help="path of the sibdecode binary")
+    ap.add_argument("--count", type=int, default=300, help="random-bit and model-driven samples per SIB type (each)")
+    ap.add_argument("--seed", type=int, default=20261207)
+    ap.add_argument("--sib", type=int, action="append", help="only these SIB types")
+    ap.add_argument("--model", default=os.path.join(HERE, "sib_model.json"))
+    ap.add_argument("--tshark", default=tshark_side.TSHARK)
+    ap.add_argument("--show", type=int, default=1, help="disagreements to print per SIB type")
+    ap.add_argument("--dump", help="write every disagreeing sample's hex and texts into this folder")
+    args = ap.parse_args(argv)
+
+    for path, what in ((args.sibdecode, "sibdecode"), (args.tshark, "tshark"), (args.model, "model")):
+        if not os.path.exists(path):
+            print("run_interop: %s not found: %s" % (what, path), file=sys.stderr)
+            return 2
+    model = per_encoder.load_model(args.model)
+    sibs = args.sib or list(SIB_TYPES)
+    start = time.time()
+    reports = []
+    for sib in sibs:
+        samples = make_samples(model, sib, args.count, args.seed)
+        reports.append(check_sib(sib, samples, model, args))
+    out = sys.stdout
+    out.write("seed %d, %d random-bit + %d model-driven samples per SIB type, %.1f s\n\n"
+              % (args.seed, args.count, args.count, time.time() - start))
+    out.write("%-7s %8s %11s %9s %12s %9s\n" % ("SIB", "samples", "error-free", "agreeing",
+                                                "disagreeing", "cut-seen"))
+    for r in reports:
+        out.write(r.row() + "\n")
+    failed = False
+    for r in reports:
+        if r.disagree_error_free:
+            failed = True
+            out.write("\nSIB%d: %d error-free samples disagree; first:\n" % (r.sib, len(r.disagree_error_free)))
+            for entry in r.disagree_error_free[: args.show]:
+                show_disagreement(entry, out)
+        if r.disagree_other:
+            out.write("\nSIB%d: %d samples with tshark errors disagree before the error; first:\n"
+                      % (r.sib, len(r.disagree_other)))
+            for entry in r.disagree_other[: args.show]:
+                show_disagreement(entry, out)
+    if args.dump:
+        dump_all(args.dump, reports)
+    total = sum(r.samples for r in reports)
+    bad = sum(len(r.disagree_error_free) for r in reports)
+    out.write("\ninterop: %d passed, %d failed\n" % (total - bad, bad))
+    return 1 if failed else 0
+
+
+def dump_all(folder, reports):
+    os.makedirs(folder, exist_ok=True)
+    for r in reports:
+        for n, (origin, data, result, errors, text) in enumerate(r.disagree_error_free + r.disagree_other):
+            with open(os.path.join(folder, "sib%d_%03d.txt" % (r.sib, n)), "w") as f:
+                f.write("origin %s\nwhy %s\n%s\n%s\nerrors %s\nhex %s\n\n" % (
+                    origin, result["why"], result["sib"], result["tshark"], errors, data.hex()))
+                f.write("\n".join(text or []))
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,262 @@
+"""Runs `sibdecode --sib N` over bare SIB encodings and turns each text into an
+ordered list of leaves, walking the text alongside the decoder's type model.
+
+A leaf is a dict:
+  kind     'seq' (a SEQUENCE value), 'list' (a SEQUENCE OF; value = item count),
+           'val' (a value), 'bad' (the text does not fit the model here)
+  name     the printed name ('cn_DomainSysInfoList[1]' for list elements)
+  vkind    for 'val': 'int', 'bool', 'enum', 'choice', 'bits', 'octets', 'null'
+  value    int (INTEGER, enumeration index, 0-based alternative index; None for
+           '???' or an empty choice), bool, str of '0'/'1', bytes, or None
+  text     the printed value text
+  default  for a DEFAULT member: its default in the same form as value, else None
+  cut      True for the empty nonCriticalExtensions that ends a cut extension chain
+  fixed    for 'list': True when its items are INTEGER, ENUMERATED, NULL or BIT STRING
+"""
+
+import re
+import subprocess
+
+from per_encoder import is_final_extension, resolve
+
+HEADER_RE = re.compile(r"^SysInfoType(\d+) ::=$")
+HEX_LINE_RE = re.compile(r"^\t(?:[0-9A-F]{2}\t)*$")
+ERROR_LINE_RE = re.compile(r":(\d+): (.*)$")
+
+# Enumeration identifiers that the decoder prints differently from the ASN.1 text.
+ENUM_ALIASES = {"timeslotISCP": "dummy"}
+
+
+def run_sibdecode(binary, sib, packets):
+    """Returns one text (str) per encoding, or None where sibdecode printed nothing."""
+    data = "".join(p.hex() + "\n" for p in packets)
+    proc = subprocess.run([binary, "--sib", str(sib)], input=data.encode(), capture_output=True)
+    failed = {}
+    for line in proc.stderr.decode(errors="replace").splitlines():
+        m = ERROR_LINE_RE.search(line)
+        if m:
+            failed[int(m.group(1)) - 1] = m.group(2)
+    if proc.returncode != 0:
+        raise RuntimeError("sibdecode exited with %d: %s" % (proc.returncode, proc.stderr[:300]))
+    texts = split_texts(proc.stdout.decode("latin-1"))
+    result = []
+    it = iter(texts)
+    for i in range(len(packets)):
+        result.append(None if i in failed else next(it, None))
+    return result
+
+
+def split_texts(output):
+    """Splits sibdecode's output into one text per SIB (header to the '}' in column 0)."""
+    texts = []
+    current = None
+    for line in output.split("\n"):
+        line = line.rstrip("\r")
+        if HEADER_RE.match(line):
+            current = [line]
+            continue
+        if current is None:
+            continue
+        current.append(line)
+        if line == "}":
+            texts.append(current)
+            current = None
+    return texts
+
+
+class Node:
+    """One element of the printed text: a block, a 'name = value' line, a bare
+    name line or an octet-string dump."""
+
+    def __init__(self, kind, name, value=None, children=None):
+        self.kind = kind  # 'block', 'scalar', 'name', 'dump'
+        self.name = name
+        self.value = value
+        self.children = children or []
+
+
+def parse_text(lines):
+    """Returns the root block of one SIB's text (lines without line ends)."""
+    m = HEADER_RE.match(lines[0])
+    root = Node("block", "SysInfoType" + m.group(1))
+    pos = 1
+    if pos < len(lines) and lines[pos].strip() == "{":
+        pos += 1
+    root.children, pos = parse_block(lines, pos)
+    return root
+
+
+def parse_block(lines, pos):
+    nodes = []
+    while pos < len(lines):
+        line = lines[pos]
+        text = line.strip()
+        if text == "}":
+            return nodes, pos + 1
+        if text == "":
+            pos += 1
+            continue
+        if text == "Message dump (Hex):":
+            pos += 1
+            hexdigits = ""
+            while pos < len(lines) and HEX_LINE_RE.match(lines[pos]):
+                hexdigits += lines[pos].replace("\t", "")
+                pos += 1
+            nodes.append(Node("dump", "", bytes.fromhex(hexdigits)))
+            continue
+        if pos + 1 < len(lines) and lines[pos + 1].strip() == "{":
+            children, pos = parse_block(lines, pos + 2)
+            nodes.append(Node("block", text, children=children))
+            continue
+        if " = " in text:
+            name, value = text.split(" = ", 1)
+            nodes.append(Node("scalar", name, value))
+        else:
+            nodes.append(Node("name", text))
+        pos += 1
+    return nodes, pos
+
+
+def norm(name):
+    """Name key for matching printed names, ASN.1 identifiers and tshark fields."""
+    return re.sub(r"[^a-z0-9\[\]]", "", name.lower())
+
+
+def default_value(model, t, default):
+    """The model's DEFAULT value in leaf form."""
+    t = resolve(model, t)
+    if t["kind"] == "ENUMERATED" and isinstance(default, str):
+        return t["items"].index(default) if default in t["items"] else None
+    return default
+
+
+class TextWalk:
+    def __init__(self, model):
+        self.model = model
+        self.leaves = []
+
+    def bad(self, name, why):
+        self.leaves.append({"kind": "bad", "name": name, "vkind": None, "value": None,
+                            "text": why, "default": None, "cut": False})
+
+    def val(self, name, vkind, value, text, default=None):
+        self.leaves.append({"kind": "val", "name": name, "vkind": vkind, "value": value,
+                            "text": text, "default": default, "cut": False})
+
+    def walk(self, t, node, name, default=None, cut=False):
+        """Emits the leaves of one value of type t printed as `node` under `name`."""
+        t = resolve(self.model, t)
+        k = t["kind"]
+        if k == "SEQUENCE":
+            if node.kind != "block":
+                return self.bad(name, "expected a block for a SEQUENCE")
+            self.leaves.append({"kind": "seq", "name": name, "vkind": None, "value": None,
+                                "text": "", "default": None, "cut": cut})
+            self.members(t, node.children)
+        elif k == "CHOICE":
+            self.choice(t, node, name)
+        elif k == "NULL":
+            if node.kind != "name":
+                return self.bad(name, "expected a name line for NULL")
+            self.val(name, "null", None, "")
+        elif k == "OCTET STRING":
+            if node.kind != "dump":
+                return self.bad(name, "expected a hex dump")
+            self.val(name, "octets", node.value, node.value.hex(), default)
+        elif node.kind != "scalar":
+            self.bad(name, "expected 'name = value' for %s" % k)
+        elif k == "INTEGER":
+            try:
+                self.val(name, "int", int(node.value), node.value, default)
+            except ValueError:
+                self.bad(name, "not an integer: %r" % node.value)
+        elif k == "BOOLEAN":
+            if node.value not in ("True", "False"):
+                return self.bad(name, "not a boolean: %r" % node.value)
+            self.val(name, "bool", node.value == "True", node.value, default)
+        elif k == "ENUMERATED":
+            ident = node.value
+            items = t["items"]
+            if ident in items:
+                index = items.index(ident)
+            elif ENUM_ALIASES.get(ident) in items:
+                index = items.index(ENUM_ALIASES[ident])
+            else:
+                index = None
+            self.val(name, "enum", index, ident, default)
+        elif k == "BIT STRING":
+            bits = node.value
+            if len(bits) < 2 or bits[0] != '"' or bits[-1] != '"':
+                return self.bad(name, "not a bit string: %r" % bits)
+            self.val(name, "bits", bits[1:-1], bits, default)
+        else:
+            self.bad(name, "unexpected type %s" % k)
+
+    def choice(self, t, node, name):
+        if node.kind != "block":
+            return self.bad(name, "expected a block for a CHOICE")
+        if not node.children:
+            return self.val(name, "choice", None, "")
+        child = node.children[0]
+        for index, alt in enumerate(t["alternatives"]):
+            at = resolve(self.model, alt["type"])
+            if at["kind"] == "SEQUENCE OF":
+                if norm(child.name).startswith(norm(alt["name"]) + "["):
+                    self.val(name, "choice", index, alt["name"])
+                    rest = self.list_items(at, alt["name"], node.children, 0, True)
+                    if rest != len(node.children):
+                        self.bad(name, "extra lines in the choice block")
+                    return
+            elif at["kind"] == "OCTET STRING" and child.kind == "dump" or norm(child.name) == norm(alt["name"]):
+                self.val(name, "choice", index, alt["name"])
+                self.walk(alt["type"], child, alt["name"])
+                if len(node.children) > 1:
+                    self.bad(name, "extra lines in the choice block")
+                return
+        self.bad(name, "unknown alternative %r" % child.name)
+
+    def list_items(self, t, name, children, pos, mandatory):
+        """Consumes the elements name[0], name[1]... from children[pos:]; returns
+        the new position."""
+        items = []
+        while pos < len(children) and norm(children[pos].name) == norm("%s[%d]" % (name, len(items))):
+            items.append(children[pos])
+            pos += 1
+        if items or mandatory:
+            et = resolve(self.model, t["element"])
+            self.leaves.append({"kind": "list", "name": name, "vkind": None, "value": len(items),
+                                "text": "", "default": None, "cut": False,
+                                "fixed": et["kind"] in ("INTEGER", "ENUMERATED", "NULL", "BIT STRING")})
+            for i, node in enumerate(items):
+                self.walk(t["element"], node, "%s[%d]" % (name, i))
+        return pos
+
+    def members(self, t, children):
+        pos = 0
+        for m in t["members"]:
+            mt = resolve(self.model, m["type"])
+            default = None
+            if m["default"] is not None:
+                default = default_value(self.model, mt, m["default"])
+            if mt["kind"] == "SEQUENCE OF":
+                pos = self.list_items(mt, m["name"], children, pos, not m["optional"])
+                continue
+            present = pos < len(children) and (
+                children[pos].kind == "dump" if mt["kind"] == "OCTET STRING"
+                else norm(children[pos].name) == norm(m["name"]))
+            if present:
+                self.walk(mt, children[pos], m["name"].replace("-", "_"), default,
+                          cut=is_final_extension(m))
+                pos += 1
+            elif not m["optional"]:
+                self.bad(m["name"], "member missing from the text")
+        for extra in children[pos:]:
+            self.bad(extra.name, "line not in the model here")
+
+
+def text_leaves(model, sib, lines):
+    """Leaves of one SIB's text (a list of lines)."""
+    root = parse_text(lines)
+    walk = TextWalk(model)
+    walk.walk({"kind": "ref", "name": model["roots"][str(sib)]}, root, root.name)
+    return walk.leaves
