@@ -1,0 +1,347 @@
+// Entry contract: what the caller gets back when nothing is decoded, the
+// raw-data trailer, text capacity handling, the summary drain, and the
+// independence of calls.
+#include "api/entry.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "api/sib_dispatch.h"
+#include "support/bch_blocks.h"
+
+namespace sibdecode {
+namespace {
+
+using sibtest::BitWriter;
+using sibtest::Block;
+using sibtest::DataBits;
+
+std::vector<uint8_t> Concat(const std::vector<std::vector<uint8_t>>& blocks) {
+  std::vector<uint8_t> data;
+  for (const auto& block : blocks) data.insert(data.end(), block.begin(), block.end());
+  return data;
+}
+
+std::vector<uint8_t> CompleteSibBlock(uint32_t sfn, uint32_t sibType) {
+  return Block(sfn, 9, sibtest::Complete(sibType, DataBits(226, sibType)));
+}
+
+bool AllZero(const tagSystemInformationBlock& out) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(&out);
+  for (size_t i = 0; i < sizeof(out); ++i) {
+    if (bytes[i] != 0) return false;
+  }
+  return true;
+}
+
+// Calls RRCParserX with a dirty summary record and a marked text buffer.
+struct ParserCall {
+  explicit ParserCall(std::vector<uint8_t> input) : data(std::move(input)) {
+    std::memset(&out, 0xAB, sizeof(out));
+    text.assign(MaxTextSize(data.size()), '#');
+    result =
+        RRCParserX(data.data(), static_cast<unsigned int>(data.size()), &out, text.data(), textLen);
+  }
+  bool TextUntouched() const { return text.find_first_not_of('#') == std::string::npos; }
+  std::vector<uint8_t> data;
+  tagSystemInformationBlock out;
+  std::string text;
+  unsigned int textLen = 4242;
+  bool result = true;
+};
+
+TEST(RRCParserX, NothingToDecodeLeavesTextAndLengthAlone) {
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> data;
+  };
+  const std::vector<Case> cases = {
+      {"len 0", {}},
+      {"partial block only", std::vector<uint8_t>(30, 0xFF)},
+      {"noSegment block", std::vector<uint8_t>(31, 0)},
+      {"master information block", CompleteSibBlock(3, 0)},
+      {"SIB8", CompleteSibBlock(3, 8)},
+      {"SIB14", CompleteSibBlock(3, 14)},
+      {"SIB18", CompleteSibBlock(3, 18)},
+      {"completeness test fails",
+       Concat({CompleteSibBlock(9, 3), Block(10, 3, sibtest::FollowingShort(5, 2, "1"))})},
+      {"only the tail of a segmented SIB",
+       Concat({Block(1, 2, sibtest::FollowingSegment(5, 1, DataBits(222, 1))),
+               Block(2, 10, sibtest::FollowingSegment(5, 2, DataBits(222, 2)))})},
+  };
+  for (const Case& c : cases) {
+    ParserCall call(c.data);
+    EXPECT_FALSE(call.result) << c.what;
+    EXPECT_TRUE(AllZero(call.out)) << c.what;
+    EXPECT_EQ(call.textLen, 4242u) << c.what;
+    EXPECT_TRUE(call.TextUntouched()) << c.what;
+  }
+}
+
+// A complete SIB3 whose first bits are: no extensions, sib4indicator,
+// cellIdentity. Whatever follows, the decoder gets to the cell identity and
+// the printer writes at least the header.
+std::vector<uint8_t> Sib3Block(uint32_t sfn, uint32_t cellIdentity) {
+  BitWriter sib;
+  sib.Pattern("0 1").Bits(cellIdentity, 28).Pattern(DataBits(196, 5));
+  return Block(sfn, 9, BitWriter().Bits(3, 5).Append(sib));
+}
+
+TEST(RRCParserX, CompleteSib3GivesTextTrailerAndCellIdentity) {
+  for (size_t blocks : {1, 2}) {
+    std::vector<uint8_t> data = Sib3Block(5, 0x0ABCDEF);
+    if (blocks == 2) data = Concat({data, std::vector<uint8_t>(31, 0)});
+    ParserCall call(data);
+    ASSERT_TRUE(call.result) << blocks;
+    const std::string trailer = BuildRawTrailer(data.data(), data.size());
+    EXPECT_EQ(trailer.size(), blocks == 1 ? 91u : 155u);
+    ASSERT_GT(call.textLen, trailer.size());
+    std::string text = call.text.substr(0, call.textLen);
+    EXPECT_EQ(text.rfind("SysInfoType3 ::=\r\n{\r\n", 0), 0u) << text;
+    EXPECT_EQ(text.substr(text.size() - trailer.size()), trailer);
+    EXPECT_EQ(call.text.find_first_not_of('#', call.textLen), std::string::npos);
+    EXPECT_EQ(call.out.sib3.cellIdentity, 0x0ABCDEFu);
+    tagSystemInformationBlock rest = call.out;
+    rest.sib3.cellIdentity = 0;
+    EXPECT_TRUE(AllZero(rest)) << "every other word of the summary is 0";
+  }
+}
+
+TEST(DecodeBatch, TextThatDoesNotFitIsNotWritten) {
+  DecoderState* state = CreateDecoderState();
+  std::vector<uint8_t> data = Sib3Block(5, 1);
+  tagSystemInformationBlock out;
+  std::vector<char> text(MaxTextSize(data.size()), '#');
+  size_t needed = 0;
+  ASSERT_EQ(DecodeBatch(state, data.data(), data.size(), &out, text.data(), text.size(), &needed),
+            kDecoded);
+  const std::string full(text.data(), needed);
+  for (size_t capacity : {needed - 1, size_t{10}, size_t{0}}) {
+    std::vector<char> small(needed + 16, '#');
+    size_t textLen = 0;
+    std::memset(&out, 0, sizeof(out));
+    EXPECT_EQ(DecodeBatch(state, data.data(), data.size(), &out, small.data(), capacity, &textLen),
+              kTextTooSmall)
+        << capacity;
+    EXPECT_EQ(textLen, needed) << capacity;
+    EXPECT_EQ(std::string(small.begin(), small.end()), std::string(needed + 16, '#')) << capacity;
+    EXPECT_EQ(out.sib3.cellIdentity, 1u) << "the summary is filled all the same";
+  }
+  std::vector<char> exact(needed + 16, '#');
+  size_t textLen = 0;
+  EXPECT_EQ(DecodeBatch(state, data.data(), data.size(), &out, exact.data(), needed, &textLen),
+            kDecoded);
+  EXPECT_EQ(std::string(exact.data(), textLen), full);
+  EXPECT_EQ(exact[needed], '#');
+  DestroyDecoderState(state);
+}
+
+TEST(Dispatch, TypesWithoutADecoderHaveNoRow) {
+  for (uint32_t type : {0u, 8u, 9u, 10u, 14u, 18u, 31u, 32u, 1000u}) {
+    EXPECT_EQ(FindSibRow(type), nullptr) << type;
+  }
+}
+
+TEST(RawTrailer, HeaderThenHexWithABreakEvery31Bytes) {
+  std::vector<uint8_t> data(93);
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7 + 0x0A);
+  auto hex = [&](size_t from, size_t to) {
+    std::string out;
+    char pair[3];
+    for (size_t i = from; i < to; ++i) {
+      std::snprintf(pair, sizeof(pair), "%02X", data[i]);
+      out += pair;
+    }
+    return out;
+  };
+  const std::string header = "\r\n<<<-----raw data ----->>>\r\n";
+  struct Case {
+    size_t len;
+    std::string trailer;
+  };
+  const Case cases[] = {
+      {0, header},
+      {1, header + hex(0, 1)},
+      {31, header + hex(0, 31)},
+      {32, header + hex(0, 31) + "\r\n" + hex(31, 32)},
+      {62, header + hex(0, 31) + "\r\n" + hex(31, 62)},
+      {93, header + hex(0, 31) + "\r\n" + hex(31, 62) + "\r\n" + hex(62, 93)},
+  };
+  for (const Case& c : cases) {
+    std::string trailer = BuildRawTrailer(data.data(), c.len);
+    EXPECT_EQ(trailer, c.trailer) << c.len;
+    EXPECT_EQ(RawTrailerSize(c.len), trailer.size()) << c.len;
+    EXPECT_EQ(MaxTextSize(c.len), TextBufferSize + trailer.size()) << c.len;
+  }
+  EXPECT_EQ(BuildRawTrailer(data.data(), 31).size(), 91u);
+  EXPECT_EQ(BuildRawTrailer(data.data(), 62).size(), 155u);
+  EXPECT_EQ(hex(0, 2), "0A11") << "upper-case pairs";
+  EXPECT_EQ(BuildRawTrailer(data.data(), 3), header + "0A1118");
+}
+
+TEST(DeliverText, NeverWritesMoreThanTheCapacity) {
+  const std::vector<uint8_t> raw(31, 0xC3);
+  const std::string printed = "SysInfoType3 ::=\r\n{\r\n}\r\n";
+  const std::string full = printed + BuildRawTrailer(raw.data(), raw.size());
+  struct Case {
+    const char* what;
+    size_t printedLen;
+    bool withTrailer;
+    size_t capacity;
+    int result;
+    size_t textLen;
+    std::string text;  // what `text` holds afterwards (untouched: all '#')
+  };
+  const std::string untouched(full.size() + 8, '#');
+  const std::vector<Case> cases = {
+      {"exact fit", printed.size(), true, full.size(), kDecoded, full.size(), full},
+      {"one byte short", printed.size(), true, full.size() - 1, kTextTooSmall, full.size(), ""},
+      {"no capacity", printed.size(), true, 0, kTextTooSmall, full.size(), ""},
+      {"bare SIB text", printed.size(), false, printed.size(), kDecoded, printed.size(), printed},
+      {"printer wrote nothing", 0, true, full.size(), kNothingDecoded, 0, ""},
+  };
+  for (const Case& c : cases) {
+    std::string text = untouched;
+    size_t textLen = 777;
+    EXPECT_EQ(DeliverText(printed.data(), c.printedLen, raw.data(), raw.size(), c.withTrailer,
+                          text.data(), c.capacity, &textLen),
+              c.result)
+        << c.what;
+    EXPECT_EQ(textLen, c.textLen) << c.what;
+    EXPECT_EQ(text.substr(0, c.text.size()), c.text) << c.what;
+    EXPECT_EQ(text.find_first_not_of('#', c.text.size()), std::string::npos)
+        << c.what << ": wrote past what it reported";
+  }
+}
+
+TEST(DrainSummaryFeed, IntraCellsFirstThenInterCellsPairedWithFrequencies) {
+  SummaryFeed feed;
+  feed.utraCellQueue = {{1, 10}, {kAbsentValue, 11}, {3, kAbsentValue}, {20, 30}, {21, 31}};
+  feed.frequencyQueue = {10054, 10080};
+  feed.interRatCellQueue = {{0, 7, 7, 1023}, {kAbsentValue, 3, 5, 1}};
+  tagSystemInformationBlockType11 lists;
+  std::memset(&lists, 0, sizeof(lists));
+  DrainSummaryFeed(feed, &lists);
+
+  ASSERT_EQ(lists.intraFreqCellCount, 3u);
+  EXPECT_EQ(lists.intraFreqCells[0].intraFreqCellID, 1);
+  EXPECT_EQ(lists.intraFreqCells[1].intraFreqCellID, kAbsentValue);
+  EXPECT_EQ(static_cast<unsigned>(lists.intraFreqCells[1].intraFreqCellID), 0xFFFF0001u);
+  EXPECT_EQ(lists.intraFreqCells[2].cellParametersID, kAbsentValue);
+  ASSERT_EQ(lists.interFreqCellCount, 2u);
+  EXPECT_EQ(lists.interFreqCells[0].interFreqCellID, 20);
+  EXPECT_EQ(lists.interFreqCells[0].uarfcn_Nt, 10054);
+  EXPECT_EQ(lists.interFreqCells[0].cellParametersID, 30);
+  EXPECT_EQ(lists.interFreqCells[1].uarfcn_Nt, 10080);
+  ASSERT_EQ(lists.interRATCellCount, 2u);
+  EXPECT_EQ(lists.interRATCells[0].bcch_ARFCN, 1023);
+  EXPECT_EQ(lists.interRATCells[0].bsic, 77);
+  EXPECT_EQ(lists.interRATCells[1].interRATCellID, kAbsentValue);
+  EXPECT_EQ(lists.interRATCells[1].bsic, 35);
+  EXPECT_EQ(lists.interRATCells[2].bsic, 0) << "entries beyond the count stay zero";
+}
+
+TEST(DrainSummaryFeed, NeverStoresMoreThan32EntriesPerList) {
+  SummaryFeed feed;
+  for (int i = 0; i < 40; ++i) feed.utraCellQueue.push_back({i, i});
+  for (int i = 0; i < 3; ++i) {
+    feed.utraCellQueue.push_back({100 + i, 0});
+    feed.frequencyQueue.push_back(9000 + i);
+  }
+  for (int i = 0; i < 40; ++i) feed.interRatCellQueue.push_back({i, 0, 0, i});
+  tagSystemInformationBlock out;
+  std::memset(&out, 0, sizeof(out));
+  DrainSummaryFeed(feed, &out.sib11);
+  EXPECT_EQ(out.sib11.intraFreqCellCount, 32u);
+  EXPECT_EQ(out.sib11.intraFreqCells[31].intraFreqCellID, 31);
+  ASSERT_EQ(out.sib11.interFreqCellCount, 3u);
+  EXPECT_EQ(out.sib11.interFreqCells[0].interFreqCellID, 100);
+  EXPECT_EQ(out.sib11.interFreqCells[2].uarfcn_Nt, 9002);
+  EXPECT_EQ(out.sib11.interRATCellCount, 32u);
+}
+
+TEST(Calls, NothingCarriesOverFromOneCallToTheNext) {
+  DecoderState* state = CreateDecoderState();
+  // Leftovers as an interrupted call could leave them.
+  state->segmentQueue.push_back(tagSibSegment{1, 2, 2, 0, 5, std::string(222, 1)});
+  state->feed.cellIdentityAccumulator = 99;
+  state->feed.utraCellQueue.push_back({1, 2});
+  state->feed.interRatCellQueue.push_back({1, 2, 3, 4});
+
+  // Only the last segment of the SIB whose first segment was queued before.
+  std::vector<uint8_t> data = Block(2, 10, sibtest::FollowingSegment(5, 1, DataBits(222, 1)));
+  tagSystemInformationBlock out;
+  std::memset(&out, 0xFF, sizeof(out));
+  std::vector<char> text(MaxTextSize(data.size()));
+  size_t textLen = 5;
+  EXPECT_EQ(DecodeBatch(state, data.data(), data.size(), &out, text.data(), text.size(), &textLen),
+            kNothingDecoded);
+  EXPECT_TRUE(AllZero(out));
+  EXPECT_EQ(textLen, 5u);
+  EXPECT_TRUE(state->segmentQueue.empty());
+  EXPECT_EQ(state->feed.cellIdentityAccumulator, 0u);
+  EXPECT_TRUE(state->feed.utraCellQueue.empty());
+  EXPECT_TRUE(state->feed.interRatCellQueue.empty());
+  DestroyDecoderState(state);
+}
+
+TEST(Calls, ASegmentedSibSplitOverTwoCallsIsNotJoined) {
+  DecoderState* state = CreateDecoderState();
+  tagSystemInformationBlock out;
+  uint32_t sibType = 0;
+  std::vector<uint8_t> packed;
+  std::vector<uint8_t> first = Block(1, 1, sibtest::FirstSegment(5, 2, DataBits(222, 1)));
+  std::vector<uint8_t> last = Block(2, 10, sibtest::FollowingSegment(5, 1, DataBits(222, 2)));
+
+  ResetForCall(*state, &out);
+  ASSERT_TRUE(ReassembleBatch(*state, first.data(), first.size(), &sibType, &packed));
+  EXPECT_EQ(packed.size(), 28u) << "the lone first segment passes by itself";
+  ResetForCall(*state, &out);
+  EXPECT_FALSE(ReassembleBatch(*state, last.data(), last.size(), &sibType, &packed));
+
+  // Both in one call: joined.
+  ResetForCall(*state, &out);
+  std::vector<uint8_t> both = Concat({last, first});
+  ASSERT_TRUE(ReassembleBatch(*state, both.data(), both.size(), &sibType, &packed));
+  EXPECT_EQ(sibType, 5u);
+  EXPECT_EQ(packed.size(), 56u);
+  DestroyDecoderState(state);
+}
+
+TEST(DecodeSib, UnsupportedTypesDecodeNothing) {
+  DecoderState* state = CreateDecoderState();
+  const uint8_t sib[4] = {0x12, 0x34, 0x56, 0x78};
+  for (unsigned int type : {0u, 8u, 14u, 18u, 32u}) {
+    tagSystemInformationBlock out;
+    std::memset(&out, 0x11, sizeof(out));
+    char text[16] = {};
+    size_t textLen = 3;
+    EXPECT_EQ(DecodeSib(state, type, sib, sizeof(sib), &out, text, sizeof(text), &textLen),
+              kNothingDecoded)
+        << type;
+    EXPECT_TRUE(AllZero(out)) << type;
+    EXPECT_EQ(textLen, 3u) << type;
+  }
+  DestroyDecoderState(state);
+}
+
+TEST(DecodeBatch, RefusesMissingArguments) {
+  DecoderState* state = CreateDecoderState();
+  std::vector<uint8_t> data = CompleteSibBlock(1, 3);
+  tagSystemInformationBlock out;
+  size_t textLen = 0;
+  char text[8];
+  EXPECT_EQ(DecodeBatch(nullptr, data.data(), data.size(), &out, text, 8, &textLen),
+            kNothingDecoded);
+  EXPECT_EQ(DecodeBatch(state, data.data(), data.size(), nullptr, text, 8, &textLen),
+            kNothingDecoded);
+  EXPECT_EQ(DecodeBatch(state, data.data(), data.size(), &out, text, 8, nullptr), kNothingDecoded);
+  EXPECT_EQ(DecodeBatch(state, nullptr, 31, &out, text, 8, &textLen), kNothingDecoded);
+  DestroyDecoderState(state);
+}
+
+}  // namespace
+}  // namespace sibdecode
