@@ -25,14 +25,15 @@ int PrintEnumLine(TextCursor& c, int depth, const char* name, uint32_t value,
 }
 
 int PrintBitStringLine(TextCursor& c, int depth, const char* name, uint32_t bitCount,
-                       const uint8_t* bytes) {
+                       const uint8_t* bytes, uint32_t capacity) {
   if (WriteIndent(c, depth) < 0) return -1;
-  return WriteBitString(c, name, bitCount, bytes);
+  return WriteBitString(c, name, bitCount < capacity * 8 ? bitCount : capacity * 8, bytes);
 }
 
-int PrintHexDumpLine(TextCursor& c, int depth, uint32_t count, const uint8_t* bytes) {
+int PrintHexDumpLine(TextCursor& c, int depth, uint32_t count, const uint8_t* bytes,
+                     uint32_t capacity) {
   if (WriteIndent(c, depth) < 0) return -1;
-  return WriteHexDump(c, count, bytes);
+  return WriteHexDump(c, count < capacity ? count : capacity, bytes);
 }
 
 int PrintNameLine(TextCursor& c, int depth, const char* name) {

@@ -29,10 +29,13 @@ int PrintIntegerLine(TextCursor& c, int depth, const char* name, int32_t value);
 int PrintBoolLine(TextCursor& c, int depth, const char* name, uint8_t value);
 int PrintEnumLine(TextCursor& c, int depth, const char* name, uint32_t value,
                   const EnumTexts& texts);
+// A refused length can exceed the storage (`capacity` bytes); only stored bits
+// and octets are ever printed.
 int PrintBitStringLine(TextCursor& c, int depth, const char* name, uint32_t bitCount,
-                       const uint8_t* bytes);
+                       const uint8_t* bytes, uint32_t capacity);
 // An octet string: the indent stands alone before the dump's leading line break.
-int PrintHexDumpLine(TextCursor& c, int depth, uint32_t count, const uint8_t* bytes);
+int PrintHexDumpLine(TextCursor& c, int depth, uint32_t count, const uint8_t* bytes,
+                     uint32_t capacity);
 // A NULL value: its name alone on a line.
 int PrintNameLine(TextCursor& c, int depth, const char* name);
 

@@ -9,11 +9,11 @@ int PrintCN_DomainSysInfo_cn_Type(TextCursor& c, const CN_DomainSysInfo_cn_Type&
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(PrintHexDumpLine(c, depth + 4, (*static_cast<const OctetStringValue<8>*>(v.ptr)).count, (*static_cast<const OctetStringValue<8>*>(v.ptr)).bytes));
+      PRINT_TRY(PrintHexDumpLine(c, depth + 4, (*static_cast<const OctetStringValue<8>*>(v.ptr)).count, (*static_cast<const OctetStringValue<8>*>(v.ptr)).bytes, sizeof (*static_cast<const OctetStringValue<8>*>(v.ptr)).bytes));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(PrintBitStringLine(c, depth + 4, "ansi_41", (*static_cast<const BitStringValue<256>*>(v.ptr)).bitCount, (*static_cast<const BitStringValue<256>*>(v.ptr)).bytes));
+      PRINT_TRY(PrintBitStringLine(c, depth + 4, "ansi_41", (*static_cast<const BitStringValue<256>*>(v.ptr)).bitCount, (*static_cast<const BitStringValue<256>*>(v.ptr)).bytes, sizeof (*static_cast<const BitStringValue<256>*>(v.ptr)).bytes));
       break;
     default:
       break;
@@ -161,7 +161,7 @@ int PrintSysInfoType1_v3a0NonCriticalExtensions(TextCursor& c, const SysInfoType
 }
 
 int PrintSysInfoType1(TextCursor& c, const SysInfoType1& v, int depth) {
-  PRINT_TRY(PrintHexDumpLine(c, depth + 4, v.cn_CommonGSM_MAP_NAS_SysInfo.count, v.cn_CommonGSM_MAP_NAS_SysInfo.bytes));
+  PRINT_TRY(PrintHexDumpLine(c, depth + 4, v.cn_CommonGSM_MAP_NAS_SysInfo.count, v.cn_CommonGSM_MAP_NAS_SysInfo.bytes, sizeof v.cn_CommonGSM_MAP_NAS_SysInfo.bytes));
   PRINT_TRY(PrintCN_DomainSysInfoList(c, v.cn_DomainSysInfoList, depth + 8, "cn_DomainSysInfoList"));
   if (v.presence & (1u << 0)) {
     PRINT_TRY(OpenBlock(c, depth + 4, "ue_ConnTimersAndConstants"));
@@ -273,7 +273,7 @@ int PrintURA_IdentityList(TextCursor& c, const URA_IdentityList& v, int depth, c
   char elementName[ElementNameSize];
   for (uint32_t i = 0; i < v.count && i < 8; ++i) {
     FormatElementName(elementName, name, static_cast<int>(i));
-    PRINT_TRY(PrintBitStringLine(c, depth, elementName, v.items[i].bitCount, v.items[i].bytes));
+    PRINT_TRY(PrintBitStringLine(c, depth, elementName, v.items[i].bitCount, v.items[i].bytes, sizeof v.items[i].bytes));
   }
   return 0;
 }

@@ -601,7 +601,7 @@ int PrintSysInfoType3_v4b0NonCriticalExtensions(TextCursor& c, const SysInfoType
 
 int PrintSysInfoType3(TextCursor& c, const SysInfoType3& v, int depth) {
   PRINT_TRY(PrintBoolLine(c, depth + 4, "sib4indicator", v.sib4indicator));
-  PRINT_TRY(PrintBitStringLine(c, depth + 4, "cellIdentity", v.cellIdentity.bitCount, v.cellIdentity.bytes));
+  PRINT_TRY(PrintBitStringLine(c, depth + 4, "cellIdentity", v.cellIdentity.bitCount, v.cellIdentity.bytes, sizeof v.cellIdentity.bytes));
   PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectReselectInfo"));
   PRINT_TRY(PrintCellSelectReselectInfoSIB_3_4(c, v.cellSelectReselectInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
@@ -708,7 +708,7 @@ int PrintSysInfoType4_v4b0NonCriticalExtensions(TextCursor& c, const SysInfoType
 }
 
 int PrintSysInfoType4(TextCursor& c, const SysInfoType4& v, int depth) {
-  PRINT_TRY(PrintBitStringLine(c, depth + 4, "cellIdentity", v.cellIdentity.bitCount, v.cellIdentity.bytes));
+  PRINT_TRY(PrintBitStringLine(c, depth + 4, "cellIdentity", v.cellIdentity.bitCount, v.cellIdentity.bytes, sizeof v.cellIdentity.bytes));
   PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectReselectInfo"));
   PRINT_TRY(PrintCellSelectReselectInfoSIB_3_4(c, v.cellSelectReselectInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));

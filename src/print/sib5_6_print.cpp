@@ -24,7 +24,7 @@ int PrintAICH_Info(TextCursor& c, const AICH_Info& v, int depth) {
 int PrintAccessServiceClass_FDD(TextCursor& c, const AccessServiceClass_FDD& v, int depth) {
   PRINT_TRY(PrintIntegerLine(c, depth + 4, "availableSignatureStartIndex", v.availableSignatureStartIndex));
   PRINT_TRY(PrintIntegerLine(c, depth + 4, "availableSignatureEndIndex", v.availableSignatureEndIndex));
-  PRINT_TRY(PrintBitStringLine(c, depth + 4, "assignedSubChannelNumber", v.assignedSubChannelNumber.bitCount, v.assignedSubChannelNumber.bytes));
+  PRINT_TRY(PrintBitStringLine(c, depth + 4, "assignedSubChannelNumber", v.assignedSubChannelNumber.bitCount, v.assignedSubChannelNumber.bytes, sizeof v.assignedSubChannelNumber.bytes));
   return 0;
 }
 
@@ -68,7 +68,7 @@ int PrintAccessServiceClass_TDD_subchannelSize(TextCursor& c, const AccessServic
 
 int PrintAccessServiceClass_TDD(TextCursor& c, const AccessServiceClass_TDD& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintBitStringLine(c, depth + 4, "channelisationCodeIndices", v.channelisationCodeIndices.bitCount, v.channelisationCodeIndices.bytes));
+    PRINT_TRY(PrintBitStringLine(c, depth + 4, "channelisationCodeIndices", v.channelisationCodeIndices.bitCount, v.channelisationCodeIndices.bytes, sizeof v.channelisationCodeIndices.bytes));
   }
   PRINT_TRY(OpenBlock(c, depth + 4, "subchannelSize"));
   PRINT_TRY(PrintAccessServiceClass_TDD_subchannelSize(c, v.subchannelSize, depth + 4));
@@ -116,7 +116,7 @@ int PrintAccessServiceClass_TDD_LCR_r4_subchannelSize(TextCursor& c, const Acces
 
 int PrintAccessServiceClass_TDD_LCR_r4(TextCursor& c, const AccessServiceClass_TDD_LCR_r4& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintBitStringLine(c, depth + 4, "availableSYNC_UlCodesIndics", v.availableSYNC_UlCodesIndics.bitCount, v.availableSYNC_UlCodesIndics.bytes));
+    PRINT_TRY(PrintBitStringLine(c, depth + 4, "availableSYNC_UlCodesIndics", v.availableSYNC_UlCodesIndics.bitCount, v.availableSYNC_UlCodesIndics.bytes, sizeof v.availableSYNC_UlCodesIndics.bytes));
   }
   PRINT_TRY(OpenBlock(c, depth + 4, "subchannelSize"));
   PRINT_TRY(PrintAccessServiceClass_TDD_LCR_r4_subchannelSize(c, v.subchannelSize, depth + 4));
@@ -170,7 +170,7 @@ int PrintAccessServiceClass_TDD_r7_subchannelSize(TextCursor& c, const AccessSer
 
 int PrintAccessServiceClass_TDD_r7(TextCursor& c, const AccessServiceClass_TDD_r7& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintBitStringLine(c, depth + 4, "channelisationCodeIndices", v.channelisationCodeIndices.bitCount, v.channelisationCodeIndices.bytes));
+    PRINT_TRY(PrintBitStringLine(c, depth + 4, "channelisationCodeIndices", v.channelisationCodeIndices.bitCount, v.channelisationCodeIndices.bytes, sizeof v.channelisationCodeIndices.bytes));
   }
   PRINT_TRY(OpenBlock(c, depth + 4, "subchannelSize"));
   PRINT_TRY(PrintAccessServiceClass_TDD_r7_subchannelSize(c, v.subchannelSize, depth + 4));
@@ -196,21 +196,21 @@ int PrintAccessServiceClass_TDD_LCR_r4_subchannelSize_size2(TextCursor& c, const
 
 int PrintAccessServiceClass_TDD_LCR_r4_subchannelSize_size4(TextCursor& c, const AccessServiceClass_TDD_LCR_r4_subchannelSize_size4& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintBitStringLine(c, depth + 4, "subchannels", v.subchannels.bitCount, v.subchannels.bytes));
+    PRINT_TRY(PrintBitStringLine(c, depth + 4, "subchannels", v.subchannels.bitCount, v.subchannels.bytes, sizeof v.subchannels.bytes));
   }
   return 0;
 }
 
 int PrintAccessServiceClass_TDD_LCR_r4_subchannelSize_size8(TextCursor& c, const AccessServiceClass_TDD_LCR_r4_subchannelSize_size8& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintBitStringLine(c, depth + 4, "subchannels", v.subchannels.bitCount, v.subchannels.bytes));
+    PRINT_TRY(PrintBitStringLine(c, depth + 4, "subchannels", v.subchannels.bitCount, v.subchannels.bytes, sizeof v.subchannels.bytes));
   }
   return 0;
 }
 
 int PrintAccessServiceClass_TDD_r7_subchannelSize_size16(TextCursor& c, const AccessServiceClass_TDD_r7_subchannelSize_size16& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintBitStringLine(c, depth + 4, "subchannels", v.subchannels.bitCount, v.subchannels.bytes));
+    PRINT_TRY(PrintBitStringLine(c, depth + 4, "subchannels", v.subchannels.bitCount, v.subchannels.bytes, sizeof v.subchannels.bytes));
   }
   return 0;
 }
@@ -224,14 +224,14 @@ int PrintAccessServiceClass_TDD_r7_subchannelSize_size2(TextCursor& c, const Acc
 
 int PrintAccessServiceClass_TDD_r7_subchannelSize_size4(TextCursor& c, const AccessServiceClass_TDD_r7_subchannelSize_size4& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintBitStringLine(c, depth + 4, "subchannels", v.subchannels.bitCount, v.subchannels.bytes));
+    PRINT_TRY(PrintBitStringLine(c, depth + 4, "subchannels", v.subchannels.bitCount, v.subchannels.bytes, sizeof v.subchannels.bytes));
   }
   return 0;
 }
 
 int PrintAccessServiceClass_TDD_r7_subchannelSize_size8(TextCursor& c, const AccessServiceClass_TDD_r7_subchannelSize_size8& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintBitStringLine(c, depth + 4, "subchannels", v.subchannels.bitCount, v.subchannels.bytes));
+    PRINT_TRY(PrintBitStringLine(c, depth + 4, "subchannels", v.subchannels.bitCount, v.subchannels.bytes, sizeof v.subchannels.bytes));
   }
   return 0;
 }
@@ -245,14 +245,14 @@ int PrintAccessServiceClass_TDD_subchannelSize_size2(TextCursor& c, const Access
 
 int PrintAccessServiceClass_TDD_subchannelSize_size4(TextCursor& c, const AccessServiceClass_TDD_subchannelSize_size4& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintBitStringLine(c, depth + 4, "subchannels", v.subchannels.bitCount, v.subchannels.bytes));
+    PRINT_TRY(PrintBitStringLine(c, depth + 4, "subchannels", v.subchannels.bitCount, v.subchannels.bytes, sizeof v.subchannels.bytes));
   }
   return 0;
 }
 
 int PrintAccessServiceClass_TDD_subchannelSize_size8(TextCursor& c, const AccessServiceClass_TDD_subchannelSize_size8& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintBitStringLine(c, depth + 4, "subchannels", v.subchannels.bitCount, v.subchannels.bytes));
+    PRINT_TRY(PrintBitStringLine(c, depth + 4, "subchannels", v.subchannels.bitCount, v.subchannels.bytes, sizeof v.subchannels.bytes));
   }
   return 0;
 }
@@ -851,7 +851,7 @@ int PrintDL_TS_ChannelisationCodesShort_codesRepresentation(TextCursor& c, const
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(PrintBitStringLine(c, depth + 4, "bitmap", (*static_cast<const BitStringValue<2>*>(v.ptr)).bitCount, (*static_cast<const BitStringValue<2>*>(v.ptr)).bytes));
+      PRINT_TRY(PrintBitStringLine(c, depth + 4, "bitmap", (*static_cast<const BitStringValue<2>*>(v.ptr)).bitCount, (*static_cast<const BitStringValue<2>*>(v.ptr)).bytes, sizeof (*static_cast<const BitStringValue<2>*>(v.ptr)).bytes));
       break;
     default:
       break;
@@ -876,7 +876,7 @@ int PrintDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation(TextCursor& c, 
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(PrintBitStringLine(c, depth + 4, "bitmap", (*static_cast<const BitStringValue<4>*>(v.ptr)).bitCount, (*static_cast<const BitStringValue<4>*>(v.ptr)).bytes));
+      PRINT_TRY(PrintBitStringLine(c, depth + 4, "bitmap", (*static_cast<const BitStringValue<4>*>(v.ptr)).bitCount, (*static_cast<const BitStringValue<4>*>(v.ptr)).bytes, sizeof (*static_cast<const BitStringValue<4>*>(v.ptr)).bytes));
       break;
     default:
       break;
@@ -1841,7 +1841,7 @@ int PrintHS_DSCH_CommonSystemInformation_common_H_RNTI_information(TextCursor& c
   char elementName[ElementNameSize];
   for (uint32_t i = 0; i < v.count && i < 4; ++i) {
     FormatElementName(elementName, name, static_cast<int>(i));
-    PRINT_TRY(PrintBitStringLine(c, depth, elementName, v.items[i].bitCount, v.items[i].bytes));
+    PRINT_TRY(PrintBitStringLine(c, depth, elementName, v.items[i].bitCount, v.items[i].bytes, sizeof v.items[i].bytes));
   }
   return 0;
 }
@@ -1863,7 +1863,7 @@ int PrintHS_DSCH_CommonSystemInformation(TextCursor& c, const HS_DSCH_CommonSyst
   PRINT_TRY(PrintHARQ_Info(c, v.harq_SystemInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   PRINT_TRY(PrintHS_DSCH_CommonSystemInformation_common_H_RNTI_information(c, v.common_H_RNTI_information, depth + 8, "common_H_RNTI_information"));
-  PRINT_TRY(PrintBitStringLine(c, depth + 4, "bcchSpecific_H_RNTI", v.bcchSpecific_H_RNTI.bitCount, v.bcchSpecific_H_RNTI.bytes));
+  PRINT_TRY(PrintBitStringLine(c, depth + 4, "bcchSpecific_H_RNTI", v.bcchSpecific_H_RNTI.bitCount, v.bcchSpecific_H_RNTI.bytes, sizeof v.bcchSpecific_H_RNTI.bytes));
   return 0;
 }
 
@@ -2963,7 +2963,7 @@ int PrintPRACH_RACH_Info(TextCursor& c, const PRACH_RACH_Info& v, int depth) {
 }
 
 int PrintSYNC_UL_Info_r4(TextCursor& c, const SYNC_UL_Info_r4& v, int depth) {
-  PRINT_TRY(PrintBitStringLine(c, depth + 4, "sync_UL_Codes_Bitmap", v.sync_UL_Codes_Bitmap.bitCount, v.sync_UL_Codes_Bitmap.bytes));
+  PRINT_TRY(PrintBitStringLine(c, depth + 4, "sync_UL_Codes_Bitmap", v.sync_UL_Codes_Bitmap.bitCount, v.sync_UL_Codes_Bitmap.bytes, sizeof v.sync_UL_Codes_Bitmap.bytes));
   PRINT_TRY(PrintIntegerLine(c, depth + 4, "prxUpPCHdes", v.prxUpPCHdes));
   PRINT_TRY(PrintIntegerLine(c, depth + 4, "powerRampStep", v.powerRampStep));
   PRINT_TRY(PrintEnumLine(c, depth + 4, "max_SYNC_UL_Transmissions", v.max_SYNC_UL_Transmissions, kEnum_SYNC_UL_Info_r4_max_SYNC_UL_Transmissions));
@@ -2993,7 +2993,7 @@ int PrintPRACH_RACH_Info_LCR_r4(TextCursor& c, const PRACH_RACH_Info_LCR_r4& v, 
 }
 
 int PrintPRACH_RACH_Info_LCR_v770ext(TextCursor& c, const PRACH_RACH_Info_LCR_v770ext& v, int depth) {
-  PRINT_TRY(PrintBitStringLine(c, depth + 4, "e_RUCCH_Sync_UL_Codes_Bitmap", v.e_RUCCH_Sync_UL_Codes_Bitmap.bitCount, v.e_RUCCH_Sync_UL_Codes_Bitmap.bytes));
+  PRINT_TRY(PrintBitStringLine(c, depth + 4, "e_RUCCH_Sync_UL_Codes_Bitmap", v.e_RUCCH_Sync_UL_Codes_Bitmap.bitCount, v.e_RUCCH_Sync_UL_Codes_Bitmap.bytes, sizeof v.e_RUCCH_Sync_UL_Codes_Bitmap.bytes));
   return 0;
 }
 
@@ -3023,11 +3023,11 @@ int PrintPRACH_RACH_Info_VHCR_r7(TextCursor& c, const PRACH_RACH_Info_VHCR_r7& v
 }
 
 int PrintPRACH_RACH_Info_modeSpecificInfo_fdd(TextCursor& c, const PRACH_RACH_Info_modeSpecificInfo_fdd& v, int depth) {
-  PRINT_TRY(PrintBitStringLine(c, depth + 4, "availableSignatures", v.availableSignatures.bitCount, v.availableSignatures.bytes));
+  PRINT_TRY(PrintBitStringLine(c, depth + 4, "availableSignatures", v.availableSignatures.bitCount, v.availableSignatures.bytes, sizeof v.availableSignatures.bytes));
   PRINT_TRY(PrintEnumLine(c, depth + 4, "availableSF", v.availableSF, kEnum_SF_PRACH));
   PRINT_TRY(PrintIntegerLine(c, depth + 4, "preambleScramblingCodeWordNumber", v.preambleScramblingCodeWordNumber));
   PRINT_TRY(PrintEnumLine(c, depth + 4, "puncturingLimit", v.puncturingLimit, kEnum_PuncturingLimit));
-  PRINT_TRY(PrintBitStringLine(c, depth + 4, "availableSubChannelNumbers", v.availableSubChannelNumbers.bitCount, v.availableSubChannelNumbers.bytes));
+  PRINT_TRY(PrintBitStringLine(c, depth + 4, "availableSubChannelNumbers", v.availableSubChannelNumbers.bitCount, v.availableSubChannelNumbers.bytes, sizeof v.availableSubChannelNumbers.bytes));
   return 0;
 }
 
