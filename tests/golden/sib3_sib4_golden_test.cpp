@@ -1397,6 +1397,65 @@ TEST(Sib4Golden, ExtensionChainCutAtEachLevel) {
   }
 }
 
+// SIB4 with mappingInfo in cellSelectReselectInfo, mapping_LCR in v4b0 and deltaQrxlevmin alone
+// in v590.
+TEST(Sib4Golden, MappingLcrAndDeltaQrxlevmin) {
+  Csri csri;
+  csri.mappingInfo = {{1, {{1, kAbsent, 33, 12}}}};
+  BitWriter chain;
+  chain.Bit(1).Bit(1);  // v4b0: v590 present; mapping-LCR present
+  PutMapFnList(chain, {{2, 64, 65, kAbsent}, {0, kAbsent, 0, 91}});
+  chain.Bit(0).Bit(1).Pattern("10").Constrained(-1, -2, -1);  // v590: deltaQrxlevmin only
+  const Decoded d = DecodeBare(4, Sib4(kSmallIdentity, csri, Car(), &chain));
+  ASSERT_EQ(sibdecode::kDecoded, d.result);
+  ExpectSummary(d.out, 0, kSmallIdentity);
+  ExpectText(std::string(kSmallHead4) + kCsriOpen +
+                 "            mappingInfo[0]\r\n"
+                 "            {\r\n"
+                 "                    rat = utra-TDD\n"
+                 "                mappingFunctionParameterList[0]\r\n"
+                 "                {\r\n"
+                 "                    functionType = functionType2\r\n"
+                 "                    mapParameter2 = 33\r\n"
+                 "                    upperLimit = 12\r\n"
+                 "                }\r\n"
+                 "            }\r\n" +
+                 kRscpTdd + kHystResel00 + kCsriClose + kSmallCar +
+                 "    v4b0NonCriticalExtensions\r\n"
+                 "    {\r\n"
+                 "        sysInfoType4_v4b0ext\r\n"
+                 "        {\r\n"
+                 "            mapping_LCR\r\n"
+                 "            {\r\n"
+                 "                mappingFunctionParameterList[0]\r\n"
+                 "                {\r\n"
+                 "                    functionType = functionType3\r\n"
+                 "                    mapParameter1 = 64\r\n"
+                 "                    mapParameter2 = 65\r\n"
+                 "                }\r\n"
+                 "                mappingFunctionParameterList[1]\r\n"
+                 "                {\r\n"
+                 "                    functionType = linear\r\n"
+                 "                    mapParameter2 = 0\r\n"
+                 "                    upperLimit = 91\r\n"
+                 "                }\r\n"
+                 "            }\r\n"
+                 "        }\r\n"
+                 "        v590NonCriticalExtension\r\n"
+                 "        {\r\n"
+                 "            sysInfoType4_v590ext\r\n"
+                 "            {\r\n"
+                 "                cellSelectReselectInfo_v590ext\r\n"
+                 "                {\r\n"
+                 "                        deltaQrxlevmin = -1\r\n"
+                 "                }\r\n"
+                 "            }\r\n"
+                 "        }\r\n"
+                 "    }\r\n"
+                 "}\r\n",
+             d.text);
+}
+
 // SIB4 v5c0 with every TreselectionScaling member, non_HCS_t_CR_Max with n_CR absent: the
 // deeper SIB4 depths (t = 24).
 TEST(Sib4Golden, TreselectionScalingDepthsInSib4) {
@@ -2221,6 +2280,10 @@ TEST(Sib3Golden, CutRightAfterCellSelectReselectInfo) {
       d.text);
 }
 
+// Every ENUMERATED under SysInfoType3 and SysInfoType4 has a power-of-two number of
+// identifiers (or a single one, which takes no bits), so no encoding can carry an enumeration index
+// out of range. The only count that is not a power of two is the six-alternative T-CRMax choice,
+// and integers with ranges such as Q-HCS (0..99 in seven bits).
 struct BadValueCase {
   const char* name;
   std::function<void(BitWriter&)> hcs;  // the hcs_ServingCellInformation encoding
