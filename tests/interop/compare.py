@@ -11,6 +11,11 @@ freedom):
   - a list longer than its SIZE: sibdecode keeps going for lists of SEQUENCE
     or CHOICE items and stops for lists of INTEGER, ENUMERATED, NULL or
     BIT STRING items (tshark warns and goes on in both cases);
+  - tshark pads a BIT STRING that runs past the end of the data with zero
+    bits without a word; the comparison stops there ('past the end', not
+    counted as error-free);
+  - sibdecode's text of one SIB is limited (102400 bytes); a text that ends
+    before its closing brace is compared as far as it goes;
   - an error (malformed packet, undecodable choice index) ends tshark's tree
     there, so the comparison stops at it;
   - tshark decodes a later release: the comparison stops at the container
@@ -85,12 +90,30 @@ def stop_position(tleaves, errors):
 CONTAINER_RE = re.compile(r"noncriticalexten[st]ions?$")
 
 
+def dropped_item(tleaves, j, stop):
+    """True when tshark leaf j opens a list item inside which the comparison's
+    stop point lies: sibdecode does not append an item whose decode failed."""
+    if not (tleaves[j]["name"].endswith("]") or tleaves[j]["kind"] == "list"):
+        return False
+    end = j + 1
+    while end < len(tleaves) and tleaves[end]["depth"] > tleaves[j]["depth"]:
+        end += 1
+    return j <= stop < end
+
+
+def read_past_end(s, t, nbytes):
+    """tshark pads a BIT STRING that runs past the end of the data with zero bits
+    and reports nothing; sibdecode fails there (end of data) and prints the
+    string it did not read as all zeros."""
+    return s["vkind"] == "bits" and t["end"] >= nbytes and set(s["value"]) <= {"0"}
+
+
 def is_container(tleaf):
     """An extension container ('Extentions' is spelt so in some identifiers)."""
     return tleaf["kind"] == "seq" and CONTAINER_RE.search(norm(tleaf["name"])) is not None
 
 
-def compare(sleaves, tleaves, errors):
+def compare(sleaves, tleaves, errors, nbytes):
     """Returns a dict: ok (bool), compared (number of agreeing leaves),
     reached_cut (bool), stop ('end', 'cut', 'warning', 'error'), and on
     disagreement 'why', 'sib' and 'tshark' (leaf descriptions)."""
@@ -99,6 +122,8 @@ def compare(sleaves, tleaves, errors):
     compared = 0
 
     def fail(why, s, t):
+        if t is not None and dropped_item(tleaves, j, stop):
+            return done("item dropped")
         return {"ok": False, "compared": compared, "why": why,
                 "sib": describe(s, "sibdecode"), "tshark": describe(t, "tshark"),
                 "position": j, "stop": None}
@@ -120,6 +145,8 @@ def compare(sleaves, tleaves, errors):
                 i += 1
                 continue
             return fail("sibdecode has more fields than tshark", s, None)
+        if s["kind"] == "cut short":
+            return done("text full")
         t = tleaves[j]
         if s["kind"] == "bad":
             return fail("sibdecode's text does not fit the type model: " + s["text"], s, t)
@@ -153,6 +180,8 @@ def compare(sleaves, tleaves, errors):
         elif s["kind"] == "val":
             tv = tshark_value(t, s["vkind"])
             if s["vkind"] != "null" and tv != s["value"]:
+                if read_past_end(s, t, nbytes):
+                    return done("past the end")
                 return fail("values differ", s, t)
             if s["vkind"] == "enum" and tv is None:
                 compared += 1

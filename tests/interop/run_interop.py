@@ -72,9 +72,9 @@ def check_sib(sib, samples, model, args):
                         "text": "sibdecode printed no text", "default": None, "cut": False}]
         else:
             sleaves = sib_side.text_leaves(model, sib, text)
-        result = compare.compare(sleaves, tres["leaves"], tres["errors"])
+        result = compare.compare(sleaves, tres["leaves"], tres["errors"], len(data))
         # errors past the last container that the decoder knows do not count
-        error_free = not tres["errors"] or result.get("stop") == "cut"
+        error_free = (not tres["errors"] or result.get("stop") == "cut") and result.get("stop") != "past the end"
         if result.get("stop") == "cut":
             report.cut_reached += 1
         report.error_free += error_free

@@ -3,7 +3,8 @@ ordered list of leaves, walking the text alongside the decoder's type model.
 
 A leaf is a dict:
   kind     'seq' (a SEQUENCE value), 'list' (a SEQUENCE OF; value = item count),
-           'val' (a value), 'bad' (the text does not fit the model here)
+           'val' (a value), 'bad' (the text does not fit the model here),
+           'cut short' (the text ends here: sibdecode's text buffer ran full)
   name     the printed name ('cn_DomainSysInfoList[1]' for list elements)
   vkind    for 'val': 'int', 'bool', 'enum', 'choice', 'bits', 'octets', 'null'
   value    int (INTEGER, enumeration index, 0-based alternative index; None for
@@ -53,6 +54,8 @@ def split_texts(output):
     for line in output.split("\n"):
         line = line.rstrip("\r")
         if HEADER_RE.match(line):
+            if current is not None:
+                texts.append(current)  # cut short (the text buffer ran full)
             current = [line]
             continue
         if current is None:
@@ -61,6 +64,8 @@ def split_texts(output):
         if line == "}":
             texts.append(current)
             current = None
+    if current is not None:
+        texts.append(current)
     return texts
 
 
@@ -73,6 +78,11 @@ class Node:
         self.name = name
         self.value = value
         self.children = children or []
+        self.cut_short = False  # a block whose text ends before its closing brace
+
+
+class TextCutShort(Exception):
+    """The walk needs a line past the end of a text that was cut short."""
 
 
 def parse_text(lines):
@@ -82,7 +92,7 @@ def parse_text(lines):
     pos = 1
     if pos < len(lines) and lines[pos].strip() == "{":
         pos += 1
-    root.children, pos = parse_block(lines, pos)
+    root.children, pos, root.cut_short = parse_block(lines, pos)
     return root
 
 
@@ -92,7 +102,7 @@ def parse_block(lines, pos):
         line = lines[pos]
         text = line.strip()
         if text == "}":
-            return nodes, pos + 1
+            return nodes, pos + 1, False
         if text == "":
             pos += 1
             continue
@@ -105,8 +115,9 @@ def parse_block(lines, pos):
             nodes.append(Node("dump", "", bytes.fromhex(hexdigits)))
             continue
         if pos + 1 < len(lines) and lines[pos + 1].strip() == "{":
-            children, pos = parse_block(lines, pos + 2)
-            nodes.append(Node("block", text, children=children))
+            block = Node("block", text)
+            block.children, pos, block.cut_short = parse_block(lines, pos + 2)
+            nodes.append(block)
             continue
         if " = " in text:
             name, value = text.split(" = ", 1)
@@ -114,7 +125,7 @@ def parse_block(lines, pos):
         else:
             nodes.append(Node("name", text))
         pos += 1
-    return nodes, pos
+    return nodes, pos, True
 
 
 def norm(name):
@@ -125,8 +136,12 @@ def norm(name):
 def default_value(model, t, default):
     """The model's DEFAULT value in leaf form."""
     t = resolve(model, t)
-    if t["kind"] == "ENUMERATED" and isinstance(default, str):
+    if t["kind"] == "ENUMERATED":
         return t["items"].index(default) if default in t["items"] else None
+    if t["kind"] == "INTEGER":
+        return int(default)
+    if t["kind"] == "BOOLEAN":
+        return default in (True, "TRUE", "true")
     return default
 
 
@@ -152,7 +167,7 @@ class TextWalk:
                 return self.bad(name, "expected a block for a SEQUENCE")
             self.leaves.append({"kind": "seq", "name": name, "vkind": None, "value": None,
                                 "text": "", "default": None, "cut": cut})
-            self.members(t, node.children)
+            self.members(t, node)
         elif k == "CHOICE":
             self.choice(t, node, name)
         elif k == "NULL":
@@ -196,6 +211,8 @@ class TextWalk:
         if node.kind != "block":
             return self.bad(name, "expected a block for a CHOICE")
         if not node.children:
+            if node.cut_short:
+                raise TextCutShort()
             return self.val(name, "choice", None, "")
         child = node.children[0]
         for index, alt in enumerate(t["alternatives"]):
@@ -231,9 +248,12 @@ class TextWalk:
                 self.walk(t["element"], node, "%s[%d]" % (name, i))
         return pos
 
-    def members(self, t, children):
+    def members(self, t, node):
+        children = node.children
         pos = 0
         for m in t["members"]:
+            if node.cut_short and pos >= len(children):
+                raise TextCutShort()
             mt = resolve(self.model, m["type"])
             default = None
             if m["default"] is not None:
@@ -258,5 +278,9 @@ def text_leaves(model, sib, lines):
     """Leaves of one SIB's text (a list of lines)."""
     root = parse_text(lines)
     walk = TextWalk(model)
-    walk.walk({"kind": "ref", "name": model["roots"][str(sib)]}, root, root.name)
+    try:
+        walk.walk({"kind": "ref", "name": model["roots"][str(sib)]}, root, root.name)
+    except TextCutShort:
+        walk.leaves.append({"kind": "cut short", "name": "", "vkind": None, "value": None,
+                            "text": "", "default": None, "cut": False})
     return walk.leaves

@@ -14,6 +14,8 @@ A leaf is a dict:
          'bits', 'list' or None
   warn   'value' (a value outside its constraint), 'items' (a list longer
          than its SIZE) or None
+  depth  nesting depth in tshark's tree
+  end    the byte offset just past the field (tshark's pos + size)
 
 Per packet also: 'errors', a list of (leaf position, message) for expert infos
 of severity Error, undecoded warnings, and the packet-level malformed marker
@@ -128,7 +130,7 @@ class PacketWalk:
                 warn = "items" if "too many items" in msg else "value"
         return warn
 
-    def walk(self, parent, list_name=None):
+    def walk(self, parent, list_name=None, depth=0):
         hint = None
         warn = None
         for field in parent:
@@ -143,16 +145,16 @@ class PacketWalk:
                 self.experts(parent_of_single(field))
                 continue
             if is_item(field):
-                self.walk_item(field, "%s[%s]" % (list_name, field.get("show")[5:]))
+                self.walk_item(field, "%s[%s]" % (list_name, field.get("show")[5:]), depth)
                 continue
             name = field_name(raw)
             if name is None:
                 hint = warn = None
                 continue
-            self.add(field, raw, name, hint, warn)
+            self.add(field, raw, name, hint, warn, depth)
             hint = warn = None
 
-    def walk_item(self, item, name):
+    def walk_item(self, item, name, depth):
         hint = None
         warn = None
         for field in item:
@@ -167,23 +169,26 @@ class PacketWalk:
                 self.experts(parent_of_single(field))
                 continue
             if field_name(raw) is not None:
-                self.add(field, raw, name, hint, warn)
+                self.add(field, raw, name, hint, warn, depth)
                 return
 
-    def add(self, field, raw, name, hint, warn):
+    def add(self, field, raw, name, hint, warn, depth):
         own = self.experts(field)
         showname = field.get("showname") or ""
         leaf = {"kind": "val", "name": name, "shown": shown_value(field),
-                "show": field.get("show") or "", "hint": hint, "warn": warn or own}
+                "show": field.get("show") or "", "hint": hint, "warn": warn or own,
+                "depth": depth, "end": int(field.get("pos") or 0) + int(field.get("size") or 0)}
         self.leaves.append(leaf)
         if raw.endswith("_element"):
             leaf["kind"] = "seq"
-            self.walk(field)
+            self.walk(field, depth=depth + 1)
         elif LIST_RE.search(showname):
             leaf["kind"] = "list"
-            self.walk(field, list_name=name)
+            if leaf["warn"]:
+                leaf["warn"] = "items"
+            self.walk(field, list_name=name, depth=depth + 1)
         else:
-            self.walk(field)
+            self.walk(field, depth=depth + 1)
 
 
 def parent_of_single(expert_field):
