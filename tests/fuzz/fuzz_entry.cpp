@@ -1,0 +1,55 @@
+// libFuzzer target: the whole input is one batch for RRCParserX; its first
+// bytes also pick a text capacity for DecodeBatch and a SIB type for DecodeSib
+// on the rest.
+#include <sibdecode/sibdecode.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+sibdecode::DecoderState* SharedState() {
+  static sibdecode::DecoderState* state = sibdecode::CreateDecoderState();
+  return state;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // RRCParserX writes into a buffer of exactly the documented size; ASan
+  // catches any byte past it.
+  std::vector<unsigned char> input(data, data + size);
+  tagSystemInformationBlock out;
+  std::vector<char> text(sibdecode::MaxTextSize(size));
+  unsigned int textLen = 0;
+  bool decoded =
+      RRCParserX(input.data(), static_cast<unsigned int>(size), &out, text.data(), textLen);
+  if (decoded && (textLen == 0 || textLen > text.size())) std::abort();
+
+  if (size < 3) return 0;
+  textLen = decoded ? textLen : 0;
+  // A capacity anywhere from 0 to a little over the text length.
+  size_t capacity = (size_t{data[0]} << 8 | data[1]) * 3;
+  char* small = static_cast<char*>(std::malloc(capacity > 0 ? capacity : 1));
+  size_t smallLen = 0;
+  int result = sibdecode::DecodeBatch(SharedState(), data, size, &out, small, capacity, &smallLen);
+  // Calls are independent: a second state gives the same outcome as the process-wide one.
+  if (!decoded && result != sibdecode::kNothingDecoded) std::abort();
+  if (decoded && result == sibdecode::kNothingDecoded) std::abort();
+  if (result == sibdecode::kDecoded && (smallLen > capacity || smallLen != textLen)) std::abort();
+  if (result == sibdecode::kTextTooSmall && (smallLen <= capacity || smallLen != textLen)) {
+    std::abort();
+  }
+  if (result == sibdecode::kDecoded && std::memcmp(small, text.data(), smallLen) != 0) std::abort();
+  std::free(small);
+
+  // The same bytes as a bare SIB of the type named by the third byte.
+  const unsigned char* sib = data + 3;
+  size_t sibLen = size - 3;
+  std::vector<char> sibText(sibdecode::MaxTextSize(0));
+  sibdecode::DecodeSib(SharedState(), data[2] & 0x1F, sib, sibLen, &out, sibText.data(),
+                       sibText.size(), &smallLen);
+  return 0;
+}
