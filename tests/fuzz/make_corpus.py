@@ -1,8 +1,11 @@
 #!/usr/bin/env python3
 """Writes the fuzz seed corpus: BCH batches with every payload alternative,
-multi-block segmented SIBs and complete SIBs of every decoded type.
+multi-block segmented SIBs, complete SIBs of every decoded type, and valid
+SIB encodings drawn from the interop type model, framed into BCH blocks.
 
-Usage: make_corpus.py OUTPUT_DIR   (standard library only; deterministic)
+Usage: make_corpus.py OUTPUT_DIR [--sample FILE]
+(standard library only; deterministic). --sample also writes a hex capture,
+one batch per line, of the model-drawn SIBs.
 """
 import os
 import random
@@ -23,6 +26,12 @@ class Bits:
     def data(self, count, rng):
         self.bits.extend(rng.getrandbits(1) for _ in range(count))
         return self
+
+    @staticmethod
+    def from_bits(bits):
+        b = Bits()
+        b.bits = list(bits)
+        return b
 
     def extend(self, other):
         self.bits.extend(other.bits)
@@ -61,8 +70,72 @@ def block(sfn, alternative, contents):
     return Bits().put(sfn, 11).put(alternative, 4).extend(contents).block()
 
 
+def sib_bits(data):
+    return [(byte >> (7 - i)) & 1 for byte in data for i in range(8)]
+
+
+def frame_sib(sib, data, sfn):
+    """Frames one encoded SIB into BCH blocks: complete when it fits one block,
+    else a first segment, subsequent segments and a last segment."""
+    bits = sib_bits(data)
+    while len(bits) > 1 and bits[-1] == 0 and len(bits) > 214:
+        bits.pop()  # byte padding beyond the value is not needed
+
+    def chunk(b):
+        return Bits().extend(Bits.from_bits(b))
+
+    if len(bits) <= 214:
+        contents = Bits().put(0, 4).put(sib, 5).put(len(bits) - 1, 8).extend(Bits.from_bits(bits))
+        return [block(sfn, 7, contents)]
+    if len(bits) <= 226:
+        padded = bits + [0] * (226 - len(bits))
+        return [block(sfn, 9, Bits().put(sib, 5).extend(Bits.from_bits(padded)))]
+    pieces = [bits[i:i + 222] for i in range(0, len(bits), 222)]
+    if len(pieces) > 16:
+        return None
+    blocks = [block(sfn, 1, Bits().put(sib, 5).put(len(pieces) - 1, 4)
+                    .extend(Bits.from_bits(pieces[0])))]
+    for index, piece in enumerate(pieces[1:], start=1):
+        last = index == len(pieces) - 1
+        head = Bits().put(sib, 5).put(index - 1, 4)
+        if last and len(piece) <= 214:
+            blocks.append(block(sfn + index, 3, head.put(len(piece) - 1, 8)
+                                .extend(Bits.from_bits(piece))))
+        else:
+            piece = piece + [0] * (222 - len(piece))
+            blocks.append(block(sfn + index, 10 if last else 2,
+                                head.extend(Bits.from_bits(piece))))
+    return blocks
+
+
+def model_batches(rng):
+    """Valid encodings of every decoded SIB type, framed; empty when the
+    interop encoder is not available."""
+    here = os.path.dirname(os.path.abspath(__file__))
+    interop = os.path.join(here, "..", "interop")
+    sys.path.insert(0, interop)
+    try:
+        import per_encoder
+    except ImportError:
+        return {}
+    model = per_encoder.load_model(os.path.join(interop, "sib_model.json"))
+    policies = [
+        per_encoder.Policy(p_optional=0.3, p_extension=0.8),
+        per_encoder.Policy(p_optional=0.7, p_extension=0.95, final_extension=0.5),
+    ]
+    batches = {}
+    for sib in DECODED_TYPES:
+        for k, policy in enumerate(policies):
+            data = per_encoder.random_encoding(model, sib, rng, policy)
+            blocks = frame_sib(sib, data, 200 + 20 * k)
+            if blocks is not None:
+                batches["model_sib%02d_%d" % (sib, k)] = b"".join(blocks)
+    return batches
+
+
 def main():
     out_dir = sys.argv[1]
+    sample = sys.argv[3] if len(sys.argv) > 3 and sys.argv[2] == "--sample" else None
     os.makedirs(out_dir, exist_ok=True)
     rng = random.Random(25331)
     seeds = {}
@@ -101,6 +174,16 @@ def main():
         seeds["segmented_sib%02d_reversed" % sib] = b"".join(reversed(blocks))
     # SFN-prime wrapping from 2047 to 0.
     seeds["wrap_2047"] = block(2047, 1, first(11, 2, rng)) + block(0, 10, following(11, 1, rng))
+
+    model = model_batches(random.Random(7))
+    seeds.update(model)
+    if sample:
+        with open(sample, "w") as f:
+            f.write("# BCH captures, one batch of 31-byte blocks per line (hex).\n")
+            f.write("# Valid SIB encodings of every decoded type, drawn at random;\n")
+            f.write("# written by tests/fuzz/make_corpus.py.\n")
+            for name, data in sorted(model.items()):
+                f.write("# %s\n%s\n" % (name, data.hex().upper()))
 
     for name, data in sorted(seeds.items()):
         with open(os.path.join(out_dir, name), "wb") as f:
