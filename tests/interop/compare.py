@@ -73,18 +73,30 @@ def describe(leaf, side):
 
 
 def stop_position(tleaves, errors):
-    """Index of the first tshark leaf that is not compared."""
-    stop = len(tleaves)
+    """Index of the first tshark leaf that is not compared, and why."""
+    stop, why = len(tleaves), "end"
     for pos, msg in errors:
         # tshark may show a partly read value just before it gives up
-        stop = min(stop, pos - 1 if msg == "malformed packet" else pos)
-    for j, leaf in enumerate(tleaves):
-        if j >= stop:
-            break
+        at = pos - 1 if msg == "malformed packet" else pos
+        if at < stop:
+            stop, why = at, "error"
+    for j, leaf in enumerate(tleaves[:stop]):
         if leaf["warn"] == "value" and leaf["kind"] != "list":
-            stop = j
-            break
-    return stop
+            return j, "out of range"
+        if leaf["warn"] and leaf["kind"] == "list" and fixed_array_items(tleaves, j):
+            return j, "too many items"
+    return stop, why
+
+
+def fixed_array_items(tleaves, j):
+    """True when the items of tshark's list leaf j are INTEGER, ENUMERATED, NULL
+    or BIT STRING values (sibdecode refuses more of them than the SIZE allows)."""
+    if j + 1 >= len(tleaves) or tleaves[j + 1]["depth"] <= tleaves[j]["depth"]:
+        return False
+    item = tleaves[j + 1]
+    if item["kind"] == "val":
+        return item["hint"] != "choice"
+    return item["kind"] == "seq" and item["shown"] == "NULL"
 
 
 CONTAINER_RE = re.compile(r"noncriticalexten[st]ions?$")
@@ -114,10 +126,12 @@ def is_container(tleaf):
 
 
 def compare(sleaves, tleaves, errors, nbytes):
-    """Returns a dict: ok (bool), compared (number of agreeing leaves),
-    reached_cut (bool), stop ('end', 'cut', 'warning', 'error'), and on
-    disagreement 'why', 'sib' and 'tshark' (leaf descriptions)."""
-    stop = stop_position(tleaves, errors)
+    """Returns a dict: ok (bool), compared (number of agreeing leaves), stop
+    (where an agreeing comparison ended: 'end', 'cut', 'out of range',
+    'too many items', 'error', 'item dropped', 'text full', 'past the end'),
+    and on disagreement 'why', 'sib', 'tshark' (leaf descriptions) and
+    'position' (index of tshark's leaf)."""
+    stop, stop_why = stop_position(tleaves, errors)
     i = j = 0
     compared = 0
 
@@ -134,8 +148,8 @@ def compare(sleaves, tleaves, errors, nbytes):
     while i < len(sleaves):
         s = sleaves[i]
         if j >= stop:
-            if j < len(tleaves) or errors:
-                return done("error" if any(p == stop for p, _ in errors) else "warning")
+            if stop_why != "end":
+                return done(stop_why)
             # tshark ran out of fields without an error: only absent DEFAULT members
             # and empty lists may remain on sibdecode's side.
             if s["default"] is not None and s["value"] == s["default"]:
@@ -174,7 +188,7 @@ def compare(sleaves, tleaves, errors, nbytes):
             return fail("field kinds differ", s, t)
         if s["kind"] == "list":
             if t["warn"] and s.get("fixed"):
-                return done("warning")
+                return done("too many items")
             # The item count itself is not compared: the items follow, named by
             # index, and tshark announces the count before an error inside an item.
         elif s["kind"] == "val":
@@ -185,7 +199,7 @@ def compare(sleaves, tleaves, errors, nbytes):
                 return fail("values differ", s, t)
             if s["vkind"] == "enum" and tv is None:
                 compared += 1
-                return done("warning")
+                return done("out of range")
         compared += 1
         i += 1
         j += 1

@@ -143,6 +143,9 @@ def main(argv=None):
         dump_all(args.dump, reports)
     total = sum(r.samples for r in reports)
     bad = sum(len(r.disagree_error_free) for r in reports)
+    out.write("\nwhere the comparisons stopped:\n")
+    for r in reports:
+        out.write("  SIB%-3d %s\n" % (r.sib, ", ".join("%s %d" % kv for kv in sorted(r.stops.items(), key=str))))
     out.write("\ninterop: %d passed, %d failed\n" % (total - bad, bad))
     return 1 if failed else 0
 

@@ -79,6 +79,7 @@ class Node:
         self.value = value
         self.children = children or []
         self.cut_short = False  # a block whose text ends before its closing brace
+        self.at_end = False  # the last line(s) of a text that was cut short
 
 
 class TextCutShort(Exception):
@@ -125,6 +126,8 @@ def parse_block(lines, pos):
         else:
             nodes.append(Node("name", text))
         pos += 1
+    if nodes:
+        nodes[-1].at_end = True
     return nodes, pos, True
 
 
@@ -162,6 +165,8 @@ class TextWalk:
         """Emits the leaves of one value of type t printed as `node` under `name`."""
         t = resolve(self.model, t)
         k = t["kind"]
+        if node.at_end and node.kind != "block" and k in ("SEQUENCE", "CHOICE"):
+            raise TextCutShort()  # the name line was written, its brace was not
         if k == "SEQUENCE":
             if node.kind != "block":
                 return self.bad(name, "expected a block for a SEQUENCE")
