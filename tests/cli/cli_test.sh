@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# Command-line behaviour of the sibdecode tool: decoding, comments and blank
+# lines, --bin, --sib, --summary, and one-line errors for malformed input.
+# Usage: cli_test.sh PATH_TO_SIBDECODE SAMPLE_HEX
+set -uo pipefail
+
+tool="$1"
+sample="$2"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+passed=0
+failed=0
+
+check() {  # name, condition result (0 = ok)
+  if [ "$2" -eq 0 ]; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL: $1"; fi
+}
+
+# The sample decodes every batch; no notes on stderr.
+"$tool" "$sample" >"$work/out" 2>"$work/err"; rc=$?
+check "sample exit 0" $rc
+n=$(grep -c "::=" "$work/out"); [ "$n" -eq "$(grep -c '^[0-9A-F]' "$sample")" ]; check "one text per batch" $?
+[ ! -s "$work/err" ]; check "no notes for decoded batches" $?
+grep -q "<<<-----raw data ----->>>" "$work/out"; check "trailer present" $?
+
+# Standard input, comments, spaces and blank lines.
+sib3=$(grep -m1 '^[0-9A-F]' "$sample")
+spaced=$(echo "$sib3" | sed 's/\(..\)/\1 /g')
+printf '# comment only\n\n%s  # trailing comment\n\n' "$spaced" | "$tool" >"$work/out" 2>"$work/err"; rc=$?
+check "stdin exit 0" $rc
+[ "$(grep -c '::=' "$work/out")" -eq 1 ]; check "spaced line decodes" $?
+
+# A batch that yields nothing gets a note and exit 0.
+printf '%062d\n' 0 | "$tool" >"$work/out" 2>"$work/err"; rc=$?
+check "nothing decoded exit 0" $rc
+grep -q "^<stdin>:1: nothing decoded" "$work/err"; check "note names line" $?
+
+# Malformed hex: one line "file:line: message", exit 2.
+printf '%s\nABC\n' "$sib3" >"$work/odd.hex"
+"$tool" "$work/odd.hex" >"$work/out" 2>"$work/err"; rc=$?
+[ $rc -eq 2 ]; check "odd digits exit 2" $?
+[ "$(cat "$work/err")" = "$work/odd.hex:2: odd number of hex digits" ]; check "odd digits message" $?
+printf '00\n0G\n' >"$work/bad.hex"
+"$tool" "$work/bad.hex" >"$work/out" 2>"$work/err"; rc=$?
+[ $rc -eq 2 ]; check "bad char exit 2" $?
+grep -q "^$work/bad.hex:2: bad character 'G' in column 2$" "$work/err"; check "bad char message" $?
+printf '00\xff\n' | "$tool" >/dev/null 2>"$work/err"; rc=$?
+[ $rc -eq 2 ] && [ "$(wc -l <"$work/err")" -eq 1 ]; check "binary junk in text mode" $?
+
+# --bin: the whole file is one batch.
+printf '%b' "$(echo "$sib3" | sed 's/../\\x&/g')" >"$work/sib3.bin"
+"$tool" --bin "$work/sib3.bin" >"$work/out" 2>"$work/err"; rc=$?
+check "--bin exit 0" $rc
+grep -q "SysInfoType3 ::=" "$work/out"; check "--bin decodes" $?
+
+# --summary prints the record.
+"$tool" --summary "$work/sib3.bin" --bin >"$work/out" 2>&1
+grep -q "sib3.cellIdentity = " "$work/out"; check "--summary" $?
+
+# --sib N: a bare SIB3 has no raw-data trailer.
+printf '4000000000\n' | "$tool" --sib 3 >"$work/out" 2>"$work/err"; rc=$?
+check "--sib exit 0" $rc
+grep -q "SysInfoType3 ::=" "$work/out" && ! grep -q "raw data" "$work/out"; check "--sib text" $?
+
+# Arguments.
+"$tool" --help >"$work/out" 2>&1; check "--help exit 0" $?
+grep -q "usage: sibdecode" "$work/out"; check "--help text" $?
+"$tool" --sib 40 </dev/null >/dev/null 2>&1; [ $? -eq 2 ]; check "--sib out of range" $?
+"$tool" --frobnicate </dev/null >/dev/null 2>&1; [ $? -eq 2 ]; check "unknown option" $?
+"$tool" "$work/missing.hex" >/dev/null 2>&1; [ $? -eq 1 ]; check "missing file" $?
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
