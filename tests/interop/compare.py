@@ -25,7 +25,7 @@ freedom):
 
 import re
 
-from sib_side import norm
+from sib_side import norm  # noqa: F401 (also used by the driver)
 
 BIT_LENGTH_RE = re.compile(r"\[bit length (\d+)")
 

@@ -210,9 +210,10 @@ def encode_root(model, sib, value, pad_bytes=0):
     return w.to_bytes() + bytes(pad_bytes), len(w)
 
 
-def random_encoding(model, sib, rng, policy):
+def random_encoding(model, sib, rng, policy, tail=None):
     """A random valid encoding of the SIB that fits in MAX_SIB_BITS: draws again,
-    with fewer optional members, while the encoding is too long."""
+    with fewer optional members, while the encoding is too long. `tail` (bytes)
+    replaces the zero padding that follows a present final nonCriticalExtensions."""
     root = {"kind": "ref", "name": model["roots"][str(sib)]}
     p = policy.p_optional
     for attempt in range(40):
@@ -225,7 +226,9 @@ def random_encoding(model, sib, rng, policy):
             final = final_extension_present(model, root, value)
             # Past a present final container tshark reads later releases' containers:
             # pad with zero bytes so that it finds them absent.
-            return w.to_bytes() + (bytes(8) if final else b"")
+            if not final:
+                return w.to_bytes()
+            return w.to_bytes() + (bytes(8) if tail is None else tail)
         if attempt % 4 == 3:
             p *= 0.7
     raise RuntimeError("could not draw a short enough SysInfoType%s" % sib)
@@ -273,4 +276,14 @@ def crafted_encodings(model, sib, rng):
             out.append((name, random_encoding(model, sib, rng, policy)))
         except RuntimeError:
             pass
+    rich = Policy(p_optional=0.7, p_extension=1.0, max_extra_items=1)
+    full = random_encoding(model, sib, rng, rich)
+    # the value ends early: both decoders give up at the same bit
+    out.append(("truncated", full[: max(1, len(full) // 2)]))
+    # bytes after the value are not read
+    out.append(("trailing-bytes", full + bytes(rng.randrange(256) for _ in range(16))))
+    # bits that a later release places after the final nonCriticalExtensions
+    tail = bytes(rng.randrange(256) for _ in range(16))
+    final = Policy(p_optional=0.5, p_extension=1.0, final_extension=1.0)
+    out.append(("final-extension-then-random", random_encoding(model, sib, rng, final, tail)))
     return out

@@ -43,9 +43,29 @@ def make_samples(model, sib, count, seed):
     return samples
 
 
+def deepest_container(model, sib):
+    """Name of the extension container that holds the final nonCriticalExtensions."""
+    t = per_encoder.resolve(model, {"kind": "ref", "name": model["roots"][str(sib)]})
+    name = None
+    while True:
+        nxt = None
+        for m in t["members"]:
+            if per_encoder.is_final_extension(m):
+                return name
+            if per_encoder.is_extension_container(m):
+                nxt = m
+        if nxt is None:
+            return name
+        name = nxt["name"]
+        t = per_encoder.resolve(model, nxt["type"])
+
+
 class SibReport:
     def __init__(self, sib):
         self.sib = sib
+        self.valid = 0
+        self.valid_error_free = 0
+        self.deep = 0
         self.samples = 0
         self.error_free = 0
         self.agree = 0
@@ -55,13 +75,15 @@ class SibReport:
         self.cut_reached = 0
 
     def row(self):
-        return "%-7s %8d %11d %9d %12d %9d" % (
+        return "%-7s %8d %11d %9d %12d %13s %9d %9d" % (
             "SIB%d" % self.sib, self.samples, self.error_free, self.agree,
-            len(self.disagree_error_free), self.cut_reached)
+            len(self.disagree_error_free), "%d/%d" % (self.valid_error_free, self.valid),
+            self.deep, self.cut_reached)
 
 
 def check_sib(sib, samples, model, args):
     report = SibReport(sib)
+    deepest = compare.norm(deepest_container(model, sib) or "")
     packets = [data for _origin, data in samples]
     tshark = tshark_side.run_tshark(sib, packets, tshark=args.tshark)
     texts = sib_side.run_sibdecode(args.sibdecode, sib, packets)
@@ -77,6 +99,12 @@ def check_sib(sib, samples, model, args):
         error_free = (not tres["errors"] or result.get("stop") == "cut") and result.get("stop") != "past the end"
         if result.get("stop") == "cut":
             report.cut_reached += 1
+        if origin != "bits" and origin != "crafted:truncated":
+            report.valid += 1
+            report.valid_error_free += error_free
+        if deepest and result["ok"] and result["stop"] in ("end", "cut") and any(
+                l["kind"] == "seq" and compare.norm(l["name"]) == deepest for l in sleaves):
+            report.deep += 1
         report.error_free += error_free
         report.stops[result.get("stop")] = report.stops.get(result.get("stop"), 0) + 1
         if result["ok"]:
@@ -123,8 +151,8 @@ def main(argv=None):
     out = sys.stdout
     out.write("seed %d, %d random-bit + %d model-driven samples per SIB type, %.1f s\n\n"
               % (args.seed, args.count, args.count, time.time() - start))
-    out.write("%-7s %8s %11s %9s %12s %9s\n" % ("SIB", "samples", "error-free", "agreeing",
-                                                "disagreeing", "cut-seen"))
+    out.write("%-7s %8s %11s %9s %12s %13s %9s %9s\n" % (
+        "SIB", "samples", "error-free", "agreeing", "disagreeing", "valid-clean", "deep-ext", "cut-seen"))
     for r in reports:
         out.write(r.row() + "\n")
     failed = False
@@ -143,6 +171,10 @@ def main(argv=None):
         dump_all(args.dump, reports)
     total = sum(r.samples for r in reports)
     bad = sum(len(r.disagree_error_free) for r in reports)
+    out.write("\nerror-free: tshark reported no error before the comparison's end; disagreeing: error-free\n"
+              "samples that disagree; valid-clean: model-driven and crafted samples that tshark decodes\n"
+              "without error; deep-ext: agreeing samples whose deepest known extension container is\n"
+              "present; cut-seen: samples whose final nonCriticalExtensions is present in both.\n")
     out.write("\nwhere the comparisons stopped:\n")
     for r in reports:
         out.write("  SIB%-3d %s\n" % (r.sib, ", ".join("%s %d" % kv for kv in sorted(r.stops.items(), key=str))))

@@ -136,6 +136,11 @@ def norm(name):
     return re.sub(r"[^a-z0-9\[\]]", "", name.lower())
 
 
+def printed(member):
+    """The name the decoder prints for a member or alternative."""
+    return member.get("printed") or member["name"].replace("-", "_")
+
+
 def default_value(model, t, default):
     """The model's DEFAULT value in leaf form."""
     t = resolve(model, t)
@@ -167,6 +172,8 @@ class TextWalk:
         k = t["kind"]
         if node.at_end and node.kind != "block" and k in ("SEQUENCE", "CHOICE"):
             raise TextCutShort()  # the name line was written, its brace was not
+        if node.kind != "dump" and node.name != name:
+            return self.bad(name, "printed as %r" % node.name)
         if k == "SEQUENCE":
             if node.kind != "block":
                 return self.bad(name, "expected a block for a SEQUENCE")
@@ -225,13 +232,13 @@ class TextWalk:
             if at["kind"] == "SEQUENCE OF":
                 if norm(child.name).startswith(norm(alt["name"]) + "["):
                     self.val(name, "choice", index, alt["name"])
-                    rest = self.list_items(at, alt["name"], node.children, 0, True)
+                    rest = self.list_items(at, printed(alt), node.children, 0, True)
                     if rest != len(node.children):
                         self.bad(name, "extra lines in the choice block")
                     return
             elif at["kind"] == "OCTET STRING" and child.kind == "dump" or norm(child.name) == norm(alt["name"]):
                 self.val(name, "choice", index, alt["name"])
-                self.walk(alt["type"], child, alt["name"])
+                self.walk(alt["type"], child, printed(alt))
                 if len(node.children) > 1:
                     self.bad(name, "extra lines in the choice block")
                 return
@@ -264,13 +271,13 @@ class TextWalk:
             if m["default"] is not None:
                 default = default_value(self.model, mt, m["default"])
             if mt["kind"] == "SEQUENCE OF":
-                pos = self.list_items(mt, m["name"], children, pos, not m["optional"])
+                pos = self.list_items(mt, printed(m), children, pos, not m["optional"])
                 continue
             present = pos < len(children) and (
                 children[pos].kind == "dump" if mt["kind"] == "OCTET STRING"
                 else norm(children[pos].name) == norm(m["name"]))
             if present:
-                self.walk(mt, children[pos], m["name"].replace("-", "_"), default,
+                self.walk(mt, children[pos], printed(m), default,
                           cut=is_final_extension(m))
                 pos += 1
             elif not m["optional"]:
