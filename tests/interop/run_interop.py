@@ -106,7 +106,8 @@ def check_sib(sib, samples, model, args):
                 l["kind"] == "seq" and compare.norm(l["name"]) == deepest for l in sleaves):
             report.deep += 1
         report.error_free += error_free
-        report.stops[result.get("stop")] = report.stops.get(result.get("stop"), 0) + 1
+        key = (result.get("stop") or "DISAGREE") + ("" if origin == "bits" else " (valid)")
+        report.stops[key] = report.stops.get(key, 0) + 1
         if result["ok"]:
             report.agree += 1
         else:

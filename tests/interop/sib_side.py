@@ -153,6 +153,9 @@ def default_value(model, t, default):
     return default
 
 
+NODE_KIND = {"SEQUENCE": "block", "CHOICE": "block", "NULL": "name", "OCTET STRING": "dump"}
+
+
 class TextWalk:
     def __init__(self, model):
         self.model = model
@@ -170,8 +173,8 @@ class TextWalk:
         """Emits the leaves of one value of type t printed as `node` under `name`."""
         t = resolve(self.model, t)
         k = t["kind"]
-        if node.at_end and node.kind != "block" and k in ("SEQUENCE", "CHOICE"):
-            raise TextCutShort()  # the name line was written, its brace was not
+        if node.at_end and node.kind != NODE_KIND.get(k, "scalar"):
+            raise TextCutShort()  # the name was written, its brace or value was not
         if node.kind != "dump" and node.name != name:
             return self.bad(name, "printed as %r" % node.name)
         if k == "SEQUENCE":
