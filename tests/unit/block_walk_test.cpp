@@ -194,17 +194,5 @@ TEST(BlockWalk, OnlyWholeBlocksAreDecoded) {
   }
 }
 
-TEST(BlockWalk, BlocksQueueInInputOrderWithTheirOwnSfnPrime) {
-  std::vector<uint8_t> data;
-  const uint32_t sfns[] = {2047, 0, 3};
-  for (uint32_t sfn : sfns) {
-    std::vector<uint8_t> block = Block(sfn, 3, sibtest::FollowingShort(5, 1, "1"));
-    data.insert(data.end(), block.begin(), block.end());
-  }
-  SegmentQueue queue = Walk(data);
-  ASSERT_EQ(queue.size(), 3u);
-  for (size_t i = 0; i < 3; ++i) EXPECT_EQ(queue[i].sfnPrime, sfns[i]);
-}
-
 }  // namespace
 }  // namespace sibdecode

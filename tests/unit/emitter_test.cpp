@@ -149,18 +149,5 @@ TEST(Emitter, LastByteOfTheBufferIsKeptForTheTerminator) {
   EXPECT_EQ(buffer.Text(), "abc");
 }
 
-TEST(Emitter, CounterKeepsWhatWasWrittenAfterAHandBack) {
-  // A SIB printer resets the write position to where it began; the text
-  // length is then the buffer size minus the remaining counter.
-  Buffer buffer(TextBufferSize);
-  char* start = buffer.cursor.pos;
-  OpenBlock(buffer.cursor, 0, "SysInfoType3 ::=");
-  WriteIndent(buffer.cursor, 4);
-  WriteBool(buffer.cursor, "sib4indicator", 0);
-  CloseBlock(buffer.cursor, 0);
-  buffer.cursor.pos = start;
-  EXPECT_EQ(buffer.Text(), "SysInfoType3 ::=\r\n{\r\n    sib4indicator = False\r\n}\r\n");
-}
-
 }  // namespace
 }  // namespace sibdecode

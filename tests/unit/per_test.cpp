@@ -456,12 +456,5 @@ TEST(ValueList, AppendLinksBothWaysAndReleaseFreesEverything) {
   }
 }
 
-TEST(AllocRecord, IsZeroFilled) {
-  auto* record = static_cast<uint8_t*>(AllocRecord(64));
-  ASSERT_NE(record, nullptr);
-  for (int i = 0; i < 64; ++i) EXPECT_EQ(record[i], 0) << i;
-  FreeRecord(record);
-}
-
 }  // namespace
 }  // namespace sibdecode
