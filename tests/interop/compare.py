@@ -138,6 +138,11 @@ def compare(sleaves, tleaves, errors, nbytes):
     def fail(why, s, t):
         if t is not None and dropped_item(tleaves, j, stop):
             return done("item dropped")
+        if s is not None and s["kind"] == "val" and s["vkind"] == "choice" and s["value"] is None \
+                and j + 1 < len(tleaves) and tleaves[j + 1]["kind"] == "list" and dropped_item(tleaves, j + 1, stop):
+            # a list alternative prints only its items: with its failing first item
+            # dropped, the choice's block is empty
+            return done("item dropped")
         return {"ok": False, "compared": compared, "why": why,
                 "sib": describe(s, "sibdecode"), "tshark": describe(t, "tshark"),
                 "position": j, "stop": None}

@@ -91,11 +91,15 @@ class Policy:
     p_extension: the same for extension containers (biased high so deep levels are reached);
     final_extension: probability that the chain's final nonCriticalExtensions is present;
     scalar: 'random', 'low' or 'high' for INTEGER/ENUMERATED/CHOICE/sizes;
-    max_extra_items: list lengths are lb + 0..max_extra_items.
+    max_extra_items: list lengths are lb + 0..max_extra_items;
+    p_invalid: probability that an INTEGER, ENUMERATED, CHOICE index, list
+    length or bit-string length takes a value that its field can carry but its
+    constraint refuses (where the field has room for one).
     """
 
     def __init__(self, p_optional=0.5, p_extension=0.85, final_extension=0.0,
-                 scalar="random", max_extra_items=2, max_extra_bits=48):
+                 scalar="random", max_extra_items=2, max_extra_bits=48, p_invalid=0.0):
+        self.p_invalid = p_invalid
         self.p_optional = p_optional
         self.p_extension = p_extension
         self.final_extension = final_extension
@@ -117,9 +121,34 @@ def pick(rng, policy, lb, ub):
     return rng.randint(lb, ub)
 
 
+def out_of_range(rng, policy, count):
+    """A raw field value at or past `count` that fits the field of a constrained
+    whole number with `count` values, or None."""
+    room = (1 << width(count)) - 1
+    if policy.p_invalid and room >= count and rng.random() < policy.p_invalid:
+        return rng.randint(count, room)
+    return None
+
+
 def random_value(model, t, rng, policy, depth=0):
     t = resolve(model, t)
     k = t["kind"]
+    if k in ("INTEGER", "SEQUENCE OF", "BIT STRING") and t["lb"] != t["ub"]:
+        bad = out_of_range(rng, policy, t["ub"] - t["lb"] + 1)
+        if bad is not None:
+            if k == "INTEGER":
+                return t["lb"] + bad
+            if k == "BIT STRING":
+                return "".join(rng.choice("01") for _ in range(t["lb"] + bad))
+            return [random_value(model, t["element"], rng, policy, depth + 1) for _ in range(t["lb"] + bad)]
+    if k == "ENUMERATED":
+        bad = out_of_range(rng, policy, len(t["items"]))
+        if bad is not None:
+            return bad
+    if k == "CHOICE":
+        bad = out_of_range(rng, policy, len(t["alternatives"]))
+        if bad is not None:
+            return (bad, None)
     if k == "BOOLEAN":
         return rng.random() < 0.5 if policy.scalar == "random" else policy.scalar == "high"
     if k == "NULL":
@@ -192,7 +221,8 @@ def encode(model, t, value, w):
     elif k == "CHOICE":
         index, alt_value = value
         w.put(index, width(len(t["alternatives"])))
-        encode(model, t["alternatives"][index]["type"], alt_value, w)
+        if index < len(t["alternatives"]):
+            encode(model, t["alternatives"][index]["type"], alt_value, w)
     elif k == "SEQUENCE":
         for m in t["members"]:
             if m["optional"] or m["default"] is not None:
@@ -218,7 +248,7 @@ def random_encoding(model, sib, rng, policy, tail=None):
     p = policy.p_optional
     for attempt in range(40):
         trial = Policy(p, policy.p_extension, policy.final_extension, policy.scalar,
-                       policy.max_extra_items, policy.max_extra_bits)
+                       policy.max_extra_items, policy.max_extra_bits, policy.p_invalid)
         value = random_value(model, root, rng, trial)
         w = BitWriter()
         encode(model, root, value, w)
@@ -246,6 +276,15 @@ def final_extension_present(model, t, value):
             if final_extension_present(model, m["type"], value[m["name"]]):
                 return True
     return False
+
+
+def mutated(rng, data, flips):
+    """`data` with `flips` random bits inverted."""
+    out = bytearray(data)
+    for _ in range(flips):
+        i = rng.randrange(len(out) * 8)
+        out[i // 8] ^= 0x80 >> (i % 8)
+    return bytes(out)
 
 
 def random_bits(rng, max_bits=MAX_SIB_BITS):

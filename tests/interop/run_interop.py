@@ -28,7 +28,9 @@ SIB_TYPES = (1, 2, 3, 4, 5, 6, 7, 11, 12, 13)
 
 
 def make_samples(model, sib, count, seed):
-    """(origin, bytes) pairs: random bits, model-driven, crafted."""
+    """(origin, bytes) pairs: random bits, model-driven valid encodings, crafted
+    encodings, and (count / 2 each) model-driven encodings with a few values
+    outside their constraints and valid encodings with a few bits flipped."""
     rng = random.Random("%d/%d" % (seed, sib))
     samples = [("bits", per_encoder.random_bits(rng)) for _ in range(count)]
     policies = [
@@ -40,6 +42,12 @@ def make_samples(model, sib, count, seed):
         samples.append(("model", per_encoder.random_encoding(model, sib, rng, policies[k % len(policies)])))
     for name, data in per_encoder.crafted_encodings(model, sib, rng):
         samples.append(("crafted:" + name, data))
+    invalid = per_encoder.Policy(p_optional=0.5, p_extension=0.9, p_invalid=0.03)
+    for _ in range(count // 2):
+        samples.append(("invalid", per_encoder.random_encoding(model, sib, rng, invalid)))
+    for k in range(count // 2):
+        valid = per_encoder.random_encoding(model, sib, rng, policies[k % len(policies)])
+        samples.append(("flipped", per_encoder.mutated(rng, valid, rng.randint(1, 3))))
     return samples
 
 
@@ -72,6 +80,7 @@ class SibReport:
         self.disagree_error_free = []
         self.disagree_other = []
         self.stops = {}
+        self.origins = {}  # origin -> [samples, error-free, agreeing]
         self.cut_reached = 0
 
     def row(self):
@@ -99,15 +108,19 @@ def check_sib(sib, samples, model, args):
         error_free = (not tres["errors"] or result.get("stop") == "cut") and result.get("stop") != "past the end"
         if result.get("stop") == "cut":
             report.cut_reached += 1
-        if origin != "bits" and origin != "crafted:truncated":
+        if origin == "model" or origin.startswith("crafted:") and origin != "crafted:truncated":
             report.valid += 1
             report.valid_error_free += error_free
         if deepest and result["ok"] and result["stop"] in ("end", "cut") and any(
                 l["kind"] == "seq" and compare.norm(l["name"]) == deepest for l in sleaves):
             report.deep += 1
         report.error_free += error_free
-        key = (result.get("stop") or "DISAGREE") + ("" if origin == "bits" else " (valid)")
+        key = result.get("stop") or "DISAGREE"
         report.stops[key] = report.stops.get(key, 0) + 1
+        tally = report.origins.setdefault(origin.split(":")[0], [0, 0, 0])
+        tally[0] += 1
+        tally[1] += error_free
+        tally[2] += result["ok"]
         if result["ok"]:
             report.agree += 1
         else:
@@ -150,8 +163,11 @@ def main(argv=None):
         samples = make_samples(model, sib, args.count, args.seed)
         reports.append(check_sib(sib, samples, model, args))
     out = sys.stdout
-    out.write("seed %d, %d random-bit + %d model-driven samples per SIB type, %.1f s\n\n"
-              % (args.seed, args.count, args.count, time.time() - start))
+    out.write("seed %d; per SIB type %d random-bit, %d model-driven, %d with values out of range,\n"
+              "%d with flipped bits and %d crafted samples; %.1f s\n\n"
+              % (args.seed, args.count, args.count, args.count // 2, args.count // 2,
+                 reports[0].samples - 2 * args.count - 2 * (args.count // 2) if reports else 0,
+                 time.time() - start))
     out.write("%-7s %8s %11s %9s %12s %13s %9s %9s\n" % (
         "SIB", "samples", "error-free", "agreeing", "disagreeing", "valid-clean", "deep-ext", "cut-seen"))
     for r in reports:
@@ -179,6 +195,15 @@ def main(argv=None):
     out.write("\nwhere the comparisons stopped:\n")
     for r in reports:
         out.write("  SIB%-3d %s\n" % (r.sib, ", ".join("%s %d" % kv for kv in sorted(r.stops.items(), key=str))))
+    out.write("\nby origin (all SIB types): samples / error-free / agreeing\n")
+    origins = {}
+    for r in reports:
+        for origin, tally in r.origins.items():
+            summed = origins.setdefault(origin, [0, 0, 0])
+            for k in range(3):
+                summed[k] += tally[k]
+    for origin, (n, clean, agree) in sorted(origins.items()):
+        out.write("  %-8s %6d %6d %6d\n" % (origin, n, clean, agree))
     out.write("\ninterop: %d passed, %d failed\n" % (total - bad, bad))
     return 1 if failed else 0
 
