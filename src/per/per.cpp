@@ -109,6 +109,16 @@ int ReadBit(PerContext* ctx, uint8_t* bit) {
   return StatusOk;
 }
 
+int ReadPresenceBits(PerContext* ctx, uint32_t count, uint32_t* presence) {
+  *presence = 0;
+  for (uint32_t i = 0; i < count; ++i) {
+    uint8_t bit = 0;
+    PER_TRY(ReadBit(ctx, &bit));
+    *presence |= uint32_t{bit} << i;
+  }
+  return StatusOk;
+}
+
 int ReadWholeNumber(PerContext* ctx, uint64_t range, uint32_t* value) {
   if (range < 2 || range > kMaxWholeNumberRange) return StatusOutOfRange;
   unsigned width = BitWidthForRange(range);

@@ -48,6 +48,9 @@ void InitPerContext(PerContext* ctx, const uint8_t* data, uint32_t size,
 uint64_t BitPosition(const PerContext* ctx);
 
 int ReadBit(PerContext* ctx, uint8_t* bit);
+// A SEQUENCE preamble of `count` OPTIONAL bits: *presence = 0, then bit i of the
+// preamble into bit i of *presence, one read at a time.
+int ReadPresenceBits(PerContext* ctx, uint32_t count, uint32_t* presence);
 int ReadWholeNumber(PerContext* ctx, uint64_t range, uint32_t* value);
 int DecodeUInt8(PerContext* ctx, uint32_t lower, uint32_t upper, uint8_t* field);
 int DecodeUInt16(PerContext* ctx, uint32_t lower, uint32_t upper, uint16_t* field);

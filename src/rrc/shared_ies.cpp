@@ -53,12 +53,7 @@ void InitCellSelectReselectInfo_v590ext(CellSelectReselectInfo_v590ext* v) {
 }
 
 int DecodeCellSelectReselectInfo_v590ext(PerContext* ctx, CellSelectReselectInfo_v590ext* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeInt8(ctx, -2, -1, &v->deltaQrxlevmin));
   }
@@ -102,10 +97,7 @@ int DecodePrimaryCCPCH_Info_tdd_syncCase(PerContext* ctx, PrimaryCCPCH_Info_tdd_
 void ReleasePrimaryCCPCH_Info_tdd_syncCase(PrimaryCCPCH_Info_tdd_syncCase* v) {
   if (v->ptr == nullptr) return;
   switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    case 2:
+    case 1: case 2:
       FreeRecord(v->ptr);
       break;
     default:
@@ -119,12 +111,7 @@ void InitPrimaryCCPCH_Info_tdd(PrimaryCCPCH_Info_tdd* v) {
 }
 
 int DecodePrimaryCCPCH_Info_tdd(PerContext* ctx, PrimaryCCPCH_Info_tdd* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodePrimaryCCPCH_Info_tdd_syncCase(ctx, &v->syncCase));
   }

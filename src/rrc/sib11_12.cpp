@@ -222,13 +222,7 @@ int DecodeCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo(PerContext* ctx,
 void ReleaseCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo(CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo* v) {
   if (v->ptr == nullptr) return;
   switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      FreeRecord(v->ptr);
-      break;
-    case 3:
+    case 1: case 2: case 3:
       FreeRecord(v->ptr);
       break;
     default:
@@ -315,10 +309,7 @@ void InitPrimaryCCPCH_Info_LCR_r4(PrimaryCCPCH_Info_LCR_r4* v) {
 }
 
 int DecodePrimaryCCPCH_Info_LCR_r4(PerContext* ctx, PrimaryCCPCH_Info_LCR_r4* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(ReadBit(ctx, &v->tstd_Indicator));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeUInt8(ctx, 0, 127, &v->cellParametersID));
@@ -421,12 +412,7 @@ void InitCellInfoSI_ECN0_modeSpecificInfo_fdd(CellInfoSI_ECN0_modeSpecificInfo_f
 }
 
 int DecodeCellInfoSI_ECN0_modeSpecificInfo_fdd(PerContext* ctx, CellInfoSI_ECN0_modeSpecificInfo_fdd* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodePrimaryCPICH_Info(ctx, &v->primaryCPICH_Info));
   }
@@ -481,12 +467,7 @@ void InitCellInfoSI_ECN0_modeSpecificInfo_tdd(CellInfoSI_ECN0_modeSpecificInfo_t
 }
 
 int DecodeCellInfoSI_ECN0_modeSpecificInfo_tdd(PerContext* ctx, CellInfoSI_ECN0_modeSpecificInfo_tdd* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   PER_TRY(DecodePrimaryCCPCH_Info(ctx, &v->primaryCCPCH_Info));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeUInt8(ctx, 6, 43, &v->primaryCCPCH_TX_Power));
@@ -560,37 +541,7 @@ int DecodePenaltyTime_ECN0(PerContext* ctx, PenaltyTime_ECN0* v) {
     case 0: {
       return StatusOk;
     }
-    case 1: {
-      auto* alt = static_cast<TemporaryOffsetList*>(AllocRecord(sizeof(TemporaryOffsetList)));
-      if (alt == nullptr) return StatusNoMemory;
-      v->ptr = alt;
-      return DecodeTemporaryOffsetList(ctx, alt);
-    }
-    case 2: {
-      auto* alt = static_cast<TemporaryOffsetList*>(AllocRecord(sizeof(TemporaryOffsetList)));
-      if (alt == nullptr) return StatusNoMemory;
-      v->ptr = alt;
-      return DecodeTemporaryOffsetList(ctx, alt);
-    }
-    case 3: {
-      auto* alt = static_cast<TemporaryOffsetList*>(AllocRecord(sizeof(TemporaryOffsetList)));
-      if (alt == nullptr) return StatusNoMemory;
-      v->ptr = alt;
-      return DecodeTemporaryOffsetList(ctx, alt);
-    }
-    case 4: {
-      auto* alt = static_cast<TemporaryOffsetList*>(AllocRecord(sizeof(TemporaryOffsetList)));
-      if (alt == nullptr) return StatusNoMemory;
-      v->ptr = alt;
-      return DecodeTemporaryOffsetList(ctx, alt);
-    }
-    case 5: {
-      auto* alt = static_cast<TemporaryOffsetList*>(AllocRecord(sizeof(TemporaryOffsetList)));
-      if (alt == nullptr) return StatusNoMemory;
-      v->ptr = alt;
-      return DecodeTemporaryOffsetList(ctx, alt);
-    }
-    case 6: {
+    case 1: case 2: case 3: case 4: case 5: case 6: {
       auto* alt = static_cast<TemporaryOffsetList*>(AllocRecord(sizeof(TemporaryOffsetList)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
@@ -603,22 +554,7 @@ int DecodePenaltyTime_ECN0(PerContext* ctx, PenaltyTime_ECN0* v) {
 void ReleasePenaltyTime_ECN0(PenaltyTime_ECN0* v) {
   if (v->ptr == nullptr) return;
   switch (v->tag) {
-    case 2:
-      FreeRecord(v->ptr);
-      break;
-    case 3:
-      FreeRecord(v->ptr);
-      break;
-    case 4:
-      FreeRecord(v->ptr);
-      break;
-    case 5:
-      FreeRecord(v->ptr);
-      break;
-    case 6:
-      FreeRecord(v->ptr);
-      break;
-    case 7:
+    case 2: case 3: case 4: case 5: case 6: case 7:
       FreeRecord(v->ptr);
       break;
     default:
@@ -707,13 +643,7 @@ int DecodeCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo(PerContext* 
 void ReleaseCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo(CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo* v) {
   if (v->ptr == nullptr) return;
   switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      FreeRecord(v->ptr);
-      break;
-    case 3:
+    case 1: case 2: case 3:
       FreeRecord(v->ptr);
       break;
     default:
@@ -856,12 +786,7 @@ void InitCellInfoSI_HCS_ECN0_modeSpecificInfo_fdd(CellInfoSI_HCS_ECN0_modeSpecif
 }
 
 int DecodeCellInfoSI_HCS_ECN0_modeSpecificInfo_fdd(PerContext* ctx, CellInfoSI_HCS_ECN0_modeSpecificInfo_fdd* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodePrimaryCPICH_Info(ctx, &v->primaryCPICH_Info));
   }
@@ -880,12 +805,7 @@ void InitCellInfoSI_HCS_ECN0_modeSpecificInfo_tdd(CellInfoSI_HCS_ECN0_modeSpecif
 }
 
 int DecodeCellInfoSI_HCS_ECN0_modeSpecificInfo_tdd(PerContext* ctx, CellInfoSI_HCS_ECN0_modeSpecificInfo_tdd* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   PER_TRY(DecodePrimaryCCPCH_Info(ctx, &v->primaryCCPCH_Info));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeUInt8(ctx, 6, 43, &v->primaryCCPCH_TX_Power));
@@ -959,22 +879,7 @@ int DecodePenaltyTime_RSCP(PerContext* ctx, PenaltyTime_RSCP* v) {
     case 0: {
       return StatusOk;
     }
-    case 1: {
-      return DecodeEnumerated(ctx, 8, &v->value);
-    }
-    case 2: {
-      return DecodeEnumerated(ctx, 8, &v->value);
-    }
-    case 3: {
-      return DecodeEnumerated(ctx, 8, &v->value);
-    }
-    case 4: {
-      return DecodeEnumerated(ctx, 8, &v->value);
-    }
-    case 5: {
-      return DecodeEnumerated(ctx, 8, &v->value);
-    }
-    case 6: {
+    case 1: case 2: case 3: case 4: case 5: case 6: {
       return DecodeEnumerated(ctx, 8, &v->value);
     }
   }
@@ -1054,13 +959,7 @@ int DecodeCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo(PerContext* 
 void ReleaseCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo(CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo* v) {
   if (v->ptr == nullptr) return;
   switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      FreeRecord(v->ptr);
-      break;
-    case 3:
+    case 1: case 2: case 3:
       FreeRecord(v->ptr);
       break;
     default:
@@ -1194,12 +1093,7 @@ void InitCellInfoSI_HCS_RSCP_modeSpecificInfo_fdd(CellInfoSI_HCS_RSCP_modeSpecif
 }
 
 int DecodeCellInfoSI_HCS_RSCP_modeSpecificInfo_fdd(PerContext* ctx, CellInfoSI_HCS_RSCP_modeSpecificInfo_fdd* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodePrimaryCPICH_Info(ctx, &v->primaryCPICH_Info));
   }
@@ -1218,12 +1112,7 @@ void InitCellInfoSI_HCS_RSCP_modeSpecificInfo_tdd(CellInfoSI_HCS_RSCP_modeSpecif
 }
 
 int DecodeCellInfoSI_HCS_RSCP_modeSpecificInfo_tdd(PerContext* ctx, CellInfoSI_HCS_RSCP_modeSpecificInfo_tdd* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   PER_TRY(DecodePrimaryCCPCH_Info(ctx, &v->primaryCCPCH_Info));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeUInt8(ctx, 6, 43, &v->primaryCCPCH_TX_Power));
@@ -1322,13 +1211,7 @@ int DecodeCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo(PerContext* ctx,
 void ReleaseCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo(CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo* v) {
   if (v->ptr == nullptr) return;
   switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      FreeRecord(v->ptr);
-      break;
-    case 3:
+    case 1: case 2: case 3:
       FreeRecord(v->ptr);
       break;
     default:
@@ -1456,12 +1339,7 @@ void InitCellInfoSI_RSCP_modeSpecificInfo_fdd(CellInfoSI_RSCP_modeSpecificInfo_f
 }
 
 int DecodeCellInfoSI_RSCP_modeSpecificInfo_fdd(PerContext* ctx, CellInfoSI_RSCP_modeSpecificInfo_fdd* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodePrimaryCPICH_Info(ctx, &v->primaryCPICH_Info));
   }
@@ -1480,12 +1358,7 @@ void InitCellInfoSI_RSCP_modeSpecificInfo_tdd(CellInfoSI_RSCP_modeSpecificInfo_t
 }
 
 int DecodeCellInfoSI_RSCP_modeSpecificInfo_tdd(PerContext* ctx, CellInfoSI_RSCP_modeSpecificInfo_tdd* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   PER_TRY(DecodePrimaryCCPCH_Info(ctx, &v->primaryCCPCH_Info));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeUInt8(ctx, 6, 43, &v->primaryCCPCH_TX_Power));
@@ -1531,10 +1404,7 @@ int DecodeCellReportingQuantities_modeSpecificInfo(PerContext* ctx, CellReportin
 void ReleaseCellReportingQuantities_modeSpecificInfo(CellReportingQuantities_modeSpecificInfo* v) {
   if (v->ptr == nullptr) return;
   switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    case 2:
+    case 1: case 2:
       FreeRecord(v->ptr);
       break;
     default:
@@ -1612,13 +1482,7 @@ int DecodeCellSelectReselectInfoSIB_11_12_modeSpecificInfo(PerContext* ctx, Cell
 void ReleaseCellSelectReselectInfoSIB_11_12_modeSpecificInfo(CellSelectReselectInfoSIB_11_12_modeSpecificInfo* v) {
   if (v->ptr == nullptr) return;
   switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      FreeRecord(v->ptr);
-      break;
-    case 3:
+    case 1: case 2: case 3:
       FreeRecord(v->ptr);
       break;
     default:
@@ -1671,12 +1535,7 @@ void InitCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_fdd(CellSelectRes
 }
 
 int DecodeCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_fdd(PerContext* ctx, CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_fdd* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeInt8(ctx, -24, 0, &v->q_QualMin));
   }
@@ -1691,10 +1550,7 @@ void InitCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_gsm(CellSelectRes
 }
 
 int DecodeCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_gsm(PerContext* ctx, CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_gsm* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeInt8(ctx, -58, -13, &v->q_RxlevMin));
   }
@@ -1706,10 +1562,7 @@ void InitCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_tdd(CellSelectRes
 }
 
 int DecodeCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_tdd(PerContext* ctx, CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_tdd* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeInt8(ctx, -58, -13, &v->q_RxlevMin));
   }
@@ -1721,12 +1574,7 @@ void InitCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_fdd(CellSelec
 }
 
 int DecodeCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_fdd(PerContext* ctx, CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_fdd* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeInt8(ctx, -24, 0, &v->q_QualMin));
   }
@@ -1741,10 +1589,7 @@ void InitCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_gsm(CellSelec
 }
 
 int DecodeCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_gsm(PerContext* ctx, CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_gsm* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeInt8(ctx, -58, -13, &v->q_RxlevMin));
   }
@@ -1756,10 +1601,7 @@ void InitCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_tdd(CellSelec
 }
 
 int DecodeCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_tdd(PerContext* ctx, CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_tdd* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeInt8(ctx, -58, -13, &v->q_RxlevMin));
   }
@@ -1771,12 +1613,7 @@ void InitCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_fdd(CellSelec
 }
 
 int DecodeCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_fdd(PerContext* ctx, CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_fdd* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeInt8(ctx, -24, 0, &v->q_QualMin));
   }
@@ -1791,10 +1628,7 @@ void InitCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_gsm(CellSelec
 }
 
 int DecodeCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_gsm(PerContext* ctx, CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_gsm* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeInt8(ctx, -58, -13, &v->q_RxlevMin));
   }
@@ -1806,10 +1640,7 @@ void InitCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_tdd(CellSelec
 }
 
 int DecodeCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_tdd(PerContext* ctx, CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_tdd* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeInt8(ctx, -58, -13, &v->q_RxlevMin));
   }
@@ -1821,12 +1652,7 @@ void InitCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_fdd(CellSelectRes
 }
 
 int DecodeCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_fdd(PerContext* ctx, CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_fdd* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeInt8(ctx, -24, 0, &v->q_QualMin));
   }
@@ -1841,10 +1667,7 @@ void InitCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_gsm(CellSelectRes
 }
 
 int DecodeCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_gsm(PerContext* ctx, CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_gsm* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeInt8(ctx, -58, -13, &v->q_RxlevMin));
   }
@@ -1856,10 +1679,7 @@ void InitCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_tdd(CellSelectRes
 }
 
 int DecodeCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_tdd(PerContext* ctx, CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_tdd* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeInt8(ctx, -58, -13, &v->q_RxlevMin));
   }
@@ -1871,12 +1691,7 @@ void InitCellSelectReselectInfoSIB_11_12_modeSpecificInfo_fdd(CellSelectReselect
 }
 
 int DecodeCellSelectReselectInfoSIB_11_12_modeSpecificInfo_fdd(PerContext* ctx, CellSelectReselectInfoSIB_11_12_modeSpecificInfo_fdd* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeInt8(ctx, -24, 0, &v->q_QualMin));
   }
@@ -1891,10 +1706,7 @@ void InitCellSelectReselectInfoSIB_11_12_modeSpecificInfo_gsm(CellSelectReselect
 }
 
 int DecodeCellSelectReselectInfoSIB_11_12_modeSpecificInfo_gsm(PerContext* ctx, CellSelectReselectInfoSIB_11_12_modeSpecificInfo_gsm* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeInt8(ctx, -58, -13, &v->q_RxlevMin));
   }
@@ -1906,10 +1718,7 @@ void InitCellSelectReselectInfoSIB_11_12_modeSpecificInfo_tdd(CellSelectReselect
 }
 
 int DecodeCellSelectReselectInfoSIB_11_12_modeSpecificInfo_tdd(PerContext* ctx, CellSelectReselectInfoSIB_11_12_modeSpecificInfo_tdd* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeInt8(ctx, -58, -13, &v->q_RxlevMin));
   }
@@ -1972,10 +1781,7 @@ int DecodeDummy_InterFreqRACHReportingInfo_modeSpecificInfo(PerContext* ctx, Dum
 void ReleaseDummy_InterFreqRACHReportingInfo_modeSpecificInfo(Dummy_InterFreqRACHReportingInfo_modeSpecificInfo* v) {
   if (v->ptr == nullptr) return;
   switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    case 2:
+    case 1: case 2:
       FreeRecord(v->ptr);
       break;
     default:
@@ -2104,10 +1910,7 @@ void InitEvent1a(Event1a* v) {
 }
 
 int DecodeEvent1a(PerContext* ctx, Event1a* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeEnumerated(ctx, 5, &v->triggeringCondition));
   PER_TRY(DecodeUInt8(ctx, 0, 29, &v->reportingRange));
   if (v->presence & (1u << 0)) {
@@ -2170,10 +1973,7 @@ void InitEvent1a_LCR_r4(Event1a_LCR_r4* v) {
 }
 
 int DecodeEvent1a_LCR_r4(PerContext* ctx, Event1a_LCR_r4* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeEnumerated(ctx, 5, &v->triggeringCondition));
   PER_TRY(DecodeUInt8(ctx, 0, 29, &v->reportingRange));
   if (v->presence & (1u << 0)) {
@@ -2196,10 +1996,7 @@ void InitEvent1b(Event1b* v) {
 }
 
 int DecodeEvent1b(PerContext* ctx, Event1b* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeEnumerated(ctx, 3, &v->triggeringCondition));
   PER_TRY(DecodeUInt8(ctx, 0, 29, &v->reportingRange));
   if (v->presence & (1u << 0)) {
@@ -2219,10 +2016,7 @@ void InitEvent1b_LCR_r4(Event1b_LCR_r4* v) {
 }
 
 int DecodeEvent1b_LCR_r4(PerContext* ctx, Event1b_LCR_r4* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeEnumerated(ctx, 3, &v->triggeringCondition));
   PER_TRY(DecodeUInt8(ctx, 0, 29, &v->reportingRange));
   if (v->presence & (1u << 0)) {
@@ -2275,12 +2069,7 @@ void InitFACH_MeasurementOccasionInfo(FACH_MeasurementOccasionInfo* v) {
 }
 
 int DecodeFACH_MeasurementOccasionInfo(PerContext* ctx, FACH_MeasurementOccasionInfo* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeUInt8(ctx, 1, 12, &v->fACH_meas_occasion_coeff));
   }
@@ -2327,10 +2116,7 @@ int DecodeFrequencyInfo_modeSpecificInfo(PerContext* ctx, FrequencyInfo_modeSpec
 void ReleaseFrequencyInfo_modeSpecificInfo(FrequencyInfo_modeSpecificInfo* v) {
   if (v->ptr == nullptr) return;
   switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    case 2:
+    case 1: case 2:
       FreeRecord(v->ptr);
       break;
     default:
@@ -2356,10 +2142,7 @@ void InitFrequencyInfoFDD(FrequencyInfoFDD* v) {
 }
 
 int DecodeFrequencyInfoFDD(PerContext* ctx, FrequencyInfoFDD* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeUInt16(ctx, 0, 16383, &v->uarfcn_UL));
   }
@@ -2383,7 +2166,7 @@ int DecodeRemovedInterFreqCellList(PerContext* ctx, RemovedInterFreqCellList* v)
   if (index >= 3) return StatusOutOfRange;
   v->tag = index + 1;
   switch (index) {
-    case 0: {
+    case 0: case 2: {
       return StatusOk;
     }
     case 1: {
@@ -2392,9 +2175,6 @@ int DecodeRemovedInterFreqCellList(PerContext* ctx, RemovedInterFreqCellList* v)
       v->ptr = alt;
       InitRemovedInterFreqCellList_removeSomeInterFreqCells(alt);
       return DecodeRemovedInterFreqCellList_removeSomeInterFreqCells(ctx, alt);
-    }
-    case 2: {
-      return StatusOk;
     }
   }
   return StatusOutOfRange;
@@ -2418,12 +2198,7 @@ void InitNewInterFreqCellSI_ECN0(NewInterFreqCellSI_ECN0* v) {
 }
 
 int DecodeNewInterFreqCellSI_ECN0(PerContext* ctx, NewInterFreqCellSI_ECN0* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeUInt8(ctx, 0, 31, &v->interFreqCellID));
   }
@@ -2478,12 +2253,7 @@ void InitInterFreqCellInfoSI_List_ECN0(InterFreqCellInfoSI_List_ECN0* v) {
 }
 
 int DecodeInterFreqCellInfoSI_List_ECN0(PerContext* ctx, InterFreqCellInfoSI_List_ECN0* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeRemovedInterFreqCellList(ctx, &v->removedInterFreqCellList));
   }
@@ -2505,12 +2275,7 @@ void InitNewInterFreqCellSI_ECN0_LCR_r4(NewInterFreqCellSI_ECN0_LCR_r4* v) {
 }
 
 int DecodeNewInterFreqCellSI_ECN0_LCR_r4(PerContext* ctx, NewInterFreqCellSI_ECN0_LCR_r4* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeUInt8(ctx, 0, 31, &v->interFreqCellID));
   }
@@ -2565,12 +2330,7 @@ void InitInterFreqCellInfoSI_List_ECN0_LCR(InterFreqCellInfoSI_List_ECN0_LCR* v)
 }
 
 int DecodeInterFreqCellInfoSI_List_ECN0_LCR(PerContext* ctx, InterFreqCellInfoSI_List_ECN0_LCR* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeRemovedInterFreqCellList(ctx, &v->removedInterFreqCellList));
   }
@@ -2592,12 +2352,7 @@ void InitNewInterFreqCellSI_HCS_ECN0(NewInterFreqCellSI_HCS_ECN0* v) {
 }
 
 int DecodeNewInterFreqCellSI_HCS_ECN0(PerContext* ctx, NewInterFreqCellSI_HCS_ECN0* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeUInt8(ctx, 0, 31, &v->interFreqCellID));
   }
@@ -2652,12 +2407,7 @@ void InitInterFreqCellInfoSI_List_HCS_ECN0(InterFreqCellInfoSI_List_HCS_ECN0* v)
 }
 
 int DecodeInterFreqCellInfoSI_List_HCS_ECN0(PerContext* ctx, InterFreqCellInfoSI_List_HCS_ECN0* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeRemovedInterFreqCellList(ctx, &v->removedInterFreqCellList));
   }
@@ -2679,12 +2429,7 @@ void InitNewInterFreqCellSI_HCS_ECN0_LCR_r4(NewInterFreqCellSI_HCS_ECN0_LCR_r4* 
 }
 
 int DecodeNewInterFreqCellSI_HCS_ECN0_LCR_r4(PerContext* ctx, NewInterFreqCellSI_HCS_ECN0_LCR_r4* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeUInt8(ctx, 0, 31, &v->interFreqCellID));
   }
@@ -2739,12 +2484,7 @@ void InitInterFreqCellInfoSI_List_HCS_ECN0_LCR(InterFreqCellInfoSI_List_HCS_ECN0
 }
 
 int DecodeInterFreqCellInfoSI_List_HCS_ECN0_LCR(PerContext* ctx, InterFreqCellInfoSI_List_HCS_ECN0_LCR* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeRemovedInterFreqCellList(ctx, &v->removedInterFreqCellList));
   }
@@ -2766,12 +2506,7 @@ void InitNewInterFreqCellSI_HCS_RSCP(NewInterFreqCellSI_HCS_RSCP* v) {
 }
 
 int DecodeNewInterFreqCellSI_HCS_RSCP(PerContext* ctx, NewInterFreqCellSI_HCS_RSCP* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeUInt8(ctx, 0, 31, &v->interFreqCellID));
   }
@@ -2826,12 +2561,7 @@ void InitInterFreqCellInfoSI_List_HCS_RSCP(InterFreqCellInfoSI_List_HCS_RSCP* v)
 }
 
 int DecodeInterFreqCellInfoSI_List_HCS_RSCP(PerContext* ctx, InterFreqCellInfoSI_List_HCS_RSCP* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeRemovedInterFreqCellList(ctx, &v->removedInterFreqCellList));
   }
@@ -2853,12 +2583,7 @@ void InitNewInterFreqCellSI_HCS_RSCP_LCR_r4(NewInterFreqCellSI_HCS_RSCP_LCR_r4* 
 }
 
 int DecodeNewInterFreqCellSI_HCS_RSCP_LCR_r4(PerContext* ctx, NewInterFreqCellSI_HCS_RSCP_LCR_r4* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeUInt8(ctx, 0, 31, &v->interFreqCellID));
   }
@@ -2913,12 +2638,7 @@ void InitInterFreqCellInfoSI_List_HCS_RSCP_LCR(InterFreqCellInfoSI_List_HCS_RSCP
 }
 
 int DecodeInterFreqCellInfoSI_List_HCS_RSCP_LCR(PerContext* ctx, InterFreqCellInfoSI_List_HCS_RSCP_LCR* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeRemovedInterFreqCellList(ctx, &v->removedInterFreqCellList));
   }
@@ -2940,12 +2660,7 @@ void InitNewInterFreqCellSI_RSCP(NewInterFreqCellSI_RSCP* v) {
 }
 
 int DecodeNewInterFreqCellSI_RSCP(PerContext* ctx, NewInterFreqCellSI_RSCP* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeUInt8(ctx, 0, 31, &v->interFreqCellID));
   }
@@ -3000,12 +2715,7 @@ void InitInterFreqCellInfoSI_List_RSCP(InterFreqCellInfoSI_List_RSCP* v) {
 }
 
 int DecodeInterFreqCellInfoSI_List_RSCP(PerContext* ctx, InterFreqCellInfoSI_List_RSCP* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeRemovedInterFreqCellList(ctx, &v->removedInterFreqCellList));
   }
@@ -3027,12 +2737,7 @@ void InitNewInterFreqCellSI_RSCP_LCR_r4(NewInterFreqCellSI_RSCP_LCR_r4* v) {
 }
 
 int DecodeNewInterFreqCellSI_RSCP_LCR_r4(PerContext* ctx, NewInterFreqCellSI_RSCP_LCR_r4* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeUInt8(ctx, 0, 31, &v->interFreqCellID));
   }
@@ -3088,12 +2793,7 @@ void InitInterFreqCellInfoSI_List_RSCP_LCR(InterFreqCellInfoSI_List_RSCP_LCR* v)
 }
 
 int DecodeInterFreqCellInfoSI_List_RSCP_LCR(PerContext* ctx, InterFreqCellInfoSI_List_RSCP_LCR* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeRemovedInterFreqCellList(ctx, &v->removedInterFreqCellList));
   }
@@ -3114,10 +2814,7 @@ void InitInterFreqMeasurementSysInfo_ECN0(InterFreqMeasurementSysInfo_ECN0* v) {
 }
 
 int DecodeInterFreqMeasurementSysInfo_ECN0(PerContext* ctx, InterFreqMeasurementSysInfo_ECN0* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeInterFreqCellInfoSI_List_ECN0(ctx, &v->interFreqCellInfoSI_List));
   }
@@ -3134,10 +2831,7 @@ void InitInterFreqMeasurementSysInfo_ECN0_LCR_r4(InterFreqMeasurementSysInfo_ECN
 }
 
 int DecodeInterFreqMeasurementSysInfo_ECN0_LCR_r4(PerContext* ctx, InterFreqMeasurementSysInfo_ECN0_LCR_r4* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeInterFreqCellInfoSI_List_ECN0_LCR(ctx, &v->interFreqCellInfoSI_List));
   }
@@ -3154,10 +2848,7 @@ void InitInterFreqMeasurementSysInfo_HCS_ECN0(InterFreqMeasurementSysInfo_HCS_EC
 }
 
 int DecodeInterFreqMeasurementSysInfo_HCS_ECN0(PerContext* ctx, InterFreqMeasurementSysInfo_HCS_ECN0* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeInterFreqCellInfoSI_List_HCS_ECN0(ctx, &v->interFreqCellInfoSI_List));
   }
@@ -3174,10 +2865,7 @@ void InitInterFreqMeasurementSysInfo_HCS_ECN0_LCR_r4(InterFreqMeasurementSysInfo
 }
 
 int DecodeInterFreqMeasurementSysInfo_HCS_ECN0_LCR_r4(PerContext* ctx, InterFreqMeasurementSysInfo_HCS_ECN0_LCR_r4* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeInterFreqCellInfoSI_List_HCS_ECN0_LCR(ctx, &v->interFreqCellInfoSI_List));
   }
@@ -3194,10 +2882,7 @@ void InitInterFreqMeasurementSysInfo_HCS_RSCP(InterFreqMeasurementSysInfo_HCS_RS
 }
 
 int DecodeInterFreqMeasurementSysInfo_HCS_RSCP(PerContext* ctx, InterFreqMeasurementSysInfo_HCS_RSCP* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeInterFreqCellInfoSI_List_HCS_RSCP(ctx, &v->interFreqCellInfoSI_List));
   }
@@ -3214,10 +2899,7 @@ void InitInterFreqMeasurementSysInfo_HCS_RSCP_LCR_r4(InterFreqMeasurementSysInfo
 }
 
 int DecodeInterFreqMeasurementSysInfo_HCS_RSCP_LCR_r4(PerContext* ctx, InterFreqMeasurementSysInfo_HCS_RSCP_LCR_r4* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeInterFreqCellInfoSI_List_HCS_RSCP_LCR(ctx, &v->interFreqCellInfoSI_List));
   }
@@ -3234,10 +2916,7 @@ void InitInterFreqMeasurementSysInfo_RSCP(InterFreqMeasurementSysInfo_RSCP* v) {
 }
 
 int DecodeInterFreqMeasurementSysInfo_RSCP(PerContext* ctx, InterFreqMeasurementSysInfo_RSCP* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeInterFreqCellInfoSI_List_RSCP(ctx, &v->interFreqCellInfoSI_List));
   }
@@ -3254,10 +2933,7 @@ void InitInterFreqMeasurementSysInfo_RSCP_LCR_r4(InterFreqMeasurementSysInfo_RSC
 }
 
 int DecodeInterFreqMeasurementSysInfo_RSCP_LCR_r4(PerContext* ctx, InterFreqMeasurementSysInfo_RSCP_LCR_r4* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeInterFreqCellInfoSI_List_RSCP_LCR(ctx, &v->interFreqCellInfoSI_List));
   }
@@ -3298,10 +2974,7 @@ int DecodeInterFreqRACHReportingInfo_modeSpecificInfo(PerContext* ctx, InterFreq
 void ReleaseInterFreqRACHReportingInfo_modeSpecificInfo(InterFreqRACHReportingInfo_modeSpecificInfo* v) {
   if (v->ptr == nullptr) return;
   switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    case 2:
+    case 1: case 2:
       FreeRecord(v->ptr);
       break;
     default:
@@ -3349,7 +3022,7 @@ int DecodeRemovedInterRATCellList(PerContext* ctx, RemovedInterRATCellList* v) {
   if (index >= 3) return StatusOutOfRange;
   v->tag = index + 1;
   switch (index) {
-    case 0: {
+    case 0: case 2: {
       return StatusOk;
     }
     case 1: {
@@ -3358,9 +3031,6 @@ int DecodeRemovedInterRATCellList(PerContext* ctx, RemovedInterRATCellList* v) {
       v->ptr = alt;
       InitRemovedInterRATCellList_removeSomeInterRATCells(alt);
       return DecodeRemovedInterRATCellList_removeSomeInterRATCells(ctx, alt);
-    }
-    case 2: {
-      return StatusOk;
     }
   }
   return StatusOutOfRange;
@@ -3400,10 +3070,7 @@ int DecodeNewInterRATCell_technologySpecificInfo(PerContext* ctx, NewInterRATCel
       v->ptr = alt;
       return DecodeNewInterRATCell_technologySpecificInfo_is_2000(ctx, alt);
     }
-    case 2: {
-      return StatusOk;
-    }
-    case 3: {
+    case 2: case 3: {
       return StatusOk;
     }
   }
@@ -3431,10 +3098,7 @@ void InitNewInterRATCell(NewInterRATCell* v) {
 }
 
 int DecodeNewInterRATCell(PerContext* ctx, NewInterRATCell* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeUInt8(ctx, 0, 31, &v->interRATCellID));
   }
@@ -3486,10 +3150,7 @@ void InitInterRATCellInfoList(InterRATCellInfoList* v) {
 }
 
 int DecodeInterRATCellInfoList(PerContext* ctx, InterRATCellInfoList* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeRemovedInterRATCellList(ctx, &v->removedInterRATCellList));
   PER_TRY(DecodeNewInterRATCellList(ctx, &v->newInterRATCellList));
   if (v->presence & (1u << 0)) {
@@ -3526,10 +3187,7 @@ int DecodeNewInterRATCell_B_technologySpecificInfo(PerContext* ctx, NewInterRATC
       v->ptr = alt;
       return DecodeNewInterRATCell_B_technologySpecificInfo_is_2000(ctx, alt);
     }
-    case 2: {
-      return StatusOk;
-    }
-    case 3: {
+    case 2: case 3: {
       return StatusOk;
     }
   }
@@ -3557,10 +3215,7 @@ void InitNewInterRATCell_B(NewInterRATCell_B* v) {
 }
 
 int DecodeNewInterRATCell_B(PerContext* ctx, NewInterRATCell_B* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeUInt8(ctx, 0, 31, &v->interRATCellID));
   }
@@ -3627,10 +3282,7 @@ void InitInterRATMeasurementSysInfo(InterRATMeasurementSysInfo* v) {
 }
 
 int DecodeInterRATMeasurementSysInfo(PerContext* ctx, InterRATMeasurementSysInfo* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeInterRATCellInfoList(ctx, &v->interRATCellInfoList));
   }
@@ -3647,10 +3299,7 @@ void InitInterRATMeasurementSysInfo_B(InterRATMeasurementSysInfo_B* v) {
 }
 
 int DecodeInterRATMeasurementSysInfo_B(PerContext* ctx, InterRATMeasurementSysInfo_B* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeInterRATCellInfoList_B(ctx, &v->interRATCellInfoList));
   }
@@ -3672,7 +3321,7 @@ int DecodeRemovedIntraFreqCellList(PerContext* ctx, RemovedIntraFreqCellList* v)
   if (index >= 3) return StatusOutOfRange;
   v->tag = index + 1;
   switch (index) {
-    case 0: {
+    case 0: case 2: {
       return StatusOk;
     }
     case 1: {
@@ -3681,9 +3330,6 @@ int DecodeRemovedIntraFreqCellList(PerContext* ctx, RemovedIntraFreqCellList* v)
       v->ptr = alt;
       InitRemovedIntraFreqCellList_removeSomeIntraFreqCells(alt);
       return DecodeRemovedIntraFreqCellList_removeSomeIntraFreqCells(ctx, alt);
-    }
-    case 2: {
-      return StatusOk;
     }
   }
   return StatusOutOfRange;
@@ -3706,10 +3352,7 @@ void InitNewIntraFreqCellSI_ECN0(NewIntraFreqCellSI_ECN0* v) {
 }
 
 int DecodeNewIntraFreqCellSI_ECN0(PerContext* ctx, NewIntraFreqCellSI_ECN0* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeUInt8(ctx, 0, 31, &v->intraFreqCellID));
   }
@@ -3760,10 +3403,7 @@ void InitIntraFreqCellInfoSI_List_ECN0(IntraFreqCellInfoSI_List_ECN0* v) {
 }
 
 int DecodeIntraFreqCellInfoSI_List_ECN0(PerContext* ctx, IntraFreqCellInfoSI_List_ECN0* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeRemovedIntraFreqCellList(ctx, &v->removedIntraFreqCellList));
   }
@@ -3782,10 +3422,7 @@ void InitNewIntraFreqCellSI_ECN0_LCR_r4(NewIntraFreqCellSI_ECN0_LCR_r4* v) {
 }
 
 int DecodeNewIntraFreqCellSI_ECN0_LCR_r4(PerContext* ctx, NewIntraFreqCellSI_ECN0_LCR_r4* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeUInt8(ctx, 0, 31, &v->intraFreqCellID));
   }
@@ -3836,10 +3473,7 @@ void InitIntraFreqCellInfoSI_List_ECN0_LCR_r4(IntraFreqCellInfoSI_List_ECN0_LCR_
 }
 
 int DecodeIntraFreqCellInfoSI_List_ECN0_LCR_r4(PerContext* ctx, IntraFreqCellInfoSI_List_ECN0_LCR_r4* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeRemovedIntraFreqCellList(ctx, &v->removedIntraFreqCellList));
   }
@@ -3858,10 +3492,7 @@ void InitNewIntraFreqCellSI_HCS_ECN0(NewIntraFreqCellSI_HCS_ECN0* v) {
 }
 
 int DecodeNewIntraFreqCellSI_HCS_ECN0(PerContext* ctx, NewIntraFreqCellSI_HCS_ECN0* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeUInt8(ctx, 0, 31, &v->intraFreqCellID));
   }
@@ -3912,10 +3543,7 @@ void InitIntraFreqCellInfoSI_List_HCS_ECN0(IntraFreqCellInfoSI_List_HCS_ECN0* v)
 }
 
 int DecodeIntraFreqCellInfoSI_List_HCS_ECN0(PerContext* ctx, IntraFreqCellInfoSI_List_HCS_ECN0* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeRemovedIntraFreqCellList(ctx, &v->removedIntraFreqCellList));
   }
@@ -3934,10 +3562,7 @@ void InitNewIntraFreqCellSI_HCS_ECN0_LCR_r4(NewIntraFreqCellSI_HCS_ECN0_LCR_r4* 
 }
 
 int DecodeNewIntraFreqCellSI_HCS_ECN0_LCR_r4(PerContext* ctx, NewIntraFreqCellSI_HCS_ECN0_LCR_r4* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeUInt8(ctx, 0, 31, &v->intraFreqCellID));
   }
@@ -3988,10 +3613,7 @@ void InitIntraFreqCellInfoSI_List_HCS_ECN0_LCR_r4(IntraFreqCellInfoSI_List_HCS_E
 }
 
 int DecodeIntraFreqCellInfoSI_List_HCS_ECN0_LCR_r4(PerContext* ctx, IntraFreqCellInfoSI_List_HCS_ECN0_LCR_r4* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeRemovedIntraFreqCellList(ctx, &v->removedIntraFreqCellList));
   }
@@ -4010,10 +3632,7 @@ void InitNewIntraFreqCellSI_HCS_RSCP(NewIntraFreqCellSI_HCS_RSCP* v) {
 }
 
 int DecodeNewIntraFreqCellSI_HCS_RSCP(PerContext* ctx, NewIntraFreqCellSI_HCS_RSCP* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeUInt8(ctx, 0, 31, &v->intraFreqCellID));
   }
@@ -4064,10 +3683,7 @@ void InitIntraFreqCellInfoSI_List_HCS_RSCP(IntraFreqCellInfoSI_List_HCS_RSCP* v)
 }
 
 int DecodeIntraFreqCellInfoSI_List_HCS_RSCP(PerContext* ctx, IntraFreqCellInfoSI_List_HCS_RSCP* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeRemovedIntraFreqCellList(ctx, &v->removedIntraFreqCellList));
   }
@@ -4086,10 +3702,7 @@ void InitNewIntraFreqCellSI_HCS_RSCP_LCR_r4(NewIntraFreqCellSI_HCS_RSCP_LCR_r4* 
 }
 
 int DecodeNewIntraFreqCellSI_HCS_RSCP_LCR_r4(PerContext* ctx, NewIntraFreqCellSI_HCS_RSCP_LCR_r4* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeUInt8(ctx, 0, 31, &v->intraFreqCellID));
   }
@@ -4140,10 +3753,7 @@ void InitIntraFreqCellInfoSI_List_HCS_RSCP_LCR_r4(IntraFreqCellInfoSI_List_HCS_R
 }
 
 int DecodeIntraFreqCellInfoSI_List_HCS_RSCP_LCR_r4(PerContext* ctx, IntraFreqCellInfoSI_List_HCS_RSCP_LCR_r4* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeRemovedIntraFreqCellList(ctx, &v->removedIntraFreqCellList));
   }
@@ -4162,10 +3772,7 @@ void InitNewIntraFreqCellSI_RSCP(NewIntraFreqCellSI_RSCP* v) {
 }
 
 int DecodeNewIntraFreqCellSI_RSCP(PerContext* ctx, NewIntraFreqCellSI_RSCP* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeUInt8(ctx, 0, 31, &v->intraFreqCellID));
   }
@@ -4216,10 +3823,7 @@ void InitIntraFreqCellInfoSI_List_RSCP(IntraFreqCellInfoSI_List_RSCP* v) {
 }
 
 int DecodeIntraFreqCellInfoSI_List_RSCP(PerContext* ctx, IntraFreqCellInfoSI_List_RSCP* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeRemovedIntraFreqCellList(ctx, &v->removedIntraFreqCellList));
   }
@@ -4238,10 +3842,7 @@ void InitNewIntraFreqCellSI_RSCP_LCR_r4(NewIntraFreqCellSI_RSCP_LCR_r4* v) {
 }
 
 int DecodeNewIntraFreqCellSI_RSCP_LCR_r4(PerContext* ctx, NewIntraFreqCellSI_RSCP_LCR_r4* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeUInt8(ctx, 0, 31, &v->intraFreqCellID));
   }
@@ -4293,10 +3894,7 @@ void InitIntraFreqCellInfoSI_List_RSCP_LCR_r4(IntraFreqCellInfoSI_List_RSCP_LCR_
 }
 
 int DecodeIntraFreqCellInfoSI_List_RSCP_LCR_r4(PerContext* ctx, IntraFreqCellInfoSI_List_RSCP_LCR_r4* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeRemovedIntraFreqCellList(ctx, &v->removedIntraFreqCellList));
   }
@@ -4340,7 +3938,7 @@ int DecodeIntraFreqEvent(PerContext* ctx, IntraFreqEvent* v) {
       v->ptr = alt;
       return DecodeEvent1c(ctx, alt);
     }
-    case 3: {
+    case 3: case 6: {
       return StatusOk;
     }
     case 4: {
@@ -4355,16 +3953,7 @@ int DecodeIntraFreqEvent(PerContext* ctx, IntraFreqEvent* v) {
       v->ptr = alt;
       return DecodeEvent1f(ctx, alt);
     }
-    case 6: {
-      return StatusOk;
-    }
-    case 7: {
-      int16_t value = 0;
-      int status = DecodeInt16(ctx, -115, 165, &value);
-      v->signedValue = value;
-      return status;
-    }
-    case 8: {
+    case 7: case 8: {
       int16_t value = 0;
       int status = DecodeInt16(ctx, -115, 165, &value);
       v->signedValue = value;
@@ -4385,13 +3974,7 @@ void ReleaseIntraFreqEvent(IntraFreqEvent* v) {
       ReleaseEvent1b(static_cast<Event1b*>(v->ptr));
       FreeRecord(v->ptr);
       break;
-    case 3:
-      FreeRecord(v->ptr);
-      break;
-    case 5:
-      FreeRecord(v->ptr);
-      break;
-    case 6:
+    case 3: case 5: case 6:
       FreeRecord(v->ptr);
       break;
     default:
@@ -4410,46 +3993,10 @@ int DecodeReportingCellStatus(PerContext* ctx, ReportingCellStatus* v) {
   if (index >= 14) return StatusOutOfRange;
   v->tag = index + 1;
   switch (index) {
-    case 0: {
+    case 0: case 1: case 2: case 3: case 4: case 5: case 6: case 7: case 8: case 9: case 10: case 11: {
       return DecodeEnumerated(ctx, 6, &v->value);
     }
-    case 1: {
-      return DecodeEnumerated(ctx, 6, &v->value);
-    }
-    case 2: {
-      return DecodeEnumerated(ctx, 6, &v->value);
-    }
-    case 3: {
-      return DecodeEnumerated(ctx, 6, &v->value);
-    }
-    case 4: {
-      return DecodeEnumerated(ctx, 6, &v->value);
-    }
-    case 5: {
-      return DecodeEnumerated(ctx, 6, &v->value);
-    }
-    case 6: {
-      return DecodeEnumerated(ctx, 6, &v->value);
-    }
-    case 7: {
-      return DecodeEnumerated(ctx, 6, &v->value);
-    }
-    case 8: {
-      return DecodeEnumerated(ctx, 6, &v->value);
-    }
-    case 9: {
-      return DecodeEnumerated(ctx, 6, &v->value);
-    }
-    case 10: {
-      return DecodeEnumerated(ctx, 6, &v->value);
-    }
-    case 11: {
-      return DecodeEnumerated(ctx, 6, &v->value);
-    }
-    case 12: {
-      return DecodeEnumerated(ctx, 12, &v->value);
-    }
-    case 13: {
+    case 12: case 13: {
       return DecodeEnumerated(ctx, 12, &v->value);
     }
   }
@@ -4463,10 +4010,7 @@ void InitIntraFreqEventCriteria(IntraFreqEventCriteria* v) {
 }
 
 int DecodeIntraFreqEventCriteria(PerContext* ctx, IntraFreqEventCriteria* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeIntraFreqEvent(ctx, &v->event));
   PER_TRY(DecodeUInt8(ctx, 0, 15, &v->hysteresis));
   PER_TRY(DecodeEnumerated(ctx, 16, &v->timeToTrigger));
@@ -4543,7 +4087,7 @@ int DecodeIntraFreqEvent_LCR_r4(PerContext* ctx, IntraFreqEvent_LCR_r4* v) {
       v->ptr = alt;
       return DecodeEvent1c(ctx, alt);
     }
-    case 3: {
+    case 3: case 6: {
       return StatusOk;
     }
     case 4: {
@@ -4558,16 +4102,7 @@ int DecodeIntraFreqEvent_LCR_r4(PerContext* ctx, IntraFreqEvent_LCR_r4* v) {
       v->ptr = alt;
       return DecodeEvent1f(ctx, alt);
     }
-    case 6: {
-      return StatusOk;
-    }
-    case 7: {
-      int16_t value = 0;
-      int status = DecodeInt16(ctx, -115, 165, &value);
-      v->signedValue = value;
-      return status;
-    }
-    case 8: {
+    case 7: case 8: {
       int16_t value = 0;
       int status = DecodeInt16(ctx, -115, 165, &value);
       v->signedValue = value;
@@ -4588,13 +4123,7 @@ void ReleaseIntraFreqEvent_LCR_r4(IntraFreqEvent_LCR_r4* v) {
       ReleaseEvent1b_LCR_r4(static_cast<Event1b_LCR_r4*>(v->ptr));
       FreeRecord(v->ptr);
       break;
-    case 3:
-      FreeRecord(v->ptr);
-      break;
-    case 5:
-      FreeRecord(v->ptr);
-      break;
-    case 6:
+    case 3: case 5: case 6:
       FreeRecord(v->ptr);
       break;
     default:
@@ -4609,10 +4138,7 @@ void InitIntraFreqEventCriteria_LCR_r4(IntraFreqEventCriteria_LCR_r4* v) {
 }
 
 int DecodeIntraFreqEventCriteria_LCR_r4(PerContext* ctx, IntraFreqEventCriteria_LCR_r4* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeIntraFreqEvent_LCR_r4(ctx, &v->event));
   PER_TRY(DecodeUInt8(ctx, 0, 15, &v->hysteresis));
   PER_TRY(DecodeEnumerated(ctx, 16, &v->timeToTrigger));
@@ -4663,12 +4189,7 @@ void InitIntraFreqEvent_1d_r5(IntraFreqEvent_1d_r5* v) {
 }
 
 int DecodeIntraFreqEvent_1d_r5(PerContext* ctx, IntraFreqEvent_1d_r5* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeEnumerated(ctx, 5, &v->triggeringCondition));
   }
@@ -4708,10 +4229,7 @@ int DecodeIntraFreqMeasQuantity_modeSpecificInfo(PerContext* ctx, IntraFreqMeasQ
 void ReleaseIntraFreqMeasQuantity_modeSpecificInfo(IntraFreqMeasQuantity_modeSpecificInfo* v) {
   if (v->ptr == nullptr) return;
   switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    case 2:
+    case 1: case 2:
       FreeRecord(v->ptr);
       break;
     default:
@@ -4798,10 +4316,7 @@ int DecodeIntraFreqReportingQuantityForRACH_modeSpecificInfo(PerContext* ctx, In
 void ReleaseIntraFreqReportingQuantityForRACH_modeSpecificInfo(IntraFreqReportingQuantityForRACH_modeSpecificInfo* v) {
   if (v->ptr == nullptr) return;
   switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    case 2:
+    case 1: case 2:
       FreeRecord(v->ptr);
       break;
     default:
@@ -4831,10 +4346,7 @@ void InitIntraFreqReportingQuantity(IntraFreqReportingQuantity* v) {
 }
 
 int DecodeIntraFreqReportingQuantity(PerContext* ctx, IntraFreqReportingQuantity* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeCellReportingQuantities(ctx, &v->activeSetReportingQuantities));
   PER_TRY(DecodeCellReportingQuantities(ctx, &v->monitoredSetReportingQuantities));
   if (v->presence & (1u << 0)) {
@@ -5341,10 +4853,7 @@ void InitIntraFreqReportingCriteria(IntraFreqReportingCriteria* v) {
 }
 
 int DecodeIntraFreqReportingCriteria(PerContext* ctx, IntraFreqReportingCriteria* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeIntraFreqEventCriteriaList(ctx, &v->eventCriteriaList));
   }
@@ -5372,10 +4881,7 @@ void InitIntraFreqReportingCriteria_LCR_r4(IntraFreqReportingCriteria_LCR_r4* v)
 }
 
 int DecodeIntraFreqReportingCriteria_LCR_r4(PerContext* ctx, IntraFreqReportingCriteria_LCR_r4* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeIntraFreqEventCriteriaList_LCR_r4(ctx, &v->eventCriteriaList));
   }
@@ -5420,10 +4926,7 @@ void InitMBSFNFrequency(MBSFNFrequency* v) {
 }
 
 int DecodeMBSFNFrequency(PerContext* ctx, MBSFNFrequency* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeFrequencyInfo(ctx, &v->frequencyInfo));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeUInt8(ctx, 0, 127, &v->cellParametersID));
@@ -5522,7 +5025,7 @@ int DecodeUL_TrCH_Identity(PerContext* ctx, UL_TrCH_Identity* v) {
   if (index >= 3) return StatusOutOfRange;
   v->tag = index + 1;
   switch (index) {
-    case 0: {
+    case 0: case 2: {
       uint8_t value = 0;
       int status = DecodeUInt8(ctx, 1, 32, &value);
       v->value = value;
@@ -5530,12 +5033,6 @@ int DecodeUL_TrCH_Identity(PerContext* ctx, UL_TrCH_Identity* v) {
     }
     case 1: {
       return StatusOk;
-    }
-    case 2: {
-      uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 1, 32, &value);
-      v->value = value;
-      return status;
     }
   }
   return StatusOutOfRange;
@@ -5586,13 +5083,7 @@ int DecodeTrafficVolumeMeasQuantity(PerContext* ctx, TrafficVolumeMeasQuantity* 
     case 0: {
       return StatusOk;
     }
-    case 1: {
-      uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 1, 13, &value);
-      v->value = value;
-      return status;
-    }
-    case 2: {
+    case 1: case 2: {
       uint8_t value = 0;
       int status = DecodeUInt8(ctx, 1, 13, &value);
       v->value = value;
@@ -5614,14 +5105,7 @@ void InitTrafficVolumeEventParam(TrafficVolumeEventParam* v) {
 }
 
 int DecodeTrafficVolumeEventParam(PerContext* ctx, TrafficVolumeEventParam* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 2;
+  PER_TRY(ReadPresenceBits(ctx, 3, &v->presence));
   PER_TRY(DecodeEnumerated(ctx, 2, &v->eventID));
   PER_TRY(DecodeEnumerated(ctx, 26, &v->reportingThreshold));
   if (v->presence & (1u << 0)) {
@@ -5674,12 +5158,7 @@ void InitTransChCriteria(TransChCriteria* v) {
 }
 
 int DecodeTransChCriteria(PerContext* ctx, TransChCriteria* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeUL_TrCH_Identity(ctx, &v->ul_transportChannelID));
   }
@@ -5731,10 +5210,7 @@ void InitTrafficVolumeReportingCriteria(TrafficVolumeReportingCriteria* v) {
 }
 
 int DecodeTrafficVolumeReportingCriteria(PerContext* ctx, TrafficVolumeReportingCriteria* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeTransChCriteriaList(ctx, &v->transChCriteriaList));
   }
@@ -5889,12 +5365,7 @@ void InitMeasurementControlSysInfo(MeasurementControlSysInfo* v) {
 }
 
 int DecodeMeasurementControlSysInfo(PerContext* ctx, MeasurementControlSysInfo* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   PER_TRY(DecodeMeasurementControlSysInfo_use_of_HCS(ctx, &v->use_of_HCS));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeTrafficVolumeMeasSysInfo(ctx, &v->trafficVolumeMeasSysInfo));
@@ -6031,12 +5502,7 @@ void InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelect
 }
 
 int DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(PerContext* ctx, MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeIntraFreqMeasurementSysInfo_ECN0_LCR_r4(ctx, &v->intraFreqMeasurementSysInfo));
   }
@@ -6058,12 +5524,7 @@ void InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelect
 }
 
 int DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(PerContext* ctx, MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeIntraFreqMeasurementSysInfo_RSCP_LCR_r4(ctx, &v->intraFreqMeasurementSysInfo));
   }
@@ -6142,12 +5603,7 @@ void InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQual
 }
 
 int DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(PerContext* ctx, MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeIntraFreqMeasurementSysInfo_HCS_ECN0_LCR_r4(ctx, &v->intraFreqMeasurementSysInfo));
   }
@@ -6169,12 +5625,7 @@ void InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQual
 }
 
 int DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(PerContext* ctx, MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeIntraFreqMeasurementSysInfo_HCS_RSCP_LCR_r4(ctx, &v->intraFreqMeasurementSysInfo));
   }
@@ -6240,10 +5691,7 @@ void InitMeasurementControlSysInfo_use_of_HCS_hcs_not_used(MeasurementControlSys
 }
 
 int DecodeMeasurementControlSysInfo_use_of_HCS_hcs_not_used(PerContext* ctx, MeasurementControlSysInfo_use_of_HCS_hcs_not_used* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(ctx, &v->cellSelectQualityMeasure));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeInterRATMeasurementSysInfo_B(ctx, &v->interRATMeasurementSysInfo));
@@ -6263,12 +5711,7 @@ void InitMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeas
 }
 
 int DecodeMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(PerContext* ctx, MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeIntraFreqMeasurementSysInfo_ECN0(ctx, &v->intraFreqMeasurementSysInfo));
   }
@@ -6290,12 +5733,7 @@ void InitMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeas
 }
 
 int DecodeMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(PerContext* ctx, MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeIntraFreqMeasurementSysInfo_RSCP(ctx, &v->intraFreqMeasurementSysInfo));
   }
@@ -6361,10 +5799,7 @@ void InitMeasurementControlSysInfo_use_of_HCS_hcs_used(MeasurementControlSysInfo
 }
 
 int DecodeMeasurementControlSysInfo_use_of_HCS_hcs_used(PerContext* ctx, MeasurementControlSysInfo_use_of_HCS_hcs_used* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure(ctx, &v->cellSelectQualityMeasure));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeInterRATMeasurementSysInfo(ctx, &v->interRATMeasurementSysInfo));
@@ -6384,12 +5819,7 @@ void InitMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_
 }
 
 int DecodeMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(PerContext* ctx, MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeIntraFreqMeasurementSysInfo_HCS_ECN0(ctx, &v->intraFreqMeasurementSysInfo));
   }
@@ -6411,12 +5841,7 @@ void InitMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_
 }
 
 int DecodeMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(PerContext* ctx, MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeIntraFreqMeasurementSysInfo_HCS_RSCP(ctx, &v->intraFreqMeasurementSysInfo));
   }
@@ -6437,12 +5862,7 @@ void InitNewInterRATCell_B_technologySpecificInfo_gsm(NewInterRATCell_B_technolo
 }
 
 int DecodeNewInterRATCell_B_technologySpecificInfo_gsm(PerContext* ctx, NewInterRATCell_B_technologySpecificInfo_gsm* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeCellSelectReselectInfoSIB_11_12(ctx, &v->cellSelectionReselectionInfo));
   }
@@ -6468,12 +5888,7 @@ void InitNewInterRATCell_technologySpecificInfo_gsm(NewInterRATCell_technologySp
 }
 
 int DecodeNewInterRATCell_technologySpecificInfo_gsm(PerContext* ctx, NewInterRATCell_technologySpecificInfo_gsm* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeCellSelectReselectInfoSIB_11_12(ctx, &v->cellSelectionReselectionInfo));
   }
@@ -6557,10 +5972,7 @@ void InitSysInfoType11_v4b0ext_IEs(SysInfoType11_v4b0ext_IEs* v) {
 }
 
 int DecodeSysInfoType11_v4b0ext_IEs(PerContext* ctx, SysInfoType11_v4b0ext_IEs* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeFACH_MeasurementOccasionInfo_LCR_r4_ext(ctx, &v->fach_MeasurementOccasionInfo_LCR_Ext));
   }
@@ -6675,20 +6087,7 @@ void InitSysInfoType11_v590ext_IEs(SysInfoType11_v590ext_IEs* v) {
 }
 
 int DecodeSysInfoType11_v590ext_IEs(PerContext* ctx, SysInfoType11_v590ext_IEs* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 2;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 3;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 4;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 5;
+  PER_TRY(ReadPresenceBits(ctx, 6, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(ctx, &v->newIntraFrequencyCellInfoList_v590ext));
   }
@@ -6722,10 +6121,7 @@ void InitSysInfoType11_v690ext_IEs(SysInfoType11_v690ext_IEs* v) {
 }
 
 int DecodeSysInfoType11_v690ext_IEs(PerContext* ctx, SysInfoType11_v690ext_IEs* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeDummy_InterFreqRACHReportingInfo(ctx, &v->dummy));
   }
@@ -6742,10 +6138,7 @@ void InitSysInfoType11_v6b0ext_IEs(SysInfoType11_v6b0ext_IEs* v) {
 }
 
 int DecodeSysInfoType11_v6b0ext_IEs(PerContext* ctx, SysInfoType11_v6b0ext_IEs* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeInterFreqRACHReportingInfo(ctx, &v->interFreqRACHReportingInfo));
   }
@@ -6762,10 +6155,7 @@ void InitSysInfoType11_v770ext_IEs(SysInfoType11_v770ext_IEs* v) {
 }
 
 int DecodeSysInfoType11_v770ext_IEs(PerContext* ctx, SysInfoType11_v770ext_IEs* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeMBSFNFrequencyList(ctx, &v->mbsfnFrequencyList));
   }
@@ -6788,10 +6178,7 @@ void InitSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690No
 }
 
 int DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions(PerContext* ctx, SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeSysInfoType11_v770ext_IEs(ctx, &v->sysInfoType11_v770ext));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(ctx, &v->nonCriticalExtensions));
@@ -6810,10 +6197,7 @@ void InitSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690No
 }
 
 int DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions(PerContext* ctx, SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeSysInfoType11_v6b0ext_IEs(ctx, &v->sysInfoType11_v6b0ext));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions(ctx, &v->v770NonCriticalExtensions));
@@ -6833,10 +6217,7 @@ void InitSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690No
 }
 
 int DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions(PerContext* ctx, SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeSysInfoType11_v690ext_IEs(ctx, &v->sysInfoType11_v690ext));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions(ctx, &v->v6b0NonCriticalExtensions));
@@ -6856,10 +6237,7 @@ void InitSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension(SysInf
 }
 
 int DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension(PerContext* ctx, SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeSysInfoType11_v590ext_IEs(ctx, &v->sysInfoType11_v590ext));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions(ctx, &v->v690NonCriticalExtensions));
@@ -6879,12 +6257,7 @@ void InitSysInfoType11_v4b0NonCriticalExtensions(SysInfoType11_v4b0NonCriticalEx
 }
 
 int DecodeSysInfoType11_v4b0NonCriticalExtensions(PerContext* ctx, SysInfoType11_v4b0NonCriticalExtensions* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSysInfoType11_v4b0ext_IEs(ctx, &v->sysInfoType11_v4b0ext));
   }
@@ -6907,12 +6280,7 @@ void InitSysInfoType11(SysInfoType11* v) {
 }
 
 int DecodeSysInfoType11(PerContext* ctx, SysInfoType11* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   PER_TRY(ReadBit(ctx, &v->sib12indicator));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeFACH_MeasurementOccasionInfo(ctx, &v->fach_MeasurementOccasionInfo));
@@ -6935,10 +6303,7 @@ void InitSysInfoType12_v4b0ext_IEs(SysInfoType12_v4b0ext_IEs* v) {
 }
 
 int DecodeSysInfoType12_v4b0ext_IEs(PerContext* ctx, SysInfoType12_v4b0ext_IEs* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeFACH_MeasurementOccasionInfo_LCR_r4_ext(ctx, &v->fach_MeasurementOccasionInfo_LCR_Ext));
   }
@@ -7053,20 +6418,7 @@ void InitSysInfoType12_v590ext_IEs(SysInfoType12_v590ext_IEs* v) {
 }
 
 int DecodeSysInfoType12_v590ext_IEs(PerContext* ctx, SysInfoType12_v590ext_IEs* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 2;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 3;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 4;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 5;
+  PER_TRY(ReadPresenceBits(ctx, 6, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSysInfoType12_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(ctx, &v->newIntraFrequencyCellInfoList_v590ext));
   }
@@ -7100,10 +6452,7 @@ void InitSysInfoType12_v690ext_IEs(SysInfoType12_v690ext_IEs* v) {
 }
 
 int DecodeSysInfoType12_v690ext_IEs(PerContext* ctx, SysInfoType12_v690ext_IEs* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeDummy_InterFreqRACHReportingInfo(ctx, &v->dummy));
   }
@@ -7120,10 +6469,7 @@ void InitSysInfoType12_v6b0ext_IEs(SysInfoType12_v6b0ext_IEs* v) {
 }
 
 int DecodeSysInfoType12_v6b0ext_IEs(PerContext* ctx, SysInfoType12_v6b0ext_IEs* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeInterFreqRACHReportingInfo(ctx, &v->interFreqRACHReportingInfo));
   }
@@ -7146,10 +6492,7 @@ void InitSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690No
 }
 
 int DecodeSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions(PerContext* ctx, SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeSysInfoType12_v6b0ext_IEs(ctx, &v->sysInfoType12_v6b0ext));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_nonCriticalExtensions(ctx, &v->nonCriticalExtensions));
@@ -7168,10 +6511,7 @@ void InitSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690No
 }
 
 int DecodeSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions(PerContext* ctx, SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeSysInfoType12_v690ext_IEs(ctx, &v->sysInfoType12_v690ext));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions(ctx, &v->v6b0NonCriticalExtensions));
@@ -7191,10 +6531,7 @@ void InitSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension(SysInf
 }
 
 int DecodeSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension(PerContext* ctx, SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeSysInfoType12_v590ext_IEs(ctx, &v->sysInfoType12_v590ext));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions(ctx, &v->v690NonCriticalExtensions));
@@ -7214,12 +6551,7 @@ void InitSysInfoType12_v4b0NonCriticalExtensions(SysInfoType12_v4b0NonCriticalEx
 }
 
 int DecodeSysInfoType12_v4b0NonCriticalExtensions(PerContext* ctx, SysInfoType12_v4b0NonCriticalExtensions* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSysInfoType12_v4b0ext_IEs(ctx, &v->sysInfoType12_v4b0ext));
   }
@@ -7242,12 +6574,7 @@ void InitSysInfoType12(SysInfoType12* v) {
 }
 
 int DecodeSysInfoType12(PerContext* ctx, SysInfoType12* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeFACH_MeasurementOccasionInfo(ctx, &v->fach_MeasurementOccasionInfo));
   }

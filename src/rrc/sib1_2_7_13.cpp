@@ -44,10 +44,7 @@ int DecodeCN_DomainSysInfo_cn_Type(PerContext* ctx, CN_DomainSysInfo_cn_Type* v)
 void ReleaseCN_DomainSysInfo_cn_Type(CN_DomainSysInfo_cn_Type* v) {
   if (v->ptr == nullptr) return;
   switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    case 2:
+    case 1: case 2:
       FreeRecord(v->ptr);
       break;
     default:
@@ -122,10 +119,7 @@ void InitCapabilityUpdateRequirement(CapabilityUpdateRequirement* v) {
 }
 
 int DecodeCapabilityUpdateRequirement(PerContext* ctx, CapabilityUpdateRequirement* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(ReadBit(ctx, &v->ue_RadioCapabilityFDDUpdateRequirement));
   PER_TRY(ReadBit(ctx, &v->ue_RadioCapabilityTDDUpdateRequirement));
   if (v->presence & (1u << 0)) {
@@ -354,12 +348,7 @@ void InitUE_ConnTimersAndConstants_v3a0ext(UE_ConnTimersAndConstants_v3a0ext* v)
 }
 
 int DecodeUE_ConnTimersAndConstants_v3a0ext(PerContext* ctx, UE_ConnTimersAndConstants_v3a0ext* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeEnumerated(ctx, 4, &v->n_312));
   }
@@ -374,10 +363,7 @@ void InitUE_IdleTimersAndConstants_v3a0ext(UE_IdleTimersAndConstants_v3a0ext* v)
 }
 
 int DecodeUE_IdleTimersAndConstants_v3a0ext(PerContext* ctx, UE_IdleTimersAndConstants_v3a0ext* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeEnumerated(ctx, 4, &v->n_312));
   }
@@ -407,10 +393,7 @@ void InitSysInfoType1_v3a0NonCriticalExtensions(SysInfoType1_v3a0NonCriticalExte
 }
 
 int DecodeSysInfoType1_v3a0NonCriticalExtensions(PerContext* ctx, SysInfoType1_v3a0NonCriticalExtensions* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeSysInfoType1_v3a0ext_IEs(ctx, &v->sysInfoType1_v3a0ext));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSysInfoType1_v3a0NonCriticalExtensions_nonCriticalExtensions(ctx, &v->nonCriticalExtensions));
@@ -427,14 +410,7 @@ void InitSysInfoType1(SysInfoType1* v) {
 }
 
 int DecodeSysInfoType1(PerContext* ctx, SysInfoType1* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 2;
+  PER_TRY(ReadPresenceBits(ctx, 3, &v->presence));
   ctx->pendingSize = &kSize_1_8;
   PER_TRY(ReadOctetString(ctx, &v->cn_CommonGSM_MAP_NAS_SysInfo.count, v->cn_CommonGSM_MAP_NAS_SysInfo.bytes, sizeof v->cn_CommonGSM_MAP_NAS_SysInfo.bytes));
   PER_TRY(DecodeCN_DomainSysInfoList(ctx, &v->cn_DomainSysInfoList));
@@ -468,10 +444,7 @@ void InitSysInfoType13_v4b0ext_IEs(SysInfoType13_v4b0ext_IEs* v) {
 }
 
 int DecodeSysInfoType13_v4b0ext_IEs(PerContext* ctx, SysInfoType13_v4b0ext_IEs* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeCapabilityUpdateRequirement_r4_ext(ctx, &v->capabilityUpdateRequirement_r4Ext));
   }
@@ -483,10 +456,7 @@ void InitSysInfoType13_v770ext_IEs(SysInfoType13_v770ext_IEs* v) {
 }
 
 int DecodeSysInfoType13_v770ext_IEs(PerContext* ctx, SysInfoType13_v770ext_IEs* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeCapabilityUpdateRequirement_v770ext(ctx, &v->capabilityUpdateRequirement));
   }
@@ -505,10 +475,7 @@ void InitSysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions_v770N
 }
 
 int DecodeSysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions_v770NonCriticalExtensions(PerContext* ctx, SysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions_v770NonCriticalExtensions* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeSysInfoType13_v770ext_IEs(ctx, &v->sysInfoType13_v770ext));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(ctx, &v->nonCriticalExtensions));
@@ -523,10 +490,7 @@ void InitSysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions(SysIn
 }
 
 int DecodeSysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions(PerContext* ctx, SysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeSysInfoType13_v4b0ext_IEs(ctx, &v->sysInfoType13_v4b0ext));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions_v770NonCriticalExtensions(ctx, &v->v770NonCriticalExtensions));
@@ -541,10 +505,7 @@ void InitSysInfoType13_v3a0NonCriticalExtensions(SysInfoType13_v3a0NonCriticalEx
 }
 
 int DecodeSysInfoType13_v3a0NonCriticalExtensions(PerContext* ctx, SysInfoType13_v3a0NonCriticalExtensions* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeSysInfoType13_v3a0ext_IEs(ctx, &v->sysInfoType13_v3a0ext));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions(ctx, &v->v4b0NonCriticalExtensions));
@@ -560,14 +521,7 @@ void InitSysInfoType13(SysInfoType13* v) {
 }
 
 int DecodeSysInfoType13(PerContext* ctx, SysInfoType13* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 2;
+  PER_TRY(ReadPresenceBits(ctx, 3, &v->presence));
   PER_TRY(DecodeCN_DomainSysInfoList(ctx, &v->cn_DomainSysInfoList));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeUE_IdleTimersAndConstants(ctx, &v->ue_IdleTimersAndConstants));
@@ -613,10 +567,7 @@ void InitSysInfoType2(SysInfoType2* v) {
 }
 
 int DecodeSysInfoType2(PerContext* ctx, SysInfoType2* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeURA_IdentityList(ctx, &v->ura_IdentityList));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSysInfoType2_nonCriticalExtensions(ctx, &v->nonCriticalExtensions));
@@ -676,14 +627,7 @@ void InitSysInfoType7(SysInfoType7* v) {
 }
 
 int DecodeSysInfoType7(PerContext* ctx, SysInfoType7* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 2;
+  PER_TRY(ReadPresenceBits(ctx, 3, &v->presence));
   PER_TRY(DecodeSysInfoType7_modeSpecificInfo(ctx, &v->modeSpecificInfo));
   PER_TRY(DecodeDynamicPersistenceLevelList(ctx, &v->prach_Information_SIB5_List));
   if (v->presence & (1u << 0)) {

@@ -68,10 +68,7 @@ void InitCellAccessRestriction(CellAccessRestriction* v) {
 }
 
 int DecodeCellAccessRestriction(PerContext* ctx, CellAccessRestriction* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeCellBarred(ctx, &v->cellBarred));
   PER_TRY(DecodeEnumerated(ctx, 2, &v->cellReservedForOperatorUse));
   PER_TRY(DecodeEnumerated(ctx, 2, &v->cellReservationExtension));
@@ -96,20 +93,7 @@ void InitCellSelectReselectInfoPCHFACH_v5b0ext(CellSelectReselectInfoPCHFACH_v5b
 }
 
 int DecodeCellSelectReselectInfoPCHFACH_v5b0ext(PerContext* ctx, CellSelectReselectInfoPCHFACH_v5b0ext* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 2;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 3;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 4;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 5;
+  PER_TRY(ReadPresenceBits(ctx, 6, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeUInt8(ctx, 0, 40, &v->q_Hyst_l_S_PCH));
   }
@@ -136,12 +120,7 @@ void InitMappingFunctionParameter(MappingFunctionParameter* v) {
 }
 
 int DecodeMappingFunctionParameter(PerContext* ctx, MappingFunctionParameter* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   PER_TRY(DecodeEnumerated(ctx, 4, &v->functionType));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeUInt8(ctx, 0, 127, &v->mapParameter1));
@@ -323,35 +302,7 @@ int DecodeT_CRMax(PerContext* ctx, T_CRMax* v) {
     case 0: {
       return StatusOk;
     }
-    case 1: {
-      auto* alt = static_cast<N_CR_T_CRMaxHyst*>(AllocRecord(sizeof(N_CR_T_CRMaxHyst)));
-      if (alt == nullptr) return StatusNoMemory;
-      v->ptr = alt;
-      InitN_CR_T_CRMaxHyst(alt);
-      return DecodeN_CR_T_CRMaxHyst(ctx, alt);
-    }
-    case 2: {
-      auto* alt = static_cast<N_CR_T_CRMaxHyst*>(AllocRecord(sizeof(N_CR_T_CRMaxHyst)));
-      if (alt == nullptr) return StatusNoMemory;
-      v->ptr = alt;
-      InitN_CR_T_CRMaxHyst(alt);
-      return DecodeN_CR_T_CRMaxHyst(ctx, alt);
-    }
-    case 3: {
-      auto* alt = static_cast<N_CR_T_CRMaxHyst*>(AllocRecord(sizeof(N_CR_T_CRMaxHyst)));
-      if (alt == nullptr) return StatusNoMemory;
-      v->ptr = alt;
-      InitN_CR_T_CRMaxHyst(alt);
-      return DecodeN_CR_T_CRMaxHyst(ctx, alt);
-    }
-    case 4: {
-      auto* alt = static_cast<N_CR_T_CRMaxHyst*>(AllocRecord(sizeof(N_CR_T_CRMaxHyst)));
-      if (alt == nullptr) return StatusNoMemory;
-      v->ptr = alt;
-      InitN_CR_T_CRMaxHyst(alt);
-      return DecodeN_CR_T_CRMaxHyst(ctx, alt);
-    }
-    case 5: {
+    case 1: case 2: case 3: case 4: case 5: {
       auto* alt = static_cast<N_CR_T_CRMaxHyst*>(AllocRecord(sizeof(N_CR_T_CRMaxHyst)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
@@ -365,19 +316,7 @@ int DecodeT_CRMax(PerContext* ctx, T_CRMax* v) {
 void ReleaseT_CRMax(T_CRMax* v) {
   if (v->ptr == nullptr) return;
   switch (v->tag) {
-    case 2:
-      FreeRecord(v->ptr);
-      break;
-    case 3:
-      FreeRecord(v->ptr);
-      break;
-    case 4:
-      FreeRecord(v->ptr);
-      break;
-    case 5:
-      FreeRecord(v->ptr);
-      break;
-    case 6:
+    case 2: case 3: case 4: case 5: case 6:
       FreeRecord(v->ptr);
       break;
     default:
@@ -430,12 +369,7 @@ void InitCellSelectReselectInfoSIB_3_4(CellSelectReselectInfoSIB_3_4* v) {
 }
 
 int DecodeCellSelectReselectInfoSIB_3_4(PerContext* ctx, CellSelectReselectInfoSIB_3_4* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeMappingInfo(ctx, &v->mappingInfo));
   }
@@ -462,10 +396,7 @@ void InitCellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure_cpich_Ec_N0(Cell
 }
 
 int DecodeCellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure_cpich_Ec_N0(PerContext* ctx, CellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure_cpich_Ec_N0* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeUInt8(ctx, 0, 20, &v->q_HYST_2_S));
   }
@@ -477,10 +408,7 @@ void InitRAT_FDD_Info(RAT_FDD_Info* v) {
 }
 
 int DecodeRAT_FDD_Info(PerContext* ctx, RAT_FDD_Info* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeEnumerated(ctx, 2, &v->rat_Identifier));
   PER_TRY(DecodeInt8(ctx, -16, 10, &v->s_SearchRAT));
   if (v->presence & (1u << 0)) {
@@ -527,16 +455,7 @@ void InitCellSelectReselectInfoSIB_3_4_modeSpecificInfo_fdd(CellSelectReselectIn
 }
 
 int DecodeCellSelectReselectInfoSIB_3_4_modeSpecificInfo_fdd(PerContext* ctx, CellSelectReselectInfoSIB_3_4_modeSpecificInfo_fdd* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 2;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 3;
+  PER_TRY(ReadPresenceBits(ctx, 4, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeInt8(ctx, -16, 10, &v->s_Intrasearch));
   }
@@ -563,10 +482,7 @@ void InitRAT_TDD_Info(RAT_TDD_Info* v) {
 }
 
 int DecodeRAT_TDD_Info(PerContext* ctx, RAT_TDD_Info* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeEnumerated(ctx, 2, &v->rat_Identifier));
   PER_TRY(DecodeInt8(ctx, -53, 45, &v->s_SearchRAT));
   if (v->presence & (1u << 0)) {
@@ -613,16 +529,7 @@ void InitCellSelectReselectInfoSIB_3_4_modeSpecificInfo_tdd(CellSelectReselectIn
 }
 
 int DecodeCellSelectReselectInfoSIB_3_4_modeSpecificInfo_tdd(PerContext* ctx, CellSelectReselectInfoSIB_3_4_modeSpecificInfo_tdd* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 2;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 3;
+  PER_TRY(ReadPresenceBits(ctx, 4, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeInt8(ctx, -53, 45, &v->s_Intrasearch));
   }
@@ -649,16 +556,7 @@ void InitCellSelectReselectInfoTreselectionScaling_v5c0ext(CellSelectReselectInf
 }
 
 int DecodeCellSelectReselectInfoTreselectionScaling_v5c0ext(PerContext* ctx, CellSelectReselectInfoTreselectionScaling_v5c0ext* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 2;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 3;
+  PER_TRY(ReadPresenceBits(ctx, 4, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeT_CRMax(ctx, &v->non_HCS_t_CR_Max));
   }
@@ -708,10 +606,7 @@ int DecodeDeferredMeasurementControlReadingSupport_modeSpecificInfo(PerContext* 
 void ReleaseDeferredMeasurementControlReadingSupport_modeSpecificInfo(DeferredMeasurementControlReadingSupport_modeSpecificInfo* v) {
   if (v->ptr == nullptr) return;
   switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    case 2:
+    case 1: case 2:
       FreeRecord(v->ptr);
       break;
     default:
@@ -725,10 +620,7 @@ void InitDeferredMeasurementControlReadingSupport(DeferredMeasurementControlRead
 }
 
 int DecodeDeferredMeasurementControlReadingSupport(PerContext* ctx, DeferredMeasurementControlReadingSupport* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeDeferredMeasurementControlReadingSupport_modeSpecificInfo(ctx, &v->modeSpecificInfo));
   }
@@ -872,18 +764,7 @@ void InitDomainSpecificAccessRestrictionList_v670ext(DomainSpecificAccessRestric
 }
 
 int DecodeDomainSpecificAccessRestrictionList_v670ext(PerContext* ctx, DomainSpecificAccessRestrictionList_v670ext* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 2;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 3;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 4;
+  PER_TRY(ReadPresenceBits(ctx, 5, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeDomainSpecificAccessRestrictionParam_v670ext(ctx, &v->domainSpecificAccessRestrictionParametersForOperator1));
   }
@@ -916,10 +797,7 @@ void InitDomainSpecificAccessRestriction_v670ext_restriction(DomainSpecificAcces
 }
 
 int DecodeDomainSpecificAccessRestriction_v670ext_restriction(PerContext* ctx, DomainSpecificAccessRestriction_v670ext_restriction* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeAccessClassBarredList(ctx, &v->domainSpecficAccessClassBarredList));
   }
@@ -961,10 +839,7 @@ void InitSysInfoType3_v4b0ext_IEs(SysInfoType3_v4b0ext_IEs* v) {
 }
 
 int DecodeSysInfoType3_v4b0ext_IEs(PerContext* ctx, SysInfoType3_v4b0ext_IEs* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeMapping_LCR_r4(ctx, &v->mapping_LCR));
   }
@@ -981,10 +856,7 @@ void InitSysInfoType3_v590ext(SysInfoType3_v590ext* v) {
 }
 
 int DecodeSysInfoType3_v590ext(PerContext* ctx, SysInfoType3_v590ext* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeCellSelectReselectInfo_v590ext(ctx, &v->cellSelectReselectInfo_v590ext));
   }
@@ -997,10 +869,7 @@ void InitSysInfoType3_v5c0ext_IEs(SysInfoType3_v5c0ext_IEs* v) {
 }
 
 int DecodeSysInfoType3_v5c0ext_IEs(PerContext* ctx, SysInfoType3_v5c0ext_IEs* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeCellSelectReselectInfoTreselectionScaling_v5c0ext(ctx, &v->cellSelectReselectInfoTreselectionScaling_v5c0ext));
   }
@@ -1018,12 +887,7 @@ void InitSysInfoType3_v670ext(SysInfoType3_v670ext* v) {
 }
 
 int DecodeSysInfoType3_v670ext(PerContext* ctx, SysInfoType3_v670ext* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeDomainSpecificAccessRestrictionParam_v670ext(ctx, &v->domainSpecificAccessRestrictionParametersForPLMNOfMIB));
   }
@@ -1044,16 +908,7 @@ void InitSysInfoType3_v770ext_IEs(SysInfoType3_v770ext_IEs* v) {
 }
 
 int DecodeSysInfoType3_v770ext_IEs(PerContext* ctx, SysInfoType3_v770ext_IEs* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 2;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 3;
+  PER_TRY(ReadPresenceBits(ctx, 4, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeDeferredMeasurementControlReadingSupport(ctx, &v->deferredMeasurementControlReadingSupport));
   }
@@ -1085,10 +940,7 @@ void InitSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0Non
 }
 
 int DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension(PerContext* ctx, SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeSysInfoType3_v770ext_IEs(ctx, &v->sysInfoType3_v770ext));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_nonCriticalExtensions(ctx, &v->nonCriticalExtensions));
@@ -1107,10 +959,7 @@ void InitSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0Non
 }
 
 int DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension(PerContext* ctx, SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeSysInfoType3_v670ext(ctx, &v->sysInfoType3_v670ext));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension(ctx, &v->v770NonCriticalExtension));
@@ -1130,10 +979,7 @@ void InitSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0Non
 }
 
 int DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension(PerContext* ctx, SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeSysInfoType3_v5c0ext_IEs(ctx, &v->sysInfoType3_v5c0ext));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension(ctx, &v->v670NonCriticalExtension));
@@ -1153,10 +999,7 @@ void InitSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension(SysInfo
 }
 
 int DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension(PerContext* ctx, SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeSysInfoType3_v590ext(ctx, &v->sysInfoType3_v590ext));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension(ctx, &v->v5c0NoncriticalExtension));
@@ -1175,10 +1018,7 @@ void InitSysInfoType3_v4b0NonCriticalExtensions(SysInfoType3_v4b0NonCriticalExte
 }
 
 int DecodeSysInfoType3_v4b0NonCriticalExtensions(PerContext* ctx, SysInfoType3_v4b0NonCriticalExtensions* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeSysInfoType3_v4b0ext_IEs(ctx, &v->sysInfoType3_v4b0ext));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension(ctx, &v->v590NonCriticalExtension));
@@ -1199,10 +1039,7 @@ void InitSysInfoType3(SysInfoType3* v) {
 }
 
 int DecodeSysInfoType3(PerContext* ctx, SysInfoType3* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(ReadBit(ctx, &v->sib4indicator));
   ctx->pendingSize = &kSize_28_28;
   PER_TRY(ReadBitString(ctx, &v->cellIdentity.bitCount, v->cellIdentity.bytes, sizeof v->cellIdentity.bytes));
@@ -1227,10 +1064,7 @@ void InitSysInfoType4_v4b0ext_IEs(SysInfoType4_v4b0ext_IEs* v) {
 }
 
 int DecodeSysInfoType4_v4b0ext_IEs(PerContext* ctx, SysInfoType4_v4b0ext_IEs* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeMapping_LCR_r4(ctx, &v->mapping_LCR));
   }
@@ -1247,10 +1081,7 @@ void InitSysInfoType4_v590ext(SysInfoType4_v590ext* v) {
 }
 
 int DecodeSysInfoType4_v590ext(PerContext* ctx, SysInfoType4_v590ext* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeCellSelectReselectInfo_v590ext(ctx, &v->cellSelectReselectInfo_v590ext));
   }
@@ -1263,10 +1094,7 @@ void InitSysInfoType4_v5b0ext_IEs(SysInfoType4_v5b0ext_IEs* v) {
 }
 
 int DecodeSysInfoType4_v5b0ext_IEs(PerContext* ctx, SysInfoType4_v5b0ext_IEs* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeCellSelectReselectInfoPCHFACH_v5b0ext(ctx, &v->cellSelectReselectInfoPCHFACH_v5b0ext));
   }
@@ -1279,10 +1107,7 @@ void InitSysInfoType4_v5c0ext_IEs(SysInfoType4_v5c0ext_IEs* v) {
 }
 
 int DecodeSysInfoType4_v5c0ext_IEs(PerContext* ctx, SysInfoType4_v5c0ext_IEs* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeCellSelectReselectInfoTreselectionScaling_v5c0ext(ctx, &v->cellSelectReselectInfoTreselectionScaling_v5c0ext));
   }
@@ -1305,10 +1130,7 @@ void InitSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0Non
 }
 
 int DecodeSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension_v5c0NonCriticalExtension(PerContext* ctx, SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension_v5c0NonCriticalExtension* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeSysInfoType4_v5c0ext_IEs(ctx, &v->sysInfoType4_v5c0ext));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension_v5c0NonCriticalExtension_nonCriticalExtensions(ctx, &v->nonCriticalExtensions));
@@ -1327,10 +1149,7 @@ void InitSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0Non
 }
 
 int DecodeSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension(PerContext* ctx, SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeSysInfoType4_v5b0ext_IEs(ctx, &v->sysInfoType4_v5b0ext));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension_v5c0NonCriticalExtension(ctx, &v->v5c0NonCriticalExtension));
@@ -1349,10 +1168,7 @@ void InitSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension(SysInfo
 }
 
 int DecodeSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension(PerContext* ctx, SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeSysInfoType4_v590ext(ctx, &v->sysInfoType4_v590ext));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension(ctx, &v->v5b0NonCriticalExtension));
@@ -1371,10 +1187,7 @@ void InitSysInfoType4_v4b0NonCriticalExtensions(SysInfoType4_v4b0NonCriticalExte
 }
 
 int DecodeSysInfoType4_v4b0NonCriticalExtensions(PerContext* ctx, SysInfoType4_v4b0NonCriticalExtensions* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeSysInfoType4_v4b0ext_IEs(ctx, &v->sysInfoType4_v4b0ext));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension(ctx, &v->v590NonCriticalExtension));
@@ -1395,10 +1208,7 @@ void InitSysInfoType4(SysInfoType4* v) {
 }
 
 int DecodeSysInfoType4(PerContext* ctx, SysInfoType4* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   ctx->pendingSize = &kSize_28_28;
   PER_TRY(ReadBitString(ctx, &v->cellIdentity.bitCount, v->cellIdentity.bytes, sizeof v->cellIdentity.bytes));
   FeedCellIdentity(ctx, v->cellIdentity);

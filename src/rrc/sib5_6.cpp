@@ -58,10 +58,7 @@ void InitASCSetting_FDD(ASCSetting_FDD* v) {
 }
 
 int DecodeASCSetting_FDD(PerContext* ctx, ASCSetting_FDD* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeAccessServiceClass_FDD(ctx, &v->accessServiceClass_FDD));
   }
@@ -109,13 +106,7 @@ int DecodeAccessServiceClass_TDD_subchannelSize(PerContext* ctx, AccessServiceCl
 void ReleaseAccessServiceClass_TDD_subchannelSize(AccessServiceClass_TDD_subchannelSize* v) {
   if (v->ptr == nullptr) return;
   switch (v->tag) {
-    case 2:
-      FreeRecord(v->ptr);
-      break;
-    case 3:
-      FreeRecord(v->ptr);
-      break;
-    case 4:
+    case 2: case 3: case 4:
       FreeRecord(v->ptr);
       break;
     default:
@@ -129,10 +120,7 @@ void InitAccessServiceClass_TDD(AccessServiceClass_TDD* v) {
 }
 
 int DecodeAccessServiceClass_TDD(PerContext* ctx, AccessServiceClass_TDD* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     ctx->pendingSize = &kSize_8_8;
     PER_TRY(ReadBitString(ctx, &v->channelisationCodeIndices.bitCount, v->channelisationCodeIndices.bytes, sizeof v->channelisationCodeIndices.bytes));
@@ -151,10 +139,7 @@ void InitASCSetting_TDD(ASCSetting_TDD* v) {
 }
 
 int DecodeASCSetting_TDD(PerContext* ctx, ASCSetting_TDD* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeAccessServiceClass_TDD(ctx, &v->accessServiceClass_TDD));
   }
@@ -206,13 +191,7 @@ int DecodeAccessServiceClass_TDD_LCR_r4_subchannelSize(PerContext* ctx, AccessSe
 void ReleaseAccessServiceClass_TDD_LCR_r4_subchannelSize(AccessServiceClass_TDD_LCR_r4_subchannelSize* v) {
   if (v->ptr == nullptr) return;
   switch (v->tag) {
-    case 2:
-      FreeRecord(v->ptr);
-      break;
-    case 3:
-      FreeRecord(v->ptr);
-      break;
-    case 4:
+    case 2: case 3: case 4:
       FreeRecord(v->ptr);
       break;
     default:
@@ -226,10 +205,7 @@ void InitAccessServiceClass_TDD_LCR_r4(AccessServiceClass_TDD_LCR_r4* v) {
 }
 
 int DecodeAccessServiceClass_TDD_LCR_r4(PerContext* ctx, AccessServiceClass_TDD_LCR_r4* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     ctx->pendingSize = &kSize_8_8;
     PER_TRY(ReadBitString(ctx, &v->availableSYNC_UlCodesIndics.bitCount, v->availableSYNC_UlCodesIndics.bytes, sizeof v->availableSYNC_UlCodesIndics.bytes));
@@ -248,10 +224,7 @@ void InitASCSetting_TDD_LCR_r4(ASCSetting_TDD_LCR_r4* v) {
 }
 
 int DecodeASCSetting_TDD_LCR_r4(PerContext* ctx, ASCSetting_TDD_LCR_r4* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeAccessServiceClass_TDD_LCR_r4(ctx, &v->accessServiceClass_TDD_LCR));
   }
@@ -311,16 +284,7 @@ int DecodeAccessServiceClass_TDD_r7_subchannelSize(PerContext* ctx, AccessServic
 void ReleaseAccessServiceClass_TDD_r7_subchannelSize(AccessServiceClass_TDD_r7_subchannelSize* v) {
   if (v->ptr == nullptr) return;
   switch (v->tag) {
-    case 2:
-      FreeRecord(v->ptr);
-      break;
-    case 3:
-      FreeRecord(v->ptr);
-      break;
-    case 4:
-      FreeRecord(v->ptr);
-      break;
-    case 5:
+    case 2: case 3: case 4: case 5:
       FreeRecord(v->ptr);
       break;
     default:
@@ -334,10 +298,7 @@ void InitAccessServiceClass_TDD_r7(AccessServiceClass_TDD_r7* v) {
 }
 
 int DecodeAccessServiceClass_TDD_r7(PerContext* ctx, AccessServiceClass_TDD_r7* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     ctx->pendingSize = &kSize_16_16;
     PER_TRY(ReadBitString(ctx, &v->channelisationCodeIndices.bitCount, v->channelisationCodeIndices.bytes, sizeof v->channelisationCodeIndices.bytes));
@@ -356,10 +317,7 @@ void InitASCSetting_TDD_r7(ASCSetting_TDD_r7* v) {
 }
 
 int DecodeASCSetting_TDD_r7(PerContext* ctx, ASCSetting_TDD_r7* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeAccessServiceClass_TDD_r7(ctx, &v->accessServiceClass_TDD));
   }
@@ -375,10 +333,7 @@ void InitAccessServiceClass_TDD_LCR_r4_subchannelSize_size2(AccessServiceClass_T
 }
 
 int DecodeAccessServiceClass_TDD_LCR_r4_subchannelSize_size2(PerContext* ctx, AccessServiceClass_TDD_LCR_r4_subchannelSize_size2* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeEnumerated(ctx, 2, &v->subchannels));
   }
@@ -390,10 +345,7 @@ void InitAccessServiceClass_TDD_LCR_r4_subchannelSize_size4(AccessServiceClass_T
 }
 
 int DecodeAccessServiceClass_TDD_LCR_r4_subchannelSize_size4(PerContext* ctx, AccessServiceClass_TDD_LCR_r4_subchannelSize_size4* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     ctx->pendingSize = &kSize_4_4;
     PER_TRY(ReadBitString(ctx, &v->subchannels.bitCount, v->subchannels.bytes, sizeof v->subchannels.bytes));
@@ -406,10 +358,7 @@ void InitAccessServiceClass_TDD_LCR_r4_subchannelSize_size8(AccessServiceClass_T
 }
 
 int DecodeAccessServiceClass_TDD_LCR_r4_subchannelSize_size8(PerContext* ctx, AccessServiceClass_TDD_LCR_r4_subchannelSize_size8* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     ctx->pendingSize = &kSize_8_8;
     PER_TRY(ReadBitString(ctx, &v->subchannels.bitCount, v->subchannels.bytes, sizeof v->subchannels.bytes));
@@ -422,10 +371,7 @@ void InitAccessServiceClass_TDD_r7_subchannelSize_size16(AccessServiceClass_TDD_
 }
 
 int DecodeAccessServiceClass_TDD_r7_subchannelSize_size16(PerContext* ctx, AccessServiceClass_TDD_r7_subchannelSize_size16* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     ctx->pendingSize = &kSize_16_16;
     PER_TRY(ReadBitString(ctx, &v->subchannels.bitCount, v->subchannels.bytes, sizeof v->subchannels.bytes));
@@ -438,10 +384,7 @@ void InitAccessServiceClass_TDD_r7_subchannelSize_size2(AccessServiceClass_TDD_r
 }
 
 int DecodeAccessServiceClass_TDD_r7_subchannelSize_size2(PerContext* ctx, AccessServiceClass_TDD_r7_subchannelSize_size2* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeEnumerated(ctx, 2, &v->subchannels));
   }
@@ -453,10 +396,7 @@ void InitAccessServiceClass_TDD_r7_subchannelSize_size4(AccessServiceClass_TDD_r
 }
 
 int DecodeAccessServiceClass_TDD_r7_subchannelSize_size4(PerContext* ctx, AccessServiceClass_TDD_r7_subchannelSize_size4* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     ctx->pendingSize = &kSize_4_4;
     PER_TRY(ReadBitString(ctx, &v->subchannels.bitCount, v->subchannels.bytes, sizeof v->subchannels.bytes));
@@ -469,10 +409,7 @@ void InitAccessServiceClass_TDD_r7_subchannelSize_size8(AccessServiceClass_TDD_r
 }
 
 int DecodeAccessServiceClass_TDD_r7_subchannelSize_size8(PerContext* ctx, AccessServiceClass_TDD_r7_subchannelSize_size8* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     ctx->pendingSize = &kSize_8_8;
     PER_TRY(ReadBitString(ctx, &v->subchannels.bitCount, v->subchannels.bytes, sizeof v->subchannels.bytes));
@@ -485,10 +422,7 @@ void InitAccessServiceClass_TDD_subchannelSize_size2(AccessServiceClass_TDD_subc
 }
 
 int DecodeAccessServiceClass_TDD_subchannelSize_size2(PerContext* ctx, AccessServiceClass_TDD_subchannelSize_size2* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeEnumerated(ctx, 2, &v->subchannels));
   }
@@ -500,10 +434,7 @@ void InitAccessServiceClass_TDD_subchannelSize_size4(AccessServiceClass_TDD_subc
 }
 
 int DecodeAccessServiceClass_TDD_subchannelSize_size4(PerContext* ctx, AccessServiceClass_TDD_subchannelSize_size4* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     ctx->pendingSize = &kSize_4_4;
     PER_TRY(ReadBitString(ctx, &v->subchannels.bitCount, v->subchannels.bytes, sizeof v->subchannels.bytes));
@@ -516,10 +447,7 @@ void InitAccessServiceClass_TDD_subchannelSize_size8(AccessServiceClass_TDD_subc
 }
 
 int DecodeAccessServiceClass_TDD_subchannelSize_size8(PerContext* ctx, AccessServiceClass_TDD_subchannelSize_size8* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     ctx->pendingSize = &kSize_8_8;
     PER_TRY(ReadBitString(ctx, &v->subchannels.bitCount, v->subchannels.bytes, sizeof v->subchannels.bytes));
@@ -572,10 +500,7 @@ void InitPowerOffsetInformation(PowerOffsetInformation* v) {
 }
 
 int DecodePowerOffsetInformation(PerContext* ctx, PowerOffsetInformation* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeGainFactorInformation(ctx, &v->gainFactorInformation));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeInt8(ctx, -5, 10, &v->powerOffsetPp_m));
@@ -650,10 +575,7 @@ void InitAdditionalPRACH_TF_and_TFCS_CCCH(AdditionalPRACH_TF_and_TFCS_CCCH* v) {
 }
 
 int DecodeAdditionalPRACH_TF_and_TFCS_CCCH(PerContext* ctx, AdditionalPRACH_TF_and_TFCS_CCCH* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeAdditionalPRACH_TF_and_TFCS_CCCH_IEs(ctx, &v->additionalPRACH_TF_and_TFCS_CCCH_IEs));
   }
@@ -740,13 +662,7 @@ int DecodeBitModeRLC_SizeInfo(PerContext* ctx, BitModeRLC_SizeInfo* v) {
 void ReleaseBitModeRLC_SizeInfo(BitModeRLC_SizeInfo* v) {
   if (v->ptr == nullptr) return;
   switch (v->tag) {
-    case 2:
-      FreeRecord(v->ptr);
-      break;
-    case 3:
-      FreeRecord(v->ptr);
-      break;
-    case 4:
+    case 2: case 3: case 4:
       FreeRecord(v->ptr);
       break;
     default:
@@ -759,10 +675,7 @@ void InitBitModeRLC_SizeInfo_sizeType2(BitModeRLC_SizeInfo_sizeType2* v) {
 }
 
 int DecodeBitModeRLC_SizeInfo_sizeType2(PerContext* ctx, BitModeRLC_SizeInfo_sizeType2* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeUInt8(ctx, 0, 15, &v->part1));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeUInt8(ctx, 1, 7, &v->part2));
@@ -775,10 +688,7 @@ void InitBitModeRLC_SizeInfo_sizeType3(BitModeRLC_SizeInfo_sizeType3* v) {
 }
 
 int DecodeBitModeRLC_SizeInfo_sizeType3(PerContext* ctx, BitModeRLC_SizeInfo_sizeType3* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeUInt8(ctx, 0, 47, &v->part1));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeUInt8(ctx, 1, 15, &v->part2));
@@ -791,10 +701,7 @@ void InitBitModeRLC_SizeInfo_sizeType4(BitModeRLC_SizeInfo_sizeType4* v) {
 }
 
 int DecodeBitModeRLC_SizeInfo_sizeType4(PerContext* ctx, BitModeRLC_SizeInfo_sizeType4* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeUInt8(ctx, 0, 62, &v->part1));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeUInt8(ctx, 1, 63, &v->part2));
@@ -819,14 +726,11 @@ int DecodeChannelCodingType(PerContext* ctx, ChannelCodingType* v) {
   if (index >= 3) return StatusOutOfRange;
   v->tag = index + 1;
   switch (index) {
-    case 0: {
+    case 0: case 2: {
       return StatusOk;
     }
     case 1: {
       return DecodeEnumerated(ctx, 2, &v->value);
-    }
-    case 2: {
-      return StatusOk;
     }
   }
   return StatusOutOfRange;
@@ -885,10 +789,7 @@ int DecodeNumberOfTransportBlocks(PerContext* ctx, NumberOfTransportBlocks* v) {
   PER_TRY(ReadWholeNumber(ctx, 4, &index));
   v->tag = index + 1;
   switch (index) {
-    case 0: {
-      return StatusOk;
-    }
-    case 1: {
+    case 0: case 1: {
       return StatusOk;
     }
     case 2: {
@@ -949,10 +850,7 @@ int DecodeLogicalChannelList(PerContext* ctx, LogicalChannelList* v) {
   if (index >= 3) return StatusOutOfRange;
   v->tag = index + 1;
   switch (index) {
-    case 0: {
-      return StatusOk;
-    }
-    case 1: {
+    case 0: case 1: {
       return StatusOk;
     }
     case 2: {
@@ -1297,12 +1195,7 @@ void InitCommonTimeslotInfo(CommonTimeslotInfo* v) {
 }
 
 int DecodeCommonTimeslotInfo(PerContext* ctx, CommonTimeslotInfo* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   PER_TRY(DecodeEnumerated(ctx, 2, &v->secondInterleavingMode));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeEnumerated(ctx, 4, &v->tfci_Coding));
@@ -1319,10 +1212,7 @@ void InitCommonTimeslotInfoMBMS(CommonTimeslotInfoMBMS* v) {
 }
 
 int DecodeCommonTimeslotInfoMBMS(PerContext* ctx, CommonTimeslotInfoMBMS* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeEnumerated(ctx, 2, &v->secondInterleavingMode));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeEnumerated(ctx, 4, &v->tfci_Coding));
@@ -1388,22 +1278,7 @@ int DecodeRepetitionPeriodLengthAndOffset(PerContext* ctx, RepetitionPeriodLengt
 void ReleaseRepetitionPeriodLengthAndOffset(RepetitionPeriodLengthAndOffset* v) {
   if (v->ptr == nullptr) return;
   switch (v->tag) {
-    case 2:
-      FreeRecord(v->ptr);
-      break;
-    case 3:
-      FreeRecord(v->ptr);
-      break;
-    case 4:
-      FreeRecord(v->ptr);
-      break;
-    case 5:
-      FreeRecord(v->ptr);
-      break;
-    case 6:
-      FreeRecord(v->ptr);
-      break;
-    case 7:
+    case 2: case 3: case 4: case 5: case 6: case 7:
       FreeRecord(v->ptr);
       break;
     default:
@@ -1417,12 +1292,7 @@ void InitCommonTimeslotInfoSCCPCH(CommonTimeslotInfoSCCPCH* v) {
 }
 
 int DecodeCommonTimeslotInfoSCCPCH(PerContext* ctx, CommonTimeslotInfoSCCPCH* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   PER_TRY(DecodeEnumerated(ctx, 2, &v->secondInterleavingMode));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeEnumerated(ctx, 4, &v->tfci_Coding));
@@ -1449,28 +1319,7 @@ int DecodeCommonTransChTFS_tti(PerContext* ctx, CommonTransChTFS_tti* v) {
   if (index >= 5) return StatusOutOfRange;
   v->tag = index + 1;
   switch (index) {
-    case 0: {
-      auto* alt = static_cast<CommonDynamicTF_InfoList*>(AllocRecord(sizeof(CommonDynamicTF_InfoList)));
-      if (alt == nullptr) return StatusNoMemory;
-      v->ptr = alt;
-      InitCommonDynamicTF_InfoList(alt);
-      return DecodeCommonDynamicTF_InfoList(ctx, alt);
-    }
-    case 1: {
-      auto* alt = static_cast<CommonDynamicTF_InfoList*>(AllocRecord(sizeof(CommonDynamicTF_InfoList)));
-      if (alt == nullptr) return StatusNoMemory;
-      v->ptr = alt;
-      InitCommonDynamicTF_InfoList(alt);
-      return DecodeCommonDynamicTF_InfoList(ctx, alt);
-    }
-    case 2: {
-      auto* alt = static_cast<CommonDynamicTF_InfoList*>(AllocRecord(sizeof(CommonDynamicTF_InfoList)));
-      if (alt == nullptr) return StatusNoMemory;
-      v->ptr = alt;
-      InitCommonDynamicTF_InfoList(alt);
-      return DecodeCommonDynamicTF_InfoList(ctx, alt);
-    }
-    case 3: {
+    case 0: case 1: case 2: case 3: {
       auto* alt = static_cast<CommonDynamicTF_InfoList*>(AllocRecord(sizeof(CommonDynamicTF_InfoList)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
@@ -1491,19 +1340,7 @@ int DecodeCommonTransChTFS_tti(PerContext* ctx, CommonTransChTFS_tti* v) {
 void ReleaseCommonTransChTFS_tti(CommonTransChTFS_tti* v) {
   if (v->ptr == nullptr) return;
   switch (v->tag) {
-    case 1:
-      ReleaseCommonDynamicTF_InfoList(static_cast<CommonDynamicTF_InfoList*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseCommonDynamicTF_InfoList(static_cast<CommonDynamicTF_InfoList*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 3:
-      ReleaseCommonDynamicTF_InfoList(static_cast<CommonDynamicTF_InfoList*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 4:
+    case 1: case 2: case 3: case 4:
       ReleaseCommonDynamicTF_InfoList(static_cast<CommonDynamicTF_InfoList*>(v->ptr));
       FreeRecord(v->ptr);
       break;
@@ -1553,35 +1390,7 @@ int DecodeCommonTransChTFS_LCR_tti(PerContext* ctx, CommonTransChTFS_LCR_tti* v)
   if (index >= 6) return StatusOutOfRange;
   v->tag = index + 1;
   switch (index) {
-    case 0: {
-      auto* alt = static_cast<CommonDynamicTF_InfoList*>(AllocRecord(sizeof(CommonDynamicTF_InfoList)));
-      if (alt == nullptr) return StatusNoMemory;
-      v->ptr = alt;
-      InitCommonDynamicTF_InfoList(alt);
-      return DecodeCommonDynamicTF_InfoList(ctx, alt);
-    }
-    case 1: {
-      auto* alt = static_cast<CommonDynamicTF_InfoList*>(AllocRecord(sizeof(CommonDynamicTF_InfoList)));
-      if (alt == nullptr) return StatusNoMemory;
-      v->ptr = alt;
-      InitCommonDynamicTF_InfoList(alt);
-      return DecodeCommonDynamicTF_InfoList(ctx, alt);
-    }
-    case 2: {
-      auto* alt = static_cast<CommonDynamicTF_InfoList*>(AllocRecord(sizeof(CommonDynamicTF_InfoList)));
-      if (alt == nullptr) return StatusNoMemory;
-      v->ptr = alt;
-      InitCommonDynamicTF_InfoList(alt);
-      return DecodeCommonDynamicTF_InfoList(ctx, alt);
-    }
-    case 3: {
-      auto* alt = static_cast<CommonDynamicTF_InfoList*>(AllocRecord(sizeof(CommonDynamicTF_InfoList)));
-      if (alt == nullptr) return StatusNoMemory;
-      v->ptr = alt;
-      InitCommonDynamicTF_InfoList(alt);
-      return DecodeCommonDynamicTF_InfoList(ctx, alt);
-    }
-    case 4: {
+    case 0: case 1: case 2: case 3: case 4: {
       auto* alt = static_cast<CommonDynamicTF_InfoList*>(AllocRecord(sizeof(CommonDynamicTF_InfoList)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
@@ -1602,23 +1411,7 @@ int DecodeCommonTransChTFS_LCR_tti(PerContext* ctx, CommonTransChTFS_LCR_tti* v)
 void ReleaseCommonTransChTFS_LCR_tti(CommonTransChTFS_LCR_tti* v) {
   if (v->ptr == nullptr) return;
   switch (v->tag) {
-    case 1:
-      ReleaseCommonDynamicTF_InfoList(static_cast<CommonDynamicTF_InfoList*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseCommonDynamicTF_InfoList(static_cast<CommonDynamicTF_InfoList*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 3:
-      ReleaseCommonDynamicTF_InfoList(static_cast<CommonDynamicTF_InfoList*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 4:
-      ReleaseCommonDynamicTF_InfoList(static_cast<CommonDynamicTF_InfoList*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 5:
+    case 1: case 2: case 3: case 4: case 5:
       ReleaseCommonDynamicTF_InfoList(static_cast<CommonDynamicTF_InfoList*>(v->ptr));
       FreeRecord(v->ptr);
       break;
@@ -1651,10 +1444,7 @@ void InitCommon_MAC_ehs_ReorderingQueue(Common_MAC_ehs_ReorderingQueue* v) {
 }
 
 int DecodeCommon_MAC_ehs_ReorderingQueue(PerContext* ctx, Common_MAC_ehs_ReorderingQueue* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeUInt8(ctx, 0, 7, &v->mac_ehs_QueueId));
   PER_TRY(DecodeEnumerated(ctx, 16, &v->t1_ReleaseTimer));
   if (v->presence & (1u << 0)) {
@@ -1726,10 +1516,7 @@ int DecodeDL_TS_ChannelisationCodesShort_codesRepresentation(PerContext* ctx, DL
 void ReleaseDL_TS_ChannelisationCodesShort_codesRepresentation(DL_TS_ChannelisationCodesShort_codesRepresentation* v) {
   if (v->ptr == nullptr) return;
   switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    case 2:
+    case 1: case 2:
       FreeRecord(v->ptr);
       break;
     default:
@@ -1781,10 +1568,7 @@ int DecodeDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation(PerContext* ct
 void ReleaseDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation(DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation* v) {
   if (v->ptr == nullptr) return;
   switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    case 2:
+    case 1: case 2:
       FreeRecord(v->ptr);
       break;
     default:
@@ -2139,28 +1923,7 @@ int DecodeDedicatedTransChTFS_tti(PerContext* ctx, DedicatedTransChTFS_tti* v) {
   if (index >= 5) return StatusOutOfRange;
   v->tag = index + 1;
   switch (index) {
-    case 0: {
-      auto* alt = static_cast<DedicatedDynamicTF_InfoList*>(AllocRecord(sizeof(DedicatedDynamicTF_InfoList)));
-      if (alt == nullptr) return StatusNoMemory;
-      v->ptr = alt;
-      InitDedicatedDynamicTF_InfoList(alt);
-      return DecodeDedicatedDynamicTF_InfoList(ctx, alt);
-    }
-    case 1: {
-      auto* alt = static_cast<DedicatedDynamicTF_InfoList*>(AllocRecord(sizeof(DedicatedDynamicTF_InfoList)));
-      if (alt == nullptr) return StatusNoMemory;
-      v->ptr = alt;
-      InitDedicatedDynamicTF_InfoList(alt);
-      return DecodeDedicatedDynamicTF_InfoList(ctx, alt);
-    }
-    case 2: {
-      auto* alt = static_cast<DedicatedDynamicTF_InfoList*>(AllocRecord(sizeof(DedicatedDynamicTF_InfoList)));
-      if (alt == nullptr) return StatusNoMemory;
-      v->ptr = alt;
-      InitDedicatedDynamicTF_InfoList(alt);
-      return DecodeDedicatedDynamicTF_InfoList(ctx, alt);
-    }
-    case 3: {
+    case 0: case 1: case 2: case 3: {
       auto* alt = static_cast<DedicatedDynamicTF_InfoList*>(AllocRecord(sizeof(DedicatedDynamicTF_InfoList)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
@@ -2181,19 +1944,7 @@ int DecodeDedicatedTransChTFS_tti(PerContext* ctx, DedicatedTransChTFS_tti* v) {
 void ReleaseDedicatedTransChTFS_tti(DedicatedTransChTFS_tti* v) {
   if (v->ptr == nullptr) return;
   switch (v->tag) {
-    case 1:
-      ReleaseDedicatedDynamicTF_InfoList(static_cast<DedicatedDynamicTF_InfoList*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseDedicatedDynamicTF_InfoList(static_cast<DedicatedDynamicTF_InfoList*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 3:
-      ReleaseDedicatedDynamicTF_InfoList(static_cast<DedicatedDynamicTF_InfoList*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 4:
+    case 1: case 2: case 3: case 4:
       ReleaseDedicatedDynamicTF_InfoList(static_cast<DedicatedDynamicTF_InfoList*>(v->ptr));
       FreeRecord(v->ptr);
       break;
@@ -2342,10 +2093,7 @@ int DecodeMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode(PerContext* ct
   if (index >= 3) return StatusOutOfRange;
   v->tag = index + 1;
   switch (index) {
-    case 0: {
-      return StatusOk;
-    }
-    case 1: {
+    case 0: case 1: {
       return StatusOk;
     }
     case 2: {
@@ -2389,10 +2137,7 @@ void InitIndividualTimeslotInfo_LCR_r4(IndividualTimeslotInfo_LCR_r4* v) {
 }
 
 int DecodeIndividualTimeslotInfo_LCR_r4(PerContext* ctx, IndividualTimeslotInfo_LCR_r4* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeUInt8(ctx, 0, 6, &v->timeslotNumber));
   PER_TRY(ReadBit(ctx, &v->tfci_Existence));
   PER_TRY(DecodeMidambleShiftAndBurstType_LCR_r4(ctx, &v->midambleShiftAndBurstType));
@@ -3372,14 +3117,7 @@ int DecodeExplicitTFCS_Configuration(PerContext* ctx, ExplicitTFCS_Configuration
   PER_TRY(ReadWholeNumber(ctx, 4, &index));
   v->tag = index + 1;
   switch (index) {
-    case 0: {
-      auto* alt = static_cast<TFCS_ReconfAdd*>(AllocRecord(sizeof(TFCS_ReconfAdd)));
-      if (alt == nullptr) return StatusNoMemory;
-      v->ptr = alt;
-      InitTFCS_ReconfAdd(alt);
-      return DecodeTFCS_ReconfAdd(ctx, alt);
-    }
-    case 1: {
+    case 0: case 1: {
       auto* alt = static_cast<TFCS_ReconfAdd*>(AllocRecord(sizeof(TFCS_ReconfAdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
@@ -3407,11 +3145,7 @@ int DecodeExplicitTFCS_Configuration(PerContext* ctx, ExplicitTFCS_Configuration
 void ReleaseExplicitTFCS_Configuration(ExplicitTFCS_Configuration* v) {
   if (v->ptr == nullptr) return;
   switch (v->tag) {
-    case 1:
-      ReleaseTFCS_ReconfAdd(static_cast<TFCS_ReconfAdd*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 2:
+    case 1: case 2:
       ReleaseTFCS_ReconfAdd(static_cast<TFCS_ReconfAdd*>(v->ptr));
       FreeRecord(v->ptr);
       break;
@@ -3738,10 +3472,7 @@ void InitHS_SCCH_SystemInfo(HS_SCCH_SystemInfo* v) {
 }
 
 int DecodeHS_SCCH_SystemInfo(PerContext* ctx, HS_SCCH_SystemInfo* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeUInt8(ctx, 1, 15, &v->dl_ScramblingCode));
   }
@@ -3774,10 +3505,7 @@ void InitHS_DSCH_CommonSystemInformation(HS_DSCH_CommonSystemInformation* v) {
 }
 
 int DecodeHS_DSCH_CommonSystemInformation(PerContext* ctx, HS_DSCH_CommonSystemInformation* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeCommonRBMappingInfo(ctx, &v->ccch_MappingInfo));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeCommonRBMappingInfo(ctx, &v->srb1_MappingInfo));
@@ -3905,10 +3633,7 @@ void InitHS_DSCH_PagingSystemInformation(HS_DSCH_PagingSystemInformation* v) {
 }
 
 int DecodeHS_DSCH_PagingSystemInformation(PerContext* ctx, HS_DSCH_PagingSystemInformation* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeUInt8(ctx, 1, 15, &v->dlScramblingCode));
   }
@@ -3942,10 +3667,7 @@ void InitLogicalChannelByRB(LogicalChannelByRB* v) {
 }
 
 int DecodeLogicalChannelByRB(PerContext* ctx, LogicalChannelByRB* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeUInt8(ctx, 1, 32, &v->rb_Identity));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeUInt8(ctx, 0, 1, &v->logChOfRb));
@@ -4021,10 +3743,7 @@ void InitUM_RLC_OutOSeqDelivery_Info_r6(UM_RLC_OutOSeqDelivery_Info_r6* v) {
 }
 
 int DecodeUM_RLC_OutOSeqDelivery_Info_r6(PerContext* ctx, UM_RLC_OutOSeqDelivery_Info_r6* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeEnumerated(ctx, 14, &v->timer_OSD));
   }
@@ -4038,10 +3757,7 @@ void InitRLC_Info_MCCH_r6(RLC_Info_MCCH_r6* v) {
 }
 
 int DecodeRLC_Info_MCCH_r6(PerContext* ctx, RLC_Info_MCCH_r6* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeEnumerated(ctx, 2, &v->dl_UM_RLC_LI_size));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeUM_RLC_OutOSeqDelivery_Info_r6(ctx, &v->dl_UM_RLC_OutOSeqDelivery_Info));
@@ -4055,10 +3771,7 @@ void InitMBMS_MCCH_ConfigurationInfo_r6(MBMS_MCCH_ConfigurationInfo_r6* v) {
 }
 
 int DecodeMBMS_MCCH_ConfigurationInfo_r6(PerContext* ctx, MBMS_MCCH_ConfigurationInfo_r6* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeUInt8(ctx, 0, 3, &v->accessInfoPeriodCoefficient));
   PER_TRY(DecodeUInt8(ctx, 0, 3, &v->repetitionPeriodCoefficient));
   PER_TRY(DecodeUInt8(ctx, 7, 10, &v->modificationPeriodCoefficient));
@@ -4131,14 +3844,7 @@ void InitMBMS_MSCH_ConfigurationInfo_r6(MBMS_MSCH_ConfigurationInfo_r6* v) {
 }
 
 int DecodeMBMS_MSCH_ConfigurationInfo_r6(PerContext* ctx, MBMS_MSCH_ConfigurationInfo_r6* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 2;
+  PER_TRY(ReadPresenceBits(ctx, 3, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeMBMS_MSCHSchedulingInfo(ctx, &v->mschShedulingInfo));
   }
@@ -4167,10 +3873,7 @@ int DecodeMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode(
   if (index >= 3) return StatusOutOfRange;
   v->tag = index + 1;
   switch (index) {
-    case 0: {
-      return StatusOk;
-    }
-    case 1: {
+    case 0: case 1: {
       return StatusOk;
     }
     case 2: {
@@ -4224,10 +3927,7 @@ int DecodeMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode(
   if (index >= 3) return StatusOutOfRange;
   v->tag = index + 1;
   switch (index) {
-    case 0: {
-      return StatusOk;
-    }
-    case 1: {
+    case 0: case 1: {
       return StatusOk;
     }
     case 2: {
@@ -4334,10 +4034,7 @@ int DecodeMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode(PerCo
   if (index >= 3) return StatusOutOfRange;
   v->tag = index + 1;
   switch (index) {
-    case 0: {
-      return StatusOk;
-    }
-    case 1: {
+    case 0: case 1: {
       return StatusOk;
     }
     case 2: {
@@ -4391,10 +4088,7 @@ int DecodeMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode(PerCo
   if (index >= 3) return StatusOutOfRange;
   v->tag = index + 1;
   switch (index) {
-    case 0: {
-      return StatusOk;
-    }
-    case 1: {
+    case 0: case 1: {
       return StatusOk;
     }
     case 2: {
@@ -4501,10 +4195,7 @@ int DecodeMidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode(Pe
   if (index >= 3) return StatusOutOfRange;
   v->tag = index + 1;
   switch (index) {
-    case 0: {
-      return StatusOk;
-    }
-    case 1: {
+    case 0: case 1: {
       return StatusOk;
     }
     case 2: {
@@ -4558,10 +4249,7 @@ int DecodeMidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode(Pe
   if (index >= 3) return StatusOutOfRange;
   v->tag = index + 1;
   switch (index) {
-    case 0: {
-      return StatusOk;
-    }
-    case 1: {
+    case 0: case 1: {
       return StatusOk;
     }
     case 2: {
@@ -4695,10 +4383,7 @@ int DecodeOctetModeRLC_SizeInfoType1(PerContext* ctx, OctetModeRLC_SizeInfoType1
 void ReleaseOctetModeRLC_SizeInfoType1(OctetModeRLC_SizeInfoType1* v) {
   if (v->ptr == nullptr) return;
   switch (v->tag) {
-    case 2:
-      FreeRecord(v->ptr);
-      break;
-    case 3:
+    case 2: case 3:
       FreeRecord(v->ptr);
       break;
     default:
@@ -4711,10 +4396,7 @@ void InitOctetModeRLC_SizeInfoType1_sizeType2(OctetModeRLC_SizeInfoType1_sizeTyp
 }
 
 int DecodeOctetModeRLC_SizeInfoType1_sizeType2(PerContext* ctx, OctetModeRLC_SizeInfoType1_sizeType2* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeUInt8(ctx, 0, 23, &v->part1));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeUInt8(ctx, 1, 3, &v->part2));
@@ -4727,10 +4409,7 @@ void InitOctetModeRLC_SizeInfoType1_sizeType3(OctetModeRLC_SizeInfoType1_sizeTyp
 }
 
 int DecodeOctetModeRLC_SizeInfoType1_sizeType3(PerContext* ctx, OctetModeRLC_SizeInfoType1_sizeType3* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeUInt8(ctx, 0, 61, &v->part1));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeUInt8(ctx, 1, 7, &v->part2));
@@ -4749,12 +4428,7 @@ void InitOpenLoopPowerControl_TDD(OpenLoopPowerControl_TDD* v) {
 }
 
 int DecodeOpenLoopPowerControl_TDD(PerContext* ctx, OpenLoopPowerControl_TDD* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   PER_TRY(DecodeUInt8(ctx, 6, 43, &v->primaryCCPCH_TX_Power));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeUInt8(ctx, 0, 8, &v->alpha));
@@ -4927,10 +4601,7 @@ void InitPDSCH_Info_r7_tddOption_tdd128(PDSCH_Info_r7_tddOption_tdd128* v) {
 }
 
 int DecodePDSCH_Info_r7_tddOption_tdd128(PerContext* ctx, PDSCH_Info_r7_tddOption_tdd128* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeDownlinkTimeslotsCodes_LCR_r4(ctx, &v->pdsch_TimeslotsCodes));
   }
@@ -4947,10 +4618,7 @@ void InitPDSCH_Info_r7_tddOption_tdd384(PDSCH_Info_r7_tddOption_tdd384* v) {
 }
 
 int DecodePDSCH_Info_r7_tddOption_tdd384(PerContext* ctx, PDSCH_Info_r7_tddOption_tdd384* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeDownlinkTimeslotsCodes(ctx, &v->pdsch_TimeslotsCodes));
   }
@@ -4967,10 +4635,7 @@ void InitPDSCH_Info_r7_tddOption_tdd768(PDSCH_Info_r7_tddOption_tdd768* v) {
 }
 
 int DecodePDSCH_Info_r7_tddOption_tdd768(PerContext* ctx, PDSCH_Info_r7_tddOption_tdd768* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeDownlinkTimeslotsCodes_VHCR(ctx, &v->pdsch_TimeslotsCodes));
   }
@@ -5033,12 +4698,7 @@ void InitPDSCH_SysInfo(PDSCH_SysInfo* v) {
 }
 
 int DecodePDSCH_SysInfo(PerContext* ctx, PDSCH_SysInfo* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   PER_TRY(DecodeUInt8(ctx, 1, 64, &v->pdsch_Identity));
   PER_TRY(DecodePDSCH_Info(ctx, &v->pdsch_Info));
   if (v->presence & (1u << 0)) {
@@ -5068,10 +4728,7 @@ void InitPDSCH_SysInfoList_SFN_Item(PDSCH_SysInfoList_SFN_Item* v) {
 }
 
 int DecodePDSCH_SysInfoList_SFN_Item(PerContext* ctx, PDSCH_SysInfoList_SFN_Item* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodePDSCH_SysInfo(ctx, &v->pdsch_SysInfo));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSFN_TimeInfo(ctx, &v->sfn_TimeInfo));
@@ -5123,12 +4780,7 @@ void InitPDSCH_SysInfo_HCR_r5(PDSCH_SysInfo_HCR_r5* v) {
 }
 
 int DecodePDSCH_SysInfo_HCR_r5(PerContext* ctx, PDSCH_SysInfo_HCR_r5* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   PER_TRY(DecodeUInt8(ctx, 1, 64, &v->pdsch_Identity));
   PER_TRY(DecodePDSCH_Info(ctx, &v->pdsch_Info));
   if (v->presence & (1u << 0)) {
@@ -5152,10 +4804,7 @@ void InitPDSCH_SysInfoList_SFN_HCR_r5_Item(PDSCH_SysInfoList_SFN_HCR_r5_Item* v)
 }
 
 int DecodePDSCH_SysInfoList_SFN_HCR_r5_Item(PerContext* ctx, PDSCH_SysInfoList_SFN_HCR_r5_Item* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodePDSCH_SysInfo_HCR_r5(ctx, &v->pdsch_SysInfo));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSFN_TimeInfo(ctx, &v->sfn_TimeInfo));
@@ -5207,12 +4856,7 @@ void InitPDSCH_SysInfo_LCR_r4(PDSCH_SysInfo_LCR_r4* v) {
 }
 
 int DecodePDSCH_SysInfo_LCR_r4(PerContext* ctx, PDSCH_SysInfo_LCR_r4* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   PER_TRY(DecodeUInt8(ctx, 1, 64, &v->pdsch_Identity));
   PER_TRY(DecodePDSCH_Info_LCR_r4(ctx, &v->pdsch_Info));
   if (v->presence & (1u << 0)) {
@@ -5236,10 +4880,7 @@ void InitPDSCH_SysInfoList_SFN_LCR_r4_Item(PDSCH_SysInfoList_SFN_LCR_r4_Item* v)
 }
 
 int DecodePDSCH_SysInfoList_SFN_LCR_r4_Item(PerContext* ctx, PDSCH_SysInfoList_SFN_LCR_r4_Item* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodePDSCH_SysInfo_LCR_r4(ctx, &v->pdsch_SysInfo));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSFN_TimeInfo(ctx, &v->sfn_TimeInfo));
@@ -5291,12 +4932,7 @@ void InitPDSCH_SysInfo_VHCR_r7(PDSCH_SysInfo_VHCR_r7* v) {
 }
 
 int DecodePDSCH_SysInfo_VHCR_r7(PerContext* ctx, PDSCH_SysInfo_VHCR_r7* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   PER_TRY(DecodeUInt8(ctx, 1, 64, &v->pdsch_Identity));
   PER_TRY(DecodePDSCH_Info_r7(ctx, &v->pdsch_Info));
   if (v->presence & (1u << 0)) {
@@ -5383,49 +5019,25 @@ int DecodeRepPerLengthOffset_PICH(PerContext* ctx, RepPerLengthOffset_PICH* v) {
       v->value = value;
       return status;
     }
-    case 1: {
+    case 1: case 2: {
       uint8_t value = 0;
       int status = DecodeUInt8(ctx, 0, 7, &value);
       v->value = value;
       return status;
     }
-    case 2: {
-      uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 0, 7, &value);
-      v->value = value;
-      return status;
-    }
-    case 3: {
+    case 3: case 4: {
       uint8_t value = 0;
       int status = DecodeUInt8(ctx, 0, 15, &value);
       v->value = value;
       return status;
     }
-    case 4: {
-      uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 0, 15, &value);
-      v->value = value;
-      return status;
-    }
-    case 5: {
+    case 5: case 6: {
       uint8_t value = 0;
       int status = DecodeUInt8(ctx, 0, 31, &value);
       v->value = value;
       return status;
     }
-    case 6: {
-      uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 0, 31, &value);
-      v->value = value;
-      return status;
-    }
-    case 7: {
-      uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 0, 63, &value);
-      v->value = value;
-      return status;
-    }
-    case 8: {
+    case 7: case 8: {
       uint8_t value = 0;
       int status = DecodeUInt8(ctx, 0, 63, &value);
       v->value = value;
@@ -6060,10 +5672,7 @@ int DecodeTDD768_PRACH_CCodeList(PerContext* ctx, TDD768_PRACH_CCodeList* v) {
 void ReleaseTDD768_PRACH_CCodeList(TDD768_PRACH_CCodeList* v) {
   if (v->ptr == nullptr) return;
   switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    case 2:
+    case 1: case 2:
       FreeRecord(v->ptr);
       break;
     default:
@@ -6128,10 +5737,7 @@ int DecodeTDD_PRACH_CCodeList(PerContext* ctx, TDD_PRACH_CCodeList* v) {
 void ReleaseTDD_PRACH_CCodeList(TDD_PRACH_CCodeList* v) {
   if (v->ptr == nullptr) return;
   switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    case 2:
+    case 1: case 2:
       FreeRecord(v->ptr);
       break;
     default:
@@ -6215,18 +5821,7 @@ void InitPRACH_SystemInformation(PRACH_SystemInformation* v) {
 }
 
 int DecodePRACH_SystemInformation(PerContext* ctx, PRACH_SystemInformation* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 2;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 3;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 4;
+  PER_TRY(ReadPresenceBits(ctx, 5, &v->presence));
   PER_TRY(DecodePRACH_RACH_Info(ctx, &v->prach_RACH_Info));
   PER_TRY(DecodeUInt8(ctx, 1, 32, &v->transportChannelIdentity));
   if (v->presence & (1u << 0)) {
@@ -6340,12 +5935,7 @@ void InitPRACH_SystemInformation_LCR_r4(PRACH_SystemInformation_LCR_r4* v) {
 }
 
 int DecodePRACH_SystemInformation_LCR_r4(PerContext* ctx, PRACH_SystemInformation_LCR_r4* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   PER_TRY(DecodePRACH_RACH_Info_LCR_r4(ctx, &v->prach_RACH_Info_LCR));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeTransportFormatSet_LCR(ctx, &v->rach_TransportFormatSet_LCR));
@@ -6436,10 +6026,7 @@ void InitPRACH_SystemInformation_VHCR_r7(PRACH_SystemInformation_VHCR_r7* v) {
 }
 
 int DecodePRACH_SystemInformation_VHCR_r7(PerContext* ctx, PRACH_SystemInformation_VHCR_r7* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodePRACH_RACH_Info_VHCR_r7(ctx, &v->prach_RACH_Info));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodePRACH_Partitioning_r7(ctx, &v->prach_Partitioning));
@@ -6496,18 +6083,7 @@ void InitPRACH_SystemInformation_modeSpecificInfo_fdd(PRACH_SystemInformation_mo
 }
 
 int DecodePRACH_SystemInformation_modeSpecificInfo_fdd(PerContext* ctx, PRACH_SystemInformation_modeSpecificInfo_fdd* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 2;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 3;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 4;
+  PER_TRY(ReadPresenceBits(ctx, 5, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeInt8(ctx, -10, 50, &v->primaryCPICH_TX_Power));
   }
@@ -6829,12 +6405,7 @@ void InitPUSCH_SysInfo(PUSCH_SysInfo* v) {
 }
 
 int DecodePUSCH_SysInfo(PerContext* ctx, PUSCH_SysInfo* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   PER_TRY(DecodeUInt8(ctx, 1, 64, &v->pusch_Identity));
   PER_TRY(DecodePUSCH_Info(ctx, &v->pusch_Info));
   if (v->presence & (1u << 0)) {
@@ -6858,10 +6429,7 @@ void InitPUSCH_SysInfoList_SFN_Item(PUSCH_SysInfoList_SFN_Item* v) {
 }
 
 int DecodePUSCH_SysInfoList_SFN_Item(PerContext* ctx, PUSCH_SysInfoList_SFN_Item* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodePUSCH_SysInfo(ctx, &v->pusch_SysInfo));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSFN_TimeInfo(ctx, &v->sfn_TimeInfo));
@@ -6959,12 +6527,7 @@ void InitPUSCH_SysInfo_HCR_r5(PUSCH_SysInfo_HCR_r5* v) {
 }
 
 int DecodePUSCH_SysInfo_HCR_r5(PerContext* ctx, PUSCH_SysInfo_HCR_r5* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   PER_TRY(DecodeUInt8(ctx, 1, 64, &v->pusch_Identity));
   PER_TRY(DecodePUSCH_Info(ctx, &v->pusch_Info));
   if (v->presence & (1u << 0)) {
@@ -6988,10 +6551,7 @@ void InitPUSCH_SysInfoList_SFN_HCR_r5_Item(PUSCH_SysInfoList_SFN_HCR_r5_Item* v)
 }
 
 int DecodePUSCH_SysInfoList_SFN_HCR_r5_Item(PerContext* ctx, PUSCH_SysInfoList_SFN_HCR_r5_Item* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodePUSCH_SysInfo_HCR_r5(ctx, &v->pusch_SysInfo));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSFN_TimeInfo(ctx, &v->sfn_TimeInfo));
@@ -7043,12 +6603,7 @@ void InitPUSCH_SysInfo_LCR_r4(PUSCH_SysInfo_LCR_r4* v) {
 }
 
 int DecodePUSCH_SysInfo_LCR_r4(PerContext* ctx, PUSCH_SysInfo_LCR_r4* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   PER_TRY(DecodeUInt8(ctx, 1, 64, &v->pusch_Identity));
   PER_TRY(DecodePUSCH_Info_LCR_r4(ctx, &v->pusch_Info));
   if (v->presence & (1u << 0)) {
@@ -7072,10 +6627,7 @@ void InitPUSCH_SysInfoList_SFN_LCR_r4_Item(PUSCH_SysInfoList_SFN_LCR_r4_Item* v)
 }
 
 int DecodePUSCH_SysInfoList_SFN_LCR_r4_Item(PerContext* ctx, PUSCH_SysInfoList_SFN_LCR_r4_Item* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodePUSCH_SysInfo_LCR_r4(ctx, &v->pusch_SysInfo));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSFN_TimeInfo(ctx, &v->sfn_TimeInfo));
@@ -7127,12 +6679,7 @@ void InitPUSCH_SysInfo_VHCR(PUSCH_SysInfo_VHCR* v) {
 }
 
 int DecodePUSCH_SysInfo_VHCR(PerContext* ctx, PUSCH_SysInfo_VHCR* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   PER_TRY(DecodeUInt8(ctx, 1, 64, &v->pusch_Identity));
   PER_TRY(DecodePUSCH_Info_VHCR(ctx, &v->pusch_Info_VHCR));
   if (v->presence & (1u << 0)) {
@@ -7156,10 +6703,7 @@ void InitPUSCH_SysInfoList_SFN_VHCR_Item(PUSCH_SysInfoList_SFN_VHCR_Item* v) {
 }
 
 int DecodePUSCH_SysInfoList_SFN_VHCR_Item(PerContext* ctx, PUSCH_SysInfoList_SFN_VHCR_Item* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodePUSCH_SysInfo_VHCR(ctx, &v->pusch_SysInfo_VHCR));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSFN_TimeInfo(ctx, &v->sfn_TimeInfo));
@@ -7336,14 +6880,7 @@ void InitSCCPCH_SystemInformation(SCCPCH_SystemInformation* v) {
 }
 
 int DecodeSCCPCH_SystemInformation(PerContext* ctx, SCCPCH_SystemInformation* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 2;
+  PER_TRY(ReadPresenceBits(ctx, 3, &v->presence));
   PER_TRY(DecodeSecondaryCCPCH_Info(ctx, &v->secondaryCCPCH_Info));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeTFCS(ctx, &v->tfcs));
@@ -7462,14 +6999,7 @@ void InitSCCPCH_SystemInformation_HCR_VHCR_r7(SCCPCH_SystemInformation_HCR_VHCR_
 }
 
 int DecodeSCCPCH_SystemInformation_HCR_VHCR_r7(PerContext* ctx, SCCPCH_SystemInformation_HCR_VHCR_r7* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 2;
+  PER_TRY(ReadPresenceBits(ctx, 3, &v->presence));
   PER_TRY(DecodeSecondaryCCPCH_Info_HCR_VHCR_r7(ctx, &v->secondaryCCPCH_Info));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeTFCS(ctx, &v->tfcs));
@@ -7542,10 +7072,7 @@ void InitSCCPCH_SystemInformation_LCR_r4_ext(SCCPCH_SystemInformation_LCR_r4_ext
 }
 
 int DecodeSCCPCH_SystemInformation_LCR_r4_ext(PerContext* ctx, SCCPCH_SystemInformation_LCR_r4_ext* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeSecondaryCCPCH_Info_LCR_r4_ext(ctx, &v->secondaryCCPCH_LCR_Extensions));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodePICH_Info_LCR_r4(ctx, &v->pich_Info));
@@ -7698,12 +7225,7 @@ void InitSCCPCH_SystemInformation_MBMS_r6(SCCPCH_SystemInformation_MBMS_r6* v) {
 }
 
 int DecodeSCCPCH_SystemInformation_MBMS_r6(PerContext* ctx, SCCPCH_SystemInformation_MBMS_r6* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   PER_TRY(DecodeSecondaryCCPCHInfo_MBMS_r6(ctx, &v->secondaryCCPCHInfo_MBMS));
   PER_TRY(DecodeTFCS(ctx, &v->transportFormatCombinationSet));
   PER_TRY(DecodeSCCPCH_SystemInformation_MBMS_r6_fachCarryingMCCH(ctx, &v->fachCarryingMCCH));
@@ -7840,12 +7362,7 @@ void InitSCCPCH_SystemInformation_MBMS_r7(SCCPCH_SystemInformation_MBMS_r7* v) {
 }
 
 int DecodeSCCPCH_SystemInformation_MBMS_r7(PerContext* ctx, SCCPCH_SystemInformation_MBMS_r7* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   PER_TRY(DecodeSecondaryCCPCHInfo_MBMS_r7(ctx, &v->secondaryCCPCHInfo_MBMS));
   PER_TRY(DecodeTFCS(ctx, &v->transportFormatCombinationSet));
   PER_TRY(DecodeSCCPCH_SystemInformation_MBMS_r7_fachCarryingMCCH(ctx, &v->fachCarryingMCCH));
@@ -8041,10 +7558,7 @@ void InitSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128(SecondaryCCPCHInfo_M
 }
 
 int DecodeSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128(PerContext* ctx, SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeCommonTimeslotInfoMBMS(ctx, &v->commonTimeslotInfoMBMS));
   PER_TRY(DecodeDownlinkTimeslotsCodes_LCR_r4(ctx, &v->downlinkTimeslotsCodes));
   if (v->presence & (1u << 0)) {
@@ -8125,10 +7639,7 @@ void InitSecondaryCPICH_Info(SecondaryCPICH_Info* v) {
 }
 
 int DecodeSecondaryCPICH_Info(PerContext* ctx, SecondaryCPICH_Info* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeUInt8(ctx, 1, 15, &v->secondaryDL_ScramblingCode));
   }
@@ -8230,10 +7741,7 @@ void InitSignalledGainFactors(SignalledGainFactors* v) {
 }
 
 int DecodeSignalledGainFactors(PerContext* ctx, SignalledGainFactors* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeSignalledGainFactors_modeSpecificInfo(ctx, &v->modeSpecificInfo));
   PER_TRY(DecodeUInt8(ctx, 0, 15, &v->gainFactorBetaD));
   if (v->presence & (1u << 0)) {
@@ -8302,16 +7810,7 @@ void InitSplitTFCI_Signalling(SplitTFCI_Signalling* v) {
 }
 
 int DecodeSplitTFCI_Signalling(PerContext* ctx, SplitTFCI_Signalling* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 2;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 3;
+  PER_TRY(ReadPresenceBits(ctx, 4, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeEnumerated(ctx, 2, &v->splitType));
   }
@@ -8382,14 +7881,7 @@ void InitSysInfoType5_v4b0ext_IEs_tdd128SpecificInfo(SysInfoType5_v4b0ext_IEs_td
 }
 
 int DecodeSysInfoType5_v4b0ext_IEs_tdd128SpecificInfo(PerContext* ctx, SysInfoType5_v4b0ext_IEs_tdd128SpecificInfo* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 2;
+  PER_TRY(ReadPresenceBits(ctx, 3, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodePUSCH_SysInfoList_SFN_LCR_r4(ctx, &v->pusch_SysInfoList_SFN));
   }
@@ -8416,18 +7908,7 @@ void InitSysInfoType5_v4b0ext_IEs(SysInfoType5_v4b0ext_IEs* v) {
 }
 
 int DecodeSysInfoType5_v4b0ext_IEs(PerContext* ctx, SysInfoType5_v4b0ext_IEs* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 2;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 3;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 4;
+  PER_TRY(ReadPresenceBits(ctx, 5, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodePNBSCH_Allocation_r4(ctx, &v->pNBSCH_Allocation_r4));
   }
@@ -8458,12 +7939,7 @@ void InitSysInfoType5_v590ext_IEs_hcr_r5_SpecificInfo(SysInfoType5_v590ext_IEs_h
 }
 
 int DecodeSysInfoType5_v590ext_IEs_hcr_r5_SpecificInfo(PerContext* ctx, SysInfoType5_v590ext_IEs_hcr_r5_SpecificInfo* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodePUSCH_SysInfoList_SFN_HCR_r5(ctx, &v->pusch_SysInfoList_SFN));
   }
@@ -8484,10 +7960,7 @@ void InitSysInfoType5_v590ext_IEs(SysInfoType5_v590ext_IEs* v) {
 }
 
 int DecodeSysInfoType5_v590ext_IEs(PerContext* ctx, SysInfoType5_v590ext_IEs* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSysInfoType5_v590ext_IEs_hcr_r5_SpecificInfo(ctx, &v->hcr_r5_SpecificInfo));
   }
@@ -8508,10 +7981,7 @@ void InitSysInfoType5_v680ext_IEs(SysInfoType5_v680ext_IEs* v) {
 }
 
 int DecodeSysInfoType5_v680ext_IEs(PerContext* ctx, SysInfoType5_v680ext_IEs* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeEnumerated(ctx, 1, &v->hsdpa_CellIndicator));
   }
@@ -8568,16 +8038,7 @@ void InitSysInfoType5_v690ext_IEs(SysInfoType5_v690ext_IEs* v) {
 }
 
 int DecodeSysInfoType5_v690ext_IEs(PerContext* ctx, SysInfoType5_v690ext_IEs* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 2;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 3;
+  PER_TRY(ReadPresenceBits(ctx, 4, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeEnumerated(ctx, 1, &v->edch_CellIndicator));
   }
@@ -8731,16 +8192,7 @@ void InitSysInfoType5_v770ext_IEs(SysInfoType5_v770ext_IEs* v) {
 }
 
 int DecodeSysInfoType5_v770ext_IEs(PerContext* ctx, SysInfoType5_v770ext_IEs* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 2;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 3;
+  PER_TRY(ReadPresenceBits(ctx, 4, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSysInfoType5_v770ext_IEs_modeSpecificInfo(ctx, &v->modeSpecificInfo));
   }
@@ -8775,10 +8227,7 @@ void InitSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650No
 }
 
 int DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions(PerContext* ctx, SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeSysInfoType5_v770ext_IEs(ctx, &v->sysInfoType5_v770ext));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(ctx, &v->nonCriticalExtensions));
@@ -8797,10 +8246,7 @@ void InitSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650No
 }
 
 int DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions(PerContext* ctx, SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeSysInfoType5_v690ext_IEs(ctx, &v->sysInfoType5_v690ext));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions(ctx, &v->v770NonCriticalExtensions));
@@ -8820,12 +8266,7 @@ void InitSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650No
 }
 
 int DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions(PerContext* ctx, SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSysInfoType5_v680ext_IEs(ctx, &v->sysInfoType5_v680ext));
   }
@@ -8845,12 +8286,7 @@ void InitSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650No
 }
 
 int DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions(PerContext* ctx, SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSysInfoType5_v650ext_IEs(ctx, &v->sysInfoType5_v650ext));
   }
@@ -8871,12 +8307,7 @@ void InitSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions(SysInf
 }
 
 int DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions(PerContext* ctx, SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSysInfoType5_v590ext_IEs(ctx, &v->sysInfoType5_v590ext));
   }
@@ -8898,12 +8329,7 @@ void InitSysInfoType5_v4b0NonCriticalExtensions(SysInfoType5_v4b0NonCriticalExte
 }
 
 int DecodeSysInfoType5_v4b0NonCriticalExtensions(PerContext* ctx, SysInfoType5_v4b0NonCriticalExtensions* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSysInfoType5_v4b0ext_IEs(ctx, &v->sysInfoType5_v4b0ext));
   }
@@ -8928,14 +8354,7 @@ void InitSysInfoType5(SysInfoType5* v) {
 }
 
 int DecodeSysInfoType5(PerContext* ctx, SysInfoType5* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 2;
+  PER_TRY(ReadPresenceBits(ctx, 3, &v->presence));
   PER_TRY(ReadBit(ctx, &v->sib6indicator));
   PER_TRY(DecodeInt8(ctx, -10, 5, &v->pich_PowerOffset));
   PER_TRY(DecodeSysInfoType5_modeSpecificInfo(ctx, &v->modeSpecificInfo));
@@ -8974,12 +8393,7 @@ void InitSysInfoType5_modeSpecificInfo_tdd(SysInfoType5_modeSpecificInfo_tdd* v)
 }
 
 int DecodeSysInfoType5_modeSpecificInfo_tdd(PerContext* ctx, SysInfoType5_modeSpecificInfo_tdd* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodePUSCH_SysInfoList_SFN(ctx, &v->pusch_SysInfoList_SFN));
   }
@@ -9002,10 +8416,7 @@ void InitSysInfoType5_v770ext_IEs_modeSpecificInfo_fdd(SysInfoType5_v770ext_IEs_
 }
 
 int DecodeSysInfoType5_v770ext_IEs_modeSpecificInfo_fdd(PerContext* ctx, SysInfoType5_v770ext_IEs_modeSpecificInfo_fdd* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeHS_DSCH_CommonSystemInformation(ctx, &v->hs_dsch_CommonSystemInformation));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeHS_DSCH_PagingSystemInformation(ctx, &v->hs_dsch_PagingSystemInformation));
@@ -9024,10 +8435,7 @@ void InitSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd128(SysInfoType5_v770ext_I
 }
 
 int DecodeSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd128(PerContext* ctx, SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd128* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodePRACH_SystemInformationList_LCR_v770ext(ctx, &v->prach_SystemInformationList));
   }
@@ -9046,14 +8454,7 @@ void InitSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768(SysInfoType5_v770ext_I
 }
 
 int DecodeSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768(PerContext* ctx, SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 2;
+  PER_TRY(ReadPresenceBits(ctx, 3, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodePUSCH_SysInfoList_SFN_VHCR(ctx, &v->pusch_SysInfoList_SFN));
   }
@@ -9123,16 +8524,7 @@ void InitSysInfoType6_v4b0ext_IEs_tdd128SpecificInfo(SysInfoType6_v4b0ext_IEs_td
 }
 
 int DecodeSysInfoType6_v4b0ext_IEs_tdd128SpecificInfo(PerContext* ctx, SysInfoType6_v4b0ext_IEs_tdd128SpecificInfo* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 2;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 3;
+  PER_TRY(ReadPresenceBits(ctx, 4, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodePUSCH_SysInfoList_SFN_LCR_r4(ctx, &v->pusch_SysInfoList_SFN));
   }
@@ -9161,16 +8553,7 @@ void InitSysInfoType6_v4b0ext_IEs(SysInfoType6_v4b0ext_IEs* v) {
 }
 
 int DecodeSysInfoType6_v4b0ext_IEs(PerContext* ctx, SysInfoType6_v4b0ext_IEs* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 2;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 3;
+  PER_TRY(ReadPresenceBits(ctx, 4, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeOpenLoopPowerControl_IPDL_TDD_r4(ctx, &v->openLoopPowerControl_IPDL_TDD));
   }
@@ -9198,12 +8581,7 @@ void InitSysInfoType6_v590ext_IEs_hcr_r5_SpecificInfo(SysInfoType6_v590ext_IEs_h
 }
 
 int DecodeSysInfoType6_v590ext_IEs_hcr_r5_SpecificInfo(PerContext* ctx, SysInfoType6_v590ext_IEs_hcr_r5_SpecificInfo* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodePUSCH_SysInfoList_SFN_HCR_r5(ctx, &v->pusch_SysInfoList_SFN));
   }
@@ -9224,10 +8602,7 @@ void InitSysInfoType6_v590ext_IEs(SysInfoType6_v590ext_IEs* v) {
 }
 
 int DecodeSysInfoType6_v590ext_IEs(PerContext* ctx, SysInfoType6_v590ext_IEs* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSysInfoType6_v590ext_IEs_hcr_r5_SpecificInfo(ctx, &v->hcr_r5_SpecificInfo));
   }
@@ -9249,10 +8624,7 @@ void InitSysInfoType6_v690ext_IEs(SysInfoType6_v690ext_IEs* v) {
 }
 
 int DecodeSysInfoType6_v690ext_IEs(PerContext* ctx, SysInfoType6_v690ext_IEs* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeAdditionalPRACH_TF_and_TFCS_CCCH_List(ctx, &v->additionalPRACH_TF_and_TFCS_CCCH_List));
   }
@@ -9271,14 +8643,7 @@ void InitSysInfoType6_v770ext_IEs_tdd768SpecificInfo(SysInfoType6_v770ext_IEs_td
 }
 
 int DecodeSysInfoType6_v770ext_IEs_tdd768SpecificInfo(PerContext* ctx, SysInfoType6_v770ext_IEs_tdd768SpecificInfo* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 2;
+  PER_TRY(ReadPresenceBits(ctx, 3, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodePUSCH_SysInfoList_SFN_VHCR(ctx, &v->pusch_SysInfoList_SFN));
   }
@@ -9304,12 +8669,7 @@ void InitSysInfoType6_v770ext_IEs(SysInfoType6_v770ext_IEs* v) {
 }
 
 int DecodeSysInfoType6_v770ext_IEs(PerContext* ctx, SysInfoType6_v770ext_IEs* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSysInfoType6_v770ext_IEs_tdd768SpecificInfo(ctx, &v->tdd768SpecificInfo));
   }
@@ -9336,10 +8696,7 @@ void InitSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650no
 }
 
 int DecodeSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions_v770NonCriticalExtensions(PerContext* ctx, SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions_v770NonCriticalExtensions* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeSysInfoType6_v770ext_IEs(ctx, &v->sysInfoType6_v770ext));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(ctx, &v->nonCriticalExtensions));
@@ -9358,10 +8715,7 @@ void InitSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650no
 }
 
 int DecodeSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions(PerContext* ctx, SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeSysInfoType6_v690ext_IEs(ctx, &v->sysInfoType6_v690ext));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions_v770NonCriticalExtensions(ctx, &v->v770NonCriticalExtensions));
@@ -9380,12 +8734,7 @@ void InitSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650no
 }
 
 int DecodeSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions(PerContext* ctx, SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSysInfoType6_v650ext_IEs(ctx, &v->sysInfoType6_v650ext));
   }
@@ -9406,12 +8755,7 @@ void InitSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions(SysInf
 }
 
 int DecodeSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions(PerContext* ctx, SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSysInfoType6_v590ext_IEs(ctx, &v->sysInfoType6_v590ext));
   }
@@ -9433,12 +8777,7 @@ void InitSysInfoType6_v4b0NonCriticalExtensions(SysInfoType6_v4b0NonCriticalExte
 }
 
 int DecodeSysInfoType6_v4b0NonCriticalExtensions(PerContext* ctx, SysInfoType6_v4b0NonCriticalExtensions* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeSysInfoType6_v4b0ext_IEs(ctx, &v->sysInfoType6_v4b0ext));
   }
@@ -9463,18 +8802,7 @@ void InitSysInfoType6(SysInfoType6* v) {
 }
 
 int DecodeSysInfoType6(PerContext* ctx, SysInfoType6* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 2;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 3;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 4;
+  PER_TRY(ReadPresenceBits(ctx, 5, &v->presence));
   PER_TRY(DecodeInt8(ctx, -10, 5, &v->pich_PowerOffset));
   PER_TRY(DecodeSysInfoType6_modeSpecificInfo(ctx, &v->modeSpecificInfo));
   if (v->presence & (1u << 0)) {
@@ -9508,10 +8836,7 @@ void InitSysInfoType6_modeSpecificInfo_fdd(SysInfoType6_modeSpecificInfo_fdd* v)
 }
 
 int DecodeSysInfoType6_modeSpecificInfo_fdd(PerContext* ctx, SysInfoType6_modeSpecificInfo_fdd* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeInt8(ctx, -22, 5, &v->aich_PowerOffset));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodeInt8(ctx, -10, 5, &v->dummy));
@@ -9527,12 +8852,7 @@ void InitSysInfoType6_modeSpecificInfo_tdd(SysInfoType6_modeSpecificInfo_tdd* v)
 }
 
 int DecodeSysInfoType6_modeSpecificInfo_tdd(PerContext* ctx, SysInfoType6_modeSpecificInfo_tdd* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 1;
+  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodePUSCH_SysInfoList_SFN(ctx, &v->pusch_SysInfoList_SFN));
   }
@@ -9708,10 +9028,7 @@ void InitTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc12Bi
 }
 
 int DecodeTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeUInt16(ctx, 0, 4095, &v->ctfc12));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodePowerOffsetInformation(ctx, &v->powerOffsetInformation));
@@ -9761,10 +9078,7 @@ void InitTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc16Bi
 }
 
 int DecodeTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeUInt16(ctx, 0, 65535, &v->ctfc16));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodePowerOffsetInformation(ctx, &v->powerOffsetInformation));
@@ -9814,10 +9128,7 @@ void InitTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc24Bi
 }
 
 int DecodeTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeUInt32(ctx, 0, 16777215, &v->ctfc24));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodePowerOffsetInformation(ctx, &v->powerOffsetInformation));
@@ -9867,10 +9178,7 @@ void InitTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc2Bit_
 }
 
 int DecodeTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeUInt8(ctx, 0, 3, &v->ctfc2));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodePowerOffsetInformation(ctx, &v->powerOffsetInformation));
@@ -9920,10 +9228,7 @@ void InitTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc4Bit_
 }
 
 int DecodeTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeUInt8(ctx, 0, 15, &v->ctfc4));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodePowerOffsetInformation(ctx, &v->powerOffsetInformation));
@@ -9973,10 +9278,7 @@ void InitTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc6Bit_
 }
 
 int DecodeTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeUInt8(ctx, 0, 63, &v->ctfc6));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodePowerOffsetInformation(ctx, &v->powerOffsetInformation));
@@ -10026,10 +9328,7 @@ void InitTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc8Bit_
 }
 
 int DecodeTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
-  v->presence |= uint32_t{bit} << 0;
+  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   PER_TRY(DecodeUInt8(ctx, 0, 255, &v->ctfc8));
   if (v->presence & (1u << 0)) {
     PER_TRY(DecodePowerOffsetInformation(ctx, &v->powerOffsetInformation));

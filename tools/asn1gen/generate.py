@@ -526,24 +526,73 @@ def heap_type(info):
     return ctype(info)
 
 
+def choice_alternative_decode(w, info):
+    """Statements of one CHOICE alternative's case: decode it into the ChoiceValue v."""
+    if info.kind == "NULL":
+        w("      return StatusOk;")
+    elif info.kind == "BOOLEAN":
+        w("      uint8_t value = 0;")
+        w("      int status = ReadBit(ctx, &value);")
+        w("      v->value = value;")
+        w("      return status;")
+    elif info.kind == "INTEGER":
+        ct = int_ctype(info.lb, info.ub)
+        w("      %s value = 0;" % ct)
+        w("      int status = %s(ctx, %d, %d, &value);" % (int_decoder(info.lb, info.ub), info.lb, info.ub))
+        w("      v->%s = value;" % ("signedValue" if ct.startswith("int") else "value"))
+        w("      return status;")
+    elif info.kind == "ENUMERATED":
+        w("      return DecodeEnumerated(ctx, %d, &v->value);" % len(info.enum.items))
+    else:
+        ht = heap_type(info)
+        w("      auto* alt = static_cast<%s*>(AllocRecord(sizeof(%s)));" % (ht, ht))
+        w("      if (alt == nullptr) return StatusNoMemory;")
+        w("      v->ptr = alt;")
+        if info.node is not None:
+            if info.node.needs_init:
+                w("      Init%s(alt);" % info.node.cname)
+            w("      return Decode%s(ctx, alt);" % info.node.cname)
+        else:
+            for line in decode_simple(info, "(*alt)", 6):
+                w(line)
+            w("      return StatusOk;")
+
+
+def grouped_cases(bodies):
+    """(indexes, lines) per distinct body, in order of first use: equal bodies share a case."""
+    groups = []
+    for i, lines in enumerate(bodies):
+        for indexes, other in groups:
+            if other == lines:
+                indexes.append(i)
+                break
+        else:
+            groups.append(([i], lines))
+    return groups
+
+
 def emit_decode(w, model, node):
     w("int Decode%s(PerContext* ctx, %s* v) {" % (node.cname, node.cname))
     if node.kind == "SEQUENCE":
         flagged = [f for f in node.fields if f.optional or f.default is not None]
-        if any(f.optional for f in node.fields):
-            w("  v->presence = 0;")
-        if any(f.optional for f in node.fields):
-            w("  uint8_t bit = 0;")
+        optional_count = sum(1 for f in node.fields if f.optional)
         if not node.fields:
             w("  (void)ctx;")
             w("  (void)v;")
-        for f in flagged:
-            if f.optional:
-                w("  PER_TRY(ReadBit(ctx, &bit));")
-                w("  v->presence |= uint32_t{bit} << %d;" % f.presence_bit)
-            else:
-                w("  uint8_t has_%s = 0;" % f.cname)
-                w("  PER_TRY(ReadBit(ctx, &has_%s));" % f.cname)
+        if optional_count and not any(f.default is not None for f in node.fields):
+            w("  PER_TRY(ReadPresenceBits(ctx, %d, &v->presence));" % optional_count)
+        else:
+            # DEFAULT bits stand between the OPTIONAL ones: read the preamble bit by bit
+            if optional_count:
+                w("  v->presence = 0;")
+                w("  uint8_t bit = 0;")
+            for f in flagged:
+                if f.optional:
+                    w("  PER_TRY(ReadBit(ctx, &bit));")
+                    w("  v->presence |= uint32_t{bit} << %d;" % f.presence_bit)
+                else:
+                    w("  uint8_t has_%s = 0;" % f.cname)
+                    w("  PER_TRY(ReadBit(ctx, &has_%s));" % f.cname)
         for f in node.fields:
             body = decode_field(f.info, "v->" + f.cname, 4 if (f.optional or f.default is not None) else 2)
             hook = model.lookup(model.ov.member_hooks, f.path)
@@ -576,37 +625,15 @@ def emit_decode(w, model, node):
                 w("  if (index >= %d) return StatusOutOfRange;" % n)
         w("  v->tag = index + 1;")
         w("  switch (index) {")
-        for i, f in enumerate(node.fields):
-            info = f.info
-            w("    case %d: {" % i)
-            if info.kind == "NULL":
-                w("      return StatusOk;")
-            elif info.kind == "BOOLEAN":
-                w("      uint8_t value = 0;")
-                w("      int status = ReadBit(ctx, &value);")
-                w("      v->value = value;")
-                w("      return status;")
-            elif info.kind == "INTEGER":
-                ct = int_ctype(info.lb, info.ub)
-                w("      %s value = 0;" % ct)
-                w("      int status = %s(ctx, %d, %d, &value);" % (int_decoder(info.lb, info.ub), info.lb, info.ub))
-                w("      v->%s = value;" % ("signedValue" if ct.startswith("int") else "value"))
-                w("      return status;")
-            elif info.kind == "ENUMERATED":
-                w("      return DecodeEnumerated(ctx, %d, &v->value);" % len(info.enum.items))
-            else:
-                ht = heap_type(info)
-                w("      auto* alt = static_cast<%s*>(AllocRecord(sizeof(%s)));" % (ht, ht))
-                w("      if (alt == nullptr) return StatusNoMemory;")
-                w("      v->ptr = alt;")
-                if info.node is not None:
-                    if info.node.needs_init:
-                        w("      Init%s(alt);" % info.node.cname)
-                    w("      return Decode%s(ctx, alt);" % info.node.cname)
-                else:
-                    for line in decode_simple(info, "(*alt)", 6):
-                        w(line)
-                    w("      return StatusOk;")
+        bodies = []
+        for f in node.fields:
+            b = Writer()
+            choice_alternative_decode(b, f.info)
+            bodies.append(b.lines)
+        for indexes, lines in grouped_cases(bodies):
+            w("    %s {" % " ".join("case %d:" % k for k in indexes))
+            for line in lines:
+                w(line)
             w("    }")
         w("  }")
         w("  return StatusOutOfRange;")
@@ -685,13 +712,20 @@ def emit_release(w, node):
     elif node.kind == "CHOICE":
         w("  if (v->ptr == nullptr) return;")
         w("  switch (v->tag) {")
-        for i, f in enumerate(node.fields):
-            if not heap_alternative(f.info):
-                continue
-            w("    case %d:" % (i + 1))
-            if f.info.node is not None and f.info.node.owns_heap:
-                w("      Release%s(static_cast<%s*>(v->ptr));" % (f.info.node.cname, f.info.node.cname))
-            w("      FreeRecord(v->ptr);")
+        bodies = []
+        for f in node.fields:
+            lines = []
+            if heap_alternative(f.info):
+                if f.info.node is not None and f.info.node.owns_heap:
+                    lines.append("      Release%s(static_cast<%s*>(v->ptr));" % (f.info.node.cname, f.info.node.cname))
+                lines.append("      FreeRecord(v->ptr);")
+            bodies.append(lines)
+        for indexes, lines in grouped_cases(bodies):
+            if not lines:
+                continue  # inline alternatives own nothing
+            w("    %s" % " ".join("case %d:" % (k + 1) for k in indexes))
+            for line in lines:
+                w(line)
             w("      break;")
         w("    default:")
         w("      break;")
