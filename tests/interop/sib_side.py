@@ -171,6 +171,13 @@ class TextWalk:
 
     def walk(self, t, node, name, default=None, cut=False):
         """Emits the leaves of one value of type t printed as `node` under `name`."""
+        count = len(self.leaves)
+        self.walk_value(t, node, name, default, cut)
+        if node.at_end and len(self.leaves) > count and self.leaves[-1]["kind"] == "bad":
+            self.leaves.pop()
+            raise TextCutShort()  # the last line of the text stops inside a value
+
+    def walk_value(self, t, node, name, default, cut):
         t = resolve(self.model, t)
         k = t["kind"]
         if node.at_end and node.kind != NODE_KIND.get(k, "scalar"):
