@@ -75,9 +75,11 @@ def describe(leaf, side):
 def stop_position(tleaves, errors):
     """Index of the first tshark leaf that is not compared, and why."""
     stop, why = len(tleaves), "end"
+    explained = {pos for pos, msg in errors if msg != "malformed packet"}
     for pos, msg in errors:
-        # tshark may show a partly read value just before it gives up
-        at = pos - 1 if msg == "malformed packet" else pos
+        # tshark may show a partly read value just before it gives up (unless
+        # it said why it gave up there)
+        at = pos - 1 if msg == "malformed packet" and pos not in explained else pos
         if at < stop:
             stop, why = at, "error"
     for j, leaf in enumerate(tleaves[:stop]):

@@ -149,6 +149,10 @@ class PacketWalk:
                 continue
             name = field_name(raw)
             if name is None:
+                if raw == "":
+                    # tshark's own notes, e.g. "something unknown here [unknown
+                    # extension root index in choice]", carry their expert info inside
+                    self.experts(field)
                 hint = warn = None
                 continue
             self.add(field, raw, name, hint, warn, depth)
