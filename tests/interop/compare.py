@@ -73,21 +73,22 @@ def describe(leaf, side):
 
 
 def stop_position(tleaves, errors):
-    """Index of the first tshark leaf that is not compared, and why."""
-    stop, why = len(tleaves), "end"
-    explained = {pos for pos, msg in errors if msg != "malformed packet"}
-    for pos, msg in errors:
+    """Index of the first tshark leaf that is not compared, why, and the tree
+    depth at which tshark gave up (None when unknown)."""
+    stop, why, depth = len(tleaves), "end", None
+    explained = {pos for pos, msg, _depth in errors if msg != "malformed packet"}
+    for pos, msg, at_depth in errors:
         # tshark may show a partly read value just before it gives up (unless
         # it said why it gave up there)
         at = pos - 1 if msg == "malformed packet" and pos not in explained else pos
-        if at < stop:
-            stop, why = at, "error"
+        if at < stop or at == stop and why == "end":
+            stop, why, depth = at, "error", at_depth
     for j, leaf in enumerate(tleaves[:stop]):
         if leaf["warn"] == "value" and leaf["kind"] != "list":
-            return j, "out of range"
+            return j, "out of range", None
         if leaf["warn"] and leaf["kind"] == "list" and fixed_array_items(tleaves, j):
-            return j, "too many items"
-    return stop, why
+            return j, "too many items", None
+    return stop, why, depth
 
 
 def fixed_array_items(tleaves, j):
@@ -104,14 +105,17 @@ def fixed_array_items(tleaves, j):
 CONTAINER_RE = re.compile(r"noncriticalexten[st]ions?$")
 
 
-def dropped_item(tleaves, j, stop):
-    """True when tshark leaf j opens a list item inside which the comparison's
-    stop point lies: sibdecode does not append an item whose decode failed."""
+def dropped_item(tleaves, j, stop, stop_depth):
+    """True when tshark leaf j opens a list or list item inside which the
+    comparison's stop point lies: sibdecode does not append an item whose
+    decode failed."""
     if not (tleaves[j]["name"].endswith("]") or tleaves[j]["kind"] == "list"):
         return False
     end = j + 1
     while end < len(tleaves) and tleaves[end]["depth"] > tleaves[j]["depth"]:
         end += 1
+    if stop == end and stop_depth is not None:
+        return stop_depth > tleaves[j]["depth"]  # gave up after the subtree's last field
     return j <= stop < end
 
 
@@ -133,15 +137,15 @@ def compare(sleaves, tleaves, errors, nbytes):
     'too many items', 'error', 'item dropped', 'text full', 'past the end'),
     and on disagreement 'why', 'sib', 'tshark' (leaf descriptions) and
     'position' (index of tshark's leaf)."""
-    stop, stop_why = stop_position(tleaves, errors)
+    stop, stop_why, stop_depth = stop_position(tleaves, errors)
     i = j = 0
     compared = 0
 
     def fail(why, s, t):
-        if t is not None and dropped_item(tleaves, j, stop):
+        if t is not None and dropped_item(tleaves, j, stop, stop_depth):
             return done("item dropped")
         if s is not None and s["kind"] == "val" and s["vkind"] == "choice" and s["value"] is None \
-                and j + 1 < len(tleaves) and tleaves[j + 1]["kind"] == "list" and dropped_item(tleaves, j + 1, stop):
+                and j + 1 < len(tleaves) and tleaves[j + 1]["kind"] == "list" and dropped_item(tleaves, j + 1, stop, stop_depth):
             # a list alternative prints only its items: with its failing first item
             # dropped, the choice's block is empty
             return done("item dropped")

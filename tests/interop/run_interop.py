@@ -135,7 +135,7 @@ def show_disagreement(entry, out):
     out.write("    why:     %s (after %d agreeing fields)\n" % (result["why"], result["compared"]))
     out.write("    %s\n    %s\n" % (result["sib"], result["tshark"]))
     if errors:
-        out.write("    tshark errors: %s\n" % "; ".join("%s at field %d" % (m, p) for p, m in errors[:3]))
+        out.write("    tshark errors: %s\n" % "; ".join("%s at field %d" % (m, p) for p, m, _d in errors[:3]))
     out.write("    hex:     %s\n" % data.hex())
 
 

@@ -17,7 +17,7 @@ A leaf is a dict:
   depth  nesting depth in tshark's tree
   end    the byte offset just past the field (tshark's pos + size)
 
-Per packet also: 'errors', a list of (leaf position, message) for expert infos
+Per packet also: 'errors', a list of (leaf position, message, depth) for expert infos
 of severity Error, undecoded warnings, and the packet-level malformed marker
 (placed after the last leaf).
 """
@@ -119,13 +119,13 @@ class PacketWalk:
         self.leaves = []
         self.errors = []
 
-    def experts(self, field):
-        """Records errors at the current position; returns 'value' or 'items' for
-        a size-constraint warning, else None."""
+    def experts(self, field, depth):
+        """Records errors at the current position (and tree depth); returns 'value'
+        or 'items' for a size-constraint warning, else None."""
         warn = None
         for sev, group, msg in expert_infos(field):
             if sev == "Error" or group in ("Undecoded", "Malformed"):
-                self.errors.append((len(self.leaves), msg))
+                self.errors.append((len(self.leaves), msg, depth))
             elif msg.startswith("Size constraint"):
                 warn = "items" if "too many items" in msg else "value"
         return warn
@@ -139,10 +139,10 @@ class PacketWalk:
             raw = field.get("name") or ""
             if raw in HINTS:
                 hint = HINTS[raw]
-                warn = self.experts(field)
+                warn = self.experts(field, depth)
                 continue
             if raw == "_ws.expert":
-                self.experts(parent_of_single(field))
+                self.experts(parent_of_single(field), depth)
                 continue
             if is_item(field):
                 self.walk_item(field, "%s[%s]" % (list_name, field.get("show")[5:]), depth)
@@ -152,7 +152,7 @@ class PacketWalk:
                 if raw == "":
                     # tshark's own notes, e.g. "something unknown here [unknown
                     # extension root index in choice]", carry their expert info inside
-                    self.experts(field)
+                    self.experts(field, depth)
                 hint = warn = None
                 continue
             self.add(field, raw, name, hint, warn, depth)
@@ -167,17 +167,17 @@ class PacketWalk:
             raw = field.get("name") or ""
             if raw in HINTS:
                 hint = HINTS[raw]
-                warn = self.experts(field)
+                warn = self.experts(field, depth)
                 continue
             if raw == "_ws.expert":
-                self.experts(parent_of_single(field))
+                self.experts(parent_of_single(field), depth)
                 continue
             if field_name(raw) is not None:
                 self.add(field, raw, name, hint, warn, depth)
                 return
 
     def add(self, field, raw, name, hint, warn, depth):
-        own = self.experts(field)
+        own = self.experts(field, depth)
         showname = field.get("showname") or ""
         leaf = {"kind": "val", "name": name, "shown": shown_value(field),
                 "show": field.get("show") or "", "hint": hint, "warn": warn or own,
@@ -203,7 +203,7 @@ def parent_of_single(expert_field):
 
 
 def parse_packet(packet):
-    """Returns {'leaves': [...], 'errors': [(position, message)], 'malformed': bool}."""
+    """Returns {'leaves': [...], 'errors': [(position, message, depth)], 'malformed': bool}."""
     walk = PacketWalk()
     malformed = False
     for proto in packet:
@@ -214,5 +214,5 @@ def parse_packet(packet):
             walk.walk(proto)
         elif pname == "_ws.malformed":
             malformed = True
-            walk.errors.append((len(walk.leaves), "malformed packet"))
+            walk.errors.append((len(walk.leaves), "malformed packet", None))
     return {"leaves": walk.leaves, "errors": walk.errors, "malformed": malformed}
