@@ -100,10 +100,11 @@ class Node:
 
 
 class EnumTable:
-    def __init__(self, key, cname, items, crlf, crlf_items):
+    def __init__(self, key, cname, asn_items, items, crlf, crlf_items):
         self.key = key
         self.cname = cname
-        self.items = items
+        self.asn_items = asn_items  # identifiers of the ASN.1, for DEFAULT values
+        self.items = items  # identifiers as printed
         self.crlf = crlf
         self.crlf_items = crlf_items
         self.families = set()
@@ -228,7 +229,7 @@ class Model:
                 crlf = key in self.ov.crlf
                 if crlf:
                     self.used_overlay.add((id(self.ov.crlf), key))
-                table = EnumTable(key, cname, items, crlf, self.lookup(self.ov.crlf_items, key, set()))
+                table = EnumTable(key, cname, t.items, items, crlf, self.lookup(self.ov.crlf_items, key, set()))
                 self.enums[key] = table
             table.families.add(family)
             return TypeInfo("ENUMERATED", enum=table)
@@ -372,11 +373,9 @@ def default_value(field):
         return "1" if d == "TRUE" else "0"
     if info.kind == "INTEGER":
         return str(int(d))
-    items = info.enum.items
-    asn_items = info.enum.items
-    if d not in asn_items:
+    if d not in info.enum.asn_items:
         raise SystemExit("DEFAULT %s is not an identifier of %s" % (d, field.path))
-    return "%du" % items.index(d)
+    return "%du" % info.enum.asn_items.index(d)
 
 
 class Writer:
@@ -522,10 +521,6 @@ def decode_field(info, target, indent):
     return [" " * indent + "PER_TRY(Decode%s(ctx, &%s));" % (info.node.cname, target)]
 
 
-def heap_type(info):
-    return ctype(info)
-
-
 def choice_alternative_decode(w, info):
     """Statements of one CHOICE alternative's case: decode it into the ChoiceValue v."""
     if info.kind == "NULL":
@@ -544,7 +539,7 @@ def choice_alternative_decode(w, info):
     elif info.kind == "ENUMERATED":
         w("      return DecodeEnumerated(ctx, %d, &v->value);" % len(info.enum.items))
     else:
-        ht = heap_type(info)
+        ht = ctype(info)
         w("      auto* alt = static_cast<%s*>(AllocRecord(sizeof(%s)));" % (ht, ht))
         w("      if (alt == nullptr) return StatusNoMemory;")
         w("      v->ptr = alt;")
@@ -642,7 +637,7 @@ def emit_decode(w, model, node):
         w("  ctx->pendingSize = &%s;" % size_name(node.lb, node.ub))
         hook = model.lookup(model.ov.element_hooks, node.path)
         if list_is_value_list(node):
-            et = heap_type(el)
+            et = ctype(el)
             w("  uint32_t count = 0;")
             w("  PER_TRY(ReadLength(ctx, &count));")
             w("  v->count = 0;")
@@ -799,12 +794,8 @@ def print_signature(node):
 def emit_print(w, model, node):
     w(print_signature(node) + " {")
     if node.kind == "SEQUENCE":
-        used = False
         for f in node.fields:
             lines = print_field(model, f, "v." + f.cname, "depth", 4 if f.optional else 2)
-            if f.info.kind == "NULL" and not f.optional:
-                pass
-            used = True
             if f.optional:
                 w("  if (v.presence & (1u << %d)) {" % f.presence_bit)
                 for line in lines:
@@ -813,7 +804,7 @@ def emit_print(w, model, node):
             else:
                 for line in lines:
                     w(line)
-        if not used:
+        if not node.fields:
             w("  (void)c;")
             w("  (void)v;")
             w("  (void)depth;")
