@@ -126,6 +126,16 @@ def read_past_end(s, t, nbytes):
     return s["vkind"] == "bits" and t["end"] >= nbytes and set(s["value"]) <= {"0"}
 
 
+def went_on(sleaves, tleaves, errors, nbytes):
+    """True when the fields after a refused value agree with tshark's to the end
+    with several informative values: sibdecode cannot have stopped there (what it
+    did not reach prints as initial values)."""
+    if not sleaves or not tleaves:
+        return False
+    rest = compare(sleaves, tleaves, errors, nbytes)
+    return rest["ok"] and rest["stop"] in ("end", "cut") and rest["informative"] >= 3
+
+
 def is_container(tleaf):
     """An extension container ('Extentions' is spelt so in some identifiers)."""
     return tleaf["kind"] == "seq" and CONTAINER_RE.search(norm(tleaf["name"])) is not None
@@ -140,6 +150,7 @@ def compare(sleaves, tleaves, errors, nbytes):
     stop, stop_why, stop_depth = stop_position(tleaves, errors)
     i = j = 0
     compared = 0
+    informative = 0  # agreeing values other than zero, False, empty or all-zero
 
     def fail(why, s, t):
         if t is not None and dropped_item(tleaves, j, stop, stop_depth):
@@ -154,11 +165,22 @@ def compare(sleaves, tleaves, errors, nbytes):
                 "position": j, "stop": None}
 
     def done(how):
-        return {"ok": True, "compared": compared, "stop": how}
+        return {"ok": True, "compared": compared, "stop": how, "informative": informative}
+
+    def refused(how, i_next, j_next):
+        """Ends the comparison at a value that sibdecode must refuse; fails when
+        sibdecode evidently went on decoding after it."""
+        if went_on(sleaves[i_next:], tleaves[j_next:],
+                   [(p - j_next, m, d) for p, m, d in errors if p >= j_next], nbytes):
+            return fail("sibdecode went on decoding after a value outside its constraint",
+                        sleaves[i_next - 1], tleaves[j_next - 1])
+        return done(how)
 
     while i < len(sleaves):
         s = sleaves[i]
         if j >= stop:
+            if stop_why == "out of range" and j < len(tleaves) and norm(s["name"]) == norm(tleaves[j]["name"]):
+                return refused(stop_why, i + 1, j + 1)
             if stop_why != "end":
                 return done(stop_why)
             # tshark ran out of fields without an error: only absent DEFAULT members
@@ -210,7 +232,10 @@ def compare(sleaves, tleaves, errors, nbytes):
                 return fail("values differ", s, t)
             if s["vkind"] == "enum" and tv is None:
                 compared += 1
-                return done("out of range")
+                return refused("out of range", i + 1, j + 1)
+            if s["value"] not in (None, 0, False, "", b"") and not (
+                    isinstance(s["value"], (str, bytes)) and set(s["value"]) <= {"0", 0}):
+                informative += 1
         compared += 1
         i += 1
         j += 1
