@@ -8,6 +8,11 @@ freedom):
   - tshark goes on after a value outside its constraint (with a warning);
     sibdecode stops there, so the comparison stops before that value (an
     enumeration index past the list is compared as '???' and then stops);
+    when the fields after it still agree to the end, with several non-zero
+    values, sibdecode evidently went on, and that is reported;
+  - sibdecode does not keep a list item whose decode failed: where tshark's
+    stop point lies inside a list item (or inside a list that is a CHOICE
+    alternative), sibdecode's text may lack that item;
   - a list longer than its SIZE: sibdecode keeps going for lists of SEQUENCE
     or CHOICE items and stops for lists of INTEGER, ENUMERATED, NULL or
     BIT STRING items (tshark warns and goes on in both cases);
