@@ -63,9 +63,9 @@ def is_extension_container(member):
     return "noncriticalextension" in name or "noncriticalextention" in name
 
 
-def zero_bit_type(model, t, seen=()):
+def zero_bit_type(model, t):
     """True when every value of the type encodes in zero bits (tshark counts such
-    list elements as 'nulls' and refuses more than ten in a row)."""
+    list elements as "nulls" and gives up at the tenth in a row)."""
     t = resolve(model, t)
     k = t["kind"]
     if k == "NULL":
@@ -92,14 +92,18 @@ class Policy:
     final_extension: probability that the chain's final nonCriticalExtensions is present;
     scalar: 'random', 'low' or 'high' for INTEGER/ENUMERATED/CHOICE/sizes;
     max_extra_items: list lengths are lb + 0..max_extra_items;
+    full_scalar_lists: lists of INTEGER, ENUMERATED, BIT STRING or NULL items
+    take their largest SIZE (at most nine items that take no bits);
     p_invalid: probability that an INTEGER, ENUMERATED, CHOICE index, list
     length or bit-string length takes a value that its field can carry but its
     constraint refuses (where the field has room for one).
     """
 
     def __init__(self, p_optional=0.5, p_extension=0.85, final_extension=0.0,
-                 scalar="random", max_extra_items=2, max_extra_bits=48, p_invalid=0.0):
+                 scalar="random", max_extra_items=2, max_extra_bits=48, p_invalid=0.0,
+                 full_scalar_lists=False):
         self.p_invalid = p_invalid
+        self.full_scalar_lists = full_scalar_lists
         self.p_optional = p_optional
         self.p_extension = p_extension
         self.final_extension = final_extension
@@ -168,9 +172,12 @@ def random_value(model, t, rng, policy, depth=0):
         return bytes(rng.randrange(256) for _ in range(n))
     if k == "SEQUENCE OF":
         ub = min(t["ub"], t["lb"] + policy.max_extra_items)
+        scalar_items = resolve(model, t["element"])["kind"] in ("INTEGER", "ENUMERATED", "BIT STRING", "NULL")
+        if policy.full_scalar_lists and scalar_items:
+            ub = t["ub"]
         if zero_bit_type(model, t["element"]):
-            ub = min(ub, 10)
-        n = pick(rng, policy, t["lb"], max(t["lb"], ub))
+            ub = min(ub, 9)
+        n = ub if policy.full_scalar_lists and scalar_items else pick(rng, policy, t["lb"], max(t["lb"], ub))
         return [random_value(model, t["element"], rng, policy, depth + 1) for _ in range(n)]
     if k == "CHOICE":
         i = pick(rng, policy, 0, len(t["alternatives"]) - 1)
@@ -248,7 +255,8 @@ def random_encoding(model, sib, rng, policy, tail=None):
     p = policy.p_optional
     for attempt in range(40):
         trial = Policy(p, policy.p_extension, policy.final_extension, policy.scalar,
-                       policy.max_extra_items, policy.max_extra_bits, policy.p_invalid)
+                       policy.max_extra_items, policy.max_extra_bits, policy.p_invalid,
+                       policy.full_scalar_lists)
         value = random_value(model, root, rng, trial)
         w = BitWriter()
         encode(model, root, value, w)

@@ -37,6 +37,7 @@ def make_samples(model, sib, count, seed):
         per_encoder.Policy(p_optional=0.5, p_extension=0.85),
         per_encoder.Policy(p_optional=0.3, p_extension=0.95, final_extension=0.2),
         per_encoder.Policy(p_optional=0.7, p_extension=0.9, max_extra_items=1),
+        per_encoder.Policy(p_optional=0.4, p_extension=0.9, max_extra_items=1, full_scalar_lists=True),
     ]
     for k in range(count):
         samples.append(("model", per_encoder.random_encoding(model, sib, rng, policies[k % len(policies)])))
