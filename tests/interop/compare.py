@@ -183,6 +183,8 @@ def compare(sleaves, tleaves, errors, nbytes):
 
     while i < len(sleaves):
         s = sleaves[i]
+        if s["kind"] == "cut short":
+            return done("text full")
         if j >= stop:
             if stop_why == "out of range" and j < len(tleaves) and norm(s["name"]) == norm(tleaves[j]["name"]):
                 return refused(stop_why, i + 1, j + 1)
@@ -197,8 +199,6 @@ def compare(sleaves, tleaves, errors, nbytes):
                 i += 1
                 continue
             return fail("sibdecode has more fields than tshark", s, None)
-        if s["kind"] == "cut short":
-            return done("text full")
         t = tleaves[j]
         if s["kind"] == "bad":
             return fail("sibdecode's text does not fit the type model: " + s["text"], s, t)

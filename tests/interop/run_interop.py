@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Interop test: sibdecode against tshark (used as a black box) on random bit
-strings, random valid encodings drawn from the decoder's type model and a few
-crafted encodings of each supported SIB type.
+strings, random valid encodings drawn from the decoder's type model, crafted
+encodings, encodings with values outside their constraints and encodings with
+flipped bits, for each supported SIB type (see README.md).
 
 usage: run_interop.py --sibdecode PATH [--count 300] [--seed N] [--sib N ...]
                       [--model FILE] [--tshark PATH] [--show N] [--dump DIR]
