@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer target with clang (ASan + UBSan) and runs it for a
-# bounded time on a copy of the seed corpus. Usage: run_fuzz.sh SECONDS
+# bounded time on a copy of the seed corpus, inputs up to FUZZ_MAX_LEN bytes
+# (default 10000). Usage: run_fuzz.sh SECONDS
 set -euo pipefail
 
 seconds="${1:?usage: run_fuzz.sh SECONDS}"
@@ -17,5 +18,5 @@ mkdir -p "$work"
 cp "$root"/tests/fuzz/corpus/* "$work"/
 
 cd "$build"
-"$build/tests/fuzz/sibdecode_fuzz" -max_total_time="$seconds" -max_len=1024 -timeout=10 \
+"$build/tests/fuzz/sibdecode_fuzz" -max_total_time="$seconds" -max_len="${FUZZ_MAX_LEN:-10000}" -timeout=10 \
   -rss_limit_mb=4096 -print_final_stats=1 "$work"
