@@ -211,6 +211,7 @@ def compare(sleaves, tleaves, errors, nbytes):
                 continue
         if s["cut"]:
             if is_container(t):
+                compared += 1
                 return done("cut")
             return fail("final nonCriticalExtensions present in sibdecode only", s, t)
         if norm(s["name"]) != norm(t["name"]):

@@ -70,9 +70,40 @@ def deepest_container(model, sib):
         t = per_encoder.resolve(model, nxt["type"])
 
 
+def model_names(model, t, acc):
+    """Adds the (normalised) printed names of every member and alternative
+    reachable from type t to acc."""
+    t = per_encoder.resolve(model, t)
+    if t["kind"] == "SEQUENCE":
+        parts = t["members"]
+    elif t["kind"] == "CHOICE":
+        parts = t["alternatives"]
+    elif t["kind"] == "SEQUENCE OF":
+        return model_names(model, t["element"], acc)
+    else:
+        return acc
+    for part in parts:
+        acc.add(compare.norm(sib_side.printed(part)))
+        model_names(model, part["type"], acc)
+    return acc
+
+
+def compared_names(sleaves, count):
+    """Normalised names of the first `count` compared leaves and of the
+    alternatives they chose."""
+    out = set()
+    for leaf in sleaves[:count]:
+        out.add(compare.norm(leaf["name"].split("[")[0]))
+        if leaf.get("vkind") == "choice" and leaf["text"]:
+            out.add(compare.norm(leaf["text"]))
+    return out
+
+
 class SibReport:
     def __init__(self, sib):
         self.sib = sib
+        self.names = set()  # every name the model can print for this SIB type
+        self.names_compared = set()
         self.valid = 0
         self.valid_error_free = 0
         self.deep = 0
@@ -86,14 +117,16 @@ class SibReport:
         self.cut_reached = 0
 
     def row(self):
-        return "%-7s %8d %11d %9d %12d %13s %9d %9d" % (
+        return "%-7s %8d %11d %9d %12d %13s %9d %9d %11s" % (
             "SIB%d" % self.sib, self.samples, self.error_free, self.agree,
             len(self.disagree_error_free), "%d/%d" % (self.valid_error_free, self.valid),
-            self.deep, self.cut_reached)
+            self.deep, self.cut_reached,
+            "%d/%d" % (len(self.names & self.names_compared), len(self.names)))
 
 
 def check_sib(sib, samples, model, args):
     report = SibReport(sib)
+    report.names = model_names(model, {"kind": "ref", "name": model["roots"][str(sib)]}, set())
     deepest = compare.norm(deepest_container(model, sib) or "")
     packets = [data for _origin, data in samples]
     tshark = tshark_side.run_tshark(sib, packets, tshark=args.tshark)
@@ -123,6 +156,7 @@ def check_sib(sib, samples, model, args):
         tally[0] += 1
         tally[1] += error_free
         tally[2] += result["ok"]
+        report.names_compared |= compared_names(sleaves, result["compared"])
         if result["ok"]:
             report.agree += 1
         else:
@@ -170,8 +204,9 @@ def main(argv=None):
               % (args.seed, args.count, args.count, args.count // 2, args.count // 2,
                  reports[0].samples - 2 * args.count - 2 * (args.count // 2) if reports else 0,
                  time.time() - start))
-    out.write("%-7s %8s %11s %9s %12s %13s %9s %9s\n" % (
-        "SIB", "samples", "error-free", "agreeing", "disagreeing", "valid-clean", "deep-ext", "cut-seen"))
+    out.write("%-7s %8s %11s %9s %12s %13s %9s %9s %11s\n" % (
+        "SIB", "samples", "error-free", "agreeing", "disagreeing", "valid-clean", "deep-ext", "cut-seen",
+        "names"))
     for r in reports:
         out.write(r.row() + "\n")
     failed = False
@@ -193,7 +228,8 @@ def main(argv=None):
     out.write("\nerror-free: tshark reported no error before the comparison's end; disagreeing: error-free\n"
               "samples that disagree; valid-clean: model-driven and crafted samples that tshark decodes\n"
               "without error; deep-ext: agreeing samples whose deepest known extension container is\n"
-              "present; cut-seen: samples whose final nonCriticalExtensions is present in both.\n")
+              "present; cut-seen: samples whose final nonCriticalExtensions is present in both; names:\n"
+              "member and alternative names of the model that some comparison covered.\n")
     out.write("\nwhere the comparisons stopped:\n")
     for r in reports:
         out.write("  SIB%-3d %s\n" % (r.sib, ", ".join("%s %d" % kv for kv in sorted(r.stops.items(), key=str))))
