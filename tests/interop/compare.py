@@ -156,10 +156,12 @@ def compare(sleaves, tleaves, errors, nbytes):
     i = j = 0
     compared = 0
     informative = 0  # agreeing values other than zero, False, empty or all-zero
+    matched = []  # indices of sibdecode's value leaves that agreed
 
     def fail(why, s, t):
-        if t is not None and dropped_item(tleaves, j, stop, stop_depth):
-            return done("item dropped")
+        lacks_t = t is not None and (s is None or norm(s["name"]) != norm(t["name"]))
+        if lacks_t and dropped_item(tleaves, j, stop, stop_depth):
+            return done("item dropped")  # sibdecode's text has no such item
         if s is not None and s["kind"] == "val" and s["vkind"] == "choice" and s["value"] is None \
                 and j + 1 < len(tleaves) and tleaves[j + 1]["kind"] == "list" and dropped_item(tleaves, j + 1, stop, stop_depth):
             # a list alternative prints only its items: with its failing first item
@@ -170,7 +172,8 @@ def compare(sleaves, tleaves, errors, nbytes):
                 "position": j, "stop": None}
 
     def done(how):
-        return {"ok": True, "compared": compared, "stop": how, "informative": informative}
+        return {"ok": True, "compared": compared, "stop": how, "informative": informative,
+                "matched": matched}
 
     def refused(how, i_next, j_next):
         """Ends the comparison at a value that sibdecode must refuse; fails when
@@ -242,6 +245,7 @@ def compare(sleaves, tleaves, errors, nbytes):
             if s["value"] not in (None, 0, False, "", b"") and not (
                     isinstance(s["value"], (str, bytes)) and set(s["value"]) <= {"0", 0}):
                 informative += 1
+            matched.append(i)
         compared += 1
         i += 1
         j += 1

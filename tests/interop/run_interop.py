@@ -6,9 +6,12 @@ flipped bits, for each supported SIB type (see README.md).
 
 usage: run_interop.py --sibdecode PATH [--count 300] [--seed N] [--sib N ...]
                       [--model FILE] [--tshark PATH] [--show N] [--dump DIR]
+                      [--no-self-check]
 
 Exit status 0 when every sample that tshark decodes without error agrees up
-to the comparison's stop point, 1 otherwise, 2 on a setup problem.
+to the comparison's stop point and the self-check (one agreeing value per
+sample changed in sibdecode's leaves must make the comparison fail) notices
+every change; 1 otherwise; 2 on a setup problem.
 """
 
 import argparse
@@ -102,6 +105,8 @@ def compared_names(sleaves, count):
 class SibReport:
     def __init__(self, sib):
         self.sib = sib
+        self.mutations = 0  # --self-check: values changed in sibdecode's leaves
+        self.unnoticed = []  # samples where the changed value went unnoticed
         self.names = set()  # every name the model can print for this SIB type
         self.names_compared = set()
         self.valid = 0
@@ -126,6 +131,7 @@ class SibReport:
 
 def check_sib(sib, samples, model, args):
     report = SibReport(sib)
+    check_rng = random.Random(sib)
     report.names = model_names(model, {"kind": "ref", "name": model["roots"][str(sib)]}, set())
     deepest = compare.norm(deepest_container(model, sib) or "")
     packets = [data for _origin, data in samples]
@@ -157,12 +163,51 @@ def check_sib(sib, samples, model, args):
         tally[1] += error_free
         tally[2] += result["ok"]
         report.names_compared |= compared_names(sleaves, result["compared"])
+        if args.self_check and result["ok"]:
+            noticed = self_check(sleaves, tres, len(data), result, check_rng)
+            if noticed is not None:
+                report.mutations += 1
+                if not noticed:
+                    report.unnoticed.append((origin, data))
         if result["ok"]:
             report.agree += 1
         else:
             entry = (origin, data, result, tres["errors"], text)
             (report.disagree_error_free if error_free else report.disagree_other).append(entry)
     return report
+
+
+def mutate_leaf(leaf):
+    """A copy of a value leaf with a different value, or None."""
+    v = leaf["value"]
+    k = leaf["vkind"]
+    if k in ("int", "choice"):
+        new = v + 1
+    elif k == "enum":
+        new = 0 if v is None else v + 1
+    elif k == "bool":
+        new = not v
+    elif k == "bits":
+        new = ("0" if v[:1] == "1" else "1") + v[1:] if v else None
+        if new is not None and "1" not in new:
+            new = None  # all zero bits would look like tshark's padding past the end
+    elif k == "octets":
+        new = bytes([v[0] ^ 0xFF]) + v[1:] if v else None
+    else:
+        new = None
+    if new is None:
+        return None
+    return dict(leaf, value=new)
+
+
+def self_check(sleaves, tres, nbytes, result, rng):
+    """Changes one agreeing value and returns True when the comparison notices."""
+    for i in rng.sample(result["matched"], len(result["matched"])):
+        changed = mutate_leaf(sleaves[i])
+        if changed is not None:
+            mutated = sleaves[:i] + [changed] + sleaves[i + 1:]
+            return not compare.compare(mutated, tres["leaves"], tres["errors"], nbytes)["ok"]
+    return None
 
 
 def show_disagreement(entry, out):
@@ -185,6 +230,9 @@ def main(argv=None):
     ap.add_argument("--tshark", default=tshark_side.TSHARK)
     ap.add_argument("--show", type=int, default=1, help="disagreements to print per SIB type")
     ap.add_argument("--dump", help="write every disagreeing sample's hex and texts into this folder")
+    ap.add_argument("--no-self-check", dest="self_check", action="store_false",
+                    help="skip the check that changes one agreeing value per sample and expects "
+                         "the comparison to notice")
     args = ap.parse_args(argv)
 
     for path, what in ((args.sibdecode, "sibdecode"), (args.tshark, "tshark"), (args.model, "model")):
@@ -223,6 +271,13 @@ def main(argv=None):
                 show_disagreement(entry, out)
     if args.dump:
         dump_all(args.dump, reports)
+    if args.self_check:
+        changed = sum(r.mutations for r in reports)
+        missed = [(r.sib, origin, data) for r in reports for origin, data in r.unnoticed]
+        out.write("\nself-check: %d values changed, %d changes unnoticed\n" % (changed, len(missed)))
+        for sib, origin, data in missed[:5]:
+            out.write("    SIB%d %s %s\n" % (sib, origin, data.hex()))
+        failed = failed or bool(missed)
     total = sum(r.samples for r in reports)
     bad = sum(len(r.disagree_error_free) for r in reports)
     out.write("\nerror-free: tshark reported no error before the comparison's end; disagreeing: error-free\n"
