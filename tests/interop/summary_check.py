@@ -1,0 +1,199 @@
+#!/usr/bin/env python3
+"""Checks the summary record against the values that were encoded.
+
+Draws random valid SIB3, SIB4, SIB11 and SIB12 values from the type model (and
+a few of every other type, whose summary must stay empty), encodes them, runs
+`sibdecode --sib N --summary` and compares the cell identity and the three
+neighbour-cell lists with what the drawn value says they must be.
+
+usage: summary_check.py --sibdecode PATH [--count N] [--seed S]
+"""
+
+import argparse
+import os
+import random
+import re
+import subprocess
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+
+import per_encoder  # noqa: E402
+
+ABSENT = -65535
+CHECKED_TYPES = (3, 4, 11, 12)
+OTHER_TYPES = (1, 2, 5, 6, 7, 13)
+
+
+class Walk:
+    """A value together with its model type, stepped into by member names."""
+
+    def __init__(self, model, t, value):
+        self.model = model
+        self.t = per_encoder.resolve(model, t)
+        self.value = value
+
+    def member(self, name):
+        """The member's Walk, or None when it is absent."""
+        for m in self.t["members"]:
+            if m["name"] == name:
+                if name not in self.value:
+                    return None
+                return Walk(self.model, m["type"], self.value[name])
+        raise KeyError(name)
+
+    def path(self, *names):
+        w = self
+        for name in names:
+            w = w.member(name) if w is not None else None
+        return w
+
+    def choice(self):
+        """(alternative name, Walk of the alternative)."""
+        index, alt_value = self.value
+        alt = self.t["alternatives"][index]
+        return alt["name"], Walk(self.model, alt["type"], alt_value)
+
+    def items(self):
+        return [Walk(self.model, self.t["element"], v) for v in self.value]
+
+
+def optional(walk, name):
+    w = walk.member(name)
+    return ABSENT if w is None else w.value
+
+
+def hcs_not_used(walk):
+    """The hcs-not-used alternative of use-of-HCS, or None."""
+    name, alt = walk.member("use-of-HCS").choice()
+    return alt if name == "hcs-not-used" else None
+
+
+def expected_summary(model, sib, value):
+    root = Walk(model, {"kind": "ref", "name": model["roots"][str(sib)]}, value)
+    summary = {"sib3": 0, "sib4": 0, "intra": [], "inter": [], "rat": []}
+    if sib in (3, 4):
+        summary["sib%d" % sib] = int(root.member("cellIdentity").value, 2)
+        return summary
+    if sib not in (11, 12):
+        return summary
+
+    lcr = root.path("v4b0NonCriticalExtensions", "sysInfoType%d-v4b0ext" % sib,
+                    "measurementControlSysInfo-LCR")
+    not_used = hcs_not_used(lcr) if lcr is not None else None
+    if not_used is not None:
+        quantity, rscp = not_used.member("cellSelectQualityMeasure").choice()
+        if quantity == "cpich-RSCP":
+            cells = rscp.path("intraFreqMeasurementSysInfo", "intraFreqCellInfoSI-List",
+                              "newIntraFreqCellList")
+            for cell in cells.items() if cells is not None else []:
+                summary["intra"].append((optional(cell, "intraFreqCellID"), cell_parameters_id(cell)))
+            cells = rscp.path("interFreqMeasurementSysInfo", "interFreqCellInfoSI-List",
+                              "newInterFreqCellList")
+            for cell in cells.items() if cells is not None else []:
+                frequency = ABSENT
+                info = cell.member("frequencyInfo")
+                if info is not None:
+                    mode, alt = info.member("modeSpecificInfo").choice()
+                    if mode == "tdd":
+                        frequency = alt.member("uarfcn-Nt").value
+                summary["inter"].append((optional(cell, "interFreqCellID"), frequency,
+                                         cell_parameters_id(cell)))
+
+    not_used = hcs_not_used(root.member("measurementControlSysInfo"))
+    if not_used is not None:
+        cells = not_used.path("interRATMeasurementSysInfo", "interRATCellInfoList", "newInterRATCellList")
+        for cell in cells.items() if cells is not None else []:
+            technology, alt = cell.member("technologySpecificInfo").choice()
+            arfcn = bsic = ABSENT
+            if technology == "gsm":
+                arfcn = alt.member("bcch-ARFCN").value
+                code = alt.member("bsic")
+                bsic = code.member("ncc").value * 10 + code.member("bcc").value
+            summary["rat"].append((optional(cell, "interRATCellID"), arfcn, bsic))
+    return summary
+
+
+def cell_parameters_id(cell):
+    return optional(cell.path("cellInfo", "primaryCCPCH-Info"), "cellParametersID")
+
+
+SUMMARY_RE = re.compile(r"summary: sib3\.cellIdentity = (\d+), sib4\.cellIdentity = (\d+)")
+COUNT_RE = re.compile(r"  (intraFreqCells|interFreqCells|interRATCells): (\d+)")
+ENTRY_RE = re.compile(r"    \[\d+\] (.*)")
+
+
+def parse_summaries(output):
+    """The summaries that `sibdecode --summary` printed, in order."""
+    summaries = []
+    current = None
+    key = None
+    for line in output.splitlines():
+        m = SUMMARY_RE.match(line)
+        if m:
+            current = {"sib3": int(m.group(1)), "sib4": int(m.group(2)), "intra": [], "inter": [], "rat": []}
+            summaries.append(current)
+            continue
+        m = COUNT_RE.match(line)
+        if m and current is not None:
+            key = {"intraFreqCells": "intra", "interFreqCells": "inter", "interRATCells": "rat"}[m.group(1)]
+            continue
+        m = ENTRY_RE.match(line)
+        if m and current is not None and key is not None:
+            current[key].append(tuple(int(v.split("=")[1]) for v in m.group(1).split(",")))
+    return summaries
+
+
+def run(binary, sib, encodings):
+    data = "".join(e.hex() + "\n" for e in encodings)
+    proc = subprocess.run([binary, "--sib", str(sib), "--summary"], input=data.encode(),
+                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, check=False)
+    return parse_summaries(proc.stdout.decode("latin-1"))
+
+
+def main(argv=None):
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--sibdecode", required=True)
+    parser.add_argument("--count", type=int, default=300)
+    parser.add_argument("--seed", type=int, default=20261207)
+    args = parser.parse_args(argv)
+
+    model = per_encoder.load_model(os.path.join(HERE, "sib_model.json"))
+    rng = random.Random(args.seed)
+    passed = failed = 0
+    for sib in CHECKED_TYPES + OTHER_TYPES:
+        count = args.count if sib in CHECKED_TYPES else max(1, args.count // 10)
+        values, encodings = [], []
+        root = {"kind": "ref", "name": model["roots"][str(sib)]}
+        while len(values) < count:
+            # lists of cells are what matter here: favour present members
+            policy = per_encoder.Policy(p_optional=rng.choice([0.5, 0.7, 0.9]), max_extra_items=3)
+            value = per_encoder.random_value(model, root, rng, policy)
+            w = per_encoder.BitWriter()
+            per_encoder.encode(model, root, value, w)
+            if len(w) <= per_encoder.MAX_SIB_BITS:
+                values.append(value)
+                encodings.append(w.to_bytes())
+        got = run(args.sibdecode, sib, encodings)
+        if len(got) != len(values):
+            print("SIB%d: %d summaries for %d encodings" % (sib, len(got), len(values)))
+            failed += len(values)
+            continue
+        cells = 0
+        for value, encoding, summary in zip(values, encodings, got):
+            want = expected_summary(model, sib, value)
+            cells += len(want["intra"]) + len(want["inter"]) + len(want["rat"])
+            if summary == want:
+                passed += 1
+            else:
+                failed += 1
+                if failed <= 5:
+                    print("SIB%d %s\n  expected %s\n  got      %s" % (sib, encoding.hex(), want, summary))
+        print("SIB%-3d %4d samples, %5d neighbour cells expected" % (sib, len(values), cells))
+    print("summary: %d passed, %d failed" % (passed, failed))
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
