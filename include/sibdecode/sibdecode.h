@@ -58,9 +58,8 @@ struct tagSystemInformationBlock {
 // Decodes one batch of 31-byte BCH transport blocks with the process-wide state.
 // One call at a time. `text` must hold 102400 bytes plus the raw-data trailer
 // (29 + 2*len + 2*((len-1)/31) bytes for len >= 1). No NUL is written.
-SIBDECODE_API bool RRCParserX(unsigned char* data, unsigned int len,
-                              tagSystemInformationBlock* out, char* text,
-                              unsigned int& textLen);
+SIBDECODE_API bool RRCParserX(unsigned char* data, unsigned int len, tagSystemInformationBlock* out,
+                              char* text, unsigned int& textLen);
 
 namespace sibdecode {
 
@@ -83,14 +82,13 @@ SIBDECODE_API size_t MaxTextSize(size_t len);
 // Same contract as RRCParserX, but never writes more than textCapacity bytes to text.
 // *textLen receives the bytes written, or the bytes needed when kTextTooSmall.
 SIBDECODE_API int DecodeBatch(DecoderState* state, const unsigned char* data, size_t len,
-                              tagSystemInformationBlock* out, char* text,
-                              size_t textCapacity, size_t* textLen);
+                              tagSystemInformationBlock* out, char* text, size_t textCapacity,
+                              size_t* textLen);
 
 // Decodes and prints a bare SIB of the given type (its encoding without BCH
 // framing); the text has no raw-data trailer. Same results as DecodeBatch.
-SIBDECODE_API int DecodeSib(DecoderState* state, unsigned int sibType,
-                            const unsigned char* sib, size_t len,
-                            tagSystemInformationBlock* out, char* text,
+SIBDECODE_API int DecodeSib(DecoderState* state, unsigned int sibType, const unsigned char* sib,
+                            size_t len, tagSystemInformationBlock* out, char* text,
                             size_t textCapacity, size_t* textLen);
 
 }  // namespace sibdecode

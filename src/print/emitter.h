@@ -25,8 +25,7 @@ int OpenBlock(TextCursor& cursor, int depth, const char* name);  // "%s%s\r\n", 
 int CloseBlock(TextCursor& cursor, int depth);                   // "%s}\r\n"
 int WriteIndent(TextCursor& cursor, int depth);                  // "%s"
 int WriteBool(TextCursor& cursor, const char* name, uint8_t value);
-int WriteBitString(TextCursor& cursor, const char* name, uint32_t bitCount,
-                   const uint8_t* bytes);
+int WriteBitString(TextCursor& cursor, const char* name, uint32_t bitCount, const uint8_t* bytes);
 int WriteHexDump(TextCursor& cursor, uint32_t count, const uint8_t* bytes);
 int WriteText(TextCursor& cursor, const char* text);                    // "%s"
 int WriteInteger(TextCursor& cursor, const char* name, int32_t value);  // "%s = %d\r\n"
