@@ -4506,7 +4506,7 @@ int PrintSysInfoType5_v4b0NonCriticalExtensions(TextCursor& c, const SysInfoType
 
 int PrintSysInfoType5(TextCursor& c, const SysInfoType5& v, int depth) {
   PRINT_TRY(PrintBoolLine(c, depth + 4, "sib6indicator", v.sib6indicator));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "pich_PowerOffset", v.pich_PowerOffset));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "pich_PowerOffset", v.pich_PowerOffset));
   PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo"));
   PRINT_TRY(PrintSysInfoType5_modeSpecificInfo(c, v.modeSpecificInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
@@ -4768,7 +4768,7 @@ int PrintSysInfoType6_v4b0NonCriticalExtensions(TextCursor& c, const SysInfoType
 }
 
 int PrintSysInfoType6(TextCursor& c, const SysInfoType6& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "pich_PowerOffset", v.pich_PowerOffset));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "pich_PowerOffset", v.pich_PowerOffset));
   PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo"));
   PRINT_TRY(PrintSysInfoType6_modeSpecificInfo(c, v.modeSpecificInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));

@@ -137,8 +137,8 @@ class Model:
     def check_overlay_used(self):
         ov = self.ov
         unused = []
-        for mapping in (ov.renames, ov.line_depth, ov.element_depth, ov.crlf_items, ov.enum_items,
-                        ov.member_hooks, ov.element_hooks):
+        for mapping in (ov.renames, ov.line_depth, ov.element_depth, ov.scalar_depth, ov.crlf_items,
+                        ov.enum_items, ov.member_hooks, ov.element_hooks):
             for key in mapping:
                 if (id(mapping), key) not in self.used_overlay:
                     unused.append(key)
@@ -794,8 +794,10 @@ def print_signature(node):
 def emit_print(w, model, node):
     w(print_signature(node) + " {")
     if node.kind == "SEQUENCE":
+        scalar_off = model.lookup(model.ov.scalar_depth, node.path, DEFAULT_LINE_DEPTH)
         for f in node.fields:
-            lines = print_field(model, f, "v." + f.cname, "depth", 4 if f.optional else 2)
+            off = scalar_off if f.info.simple else DEFAULT_LINE_DEPTH
+            lines = print_field(model, f, "v." + f.cname, "depth", 4 if f.optional else 2, off)
             if f.optional:
                 w("  if (v.presence & (1u << %d)) {" % f.presence_bit)
                 for line in lines:

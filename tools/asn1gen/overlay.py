@@ -14,6 +14,7 @@ class Overlay:
         self.renames = {}  # member path -> printed name
         self.line_depth = {}  # member path -> offset of its line or block from the parent block
         self.element_depth = {}  # list member path -> offset of its elements from the parent block
+        self.scalar_depth = {}  # SEQUENCE type -> offset of its scalar member lines from its braces
         self.crlf = set()  # enumeration type (name or member path) whose lines end in "\r\n"
         self.crlf_items = {}  # enumeration -> set of identifier indexes ending in "\r\n"
         self.enum_items = {}  # enumeration -> identifiers printed instead of the ASN.1 ones
@@ -47,6 +48,9 @@ def read_overlay(path):
         elif kind == "depth":
             need(2)
             ov.line_depth[args[0]] = int(args[1])
+        elif kind == "lines":
+            need(2)
+            ov.scalar_depth[args[0]] = int(args[1])
         elif kind == "elements":
             need(2)
             ov.element_depth[args[0]] = int(args[1])
