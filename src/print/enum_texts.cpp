@@ -23,8 +23,8 @@ const EnumTexts kEnum_AccessServiceClass_TDD_subchannelSize_size2_subchannels = 
 static const char* const kEnum_AllowedIndicator_texts[] = {" = allowed\n", " = notAllowed\n"};
 const EnumTexts kEnum_AllowedIndicator = {kEnum_AllowedIndicator_texts, 2, " = ???\n"};
 
-static const char* const kEnum_BurstType_texts[] = {" = type1\n", " = type2\n"};
-const EnumTexts kEnum_BurstType = {kEnum_BurstType_texts, 2, " = ???\n"};
+static const char* const kEnum_BurstType_texts[] = {" = type1\r\n", " = type2\r\n"};
+const EnumTexts kEnum_BurstType = {kEnum_BurstType_texts, 2, " = ???\r\n"};
 
 static const char* const kEnum_CBS_DRX_Level1Information_extension_r6_texts[] = {" = p8\n", " = p16\n", " = p32\n", " = p64\n", " = p128\n", " = p256\n"};
 const EnumTexts kEnum_CBS_DRX_Level1Information_extension_r6 = {kEnum_CBS_DRX_Level1Information_extension_r6_texts, 6, " = ???\n"};
@@ -47,11 +47,11 @@ const EnumTexts kEnum_DL_TS_ChannelisationCode_VHCR = {kEnum_DL_TS_Channelisatio
 static const char* const kEnum_DL_UM_RLC_LI_size_texts[] = {" = size7\n", " = size15\n"};
 const EnumTexts kEnum_DL_UM_RLC_LI_size = {kEnum_DL_UM_RLC_LI_size_texts, 2, " = ???\n"};
 
-static const char* const kEnum_FilterCoefficient_texts[] = {" = fc0\n", " = fc1\n", " = fc2\n", " = fc3\n", " = fc4\n", " = fc5\n", " = fc6\n", " = fc7\n", " = fc8\n", " = fc9\n", " = fc11\n", " = fc13\n", " = fc15\n", " = fc17\n", " = fc19\n", " = spare1\n"};
+static const char* const kEnum_FilterCoefficient_texts[] = {" = fc0\r\n", " = fc1\n", " = fc2\n", " = fc3\n", " = fc4\n", " = fc5\n", " = fc6\n", " = fc7\n", " = fc8\n", " = fc9\n", " = fc11\n", " = fc13\n", " = fc15\n", " = fc17\n", " = fc19\n", " = spare1\n"};
 const EnumTexts kEnum_FilterCoefficient = {kEnum_FilterCoefficient_texts, 16, " = ???\n"};
 
-static const char* const kEnum_Frequency_Band_texts[] = {" = dcs1800BandUsed\n", " = pcs1900BandUsed\n"};
-const EnumTexts kEnum_Frequency_Band = {kEnum_Frequency_Band_texts, 2, " = ???\n"};
+static const char* const kEnum_Frequency_Band_texts[] = {" = dcs1800BandUsed\r\n", " = pcs1900BandUsed\r\n"};
+const EnumTexts kEnum_Frequency_Band = {kEnum_Frequency_Band_texts, 2, " = ???\r\n"};
 
 static const char* const kEnum_HARQMemorySize_texts[] = {" = hms800\n", " = hms1600\n", " = hms2400\n", " = hms3200\n", " = hms4000\n", " = hms4800\n", " = hms5600\n", " = hms6400\n", " = hms7200\n", " = hms8000\n", " = hms8800\n", " = hms9600\n", " = hms10400\n", " = hms11200\n", " = hms12000\n", " = hms12800\n", " = hms13600\n", " = hms14400\n", " = hms15200\n", " = hms16000\n", " = hms17600\n", " = hms19200\n", " = hms20800\n", " = hms22400\n", " = hms24000\n", " = hms25600\n", " = hms27200\n", " = hms28800\n", " = hms30400\n", " = hms32000\n", " = hms36000\n", " = hms40000\n", " = hms44000\n", " = hms48000\n", " = hms52000\n", " = hms56000\n", " = hms60000\n", " = hms64000\n", " = hms68000\n", " = hms72000\n", " = hms76000\n", " = hms80000\n", " = hms88000\n", " = hms96000\n", " = hms104000\n", " = hms112000\n", " = hms120000\n", " = hms128000\n", " = hms136000\n", " = hms144000\n", " = hms152000\n", " = hms160000\n", " = hms176000\n", " = hms192000\n", " = hms208000\n", " = hms224000\n", " = hms240000\n", " = hms256000\n", " = hms272000\n", " = hms288000\n", " = hms304000\n"};
 const EnumTexts kEnum_HARQMemorySize = {kEnum_HARQMemorySize_texts, 61, " = ???\n"};
@@ -83,8 +83,8 @@ const EnumTexts kEnum_IntraFreqMeasQuantity_FDD = {kEnum_IntraFreqMeasQuantity_F
 static const char* const kEnum_IntraFreqMeasQuantity_FDD_sib3_texts[] = {" = cpich-Ec-N0\n", " = cpich-RSCP\n"};
 const EnumTexts kEnum_IntraFreqMeasQuantity_FDD_sib3 = {kEnum_IntraFreqMeasQuantity_FDD_sib3_texts, 2, " = ???\n"};
 
-static const char* const kEnum_IntraFreqMeasQuantity_TDD_texts[] = {" = primaryCCPCH-RSCP\n", " = pathloss\n", " = timeslotISCP\n", " = dummy\n"};
-const EnumTexts kEnum_IntraFreqMeasQuantity_TDD = {kEnum_IntraFreqMeasQuantity_TDD_texts, 4, " = ???\n"};
+static const char* const kEnum_IntraFreqMeasQuantity_TDD_texts[] = {" = primaryCCPCH-RSCP\r\n", " = pathloss\r\n", " = timeslotISCP\r\n", " = dummy\r\n"};
+const EnumTexts kEnum_IntraFreqMeasQuantity_TDD = {kEnum_IntraFreqMeasQuantity_TDD_texts, 4, " = ???\r\n"};
 
 static const char* const kEnum_IntraFreqMeasQuantity_TDD_sib3List_Item_texts[] = {" = primaryCCPCH-RSCP\n", " = timeslotISCP\n"};
 const EnumTexts kEnum_IntraFreqMeasQuantity_TDD_sib3List_Item = {kEnum_IntraFreqMeasQuantity_TDD_sib3List_Item_texts, 2, " = ???\n"};
@@ -92,8 +92,8 @@ const EnumTexts kEnum_IntraFreqMeasQuantity_TDD_sib3List_Item = {kEnum_IntraFreq
 static const char* const kEnum_IntraFreqRepQuantityRACH_FDD_texts[] = {" = cpich-EcN0\n", " = cpich-RSCP\n", " = pathloss\n", " = noReport\n"};
 const EnumTexts kEnum_IntraFreqRepQuantityRACH_FDD = {kEnum_IntraFreqRepQuantityRACH_FDD_texts, 4, " = ???\n"};
 
-static const char* const kEnum_IntraFreqRepQuantityRACH_TDD_texts[] = {" = timeslotISCP\n", " = primaryCCPCH-RSCP\n", " = noReport\n"};
-const EnumTexts kEnum_IntraFreqRepQuantityRACH_TDD = {kEnum_IntraFreqRepQuantityRACH_TDD_texts, 3, " = ???\n"};
+static const char* const kEnum_IntraFreqRepQuantityRACH_TDD_texts[] = {" = timeslotISCP\r\n", " = primaryCCPCH-RSCP\r\n", " = noReport\r\n"};
+const EnumTexts kEnum_IntraFreqRepQuantityRACH_TDD = {kEnum_IntraFreqRepQuantityRACH_TDD_texts, 3, " = ???\r\n"};
 
 static const char* const kEnum_MAC_hs_WindowSize_texts[] = {" = mws4\n", " = mws6\n", " = mws8\n", " = mws12\n", " = mws16\n", " = mws24\n", " = mws32\n"};
 const EnumTexts kEnum_MAC_hs_WindowSize = {kEnum_MAC_hs_WindowSize_texts, 7, " = ???\n"};
@@ -107,17 +107,17 @@ const EnumTexts kEnum_MBSFNOnlyService = {kEnum_MBSFNOnlyService_texts, 1, " = ?
 static const char* const kEnum_MappingFunctionType_texts[] = {" = linear\r\n", " = functionType2\r\n", " = functionType3\r\n", " = functionType4\r\n"};
 const EnumTexts kEnum_MappingFunctionType = {kEnum_MappingFunctionType_texts, 4, " = ???\r\n"};
 
-static const char* const kEnum_MaxNumberOfReportingCellsType1_texts[] = {" = e1\n", " = e2\n", " = e3\n", " = e4\n", " = e5\n", " = e6\n"};
-const EnumTexts kEnum_MaxNumberOfReportingCellsType1 = {kEnum_MaxNumberOfReportingCellsType1_texts, 6, " = ???\n"};
+static const char* const kEnum_MaxNumberOfReportingCellsType1_texts[] = {" = e1\r\n", " = e2\r\n", " = e3\r\n", " = e4\r\n", " = e5\r\n", " = e6\r\n"};
+const EnumTexts kEnum_MaxNumberOfReportingCellsType1 = {kEnum_MaxNumberOfReportingCellsType1_texts, 6, " = ???\r\n"};
 
-static const char* const kEnum_MaxNumberOfReportingCellsType2_texts[] = {" = e1\n", " = e2\n", " = e3\n", " = e4\n", " = e5\n", " = e6\n", " = e7\n", " = e8\n", " = e9\n", " = e10\n", " = e11\n", " = e12\n"};
-const EnumTexts kEnum_MaxNumberOfReportingCellsType2 = {kEnum_MaxNumberOfReportingCellsType2_texts, 12, " = ???\n"};
+static const char* const kEnum_MaxNumberOfReportingCellsType2_texts[] = {" = e1\r\n", " = e2\r\n", " = e3\r\n", " = e4\r\n", " = e5\r\n", " = e6\r\n", " = e7\r\n", " = e8\r\n", " = e9\r\n", " = e10\r\n", " = e11\r\n", " = e12\r\n"};
+const EnumTexts kEnum_MaxNumberOfReportingCellsType2 = {kEnum_MaxNumberOfReportingCellsType2_texts, 12, " = ???\r\n"};
 
-static const char* const kEnum_MaxNumberOfReportingCellsType3_texts[] = {" = viactCellsPlus1\n", " = viactCellsPlus2\n", " = viactCellsPlus3\n", " = viactCellsPlus4\n", " = viactCellsPlus5\n", " = viactCellsPlus6\n"};
-const EnumTexts kEnum_MaxNumberOfReportingCellsType3 = {kEnum_MaxNumberOfReportingCellsType3_texts, 6, " = ???\n"};
+static const char* const kEnum_MaxNumberOfReportingCellsType3_texts[] = {" = viactCellsPlus1\r\n", " = viactCellsPlus2\r\n", " = viactCellsPlus3\r\n", " = viactCellsPlus4\r\n", " = viactCellsPlus5\r\n", " = viactCellsPlus6\r\n"};
+const EnumTexts kEnum_MaxNumberOfReportingCellsType3 = {kEnum_MaxNumberOfReportingCellsType3_texts, 6, " = ???\r\n"};
 
-static const char* const kEnum_MaxReportedCellsOnRACH_texts[] = {" = noReport\n", " = currentCell\n", " = currentAnd-1-BestNeighbour\n", " = currentAnd-2-BestNeighbour\n", " = currentAnd-3-BestNeighbour\n", " = currentAnd-4-BestNeighbour\n", " = currentAnd-5-BestNeighbour\n", " = currentAnd-6-BestNeighbour\n"};
-const EnumTexts kEnum_MaxReportedCellsOnRACH = {kEnum_MaxReportedCellsOnRACH_texts, 8, " = ???\n"};
+static const char* const kEnum_MaxReportedCellsOnRACH_texts[] = {" = noReport\r\n", " = currentCell\r\n", " = currentAnd-1-BestNeighbour\r\n", " = currentAnd-2-BestNeighbour\r\n", " = currentAnd-3-BestNeighbour\r\n", " = currentAnd-4-BestNeighbour\r\n", " = currentAnd-5-BestNeighbour\r\n", " = currentAnd-6-BestNeighbour\r\n"};
+const EnumTexts kEnum_MaxReportedCellsOnRACH = {kEnum_MaxReportedCellsOnRACH_texts, 8, " = ???\r\n"};
 
 static const char* const kEnum_MeasurementValidity_ue_State_texts[] = {" = cell-DCH\n", " = all-But-Cell-DCH\n", " = all-States\n"};
 const EnumTexts kEnum_MeasurementValidity_ue_State = {kEnum_MeasurementValidity_ue_State_texts, 3, " = ???\n"};
@@ -167,8 +167,8 @@ const EnumTexts kEnum_PagingIndicatorLength = {kEnum_PagingIndicatorLength_texts
 static const char* const kEnum_PendingTimeAfterTrigger_texts[] = {" = ptat0-25\n", " = ptat0-5\n", " = ptat1\n", " = ptat2\n", " = ptat4\n", " = ptat8\n", " = ptat16\n"};
 const EnumTexts kEnum_PendingTimeAfterTrigger = {kEnum_PendingTimeAfterTrigger_texts, 7, " = ???\n"};
 
-static const char* const kEnum_PeriodicalOrEventTrigger_texts[] = {" = periodical\n", " = eventTrigger\n"};
-const EnumTexts kEnum_PeriodicalOrEventTrigger = {kEnum_PeriodicalOrEventTrigger_texts, 2, " = ???\n"};
+static const char* const kEnum_PeriodicalOrEventTrigger_texts[] = {" = periodical\r\n", " = eventTrigger\r\n"};
+const EnumTexts kEnum_PeriodicalOrEventTrigger = {kEnum_PeriodicalOrEventTrigger_texts, 2, " = ???\r\n"};
 
 static const char* const kEnum_PersistenceScalingFactor_texts[] = {" = psf0-9\n", " = psf0-8\n", " = psf0-7\n", " = psf0-6\n", " = psf0-5\n", " = psf0-4\n", " = psf0-3\n", " = psf0-2\n"};
 const EnumTexts kEnum_PersistenceScalingFactor = {kEnum_PersistenceScalingFactor_texts, 8, " = ???\n"};
@@ -185,8 +185,8 @@ const EnumTexts kEnum_RAT = {kEnum_RAT_texts, 4, " = ???\n"};
 static const char* const kEnum_RAT_Identifier_texts[] = {" = gsm\r\n", " = cdma2000\r\n"};
 const EnumTexts kEnum_RAT_Identifier = {kEnum_RAT_Identifier_texts, 2, " = ???\r\n"};
 
-static const char* const kEnum_RAT_Type_texts[] = {" = gsm\n", " = is2000\n"};
-const EnumTexts kEnum_RAT_Type = {kEnum_RAT_Type_texts, 2, " = ???\n"};
+static const char* const kEnum_RAT_Type_texts[] = {" = gsm\r\n", " = is2000\r\n"};
+const EnumTexts kEnum_RAT_Type = {kEnum_RAT_Type_texts, 2, " = ???\r\n"};
 
 static const char* const kEnum_RadioFrequencyBandFDD_texts[] = {" = fdd2100\n", " = fdd1900\n", " = fdd1800\n", " = bandVI\n", " = bandIV\n", " = bandV\n", " = bandVII\n", " = extension-indicator\n"};
 const EnumTexts kEnum_RadioFrequencyBandFDD = {kEnum_RadioFrequencyBandFDD_texts, 8, " = ???\n"};
@@ -218,8 +218,8 @@ const EnumTexts kEnum_SCCPCH_ChannelisationCode = {kEnum_SCCPCH_ChannelisationCo
 static const char* const kEnum_SCCPCH_ChannelisationCode_VHCR_texts[] = {" = cc32-1\n", " = cc32-2\n", " = cc32-3\n", " = cc32-4\n", " = cc32-5\n", " = cc32-6\n", " = cc32-7\n", " = cc32-8\n", " = cc32-9\n", " = cc32-10\n", " = cc32-11\n", " = cc32-12\n", " = cc32-13\n", " = cc32-14\n", " = cc32-15\n", " = cc32-16\n", " = cc32-17\n", " = cc32-18\n", " = cc32-19\n", " = cc32-20\n", " = cc32-21\n", " = cc32-22\n", " = cc32-23\n", " = cc32-24\n", " = cc32-25\n", " = cc32-26\n", " = cc32-27\n", " = cc32-28\n", " = cc32-29\n", " = cc32-30\n", " = cc32-31\n", " = cc32-32\n"};
 const EnumTexts kEnum_SCCPCH_ChannelisationCode_VHCR = {kEnum_SCCPCH_ChannelisationCode_VHCR_texts, 32, " = ???\n"};
 
-static const char* const kEnum_SFN_SFN_OTD_Type_texts[] = {" = noReport\n", " = type1\n", " = type2\n"};
-const EnumTexts kEnum_SFN_SFN_OTD_Type = {kEnum_SFN_SFN_OTD_Type_texts, 3, " = ???\n"};
+static const char* const kEnum_SFN_SFN_OTD_Type_texts[] = {" = noReport\r\n", " = type1\r\n", " = type2\r\n"};
+const EnumTexts kEnum_SFN_SFN_OTD_Type = {kEnum_SFN_SFN_OTD_Type_texts, 3, " = ???\r\n"};
 
 static const char* const kEnum_SF_PRACH_texts[] = {" = sfpr32\n", " = sfpr64\n", " = sfpr128\n", " = sfpr256\n"};
 const EnumTexts kEnum_SF_PRACH = {kEnum_SF_PRACH_texts, 4, " = ???\n"};
@@ -329,8 +329,8 @@ const EnumTexts kEnum_T_Barred = {kEnum_T_Barred_texts, 8, " = ???\n"};
 static const char* const kEnum_T_CRMaxHyst_texts[] = {" = notUsed\n", " = t10\n", " = t20\n", " = t30\n", " = t40\n", " = t50\n", " = t60\n", " = t70\n"};
 const EnumTexts kEnum_T_CRMaxHyst = {kEnum_T_CRMaxHyst_texts, 8, " = ???\n"};
 
-static const char* const kEnum_TemporaryOffset1_texts[] = {" = to3\n", " = to6\n", " = to9\n", " = to12\n", " = to15\n", " = to18\n", " = to21\n", " = infinite\n"};
-const EnumTexts kEnum_TemporaryOffset1 = {kEnum_TemporaryOffset1_texts, 8, " = ???\n"};
+static const char* const kEnum_TemporaryOffset1_texts[] = {" = to3\r\n", " = to6\r\n", " = to9\r\n", " = to12\r\n", " = to15\r\n", " = to18\r\n", " = to21\r\n", " = infinite\r\n"};
+const EnumTexts kEnum_TemporaryOffset1 = {kEnum_TemporaryOffset1_texts, 8, " = ???\r\n"};
 
 static const char* const kEnum_TemporaryOffset2_texts[] = {" = to2\n", " = to3\n", " = to4\n", " = to6\n", " = to8\n", " = to10\n", " = to12\n", " = infinite\n"};
 const EnumTexts kEnum_TemporaryOffset2 = {kEnum_TemporaryOffset2_texts, 8, " = ???\n"};
@@ -338,8 +338,8 @@ const EnumTexts kEnum_TemporaryOffset2 = {kEnum_TemporaryOffset2_texts, 8, " = ?
 static const char* const kEnum_TimeSlotLCR_ext_texts[] = {" = ts7\n", " = spare3\n", " = spare2\n", " = spare1\n"};
 const EnumTexts kEnum_TimeSlotLCR_ext = {kEnum_TimeSlotLCR_ext_texts, 4, " = ???\n"};
 
-static const char* const kEnum_TimeToTrigger_texts[] = {" = ttt0\n", " = ttt10\n", " = ttt20\n", " = ttt40\n", " = ttt60\n", " = ttt80\n", " = ttt100\n", " = ttt120\n", " = ttt160\n", " = ttt200\n", " = ttt240\n", " = tt320\n", " = ttt640\n", " = ttt1280\n", " = ttt2560\n", " = ttt5000\n"};
-const EnumTexts kEnum_TimeToTrigger = {kEnum_TimeToTrigger_texts, 16, " = ???\n"};
+static const char* const kEnum_TimeToTrigger_texts[] = {" = ttt0\r\n", " = ttt10\r\n", " = ttt20\r\n", " = ttt40\r\n", " = ttt60\r\n", " = ttt80\r\n", " = ttt100\r\n", " = ttt120\r\n", " = ttt160\r\n", " = ttt200\r\n", " = ttt240\r\n", " = ttt320\r\n", " = ttt640\r\n", " = ttt1280\r\n", " = ttt2560\r\n", " = ttt5000\r\n"};
+const EnumTexts kEnum_TimeToTrigger = {kEnum_TimeToTrigger_texts, 16, " = ???\r\n"};
 
 static const char* const kEnum_TimerOSD_r6_texts[] = {" = ms40\n", " = ms80\n", " = ms120\n", " = ms160\n", " = ms240\n", " = ms320\n", " = ms480\n", " = ms640\n", " = ms960\n", " = ms1280\n", " = ms1920\n", " = ms2560\n", " = ms3840\n", " = ms5120\n"};
 const EnumTexts kEnum_TimerOSD_r6 = {kEnum_TimerOSD_r6_texts, 14, " = ???\n"};
@@ -350,8 +350,8 @@ const EnumTexts kEnum_TrafficVolumeEventType = {kEnum_TrafficVolumeEventType_tex
 static const char* const kEnum_TrafficVolumeThreshold_texts[] = {" = th8\n", " = th16\n", " = th32\n", " = th64\n", " = th128\n", " = th256\n", " = th512\n", " = th1024\n", " = th2k\n", " = th3k\n", " = th4k\n", " = th6k\n", " = th8k\n", " = th12k\n", " = th16k\n", " = th24k\n", " = th32k\n", " = th48k\n", " = th64k\n", " = th96k\n", " = th128k\n", " = th192k\n", " = th256k\n", " = th384k\n", " = th512k\n", " = th768k\n"};
 const EnumTexts kEnum_TrafficVolumeThreshold = {kEnum_TrafficVolumeThreshold_texts, 26, " = ???\n"};
 
-static const char* const kEnum_TransferMode_texts[] = {" = acknowledgedModeRLC\n", " = unacknowledgedModeRLC\n"};
-const EnumTexts kEnum_TransferMode = {kEnum_TransferMode_texts, 2, " = ???\n"};
+static const char* const kEnum_TransferMode_texts[] = {" = acknowledgedModeRLC\r\n", " = unacknowledgedModeRLC\r\n"};
+const EnumTexts kEnum_TransferMode = {kEnum_TransferMode_texts, 2, " = ???\r\n"};
 
 static const char* const kEnum_TransmissionTimeInterval_texts[] = {" = tti10\n", " = tti20\n", " = tti40\n", " = tti80\n"};
 const EnumTexts kEnum_TransmissionTimeInterval = {kEnum_TransmissionTimeInterval_texts, 4, " = ???\n"};

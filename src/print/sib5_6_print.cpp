@@ -399,6 +399,26 @@ int PrintCBS_DRX_Level1Information(TextCursor& c, const CBS_DRX_Level1Informatio
   return 0;
 }
 
+int PrintPrimaryCCPCH_Info_sib5_6(TextCursor& c, const PrimaryCCPCH_Info& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "fdd"));
+      PRINT_TRY(PrintPrimaryCCPCH_Info_fdd(c, (*static_cast<const PrimaryCCPCH_Info_fdd*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd"));
+      PRINT_TRY(PrintPrimaryCCPCH_Info_tdd_sib5_6(c, (*static_cast<const PrimaryCCPCH_Info_tdd*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
 int PrintChannelCodingType(TextCursor& c, const ChannelCodingType& v, int depth) {
   switch (v.tag) {
     case 1:
@@ -3596,6 +3616,44 @@ int PrintPrimaryCCPCH_Info_LCR_r4_ext(TextCursor& c, const PrimaryCCPCH_Info_LCR
   return 0;
 }
 
+int PrintPrimaryCCPCH_Info_tdd_syncCase_sib5_6(TextCursor& c, const PrimaryCCPCH_Info_tdd_syncCase& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "syncCase1"));
+      PRINT_TRY(PrintPrimaryCCPCH_Info_tdd_syncCase_syncCase1(c, (*static_cast<const PrimaryCCPCH_Info_tdd_syncCase_syncCase1*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "syncCase2"));
+      PRINT_TRY(PrintPrimaryCCPCH_Info_tdd_syncCase_syncCase2_sib5_6(c, (*static_cast<const PrimaryCCPCH_Info_tdd_syncCase_syncCase2*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintPrimaryCCPCH_Info_tdd_sib5_6(TextCursor& c, const PrimaryCCPCH_Info_tdd& v, int depth) {
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "syncCase"));
+    PRINT_TRY(PrintPrimaryCCPCH_Info_tdd_syncCase_sib5_6(c, v.syncCase, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  if (v.presence & (1u << 1)) {
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "cellParametersID", v.cellParametersID));
+  }
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "sctd_Indicator", v.sctd_Indicator));
+  return 0;
+}
+
+int PrintPrimaryCCPCH_Info_tdd_syncCase_syncCase2_sib5_6(TextCursor& c, const PrimaryCCPCH_Info_tdd_syncCase_syncCase2& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotSync2", v.timeslotSync2));
+  return 0;
+}
+
 int PrintRepetitionPeriodLengthAndOffset_repetitionPeriod16(TextCursor& c, const RepetitionPeriodLengthAndOffset_repetitionPeriod16& v, int depth) {
   PRINT_TRY(PrintIntegerLine(c, depth + 4, "length", v.length));
   PRINT_TRY(PrintIntegerLine(c, depth + 4, "offset", v.offset));
@@ -4512,7 +4570,7 @@ int PrintSysInfoType5(TextCursor& c, const SysInfoType5& v, int depth) {
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
     PRINT_TRY(OpenBlock(c, depth + 4, "primaryCCPCH_Info"));
-    PRINT_TRY(PrintPrimaryCCPCH_Info(c, v.primaryCCPCH_Info, depth + 4));
+    PRINT_TRY(PrintPrimaryCCPCH_Info_sib5_6(c, v.primaryCCPCH_Info, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   PRINT_TRY(PrintPRACH_SystemInformationList(c, v.prach_SystemInformationList, depth + 8, "prach_SystemInformationList"));
@@ -4774,7 +4832,7 @@ int PrintSysInfoType6(TextCursor& c, const SysInfoType6& v, int depth) {
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
     PRINT_TRY(OpenBlock(c, depth + 4, "primaryCCPCH_Info"));
-    PRINT_TRY(PrintPrimaryCCPCH_Info(c, v.primaryCCPCH_Info, depth + 4));
+    PRINT_TRY(PrintPrimaryCCPCH_Info_sib5_6(c, v.primaryCCPCH_Info, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {

@@ -126,6 +126,7 @@ class Model:
         self.enums = {}  # key -> EnumTable
         self.used_overlay = set()
         self.size_constraints = set()
+        self.family_printed = set()  # cnames of shared types printed differently per SIB family
 
     # ---- overlay lookups (each use is recorded so unused entries are reported) ----
     def lookup(self, mapping, key, default=None):
@@ -134,6 +135,35 @@ class Model:
             return mapping[key]
         return default
 
+    def layout(self, mapping, key, default, family):
+        """A depth entry: the one scoped to the SIB family being printed wins."""
+        if family is not None and (family, key) in mapping:
+            return self.lookup(mapping, (family, key))
+        return self.lookup(mapping, key, default)
+
+    def find_family_printed(self):
+        """Shared types whose text depends on the SIB family: a scoped entry applies to them or
+        to a type they print."""
+        ov = self.ov
+        scoped = {key[1] for mapping in (ov.line_depth, ov.element_depth, ov.scalar_depth)
+                  for key in mapping if isinstance(key, tuple)}
+        changed = True
+        while changed:
+            changed = False
+            for node in self.nodes.values():
+                if node.cname in self.family_printed:
+                    continue
+                if node.path in scoped or any(
+                        f.path in scoped or (f.info.node is not None and f.info.node.cname in self.family_printed)
+                        for f in node.fields):
+                    self.family_printed.add(node.cname)
+                    changed = True
+
+    def printer_name(self, node, family):
+        if node.cname in self.family_printed and len(node.families) > 1:
+            return "Print%s_%s" % (node.cname, family)
+        return "Print" + node.cname
+
     def check_overlay_used(self):
         ov = self.ov
         unused = []
@@ -141,7 +171,7 @@ class Model:
                         ov.enum_items, ov.member_hooks, ov.element_hooks):
             for key in mapping:
                 if (id(mapping), key) not in self.used_overlay:
-                    unused.append(key)
+                    unused.append(key if isinstance(key, str) else "%s (%s)" % (key[1], key[0]))
         for key in ov.crlf:
             if (id(ov.crlf), key) not in self.used_overlay:
                 unused.append(key)
@@ -165,6 +195,30 @@ class Model:
                     break
             else:
                 raise SystemExit("cut %s: no such member" % path)
+
+    def apply_hoists(self):
+        """Moves CHOICE alternatives out into the SEQUENCE that holds the CHOICE, right after it:
+        for a brace of the ASN.1 text that closes a CHOICE too late."""
+        for path in self.ov.hoists:
+            parts = path.split(".")
+            parent = self.table.get(parts[0])
+            for comp in parts[1:-2]:
+                parent = self._step(parent, comp, path)
+            if parent.kind != "SEQUENCE":
+                raise SystemExit("hoist %s: the CHOICE is not a SEQUENCE member" % path)
+            index = next((i for i, m in enumerate(parent.members) if m.name == parts[-2]), None)
+            choice = parent.members[index].type if index is not None else None
+            if choice is None or choice.kind != "CHOICE":
+                raise SystemExit("hoist %s: %s is not a CHOICE" % (path, parts[-2]))
+            moved = [a for a in choice.alternatives if a.name == parts[-1]]
+            if not moved:
+                raise SystemExit("hoist %s: no such alternative" % path)
+            choice.alternatives.remove(moved[0])
+            inserted = index + 1
+            while inserted < len(parent.members) and getattr(parent.members[inserted], "hoisted", False):
+                inserted += 1
+            moved[0].hoisted = True
+            parent.members.insert(inserted, moved[0])
 
     def _step(self, t, comp, path):
         while t.kind == "SEQUENCE OF":
@@ -761,22 +815,23 @@ def print_simple_line(info, name_expr, value_expr, depth_expr, indent):
     raise AssertionError(k)
 
 
-def print_field(model, f, value_expr, block_depth_expr, indent, line_default=DEFAULT_LINE_DEPTH):
+def print_field(model, f, value_expr, block_depth_expr, indent, line_default, family):
     """Statements printing member or alternative f whose value is value_expr."""
     pad = " " * indent
     info = f.info
-    off = model.lookup(model.ov.line_depth, f.path, line_default)
+    off = model.layout(model.ov.line_depth, f.path, line_default, family)
     depth = "%s + %d" % (block_depth_expr, off)
     name = '"%s"' % f.printed
     if info.simple:
         return print_simple_line(info, name, value_expr, depth, indent)
     node = info.node
     if node.kind == "SEQUENCE OF":
-        eoff = model.lookup(model.ov.element_depth, f.path, DEFAULT_ELEMENT_DEPTH)
-        return [pad + "PRINT_TRY(Print%s(c, %s, %s + %d, %s));" % (node.cname, value_expr, block_depth_expr, eoff, name)]
+        eoff = model.layout(model.ov.element_depth, f.path, DEFAULT_ELEMENT_DEPTH, family)
+        return [pad + "PRINT_TRY(%s(c, %s, %s + %d, %s));"
+                % (model.printer_name(node, family), value_expr, block_depth_expr, eoff, name)]
     return [
         pad + "PRINT_TRY(OpenBlock(c, %s, %s));" % (depth, name),
-        pad + "PRINT_TRY(Print%s(c, %s, %s));" % (node.cname, value_expr, depth),
+        pad + "PRINT_TRY(%s(c, %s, %s));" % (model.printer_name(node, family), value_expr, depth),
         pad + "PRINT_TRY(CloseBlock(c, %s));" % depth,
     ]
 
@@ -785,19 +840,27 @@ def enum_table_name(enum):
     return "kEnum_" + enum.cname
 
 
-def print_signature(node):
+def print_signature(model, node, family):
+    name = model.printer_name(node, family)
     if node.kind == "SEQUENCE OF":
-        return "int Print%s(TextCursor& c, const %s& v, int depth, const char* name)" % (node.cname, node.cname)
-    return "int Print%s(TextCursor& c, const %s& v, int depth)" % (node.cname, node.cname)
+        return "int %s(TextCursor& c, const %s& v, int depth, const char* name)" % (name, node.cname)
+    return "int %s(TextCursor& c, const %s& v, int depth)" % (name, node.cname)
 
 
-def emit_print(w, model, node):
-    w(print_signature(node) + " {")
+def print_families(model, node):
+    """The SIB families for which the node gets a printer of its own (None: one for all)."""
+    if model.printer_name(node, "") == "Print" + node.cname:
+        return [None if len(node.families) > 1 else family_of(node)]
+    return sorted(node.families)
+
+
+def emit_print(w, model, node, family):
+    w(print_signature(model, node, family) + " {")
     if node.kind == "SEQUENCE":
-        scalar_off = model.lookup(model.ov.scalar_depth, node.path, DEFAULT_LINE_DEPTH)
+        scalar_off = model.layout(model.ov.scalar_depth, node.path, DEFAULT_LINE_DEPTH, family)
         for f in node.fields:
             off = scalar_off if f.info.simple else DEFAULT_LINE_DEPTH
-            lines = print_field(model, f, "v." + f.cname, "depth", 4 if f.optional else 2, off)
+            lines = print_field(model, f, "v." + f.cname, "depth", 4 if f.optional else 2, off, family)
             if f.optional:
                 w("  if (v.presence & (1u << %d)) {" % f.presence_bit)
                 for line in lines:
@@ -819,18 +882,19 @@ def emit_print(w, model, node):
                 value = "v.signedValue" if info.kind == "INTEGER" and info.lb < 0 else "v.value"
                 if info.kind == "BOOLEAN":
                     value = "static_cast<uint8_t>(v.value)"
-                lines = print_field(model, f, value, "depth", 6, DEFAULT_ALTERNATIVE_DEPTH)
+                lines = print_field(model, f, value, "depth", 6, DEFAULT_ALTERNATIVE_DEPTH, family)
             elif info.kind in ("NULL", "ENUMERATED"):
-                lines = print_field(model, f, "v.value", "depth", 6, DEFAULT_ALTERNATIVE_DEPTH)
+                lines = print_field(model, f, "v.value", "depth", 6, DEFAULT_ALTERNATIVE_DEPTH, family)
             else:
                 w("      if (v.ptr == nullptr) break;")
                 ref = "(*static_cast<const %s*>(v.ptr))" % ctype(info)
                 if info.node is not None and info.node.kind == "SEQUENCE OF":
                     # a list alternative prints its elements in the alternative's place
-                    off = model.lookup(model.ov.element_depth, f.path, DEFAULT_ALTERNATIVE_DEPTH)
-                    lines = ["      PRINT_TRY(Print%s(c, %s, depth + %d, \"%s\"));" % (info.node.cname, ref, off, f.printed)]
+                    off = model.layout(model.ov.element_depth, f.path, DEFAULT_ALTERNATIVE_DEPTH, family)
+                    lines = ["      PRINT_TRY(%s(c, %s, depth + %d, \"%s\"));"
+                             % (model.printer_name(info.node, family), ref, off, f.printed)]
                 else:
-                    lines = print_field(model, f, ref, "depth", 6, DEFAULT_ALTERNATIVE_DEPTH)
+                    lines = print_field(model, f, ref, "depth", 6, DEFAULT_ALTERNATIVE_DEPTH, family)
             for line in lines:
                 w(line)
             w("      break;")
@@ -850,13 +914,14 @@ def emit_print(w, model, node):
             if info.node is not None and info.node.kind == "SEQUENCE OF":
                 lines = [
                     "    PRINT_TRY(OpenBlock(c, depth, elementName));",
-                    "    PRINT_TRY(Print%s(c, element, depth + %d, elementName));" % (info.node.cname, DEFAULT_ELEMENT_DEPTH),
+                    "    PRINT_TRY(%s(c, element, depth + %d, elementName));"
+                    % (model.printer_name(info.node, family), DEFAULT_ELEMENT_DEPTH),
                     "    PRINT_TRY(CloseBlock(c, depth));",
                 ]
             elif info.node is not None:
                 lines = [
                     "    PRINT_TRY(OpenBlock(c, depth, elementName));",
-                    "    PRINT_TRY(Print%s(c, element, depth));" % info.node.cname,
+                    "    PRINT_TRY(%s(c, element, depth));" % model.printer_name(info.node, family),
                     "    PRINT_TRY(CloseBlock(c, depth));",
                 ]
             else:
@@ -910,7 +975,8 @@ def emit_print_header(model, order):
         w("extern const EnumTexts %s;" % enum_table_name(model.enums[key]))
     w()
     for node in order:
-        w(print_signature(node) + ";")
+        for family in print_families(model, node):
+            w(print_signature(model, node, family) + ";")
     for num in sorted(model.ov.roots):
         root = model.named_nodes[model.ov.roots[num]]
         w("int Print%sText(TextCursor& c, const %s& v);" % (root.cname, root.cname))
@@ -952,8 +1018,10 @@ def emit_family_sources(model, order, family):
     pr()
     pr("namespace sibdecode {")
     pr()
-    for n in nodes:
-        emit_print(pr, model, n)
+    for n in order:
+        for f in print_families(model, n):
+            if (f or SHARED_FAMILY) == family:
+                emit_print(pr, model, n, f)
     for num in sorted(model.ov.roots):
         root = model.named_nodes[model.ov.roots[num]]
         if family_of(root) != family:
@@ -1023,9 +1091,11 @@ def build_model(asn1_folder):
     table = asn1.load_types(asn1_folder)
     model = Model(table, ov)
     model.apply_cuts()
+    model.apply_hoists()
     for num in sorted(ov.roots):
         model.resolve(asn1.Type("ref", name=ov.roots[num]), ov.roots[num], cident(ov.roots[num]), FAMILIES[num])
     model.finish()
+    model.find_family_printed()
     for name in ov.roots.values():
         model.named_nodes[name].is_root = True
     return model
