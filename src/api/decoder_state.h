@@ -2,6 +2,10 @@
 // one process-wide instance; the reentrant API takes one per thread.
 #pragma once
 
+#include <cstdint>
+#include <memory>
+#include <vector>
+
 #include "bch/segment.h"
 #include "rrc/summary_feed.h"
 
@@ -11,6 +15,9 @@ struct DecoderState {
   SegmentQueue segmentQueue;
   tagSibSegment currentSegment;
   SummaryFeed feed;  // reached by the SIB decoders through PerContext::feed
+  // Kept from call to call so that a call allocates nothing in the steady state.
+  std::vector<uint8_t> packedSib;      // the reassembled SIB
+  std::unique_ptr<char[]> workBuffer;  // the text, when the caller's buffer cannot take it
 };
 
 }  // namespace sibdecode

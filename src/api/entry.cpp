@@ -4,7 +4,6 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 
 #include "api/sib_dispatch.h"
 #include "bch/block_walk.h"
@@ -36,6 +35,11 @@ constexpr size_t kTrailerHeaderSize = sizeof(kTrailerHeader) - 1;
 constexpr size_t kMaxListEntries = 32;
 constexpr uint32_t kMaxPerBufferSize = 0xFFFFFFFFu;
 
+char* StateWorkBuffer(DecoderState& state) {
+  if (!state.workBuffer) state.workBuffer.reset(new char[TextBufferSize]);
+  return state.workBuffer.get();
+}
+
 // Steps after reassembly: dispatch, decode, print, summary, text.
 int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, size_t sibSize,
                     tagSystemInformationBlock* out, const unsigned char* raw, size_t rawLen,
@@ -49,9 +53,15 @@ int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, s
   PerContext ctx;
   uint32_t size = sibSize > kMaxPerBufferSize ? kMaxPerBufferSize : static_cast<uint32_t>(sibSize);
   InitPerContext(&ctx, sib, size, &state.feed);
-  std::unique_ptr<char[]> work(new char[TextBufferSize]());
+
+  // A caller's buffer that holds the largest possible text takes the print
+  // directly; otherwise the state's own work buffer does, and the text is
+  // copied out only if it fits.
+  const size_t trailerSize = withTrailer ? RawTrailerSize(rawLen) : 0;
+  const bool direct = text != nullptr && capacity >= TextBufferSize + trailerSize;
+  char* work = direct ? text : StateWorkBuffer(state);
   TextCursor cursor;
-  InitTextCursor(cursor, work.get(), TextBufferSize);
+  InitTextCursor(cursor, work, TextBufferSize);
 
   // Zero-filled first, so members a stopped decode never reached print as 0.
   alignas(std::max_align_t) unsigned char record[kMaxSibRecordSize];
@@ -74,7 +84,12 @@ int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, s
   DrainSummaryFeed(state.feed, &out->sib11);
 
   size_t printed = TextBufferSize - static_cast<size_t>(cursor.remaining);
-  return DeliverText(work.get(), printed, raw, rawLen, withTrailer, text, capacity, textLen);
+  if (direct && printed > 0) {
+    if (withTrailer) WriteRawTrailer(text + printed, raw, rawLen);
+    *textLen = printed + trailerSize;
+    return kDecoded;
+  }
+  return DeliverText(work, printed, raw, rawLen, withTrailer, text, capacity, textLen);
 }
 
 bool ArgumentsUsable(const DecoderState* state, const tagSystemInformationBlock* out,
@@ -137,16 +152,24 @@ size_t RawTrailerSize(size_t len) {
   return kTrailerHeaderSize + 2 * len + 2 * ((len - 1) / 31);
 }
 
-std::string BuildRawTrailer(const unsigned char* data, size_t len) {
+char* WriteRawTrailer(char* out, const unsigned char* data, size_t len) {
   static const char kHex[] = "0123456789ABCDEF";
-  std::string trailer;
-  trailer.reserve(RawTrailerSize(len));
-  trailer.append(kTrailerHeader, kTrailerHeaderSize);
+  std::memcpy(out, kTrailerHeader, kTrailerHeaderSize);
+  out += kTrailerHeaderSize;
   for (size_t i = 0; i < len; ++i) {
-    if (i > 0 && i % 31 == 0) trailer.append("\r\n");
-    trailer.push_back(kHex[data[i] >> 4]);
-    trailer.push_back(kHex[data[i] & 0x0F]);
+    if (i > 0 && i % 31 == 0) {
+      *out++ = '\r';
+      *out++ = '\n';
+    }
+    *out++ = kHex[data[i] >> 4];
+    *out++ = kHex[data[i] & 0x0F];
   }
+  return out;
+}
+
+std::string BuildRawTrailer(const unsigned char* data, size_t len) {
+  std::string trailer(RawTrailerSize(len), '\0');
+  WriteRawTrailer(&trailer[0], data, len);
   return trailer;
 }
 
@@ -162,10 +185,7 @@ int DeliverText(const char* printed, size_t printedLen, const unsigned char* raw
     return kTextTooSmall;
   }
   std::memcpy(text, printed, printedLen);
-  if (withTrailer) {
-    std::string trailer = BuildRawTrailer(raw, rawLen);
-    std::memcpy(text + printedLen, trailer.data(), trailer.size());
-  }
+  if (withTrailer) WriteRawTrailer(text + printedLen, raw, rawLen);
   *textLen = needed;
   return kDecoded;
 }
@@ -182,7 +202,7 @@ int DecodeBatch(DecoderState* state, const unsigned char* data, size_t len,
   ResetForCall(*state, out);
   if (data == nullptr) return kNothingDecoded;
   uint32_t sibType = 0;
-  std::vector<uint8_t> packed;
+  std::vector<uint8_t>& packed = state->packedSib;
   if (!ReassembleBatch(*state, data, len, &sibType, &packed)) return kNothingDecoded;
   return DecodeAndRender(*state, sibType, packed.data(), packed.size(), out, data, len, true, text,
                          textCapacity, textLen);

@@ -26,6 +26,8 @@ void DrainSummaryFeed(const SummaryFeed& feed, tagSystemInformationBlockType11* 
 // "\r\n" before every byte whose index is a non-zero multiple of 31.
 std::string BuildRawTrailer(const unsigned char* data, size_t len);
 size_t RawTrailerSize(size_t len);
+// Writes the trailer's RawTrailerSize(len) bytes at out; returns the end.
+char* WriteRawTrailer(char* out, const unsigned char* data, size_t len);
 
 // Final output step: with printedLen 0, *textLen = 0 and kNothingDecoded;
 // otherwise the printed text and the trailer (when `withTrailer`) go to `text`

@@ -26,19 +26,29 @@ unsigned BitWidthForRange(uint64_t range) {
 }
 
 // Reads `width` (<= 32) bits at `position`, first bit most significant.
-// The caller has checked that they lie inside the buffer.
+// The caller has checked that they lie inside the buffer; only the bytes that
+// hold them are read.
 uint32_t GatherBits(const uint8_t* data, uint64_t position, unsigned width) {
-  uint64_t value = 0;
-  while (width > 0) {
-    unsigned offset = static_cast<unsigned>(position % 8);
-    unsigned take = 8 - offset < width ? 8 - offset : width;
-    unsigned byte = data[position / 8];
-    unsigned chunk = (byte >> (8 - offset - take)) & ((1u << take) - 1u);
-    value = (value << take) | chunk;
-    position += take;
-    width -= take;
+  if (width == 0) return 0;
+  const uint8_t* first = data + position / 8;
+  const unsigned offset = static_cast<unsigned>(position % 8);
+  const unsigned byteCount = (offset + width + 7) / 8;  // at most 5
+  uint64_t window = 0;
+  for (unsigned i = 0; i < byteCount; ++i) window = (window << 8) | first[i];
+  window >>= byteCount * 8 - offset - width;
+  return static_cast<uint32_t>(window & ((uint64_t{1} << width) - 1u));
+}
+
+// Copies `count` bits at `position` into bytes[0..], first bit in the most
+// significant bit of bytes[0]; the bits after them in the last byte are zero.
+void CopyBits(const uint8_t* data, uint64_t position, uint64_t count, uint8_t* bytes) {
+  uint64_t done = 0;
+  while (done < count) {
+    unsigned width = count - done >= 8 ? 8 : static_cast<unsigned>(count - done);
+    uint32_t chunk = GatherBits(data, position + done, width);
+    bytes[done / 8] = static_cast<uint8_t>(chunk << (8 - width));
+    done += width;
   }
-  return static_cast<uint32_t>(value);
 }
 
 // Constraint checks shared by the length-determined reads.
@@ -193,13 +203,7 @@ uint8_t* ExtractBits(const PerContext* ctx, uint32_t n, uint32_t arrayLength) {
   if (count > uint64_t{arrayLength} * 8) count = uint64_t{arrayLength} * 8;
   uint64_t available = position < TotalBits(ctx) ? TotalBits(ctx) - position : 0;
   if (count > available) count = available;
-  uint64_t done = 0;
-  while (done < count) {
-    unsigned width = count - done >= 8 ? 8 : static_cast<unsigned>(count - done);
-    uint32_t chunk = GatherBits(ctx->data, position + done, width);
-    bytes[done / 8] = static_cast<uint8_t>(chunk << (8 - width));
-    done += width;
-  }
+  CopyBits(ctx->data, position, count, bytes);
   return bytes;
 }
 
@@ -216,10 +220,9 @@ int ReadBitString(PerContext* ctx, uint32_t* bitCount, uint8_t* bytes, uint32_t 
   if (n > size->upper || uint64_t{n} > uint64_t{arrayLength} * 8) return StatusTooMany;
   uint64_t position = BitPosition(ctx);
   if (position + n > TotalBits(ctx)) return StatusEndOfData;
-  uint8_t* extracted = ExtractBits(ctx, n, arrayLength);
-  if (extracted == nullptr) return StatusNoMemory;
-  std::memcpy(bytes, extracted, arrayLength);
-  std::free(extracted);
+  // Straight into the record: the bits, then zeros to the end of its array.
+  std::memset(bytes, 0, arrayLength);
+  CopyBits(ctx->data, position, n, bytes);
   SetPosition(ctx, position + n);
   ctx->pendingSize = nullptr;
   return StatusOk;

@@ -159,12 +159,13 @@ int PrintTimeslotInfo_LCR_r4(TextCursor& c, const TimeslotInfo_LCR_r4& v, int de
 }
 
 int PrintTimeslotInfoList_LCR_r4(TextCursor& c, const TimeslotInfoList_LCR_r4& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const TimeslotInfo_LCR_r4& element = *static_cast<const TimeslotInfo_LCR_r4*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintTimeslotInfo_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -242,12 +243,13 @@ int PrintTimeslotInfo(TextCursor& c, const TimeslotInfo& v, int depth) {
 }
 
 int PrintTimeslotInfoList(TextCursor& c, const TimeslotInfoList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const TimeslotInfo& element = *static_cast<const TimeslotInfo*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintTimeslotInfo(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -982,10 +984,11 @@ int PrintCellSelectReselectInfoSIB_11_12_modeSpecificInfo_tdd(TextCursor& c, con
 }
 
 int PrintCellsForInterRATMeasList(TextCursor& c, const CellsForInterRATMeasList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 32; ++i) {
-    FormatElementName(elementName, name, static_cast<int>(i));
-    PRINT_TRY(PrintIntegerLine(c, depth, elementName, v.items[i]));
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintIntegerLine(c, depth, elementName.text, v.items[i]));
   }
   return 0;
 }
@@ -1025,10 +1028,11 @@ int PrintDummy_InterFreqRACHReportingInfo_modeSpecificInfo_fdd(TextCursor& c, co
 }
 
 int PrintInterFreqRepQuantityRACH_TDDList(TextCursor& c, const InterFreqRepQuantityRACH_TDDList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 2; ++i) {
-    FormatElementName(elementName, name, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName, v.items[i], kEnum_InterFreqRepQuantityRACH_TDD));
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, v.items[i], kEnum_InterFreqRepQuantityRACH_TDD));
   }
   return 0;
 }
@@ -1059,12 +1063,13 @@ int PrintForbiddenAffectCell(TextCursor& c, const ForbiddenAffectCell& v, int de
 }
 
 int PrintForbiddenAffectCellList(TextCursor& c, const ForbiddenAffectCellList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const ForbiddenAffectCell& element = *static_cast<const ForbiddenAffectCell*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintForbiddenAffectCell(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1092,12 +1097,13 @@ int PrintForbiddenAffectCell_LCR_r4(TextCursor& c, const ForbiddenAffectCell_LCR
 }
 
 int PrintForbiddenAffectCellList_LCR_r4(TextCursor& c, const ForbiddenAffectCellList_LCR_r4& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const ForbiddenAffectCell_LCR_r4& element = *static_cast<const ForbiddenAffectCell_LCR_r4*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintForbiddenAffectCell_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1157,10 +1163,11 @@ int PrintEvent1f(TextCursor& c, const Event1f& v, int depth) {
 }
 
 int PrintFACH_MeasurementOccasionInfo_inter_RAT_meas_ind(TextCursor& c, const FACH_MeasurementOccasionInfo_inter_RAT_meas_ind& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 15; ++i) {
-    FormatElementName(elementName, name, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName, v.items[i], kEnum_RAT_Type));
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, v.items[i], kEnum_RAT_Type));
   }
   return 0;
 }
@@ -1256,12 +1263,13 @@ int PrintNewInterFreqCellSI_ECN0(TextCursor& c, const NewInterFreqCellSI_ECN0& v
 }
 
 int PrintNewInterFreqCellSI_List_ECN0(TextCursor& c, const NewInterFreqCellSI_List_ECN0& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const NewInterFreqCellSI_ECN0& element = *static_cast<const NewInterFreqCellSI_ECN0*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintNewInterFreqCellSI_ECN0(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1296,12 +1304,13 @@ int PrintNewInterFreqCellSI_ECN0_LCR_r4(TextCursor& c, const NewInterFreqCellSI_
 }
 
 int PrintNewInterFreqCellSI_List_ECN0_LCR_r4(TextCursor& c, const NewInterFreqCellSI_List_ECN0_LCR_r4& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const NewInterFreqCellSI_ECN0_LCR_r4& element = *static_cast<const NewInterFreqCellSI_ECN0_LCR_r4*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintNewInterFreqCellSI_ECN0_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1336,12 +1345,13 @@ int PrintNewInterFreqCellSI_HCS_ECN0(TextCursor& c, const NewInterFreqCellSI_HCS
 }
 
 int PrintNewInterFreqCellSI_List_HCS_ECN0(TextCursor& c, const NewInterFreqCellSI_List_HCS_ECN0& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const NewInterFreqCellSI_HCS_ECN0& element = *static_cast<const NewInterFreqCellSI_HCS_ECN0*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintNewInterFreqCellSI_HCS_ECN0(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1376,12 +1386,13 @@ int PrintNewInterFreqCellSI_HCS_ECN0_LCR_r4(TextCursor& c, const NewInterFreqCel
 }
 
 int PrintNewInterFreqCellSI_List_HCS_ECN0_LCR_r4(TextCursor& c, const NewInterFreqCellSI_List_HCS_ECN0_LCR_r4& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const NewInterFreqCellSI_HCS_ECN0_LCR_r4& element = *static_cast<const NewInterFreqCellSI_HCS_ECN0_LCR_r4*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintNewInterFreqCellSI_HCS_ECN0_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1416,12 +1427,13 @@ int PrintNewInterFreqCellSI_HCS_RSCP(TextCursor& c, const NewInterFreqCellSI_HCS
 }
 
 int PrintNewInterFreqCellSI_List_HCS_RSCP(TextCursor& c, const NewInterFreqCellSI_List_HCS_RSCP& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const NewInterFreqCellSI_HCS_RSCP& element = *static_cast<const NewInterFreqCellSI_HCS_RSCP*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintNewInterFreqCellSI_HCS_RSCP(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1456,12 +1468,13 @@ int PrintNewInterFreqCellSI_HCS_RSCP_LCR_r4(TextCursor& c, const NewInterFreqCel
 }
 
 int PrintNewInterFreqCellSI_List_HCS_RSCP_LCR_r4(TextCursor& c, const NewInterFreqCellSI_List_HCS_RSCP_LCR_r4& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const NewInterFreqCellSI_HCS_RSCP_LCR_r4& element = *static_cast<const NewInterFreqCellSI_HCS_RSCP_LCR_r4*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintNewInterFreqCellSI_HCS_RSCP_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1496,12 +1509,13 @@ int PrintNewInterFreqCellSI_RSCP(TextCursor& c, const NewInterFreqCellSI_RSCP& v
 }
 
 int PrintNewInterFreqCellSI_List_RSCP(TextCursor& c, const NewInterFreqCellSI_List_RSCP& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const NewInterFreqCellSI_RSCP& element = *static_cast<const NewInterFreqCellSI_RSCP*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintNewInterFreqCellSI_RSCP(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1536,12 +1550,13 @@ int PrintNewInterFreqCellSI_RSCP_LCR_r4(TextCursor& c, const NewInterFreqCellSI_
 }
 
 int PrintNewInterFreqCellSI_List_RSCP_LCR_r4(TextCursor& c, const NewInterFreqCellSI_List_RSCP_LCR_r4& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const NewInterFreqCellSI_RSCP_LCR_r4& element = *static_cast<const NewInterFreqCellSI_RSCP_LCR_r4*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintNewInterFreqCellSI_RSCP_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1726,12 +1741,13 @@ int PrintNewInterRATCell(TextCursor& c, const NewInterRATCell& v, int depth) {
 }
 
 int PrintNewInterRATCellList(TextCursor& c, const NewInterRATCellList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const NewInterRATCell& element = *static_cast<const NewInterRATCell*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintNewInterRATCell(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1786,12 +1802,13 @@ int PrintNewInterRATCell_B(TextCursor& c, const NewInterRATCell_B& v, int depth)
 }
 
 int PrintNewInterRATCellList_B(TextCursor& c, const NewInterRATCellList_B& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const NewInterRATCell_B& element = *static_cast<const NewInterRATCell_B*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintNewInterRATCell_B(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1853,12 +1870,13 @@ int PrintNewIntraFreqCellSI_ECN0(TextCursor& c, const NewIntraFreqCellSI_ECN0& v
 }
 
 int PrintNewIntraFreqCellSI_List_ECN0(TextCursor& c, const NewIntraFreqCellSI_List_ECN0& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const NewIntraFreqCellSI_ECN0& element = *static_cast<const NewIntraFreqCellSI_ECN0*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintNewIntraFreqCellSI_ECN0(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1886,12 +1904,13 @@ int PrintNewIntraFreqCellSI_ECN0_LCR_r4(TextCursor& c, const NewIntraFreqCellSI_
 }
 
 int PrintNewIntraFreqCellSI_List_ECN0_LCR_r4(TextCursor& c, const NewIntraFreqCellSI_List_ECN0_LCR_r4& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const NewIntraFreqCellSI_ECN0_LCR_r4& element = *static_cast<const NewIntraFreqCellSI_ECN0_LCR_r4*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintNewIntraFreqCellSI_ECN0_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1919,12 +1938,13 @@ int PrintNewIntraFreqCellSI_HCS_ECN0(TextCursor& c, const NewIntraFreqCellSI_HCS
 }
 
 int PrintNewIntraFreqCellSI_List_HCS_ECN0(TextCursor& c, const NewIntraFreqCellSI_List_HCS_ECN0& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const NewIntraFreqCellSI_HCS_ECN0& element = *static_cast<const NewIntraFreqCellSI_HCS_ECN0*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintNewIntraFreqCellSI_HCS_ECN0(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1952,12 +1972,13 @@ int PrintNewIntraFreqCellSI_HCS_ECN0_LCR_r4(TextCursor& c, const NewIntraFreqCel
 }
 
 int PrintNewIntraFreqCellSI_List_HCS_ECN0_LCR_r4(TextCursor& c, const NewIntraFreqCellSI_List_HCS_ECN0_LCR_r4& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const NewIntraFreqCellSI_HCS_ECN0_LCR_r4& element = *static_cast<const NewIntraFreqCellSI_HCS_ECN0_LCR_r4*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintNewIntraFreqCellSI_HCS_ECN0_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1985,12 +2006,13 @@ int PrintNewIntraFreqCellSI_HCS_RSCP(TextCursor& c, const NewIntraFreqCellSI_HCS
 }
 
 int PrintNewIntraFreqCellSI_List_HCS_RSCP(TextCursor& c, const NewIntraFreqCellSI_List_HCS_RSCP& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const NewIntraFreqCellSI_HCS_RSCP& element = *static_cast<const NewIntraFreqCellSI_HCS_RSCP*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintNewIntraFreqCellSI_HCS_RSCP(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2018,12 +2040,13 @@ int PrintNewIntraFreqCellSI_HCS_RSCP_LCR_r4(TextCursor& c, const NewIntraFreqCel
 }
 
 int PrintNewIntraFreqCellSI_List_HCS_RSCP_LCR_r4(TextCursor& c, const NewIntraFreqCellSI_List_HCS_RSCP_LCR_r4& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const NewIntraFreqCellSI_HCS_RSCP_LCR_r4& element = *static_cast<const NewIntraFreqCellSI_HCS_RSCP_LCR_r4*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintNewIntraFreqCellSI_HCS_RSCP_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2051,12 +2074,13 @@ int PrintNewIntraFreqCellSI_RSCP(TextCursor& c, const NewIntraFreqCellSI_RSCP& v
 }
 
 int PrintNewIntraFreqCellSI_List_RSCP(TextCursor& c, const NewIntraFreqCellSI_List_RSCP& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const NewIntraFreqCellSI_RSCP& element = *static_cast<const NewIntraFreqCellSI_RSCP*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintNewIntraFreqCellSI_RSCP(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2084,12 +2108,13 @@ int PrintNewIntraFreqCellSI_RSCP_LCR_r4(TextCursor& c, const NewIntraFreqCellSI_
 }
 
 int PrintNewIntraFreqCellSI_List_RSCP_LCR_r4(TextCursor& c, const NewIntraFreqCellSI_List_RSCP_LCR_r4& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const NewIntraFreqCellSI_RSCP_LCR_r4& element = *static_cast<const NewIntraFreqCellSI_RSCP_LCR_r4*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintNewIntraFreqCellSI_RSCP_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2221,12 +2246,13 @@ int PrintIntraFreqEventCriteria(TextCursor& c, const IntraFreqEventCriteria& v, 
 }
 
 int PrintIntraFreqEventCriteriaList(TextCursor& c, const IntraFreqEventCriteriaList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const IntraFreqEventCriteria& element = *static_cast<const IntraFreqEventCriteria*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintIntraFreqEventCriteria(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2298,12 +2324,13 @@ int PrintIntraFreqEventCriteria_LCR_r4(TextCursor& c, const IntraFreqEventCriter
 }
 
 int PrintIntraFreqEventCriteriaList_LCR_r4(TextCursor& c, const IntraFreqEventCriteriaList_LCR_r4& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const IntraFreqEventCriteria_LCR_r4& element = *static_cast<const IntraFreqEventCriteria_LCR_r4*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintIntraFreqEventCriteria_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2349,10 +2376,11 @@ int PrintIntraFreqMeasQuantity(TextCursor& c, const IntraFreqMeasQuantity& v, in
 }
 
 int PrintIntraFreqMeasQuantity_TDDList(TextCursor& c, const IntraFreqMeasQuantity_TDDList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 4; ++i) {
-    FormatElementName(elementName, name, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName, v.items[i], kEnum_IntraFreqMeasQuantity_TDD));
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, v.items[i], kEnum_IntraFreqMeasQuantity_TDD));
   }
   return 0;
 }
@@ -2667,10 +2695,11 @@ int PrintIntraFreqMeasurementSysInfo_RSCP_LCR_r4(TextCursor& c, const IntraFreqM
 }
 
 int PrintIntraFreqRepQuantityRACH_TDDList(TextCursor& c, const IntraFreqRepQuantityRACH_TDDList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 2; ++i) {
-    FormatElementName(elementName, name, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName, v.items[i], kEnum_IntraFreqRepQuantityRACH_TDD));
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, v.items[i], kEnum_IntraFreqRepQuantityRACH_TDD));
   }
   return 0;
 }
@@ -2713,10 +2742,11 @@ int PrintIntraFreqReportingQuantityForRACH_modeSpecificInfo_tdd(TextCursor& c, c
 }
 
 int PrintIntra_FreqEventCriteriaList_v590ext(TextCursor& c, const Intra_FreqEventCriteriaList_v590ext& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 8; ++i) {
-    FormatElementName(elementName, name, static_cast<int>(i));
-    PRINT_TRY(PrintIntegerLine(c, depth, elementName, static_cast<int32_t>(v.items[i])));
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintIntegerLine(c, depth, elementName.text, static_cast<int32_t>(v.items[i])));
   }
   return 0;
 }
@@ -2732,12 +2762,13 @@ int PrintMBSFNFrequency(TextCursor& c, const MBSFNFrequency& v, int depth) {
 }
 
 int PrintMBSFNFrequencyList(TextCursor& c, const MBSFNFrequencyList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const MBSFNFrequency& element = *static_cast<const MBSFNFrequency*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintMBSFNFrequency(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2782,12 +2813,13 @@ int PrintUL_TrCH_Identity(TextCursor& c, const UL_TrCH_Identity& v, int depth) {
 }
 
 int PrintTrafficVolumeMeasurementObjectList(TextCursor& c, const TrafficVolumeMeasurementObjectList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const UL_TrCH_Identity& element = *static_cast<const UL_TrCH_Identity*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintUL_TrCH_Identity(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2834,12 +2866,13 @@ int PrintTrafficVolumeEventParam(TextCursor& c, const TrafficVolumeEventParam& v
 }
 
 int PrintTransChCriteria_eventSpecificParameters(TextCursor& c, const TransChCriteria_eventSpecificParameters& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const TrafficVolumeEventParam& element = *static_cast<const TrafficVolumeEventParam*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintTrafficVolumeEventParam(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2859,12 +2892,13 @@ int PrintTransChCriteria(TextCursor& c, const TransChCriteria& v, int depth) {
 }
 
 int PrintTransChCriteriaList(TextCursor& c, const TransChCriteriaList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const TransChCriteria& element = *static_cast<const TransChCriteria*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintTransChCriteria(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -3316,28 +3350,31 @@ int PrintPrimaryCCPCH_Info_tdd_syncCase_syncCase2_sib11_12(TextCursor& c, const 
 }
 
 int PrintRemovedInterFreqCellList_removeSomeInterFreqCells(TextCursor& c, const RemovedInterFreqCellList_removeSomeInterFreqCells& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 32; ++i) {
-    FormatElementName(elementName, name, static_cast<int>(i));
-    PRINT_TRY(PrintIntegerLine(c, depth, elementName, v.items[i]));
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintIntegerLine(c, depth, elementName.text, v.items[i]));
   }
   return 0;
 }
 
 int PrintRemovedInterRATCellList_removeSomeInterRATCells(TextCursor& c, const RemovedInterRATCellList_removeSomeInterRATCells& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 32; ++i) {
-    FormatElementName(elementName, name, static_cast<int>(i));
-    PRINT_TRY(PrintIntegerLine(c, depth, elementName, v.items[i]));
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintIntegerLine(c, depth, elementName.text, v.items[i]));
   }
   return 0;
 }
 
 int PrintRemovedIntraFreqCellList_removeSomeIntraFreqCells(TextCursor& c, const RemovedIntraFreqCellList_removeSomeIntraFreqCells& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 32; ++i) {
-    FormatElementName(elementName, name, static_cast<int>(i));
-    PRINT_TRY(PrintIntegerLine(c, depth, elementName, v.items[i]));
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintIntegerLine(c, depth, elementName.text, v.items[i]));
   }
   return 0;
 }
@@ -3355,12 +3392,13 @@ int PrintSysInfoType11_v4b0ext_IEs(TextCursor& c, const SysInfoType11_v4b0ext_IE
 }
 
 int PrintSysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(TextCursor& c, const SysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const CellSelectReselectInfo_v590ext& element = *static_cast<const CellSelectReselectInfo_v590ext*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintCellSelectReselectInfo_v590ext(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -3368,12 +3406,13 @@ int PrintSysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(TextCur
 }
 
 int PrintSysInfoType11_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(TextCursor& c, const SysInfoType11_v590ext_IEs_newInterFrequencyCellInfoList_v590ext& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const CellSelectReselectInfo_v590ext& element = *static_cast<const CellSelectReselectInfo_v590ext*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintCellSelectReselectInfo_v590ext(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -3381,12 +3420,13 @@ int PrintSysInfoType11_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(TextCur
 }
 
 int PrintSysInfoType11_v590ext_IEs_newInterRATCellInfoList_v590ext(TextCursor& c, const SysInfoType11_v590ext_IEs_newInterRATCellInfoList_v590ext& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const CellSelectReselectInfo_v590ext& element = *static_cast<const CellSelectReselectInfo_v590ext*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintCellSelectReselectInfo_v590ext(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -3544,12 +3584,13 @@ int PrintSysInfoType12_v4b0ext_IEs(TextCursor& c, const SysInfoType12_v4b0ext_IE
 }
 
 int PrintSysInfoType12_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(TextCursor& c, const SysInfoType12_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const CellSelectReselectInfo_v590ext& element = *static_cast<const CellSelectReselectInfo_v590ext*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintCellSelectReselectInfo_v590ext(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -3557,12 +3598,13 @@ int PrintSysInfoType12_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(TextCur
 }
 
 int PrintSysInfoType12_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(TextCursor& c, const SysInfoType12_v590ext_IEs_newInterFrequencyCellInfoList_v590ext& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const CellSelectReselectInfo_v590ext& element = *static_cast<const CellSelectReselectInfo_v590ext*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintCellSelectReselectInfo_v590ext(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -3570,12 +3612,13 @@ int PrintSysInfoType12_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(TextCur
 }
 
 int PrintSysInfoType12_v590ext_IEs_newInterRATCellInfoList_v590ext(TextCursor& c, const SysInfoType12_v590ext_IEs_newInterRATCellInfoList_v590ext& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const CellSelectReselectInfo_v590ext& element = *static_cast<const CellSelectReselectInfo_v590ext*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintCellSelectReselectInfo_v590ext(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }

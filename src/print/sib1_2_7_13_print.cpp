@@ -31,12 +31,13 @@ int PrintCN_DomainSysInfo(TextCursor& c, const CN_DomainSysInfo& v, int depth) {
 }
 
 int PrintCN_DomainSysInfoList(TextCursor& c, const CN_DomainSysInfoList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const CN_DomainSysInfo& element = *static_cast<const CN_DomainSysInfo*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintCN_DomainSysInfo(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -44,10 +45,11 @@ int PrintCN_DomainSysInfoList(TextCursor& c, const CN_DomainSysInfoList& v, int 
 }
 
 int PrintSystemSpecificCapUpdateReqList(TextCursor& c, const SystemSpecificCapUpdateReqList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 16; ++i) {
-    FormatElementName(elementName, name, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName, v.items[i], kEnum_SystemSpecificCapUpdateReq));
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, v.items[i], kEnum_SystemSpecificCapUpdateReq));
   }
   return 0;
 }
@@ -72,10 +74,11 @@ int PrintCapabilityUpdateRequirement_v770ext(TextCursor& c, const CapabilityUpda
 }
 
 int PrintDynamicPersistenceLevelList(TextCursor& c, const DynamicPersistenceLevelList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 16; ++i) {
-    FormatElementName(elementName, name, static_cast<int>(i));
-    PRINT_TRY(PrintIntegerLine(c, depth, elementName, v.items[i]));
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintIntegerLine(c, depth, elementName.text, v.items[i]));
   }
   return 0;
 }
@@ -270,10 +273,11 @@ int PrintSysInfoType13(TextCursor& c, const SysInfoType13& v, int depth) {
 }
 
 int PrintURA_IdentityList(TextCursor& c, const URA_IdentityList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 8; ++i) {
-    FormatElementName(elementName, name, static_cast<int>(i));
-    PRINT_TRY(PrintBitStringLine(c, depth, elementName, v.items[i].bitCount, v.items[i].bytes, sizeof v.items[i].bytes));
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintBitStringLine(c, depth, elementName.text, v.items[i].bitCount, v.items[i].bytes, sizeof v.items[i].bytes));
   }
   return 0;
 }

@@ -904,38 +904,39 @@ def emit_print(w, model, node, family):
     else:
         el = node.fields[0]
         info = el.info
-        w("  char elementName[ElementNameSize];")
+        w("  ElementName elementName;")
+        w("  StartElementNames(elementName, name);")
         if list_is_value_list(node):
             et = ctype(info)
             w("  int index = 0;")
             w("  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {")
-            w("    FormatElementName(elementName, name, index);")
+            w("    SetElementIndex(elementName, index);")
             w("    const %s& element = *static_cast<const %s*>(n->data);" % (et, et))
             if info.node is not None and info.node.kind == "SEQUENCE OF":
                 lines = [
-                    "    PRINT_TRY(OpenBlock(c, depth, elementName));",
-                    "    PRINT_TRY(%s(c, element, depth + %d, elementName));"
+                    "    PRINT_TRY(OpenBlock(c, depth, elementName.text));",
+                    "    PRINT_TRY(%s(c, element, depth + %d, elementName.text));"
                     % (model.printer_name(info.node, family), DEFAULT_ELEMENT_DEPTH),
                     "    PRINT_TRY(CloseBlock(c, depth));",
                 ]
             elif info.node is not None:
                 lines = [
-                    "    PRINT_TRY(OpenBlock(c, depth, elementName));",
+                    "    PRINT_TRY(OpenBlock(c, depth, elementName.text));",
                     "    PRINT_TRY(%s(c, element, depth));" % model.printer_name(info.node, family),
                     "    PRINT_TRY(CloseBlock(c, depth));",
                 ]
             else:
-                lines = print_simple_line(info, "elementName", "element", "depth", 4)
+                lines = print_simple_line(info, "elementName.text", "element", "depth", 4)
             for line in lines:
                 w(line)
             w("  }")
         else:
             w("  for (uint32_t i = 0; i < v.count && i < %d; ++i) {" % node.ub)
-            w("    FormatElementName(elementName, name, static_cast<int>(i));")
+            w("    SetElementIndex(elementName, static_cast<int>(i));")
             value = "v.items[i]"
             if info.kind == "INTEGER" and info.lb < 0:
                 value = "static_cast<int32_t>(v.items[i])"
-            for line in print_simple_line(info, "elementName", value, "depth", 4):
+            for line in print_simple_line(info, "elementName.text", value, "depth", 4):
                 w(line)
             w("  }")
     w("  return 0;")
