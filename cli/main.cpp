@@ -117,13 +117,16 @@ class Decoder {
     std::vector<char> text(sibdecode::MaxTextSize(bytes.size()));
     size_t textLen = 0;
     int result;
-    if (options_.bareSib) {
-      result = sibdecode::DecodeSib(state_, options_.sibType, bytes.data(), bytes.size(), &out,
-                                    text.data(), text.size(), &textLen);
-    } else {
-      result = sibdecode::DecodeBatch(state_, bytes.data(), bytes.size(), &out, text.data(),
-                                      text.size(), &textLen);
-    }
+    do {  // a text longer than the usual buffer comes whole on the second call
+      if (textLen > text.size()) text.resize(textLen);
+      if (options_.bareSib) {
+        result = sibdecode::DecodeSib(state_, options_.sibType, bytes.data(), bytes.size(), &out,
+                                      text.data(), text.size(), &textLen);
+      } else {
+        result = sibdecode::DecodeBatch(state_, bytes.data(), bytes.size(), &out, text.data(),
+                                        text.size(), &textLen);
+      }
+    } while (result == sibdecode::kTextTooSmall && textLen > text.size());
     if (result == sibdecode::kDecoded) {
       std::fwrite(text.data(), 1, textLen, stdout);
       std::fputs("\r\n", stdout);

@@ -76,11 +76,15 @@ enum DecodeResult : int {
   kTextTooSmall = -1,   // decoded, but the text needs *textLen bytes; nothing written to text
 };
 
-// Largest text a batch of `len` bytes can produce (work buffer plus trailer).
+// The buffer RRCParserX needs for a batch of `len` bytes: the 102400-byte work
+// buffer plus the raw-data trailer. It holds almost every text whole; a longer
+// one (a SIB5 or SIB6 with long lists) gets kTextTooSmall from the calls below.
 SIBDECODE_API size_t MaxTextSize(size_t len);
 
-// Same contract as RRCParserX, but never writes more than textCapacity bytes to text.
-// *textLen receives the bytes written, or the bytes needed when kTextTooSmall.
+// RRCParserX's results, but the text comes whole however long it is (RRCParserX
+// cuts it at 102400 bytes), and never more than textCapacity bytes are written.
+// *textLen receives the bytes written, or the bytes needed when kTextTooSmall:
+// call again with a buffer that large.
 SIBDECODE_API int DecodeBatch(DecoderState* state, const unsigned char* data, size_t len,
                               tagSystemInformationBlock* out, char* text, size_t textCapacity,
                               size_t* textLen);

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 #include "bch/segment.h"
@@ -17,7 +16,7 @@ struct DecoderState {
   SummaryFeed feed;  // reached by the SIB decoders through PerContext::feed
   // Kept from call to call so that a call allocates nothing in the steady state.
   std::vector<uint8_t> packedSib;      // the reassembled SIB
-  std::unique_ptr<char[]> workBuffer;  // the text, when the caller's buffer cannot take it
+  std::vector<char> workBuffer;        // the text, when the caller's buffer cannot take it
 };
 
 }  // namespace sibdecode

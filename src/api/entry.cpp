@@ -35,15 +35,20 @@ constexpr size_t kTrailerHeaderSize = sizeof(kTrailerHeader) - 1;
 constexpr size_t kMaxListEntries = 32;
 constexpr uint32_t kMaxPerBufferSize = 0xFFFFFFFFu;
 
-char* StateWorkBuffer(DecoderState& state) {
-  if (!state.workBuffer) state.workBuffer.reset(new char[TextBufferSize]);
-  return state.workBuffer.get();
+// The state's work buffer, at least `size` bytes; grown, never shrunk.
+char* StateWorkBuffer(DecoderState& state, size_t size) {
+  if (state.workBuffer.size() < size) state.workBuffer.resize(size);
+  return state.workBuffer.data();
 }
+
+// Largest text printed whole (the cursor counts in 32 bits); far beyond any SIB.
+constexpr size_t kLargestWholeText = size_t{1} << 30;
 
 // Steps after reassembly: dispatch, decode, print, summary, text.
 int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, size_t sibSize,
                     tagSystemInformationBlock* out, const unsigned char* raw, size_t rawLen,
-                    bool withTrailer, char* text, size_t capacity, size_t* textLen) {
+                    bool withTrailer, TextLimit limit, char* text, size_t capacity,
+                    size_t* textLen) {
   const SibDispatchRow* row = FindSibRow(sibType);
   if (row == nullptr || row->decode == nullptr || row->print == nullptr ||
       row->recordSize > kMaxSibRecordSize) {
@@ -54,12 +59,14 @@ int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, s
   uint32_t size = sibSize > kMaxPerBufferSize ? kMaxPerBufferSize : static_cast<uint32_t>(sibSize);
   InitPerContext(&ctx, sib, size, &state.feed);
 
-  // A caller's buffer that holds the largest possible text takes the print
-  // directly; otherwise the state's own work buffer does, and the text is
-  // copied out only if it fits.
+  // With the work buffer's limit, a caller's buffer that holds the largest
+  // possible text takes the print directly; otherwise the state's own work
+  // buffer does, and the text is copied out only if it fits.
   const size_t trailerSize = withTrailer ? RawTrailerSize(rawLen) : 0;
-  const bool direct = text != nullptr && capacity >= TextBufferSize + trailerSize;
-  char* work = direct ? text : StateWorkBuffer(state);
+  const bool direct = limit == TextLimit::WorkBuffer && text != nullptr &&
+                      capacity >= TextBufferSize + trailerSize;
+  char* work = direct ? text : StateWorkBuffer(state, TextBufferSize);
+  size_t workSize = TextBufferSize;
   TextCursor cursor;
   InitTextCursor(cursor, work, TextBufferSize);
 
@@ -79,11 +86,18 @@ int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, s
       break;
   }
   (void)row->print(cursor, record);  // what was written before a failure is the text
+  while (limit == TextLimit::Whole && cursor.failed && workSize < kLargestWholeText) {
+    // Longer than the work buffer: printed again, whole, into a larger one.
+    workSize *= 2;
+    work = StateWorkBuffer(state, workSize);
+    InitTextCursor(cursor, work, static_cast<uint32_t>(workSize));
+    (void)row->print(cursor, record);
+  }
   if (row->release != nullptr) row->release(record);
 
   DrainSummaryFeed(state.feed, &out->sib11);
 
-  size_t printed = TextBufferSize - static_cast<size_t>(cursor.remaining);
+  size_t printed = workSize - static_cast<size_t>(cursor.remaining);
   if (direct && printed > 0) {
     if (withTrailer) WriteRawTrailer(text + printed, raw, rawLen);
     *textLen = printed + trailerSize;
@@ -198,14 +212,20 @@ size_t MaxTextSize(size_t len) { return TextBufferSize + RawTrailerSize(len); }
 
 int DecodeBatch(DecoderState* state, const unsigned char* data, size_t len,
                 tagSystemInformationBlock* out, char* text, size_t textCapacity, size_t* textLen) {
+  return DecodeBatchText(state, data, len, out, text, textCapacity, textLen, TextLimit::Whole);
+}
+
+int DecodeBatchText(DecoderState* state, const unsigned char* data, size_t len,
+                    tagSystemInformationBlock* out, char* text, size_t textCapacity,
+                    size_t* textLen, TextLimit limit) {
   if (!ArgumentsUsable(state, out, textLen)) return kNothingDecoded;
   ResetForCall(*state, out);
   if (data == nullptr) return kNothingDecoded;
   uint32_t sibType = 0;
   std::vector<uint8_t>& packed = state->packedSib;
   if (!ReassembleBatch(*state, data, len, &sibType, &packed)) return kNothingDecoded;
-  return DecodeAndRender(*state, sibType, packed.data(), packed.size(), out, data, len, true, text,
-                         textCapacity, textLen);
+  return DecodeAndRender(*state, sibType, packed.data(), packed.size(), out, data, len, true, limit,
+                         text, textCapacity, textLen);
 }
 
 int DecodeSib(DecoderState* state, unsigned int sibType, const unsigned char* sib, size_t len,
@@ -213,8 +233,8 @@ int DecodeSib(DecoderState* state, unsigned int sibType, const unsigned char* si
   if (!ArgumentsUsable(state, out, textLen)) return kNothingDecoded;
   ResetForCall(*state, out);
   if (sib == nullptr && len > 0) return kNothingDecoded;
-  return DecodeAndRender(*state, sibType, sib, len, out, nullptr, 0, false, text, textCapacity,
-                         textLen);
+  return DecodeAndRender(*state, sibType, sib, len, out, nullptr, 0, false, TextLimit::Whole, text,
+                         textCapacity, textLen);
 }
 
 }  // namespace sibdecode

@@ -11,6 +11,16 @@
 
 namespace sibdecode {
 
+// How long a text may get: RRCParserX's callers size their buffers by the
+// work buffer (102400 bytes, the text cut at the last whole write); the
+// reentrant API and the CLI deliver every text whole.
+enum class TextLimit { WorkBuffer, Whole };
+
+// DecodeBatch with the given limit (RRCParserX: WorkBuffer).
+int DecodeBatchText(DecoderState* state, const unsigned char* data, size_t len,
+                    tagSystemInformationBlock* out, char* text, size_t textCapacity,
+                    size_t* textLen, TextLimit limit);
+
 // Empties the queues and the accumulator, zero-fills *out.
 void ResetForCall(DecoderState& state, tagSystemInformationBlock* out);
 

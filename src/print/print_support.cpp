@@ -13,8 +13,9 @@ constexpr uint32_t kElementNameLast = ElementNameSize - 1;  // the NUL's place
 }  // namespace
 
 void StartElementNames(ElementName& name, const char* listName) {
-  uint32_t n = 0;
-  for (const char* p = listName; *p != '\0' && n < kElementNameLast; ++p) name.text[n++] = *p;
+  size_t length = std::strlen(listName);
+  uint32_t n = static_cast<uint32_t>(length < kElementNameLast ? length : kElementNameLast);
+  std::memcpy(name.text, listName, n);
   if (n < kElementNameLast) name.text[n++] = '[';
   name.prefixLength = n;
   name.text[n] = '\0';

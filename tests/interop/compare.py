@@ -19,8 +19,8 @@ freedom):
   - tshark pads a BIT STRING that runs past the end of the data with zero
     bits without a word; the comparison stops there ('past the end', not
     counted as error-free);
-  - sibdecode's text of one SIB is limited (102400 bytes); a text that ends
-    before its closing brace is compared as far as it goes;
+  - a text that ends before its closing brace (RRCParserX's 102400-byte
+    limit; the CLI prints whole texts) is compared as far as it goes;
   - an error (malformed packet, undecodable choice index) ends tshark's tree
     there, so the comparison stops at it;
   - tshark decodes a later release: the comparison stops at the container
