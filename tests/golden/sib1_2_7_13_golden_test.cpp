@@ -1411,4 +1411,33 @@ TEST(Sib13Golden, OneBchBlockThroughRrcParserX) {
       d.text);
 }
 
+// ---------------------------------------------------------------------------------------------
+// An encoding of no bytes: not even the first presence bit is read. What prints comes from the
+// record's preparation alone: empty lists, clear presence bits, a CHOICE never chosen.
+
+TEST(EmptyEncodingGolden, Sib2Sib7Sib13) {
+  struct Case {
+    unsigned sibType;
+    const char* text;
+  };
+  const Case cases[] = {
+      {2, "SysInfoType2 ::=\r\n{\r\n}\r\n"},
+      {7,
+       "SysInfoType7 ::=\r\n"
+       "{\r\n"
+       "    modeSpecificInfo\r\n"
+       "    {\r\n"
+       "    }\r\n"
+       "}\r\n"},
+      {13, "SysInfoType13 ::=\r\n{\r\n}\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.sibType);
+    const Decoded d = DecodeBare(c.sibType, BitWriter());
+    ASSERT_EQ(sibdecode::kDecoded, d.result);
+    ExpectSummary(d.out, 0, 0);
+    ExpectText(c.text, d.text);
+  }
+}
+
 }  // namespace
