@@ -1074,6 +1074,33 @@ TEST(Sib13Golden, OneAnsi41Domain) {
              d.text);
 }
 
+TEST(Sib13Golden, Ansi41OfTheLargestSize) {
+  // 2048 bits, the upper bound: an 11-bit length of 2047, every bit printed.
+  std::string bits;
+  for (int i = 0; i < 512; ++i) bits += i % 2 == 0 ? "1100" : "0011";
+  ASSERT_EQ(2048u, bits.size());
+  Sib13 s;
+  s.cnDomains = {{0, true, {}, bits, 6}};
+  const Decoded d = DecodeBare(13, EncodeSib13(s));
+  ASSERT_EQ(sibdecode::kDecoded, d.result);
+  ExpectText(
+      "SysInfoType13 ::=\r\n"
+      "{\r\n"
+      "        cn_DomainSysInfoList[0]\r\n"
+      "        {\r\n"
+      "                cn_DomainIdentity = cs-domain\n"
+      "            cn_Type\r\n"
+      "            {\r\n"
+      "                        ansi_41 = \"" +
+          bits +
+          "\"\r\n"
+          "            }\r\n"
+          "                cn_DRX_CycleLengthCoeff = 6\r\n"
+          "        }\r\n"
+          "}\r\n",
+      d.text);
+}
+
 TEST(Sib13Golden, EveryMemberAndTheWholeChain) {
   Sib13 s;
   s.cnDomains = {{0, false, {0x9F, 0x00, 0x7E}, "", 6},

@@ -899,6 +899,181 @@ TEST(Sib5Golden, ExtensionChainCutAtEachLevel) {
   }
 }
 
+// The 1.28 Mcps TDD records of the v4b0 and v770 extension records: the LCR PRACH list,
+// tdd128SpecificInfo with its mandatory SCCPCH extension list, and the v770 tdd128 PRACH list.
+TEST(Sib5Golden, LcrRecordsOfTheExtensionChain) {
+  BitWriter chain;
+  chain.Pattern("11");     // v4b0: sysInfoType5-v4b0ext, v590 present
+  chain.Pattern("00110");  // prach-SystemInformationList-LCR-r4, tdd128SpecificInfo
+  chain.Constrained(1, 1, 16);
+  chain.Pattern("00");  // no rach-TransportFormatSet-LCR, no prach-Partitioning-LCR
+  // sync-UL-Info: bitmap, prxUpPCHdes 62, powerRampStep 3, tr8, mmax 32.
+  chain.Pattern("10100101").Constrained(62, 0, 62).Constrained(3, 0, 3).Constrained(3, 0, 3);
+  chain.Constrained(32, 1, 32);
+  chain.Constrained(1, 1, 8);                                               // prach-DefinitionList
+  chain.Constrained(6, 1, 6);                                               // timeslot
+  chain.Constrained(2, 1, 4).Constrained(27, 0, 27).Constrained(4, 0, 27);  // cc16-16, cc8-1
+  chain.Constrained(2, 0, 2).Constrained(15, 0, 15).Constrained(8, 1, 8);   // ueSpecificMidamble
+  // fpach-Info: timeslot 0, cc16-1, defaultMidamble / 1, wi 4.
+  chain.Constrained(0, 0, 6).Constrained(0, 0, 15).Constrained(0, 0, 2).Constrained(1, 1, 8);
+  chain.Constrained(4, 1, 4);
+  // tdd128SpecificInfo: pCCPCH-LCR-Extensions (tstd False) and one SCCPCH extension.
+  chain.Pattern("001").Bit(0);
+  chain.Constrained(1, 1, 16);
+  chain.Bit(1);                                     // pich-Info present
+  chain.Constrained(1, 0, 2).Constrained(4, 1, 8);  // commonMidamble, 4
+  chain.Constrained(1, 0, 1).Constrained(2, 0, 2);  // mod-8PSK, sixteenOverSF
+  chain.Pattern("11111").Constrained(6, 0, 6);      // PICH-Info-LCR-r4, timeslot 6
+  chain.Constrained(2, 1, 2).Constrained(2, 0, 15).Constrained(15, 0, 15);
+  chain.Constrained(0, 0, 2).Constrained(2, 1, 8);                       // defaultMidamble, 2
+  chain.Constrained(8, 0, 8).Constrained(63, 0, 63);                     // rpp64-4 = 63
+  chain.Constrained(2, 0, 2).Constrained(2, 0, 2).Constrained(8, 1, 8);  // pi16, f8, 8
+  chain.Pattern("01").Pattern("01").Pattern("01");  // v590, v650, v680: no record, next present
+  chain.Pattern("1").Pattern("0000");               // v690: empty record, v770 present
+  chain.Pattern("0").Pattern("1000");               // v770: modeSpecificInfo only
+  chain.Constrained(2, 0, 2).Bit(1).Constrained(1, 1, 16).Pattern("00001111");
+  Sib5 s;
+  s.chain = &chain;
+  const Decoded d = DecodeBare(5, EncodeSib5(s));
+  ASSERT_EQ(sibdecode::kDecoded, d.result);
+  ExpectText(std::string(kSib5Head) + kModeTdd + kPrach0 + kSccpch0 +
+                 "    v4b0NonCriticalExtensions\r\n"
+                 "    {\r\n"
+                 "        sysInfoType5_v4b0ext\r\n"
+                 "        {\r\n"
+                 "                prach_SystemInformationList_LCR_r4[0]\r\n"
+                 "                {\r\n"
+                 "                    prach_RACH_Info_LCR\r\n"
+                 "                    {\r\n"
+                 "                        sync_UL_Info\r\n"
+                 "                        {\r\n"
+                 "                            sync_UL_Codes_Bitmap = \"10100101\"\r\n"
+                 "                            prxUpPCHdes = 62\r\n"
+                 "                            powerRampStep = 3\r\n"
+                 "                            max_SYNC_UL_Transmissions = tr8\n"
+                 "                            mmax = 32\r\n"
+                 "                        }\r\n"
+                 "                            prach_DefinitionList[0]\r\n"
+                 "                            {\r\n"
+                 "                                timeslot = 6\r\n"
+                 "                                    prach_ChanCodes_LCR[0] = cc16-16\n"
+                 "                                    prach_ChanCodes_LCR[1] = cc8-1\n"
+                 "                                midambleShiftAndBurstType\r\n"
+                 "                                {\r\n"
+                 "                                    midambleAllocationMode\r\n"
+                 "                                    {\r\n"
+                 "                                        ueSpecificMidamble\r\n"
+                 "                                        {\r\n"
+                 "                                            midambleShift = 15\r\n"
+                 "                                        }\r\n"
+                 "                                    }\r\n"
+                 "                                    midambleConfiguration = 8\r\n"
+                 "                                }\r\n"
+                 "                                fpach_Info\r\n"
+                 "                                {\r\n"
+                 "                                    timeslot = 0\r\n"
+                 "                                    channelisationCode = cc16-1\n"
+                 "                                    midambleShiftAndBurstType\r\n"
+                 "                                    {\r\n"
+                 "                                        midambleAllocationMode\r\n"
+                 "                                        {\r\n"
+                 "                                            defaultMidamble\r\n"
+                 "                                        }\r\n"
+                 "                                        midambleConfiguration = 1\r\n"
+                 "                                    }\r\n"
+                 "                                    wi = 4\r\n"
+                 "                                }\r\n"
+                 "                            }\r\n"
+                 "                    }\r\n"
+                 "                }\r\n"
+                 "            tdd128SpecificInfo\r\n"
+                 "            {\r\n"
+                 "                pCCPCH_LCR_Extensions\r\n"
+                 "                {\r\n"
+                 "                    tstd_Indicator = False\r\n"
+                 "                }\r\n"
+                 "                    sCCPCH_LCR_ExtensionsList[0]\r\n"
+                 "                    {\r\n"
+                 "                        secondaryCCPCH_LCR_Extensions\r\n"
+                 "                        {\r\n"
+                 "                            individualTimeslotLCR_Ext\r\n"
+                 "                            {\r\n"
+                 "                                midambleShiftAndBurstType\r\n"
+                 "                                {\r\n"
+                 "                                    midambleAllocationMode\r\n"
+                 "                                    {\r\n"
+                 "                                        commonMidamble\r\n"
+                 "                                    }\r\n"
+                 "                                    midambleConfiguration = 4\r\n"
+                 "                                }\r\n"
+                 "                                modulation = mod-8PSK\n"
+                 "                                ss_TPC_Symbols = sixteenOverSF\n"
+                 "                            }\r\n"
+                 "                        }\r\n"
+                 "                        pich_Info\r\n"
+                 "                        {\r\n"
+                 "                            timeslot = 6\r\n"
+                 "                                pichChannelisationCodeList_LCR_r4[0] = cc16-3\n"
+                 "                                pichChannelisationCodeList_LCR_r4[1] = cc16-16\n"
+                 "                            midambleShiftAndBurstType\r\n"
+                 "                            {\r\n"
+                 "                                midambleAllocationMode\r\n"
+                 "                                {\r\n"
+                 "                                    defaultMidamble\r\n"
+                 "                                }\r\n"
+                 "                                midambleConfiguration = 2\r\n"
+                 "                            }\r\n"
+                 "                            repetitionPeriodLengthOffset\r\n"
+                 "                            {\r\n"
+                 "                                rpp64_4 = 63\r\n"
+                 "                            }\r\n"
+                 "                            pagingIndicatorLength = pi16\n"
+                 "                            n_GAP = f8\n"
+                 "                            n_PCH = 8\r\n"
+                 "                        }\r\n"
+                 "                    }\r\n"
+                 "            }\r\n"
+                 "        }\r\n"
+                 "        v590NonCriticalExtensions\r\n"
+                 "        {\r\n"
+                 "            v650NonCriticalExtensions\r\n"
+                 "            {\r\n"
+                 "                v680NonCriticalExtensions\r\n"
+                 "                {\r\n"
+                 "                    v690NonCriticalExtensions\r\n"
+                 "                    {\r\n"
+                 "                        sysInfoType5_v690ext\r\n"
+                 "                        {\r\n"
+                 "                        }\r\n"
+                 "                        v770NonCriticalExtensions\r\n"
+                 "                        {\r\n"
+                 "                            sysInfoType5_v770ext\r\n"
+                 "                            {\r\n"
+                 "                                modeSpecificInfo\r\n"
+                 "                                {\r\n"
+                 "                                    tdd128\r\n"
+                 "                                    {\r\n"
+                 "                                            prach_SystemInformationList[0]\r\n"
+                 "                                            {\r\n"
+                 "                                                prach_RACH_Info_LCR\r\n"
+                 "                                                {\r\n"
+                 "                                                    "
+                 "e_RUCCH_Sync_UL_Codes_Bitmap = \"00001111\"\r\n"
+                 "                                                }\r\n"
+                 "                                            }\r\n"
+                 "                                    }\r\n"
+                 "                                }\r\n"
+                 "                            }\r\n"
+                 "                        }\r\n"
+                 "                    }\r\n"
+                 "                }\r\n"
+                 "            }\r\n"
+                 "        }\r\n"
+                 "    }\r\n"
+                 "}\r\n",
+             d.text);
+}
+
 TEST(Sib5Golden, RepetitionsIndexBeyondTheListStopsTheDecode) {
   // numberOfRepetitionsPerSFNPeriod has 24 identifiers in 5 bits: index 31 is refused, stays
   // stored and prints "???". frequencyBandIndicator, announced, is never reached.
