@@ -32,6 +32,7 @@ using sibtest::ExpectSummary;
 using sibtest::ExpectText;
 using sibtest::ParseBlocks;
 using sibtest::RawTrailer;
+using sibtest::Replaced;
 
 // Marks an OPTIONAL or DEFAULT member that the encoding leaves out.
 constexpr int kAbsent = -1000;
@@ -277,6 +278,43 @@ const char kConnOpen[] =
     "    ue_ConnTimersAndConstants\r\n"
     "    {\r\n";
 const char kClose4[] = "    }\r\n";
+
+// The SIB1 header, "{" and the NAS dump behind its 8 spaces; `bytes` is the dump's data line.
+std::string Sib1Head(const std::string& bytes) {
+  return "SysInfoType1 ::=\r\n"
+         "{\r\n"
+         "        \r\n"
+         "Message dump (Hex):\r\n" +
+         bytes;
+}
+
+// Content of a cn_Type block: the gsm-MAP dump behind 20 spaces, or the ansi_41 line at 24.
+std::string GsmMapText(const std::string& bytes) {
+  return "                    \r\n"
+         "Message dump (Hex):\r\n" +
+         bytes;
+}
+std::string Ansi41Text(const std::string& bits) {
+  return "                        ansi_41 = \"" + bits + "\"\r\n";
+}
+
+// One cn_DomainSysInfoList element at 8.
+std::string CnDomainText(int index, const char* identity, const std::string& cnType, int drx) {
+  return "        cn_DomainSysInfoList[" + std::to_string(index) +
+         "]\r\n"
+         "        {\r\n"
+         "                cn_DomainIdentity = " +
+         identity +
+         "\n"
+         "            cn_Type\r\n"
+         "            {\r\n" +
+         cnType +
+         "            }\r\n"
+         "                cn_DRX_CycleLengthCoeff = " +
+         std::to_string(drx) +
+         "\r\n"
+         "        }\r\n";
+}
 
 // ---------------------------------------------------------------------------------------------
 // SIB2
@@ -552,22 +590,7 @@ TEST(Sib1Golden, ConnTimersPresentWithNoMembersPrintTheDefaults) {
   const Decoded d = DecodeBare(1, EncodeSib1(s));
   ASSERT_EQ(sibdecode::kDecoded, d.result);
   ExpectSummary(d.out, 0, 0);
-  ExpectText(std::string("SysInfoType1 ::=\r\n"
-                         "{\r\n"
-                         "        \r\n"
-                         "Message dump (Hex):\r\n"
-                         "\t5A\t\r\n"
-                         "        cn_DomainSysInfoList[0]\r\n"
-                         "        {\r\n"
-                         "                cn_DomainIdentity = cs-domain\n"
-                         "            cn_Type\r\n"
-                         "            {\r\n"
-                         "                    \r\n"
-                         "Message dump (Hex):\r\n"
-                         "\t00\t\r\n"
-                         "            }\r\n"
-                         "                cn_DRX_CycleLengthCoeff = 7\r\n"
-                         "        }\r\n") +
+  ExpectText(Sib1Head("\t5A\t\r\n") + CnDomainText(0, "cs-domain", GsmMapText("\t00\t\r\n"), 7) +
                  kConnOpen + kConnDefaults + kClose4 + "}\r\n",
              d.text);
 }
@@ -644,20 +667,7 @@ TEST(Sib1Golden, ConnTimersPresentAndDefaultMembers) {
     s.conn = c.values;
     const Decoded d = DecodeBare(1, EncodeSib1(s));
     ASSERT_EQ(sibdecode::kDecoded, d.result);
-    ExpectText(std::string("SysInfoType1 ::=\r\n"
-                           "{\r\n"
-                           "        \r\n"
-                           "Message dump (Hex):\r\n"
-                           "\t01\t\r\n"
-                           "        cn_DomainSysInfoList[0]\r\n"
-                           "        {\r\n"
-                           "                cn_DomainIdentity = ps-domain\n"
-                           "            cn_Type\r\n"
-                           "            {\r\n"
-                           "                        ansi_41 = \"1\"\r\n"
-                           "            }\r\n"
-                           "                cn_DRX_CycleLengthCoeff = 6\r\n"
-                           "        }\r\n") +
+    ExpectText(Sib1Head("\t01\t\r\n") + CnDomainText(0, "ps-domain", Ansi41Text("1"), 6) +
                    kConnOpen + c.lines + kClose4 + "}\r\n",
                d.text);
   }
@@ -682,84 +692,61 @@ TEST(Sib1Golden, EveryMemberPresent) {
   const Decoded d = DecodeBare(1, EncodeSib1(s));
   ASSERT_EQ(sibdecode::kDecoded, d.result);
   ExpectSummary(d.out, 0, 0);
-  ExpectText(
-      "SysInfoType1 ::=\r\n"
-      "{\r\n"
-      "        \r\n"
-      "Message dump (Hex):\r\n"
-      "\t12\tAB\t00\t\r\n"
-      "        cn_DomainSysInfoList[0]\r\n"
-      "        {\r\n"
-      "                cn_DomainIdentity = cs-domain\n"
-      "            cn_Type\r\n"
-      "            {\r\n"
-      "                    \r\n"
-      "Message dump (Hex):\r\n"
-      "\t01\t23\t45\t67\t89\tAB\tCD\tEF\t\r\n"
-      "            }\r\n"
-      "                cn_DRX_CycleLengthCoeff = 9\r\n"
-      "        }\r\n"
-      "        cn_DomainSysInfoList[1]\r\n"
-      "        {\r\n"
-      "                cn_DomainIdentity = ps-domain\n"
-      "            cn_Type\r\n"
-      "            {\r\n"
-      "                        ansi_41 = \"1011\"\r\n"
-      "            }\r\n"
-      "                cn_DRX_CycleLengthCoeff = 6\r\n"
-      "        }\r\n"
-      "    ue_ConnTimersAndConstants\r\n"
-      "    {\r\n"
-      "            t_301 = ms100\n"
-      "            n_301 = 2\r\n"
-      "            t_302 = ms4000\n"
-      "            n_302 = 3\r\n"
-      "            t_304 = ms2000\n"
-      "            n_304 = 2\r\n"
-      "            t_305 = m30\n"
-      "            t_307 = s30\n"
-      "            t_308 = ms160\n"
-      "            t_309 = 5\r\n"
-      "            t_310 = ms160\n"
-      "            n_310 = 4\r\n"
-      "            t_311 = ms2000\n"
-      "            t_312 = 1\r\n"
-      "            n_312 = s1\n"
-      "            t_313 = 3\r\n"
-      "            n_313 = s20\n"
-      "            t_314 = s12\n"
-      "            t_315 = s180\n"
-      "            n_315 = s1\n"
-      "            t_316 = s30\n"
-      "            t_317 = infinity3\n"
-      "    }\r\n"
-      "    ue_IdleTimersAndConstants\r\n"
-      "    {\r\n"
-      "            t_300 = ms8000\n"
-      "            n_300 = 7\r\n"
-      "            t_312 = 0\r\n"
-      "            n_312 = s400\n"
-      "    }\r\n"
-      "    v3a0NonCriticalExtensions\r\n"
-      "    {\r\n"
-      "        sysInfoType1_v3a0ext\r\n"
-      "        {\r\n"
-      "            ue_ConnTimersAndConstants_v3a0ext\r\n"
-      "            {\r\n"
-      "                    n_312 = s20\n"
-      "                    n_315 = s2\n"
-      "            }\r\n"
-      "            ue_IdleTimersAndConstants_v3a0ext\r\n"
-      "            {\r\n"
-      "                    n_312 = s10\n"
-      "            }\r\n"
-      "        }\r\n"
-      "        nonCriticalExtensions\r\n"
-      "        {\r\n"
-      "        }\r\n"
-      "    }\r\n"
-      "}\r\n",
-      d.text);
+  const std::string conns = Replaced(Replaced(kConnDefaults, "t_301 = ms2000", "t_301 = ms100"),
+                                     "t_317 = infinity4", "t_317 = infinity3");
+  ExpectText(std::string("SysInfoType1 ::=\r\n"
+                         "{\r\n"
+                         "        \r\n"
+                         "Message dump (Hex):\r\n"
+                         "\t12\tAB\t00\t\r\n"
+                         "        cn_DomainSysInfoList[0]\r\n"
+                         "        {\r\n"
+                         "                cn_DomainIdentity = cs-domain\n"
+                         "            cn_Type\r\n"
+                         "            {\r\n"
+                         "                    \r\n"
+                         "Message dump (Hex):\r\n"
+                         "\t01\t23\t45\t67\t89\tAB\tCD\tEF\t\r\n"
+                         "            }\r\n"
+                         "                cn_DRX_CycleLengthCoeff = 9\r\n"
+                         "        }\r\n"
+                         "        cn_DomainSysInfoList[1]\r\n"
+                         "        {\r\n"
+                         "                cn_DomainIdentity = ps-domain\n"
+                         "            cn_Type\r\n"
+                         "            {\r\n"
+                         "                        ansi_41 = \"1011\"\r\n"
+                         "            }\r\n"
+                         "                cn_DRX_CycleLengthCoeff = 6\r\n"
+                         "        }\r\n") +
+                 kConnOpen + conns + kClose4 +
+                 "    ue_IdleTimersAndConstants\r\n"
+                 "    {\r\n"
+                 "            t_300 = ms8000\n"
+                 "            n_300 = 7\r\n"
+                 "            t_312 = 0\r\n"
+                 "            n_312 = s400\n"
+                 "    }\r\n"
+                 "    v3a0NonCriticalExtensions\r\n"
+                 "    {\r\n"
+                 "        sysInfoType1_v3a0ext\r\n"
+                 "        {\r\n"
+                 "            ue_ConnTimersAndConstants_v3a0ext\r\n"
+                 "            {\r\n"
+                 "                    n_312 = s20\n"
+                 "                    n_315 = s2\n"
+                 "            }\r\n"
+                 "            ue_IdleTimersAndConstants_v3a0ext\r\n"
+                 "            {\r\n"
+                 "                    n_312 = s10\n"
+                 "            }\r\n"
+                 "        }\r\n"
+                 "        nonCriticalExtensions\r\n"
+                 "        {\r\n"
+                 "        }\r\n"
+                 "    }\r\n"
+                 "}\r\n",
+             d.text);
 }
 
 // The v3a0 records with n_312 / n_315 present and absent: absent members leave no line, the
@@ -829,21 +816,8 @@ TEST(Sib1Golden, V3a0MembersPresentAndAbsent) {
     s.v3a0 = c.v3a0;
     const Decoded d = DecodeBare(1, EncodeSib1(s));
     ASSERT_EQ(sibdecode::kDecoded, d.result);
-    ExpectText(std::string("SysInfoType1 ::=\r\n"
-                           "{\r\n"
-                           "        \r\n"
-                           "Message dump (Hex):\r\n"
-                           "\tFF\tEE\tDD\tCC\tBB\t\r\n"
-                           "        cn_DomainSysInfoList[0]\r\n"
-                           "        {\r\n"
-                           "                cn_DomainIdentity = cs-domain\n"
-                           "            cn_Type\r\n"
-                           "            {\r\n"
-                           "                        ansi_41 = \"0110\"\r\n"
-                           "            }\r\n"
-                           "                cn_DRX_CycleLengthCoeff = 8\r\n"
-                           "        }\r\n") +
-                   c.text + "}\r\n",
+    ExpectText(Sib1Head("\tFF\tEE\tDD\tCC\tBB\t\r\n") +
+                   CnDomainText(0, "cs-domain", Ansi41Text("0110"), 8) + c.text + "}\r\n",
                d.text);
   }
 }
@@ -938,24 +912,10 @@ TEST(Sib1Golden, StopInsideConnTimersKeepsTheRestAtDefault) {
   ASSERT_EQ(62u, w.size());
   const Decoded d = DecodeBare(1, w);
   ASSERT_EQ(sibdecode::kDecoded, d.result);
-  std::string conns = kConnDefaults;
-  conns.replace(conns.find("t_301 = ms2000"), 14, "t_301 = ms200");
-  conns.replace(conns.find("t_302 = ms4000"), 14, "t_302 = ms8000");
-  ExpectText(std::string("SysInfoType1 ::=\r\n"
-                         "{\r\n"
-                         "        \r\n"
-                         "Message dump (Hex):\r\n"
-                         "\t00\t\r\n"
-                         "        cn_DomainSysInfoList[0]\r\n"
-                         "        {\r\n"
-                         "                cn_DomainIdentity = cs-domain\n"
-                         "            cn_Type\r\n"
-                         "            {\r\n"
-                         "                        ansi_41 = \"1\"\r\n"
-                         "            }\r\n"
-                         "                cn_DRX_CycleLengthCoeff = 6\r\n"
-                         "        }\r\n") +
-                 kConnOpen + conns + kClose4 + "}\r\n",
+  const std::string conns = Replaced(Replaced(kConnDefaults, "t_301 = ms2000", "t_301 = ms200"),
+                                     "t_302 = ms4000", "t_302 = ms8000");
+  ExpectText(Sib1Head("\t00\t\r\n") + CnDomainText(0, "cs-domain", Ansi41Text("1"), 6) + kConnOpen +
+                 conns + kClose4 + "}\r\n",
              d.text);
 }
 
@@ -1007,59 +967,26 @@ TEST(Sib1Golden, OneBchBlockThroughRrcParserX) {
   const Decoded d = ParseBlocks(block);
   ASSERT_EQ(1, d.result);
   ExpectSummary(d.out, 0, 0);
-  ExpectText(
-      "SysInfoType1 ::=\r\n"
-      "{\r\n"
-      "        \r\n"
-      "Message dump (Hex):\r\n"
-      "\t32\tF4\t10\t\r\n"
-      "        cn_DomainSysInfoList[0]\r\n"
-      "        {\r\n"
-      "                cn_DomainIdentity = cs-domain\n"
-      "            cn_Type\r\n"
-      "            {\r\n"
-      "                    \r\n"
-      "Message dump (Hex):\r\n"
-      "\t0A\tBC\t\r\n"
-      "            }\r\n"
-      "                cn_DRX_CycleLengthCoeff = 7\r\n"
-      "        }\r\n"
-      "        cn_DomainSysInfoList[1]\r\n"
-      "        {\r\n"
-      "                cn_DomainIdentity = ps-domain\n"
-      "            cn_Type\r\n"
-      "            {\r\n"
-      "                    \r\n"
-      "Message dump (Hex):\r\n"
-      "\tDE\t\r\n"
-      "            }\r\n"
-      "                cn_DRX_CycleLengthCoeff = 8\r\n"
-      "        }\r\n"
-      "    ue_IdleTimersAndConstants\r\n"
-      "    {\r\n"
-      "            t_300 = ms600\n"
-      "            n_300 = 1\r\n"
-      "            t_312 = 5\r\n"
-      "            n_312 = s1000\n"
-      "    }\r\n"
-      "}\r\n" +
-          RawTrailer(block),
-      d.text);
+  ExpectText(Sib1Head("\t32\tF4\t10\t\r\n") +
+                 CnDomainText(0, "cs-domain", GsmMapText("\t0A\tBC\t\r\n"), 7) +
+                 CnDomainText(1, "ps-domain", GsmMapText("\tDE\t\r\n"), 8) +
+                 "    ue_IdleTimersAndConstants\r\n"
+                 "    {\r\n"
+                 "            t_300 = ms600\n"
+                 "            n_300 = 1\r\n"
+                 "            t_312 = 5\r\n"
+                 "            n_312 = s1000\n"
+                 "    }\r\n"
+                 "}\r\n" +
+                 RawTrailer(block),
+             d.text);
 }
 
 // ---------------------------------------------------------------------------------------------
 // SIB13
 
-const char kAnsiDomainText[] =
-    "        cn_DomainSysInfoList[0]\r\n"
-    "        {\r\n"
-    "                cn_DomainIdentity = ps-domain\n"
-    "            cn_Type\r\n"
-    "            {\r\n"
-    "                        ansi_41 = \"101100111000111100001111100000\"\r\n"
-    "            }\r\n"
-    "                cn_DRX_CycleLengthCoeff = 9\r\n"
-    "        }\r\n";
+const std::string kAnsiDomainText =
+    CnDomainText(0, "ps-domain", Ansi41Text("101100111000111100001111100000"), 9);
 const CnDomain kAnsiDomain{1, true, {}, "101100111000111100001111100000", 9};
 
 TEST(Sib13Golden, OneAnsi41Domain) {
@@ -1084,20 +1011,7 @@ TEST(Sib13Golden, Ansi41OfTheLargestSize) {
   const Decoded d = DecodeBare(13, EncodeSib13(s));
   ASSERT_EQ(sibdecode::kDecoded, d.result);
   ExpectText(
-      "SysInfoType13 ::=\r\n"
-      "{\r\n"
-      "        cn_DomainSysInfoList[0]\r\n"
-      "        {\r\n"
-      "                cn_DomainIdentity = cs-domain\n"
-      "            cn_Type\r\n"
-      "            {\r\n"
-      "                        ansi_41 = \"" +
-          bits +
-          "\"\r\n"
-          "            }\r\n"
-          "                cn_DRX_CycleLengthCoeff = 6\r\n"
-          "        }\r\n"
-          "}\r\n",
+      "SysInfoType13 ::=\r\n{\r\n" + CnDomainText(0, "cs-domain", Ansi41Text(bits), 6) + "}\r\n",
       d.text);
 }
 

@@ -32,6 +32,7 @@ using sibtest::ExpectSummary;
 using sibtest::ExpectText;
 using sibtest::ParseBlocks;
 using sibtest::RawTrailer;
+using sibtest::Replaced;
 
 constexpr int kAbsent = -1000;
 
@@ -765,6 +766,32 @@ TEST(Sib5Golden, WholeChainToV770WithNonCriticalExtensions) {
              d.text);
 }
 
+const char kChainToV770[] =
+    "    v4b0NonCriticalExtensions\r\n"
+    "    {\r\n"
+    "        v590NonCriticalExtensions\r\n"
+    "        {\r\n"
+    "            v650NonCriticalExtensions\r\n"
+    "            {\r\n"
+    "                v680NonCriticalExtensions\r\n"
+    "                {\r\n"
+    "                    v690NonCriticalExtensions\r\n"
+    "                    {\r\n"
+    "                        sysInfoType5_v690ext\r\n"
+    "                        {\r\n"
+    "                        }\r\n"
+    "                        v770NonCriticalExtensions\r\n"
+    "                        {\r\n"
+    "                            sysInfoType5_v770ext\r\n"
+    "                            {\r\n"
+    "                            }\r\n"
+    "                        }\r\n"
+    "                    }\r\n"
+    "                }\r\n"
+    "            }\r\n"
+    "        }\r\n"
+    "    }\r\n";
+
 // The chain cut at each level; the OPTIONAL extension records absent, the mandatory v690 and
 // v770 records without members.
 TEST(Sib5Golden, ExtensionChainCutAtEachLevel) {
@@ -772,7 +799,7 @@ TEST(Sib5Golden, ExtensionChainCutAtEachLevel) {
     const char* name;
     int levels;  // containers present, from v4b0 (1) to v770 (6)
     bool nonCriticalExtensions;
-    const char* text;
+    std::string text;
   };
   const Case cases[] = {
       {"V4b0", 1, false,
@@ -828,59 +855,18 @@ TEST(Sib5Golden, ExtensionChainCutAtEachLevel) {
        "            }\r\n"
        "        }\r\n"
        "    }\r\n"},
-      {"V770", 6, false,
-       "    v4b0NonCriticalExtensions\r\n"
-       "    {\r\n"
-       "        v590NonCriticalExtensions\r\n"
-       "        {\r\n"
-       "            v650NonCriticalExtensions\r\n"
-       "            {\r\n"
-       "                v680NonCriticalExtensions\r\n"
-       "                {\r\n"
-       "                    v690NonCriticalExtensions\r\n"
-       "                    {\r\n"
-       "                        sysInfoType5_v690ext\r\n"
-       "                        {\r\n"
-       "                        }\r\n"
-       "                        v770NonCriticalExtensions\r\n"
-       "                        {\r\n"
-       "                            sysInfoType5_v770ext\r\n"
-       "                            {\r\n"
-       "                            }\r\n"
-       "                        }\r\n"
-       "                    }\r\n"
-       "                }\r\n"
-       "            }\r\n"
-       "        }\r\n"
-       "    }\r\n"},
+      {"V770", 6, false, kChainToV770},
       {"V770WithNonCriticalExtensions", 6, true,
-       "    v4b0NonCriticalExtensions\r\n"
-       "    {\r\n"
-       "        v590NonCriticalExtensions\r\n"
-       "        {\r\n"
-       "            v650NonCriticalExtensions\r\n"
-       "            {\r\n"
-       "                v680NonCriticalExtensions\r\n"
-       "                {\r\n"
-       "                    v690NonCriticalExtensions\r\n"
-       "                    {\r\n"
-       "                        sysInfoType5_v690ext\r\n"
-       "                        {\r\n"
-       "                        }\r\n"
-       "                        v770NonCriticalExtensions\r\n"
-       "                        {\r\n"
-       "                            sysInfoType5_v770ext\r\n"
-       "                            {\r\n"
-       "                            }\r\n"
-       "                            nonCriticalExtensions\r\n"
-       "                            {\r\n"
-       "                            }\r\n"
-       "                        }\r\n"
-       "                    }\r\n"
-       "                }\r\n"
-       "            }\r\n"
-       "        }\r\n"
-       "    }\r\n"},
+       Replaced(kChainToV770,
+                "                            sysInfoType5_v770ext\r\n"
+                "                            {\r\n"
+                "                            }\r\n",
+                "                            sysInfoType5_v770ext\r\n"
+                "                            {\r\n"
+                "                            }\r\n"
+                "                            nonCriticalExtensions\r\n"
+                "                            {\r\n"
+                "                            }\r\n")},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -1275,10 +1261,8 @@ TEST(Sib6Golden, OnlyTheSccpchList) {
   s.sccpch = {c, Sccpch()};
   const Decoded d = DecodeBare(6, EncodeSib6(s));
   ASSERT_EQ(sibdecode::kDecoded, d.result);
-  std::string second = kSccpch0;
-  second.replace(second.find("[0]"), 3, "[1]");
-  std::string first = kSccpch0;
-  first.replace(first.find("sf256 = 0"), 9, "sf32 = 31");
+  const std::string first = Replaced(kSccpch0, "sf256 = 0", "sf32 = 31");
+  const std::string second = Replaced(kSccpch0, "[0]", "[1]");
   ExpectText(std::string(kSib6Head) + kModeTdd + first + second + "}\r\n", d.text);
 }
 

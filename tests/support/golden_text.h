@@ -95,6 +95,16 @@ inline std::string Visible(const std::string& s) {
   return "\"" + out + "\"";
 }
 
+// `text` with its one occurrence of `from` replaced by `to` (a failure if `from` is not there
+// exactly once): for expected texts that differ from a spelled-out one in a few lines.
+inline std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+  const size_t at = text.find(from);
+  EXPECT_TRUE(at != std::string::npos && text.find(from, at + 1) == std::string::npos)
+      << "not exactly once: " << Visible(from);
+  if (at != std::string::npos) text.replace(at, from.size(), to);
+  return text;
+}
+
 // Exact comparison that names the first line that differs.
 inline void ExpectText(const std::string& expected, const std::string& actual) {
   if (expected == actual) return;
