@@ -1297,6 +1297,41 @@ TEST(Sib13Golden, T300BeyondItsIdentifiersStopsBeforeCapabilityAndChain) {
   ExpectLinesMatch(lines, d.text);
 }
 
+TEST(Sib13Golden, DomainCutInsideItsOctetsIsNotListed) {
+  // The second CN domain announces 8 octets and the encoding ends after 2 of them: the element
+  // fails and is not appended; nothing after the list is read.
+  BitWriter w;
+  w.Pattern("110");
+  w.Constrained(2, 1, 4);
+  PutCnDomain(w, kAnsiDomain);
+  w.Constrained(0, 0, 1).Bit(0).Constrained(8, 1, 8).Bits(0xABCD, 16);
+  const Decoded d = DecodeBare(13, w);
+  ASSERT_EQ(sibdecode::kDecoded, d.result);
+  ExpectLinesMatch(
+      [] {
+        std::vector<std::string> lines = {"SysInfoType13 ::=\r\n", "{\r\n"};
+        for (const std::string& line : sibtest::SplitLines(kAnsiDomainText)) lines.push_back(line);
+        const std::vector<std::string> tail = {
+            "    ue_IdleTimersAndConstants\r\n",
+            "    {\r\n",
+            "            t_300 = *\n",
+            "            n_300 = *\r\n",
+            "            t_312 = *\r\n",
+            "            n_312 = *\n",
+            "    }\r\n",
+            "    capabilityUpdateRequirement\r\n",
+            "    {\r\n",
+            "        ue_RadioCapabilityFDDUpdateRequirement = *\r\n",
+            "        ue_RadioCapabilityTDDUpdateRequirement = *\r\n",
+            "    }\r\n",
+            "}\r\n",
+        };
+        lines.insert(lines.end(), tail.begin(), tail.end());
+        return lines;
+      }(),
+      d.text);
+}
+
 TEST(Sib13Golden, OneBchBlockThroughRrcParserX) {
   Sib13 s;
   s.cnDomains = {{0, false, {0x42}, "", 7}};

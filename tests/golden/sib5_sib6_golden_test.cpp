@@ -1334,4 +1334,21 @@ TEST(Sib6Golden, OneBchBlockThroughRrcParserX) {
              d.text);
 }
 
+// An encoding of no bytes: the first presence bit cannot be read. The lists stay empty, the
+// modeSpecificInfo CHOICE is never chosen (empty braces), and the values never decoded
+// (sib6indicator, pich_PowerOffset) have no defined content.
+TEST(EmptyEncodingGolden, Sib5Sib6) {
+  const Decoded five = DecodeBare(5, BitWriter());
+  ASSERT_EQ(sibdecode::kDecoded, five.result);
+  ExpectLinesMatch({"SysInfoType5 ::=\r\n", "{\r\n", "    sib6indicator = *\r\n",
+                    "        pich_PowerOffset = *\r\n", "    modeSpecificInfo\r\n", "    {\r\n",
+                    "    }\r\n", "}\r\n"},
+                   five.text);
+  const Decoded six = DecodeBare(6, BitWriter());
+  ASSERT_EQ(sibdecode::kDecoded, six.result);
+  ExpectLinesMatch({"SysInfoType6 ::=\r\n", "{\r\n", "        pich_PowerOffset = *\r\n",
+                    "    modeSpecificInfo\r\n", "    {\r\n", "    }\r\n", "}\r\n"},
+                   six.text);
+}
+
 }  // namespace
