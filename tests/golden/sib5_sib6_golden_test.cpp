@@ -1047,6 +1047,36 @@ TEST(Sib5Golden, LcrRecordsOfTheExtensionChain) {
   ExpectText(std::string(kSib5Head) + kModeTdd + kPrach0 + kSccpch0 + chainText + "}\r\n", d.text);
 }
 
+TEST(Sib5Golden, RefusedChoiceIndexLeavesEmptyBraces) {
+  // The v770 modeSpecificInfo CHOICE has three alternatives in 2 bits: index 3 is refused, the
+  // choice keeps no alternative and prints empty braces. The nonCriticalExtensions bit, read
+  // before the record, still prints its block; tDD-MBSFNInformation, announced, stays empty.
+  BitWriter chain;
+  chain.Pattern("01").Pattern("01").Pattern("01").Pattern("01");  // v4b0 .. v680, no records
+  chain.Pattern("1").Pattern("0000");                             // v690
+  chain.Pattern("1").Pattern("1001").Bits(3, 2).Pattern("0000");  // v770
+  Sib5 s;
+  s.chain = &chain;
+  const Decoded d = DecodeBare(5, EncodeSib5(s));
+  ASSERT_EQ(sibdecode::kDecoded, d.result);
+  ExpectText(std::string(kSib5Head) + kModeTdd + kPrach0 + kSccpch0 +
+                 Replaced(kChainToV770,
+                          "                            sysInfoType5_v770ext\r\n"
+                          "                            {\r\n"
+                          "                            }\r\n",
+                          "                            sysInfoType5_v770ext\r\n"
+                          "                            {\r\n"
+                          "                                modeSpecificInfo\r\n"
+                          "                                {\r\n"
+                          "                                }\r\n"
+                          "                            }\r\n"
+                          "                            nonCriticalExtensions\r\n"
+                          "                            {\r\n"
+                          "                            }\r\n") +
+                 "}\r\n",
+             d.text);
+}
+
 TEST(Sib5Golden, RepetitionsIndexBeyondTheListStopsTheDecode) {
   // numberOfRepetitionsPerSFNPeriod has 24 identifiers in 5 bits: index 31 is refused, stays
   // stored and prints "???". frequencyBandIndicator, announced, is never reached.
