@@ -316,6 +316,23 @@ std::string CnDomainText(int index, const char* identity, const std::string& cnT
          "        }\r\n";
 }
 
+// ue_IdleTimersAndConstants and capabilityUpdateRequirement announced but never decoded: their
+// values have no defined content ("*" matches any value).
+const char kIdleUnreached[] =
+    "    ue_IdleTimersAndConstants\r\n"
+    "    {\r\n"
+    "            t_300 = *\n"
+    "            n_300 = *\r\n"
+    "            t_312 = *\r\n"
+    "            n_312 = *\n"
+    "    }\r\n";
+const char kCapabilityUnreached[] =
+    "    capabilityUpdateRequirement\r\n"
+    "    {\r\n"
+    "        ue_RadioCapabilityFDDUpdateRequirement = *\r\n"
+    "        ue_RadioCapabilityTDDUpdateRequirement = *\r\n"
+    "    }\r\n";
+
 // ---------------------------------------------------------------------------------------------
 // SIB2
 
@@ -849,50 +866,22 @@ TEST(Sib1Golden, StopInTheCnDomainList) {
   ASSERT_EQ(32u, w.size());
   const Decoded d = DecodeBare(1, w);
   ASSERT_EQ(sibdecode::kDecoded, d.result);
-  std::vector<std::string> lines = {
-      "SysInfoType1 ::=\r\n",
-      "{\r\n",
-      "        \r\n",
-      "Message dump (Hex):\r\n",
-      "\t80\t\r\n",
-      "        cn_DomainSysInfoList[0]\r\n",
-      "        {\r\n",
-      "                cn_DomainIdentity = ps-domain\n",
-      "            cn_Type\r\n",
-      "            {\r\n",
-      "                        ansi_41 = \"0\"\r\n",
-      "            }\r\n",
-      "                cn_DRX_CycleLengthCoeff = 9\r\n",
-      "        }\r\n",
-      "    ue_ConnTimersAndConstants\r\n",
-      "    {\r\n",
-  };
-  for (const std::string& line : sibtest::SplitLines(kConnDefaults)) lines.push_back(line);
-  const std::vector<std::string> tail = {
-      "    }\r\n",
-      "    ue_IdleTimersAndConstants\r\n",
-      "    {\r\n",
-      "            t_300 = *\n",
-      "            n_300 = *\r\n",
-      "            t_312 = *\r\n",
-      "            n_312 = *\n",
-      "    }\r\n",
-      "    v3a0NonCriticalExtensions\r\n",
-      "    {\r\n",
-      "        sysInfoType1_v3a0ext\r\n",
-      "        {\r\n",
-      "            ue_ConnTimersAndConstants_v3a0ext\r\n",
-      "            {\r\n",
-      "            }\r\n",
-      "            ue_IdleTimersAndConstants_v3a0ext\r\n",
-      "            {\r\n",
-      "            }\r\n",
-      "        }\r\n",
-      "    }\r\n",
-      "}\r\n",
-  };
-  lines.insert(lines.end(), tail.begin(), tail.end());
-  ExpectLinesMatch(lines, d.text);
+  ExpectLinesMatch(Sib1Head("\t80\t\r\n") + CnDomainText(0, "ps-domain", Ansi41Text("0"), 9) +
+                       kConnOpen + kConnDefaults + kClose4 + kIdleUnreached +
+                       "    v3a0NonCriticalExtensions\r\n"
+                       "    {\r\n"
+                       "        sysInfoType1_v3a0ext\r\n"
+                       "        {\r\n"
+                       "            ue_ConnTimersAndConstants_v3a0ext\r\n"
+                       "            {\r\n"
+                       "            }\r\n"
+                       "            ue_IdleTimersAndConstants_v3a0ext\r\n"
+                       "            {\r\n"
+                       "            }\r\n"
+                       "        }\r\n"
+                       "    }\r\n"
+                       "}\r\n",
+                   d.text);
 }
 
 TEST(Sib1Golden, StopInsideConnTimersKeepsTheRestAtDefault) {
@@ -1267,34 +1256,19 @@ TEST(Sib13Golden, T300BeyondItsIdentifiersStopsBeforeCapabilityAndChain) {
   s.chain.levels = 3;
   const Decoded d = DecodeBare(13, EncodeSib13(s));
   ASSERT_EQ(sibdecode::kDecoded, d.result);
-  std::vector<std::string> lines = {"SysInfoType13 ::=\r\n", "{\r\n"};
-  for (const std::string& line : sibtest::SplitLines(kAnsiDomainText)) lines.push_back(line);
-  const std::vector<std::string> tail = {
-      "    ue_IdleTimersAndConstants\r\n",
-      "    {\r\n",
-      "            t_300 = ???\n",
-      "            n_300 = *\r\n",
-      "            t_312 = *\r\n",
-      "            n_312 = *\n",
-      "    }\r\n",
-      "    capabilityUpdateRequirement\r\n",
-      "    {\r\n",
-      "        ue_RadioCapabilityFDDUpdateRequirement = *\r\n",
-      "        ue_RadioCapabilityTDDUpdateRequirement = *\r\n",
-      "    }\r\n",
-      "    v3a0NonCriticalExtensions\r\n",
-      "    {\r\n",
-      "        sysInfoType13_v3a0ext\r\n",
-      "        {\r\n",
-      "            ue_IdleTimersAndConstants_v3a0ext\r\n",
-      "            {\r\n",
-      "            }\r\n",
-      "        }\r\n",
-      "    }\r\n",
-      "}\r\n",
-  };
-  lines.insert(lines.end(), tail.begin(), tail.end());
-  ExpectLinesMatch(lines, d.text);
+  ExpectLinesMatch("SysInfoType13 ::=\r\n{\r\n" + kAnsiDomainText +
+                       Replaced(kIdleUnreached, "t_300 = *", "t_300 = ???") + kCapabilityUnreached +
+                       "    v3a0NonCriticalExtensions\r\n"
+                       "    {\r\n"
+                       "        sysInfoType13_v3a0ext\r\n"
+                       "        {\r\n"
+                       "            ue_IdleTimersAndConstants_v3a0ext\r\n"
+                       "            {\r\n"
+                       "            }\r\n"
+                       "        }\r\n"
+                       "    }\r\n"
+                       "}\r\n",
+                   d.text);
 }
 
 TEST(Sib13Golden, DomainCutInsideItsOctetsIsNotListed) {
@@ -1307,29 +1281,9 @@ TEST(Sib13Golden, DomainCutInsideItsOctetsIsNotListed) {
   w.Constrained(0, 0, 1).Bit(0).Constrained(8, 1, 8).Bits(0xABCD, 16);
   const Decoded d = DecodeBare(13, w);
   ASSERT_EQ(sibdecode::kDecoded, d.result);
-  ExpectLinesMatch(
-      [] {
-        std::vector<std::string> lines = {"SysInfoType13 ::=\r\n", "{\r\n"};
-        for (const std::string& line : sibtest::SplitLines(kAnsiDomainText)) lines.push_back(line);
-        const std::vector<std::string> tail = {
-            "    ue_IdleTimersAndConstants\r\n",
-            "    {\r\n",
-            "            t_300 = *\n",
-            "            n_300 = *\r\n",
-            "            t_312 = *\r\n",
-            "            n_312 = *\n",
-            "    }\r\n",
-            "    capabilityUpdateRequirement\r\n",
-            "    {\r\n",
-            "        ue_RadioCapabilityFDDUpdateRequirement = *\r\n",
-            "        ue_RadioCapabilityTDDUpdateRequirement = *\r\n",
-            "    }\r\n",
-            "}\r\n",
-        };
-        lines.insert(lines.end(), tail.begin(), tail.end());
-        return lines;
-      }(),
-      d.text);
+  ExpectLinesMatch("SysInfoType13 ::=\r\n{\r\n" + kAnsiDomainText + kIdleUnreached +
+                       kCapabilityUnreached + "}\r\n",
+                   d.text);
 }
 
 TEST(Sib13Golden, OneBchBlockThroughRrcParserX) {

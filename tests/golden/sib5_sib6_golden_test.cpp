@@ -1086,27 +1086,20 @@ TEST(Sib5Golden, RepetitionsIndexBeyondTheListStopsTheDecode) {
   s.chain = &chain;
   const Decoded d = DecodeBare(5, EncodeSib5(s));
   ASSERT_EQ(sibdecode::kDecoded, d.result);
-  std::vector<std::string> lines;
-  for (const std::string& piece : {std::string(kSib5Head), std::string(kModeTdd),
-                                   std::string(kPrach0), std::string(kSccpch0)}) {
-    for (const std::string& line : sibtest::SplitLines(piece)) lines.push_back(line);
-  }
-  const std::vector<std::string> tail = {
-      "    v4b0NonCriticalExtensions\r\n",
-      "    {\r\n",
-      "        sysInfoType5_v4b0ext\r\n",
-      "        {\r\n",
-      "            pNBSCH_Allocation_r4\r\n",
-      "            {\r\n",
-      "                numberOfRepetitionsPerSFNPeriod = ???\n",
-      "            }\r\n",
-      "            frequencyBandIndicator = *\n",
-      "        }\r\n",
-      "    }\r\n",
-      "}\r\n",
-  };
-  lines.insert(lines.end(), tail.begin(), tail.end());
-  ExpectLinesMatch(lines, d.text);
+  ExpectLinesMatch(std::string(kSib5Head) + kModeTdd + kPrach0 + kSccpch0 +
+                       "    v4b0NonCriticalExtensions\r\n"
+                       "    {\r\n"
+                       "        sysInfoType5_v4b0ext\r\n"
+                       "        {\r\n"
+                       "            pNBSCH_Allocation_r4\r\n"
+                       "            {\r\n"
+                       "                numberOfRepetitionsPerSFNPeriod = ???\n"
+                       "            }\r\n"
+                       "            frequencyBandIndicator = *\n"
+                       "        }\r\n"
+                       "    }\r\n"
+                       "}\r\n",
+                   d.text);
 }
 
 TEST(Sib5Golden, AichPowerOffsetOutOfRangeStopsBeforeTheLists) {

@@ -142,6 +142,11 @@ inline void ExpectLinesMatch(const std::vector<std::string>& patterns, const std
   }
 }
 
+// The same with the patterns given as one text, one pattern per line.
+inline void ExpectLinesMatch(const std::string& patternText, const std::string& actual) {
+  ExpectLinesMatch(SplitLines(patternText), actual);
+}
+
 // The cell identities of the summary record, and zero everywhere behind them.
 inline void ExpectSummary(const tagSystemInformationBlock& out, unsigned sib3Identity,
                           unsigned sib4Identity) {
