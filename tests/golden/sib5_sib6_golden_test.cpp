@@ -669,6 +669,85 @@ TEST(Sib5Golden, ChannelListsWithSeveralElements) {
              d.text);
 }
 
+// A PRACH element with prach-RACH-Info fdd, persistenceScalingFactorList, the fixed-size
+// ac-To-ASC-MappingTable (SIZE (7): no count) and every member of its fdd modeSpecificInfo.
+TEST(Sib5Golden, PrachFddMembersAndItsTwoScalarLists) {
+  BitWriter w;
+  w.Pattern("000").Bit(0).Constrained(0, -10, 5);
+  PutMode(w, Mode(), false);
+  w.Constrained(1, 1, 16);
+  w.Pattern("00011");  // persistenceScalingFactorList, ac-To-ASC-MappingTable
+  w.Bit(0);            // prach-RACH-Info: fdd
+  w.Pattern("1000000000000001").Constrained(3, 0, 3).Constrained(15, 0, 15);
+  w.Constrained(15, 0, 15).Pattern("010101010101");
+  w.Constrained(7, 1, 32);
+  w.Constrained(2, 1, 6).Constrained(7, 0, 7).Constrained(0, 0, 7);
+  for (int i = 0; i < 7; ++i) w.Constrained(i, 0, 7);
+  w.Bit(0).Pattern("11111");  // modeSpecificInfo fdd, every member
+  w.Constrained(-10, -10, 50).Constrained(-35, -35, -10);
+  w.Constrained(8, 1, 8).Constrained(64, 1, 64);
+  w.Constrained(32, 1, 32).Constrained(0, 0, 50).Constrained(50, 0, 50);
+  w.Constrained(255, 0, 255).Bit(1).Constrained(1, 0, 1);
+  PutSccpchList(w, {Sccpch()});
+  const Decoded d = DecodeBare(5, w);
+  ASSERT_EQ(sibdecode::kDecoded, d.result);
+  ExpectText(std::string(kSib5Head) + kModeTdd +
+                 "        prach_SystemInformationList[0]\r\n"
+                 "        {\r\n"
+                 "            prach_RACH_Info\r\n"
+                 "            {\r\n"
+                 "                modeSpecificInfo\r\n"
+                 "                {\r\n"
+                 "                    fdd\r\n"
+                 "                    {\r\n"
+                 "                        availableSignatures = \"1000000000000001\"\r\n"
+                 "                        availableSF = sfpr256\n"
+                 "                        preambleScramblingCodeWordNumber = 15\r\n"
+                 "                        puncturingLimit = pl1\n"
+                 "                        availableSubChannelNumbers = \"010101010101\"\r\n"
+                 "                    }\r\n"
+                 "                }\r\n"
+                 "            }\r\n"
+                 "            transportChannelIdentity = 7\r\n"
+                 "                persistenceScalingFactorList[0] = psf0-2\n"
+                 "                persistenceScalingFactorList[1] = psf0-9\n"
+                 "                ac_To_ASC_MappingTable[0] = 0\r\n"
+                 "                ac_To_ASC_MappingTable[1] = 1\r\n"
+                 "                ac_To_ASC_MappingTable[2] = 2\r\n"
+                 "                ac_To_ASC_MappingTable[3] = 3\r\n"
+                 "                ac_To_ASC_MappingTable[4] = 4\r\n"
+                 "                ac_To_ASC_MappingTable[5] = 5\r\n"
+                 "                ac_To_ASC_MappingTable[6] = 6\r\n"
+                 "            modeSpecificInfo\r\n"
+                 "            {\r\n"
+                 "                fdd\r\n"
+                 "                {\r\n"
+                 "                    primaryCPICH_TX_Power = -10\r\n"
+                 "                    constantValue = -35\r\n"
+                 "                    prach_PowerOffset\r\n"
+                 "                    {\r\n"
+                 "                        powerRampStep = 8\r\n"
+                 "                        preambleRetransMax = 64\r\n"
+                 "                    }\r\n"
+                 "                    rach_TransmissionParameters\r\n"
+                 "                    {\r\n"
+                 "                        mmax = 32\r\n"
+                 "                        nb01Min = 0\r\n"
+                 "                        nb01Max = 50\r\n"
+                 "                    }\r\n"
+                 "                    aich_Info\r\n"
+                 "                    {\r\n"
+                 "                        channelisationCode256 = 255\r\n"
+                 "                        sttd_Indicator = True\r\n"
+                 "                        aich_TransmissionTiming = e1\n"
+                 "                    }\r\n"
+                 "                }\r\n"
+                 "            }\r\n"
+                 "        }\r\n" +
+                 kSccpch0 + "}\r\n",
+             d.text);
+}
+
 TEST(Sib5Golden, WholeChainToV770WithNonCriticalExtensions) {
   BitWriter chain;
   chain.Pattern("11");     // v4b0: sysInfoType5-v4b0ext, v590 present
