@@ -95,4 +95,16 @@ SIBDECODE_API int DecodeSib(DecoderState* state, unsigned int sibType, const uns
                             size_t len, tagSystemInformationBlock* out, char* text,
                             size_t textCapacity, size_t* textLen);
 
+// The decoded SIB as one JSON object (no line end, no trailer): members and
+// alternatives under the names the text prints, an absent OPTIONAL member left
+// out, enumerations and bit strings as strings, lists as arrays. Results, summary
+// record and capacity handling as DecodeBatch; *sibType (when not null) receives
+// the SIB type.
+SIBDECODE_API int DecodeBatchJson(DecoderState* state, const unsigned char* data, size_t len,
+                                  tagSystemInformationBlock* out, char* json, size_t jsonCapacity,
+                                  size_t* jsonLen, unsigned int* sibType);
+SIBDECODE_API int DecodeSibJson(DecoderState* state, unsigned int sibType, const unsigned char* sib,
+                                size_t len, tagSystemInformationBlock* out, char* json,
+                                size_t jsonCapacity, size_t* jsonLen);
+
 }  // namespace sibdecode

@@ -15,8 +15,8 @@ struct DecoderState {
   tagSibSegment currentSegment;
   SummaryFeed feed;  // reached by the SIB decoders through PerContext::feed
   // Kept from call to call so that a call allocates nothing in the steady state.
-  std::vector<uint8_t> packedSib;      // the reassembled SIB
-  std::vector<char> workBuffer;        // the text, when the caller's buffer cannot take it
+  std::vector<uint8_t> packedSib;  // the reassembled SIB
+  std::vector<char> workBuffer;    // the text, when the caller's buffer cannot take it
 };
 
 }  // namespace sibdecode

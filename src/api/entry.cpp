@@ -47,13 +47,15 @@ constexpr size_t kLargestWholeText = size_t{1} << 30;
 // Steps after reassembly: dispatch, decode, print, summary, text.
 int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, size_t sibSize,
                     tagSystemInformationBlock* out, const unsigned char* raw, size_t rawLen,
-                    bool withTrailer, TextLimit limit, char* text, size_t capacity,
-                    size_t* textLen) {
+                    bool withTrailer, TextLimit limit, TextFormat format, char* text,
+                    size_t capacity, size_t* textLen) {
   const SibDispatchRow* row = FindSibRow(sibType);
   if (row == nullptr || row->decode == nullptr || row->print == nullptr ||
-      row->recordSize > kMaxSibRecordSize) {
+      row->printJson == nullptr || row->recordSize > kMaxSibRecordSize) {
     return kNothingDecoded;
   }
+  int (*const print)(TextCursor&, const void*) =
+      format == TextFormat::Json ? row->printJson : row->print;
 
   PerContext ctx;
   uint32_t size = sibSize > kMaxPerBufferSize ? kMaxPerBufferSize : static_cast<uint32_t>(sibSize);
@@ -63,8 +65,8 @@ int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, s
   // possible text takes the print directly; otherwise the state's own work
   // buffer does, and the text is copied out only if it fits.
   const size_t trailerSize = withTrailer ? RawTrailerSize(rawLen) : 0;
-  const bool direct = limit == TextLimit::WorkBuffer && text != nullptr &&
-                      capacity >= TextBufferSize + trailerSize;
+  const bool direct =
+      limit == TextLimit::WorkBuffer && text != nullptr && capacity >= TextBufferSize + trailerSize;
   char* work = direct ? text : StateWorkBuffer(state, TextBufferSize);
   size_t workSize = TextBufferSize;
   TextCursor cursor;
@@ -85,13 +87,13 @@ int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, s
     case CellIdentityTarget::None:
       break;
   }
-  (void)row->print(cursor, record);  // what was written before a failure is the text
+  (void)print(cursor, record);  // what was written before a failure is the text
   while (limit == TextLimit::Whole && cursor.failed && workSize < kLargestWholeText) {
     // Longer than the work buffer: printed again, whole, into a larger one.
     workSize *= 2;
     work = StateWorkBuffer(state, workSize);
     InitTextCursor(cursor, work, static_cast<uint32_t>(workSize));
-    (void)row->print(cursor, record);
+    (void)print(cursor, record);
   }
   if (row->release != nullptr) row->release(record);
 
@@ -212,20 +214,29 @@ size_t MaxTextSize(size_t len) { return TextBufferSize + RawTrailerSize(len); }
 
 int DecodeBatch(DecoderState* state, const unsigned char* data, size_t len,
                 tagSystemInformationBlock* out, char* text, size_t textCapacity, size_t* textLen) {
-  return DecodeBatchText(state, data, len, out, text, textCapacity, textLen, TextLimit::Whole);
+  return DecodeBatchText(state, data, len, out, text, textCapacity, textLen, TextLimit::Whole,
+                         TextFormat::Text, nullptr);
+}
+
+int DecodeBatchJson(DecoderState* state, const unsigned char* data, size_t len,
+                    tagSystemInformationBlock* out, char* json, size_t jsonCapacity,
+                    size_t* jsonLen, unsigned int* sibType) {
+  return DecodeBatchText(state, data, len, out, json, jsonCapacity, jsonLen, TextLimit::Whole,
+                         TextFormat::Json, sibType);
 }
 
 int DecodeBatchText(DecoderState* state, const unsigned char* data, size_t len,
                     tagSystemInformationBlock* out, char* text, size_t textCapacity,
-                    size_t* textLen, TextLimit limit) {
+                    size_t* textLen, TextLimit limit, TextFormat format, unsigned int* sibTypeOut) {
   if (!ArgumentsUsable(state, out, textLen)) return kNothingDecoded;
   ResetForCall(*state, out);
   if (data == nullptr) return kNothingDecoded;
   uint32_t sibType = 0;
   std::vector<uint8_t>& packed = state->packedSib;
   if (!ReassembleBatch(*state, data, len, &sibType, &packed)) return kNothingDecoded;
-  return DecodeAndRender(*state, sibType, packed.data(), packed.size(), out, data, len, true, limit,
-                         text, textCapacity, textLen);
+  if (sibTypeOut != nullptr) *sibTypeOut = sibType;
+  return DecodeAndRender(*state, sibType, packed.data(), packed.size(), out, data, len,
+                         format == TextFormat::Text, limit, format, text, textCapacity, textLen);
 }
 
 int DecodeSib(DecoderState* state, unsigned int sibType, const unsigned char* sib, size_t len,
@@ -233,8 +244,18 @@ int DecodeSib(DecoderState* state, unsigned int sibType, const unsigned char* si
   if (!ArgumentsUsable(state, out, textLen)) return kNothingDecoded;
   ResetForCall(*state, out);
   if (sib == nullptr && len > 0) return kNothingDecoded;
-  return DecodeAndRender(*state, sibType, sib, len, out, nullptr, 0, false, TextLimit::Whole, text,
-                         textCapacity, textLen);
+  return DecodeAndRender(*state, sibType, sib, len, out, nullptr, 0, false, TextLimit::Whole,
+                         TextFormat::Text, text, textCapacity, textLen);
+}
+
+int DecodeSibJson(DecoderState* state, unsigned int sibType, const unsigned char* sib, size_t len,
+                  tagSystemInformationBlock* out, char* json, size_t jsonCapacity,
+                  size_t* jsonLen) {
+  if (!ArgumentsUsable(state, out, jsonLen)) return kNothingDecoded;
+  ResetForCall(*state, out);
+  if (sib == nullptr && len > 0) return kNothingDecoded;
+  return DecodeAndRender(*state, sibType, sib, len, out, nullptr, 0, false, TextLimit::Whole,
+                         TextFormat::Json, json, jsonCapacity, jsonLen);
 }
 
 }  // namespace sibdecode

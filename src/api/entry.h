@@ -15,11 +15,14 @@ namespace sibdecode {
 // work buffer (102400 bytes, the text cut at the last whole write); the
 // reentrant API and the CLI deliver every text whole.
 enum class TextLimit { WorkBuffer, Whole };
+// The indented text with its raw-data trailer, or the value as JSON.
+enum class TextFormat { Text, Json };
 
-// DecodeBatch with the given limit (RRCParserX: WorkBuffer).
+// DecodeBatch with the given limit (RRCParserX: WorkBuffer) and format;
+// *sibTypeOut (when not null) receives the reassembled SIB's type.
 int DecodeBatchText(DecoderState* state, const unsigned char* data, size_t len,
                     tagSystemInformationBlock* out, char* text, size_t textCapacity,
-                    size_t* textLen, TextLimit limit);
+                    size_t* textLen, TextLimit limit, TextFormat format, unsigned int* sibTypeOut);
 
 // Empties the queues and the accumulator, zero-fills *out.
 void ResetForCall(DecoderState& state, tagSystemInformationBlock* out);

@@ -15,9 +15,9 @@ bool RRCParserX(unsigned char* data, unsigned int len, tagSystemInformationBlock
   size_t written = textLen;
   // The host's buffer holds the work buffer's 102400 bytes and the trailer:
   // a longer text is cut at the last whole write that fits.
-  int result = sibdecode::DecodeBatchText(&processState, data, len, out, text,
-                                          sibdecode::MaxTextSize(len), &written,
-                                          sibdecode::TextLimit::WorkBuffer);
+  int result = sibdecode::DecodeBatchText(
+      &processState, data, len, out, text, sibdecode::MaxTextSize(len), &written,
+      sibdecode::TextLimit::WorkBuffer, sibdecode::TextFormat::Text, nullptr);
   textLen = static_cast<unsigned int>(written);
   return result == sibdecode::kDecoded;
 }

@@ -18,7 +18,8 @@ namespace sibdecode {
 struct EnumTexts {
   const char* const* texts;
   uint32_t count;
-  const char* unknown;  // " = ???" with the type's line end
+  const char* unknown;        // " = ???" with the type's line end
+  const char* const* names;  // the identifiers alone, for JSON
 };
 
 // A list element's printed name, "%s[%d]" from the list's name and the index,

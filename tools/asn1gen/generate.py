@@ -7,7 +7,8 @@ Writes OUTPUT_ROOT/src/rrc/*, OUTPUT_ROOT/src/print/* and
 OUTPUT_ROOT/tests/interop/sib_model.json.
 
 The work is split by what it emits: model.py (the type model), records.py,
-decoders.py (Init, Decode, Release), text_printers.py, model_json.py.
+decoders.py (Init, Decode, Release), text_printers.py, json_printers.py,
+model_json.py.
 """
 
 import os
@@ -16,6 +17,7 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from decoders import emit_decoder_source  # noqa: E402
+from json_printers import emit_json_header, emit_json_source  # noqa: E402
 from model import FAMILIES, SHARED_FAMILY, build_model, topo_order  # noqa: E402
 from model_json import model_json  # noqa: E402
 from records import emit_records  # noqa: E402
@@ -32,6 +34,8 @@ def generate(asn1_folder, out_root):
     for family in sorted(set(FAMILIES.values()) | {SHARED_FAMILY}):
         files["src/rrc/%s.cpp" % family] = emit_decoder_source(model, order, family)
         files["src/print/%s_print.cpp" % family] = emit_printer_source(model, order, family)
+        files["src/print/%s_json.cpp" % family] = emit_json_source(model, order, family)
+    files["src/print/rrc_json.h"] = emit_json_header(model, order)
     files["tests/interop/sib_model.json"] = model_json(model)
     model.check_overlay_used()
     for rel, text in files.items():

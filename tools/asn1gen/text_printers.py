@@ -10,7 +10,6 @@ DEFAULT_ELEMENT_DEPTH = 8
 DEFAULT_ALTERNATIVE_DEPTH = 4
 
 
-
 def print_simple_line(info, name_expr, value_expr, depth_expr, indent):
     """Statements printing one simple value as a line at depth_expr."""
     pad = " " * indent
@@ -172,8 +171,11 @@ def emit_enum_tables(model):
     for key in sorted(model.enums, key=lambda k: model.enums[k].cname):
         e = model.enums[key]
         texts = ", ".join(e.text(i) for i in range(len(e.items)))
-        w("static const char* const %s_texts[] = {%s};" % (enum_table_name(e), texts))
-        w("const EnumTexts %s = {%s_texts, %d, %s};" % (enum_table_name(e), enum_table_name(e), len(e.items), e.unknown()))
+        names = ", ".join('"%s"' % item for item in e.items)
+        table = enum_table_name(e)
+        w("static const char* const %s_texts[] = {%s};" % (table, texts))
+        w("static const char* const %s_names[] = {%s};" % (table, names))
+        w("const EnumTexts %s = {%s_texts, %d, %s, %s_names};" % (table, table, len(e.items), e.unknown(), table))
         w()
     w("}  // namespace sibdecode")
     return w.text()
