@@ -16,15 +16,17 @@ set_target_properties(libsibdecode PROPERTIES VERSION ${PROJECT_VERSION}
 set_property(TARGET libsibdecode PROPERTY INTERFACE_INCLUDE_DIRECTORIES
              $<BUILD_INTERFACE:${CMAKE_SOURCE_DIR}/include>
              $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
-# The installed tool finds the installed library next to it.
-file(RELATIVE_PATH SIBDECODE_BIN_TO_LIB ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR})
-set_target_properties(sibdecode PROPERTIES INSTALL_RPATH "$ORIGIN/${SIBDECODE_BIN_TO_LIB}")
 
 install(TARGETS libsibdecode EXPORT sibdecodeTargets
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(TARGETS sibdecode RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(TARGET sibdecode)
+  # The installed tool finds the installed library through a relative RPATH.
+  file(RELATIVE_PATH SIBDECODE_BIN_TO_LIB ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR})
+  set_target_properties(sibdecode PROPERTIES INSTALL_RPATH "$ORIGIN/${SIBDECODE_BIN_TO_LIB}")
+  install(TARGETS sibdecode RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
 install(FILES ${CMAKE_SOURCE_DIR}/include/sibdecode/sibdecode.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/sibdecode)
 
@@ -60,7 +62,8 @@ install(FILES ${CMAKE_BINARY_DIR}/sibdecode.pc DESTINATION ${CMAKE_INSTALL_LIBDI
 # Installs into a temporary prefix and builds two consumers against it, one
 # with find_package and one with pkg-config (needs pkg-config and make). Not
 # in instrumented builds (the consumers are plain programs) nor for Windows.
-if(SIBDECODE_TESTS AND NOT SIBDECODE_SANITIZE AND NOT SIBDECODE_FUZZ AND NOT WIN32)
+if(SIBDECODE_TESTS AND TARGET sibdecode AND NOT SIBDECODE_SANITIZE AND NOT SIBDECODE_FUZZ
+   AND NOT WIN32)
   find_program(SIBDECODE_PKG_CONFIG pkg-config)
   find_program(SIBDECODE_MAKE make)
   if(SIBDECODE_PKG_CONFIG AND SIBDECODE_MAKE)
