@@ -20,9 +20,7 @@ void SetPosition(PerContext* ctx, uint64_t position) {
 
 // Smallest w with 2^w >= range, for 2 <= range <= 2^32.
 unsigned BitWidthForRange(uint64_t range) {
-  unsigned width = 0;
-  while ((uint64_t{1} << width) < range) ++width;
-  return width;
+  return 64u - static_cast<unsigned>(__builtin_clzll(range - 1));
 }
 
 // Reads `width` (<= 32) bits at `position`, first bit most significant.
@@ -121,12 +119,20 @@ int ReadBit(PerContext* ctx, uint8_t* bit) {
 
 int ReadPresenceBits(PerContext* ctx, uint32_t count, uint32_t* presence) {
   *presence = 0;
-  for (uint32_t i = 0; i < count; ++i) {
-    uint8_t bit = 0;
-    PER_TRY(ReadBit(ctx, &bit));
-    *presence |= uint32_t{bit} << i;
-  }
-  return StatusOk;
+  if (count > 32) return StatusOutOfRange;
+  const uint64_t position = BitPosition(ctx);
+  // Bits that lie inside the buffer are taken even when the rest do not, as
+  // reading them one by one would.
+  const uint64_t total = TotalBits(ctx);
+  const uint32_t available =
+      position >= total
+          ? 0
+          : static_cast<uint32_t>(total - position < count ? total - position : count);
+  const uint32_t bits = GatherBits(ctx->data, position, available);
+  // The first bit read is presence bit 0.
+  for (uint32_t i = 0; i < available; ++i) *presence |= ((bits >> (available - 1 - i)) & 1u) << i;
+  SetPosition(ctx, position + available);
+  return available == count ? StatusOk : StatusEndOfData;
 }
 
 int ReadWholeNumber(PerContext* ctx, uint64_t range, uint32_t* value) {
