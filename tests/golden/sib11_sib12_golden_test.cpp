@@ -1298,6 +1298,535 @@ TEST(Sib11Golden, Release99TreeWithGsmNeighboursAndReporting) {
       d.text);
 }
 
+// SysInfoType11-v590ext-IEs / SysInfoType12-v590ext-IEs with all six members: intra-frequency
+// deltas (-2, -5) and (none), inter-frequency (-1, none), inter-RAT (none, -1); event criteria
+// deltas -5, -1; 1b periodic reporting ra64 / ri0-5; 1d detectedSetCellsOnly with useCIO True.
+BitWriter V590Ext() {
+  BitWriter w;
+  w.Pattern("111111");
+  w.Constrained(2, 1, 32).Pattern("11").Constrained(-2, -2, -1).Constrained(-5, -5, -1);
+  w.Pattern("00");
+  w.Constrained(1, 1, 32).Pattern("10").Constrained(-1, -2, -1);
+  w.Constrained(1, 1, 32).Pattern("01").Constrained(-1, -5, -1);
+  w.Constrained(2, 1, 8).Constrained(-5, -5, -1).Constrained(-1, -5, -1);
+  w.Constrained(6, 0, 7).Constrained(2, 0, 7);
+  w.Pattern("11").Constrained(3, 0, 4).Bit(true);
+  return w;
+}
+
+// ---------------------------------------------------------------------------------------------
+// SIB11 with the LCR extension under hcs_not_used / cpich_RSCP (three intra- and two
+// inter-frequency cells, LCR reporting criteria) and every further level of the chain up to v770.
+// The LCR cells fill the summary record; absent IDs and cellParametersIDs become -65535.
+
+TEST(Sib11Golden, LcrCellsFeedTheSummaryAndTheChainRunsToV770) {
+  std::vector<Cell<CellInfoLcr>> intra(3);
+  intra[0].id = 0;
+  intra[0].info.cellIndividualOffset = 5;
+  intra[0].info.refTime = {0, 960};
+  intra[0].info.pccpch = {true, 12, false};
+  intra[0].info.primaryCcpchTxPower = 6;
+  intra[0].info.timeslots = {0, 6};
+  intra[0].info.readSFN = true;
+  intra[0].info.hasCsri = true;
+  intra[0].info.csri.qOffset1 = -1;
+  intra[1].info.pccpch = {false, 127, false};
+  intra[2].id = 31;
+  intra[2].info.pccpch = {false, kAbsent, true};
+  const Removed removeAll{0, {}};
+  BitWriter intraList;
+  PutIntraList(intraList, &removeAll, intra,
+               [](BitWriter& w, const CellInfoLcr& c) { PutCellInfoLcr(w, Csri::kRscp, c); });
+
+  std::vector<Event> events(3);
+  events[0].alternative = 0;
+  events[0].reportingRange = 1;
+  events[0].lcrForbidden = {{true, 9, false}, {false, kAbsent, true}};
+  events[0].w = 1;
+  events[0].reportDeactivationThreshold = 1;
+  events[0].reportingAmount = 1;
+  events[0].reportingInterval = 1;
+  events[0].hysteresis = 8;
+  events[0].timeToTrigger = 12;
+  events[1].alternative = 1;
+  events[1].triggeringCondition = 1;
+  events[1].reportingRange = 2;
+  events[1].lcrForbidden = {{false, 0, false}};
+  events[1].w = 2;
+  events[1].hysteresis = 9;
+  events[1].timeToTrigger = 13;
+  events[1].statusAlternative = 11;
+  events[1].statusValue = 5;
+  events[2].alternative = 8;
+  events[2].threshold = 165;
+  events[2].hysteresis = 10;
+  events[2].timeToTrigger = 14;
+  events[2].statusAlternative = 10;
+  events[2].statusValue = 1;
+  IntraReporting reporting;
+  reporting.measQuantity = MeasQuantity(9, kAbsent, {0, 1, 2, 3});
+  reporting.reportingQuantityForRach = RachQuantity(0, 3, {});
+  reporting.reportingInfoForCellDch =
+      CellDchReporting({{0, "000000"}, {1, "111111"}}, 0, 1, &events, true, kAbsent, 0);
+
+  std::vector<Cell<CellInfoLcr>> inter(2);
+  inter[0].id = 4;
+  inter[0].hasFreq = true;
+  inter[0].freq.uarfcn = 10054;
+  inter[0].info.pccpch.cellParametersID = 64;
+  inter[1].hasFreq = true;
+  const Removed removeNo{2, {}};
+
+  BitWriter chain;
+  chain.Pattern("11");           // sysInfoType11-v4b0ext, v590NonCriticalExtension
+  chain.Pattern("1 1");          // fach-MeasurementOccasionInfo-LCR-Ext: TDD128 True
+  chain.Pattern("0 0 11");       // hcs_not_used, cpich_RSCP, intra, inter
+  PutIntraMeas(chain, kAbsent, &intraList, reporting);
+  chain.Bit(true);
+  PutInterList(chain, &removeNo, inter,
+               [](BitWriter& w, const CellInfoLcr& c) { PutCellInfoLcr(w, Csri::kRscp, c); });
+  chain.Bit(true).Append(V590Ext());                               // v690NonCriticalExtensions
+  chain.Bit(true).Bit(true).Append(RachReportingInfo(kAbsent, {0, 1}, -115, 8));  // v690 dummy
+  chain.Bit(true).Bit(true).Append(RachReportingInfo(1, {}, 0, 1));  // v6b0
+  chain.Bit(true).Bit(true);  // v770: nonCriticalExtensions, mbsfnFrequencyList
+  chain.Constrained(2, 0, 16);
+  chain.Bit(true);
+  PutFreqInfo(chain, {false, kAbsent, 9500});
+  chain.Constrained(3, 0, 127);
+  chain.Bit(false);
+  PutFreqInfo(chain, {true, kAbsent, 10700});
+
+  const Decoded d = DecodeBare(11, Sib11(false, nullptr, EmptyControl(), &chain));
+  EXPECT_EQ(1, d.result);
+  ExpectCells(d.out, {}, {{0, 12}, {kAbsentValue, 127}, {31, kAbsentValue}},
+              {{4, 10054, 64}, {kAbsentValue, 0, kAbsentValue}});
+  ExpectText(
+      std::string("SysInfoType11 ::=\r\n"
+                  "{\r\n"
+                  "    sib12indicator = False\r\n") +
+          kEmptyControlText +
+          "    v4b0NonCriticalExtensions\r\n"
+          "    {\r\n"
+          "        sysInfoType11_v4b0ext\r\n"
+          "        {\r\n"
+          "            fach_MeasurementOccasionInfo_LCR_Ext\r\n"
+          "            {\r\n"
+          "                inter_freq_TDD128_meas_ind = True\r\n"
+          "            }\r\n"
+          "            measurementControlSysInfo_LCR\r\n"
+          "            {\r\n"
+          "                use_of_HCS\r\n"
+          "                {\r\n"
+          "                    hcs_not_used\r\n"
+          "                    {\r\n"
+          "                        cellSelectQualityMeasure\r\n"
+          "                        {\r\n"
+          "                            cpich_RSCP\r\n"
+          "                            {\r\n"
+          "                                intraFreqMeasurementSysInfo\r\n"
+          "                                {\r\n"
+          "                                    intraFreqMeasurementID = 1\r\n"
+          "                                    intraFreqCellInfoSI_List\r\n"
+          "                                    {\r\n"
+          "                                        removedIntraFreqCellList\r\n"
+          "                                        {\r\n"
+          "                                            removeAllIntraFreqCells\r\n"
+          "                                        }\r\n"
+          "                                        newIntraFreqCellList[0]\r\n"
+          "                                        {\r\n"
+          "                                            intraFreqCellID = 0\r\n"
+          "                                            cellInfo\r\n"
+          "                                            {\r\n"
+          "                                                cellIndividualOffset = 5\r\n"
+          "                                                referenceTimeDifferenceToCell\r\n"
+          "                                                {\r\n"
+          "                                                    accuracy40 = 960\r\n"
+          "                                                }\r\n"
+          "                                                primaryCCPCH_Info\r\n"
+          "                                                {\r\n"
+          "                                                    tstd_Indicator = True\r\n"
+          "                                                    cellParametersID = 12\r\n"
+          "                                                    sctd_Indicator = False\r\n"
+          "                                                }\r\n"
+          "                                                primaryCCPCH_TX_Power = 6\r\n"
+          "                                                timeslotInfoList[0]\r\n"
+          "                                                {\r\n"
+          "                                                    timeslotNumber = 0\r\n"
+          "                                                }\r\n"
+          "                                                timeslotInfoList[1]\r\n"
+          "                                                {\r\n"
+          "                                                    timeslotNumber = 6\r\n"
+          "                                                }\r\n"
+          "                                                readSFN_Indicator = True\r\n"
+          "                                                cellSelectionReselectionInfo\r\n"
+          "                                                {\r\n"
+          "                                                    q_OffsetS_N = -1\r\n"
+          "                                                    modeSpecificInfo\r\n"
+          "                                                    {\r\n"
+          "                                                        tdd\r\n"
+          "                                                        {\r\n"
+          "                                                        }\r\n"
+          "                                                    }\r\n"
+          "                                                }\r\n"
+          "                                            }\r\n"
+          "                                        }\r\n"
+          "                                        newIntraFreqCellList[1]\r\n"
+          "                                        {\r\n"
+          "                                            cellInfo\r\n"
+          "                                            {\r\n"
+          "                                                cellIndividualOffset = 0\r\n"
+          "                                                primaryCCPCH_Info\r\n"
+          "                                                {\r\n"
+          "                                                    tstd_Indicator = False\r\n"
+          "                                                    cellParametersID = 127\r\n"
+          "                                                    sctd_Indicator = False\r\n"
+          "                                                }\r\n"
+          "                                                readSFN_Indicator = False\r\n"
+          "                                            }\r\n"
+          "                                        }\r\n"
+          "                                        newIntraFreqCellList[2]\r\n"
+          "                                        {\r\n"
+          "                                            intraFreqCellID = 31\r\n"
+          "                                            cellInfo\r\n"
+          "                                            {\r\n"
+          "                                                cellIndividualOffset = 0\r\n"
+          "                                                primaryCCPCH_Info\r\n"
+          "                                                {\r\n"
+          "                                                    tstd_Indicator = False\r\n"
+          "                                                    sctd_Indicator = True\r\n"
+          "                                                }\r\n"
+          "                                                readSFN_Indicator = False\r\n"
+          "                                            }\r\n"
+          "                                        }\r\n"
+          "                                    }\r\n"
+          "                                    intraFreqMeasQuantity\r\n"
+          "                                    {\r\n"
+          "                                        filterCoefficient = fc9\n"
+          "                                        modeSpecificInfo\r\n"
+          "                                        {\r\n"
+          "                                            tdd\r\n"
+          "                                            {\r\n"
+          "                                                intraFreqMeasQuantity_TDDList[0] = primaryCCPCH-RSCP\r\n"
+          "                                                intraFreqMeasQuantity_TDDList[1] = pathloss\r\n"
+          "                                                intraFreqMeasQuantity_TDDList[2] = timeslotISCP\r\n"
+          "                                                intraFreqMeasQuantity_TDDList[3] = dummy\r\n"
+          "                                            }\r\n"
+          "                                        }\r\n"
+          "                                    }\r\n"
+          "                                    intraFreqReportingQuantityForRACH\r\n"
+          "                                    {\r\n"
+          "                                        sfn_SFN_OTD_Type = noReport\r\n"
+          "                                        modeSpecificInfo\r\n"
+          "                                        {\r\n"
+          "                                            fdd\r\n"
+          "                                            {\r\n"
+          "                                                    intraFreqRepQuantityRACH_FDD = noReport\n"
+          "                                            }\r\n"
+          "                                        }\r\n"
+          "                                    }\r\n"
+          "                                    reportingInfoForCellDCH\r\n"
+          "                                    {\r\n"
+          "                                        intraFreqReportingQuantity\r\n"
+          "                                        {\r\n"
+          "                                            activeSetReportingQuantities\r\n"
+          "                                            {\r\n"
+          "                                                dummy = noReport\r\n"
+          "                                                cellIdentity_reportingIndicator = False\r\n"
+          "                                                cellSynchronisationInfoReportingIndicator = False\r\n"
+          "                                                modeSpecificInfo\r\n"
+          "                                                {\r\n"
+          "                                                    tdd\r\n"
+          "                                                    {\r\n"
+          "                                                        timeslotISCP_reportingIndicator = False\r\n"
+          "                                                        proposedTGSN_ReportingRequired = False\r\n"
+          "                                                        primaryCCPCH_RSCP_reportingIndicator = False\r\n"
+          "                                                        pathloss_reportingIndicator = False\r\n"
+          "                                                    }\r\n"
+          "                                                }\r\n"
+          "                                            }\r\n"
+          "                                            monitoredSetReportingQuantities\r\n"
+          "                                            {\r\n"
+          "                                                dummy = type1\r\n"
+          "                                                cellIdentity_reportingIndicator = True\r\n"
+          "                                                cellSynchronisationInfoReportingIndicator = True\r\n"
+          "                                                modeSpecificInfo\r\n"
+          "                                                {\r\n"
+          "                                                    tdd\r\n"
+          "                                                    {\r\n"
+          "                                                        timeslotISCP_reportingIndicator = True\r\n"
+          "                                                        proposedTGSN_ReportingRequired = True\r\n"
+          "                                                        primaryCCPCH_RSCP_reportingIndicator = True\r\n"
+          "                                                        pathloss_reportingIndicator = True\r\n"
+          "                                                    }\r\n"
+          "                                                }\r\n"
+          "                                            }\r\n"
+          "                                        }\r\n"
+          "                                        measurementReportingMode\r\n"
+          "                                        {\r\n"
+          "                                            measurementReportTransferMode = acknowledgedModeRLC\r\n"
+          "                                            periodicalOrEventTrigger = eventTrigger\r\n"
+          "                                        }\r\n"
+          "                                        reportCriteria\r\n"
+          "                                        {\r\n"
+          "                                            intraFreqReportingCriteria\r\n"
+          "                                            {\r\n"
+          "                                                    eventCriteriaList[0]\r\n"
+          "                                                    {\r\n"
+          "                                                        event\r\n"
+          "                                                        {\r\n"
+          "                                                            e1a\r\n"
+          "                                                            {\r\n"
+          "                                                                    triggeringCondition = activeSetCellsOnly\n"
+          "                                                                    reportingRange = 1\r\n"
+          "                                                                    forbiddenAffectCellList[0]\r\n"
+          "                                                                    {\r\n"
+          "                                                                        tdd\r\n"
+          "                                                                        {\r\n"
+          "                                                                            tstd_Indicator = True\r\n"
+          "                                                                            cellParametersID = 9\r\n"
+          "                                                                            sctd_Indicator = False\r\n"
+          "                                                                        }\r\n"
+          "                                                                    }\r\n"
+          "                                                                    forbiddenAffectCellList[1]\r\n"
+          "                                                                    {\r\n"
+          "                                                                        tdd\r\n"
+          "                                                                        {\r\n"
+          "                                                                            tstd_Indicator = False\r\n"
+          "                                                                            sctd_Indicator = True\r\n"
+          "                                                                        }\r\n"
+          "                                                                    }\r\n"
+          "                                                                    w = 1\r\n"
+          "                                                                    reportDeactivationThreshold = t1\n"
+          "                                                                    reportingAmount = ra2\n"
+          "                                                                    reportingInterval = ri0-25\n"
+          "                                                            }\r\n"
+          "                                                        }\r\n"
+          "                                                        hysteresis = 8\r\n"
+          "                                                        timeToTrigger = ttt640\r\n"
+          "                                                    }\r\n"
+          "                                                    eventCriteriaList[1]\r\n"
+          "                                                    {\r\n"
+          "                                                        event\r\n"
+          "                                                        {\r\n"
+          "                                                            e1b\r\n"
+          "                                                            {\r\n"
+          "                                                                    triggeringCondition = monitoredSetCellsOnly\n"
+          "                                                                    reportingRange = 2\r\n"
+          "                                                                    forbiddenAffectCellList[0]\r\n"
+          "                                                                    {\r\n"
+          "                                                                        tdd\r\n"
+          "                                                                        {\r\n"
+          "                                                                            tstd_Indicator = False\r\n"
+          "                                                                            cellParametersID = 0\r\n"
+          "                                                                            sctd_Indicator = False\r\n"
+          "                                                                        }\r\n"
+          "                                                                    }\r\n"
+          "                                                                    w = 2\r\n"
+          "                                                            }\r\n"
+          "                                                        }\r\n"
+          "                                                        hysteresis = 9\r\n"
+          "                                                        timeToTrigger = ttt1280\r\n"
+          "                                                        reportingCellStatus\r\n"
+          "                                                        {\r\n"
+          "                                                            allVirtualActSetplusMonitoredSetNonUsedFreq = viactCellsPlus6\r\n"
+          "                                                        }\r\n"
+          "                                                    }\r\n"
+          "                                                    eventCriteriaList[2]\r\n"
+          "                                                    {\r\n"
+          "                                                        event\r\n"
+          "                                                        {\r\n"
+          "                                                                e1i = 165\r\n"
+          "                                                        }\r\n"
+          "                                                        hysteresis = 10\r\n"
+          "                                                        timeToTrigger = ttt2560\r\n"
+          "                                                        reportingCellStatus\r\n"
+          "                                                        {\r\n"
+          "                                                            withinMonitoredAndOrVirtualActiveSetNonUsedFreq = e2\r\n"
+          "                                                        }\r\n"
+          "                                                    }\r\n"
+          "                                            }\r\n"
+          "                                        }\r\n"
+          "                                    }\r\n"
+          "                                }\r\n"
+          "                                interFreqMeasurementSysInfo\r\n"
+          "                                {\r\n"
+          "                                    interFreqCellInfoSI_List\r\n"
+          "                                    {\r\n"
+          "                                        removedInterFreqCellList\r\n"
+          "                                        {\r\n"
+          "                                            removeNoInterFreqCells\r\n"
+          "                                        }\r\n"
+          "                                        newInterFreqCellList[0]\r\n"
+          "                                        {\r\n"
+          "                                            interFreqCellID = 4\r\n"
+          "                                            frequencyInfo\r\n"
+          "                                            {\r\n"
+          "                                                modeSpecificInfo\r\n"
+          "                                                {\r\n"
+          "                                                    tdd\r\n"
+          "                                                    {\r\n"
+          "                                                        uarfcn_Nt = 10054\r\n"
+          "                                                    }\r\n"
+          "                                                }\r\n"
+          "                                            }\r\n"
+          "                                            cellInfo\r\n"
+          "                                            {\r\n"
+          "                                                cellIndividualOffset = 0\r\n"
+          "                                                primaryCCPCH_Info\r\n"
+          "                                                {\r\n"
+          "                                                    tstd_Indicator = False\r\n"
+          "                                                    cellParametersID = 64\r\n"
+          "                                                    sctd_Indicator = False\r\n"
+          "                                                }\r\n"
+          "                                                readSFN_Indicator = False\r\n"
+          "                                            }\r\n"
+          "                                        }\r\n"
+          "                                        newInterFreqCellList[1]\r\n"
+          "                                        {\r\n"
+          "                                            frequencyInfo\r\n"
+          "                                            {\r\n"
+          "                                                modeSpecificInfo\r\n"
+          "                                                {\r\n"
+          "                                                    tdd\r\n"
+          "                                                    {\r\n"
+          "                                                        uarfcn_Nt = 0\r\n"
+          "                                                    }\r\n"
+          "                                                }\r\n"
+          "                                            }\r\n"
+          "                                            cellInfo\r\n"
+          "                                            {\r\n"
+          "                                                cellIndividualOffset = 0\r\n"
+          "                                                primaryCCPCH_Info\r\n"
+          "                                                {\r\n"
+          "                                                    tstd_Indicator = False\r\n"
+          "                                                    sctd_Indicator = False\r\n"
+          "                                                }\r\n"
+          "                                                readSFN_Indicator = False\r\n"
+          "                                            }\r\n"
+          "                                        }\r\n"
+          "                                    }\r\n"
+          "                                }\r\n"
+          "                            }\r\n"
+          "                        }\r\n"
+          "                    }\r\n"
+          "                }\r\n"
+          "            }\r\n"
+          "        }\r\n"
+          "        v590NonCriticalExtension\r\n"
+          "        {\r\n"
+          "            sysInfoType11_v590ext\r\n"
+          "            {\r\n"
+          "                newIntraFrequencyCellInfoList_v590ext[0]\r\n"
+          "                {\r\n"
+          "                        deltaQrxlevmin = -2\r\n"
+          "                        deltaQhcs = -5\r\n"
+          "                }\r\n"
+          "                newIntraFrequencyCellInfoList_v590ext[1]\r\n"
+          "                {\r\n"
+          "                }\r\n"
+          "                newInterFrequencyCellInfoList_v590ext[0]\r\n"
+          "                {\r\n"
+          "                        deltaQrxlevmin = -1\r\n"
+          "                }\r\n"
+          "                newInterRATCellInfoList_v590ext[0]\r\n"
+          "                {\r\n"
+          "                        deltaQhcs = -1\r\n"
+          "                }\r\n"
+          "                        intraFreqEventCriteriaList_v590ext[0] = -5\r\n"
+          "                        intraFreqEventCriteriaList_v590ext[1] = -1\r\n"
+          "                intraFreqReportingCriteria_1b_r5\r\n"
+          "                {\r\n"
+          "                    periodicReportingInfo_1b\r\n"
+          "                    {\r\n"
+          "                            reportingAmount = ra64\n"
+          "                            reportingInterval = ri0-5\n"
+          "                    }\r\n"
+          "                }\r\n"
+          "                intraFreqEvent_1d_r5\r\n"
+          "                {\r\n"
+          "                        triggeringCondition = detectedSetCellsOnly\n"
+          "                    useCIO = True\r\n"
+          "                }\r\n"
+          "            }\r\n"
+          "            v690NonCriticalExtensions\r\n"
+          "            {\r\n"
+          "                sysInfoType11_v690ext\r\n"
+          "                {\r\n"
+          "                    dummy\r\n"
+          "                    {\r\n"
+          "                        modeSpecificInfo\r\n"
+          "                        {\r\n"
+          "                            tdd\r\n"
+          "                            {\r\n"
+          "                                        interFreqRepQuantityRACH_TDDList[0] = timeslotISCP\n"
+          "                                        interFreqRepQuantityRACH_TDDList[1] = primaryCCPCH-RSCP\n"
+          "                            }\r\n"
+          "                        }\r\n"
+          "                            interFreqRACHReportingThreshold = -115\r\n"
+          "                            maxReportedCellsOnRACHinterFreq = 8\r\n"
+          "                    }\r\n"
+          "                }\r\n"
+          "                v6b0NonCriticalExtensions\r\n"
+          "                {\r\n"
+          "                    sysInfoType11_v6b0ext\r\n"
+          "                    {\r\n"
+          "                        interFreqRACHReportingInfo\r\n"
+          "                        {\r\n"
+          "                            modeSpecificInfo\r\n"
+          "                            {\r\n"
+          "                                fdd\r\n"
+          "                                {\r\n"
+          "                                        interFreqRepQuantityRACH_FDD = cpich-RSCP\n"
+          "                                }\r\n"
+          "                            }\r\n"
+          "                                interFreqRACHReportingThreshold = 0\r\n"
+          "                                maxReportedCellsOnRACHinterFreq = 1\r\n"
+          "                        }\r\n"
+          "                    }\r\n"
+          "                    v770NonCriticalExtensions\r\n"
+          "                    {\r\n"
+          "                        sysInfoType11_v770ext\r\n"
+          "                        {\r\n"
+          "                                mBSFNFrequencyList[0]\r\n"
+          "                                {\r\n"
+          "                                    frequencyInfo\r\n"
+          "                                    {\r\n"
+          "                                        modeSpecificInfo\r\n"
+          "                                        {\r\n"
+          "                                            tdd\r\n"
+          "                                            {\r\n"
+          "                                                uarfcn_Nt = 9500\r\n"
+          "                                            }\r\n"
+          "                                        }\r\n"
+          "                                    }\r\n"
+          "                                    cellParametersID = 3\r\n"
+          "                                }\r\n"
+          "                                mBSFNFrequencyList[1]\r\n"
+          "                                {\r\n"
+          "                                    frequencyInfo\r\n"
+          "                                    {\r\n"
+          "                                        modeSpecificInfo\r\n"
+          "                                        {\r\n"
+          "                                            fdd\r\n"
+          "                                            {\r\n"
+          "                                                uarfcn_DL = 10700\r\n"
+          "                                            }\r\n"
+          "                                        }\r\n"
+          "                                    }\r\n"
+          "                                }\r\n"
+          "                        }\r\n"
+          "                        nonCriticalExtensions\r\n"
+          "                        {\r\n"
+          "                        }\r\n"
+          "                    }\r\n"
+          "                }\r\n"
+          "            }\r\n"
+          "        }\r\n"
+          "    }\r\n"
+          "}\r\n",
+      d.text);
+}
+
 }  // namespace
 // TEMP
-[[maybe_unused]] static void* kTempRefs[] = {(void*)&EmptyControl, (void*)&Sib12, (void*)&RachReportingInfo, (void*)&PutCellInfoLcr};
+[[maybe_unused]] static void* kTempRefs[] = {(void*)&Sib12};
