@@ -1827,6 +1827,255 @@ TEST(Sib11Golden, LcrCellsFeedTheSummaryAndTheChainRunsToV770) {
       d.text);
 }
 
+// ---------------------------------------------------------------------------------------------
+// The LCR neighbour lists in the three other branches of measurementControlSysInfo_LCR: printed
+// with their elements two levels in, never counted in the summary. The cell-selection variants
+// show the three penalty-time forms (notUsed, the RSCP value line, the ECN0 block).
+
+TEST(Sib11Golden, LcrListsOutsideHcsNotUsedRscpAreOnlyPrinted) {
+  struct Case {
+    const char* name;
+    bool hcsUsed;
+    bool ecn0;
+    Csri csriType;
+    CsriValue intraCsri;
+    bool interHasCsri;
+    CsriValue interCsri;
+    const char* intraCsriText;  // the intra cell's cellSelectionReselectionInfo
+    const char* interCsriText;  // the inter cell's, or ""
+  };
+  CsriValue ecn0Intra;
+  ecn0Intra.qOffset2 = 7;
+  ecn0Intra.maxAllowedULTxPower = -50;
+  ecn0Intra.mode = 0;
+  ecn0Intra.qRxlevMin = -13;
+  CsriValue hcsRscpIntra;
+  hcsRscpIntra.qOffset1 = 3;
+  hcsRscpIntra.maxAllowedULTxPower = 0;  // ASN.1 order: before the HCS information
+  hcsRscpIntra.hasHcs = true;
+  hcsRscpIntra.qHcs = 99;
+  hcsRscpIntra.penalty = {2, 1, 0};  // pt20, to6
+  hcsRscpIntra.mode = 2;
+  CsriValue hcsRscpInter;
+  hcsRscpInter.hasHcs = true;
+  hcsRscpInter.hcsPrio = 7;
+  hcsRscpInter.qRxlevMin = -58;
+  CsriValue hcsEcn0Intra;
+  hcsEcn0Intra.qOffset1 = -3;
+  hcsEcn0Intra.hasHcs = true;
+  hcsEcn0Intra.hcsPrio = 1;
+  hcsEcn0Intra.qHcs = 0;
+  hcsEcn0Intra.penalty = {6, 7, 2};  // pt60, infinite, to4
+  hcsEcn0Intra.mode = 0;
+  hcsEcn0Intra.qQualMin = 0;
+  const Case cases[] = {
+      {"hcs_not_used / cpich_Ec_N0", false, true, Csri::kEcn0, ecn0Intra, false, {},
+       "                                                    cellSelectionReselectionInfo\r\n"
+       "                                                    {\r\n"
+       "                                                        q_Offset1S_N = 0\r\n"
+       "                                                        q_Offset2S_N = 7\r\n"
+       "                                                        maxAllowedUL_TX_Power = -50\r\n"
+       "                                                        modeSpecificInfo\r\n"
+       "                                                        {\r\n"
+       "                                                            fdd\r\n"
+       "                                                            {\r\n"
+       "                                                                q_RxlevMin = -13\r\n"
+       "                                                            }\r\n"
+       "                                                        }\r\n"
+       "                                                    }\r\n",
+       ""},
+      {"hcs_used / cpich_RSCP", true, false, Csri::kHcsRscp, hcsRscpIntra, true, hcsRscpInter,
+       "                                                    cellSelectionReselectionInfo\r\n"
+       "                                                    {\r\n"
+       "                                                        q_OffsetS_N = 3\r\n"
+       "                                                        maxAllowedUL_TX_Power = 0\r\n"
+       "                                                        hcs_NeighbouringCellInformation_RSCP\r\n"
+       "                                                        {\r\n"
+       "                                                            hcs_PRIO = 0\r\n"
+       "                                                            q_HCS = 99\r\n"
+       "                                                            hcs_CellReselectInformation\r\n"
+       "                                                            {\r\n"
+       "                                                                penaltyTime\r\n"
+       "                                                                {\r\n"
+       "                                                                    pt20 = to6\r\n"
+       "                                                                }\r\n"
+       "                                                            }\r\n"
+       "                                                        }\r\n"
+       "                                                        modeSpecificInfo\r\n"
+       "                                                        {\r\n"
+       "                                                            gsm\r\n"
+       "                                                            {\r\n"
+       "                                                            }\r\n"
+       "                                                        }\r\n"
+       "                                                    }\r\n",
+       "                                                    cellSelectionReselectionInfo\r\n"
+       "                                                    {\r\n"
+       "                                                        q_OffsetS_N = 0\r\n"
+       "                                                        hcs_NeighbouringCellInformation_RSCP\r\n"
+       "                                                        {\r\n"
+       "                                                            hcs_PRIO = 7\r\n"
+       "                                                            q_HCS = 0\r\n"
+       "                                                            hcs_CellReselectInformation\r\n"
+       "                                                            {\r\n"
+       "                                                                penaltyTime\r\n"
+       "                                                                {\r\n"
+       "                                                                    notUsed\r\n"
+       "                                                                }\r\n"
+       "                                                            }\r\n"
+       "                                                        }\r\n"
+       "                                                        modeSpecificInfo\r\n"
+       "                                                        {\r\n"
+       "                                                            tdd\r\n"
+       "                                                            {\r\n"
+       "                                                                q_RxlevMin = -58\r\n"
+       "                                                            }\r\n"
+       "                                                        }\r\n"
+       "                                                    }\r\n"},
+      {"hcs_used / cpich_Ec_N0", true, true, Csri::kHcsEcn0, hcsEcn0Intra, false, {},
+       "                                                    cellSelectionReselectionInfo\r\n"
+       "                                                    {\r\n"
+       "                                                        q_Offset1S_N = -3\r\n"
+       "                                                        q_Offset2S_N = 0\r\n"
+       "                                                        hcs_NeighbouringCellInformation_ECN0\r\n"
+       "                                                        {\r\n"
+       "                                                            hcs_PRIO = 1\r\n"
+       "                                                            q_HCS = 0\r\n"
+       "                                                            hcs_CellReselectInformation\r\n"
+       "                                                            {\r\n"
+       "                                                                penaltyTime\r\n"
+       "                                                                {\r\n"
+       "                                                                    pt60\r\n"
+       "                                                                    {\r\n"
+       "                                                                        temporaryOffset1 = infinite\r\n"
+       "                                                                            temporaryOffset2 = to4\n"
+       "                                                                    }\r\n"
+       "                                                                }\r\n"
+       "                                                            }\r\n"
+       "                                                        }\r\n"
+       "                                                        modeSpecificInfo\r\n"
+       "                                                        {\r\n"
+       "                                                            fdd\r\n"
+       "                                                            {\r\n"
+       "                                                                    q_QualMin = 0\r\n"
+       "                                                            }\r\n"
+       "                                                        }\r\n"
+       "                                                    }\r\n",
+       ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<Cell<CellInfoLcr>> intra(1);
+    intra[0].info.pccpch.cellParametersID = 1;
+    intra[0].info.hasCsri = true;
+    intra[0].info.csri = c.intraCsri;
+    std::vector<Cell<CellInfoLcr>> inter(1);
+    inter[0].id = 1;
+    inter[0].hasFreq = true;
+    inter[0].freq.uarfcn = 2000;
+    inter[0].info.pccpch.cellParametersID = 5;
+    inter[0].info.hasCsri = c.interHasCsri;
+    inter[0].info.csri = c.interCsri;
+    const Csri type = c.csriType;
+    const auto putInfo = [type](BitWriter& w, const CellInfoLcr& i) { PutCellInfoLcr(w, type, i); };
+    BitWriter intraList;
+    PutIntraList(intraList, nullptr, intra, putInfo);
+
+    BitWriter chain;
+    chain.Pattern("10 0");  // sysInfoType11-v4b0ext only; no fach-MeasurementOccasionInfo-LCR-Ext
+    chain.Bit(c.hcsUsed).Bit(c.ecn0).Pattern("11");
+    PutIntraMeas(chain, kAbsent, &intraList, IntraReporting());
+    chain.Bit(true);
+    PutInterList(chain, nullptr, inter, putInfo);
+
+    const Decoded d = DecodeBare(11, Sib11(false, nullptr, EmptyControl(), &chain));
+    EXPECT_EQ(1, d.result);
+    ExpectCells(d.out, {}, {}, {});
+    ExpectText(std::string("SysInfoType11 ::=\r\n"
+                           "{\r\n"
+                           "    sib12indicator = False\r\n") +
+                   kEmptyControlText +
+                   "    v4b0NonCriticalExtensions\r\n"
+                   "    {\r\n"
+                   "        sysInfoType11_v4b0ext\r\n"
+                   "        {\r\n"
+                   "            measurementControlSysInfo_LCR\r\n"
+                   "            {\r\n"
+                   "                use_of_HCS\r\n"
+                   "                {\r\n" +
+                   (c.hcsUsed ? "                    hcs_used\r\n"
+                              : "                    hcs_not_used\r\n") +
+                   "                    {\r\n"
+                   "                        cellSelectQualityMeasure\r\n"
+                   "                        {\r\n" +
+                   (c.ecn0 ? "                            cpich_Ec_N0\r\n"
+                           : "                            cpich_RSCP\r\n") +
+                   "                            {\r\n"
+                   "                                intraFreqMeasurementSysInfo\r\n"
+                   "                                {\r\n"
+                   "                                    intraFreqMeasurementID = 1\r\n"
+                   "                                    intraFreqCellInfoSI_List\r\n"
+                   "                                    {\r\n"
+                   "                                            newIntraFreqCellList[0]\r\n"
+                   "                                            {\r\n"
+                   "                                                cellInfo\r\n"
+                   "                                                {\r\n"
+                   "                                                    cellIndividualOffset = 0\r\n"
+                   "                                                    primaryCCPCH_Info\r\n"
+                   "                                                    {\r\n"
+                   "                                                        tstd_Indicator = False\r\n"
+                   "                                                        cellParametersID = 1\r\n"
+                   "                                                        sctd_Indicator = False\r\n"
+                   "                                                    }\r\n"
+                   "                                                    readSFN_Indicator = False\r\n" +
+                   c.intraCsriText +
+                   "                                                }\r\n"
+                   "                                            }\r\n"
+                   "                                    }\r\n"
+                   "                                }\r\n"
+                   "                                interFreqMeasurementSysInfo\r\n"
+                   "                                {\r\n"
+                   "                                    interFreqCellInfoSI_List\r\n"
+                   "                                    {\r\n"
+                   "                                            newInterFreqCellList[0]\r\n"
+                   "                                            {\r\n"
+                   "                                                interFreqCellID = 1\r\n"
+                   "                                                frequencyInfo\r\n"
+                   "                                                {\r\n"
+                   "                                                    modeSpecificInfo\r\n"
+                   "                                                    {\r\n"
+                   "                                                        tdd\r\n"
+                   "                                                        {\r\n"
+                   "                                                            uarfcn_Nt = 2000\r\n"
+                   "                                                        }\r\n"
+                   "                                                    }\r\n"
+                   "                                                }\r\n"
+                   "                                                cellInfo\r\n"
+                   "                                                {\r\n"
+                   "                                                    cellIndividualOffset = 0\r\n"
+                   "                                                    primaryCCPCH_Info\r\n"
+                   "                                                    {\r\n"
+                   "                                                        tstd_Indicator = False\r\n"
+                   "                                                        cellParametersID = 5\r\n"
+                   "                                                        sctd_Indicator = False\r\n"
+                   "                                                    }\r\n"
+                   "                                                    readSFN_Indicator = False\r\n" +
+                   c.interCsriText +
+                   "                                                }\r\n"
+                   "                                            }\r\n"
+                   "                                    }\r\n"
+                   "                                }\r\n"
+                   "                            }\r\n"
+                   "                        }\r\n"
+                   "                    }\r\n"
+                   "                }\r\n"
+                   "            }\r\n"
+                   "        }\r\n"
+                   "    }\r\n"
+                   "}\r\n",
+               d.text);
+  }
+}
+
 }  // namespace
 // TEMP
 [[maybe_unused]] static void* kTempRefs[] = {(void*)&Sib12};
