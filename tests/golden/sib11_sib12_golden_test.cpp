@@ -2076,6 +2076,463 @@ TEST(Sib11Golden, LcrListsOutsideHcsNotUsedRscpAreOnlyPrinted) {
   }
 }
 
+// ---------------------------------------------------------------------------------------------
+// SIB12: the Release 99 tree under hcs_used / cpich_Ec_N0 (its lists and inter-RAT cells are not
+// counted), periodical reporting for CELL_DCH, the LCR cell that is counted, and SIB12's chain:
+// v590 lists two levels in, an empty v690 record, v6b0 and then nonCriticalExtensions (no v770).
+
+TEST(Sib12Golden, HcsUsedTreeAndTheChainWithoutV770) {
+  CellInfo intraInfo;
+  intraInfo.fdd = true;
+  intraInfo.readSFN = true;
+  intraInfo.txDiversity = true;
+  intraInfo.hasCsri = true;
+  intraInfo.csri.hasHcs = true;
+  intraInfo.csri.penalty = {1, 0, 0};  // pt10: to3, to2
+  intraInfo.csri.qRxlevMin = -20;
+  std::vector<Cell<CellInfo>> intraCells(1);
+  intraCells[0].info = intraInfo;
+  const auto putHcsEcn0 = [](BitWriter& w, const CellInfo& c) {
+    PutCellInfo(w, Csri::kHcsEcn0, c);
+  };
+  BitWriter intraList;
+  const Removed removeNo{2, {}};
+  PutIntraList(intraList, &removeNo, intraCells, putHcsEcn0);
+  IntraReporting reporting;
+  reporting.maxReportedCellsOnRach = 0;
+  reporting.reportingInfoForCellDch =
+      CellDchReporting({{0, "00000"}, {0, "00000"}}, 0, 0, nullptr, false, 4, 1);
+  std::vector<Cell<CellInfo>> interCells(1);
+  interCells[0].info.cellIndividualOffset = -1;
+
+  std::vector<RatCell> ratCells(4);
+  ratCells[0].id = 1;
+  ratCells[0].ncc = 2;
+  ratCells[0].bcc = 3;
+  ratCells[0].arfcn = 512;
+  ratCells[1].technology = 1;
+  ratCells[1].is2000 = 2;
+  ratCells[2].technology = 2;
+  ratCells[3].id = 30;
+  ratCells[3].technology = 3;
+
+  BitWriter control;
+  control.Pattern("00 1 1 1 11");  // hcs_used with inter-RAT, cpich_Ec_N0 with intra and inter
+  PutIntraMeas(control, 16, &intraList, reporting);
+  control.Bit(true);
+  PutInterList(control, nullptr, interCells, putHcsEcn0);
+  control.Bit(true).Bit(true);  // interRATCellInfoList with cellsForInterRATMeasList
+  PutRemoved(control, Removed{0, {}});
+  PutRatCells(control, ratCells);
+  control.Constrained(2, 1, 32).Constrained(3, 0, 31).Constrained(31, 0, 31);
+
+  std::vector<Cell<CellInfoLcr>> lcr(1);
+  lcr[0].id = 9;
+  lcr[0].info.pccpch.cellParametersID = 100;
+  BitWriter lcrList;
+  PutIntraList(lcrList, nullptr, lcr,
+               [](BitWriter& w, const CellInfoLcr& c) { PutCellInfoLcr(w, Csri::kRscp, c); });
+  BitWriter chain;
+  chain.Pattern("11 0 0 0 10");  // v4b0ext, v590; no LCR fach info; hcs_not_used, cpich_RSCP
+  PutIntraMeas(chain, kAbsent, &lcrList, IntraReporting());
+  chain.Bit(true).Append(V590Ext());
+  chain.Bit(true).Bit(false);  // v6b0NonCriticalExtensions; no dummy
+  chain.Bit(true).Bit(true).Append(RachReportingInfo(kAbsent, {1}, -1, 4));
+
+  const Decoded d = DecodeBare(12, Sib12(control, &chain));
+  EXPECT_EQ(1, d.result);
+  ExpectCells(d.out, {}, {{9, 100}}, {});
+  ExpectText(
+      "SysInfoType12 ::=\r\n"
+      "{\r\n"
+      "    measurementControlSysInfo\r\n"
+      "    {\r\n"
+      "        use_of_HCS\r\n"
+      "        {\r\n"
+      "            hcs_used\r\n"
+      "            {\r\n"
+      "                cellSelectQualityMeasure\r\n"
+      "                {\r\n"
+      "                    cpich_Ec_N0\r\n"
+      "                    {\r\n"
+      "                        intraFreqMeasurementSysInfo\r\n"
+      "                        {\r\n"
+      "                            intraFreqMeasurementID = 16\r\n"
+      "                            intraFreqCellInfoSI_List\r\n"
+      "                            {\r\n"
+      "                                removedIntraFreqCellList\r\n"
+      "                                {\r\n"
+      "                                    removeNoIntraFreqCells\r\n"
+      "                                }\r\n"
+      "                                    newIntraFreqCellList[0]\r\n"
+      "                                    {\r\n"
+      "                                        cellInfo\r\n"
+      "                                        {\r\n"
+      "                                            cellIndividualOffset = 0\r\n"
+      "                                            modeSpecificInfo\r\n"
+      "                                            {\r\n"
+      "                                                fdd\r\n"
+      "                                                {\r\n"
+      "                                                    readSFN_Indicator = True\r\n"
+      "                                                    tx_DiversityIndicator = True\r\n"
+      "                                                }\r\n"
+      "                                            }\r\n"
+      "                                            cellSelectionReselectionInfo\r\n"
+      "                                            {\r\n"
+      "                                                q_Offset1S_N = 0\r\n"
+      "                                                q_Offset2S_N = 0\r\n"
+      "                                                hcs_NeighbouringCellInformation_ECN0\r\n"
+      "                                                {\r\n"
+      "                                                    hcs_PRIO = 0\r\n"
+      "                                                    q_HCS = 0\r\n"
+      "                                                    hcs_CellReselectInformation\r\n"
+      "                                                    {\r\n"
+      "                                                        penaltyTime\r\n"
+      "                                                        {\r\n"
+      "                                                            pt10\r\n"
+      "                                                            {\r\n"
+      "                                                                temporaryOffset1 = to3\r\n"
+      "                                                                    temporaryOffset2 = to2\n"
+      "                                                            }\r\n"
+      "                                                        }\r\n"
+      "                                                    }\r\n"
+      "                                                }\r\n"
+      "                                                modeSpecificInfo\r\n"
+      "                                                {\r\n"
+      "                                                    tdd\r\n"
+      "                                                    {\r\n"
+      "                                                        q_RxlevMin = -20\r\n"
+      "                                                    }\r\n"
+      "                                                }\r\n"
+      "                                            }\r\n"
+      "                                        }\r\n"
+      "                                    }\r\n"
+      "                            }\r\n"
+      "                            maxReportedCellsOnRACH = noReport\r\n"
+      "                            reportingInfoForCellDCH\r\n"
+      "                            {\r\n"
+      "                                intraFreqReportingQuantity\r\n"
+      "                                {\r\n"
+      "                                    activeSetReportingQuantities\r\n"
+      "                                    {\r\n"
+      "                                        dummy = noReport\r\n"
+      "                                        cellIdentity_reportingIndicator = False\r\n"
+      "                                        cellSynchronisationInfoReportingIndicator = False\r\n"
+      "                                        modeSpecificInfo\r\n"
+      "                                        {\r\n"
+      "                                            fdd\r\n"
+      "                                            {\r\n"
+      "                                                cpich_Ec_N0_reportingIndicator = False\r\n"
+      "                                                cpich_RSCP_reportingIndicator = False\r\n"
+      "                                                pathloss_reportingIndicator = False\r\n"
+      "                                            }\r\n"
+      "                                        }\r\n"
+      "                                    }\r\n"
+      "                                    monitoredSetReportingQuantities\r\n"
+      "                                    {\r\n"
+      "                                        dummy = noReport\r\n"
+      "                                        cellIdentity_reportingIndicator = False\r\n"
+      "                                        cellSynchronisationInfoReportingIndicator = False\r\n"
+      "                                        modeSpecificInfo\r\n"
+      "                                        {\r\n"
+      "                                            fdd\r\n"
+      "                                            {\r\n"
+      "                                                cpich_Ec_N0_reportingIndicator = False\r\n"
+      "                                                cpich_RSCP_reportingIndicator = False\r\n"
+      "                                                pathloss_reportingIndicator = False\r\n"
+      "                                            }\r\n"
+      "                                        }\r\n"
+      "                                    }\r\n"
+      "                                }\r\n"
+      "                                measurementReportingMode\r\n"
+      "                                {\r\n"
+      "                                    measurementReportTransferMode = acknowledgedModeRLC\r\n"
+      "                                    periodicalOrEventTrigger = periodical\r\n"
+      "                                }\r\n"
+      "                                reportCriteria\r\n"
+      "                                {\r\n"
+      "                                    periodicalReportingCriteria\r\n"
+      "                                    {\r\n"
+      "                                            reportingAmount = ra16\n"
+      "                                            reportingInterval = ril0-25\n"
+      "                                    }\r\n"
+      "                                }\r\n"
+      "                            }\r\n"
+      "                        }\r\n"
+      "                        interFreqMeasurementSysInfo\r\n"
+      "                        {\r\n"
+      "                            interFreqCellInfoSI_List\r\n"
+      "                            {\r\n"
+      "                                    newInterFreqCellList[0]\r\n"
+      "                                    {\r\n"
+      "                                        cellInfo\r\n"
+      "                                        {\r\n"
+      "                                            cellIndividualOffset = -1\r\n"
+      "                                            modeSpecificInfo\r\n"
+      "                                            {\r\n"
+      "                                                tdd\r\n"
+      "                                                {\r\n"
+      "                                                    primaryCCPCH_Info\r\n"
+      "                                                    {\r\n"
+      "                                                        tdd\r\n"
+      "                                                        {\r\n"
+      "                                                            sctd_Indicator = False\r\n"
+      "                                                        }\r\n"
+      "                                                    }\r\n"
+      "                                                    readSFN_Indicator = False\r\n"
+      "                                                }\r\n"
+      "                                            }\r\n"
+      "                                        }\r\n"
+      "                                    }\r\n"
+      "                            }\r\n"
+      "                        }\r\n"
+      "                    }\r\n"
+      "                }\r\n"
+      "                interRATMeasurementSysInfo\r\n"
+      "                {\r\n"
+      "                    interRATCellInfoList\r\n"
+      "                    {\r\n"
+      "                        removedInterRATCellList\r\n"
+      "                        {\r\n"
+      "                            removeAllInterRATCells\r\n"
+      "                        }\r\n"
+      "                        newInterRATCellList[0]\r\n"
+      "                        {\r\n"
+      "                            interRATCellID = 1\r\n"
+      "                            technologySpecificInfo\r\n"
+      "                            {\r\n"
+      "                                gsm\r\n"
+      "                                {\r\n"
+      "                                    interRATCellIndividualOffset = 0\r\n"
+      "                                    bsic\r\n"
+      "                                    {\r\n"
+      "                                        ncc = 2\r\n"
+      "                                        bcc = 3\r\n"
+      "                                    }\r\n"
+      "                                    frequency_band = dcs1800BandUsed\r\n"
+      "                                    bcch_ARFCN = 512\r\n"
+      "                                }\r\n"
+      "                            }\r\n"
+      "                        }\r\n"
+      "                        newInterRATCellList[1]\r\n"
+      "                        {\r\n"
+      "                            technologySpecificInfo\r\n"
+      "                            {\r\n"
+      "                                is_2000\r\n"
+      "                                {\r\n"
+      "                                        is_2000SpecificMeasInfo = colourcode\n"
+      "                                }\r\n"
+      "                            }\r\n"
+      "                        }\r\n"
+      "                        newInterRATCellList[2]\r\n"
+      "                        {\r\n"
+      "                            technologySpecificInfo\r\n"
+      "                            {\r\n"
+      "                                absent\r\n"
+      "                            }\r\n"
+      "                        }\r\n"
+      "                        newInterRATCellList[3]\r\n"
+      "                        {\r\n"
+      "                            interRATCellID = 30\r\n"
+      "                            technologySpecificInfo\r\n"
+      "                            {\r\n"
+      "                                spare1\r\n"
+      "                            }\r\n"
+      "                        }\r\n"
+      "                            cellsForInterRATMeasList[0] = 3\r\n"
+      "                            cellsForInterRATMeasList[1] = 31\r\n"
+      "                    }\r\n"
+      "                }\r\n"
+      "            }\r\n"
+      "        }\r\n"
+      "    }\r\n"
+      "    v4b0NonCriticalExtensions\r\n"
+      "    {\r\n"
+      "        sysInfoType12_v4b0ext\r\n"
+      "        {\r\n"
+      "            measurementControlSysInfo_LCR\r\n"
+      "            {\r\n"
+      "                use_of_HCS\r\n"
+      "                {\r\n"
+      "                    hcs_not_used\r\n"
+      "                    {\r\n"
+      "                        cellSelectQualityMeasure\r\n"
+      "                        {\r\n"
+      "                            cpich_RSCP\r\n"
+      "                            {\r\n"
+      "                                intraFreqMeasurementSysInfo\r\n"
+      "                                {\r\n"
+      "                                    intraFreqMeasurementID = 1\r\n"
+      "                                    intraFreqCellInfoSI_List\r\n"
+      "                                    {\r\n"
+      "                                        newIntraFreqCellList[0]\r\n"
+      "                                        {\r\n"
+      "                                            intraFreqCellID = 9\r\n"
+      "                                            cellInfo\r\n"
+      "                                            {\r\n"
+      "                                                cellIndividualOffset = 0\r\n"
+      "                                                primaryCCPCH_Info\r\n"
+      "                                                {\r\n"
+      "                                                    tstd_Indicator = False\r\n"
+      "                                                    cellParametersID = 100\r\n"
+      "                                                    sctd_Indicator = False\r\n"
+      "                                                }\r\n"
+      "                                                readSFN_Indicator = False\r\n"
+      "                                            }\r\n"
+      "                                        }\r\n"
+      "                                    }\r\n"
+      "                                }\r\n"
+      "                            }\r\n"
+      "                        }\r\n"
+      "                    }\r\n"
+      "                }\r\n"
+      "            }\r\n"
+      "        }\r\n"
+      "        v590NonCriticalExtension\r\n"
+      "        {\r\n"
+      "            sysInfoType12_v590ext\r\n"
+      "            {\r\n"
+      "                    newIntraFrequencyCellInfoList_v590ext[0]\r\n"
+      "                    {\r\n"
+      "                            deltaQrxlevmin = -2\r\n"
+      "                            deltaQhcs = -5\r\n"
+      "                    }\r\n"
+      "                    newIntraFrequencyCellInfoList_v590ext[1]\r\n"
+      "                    {\r\n"
+      "                    }\r\n"
+      "                    newInterFrequencyCellInfoList_v590ext[0]\r\n"
+      "                    {\r\n"
+      "                            deltaQrxlevmin = -1\r\n"
+      "                    }\r\n"
+      "                    newInterRATCellInfoList_v590ext[0]\r\n"
+      "                    {\r\n"
+      "                            deltaQhcs = -1\r\n"
+      "                    }\r\n"
+      "                        intraFreqEventCriteriaList_v590ext[0] = -5\r\n"
+      "                        intraFreqEventCriteriaList_v590ext[1] = -1\r\n"
+      "                intraFreqReportingCriteria_1b_r5\r\n"
+      "                {\r\n"
+      "                    periodicReportingInfo_1b\r\n"
+      "                    {\r\n"
+      "                            reportingAmount = ra64\n"
+      "                            reportingInterval = ri0-5\n"
+      "                    }\r\n"
+      "                }\r\n"
+      "                intraFreqEvent_1d_r5\r\n"
+      "                {\r\n"
+      "                        triggeringCondition = detectedSetCellsOnly\n"
+      "                    useCIO = True\r\n"
+      "                }\r\n"
+      "            }\r\n"
+      "            v690NonCriticalExtensions\r\n"
+      "            {\r\n"
+      "                sysInfoType12_v690ext\r\n"
+      "                {\r\n"
+      "                }\r\n"
+      "                v6b0NonCriticalExtensions\r\n"
+      "                {\r\n"
+      "                    sysInfoType12_v6b0ext\r\n"
+      "                    {\r\n"
+      "                        interFreqRACHReportingInfo\r\n"
+      "                        {\r\n"
+      "                            modeSpecificInfo\r\n"
+      "                            {\r\n"
+      "                                tdd\r\n"
+      "                                {\r\n"
+      "                                            interFreqRepQuantityRACH_TDDList[0] = primaryCCPCH-RSCP\n"
+      "                                }\r\n"
+      "                            }\r\n"
+      "                                interFreqRACHReportingThreshold = -1\r\n"
+      "                                maxReportedCellsOnRACHinterFreq = 4\r\n"
+      "                        }\r\n"
+      "                    }\r\n"
+      "                    nonCriticalExtensions\r\n"
+      "                    {\r\n"
+      "                    }\r\n"
+      "                }\r\n"
+      "            }\r\n"
+      "        }\r\n"
+      "    }\r\n"
+      "}\r\n",
+      d.text);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Extension containers with nothing or little in them.
+
+TEST(Sib11Sib12Golden, EmptyAndShortExtensionChains) {
+  struct Case {
+    const char* name;
+    unsigned sibType;
+    const char* chainBits;
+    const char* expectedChain;
+  };
+  const Case cases[] = {
+      {"SIB11, both v4b0 bits clear", 11, "00",
+       "    v4b0NonCriticalExtensions\r\n"
+       "    {\r\n"
+       "    }\r\n"},
+      {"SIB12, both v4b0 bits clear", 12, "00",
+       "    v4b0NonCriticalExtensions\r\n"
+       "    {\r\n"
+       "    }\r\n"},
+      // v590 only: an empty v590 record, the v690 container absent.
+      {"SIB11, v590 record without members", 11, "01 0 000000",
+       "    v4b0NonCriticalExtensions\r\n"
+       "    {\r\n"
+       "        v590NonCriticalExtension\r\n"
+       "        {\r\n"
+       "            sysInfoType11_v590ext\r\n"
+       "            {\r\n"
+       "            }\r\n"
+       "        }\r\n"
+       "    }\r\n"},
+      // Empty records up to v770 and SIB11's final nonCriticalExtensions.
+      {"SIB11, empty records up to nonCriticalExtensions", 11, "01 1 000000 1 0 1 0 1 0",
+       "    v4b0NonCriticalExtensions\r\n"
+       "    {\r\n"
+       "        v590NonCriticalExtension\r\n"
+       "        {\r\n"
+       "            sysInfoType11_v590ext\r\n"
+       "            {\r\n"
+       "            }\r\n"
+       "            v690NonCriticalExtensions\r\n"
+       "            {\r\n"
+       "                sysInfoType11_v690ext\r\n"
+       "                {\r\n"
+       "                }\r\n"
+       "                v6b0NonCriticalExtensions\r\n"
+       "                {\r\n"
+       "                    sysInfoType11_v6b0ext\r\n"
+       "                    {\r\n"
+       "                    }\r\n"
+       "                    v770NonCriticalExtensions\r\n"
+       "                    {\r\n"
+       "                        sysInfoType11_v770ext\r\n"
+       "                        {\r\n"
+       "                        }\r\n"
+       "                        nonCriticalExtensions\r\n"
+       "                        {\r\n"
+       "                        }\r\n"
+       "                    }\r\n"
+       "                }\r\n"
+       "            }\r\n"
+       "        }\r\n"
+       "    }\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const BitWriter chain = BitWriter().Pattern(c.chainBits);
+    const bool sib11 = c.sibType == 11;
+    const Decoded d = DecodeBare(c.sibType, sib11 ? Sib11(true, nullptr, EmptyControl(), &chain)
+                                                  : Sib12(EmptyControl(), &chain));
+    EXPECT_EQ(1, d.result);
+    ExpectCells(d.out, {}, {}, {});
+    ExpectText(std::string(sib11 ? "SysInfoType11 ::=\r\n{\r\n    sib12indicator = True\r\n"
+                                 : "SysInfoType12 ::=\r\n{\r\n") +
+                   kEmptyControlText + c.expectedChain + "}\r\n",
+               d.text);
+  }
+}
+
 }  // namespace
-// TEMP
-[[maybe_unused]] static void* kTempRefs[] = {(void*)&Sib12};
