@@ -1319,7 +1319,7 @@ BitWriter V590Ext() {
 // inter-frequency cells, LCR reporting criteria) and every further level of the chain up to v770.
 // The LCR cells fill the summary record; absent IDs and cellParametersIDs become -65535.
 
-TEST(Sib11Golden, LcrCellsFeedTheSummaryAndTheChainRunsToV770) {
+BitWriter LcrSib11() {
   std::vector<Cell<CellInfoLcr>> intra(3);
   intra[0].id = 0;
   intra[0].info.cellIndividualOffset = 5;
@@ -1396,12 +1396,16 @@ TEST(Sib11Golden, LcrCellsFeedTheSummaryAndTheChainRunsToV770) {
   chain.Bit(false);
   PutFreqInfo(chain, {true, kAbsent, 10700});
 
-  const Decoded d = DecodeBare(11, Sib11(false, nullptr, EmptyControl(), &chain));
-  EXPECT_EQ(1, d.result);
-  ExpectCells(d.out, {}, {{0, 12}, {kAbsentValue, 127}, {31, kAbsentValue}},
+  return Sib11(false, nullptr, EmptyControl(), &chain);
+}
+
+void ExpectLcrSib11Cells(const tagSystemInformationBlock& out) {
+  ExpectCells(out, {}, {{0, 12}, {kAbsentValue, 127}, {31, kAbsentValue}},
               {{4, 10054, 64}, {kAbsentValue, 0, kAbsentValue}});
-  ExpectText(
-      std::string("SysInfoType11 ::=\r\n"
+}
+
+std::string LcrSib11Text() {
+  return std::string("SysInfoType11 ::=\r\n"
                   "{\r\n"
                   "    sib12indicator = False\r\n") +
           kEmptyControlText +
@@ -1823,8 +1827,14 @@ TEST(Sib11Golden, LcrCellsFeedTheSummaryAndTheChainRunsToV770) {
           "            }\r\n"
           "        }\r\n"
           "    }\r\n"
-          "}\r\n",
-      d.text);
+          "}\r\n";
+}
+
+TEST(Sib11Golden, LcrCellsFeedTheSummaryAndTheChainRunsToV770) {
+  const Decoded d = DecodeBare(11, LcrSib11());
+  EXPECT_EQ(1, d.result);
+  ExpectLcrSib11Cells(d.out);
+  ExpectText(LcrSib11Text(), d.text);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -2533,6 +2543,54 @@ TEST(Sib11Sib12Golden, EmptyAndShortExtensionChains) {
                    kEmptyControlText + c.expectedChain + "}\r\n",
                d.text);
   }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The LCR SIB11 through RRCParserX, cut into a FirstSegment, SubsequentSegments and a
+// LastSegmentShort in consecutive BCH blocks: the same text, the raw-data trailer, the summary.
+
+// "\r\n<<<-----raw data ----->>>\r\n", then every input byte as two upper-case hex digits, with
+// "\r\n" before each block after the first.
+std::string RawDataTrailer(const std::vector<uint8_t>& data) {
+  std::string trailer = "\r\n<<<-----raw data ----->>>\r\n";
+  char hex[3];
+  for (size_t i = 0; i < data.size(); ++i) {
+    if (i > 0 && i % 31 == 0) trailer += "\r\n";
+    std::snprintf(hex, sizeof hex, "%02X", data[i]);
+    trailer += hex;
+  }
+  return trailer;
+}
+
+TEST(Sib11Golden, SegmentedSib11ThroughRrcParserX) {
+  const BitWriter sib = LcrSib11();
+  std::string digits;
+  for (uint8_t b : sib.bits()) digits.push_back(static_cast<char>('0' + b));
+  const size_t full = (digits.size() - 1) / 222;  // first and subsequent segments of 222 bits
+  ASSERT_GE(full, 2u) << "the SIB should need at least three segments";
+  ASSERT_LE(digits.size() - full * 222, 214u) << "the rest must fit a LastSegmentShort";
+  std::vector<uint8_t> data;
+  const auto addBlock = [&data](uint32_t alternative, const BitWriter& contents) {
+    const std::vector<uint8_t> block =
+        sibtest::Block(static_cast<uint32_t>(data.size() / 31), alternative, contents);
+    data.insert(data.end(), block.begin(), block.end());
+  };
+  const uint32_t segCount = static_cast<uint32_t>(full + 1);
+  addBlock(1, sibtest::FirstSegment(11, segCount, digits.substr(0, 222)));
+  for (uint32_t index = 1; index < full; ++index) {
+    addBlock(2, sibtest::FollowingSegment(11, index, digits.substr(index * 222, 222)));
+  }
+  addBlock(3, sibtest::FollowingShort(11, static_cast<uint32_t>(full), digits.substr(full * 222)));
+
+  tagSystemInformationBlock out;
+  std::memset(&out, 0xA5, sizeof out);
+  std::vector<char> text(102400 + 1024, '\0');
+  unsigned int textLen = 0;
+  ASSERT_TRUE(RRCParserX(data.data(), static_cast<unsigned int>(data.size()), &out, text.data(),
+                         textLen));
+  ASSERT_LE(textLen, text.size());
+  ExpectLcrSib11Cells(out);
+  ExpectText(LcrSib11Text() + RawDataTrailer(data), std::string(text.data(), textLen));
 }
 
 }  // namespace
