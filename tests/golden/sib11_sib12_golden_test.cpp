@@ -721,7 +721,13 @@ TEST(Sib11Golden, Release99TreeWithGsmNeighboursAndReporting) {
   ratCells[0].hasCsri = true;
   ratCells[0].csri.qOffset1 = 50;
   ratCells[0].csri.qOffset2 = -50;
-  ratCells[0].csri.mode = 2;
+  ratCells[0].csri.maxAllowedULTxPower = -5;
+  ratCells[0].csri.hasHcs = true;
+  ratCells[0].csri.hcsPrio = 3;
+  ratCells[0].csri.qHcs = 4;
+  ratCells[0].csri.penalty = {4, 3, 0};  // pt40, to12
+  ratCells[0].csri.mode = 0;
+  ratCells[0].csri.qQualMin = -10;
   ratCells[0].csri.qRxlevMin = -40;
   ratCells[0].individualOffset = -50;
   ratCells[0].ncc = 7;
@@ -1174,10 +1180,24 @@ TEST(Sib11Golden, Release99TreeWithGsmNeighboursAndReporting) {
       "                                    {\r\n"
       "                                        q_Offset1S_N = 50\r\n"
       "                                        q_Offset2S_N = -50\r\n"
+      "                                        maxAllowedUL_TX_Power = -5\r\n"
+      "                                        hcs_NeighbouringCellInformation_RSCP\r\n"
+      "                                        {\r\n"
+      "                                            hcs_PRIO = 3\r\n"
+      "                                            q_HCS = 4\r\n"
+      "                                            hcs_CellReselectInformation\r\n"
+      "                                            {\r\n"
+      "                                                penaltyTime\r\n"
+      "                                                {\r\n"
+      "                                                    pt40 = to12\r\n"
+      "                                                }\r\n"
+      "                                            }\r\n"
+      "                                        }\r\n"
       "                                        modeSpecificInfo\r\n"
       "                                        {\r\n"
-      "                                            gsm\r\n"
+      "                                            fdd\r\n"
       "                                            {\r\n"
+      "                                                    q_QualMin = -10\r\n"
       "                                                q_RxlevMin = -40\r\n"
       "                                            }\r\n"
       "                                        }\r\n"
