@@ -2613,4 +2613,77 @@ TEST(Sib11Golden, SegmentedSib11ThroughRrcParserX) {
   ExpectText(LcrSib11Text() + RawDataTrailer(data), std::string(text.data(), textLen));
 }
 
+// ---------------------------------------------------------------------------------------------
+// An enumeration index beyond its type stops the decode; the stored index prints " = ???" with the
+// type's own line end, and what was never decoded prints as never set (an empty CHOICE brace).
+
+TEST(Sib11Golden, RefusedEnumerationIndexPrintsQuestionMarks) {
+  struct Case {
+    const char* name;
+    const char* controlBits;
+    const char* chainBits;  // nullptr: no v4b0NonCriticalExtensions
+    const char* expectedControl;
+    const char* expectedChain;
+  };
+  const Case cases[] = {
+      {"sfn_SFN_OTD_Type 3 of 3 (\\r\\n)",
+       "00 0 0 0 10 000100 11", nullptr,
+       "    measurementControlSysInfo\r\n"
+       "    {\r\n"
+       "        use_of_HCS\r\n"
+       "        {\r\n"
+       "            hcs_not_used\r\n"
+       "            {\r\n"
+       "                cellSelectQualityMeasure\r\n"
+       "                {\r\n"
+       "                    cpich_RSCP\r\n"
+       "                    {\r\n"
+       "                        intraFreqMeasurementSysInfo\r\n"
+       "                        {\r\n"
+       "                            intraFreqMeasurementID = 1\r\n"
+       "                            intraFreqReportingQuantityForRACH\r\n"
+       "                            {\r\n"
+       "                                sfn_SFN_OTD_Type = ???\r\n"
+       "                                modeSpecificInfo\r\n"
+       "                                {\r\n"
+       "                                }\r\n"
+       "                            }\r\n"
+       "                        }\r\n"
+       "                    }\r\n"
+       "                }\r\n"
+       "            }\r\n"
+       "        }\r\n"
+       "    }\r\n",
+       ""},
+      {"triggeringCondition 5 of 5 (\\n)", "00 0 0 0 00", "01 0 000001 10 101", kEmptyControlText,
+       "    v4b0NonCriticalExtensions\r\n"
+       "    {\r\n"
+       "        v590NonCriticalExtension\r\n"
+       "        {\r\n"
+       "            sysInfoType11_v590ext\r\n"
+       "            {\r\n"
+       "                intraFreqEvent_1d_r5\r\n"
+       "                {\r\n"
+       "                        triggeringCondition = ???\n"
+       "                }\r\n"
+       "            }\r\n"
+       "        }\r\n"
+       "    }\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const BitWriter control = BitWriter().Pattern(c.controlBits);
+    const BitWriter chain = BitWriter().Pattern(c.chainBits != nullptr ? c.chainBits : "");
+    const Decoded d =
+        DecodeBare(11, Sib11(false, nullptr, control, c.chainBits != nullptr ? &chain : nullptr));
+    EXPECT_EQ(1, d.result);
+    ExpectCells(d.out, {}, {}, {});
+    ExpectText(std::string("SysInfoType11 ::=\r\n"
+                           "{\r\n"
+                           "    sib12indicator = False\r\n") +
+                   c.expectedControl + c.expectedChain + "}\r\n",
+               d.text);
+  }
+}
+
 }  // namespace
