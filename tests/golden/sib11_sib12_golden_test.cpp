@@ -527,9 +527,7 @@ BitWriter Sib12(const BitWriter& control, const BitWriter* chain) {
 // The smallest MeasurementControlSysInfo: hcs_not_used, cpich_RSCP, nothing in it.
 BitWriter EmptyControl() { return BitWriter().Pattern("00" "0" "0" "0" "00"); }
 
-const char kEmptyControlText[] =
-    "    measurementControlSysInfo\r\n"
-    "    {\r\n"
+const char kEmptyUseOfHcsText[] =
     "        use_of_HCS\r\n"
     "        {\r\n"
     "            hcs_not_used\r\n"
@@ -541,8 +539,11 @@ const char kEmptyControlText[] =
     "                    }\r\n"
     "                }\r\n"
     "            }\r\n"
-    "        }\r\n"
-    "    }\r\n";
+    "        }\r\n";
+
+std::string EmptyControlText() {
+  return std::string("    measurementControlSysInfo\r\n    {\r\n") + kEmptyUseOfHcsText + "    }\r\n";
+}
 
 // Summary record: the three neighbour lists exactly, zero beyond their counts, no cell identity.
 struct RatEntry {
@@ -1428,7 +1429,7 @@ std::string LcrSib11Text() {
   return std::string("SysInfoType11 ::=\r\n"
                   "{\r\n"
                   "    sib12indicator = False\r\n") +
-          kEmptyControlText +
+          EmptyControlText() +
           "    v4b0NonCriticalExtensions\r\n"
           "    {\r\n"
           "        sysInfoType11_v4b0ext\r\n"
@@ -2023,7 +2024,7 @@ TEST(Sib11Golden, LcrListsOutsideHcsNotUsedRscpAreOnlyPrinted) {
     ExpectText(std::string("SysInfoType11 ::=\r\n"
                            "{\r\n"
                            "    sib12indicator = False\r\n") +
-                   kEmptyControlText +
+                   EmptyControlText() +
                    "    v4b0NonCriticalExtensions\r\n"
                    "    {\r\n"
                    "        sysInfoType11_v4b0ext\r\n"
@@ -2560,7 +2561,7 @@ TEST(Sib11Sib12Golden, EmptyAndShortExtensionChains) {
     ExpectCells(d.out, {}, {}, {});
     ExpectText(std::string(sib11 ? "SysInfoType11 ::=\r\n{\r\n    sib12indicator = True\r\n"
                                  : "SysInfoType12 ::=\r\n{\r\n") +
-                   kEmptyControlText + c.expectedChain + "}\r\n",
+                   EmptyControlText() + c.expectedChain + "}\r\n",
                d.text);
   }
 }
@@ -2622,7 +2623,7 @@ TEST(Sib11Golden, RefusedEnumerationIndexPrintsQuestionMarks) {
     const char* name;
     const char* controlBits;
     const char* chainBits;  // nullptr: no v4b0NonCriticalExtensions
-    const char* expectedControl;
+    std::string expectedControl;
     const char* expectedChain;
   };
   const Case cases[] = {
@@ -2655,7 +2656,7 @@ TEST(Sib11Golden, RefusedEnumerationIndexPrintsQuestionMarks) {
        "        }\r\n"
        "    }\r\n",
        ""},
-      {"triggeringCondition 5 of 5 (\\n)", "00 0 0 0 00", "01 0 000001 10 101", kEmptyControlText,
+      {"triggeringCondition 5 of 5 (\\n)", "00 0 0 0 00", "01 0 000001 10 101", EmptyControlText(),
        "    v4b0NonCriticalExtensions\r\n"
        "    {\r\n"
        "        v590NonCriticalExtension\r\n"
@@ -2682,6 +2683,117 @@ TEST(Sib11Golden, RefusedEnumerationIndexPrintsQuestionMarks) {
                            "{\r\n"
                            "    sib12indicator = False\r\n") +
                    c.expectedControl + c.expectedChain + "}\r\n",
+               d.text);
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// trafficVolumeMeasSysInfo and the UE-internal dummy in their other shapes: the defaults of the
+// measurement IDs and of filterCoefficient (fc0, "\r\n"), rlc_BufferPayload and
+// varianceOfRLC_BufferPayload, trafficVolumeReportingCriteria with and without its list.
+
+TEST(Sib11Golden, TrafficVolumeAndUeInternalVariants) {
+  struct Case {
+    const char* name;
+    const char* trafficVolumeBits;
+    const char* ueInternalBits;
+    const char* expected;  // both blocks
+  };
+  const Case cases[] = {
+      {"rlc_BufferPayload, criteria with a list, defaults",
+       "101001 0000 00 00 1 1 0 1 00000 11 01 0 100 0 01000 0000", "0 0 00",
+       "        trafficVolumeMeasSysInfo\r\n"
+       "        {\r\n"
+       "            trafficVolumeMeasurementID = 1\r\n"
+       "            trafficVolumeMeasQuantity\r\n"
+       "            {\r\n"
+       "                rlc_BufferPayload\r\n"
+       "            }\r\n"
+       "            measurementValidity\r\n"
+       "            {\r\n"
+       "                    ue_State = cell-DCH\n"
+       "            }\r\n"
+       "            measurementReportingMode\r\n"
+       "            {\r\n"
+       "                measurementReportTransferMode = unacknowledgedModeRLC\r\n"
+       "                periodicalOrEventTrigger = eventTrigger\r\n"
+       "            }\r\n"
+       "            reportCriteriaSysInf\r\n"
+       "            {\r\n"
+       "                trafficVolumeReportingCriteria\r\n"
+       "                {\r\n"
+       "                        transChCriteriaList[0]\r\n"
+       "                        {\r\n"
+       "                            ul_transportChannelID\r\n"
+       "                            {\r\n"
+       "                                rachorcpch\r\n"
+       "                            }\r\n"
+       "                                eventSpecificParameters[0]\r\n"
+       "                                {\r\n"
+       "                                    eventID = e4a\n"
+       "                                    reportingThreshold = th2k\n"
+       "                                    timeToTrigger = ttt0\r\n"
+       "                                }\r\n"
+       "                        }\r\n"
+       "                }\r\n"
+       "            }\r\n"
+       "        }\r\n"
+       "        dummy\r\n"
+       "        {\r\n"
+       "            ue_InternalMeasurementID = 5\r\n"
+       "            ue_InternalMeasQuantity\r\n"
+       "            {\r\n"
+       "                    measurementQuantity = ue-TransmittedPower\n"
+       "                filterCoefficient = fc0\r\n"
+       "            }\r\n"
+       "        }\r\n"},
+      {"varianceOfRLC_BufferPayload, criteria without a list, spare1",
+       "011000 00000 00 00000 10 0000 0 0 0 0", "1 0000 1 01 1111",
+       "        trafficVolumeMeasSysInfo\r\n"
+       "        {\r\n"
+       "            trafficVolumeMeasurementID = 4\r\n"
+       "                trafficVolumeMeasurementObjectList[0]\r\n"
+       "                {\r\n"
+       "                        dch = 1\r\n"
+       "                }\r\n"
+       "            trafficVolumeMeasQuantity\r\n"
+       "            {\r\n"
+       "                    varianceOfRLC_BufferPayload = 1\r\n"
+       "            }\r\n"
+       "            measurementReportingMode\r\n"
+       "            {\r\n"
+       "                measurementReportTransferMode = acknowledgedModeRLC\r\n"
+       "                periodicalOrEventTrigger = periodical\r\n"
+       "            }\r\n"
+       "            reportCriteriaSysInf\r\n"
+       "            {\r\n"
+       "                trafficVolumeReportingCriteria\r\n"
+       "                {\r\n"
+       "                }\r\n"
+       "            }\r\n"
+       "        }\r\n"
+       "        dummy\r\n"
+       "        {\r\n"
+       "            ue_InternalMeasurementID = 1\r\n"
+       "            ue_InternalMeasQuantity\r\n"
+       "            {\r\n"
+       "                    measurementQuantity = utra-Carrier-RSSI\n"
+       "                filterCoefficient = spare1\n"
+       "            }\r\n"
+       "        }\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    BitWriter control;
+    control.Pattern("11 0 0 0 00").Pattern(c.trafficVolumeBits).Pattern(c.ueInternalBits);
+    const Decoded d = DecodeBare(11, Sib11(false, nullptr, control, nullptr));
+    EXPECT_EQ(1, d.result);
+    ExpectText(std::string("SysInfoType11 ::=\r\n"
+                           "{\r\n"
+                           "    sib12indicator = False\r\n"
+                           "    measurementControlSysInfo\r\n"
+                           "    {\r\n") +
+                   kEmptyUseOfHcsText + c.expected + "    }\r\n}\r\n",
                d.text);
   }
 }
