@@ -2491,7 +2491,7 @@ TEST(Sib12Golden, HcsUsedTreeAndTheChainWithoutV770) {
 // ---------------------------------------------------------------------------------------------
 // Extension containers with nothing or little in them.
 
-TEST(Sib11Sib12Golden, EmptyAndShortExtensionChains) {
+TEST(Sib11Sib12Golden, ShortExtensionChains) {
   struct Case {
     const char* name;
     unsigned sibType;
@@ -2545,6 +2545,65 @@ TEST(Sib11Sib12Golden, EmptyAndShortExtensionChains) {
        "                        nonCriticalExtensions\r\n"
        "                        {\r\n"
        "                        }\r\n"
+       "                    }\r\n"
+       "                }\r\n"
+       "            }\r\n"
+       "        }\r\n"
+       "    }\r\n"},
+      // An empty mBSFNFrequencyList (its SIZE starts at 0) prints nothing; nonCriticalExtensions
+      // absent.
+      {"SIB11, mBSFNFrequencyList of no elements", 11, "01 1 000000 1 0 1 0 0 1 00000",
+       "    v4b0NonCriticalExtensions\r\n"
+       "    {\r\n"
+       "        v590NonCriticalExtension\r\n"
+       "        {\r\n"
+       "            sysInfoType11_v590ext\r\n"
+       "            {\r\n"
+       "            }\r\n"
+       "            v690NonCriticalExtensions\r\n"
+       "            {\r\n"
+       "                sysInfoType11_v690ext\r\n"
+       "                {\r\n"
+       "                }\r\n"
+       "                v6b0NonCriticalExtensions\r\n"
+       "                {\r\n"
+       "                    sysInfoType11_v6b0ext\r\n"
+       "                    {\r\n"
+       "                    }\r\n"
+       "                    v770NonCriticalExtensions\r\n"
+       "                    {\r\n"
+       "                        sysInfoType11_v770ext\r\n"
+       "                        {\r\n"
+       "                        }\r\n"
+       "                    }\r\n"
+       "                }\r\n"
+       "            }\r\n"
+       "        }\r\n"
+       "    }\r\n"},
+      // The v690 dummy with its fdd alternative: cpich-EcN0, threshold -60, maximum 3.
+      {"SIB12, v690 dummy fdd", 12, "01 1 000000 0 1 0 0 0110111 010",
+       "    v4b0NonCriticalExtensions\r\n"
+       "    {\r\n"
+       "        v590NonCriticalExtension\r\n"
+       "        {\r\n"
+       "            sysInfoType12_v590ext\r\n"
+       "            {\r\n"
+       "            }\r\n"
+       "            v690NonCriticalExtensions\r\n"
+       "            {\r\n"
+       "                sysInfoType12_v690ext\r\n"
+       "                {\r\n"
+       "                    dummy\r\n"
+       "                    {\r\n"
+       "                        modeSpecificInfo\r\n"
+       "                        {\r\n"
+       "                            fdd\r\n"
+       "                            {\r\n"
+       "                                    interFreqRepQuantityRACH_FDD = cpich-EcN0\n"
+       "                            }\r\n"
+       "                        }\r\n"
+       "                            interFreqRACHReportingThreshold = -60\r\n"
+       "                            maxReportedCellsOnRACHinterFreq = 3\r\n"
        "                    }\r\n"
        "                }\r\n"
        "            }\r\n"
