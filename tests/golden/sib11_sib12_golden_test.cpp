@@ -2857,4 +2857,74 @@ TEST(Sib11Golden, TrafficVolumeAndUeInternalVariants) {
   }
 }
 
+// ---------------------------------------------------------------------------------------------
+// Cells whose frequency or GSM values are not there (inter-frequency cells without frequencyInfo
+// or with its fdd alternative, inter-RAT cells of is_2000 / absent) are still counted one each,
+// with their IDs and cellParametersIDs, and do not shift the cells after them.
+
+TEST(Sib11Golden, CellsWithoutTheirFrequencyOrGsmValuesAreStillCounted) {
+  std::vector<RatCell> ratCells(3);
+  ratCells[0].id = 4;
+  ratCells[0].technology = 1;
+  ratCells[1].technology = 2;
+  ratCells[2].id = 2;
+  ratCells[2].ncc = 1;
+  ratCells[2].bcc = 2;
+  ratCells[2].arfcn = 3;
+  BitWriter control;
+  control.Pattern("00 0 1 0 00 1");  // hcs_not_used with inter-RAT, cpich_RSCP empty
+  PutRemoved(control, Removed{2, {}});
+  PutRatCells(control, ratCells);
+
+  std::vector<Cell<CellInfoLcr>> intra(1);
+  intra[0].id = 1;
+  intra[0].info.pccpch.cellParametersID = 2;
+  std::vector<Cell<CellInfoLcr>> inter(3);
+  inter[0].id = 3;
+  inter[0].info.pccpch.cellParametersID = 4;
+  inter[1].id = 5;
+  inter[1].hasFreq = true;
+  inter[1].freq = {true, 10, 20};
+  inter[1].info.pccpch.cellParametersID = 6;
+  inter[2].id = 7;
+  inter[2].hasFreq = true;
+  inter[2].freq.uarfcn = 99;
+  inter[2].info.pccpch.cellParametersID = 8;
+  const auto putInfo = [](BitWriter& w, const CellInfoLcr& c) {
+    PutCellInfoLcr(w, Csri::kRscp, c);
+  };
+  BitWriter intraList;
+  PutIntraList(intraList, nullptr, intra, putInfo);
+  BitWriter chain;
+  chain.Pattern("10 0 0 0 11");
+  PutIntraMeas(chain, kAbsent, &intraList, IntraReporting());
+  chain.Bit(true);
+  PutInterList(chain, nullptr, inter, putInfo);
+
+  for (unsigned sibType : {11u, 12u}) {
+    SCOPED_TRACE(sibType);
+    const Decoded d = DecodeBare(sibType, sibType == 11 ? Sib11(false, nullptr, control, &chain)
+                                                        : Sib12(control, &chain));
+    EXPECT_EQ(1, d.result);
+    const tagSystemInformationBlockType11& s = d.out.sib11;
+    ASSERT_EQ(3u, s.interRATCellCount);
+    EXPECT_EQ(4, s.interRATCells[0].interRATCellID);
+    EXPECT_EQ(kAbsentValue, s.interRATCells[1].interRATCellID);
+    EXPECT_EQ(2, s.interRATCells[2].interRATCellID);
+    EXPECT_EQ(3, s.interRATCells[2].bcch_ARFCN);
+    EXPECT_EQ(12, s.interRATCells[2].bsic);
+    ASSERT_EQ(1u, s.intraFreqCellCount);
+    EXPECT_EQ(1, s.intraFreqCells[0].intraFreqCellID);
+    EXPECT_EQ(2, s.intraFreqCells[0].cellParametersID);
+    ASSERT_EQ(3u, s.interFreqCellCount);
+    EXPECT_EQ(3, s.interFreqCells[0].interFreqCellID);
+    EXPECT_EQ(4, s.interFreqCells[0].cellParametersID);
+    EXPECT_EQ(5, s.interFreqCells[1].interFreqCellID);
+    EXPECT_EQ(6, s.interFreqCells[1].cellParametersID);
+    EXPECT_EQ(7, s.interFreqCells[2].interFreqCellID);
+    EXPECT_EQ(99, s.interFreqCells[2].uarfcn_Nt);
+    EXPECT_EQ(8, s.interFreqCells[2].cellParametersID);
+  }
+}
+
 }  // namespace
