@@ -2927,4 +2927,26 @@ TEST(Sib11Golden, CellsWithoutTheirFrequencyOrGsmValuesAreStillCounted) {
   }
 }
 
+// A list element whose decode fails (the SIB ends inside the second intra-frequency cell) is not
+// counted; the cell before it is.
+TEST(Sib11Golden, CellThatFailsToDecodeIsNotCounted) {
+  CellInfoLcr first;
+  first.pccpch.cellParametersID = 2;
+  BitWriter chain;
+  chain.Pattern("10 0 0 0 10 010000");  // LCR hcs_not_used / cpich_RSCP: intra list only
+  chain.Bit(false);                      // no removedIntraFreqCellList
+  PutCount(chain, 2, 1, 32);
+  chain.Bit(true).Constrained(1, 0, 31);
+  PutCellInfoLcr(chain, Csri::kRscp, first);
+  chain.Bit(true).Constrained(3, 0, 31);  // the second cell ends after its ID
+  for (unsigned sibType : {11u, 12u}) {
+    SCOPED_TRACE(sibType);
+    const Decoded d = DecodeBare(sibType, sibType == 11
+                                              ? Sib11(false, nullptr, EmptyControl(), &chain)
+                                              : Sib12(EmptyControl(), &chain));
+    EXPECT_EQ(1, d.result);
+    ExpectCells(d.out, {}, {{1, 2}}, {});
+  }
+}
+
 }  // namespace
