@@ -518,9 +518,11 @@ BitWriter Sib11(bool sib12indicator, const BitWriter* fach, const BitWriter& con
   return w;
 }
 
-BitWriter Sib12(const BitWriter& control, const BitWriter* chain) {
+BitWriter Sib12(const BitWriter* fach, const BitWriter& control, const BitWriter* chain) {
   BitWriter w;
-  w.Bit(false).Bit(chain != nullptr).Append(control);
+  w.Bit(fach != nullptr).Bit(chain != nullptr);
+  if (fach != nullptr) w.Append(*fach);
+  w.Append(control);
   if (chain != nullptr) w.Append(*chain);
   return w;
 }
@@ -2253,12 +2255,18 @@ TEST(Sib12Golden, HcsUsedTreeAndTheChainWithoutV770) {
   chain.Bit(true).Bit(false);  // v6b0NonCriticalExtensions; no dummy
   chain.Bit(true).Bit(true).Append(RachReportingInfo(kAbsent, {1}, -1, 4));
 
-  const Decoded d = DecodeBare(12, Sib12(control, &chain));
+  const BitWriter fach = BitWriter().Pattern("00 1 0");  // no coefficient, no list; FDD True
+  const Decoded d = DecodeBare(12, Sib12(&fach, control, &chain));
   EXPECT_EQ(1, d.result);
   ExpectCells(d.out, {}, {{9, 100}}, {});
   ExpectText(
       std::string("SysInfoType12 ::=\r\n") +
           "{\r\n"
+          "    fach_MeasurementOccasionInfo\r\n"
+          "    {\r\n"
+          "        inter_freq_FDD_meas_ind = True\r\n"
+          "        inter_freq_TDD_meas_ind = False\r\n"
+          "    }\r\n"
           "    measurementControlSysInfo\r\n"
           "    {\r\n"
           "        use_of_HCS\r\n"
@@ -2665,7 +2673,7 @@ TEST(Sib11Sib12Golden, ShortExtensionChains) {
     const BitWriter chain = BitWriter().Pattern(c.chainBits);
     const bool sib11 = c.sibType == 11;
     const Decoded d = DecodeBare(c.sibType, sib11 ? Sib11(true, nullptr, EmptyControl(), &chain)
-                                                  : Sib12(EmptyControl(), &chain));
+                                                  : Sib12(nullptr, EmptyControl(), &chain));
     EXPECT_EQ(1, d.result);
     ExpectCells(d.out, {}, {}, {});
     ExpectText(std::string(sib11 ? "SysInfoType11 ::=\r\n{\r\n    sib12indicator = True\r\n"
@@ -2952,8 +2960,8 @@ TEST(Sib11Golden, CellsWithoutTheirFrequencyOrGsmValuesAreStillCounted) {
 
   for (unsigned sibType : {11u, 12u}) {
     SCOPED_TRACE(sibType);
-    const Decoded d = DecodeBare(
-        sibType, sibType == 11 ? Sib11(false, nullptr, control, &chain) : Sib12(control, &chain));
+    const Decoded d = DecodeBare(sibType, sibType == 11 ? Sib11(false, nullptr, control, &chain)
+                                                        : Sib12(nullptr, control, &chain));
     EXPECT_EQ(1, d.result);
     const tagSystemInformationBlockType11& s = d.out.sib11;
     ASSERT_EQ(3u, s.interRATCellCount);
@@ -2992,7 +3000,7 @@ TEST(Sib11Golden, CellThatFailsToDecodeIsNotCounted) {
     SCOPED_TRACE(sibType);
     const Decoded d =
         DecodeBare(sibType, sibType == 11 ? Sib11(false, nullptr, EmptyControl(), &chain)
-                                          : Sib12(EmptyControl(), &chain));
+                                          : Sib12(nullptr, EmptyControl(), &chain));
     EXPECT_EQ(1, d.result);
     ExpectCells(d.out, {}, {{1, 2}}, {});
   }
