@@ -3006,4 +3006,129 @@ TEST(Sib11Golden, CellThatFailsToDecodeIsNotCounted) {
   }
 }
 
+// ---------------------------------------------------------------------------------------------
+// The Release 99 lists of the three other branches: elements two levels in, the fdd
+// primaryCPICH_TX_Power two levels in and the timeslotInfoList elements one level in for every
+// cell-information variant, timeslotSync2 two levels in.
+
+TEST(Sib11Golden, Release99ListsOfTheOtherBranches) {
+  struct Case {
+    bool hcsUsed;
+    bool ecn0;
+    Csri type;
+  };
+  const Case cases[] = {
+      {false, true, Csri::kEcn0}, {true, false, Csri::kHcsRscp}, {true, true, Csri::kHcsEcn0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.hcsUsed ? "hcs_used" : "hcs_not_used") +
+                 (c.ecn0 ? " / cpich_Ec_N0" : " / cpich_RSCP"));
+    std::vector<Cell<CellInfo>> intra(1);
+    intra[0].info.fdd = true;
+    intra[0].info.primaryCpichTxPower = 50;
+    std::vector<Cell<CellInfo>> inter(1);
+    inter[0].info.pccpch.syncCase = 2;
+    inter[0].info.pccpch.sctd = true;
+    inter[0].info.timeslots = {{3, 0}};
+    inter[0].info.readSFN = true;
+    const Csri type = c.type;
+    const auto putInfo = [type](BitWriter& w, const CellInfo& i) { PutCellInfo(w, type, i); };
+    BitWriter intraList;
+    PutIntraList(intraList, nullptr, intra, putInfo);
+    BitWriter control;
+    control.Pattern("00").Bit(c.hcsUsed).Bit(false).Bit(c.ecn0).Pattern("11");
+    PutIntraMeas(control, kAbsent, &intraList, IntraReporting());
+    control.Bit(true);
+    PutInterList(control, nullptr, inter, putInfo);
+
+    const Decoded d = DecodeBare(11, Sib11(false, nullptr, control, nullptr));
+    EXPECT_EQ(1, d.result);
+    ExpectCells(d.out, {}, {}, {});
+    ExpectText(
+        std::string("SysInfoType11 ::=\r\n"
+                    "{\r\n"
+                    "    sib12indicator = False\r\n"
+                    "    measurementControlSysInfo\r\n"
+                    "    {\r\n"
+                    "        use_of_HCS\r\n"
+                    "        {\r\n") +
+            (c.hcsUsed ? "            hcs_used\r\n" : "            hcs_not_used\r\n") +
+            "            {\r\n"
+            "                cellSelectQualityMeasure\r\n"
+            "                {\r\n" +
+            (c.ecn0 ? "                    cpich_Ec_N0\r\n"
+                    : "                    cpich_RSCP\r\n") +
+            "                    {\r\n"
+            "                        intraFreqMeasurementSysInfo\r\n"
+            "                        {\r\n"
+            "                            intraFreqMeasurementID = 1\r\n"
+            "                            intraFreqCellInfoSI_List\r\n"
+            "                            {\r\n"
+            "                                    newIntraFreqCellList[0]\r\n"
+            "                                    {\r\n"
+            "                                        cellInfo\r\n"
+            "                                        {\r\n"
+            "                                            cellIndividualOffset = 0\r\n"
+            "                                            modeSpecificInfo\r\n"
+            "                                            {\r\n"
+            "                                                fdd\r\n"
+            "                                                {\r\n"
+            "                                                        primaryCPICH_TX_Power = 50\r\n"
+            "                                                    readSFN_Indicator = False\r\n"
+            "                                                    tx_DiversityIndicator = False\r\n"
+            "                                                }\r\n"
+            "                                            }\r\n"
+            "                                        }\r\n"
+            "                                    }\r\n"
+            "                            }\r\n"
+            "                        }\r\n"
+            "                        interFreqMeasurementSysInfo\r\n"
+            "                        {\r\n"
+            "                            interFreqCellInfoSI_List\r\n"
+            "                            {\r\n"
+            "                                    newInterFreqCellList[0]\r\n"
+            "                                    {\r\n"
+            "                                        cellInfo\r\n"
+            "                                        {\r\n"
+            "                                            cellIndividualOffset = 0\r\n"
+            "                                            modeSpecificInfo\r\n"
+            "                                            {\r\n"
+            "                                                tdd\r\n"
+            "                                                {\r\n"
+            "                                                    primaryCCPCH_Info\r\n"
+            "                                                    {\r\n"
+            "                                                        tdd\r\n"
+            "                                                        {\r\n"
+            "                                                            syncCase\r\n"
+            "                                                            {\r\n"
+            "                                                                syncCase2\r\n"
+            "                                                                {\r\n"
+            "                                                                        timeslotSync2 "
+            "= 0\r\n"
+            "                                                                }\r\n"
+            "                                                            }\r\n"
+            "                                                            sctd_Indicator = True\r\n"
+            "                                                        }\r\n"
+            "                                                    }\r\n"
+            "                                                    timeslotInfoList[0]\r\n"
+            "                                                    {\r\n"
+            "                                                        timeslotNumber = 3\r\n"
+            "                                                        burstType = type1\r\n"
+            "                                                    }\r\n"
+            "                                                    readSFN_Indicator = True\r\n"
+            "                                                }\r\n"
+            "                                            }\r\n"
+            "                                        }\r\n"
+            "                                    }\r\n"
+            "                            }\r\n"
+            "                        }\r\n"
+            "                    }\r\n"
+            "                }\r\n"
+            "            }\r\n"
+            "        }\r\n"
+            "    }\r\n"
+            "}\r\n",
+        d.text);
+  }
+}
+
 }  // namespace
