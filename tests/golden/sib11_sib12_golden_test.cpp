@@ -13,8 +13,10 @@
 //   newInterFreqCellList +4 only in the LCR one; removeSomeIntraFreqCells / removeSomeInterRATCells
 //   +8 but removeSomeInterFreqCells +4; eventCriteriaList +4 (Release 99) / +8 (LCR); the v590 cell
 //   lists +4 in SIB11 and +8 in SIB12; intraFreqEventCriteriaList_v590ext +12;
-//   interFreqRepQuantityRACH_TDDList +12; everything else +8 (mBSFNFrequencyList,
-//   cellsForInterRATMeasList, transChCriteriaList, eventSpecificParameters, ...);
+//   interFreqRepQuantityRACH_TDDList +12; newInterRATCellList, timeslotInfoList,
+//   inter_RAT_meas_ind and the two intra-frequency TDD quantity lists +4; the rest +8
+//   (mBSFNFrequencyList, cellsForInterRATMeasList, trafficVolumeMeasurementObjectList,
+//   transChCriteriaList, eventSpecificParameters, forbiddenAffectCellList);
 // - "\r\n" endings: fc0 only of filterCoefficient, timeToTrigger (ttt320), reportingCellStatus,
 //   temporaryOffset1 (also "pt20 = to6"), burstType, frequency_band, inter_RAT_meas_ind.
 #include <gtest/gtest.h>
@@ -23,6 +25,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/bch_blocks.h"
