@@ -2342,7 +2342,7 @@ int PrintIntraFreqEvent_1d_r5(TextCursor& c, const IntraFreqEvent_1d_r5& v, int 
     PRINT_TRY(PrintEnumLine(c, depth + 8, "triggeringCondition", v.triggeringCondition, kEnum_TriggeringCondition2));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintBoolLine(c, depth + 8, "useCIO", v.useCIO));
+    PRINT_TRY(PrintBoolLine(c, depth + 4, "useCIO", v.useCIO));
   }
   return 0;
 }
