@@ -80,3 +80,19 @@ class Writer:
 
     def text(self):
         return "\n".join(self.lines) + "\n"
+
+
+def cpp_file(includes, header=False):
+    """A Writer holding a generated file's opening: the notice, #pragma once for a
+    header, the includes and the opened namespace."""
+    w = Writer()
+    w(HEADER)
+    if header:
+        w("#pragma once")
+        w()
+    for include in includes:
+        w('#include "%s"' % include)
+    w()
+    w("namespace sibdecode {")
+    w()
+    return w

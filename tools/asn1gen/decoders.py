@@ -1,7 +1,7 @@
 """Emits the Init, Decode and Release functions of every type, one source file
 per SIB family (src/rrc/*.cpp)."""
 
-from cpp import HEADER, Writer, ctype, default_value, int_ctype, int_decoder, size_name
+from cpp import Writer, cpp_file, ctype, default_value, int_ctype, int_decoder, size_name
 from model import family_of, heap_alternative, list_is_value_list
 
 
@@ -290,15 +290,11 @@ def emit_release(w, node):
 def emit_decoder_source(model, order, family):
     """src/rrc/FAMILY.cpp: Init, Decode and Release of the family's types."""
     nodes = [n for n in order if family_of(n) == family]
-    dec = Writer()
-    dec(HEADER)
-    dec('#include "rrc/rrc_types.h"')
+    includes = ["rrc/rrc_types.h"]
     if any(model.lookup(model.ov.member_hooks, f.path) or model.lookup(model.ov.element_hooks, n.path)
            for n in nodes for f in n.fields):
-        dec('#include "rrc/summary_feed.h"')
-    dec()
-    dec("namespace sibdecode {")
-    dec()
+        includes.append("rrc/summary_feed.h")
+    dec = cpp_file(includes)
     sizes = set()
     for n in nodes:
         if n.kind == "SEQUENCE OF":

@@ -5,7 +5,7 @@ present members, a CHOICE an object of its one alternative, a SEQUENCE OF an
 array, an enumeration its identifier (null outside the list), a bit string its
 digits and an octet string its hexadecimal digits, both as strings."""
 
-from cpp import HEADER, Writer, ctype
+from cpp import cpp_file, ctype
 from model import family_of, list_is_value_list
 from text_printers import enum_table_name
 
@@ -105,15 +105,7 @@ def emit_json(w, node):
 
 
 def emit_json_header(model, order):
-    w = Writer()
-    w(HEADER)
-    w("#pragma once")
-    w()
-    w('#include "print/json_support.h"')
-    w('#include "rrc/rrc_types.h"')
-    w()
-    w("namespace sibdecode {")
-    w()
+    w = cpp_file(["print/json_support.h", "rrc/rrc_types.h"], header=True)
     for node in order:
         w(json_signature(node) + ";")
     w()
@@ -123,13 +115,7 @@ def emit_json_header(model, order):
 
 def emit_json_source(model, order, family):
     """src/print/FAMILY_json.cpp: the JSON printers of the family's types."""
-    w = Writer()
-    w(HEADER)
-    w('#include "print/rrc_json.h"')
-    w('#include "print/rrc_print.h"')
-    w()
-    w("namespace sibdecode {")
-    w()
+    w = cpp_file(["print/rrc_json.h", "print/rrc_print.h"])
     for node in order:
         if family_of(node) == family:
             emit_json(w, node)

@@ -1,20 +1,13 @@
 """Emits src/rrc/rrc_types.h: the record of every type and the declarations
 of its Init, Decode and Release."""
 
-from cpp import HEADER, Writer, ctype
+from cpp import cpp_file, ctype
 from model import list_is_value_list
 
 
 
 def emit_records(model, order):
-    w = Writer()
-    w(HEADER)
-    w("#pragma once")
-    w()
-    w('#include "per/per.h"')
-    w()
-    w("namespace sibdecode {")
-    w()
+    w = cpp_file(["per/per.h"], header=True)
     for node in order:
         if node.kind == "CHOICE":
             w("using %s = ChoiceValue;" % node.cname)

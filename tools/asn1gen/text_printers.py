@@ -2,7 +2,7 @@
 the overlay scopes a layout to one), the enumeration texts, and the print
 roots of the SIBs (src/print/*)."""
 
-from cpp import HEADER, Writer, ctype
+from cpp import cpp_file, ctype
 from model import SHARED_FAMILY, family_of, list_is_value_list
 
 DEFAULT_LINE_DEPTH = 4
@@ -162,12 +162,7 @@ def emit_print(w, model, node, family):
 
 
 def emit_enum_tables(model):
-    w = Writer()
-    w(HEADER)
-    w('#include "print/rrc_print.h"')
-    w()
-    w("namespace sibdecode {")
-    w()
+    w = cpp_file(["print/rrc_print.h"])
     for key in sorted(model.enums, key=lambda k: model.enums[k].cname):
         e = model.enums[key]
         texts = ", ".join(e.text(i) for i in range(len(e.items)))
@@ -182,16 +177,7 @@ def emit_enum_tables(model):
 
 
 def emit_print_header(model, order):
-    w = Writer()
-    w(HEADER)
-    w("#pragma once")
-    w()
-    w('#include "print/emitter.h"')
-    w('#include "print/print_support.h"')
-    w('#include "rrc/rrc_types.h"')
-    w()
-    w("namespace sibdecode {")
-    w()
+    w = cpp_file(["print/emitter.h", "print/print_support.h", "rrc/rrc_types.h"], header=True)
     for key in sorted(model.enums, key=lambda k: model.enums[k].cname):
         w("extern const EnumTexts %s;" % enum_table_name(model.enums[key]))
     w()
@@ -208,12 +194,7 @@ def emit_print_header(model, order):
 
 def emit_printer_source(model, order, family):
     """src/print/FAMILY_print.cpp: the family's text printers and SIB print roots."""
-    pr = Writer()
-    pr(HEADER)
-    pr('#include "print/rrc_print.h"')
-    pr()
-    pr("namespace sibdecode {")
-    pr()
+    pr = cpp_file(["print/rrc_print.h"])
     for n in order:
         for f in print_families(model, n):
             if (f or SHARED_FAMILY) == family:
