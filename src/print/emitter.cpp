@@ -105,8 +105,13 @@ void InitTextCursor(TextCursor& cursor, char* buffer, uint32_t size) {
 }
 
 int OpenBlock(TextCursor& cursor, int depth, const char* name) {
-  const Piece indent = Indent(depth);
   const Piece namePiece = Literal(name);
+  return OpenBlock(cursor, depth, namePiece.text, static_cast<uint32_t>(namePiece.length));
+}
+
+int OpenBlock(TextCursor& cursor, int depth, const char* name, uint32_t nameLength) {
+  const Piece indent = Indent(depth);
+  const Piece namePiece{name, nameLength};
   const size_t nameLine = indent.length + namePiece.length + 2;
   const size_t braceLine = indent.length + 3;
   if (Reserve(cursor, nameLine + braceLine) != nullptr) {
@@ -190,10 +195,10 @@ int WriteInteger(TextCursor& cursor, const char* name, int32_t value) {
   return Write(cursor, {Literal(name), Literal(" = "), Piece{digits, n}, Literal("\r\n")});
 }
 
-int WriteLine(TextCursor& cursor, int depth, const char* name, const char* tail,
-              uint32_t tailLength, bool tailWrittenApart) {
+int WriteLine(TextCursor& cursor, int depth, const char* name, uint32_t nameLength,
+              const char* tail, uint32_t tailLength, bool tailWrittenApart) {
   const Piece indent = Indent(depth);
-  const Piece namePiece = Literal(name);
+  const Piece namePiece{name, nameLength};
   const size_t total = indent.length + namePiece.length + tailLength;
   if (Reserve(cursor, total) != nullptr) {
     // The whole line fits, so every separate write would: one copy gives the same bytes.

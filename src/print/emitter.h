@@ -22,8 +22,10 @@ void InitTextCursor(TextCursor& cursor, char* buffer, uint32_t size);
 
 // Each returns the character count of its last formatted write, negative on failure.
 int OpenBlock(TextCursor& cursor, int depth, const char* name);  // "%s%s\r\n", "%s{\r\n"
-int CloseBlock(TextCursor& cursor, int depth);                   // "%s}\r\n"
-int WriteIndent(TextCursor& cursor, int depth);                  // "%s"
+int OpenBlock(TextCursor& cursor, int depth, const char* name, uint32_t nameLength);
+int OpenBlock(TextCursor& cursor, int depth, const char* name, uint32_t nameLength);
+int CloseBlock(TextCursor& cursor, int depth);   // "%s}\r\n"
+int WriteIndent(TextCursor& cursor, int depth);  // "%s"
 int WriteBool(TextCursor& cursor, const char* name, uint8_t value);
 int WriteBitString(TextCursor& cursor, const char* name, uint32_t bitCount, const uint8_t* bytes);
 int WriteHexDump(TextCursor& cursor, uint32_t count, const uint8_t* bytes);
@@ -34,8 +36,8 @@ int WriteInteger(TextCursor& cursor, const char* name, int32_t value);  // "%s =
 // or as two when `tailWrittenApart` (the name with "%s", then the tail with "%s").
 // Returns the count of the last write. The bytes, and where a full buffer cuts
 // the text, are those of the separate writes.
-int WriteLine(TextCursor& cursor, int depth, const char* name, const char* tail,
-              uint32_t tailLength, bool tailWrittenApart);
+int WriteLine(TextCursor& cursor, int depth, const char* name, uint32_t nameLength,
+              const char* tail, uint32_t tailLength, bool tailWrittenApart);
 // The digits of a value as "%d" writes them; returns their count (at most 11).
 uint32_t FormatDecimal(char* out, int32_t value);
 

@@ -18,6 +18,7 @@ void StartElementNames(ElementName& name, const char* listName) {
   std::memcpy(name.text, listName, n);
   if (n < kElementNameLast) name.text[n++] = '[';
   name.prefixLength = n;
+  name.length = n;
   name.text[n] = '\0';
 }
 
@@ -27,30 +28,34 @@ void SetElementIndex(ElementName& name, int index) {
   uint32_t n = name.prefixLength;
   for (uint32_t i = 0; i < digitCount && n < kElementNameLast; ++i) name.text[n++] = digits[i];
   if (n < kElementNameLast) name.text[n++] = ']';
+  name.length = n;
   name.text[n] = '\0';
 }
 
-int PrintIntegerLine(TextCursor& c, int depth, const char* name, int32_t value) {
+int PrintIntegerLine(TextCursor& c, int depth, const char* name, uint32_t nameLength,
+                     int32_t value) {
   char tail[3 + 11 + 2] = {' ', '=', ' '};
   uint32_t n = 3 + FormatDecimal(tail + 3, value);
   tail[n++] = '\r';
   tail[n++] = '\n';
-  return WriteLine(c, depth, name, tail, n, false);
+  return WriteLine(c, depth, name, nameLength, tail, n, false);
 }
 
-int PrintBoolLine(TextCursor& c, int depth, const char* name, uint8_t value) {
-  return value != 0 ? WriteLine(c, depth, name, " = True\r\n", 9, false)
-                    : WriteLine(c, depth, name, " = False\r\n", 10, false);
+int PrintBoolLine(TextCursor& c, int depth, const char* name, uint32_t nameLength, uint8_t value) {
+  return value != 0 ? WriteLine(c, depth, name, nameLength, " = True\r\n", 9, false)
+                    : WriteLine(c, depth, name, nameLength, " = False\r\n", 10, false);
 }
 
-int PrintEnumLine(TextCursor& c, int depth, const char* name, uint32_t value,
+int PrintEnumLine(TextCursor& c, int depth, const char* name, uint32_t nameLength, uint32_t value,
                   const EnumTexts& texts) {
   const char* text = value < texts.count ? texts.texts[value] : texts.unknown;
-  return WriteLine(c, depth, name, text, static_cast<uint32_t>(std::strlen(text)), true);
+  return WriteLine(c, depth, name, nameLength, text, static_cast<uint32_t>(std::strlen(text)),
+                   true);
 }
 
-int PrintBitStringLine(TextCursor& c, int depth, const char* name, uint32_t bitCount,
-                       const uint8_t* bytes, uint32_t capacity) {
+int PrintBitStringLine(TextCursor& c, int depth, const char* name, uint32_t nameLength,
+                       uint32_t bitCount, const uint8_t* bytes, uint32_t capacity) {
+  (void)nameLength;  // the bit-string line is written by WriteBitString
   if (WriteIndent(c, depth) < 0) return -1;
   return WriteBitString(c, name, bitCount < capacity * 8 ? bitCount : capacity * 8, bytes);
 }
@@ -61,8 +66,8 @@ int PrintHexDumpLine(TextCursor& c, int depth, uint32_t count, const uint8_t* by
   return WriteHexDump(c, count < capacity ? count : capacity, bytes);
 }
 
-int PrintNameLine(TextCursor& c, int depth, const char* name) {
-  return WriteLine(c, depth, name, "\r\n", 2, true);
+int PrintNameLine(TextCursor& c, int depth, const char* name, uint32_t nameLength) {
+  return WriteLine(c, depth, name, nameLength, "\r\n", 2, true);
 }
 
 }  // namespace sibdecode

@@ -18,7 +18,7 @@ namespace sibdecode {
 struct EnumTexts {
   const char* const* texts;
   uint32_t count;
-  const char* unknown;        // " = ???" with the type's line end
+  const char* unknown;       // " = ???" with the type's line end
   const char* const* names;  // the identifiers alone, for JSON
 };
 
@@ -28,23 +28,26 @@ struct EnumTexts {
 constexpr int ElementNameSize = 512;
 struct ElementName {
   char text[ElementNameSize];
+  uint32_t length;        // of the whole name
   uint32_t prefixLength;  // the list's name and "["
 };
 void StartElementNames(ElementName& name, const char* listName);
 void SetElementIndex(ElementName& name, int index);
 
-int PrintIntegerLine(TextCursor& c, int depth, const char* name, int32_t value);
-int PrintBoolLine(TextCursor& c, int depth, const char* name, uint8_t value);
-int PrintEnumLine(TextCursor& c, int depth, const char* name, uint32_t value,
+// Each takes the name and its length (known to the generated printers).
+int PrintIntegerLine(TextCursor& c, int depth, const char* name, uint32_t nameLength,
+                     int32_t value);
+int PrintBoolLine(TextCursor& c, int depth, const char* name, uint32_t nameLength, uint8_t value);
+int PrintEnumLine(TextCursor& c, int depth, const char* name, uint32_t nameLength, uint32_t value,
                   const EnumTexts& texts);
 // A refused length can exceed the storage (`capacity` bytes); only stored bits
 // and octets are ever printed.
-int PrintBitStringLine(TextCursor& c, int depth, const char* name, uint32_t bitCount,
-                       const uint8_t* bytes, uint32_t capacity);
+int PrintBitStringLine(TextCursor& c, int depth, const char* name, uint32_t nameLength,
+                       uint32_t bitCount, const uint8_t* bytes, uint32_t capacity);
 // An octet string: the indent stands alone before the dump's leading line break.
 int PrintHexDumpLine(TextCursor& c, int depth, uint32_t count, const uint8_t* bytes,
                      uint32_t capacity);
 // A NULL value: its name alone on a line.
-int PrintNameLine(TextCursor& c, int depth, const char* name);
+int PrintNameLine(TextCursor& c, int depth, const char* name, uint32_t nameLength);
 
 }  // namespace sibdecode

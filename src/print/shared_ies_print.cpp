@@ -7,21 +7,21 @@ namespace sibdecode {
 
 int PrintCellSelectReselectInfo_v590ext(TextCursor& c, const CellSelectReselectInfo_v590ext& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 8, "deltaQrxlevmin", v.deltaQrxlevmin));
+    PRINT_TRY(PrintIntegerLine(c, depth + 8, "deltaQrxlevmin", 14, v.deltaQrxlevmin));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 8, "deltaQhcs", v.deltaQhcs));
+    PRINT_TRY(PrintIntegerLine(c, depth + 8, "deltaQhcs", 9, v.deltaQhcs));
   }
   return 0;
 }
 
 int PrintPrimaryCCPCH_Info_fdd(TextCursor& c, const PrimaryCCPCH_Info_fdd& v, int depth) {
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "tx_DiversityIndicator", v.tx_DiversityIndicator));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "tx_DiversityIndicator", 21, v.tx_DiversityIndicator));
   return 0;
 }
 
 int PrintPrimaryCCPCH_Info_tdd_syncCase_syncCase1(TextCursor& c, const PrimaryCCPCH_Info_tdd_syncCase_syncCase1& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslot", v.timeslot));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslot", 8, v.timeslot));
   return 0;
 }
 

@@ -6,8 +6,8 @@
 namespace sibdecode {
 
 int PrintBSIC(TextCursor& c, const BSIC& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "ncc", v.ncc));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "bcc", v.bcc));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "ncc", 3, v.ncc));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "bcc", 3, v.bcc));
   return 0;
 }
 
@@ -15,13 +15,13 @@ int PrintCellDCH_ReportCriteria(TextCursor& c, const CellDCH_ReportCriteria& v, 
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqReportingCriteria"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqReportingCriteria", 26));
       PRINT_TRY(PrintIntraFreqReportingCriteria(c, (*static_cast<const IntraFreqReportingCriteria*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "periodicalReportingCriteria"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "periodicalReportingCriteria", 27));
       PRINT_TRY(PrintPeriodicalReportingCriteria(c, (*static_cast<const PeriodicalReportingCriteria*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -35,13 +35,13 @@ int PrintCellDCH_ReportCriteria_LCR_r4(TextCursor& c, const CellDCH_ReportCriter
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqReportingCriteria"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqReportingCriteria", 26));
       PRINT_TRY(PrintIntraFreqReportingCriteria_LCR_r4(c, (*static_cast<const IntraFreqReportingCriteria_LCR_r4*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "periodicalReportingCriteria"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "periodicalReportingCriteria", 27));
       PRINT_TRY(PrintPeriodicalReportingCriteria(c, (*static_cast<const PeriodicalReportingCriteria*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -54,13 +54,13 @@ int PrintCellDCH_ReportCriteria_LCR_r4(TextCursor& c, const CellDCH_ReportCriter
 int PrintReferenceTimeDifferenceToCell(TextCursor& c, const ReferenceTimeDifferenceToCell& v, int depth) {
   switch (v.tag) {
     case 1:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "accuracy40", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "accuracy40", 10, v.value));
       break;
     case 2:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "accuracy256", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "accuracy256", 11, v.value));
       break;
     case 3:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "accuracy2560", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "accuracy2560", 12, v.value));
       break;
     default:
       break;
@@ -72,13 +72,13 @@ int PrintCellInfoSI_ECN0_modeSpecificInfo(TextCursor& c, const CellInfoSI_ECN0_m
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "fdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "fdd", 3));
       PRINT_TRY(PrintCellInfoSI_ECN0_modeSpecificInfo_fdd(c, (*static_cast<const CellInfoSI_ECN0_modeSpecificInfo_fdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "tdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd", 3));
       PRINT_TRY(PrintCellInfoSI_ECN0_modeSpecificInfo_tdd(c, (*static_cast<const CellInfoSI_ECN0_modeSpecificInfo_tdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -92,19 +92,19 @@ int PrintCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo(TextCursor& c, co
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "fdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "fdd", 3));
       PRINT_TRY(PrintCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_fdd(c, (*static_cast<const CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_fdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "tdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd", 3));
       PRINT_TRY(PrintCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_tdd(c, (*static_cast<const CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_tdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 3:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "gsm"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "gsm", 3));
       PRINT_TRY(PrintCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_gsm(c, (*static_cast<const CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_gsm*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -115,29 +115,29 @@ int PrintCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo(TextCursor& c, co
 }
 
 int PrintCellSelectReselectInfoSIB_11_12_ECN0(TextCursor& c, const CellSelectReselectInfoSIB_11_12_ECN0& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_Offset1S_N", v.q_Offset1S_N));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_Offset2S_N", v.q_Offset2S_N));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_Offset1S_N", 12, v.q_Offset1S_N));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_Offset2S_N", 12, v.q_Offset2S_N));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "maxAllowedUL_TX_Power", v.maxAllowedUL_TX_Power));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "maxAllowedUL_TX_Power", 21, v.maxAllowedUL_TX_Power));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo", 16));
   PRINT_TRY(PrintCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo(c, v.modeSpecificInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintCellInfoSI_ECN0(TextCursor& c, const CellInfoSI_ECN0& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "cellIndividualOffset", v.cellIndividualOffset));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "cellIndividualOffset", 20, v.cellIndividualOffset));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "referenceTimeDifferenceToCell"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "referenceTimeDifferenceToCell", 29));
     PRINT_TRY(PrintReferenceTimeDifferenceToCell(c, v.referenceTimeDifferenceToCell, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo", 16));
   PRINT_TRY(PrintCellInfoSI_ECN0_modeSpecificInfo(c, v.modeSpecificInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectionReselectionInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectionReselectionInfo", 28));
     PRINT_TRY(PrintCellSelectReselectInfoSIB_11_12_ECN0(c, v.cellSelectionReselectionInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -145,16 +145,16 @@ int PrintCellInfoSI_ECN0(TextCursor& c, const CellInfoSI_ECN0& v, int depth) {
 }
 
 int PrintPrimaryCCPCH_Info_LCR_r4(TextCursor& c, const PrimaryCCPCH_Info_LCR_r4& v, int depth) {
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "tstd_Indicator", v.tstd_Indicator));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "tstd_Indicator", 14, v.tstd_Indicator));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "cellParametersID", v.cellParametersID));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "cellParametersID", 16, v.cellParametersID));
   }
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "sctd_Indicator", v.sctd_Indicator));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "sctd_Indicator", 14, v.sctd_Indicator));
   return 0;
 }
 
 int PrintTimeslotInfo_LCR_r4(TextCursor& c, const TimeslotInfo_LCR_r4& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", v.timeslotNumber));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", 14, v.timeslotNumber));
   return 0;
 }
 
@@ -165,7 +165,7 @@ int PrintTimeslotInfoList_LCR_r4(TextCursor& c, const TimeslotInfoList_LCR_r4& v
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const TimeslotInfo_LCR_r4& element = *static_cast<const TimeslotInfo_LCR_r4*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintTimeslotInfo_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -173,24 +173,24 @@ int PrintTimeslotInfoList_LCR_r4(TextCursor& c, const TimeslotInfoList_LCR_r4& v
 }
 
 int PrintCellInfoSI_ECN0_LCR_r4(TextCursor& c, const CellInfoSI_ECN0_LCR_r4& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "cellIndividualOffset", v.cellIndividualOffset));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "cellIndividualOffset", 20, v.cellIndividualOffset));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "referenceTimeDifferenceToCell"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "referenceTimeDifferenceToCell", 29));
     PRINT_TRY(PrintReferenceTimeDifferenceToCell(c, v.referenceTimeDifferenceToCell, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "primaryCCPCH_Info"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "primaryCCPCH_Info", 17));
   PRINT_TRY(PrintPrimaryCCPCH_Info_LCR_r4(c, v.primaryCCPCH_Info, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "primaryCCPCH_TX_Power", v.primaryCCPCH_TX_Power));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "primaryCCPCH_TX_Power", 21, v.primaryCCPCH_TX_Power));
   }
   if (v.presence & (1u << 2)) {
     PRINT_TRY(PrintTimeslotInfoList_LCR_r4(c, v.timeslotInfoList, depth + 4, "timeslotInfoList"));
   }
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "readSFN_Indicator", v.readSFN_Indicator));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "readSFN_Indicator", 17, v.readSFN_Indicator));
   if (v.presence & (1u << 3)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectionReselectionInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectionReselectionInfo", 28));
     PRINT_TRY(PrintCellSelectReselectInfoSIB_11_12_ECN0(c, v.cellSelectionReselectionInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -198,21 +198,21 @@ int PrintCellInfoSI_ECN0_LCR_r4(TextCursor& c, const CellInfoSI_ECN0_LCR_r4& v, 
 }
 
 int PrintPrimaryCPICH_Info(TextCursor& c, const PrimaryCPICH_Info& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 8, "primaryScramblingCode", v.primaryScramblingCode));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "primaryScramblingCode", 21, v.primaryScramblingCode));
   return 0;
 }
 
 int PrintCellInfoSI_ECN0_modeSpecificInfo_fdd(TextCursor& c, const CellInfoSI_ECN0_modeSpecificInfo_fdd& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "primaryCPICH_Info"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "primaryCPICH_Info", 17));
     PRINT_TRY(PrintPrimaryCPICH_Info(c, v.primaryCPICH_Info, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 8, "primaryCPICH_TX_Power", v.primaryCPICH_TX_Power));
+    PRINT_TRY(PrintIntegerLine(c, depth + 8, "primaryCPICH_TX_Power", 21, v.primaryCPICH_TX_Power));
   }
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "readSFN_Indicator", v.readSFN_Indicator));
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "tx_DiversityIndicator", v.tx_DiversityIndicator));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "readSFN_Indicator", 17, v.readSFN_Indicator));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "tx_DiversityIndicator", 21, v.tx_DiversityIndicator));
   return 0;
 }
 
@@ -220,13 +220,13 @@ int PrintPrimaryCCPCH_Info_sib11_12(TextCursor& c, const PrimaryCCPCH_Info& v, i
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "fdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "fdd", 3));
       PRINT_TRY(PrintPrimaryCCPCH_Info_fdd(c, (*static_cast<const PrimaryCCPCH_Info_fdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "tdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd", 3));
       PRINT_TRY(PrintPrimaryCCPCH_Info_tdd_sib11_12(c, (*static_cast<const PrimaryCCPCH_Info_tdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -237,8 +237,8 @@ int PrintPrimaryCCPCH_Info_sib11_12(TextCursor& c, const PrimaryCCPCH_Info& v, i
 }
 
 int PrintTimeslotInfo(TextCursor& c, const TimeslotInfo& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", v.timeslotNumber));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "burstType", v.burstType, kEnum_BurstType));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", 14, v.timeslotNumber));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "burstType", 9, v.burstType, kEnum_BurstType));
   return 0;
 }
 
@@ -249,7 +249,7 @@ int PrintTimeslotInfoList(TextCursor& c, const TimeslotInfoList& v, int depth, c
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const TimeslotInfo& element = *static_cast<const TimeslotInfo*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintTimeslotInfo(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -257,16 +257,16 @@ int PrintTimeslotInfoList(TextCursor& c, const TimeslotInfoList& v, int depth, c
 }
 
 int PrintCellInfoSI_ECN0_modeSpecificInfo_tdd(TextCursor& c, const CellInfoSI_ECN0_modeSpecificInfo_tdd& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "primaryCCPCH_Info"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "primaryCCPCH_Info", 17));
   PRINT_TRY(PrintPrimaryCCPCH_Info_sib11_12(c, v.primaryCCPCH_Info, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "primaryCCPCH_TX_Power", v.primaryCCPCH_TX_Power));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "primaryCCPCH_TX_Power", 21, v.primaryCCPCH_TX_Power));
   }
   if (v.presence & (1u << 1)) {
     PRINT_TRY(PrintTimeslotInfoList(c, v.timeslotInfoList, depth + 4, "timeslotInfoList"));
   }
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "readSFN_Indicator", v.readSFN_Indicator));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "readSFN_Indicator", 17, v.readSFN_Indicator));
   return 0;
 }
 
@@ -274,13 +274,13 @@ int PrintCellInfoSI_HCS_ECN0_modeSpecificInfo(TextCursor& c, const CellInfoSI_HC
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "fdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "fdd", 3));
       PRINT_TRY(PrintCellInfoSI_HCS_ECN0_modeSpecificInfo_fdd(c, (*static_cast<const CellInfoSI_HCS_ECN0_modeSpecificInfo_fdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "tdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd", 3));
       PRINT_TRY(PrintCellInfoSI_HCS_ECN0_modeSpecificInfo_tdd(c, (*static_cast<const CellInfoSI_HCS_ECN0_modeSpecificInfo_tdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -293,41 +293,41 @@ int PrintCellInfoSI_HCS_ECN0_modeSpecificInfo(TextCursor& c, const CellInfoSI_HC
 int PrintPenaltyTime_ECN0(TextCursor& c, const PenaltyTime_ECN0& v, int depth) {
   switch (v.tag) {
     case 1:
-      PrintNameLine(c, depth + 4, "notUsed");  // count not tested
+      PrintNameLine(c, depth + 4, "notUsed", 7);  // count not tested
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "pt10"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "pt10", 4));
       PRINT_TRY(PrintTemporaryOffsetList(c, (*static_cast<const TemporaryOffsetList*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 3:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "pt20"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "pt20", 4));
       PRINT_TRY(PrintTemporaryOffsetList(c, (*static_cast<const TemporaryOffsetList*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 4:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "pt30"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "pt30", 4));
       PRINT_TRY(PrintTemporaryOffsetList(c, (*static_cast<const TemporaryOffsetList*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 5:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "pt40"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "pt40", 4));
       PRINT_TRY(PrintTemporaryOffsetList(c, (*static_cast<const TemporaryOffsetList*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 6:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "pt50"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "pt50", 4));
       PRINT_TRY(PrintTemporaryOffsetList(c, (*static_cast<const TemporaryOffsetList*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 7:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "pt60"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "pt60", 4));
       PRINT_TRY(PrintTemporaryOffsetList(c, (*static_cast<const TemporaryOffsetList*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -338,16 +338,16 @@ int PrintPenaltyTime_ECN0(TextCursor& c, const PenaltyTime_ECN0& v, int depth) {
 }
 
 int PrintHCS_CellReselectInformation_ECN0(TextCursor& c, const HCS_CellReselectInformation_ECN0& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "penaltyTime"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "penaltyTime", 11));
   PRINT_TRY(PrintPenaltyTime_ECN0(c, v.penaltyTime, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintHCS_NeighbouringCellInformation_ECN0(TextCursor& c, const HCS_NeighbouringCellInformation_ECN0& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "hcs_PRIO", v.hcs_PRIO));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_HCS", v.q_HCS));
-  PRINT_TRY(OpenBlock(c, depth + 4, "hcs_CellReselectInformation"));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "hcs_PRIO", 8, v.hcs_PRIO));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_HCS", 5, v.q_HCS));
+  PRINT_TRY(OpenBlock(c, depth + 4, "hcs_CellReselectInformation", 27));
   PRINT_TRY(PrintHCS_CellReselectInformation_ECN0(c, v.hcs_CellReselectInformation, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -357,19 +357,19 @@ int PrintCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo(TextCursor& c
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "fdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "fdd", 3));
       PRINT_TRY(PrintCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_fdd(c, (*static_cast<const CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_fdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "tdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd", 3));
       PRINT_TRY(PrintCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_tdd(c, (*static_cast<const CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_tdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 3:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "gsm"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "gsm", 3));
       PRINT_TRY(PrintCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_gsm(c, (*static_cast<const CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_gsm*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -380,34 +380,34 @@ int PrintCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo(TextCursor& c
 }
 
 int PrintCellSelectReselectInfoSIB_11_12_HCS_ECN0(TextCursor& c, const CellSelectReselectInfoSIB_11_12_HCS_ECN0& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_Offset1S_N", v.q_Offset1S_N));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_Offset2S_N", v.q_Offset2S_N));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_Offset1S_N", 12, v.q_Offset1S_N));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_Offset2S_N", 12, v.q_Offset2S_N));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "maxAllowedUL_TX_Power", v.maxAllowedUL_TX_Power));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "maxAllowedUL_TX_Power", 21, v.maxAllowedUL_TX_Power));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "hcs_NeighbouringCellInformation_ECN0"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "hcs_NeighbouringCellInformation_ECN0", 36));
     PRINT_TRY(PrintHCS_NeighbouringCellInformation_ECN0(c, v.hcs_NeighbouringCellInformation_ECN0, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo", 16));
   PRINT_TRY(PrintCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo(c, v.modeSpecificInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintCellInfoSI_HCS_ECN0(TextCursor& c, const CellInfoSI_HCS_ECN0& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "cellIndividualOffset", v.cellIndividualOffset));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "cellIndividualOffset", 20, v.cellIndividualOffset));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "referenceTimeDifferenceToCell"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "referenceTimeDifferenceToCell", 29));
     PRINT_TRY(PrintReferenceTimeDifferenceToCell(c, v.referenceTimeDifferenceToCell, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo", 16));
   PRINT_TRY(PrintCellInfoSI_HCS_ECN0_modeSpecificInfo(c, v.modeSpecificInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectionReselectionInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectionReselectionInfo", 28));
     PRINT_TRY(PrintCellSelectReselectInfoSIB_11_12_HCS_ECN0(c, v.cellSelectionReselectionInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -415,24 +415,24 @@ int PrintCellInfoSI_HCS_ECN0(TextCursor& c, const CellInfoSI_HCS_ECN0& v, int de
 }
 
 int PrintCellInfoSI_HCS_ECN0_LCR_r4(TextCursor& c, const CellInfoSI_HCS_ECN0_LCR_r4& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "cellIndividualOffset", v.cellIndividualOffset));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "cellIndividualOffset", 20, v.cellIndividualOffset));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "referenceTimeDifferenceToCell"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "referenceTimeDifferenceToCell", 29));
     PRINT_TRY(PrintReferenceTimeDifferenceToCell(c, v.referenceTimeDifferenceToCell, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "primaryCCPCH_Info"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "primaryCCPCH_Info", 17));
   PRINT_TRY(PrintPrimaryCCPCH_Info_LCR_r4(c, v.primaryCCPCH_Info, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "primaryCCPCH_TX_Power", v.primaryCCPCH_TX_Power));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "primaryCCPCH_TX_Power", 21, v.primaryCCPCH_TX_Power));
   }
   if (v.presence & (1u << 2)) {
     PRINT_TRY(PrintTimeslotInfoList_LCR_r4(c, v.timeslotInfoList, depth + 4, "timeslotInfoList"));
   }
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "readSFN_Indicator", v.readSFN_Indicator));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "readSFN_Indicator", 17, v.readSFN_Indicator));
   if (v.presence & (1u << 3)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectionReselectionInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectionReselectionInfo", 28));
     PRINT_TRY(PrintCellSelectReselectInfoSIB_11_12_HCS_ECN0(c, v.cellSelectionReselectionInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -441,29 +441,29 @@ int PrintCellInfoSI_HCS_ECN0_LCR_r4(TextCursor& c, const CellInfoSI_HCS_ECN0_LCR
 
 int PrintCellInfoSI_HCS_ECN0_modeSpecificInfo_fdd(TextCursor& c, const CellInfoSI_HCS_ECN0_modeSpecificInfo_fdd& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "primaryCPICH_Info"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "primaryCPICH_Info", 17));
     PRINT_TRY(PrintPrimaryCPICH_Info(c, v.primaryCPICH_Info, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 8, "primaryCPICH_TX_Power", v.primaryCPICH_TX_Power));
+    PRINT_TRY(PrintIntegerLine(c, depth + 8, "primaryCPICH_TX_Power", 21, v.primaryCPICH_TX_Power));
   }
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "readSFN_Indicator", v.readSFN_Indicator));
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "tx_DiversityIndicator", v.tx_DiversityIndicator));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "readSFN_Indicator", 17, v.readSFN_Indicator));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "tx_DiversityIndicator", 21, v.tx_DiversityIndicator));
   return 0;
 }
 
 int PrintCellInfoSI_HCS_ECN0_modeSpecificInfo_tdd(TextCursor& c, const CellInfoSI_HCS_ECN0_modeSpecificInfo_tdd& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "primaryCCPCH_Info"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "primaryCCPCH_Info", 17));
   PRINT_TRY(PrintPrimaryCCPCH_Info_sib11_12(c, v.primaryCCPCH_Info, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "primaryCCPCH_TX_Power", v.primaryCCPCH_TX_Power));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "primaryCCPCH_TX_Power", 21, v.primaryCCPCH_TX_Power));
   }
   if (v.presence & (1u << 1)) {
     PRINT_TRY(PrintTimeslotInfoList(c, v.timeslotInfoList, depth + 4, "timeslotInfoList"));
   }
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "readSFN_Indicator", v.readSFN_Indicator));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "readSFN_Indicator", 17, v.readSFN_Indicator));
   return 0;
 }
 
@@ -471,13 +471,13 @@ int PrintCellInfoSI_HCS_RSCP_modeSpecificInfo(TextCursor& c, const CellInfoSI_HC
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "fdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "fdd", 3));
       PRINT_TRY(PrintCellInfoSI_HCS_RSCP_modeSpecificInfo_fdd(c, (*static_cast<const CellInfoSI_HCS_RSCP_modeSpecificInfo_fdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "tdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd", 3));
       PRINT_TRY(PrintCellInfoSI_HCS_RSCP_modeSpecificInfo_tdd(c, (*static_cast<const CellInfoSI_HCS_RSCP_modeSpecificInfo_tdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -490,25 +490,25 @@ int PrintCellInfoSI_HCS_RSCP_modeSpecificInfo(TextCursor& c, const CellInfoSI_HC
 int PrintPenaltyTime_RSCP(TextCursor& c, const PenaltyTime_RSCP& v, int depth) {
   switch (v.tag) {
     case 1:
-      PrintNameLine(c, depth + 4, "notUsed");  // count not tested
+      PrintNameLine(c, depth + 4, "notUsed", 7);  // count not tested
       break;
     case 2:
-      PRINT_TRY(PrintEnumLine(c, depth + 4, "pt10", v.value, kEnum_TemporaryOffset1));
+      PRINT_TRY(PrintEnumLine(c, depth + 4, "pt10", 4, v.value, kEnum_TemporaryOffset1));
       break;
     case 3:
-      PRINT_TRY(PrintEnumLine(c, depth + 4, "pt20", v.value, kEnum_TemporaryOffset1));
+      PRINT_TRY(PrintEnumLine(c, depth + 4, "pt20", 4, v.value, kEnum_TemporaryOffset1));
       break;
     case 4:
-      PRINT_TRY(PrintEnumLine(c, depth + 4, "pt30", v.value, kEnum_TemporaryOffset1));
+      PRINT_TRY(PrintEnumLine(c, depth + 4, "pt30", 4, v.value, kEnum_TemporaryOffset1));
       break;
     case 5:
-      PRINT_TRY(PrintEnumLine(c, depth + 4, "pt40", v.value, kEnum_TemporaryOffset1));
+      PRINT_TRY(PrintEnumLine(c, depth + 4, "pt40", 4, v.value, kEnum_TemporaryOffset1));
       break;
     case 6:
-      PRINT_TRY(PrintEnumLine(c, depth + 4, "pt50", v.value, kEnum_TemporaryOffset1));
+      PRINT_TRY(PrintEnumLine(c, depth + 4, "pt50", 4, v.value, kEnum_TemporaryOffset1));
       break;
     case 7:
-      PRINT_TRY(PrintEnumLine(c, depth + 4, "pt60", v.value, kEnum_TemporaryOffset1));
+      PRINT_TRY(PrintEnumLine(c, depth + 4, "pt60", 4, v.value, kEnum_TemporaryOffset1));
       break;
     default:
       break;
@@ -517,16 +517,16 @@ int PrintPenaltyTime_RSCP(TextCursor& c, const PenaltyTime_RSCP& v, int depth) {
 }
 
 int PrintHCS_CellReselectInformation_RSCP(TextCursor& c, const HCS_CellReselectInformation_RSCP& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "penaltyTime"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "penaltyTime", 11));
   PRINT_TRY(PrintPenaltyTime_RSCP(c, v.penaltyTime, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintHCS_NeighbouringCellInformation_RSCP(TextCursor& c, const HCS_NeighbouringCellInformation_RSCP& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "hcs_PRIO", v.hcs_PRIO));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_HCS", v.q_HCS));
-  PRINT_TRY(OpenBlock(c, depth + 4, "hcs_CellReselectInformation"));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "hcs_PRIO", 8, v.hcs_PRIO));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_HCS", 5, v.q_HCS));
+  PRINT_TRY(OpenBlock(c, depth + 4, "hcs_CellReselectInformation", 27));
   PRINT_TRY(PrintHCS_CellReselectInformation_RSCP(c, v.hcs_CellReselectInformation, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -536,19 +536,19 @@ int PrintCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo(TextCursor& c
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "fdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "fdd", 3));
       PRINT_TRY(PrintCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_fdd(c, (*static_cast<const CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_fdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "tdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd", 3));
       PRINT_TRY(PrintCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_tdd(c, (*static_cast<const CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_tdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 3:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "gsm"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "gsm", 3));
       PRINT_TRY(PrintCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_gsm(c, (*static_cast<const CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_gsm*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -559,33 +559,33 @@ int PrintCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo(TextCursor& c
 }
 
 int PrintCellSelectReselectInfoSIB_11_12_HCS_RSCP(TextCursor& c, const CellSelectReselectInfoSIB_11_12_HCS_RSCP& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_OffsetS_N", v.q_OffsetS_N));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_OffsetS_N", 11, v.q_OffsetS_N));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "maxAllowedUL_TX_Power", v.maxAllowedUL_TX_Power));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "maxAllowedUL_TX_Power", 21, v.maxAllowedUL_TX_Power));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "hcs_NeighbouringCellInformation_RSCP"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "hcs_NeighbouringCellInformation_RSCP", 36));
     PRINT_TRY(PrintHCS_NeighbouringCellInformation_RSCP(c, v.hcs_NeighbouringCellInformation_RSCP, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo", 16));
   PRINT_TRY(PrintCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo(c, v.modeSpecificInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintCellInfoSI_HCS_RSCP(TextCursor& c, const CellInfoSI_HCS_RSCP& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "cellIndividualOffset", v.cellIndividualOffset));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "cellIndividualOffset", 20, v.cellIndividualOffset));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "referenceTimeDifferenceToCell"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "referenceTimeDifferenceToCell", 29));
     PRINT_TRY(PrintReferenceTimeDifferenceToCell(c, v.referenceTimeDifferenceToCell, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo", 16));
   PRINT_TRY(PrintCellInfoSI_HCS_RSCP_modeSpecificInfo(c, v.modeSpecificInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectionReselectionInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectionReselectionInfo", 28));
     PRINT_TRY(PrintCellSelectReselectInfoSIB_11_12_HCS_RSCP(c, v.cellSelectionReselectionInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -593,24 +593,24 @@ int PrintCellInfoSI_HCS_RSCP(TextCursor& c, const CellInfoSI_HCS_RSCP& v, int de
 }
 
 int PrintCellInfoSI_HCS_RSCP_LCR_r4(TextCursor& c, const CellInfoSI_HCS_RSCP_LCR_r4& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "cellIndividualOffset", v.cellIndividualOffset));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "cellIndividualOffset", 20, v.cellIndividualOffset));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "referenceTimeDifferenceToCell"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "referenceTimeDifferenceToCell", 29));
     PRINT_TRY(PrintReferenceTimeDifferenceToCell(c, v.referenceTimeDifferenceToCell, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "primaryCCPCH_Info"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "primaryCCPCH_Info", 17));
   PRINT_TRY(PrintPrimaryCCPCH_Info_LCR_r4(c, v.primaryCCPCH_Info, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "primaryCCPCH_TX_Power", v.primaryCCPCH_TX_Power));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "primaryCCPCH_TX_Power", 21, v.primaryCCPCH_TX_Power));
   }
   if (v.presence & (1u << 2)) {
     PRINT_TRY(PrintTimeslotInfoList_LCR_r4(c, v.timeslotInfoList, depth + 4, "timeslotInfoList"));
   }
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "readSFN_Indicator", v.readSFN_Indicator));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "readSFN_Indicator", 17, v.readSFN_Indicator));
   if (v.presence & (1u << 3)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectionReselectionInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectionReselectionInfo", 28));
     PRINT_TRY(PrintCellSelectReselectInfoSIB_11_12_HCS_RSCP(c, v.cellSelectionReselectionInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -619,29 +619,29 @@ int PrintCellInfoSI_HCS_RSCP_LCR_r4(TextCursor& c, const CellInfoSI_HCS_RSCP_LCR
 
 int PrintCellInfoSI_HCS_RSCP_modeSpecificInfo_fdd(TextCursor& c, const CellInfoSI_HCS_RSCP_modeSpecificInfo_fdd& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "primaryCPICH_Info"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "primaryCPICH_Info", 17));
     PRINT_TRY(PrintPrimaryCPICH_Info(c, v.primaryCPICH_Info, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 8, "primaryCPICH_TX_Power", v.primaryCPICH_TX_Power));
+    PRINT_TRY(PrintIntegerLine(c, depth + 8, "primaryCPICH_TX_Power", 21, v.primaryCPICH_TX_Power));
   }
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "readSFN_Indicator", v.readSFN_Indicator));
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "tx_DiversityIndicator", v.tx_DiversityIndicator));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "readSFN_Indicator", 17, v.readSFN_Indicator));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "tx_DiversityIndicator", 21, v.tx_DiversityIndicator));
   return 0;
 }
 
 int PrintCellInfoSI_HCS_RSCP_modeSpecificInfo_tdd(TextCursor& c, const CellInfoSI_HCS_RSCP_modeSpecificInfo_tdd& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "primaryCCPCH_Info"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "primaryCCPCH_Info", 17));
   PRINT_TRY(PrintPrimaryCCPCH_Info_sib11_12(c, v.primaryCCPCH_Info, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "primaryCCPCH_TX_Power", v.primaryCCPCH_TX_Power));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "primaryCCPCH_TX_Power", 21, v.primaryCCPCH_TX_Power));
   }
   if (v.presence & (1u << 1)) {
     PRINT_TRY(PrintTimeslotInfoList(c, v.timeslotInfoList, depth + 4, "timeslotInfoList"));
   }
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "readSFN_Indicator", v.readSFN_Indicator));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "readSFN_Indicator", 17, v.readSFN_Indicator));
   return 0;
 }
 
@@ -649,13 +649,13 @@ int PrintCellInfoSI_RSCP_modeSpecificInfo(TextCursor& c, const CellInfoSI_RSCP_m
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "fdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "fdd", 3));
       PRINT_TRY(PrintCellInfoSI_RSCP_modeSpecificInfo_fdd(c, (*static_cast<const CellInfoSI_RSCP_modeSpecificInfo_fdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "tdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd", 3));
       PRINT_TRY(PrintCellInfoSI_RSCP_modeSpecificInfo_tdd(c, (*static_cast<const CellInfoSI_RSCP_modeSpecificInfo_tdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -669,19 +669,19 @@ int PrintCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo(TextCursor& c, co
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "fdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "fdd", 3));
       PRINT_TRY(PrintCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_fdd(c, (*static_cast<const CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_fdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "tdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd", 3));
       PRINT_TRY(PrintCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_tdd(c, (*static_cast<const CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_tdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 3:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "gsm"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "gsm", 3));
       PRINT_TRY(PrintCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_gsm(c, (*static_cast<const CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_gsm*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -692,28 +692,28 @@ int PrintCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo(TextCursor& c, co
 }
 
 int PrintCellSelectReselectInfoSIB_11_12_RSCP(TextCursor& c, const CellSelectReselectInfoSIB_11_12_RSCP& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_OffsetS_N", v.q_OffsetS_N));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_OffsetS_N", 11, v.q_OffsetS_N));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "maxAllowedUL_TX_Power", v.maxAllowedUL_TX_Power));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "maxAllowedUL_TX_Power", 21, v.maxAllowedUL_TX_Power));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo", 16));
   PRINT_TRY(PrintCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo(c, v.modeSpecificInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintCellInfoSI_RSCP(TextCursor& c, const CellInfoSI_RSCP& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "cellIndividualOffset", v.cellIndividualOffset));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "cellIndividualOffset", 20, v.cellIndividualOffset));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "referenceTimeDifferenceToCell"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "referenceTimeDifferenceToCell", 29));
     PRINT_TRY(PrintReferenceTimeDifferenceToCell(c, v.referenceTimeDifferenceToCell, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo", 16));
   PRINT_TRY(PrintCellInfoSI_RSCP_modeSpecificInfo(c, v.modeSpecificInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectionReselectionInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectionReselectionInfo", 28));
     PRINT_TRY(PrintCellSelectReselectInfoSIB_11_12_RSCP(c, v.cellSelectionReselectionInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -721,24 +721,24 @@ int PrintCellInfoSI_RSCP(TextCursor& c, const CellInfoSI_RSCP& v, int depth) {
 }
 
 int PrintCellInfoSI_RSCP_LCR_r4(TextCursor& c, const CellInfoSI_RSCP_LCR_r4& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "cellIndividualOffset", v.cellIndividualOffset));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "cellIndividualOffset", 20, v.cellIndividualOffset));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "referenceTimeDifferenceToCell"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "referenceTimeDifferenceToCell", 29));
     PRINT_TRY(PrintReferenceTimeDifferenceToCell(c, v.referenceTimeDifferenceToCell, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "primaryCCPCH_Info"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "primaryCCPCH_Info", 17));
   PRINT_TRY(PrintPrimaryCCPCH_Info_LCR_r4(c, v.primaryCCPCH_Info, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "primaryCCPCH_TX_Power", v.primaryCCPCH_TX_Power));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "primaryCCPCH_TX_Power", 21, v.primaryCCPCH_TX_Power));
   }
   if (v.presence & (1u << 2)) {
     PRINT_TRY(PrintTimeslotInfoList_LCR_r4(c, v.timeslotInfoList, depth + 4, "timeslotInfoList"));
   }
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "readSFN_Indicator", v.readSFN_Indicator));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "readSFN_Indicator", 17, v.readSFN_Indicator));
   if (v.presence & (1u << 3)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectionReselectionInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectionReselectionInfo", 28));
     PRINT_TRY(PrintCellSelectReselectInfoSIB_11_12_RSCP(c, v.cellSelectionReselectionInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -747,29 +747,29 @@ int PrintCellInfoSI_RSCP_LCR_r4(TextCursor& c, const CellInfoSI_RSCP_LCR_r4& v, 
 
 int PrintCellInfoSI_RSCP_modeSpecificInfo_fdd(TextCursor& c, const CellInfoSI_RSCP_modeSpecificInfo_fdd& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "primaryCPICH_Info"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "primaryCPICH_Info", 17));
     PRINT_TRY(PrintPrimaryCPICH_Info(c, v.primaryCPICH_Info, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 8, "primaryCPICH_TX_Power", v.primaryCPICH_TX_Power));
+    PRINT_TRY(PrintIntegerLine(c, depth + 8, "primaryCPICH_TX_Power", 21, v.primaryCPICH_TX_Power));
   }
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "readSFN_Indicator", v.readSFN_Indicator));
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "tx_DiversityIndicator", v.tx_DiversityIndicator));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "readSFN_Indicator", 17, v.readSFN_Indicator));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "tx_DiversityIndicator", 21, v.tx_DiversityIndicator));
   return 0;
 }
 
 int PrintCellInfoSI_RSCP_modeSpecificInfo_tdd(TextCursor& c, const CellInfoSI_RSCP_modeSpecificInfo_tdd& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "primaryCCPCH_Info"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "primaryCCPCH_Info", 17));
   PRINT_TRY(PrintPrimaryCCPCH_Info_sib11_12(c, v.primaryCCPCH_Info, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "primaryCCPCH_TX_Power", v.primaryCCPCH_TX_Power));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "primaryCCPCH_TX_Power", 21, v.primaryCCPCH_TX_Power));
   }
   if (v.presence & (1u << 1)) {
     PRINT_TRY(PrintTimeslotInfoList(c, v.timeslotInfoList, depth + 4, "timeslotInfoList"));
   }
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "readSFN_Indicator", v.readSFN_Indicator));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "readSFN_Indicator", 17, v.readSFN_Indicator));
   return 0;
 }
 
@@ -777,13 +777,13 @@ int PrintCellReportingQuantities_modeSpecificInfo(TextCursor& c, const CellRepor
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "fdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "fdd", 3));
       PRINT_TRY(PrintCellReportingQuantities_modeSpecificInfo_fdd(c, (*static_cast<const CellReportingQuantities_modeSpecificInfo_fdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "tdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd", 3));
       PRINT_TRY(PrintCellReportingQuantities_modeSpecificInfo_tdd(c, (*static_cast<const CellReportingQuantities_modeSpecificInfo_tdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -794,27 +794,27 @@ int PrintCellReportingQuantities_modeSpecificInfo(TextCursor& c, const CellRepor
 }
 
 int PrintCellReportingQuantities(TextCursor& c, const CellReportingQuantities& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "dummy", v.dummy, kEnum_SFN_SFN_OTD_Type));
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "cellIdentity_reportingIndicator", v.cellIdentity_reportingIndicator));
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "cellSynchronisationInfoReportingIndicator", v.cellSynchronisationInfoReportingIndicator));
-  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo"));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "dummy", 5, v.dummy, kEnum_SFN_SFN_OTD_Type));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "cellIdentity_reportingIndicator", 31, v.cellIdentity_reportingIndicator));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "cellSynchronisationInfoReportingIndicator", 41, v.cellSynchronisationInfoReportingIndicator));
+  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo", 16));
   PRINT_TRY(PrintCellReportingQuantities_modeSpecificInfo(c, v.modeSpecificInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintCellReportingQuantities_modeSpecificInfo_fdd(TextCursor& c, const CellReportingQuantities_modeSpecificInfo_fdd& v, int depth) {
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "cpich_Ec_N0_reportingIndicator", v.cpich_Ec_N0_reportingIndicator));
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "cpich_RSCP_reportingIndicator", v.cpich_RSCP_reportingIndicator));
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "pathloss_reportingIndicator", v.pathloss_reportingIndicator));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "cpich_Ec_N0_reportingIndicator", 30, v.cpich_Ec_N0_reportingIndicator));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "cpich_RSCP_reportingIndicator", 29, v.cpich_RSCP_reportingIndicator));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "pathloss_reportingIndicator", 27, v.pathloss_reportingIndicator));
   return 0;
 }
 
 int PrintCellReportingQuantities_modeSpecificInfo_tdd(TextCursor& c, const CellReportingQuantities_modeSpecificInfo_tdd& v, int depth) {
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "timeslotISCP_reportingIndicator", v.timeslotISCP_reportingIndicator));
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "proposedTGSN_ReportingRequired", v.proposedTGSN_ReportingRequired));
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "primaryCCPCH_RSCP_reportingIndicator", v.primaryCCPCH_RSCP_reportingIndicator));
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "pathloss_reportingIndicator", v.pathloss_reportingIndicator));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "timeslotISCP_reportingIndicator", 31, v.timeslotISCP_reportingIndicator));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "proposedTGSN_ReportingRequired", 30, v.proposedTGSN_ReportingRequired));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "primaryCCPCH_RSCP_reportingIndicator", 36, v.primaryCCPCH_RSCP_reportingIndicator));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "pathloss_reportingIndicator", 27, v.pathloss_reportingIndicator));
   return 0;
 }
 
@@ -822,19 +822,19 @@ int PrintCellSelectReselectInfoSIB_11_12_modeSpecificInfo(TextCursor& c, const C
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "fdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "fdd", 3));
       PRINT_TRY(PrintCellSelectReselectInfoSIB_11_12_modeSpecificInfo_fdd(c, (*static_cast<const CellSelectReselectInfoSIB_11_12_modeSpecificInfo_fdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "tdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd", 3));
       PRINT_TRY(PrintCellSelectReselectInfoSIB_11_12_modeSpecificInfo_tdd(c, (*static_cast<const CellSelectReselectInfoSIB_11_12_modeSpecificInfo_tdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 3:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "gsm"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "gsm", 3));
       PRINT_TRY(PrintCellSelectReselectInfoSIB_11_12_modeSpecificInfo_gsm(c, (*static_cast<const CellSelectReselectInfoSIB_11_12_modeSpecificInfo_gsm*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -845,19 +845,19 @@ int PrintCellSelectReselectInfoSIB_11_12_modeSpecificInfo(TextCursor& c, const C
 }
 
 int PrintCellSelectReselectInfoSIB_11_12(TextCursor& c, const CellSelectReselectInfoSIB_11_12& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_Offset1S_N", v.q_Offset1S_N));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_Offset1S_N", 12, v.q_Offset1S_N));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_Offset2S_N", v.q_Offset2S_N));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_Offset2S_N", 12, v.q_Offset2S_N));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "maxAllowedUL_TX_Power", v.maxAllowedUL_TX_Power));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "maxAllowedUL_TX_Power", 21, v.maxAllowedUL_TX_Power));
   }
   if (v.presence & (1u << 2)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "hcs_NeighbouringCellInformation_RSCP"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "hcs_NeighbouringCellInformation_RSCP", 36));
     PRINT_TRY(PrintHCS_NeighbouringCellInformation_RSCP(c, v.hcs_NeighbouringCellInformation_RSCP, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo", 16));
   PRINT_TRY(PrintCellSelectReselectInfoSIB_11_12_modeSpecificInfo(c, v.modeSpecificInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -865,120 +865,120 @@ int PrintCellSelectReselectInfoSIB_11_12(TextCursor& c, const CellSelectReselect
 
 int PrintCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_fdd(TextCursor& c, const CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_fdd& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 8, "q_QualMin", v.q_QualMin));
+    PRINT_TRY(PrintIntegerLine(c, depth + 8, "q_QualMin", 9, v.q_QualMin));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_RxlevMin", v.q_RxlevMin));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_RxlevMin", 10, v.q_RxlevMin));
   }
   return 0;
 }
 
 int PrintCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_gsm(TextCursor& c, const CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_gsm& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_RxlevMin", v.q_RxlevMin));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_RxlevMin", 10, v.q_RxlevMin));
   }
   return 0;
 }
 
 int PrintCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_tdd(TextCursor& c, const CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_tdd& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_RxlevMin", v.q_RxlevMin));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_RxlevMin", 10, v.q_RxlevMin));
   }
   return 0;
 }
 
 int PrintCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_fdd(TextCursor& c, const CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_fdd& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 8, "q_QualMin", v.q_QualMin));
+    PRINT_TRY(PrintIntegerLine(c, depth + 8, "q_QualMin", 9, v.q_QualMin));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_RxlevMin", v.q_RxlevMin));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_RxlevMin", 10, v.q_RxlevMin));
   }
   return 0;
 }
 
 int PrintCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_gsm(TextCursor& c, const CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_gsm& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_RxlevMin", v.q_RxlevMin));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_RxlevMin", 10, v.q_RxlevMin));
   }
   return 0;
 }
 
 int PrintCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_tdd(TextCursor& c, const CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_tdd& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_RxlevMin", v.q_RxlevMin));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_RxlevMin", 10, v.q_RxlevMin));
   }
   return 0;
 }
 
 int PrintCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_fdd(TextCursor& c, const CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_fdd& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 8, "q_QualMin", v.q_QualMin));
+    PRINT_TRY(PrintIntegerLine(c, depth + 8, "q_QualMin", 9, v.q_QualMin));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_RxlevMin", v.q_RxlevMin));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_RxlevMin", 10, v.q_RxlevMin));
   }
   return 0;
 }
 
 int PrintCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_gsm(TextCursor& c, const CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_gsm& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_RxlevMin", v.q_RxlevMin));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_RxlevMin", 10, v.q_RxlevMin));
   }
   return 0;
 }
 
 int PrintCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_tdd(TextCursor& c, const CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_tdd& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_RxlevMin", v.q_RxlevMin));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_RxlevMin", 10, v.q_RxlevMin));
   }
   return 0;
 }
 
 int PrintCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_fdd(TextCursor& c, const CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_fdd& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 8, "q_QualMin", v.q_QualMin));
+    PRINT_TRY(PrintIntegerLine(c, depth + 8, "q_QualMin", 9, v.q_QualMin));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_RxlevMin", v.q_RxlevMin));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_RxlevMin", 10, v.q_RxlevMin));
   }
   return 0;
 }
 
 int PrintCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_gsm(TextCursor& c, const CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_gsm& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_RxlevMin", v.q_RxlevMin));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_RxlevMin", 10, v.q_RxlevMin));
   }
   return 0;
 }
 
 int PrintCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_tdd(TextCursor& c, const CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_tdd& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_RxlevMin", v.q_RxlevMin));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_RxlevMin", 10, v.q_RxlevMin));
   }
   return 0;
 }
 
 int PrintCellSelectReselectInfoSIB_11_12_modeSpecificInfo_fdd(TextCursor& c, const CellSelectReselectInfoSIB_11_12_modeSpecificInfo_fdd& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 8, "q_QualMin", v.q_QualMin));
+    PRINT_TRY(PrintIntegerLine(c, depth + 8, "q_QualMin", 9, v.q_QualMin));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_RxlevMin", v.q_RxlevMin));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_RxlevMin", 10, v.q_RxlevMin));
   }
   return 0;
 }
 
 int PrintCellSelectReselectInfoSIB_11_12_modeSpecificInfo_gsm(TextCursor& c, const CellSelectReselectInfoSIB_11_12_modeSpecificInfo_gsm& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_RxlevMin", v.q_RxlevMin));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_RxlevMin", 10, v.q_RxlevMin));
   }
   return 0;
 }
 
 int PrintCellSelectReselectInfoSIB_11_12_modeSpecificInfo_tdd(TextCursor& c, const CellSelectReselectInfoSIB_11_12_modeSpecificInfo_tdd& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_RxlevMin", v.q_RxlevMin));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_RxlevMin", 10, v.q_RxlevMin));
   }
   return 0;
 }
@@ -988,7 +988,7 @@ int PrintCellsForInterRATMeasList(TextCursor& c, const CellsForInterRATMeasList&
   StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 32; ++i) {
     SetElementIndex(elementName, static_cast<int>(i));
-    PRINT_TRY(PrintIntegerLine(c, depth, elementName.text, v.items[i]));
+    PRINT_TRY(PrintIntegerLine(c, depth, elementName.text, elementName.length, v.items[i]));
   }
   return 0;
 }
@@ -997,13 +997,13 @@ int PrintDummy_InterFreqRACHReportingInfo_modeSpecificInfo(TextCursor& c, const 
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "fdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "fdd", 3));
       PRINT_TRY(PrintDummy_InterFreqRACHReportingInfo_modeSpecificInfo_fdd(c, (*static_cast<const Dummy_InterFreqRACHReportingInfo_modeSpecificInfo_fdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "tdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd", 3));
       PRINT_TRY(PrintDummy_InterFreqRACHReportingInfo_modeSpecificInfo_tdd(c, (*static_cast<const Dummy_InterFreqRACHReportingInfo_modeSpecificInfo_tdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -1014,16 +1014,16 @@ int PrintDummy_InterFreqRACHReportingInfo_modeSpecificInfo(TextCursor& c, const 
 }
 
 int PrintDummy_InterFreqRACHReportingInfo(TextCursor& c, const Dummy_InterFreqRACHReportingInfo& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo", 16));
   PRINT_TRY(PrintDummy_InterFreqRACHReportingInfo_modeSpecificInfo(c, v.modeSpecificInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintIntegerLine(c, depth + 8, "interFreqRACHReportingThreshold", v.interFreqRACHReportingThreshold));
-  PRINT_TRY(PrintIntegerLine(c, depth + 8, "maxReportedCellsOnRACHinterFreq", v.maxReportedCellsOnRACHinterFreq));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "interFreqRACHReportingThreshold", 31, v.interFreqRACHReportingThreshold));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "maxReportedCellsOnRACHinterFreq", 31, v.maxReportedCellsOnRACHinterFreq));
   return 0;
 }
 
 int PrintDummy_InterFreqRACHReportingInfo_modeSpecificInfo_fdd(TextCursor& c, const Dummy_InterFreqRACHReportingInfo_modeSpecificInfo_fdd& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "interFreqRepQuantityRACH_FDD", v.interFreqRepQuantityRACH_FDD, kEnum_InterFreqRepQuantityRACH_FDD));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "interFreqRepQuantityRACH_FDD", 28, v.interFreqRepQuantityRACH_FDD, kEnum_InterFreqRepQuantityRACH_FDD));
   return 0;
 }
 
@@ -1032,7 +1032,7 @@ int PrintInterFreqRepQuantityRACH_TDDList(TextCursor& c, const InterFreqRepQuant
   StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 2; ++i) {
     SetElementIndex(elementName, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, v.items[i], kEnum_InterFreqRepQuantityRACH_TDD));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, elementName.length, v.items[i], kEnum_InterFreqRepQuantityRACH_TDD));
   }
   return 0;
 }
@@ -1046,13 +1046,13 @@ int PrintForbiddenAffectCell(TextCursor& c, const ForbiddenAffectCell& v, int de
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "fdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "fdd", 3));
       PRINT_TRY(PrintPrimaryCPICH_Info(c, (*static_cast<const PrimaryCPICH_Info*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "tdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd", 3));
       PRINT_TRY(PrintPrimaryCCPCH_Info_sib11_12(c, (*static_cast<const PrimaryCCPCH_Info*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -1069,7 +1069,7 @@ int PrintForbiddenAffectCellList(TextCursor& c, const ForbiddenAffectCellList& v
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const ForbiddenAffectCell& element = *static_cast<const ForbiddenAffectCell*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintForbiddenAffectCell(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1077,20 +1077,20 @@ int PrintForbiddenAffectCellList(TextCursor& c, const ForbiddenAffectCellList& v
 }
 
 int PrintEvent1a(TextCursor& c, const Event1a& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "triggeringCondition", v.triggeringCondition, kEnum_TriggeringCondition2));
-  PRINT_TRY(PrintIntegerLine(c, depth + 8, "reportingRange", v.reportingRange));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "triggeringCondition", 19, v.triggeringCondition, kEnum_TriggeringCondition2));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "reportingRange", 14, v.reportingRange));
   if (v.presence & (1u << 0)) {
     PRINT_TRY(PrintForbiddenAffectCellList(c, v.forbiddenAffectCellList, depth + 8, "forbiddenAffectCellList"));
   }
-  PRINT_TRY(PrintIntegerLine(c, depth + 8, "w", v.w));
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "reportDeactivationThreshold", v.reportDeactivationThreshold, kEnum_ReportDeactivationThreshold));
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "reportingAmount", v.reportingAmount, kEnum_ReportingAmount));
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "reportingInterval", v.reportingInterval, kEnum_ReportingInterval));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "w", 1, v.w));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "reportDeactivationThreshold", 27, v.reportDeactivationThreshold, kEnum_ReportDeactivationThreshold));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "reportingAmount", 15, v.reportingAmount, kEnum_ReportingAmount));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "reportingInterval", 17, v.reportingInterval, kEnum_ReportingInterval));
   return 0;
 }
 
 int PrintForbiddenAffectCell_LCR_r4(TextCursor& c, const ForbiddenAffectCell_LCR_r4& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "tdd"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "tdd", 3));
   PRINT_TRY(PrintPrimaryCCPCH_Info_LCR_r4(c, v.tdd, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -1103,7 +1103,7 @@ int PrintForbiddenAffectCellList_LCR_r4(TextCursor& c, const ForbiddenAffectCell
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const ForbiddenAffectCell_LCR_r4& element = *static_cast<const ForbiddenAffectCell_LCR_r4*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintForbiddenAffectCell_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1111,54 +1111,54 @@ int PrintForbiddenAffectCellList_LCR_r4(TextCursor& c, const ForbiddenAffectCell
 }
 
 int PrintEvent1a_LCR_r4(TextCursor& c, const Event1a_LCR_r4& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "triggeringCondition", v.triggeringCondition, kEnum_TriggeringCondition2));
-  PRINT_TRY(PrintIntegerLine(c, depth + 8, "reportingRange", v.reportingRange));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "triggeringCondition", 19, v.triggeringCondition, kEnum_TriggeringCondition2));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "reportingRange", 14, v.reportingRange));
   if (v.presence & (1u << 0)) {
     PRINT_TRY(PrintForbiddenAffectCellList_LCR_r4(c, v.forbiddenAffectCellList, depth + 8, "forbiddenAffectCellList"));
   }
-  PRINT_TRY(PrintIntegerLine(c, depth + 8, "w", v.w));
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "reportDeactivationThreshold", v.reportDeactivationThreshold, kEnum_ReportDeactivationThreshold));
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "reportingAmount", v.reportingAmount, kEnum_ReportingAmount));
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "reportingInterval", v.reportingInterval, kEnum_ReportingInterval));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "w", 1, v.w));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "reportDeactivationThreshold", 27, v.reportDeactivationThreshold, kEnum_ReportDeactivationThreshold));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "reportingAmount", 15, v.reportingAmount, kEnum_ReportingAmount));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "reportingInterval", 17, v.reportingInterval, kEnum_ReportingInterval));
   return 0;
 }
 
 int PrintEvent1b(TextCursor& c, const Event1b& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "triggeringCondition", v.triggeringCondition, kEnum_TriggeringCondition1));
-  PRINT_TRY(PrintIntegerLine(c, depth + 8, "reportingRange", v.reportingRange));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "triggeringCondition", 19, v.triggeringCondition, kEnum_TriggeringCondition1));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "reportingRange", 14, v.reportingRange));
   if (v.presence & (1u << 0)) {
     PRINT_TRY(PrintForbiddenAffectCellList(c, v.forbiddenAffectCellList, depth + 8, "forbiddenAffectCellList"));
   }
-  PRINT_TRY(PrintIntegerLine(c, depth + 8, "w", v.w));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "w", 1, v.w));
   return 0;
 }
 
 int PrintEvent1b_LCR_r4(TextCursor& c, const Event1b_LCR_r4& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "triggeringCondition", v.triggeringCondition, kEnum_TriggeringCondition1));
-  PRINT_TRY(PrintIntegerLine(c, depth + 8, "reportingRange", v.reportingRange));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "triggeringCondition", 19, v.triggeringCondition, kEnum_TriggeringCondition1));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "reportingRange", 14, v.reportingRange));
   if (v.presence & (1u << 0)) {
     PRINT_TRY(PrintForbiddenAffectCellList_LCR_r4(c, v.forbiddenAffectCellList, depth + 8, "forbiddenAffectCellList"));
   }
-  PRINT_TRY(PrintIntegerLine(c, depth + 8, "w", v.w));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "w", 1, v.w));
   return 0;
 }
 
 int PrintEvent1c(TextCursor& c, const Event1c& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "replacementActivationThreshold", v.replacementActivationThreshold, kEnum_ReplacementActivationThreshold));
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "reportingAmount", v.reportingAmount, kEnum_ReportingAmount));
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "reportingInterval", v.reportingInterval, kEnum_ReportingInterval));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "replacementActivationThreshold", 30, v.replacementActivationThreshold, kEnum_ReplacementActivationThreshold));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "reportingAmount", 15, v.reportingAmount, kEnum_ReportingAmount));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "reportingInterval", 17, v.reportingInterval, kEnum_ReportingInterval));
   return 0;
 }
 
 int PrintEvent1e(TextCursor& c, const Event1e& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "triggeringCondition", v.triggeringCondition, kEnum_TriggeringCondition2));
-  PRINT_TRY(PrintIntegerLine(c, depth + 8, "thresholdUsedFrequency", v.thresholdUsedFrequency));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "triggeringCondition", 19, v.triggeringCondition, kEnum_TriggeringCondition2));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "thresholdUsedFrequency", 22, v.thresholdUsedFrequency));
   return 0;
 }
 
 int PrintEvent1f(TextCursor& c, const Event1f& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "triggeringCondition", v.triggeringCondition, kEnum_TriggeringCondition1));
-  PRINT_TRY(PrintIntegerLine(c, depth + 8, "thresholdUsedFrequency", v.thresholdUsedFrequency));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "triggeringCondition", 19, v.triggeringCondition, kEnum_TriggeringCondition1));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "thresholdUsedFrequency", 22, v.thresholdUsedFrequency));
   return 0;
 }
 
@@ -1167,17 +1167,17 @@ int PrintFACH_MeasurementOccasionInfo_inter_RAT_meas_ind(TextCursor& c, const FA
   StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 15; ++i) {
     SetElementIndex(elementName, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, v.items[i], kEnum_RAT_Type));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, elementName.length, v.items[i], kEnum_RAT_Type));
   }
   return 0;
 }
 
 int PrintFACH_MeasurementOccasionInfo(TextCursor& c, const FACH_MeasurementOccasionInfo& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "fACH_meas_occasion_coeff", v.fACH_meas_occasion_coeff));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "fACH_meas_occasion_coeff", 24, v.fACH_meas_occasion_coeff));
   }
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "inter_freq_FDD_meas_ind", v.inter_freq_FDD_meas_ind));
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "inter_freq_TDD_meas_ind", v.inter_freq_TDD_meas_ind));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "inter_freq_FDD_meas_ind", 23, v.inter_freq_FDD_meas_ind));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "inter_freq_TDD_meas_ind", 23, v.inter_freq_TDD_meas_ind));
   if (v.presence & (1u << 1)) {
     PRINT_TRY(PrintFACH_MeasurementOccasionInfo_inter_RAT_meas_ind(c, v.inter_RAT_meas_ind, depth + 4, "inter_RAT_meas_ind"));
   }
@@ -1185,7 +1185,7 @@ int PrintFACH_MeasurementOccasionInfo(TextCursor& c, const FACH_MeasurementOccas
 }
 
 int PrintFACH_MeasurementOccasionInfo_LCR_r4_ext(TextCursor& c, const FACH_MeasurementOccasionInfo_LCR_r4_ext& v, int depth) {
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "inter_freq_TDD128_meas_ind", v.inter_freq_TDD128_meas_ind));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "inter_freq_TDD128_meas_ind", 26, v.inter_freq_TDD128_meas_ind));
   return 0;
 }
 
@@ -1193,13 +1193,13 @@ int PrintFrequencyInfo_modeSpecificInfo(TextCursor& c, const FrequencyInfo_modeS
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "fdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "fdd", 3));
       PRINT_TRY(PrintFrequencyInfoFDD(c, (*static_cast<const FrequencyInfoFDD*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "tdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd", 3));
       PRINT_TRY(PrintFrequencyInfoTDD(c, (*static_cast<const FrequencyInfoTDD*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -1210,7 +1210,7 @@ int PrintFrequencyInfo_modeSpecificInfo(TextCursor& c, const FrequencyInfo_modeS
 }
 
 int PrintFrequencyInfo(TextCursor& c, const FrequencyInfo& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo", 16));
   PRINT_TRY(PrintFrequencyInfo_modeSpecificInfo(c, v.modeSpecificInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -1218,28 +1218,28 @@ int PrintFrequencyInfo(TextCursor& c, const FrequencyInfo& v, int depth) {
 
 int PrintFrequencyInfoFDD(TextCursor& c, const FrequencyInfoFDD& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "uarfcn_UL", v.uarfcn_UL));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "uarfcn_UL", 9, v.uarfcn_UL));
   }
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "uarfcn_DL", v.uarfcn_DL));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "uarfcn_DL", 9, v.uarfcn_DL));
   return 0;
 }
 
 int PrintFrequencyInfoTDD(TextCursor& c, const FrequencyInfoTDD& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "uarfcn_Nt", v.uarfcn_Nt));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "uarfcn_Nt", 9, v.uarfcn_Nt));
   return 0;
 }
 
 int PrintRemovedInterFreqCellList(TextCursor& c, const RemovedInterFreqCellList& v, int depth) {
   switch (v.tag) {
     case 1:
-      PrintNameLine(c, depth + 4, "removeAllInterFreqCells");  // count not tested
+      PrintNameLine(c, depth + 4, "removeAllInterFreqCells", 23);  // count not tested
       break;
     case 2:
       if (v.ptr == nullptr) break;
       PRINT_TRY(PrintRemovedInterFreqCellList_removeSomeInterFreqCells(c, (*static_cast<const RemovedInterFreqCellList_removeSomeInterFreqCells*>(v.ptr)), depth + 4, "removeSomeInterFreqCells"));
       break;
     case 3:
-      PrintNameLine(c, depth + 4, "removeNoInterFreqCells");  // count not tested
+      PrintNameLine(c, depth + 4, "removeNoInterFreqCells", 22);  // count not tested
       break;
     default:
       break;
@@ -1249,14 +1249,14 @@ int PrintRemovedInterFreqCellList(TextCursor& c, const RemovedInterFreqCellList&
 
 int PrintNewInterFreqCellSI_ECN0(TextCursor& c, const NewInterFreqCellSI_ECN0& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "interFreqCellID", v.interFreqCellID));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "interFreqCellID", 15, v.interFreqCellID));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "frequencyInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "frequencyInfo", 13));
     PRINT_TRY(PrintFrequencyInfo(c, v.frequencyInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "cellInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "cellInfo", 8));
   PRINT_TRY(PrintCellInfoSI_ECN0(c, v.cellInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -1269,7 +1269,7 @@ int PrintNewInterFreqCellSI_List_ECN0(TextCursor& c, const NewInterFreqCellSI_Li
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const NewInterFreqCellSI_ECN0& element = *static_cast<const NewInterFreqCellSI_ECN0*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintNewInterFreqCellSI_ECN0(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1278,7 +1278,7 @@ int PrintNewInterFreqCellSI_List_ECN0(TextCursor& c, const NewInterFreqCellSI_Li
 
 int PrintInterFreqCellInfoSI_List_ECN0(TextCursor& c, const InterFreqCellInfoSI_List_ECN0& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "removedInterFreqCellList"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "removedInterFreqCellList", 24));
     PRINT_TRY(PrintRemovedInterFreqCellList(c, v.removedInterFreqCellList, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -1290,14 +1290,14 @@ int PrintInterFreqCellInfoSI_List_ECN0(TextCursor& c, const InterFreqCellInfoSI_
 
 int PrintNewInterFreqCellSI_ECN0_LCR_r4(TextCursor& c, const NewInterFreqCellSI_ECN0_LCR_r4& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "interFreqCellID", v.interFreqCellID));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "interFreqCellID", 15, v.interFreqCellID));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "frequencyInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "frequencyInfo", 13));
     PRINT_TRY(PrintFrequencyInfo(c, v.frequencyInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "cellInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "cellInfo", 8));
   PRINT_TRY(PrintCellInfoSI_ECN0_LCR_r4(c, v.cellInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -1310,7 +1310,7 @@ int PrintNewInterFreqCellSI_List_ECN0_LCR_r4(TextCursor& c, const NewInterFreqCe
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const NewInterFreqCellSI_ECN0_LCR_r4& element = *static_cast<const NewInterFreqCellSI_ECN0_LCR_r4*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintNewInterFreqCellSI_ECN0_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1319,7 +1319,7 @@ int PrintNewInterFreqCellSI_List_ECN0_LCR_r4(TextCursor& c, const NewInterFreqCe
 
 int PrintInterFreqCellInfoSI_List_ECN0_LCR(TextCursor& c, const InterFreqCellInfoSI_List_ECN0_LCR& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "removedInterFreqCellList"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "removedInterFreqCellList", 24));
     PRINT_TRY(PrintRemovedInterFreqCellList(c, v.removedInterFreqCellList, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -1331,14 +1331,14 @@ int PrintInterFreqCellInfoSI_List_ECN0_LCR(TextCursor& c, const InterFreqCellInf
 
 int PrintNewInterFreqCellSI_HCS_ECN0(TextCursor& c, const NewInterFreqCellSI_HCS_ECN0& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "interFreqCellID", v.interFreqCellID));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "interFreqCellID", 15, v.interFreqCellID));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "frequencyInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "frequencyInfo", 13));
     PRINT_TRY(PrintFrequencyInfo(c, v.frequencyInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "cellInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "cellInfo", 8));
   PRINT_TRY(PrintCellInfoSI_HCS_ECN0(c, v.cellInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -1351,7 +1351,7 @@ int PrintNewInterFreqCellSI_List_HCS_ECN0(TextCursor& c, const NewInterFreqCellS
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const NewInterFreqCellSI_HCS_ECN0& element = *static_cast<const NewInterFreqCellSI_HCS_ECN0*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintNewInterFreqCellSI_HCS_ECN0(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1360,7 +1360,7 @@ int PrintNewInterFreqCellSI_List_HCS_ECN0(TextCursor& c, const NewInterFreqCellS
 
 int PrintInterFreqCellInfoSI_List_HCS_ECN0(TextCursor& c, const InterFreqCellInfoSI_List_HCS_ECN0& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "removedInterFreqCellList"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "removedInterFreqCellList", 24));
     PRINT_TRY(PrintRemovedInterFreqCellList(c, v.removedInterFreqCellList, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -1372,14 +1372,14 @@ int PrintInterFreqCellInfoSI_List_HCS_ECN0(TextCursor& c, const InterFreqCellInf
 
 int PrintNewInterFreqCellSI_HCS_ECN0_LCR_r4(TextCursor& c, const NewInterFreqCellSI_HCS_ECN0_LCR_r4& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "interFreqCellID", v.interFreqCellID));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "interFreqCellID", 15, v.interFreqCellID));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "frequencyInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "frequencyInfo", 13));
     PRINT_TRY(PrintFrequencyInfo(c, v.frequencyInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "cellInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "cellInfo", 8));
   PRINT_TRY(PrintCellInfoSI_HCS_ECN0_LCR_r4(c, v.cellInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -1392,7 +1392,7 @@ int PrintNewInterFreqCellSI_List_HCS_ECN0_LCR_r4(TextCursor& c, const NewInterFr
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const NewInterFreqCellSI_HCS_ECN0_LCR_r4& element = *static_cast<const NewInterFreqCellSI_HCS_ECN0_LCR_r4*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintNewInterFreqCellSI_HCS_ECN0_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1401,7 +1401,7 @@ int PrintNewInterFreqCellSI_List_HCS_ECN0_LCR_r4(TextCursor& c, const NewInterFr
 
 int PrintInterFreqCellInfoSI_List_HCS_ECN0_LCR(TextCursor& c, const InterFreqCellInfoSI_List_HCS_ECN0_LCR& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "removedInterFreqCellList"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "removedInterFreqCellList", 24));
     PRINT_TRY(PrintRemovedInterFreqCellList(c, v.removedInterFreqCellList, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -1413,14 +1413,14 @@ int PrintInterFreqCellInfoSI_List_HCS_ECN0_LCR(TextCursor& c, const InterFreqCel
 
 int PrintNewInterFreqCellSI_HCS_RSCP(TextCursor& c, const NewInterFreqCellSI_HCS_RSCP& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "interFreqCellID", v.interFreqCellID));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "interFreqCellID", 15, v.interFreqCellID));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "frequencyInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "frequencyInfo", 13));
     PRINT_TRY(PrintFrequencyInfo(c, v.frequencyInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "cellInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "cellInfo", 8));
   PRINT_TRY(PrintCellInfoSI_HCS_RSCP(c, v.cellInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -1433,7 +1433,7 @@ int PrintNewInterFreqCellSI_List_HCS_RSCP(TextCursor& c, const NewInterFreqCellS
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const NewInterFreqCellSI_HCS_RSCP& element = *static_cast<const NewInterFreqCellSI_HCS_RSCP*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintNewInterFreqCellSI_HCS_RSCP(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1442,7 +1442,7 @@ int PrintNewInterFreqCellSI_List_HCS_RSCP(TextCursor& c, const NewInterFreqCellS
 
 int PrintInterFreqCellInfoSI_List_HCS_RSCP(TextCursor& c, const InterFreqCellInfoSI_List_HCS_RSCP& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "removedInterFreqCellList"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "removedInterFreqCellList", 24));
     PRINT_TRY(PrintRemovedInterFreqCellList(c, v.removedInterFreqCellList, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -1454,14 +1454,14 @@ int PrintInterFreqCellInfoSI_List_HCS_RSCP(TextCursor& c, const InterFreqCellInf
 
 int PrintNewInterFreqCellSI_HCS_RSCP_LCR_r4(TextCursor& c, const NewInterFreqCellSI_HCS_RSCP_LCR_r4& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "interFreqCellID", v.interFreqCellID));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "interFreqCellID", 15, v.interFreqCellID));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "frequencyInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "frequencyInfo", 13));
     PRINT_TRY(PrintFrequencyInfo(c, v.frequencyInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "cellInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "cellInfo", 8));
   PRINT_TRY(PrintCellInfoSI_HCS_RSCP_LCR_r4(c, v.cellInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -1474,7 +1474,7 @@ int PrintNewInterFreqCellSI_List_HCS_RSCP_LCR_r4(TextCursor& c, const NewInterFr
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const NewInterFreqCellSI_HCS_RSCP_LCR_r4& element = *static_cast<const NewInterFreqCellSI_HCS_RSCP_LCR_r4*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintNewInterFreqCellSI_HCS_RSCP_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1483,7 +1483,7 @@ int PrintNewInterFreqCellSI_List_HCS_RSCP_LCR_r4(TextCursor& c, const NewInterFr
 
 int PrintInterFreqCellInfoSI_List_HCS_RSCP_LCR(TextCursor& c, const InterFreqCellInfoSI_List_HCS_RSCP_LCR& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "removedInterFreqCellList"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "removedInterFreqCellList", 24));
     PRINT_TRY(PrintRemovedInterFreqCellList(c, v.removedInterFreqCellList, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -1495,14 +1495,14 @@ int PrintInterFreqCellInfoSI_List_HCS_RSCP_LCR(TextCursor& c, const InterFreqCel
 
 int PrintNewInterFreqCellSI_RSCP(TextCursor& c, const NewInterFreqCellSI_RSCP& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "interFreqCellID", v.interFreqCellID));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "interFreqCellID", 15, v.interFreqCellID));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "frequencyInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "frequencyInfo", 13));
     PRINT_TRY(PrintFrequencyInfo(c, v.frequencyInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "cellInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "cellInfo", 8));
   PRINT_TRY(PrintCellInfoSI_RSCP(c, v.cellInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -1515,7 +1515,7 @@ int PrintNewInterFreqCellSI_List_RSCP(TextCursor& c, const NewInterFreqCellSI_Li
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const NewInterFreqCellSI_RSCP& element = *static_cast<const NewInterFreqCellSI_RSCP*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintNewInterFreqCellSI_RSCP(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1524,7 +1524,7 @@ int PrintNewInterFreqCellSI_List_RSCP(TextCursor& c, const NewInterFreqCellSI_Li
 
 int PrintInterFreqCellInfoSI_List_RSCP(TextCursor& c, const InterFreqCellInfoSI_List_RSCP& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "removedInterFreqCellList"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "removedInterFreqCellList", 24));
     PRINT_TRY(PrintRemovedInterFreqCellList(c, v.removedInterFreqCellList, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -1536,14 +1536,14 @@ int PrintInterFreqCellInfoSI_List_RSCP(TextCursor& c, const InterFreqCellInfoSI_
 
 int PrintNewInterFreqCellSI_RSCP_LCR_r4(TextCursor& c, const NewInterFreqCellSI_RSCP_LCR_r4& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "interFreqCellID", v.interFreqCellID));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "interFreqCellID", 15, v.interFreqCellID));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "frequencyInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "frequencyInfo", 13));
     PRINT_TRY(PrintFrequencyInfo(c, v.frequencyInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "cellInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "cellInfo", 8));
   PRINT_TRY(PrintCellInfoSI_RSCP_LCR_r4(c, v.cellInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -1556,7 +1556,7 @@ int PrintNewInterFreqCellSI_List_RSCP_LCR_r4(TextCursor& c, const NewInterFreqCe
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const NewInterFreqCellSI_RSCP_LCR_r4& element = *static_cast<const NewInterFreqCellSI_RSCP_LCR_r4*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintNewInterFreqCellSI_RSCP_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1565,7 +1565,7 @@ int PrintNewInterFreqCellSI_List_RSCP_LCR_r4(TextCursor& c, const NewInterFreqCe
 
 int PrintInterFreqCellInfoSI_List_RSCP_LCR(TextCursor& c, const InterFreqCellInfoSI_List_RSCP_LCR& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "removedInterFreqCellList"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "removedInterFreqCellList", 24));
     PRINT_TRY(PrintRemovedInterFreqCellList(c, v.removedInterFreqCellList, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -1577,7 +1577,7 @@ int PrintInterFreqCellInfoSI_List_RSCP_LCR(TextCursor& c, const InterFreqCellInf
 
 int PrintInterFreqMeasurementSysInfo_ECN0(TextCursor& c, const InterFreqMeasurementSysInfo_ECN0& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "interFreqCellInfoSI_List"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "interFreqCellInfoSI_List", 24));
     PRINT_TRY(PrintInterFreqCellInfoSI_List_ECN0(c, v.interFreqCellInfoSI_List, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -1586,7 +1586,7 @@ int PrintInterFreqMeasurementSysInfo_ECN0(TextCursor& c, const InterFreqMeasurem
 
 int PrintInterFreqMeasurementSysInfo_ECN0_LCR_r4(TextCursor& c, const InterFreqMeasurementSysInfo_ECN0_LCR_r4& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "interFreqCellInfoSI_List"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "interFreqCellInfoSI_List", 24));
     PRINT_TRY(PrintInterFreqCellInfoSI_List_ECN0_LCR(c, v.interFreqCellInfoSI_List, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -1595,7 +1595,7 @@ int PrintInterFreqMeasurementSysInfo_ECN0_LCR_r4(TextCursor& c, const InterFreqM
 
 int PrintInterFreqMeasurementSysInfo_HCS_ECN0(TextCursor& c, const InterFreqMeasurementSysInfo_HCS_ECN0& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "interFreqCellInfoSI_List"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "interFreqCellInfoSI_List", 24));
     PRINT_TRY(PrintInterFreqCellInfoSI_List_HCS_ECN0(c, v.interFreqCellInfoSI_List, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -1604,7 +1604,7 @@ int PrintInterFreqMeasurementSysInfo_HCS_ECN0(TextCursor& c, const InterFreqMeas
 
 int PrintInterFreqMeasurementSysInfo_HCS_ECN0_LCR_r4(TextCursor& c, const InterFreqMeasurementSysInfo_HCS_ECN0_LCR_r4& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "interFreqCellInfoSI_List"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "interFreqCellInfoSI_List", 24));
     PRINT_TRY(PrintInterFreqCellInfoSI_List_HCS_ECN0_LCR(c, v.interFreqCellInfoSI_List, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -1613,7 +1613,7 @@ int PrintInterFreqMeasurementSysInfo_HCS_ECN0_LCR_r4(TextCursor& c, const InterF
 
 int PrintInterFreqMeasurementSysInfo_HCS_RSCP(TextCursor& c, const InterFreqMeasurementSysInfo_HCS_RSCP& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "interFreqCellInfoSI_List"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "interFreqCellInfoSI_List", 24));
     PRINT_TRY(PrintInterFreqCellInfoSI_List_HCS_RSCP(c, v.interFreqCellInfoSI_List, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -1622,7 +1622,7 @@ int PrintInterFreqMeasurementSysInfo_HCS_RSCP(TextCursor& c, const InterFreqMeas
 
 int PrintInterFreqMeasurementSysInfo_HCS_RSCP_LCR_r4(TextCursor& c, const InterFreqMeasurementSysInfo_HCS_RSCP_LCR_r4& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "interFreqCellInfoSI_List"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "interFreqCellInfoSI_List", 24));
     PRINT_TRY(PrintInterFreqCellInfoSI_List_HCS_RSCP_LCR(c, v.interFreqCellInfoSI_List, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -1631,7 +1631,7 @@ int PrintInterFreqMeasurementSysInfo_HCS_RSCP_LCR_r4(TextCursor& c, const InterF
 
 int PrintInterFreqMeasurementSysInfo_RSCP(TextCursor& c, const InterFreqMeasurementSysInfo_RSCP& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "interFreqCellInfoSI_List"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "interFreqCellInfoSI_List", 24));
     PRINT_TRY(PrintInterFreqCellInfoSI_List_RSCP(c, v.interFreqCellInfoSI_List, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -1640,7 +1640,7 @@ int PrintInterFreqMeasurementSysInfo_RSCP(TextCursor& c, const InterFreqMeasurem
 
 int PrintInterFreqMeasurementSysInfo_RSCP_LCR_r4(TextCursor& c, const InterFreqMeasurementSysInfo_RSCP_LCR_r4& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "interFreqCellInfoSI_List"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "interFreqCellInfoSI_List", 24));
     PRINT_TRY(PrintInterFreqCellInfoSI_List_RSCP_LCR(c, v.interFreqCellInfoSI_List, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -1651,13 +1651,13 @@ int PrintInterFreqRACHReportingInfo_modeSpecificInfo(TextCursor& c, const InterF
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "fdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "fdd", 3));
       PRINT_TRY(PrintInterFreqRACHReportingInfo_modeSpecificInfo_fdd(c, (*static_cast<const InterFreqRACHReportingInfo_modeSpecificInfo_fdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "tdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd", 3));
       PRINT_TRY(PrintInterFreqRACHReportingInfo_modeSpecificInfo_tdd(c, (*static_cast<const InterFreqRACHReportingInfo_modeSpecificInfo_tdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -1668,16 +1668,16 @@ int PrintInterFreqRACHReportingInfo_modeSpecificInfo(TextCursor& c, const InterF
 }
 
 int PrintInterFreqRACHReportingInfo(TextCursor& c, const InterFreqRACHReportingInfo& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo", 16));
   PRINT_TRY(PrintInterFreqRACHReportingInfo_modeSpecificInfo(c, v.modeSpecificInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintIntegerLine(c, depth + 8, "interFreqRACHReportingThreshold", v.interFreqRACHReportingThreshold));
-  PRINT_TRY(PrintIntegerLine(c, depth + 8, "maxReportedCellsOnRACHinterFreq", v.maxReportedCellsOnRACHinterFreq));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "interFreqRACHReportingThreshold", 31, v.interFreqRACHReportingThreshold));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "maxReportedCellsOnRACHinterFreq", 31, v.maxReportedCellsOnRACHinterFreq));
   return 0;
 }
 
 int PrintInterFreqRACHReportingInfo_modeSpecificInfo_fdd(TextCursor& c, const InterFreqRACHReportingInfo_modeSpecificInfo_fdd& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "interFreqRepQuantityRACH_FDD", v.interFreqRepQuantityRACH_FDD, kEnum_InterFreqRepQuantityRACH_FDD));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "interFreqRepQuantityRACH_FDD", 28, v.interFreqRepQuantityRACH_FDD, kEnum_InterFreqRepQuantityRACH_FDD));
   return 0;
 }
 
@@ -1689,14 +1689,14 @@ int PrintInterFreqRACHReportingInfo_modeSpecificInfo_tdd(TextCursor& c, const In
 int PrintRemovedInterRATCellList(TextCursor& c, const RemovedInterRATCellList& v, int depth) {
   switch (v.tag) {
     case 1:
-      PrintNameLine(c, depth + 4, "removeAllInterRATCells");  // count not tested
+      PrintNameLine(c, depth + 4, "removeAllInterRATCells", 22);  // count not tested
       break;
     case 2:
       if (v.ptr == nullptr) break;
       PRINT_TRY(PrintRemovedInterRATCellList_removeSomeInterRATCells(c, (*static_cast<const RemovedInterRATCellList_removeSomeInterRATCells*>(v.ptr)), depth + 8, "removeSomeInterRATCells"));
       break;
     case 3:
-      PrintNameLine(c, depth + 4, "removeNoInterRATCells");  // count not tested
+      PrintNameLine(c, depth + 4, "removeNoInterRATCells", 21);  // count not tested
       break;
     default:
       break;
@@ -1708,21 +1708,21 @@ int PrintNewInterRATCell_technologySpecificInfo(TextCursor& c, const NewInterRAT
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "gsm"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "gsm", 3));
       PRINT_TRY(PrintNewInterRATCell_technologySpecificInfo_gsm(c, (*static_cast<const NewInterRATCell_technologySpecificInfo_gsm*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "is_2000"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "is_2000", 7));
       PRINT_TRY(PrintNewInterRATCell_technologySpecificInfo_is_2000(c, (*static_cast<const NewInterRATCell_technologySpecificInfo_is_2000*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 3:
-      PrintNameLine(c, depth + 4, "absent");  // count not tested
+      PrintNameLine(c, depth + 4, "absent", 6);  // count not tested
       break;
     case 4:
-      PrintNameLine(c, depth + 4, "spare1");  // count not tested
+      PrintNameLine(c, depth + 4, "spare1", 6);  // count not tested
       break;
     default:
       break;
@@ -1732,9 +1732,9 @@ int PrintNewInterRATCell_technologySpecificInfo(TextCursor& c, const NewInterRAT
 
 int PrintNewInterRATCell(TextCursor& c, const NewInterRATCell& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "interRATCellID", v.interRATCellID));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "interRATCellID", 14, v.interRATCellID));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "technologySpecificInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "technologySpecificInfo", 22));
   PRINT_TRY(PrintNewInterRATCell_technologySpecificInfo(c, v.technologySpecificInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -1747,7 +1747,7 @@ int PrintNewInterRATCellList(TextCursor& c, const NewInterRATCellList& v, int de
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const NewInterRATCell& element = *static_cast<const NewInterRATCell*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintNewInterRATCell(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1755,7 +1755,7 @@ int PrintNewInterRATCellList(TextCursor& c, const NewInterRATCellList& v, int de
 }
 
 int PrintInterRATCellInfoList(TextCursor& c, const InterRATCellInfoList& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "removedInterRATCellList"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "removedInterRATCellList", 23));
   PRINT_TRY(PrintRemovedInterRATCellList(c, v.removedInterRATCellList, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   PRINT_TRY(PrintNewInterRATCellList(c, v.newInterRATCellList, depth + 4, "newInterRATCellList"));
@@ -1769,21 +1769,21 @@ int PrintNewInterRATCell_B_technologySpecificInfo(TextCursor& c, const NewInterR
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "gsm"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "gsm", 3));
       PRINT_TRY(PrintNewInterRATCell_B_technologySpecificInfo_gsm(c, (*static_cast<const NewInterRATCell_B_technologySpecificInfo_gsm*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "is_2000"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "is_2000", 7));
       PRINT_TRY(PrintNewInterRATCell_B_technologySpecificInfo_is_2000(c, (*static_cast<const NewInterRATCell_B_technologySpecificInfo_is_2000*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 3:
-      PrintNameLine(c, depth + 4, "absent");  // count not tested
+      PrintNameLine(c, depth + 4, "absent", 6);  // count not tested
       break;
     case 4:
-      PrintNameLine(c, depth + 4, "spare1");  // count not tested
+      PrintNameLine(c, depth + 4, "spare1", 6);  // count not tested
       break;
     default:
       break;
@@ -1793,9 +1793,9 @@ int PrintNewInterRATCell_B_technologySpecificInfo(TextCursor& c, const NewInterR
 
 int PrintNewInterRATCell_B(TextCursor& c, const NewInterRATCell_B& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "interRATCellID", v.interRATCellID));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "interRATCellID", 14, v.interRATCellID));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "technologySpecificInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "technologySpecificInfo", 22));
   PRINT_TRY(PrintNewInterRATCell_B_technologySpecificInfo(c, v.technologySpecificInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -1808,7 +1808,7 @@ int PrintNewInterRATCellList_B(TextCursor& c, const NewInterRATCellList_B& v, in
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const NewInterRATCell_B& element = *static_cast<const NewInterRATCell_B*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintNewInterRATCell_B(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1816,7 +1816,7 @@ int PrintNewInterRATCellList_B(TextCursor& c, const NewInterRATCellList_B& v, in
 }
 
 int PrintInterRATCellInfoList_B(TextCursor& c, const InterRATCellInfoList_B& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "removedInterRATCellList"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "removedInterRATCellList", 23));
   PRINT_TRY(PrintRemovedInterRATCellList(c, v.removedInterRATCellList, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   PRINT_TRY(PrintNewInterRATCellList_B(c, v.newInterRATCellList, depth + 4, "newInterRATCellList"));
@@ -1825,7 +1825,7 @@ int PrintInterRATCellInfoList_B(TextCursor& c, const InterRATCellInfoList_B& v, 
 
 int PrintInterRATMeasurementSysInfo(TextCursor& c, const InterRATMeasurementSysInfo& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "interRATCellInfoList"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "interRATCellInfoList", 20));
     PRINT_TRY(PrintInterRATCellInfoList(c, v.interRATCellInfoList, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -1834,7 +1834,7 @@ int PrintInterRATMeasurementSysInfo(TextCursor& c, const InterRATMeasurementSysI
 
 int PrintInterRATMeasurementSysInfo_B(TextCursor& c, const InterRATMeasurementSysInfo_B& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "interRATCellInfoList"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "interRATCellInfoList", 20));
     PRINT_TRY(PrintInterRATCellInfoList_B(c, v.interRATCellInfoList, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -1844,14 +1844,14 @@ int PrintInterRATMeasurementSysInfo_B(TextCursor& c, const InterRATMeasurementSy
 int PrintRemovedIntraFreqCellList(TextCursor& c, const RemovedIntraFreqCellList& v, int depth) {
   switch (v.tag) {
     case 1:
-      PrintNameLine(c, depth + 4, "removeAllIntraFreqCells");  // count not tested
+      PrintNameLine(c, depth + 4, "removeAllIntraFreqCells", 23);  // count not tested
       break;
     case 2:
       if (v.ptr == nullptr) break;
       PRINT_TRY(PrintRemovedIntraFreqCellList_removeSomeIntraFreqCells(c, (*static_cast<const RemovedIntraFreqCellList_removeSomeIntraFreqCells*>(v.ptr)), depth + 8, "removeSomeIntraFreqCells"));
       break;
     case 3:
-      PrintNameLine(c, depth + 4, "removeNoIntraFreqCells");  // count not tested
+      PrintNameLine(c, depth + 4, "removeNoIntraFreqCells", 22);  // count not tested
       break;
     default:
       break;
@@ -1861,9 +1861,9 @@ int PrintRemovedIntraFreqCellList(TextCursor& c, const RemovedIntraFreqCellList&
 
 int PrintNewIntraFreqCellSI_ECN0(TextCursor& c, const NewIntraFreqCellSI_ECN0& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "intraFreqCellID", v.intraFreqCellID));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "intraFreqCellID", 15, v.intraFreqCellID));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "cellInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "cellInfo", 8));
   PRINT_TRY(PrintCellInfoSI_ECN0(c, v.cellInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -1876,7 +1876,7 @@ int PrintNewIntraFreqCellSI_List_ECN0(TextCursor& c, const NewIntraFreqCellSI_Li
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const NewIntraFreqCellSI_ECN0& element = *static_cast<const NewIntraFreqCellSI_ECN0*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintNewIntraFreqCellSI_ECN0(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1885,7 +1885,7 @@ int PrintNewIntraFreqCellSI_List_ECN0(TextCursor& c, const NewIntraFreqCellSI_Li
 
 int PrintIntraFreqCellInfoSI_List_ECN0(TextCursor& c, const IntraFreqCellInfoSI_List_ECN0& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "removedIntraFreqCellList"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "removedIntraFreqCellList", 24));
     PRINT_TRY(PrintRemovedIntraFreqCellList(c, v.removedIntraFreqCellList, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -1895,9 +1895,9 @@ int PrintIntraFreqCellInfoSI_List_ECN0(TextCursor& c, const IntraFreqCellInfoSI_
 
 int PrintNewIntraFreqCellSI_ECN0_LCR_r4(TextCursor& c, const NewIntraFreqCellSI_ECN0_LCR_r4& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "intraFreqCellID", v.intraFreqCellID));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "intraFreqCellID", 15, v.intraFreqCellID));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "cellInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "cellInfo", 8));
   PRINT_TRY(PrintCellInfoSI_ECN0_LCR_r4(c, v.cellInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -1910,7 +1910,7 @@ int PrintNewIntraFreqCellSI_List_ECN0_LCR_r4(TextCursor& c, const NewIntraFreqCe
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const NewIntraFreqCellSI_ECN0_LCR_r4& element = *static_cast<const NewIntraFreqCellSI_ECN0_LCR_r4*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintNewIntraFreqCellSI_ECN0_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1919,7 +1919,7 @@ int PrintNewIntraFreqCellSI_List_ECN0_LCR_r4(TextCursor& c, const NewIntraFreqCe
 
 int PrintIntraFreqCellInfoSI_List_ECN0_LCR_r4(TextCursor& c, const IntraFreqCellInfoSI_List_ECN0_LCR_r4& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "removedIntraFreqCellList"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "removedIntraFreqCellList", 24));
     PRINT_TRY(PrintRemovedIntraFreqCellList(c, v.removedIntraFreqCellList, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -1929,9 +1929,9 @@ int PrintIntraFreqCellInfoSI_List_ECN0_LCR_r4(TextCursor& c, const IntraFreqCell
 
 int PrintNewIntraFreqCellSI_HCS_ECN0(TextCursor& c, const NewIntraFreqCellSI_HCS_ECN0& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "intraFreqCellID", v.intraFreqCellID));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "intraFreqCellID", 15, v.intraFreqCellID));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "cellInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "cellInfo", 8));
   PRINT_TRY(PrintCellInfoSI_HCS_ECN0(c, v.cellInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -1944,7 +1944,7 @@ int PrintNewIntraFreqCellSI_List_HCS_ECN0(TextCursor& c, const NewIntraFreqCellS
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const NewIntraFreqCellSI_HCS_ECN0& element = *static_cast<const NewIntraFreqCellSI_HCS_ECN0*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintNewIntraFreqCellSI_HCS_ECN0(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1953,7 +1953,7 @@ int PrintNewIntraFreqCellSI_List_HCS_ECN0(TextCursor& c, const NewIntraFreqCellS
 
 int PrintIntraFreqCellInfoSI_List_HCS_ECN0(TextCursor& c, const IntraFreqCellInfoSI_List_HCS_ECN0& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "removedIntraFreqCellList"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "removedIntraFreqCellList", 24));
     PRINT_TRY(PrintRemovedIntraFreqCellList(c, v.removedIntraFreqCellList, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -1963,9 +1963,9 @@ int PrintIntraFreqCellInfoSI_List_HCS_ECN0(TextCursor& c, const IntraFreqCellInf
 
 int PrintNewIntraFreqCellSI_HCS_ECN0_LCR_r4(TextCursor& c, const NewIntraFreqCellSI_HCS_ECN0_LCR_r4& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "intraFreqCellID", v.intraFreqCellID));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "intraFreqCellID", 15, v.intraFreqCellID));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "cellInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "cellInfo", 8));
   PRINT_TRY(PrintCellInfoSI_HCS_ECN0_LCR_r4(c, v.cellInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -1978,7 +1978,7 @@ int PrintNewIntraFreqCellSI_List_HCS_ECN0_LCR_r4(TextCursor& c, const NewIntraFr
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const NewIntraFreqCellSI_HCS_ECN0_LCR_r4& element = *static_cast<const NewIntraFreqCellSI_HCS_ECN0_LCR_r4*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintNewIntraFreqCellSI_HCS_ECN0_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1987,7 +1987,7 @@ int PrintNewIntraFreqCellSI_List_HCS_ECN0_LCR_r4(TextCursor& c, const NewIntraFr
 
 int PrintIntraFreqCellInfoSI_List_HCS_ECN0_LCR_r4(TextCursor& c, const IntraFreqCellInfoSI_List_HCS_ECN0_LCR_r4& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "removedIntraFreqCellList"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "removedIntraFreqCellList", 24));
     PRINT_TRY(PrintRemovedIntraFreqCellList(c, v.removedIntraFreqCellList, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -1997,9 +1997,9 @@ int PrintIntraFreqCellInfoSI_List_HCS_ECN0_LCR_r4(TextCursor& c, const IntraFreq
 
 int PrintNewIntraFreqCellSI_HCS_RSCP(TextCursor& c, const NewIntraFreqCellSI_HCS_RSCP& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "intraFreqCellID", v.intraFreqCellID));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "intraFreqCellID", 15, v.intraFreqCellID));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "cellInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "cellInfo", 8));
   PRINT_TRY(PrintCellInfoSI_HCS_RSCP(c, v.cellInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -2012,7 +2012,7 @@ int PrintNewIntraFreqCellSI_List_HCS_RSCP(TextCursor& c, const NewIntraFreqCellS
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const NewIntraFreqCellSI_HCS_RSCP& element = *static_cast<const NewIntraFreqCellSI_HCS_RSCP*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintNewIntraFreqCellSI_HCS_RSCP(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2021,7 +2021,7 @@ int PrintNewIntraFreqCellSI_List_HCS_RSCP(TextCursor& c, const NewIntraFreqCellS
 
 int PrintIntraFreqCellInfoSI_List_HCS_RSCP(TextCursor& c, const IntraFreqCellInfoSI_List_HCS_RSCP& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "removedIntraFreqCellList"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "removedIntraFreqCellList", 24));
     PRINT_TRY(PrintRemovedIntraFreqCellList(c, v.removedIntraFreqCellList, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -2031,9 +2031,9 @@ int PrintIntraFreqCellInfoSI_List_HCS_RSCP(TextCursor& c, const IntraFreqCellInf
 
 int PrintNewIntraFreqCellSI_HCS_RSCP_LCR_r4(TextCursor& c, const NewIntraFreqCellSI_HCS_RSCP_LCR_r4& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "intraFreqCellID", v.intraFreqCellID));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "intraFreqCellID", 15, v.intraFreqCellID));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "cellInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "cellInfo", 8));
   PRINT_TRY(PrintCellInfoSI_HCS_RSCP_LCR_r4(c, v.cellInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -2046,7 +2046,7 @@ int PrintNewIntraFreqCellSI_List_HCS_RSCP_LCR_r4(TextCursor& c, const NewIntraFr
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const NewIntraFreqCellSI_HCS_RSCP_LCR_r4& element = *static_cast<const NewIntraFreqCellSI_HCS_RSCP_LCR_r4*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintNewIntraFreqCellSI_HCS_RSCP_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2055,7 +2055,7 @@ int PrintNewIntraFreqCellSI_List_HCS_RSCP_LCR_r4(TextCursor& c, const NewIntraFr
 
 int PrintIntraFreqCellInfoSI_List_HCS_RSCP_LCR_r4(TextCursor& c, const IntraFreqCellInfoSI_List_HCS_RSCP_LCR_r4& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "removedIntraFreqCellList"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "removedIntraFreqCellList", 24));
     PRINT_TRY(PrintRemovedIntraFreqCellList(c, v.removedIntraFreqCellList, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -2065,9 +2065,9 @@ int PrintIntraFreqCellInfoSI_List_HCS_RSCP_LCR_r4(TextCursor& c, const IntraFreq
 
 int PrintNewIntraFreqCellSI_RSCP(TextCursor& c, const NewIntraFreqCellSI_RSCP& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "intraFreqCellID", v.intraFreqCellID));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "intraFreqCellID", 15, v.intraFreqCellID));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "cellInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "cellInfo", 8));
   PRINT_TRY(PrintCellInfoSI_RSCP(c, v.cellInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -2080,7 +2080,7 @@ int PrintNewIntraFreqCellSI_List_RSCP(TextCursor& c, const NewIntraFreqCellSI_Li
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const NewIntraFreqCellSI_RSCP& element = *static_cast<const NewIntraFreqCellSI_RSCP*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintNewIntraFreqCellSI_RSCP(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2089,7 +2089,7 @@ int PrintNewIntraFreqCellSI_List_RSCP(TextCursor& c, const NewIntraFreqCellSI_Li
 
 int PrintIntraFreqCellInfoSI_List_RSCP(TextCursor& c, const IntraFreqCellInfoSI_List_RSCP& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "removedIntraFreqCellList"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "removedIntraFreqCellList", 24));
     PRINT_TRY(PrintRemovedIntraFreqCellList(c, v.removedIntraFreqCellList, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -2099,9 +2099,9 @@ int PrintIntraFreqCellInfoSI_List_RSCP(TextCursor& c, const IntraFreqCellInfoSI_
 
 int PrintNewIntraFreqCellSI_RSCP_LCR_r4(TextCursor& c, const NewIntraFreqCellSI_RSCP_LCR_r4& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "intraFreqCellID", v.intraFreqCellID));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "intraFreqCellID", 15, v.intraFreqCellID));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "cellInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "cellInfo", 8));
   PRINT_TRY(PrintCellInfoSI_RSCP_LCR_r4(c, v.cellInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -2114,7 +2114,7 @@ int PrintNewIntraFreqCellSI_List_RSCP_LCR_r4(TextCursor& c, const NewIntraFreqCe
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const NewIntraFreqCellSI_RSCP_LCR_r4& element = *static_cast<const NewIntraFreqCellSI_RSCP_LCR_r4*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintNewIntraFreqCellSI_RSCP_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2123,7 +2123,7 @@ int PrintNewIntraFreqCellSI_List_RSCP_LCR_r4(TextCursor& c, const NewIntraFreqCe
 
 int PrintIntraFreqCellInfoSI_List_RSCP_LCR_r4(TextCursor& c, const IntraFreqCellInfoSI_List_RSCP_LCR_r4& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "removedIntraFreqCellList"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "removedIntraFreqCellList", 24));
     PRINT_TRY(PrintRemovedIntraFreqCellList(c, v.removedIntraFreqCellList, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -2135,45 +2135,45 @@ int PrintIntraFreqEvent(TextCursor& c, const IntraFreqEvent& v, int depth) {
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "e1a"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "e1a", 3));
       PRINT_TRY(PrintEvent1a(c, (*static_cast<const Event1a*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "e1b"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "e1b", 3));
       PRINT_TRY(PrintEvent1b(c, (*static_cast<const Event1b*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 3:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "e1c"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "e1c", 3));
       PRINT_TRY(PrintEvent1c(c, (*static_cast<const Event1c*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 4:
-      PrintNameLine(c, depth + 4, "e1d");  // count not tested
+      PrintNameLine(c, depth + 4, "e1d", 3);  // count not tested
       break;
     case 5:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "e1e"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "e1e", 3));
       PRINT_TRY(PrintEvent1e(c, (*static_cast<const Event1e*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 6:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "e1f"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "e1f", 3));
       PRINT_TRY(PrintEvent1f(c, (*static_cast<const Event1f*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 7:
-      PrintNameLine(c, depth + 4, "e1g");  // count not tested
+      PrintNameLine(c, depth + 4, "e1g", 3);  // count not tested
       break;
     case 8:
-      PRINT_TRY(PrintIntegerLine(c, depth + 8, "e1h", v.signedValue));
+      PRINT_TRY(PrintIntegerLine(c, depth + 8, "e1h", 3, v.signedValue));
       break;
     case 9:
-      PRINT_TRY(PrintIntegerLine(c, depth + 8, "e1i", v.signedValue));
+      PRINT_TRY(PrintIntegerLine(c, depth + 8, "e1i", 3, v.signedValue));
       break;
     default:
       break;
@@ -2184,46 +2184,46 @@ int PrintIntraFreqEvent(TextCursor& c, const IntraFreqEvent& v, int depth) {
 int PrintReportingCellStatus(TextCursor& c, const ReportingCellStatus& v, int depth) {
   switch (v.tag) {
     case 1:
-      PRINT_TRY(PrintEnumLine(c, depth + 4, "withinActiveSet", v.value, kEnum_MaxNumberOfReportingCellsType1));
+      PRINT_TRY(PrintEnumLine(c, depth + 4, "withinActiveSet", 15, v.value, kEnum_MaxNumberOfReportingCellsType1));
       break;
     case 2:
-      PRINT_TRY(PrintEnumLine(c, depth + 4, "withinMonitoredSetUsedFreq", v.value, kEnum_MaxNumberOfReportingCellsType1));
+      PRINT_TRY(PrintEnumLine(c, depth + 4, "withinMonitoredSetUsedFreq", 26, v.value, kEnum_MaxNumberOfReportingCellsType1));
       break;
     case 3:
-      PRINT_TRY(PrintEnumLine(c, depth + 4, "withinActiveAndOrMonitoredUsedFreq", v.value, kEnum_MaxNumberOfReportingCellsType1));
+      PRINT_TRY(PrintEnumLine(c, depth + 4, "withinActiveAndOrMonitoredUsedFreq", 34, v.value, kEnum_MaxNumberOfReportingCellsType1));
       break;
     case 4:
-      PRINT_TRY(PrintEnumLine(c, depth + 4, "withinDetectedSetUsedFreq", v.value, kEnum_MaxNumberOfReportingCellsType1));
+      PRINT_TRY(PrintEnumLine(c, depth + 4, "withinDetectedSetUsedFreq", 25, v.value, kEnum_MaxNumberOfReportingCellsType1));
       break;
     case 5:
-      PRINT_TRY(PrintEnumLine(c, depth + 4, "withinMonitoredAndOrDetectedUsedFreq", v.value, kEnum_MaxNumberOfReportingCellsType1));
+      PRINT_TRY(PrintEnumLine(c, depth + 4, "withinMonitoredAndOrDetectedUsedFreq", 36, v.value, kEnum_MaxNumberOfReportingCellsType1));
       break;
     case 6:
-      PRINT_TRY(PrintEnumLine(c, depth + 4, "allActiveplusMonitoredSet", v.value, kEnum_MaxNumberOfReportingCellsType3));
+      PRINT_TRY(PrintEnumLine(c, depth + 4, "allActiveplusMonitoredSet", 25, v.value, kEnum_MaxNumberOfReportingCellsType3));
       break;
     case 7:
-      PRINT_TRY(PrintEnumLine(c, depth + 4, "allActivePlusDetectedSet", v.value, kEnum_MaxNumberOfReportingCellsType3));
+      PRINT_TRY(PrintEnumLine(c, depth + 4, "allActivePlusDetectedSet", 24, v.value, kEnum_MaxNumberOfReportingCellsType3));
       break;
     case 8:
-      PRINT_TRY(PrintEnumLine(c, depth + 4, "allActivePlusMonitoredAndOrDetectedSet", v.value, kEnum_MaxNumberOfReportingCellsType3));
+      PRINT_TRY(PrintEnumLine(c, depth + 4, "allActivePlusMonitoredAndOrDetectedSet", 38, v.value, kEnum_MaxNumberOfReportingCellsType3));
       break;
     case 9:
-      PRINT_TRY(PrintEnumLine(c, depth + 4, "withinVirtualActSet", v.value, kEnum_MaxNumberOfReportingCellsType1));
+      PRINT_TRY(PrintEnumLine(c, depth + 4, "withinVirtualActSet", 19, v.value, kEnum_MaxNumberOfReportingCellsType1));
       break;
     case 10:
-      PRINT_TRY(PrintEnumLine(c, depth + 4, "withinMonitoredSetNonUsedFreq", v.value, kEnum_MaxNumberOfReportingCellsType1));
+      PRINT_TRY(PrintEnumLine(c, depth + 4, "withinMonitoredSetNonUsedFreq", 29, v.value, kEnum_MaxNumberOfReportingCellsType1));
       break;
     case 11:
-      PRINT_TRY(PrintEnumLine(c, depth + 4, "withinMonitoredAndOrVirtualActiveSetNonUsedFreq", v.value, kEnum_MaxNumberOfReportingCellsType1));
+      PRINT_TRY(PrintEnumLine(c, depth + 4, "withinMonitoredAndOrVirtualActiveSetNonUsedFreq", 47, v.value, kEnum_MaxNumberOfReportingCellsType1));
       break;
     case 12:
-      PRINT_TRY(PrintEnumLine(c, depth + 4, "allVirtualActSetplusMonitoredSetNonUsedFreq", v.value, kEnum_MaxNumberOfReportingCellsType3));
+      PRINT_TRY(PrintEnumLine(c, depth + 4, "allVirtualActSetplusMonitoredSetNonUsedFreq", 43, v.value, kEnum_MaxNumberOfReportingCellsType3));
       break;
     case 13:
-      PRINT_TRY(PrintEnumLine(c, depth + 4, "withinActSetOrVirtualActSet_InterRATcells", v.value, kEnum_MaxNumberOfReportingCellsType2));
+      PRINT_TRY(PrintEnumLine(c, depth + 4, "withinActSetOrVirtualActSet_InterRATcells", 41, v.value, kEnum_MaxNumberOfReportingCellsType2));
       break;
     case 14:
-      PRINT_TRY(PrintEnumLine(c, depth + 4, "withinActSetAndOrMonitoredUsedFreqOrVirtualActSetAndOrMonitoredNonUsedFreq", v.value, kEnum_MaxNumberOfReportingCellsType2));
+      PRINT_TRY(PrintEnumLine(c, depth + 4, "withinActSetAndOrMonitoredUsedFreqOrVirtualActSetAndOrMonitoredNonUsedFreq", 74, v.value, kEnum_MaxNumberOfReportingCellsType2));
       break;
     default:
       break;
@@ -2232,13 +2232,13 @@ int PrintReportingCellStatus(TextCursor& c, const ReportingCellStatus& v, int de
 }
 
 int PrintIntraFreqEventCriteria(TextCursor& c, const IntraFreqEventCriteria& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "event"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "event", 5));
   PRINT_TRY(PrintIntraFreqEvent(c, v.event, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "hysteresis", v.hysteresis));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "timeToTrigger", v.timeToTrigger, kEnum_TimeToTrigger));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "hysteresis", 10, v.hysteresis));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "timeToTrigger", 13, v.timeToTrigger, kEnum_TimeToTrigger));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "reportingCellStatus"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "reportingCellStatus", 19));
     PRINT_TRY(PrintReportingCellStatus(c, v.reportingCellStatus, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -2252,7 +2252,7 @@ int PrintIntraFreqEventCriteriaList(TextCursor& c, const IntraFreqEventCriteriaL
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const IntraFreqEventCriteria& element = *static_cast<const IntraFreqEventCriteria*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintIntraFreqEventCriteria(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2263,45 +2263,45 @@ int PrintIntraFreqEvent_LCR_r4(TextCursor& c, const IntraFreqEvent_LCR_r4& v, in
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "e1a"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "e1a", 3));
       PRINT_TRY(PrintEvent1a_LCR_r4(c, (*static_cast<const Event1a_LCR_r4*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "e1b"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "e1b", 3));
       PRINT_TRY(PrintEvent1b_LCR_r4(c, (*static_cast<const Event1b_LCR_r4*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 3:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "e1c"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "e1c", 3));
       PRINT_TRY(PrintEvent1c(c, (*static_cast<const Event1c*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 4:
-      PrintNameLine(c, depth + 4, "e1d");  // count not tested
+      PrintNameLine(c, depth + 4, "e1d", 3);  // count not tested
       break;
     case 5:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "e1e"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "e1e", 3));
       PRINT_TRY(PrintEvent1e(c, (*static_cast<const Event1e*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 6:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "e1f"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "e1f", 3));
       PRINT_TRY(PrintEvent1f(c, (*static_cast<const Event1f*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 7:
-      PrintNameLine(c, depth + 4, "e1g");  // count not tested
+      PrintNameLine(c, depth + 4, "e1g", 3);  // count not tested
       break;
     case 8:
-      PRINT_TRY(PrintIntegerLine(c, depth + 8, "e1h", v.signedValue));
+      PRINT_TRY(PrintIntegerLine(c, depth + 8, "e1h", 3, v.signedValue));
       break;
     case 9:
-      PRINT_TRY(PrintIntegerLine(c, depth + 8, "e1i", v.signedValue));
+      PRINT_TRY(PrintIntegerLine(c, depth + 8, "e1i", 3, v.signedValue));
       break;
     default:
       break;
@@ -2310,13 +2310,13 @@ int PrintIntraFreqEvent_LCR_r4(TextCursor& c, const IntraFreqEvent_LCR_r4& v, in
 }
 
 int PrintIntraFreqEventCriteria_LCR_r4(TextCursor& c, const IntraFreqEventCriteria_LCR_r4& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "event"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "event", 5));
   PRINT_TRY(PrintIntraFreqEvent_LCR_r4(c, v.event, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "hysteresis", v.hysteresis));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "timeToTrigger", v.timeToTrigger, kEnum_TimeToTrigger));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "hysteresis", 10, v.hysteresis));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "timeToTrigger", 13, v.timeToTrigger, kEnum_TimeToTrigger));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "reportingCellStatus"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "reportingCellStatus", 19));
     PRINT_TRY(PrintReportingCellStatus(c, v.reportingCellStatus, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -2330,7 +2330,7 @@ int PrintIntraFreqEventCriteriaList_LCR_r4(TextCursor& c, const IntraFreqEventCr
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const IntraFreqEventCriteria_LCR_r4& element = *static_cast<const IntraFreqEventCriteria_LCR_r4*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintIntraFreqEventCriteria_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2339,10 +2339,10 @@ int PrintIntraFreqEventCriteriaList_LCR_r4(TextCursor& c, const IntraFreqEventCr
 
 int PrintIntraFreqEvent_1d_r5(TextCursor& c, const IntraFreqEvent_1d_r5& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintEnumLine(c, depth + 8, "triggeringCondition", v.triggeringCondition, kEnum_TriggeringCondition2));
+    PRINT_TRY(PrintEnumLine(c, depth + 8, "triggeringCondition", 19, v.triggeringCondition, kEnum_TriggeringCondition2));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintBoolLine(c, depth + 4, "useCIO", v.useCIO));
+    PRINT_TRY(PrintBoolLine(c, depth + 4, "useCIO", 6, v.useCIO));
   }
   return 0;
 }
@@ -2351,13 +2351,13 @@ int PrintIntraFreqMeasQuantity_modeSpecificInfo(TextCursor& c, const IntraFreqMe
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "fdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "fdd", 3));
       PRINT_TRY(PrintIntraFreqMeasQuantity_modeSpecificInfo_fdd(c, (*static_cast<const IntraFreqMeasQuantity_modeSpecificInfo_fdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "tdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd", 3));
       PRINT_TRY(PrintIntraFreqMeasQuantity_modeSpecificInfo_tdd(c, (*static_cast<const IntraFreqMeasQuantity_modeSpecificInfo_tdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -2368,8 +2368,8 @@ int PrintIntraFreqMeasQuantity_modeSpecificInfo(TextCursor& c, const IntraFreqMe
 }
 
 int PrintIntraFreqMeasQuantity(TextCursor& c, const IntraFreqMeasQuantity& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "filterCoefficient", v.filterCoefficient, kEnum_FilterCoefficient));
-  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo"));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "filterCoefficient", 17, v.filterCoefficient, kEnum_FilterCoefficient));
+  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo", 16));
   PRINT_TRY(PrintIntraFreqMeasQuantity_modeSpecificInfo(c, v.modeSpecificInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -2380,13 +2380,13 @@ int PrintIntraFreqMeasQuantity_TDDList(TextCursor& c, const IntraFreqMeasQuantit
   StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 4; ++i) {
     SetElementIndex(elementName, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, v.items[i], kEnum_IntraFreqMeasQuantity_TDD));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, elementName.length, v.items[i], kEnum_IntraFreqMeasQuantity_TDD));
   }
   return 0;
 }
 
 int PrintIntraFreqMeasQuantity_modeSpecificInfo_fdd(TextCursor& c, const IntraFreqMeasQuantity_modeSpecificInfo_fdd& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "intraFreqMeasQuantity_FDD", v.intraFreqMeasQuantity_FDD, kEnum_IntraFreqMeasQuantity_FDD));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "intraFreqMeasQuantity_FDD", 25, v.intraFreqMeasQuantity_FDD, kEnum_IntraFreqMeasQuantity_FDD));
   return 0;
 }
 
@@ -2399,13 +2399,13 @@ int PrintIntraFreqReportingQuantityForRACH_modeSpecificInfo(TextCursor& c, const
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "fdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "fdd", 3));
       PRINT_TRY(PrintIntraFreqReportingQuantityForRACH_modeSpecificInfo_fdd(c, (*static_cast<const IntraFreqReportingQuantityForRACH_modeSpecificInfo_fdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "tdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd", 3));
       PRINT_TRY(PrintIntraFreqReportingQuantityForRACH_modeSpecificInfo_tdd(c, (*static_cast<const IntraFreqReportingQuantityForRACH_modeSpecificInfo_tdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -2416,22 +2416,22 @@ int PrintIntraFreqReportingQuantityForRACH_modeSpecificInfo(TextCursor& c, const
 }
 
 int PrintIntraFreqReportingQuantityForRACH(TextCursor& c, const IntraFreqReportingQuantityForRACH& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "sfn_SFN_OTD_Type", v.sfn_SFN_OTD_Type, kEnum_SFN_SFN_OTD_Type));
-  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo"));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "sfn_SFN_OTD_Type", 16, v.sfn_SFN_OTD_Type, kEnum_SFN_SFN_OTD_Type));
+  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo", 16));
   PRINT_TRY(PrintIntraFreqReportingQuantityForRACH_modeSpecificInfo(c, v.modeSpecificInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintIntraFreqReportingQuantity(TextCursor& c, const IntraFreqReportingQuantity& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "activeSetReportingQuantities"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "activeSetReportingQuantities", 28));
   PRINT_TRY(PrintCellReportingQuantities(c, v.activeSetReportingQuantities, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "monitoredSetReportingQuantities"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "monitoredSetReportingQuantities", 31));
   PRINT_TRY(PrintCellReportingQuantities(c, v.monitoredSetReportingQuantities, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "detectedSetReportingQuantities"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "detectedSetReportingQuantities", 30));
     PRINT_TRY(PrintCellReportingQuantities(c, v.detectedSetReportingQuantities, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -2439,46 +2439,46 @@ int PrintIntraFreqReportingQuantity(TextCursor& c, const IntraFreqReportingQuant
 }
 
 int PrintMeasurementReportingMode(TextCursor& c, const MeasurementReportingMode& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "measurementReportTransferMode", v.measurementReportTransferMode, kEnum_TransferMode));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "periodicalOrEventTrigger", v.periodicalOrEventTrigger, kEnum_PeriodicalOrEventTrigger));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "measurementReportTransferMode", 29, v.measurementReportTransferMode, kEnum_TransferMode));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "periodicalOrEventTrigger", 24, v.periodicalOrEventTrigger, kEnum_PeriodicalOrEventTrigger));
   return 0;
 }
 
 int PrintReportingInfoForCellDCH(TextCursor& c, const ReportingInfoForCellDCH& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqReportingQuantity"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqReportingQuantity", 26));
   PRINT_TRY(PrintIntraFreqReportingQuantity(c, v.intraFreqReportingQuantity, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "measurementReportingMode"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "measurementReportingMode", 24));
   PRINT_TRY(PrintMeasurementReportingMode(c, v.measurementReportingMode, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "reportCriteria"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "reportCriteria", 14));
   PRINT_TRY(PrintCellDCH_ReportCriteria(c, v.reportCriteria, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintIntraFreqMeasurementSysInfo_ECN0(TextCursor& c, const IntraFreqMeasurementSysInfo_ECN0& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "intraFreqMeasurementID", v.intraFreqMeasurementID));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "intraFreqMeasurementID", 22, v.intraFreqMeasurementID));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqCellInfoSI_List"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqCellInfoSI_List", 24));
     PRINT_TRY(PrintIntraFreqCellInfoSI_List_ECN0(c, v.intraFreqCellInfoSI_List, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqMeasQuantity"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqMeasQuantity", 21));
     PRINT_TRY(PrintIntraFreqMeasQuantity(c, v.intraFreqMeasQuantity, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 2)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqReportingQuantityForRACH"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqReportingQuantityForRACH", 33));
     PRINT_TRY(PrintIntraFreqReportingQuantityForRACH(c, v.intraFreqReportingQuantityForRACH, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 3)) {
-    PRINT_TRY(PrintEnumLine(c, depth + 4, "maxReportedCellsOnRACH", v.maxReportedCellsOnRACH, kEnum_MaxReportedCellsOnRACH));
+    PRINT_TRY(PrintEnumLine(c, depth + 4, "maxReportedCellsOnRACH", 22, v.maxReportedCellsOnRACH, kEnum_MaxReportedCellsOnRACH));
   }
   if (v.presence & (1u << 4)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "reportingInfoForCellDCH"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "reportingInfoForCellDCH", 23));
     PRINT_TRY(PrintReportingInfoForCellDCH(c, v.reportingInfoForCellDCH, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -2486,40 +2486,40 @@ int PrintIntraFreqMeasurementSysInfo_ECN0(TextCursor& c, const IntraFreqMeasurem
 }
 
 int PrintReportingInfoForCellDCH_LCR_r4(TextCursor& c, const ReportingInfoForCellDCH_LCR_r4& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqReportingQuantity"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqReportingQuantity", 26));
   PRINT_TRY(PrintIntraFreqReportingQuantity(c, v.intraFreqReportingQuantity, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "measurementReportingMode"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "measurementReportingMode", 24));
   PRINT_TRY(PrintMeasurementReportingMode(c, v.measurementReportingMode, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "reportCriteria"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "reportCriteria", 14));
   PRINT_TRY(PrintCellDCH_ReportCriteria_LCR_r4(c, v.reportCriteria, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintIntraFreqMeasurementSysInfo_ECN0_LCR_r4(TextCursor& c, const IntraFreqMeasurementSysInfo_ECN0_LCR_r4& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "intraFreqMeasurementID", v.intraFreqMeasurementID));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "intraFreqMeasurementID", 22, v.intraFreqMeasurementID));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqCellInfoSI_List"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqCellInfoSI_List", 24));
     PRINT_TRY(PrintIntraFreqCellInfoSI_List_ECN0_LCR_r4(c, v.intraFreqCellInfoSI_List, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqMeasQuantity"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqMeasQuantity", 21));
     PRINT_TRY(PrintIntraFreqMeasQuantity(c, v.intraFreqMeasQuantity, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 2)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqReportingQuantityForRACH"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqReportingQuantityForRACH", 33));
     PRINT_TRY(PrintIntraFreqReportingQuantityForRACH(c, v.intraFreqReportingQuantityForRACH, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 3)) {
-    PRINT_TRY(PrintEnumLine(c, depth + 4, "maxReportedCellsOnRACH", v.maxReportedCellsOnRACH, kEnum_MaxReportedCellsOnRACH));
+    PRINT_TRY(PrintEnumLine(c, depth + 4, "maxReportedCellsOnRACH", 22, v.maxReportedCellsOnRACH, kEnum_MaxReportedCellsOnRACH));
   }
   if (v.presence & (1u << 4)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "reportingInfoForCellDCH"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "reportingInfoForCellDCH", 23));
     PRINT_TRY(PrintReportingInfoForCellDCH_LCR_r4(c, v.reportingInfoForCellDCH, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -2527,27 +2527,27 @@ int PrintIntraFreqMeasurementSysInfo_ECN0_LCR_r4(TextCursor& c, const IntraFreqM
 }
 
 int PrintIntraFreqMeasurementSysInfo_HCS_ECN0(TextCursor& c, const IntraFreqMeasurementSysInfo_HCS_ECN0& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "intraFreqMeasurementID", v.intraFreqMeasurementID));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "intraFreqMeasurementID", 22, v.intraFreqMeasurementID));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqCellInfoSI_List"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqCellInfoSI_List", 24));
     PRINT_TRY(PrintIntraFreqCellInfoSI_List_HCS_ECN0(c, v.intraFreqCellInfoSI_List, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqMeasQuantity"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqMeasQuantity", 21));
     PRINT_TRY(PrintIntraFreqMeasQuantity(c, v.intraFreqMeasQuantity, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 2)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqReportingQuantityForRACH"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqReportingQuantityForRACH", 33));
     PRINT_TRY(PrintIntraFreqReportingQuantityForRACH(c, v.intraFreqReportingQuantityForRACH, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 3)) {
-    PRINT_TRY(PrintEnumLine(c, depth + 4, "maxReportedCellsOnRACH", v.maxReportedCellsOnRACH, kEnum_MaxReportedCellsOnRACH));
+    PRINT_TRY(PrintEnumLine(c, depth + 4, "maxReportedCellsOnRACH", 22, v.maxReportedCellsOnRACH, kEnum_MaxReportedCellsOnRACH));
   }
   if (v.presence & (1u << 4)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "reportingInfoForCellDCH"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "reportingInfoForCellDCH", 23));
     PRINT_TRY(PrintReportingInfoForCellDCH(c, v.reportingInfoForCellDCH, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -2555,27 +2555,27 @@ int PrintIntraFreqMeasurementSysInfo_HCS_ECN0(TextCursor& c, const IntraFreqMeas
 }
 
 int PrintIntraFreqMeasurementSysInfo_HCS_ECN0_LCR_r4(TextCursor& c, const IntraFreqMeasurementSysInfo_HCS_ECN0_LCR_r4& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "intraFreqMeasurementID", v.intraFreqMeasurementID));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "intraFreqMeasurementID", 22, v.intraFreqMeasurementID));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqCellInfoSI_List"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqCellInfoSI_List", 24));
     PRINT_TRY(PrintIntraFreqCellInfoSI_List_HCS_ECN0_LCR_r4(c, v.intraFreqCellInfoSI_List, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqMeasQuantity"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqMeasQuantity", 21));
     PRINT_TRY(PrintIntraFreqMeasQuantity(c, v.intraFreqMeasQuantity, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 2)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqReportingQuantityForRACH"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqReportingQuantityForRACH", 33));
     PRINT_TRY(PrintIntraFreqReportingQuantityForRACH(c, v.intraFreqReportingQuantityForRACH, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 3)) {
-    PRINT_TRY(PrintEnumLine(c, depth + 4, "maxReportedCellsOnRACH", v.maxReportedCellsOnRACH, kEnum_MaxReportedCellsOnRACH));
+    PRINT_TRY(PrintEnumLine(c, depth + 4, "maxReportedCellsOnRACH", 22, v.maxReportedCellsOnRACH, kEnum_MaxReportedCellsOnRACH));
   }
   if (v.presence & (1u << 4)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "reportingInfoForCellDCH"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "reportingInfoForCellDCH", 23));
     PRINT_TRY(PrintReportingInfoForCellDCH_LCR_r4(c, v.reportingInfoForCellDCH, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -2583,27 +2583,27 @@ int PrintIntraFreqMeasurementSysInfo_HCS_ECN0_LCR_r4(TextCursor& c, const IntraF
 }
 
 int PrintIntraFreqMeasurementSysInfo_HCS_RSCP(TextCursor& c, const IntraFreqMeasurementSysInfo_HCS_RSCP& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "intraFreqMeasurementID", v.intraFreqMeasurementID));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "intraFreqMeasurementID", 22, v.intraFreqMeasurementID));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqCellInfoSI_List"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqCellInfoSI_List", 24));
     PRINT_TRY(PrintIntraFreqCellInfoSI_List_HCS_RSCP(c, v.intraFreqCellInfoSI_List, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqMeasQuantity"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqMeasQuantity", 21));
     PRINT_TRY(PrintIntraFreqMeasQuantity(c, v.intraFreqMeasQuantity, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 2)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqReportingQuantityForRACH"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqReportingQuantityForRACH", 33));
     PRINT_TRY(PrintIntraFreqReportingQuantityForRACH(c, v.intraFreqReportingQuantityForRACH, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 3)) {
-    PRINT_TRY(PrintEnumLine(c, depth + 4, "maxReportedCellsOnRACH", v.maxReportedCellsOnRACH, kEnum_MaxReportedCellsOnRACH));
+    PRINT_TRY(PrintEnumLine(c, depth + 4, "maxReportedCellsOnRACH", 22, v.maxReportedCellsOnRACH, kEnum_MaxReportedCellsOnRACH));
   }
   if (v.presence & (1u << 4)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "reportingInfoForCellDCH"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "reportingInfoForCellDCH", 23));
     PRINT_TRY(PrintReportingInfoForCellDCH(c, v.reportingInfoForCellDCH, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -2611,27 +2611,27 @@ int PrintIntraFreqMeasurementSysInfo_HCS_RSCP(TextCursor& c, const IntraFreqMeas
 }
 
 int PrintIntraFreqMeasurementSysInfo_HCS_RSCP_LCR_r4(TextCursor& c, const IntraFreqMeasurementSysInfo_HCS_RSCP_LCR_r4& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "intraFreqMeasurementID", v.intraFreqMeasurementID));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "intraFreqMeasurementID", 22, v.intraFreqMeasurementID));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqCellInfoSI_List"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqCellInfoSI_List", 24));
     PRINT_TRY(PrintIntraFreqCellInfoSI_List_HCS_RSCP_LCR_r4(c, v.intraFreqCellInfoSI_List, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqMeasQuantity"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqMeasQuantity", 21));
     PRINT_TRY(PrintIntraFreqMeasQuantity(c, v.intraFreqMeasQuantity, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 2)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqReportingQuantityForRACH"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqReportingQuantityForRACH", 33));
     PRINT_TRY(PrintIntraFreqReportingQuantityForRACH(c, v.intraFreqReportingQuantityForRACH, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 3)) {
-    PRINT_TRY(PrintEnumLine(c, depth + 4, "maxReportedCellsOnRACH", v.maxReportedCellsOnRACH, kEnum_MaxReportedCellsOnRACH));
+    PRINT_TRY(PrintEnumLine(c, depth + 4, "maxReportedCellsOnRACH", 22, v.maxReportedCellsOnRACH, kEnum_MaxReportedCellsOnRACH));
   }
   if (v.presence & (1u << 4)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "reportingInfoForCellDCH"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "reportingInfoForCellDCH", 23));
     PRINT_TRY(PrintReportingInfoForCellDCH_LCR_r4(c, v.reportingInfoForCellDCH, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -2639,27 +2639,27 @@ int PrintIntraFreqMeasurementSysInfo_HCS_RSCP_LCR_r4(TextCursor& c, const IntraF
 }
 
 int PrintIntraFreqMeasurementSysInfo_RSCP(TextCursor& c, const IntraFreqMeasurementSysInfo_RSCP& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "intraFreqMeasurementID", v.intraFreqMeasurementID));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "intraFreqMeasurementID", 22, v.intraFreqMeasurementID));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqCellInfoSI_List"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqCellInfoSI_List", 24));
     PRINT_TRY(PrintIntraFreqCellInfoSI_List_RSCP(c, v.intraFreqCellInfoSI_List, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqMeasQuantity"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqMeasQuantity", 21));
     PRINT_TRY(PrintIntraFreqMeasQuantity(c, v.intraFreqMeasQuantity, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 2)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqReportingQuantityForRACH"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqReportingQuantityForRACH", 33));
     PRINT_TRY(PrintIntraFreqReportingQuantityForRACH(c, v.intraFreqReportingQuantityForRACH, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 3)) {
-    PRINT_TRY(PrintEnumLine(c, depth + 4, "maxReportedCellsOnRACH", v.maxReportedCellsOnRACH, kEnum_MaxReportedCellsOnRACH));
+    PRINT_TRY(PrintEnumLine(c, depth + 4, "maxReportedCellsOnRACH", 22, v.maxReportedCellsOnRACH, kEnum_MaxReportedCellsOnRACH));
   }
   if (v.presence & (1u << 4)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "reportingInfoForCellDCH"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "reportingInfoForCellDCH", 23));
     PRINT_TRY(PrintReportingInfoForCellDCH(c, v.reportingInfoForCellDCH, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -2667,27 +2667,27 @@ int PrintIntraFreqMeasurementSysInfo_RSCP(TextCursor& c, const IntraFreqMeasurem
 }
 
 int PrintIntraFreqMeasurementSysInfo_RSCP_LCR_r4(TextCursor& c, const IntraFreqMeasurementSysInfo_RSCP_LCR_r4& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "intraFreqMeasurementID", v.intraFreqMeasurementID));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "intraFreqMeasurementID", 22, v.intraFreqMeasurementID));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqCellInfoSI_List"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqCellInfoSI_List", 24));
     PRINT_TRY(PrintIntraFreqCellInfoSI_List_RSCP_LCR_r4(c, v.intraFreqCellInfoSI_List, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqMeasQuantity"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqMeasQuantity", 21));
     PRINT_TRY(PrintIntraFreqMeasQuantity(c, v.intraFreqMeasQuantity, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 2)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqReportingQuantityForRACH"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqReportingQuantityForRACH", 33));
     PRINT_TRY(PrintIntraFreqReportingQuantityForRACH(c, v.intraFreqReportingQuantityForRACH, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 3)) {
-    PRINT_TRY(PrintEnumLine(c, depth + 4, "maxReportedCellsOnRACH", v.maxReportedCellsOnRACH, kEnum_MaxReportedCellsOnRACH));
+    PRINT_TRY(PrintEnumLine(c, depth + 4, "maxReportedCellsOnRACH", 22, v.maxReportedCellsOnRACH, kEnum_MaxReportedCellsOnRACH));
   }
   if (v.presence & (1u << 4)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "reportingInfoForCellDCH"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "reportingInfoForCellDCH", 23));
     PRINT_TRY(PrintReportingInfoForCellDCH_LCR_r4(c, v.reportingInfoForCellDCH, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -2699,7 +2699,7 @@ int PrintIntraFreqRepQuantityRACH_TDDList(TextCursor& c, const IntraFreqRepQuant
   StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 2; ++i) {
     SetElementIndex(elementName, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, v.items[i], kEnum_IntraFreqRepQuantityRACH_TDD));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, elementName.length, v.items[i], kEnum_IntraFreqRepQuantityRACH_TDD));
   }
   return 0;
 }
@@ -2712,13 +2712,13 @@ int PrintIntraFreqReportingCriteria(TextCursor& c, const IntraFreqReportingCrite
 }
 
 int PrintPeriodicReportingInfo_1b(TextCursor& c, const PeriodicReportingInfo_1b& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "reportingAmount", v.reportingAmount, kEnum_ReportingAmount));
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "reportingInterval", v.reportingInterval, kEnum_ReportingInterval));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "reportingAmount", 15, v.reportingAmount, kEnum_ReportingAmount));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "reportingInterval", 17, v.reportingInterval, kEnum_ReportingInterval));
   return 0;
 }
 
 int PrintIntraFreqReportingCriteria_1b_r5(TextCursor& c, const IntraFreqReportingCriteria_1b_r5& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "periodicReportingInfo_1b"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "periodicReportingInfo_1b", 24));
   PRINT_TRY(PrintPeriodicReportingInfo_1b(c, v.periodicReportingInfo_1b, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -2732,7 +2732,7 @@ int PrintIntraFreqReportingCriteria_LCR_r4(TextCursor& c, const IntraFreqReporti
 }
 
 int PrintIntraFreqReportingQuantityForRACH_modeSpecificInfo_fdd(TextCursor& c, const IntraFreqReportingQuantityForRACH_modeSpecificInfo_fdd& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "intraFreqRepQuantityRACH_FDD", v.intraFreqRepQuantityRACH_FDD, kEnum_IntraFreqRepQuantityRACH_FDD));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "intraFreqRepQuantityRACH_FDD", 28, v.intraFreqRepQuantityRACH_FDD, kEnum_IntraFreqRepQuantityRACH_FDD));
   return 0;
 }
 
@@ -2746,17 +2746,17 @@ int PrintIntra_FreqEventCriteriaList_v590ext(TextCursor& c, const Intra_FreqEven
   StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 8; ++i) {
     SetElementIndex(elementName, static_cast<int>(i));
-    PRINT_TRY(PrintIntegerLine(c, depth, elementName.text, static_cast<int32_t>(v.items[i])));
+    PRINT_TRY(PrintIntegerLine(c, depth, elementName.text, elementName.length, static_cast<int32_t>(v.items[i])));
   }
   return 0;
 }
 
 int PrintMBSFNFrequency(TextCursor& c, const MBSFNFrequency& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "frequencyInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "frequencyInfo", 13));
   PRINT_TRY(PrintFrequencyInfo(c, v.frequencyInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "cellParametersID", v.cellParametersID));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "cellParametersID", 16, v.cellParametersID));
   }
   return 0;
 }
@@ -2768,7 +2768,7 @@ int PrintMBSFNFrequencyList(TextCursor& c, const MBSFNFrequencyList& v, int dept
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const MBSFNFrequency& element = *static_cast<const MBSFNFrequency*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintMBSFNFrequency(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2779,13 +2779,13 @@ int PrintMeasurementControlSysInfo_use_of_HCS(TextCursor& c, const MeasurementCo
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "hcs_not_used"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "hcs_not_used", 12));
       PRINT_TRY(PrintMeasurementControlSysInfo_use_of_HCS_hcs_not_used(c, (*static_cast<const MeasurementControlSysInfo_use_of_HCS_hcs_not_used*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "hcs_used"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "hcs_used", 8));
       PRINT_TRY(PrintMeasurementControlSysInfo_use_of_HCS_hcs_used(c, (*static_cast<const MeasurementControlSysInfo_use_of_HCS_hcs_used*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -2798,13 +2798,13 @@ int PrintMeasurementControlSysInfo_use_of_HCS(TextCursor& c, const MeasurementCo
 int PrintUL_TrCH_Identity(TextCursor& c, const UL_TrCH_Identity& v, int depth) {
   switch (v.tag) {
     case 1:
-      PRINT_TRY(PrintIntegerLine(c, depth + 8, "dch", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 8, "dch", 3, v.value));
       break;
     case 2:
-      PrintNameLine(c, depth + 4, "rachorcpch");  // count not tested
+      PrintNameLine(c, depth + 4, "rachorcpch", 10);  // count not tested
       break;
     case 3:
-      PRINT_TRY(PrintIntegerLine(c, depth + 8, "usch", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 8, "usch", 4, v.value));
       break;
     default:
       break;
@@ -2819,7 +2819,7 @@ int PrintTrafficVolumeMeasurementObjectList(TextCursor& c, const TrafficVolumeMe
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const UL_TrCH_Identity& element = *static_cast<const UL_TrCH_Identity*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintUL_TrCH_Identity(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2829,13 +2829,13 @@ int PrintTrafficVolumeMeasurementObjectList(TextCursor& c, const TrafficVolumeMe
 int PrintTrafficVolumeMeasQuantity(TextCursor& c, const TrafficVolumeMeasQuantity& v, int depth) {
   switch (v.tag) {
     case 1:
-      PrintNameLine(c, depth + 4, "rlc_BufferPayload");  // count not tested
+      PrintNameLine(c, depth + 4, "rlc_BufferPayload", 17);  // count not tested
       break;
     case 2:
-      PRINT_TRY(PrintIntegerLine(c, depth + 8, "averageRLC_BufferPayload", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 8, "averageRLC_BufferPayload", 24, v.value));
       break;
     case 3:
-      PRINT_TRY(PrintIntegerLine(c, depth + 8, "varianceOfRLC_BufferPayload", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 8, "varianceOfRLC_BufferPayload", 27, v.value));
       break;
     default:
       break;
@@ -2844,23 +2844,23 @@ int PrintTrafficVolumeMeasQuantity(TextCursor& c, const TrafficVolumeMeasQuantit
 }
 
 int PrintTrafficVolumeReportingQuantity(TextCursor& c, const TrafficVolumeReportingQuantity& v, int depth) {
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "rlc_RB_BufferPayload", v.rlc_RB_BufferPayload));
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "rlc_RB_BufferPayloadAverage", v.rlc_RB_BufferPayloadAverage));
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "rlc_RB_BufferPayloadVariance", v.rlc_RB_BufferPayloadVariance));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "rlc_RB_BufferPayload", 20, v.rlc_RB_BufferPayload));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "rlc_RB_BufferPayloadAverage", 27, v.rlc_RB_BufferPayloadAverage));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "rlc_RB_BufferPayloadVariance", 28, v.rlc_RB_BufferPayloadVariance));
   return 0;
 }
 
 int PrintTrafficVolumeEventParam(TextCursor& c, const TrafficVolumeEventParam& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "eventID", v.eventID, kEnum_TrafficVolumeEventType));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "reportingThreshold", v.reportingThreshold, kEnum_TrafficVolumeThreshold));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "eventID", 7, v.eventID, kEnum_TrafficVolumeEventType));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "reportingThreshold", 18, v.reportingThreshold, kEnum_TrafficVolumeThreshold));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintEnumLine(c, depth + 4, "timeToTrigger", v.timeToTrigger, kEnum_TimeToTrigger));
+    PRINT_TRY(PrintEnumLine(c, depth + 4, "timeToTrigger", 13, v.timeToTrigger, kEnum_TimeToTrigger));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintEnumLine(c, depth + 4, "pendingTimeAfterTrigger", v.pendingTimeAfterTrigger, kEnum_PendingTimeAfterTrigger));
+    PRINT_TRY(PrintEnumLine(c, depth + 4, "pendingTimeAfterTrigger", 23, v.pendingTimeAfterTrigger, kEnum_PendingTimeAfterTrigger));
   }
   if (v.presence & (1u << 2)) {
-    PRINT_TRY(PrintEnumLine(c, depth + 4, "tx_InterruptionAfterTrigger", v.tx_InterruptionAfterTrigger, kEnum_TX_InterruptionAfterTrigger));
+    PRINT_TRY(PrintEnumLine(c, depth + 4, "tx_InterruptionAfterTrigger", 27, v.tx_InterruptionAfterTrigger, kEnum_TX_InterruptionAfterTrigger));
   }
   return 0;
 }
@@ -2872,7 +2872,7 @@ int PrintTransChCriteria_eventSpecificParameters(TextCursor& c, const TransChCri
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const TrafficVolumeEventParam& element = *static_cast<const TrafficVolumeEventParam*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintTrafficVolumeEventParam(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2881,7 +2881,7 @@ int PrintTransChCriteria_eventSpecificParameters(TextCursor& c, const TransChCri
 
 int PrintTransChCriteria(TextCursor& c, const TransChCriteria& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "ul_transportChannelID"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "ul_transportChannelID", 21));
     PRINT_TRY(PrintUL_TrCH_Identity(c, v.ul_transportChannelID, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -2898,7 +2898,7 @@ int PrintTransChCriteriaList(TextCursor& c, const TransChCriteriaList& v, int de
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const TransChCriteria& element = *static_cast<const TransChCriteria*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintTransChCriteria(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2913,7 +2913,7 @@ int PrintTrafficVolumeReportingCriteria(TextCursor& c, const TrafficVolumeReport
 }
 
 int PrintMeasurementValidity(TextCursor& c, const MeasurementValidity& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "ue_State", v.ue_State, kEnum_MeasurementValidity_ue_State));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "ue_State", 8, v.ue_State, kEnum_MeasurementValidity_ue_State));
   return 0;
 }
 
@@ -2921,13 +2921,13 @@ int PrintTrafficVolumeReportCriteriaSysInfo(TextCursor& c, const TrafficVolumeRe
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "trafficVolumeReportingCriteria"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "trafficVolumeReportingCriteria", 30));
       PRINT_TRY(PrintTrafficVolumeReportingCriteria(c, (*static_cast<const TrafficVolumeReportingCriteria*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "periodicalReportingCriteria"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "periodicalReportingCriteria", 27));
       PRINT_TRY(PrintPeriodicalReportingCriteria(c, (*static_cast<const PeriodicalReportingCriteria*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -2938,64 +2938,64 @@ int PrintTrafficVolumeReportCriteriaSysInfo(TextCursor& c, const TrafficVolumeRe
 }
 
 int PrintTrafficVolumeMeasSysInfo(TextCursor& c, const TrafficVolumeMeasSysInfo& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "trafficVolumeMeasurementID", v.trafficVolumeMeasurementID));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "trafficVolumeMeasurementID", 26, v.trafficVolumeMeasurementID));
   if (v.presence & (1u << 0)) {
     PRINT_TRY(PrintTrafficVolumeMeasurementObjectList(c, v.trafficVolumeMeasurementObjectList, depth + 8, "trafficVolumeMeasurementObjectList"));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "trafficVolumeMeasQuantity"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "trafficVolumeMeasQuantity", 25));
     PRINT_TRY(PrintTrafficVolumeMeasQuantity(c, v.trafficVolumeMeasQuantity, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 2)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "trafficVolumeReportingQuantity"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "trafficVolumeReportingQuantity", 30));
     PRINT_TRY(PrintTrafficVolumeReportingQuantity(c, v.trafficVolumeReportingQuantity, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 3)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "dummy"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "dummy", 5));
     PRINT_TRY(PrintTrafficVolumeReportingCriteria(c, v.dummy, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 4)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "measurementValidity"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "measurementValidity", 19));
     PRINT_TRY(PrintMeasurementValidity(c, v.measurementValidity, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "measurementReportingMode"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "measurementReportingMode", 24));
   PRINT_TRY(PrintMeasurementReportingMode(c, v.measurementReportingMode, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "reportCriteriaSysInf"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "reportCriteriaSysInf", 20));
   PRINT_TRY(PrintTrafficVolumeReportCriteriaSysInfo(c, v.reportCriteriaSysInf, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintUE_InternalMeasQuantity(TextCursor& c, const UE_InternalMeasQuantity& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "measurementQuantity", v.measurementQuantity, kEnum_UE_MeasurementQuantity));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "filterCoefficient", v.filterCoefficient, kEnum_FilterCoefficient));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "measurementQuantity", 19, v.measurementQuantity, kEnum_UE_MeasurementQuantity));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "filterCoefficient", 17, v.filterCoefficient, kEnum_FilterCoefficient));
   return 0;
 }
 
 int PrintUE_InternalMeasurementSysInfo(TextCursor& c, const UE_InternalMeasurementSysInfo& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "ue_InternalMeasurementID", v.ue_InternalMeasurementID));
-  PRINT_TRY(OpenBlock(c, depth + 4, "ue_InternalMeasQuantity"));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "ue_InternalMeasurementID", 24, v.ue_InternalMeasurementID));
+  PRINT_TRY(OpenBlock(c, depth + 4, "ue_InternalMeasQuantity", 23));
   PRINT_TRY(PrintUE_InternalMeasQuantity(c, v.ue_InternalMeasQuantity, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintMeasurementControlSysInfo(TextCursor& c, const MeasurementControlSysInfo& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "use_of_HCS"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "use_of_HCS", 10));
   PRINT_TRY(PrintMeasurementControlSysInfo_use_of_HCS(c, v.use_of_HCS, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "trafficVolumeMeasSysInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "trafficVolumeMeasSysInfo", 24));
     PRINT_TRY(PrintTrafficVolumeMeasSysInfo(c, v.trafficVolumeMeasSysInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "dummy"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "dummy", 5));
     PRINT_TRY(PrintUE_InternalMeasurementSysInfo(c, v.dummy, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3006,13 +3006,13 @@ int PrintMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS(TextCursor& c, const Me
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "hcs_not_used"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "hcs_not_used", 12));
       PRINT_TRY(PrintMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used(c, (*static_cast<const MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "hcs_used"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "hcs_used", 8));
       PRINT_TRY(PrintMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used(c, (*static_cast<const MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -3023,7 +3023,7 @@ int PrintMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS(TextCursor& c, const Me
 }
 
 int PrintMeasurementControlSysInfo_LCR_r4_ext(TextCursor& c, const MeasurementControlSysInfo_LCR_r4_ext& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "use_of_HCS"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "use_of_HCS", 10));
   PRINT_TRY(PrintMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS(c, v.use_of_HCS, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -3033,13 +3033,13 @@ int PrintMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelect
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "cpich_RSCP"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "cpich_RSCP", 10));
       PRINT_TRY(PrintMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(c, (*static_cast<const MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "cpich_Ec_N0"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "cpich_Ec_N0", 11));
       PRINT_TRY(PrintMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(c, (*static_cast<const MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -3050,7 +3050,7 @@ int PrintMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelect
 }
 
 int PrintMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used(TextCursor& c, const MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectQualityMeasure"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectQualityMeasure", 24));
   PRINT_TRY(PrintMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(c, v.cellSelectQualityMeasure, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -3058,12 +3058,12 @@ int PrintMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used(TextCursor
 
 int PrintMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(TextCursor& c, const MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqMeasurementSysInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqMeasurementSysInfo", 27));
     PRINT_TRY(PrintIntraFreqMeasurementSysInfo_ECN0_LCR_r4(c, v.intraFreqMeasurementSysInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "interFreqMeasurementSysInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "interFreqMeasurementSysInfo", 27));
     PRINT_TRY(PrintInterFreqMeasurementSysInfo_ECN0_LCR_r4(c, v.interFreqMeasurementSysInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3072,12 +3072,12 @@ int PrintMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelect
 
 int PrintMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(TextCursor& c, const MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqMeasurementSysInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqMeasurementSysInfo", 27));
     PRINT_TRY(PrintIntraFreqMeasurementSysInfo_RSCP_LCR_r4(c, v.intraFreqMeasurementSysInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "interFreqMeasurementSysInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "interFreqMeasurementSysInfo", 27));
     PRINT_TRY(PrintInterFreqMeasurementSysInfo_RSCP_LCR_r4(c, v.interFreqMeasurementSysInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3088,13 +3088,13 @@ int PrintMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQual
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "cpich_RSCP"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "cpich_RSCP", 10));
       PRINT_TRY(PrintMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(c, (*static_cast<const MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "cpich_Ec_N0"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "cpich_Ec_N0", 11));
       PRINT_TRY(PrintMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(c, (*static_cast<const MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -3105,7 +3105,7 @@ int PrintMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQual
 }
 
 int PrintMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used(TextCursor& c, const MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectQualityMeasure"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectQualityMeasure", 24));
   PRINT_TRY(PrintMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure(c, v.cellSelectQualityMeasure, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -3113,12 +3113,12 @@ int PrintMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used(TextCursor& c,
 
 int PrintMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(TextCursor& c, const MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqMeasurementSysInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqMeasurementSysInfo", 27));
     PRINT_TRY(PrintIntraFreqMeasurementSysInfo_HCS_ECN0_LCR_r4(c, v.intraFreqMeasurementSysInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "interFreqMeasurementSysInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "interFreqMeasurementSysInfo", 27));
     PRINT_TRY(PrintInterFreqMeasurementSysInfo_HCS_ECN0_LCR_r4(c, v.interFreqMeasurementSysInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3127,12 +3127,12 @@ int PrintMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQual
 
 int PrintMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(TextCursor& c, const MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqMeasurementSysInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqMeasurementSysInfo", 27));
     PRINT_TRY(PrintIntraFreqMeasurementSysInfo_HCS_RSCP_LCR_r4(c, v.intraFreqMeasurementSysInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "interFreqMeasurementSysInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "interFreqMeasurementSysInfo", 27));
     PRINT_TRY(PrintInterFreqMeasurementSysInfo_HCS_RSCP_LCR_r4(c, v.interFreqMeasurementSysInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3143,13 +3143,13 @@ int PrintMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeas
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "cpich_RSCP"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "cpich_RSCP", 10));
       PRINT_TRY(PrintMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(c, (*static_cast<const MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "cpich_Ec_N0"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "cpich_Ec_N0", 11));
       PRINT_TRY(PrintMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(c, (*static_cast<const MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -3160,11 +3160,11 @@ int PrintMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeas
 }
 
 int PrintMeasurementControlSysInfo_use_of_HCS_hcs_not_used(TextCursor& c, const MeasurementControlSysInfo_use_of_HCS_hcs_not_used& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectQualityMeasure"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectQualityMeasure", 24));
   PRINT_TRY(PrintMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(c, v.cellSelectQualityMeasure, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "interRATMeasurementSysInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "interRATMeasurementSysInfo", 26));
     PRINT_TRY(PrintInterRATMeasurementSysInfo_B(c, v.interRATMeasurementSysInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3173,12 +3173,12 @@ int PrintMeasurementControlSysInfo_use_of_HCS_hcs_not_used(TextCursor& c, const 
 
 int PrintMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(TextCursor& c, const MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqMeasurementSysInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqMeasurementSysInfo", 27));
     PRINT_TRY(PrintIntraFreqMeasurementSysInfo_ECN0(c, v.intraFreqMeasurementSysInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "interFreqMeasurementSysInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "interFreqMeasurementSysInfo", 27));
     PRINT_TRY(PrintInterFreqMeasurementSysInfo_ECN0(c, v.interFreqMeasurementSysInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3187,12 +3187,12 @@ int PrintMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeas
 
 int PrintMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(TextCursor& c, const MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqMeasurementSysInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqMeasurementSysInfo", 27));
     PRINT_TRY(PrintIntraFreqMeasurementSysInfo_RSCP(c, v.intraFreqMeasurementSysInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "interFreqMeasurementSysInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "interFreqMeasurementSysInfo", 27));
     PRINT_TRY(PrintInterFreqMeasurementSysInfo_RSCP(c, v.interFreqMeasurementSysInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3203,13 +3203,13 @@ int PrintMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure(
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "cpich_RSCP"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "cpich_RSCP", 10));
       PRINT_TRY(PrintMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(c, (*static_cast<const MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "cpich_Ec_N0"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "cpich_Ec_N0", 11));
       PRINT_TRY(PrintMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(c, (*static_cast<const MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -3220,11 +3220,11 @@ int PrintMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure(
 }
 
 int PrintMeasurementControlSysInfo_use_of_HCS_hcs_used(TextCursor& c, const MeasurementControlSysInfo_use_of_HCS_hcs_used& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectQualityMeasure"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectQualityMeasure", 24));
   PRINT_TRY(PrintMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure(c, v.cellSelectQualityMeasure, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "interRATMeasurementSysInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "interRATMeasurementSysInfo", 26));
     PRINT_TRY(PrintInterRATMeasurementSysInfo(c, v.interRATMeasurementSysInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3233,12 +3233,12 @@ int PrintMeasurementControlSysInfo_use_of_HCS_hcs_used(TextCursor& c, const Meas
 
 int PrintMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(TextCursor& c, const MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqMeasurementSysInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqMeasurementSysInfo", 27));
     PRINT_TRY(PrintIntraFreqMeasurementSysInfo_HCS_ECN0(c, v.intraFreqMeasurementSysInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "interFreqMeasurementSysInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "interFreqMeasurementSysInfo", 27));
     PRINT_TRY(PrintInterFreqMeasurementSysInfo_HCS_ECN0(c, v.interFreqMeasurementSysInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3247,12 +3247,12 @@ int PrintMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_
 
 int PrintMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(TextCursor& c, const MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqMeasurementSysInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqMeasurementSysInfo", 27));
     PRINT_TRY(PrintIntraFreqMeasurementSysInfo_HCS_RSCP(c, v.intraFreqMeasurementSysInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "interFreqMeasurementSysInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "interFreqMeasurementSysInfo", 27));
     PRINT_TRY(PrintInterFreqMeasurementSysInfo_HCS_RSCP(c, v.interFreqMeasurementSysInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3261,53 +3261,53 @@ int PrintMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_
 
 int PrintNewInterRATCell_B_technologySpecificInfo_gsm(TextCursor& c, const NewInterRATCell_B_technologySpecificInfo_gsm& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectionReselectionInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectionReselectionInfo", 28));
     PRINT_TRY(PrintCellSelectReselectInfoSIB_11_12(c, v.cellSelectionReselectionInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "interRATCellIndividualOffset", v.interRATCellIndividualOffset));
-  PRINT_TRY(OpenBlock(c, depth + 4, "bsic"));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "interRATCellIndividualOffset", 28, v.interRATCellIndividualOffset));
+  PRINT_TRY(OpenBlock(c, depth + 4, "bsic", 4));
   PRINT_TRY(PrintBSIC(c, v.bsic, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "frequency_band", v.frequency_band, kEnum_Frequency_Band));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "bcch_ARFCN", v.bcch_ARFCN));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "frequency_band", 14, v.frequency_band, kEnum_Frequency_Band));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "bcch_ARFCN", 10, v.bcch_ARFCN));
   if (v.presence & (1u << 1)) {
-    PrintNameLine(c, depth + 4, "dummy");  // count not tested
+    PrintNameLine(c, depth + 4, "dummy", 5);  // count not tested
   }
   return 0;
 }
 
 int PrintNewInterRATCell_B_technologySpecificInfo_is_2000(TextCursor& c, const NewInterRATCell_B_technologySpecificInfo_is_2000& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "is_2000SpecificMeasInfo", v.is_2000SpecificMeasInfo, kEnum_IS_2000SpecificMeasInfo));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "is_2000SpecificMeasInfo", 23, v.is_2000SpecificMeasInfo, kEnum_IS_2000SpecificMeasInfo));
   return 0;
 }
 
 int PrintNewInterRATCell_technologySpecificInfo_gsm(TextCursor& c, const NewInterRATCell_technologySpecificInfo_gsm& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectionReselectionInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectionReselectionInfo", 28));
     PRINT_TRY(PrintCellSelectReselectInfoSIB_11_12(c, v.cellSelectionReselectionInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "interRATCellIndividualOffset", v.interRATCellIndividualOffset));
-  PRINT_TRY(OpenBlock(c, depth + 4, "bsic"));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "interRATCellIndividualOffset", 28, v.interRATCellIndividualOffset));
+  PRINT_TRY(OpenBlock(c, depth + 4, "bsic", 4));
   PRINT_TRY(PrintBSIC(c, v.bsic, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "frequency_band", v.frequency_band, kEnum_Frequency_Band));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "bcch_ARFCN", v.bcch_ARFCN));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "frequency_band", 14, v.frequency_band, kEnum_Frequency_Band));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "bcch_ARFCN", 10, v.bcch_ARFCN));
   if (v.presence & (1u << 1)) {
-    PrintNameLine(c, depth + 4, "dummy");  // count not tested
+    PrintNameLine(c, depth + 4, "dummy", 5);  // count not tested
   }
   return 0;
 }
 
 int PrintNewInterRATCell_technologySpecificInfo_is_2000(TextCursor& c, const NewInterRATCell_technologySpecificInfo_is_2000& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "is_2000SpecificMeasInfo", v.is_2000SpecificMeasInfo, kEnum_IS_2000SpecificMeasInfo));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "is_2000SpecificMeasInfo", 23, v.is_2000SpecificMeasInfo, kEnum_IS_2000SpecificMeasInfo));
   return 0;
 }
 
 int PrintPeriodicalReportingCriteria(TextCursor& c, const PeriodicalReportingCriteria& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "reportingAmount", v.reportingAmount, kEnum_ReportingAmount));
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "reportingInterval", v.reportingInterval, kEnum_ReportingIntervalLong));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "reportingAmount", 15, v.reportingAmount, kEnum_ReportingAmount));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "reportingInterval", 17, v.reportingInterval, kEnum_ReportingIntervalLong));
   return 0;
 }
 
@@ -3315,13 +3315,13 @@ int PrintPrimaryCCPCH_Info_tdd_syncCase_sib11_12(TextCursor& c, const PrimaryCCP
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "syncCase1"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "syncCase1", 9));
       PRINT_TRY(PrintPrimaryCCPCH_Info_tdd_syncCase_syncCase1(c, (*static_cast<const PrimaryCCPCH_Info_tdd_syncCase_syncCase1*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "syncCase2"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "syncCase2", 9));
       PRINT_TRY(PrintPrimaryCCPCH_Info_tdd_syncCase_syncCase2_sib11_12(c, (*static_cast<const PrimaryCCPCH_Info_tdd_syncCase_syncCase2*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -3333,19 +3333,19 @@ int PrintPrimaryCCPCH_Info_tdd_syncCase_sib11_12(TextCursor& c, const PrimaryCCP
 
 int PrintPrimaryCCPCH_Info_tdd_sib11_12(TextCursor& c, const PrimaryCCPCH_Info_tdd& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "syncCase"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "syncCase", 8));
     PRINT_TRY(PrintPrimaryCCPCH_Info_tdd_syncCase_sib11_12(c, v.syncCase, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "cellParametersID", v.cellParametersID));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "cellParametersID", 16, v.cellParametersID));
   }
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "sctd_Indicator", v.sctd_Indicator));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "sctd_Indicator", 14, v.sctd_Indicator));
   return 0;
 }
 
 int PrintPrimaryCCPCH_Info_tdd_syncCase_syncCase2_sib11_12(TextCursor& c, const PrimaryCCPCH_Info_tdd_syncCase_syncCase2& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 8, "timeslotSync2", v.timeslotSync2));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "timeslotSync2", 13, v.timeslotSync2));
   return 0;
 }
 
@@ -3354,7 +3354,7 @@ int PrintRemovedInterFreqCellList_removeSomeInterFreqCells(TextCursor& c, const 
   StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 32; ++i) {
     SetElementIndex(elementName, static_cast<int>(i));
-    PRINT_TRY(PrintIntegerLine(c, depth, elementName.text, v.items[i]));
+    PRINT_TRY(PrintIntegerLine(c, depth, elementName.text, elementName.length, v.items[i]));
   }
   return 0;
 }
@@ -3364,7 +3364,7 @@ int PrintRemovedInterRATCellList_removeSomeInterRATCells(TextCursor& c, const Re
   StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 32; ++i) {
     SetElementIndex(elementName, static_cast<int>(i));
-    PRINT_TRY(PrintIntegerLine(c, depth, elementName.text, v.items[i]));
+    PRINT_TRY(PrintIntegerLine(c, depth, elementName.text, elementName.length, v.items[i]));
   }
   return 0;
 }
@@ -3374,18 +3374,18 @@ int PrintRemovedIntraFreqCellList_removeSomeIntraFreqCells(TextCursor& c, const 
   StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 32; ++i) {
     SetElementIndex(elementName, static_cast<int>(i));
-    PRINT_TRY(PrintIntegerLine(c, depth, elementName.text, v.items[i]));
+    PRINT_TRY(PrintIntegerLine(c, depth, elementName.text, elementName.length, v.items[i]));
   }
   return 0;
 }
 
 int PrintSysInfoType11_v4b0ext_IEs(TextCursor& c, const SysInfoType11_v4b0ext_IEs& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "fach_MeasurementOccasionInfo_LCR_Ext"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "fach_MeasurementOccasionInfo_LCR_Ext", 36));
     PRINT_TRY(PrintFACH_MeasurementOccasionInfo_LCR_r4_ext(c, v.fach_MeasurementOccasionInfo_LCR_Ext, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "measurementControlSysInfo_LCR"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "measurementControlSysInfo_LCR", 29));
   PRINT_TRY(PrintMeasurementControlSysInfo_LCR_r4_ext(c, v.measurementControlSysInfo_LCR, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -3398,7 +3398,7 @@ int PrintSysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(TextCur
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const CellSelectReselectInfo_v590ext& element = *static_cast<const CellSelectReselectInfo_v590ext*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintCellSelectReselectInfo_v590ext(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -3412,7 +3412,7 @@ int PrintSysInfoType11_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(TextCur
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const CellSelectReselectInfo_v590ext& element = *static_cast<const CellSelectReselectInfo_v590ext*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintCellSelectReselectInfo_v590ext(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -3426,7 +3426,7 @@ int PrintSysInfoType11_v590ext_IEs_newInterRATCellInfoList_v590ext(TextCursor& c
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const CellSelectReselectInfo_v590ext& element = *static_cast<const CellSelectReselectInfo_v590ext*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintCellSelectReselectInfo_v590ext(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -3447,12 +3447,12 @@ int PrintSysInfoType11_v590ext_IEs(TextCursor& c, const SysInfoType11_v590ext_IE
     PRINT_TRY(PrintIntra_FreqEventCriteriaList_v590ext(c, v.intraFreqEventCriteriaList_v590ext, depth + 12, "intraFreqEventCriteriaList_v590ext"));
   }
   if (v.presence & (1u << 4)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqReportingCriteria_1b_r5"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqReportingCriteria_1b_r5", 32));
     PRINT_TRY(PrintIntraFreqReportingCriteria_1b_r5(c, v.intraFreqReportingCriteria_1b_r5, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 5)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqEvent_1d_r5"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqEvent_1d_r5", 20));
     PRINT_TRY(PrintIntraFreqEvent_1d_r5(c, v.intraFreqEvent_1d_r5, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3461,7 +3461,7 @@ int PrintSysInfoType11_v590ext_IEs(TextCursor& c, const SysInfoType11_v590ext_IE
 
 int PrintSysInfoType11_v690ext_IEs(TextCursor& c, const SysInfoType11_v690ext_IEs& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "dummy"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "dummy", 5));
     PRINT_TRY(PrintDummy_InterFreqRACHReportingInfo(c, v.dummy, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3470,7 +3470,7 @@ int PrintSysInfoType11_v690ext_IEs(TextCursor& c, const SysInfoType11_v690ext_IE
 
 int PrintSysInfoType11_v6b0ext_IEs(TextCursor& c, const SysInfoType11_v6b0ext_IEs& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "interFreqRACHReportingInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "interFreqRACHReportingInfo", 26));
     PRINT_TRY(PrintInterFreqRACHReportingInfo(c, v.interFreqRACHReportingInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3492,11 +3492,11 @@ int PrintSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690No
 }
 
 int PrintSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions(TextCursor& c, const SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType11_v770ext"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType11_v770ext", 21));
   PRINT_TRY(PrintSysInfoType11_v770ext_IEs(c, v.sysInfoType11_v770ext, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "nonCriticalExtensions"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "nonCriticalExtensions", 21));
     PRINT_TRY(PrintSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(c, v.nonCriticalExtensions, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3504,11 +3504,11 @@ int PrintSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690No
 }
 
 int PrintSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions(TextCursor& c, const SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType11_v6b0ext"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType11_v6b0ext", 21));
   PRINT_TRY(PrintSysInfoType11_v6b0ext_IEs(c, v.sysInfoType11_v6b0ext, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "v770NonCriticalExtensions"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "v770NonCriticalExtensions", 25));
     PRINT_TRY(PrintSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions(c, v.v770NonCriticalExtensions, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3516,11 +3516,11 @@ int PrintSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690No
 }
 
 int PrintSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions(TextCursor& c, const SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType11_v690ext"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType11_v690ext", 21));
   PRINT_TRY(PrintSysInfoType11_v690ext_IEs(c, v.sysInfoType11_v690ext, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "v6b0NonCriticalExtensions"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "v6b0NonCriticalExtensions", 25));
     PRINT_TRY(PrintSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions(c, v.v6b0NonCriticalExtensions, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3528,11 +3528,11 @@ int PrintSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690No
 }
 
 int PrintSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension(TextCursor& c, const SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType11_v590ext"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType11_v590ext", 21));
   PRINT_TRY(PrintSysInfoType11_v590ext_IEs(c, v.sysInfoType11_v590ext, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "v690NonCriticalExtensions"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "v690NonCriticalExtensions", 25));
     PRINT_TRY(PrintSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions(c, v.v690NonCriticalExtensions, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3541,12 +3541,12 @@ int PrintSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension(TextCu
 
 int PrintSysInfoType11_v4b0NonCriticalExtensions(TextCursor& c, const SysInfoType11_v4b0NonCriticalExtensions& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType11_v4b0ext"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType11_v4b0ext", 21));
     PRINT_TRY(PrintSysInfoType11_v4b0ext_IEs(c, v.sysInfoType11_v4b0ext, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "v590NonCriticalExtension"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "v590NonCriticalExtension", 24));
     PRINT_TRY(PrintSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension(c, v.v590NonCriticalExtension, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3554,17 +3554,17 @@ int PrintSysInfoType11_v4b0NonCriticalExtensions(TextCursor& c, const SysInfoTyp
 }
 
 int PrintSysInfoType11(TextCursor& c, const SysInfoType11& v, int depth) {
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "sib12indicator", v.sib12indicator));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "sib12indicator", 14, v.sib12indicator));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "fach_MeasurementOccasionInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "fach_MeasurementOccasionInfo", 28));
     PRINT_TRY(PrintFACH_MeasurementOccasionInfo(c, v.fach_MeasurementOccasionInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "measurementControlSysInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "measurementControlSysInfo", 25));
   PRINT_TRY(PrintMeasurementControlSysInfo(c, v.measurementControlSysInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "v4b0NonCriticalExtensions"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "v4b0NonCriticalExtensions", 25));
     PRINT_TRY(PrintSysInfoType11_v4b0NonCriticalExtensions(c, v.v4b0NonCriticalExtensions, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3573,11 +3573,11 @@ int PrintSysInfoType11(TextCursor& c, const SysInfoType11& v, int depth) {
 
 int PrintSysInfoType12_v4b0ext_IEs(TextCursor& c, const SysInfoType12_v4b0ext_IEs& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "fach_MeasurementOccasionInfo_LCR_Ext"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "fach_MeasurementOccasionInfo_LCR_Ext", 36));
     PRINT_TRY(PrintFACH_MeasurementOccasionInfo_LCR_r4_ext(c, v.fach_MeasurementOccasionInfo_LCR_Ext, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "measurementControlSysInfo_LCR"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "measurementControlSysInfo_LCR", 29));
   PRINT_TRY(PrintMeasurementControlSysInfo_LCR_r4_ext(c, v.measurementControlSysInfo_LCR, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -3590,7 +3590,7 @@ int PrintSysInfoType12_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(TextCur
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const CellSelectReselectInfo_v590ext& element = *static_cast<const CellSelectReselectInfo_v590ext*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintCellSelectReselectInfo_v590ext(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -3604,7 +3604,7 @@ int PrintSysInfoType12_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(TextCur
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const CellSelectReselectInfo_v590ext& element = *static_cast<const CellSelectReselectInfo_v590ext*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintCellSelectReselectInfo_v590ext(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -3618,7 +3618,7 @@ int PrintSysInfoType12_v590ext_IEs_newInterRATCellInfoList_v590ext(TextCursor& c
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const CellSelectReselectInfo_v590ext& element = *static_cast<const CellSelectReselectInfo_v590ext*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintCellSelectReselectInfo_v590ext(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -3639,12 +3639,12 @@ int PrintSysInfoType12_v590ext_IEs(TextCursor& c, const SysInfoType12_v590ext_IE
     PRINT_TRY(PrintIntra_FreqEventCriteriaList_v590ext(c, v.intraFreqEventCriteriaList_v590ext, depth + 12, "intraFreqEventCriteriaList_v590ext"));
   }
   if (v.presence & (1u << 4)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqReportingCriteria_1b_r5"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqReportingCriteria_1b_r5", 32));
     PRINT_TRY(PrintIntraFreqReportingCriteria_1b_r5(c, v.intraFreqReportingCriteria_1b_r5, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 5)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqEvent_1d_r5"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqEvent_1d_r5", 20));
     PRINT_TRY(PrintIntraFreqEvent_1d_r5(c, v.intraFreqEvent_1d_r5, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3653,7 +3653,7 @@ int PrintSysInfoType12_v590ext_IEs(TextCursor& c, const SysInfoType12_v590ext_IE
 
 int PrintSysInfoType12_v690ext_IEs(TextCursor& c, const SysInfoType12_v690ext_IEs& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "dummy"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "dummy", 5));
     PRINT_TRY(PrintDummy_InterFreqRACHReportingInfo(c, v.dummy, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3662,7 +3662,7 @@ int PrintSysInfoType12_v690ext_IEs(TextCursor& c, const SysInfoType12_v690ext_IE
 
 int PrintSysInfoType12_v6b0ext_IEs(TextCursor& c, const SysInfoType12_v6b0ext_IEs& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "interFreqRACHReportingInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "interFreqRACHReportingInfo", 26));
     PRINT_TRY(PrintInterFreqRACHReportingInfo(c, v.interFreqRACHReportingInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3677,11 +3677,11 @@ int PrintSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690No
 }
 
 int PrintSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions(TextCursor& c, const SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType12_v6b0ext"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType12_v6b0ext", 21));
   PRINT_TRY(PrintSysInfoType12_v6b0ext_IEs(c, v.sysInfoType12_v6b0ext, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "nonCriticalExtensions"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "nonCriticalExtensions", 21));
     PRINT_TRY(PrintSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_nonCriticalExtensions(c, v.nonCriticalExtensions, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3689,11 +3689,11 @@ int PrintSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690No
 }
 
 int PrintSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions(TextCursor& c, const SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType12_v690ext"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType12_v690ext", 21));
   PRINT_TRY(PrintSysInfoType12_v690ext_IEs(c, v.sysInfoType12_v690ext, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "v6b0NonCriticalExtensions"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "v6b0NonCriticalExtensions", 25));
     PRINT_TRY(PrintSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions(c, v.v6b0NonCriticalExtensions, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3701,11 +3701,11 @@ int PrintSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690No
 }
 
 int PrintSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension(TextCursor& c, const SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType12_v590ext"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType12_v590ext", 21));
   PRINT_TRY(PrintSysInfoType12_v590ext_IEs(c, v.sysInfoType12_v590ext, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "v690NonCriticalExtensions"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "v690NonCriticalExtensions", 25));
     PRINT_TRY(PrintSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions(c, v.v690NonCriticalExtensions, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3714,12 +3714,12 @@ int PrintSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension(TextCu
 
 int PrintSysInfoType12_v4b0NonCriticalExtensions(TextCursor& c, const SysInfoType12_v4b0NonCriticalExtensions& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType12_v4b0ext"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType12_v4b0ext", 21));
     PRINT_TRY(PrintSysInfoType12_v4b0ext_IEs(c, v.sysInfoType12_v4b0ext, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "v590NonCriticalExtension"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "v590NonCriticalExtension", 24));
     PRINT_TRY(PrintSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension(c, v.v590NonCriticalExtension, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3728,15 +3728,15 @@ int PrintSysInfoType12_v4b0NonCriticalExtensions(TextCursor& c, const SysInfoTyp
 
 int PrintSysInfoType12(TextCursor& c, const SysInfoType12& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "fach_MeasurementOccasionInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "fach_MeasurementOccasionInfo", 28));
     PRINT_TRY(PrintFACH_MeasurementOccasionInfo(c, v.fach_MeasurementOccasionInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "measurementControlSysInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "measurementControlSysInfo", 25));
   PRINT_TRY(PrintMeasurementControlSysInfo(c, v.measurementControlSysInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "v4b0NonCriticalExtensions"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "v4b0NonCriticalExtensions", 25));
     PRINT_TRY(PrintSysInfoType12_v4b0NonCriticalExtensions(c, v.v4b0NonCriticalExtensions, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3744,8 +3744,8 @@ int PrintSysInfoType12(TextCursor& c, const SysInfoType12& v, int depth) {
 }
 
 int PrintTemporaryOffsetList(TextCursor& c, const TemporaryOffsetList& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "temporaryOffset1", v.temporaryOffset1, kEnum_TemporaryOffset1));
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "temporaryOffset2", v.temporaryOffset2, kEnum_TemporaryOffset2));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "temporaryOffset1", 16, v.temporaryOffset1, kEnum_TemporaryOffset1));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "temporaryOffset2", 16, v.temporaryOffset2, kEnum_TemporaryOffset2));
   return 0;
 }
 

@@ -13,7 +13,7 @@ int PrintCN_DomainSysInfo_cn_Type(TextCursor& c, const CN_DomainSysInfo_cn_Type&
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(PrintBitStringLine(c, depth + 12, "ansi_41", (*static_cast<const BitStringValue<256>*>(v.ptr)).bitCount, (*static_cast<const BitStringValue<256>*>(v.ptr)).bytes, sizeof (*static_cast<const BitStringValue<256>*>(v.ptr)).bytes));
+      PRINT_TRY(PrintBitStringLine(c, depth + 12, "ansi_41", 7, (*static_cast<const BitStringValue<256>*>(v.ptr)).bitCount, (*static_cast<const BitStringValue<256>*>(v.ptr)).bytes, sizeof (*static_cast<const BitStringValue<256>*>(v.ptr)).bytes));
       break;
     default:
       break;
@@ -22,11 +22,11 @@ int PrintCN_DomainSysInfo_cn_Type(TextCursor& c, const CN_DomainSysInfo_cn_Type&
 }
 
 int PrintCN_DomainSysInfo(TextCursor& c, const CN_DomainSysInfo& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "cn_DomainIdentity", v.cn_DomainIdentity, kEnum_CN_DomainIdentity));
-  PRINT_TRY(OpenBlock(c, depth + 4, "cn_Type"));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "cn_DomainIdentity", 17, v.cn_DomainIdentity, kEnum_CN_DomainIdentity));
+  PRINT_TRY(OpenBlock(c, depth + 4, "cn_Type", 7));
   PRINT_TRY(PrintCN_DomainSysInfo_cn_Type(c, v.cn_Type, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintIntegerLine(c, depth + 8, "cn_DRX_CycleLengthCoeff", v.cn_DRX_CycleLengthCoeff));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "cn_DRX_CycleLengthCoeff", 23, v.cn_DRX_CycleLengthCoeff));
   return 0;
 }
 
@@ -37,7 +37,7 @@ int PrintCN_DomainSysInfoList(TextCursor& c, const CN_DomainSysInfoList& v, int 
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const CN_DomainSysInfo& element = *static_cast<const CN_DomainSysInfo*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintCN_DomainSysInfo(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -49,14 +49,14 @@ int PrintSystemSpecificCapUpdateReqList(TextCursor& c, const SystemSpecificCapUp
   StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 16; ++i) {
     SetElementIndex(elementName, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, v.items[i], kEnum_SystemSpecificCapUpdateReq));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, elementName.length, v.items[i], kEnum_SystemSpecificCapUpdateReq));
   }
   return 0;
 }
 
 int PrintCapabilityUpdateRequirement(TextCursor& c, const CapabilityUpdateRequirement& v, int depth) {
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "ue_RadioCapabilityFDDUpdateRequirement", v.ue_RadioCapabilityFDDUpdateRequirement));
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "ue_RadioCapabilityTDDUpdateRequirement", v.ue_RadioCapabilityTDDUpdateRequirement));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "ue_RadioCapabilityFDDUpdateRequirement", 38, v.ue_RadioCapabilityFDDUpdateRequirement));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "ue_RadioCapabilityTDDUpdateRequirement", 38, v.ue_RadioCapabilityTDDUpdateRequirement));
   if (v.presence & (1u << 0)) {
     PRINT_TRY(PrintSystemSpecificCapUpdateReqList(c, v.systemSpecificCapUpdateReqList, depth + 12, "systemSpecificCapUpdateReqList"));
   }
@@ -64,12 +64,12 @@ int PrintCapabilityUpdateRequirement(TextCursor& c, const CapabilityUpdateRequir
 }
 
 int PrintCapabilityUpdateRequirement_r4_ext(TextCursor& c, const CapabilityUpdateRequirement_r4_ext& v, int depth) {
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "ue_RadioCapabilityUpdateRequirement_TDD128", v.ue_RadioCapabilityUpdateRequirement_TDD128));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "ue_RadioCapabilityUpdateRequirement_TDD128", 42, v.ue_RadioCapabilityUpdateRequirement_TDD128));
   return 0;
 }
 
 int PrintCapabilityUpdateRequirement_v770ext(TextCursor& c, const CapabilityUpdateRequirement_v770ext& v, int depth) {
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "ue_RadioCapabilityTDDUpdateRequirement_TDD768", v.ue_RadioCapabilityTDDUpdateRequirement_TDD768));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "ue_RadioCapabilityTDDUpdateRequirement_TDD768", 45, v.ue_RadioCapabilityTDDUpdateRequirement_TDD768));
   return 0;
 }
 
@@ -78,67 +78,67 @@ int PrintDynamicPersistenceLevelList(TextCursor& c, const DynamicPersistenceLeve
   StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 16; ++i) {
     SetElementIndex(elementName, static_cast<int>(i));
-    PRINT_TRY(PrintIntegerLine(c, depth, elementName.text, v.items[i]));
+    PRINT_TRY(PrintIntegerLine(c, depth, elementName.text, elementName.length, v.items[i]));
   }
   return 0;
 }
 
 int PrintUE_ConnTimersAndConstants(TextCursor& c, const UE_ConnTimersAndConstants& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "t_301", v.t_301, kEnum_T_301));
-  PRINT_TRY(PrintIntegerLine(c, depth + 8, "n_301", v.n_301));
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "t_302", v.t_302, kEnum_T_302));
-  PRINT_TRY(PrintIntegerLine(c, depth + 8, "n_302", v.n_302));
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "t_304", v.t_304, kEnum_T_304));
-  PRINT_TRY(PrintIntegerLine(c, depth + 8, "n_304", v.n_304));
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "t_305", v.t_305, kEnum_T_305));
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "t_307", v.t_307, kEnum_T_307));
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "t_308", v.t_308, kEnum_T_308));
-  PRINT_TRY(PrintIntegerLine(c, depth + 8, "t_309", v.t_309));
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "t_310", v.t_310, kEnum_T_310));
-  PRINT_TRY(PrintIntegerLine(c, depth + 8, "n_310", v.n_310));
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "t_311", v.t_311, kEnum_T_311));
-  PRINT_TRY(PrintIntegerLine(c, depth + 8, "t_312", v.t_312));
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "n_312", v.n_312, kEnum_N_312));
-  PRINT_TRY(PrintIntegerLine(c, depth + 8, "t_313", v.t_313));
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "n_313", v.n_313, kEnum_N_313));
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "t_314", v.t_314, kEnum_T_314));
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "t_315", v.t_315, kEnum_T_315));
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "n_315", v.n_315, kEnum_N_315));
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "t_316", v.t_316, kEnum_T_316));
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "t_317", v.t_317, kEnum_T_317));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "t_301", 5, v.t_301, kEnum_T_301));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "n_301", 5, v.n_301));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "t_302", 5, v.t_302, kEnum_T_302));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "n_302", 5, v.n_302));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "t_304", 5, v.t_304, kEnum_T_304));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "n_304", 5, v.n_304));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "t_305", 5, v.t_305, kEnum_T_305));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "t_307", 5, v.t_307, kEnum_T_307));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "t_308", 5, v.t_308, kEnum_T_308));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "t_309", 5, v.t_309));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "t_310", 5, v.t_310, kEnum_T_310));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "n_310", 5, v.n_310));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "t_311", 5, v.t_311, kEnum_T_311));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "t_312", 5, v.t_312));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "n_312", 5, v.n_312, kEnum_N_312));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "t_313", 5, v.t_313));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "n_313", 5, v.n_313, kEnum_N_313));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "t_314", 5, v.t_314, kEnum_T_314));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "t_315", 5, v.t_315, kEnum_T_315));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "n_315", 5, v.n_315, kEnum_N_315));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "t_316", 5, v.t_316, kEnum_T_316));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "t_317", 5, v.t_317, kEnum_T_317));
   return 0;
 }
 
 int PrintUE_IdleTimersAndConstants(TextCursor& c, const UE_IdleTimersAndConstants& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "t_300", v.t_300, kEnum_T_300));
-  PRINT_TRY(PrintIntegerLine(c, depth + 8, "n_300", v.n_300));
-  PRINT_TRY(PrintIntegerLine(c, depth + 8, "t_312", v.t_312));
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "n_312", v.n_312, kEnum_N_312));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "t_300", 5, v.t_300, kEnum_T_300));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "n_300", 5, v.n_300));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "t_312", 5, v.t_312));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "n_312", 5, v.n_312, kEnum_N_312));
   return 0;
 }
 
 int PrintUE_ConnTimersAndConstants_v3a0ext(TextCursor& c, const UE_ConnTimersAndConstants_v3a0ext& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintEnumLine(c, depth + 8, "n_312", v.n_312, kEnum_N_312ext));
+    PRINT_TRY(PrintEnumLine(c, depth + 8, "n_312", 5, v.n_312, kEnum_N_312ext));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintEnumLine(c, depth + 8, "n_315", v.n_315, kEnum_N_315ext));
+    PRINT_TRY(PrintEnumLine(c, depth + 8, "n_315", 5, v.n_315, kEnum_N_315ext));
   }
   return 0;
 }
 
 int PrintUE_IdleTimersAndConstants_v3a0ext(TextCursor& c, const UE_IdleTimersAndConstants_v3a0ext& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintEnumLine(c, depth + 8, "n_312", v.n_312, kEnum_N_312ext));
+    PRINT_TRY(PrintEnumLine(c, depth + 8, "n_312", 5, v.n_312, kEnum_N_312ext));
   }
   return 0;
 }
 
 int PrintSysInfoType1_v3a0ext_IEs(TextCursor& c, const SysInfoType1_v3a0ext_IEs& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "ue_ConnTimersAndConstants_v3a0ext"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "ue_ConnTimersAndConstants_v3a0ext", 33));
   PRINT_TRY(PrintUE_ConnTimersAndConstants_v3a0ext(c, v.ue_ConnTimersAndConstants_v3a0ext, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "ue_IdleTimersAndConstants_v3a0ext"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "ue_IdleTimersAndConstants_v3a0ext", 33));
   PRINT_TRY(PrintUE_IdleTimersAndConstants_v3a0ext(c, v.ue_IdleTimersAndConstants_v3a0ext, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -152,11 +152,11 @@ int PrintSysInfoType1_v3a0NonCriticalExtensions_nonCriticalExtensions(TextCursor
 }
 
 int PrintSysInfoType1_v3a0NonCriticalExtensions(TextCursor& c, const SysInfoType1_v3a0NonCriticalExtensions& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType1_v3a0ext"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType1_v3a0ext", 20));
   PRINT_TRY(PrintSysInfoType1_v3a0ext_IEs(c, v.sysInfoType1_v3a0ext, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "nonCriticalExtensions"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "nonCriticalExtensions", 21));
     PRINT_TRY(PrintSysInfoType1_v3a0NonCriticalExtensions_nonCriticalExtensions(c, v.nonCriticalExtensions, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -167,17 +167,17 @@ int PrintSysInfoType1(TextCursor& c, const SysInfoType1& v, int depth) {
   PRINT_TRY(PrintHexDumpLine(c, depth + 8, v.cn_CommonGSM_MAP_NAS_SysInfo.count, v.cn_CommonGSM_MAP_NAS_SysInfo.bytes, sizeof v.cn_CommonGSM_MAP_NAS_SysInfo.bytes));
   PRINT_TRY(PrintCN_DomainSysInfoList(c, v.cn_DomainSysInfoList, depth + 8, "cn_DomainSysInfoList"));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "ue_ConnTimersAndConstants"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "ue_ConnTimersAndConstants", 25));
     PRINT_TRY(PrintUE_ConnTimersAndConstants(c, v.ue_ConnTimersAndConstants, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "ue_IdleTimersAndConstants"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "ue_IdleTimersAndConstants", 25));
     PRINT_TRY(PrintUE_IdleTimersAndConstants(c, v.ue_IdleTimersAndConstants, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 2)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "v3a0NonCriticalExtensions"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "v3a0NonCriticalExtensions", 25));
     PRINT_TRY(PrintSysInfoType1_v3a0NonCriticalExtensions(c, v.v3a0NonCriticalExtensions, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -185,7 +185,7 @@ int PrintSysInfoType1(TextCursor& c, const SysInfoType1& v, int depth) {
 }
 
 int PrintSysInfoType13_v3a0ext_IEs(TextCursor& c, const SysInfoType13_v3a0ext_IEs& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "ue_IdleTimersAndConstants_v3a0ext"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "ue_IdleTimersAndConstants_v3a0ext", 33));
   PRINT_TRY(PrintUE_IdleTimersAndConstants_v3a0ext(c, v.ue_IdleTimersAndConstants_v3a0ext, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -193,7 +193,7 @@ int PrintSysInfoType13_v3a0ext_IEs(TextCursor& c, const SysInfoType13_v3a0ext_IE
 
 int PrintSysInfoType13_v4b0ext_IEs(TextCursor& c, const SysInfoType13_v4b0ext_IEs& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "capabilityUpdateRequirement_r4Ext"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "capabilityUpdateRequirement_r4Ext", 33));
     PRINT_TRY(PrintCapabilityUpdateRequirement_r4_ext(c, v.capabilityUpdateRequirement_r4Ext, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -202,7 +202,7 @@ int PrintSysInfoType13_v4b0ext_IEs(TextCursor& c, const SysInfoType13_v4b0ext_IE
 
 int PrintSysInfoType13_v770ext_IEs(TextCursor& c, const SysInfoType13_v770ext_IEs& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "capabilityUpdateRequirement"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "capabilityUpdateRequirement", 27));
     PRINT_TRY(PrintCapabilityUpdateRequirement_v770ext(c, v.capabilityUpdateRequirement, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -217,11 +217,11 @@ int PrintSysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions_v770N
 }
 
 int PrintSysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions_v770NonCriticalExtensions(TextCursor& c, const SysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions_v770NonCriticalExtensions& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType13_v770ext"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType13_v770ext", 21));
   PRINT_TRY(PrintSysInfoType13_v770ext_IEs(c, v.sysInfoType13_v770ext, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "nonCriticalExtensions"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "nonCriticalExtensions", 21));
     PRINT_TRY(PrintSysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(c, v.nonCriticalExtensions, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -229,11 +229,11 @@ int PrintSysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions_v770N
 }
 
 int PrintSysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions(TextCursor& c, const SysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType13_v4b0ext"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType13_v4b0ext", 21));
   PRINT_TRY(PrintSysInfoType13_v4b0ext_IEs(c, v.sysInfoType13_v4b0ext, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "v770NonCriticalExtensions"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "v770NonCriticalExtensions", 25));
     PRINT_TRY(PrintSysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions_v770NonCriticalExtensions(c, v.v770NonCriticalExtensions, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -241,11 +241,11 @@ int PrintSysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions(TextC
 }
 
 int PrintSysInfoType13_v3a0NonCriticalExtensions(TextCursor& c, const SysInfoType13_v3a0NonCriticalExtensions& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType13_v3a0ext"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType13_v3a0ext", 21));
   PRINT_TRY(PrintSysInfoType13_v3a0ext_IEs(c, v.sysInfoType13_v3a0ext, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "v4b0NonCriticalExtensions"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "v4b0NonCriticalExtensions", 25));
     PRINT_TRY(PrintSysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions(c, v.v4b0NonCriticalExtensions, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -255,17 +255,17 @@ int PrintSysInfoType13_v3a0NonCriticalExtensions(TextCursor& c, const SysInfoTyp
 int PrintSysInfoType13(TextCursor& c, const SysInfoType13& v, int depth) {
   PRINT_TRY(PrintCN_DomainSysInfoList(c, v.cn_DomainSysInfoList, depth + 8, "cn_DomainSysInfoList"));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "ue_IdleTimersAndConstants"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "ue_IdleTimersAndConstants", 25));
     PRINT_TRY(PrintUE_IdleTimersAndConstants(c, v.ue_IdleTimersAndConstants, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "capabilityUpdateRequirement"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "capabilityUpdateRequirement", 27));
     PRINT_TRY(PrintCapabilityUpdateRequirement(c, v.capabilityUpdateRequirement, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 2)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "v3a0NonCriticalExtensions"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "v3a0NonCriticalExtensions", 25));
     PRINT_TRY(PrintSysInfoType13_v3a0NonCriticalExtensions(c, v.v3a0NonCriticalExtensions, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -277,7 +277,7 @@ int PrintURA_IdentityList(TextCursor& c, const URA_IdentityList& v, int depth, c
   StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 8; ++i) {
     SetElementIndex(elementName, static_cast<int>(i));
-    PRINT_TRY(PrintBitStringLine(c, depth, elementName.text, v.items[i].bitCount, v.items[i].bytes, sizeof v.items[i].bytes));
+    PRINT_TRY(PrintBitStringLine(c, depth, elementName.text, elementName.length, v.items[i].bitCount, v.items[i].bytes, sizeof v.items[i].bytes));
   }
   return 0;
 }
@@ -292,7 +292,7 @@ int PrintSysInfoType2_nonCriticalExtensions(TextCursor& c, const SysInfoType2_no
 int PrintSysInfoType2(TextCursor& c, const SysInfoType2& v, int depth) {
   PRINT_TRY(PrintURA_IdentityList(c, v.ura_IdentityList, depth + 4, "ura_IdentityList"));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "nonCriticalExtensions"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "nonCriticalExtensions", 21));
     PRINT_TRY(PrintSysInfoType2_nonCriticalExtensions(c, v.nonCriticalExtensions, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -303,12 +303,12 @@ int PrintSysInfoType7_modeSpecificInfo(TextCursor& c, const SysInfoType7_modeSpe
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "fdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "fdd", 3));
       PRINT_TRY(PrintSysInfoType7_modeSpecificInfo_fdd(c, (*static_cast<const SysInfoType7_modeSpecificInfo_fdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
-      PrintNameLine(c, depth + 4, "tdd");  // count not tested
+      PrintNameLine(c, depth + 4, "tdd", 3);  // count not tested
       break;
     default:
       break;
@@ -324,7 +324,7 @@ int PrintSysInfoType7_nonCriticalExtensions(TextCursor& c, const SysInfoType7_no
 }
 
 int PrintSysInfoType7(TextCursor& c, const SysInfoType7& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo", 16));
   PRINT_TRY(PrintSysInfoType7_modeSpecificInfo(c, v.modeSpecificInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   PRINT_TRY(PrintDynamicPersistenceLevelList(c, v.prach_Information_SIB5_List, depth + 12, "prach_Information_SIB5_List"));
@@ -332,10 +332,10 @@ int PrintSysInfoType7(TextCursor& c, const SysInfoType7& v, int depth) {
     PRINT_TRY(PrintDynamicPersistenceLevelList(c, v.prach_Information_SIB6_List, depth + 12, "prach_Information_SIB6_List"));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 8, "expirationTimeFactor", v.expirationTimeFactor));
+    PRINT_TRY(PrintIntegerLine(c, depth + 8, "expirationTimeFactor", 20, v.expirationTimeFactor));
   }
   if (v.presence & (1u << 2)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "nonCriticalExtensions"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "nonCriticalExtensions", 21));
     PRINT_TRY(PrintSysInfoType7_nonCriticalExtensions(c, v.nonCriticalExtensions, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -343,7 +343,7 @@ int PrintSysInfoType7(TextCursor& c, const SysInfoType7& v, int depth) {
 }
 
 int PrintSysInfoType7_modeSpecificInfo_fdd(TextCursor& c, const SysInfoType7_modeSpecificInfo_fdd& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 8, "ul_Interference", v.ul_Interference));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "ul_Interference", 15, v.ul_Interference));
   return 0;
 }
 

@@ -10,7 +10,7 @@ int PrintAccessClassBarredList(TextCursor& c, const AccessClassBarredList& v, in
   StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 16; ++i) {
     SetElementIndex(elementName, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, v.items[i], kEnum_AccessClassBarred));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, elementName.length, v.items[i], kEnum_AccessClassBarred));
   }
   return 0;
 }
@@ -19,12 +19,12 @@ int PrintCellBarred(TextCursor& c, const CellBarred& v, int depth) {
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "barred"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "barred", 6));
       PRINT_TRY(PrintCellBarred_barred(c, (*static_cast<const CellBarred_barred*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
-      PrintNameLine(c, depth + 4, "notBarred");  // count not tested
+      PrintNameLine(c, depth + 4, "notBarred", 9);  // count not tested
       break;
     default:
       break;
@@ -33,11 +33,11 @@ int PrintCellBarred(TextCursor& c, const CellBarred& v, int depth) {
 }
 
 int PrintCellAccessRestriction(TextCursor& c, const CellAccessRestriction& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "cellBarred"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "cellBarred", 10));
   PRINT_TRY(PrintCellBarred(c, v.cellBarred, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "cellReservedForOperatorUse", v.cellReservedForOperatorUse, kEnum_ReservedIndicator));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "cellReservationExtension", v.cellReservationExtension, kEnum_ReservedIndicator));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "cellReservedForOperatorUse", 26, v.cellReservedForOperatorUse, kEnum_ReservedIndicator));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "cellReservationExtension", 24, v.cellReservationExtension, kEnum_ReservedIndicator));
   if (v.presence & (1u << 0)) {
     PRINT_TRY(PrintAccessClassBarredList(c, v.accessClassBarredList, depth + 4, "accessClassBarredList"));
   }
@@ -45,41 +45,41 @@ int PrintCellAccessRestriction(TextCursor& c, const CellAccessRestriction& v, in
 }
 
 int PrintCellBarred_barred(TextCursor& c, const CellBarred_barred& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "intraFreqCellReselectionInd", v.intraFreqCellReselectionInd, kEnum_AllowedIndicator));
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "t_Barred", v.t_Barred, kEnum_T_Barred));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "intraFreqCellReselectionInd", 27, v.intraFreqCellReselectionInd, kEnum_AllowedIndicator));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "t_Barred", 8, v.t_Barred, kEnum_T_Barred));
   return 0;
 }
 
 int PrintCellSelectReselectInfoPCHFACH_v5b0ext(TextCursor& c, const CellSelectReselectInfoPCHFACH_v5b0ext& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_Hyst_l_S_PCH", v.q_Hyst_l_S_PCH));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_Hyst_l_S_PCH", 14, v.q_Hyst_l_S_PCH));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_Hyst_l_S_FACH", v.q_Hyst_l_S_FACH));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_Hyst_l_S_FACH", 15, v.q_Hyst_l_S_FACH));
   }
   if (v.presence & (1u << 2)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_Hyst_2_S_PCH", v.q_Hyst_2_S_PCH));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_Hyst_2_S_PCH", 14, v.q_Hyst_2_S_PCH));
   }
   if (v.presence & (1u << 3)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_Hyst_2_S_FACH", v.q_Hyst_2_S_FACH));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_Hyst_2_S_FACH", 15, v.q_Hyst_2_S_FACH));
   }
   if (v.presence & (1u << 4)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "t_Reselection_S_PCH", v.t_Reselection_S_PCH));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "t_Reselection_S_PCH", 19, v.t_Reselection_S_PCH));
   }
   if (v.presence & (1u << 5)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 8, "t_Reselection_S_FACH", v.t_Reselection_S_FACH));
+    PRINT_TRY(PrintIntegerLine(c, depth + 8, "t_Reselection_S_FACH", 20, v.t_Reselection_S_FACH));
   }
   return 0;
 }
 
 int PrintMappingFunctionParameter(TextCursor& c, const MappingFunctionParameter& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "functionType", v.functionType, kEnum_MappingFunctionType));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "functionType", 12, v.functionType, kEnum_MappingFunctionType));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "mapParameter1", v.mapParameter1));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "mapParameter1", 13, v.mapParameter1));
   }
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "mapParameter2", v.mapParameter2));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "mapParameter2", 13, v.mapParameter2));
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "upperLimit", v.upperLimit));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "upperLimit", 10, v.upperLimit));
   }
   return 0;
 }
@@ -91,7 +91,7 @@ int PrintMappingFunctionParameterList(TextCursor& c, const MappingFunctionParame
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const MappingFunctionParameter& element = *static_cast<const MappingFunctionParameter*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintMappingFunctionParameter(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -99,7 +99,7 @@ int PrintMappingFunctionParameterList(TextCursor& c, const MappingFunctionParame
 }
 
 int PrintMapping(TextCursor& c, const Mapping& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "rat", v.rat, kEnum_RAT));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "rat", 3, v.rat, kEnum_RAT));
   PRINT_TRY(PrintMappingFunctionParameterList(c, v.mappingFunctionParameterList, depth + 4, "mappingFunctionParameterList"));
   return 0;
 }
@@ -111,7 +111,7 @@ int PrintMappingInfo(TextCursor& c, const MappingInfo& v, int depth, const char*
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const Mapping& element = *static_cast<const Mapping*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintMapping(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -122,12 +122,12 @@ int PrintCellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure(TextCursor& c, c
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "cpich_Ec_N0"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "cpich_Ec_N0", 11));
       PRINT_TRY(PrintCellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure_cpich_Ec_N0(c, (*static_cast<const CellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure_cpich_Ec_N0*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
-      PrintNameLine(c, depth + 4, "cpich_RSCP");  // count not tested
+      PrintNameLine(c, depth + 4, "cpich_RSCP", 10);  // count not tested
       break;
     default:
       break;
@@ -139,13 +139,13 @@ int PrintCellSelectReselectInfoSIB_3_4_modeSpecificInfo(TextCursor& c, const Cel
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "fdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "fdd", 3));
       PRINT_TRY(PrintCellSelectReselectInfoSIB_3_4_modeSpecificInfo_fdd(c, (*static_cast<const CellSelectReselectInfoSIB_3_4_modeSpecificInfo_fdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "tdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd", 3));
       PRINT_TRY(PrintCellSelectReselectInfoSIB_3_4_modeSpecificInfo_tdd(c, (*static_cast<const CellSelectReselectInfoSIB_3_4_modeSpecificInfo_tdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -158,35 +158,35 @@ int PrintCellSelectReselectInfoSIB_3_4_modeSpecificInfo(TextCursor& c, const Cel
 int PrintT_CRMax(TextCursor& c, const T_CRMax& v, int depth) {
   switch (v.tag) {
     case 1:
-      PrintNameLine(c, depth + 4, "notUsed");  // count not tested
+      PrintNameLine(c, depth + 4, "notUsed", 7);  // count not tested
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "t30"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "t30", 3));
       PRINT_TRY(PrintN_CR_T_CRMaxHyst(c, (*static_cast<const N_CR_T_CRMaxHyst*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 3:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "t60"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "t60", 3));
       PRINT_TRY(PrintN_CR_T_CRMaxHyst(c, (*static_cast<const N_CR_T_CRMaxHyst*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 4:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "t120"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "t120", 4));
       PRINT_TRY(PrintN_CR_T_CRMaxHyst(c, (*static_cast<const N_CR_T_CRMaxHyst*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 5:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "t180"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "t180", 4));
       PRINT_TRY(PrintN_CR_T_CRMaxHyst(c, (*static_cast<const N_CR_T_CRMaxHyst*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 6:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "t240"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "t240", 4));
       PRINT_TRY(PrintN_CR_T_CRMaxHyst(c, (*static_cast<const N_CR_T_CRMaxHyst*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -197,10 +197,10 @@ int PrintT_CRMax(TextCursor& c, const T_CRMax& v, int depth) {
 }
 
 int PrintHCS_ServingCellInformation(TextCursor& c, const HCS_ServingCellInformation& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "hcs_PRIO", v.hcs_PRIO));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_HCS", v.q_HCS));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "hcs_PRIO", 8, v.hcs_PRIO));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_HCS", 5, v.q_HCS));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "t_CR_Max"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "t_CR_Max", 8));
     PRINT_TRY(PrintT_CRMax(c, v.t_CR_Max, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -211,37 +211,37 @@ int PrintCellSelectReselectInfoSIB_3_4(TextCursor& c, const CellSelectReselectIn
   if (v.presence & (1u << 0)) {
     PRINT_TRY(PrintMappingInfo(c, v.mappingInfo, depth + 8, "mappingInfo"));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectQualityMeasure"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectQualityMeasure", 24));
   PRINT_TRY(PrintCellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure(c, v.cellSelectQualityMeasure, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo", 16));
   PRINT_TRY(PrintCellSelectReselectInfoSIB_3_4_modeSpecificInfo(c, v.modeSpecificInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_Hyst_l_S", v.q_Hyst_l_S));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "t_Reselection_S", v.t_Reselection_S));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_Hyst_l_S", 10, v.q_Hyst_l_S));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "t_Reselection_S", 15, v.t_Reselection_S));
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "hcs_ServingCellInformation"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "hcs_ServingCellInformation", 26));
     PRINT_TRY(PrintHCS_ServingCellInformation(c, v.hcs_ServingCellInformation, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "maxAllowedUL_TX_Power", v.maxAllowedUL_TX_Power));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "maxAllowedUL_TX_Power", 21, v.maxAllowedUL_TX_Power));
   return 0;
 }
 
 int PrintCellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure_cpich_Ec_N0(TextCursor& c, const CellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure_cpich_Ec_N0& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_HYST_2_S", v.q_HYST_2_S));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_HYST_2_S", 10, v.q_HYST_2_S));
   }
   return 0;
 }
 
 int PrintRAT_FDD_Info(TextCursor& c, const RAT_FDD_Info& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "rat_Identifier", v.rat_Identifier, kEnum_RAT_Identifier));
-  PRINT_TRY(PrintIntegerLine(c, depth + 8, "s_SearchRAT", v.s_SearchRAT));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "rat_Identifier", 14, v.rat_Identifier, kEnum_RAT_Identifier));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "s_SearchRAT", 11, v.s_SearchRAT));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "s_HCS_RAT", v.s_HCS_RAT));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "s_HCS_RAT", 9, v.s_HCS_RAT));
   }
-  PRINT_TRY(PrintIntegerLine(c, depth + 8, "s_Limit_SearchRAT", v.s_Limit_SearchRAT));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "s_Limit_SearchRAT", 17, v.s_Limit_SearchRAT));
   return 0;
 }
 
@@ -252,7 +252,7 @@ int PrintRAT_FDD_InfoList(TextCursor& c, const RAT_FDD_InfoList& v, int depth, c
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const RAT_FDD_Info& element = *static_cast<const RAT_FDD_Info*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintRAT_FDD_Info(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -261,29 +261,29 @@ int PrintRAT_FDD_InfoList(TextCursor& c, const RAT_FDD_InfoList& v, int depth, c
 
 int PrintCellSelectReselectInfoSIB_3_4_modeSpecificInfo_fdd(TextCursor& c, const CellSelectReselectInfoSIB_3_4_modeSpecificInfo_fdd& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 8, "s_Intrasearch", v.s_Intrasearch));
+    PRINT_TRY(PrintIntegerLine(c, depth + 8, "s_Intrasearch", 13, v.s_Intrasearch));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 8, "s_Intersearch", v.s_Intersearch));
+    PRINT_TRY(PrintIntegerLine(c, depth + 8, "s_Intersearch", 13, v.s_Intersearch));
   }
   if (v.presence & (1u << 2)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "s_SearchHCS", v.s_SearchHCS));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "s_SearchHCS", 11, v.s_SearchHCS));
   }
   if (v.presence & (1u << 3)) {
     PRINT_TRY(PrintRAT_FDD_InfoList(c, v.rat_List, depth + 8, "rat_List"));
   }
-  PRINT_TRY(PrintIntegerLine(c, depth + 8, "q_QualMin", v.q_QualMin));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_RxlevMin", v.q_RxlevMin));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "q_QualMin", 9, v.q_QualMin));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_RxlevMin", 10, v.q_RxlevMin));
   return 0;
 }
 
 int PrintRAT_TDD_Info(TextCursor& c, const RAT_TDD_Info& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "rat_Identifier", v.rat_Identifier, kEnum_RAT_Identifier));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "s_SearchRAT", v.s_SearchRAT));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "rat_Identifier", 14, v.rat_Identifier, kEnum_RAT_Identifier));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "s_SearchRAT", 11, v.s_SearchRAT));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "s_HCS_RAT", v.s_HCS_RAT));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "s_HCS_RAT", 9, v.s_HCS_RAT));
   }
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "s_Limit_SearchRAT", v.s_Limit_SearchRAT));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "s_Limit_SearchRAT", 17, v.s_Limit_SearchRAT));
   return 0;
 }
 
@@ -294,7 +294,7 @@ int PrintRAT_TDD_InfoList(TextCursor& c, const RAT_TDD_InfoList& v, int depth, c
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const RAT_TDD_Info& element = *static_cast<const RAT_TDD_Info*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintRAT_TDD_Info(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -303,35 +303,35 @@ int PrintRAT_TDD_InfoList(TextCursor& c, const RAT_TDD_InfoList& v, int depth, c
 
 int PrintCellSelectReselectInfoSIB_3_4_modeSpecificInfo_tdd(TextCursor& c, const CellSelectReselectInfoSIB_3_4_modeSpecificInfo_tdd& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "s_Intrasearch", v.s_Intrasearch));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "s_Intrasearch", 13, v.s_Intrasearch));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "s_Intersearch", v.s_Intersearch));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "s_Intersearch", 13, v.s_Intersearch));
   }
   if (v.presence & (1u << 2)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "s_SearchHCS", v.s_SearchHCS));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "s_SearchHCS", 11, v.s_SearchHCS));
   }
   if (v.presence & (1u << 3)) {
     PRINT_TRY(PrintRAT_TDD_InfoList(c, v.rat_List, depth + 4, "rat_List"));
   }
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_RxlevMin", v.q_RxlevMin));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_RxlevMin", 10, v.q_RxlevMin));
   return 0;
 }
 
 int PrintCellSelectReselectInfoTreselectionScaling_v5c0ext(TextCursor& c, const CellSelectReselectInfoTreselectionScaling_v5c0ext& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "non_HCS_t_CR_Max"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "non_HCS_t_CR_Max", 16));
     PRINT_TRY(PrintT_CRMax(c, v.non_HCS_t_CR_Max, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 8, "speedDependentScalingFactor", v.speedDependentScalingFactor));
+    PRINT_TRY(PrintIntegerLine(c, depth + 8, "speedDependentScalingFactor", 27, v.speedDependentScalingFactor));
   }
   if (v.presence & (1u << 2)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 8, "interFrequencyTreselectionScalingFactor", v.interFrequencyTreselectionScalingFactor));
+    PRINT_TRY(PrintIntegerLine(c, depth + 8, "interFrequencyTreselectionScalingFactor", 39, v.interFrequencyTreselectionScalingFactor));
   }
   if (v.presence & (1u << 3)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 8, "interRATTreselectionScalingFactor", v.interRATTreselectionScalingFactor));
+    PRINT_TRY(PrintIntegerLine(c, depth + 8, "interRATTreselectionScalingFactor", 33, v.interRATTreselectionScalingFactor));
   }
   return 0;
 }
@@ -340,13 +340,13 @@ int PrintDeferredMeasurementControlReadingSupport_modeSpecificInfo(TextCursor& c
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "fdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "fdd", 3));
       PRINT_TRY(PrintDeferredMeasurementControlReadingSupport_modeSpecificInfo_fdd(c, (*static_cast<const DeferredMeasurementControlReadingSupport_modeSpecificInfo_fdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "tdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd", 3));
       PRINT_TRY(PrintDeferredMeasurementControlReadingSupport_modeSpecificInfo_tdd(c, (*static_cast<const DeferredMeasurementControlReadingSupport_modeSpecificInfo_tdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -358,7 +358,7 @@ int PrintDeferredMeasurementControlReadingSupport_modeSpecificInfo(TextCursor& c
 
 int PrintDeferredMeasurementControlReadingSupport(TextCursor& c, const DeferredMeasurementControlReadingSupport& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo", 16));
     PRINT_TRY(PrintDeferredMeasurementControlReadingSupport_modeSpecificInfo(c, v.modeSpecificInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -366,7 +366,7 @@ int PrintDeferredMeasurementControlReadingSupport(TextCursor& c, const DeferredM
 }
 
 int PrintDeferredMeasurementControlReadingSupport_modeSpecificInfo_fdd(TextCursor& c, const DeferredMeasurementControlReadingSupport_modeSpecificInfo_fdd& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "intraFreqMeasQuantity_FDD", v.intraFreqMeasQuantity_FDD, kEnum_IntraFreqMeasQuantity_FDD_sib3));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "intraFreqMeasQuantity_FDD", 25, v.intraFreqMeasQuantity_FDD, kEnum_IntraFreqMeasQuantity_FDD_sib3));
   return 0;
 }
 
@@ -375,7 +375,7 @@ int PrintIntraFreqMeasQuantity_TDD_sib3List(TextCursor& c, const IntraFreqMeasQu
   StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 2; ++i) {
     SetElementIndex(elementName, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, v.items[i], kEnum_IntraFreqMeasQuantity_TDD_sib3List_Item));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, elementName.length, v.items[i], kEnum_IntraFreqMeasQuantity_TDD_sib3List_Item));
   }
   return 0;
 }
@@ -389,13 +389,13 @@ int PrintDomainSpecificAccessRestrictionForSharedNetwork_v670ext(TextCursor& c, 
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "domainSpecificAccessRestictionList"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "domainSpecificAccessRestictionList", 34));
       PRINT_TRY(PrintDomainSpecificAccessRestrictionList_v670ext(c, (*static_cast<const DomainSpecificAccessRestrictionList_v670ext*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "domainSpecificAccessRestictionParametersForAll"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "domainSpecificAccessRestictionParametersForAll", 46));
       PRINT_TRY(PrintDomainSpecificAccessRestrictionParam_v670ext(c, (*static_cast<const DomainSpecificAccessRestrictionParam_v670ext*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -408,11 +408,11 @@ int PrintDomainSpecificAccessRestrictionForSharedNetwork_v670ext(TextCursor& c, 
 int PrintDomainSpecificAccessRestriction_v670ext(TextCursor& c, const DomainSpecificAccessRestriction_v670ext& v, int depth) {
   switch (v.tag) {
     case 1:
-      PrintNameLine(c, depth + 4, "noRestriction");  // count not tested
+      PrintNameLine(c, depth + 4, "noRestriction", 13);  // count not tested
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "restriction"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "restriction", 11));
       PRINT_TRY(PrintDomainSpecificAccessRestriction_v670ext_restriction(c, (*static_cast<const DomainSpecificAccessRestriction_v670ext_restriction*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -423,10 +423,10 @@ int PrintDomainSpecificAccessRestriction_v670ext(TextCursor& c, const DomainSpec
 }
 
 int PrintDomainSpecificAccessRestrictionParam_v670ext(TextCursor& c, const DomainSpecificAccessRestrictionParam_v670ext& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "cSDomainSpecificAccessRestriction"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "cSDomainSpecificAccessRestriction", 33));
   PRINT_TRY(PrintDomainSpecificAccessRestriction_v670ext(c, v.cSDomainSpecificAccessRestriction, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "pSDomainSpecificAccessRestriction"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "pSDomainSpecificAccessRestriction", 33));
   PRINT_TRY(PrintDomainSpecificAccessRestriction_v670ext(c, v.pSDomainSpecificAccessRestriction, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -434,27 +434,27 @@ int PrintDomainSpecificAccessRestrictionParam_v670ext(TextCursor& c, const Domai
 
 int PrintDomainSpecificAccessRestrictionList_v670ext(TextCursor& c, const DomainSpecificAccessRestrictionList_v670ext& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "domainSpecificAccessRestrictionParametersForOperator1"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "domainSpecificAccessRestrictionParametersForOperator1", 53));
     PRINT_TRY(PrintDomainSpecificAccessRestrictionParam_v670ext(c, v.domainSpecificAccessRestrictionParametersForOperator1, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "domainSpecificAccessRestrictionParametersForOperator2"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "domainSpecificAccessRestrictionParametersForOperator2", 53));
     PRINT_TRY(PrintDomainSpecificAccessRestrictionParam_v670ext(c, v.domainSpecificAccessRestrictionParametersForOperator2, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 2)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "domainSpecificAccessRestrictionParametersForOperator3"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "domainSpecificAccessRestrictionParametersForOperator3", 53));
     PRINT_TRY(PrintDomainSpecificAccessRestrictionParam_v670ext(c, v.domainSpecificAccessRestrictionParametersForOperator3, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 3)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "domainSpecificAccessRestrictionParametersForOperator4"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "domainSpecificAccessRestrictionParametersForOperator4", 53));
     PRINT_TRY(PrintDomainSpecificAccessRestrictionParam_v670ext(c, v.domainSpecificAccessRestrictionParametersForOperator4, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 4)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "domainSpecificAccessRestrictionParametersForOperator5"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "domainSpecificAccessRestrictionParametersForOperator5", 53));
     PRINT_TRY(PrintDomainSpecificAccessRestrictionParam_v670ext(c, v.domainSpecificAccessRestrictionParametersForOperator5, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -474,14 +474,14 @@ int PrintMapping_LCR_r4(TextCursor& c, const Mapping_LCR_r4& v, int depth) {
 }
 
 int PrintN_CR_T_CRMaxHyst(TextCursor& c, const N_CR_T_CRMaxHyst& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "n_CR", v.n_CR));
-  PRINT_TRY(PrintEnumLine(c, depth + 8, "t_CRMaxHyst", v.t_CRMaxHyst, kEnum_T_CRMaxHyst));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "n_CR", 4, v.n_CR));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "t_CRMaxHyst", 11, v.t_CRMaxHyst, kEnum_T_CRMaxHyst));
   return 0;
 }
 
 int PrintSysInfoType3_v4b0ext_IEs(TextCursor& c, const SysInfoType3_v4b0ext_IEs& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "mapping_LCR"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "mapping_LCR", 11));
     PRINT_TRY(PrintMapping_LCR_r4(c, v.mapping_LCR, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -490,7 +490,7 @@ int PrintSysInfoType3_v4b0ext_IEs(TextCursor& c, const SysInfoType3_v4b0ext_IEs&
 
 int PrintSysInfoType3_v590ext(TextCursor& c, const SysInfoType3_v590ext& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectReselectInfo_v590ext"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectReselectInfo_v590ext", 30));
     PRINT_TRY(PrintCellSelectReselectInfo_v590ext(c, v.cellSelectReselectInfo_v590ext, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -499,7 +499,7 @@ int PrintSysInfoType3_v590ext(TextCursor& c, const SysInfoType3_v590ext& v, int 
 
 int PrintSysInfoType3_v5c0ext_IEs(TextCursor& c, const SysInfoType3_v5c0ext_IEs& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectReselectInfoTreselectionScaling_v5c0ext"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectReselectInfoTreselectionScaling_v5c0ext", 49));
     PRINT_TRY(PrintCellSelectReselectInfoTreselectionScaling_v5c0ext(c, v.cellSelectReselectInfoTreselectionScaling_v5c0ext, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -508,12 +508,12 @@ int PrintSysInfoType3_v5c0ext_IEs(TextCursor& c, const SysInfoType3_v5c0ext_IEs&
 
 int PrintSysInfoType3_v670ext(TextCursor& c, const SysInfoType3_v670ext& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "domainSpecificAccessRestrictionParametersForPLMNOfMIB"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "domainSpecificAccessRestrictionParametersForPLMNOfMIB", 53));
     PRINT_TRY(PrintDomainSpecificAccessRestrictionParam_v670ext(c, v.domainSpecificAccessRestrictionParametersForPLMNOfMIB, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "domainSpecificAccessRestictionForSharedNetwork"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "domainSpecificAccessRestictionForSharedNetwork", 46));
     PRINT_TRY(PrintDomainSpecificAccessRestrictionForSharedNetwork_v670ext(c, v.domainSpecificAccessRestictionForSharedNetwork, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -522,18 +522,18 @@ int PrintSysInfoType3_v670ext(TextCursor& c, const SysInfoType3_v670ext& v, int 
 
 int PrintSysInfoType3_v770ext_IEs(TextCursor& c, const SysInfoType3_v770ext_IEs& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "deferredMeasurementControlReadingSupport"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "deferredMeasurementControlReadingSupport", 40));
     PRINT_TRY(PrintDeferredMeasurementControlReadingSupport(c, v.deferredMeasurementControlReadingSupport, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 8, "q_QualMin_Offset", v.q_QualMin_Offset));
+    PRINT_TRY(PrintIntegerLine(c, depth + 8, "q_QualMin_Offset", 16, v.q_QualMin_Offset));
   }
   if (v.presence & (1u << 2)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 8, "q_RxlevMin_Offset", v.q_RxlevMin_Offset));
+    PRINT_TRY(PrintIntegerLine(c, depth + 8, "q_RxlevMin_Offset", 17, v.q_RxlevMin_Offset));
   }
   if (v.presence & (1u << 3)) {
-    PRINT_TRY(PrintEnumLine(c, depth + 8, "mBSFNOnlyService", v.mBSFNOnlyService, kEnum_MBSFNOnlyService));
+    PRINT_TRY(PrintEnumLine(c, depth + 8, "mBSFNOnlyService", 16, v.mBSFNOnlyService, kEnum_MBSFNOnlyService));
   }
   return 0;
 }
@@ -546,11 +546,11 @@ int PrintSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0Non
 }
 
 int PrintSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension(TextCursor& c, const SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType3_v770ext"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType3_v770ext", 20));
   PRINT_TRY(PrintSysInfoType3_v770ext_IEs(c, v.sysInfoType3_v770ext, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "nonCriticalExtensions"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "nonCriticalExtensions", 21));
     PRINT_TRY(PrintSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_nonCriticalExtensions(c, v.nonCriticalExtensions, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -558,11 +558,11 @@ int PrintSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0Non
 }
 
 int PrintSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension(TextCursor& c, const SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType3_v670ext"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType3_v670ext", 20));
   PRINT_TRY(PrintSysInfoType3_v670ext(c, v.sysInfoType3_v670ext, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "v770NonCriticalExtension"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "v770NonCriticalExtension", 24));
     PRINT_TRY(PrintSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension(c, v.v770NonCriticalExtension, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -570,11 +570,11 @@ int PrintSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0Non
 }
 
 int PrintSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension(TextCursor& c, const SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType3_v5c0ext"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType3_v5c0ext", 20));
   PRINT_TRY(PrintSysInfoType3_v5c0ext_IEs(c, v.sysInfoType3_v5c0ext, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "v670NonCriticalExtension"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "v670NonCriticalExtension", 24));
     PRINT_TRY(PrintSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension(c, v.v670NonCriticalExtension, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -582,11 +582,11 @@ int PrintSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0Non
 }
 
 int PrintSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension(TextCursor& c, const SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType3_v590ext"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType3_v590ext", 20));
   PRINT_TRY(PrintSysInfoType3_v590ext(c, v.sysInfoType3_v590ext, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "v5c0NoncriticalExtension"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "v5c0NoncriticalExtension", 24));
     PRINT_TRY(PrintSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension(c, v.v5c0NoncriticalExtension, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -594,11 +594,11 @@ int PrintSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension(TextCur
 }
 
 int PrintSysInfoType3_v4b0NonCriticalExtensions(TextCursor& c, const SysInfoType3_v4b0NonCriticalExtensions& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType3_v4b0ext"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType3_v4b0ext", 20));
   PRINT_TRY(PrintSysInfoType3_v4b0ext_IEs(c, v.sysInfoType3_v4b0ext, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "v590NonCriticalExtension"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "v590NonCriticalExtension", 24));
     PRINT_TRY(PrintSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension(c, v.v590NonCriticalExtension, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -606,16 +606,16 @@ int PrintSysInfoType3_v4b0NonCriticalExtensions(TextCursor& c, const SysInfoType
 }
 
 int PrintSysInfoType3(TextCursor& c, const SysInfoType3& v, int depth) {
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "sib4indicator", v.sib4indicator));
-  PRINT_TRY(PrintBitStringLine(c, depth + 4, "cellIdentity", v.cellIdentity.bitCount, v.cellIdentity.bytes, sizeof v.cellIdentity.bytes));
-  PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectReselectInfo"));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "sib4indicator", 13, v.sib4indicator));
+  PRINT_TRY(PrintBitStringLine(c, depth + 4, "cellIdentity", 12, v.cellIdentity.bitCount, v.cellIdentity.bytes, sizeof v.cellIdentity.bytes));
+  PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectReselectInfo", 22));
   PRINT_TRY(PrintCellSelectReselectInfoSIB_3_4(c, v.cellSelectReselectInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "cellAccessRestriction"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "cellAccessRestriction", 21));
   PRINT_TRY(PrintCellAccessRestriction(c, v.cellAccessRestriction, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "v4b0NonCriticalExtensions"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "v4b0NonCriticalExtensions", 25));
     PRINT_TRY(PrintSysInfoType3_v4b0NonCriticalExtensions(c, v.v4b0NonCriticalExtensions, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -624,7 +624,7 @@ int PrintSysInfoType3(TextCursor& c, const SysInfoType3& v, int depth) {
 
 int PrintSysInfoType4_v4b0ext_IEs(TextCursor& c, const SysInfoType4_v4b0ext_IEs& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "mapping_LCR"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "mapping_LCR", 11));
     PRINT_TRY(PrintMapping_LCR_r4(c, v.mapping_LCR, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -633,7 +633,7 @@ int PrintSysInfoType4_v4b0ext_IEs(TextCursor& c, const SysInfoType4_v4b0ext_IEs&
 
 int PrintSysInfoType4_v590ext(TextCursor& c, const SysInfoType4_v590ext& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectReselectInfo_v590ext"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectReselectInfo_v590ext", 30));
     PRINT_TRY(PrintCellSelectReselectInfo_v590ext(c, v.cellSelectReselectInfo_v590ext, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -642,7 +642,7 @@ int PrintSysInfoType4_v590ext(TextCursor& c, const SysInfoType4_v590ext& v, int 
 
 int PrintSysInfoType4_v5b0ext_IEs(TextCursor& c, const SysInfoType4_v5b0ext_IEs& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectReselectInfoPCHFACH_v5b0ext"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectReselectInfoPCHFACH_v5b0ext", 37));
     PRINT_TRY(PrintCellSelectReselectInfoPCHFACH_v5b0ext(c, v.cellSelectReselectInfoPCHFACH_v5b0ext, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -651,7 +651,7 @@ int PrintSysInfoType4_v5b0ext_IEs(TextCursor& c, const SysInfoType4_v5b0ext_IEs&
 
 int PrintSysInfoType4_v5c0ext_IEs(TextCursor& c, const SysInfoType4_v5c0ext_IEs& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectReselectInfoTreselectionScaling_v5c0ext"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectReselectInfoTreselectionScaling_v5c0ext", 49));
     PRINT_TRY(PrintCellSelectReselectInfoTreselectionScaling_v5c0ext(c, v.cellSelectReselectInfoTreselectionScaling_v5c0ext, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -666,11 +666,11 @@ int PrintSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0Non
 }
 
 int PrintSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension_v5c0NonCriticalExtension(TextCursor& c, const SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension_v5c0NonCriticalExtension& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType4_v5c0ext"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType4_v5c0ext", 20));
   PRINT_TRY(PrintSysInfoType4_v5c0ext_IEs(c, v.sysInfoType4_v5c0ext, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "nonCriticalExtensions"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "nonCriticalExtensions", 21));
     PRINT_TRY(PrintSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension_v5c0NonCriticalExtension_nonCriticalExtensions(c, v.nonCriticalExtensions, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -678,11 +678,11 @@ int PrintSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0Non
 }
 
 int PrintSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension(TextCursor& c, const SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType4_v5b0ext"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType4_v5b0ext", 20));
   PRINT_TRY(PrintSysInfoType4_v5b0ext_IEs(c, v.sysInfoType4_v5b0ext, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "v5c0NonCriticalExtension"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "v5c0NonCriticalExtension", 24));
     PRINT_TRY(PrintSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension_v5c0NonCriticalExtension(c, v.v5c0NonCriticalExtension, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -690,11 +690,11 @@ int PrintSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0Non
 }
 
 int PrintSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension(TextCursor& c, const SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType4_v590ext"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType4_v590ext", 20));
   PRINT_TRY(PrintSysInfoType4_v590ext(c, v.sysInfoType4_v590ext, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "v5b0NonCriticalExtension"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "v5b0NonCriticalExtension", 24));
     PRINT_TRY(PrintSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension(c, v.v5b0NonCriticalExtension, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -702,11 +702,11 @@ int PrintSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension(TextCur
 }
 
 int PrintSysInfoType4_v4b0NonCriticalExtensions(TextCursor& c, const SysInfoType4_v4b0NonCriticalExtensions& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType4_v4b0ext"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType4_v4b0ext", 20));
   PRINT_TRY(PrintSysInfoType4_v4b0ext_IEs(c, v.sysInfoType4_v4b0ext, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "v590NonCriticalExtension"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "v590NonCriticalExtension", 24));
     PRINT_TRY(PrintSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension(c, v.v590NonCriticalExtension, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -714,15 +714,15 @@ int PrintSysInfoType4_v4b0NonCriticalExtensions(TextCursor& c, const SysInfoType
 }
 
 int PrintSysInfoType4(TextCursor& c, const SysInfoType4& v, int depth) {
-  PRINT_TRY(PrintBitStringLine(c, depth + 4, "cellIdentity", v.cellIdentity.bitCount, v.cellIdentity.bytes, sizeof v.cellIdentity.bytes));
-  PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectReselectInfo"));
+  PRINT_TRY(PrintBitStringLine(c, depth + 4, "cellIdentity", 12, v.cellIdentity.bitCount, v.cellIdentity.bytes, sizeof v.cellIdentity.bytes));
+  PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectReselectInfo", 22));
   PRINT_TRY(PrintCellSelectReselectInfoSIB_3_4(c, v.cellSelectReselectInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "cellAccessRestriction"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "cellAccessRestriction", 21));
   PRINT_TRY(PrintCellAccessRestriction(c, v.cellAccessRestriction, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "v4b0NonCriticalExtensions"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "v4b0NonCriticalExtensions", 25));
     PRINT_TRY(PrintSysInfoType4_v4b0NonCriticalExtensions(c, v.v4b0NonCriticalExtensions, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }

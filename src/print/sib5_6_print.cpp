@@ -10,28 +10,28 @@ int PrintAC_To_ASC_MappingTable(TextCursor& c, const AC_To_ASC_MappingTable& v, 
   StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 7; ++i) {
     SetElementIndex(elementName, static_cast<int>(i));
-    PRINT_TRY(PrintIntegerLine(c, depth, elementName.text, v.items[i]));
+    PRINT_TRY(PrintIntegerLine(c, depth, elementName.text, elementName.length, v.items[i]));
   }
   return 0;
 }
 
 int PrintAICH_Info(TextCursor& c, const AICH_Info& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "channelisationCode256", v.channelisationCode256));
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "sttd_Indicator", v.sttd_Indicator));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "aich_TransmissionTiming", v.aich_TransmissionTiming, kEnum_AICH_TransmissionTiming));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "channelisationCode256", 21, v.channelisationCode256));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "sttd_Indicator", 14, v.sttd_Indicator));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "aich_TransmissionTiming", 23, v.aich_TransmissionTiming, kEnum_AICH_TransmissionTiming));
   return 0;
 }
 
 int PrintAccessServiceClass_FDD(TextCursor& c, const AccessServiceClass_FDD& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "availableSignatureStartIndex", v.availableSignatureStartIndex));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "availableSignatureEndIndex", v.availableSignatureEndIndex));
-  PRINT_TRY(PrintBitStringLine(c, depth + 4, "assignedSubChannelNumber", v.assignedSubChannelNumber.bitCount, v.assignedSubChannelNumber.bytes, sizeof v.assignedSubChannelNumber.bytes));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "availableSignatureStartIndex", 28, v.availableSignatureStartIndex));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "availableSignatureEndIndex", 26, v.availableSignatureEndIndex));
+  PRINT_TRY(PrintBitStringLine(c, depth + 4, "assignedSubChannelNumber", 24, v.assignedSubChannelNumber.bitCount, v.assignedSubChannelNumber.bytes, sizeof v.assignedSubChannelNumber.bytes));
   return 0;
 }
 
 int PrintASCSetting_FDD(TextCursor& c, const ASCSetting_FDD& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "accessServiceClass_FDD"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "accessServiceClass_FDD", 22));
     PRINT_TRY(PrintAccessServiceClass_FDD(c, v.accessServiceClass_FDD, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -41,23 +41,23 @@ int PrintASCSetting_FDD(TextCursor& c, const ASCSetting_FDD& v, int depth) {
 int PrintAccessServiceClass_TDD_subchannelSize(TextCursor& c, const AccessServiceClass_TDD_subchannelSize& v, int depth) {
   switch (v.tag) {
     case 1:
-      PrintNameLine(c, depth + 4, "size1");  // count not tested
+      PrintNameLine(c, depth + 4, "size1", 5);  // count not tested
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "size2"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "size2", 5));
       PRINT_TRY(PrintAccessServiceClass_TDD_subchannelSize_size2(c, (*static_cast<const AccessServiceClass_TDD_subchannelSize_size2*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 3:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "size4"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "size4", 5));
       PRINT_TRY(PrintAccessServiceClass_TDD_subchannelSize_size4(c, (*static_cast<const AccessServiceClass_TDD_subchannelSize_size4*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 4:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "size8"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "size8", 5));
       PRINT_TRY(PrintAccessServiceClass_TDD_subchannelSize_size8(c, (*static_cast<const AccessServiceClass_TDD_subchannelSize_size8*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -69,9 +69,9 @@ int PrintAccessServiceClass_TDD_subchannelSize(TextCursor& c, const AccessServic
 
 int PrintAccessServiceClass_TDD(TextCursor& c, const AccessServiceClass_TDD& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintBitStringLine(c, depth + 4, "channelisationCodeIndices", v.channelisationCodeIndices.bitCount, v.channelisationCodeIndices.bytes, sizeof v.channelisationCodeIndices.bytes));
+    PRINT_TRY(PrintBitStringLine(c, depth + 4, "channelisationCodeIndices", 25, v.channelisationCodeIndices.bitCount, v.channelisationCodeIndices.bytes, sizeof v.channelisationCodeIndices.bytes));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "subchannelSize"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "subchannelSize", 14));
   PRINT_TRY(PrintAccessServiceClass_TDD_subchannelSize(c, v.subchannelSize, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -79,7 +79,7 @@ int PrintAccessServiceClass_TDD(TextCursor& c, const AccessServiceClass_TDD& v, 
 
 int PrintASCSetting_TDD(TextCursor& c, const ASCSetting_TDD& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "accessServiceClass_TDD"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "accessServiceClass_TDD", 22));
     PRINT_TRY(PrintAccessServiceClass_TDD(c, v.accessServiceClass_TDD, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -89,23 +89,23 @@ int PrintASCSetting_TDD(TextCursor& c, const ASCSetting_TDD& v, int depth) {
 int PrintAccessServiceClass_TDD_LCR_r4_subchannelSize(TextCursor& c, const AccessServiceClass_TDD_LCR_r4_subchannelSize& v, int depth) {
   switch (v.tag) {
     case 1:
-      PrintNameLine(c, depth + 4, "size1");  // count not tested
+      PrintNameLine(c, depth + 4, "size1", 5);  // count not tested
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "size2"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "size2", 5));
       PRINT_TRY(PrintAccessServiceClass_TDD_LCR_r4_subchannelSize_size2(c, (*static_cast<const AccessServiceClass_TDD_LCR_r4_subchannelSize_size2*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 3:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "size4"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "size4", 5));
       PRINT_TRY(PrintAccessServiceClass_TDD_LCR_r4_subchannelSize_size4(c, (*static_cast<const AccessServiceClass_TDD_LCR_r4_subchannelSize_size4*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 4:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "size8"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "size8", 5));
       PRINT_TRY(PrintAccessServiceClass_TDD_LCR_r4_subchannelSize_size8(c, (*static_cast<const AccessServiceClass_TDD_LCR_r4_subchannelSize_size8*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -117,9 +117,9 @@ int PrintAccessServiceClass_TDD_LCR_r4_subchannelSize(TextCursor& c, const Acces
 
 int PrintAccessServiceClass_TDD_LCR_r4(TextCursor& c, const AccessServiceClass_TDD_LCR_r4& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintBitStringLine(c, depth + 4, "availableSYNC_UlCodesIndics", v.availableSYNC_UlCodesIndics.bitCount, v.availableSYNC_UlCodesIndics.bytes, sizeof v.availableSYNC_UlCodesIndics.bytes));
+    PRINT_TRY(PrintBitStringLine(c, depth + 4, "availableSYNC_UlCodesIndics", 27, v.availableSYNC_UlCodesIndics.bitCount, v.availableSYNC_UlCodesIndics.bytes, sizeof v.availableSYNC_UlCodesIndics.bytes));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "subchannelSize"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "subchannelSize", 14));
   PRINT_TRY(PrintAccessServiceClass_TDD_LCR_r4_subchannelSize(c, v.subchannelSize, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -127,7 +127,7 @@ int PrintAccessServiceClass_TDD_LCR_r4(TextCursor& c, const AccessServiceClass_T
 
 int PrintASCSetting_TDD_LCR_r4(TextCursor& c, const ASCSetting_TDD_LCR_r4& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "accessServiceClass_TDD_LCR"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "accessServiceClass_TDD_LCR", 26));
     PRINT_TRY(PrintAccessServiceClass_TDD_LCR_r4(c, v.accessServiceClass_TDD_LCR, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -137,29 +137,29 @@ int PrintASCSetting_TDD_LCR_r4(TextCursor& c, const ASCSetting_TDD_LCR_r4& v, in
 int PrintAccessServiceClass_TDD_r7_subchannelSize(TextCursor& c, const AccessServiceClass_TDD_r7_subchannelSize& v, int depth) {
   switch (v.tag) {
     case 1:
-      PrintNameLine(c, depth + 4, "size1");  // count not tested
+      PrintNameLine(c, depth + 4, "size1", 5);  // count not tested
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "size2"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "size2", 5));
       PRINT_TRY(PrintAccessServiceClass_TDD_r7_subchannelSize_size2(c, (*static_cast<const AccessServiceClass_TDD_r7_subchannelSize_size2*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 3:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "size4"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "size4", 5));
       PRINT_TRY(PrintAccessServiceClass_TDD_r7_subchannelSize_size4(c, (*static_cast<const AccessServiceClass_TDD_r7_subchannelSize_size4*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 4:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "size8"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "size8", 5));
       PRINT_TRY(PrintAccessServiceClass_TDD_r7_subchannelSize_size8(c, (*static_cast<const AccessServiceClass_TDD_r7_subchannelSize_size8*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 5:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "size16"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "size16", 6));
       PRINT_TRY(PrintAccessServiceClass_TDD_r7_subchannelSize_size16(c, (*static_cast<const AccessServiceClass_TDD_r7_subchannelSize_size16*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -171,9 +171,9 @@ int PrintAccessServiceClass_TDD_r7_subchannelSize(TextCursor& c, const AccessSer
 
 int PrintAccessServiceClass_TDD_r7(TextCursor& c, const AccessServiceClass_TDD_r7& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintBitStringLine(c, depth + 4, "channelisationCodeIndices", v.channelisationCodeIndices.bitCount, v.channelisationCodeIndices.bytes, sizeof v.channelisationCodeIndices.bytes));
+    PRINT_TRY(PrintBitStringLine(c, depth + 4, "channelisationCodeIndices", 25, v.channelisationCodeIndices.bitCount, v.channelisationCodeIndices.bytes, sizeof v.channelisationCodeIndices.bytes));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "subchannelSize"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "subchannelSize", 14));
   PRINT_TRY(PrintAccessServiceClass_TDD_r7_subchannelSize(c, v.subchannelSize, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -181,7 +181,7 @@ int PrintAccessServiceClass_TDD_r7(TextCursor& c, const AccessServiceClass_TDD_r
 
 int PrintASCSetting_TDD_r7(TextCursor& c, const ASCSetting_TDD_r7& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "accessServiceClass_TDD"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "accessServiceClass_TDD", 22));
     PRINT_TRY(PrintAccessServiceClass_TDD_r7(c, v.accessServiceClass_TDD, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -190,70 +190,70 @@ int PrintASCSetting_TDD_r7(TextCursor& c, const ASCSetting_TDD_r7& v, int depth)
 
 int PrintAccessServiceClass_TDD_LCR_r4_subchannelSize_size2(TextCursor& c, const AccessServiceClass_TDD_LCR_r4_subchannelSize_size2& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintEnumLine(c, depth + 4, "subchannels", v.subchannels, kEnum_AccessServiceClass_TDD_LCR_r4_subchannelSize_size2_subchannels));
+    PRINT_TRY(PrintEnumLine(c, depth + 4, "subchannels", 11, v.subchannels, kEnum_AccessServiceClass_TDD_LCR_r4_subchannelSize_size2_subchannels));
   }
   return 0;
 }
 
 int PrintAccessServiceClass_TDD_LCR_r4_subchannelSize_size4(TextCursor& c, const AccessServiceClass_TDD_LCR_r4_subchannelSize_size4& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintBitStringLine(c, depth + 4, "subchannels", v.subchannels.bitCount, v.subchannels.bytes, sizeof v.subchannels.bytes));
+    PRINT_TRY(PrintBitStringLine(c, depth + 4, "subchannels", 11, v.subchannels.bitCount, v.subchannels.bytes, sizeof v.subchannels.bytes));
   }
   return 0;
 }
 
 int PrintAccessServiceClass_TDD_LCR_r4_subchannelSize_size8(TextCursor& c, const AccessServiceClass_TDD_LCR_r4_subchannelSize_size8& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintBitStringLine(c, depth + 4, "subchannels", v.subchannels.bitCount, v.subchannels.bytes, sizeof v.subchannels.bytes));
+    PRINT_TRY(PrintBitStringLine(c, depth + 4, "subchannels", 11, v.subchannels.bitCount, v.subchannels.bytes, sizeof v.subchannels.bytes));
   }
   return 0;
 }
 
 int PrintAccessServiceClass_TDD_r7_subchannelSize_size16(TextCursor& c, const AccessServiceClass_TDD_r7_subchannelSize_size16& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintBitStringLine(c, depth + 4, "subchannels", v.subchannels.bitCount, v.subchannels.bytes, sizeof v.subchannels.bytes));
+    PRINT_TRY(PrintBitStringLine(c, depth + 4, "subchannels", 11, v.subchannels.bitCount, v.subchannels.bytes, sizeof v.subchannels.bytes));
   }
   return 0;
 }
 
 int PrintAccessServiceClass_TDD_r7_subchannelSize_size2(TextCursor& c, const AccessServiceClass_TDD_r7_subchannelSize_size2& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintEnumLine(c, depth + 4, "subchannels", v.subchannels, kEnum_AccessServiceClass_TDD_r7_subchannelSize_size2_subchannels));
+    PRINT_TRY(PrintEnumLine(c, depth + 4, "subchannels", 11, v.subchannels, kEnum_AccessServiceClass_TDD_r7_subchannelSize_size2_subchannels));
   }
   return 0;
 }
 
 int PrintAccessServiceClass_TDD_r7_subchannelSize_size4(TextCursor& c, const AccessServiceClass_TDD_r7_subchannelSize_size4& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintBitStringLine(c, depth + 4, "subchannels", v.subchannels.bitCount, v.subchannels.bytes, sizeof v.subchannels.bytes));
+    PRINT_TRY(PrintBitStringLine(c, depth + 4, "subchannels", 11, v.subchannels.bitCount, v.subchannels.bytes, sizeof v.subchannels.bytes));
   }
   return 0;
 }
 
 int PrintAccessServiceClass_TDD_r7_subchannelSize_size8(TextCursor& c, const AccessServiceClass_TDD_r7_subchannelSize_size8& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintBitStringLine(c, depth + 4, "subchannels", v.subchannels.bitCount, v.subchannels.bytes, sizeof v.subchannels.bytes));
+    PRINT_TRY(PrintBitStringLine(c, depth + 4, "subchannels", 11, v.subchannels.bitCount, v.subchannels.bytes, sizeof v.subchannels.bytes));
   }
   return 0;
 }
 
 int PrintAccessServiceClass_TDD_subchannelSize_size2(TextCursor& c, const AccessServiceClass_TDD_subchannelSize_size2& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintEnumLine(c, depth + 4, "subchannels", v.subchannels, kEnum_AccessServiceClass_TDD_subchannelSize_size2_subchannels));
+    PRINT_TRY(PrintEnumLine(c, depth + 4, "subchannels", 11, v.subchannels, kEnum_AccessServiceClass_TDD_subchannelSize_size2_subchannels));
   }
   return 0;
 }
 
 int PrintAccessServiceClass_TDD_subchannelSize_size4(TextCursor& c, const AccessServiceClass_TDD_subchannelSize_size4& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintBitStringLine(c, depth + 4, "subchannels", v.subchannels.bitCount, v.subchannels.bytes, sizeof v.subchannels.bytes));
+    PRINT_TRY(PrintBitStringLine(c, depth + 4, "subchannels", 11, v.subchannels.bitCount, v.subchannels.bytes, sizeof v.subchannels.bytes));
   }
   return 0;
 }
 
 int PrintAccessServiceClass_TDD_subchannelSize_size8(TextCursor& c, const AccessServiceClass_TDD_subchannelSize_size8& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintBitStringLine(c, depth + 4, "subchannels", v.subchannels.bitCount, v.subchannels.bytes, sizeof v.subchannels.bytes));
+    PRINT_TRY(PrintBitStringLine(c, depth + 4, "subchannels", 11, v.subchannels.bitCount, v.subchannels.bytes, sizeof v.subchannels.bytes));
   }
   return 0;
 }
@@ -262,12 +262,12 @@ int PrintGainFactorInformation(TextCursor& c, const GainFactorInformation& v, in
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "signalledGainFactors"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "signalledGainFactors", 20));
       PRINT_TRY(PrintSignalledGainFactors(c, (*static_cast<const SignalledGainFactors*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "computedGainFactors", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "computedGainFactors", 19, v.value));
       break;
     default:
       break;
@@ -276,11 +276,11 @@ int PrintGainFactorInformation(TextCursor& c, const GainFactorInformation& v, in
 }
 
 int PrintPowerOffsetInformation(TextCursor& c, const PowerOffsetInformation& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "gainFactorInformation"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "gainFactorInformation", 21));
   PRINT_TRY(PrintGainFactorInformation(c, v.gainFactorInformation, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "powerOffsetPp_m", v.powerOffsetPp_m));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "powerOffsetPp_m", 15, v.powerOffsetPp_m));
   }
   return 0;
 }
@@ -288,13 +288,13 @@ int PrintPowerOffsetInformation(TextCursor& c, const PowerOffsetInformation& v, 
 int PrintOctetModeRLC_SizeInfoType2(TextCursor& c, const OctetModeRLC_SizeInfoType2& v, int depth) {
   switch (v.tag) {
     case 1:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "sizeType1", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "sizeType1", 9, v.value));
       break;
     case 2:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "sizeType2", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "sizeType2", 9, v.value));
       break;
     case 3:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "sizeType3", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "sizeType3", 9, v.value));
       break;
     default:
       break;
@@ -303,17 +303,17 @@ int PrintOctetModeRLC_SizeInfoType2(TextCursor& c, const OctetModeRLC_SizeInfoTy
 }
 
 int PrintDynamicTFInformationCCCH(TextCursor& c, const DynamicTFInformationCCCH& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "octetModeRLC_SizeInfoType2"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "octetModeRLC_SizeInfoType2", 26));
   PRINT_TRY(PrintOctetModeRLC_SizeInfoType2(c, v.octetModeRLC_SizeInfoType2, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintAdditionalPRACH_TF_and_TFCS_CCCH_IEs(TextCursor& c, const AdditionalPRACH_TF_and_TFCS_CCCH_IEs& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "powerOffsetInformation"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "powerOffsetInformation", 22));
   PRINT_TRY(PrintPowerOffsetInformation(c, v.powerOffsetInformation, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "dynamicTFInformationCCCH"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "dynamicTFInformationCCCH", 24));
   PRINT_TRY(PrintDynamicTFInformationCCCH(c, v.dynamicTFInformationCCCH, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -321,7 +321,7 @@ int PrintAdditionalPRACH_TF_and_TFCS_CCCH_IEs(TextCursor& c, const AdditionalPRA
 
 int PrintAdditionalPRACH_TF_and_TFCS_CCCH(TextCursor& c, const AdditionalPRACH_TF_and_TFCS_CCCH& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "additionalPRACH_TF_and_TFCS_CCCH_IEs"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "additionalPRACH_TF_and_TFCS_CCCH_IEs", 36));
     PRINT_TRY(PrintAdditionalPRACH_TF_and_TFCS_CCCH_IEs(c, v.additionalPRACH_TF_and_TFCS_CCCH_IEs, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -335,7 +335,7 @@ int PrintAdditionalPRACH_TF_and_TFCS_CCCH_List(TextCursor& c, const AdditionalPR
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const AdditionalPRACH_TF_and_TFCS_CCCH& element = *static_cast<const AdditionalPRACH_TF_and_TFCS_CCCH*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintAdditionalPRACH_TF_and_TFCS_CCCH(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -345,23 +345,23 @@ int PrintAdditionalPRACH_TF_and_TFCS_CCCH_List(TextCursor& c, const AdditionalPR
 int PrintBitModeRLC_SizeInfo(TextCursor& c, const BitModeRLC_SizeInfo& v, int depth) {
   switch (v.tag) {
     case 1:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "sizeType1", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "sizeType1", 9, v.value));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "sizeType2"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "sizeType2", 9));
       PRINT_TRY(PrintBitModeRLC_SizeInfo_sizeType2(c, (*static_cast<const BitModeRLC_SizeInfo_sizeType2*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 3:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "sizeType3"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "sizeType3", 9));
       PRINT_TRY(PrintBitModeRLC_SizeInfo_sizeType3(c, (*static_cast<const BitModeRLC_SizeInfo_sizeType3*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 4:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "sizeType4"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "sizeType4", 9));
       PRINT_TRY(PrintBitModeRLC_SizeInfo_sizeType4(c, (*static_cast<const BitModeRLC_SizeInfo_sizeType4*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -372,32 +372,32 @@ int PrintBitModeRLC_SizeInfo(TextCursor& c, const BitModeRLC_SizeInfo& v, int de
 }
 
 int PrintBitModeRLC_SizeInfo_sizeType2(TextCursor& c, const BitModeRLC_SizeInfo_sizeType2& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "part1", v.part1));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "part1", 5, v.part1));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "part2", v.part2));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "part2", 5, v.part2));
   }
   return 0;
 }
 
 int PrintBitModeRLC_SizeInfo_sizeType3(TextCursor& c, const BitModeRLC_SizeInfo_sizeType3& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "part1", v.part1));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "part1", 5, v.part1));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "part2", v.part2));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "part2", 5, v.part2));
   }
   return 0;
 }
 
 int PrintBitModeRLC_SizeInfo_sizeType4(TextCursor& c, const BitModeRLC_SizeInfo_sizeType4& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "part1", v.part1));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "part1", 5, v.part1));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "part2", v.part2));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "part2", 5, v.part2));
   }
   return 0;
 }
 
 int PrintCBS_DRX_Level1Information(TextCursor& c, const CBS_DRX_Level1Information& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctch_AllocationPeriod", v.ctch_AllocationPeriod));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "cbs_FrameOffset", v.cbs_FrameOffset));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctch_AllocationPeriod", 21, v.ctch_AllocationPeriod));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "cbs_FrameOffset", 15, v.cbs_FrameOffset));
   return 0;
 }
 
@@ -405,13 +405,13 @@ int PrintPrimaryCCPCH_Info_sib5_6(TextCursor& c, const PrimaryCCPCH_Info& v, int
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "fdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "fdd", 3));
       PRINT_TRY(PrintPrimaryCCPCH_Info_fdd(c, (*static_cast<const PrimaryCCPCH_Info_fdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "tdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd", 3));
       PRINT_TRY(PrintPrimaryCCPCH_Info_tdd_sib5_6(c, (*static_cast<const PrimaryCCPCH_Info_tdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -424,13 +424,13 @@ int PrintPrimaryCCPCH_Info_sib5_6(TextCursor& c, const PrimaryCCPCH_Info& v, int
 int PrintChannelCodingType(TextCursor& c, const ChannelCodingType& v, int depth) {
   switch (v.tag) {
     case 1:
-      PrintNameLine(c, depth + 4, "noCoding");  // count not tested
+      PrintNameLine(c, depth + 4, "noCoding", 8);  // count not tested
       break;
     case 2:
-      PRINT_TRY(PrintEnumLine(c, depth + 4, "convolutional", v.value, kEnum_CodingRate));
+      PRINT_TRY(PrintEnumLine(c, depth + 4, "convolutional", 13, v.value, kEnum_CodingRate));
       break;
     case 3:
-      PrintNameLine(c, depth + 4, "turbo");  // count not tested
+      PrintNameLine(c, depth + 4, "turbo", 5);  // count not tested
       break;
     default:
       break;
@@ -442,13 +442,13 @@ int PrintCommonDynamicTF_Info_rlc_Size(TextCursor& c, const CommonDynamicTF_Info
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "fdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "fdd", 3));
       PRINT_TRY(PrintCommonDynamicTF_Info_rlc_Size_fdd(c, (*static_cast<const CommonDynamicTF_Info_rlc_Size_fdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "tdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd", 3));
       PRINT_TRY(PrintCommonDynamicTF_Info_rlc_Size_tdd(c, (*static_cast<const CommonDynamicTF_Info_rlc_Size_tdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -461,16 +461,16 @@ int PrintCommonDynamicTF_Info_rlc_Size(TextCursor& c, const CommonDynamicTF_Info
 int PrintNumberOfTransportBlocks(TextCursor& c, const NumberOfTransportBlocks& v, int depth) {
   switch (v.tag) {
     case 1:
-      PrintNameLine(c, depth + 4, "zero");  // count not tested
+      PrintNameLine(c, depth + 4, "zero", 4);  // count not tested
       break;
     case 2:
-      PrintNameLine(c, depth + 4, "one");  // count not tested
+      PrintNameLine(c, depth + 4, "one", 3);  // count not tested
       break;
     case 3:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "small_", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "small_", 6, v.value));
       break;
     case 4:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "large_", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "large_", 6, v.value));
       break;
     default:
       break;
@@ -485,7 +485,7 @@ int PrintCommonDynamicTF_Info_numberOfTbSizeList(TextCursor& c, const CommonDyna
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const NumberOfTransportBlocks& element = *static_cast<const NumberOfTransportBlocks*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintNumberOfTransportBlocks(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -495,10 +495,10 @@ int PrintCommonDynamicTF_Info_numberOfTbSizeList(TextCursor& c, const CommonDyna
 int PrintLogicalChannelList(TextCursor& c, const LogicalChannelList& v, int depth) {
   switch (v.tag) {
     case 1:
-      PrintNameLine(c, depth + 4, "allSizes");  // count not tested
+      PrintNameLine(c, depth + 4, "allSizes", 8);  // count not tested
       break;
     case 2:
-      PrintNameLine(c, depth + 4, "configured");  // count not tested
+      PrintNameLine(c, depth + 4, "configured", 10);  // count not tested
       break;
     case 3:
       if (v.ptr == nullptr) break;
@@ -511,11 +511,11 @@ int PrintLogicalChannelList(TextCursor& c, const LogicalChannelList& v, int dept
 }
 
 int PrintCommonDynamicTF_Info(TextCursor& c, const CommonDynamicTF_Info& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "rlc_Size"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "rlc_Size", 8));
   PRINT_TRY(PrintCommonDynamicTF_Info_rlc_Size(c, v.rlc_Size, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   PRINT_TRY(PrintCommonDynamicTF_Info_numberOfTbSizeList(c, v.numberOfTbSizeList, depth + 8, "numberOfTbSizeList"));
-  PRINT_TRY(OpenBlock(c, depth + 4, "logicalChannelList"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "logicalChannelList", 18));
   PRINT_TRY(PrintLogicalChannelList(c, v.logicalChannelList, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -528,7 +528,7 @@ int PrintCommonDynamicTF_InfoList(TextCursor& c, const CommonDynamicTF_InfoList&
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const CommonDynamicTF_Info& element = *static_cast<const CommonDynamicTF_Info*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintCommonDynamicTF_Info(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -539,13 +539,13 @@ int PrintCommonDynamicTF_Info_DynamicTTI_commonTDD_Choice(TextCursor& c, const C
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "bitModeRLC_SizeInfo"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "bitModeRLC_SizeInfo", 19));
       PRINT_TRY(PrintBitModeRLC_SizeInfo(c, (*static_cast<const BitModeRLC_SizeInfo*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "octetModeRLC_SizeInfoType1"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "octetModeRLC_SizeInfoType1", 26));
       PRINT_TRY(PrintOctetModeRLC_SizeInfoType1(c, (*static_cast<const OctetModeRLC_SizeInfoType1*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -556,10 +556,10 @@ int PrintCommonDynamicTF_Info_DynamicTTI_commonTDD_Choice(TextCursor& c, const C
 }
 
 int PrintNumberOfTbSizeAndTTIList_Item(TextCursor& c, const NumberOfTbSizeAndTTIList_Item& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "numberOfTransportBlocks"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "numberOfTransportBlocks", 23));
   PRINT_TRY(PrintNumberOfTransportBlocks(c, v.numberOfTransportBlocks, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "transmissionTimeInterval", v.transmissionTimeInterval, kEnum_TransmissionTimeInterval));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "transmissionTimeInterval", 24, v.transmissionTimeInterval, kEnum_TransmissionTimeInterval));
   return 0;
 }
 
@@ -570,7 +570,7 @@ int PrintNumberOfTbSizeAndTTIList(TextCursor& c, const NumberOfTbSizeAndTTIList&
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const NumberOfTbSizeAndTTIList_Item& element = *static_cast<const NumberOfTbSizeAndTTIList_Item*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintNumberOfTbSizeAndTTIList_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -578,11 +578,11 @@ int PrintNumberOfTbSizeAndTTIList(TextCursor& c, const NumberOfTbSizeAndTTIList&
 }
 
 int PrintCommonDynamicTF_Info_DynamicTTI(TextCursor& c, const CommonDynamicTF_Info_DynamicTTI& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "commonTDD_Choice"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "commonTDD_Choice", 16));
   PRINT_TRY(PrintCommonDynamicTF_Info_DynamicTTI_commonTDD_Choice(c, v.commonTDD_Choice, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   PRINT_TRY(PrintNumberOfTbSizeAndTTIList(c, v.numberOfTbSizeAndTTIList, depth + 8, "numberOfTbSizeAndTTIList"));
-  PRINT_TRY(OpenBlock(c, depth + 4, "logicalChannelList"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "logicalChannelList", 18));
   PRINT_TRY(PrintLogicalChannelList(c, v.logicalChannelList, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -595,7 +595,7 @@ int PrintCommonDynamicTF_InfoList_DynamicTTI(TextCursor& c, const CommonDynamicT
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const CommonDynamicTF_Info_DynamicTTI& element = *static_cast<const CommonDynamicTF_Info_DynamicTTI*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintCommonDynamicTF_Info_DynamicTTI(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -603,7 +603,7 @@ int PrintCommonDynamicTF_InfoList_DynamicTTI(TextCursor& c, const CommonDynamicT
 }
 
 int PrintCommonDynamicTF_Info_rlc_Size_fdd(TextCursor& c, const CommonDynamicTF_Info_rlc_Size_fdd& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "octetModeRLC_SizeInfoType2"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "octetModeRLC_SizeInfoType2", 26));
   PRINT_TRY(PrintOctetModeRLC_SizeInfoType2(c, v.octetModeRLC_SizeInfoType2, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -613,13 +613,13 @@ int PrintCommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice(TextCursor& c, const
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "bitModeRLC_SizeInfo"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "bitModeRLC_SizeInfo", 19));
       PRINT_TRY(PrintBitModeRLC_SizeInfo(c, (*static_cast<const BitModeRLC_SizeInfo*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "octetModeRLC_SizeInfoType1"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "octetModeRLC_SizeInfoType1", 26));
       PRINT_TRY(PrintOctetModeRLC_SizeInfoType1(c, (*static_cast<const OctetModeRLC_SizeInfoType1*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -630,40 +630,40 @@ int PrintCommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice(TextCursor& c, const
 }
 
 int PrintCommonDynamicTF_Info_rlc_Size_tdd(TextCursor& c, const CommonDynamicTF_Info_rlc_Size_tdd& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "commonTDD_Choice"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "commonTDD_Choice", 16));
   PRINT_TRY(PrintCommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice(c, v.commonTDD_Choice, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintCommonRBMappingInfo(TextCursor& c, const CommonRBMappingInfo& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "logicalChannelIdentity", v.logicalChannelIdentity));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "mac_ehs_QueueId", v.mac_ehs_QueueId));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "logicalChannelIdentity", 22, v.logicalChannelIdentity));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "mac_ehs_QueueId", 15, v.mac_ehs_QueueId));
   return 0;
 }
 
 int PrintRepetitionPeriodAndLength(TextCursor& c, const RepetitionPeriodAndLength& v, int depth) {
   switch (v.tag) {
     case 1:
-      PrintNameLine(c, depth + 4, "repetitionPeriod1");  // count not tested
+      PrintNameLine(c, depth + 4, "repetitionPeriod1", 17);  // count not tested
       break;
     case 2:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "repetitionPeriod2", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "repetitionPeriod2", 17, v.value));
       break;
     case 3:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "repetitionPeriod4", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "repetitionPeriod4", 17, v.value));
       break;
     case 4:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "repetitionPeriod8", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "repetitionPeriod8", 17, v.value));
       break;
     case 5:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "repetitionPeriod16", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "repetitionPeriod16", 18, v.value));
       break;
     case 6:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "repetitionPeriod32", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "repetitionPeriod32", 18, v.value));
       break;
     case 7:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "repetitionPeriod64", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "repetitionPeriod64", 18, v.value));
       break;
     default:
       break;
@@ -672,13 +672,13 @@ int PrintRepetitionPeriodAndLength(TextCursor& c, const RepetitionPeriodAndLengt
 }
 
 int PrintCommonTimeslotInfo(TextCursor& c, const CommonTimeslotInfo& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "secondInterleavingMode", v.secondInterleavingMode, kEnum_SecondInterleavingMode));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "secondInterleavingMode", 22, v.secondInterleavingMode, kEnum_SecondInterleavingMode));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintEnumLine(c, depth + 4, "tfci_Coding", v.tfci_Coding, kEnum_TFCI_Coding));
+    PRINT_TRY(PrintEnumLine(c, depth + 4, "tfci_Coding", 11, v.tfci_Coding, kEnum_TFCI_Coding));
   }
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "puncturingLimit", v.puncturingLimit, kEnum_PuncturingLimit));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "puncturingLimit", 15, v.puncturingLimit, kEnum_PuncturingLimit));
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "repetitionPeriodAndLength"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "repetitionPeriodAndLength", 25));
     PRINT_TRY(PrintRepetitionPeriodAndLength(c, v.repetitionPeriodAndLength, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -686,52 +686,52 @@ int PrintCommonTimeslotInfo(TextCursor& c, const CommonTimeslotInfo& v, int dept
 }
 
 int PrintCommonTimeslotInfoMBMS(TextCursor& c, const CommonTimeslotInfoMBMS& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "secondInterleavingMode", v.secondInterleavingMode, kEnum_SecondInterleavingMode));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "secondInterleavingMode", 22, v.secondInterleavingMode, kEnum_SecondInterleavingMode));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintEnumLine(c, depth + 4, "tfci_Coding", v.tfci_Coding, kEnum_TFCI_Coding));
+    PRINT_TRY(PrintEnumLine(c, depth + 4, "tfci_Coding", 11, v.tfci_Coding, kEnum_TFCI_Coding));
   }
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "puncturingLimit", v.puncturingLimit, kEnum_PuncturingLimit));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "puncturingLimit", 15, v.puncturingLimit, kEnum_PuncturingLimit));
   return 0;
 }
 
 int PrintRepetitionPeriodLengthAndOffset(TextCursor& c, const RepetitionPeriodLengthAndOffset& v, int depth) {
   switch (v.tag) {
     case 1:
-      PrintNameLine(c, depth + 4, "repetitionPeriod1");  // count not tested
+      PrintNameLine(c, depth + 4, "repetitionPeriod1", 17);  // count not tested
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "repetitionPeriod2"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "repetitionPeriod2", 17));
       PRINT_TRY(PrintRepetitionPeriodLengthAndOffset_repetitionPeriod2(c, (*static_cast<const RepetitionPeriodLengthAndOffset_repetitionPeriod2*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 3:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "repetitionPeriod4"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "repetitionPeriod4", 17));
       PRINT_TRY(PrintRepetitionPeriodLengthAndOffset_repetitionPeriod4(c, (*static_cast<const RepetitionPeriodLengthAndOffset_repetitionPeriod4*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 4:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "repetitionPeriod8"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "repetitionPeriod8", 17));
       PRINT_TRY(PrintRepetitionPeriodLengthAndOffset_repetitionPeriod8(c, (*static_cast<const RepetitionPeriodLengthAndOffset_repetitionPeriod8*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 5:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "repetitionPeriod16"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "repetitionPeriod16", 18));
       PRINT_TRY(PrintRepetitionPeriodLengthAndOffset_repetitionPeriod16(c, (*static_cast<const RepetitionPeriodLengthAndOffset_repetitionPeriod16*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 6:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "repetitionPeriod32"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "repetitionPeriod32", 18));
       PRINT_TRY(PrintRepetitionPeriodLengthAndOffset_repetitionPeriod32(c, (*static_cast<const RepetitionPeriodLengthAndOffset_repetitionPeriod32*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 7:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "repetitionPeriod64"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "repetitionPeriod64", 18));
       PRINT_TRY(PrintRepetitionPeriodLengthAndOffset_repetitionPeriod64(c, (*static_cast<const RepetitionPeriodLengthAndOffset_repetitionPeriod64*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -742,13 +742,13 @@ int PrintRepetitionPeriodLengthAndOffset(TextCursor& c, const RepetitionPeriodLe
 }
 
 int PrintCommonTimeslotInfoSCCPCH(TextCursor& c, const CommonTimeslotInfoSCCPCH& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "secondInterleavingMode", v.secondInterleavingMode, kEnum_SecondInterleavingMode));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "secondInterleavingMode", 22, v.secondInterleavingMode, kEnum_SecondInterleavingMode));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintEnumLine(c, depth + 4, "tfci_Coding", v.tfci_Coding, kEnum_TFCI_Coding));
+    PRINT_TRY(PrintEnumLine(c, depth + 4, "tfci_Coding", 11, v.tfci_Coding, kEnum_TFCI_Coding));
   }
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "puncturingLimit", v.puncturingLimit, kEnum_PuncturingLimit));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "puncturingLimit", 15, v.puncturingLimit, kEnum_PuncturingLimit));
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "repetitionPeriodLengthAndOffset"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "repetitionPeriodLengthAndOffset", 31));
     PRINT_TRY(PrintRepetitionPeriodLengthAndOffset(c, v.repetitionPeriodLengthAndOffset, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -784,19 +784,19 @@ int PrintCommonTransChTFS_tti(TextCursor& c, const CommonTransChTFS_tti& v, int 
 }
 
 int PrintSemistaticTF_Information(TextCursor& c, const SemistaticTF_Information& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "channelCodingType"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "channelCodingType", 17));
   PRINT_TRY(PrintChannelCodingType(c, v.channelCodingType, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "rateMatchingAttribute", v.rateMatchingAttribute));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "crc_Size", v.crc_Size, kEnum_CRC_Size));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "rateMatchingAttribute", 21, v.rateMatchingAttribute));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "crc_Size", 8, v.crc_Size, kEnum_CRC_Size));
   return 0;
 }
 
 int PrintCommonTransChTFS(TextCursor& c, const CommonTransChTFS& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "tti"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "tti", 3));
   PRINT_TRY(PrintCommonTransChTFS_tti(c, v.tti, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "semistaticTF_Information"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "semistaticTF_Information", 24));
   PRINT_TRY(PrintSemistaticTF_Information(c, v.semistaticTF_Information, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -835,22 +835,22 @@ int PrintCommonTransChTFS_LCR_tti(TextCursor& c, const CommonTransChTFS_LCR_tti&
 }
 
 int PrintCommonTransChTFS_LCR(TextCursor& c, const CommonTransChTFS_LCR& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "tti"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "tti", 3));
   PRINT_TRY(PrintCommonTransChTFS_LCR_tti(c, v.tti, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "semistaticTF_Information"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "semistaticTF_Information", 24));
   PRINT_TRY(PrintSemistaticTF_Information(c, v.semistaticTF_Information, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintCommon_MAC_ehs_ReorderingQueue(TextCursor& c, const Common_MAC_ehs_ReorderingQueue& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "mac_ehs_QueueId", v.mac_ehs_QueueId));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "t1_ReleaseTimer", v.t1_ReleaseTimer, kEnum_T1_ReleaseTimer));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "mac_ehs_QueueId", 15, v.mac_ehs_QueueId));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "t1_ReleaseTimer", 15, v.t1_ReleaseTimer, kEnum_T1_ReleaseTimer));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintEnumLine(c, depth + 4, "reorderingResetTimer", v.reorderingResetTimer, kEnum_Treset_ResetTimer));
+    PRINT_TRY(PrintEnumLine(c, depth + 4, "reorderingResetTimer", 20, v.reorderingResetTimer, kEnum_Treset_ResetTimer));
   }
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "mac_ehsWindowSize", v.mac_ehsWindowSize, kEnum_MAC_hs_WindowSize));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "mac_ehsWindowSize", 17, v.mac_ehsWindowSize, kEnum_MAC_hs_WindowSize));
   return 0;
 }
 
@@ -861,7 +861,7 @@ int PrintCommon_MAC_ehs_ReorderingQueueList(TextCursor& c, const Common_MAC_ehs_
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const Common_MAC_ehs_ReorderingQueue& element = *static_cast<const Common_MAC_ehs_ReorderingQueue*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintCommon_MAC_ehs_ReorderingQueue(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -872,13 +872,13 @@ int PrintDL_TS_ChannelisationCodesShort_codesRepresentation(TextCursor& c, const
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "consecutive"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "consecutive", 11));
       PRINT_TRY(PrintDL_TS_ChannelisationCodesShort_codesRepresentation_consecutive(c, (*static_cast<const DL_TS_ChannelisationCodesShort_codesRepresentation_consecutive*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(PrintBitStringLine(c, depth + 4, "bitmap", (*static_cast<const BitStringValue<2>*>(v.ptr)).bitCount, (*static_cast<const BitStringValue<2>*>(v.ptr)).bytes, sizeof (*static_cast<const BitStringValue<2>*>(v.ptr)).bytes));
+      PRINT_TRY(PrintBitStringLine(c, depth + 4, "bitmap", 6, (*static_cast<const BitStringValue<2>*>(v.ptr)).bitCount, (*static_cast<const BitStringValue<2>*>(v.ptr)).bytes, sizeof (*static_cast<const BitStringValue<2>*>(v.ptr)).bytes));
       break;
     default:
       break;
@@ -887,7 +887,7 @@ int PrintDL_TS_ChannelisationCodesShort_codesRepresentation(TextCursor& c, const
 }
 
 int PrintDL_TS_ChannelisationCodesShort(TextCursor& c, const DL_TS_ChannelisationCodesShort& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "codesRepresentation"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "codesRepresentation", 19));
   PRINT_TRY(PrintDL_TS_ChannelisationCodesShort_codesRepresentation(c, v.codesRepresentation, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -897,13 +897,13 @@ int PrintDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation(TextCursor& c, 
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "consecutive"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "consecutive", 11));
       PRINT_TRY(PrintDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive(c, (*static_cast<const DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(PrintBitStringLine(c, depth + 4, "bitmap", (*static_cast<const BitStringValue<4>*>(v.ptr)).bitCount, (*static_cast<const BitStringValue<4>*>(v.ptr)).bytes, sizeof (*static_cast<const BitStringValue<4>*>(v.ptr)).bytes));
+      PRINT_TRY(PrintBitStringLine(c, depth + 4, "bitmap", 6, (*static_cast<const BitStringValue<4>*>(v.ptr)).bitCount, (*static_cast<const BitStringValue<4>*>(v.ptr)).bytes, sizeof (*static_cast<const BitStringValue<4>*>(v.ptr)).bytes));
       break;
     default:
       break;
@@ -912,21 +912,21 @@ int PrintDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation(TextCursor& c, 
 }
 
 int PrintDL_TS_ChannelisationCodesShort_VHCR(TextCursor& c, const DL_TS_ChannelisationCodesShort_VHCR& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "codesRepresentation"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "codesRepresentation", 19));
   PRINT_TRY(PrintDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation(c, v.codesRepresentation, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive(TextCursor& c, const DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "firstChannelisationCode", v.firstChannelisationCode, kEnum_DL_TS_ChannelisationCode_VHCR));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "lastChannelisationCode", v.lastChannelisationCode, kEnum_DL_TS_ChannelisationCode_VHCR));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "firstChannelisationCode", 23, v.firstChannelisationCode, kEnum_DL_TS_ChannelisationCode_VHCR));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "lastChannelisationCode", 22, v.lastChannelisationCode, kEnum_DL_TS_ChannelisationCode_VHCR));
   return 0;
 }
 
 int PrintDL_TS_ChannelisationCodesShort_codesRepresentation_consecutive(TextCursor& c, const DL_TS_ChannelisationCodesShort_codesRepresentation_consecutive& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "firstChannelisationCode", v.firstChannelisationCode, kEnum_DL_TS_ChannelisationCode));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "lastChannelisationCode", v.lastChannelisationCode, kEnum_DL_TS_ChannelisationCode));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "firstChannelisationCode", 23, v.firstChannelisationCode, kEnum_DL_TS_ChannelisationCode));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "lastChannelisationCode", 22, v.lastChannelisationCode, kEnum_DL_TS_ChannelisationCode));
   return 0;
 }
 
@@ -934,13 +934,13 @@ int PrintTransportFormatSet(TextCursor& c, const TransportFormatSet& v, int dept
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "dedicatedTransChTFS"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "dedicatedTransChTFS", 19));
       PRINT_TRY(PrintDedicatedTransChTFS(c, (*static_cast<const DedicatedTransChTFS*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "commonTransChTFS"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "commonTransChTFS", 16));
       PRINT_TRY(PrintCommonTransChTFS(c, (*static_cast<const CommonTransChTFS*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -951,8 +951,8 @@ int PrintTransportFormatSet(TextCursor& c, const TransportFormatSet& v, int dept
 }
 
 int PrintDSCH_TransportChannelsInfo_Item(TextCursor& c, const DSCH_TransportChannelsInfo_Item& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "dsch_transport_channel_identity", v.dsch_transport_channel_identity));
-  PRINT_TRY(OpenBlock(c, depth + 4, "dsch_TFS"));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "dsch_transport_channel_identity", 31, v.dsch_transport_channel_identity));
+  PRINT_TRY(OpenBlock(c, depth + 4, "dsch_TFS", 8));
   PRINT_TRY(PrintTransportFormatSet(c, v.dsch_TFS, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -965,7 +965,7 @@ int PrintDSCH_TransportChannelsInfo(TextCursor& c, const DSCH_TransportChannelsI
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const DSCH_TransportChannelsInfo_Item& element = *static_cast<const DSCH_TransportChannelsInfo_Item*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintDSCH_TransportChannelsInfo_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -976,13 +976,13 @@ int PrintDedicatedDynamicTF_Info_rlc_Size(TextCursor& c, const DedicatedDynamicT
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "bitMode"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "bitMode", 7));
       PRINT_TRY(PrintBitModeRLC_SizeInfo(c, (*static_cast<const BitModeRLC_SizeInfo*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "octetModeType1"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "octetModeType1", 14));
       PRINT_TRY(PrintOctetModeRLC_SizeInfoType1(c, (*static_cast<const OctetModeRLC_SizeInfoType1*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -999,7 +999,7 @@ int PrintDedicatedDynamicTF_Info_numberOfTbSizeList(TextCursor& c, const Dedicat
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const NumberOfTransportBlocks& element = *static_cast<const NumberOfTransportBlocks*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintNumberOfTransportBlocks(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1007,11 +1007,11 @@ int PrintDedicatedDynamicTF_Info_numberOfTbSizeList(TextCursor& c, const Dedicat
 }
 
 int PrintDedicatedDynamicTF_Info(TextCursor& c, const DedicatedDynamicTF_Info& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "rlc_Size"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "rlc_Size", 8));
   PRINT_TRY(PrintDedicatedDynamicTF_Info_rlc_Size(c, v.rlc_Size, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   PRINT_TRY(PrintDedicatedDynamicTF_Info_numberOfTbSizeList(c, v.numberOfTbSizeList, depth + 8, "numberOfTbSizeList"));
-  PRINT_TRY(OpenBlock(c, depth + 4, "logicalChannelList"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "logicalChannelList", 18));
   PRINT_TRY(PrintLogicalChannelList(c, v.logicalChannelList, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -1024,7 +1024,7 @@ int PrintDedicatedDynamicTF_InfoList(TextCursor& c, const DedicatedDynamicTF_Inf
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const DedicatedDynamicTF_Info& element = *static_cast<const DedicatedDynamicTF_Info*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintDedicatedDynamicTF_Info(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1035,13 +1035,13 @@ int PrintDedicatedDynamicTF_Info_DynamicTTI_rlc_Size(TextCursor& c, const Dedica
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "bitMode"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "bitMode", 7));
       PRINT_TRY(PrintBitModeRLC_SizeInfo(c, (*static_cast<const BitModeRLC_SizeInfo*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "octetModeType1"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "octetModeType1", 14));
       PRINT_TRY(PrintOctetModeRLC_SizeInfoType1(c, (*static_cast<const OctetModeRLC_SizeInfoType1*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -1052,11 +1052,11 @@ int PrintDedicatedDynamicTF_Info_DynamicTTI_rlc_Size(TextCursor& c, const Dedica
 }
 
 int PrintDedicatedDynamicTF_Info_DynamicTTI(TextCursor& c, const DedicatedDynamicTF_Info_DynamicTTI& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "rlc_Size"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "rlc_Size", 8));
   PRINT_TRY(PrintDedicatedDynamicTF_Info_DynamicTTI_rlc_Size(c, v.rlc_Size, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   PRINT_TRY(PrintNumberOfTbSizeAndTTIList(c, v.numberOfTbSizeAndTTIList, depth + 8, "numberOfTbSizeAndTTIList"));
-  PRINT_TRY(OpenBlock(c, depth + 4, "logicalChannelList"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "logicalChannelList", 18));
   PRINT_TRY(PrintLogicalChannelList(c, v.logicalChannelList, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -1069,7 +1069,7 @@ int PrintDedicatedDynamicTF_InfoList_DynamicTTI(TextCursor& c, const DedicatedDy
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const DedicatedDynamicTF_Info_DynamicTTI& element = *static_cast<const DedicatedDynamicTF_Info_DynamicTTI*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintDedicatedDynamicTF_Info_DynamicTTI(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1105,10 +1105,10 @@ int PrintDedicatedTransChTFS_tti(TextCursor& c, const DedicatedTransChTFS_tti& v
 }
 
 int PrintDedicatedTransChTFS(TextCursor& c, const DedicatedTransChTFS& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "tti"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "tti", 3));
   PRINT_TRY(PrintDedicatedTransChTFS_tti(c, v.tti, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "semistaticTF_Information"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "semistaticTF_Information", 24));
   PRINT_TRY(PrintSemistaticTF_Information(c, v.semistaticTF_Information, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -1118,13 +1118,13 @@ int PrintDownlinkAdditionalTimeslots_parameters(TextCursor& c, const DownlinkAdd
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "sameAsLast"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "sameAsLast", 10));
       PRINT_TRY(PrintDownlinkAdditionalTimeslots_parameters_sameAsLast(c, (*static_cast<const DownlinkAdditionalTimeslots_parameters_sameAsLast*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "newParameters"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "newParameters", 13));
       PRINT_TRY(PrintDownlinkAdditionalTimeslots_parameters_newParameters(c, (*static_cast<const DownlinkAdditionalTimeslots_parameters_newParameters*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -1135,7 +1135,7 @@ int PrintDownlinkAdditionalTimeslots_parameters(TextCursor& c, const DownlinkAdd
 }
 
 int PrintDownlinkAdditionalTimeslots(TextCursor& c, const DownlinkAdditionalTimeslots& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "parameters"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "parameters", 10));
   PRINT_TRY(PrintDownlinkAdditionalTimeslots_parameters(c, v.parameters, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -1145,13 +1145,13 @@ int PrintDownlinkAdditionalTimeslots_LCR_r4_parameters(TextCursor& c, const Down
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "sameAsLast"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "sameAsLast", 10));
       PRINT_TRY(PrintDownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast(c, (*static_cast<const DownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "newParameters"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "newParameters", 13));
       PRINT_TRY(PrintDownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters(c, (*static_cast<const DownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -1162,7 +1162,7 @@ int PrintDownlinkAdditionalTimeslots_LCR_r4_parameters(TextCursor& c, const Down
 }
 
 int PrintDownlinkAdditionalTimeslots_LCR_r4(TextCursor& c, const DownlinkAdditionalTimeslots_LCR_r4& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "parameters"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "parameters", 10));
   PRINT_TRY(PrintDownlinkAdditionalTimeslots_LCR_r4_parameters(c, v.parameters, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -1171,14 +1171,14 @@ int PrintDownlinkAdditionalTimeslots_LCR_r4(TextCursor& c, const DownlinkAdditio
 int PrintMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode& v, int depth) {
   switch (v.tag) {
     case 1:
-      PrintNameLine(c, depth + 4, "defaultMidamble");  // count not tested
+      PrintNameLine(c, depth + 4, "defaultMidamble", 15);  // count not tested
       break;
     case 2:
-      PrintNameLine(c, depth + 4, "commonMidamble");  // count not tested
+      PrintNameLine(c, depth + 4, "commonMidamble", 14);  // count not tested
       break;
     case 3:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "ueSpecificMidamble"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "ueSpecificMidamble", 18));
       PRINT_TRY(PrintMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -1189,39 +1189,39 @@ int PrintMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode(TextCursor& c, 
 }
 
 int PrintMidambleShiftAndBurstType_LCR_r4(TextCursor& c, const MidambleShiftAndBurstType_LCR_r4& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "midambleAllocationMode"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "midambleAllocationMode", 22));
   PRINT_TRY(PrintMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode(c, v.midambleAllocationMode, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "midambleConfiguration", v.midambleConfiguration));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "midambleConfiguration", 21, v.midambleConfiguration));
   return 0;
 }
 
 int PrintIndividualTimeslotInfo_LCR_r4(TextCursor& c, const IndividualTimeslotInfo_LCR_r4& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", v.timeslotNumber));
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "tfci_Existence", v.tfci_Existence));
-  PRINT_TRY(OpenBlock(c, depth + 4, "midambleShiftAndBurstType"));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", 14, v.timeslotNumber));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "tfci_Existence", 14, v.tfci_Existence));
+  PRINT_TRY(OpenBlock(c, depth + 4, "midambleShiftAndBurstType", 25));
   PRINT_TRY(PrintMidambleShiftAndBurstType_LCR_r4(c, v.midambleShiftAndBurstType, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "modulation", v.modulation, kEnum_IndividualTimeslotInfo_LCR_r4_modulation));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "ss_TPC_Symbols", v.ss_TPC_Symbols, kEnum_IndividualTimeslotInfo_LCR_r4_ss_TPC_Symbols));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "modulation", 10, v.modulation, kEnum_IndividualTimeslotInfo_LCR_r4_modulation));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "ss_TPC_Symbols", 14, v.ss_TPC_Symbols, kEnum_IndividualTimeslotInfo_LCR_r4_ss_TPC_Symbols));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "additionalSS_TPC_Symbols", v.additionalSS_TPC_Symbols));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "additionalSS_TPC_Symbols", 24, v.additionalSS_TPC_Symbols));
   }
   return 0;
 }
 
 int PrintDownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters(TextCursor& c, const DownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "individualTimeslotInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "individualTimeslotInfo", 22));
   PRINT_TRY(PrintIndividualTimeslotInfo_LCR_r4(c, v.individualTimeslotInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "dl_TS_ChannelisationCodesShort"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "dl_TS_ChannelisationCodesShort", 30));
   PRINT_TRY(PrintDL_TS_ChannelisationCodesShort(c, v.dl_TS_ChannelisationCodesShort, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintDownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast(TextCursor& c, const DownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", v.timeslotNumber));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", 14, v.timeslotNumber));
   return 0;
 }
 
@@ -1229,13 +1229,13 @@ int PrintDownlinkAdditionalTimeslots_VHCR_parameters(TextCursor& c, const Downli
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "sameAsLast"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "sameAsLast", 10));
       PRINT_TRY(PrintDownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast(c, (*static_cast<const DownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "newParameters"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "newParameters", 13));
       PRINT_TRY(PrintDownlinkAdditionalTimeslots_VHCR_parameters_newParameters(c, (*static_cast<const DownlinkAdditionalTimeslots_VHCR_parameters_newParameters*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -1246,7 +1246,7 @@ int PrintDownlinkAdditionalTimeslots_VHCR_parameters(TextCursor& c, const Downli
 }
 
 int PrintDownlinkAdditionalTimeslots_VHCR(TextCursor& c, const DownlinkAdditionalTimeslots_VHCR& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "parameters"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "parameters", 10));
   PRINT_TRY(PrintDownlinkAdditionalTimeslots_VHCR_parameters(c, v.parameters, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -1256,24 +1256,24 @@ int PrintMidambleShiftAndBurstType_VHCR_burstType(TextCursor& c, const MidambleS
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "type1"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "type1", 5));
       PRINT_TRY(PrintMidambleShiftAndBurstType_VHCR_burstType_type1(c, (*static_cast<const MidambleShiftAndBurstType_VHCR_burstType_type1*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "type2"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "type2", 5));
       PRINT_TRY(PrintMidambleShiftAndBurstType_VHCR_burstType_type2(c, (*static_cast<const MidambleShiftAndBurstType_VHCR_burstType_type2*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 3:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "type3"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "type3", 5));
       PRINT_TRY(PrintMidambleShiftAndBurstType_VHCR_burstType_type3(c, (*static_cast<const MidambleShiftAndBurstType_VHCR_burstType_type3*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 4:
-      PrintNameLine(c, depth + 4, "mbsfnBurstType4");  // count not tested
+      PrintNameLine(c, depth + 4, "mbsfnBurstType4", 15);  // count not tested
       break;
     default:
       break;
@@ -1282,33 +1282,33 @@ int PrintMidambleShiftAndBurstType_VHCR_burstType(TextCursor& c, const MidambleS
 }
 
 int PrintMidambleShiftAndBurstType_VHCR(TextCursor& c, const MidambleShiftAndBurstType_VHCR& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "burstType"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "burstType", 9));
   PRINT_TRY(PrintMidambleShiftAndBurstType_VHCR_burstType(c, v.burstType, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintIndividualTimeslotInfo_VHCR(TextCursor& c, const IndividualTimeslotInfo_VHCR& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", v.timeslotNumber));
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "tfci_Existence", v.tfci_Existence));
-  PRINT_TRY(OpenBlock(c, depth + 4, "midambleShiftAndBurstType_VHCR"));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", 14, v.timeslotNumber));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "tfci_Existence", 14, v.tfci_Existence));
+  PRINT_TRY(OpenBlock(c, depth + 4, "midambleShiftAndBurstType_VHCR", 30));
   PRINT_TRY(PrintMidambleShiftAndBurstType_VHCR(c, v.midambleShiftAndBurstType_VHCR, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintDownlinkAdditionalTimeslots_VHCR_parameters_newParameters(TextCursor& c, const DownlinkAdditionalTimeslots_VHCR_parameters_newParameters& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "individualTimeslotInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "individualTimeslotInfo", 22));
   PRINT_TRY(PrintIndividualTimeslotInfo_VHCR(c, v.individualTimeslotInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "dl_TS_ChannelisationCodesShort"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "dl_TS_ChannelisationCodesShort", 30));
   PRINT_TRY(PrintDL_TS_ChannelisationCodesShort_VHCR(c, v.dl_TS_ChannelisationCodesShort, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintDownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast(TextCursor& c, const DownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", v.timeslotNumber));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", 14, v.timeslotNumber));
   return 0;
 }
 
@@ -1316,19 +1316,19 @@ int PrintMidambleShiftAndBurstType_burstType(TextCursor& c, const MidambleShiftA
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "type1"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "type1", 5));
       PRINT_TRY(PrintMidambleShiftAndBurstType_burstType_type1(c, (*static_cast<const MidambleShiftAndBurstType_burstType_type1*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "type2"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "type2", 5));
       PRINT_TRY(PrintMidambleShiftAndBurstType_burstType_type2(c, (*static_cast<const MidambleShiftAndBurstType_burstType_type2*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 3:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "type3"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "type3", 5));
       PRINT_TRY(PrintMidambleShiftAndBurstType_burstType_type3(c, (*static_cast<const MidambleShiftAndBurstType_burstType_type3*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -1339,33 +1339,33 @@ int PrintMidambleShiftAndBurstType_burstType(TextCursor& c, const MidambleShiftA
 }
 
 int PrintMidambleShiftAndBurstType(TextCursor& c, const MidambleShiftAndBurstType& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "burstType"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "burstType", 9));
   PRINT_TRY(PrintMidambleShiftAndBurstType_burstType(c, v.burstType, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintIndividualTimeslotInfo(TextCursor& c, const IndividualTimeslotInfo& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", v.timeslotNumber));
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "tfci_Existence", v.tfci_Existence));
-  PRINT_TRY(OpenBlock(c, depth + 4, "midambleShiftAndBurstType"));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", 14, v.timeslotNumber));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "tfci_Existence", 14, v.tfci_Existence));
+  PRINT_TRY(OpenBlock(c, depth + 4, "midambleShiftAndBurstType", 25));
   PRINT_TRY(PrintMidambleShiftAndBurstType(c, v.midambleShiftAndBurstType, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintDownlinkAdditionalTimeslots_parameters_newParameters(TextCursor& c, const DownlinkAdditionalTimeslots_parameters_newParameters& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "individualTimeslotInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "individualTimeslotInfo", 22));
   PRINT_TRY(PrintIndividualTimeslotInfo(c, v.individualTimeslotInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "dl_TS_ChannelisationCodesShort"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "dl_TS_ChannelisationCodesShort", 30));
   PRINT_TRY(PrintDL_TS_ChannelisationCodesShort(c, v.dl_TS_ChannelisationCodesShort, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintDownlinkAdditionalTimeslots_parameters_sameAsLast(TextCursor& c, const DownlinkAdditionalTimeslots_parameters_sameAsLast& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", v.timeslotNumber));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", 14, v.timeslotNumber));
   return 0;
 }
 
@@ -1373,13 +1373,13 @@ int PrintDownlinkAdditionalTimeslots_r7_parameters(TextCursor& c, const Downlink
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "sameAsLast"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "sameAsLast", 10));
       PRINT_TRY(PrintDownlinkAdditionalTimeslots_r7_parameters_sameAsLast(c, (*static_cast<const DownlinkAdditionalTimeslots_r7_parameters_sameAsLast*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "newParameters"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "newParameters", 13));
       PRINT_TRY(PrintDownlinkAdditionalTimeslots_r7_parameters_newParameters(c, (*static_cast<const DownlinkAdditionalTimeslots_r7_parameters_newParameters*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -1390,7 +1390,7 @@ int PrintDownlinkAdditionalTimeslots_r7_parameters(TextCursor& c, const Downlink
 }
 
 int PrintDownlinkAdditionalTimeslots_r7(TextCursor& c, const DownlinkAdditionalTimeslots_r7& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "parameters"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "parameters", 10));
   PRINT_TRY(PrintDownlinkAdditionalTimeslots_r7_parameters(c, v.parameters, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -1400,24 +1400,24 @@ int PrintMidambleShiftAndBurstType_r7_burstType(TextCursor& c, const MidambleShi
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "type1"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "type1", 5));
       PRINT_TRY(PrintMidambleShiftAndBurstType_r7_burstType_type1(c, (*static_cast<const MidambleShiftAndBurstType_r7_burstType_type1*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "type2"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "type2", 5));
       PRINT_TRY(PrintMidambleShiftAndBurstType_r7_burstType_type2(c, (*static_cast<const MidambleShiftAndBurstType_r7_burstType_type2*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 3:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "type3"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "type3", 5));
       PRINT_TRY(PrintMidambleShiftAndBurstType_r7_burstType_type3(c, (*static_cast<const MidambleShiftAndBurstType_r7_burstType_type3*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 4:
-      PrintNameLine(c, depth + 4, "mbsfnBurstType4");  // count not tested
+      PrintNameLine(c, depth + 4, "mbsfnBurstType4", 15);  // count not tested
       break;
     default:
       break;
@@ -1426,44 +1426,44 @@ int PrintMidambleShiftAndBurstType_r7_burstType(TextCursor& c, const MidambleShi
 }
 
 int PrintMidambleShiftAndBurstType_r7(TextCursor& c, const MidambleShiftAndBurstType_r7& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "burstType"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "burstType", 9));
   PRINT_TRY(PrintMidambleShiftAndBurstType_r7_burstType(c, v.burstType, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintIndividualTimeslotInfo_r7(TextCursor& c, const IndividualTimeslotInfo_r7& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", v.timeslotNumber));
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "tfci_Existence", v.tfci_Existence));
-  PRINT_TRY(OpenBlock(c, depth + 4, "midambleShiftAndBurstType"));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", 14, v.timeslotNumber));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "tfci_Existence", 14, v.tfci_Existence));
+  PRINT_TRY(OpenBlock(c, depth + 4, "midambleShiftAndBurstType", 25));
   PRINT_TRY(PrintMidambleShiftAndBurstType_r7(c, v.midambleShiftAndBurstType, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintDownlinkAdditionalTimeslots_r7_parameters_newParameters(TextCursor& c, const DownlinkAdditionalTimeslots_r7_parameters_newParameters& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "individualTimeslotInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "individualTimeslotInfo", 22));
   PRINT_TRY(PrintIndividualTimeslotInfo_r7(c, v.individualTimeslotInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "dl_TS_ChannelisationCodesShort"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "dl_TS_ChannelisationCodesShort", 30));
   PRINT_TRY(PrintDL_TS_ChannelisationCodesShort(c, v.dl_TS_ChannelisationCodesShort, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintDownlinkAdditionalTimeslots_r7_parameters_sameAsLast(TextCursor& c, const DownlinkAdditionalTimeslots_r7_parameters_sameAsLast& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", v.timeslotNumber));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", 14, v.timeslotNumber));
   return 0;
 }
 
 int PrintDownlinkTimeslotsCodes_moreTimeslots(TextCursor& c, const DownlinkTimeslotsCodes_moreTimeslots& v, int depth) {
   switch (v.tag) {
     case 1:
-      PrintNameLine(c, depth + 4, "noMore");  // count not tested
+      PrintNameLine(c, depth + 4, "noMore", 6);  // count not tested
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "additionalTimeslots"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "additionalTimeslots", 19));
       PRINT_TRY(PrintDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots(c, (*static_cast<const DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -1474,13 +1474,13 @@ int PrintDownlinkTimeslotsCodes_moreTimeslots(TextCursor& c, const DownlinkTimes
 }
 
 int PrintDownlinkTimeslotsCodes(TextCursor& c, const DownlinkTimeslotsCodes& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "firstIndividualTimeslotInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "firstIndividualTimeslotInfo", 27));
   PRINT_TRY(PrintIndividualTimeslotInfo(c, v.firstIndividualTimeslotInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "dl_TS_ChannelisationCodesShort"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "dl_TS_ChannelisationCodesShort", 30));
   PRINT_TRY(PrintDL_TS_ChannelisationCodesShort(c, v.dl_TS_ChannelisationCodesShort, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "moreTimeslots"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "moreTimeslots", 13));
   PRINT_TRY(PrintDownlinkTimeslotsCodes_moreTimeslots(c, v.moreTimeslots, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -1489,11 +1489,11 @@ int PrintDownlinkTimeslotsCodes(TextCursor& c, const DownlinkTimeslotsCodes& v, 
 int PrintDownlinkTimeslotsCodes_LCR_r4_moreTimeslots(TextCursor& c, const DownlinkTimeslotsCodes_LCR_r4_moreTimeslots& v, int depth) {
   switch (v.tag) {
     case 1:
-      PrintNameLine(c, depth + 4, "noMore");  // count not tested
+      PrintNameLine(c, depth + 4, "noMore", 6);  // count not tested
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "additionalTimeslots"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "additionalTimeslots", 19));
       PRINT_TRY(PrintDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(c, (*static_cast<const DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -1504,13 +1504,13 @@ int PrintDownlinkTimeslotsCodes_LCR_r4_moreTimeslots(TextCursor& c, const Downli
 }
 
 int PrintDownlinkTimeslotsCodes_LCR_r4(TextCursor& c, const DownlinkTimeslotsCodes_LCR_r4& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "firstIndividualTimeslotInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "firstIndividualTimeslotInfo", 27));
   PRINT_TRY(PrintIndividualTimeslotInfo_LCR_r4(c, v.firstIndividualTimeslotInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "dl_TS_ChannelisationCodesShort"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "dl_TS_ChannelisationCodesShort", 30));
   PRINT_TRY(PrintDL_TS_ChannelisationCodesShort(c, v.dl_TS_ChannelisationCodesShort, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "moreTimeslots"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "moreTimeslots", 13));
   PRINT_TRY(PrintDownlinkTimeslotsCodes_LCR_r4_moreTimeslots(c, v.moreTimeslots, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -1519,7 +1519,7 @@ int PrintDownlinkTimeslotsCodes_LCR_r4(TextCursor& c, const DownlinkTimeslotsCod
 int PrintDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(TextCursor& c, const DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots& v, int depth) {
   switch (v.tag) {
     case 1:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "consecutive", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "consecutive", 11, v.value));
       break;
     case 2:
       if (v.ptr == nullptr) break;
@@ -1538,7 +1538,7 @@ int PrintDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslo
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const DownlinkAdditionalTimeslots_LCR_r4& element = *static_cast<const DownlinkAdditionalTimeslots_LCR_r4*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintDownlinkAdditionalTimeslots_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1548,11 +1548,11 @@ int PrintDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslo
 int PrintDownlinkTimeslotsCodes_VHCR_moreTimeslots(TextCursor& c, const DownlinkTimeslotsCodes_VHCR_moreTimeslots& v, int depth) {
   switch (v.tag) {
     case 1:
-      PrintNameLine(c, depth + 4, "noMore");  // count not tested
+      PrintNameLine(c, depth + 4, "noMore", 6);  // count not tested
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "additionalTimeslots"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "additionalTimeslots", 19));
       PRINT_TRY(PrintDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(c, (*static_cast<const DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -1563,13 +1563,13 @@ int PrintDownlinkTimeslotsCodes_VHCR_moreTimeslots(TextCursor& c, const Downlink
 }
 
 int PrintDownlinkTimeslotsCodes_VHCR(TextCursor& c, const DownlinkTimeslotsCodes_VHCR& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "firstIndividualTimeslotInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "firstIndividualTimeslotInfo", 27));
   PRINT_TRY(PrintIndividualTimeslotInfo_VHCR(c, v.firstIndividualTimeslotInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "dl_TS_ChannelisationCodesShort"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "dl_TS_ChannelisationCodesShort", 30));
   PRINT_TRY(PrintDL_TS_ChannelisationCodesShort_VHCR(c, v.dl_TS_ChannelisationCodesShort, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "moreTimeslots"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "moreTimeslots", 13));
   PRINT_TRY(PrintDownlinkTimeslotsCodes_VHCR_moreTimeslots(c, v.moreTimeslots, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -1578,7 +1578,7 @@ int PrintDownlinkTimeslotsCodes_VHCR(TextCursor& c, const DownlinkTimeslotsCodes
 int PrintDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(TextCursor& c, const DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots& v, int depth) {
   switch (v.tag) {
     case 1:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "consecutive", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "consecutive", 11, v.value));
       break;
     case 2:
       if (v.ptr == nullptr) break;
@@ -1597,7 +1597,7 @@ int PrintDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotL
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const DownlinkAdditionalTimeslots_VHCR& element = *static_cast<const DownlinkAdditionalTimeslots_VHCR*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintDownlinkAdditionalTimeslots_VHCR(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1607,7 +1607,7 @@ int PrintDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotL
 int PrintDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots(TextCursor& c, const DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots& v, int depth) {
   switch (v.tag) {
     case 1:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "consecutive", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "consecutive", 11, v.value));
       break;
     case 2:
       if (v.ptr == nullptr) break;
@@ -1626,7 +1626,7 @@ int PrintDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(T
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const DownlinkAdditionalTimeslots& element = *static_cast<const DownlinkAdditionalTimeslots*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintDownlinkAdditionalTimeslots(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1636,11 +1636,11 @@ int PrintDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(T
 int PrintDownlinkTimeslotsCodes_r7_moreTimeslots(TextCursor& c, const DownlinkTimeslotsCodes_r7_moreTimeslots& v, int depth) {
   switch (v.tag) {
     case 1:
-      PrintNameLine(c, depth + 4, "noMore");  // count not tested
+      PrintNameLine(c, depth + 4, "noMore", 6);  // count not tested
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "additionalTimeslots"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "additionalTimeslots", 19));
       PRINT_TRY(PrintDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots(c, (*static_cast<const DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -1651,13 +1651,13 @@ int PrintDownlinkTimeslotsCodes_r7_moreTimeslots(TextCursor& c, const DownlinkTi
 }
 
 int PrintDownlinkTimeslotsCodes_r7(TextCursor& c, const DownlinkTimeslotsCodes_r7& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "firstIndividualTimeslotInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "firstIndividualTimeslotInfo", 27));
   PRINT_TRY(PrintIndividualTimeslotInfo_r7(c, v.firstIndividualTimeslotInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "dl_TS_ChannelisationCodesShort"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "dl_TS_ChannelisationCodesShort", 30));
   PRINT_TRY(PrintDL_TS_ChannelisationCodesShort(c, v.dl_TS_ChannelisationCodesShort, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "moreTimeslots"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "moreTimeslots", 13));
   PRINT_TRY(PrintDownlinkTimeslotsCodes_r7_moreTimeslots(c, v.moreTimeslots, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -1666,7 +1666,7 @@ int PrintDownlinkTimeslotsCodes_r7(TextCursor& c, const DownlinkTimeslotsCodes_r
 int PrintDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots(TextCursor& c, const DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots& v, int depth) {
   switch (v.tag) {
     case 1:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "consecutive", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "consecutive", 11, v.value));
       break;
     case 2:
       if (v.ptr == nullptr) break;
@@ -1685,7 +1685,7 @@ int PrintDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotLis
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const DownlinkAdditionalTimeslots_r7& element = *static_cast<const DownlinkAdditionalTimeslots_r7*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintDownlinkAdditionalTimeslots_r7(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1696,13 +1696,13 @@ int PrintExplicitTFCS_Configuration(TextCursor& c, const ExplicitTFCS_Configurat
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "complete"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "complete", 8));
       PRINT_TRY(PrintTFCS_ReconfAdd(c, (*static_cast<const TFCS_ReconfAdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "addition"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "addition", 8));
       PRINT_TRY(PrintTFCS_ReconfAdd(c, (*static_cast<const TFCS_ReconfAdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -1712,7 +1712,7 @@ int PrintExplicitTFCS_Configuration(TextCursor& c, const ExplicitTFCS_Configurat
       break;
     case 4:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "replacement"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "replacement", 11));
       PRINT_TRY(PrintExplicitTFCS_Configuration_replacement(c, (*static_cast<const ExplicitTFCS_Configuration_replacement*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -1723,7 +1723,7 @@ int PrintExplicitTFCS_Configuration(TextCursor& c, const ExplicitTFCS_Configurat
 }
 
 int PrintTFCS_Removal(TextCursor& c, const TFCS_Removal& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "tfci", v.tfci));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "tfci", 4, v.tfci));
   return 0;
 }
 
@@ -1734,7 +1734,7 @@ int PrintTFCS_RemovalList(TextCursor& c, const TFCS_RemovalList& v, int depth, c
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const TFCS_Removal& element = *static_cast<const TFCS_Removal*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintTFCS_Removal(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1778,7 +1778,7 @@ int PrintTFCS_ReconfAdd_ctfcSize(TextCursor& c, const TFCS_ReconfAdd_ctfcSize& v
 }
 
 int PrintTFCS_ReconfAdd(TextCursor& c, const TFCS_ReconfAdd& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "ctfcSize"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "ctfcSize", 8));
   PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize(c, v.ctfcSize, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -1786,18 +1786,18 @@ int PrintTFCS_ReconfAdd(TextCursor& c, const TFCS_ReconfAdd& v, int depth) {
 
 int PrintExplicitTFCS_Configuration_replacement(TextCursor& c, const ExplicitTFCS_Configuration_replacement& v, int depth) {
   PRINT_TRY(PrintTFCS_RemovalList(c, v.tfcsRemoval, depth + 8, "tfcsRemoval"));
-  PRINT_TRY(OpenBlock(c, depth + 4, "tfcsAdd"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "tfcsAdd", 7));
   PRINT_TRY(PrintTFCS_ReconfAdd(c, v.tfcsAdd, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintFACH_PCH_Information(TextCursor& c, const FACH_PCH_Information& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "transportFormatSet"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "transportFormatSet", 18));
   PRINT_TRY(PrintTransportFormatSet(c, v.transportFormatSet, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "transportChannelIdentity", v.transportChannelIdentity));
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "ctch_Indicator", v.ctch_Indicator));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "transportChannelIdentity", 24, v.transportChannelIdentity));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "ctch_Indicator", 14, v.ctch_Indicator));
   return 0;
 }
 
@@ -1808,7 +1808,7 @@ int PrintFACH_PCH_InformationList(TextCursor& c, const FACH_PCH_InformationList&
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const FACH_PCH_Information& element = *static_cast<const FACH_PCH_Information*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintFACH_PCH_Information(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1816,19 +1816,19 @@ int PrintFACH_PCH_InformationList(TextCursor& c, const FACH_PCH_InformationList&
 }
 
 int PrintFPACH_Info_r4(TextCursor& c, const FPACH_Info_r4& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslot", v.timeslot));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "channelisationCode", v.channelisationCode, kEnum_TDD_FPACH_CCode16_r4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "midambleShiftAndBurstType"));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslot", 8, v.timeslot));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "channelisationCode", 18, v.channelisationCode, kEnum_TDD_FPACH_CCode16_r4));
+  PRINT_TRY(OpenBlock(c, depth + 4, "midambleShiftAndBurstType", 25));
   PRINT_TRY(PrintMidambleShiftAndBurstType_LCR_r4(c, v.midambleShiftAndBurstType, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "wi", v.wi));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "wi", 2, v.wi));
   return 0;
 }
 
 int PrintHARQ_Info_memoryPartitioning(TextCursor& c, const HARQ_Info_memoryPartitioning& v, int depth) {
   switch (v.tag) {
     case 1:
-      PrintNameLine(c, depth + 4, "implicit");  // count not tested
+      PrintNameLine(c, depth + 4, "implicit", 8);  // count not tested
       break;
     case 2:
       if (v.ptr == nullptr) break;
@@ -1841,8 +1841,8 @@ int PrintHARQ_Info_memoryPartitioning(TextCursor& c, const HARQ_Info_memoryParti
 }
 
 int PrintHARQ_Info(TextCursor& c, const HARQ_Info& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "numberOfProcesses", v.numberOfProcesses));
-  PRINT_TRY(OpenBlock(c, depth + 4, "memoryPartitioning"));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "numberOfProcesses", 17, v.numberOfProcesses));
+  PRINT_TRY(OpenBlock(c, depth + 4, "memoryPartitioning", 18));
   PRINT_TRY(PrintHARQ_Info_memoryPartitioning(c, v.memoryPartitioning, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -1853,7 +1853,7 @@ int PrintHARQ_Info_memoryPartitioning_explicit(TextCursor& c, const HARQ_Info_me
   StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 8; ++i) {
     SetElementIndex(elementName, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, v.items[i], kEnum_HARQMemorySize));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, elementName.length, v.items[i], kEnum_HARQMemorySize));
   }
   return 0;
 }
@@ -1863,14 +1863,14 @@ int PrintHS_SCCH_SystemInfo_hS_SCCHChannelisationCodeInfo(TextCursor& c, const H
   StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 4; ++i) {
     SetElementIndex(elementName, static_cast<int>(i));
-    PRINT_TRY(PrintIntegerLine(c, depth, elementName.text, v.items[i]));
+    PRINT_TRY(PrintIntegerLine(c, depth, elementName.text, elementName.length, v.items[i]));
   }
   return 0;
 }
 
 int PrintHS_SCCH_SystemInfo(TextCursor& c, const HS_SCCH_SystemInfo& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "dl_ScramblingCode", v.dl_ScramblingCode));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "dl_ScramblingCode", 17, v.dl_ScramblingCode));
   }
   PRINT_TRY(PrintHS_SCCH_SystemInfo_hS_SCCHChannelisationCodeInfo(c, v.hS_SCCHChannelisationCodeInfo, depth + 8, "hS_SCCHChannelisationCodeInfo"));
   return 0;
@@ -1881,29 +1881,29 @@ int PrintHS_DSCH_CommonSystemInformation_common_H_RNTI_information(TextCursor& c
   StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 4; ++i) {
     SetElementIndex(elementName, static_cast<int>(i));
-    PRINT_TRY(PrintBitStringLine(c, depth, elementName.text, v.items[i].bitCount, v.items[i].bytes, sizeof v.items[i].bytes));
+    PRINT_TRY(PrintBitStringLine(c, depth, elementName.text, elementName.length, v.items[i].bitCount, v.items[i].bytes, sizeof v.items[i].bytes));
   }
   return 0;
 }
 
 int PrintHS_DSCH_CommonSystemInformation(TextCursor& c, const HS_DSCH_CommonSystemInformation& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "ccch_MappingInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "ccch_MappingInfo", 16));
   PRINT_TRY(PrintCommonRBMappingInfo(c, v.ccch_MappingInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "srb1_MappingInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "srb1_MappingInfo", 16));
     PRINT_TRY(PrintCommonRBMappingInfo(c, v.srb1_MappingInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   PRINT_TRY(PrintCommon_MAC_ehs_ReorderingQueueList(c, v.common_MAC_ehs_ReorderingQueueList, depth + 8, "common_MAC_ehs_ReorderingQueueList"));
-  PRINT_TRY(OpenBlock(c, depth + 4, "hs_scch_SystemInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "hs_scch_SystemInfo", 18));
   PRINT_TRY(PrintHS_SCCH_SystemInfo(c, v.hs_scch_SystemInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "harq_SystemInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "harq_SystemInfo", 15));
   PRINT_TRY(PrintHARQ_Info(c, v.harq_SystemInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   PRINT_TRY(PrintHS_DSCH_CommonSystemInformation_common_H_RNTI_information(c, v.common_H_RNTI_information, depth + 8, "common_H_RNTI_information"));
-  PRINT_TRY(PrintBitStringLine(c, depth + 4, "bcchSpecific_H_RNTI", v.bcchSpecific_H_RNTI.bitCount, v.bcchSpecific_H_RNTI.bytes, sizeof v.bcchSpecific_H_RNTI.bytes));
+  PRINT_TRY(PrintBitStringLine(c, depth + 4, "bcchSpecific_H_RNTI", 19, v.bcchSpecific_H_RNTI.bitCount, v.bcchSpecific_H_RNTI.bytes, sizeof v.bcchSpecific_H_RNTI.bytes));
   return 0;
 }
 
@@ -1911,13 +1911,13 @@ int PrintPICH_Info(TextCursor& c, const PICH_Info& v, int depth) {
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "fdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "fdd", 3));
       PRINT_TRY(PrintPICH_Info_fdd(c, (*static_cast<const PICH_Info_fdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "tdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd", 3));
       PRINT_TRY(PrintPICH_Info_tdd(c, (*static_cast<const PICH_Info_tdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -1928,10 +1928,10 @@ int PrintPICH_Info(TextCursor& c, const PICH_Info& v, int depth) {
 }
 
 int PrintPICH_ForHSDPASupportedPaging(TextCursor& c, const PICH_ForHSDPASupportedPaging& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "hsdpa_AssociatedPichInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "hsdpa_AssociatedPichInfo", 24));
   PRINT_TRY(PrintPICH_Info(c, v.hsdpa_AssociatedPichInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "hs_pdschChannelisationCode", v.hs_pdschChannelisationCode));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "hs_pdschChannelisationCode", 26, v.hs_pdschChannelisationCode));
   return 0;
 }
 
@@ -1942,7 +1942,7 @@ int PrintHS_DSCH_PagingSystemInformation_pich_ForHSDPASupportedPagingList(TextCu
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const PICH_ForHSDPASupportedPaging& element = *static_cast<const PICH_ForHSDPASupportedPaging*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintPICH_ForHSDPASupportedPaging(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1954,34 +1954,34 @@ int PrintHS_DSCH_PagingSystemInformation_transportBlockSizeList(TextCursor& c, c
   StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 2; ++i) {
     SetElementIndex(elementName, static_cast<int>(i));
-    PRINT_TRY(PrintIntegerLine(c, depth, elementName.text, v.items[i]));
+    PRINT_TRY(PrintIntegerLine(c, depth, elementName.text, elementName.length, v.items[i]));
   }
   return 0;
 }
 
 int PrintHS_DSCH_PagingSystemInformation(TextCursor& c, const HS_DSCH_PagingSystemInformation& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "dlScramblingCode", v.dlScramblingCode));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "dlScramblingCode", 16, v.dlScramblingCode));
   }
   PRINT_TRY(PrintHS_DSCH_PagingSystemInformation_pich_ForHSDPASupportedPagingList(c, v.pich_ForHSDPASupportedPagingList, depth + 8, "pich_ForHSDPASupportedPagingList"));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "numberOfPcchTransmissions", v.numberOfPcchTransmissions));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "numberOfPcchTransmissions", 25, v.numberOfPcchTransmissions));
   PRINT_TRY(PrintHS_DSCH_PagingSystemInformation_transportBlockSizeList(c, v.transportBlockSizeList, depth + 8, "transportBlockSizeList"));
   return 0;
 }
 
 int PrintIndividualTimeslotInfo_LCR_r4_ext(TextCursor& c, const IndividualTimeslotInfo_LCR_r4_ext& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "midambleShiftAndBurstType"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "midambleShiftAndBurstType", 25));
   PRINT_TRY(PrintMidambleShiftAndBurstType_LCR_r4(c, v.midambleShiftAndBurstType, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "modulation", v.modulation, kEnum_IndividualTimeslotInfo_LCR_r4_ext_modulation));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "ss_TPC_Symbols", v.ss_TPC_Symbols, kEnum_IndividualTimeslotInfo_LCR_r4_ext_ss_TPC_Symbols));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "modulation", 10, v.modulation, kEnum_IndividualTimeslotInfo_LCR_r4_ext_modulation));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "ss_TPC_Symbols", 14, v.ss_TPC_Symbols, kEnum_IndividualTimeslotInfo_LCR_r4_ext_ss_TPC_Symbols));
   return 0;
 }
 
 int PrintLogicalChannelByRB(TextCursor& c, const LogicalChannelByRB& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "rb_Identity", v.rb_Identity));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "rb_Identity", 11, v.rb_Identity));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "logChOfRb", v.logChOfRb));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "logChOfRb", 9, v.logChOfRb));
   }
   return 0;
 }
@@ -1993,7 +1993,7 @@ int PrintLogicalChannelList_explicitList(TextCursor& c, const LogicalChannelList
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const LogicalChannelByRB& element = *static_cast<const LogicalChannelByRB*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintLogicalChannelByRB(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2007,7 +2007,7 @@ int PrintMBMS_FACHCarryingMTCH_List(TextCursor& c, const MBMS_FACHCarryingMTCH_L
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const TransportFormatSet& element = *static_cast<const TransportFormatSet*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintTransportFormatSet(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2016,16 +2016,16 @@ int PrintMBMS_FACHCarryingMTCH_List(TextCursor& c, const MBMS_FACHCarryingMTCH_L
 
 int PrintUM_RLC_OutOSeqDelivery_Info_r6(TextCursor& c, const UM_RLC_OutOSeqDelivery_Info_r6& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintEnumLine(c, depth + 4, "timer_OSD", v.timer_OSD, kEnum_TimerOSD_r6));
+    PRINT_TRY(PrintEnumLine(c, depth + 4, "timer_OSD", 9, v.timer_OSD, kEnum_TimerOSD_r6));
   }
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "windowSize_OSD", v.windowSize_OSD, kEnum_WindowSizeOSD_r6));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "windowSize_OSD", 14, v.windowSize_OSD, kEnum_WindowSizeOSD_r6));
   return 0;
 }
 
 int PrintRLC_Info_MCCH_r6(TextCursor& c, const RLC_Info_MCCH_r6& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "dl_UM_RLC_LI_size", v.dl_UM_RLC_LI_size, kEnum_DL_UM_RLC_LI_size));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "dl_UM_RLC_LI_size", 17, v.dl_UM_RLC_LI_size, kEnum_DL_UM_RLC_LI_size));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "dl_UM_RLC_OutOSeqDelivery_Info"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "dl_UM_RLC_OutOSeqDelivery_Info", 30));
     PRINT_TRY(PrintUM_RLC_OutOSeqDelivery_Info_r6(c, v.dl_UM_RLC_OutOSeqDelivery_Info, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -2033,14 +2033,14 @@ int PrintRLC_Info_MCCH_r6(TextCursor& c, const RLC_Info_MCCH_r6& v, int depth) {
 }
 
 int PrintMBMS_MCCH_ConfigurationInfo_r6(TextCursor& c, const MBMS_MCCH_ConfigurationInfo_r6& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "accessInfoPeriodCoefficient", v.accessInfoPeriodCoefficient));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "repetitionPeriodCoefficient", v.repetitionPeriodCoefficient));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "modificationPeriodCoefficient", v.modificationPeriodCoefficient));
-  PRINT_TRY(OpenBlock(c, depth + 4, "rlc_Info"));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "accessInfoPeriodCoefficient", 27, v.accessInfoPeriodCoefficient));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "repetitionPeriodCoefficient", 27, v.repetitionPeriodCoefficient));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "modificationPeriodCoefficient", 29, v.modificationPeriodCoefficient));
+  PRINT_TRY(OpenBlock(c, depth + 4, "rlc_Info", 8));
   PRINT_TRY(PrintRLC_Info_MCCH_r6(c, v.rlc_Info, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintEnumLine(c, depth + 4, "tctf_Presence", v.tctf_Presence, kEnum_MBMS_TCTF_Presence));
+    PRINT_TRY(PrintEnumLine(c, depth + 4, "tctf_Presence", 13, v.tctf_Presence, kEnum_MBMS_TCTF_Presence));
   }
   return 0;
 }
@@ -2048,22 +2048,22 @@ int PrintMBMS_MCCH_ConfigurationInfo_r6(TextCursor& c, const MBMS_MCCH_Configura
 int PrintMBMS_MSCHSchedulingInfo(TextCursor& c, const MBMS_MSCHSchedulingInfo& v, int depth) {
   switch (v.tag) {
     case 1:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "schedulingPeriod_32_Offset", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "schedulingPeriod_32_Offset", 26, v.value));
       break;
     case 2:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "schedulingPeriod_64_Offset", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "schedulingPeriod_64_Offset", 26, v.value));
       break;
     case 3:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "schedulingPeriod_128_Offset", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "schedulingPeriod_128_Offset", 27, v.value));
       break;
     case 4:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "schedulingPeriod_256_Offset", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "schedulingPeriod_256_Offset", 27, v.value));
       break;
     case 5:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "schedulingPeriod_512_Offset", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "schedulingPeriod_512_Offset", 27, v.value));
       break;
     case 6:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "schedulingPeriod_1024_Offset", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "schedulingPeriod_1024_Offset", 28, v.value));
       break;
     default:
       break;
@@ -2072,43 +2072,43 @@ int PrintMBMS_MSCHSchedulingInfo(TextCursor& c, const MBMS_MSCHSchedulingInfo& v
 }
 
 int PrintRLC_Info_MSCH_r6(TextCursor& c, const RLC_Info_MSCH_r6& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "dl_UM_RLC_LI_size", v.dl_UM_RLC_LI_size, kEnum_DL_UM_RLC_LI_size));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "dl_UM_RLC_LI_size", 17, v.dl_UM_RLC_LI_size, kEnum_DL_UM_RLC_LI_size));
   return 0;
 }
 
 int PrintMBMS_MSCH_ConfigurationInfo_r6(TextCursor& c, const MBMS_MSCH_ConfigurationInfo_r6& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "mschShedulingInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "mschShedulingInfo", 17));
     PRINT_TRY(PrintMBMS_MSCHSchedulingInfo(c, v.mschShedulingInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "rlc_Info"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "rlc_Info", 8));
     PRINT_TRY(PrintRLC_Info_MSCH_r6(c, v.rlc_Info, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 2)) {
-    PRINT_TRY(PrintEnumLine(c, depth + 4, "tctf_Presence", v.tctf_Presence, kEnum_MBMS_TCTF_Presence));
+    PRINT_TRY(PrintEnumLine(c, depth + 4, "tctf_Presence", 13, v.tctf_Presence, kEnum_MBMS_TCTF_Presence));
   }
   return 0;
 }
 
 int PrintMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "midambleShift", v.midambleShift));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "midambleShift", 13, v.midambleShift));
   return 0;
 }
 
 int PrintMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode& v, int depth) {
   switch (v.tag) {
     case 1:
-      PrintNameLine(c, depth + 4, "defaultMidamble");  // count not tested
+      PrintNameLine(c, depth + 4, "defaultMidamble", 15);  // count not tested
       break;
     case 2:
-      PrintNameLine(c, depth + 4, "commonMidamble");  // count not tested
+      PrintNameLine(c, depth + 4, "commonMidamble", 14);  // count not tested
       break;
     case 3:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "ueSpecificMidamble"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "ueSpecificMidamble", 18));
       PRINT_TRY(PrintMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -2119,29 +2119,29 @@ int PrintMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode(T
 }
 
 int PrintMidambleShiftAndBurstType_VHCR_burstType_type1(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type1& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "midambleConfigurationBurstType1and3", v.midambleConfigurationBurstType1and3, kEnum_MidambleConfigurationBurstType1and3));
-  PRINT_TRY(OpenBlock(c, depth + 4, "midambleAllocationMode"));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "midambleConfigurationBurstType1and3", 35, v.midambleConfigurationBurstType1and3, kEnum_MidambleConfigurationBurstType1and3));
+  PRINT_TRY(OpenBlock(c, depth + 4, "midambleAllocationMode", 22));
   PRINT_TRY(PrintMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode(c, v.midambleAllocationMode, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "midambleShift", v.midambleShift));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "midambleShift", 13, v.midambleShift));
   return 0;
 }
 
 int PrintMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode& v, int depth) {
   switch (v.tag) {
     case 1:
-      PrintNameLine(c, depth + 4, "defaultMidamble");  // count not tested
+      PrintNameLine(c, depth + 4, "defaultMidamble", 15);  // count not tested
       break;
     case 2:
-      PrintNameLine(c, depth + 4, "commonMidamble");  // count not tested
+      PrintNameLine(c, depth + 4, "commonMidamble", 14);  // count not tested
       break;
     case 3:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "ueSpecificMidamble"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "ueSpecificMidamble", 18));
       PRINT_TRY(PrintMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -2152,26 +2152,26 @@ int PrintMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode(T
 }
 
 int PrintMidambleShiftAndBurstType_VHCR_burstType_type2(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type2& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "midambleConfigurationBurstType2", v.midambleConfigurationBurstType2, kEnum_MidambleConfigurationBurstType2_VHCR));
-  PRINT_TRY(OpenBlock(c, depth + 4, "midambleAllocationMode"));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "midambleConfigurationBurstType2", 31, v.midambleConfigurationBurstType2, kEnum_MidambleConfigurationBurstType2_VHCR));
+  PRINT_TRY(OpenBlock(c, depth + 4, "midambleAllocationMode", 22));
   PRINT_TRY(PrintMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode(c, v.midambleAllocationMode, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "midambleShift", v.midambleShift));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "midambleShift", 13, v.midambleShift));
   return 0;
 }
 
 int PrintMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode& v, int depth) {
   switch (v.tag) {
     case 1:
-      PrintNameLine(c, depth + 4, "defaultMidamble");  // count not tested
+      PrintNameLine(c, depth + 4, "defaultMidamble", 15);  // count not tested
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "ueSpecificMidamble"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "ueSpecificMidamble", 18));
       PRINT_TRY(PrintMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -2182,29 +2182,29 @@ int PrintMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode(T
 }
 
 int PrintMidambleShiftAndBurstType_VHCR_burstType_type3(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type3& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "midambleConfigurationBurstType1and3", v.midambleConfigurationBurstType1and3, kEnum_MidambleConfigurationBurstType1and3));
-  PRINT_TRY(OpenBlock(c, depth + 4, "midambleAllocationMode"));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "midambleConfigurationBurstType1and3", 35, v.midambleConfigurationBurstType1and3, kEnum_MidambleConfigurationBurstType1and3));
+  PRINT_TRY(OpenBlock(c, depth + 4, "midambleAllocationMode", 22));
   PRINT_TRY(PrintMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode(c, v.midambleAllocationMode, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "midambleShift", v.midambleShift));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "midambleShift", 13, v.midambleShift));
   return 0;
 }
 
 int PrintMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode& v, int depth) {
   switch (v.tag) {
     case 1:
-      PrintNameLine(c, depth + 4, "defaultMidamble");  // count not tested
+      PrintNameLine(c, depth + 4, "defaultMidamble", 15);  // count not tested
       break;
     case 2:
-      PrintNameLine(c, depth + 4, "commonMidamble");  // count not tested
+      PrintNameLine(c, depth + 4, "commonMidamble", 14);  // count not tested
       break;
     case 3:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "ueSpecificMidamble"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "ueSpecificMidamble", 18));
       PRINT_TRY(PrintMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -2215,29 +2215,29 @@ int PrintMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode(TextCu
 }
 
 int PrintMidambleShiftAndBurstType_burstType_type1(TextCursor& c, const MidambleShiftAndBurstType_burstType_type1& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "midambleConfigurationBurstType1and3", v.midambleConfigurationBurstType1and3, kEnum_MidambleConfigurationBurstType1and3));
-  PRINT_TRY(OpenBlock(c, depth + 4, "midambleAllocationMode"));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "midambleConfigurationBurstType1and3", 35, v.midambleConfigurationBurstType1and3, kEnum_MidambleConfigurationBurstType1and3));
+  PRINT_TRY(OpenBlock(c, depth + 4, "midambleAllocationMode", 22));
   PRINT_TRY(PrintMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode(c, v.midambleAllocationMode, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "midambleShift", v.midambleShift));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "midambleShift", 13, v.midambleShift));
   return 0;
 }
 
 int PrintMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode& v, int depth) {
   switch (v.tag) {
     case 1:
-      PrintNameLine(c, depth + 4, "defaultMidamble");  // count not tested
+      PrintNameLine(c, depth + 4, "defaultMidamble", 15);  // count not tested
       break;
     case 2:
-      PrintNameLine(c, depth + 4, "commonMidamble");  // count not tested
+      PrintNameLine(c, depth + 4, "commonMidamble", 14);  // count not tested
       break;
     case 3:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "ueSpecificMidamble"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "ueSpecificMidamble", 18));
       PRINT_TRY(PrintMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -2248,26 +2248,26 @@ int PrintMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode(TextCu
 }
 
 int PrintMidambleShiftAndBurstType_burstType_type2(TextCursor& c, const MidambleShiftAndBurstType_burstType_type2& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "midambleConfigurationBurstType2", v.midambleConfigurationBurstType2, kEnum_MidambleConfigurationBurstType2));
-  PRINT_TRY(OpenBlock(c, depth + 4, "midambleAllocationMode"));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "midambleConfigurationBurstType2", 31, v.midambleConfigurationBurstType2, kEnum_MidambleConfigurationBurstType2));
+  PRINT_TRY(OpenBlock(c, depth + 4, "midambleAllocationMode", 22));
   PRINT_TRY(PrintMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode(c, v.midambleAllocationMode, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "midambleShift", v.midambleShift));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "midambleShift", 13, v.midambleShift));
   return 0;
 }
 
 int PrintMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode& v, int depth) {
   switch (v.tag) {
     case 1:
-      PrintNameLine(c, depth + 4, "defaultMidamble");  // count not tested
+      PrintNameLine(c, depth + 4, "defaultMidamble", 15);  // count not tested
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "ueSpecificMidamble"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "ueSpecificMidamble", 18));
       PRINT_TRY(PrintMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -2278,29 +2278,29 @@ int PrintMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode(TextCu
 }
 
 int PrintMidambleShiftAndBurstType_burstType_type3(TextCursor& c, const MidambleShiftAndBurstType_burstType_type3& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "midambleConfigurationBurstType1and3", v.midambleConfigurationBurstType1and3, kEnum_MidambleConfigurationBurstType1and3));
-  PRINT_TRY(OpenBlock(c, depth + 4, "midambleAllocationMode"));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "midambleConfigurationBurstType1and3", 35, v.midambleConfigurationBurstType1and3, kEnum_MidambleConfigurationBurstType1and3));
+  PRINT_TRY(OpenBlock(c, depth + 4, "midambleAllocationMode", 22));
   PRINT_TRY(PrintMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode(c, v.midambleAllocationMode, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "midambleShift", v.midambleShift));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "midambleShift", 13, v.midambleShift));
   return 0;
 }
 
 int PrintMidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode& v, int depth) {
   switch (v.tag) {
     case 1:
-      PrintNameLine(c, depth + 4, "defaultMidamble");  // count not tested
+      PrintNameLine(c, depth + 4, "defaultMidamble", 15);  // count not tested
       break;
     case 2:
-      PrintNameLine(c, depth + 4, "commonMidamble");  // count not tested
+      PrintNameLine(c, depth + 4, "commonMidamble", 14);  // count not tested
       break;
     case 3:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "ueSpecificMidamble"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "ueSpecificMidamble", 18));
       PRINT_TRY(PrintMidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode_ueSpecificMidamble*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -2311,29 +2311,29 @@ int PrintMidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode(Tex
 }
 
 int PrintMidambleShiftAndBurstType_r7_burstType_type1(TextCursor& c, const MidambleShiftAndBurstType_r7_burstType_type1& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "midambleConfigurationBurstType1and3", v.midambleConfigurationBurstType1and3, kEnum_MidambleConfigurationBurstType1and3));
-  PRINT_TRY(OpenBlock(c, depth + 4, "midambleAllocationMode"));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "midambleConfigurationBurstType1and3", 35, v.midambleConfigurationBurstType1and3, kEnum_MidambleConfigurationBurstType1and3));
+  PRINT_TRY(OpenBlock(c, depth + 4, "midambleAllocationMode", 22));
   PRINT_TRY(PrintMidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode(c, v.midambleAllocationMode, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintMidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode_ueSpecificMidamble& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "midambleShift", v.midambleShift));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "midambleShift", 13, v.midambleShift));
   return 0;
 }
 
 int PrintMidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode& v, int depth) {
   switch (v.tag) {
     case 1:
-      PrintNameLine(c, depth + 4, "defaultMidamble");  // count not tested
+      PrintNameLine(c, depth + 4, "defaultMidamble", 15);  // count not tested
       break;
     case 2:
-      PrintNameLine(c, depth + 4, "commonMidamble");  // count not tested
+      PrintNameLine(c, depth + 4, "commonMidamble", 14);  // count not tested
       break;
     case 3:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "ueSpecificMidamble"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "ueSpecificMidamble", 18));
       PRINT_TRY(PrintMidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode_ueSpecificMidamble*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -2344,26 +2344,26 @@ int PrintMidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode(Tex
 }
 
 int PrintMidambleShiftAndBurstType_r7_burstType_type2(TextCursor& c, const MidambleShiftAndBurstType_r7_burstType_type2& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "midambleConfigurationBurstType2", v.midambleConfigurationBurstType2, kEnum_MidambleConfigurationBurstType2));
-  PRINT_TRY(OpenBlock(c, depth + 4, "midambleAllocationMode"));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "midambleConfigurationBurstType2", 31, v.midambleConfigurationBurstType2, kEnum_MidambleConfigurationBurstType2));
+  PRINT_TRY(OpenBlock(c, depth + 4, "midambleAllocationMode", 22));
   PRINT_TRY(PrintMidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode(c, v.midambleAllocationMode, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintMidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode_ueSpecificMidamble& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "midambleShift", v.midambleShift));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "midambleShift", 13, v.midambleShift));
   return 0;
 }
 
 int PrintMidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode& v, int depth) {
   switch (v.tag) {
     case 1:
-      PrintNameLine(c, depth + 4, "defaultMidamble");  // count not tested
+      PrintNameLine(c, depth + 4, "defaultMidamble", 15);  // count not tested
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "ueSpecificMidamble"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "ueSpecificMidamble", 18));
       PRINT_TRY(PrintMidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode_ueSpecificMidamble*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -2374,32 +2374,32 @@ int PrintMidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode(Tex
 }
 
 int PrintMidambleShiftAndBurstType_r7_burstType_type3(TextCursor& c, const MidambleShiftAndBurstType_r7_burstType_type3& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "midambleConfigurationBurstType1and3", v.midambleConfigurationBurstType1and3, kEnum_MidambleConfigurationBurstType1and3));
-  PRINT_TRY(OpenBlock(c, depth + 4, "midambleAllocationMode"));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "midambleConfigurationBurstType1and3", 35, v.midambleConfigurationBurstType1and3, kEnum_MidambleConfigurationBurstType1and3));
+  PRINT_TRY(OpenBlock(c, depth + 4, "midambleAllocationMode", 22));
   PRINT_TRY(PrintMidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode(c, v.midambleAllocationMode, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintMidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode_ueSpecificMidamble& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "midambleShift", v.midambleShift));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "midambleShift", 13, v.midambleShift));
   return 0;
 }
 
 int PrintOctetModeRLC_SizeInfoType1(TextCursor& c, const OctetModeRLC_SizeInfoType1& v, int depth) {
   switch (v.tag) {
     case 1:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "sizeType1", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "sizeType1", 9, v.value));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "sizeType2"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "sizeType2", 9));
       PRINT_TRY(PrintOctetModeRLC_SizeInfoType1_sizeType2(c, (*static_cast<const OctetModeRLC_SizeInfoType1_sizeType2*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 3:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "sizeType3"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "sizeType3", 9));
       PRINT_TRY(PrintOctetModeRLC_SizeInfoType1_sizeType3(c, (*static_cast<const OctetModeRLC_SizeInfoType1_sizeType3*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -2410,49 +2410,49 @@ int PrintOctetModeRLC_SizeInfoType1(TextCursor& c, const OctetModeRLC_SizeInfoTy
 }
 
 int PrintOctetModeRLC_SizeInfoType1_sizeType2(TextCursor& c, const OctetModeRLC_SizeInfoType1_sizeType2& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "part1", v.part1));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "part1", 5, v.part1));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "part2", v.part2));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "part2", 5, v.part2));
   }
   return 0;
 }
 
 int PrintOctetModeRLC_SizeInfoType1_sizeType3(TextCursor& c, const OctetModeRLC_SizeInfoType1_sizeType3& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "part1", v.part1));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "part1", 5, v.part1));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "part2", v.part2));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "part2", 5, v.part2));
   }
   return 0;
 }
 
 int PrintOpenLoopPowerControl_IPDL_TDD_r4(TextCursor& c, const OpenLoopPowerControl_IPDL_TDD_r4& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "ipdl_alpha", v.ipdl_alpha));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "maxPowerIncrease", v.maxPowerIncrease));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "ipdl_alpha", 10, v.ipdl_alpha));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "maxPowerIncrease", 16, v.maxPowerIncrease));
   return 0;
 }
 
 int PrintOpenLoopPowerControl_TDD(TextCursor& c, const OpenLoopPowerControl_TDD& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "primaryCCPCH_TX_Power", v.primaryCCPCH_TX_Power));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "primaryCCPCH_TX_Power", 21, v.primaryCCPCH_TX_Power));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "alpha", v.alpha));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "alpha", 5, v.alpha));
   }
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "prach_ConstantValue", v.prach_ConstantValue));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "dpch_ConstantValue", v.dpch_ConstantValue));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "prach_ConstantValue", 19, v.prach_ConstantValue));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "dpch_ConstantValue", 18, v.dpch_ConstantValue));
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "pusch_ConstantValue", v.pusch_ConstantValue));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "pusch_ConstantValue", 19, v.pusch_ConstantValue));
   }
   return 0;
 }
 
 int PrintPDSCH_Info(TextCursor& c, const PDSCH_Info& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "tfcs_ID", v.tfcs_ID));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "tfcs_ID", 7, v.tfcs_ID));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "commonTimeslotInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "commonTimeslotInfo", 18));
     PRINT_TRY(PrintCommonTimeslotInfo(c, v.commonTimeslotInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "pdsch_TimeslotsCodes"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "pdsch_TimeslotsCodes", 20));
     PRINT_TRY(PrintDownlinkTimeslotsCodes(c, v.pdsch_TimeslotsCodes, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -2460,14 +2460,14 @@ int PrintPDSCH_Info(TextCursor& c, const PDSCH_Info& v, int depth) {
 }
 
 int PrintPDSCH_Info_LCR_r4(TextCursor& c, const PDSCH_Info_LCR_r4& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "tfcs_ID", v.tfcs_ID));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "tfcs_ID", 7, v.tfcs_ID));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "commonTimeslotInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "commonTimeslotInfo", 18));
     PRINT_TRY(PrintCommonTimeslotInfo(c, v.commonTimeslotInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "pdsch_TimeslotsCodes"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "pdsch_TimeslotsCodes", 20));
     PRINT_TRY(PrintDownlinkTimeslotsCodes_LCR_r4(c, v.pdsch_TimeslotsCodes, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -2478,19 +2478,19 @@ int PrintPDSCH_Info_r7_tddOption(TextCursor& c, const PDSCH_Info_r7_tddOption& v
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "tdd384"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd384", 6));
       PRINT_TRY(PrintPDSCH_Info_r7_tddOption_tdd384(c, (*static_cast<const PDSCH_Info_r7_tddOption_tdd384*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "tdd768"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd768", 6));
       PRINT_TRY(PrintPDSCH_Info_r7_tddOption_tdd768(c, (*static_cast<const PDSCH_Info_r7_tddOption_tdd768*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 3:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "tdd128"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd128", 6));
       PRINT_TRY(PrintPDSCH_Info_r7_tddOption_tdd128(c, (*static_cast<const PDSCH_Info_r7_tddOption_tdd128*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -2501,13 +2501,13 @@ int PrintPDSCH_Info_r7_tddOption(TextCursor& c, const PDSCH_Info_r7_tddOption& v
 }
 
 int PrintPDSCH_Info_r7(TextCursor& c, const PDSCH_Info_r7& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "tfcs_ID", v.tfcs_ID));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "tfcs_ID", 7, v.tfcs_ID));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "commonTimeslotInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "commonTimeslotInfo", 18));
     PRINT_TRY(PrintCommonTimeslotInfo(c, v.commonTimeslotInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "tddOption"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "tddOption", 9));
   PRINT_TRY(PrintPDSCH_Info_r7_tddOption(c, v.tddOption, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -2515,7 +2515,7 @@ int PrintPDSCH_Info_r7(TextCursor& c, const PDSCH_Info_r7& v, int depth) {
 
 int PrintPDSCH_Info_r7_tddOption_tdd128(TextCursor& c, const PDSCH_Info_r7_tddOption_tdd128& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "pdsch_TimeslotsCodes"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "pdsch_TimeslotsCodes", 20));
     PRINT_TRY(PrintDownlinkTimeslotsCodes_LCR_r4(c, v.pdsch_TimeslotsCodes, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -2524,7 +2524,7 @@ int PrintPDSCH_Info_r7_tddOption_tdd128(TextCursor& c, const PDSCH_Info_r7_tddOp
 
 int PrintPDSCH_Info_r7_tddOption_tdd384(TextCursor& c, const PDSCH_Info_r7_tddOption_tdd384& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "pdsch_TimeslotsCodes"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "pdsch_TimeslotsCodes", 20));
     PRINT_TRY(PrintDownlinkTimeslotsCodes(c, v.pdsch_TimeslotsCodes, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -2533,7 +2533,7 @@ int PrintPDSCH_Info_r7_tddOption_tdd384(TextCursor& c, const PDSCH_Info_r7_tddOp
 
 int PrintPDSCH_Info_r7_tddOption_tdd768(TextCursor& c, const PDSCH_Info_r7_tddOption_tdd768& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "pdsch_TimeslotsCodes"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "pdsch_TimeslotsCodes", 20));
     PRINT_TRY(PrintDownlinkTimeslotsCodes_VHCR(c, v.pdsch_TimeslotsCodes, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -2544,13 +2544,13 @@ int PrintTFCS(TextCursor& c, const TFCS& v, int depth) {
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "normalTFCI_Signalling"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "normalTFCI_Signalling", 21));
       PRINT_TRY(PrintExplicitTFCS_Configuration(c, (*static_cast<const ExplicitTFCS_Configuration*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "dummy"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "dummy", 5));
       PRINT_TRY(PrintSplitTFCI_Signalling(c, (*static_cast<const SplitTFCI_Signalling*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -2561,17 +2561,17 @@ int PrintTFCS(TextCursor& c, const TFCS& v, int depth) {
 }
 
 int PrintPDSCH_SysInfo(TextCursor& c, const PDSCH_SysInfo& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "pdsch_Identity", v.pdsch_Identity));
-  PRINT_TRY(OpenBlock(c, depth + 4, "pdsch_Info"));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "pdsch_Identity", 14, v.pdsch_Identity));
+  PRINT_TRY(OpenBlock(c, depth + 4, "pdsch_Info", 10));
   PRINT_TRY(PrintPDSCH_Info(c, v.pdsch_Info, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "dsch_TFS"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "dsch_TFS", 8));
     PRINT_TRY(PrintTransportFormatSet(c, v.dsch_TFS, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "dsch_TFCS"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "dsch_TFCS", 9));
     PRINT_TRY(PrintTFCS(c, v.dsch_TFCS, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -2579,17 +2579,17 @@ int PrintPDSCH_SysInfo(TextCursor& c, const PDSCH_SysInfo& v, int depth) {
 }
 
 int PrintSFN_TimeInfo(TextCursor& c, const SFN_TimeInfo& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "activationTimeSFN", v.activationTimeSFN));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "physChDuration", v.physChDuration));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "activationTimeSFN", 17, v.activationTimeSFN));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "physChDuration", 14, v.physChDuration));
   return 0;
 }
 
 int PrintPDSCH_SysInfoList_SFN_Item(TextCursor& c, const PDSCH_SysInfoList_SFN_Item& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "pdsch_SysInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "pdsch_SysInfo", 13));
   PRINT_TRY(PrintPDSCH_SysInfo(c, v.pdsch_SysInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "sfn_TimeInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "sfn_TimeInfo", 12));
     PRINT_TRY(PrintSFN_TimeInfo(c, v.sfn_TimeInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -2603,7 +2603,7 @@ int PrintPDSCH_SysInfoList_SFN(TextCursor& c, const PDSCH_SysInfoList_SFN& v, in
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const PDSCH_SysInfoList_SFN_Item& element = *static_cast<const PDSCH_SysInfoList_SFN_Item*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintPDSCH_SysInfoList_SFN_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2611,15 +2611,15 @@ int PrintPDSCH_SysInfoList_SFN(TextCursor& c, const PDSCH_SysInfoList_SFN& v, in
 }
 
 int PrintPDSCH_SysInfo_HCR_r5(TextCursor& c, const PDSCH_SysInfo_HCR_r5& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "pdsch_Identity", v.pdsch_Identity));
-  PRINT_TRY(OpenBlock(c, depth + 4, "pdsch_Info"));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "pdsch_Identity", 14, v.pdsch_Identity));
+  PRINT_TRY(OpenBlock(c, depth + 4, "pdsch_Info", 10));
   PRINT_TRY(PrintPDSCH_Info(c, v.pdsch_Info, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
     PRINT_TRY(PrintDSCH_TransportChannelsInfo(c, v.dsch_TransportChannelsInfo, depth + 8, "dsch_TransportChannelsInfo"));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "dsch_TFCS"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "dsch_TFCS", 9));
     PRINT_TRY(PrintTFCS(c, v.dsch_TFCS, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -2627,11 +2627,11 @@ int PrintPDSCH_SysInfo_HCR_r5(TextCursor& c, const PDSCH_SysInfo_HCR_r5& v, int 
 }
 
 int PrintPDSCH_SysInfoList_SFN_HCR_r5_Item(TextCursor& c, const PDSCH_SysInfoList_SFN_HCR_r5_Item& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "pdsch_SysInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "pdsch_SysInfo", 13));
   PRINT_TRY(PrintPDSCH_SysInfo_HCR_r5(c, v.pdsch_SysInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "sfn_TimeInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "sfn_TimeInfo", 12));
     PRINT_TRY(PrintSFN_TimeInfo(c, v.sfn_TimeInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -2645,7 +2645,7 @@ int PrintPDSCH_SysInfoList_SFN_HCR_r5(TextCursor& c, const PDSCH_SysInfoList_SFN
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const PDSCH_SysInfoList_SFN_HCR_r5_Item& element = *static_cast<const PDSCH_SysInfoList_SFN_HCR_r5_Item*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintPDSCH_SysInfoList_SFN_HCR_r5_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2653,17 +2653,17 @@ int PrintPDSCH_SysInfoList_SFN_HCR_r5(TextCursor& c, const PDSCH_SysInfoList_SFN
 }
 
 int PrintPDSCH_SysInfo_LCR_r4(TextCursor& c, const PDSCH_SysInfo_LCR_r4& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "pdsch_Identity", v.pdsch_Identity));
-  PRINT_TRY(OpenBlock(c, depth + 4, "pdsch_Info"));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "pdsch_Identity", 14, v.pdsch_Identity));
+  PRINT_TRY(OpenBlock(c, depth + 4, "pdsch_Info", 10));
   PRINT_TRY(PrintPDSCH_Info_LCR_r4(c, v.pdsch_Info, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "dsch_TFS"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "dsch_TFS", 8));
     PRINT_TRY(PrintTransportFormatSet(c, v.dsch_TFS, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "dsch_TFCS"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "dsch_TFCS", 9));
     PRINT_TRY(PrintTFCS(c, v.dsch_TFCS, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -2671,11 +2671,11 @@ int PrintPDSCH_SysInfo_LCR_r4(TextCursor& c, const PDSCH_SysInfo_LCR_r4& v, int 
 }
 
 int PrintPDSCH_SysInfoList_SFN_LCR_r4_Item(TextCursor& c, const PDSCH_SysInfoList_SFN_LCR_r4_Item& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "pdsch_SysInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "pdsch_SysInfo", 13));
   PRINT_TRY(PrintPDSCH_SysInfo_LCR_r4(c, v.pdsch_SysInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "sfn_TimeInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "sfn_TimeInfo", 12));
     PRINT_TRY(PrintSFN_TimeInfo(c, v.sfn_TimeInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -2689,7 +2689,7 @@ int PrintPDSCH_SysInfoList_SFN_LCR_r4(TextCursor& c, const PDSCH_SysInfoList_SFN
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const PDSCH_SysInfoList_SFN_LCR_r4_Item& element = *static_cast<const PDSCH_SysInfoList_SFN_LCR_r4_Item*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintPDSCH_SysInfoList_SFN_LCR_r4_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2697,15 +2697,15 @@ int PrintPDSCH_SysInfoList_SFN_LCR_r4(TextCursor& c, const PDSCH_SysInfoList_SFN
 }
 
 int PrintPDSCH_SysInfo_VHCR_r7(TextCursor& c, const PDSCH_SysInfo_VHCR_r7& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "pdsch_Identity", v.pdsch_Identity));
-  PRINT_TRY(OpenBlock(c, depth + 4, "pdsch_Info"));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "pdsch_Identity", 14, v.pdsch_Identity));
+  PRINT_TRY(OpenBlock(c, depth + 4, "pdsch_Info", 10));
   PRINT_TRY(PrintPDSCH_Info_r7(c, v.pdsch_Info, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
     PRINT_TRY(PrintDSCH_TransportChannelsInfo(c, v.dsch_TransportChannelsInfo, depth + 8, "dsch_TransportChannelsInfo"));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "dsch_TFCS"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "dsch_TFCS", 9));
     PRINT_TRY(PrintTFCS(c, v.dsch_TFCS, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -2719,7 +2719,7 @@ int PrintPDSCH_SysInfoList_VHCR_r7(TextCursor& c, const PDSCH_SysInfoList_VHCR_r
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const PDSCH_SysInfo_VHCR_r7& element = *static_cast<const PDSCH_SysInfo_VHCR_r7*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintPDSCH_SysInfo_VHCR_r7(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2729,10 +2729,10 @@ int PrintPDSCH_SysInfoList_VHCR_r7(TextCursor& c, const PDSCH_SysInfoList_VHCR_r
 int PrintPICH_Info_HCR_VHCR_r7_channelisationCode(TextCursor& c, const PICH_Info_HCR_VHCR_r7_channelisationCode& v, int depth) {
   switch (v.tag) {
     case 1:
-      PRINT_TRY(PrintEnumLine(c, depth + 4, "tdd384", v.value, kEnum_TDD_PICH_CCode));
+      PRINT_TRY(PrintEnumLine(c, depth + 4, "tdd384", 6, v.value, kEnum_TDD_PICH_CCode));
       break;
     case 2:
-      PRINT_TRY(PrintEnumLine(c, depth + 4, "tdd768", v.value, kEnum_TDD768_PICH_CCode));
+      PRINT_TRY(PrintEnumLine(c, depth + 4, "tdd768", 6, v.value, kEnum_TDD768_PICH_CCode));
       break;
     default:
       break;
@@ -2743,31 +2743,31 @@ int PrintPICH_Info_HCR_VHCR_r7_channelisationCode(TextCursor& c, const PICH_Info
 int PrintRepPerLengthOffset_PICH(TextCursor& c, const RepPerLengthOffset_PICH& v, int depth) {
   switch (v.tag) {
     case 1:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "rpp4_2", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "rpp4_2", 6, v.value));
       break;
     case 2:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "rpp8_2", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "rpp8_2", 6, v.value));
       break;
     case 3:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "rpp8_4", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "rpp8_4", 6, v.value));
       break;
     case 4:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "rpp16_2", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "rpp16_2", 7, v.value));
       break;
     case 5:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "rpp16_4", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "rpp16_4", 7, v.value));
       break;
     case 6:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "rpp32_2", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "rpp32_2", 7, v.value));
       break;
     case 7:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "rpp32_4", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "rpp32_4", 7, v.value));
       break;
     case 8:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "rpp64_2", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "rpp64_2", 7, v.value));
       break;
     case 9:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "rpp64_4", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "rpp64_4", 7, v.value));
       break;
     default:
       break;
@@ -2777,24 +2777,24 @@ int PrintRepPerLengthOffset_PICH(TextCursor& c, const RepPerLengthOffset_PICH& v
 
 int PrintPICH_Info_HCR_VHCR_r7(TextCursor& c, const PICH_Info_HCR_VHCR_r7& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "channelisationCode"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "channelisationCode", 18));
     PRINT_TRY(PrintPICH_Info_HCR_VHCR_r7_channelisationCode(c, v.channelisationCode, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslot", v.timeslot));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslot", 8, v.timeslot));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "midambleShiftAndBurstType"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "midambleShiftAndBurstType", 25));
   PRINT_TRY(PrintMidambleShiftAndBurstType(c, v.midambleShiftAndBurstType, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 2)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "repetitionPeriodLengthOffset"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "repetitionPeriodLengthOffset", 28));
     PRINT_TRY(PrintRepPerLengthOffset_PICH(c, v.repetitionPeriodLengthOffset, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "pagingIndicatorLength", v.pagingIndicatorLength, kEnum_PagingIndicatorLength));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "n_GAP", v.n_GAP, kEnum_N_GAP));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "n_PCH", v.n_PCH));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "pagingIndicatorLength", 21, v.pagingIndicatorLength, kEnum_PagingIndicatorLength));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "n_GAP", 5, v.n_GAP, kEnum_N_GAP));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "n_PCH", 5, v.n_PCH));
   return 0;
 }
 
@@ -2803,60 +2803,60 @@ int PrintPichChannelisationCodeList_LCR_r4(TextCursor& c, const PichChannelisati
   StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 2; ++i) {
     SetElementIndex(elementName, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, v.items[i], kEnum_DL_TS_ChannelisationCode));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, elementName.length, v.items[i], kEnum_DL_TS_ChannelisationCode));
   }
   return 0;
 }
 
 int PrintPICH_Info_LCR_r4(TextCursor& c, const PICH_Info_LCR_r4& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslot", v.timeslot));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslot", 8, v.timeslot));
   }
   PRINT_TRY(PrintPichChannelisationCodeList_LCR_r4(c, v.pichChannelisationCodeList_LCR_r4, depth + 8, "pichChannelisationCodeList_LCR_r4"));
-  PRINT_TRY(OpenBlock(c, depth + 4, "midambleShiftAndBurstType"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "midambleShiftAndBurstType", 25));
   PRINT_TRY(PrintMidambleShiftAndBurstType_LCR_r4(c, v.midambleShiftAndBurstType, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "repetitionPeriodLengthOffset"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "repetitionPeriodLengthOffset", 28));
     PRINT_TRY(PrintRepPerLengthOffset_PICH(c, v.repetitionPeriodLengthOffset, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "pagingIndicatorLength", v.pagingIndicatorLength, kEnum_PagingIndicatorLength));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "n_GAP", v.n_GAP, kEnum_N_GAP));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "n_PCH", v.n_PCH));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "pagingIndicatorLength", 21, v.pagingIndicatorLength, kEnum_PagingIndicatorLength));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "n_GAP", 5, v.n_GAP, kEnum_N_GAP));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "n_PCH", 5, v.n_PCH));
   return 0;
 }
 
 int PrintPICH_Info_fdd(TextCursor& c, const PICH_Info_fdd& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "channelisationCode256", v.channelisationCode256));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "pi_CountPerFrame", v.pi_CountPerFrame, kEnum_PI_CountPerFrame));
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "sttd_Indicator", v.sttd_Indicator));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "channelisationCode256", 21, v.channelisationCode256));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "pi_CountPerFrame", 16, v.pi_CountPerFrame, kEnum_PI_CountPerFrame));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "sttd_Indicator", 14, v.sttd_Indicator));
   return 0;
 }
 
 int PrintPICH_Info_tdd(TextCursor& c, const PICH_Info_tdd& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintEnumLine(c, depth + 4, "channelisationCode", v.channelisationCode, kEnum_TDD_PICH_CCode));
+    PRINT_TRY(PrintEnumLine(c, depth + 4, "channelisationCode", 18, v.channelisationCode, kEnum_TDD_PICH_CCode));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslot", v.timeslot));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslot", 8, v.timeslot));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "midambleShiftAndBurstType"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "midambleShiftAndBurstType", 25));
   PRINT_TRY(PrintMidambleShiftAndBurstType(c, v.midambleShiftAndBurstType, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 2)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "repetitionPeriodLengthOffset"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "repetitionPeriodLengthOffset", 28));
     PRINT_TRY(PrintRepPerLengthOffset_PICH(c, v.repetitionPeriodLengthOffset, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "pagingIndicatorLength", v.pagingIndicatorLength, kEnum_PagingIndicatorLength));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "n_GAP", v.n_GAP, kEnum_N_GAP));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "n_PCH", v.n_PCH));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "pagingIndicatorLength", 21, v.pagingIndicatorLength, kEnum_PagingIndicatorLength));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "n_GAP", 5, v.n_GAP, kEnum_N_GAP));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "n_PCH", 5, v.n_PCH));
   return 0;
 }
 
 int PrintPNBSCH_Allocation_r4(TextCursor& c, const PNBSCH_Allocation_r4& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "numberOfRepetitionsPerSFNPeriod", v.numberOfRepetitionsPerSFNPeriod, kEnum_PNBSCH_Allocation_r4_numberOfRepetitionsPerSFNPeriod));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "numberOfRepetitionsPerSFNPeriod", 31, v.numberOfRepetitionsPerSFNPeriod, kEnum_PNBSCH_Allocation_r4_numberOfRepetitionsPerSFNPeriod));
   return 0;
 }
 
@@ -2865,18 +2865,18 @@ int PrintPRACH_ChanCodes_LCR_r4(TextCursor& c, const PRACH_ChanCodes_LCR_r4& v, 
   StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 4; ++i) {
     SetElementIndex(elementName, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, v.items[i], kEnum_TDD_PRACH_CCode_LCR_r4));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, elementName.length, v.items[i], kEnum_TDD_PRACH_CCode_LCR_r4));
   }
   return 0;
 }
 
 int PrintPRACH_Definition_LCR_r4(TextCursor& c, const PRACH_Definition_LCR_r4& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslot", v.timeslot));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslot", 8, v.timeslot));
   PRINT_TRY(PrintPRACH_ChanCodes_LCR_r4(c, v.prach_ChanCodes_LCR, depth + 8, "prach_ChanCodes_LCR"));
-  PRINT_TRY(OpenBlock(c, depth + 4, "midambleShiftAndBurstType"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "midambleShiftAndBurstType", 25));
   PRINT_TRY(PrintMidambleShiftAndBurstType_LCR_r4(c, v.midambleShiftAndBurstType, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "fpach_Info"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "fpach_Info", 10));
   PRINT_TRY(PrintFPACH_Info_r4(c, v.fpach_Info, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -2905,7 +2905,7 @@ int PrintPRACH_Partitioning_LCR_r4(TextCursor& c, const PRACH_Partitioning_LCR_r
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const ASCSetting_TDD_LCR_r4& element = *static_cast<const ASCSetting_TDD_LCR_r4*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintASCSetting_TDD_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2919,7 +2919,7 @@ int PrintPRACH_Partitioning_fdd(TextCursor& c, const PRACH_Partitioning_fdd& v, 
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const ASCSetting_FDD& element = *static_cast<const ASCSetting_FDD*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintASCSetting_FDD(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2949,7 +2949,7 @@ int PrintPRACH_Partitioning_r7_fdd(TextCursor& c, const PRACH_Partitioning_r7_fd
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const ASCSetting_FDD& element = *static_cast<const ASCSetting_FDD*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintASCSetting_FDD(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2963,7 +2963,7 @@ int PrintPRACH_Partitioning_r7_tdd(TextCursor& c, const PRACH_Partitioning_r7_td
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const ASCSetting_TDD_r7& element = *static_cast<const ASCSetting_TDD_r7*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintASCSetting_TDD_r7(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2977,7 +2977,7 @@ int PrintPRACH_Partitioning_tdd(TextCursor& c, const PRACH_Partitioning_tdd& v, 
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const ASCSetting_TDD& element = *static_cast<const ASCSetting_TDD*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintASCSetting_TDD(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2985,8 +2985,8 @@ int PrintPRACH_Partitioning_tdd(TextCursor& c, const PRACH_Partitioning_tdd& v, 
 }
 
 int PrintPRACH_PowerOffset(TextCursor& c, const PRACH_PowerOffset& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "powerRampStep", v.powerRampStep));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "preambleRetransMax", v.preambleRetransMax));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "powerRampStep", 13, v.powerRampStep));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "preambleRetransMax", 18, v.preambleRetransMax));
   return 0;
 }
 
@@ -2994,13 +2994,13 @@ int PrintPRACH_RACH_Info_modeSpecificInfo(TextCursor& c, const PRACH_RACH_Info_m
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "fdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "fdd", 3));
       PRINT_TRY(PrintPRACH_RACH_Info_modeSpecificInfo_fdd(c, (*static_cast<const PRACH_RACH_Info_modeSpecificInfo_fdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "tdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd", 3));
       PRINT_TRY(PrintPRACH_RACH_Info_modeSpecificInfo_tdd(c, (*static_cast<const PRACH_RACH_Info_modeSpecificInfo_tdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -3011,18 +3011,18 @@ int PrintPRACH_RACH_Info_modeSpecificInfo(TextCursor& c, const PRACH_RACH_Info_m
 }
 
 int PrintPRACH_RACH_Info(TextCursor& c, const PRACH_RACH_Info& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo", 16));
   PRINT_TRY(PrintPRACH_RACH_Info_modeSpecificInfo(c, v.modeSpecificInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintSYNC_UL_Info_r4(TextCursor& c, const SYNC_UL_Info_r4& v, int depth) {
-  PRINT_TRY(PrintBitStringLine(c, depth + 4, "sync_UL_Codes_Bitmap", v.sync_UL_Codes_Bitmap.bitCount, v.sync_UL_Codes_Bitmap.bytes, sizeof v.sync_UL_Codes_Bitmap.bytes));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "prxUpPCHdes", v.prxUpPCHdes));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "powerRampStep", v.powerRampStep));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "max_SYNC_UL_Transmissions", v.max_SYNC_UL_Transmissions, kEnum_SYNC_UL_Info_r4_max_SYNC_UL_Transmissions));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "mmax", v.mmax));
+  PRINT_TRY(PrintBitStringLine(c, depth + 4, "sync_UL_Codes_Bitmap", 20, v.sync_UL_Codes_Bitmap.bitCount, v.sync_UL_Codes_Bitmap.bytes, sizeof v.sync_UL_Codes_Bitmap.bytes));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "prxUpPCHdes", 11, v.prxUpPCHdes));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "powerRampStep", 13, v.powerRampStep));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "max_SYNC_UL_Transmissions", 25, v.max_SYNC_UL_Transmissions, kEnum_SYNC_UL_Info_r4_max_SYNC_UL_Transmissions));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "mmax", 4, v.mmax));
   return 0;
 }
 
@@ -3033,7 +3033,7 @@ int PrintPRACH_RACH_Info_LCR_r4_prach_DefinitionList(TextCursor& c, const PRACH_
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const PRACH_Definition_LCR_r4& element = *static_cast<const PRACH_Definition_LCR_r4*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintPRACH_Definition_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -3041,7 +3041,7 @@ int PrintPRACH_RACH_Info_LCR_r4_prach_DefinitionList(TextCursor& c, const PRACH_
 }
 
 int PrintPRACH_RACH_Info_LCR_r4(TextCursor& c, const PRACH_RACH_Info_LCR_r4& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "sync_UL_Info"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "sync_UL_Info", 12));
   PRINT_TRY(PrintSYNC_UL_Info_r4(c, v.sync_UL_Info, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   PRINT_TRY(PrintPRACH_RACH_Info_LCR_r4_prach_DefinitionList(c, v.prach_DefinitionList, depth + 8, "prach_DefinitionList"));
@@ -3049,7 +3049,7 @@ int PrintPRACH_RACH_Info_LCR_r4(TextCursor& c, const PRACH_RACH_Info_LCR_r4& v, 
 }
 
 int PrintPRACH_RACH_Info_LCR_v770ext(TextCursor& c, const PRACH_RACH_Info_LCR_v770ext& v, int depth) {
-  PRINT_TRY(PrintBitStringLine(c, depth + 4, "e_RUCCH_Sync_UL_Codes_Bitmap", v.e_RUCCH_Sync_UL_Codes_Bitmap.bitCount, v.e_RUCCH_Sync_UL_Codes_Bitmap.bytes, sizeof v.e_RUCCH_Sync_UL_Codes_Bitmap.bytes));
+  PRINT_TRY(PrintBitStringLine(c, depth + 4, "e_RUCCH_Sync_UL_Codes_Bitmap", 28, v.e_RUCCH_Sync_UL_Codes_Bitmap.bitCount, v.e_RUCCH_Sync_UL_Codes_Bitmap.bytes, sizeof v.e_RUCCH_Sync_UL_Codes_Bitmap.bytes));
   return 0;
 }
 
@@ -3070,20 +3070,20 @@ int PrintTDD768_PRACH_CCodeList(TextCursor& c, const TDD768_PRACH_CCodeList& v, 
 }
 
 int PrintPRACH_RACH_Info_VHCR_r7(TextCursor& c, const PRACH_RACH_Info_VHCR_r7& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslot", v.timeslot));
-  PRINT_TRY(OpenBlock(c, depth + 4, "channelisationCodeList"));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslot", 8, v.timeslot));
+  PRINT_TRY(OpenBlock(c, depth + 4, "channelisationCodeList", 22));
   PRINT_TRY(PrintTDD768_PRACH_CCodeList(c, v.channelisationCodeList, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "prach_Midamble", v.prach_Midamble, kEnum_PRACH_Midamble));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "prach_Midamble", 14, v.prach_Midamble, kEnum_PRACH_Midamble));
   return 0;
 }
 
 int PrintPRACH_RACH_Info_modeSpecificInfo_fdd(TextCursor& c, const PRACH_RACH_Info_modeSpecificInfo_fdd& v, int depth) {
-  PRINT_TRY(PrintBitStringLine(c, depth + 4, "availableSignatures", v.availableSignatures.bitCount, v.availableSignatures.bytes, sizeof v.availableSignatures.bytes));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "availableSF", v.availableSF, kEnum_SF_PRACH));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "preambleScramblingCodeWordNumber", v.preambleScramblingCodeWordNumber));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "puncturingLimit", v.puncturingLimit, kEnum_PuncturingLimit));
-  PRINT_TRY(PrintBitStringLine(c, depth + 4, "availableSubChannelNumbers", v.availableSubChannelNumbers.bitCount, v.availableSubChannelNumbers.bytes, sizeof v.availableSubChannelNumbers.bytes));
+  PRINT_TRY(PrintBitStringLine(c, depth + 4, "availableSignatures", 19, v.availableSignatures.bitCount, v.availableSignatures.bytes, sizeof v.availableSignatures.bytes));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "availableSF", 11, v.availableSF, kEnum_SF_PRACH));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "preambleScramblingCodeWordNumber", 32, v.preambleScramblingCodeWordNumber));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "puncturingLimit", 15, v.puncturingLimit, kEnum_PuncturingLimit));
+  PRINT_TRY(PrintBitStringLine(c, depth + 4, "availableSubChannelNumbers", 26, v.availableSubChannelNumbers.bitCount, v.availableSubChannelNumbers.bytes, sizeof v.availableSubChannelNumbers.bytes));
   return 0;
 }
 
@@ -3104,11 +3104,11 @@ int PrintTDD_PRACH_CCodeList(TextCursor& c, const TDD_PRACH_CCodeList& v, int de
 }
 
 int PrintPRACH_RACH_Info_modeSpecificInfo_tdd(TextCursor& c, const PRACH_RACH_Info_modeSpecificInfo_tdd& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslot", v.timeslot));
-  PRINT_TRY(OpenBlock(c, depth + 4, "channelisationCodeList"));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslot", 8, v.timeslot));
+  PRINT_TRY(OpenBlock(c, depth + 4, "channelisationCodeList", 22));
   PRINT_TRY(PrintTDD_PRACH_CCodeList(c, v.channelisationCodeList, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "prach_Midamble", v.prach_Midamble, kEnum_PRACH_Midamble));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "prach_Midamble", 14, v.prach_Midamble, kEnum_PRACH_Midamble));
   return 0;
 }
 
@@ -3117,7 +3117,7 @@ int PrintPersistenceScalingFactorList(TextCursor& c, const PersistenceScalingFac
   StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 6; ++i) {
     SetElementIndex(elementName, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, v.items[i], kEnum_PersistenceScalingFactor));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, elementName.length, v.items[i], kEnum_PersistenceScalingFactor));
   }
   return 0;
 }
@@ -3126,12 +3126,12 @@ int PrintPRACH_SystemInformation_modeSpecificInfo(TextCursor& c, const PRACH_Sys
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "fdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "fdd", 3));
       PRINT_TRY(PrintPRACH_SystemInformation_modeSpecificInfo_fdd(c, (*static_cast<const PRACH_SystemInformation_modeSpecificInfo_fdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
-      PrintNameLine(c, depth + 4, "tdd");  // count not tested
+      PrintNameLine(c, depth + 4, "tdd", 3);  // count not tested
       break;
     default:
       break;
@@ -3140,22 +3140,22 @@ int PrintPRACH_SystemInformation_modeSpecificInfo(TextCursor& c, const PRACH_Sys
 }
 
 int PrintPRACH_SystemInformation(TextCursor& c, const PRACH_SystemInformation& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "prach_RACH_Info"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "prach_RACH_Info", 15));
   PRINT_TRY(PrintPRACH_RACH_Info(c, v.prach_RACH_Info, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "transportChannelIdentity", v.transportChannelIdentity));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "transportChannelIdentity", 24, v.transportChannelIdentity));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "rach_TransportFormatSet"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "rach_TransportFormatSet", 23));
     PRINT_TRY(PrintTransportFormatSet(c, v.rach_TransportFormatSet, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "rach_TFCS"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "rach_TFCS", 9));
     PRINT_TRY(PrintTFCS(c, v.rach_TFCS, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 2)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "prach_Partitioning"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "prach_Partitioning", 18));
     PRINT_TRY(PrintPRACH_Partitioning(c, v.prach_Partitioning, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3165,7 +3165,7 @@ int PrintPRACH_SystemInformation(TextCursor& c, const PRACH_SystemInformation& v
   if (v.presence & (1u << 4)) {
     PRINT_TRY(PrintAC_To_ASC_MappingTable(c, v.ac_To_ASC_MappingTable, depth + 8, "ac_To_ASC_MappingTable"));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo", 16));
   PRINT_TRY(PrintPRACH_SystemInformation_modeSpecificInfo(c, v.modeSpecificInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -3178,7 +3178,7 @@ int PrintPRACH_SystemInformationList(TextCursor& c, const PRACH_SystemInformatio
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const PRACH_SystemInformation& element = *static_cast<const PRACH_SystemInformation*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintPRACH_SystemInformation(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -3189,13 +3189,13 @@ int PrintTransportFormatSet_LCR(TextCursor& c, const TransportFormatSet_LCR& v, 
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "dedicatedTransChTFS"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "dedicatedTransChTFS", 19));
       PRINT_TRY(PrintDedicatedTransChTFS(c, (*static_cast<const DedicatedTransChTFS*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "commonTransChTFS_LCR"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "commonTransChTFS_LCR", 20));
       PRINT_TRY(PrintCommonTransChTFS_LCR(c, (*static_cast<const CommonTransChTFS_LCR*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -3206,11 +3206,11 @@ int PrintTransportFormatSet_LCR(TextCursor& c, const TransportFormatSet_LCR& v, 
 }
 
 int PrintPRACH_SystemInformation_LCR_r4(TextCursor& c, const PRACH_SystemInformation_LCR_r4& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "prach_RACH_Info_LCR"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "prach_RACH_Info_LCR", 19));
   PRINT_TRY(PrintPRACH_RACH_Info_LCR_r4(c, v.prach_RACH_Info_LCR, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "rach_TransportFormatSet_LCR"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "rach_TransportFormatSet_LCR", 27));
     PRINT_TRY(PrintTransportFormatSet_LCR(c, v.rach_TransportFormatSet_LCR, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3227,7 +3227,7 @@ int PrintPRACH_SystemInformationList_LCR_r4(TextCursor& c, const PRACH_SystemInf
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const PRACH_SystemInformation_LCR_r4& element = *static_cast<const PRACH_SystemInformation_LCR_r4*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintPRACH_SystemInformation_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -3235,7 +3235,7 @@ int PrintPRACH_SystemInformationList_LCR_r4(TextCursor& c, const PRACH_SystemInf
 }
 
 int PrintPRACH_SystemInformation_LCR_v770ext(TextCursor& c, const PRACH_SystemInformation_LCR_v770ext& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "prach_RACH_Info_LCR"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "prach_RACH_Info_LCR", 19));
   PRINT_TRY(PrintPRACH_RACH_Info_LCR_v770ext(c, v.prach_RACH_Info_LCR, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -3248,7 +3248,7 @@ int PrintPRACH_SystemInformationList_LCR_v770ext(TextCursor& c, const PRACH_Syst
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const PRACH_SystemInformation_LCR_v770ext& element = *static_cast<const PRACH_SystemInformation_LCR_v770ext*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintPRACH_SystemInformation_LCR_v770ext(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -3256,11 +3256,11 @@ int PrintPRACH_SystemInformationList_LCR_v770ext(TextCursor& c, const PRACH_Syst
 }
 
 int PrintPRACH_SystemInformation_VHCR_r7(TextCursor& c, const PRACH_SystemInformation_VHCR_r7& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "prach_RACH_Info"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "prach_RACH_Info", 15));
   PRINT_TRY(PrintPRACH_RACH_Info_VHCR_r7(c, v.prach_RACH_Info, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "prach_Partitioning"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "prach_Partitioning", 18));
     PRINT_TRY(PrintPRACH_Partitioning_r7(c, v.prach_Partitioning, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3274,7 +3274,7 @@ int PrintPRACH_SystemInformationList_VHCR_r7(TextCursor& c, const PRACH_SystemIn
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const PRACH_SystemInformation_VHCR_r7& element = *static_cast<const PRACH_SystemInformation_VHCR_r7*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintPRACH_SystemInformation_VHCR_r7(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -3282,31 +3282,31 @@ int PrintPRACH_SystemInformationList_VHCR_r7(TextCursor& c, const PRACH_SystemIn
 }
 
 int PrintRACH_TransmissionParameters(TextCursor& c, const RACH_TransmissionParameters& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "mmax", v.mmax));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "nb01Min", v.nb01Min));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "nb01Max", v.nb01Max));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "mmax", 4, v.mmax));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "nb01Min", 7, v.nb01Min));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "nb01Max", 7, v.nb01Max));
   return 0;
 }
 
 int PrintPRACH_SystemInformation_modeSpecificInfo_fdd(TextCursor& c, const PRACH_SystemInformation_modeSpecificInfo_fdd& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "primaryCPICH_TX_Power", v.primaryCPICH_TX_Power));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "primaryCPICH_TX_Power", 21, v.primaryCPICH_TX_Power));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "constantValue", v.constantValue));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "constantValue", 13, v.constantValue));
   }
   if (v.presence & (1u << 2)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "prach_PowerOffset"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "prach_PowerOffset", 17));
     PRINT_TRY(PrintPRACH_PowerOffset(c, v.prach_PowerOffset, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 3)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "rach_TransmissionParameters"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "rach_TransmissionParameters", 27));
     PRINT_TRY(PrintRACH_TransmissionParameters(c, v.rach_TransmissionParameters, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 4)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "aich_Info"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "aich_Info", 9));
     PRINT_TRY(PrintAICH_Info(c, v.aich_Info, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3318,7 +3318,7 @@ int PrintUL_TS_ChannelisationCodeList(TextCursor& c, const UL_TS_ChannelisationC
   StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 2; ++i) {
     SetElementIndex(elementName, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, v.items[i], kEnum_UL_TS_ChannelisationCode));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, elementName.length, v.items[i], kEnum_UL_TS_ChannelisationCode));
   }
   return 0;
 }
@@ -3326,11 +3326,11 @@ int PrintUL_TS_ChannelisationCodeList(TextCursor& c, const UL_TS_ChannelisationC
 int PrintUplinkTimeslotsCodes_moreTimeslots(TextCursor& c, const UplinkTimeslotsCodes_moreTimeslots& v, int depth) {
   switch (v.tag) {
     case 1:
-      PrintNameLine(c, depth + 4, "noMore");  // count not tested
+      PrintNameLine(c, depth + 4, "noMore", 6);  // count not tested
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "additionalTimeslots"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "additionalTimeslots", 19));
       PRINT_TRY(PrintUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots(c, (*static_cast<const UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -3341,26 +3341,26 @@ int PrintUplinkTimeslotsCodes_moreTimeslots(TextCursor& c, const UplinkTimeslots
 }
 
 int PrintUplinkTimeslotsCodes(TextCursor& c, const UplinkTimeslotsCodes& v, int depth) {
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "dynamicSFusage", v.dynamicSFusage));
-  PRINT_TRY(OpenBlock(c, depth + 4, "firstIndividualTimeslotInfo"));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "dynamicSFusage", 14, v.dynamicSFusage));
+  PRINT_TRY(OpenBlock(c, depth + 4, "firstIndividualTimeslotInfo", 27));
   PRINT_TRY(PrintIndividualTimeslotInfo(c, v.firstIndividualTimeslotInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   PRINT_TRY(PrintUL_TS_ChannelisationCodeList(c, v.ul_TS_ChannelisationCodeList, depth + 8, "ul_TS_ChannelisationCodeList"));
-  PRINT_TRY(OpenBlock(c, depth + 4, "moreTimeslots"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "moreTimeslots", 13));
   PRINT_TRY(PrintUplinkTimeslotsCodes_moreTimeslots(c, v.moreTimeslots, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintPUSCH_Info(TextCursor& c, const PUSCH_Info& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "tfcs_ID", v.tfcs_ID));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "tfcs_ID", 7, v.tfcs_ID));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "commonTimeslotInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "commonTimeslotInfo", 18));
     PRINT_TRY(PrintCommonTimeslotInfo(c, v.commonTimeslotInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "pusch_TimeslotsCodes"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "pusch_TimeslotsCodes", 20));
     PRINT_TRY(PrintUplinkTimeslotsCodes(c, v.pusch_TimeslotsCodes, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3370,11 +3370,11 @@ int PrintPUSCH_Info(TextCursor& c, const PUSCH_Info& v, int depth) {
 int PrintUplinkTimeslotsCodes_LCR_r4_moreTimeslots(TextCursor& c, const UplinkTimeslotsCodes_LCR_r4_moreTimeslots& v, int depth) {
   switch (v.tag) {
     case 1:
-      PrintNameLine(c, depth + 4, "noMore");  // count not tested
+      PrintNameLine(c, depth + 4, "noMore", 6);  // count not tested
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "additionalTimeslots"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "additionalTimeslots", 19));
       PRINT_TRY(PrintUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(c, (*static_cast<const UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -3385,26 +3385,26 @@ int PrintUplinkTimeslotsCodes_LCR_r4_moreTimeslots(TextCursor& c, const UplinkTi
 }
 
 int PrintUplinkTimeslotsCodes_LCR_r4(TextCursor& c, const UplinkTimeslotsCodes_LCR_r4& v, int depth) {
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "dynamicSFusage", v.dynamicSFusage));
-  PRINT_TRY(OpenBlock(c, depth + 4, "firstIndividualTimeslotInfo"));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "dynamicSFusage", 14, v.dynamicSFusage));
+  PRINT_TRY(OpenBlock(c, depth + 4, "firstIndividualTimeslotInfo", 27));
   PRINT_TRY(PrintIndividualTimeslotInfo_LCR_r4(c, v.firstIndividualTimeslotInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   PRINT_TRY(PrintUL_TS_ChannelisationCodeList(c, v.ul_TS_ChannelisationCodeList, depth + 8, "ul_TS_ChannelisationCodeList"));
-  PRINT_TRY(OpenBlock(c, depth + 4, "moreTimeslots"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "moreTimeslots", 13));
   PRINT_TRY(PrintUplinkTimeslotsCodes_LCR_r4_moreTimeslots(c, v.moreTimeslots, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintPUSCH_Info_LCR_r4(TextCursor& c, const PUSCH_Info_LCR_r4& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "tfcs_ID", v.tfcs_ID));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "tfcs_ID", 7, v.tfcs_ID));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "commonTimeslotInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "commonTimeslotInfo", 18));
     PRINT_TRY(PrintCommonTimeslotInfo(c, v.commonTimeslotInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "pusch_TimeslotsCodes"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "pusch_TimeslotsCodes", 20));
     PRINT_TRY(PrintUplinkTimeslotsCodes_LCR_r4(c, v.pusch_TimeslotsCodes, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3416,7 +3416,7 @@ int PrintUL_TS_ChannelisationCodeList_VHCR(TextCursor& c, const UL_TS_Channelisa
   StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 2; ++i) {
     SetElementIndex(elementName, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, v.items[i], kEnum_UL_TS_ChannelisationCode_VHCR));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, elementName.length, v.items[i], kEnum_UL_TS_ChannelisationCode_VHCR));
   }
   return 0;
 }
@@ -3424,11 +3424,11 @@ int PrintUL_TS_ChannelisationCodeList_VHCR(TextCursor& c, const UL_TS_Channelisa
 int PrintUplinkTimeslotsCodes_VHCR_moreTimeslots(TextCursor& c, const UplinkTimeslotsCodes_VHCR_moreTimeslots& v, int depth) {
   switch (v.tag) {
     case 1:
-      PrintNameLine(c, depth + 4, "noMore");  // count not tested
+      PrintNameLine(c, depth + 4, "noMore", 6);  // count not tested
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "additionalTimeslots"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "additionalTimeslots", 19));
       PRINT_TRY(PrintUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(c, (*static_cast<const UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -3439,26 +3439,26 @@ int PrintUplinkTimeslotsCodes_VHCR_moreTimeslots(TextCursor& c, const UplinkTime
 }
 
 int PrintUplinkTimeslotsCodes_VHCR(TextCursor& c, const UplinkTimeslotsCodes_VHCR& v, int depth) {
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "dynamicSFusage", v.dynamicSFusage));
-  PRINT_TRY(OpenBlock(c, depth + 4, "firstIndividualTimeslotInfo"));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "dynamicSFusage", 14, v.dynamicSFusage));
+  PRINT_TRY(OpenBlock(c, depth + 4, "firstIndividualTimeslotInfo", 27));
   PRINT_TRY(PrintIndividualTimeslotInfo_VHCR(c, v.firstIndividualTimeslotInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   PRINT_TRY(PrintUL_TS_ChannelisationCodeList_VHCR(c, v.ul_TS_ChannelisationCodeList, depth + 8, "ul_TS_ChannelisationCodeList"));
-  PRINT_TRY(OpenBlock(c, depth + 4, "moreTimeslots"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "moreTimeslots", 13));
   PRINT_TRY(PrintUplinkTimeslotsCodes_VHCR_moreTimeslots(c, v.moreTimeslots, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintPUSCH_Info_VHCR(TextCursor& c, const PUSCH_Info_VHCR& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "tfcs_ID", v.tfcs_ID));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "tfcs_ID", 7, v.tfcs_ID));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "commonTimeslotInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "commonTimeslotInfo", 18));
     PRINT_TRY(PrintCommonTimeslotInfo(c, v.commonTimeslotInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "pusch_TimeslotsCodes_VHCR"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "pusch_TimeslotsCodes_VHCR", 25));
     PRINT_TRY(PrintUplinkTimeslotsCodes_VHCR(c, v.pusch_TimeslotsCodes_VHCR, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3466,17 +3466,17 @@ int PrintPUSCH_Info_VHCR(TextCursor& c, const PUSCH_Info_VHCR& v, int depth) {
 }
 
 int PrintPUSCH_SysInfo(TextCursor& c, const PUSCH_SysInfo& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "pusch_Identity", v.pusch_Identity));
-  PRINT_TRY(OpenBlock(c, depth + 4, "pusch_Info"));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "pusch_Identity", 14, v.pusch_Identity));
+  PRINT_TRY(OpenBlock(c, depth + 4, "pusch_Info", 10));
   PRINT_TRY(PrintPUSCH_Info(c, v.pusch_Info, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "usch_TFS"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "usch_TFS", 8));
     PRINT_TRY(PrintTransportFormatSet(c, v.usch_TFS, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "usch_TFCS"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "usch_TFCS", 9));
     PRINT_TRY(PrintTFCS(c, v.usch_TFCS, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3484,11 +3484,11 @@ int PrintPUSCH_SysInfo(TextCursor& c, const PUSCH_SysInfo& v, int depth) {
 }
 
 int PrintPUSCH_SysInfoList_SFN_Item(TextCursor& c, const PUSCH_SysInfoList_SFN_Item& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "pusch_SysInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "pusch_SysInfo", 13));
   PRINT_TRY(PrintPUSCH_SysInfo(c, v.pusch_SysInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "sfn_TimeInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "sfn_TimeInfo", 12));
     PRINT_TRY(PrintSFN_TimeInfo(c, v.sfn_TimeInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3502,7 +3502,7 @@ int PrintPUSCH_SysInfoList_SFN(TextCursor& c, const PUSCH_SysInfoList_SFN& v, in
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const PUSCH_SysInfoList_SFN_Item& element = *static_cast<const PUSCH_SysInfoList_SFN_Item*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintPUSCH_SysInfoList_SFN_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -3510,8 +3510,8 @@ int PrintPUSCH_SysInfoList_SFN(TextCursor& c, const PUSCH_SysInfoList_SFN& v, in
 }
 
 int PrintUSCH_TransportChannelsInfo_Item(TextCursor& c, const USCH_TransportChannelsInfo_Item& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "usch_TransportChannelIdentity", v.usch_TransportChannelIdentity));
-  PRINT_TRY(OpenBlock(c, depth + 4, "usch_TFS"));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "usch_TransportChannelIdentity", 29, v.usch_TransportChannelIdentity));
+  PRINT_TRY(OpenBlock(c, depth + 4, "usch_TFS", 8));
   PRINT_TRY(PrintTransportFormatSet(c, v.usch_TFS, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -3524,7 +3524,7 @@ int PrintUSCH_TransportChannelsInfo(TextCursor& c, const USCH_TransportChannelsI
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const USCH_TransportChannelsInfo_Item& element = *static_cast<const USCH_TransportChannelsInfo_Item*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintUSCH_TransportChannelsInfo_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -3532,15 +3532,15 @@ int PrintUSCH_TransportChannelsInfo(TextCursor& c, const USCH_TransportChannelsI
 }
 
 int PrintPUSCH_SysInfo_HCR_r5(TextCursor& c, const PUSCH_SysInfo_HCR_r5& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "pusch_Identity", v.pusch_Identity));
-  PRINT_TRY(OpenBlock(c, depth + 4, "pusch_Info"));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "pusch_Identity", 14, v.pusch_Identity));
+  PRINT_TRY(OpenBlock(c, depth + 4, "pusch_Info", 10));
   PRINT_TRY(PrintPUSCH_Info(c, v.pusch_Info, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
     PRINT_TRY(PrintUSCH_TransportChannelsInfo(c, v.usch_TransportChannelsInfo, depth + 8, "usch_TransportChannelsInfo"));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "usch_TFCS"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "usch_TFCS", 9));
     PRINT_TRY(PrintTFCS(c, v.usch_TFCS, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3548,11 +3548,11 @@ int PrintPUSCH_SysInfo_HCR_r5(TextCursor& c, const PUSCH_SysInfo_HCR_r5& v, int 
 }
 
 int PrintPUSCH_SysInfoList_SFN_HCR_r5_Item(TextCursor& c, const PUSCH_SysInfoList_SFN_HCR_r5_Item& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "pusch_SysInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "pusch_SysInfo", 13));
   PRINT_TRY(PrintPUSCH_SysInfo_HCR_r5(c, v.pusch_SysInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "sfn_TimeInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "sfn_TimeInfo", 12));
     PRINT_TRY(PrintSFN_TimeInfo(c, v.sfn_TimeInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3566,7 +3566,7 @@ int PrintPUSCH_SysInfoList_SFN_HCR_r5(TextCursor& c, const PUSCH_SysInfoList_SFN
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const PUSCH_SysInfoList_SFN_HCR_r5_Item& element = *static_cast<const PUSCH_SysInfoList_SFN_HCR_r5_Item*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintPUSCH_SysInfoList_SFN_HCR_r5_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -3574,17 +3574,17 @@ int PrintPUSCH_SysInfoList_SFN_HCR_r5(TextCursor& c, const PUSCH_SysInfoList_SFN
 }
 
 int PrintPUSCH_SysInfo_LCR_r4(TextCursor& c, const PUSCH_SysInfo_LCR_r4& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "pusch_Identity", v.pusch_Identity));
-  PRINT_TRY(OpenBlock(c, depth + 4, "pusch_Info"));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "pusch_Identity", 14, v.pusch_Identity));
+  PRINT_TRY(OpenBlock(c, depth + 4, "pusch_Info", 10));
   PRINT_TRY(PrintPUSCH_Info_LCR_r4(c, v.pusch_Info, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "usch_TFS"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "usch_TFS", 8));
     PRINT_TRY(PrintTransportFormatSet(c, v.usch_TFS, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "usch_TFCS"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "usch_TFCS", 9));
     PRINT_TRY(PrintTFCS(c, v.usch_TFCS, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3592,11 +3592,11 @@ int PrintPUSCH_SysInfo_LCR_r4(TextCursor& c, const PUSCH_SysInfo_LCR_r4& v, int 
 }
 
 int PrintPUSCH_SysInfoList_SFN_LCR_r4_Item(TextCursor& c, const PUSCH_SysInfoList_SFN_LCR_r4_Item& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "pusch_SysInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "pusch_SysInfo", 13));
   PRINT_TRY(PrintPUSCH_SysInfo_LCR_r4(c, v.pusch_SysInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "sfn_TimeInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "sfn_TimeInfo", 12));
     PRINT_TRY(PrintSFN_TimeInfo(c, v.sfn_TimeInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3610,7 +3610,7 @@ int PrintPUSCH_SysInfoList_SFN_LCR_r4(TextCursor& c, const PUSCH_SysInfoList_SFN
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const PUSCH_SysInfoList_SFN_LCR_r4_Item& element = *static_cast<const PUSCH_SysInfoList_SFN_LCR_r4_Item*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintPUSCH_SysInfoList_SFN_LCR_r4_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -3618,15 +3618,15 @@ int PrintPUSCH_SysInfoList_SFN_LCR_r4(TextCursor& c, const PUSCH_SysInfoList_SFN
 }
 
 int PrintPUSCH_SysInfo_VHCR(TextCursor& c, const PUSCH_SysInfo_VHCR& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "pusch_Identity", v.pusch_Identity));
-  PRINT_TRY(OpenBlock(c, depth + 4, "pusch_Info_VHCR"));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "pusch_Identity", 14, v.pusch_Identity));
+  PRINT_TRY(OpenBlock(c, depth + 4, "pusch_Info_VHCR", 15));
   PRINT_TRY(PrintPUSCH_Info_VHCR(c, v.pusch_Info_VHCR, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
     PRINT_TRY(PrintUSCH_TransportChannelsInfo(c, v.usch_TransportChannelsInfo, depth + 8, "usch_TransportChannelsInfo"));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "usch_TFCS"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "usch_TFCS", 9));
     PRINT_TRY(PrintTFCS(c, v.usch_TFCS, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3634,11 +3634,11 @@ int PrintPUSCH_SysInfo_VHCR(TextCursor& c, const PUSCH_SysInfo_VHCR& v, int dept
 }
 
 int PrintPUSCH_SysInfoList_SFN_VHCR_Item(TextCursor& c, const PUSCH_SysInfoList_SFN_VHCR_Item& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "pusch_SysInfo_VHCR"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "pusch_SysInfo_VHCR", 18));
   PRINT_TRY(PrintPUSCH_SysInfo_VHCR(c, v.pusch_SysInfo_VHCR, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "sfn_TimeInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "sfn_TimeInfo", 12));
     PRINT_TRY(PrintSFN_TimeInfo(c, v.sfn_TimeInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3652,7 +3652,7 @@ int PrintPUSCH_SysInfoList_SFN_VHCR(TextCursor& c, const PUSCH_SysInfoList_SFN_V
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const PUSCH_SysInfoList_SFN_VHCR_Item& element = *static_cast<const PUSCH_SysInfoList_SFN_VHCR_Item*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintPUSCH_SysInfoList_SFN_VHCR_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -3660,7 +3660,7 @@ int PrintPUSCH_SysInfoList_SFN_VHCR(TextCursor& c, const PUSCH_SysInfoList_SFN_V
 }
 
 int PrintPrimaryCCPCH_Info_LCR_r4_ext(TextCursor& c, const PrimaryCCPCH_Info_LCR_r4_ext& v, int depth) {
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "tstd_Indicator", v.tstd_Indicator));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "tstd_Indicator", 14, v.tstd_Indicator));
   return 0;
 }
 
@@ -3668,13 +3668,13 @@ int PrintPrimaryCCPCH_Info_tdd_syncCase_sib5_6(TextCursor& c, const PrimaryCCPCH
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "syncCase1"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "syncCase1", 9));
       PRINT_TRY(PrintPrimaryCCPCH_Info_tdd_syncCase_syncCase1(c, (*static_cast<const PrimaryCCPCH_Info_tdd_syncCase_syncCase1*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "syncCase2"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "syncCase2", 9));
       PRINT_TRY(PrintPrimaryCCPCH_Info_tdd_syncCase_syncCase2_sib5_6(c, (*static_cast<const PrimaryCCPCH_Info_tdd_syncCase_syncCase2*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -3686,55 +3686,55 @@ int PrintPrimaryCCPCH_Info_tdd_syncCase_sib5_6(TextCursor& c, const PrimaryCCPCH
 
 int PrintPrimaryCCPCH_Info_tdd_sib5_6(TextCursor& c, const PrimaryCCPCH_Info_tdd& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "syncCase"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "syncCase", 8));
     PRINT_TRY(PrintPrimaryCCPCH_Info_tdd_syncCase_sib5_6(c, v.syncCase, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "cellParametersID", v.cellParametersID));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "cellParametersID", 16, v.cellParametersID));
   }
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "sctd_Indicator", v.sctd_Indicator));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "sctd_Indicator", 14, v.sctd_Indicator));
   return 0;
 }
 
 int PrintPrimaryCCPCH_Info_tdd_syncCase_syncCase2_sib5_6(TextCursor& c, const PrimaryCCPCH_Info_tdd_syncCase_syncCase2& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotSync2", v.timeslotSync2));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotSync2", 13, v.timeslotSync2));
   return 0;
 }
 
 int PrintRepetitionPeriodLengthAndOffset_repetitionPeriod16(TextCursor& c, const RepetitionPeriodLengthAndOffset_repetitionPeriod16& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "length", v.length));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "offset", v.offset));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "length", 6, v.length));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "offset", 6, v.offset));
   return 0;
 }
 
 int PrintRepetitionPeriodLengthAndOffset_repetitionPeriod2(TextCursor& c, const RepetitionPeriodLengthAndOffset_repetitionPeriod2& v, int depth) {
-  PrintNameLine(c, depth + 4, "length");  // count not tested
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "offset", v.offset));
+  PrintNameLine(c, depth + 4, "length", 6);  // count not tested
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "offset", 6, v.offset));
   return 0;
 }
 
 int PrintRepetitionPeriodLengthAndOffset_repetitionPeriod32(TextCursor& c, const RepetitionPeriodLengthAndOffset_repetitionPeriod32& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "length", v.length));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "offset", v.offset));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "length", 6, v.length));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "offset", 6, v.offset));
   return 0;
 }
 
 int PrintRepetitionPeriodLengthAndOffset_repetitionPeriod4(TextCursor& c, const RepetitionPeriodLengthAndOffset_repetitionPeriod4& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "length", v.length));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "offset", v.offset));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "length", 6, v.length));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "offset", 6, v.offset));
   return 0;
 }
 
 int PrintRepetitionPeriodLengthAndOffset_repetitionPeriod64(TextCursor& c, const RepetitionPeriodLengthAndOffset_repetitionPeriod64& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "length", v.length));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "offset", v.offset));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "length", 6, v.length));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "offset", 6, v.offset));
   return 0;
 }
 
 int PrintRepetitionPeriodLengthAndOffset_repetitionPeriod8(TextCursor& c, const RepetitionPeriodLengthAndOffset_repetitionPeriod8& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "length", v.length));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "offset", v.offset));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "length", 6, v.length));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "offset", 6, v.offset));
   return 0;
 }
 
@@ -3743,7 +3743,7 @@ int PrintSCCPCH_ChannelisationCodeList(TextCursor& c, const SCCPCH_Channelisatio
   StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 16; ++i) {
     SetElementIndex(elementName, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, v.items[i], kEnum_SCCPCH_ChannelisationCode));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, elementName.length, v.items[i], kEnum_SCCPCH_ChannelisationCode));
   }
   return 0;
 }
@@ -3753,7 +3753,7 @@ int PrintSCCPCH_ChannelisationCodeList_VHCR(TextCursor& c, const SCCPCH_Channeli
   StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 32; ++i) {
     SetElementIndex(elementName, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, v.items[i], kEnum_SCCPCH_ChannelisationCode_VHCR));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, elementName.length, v.items[i], kEnum_SCCPCH_ChannelisationCode_VHCR));
   }
   return 0;
 }
@@ -3762,13 +3762,13 @@ int PrintSecondaryCCPCH_Info_modeSpecificInfo(TextCursor& c, const SecondaryCCPC
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "fdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "fdd", 3));
       PRINT_TRY(PrintSecondaryCCPCH_Info_modeSpecificInfo_fdd(c, (*static_cast<const SecondaryCCPCH_Info_modeSpecificInfo_fdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "tdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd", 3));
       PRINT_TRY(PrintSecondaryCCPCH_Info_modeSpecificInfo_tdd(c, (*static_cast<const SecondaryCCPCH_Info_modeSpecificInfo_tdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -3779,18 +3779,18 @@ int PrintSecondaryCCPCH_Info_modeSpecificInfo(TextCursor& c, const SecondaryCCPC
 }
 
 int PrintSecondaryCCPCH_Info(TextCursor& c, const SecondaryCCPCH_Info& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo", 16));
   PRINT_TRY(PrintSecondaryCCPCH_Info_modeSpecificInfo(c, v.modeSpecificInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintSCCPCH_SystemInformation(TextCursor& c, const SCCPCH_SystemInformation& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "secondaryCCPCH_Info"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "secondaryCCPCH_Info", 19));
   PRINT_TRY(PrintSecondaryCCPCH_Info(c, v.secondaryCCPCH_Info, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "tfcs"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "tfcs", 4));
     PRINT_TRY(PrintTFCS(c, v.tfcs, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3798,7 +3798,7 @@ int PrintSCCPCH_SystemInformation(TextCursor& c, const SCCPCH_SystemInformation&
     PRINT_TRY(PrintFACH_PCH_InformationList(c, v.fach_PCH_InformationList, depth + 8, "fach_PCH_InformationList"));
   }
   if (v.presence & (1u << 2)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "pich_Info"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "pich_Info", 9));
     PRINT_TRY(PrintPICH_Info(c, v.pich_Info, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3812,7 +3812,7 @@ int PrintSCCPCH_SystemInformationList(TextCursor& c, const SCCPCH_SystemInformat
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const SCCPCH_SystemInformation& element = *static_cast<const SCCPCH_SystemInformation*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintSCCPCH_SystemInformation(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -3823,13 +3823,13 @@ int PrintSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo(TextCursor& c, const S
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "tdd384"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd384", 6));
       PRINT_TRY(PrintSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd384(c, (*static_cast<const SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd384*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "tdd768"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd768", 6));
       PRINT_TRY(PrintSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd768(c, (*static_cast<const SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd768*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -3840,18 +3840,18 @@ int PrintSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo(TextCursor& c, const S
 }
 
 int PrintSecondaryCCPCH_Info_HCR_VHCR_r7(TextCursor& c, const SecondaryCCPCH_Info_HCR_VHCR_r7& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo", 16));
   PRINT_TRY(PrintSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo(c, v.modeSpecificInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintSCCPCH_SystemInformation_HCR_VHCR_r7(TextCursor& c, const SCCPCH_SystemInformation_HCR_VHCR_r7& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "secondaryCCPCH_Info"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "secondaryCCPCH_Info", 19));
   PRINT_TRY(PrintSecondaryCCPCH_Info_HCR_VHCR_r7(c, v.secondaryCCPCH_Info, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "tfcs"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "tfcs", 4));
     PRINT_TRY(PrintTFCS(c, v.tfcs, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3859,7 +3859,7 @@ int PrintSCCPCH_SystemInformation_HCR_VHCR_r7(TextCursor& c, const SCCPCH_System
     PRINT_TRY(PrintFACH_PCH_InformationList(c, v.fach_PCH_InformationList, depth + 8, "fach_PCH_InformationList"));
   }
   if (v.presence & (1u << 2)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "pich_Info"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "pich_Info", 9));
     PRINT_TRY(PrintPICH_Info_HCR_VHCR_r7(c, v.pich_Info, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3873,7 +3873,7 @@ int PrintSCCPCH_SystemInformationList_HCR_VHCR_r7(TextCursor& c, const SCCPCH_Sy
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const SCCPCH_SystemInformation_HCR_VHCR_r7& element = *static_cast<const SCCPCH_SystemInformation_HCR_VHCR_r7*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintSCCPCH_SystemInformation_HCR_VHCR_r7(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -3881,18 +3881,18 @@ int PrintSCCPCH_SystemInformationList_HCR_VHCR_r7(TextCursor& c, const SCCPCH_Sy
 }
 
 int PrintSecondaryCCPCH_Info_LCR_r4_ext(TextCursor& c, const SecondaryCCPCH_Info_LCR_r4_ext& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "individualTimeslotLCR_Ext"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "individualTimeslotLCR_Ext", 25));
   PRINT_TRY(PrintIndividualTimeslotInfo_LCR_r4_ext(c, v.individualTimeslotLCR_Ext, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintSCCPCH_SystemInformation_LCR_r4_ext(TextCursor& c, const SCCPCH_SystemInformation_LCR_r4_ext& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "secondaryCCPCH_LCR_Extensions"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "secondaryCCPCH_LCR_Extensions", 29));
   PRINT_TRY(PrintSecondaryCCPCH_Info_LCR_r4_ext(c, v.secondaryCCPCH_LCR_Extensions, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "pich_Info"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "pich_Info", 9));
     PRINT_TRY(PrintPICH_Info_LCR_r4(c, v.pich_Info, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3906,7 +3906,7 @@ int PrintSCCPCH_SystemInformationList_LCR_r4_ext(TextCursor& c, const SCCPCH_Sys
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const SCCPCH_SystemInformation_LCR_r4_ext& element = *static_cast<const SCCPCH_SystemInformation_LCR_r4_ext*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintSCCPCH_SystemInformation_LCR_r4_ext(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -3917,19 +3917,19 @@ int PrintSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo(TextCursor& c, const Second
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "fdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "fdd", 3));
       PRINT_TRY(PrintSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_fdd(c, (*static_cast<const SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_fdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "tdd384"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd384", 6));
       PRINT_TRY(PrintSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd384(c, (*static_cast<const SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd384*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 3:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "tdd128"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd128", 6));
       PRINT_TRY(PrintSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd128(c, (*static_cast<const SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd128*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -3940,47 +3940,47 @@ int PrintSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo(TextCursor& c, const Second
 }
 
 int PrintSecondaryCCPCHInfo_MBMS_r6(TextCursor& c, const SecondaryCCPCHInfo_MBMS_r6& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo", 16));
   PRINT_TRY(PrintSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo(c, v.modeSpecificInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintSCCPCH_SystemInformation_MBMS_r6_fachCarryingMCCH(TextCursor& c, const SCCPCH_SystemInformation_MBMS_r6_fachCarryingMCCH& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "mcch_transportFormatSet"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "mcch_transportFormatSet", 23));
   PRINT_TRY(PrintTransportFormatSet(c, v.mcch_transportFormatSet, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "mcch_ConfigurationInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "mcch_ConfigurationInfo", 22));
   PRINT_TRY(PrintMBMS_MCCH_ConfigurationInfo_r6(c, v.mcch_ConfigurationInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintSCCPCH_SystemInformation_MBMS_r6_fachCarryingMSCH(TextCursor& c, const SCCPCH_SystemInformation_MBMS_r6_fachCarryingMSCH& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "msch_transportFormatSet"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "msch_transportFormatSet", 23));
   PRINT_TRY(PrintTransportFormatSet(c, v.msch_transportFormatSet, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "dummy"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "dummy", 5));
   PRINT_TRY(PrintMBMS_MSCH_ConfigurationInfo_r6(c, v.dummy, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintSCCPCH_SystemInformation_MBMS_r6(TextCursor& c, const SCCPCH_SystemInformation_MBMS_r6& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "secondaryCCPCHInfo_MBMS"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "secondaryCCPCHInfo_MBMS", 23));
   PRINT_TRY(PrintSecondaryCCPCHInfo_MBMS_r6(c, v.secondaryCCPCHInfo_MBMS, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "transportFormatCombinationSet"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "transportFormatCombinationSet", 29));
   PRINT_TRY(PrintTFCS(c, v.transportFormatCombinationSet, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "fachCarryingMCCH"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "fachCarryingMCCH", 16));
   PRINT_TRY(PrintSCCPCH_SystemInformation_MBMS_r6_fachCarryingMCCH(c, v.fachCarryingMCCH, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
     PRINT_TRY(PrintMBMS_FACHCarryingMTCH_List(c, v.fachCarryingMTCH_List, depth + 8, "fachCarryingMTCH_List"));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "fachCarryingMSCH"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "fachCarryingMSCH", 16));
     PRINT_TRY(PrintSCCPCH_SystemInformation_MBMS_r6_fachCarryingMSCH(c, v.fachCarryingMSCH, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -3991,25 +3991,25 @@ int PrintSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo(TextCursor& c, const Second
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "fdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "fdd", 3));
       PRINT_TRY(PrintSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd(c, (*static_cast<const SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "tdd384"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd384", 6));
       PRINT_TRY(PrintSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384(c, (*static_cast<const SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 3:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "tdd768"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd768", 6));
       PRINT_TRY(PrintSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768(c, (*static_cast<const SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 4:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "tdd128"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd128", 6));
       PRINT_TRY(PrintSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128(c, (*static_cast<const SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -4020,44 +4020,44 @@ int PrintSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo(TextCursor& c, const Second
 }
 
 int PrintSecondaryCCPCHInfo_MBMS_r7(TextCursor& c, const SecondaryCCPCHInfo_MBMS_r7& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo", 16));
   PRINT_TRY(PrintSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo(c, v.modeSpecificInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintSCCPCH_SystemInformation_MBMS_r7_fachCarryingMCCH(TextCursor& c, const SCCPCH_SystemInformation_MBMS_r7_fachCarryingMCCH& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "mcch_transportFormatSet"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "mcch_transportFormatSet", 23));
   PRINT_TRY(PrintTransportFormatSet(c, v.mcch_transportFormatSet, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "mcch_ConfigurationInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "mcch_ConfigurationInfo", 22));
   PRINT_TRY(PrintMBMS_MCCH_ConfigurationInfo_r6(c, v.mcch_ConfigurationInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintSCCPCH_SystemInformation_MBMS_r7_fachCarryingMSCH(TextCursor& c, const SCCPCH_SystemInformation_MBMS_r7_fachCarryingMSCH& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "msch_transportFormatSet"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "msch_transportFormatSet", 23));
   PRINT_TRY(PrintTransportFormatSet(c, v.msch_transportFormatSet, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintSCCPCH_SystemInformation_MBMS_r7(TextCursor& c, const SCCPCH_SystemInformation_MBMS_r7& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "secondaryCCPCHInfo_MBMS"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "secondaryCCPCHInfo_MBMS", 23));
   PRINT_TRY(PrintSecondaryCCPCHInfo_MBMS_r7(c, v.secondaryCCPCHInfo_MBMS, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "transportFormatCombinationSet"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "transportFormatCombinationSet", 29));
   PRINT_TRY(PrintTFCS(c, v.transportFormatCombinationSet, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "fachCarryingMCCH"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "fachCarryingMCCH", 16));
   PRINT_TRY(PrintSCCPCH_SystemInformation_MBMS_r7_fachCarryingMCCH(c, v.fachCarryingMCCH, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
     PRINT_TRY(PrintMBMS_FACHCarryingMTCH_List(c, v.fachCarryingMTCH_List, depth + 8, "fachCarryingMTCH_List"));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "fachCarryingMSCH"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "fachCarryingMSCH", 16));
     PRINT_TRY(PrintSCCPCH_SystemInformation_MBMS_r7_fachCarryingMSCH(c, v.fachCarryingMSCH, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -4067,25 +4067,25 @@ int PrintSCCPCH_SystemInformation_MBMS_r7(TextCursor& c, const SCCPCH_SystemInfo
 int PrintSF256_AndCodeNumber(TextCursor& c, const SF256_AndCodeNumber& v, int depth) {
   switch (v.tag) {
     case 1:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "sf4", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "sf4", 3, v.value));
       break;
     case 2:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "sf8", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "sf8", 3, v.value));
       break;
     case 3:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "sf16", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "sf16", 4, v.value));
       break;
     case 4:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "sf32", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "sf32", 4, v.value));
       break;
     case 5:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "sf64", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "sf64", 4, v.value));
       break;
     case 6:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "sf128", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "sf128", 5, v.value));
       break;
     case 7:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "sf256", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "sf256", 5, v.value));
       break;
     default:
       break;
@@ -4095,31 +4095,31 @@ int PrintSF256_AndCodeNumber(TextCursor& c, const SF256_AndCodeNumber& v, int de
 
 int PrintSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_fdd(TextCursor& c, const SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_fdd& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "secondaryScramblingCode", v.secondaryScramblingCode));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "secondaryScramblingCode", 23, v.secondaryScramblingCode));
   }
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "sttd_Indicator", v.sttd_Indicator));
-  PRINT_TRY(OpenBlock(c, depth + 4, "sf_AndCodeNumber"));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "sttd_Indicator", 14, v.sttd_Indicator));
+  PRINT_TRY(OpenBlock(c, depth + 4, "sf_AndCodeNumber", 16));
   PRINT_TRY(PrintSF256_AndCodeNumber(c, v.sf_AndCodeNumber, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timingOffset", v.timingOffset));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timingOffset", 12, v.timingOffset));
   return 0;
 }
 
 int PrintSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd128(TextCursor& c, const SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd128& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "commonTimeslotInfoMBMS"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "commonTimeslotInfoMBMS", 22));
   PRINT_TRY(PrintCommonTimeslotInfoMBMS(c, v.commonTimeslotInfoMBMS, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "downlinkTimeslotsCodes"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "downlinkTimeslotsCodes", 22));
   PRINT_TRY(PrintDownlinkTimeslotsCodes_LCR_r4(c, v.downlinkTimeslotsCodes, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd384(TextCursor& c, const SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd384& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "commonTimeslotInfoMBMS"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "commonTimeslotInfoMBMS", 22));
   PRINT_TRY(PrintCommonTimeslotInfoMBMS(c, v.commonTimeslotInfoMBMS, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "downlinkTimeslotsCodes"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "downlinkTimeslotsCodes", 22));
   PRINT_TRY(PrintDownlinkTimeslotsCodes(c, v.downlinkTimeslotsCodes, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -4128,10 +4128,10 @@ int PrintSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd384(TextCursor& c, const
 int PrintSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd_modulation(TextCursor& c, const SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd_modulation& v, int depth) {
   switch (v.tag) {
     case 1:
-      PrintNameLine(c, depth + 4, "modQPSK");  // count not tested
+      PrintNameLine(c, depth + 4, "modQPSK", 7);  // count not tested
       break;
     case 2:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "mod16QAM", v.signedValue));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "mod16QAM", 8, v.signedValue));
       break;
     default:
       break;
@@ -4141,15 +4141,15 @@ int PrintSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd_modulation(TextCursor& 
 
 int PrintSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd(TextCursor& c, const SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "secondaryScramblingCode", v.secondaryScramblingCode));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "secondaryScramblingCode", 23, v.secondaryScramblingCode));
   }
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "sttd_Indicator", v.sttd_Indicator));
-  PRINT_TRY(OpenBlock(c, depth + 4, "sf_AndCodeNumber"));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "sttd_Indicator", 14, v.sttd_Indicator));
+  PRINT_TRY(OpenBlock(c, depth + 4, "sf_AndCodeNumber", 16));
   PRINT_TRY(PrintSF256_AndCodeNumber(c, v.sf_AndCodeNumber, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timingOffset", v.timingOffset));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timingOffset", 12, v.timingOffset));
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "modulation"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "modulation", 10));
     PRINT_TRY(PrintSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd_modulation(c, v.modulation, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -4157,43 +4157,43 @@ int PrintSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd(TextCursor& c, const Se
 }
 
 int PrintSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128(TextCursor& c, const SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "commonTimeslotInfoMBMS"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "commonTimeslotInfoMBMS", 22));
   PRINT_TRY(PrintCommonTimeslotInfoMBMS(c, v.commonTimeslotInfoMBMS, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "downlinkTimeslotsCodes"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "downlinkTimeslotsCodes", 22));
   PRINT_TRY(PrintDownlinkTimeslotsCodes_LCR_r4(c, v.downlinkTimeslotsCodes, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintEnumLine(c, depth + 4, "mbsfnSpecialTimeSlot", v.mbsfnSpecialTimeSlot, kEnum_TimeSlotLCR_ext));
+    PRINT_TRY(PrintEnumLine(c, depth + 4, "mbsfnSpecialTimeSlot", 20, v.mbsfnSpecialTimeSlot, kEnum_TimeSlotLCR_ext));
   }
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "modulation", v.modulation, kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128_modulation));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "modulation", 10, v.modulation, kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128_modulation));
   return 0;
 }
 
 int PrintSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384(TextCursor& c, const SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "commonTimeslotInfoMBMS"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "commonTimeslotInfoMBMS", 22));
   PRINT_TRY(PrintCommonTimeslotInfoMBMS(c, v.commonTimeslotInfoMBMS, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "downlinkTimeslotsCodes"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "downlinkTimeslotsCodes", 22));
   PRINT_TRY(PrintDownlinkTimeslotsCodes_r7(c, v.downlinkTimeslotsCodes, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "modulation", v.modulation, kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384_modulation));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "modulation", 10, v.modulation, kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384_modulation));
   return 0;
 }
 
 int PrintSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768(TextCursor& c, const SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "commonTimeslotInfoMBMS"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "commonTimeslotInfoMBMS", 22));
   PRINT_TRY(PrintCommonTimeslotInfoMBMS(c, v.commonTimeslotInfoMBMS, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "downlinkTimeslotsCodes"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "downlinkTimeslotsCodes", 22));
   PRINT_TRY(PrintDownlinkTimeslotsCodes_VHCR(c, v.downlinkTimeslotsCodes, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "modulation", v.modulation, kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768_modulation));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "modulation", 10, v.modulation, kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768_modulation));
   return 0;
 }
 
 int PrintSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd384(TextCursor& c, const SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd384& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "individualTimeslotInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "individualTimeslotInfo", 22));
   PRINT_TRY(PrintIndividualTimeslotInfo_r7(c, v.individualTimeslotInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   PRINT_TRY(PrintSCCPCH_ChannelisationCodeList(c, v.channelisationCode, depth + 8, "channelisationCode"));
@@ -4201,7 +4201,7 @@ int PrintSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd384(TextCursor& c, 
 }
 
 int PrintSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd768(TextCursor& c, const SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd768& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "individualTimeslotInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "individualTimeslotInfo", 22));
   PRINT_TRY(PrintIndividualTimeslotInfo_VHCR(c, v.individualTimeslotInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   PRINT_TRY(PrintSCCPCH_ChannelisationCodeList_VHCR(c, v.channelisationCode, depth + 8, "channelisationCode"));
@@ -4210,38 +4210,38 @@ int PrintSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd768(TextCursor& c, 
 
 int PrintSecondaryCPICH_Info(TextCursor& c, const SecondaryCPICH_Info& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "secondaryDL_ScramblingCode", v.secondaryDL_ScramblingCode));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "secondaryDL_ScramblingCode", 26, v.secondaryDL_ScramblingCode));
   }
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "channelisationCode", v.channelisationCode));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "channelisationCode", 18, v.channelisationCode));
   return 0;
 }
 
 int PrintSecondaryCCPCH_Info_modeSpecificInfo_fdd(TextCursor& c, const SecondaryCCPCH_Info_modeSpecificInfo_fdd& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "dummy1", v.dummy1, kEnum_PCPICH_UsageForChannelEst));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "dummy1", 6, v.dummy1, kEnum_PCPICH_UsageForChannelEst));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "dummy2"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "dummy2", 6));
     PRINT_TRY(PrintSecondaryCPICH_Info(c, v.dummy2, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "secondaryScramblingCode", v.secondaryScramblingCode));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "secondaryScramblingCode", 23, v.secondaryScramblingCode));
   }
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "sttd_Indicator", v.sttd_Indicator));
-  PRINT_TRY(OpenBlock(c, depth + 4, "sf_AndCodeNumber"));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "sttd_Indicator", 14, v.sttd_Indicator));
+  PRINT_TRY(OpenBlock(c, depth + 4, "sf_AndCodeNumber", 16));
   PRINT_TRY(PrintSF256_AndCodeNumber(c, v.sf_AndCodeNumber, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "pilotSymbolExistence", v.pilotSymbolExistence));
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "tfci_Existence", v.tfci_Existence));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "positionFixedOrFlexible", v.positionFixedOrFlexible, kEnum_PositionFixedOrFlexible));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timingOffset", v.timingOffset));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "pilotSymbolExistence", 20, v.pilotSymbolExistence));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "tfci_Existence", 14, v.tfci_Existence));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "positionFixedOrFlexible", 23, v.positionFixedOrFlexible, kEnum_PositionFixedOrFlexible));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timingOffset", 12, v.timingOffset));
   return 0;
 }
 
 int PrintSecondaryCCPCH_Info_modeSpecificInfo_tdd(TextCursor& c, const SecondaryCCPCH_Info_modeSpecificInfo_tdd& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "commonTimeslotInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "commonTimeslotInfo", 18));
   PRINT_TRY(PrintCommonTimeslotInfoSCCPCH(c, v.commonTimeslotInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "individualTimeslotInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "individualTimeslotInfo", 22));
   PRINT_TRY(PrintIndividualTimeslotInfo(c, v.individualTimeslotInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   PRINT_TRY(PrintSCCPCH_ChannelisationCodeList(c, v.channelisationCode, depth + 8, "channelisationCode"));
@@ -4252,12 +4252,12 @@ int PrintSignalledGainFactors_modeSpecificInfo(TextCursor& c, const SignalledGai
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "fdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "fdd", 3));
       PRINT_TRY(PrintSignalledGainFactors_modeSpecificInfo_fdd(c, (*static_cast<const SignalledGainFactors_modeSpecificInfo_fdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
-      PrintNameLine(c, depth + 4, "tdd");  // count not tested
+      PrintNameLine(c, depth + 4, "tdd", 3);  // count not tested
       break;
     default:
       break;
@@ -4266,18 +4266,18 @@ int PrintSignalledGainFactors_modeSpecificInfo(TextCursor& c, const SignalledGai
 }
 
 int PrintSignalledGainFactors(TextCursor& c, const SignalledGainFactors& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo", 16));
   PRINT_TRY(PrintSignalledGainFactors_modeSpecificInfo(c, v.modeSpecificInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "gainFactorBetaD", v.gainFactorBetaD));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "gainFactorBetaD", 15, v.gainFactorBetaD));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "referenceTFC_ID", v.referenceTFC_ID));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "referenceTFC_ID", 15, v.referenceTFC_ID));
   }
   return 0;
 }
 
 int PrintSignalledGainFactors_modeSpecificInfo_fdd(TextCursor& c, const SignalledGainFactors_modeSpecificInfo_fdd& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "gainFactorBetaC", v.gainFactorBetaC));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "gainFactorBetaC", 15, v.gainFactorBetaC));
   return 0;
 }
 
@@ -4289,7 +4289,7 @@ int PrintTFCI_Field2_Information(TextCursor& c, const TFCI_Field2_Information& v
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "explicit_config"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "explicit_config", 15));
       PRINT_TRY(PrintExplicitTFCS_Configuration(c, (*static_cast<const ExplicitTFCS_Configuration*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -4301,18 +4301,18 @@ int PrintTFCI_Field2_Information(TextCursor& c, const TFCI_Field2_Information& v
 
 int PrintSplitTFCI_Signalling(TextCursor& c, const SplitTFCI_Signalling& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintEnumLine(c, depth + 4, "splitType", v.splitType, kEnum_SplitType));
+    PRINT_TRY(PrintEnumLine(c, depth + 4, "splitType", 9, v.splitType, kEnum_SplitType));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "tfci_Field2_Length", v.tfci_Field2_Length));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "tfci_Field2_Length", 18, v.tfci_Field2_Length));
   }
   if (v.presence & (1u << 2)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "tfci_Field1_Information"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "tfci_Field1_Information", 23));
     PRINT_TRY(PrintExplicitTFCS_Configuration(c, v.tfci_Field1_Information, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 3)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "tfci_Field2_Information"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "tfci_Field2_Information", 23));
     PRINT_TRY(PrintTFCI_Field2_Information(c, v.tfci_Field2_Information, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -4323,13 +4323,13 @@ int PrintSysInfoType5_modeSpecificInfo(TextCursor& c, const SysInfoType5_modeSpe
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "fdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "fdd", 3));
       PRINT_TRY(PrintSysInfoType5_modeSpecificInfo_fdd(c, (*static_cast<const SysInfoType5_modeSpecificInfo_fdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "tdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd", 3));
       PRINT_TRY(PrintSysInfoType5_modeSpecificInfo_tdd(c, (*static_cast<const SysInfoType5_modeSpecificInfo_tdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -4347,7 +4347,7 @@ int PrintSysInfoType5_v4b0ext_IEs_tdd128SpecificInfo(TextCursor& c, const SysInf
     PRINT_TRY(PrintPDSCH_SysInfoList_SFN_LCR_r4(c, v.pdsch_SysInfoList_SFN, depth + 8, "pdsch_SysInfoList_SFN"));
   }
   if (v.presence & (1u << 2)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "pCCPCH_LCR_Extensions"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "pCCPCH_LCR_Extensions", 21));
     PRINT_TRY(PrintPrimaryCCPCH_Info_LCR_r4_ext(c, v.pCCPCH_LCR_Extensions, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -4357,12 +4357,12 @@ int PrintSysInfoType5_v4b0ext_IEs_tdd128SpecificInfo(TextCursor& c, const SysInf
 
 int PrintSysInfoType5_v4b0ext_IEs(TextCursor& c, const SysInfoType5_v4b0ext_IEs& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "pNBSCH_Allocation_r4"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "pNBSCH_Allocation_r4", 20));
     PRINT_TRY(PrintPNBSCH_Allocation_r4(c, v.pNBSCH_Allocation_r4, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "openLoopPowerControl_IPDL_TDD"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "openLoopPowerControl_IPDL_TDD", 29));
     PRINT_TRY(PrintOpenLoopPowerControl_IPDL_TDD_r4(c, v.openLoopPowerControl_IPDL_TDD, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -4370,12 +4370,12 @@ int PrintSysInfoType5_v4b0ext_IEs(TextCursor& c, const SysInfoType5_v4b0ext_IEs&
     PRINT_TRY(PrintPRACH_SystemInformationList_LCR_r4(c, v.prach_SystemInformationList_LCR_r4, depth + 8, "prach_SystemInformationList_LCR_r4"));
   }
   if (v.presence & (1u << 3)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "tdd128SpecificInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "tdd128SpecificInfo", 18));
     PRINT_TRY(PrintSysInfoType5_v4b0ext_IEs_tdd128SpecificInfo(c, v.tdd128SpecificInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 4)) {
-    PRINT_TRY(PrintEnumLine(c, depth + 4, "frequencyBandIndicator", v.frequencyBandIndicator, kEnum_RadioFrequencyBandFDD));
+    PRINT_TRY(PrintEnumLine(c, depth + 4, "frequencyBandIndicator", 22, v.frequencyBandIndicator, kEnum_RadioFrequencyBandFDD));
   }
   return 0;
 }
@@ -4392,7 +4392,7 @@ int PrintSysInfoType5_v590ext_IEs_hcr_r5_SpecificInfo(TextCursor& c, const SysIn
 
 int PrintSysInfoType5_v590ext_IEs(TextCursor& c, const SysInfoType5_v590ext_IEs& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "hcr_r5_SpecificInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "hcr_r5_SpecificInfo", 19));
     PRINT_TRY(PrintSysInfoType5_v590ext_IEs_hcr_r5_SpecificInfo(c, v.hcr_r5_SpecificInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -4400,13 +4400,13 @@ int PrintSysInfoType5_v590ext_IEs(TextCursor& c, const SysInfoType5_v590ext_IEs&
 }
 
 int PrintSysInfoType5_v650ext_IEs(TextCursor& c, const SysInfoType5_v650ext_IEs& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "frequencyBandIndicator2", v.frequencyBandIndicator2, kEnum_RadioFrequencyBandFDD2));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "frequencyBandIndicator2", 23, v.frequencyBandIndicator2, kEnum_RadioFrequencyBandFDD2));
   return 0;
 }
 
 int PrintSysInfoType5_v680ext_IEs(TextCursor& c, const SysInfoType5_v680ext_IEs& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintEnumLine(c, depth + 4, "hsdpa_CellIndicator", v.hsdpa_CellIndicator, kEnum_SysInfoType5_v680ext_IEs_hsdpa_CellIndicator));
+    PRINT_TRY(PrintEnumLine(c, depth + 4, "hsdpa_CellIndicator", 19, v.hsdpa_CellIndicator, kEnum_SysInfoType5_v680ext_IEs_hsdpa_CellIndicator));
   }
   return 0;
 }
@@ -4415,13 +4415,13 @@ int PrintSysInfoType5_v690ext_IEs_sccpch_SystemInformation_MBMS(TextCursor& c, c
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "mcchOnSCCPCHusedForNonMBMS"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "mcchOnSCCPCHusedForNonMBMS", 26));
       PRINT_TRY(PrintMBMS_MCCH_ConfigurationInfo_r6(c, (*static_cast<const MBMS_MCCH_ConfigurationInfo_r6*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "mcchOnSCCPCHusedOnlyForMBMS"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "mcchOnSCCPCHusedOnlyForMBMS", 27));
       PRINT_TRY(PrintSCCPCH_SystemInformation_MBMS_r6(c, (*static_cast<const SCCPCH_SystemInformation_MBMS_r6*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -4433,10 +4433,10 @@ int PrintSysInfoType5_v690ext_IEs_sccpch_SystemInformation_MBMS(TextCursor& c, c
 
 int PrintSysInfoType5_v690ext_IEs(TextCursor& c, const SysInfoType5_v690ext_IEs& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintEnumLine(c, depth + 4, "edch_CellIndicator", v.edch_CellIndicator, kEnum_SysInfoType5_v690ext_IEs_edch_CellIndicator));
+    PRINT_TRY(PrintEnumLine(c, depth + 4, "edch_CellIndicator", 18, v.edch_CellIndicator, kEnum_SysInfoType5_v690ext_IEs_edch_CellIndicator));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "sccpch_SystemInformation_MBMS"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "sccpch_SystemInformation_MBMS", 29));
     PRINT_TRY(PrintSysInfoType5_v690ext_IEs_sccpch_SystemInformation_MBMS(c, v.sccpch_SystemInformation_MBMS, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -4444,7 +4444,7 @@ int PrintSysInfoType5_v690ext_IEs(TextCursor& c, const SysInfoType5_v690ext_IEs&
     PRINT_TRY(PrintAdditionalPRACH_TF_and_TFCS_CCCH_List(c, v.additionalPRACH_TF_and_TFCS_CCCH_List, depth + 8, "additionalPRACH_TF_and_TFCS_CCCH_List"));
   }
   if (v.presence & (1u << 3)) {
-    PRINT_TRY(PrintEnumLine(c, depth + 4, "cBS_DRX_Level1Information_extension", v.cBS_DRX_Level1Information_extension, kEnum_CBS_DRX_Level1Information_extension_r6));
+    PRINT_TRY(PrintEnumLine(c, depth + 4, "cBS_DRX_Level1Information_extension", 35, v.cBS_DRX_Level1Information_extension, kEnum_CBS_DRX_Level1Information_extension_r6));
   }
   return 0;
 }
@@ -4453,19 +4453,19 @@ int PrintSysInfoType5_v770ext_IEs_modeSpecificInfo(TextCursor& c, const SysInfoT
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "fdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "fdd", 3));
       PRINT_TRY(PrintSysInfoType5_v770ext_IEs_modeSpecificInfo_fdd(c, (*static_cast<const SysInfoType5_v770ext_IEs_modeSpecificInfo_fdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "tdd768"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd768", 6));
       PRINT_TRY(PrintSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768(c, (*static_cast<const SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 3:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "tdd128"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd128", 6));
       PRINT_TRY(PrintSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd128(c, (*static_cast<const SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd128*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -4479,7 +4479,7 @@ int PrintSysInfoType5_v770ext_IEs_sccpch_SystemInformation_MBMS(TextCursor& c, c
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "mcchOnSCCPCHusedOnlyForMBMS"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "mcchOnSCCPCHusedOnlyForMBMS", 27));
       PRINT_TRY(PrintSCCPCH_SystemInformation_MBMS_r7(c, (*static_cast<const SCCPCH_SystemInformation_MBMS_r7*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -4490,8 +4490,8 @@ int PrintSysInfoType5_v770ext_IEs_sccpch_SystemInformation_MBMS(TextCursor& c, c
 }
 
 int PrintTDD_MBSFNTSlotInfo(TextCursor& c, const TDD_MBSFNTSlotInfo& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeSlotNumber", v.timeSlotNumber));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "cellParametersID", v.cellParametersID));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeSlotNumber", 14, v.timeSlotNumber));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "cellParametersID", 16, v.cellParametersID));
   return 0;
 }
 
@@ -4502,7 +4502,7 @@ int PrintTDD_MBSFNInformation(TextCursor& c, const TDD_MBSFNInformation& v, int 
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const TDD_MBSFNTSlotInfo& element = *static_cast<const TDD_MBSFNTSlotInfo*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintTDD_MBSFNTSlotInfo(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -4511,7 +4511,7 @@ int PrintTDD_MBSFNInformation(TextCursor& c, const TDD_MBSFNInformation& v, int 
 
 int PrintSysInfoType5_v770ext_IEs(TextCursor& c, const SysInfoType5_v770ext_IEs& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo", 16));
     PRINT_TRY(PrintSysInfoType5_v770ext_IEs_modeSpecificInfo(c, v.modeSpecificInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -4519,7 +4519,7 @@ int PrintSysInfoType5_v770ext_IEs(TextCursor& c, const SysInfoType5_v770ext_IEs&
     PRINT_TRY(PrintSCCPCH_SystemInformationList_HCR_VHCR_r7(c, v.sccpch_SystemInformationList, depth + 8, "sccpch_SystemInformationList"));
   }
   if (v.presence & (1u << 2)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "sccpch_SystemInformation_MBMS"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "sccpch_SystemInformation_MBMS", 29));
     PRINT_TRY(PrintSysInfoType5_v770ext_IEs_sccpch_SystemInformation_MBMS(c, v.sccpch_SystemInformation_MBMS, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -4537,11 +4537,11 @@ int PrintSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650No
 }
 
 int PrintSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions(TextCursor& c, const SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType5_v770ext"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType5_v770ext", 20));
   PRINT_TRY(PrintSysInfoType5_v770ext_IEs(c, v.sysInfoType5_v770ext, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "nonCriticalExtensions"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "nonCriticalExtensions", 21));
     PRINT_TRY(PrintSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(c, v.nonCriticalExtensions, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -4549,11 +4549,11 @@ int PrintSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650No
 }
 
 int PrintSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions(TextCursor& c, const SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType5_v690ext"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType5_v690ext", 20));
   PRINT_TRY(PrintSysInfoType5_v690ext_IEs(c, v.sysInfoType5_v690ext, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "v770NonCriticalExtensions"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "v770NonCriticalExtensions", 25));
     PRINT_TRY(PrintSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions(c, v.v770NonCriticalExtensions, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -4562,12 +4562,12 @@ int PrintSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650No
 
 int PrintSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions(TextCursor& c, const SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType5_v680ext"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType5_v680ext", 20));
     PRINT_TRY(PrintSysInfoType5_v680ext_IEs(c, v.sysInfoType5_v680ext, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "v690NonCriticalExtensions"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "v690NonCriticalExtensions", 25));
     PRINT_TRY(PrintSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions(c, v.v690NonCriticalExtensions, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -4576,12 +4576,12 @@ int PrintSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650No
 
 int PrintSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions(TextCursor& c, const SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType5_v650ext"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType5_v650ext", 20));
     PRINT_TRY(PrintSysInfoType5_v650ext_IEs(c, v.sysInfoType5_v650ext, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "v680NonCriticalExtensions"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "v680NonCriticalExtensions", 25));
     PRINT_TRY(PrintSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions(c, v.v680NonCriticalExtensions, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -4590,12 +4590,12 @@ int PrintSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650No
 
 int PrintSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions(TextCursor& c, const SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType5_v590ext"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType5_v590ext", 20));
     PRINT_TRY(PrintSysInfoType5_v590ext_IEs(c, v.sysInfoType5_v590ext, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "v650NonCriticalExtensions"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "v650NonCriticalExtensions", 25));
     PRINT_TRY(PrintSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions(c, v.v650NonCriticalExtensions, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -4604,12 +4604,12 @@ int PrintSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions(TextCu
 
 int PrintSysInfoType5_v4b0NonCriticalExtensions(TextCursor& c, const SysInfoType5_v4b0NonCriticalExtensions& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType5_v4b0ext"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType5_v4b0ext", 20));
     PRINT_TRY(PrintSysInfoType5_v4b0ext_IEs(c, v.sysInfoType5_v4b0ext, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "v590NonCriticalExtensions"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "v590NonCriticalExtensions", 25));
     PRINT_TRY(PrintSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions(c, v.v590NonCriticalExtensions, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -4617,25 +4617,25 @@ int PrintSysInfoType5_v4b0NonCriticalExtensions(TextCursor& c, const SysInfoType
 }
 
 int PrintSysInfoType5(TextCursor& c, const SysInfoType5& v, int depth) {
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "sib6indicator", v.sib6indicator));
-  PRINT_TRY(PrintIntegerLine(c, depth + 8, "pich_PowerOffset", v.pich_PowerOffset));
-  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo"));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "sib6indicator", 13, v.sib6indicator));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "pich_PowerOffset", 16, v.pich_PowerOffset));
+  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo", 16));
   PRINT_TRY(PrintSysInfoType5_modeSpecificInfo(c, v.modeSpecificInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "primaryCCPCH_Info"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "primaryCCPCH_Info", 17));
     PRINT_TRY(PrintPrimaryCCPCH_Info_sib5_6(c, v.primaryCCPCH_Info, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   PRINT_TRY(PrintPRACH_SystemInformationList(c, v.prach_SystemInformationList, depth + 8, "prach_SystemInformationList"));
   PRINT_TRY(PrintSCCPCH_SystemInformationList(c, v.sCCPCH_SystemInformationList, depth + 8, "sCCPCH_SystemInformationList"));
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "cbs_DRX_Level1Information"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "cbs_DRX_Level1Information", 25));
     PRINT_TRY(PrintCBS_DRX_Level1Information(c, v.cbs_DRX_Level1Information, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 2)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "v4b0NonCriticalExtensions"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "v4b0NonCriticalExtensions", 25));
     PRINT_TRY(PrintSysInfoType5_v4b0NonCriticalExtensions(c, v.v4b0NonCriticalExtensions, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -4643,7 +4643,7 @@ int PrintSysInfoType5(TextCursor& c, const SysInfoType5& v, int depth) {
 }
 
 int PrintSysInfoType5_modeSpecificInfo_fdd(TextCursor& c, const SysInfoType5_modeSpecificInfo_fdd& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "aich_PowerOffset", v.aich_PowerOffset));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "aich_PowerOffset", 16, v.aich_PowerOffset));
   return 0;
 }
 
@@ -4654,18 +4654,18 @@ int PrintSysInfoType5_modeSpecificInfo_tdd(TextCursor& c, const SysInfoType5_mod
   if (v.presence & (1u << 1)) {
     PRINT_TRY(PrintPDSCH_SysInfoList_SFN(c, v.pdsch_SysInfoList_SFN, depth + 8, "pdsch_SysInfoList_SFN"));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "openLoopPowerControl_TDD"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "openLoopPowerControl_TDD", 24));
   PRINT_TRY(PrintOpenLoopPowerControl_TDD(c, v.openLoopPowerControl_TDD, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintSysInfoType5_v770ext_IEs_modeSpecificInfo_fdd(TextCursor& c, const SysInfoType5_v770ext_IEs_modeSpecificInfo_fdd& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "hs_dsch_CommonSystemInformation"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "hs_dsch_CommonSystemInformation", 31));
   PRINT_TRY(PrintHS_DSCH_CommonSystemInformation(c, v.hs_dsch_CommonSystemInformation, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "hs_dsch_PagingSystemInformation"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "hs_dsch_PagingSystemInformation", 31));
     PRINT_TRY(PrintHS_DSCH_PagingSystemInformation(c, v.hs_dsch_PagingSystemInformation, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -4696,13 +4696,13 @@ int PrintSysInfoType6_modeSpecificInfo(TextCursor& c, const SysInfoType6_modeSpe
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "fdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "fdd", 3));
       PRINT_TRY(PrintSysInfoType6_modeSpecificInfo_fdd(c, (*static_cast<const SysInfoType6_modeSpecificInfo_fdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "tdd"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd", 3));
       PRINT_TRY(PrintSysInfoType6_modeSpecificInfo_tdd(c, (*static_cast<const SysInfoType6_modeSpecificInfo_tdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -4720,7 +4720,7 @@ int PrintSysInfoType6_v4b0ext_IEs_tdd128SpecificInfo(TextCursor& c, const SysInf
     PRINT_TRY(PrintPDSCH_SysInfoList_SFN_LCR_r4(c, v.pdsch_SysInfoList_SFN, depth + 8, "pdsch_SysInfoList_SFN"));
   }
   if (v.presence & (1u << 2)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "pCCPCH_LCR_Extensions"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "pCCPCH_LCR_Extensions", 21));
     PRINT_TRY(PrintPrimaryCCPCH_Info_LCR_r4_ext(c, v.pCCPCH_LCR_Extensions, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -4732,7 +4732,7 @@ int PrintSysInfoType6_v4b0ext_IEs_tdd128SpecificInfo(TextCursor& c, const SysInf
 
 int PrintSysInfoType6_v4b0ext_IEs(TextCursor& c, const SysInfoType6_v4b0ext_IEs& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "openLoopPowerControl_IPDL_TDD"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "openLoopPowerControl_IPDL_TDD", 29));
     PRINT_TRY(PrintOpenLoopPowerControl_IPDL_TDD_r4(c, v.openLoopPowerControl_IPDL_TDD, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -4740,12 +4740,12 @@ int PrintSysInfoType6_v4b0ext_IEs(TextCursor& c, const SysInfoType6_v4b0ext_IEs&
     PRINT_TRY(PrintPRACH_SystemInformationList_LCR_r4(c, v.prach_SystemInformationList_LCR_r4, depth + 8, "prach_SystemInformationList_LCR_r4"));
   }
   if (v.presence & (1u << 2)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "tdd128SpecificInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "tdd128SpecificInfo", 18));
     PRINT_TRY(PrintSysInfoType6_v4b0ext_IEs_tdd128SpecificInfo(c, v.tdd128SpecificInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 3)) {
-    PRINT_TRY(PrintEnumLine(c, depth + 4, "frequencyBandIndicator", v.frequencyBandIndicator, kEnum_RadioFrequencyBandFDD));
+    PRINT_TRY(PrintEnumLine(c, depth + 4, "frequencyBandIndicator", 22, v.frequencyBandIndicator, kEnum_RadioFrequencyBandFDD));
   }
   return 0;
 }
@@ -4762,7 +4762,7 @@ int PrintSysInfoType6_v590ext_IEs_hcr_r5_SpecificInfo(TextCursor& c, const SysIn
 
 int PrintSysInfoType6_v590ext_IEs(TextCursor& c, const SysInfoType6_v590ext_IEs& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "hcr_r5_SpecificInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "hcr_r5_SpecificInfo", 19));
     PRINT_TRY(PrintSysInfoType6_v590ext_IEs_hcr_r5_SpecificInfo(c, v.hcr_r5_SpecificInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -4770,7 +4770,7 @@ int PrintSysInfoType6_v590ext_IEs(TextCursor& c, const SysInfoType6_v590ext_IEs&
 }
 
 int PrintSysInfoType6_v650ext_IEs(TextCursor& c, const SysInfoType6_v650ext_IEs& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "frequencyBandIndicator2", v.frequencyBandIndicator2, kEnum_RadioFrequencyBandFDD2));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "frequencyBandIndicator2", 23, v.frequencyBandIndicator2, kEnum_RadioFrequencyBandFDD2));
   return 0;
 }
 
@@ -4796,7 +4796,7 @@ int PrintSysInfoType6_v770ext_IEs_tdd768SpecificInfo(TextCursor& c, const SysInf
 
 int PrintSysInfoType6_v770ext_IEs(TextCursor& c, const SysInfoType6_v770ext_IEs& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "tdd768SpecificInfo"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "tdd768SpecificInfo", 18));
     PRINT_TRY(PrintSysInfoType6_v770ext_IEs_tdd768SpecificInfo(c, v.tdd768SpecificInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -4814,11 +4814,11 @@ int PrintSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650no
 }
 
 int PrintSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions_v770NonCriticalExtensions(TextCursor& c, const SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions_v770NonCriticalExtensions& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType6_v770ext"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType6_v770ext", 20));
   PRINT_TRY(PrintSysInfoType6_v770ext_IEs(c, v.sysInfoType6_v770ext, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "nonCriticalExtensions"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "nonCriticalExtensions", 21));
     PRINT_TRY(PrintSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(c, v.nonCriticalExtensions, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -4826,11 +4826,11 @@ int PrintSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650no
 }
 
 int PrintSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions(TextCursor& c, const SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType6_v690ext"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType6_v690ext", 20));
   PRINT_TRY(PrintSysInfoType6_v690ext_IEs(c, v.sysInfoType6_v690ext, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "v770NonCriticalExtensions"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "v770NonCriticalExtensions", 25));
     PRINT_TRY(PrintSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions_v770NonCriticalExtensions(c, v.v770NonCriticalExtensions, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -4839,12 +4839,12 @@ int PrintSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650no
 
 int PrintSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions(TextCursor& c, const SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType6_v650ext"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType6_v650ext", 20));
     PRINT_TRY(PrintSysInfoType6_v650ext_IEs(c, v.sysInfoType6_v650ext, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "v690nonCriticalExtensions"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "v690nonCriticalExtensions", 25));
     PRINT_TRY(PrintSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions(c, v.v690nonCriticalExtensions, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -4853,12 +4853,12 @@ int PrintSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650no
 
 int PrintSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions(TextCursor& c, const SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType6_v590ext"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType6_v590ext", 20));
     PRINT_TRY(PrintSysInfoType6_v590ext_IEs(c, v.sysInfoType6_v590ext, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "v650nonCriticalExtensions"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "v650nonCriticalExtensions", 25));
     PRINT_TRY(PrintSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions(c, v.v650nonCriticalExtensions, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -4867,12 +4867,12 @@ int PrintSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions(TextCu
 
 int PrintSysInfoType6_v4b0NonCriticalExtensions(TextCursor& c, const SysInfoType6_v4b0NonCriticalExtensions& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType6_v4b0ext"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType6_v4b0ext", 20));
     PRINT_TRY(PrintSysInfoType6_v4b0ext_IEs(c, v.sysInfoType6_v4b0ext, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "v590NonCriticalExtensions"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "v590NonCriticalExtensions", 25));
     PRINT_TRY(PrintSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions(c, v.v590NonCriticalExtensions, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -4880,12 +4880,12 @@ int PrintSysInfoType6_v4b0NonCriticalExtensions(TextCursor& c, const SysInfoType
 }
 
 int PrintSysInfoType6(TextCursor& c, const SysInfoType6& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 8, "pich_PowerOffset", v.pich_PowerOffset));
-  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo"));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "pich_PowerOffset", 16, v.pich_PowerOffset));
+  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo", 16));
   PRINT_TRY(PrintSysInfoType6_modeSpecificInfo(c, v.modeSpecificInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "primaryCCPCH_Info"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "primaryCCPCH_Info", 17));
     PRINT_TRY(PrintPrimaryCCPCH_Info_sib5_6(c, v.primaryCCPCH_Info, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -4896,12 +4896,12 @@ int PrintSysInfoType6(TextCursor& c, const SysInfoType6& v, int depth) {
     PRINT_TRY(PrintSCCPCH_SystemInformationList(c, v.sCCPCH_SystemInformationList, depth + 8, "sCCPCH_SystemInformationList"));
   }
   if (v.presence & (1u << 3)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "cbs_DRX_Level1Information"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "cbs_DRX_Level1Information", 25));
     PRINT_TRY(PrintCBS_DRX_Level1Information(c, v.cbs_DRX_Level1Information, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 4)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "v4b0NonCriticalExtensions"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "v4b0NonCriticalExtensions", 25));
     PRINT_TRY(PrintSysInfoType6_v4b0NonCriticalExtensions(c, v.v4b0NonCriticalExtensions, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -4909,9 +4909,9 @@ int PrintSysInfoType6(TextCursor& c, const SysInfoType6& v, int depth) {
 }
 
 int PrintSysInfoType6_modeSpecificInfo_fdd(TextCursor& c, const SysInfoType6_modeSpecificInfo_fdd& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "aich_PowerOffset", v.aich_PowerOffset));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "aich_PowerOffset", 16, v.aich_PowerOffset));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "dummy", v.dummy));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "dummy", 5, v.dummy));
   }
   return 0;
 }
@@ -4923,7 +4923,7 @@ int PrintSysInfoType6_modeSpecificInfo_tdd(TextCursor& c, const SysInfoType6_mod
   if (v.presence & (1u << 1)) {
     PRINT_TRY(PrintPDSCH_SysInfoList_SFN(c, v.pdsch_SysInfoList_SFN, depth + 8, "pdsch_SysInfoList_SFN"));
   }
-  PRINT_TRY(OpenBlock(c, depth + 4, "openLoopPowerControl_TDD"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "openLoopPowerControl_TDD", 24));
   PRINT_TRY(PrintOpenLoopPowerControl_TDD(c, v.openLoopPowerControl_TDD, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -4934,7 +4934,7 @@ int PrintTDD768_PRACH_CCodeList_sf16(TextCursor& c, const TDD768_PRACH_CCodeList
   StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 16; ++i) {
     SetElementIndex(elementName, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, v.items[i], kEnum_TDD768_PRACH_CCode16));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, elementName.length, v.items[i], kEnum_TDD768_PRACH_CCode16));
   }
   return 0;
 }
@@ -4944,7 +4944,7 @@ int PrintTDD768_PRACH_CCodeList_sf32(TextCursor& c, const TDD768_PRACH_CCodeList
   StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 16; ++i) {
     SetElementIndex(elementName, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, v.items[i], kEnum_TDD768_PRACH_CCode32));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, elementName.length, v.items[i], kEnum_TDD768_PRACH_CCode32));
   }
   return 0;
 }
@@ -4954,7 +4954,7 @@ int PrintTDD_PRACH_CCodeList_sf16(TextCursor& c, const TDD_PRACH_CCodeList_sf16&
   StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 8; ++i) {
     SetElementIndex(elementName, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, v.items[i], kEnum_TDD_PRACH_CCode16));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, elementName.length, v.items[i], kEnum_TDD_PRACH_CCode16));
   }
   return 0;
 }
@@ -4964,7 +4964,7 @@ int PrintTDD_PRACH_CCodeList_sf8(TextCursor& c, const TDD_PRACH_CCodeList_sf8& v
   StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 8; ++i) {
     SetElementIndex(elementName, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, v.items[i], kEnum_TDD_PRACH_CCode8));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, elementName.length, v.items[i], kEnum_TDD_PRACH_CCode8));
   }
   return 0;
 }
@@ -4972,25 +4972,25 @@ int PrintTDD_PRACH_CCodeList_sf8(TextCursor& c, const TDD_PRACH_CCodeList_sf8& v
 int PrintTFCS_InfoForDSCH(TextCursor& c, const TFCS_InfoForDSCH& v, int depth) {
   switch (v.tag) {
     case 1:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc2bit", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc2bit", 8, v.value));
       break;
     case 2:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc4bit", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc4bit", 8, v.value));
       break;
     case 3:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc6bit", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc6bit", 8, v.value));
       break;
     case 4:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc8bit", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc8bit", 8, v.value));
       break;
     case 5:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc12bit", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc12bit", 9, v.value));
       break;
     case 6:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc16bit", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc16bit", 9, v.value));
       break;
     case 7:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc24bit", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc24bit", 9, v.value));
       break;
     default:
       break;
@@ -4999,8 +4999,8 @@ int PrintTFCS_InfoForDSCH(TextCursor& c, const TFCS_InfoForDSCH& v, int depth) {
 }
 
 int PrintTFCI_Range(TextCursor& c, const TFCI_Range& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "maxTFCIField2Value", v.maxTFCIField2Value));
-  PRINT_TRY(OpenBlock(c, depth + 4, "tfcs_InfoForDSCH"));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "maxTFCIField2Value", 18, v.maxTFCIField2Value));
+  PRINT_TRY(OpenBlock(c, depth + 4, "tfcs_InfoForDSCH", 16));
   PRINT_TRY(PrintTFCS_InfoForDSCH(c, v.tfcs_InfoForDSCH, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -5013,7 +5013,7 @@ int PrintTFCI_RangeList(TextCursor& c, const TFCI_RangeList& v, int depth, const
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const TFCI_Range& element = *static_cast<const TFCI_Range*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintTFCI_Range(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -5021,9 +5021,9 @@ int PrintTFCI_RangeList(TextCursor& c, const TFCI_RangeList& v, int depth, const
 }
 
 int PrintTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc12", v.ctfc12));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc12", 6, v.ctfc12));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "powerOffsetInformation"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "powerOffsetInformation", 22));
     PRINT_TRY(PrintPowerOffsetInformation(c, v.powerOffsetInformation, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -5037,7 +5037,7 @@ int PrintTFCS_ReconfAdd_ctfcSize_ctfc12Bit(TextCursor& c, const TFCS_ReconfAdd_c
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item& element = *static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -5045,9 +5045,9 @@ int PrintTFCS_ReconfAdd_ctfcSize_ctfc12Bit(TextCursor& c, const TFCS_ReconfAdd_c
 }
 
 int PrintTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc16", v.ctfc16));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc16", 6, v.ctfc16));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "powerOffsetInformation"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "powerOffsetInformation", 22));
     PRINT_TRY(PrintPowerOffsetInformation(c, v.powerOffsetInformation, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -5061,7 +5061,7 @@ int PrintTFCS_ReconfAdd_ctfcSize_ctfc16Bit(TextCursor& c, const TFCS_ReconfAdd_c
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item& element = *static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -5069,9 +5069,9 @@ int PrintTFCS_ReconfAdd_ctfcSize_ctfc16Bit(TextCursor& c, const TFCS_ReconfAdd_c
 }
 
 int PrintTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc24", v.ctfc24));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc24", 6, v.ctfc24));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "powerOffsetInformation"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "powerOffsetInformation", 22));
     PRINT_TRY(PrintPowerOffsetInformation(c, v.powerOffsetInformation, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -5085,7 +5085,7 @@ int PrintTFCS_ReconfAdd_ctfcSize_ctfc24Bit(TextCursor& c, const TFCS_ReconfAdd_c
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item& element = *static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -5093,9 +5093,9 @@ int PrintTFCS_ReconfAdd_ctfcSize_ctfc24Bit(TextCursor& c, const TFCS_ReconfAdd_c
 }
 
 int PrintTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc2", v.ctfc2));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc2", 5, v.ctfc2));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "powerOffsetInformation"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "powerOffsetInformation", 22));
     PRINT_TRY(PrintPowerOffsetInformation(c, v.powerOffsetInformation, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -5109,7 +5109,7 @@ int PrintTFCS_ReconfAdd_ctfcSize_ctfc2Bit(TextCursor& c, const TFCS_ReconfAdd_ct
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item& element = *static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -5117,9 +5117,9 @@ int PrintTFCS_ReconfAdd_ctfcSize_ctfc2Bit(TextCursor& c, const TFCS_ReconfAdd_ct
 }
 
 int PrintTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc4", v.ctfc4));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc4", 5, v.ctfc4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "powerOffsetInformation"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "powerOffsetInformation", 22));
     PRINT_TRY(PrintPowerOffsetInformation(c, v.powerOffsetInformation, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -5133,7 +5133,7 @@ int PrintTFCS_ReconfAdd_ctfcSize_ctfc4Bit(TextCursor& c, const TFCS_ReconfAdd_ct
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item& element = *static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -5141,9 +5141,9 @@ int PrintTFCS_ReconfAdd_ctfcSize_ctfc4Bit(TextCursor& c, const TFCS_ReconfAdd_ct
 }
 
 int PrintTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc6", v.ctfc6));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc6", 5, v.ctfc6));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "powerOffsetInformation"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "powerOffsetInformation", 22));
     PRINT_TRY(PrintPowerOffsetInformation(c, v.powerOffsetInformation, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -5157,7 +5157,7 @@ int PrintTFCS_ReconfAdd_ctfcSize_ctfc6Bit(TextCursor& c, const TFCS_ReconfAdd_ct
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item& element = *static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -5165,9 +5165,9 @@ int PrintTFCS_ReconfAdd_ctfcSize_ctfc6Bit(TextCursor& c, const TFCS_ReconfAdd_ct
 }
 
 int PrintTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc8", v.ctfc8));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc8", 5, v.ctfc8));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "powerOffsetInformation"));
+    PRINT_TRY(OpenBlock(c, depth + 4, "powerOffsetInformation", 22));
     PRINT_TRY(PrintPowerOffsetInformation(c, v.powerOffsetInformation, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
@@ -5181,7 +5181,7 @@ int PrintTFCS_ReconfAdd_ctfcSize_ctfc8Bit(TextCursor& c, const TFCS_ReconfAdd_ct
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item& element = *static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -5192,13 +5192,13 @@ int PrintUplinkAdditionalTimeslots_parameters(TextCursor& c, const UplinkAdditio
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "sameAsLast"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "sameAsLast", 10));
       PRINT_TRY(PrintUplinkAdditionalTimeslots_parameters_sameAsLast(c, (*static_cast<const UplinkAdditionalTimeslots_parameters_sameAsLast*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "newParameters"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "newParameters", 13));
       PRINT_TRY(PrintUplinkAdditionalTimeslots_parameters_newParameters(c, (*static_cast<const UplinkAdditionalTimeslots_parameters_newParameters*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -5209,7 +5209,7 @@ int PrintUplinkAdditionalTimeslots_parameters(TextCursor& c, const UplinkAdditio
 }
 
 int PrintUplinkAdditionalTimeslots(TextCursor& c, const UplinkAdditionalTimeslots& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "parameters"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "parameters", 10));
   PRINT_TRY(PrintUplinkAdditionalTimeslots_parameters(c, v.parameters, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
@@ -5219,13 +5219,13 @@ int PrintUplinkAdditionalTimeslots_LCR_r4_parameters(TextCursor& c, const Uplink
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "sameAsLast"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "sameAsLast", 10));
       PRINT_TRY(PrintUplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast(c, (*static_cast<const UplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "newParameters"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "newParameters", 13));
       PRINT_TRY(PrintUplinkAdditionalTimeslots_LCR_r4_parameters_newParameters(c, (*static_cast<const UplinkAdditionalTimeslots_LCR_r4_parameters_newParameters*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -5236,14 +5236,14 @@ int PrintUplinkAdditionalTimeslots_LCR_r4_parameters(TextCursor& c, const Uplink
 }
 
 int PrintUplinkAdditionalTimeslots_LCR_r4(TextCursor& c, const UplinkAdditionalTimeslots_LCR_r4& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "parameters"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "parameters", 10));
   PRINT_TRY(PrintUplinkAdditionalTimeslots_LCR_r4_parameters(c, v.parameters, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintUplinkAdditionalTimeslots_LCR_r4_parameters_newParameters(TextCursor& c, const UplinkAdditionalTimeslots_LCR_r4_parameters_newParameters& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "individualTimeslotInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "individualTimeslotInfo", 22));
   PRINT_TRY(PrintIndividualTimeslotInfo_LCR_r4(c, v.individualTimeslotInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   PRINT_TRY(PrintUL_TS_ChannelisationCodeList(c, v.ul_TS_ChannelisationCodeList, depth + 8, "ul_TS_ChannelisationCodeList"));
@@ -5251,7 +5251,7 @@ int PrintUplinkAdditionalTimeslots_LCR_r4_parameters_newParameters(TextCursor& c
 }
 
 int PrintUplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast(TextCursor& c, const UplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", v.timeslotNumber));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", 14, v.timeslotNumber));
   return 0;
 }
 
@@ -5259,13 +5259,13 @@ int PrintUplinkAdditionalTimeslots_VHCR_parameters(TextCursor& c, const UplinkAd
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "sameAsLast"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "sameAsLast", 10));
       PRINT_TRY(PrintUplinkAdditionalTimeslots_VHCR_parameters_sameAsLast(c, (*static_cast<const UplinkAdditionalTimeslots_VHCR_parameters_sameAsLast*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "newParameters"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "newParameters", 13));
       PRINT_TRY(PrintUplinkAdditionalTimeslots_VHCR_parameters_newParameters(c, (*static_cast<const UplinkAdditionalTimeslots_VHCR_parameters_newParameters*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -5276,14 +5276,14 @@ int PrintUplinkAdditionalTimeslots_VHCR_parameters(TextCursor& c, const UplinkAd
 }
 
 int PrintUplinkAdditionalTimeslots_VHCR(TextCursor& c, const UplinkAdditionalTimeslots_VHCR& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "parameters"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "parameters", 10));
   PRINT_TRY(PrintUplinkAdditionalTimeslots_VHCR_parameters(c, v.parameters, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
 
 int PrintUplinkAdditionalTimeslots_VHCR_parameters_newParameters(TextCursor& c, const UplinkAdditionalTimeslots_VHCR_parameters_newParameters& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "individualTimeslotInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "individualTimeslotInfo", 22));
   PRINT_TRY(PrintIndividualTimeslotInfo_VHCR(c, v.individualTimeslotInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   PRINT_TRY(PrintUL_TS_ChannelisationCodeList(c, v.ul_TS_ChannelisationCodeList, depth + 8, "ul_TS_ChannelisationCodeList"));
@@ -5291,12 +5291,12 @@ int PrintUplinkAdditionalTimeslots_VHCR_parameters_newParameters(TextCursor& c, 
 }
 
 int PrintUplinkAdditionalTimeslots_VHCR_parameters_sameAsLast(TextCursor& c, const UplinkAdditionalTimeslots_VHCR_parameters_sameAsLast& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", v.timeslotNumber));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", 14, v.timeslotNumber));
   return 0;
 }
 
 int PrintUplinkAdditionalTimeslots_parameters_newParameters(TextCursor& c, const UplinkAdditionalTimeslots_parameters_newParameters& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "individualTimeslotInfo"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "individualTimeslotInfo", 22));
   PRINT_TRY(PrintIndividualTimeslotInfo(c, v.individualTimeslotInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   PRINT_TRY(PrintUL_TS_ChannelisationCodeList(c, v.ul_TS_ChannelisationCodeList, depth + 8, "ul_TS_ChannelisationCodeList"));
@@ -5304,7 +5304,7 @@ int PrintUplinkAdditionalTimeslots_parameters_newParameters(TextCursor& c, const
 }
 
 int PrintUplinkAdditionalTimeslots_parameters_sameAsLast(TextCursor& c, const UplinkAdditionalTimeslots_parameters_sameAsLast& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", v.timeslotNumber));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", 14, v.timeslotNumber));
   return 0;
 }
 
@@ -5312,7 +5312,7 @@ int PrintUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(TextCurso
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "consecutive"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "consecutive", 11));
       PRINT_TRY(PrintUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive(c, (*static_cast<const UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -5327,7 +5327,7 @@ int PrintUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(TextCurso
 }
 
 int PrintUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive(TextCursor& c, const UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "numAdditionalTimeslots", v.numAdditionalTimeslots));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "numAdditionalTimeslots", 22, v.numAdditionalTimeslots));
   return 0;
 }
 
@@ -5338,7 +5338,7 @@ int PrintUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotL
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const UplinkAdditionalTimeslots_LCR_r4& element = *static_cast<const UplinkAdditionalTimeslots_LCR_r4*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintUplinkAdditionalTimeslots_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -5349,7 +5349,7 @@ int PrintUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(TextCursor&
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "consecutive"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "consecutive", 11));
       PRINT_TRY(PrintUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive(c, (*static_cast<const UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -5364,7 +5364,7 @@ int PrintUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(TextCursor&
 }
 
 int PrintUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive(TextCursor& c, const UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "numAdditionalTimeslots", v.numAdditionalTimeslots));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "numAdditionalTimeslots", 22, v.numAdditionalTimeslots));
   return 0;
 }
 
@@ -5375,7 +5375,7 @@ int PrintUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotLis
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const UplinkAdditionalTimeslots_VHCR& element = *static_cast<const UplinkAdditionalTimeslots_VHCR*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintUplinkAdditionalTimeslots_VHCR(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -5386,7 +5386,7 @@ int PrintUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots(TextCursor& c, c
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "consecutive"));
+      PRINT_TRY(OpenBlock(c, depth + 4, "consecutive", 11));
       PRINT_TRY(PrintUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive(c, (*static_cast<const UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
@@ -5401,7 +5401,7 @@ int PrintUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots(TextCursor& c, c
 }
 
 int PrintUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive(TextCursor& c, const UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "numAdditionalTimeslots", v.numAdditionalTimeslots));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "numAdditionalTimeslots", 22, v.numAdditionalTimeslots));
   return 0;
 }
 
@@ -5412,7 +5412,7 @@ int PrintUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(Tex
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
     SetElementIndex(elementName, index);
     const UplinkAdditionalTimeslots& element = *static_cast<const UplinkAdditionalTimeslots*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName.text));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintUplinkAdditionalTimeslots(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }

@@ -143,13 +143,13 @@ TEST(Emitter, WholeLineWritesCutWhereTheirSeparateWritesWould) {
        {"        cellBarred\r\n", "        {\r\n"}},
       {"close", [](TextCursor& c) { return CloseBlock(c, 12); }, {"            }\r\n"}},
       {"integer line",
-       [](TextCursor& c) { return WriteLine(c, 4, "n", " = -7\r\n", 7, false); },
+       [](TextCursor& c) { return WriteLine(c, 4, "n", 1, " = -7\r\n", 7, false); },
        {"    ", "n = -7\r\n"}},
       {"enumeration line",
-       [](TextCursor& c) { return WriteLine(c, 16, "t_300", " = ms2000\n", 10, true); },
+       [](TextCursor& c) { return WriteLine(c, 16, "t_300", 5, " = ms2000\n", 10, true); },
        {std::string(16, ' '), "t_300", " = ms2000\n"}},
       {"name line at depth 0",
-       [](TextCursor& c) { return WriteLine(c, 0, "tdd", "\r\n", 2, true); },
+       [](TextCursor& c) { return WriteLine(c, 0, "tdd", 3, "\r\n", 2, true); },
        {"", "tdd", "\r\n"}},
   };
   for (const Case& c : cases) {

@@ -11,7 +11,8 @@ DEFAULT_ALTERNATIVE_DEPTH = 4
 
 
 def print_simple_line(info, name_expr, value_expr, depth_expr, indent):
-    """Statements printing one simple value as a line at depth_expr."""
+    """Statements printing one simple value as a line at depth_expr; name_expr is
+    the name and its length."""
     pad = " " * indent
     k = info.kind
     if k == "BOOLEAN":
@@ -39,15 +40,16 @@ def print_field(model, f, value_expr, block_depth_expr, indent, line_default, fa
     off = model.layout(model.ov.line_depth, f.path, line_default, family)
     depth = "%s + %d" % (block_depth_expr, off)
     name = '"%s"' % f.printed
+    named = '"%s", %d' % (f.printed, len(f.printed))  # the name and its length
     if info.simple:
-        return print_simple_line(info, name, value_expr, depth, indent)
+        return print_simple_line(info, named, value_expr, depth, indent)
     node = info.node
     if node.kind == "SEQUENCE OF":
         eoff = model.layout(model.ov.element_depth, f.path, DEFAULT_ELEMENT_DEPTH, family)
         return [pad + "PRINT_TRY(%s(c, %s, %s + %d, %s));"
                 % (model.printer_name(node, family), value_expr, block_depth_expr, eoff, name)]
     return [
-        pad + "PRINT_TRY(OpenBlock(c, %s, %s));" % (depth, name),
+        pad + "PRINT_TRY(OpenBlock(c, %s, %s));" % (depth, named),
         pad + "PRINT_TRY(%s(c, %s, %s));" % (model.printer_name(node, family), value_expr, depth),
         pad + "PRINT_TRY(CloseBlock(c, %s));" % depth,
     ]
@@ -131,19 +133,19 @@ def emit_print(w, model, node, family):
             w("    const %s& element = *static_cast<const %s*>(n->data);" % (et, et))
             if info.node is not None and info.node.kind == "SEQUENCE OF":
                 lines = [
-                    "    PRINT_TRY(OpenBlock(c, depth, elementName.text));",
+                    "    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));",
                     "    PRINT_TRY(%s(c, element, depth + %d, elementName.text));"
                     % (model.printer_name(info.node, family), DEFAULT_ELEMENT_DEPTH),
                     "    PRINT_TRY(CloseBlock(c, depth));",
                 ]
             elif info.node is not None:
                 lines = [
-                    "    PRINT_TRY(OpenBlock(c, depth, elementName.text));",
+                    "    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));",
                     "    PRINT_TRY(%s(c, element, depth));" % model.printer_name(info.node, family),
                     "    PRINT_TRY(CloseBlock(c, depth));",
                 ]
             else:
-                lines = print_simple_line(info, "elementName.text", "element", "depth", 4)
+                lines = print_simple_line(info, "elementName.text, elementName.length", "element", "depth", 4)
             for line in lines:
                 w(line)
             w("  }")
@@ -153,7 +155,7 @@ def emit_print(w, model, node, family):
             value = "v.items[i]"
             if info.kind == "INTEGER" and info.lb < 0:
                 value = "static_cast<int32_t>(v.items[i])"
-            for line in print_simple_line(info, "elementName.text", value, "depth", 4):
+            for line in print_simple_line(info, "elementName.text, elementName.length", value, "depth", 4):
                 w(line)
             w("  }")
     w("  return 0;")
