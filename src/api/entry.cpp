@@ -36,7 +36,13 @@ constexpr size_t kTrailerHeaderSize = sizeof(kTrailerHeader) - 1;
 constexpr size_t kMaxListEntries = 32;
 constexpr uint32_t kMaxPerBufferSize = 0xFFFFFFFFu;
 
-// Steps after reassembly: dispatch, decode, print, summary, text.
+bool ArgumentsUsable(const DecoderState* state, const tagSystemInformationBlock* out,
+                     const size_t* textLen) {
+  return state != nullptr && out != nullptr && textLen != nullptr;
+}
+
+}  // namespace
+
 int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, size_t sibSize,
                     tagSystemInformationBlock* out, const unsigned char* raw, size_t rawLen,
                     bool withTrailer, char* text, size_t capacity, size_t* textLen) {
@@ -76,13 +82,6 @@ int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, s
   size_t printed = TextBufferSize - static_cast<size_t>(cursor.remaining);
   return DeliverText(work.get(), printed, raw, rawLen, withTrailer, text, capacity, textLen);
 }
-
-bool ArgumentsUsable(const DecoderState* state, const tagSystemInformationBlock* out,
-                     const size_t* textLen) {
-  return state != nullptr && out != nullptr && textLen != nullptr;
-}
-
-}  // namespace
 
 void ResetForCall(DecoderState& state, tagSystemInformationBlock* out) {
   state.segmentQueue.clear();
