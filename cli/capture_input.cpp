@@ -38,6 +38,8 @@ const char* DropReasonText(sibdecode::ChainDropReason reason) {
       return "a new first segment of the same SIB type came first";
     case sibdecode::kDropOutOfOrder:
       return "a segment is missing or repeated";
+    case sibdecode::kDropTooLate:
+      return "its next segment came too late for its cell's schedule";
     case sibdecode::kDropFlushed:
       return "the capture ended before its last segment";
     case sibdecode::kNotDropped:

@@ -111,6 +111,8 @@ enum ChainDropReason : int {
   kDropInterrupted = 1,  // a new first segment (or complete SIB) of the same type came first
   kDropOutOfOrder = 2,   // a segment index other than the next one came (missing or repeated)
   kDropFlushed = 3,      // still pending when the stream was flushed
+  kDropTooLate = 4,      // the next segment came more than 16 SFN-prime steps (32 frames)
+                         // after the previous one: not this cell's schedule
 };
 
 // What the callback gets. Pointers are valid during the callback only.
@@ -141,14 +143,18 @@ struct StreamCounts {
   uint64_t sibsCompleted;      // kSibCompleted events
   uint64_t sibsDecoded;        // ... of them with result kDecoded
   uint64_t chainsDropped;      // kChainDropped events
-  uint64_t segmentsDiscarded;  // subsequent or last segments without a pending chain
+  uint64_t segmentsDiscarded;  // segments without a pending chain, out of order, or repeated
 };
 
 // Feeds one 31-byte BCH block of the cell `cellKey`; `blockTag` is the caller's
-// number for the block (frame number, say) and comes back in events. Segments
-// are followed per (cellKey, SIB type) by index; `callback` receives each SIB
-// as soon as its last segment arrives, and each dropped chain. Returns the
-// number of events delivered, or -1 when state or block is null.
+// number for the block (frame number, say) and comes back in events. Blocks of
+// a cell come in the order the cell sent them. Segments are followed per
+// (cellKey, SIB type) by index; `callback` receives each SIB as soon as its
+// last segment arrives, and each dropped chain: a new first segment of the same
+// type drops the pending one, so does a segment index other than the next or a
+// next segment too far behind the previous. A segment repeated as it was taken
+// (the same block twice) is ignored. The callback must not feed this state.
+// Returns the number of events delivered, or -1 when state or block is null.
 SIBDECODE_API int FeedBlock(StreamState* state, uint64_t cellKey, uint64_t blockTag,
                             const unsigned char* block, StreamCallback callback, void* context);
 

@@ -24,13 +24,17 @@ namespace sibdecode {
 namespace {
 
 constexpr uint32_t kSibTypeCount = 32;
+constexpr uint32_t kSfnPrimeCount = 2048;
+constexpr uint32_t kMaxSegmentGap = 16;  // SFN-prime steps, see above
 
 struct PendingChain {
   bool active = false;
   int32_t segCount = 0;
   uint32_t nextIndex = 0;  // segment index expected next
   uint64_t lastFeed = 0;   // feed number of the last block added
-  std::string bits;        // this SIB's own segment bits, one char per bit
+  uint32_t lastSfnPrime = 0;
+  size_t lastSegmentBits = 0;
+  std::string bits;  // this SIB's own segment bits, one char per bit
   std::vector<unsigned char> blocks;
   std::vector<uint64_t> tags;
 };
@@ -119,11 +123,29 @@ void Drop(StreamState& state, uint64_t cellKey, uint32_t sibType, CellChains& ce
 void AddSegment(StreamState& state, PendingChain& chain, const tagSibSegment& segment,
                 const unsigned char* block, uint64_t blockTag) {
   chain.bits += segment.bits;
+  chain.lastSfnPrime = segment.sfnPrime;
+  chain.lastSegmentBits = segment.bits.size();
   if (chain.tags.empty() || chain.lastFeed != state.feedNumber) {
     chain.blocks.insert(chain.blocks.end(), block, block + kBchBlockSize);
     chain.tags.push_back(blockTag);
     chain.lastFeed = state.feedNumber;
   }
+}
+
+// Steps from one SFN-prime forward to another, across the wrap from 2047 to 0.
+uint32_t SfnPrimeSteps(uint32_t from, uint32_t to) {
+  return (to + kSfnPrimeCount - from % kSfnPrimeCount) % kSfnPrimeCount;
+}
+
+// The segment the chain took last, again: same block position, same bits.
+bool IsRepeatOfLast(const PendingChain& chain, const tagSibSegment& segment) {
+  const bool sameIndex = segment.segCount >= 1
+                             ? chain.nextIndex == 1 && segment.segCount == chain.segCount
+                             : segment.segmentIndex + 1 == chain.nextIndex;
+  return sameIndex && segment.sfnPrime == chain.lastSfnPrime &&
+         segment.bits.size() == chain.lastSegmentBits &&
+         chain.bits.compare(chain.bits.size() - chain.lastSegmentBits, chain.lastSegmentBits,
+                            segment.bits) == 0;
 }
 
 void TakeSegment(StreamState& state, uint64_t cellKey, CellChains& cell,
@@ -132,6 +154,10 @@ void TakeSegment(StreamState& state, uint64_t cellKey, CellChains& cell,
   const uint32_t sibType = segment.sibType % kSibTypeCount;
   PendingChain& chain = cell.bySibType[sibType];
 
+  if (chain.active && IsRepeatOfLast(chain, segment)) {
+    ++state.counts.segmentsDiscarded;  // the same block captured twice
+    return;
+  }
   if (segment.segCount >= 1) {  // first segment or complete SIB
     if (chain.active) Drop(state, cellKey, sibType, cell, chain, kDropInterrupted, delivery);
     chain.active = true;
@@ -144,6 +170,10 @@ void TakeSegment(StreamState& state, uint64_t cellKey, CellChains& cell,
     return;
   } else if (segment.segmentIndex != chain.nextIndex) {
     Drop(state, cellKey, sibType, cell, chain, kDropOutOfOrder, delivery);
+    ++state.counts.segmentsDiscarded;
+    return;
+  } else if (SfnPrimeSteps(chain.lastSfnPrime, segment.sfnPrime) > kMaxSegmentGap) {
+    Drop(state, cellKey, sibType, cell, chain, kDropTooLate, delivery);
     ++state.counts.segmentsDiscarded;
     return;
   } else {
