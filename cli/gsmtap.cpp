@@ -100,9 +100,11 @@ PacketKind FindGsmtapBch(int linkType, const unsigned char* packet, size_t size,
     return PacketKind::kNotBchBlock;
   }
   if (Read16(udp.data + 2) != kGsmtapPort) return PacketKind::kNotBchBlock;
-  // The UDP length bounds the message when the capture holds padding behind it.
+  // The UDP length bounds the message when the capture holds padding behind
+  // it; a packet cut shorter than its UDP length cannot hold a whole block.
   size_t udpSize = Read16(udp.data + 4);
-  if (udpSize < kUdpHeaderSize || udpSize > udp.size) udpSize = udp.size;
+  const bool cut = udpSize > udp.size;
+  if (udpSize < kUdpHeaderSize || cut) udpSize = udp.size;
 
   const unsigned char* g = udp.data + kUdpHeaderSize;
   const size_t gsmtapSize = udpSize - kUdpHeaderSize;
@@ -117,7 +119,8 @@ PacketKind FindGsmtapBch(int linkType, const unsigned char* packet, size_t size,
   out->frameNumber = Read32(g + 8);
   out->payload = g + headerSize;
   out->payloadSize = gsmtapSize - headerSize;
-  return out->payloadSize == kBchBlockBytes ? PacketKind::kBchBlock : PacketKind::kWrongSize;
+  return out->payloadSize == kBchBlockBytes && !cut ? PacketKind::kBchBlock
+                                                    : PacketKind::kWrongSize;
 }
 
 }  // namespace cli
