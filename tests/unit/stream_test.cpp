@@ -160,34 +160,29 @@ std::vector<Scenario> Scenarios() {
                     {kSibCompleted, kNotDropped, 7, 6, {2, 3}, {n, o}},
                     {kSibCompleted, kNotDropped, 7, 13, {4}, {p}}}});
   }
-  {  // Two cells send SIB11 at the same time; their chains stay apart.
-    const std::string a0 = Bits(222, 21), a1 = Bits(222, 22), a2 = Bits(90, 23), b0 = Bits(222, 24),
-                      b1 = Bits(222, 25), b2 = Bits(150, 26);
-    all.push_back({"two cells, same SIB type interleaved",
-                   {{0, Block(50, 1, FirstSegment(11, 3, a0))},
-                    {10054, Block(50, 1, FirstSegment(11, 3, b0))},
-                    {0, Block(51, 2, FollowingSegment(11, 1, a1))},
-                    {10054, Block(51, 2, FollowingSegment(11, 1, b1))},
-                    {0, Block(52, 3, FollowingShort(11, 2, a2))},
-                    {10054, Block(52, 3, FollowingShort(11, 2, b2))}},
-                   {{kSibCompleted, kNotDropped, 0, 11, {0, 2, 4}, {a0, a1, a2}},
-                    {kSibCompleted, kNotDropped, 10054, 11, {1, 3, 5}, {b0, b1, b2}}}});
-  }
-  {  // The same two cells under one key (ARFCN 0 for every cell): the second
-     // first segment drops the first chain; the first cell's next segment fits
-     // the second chain, whose own next segment then drops it: the mixed chain
-     // is never decoded.
-    const std::string a0 = Bits(222, 31), a1 = Bits(222, 32), b0 = Bits(222, 34),
-                      b1 = Bits(222, 35), b2 = Bits(80, 36);
-    all.push_back({"two cells under one key",
-                   {{0, Block(50, 1, FirstSegment(11, 3, a0))},
-                    {0, Block(50, 1, FirstSegment(11, 3, b0))},
-                    {0, Block(51, 2, FollowingSegment(11, 1, a1))},
-                    {0, Block(51, 2, FollowingSegment(11, 1, b1))},
-                    {0, Block(52, 3, FollowingShort(11, 2, b2))}},
-                   {{kChainDropped, kDropInterrupted, 0, 11, {0}, {}},
-                    {kChainDropped, kDropOutOfOrder, 0, 11, {1, 2}, {}}}});
-  }
+  // Two cells send SIB11 at the same time, block for block.
+  const std::string a0 = Bits(222, 21), a1 = Bits(222, 22), a2 = Bits(90, 23), b0 = Bits(222, 24),
+                    b1 = Bits(222, 25), b2 = Bits(150, 26);
+  auto twoCells = [&](uint64_t cellA, uint64_t cellB) {
+    return std::vector<Fed>{{cellA, Block(50, 1, FirstSegment(11, 3, a0))},
+                            {cellB, Block(50, 1, FirstSegment(11, 3, b0))},
+                            {cellA, Block(51, 2, FollowingSegment(11, 1, a1))},
+                            {cellB, Block(51, 2, FollowingSegment(11, 1, b1))},
+                            {cellA, Block(52, 3, FollowingShort(11, 2, a2))},
+                            {cellB, Block(52, 3, FollowingShort(11, 2, b2))}};
+  };
+  all.push_back({"two cells, same SIB type interleaved",
+                 twoCells(0, 10054),
+                 {{kSibCompleted, kNotDropped, 0, 11, {0, 2, 4}, {a0, a1, a2}},
+                  {kSibCompleted, kNotDropped, 10054, 11, {1, 3, 5}, {b0, b1, b2}}}});
+  // The same under one key (ARFCN 0 for every cell): the second first segment
+  // drops the first chain; the first cell's next segment fits the second
+  // chain, whose own next segment then drops it: the mixed chain is never
+  // decoded, and the last segments are strays.
+  all.push_back({"two cells under one key",
+                 twoCells(0, 0),
+                 {{kChainDropped, kDropInterrupted, 0, 11, {0}, {}},
+                  {kChainDropped, kDropOutOfOrder, 0, 11, {1, 2}, {}}}});
   {  // A missing subsequent segment, a late segment, then SIBs that complete.
     const std::string a = Bits(222, 41), c = Bits(100, 43), d = Bits(90, 44), e = Bits(222, 45),
                       f = Bits(222, 46), g = Bits(70, 47);
