@@ -455,7 +455,7 @@ def sample(path):
     """One TD-SCDMA cell: MIB, SIB1, 2, 3, 5, 7 and 11 (LCR intra- and
     inter-frequency and GSM neighbours), two repetitions."""
     model = load_model()
-    rng = random.Random(20260115)
+    rng = random.Random(20260120)
     order = [0, 1, 2, 3, 5, 7, 11]
     sibs = cell_sibs(model, rng, order) + cell_sibs(model, rng, order)
     cell = Cell(10088, sibs, 512)
