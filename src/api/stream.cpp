@@ -7,7 +7,13 @@
 // each SIB only its own bits. What is kept is bounded: at most 32 chains per
 // cell of at most 16 segments each, a cell without pending chains is
 // forgotten, and a chain is dropped as soon as it cannot complete in order
-// (a new first segment of its type, or an index that is not the next one).
+// (a new first segment of its type, an index that is not the next one, or a
+// segment further after the previous one than a cell schedules segments).
+//
+// The SFN-prime guards against joining segments of two cells fed under one
+// key (captures that write ARFCN 0 for every cell): a SIB's next segment comes
+// 2 frames after the previous one, or as far as the largest sib-PosOffsetInfo
+// offset, so32: 32 frames, 16 SFN-prime steps.
 #include <cstring>
 #include <string>
 #include <unordered_map>
