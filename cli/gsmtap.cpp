@@ -50,11 +50,15 @@ bool NetworkLayer(int linkType, const unsigned char* p, size_t size, uint16_t* e
       *etherType = Read16(p);
       offset = 20;
       break;
+    case DLT_NULL:  // loopback: a 4-byte address family, then IP
+    case DLT_LOOP:
+      offset = 4;
+      [[fallthrough]];
     case DLT_RAW:
     case DLT_IPV4:
     case DLT_IPV6:
-      if (size < 1) return false;
-      *etherType = (p[0] >> 4) == 6 ? kEtherTypeIpv6 : kEtherTypeIpv4;
+      if (size <= offset) return false;
+      *etherType = (p[offset] >> 4) == 6 ? kEtherTypeIpv6 : kEtherTypeIpv4;
       break;
     default:
       return false;
@@ -99,7 +103,10 @@ PacketKind FindGsmtapBch(int linkType, const unsigned char* packet, size_t size,
       !UdpDatagram(etherType, network, &udp) || udp.size < kUdpHeaderSize) {
     return PacketKind::kNotBchBlock;
   }
-  if (Read16(udp.data + 2) != kGsmtapPort) return PacketKind::kNotBchBlock;
+  // Sent to the GSMTAP port as a rule; some tools send from it.
+  if (Read16(udp.data + 2) != kGsmtapPort && Read16(udp.data) != kGsmtapPort) {
+    return PacketKind::kNotBchBlock;
+  }
   // The UDP length bounds the message when the capture holds padding behind
   // it; a packet cut shorter than its UDP length cannot hold a whole block.
   size_t udpSize = Read16(udp.data + 4);

@@ -26,7 +26,7 @@ struct GsmtapBch {
 };
 
 // Looks for a GSMTAP BCCH-BCH message in one captured packet of the given
-// libpcap link type (Ethernet, Linux cooked v1/v2, raw IP, IPv4, IPv6).
+// libpcap link type (Ethernet, Linux cooked v1/v2, loopback, raw IP, IPv4, IPv6).
 PacketKind FindGsmtapBch(int linkType, const unsigned char* packet, size_t size, GsmtapBch* out);
 
 }  // namespace cli

@@ -26,9 +26,9 @@ Bytes Gsmtap(uint16_t arfcnField, uint8_t type, uint8_t subType, size_t payloadS
   return b;
 }
 
-Bytes Udp(const Bytes& payload, uint16_t dstPort) {
+Bytes Udp(const Bytes& payload, uint16_t dstPort, uint16_t srcPort = 40000) {
   Bytes b;
-  Put16(b, 40000);
+  Put16(b, srcPort);
   Put16(b, dstPort);
   Put16(b, static_cast<uint16_t>(8 + payload.size()));
   Put16(b, 0);
@@ -81,6 +81,12 @@ Bytes Cooked2(const Bytes& ip, uint16_t etherType) {
   return b;
 }
 
+Bytes Loopback(const Bytes& ip, uint8_t family) {
+  Bytes b = {family, 0, 0, 0};
+  b.insert(b.end(), ip.begin(), ip.end());
+  return b;
+}
+
 struct Case {
   const char* what;
   int linkType;
@@ -100,6 +106,10 @@ std::vector<Case> Cases() {
       {"Linux cooked v2 IPv6", DLT_LINUX_SLL2, Cooked2(Ipv6(bch), 0x86DD), PacketKind::kBchBlock},
       {"raw IPv4", DLT_RAW, Ipv4(bch), PacketKind::kBchBlock},
       {"raw IPv6", DLT_RAW, Ipv6(bch), PacketKind::kBchBlock},
+      {"loopback IPv4", DLT_NULL, Loopback(Ipv4(bch), 2), PacketKind::kBchBlock},
+      {"loopback IPv6", DLT_LOOP, Loopback(Ipv6(bch), 30), PacketKind::kBchBlock},
+      {"sent from the GSMTAP port", DLT_RAW, Ipv4(Udp(Gsmtap(0, 0x0c, 8, 31), 50000, 4729)),
+       PacketKind::kBchBlock},
       {"message of 30 bytes", DLT_RAW, Ipv4(Udp(Gsmtap(0, 0x0c, 8, 30), 4729)),
        PacketKind::kWrongSize},
       {"message of 32 bytes", DLT_RAW, Ipv4(Udp(Gsmtap(0, 0x0c, 8, 32), 4729)),
@@ -107,7 +117,7 @@ std::vector<Case> Cases() {
       {"BCCH-FACH sub-type", DLT_RAW, Ipv4(Udp(Gsmtap(0, 0x0c, 7, 31), 4729)),
        PacketKind::kNotBchBlock},
       {"GSM Um type", DLT_RAW, Ipv4(Udp(Gsmtap(0, 0x01, 8, 31), 4729)), PacketKind::kNotBchBlock},
-      {"other UDP port", DLT_RAW, Ipv4(Udp(Gsmtap(0, 0x0c, 8, 31), 53)), PacketKind::kNotBchBlock},
+      {"other UDP ports", DLT_RAW, Ipv4(Udp(Gsmtap(0, 0x0c, 8, 31), 53)), PacketKind::kNotBchBlock},
       {"IPv4 fragment", DLT_RAW, Ipv4(bch, 0x2000), PacketKind::kNotBchBlock},
       {"ARP over Ethernet", DLT_EN10MB, Ethernet(Bytes(28, 0), 0x0806), PacketKind::kNotBchBlock},
       {"unknown link type", 9999, Ipv4(bch), PacketKind::kNotBchBlock},
