@@ -102,7 +102,7 @@ SIBDECODE_API StreamState* CreateStreamState();
 SIBDECODE_API void DestroyStreamState(StreamState* state);
 
 enum StreamEventKind : int {
-  kSibCompleted = 1,  // every segment of a SIB arrived; it was decoded
+  kSibCompleted = 1,  // every segment of a SIB arrived; it went through the decoder
   kChainDropped = 2,  // a pending segmented SIB was given up
 };
 
