@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #if defined(_WIN32)
 #define SIBDECODE_API __declspec(dllexport)
@@ -106,5 +107,80 @@ SIBDECODE_API int DecodeBatchJson(DecoderState* state, const unsigned char* data
 SIBDECODE_API int DecodeSibJson(DecoderState* state, unsigned int sibType, const unsigned char* sib,
                                 size_t len, tagSystemInformationBlock* out, char* json,
                                 size_t jsonCapacity, size_t* jsonLen);
+
+// ---- streaming: one block at a time, several cells ----
+
+// Pending segmented SIBs per cell, the decoder state and the text buffer of a
+// stream. One stream per thread, like DecoderState.
+struct StreamState;
+
+SIBDECODE_API StreamState* CreateStreamState();
+SIBDECODE_API void DestroyStreamState(StreamState* state);
+
+enum StreamEventKind : int {
+  kSibCompleted = 1,  // every segment of a SIB arrived; it went through the decoder
+  kChainDropped = 2,  // a pending segmented SIB was given up
+};
+
+enum ChainDropReason : int {
+  kNotDropped = 0,
+  kDropInterrupted = 1,  // a new first segment (or complete SIB) of the same type came first
+  kDropOutOfOrder = 2,   // a segment index other than the next one came (missing or repeated)
+  kDropFlushed = 3,      // still pending when the stream was flushed
+  kDropTooLate = 4,      // the next segment came more than 16 SFN-prime steps (32 frames)
+                         // after the previous one: not this cell's schedule
+};
+
+// What the callback gets. Pointers are valid during the callback only.
+struct StreamEvent {
+  StreamEventKind kind;
+  ChainDropReason dropReason;
+  uint64_t cellKey;
+  unsigned int sibType;
+  // kSibCompleted: kDecoded, or kNothingDecoded for a type without a decoder
+  // or an empty text. Text and summary are what DecodeBatch gives for the batch
+  // of `blocks`, except that only this SIB's own segment bits reach the decoder.
+  int result;
+  const char* text;  // kDecoded: SIB text and the raw-data trailer of `blocks`
+  size_t textLen;
+  const tagSystemInformationBlock* summary;  // kSibCompleted
+  // kSibCompleted: the SIB's own bits packed into bytes, for DecodeSib or DecodeSibJson.
+  const unsigned char* sib;
+  size_t sibLen;
+  // The 31-byte blocks that carried the SIB's segments (for a dropped chain:
+  // the ones received), in arrival order, and the tag fed with each.
+  const unsigned char* blocks;
+  size_t blocksLen;
+  const uint64_t* blockTags;
+  size_t blockCount;
+};
+
+typedef void (*StreamCallback)(const StreamEvent& event, void* context);
+
+struct StreamCounts {
+  uint64_t blocks;             // blocks fed
+  uint64_t sibsCompleted;      // kSibCompleted events
+  uint64_t sibsDecoded;        // ... of them with result kDecoded
+  uint64_t chainsDropped;      // kChainDropped events
+  uint64_t segmentsDiscarded;  // segments without a pending chain, out of order, or repeated
+};
+
+// Feeds one 31-byte BCH block of the cell `cellKey`; `blockTag` is the caller's
+// number for the block (frame number, say) and comes back in events. Blocks of
+// a cell come in the order the cell sent them. Segments are followed per
+// (cellKey, SIB type) by index; `callback` receives each SIB as soon as its
+// last segment arrives, and each dropped chain: a new first segment of the same
+// type drops the pending one, so does a segment index other than the next or a
+// next segment too far behind the previous. A segment repeated as it was taken
+// (the same block twice) is ignored. The callback must not feed this state.
+// Returns the number of events delivered, or -1 when state or block is null.
+SIBDECODE_API int FeedBlock(StreamState* state, uint64_t cellKey, uint64_t blockTag,
+                            const unsigned char* block, StreamCallback callback, void* context);
+
+// Drops every pending chain (each reported with kDropFlushed); the stream can
+// be fed again afterwards. Returns the number of events delivered.
+SIBDECODE_API int FlushStream(StreamState* state, StreamCallback callback, void* context);
+
+SIBDECODE_API void GetStreamCounts(const StreamState* state, StreamCounts* counts);
 
 }  // namespace sibdecode

@@ -44,6 +44,13 @@ char* StateWorkBuffer(DecoderState& state, size_t size) {
 // Largest text printed whole (the cursor counts in 32 bits); far beyond any SIB.
 constexpr size_t kLargestWholeText = size_t{1} << 30;
 
+bool ArgumentsUsable(const DecoderState* state, const tagSystemInformationBlock* out,
+                     const size_t* textLen) {
+  return state != nullptr && out != nullptr && textLen != nullptr;
+}
+
+}  // namespace
+
 // Steps after reassembly: dispatch, decode, print, summary, text.
 int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, size_t sibSize,
                     tagSystemInformationBlock* out, const unsigned char* raw, size_t rawLen,
@@ -107,13 +114,6 @@ int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, s
   }
   return DeliverText(work, printed, raw, rawLen, withTrailer, text, capacity, textLen);
 }
-
-bool ArgumentsUsable(const DecoderState* state, const tagSystemInformationBlock* out,
-                     const size_t* textLen) {
-  return state != nullptr && out != nullptr && textLen != nullptr;
-}
-
-}  // namespace
 
 void ResetForCall(DecoderState& state, tagSystemInformationBlock* out) {
   state.segmentQueue.clear();

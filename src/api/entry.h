@@ -49,4 +49,11 @@ char* WriteRawTrailer(char* out, const unsigned char* data, size_t len);
 int DeliverText(const char* printed, size_t printedLen, const unsigned char* raw, size_t rawLen,
                 bool withTrailer, char* text, size_t capacity, size_t* textLen);
 
+// Dispatch, decode, print, summary drain and text output of one reassembled
+// SIB; `raw` is what the trailer dumps. Returns a DecodeResult.
+int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, size_t sibSize,
+                    tagSystemInformationBlock* out, const unsigned char* raw, size_t rawLen,
+                    bool withTrailer, TextLimit limit, TextFormat format, char* text,
+                    size_t capacity, size_t* textLen);
+
 }  // namespace sibdecode

@@ -40,6 +40,16 @@ bool Reassemble(SegmentQueue& queue, uint32_t* sibType, std::vector<uint8_t>* pa
   // Only the first and the last queued segment are tested; whatever lies in
   // between is joined as it is.
   bool completes = int64_t{last.segmentIndex} + 1 == int64_t{first.segCount};
+  if (!completes && first.segCount >= 2) {
+    // A lastAndFirst or lastAndComplete block ends the SIB and starts another:
+    // the queue's back then belongs to the next SIB although F's own last
+    // segment is there.
+    const uint32_t lastIndex = static_cast<uint32_t>(first.segCount - 1);
+    completes = std::any_of(queue.begin() + 1, queue.end(), [&](const tagSibSegment& segment) {
+      return segment.segCount == 0 && segment.sibType == first.sibType &&
+             segment.segmentIndex == lastIndex;
+    });
+  }
   if (!completes && last.sibType != first.sibType) {
     queue.clear();
     return false;

@@ -23,7 +23,7 @@ n=$(grep -c "::=" "$work/out"); [ "$n" -eq "$(grep -c '^[0-9A-F]' "$sample")" ];
 grep -q "<<<-----raw data ----->>>" "$work/out"; check "trailer present" $?
 
 # Standard input, comments, spaces and blank lines.
-sib3=$(grep -m1 '^[0-9A-F]' "$sample")
+sib3=$(grep -A1 '^# SIB3' "$sample" | grep -m1 '^[0-9A-F]')
 spaced=$(echo "$sib3" | sed 's/\(..\)/\1 /g')
 printf '# comment only\n\n%s  # trailing comment\n\n' "$spaced" | "$tool" >"$work/out" 2>"$work/err"; rc=$?
 check "stdin exit 0" $rc
@@ -45,6 +45,18 @@ printf '00\n0G\n' >"$work/bad.hex"
 grep -q "^$work/bad.hex:2: bad character 'G' in column 2$" "$work/err"; check "bad char message" $?
 printf '00\xff\n' | "$tool" >/dev/null 2>"$work/err"; rc=$?
 [ $rc -eq 2 ] && [ "$(wc -l <"$work/err")" -eq 1 ]; check "binary junk in text mode" $?
+
+# Errors do not stop the input: the lines after a malformed one and the
+# files after a missing one are decoded; the exit status tells the worst.
+printf '%s\nXY\n%s\n' "$sib3" "$sib3" >"$work/middle.hex"
+"$tool" "$work/middle.hex" >"$work/out" 2>"$work/err"; rc=$?
+[ $rc -eq 2 ] && [ "$(grep -c '::=' "$work/out")" -eq 2 ]; check "decodes past a bad line" $?
+[ "$(cat "$work/err")" = "$work/middle.hex:2: bad character 'X' in column 1" ]; check "bad line message" $?
+"$tool" "$work/missing.hex" "$work/middle.hex" >"$work/out" 2>"$work/err"; rc=$?
+[ $rc -eq 2 ] && [ "$(grep -c '::=' "$work/out")" -eq 2 ]; check "decodes past a missing file" $?
+grep -q "^$work/missing.hex: " "$work/err"; check "missing file message" $?
+"$tool" "$work/missing.hex" "$sample" >"$work/out" 2>/dev/null; rc=$?
+[ $rc -eq 1 ] && grep -q '::=' "$work/out"; check "missing file exit 1" $?
 
 # --bin: the whole file is one batch.
 printf '%b' "$(echo "$sib3" | sed 's/../\\x&/g')" >"$work/sib3.bin"

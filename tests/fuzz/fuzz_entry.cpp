@@ -1,6 +1,6 @@
 // libFuzzer target: the whole input is one batch for RRCParserX; its first
 // bytes also pick a text capacity for DecodeBatch and a SIB type for DecodeSib
-// on the rest.
+// on the rest; its blocks are also fed to a stream, on two cells.
 #include <sibdecode/sibdecode.h>
 
 #include <cstdint>
@@ -13,6 +13,27 @@ namespace {
 sibdecode::DecoderState* SharedState() {
   static sibdecode::DecoderState* state = sibdecode::CreateDecoderState();
   return state;
+}
+
+// Every event's blocks are whole blocks and its text fits what a batch of
+// them can produce.
+void CheckStreamEvent(const sibdecode::StreamEvent& event, void*) {
+  if (event.blocksLen != event.blockCount * 31 || event.blockCount == 0) std::abort();
+  if (event.kind == sibdecode::kSibCompleted && event.result == sibdecode::kDecoded &&
+      (event.textLen == 0 || event.textLen > sibdecode::MaxTextSize(event.blocksLen))) {
+    std::abort();
+  }
+}
+
+void FeedStream(const uint8_t* data, size_t size) {
+  sibdecode::StreamState* stream = sibdecode::CreateStreamState();
+  for (size_t offset = 0; offset + 31 <= size; offset += 31) {
+    const std::vector<unsigned char> block(data + offset, data + offset + 31);
+    sibdecode::FeedBlock(stream, block[30] & 1u, offset / 31, block.data(), CheckStreamEvent,
+                         nullptr);
+  }
+  sibdecode::FlushStream(stream, CheckStreamEvent, nullptr);
+  sibdecode::DestroyStreamState(stream);
 }
 
 }  // namespace
@@ -28,6 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       RRCParserX(input.data(), static_cast<unsigned int>(size), &out, text.data(), textLen);
   if (decoded && (textLen == 0 || textLen > text.size())) std::abort();
 
+  FeedStream(data, size);
   if (size < 3) return 0;
   textLen = decoded ? textLen : 0;
   // A capacity anywhere from 0 to a little over the text length.

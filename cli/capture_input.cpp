@@ -1,0 +1,185 @@
+// pcap and pcapng captures through libpcap: GSMTAP BCCH-BCH packets fed to the
+// streaming entry point, one cell per ARFCN.
+#include <pcap/pcap.h>
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "gsmtap.h"
+#include "inputs.h"
+#include "json_output.h"
+#include "output.h"
+
+namespace cli {
+
+namespace {
+
+struct CaptureRun {
+  const Options& options;
+  const std::string& name;
+  std::string time;  // of the packet being fed
+  unsigned long notDecoded = 0;
+  sibdecode::DecoderState* jsonState = nullptr;  // --json: decodes each SIB's bits as JSON
+  std::vector<char> json;
+};
+
+// --json: the SIB's own bits decoded as JSON, with its frames and cell.
+void WriteSibJson(CaptureRun& run, const sibdecode::StreamEvent& event) {
+  tagSystemInformationBlock out;
+  size_t jsonLen = 0;
+  int result;
+  do {
+    if (jsonLen > run.json.size()) run.json.resize(jsonLen);
+    result = sibdecode::DecodeSibJson(run.jsonState, event.sibType, event.sib, event.sibLen, &out,
+                                      run.json.data(), run.json.size(), &jsonLen);
+  } while (result == sibdecode::kTextTooSmall && jsonLen > run.json.size());
+  if (result != sibdecode::kDecoded) return;
+  JsonOrigin origin;
+  origin.source = run.name;
+  origin.frames.assign(event.blockTags, event.blockTags + event.blockCount);
+  origin.arfcn = static_cast<long>(event.cellKey);
+  WriteJsonLine(stdout, event.sibType, origin, out, run.json.data(), jsonLen);
+}
+
+std::string FrameList(const sibdecode::StreamEvent& event) {
+  std::string frames;
+  for (size_t i = 0; i < event.blockCount; ++i) {
+    if (i > 0) frames += ',';
+    frames += std::to_string(event.blockTags[i]);
+  }
+  return frames;
+}
+
+const char* DropReasonText(sibdecode::ChainDropReason reason) {
+  switch (reason) {
+    case sibdecode::kDropInterrupted:
+      return "a new first segment of the same SIB type came first";
+    case sibdecode::kDropOutOfOrder:
+      return "a segment is missing or repeated";
+    case sibdecode::kDropTooLate:
+      return "its next segment came too late for its cell's schedule";
+    case sibdecode::kDropFlushed:
+      return "the capture ended before its last segment";
+    case sibdecode::kNotDropped:
+      break;
+  }
+  return "dropped";
+}
+
+void OnStreamEvent(const sibdecode::StreamEvent& event, void* context) {
+  CaptureRun& run = *static_cast<CaptureRun*>(context);
+  const std::string frames = FrameList(event);
+  if (event.kind == sibdecode::kChainDropped) {
+    std::fprintf(stderr, "%s: frames %s: SIB type %u on ARFCN %" PRIu64 " dropped: %s\n",
+                 run.name.c_str(), frames.c_str(), event.sibType, event.cellKey,
+                 DropReasonText(event.dropReason));
+    return;
+  }
+  if (event.result != sibdecode::kDecoded) {
+    ++run.notDecoded;  // master information block, scheduling blocks, SIB types without a decoder
+    return;
+  }
+  if (run.options.json) {
+    WriteSibJson(run, event);
+    std::fflush(stdout);
+    return;
+  }
+  std::printf("# frames %s arfcn %" PRIu64 " time %s\n", frames.c_str(), event.cellKey,
+              run.time.c_str());
+  WriteSibText(event.text, event.textLen);
+  if (run.options.summary) WriteSummary(*event.summary);
+  std::fflush(stdout);
+}
+
+std::string UtcTime(const struct timeval& ts) {
+  std::time_t seconds = ts.tv_sec;
+  std::tm utc;
+  char buffer[64];
+  if (gmtime_r(&seconds, &utc) == nullptr) return "?";
+  size_t n = std::strftime(buffer, sizeof(buffer), "%Y-%m-%dT%H:%M:%S", &utc);
+  std::snprintf(buffer + n, sizeof(buffer) - n, ".%06ldZ", static_cast<long>(ts.tv_usec));
+  return buffer;
+}
+
+}  // namespace
+
+bool IsCaptureMagic(const unsigned char* head, size_t size) {
+  if (size < 4) return false;
+  static const unsigned char kMagics[][4] = {
+      {0xD4, 0xC3, 0xB2, 0xA1}, {0xA1, 0xB2, 0xC3, 0xD4},  // pcap, microseconds
+      {0x4D, 0x3C, 0xB2, 0xA1}, {0xA1, 0xB2, 0x3C, 0x4D},  // pcap, nanoseconds
+      {0x0A, 0x0D, 0x0D, 0x0A},                            // pcapng section header block
+  };
+  for (const auto& magic : kMagics) {
+    if (std::memcmp(head, magic, 4) == 0) return true;
+  }
+  return false;
+}
+
+int ReadCapture(const std::string& path, const Options& options) {
+  char error[PCAP_ERRBUF_SIZE] = "";
+  pcap_t* capture =
+      pcap_open_offline_with_tstamp_precision(path.c_str(), PCAP_TSTAMP_PRECISION_MICRO, error);
+  if (capture == nullptr) {
+    std::fprintf(stderr, "%s: unreadable capture: %s\n", path.c_str(), error);
+    return kExitIo;
+  }
+  const int linkType = pcap_datalink(capture);
+  sibdecode::StreamState* stream = sibdecode::CreateStreamState();
+  CaptureRun run{options, path, std::string(), 0, nullptr, {}};
+  if (options.json) run.jsonState = sibdecode::CreateDecoderState();
+  int status = kExitOk;
+  unsigned long frame = 0;
+  unsigned long skipped = 0;
+
+  struct pcap_pkthdr* header = nullptr;
+  const u_char* packet = nullptr;
+  int next;
+  while ((next = pcap_next_ex(capture, &header, &packet)) == 1) {
+    ++frame;
+    GsmtapBch bch;
+    switch (FindGsmtapBch(linkType, packet, header->caplen, &bch)) {
+      case PacketKind::kBchBlock:
+        run.time = UtcTime(header->ts);
+        sibdecode::FeedBlock(stream, bch.arfcn, frame, bch.payload, OnStreamEvent, &run);
+        break;
+      case PacketKind::kWrongSize:
+        std::fprintf(stderr,
+                     "%s: frame %lu: BCCH-BCH message of %zu bytes, expected %zu "
+                     "(%u of %u packet bytes captured)\n",
+                     path.c_str(), frame, bch.payloadSize, kBchBlockBytes, header->caplen,
+                     header->len);
+        status = WorseExit(status, kExitMalformed);
+        break;
+      case PacketKind::kNotBchBlock:
+        ++skipped;
+        break;
+    }
+  }
+  if (next == PCAP_ERROR) {
+    // libpcap says how the file ends: a cut record header or packet.
+    std::fprintf(stderr, "%s: frame %lu: truncated or unreadable capture: %s\n", path.c_str(),
+                 frame + 1, pcap_geterr(capture));
+    status = WorseExit(status, kExitIo);
+  }
+  sibdecode::FlushStream(stream, OnStreamEvent, &run);
+
+  sibdecode::StreamCounts counts;
+  sibdecode::GetStreamCounts(stream, &counts);
+  std::fprintf(stderr,
+               "%s: %lu frames, %lu skipped; %" PRIu64
+               " SIBs decoded, %lu not decoded, "
+               "%" PRIu64 " chains dropped, %" PRIu64 " stray segments\n",
+               path.c_str(), frame, skipped, counts.sibsDecoded, run.notDecoded,
+               counts.chainsDropped, counts.segmentsDiscarded);
+  sibdecode::DestroyStreamState(stream);
+  sibdecode::DestroyDecoderState(run.jsonState);
+  pcap_close(capture);
+  return status;
+}
+
+}  // namespace cli

@@ -1,0 +1,26 @@
+// Command-line options and exit statuses of the sibdecode tool.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace cli {
+
+struct Options {
+  bool binary = false;
+  bool summary = false;
+  bool json = false;
+  bool bareSib = false;
+  unsigned int sibType = 0;
+  std::vector<std::string> files;
+};
+
+// The worst problem met decides the exit status; decoding goes on after each.
+enum Exit { kExitOk = 0, kExitIo = 1, kExitMalformed = 2 };
+
+inline int WorseExit(int a, int b) { return a > b ? a : b; }
+
+// Returns -1 to go on, or the exit status (help printed, bad arguments).
+int ParseArguments(int argc, char** argv, Options* options);
+
+}  // namespace cli

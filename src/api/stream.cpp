@@ -1,0 +1,247 @@
+// Streaming entry point: blocks of several cells one at a time, each SIB handed
+// back as soon as its last segment arrives.
+//
+// Per (cell, SIB type) at most one chain is pending. A chain follows its own
+// segments by index; nothing else is ever joined into it, so a block shared
+// with other SIBs (lastAndFirst, completeAndFirst, completeSIB-List ...) gives
+// each SIB only its own bits. What is kept is bounded: at most 32 chains per
+// cell of at most 16 segments each, a cell without pending chains is
+// forgotten, and a chain is dropped as soon as it cannot complete in order
+// (a new first segment of its type, an index that is not the next one, or a
+// segment further after the previous one than a cell schedules segments).
+//
+// The SFN-prime guards against joining segments of two cells fed under one
+// key (captures that write ARFCN 0 for every cell): a SIB's next segment comes
+// 2 frames after the previous one, or as far as the largest sib-PosOffsetInfo
+// offset, so32: 32 frames, 16 SFN-prime steps.
+#include <cstring>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "api/decoder_state.h"
+#include "api/entry.h"
+#include "bch/block_walk.h"
+#include "bch/reassembly.h"
+#include "sibdecode/sibdecode.h"
+
+namespace sibdecode {
+
+namespace {
+
+constexpr uint32_t kSibTypeCount = 32;
+constexpr uint32_t kSfnPrimeCount = 2048;
+constexpr uint32_t kMaxSegmentGap = 16;  // SFN-prime steps, see above
+
+struct PendingChain {
+  bool active = false;
+  int32_t segCount = 0;
+  uint32_t nextIndex = 0;  // segment index expected next
+  uint64_t lastFeed = 0;   // feed number of the last block added
+  uint32_t lastSfnPrime = 0;
+  size_t lastSegmentBits = 0;
+  std::string bits;  // this SIB's own segment bits, one char per bit
+  std::vector<unsigned char> blocks;
+  std::vector<uint64_t> tags;
+};
+
+struct CellChains {
+  PendingChain bySibType[kSibTypeCount];
+  uint32_t activeCount = 0;
+};
+
+}  // namespace
+
+struct StreamState {
+  DecoderState decoder;
+  std::unordered_map<uint64_t, CellChains> cells;
+  StreamCounts counts = {};
+  uint64_t feedNumber = 0;
+  tagSystemInformationBlock summary = {};
+  std::vector<char> text;
+};
+
+namespace {
+
+struct Delivery {
+  StreamCallback callback;
+  void* context;
+  int events = 0;
+};
+
+void Deliver(Delivery& delivery, const StreamEvent& event) {
+  ++delivery.events;
+  if (delivery.callback != nullptr) delivery.callback(event, delivery.context);
+}
+
+StreamEvent EventFor(StreamEventKind kind, uint64_t cellKey, uint32_t sibType,
+                     const PendingChain& chain) {
+  StreamEvent event = {};
+  event.kind = kind;
+  event.cellKey = cellKey;
+  event.sibType = sibType;
+  event.blocks = chain.blocks.data();
+  event.blocksLen = chain.blocks.size();
+  event.blockTags = chain.tags.data();
+  event.blockCount = chain.tags.size();
+  return event;
+}
+
+// Decodes a SIB whose segments are all in `chain` and hands it over.
+void Complete(StreamState& state, uint64_t cellKey, uint32_t sibType, const PendingChain& chain,
+              Delivery& delivery) {
+  std::vector<uint8_t> packed = PackBits(chain.bits);
+  const size_t capacity = MaxTextSize(chain.blocks.size());
+  if (state.text.size() < capacity) state.text.resize(capacity);
+  size_t textLen = 0;
+  int result;
+  do {  // a text longer than the buffer comes whole on the second pass
+    if (textLen > state.text.size()) state.text.resize(textLen);
+    ResetForCall(state.decoder, &state.summary);
+    result = DecodeAndRender(state.decoder, sibType, packed.data(), packed.size(), &state.summary,
+                             chain.blocks.data(), chain.blocks.size(), true, TextLimit::Whole,
+                             TextFormat::Text, state.text.data(), state.text.size(), &textLen);
+  } while (result == kTextTooSmall && textLen > state.text.size());
+
+  StreamEvent event = EventFor(kSibCompleted, cellKey, sibType, chain);
+  event.result = result == kDecoded ? kDecoded : kNothingDecoded;
+  event.text = result == kDecoded ? state.text.data() : nullptr;
+  event.textLen = result == kDecoded ? textLen : 0;
+  event.summary = &state.summary;
+  event.sib = packed.data();
+  event.sibLen = packed.size();
+  ++state.counts.sibsCompleted;
+  if (result == kDecoded) ++state.counts.sibsDecoded;
+  Deliver(delivery, event);
+}
+
+void Forget(CellChains& cell, PendingChain& chain) {
+  chain.active = false;
+  chain.bits.clear();
+  chain.blocks.clear();
+  chain.tags.clear();
+  --cell.activeCount;
+}
+
+void Drop(StreamState& state, uint64_t cellKey, uint32_t sibType, CellChains& cell,
+          PendingChain& chain, ChainDropReason reason, Delivery& delivery) {
+  StreamEvent event = EventFor(kChainDropped, cellKey, sibType, chain);
+  event.dropReason = reason;
+  ++state.counts.chainsDropped;
+  Deliver(delivery, event);
+  Forget(cell, chain);
+}
+
+void AddSegment(StreamState& state, PendingChain& chain, const tagSibSegment& segment,
+                const unsigned char* block, uint64_t blockTag) {
+  chain.bits += segment.bits;
+  chain.lastSfnPrime = segment.sfnPrime;
+  chain.lastSegmentBits = segment.bits.size();
+  if (chain.tags.empty() || chain.lastFeed != state.feedNumber) {
+    chain.blocks.insert(chain.blocks.end(), block, block + kBchBlockSize);
+    chain.tags.push_back(blockTag);
+    chain.lastFeed = state.feedNumber;
+  }
+}
+
+// Steps from one SFN-prime forward to another, across the wrap from 2047 to 0.
+uint32_t SfnPrimeSteps(uint32_t from, uint32_t to) {
+  return (to + kSfnPrimeCount - from % kSfnPrimeCount) % kSfnPrimeCount;
+}
+
+// The segment the chain took last, again: same block position, same bits.
+bool IsRepeatOfLast(const PendingChain& chain, const tagSibSegment& segment) {
+  const bool sameIndex = segment.segCount >= 1
+                             ? chain.nextIndex == 1 && segment.segCount == chain.segCount
+                             : segment.segmentIndex + 1 == chain.nextIndex;
+  return sameIndex && segment.sfnPrime == chain.lastSfnPrime &&
+         segment.bits.size() == chain.lastSegmentBits &&
+         chain.bits.compare(chain.bits.size() - chain.lastSegmentBits, chain.lastSegmentBits,
+                            segment.bits) == 0;
+}
+
+void TakeSegment(StreamState& state, uint64_t cellKey, CellChains& cell,
+                 const tagSibSegment& segment, const unsigned char* block, uint64_t blockTag,
+                 Delivery& delivery) {
+  const uint32_t sibType = segment.sibType % kSibTypeCount;
+  PendingChain& chain = cell.bySibType[sibType];
+
+  if (chain.active && IsRepeatOfLast(chain, segment)) {
+    ++state.counts.segmentsDiscarded;  // the same block captured twice
+    return;
+  }
+  if (segment.segCount >= 1) {  // first segment or complete SIB
+    if (chain.active) Drop(state, cellKey, sibType, cell, chain, kDropInterrupted, delivery);
+    chain.active = true;
+    ++cell.activeCount;
+    chain.segCount = segment.segCount;
+    chain.nextIndex = 1;
+    AddSegment(state, chain, segment, block, blockTag);
+  } else if (!chain.active) {
+    ++state.counts.segmentsDiscarded;
+    return;
+  } else if (segment.segmentIndex != chain.nextIndex) {
+    Drop(state, cellKey, sibType, cell, chain, kDropOutOfOrder, delivery);
+    ++state.counts.segmentsDiscarded;
+    return;
+  } else if (SfnPrimeSteps(chain.lastSfnPrime, segment.sfnPrime) > kMaxSegmentGap) {
+    Drop(state, cellKey, sibType, cell, chain, kDropTooLate, delivery);
+    ++state.counts.segmentsDiscarded;
+    return;
+  } else {
+    AddSegment(state, chain, segment, block, blockTag);
+    ++chain.nextIndex;
+  }
+
+  if (int64_t{chain.nextIndex} == int64_t{chain.segCount}) {
+    Complete(state, cellKey, sibType, chain, delivery);
+    Forget(cell, chain);
+  }
+}
+
+}  // namespace
+
+StreamState* CreateStreamState() { return new StreamState(); }
+
+void DestroyStreamState(StreamState* state) { delete state; }
+
+int FeedBlock(StreamState* state, uint64_t cellKey, uint64_t blockTag, const unsigned char* block,
+              StreamCallback callback, void* context) {
+  if (state == nullptr || block == nullptr) return -1;
+  ++state->counts.blocks;
+  ++state->feedNumber;
+
+  // The block walk queues this block's segments in payload order.
+  SegmentQueue segments;
+  WalkBlocks(block, kBchBlockSize, state->decoder.currentSegment, segments);
+  if (segments.empty()) return 0;
+
+  Delivery delivery{callback, context};
+  CellChains& cell = state->cells[cellKey];
+  for (const tagSibSegment& segment : segments) {
+    TakeSegment(*state, cellKey, cell, segment, block, blockTag, delivery);
+  }
+  if (cell.activeCount == 0) state->cells.erase(cellKey);
+  return delivery.events;
+}
+
+int FlushStream(StreamState* state, StreamCallback callback, void* context) {
+  if (state == nullptr) return -1;
+  Delivery delivery{callback, context};
+  for (auto& entry : state->cells) {
+    CellChains& cell = entry.second;
+    for (uint32_t sibType = 0; sibType < kSibTypeCount; ++sibType) {
+      PendingChain& chain = cell.bySibType[sibType];
+      if (chain.active) Drop(*state, entry.first, sibType, cell, chain, kDropFlushed, delivery);
+    }
+  }
+  state->cells.clear();
+  return delivery.events;
+}
+
+void GetStreamCounts(const StreamState* state, StreamCounts* counts) {
+  if (state == nullptr || counts == nullptr) return;
+  *counts = state->counts;
+}
+
+}  // namespace sibdecode

@@ -1,0 +1,562 @@
+#!/usr/bin/env python3
+"""Writes pcap and pcapng captures of TD-SCDMA BCH blocks as GSMTAP packets
+(UMTS RRC, sub-type BCCH-BCH) over UDP, the way phone and radio capture tools
+send them, together with what sibdecode must print for them.
+
+The SIBs are valid encodings drawn from the interop type model. A cell's SIBs
+are packed into 31-byte blocks like a cell's scheduler does: a short last
+segment shares its block with complete SIBs and with the first segment of the
+next SIB (lastAndFirst, lastAndComplete, lastAndCompleteAndFirst,
+completeSIB-List, completeAndFirst); long SIBs go over several blocks.
+
+usage:
+  make_capture.py sample OUT.pcap             the sample cell of examples/
+  make_capture.py sample-hex OUT.hex          its SIBs as hex batches, one SIB each
+  make_capture.py tests OUT_DIR               the captures of the CLI tests
+
+Standard library only; the output depends on nothing but the seeds.
+"""
+
+import json
+import os
+import random
+import struct
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "interop"))
+
+import per_encoder  # noqa: E402
+import summary_check  # noqa: E402
+
+DECODED_TYPES = {1, 2, 3, 4, 5, 6, 7, 11, 12, 13}
+BLOCK_BITS = 246
+PAYLOAD_BITS = BLOCK_BITS - 11 - 4  # after SFN-prime and the payload CHOICE
+GSMTAP_PORT = 4729
+BASE_TIME = 1768467600  # 2026-01-15 09:00:00 UTC
+TTI_US = 20000  # one BCH block every 20 ms
+
+LINKTYPE_ETHERNET = 1
+LINKTYPE_RAW = 101
+LINKTYPE_LINUX_SLL = 113
+
+# ---- SIBs and their packing into BCH blocks ----
+
+
+class Sib:
+    def __init__(self, sib_type, bits, name):
+        self.type = sib_type
+        self.bits = bits
+        self.name = name
+        self.decoded = sib_type in DECODED_TYPES
+
+
+def to_bits(data):
+    return [(byte >> (7 - i)) & 1 for byte in data for i in range(8)]
+
+
+def put(bits, value, width):
+    bits.extend((value >> i) & 1 for i in range(width - 1, -1, -1))
+
+
+def block_bytes(bits):
+    assert len(bits) <= BLOCK_BITS, len(bits)
+    out = bytearray(31)
+    for i, bit in enumerate(bits):
+        if bit:
+            out[i // 8] |= 0x80 >> (i % 8)
+    return bytes(out)
+
+
+def variable(bits, data):
+    put(bits, len(data) - 1, 8)
+    bits.extend(data)
+
+
+class Block:
+    """One BCH block and the SIBs it carries: (sib number, role) in payload order,
+    role 'first', 'next', 'last' or 'complete'."""
+
+    def __init__(self, sfn, alternative, body, carried):
+        bits = []
+        put(bits, sfn % 2048, 11)
+        put(bits, alternative, 4)
+        bits.extend(body)
+        self.data = block_bytes(bits)
+        self.sfn = sfn
+        self.alternative = alternative
+        self.carried = carried
+
+
+def schedule(sibs, sfn, min_first=24):
+    """Packs SIBs, in order, into blocks the way a cell's scheduler does."""
+    blocks = []
+    current = None  # [sib number, pieces, next piece]
+    n = 0
+    while n < len(sibs) or current is not None:
+        body, carried = [], []
+        space = PAYLOAD_BITS
+        last = None
+        if current is not None:
+            number, pieces, index = current
+            piece = pieces[index]
+            if index < len(pieces) - 1:  # a subsequent segment fills the block
+                put(body, sibs[number].type, 5)
+                put(body, index - 1, 4)
+                body.extend(piece)
+                blocks.append(Block(sfn, 2, body, [(number, "next")]))
+                current[2] += 1
+                sfn += 1
+                continue
+            current = None
+            if len(piece) > 214:  # lastSegment, 222 bits
+                put(body, sibs[number].type, 5)
+                put(body, index - 1, 4)
+                body.extend(piece + [0] * (222 - len(piece)))
+                blocks.append(Block(sfn, 10, body, [(number, "last")]))
+                sfn += 1
+                continue
+            last = []
+            put(last, sibs[number].type, 5)
+            put(last, index - 1, 4)
+            variable(last, piece)
+            carried.append((number, "last"))
+            space -= len(last)
+
+        # Complete SIBs that fit behind, then the first segment of the next one.
+        completes = []
+        room = space - 4
+        while n < len(sibs) and len(completes) < 16 and len(sibs[n].bits) <= 214 and \
+                13 + len(sibs[n].bits) <= room:
+            completes.append(n)
+            room -= 13 + len(sibs[n].bits)
+            n += 1
+        if not completes:
+            room = space
+        first = None
+        if n < len(sibs) and room >= 17 + min_first and len(sibs[n].bits) > room - 17 and \
+                (last is not None or completes):
+            k = room - 17
+            rest = sibs[n].bits[k:]
+            pieces = [sibs[n].bits[:k]] + [rest[i:i + 222] for i in range(0, len(rest), 222)]
+            assert len(pieces) <= 16
+            first = []
+            put(first, sibs[n].type, 5)
+            put(first, len(pieces) - 1, 4)
+            variable(first, pieces[0])
+            current = [n, pieces, 1]
+            n += 1
+
+        if last is None and not completes:  # a SIB of its own: completeSIB or firstSegment
+            sib = sibs[n]
+            put(body, sib.type, 5)
+            if len(sib.bits) <= 226:
+                body.extend(sib.bits + [0] * (226 - len(sib.bits)))
+                blocks.append(Block(sfn, 9, body, [(n, "complete")]))
+            else:
+                rest = sib.bits[222:]
+                pieces = [sib.bits[:222]] + [rest[i:i + 222] for i in range(0, len(rest), 222)]
+                assert len(pieces) <= 16
+                put(body, len(pieces) - 1, 4)
+                body.extend(pieces[0])
+                current = [n, pieces, 1]
+                blocks.append(Block(sfn, 1, body, [(n, "first")]))
+            n += 1
+            sfn += 1
+            continue
+
+        if last is not None:
+            body.extend(last)
+        if completes:
+            put(body, len(completes) - 1, 4)
+            for number in completes:
+                put(body, sibs[number].type, 5)
+                variable(body, sibs[number].bits)
+                carried.append((number, "complete"))
+        if first is not None:
+            body.extend(first)
+            carried.append((current[0], "first"))
+        alternative = {(True, False, False): 3, (True, False, True): 4, (True, True, False): 5,
+                       (True, True, True): 6, (False, True, False): 7,
+                       (False, True, True): 8}[(last is not None, bool(completes),
+                                                first is not None)]
+        blocks.append(Block(sfn, alternative, body, carried))
+        sfn += 1
+    return blocks
+
+
+# ---- SIB encodings from the type model ----
+
+
+def load_model():
+    return per_encoder.load_model(os.path.join(HERE, "..", "interop", "sib_model.json"))
+
+
+def draw(model, sib, rng, policy, accept=lambda value: True, max_bits=16 * 222, tries=3000):
+    root = {"kind": "ref", "name": model["roots"][str(sib)]}
+    for _ in range(tries):
+        value = per_encoder.random_value(model, root, rng, policy)
+        w = per_encoder.BitWriter()
+        per_encoder.encode(model, root, value, w)
+        if len(w) <= max_bits and accept(value):
+            return to_bits(w.to_bytes())[:len(w)] or [0]
+    raise RuntimeError("no acceptable SysInfoType%d drawn" % sib)
+
+
+def without_v690_dummy(value):
+    """tshark reads the v690 dummy of SIB11 and SIB12 as its ASN.1 text's misplaced
+    brace says (a CHOICE of four), sibdecode as meant; captures for tshark leave it out."""
+    container = value.get("v4b0NonCriticalExtensions", {}).get("v590NonCriticalExtension", {}) \
+        .get("v690NonCriticalExtensions", {})
+    record = container.get("sysInfoType11-v690ext") or container.get("sysInfoType12-v690ext") or {}
+    return "dummy" not in record
+
+
+def with_neighbours(model, sib):
+    def accept(value):
+        summary = summary_check.expected_summary(model, sib, value)
+        return summary["intra"] and summary["inter"] and summary["rat"] and without_v690_dummy(value)
+    return accept
+
+
+# SIBSb-TypeAndTag: alternative index and the width of its value tag.
+MIB_REFERENCES = {1: (0, 8), 2: (1, 2), 3: (2, 2), 4: (3, 2), 5: (4, 2), 6: (5, 2), 7: (6, 0),
+                  11: (10, 2), 12: (11, 2), 13: (12, 2)}
+
+
+def mib(sib_segments, value_tag=1, mcc=(4, 6, 0), mnc=(0, 7)):
+    """A MasterInformationBlock of a gsm-MAP PLMN whose reference list schedules
+    the given (SIB type, segment count) pairs with a repetition of 128 frames."""
+    bits = [0]  # v690NonCriticalExtensions absent
+    put(bits, value_tag - 1, 3)
+    put(bits, 0, 2)  # plmn-Type: gsm-MAP
+    for digit in mcc:
+        put(bits, digit, 4)
+    put(bits, len(mnc) - 2, 1)
+    for digit in mnc:
+        put(bits, digit, 4)
+    put(bits, len(sib_segments) - 1, 5)
+    position = 1
+    for sib_type, segments in sib_segments:
+        alternative, tag_width = MIB_REFERENCES[sib_type]
+        put(bits, alternative, 5)
+        put(bits, 0, tag_width)  # value tag 1
+        put(bits, 1 if segments > 1 else 0, 1)  # segCount present
+        put(bits, 0, 1)  # sib-PosOffsetInfo absent
+        if segments > 1:
+            put(bits, segments - 1, 4)
+        put(bits, 5, 4)  # sib-Pos: rep128
+        put(bits, position % 64, 6)
+        position += segments
+    return Sib(0, bits, "MIB")
+
+
+def with_mib(sibs):
+    """The SIBs behind a MIB that references them with their segment counts."""
+    placeholder = mib([(s.type, 1) for s in sibs])
+    counts = {}
+    for block in schedule([placeholder] + sibs, 0):
+        for number, _ in block.carried:
+            counts[number] = counts.get(number, 0) + 1
+    return [mib([(s.type, counts[n + 1]) for n, s in enumerate(sibs)])] + sibs
+
+
+def cell_sibs(model, rng, types):
+    """Drawn SIBs of the given types, each repetition (a 0 in `types`) behind
+    its own MIB."""
+    small = per_encoder.Policy(p_optional=0.3, p_extension=0.5)
+    big = per_encoder.Policy(p_optional=0.5, p_extension=0.8)
+    rich = per_encoder.Policy(p_optional=0.8, p_extension=0.95)
+    sibs, repetition = [], []
+    for sib in types + [0]:
+        if sib == 0:
+            if repetition:
+                sibs += with_mib(repetition)
+            repetition = []
+        elif sib == 11:
+            repetition.append(Sib(11, draw(model, 11, rng, rich, with_neighbours(model, 11),
+                                           max_bits=8 * 222), "SIB11"))
+        elif sib in (5, 12):
+            repetition.append(Sib(sib, draw(model, sib, rng, big, without_v690_dummy, max_bits=8 * 222),
+                                  "SIB%d" % sib))
+        else:
+            repetition.append(Sib(sib, draw(model, sib, rng, small, max_bits=3 * 222),
+                                  "SIB%d" % sib))
+    return sibs
+
+
+# ---- packets and capture files ----
+
+
+def checksum(data):
+    if len(data) % 2:
+        data += b"\0"
+    total = sum(struct.unpack("!%dH" % (len(data) // 2), data))
+    while total >> 16:
+        total = (total & 0xFFFF) + (total >> 16)
+    return ~total & 0xFFFF
+
+
+def gsmtap(arfcn, frame_number, payload, gsmtap_type=0x0C, sub_type=8):
+    return struct.pack("!BBBBHbbIBBBB", 2, 4, gsmtap_type, 0, arfcn, -70, 20, frame_number,
+                       sub_type, 0, 0, 0) + payload
+
+
+def udp(payload, dst_port=GSMTAP_PORT, src_port=40000):
+    return struct.pack("!HHHH", src_port, dst_port, 8 + len(payload), 0) + payload
+
+
+IPV4_SRC, IPV4_DST = bytes([192, 168, 42, 129]), bytes([127, 0, 0, 1])
+IPV6_SRC = bytes.fromhex("fd000000000000000000000000000001")
+IPV6_DST = bytes.fromhex("fd000000000000000000000000000002")
+
+
+def ipv4(datagram, ident):
+    header = struct.pack("!BBHHHBBH4s4s", 0x45, 0, 20 + len(datagram), ident & 0xFFFF, 0x4000,
+                         64, 17, 0, IPV4_SRC, IPV4_DST)
+    header = header[:10] + struct.pack("!H", checksum(header)) + header[12:]
+    return header + datagram
+
+
+def ipv6(datagram):
+    pseudo = IPV6_SRC + IPV6_DST + struct.pack("!I3xB", len(datagram), 17)
+    datagram = datagram[:6] + struct.pack("!H", checksum(pseudo + datagram) or 0xFFFF) + \
+        datagram[8:]
+    return struct.pack("!IHBB16s16s", 0x60000000, len(datagram), 17, 64, IPV6_SRC,
+                       IPV6_DST) + datagram
+
+
+def ethernet(ip, ether_type=0x0800):
+    return bytes.fromhex("020000000002") + bytes.fromhex("020000000001") + \
+        struct.pack("!H", ether_type) + ip
+
+
+def linux_cooked(ip, ether_type):
+    return struct.pack("!HHH8sH", 0, 1, 6, bytes.fromhex("0200000000010000"), ether_type) + ip
+
+
+def frame(link, datagram, number):
+    """One UDP datagram as a packet of the link type."""
+    if link == "ethernet":
+        return LINKTYPE_ETHERNET, ethernet(ipv4(datagram, number))
+    if link == "cooked-ipv6":
+        return LINKTYPE_LINUX_SLL, linux_cooked(ipv6(datagram), 0x86DD)
+    if link == "raw-ipv4":
+        return LINKTYPE_RAW, ipv4(datagram, number)
+    raise ValueError(link)
+
+
+def write_pcap(path, linktype, packets):
+    with open(path, "wb") as f:
+        f.write(struct.pack("<IHHiIII", 0xA1B2C3D4, 2, 4, 0, 0, 65535, linktype))
+        for ts, data in packets:
+            f.write(struct.pack("<IIII", ts // 1000000, ts % 1000000, len(data), len(data)))
+            f.write(data)
+
+
+def write_pcapng(path, linktype, packets):
+    def block(block_type, body):
+        body += b"\0" * (-len(body) % 4)
+        size = 12 + len(body)
+        return struct.pack("<II", block_type, size) + body + struct.pack("<I", size)
+
+    with open(path, "wb") as f:
+        f.write(block(0x0A0D0D0A, struct.pack("<IHHq", 0x1A2B3C4D, 1, 0, -1)))
+        f.write(block(1, struct.pack("<HHI", linktype, 0, 65535)))
+        for ts, data in packets:
+            f.write(block(6, struct.pack("<IIIII", 0, ts >> 32, ts & 0xFFFFFFFF, len(data),
+                                         len(data)) + data))
+
+
+# ---- a capture: cells, their blocks in time order, and what must come out ----
+
+
+class Cell:
+    def __init__(self, arfcn, sibs, sfn, offset_us=0):
+        self.arfcn = arfcn
+        self.sibs = sibs
+        self.blocks = schedule(sibs, sfn)
+        self.offset_us = offset_us
+
+
+def interleave(cells, missing=()):
+    """The blocks of all cells in time order as (time, cell, block index), without
+    the (cell, block index) pairs in `missing`."""
+    timed = []
+    for c, cell in enumerate(cells):
+        for i in range(len(cell.blocks)):
+            if (c, i) not in missing:
+                timed.append((BASE_TIME * 1000000 + cell.offset_us + i * TTI_US, c, i))
+    timed.sort()
+    return timed
+
+
+def expectations(cells, timed):
+    """The SIBs sibdecode must print, in the order their last segment arrives,
+    and the chains it must drop. A SIB is printed when every block carrying it
+    is in the capture."""
+    frame_of = {(c, i): n + 1 for n, (_, c, i) in enumerate(timed)}
+    carriers = {}
+    for c, cell in enumerate(cells):
+        for i, block in enumerate(cell.blocks):
+            for position, (number, role) in enumerate(block.carried):
+                carriers.setdefault((c, number), []).append((i, position, role))
+    printed, dropped = [], 0
+    for (c, number), where in carriers.items():
+        cell = cells[c]
+        sib = cell.sibs[number]
+        present = [(c, i) in frame_of for i, _, _ in where]
+        if all(present):
+            if not sib.decoded:
+                continue
+            i, position, _ = where[-1]
+            blocks = [cell.blocks[i].data for i, _, _ in where]
+            printed.append({
+                "order": (frame_of[(c, i)], position),
+                "frames": [frame_of[(c, i)] for i, _, _ in where],
+                "arfcn": cell.arfcn,
+                "sib": sib.type,
+                "blocks": b"".join(blocks).hex().upper(),
+                # DecodeBatch picks the first queued first segment or complete SIB
+                # of a batch: it decodes this SIB when nothing starts before it.
+                "batch_equivalent": starts_first(cell, where) and in_sfn_order(cell, where),
+                "alone": b"".join(b.data for b in schedule([sib], 0)).hex().upper(),
+            })
+        elif present[0] and len(where) > 1:
+            dropped += 1  # the first segment came, the chain cannot complete
+    printed.sort(key=lambda p: p["order"])
+    for p in printed:
+        del p["order"]
+    return printed, dropped
+
+
+def starts_first(cell, where):
+    i, position, _ = where[0]
+    before = cell.blocks[i].carried[:position]
+    return all(role in ("last", "next") for _, role in before)
+
+
+def datagrams_of(cells, timed):
+    """(time, UDP datagram) of every block, in time order."""
+    out = []
+    for ts, c, i in timed:
+        cell = cells[c]
+        block = cell.blocks[i]
+        out.append((ts, udp(gsmtap(cell.arfcn, 2 * block.sfn, block.data))))
+    return out
+
+
+def in_sfn_order(cell, where):
+    # DecodeBatch sorts by SFN-prime without wrap-around.
+    sfns = [cell.blocks[i].sfn % 2048 for i, _, _ in where]
+    return sfns == sorted(sfns)
+
+
+def packets_of(datagrams, link):
+    packets = []
+    linktype = None
+    for n, (ts, datagram) in enumerate(datagrams):
+        linktype, data = frame(link, datagram, n)
+        packets.append((ts, data))
+    return linktype, packets
+
+
+def sample(path):
+    """One TD-SCDMA cell: MIB, SIB1, 2, 3, 5, 7 and 11 (LCR intra- and
+    inter-frequency and GSM neighbours), two repetitions."""
+    model = load_model()
+    rng = random.Random(20260120)
+    order = [0, 1, 2, 3, 5, 7, 11]
+    sibs = cell_sibs(model, rng, order) + cell_sibs(model, rng, order)
+    cell = Cell(10088, sibs, 512)
+    timed = interleave([cell])
+    linktype, packets = packets_of(datagrams_of([cell], timed), "ethernet")
+    write_pcap(path, linktype, packets)
+
+
+def sample_hex(path):
+    """The decoded SIBs of the sample cell's first repetition as hex batches, each
+    SIB in blocks of its own (its MIB is in the pcap sample)."""
+    model = load_model()
+    rng = random.Random(20260120)
+    sibs = [sib for sib in cell_sibs(model, rng, [0, 1, 2, 3, 5, 7, 11]) if sib.decoded]
+    lines = [
+        "# BCH captures of a TD-SCDMA cell (examples/sample.pcap has the same SIBs with their",
+        "# MIB, as GSMTAP packets): one batch of 31-byte transport blocks per line, hex, each",
+        "# batch one system information block. Decode with: sibdecode examples/sample.hex",
+    ]
+    for sib in sibs:
+        blocks = schedule([sib], 0)
+        lines += ["", "# %s, %d block%s" % (sib.name, len(blocks), "s" if len(blocks) > 1 else ""),
+                  "".join(block.data.hex().upper() for block in blocks)]
+    with open(path, "w") as f:
+        f.write("\n".join(lines) + "\n")
+
+
+def test_captures(out_dir):
+    """The captures of the CLI tests and, in expected.json, what they must give."""
+    os.makedirs(out_dir, exist_ok=True)
+    model = load_model()
+    rng = random.Random(4729)
+    # Cell A on ARFCN 0 (as many phones write it), cell B on 10054, blocks
+    # interleaved in time; cell A repeats its SIBs, so a repeated type meets
+    # its own pending chain.
+    a = Cell(0, cell_sibs(model, rng, [0, 3, 5, 1, 11, 7, 2, 0, 5, 12, 4, 13, 6, 11, 3]), 100)
+    b = Cell(10054, cell_sibs(model, rng, [0, 3, 5, 11, 1, 2, 7]), 1900, offset_us=7000)
+    cells = [a, b]
+
+    # Break two chains of cell A: a subsequent segment missing (out of order)
+    # and a last segment missing (interrupted by the next first segment of the
+    # same type, or still pending at the end).
+    def blocks_of(sib_type, role):
+        return [i for i, blk in enumerate(a.blocks)
+                if any(a.sibs[n].type == sib_type and r == role for n, r in blk.carried)]
+
+    missing = {(0, blocks_of(11, "next")[0]), (0, blocks_of(5, "last")[0])}
+    timed = interleave(cells, missing)
+    printed, dropped = expectations(cells, timed)
+
+    kinds = sorted({blk.alternative for cell in cells for blk in cell.blocks})
+    expected = {"sibs": printed, "dropped": dropped, "alternatives": kinds,
+                "frames": len(timed)}
+
+    # Packets that are not GSMTAP BCCH-BCH are skipped: a GSMTAP BCCH-FACH
+    # message (frame 4) and a DNS query (frame 9).
+    datagrams = datagrams_of(cells, timed)
+    datagrams.insert(3, (datagrams[3][0], udp(gsmtap(0, 1, bytes(31), sub_type=7))))
+    datagrams.insert(8, (datagrams[8][0], udp(b"\x12\x34\x01\x00" + bytes(8), dst_port=53)))
+    for p in printed:
+        p["frames"] = [f + (f > 3) + (f > 7) for f in p["frames"]]
+    expected["skipped"] = 2
+    expected["frames"] += 2
+    for name, link, writer in [("cells.pcap", "ethernet", write_pcap),
+                               ("cells_cooked_ipv6.pcapng", "cooked-ipv6", write_pcapng),
+                               ("cells_raw_ipv4.pcap", "raw-ipv4", write_pcap)]:
+        linktype, packets = packets_of(datagrams, link)
+        writer(os.path.join(out_dir, name), linktype, packets)
+
+    # A BCCH-BCH message of 30 bytes as frame 13; the frames after it decode.
+    datagrams.insert(12, (datagrams[12][0], udp(gsmtap(0, 1, bytes(30)))))
+    linktype, packets = packets_of(datagrams, "ethernet")
+    write_pcap(os.path.join(out_dir, "wrong_size.pcap"), linktype, packets)
+    expected["wrong_size_frame"] = 13
+
+    with open(os.path.join(out_dir, "expected.json"), "w") as f:
+        json.dump(expected, f, indent=1)
+
+
+def main(argv):
+    if len(argv) == 3 and argv[1] == "sample":
+        sample(argv[2])
+    elif len(argv) == 3 and argv[1] == "sample-hex":
+        sample_hex(argv[2])
+    elif len(argv) == 3 and argv[1] == "tests":
+        test_captures(argv[2])
+    else:
+        sys.stderr.write(__doc__)
+        return 2
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
