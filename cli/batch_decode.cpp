@@ -7,10 +7,14 @@
 
 namespace cli {
 
-void DecodeAndWriteBatch(const Options& options, sibdecode::DecoderState* state,
-                         const std::string& where, const std::vector<unsigned char>& bytes) {
+void DecodeAndWriteBatch(const Options& options, BatchDecoder& decoder, const std::string& where,
+                         const std::vector<unsigned char>& bytes) {
   tagSystemInformationBlock out;
-  std::vector<char> text(sibdecode::MaxTextSize(bytes.size()));
+  sibdecode::DecoderState* state = decoder.state;
+  std::vector<char>& text = decoder.text;
+  if (text.size() < sibdecode::MaxTextSize(bytes.size())) {
+    text.resize(sibdecode::MaxTextSize(bytes.size()));
+  }
   size_t textLen = 0;
   unsigned int sibType = options.sibType;
   int result;
@@ -41,7 +45,6 @@ void DecodeAndWriteBatch(const Options& options, sibdecode::DecoderState* state,
     std::fprintf(stderr, "%s: nothing decoded\n", where.c_str());
     if (options.summary && !options.json) WriteSummary(out);
   }
-  std::fflush(stdout);
 }
 
 }  // namespace cli

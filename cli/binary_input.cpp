@@ -6,7 +6,7 @@
 namespace cli {
 
 int ReadBinary(std::FILE* file, const std::string& name, const Options& options,
-               sibdecode::DecoderState* state) {
+               BatchDecoder& decoder) {
   std::vector<unsigned char> bytes;
   unsigned char chunk[4096];
   size_t n;
@@ -16,7 +16,7 @@ int ReadBinary(std::FILE* file, const std::string& name, const Options& options,
     std::fprintf(stderr, "%s: read error\n", name.c_str());
     return kExitIo;
   }
-  DecodeAndWriteBatch(options, state, name, bytes);
+  DecodeAndWriteBatch(options, decoder, name, bytes);
   return kExitOk;
 }
 

@@ -85,14 +85,12 @@ void OnStreamEvent(const sibdecode::StreamEvent& event, void* context) {
   }
   if (run.options.json) {
     WriteSibJson(run, event);
-    std::fflush(stdout);
     return;
   }
   std::printf("# frames %s arfcn %" PRIu64 " time %s\n", frames.c_str(), event.cellKey,
               run.time.c_str());
   WriteSibText(event.text, event.textLen);
   if (run.options.summary) WriteSummary(*event.summary);
-  std::fflush(stdout);
 }
 
 std::string UtcTime(const struct timeval& ts) {

@@ -1,5 +1,8 @@
 // Hex text input: one batch of BCH blocks per line.
+#include <sys/types.h>
+
 #include <cstdio>
+#include <cstdlib>
 
 #include "inputs.h"
 
@@ -47,16 +50,20 @@ std::string ParseHexLine(const std::string& line, std::vector<unsigned char>* by
 }  // namespace
 
 int ReadHex(std::FILE* file, const std::string& name, const Options& options,
-            sibdecode::DecoderState* state) {
+            BatchDecoder& decoder) {
   int status = kExitOk;
   std::string line;
   std::vector<unsigned char> bytes;
   unsigned long lineNumber = 0;
+  char* buffer = nullptr;
+  size_t capacity = 0;
   for (;;) {
-    line.clear();
-    int c;
-    while ((c = std::fgetc(file)) != EOF && c != '\n') line.push_back(static_cast<char>(c));
-    if (c == EOF && line.empty()) break;
+    // One line, whatever its length and bytes (a NUL is reported like any bad byte).
+    const ssize_t read = getline(&buffer, &capacity, file);
+    if (read <= 0) break;
+    line.assign(buffer, static_cast<size_t>(read));
+    const bool ended = line.back() == '\n';
+    if (ended) line.pop_back();
     ++lineNumber;
     std::string error = ParseHexLine(line, &bytes);
     std::string where = name + ":" + std::to_string(lineNumber);
@@ -65,10 +72,11 @@ int ReadHex(std::FILE* file, const std::string& name, const Options& options,
       std::fprintf(stderr, "%s: %s\n", where.c_str(), error.c_str());
       status = WorseExit(status, kExitMalformed);
     } else if (!bytes.empty()) {
-      DecodeAndWriteBatch(options, state, where, bytes);
+      DecodeAndWriteBatch(options, decoder, where, bytes);
     }
-    if (c == EOF) break;
+    if (!ended) break;  // the last line had no line end
   }
+  std::free(buffer);
   if (std::ferror(file)) {
     std::fprintf(stderr, "%s:%lu: read error\n", name.c_str(), lineNumber + 1);
     status = WorseExit(status, kExitIo);

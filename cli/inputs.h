@@ -12,18 +12,24 @@
 
 namespace cli {
 
+// What decoding keeps from one batch to the next.
+struct BatchDecoder {
+  sibdecode::DecoderState* state = nullptr;
+  std::vector<char> text;  // grown to the longest text so far, never shrunk
+};
+
 // Decodes one batch of BCH blocks (or, with --sib, one bare SIB) and writes the
 // outcome; `where` names the batch in notes.
-void DecodeAndWriteBatch(const Options& options, sibdecode::DecoderState* state,
-                         const std::string& where, const std::vector<unsigned char>& bytes);
+void DecodeAndWriteBatch(const Options& options, BatchDecoder& decoder, const std::string& where,
+                         const std::vector<unsigned char>& bytes);
 
 // Hex text, one batch per line.
 int ReadHex(std::FILE* file, const std::string& name, const Options& options,
-            sibdecode::DecoderState* state);
+            BatchDecoder& decoder);
 
 // The whole file is one batch of raw bytes.
 int ReadBinary(std::FILE* file, const std::string& name, const Options& options,
-               sibdecode::DecoderState* state);
+               BatchDecoder& decoder);
 
 // True when the bytes start with a pcap or pcapng magic number.
 bool IsCaptureMagic(const unsigned char* head, size_t size);

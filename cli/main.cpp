@@ -14,7 +14,7 @@ namespace {
 
 // Reads one named file or standard input with the input its options and its
 // first bytes select.
-int ReadOne(const std::string& path, const cli::Options& options, sibdecode::DecoderState* state) {
+int ReadOne(const std::string& path, const cli::Options& options, cli::BatchDecoder& decoder) {
   const bool isStdin = path == "-";
   std::FILE* file = isStdin ? stdin : std::fopen(path.c_str(), "rb");
   if (file == nullptr) {
@@ -31,8 +31,8 @@ int ReadOne(const std::string& path, const cli::Options& options, sibdecode::Dec
     }
     std::rewind(file);
   }
-  const int status = options.binary ? cli::ReadBinary(file, name, options, state)
-                                    : cli::ReadHex(file, name, options, state);
+  const int status = options.binary ? cli::ReadBinary(file, name, options, decoder)
+                                    : cli::ReadHex(file, name, options, decoder);
   if (!isStdin) std::fclose(file);
   return status;
 }
@@ -44,11 +44,12 @@ int main(int argc, char** argv) {
   int status = cli::ParseArguments(argc, argv, &options);
   if (status >= 0) return status;
 
-  sibdecode::DecoderState* state = sibdecode::CreateDecoderState();
+  cli::BatchDecoder decoder;
+  decoder.state = sibdecode::CreateDecoderState();
   status = cli::kExitOk;
   for (const std::string& path : options.files) {
-    status = cli::WorseExit(status, ReadOne(path, options, state));
+    status = cli::WorseExit(status, ReadOne(path, options, decoder));
   }
-  sibdecode::DestroyDecoderState(state);
+  sibdecode::DestroyDecoderState(decoder.state);
   return status;
 }
