@@ -9,9 +9,16 @@ namespace {
 // Sets the one bits of `bits` into zeroed `bytes` from bit `position` on, most
 // significant bit first; returns the position after them.
 size_t PackAt(const std::string& bits, size_t position, std::vector<uint8_t>& bytes) {
-  for (char bit : bits) {
-    if (bit != 0) bytes[position / 8] |= static_cast<uint8_t>(0x80u >> (position % 8));
-    ++position;
+  size_t i = 0;
+  if (position % 8 == 0) {  // a whole byte at a time while the bytes line up
+    for (; i + 8 <= bits.size(); i += 8, position += 8) {
+      unsigned byte = 0;
+      for (size_t b = 0; b < 8; ++b) byte = (byte << 1) | (bits[i + b] != 0 ? 1u : 0u);
+      bytes[position / 8] = static_cast<uint8_t>(byte);
+    }
+  }
+  for (; i < bits.size(); ++i, ++position) {
+    if (bits[i] != 0) bytes[position / 8] |= static_cast<uint8_t>(0x80u >> (position % 8));
   }
   return position;
 }
@@ -27,9 +34,12 @@ std::vector<uint8_t> PackBits(const std::string& bits) {
 bool Reassemble(SegmentQueue& queue, uint32_t* sibType, std::vector<uint8_t>* packed) {
   // Segments with equal SFN-prime (those of one block) keep their arrival order.
   // No wrap-around: a SIB spanning SFN-prime 2047 -> 0 sorts its tail first.
-  std::stable_sort(queue.begin(), queue.end(), [](const tagSibSegment& a, const tagSibSegment& b) {
+  const auto earlier = [](const tagSibSegment& a, const tagSibSegment& b) {
     return a.sfnPrime < b.sfnPrime;
-  });
+  };
+  if (!std::is_sorted(queue.begin(), queue.end(), earlier)) {  // blocks mostly come in order
+    std::stable_sort(queue.begin(), queue.end(), earlier);
+  }
 
   // Subsequent and last segments cannot start a SIB.
   while (!queue.empty() && queue.front().segCount <= 0) queue.pop_front();
