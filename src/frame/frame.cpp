@@ -1,19 +1,46 @@
 // The process-wide decoder state behind RRCParserX. It is constructed when the
-// library is loaded and destroyed when it is unloaded; calls must not overlap.
+// library is loaded and destroyed when it is unloaded (ELF constructor and
+// destructor here, DllMain in dll_main.cpp for the Windows DLL); calls must not
+// overlap.
+#include "frame/frame.h"
+
+#include <new>
+
 #include "api/decoder_state.h"
 #include "sibdecode/sibdecode.h"
 
 namespace {
 
-sibdecode::DecoderState processState;
+alignas(sibdecode::DecoderState) unsigned char processStateStorage[sizeof(sibdecode::DecoderState)];
+sibdecode::DecoderState* processState = nullptr;
+
+#if !defined(_WIN32)
+__attribute__((constructor)) void OnLoad() { sibdecode::ConstructProcessState(); }
+__attribute__((destructor)) void OnUnload() { sibdecode::DestroyProcessState(); }
+#endif
 
 }  // namespace
 
+namespace sibdecode {
+
+void ConstructProcessState() {
+  if (processState == nullptr) processState = new (processStateStorage) DecoderState();
+}
+
+void DestroyProcessState() {
+  if (processState == nullptr) return;
+  processState->~DecoderState();
+  processState = nullptr;
+}
+
+}  // namespace sibdecode
+
 bool RRCParserX(unsigned char* data, unsigned int len, tagSystemInformationBlock* out, char* text,
                 unsigned int& textLen) {
+  sibdecode::DecoderState* state = processState;
   size_t written = textLen;
-  int result = sibdecode::DecodeBatch(&processState, data, len, out, text,
-                                      sibdecode::MaxTextSize(len), &written);
+  int result =
+      sibdecode::DecodeBatch(state, data, len, out, text, sibdecode::MaxTextSize(len), &written);
   textLen = static_cast<unsigned int>(written);
   return result == sibdecode::kDecoded;
 }
