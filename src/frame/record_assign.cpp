@@ -13,6 +13,14 @@
 
 #include "sibdecode/sibdecode.h"
 
+#if defined(_WIN32)
+// Exported through sibdecode.def only: dllexport would hand the linker the
+// label with its underscore already added.
+#define SIBDECODE_ASSIGN_EXPORT
+#else
+#define SIBDECODE_ASSIGN_EXPORT __attribute__((visibility("default")))
+#endif
+
 #if defined(_WIN32) && defined(__i386__)
 #define SIBDECODE_MEMBER_CALL __attribute__((thiscall))
 #else
@@ -24,14 +32,15 @@
 #define SIBDECODE_SYMBOL(name) SIBDECODE_STRINGIFY(__USER_LABEL_PREFIX__) name
 
 // Defines the copy assignment of `Type` under the symbol `mangled`.
-#define SIBDECODE_EXPORT_ASSIGN(Type, mangled)                                              \
-  static_assert(std::is_standard_layout<Type>::value, #Type " is standard layout");         \
-  static_assert(std::is_trivially_copyable<Type>::value, #Type " is trivially copyable");   \
-  SIBDECODE_API SIBDECODE_MEMBER_CALL Type& Assign_##Type(                                  \
-      Type* self, const Type& source) __asm__(SIBDECODE_SYMBOL(mangled));                   \
-  SIBDECODE_API SIBDECODE_MEMBER_CALL Type& Assign_##Type(Type* self, const Type& source) { \
-    *self = source;                                                                         \
-    return *self;                                                                           \
+#define SIBDECODE_EXPORT_ASSIGN(Type, mangled)                                            \
+  static_assert(std::is_standard_layout<Type>::value, #Type " is standard layout");       \
+  static_assert(std::is_trivially_copyable<Type>::value, #Type " is trivially copyable"); \
+  SIBDECODE_ASSIGN_EXPORT SIBDECODE_MEMBER_CALL Type& Assign_##Type(                      \
+      Type* self, const Type& source) __asm__(SIBDECODE_SYMBOL(mangled));                 \
+  SIBDECODE_ASSIGN_EXPORT SIBDECODE_MEMBER_CALL Type& Assign_##Type(Type* self,           \
+                                                                    const Type& source) { \
+    *self = source;                                                                       \
+    return *self;                                                                         \
   }
 
 SIBDECODE_EXPORT_ASSIGN(tagSystemInformationBlock, "_ZN25tagSystemInformationBlockaSERKS_")
