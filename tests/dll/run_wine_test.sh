@@ -52,7 +52,9 @@ python3 "$here/make_batches.py" "$work/batches.hex"
 "$linux_build/tests/dll/sibdecode_dll_expected" "$work/batches.hex" "$work/expected.bin"
 
 echo "-- sibdecode.dll under wine"
+# Headless, quiet, a prefix of its own, and no Mono or Gecko installers.
 export WINEDEBUG=-all WINEARCH=win32 WINEPREFIX="$win_build/wineprefix" DISPLAY=
+export WINEDLLOVERRIDES="mscoree,mshtml="
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   start=$(date +%s)
   wineboot -i >/dev/null 2>&1
