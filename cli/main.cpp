@@ -9,10 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "json_output.h"
+
 namespace {
 
 const char kUsage[] =
-    "usage: sibdecode [--bin] [--summary] [--sib N] [FILE...]\n"
+    "usage: sibdecode [--bin] [--summary] [--json] [--sib N] [FILE...]\n"
     "\n"
     "Decodes TD-SCDMA broadcast system information from BCH transport blocks.\n"
     "Reads each FILE (or standard input when there is none or FILE is '-').\n"
@@ -24,6 +26,8 @@ const char kUsage[] =
     "  --bin       the whole file is one batch of raw bytes\n"
     "  --summary   after each batch print the summary record (cell identities,\n"
     "              neighbour-cell lists)\n"
+    "  --json      write one JSON object per decoded SIB, one per line: the SIB\n"
+    "              type, its source, the summary record and the decoded value\n"
     "  --sib N     each line (or the whole file with --bin) is a bare SIB of\n"
     "              type N (0..31), without BCH framing; no raw-data trailer\n"
     "  --help      this text\n"
@@ -36,6 +40,7 @@ const char kUsage[] =
 struct Options {
   bool binary = false;
   bool summary = false;
+  bool json = false;
   bool bareSib = false;
   unsigned int sibType = 0;
   std::vector<std::string> files;
@@ -117,12 +122,29 @@ class Decoder {
     std::vector<char> text(sibdecode::MaxTextSize(bytes.size()));
     size_t textLen = 0;
     int result;
-    if (options_.bareSib) {
-      result = sibdecode::DecodeSib(state_, options_.sibType, bytes.data(), bytes.size(), &out,
-                                    text.data(), text.size(), &textLen);
-    } else {
-      result = sibdecode::DecodeBatch(state_, bytes.data(), bytes.size(), &out, text.data(),
-                                      text.size(), &textLen);
+    unsigned int sibType = options_.sibType;
+    do {  // a text longer than the usual buffer comes whole on the second call
+      if (textLen > text.size()) text.resize(textLen);
+      if (options_.bareSib && options_.json) {
+        result = sibdecode::DecodeSibJson(state_, options_.sibType, bytes.data(), bytes.size(),
+                                          &out, text.data(), text.size(), &textLen);
+      } else if (options_.bareSib) {
+        result = sibdecode::DecodeSib(state_, options_.sibType, bytes.data(), bytes.size(), &out,
+                                      text.data(), text.size(), &textLen);
+      } else if (options_.json) {
+        result = sibdecode::DecodeBatchJson(state_, bytes.data(), bytes.size(), &out, text.data(),
+                                            text.size(), &textLen, &sibType);
+      } else {
+        result = sibdecode::DecodeBatch(state_, bytes.data(), bytes.size(), &out, text.data(),
+                                        text.size(), &textLen);
+      }
+    } while (result == sibdecode::kTextTooSmall && textLen > text.size());
+    if (result == sibdecode::kDecoded && options_.json) {
+      cli::JsonOrigin origin;
+      origin.source = where;
+      cli::WriteJsonLine(stdout, sibType, origin, out, text.data(), textLen);
+      std::fflush(stdout);
+      return;  // the summary record is part of the object
     }
     if (result == sibdecode::kDecoded) {
       std::fwrite(text.data(), 1, textLen, stdout);
@@ -193,6 +215,8 @@ int ParseArguments(int argc, char** argv, Options* options) {
       options->binary = true;
     } else if (arg == "--summary") {
       options->summary = true;
+    } else if (arg == "--json") {
+      options->json = true;
     } else if (arg == "--sib") {
       if (i + 1 >= argc) {
         std::fprintf(stderr, "sibdecode: --sib needs a SIB type (0..31)\n");

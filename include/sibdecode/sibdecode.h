@@ -83,11 +83,15 @@ enum DecodeResult : int {
   kTextTooSmall = -1,   // decoded, but the text needs *textLen bytes; nothing written to text
 };
 
-// Largest text a batch of `len` bytes can produce (work buffer plus trailer).
+// The buffer RRCParserX needs for a batch of `len` bytes: the 102400-byte work
+// buffer plus the raw-data trailer. It holds almost every text whole; a longer
+// one (a SIB5 or SIB6 with long lists) gets kTextTooSmall from the calls below.
 SIBDECODE_API size_t MaxTextSize(size_t len);
 
-// Same contract as RRCParserX, but never writes more than textCapacity bytes to text.
-// *textLen receives the bytes written, or the bytes needed when kTextTooSmall.
+// RRCParserX's results, but the text comes whole however long it is (RRCParserX
+// cuts it at 102400 bytes), and never more than textCapacity bytes are written.
+// *textLen receives the bytes written, or the bytes needed when kTextTooSmall:
+// call again with a buffer that large.
 SIBDECODE_API int DecodeBatch(DecoderState* state, const unsigned char* data, size_t len,
                               tagSystemInformationBlock* out, char* text, size_t textCapacity,
                               size_t* textLen);
@@ -97,5 +101,17 @@ SIBDECODE_API int DecodeBatch(DecoderState* state, const unsigned char* data, si
 SIBDECODE_API int DecodeSib(DecoderState* state, unsigned int sibType, const unsigned char* sib,
                             size_t len, tagSystemInformationBlock* out, char* text,
                             size_t textCapacity, size_t* textLen);
+
+// The decoded SIB as one JSON object (no line end, no trailer): members and
+// alternatives under the names the text prints, an absent OPTIONAL member left
+// out, enumerations and bit strings as strings, lists as arrays. Results, summary
+// record and capacity handling as DecodeBatch; *sibType (when not null) receives
+// the SIB type.
+SIBDECODE_API int DecodeBatchJson(DecoderState* state, const unsigned char* data, size_t len,
+                                  tagSystemInformationBlock* out, char* json, size_t jsonCapacity,
+                                  size_t* jsonLen, unsigned int* sibType);
+SIBDECODE_API int DecodeSibJson(DecoderState* state, unsigned int sibType, const unsigned char* sib,
+                                size_t len, tagSystemInformationBlock* out, char* json,
+                                size_t jsonCapacity, size_t* jsonLen);
 
 }  // namespace sibdecode

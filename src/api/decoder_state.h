@@ -2,6 +2,9 @@
 // one process-wide instance; the reentrant API takes one per thread.
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include "bch/segment.h"
 #include "rrc/summary_feed.h"
 
@@ -11,6 +14,9 @@ struct DecoderState {
   SegmentQueue segmentQueue;
   tagSibSegment currentSegment;
   SummaryFeed feed;  // reached by the SIB decoders through PerContext::feed
+  // Kept from call to call so that a call allocates nothing in the steady state.
+  std::vector<uint8_t> packedSib;  // the reassembled SIB
+  std::vector<char> workBuffer;    // the text, when the caller's buffer cannot take it
 };
 
 }  // namespace sibdecode

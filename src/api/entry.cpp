@@ -4,7 +4,6 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 
 #include "api/sib_dispatch.h"
 #include "bch/block_walk.h"
@@ -36,22 +35,42 @@ constexpr size_t kTrailerHeaderSize = sizeof(kTrailerHeader) - 1;
 constexpr size_t kMaxListEntries = 32;
 constexpr uint32_t kMaxPerBufferSize = 0xFFFFFFFFu;
 
+// The state's work buffer, at least `size` bytes; grown, never shrunk.
+char* StateWorkBuffer(DecoderState& state, size_t size) {
+  if (state.workBuffer.size() < size) state.workBuffer.resize(size);
+  return state.workBuffer.data();
+}
+
+// Largest text printed whole (the cursor counts in 32 bits); far beyond any SIB.
+constexpr size_t kLargestWholeText = size_t{1} << 30;
+
 // Steps after reassembly: dispatch, decode, print, summary, text.
 int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, size_t sibSize,
                     tagSystemInformationBlock* out, const unsigned char* raw, size_t rawLen,
-                    bool withTrailer, char* text, size_t capacity, size_t* textLen) {
+                    bool withTrailer, TextLimit limit, TextFormat format, char* text,
+                    size_t capacity, size_t* textLen) {
   const SibDispatchRow* row = FindSibRow(sibType);
   if (row == nullptr || row->decode == nullptr || row->print == nullptr ||
-      row->recordSize > kMaxSibRecordSize) {
+      row->printJson == nullptr || row->recordSize > kMaxSibRecordSize) {
     return kNothingDecoded;
   }
+  int (*const print)(TextCursor&, const void*) =
+      format == TextFormat::Json ? row->printJson : row->print;
 
   PerContext ctx;
   uint32_t size = sibSize > kMaxPerBufferSize ? kMaxPerBufferSize : static_cast<uint32_t>(sibSize);
   InitPerContext(&ctx, sib, size, &state.feed);
-  std::unique_ptr<char[]> work(new char[TextBufferSize]());
+
+  // With the work buffer's limit, a caller's buffer that holds the largest
+  // possible text takes the print directly; otherwise the state's own work
+  // buffer does, and the text is copied out only if it fits.
+  const size_t trailerSize = withTrailer ? RawTrailerSize(rawLen) : 0;
+  const bool direct =
+      limit == TextLimit::WorkBuffer && text != nullptr && capacity >= TextBufferSize + trailerSize;
+  char* work = direct ? text : StateWorkBuffer(state, TextBufferSize);
+  size_t workSize = TextBufferSize;
   TextCursor cursor;
-  InitTextCursor(cursor, work.get(), TextBufferSize);
+  InitTextCursor(cursor, work, TextBufferSize);
 
   // Zero-filled first, so members a stopped decode never reached print as 0.
   alignas(std::max_align_t) unsigned char record[kMaxSibRecordSize];
@@ -68,13 +87,25 @@ int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, s
     case CellIdentityTarget::None:
       break;
   }
-  (void)row->print(cursor, record);  // what was written before a failure is the text
+  (void)print(cursor, record);  // what was written before a failure is the text
+  while (limit == TextLimit::Whole && cursor.failed && workSize < kLargestWholeText) {
+    // Longer than the work buffer: printed again, whole, into a larger one.
+    workSize *= 2;
+    work = StateWorkBuffer(state, workSize);
+    InitTextCursor(cursor, work, static_cast<uint32_t>(workSize));
+    (void)print(cursor, record);
+  }
   if (row->release != nullptr) row->release(record);
 
   DrainSummaryFeed(state.feed, &out->sib11);
 
-  size_t printed = TextBufferSize - static_cast<size_t>(cursor.remaining);
-  return DeliverText(work.get(), printed, raw, rawLen, withTrailer, text, capacity, textLen);
+  size_t printed = workSize - static_cast<size_t>(cursor.remaining);
+  if (direct && printed > 0) {
+    if (withTrailer) WriteRawTrailer(text + printed, raw, rawLen);
+    *textLen = printed + trailerSize;
+    return kDecoded;
+  }
+  return DeliverText(work, printed, raw, rawLen, withTrailer, text, capacity, textLen);
 }
 
 bool ArgumentsUsable(const DecoderState* state, const tagSystemInformationBlock* out,
@@ -137,16 +168,24 @@ size_t RawTrailerSize(size_t len) {
   return kTrailerHeaderSize + 2 * len + 2 * ((len - 1) / 31);
 }
 
-std::string BuildRawTrailer(const unsigned char* data, size_t len) {
+char* WriteRawTrailer(char* out, const unsigned char* data, size_t len) {
   static const char kHex[] = "0123456789ABCDEF";
-  std::string trailer;
-  trailer.reserve(RawTrailerSize(len));
-  trailer.append(kTrailerHeader, kTrailerHeaderSize);
+  std::memcpy(out, kTrailerHeader, kTrailerHeaderSize);
+  out += kTrailerHeaderSize;
   for (size_t i = 0; i < len; ++i) {
-    if (i > 0 && i % 31 == 0) trailer.append("\r\n");
-    trailer.push_back(kHex[data[i] >> 4]);
-    trailer.push_back(kHex[data[i] & 0x0F]);
+    if (i > 0 && i % 31 == 0) {
+      *out++ = '\r';
+      *out++ = '\n';
+    }
+    *out++ = kHex[data[i] >> 4];
+    *out++ = kHex[data[i] & 0x0F];
   }
+  return out;
+}
+
+std::string BuildRawTrailer(const unsigned char* data, size_t len) {
+  std::string trailer(RawTrailerSize(len), '\0');
+  WriteRawTrailer(&trailer[0], data, len);
   return trailer;
 }
 
@@ -162,10 +201,7 @@ int DeliverText(const char* printed, size_t printedLen, const unsigned char* raw
     return kTextTooSmall;
   }
   std::memcpy(text, printed, printedLen);
-  if (withTrailer) {
-    std::string trailer = BuildRawTrailer(raw, rawLen);
-    std::memcpy(text + printedLen, trailer.data(), trailer.size());
-  }
+  if (withTrailer) WriteRawTrailer(text + printedLen, raw, rawLen);
   *textLen = needed;
   return kDecoded;
 }
@@ -178,14 +214,29 @@ size_t MaxTextSize(size_t len) { return TextBufferSize + RawTrailerSize(len); }
 
 int DecodeBatch(DecoderState* state, const unsigned char* data, size_t len,
                 tagSystemInformationBlock* out, char* text, size_t textCapacity, size_t* textLen) {
+  return DecodeBatchText(state, data, len, out, text, textCapacity, textLen, TextLimit::Whole,
+                         TextFormat::Text, nullptr);
+}
+
+int DecodeBatchJson(DecoderState* state, const unsigned char* data, size_t len,
+                    tagSystemInformationBlock* out, char* json, size_t jsonCapacity,
+                    size_t* jsonLen, unsigned int* sibType) {
+  return DecodeBatchText(state, data, len, out, json, jsonCapacity, jsonLen, TextLimit::Whole,
+                         TextFormat::Json, sibType);
+}
+
+int DecodeBatchText(DecoderState* state, const unsigned char* data, size_t len,
+                    tagSystemInformationBlock* out, char* text, size_t textCapacity,
+                    size_t* textLen, TextLimit limit, TextFormat format, unsigned int* sibTypeOut) {
   if (!ArgumentsUsable(state, out, textLen)) return kNothingDecoded;
   ResetForCall(*state, out);
   if (data == nullptr) return kNothingDecoded;
   uint32_t sibType = 0;
-  std::vector<uint8_t> packed;
+  std::vector<uint8_t>& packed = state->packedSib;
   if (!ReassembleBatch(*state, data, len, &sibType, &packed)) return kNothingDecoded;
-  return DecodeAndRender(*state, sibType, packed.data(), packed.size(), out, data, len, true, text,
-                         textCapacity, textLen);
+  if (sibTypeOut != nullptr) *sibTypeOut = sibType;
+  return DecodeAndRender(*state, sibType, packed.data(), packed.size(), out, data, len,
+                         format == TextFormat::Text, limit, format, text, textCapacity, textLen);
 }
 
 int DecodeSib(DecoderState* state, unsigned int sibType, const unsigned char* sib, size_t len,
@@ -193,8 +244,18 @@ int DecodeSib(DecoderState* state, unsigned int sibType, const unsigned char* si
   if (!ArgumentsUsable(state, out, textLen)) return kNothingDecoded;
   ResetForCall(*state, out);
   if (sib == nullptr && len > 0) return kNothingDecoded;
-  return DecodeAndRender(*state, sibType, sib, len, out, nullptr, 0, false, text, textCapacity,
-                         textLen);
+  return DecodeAndRender(*state, sibType, sib, len, out, nullptr, 0, false, TextLimit::Whole,
+                         TextFormat::Text, text, textCapacity, textLen);
+}
+
+int DecodeSibJson(DecoderState* state, unsigned int sibType, const unsigned char* sib, size_t len,
+                  tagSystemInformationBlock* out, char* json, size_t jsonCapacity,
+                  size_t* jsonLen) {
+  if (!ArgumentsUsable(state, out, jsonLen)) return kNothingDecoded;
+  ResetForCall(*state, out);
+  if (sib == nullptr && len > 0) return kNothingDecoded;
+  return DecodeAndRender(*state, sibType, sib, len, out, nullptr, 0, false, TextLimit::Whole,
+                         TextFormat::Json, json, jsonCapacity, jsonLen);
 }
 
 }  // namespace sibdecode

@@ -11,6 +11,19 @@
 
 namespace sibdecode {
 
+// How long a text may get: RRCParserX's callers size their buffers by the
+// work buffer (102400 bytes, the text cut at the last whole write); the
+// reentrant API and the CLI deliver every text whole.
+enum class TextLimit { WorkBuffer, Whole };
+// The indented text with its raw-data trailer, or the value as JSON.
+enum class TextFormat { Text, Json };
+
+// DecodeBatch with the given limit (RRCParserX: WorkBuffer) and format;
+// *sibTypeOut (when not null) receives the reassembled SIB's type.
+int DecodeBatchText(DecoderState* state, const unsigned char* data, size_t len,
+                    tagSystemInformationBlock* out, char* text, size_t textCapacity,
+                    size_t* textLen, TextLimit limit, TextFormat format, unsigned int* sibTypeOut);
+
 // Empties the queues and the accumulator, zero-fills *out.
 void ResetForCall(DecoderState& state, tagSystemInformationBlock* out);
 
@@ -26,6 +39,8 @@ void DrainSummaryFeed(const SummaryFeed& feed, tagSystemInformationBlockType11* 
 // "\r\n" before every byte whose index is a non-zero multiple of 31.
 std::string BuildRawTrailer(const unsigned char* data, size_t len);
 size_t RawTrailerSize(size_t len);
+// Writes the trailer's RawTrailerSize(len) bytes at out; returns the end.
+char* WriteRawTrailer(char* out, const unsigned char* data, size_t len);
 
 // Final output step: with printedLen 0, *textLen = 0 and kNothingDecoded;
 // otherwise the printed text and the trailer (when `withTrailer`) go to `text`

@@ -1,5 +1,6 @@
 #include "api/sib_dispatch.h"
 
+#include "print/rrc_json.h"
 #include "print/rrc_print.h"
 #include "rrc/rrc_types.h"
 
@@ -11,7 +12,8 @@ constexpr uint32_t kSibTypeCount = 32;
 
 // Adapts one SIB's typed Init, Decode, Print and Release to a dispatch row.
 template <typename Record, void (*Init)(Record*), int (*Decode)(PerContext*, Record*),
-          int (*Print)(TextCursor&, const Record&), void (*Release)(Record*)>
+          int (*Print)(TextCursor&, const Record&), int (*Json)(TextCursor&, const Record&),
+          void (*Release)(Record*)>
 struct SibOps {
   static_assert(sizeof(Record) <= kMaxSibRecordSize,
                 "SIB record exceeds the entry point's storage");
@@ -20,14 +22,19 @@ struct SibOps {
   static int PrintRecord(TextCursor& c, const void* r) {
     return Print(c, *static_cast<const Record*>(r));
   }
+  static int PrintJson(TextCursor& c, const void* r) {
+    return Json(c, *static_cast<const Record*>(r));
+  }
   static void ReleaseRecord(void* r) { Release(static_cast<Record*>(r)); }
   static constexpr SibDispatchRow Row(CellIdentityTarget cellIdentity) {
-    return {sizeof(Record), InitRecord, DecodeRecord, PrintRecord, ReleaseRecord, cellIdentity};
+    return {sizeof(Record), InitRecord,    DecodeRecord, PrintRecord,
+            PrintJson,      ReleaseRecord, cellIdentity};
   }
 };
 
-#define SIB_ROW(T, cellIdentity) \
-  SibOps<T, Init##T, Decode##T, Print##T##Text, Release##T>::Row(CellIdentityTarget::cellIdentity)
+#define SIB_ROW(T, cellIdentity)                                           \
+  SibOps<T, Init##T, Decode##T, Print##T##Text, Json##T, Release##T>::Row( \
+      CellIdentityTarget::cellIdentity)
 
 const SibDispatchRow kSib1 = SIB_ROW(SysInfoType1, None);
 const SibDispatchRow kSib2 = SIB_ROW(SysInfoType2, None);

@@ -17,6 +17,7 @@ struct SibDispatchRow {
   void (*init)(void* record);
   int (*decode)(PerContext* ctx, void* record);
   int (*print)(TextCursor& cursor, const void* record);
+  int (*printJson)(TextCursor& cursor, const void* record);  // the value as one JSON object
   void (*release)(void* record);
   CellIdentityTarget cellIdentity;
 };

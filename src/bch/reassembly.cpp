@@ -4,11 +4,23 @@
 
 namespace sibdecode {
 
+namespace {
+
+// Sets the one bits of `bits` into zeroed `bytes` from bit `position` on, most
+// significant bit first; returns the position after them.
+size_t PackAt(const std::string& bits, size_t position, std::vector<uint8_t>& bytes) {
+  for (char bit : bits) {
+    if (bit != 0) bytes[position / 8] |= static_cast<uint8_t>(0x80u >> (position % 8));
+    ++position;
+  }
+  return position;
+}
+
+}  // namespace
+
 std::vector<uint8_t> PackBits(const std::string& bits) {
   std::vector<uint8_t> bytes((bits.size() + 7) / 8, 0);
-  for (size_t i = 0; i < bits.size(); ++i) {
-    if (bits[i] != 0) bytes[i / 8] |= static_cast<uint8_t>(0x80u >> (i % 8));
-  }
+  PackAt(bits, 0, bytes);
   return bytes;
 }
 
@@ -34,15 +46,13 @@ bool Reassemble(SegmentQueue& queue, uint32_t* sibType, std::vector<uint8_t>* pa
   }
   *sibType = first.sibType;
 
-  std::string joined;
+  // Join and pack in one pass into the caller's (reused) vector.
   size_t total = 0;
   for (const tagSibSegment& segment : queue) total += segment.bits.size();
-  joined.reserve(total);
-  while (!queue.empty()) {
-    joined += queue.front().bits;
-    queue.pop_front();
-  }
-  *packed = PackBits(joined);
+  packed->assign((total + 7) / 8, 0);
+  size_t position = 0;
+  for (const tagSibSegment& segment : queue) position = PackAt(segment.bits, position, *packed);
+  queue.clear();
   return true;
 }
 

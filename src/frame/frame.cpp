@@ -7,6 +7,7 @@
 #include <new>
 
 #include "api/decoder_state.h"
+#include "api/entry.h"
 #include "sibdecode/sibdecode.h"
 
 namespace {
@@ -39,8 +40,11 @@ bool RRCParserX(unsigned char* data, unsigned int len, tagSystemInformationBlock
                 unsigned int& textLen) {
   sibdecode::DecoderState* state = processState;
   size_t written = textLen;
-  int result =
-      sibdecode::DecodeBatch(state, data, len, out, text, sibdecode::MaxTextSize(len), &written);
+  // The host's buffer holds the work buffer's 102400 bytes and the trailer:
+  // a longer text is cut at the last whole write that fits.
+  int result = sibdecode::DecodeBatchText(state, data, len, out, text, sibdecode::MaxTextSize(len),
+                                          &written, sibdecode::TextLimit::WorkBuffer,
+                                          sibdecode::TextFormat::Text, nullptr);
   textLen = static_cast<unsigned int>(written);
   return result == sibdecode::kDecoded;
 }

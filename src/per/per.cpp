@@ -20,25 +20,33 @@ void SetPosition(PerContext* ctx, uint64_t position) {
 
 // Smallest w with 2^w >= range, for 2 <= range <= 2^32.
 unsigned BitWidthForRange(uint64_t range) {
-  unsigned width = 0;
-  while ((uint64_t{1} << width) < range) ++width;
-  return width;
+  return 64u - static_cast<unsigned>(__builtin_clzll(range - 1));
 }
 
 // Reads `width` (<= 32) bits at `position`, first bit most significant.
-// The caller has checked that they lie inside the buffer.
+// The caller has checked that they lie inside the buffer; only the bytes that
+// hold them are read.
 uint32_t GatherBits(const uint8_t* data, uint64_t position, unsigned width) {
-  uint64_t value = 0;
-  while (width > 0) {
-    unsigned offset = static_cast<unsigned>(position % 8);
-    unsigned take = 8 - offset < width ? 8 - offset : width;
-    unsigned byte = data[position / 8];
-    unsigned chunk = (byte >> (8 - offset - take)) & ((1u << take) - 1u);
-    value = (value << take) | chunk;
-    position += take;
-    width -= take;
+  if (width == 0) return 0;
+  const uint8_t* first = data + position / 8;
+  const unsigned offset = static_cast<unsigned>(position % 8);
+  const unsigned byteCount = (offset + width + 7) / 8;  // at most 5
+  uint64_t window = 0;
+  for (unsigned i = 0; i < byteCount; ++i) window = (window << 8) | first[i];
+  window >>= byteCount * 8 - offset - width;
+  return static_cast<uint32_t>(window & ((uint64_t{1} << width) - 1u));
+}
+
+// Copies `count` bits at `position` into bytes[0..], first bit in the most
+// significant bit of bytes[0]; the bits after them in the last byte are zero.
+void CopyBits(const uint8_t* data, uint64_t position, uint64_t count, uint8_t* bytes) {
+  uint64_t done = 0;
+  while (done < count) {
+    unsigned width = count - done >= 8 ? 8 : static_cast<unsigned>(count - done);
+    uint32_t chunk = GatherBits(data, position + done, width);
+    bytes[done / 8] = static_cast<uint8_t>(chunk << (8 - width));
+    done += width;
   }
-  return static_cast<uint32_t>(value);
 }
 
 // Constraint checks shared by the length-determined reads.
@@ -111,12 +119,20 @@ int ReadBit(PerContext* ctx, uint8_t* bit) {
 
 int ReadPresenceBits(PerContext* ctx, uint32_t count, uint32_t* presence) {
   *presence = 0;
-  for (uint32_t i = 0; i < count; ++i) {
-    uint8_t bit = 0;
-    PER_TRY(ReadBit(ctx, &bit));
-    *presence |= uint32_t{bit} << i;
-  }
-  return StatusOk;
+  if (count > 32) return StatusOutOfRange;
+  const uint64_t position = BitPosition(ctx);
+  // Bits that lie inside the buffer are taken even when the rest do not, as
+  // reading them one by one would.
+  const uint64_t total = TotalBits(ctx);
+  const uint32_t available =
+      position >= total
+          ? 0
+          : static_cast<uint32_t>(total - position < count ? total - position : count);
+  const uint32_t bits = GatherBits(ctx->data, position, available);
+  // The first bit read is presence bit 0.
+  for (uint32_t i = 0; i < available; ++i) *presence |= ((bits >> (available - 1 - i)) & 1u) << i;
+  SetPosition(ctx, position + available);
+  return available == count ? StatusOk : StatusEndOfData;
 }
 
 int ReadWholeNumber(PerContext* ctx, uint64_t range, uint32_t* value) {
@@ -193,13 +209,7 @@ uint8_t* ExtractBits(const PerContext* ctx, uint32_t n, uint32_t arrayLength) {
   if (count > uint64_t{arrayLength} * 8) count = uint64_t{arrayLength} * 8;
   uint64_t available = position < TotalBits(ctx) ? TotalBits(ctx) - position : 0;
   if (count > available) count = available;
-  uint64_t done = 0;
-  while (done < count) {
-    unsigned width = count - done >= 8 ? 8 : static_cast<unsigned>(count - done);
-    uint32_t chunk = GatherBits(ctx->data, position + done, width);
-    bytes[done / 8] = static_cast<uint8_t>(chunk << (8 - width));
-    done += width;
-  }
+  CopyBits(ctx->data, position, count, bytes);
   return bytes;
 }
 
@@ -216,10 +226,9 @@ int ReadBitString(PerContext* ctx, uint32_t* bitCount, uint8_t* bytes, uint32_t 
   if (n > size->upper || uint64_t{n} > uint64_t{arrayLength} * 8) return StatusTooMany;
   uint64_t position = BitPosition(ctx);
   if (position + n > TotalBits(ctx)) return StatusEndOfData;
-  uint8_t* extracted = ExtractBits(ctx, n, arrayLength);
-  if (extracted == nullptr) return StatusNoMemory;
-  std::memcpy(bytes, extracted, arrayLength);
-  std::free(extracted);
+  // Straight into the record: the bits, then zeros to the end of its array.
+  std::memset(bytes, 0, arrayLength);
+  CopyBits(ctx->data, position, n, bytes);
   SetPosition(ctx, position + n);
   ctx->pendingSize = nullptr;
   return StatusOk;

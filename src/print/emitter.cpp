@@ -42,6 +42,25 @@ Piece Indent(int depth) {
   return Piece{IndentSpaces, n};
 }
 
+// memcpy for the short pieces of a line, without a library call: two
+// overlapping fixed-size moves cover 4 to 32 bytes, and only [src, src + n) is read.
+inline void CopyBytes(char* dst, const char* src, size_t n) {
+  if (n >= 16 && n <= 32) {
+    std::memcpy(dst, src, 16);
+    std::memcpy(dst + n - 16, src + n - 16, 16);
+  } else if (n >= 8 && n < 16) {
+    std::memcpy(dst, src, 8);
+    std::memcpy(dst + n - 8, src + n - 8, 8);
+  } else if (n >= 4 && n < 8) {
+    std::memcpy(dst, src, 4);
+    std::memcpy(dst + n - 4, src + n - 4, 4);
+  } else if (n < 4) {
+    for (size_t i = 0; i < n; ++i) dst[i] = src[i];
+  } else {
+    std::memcpy(dst, src, n);
+  }
+}
+
 int Fail(TextCursor& cursor) {
   cursor.failed = true;
   return -1;
@@ -68,7 +87,7 @@ int Write(TextCursor& cursor, std::initializer_list<Piece> pieces) {
   char* out = Reserve(cursor, total);
   if (out == nullptr) return Fail(cursor);
   for (const Piece& piece : pieces) {
-    std::memcpy(out, piece.text, piece.length);
+    CopyBytes(out, piece.text, piece.length);
     out += piece.length;
   }
   return Commit(cursor, total);
@@ -86,13 +105,33 @@ void InitTextCursor(TextCursor& cursor, char* buffer, uint32_t size) {
 }
 
 int OpenBlock(TextCursor& cursor, int depth, const char* name) {
-  int count = Write(cursor, {Indent(depth), Literal(name), Literal("\r\n")});
+  const Piece indent = Indent(depth);
+  const Piece namePiece = Literal(name);
+  const size_t nameLine = indent.length + namePiece.length + 2;
+  const size_t braceLine = indent.length + 3;
+  if (Reserve(cursor, nameLine + braceLine) != nullptr) {
+    // Both lines fit, so both writes would: one copy gives the same bytes.
+    char* out = cursor.pos;
+    CopyBytes(out, indent.text, indent.length);
+    CopyBytes(out + indent.length, namePiece.text, namePiece.length);
+    CopyBytes(out + indent.length + namePiece.length, "\r\n", 2);
+    CopyBytes(out + nameLine, indent.text, indent.length);
+    CopyBytes(out + nameLine + indent.length, "{\r\n", 3);
+    Commit(cursor, nameLine + braceLine);
+    return static_cast<int>(braceLine);
+  }
+  int count = Write(cursor, {indent, namePiece, Literal("\r\n")});
   if (count < 0) return count;
-  return Write(cursor, {Indent(depth), Literal("{\r\n")});
+  return Write(cursor, {indent, Literal("{\r\n")});
 }
 
 int CloseBlock(TextCursor& cursor, int depth) {
-  return Write(cursor, {Indent(depth), Literal("}\r\n")});
+  const Piece indent = Indent(depth);
+  char* out = Reserve(cursor, indent.length + 3);
+  if (out == nullptr) return Fail(cursor);
+  CopyBytes(out, indent.text, indent.length);
+  CopyBytes(out + indent.length, "}\r\n", 3);
+  return Commit(cursor, indent.length + 3);
 }
 
 int WriteIndent(TextCursor& cursor, int depth) { return Write(cursor, {Indent(depth)}); }
@@ -108,9 +147,12 @@ int WriteBitString(TextCursor& cursor, const char* name, uint32_t bitCount, cons
   size_t total = size_t{bitCount} + 3;
   char* out = Reserve(cursor, total);
   if (out == nullptr) return Fail(cursor);
-  for (uint32_t i = 0; i < bitCount; ++i) {
-    out[i] = ((bytes[i / 8] >> (7 - i % 8)) & 1u) ? '1' : '0';
+  uint32_t i = 0;
+  for (; i + 8 <= bitCount; i += 8) {
+    const unsigned byte = bytes[i / 8];
+    for (unsigned b = 0; b < 8; ++b) out[i + b] = static_cast<char>('0' + ((byte >> (7 - b)) & 1u));
   }
+  for (; i < bitCount; ++i) out[i] = ((bytes[i / 8] >> (7 - i % 8)) & 1u) ? '1' : '0';
   std::memcpy(out + bitCount, "\"\r\n", 3);
   return Commit(cursor, total);
 }
@@ -127,20 +169,45 @@ int WriteHexDump(TextCursor& cursor, uint32_t count, const uint8_t* bytes) {
 
 int WriteText(TextCursor& cursor, const char* text) { return Write(cursor, {Literal(text)}); }
 
-int WriteInteger(TextCursor& cursor, const char* name, int32_t value) {
-  char digits[16];
-  size_t length = 0;
+uint32_t FormatDecimal(char* out, int32_t value) {
   // Built by hand: the magnitude of INT32_MIN does not fit an int32_t.
   int64_t magnitude = value < 0 ? -static_cast<int64_t>(value) : value;
-  char reversed[16];
+  char reversed[12];
+  uint32_t length = 0;
   do {
     reversed[length++] = static_cast<char>('0' + magnitude % 10);
     magnitude /= 10;
   } while (magnitude > 0);
-  size_t n = 0;
-  if (value < 0) digits[n++] = '-';
-  while (length > 0) digits[n++] = reversed[--length];
+  uint32_t n = 0;
+  if (value < 0) out[n++] = '-';
+  while (length > 0) out[n++] = reversed[--length];
+  return n;
+}
+
+int WriteInteger(TextCursor& cursor, const char* name, int32_t value) {
+  char digits[12];
+  const uint32_t n = FormatDecimal(digits, value);
   return Write(cursor, {Literal(name), Literal(" = "), Piece{digits, n}, Literal("\r\n")});
+}
+
+int WriteLine(TextCursor& cursor, int depth, const char* name, const char* tail,
+              uint32_t tailLength, bool tailWrittenApart) {
+  const Piece indent = Indent(depth);
+  const Piece namePiece = Literal(name);
+  const size_t total = indent.length + namePiece.length + tailLength;
+  if (Reserve(cursor, total) != nullptr) {
+    // The whole line fits, so every separate write would: one copy gives the same bytes.
+    char* out = cursor.pos;
+    CopyBytes(out, indent.text, indent.length);
+    CopyBytes(out + indent.length, namePiece.text, namePiece.length);
+    CopyBytes(out + indent.length + namePiece.length, tail, tailLength);
+    Commit(cursor, total);
+    return static_cast<int>(tailWrittenApart ? tailLength : namePiece.length + tailLength);
+  }
+  if (Write(cursor, {indent}) < 0) return -1;
+  if (!tailWrittenApart) return Write(cursor, {namePiece, Piece{tail, tailLength}});
+  if (Write(cursor, {namePiece}) < 0) return -1;
+  return Write(cursor, {Piece{tail, tailLength}});
 }
 
 }  // namespace sibdecode

@@ -30,4 +30,13 @@ int WriteHexDump(TextCursor& cursor, uint32_t count, const uint8_t* bytes);
 int WriteText(TextCursor& cursor, const char* text);                    // "%s"
 int WriteInteger(TextCursor& cursor, const char* name, int32_t value);  // "%s = %d\r\n"
 
+// One value line: WriteIndent, then the name and the tail as one formatted write,
+// or as two when `tailWrittenApart` (the name with "%s", then the tail with "%s").
+// Returns the count of the last write. The bytes, and where a full buffer cuts
+// the text, are those of the separate writes.
+int WriteLine(TextCursor& cursor, int depth, const char* name, const char* tail,
+              uint32_t tailLength, bool tailWrittenApart);
+// The digits of a value as "%d" writes them; returns their count (at most 11).
+uint32_t FormatDecimal(char* out, int32_t value);
+
 }  // namespace sibdecode

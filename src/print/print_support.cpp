@@ -1,27 +1,52 @@
 #include "print/print_support.h"
 
-#include <cstdio>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
 
 namespace sibdecode {
 
-void FormatElementName(char (&out)[ElementNameSize], const char* listName, int index) {
-  std::snprintf(out, sizeof out, "%s[%d]", listName, index);
+namespace {
+
+constexpr uint32_t kElementNameLast = ElementNameSize - 1;  // the NUL's place
+
+}  // namespace
+
+void StartElementNames(ElementName& name, const char* listName) {
+  size_t length = std::strlen(listName);
+  uint32_t n = static_cast<uint32_t>(length < kElementNameLast ? length : kElementNameLast);
+  std::memcpy(name.text, listName, n);
+  if (n < kElementNameLast) name.text[n++] = '[';
+  name.prefixLength = n;
+  name.text[n] = '\0';
+}
+
+void SetElementIndex(ElementName& name, int index) {
+  char digits[12];
+  uint32_t digitCount = FormatDecimal(digits, index);
+  uint32_t n = name.prefixLength;
+  for (uint32_t i = 0; i < digitCount && n < kElementNameLast; ++i) name.text[n++] = digits[i];
+  if (n < kElementNameLast) name.text[n++] = ']';
+  name.text[n] = '\0';
 }
 
 int PrintIntegerLine(TextCursor& c, int depth, const char* name, int32_t value) {
-  if (WriteIndent(c, depth) < 0) return -1;
-  return WriteInteger(c, name, value);
+  char tail[3 + 11 + 2] = {' ', '=', ' '};
+  uint32_t n = 3 + FormatDecimal(tail + 3, value);
+  tail[n++] = '\r';
+  tail[n++] = '\n';
+  return WriteLine(c, depth, name, tail, n, false);
 }
 
 int PrintBoolLine(TextCursor& c, int depth, const char* name, uint8_t value) {
-  if (WriteIndent(c, depth) < 0) return -1;
-  return WriteBool(c, name, value);
+  return value != 0 ? WriteLine(c, depth, name, " = True\r\n", 9, false)
+                    : WriteLine(c, depth, name, " = False\r\n", 10, false);
 }
 
 int PrintEnumLine(TextCursor& c, int depth, const char* name, uint32_t value,
                   const EnumTexts& texts) {
-  if (WriteIndent(c, depth) < 0 || WriteText(c, name) < 0) return -1;
-  return WriteText(c, value < texts.count ? texts.texts[value] : texts.unknown);
+  const char* text = value < texts.count ? texts.texts[value] : texts.unknown;
+  return WriteLine(c, depth, name, text, static_cast<uint32_t>(std::strlen(text)), true);
 }
 
 int PrintBitStringLine(TextCursor& c, int depth, const char* name, uint32_t bitCount,
@@ -37,8 +62,7 @@ int PrintHexDumpLine(TextCursor& c, int depth, uint32_t count, const uint8_t* by
 }
 
 int PrintNameLine(TextCursor& c, int depth, const char* name) {
-  if (WriteIndent(c, depth) < 0 || WriteText(c, name) < 0) return -1;
-  return WriteText(c, "\r\n");
+  return WriteLine(c, depth, name, "\r\n", 2, true);
 }
 
 }  // namespace sibdecode

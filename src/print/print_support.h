@@ -18,12 +18,20 @@ namespace sibdecode {
 struct EnumTexts {
   const char* const* texts;
   uint32_t count;
-  const char* unknown;  // " = ???" with the type's line end
+  const char* unknown;        // " = ???" with the type's line end
+  const char* const* names;  // the identifiers alone, for JSON
 };
 
+// A list element's printed name, "%s[%d]" from the list's name and the index,
+// cut at the area's size as a formatted write would be. The list's name and
+// the "[" are set once per list, the index and "]" per element.
 constexpr int ElementNameSize = 512;
-// "%s[%d]": a list element's printed name.
-void FormatElementName(char (&out)[ElementNameSize], const char* listName, int index);
+struct ElementName {
+  char text[ElementNameSize];
+  uint32_t prefixLength;  // the list's name and "["
+};
+void StartElementNames(ElementName& name, const char* listName);
+void SetElementIndex(ElementName& name, int index);
 
 int PrintIntegerLine(TextCursor& c, int depth, const char* name, int32_t value);
 int PrintBoolLine(TextCursor& c, int depth, const char* name, uint8_t value);

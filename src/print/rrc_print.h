@@ -194,7 +194,8 @@ int PrintTimeslotInfoList_LCR_r4(TextCursor& c, const TimeslotInfoList_LCR_r4& v
 int PrintCellInfoSI_ECN0_LCR_r4(TextCursor& c, const CellInfoSI_ECN0_LCR_r4& v, int depth);
 int PrintPrimaryCPICH_Info(TextCursor& c, const PrimaryCPICH_Info& v, int depth);
 int PrintCellInfoSI_ECN0_modeSpecificInfo_fdd(TextCursor& c, const CellInfoSI_ECN0_modeSpecificInfo_fdd& v, int depth);
-int PrintPrimaryCCPCH_Info(TextCursor& c, const PrimaryCCPCH_Info& v, int depth);
+int PrintPrimaryCCPCH_Info_sib11_12(TextCursor& c, const PrimaryCCPCH_Info& v, int depth);
+int PrintPrimaryCCPCH_Info_sib5_6(TextCursor& c, const PrimaryCCPCH_Info& v, int depth);
 int PrintTimeslotInfo(TextCursor& c, const TimeslotInfo& v, int depth);
 int PrintTimeslotInfoList(TextCursor& c, const TimeslotInfoList& v, int depth, const char* name);
 int PrintCellInfoSI_ECN0_modeSpecificInfo_tdd(TextCursor& c, const CellInfoSI_ECN0_modeSpecificInfo_tdd& v, int depth);
@@ -694,10 +695,13 @@ int PrintPUSCH_SysInfoList_SFN_VHCR(TextCursor& c, const PUSCH_SysInfoList_SFN_V
 int PrintPeriodicalReportingCriteria(TextCursor& c, const PeriodicalReportingCriteria& v, int depth);
 int PrintPrimaryCCPCH_Info_LCR_r4_ext(TextCursor& c, const PrimaryCCPCH_Info_LCR_r4_ext& v, int depth);
 int PrintPrimaryCCPCH_Info_fdd(TextCursor& c, const PrimaryCCPCH_Info_fdd& v, int depth);
-int PrintPrimaryCCPCH_Info_tdd_syncCase(TextCursor& c, const PrimaryCCPCH_Info_tdd_syncCase& v, int depth);
-int PrintPrimaryCCPCH_Info_tdd(TextCursor& c, const PrimaryCCPCH_Info_tdd& v, int depth);
+int PrintPrimaryCCPCH_Info_tdd_syncCase_sib11_12(TextCursor& c, const PrimaryCCPCH_Info_tdd_syncCase& v, int depth);
+int PrintPrimaryCCPCH_Info_tdd_syncCase_sib5_6(TextCursor& c, const PrimaryCCPCH_Info_tdd_syncCase& v, int depth);
+int PrintPrimaryCCPCH_Info_tdd_sib11_12(TextCursor& c, const PrimaryCCPCH_Info_tdd& v, int depth);
+int PrintPrimaryCCPCH_Info_tdd_sib5_6(TextCursor& c, const PrimaryCCPCH_Info_tdd& v, int depth);
 int PrintPrimaryCCPCH_Info_tdd_syncCase_syncCase1(TextCursor& c, const PrimaryCCPCH_Info_tdd_syncCase_syncCase1& v, int depth);
-int PrintPrimaryCCPCH_Info_tdd_syncCase_syncCase2(TextCursor& c, const PrimaryCCPCH_Info_tdd_syncCase_syncCase2& v, int depth);
+int PrintPrimaryCCPCH_Info_tdd_syncCase_syncCase2_sib11_12(TextCursor& c, const PrimaryCCPCH_Info_tdd_syncCase_syncCase2& v, int depth);
+int PrintPrimaryCCPCH_Info_tdd_syncCase_syncCase2_sib5_6(TextCursor& c, const PrimaryCCPCH_Info_tdd_syncCase_syncCase2& v, int depth);
 int PrintRemovedInterFreqCellList_removeSomeInterFreqCells(TextCursor& c, const RemovedInterFreqCellList_removeSomeInterFreqCells& v, int depth, const char* name);
 int PrintRemovedInterRATCellList_removeSomeInterRATCells(TextCursor& c, const RemovedInterRATCellList_removeSomeInterRATCells& v, int depth, const char* name);
 int PrintRemovedIntraFreqCellList_removeSomeIntraFreqCells(TextCursor& c, const RemovedIntraFreqCellList_removeSomeIntraFreqCells& v, int depth, const char* name);

@@ -5,26 +5,6 @@
 
 namespace sibdecode {
 
-int PrintPrimaryCCPCH_Info(TextCursor& c, const PrimaryCCPCH_Info& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "fdd"));
-      PRINT_TRY(PrintPrimaryCCPCH_Info_fdd(c, (*static_cast<const PrimaryCCPCH_Info_fdd*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    case 2:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "tdd"));
-      PRINT_TRY(PrintPrimaryCCPCH_Info_tdd(c, (*static_cast<const PrimaryCCPCH_Info_tdd*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
 int PrintCellSelectReselectInfo_v590ext(TextCursor& c, const CellSelectReselectInfo_v590ext& v, int depth) {
   if (v.presence & (1u << 0)) {
     PRINT_TRY(PrintIntegerLine(c, depth + 8, "deltaQrxlevmin", v.deltaQrxlevmin));
@@ -40,46 +20,8 @@ int PrintPrimaryCCPCH_Info_fdd(TextCursor& c, const PrimaryCCPCH_Info_fdd& v, in
   return 0;
 }
 
-int PrintPrimaryCCPCH_Info_tdd_syncCase(TextCursor& c, const PrimaryCCPCH_Info_tdd_syncCase& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "syncCase1"));
-      PRINT_TRY(PrintPrimaryCCPCH_Info_tdd_syncCase_syncCase1(c, (*static_cast<const PrimaryCCPCH_Info_tdd_syncCase_syncCase1*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    case 2:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "syncCase2"));
-      PRINT_TRY(PrintPrimaryCCPCH_Info_tdd_syncCase_syncCase2(c, (*static_cast<const PrimaryCCPCH_Info_tdd_syncCase_syncCase2*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintPrimaryCCPCH_Info_tdd(TextCursor& c, const PrimaryCCPCH_Info_tdd& v, int depth) {
-  if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "syncCase"));
-    PRINT_TRY(PrintPrimaryCCPCH_Info_tdd_syncCase(c, v.syncCase, depth + 4));
-    PRINT_TRY(CloseBlock(c, depth + 4));
-  }
-  if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "cellParametersID", v.cellParametersID));
-  }
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "sctd_Indicator", v.sctd_Indicator));
-  return 0;
-}
-
 int PrintPrimaryCCPCH_Info_tdd_syncCase_syncCase1(TextCursor& c, const PrimaryCCPCH_Info_tdd_syncCase_syncCase1& v, int depth) {
   PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslot", v.timeslot));
-  return 0;
-}
-
-int PrintPrimaryCCPCH_Info_tdd_syncCase_syncCase2(TextCursor& c, const PrimaryCCPCH_Info_tdd_syncCase_syncCase2& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotSync2", v.timeslotSync2));
   return 0;
 }
 

@@ -159,12 +159,13 @@ int PrintTimeslotInfo_LCR_r4(TextCursor& c, const TimeslotInfo_LCR_r4& v, int de
 }
 
 int PrintTimeslotInfoList_LCR_r4(TextCursor& c, const TimeslotInfoList_LCR_r4& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const TimeslotInfo_LCR_r4& element = *static_cast<const TimeslotInfo_LCR_r4*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintTimeslotInfo_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -185,7 +186,7 @@ int PrintCellInfoSI_ECN0_LCR_r4(TextCursor& c, const CellInfoSI_ECN0_LCR_r4& v, 
     PRINT_TRY(PrintIntegerLine(c, depth + 4, "primaryCCPCH_TX_Power", v.primaryCCPCH_TX_Power));
   }
   if (v.presence & (1u << 2)) {
-    PRINT_TRY(PrintTimeslotInfoList_LCR_r4(c, v.timeslotInfoList, depth + 8, "timeslotInfoList"));
+    PRINT_TRY(PrintTimeslotInfoList_LCR_r4(c, v.timeslotInfoList, depth + 4, "timeslotInfoList"));
   }
   PRINT_TRY(PrintBoolLine(c, depth + 4, "readSFN_Indicator", v.readSFN_Indicator));
   if (v.presence & (1u << 3)) {
@@ -197,7 +198,7 @@ int PrintCellInfoSI_ECN0_LCR_r4(TextCursor& c, const CellInfoSI_ECN0_LCR_r4& v, 
 }
 
 int PrintPrimaryCPICH_Info(TextCursor& c, const PrimaryCPICH_Info& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "primaryScramblingCode", v.primaryScramblingCode));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "primaryScramblingCode", v.primaryScramblingCode));
   return 0;
 }
 
@@ -208,10 +209,30 @@ int PrintCellInfoSI_ECN0_modeSpecificInfo_fdd(TextCursor& c, const CellInfoSI_EC
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "primaryCPICH_TX_Power", v.primaryCPICH_TX_Power));
+    PRINT_TRY(PrintIntegerLine(c, depth + 8, "primaryCPICH_TX_Power", v.primaryCPICH_TX_Power));
   }
   PRINT_TRY(PrintBoolLine(c, depth + 4, "readSFN_Indicator", v.readSFN_Indicator));
   PRINT_TRY(PrintBoolLine(c, depth + 4, "tx_DiversityIndicator", v.tx_DiversityIndicator));
+  return 0;
+}
+
+int PrintPrimaryCCPCH_Info_sib11_12(TextCursor& c, const PrimaryCCPCH_Info& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "fdd"));
+      PRINT_TRY(PrintPrimaryCCPCH_Info_fdd(c, (*static_cast<const PrimaryCCPCH_Info_fdd*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd"));
+      PRINT_TRY(PrintPrimaryCCPCH_Info_tdd_sib11_12(c, (*static_cast<const PrimaryCCPCH_Info_tdd*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
   return 0;
 }
 
@@ -222,12 +243,13 @@ int PrintTimeslotInfo(TextCursor& c, const TimeslotInfo& v, int depth) {
 }
 
 int PrintTimeslotInfoList(TextCursor& c, const TimeslotInfoList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const TimeslotInfo& element = *static_cast<const TimeslotInfo*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintTimeslotInfo(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -236,13 +258,13 @@ int PrintTimeslotInfoList(TextCursor& c, const TimeslotInfoList& v, int depth, c
 
 int PrintCellInfoSI_ECN0_modeSpecificInfo_tdd(TextCursor& c, const CellInfoSI_ECN0_modeSpecificInfo_tdd& v, int depth) {
   PRINT_TRY(OpenBlock(c, depth + 4, "primaryCCPCH_Info"));
-  PRINT_TRY(PrintPrimaryCCPCH_Info(c, v.primaryCCPCH_Info, depth + 4));
+  PRINT_TRY(PrintPrimaryCCPCH_Info_sib11_12(c, v.primaryCCPCH_Info, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
     PRINT_TRY(PrintIntegerLine(c, depth + 4, "primaryCCPCH_TX_Power", v.primaryCCPCH_TX_Power));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintTimeslotInfoList(c, v.timeslotInfoList, depth + 8, "timeslotInfoList"));
+    PRINT_TRY(PrintTimeslotInfoList(c, v.timeslotInfoList, depth + 4, "timeslotInfoList"));
   }
   PRINT_TRY(PrintBoolLine(c, depth + 4, "readSFN_Indicator", v.readSFN_Indicator));
   return 0;
@@ -406,7 +428,7 @@ int PrintCellInfoSI_HCS_ECN0_LCR_r4(TextCursor& c, const CellInfoSI_HCS_ECN0_LCR
     PRINT_TRY(PrintIntegerLine(c, depth + 4, "primaryCCPCH_TX_Power", v.primaryCCPCH_TX_Power));
   }
   if (v.presence & (1u << 2)) {
-    PRINT_TRY(PrintTimeslotInfoList_LCR_r4(c, v.timeslotInfoList, depth + 8, "timeslotInfoList"));
+    PRINT_TRY(PrintTimeslotInfoList_LCR_r4(c, v.timeslotInfoList, depth + 4, "timeslotInfoList"));
   }
   PRINT_TRY(PrintBoolLine(c, depth + 4, "readSFN_Indicator", v.readSFN_Indicator));
   if (v.presence & (1u << 3)) {
@@ -424,7 +446,7 @@ int PrintCellInfoSI_HCS_ECN0_modeSpecificInfo_fdd(TextCursor& c, const CellInfoS
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "primaryCPICH_TX_Power", v.primaryCPICH_TX_Power));
+    PRINT_TRY(PrintIntegerLine(c, depth + 8, "primaryCPICH_TX_Power", v.primaryCPICH_TX_Power));
   }
   PRINT_TRY(PrintBoolLine(c, depth + 4, "readSFN_Indicator", v.readSFN_Indicator));
   PRINT_TRY(PrintBoolLine(c, depth + 4, "tx_DiversityIndicator", v.tx_DiversityIndicator));
@@ -433,13 +455,13 @@ int PrintCellInfoSI_HCS_ECN0_modeSpecificInfo_fdd(TextCursor& c, const CellInfoS
 
 int PrintCellInfoSI_HCS_ECN0_modeSpecificInfo_tdd(TextCursor& c, const CellInfoSI_HCS_ECN0_modeSpecificInfo_tdd& v, int depth) {
   PRINT_TRY(OpenBlock(c, depth + 4, "primaryCCPCH_Info"));
-  PRINT_TRY(PrintPrimaryCCPCH_Info(c, v.primaryCCPCH_Info, depth + 4));
+  PRINT_TRY(PrintPrimaryCCPCH_Info_sib11_12(c, v.primaryCCPCH_Info, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
     PRINT_TRY(PrintIntegerLine(c, depth + 4, "primaryCCPCH_TX_Power", v.primaryCCPCH_TX_Power));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintTimeslotInfoList(c, v.timeslotInfoList, depth + 8, "timeslotInfoList"));
+    PRINT_TRY(PrintTimeslotInfoList(c, v.timeslotInfoList, depth + 4, "timeslotInfoList"));
   }
   PRINT_TRY(PrintBoolLine(c, depth + 4, "readSFN_Indicator", v.readSFN_Indicator));
   return 0;
@@ -584,7 +606,7 @@ int PrintCellInfoSI_HCS_RSCP_LCR_r4(TextCursor& c, const CellInfoSI_HCS_RSCP_LCR
     PRINT_TRY(PrintIntegerLine(c, depth + 4, "primaryCCPCH_TX_Power", v.primaryCCPCH_TX_Power));
   }
   if (v.presence & (1u << 2)) {
-    PRINT_TRY(PrintTimeslotInfoList_LCR_r4(c, v.timeslotInfoList, depth + 8, "timeslotInfoList"));
+    PRINT_TRY(PrintTimeslotInfoList_LCR_r4(c, v.timeslotInfoList, depth + 4, "timeslotInfoList"));
   }
   PRINT_TRY(PrintBoolLine(c, depth + 4, "readSFN_Indicator", v.readSFN_Indicator));
   if (v.presence & (1u << 3)) {
@@ -602,7 +624,7 @@ int PrintCellInfoSI_HCS_RSCP_modeSpecificInfo_fdd(TextCursor& c, const CellInfoS
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "primaryCPICH_TX_Power", v.primaryCPICH_TX_Power));
+    PRINT_TRY(PrintIntegerLine(c, depth + 8, "primaryCPICH_TX_Power", v.primaryCPICH_TX_Power));
   }
   PRINT_TRY(PrintBoolLine(c, depth + 4, "readSFN_Indicator", v.readSFN_Indicator));
   PRINT_TRY(PrintBoolLine(c, depth + 4, "tx_DiversityIndicator", v.tx_DiversityIndicator));
@@ -611,13 +633,13 @@ int PrintCellInfoSI_HCS_RSCP_modeSpecificInfo_fdd(TextCursor& c, const CellInfoS
 
 int PrintCellInfoSI_HCS_RSCP_modeSpecificInfo_tdd(TextCursor& c, const CellInfoSI_HCS_RSCP_modeSpecificInfo_tdd& v, int depth) {
   PRINT_TRY(OpenBlock(c, depth + 4, "primaryCCPCH_Info"));
-  PRINT_TRY(PrintPrimaryCCPCH_Info(c, v.primaryCCPCH_Info, depth + 4));
+  PRINT_TRY(PrintPrimaryCCPCH_Info_sib11_12(c, v.primaryCCPCH_Info, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
     PRINT_TRY(PrintIntegerLine(c, depth + 4, "primaryCCPCH_TX_Power", v.primaryCCPCH_TX_Power));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintTimeslotInfoList(c, v.timeslotInfoList, depth + 8, "timeslotInfoList"));
+    PRINT_TRY(PrintTimeslotInfoList(c, v.timeslotInfoList, depth + 4, "timeslotInfoList"));
   }
   PRINT_TRY(PrintBoolLine(c, depth + 4, "readSFN_Indicator", v.readSFN_Indicator));
   return 0;
@@ -712,7 +734,7 @@ int PrintCellInfoSI_RSCP_LCR_r4(TextCursor& c, const CellInfoSI_RSCP_LCR_r4& v, 
     PRINT_TRY(PrintIntegerLine(c, depth + 4, "primaryCCPCH_TX_Power", v.primaryCCPCH_TX_Power));
   }
   if (v.presence & (1u << 2)) {
-    PRINT_TRY(PrintTimeslotInfoList_LCR_r4(c, v.timeslotInfoList, depth + 8, "timeslotInfoList"));
+    PRINT_TRY(PrintTimeslotInfoList_LCR_r4(c, v.timeslotInfoList, depth + 4, "timeslotInfoList"));
   }
   PRINT_TRY(PrintBoolLine(c, depth + 4, "readSFN_Indicator", v.readSFN_Indicator));
   if (v.presence & (1u << 3)) {
@@ -730,7 +752,7 @@ int PrintCellInfoSI_RSCP_modeSpecificInfo_fdd(TextCursor& c, const CellInfoSI_RS
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "primaryCPICH_TX_Power", v.primaryCPICH_TX_Power));
+    PRINT_TRY(PrintIntegerLine(c, depth + 8, "primaryCPICH_TX_Power", v.primaryCPICH_TX_Power));
   }
   PRINT_TRY(PrintBoolLine(c, depth + 4, "readSFN_Indicator", v.readSFN_Indicator));
   PRINT_TRY(PrintBoolLine(c, depth + 4, "tx_DiversityIndicator", v.tx_DiversityIndicator));
@@ -739,13 +761,13 @@ int PrintCellInfoSI_RSCP_modeSpecificInfo_fdd(TextCursor& c, const CellInfoSI_RS
 
 int PrintCellInfoSI_RSCP_modeSpecificInfo_tdd(TextCursor& c, const CellInfoSI_RSCP_modeSpecificInfo_tdd& v, int depth) {
   PRINT_TRY(OpenBlock(c, depth + 4, "primaryCCPCH_Info"));
-  PRINT_TRY(PrintPrimaryCCPCH_Info(c, v.primaryCCPCH_Info, depth + 4));
+  PRINT_TRY(PrintPrimaryCCPCH_Info_sib11_12(c, v.primaryCCPCH_Info, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
     PRINT_TRY(PrintIntegerLine(c, depth + 4, "primaryCCPCH_TX_Power", v.primaryCCPCH_TX_Power));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintTimeslotInfoList(c, v.timeslotInfoList, depth + 8, "timeslotInfoList"));
+    PRINT_TRY(PrintTimeslotInfoList(c, v.timeslotInfoList, depth + 4, "timeslotInfoList"));
   }
   PRINT_TRY(PrintBoolLine(c, depth + 4, "readSFN_Indicator", v.readSFN_Indicator));
   return 0;
@@ -843,7 +865,7 @@ int PrintCellSelectReselectInfoSIB_11_12(TextCursor& c, const CellSelectReselect
 
 int PrintCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_fdd(TextCursor& c, const CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_fdd& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_QualMin", v.q_QualMin));
+    PRINT_TRY(PrintIntegerLine(c, depth + 8, "q_QualMin", v.q_QualMin));
   }
   if (v.presence & (1u << 1)) {
     PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_RxlevMin", v.q_RxlevMin));
@@ -867,7 +889,7 @@ int PrintCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_tdd(TextCursor& c
 
 int PrintCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_fdd(TextCursor& c, const CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_fdd& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_QualMin", v.q_QualMin));
+    PRINT_TRY(PrintIntegerLine(c, depth + 8, "q_QualMin", v.q_QualMin));
   }
   if (v.presence & (1u << 1)) {
     PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_RxlevMin", v.q_RxlevMin));
@@ -891,7 +913,7 @@ int PrintCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_tdd(TextCurso
 
 int PrintCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_fdd(TextCursor& c, const CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_fdd& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_QualMin", v.q_QualMin));
+    PRINT_TRY(PrintIntegerLine(c, depth + 8, "q_QualMin", v.q_QualMin));
   }
   if (v.presence & (1u << 1)) {
     PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_RxlevMin", v.q_RxlevMin));
@@ -915,7 +937,7 @@ int PrintCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_tdd(TextCurso
 
 int PrintCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_fdd(TextCursor& c, const CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_fdd& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_QualMin", v.q_QualMin));
+    PRINT_TRY(PrintIntegerLine(c, depth + 8, "q_QualMin", v.q_QualMin));
   }
   if (v.presence & (1u << 1)) {
     PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_RxlevMin", v.q_RxlevMin));
@@ -939,7 +961,7 @@ int PrintCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_tdd(TextCursor& c
 
 int PrintCellSelectReselectInfoSIB_11_12_modeSpecificInfo_fdd(TextCursor& c, const CellSelectReselectInfoSIB_11_12_modeSpecificInfo_fdd& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_QualMin", v.q_QualMin));
+    PRINT_TRY(PrintIntegerLine(c, depth + 8, "q_QualMin", v.q_QualMin));
   }
   if (v.presence & (1u << 1)) {
     PRINT_TRY(PrintIntegerLine(c, depth + 4, "q_RxlevMin", v.q_RxlevMin));
@@ -962,10 +984,11 @@ int PrintCellSelectReselectInfoSIB_11_12_modeSpecificInfo_tdd(TextCursor& c, con
 }
 
 int PrintCellsForInterRATMeasList(TextCursor& c, const CellsForInterRATMeasList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 32; ++i) {
-    FormatElementName(elementName, name, static_cast<int>(i));
-    PRINT_TRY(PrintIntegerLine(c, depth, elementName, v.items[i]));
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintIntegerLine(c, depth, elementName.text, v.items[i]));
   }
   return 0;
 }
@@ -984,12 +1007,6 @@ int PrintDummy_InterFreqRACHReportingInfo_modeSpecificInfo(TextCursor& c, const 
       PRINT_TRY(PrintDummy_InterFreqRACHReportingInfo_modeSpecificInfo_tdd(c, (*static_cast<const Dummy_InterFreqRACHReportingInfo_modeSpecificInfo_tdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
-    case 3:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "interFreqRACHReportingThreshold", v.signedValue));
-      break;
-    case 4:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "maxReportedCellsOnRACHinterFreq", v.value));
-      break;
     default:
       break;
   }
@@ -1000,25 +1017,28 @@ int PrintDummy_InterFreqRACHReportingInfo(TextCursor& c, const Dummy_InterFreqRA
   PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo"));
   PRINT_TRY(PrintDummy_InterFreqRACHReportingInfo_modeSpecificInfo(c, v.modeSpecificInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "interFreqRACHReportingThreshold", v.interFreqRACHReportingThreshold));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "maxReportedCellsOnRACHinterFreq", v.maxReportedCellsOnRACHinterFreq));
   return 0;
 }
 
 int PrintDummy_InterFreqRACHReportingInfo_modeSpecificInfo_fdd(TextCursor& c, const Dummy_InterFreqRACHReportingInfo_modeSpecificInfo_fdd& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "interFreqRepQuantityRACH_FDD", v.interFreqRepQuantityRACH_FDD, kEnum_InterFreqRepQuantityRACH_FDD));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "interFreqRepQuantityRACH_FDD", v.interFreqRepQuantityRACH_FDD, kEnum_InterFreqRepQuantityRACH_FDD));
   return 0;
 }
 
 int PrintInterFreqRepQuantityRACH_TDDList(TextCursor& c, const InterFreqRepQuantityRACH_TDDList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 2; ++i) {
-    FormatElementName(elementName, name, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName, v.items[i], kEnum_InterFreqRepQuantityRACH_TDD));
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, v.items[i], kEnum_InterFreqRepQuantityRACH_TDD));
   }
   return 0;
 }
 
 int PrintDummy_InterFreqRACHReportingInfo_modeSpecificInfo_tdd(TextCursor& c, const Dummy_InterFreqRACHReportingInfo_modeSpecificInfo_tdd& v, int depth) {
-  PRINT_TRY(PrintInterFreqRepQuantityRACH_TDDList(c, v.interFreqRepQuantityRACH_TDDList, depth + 8, "interFreqRepQuantityRACH_TDDList"));
+  PRINT_TRY(PrintInterFreqRepQuantityRACH_TDDList(c, v.interFreqRepQuantityRACH_TDDList, depth + 12, "interFreqRepQuantityRACH_TDDList"));
   return 0;
 }
 
@@ -1033,7 +1053,7 @@ int PrintForbiddenAffectCell(TextCursor& c, const ForbiddenAffectCell& v, int de
     case 2:
       if (v.ptr == nullptr) break;
       PRINT_TRY(OpenBlock(c, depth + 4, "tdd"));
-      PRINT_TRY(PrintPrimaryCCPCH_Info(c, (*static_cast<const PrimaryCCPCH_Info*>(v.ptr)), depth + 4));
+      PRINT_TRY(PrintPrimaryCCPCH_Info_sib11_12(c, (*static_cast<const PrimaryCCPCH_Info*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     default:
@@ -1043,12 +1063,13 @@ int PrintForbiddenAffectCell(TextCursor& c, const ForbiddenAffectCell& v, int de
 }
 
 int PrintForbiddenAffectCellList(TextCursor& c, const ForbiddenAffectCellList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const ForbiddenAffectCell& element = *static_cast<const ForbiddenAffectCell*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintForbiddenAffectCell(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1056,15 +1077,15 @@ int PrintForbiddenAffectCellList(TextCursor& c, const ForbiddenAffectCellList& v
 }
 
 int PrintEvent1a(TextCursor& c, const Event1a& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "triggeringCondition", v.triggeringCondition, kEnum_TriggeringCondition2));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "reportingRange", v.reportingRange));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "triggeringCondition", v.triggeringCondition, kEnum_TriggeringCondition2));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "reportingRange", v.reportingRange));
   if (v.presence & (1u << 0)) {
     PRINT_TRY(PrintForbiddenAffectCellList(c, v.forbiddenAffectCellList, depth + 8, "forbiddenAffectCellList"));
   }
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "w", v.w));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "reportDeactivationThreshold", v.reportDeactivationThreshold, kEnum_ReportDeactivationThreshold));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "reportingAmount", v.reportingAmount, kEnum_ReportingAmount));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "reportingInterval", v.reportingInterval, kEnum_ReportingInterval));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "w", v.w));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "reportDeactivationThreshold", v.reportDeactivationThreshold, kEnum_ReportDeactivationThreshold));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "reportingAmount", v.reportingAmount, kEnum_ReportingAmount));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "reportingInterval", v.reportingInterval, kEnum_ReportingInterval));
   return 0;
 }
 
@@ -1076,12 +1097,13 @@ int PrintForbiddenAffectCell_LCR_r4(TextCursor& c, const ForbiddenAffectCell_LCR
 }
 
 int PrintForbiddenAffectCellList_LCR_r4(TextCursor& c, const ForbiddenAffectCellList_LCR_r4& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const ForbiddenAffectCell_LCR_r4& element = *static_cast<const ForbiddenAffectCell_LCR_r4*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintForbiddenAffectCell_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1089,62 +1111,63 @@ int PrintForbiddenAffectCellList_LCR_r4(TextCursor& c, const ForbiddenAffectCell
 }
 
 int PrintEvent1a_LCR_r4(TextCursor& c, const Event1a_LCR_r4& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "triggeringCondition", v.triggeringCondition, kEnum_TriggeringCondition2));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "reportingRange", v.reportingRange));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "triggeringCondition", v.triggeringCondition, kEnum_TriggeringCondition2));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "reportingRange", v.reportingRange));
   if (v.presence & (1u << 0)) {
     PRINT_TRY(PrintForbiddenAffectCellList_LCR_r4(c, v.forbiddenAffectCellList, depth + 8, "forbiddenAffectCellList"));
   }
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "w", v.w));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "reportDeactivationThreshold", v.reportDeactivationThreshold, kEnum_ReportDeactivationThreshold));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "reportingAmount", v.reportingAmount, kEnum_ReportingAmount));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "reportingInterval", v.reportingInterval, kEnum_ReportingInterval));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "w", v.w));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "reportDeactivationThreshold", v.reportDeactivationThreshold, kEnum_ReportDeactivationThreshold));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "reportingAmount", v.reportingAmount, kEnum_ReportingAmount));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "reportingInterval", v.reportingInterval, kEnum_ReportingInterval));
   return 0;
 }
 
 int PrintEvent1b(TextCursor& c, const Event1b& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "triggeringCondition", v.triggeringCondition, kEnum_TriggeringCondition1));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "reportingRange", v.reportingRange));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "triggeringCondition", v.triggeringCondition, kEnum_TriggeringCondition1));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "reportingRange", v.reportingRange));
   if (v.presence & (1u << 0)) {
     PRINT_TRY(PrintForbiddenAffectCellList(c, v.forbiddenAffectCellList, depth + 8, "forbiddenAffectCellList"));
   }
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "w", v.w));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "w", v.w));
   return 0;
 }
 
 int PrintEvent1b_LCR_r4(TextCursor& c, const Event1b_LCR_r4& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "triggeringCondition", v.triggeringCondition, kEnum_TriggeringCondition1));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "reportingRange", v.reportingRange));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "triggeringCondition", v.triggeringCondition, kEnum_TriggeringCondition1));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "reportingRange", v.reportingRange));
   if (v.presence & (1u << 0)) {
     PRINT_TRY(PrintForbiddenAffectCellList_LCR_r4(c, v.forbiddenAffectCellList, depth + 8, "forbiddenAffectCellList"));
   }
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "w", v.w));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "w", v.w));
   return 0;
 }
 
 int PrintEvent1c(TextCursor& c, const Event1c& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "replacementActivationThreshold", v.replacementActivationThreshold, kEnum_ReplacementActivationThreshold));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "reportingAmount", v.reportingAmount, kEnum_ReportingAmount));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "reportingInterval", v.reportingInterval, kEnum_ReportingInterval));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "replacementActivationThreshold", v.replacementActivationThreshold, kEnum_ReplacementActivationThreshold));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "reportingAmount", v.reportingAmount, kEnum_ReportingAmount));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "reportingInterval", v.reportingInterval, kEnum_ReportingInterval));
   return 0;
 }
 
 int PrintEvent1e(TextCursor& c, const Event1e& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "triggeringCondition", v.triggeringCondition, kEnum_TriggeringCondition2));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "thresholdUsedFrequency", v.thresholdUsedFrequency));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "triggeringCondition", v.triggeringCondition, kEnum_TriggeringCondition2));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "thresholdUsedFrequency", v.thresholdUsedFrequency));
   return 0;
 }
 
 int PrintEvent1f(TextCursor& c, const Event1f& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "triggeringCondition", v.triggeringCondition, kEnum_TriggeringCondition1));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "thresholdUsedFrequency", v.thresholdUsedFrequency));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "triggeringCondition", v.triggeringCondition, kEnum_TriggeringCondition1));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "thresholdUsedFrequency", v.thresholdUsedFrequency));
   return 0;
 }
 
 int PrintFACH_MeasurementOccasionInfo_inter_RAT_meas_ind(TextCursor& c, const FACH_MeasurementOccasionInfo_inter_RAT_meas_ind& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 15; ++i) {
-    FormatElementName(elementName, name, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName, v.items[i], kEnum_RAT_Type));
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, v.items[i], kEnum_RAT_Type));
   }
   return 0;
 }
@@ -1156,7 +1179,7 @@ int PrintFACH_MeasurementOccasionInfo(TextCursor& c, const FACH_MeasurementOccas
   PRINT_TRY(PrintBoolLine(c, depth + 4, "inter_freq_FDD_meas_ind", v.inter_freq_FDD_meas_ind));
   PRINT_TRY(PrintBoolLine(c, depth + 4, "inter_freq_TDD_meas_ind", v.inter_freq_TDD_meas_ind));
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintFACH_MeasurementOccasionInfo_inter_RAT_meas_ind(c, v.inter_RAT_meas_ind, depth + 8, "inter_RAT_meas_ind"));
+    PRINT_TRY(PrintFACH_MeasurementOccasionInfo_inter_RAT_meas_ind(c, v.inter_RAT_meas_ind, depth + 4, "inter_RAT_meas_ind"));
   }
   return 0;
 }
@@ -1240,12 +1263,13 @@ int PrintNewInterFreqCellSI_ECN0(TextCursor& c, const NewInterFreqCellSI_ECN0& v
 }
 
 int PrintNewInterFreqCellSI_List_ECN0(TextCursor& c, const NewInterFreqCellSI_List_ECN0& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const NewInterFreqCellSI_ECN0& element = *static_cast<const NewInterFreqCellSI_ECN0*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintNewInterFreqCellSI_ECN0(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1280,12 +1304,13 @@ int PrintNewInterFreqCellSI_ECN0_LCR_r4(TextCursor& c, const NewInterFreqCellSI_
 }
 
 int PrintNewInterFreqCellSI_List_ECN0_LCR_r4(TextCursor& c, const NewInterFreqCellSI_List_ECN0_LCR_r4& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const NewInterFreqCellSI_ECN0_LCR_r4& element = *static_cast<const NewInterFreqCellSI_ECN0_LCR_r4*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintNewInterFreqCellSI_ECN0_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1320,12 +1345,13 @@ int PrintNewInterFreqCellSI_HCS_ECN0(TextCursor& c, const NewInterFreqCellSI_HCS
 }
 
 int PrintNewInterFreqCellSI_List_HCS_ECN0(TextCursor& c, const NewInterFreqCellSI_List_HCS_ECN0& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const NewInterFreqCellSI_HCS_ECN0& element = *static_cast<const NewInterFreqCellSI_HCS_ECN0*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintNewInterFreqCellSI_HCS_ECN0(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1360,12 +1386,13 @@ int PrintNewInterFreqCellSI_HCS_ECN0_LCR_r4(TextCursor& c, const NewInterFreqCel
 }
 
 int PrintNewInterFreqCellSI_List_HCS_ECN0_LCR_r4(TextCursor& c, const NewInterFreqCellSI_List_HCS_ECN0_LCR_r4& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const NewInterFreqCellSI_HCS_ECN0_LCR_r4& element = *static_cast<const NewInterFreqCellSI_HCS_ECN0_LCR_r4*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintNewInterFreqCellSI_HCS_ECN0_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1400,12 +1427,13 @@ int PrintNewInterFreqCellSI_HCS_RSCP(TextCursor& c, const NewInterFreqCellSI_HCS
 }
 
 int PrintNewInterFreqCellSI_List_HCS_RSCP(TextCursor& c, const NewInterFreqCellSI_List_HCS_RSCP& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const NewInterFreqCellSI_HCS_RSCP& element = *static_cast<const NewInterFreqCellSI_HCS_RSCP*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintNewInterFreqCellSI_HCS_RSCP(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1440,12 +1468,13 @@ int PrintNewInterFreqCellSI_HCS_RSCP_LCR_r4(TextCursor& c, const NewInterFreqCel
 }
 
 int PrintNewInterFreqCellSI_List_HCS_RSCP_LCR_r4(TextCursor& c, const NewInterFreqCellSI_List_HCS_RSCP_LCR_r4& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const NewInterFreqCellSI_HCS_RSCP_LCR_r4& element = *static_cast<const NewInterFreqCellSI_HCS_RSCP_LCR_r4*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintNewInterFreqCellSI_HCS_RSCP_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1480,12 +1509,13 @@ int PrintNewInterFreqCellSI_RSCP(TextCursor& c, const NewInterFreqCellSI_RSCP& v
 }
 
 int PrintNewInterFreqCellSI_List_RSCP(TextCursor& c, const NewInterFreqCellSI_List_RSCP& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const NewInterFreqCellSI_RSCP& element = *static_cast<const NewInterFreqCellSI_RSCP*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintNewInterFreqCellSI_RSCP(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1520,12 +1550,13 @@ int PrintNewInterFreqCellSI_RSCP_LCR_r4(TextCursor& c, const NewInterFreqCellSI_
 }
 
 int PrintNewInterFreqCellSI_List_RSCP_LCR_r4(TextCursor& c, const NewInterFreqCellSI_List_RSCP_LCR_r4& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const NewInterFreqCellSI_RSCP_LCR_r4& element = *static_cast<const NewInterFreqCellSI_RSCP_LCR_r4*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintNewInterFreqCellSI_RSCP_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1539,7 +1570,7 @@ int PrintInterFreqCellInfoSI_List_RSCP_LCR(TextCursor& c, const InterFreqCellInf
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintNewInterFreqCellSI_List_RSCP_LCR_r4(c, v.newInterFreqCellList, depth + 8, "newInterFreqCellList"));
+    PRINT_TRY(PrintNewInterFreqCellSI_List_RSCP_LCR_r4(c, v.newInterFreqCellList, depth + 4, "newInterFreqCellList"));
   }
   return 0;
 }
@@ -1640,18 +1671,18 @@ int PrintInterFreqRACHReportingInfo(TextCursor& c, const InterFreqRACHReportingI
   PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo"));
   PRINT_TRY(PrintInterFreqRACHReportingInfo_modeSpecificInfo(c, v.modeSpecificInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "interFreqRACHReportingThreshold", v.interFreqRACHReportingThreshold));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "maxReportedCellsOnRACHinterFreq", v.maxReportedCellsOnRACHinterFreq));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "interFreqRACHReportingThreshold", v.interFreqRACHReportingThreshold));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "maxReportedCellsOnRACHinterFreq", v.maxReportedCellsOnRACHinterFreq));
   return 0;
 }
 
 int PrintInterFreqRACHReportingInfo_modeSpecificInfo_fdd(TextCursor& c, const InterFreqRACHReportingInfo_modeSpecificInfo_fdd& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "interFreqRepQuantityRACH_FDD", v.interFreqRepQuantityRACH_FDD, kEnum_InterFreqRepQuantityRACH_FDD));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "interFreqRepQuantityRACH_FDD", v.interFreqRepQuantityRACH_FDD, kEnum_InterFreqRepQuantityRACH_FDD));
   return 0;
 }
 
 int PrintInterFreqRACHReportingInfo_modeSpecificInfo_tdd(TextCursor& c, const InterFreqRACHReportingInfo_modeSpecificInfo_tdd& v, int depth) {
-  PRINT_TRY(PrintInterFreqRepQuantityRACH_TDDList(c, v.interFreqRepQuantityRACH_TDDList, depth + 8, "interFreqRepQuantityRACH_TDDList"));
+  PRINT_TRY(PrintInterFreqRepQuantityRACH_TDDList(c, v.interFreqRepQuantityRACH_TDDList, depth + 12, "interFreqRepQuantityRACH_TDDList"));
   return 0;
 }
 
@@ -1662,7 +1693,7 @@ int PrintRemovedInterRATCellList(TextCursor& c, const RemovedInterRATCellList& v
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(PrintRemovedInterRATCellList_removeSomeInterRATCells(c, (*static_cast<const RemovedInterRATCellList_removeSomeInterRATCells*>(v.ptr)), depth + 4, "removeSomeInterRATCells"));
+      PRINT_TRY(PrintRemovedInterRATCellList_removeSomeInterRATCells(c, (*static_cast<const RemovedInterRATCellList_removeSomeInterRATCells*>(v.ptr)), depth + 8, "removeSomeInterRATCells"));
       break;
     case 3:
       PrintNameLine(c, depth + 4, "removeNoInterRATCells");  // count not tested
@@ -1710,12 +1741,13 @@ int PrintNewInterRATCell(TextCursor& c, const NewInterRATCell& v, int depth) {
 }
 
 int PrintNewInterRATCellList(TextCursor& c, const NewInterRATCellList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const NewInterRATCell& element = *static_cast<const NewInterRATCell*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintNewInterRATCell(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1726,7 +1758,7 @@ int PrintInterRATCellInfoList(TextCursor& c, const InterRATCellInfoList& v, int 
   PRINT_TRY(OpenBlock(c, depth + 4, "removedInterRATCellList"));
   PRINT_TRY(PrintRemovedInterRATCellList(c, v.removedInterRATCellList, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintNewInterRATCellList(c, v.newInterRATCellList, depth + 8, "newInterRATCellList"));
+  PRINT_TRY(PrintNewInterRATCellList(c, v.newInterRATCellList, depth + 4, "newInterRATCellList"));
   if (v.presence & (1u << 0)) {
     PRINT_TRY(PrintCellsForInterRATMeasList(c, v.cellsForInterRATMeasList, depth + 8, "cellsForInterRATMeasList"));
   }
@@ -1770,12 +1802,13 @@ int PrintNewInterRATCell_B(TextCursor& c, const NewInterRATCell_B& v, int depth)
 }
 
 int PrintNewInterRATCellList_B(TextCursor& c, const NewInterRATCellList_B& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const NewInterRATCell_B& element = *static_cast<const NewInterRATCell_B*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintNewInterRATCell_B(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1786,7 +1819,7 @@ int PrintInterRATCellInfoList_B(TextCursor& c, const InterRATCellInfoList_B& v, 
   PRINT_TRY(OpenBlock(c, depth + 4, "removedInterRATCellList"));
   PRINT_TRY(PrintRemovedInterRATCellList(c, v.removedInterRATCellList, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintNewInterRATCellList_B(c, v.newInterRATCellList, depth + 8, "newInterRATCellList"));
+  PRINT_TRY(PrintNewInterRATCellList_B(c, v.newInterRATCellList, depth + 4, "newInterRATCellList"));
   return 0;
 }
 
@@ -1815,7 +1848,7 @@ int PrintRemovedIntraFreqCellList(TextCursor& c, const RemovedIntraFreqCellList&
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(PrintRemovedIntraFreqCellList_removeSomeIntraFreqCells(c, (*static_cast<const RemovedIntraFreqCellList_removeSomeIntraFreqCells*>(v.ptr)), depth + 4, "removeSomeIntraFreqCells"));
+      PRINT_TRY(PrintRemovedIntraFreqCellList_removeSomeIntraFreqCells(c, (*static_cast<const RemovedIntraFreqCellList_removeSomeIntraFreqCells*>(v.ptr)), depth + 8, "removeSomeIntraFreqCells"));
       break;
     case 3:
       PrintNameLine(c, depth + 4, "removeNoIntraFreqCells");  // count not tested
@@ -1837,12 +1870,13 @@ int PrintNewIntraFreqCellSI_ECN0(TextCursor& c, const NewIntraFreqCellSI_ECN0& v
 }
 
 int PrintNewIntraFreqCellSI_List_ECN0(TextCursor& c, const NewIntraFreqCellSI_List_ECN0& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const NewIntraFreqCellSI_ECN0& element = *static_cast<const NewIntraFreqCellSI_ECN0*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintNewIntraFreqCellSI_ECN0(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1870,12 +1904,13 @@ int PrintNewIntraFreqCellSI_ECN0_LCR_r4(TextCursor& c, const NewIntraFreqCellSI_
 }
 
 int PrintNewIntraFreqCellSI_List_ECN0_LCR_r4(TextCursor& c, const NewIntraFreqCellSI_List_ECN0_LCR_r4& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const NewIntraFreqCellSI_ECN0_LCR_r4& element = *static_cast<const NewIntraFreqCellSI_ECN0_LCR_r4*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintNewIntraFreqCellSI_ECN0_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1903,12 +1938,13 @@ int PrintNewIntraFreqCellSI_HCS_ECN0(TextCursor& c, const NewIntraFreqCellSI_HCS
 }
 
 int PrintNewIntraFreqCellSI_List_HCS_ECN0(TextCursor& c, const NewIntraFreqCellSI_List_HCS_ECN0& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const NewIntraFreqCellSI_HCS_ECN0& element = *static_cast<const NewIntraFreqCellSI_HCS_ECN0*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintNewIntraFreqCellSI_HCS_ECN0(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1936,12 +1972,13 @@ int PrintNewIntraFreqCellSI_HCS_ECN0_LCR_r4(TextCursor& c, const NewIntraFreqCel
 }
 
 int PrintNewIntraFreqCellSI_List_HCS_ECN0_LCR_r4(TextCursor& c, const NewIntraFreqCellSI_List_HCS_ECN0_LCR_r4& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const NewIntraFreqCellSI_HCS_ECN0_LCR_r4& element = *static_cast<const NewIntraFreqCellSI_HCS_ECN0_LCR_r4*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintNewIntraFreqCellSI_HCS_ECN0_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1969,12 +2006,13 @@ int PrintNewIntraFreqCellSI_HCS_RSCP(TextCursor& c, const NewIntraFreqCellSI_HCS
 }
 
 int PrintNewIntraFreqCellSI_List_HCS_RSCP(TextCursor& c, const NewIntraFreqCellSI_List_HCS_RSCP& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const NewIntraFreqCellSI_HCS_RSCP& element = *static_cast<const NewIntraFreqCellSI_HCS_RSCP*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintNewIntraFreqCellSI_HCS_RSCP(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2002,12 +2040,13 @@ int PrintNewIntraFreqCellSI_HCS_RSCP_LCR_r4(TextCursor& c, const NewIntraFreqCel
 }
 
 int PrintNewIntraFreqCellSI_List_HCS_RSCP_LCR_r4(TextCursor& c, const NewIntraFreqCellSI_List_HCS_RSCP_LCR_r4& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const NewIntraFreqCellSI_HCS_RSCP_LCR_r4& element = *static_cast<const NewIntraFreqCellSI_HCS_RSCP_LCR_r4*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintNewIntraFreqCellSI_HCS_RSCP_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2035,12 +2074,13 @@ int PrintNewIntraFreqCellSI_RSCP(TextCursor& c, const NewIntraFreqCellSI_RSCP& v
 }
 
 int PrintNewIntraFreqCellSI_List_RSCP(TextCursor& c, const NewIntraFreqCellSI_List_RSCP& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const NewIntraFreqCellSI_RSCP& element = *static_cast<const NewIntraFreqCellSI_RSCP*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintNewIntraFreqCellSI_RSCP(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2053,7 +2093,7 @@ int PrintIntraFreqCellInfoSI_List_RSCP(TextCursor& c, const IntraFreqCellInfoSI_
     PRINT_TRY(PrintRemovedIntraFreqCellList(c, v.removedIntraFreqCellList, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
-  PRINT_TRY(PrintNewIntraFreqCellSI_List_RSCP(c, v.newIntraFreqCellList, depth + 8, "newIntraFreqCellList"));
+  PRINT_TRY(PrintNewIntraFreqCellSI_List_RSCP(c, v.newIntraFreqCellList, depth + 4, "newIntraFreqCellList"));
   return 0;
 }
 
@@ -2068,12 +2108,13 @@ int PrintNewIntraFreqCellSI_RSCP_LCR_r4(TextCursor& c, const NewIntraFreqCellSI_
 }
 
 int PrintNewIntraFreqCellSI_List_RSCP_LCR_r4(TextCursor& c, const NewIntraFreqCellSI_List_RSCP_LCR_r4& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const NewIntraFreqCellSI_RSCP_LCR_r4& element = *static_cast<const NewIntraFreqCellSI_RSCP_LCR_r4*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintNewIntraFreqCellSI_RSCP_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2086,7 +2127,7 @@ int PrintIntraFreqCellInfoSI_List_RSCP_LCR_r4(TextCursor& c, const IntraFreqCell
     PRINT_TRY(PrintRemovedIntraFreqCellList(c, v.removedIntraFreqCellList, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
-  PRINT_TRY(PrintNewIntraFreqCellSI_List_RSCP_LCR_r4(c, v.newIntraFreqCellList, depth + 8, "newIntraFreqCellList"));
+  PRINT_TRY(PrintNewIntraFreqCellSI_List_RSCP_LCR_r4(c, v.newIntraFreqCellList, depth + 4, "newIntraFreqCellList"));
   return 0;
 }
 
@@ -2129,10 +2170,10 @@ int PrintIntraFreqEvent(TextCursor& c, const IntraFreqEvent& v, int depth) {
       PrintNameLine(c, depth + 4, "e1g");  // count not tested
       break;
     case 8:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "e1h", v.signedValue));
+      PRINT_TRY(PrintIntegerLine(c, depth + 8, "e1h", v.signedValue));
       break;
     case 9:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "e1i", v.signedValue));
+      PRINT_TRY(PrintIntegerLine(c, depth + 8, "e1i", v.signedValue));
       break;
     default:
       break;
@@ -2205,12 +2246,13 @@ int PrintIntraFreqEventCriteria(TextCursor& c, const IntraFreqEventCriteria& v, 
 }
 
 int PrintIntraFreqEventCriteriaList(TextCursor& c, const IntraFreqEventCriteriaList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const IntraFreqEventCriteria& element = *static_cast<const IntraFreqEventCriteria*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintIntraFreqEventCriteria(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2256,10 +2298,10 @@ int PrintIntraFreqEvent_LCR_r4(TextCursor& c, const IntraFreqEvent_LCR_r4& v, in
       PrintNameLine(c, depth + 4, "e1g");  // count not tested
       break;
     case 8:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "e1h", v.signedValue));
+      PRINT_TRY(PrintIntegerLine(c, depth + 8, "e1h", v.signedValue));
       break;
     case 9:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "e1i", v.signedValue));
+      PRINT_TRY(PrintIntegerLine(c, depth + 8, "e1i", v.signedValue));
       break;
     default:
       break;
@@ -2282,12 +2324,13 @@ int PrintIntraFreqEventCriteria_LCR_r4(TextCursor& c, const IntraFreqEventCriter
 }
 
 int PrintIntraFreqEventCriteriaList_LCR_r4(TextCursor& c, const IntraFreqEventCriteriaList_LCR_r4& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const IntraFreqEventCriteria_LCR_r4& element = *static_cast<const IntraFreqEventCriteria_LCR_r4*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintIntraFreqEventCriteria_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2296,10 +2339,10 @@ int PrintIntraFreqEventCriteriaList_LCR_r4(TextCursor& c, const IntraFreqEventCr
 
 int PrintIntraFreqEvent_1d_r5(TextCursor& c, const IntraFreqEvent_1d_r5& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintEnumLine(c, depth + 4, "triggeringCondition", v.triggeringCondition, kEnum_TriggeringCondition2));
+    PRINT_TRY(PrintEnumLine(c, depth + 8, "triggeringCondition", v.triggeringCondition, kEnum_TriggeringCondition2));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintBoolLine(c, depth + 4, "useCIO", v.useCIO));
+    PRINT_TRY(PrintBoolLine(c, depth + 8, "useCIO", v.useCIO));
   }
   return 0;
 }
@@ -2333,21 +2376,22 @@ int PrintIntraFreqMeasQuantity(TextCursor& c, const IntraFreqMeasQuantity& v, in
 }
 
 int PrintIntraFreqMeasQuantity_TDDList(TextCursor& c, const IntraFreqMeasQuantity_TDDList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 4; ++i) {
-    FormatElementName(elementName, name, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName, v.items[i], kEnum_IntraFreqMeasQuantity_TDD));
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, v.items[i], kEnum_IntraFreqMeasQuantity_TDD));
   }
   return 0;
 }
 
 int PrintIntraFreqMeasQuantity_modeSpecificInfo_fdd(TextCursor& c, const IntraFreqMeasQuantity_modeSpecificInfo_fdd& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "intraFreqMeasQuantity_FDD", v.intraFreqMeasQuantity_FDD, kEnum_IntraFreqMeasQuantity_FDD));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "intraFreqMeasQuantity_FDD", v.intraFreqMeasQuantity_FDD, kEnum_IntraFreqMeasQuantity_FDD));
   return 0;
 }
 
 int PrintIntraFreqMeasQuantity_modeSpecificInfo_tdd(TextCursor& c, const IntraFreqMeasQuantity_modeSpecificInfo_tdd& v, int depth) {
-  PRINT_TRY(PrintIntraFreqMeasQuantity_TDDList(c, v.intraFreqMeasQuantity_TDDList, depth + 8, "intraFreqMeasQuantity_TDDList"));
+  PRINT_TRY(PrintIntraFreqMeasQuantity_TDDList(c, v.intraFreqMeasQuantity_TDDList, depth + 4, "intraFreqMeasQuantity_TDDList"));
   return 0;
 }
 
@@ -2651,24 +2695,25 @@ int PrintIntraFreqMeasurementSysInfo_RSCP_LCR_r4(TextCursor& c, const IntraFreqM
 }
 
 int PrintIntraFreqRepQuantityRACH_TDDList(TextCursor& c, const IntraFreqRepQuantityRACH_TDDList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 2; ++i) {
-    FormatElementName(elementName, name, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName, v.items[i], kEnum_IntraFreqRepQuantityRACH_TDD));
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, v.items[i], kEnum_IntraFreqRepQuantityRACH_TDD));
   }
   return 0;
 }
 
 int PrintIntraFreqReportingCriteria(TextCursor& c, const IntraFreqReportingCriteria& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntraFreqEventCriteriaList(c, v.eventCriteriaList, depth + 8, "eventCriteriaList"));
+    PRINT_TRY(PrintIntraFreqEventCriteriaList(c, v.eventCriteriaList, depth + 4, "eventCriteriaList"));
   }
   return 0;
 }
 
 int PrintPeriodicReportingInfo_1b(TextCursor& c, const PeriodicReportingInfo_1b& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "reportingAmount", v.reportingAmount, kEnum_ReportingAmount));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "reportingInterval", v.reportingInterval, kEnum_ReportingInterval));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "reportingAmount", v.reportingAmount, kEnum_ReportingAmount));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "reportingInterval", v.reportingInterval, kEnum_ReportingInterval));
   return 0;
 }
 
@@ -2687,20 +2732,21 @@ int PrintIntraFreqReportingCriteria_LCR_r4(TextCursor& c, const IntraFreqReporti
 }
 
 int PrintIntraFreqReportingQuantityForRACH_modeSpecificInfo_fdd(TextCursor& c, const IntraFreqReportingQuantityForRACH_modeSpecificInfo_fdd& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "intraFreqRepQuantityRACH_FDD", v.intraFreqRepQuantityRACH_FDD, kEnum_IntraFreqRepQuantityRACH_FDD));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "intraFreqRepQuantityRACH_FDD", v.intraFreqRepQuantityRACH_FDD, kEnum_IntraFreqRepQuantityRACH_FDD));
   return 0;
 }
 
 int PrintIntraFreqReportingQuantityForRACH_modeSpecificInfo_tdd(TextCursor& c, const IntraFreqReportingQuantityForRACH_modeSpecificInfo_tdd& v, int depth) {
-  PRINT_TRY(PrintIntraFreqRepQuantityRACH_TDDList(c, v.intraFreqRepQuantityRACH_TDDList, depth + 8, "intraFreqRepQuantityRACH_TDDList"));
+  PRINT_TRY(PrintIntraFreqRepQuantityRACH_TDDList(c, v.intraFreqRepQuantityRACH_TDDList, depth + 4, "intraFreqRepQuantityRACH_TDDList"));
   return 0;
 }
 
 int PrintIntra_FreqEventCriteriaList_v590ext(TextCursor& c, const Intra_FreqEventCriteriaList_v590ext& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 8; ++i) {
-    FormatElementName(elementName, name, static_cast<int>(i));
-    PRINT_TRY(PrintIntegerLine(c, depth, elementName, static_cast<int32_t>(v.items[i])));
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintIntegerLine(c, depth, elementName.text, static_cast<int32_t>(v.items[i])));
   }
   return 0;
 }
@@ -2716,12 +2762,13 @@ int PrintMBSFNFrequency(TextCursor& c, const MBSFNFrequency& v, int depth) {
 }
 
 int PrintMBSFNFrequencyList(TextCursor& c, const MBSFNFrequencyList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const MBSFNFrequency& element = *static_cast<const MBSFNFrequency*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintMBSFNFrequency(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2751,13 +2798,13 @@ int PrintMeasurementControlSysInfo_use_of_HCS(TextCursor& c, const MeasurementCo
 int PrintUL_TrCH_Identity(TextCursor& c, const UL_TrCH_Identity& v, int depth) {
   switch (v.tag) {
     case 1:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "dch", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 8, "dch", v.value));
       break;
     case 2:
       PrintNameLine(c, depth + 4, "rachorcpch");  // count not tested
       break;
     case 3:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "usch", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 8, "usch", v.value));
       break;
     default:
       break;
@@ -2766,12 +2813,13 @@ int PrintUL_TrCH_Identity(TextCursor& c, const UL_TrCH_Identity& v, int depth) {
 }
 
 int PrintTrafficVolumeMeasurementObjectList(TextCursor& c, const TrafficVolumeMeasurementObjectList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const UL_TrCH_Identity& element = *static_cast<const UL_TrCH_Identity*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintUL_TrCH_Identity(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2784,10 +2832,10 @@ int PrintTrafficVolumeMeasQuantity(TextCursor& c, const TrafficVolumeMeasQuantit
       PrintNameLine(c, depth + 4, "rlc_BufferPayload");  // count not tested
       break;
     case 2:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "averageRLC_BufferPayload", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 8, "averageRLC_BufferPayload", v.value));
       break;
     case 3:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "varianceOfRLC_BufferPayload", v.value));
+      PRINT_TRY(PrintIntegerLine(c, depth + 8, "varianceOfRLC_BufferPayload", v.value));
       break;
     default:
       break;
@@ -2818,12 +2866,13 @@ int PrintTrafficVolumeEventParam(TextCursor& c, const TrafficVolumeEventParam& v
 }
 
 int PrintTransChCriteria_eventSpecificParameters(TextCursor& c, const TransChCriteria_eventSpecificParameters& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const TrafficVolumeEventParam& element = *static_cast<const TrafficVolumeEventParam*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintTrafficVolumeEventParam(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2843,12 +2892,13 @@ int PrintTransChCriteria(TextCursor& c, const TransChCriteria& v, int depth) {
 }
 
 int PrintTransChCriteriaList(TextCursor& c, const TransChCriteriaList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const TransChCriteria& element = *static_cast<const TransChCriteria*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintTransChCriteria(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2863,7 +2913,7 @@ int PrintTrafficVolumeReportingCriteria(TextCursor& c, const TrafficVolumeReport
 }
 
 int PrintMeasurementValidity(TextCursor& c, const MeasurementValidity& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "ue_State", v.ue_State, kEnum_MeasurementValidity_ue_State));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "ue_State", v.ue_State, kEnum_MeasurementValidity_ue_State));
   return 0;
 }
 
@@ -2922,7 +2972,7 @@ int PrintTrafficVolumeMeasSysInfo(TextCursor& c, const TrafficVolumeMeasSysInfo&
 }
 
 int PrintUE_InternalMeasQuantity(TextCursor& c, const UE_InternalMeasQuantity& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "measurementQuantity", v.measurementQuantity, kEnum_UE_MeasurementQuantity));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "measurementQuantity", v.measurementQuantity, kEnum_UE_MeasurementQuantity));
   PRINT_TRY(PrintEnumLine(c, depth + 4, "filterCoefficient", v.filterCoefficient, kEnum_FilterCoefficient));
   return 0;
 }
@@ -3228,7 +3278,7 @@ int PrintNewInterRATCell_B_technologySpecificInfo_gsm(TextCursor& c, const NewIn
 }
 
 int PrintNewInterRATCell_B_technologySpecificInfo_is_2000(TextCursor& c, const NewInterRATCell_B_technologySpecificInfo_is_2000& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "is_2000SpecificMeasInfo", v.is_2000SpecificMeasInfo, kEnum_IS_2000SpecificMeasInfo));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "is_2000SpecificMeasInfo", v.is_2000SpecificMeasInfo, kEnum_IS_2000SpecificMeasInfo));
   return 0;
 }
 
@@ -3251,39 +3301,80 @@ int PrintNewInterRATCell_technologySpecificInfo_gsm(TextCursor& c, const NewInte
 }
 
 int PrintNewInterRATCell_technologySpecificInfo_is_2000(TextCursor& c, const NewInterRATCell_technologySpecificInfo_is_2000& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "is_2000SpecificMeasInfo", v.is_2000SpecificMeasInfo, kEnum_IS_2000SpecificMeasInfo));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "is_2000SpecificMeasInfo", v.is_2000SpecificMeasInfo, kEnum_IS_2000SpecificMeasInfo));
   return 0;
 }
 
 int PrintPeriodicalReportingCriteria(TextCursor& c, const PeriodicalReportingCriteria& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "reportingAmount", v.reportingAmount, kEnum_ReportingAmount));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "reportingInterval", v.reportingInterval, kEnum_ReportingIntervalLong));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "reportingAmount", v.reportingAmount, kEnum_ReportingAmount));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "reportingInterval", v.reportingInterval, kEnum_ReportingIntervalLong));
+  return 0;
+}
+
+int PrintPrimaryCCPCH_Info_tdd_syncCase_sib11_12(TextCursor& c, const PrimaryCCPCH_Info_tdd_syncCase& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "syncCase1"));
+      PRINT_TRY(PrintPrimaryCCPCH_Info_tdd_syncCase_syncCase1(c, (*static_cast<const PrimaryCCPCH_Info_tdd_syncCase_syncCase1*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "syncCase2"));
+      PRINT_TRY(PrintPrimaryCCPCH_Info_tdd_syncCase_syncCase2_sib11_12(c, (*static_cast<const PrimaryCCPCH_Info_tdd_syncCase_syncCase2*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintPrimaryCCPCH_Info_tdd_sib11_12(TextCursor& c, const PrimaryCCPCH_Info_tdd& v, int depth) {
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "syncCase"));
+    PRINT_TRY(PrintPrimaryCCPCH_Info_tdd_syncCase_sib11_12(c, v.syncCase, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  if (v.presence & (1u << 1)) {
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "cellParametersID", v.cellParametersID));
+  }
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "sctd_Indicator", v.sctd_Indicator));
+  return 0;
+}
+
+int PrintPrimaryCCPCH_Info_tdd_syncCase_syncCase2_sib11_12(TextCursor& c, const PrimaryCCPCH_Info_tdd_syncCase_syncCase2& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "timeslotSync2", v.timeslotSync2));
   return 0;
 }
 
 int PrintRemovedInterFreqCellList_removeSomeInterFreqCells(TextCursor& c, const RemovedInterFreqCellList_removeSomeInterFreqCells& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 32; ++i) {
-    FormatElementName(elementName, name, static_cast<int>(i));
-    PRINT_TRY(PrintIntegerLine(c, depth, elementName, v.items[i]));
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintIntegerLine(c, depth, elementName.text, v.items[i]));
   }
   return 0;
 }
 
 int PrintRemovedInterRATCellList_removeSomeInterRATCells(TextCursor& c, const RemovedInterRATCellList_removeSomeInterRATCells& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 32; ++i) {
-    FormatElementName(elementName, name, static_cast<int>(i));
-    PRINT_TRY(PrintIntegerLine(c, depth, elementName, v.items[i]));
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintIntegerLine(c, depth, elementName.text, v.items[i]));
   }
   return 0;
 }
 
 int PrintRemovedIntraFreqCellList_removeSomeIntraFreqCells(TextCursor& c, const RemovedIntraFreqCellList_removeSomeIntraFreqCells& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 32; ++i) {
-    FormatElementName(elementName, name, static_cast<int>(i));
-    PRINT_TRY(PrintIntegerLine(c, depth, elementName, v.items[i]));
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintIntegerLine(c, depth, elementName.text, v.items[i]));
   }
   return 0;
 }
@@ -3301,12 +3392,13 @@ int PrintSysInfoType11_v4b0ext_IEs(TextCursor& c, const SysInfoType11_v4b0ext_IE
 }
 
 int PrintSysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(TextCursor& c, const SysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const CellSelectReselectInfo_v590ext& element = *static_cast<const CellSelectReselectInfo_v590ext*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintCellSelectReselectInfo_v590ext(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -3314,12 +3406,13 @@ int PrintSysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(TextCur
 }
 
 int PrintSysInfoType11_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(TextCursor& c, const SysInfoType11_v590ext_IEs_newInterFrequencyCellInfoList_v590ext& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const CellSelectReselectInfo_v590ext& element = *static_cast<const CellSelectReselectInfo_v590ext*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintCellSelectReselectInfo_v590ext(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -3327,12 +3420,13 @@ int PrintSysInfoType11_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(TextCur
 }
 
 int PrintSysInfoType11_v590ext_IEs_newInterRATCellInfoList_v590ext(TextCursor& c, const SysInfoType11_v590ext_IEs_newInterRATCellInfoList_v590ext& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const CellSelectReselectInfo_v590ext& element = *static_cast<const CellSelectReselectInfo_v590ext*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintCellSelectReselectInfo_v590ext(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -3341,16 +3435,16 @@ int PrintSysInfoType11_v590ext_IEs_newInterRATCellInfoList_v590ext(TextCursor& c
 
 int PrintSysInfoType11_v590ext_IEs(TextCursor& c, const SysInfoType11_v590ext_IEs& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintSysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(c, v.newIntraFrequencyCellInfoList_v590ext, depth + 8, "newIntraFrequencyCellInfoList_v590ext"));
+    PRINT_TRY(PrintSysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(c, v.newIntraFrequencyCellInfoList_v590ext, depth + 4, "newIntraFrequencyCellInfoList_v590ext"));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintSysInfoType11_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(c, v.newInterFrequencyCellInfoList_v590ext, depth + 8, "newInterFrequencyCellInfoList_v590ext"));
+    PRINT_TRY(PrintSysInfoType11_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(c, v.newInterFrequencyCellInfoList_v590ext, depth + 4, "newInterFrequencyCellInfoList_v590ext"));
   }
   if (v.presence & (1u << 2)) {
-    PRINT_TRY(PrintSysInfoType11_v590ext_IEs_newInterRATCellInfoList_v590ext(c, v.newInterRATCellInfoList_v590ext, depth + 8, "newInterRATCellInfoList_v590ext"));
+    PRINT_TRY(PrintSysInfoType11_v590ext_IEs_newInterRATCellInfoList_v590ext(c, v.newInterRATCellInfoList_v590ext, depth + 4, "newInterRATCellInfoList_v590ext"));
   }
   if (v.presence & (1u << 3)) {
-    PRINT_TRY(PrintIntra_FreqEventCriteriaList_v590ext(c, v.intraFreqEventCriteriaList_v590ext, depth + 8, "intraFreqEventCriteriaList_v590ext"));
+    PRINT_TRY(PrintIntra_FreqEventCriteriaList_v590ext(c, v.intraFreqEventCriteriaList_v590ext, depth + 12, "intraFreqEventCriteriaList_v590ext"));
   }
   if (v.presence & (1u << 4)) {
     PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqReportingCriteria_1b_r5"));
@@ -3385,7 +3479,7 @@ int PrintSysInfoType11_v6b0ext_IEs(TextCursor& c, const SysInfoType11_v6b0ext_IE
 
 int PrintSysInfoType11_v770ext_IEs(TextCursor& c, const SysInfoType11_v770ext_IEs& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintMBSFNFrequencyList(c, v.mbsfnFrequencyList, depth + 8, "mbsfnFrequencyList"));
+    PRINT_TRY(PrintMBSFNFrequencyList(c, v.mBSFNFrequencyList, depth + 8, "mBSFNFrequencyList"));
   }
   return 0;
 }
@@ -3490,12 +3584,13 @@ int PrintSysInfoType12_v4b0ext_IEs(TextCursor& c, const SysInfoType12_v4b0ext_IE
 }
 
 int PrintSysInfoType12_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(TextCursor& c, const SysInfoType12_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const CellSelectReselectInfo_v590ext& element = *static_cast<const CellSelectReselectInfo_v590ext*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintCellSelectReselectInfo_v590ext(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -3503,12 +3598,13 @@ int PrintSysInfoType12_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(TextCur
 }
 
 int PrintSysInfoType12_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(TextCursor& c, const SysInfoType12_v590ext_IEs_newInterFrequencyCellInfoList_v590ext& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const CellSelectReselectInfo_v590ext& element = *static_cast<const CellSelectReselectInfo_v590ext*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintCellSelectReselectInfo_v590ext(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -3516,12 +3612,13 @@ int PrintSysInfoType12_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(TextCur
 }
 
 int PrintSysInfoType12_v590ext_IEs_newInterRATCellInfoList_v590ext(TextCursor& c, const SysInfoType12_v590ext_IEs_newInterRATCellInfoList_v590ext& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const CellSelectReselectInfo_v590ext& element = *static_cast<const CellSelectReselectInfo_v590ext*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintCellSelectReselectInfo_v590ext(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -3539,7 +3636,7 @@ int PrintSysInfoType12_v590ext_IEs(TextCursor& c, const SysInfoType12_v590ext_IE
     PRINT_TRY(PrintSysInfoType12_v590ext_IEs_newInterRATCellInfoList_v590ext(c, v.newInterRATCellInfoList_v590ext, depth + 8, "newInterRATCellInfoList_v590ext"));
   }
   if (v.presence & (1u << 3)) {
-    PRINT_TRY(PrintIntra_FreqEventCriteriaList_v590ext(c, v.intraFreqEventCriteriaList_v590ext, depth + 8, "intraFreqEventCriteriaList_v590ext"));
+    PRINT_TRY(PrintIntra_FreqEventCriteriaList_v590ext(c, v.intraFreqEventCriteriaList_v590ext, depth + 12, "intraFreqEventCriteriaList_v590ext"));
   }
   if (v.presence & (1u << 4)) {
     PRINT_TRY(OpenBlock(c, depth + 4, "intraFreqReportingCriteria_1b_r5"));
@@ -3648,7 +3745,7 @@ int PrintSysInfoType12(TextCursor& c, const SysInfoType12& v, int depth) {
 
 int PrintTemporaryOffsetList(TextCursor& c, const TemporaryOffsetList& v, int depth) {
   PRINT_TRY(PrintEnumLine(c, depth + 4, "temporaryOffset1", v.temporaryOffset1, kEnum_TemporaryOffset1));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "temporaryOffset2", v.temporaryOffset2, kEnum_TemporaryOffset2));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "temporaryOffset2", v.temporaryOffset2, kEnum_TemporaryOffset2));
   return 0;
 }
 

@@ -9,11 +9,11 @@ int PrintCN_DomainSysInfo_cn_Type(TextCursor& c, const CN_DomainSysInfo_cn_Type&
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(PrintHexDumpLine(c, depth + 4, (*static_cast<const OctetStringValue<8>*>(v.ptr)).count, (*static_cast<const OctetStringValue<8>*>(v.ptr)).bytes, sizeof (*static_cast<const OctetStringValue<8>*>(v.ptr)).bytes));
+      PRINT_TRY(PrintHexDumpLine(c, depth + 8, (*static_cast<const OctetStringValue<8>*>(v.ptr)).count, (*static_cast<const OctetStringValue<8>*>(v.ptr)).bytes, sizeof (*static_cast<const OctetStringValue<8>*>(v.ptr)).bytes));
       break;
     case 2:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(PrintBitStringLine(c, depth + 4, "ansi_41", (*static_cast<const BitStringValue<256>*>(v.ptr)).bitCount, (*static_cast<const BitStringValue<256>*>(v.ptr)).bytes, sizeof (*static_cast<const BitStringValue<256>*>(v.ptr)).bytes));
+      PRINT_TRY(PrintBitStringLine(c, depth + 12, "ansi_41", (*static_cast<const BitStringValue<256>*>(v.ptr)).bitCount, (*static_cast<const BitStringValue<256>*>(v.ptr)).bytes, sizeof (*static_cast<const BitStringValue<256>*>(v.ptr)).bytes));
       break;
     default:
       break;
@@ -22,21 +22,22 @@ int PrintCN_DomainSysInfo_cn_Type(TextCursor& c, const CN_DomainSysInfo_cn_Type&
 }
 
 int PrintCN_DomainSysInfo(TextCursor& c, const CN_DomainSysInfo& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "cn_DomainIdentity", v.cn_DomainIdentity, kEnum_CN_DomainIdentity));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "cn_DomainIdentity", v.cn_DomainIdentity, kEnum_CN_DomainIdentity));
   PRINT_TRY(OpenBlock(c, depth + 4, "cn_Type"));
   PRINT_TRY(PrintCN_DomainSysInfo_cn_Type(c, v.cn_Type, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "cn_DRX_CycleLengthCoeff", v.cn_DRX_CycleLengthCoeff));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "cn_DRX_CycleLengthCoeff", v.cn_DRX_CycleLengthCoeff));
   return 0;
 }
 
 int PrintCN_DomainSysInfoList(TextCursor& c, const CN_DomainSysInfoList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const CN_DomainSysInfo& element = *static_cast<const CN_DomainSysInfo*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintCN_DomainSysInfo(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -44,10 +45,11 @@ int PrintCN_DomainSysInfoList(TextCursor& c, const CN_DomainSysInfoList& v, int 
 }
 
 int PrintSystemSpecificCapUpdateReqList(TextCursor& c, const SystemSpecificCapUpdateReqList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 16; ++i) {
-    FormatElementName(elementName, name, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName, v.items[i], kEnum_SystemSpecificCapUpdateReq));
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, v.items[i], kEnum_SystemSpecificCapUpdateReq));
   }
   return 0;
 }
@@ -56,7 +58,7 @@ int PrintCapabilityUpdateRequirement(TextCursor& c, const CapabilityUpdateRequir
   PRINT_TRY(PrintBoolLine(c, depth + 4, "ue_RadioCapabilityFDDUpdateRequirement", v.ue_RadioCapabilityFDDUpdateRequirement));
   PRINT_TRY(PrintBoolLine(c, depth + 4, "ue_RadioCapabilityTDDUpdateRequirement", v.ue_RadioCapabilityTDDUpdateRequirement));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintSystemSpecificCapUpdateReqList(c, v.systemSpecificCapUpdateReqList, depth + 8, "systemSpecificCapUpdateReqList"));
+    PRINT_TRY(PrintSystemSpecificCapUpdateReqList(c, v.systemSpecificCapUpdateReqList, depth + 12, "systemSpecificCapUpdateReqList"));
   }
   return 0;
 }
@@ -72,61 +74,62 @@ int PrintCapabilityUpdateRequirement_v770ext(TextCursor& c, const CapabilityUpda
 }
 
 int PrintDynamicPersistenceLevelList(TextCursor& c, const DynamicPersistenceLevelList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 16; ++i) {
-    FormatElementName(elementName, name, static_cast<int>(i));
-    PRINT_TRY(PrintIntegerLine(c, depth, elementName, v.items[i]));
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintIntegerLine(c, depth, elementName.text, v.items[i]));
   }
   return 0;
 }
 
 int PrintUE_ConnTimersAndConstants(TextCursor& c, const UE_ConnTimersAndConstants& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "t_301", v.t_301, kEnum_T_301));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "n_301", v.n_301));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "t_302", v.t_302, kEnum_T_302));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "n_302", v.n_302));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "t_304", v.t_304, kEnum_T_304));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "n_304", v.n_304));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "t_305", v.t_305, kEnum_T_305));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "t_307", v.t_307, kEnum_T_307));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "t_308", v.t_308, kEnum_T_308));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "t_309", v.t_309));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "t_310", v.t_310, kEnum_T_310));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "n_310", v.n_310));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "t_311", v.t_311, kEnum_T_311));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "t_312", v.t_312));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "n_312", v.n_312, kEnum_N_312));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "t_313", v.t_313));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "n_313", v.n_313, kEnum_N_313));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "t_314", v.t_314, kEnum_T_314));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "t_315", v.t_315, kEnum_T_315));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "n_315", v.n_315, kEnum_N_315));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "t_316", v.t_316, kEnum_T_316));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "t_317", v.t_317, kEnum_T_317));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "t_301", v.t_301, kEnum_T_301));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "n_301", v.n_301));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "t_302", v.t_302, kEnum_T_302));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "n_302", v.n_302));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "t_304", v.t_304, kEnum_T_304));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "n_304", v.n_304));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "t_305", v.t_305, kEnum_T_305));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "t_307", v.t_307, kEnum_T_307));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "t_308", v.t_308, kEnum_T_308));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "t_309", v.t_309));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "t_310", v.t_310, kEnum_T_310));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "n_310", v.n_310));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "t_311", v.t_311, kEnum_T_311));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "t_312", v.t_312));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "n_312", v.n_312, kEnum_N_312));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "t_313", v.t_313));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "n_313", v.n_313, kEnum_N_313));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "t_314", v.t_314, kEnum_T_314));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "t_315", v.t_315, kEnum_T_315));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "n_315", v.n_315, kEnum_N_315));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "t_316", v.t_316, kEnum_T_316));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "t_317", v.t_317, kEnum_T_317));
   return 0;
 }
 
 int PrintUE_IdleTimersAndConstants(TextCursor& c, const UE_IdleTimersAndConstants& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "t_300", v.t_300, kEnum_T_300));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "n_300", v.n_300));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "t_312", v.t_312));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "n_312", v.n_312, kEnum_N_312));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "t_300", v.t_300, kEnum_T_300));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "n_300", v.n_300));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "t_312", v.t_312));
+  PRINT_TRY(PrintEnumLine(c, depth + 8, "n_312", v.n_312, kEnum_N_312));
   return 0;
 }
 
 int PrintUE_ConnTimersAndConstants_v3a0ext(TextCursor& c, const UE_ConnTimersAndConstants_v3a0ext& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintEnumLine(c, depth + 4, "n_312", v.n_312, kEnum_N_312ext));
+    PRINT_TRY(PrintEnumLine(c, depth + 8, "n_312", v.n_312, kEnum_N_312ext));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintEnumLine(c, depth + 4, "n_315", v.n_315, kEnum_N_315ext));
+    PRINT_TRY(PrintEnumLine(c, depth + 8, "n_315", v.n_315, kEnum_N_315ext));
   }
   return 0;
 }
 
 int PrintUE_IdleTimersAndConstants_v3a0ext(TextCursor& c, const UE_IdleTimersAndConstants_v3a0ext& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintEnumLine(c, depth + 4, "n_312", v.n_312, kEnum_N_312ext));
+    PRINT_TRY(PrintEnumLine(c, depth + 8, "n_312", v.n_312, kEnum_N_312ext));
   }
   return 0;
 }
@@ -161,7 +164,7 @@ int PrintSysInfoType1_v3a0NonCriticalExtensions(TextCursor& c, const SysInfoType
 }
 
 int PrintSysInfoType1(TextCursor& c, const SysInfoType1& v, int depth) {
-  PRINT_TRY(PrintHexDumpLine(c, depth + 4, v.cn_CommonGSM_MAP_NAS_SysInfo.count, v.cn_CommonGSM_MAP_NAS_SysInfo.bytes, sizeof v.cn_CommonGSM_MAP_NAS_SysInfo.bytes));
+  PRINT_TRY(PrintHexDumpLine(c, depth + 8, v.cn_CommonGSM_MAP_NAS_SysInfo.count, v.cn_CommonGSM_MAP_NAS_SysInfo.bytes, sizeof v.cn_CommonGSM_MAP_NAS_SysInfo.bytes));
   PRINT_TRY(PrintCN_DomainSysInfoList(c, v.cn_DomainSysInfoList, depth + 8, "cn_DomainSysInfoList"));
   if (v.presence & (1u << 0)) {
     PRINT_TRY(OpenBlock(c, depth + 4, "ue_ConnTimersAndConstants"));
@@ -270,10 +273,11 @@ int PrintSysInfoType13(TextCursor& c, const SysInfoType13& v, int depth) {
 }
 
 int PrintURA_IdentityList(TextCursor& c, const URA_IdentityList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 8; ++i) {
-    FormatElementName(elementName, name, static_cast<int>(i));
-    PRINT_TRY(PrintBitStringLine(c, depth, elementName, v.items[i].bitCount, v.items[i].bytes, sizeof v.items[i].bytes));
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintBitStringLine(c, depth, elementName.text, v.items[i].bitCount, v.items[i].bytes, sizeof v.items[i].bytes));
   }
   return 0;
 }
@@ -286,7 +290,7 @@ int PrintSysInfoType2_nonCriticalExtensions(TextCursor& c, const SysInfoType2_no
 }
 
 int PrintSysInfoType2(TextCursor& c, const SysInfoType2& v, int depth) {
-  PRINT_TRY(PrintURA_IdentityList(c, v.ura_IdentityList, depth + 8, "ura_IdentityList"));
+  PRINT_TRY(PrintURA_IdentityList(c, v.ura_IdentityList, depth + 4, "ura_IdentityList"));
   if (v.presence & (1u << 0)) {
     PRINT_TRY(OpenBlock(c, depth + 4, "nonCriticalExtensions"));
     PRINT_TRY(PrintSysInfoType2_nonCriticalExtensions(c, v.nonCriticalExtensions, depth + 4));
@@ -323,12 +327,12 @@ int PrintSysInfoType7(TextCursor& c, const SysInfoType7& v, int depth) {
   PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo"));
   PRINT_TRY(PrintSysInfoType7_modeSpecificInfo(c, v.modeSpecificInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintDynamicPersistenceLevelList(c, v.prach_Information_SIB5_List, depth + 8, "prach_Information_SIB5_List"));
+  PRINT_TRY(PrintDynamicPersistenceLevelList(c, v.prach_Information_SIB5_List, depth + 12, "prach_Information_SIB5_List"));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintDynamicPersistenceLevelList(c, v.prach_Information_SIB6_List, depth + 8, "prach_Information_SIB6_List"));
+    PRINT_TRY(PrintDynamicPersistenceLevelList(c, v.prach_Information_SIB6_List, depth + 12, "prach_Information_SIB6_List"));
   }
   if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "expirationTimeFactor", v.expirationTimeFactor));
+    PRINT_TRY(PrintIntegerLine(c, depth + 8, "expirationTimeFactor", v.expirationTimeFactor));
   }
   if (v.presence & (1u << 2)) {
     PRINT_TRY(OpenBlock(c, depth + 4, "nonCriticalExtensions"));
@@ -339,7 +343,7 @@ int PrintSysInfoType7(TextCursor& c, const SysInfoType7& v, int depth) {
 }
 
 int PrintSysInfoType7_modeSpecificInfo_fdd(TextCursor& c, const SysInfoType7_modeSpecificInfo_fdd& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "ul_Interference", v.ul_Interference));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "ul_Interference", v.ul_Interference));
   return 0;
 }
 

@@ -6,10 +6,11 @@
 namespace sibdecode {
 
 int PrintAccessClassBarredList(TextCursor& c, const AccessClassBarredList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 16; ++i) {
-    FormatElementName(elementName, name, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName, v.items[i], kEnum_AccessClassBarred));
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, v.items[i], kEnum_AccessClassBarred));
   }
   return 0;
 }
@@ -84,12 +85,13 @@ int PrintMappingFunctionParameter(TextCursor& c, const MappingFunctionParameter&
 }
 
 int PrintMappingFunctionParameterList(TextCursor& c, const MappingFunctionParameterList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const MappingFunctionParameter& element = *static_cast<const MappingFunctionParameter*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintMappingFunctionParameter(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -103,12 +105,13 @@ int PrintMapping(TextCursor& c, const Mapping& v, int depth) {
 }
 
 int PrintMappingInfo(TextCursor& c, const MappingInfo& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const Mapping& element = *static_cast<const Mapping*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintMapping(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -243,12 +246,13 @@ int PrintRAT_FDD_Info(TextCursor& c, const RAT_FDD_Info& v, int depth) {
 }
 
 int PrintRAT_FDD_InfoList(TextCursor& c, const RAT_FDD_InfoList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const RAT_FDD_Info& element = *static_cast<const RAT_FDD_Info*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintRAT_FDD_Info(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -284,12 +288,13 @@ int PrintRAT_TDD_Info(TextCursor& c, const RAT_TDD_Info& v, int depth) {
 }
 
 int PrintRAT_TDD_InfoList(TextCursor& c, const RAT_TDD_InfoList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const RAT_TDD_Info& element = *static_cast<const RAT_TDD_Info*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintRAT_TDD_Info(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -366,10 +371,11 @@ int PrintDeferredMeasurementControlReadingSupport_modeSpecificInfo_fdd(TextCurso
 }
 
 int PrintIntraFreqMeasQuantity_TDD_sib3List(TextCursor& c, const IntraFreqMeasQuantity_TDD_sib3List& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 2; ++i) {
-    FormatElementName(elementName, name, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName, v.items[i], kEnum_IntraFreqMeasQuantity_TDD_sib3List_Item));
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, v.items[i], kEnum_IntraFreqMeasQuantity_TDD_sib3List_Item));
   }
   return 0;
 }

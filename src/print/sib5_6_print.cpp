@@ -6,10 +6,11 @@
 namespace sibdecode {
 
 int PrintAC_To_ASC_MappingTable(TextCursor& c, const AC_To_ASC_MappingTable& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 7; ++i) {
-    FormatElementName(elementName, name, static_cast<int>(i));
-    PRINT_TRY(PrintIntegerLine(c, depth, elementName, v.items[i]));
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintIntegerLine(c, depth, elementName.text, v.items[i]));
   }
   return 0;
 }
@@ -328,12 +329,13 @@ int PrintAdditionalPRACH_TF_and_TFCS_CCCH(TextCursor& c, const AdditionalPRACH_T
 }
 
 int PrintAdditionalPRACH_TF_and_TFCS_CCCH_List(TextCursor& c, const AdditionalPRACH_TF_and_TFCS_CCCH_List& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const AdditionalPRACH_TF_and_TFCS_CCCH& element = *static_cast<const AdditionalPRACH_TF_and_TFCS_CCCH*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintAdditionalPRACH_TF_and_TFCS_CCCH(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -399,6 +401,26 @@ int PrintCBS_DRX_Level1Information(TextCursor& c, const CBS_DRX_Level1Informatio
   return 0;
 }
 
+int PrintPrimaryCCPCH_Info_sib5_6(TextCursor& c, const PrimaryCCPCH_Info& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "fdd"));
+      PRINT_TRY(PrintPrimaryCCPCH_Info_fdd(c, (*static_cast<const PrimaryCCPCH_Info_fdd*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd"));
+      PRINT_TRY(PrintPrimaryCCPCH_Info_tdd_sib5_6(c, (*static_cast<const PrimaryCCPCH_Info_tdd*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
 int PrintChannelCodingType(TextCursor& c, const ChannelCodingType& v, int depth) {
   switch (v.tag) {
     case 1:
@@ -457,12 +479,13 @@ int PrintNumberOfTransportBlocks(TextCursor& c, const NumberOfTransportBlocks& v
 }
 
 int PrintCommonDynamicTF_Info_numberOfTbSizeList(TextCursor& c, const CommonDynamicTF_Info_numberOfTbSizeList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const NumberOfTransportBlocks& element = *static_cast<const NumberOfTransportBlocks*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintNumberOfTransportBlocks(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -499,12 +522,13 @@ int PrintCommonDynamicTF_Info(TextCursor& c, const CommonDynamicTF_Info& v, int 
 }
 
 int PrintCommonDynamicTF_InfoList(TextCursor& c, const CommonDynamicTF_InfoList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const CommonDynamicTF_Info& element = *static_cast<const CommonDynamicTF_Info*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintCommonDynamicTF_Info(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -540,12 +564,13 @@ int PrintNumberOfTbSizeAndTTIList_Item(TextCursor& c, const NumberOfTbSizeAndTTI
 }
 
 int PrintNumberOfTbSizeAndTTIList(TextCursor& c, const NumberOfTbSizeAndTTIList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const NumberOfTbSizeAndTTIList_Item& element = *static_cast<const NumberOfTbSizeAndTTIList_Item*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintNumberOfTbSizeAndTTIList_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -564,12 +589,13 @@ int PrintCommonDynamicTF_Info_DynamicTTI(TextCursor& c, const CommonDynamicTF_In
 }
 
 int PrintCommonDynamicTF_InfoList_DynamicTTI(TextCursor& c, const CommonDynamicTF_InfoList_DynamicTTI& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const CommonDynamicTF_Info_DynamicTTI& element = *static_cast<const CommonDynamicTF_Info_DynamicTTI*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintCommonDynamicTF_Info_DynamicTTI(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -829,12 +855,13 @@ int PrintCommon_MAC_ehs_ReorderingQueue(TextCursor& c, const Common_MAC_ehs_Reor
 }
 
 int PrintCommon_MAC_ehs_ReorderingQueueList(TextCursor& c, const Common_MAC_ehs_ReorderingQueueList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const Common_MAC_ehs_ReorderingQueue& element = *static_cast<const Common_MAC_ehs_ReorderingQueue*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintCommon_MAC_ehs_ReorderingQueue(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -932,12 +959,13 @@ int PrintDSCH_TransportChannelsInfo_Item(TextCursor& c, const DSCH_TransportChan
 }
 
 int PrintDSCH_TransportChannelsInfo(TextCursor& c, const DSCH_TransportChannelsInfo& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const DSCH_TransportChannelsInfo_Item& element = *static_cast<const DSCH_TransportChannelsInfo_Item*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintDSCH_TransportChannelsInfo_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -965,12 +993,13 @@ int PrintDedicatedDynamicTF_Info_rlc_Size(TextCursor& c, const DedicatedDynamicT
 }
 
 int PrintDedicatedDynamicTF_Info_numberOfTbSizeList(TextCursor& c, const DedicatedDynamicTF_Info_numberOfTbSizeList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const NumberOfTransportBlocks& element = *static_cast<const NumberOfTransportBlocks*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintNumberOfTransportBlocks(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -989,12 +1018,13 @@ int PrintDedicatedDynamicTF_Info(TextCursor& c, const DedicatedDynamicTF_Info& v
 }
 
 int PrintDedicatedDynamicTF_InfoList(TextCursor& c, const DedicatedDynamicTF_InfoList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const DedicatedDynamicTF_Info& element = *static_cast<const DedicatedDynamicTF_Info*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintDedicatedDynamicTF_Info(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1033,12 +1063,13 @@ int PrintDedicatedDynamicTF_Info_DynamicTTI(TextCursor& c, const DedicatedDynami
 }
 
 int PrintDedicatedDynamicTF_InfoList_DynamicTTI(TextCursor& c, const DedicatedDynamicTF_InfoList_DynamicTTI& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const DedicatedDynamicTF_Info_DynamicTTI& element = *static_cast<const DedicatedDynamicTF_Info_DynamicTTI*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintDedicatedDynamicTF_Info_DynamicTTI(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1501,12 +1532,13 @@ int PrintDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(TextCur
 }
 
 int PrintDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const DownlinkAdditionalTimeslots_LCR_r4& element = *static_cast<const DownlinkAdditionalTimeslots_LCR_r4*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintDownlinkAdditionalTimeslots_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1559,12 +1591,13 @@ int PrintDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(TextCurso
 }
 
 int PrintDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const DownlinkAdditionalTimeslots_VHCR& element = *static_cast<const DownlinkAdditionalTimeslots_VHCR*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintDownlinkAdditionalTimeslots_VHCR(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1587,12 +1620,13 @@ int PrintDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots(TextCursor& c,
 }
 
 int PrintDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const DownlinkAdditionalTimeslots& element = *static_cast<const DownlinkAdditionalTimeslots*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintDownlinkAdditionalTimeslots(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1645,12 +1679,13 @@ int PrintDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots(TextCursor&
 }
 
 int PrintDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const DownlinkAdditionalTimeslots_r7& element = *static_cast<const DownlinkAdditionalTimeslots_r7*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintDownlinkAdditionalTimeslots_r7(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1693,12 +1728,13 @@ int PrintTFCS_Removal(TextCursor& c, const TFCS_Removal& v, int depth) {
 }
 
 int PrintTFCS_RemovalList(TextCursor& c, const TFCS_RemovalList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const TFCS_Removal& element = *static_cast<const TFCS_Removal*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintTFCS_Removal(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1766,12 +1802,13 @@ int PrintFACH_PCH_Information(TextCursor& c, const FACH_PCH_Information& v, int 
 }
 
 int PrintFACH_PCH_InformationList(TextCursor& c, const FACH_PCH_InformationList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const FACH_PCH_Information& element = *static_cast<const FACH_PCH_Information*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintFACH_PCH_Information(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1812,19 +1849,21 @@ int PrintHARQ_Info(TextCursor& c, const HARQ_Info& v, int depth) {
 }
 
 int PrintHARQ_Info_memoryPartitioning_explicit(TextCursor& c, const HARQ_Info_memoryPartitioning_explicit& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 8; ++i) {
-    FormatElementName(elementName, name, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName, v.items[i], kEnum_HARQMemorySize));
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, v.items[i], kEnum_HARQMemorySize));
   }
   return 0;
 }
 
 int PrintHS_SCCH_SystemInfo_hS_SCCHChannelisationCodeInfo(TextCursor& c, const HS_SCCH_SystemInfo_hS_SCCHChannelisationCodeInfo& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 4; ++i) {
-    FormatElementName(elementName, name, static_cast<int>(i));
-    PRINT_TRY(PrintIntegerLine(c, depth, elementName, v.items[i]));
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintIntegerLine(c, depth, elementName.text, v.items[i]));
   }
   return 0;
 }
@@ -1838,10 +1877,11 @@ int PrintHS_SCCH_SystemInfo(TextCursor& c, const HS_SCCH_SystemInfo& v, int dept
 }
 
 int PrintHS_DSCH_CommonSystemInformation_common_H_RNTI_information(TextCursor& c, const HS_DSCH_CommonSystemInformation_common_H_RNTI_information& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 4; ++i) {
-    FormatElementName(elementName, name, static_cast<int>(i));
-    PRINT_TRY(PrintBitStringLine(c, depth, elementName, v.items[i].bitCount, v.items[i].bytes, sizeof v.items[i].bytes));
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintBitStringLine(c, depth, elementName.text, v.items[i].bitCount, v.items[i].bytes, sizeof v.items[i].bytes));
   }
   return 0;
 }
@@ -1896,12 +1936,13 @@ int PrintPICH_ForHSDPASupportedPaging(TextCursor& c, const PICH_ForHSDPASupporte
 }
 
 int PrintHS_DSCH_PagingSystemInformation_pich_ForHSDPASupportedPagingList(TextCursor& c, const HS_DSCH_PagingSystemInformation_pich_ForHSDPASupportedPagingList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const PICH_ForHSDPASupportedPaging& element = *static_cast<const PICH_ForHSDPASupportedPaging*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintPICH_ForHSDPASupportedPaging(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1909,10 +1950,11 @@ int PrintHS_DSCH_PagingSystemInformation_pich_ForHSDPASupportedPagingList(TextCu
 }
 
 int PrintHS_DSCH_PagingSystemInformation_transportBlockSizeList(TextCursor& c, const HS_DSCH_PagingSystemInformation_transportBlockSizeList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 2; ++i) {
-    FormatElementName(elementName, name, static_cast<int>(i));
-    PRINT_TRY(PrintIntegerLine(c, depth, elementName, v.items[i]));
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintIntegerLine(c, depth, elementName.text, v.items[i]));
   }
   return 0;
 }
@@ -1945,12 +1987,13 @@ int PrintLogicalChannelByRB(TextCursor& c, const LogicalChannelByRB& v, int dept
 }
 
 int PrintLogicalChannelList_explicitList(TextCursor& c, const LogicalChannelList_explicitList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const LogicalChannelByRB& element = *static_cast<const LogicalChannelByRB*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintLogicalChannelByRB(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -1958,12 +2001,13 @@ int PrintLogicalChannelList_explicitList(TextCursor& c, const LogicalChannelList
 }
 
 int PrintMBMS_FACHCarryingMTCH_List(TextCursor& c, const MBMS_FACHCarryingMTCH_List& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const TransportFormatSet& element = *static_cast<const TransportFormatSet*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintTransportFormatSet(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2553,12 +2597,13 @@ int PrintPDSCH_SysInfoList_SFN_Item(TextCursor& c, const PDSCH_SysInfoList_SFN_I
 }
 
 int PrintPDSCH_SysInfoList_SFN(TextCursor& c, const PDSCH_SysInfoList_SFN& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const PDSCH_SysInfoList_SFN_Item& element = *static_cast<const PDSCH_SysInfoList_SFN_Item*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintPDSCH_SysInfoList_SFN_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2594,12 +2639,13 @@ int PrintPDSCH_SysInfoList_SFN_HCR_r5_Item(TextCursor& c, const PDSCH_SysInfoLis
 }
 
 int PrintPDSCH_SysInfoList_SFN_HCR_r5(TextCursor& c, const PDSCH_SysInfoList_SFN_HCR_r5& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const PDSCH_SysInfoList_SFN_HCR_r5_Item& element = *static_cast<const PDSCH_SysInfoList_SFN_HCR_r5_Item*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintPDSCH_SysInfoList_SFN_HCR_r5_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2637,12 +2683,13 @@ int PrintPDSCH_SysInfoList_SFN_LCR_r4_Item(TextCursor& c, const PDSCH_SysInfoLis
 }
 
 int PrintPDSCH_SysInfoList_SFN_LCR_r4(TextCursor& c, const PDSCH_SysInfoList_SFN_LCR_r4& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const PDSCH_SysInfoList_SFN_LCR_r4_Item& element = *static_cast<const PDSCH_SysInfoList_SFN_LCR_r4_Item*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintPDSCH_SysInfoList_SFN_LCR_r4_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2666,12 +2713,13 @@ int PrintPDSCH_SysInfo_VHCR_r7(TextCursor& c, const PDSCH_SysInfo_VHCR_r7& v, in
 }
 
 int PrintPDSCH_SysInfoList_VHCR_r7(TextCursor& c, const PDSCH_SysInfoList_VHCR_r7& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const PDSCH_SysInfo_VHCR_r7& element = *static_cast<const PDSCH_SysInfo_VHCR_r7*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintPDSCH_SysInfo_VHCR_r7(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2751,10 +2799,11 @@ int PrintPICH_Info_HCR_VHCR_r7(TextCursor& c, const PICH_Info_HCR_VHCR_r7& v, in
 }
 
 int PrintPichChannelisationCodeList_LCR_r4(TextCursor& c, const PichChannelisationCodeList_LCR_r4& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 2; ++i) {
-    FormatElementName(elementName, name, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName, v.items[i], kEnum_DL_TS_ChannelisationCode));
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, v.items[i], kEnum_DL_TS_ChannelisationCode));
   }
   return 0;
 }
@@ -2812,10 +2861,11 @@ int PrintPNBSCH_Allocation_r4(TextCursor& c, const PNBSCH_Allocation_r4& v, int 
 }
 
 int PrintPRACH_ChanCodes_LCR_r4(TextCursor& c, const PRACH_ChanCodes_LCR_r4& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 4; ++i) {
-    FormatElementName(elementName, name, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName, v.items[i], kEnum_TDD_PRACH_CCode_LCR_r4));
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, v.items[i], kEnum_TDD_PRACH_CCode_LCR_r4));
   }
   return 0;
 }
@@ -2849,12 +2899,13 @@ int PrintPRACH_Partitioning(TextCursor& c, const PRACH_Partitioning& v, int dept
 }
 
 int PrintPRACH_Partitioning_LCR_r4(TextCursor& c, const PRACH_Partitioning_LCR_r4& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const ASCSetting_TDD_LCR_r4& element = *static_cast<const ASCSetting_TDD_LCR_r4*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintASCSetting_TDD_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2862,12 +2913,13 @@ int PrintPRACH_Partitioning_LCR_r4(TextCursor& c, const PRACH_Partitioning_LCR_r
 }
 
 int PrintPRACH_Partitioning_fdd(TextCursor& c, const PRACH_Partitioning_fdd& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const ASCSetting_FDD& element = *static_cast<const ASCSetting_FDD*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintASCSetting_FDD(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2891,12 +2943,13 @@ int PrintPRACH_Partitioning_r7(TextCursor& c, const PRACH_Partitioning_r7& v, in
 }
 
 int PrintPRACH_Partitioning_r7_fdd(TextCursor& c, const PRACH_Partitioning_r7_fdd& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const ASCSetting_FDD& element = *static_cast<const ASCSetting_FDD*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintASCSetting_FDD(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2904,12 +2957,13 @@ int PrintPRACH_Partitioning_r7_fdd(TextCursor& c, const PRACH_Partitioning_r7_fd
 }
 
 int PrintPRACH_Partitioning_r7_tdd(TextCursor& c, const PRACH_Partitioning_r7_tdd& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const ASCSetting_TDD_r7& element = *static_cast<const ASCSetting_TDD_r7*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintASCSetting_TDD_r7(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2917,12 +2971,13 @@ int PrintPRACH_Partitioning_r7_tdd(TextCursor& c, const PRACH_Partitioning_r7_td
 }
 
 int PrintPRACH_Partitioning_tdd(TextCursor& c, const PRACH_Partitioning_tdd& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const ASCSetting_TDD& element = *static_cast<const ASCSetting_TDD*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintASCSetting_TDD(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -2972,12 +3027,13 @@ int PrintSYNC_UL_Info_r4(TextCursor& c, const SYNC_UL_Info_r4& v, int depth) {
 }
 
 int PrintPRACH_RACH_Info_LCR_r4_prach_DefinitionList(TextCursor& c, const PRACH_RACH_Info_LCR_r4_prach_DefinitionList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const PRACH_Definition_LCR_r4& element = *static_cast<const PRACH_Definition_LCR_r4*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintPRACH_Definition_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -3057,10 +3113,11 @@ int PrintPRACH_RACH_Info_modeSpecificInfo_tdd(TextCursor& c, const PRACH_RACH_In
 }
 
 int PrintPersistenceScalingFactorList(TextCursor& c, const PersistenceScalingFactorList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 6; ++i) {
-    FormatElementName(elementName, name, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName, v.items[i], kEnum_PersistenceScalingFactor));
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, v.items[i], kEnum_PersistenceScalingFactor));
   }
   return 0;
 }
@@ -3115,12 +3172,13 @@ int PrintPRACH_SystemInformation(TextCursor& c, const PRACH_SystemInformation& v
 }
 
 int PrintPRACH_SystemInformationList(TextCursor& c, const PRACH_SystemInformationList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const PRACH_SystemInformation& element = *static_cast<const PRACH_SystemInformation*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintPRACH_SystemInformation(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -3163,12 +3221,13 @@ int PrintPRACH_SystemInformation_LCR_r4(TextCursor& c, const PRACH_SystemInforma
 }
 
 int PrintPRACH_SystemInformationList_LCR_r4(TextCursor& c, const PRACH_SystemInformationList_LCR_r4& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const PRACH_SystemInformation_LCR_r4& element = *static_cast<const PRACH_SystemInformation_LCR_r4*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintPRACH_SystemInformation_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -3183,12 +3242,13 @@ int PrintPRACH_SystemInformation_LCR_v770ext(TextCursor& c, const PRACH_SystemIn
 }
 
 int PrintPRACH_SystemInformationList_LCR_v770ext(TextCursor& c, const PRACH_SystemInformationList_LCR_v770ext& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const PRACH_SystemInformation_LCR_v770ext& element = *static_cast<const PRACH_SystemInformation_LCR_v770ext*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintPRACH_SystemInformation_LCR_v770ext(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -3208,12 +3268,13 @@ int PrintPRACH_SystemInformation_VHCR_r7(TextCursor& c, const PRACH_SystemInform
 }
 
 int PrintPRACH_SystemInformationList_VHCR_r7(TextCursor& c, const PRACH_SystemInformationList_VHCR_r7& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const PRACH_SystemInformation_VHCR_r7& element = *static_cast<const PRACH_SystemInformation_VHCR_r7*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintPRACH_SystemInformation_VHCR_r7(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -3253,10 +3314,11 @@ int PrintPRACH_SystemInformation_modeSpecificInfo_fdd(TextCursor& c, const PRACH
 }
 
 int PrintUL_TS_ChannelisationCodeList(TextCursor& c, const UL_TS_ChannelisationCodeList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 2; ++i) {
-    FormatElementName(elementName, name, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName, v.items[i], kEnum_UL_TS_ChannelisationCode));
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, v.items[i], kEnum_UL_TS_ChannelisationCode));
   }
   return 0;
 }
@@ -3350,10 +3412,11 @@ int PrintPUSCH_Info_LCR_r4(TextCursor& c, const PUSCH_Info_LCR_r4& v, int depth)
 }
 
 int PrintUL_TS_ChannelisationCodeList_VHCR(TextCursor& c, const UL_TS_ChannelisationCodeList_VHCR& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 2; ++i) {
-    FormatElementName(elementName, name, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName, v.items[i], kEnum_UL_TS_ChannelisationCode_VHCR));
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, v.items[i], kEnum_UL_TS_ChannelisationCode_VHCR));
   }
   return 0;
 }
@@ -3433,12 +3496,13 @@ int PrintPUSCH_SysInfoList_SFN_Item(TextCursor& c, const PUSCH_SysInfoList_SFN_I
 }
 
 int PrintPUSCH_SysInfoList_SFN(TextCursor& c, const PUSCH_SysInfoList_SFN& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const PUSCH_SysInfoList_SFN_Item& element = *static_cast<const PUSCH_SysInfoList_SFN_Item*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintPUSCH_SysInfoList_SFN_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -3454,12 +3518,13 @@ int PrintUSCH_TransportChannelsInfo_Item(TextCursor& c, const USCH_TransportChan
 }
 
 int PrintUSCH_TransportChannelsInfo(TextCursor& c, const USCH_TransportChannelsInfo& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const USCH_TransportChannelsInfo_Item& element = *static_cast<const USCH_TransportChannelsInfo_Item*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintUSCH_TransportChannelsInfo_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -3495,12 +3560,13 @@ int PrintPUSCH_SysInfoList_SFN_HCR_r5_Item(TextCursor& c, const PUSCH_SysInfoLis
 }
 
 int PrintPUSCH_SysInfoList_SFN_HCR_r5(TextCursor& c, const PUSCH_SysInfoList_SFN_HCR_r5& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const PUSCH_SysInfoList_SFN_HCR_r5_Item& element = *static_cast<const PUSCH_SysInfoList_SFN_HCR_r5_Item*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintPUSCH_SysInfoList_SFN_HCR_r5_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -3538,12 +3604,13 @@ int PrintPUSCH_SysInfoList_SFN_LCR_r4_Item(TextCursor& c, const PUSCH_SysInfoLis
 }
 
 int PrintPUSCH_SysInfoList_SFN_LCR_r4(TextCursor& c, const PUSCH_SysInfoList_SFN_LCR_r4& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const PUSCH_SysInfoList_SFN_LCR_r4_Item& element = *static_cast<const PUSCH_SysInfoList_SFN_LCR_r4_Item*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintPUSCH_SysInfoList_SFN_LCR_r4_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -3579,12 +3646,13 @@ int PrintPUSCH_SysInfoList_SFN_VHCR_Item(TextCursor& c, const PUSCH_SysInfoList_
 }
 
 int PrintPUSCH_SysInfoList_SFN_VHCR(TextCursor& c, const PUSCH_SysInfoList_SFN_VHCR& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const PUSCH_SysInfoList_SFN_VHCR_Item& element = *static_cast<const PUSCH_SysInfoList_SFN_VHCR_Item*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintPUSCH_SysInfoList_SFN_VHCR_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -3593,6 +3661,44 @@ int PrintPUSCH_SysInfoList_SFN_VHCR(TextCursor& c, const PUSCH_SysInfoList_SFN_V
 
 int PrintPrimaryCCPCH_Info_LCR_r4_ext(TextCursor& c, const PrimaryCCPCH_Info_LCR_r4_ext& v, int depth) {
   PRINT_TRY(PrintBoolLine(c, depth + 4, "tstd_Indicator", v.tstd_Indicator));
+  return 0;
+}
+
+int PrintPrimaryCCPCH_Info_tdd_syncCase_sib5_6(TextCursor& c, const PrimaryCCPCH_Info_tdd_syncCase& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "syncCase1"));
+      PRINT_TRY(PrintPrimaryCCPCH_Info_tdd_syncCase_syncCase1(c, (*static_cast<const PrimaryCCPCH_Info_tdd_syncCase_syncCase1*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "syncCase2"));
+      PRINT_TRY(PrintPrimaryCCPCH_Info_tdd_syncCase_syncCase2_sib5_6(c, (*static_cast<const PrimaryCCPCH_Info_tdd_syncCase_syncCase2*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintPrimaryCCPCH_Info_tdd_sib5_6(TextCursor& c, const PrimaryCCPCH_Info_tdd& v, int depth) {
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "syncCase"));
+    PRINT_TRY(PrintPrimaryCCPCH_Info_tdd_syncCase_sib5_6(c, v.syncCase, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  if (v.presence & (1u << 1)) {
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "cellParametersID", v.cellParametersID));
+  }
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "sctd_Indicator", v.sctd_Indicator));
+  return 0;
+}
+
+int PrintPrimaryCCPCH_Info_tdd_syncCase_syncCase2_sib5_6(TextCursor& c, const PrimaryCCPCH_Info_tdd_syncCase_syncCase2& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotSync2", v.timeslotSync2));
   return 0;
 }
 
@@ -3633,19 +3739,21 @@ int PrintRepetitionPeriodLengthAndOffset_repetitionPeriod8(TextCursor& c, const 
 }
 
 int PrintSCCPCH_ChannelisationCodeList(TextCursor& c, const SCCPCH_ChannelisationCodeList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 16; ++i) {
-    FormatElementName(elementName, name, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName, v.items[i], kEnum_SCCPCH_ChannelisationCode));
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, v.items[i], kEnum_SCCPCH_ChannelisationCode));
   }
   return 0;
 }
 
 int PrintSCCPCH_ChannelisationCodeList_VHCR(TextCursor& c, const SCCPCH_ChannelisationCodeList_VHCR& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 32; ++i) {
-    FormatElementName(elementName, name, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName, v.items[i], kEnum_SCCPCH_ChannelisationCode_VHCR));
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, v.items[i], kEnum_SCCPCH_ChannelisationCode_VHCR));
   }
   return 0;
 }
@@ -3698,12 +3806,13 @@ int PrintSCCPCH_SystemInformation(TextCursor& c, const SCCPCH_SystemInformation&
 }
 
 int PrintSCCPCH_SystemInformationList(TextCursor& c, const SCCPCH_SystemInformationList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const SCCPCH_SystemInformation& element = *static_cast<const SCCPCH_SystemInformation*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintSCCPCH_SystemInformation(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -3758,12 +3867,13 @@ int PrintSCCPCH_SystemInformation_HCR_VHCR_r7(TextCursor& c, const SCCPCH_System
 }
 
 int PrintSCCPCH_SystemInformationList_HCR_VHCR_r7(TextCursor& c, const SCCPCH_SystemInformationList_HCR_VHCR_r7& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const SCCPCH_SystemInformation_HCR_VHCR_r7& element = *static_cast<const SCCPCH_SystemInformation_HCR_VHCR_r7*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintSCCPCH_SystemInformation_HCR_VHCR_r7(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -3790,12 +3900,13 @@ int PrintSCCPCH_SystemInformation_LCR_r4_ext(TextCursor& c, const SCCPCH_SystemI
 }
 
 int PrintSCCPCH_SystemInformationList_LCR_r4_ext(TextCursor& c, const SCCPCH_SystemInformationList_LCR_r4_ext& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const SCCPCH_SystemInformation_LCR_r4_ext& element = *static_cast<const SCCPCH_SystemInformation_LCR_r4_ext*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintSCCPCH_SystemInformation_LCR_r4_ext(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -4385,12 +4496,13 @@ int PrintTDD_MBSFNTSlotInfo(TextCursor& c, const TDD_MBSFNTSlotInfo& v, int dept
 }
 
 int PrintTDD_MBSFNInformation(TextCursor& c, const TDD_MBSFNInformation& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const TDD_MBSFNTSlotInfo& element = *static_cast<const TDD_MBSFNTSlotInfo*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintTDD_MBSFNTSlotInfo(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -4506,13 +4618,13 @@ int PrintSysInfoType5_v4b0NonCriticalExtensions(TextCursor& c, const SysInfoType
 
 int PrintSysInfoType5(TextCursor& c, const SysInfoType5& v, int depth) {
   PRINT_TRY(PrintBoolLine(c, depth + 4, "sib6indicator", v.sib6indicator));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "pich_PowerOffset", v.pich_PowerOffset));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "pich_PowerOffset", v.pich_PowerOffset));
   PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo"));
   PRINT_TRY(PrintSysInfoType5_modeSpecificInfo(c, v.modeSpecificInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
     PRINT_TRY(OpenBlock(c, depth + 4, "primaryCCPCH_Info"));
-    PRINT_TRY(PrintPrimaryCCPCH_Info(c, v.primaryCCPCH_Info, depth + 4));
+    PRINT_TRY(PrintPrimaryCCPCH_Info_sib5_6(c, v.primaryCCPCH_Info, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   PRINT_TRY(PrintPRACH_SystemInformationList(c, v.prach_SystemInformationList, depth + 8, "prach_SystemInformationList"));
@@ -4768,13 +4880,13 @@ int PrintSysInfoType6_v4b0NonCriticalExtensions(TextCursor& c, const SysInfoType
 }
 
 int PrintSysInfoType6(TextCursor& c, const SysInfoType6& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "pich_PowerOffset", v.pich_PowerOffset));
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "pich_PowerOffset", v.pich_PowerOffset));
   PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo"));
   PRINT_TRY(PrintSysInfoType6_modeSpecificInfo(c, v.modeSpecificInfo, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
     PRINT_TRY(OpenBlock(c, depth + 4, "primaryCCPCH_Info"));
-    PRINT_TRY(PrintPrimaryCCPCH_Info(c, v.primaryCCPCH_Info, depth + 4));
+    PRINT_TRY(PrintPrimaryCCPCH_Info_sib5_6(c, v.primaryCCPCH_Info, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   if (v.presence & (1u << 1)) {
@@ -4818,37 +4930,41 @@ int PrintSysInfoType6_modeSpecificInfo_tdd(TextCursor& c, const SysInfoType6_mod
 }
 
 int PrintTDD768_PRACH_CCodeList_sf16(TextCursor& c, const TDD768_PRACH_CCodeList_sf16& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 16; ++i) {
-    FormatElementName(elementName, name, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName, v.items[i], kEnum_TDD768_PRACH_CCode16));
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, v.items[i], kEnum_TDD768_PRACH_CCode16));
   }
   return 0;
 }
 
 int PrintTDD768_PRACH_CCodeList_sf32(TextCursor& c, const TDD768_PRACH_CCodeList_sf32& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 16; ++i) {
-    FormatElementName(elementName, name, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName, v.items[i], kEnum_TDD768_PRACH_CCode32));
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, v.items[i], kEnum_TDD768_PRACH_CCode32));
   }
   return 0;
 }
 
 int PrintTDD_PRACH_CCodeList_sf16(TextCursor& c, const TDD_PRACH_CCodeList_sf16& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 8; ++i) {
-    FormatElementName(elementName, name, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName, v.items[i], kEnum_TDD_PRACH_CCode16));
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, v.items[i], kEnum_TDD_PRACH_CCode16));
   }
   return 0;
 }
 
 int PrintTDD_PRACH_CCodeList_sf8(TextCursor& c, const TDD_PRACH_CCodeList_sf8& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   for (uint32_t i = 0; i < v.count && i < 8; ++i) {
-    FormatElementName(elementName, name, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName, v.items[i], kEnum_TDD_PRACH_CCode8));
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, v.items[i], kEnum_TDD_PRACH_CCode8));
   }
   return 0;
 }
@@ -4891,12 +5007,13 @@ int PrintTFCI_Range(TextCursor& c, const TFCI_Range& v, int depth) {
 }
 
 int PrintTFCI_RangeList(TextCursor& c, const TFCI_RangeList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const TFCI_Range& element = *static_cast<const TFCI_Range*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintTFCI_Range(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -4914,12 +5031,13 @@ int PrintTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(TextCursor& c, const TFCS_Reconf
 }
 
 int PrintTFCS_ReconfAdd_ctfcSize_ctfc12Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc12Bit& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item& element = *static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -4937,12 +5055,13 @@ int PrintTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(TextCursor& c, const TFCS_Reconf
 }
 
 int PrintTFCS_ReconfAdd_ctfcSize_ctfc16Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc16Bit& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item& element = *static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -4960,12 +5079,13 @@ int PrintTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(TextCursor& c, const TFCS_Reconf
 }
 
 int PrintTFCS_ReconfAdd_ctfcSize_ctfc24Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc24Bit& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item& element = *static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -4983,12 +5103,13 @@ int PrintTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(TextCursor& c, const TFCS_ReconfA
 }
 
 int PrintTFCS_ReconfAdd_ctfcSize_ctfc2Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc2Bit& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item& element = *static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -5006,12 +5127,13 @@ int PrintTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(TextCursor& c, const TFCS_ReconfA
 }
 
 int PrintTFCS_ReconfAdd_ctfcSize_ctfc4Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc4Bit& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item& element = *static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -5029,12 +5151,13 @@ int PrintTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(TextCursor& c, const TFCS_ReconfA
 }
 
 int PrintTFCS_ReconfAdd_ctfcSize_ctfc6Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc6Bit& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item& element = *static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -5052,12 +5175,13 @@ int PrintTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(TextCursor& c, const TFCS_ReconfA
 }
 
 int PrintTFCS_ReconfAdd_ctfcSize_ctfc8Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc8Bit& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item& element = *static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -5208,12 +5332,13 @@ int PrintUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecuti
 }
 
 int PrintUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const UplinkAdditionalTimeslots_LCR_r4& element = *static_cast<const UplinkAdditionalTimeslots_LCR_r4*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintUplinkAdditionalTimeslots_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -5244,12 +5369,13 @@ int PrintUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive
 }
 
 int PrintUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const UplinkAdditionalTimeslots_VHCR& element = *static_cast<const UplinkAdditionalTimeslots_VHCR*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintUplinkAdditionalTimeslots_VHCR(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
@@ -5280,12 +5406,13 @@ int PrintUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive(Text
 }
 
 int PrintUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList& v, int depth, const char* name) {
-  char elementName[ElementNameSize];
+  ElementName elementName;
+  StartElementNames(elementName, name);
   int index = 0;
   for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    FormatElementName(elementName, name, index);
+    SetElementIndex(elementName, index);
     const UplinkAdditionalTimeslots& element = *static_cast<const UplinkAdditionalTimeslots*>(n->data);
-    PRINT_TRY(OpenBlock(c, depth, elementName));
+    PRINT_TRY(OpenBlock(c, depth, elementName.text));
     PRINT_TRY(PrintUplinkAdditionalTimeslots(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }

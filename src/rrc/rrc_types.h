@@ -1055,6 +1055,8 @@ using Dummy_InterFreqRACHReportingInfo_modeSpecificInfo = ChoiceValue;
 
 struct Dummy_InterFreqRACHReportingInfo {
   Dummy_InterFreqRACHReportingInfo_modeSpecificInfo modeSpecificInfo;
+  int8_t interFreqRACHReportingThreshold;
+  uint8_t maxReportedCellsOnRACHinterFreq;
 };
 
 struct Dummy_InterFreqRACHReportingInfo_modeSpecificInfo_fdd {
@@ -2933,7 +2935,7 @@ struct SysInfoType11_v6b0ext_IEs {
 
 struct SysInfoType11_v770ext_IEs {
   uint32_t presence;
-  MBSFNFrequencyList mbsfnFrequencyList;
+  MBSFNFrequencyList mBSFNFrequencyList;
 };
 
 struct SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions {

@@ -1746,7 +1746,7 @@ void InitDummy_InterFreqRACHReportingInfo_modeSpecificInfo(Dummy_InterFreqRACHRe
 
 int DecodeDummy_InterFreqRACHReportingInfo_modeSpecificInfo(PerContext* ctx, Dummy_InterFreqRACHReportingInfo_modeSpecificInfo* v) {
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 4, &index));
+  PER_TRY(ReadWholeNumber(ctx, 2, &index));
   v->tag = index + 1;
   switch (index) {
     case 0: {
@@ -1761,18 +1761,6 @@ int DecodeDummy_InterFreqRACHReportingInfo_modeSpecificInfo(PerContext* ctx, Dum
       v->ptr = alt;
       InitDummy_InterFreqRACHReportingInfo_modeSpecificInfo_tdd(alt);
       return DecodeDummy_InterFreqRACHReportingInfo_modeSpecificInfo_tdd(ctx, alt);
-    }
-    case 2: {
-      int8_t value = 0;
-      int status = DecodeInt8(ctx, -115, 0, &value);
-      v->signedValue = value;
-      return status;
-    }
-    case 3: {
-      uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 1, 8, &value);
-      v->value = value;
-      return status;
     }
   }
   return StatusOutOfRange;
@@ -1795,6 +1783,8 @@ void InitDummy_InterFreqRACHReportingInfo(Dummy_InterFreqRACHReportingInfo* v) {
 
 int DecodeDummy_InterFreqRACHReportingInfo(PerContext* ctx, Dummy_InterFreqRACHReportingInfo* v) {
   PER_TRY(DecodeDummy_InterFreqRACHReportingInfo_modeSpecificInfo(ctx, &v->modeSpecificInfo));
+  PER_TRY(DecodeInt8(ctx, -115, 0, &v->interFreqRACHReportingThreshold));
+  PER_TRY(DecodeUInt8(ctx, 1, 8, &v->maxReportedCellsOnRACHinterFreq));
   return StatusOk;
 }
 
@@ -6151,19 +6141,19 @@ void ReleaseSysInfoType11_v6b0ext_IEs(SysInfoType11_v6b0ext_IEs* v) {
 
 void InitSysInfoType11_v770ext_IEs(SysInfoType11_v770ext_IEs* v) {
   v->presence = 0;
-  InitMBSFNFrequencyList(&v->mbsfnFrequencyList);
+  InitMBSFNFrequencyList(&v->mBSFNFrequencyList);
 }
 
 int DecodeSysInfoType11_v770ext_IEs(PerContext* ctx, SysInfoType11_v770ext_IEs* v) {
   PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeMBSFNFrequencyList(ctx, &v->mbsfnFrequencyList));
+    PER_TRY(DecodeMBSFNFrequencyList(ctx, &v->mBSFNFrequencyList));
   }
   return StatusOk;
 }
 
 void ReleaseSysInfoType11_v770ext_IEs(SysInfoType11_v770ext_IEs* v) {
-  if (v->presence & (1u << 0)) ReleaseMBSFNFrequencyList(&v->mbsfnFrequencyList);
+  if (v->presence & (1u << 0)) ReleaseMBSFNFrequencyList(&v->mBSFNFrequencyList);
 }
 
 int DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(PerContext* ctx, SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions* v) {

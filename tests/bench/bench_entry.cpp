@@ -1,10 +1,17 @@
 // Google Benchmark programs: every supported SIB type through RRCParserX, the
 // block walk and reassembly alone, and the hottest PER primitives. The inputs
-// are the valid model-drawn batches of the fuzz seed corpus.
+// are the valid model-drawn batches of the fuzz seed corpus and, when the
+// environment names a folder of them (SIBDECODE_BENCH_INPUTS, written by
+// tests/bench/make_inputs.py), thousands of valid batches per SIB type, each
+// type also timed as a warm memcpy of the texts it returns: the least a call
+// must do.
 #include <benchmark/benchmark.h>
 #include <sibdecode/sibdecode.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -80,6 +87,85 @@ void BM_ReadWholeNumber(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadWholeNumber)->Arg(2)->Arg(16)->Arg(4096);
 
+using Batch = std::vector<unsigned char>;
+
+std::vector<Batch> ReadHexLines(const std::string& path) {
+  std::vector<Batch> batches;
+  std::ifstream in(path);
+  std::string line;
+  while (std::getline(in, line)) {
+    Batch batch;
+    for (size_t i = 0; i + 1 < line.size(); i += 2) {
+      batch.push_back(static_cast<unsigned char>(std::stoi(line.substr(i, 2), nullptr, 16)));
+    }
+    if (!batch.empty()) batches.push_back(batch);
+  }
+  return batches;
+}
+
+// One iteration decodes every batch of the file once; the per-call figure is
+// the "calls" rate inverted.
+void BM_Batches(benchmark::State& state, const std::vector<Batch>& batches) {
+  std::vector<char> text(sibdecode::MaxTextSize(31 * 16));
+  tagSystemInformationBlock out;
+  size_t textBytes = 0;
+  for (auto _ : state) {
+    for (const Batch& batch : batches) {
+      unsigned int textLen = 0;
+      RRCParserX(const_cast<unsigned char*>(batch.data()), static_cast<unsigned int>(batch.size()),
+                 &out, text.data(), textLen);
+      textBytes += textLen;
+    }
+  }
+  state.counters["calls"] = benchmark::Counter(
+      static_cast<double>(batches.size()),
+      benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+  state.counters["textBytes"] =
+      static_cast<double>(textBytes) / static_cast<double>(state.iterations() * batches.size());
+}
+
+// The texts those calls return, copied from a warm cache into one buffer.
+void BM_MemcpyTexts(benchmark::State& state, const std::vector<Batch>& batches) {
+  std::vector<std::string> texts;
+  std::vector<char> text(sibdecode::MaxTextSize(31 * 16));
+  tagSystemInformationBlock out;
+  for (const Batch& batch : batches) {
+    unsigned int textLen = 0;
+    if (RRCParserX(const_cast<unsigned char*>(batch.data()),
+                   static_cast<unsigned int>(batch.size()), &out, text.data(), textLen)) {
+      texts.emplace_back(text.data(), textLen);
+    }
+  }
+  for (auto _ : state) {
+    for (const std::string& t : texts) {
+      std::memcpy(text.data(), t.data(), t.size());
+      benchmark::ClobberMemory();
+    }
+  }
+  state.counters["calls"] = benchmark::Counter(
+      static_cast<double>(texts.size()),
+      benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+void RegisterInputBenchmarks() {
+  const char* folder = std::getenv("SIBDECODE_BENCH_INPUTS");
+  if (folder == nullptr) return;
+  static std::vector<std::vector<Batch>> inputs;  // kept for the benchmarks' lifetime
+  inputs.reserve(32);
+  const int types[] = {1, 2, 3, 4, 5, 6, 7, 11, 12, 13};
+  for (int type : types) {
+    char name[32];
+    std::snprintf(name, sizeof(name), "sib%02d", type);
+    std::vector<Batch> batches = ReadHexLines(std::string(folder) + "/" + name + ".hex");
+    if (batches.empty()) continue;
+    inputs.push_back(std::move(batches));
+    const std::vector<Batch>& kept = inputs.back();
+    benchmark::RegisterBenchmark((std::string("BM_Batches/") + name).c_str(), BM_Batches, kept);
+    benchmark::RegisterBenchmark((std::string("BM_MemcpyTexts/") + name).c_str(), BM_MemcpyTexts,
+                                 kept);
+  }
+}
+
 void RegisterSibBenchmarks() {
   const int types[] = {1, 2, 3, 4, 5, 6, 7, 11, 12, 13};
   for (int type : types) {
@@ -96,6 +182,7 @@ void RegisterSibBenchmarks() {
 
 int main(int argc, char** argv) {
   RegisterSibBenchmarks();
+  RegisterInputBenchmarks();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();

@@ -32,7 +32,9 @@ for name in \
   '_ZN9sibdecode19DestroyDecoderStateEPNS_12DecoderStateE' \
   '_ZN9sibdecode11MaxTextSizeEj' \
   '_ZN9sibdecode11DecodeBatchEPNS_12DecoderStateEPKhjP25tagSystemInformationBlockPcjPj' \
-  '_ZN9sibdecode9DecodeSibEPNS_12DecoderStateEjPKhjP25tagSystemInformationBlockPcjPj'; do
+  '_ZN9sibdecode9DecodeSibEPNS_12DecoderStateEjPKhjP25tagSystemInformationBlockPcjPj' \
+  '_ZN9sibdecode15DecodeBatchJsonEPNS_12DecoderStateEPKhjP25tagSystemInformationBlockPcjPjS7_' \
+  '_ZN9sibdecode13DecodeSibJsonEPNS_12DecoderStateEjPKhjP25tagSystemInformationBlockPcjPj'; do
   if ! grep -qF "] $name" "$work/exports.txt"; then
     echo "FAIL: $name is not exported"
     missing=1

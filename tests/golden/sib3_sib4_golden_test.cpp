@@ -19,12 +19,18 @@
 #include <string>
 #include <vector>
 
-#include "../support/bit_writer.h"
 #include "sibdecode/sibdecode.h"
+#include "support/bit_writer.h"
+#include "support/golden_text.h"
 
 namespace {
 
 using sibtest::BitWriter;
+using sibtest::DecodeBare;
+using sibtest::Decoded;
+using sibtest::ExpectLinesMatch;
+using sibtest::ExpectSummary;
+using sibtest::ExpectText;
 
 // Marks an OPTIONAL or DEFAULT integer that the encoding leaves out.
 constexpr int kAbsent = -1000;
@@ -219,108 +225,6 @@ BitWriter Sib4(uint32_t cellIdentity, const Csri& csri, const Car& car, const Bi
   PutCar(w, car);
   if (chain != nullptr) w.Append(*chain);
   return w;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Running the library and comparing texts.
-
-struct Decoded {
-  int result = 0;
-  std::string text;
-  tagSystemInformationBlock out;
-};
-
-constexpr size_t kTextCapacity = 102400 + 4096;
-
-Decoded DecodeBare(unsigned sibType, const BitWriter& bits) {
-  const std::vector<uint8_t> bytes = bits.Bytes();
-  Decoded d;
-  std::memset(&d.out, 0xA5, sizeof d.out);  // the call must clear the summary itself
-  std::vector<char> text(kTextCapacity, '\0');
-  size_t len = 0;
-  sibdecode::DecoderState* state = sibdecode::CreateDecoderState();
-  d.result = sibdecode::DecodeSib(state, sibType, bytes.data(), bytes.size(), &d.out, text.data(),
-                                  text.size(), &len);
-  sibdecode::DestroyDecoderState(state);
-  if (len > text.size()) len = text.size();
-  d.text.assign(text.data(), len);
-  return d;
-}
-
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    end = end == std::string::npos ? text.size() : end + 1;
-    lines.push_back(text.substr(start, end - start));
-    start = end;
-  }
-  return lines;
-}
-
-std::string Visible(const std::string& s) {
-  std::string out;
-  for (char c : s) {
-    if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\n') {
-      out += "\\n";
-    } else {
-      out += c;
-    }
-  }
-  return "\"" + out + "\"";
-}
-
-// Exact comparison that names the first line that differs.
-void ExpectText(const std::string& expected, const std::string& actual) {
-  if (expected == actual) return;
-  const std::vector<std::string> want = SplitLines(expected);
-  const std::vector<std::string> got = SplitLines(actual);
-  size_t i = 0;
-  while (i < want.size() && i < got.size() && want[i] == got[i]) ++i;
-  ADD_FAILURE() << "text differs at line " << (i + 1) << "\n  expected: "
-                << (i < want.size() ? Visible(want[i]) : std::string("<end of text>"))
-                << "\n  actual:   "
-                << (i < got.size() ? Visible(got[i]) : std::string("<end of text>"))
-                << "\n  (expected " << want.size() << " lines, got " << got.size() << ")";
-}
-
-// Line patterns for texts that hold values the decoder never reached: a pattern with one '*'
-// matches a line that starts with the part before it and ends with the part after it.
-void ExpectLinesMatch(const std::vector<std::string>& patterns, const std::string& actual) {
-  const std::vector<std::string> got = SplitLines(actual);
-  ASSERT_EQ(patterns.size(), got.size()) << "line count differs; text:\n" << Visible(actual);
-  for (size_t i = 0; i < patterns.size(); ++i) {
-    const std::string& p = patterns[i];
-    const size_t star = p.find('*');
-    bool ok;
-    if (star == std::string::npos) {
-      ok = p == got[i];
-    } else {
-      const std::string head = p.substr(0, star);
-      const std::string tail = p.substr(star + 1);
-      ok = got[i].size() >= head.size() + tail.size() &&
-           got[i].compare(0, head.size(), head) == 0 &&
-           got[i].compare(got[i].size() - tail.size(), tail.size(), tail) == 0;
-    }
-    EXPECT_TRUE(ok) << "line " << (i + 1) << "\n  pattern: " << Visible(p)
-                    << "\n  actual:  " << Visible(got[i]);
-  }
-}
-
-// The cell identities of the summary record, and zero everywhere behind them.
-void ExpectSummary(const tagSystemInformationBlock& out, unsigned sib3Identity,
-                   unsigned sib4Identity) {
-  EXPECT_EQ(sib3Identity, out.sib3.cellIdentity);
-  EXPECT_EQ(sib4Identity, out.sib4.cellIdentity);
-  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(&out);
-  size_t nonZero = 0;
-  for (size_t i = offsetof(tagSystemInformationBlock, sib11); i < sizeof out; ++i) {
-    if (bytes[i] != 0) ++nonZero;
-  }
-  EXPECT_EQ(0u, nonZero) << "bytes of sib11 not cleared";
 }
 
 // ---------------------------------------------------------------------------------------------

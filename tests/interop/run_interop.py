@@ -146,7 +146,8 @@ def check_sib(sib, samples, model, args):
             sleaves = sib_side.text_leaves(model, sib, text)
         result = compare.compare(sleaves, tres["leaves"], tres["errors"], len(data))
         # errors past the last container that the decoder knows do not count
-        error_free = (not tres["errors"] or result.get("stop") == "cut") and result.get("stop") != "past the end"
+        error_free = (not tres["errors"] or result.get("stop") in ("cut", "v690 dummy")) \
+            and result.get("stop") != "past the end"
         if result.get("stop") == "cut":
             report.cut_reached += 1
         if origin == "model" or origin.startswith("crafted:") and origin != "crafted:truncated":

@@ -129,6 +129,52 @@ TEST(Emitter, EveryFormatFailsWithoutWritingPastTheBuffer) {
   }
 }
 
+// Lines written in one copy when they fit must stop, in a full buffer, exactly
+// where their separate formatted writes would.
+TEST(Emitter, WholeLineWritesCutWhereTheirSeparateWritesWould) {
+  struct Case {
+    const char* what;
+    Emit whole;
+    std::vector<std::string> writes;  // the separate formatted writes, in order
+  };
+  const std::vector<Case> cases = {
+      {"block",
+       [](TextCursor& c) { return OpenBlock(c, 8, "cellBarred"); },
+       {"        cellBarred\r\n", "        {\r\n"}},
+      {"close", [](TextCursor& c) { return CloseBlock(c, 12); }, {"            }\r\n"}},
+      {"integer line",
+       [](TextCursor& c) { return WriteLine(c, 4, "n", " = -7\r\n", 7, false); },
+       {"    ", "n = -7\r\n"}},
+      {"enumeration line",
+       [](TextCursor& c) { return WriteLine(c, 16, "t_300", " = ms2000\n", 10, true); },
+       {std::string(16, ' '), "t_300", " = ms2000\n"}},
+      {"name line at depth 0",
+       [](TextCursor& c) { return WriteLine(c, 0, "tdd", "\r\n", 2, true); },
+       {"", "tdd", "\r\n"}},
+  };
+  for (const Case& c : cases) {
+    std::string all;
+    for (const std::string& w : c.writes) all += w;
+    for (uint32_t size = 0; size <= all.size() + 1; ++size) {
+      Buffer whole(size);
+      const int returned = c.whole(whole.cursor);
+      Buffer apart(size);
+      int last = 0;
+      for (const std::string& w : c.writes) {
+        last = WriteText(apart.cursor, w.c_str());
+        if (last < 0) break;
+      }
+      EXPECT_EQ(whole.Text(), apart.Text()) << c.what << " size " << size;
+      EXPECT_EQ(returned < 0, last < 0) << c.what << " size " << size;
+      if (last >= 0) {
+        EXPECT_EQ(returned, last) << c.what << " size " << size;
+      }
+      EXPECT_EQ(whole.cursor.failed, apart.cursor.failed) << c.what << " size " << size;
+      EXPECT_TRUE(whole.GuardIntact()) << c.what << " size " << size;
+    }
+  }
+}
+
 TEST(Emitter, OnceFailedEveryLaterWriteFails) {
   Buffer buffer(8);
   EXPECT_LT(OpenBlock(buffer.cursor, 0, "too long for eight"), 0);

@@ -11,9 +11,11 @@ import shlex
 class Overlay:
     def __init__(self):
         self.cuts = []  # paths of extension containers replaced by nonCriticalExtensions
+        self.hoists = []  # paths of CHOICE alternatives that are members of the enclosing SEQUENCE
         self.renames = {}  # member path -> printed name
         self.line_depth = {}  # member path -> offset of its line or block from the parent block
         self.element_depth = {}  # list member path -> offset of its elements from the parent block
+        self.scalar_depth = {}  # SEQUENCE type -> offset of its scalar member lines from its braces
         self.crlf = set()  # enumeration type (name or member path) whose lines end in "\r\n"
         self.crlf_items = {}  # enumeration -> set of identifier indexes ending in "\r\n"
         self.enum_items = {}  # enumeration -> identifiers printed instead of the ASN.1 ones
@@ -35,21 +37,30 @@ def read_overlay(path):
             if len(args) != n:
                 raise SyntaxError("%s:%d: %s takes %d arguments" % (path, lineno, kind, n))
 
+        def layout_key():
+            # `PATH +N` everywhere, or `PATH +N FAMILY` only in the text of that SIB family
+            if len(args) not in (2, 3):
+                raise SyntaxError("%s:%d: %s takes 2 or 3 arguments" % (path, lineno, kind))
+            return args[0] if len(args) == 2 else (args[2], args[0])
+
         if kind == "root":
             need(2)
             ov.roots[int(args[0])] = args[1]
         elif kind == "cut":
             need(1)
             ov.cuts.append(args[0])
+        elif kind == "hoist":
+            need(1)
+            ov.hoists.append(args[0])
         elif kind == "name":
             need(2)
             ov.renames[args[0]] = args[1]
         elif kind == "depth":
-            need(2)
-            ov.line_depth[args[0]] = int(args[1])
+            ov.line_depth[layout_key()] = int(args[1])
+        elif kind == "lines":
+            ov.scalar_depth[layout_key()] = int(args[1])
         elif kind == "elements":
-            need(2)
-            ov.element_depth[args[0]] = int(args[1])
+            ov.element_depth[layout_key()] = int(args[1])
         elif kind == "crlf":
             need(1)
             ov.crlf.add(args[0])

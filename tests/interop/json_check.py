@@ -1,0 +1,182 @@
+#!/usr/bin/env python3
+"""Checks `sibdecode --json` against the text: for every SIB type, random and
+model-drawn encodings (those of the interop test) are decoded twice, as text and
+as JSON; every JSON line must parse, and its value tree must hold exactly the
+blocks, lines and values of the text, in the same order.
+
+How the two correspond: a block is an object (a SEQUENCE's members, a CHOICE's
+one alternative); the elements "name[i]" of a list are the items of the array
+"name"; "name = value" is a number, true/false, an identifier or a string of bit
+digits ("???" is null); a bare name line is null; an octet-string dump is a
+string of hexadecimal digits.
+
+usage: json_check.py --sibdecode BIN [--count N] [--seed S]
+Every run also checks itself: in each agreeing object it changes one value
+and expects the comparison to notice.
+Standard library only. Exit status 0 when all agree, 1 otherwise.
+"""
+import argparse
+import json
+import os
+import random
+import subprocess
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+
+import per_encoder  # noqa: E402
+from run_interop import make_samples  # noqa: E402
+from sib_side import parse_text, split_texts  # noqa: E402
+
+SIB_TYPES = [1, 2, 3, 4, 5, 6, 7, 11, 12, 13]
+
+
+def entries(obj):
+    """A JSON object's members as the text lists them: arrays spread into
+    "name[i]" items, nested arrays into blocks of "name[i][j]" items."""
+    out = []
+    for key, value in obj.items():
+        out.extend(member_entries(key, value))
+    return out
+
+
+def member_entries(key, value):
+    if not isinstance(value, list):
+        return [(key, value)]
+    out = []
+    for i, item in enumerate(value):
+        name = "%s[%d]" % (key, i)
+        if isinstance(item, list):
+            out.append((name, ("array", member_entries(name, item))))
+        else:
+            out.append((name, item))
+    return out
+
+
+def scalar_text(value):
+    if value is None:
+        return "???"
+    if isinstance(value, bool):
+        return "True" if value else "False"
+    if isinstance(value, int):
+        return str(value)
+    return value
+
+
+def compare_block(nodes, members, path):
+    """None when the text nodes and the JSON members agree, else a message."""
+    for k, node in enumerate(nodes):
+        if k >= len(members):
+            return "%s: text has %r, JSON has nothing more" % (path, node.name)
+        name, value = members[k]
+        where = "%s/%s" % (path, name)
+        if node.kind == "dump":
+            if not isinstance(value, str) or value != node.value.hex().upper():
+                return "%s: dump %s, JSON %r" % (where, node.value.hex().upper(), value)
+            continue
+        if node.name != name:
+            return "%s: text name %r, JSON name %r" % (path, node.name, name)
+        if node.kind == "block":
+            if isinstance(value, dict):
+                inner = entries(value)
+            elif isinstance(value, tuple) and value[0] == "array":
+                inner = value[1]
+            else:
+                return "%s: a block in the text, %r in JSON" % (where, value)
+            why = compare_block(node.children, inner, where)
+            if why:
+                return why
+        elif node.kind == "name":
+            if value is not None:
+                return "%s: a name line in the text, %r in JSON" % (where, value)
+        else:
+            text = node.value
+            if isinstance(value, str) and not (value == "" or set(value) <= {"0", "1"}) \
+                    or value is None or isinstance(value, (bool, int)):
+                expected = scalar_text(value)
+            else:
+                expected = '"%s"' % value
+            if text != expected:
+                return "%s: text %r, JSON %r" % (where, text, value)
+    if len(members) > len(nodes):
+        return "%s: JSON has %r, the text has nothing more" % (path, members[len(nodes)][0])
+    return None
+
+
+def scalar_slots(value, slots):
+    """(container, key) of every number, boolean, string and null in the tree."""
+    items = value.items() if isinstance(value, dict) else enumerate(value)
+    for key, item in items:
+        if isinstance(item, (dict, list)):
+            scalar_slots(item, slots)
+        else:
+            slots.append((value, key))
+    return slots
+
+
+def changed(value):
+    if isinstance(value, bool):
+        return not value
+    if isinstance(value, int):
+        return value + 1
+    if isinstance(value, str):
+        return value + "0" if set(value) <= {"0", "1"} else value + "x"
+    return 0
+
+
+def run(binary, sib, hexlines, json_mode):
+    args = [binary, "--sib", str(sib)] + (["--json"] if json_mode else [])
+    proc = subprocess.run(args, input=hexlines.encode(), capture_output=True)
+    if proc.returncode != 0:
+        raise RuntimeError("sibdecode exited with %d" % proc.returncode)
+    return proc.stdout.decode("latin-1")
+
+
+def check_sib(binary, sib, samples, rng):
+    hexlines = "".join(data.hex() + "\n" for _origin, data in samples)
+    texts = split_texts(run(binary, sib, hexlines, False))
+    objects = [json.loads(line) for line in run(binary, sib, hexlines, True).splitlines()]
+    failures = []
+    if len(texts) != len(objects):
+        return len(objects), ["%d texts, %d JSON objects" % (len(texts), len(objects))]
+    for n, (lines, obj) in enumerate(zip(texts, objects)):
+        if obj.get("sib") != sib or set(obj) != {"sib", "source", "summary", "value"}:
+            failures.append("object %d: unexpected keys or type: %s" % (n, sorted(obj)))
+            continue
+        root = parse_text(lines)
+        why = compare_block(root.children, entries(obj["value"]), "SysInfoType%d" % sib)
+        if why:
+            failures.append("object %d (%s): %s" % (n, obj["source"], why))
+            continue
+        slots = scalar_slots(obj["value"], [])
+        if slots:
+            container, key = rng.choice(slots)
+            container[key] = changed(container[key])
+            if compare_block(root.children, entries(obj["value"]), "") is None:
+                failures.append("object %d (%s): a changed value went unnoticed" % (n, obj["source"]))
+    return len(objects), failures
+
+
+def main(argv=None):
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--sibdecode", required=True)
+    parser.add_argument("--count", type=int, default=200)
+    parser.add_argument("--seed", type=int, default=20261207)
+    args = parser.parse_args(argv)
+    model = per_encoder.load_model(os.path.join(HERE, "sib_model.json"))
+    total = failed = 0
+    for sib in SIB_TYPES:
+        samples = make_samples(model, sib, args.count, args.seed)
+        count, failures = check_sib(args.sibdecode, sib, samples, random.Random(sib))
+        total += count
+        failed += len(failures)
+        print("SIB%-3d %5d JSON objects, %d disagreeing" % (sib, count, len(failures)))
+        for why in failures[:3]:
+            print("    " + why)
+    print("json: %d agreeing, %d disagreeing" % (total - failed, failed))
+    return 1 if failed or total == 0 else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,317 @@
+"""Emits the Init, Decode and Release functions of every type, one source file
+per SIB family (src/rrc/*.cpp)."""
+
+from cpp import HEADER, Writer, ctype, default_value, int_ctype, int_decoder, size_name
+from model import family_of, heap_alternative, list_is_value_list
+
+
+# ---------------------------------------------------------------- Init
+
+
+def emit_init(w, node):
+    if not (node.needs_init or node.is_root):
+        return
+    w("void Init%s(%s* v) {" % (node.cname, node.cname))
+    if not node.needs_init:
+        w("  (void)v;  // nothing to prepare")
+    if node.kind == "CHOICE":
+        w("  v->tag = 0;")
+        w("  v->ptr = nullptr;")
+    elif node.kind == "SEQUENCE OF":
+        w("  v->count = 0;")
+        if list_is_value_list(node):
+            w("  v->head = nullptr;")
+            w("  v->tail = nullptr;")
+        elif node.fields[0].info.kind == "BIT STRING":
+            w("  for (auto& item : v->items) item.bitCount = 0;")
+    else:
+        if any(f.optional for f in node.fields):
+            w("  v->presence = 0;")
+        for f in node.fields:
+            if f.default is not None:
+                w("  v->%s = %s;" % (f.cname, default_value(f)))
+            elif f.info.kind == "OCTET STRING":
+                w("  v->%s.count = 0;" % f.cname)
+            elif f.info.node is not None and f.info.node.needs_init:
+                w("  Init%s(&v->%s);" % (f.info.node.cname, f.cname))
+    w("}")
+    w()
+
+
+# ---------------------------------------------------------------- Decode
+
+
+def decode_simple(info, target, indent):
+    """Statements decoding a simple value into the lvalue `target`."""
+    k = info.kind
+    pad = " " * indent
+    if k == "BOOLEAN":
+        return [pad + "PER_TRY(ReadBit(ctx, &%s));" % target]
+    if k == "NULL":
+        return []
+    if k == "INTEGER":
+        return [pad + "PER_TRY(%s(ctx, %d, %d, &%s));" % (int_decoder(info.lb, info.ub), info.lb, info.ub, target)]
+    if k == "ENUMERATED":
+        return [pad + "PER_TRY(DecodeEnumerated(ctx, %d, &%s));" % (len(info.enum.items), target)]
+    if k == "BIT STRING":
+        return [
+            pad + "ctx->pendingSize = &%s;" % size_name(info.lb, info.ub),
+            pad + "PER_TRY(ReadBitString(ctx, &%s.bitCount, %s.bytes, sizeof %s.bytes));" % (target, target, target),
+        ]
+    if k == "OCTET STRING":
+        return [
+            pad + "ctx->pendingSize = &%s;" % size_name(info.lb, info.ub),
+            pad + "PER_TRY(ReadOctetString(ctx, &%s.count, %s.bytes, sizeof %s.bytes));" % (target, target, target),
+        ]
+    raise AssertionError(k)
+
+
+def decode_field(info, target, indent):
+    if info.simple:
+        return decode_simple(info, target, indent)
+    return [" " * indent + "PER_TRY(Decode%s(ctx, &%s));" % (info.node.cname, target)]
+
+
+def choice_alternative_decode(w, info):
+    """Statements of one CHOICE alternative's case: decode it into the ChoiceValue v."""
+    if info.kind == "NULL":
+        w("      return StatusOk;")
+    elif info.kind == "BOOLEAN":
+        w("      uint8_t value = 0;")
+        w("      int status = ReadBit(ctx, &value);")
+        w("      v->value = value;")
+        w("      return status;")
+    elif info.kind == "INTEGER":
+        ct = int_ctype(info.lb, info.ub)
+        w("      %s value = 0;" % ct)
+        w("      int status = %s(ctx, %d, %d, &value);" % (int_decoder(info.lb, info.ub), info.lb, info.ub))
+        w("      v->%s = value;" % ("signedValue" if ct.startswith("int") else "value"))
+        w("      return status;")
+    elif info.kind == "ENUMERATED":
+        w("      return DecodeEnumerated(ctx, %d, &v->value);" % len(info.enum.items))
+    else:
+        ht = ctype(info)
+        w("      auto* alt = static_cast<%s*>(AllocRecord(sizeof(%s)));" % (ht, ht))
+        w("      if (alt == nullptr) return StatusNoMemory;")
+        w("      v->ptr = alt;")
+        if info.node is not None:
+            if info.node.needs_init:
+                w("      Init%s(alt);" % info.node.cname)
+            w("      return Decode%s(ctx, alt);" % info.node.cname)
+        else:
+            for line in decode_simple(info, "(*alt)", 6):
+                w(line)
+            w("      return StatusOk;")
+
+
+def grouped_cases(bodies):
+    """(indexes, lines) per distinct body, in order of first use: equal bodies share a case."""
+    groups = []
+    for i, lines in enumerate(bodies):
+        for indexes, other in groups:
+            if other == lines:
+                indexes.append(i)
+                break
+        else:
+            groups.append(([i], lines))
+    return groups
+
+
+def emit_decode(w, model, node):
+    w("int Decode%s(PerContext* ctx, %s* v) {" % (node.cname, node.cname))
+    if node.kind == "SEQUENCE":
+        flagged = [f for f in node.fields if f.optional or f.default is not None]
+        optional_count = sum(1 for f in node.fields if f.optional)
+        if not node.fields:
+            w("  (void)ctx;")
+            w("  (void)v;")
+        if optional_count and not any(f.default is not None for f in node.fields):
+            w("  PER_TRY(ReadPresenceBits(ctx, %d, &v->presence));" % optional_count)
+        else:
+            # DEFAULT bits stand between the OPTIONAL ones: read the preamble bit by bit
+            if optional_count:
+                w("  v->presence = 0;")
+                w("  uint8_t bit = 0;")
+            for f in flagged:
+                if f.optional:
+                    w("  PER_TRY(ReadBit(ctx, &bit));")
+                    w("  v->presence |= uint32_t{bit} << %d;" % f.presence_bit)
+                else:
+                    w("  uint8_t has_%s = 0;" % f.cname)
+                    w("  PER_TRY(ReadBit(ctx, &has_%s));" % f.cname)
+        for f in node.fields:
+            body = decode_field(f.info, "v->" + f.cname, 4 if (f.optional or f.default is not None) else 2)
+            hook = model.lookup(model.ov.member_hooks, f.path)
+            if hook:
+                body.append(" " * (4 if f.optional else 2) + "%s(ctx, v->%s);" % (hook, f.cname))
+            if not body:
+                continue
+            if f.optional:
+                w("  if (v->presence & (1u << %d)) {" % f.presence_bit)
+                for line in body:
+                    w(line)
+                w("  }")
+            elif f.default is not None:
+                w("  if (has_%s) {" % f.cname)
+                for line in body:
+                    w(line)
+                w("  } else {")
+                w("    v->%s = %s;" % (f.cname, default_value(f)))
+                w("  }")
+            else:
+                for line in body:
+                    w(line)
+        w("  return StatusOk;")
+    elif node.kind == "CHOICE":
+        n = len(node.fields)
+        w("  uint32_t index = 0;")
+        if n > 1:
+            w("  PER_TRY(ReadWholeNumber(ctx, %d, &index));" % n)
+            if n & (n - 1):
+                w("  if (index >= %d) return StatusOutOfRange;" % n)
+        w("  v->tag = index + 1;")
+        w("  switch (index) {")
+        bodies = []
+        for f in node.fields:
+            b = Writer()
+            choice_alternative_decode(b, f.info)
+            bodies.append(b.lines)
+        for indexes, lines in grouped_cases(bodies):
+            w("    %s {" % " ".join("case %d:" % k for k in indexes))
+            for line in lines:
+                w(line)
+            w("    }")
+        w("  }")
+        w("  return StatusOutOfRange;")
+    else:
+        el = node.fields[0].info
+        w("  ctx->pendingSize = &%s;" % size_name(node.lb, node.ub))
+        hook = model.lookup(model.ov.element_hooks, node.path)
+        if list_is_value_list(node):
+            et = ctype(el)
+            w("  uint32_t count = 0;")
+            w("  PER_TRY(ReadLength(ctx, &count));")
+            w("  v->count = 0;")
+            w("  v->head = nullptr;")
+            w("  v->tail = nullptr;")
+            w("  for (uint32_t i = 0; i < count; ++i) {")
+            w("    auto* element = static_cast<%s*>(AllocRecord(sizeof(%s)));" % (et, et))
+            w("    if (element == nullptr) return StatusNoMemory;")
+            release = []
+            if el.node is not None and el.node.owns_heap:
+                release.append("Release%s(element);" % el.node.cname)
+            release.append("FreeRecord(element);")
+            if el.node is not None:
+                if el.node.needs_init:
+                    w("    Init%s(element);" % el.node.cname)
+                w("    int status = Decode%s(ctx, element);" % el.node.cname)
+            else:
+                w("    int status = [&]() -> int {")
+                for line in decode_simple(el, "(*element)", 6):
+                    w(line)
+                w("      return StatusOk;")
+                w("    }();")
+            if hook:
+                w("    if (status == StatusOk) %s(ctx, *element);" % hook)
+            w("    if (status == StatusOk) status = ListAppend(v, element);")
+            w("    if (status != StatusOk) {")
+            for line in release:
+                w("      " + line)
+            w("      return status;")
+            w("    }")
+            w("  }")
+        else:
+            if hook:
+                raise SystemExit("element-hook on a fixed array: %s" % node.path)
+            w("  PER_TRY(ReadLength(ctx, &v->count));")
+            w("  if (v->count > %d) return StatusTooMany;" % node.ub)
+            w("  for (uint32_t i = 0; i < v->count; ++i) {")
+            if el.kind == "NULL":
+                w("    v->items[i] = 0;")
+            else:
+                for line in decode_simple(el, "v->items[i]", 4):
+                    w(line)
+            w("  }")
+        w("  return StatusOk;")
+    w("}")
+    w()
+
+
+# ---------------------------------------------------------------- Release
+
+
+def emit_release(w, node):
+    if not (node.owns_heap or node.is_root):
+        return
+    w("void Release%s(%s* v) {" % (node.cname, node.cname))
+    if not node.owns_heap:
+        w("  (void)v;  // owns no heap memory")
+    if node.kind == "SEQUENCE":
+        for f in node.fields:
+            if f.info.node is None or not f.info.node.owns_heap:
+                continue
+            call = "Release%s(&v->%s);" % (f.info.node.cname, f.cname)
+            if f.optional:
+                w("  if (v->presence & (1u << %d)) %s" % (f.presence_bit, call))
+            else:
+                w("  " + call)
+    elif node.kind == "CHOICE":
+        w("  if (v->ptr == nullptr) return;")
+        w("  switch (v->tag) {")
+        bodies = []
+        for f in node.fields:
+            lines = []
+            if heap_alternative(f.info):
+                if f.info.node is not None and f.info.node.owns_heap:
+                    lines.append("      Release%s(static_cast<%s*>(v->ptr));" % (f.info.node.cname, f.info.node.cname))
+                lines.append("      FreeRecord(v->ptr);")
+            bodies.append(lines)
+        for indexes, lines in grouped_cases(bodies):
+            if not lines:
+                continue  # inline alternatives own nothing
+            w("    %s" % " ".join("case %d:" % (k + 1) for k in indexes))
+            for line in lines:
+                w(line)
+            w("      break;")
+        w("    default:")
+        w("      break;")
+        w("  }")
+    else:
+        el = node.fields[0].info
+        if el.node is not None and el.node.owns_heap:
+            w("  ReleaseValueList(v, [](void* element) { Release%s(static_cast<%s*>(element)); });"
+              % (el.node.cname, el.node.cname))
+        else:
+            w("  ReleaseValueList(v, nullptr);")
+    w("}")
+    w()
+
+
+def emit_decoder_source(model, order, family):
+    """src/rrc/FAMILY.cpp: Init, Decode and Release of the family's types."""
+    nodes = [n for n in order if family_of(n) == family]
+    dec = Writer()
+    dec(HEADER)
+    dec('#include "rrc/rrc_types.h"')
+    if any(model.lookup(model.ov.member_hooks, f.path) or model.lookup(model.ov.element_hooks, n.path)
+           for n in nodes for f in n.fields):
+        dec('#include "rrc/summary_feed.h"')
+    dec()
+    dec("namespace sibdecode {")
+    dec()
+    sizes = set()
+    for n in nodes:
+        if n.kind == "SEQUENCE OF":
+            sizes.add((n.lb, n.ub))
+        for f in n.fields:
+            if f.info.kind in ("BIT STRING", "OCTET STRING"):
+                sizes.add((f.info.lb, f.info.ub))
+    for lb, ub in sorted(sizes):
+        dec("static const SizeConstraint %s = {0, %d, %d};" % (size_name(lb, ub), lb, ub))
+    dec()
+    for n in nodes:
+        emit_init(dec, n)
+        emit_decode(dec, model, n)
+        emit_release(dec, n)
+    dec("}  // namespace sibdecode")
+    return dec.text()

@@ -1,0 +1,46 @@
+"""Emits src/rrc/rrc_types.h: the record of every type and the declarations
+of its Init, Decode and Release."""
+
+from cpp import HEADER, Writer, ctype
+from model import list_is_value_list
+
+
+
+def emit_records(model, order):
+    w = Writer()
+    w(HEADER)
+    w("#pragma once")
+    w()
+    w('#include "per/per.h"')
+    w()
+    w("namespace sibdecode {")
+    w()
+    for node in order:
+        if node.kind == "CHOICE":
+            w("using %s = ChoiceValue;" % node.cname)
+        elif node.kind == "SEQUENCE OF":
+            el = node.fields[0].info
+            if list_is_value_list(node):
+                w("using %s = ValueList;  // of %s" % (node.cname, ctype(el)))
+            else:
+                w("using %s = FixedArray<%s, %d>;" % (node.cname, ctype(el, as_item=True), node.ub))
+        else:
+            w("struct %s {" % node.cname)
+            if any(f.optional for f in node.fields):
+                w("  uint32_t presence;")
+            for f in node.fields:
+                if f.info.kind == "NULL":
+                    continue
+                w("  %s %s;" % (ctype(f.info), f.cname))
+            w("};")
+        w()
+    for node in order:
+        p = "%s* v" % node.cname
+        if node.needs_init or node.is_root:
+            w("void Init%s(%s);" % (node.cname, p))
+        w("int Decode%s(PerContext* ctx, %s);" % (node.cname, p))
+        if node.owns_heap or node.is_root:
+            w("void Release%s(%s);" % (node.cname, p))
+    w()
+    w("}  // namespace sibdecode")
+    return w.text()

@@ -1,0 +1,236 @@
+"""Emits the text printers: one Print function per type (per SIB family where
+the overlay scopes a layout to one), the enumeration texts, and the print
+roots of the SIBs (src/print/*)."""
+
+from cpp import HEADER, Writer, ctype
+from model import SHARED_FAMILY, family_of, list_is_value_list
+
+DEFAULT_LINE_DEPTH = 4
+DEFAULT_ELEMENT_DEPTH = 8
+DEFAULT_ALTERNATIVE_DEPTH = 4
+
+
+def print_simple_line(info, name_expr, value_expr, depth_expr, indent):
+    """Statements printing one simple value as a line at depth_expr."""
+    pad = " " * indent
+    k = info.kind
+    if k == "BOOLEAN":
+        return [pad + "PRINT_TRY(PrintBoolLine(c, %s, %s, %s));" % (depth_expr, name_expr, value_expr)]
+    if k == "NULL":
+        return [pad + "PrintNameLine(c, %s, %s);  // count not tested" % (depth_expr, name_expr)]
+    if k == "INTEGER":
+        return [pad + "PRINT_TRY(PrintIntegerLine(c, %s, %s, %s));" % (depth_expr, name_expr, value_expr)]
+    if k == "ENUMERATED":
+        return [pad + "PRINT_TRY(PrintEnumLine(c, %s, %s, %s, %s));"
+                % (depth_expr, name_expr, value_expr, enum_table_name(info.enum))]
+    if k == "BIT STRING":
+        return [pad + "PRINT_TRY(PrintBitStringLine(c, %s, %s, %s.bitCount, %s.bytes, sizeof %s.bytes));"
+                % (depth_expr, name_expr, value_expr, value_expr, value_expr)]
+    if k == "OCTET STRING":
+        return [pad + "PRINT_TRY(PrintHexDumpLine(c, %s, %s.count, %s.bytes, sizeof %s.bytes));"
+                % (depth_expr, value_expr, value_expr, value_expr)]
+    raise AssertionError(k)
+
+
+def print_field(model, f, value_expr, block_depth_expr, indent, line_default, family):
+    """Statements printing member or alternative f whose value is value_expr."""
+    pad = " " * indent
+    info = f.info
+    off = model.layout(model.ov.line_depth, f.path, line_default, family)
+    depth = "%s + %d" % (block_depth_expr, off)
+    name = '"%s"' % f.printed
+    if info.simple:
+        return print_simple_line(info, name, value_expr, depth, indent)
+    node = info.node
+    if node.kind == "SEQUENCE OF":
+        eoff = model.layout(model.ov.element_depth, f.path, DEFAULT_ELEMENT_DEPTH, family)
+        return [pad + "PRINT_TRY(%s(c, %s, %s + %d, %s));"
+                % (model.printer_name(node, family), value_expr, block_depth_expr, eoff, name)]
+    return [
+        pad + "PRINT_TRY(OpenBlock(c, %s, %s));" % (depth, name),
+        pad + "PRINT_TRY(%s(c, %s, %s));" % (model.printer_name(node, family), value_expr, depth),
+        pad + "PRINT_TRY(CloseBlock(c, %s));" % depth,
+    ]
+
+
+def enum_table_name(enum):
+    return "kEnum_" + enum.cname
+
+
+def print_signature(model, node, family):
+    name = model.printer_name(node, family)
+    if node.kind == "SEQUENCE OF":
+        return "int %s(TextCursor& c, const %s& v, int depth, const char* name)" % (name, node.cname)
+    return "int %s(TextCursor& c, const %s& v, int depth)" % (name, node.cname)
+
+
+def print_families(model, node):
+    """The SIB families for which the node gets a printer of its own (None: one for all)."""
+    if model.printer_name(node, "") == "Print" + node.cname:
+        return [None if len(node.families) > 1 else family_of(node)]
+    return sorted(node.families)
+
+
+def emit_print(w, model, node, family):
+    w(print_signature(model, node, family) + " {")
+    if node.kind == "SEQUENCE":
+        scalar_off = model.layout(model.ov.scalar_depth, node.path, DEFAULT_LINE_DEPTH, family)
+        for f in node.fields:
+            off = scalar_off if f.info.simple else DEFAULT_LINE_DEPTH
+            lines = print_field(model, f, "v." + f.cname, "depth", 4 if f.optional else 2, off, family)
+            if f.optional:
+                w("  if (v.presence & (1u << %d)) {" % f.presence_bit)
+                for line in lines:
+                    w(line)
+                w("  }")
+            else:
+                for line in lines:
+                    w(line)
+        if not node.fields:
+            w("  (void)c;")
+            w("  (void)v;")
+            w("  (void)depth;")
+    elif node.kind == "CHOICE":
+        w("  switch (v.tag) {")
+        for i, f in enumerate(node.fields):
+            info = f.info
+            w("    case %d:" % (i + 1))
+            if info.kind in ("INTEGER", "BOOLEAN"):
+                value = "v.signedValue" if info.kind == "INTEGER" and info.lb < 0 else "v.value"
+                if info.kind == "BOOLEAN":
+                    value = "static_cast<uint8_t>(v.value)"
+                lines = print_field(model, f, value, "depth", 6, DEFAULT_ALTERNATIVE_DEPTH, family)
+            elif info.kind in ("NULL", "ENUMERATED"):
+                lines = print_field(model, f, "v.value", "depth", 6, DEFAULT_ALTERNATIVE_DEPTH, family)
+            else:
+                w("      if (v.ptr == nullptr) break;")
+                ref = "(*static_cast<const %s*>(v.ptr))" % ctype(info)
+                if info.node is not None and info.node.kind == "SEQUENCE OF":
+                    # a list alternative prints its elements in the alternative's place
+                    off = model.layout(model.ov.element_depth, f.path, DEFAULT_ALTERNATIVE_DEPTH, family)
+                    lines = ["      PRINT_TRY(%s(c, %s, depth + %d, \"%s\"));"
+                             % (model.printer_name(info.node, family), ref, off, f.printed)]
+                else:
+                    lines = print_field(model, f, ref, "depth", 6, DEFAULT_ALTERNATIVE_DEPTH, family)
+            for line in lines:
+                w(line)
+            w("      break;")
+        w("    default:")
+        w("      break;")
+        w("  }")
+    else:
+        el = node.fields[0]
+        info = el.info
+        w("  ElementName elementName;")
+        w("  StartElementNames(elementName, name);")
+        if list_is_value_list(node):
+            et = ctype(info)
+            w("  int index = 0;")
+            w("  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {")
+            w("    SetElementIndex(elementName, index);")
+            w("    const %s& element = *static_cast<const %s*>(n->data);" % (et, et))
+            if info.node is not None and info.node.kind == "SEQUENCE OF":
+                lines = [
+                    "    PRINT_TRY(OpenBlock(c, depth, elementName.text));",
+                    "    PRINT_TRY(%s(c, element, depth + %d, elementName.text));"
+                    % (model.printer_name(info.node, family), DEFAULT_ELEMENT_DEPTH),
+                    "    PRINT_TRY(CloseBlock(c, depth));",
+                ]
+            elif info.node is not None:
+                lines = [
+                    "    PRINT_TRY(OpenBlock(c, depth, elementName.text));",
+                    "    PRINT_TRY(%s(c, element, depth));" % model.printer_name(info.node, family),
+                    "    PRINT_TRY(CloseBlock(c, depth));",
+                ]
+            else:
+                lines = print_simple_line(info, "elementName.text", "element", "depth", 4)
+            for line in lines:
+                w(line)
+            w("  }")
+        else:
+            w("  for (uint32_t i = 0; i < v.count && i < %d; ++i) {" % node.ub)
+            w("    SetElementIndex(elementName, static_cast<int>(i));")
+            value = "v.items[i]"
+            if info.kind == "INTEGER" and info.lb < 0:
+                value = "static_cast<int32_t>(v.items[i])"
+            for line in print_simple_line(info, "elementName.text", value, "depth", 4):
+                w(line)
+            w("  }")
+    w("  return 0;")
+    w("}")
+    w()
+
+
+def emit_enum_tables(model):
+    w = Writer()
+    w(HEADER)
+    w('#include "print/rrc_print.h"')
+    w()
+    w("namespace sibdecode {")
+    w()
+    for key in sorted(model.enums, key=lambda k: model.enums[k].cname):
+        e = model.enums[key]
+        texts = ", ".join(e.text(i) for i in range(len(e.items)))
+        names = ", ".join('"%s"' % item for item in e.items)
+        table = enum_table_name(e)
+        w("static const char* const %s_texts[] = {%s};" % (table, texts))
+        w("static const char* const %s_names[] = {%s};" % (table, names))
+        w("const EnumTexts %s = {%s_texts, %d, %s, %s_names};" % (table, table, len(e.items), e.unknown(), table))
+        w()
+    w("}  // namespace sibdecode")
+    return w.text()
+
+
+def emit_print_header(model, order):
+    w = Writer()
+    w(HEADER)
+    w("#pragma once")
+    w()
+    w('#include "print/emitter.h"')
+    w('#include "print/print_support.h"')
+    w('#include "rrc/rrc_types.h"')
+    w()
+    w("namespace sibdecode {")
+    w()
+    for key in sorted(model.enums, key=lambda k: model.enums[k].cname):
+        w("extern const EnumTexts %s;" % enum_table_name(model.enums[key]))
+    w()
+    for node in order:
+        for family in print_families(model, node):
+            w(print_signature(model, node, family) + ";")
+    for num in sorted(model.ov.roots):
+        root = model.named_nodes[model.ov.roots[num]]
+        w("int Print%sText(TextCursor& c, const %s& v);" % (root.cname, root.cname))
+    w()
+    w("}  // namespace sibdecode")
+    return w.text()
+
+
+def emit_printer_source(model, order, family):
+    """src/print/FAMILY_print.cpp: the family's text printers and SIB print roots."""
+    pr = Writer()
+    pr(HEADER)
+    pr('#include "print/rrc_print.h"')
+    pr()
+    pr("namespace sibdecode {")
+    pr()
+    for n in order:
+        for f in print_families(model, n):
+            if (f or SHARED_FAMILY) == family:
+                emit_print(pr, model, n, f)
+    for num in sorted(model.ov.roots):
+        root = model.named_nodes[model.ov.roots[num]]
+        if family_of(root) != family:
+            continue
+        pr("int Print%sText(TextCursor& c, const %s& v) {" % (root.cname, root.cname))
+        pr("  char* start = c.pos;")
+        pr('  PRINT_TRY(OpenBlock(c, 0, "%s ::="));' % root.cname)
+        pr("  PRINT_TRY(Print%s(c, v, 0));" % root.cname)
+        pr("  PRINT_TRY(CloseBlock(c, 0));")
+        pr("  c.pos = start;  // hand the cursor back: the text starts where this SIB began")
+        pr("  return 0;")
+        pr("}")
+        pr()
+    pr("}  // namespace sibdecode")
+    return pr.text()
+
