@@ -5,13 +5,20 @@
 #include <cstddef>
 #include <cstdint>
 
-#if defined(_WIN32)
+#if defined(_WIN32) && defined(SIBDECODE_BUILDING)
 #define SIBDECODE_API __declspec(dllexport)
+#elif defined(_WIN32)
+#define SIBDECODE_API __declspec(dllimport)
 #else
 #define SIBDECODE_API __attribute__((visibility("default")))
 #endif
 
 // ---- summary record: 32-bit little-endian words at fixed offsets ----
+//
+// The record types are plain data (standard layout, trivially copyable; a host
+// may memcpy them). Their member-wise copy assignment is also exported from the
+// library as an out-of-line function: tagX::operator=(const tagX&) on Linux,
+// ??4tagX@@QAEAAU0@ABU0@@Z (__thiscall) in sibdecode.dll.
 
 // Marks an optional number that was absent from the message (bit pattern 0xFFFF0001).
 constexpr int kAbsentValue = -65535;

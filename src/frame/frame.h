@@ -1,0 +1,13 @@
+// The library frame: the process-wide decoder state behind RRCParserX, built
+// when the library is loaded and torn down when it is unloaded.
+#pragma once
+
+namespace sibdecode {
+
+// Constructs the process-wide state; a second call while it exists does nothing.
+void ConstructProcessState();
+
+// Destroys the process-wide state; a second call does nothing.
+void DestroyProcessState();
+
+}  // namespace sibdecode
