@@ -40,12 +40,21 @@ uint32_t GatherBits(const uint8_t* data, uint64_t position, unsigned width) {
 // Copies `count` bits at `position` into bytes[0..], first bit in the most
 // significant bit of bytes[0]; the bits after them in the last byte are zero.
 void CopyBits(const uint8_t* data, uint64_t position, uint64_t count, uint8_t* bytes) {
-  uint64_t done = 0;
-  while (done < count) {
-    unsigned width = count - done >= 8 ? 8 : static_cast<unsigned>(count - done);
-    uint32_t chunk = GatherBits(data, position + done, width);
-    bytes[done / 8] = static_cast<uint8_t>(chunk << (8 - width));
-    done += width;
+  const uint8_t* source = data + position / 8;
+  const unsigned shift = static_cast<unsigned>(position % 8);
+  const uint64_t whole = count / 8;
+  if (shift == 0) {
+    std::memcpy(bytes, source, whole);
+  } else {
+    // Byte i takes the end of source[i] and the start of source[i + 1]; both
+    // hold bits of the string, so nothing past it is read.
+    for (uint64_t i = 0; i < whole; ++i) {
+      bytes[i] = static_cast<uint8_t>((source[i] << shift) | (source[i + 1] >> (8 - shift)));
+    }
+  }
+  const unsigned rest = static_cast<unsigned>(count % 8);
+  if (rest > 0) {
+    bytes[whole] = static_cast<uint8_t>(GatherBits(data, position + whole * 8, rest) << (8 - rest));
   }
 }
 

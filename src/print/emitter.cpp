@@ -95,6 +95,19 @@ int Write(TextCursor& cursor, std::initializer_list<Piece> pieces) {
 
 const char kHexDigits[] = "0123456789ABCDEF";
 
+// The eight digits '0'/'1' of every byte value, most significant bit first.
+struct BitDigits {
+  char digits[256][8];
+  constexpr BitDigits() : digits() {
+    for (int value = 0; value < 256; ++value) {
+      for (int bit = 0; bit < 8; ++bit) {
+        digits[value][bit] = static_cast<char>('0' + ((value >> (7 - bit)) & 1));
+      }
+    }
+  }
+};
+constexpr BitDigits kBitDigits;
+
 }  // namespace
 
 void InitTextCursor(TextCursor& cursor, char* buffer, uint32_t size) {
@@ -153,10 +166,7 @@ int WriteBitString(TextCursor& cursor, const char* name, uint32_t bitCount, cons
   char* out = Reserve(cursor, total);
   if (out == nullptr) return Fail(cursor);
   uint32_t i = 0;
-  for (; i + 8 <= bitCount; i += 8) {
-    const unsigned byte = bytes[i / 8];
-    for (unsigned b = 0; b < 8; ++b) out[i + b] = static_cast<char>('0' + ((byte >> (7 - b)) & 1u));
-  }
+  for (; i + 8 <= bitCount; i += 8) std::memcpy(out + i, kBitDigits.digits[bytes[i / 8]], 8);
   for (; i < bitCount; ++i) out[i] = ((bytes[i / 8] >> (7 - i % 8)) & 1u) ? '1' : '0';
   std::memcpy(out + bitCount, "\"\r\n", 3);
   return Commit(cursor, total);

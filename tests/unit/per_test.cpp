@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <vector>
 
 #include "support/bit_writer.h"
@@ -310,6 +312,40 @@ TEST(ReadBitString, KeepsEveryBitWhateverTheStartOffset) {
     uint8_t bit = 0;
     ASSERT_EQ(ReadBit(&cursor.ctx, &bit), StatusOk);
     EXPECT_EQ(bit, 1);
+  }
+}
+
+// Strings of every length and start offset that end on the buffer's last bit:
+// the bits come out in order, the rest of the array is zero, and (under
+// AddressSanitizer) no byte past the buffer is read.
+TEST(ReadBitString, StringsEndingAtTheLastBitOfTheBuffer) {
+  for (uint32_t length = 1; length <= 48; ++length) {
+    for (unsigned offset = 0; offset < 8; ++offset) {
+      const size_t byteCount = (offset + length + 7) / 8;
+      std::vector<uint8_t> data(byteCount);
+      for (size_t i = 0; i < byteCount; ++i)
+        data[i] = static_cast<uint8_t>(0xA7 * (i + 3) + length);
+      // Shift the string to end exactly at the last bit.
+      const unsigned start = static_cast<unsigned>(byteCount * 8 - length);
+      PerContext ctx;
+      InitPerContext(&ctx, data.data(), static_cast<uint32_t>(byteCount));
+      uint32_t skipped = 0;
+      if (start > 0) {
+        ASSERT_EQ(ReadWholeNumber(&ctx, uint64_t{1} << start, &skipped), StatusOk);
+      }
+      const SizeConstraint size = {0, length, length};
+      ctx.pendingSize = &size;
+      uint32_t bitCount = 0;
+      uint8_t bytes[8];
+      std::fill(std::begin(bytes), std::end(bytes), 0xEE);
+      ASSERT_EQ(ReadBitString(&ctx, &bitCount, bytes, 8), StatusOk) << length << "/" << offset;
+      for (uint32_t i = 0; i < 64; ++i) {
+        const uint64_t at = start + i;
+        const unsigned expected = i < length ? (data[at / 8] >> (7 - at % 8)) & 1u : 0u;
+        ASSERT_EQ((bytes[i / 8] >> (7 - i % 8)) & 1u, expected)
+            << "length " << length << " start " << start << " bit " << i;
+      }
+    }
   }
 }
 
