@@ -24,10 +24,7 @@ void CaptureSegment(tagSibSegment& current, uint32_t bitCount, const uint8_t* by
   current.bits.resize(bitCount);
   char* out = &current.bits[0];
   uint32_t i = 0;
-  for (; i + 8 <= bitCount; i += 8) {  // a whole byte at a time
-    const unsigned byte = bytes[i / 8];
-    for (unsigned b = 0; b < 8; ++b) out[i + b] = static_cast<char>((byte >> (7 - b)) & 1u);
-  }
+  for (; i + 8 <= bitCount; i += 8) bits8::Expand(bytes[i / 8], out + i);  // a byte at a time
   for (; i < bitCount; ++i) out[i] = static_cast<char>((bytes[i / 8] >> (7 - i % 8)) & 1u);
   queue.push_back(current);
   current.bits.clear();

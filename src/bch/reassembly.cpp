@@ -11,11 +11,7 @@ namespace {
 size_t PackAt(const std::string& bits, size_t position, std::vector<uint8_t>& bytes) {
   size_t i = 0;
   if (position % 8 == 0) {  // a whole byte at a time while the bytes line up
-    for (; i + 8 <= bits.size(); i += 8, position += 8) {
-      unsigned byte = 0;
-      for (size_t b = 0; b < 8; ++b) byte = (byte << 1) | (bits[i + b] != 0 ? 1u : 0u);
-      bytes[position / 8] = static_cast<uint8_t>(byte);
-    }
+    for (; i + 8 <= bits.size(); i += 8, position += 8) bytes[position / 8] = bits8::Pack(&bits[i]);
   }
   for (; i < bits.size(); ++i, ++position) {
     if (bits[i] != 0) bytes[position / 8] |= static_cast<uint8_t>(0x80u >> (position % 8));

@@ -184,6 +184,17 @@ TEST(PackBits, MostSignificantBitFirstWithZeroPadding) {
   ASSERT_EQ(packed.size(), 29u);
   EXPECT_EQ(packed[27], 0xFF);
   EXPECT_EQ(packed[28], 0xC0);
+
+  // Every byte pattern of whole bytes, and any non-zero character counts as a one.
+  for (int value = 0; value < 256; ++value) {
+    std::string bits;
+    for (int bit = 7; bit >= 0; --bit)
+      bits.push_back(static_cast<char>((value >> bit) & 1 ? 0x80 + bit : 0));
+    bits += bits;
+    EXPECT_EQ(PackBits(bits),
+              std::vector<uint8_t>({static_cast<uint8_t>(value), static_cast<uint8_t>(value)}))
+        << value;
+  }
 }
 
 }  // namespace
