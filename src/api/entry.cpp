@@ -168,17 +168,34 @@ size_t RawTrailerSize(size_t len) {
   return kTrailerHeaderSize + 2 * len + 2 * ((len - 1) / 31);
 }
 
+namespace {
+
+// "%02X" of every byte value.
+struct HexPairs {
+  char pairs[256][2];
+  constexpr HexPairs() : pairs() {
+    const char digits[] = "0123456789ABCDEF";
+    for (int value = 0; value < 256; ++value) {
+      pairs[value][0] = digits[value >> 4];
+      pairs[value][1] = digits[value & 0x0F];
+    }
+  }
+};
+constexpr HexPairs kHexPairs;
+constexpr size_t kBlockSize = 31;
+
+}  // namespace
+
 char* WriteRawTrailer(char* out, const unsigned char* data, size_t len) {
-  static const char kHex[] = "0123456789ABCDEF";
   std::memcpy(out, kTrailerHeader, kTrailerHeaderSize);
   out += kTrailerHeaderSize;
-  for (size_t i = 0; i < len; ++i) {
-    if (i > 0 && i % 31 == 0) {
+  for (size_t start = 0; start < len; start += kBlockSize) {
+    if (start > 0) {  // one line per block
       *out++ = '\r';
       *out++ = '\n';
     }
-    *out++ = kHex[data[i] >> 4];
-    *out++ = kHex[data[i] & 0x0F];
+    const size_t end = len - start < kBlockSize ? len : start + kBlockSize;
+    for (size_t i = start; i < end; ++i, out += 2) std::memcpy(out, kHexPairs.pairs[data[i]], 2);
   }
   return out;
 }
