@@ -158,6 +158,18 @@ int WriteBool(TextCursor& cursor, const char* name, uint8_t value) {
   return Write(cursor, {Literal(name), Literal(value != 0 ? " = True\r\n" : " = False\r\n")});
 }
 
+namespace {
+
+// The digits of a bit string and its closing quote and line end.
+void PutBitDigits(char* out, uint32_t bitCount, const uint8_t* bytes) {
+  uint32_t i = 0;
+  for (; i + 8 <= bitCount; i += 8) std::memcpy(out + i, kBitDigits.digits[bytes[i / 8]], 8);
+  for (; i < bitCount; ++i) out[i] = ((bytes[i / 8] >> (7 - i % 8)) & 1u) ? '1' : '0';
+  std::memcpy(out + bitCount, "\"\r\n", 3);
+}
+
+}  // namespace
+
 int WriteBitString(TextCursor& cursor, const char* name, uint32_t bitCount, const uint8_t* bytes) {
   int count = Write(cursor, {Literal(name), Literal(" = \"")});
   if (count < 0) return count;
@@ -165,11 +177,26 @@ int WriteBitString(TextCursor& cursor, const char* name, uint32_t bitCount, cons
   size_t total = size_t{bitCount} + 3;
   char* out = Reserve(cursor, total);
   if (out == nullptr) return Fail(cursor);
-  uint32_t i = 0;
-  for (; i + 8 <= bitCount; i += 8) std::memcpy(out + i, kBitDigits.digits[bytes[i / 8]], 8);
-  for (; i < bitCount; ++i) out[i] = ((bytes[i / 8] >> (7 - i % 8)) & 1u) ? '1' : '0';
-  std::memcpy(out + bitCount, "\"\r\n", 3);
+  PutBitDigits(out, bitCount, bytes);
   return Commit(cursor, total);
+}
+
+int WriteBitStringLine(TextCursor& cursor, int depth, const char* name, uint32_t nameLength,
+                       uint32_t bitCount, const uint8_t* bytes) {
+  const Piece indent = Indent(depth);
+  const size_t head = indent.length + nameLength + 4;  // the indent, the name and ` = "`
+  if (Reserve(cursor, head + bitCount + 3) != nullptr) {
+    // The whole line fits, so its three writes would: one copy gives the same bytes.
+    char* out = cursor.pos;
+    CopyBytes(out, indent.text, indent.length);
+    CopyBytes(out + indent.length, name, nameLength);
+    std::memcpy(out + indent.length + nameLength, " = \"", 4);
+    PutBitDigits(out + head, bitCount, bytes);
+    Commit(cursor, head + bitCount + 3);
+    return static_cast<int>(bitCount + 3);
+  }
+  if (Write(cursor, {indent}) < 0) return -1;
+  return WriteBitString(cursor, name, bitCount, bytes);
 }
 
 int WriteHexDump(TextCursor& cursor, uint32_t count, const uint8_t* bytes) {

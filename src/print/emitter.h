@@ -38,6 +38,9 @@ int WriteInteger(TextCursor& cursor, const char* name, int32_t value);  // "%s =
 // the text, are those of the separate writes.
 int WriteLine(TextCursor& cursor, int depth, const char* name, uint32_t nameLength,
               const char* tail, uint32_t tailLength, bool tailWrittenApart);
+// WriteIndent then WriteBitString, in one copy when the whole line fits.
+int WriteBitStringLine(TextCursor& cursor, int depth, const char* name, uint32_t nameLength,
+                       uint32_t bitCount, const uint8_t* bytes);
 // The digits of a value as "%d" writes them; returns their count (at most 11).
 uint32_t FormatDecimal(char* out, int32_t value);
 

@@ -55,9 +55,8 @@ int PrintEnumLine(TextCursor& c, int depth, const char* name, uint32_t nameLengt
 
 int PrintBitStringLine(TextCursor& c, int depth, const char* name, uint32_t nameLength,
                        uint32_t bitCount, const uint8_t* bytes, uint32_t capacity) {
-  (void)nameLength;  // the bit-string line is written by WriteBitString
-  if (WriteIndent(c, depth) < 0) return -1;
-  return WriteBitString(c, name, bitCount < capacity * 8 ? bitCount : capacity * 8, bytes);
+  return WriteBitStringLine(c, depth, name, nameLength,
+                            bitCount < capacity * 8 ? bitCount : capacity * 8, bytes);
 }
 
 int PrintHexDumpLine(TextCursor& c, int depth, uint32_t count, const uint8_t* bytes,

@@ -151,6 +151,9 @@ TEST(Emitter, WholeLineWritesCutWhereTheirSeparateWritesWould) {
       {"name line at depth 0",
        [](TextCursor& c) { return WriteLine(c, 0, "tdd", 3, "\r\n", 2, true); },
        {"", "tdd", "\r\n"}},
+      {"bit-string line",
+       [](TextCursor& c) { return WriteBitStringLine(c, 8, "cellIdentity", 12, 28, kIdentity); },
+       {"        ", "cellIdentity = \"", "0001001000110100010101100111\"\r\n"}},
   };
   for (const Case& c : cases) {
     std::string all;
