@@ -17,6 +17,7 @@ usage:
 Standard library only; the output depends on nothing but the seeds.
 """
 
+import copy
 import json
 import os
 import random
@@ -192,10 +193,14 @@ def load_model():
     return per_encoder.load_model(os.path.join(HERE, "..", "interop", "sib_model.json"))
 
 
-def draw(model, sib, rng, policy, accept=lambda value: True, max_bits=16 * 222, tries=3000):
+def draw(model, sib, rng, policy, accept=lambda value: True, max_bits=16 * 222, tries=3000,
+         shape=lambda value: value):
     root = {"kind": "ref", "name": model["roots"][str(sib)]}
     for _ in range(tries):
         value = per_encoder.random_value(model, root, rng, policy)
+        if not accept(value):
+            continue
+        value = shape(value)
         w = per_encoder.BitWriter()
         per_encoder.encode(model, root, value, w)
         if len(w) <= max_bits and accept(value):
@@ -210,6 +215,33 @@ def without_v690_dummy(value):
         .get("v690NonCriticalExtensions", {})
     record = container.get("sysInfoType11-v690ext") or container.get("sysInfoType12-v690ext") or {}
     return "dummy" not in record
+
+
+def realistic_neighbours(value):
+    """The SIB11's neighbour lists as a TD-SCDMA network broadcasts them: three
+    LCR cells on the serving frequency, two on others (band A carriers), three
+    GSM 1800 cells, with plausible identities."""
+    lcr = value["v4b0NonCriticalExtensions"]["sysInfoType11-v4b0ext"]["measurementControlSysInfo-LCR"]
+    rscp = lcr["use-of-HCS"][1]["cellSelectQualityMeasure"][1]
+    intra = rscp["intraFreqMeasurementSysInfo"]["intraFreqCellInfoSI-List"]
+    inter = rscp["interFreqMeasurementSysInfo"]["interFreqCellInfoSI-List"]
+    intra["newIntraFreqCellList"] = [copy.deepcopy(intra["newIntraFreqCellList"][0]) for _ in range(3)]
+    for k, cell in enumerate(intra["newIntraFreqCellList"]):
+        cell["intraFreqCellID"] = k + 1
+        cell["cellInfo"]["primaryCCPCH-Info"]["cellParametersID"] = (37, 52, 90)[k]
+    inter["newInterFreqCellList"] = [copy.deepcopy(inter["newInterFreqCellList"][0]) for _ in range(2)]
+    for k, cell in enumerate(inter["newInterFreqCellList"]):
+        cell["interFreqCellID"] = k + 4
+        cell["frequencyInfo"] = {"modeSpecificInfo": (1, {"uarfcn-Nt": (10080, 10096)[k]})}
+        cell["cellInfo"]["primaryCCPCH-Info"]["cellParametersID"] = (12, 65)[k]
+    rat = value["measurementControlSysInfo"]["use-of-HCS"][1]["interRATMeasurementSysInfo"]
+    rat["interRATCellInfoList"]["newInterRATCellList"] = [
+        {"interRATCellID": 6 + k,
+         "technologySpecificInfo": (0, {"interRATCellIndividualOffset": 0,
+                                        "bsic": {"ncc": (3, 3, 5)[k], "bcc": (1, 4, 2)[k]},
+                                        "frequency-band": 0, "bcch-ARFCN": (520, 537, 611)[k]})}
+        for k in range(3)]
+    return value
 
 
 def with_neighbours(model, sib):
@@ -275,7 +307,8 @@ def cell_sibs(model, rng, types):
             repetition = []
         elif sib == 11:
             repetition.append(Sib(11, draw(model, 11, rng, rich, with_neighbours(model, 11),
-                                           max_bits=8 * 222), "SIB11"))
+                                           max_bits=8 * 222, shape=realistic_neighbours),
+                                  "SIB11"))
         elif sib in (5, 12):
             repetition.append(Sib(sib, draw(model, sib, rng, big, without_v690_dummy, max_bits=8 * 222),
                                   "SIB%d" % sib))
