@@ -293,7 +293,7 @@ def with_mib(sibs):
     return [mib([(s.type, counts[n + 1]) for n, s in enumerate(sibs)])] + sibs
 
 
-def cell_sibs(model, rng, types):
+def cell_sibs(model, rng, types, shape_sib11=lambda value: value):
     """Drawn SIBs of the given types, each repetition (a 0 in `types`) behind
     its own MIB."""
     small = per_encoder.Policy(p_optional=0.3, p_extension=0.5)
@@ -307,7 +307,7 @@ def cell_sibs(model, rng, types):
             repetition = []
         elif sib == 11:
             repetition.append(Sib(11, draw(model, 11, rng, rich, with_neighbours(model, 11),
-                                           max_bits=8 * 222, shape=realistic_neighbours),
+                                           max_bits=8 * 222, shape=shape_sib11),
                                   "SIB11"))
         elif sib in (5, 12):
             repetition.append(Sib(sib, draw(model, sib, rng, big, without_v690_dummy, max_bits=8 * 222),
@@ -500,7 +500,8 @@ def sample(path):
     model = load_model()
     rng = random.Random(20260120)
     order = [0, 1, 2, 3, 5, 7, 11]
-    sibs = cell_sibs(model, rng, order) + cell_sibs(model, rng, order)
+    sibs = cell_sibs(model, rng, order, realistic_neighbours) + \
+        cell_sibs(model, rng, order, realistic_neighbours)
     cell = Cell(10088, sibs, 512)
     timed = interleave([cell])
     linktype, packets = packets_of(datagrams_of([cell], timed), "ethernet")
@@ -512,7 +513,8 @@ def sample_hex(path):
     SIB in blocks of its own (its MIB is in the pcap sample)."""
     model = load_model()
     rng = random.Random(20260120)
-    sibs = [sib for sib in cell_sibs(model, rng, [0, 1, 2, 3, 5, 7, 11]) if sib.decoded]
+    sibs = [sib for sib in cell_sibs(model, rng, [0, 1, 2, 3, 5, 7, 11], realistic_neighbours)
+            if sib.decoded]
     lines = [
         "# BCH captures of a TD-SCDMA cell (examples/sample.pcap has the same SIBs with their",
         "# MIB, as GSMTAP packets): one batch of 31-byte transport blocks per line, hex, each",
