@@ -7,498 +7,622 @@ namespace sibdecode {
 
 static const char* const kEnum_AICH_TransmissionTiming_texts[] = {" = e0\n", " = e1\n"};
 static const char* const kEnum_AICH_TransmissionTiming_names[] = {"e0", "e1"};
-const EnumTexts kEnum_AICH_TransmissionTiming = {kEnum_AICH_TransmissionTiming_texts, 2, " = ???\n", kEnum_AICH_TransmissionTiming_names};
+static const uint8_t kEnum_AICH_TransmissionTiming_lengths[] = {6, 6};
+const EnumTexts kEnum_AICH_TransmissionTiming = {kEnum_AICH_TransmissionTiming_texts, 2, " = ???\n", kEnum_AICH_TransmissionTiming_names, kEnum_AICH_TransmissionTiming_lengths, 7};
 
 static const char* const kEnum_AccessClassBarred_texts[] = {" = barred\r\n", " = notBarred\r\n"};
 static const char* const kEnum_AccessClassBarred_names[] = {"barred", "notBarred"};
-const EnumTexts kEnum_AccessClassBarred = {kEnum_AccessClassBarred_texts, 2, " = ???\r\n", kEnum_AccessClassBarred_names};
+static const uint8_t kEnum_AccessClassBarred_lengths[] = {11, 14};
+const EnumTexts kEnum_AccessClassBarred = {kEnum_AccessClassBarred_texts, 2, " = ???\r\n", kEnum_AccessClassBarred_names, kEnum_AccessClassBarred_lengths, 8};
 
 static const char* const kEnum_AccessServiceClass_TDD_LCR_r4_subchannelSize_size2_subchannels_texts[] = {" = subch0\n", " = subch1\n"};
 static const char* const kEnum_AccessServiceClass_TDD_LCR_r4_subchannelSize_size2_subchannels_names[] = {"subch0", "subch1"};
-const EnumTexts kEnum_AccessServiceClass_TDD_LCR_r4_subchannelSize_size2_subchannels = {kEnum_AccessServiceClass_TDD_LCR_r4_subchannelSize_size2_subchannels_texts, 2, " = ???\n", kEnum_AccessServiceClass_TDD_LCR_r4_subchannelSize_size2_subchannels_names};
+static const uint8_t kEnum_AccessServiceClass_TDD_LCR_r4_subchannelSize_size2_subchannels_lengths[] = {10, 10};
+const EnumTexts kEnum_AccessServiceClass_TDD_LCR_r4_subchannelSize_size2_subchannels = {kEnum_AccessServiceClass_TDD_LCR_r4_subchannelSize_size2_subchannels_texts, 2, " = ???\n", kEnum_AccessServiceClass_TDD_LCR_r4_subchannelSize_size2_subchannels_names, kEnum_AccessServiceClass_TDD_LCR_r4_subchannelSize_size2_subchannels_lengths, 7};
 
 static const char* const kEnum_AccessServiceClass_TDD_r7_subchannelSize_size2_subchannels_texts[] = {" = subch0\n", " = subch1\n"};
 static const char* const kEnum_AccessServiceClass_TDD_r7_subchannelSize_size2_subchannels_names[] = {"subch0", "subch1"};
-const EnumTexts kEnum_AccessServiceClass_TDD_r7_subchannelSize_size2_subchannels = {kEnum_AccessServiceClass_TDD_r7_subchannelSize_size2_subchannels_texts, 2, " = ???\n", kEnum_AccessServiceClass_TDD_r7_subchannelSize_size2_subchannels_names};
+static const uint8_t kEnum_AccessServiceClass_TDD_r7_subchannelSize_size2_subchannels_lengths[] = {10, 10};
+const EnumTexts kEnum_AccessServiceClass_TDD_r7_subchannelSize_size2_subchannels = {kEnum_AccessServiceClass_TDD_r7_subchannelSize_size2_subchannels_texts, 2, " = ???\n", kEnum_AccessServiceClass_TDD_r7_subchannelSize_size2_subchannels_names, kEnum_AccessServiceClass_TDD_r7_subchannelSize_size2_subchannels_lengths, 7};
 
 static const char* const kEnum_AccessServiceClass_TDD_subchannelSize_size2_subchannels_texts[] = {" = subch0\n", " = subch1\n"};
 static const char* const kEnum_AccessServiceClass_TDD_subchannelSize_size2_subchannels_names[] = {"subch0", "subch1"};
-const EnumTexts kEnum_AccessServiceClass_TDD_subchannelSize_size2_subchannels = {kEnum_AccessServiceClass_TDD_subchannelSize_size2_subchannels_texts, 2, " = ???\n", kEnum_AccessServiceClass_TDD_subchannelSize_size2_subchannels_names};
+static const uint8_t kEnum_AccessServiceClass_TDD_subchannelSize_size2_subchannels_lengths[] = {10, 10};
+const EnumTexts kEnum_AccessServiceClass_TDD_subchannelSize_size2_subchannels = {kEnum_AccessServiceClass_TDD_subchannelSize_size2_subchannels_texts, 2, " = ???\n", kEnum_AccessServiceClass_TDD_subchannelSize_size2_subchannels_names, kEnum_AccessServiceClass_TDD_subchannelSize_size2_subchannels_lengths, 7};
 
 static const char* const kEnum_AllowedIndicator_texts[] = {" = allowed\n", " = notAllowed\n"};
 static const char* const kEnum_AllowedIndicator_names[] = {"allowed", "notAllowed"};
-const EnumTexts kEnum_AllowedIndicator = {kEnum_AllowedIndicator_texts, 2, " = ???\n", kEnum_AllowedIndicator_names};
+static const uint8_t kEnum_AllowedIndicator_lengths[] = {11, 14};
+const EnumTexts kEnum_AllowedIndicator = {kEnum_AllowedIndicator_texts, 2, " = ???\n", kEnum_AllowedIndicator_names, kEnum_AllowedIndicator_lengths, 7};
 
 static const char* const kEnum_BurstType_texts[] = {" = type1\r\n", " = type2\r\n"};
 static const char* const kEnum_BurstType_names[] = {"type1", "type2"};
-const EnumTexts kEnum_BurstType = {kEnum_BurstType_texts, 2, " = ???\r\n", kEnum_BurstType_names};
+static const uint8_t kEnum_BurstType_lengths[] = {10, 10};
+const EnumTexts kEnum_BurstType = {kEnum_BurstType_texts, 2, " = ???\r\n", kEnum_BurstType_names, kEnum_BurstType_lengths, 8};
 
 static const char* const kEnum_CBS_DRX_Level1Information_extension_r6_texts[] = {" = p8\n", " = p16\n", " = p32\n", " = p64\n", " = p128\n", " = p256\n"};
 static const char* const kEnum_CBS_DRX_Level1Information_extension_r6_names[] = {"p8", "p16", "p32", "p64", "p128", "p256"};
-const EnumTexts kEnum_CBS_DRX_Level1Information_extension_r6 = {kEnum_CBS_DRX_Level1Information_extension_r6_texts, 6, " = ???\n", kEnum_CBS_DRX_Level1Information_extension_r6_names};
+static const uint8_t kEnum_CBS_DRX_Level1Information_extension_r6_lengths[] = {6, 7, 7, 7, 8, 8};
+const EnumTexts kEnum_CBS_DRX_Level1Information_extension_r6 = {kEnum_CBS_DRX_Level1Information_extension_r6_texts, 6, " = ???\n", kEnum_CBS_DRX_Level1Information_extension_r6_names, kEnum_CBS_DRX_Level1Information_extension_r6_lengths, 7};
 
 static const char* const kEnum_CN_DomainIdentity_texts[] = {" = cs-domain\n", " = ps-domain\n"};
 static const char* const kEnum_CN_DomainIdentity_names[] = {"cs-domain", "ps-domain"};
-const EnumTexts kEnum_CN_DomainIdentity = {kEnum_CN_DomainIdentity_texts, 2, " = ???\n", kEnum_CN_DomainIdentity_names};
+static const uint8_t kEnum_CN_DomainIdentity_lengths[] = {13, 13};
+const EnumTexts kEnum_CN_DomainIdentity = {kEnum_CN_DomainIdentity_texts, 2, " = ???\n", kEnum_CN_DomainIdentity_names, kEnum_CN_DomainIdentity_lengths, 7};
 
 static const char* const kEnum_CRC_Size_texts[] = {" = crc0\n", " = crc8\n", " = crc12\n", " = crc16\n", " = crc24\n"};
 static const char* const kEnum_CRC_Size_names[] = {"crc0", "crc8", "crc12", "crc16", "crc24"};
-const EnumTexts kEnum_CRC_Size = {kEnum_CRC_Size_texts, 5, " = ???\n", kEnum_CRC_Size_names};
+static const uint8_t kEnum_CRC_Size_lengths[] = {8, 8, 9, 9, 9};
+const EnumTexts kEnum_CRC_Size = {kEnum_CRC_Size_texts, 5, " = ???\n", kEnum_CRC_Size_names, kEnum_CRC_Size_lengths, 7};
 
 static const char* const kEnum_CodingRate_texts[] = {" = half\n", " = third\n"};
 static const char* const kEnum_CodingRate_names[] = {"half", "third"};
-const EnumTexts kEnum_CodingRate = {kEnum_CodingRate_texts, 2, " = ???\n", kEnum_CodingRate_names};
+static const uint8_t kEnum_CodingRate_lengths[] = {8, 9};
+const EnumTexts kEnum_CodingRate = {kEnum_CodingRate_texts, 2, " = ???\n", kEnum_CodingRate_names, kEnum_CodingRate_lengths, 7};
 
 static const char* const kEnum_DL_TS_ChannelisationCode_texts[] = {" = cc16-1\n", " = cc16-2\n", " = cc16-3\n", " = cc16-4\n", " = cc16-5\n", " = cc16-6\n", " = cc16-7\n", " = cc16-8\n", " = cc16-9\n", " = cc16-10\n", " = cc16-11\n", " = cc16-12\n", " = cc16-13\n", " = cc16-14\n", " = cc16-15\n", " = cc16-16\n"};
 static const char* const kEnum_DL_TS_ChannelisationCode_names[] = {"cc16-1", "cc16-2", "cc16-3", "cc16-4", "cc16-5", "cc16-6", "cc16-7", "cc16-8", "cc16-9", "cc16-10", "cc16-11", "cc16-12", "cc16-13", "cc16-14", "cc16-15", "cc16-16"};
-const EnumTexts kEnum_DL_TS_ChannelisationCode = {kEnum_DL_TS_ChannelisationCode_texts, 16, " = ???\n", kEnum_DL_TS_ChannelisationCode_names};
+static const uint8_t kEnum_DL_TS_ChannelisationCode_lengths[] = {10, 10, 10, 10, 10, 10, 10, 10, 10, 11, 11, 11, 11, 11, 11, 11};
+const EnumTexts kEnum_DL_TS_ChannelisationCode = {kEnum_DL_TS_ChannelisationCode_texts, 16, " = ???\n", kEnum_DL_TS_ChannelisationCode_names, kEnum_DL_TS_ChannelisationCode_lengths, 7};
 
 static const char* const kEnum_DL_TS_ChannelisationCode_VHCR_texts[] = {" = cc32-1\n", " = cc32-2\n", " = cc32-3\n", " = cc32-4\n", " = cc132-5\n", " = cc32-6\n", " = cc32-7\n", " = cc32-8\n", " = cc32-9\n", " = cc32-10\n", " = cc32-11\n", " = cc32-12\n", " = cc32-13\n", " = cc32-14\n", " = cc32-15\n", " = cc32-16\n", " = cc32-17\n", " = cc32-18\n", " = cc32-19\n", " = cc32-20\n", " = cc32-21\n", " = cc32-22\n", " = cc32-23\n", " = cc32-24\n", " = cc32-25\n", " = cc32-26\n", " = cc32-27\n", " = cc32-28\n", " = cc32-29\n", " = cc32-30\n", " = cc32-31\n", " = cc32-32\n"};
 static const char* const kEnum_DL_TS_ChannelisationCode_VHCR_names[] = {"cc32-1", "cc32-2", "cc32-3", "cc32-4", "cc132-5", "cc32-6", "cc32-7", "cc32-8", "cc32-9", "cc32-10", "cc32-11", "cc32-12", "cc32-13", "cc32-14", "cc32-15", "cc32-16", "cc32-17", "cc32-18", "cc32-19", "cc32-20", "cc32-21", "cc32-22", "cc32-23", "cc32-24", "cc32-25", "cc32-26", "cc32-27", "cc32-28", "cc32-29", "cc32-30", "cc32-31", "cc32-32"};
-const EnumTexts kEnum_DL_TS_ChannelisationCode_VHCR = {kEnum_DL_TS_ChannelisationCode_VHCR_texts, 32, " = ???\n", kEnum_DL_TS_ChannelisationCode_VHCR_names};
+static const uint8_t kEnum_DL_TS_ChannelisationCode_VHCR_lengths[] = {10, 10, 10, 10, 11, 10, 10, 10, 10, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11};
+const EnumTexts kEnum_DL_TS_ChannelisationCode_VHCR = {kEnum_DL_TS_ChannelisationCode_VHCR_texts, 32, " = ???\n", kEnum_DL_TS_ChannelisationCode_VHCR_names, kEnum_DL_TS_ChannelisationCode_VHCR_lengths, 7};
 
 static const char* const kEnum_DL_UM_RLC_LI_size_texts[] = {" = size7\n", " = size15\n"};
 static const char* const kEnum_DL_UM_RLC_LI_size_names[] = {"size7", "size15"};
-const EnumTexts kEnum_DL_UM_RLC_LI_size = {kEnum_DL_UM_RLC_LI_size_texts, 2, " = ???\n", kEnum_DL_UM_RLC_LI_size_names};
+static const uint8_t kEnum_DL_UM_RLC_LI_size_lengths[] = {9, 10};
+const EnumTexts kEnum_DL_UM_RLC_LI_size = {kEnum_DL_UM_RLC_LI_size_texts, 2, " = ???\n", kEnum_DL_UM_RLC_LI_size_names, kEnum_DL_UM_RLC_LI_size_lengths, 7};
 
 static const char* const kEnum_FilterCoefficient_texts[] = {" = fc0\r\n", " = fc1\n", " = fc2\n", " = fc3\n", " = fc4\n", " = fc5\n", " = fc6\n", " = fc7\n", " = fc8\n", " = fc9\n", " = fc11\n", " = fc13\n", " = fc15\n", " = fc17\n", " = fc19\n", " = spare1\n"};
 static const char* const kEnum_FilterCoefficient_names[] = {"fc0", "fc1", "fc2", "fc3", "fc4", "fc5", "fc6", "fc7", "fc8", "fc9", "fc11", "fc13", "fc15", "fc17", "fc19", "spare1"};
-const EnumTexts kEnum_FilterCoefficient = {kEnum_FilterCoefficient_texts, 16, " = ???\n", kEnum_FilterCoefficient_names};
+static const uint8_t kEnum_FilterCoefficient_lengths[] = {8, 7, 7, 7, 7, 7, 7, 7, 7, 7, 8, 8, 8, 8, 8, 10};
+const EnumTexts kEnum_FilterCoefficient = {kEnum_FilterCoefficient_texts, 16, " = ???\n", kEnum_FilterCoefficient_names, kEnum_FilterCoefficient_lengths, 7};
 
 static const char* const kEnum_Frequency_Band_texts[] = {" = dcs1800BandUsed\r\n", " = pcs1900BandUsed\r\n"};
 static const char* const kEnum_Frequency_Band_names[] = {"dcs1800BandUsed", "pcs1900BandUsed"};
-const EnumTexts kEnum_Frequency_Band = {kEnum_Frequency_Band_texts, 2, " = ???\r\n", kEnum_Frequency_Band_names};
+static const uint8_t kEnum_Frequency_Band_lengths[] = {20, 20};
+const EnumTexts kEnum_Frequency_Band = {kEnum_Frequency_Band_texts, 2, " = ???\r\n", kEnum_Frequency_Band_names, kEnum_Frequency_Band_lengths, 8};
 
 static const char* const kEnum_HARQMemorySize_texts[] = {" = hms800\n", " = hms1600\n", " = hms2400\n", " = hms3200\n", " = hms4000\n", " = hms4800\n", " = hms5600\n", " = hms6400\n", " = hms7200\n", " = hms8000\n", " = hms8800\n", " = hms9600\n", " = hms10400\n", " = hms11200\n", " = hms12000\n", " = hms12800\n", " = hms13600\n", " = hms14400\n", " = hms15200\n", " = hms16000\n", " = hms17600\n", " = hms19200\n", " = hms20800\n", " = hms22400\n", " = hms24000\n", " = hms25600\n", " = hms27200\n", " = hms28800\n", " = hms30400\n", " = hms32000\n", " = hms36000\n", " = hms40000\n", " = hms44000\n", " = hms48000\n", " = hms52000\n", " = hms56000\n", " = hms60000\n", " = hms64000\n", " = hms68000\n", " = hms72000\n", " = hms76000\n", " = hms80000\n", " = hms88000\n", " = hms96000\n", " = hms104000\n", " = hms112000\n", " = hms120000\n", " = hms128000\n", " = hms136000\n", " = hms144000\n", " = hms152000\n", " = hms160000\n", " = hms176000\n", " = hms192000\n", " = hms208000\n", " = hms224000\n", " = hms240000\n", " = hms256000\n", " = hms272000\n", " = hms288000\n", " = hms304000\n"};
 static const char* const kEnum_HARQMemorySize_names[] = {"hms800", "hms1600", "hms2400", "hms3200", "hms4000", "hms4800", "hms5600", "hms6400", "hms7200", "hms8000", "hms8800", "hms9600", "hms10400", "hms11200", "hms12000", "hms12800", "hms13600", "hms14400", "hms15200", "hms16000", "hms17600", "hms19200", "hms20800", "hms22400", "hms24000", "hms25600", "hms27200", "hms28800", "hms30400", "hms32000", "hms36000", "hms40000", "hms44000", "hms48000", "hms52000", "hms56000", "hms60000", "hms64000", "hms68000", "hms72000", "hms76000", "hms80000", "hms88000", "hms96000", "hms104000", "hms112000", "hms120000", "hms128000", "hms136000", "hms144000", "hms152000", "hms160000", "hms176000", "hms192000", "hms208000", "hms224000", "hms240000", "hms256000", "hms272000", "hms288000", "hms304000"};
-const EnumTexts kEnum_HARQMemorySize = {kEnum_HARQMemorySize_texts, 61, " = ???\n", kEnum_HARQMemorySize_names};
+static const uint8_t kEnum_HARQMemorySize_lengths[] = {10, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13};
+const EnumTexts kEnum_HARQMemorySize = {kEnum_HARQMemorySize_texts, 61, " = ???\n", kEnum_HARQMemorySize_names, kEnum_HARQMemorySize_lengths, 7};
 
 static const char* const kEnum_IS_2000SpecificMeasInfo_texts[] = {" = frequency\n", " = timeslot\n", " = colourcode\n", " = outputpower\n", " = pn-Offset\n"};
 static const char* const kEnum_IS_2000SpecificMeasInfo_names[] = {"frequency", "timeslot", "colourcode", "outputpower", "pn-Offset"};
-const EnumTexts kEnum_IS_2000SpecificMeasInfo = {kEnum_IS_2000SpecificMeasInfo_texts, 5, " = ???\n", kEnum_IS_2000SpecificMeasInfo_names};
+static const uint8_t kEnum_IS_2000SpecificMeasInfo_lengths[] = {13, 12, 14, 15, 13};
+const EnumTexts kEnum_IS_2000SpecificMeasInfo = {kEnum_IS_2000SpecificMeasInfo_texts, 5, " = ???\n", kEnum_IS_2000SpecificMeasInfo_names, kEnum_IS_2000SpecificMeasInfo_lengths, 7};
 
 static const char* const kEnum_IndividualTimeslotInfo_LCR_r4_ext_modulation_texts[] = {" = mod-QPSK\n", " = mod-8PSK\n"};
 static const char* const kEnum_IndividualTimeslotInfo_LCR_r4_ext_modulation_names[] = {"mod-QPSK", "mod-8PSK"};
-const EnumTexts kEnum_IndividualTimeslotInfo_LCR_r4_ext_modulation = {kEnum_IndividualTimeslotInfo_LCR_r4_ext_modulation_texts, 2, " = ???\n", kEnum_IndividualTimeslotInfo_LCR_r4_ext_modulation_names};
+static const uint8_t kEnum_IndividualTimeslotInfo_LCR_r4_ext_modulation_lengths[] = {12, 12};
+const EnumTexts kEnum_IndividualTimeslotInfo_LCR_r4_ext_modulation = {kEnum_IndividualTimeslotInfo_LCR_r4_ext_modulation_texts, 2, " = ???\n", kEnum_IndividualTimeslotInfo_LCR_r4_ext_modulation_names, kEnum_IndividualTimeslotInfo_LCR_r4_ext_modulation_lengths, 7};
 
 static const char* const kEnum_IndividualTimeslotInfo_LCR_r4_ext_ss_TPC_Symbols_texts[] = {" = zero\n", " = one\n", " = sixteenOverSF\n"};
 static const char* const kEnum_IndividualTimeslotInfo_LCR_r4_ext_ss_TPC_Symbols_names[] = {"zero", "one", "sixteenOverSF"};
-const EnumTexts kEnum_IndividualTimeslotInfo_LCR_r4_ext_ss_TPC_Symbols = {kEnum_IndividualTimeslotInfo_LCR_r4_ext_ss_TPC_Symbols_texts, 3, " = ???\n", kEnum_IndividualTimeslotInfo_LCR_r4_ext_ss_TPC_Symbols_names};
+static const uint8_t kEnum_IndividualTimeslotInfo_LCR_r4_ext_ss_TPC_Symbols_lengths[] = {8, 7, 17};
+const EnumTexts kEnum_IndividualTimeslotInfo_LCR_r4_ext_ss_TPC_Symbols = {kEnum_IndividualTimeslotInfo_LCR_r4_ext_ss_TPC_Symbols_texts, 3, " = ???\n", kEnum_IndividualTimeslotInfo_LCR_r4_ext_ss_TPC_Symbols_names, kEnum_IndividualTimeslotInfo_LCR_r4_ext_ss_TPC_Symbols_lengths, 7};
 
 static const char* const kEnum_IndividualTimeslotInfo_LCR_r4_modulation_texts[] = {" = mod-QPSK\n", " = mod-8PSK\n"};
 static const char* const kEnum_IndividualTimeslotInfo_LCR_r4_modulation_names[] = {"mod-QPSK", "mod-8PSK"};
-const EnumTexts kEnum_IndividualTimeslotInfo_LCR_r4_modulation = {kEnum_IndividualTimeslotInfo_LCR_r4_modulation_texts, 2, " = ???\n", kEnum_IndividualTimeslotInfo_LCR_r4_modulation_names};
+static const uint8_t kEnum_IndividualTimeslotInfo_LCR_r4_modulation_lengths[] = {12, 12};
+const EnumTexts kEnum_IndividualTimeslotInfo_LCR_r4_modulation = {kEnum_IndividualTimeslotInfo_LCR_r4_modulation_texts, 2, " = ???\n", kEnum_IndividualTimeslotInfo_LCR_r4_modulation_names, kEnum_IndividualTimeslotInfo_LCR_r4_modulation_lengths, 7};
 
 static const char* const kEnum_IndividualTimeslotInfo_LCR_r4_ss_TPC_Symbols_texts[] = {" = zero\n", " = one\n", " = sixteenOverSF\n"};
 static const char* const kEnum_IndividualTimeslotInfo_LCR_r4_ss_TPC_Symbols_names[] = {"zero", "one", "sixteenOverSF"};
-const EnumTexts kEnum_IndividualTimeslotInfo_LCR_r4_ss_TPC_Symbols = {kEnum_IndividualTimeslotInfo_LCR_r4_ss_TPC_Symbols_texts, 3, " = ???\n", kEnum_IndividualTimeslotInfo_LCR_r4_ss_TPC_Symbols_names};
+static const uint8_t kEnum_IndividualTimeslotInfo_LCR_r4_ss_TPC_Symbols_lengths[] = {8, 7, 17};
+const EnumTexts kEnum_IndividualTimeslotInfo_LCR_r4_ss_TPC_Symbols = {kEnum_IndividualTimeslotInfo_LCR_r4_ss_TPC_Symbols_texts, 3, " = ???\n", kEnum_IndividualTimeslotInfo_LCR_r4_ss_TPC_Symbols_names, kEnum_IndividualTimeslotInfo_LCR_r4_ss_TPC_Symbols_lengths, 7};
 
 static const char* const kEnum_InterFreqRepQuantityRACH_FDD_texts[] = {" = cpich-EcN0\n", " = cpich-RSCP\n"};
 static const char* const kEnum_InterFreqRepQuantityRACH_FDD_names[] = {"cpich-EcN0", "cpich-RSCP"};
-const EnumTexts kEnum_InterFreqRepQuantityRACH_FDD = {kEnum_InterFreqRepQuantityRACH_FDD_texts, 2, " = ???\n", kEnum_InterFreqRepQuantityRACH_FDD_names};
+static const uint8_t kEnum_InterFreqRepQuantityRACH_FDD_lengths[] = {14, 14};
+const EnumTexts kEnum_InterFreqRepQuantityRACH_FDD = {kEnum_InterFreqRepQuantityRACH_FDD_texts, 2, " = ???\n", kEnum_InterFreqRepQuantityRACH_FDD_names, kEnum_InterFreqRepQuantityRACH_FDD_lengths, 7};
 
 static const char* const kEnum_InterFreqRepQuantityRACH_TDD_texts[] = {" = timeslotISCP\n", " = primaryCCPCH-RSCP\n"};
 static const char* const kEnum_InterFreqRepQuantityRACH_TDD_names[] = {"timeslotISCP", "primaryCCPCH-RSCP"};
-const EnumTexts kEnum_InterFreqRepQuantityRACH_TDD = {kEnum_InterFreqRepQuantityRACH_TDD_texts, 2, " = ???\n", kEnum_InterFreqRepQuantityRACH_TDD_names};
+static const uint8_t kEnum_InterFreqRepQuantityRACH_TDD_lengths[] = {16, 21};
+const EnumTexts kEnum_InterFreqRepQuantityRACH_TDD = {kEnum_InterFreqRepQuantityRACH_TDD_texts, 2, " = ???\n", kEnum_InterFreqRepQuantityRACH_TDD_names, kEnum_InterFreqRepQuantityRACH_TDD_lengths, 7};
 
 static const char* const kEnum_IntraFreqMeasQuantity_FDD_texts[] = {" = cpich-Ec-N0\n", " = cpich-RSCP\n", " = pathloss\n", " = dummy\n"};
 static const char* const kEnum_IntraFreqMeasQuantity_FDD_names[] = {"cpich-Ec-N0", "cpich-RSCP", "pathloss", "dummy"};
-const EnumTexts kEnum_IntraFreqMeasQuantity_FDD = {kEnum_IntraFreqMeasQuantity_FDD_texts, 4, " = ???\n", kEnum_IntraFreqMeasQuantity_FDD_names};
+static const uint8_t kEnum_IntraFreqMeasQuantity_FDD_lengths[] = {15, 14, 12, 9};
+const EnumTexts kEnum_IntraFreqMeasQuantity_FDD = {kEnum_IntraFreqMeasQuantity_FDD_texts, 4, " = ???\n", kEnum_IntraFreqMeasQuantity_FDD_names, kEnum_IntraFreqMeasQuantity_FDD_lengths, 7};
 
 static const char* const kEnum_IntraFreqMeasQuantity_FDD_sib3_texts[] = {" = cpich-Ec-N0\n", " = cpich-RSCP\n"};
 static const char* const kEnum_IntraFreqMeasQuantity_FDD_sib3_names[] = {"cpich-Ec-N0", "cpich-RSCP"};
-const EnumTexts kEnum_IntraFreqMeasQuantity_FDD_sib3 = {kEnum_IntraFreqMeasQuantity_FDD_sib3_texts, 2, " = ???\n", kEnum_IntraFreqMeasQuantity_FDD_sib3_names};
+static const uint8_t kEnum_IntraFreqMeasQuantity_FDD_sib3_lengths[] = {15, 14};
+const EnumTexts kEnum_IntraFreqMeasQuantity_FDD_sib3 = {kEnum_IntraFreqMeasQuantity_FDD_sib3_texts, 2, " = ???\n", kEnum_IntraFreqMeasQuantity_FDD_sib3_names, kEnum_IntraFreqMeasQuantity_FDD_sib3_lengths, 7};
 
 static const char* const kEnum_IntraFreqMeasQuantity_TDD_texts[] = {" = primaryCCPCH-RSCP\r\n", " = pathloss\r\n", " = timeslotISCP\r\n", " = dummy\r\n"};
 static const char* const kEnum_IntraFreqMeasQuantity_TDD_names[] = {"primaryCCPCH-RSCP", "pathloss", "timeslotISCP", "dummy"};
-const EnumTexts kEnum_IntraFreqMeasQuantity_TDD = {kEnum_IntraFreqMeasQuantity_TDD_texts, 4, " = ???\r\n", kEnum_IntraFreqMeasQuantity_TDD_names};
+static const uint8_t kEnum_IntraFreqMeasQuantity_TDD_lengths[] = {22, 13, 17, 10};
+const EnumTexts kEnum_IntraFreqMeasQuantity_TDD = {kEnum_IntraFreqMeasQuantity_TDD_texts, 4, " = ???\r\n", kEnum_IntraFreqMeasQuantity_TDD_names, kEnum_IntraFreqMeasQuantity_TDD_lengths, 8};
 
 static const char* const kEnum_IntraFreqMeasQuantity_TDD_sib3List_Item_texts[] = {" = primaryCCPCH-RSCP\n", " = timeslotISCP\n"};
 static const char* const kEnum_IntraFreqMeasQuantity_TDD_sib3List_Item_names[] = {"primaryCCPCH-RSCP", "timeslotISCP"};
-const EnumTexts kEnum_IntraFreqMeasQuantity_TDD_sib3List_Item = {kEnum_IntraFreqMeasQuantity_TDD_sib3List_Item_texts, 2, " = ???\n", kEnum_IntraFreqMeasQuantity_TDD_sib3List_Item_names};
+static const uint8_t kEnum_IntraFreqMeasQuantity_TDD_sib3List_Item_lengths[] = {21, 16};
+const EnumTexts kEnum_IntraFreqMeasQuantity_TDD_sib3List_Item = {kEnum_IntraFreqMeasQuantity_TDD_sib3List_Item_texts, 2, " = ???\n", kEnum_IntraFreqMeasQuantity_TDD_sib3List_Item_names, kEnum_IntraFreqMeasQuantity_TDD_sib3List_Item_lengths, 7};
 
 static const char* const kEnum_IntraFreqRepQuantityRACH_FDD_texts[] = {" = cpich-EcN0\n", " = cpich-RSCP\n", " = pathloss\n", " = noReport\n"};
 static const char* const kEnum_IntraFreqRepQuantityRACH_FDD_names[] = {"cpich-EcN0", "cpich-RSCP", "pathloss", "noReport"};
-const EnumTexts kEnum_IntraFreqRepQuantityRACH_FDD = {kEnum_IntraFreqRepQuantityRACH_FDD_texts, 4, " = ???\n", kEnum_IntraFreqRepQuantityRACH_FDD_names};
+static const uint8_t kEnum_IntraFreqRepQuantityRACH_FDD_lengths[] = {14, 14, 12, 12};
+const EnumTexts kEnum_IntraFreqRepQuantityRACH_FDD = {kEnum_IntraFreqRepQuantityRACH_FDD_texts, 4, " = ???\n", kEnum_IntraFreqRepQuantityRACH_FDD_names, kEnum_IntraFreqRepQuantityRACH_FDD_lengths, 7};
 
 static const char* const kEnum_IntraFreqRepQuantityRACH_TDD_texts[] = {" = timeslotISCP\r\n", " = primaryCCPCH-RSCP\r\n", " = noReport\r\n"};
 static const char* const kEnum_IntraFreqRepQuantityRACH_TDD_names[] = {"timeslotISCP", "primaryCCPCH-RSCP", "noReport"};
-const EnumTexts kEnum_IntraFreqRepQuantityRACH_TDD = {kEnum_IntraFreqRepQuantityRACH_TDD_texts, 3, " = ???\r\n", kEnum_IntraFreqRepQuantityRACH_TDD_names};
+static const uint8_t kEnum_IntraFreqRepQuantityRACH_TDD_lengths[] = {17, 22, 13};
+const EnumTexts kEnum_IntraFreqRepQuantityRACH_TDD = {kEnum_IntraFreqRepQuantityRACH_TDD_texts, 3, " = ???\r\n", kEnum_IntraFreqRepQuantityRACH_TDD_names, kEnum_IntraFreqRepQuantityRACH_TDD_lengths, 8};
 
 static const char* const kEnum_MAC_hs_WindowSize_texts[] = {" = mws4\n", " = mws6\n", " = mws8\n", " = mws12\n", " = mws16\n", " = mws24\n", " = mws32\n"};
 static const char* const kEnum_MAC_hs_WindowSize_names[] = {"mws4", "mws6", "mws8", "mws12", "mws16", "mws24", "mws32"};
-const EnumTexts kEnum_MAC_hs_WindowSize = {kEnum_MAC_hs_WindowSize_texts, 7, " = ???\n", kEnum_MAC_hs_WindowSize_names};
+static const uint8_t kEnum_MAC_hs_WindowSize_lengths[] = {8, 8, 8, 9, 9, 9, 9};
+const EnumTexts kEnum_MAC_hs_WindowSize = {kEnum_MAC_hs_WindowSize_texts, 7, " = ???\n", kEnum_MAC_hs_WindowSize_names, kEnum_MAC_hs_WindowSize_lengths, 7};
 
 static const char* const kEnum_MBMS_TCTF_Presence_texts[] = {" = false\n"};
 static const char* const kEnum_MBMS_TCTF_Presence_names[] = {"false"};
-const EnumTexts kEnum_MBMS_TCTF_Presence = {kEnum_MBMS_TCTF_Presence_texts, 1, " = ???\n", kEnum_MBMS_TCTF_Presence_names};
+static const uint8_t kEnum_MBMS_TCTF_Presence_lengths[] = {9};
+const EnumTexts kEnum_MBMS_TCTF_Presence = {kEnum_MBMS_TCTF_Presence_texts, 1, " = ???\n", kEnum_MBMS_TCTF_Presence_names, kEnum_MBMS_TCTF_Presence_lengths, 7};
 
 static const char* const kEnum_MBSFNOnlyService_texts[] = {" = true\n"};
 static const char* const kEnum_MBSFNOnlyService_names[] = {"true"};
-const EnumTexts kEnum_MBSFNOnlyService = {kEnum_MBSFNOnlyService_texts, 1, " = ???\n", kEnum_MBSFNOnlyService_names};
+static const uint8_t kEnum_MBSFNOnlyService_lengths[] = {8};
+const EnumTexts kEnum_MBSFNOnlyService = {kEnum_MBSFNOnlyService_texts, 1, " = ???\n", kEnum_MBSFNOnlyService_names, kEnum_MBSFNOnlyService_lengths, 7};
 
 static const char* const kEnum_MappingFunctionType_texts[] = {" = linear\r\n", " = functionType2\r\n", " = functionType3\r\n", " = functionType4\r\n"};
 static const char* const kEnum_MappingFunctionType_names[] = {"linear", "functionType2", "functionType3", "functionType4"};
-const EnumTexts kEnum_MappingFunctionType = {kEnum_MappingFunctionType_texts, 4, " = ???\r\n", kEnum_MappingFunctionType_names};
+static const uint8_t kEnum_MappingFunctionType_lengths[] = {11, 18, 18, 18};
+const EnumTexts kEnum_MappingFunctionType = {kEnum_MappingFunctionType_texts, 4, " = ???\r\n", kEnum_MappingFunctionType_names, kEnum_MappingFunctionType_lengths, 8};
 
 static const char* const kEnum_MaxNumberOfReportingCellsType1_texts[] = {" = e1\r\n", " = e2\r\n", " = e3\r\n", " = e4\r\n", " = e5\r\n", " = e6\r\n"};
 static const char* const kEnum_MaxNumberOfReportingCellsType1_names[] = {"e1", "e2", "e3", "e4", "e5", "e6"};
-const EnumTexts kEnum_MaxNumberOfReportingCellsType1 = {kEnum_MaxNumberOfReportingCellsType1_texts, 6, " = ???\r\n", kEnum_MaxNumberOfReportingCellsType1_names};
+static const uint8_t kEnum_MaxNumberOfReportingCellsType1_lengths[] = {7, 7, 7, 7, 7, 7};
+const EnumTexts kEnum_MaxNumberOfReportingCellsType1 = {kEnum_MaxNumberOfReportingCellsType1_texts, 6, " = ???\r\n", kEnum_MaxNumberOfReportingCellsType1_names, kEnum_MaxNumberOfReportingCellsType1_lengths, 8};
 
 static const char* const kEnum_MaxNumberOfReportingCellsType2_texts[] = {" = e1\r\n", " = e2\r\n", " = e3\r\n", " = e4\r\n", " = e5\r\n", " = e6\r\n", " = e7\r\n", " = e8\r\n", " = e9\r\n", " = e10\r\n", " = e11\r\n", " = e12\r\n"};
 static const char* const kEnum_MaxNumberOfReportingCellsType2_names[] = {"e1", "e2", "e3", "e4", "e5", "e6", "e7", "e8", "e9", "e10", "e11", "e12"};
-const EnumTexts kEnum_MaxNumberOfReportingCellsType2 = {kEnum_MaxNumberOfReportingCellsType2_texts, 12, " = ???\r\n", kEnum_MaxNumberOfReportingCellsType2_names};
+static const uint8_t kEnum_MaxNumberOfReportingCellsType2_lengths[] = {7, 7, 7, 7, 7, 7, 7, 7, 7, 8, 8, 8};
+const EnumTexts kEnum_MaxNumberOfReportingCellsType2 = {kEnum_MaxNumberOfReportingCellsType2_texts, 12, " = ???\r\n", kEnum_MaxNumberOfReportingCellsType2_names, kEnum_MaxNumberOfReportingCellsType2_lengths, 8};
 
 static const char* const kEnum_MaxNumberOfReportingCellsType3_texts[] = {" = viactCellsPlus1\r\n", " = viactCellsPlus2\r\n", " = viactCellsPlus3\r\n", " = viactCellsPlus4\r\n", " = viactCellsPlus5\r\n", " = viactCellsPlus6\r\n"};
 static const char* const kEnum_MaxNumberOfReportingCellsType3_names[] = {"viactCellsPlus1", "viactCellsPlus2", "viactCellsPlus3", "viactCellsPlus4", "viactCellsPlus5", "viactCellsPlus6"};
-const EnumTexts kEnum_MaxNumberOfReportingCellsType3 = {kEnum_MaxNumberOfReportingCellsType3_texts, 6, " = ???\r\n", kEnum_MaxNumberOfReportingCellsType3_names};
+static const uint8_t kEnum_MaxNumberOfReportingCellsType3_lengths[] = {20, 20, 20, 20, 20, 20};
+const EnumTexts kEnum_MaxNumberOfReportingCellsType3 = {kEnum_MaxNumberOfReportingCellsType3_texts, 6, " = ???\r\n", kEnum_MaxNumberOfReportingCellsType3_names, kEnum_MaxNumberOfReportingCellsType3_lengths, 8};
 
 static const char* const kEnum_MaxReportedCellsOnRACH_texts[] = {" = noReport\r\n", " = currentCell\r\n", " = currentAnd-1-BestNeighbour\r\n", " = currentAnd-2-BestNeighbour\r\n", " = currentAnd-3-BestNeighbour\r\n", " = currentAnd-4-BestNeighbour\r\n", " = currentAnd-5-BestNeighbour\r\n", " = currentAnd-6-BestNeighbour\r\n"};
 static const char* const kEnum_MaxReportedCellsOnRACH_names[] = {"noReport", "currentCell", "currentAnd-1-BestNeighbour", "currentAnd-2-BestNeighbour", "currentAnd-3-BestNeighbour", "currentAnd-4-BestNeighbour", "currentAnd-5-BestNeighbour", "currentAnd-6-BestNeighbour"};
-const EnumTexts kEnum_MaxReportedCellsOnRACH = {kEnum_MaxReportedCellsOnRACH_texts, 8, " = ???\r\n", kEnum_MaxReportedCellsOnRACH_names};
+static const uint8_t kEnum_MaxReportedCellsOnRACH_lengths[] = {13, 16, 31, 31, 31, 31, 31, 31};
+const EnumTexts kEnum_MaxReportedCellsOnRACH = {kEnum_MaxReportedCellsOnRACH_texts, 8, " = ???\r\n", kEnum_MaxReportedCellsOnRACH_names, kEnum_MaxReportedCellsOnRACH_lengths, 8};
 
 static const char* const kEnum_MeasurementValidity_ue_State_texts[] = {" = cell-DCH\n", " = all-But-Cell-DCH\n", " = all-States\n"};
 static const char* const kEnum_MeasurementValidity_ue_State_names[] = {"cell-DCH", "all-But-Cell-DCH", "all-States"};
-const EnumTexts kEnum_MeasurementValidity_ue_State = {kEnum_MeasurementValidity_ue_State_texts, 3, " = ???\n", kEnum_MeasurementValidity_ue_State_names};
+static const uint8_t kEnum_MeasurementValidity_ue_State_lengths[] = {12, 20, 14};
+const EnumTexts kEnum_MeasurementValidity_ue_State = {kEnum_MeasurementValidity_ue_State_texts, 3, " = ???\n", kEnum_MeasurementValidity_ue_State_names, kEnum_MeasurementValidity_ue_State_lengths, 7};
 
 static const char* const kEnum_MidambleConfigurationBurstType1and3_texts[] = {" = ms4\n", " = ms8\n", " = ms16\n"};
 static const char* const kEnum_MidambleConfigurationBurstType1and3_names[] = {"ms4", "ms8", "ms16"};
-const EnumTexts kEnum_MidambleConfigurationBurstType1and3 = {kEnum_MidambleConfigurationBurstType1and3_texts, 3, " = ???\n", kEnum_MidambleConfigurationBurstType1and3_names};
+static const uint8_t kEnum_MidambleConfigurationBurstType1and3_lengths[] = {7, 7, 8};
+const EnumTexts kEnum_MidambleConfigurationBurstType1and3 = {kEnum_MidambleConfigurationBurstType1and3_texts, 3, " = ???\n", kEnum_MidambleConfigurationBurstType1and3_names, kEnum_MidambleConfigurationBurstType1and3_lengths, 7};
 
 static const char* const kEnum_MidambleConfigurationBurstType2_texts[] = {" = ms3\n", " = ms6\n"};
 static const char* const kEnum_MidambleConfigurationBurstType2_names[] = {"ms3", "ms6"};
-const EnumTexts kEnum_MidambleConfigurationBurstType2 = {kEnum_MidambleConfigurationBurstType2_texts, 2, " = ???\n", kEnum_MidambleConfigurationBurstType2_names};
+static const uint8_t kEnum_MidambleConfigurationBurstType2_lengths[] = {7, 7};
+const EnumTexts kEnum_MidambleConfigurationBurstType2 = {kEnum_MidambleConfigurationBurstType2_texts, 2, " = ???\n", kEnum_MidambleConfigurationBurstType2_names, kEnum_MidambleConfigurationBurstType2_lengths, 7};
 
 static const char* const kEnum_MidambleConfigurationBurstType2_VHCR_texts[] = {" = ms4\n", " = ms8\n"};
 static const char* const kEnum_MidambleConfigurationBurstType2_VHCR_names[] = {"ms4", "ms8"};
-const EnumTexts kEnum_MidambleConfigurationBurstType2_VHCR = {kEnum_MidambleConfigurationBurstType2_VHCR_texts, 2, " = ???\n", kEnum_MidambleConfigurationBurstType2_VHCR_names};
+static const uint8_t kEnum_MidambleConfigurationBurstType2_VHCR_lengths[] = {7, 7};
+const EnumTexts kEnum_MidambleConfigurationBurstType2_VHCR = {kEnum_MidambleConfigurationBurstType2_VHCR_texts, 2, " = ???\n", kEnum_MidambleConfigurationBurstType2_VHCR_names, kEnum_MidambleConfigurationBurstType2_VHCR_lengths, 7};
 
 static const char* const kEnum_N_312_texts[] = {" = s1\n", " = s50\n", " = s100\n", " = s200\n", " = s400\n", " = s600\n", " = s800\n", " = s1000\n"};
 static const char* const kEnum_N_312_names[] = {"s1", "s50", "s100", "s200", "s400", "s600", "s800", "s1000"};
-const EnumTexts kEnum_N_312 = {kEnum_N_312_texts, 8, " = ???\n", kEnum_N_312_names};
+static const uint8_t kEnum_N_312_lengths[] = {6, 7, 8, 8, 8, 8, 8, 9};
+const EnumTexts kEnum_N_312 = {kEnum_N_312_texts, 8, " = ???\n", kEnum_N_312_names, kEnum_N_312_lengths, 7};
 
 static const char* const kEnum_N_312ext_texts[] = {" = s2\n", " = s4\n", " = s10\n", " = s20\n"};
 static const char* const kEnum_N_312ext_names[] = {"s2", "s4", "s10", "s20"};
-const EnumTexts kEnum_N_312ext = {kEnum_N_312ext_texts, 4, " = ???\n", kEnum_N_312ext_names};
+static const uint8_t kEnum_N_312ext_lengths[] = {6, 6, 7, 7};
+const EnumTexts kEnum_N_312ext = {kEnum_N_312ext_texts, 4, " = ???\n", kEnum_N_312ext_names, kEnum_N_312ext_lengths, 7};
 
 static const char* const kEnum_N_313_texts[] = {" = s1\n", " = s2\n", " = s4\n", " = s10\n", " = s20\n", " = s50\n", " = s100\n", " = s200\n"};
 static const char* const kEnum_N_313_names[] = {"s1", "s2", "s4", "s10", "s20", "s50", "s100", "s200"};
-const EnumTexts kEnum_N_313 = {kEnum_N_313_texts, 8, " = ???\n", kEnum_N_313_names};
+static const uint8_t kEnum_N_313_lengths[] = {6, 6, 6, 7, 7, 7, 8, 8};
+const EnumTexts kEnum_N_313 = {kEnum_N_313_texts, 8, " = ???\n", kEnum_N_313_names, kEnum_N_313_lengths, 7};
 
 static const char* const kEnum_N_315_texts[] = {" = s1\n", " = s50\n", " = s100\n", " = s200\n", " = s400\n", " = s600\n", " = s800\n", " = s1000\n"};
 static const char* const kEnum_N_315_names[] = {"s1", "s50", "s100", "s200", "s400", "s600", "s800", "s1000"};
-const EnumTexts kEnum_N_315 = {kEnum_N_315_texts, 8, " = ???\n", kEnum_N_315_names};
+static const uint8_t kEnum_N_315_lengths[] = {6, 7, 8, 8, 8, 8, 8, 9};
+const EnumTexts kEnum_N_315 = {kEnum_N_315_texts, 8, " = ???\n", kEnum_N_315_names, kEnum_N_315_lengths, 7};
 
 static const char* const kEnum_N_315ext_texts[] = {" = s2\n", " = s4\n", " = s10\n", " = s20\n"};
 static const char* const kEnum_N_315ext_names[] = {"s2", "s4", "s10", "s20"};
-const EnumTexts kEnum_N_315ext = {kEnum_N_315ext_texts, 4, " = ???\n", kEnum_N_315ext_names};
+static const uint8_t kEnum_N_315ext_lengths[] = {6, 6, 7, 7};
+const EnumTexts kEnum_N_315ext = {kEnum_N_315ext_texts, 4, " = ???\n", kEnum_N_315ext_names, kEnum_N_315ext_lengths, 7};
 
 static const char* const kEnum_N_GAP_texts[] = {" = f2\n", " = f4\n", " = f8\n"};
 static const char* const kEnum_N_GAP_names[] = {"f2", "f4", "f8"};
-const EnumTexts kEnum_N_GAP = {kEnum_N_GAP_texts, 3, " = ???\n", kEnum_N_GAP_names};
+static const uint8_t kEnum_N_GAP_lengths[] = {6, 6, 6};
+const EnumTexts kEnum_N_GAP = {kEnum_N_GAP_texts, 3, " = ???\n", kEnum_N_GAP_names, kEnum_N_GAP_lengths, 7};
 
 static const char* const kEnum_PCPICH_UsageForChannelEst_texts[] = {" = mayBeUsed\n", " = shallNotBeUsed\n"};
 static const char* const kEnum_PCPICH_UsageForChannelEst_names[] = {"mayBeUsed", "shallNotBeUsed"};
-const EnumTexts kEnum_PCPICH_UsageForChannelEst = {kEnum_PCPICH_UsageForChannelEst_texts, 2, " = ???\n", kEnum_PCPICH_UsageForChannelEst_names};
+static const uint8_t kEnum_PCPICH_UsageForChannelEst_lengths[] = {13, 18};
+const EnumTexts kEnum_PCPICH_UsageForChannelEst = {kEnum_PCPICH_UsageForChannelEst_texts, 2, " = ???\n", kEnum_PCPICH_UsageForChannelEst_names, kEnum_PCPICH_UsageForChannelEst_lengths, 7};
 
 static const char* const kEnum_PI_CountPerFrame_texts[] = {" = e18\n", " = e36\n", " = e72\n", " = e144\n"};
 static const char* const kEnum_PI_CountPerFrame_names[] = {"e18", "e36", "e72", "e144"};
-const EnumTexts kEnum_PI_CountPerFrame = {kEnum_PI_CountPerFrame_texts, 4, " = ???\n", kEnum_PI_CountPerFrame_names};
+static const uint8_t kEnum_PI_CountPerFrame_lengths[] = {7, 7, 7, 8};
+const EnumTexts kEnum_PI_CountPerFrame = {kEnum_PI_CountPerFrame_texts, 4, " = ???\n", kEnum_PI_CountPerFrame_names, kEnum_PI_CountPerFrame_lengths, 7};
 
 static const char* const kEnum_PNBSCH_Allocation_r4_numberOfRepetitionsPerSFNPeriod_texts[] = {" = c2\n", " = c3\n", " = c4\n", " = c5\n", " = c6\n", " = c7\n", " = c8\n", " = c9\n", " = c10\n", " = c12\n", " = c14\n", " = c16\n", " = c18\n", " = c20\n", " = c24\n", " = c28\n", " = c32\n", " = c36\n", " = c40\n", " = c48\n", " = c56\n", " = c64\n", " = c72\n", " = c80\n"};
 static const char* const kEnum_PNBSCH_Allocation_r4_numberOfRepetitionsPerSFNPeriod_names[] = {"c2", "c3", "c4", "c5", "c6", "c7", "c8", "c9", "c10", "c12", "c14", "c16", "c18", "c20", "c24", "c28", "c32", "c36", "c40", "c48", "c56", "c64", "c72", "c80"};
-const EnumTexts kEnum_PNBSCH_Allocation_r4_numberOfRepetitionsPerSFNPeriod = {kEnum_PNBSCH_Allocation_r4_numberOfRepetitionsPerSFNPeriod_texts, 24, " = ???\n", kEnum_PNBSCH_Allocation_r4_numberOfRepetitionsPerSFNPeriod_names};
+static const uint8_t kEnum_PNBSCH_Allocation_r4_numberOfRepetitionsPerSFNPeriod_lengths[] = {6, 6, 6, 6, 6, 6, 6, 6, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7};
+const EnumTexts kEnum_PNBSCH_Allocation_r4_numberOfRepetitionsPerSFNPeriod = {kEnum_PNBSCH_Allocation_r4_numberOfRepetitionsPerSFNPeriod_texts, 24, " = ???\n", kEnum_PNBSCH_Allocation_r4_numberOfRepetitionsPerSFNPeriod_names, kEnum_PNBSCH_Allocation_r4_numberOfRepetitionsPerSFNPeriod_lengths, 7};
 
 static const char* const kEnum_PRACH_Midamble_texts[] = {" = direct\n", " = direct-Inverted\n"};
 static const char* const kEnum_PRACH_Midamble_names[] = {"direct", "direct-Inverted"};
-const EnumTexts kEnum_PRACH_Midamble = {kEnum_PRACH_Midamble_texts, 2, " = ???\n", kEnum_PRACH_Midamble_names};
+static const uint8_t kEnum_PRACH_Midamble_lengths[] = {10, 19};
+const EnumTexts kEnum_PRACH_Midamble = {kEnum_PRACH_Midamble_texts, 2, " = ???\n", kEnum_PRACH_Midamble_names, kEnum_PRACH_Midamble_lengths, 7};
 
 static const char* const kEnum_PagingIndicatorLength_texts[] = {" = pi4\n", " = pi8\n", " = pi16\n"};
 static const char* const kEnum_PagingIndicatorLength_names[] = {"pi4", "pi8", "pi16"};
-const EnumTexts kEnum_PagingIndicatorLength = {kEnum_PagingIndicatorLength_texts, 3, " = ???\n", kEnum_PagingIndicatorLength_names};
+static const uint8_t kEnum_PagingIndicatorLength_lengths[] = {7, 7, 8};
+const EnumTexts kEnum_PagingIndicatorLength = {kEnum_PagingIndicatorLength_texts, 3, " = ???\n", kEnum_PagingIndicatorLength_names, kEnum_PagingIndicatorLength_lengths, 7};
 
 static const char* const kEnum_PendingTimeAfterTrigger_texts[] = {" = ptat0-25\n", " = ptat0-5\n", " = ptat1\n", " = ptat2\n", " = ptat4\n", " = ptat8\n", " = ptat16\n"};
 static const char* const kEnum_PendingTimeAfterTrigger_names[] = {"ptat0-25", "ptat0-5", "ptat1", "ptat2", "ptat4", "ptat8", "ptat16"};
-const EnumTexts kEnum_PendingTimeAfterTrigger = {kEnum_PendingTimeAfterTrigger_texts, 7, " = ???\n", kEnum_PendingTimeAfterTrigger_names};
+static const uint8_t kEnum_PendingTimeAfterTrigger_lengths[] = {12, 11, 9, 9, 9, 9, 10};
+const EnumTexts kEnum_PendingTimeAfterTrigger = {kEnum_PendingTimeAfterTrigger_texts, 7, " = ???\n", kEnum_PendingTimeAfterTrigger_names, kEnum_PendingTimeAfterTrigger_lengths, 7};
 
 static const char* const kEnum_PeriodicalOrEventTrigger_texts[] = {" = periodical\r\n", " = eventTrigger\r\n"};
 static const char* const kEnum_PeriodicalOrEventTrigger_names[] = {"periodical", "eventTrigger"};
-const EnumTexts kEnum_PeriodicalOrEventTrigger = {kEnum_PeriodicalOrEventTrigger_texts, 2, " = ???\r\n", kEnum_PeriodicalOrEventTrigger_names};
+static const uint8_t kEnum_PeriodicalOrEventTrigger_lengths[] = {15, 17};
+const EnumTexts kEnum_PeriodicalOrEventTrigger = {kEnum_PeriodicalOrEventTrigger_texts, 2, " = ???\r\n", kEnum_PeriodicalOrEventTrigger_names, kEnum_PeriodicalOrEventTrigger_lengths, 8};
 
 static const char* const kEnum_PersistenceScalingFactor_texts[] = {" = psf0-9\n", " = psf0-8\n", " = psf0-7\n", " = psf0-6\n", " = psf0-5\n", " = psf0-4\n", " = psf0-3\n", " = psf0-2\n"};
 static const char* const kEnum_PersistenceScalingFactor_names[] = {"psf0-9", "psf0-8", "psf0-7", "psf0-6", "psf0-5", "psf0-4", "psf0-3", "psf0-2"};
-const EnumTexts kEnum_PersistenceScalingFactor = {kEnum_PersistenceScalingFactor_texts, 8, " = ???\n", kEnum_PersistenceScalingFactor_names};
+static const uint8_t kEnum_PersistenceScalingFactor_lengths[] = {10, 10, 10, 10, 10, 10, 10, 10};
+const EnumTexts kEnum_PersistenceScalingFactor = {kEnum_PersistenceScalingFactor_texts, 8, " = ???\n", kEnum_PersistenceScalingFactor_names, kEnum_PersistenceScalingFactor_lengths, 7};
 
 static const char* const kEnum_PositionFixedOrFlexible_texts[] = {" = fixed\n", " = flexible\n"};
 static const char* const kEnum_PositionFixedOrFlexible_names[] = {"fixed", "flexible"};
-const EnumTexts kEnum_PositionFixedOrFlexible = {kEnum_PositionFixedOrFlexible_texts, 2, " = ???\n", kEnum_PositionFixedOrFlexible_names};
+static const uint8_t kEnum_PositionFixedOrFlexible_lengths[] = {9, 12};
+const EnumTexts kEnum_PositionFixedOrFlexible = {kEnum_PositionFixedOrFlexible_texts, 2, " = ???\n", kEnum_PositionFixedOrFlexible_names, kEnum_PositionFixedOrFlexible_lengths, 7};
 
 static const char* const kEnum_PuncturingLimit_texts[] = {" = pl0-40\n", " = pl0-44\n", " = pl0-48\n", " = pl0-52\n", " = pl0-56\n", " = pl0-60\n", " = pl0-64\n", " = pl0-68\n", " = pl0-72\n", " = pl0-76\n", " = pl0-80\n", " = pl0-84\n", " = pl0-88\n", " = pl0-92\n", " = pl0-96\n", " = pl1\n"};
 static const char* const kEnum_PuncturingLimit_names[] = {"pl0-40", "pl0-44", "pl0-48", "pl0-52", "pl0-56", "pl0-60", "pl0-64", "pl0-68", "pl0-72", "pl0-76", "pl0-80", "pl0-84", "pl0-88", "pl0-92", "pl0-96", "pl1"};
-const EnumTexts kEnum_PuncturingLimit = {kEnum_PuncturingLimit_texts, 16, " = ???\n", kEnum_PuncturingLimit_names};
+static const uint8_t kEnum_PuncturingLimit_lengths[] = {10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 7};
+const EnumTexts kEnum_PuncturingLimit = {kEnum_PuncturingLimit_texts, 16, " = ???\n", kEnum_PuncturingLimit_names, kEnum_PuncturingLimit_lengths, 7};
 
 static const char* const kEnum_RAT_texts[] = {" = utra-FDD\n", " = utra-TDD\n", " = gsm\n", " = cdma2000\n"};
 static const char* const kEnum_RAT_names[] = {"utra-FDD", "utra-TDD", "gsm", "cdma2000"};
-const EnumTexts kEnum_RAT = {kEnum_RAT_texts, 4, " = ???\n", kEnum_RAT_names};
+static const uint8_t kEnum_RAT_lengths[] = {12, 12, 7, 12};
+const EnumTexts kEnum_RAT = {kEnum_RAT_texts, 4, " = ???\n", kEnum_RAT_names, kEnum_RAT_lengths, 7};
 
 static const char* const kEnum_RAT_Identifier_texts[] = {" = gsm\r\n", " = cdma2000\r\n"};
 static const char* const kEnum_RAT_Identifier_names[] = {"gsm", "cdma2000"};
-const EnumTexts kEnum_RAT_Identifier = {kEnum_RAT_Identifier_texts, 2, " = ???\r\n", kEnum_RAT_Identifier_names};
+static const uint8_t kEnum_RAT_Identifier_lengths[] = {8, 13};
+const EnumTexts kEnum_RAT_Identifier = {kEnum_RAT_Identifier_texts, 2, " = ???\r\n", kEnum_RAT_Identifier_names, kEnum_RAT_Identifier_lengths, 8};
 
 static const char* const kEnum_RAT_Type_texts[] = {" = gsm\r\n", " = is2000\r\n"};
 static const char* const kEnum_RAT_Type_names[] = {"gsm", "is2000"};
-const EnumTexts kEnum_RAT_Type = {kEnum_RAT_Type_texts, 2, " = ???\r\n", kEnum_RAT_Type_names};
+static const uint8_t kEnum_RAT_Type_lengths[] = {8, 11};
+const EnumTexts kEnum_RAT_Type = {kEnum_RAT_Type_texts, 2, " = ???\r\n", kEnum_RAT_Type_names, kEnum_RAT_Type_lengths, 8};
 
 static const char* const kEnum_RadioFrequencyBandFDD_texts[] = {" = fdd2100\n", " = fdd1900\n", " = fdd1800\n", " = bandVI\n", " = bandIV\n", " = bandV\n", " = bandVII\n", " = extension-indicator\n"};
 static const char* const kEnum_RadioFrequencyBandFDD_names[] = {"fdd2100", "fdd1900", "fdd1800", "bandVI", "bandIV", "bandV", "bandVII", "extension-indicator"};
-const EnumTexts kEnum_RadioFrequencyBandFDD = {kEnum_RadioFrequencyBandFDD_texts, 8, " = ???\n", kEnum_RadioFrequencyBandFDD_names};
+static const uint8_t kEnum_RadioFrequencyBandFDD_lengths[] = {11, 11, 11, 10, 10, 9, 11, 23};
+const EnumTexts kEnum_RadioFrequencyBandFDD = {kEnum_RadioFrequencyBandFDD_texts, 8, " = ???\n", kEnum_RadioFrequencyBandFDD_names, kEnum_RadioFrequencyBandFDD_lengths, 7};
 
 static const char* const kEnum_RadioFrequencyBandFDD2_texts[] = {" = bandVIII\n", " = bandIX\n", " = bandX\n", " = bandXI\n", " = bandXII\n", " = bandXIII\n", " = bandXIV\n", " = bandXV\n", " = bandXVI\n", " = bandXVII\n", " = bandXVIII\n", " = bandXIX\n", " = bandXX\n", " = bandXXI\n", " = bandXXII\n", " = extension-indicator\n"};
 static const char* const kEnum_RadioFrequencyBandFDD2_names[] = {"bandVIII", "bandIX", "bandX", "bandXI", "bandXII", "bandXIII", "bandXIV", "bandXV", "bandXVI", "bandXVII", "bandXVIII", "bandXIX", "bandXX", "bandXXI", "bandXXII", "extension-indicator"};
-const EnumTexts kEnum_RadioFrequencyBandFDD2 = {kEnum_RadioFrequencyBandFDD2_texts, 16, " = ???\n", kEnum_RadioFrequencyBandFDD2_names};
+static const uint8_t kEnum_RadioFrequencyBandFDD2_lengths[] = {12, 10, 9, 10, 11, 12, 11, 10, 11, 12, 13, 11, 10, 11, 12, 23};
+const EnumTexts kEnum_RadioFrequencyBandFDD2 = {kEnum_RadioFrequencyBandFDD2_texts, 16, " = ???\n", kEnum_RadioFrequencyBandFDD2_names, kEnum_RadioFrequencyBandFDD2_lengths, 7};
 
 static const char* const kEnum_ReplacementActivationThreshold_texts[] = {" = notApplicable\n", " = t1\n", " = t2\n", " = t3\n", " = t4\n", " = t5\n", " = t6\n", " = t7\n"};
 static const char* const kEnum_ReplacementActivationThreshold_names[] = {"notApplicable", "t1", "t2", "t3", "t4", "t5", "t6", "t7"};
-const EnumTexts kEnum_ReplacementActivationThreshold = {kEnum_ReplacementActivationThreshold_texts, 8, " = ???\n", kEnum_ReplacementActivationThreshold_names};
+static const uint8_t kEnum_ReplacementActivationThreshold_lengths[] = {17, 6, 6, 6, 6, 6, 6, 6};
+const EnumTexts kEnum_ReplacementActivationThreshold = {kEnum_ReplacementActivationThreshold_texts, 8, " = ???\n", kEnum_ReplacementActivationThreshold_names, kEnum_ReplacementActivationThreshold_lengths, 7};
 
 static const char* const kEnum_ReportDeactivationThreshold_texts[] = {" = notApplicable\n", " = t1\n", " = t2\n", " = t3\n", " = t4\n", " = t5\n", " = t6\n", " = t7\n"};
 static const char* const kEnum_ReportDeactivationThreshold_names[] = {"notApplicable", "t1", "t2", "t3", "t4", "t5", "t6", "t7"};
-const EnumTexts kEnum_ReportDeactivationThreshold = {kEnum_ReportDeactivationThreshold_texts, 8, " = ???\n", kEnum_ReportDeactivationThreshold_names};
+static const uint8_t kEnum_ReportDeactivationThreshold_lengths[] = {17, 6, 6, 6, 6, 6, 6, 6};
+const EnumTexts kEnum_ReportDeactivationThreshold = {kEnum_ReportDeactivationThreshold_texts, 8, " = ???\n", kEnum_ReportDeactivationThreshold_names, kEnum_ReportDeactivationThreshold_lengths, 7};
 
 static const char* const kEnum_ReportingAmount_texts[] = {" = ra1\n", " = ra2\n", " = ra4\n", " = ra8\n", " = ra16\n", " = ra32\n", " = ra64\n", " = ra-Infinity\n"};
 static const char* const kEnum_ReportingAmount_names[] = {"ra1", "ra2", "ra4", "ra8", "ra16", "ra32", "ra64", "ra-Infinity"};
-const EnumTexts kEnum_ReportingAmount = {kEnum_ReportingAmount_texts, 8, " = ???\n", kEnum_ReportingAmount_names};
+static const uint8_t kEnum_ReportingAmount_lengths[] = {7, 7, 7, 7, 8, 8, 8, 15};
+const EnumTexts kEnum_ReportingAmount = {kEnum_ReportingAmount_texts, 8, " = ???\n", kEnum_ReportingAmount_names, kEnum_ReportingAmount_lengths, 7};
 
 static const char* const kEnum_ReportingInterval_texts[] = {" = noPeriodicalreporting\n", " = ri0-25\n", " = ri0-5\n", " = ri1\n", " = ri2\n", " = ri4\n", " = ri8\n", " = ri16\n"};
 static const char* const kEnum_ReportingInterval_names[] = {"noPeriodicalreporting", "ri0-25", "ri0-5", "ri1", "ri2", "ri4", "ri8", "ri16"};
-const EnumTexts kEnum_ReportingInterval = {kEnum_ReportingInterval_texts, 8, " = ???\n", kEnum_ReportingInterval_names};
+static const uint8_t kEnum_ReportingInterval_lengths[] = {25, 10, 9, 7, 7, 7, 7, 8};
+const EnumTexts kEnum_ReportingInterval = {kEnum_ReportingInterval_texts, 8, " = ???\n", kEnum_ReportingInterval_names, kEnum_ReportingInterval_lengths, 7};
 
 static const char* const kEnum_ReportingIntervalLong_texts[] = {" = ril0\n", " = ril0-25\n", " = ril0-5\n", " = ril1\n", " = ril2\n", " = ril3\n", " = ril4\n", " = ril6\n", " = ril8\n", " = ril12\n", " = ril16\n", " = ril20\n", " = ril24\n", " = ril28\n", " = ril32\n", " = ril64\n"};
 static const char* const kEnum_ReportingIntervalLong_names[] = {"ril0", "ril0-25", "ril0-5", "ril1", "ril2", "ril3", "ril4", "ril6", "ril8", "ril12", "ril16", "ril20", "ril24", "ril28", "ril32", "ril64"};
-const EnumTexts kEnum_ReportingIntervalLong = {kEnum_ReportingIntervalLong_texts, 16, " = ???\n", kEnum_ReportingIntervalLong_names};
+static const uint8_t kEnum_ReportingIntervalLong_lengths[] = {8, 11, 10, 8, 8, 8, 8, 8, 8, 9, 9, 9, 9, 9, 9, 9};
+const EnumTexts kEnum_ReportingIntervalLong = {kEnum_ReportingIntervalLong_texts, 16, " = ???\n", kEnum_ReportingIntervalLong_names, kEnum_ReportingIntervalLong_lengths, 7};
 
 static const char* const kEnum_ReservedIndicator_texts[] = {" = reserved\r\n", " = notReserved\r\n"};
 static const char* const kEnum_ReservedIndicator_names[] = {"reserved", "notReserved"};
-const EnumTexts kEnum_ReservedIndicator = {kEnum_ReservedIndicator_texts, 2, " = ???\r\n", kEnum_ReservedIndicator_names};
+static const uint8_t kEnum_ReservedIndicator_lengths[] = {13, 16};
+const EnumTexts kEnum_ReservedIndicator = {kEnum_ReservedIndicator_texts, 2, " = ???\r\n", kEnum_ReservedIndicator_names, kEnum_ReservedIndicator_lengths, 8};
 
 static const char* const kEnum_SCCPCH_ChannelisationCode_texts[] = {" = cc16-1\n", " = cc16-2\n", " = cc16-3\n", " = cc16-4\n", " = cc16-5\n", " = cc16-6\n", " = cc16-7\n", " = cc16-8\n", " = cc16-9\n", " = cc16-10\n", " = cc16-11\n", " = cc16-12\n", " = cc16-13\n", " = cc16-14\n", " = cc16-15\n", " = cc16-16\n"};
 static const char* const kEnum_SCCPCH_ChannelisationCode_names[] = {"cc16-1", "cc16-2", "cc16-3", "cc16-4", "cc16-5", "cc16-6", "cc16-7", "cc16-8", "cc16-9", "cc16-10", "cc16-11", "cc16-12", "cc16-13", "cc16-14", "cc16-15", "cc16-16"};
-const EnumTexts kEnum_SCCPCH_ChannelisationCode = {kEnum_SCCPCH_ChannelisationCode_texts, 16, " = ???\n", kEnum_SCCPCH_ChannelisationCode_names};
+static const uint8_t kEnum_SCCPCH_ChannelisationCode_lengths[] = {10, 10, 10, 10, 10, 10, 10, 10, 10, 11, 11, 11, 11, 11, 11, 11};
+const EnumTexts kEnum_SCCPCH_ChannelisationCode = {kEnum_SCCPCH_ChannelisationCode_texts, 16, " = ???\n", kEnum_SCCPCH_ChannelisationCode_names, kEnum_SCCPCH_ChannelisationCode_lengths, 7};
 
 static const char* const kEnum_SCCPCH_ChannelisationCode_VHCR_texts[] = {" = cc32-1\n", " = cc32-2\n", " = cc32-3\n", " = cc32-4\n", " = cc32-5\n", " = cc32-6\n", " = cc32-7\n", " = cc32-8\n", " = cc32-9\n", " = cc32-10\n", " = cc32-11\n", " = cc32-12\n", " = cc32-13\n", " = cc32-14\n", " = cc32-15\n", " = cc32-16\n", " = cc32-17\n", " = cc32-18\n", " = cc32-19\n", " = cc32-20\n", " = cc32-21\n", " = cc32-22\n", " = cc32-23\n", " = cc32-24\n", " = cc32-25\n", " = cc32-26\n", " = cc32-27\n", " = cc32-28\n", " = cc32-29\n", " = cc32-30\n", " = cc32-31\n", " = cc32-32\n"};
 static const char* const kEnum_SCCPCH_ChannelisationCode_VHCR_names[] = {"cc32-1", "cc32-2", "cc32-3", "cc32-4", "cc32-5", "cc32-6", "cc32-7", "cc32-8", "cc32-9", "cc32-10", "cc32-11", "cc32-12", "cc32-13", "cc32-14", "cc32-15", "cc32-16", "cc32-17", "cc32-18", "cc32-19", "cc32-20", "cc32-21", "cc32-22", "cc32-23", "cc32-24", "cc32-25", "cc32-26", "cc32-27", "cc32-28", "cc32-29", "cc32-30", "cc32-31", "cc32-32"};
-const EnumTexts kEnum_SCCPCH_ChannelisationCode_VHCR = {kEnum_SCCPCH_ChannelisationCode_VHCR_texts, 32, " = ???\n", kEnum_SCCPCH_ChannelisationCode_VHCR_names};
+static const uint8_t kEnum_SCCPCH_ChannelisationCode_VHCR_lengths[] = {10, 10, 10, 10, 10, 10, 10, 10, 10, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11};
+const EnumTexts kEnum_SCCPCH_ChannelisationCode_VHCR = {kEnum_SCCPCH_ChannelisationCode_VHCR_texts, 32, " = ???\n", kEnum_SCCPCH_ChannelisationCode_VHCR_names, kEnum_SCCPCH_ChannelisationCode_VHCR_lengths, 7};
 
 static const char* const kEnum_SFN_SFN_OTD_Type_texts[] = {" = noReport\r\n", " = type1\r\n", " = type2\r\n"};
 static const char* const kEnum_SFN_SFN_OTD_Type_names[] = {"noReport", "type1", "type2"};
-const EnumTexts kEnum_SFN_SFN_OTD_Type = {kEnum_SFN_SFN_OTD_Type_texts, 3, " = ???\r\n", kEnum_SFN_SFN_OTD_Type_names};
+static const uint8_t kEnum_SFN_SFN_OTD_Type_lengths[] = {13, 10, 10};
+const EnumTexts kEnum_SFN_SFN_OTD_Type = {kEnum_SFN_SFN_OTD_Type_texts, 3, " = ???\r\n", kEnum_SFN_SFN_OTD_Type_names, kEnum_SFN_SFN_OTD_Type_lengths, 8};
 
 static const char* const kEnum_SF_PRACH_texts[] = {" = sfpr32\n", " = sfpr64\n", " = sfpr128\n", " = sfpr256\n"};
 static const char* const kEnum_SF_PRACH_names[] = {"sfpr32", "sfpr64", "sfpr128", "sfpr256"};
-const EnumTexts kEnum_SF_PRACH = {kEnum_SF_PRACH_texts, 4, " = ???\n", kEnum_SF_PRACH_names};
+static const uint8_t kEnum_SF_PRACH_lengths[] = {10, 10, 11, 11};
+const EnumTexts kEnum_SF_PRACH = {kEnum_SF_PRACH_texts, 4, " = ???\n", kEnum_SF_PRACH_names, kEnum_SF_PRACH_lengths, 7};
 
 static const char* const kEnum_SYNC_UL_Info_r4_max_SYNC_UL_Transmissions_texts[] = {" = tr1\n", " = tr2\n", " = tr4\n", " = tr8\n"};
 static const char* const kEnum_SYNC_UL_Info_r4_max_SYNC_UL_Transmissions_names[] = {"tr1", "tr2", "tr4", "tr8"};
-const EnumTexts kEnum_SYNC_UL_Info_r4_max_SYNC_UL_Transmissions = {kEnum_SYNC_UL_Info_r4_max_SYNC_UL_Transmissions_texts, 4, " = ???\n", kEnum_SYNC_UL_Info_r4_max_SYNC_UL_Transmissions_names};
+static const uint8_t kEnum_SYNC_UL_Info_r4_max_SYNC_UL_Transmissions_lengths[] = {7, 7, 7, 7};
+const EnumTexts kEnum_SYNC_UL_Info_r4_max_SYNC_UL_Transmissions = {kEnum_SYNC_UL_Info_r4_max_SYNC_UL_Transmissions_texts, 4, " = ???\n", kEnum_SYNC_UL_Info_r4_max_SYNC_UL_Transmissions_names, kEnum_SYNC_UL_Info_r4_max_SYNC_UL_Transmissions_lengths, 7};
 
 static const char* const kEnum_SecondInterleavingMode_texts[] = {" = frameRelated\n", " = timeslotRelated\n"};
 static const char* const kEnum_SecondInterleavingMode_names[] = {"frameRelated", "timeslotRelated"};
-const EnumTexts kEnum_SecondInterleavingMode = {kEnum_SecondInterleavingMode_texts, 2, " = ???\n", kEnum_SecondInterleavingMode_names};
+static const uint8_t kEnum_SecondInterleavingMode_lengths[] = {16, 19};
+const EnumTexts kEnum_SecondInterleavingMode = {kEnum_SecondInterleavingMode_texts, 2, " = ???\n", kEnum_SecondInterleavingMode_names, kEnum_SecondInterleavingMode_lengths, 7};
 
 static const char* const kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128_modulation_texts[] = {" = modQPSK\n", " = mod16QAM\n"};
 static const char* const kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128_modulation_names[] = {"modQPSK", "mod16QAM"};
-const EnumTexts kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128_modulation = {kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128_modulation_texts, 2, " = ???\n", kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128_modulation_names};
+static const uint8_t kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128_modulation_lengths[] = {11, 12};
+const EnumTexts kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128_modulation = {kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128_modulation_texts, 2, " = ???\n", kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128_modulation_names, kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128_modulation_lengths, 7};
 
 static const char* const kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384_modulation_texts[] = {" = modQPSK\n", " = mod16QAM\n"};
 static const char* const kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384_modulation_names[] = {"modQPSK", "mod16QAM"};
-const EnumTexts kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384_modulation = {kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384_modulation_texts, 2, " = ???\n", kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384_modulation_names};
+static const uint8_t kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384_modulation_lengths[] = {11, 12};
+const EnumTexts kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384_modulation = {kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384_modulation_texts, 2, " = ???\n", kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384_modulation_names, kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384_modulation_lengths, 7};
 
 static const char* const kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768_modulation_texts[] = {" = modQPSK\n", " = mod16QAM\n"};
 static const char* const kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768_modulation_names[] = {"modQPSK", "mod16QAM"};
-const EnumTexts kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768_modulation = {kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768_modulation_texts, 2, " = ???\n", kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768_modulation_names};
+static const uint8_t kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768_modulation_lengths[] = {11, 12};
+const EnumTexts kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768_modulation = {kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768_modulation_texts, 2, " = ???\n", kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768_modulation_names, kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768_modulation_lengths, 7};
 
 static const char* const kEnum_SplitType_texts[] = {" = hardSplit\n", " = logicalSplit\n"};
 static const char* const kEnum_SplitType_names[] = {"hardSplit", "logicalSplit"};
-const EnumTexts kEnum_SplitType = {kEnum_SplitType_texts, 2, " = ???\n", kEnum_SplitType_names};
+static const uint8_t kEnum_SplitType_lengths[] = {13, 16};
+const EnumTexts kEnum_SplitType = {kEnum_SplitType_texts, 2, " = ???\n", kEnum_SplitType_names, kEnum_SplitType_lengths, 7};
 
 static const char* const kEnum_SysInfoType5_v680ext_IEs_hsdpa_CellIndicator_texts[] = {" = hsdpa-CapableCell\n"};
 static const char* const kEnum_SysInfoType5_v680ext_IEs_hsdpa_CellIndicator_names[] = {"hsdpa-CapableCell"};
-const EnumTexts kEnum_SysInfoType5_v680ext_IEs_hsdpa_CellIndicator = {kEnum_SysInfoType5_v680ext_IEs_hsdpa_CellIndicator_texts, 1, " = ???\n", kEnum_SysInfoType5_v680ext_IEs_hsdpa_CellIndicator_names};
+static const uint8_t kEnum_SysInfoType5_v680ext_IEs_hsdpa_CellIndicator_lengths[] = {21};
+const EnumTexts kEnum_SysInfoType5_v680ext_IEs_hsdpa_CellIndicator = {kEnum_SysInfoType5_v680ext_IEs_hsdpa_CellIndicator_texts, 1, " = ???\n", kEnum_SysInfoType5_v680ext_IEs_hsdpa_CellIndicator_names, kEnum_SysInfoType5_v680ext_IEs_hsdpa_CellIndicator_lengths, 7};
 
 static const char* const kEnum_SysInfoType5_v690ext_IEs_edch_CellIndicator_texts[] = {" = edch-CapableCell\n"};
 static const char* const kEnum_SysInfoType5_v690ext_IEs_edch_CellIndicator_names[] = {"edch-CapableCell"};
-const EnumTexts kEnum_SysInfoType5_v690ext_IEs_edch_CellIndicator = {kEnum_SysInfoType5_v690ext_IEs_edch_CellIndicator_texts, 1, " = ???\n", kEnum_SysInfoType5_v690ext_IEs_edch_CellIndicator_names};
+static const uint8_t kEnum_SysInfoType5_v690ext_IEs_edch_CellIndicator_lengths[] = {20};
+const EnumTexts kEnum_SysInfoType5_v690ext_IEs_edch_CellIndicator = {kEnum_SysInfoType5_v690ext_IEs_edch_CellIndicator_texts, 1, " = ???\n", kEnum_SysInfoType5_v690ext_IEs_edch_CellIndicator_names, kEnum_SysInfoType5_v690ext_IEs_edch_CellIndicator_lengths, 7};
 
 static const char* const kEnum_SystemSpecificCapUpdateReq_texts[] = {" = gsm\n"};
 static const char* const kEnum_SystemSpecificCapUpdateReq_names[] = {"gsm"};
-const EnumTexts kEnum_SystemSpecificCapUpdateReq = {kEnum_SystemSpecificCapUpdateReq_texts, 1, " = ???\n", kEnum_SystemSpecificCapUpdateReq_names};
+static const uint8_t kEnum_SystemSpecificCapUpdateReq_lengths[] = {7};
+const EnumTexts kEnum_SystemSpecificCapUpdateReq = {kEnum_SystemSpecificCapUpdateReq_texts, 1, " = ???\n", kEnum_SystemSpecificCapUpdateReq_names, kEnum_SystemSpecificCapUpdateReq_lengths, 7};
 
 static const char* const kEnum_T1_ReleaseTimer_texts[] = {" = rt10\n", " = rt20\n", " = rt30\n", " = rt40\n", " = rt50\n", " = rt60\n", " = rt70\n", " = rt80\n", " = rt90\n", " = rt100\n", " = rt120\n", " = rt140\n", " = rt160\n", " = rt200\n", " = rt300\n", " = rt400\n"};
 static const char* const kEnum_T1_ReleaseTimer_names[] = {"rt10", "rt20", "rt30", "rt40", "rt50", "rt60", "rt70", "rt80", "rt90", "rt100", "rt120", "rt140", "rt160", "rt200", "rt300", "rt400"};
-const EnumTexts kEnum_T1_ReleaseTimer = {kEnum_T1_ReleaseTimer_texts, 16, " = ???\n", kEnum_T1_ReleaseTimer_names};
+static const uint8_t kEnum_T1_ReleaseTimer_lengths[] = {8, 8, 8, 8, 8, 8, 8, 8, 8, 9, 9, 9, 9, 9, 9, 9};
+const EnumTexts kEnum_T1_ReleaseTimer = {kEnum_T1_ReleaseTimer_texts, 16, " = ???\n", kEnum_T1_ReleaseTimer_names, kEnum_T1_ReleaseTimer_lengths, 7};
 
 static const char* const kEnum_TDD768_PICH_CCode_texts[] = {" = cc32-1\n", " = cc32-2\n", " = cc32-3\n", " = cc32-4\n", " = cc32-5\n", " = cc32-6\n", " = cc32-7\n", " = cc32-8\n", " = cc32-9\n", " = cc32-10\n", " = cc32-11\n", " = cc32-12\n", " = cc32-13\n", " = cc32-14\n", " = cc32-15\n", " = cc32-16\n", " = cc32-17\n", " = cc32-18\n", " = cc32-19\n", " = cc32-20\n", " = cc32-21\n", " = cc32-22\n", " = cc32-23\n", " = cc32-24\n", " = cc32-25\n", " = cc32-26\n", " = cc32-27\n", " = cc32-28\n", " = cc32-29\n", " = cc32-30\n", " = cc32-31\n", " = cc32-32\n"};
 static const char* const kEnum_TDD768_PICH_CCode_names[] = {"cc32-1", "cc32-2", "cc32-3", "cc32-4", "cc32-5", "cc32-6", "cc32-7", "cc32-8", "cc32-9", "cc32-10", "cc32-11", "cc32-12", "cc32-13", "cc32-14", "cc32-15", "cc32-16", "cc32-17", "cc32-18", "cc32-19", "cc32-20", "cc32-21", "cc32-22", "cc32-23", "cc32-24", "cc32-25", "cc32-26", "cc32-27", "cc32-28", "cc32-29", "cc32-30", "cc32-31", "cc32-32"};
-const EnumTexts kEnum_TDD768_PICH_CCode = {kEnum_TDD768_PICH_CCode_texts, 32, " = ???\n", kEnum_TDD768_PICH_CCode_names};
+static const uint8_t kEnum_TDD768_PICH_CCode_lengths[] = {10, 10, 10, 10, 10, 10, 10, 10, 10, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11};
+const EnumTexts kEnum_TDD768_PICH_CCode = {kEnum_TDD768_PICH_CCode_texts, 32, " = ???\n", kEnum_TDD768_PICH_CCode_names, kEnum_TDD768_PICH_CCode_lengths, 7};
 
 static const char* const kEnum_TDD768_PRACH_CCode16_texts[] = {" = cc16-1\n", " = cc16-2\n", " = cc16-3\n", " = cc16-4\n", " = cc16-5\n", " = cc16-6\n", " = cc16-7\n", " = cc16-8\n", " = cc16-9\n", " = cc16-10\n", " = cc16-11\n", " = cc16-12\n", " = cc16-13\n", " = cc16-14\n", " = cc16-15\n", " = cc16-16\n"};
 static const char* const kEnum_TDD768_PRACH_CCode16_names[] = {"cc16-1", "cc16-2", "cc16-3", "cc16-4", "cc16-5", "cc16-6", "cc16-7", "cc16-8", "cc16-9", "cc16-10", "cc16-11", "cc16-12", "cc16-13", "cc16-14", "cc16-15", "cc16-16"};
-const EnumTexts kEnum_TDD768_PRACH_CCode16 = {kEnum_TDD768_PRACH_CCode16_texts, 16, " = ???\n", kEnum_TDD768_PRACH_CCode16_names};
+static const uint8_t kEnum_TDD768_PRACH_CCode16_lengths[] = {10, 10, 10, 10, 10, 10, 10, 10, 10, 11, 11, 11, 11, 11, 11, 11};
+const EnumTexts kEnum_TDD768_PRACH_CCode16 = {kEnum_TDD768_PRACH_CCode16_texts, 16, " = ???\n", kEnum_TDD768_PRACH_CCode16_names, kEnum_TDD768_PRACH_CCode16_lengths, 7};
 
 static const char* const kEnum_TDD768_PRACH_CCode32_texts[] = {" = cc32-1\n", " = cc32-2\n", " = cc32-3\n", " = cc32-4\n", " = cc32-5\n", " = cc32-6\n", " = cc32-7\n", " = cc32-8\n", " = cc32-9\n", " = cc32-10\n", " = cc32-11\n", " = cc32-12\n", " = cc32-13\n", " = cc32-14\n", " = cc32-15\n", " = cc32-16\n"};
 static const char* const kEnum_TDD768_PRACH_CCode32_names[] = {"cc32-1", "cc32-2", "cc32-3", "cc32-4", "cc32-5", "cc32-6", "cc32-7", "cc32-8", "cc32-9", "cc32-10", "cc32-11", "cc32-12", "cc32-13", "cc32-14", "cc32-15", "cc32-16"};
-const EnumTexts kEnum_TDD768_PRACH_CCode32 = {kEnum_TDD768_PRACH_CCode32_texts, 16, " = ???\n", kEnum_TDD768_PRACH_CCode32_names};
+static const uint8_t kEnum_TDD768_PRACH_CCode32_lengths[] = {10, 10, 10, 10, 10, 10, 10, 10, 10, 11, 11, 11, 11, 11, 11, 11};
+const EnumTexts kEnum_TDD768_PRACH_CCode32 = {kEnum_TDD768_PRACH_CCode32_texts, 16, " = ???\n", kEnum_TDD768_PRACH_CCode32_names, kEnum_TDD768_PRACH_CCode32_lengths, 7};
 
 static const char* const kEnum_TDD_FPACH_CCode16_r4_texts[] = {" = cc16-1\n", " = cc16-2\n", " = cc16-3\n", " = cc16-4\n", " = cc16-5\n", " = cc16-6\n", " = cc16-7\n", " = cc16-8\n", " = cc16-9\n", " = cc16-10\n", " = cc16-11\n", " = cc16-12\n", " = cc16-13\n", " = cc16-14\n", " = cc16-15\n", " = cc16-16\n"};
 static const char* const kEnum_TDD_FPACH_CCode16_r4_names[] = {"cc16-1", "cc16-2", "cc16-3", "cc16-4", "cc16-5", "cc16-6", "cc16-7", "cc16-8", "cc16-9", "cc16-10", "cc16-11", "cc16-12", "cc16-13", "cc16-14", "cc16-15", "cc16-16"};
-const EnumTexts kEnum_TDD_FPACH_CCode16_r4 = {kEnum_TDD_FPACH_CCode16_r4_texts, 16, " = ???\n", kEnum_TDD_FPACH_CCode16_r4_names};
+static const uint8_t kEnum_TDD_FPACH_CCode16_r4_lengths[] = {10, 10, 10, 10, 10, 10, 10, 10, 10, 11, 11, 11, 11, 11, 11, 11};
+const EnumTexts kEnum_TDD_FPACH_CCode16_r4 = {kEnum_TDD_FPACH_CCode16_r4_texts, 16, " = ???\n", kEnum_TDD_FPACH_CCode16_r4_names, kEnum_TDD_FPACH_CCode16_r4_lengths, 7};
 
 static const char* const kEnum_TDD_PICH_CCode_texts[] = {" = cc16-1\n", " = cc16-2\n", " = cc16-3\n", " = cc16-4\n", " = cc16-5\n", " = cc16-6\n", " = cc16-7\n", " = cc16-8\n", " = cc16-9\n", " = cc16-10\n", " = cc16-11\n", " = cc16-12\n", " = cc16-13\n", " = cc16-14\n", " = cc16-15\n", " = cc16-16\n"};
 static const char* const kEnum_TDD_PICH_CCode_names[] = {"cc16-1", "cc16-2", "cc16-3", "cc16-4", "cc16-5", "cc16-6", "cc16-7", "cc16-8", "cc16-9", "cc16-10", "cc16-11", "cc16-12", "cc16-13", "cc16-14", "cc16-15", "cc16-16"};
-const EnumTexts kEnum_TDD_PICH_CCode = {kEnum_TDD_PICH_CCode_texts, 16, " = ???\n", kEnum_TDD_PICH_CCode_names};
+static const uint8_t kEnum_TDD_PICH_CCode_lengths[] = {10, 10, 10, 10, 10, 10, 10, 10, 10, 11, 11, 11, 11, 11, 11, 11};
+const EnumTexts kEnum_TDD_PICH_CCode = {kEnum_TDD_PICH_CCode_texts, 16, " = ???\n", kEnum_TDD_PICH_CCode_names, kEnum_TDD_PICH_CCode_lengths, 7};
 
 static const char* const kEnum_TDD_PRACH_CCode16_texts[] = {" = cc16-1\n", " = cc16-2\n", " = cc16-3\n", " = cc16-4\n", " = cc16-5\n", " = cc16-6\n", " = cc16-7\n", " = cc16-8\n", " = cc16-9\n", " = cc16-10\n", " = cc16-11\n", " = cc16-12\n", " = cc16-13\n", " = cc16-14\n", " = cc16-15\n", " = cc16-16\n"};
 static const char* const kEnum_TDD_PRACH_CCode16_names[] = {"cc16-1", "cc16-2", "cc16-3", "cc16-4", "cc16-5", "cc16-6", "cc16-7", "cc16-8", "cc16-9", "cc16-10", "cc16-11", "cc16-12", "cc16-13", "cc16-14", "cc16-15", "cc16-16"};
-const EnumTexts kEnum_TDD_PRACH_CCode16 = {kEnum_TDD_PRACH_CCode16_texts, 16, " = ???\n", kEnum_TDD_PRACH_CCode16_names};
+static const uint8_t kEnum_TDD_PRACH_CCode16_lengths[] = {10, 10, 10, 10, 10, 10, 10, 10, 10, 11, 11, 11, 11, 11, 11, 11};
+const EnumTexts kEnum_TDD_PRACH_CCode16 = {kEnum_TDD_PRACH_CCode16_texts, 16, " = ???\n", kEnum_TDD_PRACH_CCode16_names, kEnum_TDD_PRACH_CCode16_lengths, 7};
 
 static const char* const kEnum_TDD_PRACH_CCode8_texts[] = {" = cc8-1\n", " = cc8-2\n", " = cc8-3\n", " = cc8-4\n", " = cc8-5\n", " = cc8-6\n", " = cc8-7\n", " = cc8-8\n"};
 static const char* const kEnum_TDD_PRACH_CCode8_names[] = {"cc8-1", "cc8-2", "cc8-3", "cc8-4", "cc8-5", "cc8-6", "cc8-7", "cc8-8"};
-const EnumTexts kEnum_TDD_PRACH_CCode8 = {kEnum_TDD_PRACH_CCode8_texts, 8, " = ???\n", kEnum_TDD_PRACH_CCode8_names};
+static const uint8_t kEnum_TDD_PRACH_CCode8_lengths[] = {9, 9, 9, 9, 9, 9, 9, 9};
+const EnumTexts kEnum_TDD_PRACH_CCode8 = {kEnum_TDD_PRACH_CCode8_texts, 8, " = ???\n", kEnum_TDD_PRACH_CCode8_names, kEnum_TDD_PRACH_CCode8_lengths, 7};
 
 static const char* const kEnum_TDD_PRACH_CCode_LCR_r4_texts[] = {" = cc4-1\n", " = cc4-2\n", " = cc4-3\n", " = cc4-4\n", " = cc8-1\n", " = cc8-2\n", " = cc8-3\n", " = cc8-4\n", " = cc8-5\n", " = cc8-6\n", " = cc8-7\n", " = cc8-8\n", " = cc16-1\n", " = cc16-2\n", " = cc16-3\n", " = cc16-4\n", " = cc16-5\n", " = cc16-6\n", " = cc16-7\n", " = cc16-8\n", " = cc16-9\n", " = cc16-10\n", " = cc16-11\n", " = cc16-12\n", " = cc16-13\n", " = cc16-14\n", " = cc16-15\n", " = cc16-16\n"};
 static const char* const kEnum_TDD_PRACH_CCode_LCR_r4_names[] = {"cc4-1", "cc4-2", "cc4-3", "cc4-4", "cc8-1", "cc8-2", "cc8-3", "cc8-4", "cc8-5", "cc8-6", "cc8-7", "cc8-8", "cc16-1", "cc16-2", "cc16-3", "cc16-4", "cc16-5", "cc16-6", "cc16-7", "cc16-8", "cc16-9", "cc16-10", "cc16-11", "cc16-12", "cc16-13", "cc16-14", "cc16-15", "cc16-16"};
-const EnumTexts kEnum_TDD_PRACH_CCode_LCR_r4 = {kEnum_TDD_PRACH_CCode_LCR_r4_texts, 28, " = ???\n", kEnum_TDD_PRACH_CCode_LCR_r4_names};
+static const uint8_t kEnum_TDD_PRACH_CCode_LCR_r4_lengths[] = {9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 10, 10, 10, 10, 10, 10, 10, 10, 10, 11, 11, 11, 11, 11, 11, 11};
+const EnumTexts kEnum_TDD_PRACH_CCode_LCR_r4 = {kEnum_TDD_PRACH_CCode_LCR_r4_texts, 28, " = ???\n", kEnum_TDD_PRACH_CCode_LCR_r4_names, kEnum_TDD_PRACH_CCode_LCR_r4_lengths, 7};
 
 static const char* const kEnum_TFCI_Coding_texts[] = {" = tfci-bits-4\n", " = tfci-bits-8\n", " = tfci-bits-16\n", " = tfci-bits-32\n"};
 static const char* const kEnum_TFCI_Coding_names[] = {"tfci-bits-4", "tfci-bits-8", "tfci-bits-16", "tfci-bits-32"};
-const EnumTexts kEnum_TFCI_Coding = {kEnum_TFCI_Coding_texts, 4, " = ???\n", kEnum_TFCI_Coding_names};
+static const uint8_t kEnum_TFCI_Coding_lengths[] = {15, 15, 16, 16};
+const EnumTexts kEnum_TFCI_Coding = {kEnum_TFCI_Coding_texts, 4, " = ???\n", kEnum_TFCI_Coding_names, kEnum_TFCI_Coding_lengths, 7};
 
 static const char* const kEnum_TX_InterruptionAfterTrigger_texts[] = {" = txiat0-25\n", " = txiat0-5\n", " = txiat1\n", " = txiat2\n", " = txiat4\n", " = txiat8\n", " = txiat16\n"};
 static const char* const kEnum_TX_InterruptionAfterTrigger_names[] = {"txiat0-25", "txiat0-5", "txiat1", "txiat2", "txiat4", "txiat8", "txiat16"};
-const EnumTexts kEnum_TX_InterruptionAfterTrigger = {kEnum_TX_InterruptionAfterTrigger_texts, 7, " = ???\n", kEnum_TX_InterruptionAfterTrigger_names};
+static const uint8_t kEnum_TX_InterruptionAfterTrigger_lengths[] = {13, 12, 10, 10, 10, 10, 11};
+const EnumTexts kEnum_TX_InterruptionAfterTrigger = {kEnum_TX_InterruptionAfterTrigger_texts, 7, " = ???\n", kEnum_TX_InterruptionAfterTrigger_names, kEnum_TX_InterruptionAfterTrigger_lengths, 7};
 
 static const char* const kEnum_T_300_texts[] = {" = ms100\n", " = ms200\n", " = ms400\n", " = ms600\n", " = ms800\n", " = ms1000\n", " = ms1200\n", " = ms1400\n", " = ms1600\n", " = ms1800\n", " = ms2000\n", " = ms3000\n", " = ms4000\n", " = ms6000\n", " = ms8000\n"};
 static const char* const kEnum_T_300_names[] = {"ms100", "ms200", "ms400", "ms600", "ms800", "ms1000", "ms1200", "ms1400", "ms1600", "ms1800", "ms2000", "ms3000", "ms4000", "ms6000", "ms8000"};
-const EnumTexts kEnum_T_300 = {kEnum_T_300_texts, 15, " = ???\n", kEnum_T_300_names};
+static const uint8_t kEnum_T_300_lengths[] = {9, 9, 9, 9, 9, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10};
+const EnumTexts kEnum_T_300 = {kEnum_T_300_texts, 15, " = ???\n", kEnum_T_300_names, kEnum_T_300_lengths, 7};
 
 static const char* const kEnum_T_301_texts[] = {" = ms100\n", " = ms200\n", " = ms400\n", " = ms600\n", " = ms800\n", " = ms1000\n", " = ms1200\n", " = ms1400\n", " = ms1600\n", " = ms1800\n", " = ms2000\n", " = ms3000\n", " = ms4000\n", " = ms6000\n", " = ms8000\n", " = spare\n"};
 static const char* const kEnum_T_301_names[] = {"ms100", "ms200", "ms400", "ms600", "ms800", "ms1000", "ms1200", "ms1400", "ms1600", "ms1800", "ms2000", "ms3000", "ms4000", "ms6000", "ms8000", "spare"};
-const EnumTexts kEnum_T_301 = {kEnum_T_301_texts, 16, " = ???\n", kEnum_T_301_names};
+static const uint8_t kEnum_T_301_lengths[] = {9, 9, 9, 9, 9, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 9};
+const EnumTexts kEnum_T_301 = {kEnum_T_301_texts, 16, " = ???\n", kEnum_T_301_names, kEnum_T_301_lengths, 7};
 
 static const char* const kEnum_T_302_texts[] = {" = ms100\n", " = ms200\n", " = ms400\n", " = ms600\n", " = ms800\n", " = ms1000\n", " = ms1200\n", " = ms1400\n", " = ms1600\n", " = ms1800\n", " = ms2000\n", " = ms3000\n", " = ms4000\n", " = ms6000\n", " = ms8000\n", " = spare\n"};
 static const char* const kEnum_T_302_names[] = {"ms100", "ms200", "ms400", "ms600", "ms800", "ms1000", "ms1200", "ms1400", "ms1600", "ms1800", "ms2000", "ms3000", "ms4000", "ms6000", "ms8000", "spare"};
-const EnumTexts kEnum_T_302 = {kEnum_T_302_texts, 16, " = ???\n", kEnum_T_302_names};
+static const uint8_t kEnum_T_302_lengths[] = {9, 9, 9, 9, 9, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 9};
+const EnumTexts kEnum_T_302 = {kEnum_T_302_texts, 16, " = ???\n", kEnum_T_302_names, kEnum_T_302_lengths, 7};
 
 static const char* const kEnum_T_304_texts[] = {" = ms100\n", " = ms200\n", " = ms400\n", " = ms1000\n", " = ms2000\n", " = spare3\n", " = spare2\n", " = spare1\n"};
 static const char* const kEnum_T_304_names[] = {"ms100", "ms200", "ms400", "ms1000", "ms2000", "spare3", "spare2", "spare1"};
-const EnumTexts kEnum_T_304 = {kEnum_T_304_texts, 8, " = ???\n", kEnum_T_304_names};
+static const uint8_t kEnum_T_304_lengths[] = {9, 9, 9, 10, 10, 10, 10, 10};
+const EnumTexts kEnum_T_304 = {kEnum_T_304_texts, 8, " = ???\n", kEnum_T_304_names, kEnum_T_304_lengths, 7};
 
 static const char* const kEnum_T_305_texts[] = {" = noUpdate\n", " = m5\n", " = m10\n", " = m30\n", " = m60\n", " = m120\n", " = m360\n", " = m720\n"};
 static const char* const kEnum_T_305_names[] = {"noUpdate", "m5", "m10", "m30", "m60", "m120", "m360", "m720"};
-const EnumTexts kEnum_T_305 = {kEnum_T_305_texts, 8, " = ???\n", kEnum_T_305_names};
+static const uint8_t kEnum_T_305_lengths[] = {12, 6, 7, 7, 7, 8, 8, 8};
+const EnumTexts kEnum_T_305 = {kEnum_T_305_texts, 8, " = ???\n", kEnum_T_305_names, kEnum_T_305_lengths, 7};
 
 static const char* const kEnum_T_307_texts[] = {" = s5\n", " = s10\n", " = s15\n", " = s20\n", " = s30\n", " = s40\n", " = s50\n", " = spare\n"};
 static const char* const kEnum_T_307_names[] = {"s5", "s10", "s15", "s20", "s30", "s40", "s50", "spare"};
-const EnumTexts kEnum_T_307 = {kEnum_T_307_texts, 8, " = ???\n", kEnum_T_307_names};
+static const uint8_t kEnum_T_307_lengths[] = {6, 7, 7, 7, 7, 7, 7, 9};
+const EnumTexts kEnum_T_307 = {kEnum_T_307_texts, 8, " = ???\n", kEnum_T_307_names, kEnum_T_307_lengths, 7};
 
 static const char* const kEnum_T_308_texts[] = {" = ms40\n", " = ms80\n", " = ms160\n", " = ms320\n"};
 static const char* const kEnum_T_308_names[] = {"ms40", "ms80", "ms160", "ms320"};
-const EnumTexts kEnum_T_308 = {kEnum_T_308_texts, 4, " = ???\n", kEnum_T_308_names};
+static const uint8_t kEnum_T_308_lengths[] = {8, 8, 9, 9};
+const EnumTexts kEnum_T_308 = {kEnum_T_308_texts, 4, " = ???\n", kEnum_T_308_names, kEnum_T_308_lengths, 7};
 
 static const char* const kEnum_T_310_texts[] = {" = ms40\n", " = ms80\n", " = ms120\n", " = ms160\n", " = ms200\n", " = ms240\n", " = ms280\n", " = ms320\n"};
 static const char* const kEnum_T_310_names[] = {"ms40", "ms80", "ms120", "ms160", "ms200", "ms240", "ms280", "ms320"};
-const EnumTexts kEnum_T_310 = {kEnum_T_310_texts, 8, " = ???\n", kEnum_T_310_names};
+static const uint8_t kEnum_T_310_lengths[] = {8, 8, 9, 9, 9, 9, 9, 9};
+const EnumTexts kEnum_T_310 = {kEnum_T_310_texts, 8, " = ???\n", kEnum_T_310_names, kEnum_T_310_lengths, 7};
 
 static const char* const kEnum_T_311_texts[] = {" = ms250\n", " = ms500\n", " = ms750\n", " = ms1000\n", " = ms1250\n", " = ms1500\n", " = ms1750\n", " = ms2000\n"};
 static const char* const kEnum_T_311_names[] = {"ms250", "ms500", "ms750", "ms1000", "ms1250", "ms1500", "ms1750", "ms2000"};
-const EnumTexts kEnum_T_311 = {kEnum_T_311_texts, 8, " = ???\n", kEnum_T_311_names};
+static const uint8_t kEnum_T_311_lengths[] = {9, 9, 9, 10, 10, 10, 10, 10};
+const EnumTexts kEnum_T_311 = {kEnum_T_311_texts, 8, " = ???\n", kEnum_T_311_names, kEnum_T_311_lengths, 7};
 
 static const char* const kEnum_T_314_texts[] = {" = s0\n", " = s2\n", " = s4\n", " = s6\n", " = s8\n", " = s12\n", " = s16\n", " = s20\n"};
 static const char* const kEnum_T_314_names[] = {"s0", "s2", "s4", "s6", "s8", "s12", "s16", "s20"};
-const EnumTexts kEnum_T_314 = {kEnum_T_314_texts, 8, " = ???\n", kEnum_T_314_names};
+static const uint8_t kEnum_T_314_lengths[] = {6, 6, 6, 6, 6, 7, 7, 7};
+const EnumTexts kEnum_T_314 = {kEnum_T_314_texts, 8, " = ???\n", kEnum_T_314_names, kEnum_T_314_lengths, 7};
 
 static const char* const kEnum_T_315_texts[] = {" = s0\n", " = s10\n", " = s30\n", " = s60\n", " = s180\n", " = s600\n", " = s1200\n", " = s1800\n"};
 static const char* const kEnum_T_315_names[] = {"s0", "s10", "s30", "s60", "s180", "s600", "s1200", "s1800"};
-const EnumTexts kEnum_T_315 = {kEnum_T_315_texts, 8, " = ???\n", kEnum_T_315_names};
+static const uint8_t kEnum_T_315_lengths[] = {6, 7, 7, 7, 8, 8, 9, 9};
+const EnumTexts kEnum_T_315 = {kEnum_T_315_texts, 8, " = ???\n", kEnum_T_315_names, kEnum_T_315_lengths, 7};
 
 static const char* const kEnum_T_316_texts[] = {" = s0\n", " = s10\n", " = s20\n", " = s30\n", " = s40\n", " = s50\n", " = s-inf\n", " = spare\n"};
 static const char* const kEnum_T_316_names[] = {"s0", "s10", "s20", "s30", "s40", "s50", "s-inf", "spare"};
-const EnumTexts kEnum_T_316 = {kEnum_T_316_texts, 8, " = ???\n", kEnum_T_316_names};
+static const uint8_t kEnum_T_316_lengths[] = {6, 7, 7, 7, 7, 7, 9, 9};
+const EnumTexts kEnum_T_316 = {kEnum_T_316_texts, 8, " = ???\n", kEnum_T_316_names, kEnum_T_316_lengths, 7};
 
 static const char* const kEnum_T_317_texts[] = {" = infinity0\n", " = infinity1\n", " = infinity2\n", " = infinity3\n", " = infinity4\n", " = infinity5\n", " = infinity6\n", " = infinity7\n"};
 static const char* const kEnum_T_317_names[] = {"infinity0", "infinity1", "infinity2", "infinity3", "infinity4", "infinity5", "infinity6", "infinity7"};
-const EnumTexts kEnum_T_317 = {kEnum_T_317_texts, 8, " = ???\n", kEnum_T_317_names};
+static const uint8_t kEnum_T_317_lengths[] = {13, 13, 13, 13, 13, 13, 13, 13};
+const EnumTexts kEnum_T_317 = {kEnum_T_317_texts, 8, " = ???\n", kEnum_T_317_names, kEnum_T_317_lengths, 7};
 
 static const char* const kEnum_T_Barred_texts[] = {" = s10\n", " = s20\n", " = s40\n", " = s80\n", " = s160\n", " = s320\n", " = s640\n", " = s1280\n"};
 static const char* const kEnum_T_Barred_names[] = {"s10", "s20", "s40", "s80", "s160", "s320", "s640", "s1280"};
-const EnumTexts kEnum_T_Barred = {kEnum_T_Barred_texts, 8, " = ???\n", kEnum_T_Barred_names};
+static const uint8_t kEnum_T_Barred_lengths[] = {7, 7, 7, 7, 8, 8, 8, 9};
+const EnumTexts kEnum_T_Barred = {kEnum_T_Barred_texts, 8, " = ???\n", kEnum_T_Barred_names, kEnum_T_Barred_lengths, 7};
 
 static const char* const kEnum_T_CRMaxHyst_texts[] = {" = notUsed\n", " = t10\n", " = t20\n", " = t30\n", " = t40\n", " = t50\n", " = t60\n", " = t70\n"};
 static const char* const kEnum_T_CRMaxHyst_names[] = {"notUsed", "t10", "t20", "t30", "t40", "t50", "t60", "t70"};
-const EnumTexts kEnum_T_CRMaxHyst = {kEnum_T_CRMaxHyst_texts, 8, " = ???\n", kEnum_T_CRMaxHyst_names};
+static const uint8_t kEnum_T_CRMaxHyst_lengths[] = {11, 7, 7, 7, 7, 7, 7, 7};
+const EnumTexts kEnum_T_CRMaxHyst = {kEnum_T_CRMaxHyst_texts, 8, " = ???\n", kEnum_T_CRMaxHyst_names, kEnum_T_CRMaxHyst_lengths, 7};
 
 static const char* const kEnum_TemporaryOffset1_texts[] = {" = to3\r\n", " = to6\r\n", " = to9\r\n", " = to12\r\n", " = to15\r\n", " = to18\r\n", " = to21\r\n", " = infinite\r\n"};
 static const char* const kEnum_TemporaryOffset1_names[] = {"to3", "to6", "to9", "to12", "to15", "to18", "to21", "infinite"};
-const EnumTexts kEnum_TemporaryOffset1 = {kEnum_TemporaryOffset1_texts, 8, " = ???\r\n", kEnum_TemporaryOffset1_names};
+static const uint8_t kEnum_TemporaryOffset1_lengths[] = {8, 8, 8, 9, 9, 9, 9, 13};
+const EnumTexts kEnum_TemporaryOffset1 = {kEnum_TemporaryOffset1_texts, 8, " = ???\r\n", kEnum_TemporaryOffset1_names, kEnum_TemporaryOffset1_lengths, 8};
 
 static const char* const kEnum_TemporaryOffset2_texts[] = {" = to2\n", " = to3\n", " = to4\n", " = to6\n", " = to8\n", " = to10\n", " = to12\n", " = infinite\n"};
 static const char* const kEnum_TemporaryOffset2_names[] = {"to2", "to3", "to4", "to6", "to8", "to10", "to12", "infinite"};
-const EnumTexts kEnum_TemporaryOffset2 = {kEnum_TemporaryOffset2_texts, 8, " = ???\n", kEnum_TemporaryOffset2_names};
+static const uint8_t kEnum_TemporaryOffset2_lengths[] = {7, 7, 7, 7, 7, 8, 8, 12};
+const EnumTexts kEnum_TemporaryOffset2 = {kEnum_TemporaryOffset2_texts, 8, " = ???\n", kEnum_TemporaryOffset2_names, kEnum_TemporaryOffset2_lengths, 7};
 
 static const char* const kEnum_TimeSlotLCR_ext_texts[] = {" = ts7\n", " = spare3\n", " = spare2\n", " = spare1\n"};
 static const char* const kEnum_TimeSlotLCR_ext_names[] = {"ts7", "spare3", "spare2", "spare1"};
-const EnumTexts kEnum_TimeSlotLCR_ext = {kEnum_TimeSlotLCR_ext_texts, 4, " = ???\n", kEnum_TimeSlotLCR_ext_names};
+static const uint8_t kEnum_TimeSlotLCR_ext_lengths[] = {7, 10, 10, 10};
+const EnumTexts kEnum_TimeSlotLCR_ext = {kEnum_TimeSlotLCR_ext_texts, 4, " = ???\n", kEnum_TimeSlotLCR_ext_names, kEnum_TimeSlotLCR_ext_lengths, 7};
 
 static const char* const kEnum_TimeToTrigger_texts[] = {" = ttt0\r\n", " = ttt10\r\n", " = ttt20\r\n", " = ttt40\r\n", " = ttt60\r\n", " = ttt80\r\n", " = ttt100\r\n", " = ttt120\r\n", " = ttt160\r\n", " = ttt200\r\n", " = ttt240\r\n", " = ttt320\r\n", " = ttt640\r\n", " = ttt1280\r\n", " = ttt2560\r\n", " = ttt5000\r\n"};
 static const char* const kEnum_TimeToTrigger_names[] = {"ttt0", "ttt10", "ttt20", "ttt40", "ttt60", "ttt80", "ttt100", "ttt120", "ttt160", "ttt200", "ttt240", "ttt320", "ttt640", "ttt1280", "ttt2560", "ttt5000"};
-const EnumTexts kEnum_TimeToTrigger = {kEnum_TimeToTrigger_texts, 16, " = ???\r\n", kEnum_TimeToTrigger_names};
+static const uint8_t kEnum_TimeToTrigger_lengths[] = {9, 10, 10, 10, 10, 10, 11, 11, 11, 11, 11, 11, 11, 12, 12, 12};
+const EnumTexts kEnum_TimeToTrigger = {kEnum_TimeToTrigger_texts, 16, " = ???\r\n", kEnum_TimeToTrigger_names, kEnum_TimeToTrigger_lengths, 8};
 
 static const char* const kEnum_TimerOSD_r6_texts[] = {" = ms40\n", " = ms80\n", " = ms120\n", " = ms160\n", " = ms240\n", " = ms320\n", " = ms480\n", " = ms640\n", " = ms960\n", " = ms1280\n", " = ms1920\n", " = ms2560\n", " = ms3840\n", " = ms5120\n"};
 static const char* const kEnum_TimerOSD_r6_names[] = {"ms40", "ms80", "ms120", "ms160", "ms240", "ms320", "ms480", "ms640", "ms960", "ms1280", "ms1920", "ms2560", "ms3840", "ms5120"};
-const EnumTexts kEnum_TimerOSD_r6 = {kEnum_TimerOSD_r6_texts, 14, " = ???\n", kEnum_TimerOSD_r6_names};
+static const uint8_t kEnum_TimerOSD_r6_lengths[] = {8, 8, 9, 9, 9, 9, 9, 9, 9, 10, 10, 10, 10, 10};
+const EnumTexts kEnum_TimerOSD_r6 = {kEnum_TimerOSD_r6_texts, 14, " = ???\n", kEnum_TimerOSD_r6_names, kEnum_TimerOSD_r6_lengths, 7};
 
 static const char* const kEnum_TrafficVolumeEventType_texts[] = {" = e4a\n", " = e4b\n"};
 static const char* const kEnum_TrafficVolumeEventType_names[] = {"e4a", "e4b"};
-const EnumTexts kEnum_TrafficVolumeEventType = {kEnum_TrafficVolumeEventType_texts, 2, " = ???\n", kEnum_TrafficVolumeEventType_names};
+static const uint8_t kEnum_TrafficVolumeEventType_lengths[] = {7, 7};
+const EnumTexts kEnum_TrafficVolumeEventType = {kEnum_TrafficVolumeEventType_texts, 2, " = ???\n", kEnum_TrafficVolumeEventType_names, kEnum_TrafficVolumeEventType_lengths, 7};
 
 static const char* const kEnum_TrafficVolumeThreshold_texts[] = {" = th8\n", " = th16\n", " = th32\n", " = th64\n", " = th128\n", " = th256\n", " = th512\n", " = th1024\n", " = th2k\n", " = th3k\n", " = th4k\n", " = th6k\n", " = th8k\n", " = th12k\n", " = th16k\n", " = th24k\n", " = th32k\n", " = th48k\n", " = th64k\n", " = th96k\n", " = th128k\n", " = th192k\n", " = th256k\n", " = th384k\n", " = th512k\n", " = th768k\n"};
 static const char* const kEnum_TrafficVolumeThreshold_names[] = {"th8", "th16", "th32", "th64", "th128", "th256", "th512", "th1024", "th2k", "th3k", "th4k", "th6k", "th8k", "th12k", "th16k", "th24k", "th32k", "th48k", "th64k", "th96k", "th128k", "th192k", "th256k", "th384k", "th512k", "th768k"};
-const EnumTexts kEnum_TrafficVolumeThreshold = {kEnum_TrafficVolumeThreshold_texts, 26, " = ???\n", kEnum_TrafficVolumeThreshold_names};
+static const uint8_t kEnum_TrafficVolumeThreshold_lengths[] = {7, 8, 8, 8, 9, 9, 9, 10, 8, 8, 8, 8, 8, 9, 9, 9, 9, 9, 9, 9, 10, 10, 10, 10, 10, 10};
+const EnumTexts kEnum_TrafficVolumeThreshold = {kEnum_TrafficVolumeThreshold_texts, 26, " = ???\n", kEnum_TrafficVolumeThreshold_names, kEnum_TrafficVolumeThreshold_lengths, 7};
 
 static const char* const kEnum_TransferMode_texts[] = {" = acknowledgedModeRLC\r\n", " = unacknowledgedModeRLC\r\n"};
 static const char* const kEnum_TransferMode_names[] = {"acknowledgedModeRLC", "unacknowledgedModeRLC"};
-const EnumTexts kEnum_TransferMode = {kEnum_TransferMode_texts, 2, " = ???\r\n", kEnum_TransferMode_names};
+static const uint8_t kEnum_TransferMode_lengths[] = {24, 26};
+const EnumTexts kEnum_TransferMode = {kEnum_TransferMode_texts, 2, " = ???\r\n", kEnum_TransferMode_names, kEnum_TransferMode_lengths, 8};
 
 static const char* const kEnum_TransmissionTimeInterval_texts[] = {" = tti10\n", " = tti20\n", " = tti40\n", " = tti80\n"};
 static const char* const kEnum_TransmissionTimeInterval_names[] = {"tti10", "tti20", "tti40", "tti80"};
-const EnumTexts kEnum_TransmissionTimeInterval = {kEnum_TransmissionTimeInterval_texts, 4, " = ???\n", kEnum_TransmissionTimeInterval_names};
+static const uint8_t kEnum_TransmissionTimeInterval_lengths[] = {9, 9, 9, 9};
+const EnumTexts kEnum_TransmissionTimeInterval = {kEnum_TransmissionTimeInterval_texts, 4, " = ???\n", kEnum_TransmissionTimeInterval_names, kEnum_TransmissionTimeInterval_lengths, 7};
 
 static const char* const kEnum_Treset_ResetTimer_texts[] = {" = rt1\n", " = rt2\n", " = rt3\n", " = rt4\n"};
 static const char* const kEnum_Treset_ResetTimer_names[] = {"rt1", "rt2", "rt3", "rt4"};
-const EnumTexts kEnum_Treset_ResetTimer = {kEnum_Treset_ResetTimer_texts, 4, " = ???\n", kEnum_Treset_ResetTimer_names};
+static const uint8_t kEnum_Treset_ResetTimer_lengths[] = {7, 7, 7, 7};
+const EnumTexts kEnum_Treset_ResetTimer = {kEnum_Treset_ResetTimer_texts, 4, " = ???\n", kEnum_Treset_ResetTimer_names, kEnum_Treset_ResetTimer_lengths, 7};
 
 static const char* const kEnum_TriggeringCondition1_texts[] = {" = activeSetCellsOnly\n", " = monitoredSetCellsOnly\n", " = activeSetAndMonitoredSetCells\n"};
 static const char* const kEnum_TriggeringCondition1_names[] = {"activeSetCellsOnly", "monitoredSetCellsOnly", "activeSetAndMonitoredSetCells"};
-const EnumTexts kEnum_TriggeringCondition1 = {kEnum_TriggeringCondition1_texts, 3, " = ???\n", kEnum_TriggeringCondition1_names};
+static const uint8_t kEnum_TriggeringCondition1_lengths[] = {22, 25, 33};
+const EnumTexts kEnum_TriggeringCondition1 = {kEnum_TriggeringCondition1_texts, 3, " = ???\n", kEnum_TriggeringCondition1_names, kEnum_TriggeringCondition1_lengths, 7};
 
 static const char* const kEnum_TriggeringCondition2_texts[] = {" = activeSetCellsOnly\n", " = monitoredSetCellsOnly\n", " = activeSetAndMonitoredSetCells\n", " = detectedSetCellsOnly\n", " = detectedSetAndMonitoredSetCells\n"};
 static const char* const kEnum_TriggeringCondition2_names[] = {"activeSetCellsOnly", "monitoredSetCellsOnly", "activeSetAndMonitoredSetCells", "detectedSetCellsOnly", "detectedSetAndMonitoredSetCells"};
-const EnumTexts kEnum_TriggeringCondition2 = {kEnum_TriggeringCondition2_texts, 5, " = ???\n", kEnum_TriggeringCondition2_names};
+static const uint8_t kEnum_TriggeringCondition2_lengths[] = {22, 25, 33, 24, 35};
+const EnumTexts kEnum_TriggeringCondition2 = {kEnum_TriggeringCondition2_texts, 5, " = ???\n", kEnum_TriggeringCondition2_names, kEnum_TriggeringCondition2_lengths, 7};
 
 static const char* const kEnum_UE_MeasurementQuantity_texts[] = {" = ue-TransmittedPower\n", " = utra-Carrier-RSSI\n", " = ue-RX-TX-TimeDifference\n"};
 static const char* const kEnum_UE_MeasurementQuantity_names[] = {"ue-TransmittedPower", "utra-Carrier-RSSI", "ue-RX-TX-TimeDifference"};
-const EnumTexts kEnum_UE_MeasurementQuantity = {kEnum_UE_MeasurementQuantity_texts, 3, " = ???\n", kEnum_UE_MeasurementQuantity_names};
+static const uint8_t kEnum_UE_MeasurementQuantity_lengths[] = {23, 21, 27};
+const EnumTexts kEnum_UE_MeasurementQuantity = {kEnum_UE_MeasurementQuantity_texts, 3, " = ???\n", kEnum_UE_MeasurementQuantity_names, kEnum_UE_MeasurementQuantity_lengths, 7};
 
 static const char* const kEnum_UL_TS_ChannelisationCode_texts[] = {" = cc1-1\n", " = cc2-1\n", " = cc2-2\n", " = cc4-1\n", " = cc4-2\n", " = cc4-3\n", " = cc4-4\n", " = cc8-1\n", " = cc8-2\n", " = cc8-3\n", " = cc8-4\n", " = cc8-5\n", " = cc8-6\n", " = cc8-7\n", " = cc8-8\n", " = cc16-1\n", " = cc16-2\n", " = cc16-3\n", " = cc16-4\n", " = cc16-5\n", " = cc16-6\n", " = cc16-7\n", " = cc16-8\n", " = cc16-9\n", " = cc16-10\n", " = cc16-11\n", " = cc16-12\n", " = cc16-13\n", " = cc16-14\n", " = cc16-15\n", " = cc16-16\n"};
 static const char* const kEnum_UL_TS_ChannelisationCode_names[] = {"cc1-1", "cc2-1", "cc2-2", "cc4-1", "cc4-2", "cc4-3", "cc4-4", "cc8-1", "cc8-2", "cc8-3", "cc8-4", "cc8-5", "cc8-6", "cc8-7", "cc8-8", "cc16-1", "cc16-2", "cc16-3", "cc16-4", "cc16-5", "cc16-6", "cc16-7", "cc16-8", "cc16-9", "cc16-10", "cc16-11", "cc16-12", "cc16-13", "cc16-14", "cc16-15", "cc16-16"};
-const EnumTexts kEnum_UL_TS_ChannelisationCode = {kEnum_UL_TS_ChannelisationCode_texts, 31, " = ???\n", kEnum_UL_TS_ChannelisationCode_names};
+static const uint8_t kEnum_UL_TS_ChannelisationCode_lengths[] = {9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 10, 10, 10, 10, 10, 10, 10, 10, 10, 11, 11, 11, 11, 11, 11, 11};
+const EnumTexts kEnum_UL_TS_ChannelisationCode = {kEnum_UL_TS_ChannelisationCode_texts, 31, " = ???\n", kEnum_UL_TS_ChannelisationCode_names, kEnum_UL_TS_ChannelisationCode_lengths, 7};
 
 static const char* const kEnum_UL_TS_ChannelisationCode_VHCR_texts[] = {" = cc1-1\n", " = cc2-1\n", " = cc2-2\n", " = cc4-1\n", " = cc4-2\n", " = cc4-3\n", " = cc4-4\n", " = cc8-1\n", " = cc8-2\n", " = cc8-3\n", " = cc8-4\n", " = cc8-5\n", " = cc8-6\n", " = cc8-7\n", " = cc8-8\n", " = cc16-1\n", " = cc16-2\n", " = cc16-3\n", " = cc16-4\n", " = cc16-5\n", " = cc16-6\n", " = cc16-7\n", " = cc16-8\n", " = cc16-9\n", " = cc16-10\n", " = cc16-11\n", " = cc16-12\n", " = cc16-13\n", " = cc16-14\n", " = cc16-15\n", " = cc16-16\n", " = cc32-1\n", " = cc32-2\n", " = cc32-3\n", " = cc32-4\n", " = cc32-5\n", " = cc32-6\n", " = cc32-7\n", " = cc32-8\n", " = cc32-9\n", " = cc32-10\n", " = cc32-11\n", " = cc32-12\n", " = cc32-13\n", " = cc32-14\n", " = cc32-15\n", " = cc32-16\n", " = cc32-17\n", " = cc32-18\n", " = cc32-19\n", " = cc32-20\n", " = cc32-21\n", " = cc32-22\n", " = cc32-23\n", " = cc32-24\n", " = cc32-25\n", " = cc32-26\n", " = cc32-27\n", " = cc32-28\n", " = cc32-29\n", " = cc32-30\n", " = cc32-31\n", " = cc32-32\n"};
 static const char* const kEnum_UL_TS_ChannelisationCode_VHCR_names[] = {"cc1-1", "cc2-1", "cc2-2", "cc4-1", "cc4-2", "cc4-3", "cc4-4", "cc8-1", "cc8-2", "cc8-3", "cc8-4", "cc8-5", "cc8-6", "cc8-7", "cc8-8", "cc16-1", "cc16-2", "cc16-3", "cc16-4", "cc16-5", "cc16-6", "cc16-7", "cc16-8", "cc16-9", "cc16-10", "cc16-11", "cc16-12", "cc16-13", "cc16-14", "cc16-15", "cc16-16", "cc32-1", "cc32-2", "cc32-3", "cc32-4", "cc32-5", "cc32-6", "cc32-7", "cc32-8", "cc32-9", "cc32-10", "cc32-11", "cc32-12", "cc32-13", "cc32-14", "cc32-15", "cc32-16", "cc32-17", "cc32-18", "cc32-19", "cc32-20", "cc32-21", "cc32-22", "cc32-23", "cc32-24", "cc32-25", "cc32-26", "cc32-27", "cc32-28", "cc32-29", "cc32-30", "cc32-31", "cc32-32"};
-const EnumTexts kEnum_UL_TS_ChannelisationCode_VHCR = {kEnum_UL_TS_ChannelisationCode_VHCR_texts, 63, " = ???\n", kEnum_UL_TS_ChannelisationCode_VHCR_names};
+static const uint8_t kEnum_UL_TS_ChannelisationCode_VHCR_lengths[] = {9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 10, 10, 10, 10, 10, 10, 10, 10, 10, 11, 11, 11, 11, 11, 11, 11, 10, 10, 10, 10, 10, 10, 10, 10, 10, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11};
+const EnumTexts kEnum_UL_TS_ChannelisationCode_VHCR = {kEnum_UL_TS_ChannelisationCode_VHCR_texts, 63, " = ???\n", kEnum_UL_TS_ChannelisationCode_VHCR_names, kEnum_UL_TS_ChannelisationCode_VHCR_lengths, 7};
 
 static const char* const kEnum_WindowSizeOSD_r6_texts[] = {" = ws8\n", " = ws16\n", " = ws32\n", " = ws40\n", " = ws48\n", " = ws56\n", " = ws64\n"};
 static const char* const kEnum_WindowSizeOSD_r6_names[] = {"ws8", "ws16", "ws32", "ws40", "ws48", "ws56", "ws64"};
-const EnumTexts kEnum_WindowSizeOSD_r6 = {kEnum_WindowSizeOSD_r6_texts, 7, " = ???\n", kEnum_WindowSizeOSD_r6_names};
+static const uint8_t kEnum_WindowSizeOSD_r6_lengths[] = {7, 8, 8, 8, 8, 8, 8};
+const EnumTexts kEnum_WindowSizeOSD_r6 = {kEnum_WindowSizeOSD_r6_texts, 7, " = ???\n", kEnum_WindowSizeOSD_r6_names, kEnum_WindowSizeOSD_r6_lengths, 7};
 
 }  // namespace sibdecode

@@ -24,7 +24,13 @@ void StartElementNames(ElementName& name, const char* listName) {
 
 void SetElementIndex(ElementName& name, int index) {
   char digits[12];
-  uint32_t digitCount = FormatDecimal(digits, index);
+  uint32_t digitCount;
+  if (index >= 0 && index < 10) {  // lists hold at most a few dozen elements
+    digits[0] = static_cast<char>('0' + index);
+    digitCount = 1;
+  } else {
+    digitCount = FormatDecimal(digits, index);
+  }
   uint32_t n = name.prefixLength;
   for (uint32_t i = 0; i < digitCount && n < kElementNameLast; ++i) name.text[n++] = digits[i];
   if (n < kElementNameLast) name.text[n++] = ']';
@@ -48,9 +54,10 @@ int PrintBoolLine(TextCursor& c, int depth, const char* name, uint32_t nameLengt
 
 int PrintEnumLine(TextCursor& c, int depth, const char* name, uint32_t nameLength, uint32_t value,
                   const EnumTexts& texts) {
-  const char* text = value < texts.count ? texts.texts[value] : texts.unknown;
-  return WriteLine(c, depth, name, nameLength, text, static_cast<uint32_t>(std::strlen(text)),
-                   true);
+  if (value < texts.count) {
+    return WriteLine(c, depth, name, nameLength, texts.texts[value], texts.lengths[value], true);
+  }
+  return WriteLine(c, depth, name, nameLength, texts.unknown, texts.unknownLength, true);
 }
 
 int PrintBitStringLine(TextCursor& c, int depth, const char* name, uint32_t nameLength,

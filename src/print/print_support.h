@@ -20,6 +20,8 @@ struct EnumTexts {
   uint32_t count;
   const char* unknown;       // " = ???" with the type's line end
   const char* const* names;  // the identifiers alone, for JSON
+  const uint8_t* lengths;    // of each text
+  uint8_t unknownLength;
 };
 
 // A list element's printed name, "%s[%d]" from the list's name and the index,

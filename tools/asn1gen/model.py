@@ -100,6 +100,13 @@ class EnumTable:
     def unknown(self):
         return '" = ???%s"' % ("\\r\\n" if self.crlf else "\\n")
 
+    def text_length(self, i):
+        """Bytes of text(i): " = ", the identifier and the line end."""
+        return 3 + len(self.items[i]) + (2 if (self.crlf or i in self.crlf_items) else 1)
+
+    def unknown_length(self):
+        return 3 + 3 + (2 if self.crlf else 1)
+
 
 class Model:
     def __init__(self, table, overlay):

@@ -171,8 +171,14 @@ def emit_enum_tables(model):
         names = ", ".join('"%s"' % item for item in e.items)
         table = enum_table_name(e)
         w("static const char* const %s_texts[] = {%s};" % (table, texts))
+        for i in range(len(e.items)):  # the lengths printed must be those of the C literals
+            assert len(e.text(i)[1:-1].encode().decode("unicode_escape")) == e.text_length(i), e.text(i)
+        assert len(e.unknown()[1:-1].encode().decode("unicode_escape")) == e.unknown_length()
+        lengths = ", ".join(str(e.text_length(i)) for i in range(len(e.items)))
         w("static const char* const %s_names[] = {%s};" % (table, names))
-        w("const EnumTexts %s = {%s_texts, %d, %s, %s_names};" % (table, table, len(e.items), e.unknown(), table))
+        w("static const uint8_t %s_lengths[] = {%s};" % (table, lengths))
+        w("const EnumTexts %s = {%s_texts, %d, %s, %s_names, %s_lengths, %d};"
+          % (table, table, len(e.items), e.unknown(), table, table, e.unknown_length()))
         w()
     w("}  // namespace sibdecode")
     return w.text()
