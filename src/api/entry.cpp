@@ -256,23 +256,31 @@ int DecodeBatchText(DecoderState* state, const unsigned char* data, size_t len,
                          format == TextFormat::Text, limit, format, text, textCapacity, textLen);
 }
 
-int DecodeSib(DecoderState* state, unsigned int sibType, const unsigned char* sib, size_t len,
-              tagSystemInformationBlock* out, char* text, size_t textCapacity, size_t* textLen) {
+namespace {
+
+int DecodeBareSib(DecoderState* state, unsigned int sibType, const unsigned char* sib, size_t len,
+                  tagSystemInformationBlock* out, char* text, size_t textCapacity, size_t* textLen,
+                  TextFormat format) {
   if (!ArgumentsUsable(state, out, textLen)) return kNothingDecoded;
   ResetForCall(*state, out);
   if (sib == nullptr && len > 0) return kNothingDecoded;
   return DecodeAndRender(*state, sibType, sib, len, out, nullptr, 0, false, TextLimit::Whole,
-                         TextFormat::Text, text, textCapacity, textLen);
+                         format, text, textCapacity, textLen);
+}
+
+}  // namespace
+
+int DecodeSib(DecoderState* state, unsigned int sibType, const unsigned char* sib, size_t len,
+              tagSystemInformationBlock* out, char* text, size_t textCapacity, size_t* textLen) {
+  return DecodeBareSib(state, sibType, sib, len, out, text, textCapacity, textLen,
+                       TextFormat::Text);
 }
 
 int DecodeSibJson(DecoderState* state, unsigned int sibType, const unsigned char* sib, size_t len,
                   tagSystemInformationBlock* out, char* json, size_t jsonCapacity,
                   size_t* jsonLen) {
-  if (!ArgumentsUsable(state, out, jsonLen)) return kNothingDecoded;
-  ResetForCall(*state, out);
-  if (sib == nullptr && len > 0) return kNothingDecoded;
-  return DecodeAndRender(*state, sibType, sib, len, out, nullptr, 0, false, TextLimit::Whole,
-                         TextFormat::Json, json, jsonCapacity, jsonLen);
+  return DecodeBareSib(state, sibType, sib, len, out, json, jsonCapacity, jsonLen,
+                       TextFormat::Json);
 }
 
 }  // namespace sibdecode
