@@ -1,6 +1,6 @@
-// libFuzzer target: the whole input is one batch for RRCParserX; its first
-// bytes also pick a text capacity for DecodeBatch and a SIB type for DecodeSib
-// on the rest.
+// libFuzzer target: the whole input is one batch for RRCParserX, DecodeBatch
+// and DecodeBatchJson; its first bytes also pick a text capacity for
+// DecodeBatch and a SIB type for DecodeSib on the rest.
 #include <sibdecode/sibdecode.h>
 
 #include <cstdint>
@@ -44,6 +44,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (result == sibdecode::kDecoded && std::memcmp(small, text.data(), smallLen) != 0) std::abort();
   std::free(small);
+
+  // The batch as JSON: the same outcome, and the whole value whatever its size.
+  std::vector<char> json(sibdecode::MaxTextSize(0));
+  size_t jsonLen = 0;
+  unsigned int jsonType = 0;
+  int jsonResult = sibdecode::DecodeBatchJson(SharedState(), data, size, &out, json.data(),
+                                              json.size(), &jsonLen, &jsonType);
+  if (jsonResult == sibdecode::kDecoded && (jsonLen == 0 || jsonLen > json.size())) std::abort();
+  if ((jsonResult == sibdecode::kNothingDecoded) != (result == sibdecode::kNothingDecoded)) {
+    std::abort();
+  }
 
   // The same bytes as a bare SIB of the type named by the third byte.
   const unsigned char* sib = data + 3;
