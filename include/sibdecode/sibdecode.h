@@ -74,6 +74,7 @@ enum DecodeResult : int {
   kDecoded = 1,         // text and summary filled
   kNothingDecoded = 0,  // nothing reassembled, unsupported SIB type, or empty text
   kTextTooSmall = -1,   // decoded, but the text needs *textLen bytes; nothing written to text
+  kNoMemory = -2,       // the heap ran out in the call's own storage: *textLen 0, out zeroed
 };
 
 // The buffer RRCParserX needs for a batch of `len` bytes: the 102400-byte work
