@@ -11,17 +11,21 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <new>
 #include <string>
 #include <vector>
 
+#include "api/entry.h"
 #include "api/sib_dispatch.h"
 #include "per/per.h"
 #include "print/emitter.h"
+#include "rrc/summary_feed.h"
 #include "sibdecode/sibdecode.h"
 #include "support/model_sibs.h"
 
@@ -88,8 +92,30 @@ namespace {
 
 using sibtest::ModelSib;
 
+// The model-drawn samples, and a SIB5 whose text is longer than the 102400-byte
+// work buffer (so that the whole-text calls print it again into a larger one).
 std::vector<ModelSib> Samples() {
-  return sibtest::LoadModelSibs(std::string(SIBDECODE_TEST_DATA_DIR) + "/model_sibs.txt");
+  std::vector<ModelSib> samples =
+      sibtest::LoadModelSibs(std::string(SIBDECODE_TEST_DATA_DIR) + "/model_sibs.txt");
+  std::ifstream in(std::string(SIBDECODE_TEST_DATA_DIR) + "/sib5_long_text.hex");
+  std::string line;
+  std::getline(in, line);
+  std::string digits;
+  for (char c : line) {
+    if (std::isxdigit(static_cast<unsigned char>(c))) digits.push_back(c);
+  }
+  ModelSib longSib5;
+  longSib5.batch = sibtest::FromHex(digits);
+  sibdecode::DecoderState* state = sibdecode::CreateDecoderState();
+  uint32_t sibType = 0;
+  if (state != nullptr &&
+      sibdecode::ReassembleBatch(*state, longSib5.batch.data(), longSib5.batch.size(), &sibType,
+                                 &longSib5.bare)) {
+    longSib5.sibType = sibType;
+    samples.push_back(longSib5);
+  }
+  sibdecode::DestroyDecoderState(state);
+  return samples;
 }
 
 size_t CommonPrefix(const std::string& a, const std::string& b) {
@@ -178,7 +204,7 @@ std::string Text(const Output& o) {
 // the input fully right after.
 TEST(AllocationFailure, EveryAllocationOfEveryExportedCallCanFail) {
   std::vector<ModelSib> samples = Samples();
-  ASSERT_GE(samples.size(), 10u) << "tests/data/model_sibs.txt";
+  ASSERT_GE(samples.size(), 21u) << "tests/data/model_sibs.txt, tests/data/sib5_long_text.hex";
   Output full;
   Output o;
   Output again;
@@ -305,6 +331,47 @@ TEST(AllocationFailure, DecodersStopWithNoMemory) {
     EXPECT_NE(std::find(typesThatAllocate.begin(), typesThatAllocate.end(), type),
               typesThatAllocate.end())
         << "SIB" << type << " samples allocate nothing";
+  }
+}
+
+// The hooks through which the SIB11/12 decoders queue neighbour cells: a queue
+// that cannot grow marks the feed (the call then ends with kNoMemory) and
+// throws nothing through the generated decoders.
+TEST(AllocationFailure, SummaryFeedMarksTheFeedInsteadOfThrowing) {
+  using Hook = void (*)(sibdecode::PerContext*);
+  const Hook hooks[] = {
+      [](sibdecode::PerContext* ctx) {
+        sibdecode::FeedIntraFreqCell(ctx, sibdecode::NewIntraFreqCellSI_RSCP_LCR_r4{});
+      },
+      [](sibdecode::PerContext* ctx) {
+        sibdecode::FeedInterFreqCell(ctx, sibdecode::NewInterFreqCellSI_RSCP_LCR_r4{});
+      },
+      [](sibdecode::PerContext* ctx) {
+        sibdecode::FeedInterRatCell(ctx, sibdecode::NewInterRATCell_B{});
+      },
+  };
+  for (Hook hook : hooks) {
+    sibdecode::SummaryFeed feed;
+    sibdecode::PerContext ctx;
+    sibdecode::InitPerContext(&ctx, nullptr, 0, &feed);
+    // Queue cells until one needs a new block of the queue, and fail that one.
+    bool failed = false;
+    for (int cell = 0; cell < 1000 && !failed; ++cell) {
+      const size_t queued = feed.utraCellQueue.size() + feed.interRatCellQueue.size();
+      Arm(1);
+      hook(&ctx);
+      Disarm();
+      failed = injection.failed;
+      if (failed) {
+        EXPECT_TRUE(feed.noMemory) << "cell " << cell;
+        EXPECT_LE(feed.utraCellQueue.size() + feed.interRatCellQueue.size(), queued + 1);
+      } else {
+        EXPECT_FALSE(feed.noMemory) << "cell " << cell;
+      }
+    }
+    EXPECT_TRUE(failed) << "no queued cell allocated";
+    sibdecode::ResetSummaryFeed(feed);
+    EXPECT_FALSE(feed.noMemory);
   }
 }
 
