@@ -262,5 +262,10 @@ int main(int argc, char** argv) {
     if (!isStdin) std::fclose(file);
     if (status != kExitOk) return status;
   }
+  // Output that could not be written (a full disk, a closed pipe) is a failure.
+  if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+    std::fprintf(stderr, "sibdecode: cannot write the output\n");
+    return kExitIo;
+  }
   return kExitOk;
 }

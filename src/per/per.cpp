@@ -74,7 +74,9 @@ int StoreThenCheck(PerContext* ctx, Bound lower, Bound upper, Field* field) {
   int status = ReadWholeNumber(ctx, range, &v);
   if (status != StatusOk) return status;
   *field = static_cast<Field>(static_cast<int64_t>(lower) + static_cast<int64_t>(v));
-  int64_t stored = static_cast<int64_t>(*field);
+  // An int8_t field holds a number, not a character: sign extension is meant.
+  int64_t stored =
+      static_cast<int64_t>(*field);  // NOLINT(bugprone-signed-char-misuse,cert-str34-c)
   if (stored < static_cast<int64_t>(lower) || stored > static_cast<int64_t>(upper)) {
     return StatusOutOfRange;
   }

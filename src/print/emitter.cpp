@@ -153,7 +153,8 @@ int WriteBitString(TextCursor& cursor, const char* name, uint32_t bitCount, cons
     for (unsigned b = 0; b < 8; ++b) out[i + b] = static_cast<char>('0' + ((byte >> (7 - b)) & 1u));
   }
   for (; i < bitCount; ++i) out[i] = ((bytes[i / 8] >> (7 - i % 8)) & 1u) ? '1' : '0';
-  std::memcpy(out + bitCount, "\"\r\n", 3);
+  // The text carries no NUL: the three bytes are the whole write.
+  std::memcpy(out + bitCount, "\"\r\n", 3);  // NOLINT(bugprone-not-null-terminated-result)
   return Commit(cursor, total);
 }
 

@@ -195,6 +195,25 @@ std::string Text(const Output& o) {
   return o.result == sibdecode::kDecoded ? std::string(o.text.data(), o.textLen) : std::string();
 }
 
+// RRCParserX creates its process-wide state on its first call (this test runs
+// first, and ctest runs each test in a process of its own): when that fails,
+// the call returns false with textLen 0 and the summary zeroed, and the next
+// call creates the state and decodes.
+TEST(AllocationFailure, RRCParserXWithoutItsStateFailsCleanly) {
+  std::vector<ModelSib> samples = Samples();
+  ASSERT_FALSE(samples.empty());
+  Output o;
+  Arm(1);
+  Call(Api::RRCParserX, nullptr, samples[0], o);
+  Disarm();
+  ASSERT_TRUE(injection.failed);
+  EXPECT_EQ(o.result, sibdecode::kNothingDecoded);
+  EXPECT_EQ(o.textLen, 0u);
+  EXPECT_TRUE(AllZero(o.out));
+  Call(Api::RRCParserX, nullptr, samples[0], o);
+  EXPECT_EQ(o.result, sibdecode::kDecoded);
+}
+
 // For every n until a call performs fewer than n allocations: the n-th fails.
 // Either the call's own storage failed (kNoMemory; RRCParserX false) with
 // *textLen 0 and the summary zeroed, or a decoder's allocation failed and the
