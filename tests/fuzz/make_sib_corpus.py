@@ -22,13 +22,15 @@ from make_corpus import DECODED_TYPES  # noqa: E402
 def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("out")
-    parser.add_argument("--per-type", type=int, default=12)
+    parser.add_argument("--per-type", type=int, default=16)
     args = parser.parse_args(argv)
     model = per_encoder.load_model(os.path.join(HERE, "..", "interop", "sib_model.json"))
     policies = [
         per_encoder.Policy(p_optional=0.3, p_extension=0.8),
         per_encoder.Policy(p_optional=0.7, p_extension=1.0, final_extension=0.5),
         per_encoder.Policy(p_optional=0.5, p_extension=1.0, max_extra_items=4, p_invalid=0.05),
+        # nearly every option: reaches members nested deep in the extension chains
+        per_encoder.Policy(p_optional=0.9, p_extension=1.0, max_extra_items=1),
     ]
     os.makedirs(args.out, exist_ok=True)
     count = 0
