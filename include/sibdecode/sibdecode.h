@@ -57,7 +57,9 @@ struct tagSystemInformationBlock {
 
 // Decodes one batch of 31-byte BCH transport blocks with the process-wide state.
 // One call at a time. `text` must hold 102400 bytes plus the raw-data trailer
-// (29 + 2*len + 2*((len-1)/31) bytes for len >= 1). No NUL is written.
+// (29 + 2*len + 2*((len-1)/31) bytes for len >= 1). No NUL is written. When
+// the heap runs out it returns false with textLen 0 and out zeroed; no
+// exception leaves the library.
 SIBDECODE_API bool RRCParserX(unsigned char* data, unsigned int len, tagSystemInformationBlock* out,
                               char* text, unsigned int& textLen);
 
