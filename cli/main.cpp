@@ -46,10 +46,19 @@ int main(int argc, char** argv) {
 
   cli::BatchDecoder decoder;
   decoder.state = sibdecode::CreateDecoderState();
+  if (decoder.state == nullptr) {
+    std::fprintf(stderr, "sibdecode: out of memory\n");
+    return cli::kExitIo;
+  }
   status = cli::kExitOk;
   for (const std::string& path : options.files) {
     status = cli::WorseExit(status, ReadOne(path, options, decoder));
   }
   sibdecode::DestroyDecoderState(decoder.state);
+  // Output that could not be written (a full disk, a closed pipe) is a failure.
+  if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+    std::fprintf(stderr, "sibdecode: cannot write the output\n");
+    return cli::WorseExit(status, cli::kExitIo);
+  }
   return status;
 }

@@ -65,7 +65,9 @@ struct tagSystemInformationBlock {
 
 // Decodes one batch of 31-byte BCH transport blocks with the process-wide state.
 // One call at a time. `text` must hold 102400 bytes plus the raw-data trailer
-// (29 + 2*len + 2*((len-1)/31) bytes for len >= 1). No NUL is written.
+// (29 + 2*len + 2*((len-1)/31) bytes for len >= 1). No NUL is written. When
+// the heap runs out it returns false with textLen 0 and out zeroed; no
+// exception leaves the library.
 SIBDECODE_API bool RRCParserX(unsigned char* data, unsigned int len, tagSystemInformationBlock* out,
                               char* text, unsigned int& textLen);
 
@@ -82,6 +84,7 @@ enum DecodeResult : int {
   kDecoded = 1,         // text and summary filled
   kNothingDecoded = 0,  // nothing reassembled, unsupported SIB type, or empty text
   kTextTooSmall = -1,   // decoded, but the text needs *textLen bytes; nothing written to text
+  kNoMemory = -2,       // the heap ran out in the call's own storage: *textLen 0, out zeroed
 };
 
 // The buffer RRCParserX needs for a batch of `len` bytes: the 102400-byte work

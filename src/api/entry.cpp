@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "api/sib_dispatch.h"
 #include "bch/block_walk.h"
@@ -35,10 +36,26 @@ constexpr size_t kTrailerHeaderSize = sizeof(kTrailerHeader) - 1;
 constexpr size_t kMaxListEntries = 32;
 constexpr uint32_t kMaxPerBufferSize = 0xFFFFFFFFu;
 
-// The state's work buffer, at least `size` bytes; grown, never shrunk.
+// The state's work buffer, at least `size` bytes; grown, never shrunk. Null
+// when it cannot grow.
 char* StateWorkBuffer(DecoderState& state, size_t size) {
-  if (state.workBuffer.size() < size) state.workBuffer.resize(size);
+  if (state.workBuffer.size() < size) {
+    try {
+      state.workBuffer.resize(size);
+    } catch (const std::bad_alloc&) {
+      return nullptr;
+    }
+  }
   return state.workBuffer.data();
+}
+
+// The call's own storage could not be allocated: nothing of the call is kept
+// (queues emptied, *out zeroed) and no text is delivered. The exported
+// functions report this instead of letting an exception into the host.
+int NoMemory(DecoderState& state, tagSystemInformationBlock* out, size_t* textLen) {
+  ResetForCall(state, out);
+  *textLen = 0;
+  return kNoMemory;
 }
 
 // Largest text printed whole (the cursor counts in 32 bits); far beyond any SIB.
@@ -75,6 +92,7 @@ int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, s
   const bool direct =
       limit == TextLimit::WorkBuffer && text != nullptr && capacity >= TextBufferSize + trailerSize;
   char* work = direct ? text : StateWorkBuffer(state, TextBufferSize);
+  if (work == nullptr) return NoMemory(state, out, textLen);
   size_t workSize = TextBufferSize;
   TextCursor cursor;
   InitTextCursor(cursor, work, TextBufferSize);
@@ -84,6 +102,10 @@ int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, s
   std::memset(record, 0, row->recordSize);
   if (row->init != nullptr) row->init(record);
   (void)row->decode(&ctx, record);  // a decode that stops early is printed as far as it got
+  if (state.feed.noMemory) {
+    if (row->release != nullptr) row->release(record);
+    return NoMemory(state, out, textLen);
+  }
   switch (row->cellIdentity) {
     case CellIdentityTarget::Sib3:
       out->sib3.cellIdentity = state.feed.cellIdentityAccumulator;
@@ -99,6 +121,10 @@ int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, s
     // Longer than the work buffer: printed again, whole, into a larger one.
     workSize *= 2;
     work = StateWorkBuffer(state, workSize);
+    if (work == nullptr) {
+      if (row->release != nullptr) row->release(record);
+      return NoMemory(state, out, textLen);
+    }
     InitTextCursor(cursor, work, static_cast<uint32_t>(workSize));
     (void)print(cursor, record);
   }
@@ -223,7 +249,13 @@ int DeliverText(const char* printed, size_t printedLen, const unsigned char* raw
   return kDecoded;
 }
 
-DecoderState* CreateDecoderState() { return new DecoderState(); }
+DecoderState* CreateDecoderState() {
+  try {
+    return new DecoderState();
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
 
 void DestroyDecoderState(DecoderState* state) { delete state; }
 
@@ -250,7 +282,13 @@ int DecodeBatchText(DecoderState* state, const unsigned char* data, size_t len,
   if (data == nullptr) return kNothingDecoded;
   uint32_t sibType = 0;
   std::vector<uint8_t>& packed = state->packedSib;
-  if (!ReassembleBatch(*state, data, len, &sibType, &packed)) return kNothingDecoded;
+  bool reassembled = false;
+  try {
+    reassembled = ReassembleBatch(*state, data, len, &sibType, &packed);
+  } catch (const std::bad_alloc&) {
+    return NoMemory(*state, out, textLen);
+  }
+  if (!reassembled) return kNothingDecoded;
   if (sibTypeOut != nullptr) *sibTypeOut = sibType;
   return DecodeAndRender(*state, sibType, packed.data(), packed.size(), out, data, len,
                          format == TextFormat::Text, limit, format, text, textCapacity, textLen);

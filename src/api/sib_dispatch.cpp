@@ -26,7 +26,7 @@ struct SibOps {
     return Json(c, *static_cast<const Record*>(r));
   }
   static void ReleaseRecord(void* r) { Release(static_cast<Record*>(r)); }
-  static constexpr SibDispatchRow Row(CellIdentityTarget cellIdentity) {
+  static constexpr SibDispatchRow Row(CellIdentityTarget cellIdentity) noexcept {
     return {sizeof(Record), InitRecord,    DecodeRecord, PrintRecord,
             PrintJson,      ReleaseRecord, cellIdentity};
   }

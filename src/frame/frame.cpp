@@ -1,10 +1,12 @@
-// The process-wide decoder state behind RRCParserX. It is constructed when the
+// The process-wide decoder state behind RRCParserX. It is created when the
 // library is loaded and destroyed when it is unloaded (ELF constructor and
 // destructor here, DllMain in dll_main.cpp for the Windows DLL); calls must not
-// overlap.
+// overlap. Creating it never throws: when the heap is exhausted at load, the
+// first call creates it, and a call that cannot fails like one that runs out
+// of memory, so an exhausted heap never ends the host.
 #include "frame/frame.h"
 
-#include <new>
+#include <cstring>
 
 #include "api/decoder_state.h"
 #include "api/entry.h"
@@ -12,7 +14,6 @@
 
 namespace {
 
-alignas(sibdecode::DecoderState) unsigned char processStateStorage[sizeof(sibdecode::DecoderState)];
 sibdecode::DecoderState* processState = nullptr;
 
 #if !defined(_WIN32)
@@ -25,12 +26,11 @@ __attribute__((destructor)) void OnUnload() { sibdecode::DestroyProcessState(); 
 namespace sibdecode {
 
 void ConstructProcessState() {
-  if (processState == nullptr) processState = new (processStateStorage) DecoderState();
+  if (processState == nullptr) processState = CreateDecoderState();  // null when out of memory
 }
 
 void DestroyProcessState() {
-  if (processState == nullptr) return;
-  processState->~DecoderState();
+  DestroyDecoderState(processState);
   processState = nullptr;
 }
 
@@ -38,13 +38,19 @@ void DestroyProcessState() {
 
 bool RRCParserX(unsigned char* data, unsigned int len, tagSystemInformationBlock* out, char* text,
                 unsigned int& textLen) {
-  sibdecode::DecoderState* state = processState;
+  sibdecode::ConstructProcessState();
+  if (processState == nullptr) {
+    // As when the heap runs out during a call: nothing decoded, no text.
+    if (out != nullptr) std::memset(out, 0, sizeof(*out));
+    textLen = 0;
+    return false;
+  }
   size_t written = textLen;
   // The host's buffer holds the work buffer's 102400 bytes and the trailer:
   // a longer text is cut at the last whole write that fits.
-  int result = sibdecode::DecodeBatchText(state, data, len, out, text, sibdecode::MaxTextSize(len),
-                                          &written, sibdecode::TextLimit::WorkBuffer,
-                                          sibdecode::TextFormat::Text, nullptr);
+  int result = sibdecode::DecodeBatchText(
+      processState, data, len, out, text, sibdecode::MaxTextSize(len), &written,
+      sibdecode::TextLimit::WorkBuffer, sibdecode::TextFormat::Text, nullptr);
   textLen = static_cast<unsigned int>(written);
   return result == sibdecode::kDecoded;
 }

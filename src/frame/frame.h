@@ -4,7 +4,9 @@
 
 namespace sibdecode {
 
-// Constructs the process-wide state; a second call while it exists does nothing.
+// Creates the process-wide state; a second call while it exists does nothing.
+// Never throws: when the heap is exhausted the state stays absent, and the next
+// call tries again.
 void ConstructProcessState();
 
 // Destroys the process-wide state; a second call does nothing.

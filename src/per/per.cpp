@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace sibdecode {
 
@@ -80,7 +81,9 @@ int StoreThenCheck(PerContext* ctx, Bound lower, Bound upper, Field* field) {
   int status = ReadWholeNumber(ctx, range, &v);
   if (status != StatusOk) return status;
   *field = static_cast<Field>(static_cast<int64_t>(lower) + static_cast<int64_t>(v));
-  int64_t stored = static_cast<int64_t>(*field);
+  // An int8_t field holds a number, not a character: sign extension is meant.
+  int64_t stored =
+      static_cast<int64_t>(*field);  // NOLINT(bugprone-signed-char-misuse,cert-str34-c)
   if (stored < static_cast<int64_t>(lower) || stored > static_cast<int64_t>(upper)) {
     return StatusOutOfRange;
   }
@@ -261,12 +264,20 @@ int ReadOctetString(PerContext* ctx, uint32_t* count, uint8_t* bytes, uint32_t a
   return StatusOk;
 }
 
-void* AllocRecord(size_t size) { return std::calloc(1, size > 0 ? size : 1); }
+// Decoded values come from the non-throwing operator new: a failed allocation
+// is a null pointer (StatusNoMemory), never an exception, and a test program
+// that replaces operator new can make any one of them fail.
+void* AllocRecord(size_t size) {
+  const size_t bytes = size > 0 ? size : 1;
+  void* record = ::operator new(bytes, std::nothrow);
+  if (record != nullptr) std::memset(record, 0, bytes);
+  return record;
+}
 
-void FreeRecord(void* record) { std::free(record); }
+void FreeRecord(void* record) { ::operator delete(record); }
 
 int ListAppend(ValueList* list, void* element) {
-  auto* node = static_cast<ListNode*>(std::calloc(1, sizeof(ListNode)));
+  auto* node = new (std::nothrow) ListNode{};
   if (node == nullptr) return StatusNoMemory;
   node->data = element;
   node->prev = list->tail;
@@ -287,8 +298,8 @@ void ReleaseValueList(ValueList* list, void (*releaseContents)(void*)) {
   while (node != nullptr) {
     ListNode* next = node->next;
     if (node->data != nullptr && releaseContents != nullptr) releaseContents(node->data);
-    std::free(node->data);
-    std::free(node);
+    FreeRecord(node->data);
+    delete node;
     node = next;
   }
 }

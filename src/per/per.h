@@ -112,7 +112,7 @@ struct FixedArray {
   Item items[Upper];
 };
 
-// Zero-filled heap record, or null.
+// Zero-filled heap record (non-throwing operator new), or null; FreeRecord releases it.
 void* AllocRecord(size_t size);
 void FreeRecord(void* record);
 // Appends a node for `element` at the tail; StatusNoMemory when the node cannot be allocated.

@@ -1,5 +1,7 @@
 #include "rrc/summary_feed.h"
 
+#include <new>
+
 #include "sibdecode/sibdecode.h"
 
 namespace sibdecode {
@@ -24,6 +26,17 @@ int32_t CellParametersID(const CellInfoSI_RSCP_LCR_r4& cellInfo) {
   return OptionalValue(pccpch.presence, 0, pccpch.cellParametersID);
 }
 
+// Appends to a queue; a failed allocation marks the feed instead of throwing
+// through the generated decoders.
+template <typename Queue, typename Entry>
+void Push(SummaryFeed& feed, Queue& queue, const Entry& entry) {
+  try {
+    queue.push_back(entry);
+  } catch (const std::bad_alloc&) {
+    feed.noMemory = true;
+  }
+}
+
 // Tags of the alternatives the feeds read.
 constexpr uint32_t kTddFrequencyTag = 2;
 constexpr uint32_t kGsmTag = 1;
@@ -32,20 +45,22 @@ constexpr uint32_t kGsmTag = 1;
 
 void FeedIntraFreqCell(PerContext* ctx, const NewIntraFreqCellSI_RSCP_LCR_r4& cell) {
   if (ctx->feed == nullptr) return;
-  ctx->feed->utraCellQueue.push_back(
-      {OptionalValue(cell.presence, 0, cell.intraFreqCellID), CellParametersID(cell.cellInfo)});
+  Push(*ctx->feed, ctx->feed->utraCellQueue,
+       tagUtraCellEntry{OptionalValue(cell.presence, 0, cell.intraFreqCellID),
+                        CellParametersID(cell.cellInfo)});
 }
 
 void FeedInterFreqCell(PerContext* ctx, const NewInterFreqCellSI_RSCP_LCR_r4& cell) {
   if (ctx->feed == nullptr) return;
-  ctx->feed->utraCellQueue.push_back(
-      {OptionalValue(cell.presence, 0, cell.interFreqCellID), CellParametersID(cell.cellInfo)});
+  Push(*ctx->feed, ctx->feed->utraCellQueue,
+       tagUtraCellEntry{OptionalValue(cell.presence, 0, cell.interFreqCellID),
+                        CellParametersID(cell.cellInfo)});
   int32_t frequency = kAbsentValue;
   const ChoiceValue& mode = cell.frequencyInfo.modeSpecificInfo;
   if ((cell.presence & (1u << 1)) && mode.tag == kTddFrequencyTag && mode.ptr != nullptr) {
     frequency = static_cast<const FrequencyInfoTDD*>(mode.ptr)->uarfcn_Nt;
   }
-  ctx->feed->frequencyQueue.push_back(frequency);
+  Push(*ctx->feed, ctx->feed->frequencyQueue, frequency);
 }
 
 void FeedInterRatCell(PerContext* ctx, const NewInterRATCell_B& cell) {
@@ -60,7 +75,7 @@ void FeedInterRatCell(PerContext* ctx, const NewInterRATCell_B& cell) {
     entry.bcc = gsm.bsic.bcc;
     entry.bcch_ARFCN = gsm.bcch_ARFCN;
   }
-  ctx->feed->interRatCellQueue.push_back(entry);
+  Push(*ctx->feed, ctx->feed->interRatCellQueue, entry);
 }
 
 }  // namespace sibdecode

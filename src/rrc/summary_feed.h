@@ -26,17 +26,20 @@ struct SummaryFeed {
   std::deque<tagUtraCellEntry> utraCellQueue;  // intra-frequency cells, then inter-frequency
   std::deque<int32_t> frequencyQueue;          // one per inter-frequency cell
   std::deque<tagInterRatEntry> interRatCellQueue;
+  bool noMemory = false;  // a queue could not grow: the summary would be incomplete
 };
 
 inline void ResetSummaryFeed(SummaryFeed& feed) {
   feed.cellIdentityAccumulator = 0;
+  feed.noMemory = false;
   feed.utraCellQueue.clear();
   feed.frequencyQueue.clear();
   feed.interRatCellQueue.clear();
 }
 
 // Hooks the generated decoders call once a value has decoded without error.
-// Each does nothing when the decode has no feed (ctx->feed is null).
+// Each does nothing when the decode has no feed (ctx->feed is null). None
+// throws: a queue that cannot grow sets feed->noMemory instead.
 
 // The 28 bits of a SIB3 or SIB4 cellIdentity, first bit most significant.
 void FeedCellIdentity(PerContext* ctx, const BitStringValue<4>& cellIdentity);

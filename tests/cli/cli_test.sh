@@ -79,6 +79,9 @@ grep -q "usage: sibdecode" "$work/out"; check "--help text" $?
 "$tool" --sib 40 </dev/null >/dev/null 2>&1; [ $? -eq 2 ]; check "--sib out of range" $?
 "$tool" --frobnicate </dev/null >/dev/null 2>&1; [ $? -eq 2 ]; check "unknown option" $?
 "$tool" "$work/missing.hex" >/dev/null 2>&1; [ $? -eq 1 ]; check "missing file" $?
+if [ -w /dev/full ]; then
+  "$tool" --bin "$work/sib3.bin" >/dev/full 2>/dev/null; [ $? -eq 1 ]; check "output not written" $?
+fi
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -1,6 +1,7 @@
-// libFuzzer target: the whole input is one batch for RRCParserX; its first
-// bytes also pick a text capacity for DecodeBatch and a SIB type for DecodeSib
-// on the rest; its blocks are also fed to a stream, on two cells.
+// libFuzzer target: the whole input is one batch for RRCParserX, DecodeBatch
+// and DecodeBatchJson; its first bytes also pick a text capacity for
+// DecodeBatch and a SIB type for DecodeSib on the rest; its blocks are also fed
+// to a stream, on two cells.
 #include <sibdecode/sibdecode.h>
 
 #include <cstdint>
@@ -65,11 +66,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (result == sibdecode::kDecoded && smallLen > capacity) std::abort();
   if (result == sibdecode::kTextTooSmall && smallLen <= capacity) std::abort();
   if (decoded && smallLen != textLen) {
-    // RRCParserX cuts a text longer than its buffer; DecodeBatch delivers it
-    // whole: longer than that buffer, and the cut text is its beginning.
-    if (smallLen <= text.size()) std::abort();
+    // RRCParserX cuts a text that its work buffer cannot take together with
+    // the NUL of the last formatted write (102400 bytes or more); DecodeBatch
+    // delivers it whole, and the cut text is its beginning.
     const size_t trailerSize = sibdecode::MaxTextSize(size) - kWorkBufferSize;
-    if (textLen < trailerSize) std::abort();
+    if (smallLen < kWorkBufferSize + trailerSize || textLen < trailerSize) std::abort();
     if (result == sibdecode::kDecoded &&
         std::memcmp(small, text.data(), textLen - trailerSize) != 0) {
       std::abort();
@@ -78,6 +79,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::abort();
   }
   std::free(small);
+
+  // The batch as JSON: the same outcome, and the whole value whatever its size.
+  std::vector<char> json(sibdecode::MaxTextSize(0));
+  size_t jsonLen = 0;
+  unsigned int jsonType = 0;
+  int jsonResult = sibdecode::DecodeBatchJson(SharedState(), data, size, &out, json.data(),
+                                              json.size(), &jsonLen, &jsonType);
+  if (jsonResult == sibdecode::kDecoded && (jsonLen == 0 || jsonLen > json.size())) std::abort();
+  if ((jsonResult == sibdecode::kNothingDecoded) != (result == sibdecode::kNothingDecoded)) {
+    std::abort();
+  }
 
   // The same bytes as a bare SIB of the type named by the third byte.
   const unsigned char* sib = data + 3;

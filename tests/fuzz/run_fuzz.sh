@@ -1,22 +1,30 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer target with clang (ASan + UBSan) and runs it for a
-# bounded time on a copy of the seed corpus, inputs up to FUZZ_MAX_LEN bytes
-# (default 10000). Usage: run_fuzz.sh SECONDS
+# Builds a libFuzzer target with clang (ASan + UBSan) and runs it for a bounded
+# time on a copy of its kept corpus. Usage: run_fuzz.sh SECONDS
+#   FUZZ_TARGET=batch (default): sibdecode_fuzz on tests/fuzz/corpus/, inputs up
+#     to FUZZ_MAX_LEN bytes (default 10000);
+#   FUZZ_TARGET=sib: sibdecode_fuzz_sib (bare SIBs, text and JSON) on
+#     tests/fuzz/corpus_sib/, inputs up to FUZZ_MAX_LEN bytes (default 600).
 set -euo pipefail
 
 seconds="${1:?usage: run_fuzz.sh SECONDS}"
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 build="${FUZZ_BUILD_DIR:-$root/build-fuzz}"
-work="$root/tests/fuzz/corpus-work"
+case "${FUZZ_TARGET:-batch}" in
+  batch) target=sibdecode_fuzz corpus=corpus max_len="${FUZZ_MAX_LEN:-10000}" ;;
+  sib) target=sibdecode_fuzz_sib corpus=corpus_sib max_len="${FUZZ_MAX_LEN:-600}" ;;
+  *) echo "FUZZ_TARGET must be batch or sib" >&2; exit 2 ;;
+esac
+work="$root/tests/fuzz/corpus-work/${FUZZ_TARGET:-batch}"
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DSIBDECODE_FUZZ=ON -DSIBDECODE_TESTS=OFF >/dev/null
-cmake --build "$build" -j2 --target sibdecode_fuzz
+cmake --build "$build" -j2 --target "$target"
 
 rm -rf "$work"
 mkdir -p "$work"
-cp "$root"/tests/fuzz/corpus/* "$work"/
+cp "$root/tests/fuzz/$corpus"/* "$work"/
 
 cd "$build"
-"$build/tests/fuzz/sibdecode_fuzz" -max_total_time="$seconds" -max_len="${FUZZ_MAX_LEN:-10000}" -timeout=10 \
+"$build/tests/fuzz/$target" -max_total_time="$seconds" -max_len="$max_len" -timeout=10 \
   -rss_limit_mb=4096 -print_final_stats=1 "$work"
