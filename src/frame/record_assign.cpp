@@ -31,7 +31,9 @@
 #define SIBDECODE_STRINGIFY(x) SIBDECODE_STRINGIFY2(x)
 #define SIBDECODE_SYMBOL(name) SIBDECODE_STRINGIFY(__USER_LABEL_PREFIX__) name
 
-// Defines the copy assignment of `Type` under the symbol `mangled`.
+// Defines the copy assignment of `Type` under the symbol `mangled`. `Type` names
+// a type in declarations, where parentheses cannot stand.
+// NOLINTBEGIN(bugprone-macro-parentheses)
 #define SIBDECODE_EXPORT_ASSIGN(Type, mangled)                                            \
   static_assert(std::is_standard_layout<Type>::value, #Type " is standard layout");       \
   static_assert(std::is_trivially_copyable<Type>::value, #Type " is trivially copyable"); \
@@ -42,6 +44,7 @@
     *self = source;                                                                       \
     return *self;                                                                         \
   }
+// NOLINTEND(bugprone-macro-parentheses)
 
 SIBDECODE_EXPORT_ASSIGN(tagSystemInformationBlock, "_ZN25tagSystemInformationBlockaSERKS_")
 SIBDECODE_EXPORT_ASSIGN(tagSystemInformationBlockType3,

@@ -191,6 +191,8 @@ int WriteBitStringLine(TextCursor& cursor, int depth, const char* name, uint32_t
     char* out = cursor.pos;
     CopyBytes(out, indent.text, indent.length);
     CopyBytes(out + indent.length, name, nameLength);
+    // A piece of the line, which carries no NUL.
+    // NOLINTNEXTLINE(bugprone-not-null-terminated-result)
     std::memcpy(out + indent.length + nameLength, " = \"", 4);
     PutBitDigits(out + head, bitCount, bytes);
     Commit(cursor, head + bitCount + 3);
