@@ -128,6 +128,11 @@ int ReadCapture(const std::string& path, const Options& options) {
   }
   const int linkType = pcap_datalink(capture);
   sibdecode::StreamState* stream = sibdecode::CreateStreamState();
+  if (stream == nullptr) {
+    std::fprintf(stderr, "%s: out of memory\n", path.c_str());
+    pcap_close(capture);
+    return kExitIo;
+  }
   CaptureRun run{options, path, std::string(), 0, nullptr, {}};
   if (options.json) run.jsonState = sibdecode::CreateDecoderState();
   int status = kExitOk;
@@ -143,7 +148,12 @@ int ReadCapture(const std::string& path, const Options& options) {
     switch (FindGsmtapBch(linkType, packet, header->caplen, &bch)) {
       case PacketKind::kBchBlock:
         run.time = UtcTime(header->ts);
-        sibdecode::FeedBlock(stream, bch.arfcn, frame, bch.payload, OnStreamEvent, &run);
+        if (sibdecode::FeedBlock(stream, bch.arfcn, frame, bch.payload, OnStreamEvent, &run) ==
+            sibdecode::kNoMemory) {
+          std::fprintf(stderr, "%s: frame %lu: out of memory, pending SIBs dropped\n", path.c_str(),
+                       frame);
+          status = WorseExit(status, kExitIo);
+        }
         break;
       case PacketKind::kWrongSize:
         std::fprintf(stderr,

@@ -124,6 +124,7 @@ SIBDECODE_API int DecodeSibJson(DecoderState* state, unsigned int sibType, const
 // stream. One stream per thread, like DecoderState.
 struct StreamState;
 
+// Null when the heap is exhausted.
 SIBDECODE_API StreamState* CreateStreamState();
 SIBDECODE_API void DestroyStreamState(StreamState* state);
 
@@ -147,9 +148,10 @@ struct StreamEvent {
   ChainDropReason dropReason;
   uint64_t cellKey;
   unsigned int sibType;
-  // kSibCompleted: kDecoded, or kNothingDecoded for a type without a decoder
-  // or an empty text. Text and summary are what DecodeBatch gives for the batch
-  // of `blocks`, except that only this SIB's own segment bits reach the decoder.
+  // kSibCompleted: kDecoded, kNothingDecoded for a type without a decoder or
+  // an empty text, or kNoMemory when the heap ran out decoding it. Text and summary are what
+  // DecodeBatch gives for the batch of `blocks`, except that only this SIB's own segment bits reach
+  // the decoder.
   int result;
   const char* text;  // kDecoded: SIB text and the raw-data trailer of `blocks`
   size_t textLen;
@@ -183,7 +185,9 @@ struct StreamCounts {
 // type drops the pending one, so does a segment index other than the next or a
 // next segment too far behind the previous. A segment repeated as it was taken
 // (the same block twice) is ignored. The callback must not feed this state.
-// Returns the number of events delivered, or -1 when state or block is null.
+// Returns the number of events delivered, -1 when state or block is null, or
+// kNoMemory when the heap ran out: the pending chains are then given up without
+// events, and the stream can be fed again.
 SIBDECODE_API int FeedBlock(StreamState* state, uint64_t cellKey, uint64_t blockTag,
                             const unsigned char* block, StreamCallback callback, void* context);
 

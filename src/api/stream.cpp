@@ -15,6 +15,7 @@
 // 2 frames after the previous one, or as far as the largest sib-PosOffsetInfo
 // offset, so32: 32 frames, 16 SFN-prime steps.
 #include <cstring>
+#include <new>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -104,7 +105,7 @@ void Complete(StreamState& state, uint64_t cellKey, uint32_t sibType, const Pend
   } while (result == kTextTooSmall && textLen > state.text.size());
 
   StreamEvent event = EventFor(kSibCompleted, cellKey, sibType, chain);
-  event.result = result == kDecoded ? kDecoded : kNothingDecoded;
+  event.result = result == kDecoded || result == kNoMemory ? result : kNothingDecoded;
   event.text = result == kDecoded ? state.text.data() : nullptr;
   event.textLen = result == kDecoded ? textLen : 0;
   event.summary = &state.summary;
@@ -201,7 +202,13 @@ void TakeSegment(StreamState& state, uint64_t cellKey, CellChains& cell,
 
 }  // namespace
 
-StreamState* CreateStreamState() { return new StreamState(); }
+StreamState* CreateStreamState() {
+  try {
+    return new StreamState();
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
 
 void DestroyStreamState(StreamState* state) { delete state; }
 
@@ -210,19 +217,26 @@ int FeedBlock(StreamState* state, uint64_t cellKey, uint64_t blockTag, const uns
   if (state == nullptr || block == nullptr) return -1;
   ++state->counts.blocks;
   ++state->feedNumber;
+  try {
+    // The block walk queues this block's segments in payload order.
+    SegmentQueue segments;
+    WalkBlocks(block, kBchBlockSize, state->decoder.currentSegment, segments);
+    if (segments.empty()) return 0;
 
-  // The block walk queues this block's segments in payload order.
-  SegmentQueue segments;
-  WalkBlocks(block, kBchBlockSize, state->decoder.currentSegment, segments);
-  if (segments.empty()) return 0;
-
-  Delivery delivery{callback, context};
-  CellChains& cell = state->cells[cellKey];
-  for (const tagSibSegment& segment : segments) {
-    TakeSegment(*state, cellKey, cell, segment, block, blockTag, delivery);
+    Delivery delivery{callback, context};
+    CellChains& cell = state->cells[cellKey];
+    for (const tagSibSegment& segment : segments) {
+      TakeSegment(*state, cellKey, cell, segment, block, blockTag, delivery);
+    }
+    if (cell.activeCount == 0) state->cells.erase(cellKey);
+    return delivery.events;
+  } catch (const std::bad_alloc&) {
+    // No exception into the host: what was pending may be half updated, so it
+    // is given up without events; the stream can be fed again.
+    state->cells.clear();
+    state->decoder.currentSegment.bits.clear();
+    return kNoMemory;
   }
-  if (cell.activeCount == 0) state->cells.erase(cellKey);
-  return delivery.events;
 }
 
 int FlushStream(StreamState* state, StreamCallback callback, void* context) {

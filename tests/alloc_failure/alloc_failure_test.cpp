@@ -414,4 +414,57 @@ TEST(AllocationFailure, CreateDecoderStateReturnsNullWhenTheHeapRunsOut) {
   EXPECT_GT(n, 1u) << "creating a state allocates";
 }
 
+// Feeding a stream: every allocation of feeding a sample's blocks (and of
+// creating the stream) can fail. FeedBlock then reports kNoMemory, or the SIB's
+// event does, instead of an exception; nothing leaks, and the same stream
+// decodes the SIB when fed again.
+struct StreamOutcome {
+  int decoded = 0;
+  int noMemory = 0;  // SIBs whose decode ran out of heap
+};
+
+void OnStreamEvent(const sibdecode::StreamEvent& event, void* context) {
+  auto* outcome = static_cast<StreamOutcome*>(context);
+  if (event.kind != sibdecode::kSibCompleted) return;
+  if (event.result == sibdecode::kDecoded) ++outcome->decoded;
+  if (event.result == sibdecode::kNoMemory) ++outcome->noMemory;
+}
+
+TEST(AllocationFailure, StreamFeedingReportsNoMemory) {
+  for (ModelSib& sample : Samples()) {
+    if (sample.batch.size() < 31) continue;
+    for (size_t n = 1;; ++n) {
+      const long long before = liveBlocks;
+      StreamOutcome outcome;
+      Arm(n);
+      sibdecode::StreamState* stream = sibdecode::CreateStreamState();
+      bool noMemory = stream == nullptr;
+      for (size_t at = 0; stream != nullptr && at + 31 <= sample.batch.size(); at += 31) {
+        const int events = sibdecode::FeedBlock(stream, 7, at / 31, sample.batch.data() + at,
+                                                OnStreamEvent, &outcome);
+        noMemory = noMemory || events == sibdecode::kNoMemory;
+      }
+      Disarm();
+      const bool failed = injection.failed;
+      if (stream != nullptr && failed) {
+        // Fed again with the heap back, the stream decodes the SIB.
+        StreamOutcome again;
+        sibdecode::FlushStream(stream, nullptr, nullptr);
+        for (size_t at = 0; at + 31 <= sample.batch.size(); at += 31) {
+          sibdecode::FeedBlock(stream, 7, at / 31, sample.batch.data() + at, OnStreamEvent, &again);
+        }
+        EXPECT_EQ(again.decoded, 1) << "sample of type " << sample.sibType << ", allocation " << n;
+      }
+      sibdecode::DestroyStreamState(stream);
+      ASSERT_EQ(liveBlocks, before) << "sample of type " << sample.sibType << ", allocation " << n;
+      if (!failed) {
+        EXPECT_EQ(outcome.decoded, 1) << "sample of type " << sample.sibType;
+        break;
+      }
+      EXPECT_TRUE(noMemory || outcome.noMemory == 1 || outcome.decoded == 1)
+          << "sample of type " << sample.sibType << ", allocation " << n;
+    }
+  }
+}
+
 }  // namespace
