@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "bch/segment.h"
+#include "per/per.h"
 #include "rrc/summary_feed.h"
 
 namespace sibdecode {
@@ -17,6 +18,7 @@ struct DecoderState {
   // Kept from call to call so that a call allocates nothing in the steady state.
   std::vector<uint8_t> packedSib;  // the reassembled SIB
   std::vector<char> workBuffer;    // the text, when the caller's buffer cannot take it
+  RecordArena arena;               // the decoded tree of the SIB being decoded
 };
 
 }  // namespace sibdecode

@@ -84,6 +84,7 @@ int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, s
   PerContext ctx;
   uint32_t size = sibSize > kMaxPerBufferSize ? kMaxPerBufferSize : static_cast<uint32_t>(sibSize);
   InitPerContext(&ctx, sib, size, &state.feed);
+  ctx.arena = &state.arena;  // the decoded tree goes in one step, after printing
 
   // With the work buffer's limit, a caller's buffer that holds the largest
   // possible text takes the print directly; otherwise the state's own work
@@ -103,7 +104,7 @@ int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, s
   if (row->init != nullptr) row->init(record);
   (void)row->decode(&ctx, record);  // a decode that stops early is printed as far as it got
   if (state.feed.noMemory) {
-    if (row->release != nullptr) row->release(record);
+    ResetArena(&state.arena);
     return NoMemory(state, out, textLen);
   }
   switch (row->cellIdentity) {
@@ -122,13 +123,13 @@ int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, s
     workSize *= 2;
     work = StateWorkBuffer(state, workSize);
     if (work == nullptr) {
-      if (row->release != nullptr) row->release(record);
+      ResetArena(&state.arena);
       return NoMemory(state, out, textLen);
     }
     InitTextCursor(cursor, work, static_cast<uint32_t>(workSize));
     (void)print(cursor, record);
   }
-  if (row->release != nullptr) row->release(record);
+  ResetArena(&state.arena);
 
   DrainSummaryFeed(state.feed, &out->sib11);
 

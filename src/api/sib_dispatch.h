@@ -18,7 +18,7 @@ struct SibDispatchRow {
   int (*decode)(PerContext* ctx, void* record);
   int (*print)(TextCursor& cursor, const void* record);
   int (*printJson)(TextCursor& cursor, const void* record);  // the value as one JSON object
-  void (*release)(void* record);
+  void (*release)(void* record);  // for a record decoded without an arena (on the heap)
   CellIdentityTarget cellIdentity;
 };
 

@@ -31,6 +31,7 @@ struct SizeConstraint {
 };
 
 struct SummaryFeed;  // cell identity and neighbour-cell queues (rrc/summary_feed.h)
+struct RecordArena;
 
 // Decoding cursor. Does not own the bytes it reads.
 struct PerContext {
@@ -39,26 +40,172 @@ struct PerContext {
   uint32_t size;
   int16_t bitsLeft;  // 8 = no bit of data[byteIndex] read yet, 0 = all read
   const SizeConstraint* pendingSize;
-  SummaryFeed* feed;  // where the SIB3/4/11/12 decoders leave summary values; may be null
+  SummaryFeed* feed;   // where the SIB3/4/11/12 decoders leave summary values; may be null
+  RecordArena* arena;  // where decoded records are allocated; null: the heap
 };
 
 void InitPerContext(PerContext* ctx, const uint8_t* data, uint32_t size,
                     SummaryFeed* feed = nullptr);
-// Bits consumed since the start of the buffer.
-uint64_t BitPosition(const PerContext* ctx);
 
-int ReadBit(PerContext* ctx, uint8_t* bit);
+// `width` (<= 32) bits at bit `position` of `data`, first bit most significant,
+// reading only the bytes that hold them. The caller has checked that they lie
+// inside the buffer.
+uint32_t GatherBits(const uint8_t* data, uint64_t position, unsigned width);
+
+// The fixed-width reads below are inline: the generated decoders call them with
+// constant bounds, so widths and ranges fold away.
+
+// Bits consumed since the start of the buffer.
+inline uint64_t BitPosition(const PerContext* ctx) {
+  return uint64_t{ctx->byteIndex} * 8 + 8 - static_cast<uint64_t>(ctx->bitsLeft);
+}
+
+namespace per_detail {
+
+inline uint64_t TotalBits(const PerContext* ctx) { return uint64_t{ctx->size} * 8; }
+
+inline void SetPosition(PerContext* ctx, uint64_t position) {
+  ctx->byteIndex = static_cast<uint32_t>(position / 8);
+  ctx->bitsLeft = static_cast<int16_t>(8 - position % 8);
+}
+
+// Smallest w with 2^w >= range, for 2 <= range <= 2^32.
+inline unsigned BitWidthForRange(uint64_t range) {
+  return 64u - static_cast<unsigned>(__builtin_clzll(range - 1));
+}
+
+// GatherBits for 1 <= width <= 32 inside the buffer: one eight-byte load when
+// the buffer holds eight bytes from the first one.
+inline uint32_t Gather(const PerContext* ctx, uint64_t position, unsigned width) {
+  const uint64_t first = position / 8;
+  if (first + 8 <= ctx->size) {
+    const uint8_t* p = ctx->data + first;
+    const uint64_t window = uint64_t{p[0]} << 56 | uint64_t{p[1]} << 48 | uint64_t{p[2]} << 40 |
+                            uint64_t{p[3]} << 32 | uint64_t{p[4]} << 24 | uint64_t{p[5]} << 16 |
+                            uint64_t{p[6]} << 8 | uint64_t{p[7]};
+    return static_cast<uint32_t>((window << (position % 8)) >> (64 - width));
+  }
+  return GatherBits(ctx->data, position, width);
+}
+
+}  // namespace per_detail
+
+inline int ReadBit(PerContext* ctx, uint8_t* bit) {
+  uint32_t byteIndex = ctx->byteIndex;
+  int bitsLeft = ctx->bitsLeft - 1;
+  if (bitsLeft < 0) {
+    ++byteIndex;
+    bitsLeft = 7;
+  }
+  if (byteIndex >= ctx->size) return StatusEndOfData;
+  ctx->byteIndex = byteIndex;
+  ctx->bitsLeft = static_cast<int16_t>(bitsLeft);
+  *bit = static_cast<uint8_t>((ctx->data[byteIndex] >> bitsLeft) & 1u);
+  return StatusOk;
+}
+
 // A SEQUENCE preamble of `count` OPTIONAL bits: *presence = 0, then bit i of the
-// preamble into bit i of *presence, one read at a time.
-int ReadPresenceBits(PerContext* ctx, uint32_t count, uint32_t* presence);
-int ReadWholeNumber(PerContext* ctx, uint64_t range, uint32_t* value);
-int DecodeUInt8(PerContext* ctx, uint32_t lower, uint32_t upper, uint8_t* field);
-int DecodeUInt16(PerContext* ctx, uint32_t lower, uint32_t upper, uint16_t* field);
-int DecodeUInt32(PerContext* ctx, uint32_t lower, uint32_t upper, uint32_t* field);
-int DecodeInt8(PerContext* ctx, int32_t lower, int32_t upper, int8_t* field);
-int DecodeInt16(PerContext* ctx, int32_t lower, int32_t upper, int16_t* field);
+// preamble into bit i of *presence, as reading them one at a time would. Bits
+// that lie inside the buffer are taken even when the rest do not.
+inline int ReadPresenceBits(PerContext* ctx, uint32_t count, uint32_t* presence) {
+  *presence = 0;
+  if (count > 32) return StatusOutOfRange;
+  if (count == 0) return StatusOk;
+  const uint64_t position = BitPosition(ctx);
+  const uint64_t total = per_detail::TotalBits(ctx);
+  const uint32_t available =
+      position >= total
+          ? 0
+          : static_cast<uint32_t>(total - position < count ? total - position : count);
+  if (available == 0) return StatusEndOfData;
+  const uint32_t bits = per_detail::Gather(ctx, position, available);
+  // The first bit read is presence bit 0.
+  uint32_t reversed = 0;
+  for (uint32_t i = 0; i < available; ++i) reversed |= ((bits >> (available - 1 - i)) & 1u) << i;
+  *presence = reversed;
+  per_detail::SetPosition(ctx, position + available);
+  return available == count ? StatusOk : StatusEndOfData;
+}
+
+inline int ReadWholeNumber(PerContext* ctx, uint64_t range, uint32_t* value) {
+  if (range < 2 || range > (uint64_t{1} << 32)) return StatusOutOfRange;
+  const unsigned width = per_detail::BitWidthForRange(range);
+  const uint64_t position = BitPosition(ctx);
+  if (position + width > per_detail::TotalBits(ctx)) return StatusEndOfData;
+  *value = per_detail::Gather(ctx, position, width);
+  per_detail::SetPosition(ctx, position + width);
+  return StatusOk;
+}
+
+namespace per_detail {
+
+// Reads the INTEGER lower..upper (lower < upper) and stores lower + v truncated
+// to Field; a stored value outside the bounds stays stored and is refused.
+template <typename Field, typename Bound>
+inline int StoreThenCheck(PerContext* ctx, Bound lower, Bound upper, Field* field) {
+  const uint64_t range =
+      static_cast<uint64_t>(static_cast<int64_t>(upper) - static_cast<int64_t>(lower)) + 1;
+  uint32_t v = 0;
+  const int status = ReadWholeNumber(ctx, range, &v);
+  if (status != StatusOk) return status;
+  *field = static_cast<Field>(static_cast<int64_t>(lower) + static_cast<int64_t>(v));
+  // An int8_t field holds a number, not a character: sign extension is meant.
+  const int64_t stored =
+      static_cast<int64_t>(*field);  // NOLINT(bugprone-signed-char-misuse,cert-str34-c)
+  if (stored < static_cast<int64_t>(lower) || stored > static_cast<int64_t>(upper)) {
+    return StatusOutOfRange;
+  }
+  return StatusOk;
+}
+
+template <typename Field>
+inline int DecodeUnsigned(PerContext* ctx, uint32_t lower, uint32_t upper, Field* field) {
+  if (lower > upper) return StatusBadConstraint;
+  if (lower == upper) {
+    *field = static_cast<Field>(lower);
+    return StatusOk;
+  }
+  return StoreThenCheck(ctx, lower, upper, field);
+}
+
+}  // namespace per_detail
+
+inline int DecodeUInt8(PerContext* ctx, uint32_t lower, uint32_t upper, uint8_t* field) {
+  return per_detail::DecodeUnsigned(ctx, lower, upper, field);
+}
+inline int DecodeUInt16(PerContext* ctx, uint32_t lower, uint32_t upper, uint16_t* field) {
+  return per_detail::DecodeUnsigned(ctx, lower, upper, field);
+}
+inline int DecodeUInt32(PerContext* ctx, uint32_t lower, uint32_t upper, uint32_t* field) {
+  return per_detail::DecodeUnsigned(ctx, lower, upper, field);
+}
+// No lower == upper shortcut: a single-valued signed INTEGER never reaches here.
+inline int DecodeInt8(PerContext* ctx, int32_t lower, int32_t upper, int8_t* field) {
+  if (lower > upper) return StatusBadConstraint;
+  return per_detail::StoreThenCheck(ctx, lower, upper, field);
+}
+inline int DecodeInt16(PerContext* ctx, int32_t lower, int32_t upper, int16_t* field) {
+  if (lower > upper) return StatusBadConstraint;
+  if (lower == upper) {
+    *field = static_cast<int16_t>(lower);
+    return StatusOk;
+  }
+  return per_detail::StoreThenCheck(ctx, lower, upper, field);
+}
+
 // ENUMERATED of `count` identifiers (spares included); a single identifier reads nothing.
-int DecodeEnumerated(PerContext* ctx, uint32_t count, uint32_t* field);
+inline int DecodeEnumerated(PerContext* ctx, uint32_t count, uint32_t* field) {
+  if (count == 1) {
+    *field = 0;
+    return StatusOk;
+  }
+  uint32_t index = 0;
+  const int status = ReadWholeNumber(ctx, count, &index);
+  if (status != StatusOk) return status;
+  *field = index;
+  return index >= count ? StatusOutOfRange : StatusOk;
+}
+
 // Length determinant under ctx->pendingSize; clears pendingSize.
 int ReadLength(PerContext* ctx, uint32_t* length);
 // BIT STRING under ctx->pendingSize into `arrayLength` bytes, first bit into bit 7 of bytes[0].
@@ -112,13 +259,41 @@ struct FixedArray {
   Item items[Upper];
 };
 
-// Zero-filled heap record (non-throwing operator new), or null; FreeRecord releases it.
-void* AllocRecord(size_t size);
+// Where one decode's records live when they are released all at once: chunks
+// of memory handed out front to back. The chunks stay from decode to decode
+// (a state's arena grows to the largest decode it has held); Reset makes them
+// free again, the destructor returns them to the heap.
+struct RecordArena {
+  struct Chunk {
+    Chunk* next;
+    size_t size;  // usable bytes after the header
+  };
+  Chunk* first = nullptr;
+  Chunk* current = nullptr;  // the chunk being handed out
+  size_t used = 0;           // bytes of `current` handed out
+
+  RecordArena() = default;
+  RecordArena(const RecordArena&) = delete;
+  RecordArena& operator=(const RecordArena&) = delete;
+  ~RecordArena();
+};
+
+// Zero-filled and aligned for any record, or null when no chunk can be had.
+void* ArenaAllocate(RecordArena* arena, size_t size);
+// Every record handed out becomes invalid; the chunks are kept.
+void ResetArena(RecordArena* arena);
+
+// A zero-filled record for a decode: from ctx->arena, or from the heap
+// (non-throwing operator new) when there is none; null when out of memory.
+// FreeRecord releases a heap record.
+void* AllocRecord(PerContext* ctx, size_t size);
 void FreeRecord(void* record);
-// Appends a node for `element` at the tail; StatusNoMemory when the node cannot be allocated.
-int ListAppend(ValueList* list, void* element);
-// Releases every element (contents via releaseContents when not null, then the
-// record itself) and every node; leaves the list's fields as they were.
+// Appends a node for `element` at the tail (from ctx->arena, or the heap);
+// StatusNoMemory when the node cannot be allocated.
+int ListAppend(PerContext* ctx, ValueList* list, void* element);
+// Releases every element of a list built on the heap (contents via
+// releaseContents when not null, then the record itself) and every node;
+// leaves the list's fields as they were.
 void ReleaseValueList(ValueList* list, void (*releaseContents)(void*));
 
 }  // namespace sibdecode

@@ -17,13 +17,13 @@ int DecodePrimaryCCPCH_Info(PerContext* ctx, PrimaryCCPCH_Info* v) {
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<PrimaryCCPCH_Info_fdd*>(AllocRecord(sizeof(PrimaryCCPCH_Info_fdd)));
+      auto* alt = static_cast<PrimaryCCPCH_Info_fdd*>(AllocRecord(ctx, sizeof(PrimaryCCPCH_Info_fdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodePrimaryCCPCH_Info_fdd(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<PrimaryCCPCH_Info_tdd*>(AllocRecord(sizeof(PrimaryCCPCH_Info_tdd)));
+      auto* alt = static_cast<PrimaryCCPCH_Info_tdd*>(AllocRecord(ctx, sizeof(PrimaryCCPCH_Info_tdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitPrimaryCCPCH_Info_tdd(alt);
@@ -79,13 +79,13 @@ int DecodePrimaryCCPCH_Info_tdd_syncCase(PerContext* ctx, PrimaryCCPCH_Info_tdd_
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<PrimaryCCPCH_Info_tdd_syncCase_syncCase1*>(AllocRecord(sizeof(PrimaryCCPCH_Info_tdd_syncCase_syncCase1)));
+      auto* alt = static_cast<PrimaryCCPCH_Info_tdd_syncCase_syncCase1*>(AllocRecord(ctx, sizeof(PrimaryCCPCH_Info_tdd_syncCase_syncCase1)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodePrimaryCCPCH_Info_tdd_syncCase_syncCase1(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<PrimaryCCPCH_Info_tdd_syncCase_syncCase2*>(AllocRecord(sizeof(PrimaryCCPCH_Info_tdd_syncCase_syncCase2)));
+      auto* alt = static_cast<PrimaryCCPCH_Info_tdd_syncCase_syncCase2*>(AllocRecord(ctx, sizeof(PrimaryCCPCH_Info_tdd_syncCase_syncCase2)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodePrimaryCCPCH_Info_tdd_syncCase_syncCase2(ctx, alt);

@@ -32,14 +32,14 @@ int DecodeCellDCH_ReportCriteria(PerContext* ctx, CellDCH_ReportCriteria* v) {
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<IntraFreqReportingCriteria*>(AllocRecord(sizeof(IntraFreqReportingCriteria)));
+      auto* alt = static_cast<IntraFreqReportingCriteria*>(AllocRecord(ctx, sizeof(IntraFreqReportingCriteria)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitIntraFreqReportingCriteria(alt);
       return DecodeIntraFreqReportingCriteria(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<PeriodicalReportingCriteria*>(AllocRecord(sizeof(PeriodicalReportingCriteria)));
+      auto* alt = static_cast<PeriodicalReportingCriteria*>(AllocRecord(ctx, sizeof(PeriodicalReportingCriteria)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitPeriodicalReportingCriteria(alt);
@@ -75,14 +75,14 @@ int DecodeCellDCH_ReportCriteria_LCR_r4(PerContext* ctx, CellDCH_ReportCriteria_
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<IntraFreqReportingCriteria_LCR_r4*>(AllocRecord(sizeof(IntraFreqReportingCriteria_LCR_r4)));
+      auto* alt = static_cast<IntraFreqReportingCriteria_LCR_r4*>(AllocRecord(ctx, sizeof(IntraFreqReportingCriteria_LCR_r4)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitIntraFreqReportingCriteria_LCR_r4(alt);
       return DecodeIntraFreqReportingCriteria_LCR_r4(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<PeriodicalReportingCriteria*>(AllocRecord(sizeof(PeriodicalReportingCriteria)));
+      auto* alt = static_cast<PeriodicalReportingCriteria*>(AllocRecord(ctx, sizeof(PeriodicalReportingCriteria)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitPeriodicalReportingCriteria(alt);
@@ -151,14 +151,14 @@ int DecodeCellInfoSI_ECN0_modeSpecificInfo(PerContext* ctx, CellInfoSI_ECN0_mode
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<CellInfoSI_ECN0_modeSpecificInfo_fdd*>(AllocRecord(sizeof(CellInfoSI_ECN0_modeSpecificInfo_fdd)));
+      auto* alt = static_cast<CellInfoSI_ECN0_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(CellInfoSI_ECN0_modeSpecificInfo_fdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitCellInfoSI_ECN0_modeSpecificInfo_fdd(alt);
       return DecodeCellInfoSI_ECN0_modeSpecificInfo_fdd(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<CellInfoSI_ECN0_modeSpecificInfo_tdd*>(AllocRecord(sizeof(CellInfoSI_ECN0_modeSpecificInfo_tdd)));
+      auto* alt = static_cast<CellInfoSI_ECN0_modeSpecificInfo_tdd*>(AllocRecord(ctx, sizeof(CellInfoSI_ECN0_modeSpecificInfo_tdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitCellInfoSI_ECN0_modeSpecificInfo_tdd(alt);
@@ -195,21 +195,21 @@ int DecodeCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo(PerContext* ctx,
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_fdd*>(AllocRecord(sizeof(CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_fdd)));
+      auto* alt = static_cast<CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_fdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_fdd(alt);
       return DecodeCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_fdd(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_tdd*>(AllocRecord(sizeof(CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_tdd)));
+      auto* alt = static_cast<CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_tdd*>(AllocRecord(ctx, sizeof(CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_tdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_tdd(alt);
       return DecodeCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_tdd(ctx, alt);
     }
     case 2: {
-      auto* alt = static_cast<CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_gsm*>(AllocRecord(sizeof(CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_gsm)));
+      auto* alt = static_cast<CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_gsm*>(AllocRecord(ctx, sizeof(CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_gsm)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_gsm(alt);
@@ -337,12 +337,14 @@ int DecodeTimeslotInfoList_LCR_r4(PerContext* ctx, TimeslotInfoList_LCR_r4* v) {
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<TimeslotInfo_LCR_r4*>(AllocRecord(sizeof(TimeslotInfo_LCR_r4)));
+    auto* element = static_cast<TimeslotInfo_LCR_r4*>(AllocRecord(ctx, sizeof(TimeslotInfo_LCR_r4)));
     if (element == nullptr) return StatusNoMemory;
     int status = DecodeTimeslotInfo_LCR_r4(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -444,12 +446,14 @@ int DecodeTimeslotInfoList(PerContext* ctx, TimeslotInfoList* v) {
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<TimeslotInfo*>(AllocRecord(sizeof(TimeslotInfo)));
+    auto* element = static_cast<TimeslotInfo*>(AllocRecord(ctx, sizeof(TimeslotInfo)));
     if (element == nullptr) return StatusNoMemory;
     int status = DecodeTimeslotInfo(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -495,14 +499,14 @@ int DecodeCellInfoSI_HCS_ECN0_modeSpecificInfo(PerContext* ctx, CellInfoSI_HCS_E
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<CellInfoSI_HCS_ECN0_modeSpecificInfo_fdd*>(AllocRecord(sizeof(CellInfoSI_HCS_ECN0_modeSpecificInfo_fdd)));
+      auto* alt = static_cast<CellInfoSI_HCS_ECN0_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(CellInfoSI_HCS_ECN0_modeSpecificInfo_fdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitCellInfoSI_HCS_ECN0_modeSpecificInfo_fdd(alt);
       return DecodeCellInfoSI_HCS_ECN0_modeSpecificInfo_fdd(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<CellInfoSI_HCS_ECN0_modeSpecificInfo_tdd*>(AllocRecord(sizeof(CellInfoSI_HCS_ECN0_modeSpecificInfo_tdd)));
+      auto* alt = static_cast<CellInfoSI_HCS_ECN0_modeSpecificInfo_tdd*>(AllocRecord(ctx, sizeof(CellInfoSI_HCS_ECN0_modeSpecificInfo_tdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitCellInfoSI_HCS_ECN0_modeSpecificInfo_tdd(alt);
@@ -542,7 +546,7 @@ int DecodePenaltyTime_ECN0(PerContext* ctx, PenaltyTime_ECN0* v) {
       return StatusOk;
     }
     case 1: case 2: case 3: case 4: case 5: case 6: {
-      auto* alt = static_cast<TemporaryOffsetList*>(AllocRecord(sizeof(TemporaryOffsetList)));
+      auto* alt = static_cast<TemporaryOffsetList*>(AllocRecord(ctx, sizeof(TemporaryOffsetList)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeTemporaryOffsetList(ctx, alt);
@@ -616,21 +620,21 @@ int DecodeCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo(PerContext* 
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_fdd*>(AllocRecord(sizeof(CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_fdd)));
+      auto* alt = static_cast<CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_fdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_fdd(alt);
       return DecodeCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_fdd(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_tdd*>(AllocRecord(sizeof(CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_tdd)));
+      auto* alt = static_cast<CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_tdd*>(AllocRecord(ctx, sizeof(CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_tdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_tdd(alt);
       return DecodeCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_tdd(ctx, alt);
     }
     case 2: {
-      auto* alt = static_cast<CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_gsm*>(AllocRecord(sizeof(CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_gsm)));
+      auto* alt = static_cast<CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_gsm*>(AllocRecord(ctx, sizeof(CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_gsm)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_gsm(alt);
@@ -833,14 +837,14 @@ int DecodeCellInfoSI_HCS_RSCP_modeSpecificInfo(PerContext* ctx, CellInfoSI_HCS_R
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<CellInfoSI_HCS_RSCP_modeSpecificInfo_fdd*>(AllocRecord(sizeof(CellInfoSI_HCS_RSCP_modeSpecificInfo_fdd)));
+      auto* alt = static_cast<CellInfoSI_HCS_RSCP_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(CellInfoSI_HCS_RSCP_modeSpecificInfo_fdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitCellInfoSI_HCS_RSCP_modeSpecificInfo_fdd(alt);
       return DecodeCellInfoSI_HCS_RSCP_modeSpecificInfo_fdd(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<CellInfoSI_HCS_RSCP_modeSpecificInfo_tdd*>(AllocRecord(sizeof(CellInfoSI_HCS_RSCP_modeSpecificInfo_tdd)));
+      auto* alt = static_cast<CellInfoSI_HCS_RSCP_modeSpecificInfo_tdd*>(AllocRecord(ctx, sizeof(CellInfoSI_HCS_RSCP_modeSpecificInfo_tdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitCellInfoSI_HCS_RSCP_modeSpecificInfo_tdd(alt);
@@ -932,21 +936,21 @@ int DecodeCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo(PerContext* 
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_fdd*>(AllocRecord(sizeof(CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_fdd)));
+      auto* alt = static_cast<CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_fdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_fdd(alt);
       return DecodeCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_fdd(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_tdd*>(AllocRecord(sizeof(CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_tdd)));
+      auto* alt = static_cast<CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_tdd*>(AllocRecord(ctx, sizeof(CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_tdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_tdd(alt);
       return DecodeCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_tdd(ctx, alt);
     }
     case 2: {
-      auto* alt = static_cast<CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_gsm*>(AllocRecord(sizeof(CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_gsm)));
+      auto* alt = static_cast<CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_gsm*>(AllocRecord(ctx, sizeof(CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_gsm)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_gsm(alt);
@@ -1140,14 +1144,14 @@ int DecodeCellInfoSI_RSCP_modeSpecificInfo(PerContext* ctx, CellInfoSI_RSCP_mode
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<CellInfoSI_RSCP_modeSpecificInfo_fdd*>(AllocRecord(sizeof(CellInfoSI_RSCP_modeSpecificInfo_fdd)));
+      auto* alt = static_cast<CellInfoSI_RSCP_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(CellInfoSI_RSCP_modeSpecificInfo_fdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitCellInfoSI_RSCP_modeSpecificInfo_fdd(alt);
       return DecodeCellInfoSI_RSCP_modeSpecificInfo_fdd(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<CellInfoSI_RSCP_modeSpecificInfo_tdd*>(AllocRecord(sizeof(CellInfoSI_RSCP_modeSpecificInfo_tdd)));
+      auto* alt = static_cast<CellInfoSI_RSCP_modeSpecificInfo_tdd*>(AllocRecord(ctx, sizeof(CellInfoSI_RSCP_modeSpecificInfo_tdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitCellInfoSI_RSCP_modeSpecificInfo_tdd(alt);
@@ -1184,21 +1188,21 @@ int DecodeCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo(PerContext* ctx,
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_fdd*>(AllocRecord(sizeof(CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_fdd)));
+      auto* alt = static_cast<CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_fdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_fdd(alt);
       return DecodeCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_fdd(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_tdd*>(AllocRecord(sizeof(CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_tdd)));
+      auto* alt = static_cast<CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_tdd*>(AllocRecord(ctx, sizeof(CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_tdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_tdd(alt);
       return DecodeCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_tdd(ctx, alt);
     }
     case 2: {
-      auto* alt = static_cast<CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_gsm*>(AllocRecord(sizeof(CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_gsm)));
+      auto* alt = static_cast<CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_gsm*>(AllocRecord(ctx, sizeof(CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_gsm)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_gsm(alt);
@@ -1386,13 +1390,13 @@ int DecodeCellReportingQuantities_modeSpecificInfo(PerContext* ctx, CellReportin
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<CellReportingQuantities_modeSpecificInfo_fdd*>(AllocRecord(sizeof(CellReportingQuantities_modeSpecificInfo_fdd)));
+      auto* alt = static_cast<CellReportingQuantities_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(CellReportingQuantities_modeSpecificInfo_fdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeCellReportingQuantities_modeSpecificInfo_fdd(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<CellReportingQuantities_modeSpecificInfo_tdd*>(AllocRecord(sizeof(CellReportingQuantities_modeSpecificInfo_tdd)));
+      auto* alt = static_cast<CellReportingQuantities_modeSpecificInfo_tdd*>(AllocRecord(ctx, sizeof(CellReportingQuantities_modeSpecificInfo_tdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeCellReportingQuantities_modeSpecificInfo_tdd(ctx, alt);
@@ -1455,21 +1459,21 @@ int DecodeCellSelectReselectInfoSIB_11_12_modeSpecificInfo(PerContext* ctx, Cell
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<CellSelectReselectInfoSIB_11_12_modeSpecificInfo_fdd*>(AllocRecord(sizeof(CellSelectReselectInfoSIB_11_12_modeSpecificInfo_fdd)));
+      auto* alt = static_cast<CellSelectReselectInfoSIB_11_12_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(CellSelectReselectInfoSIB_11_12_modeSpecificInfo_fdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitCellSelectReselectInfoSIB_11_12_modeSpecificInfo_fdd(alt);
       return DecodeCellSelectReselectInfoSIB_11_12_modeSpecificInfo_fdd(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<CellSelectReselectInfoSIB_11_12_modeSpecificInfo_tdd*>(AllocRecord(sizeof(CellSelectReselectInfoSIB_11_12_modeSpecificInfo_tdd)));
+      auto* alt = static_cast<CellSelectReselectInfoSIB_11_12_modeSpecificInfo_tdd*>(AllocRecord(ctx, sizeof(CellSelectReselectInfoSIB_11_12_modeSpecificInfo_tdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitCellSelectReselectInfoSIB_11_12_modeSpecificInfo_tdd(alt);
       return DecodeCellSelectReselectInfoSIB_11_12_modeSpecificInfo_tdd(ctx, alt);
     }
     case 2: {
-      auto* alt = static_cast<CellSelectReselectInfoSIB_11_12_modeSpecificInfo_gsm*>(AllocRecord(sizeof(CellSelectReselectInfoSIB_11_12_modeSpecificInfo_gsm)));
+      auto* alt = static_cast<CellSelectReselectInfoSIB_11_12_modeSpecificInfo_gsm*>(AllocRecord(ctx, sizeof(CellSelectReselectInfoSIB_11_12_modeSpecificInfo_gsm)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitCellSelectReselectInfoSIB_11_12_modeSpecificInfo_gsm(alt);
@@ -1750,13 +1754,13 @@ int DecodeDummy_InterFreqRACHReportingInfo_modeSpecificInfo(PerContext* ctx, Dum
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<Dummy_InterFreqRACHReportingInfo_modeSpecificInfo_fdd*>(AllocRecord(sizeof(Dummy_InterFreqRACHReportingInfo_modeSpecificInfo_fdd)));
+      auto* alt = static_cast<Dummy_InterFreqRACHReportingInfo_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(Dummy_InterFreqRACHReportingInfo_modeSpecificInfo_fdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeDummy_InterFreqRACHReportingInfo_modeSpecificInfo_fdd(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<Dummy_InterFreqRACHReportingInfo_modeSpecificInfo_tdd*>(AllocRecord(sizeof(Dummy_InterFreqRACHReportingInfo_modeSpecificInfo_tdd)));
+      auto* alt = static_cast<Dummy_InterFreqRACHReportingInfo_modeSpecificInfo_tdd*>(AllocRecord(ctx, sizeof(Dummy_InterFreqRACHReportingInfo_modeSpecificInfo_tdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitDummy_InterFreqRACHReportingInfo_modeSpecificInfo_tdd(alt);
@@ -1831,13 +1835,13 @@ int DecodeForbiddenAffectCell(PerContext* ctx, ForbiddenAffectCell* v) {
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<PrimaryCPICH_Info*>(AllocRecord(sizeof(PrimaryCPICH_Info)));
+      auto* alt = static_cast<PrimaryCPICH_Info*>(AllocRecord(ctx, sizeof(PrimaryCPICH_Info)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodePrimaryCPICH_Info(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<PrimaryCCPCH_Info*>(AllocRecord(sizeof(PrimaryCCPCH_Info)));
+      auto* alt = static_cast<PrimaryCCPCH_Info*>(AllocRecord(ctx, sizeof(PrimaryCCPCH_Info)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitPrimaryCCPCH_Info(alt);
@@ -1876,14 +1880,16 @@ int DecodeForbiddenAffectCellList(PerContext* ctx, ForbiddenAffectCellList* v) {
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<ForbiddenAffectCell*>(AllocRecord(sizeof(ForbiddenAffectCell)));
+    auto* element = static_cast<ForbiddenAffectCell*>(AllocRecord(ctx, sizeof(ForbiddenAffectCell)));
     if (element == nullptr) return StatusNoMemory;
     InitForbiddenAffectCell(element);
     int status = DecodeForbiddenAffectCell(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseForbiddenAffectCell(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseForbiddenAffectCell(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -1940,13 +1946,15 @@ int DecodeForbiddenAffectCellList_LCR_r4(PerContext* ctx, ForbiddenAffectCellLis
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<ForbiddenAffectCell_LCR_r4*>(AllocRecord(sizeof(ForbiddenAffectCell_LCR_r4)));
+    auto* element = static_cast<ForbiddenAffectCell_LCR_r4*>(AllocRecord(ctx, sizeof(ForbiddenAffectCell_LCR_r4)));
     if (element == nullptr) return StatusNoMemory;
     InitForbiddenAffectCell_LCR_r4(element);
     int status = DecodeForbiddenAffectCell_LCR_r4(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -2087,14 +2095,14 @@ int DecodeFrequencyInfo_modeSpecificInfo(PerContext* ctx, FrequencyInfo_modeSpec
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<FrequencyInfoFDD*>(AllocRecord(sizeof(FrequencyInfoFDD)));
+      auto* alt = static_cast<FrequencyInfoFDD*>(AllocRecord(ctx, sizeof(FrequencyInfoFDD)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitFrequencyInfoFDD(alt);
       return DecodeFrequencyInfoFDD(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<FrequencyInfoTDD*>(AllocRecord(sizeof(FrequencyInfoTDD)));
+      auto* alt = static_cast<FrequencyInfoTDD*>(AllocRecord(ctx, sizeof(FrequencyInfoTDD)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeFrequencyInfoTDD(ctx, alt);
@@ -2160,7 +2168,7 @@ int DecodeRemovedInterFreqCellList(PerContext* ctx, RemovedInterFreqCellList* v)
       return StatusOk;
     }
     case 1: {
-      auto* alt = static_cast<RemovedInterFreqCellList_removeSomeInterFreqCells*>(AllocRecord(sizeof(RemovedInterFreqCellList_removeSomeInterFreqCells)));
+      auto* alt = static_cast<RemovedInterFreqCellList_removeSomeInterFreqCells*>(AllocRecord(ctx, sizeof(RemovedInterFreqCellList_removeSomeInterFreqCells)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitRemovedInterFreqCellList_removeSomeInterFreqCells(alt);
@@ -2218,14 +2226,16 @@ int DecodeNewInterFreqCellSI_List_ECN0(PerContext* ctx, NewInterFreqCellSI_List_
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<NewInterFreqCellSI_ECN0*>(AllocRecord(sizeof(NewInterFreqCellSI_ECN0)));
+    auto* element = static_cast<NewInterFreqCellSI_ECN0*>(AllocRecord(ctx, sizeof(NewInterFreqCellSI_ECN0)));
     if (element == nullptr) return StatusNoMemory;
     InitNewInterFreqCellSI_ECN0(element);
     int status = DecodeNewInterFreqCellSI_ECN0(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseNewInterFreqCellSI_ECN0(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseNewInterFreqCellSI_ECN0(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -2295,14 +2305,16 @@ int DecodeNewInterFreqCellSI_List_ECN0_LCR_r4(PerContext* ctx, NewInterFreqCellS
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<NewInterFreqCellSI_ECN0_LCR_r4*>(AllocRecord(sizeof(NewInterFreqCellSI_ECN0_LCR_r4)));
+    auto* element = static_cast<NewInterFreqCellSI_ECN0_LCR_r4*>(AllocRecord(ctx, sizeof(NewInterFreqCellSI_ECN0_LCR_r4)));
     if (element == nullptr) return StatusNoMemory;
     InitNewInterFreqCellSI_ECN0_LCR_r4(element);
     int status = DecodeNewInterFreqCellSI_ECN0_LCR_r4(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseNewInterFreqCellSI_ECN0_LCR_r4(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseNewInterFreqCellSI_ECN0_LCR_r4(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -2372,14 +2384,16 @@ int DecodeNewInterFreqCellSI_List_HCS_ECN0(PerContext* ctx, NewInterFreqCellSI_L
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<NewInterFreqCellSI_HCS_ECN0*>(AllocRecord(sizeof(NewInterFreqCellSI_HCS_ECN0)));
+    auto* element = static_cast<NewInterFreqCellSI_HCS_ECN0*>(AllocRecord(ctx, sizeof(NewInterFreqCellSI_HCS_ECN0)));
     if (element == nullptr) return StatusNoMemory;
     InitNewInterFreqCellSI_HCS_ECN0(element);
     int status = DecodeNewInterFreqCellSI_HCS_ECN0(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseNewInterFreqCellSI_HCS_ECN0(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseNewInterFreqCellSI_HCS_ECN0(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -2449,14 +2463,16 @@ int DecodeNewInterFreqCellSI_List_HCS_ECN0_LCR_r4(PerContext* ctx, NewInterFreqC
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<NewInterFreqCellSI_HCS_ECN0_LCR_r4*>(AllocRecord(sizeof(NewInterFreqCellSI_HCS_ECN0_LCR_r4)));
+    auto* element = static_cast<NewInterFreqCellSI_HCS_ECN0_LCR_r4*>(AllocRecord(ctx, sizeof(NewInterFreqCellSI_HCS_ECN0_LCR_r4)));
     if (element == nullptr) return StatusNoMemory;
     InitNewInterFreqCellSI_HCS_ECN0_LCR_r4(element);
     int status = DecodeNewInterFreqCellSI_HCS_ECN0_LCR_r4(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseNewInterFreqCellSI_HCS_ECN0_LCR_r4(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseNewInterFreqCellSI_HCS_ECN0_LCR_r4(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -2526,14 +2542,16 @@ int DecodeNewInterFreqCellSI_List_HCS_RSCP(PerContext* ctx, NewInterFreqCellSI_L
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<NewInterFreqCellSI_HCS_RSCP*>(AllocRecord(sizeof(NewInterFreqCellSI_HCS_RSCP)));
+    auto* element = static_cast<NewInterFreqCellSI_HCS_RSCP*>(AllocRecord(ctx, sizeof(NewInterFreqCellSI_HCS_RSCP)));
     if (element == nullptr) return StatusNoMemory;
     InitNewInterFreqCellSI_HCS_RSCP(element);
     int status = DecodeNewInterFreqCellSI_HCS_RSCP(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseNewInterFreqCellSI_HCS_RSCP(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseNewInterFreqCellSI_HCS_RSCP(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -2603,14 +2621,16 @@ int DecodeNewInterFreqCellSI_List_HCS_RSCP_LCR_r4(PerContext* ctx, NewInterFreqC
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<NewInterFreqCellSI_HCS_RSCP_LCR_r4*>(AllocRecord(sizeof(NewInterFreqCellSI_HCS_RSCP_LCR_r4)));
+    auto* element = static_cast<NewInterFreqCellSI_HCS_RSCP_LCR_r4*>(AllocRecord(ctx, sizeof(NewInterFreqCellSI_HCS_RSCP_LCR_r4)));
     if (element == nullptr) return StatusNoMemory;
     InitNewInterFreqCellSI_HCS_RSCP_LCR_r4(element);
     int status = DecodeNewInterFreqCellSI_HCS_RSCP_LCR_r4(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseNewInterFreqCellSI_HCS_RSCP_LCR_r4(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseNewInterFreqCellSI_HCS_RSCP_LCR_r4(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -2680,14 +2700,16 @@ int DecodeNewInterFreqCellSI_List_RSCP(PerContext* ctx, NewInterFreqCellSI_List_
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<NewInterFreqCellSI_RSCP*>(AllocRecord(sizeof(NewInterFreqCellSI_RSCP)));
+    auto* element = static_cast<NewInterFreqCellSI_RSCP*>(AllocRecord(ctx, sizeof(NewInterFreqCellSI_RSCP)));
     if (element == nullptr) return StatusNoMemory;
     InitNewInterFreqCellSI_RSCP(element);
     int status = DecodeNewInterFreqCellSI_RSCP(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseNewInterFreqCellSI_RSCP(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseNewInterFreqCellSI_RSCP(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -2757,15 +2779,17 @@ int DecodeNewInterFreqCellSI_List_RSCP_LCR_r4(PerContext* ctx, NewInterFreqCellS
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<NewInterFreqCellSI_RSCP_LCR_r4*>(AllocRecord(sizeof(NewInterFreqCellSI_RSCP_LCR_r4)));
+    auto* element = static_cast<NewInterFreqCellSI_RSCP_LCR_r4*>(AllocRecord(ctx, sizeof(NewInterFreqCellSI_RSCP_LCR_r4)));
     if (element == nullptr) return StatusNoMemory;
     InitNewInterFreqCellSI_RSCP_LCR_r4(element);
     int status = DecodeNewInterFreqCellSI_RSCP_LCR_r4(ctx, element);
     if (status == StatusOk) FeedInterFreqCell(ctx, *element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseNewInterFreqCellSI_RSCP_LCR_r4(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseNewInterFreqCellSI_RSCP_LCR_r4(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -2945,13 +2969,13 @@ int DecodeInterFreqRACHReportingInfo_modeSpecificInfo(PerContext* ctx, InterFreq
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<InterFreqRACHReportingInfo_modeSpecificInfo_fdd*>(AllocRecord(sizeof(InterFreqRACHReportingInfo_modeSpecificInfo_fdd)));
+      auto* alt = static_cast<InterFreqRACHReportingInfo_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(InterFreqRACHReportingInfo_modeSpecificInfo_fdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeInterFreqRACHReportingInfo_modeSpecificInfo_fdd(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<InterFreqRACHReportingInfo_modeSpecificInfo_tdd*>(AllocRecord(sizeof(InterFreqRACHReportingInfo_modeSpecificInfo_tdd)));
+      auto* alt = static_cast<InterFreqRACHReportingInfo_modeSpecificInfo_tdd*>(AllocRecord(ctx, sizeof(InterFreqRACHReportingInfo_modeSpecificInfo_tdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitInterFreqRACHReportingInfo_modeSpecificInfo_tdd(alt);
@@ -3016,7 +3040,7 @@ int DecodeRemovedInterRATCellList(PerContext* ctx, RemovedInterRATCellList* v) {
       return StatusOk;
     }
     case 1: {
-      auto* alt = static_cast<RemovedInterRATCellList_removeSomeInterRATCells*>(AllocRecord(sizeof(RemovedInterRATCellList_removeSomeInterRATCells)));
+      auto* alt = static_cast<RemovedInterRATCellList_removeSomeInterRATCells*>(AllocRecord(ctx, sizeof(RemovedInterRATCellList_removeSomeInterRATCells)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitRemovedInterRATCellList_removeSomeInterRATCells(alt);
@@ -3048,14 +3072,14 @@ int DecodeNewInterRATCell_technologySpecificInfo(PerContext* ctx, NewInterRATCel
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<NewInterRATCell_technologySpecificInfo_gsm*>(AllocRecord(sizeof(NewInterRATCell_technologySpecificInfo_gsm)));
+      auto* alt = static_cast<NewInterRATCell_technologySpecificInfo_gsm*>(AllocRecord(ctx, sizeof(NewInterRATCell_technologySpecificInfo_gsm)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitNewInterRATCell_technologySpecificInfo_gsm(alt);
       return DecodeNewInterRATCell_technologySpecificInfo_gsm(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<NewInterRATCell_technologySpecificInfo_is_2000*>(AllocRecord(sizeof(NewInterRATCell_technologySpecificInfo_is_2000)));
+      auto* alt = static_cast<NewInterRATCell_technologySpecificInfo_is_2000*>(AllocRecord(ctx, sizeof(NewInterRATCell_technologySpecificInfo_is_2000)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeNewInterRATCell_technologySpecificInfo_is_2000(ctx, alt);
@@ -3114,14 +3138,16 @@ int DecodeNewInterRATCellList(PerContext* ctx, NewInterRATCellList* v) {
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<NewInterRATCell*>(AllocRecord(sizeof(NewInterRATCell)));
+    auto* element = static_cast<NewInterRATCell*>(AllocRecord(ctx, sizeof(NewInterRATCell)));
     if (element == nullptr) return StatusNoMemory;
     InitNewInterRATCell(element);
     int status = DecodeNewInterRATCell(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseNewInterRATCell(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseNewInterRATCell(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -3165,14 +3191,14 @@ int DecodeNewInterRATCell_B_technologySpecificInfo(PerContext* ctx, NewInterRATC
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<NewInterRATCell_B_technologySpecificInfo_gsm*>(AllocRecord(sizeof(NewInterRATCell_B_technologySpecificInfo_gsm)));
+      auto* alt = static_cast<NewInterRATCell_B_technologySpecificInfo_gsm*>(AllocRecord(ctx, sizeof(NewInterRATCell_B_technologySpecificInfo_gsm)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitNewInterRATCell_B_technologySpecificInfo_gsm(alt);
       return DecodeNewInterRATCell_B_technologySpecificInfo_gsm(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<NewInterRATCell_B_technologySpecificInfo_is_2000*>(AllocRecord(sizeof(NewInterRATCell_B_technologySpecificInfo_is_2000)));
+      auto* alt = static_cast<NewInterRATCell_B_technologySpecificInfo_is_2000*>(AllocRecord(ctx, sizeof(NewInterRATCell_B_technologySpecificInfo_is_2000)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeNewInterRATCell_B_technologySpecificInfo_is_2000(ctx, alt);
@@ -3231,15 +3257,17 @@ int DecodeNewInterRATCellList_B(PerContext* ctx, NewInterRATCellList_B* v) {
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<NewInterRATCell_B*>(AllocRecord(sizeof(NewInterRATCell_B)));
+    auto* element = static_cast<NewInterRATCell_B*>(AllocRecord(ctx, sizeof(NewInterRATCell_B)));
     if (element == nullptr) return StatusNoMemory;
     InitNewInterRATCell_B(element);
     int status = DecodeNewInterRATCell_B(ctx, element);
     if (status == StatusOk) FeedInterRatCell(ctx, *element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseNewInterRATCell_B(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseNewInterRATCell_B(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -3315,7 +3343,7 @@ int DecodeRemovedIntraFreqCellList(PerContext* ctx, RemovedIntraFreqCellList* v)
       return StatusOk;
     }
     case 1: {
-      auto* alt = static_cast<RemovedIntraFreqCellList_removeSomeIntraFreqCells*>(AllocRecord(sizeof(RemovedIntraFreqCellList_removeSomeIntraFreqCells)));
+      auto* alt = static_cast<RemovedIntraFreqCellList_removeSomeIntraFreqCells*>(AllocRecord(ctx, sizeof(RemovedIntraFreqCellList_removeSomeIntraFreqCells)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitRemovedIntraFreqCellList_removeSomeIntraFreqCells(alt);
@@ -3368,14 +3396,16 @@ int DecodeNewIntraFreqCellSI_List_ECN0(PerContext* ctx, NewIntraFreqCellSI_List_
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<NewIntraFreqCellSI_ECN0*>(AllocRecord(sizeof(NewIntraFreqCellSI_ECN0)));
+    auto* element = static_cast<NewIntraFreqCellSI_ECN0*>(AllocRecord(ctx, sizeof(NewIntraFreqCellSI_ECN0)));
     if (element == nullptr) return StatusNoMemory;
     InitNewIntraFreqCellSI_ECN0(element);
     int status = DecodeNewIntraFreqCellSI_ECN0(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseNewIntraFreqCellSI_ECN0(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseNewIntraFreqCellSI_ECN0(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -3438,14 +3468,16 @@ int DecodeNewIntraFreqCellSI_List_ECN0_LCR_r4(PerContext* ctx, NewIntraFreqCellS
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<NewIntraFreqCellSI_ECN0_LCR_r4*>(AllocRecord(sizeof(NewIntraFreqCellSI_ECN0_LCR_r4)));
+    auto* element = static_cast<NewIntraFreqCellSI_ECN0_LCR_r4*>(AllocRecord(ctx, sizeof(NewIntraFreqCellSI_ECN0_LCR_r4)));
     if (element == nullptr) return StatusNoMemory;
     InitNewIntraFreqCellSI_ECN0_LCR_r4(element);
     int status = DecodeNewIntraFreqCellSI_ECN0_LCR_r4(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseNewIntraFreqCellSI_ECN0_LCR_r4(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseNewIntraFreqCellSI_ECN0_LCR_r4(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -3508,14 +3540,16 @@ int DecodeNewIntraFreqCellSI_List_HCS_ECN0(PerContext* ctx, NewIntraFreqCellSI_L
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<NewIntraFreqCellSI_HCS_ECN0*>(AllocRecord(sizeof(NewIntraFreqCellSI_HCS_ECN0)));
+    auto* element = static_cast<NewIntraFreqCellSI_HCS_ECN0*>(AllocRecord(ctx, sizeof(NewIntraFreqCellSI_HCS_ECN0)));
     if (element == nullptr) return StatusNoMemory;
     InitNewIntraFreqCellSI_HCS_ECN0(element);
     int status = DecodeNewIntraFreqCellSI_HCS_ECN0(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseNewIntraFreqCellSI_HCS_ECN0(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseNewIntraFreqCellSI_HCS_ECN0(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -3578,14 +3612,16 @@ int DecodeNewIntraFreqCellSI_List_HCS_ECN0_LCR_r4(PerContext* ctx, NewIntraFreqC
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<NewIntraFreqCellSI_HCS_ECN0_LCR_r4*>(AllocRecord(sizeof(NewIntraFreqCellSI_HCS_ECN0_LCR_r4)));
+    auto* element = static_cast<NewIntraFreqCellSI_HCS_ECN0_LCR_r4*>(AllocRecord(ctx, sizeof(NewIntraFreqCellSI_HCS_ECN0_LCR_r4)));
     if (element == nullptr) return StatusNoMemory;
     InitNewIntraFreqCellSI_HCS_ECN0_LCR_r4(element);
     int status = DecodeNewIntraFreqCellSI_HCS_ECN0_LCR_r4(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseNewIntraFreqCellSI_HCS_ECN0_LCR_r4(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseNewIntraFreqCellSI_HCS_ECN0_LCR_r4(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -3648,14 +3684,16 @@ int DecodeNewIntraFreqCellSI_List_HCS_RSCP(PerContext* ctx, NewIntraFreqCellSI_L
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<NewIntraFreqCellSI_HCS_RSCP*>(AllocRecord(sizeof(NewIntraFreqCellSI_HCS_RSCP)));
+    auto* element = static_cast<NewIntraFreqCellSI_HCS_RSCP*>(AllocRecord(ctx, sizeof(NewIntraFreqCellSI_HCS_RSCP)));
     if (element == nullptr) return StatusNoMemory;
     InitNewIntraFreqCellSI_HCS_RSCP(element);
     int status = DecodeNewIntraFreqCellSI_HCS_RSCP(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseNewIntraFreqCellSI_HCS_RSCP(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseNewIntraFreqCellSI_HCS_RSCP(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -3718,14 +3756,16 @@ int DecodeNewIntraFreqCellSI_List_HCS_RSCP_LCR_r4(PerContext* ctx, NewIntraFreqC
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<NewIntraFreqCellSI_HCS_RSCP_LCR_r4*>(AllocRecord(sizeof(NewIntraFreqCellSI_HCS_RSCP_LCR_r4)));
+    auto* element = static_cast<NewIntraFreqCellSI_HCS_RSCP_LCR_r4*>(AllocRecord(ctx, sizeof(NewIntraFreqCellSI_HCS_RSCP_LCR_r4)));
     if (element == nullptr) return StatusNoMemory;
     InitNewIntraFreqCellSI_HCS_RSCP_LCR_r4(element);
     int status = DecodeNewIntraFreqCellSI_HCS_RSCP_LCR_r4(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseNewIntraFreqCellSI_HCS_RSCP_LCR_r4(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseNewIntraFreqCellSI_HCS_RSCP_LCR_r4(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -3788,14 +3828,16 @@ int DecodeNewIntraFreqCellSI_List_RSCP(PerContext* ctx, NewIntraFreqCellSI_List_
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<NewIntraFreqCellSI_RSCP*>(AllocRecord(sizeof(NewIntraFreqCellSI_RSCP)));
+    auto* element = static_cast<NewIntraFreqCellSI_RSCP*>(AllocRecord(ctx, sizeof(NewIntraFreqCellSI_RSCP)));
     if (element == nullptr) return StatusNoMemory;
     InitNewIntraFreqCellSI_RSCP(element);
     int status = DecodeNewIntraFreqCellSI_RSCP(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseNewIntraFreqCellSI_RSCP(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseNewIntraFreqCellSI_RSCP(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -3858,15 +3900,17 @@ int DecodeNewIntraFreqCellSI_List_RSCP_LCR_r4(PerContext* ctx, NewIntraFreqCellS
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<NewIntraFreqCellSI_RSCP_LCR_r4*>(AllocRecord(sizeof(NewIntraFreqCellSI_RSCP_LCR_r4)));
+    auto* element = static_cast<NewIntraFreqCellSI_RSCP_LCR_r4*>(AllocRecord(ctx, sizeof(NewIntraFreqCellSI_RSCP_LCR_r4)));
     if (element == nullptr) return StatusNoMemory;
     InitNewIntraFreqCellSI_RSCP_LCR_r4(element);
     int status = DecodeNewIntraFreqCellSI_RSCP_LCR_r4(ctx, element);
     if (status == StatusOk) FeedIntraFreqCell(ctx, *element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseNewIntraFreqCellSI_RSCP_LCR_r4(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseNewIntraFreqCellSI_RSCP_LCR_r4(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -3909,21 +3953,21 @@ int DecodeIntraFreqEvent(PerContext* ctx, IntraFreqEvent* v) {
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<Event1a*>(AllocRecord(sizeof(Event1a)));
+      auto* alt = static_cast<Event1a*>(AllocRecord(ctx, sizeof(Event1a)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitEvent1a(alt);
       return DecodeEvent1a(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<Event1b*>(AllocRecord(sizeof(Event1b)));
+      auto* alt = static_cast<Event1b*>(AllocRecord(ctx, sizeof(Event1b)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitEvent1b(alt);
       return DecodeEvent1b(ctx, alt);
     }
     case 2: {
-      auto* alt = static_cast<Event1c*>(AllocRecord(sizeof(Event1c)));
+      auto* alt = static_cast<Event1c*>(AllocRecord(ctx, sizeof(Event1c)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeEvent1c(ctx, alt);
@@ -3932,13 +3976,13 @@ int DecodeIntraFreqEvent(PerContext* ctx, IntraFreqEvent* v) {
       return StatusOk;
     }
     case 4: {
-      auto* alt = static_cast<Event1e*>(AllocRecord(sizeof(Event1e)));
+      auto* alt = static_cast<Event1e*>(AllocRecord(ctx, sizeof(Event1e)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeEvent1e(ctx, alt);
     }
     case 5: {
-      auto* alt = static_cast<Event1f*>(AllocRecord(sizeof(Event1f)));
+      auto* alt = static_cast<Event1f*>(AllocRecord(ctx, sizeof(Event1f)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeEvent1f(ctx, alt);
@@ -4028,14 +4072,16 @@ int DecodeIntraFreqEventCriteriaList(PerContext* ctx, IntraFreqEventCriteriaList
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<IntraFreqEventCriteria*>(AllocRecord(sizeof(IntraFreqEventCriteria)));
+    auto* element = static_cast<IntraFreqEventCriteria*>(AllocRecord(ctx, sizeof(IntraFreqEventCriteria)));
     if (element == nullptr) return StatusNoMemory;
     InitIntraFreqEventCriteria(element);
     int status = DecodeIntraFreqEventCriteria(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseIntraFreqEventCriteria(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseIntraFreqEventCriteria(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -4058,21 +4104,21 @@ int DecodeIntraFreqEvent_LCR_r4(PerContext* ctx, IntraFreqEvent_LCR_r4* v) {
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<Event1a_LCR_r4*>(AllocRecord(sizeof(Event1a_LCR_r4)));
+      auto* alt = static_cast<Event1a_LCR_r4*>(AllocRecord(ctx, sizeof(Event1a_LCR_r4)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitEvent1a_LCR_r4(alt);
       return DecodeEvent1a_LCR_r4(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<Event1b_LCR_r4*>(AllocRecord(sizeof(Event1b_LCR_r4)));
+      auto* alt = static_cast<Event1b_LCR_r4*>(AllocRecord(ctx, sizeof(Event1b_LCR_r4)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitEvent1b_LCR_r4(alt);
       return DecodeEvent1b_LCR_r4(ctx, alt);
     }
     case 2: {
-      auto* alt = static_cast<Event1c*>(AllocRecord(sizeof(Event1c)));
+      auto* alt = static_cast<Event1c*>(AllocRecord(ctx, sizeof(Event1c)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeEvent1c(ctx, alt);
@@ -4081,13 +4127,13 @@ int DecodeIntraFreqEvent_LCR_r4(PerContext* ctx, IntraFreqEvent_LCR_r4* v) {
       return StatusOk;
     }
     case 4: {
-      auto* alt = static_cast<Event1e*>(AllocRecord(sizeof(Event1e)));
+      auto* alt = static_cast<Event1e*>(AllocRecord(ctx, sizeof(Event1e)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeEvent1e(ctx, alt);
     }
     case 5: {
-      auto* alt = static_cast<Event1f*>(AllocRecord(sizeof(Event1f)));
+      auto* alt = static_cast<Event1f*>(AllocRecord(ctx, sizeof(Event1f)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeEvent1f(ctx, alt);
@@ -4156,14 +4202,16 @@ int DecodeIntraFreqEventCriteriaList_LCR_r4(PerContext* ctx, IntraFreqEventCrite
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<IntraFreqEventCriteria_LCR_r4*>(AllocRecord(sizeof(IntraFreqEventCriteria_LCR_r4)));
+    auto* element = static_cast<IntraFreqEventCriteria_LCR_r4*>(AllocRecord(ctx, sizeof(IntraFreqEventCriteria_LCR_r4)));
     if (element == nullptr) return StatusNoMemory;
     InitIntraFreqEventCriteria_LCR_r4(element);
     int status = DecodeIntraFreqEventCriteria_LCR_r4(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseIntraFreqEventCriteria_LCR_r4(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseIntraFreqEventCriteria_LCR_r4(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -4200,13 +4248,13 @@ int DecodeIntraFreqMeasQuantity_modeSpecificInfo(PerContext* ctx, IntraFreqMeasQ
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<IntraFreqMeasQuantity_modeSpecificInfo_fdd*>(AllocRecord(sizeof(IntraFreqMeasQuantity_modeSpecificInfo_fdd)));
+      auto* alt = static_cast<IntraFreqMeasQuantity_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(IntraFreqMeasQuantity_modeSpecificInfo_fdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeIntraFreqMeasQuantity_modeSpecificInfo_fdd(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<IntraFreqMeasQuantity_modeSpecificInfo_tdd*>(AllocRecord(sizeof(IntraFreqMeasQuantity_modeSpecificInfo_tdd)));
+      auto* alt = static_cast<IntraFreqMeasQuantity_modeSpecificInfo_tdd*>(AllocRecord(ctx, sizeof(IntraFreqMeasQuantity_modeSpecificInfo_tdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitIntraFreqMeasQuantity_modeSpecificInfo_tdd(alt);
@@ -4287,13 +4335,13 @@ int DecodeIntraFreqReportingQuantityForRACH_modeSpecificInfo(PerContext* ctx, In
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<IntraFreqReportingQuantityForRACH_modeSpecificInfo_fdd*>(AllocRecord(sizeof(IntraFreqReportingQuantityForRACH_modeSpecificInfo_fdd)));
+      auto* alt = static_cast<IntraFreqReportingQuantityForRACH_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(IntraFreqReportingQuantityForRACH_modeSpecificInfo_fdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeIntraFreqReportingQuantityForRACH_modeSpecificInfo_fdd(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<IntraFreqReportingQuantityForRACH_modeSpecificInfo_tdd*>(AllocRecord(sizeof(IntraFreqReportingQuantityForRACH_modeSpecificInfo_tdd)));
+      auto* alt = static_cast<IntraFreqReportingQuantityForRACH_modeSpecificInfo_tdd*>(AllocRecord(ctx, sizeof(IntraFreqReportingQuantityForRACH_modeSpecificInfo_tdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitIntraFreqReportingQuantityForRACH_modeSpecificInfo_tdd(alt);
@@ -4942,14 +4990,16 @@ int DecodeMBSFNFrequencyList(PerContext* ctx, MBSFNFrequencyList* v) {
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<MBSFNFrequency*>(AllocRecord(sizeof(MBSFNFrequency)));
+    auto* element = static_cast<MBSFNFrequency*>(AllocRecord(ctx, sizeof(MBSFNFrequency)));
     if (element == nullptr) return StatusNoMemory;
     InitMBSFNFrequency(element);
     int status = DecodeMBSFNFrequency(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseMBSFNFrequency(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseMBSFNFrequency(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -4971,14 +5021,14 @@ int DecodeMeasurementControlSysInfo_use_of_HCS(PerContext* ctx, MeasurementContr
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<MeasurementControlSysInfo_use_of_HCS_hcs_not_used*>(AllocRecord(sizeof(MeasurementControlSysInfo_use_of_HCS_hcs_not_used)));
+      auto* alt = static_cast<MeasurementControlSysInfo_use_of_HCS_hcs_not_used*>(AllocRecord(ctx, sizeof(MeasurementControlSysInfo_use_of_HCS_hcs_not_used)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitMeasurementControlSysInfo_use_of_HCS_hcs_not_used(alt);
       return DecodeMeasurementControlSysInfo_use_of_HCS_hcs_not_used(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<MeasurementControlSysInfo_use_of_HCS_hcs_used*>(AllocRecord(sizeof(MeasurementControlSysInfo_use_of_HCS_hcs_used)));
+      auto* alt = static_cast<MeasurementControlSysInfo_use_of_HCS_hcs_used*>(AllocRecord(ctx, sizeof(MeasurementControlSysInfo_use_of_HCS_hcs_used)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitMeasurementControlSysInfo_use_of_HCS_hcs_used(alt);
@@ -5042,13 +5092,15 @@ int DecodeTrafficVolumeMeasurementObjectList(PerContext* ctx, TrafficVolumeMeasu
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<UL_TrCH_Identity*>(AllocRecord(sizeof(UL_TrCH_Identity)));
+    auto* element = static_cast<UL_TrCH_Identity*>(AllocRecord(ctx, sizeof(UL_TrCH_Identity)));
     if (element == nullptr) return StatusNoMemory;
     InitUL_TrCH_Identity(element);
     int status = DecodeUL_TrCH_Identity(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -5124,13 +5176,15 @@ int DecodeTransChCriteria_eventSpecificParameters(PerContext* ctx, TransChCriter
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<TrafficVolumeEventParam*>(AllocRecord(sizeof(TrafficVolumeEventParam)));
+    auto* element = static_cast<TrafficVolumeEventParam*>(AllocRecord(ctx, sizeof(TrafficVolumeEventParam)));
     if (element == nullptr) return StatusNoMemory;
     InitTrafficVolumeEventParam(element);
     int status = DecodeTrafficVolumeEventParam(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -5176,14 +5230,16 @@ int DecodeTransChCriteriaList(PerContext* ctx, TransChCriteriaList* v) {
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<TransChCriteria*>(AllocRecord(sizeof(TransChCriteria)));
+    auto* element = static_cast<TransChCriteria*>(AllocRecord(ctx, sizeof(TransChCriteria)));
     if (element == nullptr) return StatusNoMemory;
     InitTransChCriteria(element);
     int status = DecodeTransChCriteria(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseTransChCriteria(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseTransChCriteria(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -5227,14 +5283,14 @@ int DecodeTrafficVolumeReportCriteriaSysInfo(PerContext* ctx, TrafficVolumeRepor
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<TrafficVolumeReportingCriteria*>(AllocRecord(sizeof(TrafficVolumeReportingCriteria)));
+      auto* alt = static_cast<TrafficVolumeReportingCriteria*>(AllocRecord(ctx, sizeof(TrafficVolumeReportingCriteria)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitTrafficVolumeReportingCriteria(alt);
       return DecodeTrafficVolumeReportingCriteria(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<PeriodicalReportingCriteria*>(AllocRecord(sizeof(PeriodicalReportingCriteria)));
+      auto* alt = static_cast<PeriodicalReportingCriteria*>(AllocRecord(ctx, sizeof(PeriodicalReportingCriteria)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitPeriodicalReportingCriteria(alt);
@@ -5382,14 +5438,14 @@ int DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS(PerContext* ctx, Measu
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used*>(AllocRecord(sizeof(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used)));
+      auto* alt = static_cast<MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used*>(AllocRecord(ctx, sizeof(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used(alt);
       return DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used*>(AllocRecord(sizeof(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used)));
+      auto* alt = static_cast<MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used*>(AllocRecord(ctx, sizeof(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used(alt);
@@ -5439,14 +5495,14 @@ int DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelec
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP*>(AllocRecord(sizeof(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP)));
+      auto* alt = static_cast<MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP*>(AllocRecord(ctx, sizeof(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(alt);
       return DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0*>(AllocRecord(sizeof(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0)));
+      auto* alt = static_cast<MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0*>(AllocRecord(ctx, sizeof(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(alt);
@@ -5540,14 +5596,14 @@ int DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQua
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP*>(AllocRecord(sizeof(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP)));
+      auto* alt = static_cast<MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP*>(AllocRecord(ctx, sizeof(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(alt);
       return DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0*>(AllocRecord(sizeof(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0)));
+      auto* alt = static_cast<MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0*>(AllocRecord(ctx, sizeof(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(alt);
@@ -5641,14 +5697,14 @@ int DecodeMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMea
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP*>(AllocRecord(sizeof(MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP)));
+      auto* alt = static_cast<MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP*>(AllocRecord(ctx, sizeof(MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(alt);
       return DecodeMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0*>(AllocRecord(sizeof(MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0)));
+      auto* alt = static_cast<MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0*>(AllocRecord(ctx, sizeof(MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(alt);
@@ -5749,14 +5805,14 @@ int DecodeMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP*>(AllocRecord(sizeof(MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP)));
+      auto* alt = static_cast<MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP*>(AllocRecord(ctx, sizeof(MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(alt);
       return DecodeMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0*>(AllocRecord(sizeof(MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0)));
+      auto* alt = static_cast<MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0*>(AllocRecord(ctx, sizeof(MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(alt);
@@ -5988,13 +6044,15 @@ int DecodeSysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(PerCon
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<CellSelectReselectInfo_v590ext*>(AllocRecord(sizeof(CellSelectReselectInfo_v590ext)));
+    auto* element = static_cast<CellSelectReselectInfo_v590ext*>(AllocRecord(ctx, sizeof(CellSelectReselectInfo_v590ext)));
     if (element == nullptr) return StatusNoMemory;
     InitCellSelectReselectInfo_v590ext(element);
     int status = DecodeCellSelectReselectInfo_v590ext(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -6019,13 +6077,15 @@ int DecodeSysInfoType11_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(PerCon
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<CellSelectReselectInfo_v590ext*>(AllocRecord(sizeof(CellSelectReselectInfo_v590ext)));
+    auto* element = static_cast<CellSelectReselectInfo_v590ext*>(AllocRecord(ctx, sizeof(CellSelectReselectInfo_v590ext)));
     if (element == nullptr) return StatusNoMemory;
     InitCellSelectReselectInfo_v590ext(element);
     int status = DecodeCellSelectReselectInfo_v590ext(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -6050,13 +6110,15 @@ int DecodeSysInfoType11_v590ext_IEs_newInterRATCellInfoList_v590ext(PerContext* 
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<CellSelectReselectInfo_v590ext*>(AllocRecord(sizeof(CellSelectReselectInfo_v590ext)));
+    auto* element = static_cast<CellSelectReselectInfo_v590ext*>(AllocRecord(ctx, sizeof(CellSelectReselectInfo_v590ext)));
     if (element == nullptr) return StatusNoMemory;
     InitCellSelectReselectInfo_v590ext(element);
     int status = DecodeCellSelectReselectInfo_v590ext(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -6319,13 +6381,15 @@ int DecodeSysInfoType12_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(PerCon
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<CellSelectReselectInfo_v590ext*>(AllocRecord(sizeof(CellSelectReselectInfo_v590ext)));
+    auto* element = static_cast<CellSelectReselectInfo_v590ext*>(AllocRecord(ctx, sizeof(CellSelectReselectInfo_v590ext)));
     if (element == nullptr) return StatusNoMemory;
     InitCellSelectReselectInfo_v590ext(element);
     int status = DecodeCellSelectReselectInfo_v590ext(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -6350,13 +6414,15 @@ int DecodeSysInfoType12_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(PerCon
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<CellSelectReselectInfo_v590ext*>(AllocRecord(sizeof(CellSelectReselectInfo_v590ext)));
+    auto* element = static_cast<CellSelectReselectInfo_v590ext*>(AllocRecord(ctx, sizeof(CellSelectReselectInfo_v590ext)));
     if (element == nullptr) return StatusNoMemory;
     InitCellSelectReselectInfo_v590ext(element);
     int status = DecodeCellSelectReselectInfo_v590ext(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -6381,13 +6447,15 @@ int DecodeSysInfoType12_v590ext_IEs_newInterRATCellInfoList_v590ext(PerContext* 
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<CellSelectReselectInfo_v590ext*>(AllocRecord(sizeof(CellSelectReselectInfo_v590ext)));
+    auto* element = static_cast<CellSelectReselectInfo_v590ext*>(AllocRecord(ctx, sizeof(CellSelectReselectInfo_v590ext)));
     if (element == nullptr) return StatusNoMemory;
     InitCellSelectReselectInfo_v590ext(element);
     int status = DecodeCellSelectReselectInfo_v590ext(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        FreeRecord(element);
+      }
       return status;
     }
   }

@@ -22,7 +22,7 @@ int DecodeCN_DomainSysInfo_cn_Type(PerContext* ctx, CN_DomainSysInfo_cn_Type* v)
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<OctetStringValue<8>*>(AllocRecord(sizeof(OctetStringValue<8>)));
+      auto* alt = static_cast<OctetStringValue<8>*>(AllocRecord(ctx, sizeof(OctetStringValue<8>)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       ctx->pendingSize = &kSize_1_8;
@@ -30,7 +30,7 @@ int DecodeCN_DomainSysInfo_cn_Type(PerContext* ctx, CN_DomainSysInfo_cn_Type* v)
       return StatusOk;
     }
     case 1: {
-      auto* alt = static_cast<BitStringValue<256>*>(AllocRecord(sizeof(BitStringValue<256>)));
+      auto* alt = static_cast<BitStringValue<256>*>(AllocRecord(ctx, sizeof(BitStringValue<256>)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       ctx->pendingSize = &kSize_1_2048;
@@ -81,14 +81,16 @@ int DecodeCN_DomainSysInfoList(PerContext* ctx, CN_DomainSysInfoList* v) {
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<CN_DomainSysInfo*>(AllocRecord(sizeof(CN_DomainSysInfo)));
+    auto* element = static_cast<CN_DomainSysInfo*>(AllocRecord(ctx, sizeof(CN_DomainSysInfo)));
     if (element == nullptr) return StatusNoMemory;
     InitCN_DomainSysInfo(element);
     int status = DecodeCN_DomainSysInfo(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseCN_DomainSysInfo(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseCN_DomainSysInfo(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -590,7 +592,7 @@ int DecodeSysInfoType7_modeSpecificInfo(PerContext* ctx, SysInfoType7_modeSpecif
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<SysInfoType7_modeSpecificInfo_fdd*>(AllocRecord(sizeof(SysInfoType7_modeSpecificInfo_fdd)));
+      auto* alt = static_cast<SysInfoType7_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(SysInfoType7_modeSpecificInfo_fdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeSysInfoType7_modeSpecificInfo_fdd(ctx, alt);

@@ -38,7 +38,7 @@ int DecodeCellBarred(PerContext* ctx, CellBarred* v) {
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<CellBarred_barred*>(AllocRecord(sizeof(CellBarred_barred)));
+      auto* alt = static_cast<CellBarred_barred*>(AllocRecord(ctx, sizeof(CellBarred_barred)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeCellBarred_barred(ctx, alt);
@@ -146,13 +146,15 @@ int DecodeMappingFunctionParameterList(PerContext* ctx, MappingFunctionParameter
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<MappingFunctionParameter*>(AllocRecord(sizeof(MappingFunctionParameter)));
+    auto* element = static_cast<MappingFunctionParameter*>(AllocRecord(ctx, sizeof(MappingFunctionParameter)));
     if (element == nullptr) return StatusNoMemory;
     InitMappingFunctionParameter(element);
     int status = DecodeMappingFunctionParameter(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -191,14 +193,16 @@ int DecodeMappingInfo(PerContext* ctx, MappingInfo* v) {
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<Mapping*>(AllocRecord(sizeof(Mapping)));
+    auto* element = static_cast<Mapping*>(AllocRecord(ctx, sizeof(Mapping)));
     if (element == nullptr) return StatusNoMemory;
     InitMapping(element);
     int status = DecodeMapping(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseMapping(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseMapping(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -220,7 +224,7 @@ int DecodeCellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure(PerContext* ctx
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<CellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure_cpich_Ec_N0*>(AllocRecord(sizeof(CellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure_cpich_Ec_N0)));
+      auto* alt = static_cast<CellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure_cpich_Ec_N0*>(AllocRecord(ctx, sizeof(CellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure_cpich_Ec_N0)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitCellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure_cpich_Ec_N0(alt);
@@ -255,14 +259,14 @@ int DecodeCellSelectReselectInfoSIB_3_4_modeSpecificInfo(PerContext* ctx, CellSe
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<CellSelectReselectInfoSIB_3_4_modeSpecificInfo_fdd*>(AllocRecord(sizeof(CellSelectReselectInfoSIB_3_4_modeSpecificInfo_fdd)));
+      auto* alt = static_cast<CellSelectReselectInfoSIB_3_4_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(CellSelectReselectInfoSIB_3_4_modeSpecificInfo_fdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitCellSelectReselectInfoSIB_3_4_modeSpecificInfo_fdd(alt);
       return DecodeCellSelectReselectInfoSIB_3_4_modeSpecificInfo_fdd(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<CellSelectReselectInfoSIB_3_4_modeSpecificInfo_tdd*>(AllocRecord(sizeof(CellSelectReselectInfoSIB_3_4_modeSpecificInfo_tdd)));
+      auto* alt = static_cast<CellSelectReselectInfoSIB_3_4_modeSpecificInfo_tdd*>(AllocRecord(ctx, sizeof(CellSelectReselectInfoSIB_3_4_modeSpecificInfo_tdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitCellSelectReselectInfoSIB_3_4_modeSpecificInfo_tdd(alt);
@@ -303,7 +307,7 @@ int DecodeT_CRMax(PerContext* ctx, T_CRMax* v) {
       return StatusOk;
     }
     case 1: case 2: case 3: case 4: case 5: {
-      auto* alt = static_cast<N_CR_T_CRMaxHyst*>(AllocRecord(sizeof(N_CR_T_CRMaxHyst)));
+      auto* alt = static_cast<N_CR_T_CRMaxHyst*>(AllocRecord(ctx, sizeof(N_CR_T_CRMaxHyst)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitN_CR_T_CRMaxHyst(alt);
@@ -432,13 +436,15 @@ int DecodeRAT_FDD_InfoList(PerContext* ctx, RAT_FDD_InfoList* v) {
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<RAT_FDD_Info*>(AllocRecord(sizeof(RAT_FDD_Info)));
+    auto* element = static_cast<RAT_FDD_Info*>(AllocRecord(ctx, sizeof(RAT_FDD_Info)));
     if (element == nullptr) return StatusNoMemory;
     InitRAT_FDD_Info(element);
     int status = DecodeRAT_FDD_Info(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -506,13 +512,15 @@ int DecodeRAT_TDD_InfoList(PerContext* ctx, RAT_TDD_InfoList* v) {
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<RAT_TDD_Info*>(AllocRecord(sizeof(RAT_TDD_Info)));
+    auto* element = static_cast<RAT_TDD_Info*>(AllocRecord(ctx, sizeof(RAT_TDD_Info)));
     if (element == nullptr) return StatusNoMemory;
     InitRAT_TDD_Info(element);
     int status = DecodeRAT_TDD_Info(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -587,13 +595,13 @@ int DecodeDeferredMeasurementControlReadingSupport_modeSpecificInfo(PerContext* 
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<DeferredMeasurementControlReadingSupport_modeSpecificInfo_fdd*>(AllocRecord(sizeof(DeferredMeasurementControlReadingSupport_modeSpecificInfo_fdd)));
+      auto* alt = static_cast<DeferredMeasurementControlReadingSupport_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(DeferredMeasurementControlReadingSupport_modeSpecificInfo_fdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeDeferredMeasurementControlReadingSupport_modeSpecificInfo_fdd(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<DeferredMeasurementControlReadingSupport_modeSpecificInfo_tdd*>(AllocRecord(sizeof(DeferredMeasurementControlReadingSupport_modeSpecificInfo_tdd)));
+      auto* alt = static_cast<DeferredMeasurementControlReadingSupport_modeSpecificInfo_tdd*>(AllocRecord(ctx, sizeof(DeferredMeasurementControlReadingSupport_modeSpecificInfo_tdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitDeferredMeasurementControlReadingSupport_modeSpecificInfo_tdd(alt);
@@ -670,14 +678,14 @@ int DecodeDomainSpecificAccessRestrictionForSharedNetwork_v670ext(PerContext* ct
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<DomainSpecificAccessRestrictionList_v670ext*>(AllocRecord(sizeof(DomainSpecificAccessRestrictionList_v670ext)));
+      auto* alt = static_cast<DomainSpecificAccessRestrictionList_v670ext*>(AllocRecord(ctx, sizeof(DomainSpecificAccessRestrictionList_v670ext)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitDomainSpecificAccessRestrictionList_v670ext(alt);
       return DecodeDomainSpecificAccessRestrictionList_v670ext(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<DomainSpecificAccessRestrictionParam_v670ext*>(AllocRecord(sizeof(DomainSpecificAccessRestrictionParam_v670ext)));
+      auto* alt = static_cast<DomainSpecificAccessRestrictionParam_v670ext*>(AllocRecord(ctx, sizeof(DomainSpecificAccessRestrictionParam_v670ext)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitDomainSpecificAccessRestrictionParam_v670ext(alt);
@@ -717,7 +725,7 @@ int DecodeDomainSpecificAccessRestriction_v670ext(PerContext* ctx, DomainSpecifi
       return StatusOk;
     }
     case 1: {
-      auto* alt = static_cast<DomainSpecificAccessRestriction_v670ext_restriction*>(AllocRecord(sizeof(DomainSpecificAccessRestriction_v670ext_restriction)));
+      auto* alt = static_cast<DomainSpecificAccessRestriction_v670ext_restriction*>(AllocRecord(ctx, sizeof(DomainSpecificAccessRestriction_v670ext_restriction)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitDomainSpecificAccessRestriction_v670ext_restriction(alt);

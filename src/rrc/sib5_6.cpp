@@ -79,21 +79,21 @@ int DecodeAccessServiceClass_TDD_subchannelSize(PerContext* ctx, AccessServiceCl
       return StatusOk;
     }
     case 1: {
-      auto* alt = static_cast<AccessServiceClass_TDD_subchannelSize_size2*>(AllocRecord(sizeof(AccessServiceClass_TDD_subchannelSize_size2)));
+      auto* alt = static_cast<AccessServiceClass_TDD_subchannelSize_size2*>(AllocRecord(ctx, sizeof(AccessServiceClass_TDD_subchannelSize_size2)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitAccessServiceClass_TDD_subchannelSize_size2(alt);
       return DecodeAccessServiceClass_TDD_subchannelSize_size2(ctx, alt);
     }
     case 2: {
-      auto* alt = static_cast<AccessServiceClass_TDD_subchannelSize_size4*>(AllocRecord(sizeof(AccessServiceClass_TDD_subchannelSize_size4)));
+      auto* alt = static_cast<AccessServiceClass_TDD_subchannelSize_size4*>(AllocRecord(ctx, sizeof(AccessServiceClass_TDD_subchannelSize_size4)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitAccessServiceClass_TDD_subchannelSize_size4(alt);
       return DecodeAccessServiceClass_TDD_subchannelSize_size4(ctx, alt);
     }
     case 3: {
-      auto* alt = static_cast<AccessServiceClass_TDD_subchannelSize_size8*>(AllocRecord(sizeof(AccessServiceClass_TDD_subchannelSize_size8)));
+      auto* alt = static_cast<AccessServiceClass_TDD_subchannelSize_size8*>(AllocRecord(ctx, sizeof(AccessServiceClass_TDD_subchannelSize_size8)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitAccessServiceClass_TDD_subchannelSize_size8(alt);
@@ -164,21 +164,21 @@ int DecodeAccessServiceClass_TDD_LCR_r4_subchannelSize(PerContext* ctx, AccessSe
       return StatusOk;
     }
     case 1: {
-      auto* alt = static_cast<AccessServiceClass_TDD_LCR_r4_subchannelSize_size2*>(AllocRecord(sizeof(AccessServiceClass_TDD_LCR_r4_subchannelSize_size2)));
+      auto* alt = static_cast<AccessServiceClass_TDD_LCR_r4_subchannelSize_size2*>(AllocRecord(ctx, sizeof(AccessServiceClass_TDD_LCR_r4_subchannelSize_size2)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitAccessServiceClass_TDD_LCR_r4_subchannelSize_size2(alt);
       return DecodeAccessServiceClass_TDD_LCR_r4_subchannelSize_size2(ctx, alt);
     }
     case 2: {
-      auto* alt = static_cast<AccessServiceClass_TDD_LCR_r4_subchannelSize_size4*>(AllocRecord(sizeof(AccessServiceClass_TDD_LCR_r4_subchannelSize_size4)));
+      auto* alt = static_cast<AccessServiceClass_TDD_LCR_r4_subchannelSize_size4*>(AllocRecord(ctx, sizeof(AccessServiceClass_TDD_LCR_r4_subchannelSize_size4)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitAccessServiceClass_TDD_LCR_r4_subchannelSize_size4(alt);
       return DecodeAccessServiceClass_TDD_LCR_r4_subchannelSize_size4(ctx, alt);
     }
     case 3: {
-      auto* alt = static_cast<AccessServiceClass_TDD_LCR_r4_subchannelSize_size8*>(AllocRecord(sizeof(AccessServiceClass_TDD_LCR_r4_subchannelSize_size8)));
+      auto* alt = static_cast<AccessServiceClass_TDD_LCR_r4_subchannelSize_size8*>(AllocRecord(ctx, sizeof(AccessServiceClass_TDD_LCR_r4_subchannelSize_size8)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitAccessServiceClass_TDD_LCR_r4_subchannelSize_size8(alt);
@@ -250,28 +250,28 @@ int DecodeAccessServiceClass_TDD_r7_subchannelSize(PerContext* ctx, AccessServic
       return StatusOk;
     }
     case 1: {
-      auto* alt = static_cast<AccessServiceClass_TDD_r7_subchannelSize_size2*>(AllocRecord(sizeof(AccessServiceClass_TDD_r7_subchannelSize_size2)));
+      auto* alt = static_cast<AccessServiceClass_TDD_r7_subchannelSize_size2*>(AllocRecord(ctx, sizeof(AccessServiceClass_TDD_r7_subchannelSize_size2)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitAccessServiceClass_TDD_r7_subchannelSize_size2(alt);
       return DecodeAccessServiceClass_TDD_r7_subchannelSize_size2(ctx, alt);
     }
     case 2: {
-      auto* alt = static_cast<AccessServiceClass_TDD_r7_subchannelSize_size4*>(AllocRecord(sizeof(AccessServiceClass_TDD_r7_subchannelSize_size4)));
+      auto* alt = static_cast<AccessServiceClass_TDD_r7_subchannelSize_size4*>(AllocRecord(ctx, sizeof(AccessServiceClass_TDD_r7_subchannelSize_size4)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitAccessServiceClass_TDD_r7_subchannelSize_size4(alt);
       return DecodeAccessServiceClass_TDD_r7_subchannelSize_size4(ctx, alt);
     }
     case 3: {
-      auto* alt = static_cast<AccessServiceClass_TDD_r7_subchannelSize_size8*>(AllocRecord(sizeof(AccessServiceClass_TDD_r7_subchannelSize_size8)));
+      auto* alt = static_cast<AccessServiceClass_TDD_r7_subchannelSize_size8*>(AllocRecord(ctx, sizeof(AccessServiceClass_TDD_r7_subchannelSize_size8)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitAccessServiceClass_TDD_r7_subchannelSize_size8(alt);
       return DecodeAccessServiceClass_TDD_r7_subchannelSize_size8(ctx, alt);
     }
     case 4: {
-      auto* alt = static_cast<AccessServiceClass_TDD_r7_subchannelSize_size16*>(AllocRecord(sizeof(AccessServiceClass_TDD_r7_subchannelSize_size16)));
+      auto* alt = static_cast<AccessServiceClass_TDD_r7_subchannelSize_size16*>(AllocRecord(ctx, sizeof(AccessServiceClass_TDD_r7_subchannelSize_size16)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitAccessServiceClass_TDD_r7_subchannelSize_size16(alt);
@@ -466,7 +466,7 @@ int DecodeGainFactorInformation(PerContext* ctx, GainFactorInformation* v) {
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<SignalledGainFactors*>(AllocRecord(sizeof(SignalledGainFactors)));
+      auto* alt = static_cast<SignalledGainFactors*>(AllocRecord(ctx, sizeof(SignalledGainFactors)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitSignalledGainFactors(alt);
@@ -600,14 +600,16 @@ int DecodeAdditionalPRACH_TF_and_TFCS_CCCH_List(PerContext* ctx, AdditionalPRACH
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<AdditionalPRACH_TF_and_TFCS_CCCH*>(AllocRecord(sizeof(AdditionalPRACH_TF_and_TFCS_CCCH)));
+    auto* element = static_cast<AdditionalPRACH_TF_and_TFCS_CCCH*>(AllocRecord(ctx, sizeof(AdditionalPRACH_TF_and_TFCS_CCCH)));
     if (element == nullptr) return StatusNoMemory;
     InitAdditionalPRACH_TF_and_TFCS_CCCH(element);
     int status = DecodeAdditionalPRACH_TF_and_TFCS_CCCH(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseAdditionalPRACH_TF_and_TFCS_CCCH(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseAdditionalPRACH_TF_and_TFCS_CCCH(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -635,21 +637,21 @@ int DecodeBitModeRLC_SizeInfo(PerContext* ctx, BitModeRLC_SizeInfo* v) {
       return status;
     }
     case 1: {
-      auto* alt = static_cast<BitModeRLC_SizeInfo_sizeType2*>(AllocRecord(sizeof(BitModeRLC_SizeInfo_sizeType2)));
+      auto* alt = static_cast<BitModeRLC_SizeInfo_sizeType2*>(AllocRecord(ctx, sizeof(BitModeRLC_SizeInfo_sizeType2)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitBitModeRLC_SizeInfo_sizeType2(alt);
       return DecodeBitModeRLC_SizeInfo_sizeType2(ctx, alt);
     }
     case 2: {
-      auto* alt = static_cast<BitModeRLC_SizeInfo_sizeType3*>(AllocRecord(sizeof(BitModeRLC_SizeInfo_sizeType3)));
+      auto* alt = static_cast<BitModeRLC_SizeInfo_sizeType3*>(AllocRecord(ctx, sizeof(BitModeRLC_SizeInfo_sizeType3)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitBitModeRLC_SizeInfo_sizeType3(alt);
       return DecodeBitModeRLC_SizeInfo_sizeType3(ctx, alt);
     }
     case 3: {
-      auto* alt = static_cast<BitModeRLC_SizeInfo_sizeType4*>(AllocRecord(sizeof(BitModeRLC_SizeInfo_sizeType4)));
+      auto* alt = static_cast<BitModeRLC_SizeInfo_sizeType4*>(AllocRecord(ctx, sizeof(BitModeRLC_SizeInfo_sizeType4)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitBitModeRLC_SizeInfo_sizeType4(alt);
@@ -747,14 +749,14 @@ int DecodeCommonDynamicTF_Info_rlc_Size(PerContext* ctx, CommonDynamicTF_Info_rl
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<CommonDynamicTF_Info_rlc_Size_fdd*>(AllocRecord(sizeof(CommonDynamicTF_Info_rlc_Size_fdd)));
+      auto* alt = static_cast<CommonDynamicTF_Info_rlc_Size_fdd*>(AllocRecord(ctx, sizeof(CommonDynamicTF_Info_rlc_Size_fdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitCommonDynamicTF_Info_rlc_Size_fdd(alt);
       return DecodeCommonDynamicTF_Info_rlc_Size_fdd(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<CommonDynamicTF_Info_rlc_Size_tdd*>(AllocRecord(sizeof(CommonDynamicTF_Info_rlc_Size_tdd)));
+      auto* alt = static_cast<CommonDynamicTF_Info_rlc_Size_tdd*>(AllocRecord(ctx, sizeof(CommonDynamicTF_Info_rlc_Size_tdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitCommonDynamicTF_Info_rlc_Size_tdd(alt);
@@ -822,13 +824,15 @@ int DecodeCommonDynamicTF_Info_numberOfTbSizeList(PerContext* ctx, CommonDynamic
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<NumberOfTransportBlocks*>(AllocRecord(sizeof(NumberOfTransportBlocks)));
+    auto* element = static_cast<NumberOfTransportBlocks*>(AllocRecord(ctx, sizeof(NumberOfTransportBlocks)));
     if (element == nullptr) return StatusNoMemory;
     InitNumberOfTransportBlocks(element);
     int status = DecodeNumberOfTransportBlocks(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -854,7 +858,7 @@ int DecodeLogicalChannelList(PerContext* ctx, LogicalChannelList* v) {
       return StatusOk;
     }
     case 2: {
-      auto* alt = static_cast<LogicalChannelList_explicitList*>(AllocRecord(sizeof(LogicalChannelList_explicitList)));
+      auto* alt = static_cast<LogicalChannelList_explicitList*>(AllocRecord(ctx, sizeof(LogicalChannelList_explicitList)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitLogicalChannelList_explicitList(alt);
@@ -909,14 +913,16 @@ int DecodeCommonDynamicTF_InfoList(PerContext* ctx, CommonDynamicTF_InfoList* v)
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<CommonDynamicTF_Info*>(AllocRecord(sizeof(CommonDynamicTF_Info)));
+    auto* element = static_cast<CommonDynamicTF_Info*>(AllocRecord(ctx, sizeof(CommonDynamicTF_Info)));
     if (element == nullptr) return StatusNoMemory;
     InitCommonDynamicTF_Info(element);
     int status = DecodeCommonDynamicTF_Info(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseCommonDynamicTF_Info(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseCommonDynamicTF_Info(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -938,14 +944,14 @@ int DecodeCommonDynamicTF_Info_DynamicTTI_commonTDD_Choice(PerContext* ctx, Comm
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<BitModeRLC_SizeInfo*>(AllocRecord(sizeof(BitModeRLC_SizeInfo)));
+      auto* alt = static_cast<BitModeRLC_SizeInfo*>(AllocRecord(ctx, sizeof(BitModeRLC_SizeInfo)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitBitModeRLC_SizeInfo(alt);
       return DecodeBitModeRLC_SizeInfo(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<OctetModeRLC_SizeInfoType1*>(AllocRecord(sizeof(OctetModeRLC_SizeInfoType1)));
+      auto* alt = static_cast<OctetModeRLC_SizeInfoType1*>(AllocRecord(ctx, sizeof(OctetModeRLC_SizeInfoType1)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitOctetModeRLC_SizeInfoType1(alt);
@@ -995,13 +1001,15 @@ int DecodeNumberOfTbSizeAndTTIList(PerContext* ctx, NumberOfTbSizeAndTTIList* v)
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<NumberOfTbSizeAndTTIList_Item*>(AllocRecord(sizeof(NumberOfTbSizeAndTTIList_Item)));
+    auto* element = static_cast<NumberOfTbSizeAndTTIList_Item*>(AllocRecord(ctx, sizeof(NumberOfTbSizeAndTTIList_Item)));
     if (element == nullptr) return StatusNoMemory;
     InitNumberOfTbSizeAndTTIList_Item(element);
     int status = DecodeNumberOfTbSizeAndTTIList_Item(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -1045,14 +1053,16 @@ int DecodeCommonDynamicTF_InfoList_DynamicTTI(PerContext* ctx, CommonDynamicTF_I
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<CommonDynamicTF_Info_DynamicTTI*>(AllocRecord(sizeof(CommonDynamicTF_Info_DynamicTTI)));
+    auto* element = static_cast<CommonDynamicTF_Info_DynamicTTI*>(AllocRecord(ctx, sizeof(CommonDynamicTF_Info_DynamicTTI)));
     if (element == nullptr) return StatusNoMemory;
     InitCommonDynamicTF_Info_DynamicTTI(element);
     int status = DecodeCommonDynamicTF_Info_DynamicTTI(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseCommonDynamicTF_Info_DynamicTTI(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseCommonDynamicTF_Info_DynamicTTI(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -1083,14 +1093,14 @@ int DecodeCommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice(PerContext* ctx, Co
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<BitModeRLC_SizeInfo*>(AllocRecord(sizeof(BitModeRLC_SizeInfo)));
+      auto* alt = static_cast<BitModeRLC_SizeInfo*>(AllocRecord(ctx, sizeof(BitModeRLC_SizeInfo)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitBitModeRLC_SizeInfo(alt);
       return DecodeBitModeRLC_SizeInfo(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<OctetModeRLC_SizeInfoType1*>(AllocRecord(sizeof(OctetModeRLC_SizeInfoType1)));
+      auto* alt = static_cast<OctetModeRLC_SizeInfoType1*>(AllocRecord(ctx, sizeof(OctetModeRLC_SizeInfoType1)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitOctetModeRLC_SizeInfoType1(alt);
@@ -1236,37 +1246,37 @@ int DecodeRepetitionPeriodLengthAndOffset(PerContext* ctx, RepetitionPeriodLengt
       return StatusOk;
     }
     case 1: {
-      auto* alt = static_cast<RepetitionPeriodLengthAndOffset_repetitionPeriod2*>(AllocRecord(sizeof(RepetitionPeriodLengthAndOffset_repetitionPeriod2)));
+      auto* alt = static_cast<RepetitionPeriodLengthAndOffset_repetitionPeriod2*>(AllocRecord(ctx, sizeof(RepetitionPeriodLengthAndOffset_repetitionPeriod2)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeRepetitionPeriodLengthAndOffset_repetitionPeriod2(ctx, alt);
     }
     case 2: {
-      auto* alt = static_cast<RepetitionPeriodLengthAndOffset_repetitionPeriod4*>(AllocRecord(sizeof(RepetitionPeriodLengthAndOffset_repetitionPeriod4)));
+      auto* alt = static_cast<RepetitionPeriodLengthAndOffset_repetitionPeriod4*>(AllocRecord(ctx, sizeof(RepetitionPeriodLengthAndOffset_repetitionPeriod4)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeRepetitionPeriodLengthAndOffset_repetitionPeriod4(ctx, alt);
     }
     case 3: {
-      auto* alt = static_cast<RepetitionPeriodLengthAndOffset_repetitionPeriod8*>(AllocRecord(sizeof(RepetitionPeriodLengthAndOffset_repetitionPeriod8)));
+      auto* alt = static_cast<RepetitionPeriodLengthAndOffset_repetitionPeriod8*>(AllocRecord(ctx, sizeof(RepetitionPeriodLengthAndOffset_repetitionPeriod8)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeRepetitionPeriodLengthAndOffset_repetitionPeriod8(ctx, alt);
     }
     case 4: {
-      auto* alt = static_cast<RepetitionPeriodLengthAndOffset_repetitionPeriod16*>(AllocRecord(sizeof(RepetitionPeriodLengthAndOffset_repetitionPeriod16)));
+      auto* alt = static_cast<RepetitionPeriodLengthAndOffset_repetitionPeriod16*>(AllocRecord(ctx, sizeof(RepetitionPeriodLengthAndOffset_repetitionPeriod16)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeRepetitionPeriodLengthAndOffset_repetitionPeriod16(ctx, alt);
     }
     case 5: {
-      auto* alt = static_cast<RepetitionPeriodLengthAndOffset_repetitionPeriod32*>(AllocRecord(sizeof(RepetitionPeriodLengthAndOffset_repetitionPeriod32)));
+      auto* alt = static_cast<RepetitionPeriodLengthAndOffset_repetitionPeriod32*>(AllocRecord(ctx, sizeof(RepetitionPeriodLengthAndOffset_repetitionPeriod32)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeRepetitionPeriodLengthAndOffset_repetitionPeriod32(ctx, alt);
     }
     case 6: {
-      auto* alt = static_cast<RepetitionPeriodLengthAndOffset_repetitionPeriod64*>(AllocRecord(sizeof(RepetitionPeriodLengthAndOffset_repetitionPeriod64)));
+      auto* alt = static_cast<RepetitionPeriodLengthAndOffset_repetitionPeriod64*>(AllocRecord(ctx, sizeof(RepetitionPeriodLengthAndOffset_repetitionPeriod64)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeRepetitionPeriodLengthAndOffset_repetitionPeriod64(ctx, alt);
@@ -1320,14 +1330,14 @@ int DecodeCommonTransChTFS_tti(PerContext* ctx, CommonTransChTFS_tti* v) {
   v->tag = index + 1;
   switch (index) {
     case 0: case 1: case 2: case 3: {
-      auto* alt = static_cast<CommonDynamicTF_InfoList*>(AllocRecord(sizeof(CommonDynamicTF_InfoList)));
+      auto* alt = static_cast<CommonDynamicTF_InfoList*>(AllocRecord(ctx, sizeof(CommonDynamicTF_InfoList)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitCommonDynamicTF_InfoList(alt);
       return DecodeCommonDynamicTF_InfoList(ctx, alt);
     }
     case 4: {
-      auto* alt = static_cast<CommonDynamicTF_InfoList_DynamicTTI*>(AllocRecord(sizeof(CommonDynamicTF_InfoList_DynamicTTI)));
+      auto* alt = static_cast<CommonDynamicTF_InfoList_DynamicTTI*>(AllocRecord(ctx, sizeof(CommonDynamicTF_InfoList_DynamicTTI)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitCommonDynamicTF_InfoList_DynamicTTI(alt);
@@ -1391,14 +1401,14 @@ int DecodeCommonTransChTFS_LCR_tti(PerContext* ctx, CommonTransChTFS_LCR_tti* v)
   v->tag = index + 1;
   switch (index) {
     case 0: case 1: case 2: case 3: case 4: {
-      auto* alt = static_cast<CommonDynamicTF_InfoList*>(AllocRecord(sizeof(CommonDynamicTF_InfoList)));
+      auto* alt = static_cast<CommonDynamicTF_InfoList*>(AllocRecord(ctx, sizeof(CommonDynamicTF_InfoList)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitCommonDynamicTF_InfoList(alt);
       return DecodeCommonDynamicTF_InfoList(ctx, alt);
     }
     case 5: {
-      auto* alt = static_cast<CommonDynamicTF_InfoList_DynamicTTI*>(AllocRecord(sizeof(CommonDynamicTF_InfoList_DynamicTTI)));
+      auto* alt = static_cast<CommonDynamicTF_InfoList_DynamicTTI*>(AllocRecord(ctx, sizeof(CommonDynamicTF_InfoList_DynamicTTI)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitCommonDynamicTF_InfoList_DynamicTTI(alt);
@@ -1468,13 +1478,15 @@ int DecodeCommon_MAC_ehs_ReorderingQueueList(PerContext* ctx, Common_MAC_ehs_Reo
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<Common_MAC_ehs_ReorderingQueue*>(AllocRecord(sizeof(Common_MAC_ehs_ReorderingQueue)));
+    auto* element = static_cast<Common_MAC_ehs_ReorderingQueue*>(AllocRecord(ctx, sizeof(Common_MAC_ehs_ReorderingQueue)));
     if (element == nullptr) return StatusNoMemory;
     InitCommon_MAC_ehs_ReorderingQueue(element);
     int status = DecodeCommon_MAC_ehs_ReorderingQueue(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -1496,13 +1508,13 @@ int DecodeDL_TS_ChannelisationCodesShort_codesRepresentation(PerContext* ctx, DL
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<DL_TS_ChannelisationCodesShort_codesRepresentation_consecutive*>(AllocRecord(sizeof(DL_TS_ChannelisationCodesShort_codesRepresentation_consecutive)));
+      auto* alt = static_cast<DL_TS_ChannelisationCodesShort_codesRepresentation_consecutive*>(AllocRecord(ctx, sizeof(DL_TS_ChannelisationCodesShort_codesRepresentation_consecutive)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeDL_TS_ChannelisationCodesShort_codesRepresentation_consecutive(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<BitStringValue<2>*>(AllocRecord(sizeof(BitStringValue<2>)));
+      auto* alt = static_cast<BitStringValue<2>*>(AllocRecord(ctx, sizeof(BitStringValue<2>)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       ctx->pendingSize = &kSize_16_16;
@@ -1548,13 +1560,13 @@ int DecodeDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation(PerContext* ct
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive*>(AllocRecord(sizeof(DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive)));
+      auto* alt = static_cast<DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive*>(AllocRecord(ctx, sizeof(DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<BitStringValue<4>*>(AllocRecord(sizeof(BitStringValue<4>)));
+      auto* alt = static_cast<BitStringValue<4>*>(AllocRecord(ctx, sizeof(BitStringValue<4>)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       ctx->pendingSize = &kSize_32_32;
@@ -1612,14 +1624,14 @@ int DecodeTransportFormatSet(PerContext* ctx, TransportFormatSet* v) {
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<DedicatedTransChTFS*>(AllocRecord(sizeof(DedicatedTransChTFS)));
+      auto* alt = static_cast<DedicatedTransChTFS*>(AllocRecord(ctx, sizeof(DedicatedTransChTFS)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitDedicatedTransChTFS(alt);
       return DecodeDedicatedTransChTFS(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<CommonTransChTFS*>(AllocRecord(sizeof(CommonTransChTFS)));
+      auto* alt = static_cast<CommonTransChTFS*>(AllocRecord(ctx, sizeof(CommonTransChTFS)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitCommonTransChTFS(alt);
@@ -1673,14 +1685,16 @@ int DecodeDSCH_TransportChannelsInfo(PerContext* ctx, DSCH_TransportChannelsInfo
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<DSCH_TransportChannelsInfo_Item*>(AllocRecord(sizeof(DSCH_TransportChannelsInfo_Item)));
+    auto* element = static_cast<DSCH_TransportChannelsInfo_Item*>(AllocRecord(ctx, sizeof(DSCH_TransportChannelsInfo_Item)));
     if (element == nullptr) return StatusNoMemory;
     InitDSCH_TransportChannelsInfo_Item(element);
     int status = DecodeDSCH_TransportChannelsInfo_Item(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseDSCH_TransportChannelsInfo_Item(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseDSCH_TransportChannelsInfo_Item(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -1702,14 +1716,14 @@ int DecodeDedicatedDynamicTF_Info_rlc_Size(PerContext* ctx, DedicatedDynamicTF_I
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<BitModeRLC_SizeInfo*>(AllocRecord(sizeof(BitModeRLC_SizeInfo)));
+      auto* alt = static_cast<BitModeRLC_SizeInfo*>(AllocRecord(ctx, sizeof(BitModeRLC_SizeInfo)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitBitModeRLC_SizeInfo(alt);
       return DecodeBitModeRLC_SizeInfo(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<OctetModeRLC_SizeInfoType1*>(AllocRecord(sizeof(OctetModeRLC_SizeInfoType1)));
+      auto* alt = static_cast<OctetModeRLC_SizeInfoType1*>(AllocRecord(ctx, sizeof(OctetModeRLC_SizeInfoType1)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitOctetModeRLC_SizeInfoType1(alt);
@@ -1749,13 +1763,15 @@ int DecodeDedicatedDynamicTF_Info_numberOfTbSizeList(PerContext* ctx, DedicatedD
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<NumberOfTransportBlocks*>(AllocRecord(sizeof(NumberOfTransportBlocks)));
+    auto* element = static_cast<NumberOfTransportBlocks*>(AllocRecord(ctx, sizeof(NumberOfTransportBlocks)));
     if (element == nullptr) return StatusNoMemory;
     InitNumberOfTransportBlocks(element);
     int status = DecodeNumberOfTransportBlocks(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -1799,14 +1815,16 @@ int DecodeDedicatedDynamicTF_InfoList(PerContext* ctx, DedicatedDynamicTF_InfoLi
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<DedicatedDynamicTF_Info*>(AllocRecord(sizeof(DedicatedDynamicTF_Info)));
+    auto* element = static_cast<DedicatedDynamicTF_Info*>(AllocRecord(ctx, sizeof(DedicatedDynamicTF_Info)));
     if (element == nullptr) return StatusNoMemory;
     InitDedicatedDynamicTF_Info(element);
     int status = DecodeDedicatedDynamicTF_Info(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseDedicatedDynamicTF_Info(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseDedicatedDynamicTF_Info(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -1828,14 +1846,14 @@ int DecodeDedicatedDynamicTF_Info_DynamicTTI_rlc_Size(PerContext* ctx, Dedicated
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<BitModeRLC_SizeInfo*>(AllocRecord(sizeof(BitModeRLC_SizeInfo)));
+      auto* alt = static_cast<BitModeRLC_SizeInfo*>(AllocRecord(ctx, sizeof(BitModeRLC_SizeInfo)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitBitModeRLC_SizeInfo(alt);
       return DecodeBitModeRLC_SizeInfo(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<OctetModeRLC_SizeInfoType1*>(AllocRecord(sizeof(OctetModeRLC_SizeInfoType1)));
+      auto* alt = static_cast<OctetModeRLC_SizeInfoType1*>(AllocRecord(ctx, sizeof(OctetModeRLC_SizeInfoType1)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitOctetModeRLC_SizeInfoType1(alt);
@@ -1894,14 +1912,16 @@ int DecodeDedicatedDynamicTF_InfoList_DynamicTTI(PerContext* ctx, DedicatedDynam
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<DedicatedDynamicTF_Info_DynamicTTI*>(AllocRecord(sizeof(DedicatedDynamicTF_Info_DynamicTTI)));
+    auto* element = static_cast<DedicatedDynamicTF_Info_DynamicTTI*>(AllocRecord(ctx, sizeof(DedicatedDynamicTF_Info_DynamicTTI)));
     if (element == nullptr) return StatusNoMemory;
     InitDedicatedDynamicTF_Info_DynamicTTI(element);
     int status = DecodeDedicatedDynamicTF_Info_DynamicTTI(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseDedicatedDynamicTF_Info_DynamicTTI(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseDedicatedDynamicTF_Info_DynamicTTI(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -1924,14 +1944,14 @@ int DecodeDedicatedTransChTFS_tti(PerContext* ctx, DedicatedTransChTFS_tti* v) {
   v->tag = index + 1;
   switch (index) {
     case 0: case 1: case 2: case 3: {
-      auto* alt = static_cast<DedicatedDynamicTF_InfoList*>(AllocRecord(sizeof(DedicatedDynamicTF_InfoList)));
+      auto* alt = static_cast<DedicatedDynamicTF_InfoList*>(AllocRecord(ctx, sizeof(DedicatedDynamicTF_InfoList)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitDedicatedDynamicTF_InfoList(alt);
       return DecodeDedicatedDynamicTF_InfoList(ctx, alt);
     }
     case 4: {
-      auto* alt = static_cast<DedicatedDynamicTF_InfoList_DynamicTTI*>(AllocRecord(sizeof(DedicatedDynamicTF_InfoList_DynamicTTI)));
+      auto* alt = static_cast<DedicatedDynamicTF_InfoList_DynamicTTI*>(AllocRecord(ctx, sizeof(DedicatedDynamicTF_InfoList_DynamicTTI)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitDedicatedDynamicTF_InfoList_DynamicTTI(alt);
@@ -1983,13 +2003,13 @@ int DecodeDownlinkAdditionalTimeslots_parameters(PerContext* ctx, DownlinkAdditi
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<DownlinkAdditionalTimeslots_parameters_sameAsLast*>(AllocRecord(sizeof(DownlinkAdditionalTimeslots_parameters_sameAsLast)));
+      auto* alt = static_cast<DownlinkAdditionalTimeslots_parameters_sameAsLast*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots_parameters_sameAsLast)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeDownlinkAdditionalTimeslots_parameters_sameAsLast(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<DownlinkAdditionalTimeslots_parameters_newParameters*>(AllocRecord(sizeof(DownlinkAdditionalTimeslots_parameters_newParameters)));
+      auto* alt = static_cast<DownlinkAdditionalTimeslots_parameters_newParameters*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots_parameters_newParameters)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitDownlinkAdditionalTimeslots_parameters_newParameters(alt);
@@ -2038,13 +2058,13 @@ int DecodeDownlinkAdditionalTimeslots_LCR_r4_parameters(PerContext* ctx, Downlin
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<DownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast*>(AllocRecord(sizeof(DownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast)));
+      auto* alt = static_cast<DownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeDownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<DownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters*>(AllocRecord(sizeof(DownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters)));
+      auto* alt = static_cast<DownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitDownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters(alt);
@@ -2097,7 +2117,7 @@ int DecodeMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode(PerContext* ct
       return StatusOk;
     }
     case 2: {
-      auto* alt = static_cast<MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble*>(AllocRecord(sizeof(MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble)));
+      auto* alt = static_cast<MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble(ctx, alt);
@@ -2185,13 +2205,13 @@ int DecodeDownlinkAdditionalTimeslots_VHCR_parameters(PerContext* ctx, DownlinkA
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<DownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast*>(AllocRecord(sizeof(DownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast)));
+      auto* alt = static_cast<DownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeDownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<DownlinkAdditionalTimeslots_VHCR_parameters_newParameters*>(AllocRecord(sizeof(DownlinkAdditionalTimeslots_VHCR_parameters_newParameters)));
+      auto* alt = static_cast<DownlinkAdditionalTimeslots_VHCR_parameters_newParameters*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots_VHCR_parameters_newParameters)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitDownlinkAdditionalTimeslots_VHCR_parameters_newParameters(alt);
@@ -2240,21 +2260,21 @@ int DecodeMidambleShiftAndBurstType_VHCR_burstType(PerContext* ctx, MidambleShif
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<MidambleShiftAndBurstType_VHCR_burstType_type1*>(AllocRecord(sizeof(MidambleShiftAndBurstType_VHCR_burstType_type1)));
+      auto* alt = static_cast<MidambleShiftAndBurstType_VHCR_burstType_type1*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_VHCR_burstType_type1)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitMidambleShiftAndBurstType_VHCR_burstType_type1(alt);
       return DecodeMidambleShiftAndBurstType_VHCR_burstType_type1(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<MidambleShiftAndBurstType_VHCR_burstType_type2*>(AllocRecord(sizeof(MidambleShiftAndBurstType_VHCR_burstType_type2)));
+      auto* alt = static_cast<MidambleShiftAndBurstType_VHCR_burstType_type2*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_VHCR_burstType_type2)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitMidambleShiftAndBurstType_VHCR_burstType_type2(alt);
       return DecodeMidambleShiftAndBurstType_VHCR_burstType_type2(ctx, alt);
     }
     case 2: {
-      auto* alt = static_cast<MidambleShiftAndBurstType_VHCR_burstType_type3*>(AllocRecord(sizeof(MidambleShiftAndBurstType_VHCR_burstType_type3)));
+      auto* alt = static_cast<MidambleShiftAndBurstType_VHCR_burstType_type3*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_VHCR_burstType_type3)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitMidambleShiftAndBurstType_VHCR_burstType_type3(alt);
@@ -2348,21 +2368,21 @@ int DecodeMidambleShiftAndBurstType_burstType(PerContext* ctx, MidambleShiftAndB
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<MidambleShiftAndBurstType_burstType_type1*>(AllocRecord(sizeof(MidambleShiftAndBurstType_burstType_type1)));
+      auto* alt = static_cast<MidambleShiftAndBurstType_burstType_type1*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_burstType_type1)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitMidambleShiftAndBurstType_burstType_type1(alt);
       return DecodeMidambleShiftAndBurstType_burstType_type1(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<MidambleShiftAndBurstType_burstType_type2*>(AllocRecord(sizeof(MidambleShiftAndBurstType_burstType_type2)));
+      auto* alt = static_cast<MidambleShiftAndBurstType_burstType_type2*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_burstType_type2)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitMidambleShiftAndBurstType_burstType_type2(alt);
       return DecodeMidambleShiftAndBurstType_burstType_type2(ctx, alt);
     }
     case 2: {
-      auto* alt = static_cast<MidambleShiftAndBurstType_burstType_type3*>(AllocRecord(sizeof(MidambleShiftAndBurstType_burstType_type3)));
+      auto* alt = static_cast<MidambleShiftAndBurstType_burstType_type3*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_burstType_type3)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitMidambleShiftAndBurstType_burstType_type3(alt);
@@ -2452,13 +2472,13 @@ int DecodeDownlinkAdditionalTimeslots_r7_parameters(PerContext* ctx, DownlinkAdd
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<DownlinkAdditionalTimeslots_r7_parameters_sameAsLast*>(AllocRecord(sizeof(DownlinkAdditionalTimeslots_r7_parameters_sameAsLast)));
+      auto* alt = static_cast<DownlinkAdditionalTimeslots_r7_parameters_sameAsLast*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots_r7_parameters_sameAsLast)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeDownlinkAdditionalTimeslots_r7_parameters_sameAsLast(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<DownlinkAdditionalTimeslots_r7_parameters_newParameters*>(AllocRecord(sizeof(DownlinkAdditionalTimeslots_r7_parameters_newParameters)));
+      auto* alt = static_cast<DownlinkAdditionalTimeslots_r7_parameters_newParameters*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots_r7_parameters_newParameters)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitDownlinkAdditionalTimeslots_r7_parameters_newParameters(alt);
@@ -2507,21 +2527,21 @@ int DecodeMidambleShiftAndBurstType_r7_burstType(PerContext* ctx, MidambleShiftA
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<MidambleShiftAndBurstType_r7_burstType_type1*>(AllocRecord(sizeof(MidambleShiftAndBurstType_r7_burstType_type1)));
+      auto* alt = static_cast<MidambleShiftAndBurstType_r7_burstType_type1*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_r7_burstType_type1)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitMidambleShiftAndBurstType_r7_burstType_type1(alt);
       return DecodeMidambleShiftAndBurstType_r7_burstType_type1(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<MidambleShiftAndBurstType_r7_burstType_type2*>(AllocRecord(sizeof(MidambleShiftAndBurstType_r7_burstType_type2)));
+      auto* alt = static_cast<MidambleShiftAndBurstType_r7_burstType_type2*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_r7_burstType_type2)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitMidambleShiftAndBurstType_r7_burstType_type2(alt);
       return DecodeMidambleShiftAndBurstType_r7_burstType_type2(ctx, alt);
     }
     case 2: {
-      auto* alt = static_cast<MidambleShiftAndBurstType_r7_burstType_type3*>(AllocRecord(sizeof(MidambleShiftAndBurstType_r7_burstType_type3)));
+      auto* alt = static_cast<MidambleShiftAndBurstType_r7_burstType_type3*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_r7_burstType_type3)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitMidambleShiftAndBurstType_r7_burstType_type3(alt);
@@ -2617,7 +2637,7 @@ int DecodeDownlinkTimeslotsCodes_moreTimeslots(PerContext* ctx, DownlinkTimeslot
       return StatusOk;
     }
     case 1: {
-      auto* alt = static_cast<DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots*>(AllocRecord(sizeof(DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots)));
+      auto* alt = static_cast<DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots*>(AllocRecord(ctx, sizeof(DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots(alt);
@@ -2672,7 +2692,7 @@ int DecodeDownlinkTimeslotsCodes_LCR_r4_moreTimeslots(PerContext* ctx, DownlinkT
       return StatusOk;
     }
     case 1: {
-      auto* alt = static_cast<DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots*>(AllocRecord(sizeof(DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots)));
+      auto* alt = static_cast<DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots*>(AllocRecord(ctx, sizeof(DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(alt);
@@ -2730,7 +2750,7 @@ int DecodeDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(PerCon
       return status;
     }
     case 1: {
-      auto* alt = static_cast<DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList*>(AllocRecord(sizeof(DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList)));
+      auto* alt = static_cast<DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList*>(AllocRecord(ctx, sizeof(DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(alt);
@@ -2766,14 +2786,16 @@ int DecodeDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timesl
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<DownlinkAdditionalTimeslots_LCR_r4*>(AllocRecord(sizeof(DownlinkAdditionalTimeslots_LCR_r4)));
+    auto* element = static_cast<DownlinkAdditionalTimeslots_LCR_r4*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots_LCR_r4)));
     if (element == nullptr) return StatusNoMemory;
     InitDownlinkAdditionalTimeslots_LCR_r4(element);
     int status = DecodeDownlinkAdditionalTimeslots_LCR_r4(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseDownlinkAdditionalTimeslots_LCR_r4(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseDownlinkAdditionalTimeslots_LCR_r4(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -2798,7 +2820,7 @@ int DecodeDownlinkTimeslotsCodes_VHCR_moreTimeslots(PerContext* ctx, DownlinkTim
       return StatusOk;
     }
     case 1: {
-      auto* alt = static_cast<DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots*>(AllocRecord(sizeof(DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots)));
+      auto* alt = static_cast<DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots*>(AllocRecord(ctx, sizeof(DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(alt);
@@ -2856,7 +2878,7 @@ int DecodeDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(PerConte
       return status;
     }
     case 1: {
-      auto* alt = static_cast<DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList*>(AllocRecord(sizeof(DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList)));
+      auto* alt = static_cast<DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList*>(AllocRecord(ctx, sizeof(DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(alt);
@@ -2892,14 +2914,16 @@ int DecodeDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslot
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<DownlinkAdditionalTimeslots_VHCR*>(AllocRecord(sizeof(DownlinkAdditionalTimeslots_VHCR)));
+    auto* element = static_cast<DownlinkAdditionalTimeslots_VHCR*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots_VHCR)));
     if (element == nullptr) return StatusNoMemory;
     InitDownlinkAdditionalTimeslots_VHCR(element);
     int status = DecodeDownlinkAdditionalTimeslots_VHCR(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseDownlinkAdditionalTimeslots_VHCR(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseDownlinkAdditionalTimeslots_VHCR(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -2927,7 +2951,7 @@ int DecodeDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots(PerContext* c
       return status;
     }
     case 1: {
-      auto* alt = static_cast<DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList*>(AllocRecord(sizeof(DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList)));
+      auto* alt = static_cast<DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList*>(AllocRecord(ctx, sizeof(DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(alt);
@@ -2963,14 +2987,16 @@ int DecodeDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<DownlinkAdditionalTimeslots*>(AllocRecord(sizeof(DownlinkAdditionalTimeslots)));
+    auto* element = static_cast<DownlinkAdditionalTimeslots*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots)));
     if (element == nullptr) return StatusNoMemory;
     InitDownlinkAdditionalTimeslots(element);
     int status = DecodeDownlinkAdditionalTimeslots(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseDownlinkAdditionalTimeslots(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseDownlinkAdditionalTimeslots(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -2995,7 +3021,7 @@ int DecodeDownlinkTimeslotsCodes_r7_moreTimeslots(PerContext* ctx, DownlinkTimes
       return StatusOk;
     }
     case 1: {
-      auto* alt = static_cast<DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots*>(AllocRecord(sizeof(DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots)));
+      auto* alt = static_cast<DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots*>(AllocRecord(ctx, sizeof(DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots(alt);
@@ -3053,7 +3079,7 @@ int DecodeDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots(PerContext
       return status;
     }
     case 1: {
-      auto* alt = static_cast<DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList*>(AllocRecord(sizeof(DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList)));
+      auto* alt = static_cast<DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList*>(AllocRecord(ctx, sizeof(DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList(alt);
@@ -3089,14 +3115,16 @@ int DecodeDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotLi
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<DownlinkAdditionalTimeslots_r7*>(AllocRecord(sizeof(DownlinkAdditionalTimeslots_r7)));
+    auto* element = static_cast<DownlinkAdditionalTimeslots_r7*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots_r7)));
     if (element == nullptr) return StatusNoMemory;
     InitDownlinkAdditionalTimeslots_r7(element);
     int status = DecodeDownlinkAdditionalTimeslots_r7(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseDownlinkAdditionalTimeslots_r7(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseDownlinkAdditionalTimeslots_r7(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -3118,21 +3146,21 @@ int DecodeExplicitTFCS_Configuration(PerContext* ctx, ExplicitTFCS_Configuration
   v->tag = index + 1;
   switch (index) {
     case 0: case 1: {
-      auto* alt = static_cast<TFCS_ReconfAdd*>(AllocRecord(sizeof(TFCS_ReconfAdd)));
+      auto* alt = static_cast<TFCS_ReconfAdd*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitTFCS_ReconfAdd(alt);
       return DecodeTFCS_ReconfAdd(ctx, alt);
     }
     case 2: {
-      auto* alt = static_cast<TFCS_RemovalList*>(AllocRecord(sizeof(TFCS_RemovalList)));
+      auto* alt = static_cast<TFCS_RemovalList*>(AllocRecord(ctx, sizeof(TFCS_RemovalList)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitTFCS_RemovalList(alt);
       return DecodeTFCS_RemovalList(ctx, alt);
     }
     case 3: {
-      auto* alt = static_cast<ExplicitTFCS_Configuration_replacement*>(AllocRecord(sizeof(ExplicitTFCS_Configuration_replacement)));
+      auto* alt = static_cast<ExplicitTFCS_Configuration_replacement*>(AllocRecord(ctx, sizeof(ExplicitTFCS_Configuration_replacement)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitExplicitTFCS_Configuration_replacement(alt);
@@ -3181,12 +3209,14 @@ int DecodeTFCS_RemovalList(PerContext* ctx, TFCS_RemovalList* v) {
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<TFCS_Removal*>(AllocRecord(sizeof(TFCS_Removal)));
+    auto* element = static_cast<TFCS_Removal*>(AllocRecord(ctx, sizeof(TFCS_Removal)));
     if (element == nullptr) return StatusNoMemory;
     int status = DecodeTFCS_Removal(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -3209,49 +3239,49 @@ int DecodeTFCS_ReconfAdd_ctfcSize(PerContext* ctx, TFCS_ReconfAdd_ctfcSize* v) {
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc2Bit*>(AllocRecord(sizeof(TFCS_ReconfAdd_ctfcSize_ctfc2Bit)));
+      auto* alt = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc2Bit*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc2Bit)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitTFCS_ReconfAdd_ctfcSize_ctfc2Bit(alt);
       return DecodeTFCS_ReconfAdd_ctfcSize_ctfc2Bit(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc4Bit*>(AllocRecord(sizeof(TFCS_ReconfAdd_ctfcSize_ctfc4Bit)));
+      auto* alt = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc4Bit*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc4Bit)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitTFCS_ReconfAdd_ctfcSize_ctfc4Bit(alt);
       return DecodeTFCS_ReconfAdd_ctfcSize_ctfc4Bit(ctx, alt);
     }
     case 2: {
-      auto* alt = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc6Bit*>(AllocRecord(sizeof(TFCS_ReconfAdd_ctfcSize_ctfc6Bit)));
+      auto* alt = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc6Bit*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc6Bit)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitTFCS_ReconfAdd_ctfcSize_ctfc6Bit(alt);
       return DecodeTFCS_ReconfAdd_ctfcSize_ctfc6Bit(ctx, alt);
     }
     case 3: {
-      auto* alt = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc8Bit*>(AllocRecord(sizeof(TFCS_ReconfAdd_ctfcSize_ctfc8Bit)));
+      auto* alt = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc8Bit*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc8Bit)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitTFCS_ReconfAdd_ctfcSize_ctfc8Bit(alt);
       return DecodeTFCS_ReconfAdd_ctfcSize_ctfc8Bit(ctx, alt);
     }
     case 4: {
-      auto* alt = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc12Bit*>(AllocRecord(sizeof(TFCS_ReconfAdd_ctfcSize_ctfc12Bit)));
+      auto* alt = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc12Bit*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc12Bit)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitTFCS_ReconfAdd_ctfcSize_ctfc12Bit(alt);
       return DecodeTFCS_ReconfAdd_ctfcSize_ctfc12Bit(ctx, alt);
     }
     case 5: {
-      auto* alt = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc16Bit*>(AllocRecord(sizeof(TFCS_ReconfAdd_ctfcSize_ctfc16Bit)));
+      auto* alt = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc16Bit*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc16Bit)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitTFCS_ReconfAdd_ctfcSize_ctfc16Bit(alt);
       return DecodeTFCS_ReconfAdd_ctfcSize_ctfc16Bit(ctx, alt);
     }
     case 6: {
-      auto* alt = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc24Bit*>(AllocRecord(sizeof(TFCS_ReconfAdd_ctfcSize_ctfc24Bit)));
+      auto* alt = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc24Bit*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc24Bit)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitTFCS_ReconfAdd_ctfcSize_ctfc24Bit(alt);
@@ -3355,14 +3385,16 @@ int DecodeFACH_PCH_InformationList(PerContext* ctx, FACH_PCH_InformationList* v)
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<FACH_PCH_Information*>(AllocRecord(sizeof(FACH_PCH_Information)));
+    auto* element = static_cast<FACH_PCH_Information*>(AllocRecord(ctx, sizeof(FACH_PCH_Information)));
     if (element == nullptr) return StatusNoMemory;
     InitFACH_PCH_Information(element);
     int status = DecodeFACH_PCH_Information(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseFACH_PCH_Information(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseFACH_PCH_Information(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -3403,7 +3435,7 @@ int DecodeHARQ_Info_memoryPartitioning(PerContext* ctx, HARQ_Info_memoryPartitio
       return StatusOk;
     }
     case 1: {
-      auto* alt = static_cast<HARQ_Info_memoryPartitioning_explicit*>(AllocRecord(sizeof(HARQ_Info_memoryPartitioning_explicit)));
+      auto* alt = static_cast<HARQ_Info_memoryPartitioning_explicit*>(AllocRecord(ctx, sizeof(HARQ_Info_memoryPartitioning_explicit)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitHARQ_Info_memoryPartitioning_explicit(alt);
@@ -3535,13 +3567,13 @@ int DecodePICH_Info(PerContext* ctx, PICH_Info* v) {
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<PICH_Info_fdd*>(AllocRecord(sizeof(PICH_Info_fdd)));
+      auto* alt = static_cast<PICH_Info_fdd*>(AllocRecord(ctx, sizeof(PICH_Info_fdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodePICH_Info_fdd(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<PICH_Info_tdd*>(AllocRecord(sizeof(PICH_Info_tdd)));
+      auto* alt = static_cast<PICH_Info_tdd*>(AllocRecord(ctx, sizeof(PICH_Info_tdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitPICH_Info_tdd(alt);
@@ -3594,14 +3626,16 @@ int DecodeHS_DSCH_PagingSystemInformation_pich_ForHSDPASupportedPagingList(PerCo
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<PICH_ForHSDPASupportedPaging*>(AllocRecord(sizeof(PICH_ForHSDPASupportedPaging)));
+    auto* element = static_cast<PICH_ForHSDPASupportedPaging*>(AllocRecord(ctx, sizeof(PICH_ForHSDPASupportedPaging)));
     if (element == nullptr) return StatusNoMemory;
     InitPICH_ForHSDPASupportedPaging(element);
     int status = DecodePICH_ForHSDPASupportedPaging(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleasePICH_ForHSDPASupportedPaging(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleasePICH_ForHSDPASupportedPaging(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -3689,13 +3723,15 @@ int DecodeLogicalChannelList_explicitList(PerContext* ctx, LogicalChannelList_ex
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<LogicalChannelByRB*>(AllocRecord(sizeof(LogicalChannelByRB)));
+    auto* element = static_cast<LogicalChannelByRB*>(AllocRecord(ctx, sizeof(LogicalChannelByRB)));
     if (element == nullptr) return StatusNoMemory;
     InitLogicalChannelByRB(element);
     int status = DecodeLogicalChannelByRB(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -3720,14 +3756,16 @@ int DecodeMBMS_FACHCarryingMTCH_List(PerContext* ctx, MBMS_FACHCarryingMTCH_List
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<TransportFormatSet*>(AllocRecord(sizeof(TransportFormatSet)));
+    auto* element = static_cast<TransportFormatSet*>(AllocRecord(ctx, sizeof(TransportFormatSet)));
     if (element == nullptr) return StatusNoMemory;
     InitTransportFormatSet(element);
     int status = DecodeTransportFormatSet(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseTransportFormatSet(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseTransportFormatSet(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -3877,7 +3915,7 @@ int DecodeMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode(
       return StatusOk;
     }
     case 2: {
-      auto* alt = static_cast<MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble*>(AllocRecord(sizeof(MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble)));
+      auto* alt = static_cast<MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble(ctx, alt);
@@ -3931,7 +3969,7 @@ int DecodeMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode(
       return StatusOk;
     }
     case 2: {
-      auto* alt = static_cast<MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble*>(AllocRecord(sizeof(MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble)));
+      auto* alt = static_cast<MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble(ctx, alt);
@@ -3984,7 +4022,7 @@ int DecodeMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode(
       return StatusOk;
     }
     case 1: {
-      auto* alt = static_cast<MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble*>(AllocRecord(sizeof(MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble)));
+      auto* alt = static_cast<MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble(ctx, alt);
@@ -4038,7 +4076,7 @@ int DecodeMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode(PerCo
       return StatusOk;
     }
     case 2: {
-      auto* alt = static_cast<MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble*>(AllocRecord(sizeof(MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble)));
+      auto* alt = static_cast<MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble(ctx, alt);
@@ -4092,7 +4130,7 @@ int DecodeMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode(PerCo
       return StatusOk;
     }
     case 2: {
-      auto* alt = static_cast<MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble*>(AllocRecord(sizeof(MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble)));
+      auto* alt = static_cast<MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble(ctx, alt);
@@ -4145,7 +4183,7 @@ int DecodeMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode(PerCo
       return StatusOk;
     }
     case 1: {
-      auto* alt = static_cast<MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble*>(AllocRecord(sizeof(MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble)));
+      auto* alt = static_cast<MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble(ctx, alt);
@@ -4199,7 +4237,7 @@ int DecodeMidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode(Pe
       return StatusOk;
     }
     case 2: {
-      auto* alt = static_cast<MidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode_ueSpecificMidamble*>(AllocRecord(sizeof(MidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode_ueSpecificMidamble)));
+      auto* alt = static_cast<MidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode_ueSpecificMidamble*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode_ueSpecificMidamble)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeMidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode_ueSpecificMidamble(ctx, alt);
@@ -4253,7 +4291,7 @@ int DecodeMidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode(Pe
       return StatusOk;
     }
     case 2: {
-      auto* alt = static_cast<MidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode_ueSpecificMidamble*>(AllocRecord(sizeof(MidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode_ueSpecificMidamble)));
+      auto* alt = static_cast<MidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode_ueSpecificMidamble*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode_ueSpecificMidamble)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeMidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode_ueSpecificMidamble(ctx, alt);
@@ -4306,7 +4344,7 @@ int DecodeMidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode(Pe
       return StatusOk;
     }
     case 1: {
-      auto* alt = static_cast<MidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode_ueSpecificMidamble*>(AllocRecord(sizeof(MidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode_ueSpecificMidamble)));
+      auto* alt = static_cast<MidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode_ueSpecificMidamble*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode_ueSpecificMidamble)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeMidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode_ueSpecificMidamble(ctx, alt);
@@ -4363,14 +4401,14 @@ int DecodeOctetModeRLC_SizeInfoType1(PerContext* ctx, OctetModeRLC_SizeInfoType1
       return status;
     }
     case 1: {
-      auto* alt = static_cast<OctetModeRLC_SizeInfoType1_sizeType2*>(AllocRecord(sizeof(OctetModeRLC_SizeInfoType1_sizeType2)));
+      auto* alt = static_cast<OctetModeRLC_SizeInfoType1_sizeType2*>(AllocRecord(ctx, sizeof(OctetModeRLC_SizeInfoType1_sizeType2)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitOctetModeRLC_SizeInfoType1_sizeType2(alt);
       return DecodeOctetModeRLC_SizeInfoType1_sizeType2(ctx, alt);
     }
     case 2: {
-      auto* alt = static_cast<OctetModeRLC_SizeInfoType1_sizeType3*>(AllocRecord(sizeof(OctetModeRLC_SizeInfoType1_sizeType3)));
+      auto* alt = static_cast<OctetModeRLC_SizeInfoType1_sizeType3*>(AllocRecord(ctx, sizeof(OctetModeRLC_SizeInfoType1_sizeType3)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitOctetModeRLC_SizeInfoType1_sizeType3(alt);
@@ -4521,21 +4559,21 @@ int DecodePDSCH_Info_r7_tddOption(PerContext* ctx, PDSCH_Info_r7_tddOption* v) {
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<PDSCH_Info_r7_tddOption_tdd384*>(AllocRecord(sizeof(PDSCH_Info_r7_tddOption_tdd384)));
+      auto* alt = static_cast<PDSCH_Info_r7_tddOption_tdd384*>(AllocRecord(ctx, sizeof(PDSCH_Info_r7_tddOption_tdd384)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitPDSCH_Info_r7_tddOption_tdd384(alt);
       return DecodePDSCH_Info_r7_tddOption_tdd384(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<PDSCH_Info_r7_tddOption_tdd768*>(AllocRecord(sizeof(PDSCH_Info_r7_tddOption_tdd768)));
+      auto* alt = static_cast<PDSCH_Info_r7_tddOption_tdd768*>(AllocRecord(ctx, sizeof(PDSCH_Info_r7_tddOption_tdd768)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitPDSCH_Info_r7_tddOption_tdd768(alt);
       return DecodePDSCH_Info_r7_tddOption_tdd768(ctx, alt);
     }
     case 2: {
-      auto* alt = static_cast<PDSCH_Info_r7_tddOption_tdd128*>(AllocRecord(sizeof(PDSCH_Info_r7_tddOption_tdd128)));
+      auto* alt = static_cast<PDSCH_Info_r7_tddOption_tdd128*>(AllocRecord(ctx, sizeof(PDSCH_Info_r7_tddOption_tdd128)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitPDSCH_Info_r7_tddOption_tdd128(alt);
@@ -4657,14 +4695,14 @@ int DecodeTFCS(PerContext* ctx, TFCS* v) {
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<ExplicitTFCS_Configuration*>(AllocRecord(sizeof(ExplicitTFCS_Configuration)));
+      auto* alt = static_cast<ExplicitTFCS_Configuration*>(AllocRecord(ctx, sizeof(ExplicitTFCS_Configuration)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitExplicitTFCS_Configuration(alt);
       return DecodeExplicitTFCS_Configuration(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<SplitTFCI_Signalling*>(AllocRecord(sizeof(SplitTFCI_Signalling)));
+      auto* alt = static_cast<SplitTFCI_Signalling*>(AllocRecord(ctx, sizeof(SplitTFCI_Signalling)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitSplitTFCI_Signalling(alt);
@@ -4754,14 +4792,16 @@ int DecodePDSCH_SysInfoList_SFN(PerContext* ctx, PDSCH_SysInfoList_SFN* v) {
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<PDSCH_SysInfoList_SFN_Item*>(AllocRecord(sizeof(PDSCH_SysInfoList_SFN_Item)));
+    auto* element = static_cast<PDSCH_SysInfoList_SFN_Item*>(AllocRecord(ctx, sizeof(PDSCH_SysInfoList_SFN_Item)));
     if (element == nullptr) return StatusNoMemory;
     InitPDSCH_SysInfoList_SFN_Item(element);
     int status = DecodePDSCH_SysInfoList_SFN_Item(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleasePDSCH_SysInfoList_SFN_Item(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleasePDSCH_SysInfoList_SFN_Item(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -4830,14 +4870,16 @@ int DecodePDSCH_SysInfoList_SFN_HCR_r5(PerContext* ctx, PDSCH_SysInfoList_SFN_HC
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<PDSCH_SysInfoList_SFN_HCR_r5_Item*>(AllocRecord(sizeof(PDSCH_SysInfoList_SFN_HCR_r5_Item)));
+    auto* element = static_cast<PDSCH_SysInfoList_SFN_HCR_r5_Item*>(AllocRecord(ctx, sizeof(PDSCH_SysInfoList_SFN_HCR_r5_Item)));
     if (element == nullptr) return StatusNoMemory;
     InitPDSCH_SysInfoList_SFN_HCR_r5_Item(element);
     int status = DecodePDSCH_SysInfoList_SFN_HCR_r5_Item(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleasePDSCH_SysInfoList_SFN_HCR_r5_Item(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleasePDSCH_SysInfoList_SFN_HCR_r5_Item(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -4906,14 +4948,16 @@ int DecodePDSCH_SysInfoList_SFN_LCR_r4(PerContext* ctx, PDSCH_SysInfoList_SFN_LC
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<PDSCH_SysInfoList_SFN_LCR_r4_Item*>(AllocRecord(sizeof(PDSCH_SysInfoList_SFN_LCR_r4_Item)));
+    auto* element = static_cast<PDSCH_SysInfoList_SFN_LCR_r4_Item*>(AllocRecord(ctx, sizeof(PDSCH_SysInfoList_SFN_LCR_r4_Item)));
     if (element == nullptr) return StatusNoMemory;
     InitPDSCH_SysInfoList_SFN_LCR_r4_Item(element);
     int status = DecodePDSCH_SysInfoList_SFN_LCR_r4_Item(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleasePDSCH_SysInfoList_SFN_LCR_r4_Item(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleasePDSCH_SysInfoList_SFN_LCR_r4_Item(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -4964,14 +5008,16 @@ int DecodePDSCH_SysInfoList_VHCR_r7(PerContext* ctx, PDSCH_SysInfoList_VHCR_r7* 
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<PDSCH_SysInfo_VHCR_r7*>(AllocRecord(sizeof(PDSCH_SysInfo_VHCR_r7)));
+    auto* element = static_cast<PDSCH_SysInfo_VHCR_r7*>(AllocRecord(ctx, sizeof(PDSCH_SysInfo_VHCR_r7)));
     if (element == nullptr) return StatusNoMemory;
     InitPDSCH_SysInfo_VHCR_r7(element);
     int status = DecodePDSCH_SysInfo_VHCR_r7(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleasePDSCH_SysInfo_VHCR_r7(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleasePDSCH_SysInfo_VHCR_r7(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -5283,14 +5329,14 @@ int DecodePRACH_Partitioning(PerContext* ctx, PRACH_Partitioning* v) {
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<PRACH_Partitioning_fdd*>(AllocRecord(sizeof(PRACH_Partitioning_fdd)));
+      auto* alt = static_cast<PRACH_Partitioning_fdd*>(AllocRecord(ctx, sizeof(PRACH_Partitioning_fdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitPRACH_Partitioning_fdd(alt);
       return DecodePRACH_Partitioning_fdd(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<PRACH_Partitioning_tdd*>(AllocRecord(sizeof(PRACH_Partitioning_tdd)));
+      auto* alt = static_cast<PRACH_Partitioning_tdd*>(AllocRecord(ctx, sizeof(PRACH_Partitioning_tdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitPRACH_Partitioning_tdd(alt);
@@ -5330,14 +5376,16 @@ int DecodePRACH_Partitioning_LCR_r4(PerContext* ctx, PRACH_Partitioning_LCR_r4* 
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<ASCSetting_TDD_LCR_r4*>(AllocRecord(sizeof(ASCSetting_TDD_LCR_r4)));
+    auto* element = static_cast<ASCSetting_TDD_LCR_r4*>(AllocRecord(ctx, sizeof(ASCSetting_TDD_LCR_r4)));
     if (element == nullptr) return StatusNoMemory;
     InitASCSetting_TDD_LCR_r4(element);
     int status = DecodeASCSetting_TDD_LCR_r4(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseASCSetting_TDD_LCR_r4(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseASCSetting_TDD_LCR_r4(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -5362,13 +5410,15 @@ int DecodePRACH_Partitioning_fdd(PerContext* ctx, PRACH_Partitioning_fdd* v) {
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<ASCSetting_FDD*>(AllocRecord(sizeof(ASCSetting_FDD)));
+    auto* element = static_cast<ASCSetting_FDD*>(AllocRecord(ctx, sizeof(ASCSetting_FDD)));
     if (element == nullptr) return StatusNoMemory;
     InitASCSetting_FDD(element);
     int status = DecodeASCSetting_FDD(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -5390,14 +5440,14 @@ int DecodePRACH_Partitioning_r7(PerContext* ctx, PRACH_Partitioning_r7* v) {
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<PRACH_Partitioning_r7_fdd*>(AllocRecord(sizeof(PRACH_Partitioning_r7_fdd)));
+      auto* alt = static_cast<PRACH_Partitioning_r7_fdd*>(AllocRecord(ctx, sizeof(PRACH_Partitioning_r7_fdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitPRACH_Partitioning_r7_fdd(alt);
       return DecodePRACH_Partitioning_r7_fdd(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<PRACH_Partitioning_r7_tdd*>(AllocRecord(sizeof(PRACH_Partitioning_r7_tdd)));
+      auto* alt = static_cast<PRACH_Partitioning_r7_tdd*>(AllocRecord(ctx, sizeof(PRACH_Partitioning_r7_tdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitPRACH_Partitioning_r7_tdd(alt);
@@ -5437,13 +5487,15 @@ int DecodePRACH_Partitioning_r7_fdd(PerContext* ctx, PRACH_Partitioning_r7_fdd* 
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<ASCSetting_FDD*>(AllocRecord(sizeof(ASCSetting_FDD)));
+    auto* element = static_cast<ASCSetting_FDD*>(AllocRecord(ctx, sizeof(ASCSetting_FDD)));
     if (element == nullptr) return StatusNoMemory;
     InitASCSetting_FDD(element);
     int status = DecodeASCSetting_FDD(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -5468,14 +5520,16 @@ int DecodePRACH_Partitioning_r7_tdd(PerContext* ctx, PRACH_Partitioning_r7_tdd* 
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<ASCSetting_TDD_r7*>(AllocRecord(sizeof(ASCSetting_TDD_r7)));
+    auto* element = static_cast<ASCSetting_TDD_r7*>(AllocRecord(ctx, sizeof(ASCSetting_TDD_r7)));
     if (element == nullptr) return StatusNoMemory;
     InitASCSetting_TDD_r7(element);
     int status = DecodeASCSetting_TDD_r7(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseASCSetting_TDD_r7(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseASCSetting_TDD_r7(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -5500,14 +5554,16 @@ int DecodePRACH_Partitioning_tdd(PerContext* ctx, PRACH_Partitioning_tdd* v) {
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<ASCSetting_TDD*>(AllocRecord(sizeof(ASCSetting_TDD)));
+    auto* element = static_cast<ASCSetting_TDD*>(AllocRecord(ctx, sizeof(ASCSetting_TDD)));
     if (element == nullptr) return StatusNoMemory;
     InitASCSetting_TDD(element);
     int status = DecodeASCSetting_TDD(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseASCSetting_TDD(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseASCSetting_TDD(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -5535,13 +5591,13 @@ int DecodePRACH_RACH_Info_modeSpecificInfo(PerContext* ctx, PRACH_RACH_Info_mode
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<PRACH_RACH_Info_modeSpecificInfo_fdd*>(AllocRecord(sizeof(PRACH_RACH_Info_modeSpecificInfo_fdd)));
+      auto* alt = static_cast<PRACH_RACH_Info_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(PRACH_RACH_Info_modeSpecificInfo_fdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodePRACH_RACH_Info_modeSpecificInfo_fdd(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<PRACH_RACH_Info_modeSpecificInfo_tdd*>(AllocRecord(sizeof(PRACH_RACH_Info_modeSpecificInfo_tdd)));
+      auto* alt = static_cast<PRACH_RACH_Info_modeSpecificInfo_tdd*>(AllocRecord(ctx, sizeof(PRACH_RACH_Info_modeSpecificInfo_tdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitPRACH_RACH_Info_modeSpecificInfo_tdd(alt);
@@ -5603,14 +5659,16 @@ int DecodePRACH_RACH_Info_LCR_r4_prach_DefinitionList(PerContext* ctx, PRACH_RAC
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<PRACH_Definition_LCR_r4*>(AllocRecord(sizeof(PRACH_Definition_LCR_r4)));
+    auto* element = static_cast<PRACH_Definition_LCR_r4*>(AllocRecord(ctx, sizeof(PRACH_Definition_LCR_r4)));
     if (element == nullptr) return StatusNoMemory;
     InitPRACH_Definition_LCR_r4(element);
     int status = DecodePRACH_Definition_LCR_r4(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleasePRACH_Definition_LCR_r4(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleasePRACH_Definition_LCR_r4(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -5652,14 +5710,14 @@ int DecodeTDD768_PRACH_CCodeList(PerContext* ctx, TDD768_PRACH_CCodeList* v) {
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<TDD768_PRACH_CCodeList_sf32*>(AllocRecord(sizeof(TDD768_PRACH_CCodeList_sf32)));
+      auto* alt = static_cast<TDD768_PRACH_CCodeList_sf32*>(AllocRecord(ctx, sizeof(TDD768_PRACH_CCodeList_sf32)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitTDD768_PRACH_CCodeList_sf32(alt);
       return DecodeTDD768_PRACH_CCodeList_sf32(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<TDD768_PRACH_CCodeList_sf16*>(AllocRecord(sizeof(TDD768_PRACH_CCodeList_sf16)));
+      auto* alt = static_cast<TDD768_PRACH_CCodeList_sf16*>(AllocRecord(ctx, sizeof(TDD768_PRACH_CCodeList_sf16)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitTDD768_PRACH_CCodeList_sf16(alt);
@@ -5717,14 +5775,14 @@ int DecodeTDD_PRACH_CCodeList(PerContext* ctx, TDD_PRACH_CCodeList* v) {
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<TDD_PRACH_CCodeList_sf8*>(AllocRecord(sizeof(TDD_PRACH_CCodeList_sf8)));
+      auto* alt = static_cast<TDD_PRACH_CCodeList_sf8*>(AllocRecord(ctx, sizeof(TDD_PRACH_CCodeList_sf8)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitTDD_PRACH_CCodeList_sf8(alt);
       return DecodeTDD_PRACH_CCodeList_sf8(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<TDD_PRACH_CCodeList_sf16*>(AllocRecord(sizeof(TDD_PRACH_CCodeList_sf16)));
+      auto* alt = static_cast<TDD_PRACH_CCodeList_sf16*>(AllocRecord(ctx, sizeof(TDD_PRACH_CCodeList_sf16)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitTDD_PRACH_CCodeList_sf16(alt);
@@ -5785,7 +5843,7 @@ int DecodePRACH_SystemInformation_modeSpecificInfo(PerContext* ctx, PRACH_System
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<PRACH_SystemInformation_modeSpecificInfo_fdd*>(AllocRecord(sizeof(PRACH_SystemInformation_modeSpecificInfo_fdd)));
+      auto* alt = static_cast<PRACH_SystemInformation_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(PRACH_SystemInformation_modeSpecificInfo_fdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitPRACH_SystemInformation_modeSpecificInfo_fdd(alt);
@@ -5865,14 +5923,16 @@ int DecodePRACH_SystemInformationList(PerContext* ctx, PRACH_SystemInformationLi
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<PRACH_SystemInformation*>(AllocRecord(sizeof(PRACH_SystemInformation)));
+    auto* element = static_cast<PRACH_SystemInformation*>(AllocRecord(ctx, sizeof(PRACH_SystemInformation)));
     if (element == nullptr) return StatusNoMemory;
     InitPRACH_SystemInformation(element);
     int status = DecodePRACH_SystemInformation(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleasePRACH_SystemInformation(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleasePRACH_SystemInformation(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -5894,14 +5954,14 @@ int DecodeTransportFormatSet_LCR(PerContext* ctx, TransportFormatSet_LCR* v) {
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<DedicatedTransChTFS*>(AllocRecord(sizeof(DedicatedTransChTFS)));
+      auto* alt = static_cast<DedicatedTransChTFS*>(AllocRecord(ctx, sizeof(DedicatedTransChTFS)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitDedicatedTransChTFS(alt);
       return DecodeDedicatedTransChTFS(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<CommonTransChTFS_LCR*>(AllocRecord(sizeof(CommonTransChTFS_LCR)));
+      auto* alt = static_cast<CommonTransChTFS_LCR*>(AllocRecord(ctx, sizeof(CommonTransChTFS_LCR)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitCommonTransChTFS_LCR(alt);
@@ -5966,14 +6026,16 @@ int DecodePRACH_SystemInformationList_LCR_r4(PerContext* ctx, PRACH_SystemInform
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<PRACH_SystemInformation_LCR_r4*>(AllocRecord(sizeof(PRACH_SystemInformation_LCR_r4)));
+    auto* element = static_cast<PRACH_SystemInformation_LCR_r4*>(AllocRecord(ctx, sizeof(PRACH_SystemInformation_LCR_r4)));
     if (element == nullptr) return StatusNoMemory;
     InitPRACH_SystemInformation_LCR_r4(element);
     int status = DecodePRACH_SystemInformation_LCR_r4(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleasePRACH_SystemInformation_LCR_r4(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleasePRACH_SystemInformation_LCR_r4(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -6003,12 +6065,14 @@ int DecodePRACH_SystemInformationList_LCR_v770ext(PerContext* ctx, PRACH_SystemI
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<PRACH_SystemInformation_LCR_v770ext*>(AllocRecord(sizeof(PRACH_SystemInformation_LCR_v770ext)));
+    auto* element = static_cast<PRACH_SystemInformation_LCR_v770ext*>(AllocRecord(ctx, sizeof(PRACH_SystemInformation_LCR_v770ext)));
     if (element == nullptr) return StatusNoMemory;
     int status = DecodePRACH_SystemInformation_LCR_v770ext(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -6053,14 +6117,16 @@ int DecodePRACH_SystemInformationList_VHCR_r7(PerContext* ctx, PRACH_SystemInfor
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<PRACH_SystemInformation_VHCR_r7*>(AllocRecord(sizeof(PRACH_SystemInformation_VHCR_r7)));
+    auto* element = static_cast<PRACH_SystemInformation_VHCR_r7*>(AllocRecord(ctx, sizeof(PRACH_SystemInformation_VHCR_r7)));
     if (element == nullptr) return StatusNoMemory;
     InitPRACH_SystemInformation_VHCR_r7(element);
     int status = DecodePRACH_SystemInformation_VHCR_r7(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleasePRACH_SystemInformation_VHCR_r7(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleasePRACH_SystemInformation_VHCR_r7(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -6130,7 +6196,7 @@ int DecodeUplinkTimeslotsCodes_moreTimeslots(PerContext* ctx, UplinkTimeslotsCod
       return StatusOk;
     }
     case 1: {
-      auto* alt = static_cast<UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots*>(AllocRecord(sizeof(UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots)));
+      auto* alt = static_cast<UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots*>(AllocRecord(ctx, sizeof(UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots(alt);
@@ -6219,7 +6285,7 @@ int DecodeUplinkTimeslotsCodes_LCR_r4_moreTimeslots(PerContext* ctx, UplinkTimes
       return StatusOk;
     }
     case 1: {
-      auto* alt = static_cast<UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots*>(AllocRecord(sizeof(UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots)));
+      auto* alt = static_cast<UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots*>(AllocRecord(ctx, sizeof(UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(alt);
@@ -6322,7 +6388,7 @@ int DecodeUplinkTimeslotsCodes_VHCR_moreTimeslots(PerContext* ctx, UplinkTimeslo
       return StatusOk;
     }
     case 1: {
-      auto* alt = static_cast<UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots*>(AllocRecord(sizeof(UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots)));
+      auto* alt = static_cast<UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots*>(AllocRecord(ctx, sizeof(UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(alt);
@@ -6455,14 +6521,16 @@ int DecodePUSCH_SysInfoList_SFN(PerContext* ctx, PUSCH_SysInfoList_SFN* v) {
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<PUSCH_SysInfoList_SFN_Item*>(AllocRecord(sizeof(PUSCH_SysInfoList_SFN_Item)));
+    auto* element = static_cast<PUSCH_SysInfoList_SFN_Item*>(AllocRecord(ctx, sizeof(PUSCH_SysInfoList_SFN_Item)));
     if (element == nullptr) return StatusNoMemory;
     InitPUSCH_SysInfoList_SFN_Item(element);
     int status = DecodePUSCH_SysInfoList_SFN_Item(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleasePUSCH_SysInfoList_SFN_Item(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleasePUSCH_SysInfoList_SFN_Item(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -6501,14 +6569,16 @@ int DecodeUSCH_TransportChannelsInfo(PerContext* ctx, USCH_TransportChannelsInfo
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<USCH_TransportChannelsInfo_Item*>(AllocRecord(sizeof(USCH_TransportChannelsInfo_Item)));
+    auto* element = static_cast<USCH_TransportChannelsInfo_Item*>(AllocRecord(ctx, sizeof(USCH_TransportChannelsInfo_Item)));
     if (element == nullptr) return StatusNoMemory;
     InitUSCH_TransportChannelsInfo_Item(element);
     int status = DecodeUSCH_TransportChannelsInfo_Item(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseUSCH_TransportChannelsInfo_Item(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseUSCH_TransportChannelsInfo_Item(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -6577,14 +6647,16 @@ int DecodePUSCH_SysInfoList_SFN_HCR_r5(PerContext* ctx, PUSCH_SysInfoList_SFN_HC
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<PUSCH_SysInfoList_SFN_HCR_r5_Item*>(AllocRecord(sizeof(PUSCH_SysInfoList_SFN_HCR_r5_Item)));
+    auto* element = static_cast<PUSCH_SysInfoList_SFN_HCR_r5_Item*>(AllocRecord(ctx, sizeof(PUSCH_SysInfoList_SFN_HCR_r5_Item)));
     if (element == nullptr) return StatusNoMemory;
     InitPUSCH_SysInfoList_SFN_HCR_r5_Item(element);
     int status = DecodePUSCH_SysInfoList_SFN_HCR_r5_Item(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleasePUSCH_SysInfoList_SFN_HCR_r5_Item(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleasePUSCH_SysInfoList_SFN_HCR_r5_Item(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -6653,14 +6725,16 @@ int DecodePUSCH_SysInfoList_SFN_LCR_r4(PerContext* ctx, PUSCH_SysInfoList_SFN_LC
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<PUSCH_SysInfoList_SFN_LCR_r4_Item*>(AllocRecord(sizeof(PUSCH_SysInfoList_SFN_LCR_r4_Item)));
+    auto* element = static_cast<PUSCH_SysInfoList_SFN_LCR_r4_Item*>(AllocRecord(ctx, sizeof(PUSCH_SysInfoList_SFN_LCR_r4_Item)));
     if (element == nullptr) return StatusNoMemory;
     InitPUSCH_SysInfoList_SFN_LCR_r4_Item(element);
     int status = DecodePUSCH_SysInfoList_SFN_LCR_r4_Item(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleasePUSCH_SysInfoList_SFN_LCR_r4_Item(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleasePUSCH_SysInfoList_SFN_LCR_r4_Item(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -6729,14 +6803,16 @@ int DecodePUSCH_SysInfoList_SFN_VHCR(PerContext* ctx, PUSCH_SysInfoList_SFN_VHCR
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<PUSCH_SysInfoList_SFN_VHCR_Item*>(AllocRecord(sizeof(PUSCH_SysInfoList_SFN_VHCR_Item)));
+    auto* element = static_cast<PUSCH_SysInfoList_SFN_VHCR_Item*>(AllocRecord(ctx, sizeof(PUSCH_SysInfoList_SFN_VHCR_Item)));
     if (element == nullptr) return StatusNoMemory;
     InitPUSCH_SysInfoList_SFN_VHCR_Item(element);
     int status = DecodePUSCH_SysInfoList_SFN_VHCR_Item(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleasePUSCH_SysInfoList_SFN_VHCR_Item(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleasePUSCH_SysInfoList_SFN_VHCR_Item(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -6826,14 +6902,14 @@ int DecodeSecondaryCCPCH_Info_modeSpecificInfo(PerContext* ctx, SecondaryCCPCH_I
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<SecondaryCCPCH_Info_modeSpecificInfo_fdd*>(AllocRecord(sizeof(SecondaryCCPCH_Info_modeSpecificInfo_fdd)));
+      auto* alt = static_cast<SecondaryCCPCH_Info_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(SecondaryCCPCH_Info_modeSpecificInfo_fdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitSecondaryCCPCH_Info_modeSpecificInfo_fdd(alt);
       return DecodeSecondaryCCPCH_Info_modeSpecificInfo_fdd(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<SecondaryCCPCH_Info_modeSpecificInfo_tdd*>(AllocRecord(sizeof(SecondaryCCPCH_Info_modeSpecificInfo_tdd)));
+      auto* alt = static_cast<SecondaryCCPCH_Info_modeSpecificInfo_tdd*>(AllocRecord(ctx, sizeof(SecondaryCCPCH_Info_modeSpecificInfo_tdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitSecondaryCCPCH_Info_modeSpecificInfo_tdd(alt);
@@ -6915,14 +6991,16 @@ int DecodeSCCPCH_SystemInformationList(PerContext* ctx, SCCPCH_SystemInformation
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<SCCPCH_SystemInformation*>(AllocRecord(sizeof(SCCPCH_SystemInformation)));
+    auto* element = static_cast<SCCPCH_SystemInformation*>(AllocRecord(ctx, sizeof(SCCPCH_SystemInformation)));
     if (element == nullptr) return StatusNoMemory;
     InitSCCPCH_SystemInformation(element);
     int status = DecodeSCCPCH_SystemInformation(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseSCCPCH_SystemInformation(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseSCCPCH_SystemInformation(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -6944,14 +7022,14 @@ int DecodeSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo(PerContext* ctx, Seco
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd384*>(AllocRecord(sizeof(SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd384)));
+      auto* alt = static_cast<SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd384*>(AllocRecord(ctx, sizeof(SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd384)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd384(alt);
       return DecodeSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd384(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd768*>(AllocRecord(sizeof(SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd768)));
+      auto* alt = static_cast<SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd768*>(AllocRecord(ctx, sizeof(SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd768)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd768(alt);
@@ -7034,14 +7112,16 @@ int DecodeSCCPCH_SystemInformationList_HCR_VHCR_r7(PerContext* ctx, SCCPCH_Syste
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<SCCPCH_SystemInformation_HCR_VHCR_r7*>(AllocRecord(sizeof(SCCPCH_SystemInformation_HCR_VHCR_r7)));
+    auto* element = static_cast<SCCPCH_SystemInformation_HCR_VHCR_r7*>(AllocRecord(ctx, sizeof(SCCPCH_SystemInformation_HCR_VHCR_r7)));
     if (element == nullptr) return StatusNoMemory;
     InitSCCPCH_SystemInformation_HCR_VHCR_r7(element);
     int status = DecodeSCCPCH_SystemInformation_HCR_VHCR_r7(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseSCCPCH_SystemInformation_HCR_VHCR_r7(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseSCCPCH_SystemInformation_HCR_VHCR_r7(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -7099,14 +7179,16 @@ int DecodeSCCPCH_SystemInformationList_LCR_r4_ext(PerContext* ctx, SCCPCH_System
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<SCCPCH_SystemInformation_LCR_r4_ext*>(AllocRecord(sizeof(SCCPCH_SystemInformation_LCR_r4_ext)));
+    auto* element = static_cast<SCCPCH_SystemInformation_LCR_r4_ext*>(AllocRecord(ctx, sizeof(SCCPCH_SystemInformation_LCR_r4_ext)));
     if (element == nullptr) return StatusNoMemory;
     InitSCCPCH_SystemInformation_LCR_r4_ext(element);
     int status = DecodeSCCPCH_SystemInformation_LCR_r4_ext(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseSCCPCH_SystemInformation_LCR_r4_ext(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseSCCPCH_SystemInformation_LCR_r4_ext(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -7129,21 +7211,21 @@ int DecodeSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo(PerContext* ctx, Secondary
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_fdd*>(AllocRecord(sizeof(SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_fdd)));
+      auto* alt = static_cast<SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_fdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_fdd(alt);
       return DecodeSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_fdd(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd384*>(AllocRecord(sizeof(SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd384)));
+      auto* alt = static_cast<SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd384*>(AllocRecord(ctx, sizeof(SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd384)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd384(alt);
       return DecodeSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd384(ctx, alt);
     }
     case 2: {
-      auto* alt = static_cast<SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd128*>(AllocRecord(sizeof(SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd128)));
+      auto* alt = static_cast<SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd128*>(AllocRecord(ctx, sizeof(SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd128)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd128(alt);
@@ -7257,28 +7339,28 @@ int DecodeSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo(PerContext* ctx, Secondary
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd*>(AllocRecord(sizeof(SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd)));
+      auto* alt = static_cast<SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd(alt);
       return DecodeSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384*>(AllocRecord(sizeof(SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384)));
+      auto* alt = static_cast<SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384*>(AllocRecord(ctx, sizeof(SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384(alt);
       return DecodeSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384(ctx, alt);
     }
     case 2: {
-      auto* alt = static_cast<SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768*>(AllocRecord(sizeof(SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768)));
+      auto* alt = static_cast<SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768*>(AllocRecord(ctx, sizeof(SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768(alt);
       return DecodeSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768(ctx, alt);
     }
     case 3: {
-      auto* alt = static_cast<SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128*>(AllocRecord(sizeof(SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128)));
+      auto* alt = static_cast<SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128*>(AllocRecord(ctx, sizeof(SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128(alt);
@@ -7712,7 +7794,7 @@ int DecodeSignalledGainFactors_modeSpecificInfo(PerContext* ctx, SignalledGainFa
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<SignalledGainFactors_modeSpecificInfo_fdd*>(AllocRecord(sizeof(SignalledGainFactors_modeSpecificInfo_fdd)));
+      auto* alt = static_cast<SignalledGainFactors_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(SignalledGainFactors_modeSpecificInfo_fdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeSignalledGainFactors_modeSpecificInfo_fdd(ctx, alt);
@@ -7770,14 +7852,14 @@ int DecodeTFCI_Field2_Information(PerContext* ctx, TFCI_Field2_Information* v) {
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<TFCI_RangeList*>(AllocRecord(sizeof(TFCI_RangeList)));
+      auto* alt = static_cast<TFCI_RangeList*>(AllocRecord(ctx, sizeof(TFCI_RangeList)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitTFCI_RangeList(alt);
       return DecodeTFCI_RangeList(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<ExplicitTFCS_Configuration*>(AllocRecord(sizeof(ExplicitTFCS_Configuration)));
+      auto* alt = static_cast<ExplicitTFCS_Configuration*>(AllocRecord(ctx, sizeof(ExplicitTFCS_Configuration)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitExplicitTFCS_Configuration(alt);
@@ -7842,13 +7924,13 @@ int DecodeSysInfoType5_modeSpecificInfo(PerContext* ctx, SysInfoType5_modeSpecif
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<SysInfoType5_modeSpecificInfo_fdd*>(AllocRecord(sizeof(SysInfoType5_modeSpecificInfo_fdd)));
+      auto* alt = static_cast<SysInfoType5_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(SysInfoType5_modeSpecificInfo_fdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeSysInfoType5_modeSpecificInfo_fdd(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<SysInfoType5_modeSpecificInfo_tdd*>(AllocRecord(sizeof(SysInfoType5_modeSpecificInfo_tdd)));
+      auto* alt = static_cast<SysInfoType5_modeSpecificInfo_tdd*>(AllocRecord(ctx, sizeof(SysInfoType5_modeSpecificInfo_tdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitSysInfoType5_modeSpecificInfo_tdd(alt);
@@ -7999,14 +8081,14 @@ int DecodeSysInfoType5_v690ext_IEs_sccpch_SystemInformation_MBMS(PerContext* ctx
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<MBMS_MCCH_ConfigurationInfo_r6*>(AllocRecord(sizeof(MBMS_MCCH_ConfigurationInfo_r6)));
+      auto* alt = static_cast<MBMS_MCCH_ConfigurationInfo_r6*>(AllocRecord(ctx, sizeof(MBMS_MCCH_ConfigurationInfo_r6)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitMBMS_MCCH_ConfigurationInfo_r6(alt);
       return DecodeMBMS_MCCH_ConfigurationInfo_r6(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<SCCPCH_SystemInformation_MBMS_r6*>(AllocRecord(sizeof(SCCPCH_SystemInformation_MBMS_r6)));
+      auto* alt = static_cast<SCCPCH_SystemInformation_MBMS_r6*>(AllocRecord(ctx, sizeof(SCCPCH_SystemInformation_MBMS_r6)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitSCCPCH_SystemInformation_MBMS_r6(alt);
@@ -8071,21 +8153,21 @@ int DecodeSysInfoType5_v770ext_IEs_modeSpecificInfo(PerContext* ctx, SysInfoType
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<SysInfoType5_v770ext_IEs_modeSpecificInfo_fdd*>(AllocRecord(sizeof(SysInfoType5_v770ext_IEs_modeSpecificInfo_fdd)));
+      auto* alt = static_cast<SysInfoType5_v770ext_IEs_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(SysInfoType5_v770ext_IEs_modeSpecificInfo_fdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitSysInfoType5_v770ext_IEs_modeSpecificInfo_fdd(alt);
       return DecodeSysInfoType5_v770ext_IEs_modeSpecificInfo_fdd(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768*>(AllocRecord(sizeof(SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768)));
+      auto* alt = static_cast<SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768*>(AllocRecord(ctx, sizeof(SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768(alt);
       return DecodeSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768(ctx, alt);
     }
     case 2: {
-      auto* alt = static_cast<SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd128*>(AllocRecord(sizeof(SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd128)));
+      auto* alt = static_cast<SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd128*>(AllocRecord(ctx, sizeof(SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd128)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd128(alt);
@@ -8125,7 +8207,7 @@ int DecodeSysInfoType5_v770ext_IEs_sccpch_SystemInformation_MBMS(PerContext* ctx
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<SCCPCH_SystemInformation_MBMS_r7*>(AllocRecord(sizeof(SCCPCH_SystemInformation_MBMS_r7)));
+      auto* alt = static_cast<SCCPCH_SystemInformation_MBMS_r7*>(AllocRecord(ctx, sizeof(SCCPCH_SystemInformation_MBMS_r7)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitSCCPCH_SystemInformation_MBMS_r7(alt);
@@ -8167,12 +8249,14 @@ int DecodeTDD_MBSFNInformation(PerContext* ctx, TDD_MBSFNInformation* v) {
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<TDD_MBSFNTSlotInfo*>(AllocRecord(sizeof(TDD_MBSFNTSlotInfo)));
+    auto* element = static_cast<TDD_MBSFNTSlotInfo*>(AllocRecord(ctx, sizeof(TDD_MBSFNTSlotInfo)));
     if (element == nullptr) return StatusNoMemory;
     int status = DecodeTDD_MBSFNTSlotInfo(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -8484,14 +8568,14 @@ int DecodeSysInfoType6_modeSpecificInfo(PerContext* ctx, SysInfoType6_modeSpecif
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<SysInfoType6_modeSpecificInfo_fdd*>(AllocRecord(sizeof(SysInfoType6_modeSpecificInfo_fdd)));
+      auto* alt = static_cast<SysInfoType6_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(SysInfoType6_modeSpecificInfo_fdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitSysInfoType6_modeSpecificInfo_fdd(alt);
       return DecodeSysInfoType6_modeSpecificInfo_fdd(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<SysInfoType6_modeSpecificInfo_tdd*>(AllocRecord(sizeof(SysInfoType6_modeSpecificInfo_tdd)));
+      auto* alt = static_cast<SysInfoType6_modeSpecificInfo_tdd*>(AllocRecord(ctx, sizeof(SysInfoType6_modeSpecificInfo_tdd)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitSysInfoType6_modeSpecificInfo_tdd(alt);
@@ -9005,13 +9089,15 @@ int DecodeTFCI_RangeList(PerContext* ctx, TFCI_RangeList* v) {
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<TFCI_Range*>(AllocRecord(sizeof(TFCI_Range)));
+    auto* element = static_cast<TFCI_Range*>(AllocRecord(ctx, sizeof(TFCI_Range)));
     if (element == nullptr) return StatusNoMemory;
     InitTFCI_Range(element);
     int status = DecodeTFCI_Range(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -9054,14 +9140,16 @@ int DecodeTFCS_ReconfAdd_ctfcSize_ctfc12Bit(PerContext* ctx, TFCS_ReconfAdd_ctfc
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item*>(AllocRecord(sizeof(TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item)));
+    auto* element = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item)));
     if (element == nullptr) return StatusNoMemory;
     InitTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(element);
     int status = DecodeTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -9104,14 +9192,16 @@ int DecodeTFCS_ReconfAdd_ctfcSize_ctfc16Bit(PerContext* ctx, TFCS_ReconfAdd_ctfc
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item*>(AllocRecord(sizeof(TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item)));
+    auto* element = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item)));
     if (element == nullptr) return StatusNoMemory;
     InitTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(element);
     int status = DecodeTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -9154,14 +9244,16 @@ int DecodeTFCS_ReconfAdd_ctfcSize_ctfc24Bit(PerContext* ctx, TFCS_ReconfAdd_ctfc
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item*>(AllocRecord(sizeof(TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item)));
+    auto* element = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item)));
     if (element == nullptr) return StatusNoMemory;
     InitTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(element);
     int status = DecodeTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -9204,14 +9296,16 @@ int DecodeTFCS_ReconfAdd_ctfcSize_ctfc2Bit(PerContext* ctx, TFCS_ReconfAdd_ctfcS
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item*>(AllocRecord(sizeof(TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item)));
+    auto* element = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item)));
     if (element == nullptr) return StatusNoMemory;
     InitTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(element);
     int status = DecodeTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -9254,14 +9348,16 @@ int DecodeTFCS_ReconfAdd_ctfcSize_ctfc4Bit(PerContext* ctx, TFCS_ReconfAdd_ctfcS
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item*>(AllocRecord(sizeof(TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item)));
+    auto* element = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item)));
     if (element == nullptr) return StatusNoMemory;
     InitTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(element);
     int status = DecodeTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -9304,14 +9400,16 @@ int DecodeTFCS_ReconfAdd_ctfcSize_ctfc6Bit(PerContext* ctx, TFCS_ReconfAdd_ctfcS
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item*>(AllocRecord(sizeof(TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item)));
+    auto* element = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item)));
     if (element == nullptr) return StatusNoMemory;
     InitTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(element);
     int status = DecodeTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -9354,14 +9452,16 @@ int DecodeTFCS_ReconfAdd_ctfcSize_ctfc8Bit(PerContext* ctx, TFCS_ReconfAdd_ctfcS
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item*>(AllocRecord(sizeof(TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item)));
+    auto* element = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item)));
     if (element == nullptr) return StatusNoMemory;
     InitTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(element);
     int status = DecodeTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -9383,13 +9483,13 @@ int DecodeUplinkAdditionalTimeslots_parameters(PerContext* ctx, UplinkAdditional
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<UplinkAdditionalTimeslots_parameters_sameAsLast*>(AllocRecord(sizeof(UplinkAdditionalTimeslots_parameters_sameAsLast)));
+      auto* alt = static_cast<UplinkAdditionalTimeslots_parameters_sameAsLast*>(AllocRecord(ctx, sizeof(UplinkAdditionalTimeslots_parameters_sameAsLast)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeUplinkAdditionalTimeslots_parameters_sameAsLast(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<UplinkAdditionalTimeslots_parameters_newParameters*>(AllocRecord(sizeof(UplinkAdditionalTimeslots_parameters_newParameters)));
+      auto* alt = static_cast<UplinkAdditionalTimeslots_parameters_newParameters*>(AllocRecord(ctx, sizeof(UplinkAdditionalTimeslots_parameters_newParameters)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitUplinkAdditionalTimeslots_parameters_newParameters(alt);
@@ -9438,13 +9538,13 @@ int DecodeUplinkAdditionalTimeslots_LCR_r4_parameters(PerContext* ctx, UplinkAdd
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<UplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast*>(AllocRecord(sizeof(UplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast)));
+      auto* alt = static_cast<UplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast*>(AllocRecord(ctx, sizeof(UplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeUplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<UplinkAdditionalTimeslots_LCR_r4_parameters_newParameters*>(AllocRecord(sizeof(UplinkAdditionalTimeslots_LCR_r4_parameters_newParameters)));
+      auto* alt = static_cast<UplinkAdditionalTimeslots_LCR_r4_parameters_newParameters*>(AllocRecord(ctx, sizeof(UplinkAdditionalTimeslots_LCR_r4_parameters_newParameters)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitUplinkAdditionalTimeslots_LCR_r4_parameters_newParameters(alt);
@@ -9513,13 +9613,13 @@ int DecodeUplinkAdditionalTimeslots_VHCR_parameters(PerContext* ctx, UplinkAddit
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<UplinkAdditionalTimeslots_VHCR_parameters_sameAsLast*>(AllocRecord(sizeof(UplinkAdditionalTimeslots_VHCR_parameters_sameAsLast)));
+      auto* alt = static_cast<UplinkAdditionalTimeslots_VHCR_parameters_sameAsLast*>(AllocRecord(ctx, sizeof(UplinkAdditionalTimeslots_VHCR_parameters_sameAsLast)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeUplinkAdditionalTimeslots_VHCR_parameters_sameAsLast(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<UplinkAdditionalTimeslots_VHCR_parameters_newParameters*>(AllocRecord(sizeof(UplinkAdditionalTimeslots_VHCR_parameters_newParameters)));
+      auto* alt = static_cast<UplinkAdditionalTimeslots_VHCR_parameters_newParameters*>(AllocRecord(ctx, sizeof(UplinkAdditionalTimeslots_VHCR_parameters_newParameters)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitUplinkAdditionalTimeslots_VHCR_parameters_newParameters(alt);
@@ -9608,13 +9708,13 @@ int DecodeUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(PerConte
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive*>(AllocRecord(sizeof(UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive)));
+      auto* alt = static_cast<UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive*>(AllocRecord(ctx, sizeof(UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList*>(AllocRecord(sizeof(UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList)));
+      auto* alt = static_cast<UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList*>(AllocRecord(ctx, sizeof(UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(alt);
@@ -9658,14 +9758,16 @@ int DecodeUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslot
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<UplinkAdditionalTimeslots_LCR_r4*>(AllocRecord(sizeof(UplinkAdditionalTimeslots_LCR_r4)));
+    auto* element = static_cast<UplinkAdditionalTimeslots_LCR_r4*>(AllocRecord(ctx, sizeof(UplinkAdditionalTimeslots_LCR_r4)));
     if (element == nullptr) return StatusNoMemory;
     InitUplinkAdditionalTimeslots_LCR_r4(element);
     int status = DecodeUplinkAdditionalTimeslots_LCR_r4(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseUplinkAdditionalTimeslots_LCR_r4(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseUplinkAdditionalTimeslots_LCR_r4(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -9687,13 +9789,13 @@ int DecodeUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(PerContext
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive*>(AllocRecord(sizeof(UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive)));
+      auto* alt = static_cast<UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive*>(AllocRecord(ctx, sizeof(UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList*>(AllocRecord(sizeof(UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList)));
+      auto* alt = static_cast<UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList*>(AllocRecord(ctx, sizeof(UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(alt);
@@ -9737,14 +9839,16 @@ int DecodeUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotLi
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<UplinkAdditionalTimeslots_VHCR*>(AllocRecord(sizeof(UplinkAdditionalTimeslots_VHCR)));
+    auto* element = static_cast<UplinkAdditionalTimeslots_VHCR*>(AllocRecord(ctx, sizeof(UplinkAdditionalTimeslots_VHCR)));
     if (element == nullptr) return StatusNoMemory;
     InitUplinkAdditionalTimeslots_VHCR(element);
     int status = DecodeUplinkAdditionalTimeslots_VHCR(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseUplinkAdditionalTimeslots_VHCR(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseUplinkAdditionalTimeslots_VHCR(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }
@@ -9766,13 +9870,13 @@ int DecodeUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots(PerContext* ctx
   v->tag = index + 1;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive*>(AllocRecord(sizeof(UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive)));
+      auto* alt = static_cast<UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive*>(AllocRecord(ctx, sizeof(UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       return DecodeUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive(ctx, alt);
     }
     case 1: {
-      auto* alt = static_cast<UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList*>(AllocRecord(sizeof(UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList)));
+      auto* alt = static_cast<UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList*>(AllocRecord(ctx, sizeof(UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList)));
       if (alt == nullptr) return StatusNoMemory;
       v->ptr = alt;
       InitUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(alt);
@@ -9816,14 +9920,16 @@ int DecodeUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(Pe
   v->head = nullptr;
   v->tail = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<UplinkAdditionalTimeslots*>(AllocRecord(sizeof(UplinkAdditionalTimeslots)));
+    auto* element = static_cast<UplinkAdditionalTimeslots*>(AllocRecord(ctx, sizeof(UplinkAdditionalTimeslots)));
     if (element == nullptr) return StatusNoMemory;
     InitUplinkAdditionalTimeslots(element);
     int status = DecodeUplinkAdditionalTimeslots(ctx, element);
-    if (status == StatusOk) status = ListAppend(v, element);
+    if (status == StatusOk) status = ListAppend(ctx, v, element);
     if (status != StatusOk) {
-      ReleaseUplinkAdditionalTimeslots(element);
-      FreeRecord(element);
+      if (ctx->arena == nullptr) {  // an arena's records go with the arena
+        ReleaseUplinkAdditionalTimeslots(element);
+        FreeRecord(element);
+      }
       return status;
     }
   }

@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <iterator>
+#include <utility>
 #include <vector>
 
 #include "support/bit_writer.h"
@@ -464,31 +467,76 @@ void CountRelease(void* record) {
 }
 
 TEST(ValueList, AppendLinksBothWaysAndReleaseFreesEverything) {
-  for (int elements : {0, 1, 3}) {
-    ValueList list = {0, nullptr, nullptr};
-    int released = 0;
-    for (int i = 0; i < elements; ++i) {
-      auto* payload = static_cast<Payload*>(AllocRecord(sizeof(Payload)));
-      ASSERT_NE(payload, nullptr);
-      payload->value = i;
-      payload->released = &released;
-      ASSERT_EQ(ListAppend(&list, payload), StatusOk);
+  // Built on the heap (no arena: released element by element) and in an arena.
+  for (bool inArena : {false, true}) {
+    for (int elements : {0, 1, 3}) {
+      RecordArena arena;
+      PerContext ctx;
+      InitPerContext(&ctx, nullptr, 0);
+      if (inArena) ctx.arena = &arena;
+      ValueList list = {0, nullptr, nullptr};
+      int released = 0;
+      for (int i = 0; i < elements; ++i) {
+        auto* payload = static_cast<Payload*>(AllocRecord(&ctx, sizeof(Payload)));
+        ASSERT_NE(payload, nullptr);
+        EXPECT_EQ(payload->value, 0) << "records come zero-filled";
+        payload->value = i;
+        payload->released = &released;
+        ASSERT_EQ(ListAppend(&ctx, &list, payload), StatusOk);
+      }
+      EXPECT_EQ(list.count, static_cast<uint32_t>(elements));
+      int forward = 0;
+      for (ListNode* node = list.head; node != nullptr; node = node->next) {
+        EXPECT_EQ(static_cast<Payload*>(node->data)->value, forward++);
+      }
+      EXPECT_EQ(forward, elements);
+      int backward = elements;
+      for (ListNode* node = list.tail; node != nullptr; node = node->prev) {
+        EXPECT_EQ(static_cast<Payload*>(node->data)->value, --backward);
+      }
+      EXPECT_EQ(backward, 0);
+      if (inArena) continue;  // the arena's destructor returns everything
+      // Under the sanitizer build a missed free shows up as a leak.
+      ReleaseValueList(&list, CountRelease);
+      EXPECT_EQ(released, elements);
+      EXPECT_EQ(list.count, static_cast<uint32_t>(elements)) << "fields are left as they were";
     }
-    EXPECT_EQ(list.count, static_cast<uint32_t>(elements));
-    int forward = 0;
-    for (ListNode* node = list.head; node != nullptr; node = node->next) {
-      EXPECT_EQ(static_cast<Payload*>(node->data)->value, forward++);
+  }
+}
+
+// Allocations that fill chunks exactly, cross into new ones, exceed the
+// smallest chunk, and come again after a reset: every record zero-filled,
+// aligned, inside memory of its own; a reset hands the same memory out again.
+TEST(RecordArena, RecordsAreZeroedAlignedDisjointAndReused) {
+  const std::vector<size_t> sizes = {1, 0, 16, 17, 260, 4096, 65536, 65520, 200000, 3, 70000, 8};
+  RecordArena arena;
+  std::vector<unsigned char*> firstRound;
+  for (int round = 0; round < 3; ++round) {
+    std::vector<std::pair<unsigned char*, size_t>> records;
+    for (size_t size : sizes) {
+      auto* record = static_cast<unsigned char*>(ArenaAllocate(&arena, size));
+      ASSERT_NE(record, nullptr) << size;
+      EXPECT_EQ(reinterpret_cast<uintptr_t>(record) % alignof(std::max_align_t), 0u) << size;
+      for (size_t i = 0; i < size; ++i) ASSERT_EQ(record[i], 0) << size << " byte " << i;
+      std::memset(record, 0xA5, size);  // dirty for the next round
+      records.emplace_back(record, size);
     }
-    EXPECT_EQ(forward, elements);
-    int backward = elements;
-    for (ListNode* node = list.tail; node != nullptr; node = node->prev) {
-      EXPECT_EQ(static_cast<Payload*>(node->data)->value, --backward);
+    for (size_t a = 0; a < records.size(); ++a) {
+      for (size_t b = a + 1; b < records.size(); ++b) {
+        const bool apart = records[a].first + records[a].second <= records[b].first ||
+                           records[b].first + records[b].second <= records[a].first;
+        EXPECT_TRUE(apart || records[a].second == 0 || records[b].second == 0)
+            << "records " << a << " and " << b << " overlap";
+      }
     }
-    EXPECT_EQ(backward, 0);
-    // Under the sanitizer build a missed free shows up as a leak.
-    ReleaseValueList(&list, CountRelease);
-    EXPECT_EQ(released, elements);
-    EXPECT_EQ(list.count, static_cast<uint32_t>(elements)) << "fields are left as they were";
+    if (round == 0) {
+      for (const auto& record : records) firstRound.push_back(record.first);
+    } else {
+      for (size_t i = 0; i < records.size(); ++i) {
+        EXPECT_EQ(records[i].first, firstRound[i]) << "kept chunks are used again, #" << i;
+      }
+    }
+    ResetArena(&arena);
   }
 }
 

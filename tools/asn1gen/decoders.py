@@ -91,7 +91,7 @@ def choice_alternative_decode(w, info):
         w("      return DecodeEnumerated(ctx, %d, &v->value);" % len(info.enum.items))
     else:
         ht = ctype(info)
-        w("      auto* alt = static_cast<%s*>(AllocRecord(sizeof(%s)));" % (ht, ht))
+        w("      auto* alt = static_cast<%s*>(AllocRecord(ctx, sizeof(%s)));" % (ht, ht))
         w("      if (alt == nullptr) return StatusNoMemory;")
         w("      v->ptr = alt;")
         if info.node is not None:
@@ -195,7 +195,7 @@ def emit_decode(w, model, node):
             w("  v->head = nullptr;")
             w("  v->tail = nullptr;")
             w("  for (uint32_t i = 0; i < count; ++i) {")
-            w("    auto* element = static_cast<%s*>(AllocRecord(sizeof(%s)));" % (et, et))
+            w("    auto* element = static_cast<%s*>(AllocRecord(ctx, sizeof(%s)));" % (et, et))
             w("    if (element == nullptr) return StatusNoMemory;")
             release = []
             if el.node is not None and el.node.owns_heap:
@@ -213,10 +213,12 @@ def emit_decode(w, model, node):
                 w("    }();")
             if hook:
                 w("    if (status == StatusOk) %s(ctx, *element);" % hook)
-            w("    if (status == StatusOk) status = ListAppend(v, element);")
+            w("    if (status == StatusOk) status = ListAppend(ctx, v, element);")
             w("    if (status != StatusOk) {")
+            w("      if (ctx->arena == nullptr) {  // an arena's records go with the arena")
             for line in release:
-                w("      " + line)
+                w("        " + line)
+            w("      }")
             w("      return status;")
             w("    }")
             w("  }")
