@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "per/hot_inline.h"
+
 // Generated decoders return the first failing status unchanged.
 #define PER_TRY(expr)                         \
   do {                                        \
@@ -56,27 +58,27 @@ uint32_t GatherBits(const uint8_t* data, uint64_t position, unsigned width);
 // constant bounds, so widths and ranges fold away.
 
 // Bits consumed since the start of the buffer.
-inline uint64_t BitPosition(const PerContext* ctx) {
+SIBDECODE_HOT_INLINE uint64_t BitPosition(const PerContext* ctx) {
   return uint64_t{ctx->byteIndex} * 8 + 8 - static_cast<uint64_t>(ctx->bitsLeft);
 }
 
 namespace per_detail {
 
-inline uint64_t TotalBits(const PerContext* ctx) { return uint64_t{ctx->size} * 8; }
+SIBDECODE_HOT_INLINE uint64_t TotalBits(const PerContext* ctx) { return uint64_t{ctx->size} * 8; }
 
-inline void SetPosition(PerContext* ctx, uint64_t position) {
+SIBDECODE_HOT_INLINE void SetPosition(PerContext* ctx, uint64_t position) {
   ctx->byteIndex = static_cast<uint32_t>(position / 8);
   ctx->bitsLeft = static_cast<int16_t>(8 - position % 8);
 }
 
 // Smallest w with 2^w >= range, for 2 <= range <= 2^32.
-inline unsigned BitWidthForRange(uint64_t range) {
+SIBDECODE_HOT_INLINE unsigned BitWidthForRange(uint64_t range) {
   return 64u - static_cast<unsigned>(__builtin_clzll(range - 1));
 }
 
 // GatherBits for 1 <= width <= 32 inside the buffer: one eight-byte load when
 // the buffer holds eight bytes from the first one.
-inline uint32_t Gather(const PerContext* ctx, uint64_t position, unsigned width) {
+SIBDECODE_HOT_INLINE uint32_t Gather(const PerContext* ctx, uint64_t position, unsigned width) {
   const uint64_t first = position / 8;
   if (first + 8 <= ctx->size) {
     const uint8_t* p = ctx->data + first;
@@ -90,7 +92,7 @@ inline uint32_t Gather(const PerContext* ctx, uint64_t position, unsigned width)
 
 }  // namespace per_detail
 
-inline int ReadBit(PerContext* ctx, uint8_t* bit) {
+SIBDECODE_HOT_INLINE int ReadBit(PerContext* ctx, uint8_t* bit) {
   uint32_t byteIndex = ctx->byteIndex;
   int bitsLeft = ctx->bitsLeft - 1;
   if (bitsLeft < 0) {
@@ -107,7 +109,7 @@ inline int ReadBit(PerContext* ctx, uint8_t* bit) {
 // A SEQUENCE preamble of `count` OPTIONAL bits: *presence = 0, then bit i of the
 // preamble into bit i of *presence, as reading them one at a time would. Bits
 // that lie inside the buffer are taken even when the rest do not.
-inline int ReadPresenceBits(PerContext* ctx, uint32_t count, uint32_t* presence) {
+SIBDECODE_HOT_INLINE int ReadPresenceBits(PerContext* ctx, uint32_t count, uint32_t* presence) {
   *presence = 0;
   if (count > 32) return StatusOutOfRange;
   if (count == 0) return StatusOk;
@@ -127,7 +129,7 @@ inline int ReadPresenceBits(PerContext* ctx, uint32_t count, uint32_t* presence)
   return available == count ? StatusOk : StatusEndOfData;
 }
 
-inline int ReadWholeNumber(PerContext* ctx, uint64_t range, uint32_t* value) {
+SIBDECODE_HOT_INLINE int ReadWholeNumber(PerContext* ctx, uint64_t range, uint32_t* value) {
   if (range < 2 || range > (uint64_t{1} << 32)) return StatusOutOfRange;
   const unsigned width = per_detail::BitWidthForRange(range);
   const uint64_t position = BitPosition(ctx);
@@ -142,7 +144,7 @@ namespace per_detail {
 // Reads the INTEGER lower..upper (lower < upper) and stores lower + v truncated
 // to Field; a stored value outside the bounds stays stored and is refused.
 template <typename Field, typename Bound>
-inline int StoreThenCheck(PerContext* ctx, Bound lower, Bound upper, Field* field) {
+SIBDECODE_HOT_INLINE int StoreThenCheck(PerContext* ctx, Bound lower, Bound upper, Field* field) {
   const uint64_t range =
       static_cast<uint64_t>(static_cast<int64_t>(upper) - static_cast<int64_t>(lower)) + 1;
   uint32_t v = 0;
@@ -159,7 +161,8 @@ inline int StoreThenCheck(PerContext* ctx, Bound lower, Bound upper, Field* fiel
 }
 
 template <typename Field>
-inline int DecodeUnsigned(PerContext* ctx, uint32_t lower, uint32_t upper, Field* field) {
+SIBDECODE_HOT_INLINE int DecodeUnsigned(PerContext* ctx, uint32_t lower, uint32_t upper,
+                                        Field* field) {
   if (lower > upper) return StatusBadConstraint;
   if (lower == upper) {
     *field = static_cast<Field>(lower);
@@ -170,21 +173,25 @@ inline int DecodeUnsigned(PerContext* ctx, uint32_t lower, uint32_t upper, Field
 
 }  // namespace per_detail
 
-inline int DecodeUInt8(PerContext* ctx, uint32_t lower, uint32_t upper, uint8_t* field) {
+SIBDECODE_HOT_INLINE int DecodeUInt8(PerContext* ctx, uint32_t lower, uint32_t upper,
+                                     uint8_t* field) {
   return per_detail::DecodeUnsigned(ctx, lower, upper, field);
 }
-inline int DecodeUInt16(PerContext* ctx, uint32_t lower, uint32_t upper, uint16_t* field) {
+SIBDECODE_HOT_INLINE int DecodeUInt16(PerContext* ctx, uint32_t lower, uint32_t upper,
+                                      uint16_t* field) {
   return per_detail::DecodeUnsigned(ctx, lower, upper, field);
 }
-inline int DecodeUInt32(PerContext* ctx, uint32_t lower, uint32_t upper, uint32_t* field) {
+SIBDECODE_HOT_INLINE int DecodeUInt32(PerContext* ctx, uint32_t lower, uint32_t upper,
+                                      uint32_t* field) {
   return per_detail::DecodeUnsigned(ctx, lower, upper, field);
 }
 // No lower == upper shortcut: a single-valued signed INTEGER never reaches here.
-inline int DecodeInt8(PerContext* ctx, int32_t lower, int32_t upper, int8_t* field) {
+SIBDECODE_HOT_INLINE int DecodeInt8(PerContext* ctx, int32_t lower, int32_t upper, int8_t* field) {
   if (lower > upper) return StatusBadConstraint;
   return per_detail::StoreThenCheck(ctx, lower, upper, field);
 }
-inline int DecodeInt16(PerContext* ctx, int32_t lower, int32_t upper, int16_t* field) {
+SIBDECODE_HOT_INLINE int DecodeInt16(PerContext* ctx, int32_t lower, int32_t upper,
+                                     int16_t* field) {
   if (lower > upper) return StatusBadConstraint;
   if (lower == upper) {
     *field = static_cast<int16_t>(lower);
@@ -194,7 +201,7 @@ inline int DecodeInt16(PerContext* ctx, int32_t lower, int32_t upper, int16_t* f
 }
 
 // ENUMERATED of `count` identifiers (spares included); a single identifier reads nothing.
-inline int DecodeEnumerated(PerContext* ctx, uint32_t count, uint32_t* field) {
+SIBDECODE_HOT_INLINE int DecodeEnumerated(PerContext* ctx, uint32_t count, uint32_t* field) {
   if (count == 1) {
     *field = 0;
     return StatusOk;

@@ -42,24 +42,7 @@ Piece Indent(int depth) {
   return Piece{IndentSpaces, n};
 }
 
-// memcpy for the short pieces of a line, without a library call: two
-// overlapping fixed-size moves cover 4 to 32 bytes, and only [src, src + n) is read.
-inline void CopyBytes(char* dst, const char* src, size_t n) {
-  if (n >= 16 && n <= 32) {
-    std::memcpy(dst, src, 16);
-    std::memcpy(dst + n - 16, src + n - 16, 16);
-  } else if (n >= 8 && n < 16) {
-    std::memcpy(dst, src, 8);
-    std::memcpy(dst + n - 8, src + n - 8, 8);
-  } else if (n >= 4 && n < 8) {
-    std::memcpy(dst, src, 4);
-    std::memcpy(dst + n - 4, src + n - 4, 4);
-  } else if (n < 4) {
-    for (size_t i = 0; i < n; ++i) dst[i] = src[i];
-  } else {
-    std::memcpy(dst, src, n);
-  }
-}
+using emit_detail::CopyBytes;
 
 int Fail(TextCursor& cursor) {
   cursor.failed = true;
@@ -122,34 +105,16 @@ int OpenBlock(TextCursor& cursor, int depth, const char* name) {
   return OpenBlock(cursor, depth, namePiece.text, static_cast<uint32_t>(namePiece.length));
 }
 
-int OpenBlock(TextCursor& cursor, int depth, const char* name, uint32_t nameLength) {
+// The separate writes of OpenBlock, used when both lines together do not fit.
+int OpenBlockWrites(TextCursor& cursor, int depth, const char* name, uint32_t nameLength) {
   const Piece indent = Indent(depth);
-  const Piece namePiece{name, nameLength};
-  const size_t nameLine = indent.length + namePiece.length + 2;
-  const size_t braceLine = indent.length + 3;
-  if (Reserve(cursor, nameLine + braceLine) != nullptr) {
-    // Both lines fit, so both writes would: one copy gives the same bytes.
-    char* out = cursor.pos;
-    CopyBytes(out, indent.text, indent.length);
-    CopyBytes(out + indent.length, namePiece.text, namePiece.length);
-    CopyBytes(out + indent.length + namePiece.length, "\r\n", 2);
-    CopyBytes(out + nameLine, indent.text, indent.length);
-    CopyBytes(out + nameLine + indent.length, "{\r\n", 3);
-    Commit(cursor, nameLine + braceLine);
-    return static_cast<int>(braceLine);
-  }
-  int count = Write(cursor, {indent, namePiece, Literal("\r\n")});
+  int count = Write(cursor, {indent, Piece{name, nameLength}, Literal("\r\n")});
   if (count < 0) return count;
   return Write(cursor, {indent, Literal("{\r\n")});
 }
 
-int CloseBlock(TextCursor& cursor, int depth) {
-  const Piece indent = Indent(depth);
-  char* out = Reserve(cursor, indent.length + 3);
-  if (out == nullptr) return Fail(cursor);
-  CopyBytes(out, indent.text, indent.length);
-  CopyBytes(out + indent.length, "}\r\n", 3);
-  return Commit(cursor, indent.length + 3);
+int CloseBlockWrite(TextCursor& cursor, int depth) {
+  return Write(cursor, {Indent(depth), Literal("}\r\n")});
 }
 
 int WriteIndent(TextCursor& cursor, int depth) { return Write(cursor, {Indent(depth)}); }
@@ -214,42 +179,17 @@ int WriteHexDump(TextCursor& cursor, uint32_t count, const uint8_t* bytes) {
 
 int WriteText(TextCursor& cursor, const char* text) { return Write(cursor, {Literal(text)}); }
 
-uint32_t FormatDecimal(char* out, int32_t value) {
-  // Built by hand: the magnitude of INT32_MIN does not fit an int32_t.
-  int64_t magnitude = value < 0 ? -static_cast<int64_t>(value) : value;
-  char reversed[12];
-  uint32_t length = 0;
-  do {
-    reversed[length++] = static_cast<char>('0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude > 0);
-  uint32_t n = 0;
-  if (value < 0) out[n++] = '-';
-  while (length > 0) out[n++] = reversed[--length];
-  return n;
-}
-
 int WriteInteger(TextCursor& cursor, const char* name, int32_t value) {
   char digits[12];
   const uint32_t n = FormatDecimal(digits, value);
   return Write(cursor, {Literal(name), Literal(" = "), Piece{digits, n}, Literal("\r\n")});
 }
 
-int WriteLine(TextCursor& cursor, int depth, const char* name, uint32_t nameLength,
-              const char* tail, uint32_t tailLength, bool tailWrittenApart) {
-  const Piece indent = Indent(depth);
+// The separate writes of WriteLine, used when the whole line does not fit.
+int WriteLineWrites(TextCursor& cursor, int depth, const char* name, uint32_t nameLength,
+                    const char* tail, uint32_t tailLength, bool tailWrittenApart) {
   const Piece namePiece{name, nameLength};
-  const size_t total = indent.length + namePiece.length + tailLength;
-  if (Reserve(cursor, total) != nullptr) {
-    // The whole line fits, so every separate write would: one copy gives the same bytes.
-    char* out = cursor.pos;
-    CopyBytes(out, indent.text, indent.length);
-    CopyBytes(out + indent.length, namePiece.text, namePiece.length);
-    CopyBytes(out + indent.length + namePiece.length, tail, tailLength);
-    Commit(cursor, total);
-    return static_cast<int>(tailWrittenApart ? tailLength : namePiece.length + tailLength);
-  }
-  if (Write(cursor, {indent}) < 0) return -1;
+  if (Write(cursor, {Indent(depth)}) < 0) return -1;
   if (!tailWrittenApart) return Write(cursor, {namePiece, Piece{tail, tailLength}});
   if (Write(cursor, {namePiece}) < 0) return -1;
   return Write(cursor, {Piece{tail, tailLength}});

@@ -4,7 +4,11 @@
 // every later write on the same cursor fails too.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
+
+#include "per/hot_inline.h"
 
 namespace sibdecode {
 
@@ -22,10 +26,9 @@ void InitTextCursor(TextCursor& cursor, char* buffer, uint32_t size);
 
 // Each returns the character count of its last formatted write, negative on failure.
 int OpenBlock(TextCursor& cursor, int depth, const char* name);  // "%s%s\r\n", "%s{\r\n"
-int OpenBlock(TextCursor& cursor, int depth, const char* name, uint32_t nameLength);
-int OpenBlock(TextCursor& cursor, int depth, const char* name, uint32_t nameLength);
-int CloseBlock(TextCursor& cursor, int depth);   // "%s}\r\n"
-int WriteIndent(TextCursor& cursor, int depth);  // "%s"
+inline int OpenBlock(TextCursor& cursor, int depth, const char* name, uint32_t nameLength);
+inline int CloseBlock(TextCursor& cursor, int depth);  // "%s}\r\n"
+int WriteIndent(TextCursor& cursor, int depth);        // "%s"
 int WriteBool(TextCursor& cursor, const char* name, uint8_t value);
 int WriteBitString(TextCursor& cursor, const char* name, uint32_t bitCount, const uint8_t* bytes);
 int WriteHexDump(TextCursor& cursor, uint32_t count, const uint8_t* bytes);
@@ -36,12 +39,124 @@ int WriteInteger(TextCursor& cursor, const char* name, int32_t value);  // "%s =
 // or as two when `tailWrittenApart` (the name with "%s", then the tail with "%s").
 // Returns the count of the last write. The bytes, and where a full buffer cuts
 // the text, are those of the separate writes.
-int WriteLine(TextCursor& cursor, int depth, const char* name, uint32_t nameLength,
-              const char* tail, uint32_t tailLength, bool tailWrittenApart);
+inline int WriteLine(TextCursor& cursor, int depth, const char* name, uint32_t nameLength,
+                     const char* tail, uint32_t tailLength, bool tailWrittenApart);
 // WriteIndent then WriteBitString, in one copy when the whole line fits.
 int WriteBitStringLine(TextCursor& cursor, int depth, const char* name, uint32_t nameLength,
                        uint32_t bitCount, const uint8_t* bytes);
 // The digits of a value as "%d" writes them; returns their count (at most 11).
-uint32_t FormatDecimal(char* out, int32_t value);
+SIBDECODE_HOT_INLINE uint32_t FormatDecimal(char* out, int32_t value) {
+  if (value >= 0 && value < 10) {  // most printed values
+    out[0] = static_cast<char>('0' + value);
+    return 1;
+  }
+  // Built by hand: the magnitude of INT32_MIN does not fit an int32_t.
+  int64_t magnitude = value < 0 ? -static_cast<int64_t>(value) : value;
+  char reversed[12];
+  uint32_t length = 0;
+  do {
+    reversed[length++] = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude > 0);
+  uint32_t n = 0;
+  if (value < 0) out[n++] = '-';
+  while (length > 0) out[n++] = reversed[--length];
+  return n;
+}
+
+// ---- the common case inline: the whole of a line or block fits ----
+// The generated printers call these with literal names, so name lengths are
+// constants there. When the buffer is nearly full, the separate writes of the
+// out-of-line forms decide what is written and where the text is cut.
+
+int OpenBlockWrites(TextCursor& cursor, int depth, const char* name, uint32_t nameLength);
+int CloseBlockWrite(TextCursor& cursor, int depth);
+int WriteLineWrites(TextCursor& cursor, int depth, const char* name, uint32_t nameLength,
+                    const char* tail, uint32_t tailLength, bool tailWrittenApart);
+
+namespace emit_detail {
+
+SIBDECODE_HOT_INLINE size_t IndentLength(int depth) {
+  if (depth <= 0) return 0;
+  return depth < IndentSpacesSize ? static_cast<size_t>(depth) : IndentSpacesSize;
+}
+
+// Room for `length` characters and the terminating NUL.
+SIBDECODE_HOT_INLINE bool Fits(const TextCursor& cursor, size_t length) {
+  return !cursor.failed && length < static_cast<size_t>(cursor.remaining);
+}
+
+// memcpy for the short pieces of a line, without a library call: two
+// overlapping fixed-size moves cover 4 to 32 bytes, and only [src, src + n) is read.
+SIBDECODE_HOT_INLINE void CopyBytes(char* dst, const char* src, size_t n) {
+  if (n >= 16 && n <= 32) {
+    std::memcpy(dst, src, 16);
+    std::memcpy(dst + n - 16, src + n - 16, 16);
+  } else if (n >= 8 && n < 16) {
+    std::memcpy(dst, src, 8);
+    std::memcpy(dst + n - 8, src + n - 8, 8);
+  } else if (n >= 4 && n < 8) {
+    std::memcpy(dst, src, 4);
+    std::memcpy(dst + n - 4, src + n - 4, 4);
+  } else if (n < 4) {
+    for (size_t i = 0; i < n; ++i) dst[i] = src[i];
+  } else {
+    std::memcpy(dst, src, n);
+  }
+}
+
+SIBDECODE_HOT_INLINE int Advance(TextCursor& cursor, size_t length) {
+  cursor.pos[length] = '\0';
+  cursor.pos += length;
+  cursor.remaining -= static_cast<int32_t>(length);
+  return static_cast<int>(length);
+}
+
+}  // namespace emit_detail
+
+SIBDECODE_HOT_INLINE int OpenBlock(TextCursor& cursor, int depth, const char* name,
+                                   uint32_t nameLength) {
+  const size_t indent = emit_detail::IndentLength(depth);
+  const size_t nameLine = indent + nameLength + 2;
+  const size_t braceLine = indent + 3;
+  if (!emit_detail::Fits(cursor, nameLine + braceLine)) {
+    return OpenBlockWrites(cursor, depth, name, nameLength);
+  }
+  // Both lines fit, so both writes would: one copy gives the same bytes.
+  char* out = cursor.pos;
+  emit_detail::CopyBytes(out, IndentSpaces, indent);
+  emit_detail::CopyBytes(out + indent, name, nameLength);
+  std::memcpy(out + indent + nameLength, "\r\n", 2);
+  emit_detail::CopyBytes(out + nameLine, IndentSpaces, indent);
+  std::memcpy(out + nameLine + indent, "{\r\n", 3);
+  emit_detail::Advance(cursor, nameLine + braceLine);
+  return static_cast<int>(braceLine);
+}
+
+SIBDECODE_HOT_INLINE int CloseBlock(TextCursor& cursor, int depth) {
+  const size_t indent = emit_detail::IndentLength(depth);
+  if (!emit_detail::Fits(cursor, indent + 3)) return CloseBlockWrite(cursor, depth);
+  char* out = cursor.pos;
+  emit_detail::CopyBytes(out, IndentSpaces, indent);
+  std::memcpy(out + indent, "}\r\n", 3);
+  return emit_detail::Advance(cursor, indent + 3);
+}
+
+SIBDECODE_HOT_INLINE int WriteLine(TextCursor& cursor, int depth, const char* name,
+                                   uint32_t nameLength, const char* tail, uint32_t tailLength,
+                                   bool tailWrittenApart) {
+  const size_t indent = emit_detail::IndentLength(depth);
+  const size_t total = indent + nameLength + tailLength;
+  if (!emit_detail::Fits(cursor, total)) {
+    return WriteLineWrites(cursor, depth, name, nameLength, tail, tailLength, tailWrittenApart);
+  }
+  // The whole line fits, so every separate write would: one copy gives the same bytes.
+  char* out = cursor.pos;
+  emit_detail::CopyBytes(out, IndentSpaces, indent);
+  emit_detail::CopyBytes(out + indent, name, nameLength);
+  emit_detail::CopyBytes(out + indent + nameLength, tail, tailLength);
+  emit_detail::Advance(cursor, total);
+  return static_cast<int>(tailWrittenApart ? tailLength : nameLength + tailLength);
+}
 
 }  // namespace sibdecode

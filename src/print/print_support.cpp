@@ -38,42 +38,10 @@ void SetElementIndex(ElementName& name, int index) {
   name.text[n] = '\0';
 }
 
-int PrintIntegerLine(TextCursor& c, int depth, const char* name, uint32_t nameLength,
-                     int32_t value) {
-  char tail[3 + 11 + 2] = {' ', '=', ' '};
-  uint32_t n = 3 + FormatDecimal(tail + 3, value);
-  tail[n++] = '\r';
-  tail[n++] = '\n';
-  return WriteLine(c, depth, name, nameLength, tail, n, false);
-}
-
-int PrintBoolLine(TextCursor& c, int depth, const char* name, uint32_t nameLength, uint8_t value) {
-  return value != 0 ? WriteLine(c, depth, name, nameLength, " = True\r\n", 9, false)
-                    : WriteLine(c, depth, name, nameLength, " = False\r\n", 10, false);
-}
-
-int PrintEnumLine(TextCursor& c, int depth, const char* name, uint32_t nameLength, uint32_t value,
-                  const EnumTexts& texts) {
-  if (value < texts.count) {
-    return WriteLine(c, depth, name, nameLength, texts.texts[value], texts.lengths[value], true);
-  }
-  return WriteLine(c, depth, name, nameLength, texts.unknown, texts.unknownLength, true);
-}
-
-int PrintBitStringLine(TextCursor& c, int depth, const char* name, uint32_t nameLength,
-                       uint32_t bitCount, const uint8_t* bytes, uint32_t capacity) {
-  return WriteBitStringLine(c, depth, name, nameLength,
-                            bitCount < capacity * 8 ? bitCount : capacity * 8, bytes);
-}
-
 int PrintHexDumpLine(TextCursor& c, int depth, uint32_t count, const uint8_t* bytes,
                      uint32_t capacity) {
   if (WriteIndent(c, depth) < 0) return -1;
   return WriteHexDump(c, count < capacity ? count : capacity, bytes);
-}
-
-int PrintNameLine(TextCursor& c, int depth, const char* name, uint32_t nameLength) {
-  return WriteLine(c, depth, name, nameLength, "\r\n", 2, true);
 }
 
 }  // namespace sibdecode

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "per/hot_inline.h"
 #include "print/emitter.h"
 
 // Generated printers stop at the first failed write and report -1 upwards.
@@ -36,20 +37,44 @@ struct ElementName {
 void StartElementNames(ElementName& name, const char* listName);
 void SetElementIndex(ElementName& name, int index);
 
-// Each takes the name and its length (known to the generated printers).
-int PrintIntegerLine(TextCursor& c, int depth, const char* name, uint32_t nameLength,
-                     int32_t value);
-int PrintBoolLine(TextCursor& c, int depth, const char* name, uint32_t nameLength, uint8_t value);
-int PrintEnumLine(TextCursor& c, int depth, const char* name, uint32_t nameLength, uint32_t value,
-                  const EnumTexts& texts);
+// Each takes the name and its length (known to the generated printers). The
+// value lines are inline: one copy of the whole line in the common case.
+SIBDECODE_HOT_INLINE int PrintIntegerLine(TextCursor& c, int depth, const char* name,
+                                          uint32_t nameLength, int32_t value) {
+  char tail[3 + 11 + 2] = {' ', '=', ' '};
+  uint32_t n = 3 + FormatDecimal(tail + 3, value);
+  tail[n++] = '\r';
+  tail[n++] = '\n';
+  return WriteLine(c, depth, name, nameLength, tail, n, false);
+}
+SIBDECODE_HOT_INLINE int PrintBoolLine(TextCursor& c, int depth, const char* name,
+                                       uint32_t nameLength, uint8_t value) {
+  return value != 0 ? WriteLine(c, depth, name, nameLength, " = True\r\n", 9, false)
+                    : WriteLine(c, depth, name, nameLength, " = False\r\n", 10, false);
+}
+SIBDECODE_HOT_INLINE int PrintEnumLine(TextCursor& c, int depth, const char* name,
+                                       uint32_t nameLength, uint32_t value,
+                                       const EnumTexts& texts) {
+  if (value < texts.count) {
+    return WriteLine(c, depth, name, nameLength, texts.texts[value], texts.lengths[value], true);
+  }
+  return WriteLine(c, depth, name, nameLength, texts.unknown, texts.unknownLength, true);
+}
 // A refused length can exceed the storage (`capacity` bytes); only stored bits
 // and octets are ever printed.
-int PrintBitStringLine(TextCursor& c, int depth, const char* name, uint32_t nameLength,
-                       uint32_t bitCount, const uint8_t* bytes, uint32_t capacity);
+SIBDECODE_HOT_INLINE int PrintBitStringLine(TextCursor& c, int depth, const char* name,
+                                            uint32_t nameLength, uint32_t bitCount,
+                                            const uint8_t* bytes, uint32_t capacity) {
+  return WriteBitStringLine(c, depth, name, nameLength,
+                            bitCount < capacity * 8 ? bitCount : capacity * 8, bytes);
+}
 // An octet string: the indent stands alone before the dump's leading line break.
 int PrintHexDumpLine(TextCursor& c, int depth, uint32_t count, const uint8_t* bytes,
                      uint32_t capacity);
 // A NULL value: its name alone on a line.
-int PrintNameLine(TextCursor& c, int depth, const char* name, uint32_t nameLength);
+SIBDECODE_HOT_INLINE int PrintNameLine(TextCursor& c, int depth, const char* name,
+                                       uint32_t nameLength) {
+  return WriteLine(c, depth, name, nameLength, "\r\n", 2, true);
+}
 
 }  // namespace sibdecode
