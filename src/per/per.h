@@ -269,15 +269,16 @@ struct FixedArray {
 // Where one decode's records live when they are released all at once: chunks
 // of memory handed out front to back. The chunks stay from decode to decode
 // (a state's arena grows to the largest decode it has held); Reset makes them
-// free again, the destructor returns them to the heap.
+// free again, the destructor returns them to the heap. Memory not handed out
+// is kept zero-filled, so a record needs no clearing of its own.
 struct RecordArena {
   struct Chunk {
     Chunk* next;
     size_t size;  // usable bytes after the header
+    size_t used;  // of them handed out since the last reset
   };
   Chunk* first = nullptr;
   Chunk* current = nullptr;  // the chunk being handed out
-  size_t used = 0;           // bytes of `current` handed out
 
   RecordArena() = default;
   RecordArena(const RecordArena&) = delete;
