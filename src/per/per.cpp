@@ -139,9 +139,8 @@ int ReadOctetString(PerContext* ctx, uint32_t* count, uint8_t* bytes, uint32_t a
 
 namespace {
 
-constexpr size_t kRecordAlignment = alignof(std::max_align_t);
-constexpr size_t kChunkHeader =
-    (sizeof(RecordArena::Chunk) + kRecordAlignment - 1) / kRecordAlignment * kRecordAlignment;
+using per_detail::kChunkHeader;
+using per_detail::kRecordAlignment;
 constexpr size_t kSmallestChunk = size_t{64} << 10;  // most SIBs fit in one
 
 unsigned char* ChunkBytes(RecordArena::Chunk* chunk) {
@@ -207,7 +206,7 @@ void ResetArena(RecordArena* arena) {
 // Decoded values come from the arena or from the non-throwing operator new: a
 // failed allocation is a null pointer (StatusNoMemory), never an exception,
 // and a test program that replaces operator new can make any one of them fail.
-void* AllocRecord(PerContext* ctx, size_t size) {
+void* per_detail::AllocRecordElsewhere(PerContext* ctx, size_t size) {
   if (ctx->arena != nullptr) return ArenaAllocate(ctx->arena, size);
   const size_t bytes = size > 0 ? size : 1;
   void* record = ::operator new(bytes, std::nothrow);
@@ -217,7 +216,7 @@ void* AllocRecord(PerContext* ctx, size_t size) {
 
 void FreeRecord(void* record) { ::operator delete(record); }
 
-int ListAppend(PerContext* ctx, ValueList* list, void* element) {
+int per_detail::ListAppendElsewhere(PerContext* ctx, ValueList* list, void* element) {
   ListNode* node = nullptr;
   if (ctx->arena != nullptr) {
     node = static_cast<ListNode*>(ArenaAllocate(ctx->arena, sizeof(ListNode)));

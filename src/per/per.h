@@ -291,14 +291,58 @@ void* ArenaAllocate(RecordArena* arena, size_t size);
 // Every record handed out becomes invalid; the chunks are kept.
 void ResetArena(RecordArena* arena);
 
+namespace per_detail {
+
+constexpr size_t kRecordAlignment = alignof(std::max_align_t);
+constexpr size_t kChunkHeader =
+    (sizeof(RecordArena::Chunk) + kRecordAlignment - 1) / kRecordAlignment * kRecordAlignment;
+
+// The arena's next `size` bytes when its current chunk holds them, else null.
+SIBDECODE_HOT_INLINE void* TakeFromCurrentChunk(RecordArena* arena, size_t size) {
+  RecordArena::Chunk* chunk = arena->current;
+  const size_t bytes = (size + kRecordAlignment - 1) / kRecordAlignment * kRecordAlignment;
+  if (chunk == nullptr || size == 0 || chunk->size - chunk->used < bytes) return nullptr;
+  void* record = reinterpret_cast<unsigned char*>(chunk) + kChunkHeader + chunk->used;
+  chunk->used += bytes;
+  return record;
+}
+
+void* AllocRecordElsewhere(PerContext* ctx, size_t size);
+int ListAppendElsewhere(PerContext* ctx, ValueList* list, void* element);
+
+}  // namespace per_detail
+
 // A zero-filled record for a decode: from ctx->arena, or from the heap
 // (non-throwing operator new) when there is none; null when out of memory.
 // FreeRecord releases a heap record.
-void* AllocRecord(PerContext* ctx, size_t size);
+SIBDECODE_HOT_INLINE void* AllocRecord(PerContext* ctx, size_t size) {
+  if (ctx->arena != nullptr) {
+    void* record = per_detail::TakeFromCurrentChunk(ctx->arena, size);
+    if (record != nullptr) return record;
+  }
+  return per_detail::AllocRecordElsewhere(ctx, size);
+}
 void FreeRecord(void* record);
+
 // Appends a node for `element` at the tail (from ctx->arena, or the heap);
 // StatusNoMemory when the node cannot be allocated.
-int ListAppend(PerContext* ctx, ValueList* list, void* element);
+SIBDECODE_HOT_INLINE int ListAppend(PerContext* ctx, ValueList* list, void* element) {
+  if (ctx->arena == nullptr) return per_detail::ListAppendElsewhere(ctx, list, element);
+  auto* node =
+      static_cast<ListNode*>(per_detail::TakeFromCurrentChunk(ctx->arena, sizeof(ListNode)));
+  if (node == nullptr) return per_detail::ListAppendElsewhere(ctx, list, element);
+  node->data = element;
+  node->prev = list->tail;
+  if (list->tail != nullptr) {
+    list->tail->next = node;
+  } else {
+    list->head = node;
+  }
+  list->tail = node;
+  ++list->count;
+  return StatusOk;
+}
+
 // Releases every element of a list built on the heap (contents via
 // releaseContents when not null, then the record itself) and every node;
 // leaves the list's fields as they were.
