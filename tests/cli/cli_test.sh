@@ -83,5 +83,21 @@ if [ -w /dev/full ]; then
   "$tool" --bin "$work/sib3.bin" >/dev/full 2>/dev/null; [ $? -eq 1 ]; check "output not written" $?
 fi
 
+# Output through the large output buffer: many texts in one run are the texts
+# of the batches one by one (buffer boundaries lose or repeat nothing).
+: >"$work/many.hex"; : >"$work/many.expected"
+for k in $(seq 60); do cat "$sample" >>"$work/many.hex"; done
+"$tool" "$sample" >"$work/one.out" 2>/dev/null
+for k in $(seq 60); do cat "$work/one.out" >>"$work/many.expected"; done
+"$tool" "$work/many.hex" >"$work/many.out" 2>/dev/null; rc=$?
+[ $rc -eq 0 ] && cmp -s "$work/many.out" "$work/many.expected"; check "many batches in one run" $?
+"$tool" <"$work/many.hex" | cmp -s - "$work/many.expected"; check "many batches through a pipe" $?
+
+# Lines longer than a read: the column of a bad character and the batch after it.
+{ printf '%0600000d' 0; printf 'Z\n%s\n' "$sib3"; } >"$work/long.hex"
+"$tool" "$work/long.hex" >"$work/out" 2>"$work/err"; rc=$?
+[ $rc -eq 2 ] && [ "$(cat "$work/err")" = "$work/long.hex:1: bad character 'Z' in column 600001" ] &&
+  [ "$(grep -c '::=' "$work/out")" -eq 1 ]; check "long line" $?
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
