@@ -1,7 +1,5 @@
 // pcap and pcapng captures through libpcap: GSMTAP BCCH-BCH packets fed to the
 // streaming entry point, one cell per ARFCN.
-#include <pcap/pcap.h>
-
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +11,7 @@
 #include "inputs.h"
 #include "json_output.h"
 #include "output.h"
+#include "pcap_library.h"
 
 namespace cli {
 
@@ -137,18 +136,24 @@ bool IsCaptureMagic(const unsigned char* head, size_t size) {
 }
 
 int ReadCapture(const std::string& path, const Options& options) {
+  const char* loadError = nullptr;
+  const PcapLibrary* pcap = LoadPcapLibrary(&loadError);
+  if (pcap == nullptr) {
+    Note("%s: cannot read the capture: libpcap cannot be loaded: %s\n", path.c_str(), loadError);
+    return kExitIo;
+  }
   char error[PCAP_ERRBUF_SIZE] = "";
   pcap_t* capture =
-      pcap_open_offline_with_tstamp_precision(path.c_str(), PCAP_TSTAMP_PRECISION_MICRO, error);
+      pcap->openOfflineWithTstampPrecision(path.c_str(), PCAP_TSTAMP_PRECISION_MICRO, error);
   if (capture == nullptr) {
     Note("%s: unreadable capture: %s\n", path.c_str(), error);
     return kExitIo;
   }
-  const int linkType = pcap_datalink(capture);
+  const int linkType = pcap->datalink(capture);
   sibdecode::StreamState* stream = sibdecode::CreateStreamState();
   if (stream == nullptr) {
     Note("%s: out of memory\n", path.c_str());
-    pcap_close(capture);
+    pcap->close(capture);
     return kExitIo;
   }
   CaptureRun run{options, path, {}, false, 0, nullptr, {}};
@@ -160,7 +165,7 @@ int ReadCapture(const std::string& path, const Options& options) {
   struct pcap_pkthdr* header = nullptr;
   const u_char* packet = nullptr;
   int next;
-  while ((next = pcap_next_ex(capture, &header, &packet)) == 1) {
+  while ((next = pcap->nextEx(capture, &header, &packet)) == 1) {
     ++frame;
     GsmtapBch bch;
     switch (FindGsmtapBch(linkType, packet, header->caplen, &bch)) {
@@ -188,7 +193,7 @@ int ReadCapture(const std::string& path, const Options& options) {
   if (next == PCAP_ERROR) {
     // libpcap says how the file ends: a cut record header or packet.
     Note("%s: frame %lu: truncated or unreadable capture: %s\n", path.c_str(), frame + 1,
-         pcap_geterr(capture));
+         pcap->geterr(capture));
     status = WorseExit(status, kExitIo);
   }
   sibdecode::FlushStream(stream, OnStreamEvent, &run);
@@ -202,7 +207,7 @@ int ReadCapture(const std::string& path, const Options& options) {
        counts.segmentsDiscarded);
   sibdecode::DestroyStreamState(stream);
   sibdecode::DestroyDecoderState(run.jsonState);
-  pcap_close(capture);
+  pcap->close(capture);
   return status;
 }
 

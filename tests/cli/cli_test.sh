@@ -99,5 +99,28 @@ for k in $(seq 60); do cat "$work/one.out" >>"$work/many.expected"; done
 [ $rc -eq 2 ] && [ "$(cat "$work/err")" = "$work/long.hex:1: bad character 'Z' in column 600001" ] &&
   [ "$(grep -c '::=' "$work/out")" -eq 1 ]; check "long line" $?
 
+# Captures: libpcap is loaded at the first capture only, and a libpcap that
+# cannot be loaded is one error line per capture; the other files are decoded.
+pcap="$(dirname "$sample")/sample.pcap"
+if [ -f "$pcap" ]; then
+  "$tool" "$pcap" >"$work/out" 2>"$work/err"; rc=$?
+  [ $rc -eq 0 ] && grep -q '^# frames ' "$work/out" && grep -q '::=' "$work/out"; check "capture decodes" $?
+  for libpcap in /nonexistent/libpcap.so.0.8 "$sample"; do  # missing; not a shared library
+    SIBDECODE_LIBPCAP="$libpcap" "$tool" "$pcap" "$sample" "$pcap" >"$work/out" 2>"$work/err"; rc=$?
+    n=$(grep -c "^$pcap: cannot read the capture: libpcap cannot be loaded: .*$libpcap" "$work/err")
+    [ $rc -eq 1 ] && [ "$n" -eq 2 ] && [ "$(wc -l <"$work/err")" -eq 2 ] &&
+      [ "$(grep -c '::=' "$work/out")" -eq "$(grep -c '^[0-9A-F]' "$sample")" ]
+    check "libpcap not loadable ($libpcap)" $?
+  done
+  # glibc's loader reports the libraries it loads with LD_DEBUG=libs.
+  LD_DEBUG=libs "$tool" --help >/dev/null 2>"$work/libs"
+  if grep -q 'calling init' "$work/libs"; then
+    LD_DEBUG=libs "$tool" "$sample" >/dev/null 2>"$work/libs"
+    ! grep -q 'calling init: .*libpcap' "$work/libs"; check "hex input does not load libpcap" $?
+    LD_DEBUG=libs "$tool" "$pcap" >/dev/null 2>"$work/libs"
+    grep -q 'calling init: .*libpcap' "$work/libs"; check "a capture loads libpcap" $?
+  fi
+fi
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
