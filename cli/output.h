@@ -29,8 +29,8 @@ void OutEndRecord();
 // Writes what is buffered. Returns false when any write of the output failed.
 bool OutFinish();
 
-// One line on standard error; what standard output holds before it comes first
-// on a terminal.
+// One line on standard error. On a terminal, or when standard error goes to
+// the same file as standard output, what standard output holds comes first.
 void Note(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // The library's text byte for byte, then "\r\n".

@@ -1,3 +1,4 @@
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -21,6 +22,7 @@ struct OutputBuffer {
   size_t capacity = 0;
   bool failed = false;  // a write of standard output failed
   int terminal = -1;    // standard output is a terminal; -1 until asked
+  int inOrder = -1;     // notes keep their place among the texts; -1 until asked
 };
 
 OutputBuffer output;
@@ -28,6 +30,19 @@ OutputBuffer output;
 bool IsTerminal() {
   if (output.terminal < 0) output.terminal = isatty(STDOUT_FILENO) ? 1 : 0;
   return output.terminal == 1;
+}
+
+// On a terminal, or when standard error is the same file as standard output
+// (2>&1), what standard output holds is written before a note.
+bool KeepNotesInOrder() {
+  if (output.inOrder < 0) {
+    struct stat out;
+    struct stat err;
+    const bool sameFile = fstat(STDOUT_FILENO, &out) == 0 && fstat(STDERR_FILENO, &err) == 0 &&
+                          out.st_dev == err.st_dev && out.st_ino == err.st_ino;
+    output.inOrder = sameFile || IsTerminal() ? 1 : 0;
+  }
+  return output.inOrder == 1;
 }
 
 void WriteAll(const char* data, size_t size) {
@@ -107,7 +122,7 @@ bool OutFinish() {
 }
 
 void Note(const char* format, ...) {  // NOLINT(cert-dcl50-cpp): checked as printf formats
-  if (output.size != 0 && IsTerminal()) Flush();
+  if (output.size != 0 && KeepNotesInOrder()) Flush();
   va_list args;
   va_start(args, format);
   std::vfprintf(stderr, format, args);

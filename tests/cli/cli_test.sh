@@ -93,6 +93,13 @@ for k in $(seq 60); do cat "$work/one.out" >>"$work/many.expected"; done
 [ $rc -eq 0 ] && cmp -s "$work/many.out" "$work/many.expected"; check "many batches in one run" $?
 "$tool" <"$work/many.hex" | cmp -s - "$work/many.expected"; check "many batches through a pipe" $?
 
+# Standard output and standard error in one file (2>&1): the notes keep their
+# place among the texts although standard output is written in large blocks.
+printf '%062d\n%s\n%062d\n' 0 "$sib3" 0 | "$tool" >"$work/both" 2>&1
+[ "$(sed -n 1p "$work/both")" = "<stdin>:1: nothing decoded" ] &&
+  [ "$(tail -n 1 "$work/both")" = "<stdin>:3: nothing decoded" ] &&
+  [ "$(grep -c '::=' "$work/both")" -eq 1 ]; check "notes in order with 2>&1" $?
+
 # Lines longer than a read: the column of a bad character and the batch after it.
 { printf '%0600000d' 0; printf 'Z\n%s\n' "$sib3"; } >"$work/long.hex"
 "$tool" "$work/long.hex" >"$work/out" 2>"$work/err"; rc=$?
