@@ -83,6 +83,7 @@ char* OutReserve(size_t size) {
 void OutCommit(size_t size) { output.size += size; }
 
 void OutAppend(const char* data, size_t size) {
+  if (size == 0) return;
   char* end = OutReserve(size);
   if (end == nullptr) {  // too large to buffer: written as it is
     Flush();
