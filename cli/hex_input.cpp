@@ -132,8 +132,10 @@ int ReadHex(InputFile& input, const std::string& name, const Options& options,
   for (;;) {
     // One line, whatever its length and bytes (a NUL is reported like any bad byte).
     const char* line = input.data + input.begin;
-    const char* lineEnd = static_cast<const char*>(
-        std::memchr(line + scanned, '\n', input.end - input.begin - scanned));
+    const size_t unscanned = input.end - input.begin - scanned;
+    const char* lineEnd =
+        unscanned == 0 ? nullptr
+                       : static_cast<const char*>(std::memchr(line + scanned, '\n', unscanned));
     if (lineEnd == nullptr) {
       scanned = input.end - input.begin;
       if (FillInput(&input)) continue;
