@@ -1,22 +1,24 @@
 // Raw binary input: the whole file is one batch.
-#include <cstdio>
-
 #include "inputs.h"
+#include "output.h"
 
 namespace cli {
 
-int ReadBinary(std::FILE* file, const std::string& name, const Options& options,
+int ReadBinary(InputFile& input, const std::string& name, const Options& options,
                BatchDecoder& decoder) {
-  std::vector<unsigned char> bytes;
-  unsigned char chunk[4096];
-  size_t n;
-  while ((n = std::fread(chunk, 1, sizeof(chunk), file)) > 0)
-    bytes.insert(bytes.end(), chunk, chunk + n);
-  if (std::ferror(file)) {
-    std::fprintf(stderr, "%s: read error\n", name.c_str());
+  while (FillInput(&input)) {
+  }
+  if (input.noMemory) {
+    Note("%s: out of memory\n", name.c_str());
     return kExitIo;
   }
-  DecodeAndWriteBatch(options, decoder, name, bytes);
+  if (input.failed) {
+    Note("%s: read error\n", name.c_str());
+    return kExitIo;
+  }
+  DecodeAndWriteBatch(options, decoder, BatchSource{&name, 0},
+                      reinterpret_cast<const unsigned char*>(input.data + input.begin),
+                      input.end - input.begin);
   return kExitOk;
 }
 

@@ -1,7 +1,5 @@
 // pcap and pcapng captures through libpcap: GSMTAP BCCH-BCH packets fed to the
 // streaming entry point, one cell per ARFCN.
-#include <pcap/pcap.h>
-
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +11,7 @@
 #include "inputs.h"
 #include "json_output.h"
 #include "output.h"
+#include "pcap_library.h"
 
 namespace cli {
 
@@ -21,7 +20,8 @@ namespace {
 struct CaptureRun {
   const Options& options;
   const std::string& name;
-  std::string time;  // of the packet being fed
+  struct timeval time = {};  // of the packet being fed
+  bool timeSet = false;      // false before the first packet
   unsigned long notDecoded = 0;
   sibdecode::DecoderState* jsonState = nullptr;  // --json: decodes each SIB's bits as JSON
   std::vector<char> json;
@@ -39,10 +39,11 @@ void WriteSibJson(CaptureRun& run, const sibdecode::StreamEvent& event) {
   } while (result == sibdecode::kTextTooSmall && jsonLen > run.json.size());
   if (result != sibdecode::kDecoded) return;
   JsonOrigin origin;
-  origin.source = run.name;
-  origin.frames.assign(event.blockTags, event.blockTags + event.blockCount);
+  origin.file = &run.name;
+  origin.frames = event.blockTags;
+  origin.frameCount = event.blockCount;
   origin.arfcn = static_cast<long>(event.cellKey);
-  WriteJsonLine(stdout, event.sibType, origin, out, run.json.data(), jsonLen);
+  WriteJsonLine(event.sibType, origin, out, run.json.data(), jsonLen);
 }
 
 std::string FrameList(const sibdecode::StreamEvent& event) {
@@ -52,6 +53,28 @@ std::string FrameList(const sibdecode::StreamEvent& event) {
     frames += std::to_string(event.blockTags[i]);
   }
   return frames;
+}
+
+void WriteFrameList(const sibdecode::StreamEvent& event) {
+  for (size_t i = 0; i < event.blockCount; ++i) {
+    if (i > 0) OutLiteral(",");
+    OutUnsigned(event.blockTags[i]);
+  }
+}
+
+// The packet time as 2026-12-07T13:19:23.000000Z.
+void WriteUtcTime(const struct timeval& ts) {
+  std::time_t seconds = ts.tv_sec;
+  std::tm utc;
+  char buffer[64];
+  if (gmtime_r(&seconds, &utc) == nullptr) {
+    OutLiteral("?");
+    return;
+  }
+  size_t n = std::strftime(buffer, sizeof(buffer), "%Y-%m-%dT%H:%M:%S", &utc);
+  n += static_cast<size_t>(
+      std::snprintf(buffer + n, sizeof(buffer) - n, ".%06ldZ", static_cast<long>(ts.tv_usec)));
+  OutAppend(buffer, n < sizeof(buffer) ? n : sizeof(buffer) - 1);
 }
 
 const char* DropReasonText(sibdecode::ChainDropReason reason) {
@@ -72,11 +95,9 @@ const char* DropReasonText(sibdecode::ChainDropReason reason) {
 
 void OnStreamEvent(const sibdecode::StreamEvent& event, void* context) {
   CaptureRun& run = *static_cast<CaptureRun*>(context);
-  const std::string frames = FrameList(event);
   if (event.kind == sibdecode::kChainDropped) {
-    std::fprintf(stderr, "%s: frames %s: SIB type %u on ARFCN %" PRIu64 " dropped: %s\n",
-                 run.name.c_str(), frames.c_str(), event.sibType, event.cellKey,
-                 DropReasonText(event.dropReason));
+    Note("%s: frames %s: SIB type %u on ARFCN %" PRIu64 " dropped: %s\n", run.name.c_str(),
+         FrameList(event).c_str(), event.sibType, event.cellKey, DropReasonText(event.dropReason));
     return;
   }
   if (event.result != sibdecode::kDecoded) {
@@ -87,20 +108,16 @@ void OnStreamEvent(const sibdecode::StreamEvent& event, void* context) {
     WriteSibJson(run, event);
     return;
   }
-  std::printf("# frames %s arfcn %" PRIu64 " time %s\n", frames.c_str(), event.cellKey,
-              run.time.c_str());
+  OutLiteral("# frames ");
+  WriteFrameList(event);
+  OutLiteral(" arfcn ");
+  OutUnsigned(event.cellKey);
+  OutLiteral(" time ");
+  if (run.timeSet) WriteUtcTime(run.time);
+  OutLiteral("\n");
   WriteSibText(event.text, event.textLen);
   if (run.options.summary) WriteSummary(*event.summary);
-}
-
-std::string UtcTime(const struct timeval& ts) {
-  std::time_t seconds = ts.tv_sec;
-  std::tm utc;
-  char buffer[64];
-  if (gmtime_r(&seconds, &utc) == nullptr) return "?";
-  size_t n = std::strftime(buffer, sizeof(buffer), "%Y-%m-%dT%H:%M:%S", &utc);
-  std::snprintf(buffer + n, sizeof(buffer) - n, ".%06ldZ", static_cast<long>(ts.tv_usec));
-  return buffer;
+  OutEndRecord();
 }
 
 }  // namespace
@@ -119,21 +136,27 @@ bool IsCaptureMagic(const unsigned char* head, size_t size) {
 }
 
 int ReadCapture(const std::string& path, const Options& options) {
+  const char* loadError = nullptr;
+  const PcapLibrary* pcap = LoadPcapLibrary(&loadError);
+  if (pcap == nullptr) {
+    Note("%s: cannot read the capture: libpcap cannot be loaded: %s\n", path.c_str(), loadError);
+    return kExitIo;
+  }
   char error[PCAP_ERRBUF_SIZE] = "";
   pcap_t* capture =
-      pcap_open_offline_with_tstamp_precision(path.c_str(), PCAP_TSTAMP_PRECISION_MICRO, error);
+      pcap->openOfflineWithTstampPrecision(path.c_str(), PCAP_TSTAMP_PRECISION_MICRO, error);
   if (capture == nullptr) {
-    std::fprintf(stderr, "%s: unreadable capture: %s\n", path.c_str(), error);
+    Note("%s: unreadable capture: %s\n", path.c_str(), error);
     return kExitIo;
   }
-  const int linkType = pcap_datalink(capture);
+  const int linkType = pcap->datalink(capture);
   sibdecode::StreamState* stream = sibdecode::CreateStreamState();
   if (stream == nullptr) {
-    std::fprintf(stderr, "%s: out of memory\n", path.c_str());
-    pcap_close(capture);
+    Note("%s: out of memory\n", path.c_str());
+    pcap->close(capture);
     return kExitIo;
   }
-  CaptureRun run{options, path, std::string(), 0, nullptr, {}};
+  CaptureRun run{options, path, {}, false, 0, nullptr, {}};
   if (options.json) run.jsonState = sibdecode::CreateDecoderState();
   int status = kExitOk;
   unsigned long frame = 0;
@@ -142,25 +165,24 @@ int ReadCapture(const std::string& path, const Options& options) {
   struct pcap_pkthdr* header = nullptr;
   const u_char* packet = nullptr;
   int next;
-  while ((next = pcap_next_ex(capture, &header, &packet)) == 1) {
+  while ((next = pcap->nextEx(capture, &header, &packet)) == 1) {
     ++frame;
     GsmtapBch bch;
     switch (FindGsmtapBch(linkType, packet, header->caplen, &bch)) {
       case PacketKind::kBchBlock:
-        run.time = UtcTime(header->ts);
+        run.time = header->ts;
+        run.timeSet = true;
         if (sibdecode::FeedBlock(stream, bch.arfcn, frame, bch.payload, OnStreamEvent, &run) ==
             sibdecode::kNoMemory) {
-          std::fprintf(stderr, "%s: frame %lu: out of memory, pending SIBs dropped\n", path.c_str(),
-                       frame);
+          Note("%s: frame %lu: out of memory, pending SIBs dropped\n", path.c_str(), frame);
           status = WorseExit(status, kExitIo);
         }
         break;
       case PacketKind::kWrongSize:
-        std::fprintf(stderr,
-                     "%s: frame %lu: BCCH-BCH message of %zu bytes, expected %zu "
-                     "(%u of %u packet bytes captured)\n",
-                     path.c_str(), frame, bch.payloadSize, kBchBlockBytes, header->caplen,
-                     header->len);
+        Note(
+            "%s: frame %lu: BCCH-BCH message of %zu bytes, expected %zu "
+            "(%u of %u packet bytes captured)\n",
+            path.c_str(), frame, bch.payloadSize, kBchBlockBytes, header->caplen, header->len);
         status = WorseExit(status, kExitMalformed);
         break;
       case PacketKind::kNotBchBlock:
@@ -170,23 +192,22 @@ int ReadCapture(const std::string& path, const Options& options) {
   }
   if (next == PCAP_ERROR) {
     // libpcap says how the file ends: a cut record header or packet.
-    std::fprintf(stderr, "%s: frame %lu: truncated or unreadable capture: %s\n", path.c_str(),
-                 frame + 1, pcap_geterr(capture));
+    Note("%s: frame %lu: truncated or unreadable capture: %s\n", path.c_str(), frame + 1,
+         pcap->geterr(capture));
     status = WorseExit(status, kExitIo);
   }
   sibdecode::FlushStream(stream, OnStreamEvent, &run);
 
   sibdecode::StreamCounts counts;
   sibdecode::GetStreamCounts(stream, &counts);
-  std::fprintf(stderr,
-               "%s: %lu frames, %lu skipped; %" PRIu64
-               " SIBs decoded, %lu not decoded, "
-               "%" PRIu64 " chains dropped, %" PRIu64 " stray segments\n",
-               path.c_str(), frame, skipped, counts.sibsDecoded, run.notDecoded,
-               counts.chainsDropped, counts.segmentsDiscarded);
+  Note("%s: %lu frames, %lu skipped; %" PRIu64
+       " SIBs decoded, %lu not decoded, "
+       "%" PRIu64 " chains dropped, %" PRIu64 " stray segments\n",
+       path.c_str(), frame, skipped, counts.sibsDecoded, run.notDecoded, counts.chainsDropped,
+       counts.segmentsDiscarded);
   sibdecode::DestroyStreamState(stream);
   sibdecode::DestroyDecoderState(run.jsonState);
-  pcap_close(capture);
+  pcap->close(capture);
   return status;
 }
 

@@ -1,84 +1,171 @@
 // Hex text input: one batch of BCH blocks per line.
-#include <sys/types.h>
+#include <unistd.h>
 
+#include <array>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "inputs.h"
+#include "output.h"
 
 namespace cli {
 
 namespace {
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
+constexpr size_t kReadSize = size_t{256} * 1024;
+
+// What a byte of hex text is: a digit's value (0..15) or one of these.
+enum : unsigned char { kSkip = 16, kComment = 17, kBad = 18 };
+
+constexpr std::array<unsigned char, 256> MakeHexTable() {
+  std::array<unsigned char, 256> table{};
+  for (auto& entry : table) entry = kBad;
+  for (int c = '0'; c <= '9'; ++c) table[c] = static_cast<unsigned char>(c - '0');
+  for (int c = 'a'; c <= 'f'; ++c) table[c] = static_cast<unsigned char>(c - 'a' + 10);
+  for (int c = 'A'; c <= 'F'; ++c) table[c] = static_cast<unsigned char>(c - 'A' + 10);
+  table[' '] = table['\t'] = table['\r'] = table['\n'] = kSkip;
+  table['#'] = kComment;
+  return table;
 }
 
-// Parses one line of hex text into bytes. Returns an empty message on success.
-std::string ParseHexLine(const std::string& line, std::vector<unsigned char>* bytes) {
-  bytes->clear();
-  int pending = -1;
-  for (size_t i = 0; i < line.size(); ++i) {
-    char c = line[i];
-    if (c == '#') break;
-    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') continue;
-    int value = HexValue(c);
-    if (value < 0) {
-      char message[80];
-      if (c >= 0x20 && c < 0x7F) {
-        std::snprintf(message, sizeof(message), "bad character '%c' in column %zu", c, i + 1);
-      } else {
-        std::snprintf(message, sizeof(message), "bad byte 0x%02X in column %zu",
-                      static_cast<unsigned>(static_cast<unsigned char>(c)), i + 1);
+constexpr std::array<unsigned char, 256> kHexTable = MakeHexTable();
+
+// Parses one line of hex text (without its line end) into bytes[0..*count).
+// `bytes` holds at least size / 2 bytes. Returns false with a message in `error`.
+bool ParseHexLine(const char* line, size_t size, unsigned char* bytes, size_t* count,
+                  char (&error)[80]) {
+  size_t n = 0;
+  size_t i = 0;
+  for (;;) {
+    // Two digits in a row, the usual case.
+    while (i + 1 < size) {
+      const unsigned char high = kHexTable[static_cast<unsigned char>(line[i])];
+      const unsigned char low = kHexTable[static_cast<unsigned char>(line[i + 1])];
+      if ((high | low) >= 16) break;
+      bytes[n++] = static_cast<unsigned char>(high << 4 | low);
+      i += 2;
+    }
+    // Anything else, one character at a time until the next byte is complete.
+    int pending = -1;
+    for (; i < size; ++i) {
+      const char c = line[i];
+      const unsigned char value = kHexTable[static_cast<unsigned char>(c)];
+      if (value == kSkip) continue;
+      if (value == kComment) {
+        i = size;
+        break;
       }
-      return message;
+      if (value == kBad) {
+        if (c >= 0x20 && c < 0x7F) {
+          std::snprintf(error, sizeof(error), "bad character '%c' in column %zu", c, i + 1);
+        } else {
+          std::snprintf(error, sizeof(error), "bad byte 0x%02X in column %zu",
+                        static_cast<unsigned>(static_cast<unsigned char>(c)), i + 1);
+        }
+        return false;
+      }
+      if (pending < 0) {
+        pending = value;
+      } else {
+        bytes[n++] = static_cast<unsigned char>(pending << 4 | value);
+        pending = -1;
+        ++i;
+        break;
+      }
     }
-    if (pending < 0) {
-      pending = value;
-    } else {
-      bytes->push_back(static_cast<unsigned char>(pending * 16 + value));
-      pending = -1;
+    if (pending >= 0) {
+      std::snprintf(error, sizeof(error), "odd number of hex digits");
+      return false;
     }
+    if (i >= size) break;
   }
-  if (pending >= 0) return "odd number of hex digits";
-  return std::string();
+  *count = n;
+  return true;
 }
 
 }  // namespace
 
-int ReadHex(std::FILE* file, const std::string& name, const Options& options,
+bool FillInput(InputFile* input) {
+  if (input->atEnd) return false;
+  if (input->begin > 0) {
+    std::memmove(input->data, input->data + input->begin, input->end - input->begin);
+    input->end -= input->begin;
+    input->begin = 0;
+  }
+  if (input->capacity - input->end < kReadSize / 2) {
+    const size_t capacity = input->capacity == 0 ? kReadSize : input->capacity * 2;
+    char* grown = static_cast<char*>(std::realloc(input->data, capacity));
+    if (grown == nullptr) {
+      input->noMemory = input->atEnd = true;
+      return false;
+    }
+    input->data = grown;
+    input->capacity = capacity;
+  }
+  ssize_t n;
+  do {
+    n = read(input->fd, input->data + input->end, input->capacity - input->end);
+  } while (n < 0 && errno == EINTR);
+  if (n <= 0) {
+    input->failed = n < 0;
+    input->atEnd = true;
+    return false;
+  }
+  input->end += static_cast<size_t>(n);
+  return true;
+}
+
+void ReleaseInput(InputFile* input) {
+  std::free(input->data);
+  input->data = nullptr;
+  input->begin = input->end = input->capacity = 0;
+}
+
+int ReadHex(InputFile& input, const std::string& name, const Options& options,
             BatchDecoder& decoder) {
   int status = kExitOk;
-  std::string line;
   std::vector<unsigned char> bytes;
   unsigned long lineNumber = 0;
-  char* buffer = nullptr;
-  size_t capacity = 0;
+  size_t scanned = 0;  // bytes after input.begin known to hold no line end
   for (;;) {
     // One line, whatever its length and bytes (a NUL is reported like any bad byte).
-    const ssize_t read = getline(&buffer, &capacity, file);
-    if (read <= 0) break;
-    line.assign(buffer, static_cast<size_t>(read));
-    const bool ended = line.back() == '\n';
-    if (ended) line.pop_back();
-    ++lineNumber;
-    std::string error = ParseHexLine(line, &bytes);
-    std::string where = name + ":" + std::to_string(lineNumber);
-    if (!error.empty()) {
-      // The line is skipped; the lines after it are still decoded.
-      std::fprintf(stderr, "%s: %s\n", where.c_str(), error.c_str());
-      status = WorseExit(status, kExitMalformed);
-    } else if (!bytes.empty()) {
-      DecodeAndWriteBatch(options, decoder, where, bytes);
+    const char* line = input.data + input.begin;
+    const size_t unscanned = input.end - input.begin - scanned;
+    const char* lineEnd =
+        unscanned == 0 ? nullptr
+                       : static_cast<const char*>(std::memchr(line + scanned, '\n', unscanned));
+    if (lineEnd == nullptr) {
+      scanned = input.end - input.begin;
+      if (FillInput(&input)) continue;
+      if (input.begin == input.end) break;
+      lineEnd = input.data + input.end;  // the last line has no line end
+      line = input.data + input.begin;
     }
-    if (!ended) break;  // the last line had no line end
+    const bool ended = lineEnd != input.data + input.end;
+    const size_t size = static_cast<size_t>(lineEnd - line);
+    input.begin += size + (ended ? 1 : 0);
+    scanned = 0;
+    ++lineNumber;
+
+    if (bytes.size() < size / 2) bytes.resize(size / 2);
+    size_t count = 0;
+    char error[80];
+    if (!ParseHexLine(line, size, bytes.data(), &count, error)) {
+      // The line is skipped; the lines after it are still decoded.
+      Note("%s:%lu: %s\n", name.c_str(), lineNumber, error);
+      status = WorseExit(status, kExitMalformed);
+    } else if (count != 0) {
+      DecodeAndWriteBatch(options, decoder, BatchSource{&name, lineNumber}, bytes.data(), count);
+    }
+    if (!ended) break;
   }
-  std::free(buffer);
-  if (std::ferror(file)) {
-    std::fprintf(stderr, "%s:%lu: read error\n", name.c_str(), lineNumber + 1);
+  if (input.noMemory) {
+    Note("%s:%lu: out of memory\n", name.c_str(), lineNumber + 1);
+    status = WorseExit(status, kExitIo);
+  } else if (input.failed) {
+    Note("%s:%lu: read error\n", name.c_str(), lineNumber + 1);
     status = WorseExit(status, kExitIo);
   }
   return status;

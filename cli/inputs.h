@@ -4,7 +4,7 @@
 
 #include <sibdecode/sibdecode.h>
 
-#include <cstdio>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -15,20 +15,44 @@ namespace cli {
 // What decoding keeps from one batch to the next.
 struct BatchDecoder {
   sibdecode::DecoderState* state = nullptr;
-  std::vector<char> text;  // grown to the longest text so far, never shrunk
+  size_t textCapacity = 0;  // the text buffer offered: grown to the longest text so far
+  std::vector<char> json;   // --json: the SIB's JSON before it goes into its line
+};
+
+// A batch's place in the input: "FILE:LINE" for hex text, "FILE" for binary input.
+struct BatchSource {
+  const std::string* file;
+  unsigned long line;  // 0: the whole file
 };
 
 // Decodes one batch of BCH blocks (or, with --sib, one bare SIB) and writes the
-// outcome; `where` names the batch in notes.
-void DecodeAndWriteBatch(const Options& options, BatchDecoder& decoder, const std::string& where,
-                         const std::vector<unsigned char>& bytes);
+// outcome.
+void DecodeAndWriteBatch(const Options& options, BatchDecoder& decoder, const BatchSource& source,
+                         const unsigned char* bytes, size_t size);
+
+// An opened file and the bytes read from it that are not consumed yet.
+struct InputFile {
+  int fd = -1;
+  char* data = nullptr;
+  size_t begin = 0;  // first byte not consumed
+  size_t end = 0;    // end of the bytes read
+  size_t capacity = 0;
+  bool atEnd = false;     // end of file, a read error or no memory
+  bool failed = false;    // a read error
+  bool noMemory = false;  // the buffer could not grow
+};
+
+// Reads more of the file behind the bytes held (moving them to the front).
+// Returns false at the end of the file, on a read error or without memory.
+bool FillInput(InputFile* input);
+void ReleaseInput(InputFile* input);
 
 // Hex text, one batch per line.
-int ReadHex(std::FILE* file, const std::string& name, const Options& options,
+int ReadHex(InputFile& input, const std::string& name, const Options& options,
             BatchDecoder& decoder);
 
 // The whole file is one batch of raw bytes.
-int ReadBinary(std::FILE* file, const std::string& name, const Options& options,
+int ReadBinary(InputFile& input, const std::string& name, const Options& options,
                BatchDecoder& decoder);
 
 // True when the bytes start with a pcap or pcapng magic number.

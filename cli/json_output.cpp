@@ -1,68 +1,105 @@
 #include "json_output.h"
 
+#include "output.h"
+
 namespace cli {
 
 namespace {
 
-void WriteString(std::FILE* out, const std::string& text) {
-  std::fputc('"', out);
-  for (unsigned char c : text) {
-    if (c == '"' || c == '\\') {
-      std::fputc('\\', out);
-      std::fputc(c, out);
-    } else if (c < 0x20) {
-      std::fprintf(out, "\\u%04x", c);
+// The bytes of a JSON string, without its quotes.
+void WriteEscaped(const std::string& text) {
+  static const char kHex[] = "0123456789abcdef";
+  size_t plain = 0;  // bytes of `text` already written or queued unchanged
+  for (size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c != '"' && c != '\\' && c >= 0x20) continue;
+    OutAppend(text.data() + plain, i - plain);
+    plain = i + 1;
+    if (c < 0x20) {
+      const char escape[6] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 0xF]};
+      OutAppend(escape, sizeof(escape));
     } else {
-      std::fputc(c, out);
+      const char escape[2] = {'\\', static_cast<char>(c)};
+      OutAppend(escape, sizeof(escape));
     }
   }
-  std::fputc('"', out);
+  OutAppend(text.data() + plain, text.size() - plain);
 }
 
-void WriteSummary(std::FILE* out, const tagSystemInformationBlock& s) {
+void WriteJsonSummary(const tagSystemInformationBlock& s) {
   const tagSystemInformationBlockType11& lists = s.sib11;
-  std::fprintf(out, "{\"sib3\":{\"cellIdentity\":%u},\"sib4\":{\"cellIdentity\":%u},\"sib11\":{",
-               s.sib3.cellIdentity, s.sib4.cellIdentity);
-  std::fputs("\"interRATCells\":[", out);
+  OutLiteral("{\"sib3\":{\"cellIdentity\":");
+  OutUnsigned(s.sib3.cellIdentity);
+  OutLiteral("},\"sib4\":{\"cellIdentity\":");
+  OutUnsigned(s.sib4.cellIdentity);
+  OutLiteral("},\"sib11\":{\"interRATCells\":[");
   for (unsigned int k = 0; k < lists.interRATCellCount && k < 32; ++k) {
     const tagInterRATCell& cell = lists.interRATCells[k];
-    std::fprintf(out, "%s{\"interRATCellID\":%d,\"bcch_ARFCN\":%d,\"bsic\":%d}", k ? "," : "",
-                 cell.interRATCellID, cell.bcch_ARFCN, cell.bsic);
+    if (k != 0) OutLiteral(",");
+    OutLiteral("{\"interRATCellID\":");
+    OutSigned(cell.interRATCellID);
+    OutLiteral(",\"bcch_ARFCN\":");
+    OutSigned(cell.bcch_ARFCN);
+    OutLiteral(",\"bsic\":");
+    OutSigned(cell.bsic);
+    OutLiteral("}");
   }
-  std::fputs("],\"intraFreqCells\":[", out);
+  OutLiteral("],\"intraFreqCells\":[");
   for (unsigned int k = 0; k < lists.intraFreqCellCount && k < 32; ++k) {
     const tagIntraFreqCell& cell = lists.intraFreqCells[k];
-    std::fprintf(out, "%s{\"intraFreqCellID\":%d,\"cellParametersID\":%d}", k ? "," : "",
-                 cell.intraFreqCellID, cell.cellParametersID);
+    if (k != 0) OutLiteral(",");
+    OutLiteral("{\"intraFreqCellID\":");
+    OutSigned(cell.intraFreqCellID);
+    OutLiteral(",\"cellParametersID\":");
+    OutSigned(cell.cellParametersID);
+    OutLiteral("}");
   }
-  std::fputs("],\"interFreqCells\":[", out);
+  OutLiteral("],\"interFreqCells\":[");
   for (unsigned int k = 0; k < lists.interFreqCellCount && k < 32; ++k) {
     const tagInterFreqCell& cell = lists.interFreqCells[k];
-    std::fprintf(out, "%s{\"interFreqCellID\":%d,\"uarfcn_Nt\":%d,\"cellParametersID\":%d}",
-                 k ? "," : "", cell.interFreqCellID, cell.uarfcn_Nt, cell.cellParametersID);
+    if (k != 0) OutLiteral(",");
+    OutLiteral("{\"interFreqCellID\":");
+    OutSigned(cell.interFreqCellID);
+    OutLiteral(",\"uarfcn_Nt\":");
+    OutSigned(cell.uarfcn_Nt);
+    OutLiteral(",\"cellParametersID\":");
+    OutSigned(cell.cellParametersID);
+    OutLiteral("}");
   }
-  std::fputs("]}}", out);
+  OutLiteral("]}}");
 }
 
 }  // namespace
 
-void WriteJsonLine(std::FILE* out, unsigned int sibType, const JsonOrigin& origin,
+void WriteJsonLine(unsigned int sibType, const JsonOrigin& origin,
                    const tagSystemInformationBlock& summary, const char* value, size_t valueLen) {
-  std::fprintf(out, "{\"sib\":%u,\"source\":", sibType);
-  WriteString(out, origin.source);
-  if (!origin.frames.empty()) {
-    std::fputs(",\"frames\":[", out);
-    for (size_t i = 0; i < origin.frames.size(); ++i) {
-      std::fprintf(out, "%s%lu", i ? "," : "", origin.frames[i]);
-    }
-    std::fputc(']', out);
+  OutLiteral("{\"sib\":");
+  OutUnsigned(sibType);
+  OutLiteral(",\"source\":\"");
+  WriteEscaped(*origin.file);
+  if (origin.line != 0) {
+    OutLiteral(":");
+    OutUnsigned(origin.line);
   }
-  if (origin.arfcn >= 0) std::fprintf(out, ",\"arfcn\":%ld", origin.arfcn);
-  std::fputs(",\"summary\":", out);
-  WriteSummary(out, summary);
-  std::fputs(",\"value\":", out);
-  std::fwrite(value, 1, valueLen, out);
-  std::fputs("}\n", out);
+  OutLiteral("\"");
+  if (origin.frameCount != 0) {
+    OutLiteral(",\"frames\":[");
+    for (size_t i = 0; i < origin.frameCount; ++i) {
+      if (i != 0) OutLiteral(",");
+      OutUnsigned(origin.frames[i]);
+    }
+    OutLiteral("]");
+  }
+  if (origin.arfcn >= 0) {
+    OutLiteral(",\"arfcn\":");
+    OutSigned(origin.arfcn);
+  }
+  OutLiteral(",\"summary\":");
+  WriteJsonSummary(summary);
+  OutLiteral(",\"value\":");
+  OutAppend(value, valueLen);
+  OutLiteral("}\n");
+  OutEndRecord();
 }
 
 }  // namespace cli

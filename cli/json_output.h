@@ -4,22 +4,23 @@
 #include <sibdecode/sibdecode.h>
 
 #include <cstddef>
-#include <cstdio>
+#include <cstdint>
 #include <string>
-#include <vector>
 
 namespace cli {
 
 // Where a SIB came from: the input and, for captures, the frames and the ARFCN.
 struct JsonOrigin {
-  std::string source;                 // "FILE:LINE", or the file for binary input
-  std::vector<unsigned long> frames;  // capture frame numbers; empty for hex and binary input
-  long arfcn = -1;                    // the cell's ARFCN; -1 when not known
+  const std::string* file = nullptr;  // the input file, "<stdin>" for standard input
+  unsigned long line = 0;             // hex input: the line ("FILE:LINE"); 0 for other input
+  const uint64_t* frames = nullptr;   // capture frame numbers; none for hex and binary input
+  size_t frameCount = 0;
+  long arfcn = -1;  // the cell's ARFCN; -1 when not known
 };
 
 // {"sib":N,"source":...,["frames":[...],"arfcn":N,]"summary":{...},"value":VALUE}
-// where VALUE is the library's JSON of the decoded SIB.
-void WriteJsonLine(std::FILE* out, unsigned int sibType, const JsonOrigin& origin,
+// where VALUE is the library's JSON of the decoded SIB; written to the output buffer.
+void WriteJsonLine(unsigned int sibType, const JsonOrigin& origin,
                    const tagSystemInformationBlock& summary, const char* value, size_t valueLen);
 
 }  // namespace cli

@@ -1,14 +1,16 @@
 // sibdecode: decodes BCH captures (hex text, raw binary, pcap/pcapng with
 // GSMTAP) with libsibdecode and prints the text of every SIB.
+#include <fcntl.h>
 #include <sibdecode/sibdecode.h>
+#include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "inputs.h"
 #include "options.h"
+#include "output.h"
 
 namespace {
 
@@ -16,24 +18,33 @@ namespace {
 // first bytes select.
 int ReadOne(const std::string& path, const cli::Options& options, cli::BatchDecoder& decoder) {
   const bool isStdin = path == "-";
-  std::FILE* file = isStdin ? stdin : std::fopen(path.c_str(), "rb");
-  if (file == nullptr) {
-    std::fprintf(stderr, "%s: %s\n", path.c_str(), std::strerror(errno));
+  cli::InputFile input;
+  input.fd = isStdin ? STDIN_FILENO : open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (input.fd < 0) {
+    cli::Note("%s: %s\n", path.c_str(), std::strerror(errno));
     return cli::kExitIo;
   }
   const std::string name = isStdin ? "<stdin>" : path;
+  int status;
   if (!isStdin && !options.binary && !options.bareSib) {
-    unsigned char head[4] = {};
-    const size_t got = std::fread(head, 1, sizeof(head), file);
-    if (cli::IsCaptureMagic(head, got)) {
-      std::fclose(file);
+    while (input.end < 4 && cli::FillInput(&input)) {
+    }
+    if (cli::IsCaptureMagic(reinterpret_cast<const unsigned char*>(input.data), input.end)) {
+      cli::ReleaseInput(&input);
+      close(input.fd);
       return cli::ReadCapture(path, options);
     }
-    std::rewind(file);
   }
-  const int status = options.binary ? cli::ReadBinary(file, name, options, decoder)
-                                    : cli::ReadHex(file, name, options, decoder);
-  if (!isStdin) std::fclose(file);
+  if (decoder.state == nullptr) decoder.state = sibdecode::CreateDecoderState();
+  if (decoder.state == nullptr) {
+    cli::Note("sibdecode: out of memory\n");
+    status = cli::kExitIo;
+  } else {
+    status = options.binary ? cli::ReadBinary(input, name, options, decoder)
+                            : cli::ReadHex(input, name, options, decoder);
+  }
+  cli::ReleaseInput(&input);
+  if (!isStdin) close(input.fd);
   return status;
 }
 
@@ -44,20 +55,15 @@ int main(int argc, char** argv) {
   int status = cli::ParseArguments(argc, argv, &options);
   if (status >= 0) return status;
 
-  cli::BatchDecoder decoder;
-  decoder.state = sibdecode::CreateDecoderState();
-  if (decoder.state == nullptr) {
-    std::fprintf(stderr, "sibdecode: out of memory\n");
-    return cli::kExitIo;
-  }
+  cli::BatchDecoder decoder;  // its state is created for the first hex or binary input
   status = cli::kExitOk;
   for (const std::string& path : options.files) {
     status = cli::WorseExit(status, ReadOne(path, options, decoder));
   }
   sibdecode::DestroyDecoderState(decoder.state);
   // Output that could not be written (a full disk, a closed pipe) is a failure.
-  if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-    std::fprintf(stderr, "sibdecode: cannot write the output\n");
+  if (!cli::OutFinish()) {
+    cli::Note("sibdecode: cannot write the output\n");
     return cli::WorseExit(status, cli::kExitIo);
   }
   return status;

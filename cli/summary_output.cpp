@@ -1,29 +1,52 @@
-#include <cstdio>
-
 #include "output.h"
 
 namespace cli {
 
 void WriteSummary(const tagSystemInformationBlock& out) {
-  std::printf("summary: sib3.cellIdentity = %u, sib4.cellIdentity = %u\n", out.sib3.cellIdentity,
-              out.sib4.cellIdentity);
+  OutLiteral("summary: sib3.cellIdentity = ");
+  OutUnsigned(out.sib3.cellIdentity);
+  OutLiteral(", sib4.cellIdentity = ");
+  OutUnsigned(out.sib4.cellIdentity);
   const tagSystemInformationBlockType11& lists = out.sib11;
-  std::printf("  intraFreqCells: %u\n", lists.intraFreqCellCount);
+  OutLiteral("\n  intraFreqCells: ");
+  OutUnsigned(lists.intraFreqCellCount);
+  OutLiteral("\n");
   for (unsigned int k = 0; k < lists.intraFreqCellCount && k < 32; ++k) {
-    std::printf("    [%u] intraFreqCellID = %d, cellParametersID = %d\n", k,
-                lists.intraFreqCells[k].intraFreqCellID, lists.intraFreqCells[k].cellParametersID);
+    OutLiteral("    [");
+    OutUnsigned(k);
+    OutLiteral("] intraFreqCellID = ");
+    OutSigned(lists.intraFreqCells[k].intraFreqCellID);
+    OutLiteral(", cellParametersID = ");
+    OutSigned(lists.intraFreqCells[k].cellParametersID);
+    OutLiteral("\n");
   }
-  std::printf("  interFreqCells: %u\n", lists.interFreqCellCount);
+  OutLiteral("  interFreqCells: ");
+  OutUnsigned(lists.interFreqCellCount);
+  OutLiteral("\n");
   for (unsigned int k = 0; k < lists.interFreqCellCount && k < 32; ++k) {
-    std::printf("    [%u] interFreqCellID = %d, uarfcn_Nt = %d, cellParametersID = %d\n", k,
-                lists.interFreqCells[k].interFreqCellID, lists.interFreqCells[k].uarfcn_Nt,
-                lists.interFreqCells[k].cellParametersID);
+    OutLiteral("    [");
+    OutUnsigned(k);
+    OutLiteral("] interFreqCellID = ");
+    OutSigned(lists.interFreqCells[k].interFreqCellID);
+    OutLiteral(", uarfcn_Nt = ");
+    OutSigned(lists.interFreqCells[k].uarfcn_Nt);
+    OutLiteral(", cellParametersID = ");
+    OutSigned(lists.interFreqCells[k].cellParametersID);
+    OutLiteral("\n");
   }
-  std::printf("  interRATCells: %u\n", lists.interRATCellCount);
+  OutLiteral("  interRATCells: ");
+  OutUnsigned(lists.interRATCellCount);
+  OutLiteral("\n");
   for (unsigned int k = 0; k < lists.interRATCellCount && k < 32; ++k) {
-    std::printf("    [%u] interRATCellID = %d, bcch_ARFCN = %d, bsic = %d\n", k,
-                lists.interRATCells[k].interRATCellID, lists.interRATCells[k].bcch_ARFCN,
-                lists.interRATCells[k].bsic);
+    OutLiteral("    [");
+    OutUnsigned(k);
+    OutLiteral("] interRATCellID = ");
+    OutSigned(lists.interRATCells[k].interRATCellID);
+    OutLiteral(", bcch_ARFCN = ");
+    OutSigned(lists.interRATCells[k].bcch_ARFCN);
+    OutLiteral(", bsic = ");
+    OutSigned(lists.interRATCells[k].bsic);
+    OutLiteral("\n");
   }
 }
 

@@ -83,5 +83,51 @@ if [ -w /dev/full ]; then
   "$tool" --bin "$work/sib3.bin" >/dev/full 2>/dev/null; [ $? -eq 1 ]; check "output not written" $?
 fi
 
+# Output through the large output buffer: many texts in one run are the texts
+# of the batches one by one (buffer boundaries lose or repeat nothing).
+: >"$work/many.hex"; : >"$work/many.expected"
+for k in $(seq 60); do cat "$sample" >>"$work/many.hex"; done
+"$tool" "$sample" >"$work/one.out" 2>/dev/null
+for k in $(seq 60); do cat "$work/one.out" >>"$work/many.expected"; done
+"$tool" "$work/many.hex" >"$work/many.out" 2>/dev/null; rc=$?
+[ $rc -eq 0 ] && cmp -s "$work/many.out" "$work/many.expected"; check "many batches in one run" $?
+"$tool" <"$work/many.hex" | cmp -s - "$work/many.expected"; check "many batches through a pipe" $?
+
+# Standard output and standard error in one file (2>&1): the notes keep their
+# place among the texts although standard output is written in large blocks.
+printf '%062d\n%s\n%062d\n' 0 "$sib3" 0 | "$tool" >"$work/both" 2>&1
+[ "$(sed -n 1p "$work/both")" = "<stdin>:1: nothing decoded" ] &&
+  [ "$(tail -n 1 "$work/both")" = "<stdin>:3: nothing decoded" ] &&
+  [ "$(grep -c '::=' "$work/both")" -eq 1 ]; check "notes in order with 2>&1" $?
+
+# Lines longer than a read: the column of a bad character and the batch after it.
+{ printf '%0600000d' 0; printf 'Z\n%s\n' "$sib3"; } >"$work/long.hex"
+"$tool" "$work/long.hex" >"$work/out" 2>"$work/err"; rc=$?
+[ $rc -eq 2 ] && [ "$(cat "$work/err")" = "$work/long.hex:1: bad character 'Z' in column 600001" ] &&
+  [ "$(grep -c '::=' "$work/out")" -eq 1 ]; check "long line" $?
+
+# Captures: libpcap is loaded at the first capture only, and a libpcap that
+# cannot be loaded is one error line per capture; the other files are decoded.
+pcap="$(dirname "$sample")/sample.pcap"
+if [ -f "$pcap" ]; then
+  "$tool" "$pcap" >"$work/out" 2>"$work/err"; rc=$?
+  [ $rc -eq 0 ] && grep -q '^# frames ' "$work/out" && grep -q '::=' "$work/out"; check "capture decodes" $?
+  for libpcap in /nonexistent/libpcap.so.0.8 "$sample"; do  # missing; not a shared library
+    SIBDECODE_LIBPCAP="$libpcap" "$tool" "$pcap" "$sample" "$pcap" >"$work/out" 2>"$work/err"; rc=$?
+    n=$(grep -c "^$pcap: cannot read the capture: libpcap cannot be loaded: .*$libpcap" "$work/err")
+    [ $rc -eq 1 ] && [ "$n" -eq 2 ] && [ "$(wc -l <"$work/err")" -eq 2 ] &&
+      [ "$(grep -c '::=' "$work/out")" -eq "$(grep -c '^[0-9A-F]' "$sample")" ]
+    check "libpcap not loadable ($libpcap)" $?
+  done
+  # glibc's loader reports the libraries it loads with LD_DEBUG=libs.
+  LD_DEBUG=libs "$tool" --help >/dev/null 2>"$work/libs"
+  if grep -q 'calling init' "$work/libs"; then
+    LD_DEBUG=libs "$tool" "$sample" >/dev/null 2>"$work/libs"
+    ! grep -q 'calling init: .*libpcap' "$work/libs"; check "hex input does not load libpcap" $?
+    LD_DEBUG=libs "$tool" "$pcap" >/dev/null 2>"$work/libs"
+    grep -q 'calling init: .*libpcap' "$work/libs"; check "a capture loads libpcap" $?
+  fi
+fi
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -1,0 +1,23 @@
+// libpcap, loaded when the first capture file comes: hex and binary input never
+// pay for loading it and the libraries it needs.
+#pragma once
+
+#include <pcap/pcap.h>
+
+namespace cli {
+
+// The libpcap functions the capture input calls.
+struct PcapLibrary {
+  decltype(&pcap_open_offline_with_tstamp_precision) openOfflineWithTstampPrecision;
+  decltype(&pcap_datalink) datalink;
+  decltype(&pcap_next_ex) nextEx;
+  decltype(&pcap_geterr) geterr;
+  decltype(&pcap_close) close;
+};
+
+// Loads libpcap (SIBDECODE_LIBPCAP in the environment names another file) the
+// first time; afterwards returns the outcome of that attempt. nullptr when it
+// cannot be loaded, with the reason in *error.
+const PcapLibrary* LoadPcapLibrary(const char** error);
+
+}  // namespace cli
