@@ -44,18 +44,6 @@ void CopyBits(const uint8_t* data, uint64_t position, uint64_t count, uint8_t* b
   }
 }
 
-// Constraint checks shared by the length-determined reads.
-int CheckPendingSize(PerContext* ctx) {
-  const SizeConstraint* size = ctx->pendingSize;
-  if (size == nullptr || size->extensible) return StatusUnsupported;
-  if (size->lower > size->upper) {
-    ctx->pendingSize = nullptr;
-    return StatusBadConstraint;
-  }
-  if (size->upper >= 65536) return StatusUnsupported;
-  return StatusOk;
-}
-
 }  // namespace
 
 void InitPerContext(PerContext* ctx, const uint8_t* data, uint32_t size, SummaryFeed* feed) {
@@ -66,22 +54,6 @@ void InitPerContext(PerContext* ctx, const uint8_t* data, uint32_t size, Summary
   ctx->pendingSize = nullptr;
   ctx->feed = feed;
   ctx->arena = nullptr;
-}
-
-int ReadLength(PerContext* ctx, uint32_t* length) {
-  int status = CheckPendingSize(ctx);
-  if (status != StatusOk) return status;
-  const SizeConstraint* size = ctx->pendingSize;
-  if (size->lower == size->upper) {
-    *length = size->upper;
-  } else {
-    uint32_t v = 0;
-    status = ReadWholeNumber(ctx, uint64_t{size->upper} - size->lower + 1, &v);
-    if (status != StatusOk) return status;
-    *length = size->lower + v;
-  }
-  ctx->pendingSize = nullptr;
-  return StatusOk;
 }
 
 uint8_t* ExtractBits(const PerContext* ctx, uint32_t n, uint32_t arrayLength) {
@@ -99,7 +71,7 @@ uint8_t* ExtractBits(const PerContext* ctx, uint32_t n, uint32_t arrayLength) {
 }
 
 int ReadBitString(PerContext* ctx, uint32_t* bitCount, uint8_t* bytes, uint32_t arrayLength) {
-  int status = CheckPendingSize(ctx);
+  int status = per_detail::CheckPendingSize(ctx);
   if (status != StatusOk) return status;
   const SizeConstraint* size = ctx->pendingSize;
   uint32_t n = size->upper;
@@ -120,7 +92,7 @@ int ReadBitString(PerContext* ctx, uint32_t* bitCount, uint8_t* bytes, uint32_t 
 }
 
 int ReadOctetString(PerContext* ctx, uint32_t* count, uint8_t* bytes, uint32_t arrayLength) {
-  int status = CheckPendingSize(ctx);
+  int status = per_detail::CheckPendingSize(ctx);
   if (status != StatusOk) return status;
   const SizeConstraint* size = ctx->pendingSize;
   uint32_t n = 0;

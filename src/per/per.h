@@ -213,8 +213,38 @@ SIBDECODE_HOT_INLINE int DecodeEnumerated(PerContext* ctx, uint32_t count, uint3
   return index >= count ? StatusOutOfRange : StatusOk;
 }
 
+namespace per_detail {
+
+// Constraint checks shared by the length-determined reads.
+SIBDECODE_HOT_INLINE int CheckPendingSize(PerContext* ctx) {
+  const SizeConstraint* size = ctx->pendingSize;
+  if (size == nullptr || size->extensible) return StatusUnsupported;
+  if (size->lower > size->upper) {
+    ctx->pendingSize = nullptr;
+    return StatusBadConstraint;
+  }
+  if (size->upper >= 65536) return StatusUnsupported;
+  return StatusOk;
+}
+
+}  // namespace per_detail
+
 // Length determinant under ctx->pendingSize; clears pendingSize.
-int ReadLength(PerContext* ctx, uint32_t* length);
+SIBDECODE_HOT_INLINE int ReadLength(PerContext* ctx, uint32_t* length) {
+  int status = per_detail::CheckPendingSize(ctx);
+  if (status != StatusOk) return status;
+  const SizeConstraint* size = ctx->pendingSize;
+  if (size->lower == size->upper) {
+    *length = size->upper;
+  } else {
+    uint32_t v = 0;
+    status = ReadWholeNumber(ctx, uint64_t{size->upper} - size->lower + 1, &v);
+    if (status != StatusOk) return status;
+    *length = size->lower + v;
+  }
+  ctx->pendingSize = nullptr;
+  return StatusOk;
+}
 // BIT STRING under ctx->pendingSize into `arrayLength` bytes, first bit into bit 7 of bytes[0].
 int ReadBitString(PerContext* ctx, uint32_t* bitCount, uint8_t* bytes, uint32_t arrayLength);
 // New heap array of arrayLength bytes holding the n bits at the cursor, left-aligned.
