@@ -301,6 +301,41 @@ TEST(AllocationFailure, EveryAllocationOfEveryExportedCallCanFail) {
   }
 }
 
+// In the steady state the block walk and the reassembly allocate nothing: a
+// batch call on a state that decoded before allocates exactly what decoding
+// the SIB it reassembles alone does.
+TEST(AllocationFailure, WarmStateAllocatesOnlyWhatTheDecodersDo) {
+  std::vector<ModelSib> samples = Samples();
+  ASSERT_GE(samples.size(), 21u);
+  Output o;
+  sibdecode::DecoderState* state = sibdecode::CreateDecoderState();
+  ASSERT_NE(state, nullptr);
+  for (size_t s = 0; s < samples.size(); ++s) {
+    ModelSib sample = samples[s];
+    SCOPED_TRACE("SIB" + std::to_string(sample.sibType) + " sample " + std::to_string(s));
+    uint32_t sibType = 0;
+    std::vector<uint8_t> reassembled;
+    ASSERT_TRUE(sibdecode::ReassembleBatch(*state, sample.batch.data(), sample.batch.size(),
+                                           &sibType, &reassembled));
+    ASSERT_EQ(sibType, sample.sibType);
+    sample.bare = reassembled;  // what the batch calls decode
+
+    const Api apis[] = {Api::DecodeBatch, Api::DecodeSib, Api::RRCParserX};
+    for (Api api : apis) Call(api, state, sample, o);  // the state's buffers grow to this SIB
+    size_t counts[3] = {};
+    for (int k = 0; k < 3; ++k) {
+      Arm(0);  // counts, never fails
+      Call(apis[k], state, sample, o);
+      Disarm();
+      counts[k] = injection.count;
+      EXPECT_EQ(o.result, sibdecode::kDecoded) << ApiName(apis[k]);
+    }
+    EXPECT_EQ(counts[0], counts[1]) << "DecodeBatch against DecodeSib";
+    EXPECT_EQ(counts[2], counts[1]) << "RRCParserX against DecodeSib";
+  }
+  sibdecode::DestroyDecoderState(state);
+}
+
 // The SIB decoders alone (no summary feed): every n-th allocation of a decode
 // makes it stop with StatusNoMemory; the record stays releasable (nothing
 // leaks) and printable, and its text shares at least as much with the full
