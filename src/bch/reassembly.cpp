@@ -32,6 +32,7 @@ void SortBySfnPrime(SegmentQueue& queue) {
 }  // namespace
 
 void PutBits(uint8_t* out, size_t position, const uint8_t* bits, uint32_t bitCount) {
+  if (bitCount == 0) return;  // `out` may then be a null pointer
   uint8_t* at = out + position / 8;
   const unsigned shift = static_cast<unsigned>(position % 8);
   const uint32_t byteCount = (bitCount + 7) / 8;
