@@ -9,6 +9,9 @@ constexpr SizeConstraint kFixedData222 = {0, 222, 222};
 constexpr SizeConstraint kFixedData226 = {0, 226, 226};
 constexpr SizeConstraint kVariableData = {0, 1, 214};
 constexpr SizeConstraint kCompleteListSize = {0, 1, 16};
+static_assert(kFixedData226.upper == kMaxSegmentBits && kFixedData222.upper < kMaxSegmentBits &&
+                  kVariableData.upper < kMaxSegmentBits,
+              "every segment's data fits tagSibSegment::data");
 
 constexpr uint64_t kSfnPrimeRange = 2048;
 constexpr uint64_t kPayloadRange = 16;
