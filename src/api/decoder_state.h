@@ -12,7 +12,7 @@
 namespace sibdecode {
 
 struct DecoderState {
-  SegmentQueue segmentQueue;
+  SegmentQueue segmentQueue;  // reserved when the state is created
   tagSibSegment currentSegment;
   SummaryFeed feed;  // reached by the SIB decoders through PerContext::feed
   // Kept from call to call so that a call allocates nothing in the steady state.

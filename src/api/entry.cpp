@@ -35,6 +35,9 @@ constexpr char kTrailerHeader[] = "\r\n<<<-----raw data ----->>>\r\n";
 constexpr size_t kTrailerHeaderSize = sizeof(kTrailerHeader) - 1;
 constexpr size_t kMaxListEntries = 32;
 constexpr uint32_t kMaxPerBufferSize = 0xFFFFFFFFu;
+// Segments a new state has room for: a SIB of 16 segments with the blocks
+// around it. Longer batches grow the queue once; it keeps its size.
+constexpr size_t kReservedSegments = 32;
 
 // The state's work buffer, at least `size` bytes; grown, never shrunk. Null
 // when it cannot grow.
@@ -144,7 +147,7 @@ int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, s
 
 void ResetForCall(DecoderState& state, tagSystemInformationBlock* out) {
   state.segmentQueue.clear();
-  state.currentSegment.bits.clear();
+  state.currentSegment.bitCount = 0;
   ResetSummaryFeed(state.feed);
   std::memset(out, 0, sizeof(*out));
 }
@@ -251,9 +254,13 @@ int DeliverText(const char* printed, size_t printedLen, const unsigned char* raw
 }
 
 DecoderState* CreateDecoderState() {
+  DecoderState* state = nullptr;
   try {
-    return new DecoderState();
+    state = new DecoderState();
+    state->segmentQueue.reserve(kReservedSegments);
+    return state;
   } catch (const std::bad_alloc&) {
+    delete state;
     return nullptr;
   }
 }

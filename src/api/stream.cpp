@@ -16,7 +16,6 @@
 // offset, so32: 32 frames, 16 SFN-prime steps.
 #include <cstring>
 #include <new>
-#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -33,6 +32,9 @@ namespace {
 constexpr uint32_t kSibTypeCount = 32;
 constexpr uint32_t kSfnPrimeCount = 2048;
 constexpr uint32_t kMaxSegmentGap = 16;  // SFN-prime steps, see above
+// Most segments one block carries: a last segment, a list of 16 complete SIBs
+// and a first segment.
+constexpr size_t kMaxBlockSegments = 18;
 
 struct PendingChain {
   bool active = false;
@@ -40,8 +42,10 @@ struct PendingChain {
   uint32_t nextIndex = 0;  // segment index expected next
   uint64_t lastFeed = 0;   // feed number of the last block added
   uint32_t lastSfnPrime = 0;
-  size_t lastSegmentBits = 0;
-  std::string bits;  // this SIB's own segment bits, one char per bit
+  size_t bitCount = 0;        // this SIB's own segment bits so far ...
+  std::vector<uint8_t> bits;  // ... packed, most significant bit first, zero padded
+  uint32_t lastSegmentBits = 0;
+  uint8_t lastSegment[kMaxSegmentBytes] = {};  // the data of the segment taken last
   std::vector<unsigned char> blocks;
   std::vector<uint64_t> tags;
 };
@@ -55,6 +59,7 @@ struct CellChains {
 
 struct StreamState {
   DecoderState decoder;
+  SegmentQueue blockSegments;  // the segments of the block being fed
   std::unordered_map<uint64_t, CellChains> cells;
   StreamCounts counts = {};
   uint64_t feedNumber = 0;
@@ -91,7 +96,7 @@ StreamEvent EventFor(StreamEventKind kind, uint64_t cellKey, uint32_t sibType,
 // Decodes a SIB whose segments are all in `chain` and hands it over.
 void Complete(StreamState& state, uint64_t cellKey, uint32_t sibType, const PendingChain& chain,
               Delivery& delivery) {
-  std::vector<uint8_t> packed = PackBits(chain.bits);
+  const std::vector<uint8_t>& packed = chain.bits;
   const size_t capacity = MaxTextSize(chain.blocks.size());
   if (state.text.size() < capacity) state.text.resize(capacity);
   size_t textLen = 0;
@@ -118,6 +123,7 @@ void Complete(StreamState& state, uint64_t cellKey, uint32_t sibType, const Pend
 
 void Forget(CellChains& cell, PendingChain& chain) {
   chain.active = false;
+  chain.bitCount = 0;
   chain.bits.clear();
   chain.blocks.clear();
   chain.tags.clear();
@@ -135,9 +141,10 @@ void Drop(StreamState& state, uint64_t cellKey, uint32_t sibType, CellChains& ce
 
 void AddSegment(StreamState& state, PendingChain& chain, const tagSibSegment& segment,
                 const unsigned char* block, uint64_t blockTag) {
-  chain.bits += segment.bits;
+  chain.bitCount = AppendBits(chain.bits, chain.bitCount, segment.data, segment.bitCount);
   chain.lastSfnPrime = segment.sfnPrime;
-  chain.lastSegmentBits = segment.bits.size();
+  chain.lastSegmentBits = segment.bitCount;
+  std::memcpy(chain.lastSegment, segment.data, sizeof chain.lastSegment);
   if (chain.tags.empty() || chain.lastFeed != state.feedNumber) {
     chain.blocks.insert(chain.blocks.end(), block, block + kBchBlockSize);
     chain.tags.push_back(blockTag);
@@ -155,10 +162,10 @@ bool IsRepeatOfLast(const PendingChain& chain, const tagSibSegment& segment) {
   const bool sameIndex = segment.segCount >= 1
                              ? chain.nextIndex == 1 && segment.segCount == chain.segCount
                              : segment.segmentIndex + 1 == chain.nextIndex;
+  // Both data arrays are zero after their bits.
   return sameIndex && segment.sfnPrime == chain.lastSfnPrime &&
-         segment.bits.size() == chain.lastSegmentBits &&
-         chain.bits.compare(chain.bits.size() - chain.lastSegmentBits, chain.lastSegmentBits,
-                            segment.bits) == 0;
+         segment.bitCount == chain.lastSegmentBits &&
+         std::memcmp(segment.data, chain.lastSegment, (segment.bitCount + 7) / 8) == 0;
 }
 
 void TakeSegment(StreamState& state, uint64_t cellKey, CellChains& cell,
@@ -203,9 +210,13 @@ void TakeSegment(StreamState& state, uint64_t cellKey, CellChains& cell,
 }  // namespace
 
 StreamState* CreateStreamState() {
+  StreamState* state = nullptr;
   try {
-    return new StreamState();
+    state = new StreamState();
+    state->blockSegments.reserve(kMaxBlockSegments);
+    return state;
   } catch (const std::bad_alloc&) {
+    delete state;
     return nullptr;
   }
 }
@@ -219,7 +230,8 @@ int FeedBlock(StreamState* state, uint64_t cellKey, uint64_t blockTag, const uns
   ++state->feedNumber;
   try {
     // The block walk queues this block's segments in payload order.
-    SegmentQueue segments;
+    SegmentQueue& segments = state->blockSegments;
+    segments.clear();
     WalkBlocks(block, kBchBlockSize, state->decoder.currentSegment, segments);
     if (segments.empty()) return 0;
 
@@ -234,7 +246,7 @@ int FeedBlock(StreamState* state, uint64_t cellKey, uint64_t blockTag, const uns
     // No exception into the host: what was pending may be half updated, so it
     // is given up without events; the stream can be fed again.
     state->cells.clear();
-    state->decoder.currentSegment.bits.clear();
+    state->decoder.currentSegment.bitCount = 0;
     return kNoMemory;
   }
 }

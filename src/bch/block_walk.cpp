@@ -4,12 +4,14 @@ namespace sibdecode {
 
 namespace {
 
-// Data bit strings of the segment kinds and the bytes that hold them.
+// Data bit strings of the segment kinds.
 constexpr SizeConstraint kFixedData222 = {0, 222, 222};
 constexpr SizeConstraint kFixedData226 = {0, 226, 226};
 constexpr SizeConstraint kVariableData = {0, 1, 214};
 constexpr SizeConstraint kCompleteListSize = {0, 1, 16};
-constexpr uint32_t kMaxDataBytes = 29;  // 226 bits
+static_assert(kFixedData226.upper == kMaxSegmentBits && kFixedData222.upper < kMaxSegmentBits &&
+                  kVariableData.upper < kMaxSegmentBits,
+              "every segment's data fits tagSibSegment::data");
 
 constexpr uint64_t kSfnPrimeRange = 2048;
 constexpr uint64_t kPayloadRange = 16;
@@ -17,22 +19,8 @@ constexpr uint64_t kSibTypeRange = 32;
 
 enum class DataSize { Fixed222, Fixed226, Variable };
 
-// Copies the decoded bit string into current.bits, queues a copy of the
-// segment and empties bits for the next one.
-void CaptureSegment(tagSibSegment& current, uint32_t bitCount, const uint8_t* bytes,
-                    SegmentQueue& queue) {
-  current.bits.resize(bitCount);
-  char* out = &current.bits[0];
-  uint32_t i = 0;
-  for (; i + 8 <= bitCount; i += 8) bits8::Expand(bytes[i / 8], out + i);  // a byte at a time
-  for (; i < bitCount; ++i) out[i] = static_cast<char>((bytes[i / 8] >> (7 - i % 8)) & 1u);
-  queue.push_back(current);
-  current.bits.clear();
-}
-
+// Reads the segment's data straight into `current` and queues a copy of it.
 int ReadSegmentData(PerContext* ctx, DataSize size, tagSibSegment& current, SegmentQueue& queue) {
-  uint32_t bitCount = 0;
-  uint8_t bytes[kMaxDataBytes] = {};
   switch (size) {
     case DataSize::Fixed222:
       ctx->pendingSize = &kFixedData222;
@@ -44,9 +32,13 @@ int ReadSegmentData(PerContext* ctx, DataSize size, tagSibSegment& current, Segm
       ctx->pendingSize = &kVariableData;
       break;
   }
-  int status = ReadBitString(ctx, &bitCount, bytes, kMaxDataBytes);
+  uint32_t bitCount = 0;
+  // Zeroes the whole array first, so the bits after the data are zero.
+  int status = ReadBitString(ctx, &bitCount, current.data, kMaxSegmentBytes);
   if (status != StatusOk) return status;
-  CaptureSegment(current, bitCount, bytes, queue);
+  current.bitCount = bitCount;
+  queue.push_back(current);
+  current.bitCount = 0;
   return StatusOk;
 }
 
@@ -113,7 +105,7 @@ int DecodePayload(PerContext* ctx, tagSibSegment& current, SegmentQueue& queue) 
   int status = ReadWholeNumber(ctx, kPayloadRange, &alternative);
   if (status != StatusOk) return status;
   current.payloadKind = alternative + 1;
-  current.bits.clear();
+  current.bitCount = 0;
 
   switch (alternative) {
     case kFirstSegment:

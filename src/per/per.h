@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "per/hot_inline.h"
 
@@ -76,15 +77,22 @@ SIBDECODE_HOT_INLINE unsigned BitWidthForRange(uint64_t range) {
   return 64u - static_cast<unsigned>(__builtin_clzll(range - 1));
 }
 
+// The eight bytes at `p` as one number, the first byte most significant.
+SIBDECODE_HOT_INLINE uint64_t LoadBigEndian64(const uint8_t* p) {
+  uint64_t value;
+  std::memcpy(&value, p, sizeof value);
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  value = __builtin_bswap64(value);
+#endif
+  return value;
+}
+
 // GatherBits for 1 <= width <= 32 inside the buffer: one eight-byte load when
 // the buffer holds eight bytes from the first one.
 SIBDECODE_HOT_INLINE uint32_t Gather(const PerContext* ctx, uint64_t position, unsigned width) {
   const uint64_t first = position / 8;
   if (first + 8 <= ctx->size) {
-    const uint8_t* p = ctx->data + first;
-    const uint64_t window = uint64_t{p[0]} << 56 | uint64_t{p[1]} << 48 | uint64_t{p[2]} << 40 |
-                            uint64_t{p[3]} << 32 | uint64_t{p[4]} << 24 | uint64_t{p[5]} << 16 |
-                            uint64_t{p[6]} << 8 | uint64_t{p[7]};
+    const uint64_t window = LoadBigEndian64(ctx->data + first);
     return static_cast<uint32_t>((window << (position % 8)) >> (64 - width));
   }
   return GatherBits(ctx->data, position, width);

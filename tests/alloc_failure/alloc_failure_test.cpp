@@ -23,6 +23,7 @@
 
 #include "api/entry.h"
 #include "api/sib_dispatch.h"
+#include "frame/frame.h"
 #include "per/per.h"
 #include "print/emitter.h"
 #include "rrc/summary_feed.h"
@@ -248,6 +249,12 @@ TEST(AllocationFailure, EveryAllocationOfEveryExportedCallCanFail) {
         const long long before = liveBlocks;
         sibdecode::DecoderState* state = sibdecode::CreateDecoderState();
         ASSERT_NE(state, nullptr);
+        if (api == Api::RRCParserX) {
+          // The process-wide state keeps its storage from call to call: a new
+          // one, as the other calls get, so that its storage is allocated here.
+          sibdecode::DestroyProcessState();
+          sibdecode::ConstructProcessState();
+        }
         Arm(n);
         Call(api, state, sample, o);
         Disarm();
@@ -292,6 +299,41 @@ TEST(AllocationFailure, EveryAllocationOfEveryExportedCallCanFail) {
           ApiName(api), sample.sibType, s, allocations, noMemory, shortened, absorbed);
     }
   }
+}
+
+// In the steady state the block walk and the reassembly allocate nothing: a
+// batch call on a state that decoded before allocates exactly what decoding
+// the SIB it reassembles alone does.
+TEST(AllocationFailure, WarmStateAllocatesOnlyWhatTheDecodersDo) {
+  std::vector<ModelSib> samples = Samples();
+  ASSERT_GE(samples.size(), 21u);
+  Output o;
+  sibdecode::DecoderState* state = sibdecode::CreateDecoderState();
+  ASSERT_NE(state, nullptr);
+  for (size_t s = 0; s < samples.size(); ++s) {
+    ModelSib sample = samples[s];
+    SCOPED_TRACE("SIB" + std::to_string(sample.sibType) + " sample " + std::to_string(s));
+    uint32_t sibType = 0;
+    std::vector<uint8_t> reassembled;
+    ASSERT_TRUE(sibdecode::ReassembleBatch(*state, sample.batch.data(), sample.batch.size(),
+                                           &sibType, &reassembled));
+    ASSERT_EQ(sibType, sample.sibType);
+    sample.bare = reassembled;  // what the batch calls decode
+
+    const Api apis[] = {Api::DecodeBatch, Api::DecodeSib, Api::RRCParserX};
+    for (Api api : apis) Call(api, state, sample, o);  // the state's buffers grow to this SIB
+    size_t counts[3] = {};
+    for (int k = 0; k < 3; ++k) {
+      Arm(0);  // counts, never fails
+      Call(apis[k], state, sample, o);
+      Disarm();
+      counts[k] = injection.count;
+      EXPECT_EQ(o.result, sibdecode::kDecoded) << ApiName(apis[k]);
+    }
+    EXPECT_EQ(counts[0], counts[1]) << "DecodeBatch against DecodeSib";
+    EXPECT_EQ(counts[2], counts[1]) << "RRCParserX against DecodeSib";
+  }
+  sibdecode::DestroyDecoderState(state);
 }
 
 // The SIB decoders alone (no summary feed): every n-th allocation of a decode

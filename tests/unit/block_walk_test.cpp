@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "support/bch_blocks.h"
+#include "support/segments.h"
 
 namespace sibdecode {
 namespace {
@@ -24,11 +25,8 @@ struct Expected {
   std::string bits;  // '0'/'1' digits
 };
 
-std::string Digits(const std::string& bits) {
-  std::string digits;
-  for (char bit : bits) digits.push_back(bit != 0 ? '1' : '0');
-  return digits;
-}
+using sibtest::PaddingIsZero;
+using sibtest::SegmentDigits;
 
 SegmentQueue Walk(const std::vector<uint8_t>& data, size_t len) {
   SegmentQueue queue;
@@ -50,7 +48,8 @@ void ExpectSegments(const SegmentQueue& queue, uint32_t sfnPrime,
     EXPECT_EQ(got.segCount, want.segCount) << what << " #" << i;
     EXPECT_EQ(got.segmentIndex, want.segmentIndex) << what << " #" << i;
     EXPECT_EQ(got.sibType, want.sibType) << what << " #" << i;
-    EXPECT_EQ(Digits(got.bits), want.bits) << what << " #" << i;
+    EXPECT_EQ(SegmentDigits(got), want.bits) << what << " #" << i;
+    EXPECT_TRUE(PaddingIsZero(got)) << what << " #" << i;
   }
 }
 
@@ -175,7 +174,8 @@ TEST(BlockWalk, FailingPartDropsOnlyTheRestOfItsBlock) {
     ASSERT_EQ(queue.size(), c.queuedBeforeFailure + 1) << c.what;
     EXPECT_EQ(queue.back().sfnPrime, 101u) << c.what;
     EXPECT_EQ(queue.back().sibType, 4u) << c.what;
-    EXPECT_EQ(queue.back().bits.size(), 226u) << c.what;
+    EXPECT_EQ(queue.back().bitCount, 226u) << c.what;
+    EXPECT_EQ(SegmentDigits(queue.back()), DataBits(226, 3)) << c.what;
   }
 }
 
@@ -191,6 +191,43 @@ TEST(BlockWalk, OnlyWholeBlocksAreDecoded) {
     // Copy exactly len bytes so that a read past them is caught by the sanitizer build.
     std::vector<uint8_t> exact(data.begin(), data.begin() + static_cast<long>(c.len));
     EXPECT_EQ(Walk(exact, c.len).size(), c.segments) << c.len;
+  }
+}
+
+TEST(BlockWalk, ManyBlocksQueueEverySegmentInOrder) {
+  // More segments than a new state has room for; 226-bit and 1-bit data
+  // alternate, so each segment's padding follows a longer one's bits.
+  using namespace sibtest;
+  struct Want {
+    uint32_t sfnPrime;
+    uint32_t sibType;
+    std::string digits;
+  };
+  std::vector<uint8_t> data;
+  std::vector<Want> wanted;
+  for (uint32_t b = 0; b < 60; ++b) {
+    const uint32_t sfn = (2040 + b) % 2048;  // across the wrap: the walk keeps block order
+    std::vector<uint8_t> block;
+    if (b % 2 == 0) {
+      const std::string d = DataBits(226, b);
+      block = Block(sfn, 9, Complete(b % 32, d));
+      wanted.push_back({sfn, b % 32, d});
+    } else {
+      const std::string one = b % 4 == 1 ? "1" : "0", e = DataBits(b, b);
+      block = Block(sfn, 7, CompleteList({{1, one}, {2, e}, {3, one}}));
+      wanted.push_back({sfn, 1, one});
+      wanted.push_back({sfn, 2, e});
+      wanted.push_back({sfn, 3, one});
+    }
+    data.insert(data.end(), block.begin(), block.end());
+  }
+  SegmentQueue queue = Walk(data);
+  ASSERT_EQ(queue.size(), wanted.size());
+  for (size_t i = 0; i < wanted.size(); ++i) {
+    EXPECT_EQ(queue[i].sfnPrime, wanted[i].sfnPrime) << i;
+    EXPECT_EQ(queue[i].sibType, wanted[i].sibType) << i;
+    EXPECT_EQ(SegmentDigits(queue[i]), wanted[i].digits) << i;
+    EXPECT_TRUE(PaddingIsZero(queue[i])) << i;
   }
 }
 

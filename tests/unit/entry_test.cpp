@@ -11,6 +11,7 @@
 
 #include "api/sib_dispatch.h"
 #include "support/bch_blocks.h"
+#include "support/segments.h"
 
 namespace sibdecode {
 namespace {
@@ -266,7 +267,8 @@ TEST(DrainSummaryFeed, NeverStoresMoreThan32EntriesPerList) {
 TEST(Calls, NothingCarriesOverFromOneCallToTheNext) {
   DecoderState* state = CreateDecoderState();
   // Leftovers as an interrupted call could leave them.
-  state->segmentQueue.push_back(tagSibSegment{1, 2, 2, 0, 5, std::string(222, 1)});
+  state->segmentQueue.push_back(sibtest::MakeSegment(1, 2, 2, 0, 5, std::string(222, '1')));
+  state->currentSegment = state->segmentQueue.back();
   state->feed.cellIdentityAccumulator = 99;
   state->feed.utraCellQueue.push_back({1, 2});
   state->feed.interRatCellQueue.push_back({1, 2, 3, 4});
@@ -282,6 +284,7 @@ TEST(Calls, NothingCarriesOverFromOneCallToTheNext) {
   EXPECT_TRUE(AllZero(out));
   EXPECT_EQ(textLen, 5u);
   EXPECT_TRUE(state->segmentQueue.empty());
+  EXPECT_EQ(state->currentSegment.bitCount, 0u);
   EXPECT_EQ(state->feed.cellIdentityAccumulator, 0u);
   EXPECT_TRUE(state->feed.utraCellQueue.empty());
   EXPECT_TRUE(state->feed.interRatCellQueue.empty());

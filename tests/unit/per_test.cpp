@@ -322,7 +322,9 @@ TEST(ReadBitString, KeepsEveryBitWhateverTheStartOffset) {
 // the bits come out in order, the rest of the array is zero, and (under
 // AddressSanitizer) no byte past the buffer is read.
 TEST(ReadBitString, StringsEndingAtTheLastBitOfTheBuffer) {
-  for (uint32_t length = 1; length <= 48; ++length) {
+  // Past 64 bits the copy takes eight bytes at a time: lengths up to a BCH
+  // segment's 226 bits and beyond.
+  for (uint32_t length = 1; length <= 240; ++length) {
     for (unsigned offset = 0; offset < 8; ++offset) {
       const size_t byteCount = (offset + length + 7) / 8;
       std::vector<uint8_t> data(byteCount);
@@ -339,10 +341,10 @@ TEST(ReadBitString, StringsEndingAtTheLastBitOfTheBuffer) {
       const SizeConstraint size = {0, length, length};
       ctx.pendingSize = &size;
       uint32_t bitCount = 0;
-      uint8_t bytes[8];
+      uint8_t bytes[32];
       std::fill(std::begin(bytes), std::end(bytes), 0xEE);
-      ASSERT_EQ(ReadBitString(&ctx, &bitCount, bytes, 8), StatusOk) << length << "/" << offset;
-      for (uint32_t i = 0; i < 64; ++i) {
+      ASSERT_EQ(ReadBitString(&ctx, &bitCount, bytes, 32), StatusOk) << length << "/" << offset;
+      for (uint32_t i = 0; i < 256; ++i) {
         const uint64_t at = start + i;
         const unsigned expected = i < length ? (data[at / 8] >> (7 - at % 8)) & 1u : 0u;
         ASSERT_EQ((bytes[i / 8] >> (7 - i % 8)) & 1u, expected)

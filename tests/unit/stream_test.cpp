@@ -45,6 +45,7 @@ struct Seen {
   Bytes blocks;
   std::string text;
   tagSystemInformationBlock summary;
+  Bytes sib;
 };
 
 void Record(const StreamEvent& event, void* context) {
@@ -56,8 +57,10 @@ void Record(const StreamEvent& event, void* context) {
             std::vector<uint64_t>(event.blockTags, event.blockTags + event.blockCount),
             Bytes(event.blocks, event.blocks + event.blocksLen),
             std::string(),
+            {},
             {}};
   if (event.text != nullptr) seen.text.assign(event.text, event.textLen);
+  if (event.sib != nullptr) seen.sib.assign(event.sib, event.sib + event.sibLen);
   if (event.summary != nullptr) seen.summary = *event.summary;
   static_cast<std::vector<Seen>*>(context)->push_back(seen);
 }
@@ -251,6 +254,11 @@ TEST(FeedBlock, EachSibAsDecodeBatchDecodesItsOwnSegments) {
       EXPECT_EQ(got.blocks, carried);
       if (want.kind != kSibCompleted) continue;
 
+      // The SIB's own segment bits, joined and packed.
+      std::string joined;
+      for (const std::string& piece : want.pieces) joined += piece;
+      EXPECT_EQ(got.sib, BitWriter().Pattern(joined).Bytes());
+
       const Bytes alone = Alone(want.sibType, want.pieces);
       const BatchText batch = DecodeWithBatch(alone);
       EXPECT_EQ(got.result, batch.result);
@@ -283,6 +291,60 @@ TEST(FeedBlock, CountsWhatItDeliversDropsAndDiscards) {
   EXPECT_EQ(counts.sibsDecoded, 1u);
   EXPECT_EQ(counts.chainsDropped, 2u);
   EXPECT_EQ(counts.segmentsDiscarded, 3u);
+}
+
+TEST(FeedBlock, OnlyTheSameSegmentAgainIsARepeat) {
+  // A chain of SIB5 whose second segment (index 1, 37 bits, after 222: its
+  // bits start inside a byte) is followed by a candidate repeat, then by the
+  // last segment. Only the very same segment is discarded; anything else at
+  // that place breaks the chain off.
+  using namespace sibtest;
+  const std::string a = Bits(222, 61), c = Bits(37, 62), d = Bits(100, 63);
+  auto flipped = [&](size_t at) {
+    std::string bits = c;
+    bits[at] = bits[at] == '1' ? '0' : '1';
+    return bits;
+  };
+  struct RepeatCase {
+    const char* what;
+    Bytes again;
+    bool discarded;
+  };
+  const RepeatCase cases[] = {
+      {"same block", Block(21, 3, FollowingShort(5, 1, c)), true},
+      {"same segment, other payload",
+       Block(21, 4, FollowingShort(5, 1, c).Append(FirstShort(6, 2, "1"))), true},
+      {"first bit differs", Block(21, 3, FollowingShort(5, 1, flipped(0))), false},
+      {"last bit differs", Block(21, 3, FollowingShort(5, 1, flipped(36))), false},
+      {"bit 32 differs", Block(21, 3, FollowingShort(5, 1, flipped(32))), false},
+      {"one bit shorter", Block(21, 3, FollowingShort(5, 1, c.substr(0, 36))), false},
+      {"one zero bit longer", Block(21, 3, FollowingShort(5, 1, c + "0")), false},
+      {"other SFN-prime", Block(22, 3, FollowingShort(5, 1, c)), false},
+  };
+  for (const RepeatCase& rc : cases) {
+    SCOPED_TRACE(rc.what);
+    StreamState* stream = CreateStreamState();
+    std::vector<Seen> seen;
+    FeedBlock(stream, 1, 0, Block(20, 1, FirstSegment(5, 3, a)).data(), Record, &seen);
+    FeedBlock(stream, 1, 1, Block(21, 3, FollowingShort(5, 1, c)).data(), Record, &seen);
+    FeedBlock(stream, 1, 2, rc.again.data(), Record, &seen);
+    FeedBlock(stream, 1, 3, Block(23, 3, FollowingShort(5, 2, d)).data(), Record, &seen);
+    FlushStream(stream, Record, &seen);
+    DestroyStreamState(stream);
+    std::vector<Seen> forSib5;
+    for (const Seen& event : seen) {
+      if (event.sibType == 5) forSib5.push_back(event);
+    }
+    ASSERT_EQ(forSib5.size(), 1u);
+    if (rc.discarded) {
+      EXPECT_EQ(forSib5[0].kind, kSibCompleted);
+      EXPECT_EQ(forSib5[0].tags, (std::vector<uint64_t>{0, 1, 3}));
+      EXPECT_EQ(forSib5[0].sib, BitWriter().Pattern(a + c + d).Bytes());
+    } else {
+      EXPECT_EQ(forSib5[0].kind, kChainDropped);
+      EXPECT_EQ(forSib5[0].reason, kDropOutOfOrder);
+    }
+  }
 }
 
 TEST(FeedBlock, RefusesMissingStateOrBlock) {
