@@ -95,11 +95,16 @@ int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, s
   const size_t trailerSize = withTrailer ? RawTrailerSize(rawLen) : 0;
   const bool direct =
       limit == TextLimit::WorkBuffer && text != nullptr && capacity >= TextBufferSize + trailerSize;
-  char* work = direct ? text : StateWorkBuffer(state, TextBufferSize);
-  if (work == nullptr) return NoMemory(state, out, textLen);
+  // A whole text may take all of the state's buffer, grown by earlier long
+  // texts, so that it is printed once.
   size_t workSize = TextBufferSize;
+  if (!direct && limit == TextLimit::Whole && state.workBuffer.size() > workSize) {
+    workSize = state.workBuffer.size();
+  }
+  char* work = direct ? text : StateWorkBuffer(state, workSize);
+  if (work == nullptr) return NoMemory(state, out, textLen);
   TextCursor cursor;
-  InitTextCursor(cursor, work, TextBufferSize);
+  InitTextCursor(cursor, work, static_cast<uint32_t>(workSize));
 
   // Zero-filled first, so members a stopped decode never reached print as 0.
   alignas(std::max_align_t) unsigned char record[kMaxSibRecordSize];

@@ -105,6 +105,25 @@ SIBDECODE_HOT_INLINE void CopyBytes(char* dst, const char* src, size_t n) {
   }
 }
 
+// The indentation of a line: most of a deep SIB's text is spaces, so they are
+// stored sixteen at a time, the last store overlapping the one before.
+SIBDECODE_HOT_INLINE void PutIndent(char* out, size_t n) {
+  if (n < 16) {
+    if (n >= 8) {
+      std::memcpy(out, IndentSpaces, 8);
+      std::memcpy(out + n - 8, IndentSpaces, 8);
+    } else if (n >= 4) {
+      std::memcpy(out, IndentSpaces, 4);
+      std::memcpy(out + n - 4, IndentSpaces, 4);
+    } else {
+      for (size_t i = 0; i < n; ++i) out[i] = ' ';
+    }
+    return;
+  }
+  for (size_t i = 0; i + 16 < n; i += 16) std::memcpy(out + i, IndentSpaces, 16);
+  std::memcpy(out + n - 16, IndentSpaces, 16);
+}
+
 SIBDECODE_HOT_INLINE int Advance(TextCursor& cursor, size_t length) {
   cursor.pos[length] = '\0';
   cursor.pos += length;
@@ -124,10 +143,10 @@ SIBDECODE_HOT_INLINE int OpenBlock(TextCursor& cursor, int depth, const char* na
   }
   // Both lines fit, so both writes would: one copy gives the same bytes.
   char* out = cursor.pos;
-  emit_detail::CopyBytes(out, IndentSpaces, indent);
+  emit_detail::PutIndent(out, indent);
   emit_detail::CopyBytes(out + indent, name, nameLength);
   std::memcpy(out + indent + nameLength, "\r\n", 2);
-  emit_detail::CopyBytes(out + nameLine, IndentSpaces, indent);
+  emit_detail::PutIndent(out + nameLine, indent);
   std::memcpy(out + nameLine + indent, "{\r\n", 3);
   emit_detail::Advance(cursor, nameLine + braceLine);
   return static_cast<int>(braceLine);
@@ -137,7 +156,7 @@ SIBDECODE_HOT_INLINE int CloseBlock(TextCursor& cursor, int depth) {
   const size_t indent = emit_detail::IndentLength(depth);
   if (!emit_detail::Fits(cursor, indent + 3)) return CloseBlockWrite(cursor, depth);
   char* out = cursor.pos;
-  emit_detail::CopyBytes(out, IndentSpaces, indent);
+  emit_detail::PutIndent(out, indent);
   std::memcpy(out + indent, "}\r\n", 3);
   return emit_detail::Advance(cursor, indent + 3);
 }
@@ -152,7 +171,7 @@ SIBDECODE_HOT_INLINE int WriteLine(TextCursor& cursor, int depth, const char* na
   }
   // The whole line fits, so every separate write would: one copy gives the same bytes.
   char* out = cursor.pos;
-  emit_detail::CopyBytes(out, IndentSpaces, indent);
+  emit_detail::PutIndent(out, indent);
   emit_detail::CopyBytes(out + indent, name, nameLength);
   emit_detail::CopyBytes(out + indent + nameLength, tail, tailLength);
   emit_detail::Advance(cursor, total);

@@ -2,7 +2,9 @@
 // line at a depth and returns a negative count when a write failed.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "per/hot_inline.h"
 #include "print/emitter.h"
@@ -34,8 +36,33 @@ struct ElementName {
   uint32_t length;        // of the whole name
   uint32_t prefixLength;  // the list's name and "["
 };
-void StartElementNames(ElementName& name, const char* listName);
-void SetElementIndex(ElementName& name, int index);
+constexpr uint32_t kElementNameLast = ElementNameSize - 1;  // the NUL's place
+
+SIBDECODE_HOT_INLINE void StartElementNames(ElementName& name, const char* listName) {
+  size_t length = std::strlen(listName);
+  uint32_t n = static_cast<uint32_t>(length < kElementNameLast ? length : kElementNameLast);
+  std::memcpy(name.text, listName, n);
+  if (n < kElementNameLast) name.text[n++] = '[';
+  name.prefixLength = n;
+  name.length = n;
+  name.text[n] = '\0';
+}
+
+SIBDECODE_HOT_INLINE void SetElementIndex(ElementName& name, int index) {
+  char digits[12];
+  uint32_t digitCount;
+  if (index >= 0 && index < 10) {  // lists hold at most a few dozen elements
+    digits[0] = static_cast<char>('0' + index);
+    digitCount = 1;
+  } else {
+    digitCount = FormatDecimal(digits, index);
+  }
+  uint32_t n = name.prefixLength;
+  for (uint32_t i = 0; i < digitCount && n < kElementNameLast; ++i) name.text[n++] = digits[i];
+  if (n < kElementNameLast) name.text[n++] = ']';
+  name.length = n;
+  name.text[n] = '\0';
+}
 
 // Each takes the name and its length (known to the generated printers). The
 // value lines are inline: one copy of the whole line in the common case.

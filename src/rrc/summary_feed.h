@@ -3,7 +3,7 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
+#include <vector>
 
 #include "rrc/rrc_types.h"
 
@@ -23,9 +23,10 @@ struct tagInterRatEntry {
 
 struct SummaryFeed {
   uint32_t cellIdentityAccumulator = 0;
-  std::deque<tagUtraCellEntry> utraCellQueue;  // intra-frequency cells, then inter-frequency
-  std::deque<int32_t> frequencyQueue;          // one per inter-frequency cell
-  std::deque<tagInterRatEntry> interRatCellQueue;
+  // Queues that keep their storage from call to call: emptied, not released.
+  std::vector<tagUtraCellEntry> utraCellQueue;  // intra-frequency cells, then inter-frequency
+  std::vector<int32_t> frequencyQueue;          // one per inter-frequency cell
+  std::vector<tagInterRatEntry> interRatCellQueue;
   bool noMemory = false;  // a queue could not grow: the summary would be incomplete
 };
 
