@@ -22,9 +22,7 @@ install(TARGETS libsibdecode EXPORT sibdecodeTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(TARGET sibdecode)
-  # The installed tool finds the installed library through a relative RPATH.
-  file(RELATIVE_PATH SIBDECODE_BIN_TO_LIB ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR})
-  set_target_properties(sibdecode PROPERTIES INSTALL_RPATH "$ORIGIN/${SIBDECODE_BIN_TO_LIB}")
+  # The tool carries the library's code (cli/CMakeLists.txt): it needs no RPATH.
   install(TARGETS sibdecode RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
 install(FILES ${CMAKE_SOURCE_DIR}/include/sibdecode/sibdecode.h
