@@ -1,4 +1,6 @@
 // One batch through DecodeBatch (or one bare SIB through DecodeSib) to the outputs.
+#include <climits>
+
 #include "inputs.h"
 #include "json_output.h"
 #include "output.h"
@@ -43,6 +45,31 @@ void DecodeJson(const Options& options, BatchDecoder& decoder, const BatchSource
   WriteJsonLine(sibType, origin, out, json.data(), jsonLen);
 }
 
+// A batch through RRCParserX, the hosts' call, which prints straight into the
+// output. Its text stops at 102400 bytes: a text that may have come near that
+// (closer than any single write of a text is long) is left to DecodeBatch,
+// which delivers it whole; so is a batch that decoded nothing, for its note.
+bool DecodeWithHostCall(const unsigned char* bytes, size_t size, tagSystemInformationBlock* out) {
+  constexpr size_t kWorkBufferSize = 102400;
+  constexpr size_t kLongestWrite = 8192;
+  if (size > UINT_MAX) return false;
+  const size_t capacity = sibdecode::MaxTextSize(size);
+  char* text = OutReserve(capacity + 2);
+  if (text == nullptr) return false;
+  unsigned int textLen = 0;
+  if (!RRCParserX(const_cast<unsigned char*>(bytes), static_cast<unsigned int>(size), out, text,
+                  textLen)) {
+    return false;
+  }
+  const size_t trailerSize = capacity - kWorkBufferSize;
+  if (textLen < trailerSize || textLen - trailerSize + kLongestWrite >= kWorkBufferSize)
+    return false;
+  text[textLen] = '\r';
+  text[textLen + 1] = '\n';
+  OutCommit(textLen + 2);
+  return true;
+}
+
 }  // namespace
 
 void DecodeAndWriteBatch(const Options& options, BatchDecoder& decoder, const BatchSource& source,
@@ -53,6 +80,11 @@ void DecodeAndWriteBatch(const Options& options, BatchDecoder& decoder, const Ba
   }
   // The text is decoded straight into the output, "\r\n" behind it.
   tagSystemInformationBlock out;
+  if (!options.bareSib && DecodeWithHostCall(bytes, size, &out)) {
+    if (options.summary) WriteSummary(out);
+    OutEndRecord();
+    return;
+  }
   if (decoder.textCapacity < sibdecode::MaxTextSize(size)) {
     decoder.textCapacity = sibdecode::MaxTextSize(size);
   }

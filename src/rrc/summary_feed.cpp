@@ -8,11 +8,14 @@ namespace sibdecode {
 
 void FeedCellIdentity(PerContext* ctx, const BitStringValue<4>& cellIdentity) {
   if (ctx->feed == nullptr) return;
-  uint32_t value = 0;
-  for (uint32_t i = 0; i < cellIdentity.bitCount; ++i) {
-    value = value * 2 + ((cellIdentity.bytes[i / 8] >> (7 - i % 8)) & 1u);
-  }
-  ctx->feed->cellIdentityAccumulator = value;
+  // The bits are left-aligned in the bytes, zeros after them: the value is the
+  // top bitCount bits of the four bytes.
+  const uint32_t bitCount = cellIdentity.bitCount < 32 ? cellIdentity.bitCount : 32;
+  const uint32_t word = uint32_t{cellIdentity.bytes[0]} << 24 |
+                        uint32_t{cellIdentity.bytes[1]} << 16 |
+                        uint32_t{cellIdentity.bytes[2]} << 8 | uint32_t{cellIdentity.bytes[3]};
+  ctx->feed->cellIdentityAccumulator =
+      bitCount == 0 ? 0 : static_cast<uint32_t>(uint64_t{word} >> (32 - bitCount));
 }
 
 namespace {

@@ -106,6 +106,22 @@ printf '%062d\n%s\n%062d\n' 0 "$sib3" 0 | "$tool" >"$work/both" 2>&1
 [ $rc -eq 2 ] && [ "$(cat "$work/err")" = "$work/long.hex:1: bad character 'Z' in column 600001" ] &&
   [ "$(grep -c '::=' "$work/out")" -eq 1 ]; check "long line" $?
 
+# A text longer than RRCParserX's 102400 bytes comes whole, between short ones.
+long5="$(dirname "$0")/../data/sib5_long_text.hex"
+{ echo "$sib3"; cat "$long5"; echo "$sib3"; } >"$work/mixed.hex"
+"$tool" "$work/mixed.hex" >"$work/out" 2>"$work/err"; rc=$?
+python3 - "$work/out" <<'PY'; check "long text whole between short ones" $(( rc | $? ))
+import sys
+out = open(sys.argv[1], "rb").read()
+header = b"\r\n<<<-----raw data ----->>>\r\n"
+starts = [out.find(b"SysInfoType3 ::="), out.find(b"SysInfoType5 ::="), out.rfind(b"SysInfoType3 ::=")]
+assert out.count(b"::=") == 3 and out.count(header) == 3 and starts[0] == 0
+assert starts[0] < starts[1] < starts[2], starts
+sib5 = out[starts[1]:out.find(header, starts[1])]
+assert sib5.endswith(b"\r\n}\r\n"), sib5[-20:]
+assert len(sib5) > 102400, len(sib5)
+PY
+
 # Captures: libpcap is loaded at the first capture only, and a libpcap that
 # cannot be loaded is one error line per capture; the other files are decoded.
 pcap="$(dirname "$sample")/sample.pcap"
