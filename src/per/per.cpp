@@ -32,9 +32,9 @@ void StoreBigEndian64(uint8_t* p, uint64_t value) {
   std::memcpy(p, &value, sizeof value);
 }
 
-// Copies `count` bits at `position` into bytes[0..], first bit in the most
-// significant bit of bytes[0]; the bits after them in the last byte are zero.
-void CopyBits(const uint8_t* data, uint64_t position, uint64_t count, uint8_t* bytes) {
+}  // namespace
+
+void per_detail::CopyBits(const uint8_t* data, uint64_t position, uint64_t count, uint8_t* bytes) {
   const uint8_t* source = data + position / 8;
   const unsigned shift = static_cast<unsigned>(position % 8);
   const uint64_t whole = count / 8;
@@ -58,13 +58,10 @@ void CopyBits(const uint8_t* data, uint64_t position, uint64_t count, uint8_t* b
   }
 }
 
-}  // namespace
-
 void InitPerContext(PerContext* ctx, const uint8_t* data, uint32_t size, SummaryFeed* feed) {
   ctx->data = data;
-  ctx->byteIndex = 0;
+  ctx->position = 0;
   ctx->size = size;
-  ctx->bitsLeft = 8;
   ctx->pendingSize = nullptr;
   ctx->feed = feed;
   ctx->arena = nullptr;
@@ -80,29 +77,8 @@ uint8_t* ExtractBits(const PerContext* ctx, uint32_t n, uint32_t arrayLength) {
   uint64_t available =
       position < per_detail::TotalBits(ctx) ? per_detail::TotalBits(ctx) - position : 0;
   if (count > available) count = available;
-  CopyBits(ctx->data, position, count, bytes);
+  per_detail::CopyBits(ctx->data, position, count, bytes);
   return bytes;
-}
-
-int ReadBitString(PerContext* ctx, uint32_t* bitCount, uint8_t* bytes, uint32_t arrayLength) {
-  int status = per_detail::CheckPendingSize(ctx);
-  if (status != StatusOk) return status;
-  const SizeConstraint* size = ctx->pendingSize;
-  uint32_t n = size->upper;
-  if (size->lower != size->upper) {
-    status = ReadLength(ctx, &n);
-    if (status != StatusOk) return status;
-  }
-  *bitCount = n;
-  if (n > size->upper || uint64_t{n} > uint64_t{arrayLength} * 8) return StatusTooMany;
-  uint64_t position = BitPosition(ctx);
-  if (position + n > per_detail::TotalBits(ctx)) return StatusEndOfData;
-  // Straight into the record: the bits, then zeros to the end of its array.
-  std::memset(bytes, 0, arrayLength);
-  CopyBits(ctx->data, position, n, bytes);
-  per_detail::SetPosition(ctx, position + n);
-  ctx->pendingSize = nullptr;
-  return StatusOk;
 }
 
 int ReadOctetString(PerContext* ctx, uint32_t* count, uint8_t* bytes, uint32_t arrayLength) {

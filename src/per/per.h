@@ -39,9 +39,8 @@ struct RecordArena;
 // Decoding cursor. Does not own the bytes it reads.
 struct PerContext {
   const uint8_t* data;
-  uint32_t byteIndex;
-  uint32_t size;
-  int16_t bitsLeft;  // 8 = no bit of data[byteIndex] read yet, 0 = all read
+  uint64_t position;  // bits read from the start of data
+  uint32_t size;      // bytes of data
   const SizeConstraint* pendingSize;
   SummaryFeed* feed;   // where the SIB3/4/11/12 decoders leave summary values; may be null
   RecordArena* arena;  // where decoded records are allocated; null: the heap
@@ -59,19 +58,15 @@ uint32_t GatherBits(const uint8_t* data, uint64_t position, unsigned width);
 // constant bounds, so widths and ranges fold away.
 
 // Bits consumed since the start of the buffer.
-SIBDECODE_HOT_INLINE uint64_t BitPosition(const PerContext* ctx) {
-  return uint64_t{ctx->byteIndex} * 8 + 8 - static_cast<uint64_t>(ctx->bitsLeft);
-}
+SIBDECODE_HOT_INLINE uint64_t BitPosition(const PerContext* ctx) { return ctx->position; }
 
 namespace per_detail {
 
 SIBDECODE_HOT_INLINE uint64_t TotalBits(const PerContext* ctx) { return uint64_t{ctx->size} * 8; }
 
 SIBDECODE_HOT_INLINE void SetPosition(PerContext* ctx, uint64_t position) {
-  ctx->byteIndex = static_cast<uint32_t>(position / 8);
-  ctx->bitsLeft = static_cast<int16_t>(8 - position % 8);
+  ctx->position = position;
 }
-
 // Smallest w with 2^w >= range, for 2 <= range <= 2^32.
 SIBDECODE_HOT_INLINE unsigned BitWidthForRange(uint64_t range) {
   return 64u - static_cast<unsigned>(__builtin_clzll(range - 1));
@@ -101,16 +96,10 @@ SIBDECODE_HOT_INLINE uint32_t Gather(const PerContext* ctx, uint64_t position, u
 }  // namespace per_detail
 
 SIBDECODE_HOT_INLINE int ReadBit(PerContext* ctx, uint8_t* bit) {
-  uint32_t byteIndex = ctx->byteIndex;
-  int bitsLeft = ctx->bitsLeft - 1;
-  if (bitsLeft < 0) {
-    ++byteIndex;
-    bitsLeft = 7;
-  }
-  if (byteIndex >= ctx->size) return StatusEndOfData;
-  ctx->byteIndex = byteIndex;
-  ctx->bitsLeft = static_cast<int16_t>(bitsLeft);
-  *bit = static_cast<uint8_t>((ctx->data[byteIndex] >> bitsLeft) & 1u);
+  const uint64_t position = ctx->position;
+  if (position >= per_detail::TotalBits(ctx)) return StatusEndOfData;
+  ctx->position = position + 1;
+  *bit = static_cast<uint8_t>((ctx->data[position / 8] >> (7 - position % 8)) & 1u);
   return StatusOk;
 }
 
@@ -253,8 +242,36 @@ SIBDECODE_HOT_INLINE int ReadLength(PerContext* ctx, uint32_t* length) {
   ctx->pendingSize = nullptr;
   return StatusOk;
 }
+namespace per_detail {
+
+// Copies `count` bits at `position` into bytes[0..], first bit in the most
+// significant bit of bytes[0]; the bits after them in the last byte are zero.
+void CopyBits(const uint8_t* data, uint64_t position, uint64_t count, uint8_t* bytes);
+
+}  // namespace per_detail
+
 // BIT STRING under ctx->pendingSize into `arrayLength` bytes, first bit into bit 7 of bytes[0].
-int ReadBitString(PerContext* ctx, uint32_t* bitCount, uint8_t* bytes, uint32_t arrayLength);
+SIBDECODE_HOT_INLINE int ReadBitString(PerContext* ctx, uint32_t* bitCount, uint8_t* bytes,
+                                       uint32_t arrayLength) {
+  int status = per_detail::CheckPendingSize(ctx);
+  if (status != StatusOk) return status;
+  const SizeConstraint* size = ctx->pendingSize;
+  uint32_t n = size->upper;
+  if (size->lower != size->upper) {
+    status = ReadLength(ctx, &n);
+    if (status != StatusOk) return status;
+  }
+  *bitCount = n;
+  if (n > size->upper || uint64_t{n} > uint64_t{arrayLength} * 8) return StatusTooMany;
+  const uint64_t position = BitPosition(ctx);
+  if (position + n > per_detail::TotalBits(ctx)) return StatusEndOfData;
+  // Straight into the record: the bits, then zeros to the end of its array.
+  std::memset(bytes, 0, arrayLength);
+  per_detail::CopyBits(ctx->data, position, n, bytes);
+  per_detail::SetPosition(ctx, position + n);
+  ctx->pendingSize = nullptr;
+  return StatusOk;
+}
 // New heap array of arrayLength bytes holding the n bits at the cursor, left-aligned.
 // Null when it cannot be allocated. The caller frees it with std::free.
 uint8_t* ExtractBits(const PerContext* ctx, uint32_t n, uint32_t arrayLength);

@@ -85,7 +85,7 @@ TEST(ReadBit, ReadsMostSignificantBitFirstAndStopsAtTheEnd) {
     EXPECT_EQ(bit, want);
   }
   // The last bit of the last byte was read; the next read of any kind fails.
-  EXPECT_EQ(cursor.ctx.bitsLeft, 0);
+  EXPECT_EQ(BitPosition(&cursor.ctx), 8u);
   uint8_t bit = 0;
   uint32_t value = 0;
   EXPECT_EQ(ReadBit(&cursor.ctx, &bit), StatusEndOfData);
@@ -99,17 +99,15 @@ TEST(ReadBit, EmptyBufferIsEndOfData) {
   EXPECT_EQ(ReadBit(&ctx, &bit), StatusEndOfData);
 }
 
-TEST(ReadWholeNumber, StoresThePositionInByteAndBitForm) {
+TEST(ReadWholeNumber, AdvancesThePositionByTheWidth) {
   Cursor cursor({0xA0, 0x5F});
   uint32_t value = 0;
   ASSERT_EQ(ReadWholeNumber(&cursor.ctx, 16, &value), StatusOk);
   EXPECT_EQ(value, 10u);
-  EXPECT_EQ(cursor.ctx.byteIndex, 0u);
-  EXPECT_EQ(cursor.ctx.bitsLeft, 4);
-  // Ending on a byte boundary leaves bitsLeft 8 at the next byte.
+  EXPECT_EQ(BitPosition(&cursor.ctx), 4u);
+  // Ending on a byte boundary.
   ASSERT_EQ(ReadWholeNumber(&cursor.ctx, 16, &value), StatusOk);
-  EXPECT_EQ(cursor.ctx.byteIndex, 1u);
-  EXPECT_EQ(cursor.ctx.bitsLeft, 8);
+  EXPECT_EQ(BitPosition(&cursor.ctx), 8u);
   // Crossing a byte: 0101 1111 read as 3 bits then 5.
   ASSERT_EQ(ReadWholeNumber(&cursor.ctx, 8, &value), StatusOk);
   EXPECT_EQ(value, 2u);
@@ -118,7 +116,7 @@ TEST(ReadWholeNumber, StoresThePositionInByteAndBitForm) {
 }
 
 TEST(ReadWholeNumber, AcceptsTheOneBitReadsByteBoundaryForm) {
-  // After eight ReadBit calls bitsLeft is 0 at byte 0; a wider read goes on at byte 1.
+  // After eight one-bit reads a wider read goes on at byte 1.
   Cursor cursor({0x00, 0xC0});
   uint8_t bit = 0;
   for (int i = 0; i < 8; ++i) ASSERT_EQ(ReadBit(&cursor.ctx, &bit), StatusOk);
