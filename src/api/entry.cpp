@@ -73,6 +73,23 @@ bool ArgumentsUsable(const DecoderState* state, const tagSystemInformationBlock*
   return state != nullptr && out != nullptr && textLen != nullptr;
 }
 
+// Fills the summary record with zero bytes. With SSE2, sixteen bytes a store:
+// the compiler's own form for a fixed 1044 bytes is a string instruction that
+// takes longer to start than these stores take.
+void ZeroRecord(tagSystemInformationBlock* out) {
+#if defined(__SSE2__)
+  auto* bytes = reinterpret_cast<unsigned char*>(out);
+  const __m128i zero = _mm_setzero_si128();
+  size_t i = 0;
+  for (; i + 16 <= sizeof(*out); i += 16) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(bytes + i), zero);
+  }
+  std::memset(bytes + i, 0, sizeof(*out) - i);
+#else
+  std::memset(out, 0, sizeof(*out));
+#endif
+}
+
 }  // namespace
 
 // Steps after reassembly: dispatch, decode, print, summary, text.
@@ -158,7 +175,7 @@ void ResetForCall(DecoderState& state, tagSystemInformationBlock* out) {
   state.segmentQueue.clear();
   state.currentSegment.bitCount = 0;
   ResetSummaryFeed(state.feed);
-  std::memset(out, 0, sizeof(*out));
+  ZeroRecord(out);
 }
 
 bool ReassembleBatch(DecoderState& state, const unsigned char* data, size_t len, uint32_t* sibType,
@@ -252,7 +269,15 @@ char* WriteRawTrailer(char* out, const unsigned char* data, size_t len) {
     const size_t end = len - start < kBlockSize ? len : start + kBlockSize;
     size_t i = start;
 #if defined(__SSE2__)
-    for (; i + 8 <= end; i += 8, out += 16) PutHexOf8(out, data + i);
+    if (end - start >= 8) {
+      for (; i + 8 <= end; i += 8, out += 16) PutHexOf8(out, data + i);
+      // The last bytes with the eight that end the block, rewriting some digits.
+      if (i < end) {
+        PutHexOf8(out - 2 * (i + 8 - end), data + end - 8);
+        out += 2 * (end - i);
+        i = end;
+      }
+    }
 #endif
     for (; i < end; ++i, out += 2) std::memcpy(out, kHexPairs.pairs[data[i]], 2);
   }
