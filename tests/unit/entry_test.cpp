@@ -183,6 +183,28 @@ TEST(RawTrailer, HeaderThenHexWithABreakEvery31Bytes) {
   EXPECT_EQ(BuildRawTrailer(data.data(), 3), header + "0A1118");
 }
 
+// Every length up to three blocks and a bit, and all 256 byte values: the
+// digits come eight bytes at a time where they can, and the end of a block
+// that is not a multiple of eight must come out the same.
+TEST(RawTrailer, EveryLengthAndByteValue) {
+  std::vector<uint8_t> data(256);
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 37 + 11);
+  const char digits[] = "0123456789ABCDEF";
+  for (size_t len = 0; len <= data.size(); ++len) {
+    std::string want = "\r\n<<<-----raw data ----->>>\r\n";
+    for (size_t i = 0; i < len; ++i) {
+      if (i > 0 && i % 31 == 0) want += "\r\n";
+      want += digits[data[i] >> 4];
+      want += digits[data[i] & 0x0F];
+    }
+    std::string got(RawTrailerSize(len) + 8, '#');
+    char* end = WriteRawTrailer(&got[0], data.data(), len);
+    EXPECT_EQ(static_cast<size_t>(end - got.data()), RawTrailerSize(len)) << len;
+    EXPECT_EQ(got.substr(0, RawTrailerSize(len)), want) << len;
+    EXPECT_EQ(got.substr(RawTrailerSize(len)), std::string(8, '#')) << "written past, " << len;
+  }
+}
+
 TEST(DeliverText, NeverWritesMoreThanTheCapacity) {
   const std::vector<uint8_t> raw(31, 0xC3);
   const std::string printed = "SysInfoType3 ::=\r\n{\r\n}\r\n";
