@@ -186,15 +186,7 @@ int per_detail::ListAppendElsewhere(PerContext* ctx, ValueList* list, void* elem
     node = new (std::nothrow) ListNode{};
   }
   if (node == nullptr) return StatusNoMemory;
-  node->data = element;
-  node->prev = list->tail;
-  if (list->tail != nullptr) {
-    list->tail->next = node;
-  } else {
-    list->head = node;
-  }
-  list->tail = node;
-  ++list->count;
+  LinkAtTail(list, node, element);
   return StatusOk;
 }
 

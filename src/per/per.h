@@ -362,6 +362,19 @@ SIBDECODE_HOT_INLINE void* TakeFromCurrentChunk(RecordArena* arena, size_t size)
   return record;
 }
 
+// Hangs `node` (zero-filled), holding `element`, at the tail of `list`.
+SIBDECODE_HOT_INLINE void LinkAtTail(ValueList* list, ListNode* node, void* element) {
+  node->data = element;
+  node->prev = list->tail;
+  if (list->tail != nullptr) {
+    list->tail->next = node;
+  } else {
+    list->head = node;
+  }
+  list->tail = node;
+  ++list->count;
+}
+
 void* AllocRecordElsewhere(PerContext* ctx, size_t size);
 int ListAppendElsewhere(PerContext* ctx, ValueList* list, void* element);
 
@@ -386,15 +399,7 @@ SIBDECODE_HOT_INLINE int ListAppend(PerContext* ctx, ValueList* list, void* elem
   auto* node =
       static_cast<ListNode*>(per_detail::TakeFromCurrentChunk(ctx->arena, sizeof(ListNode)));
   if (node == nullptr) return per_detail::ListAppendElsewhere(ctx, list, element);
-  node->data = element;
-  node->prev = list->tail;
-  if (list->tail != nullptr) {
-    list->tail->next = node;
-  } else {
-    list->head = node;
-  }
-  list->tail = node;
-  ++list->count;
+  per_detail::LinkAtTail(list, node, element);
   return StatusOk;
 }
 
