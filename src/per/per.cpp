@@ -103,7 +103,9 @@ namespace {
 
 using per_detail::kChunkHeader;
 using per_detail::kRecordAlignment;
-constexpr size_t kSmallestChunk = size_t{64} << 10;  // most SIBs fit in one
+// The first chunk holds most SIBs' trees; each further one doubles the last,
+// so a large SIB5 needs a few chunks, not many.
+constexpr size_t kFirstChunk = size_t{16} << 10;
 
 unsigned char* ChunkBytes(RecordArena::Chunk* chunk) {
   return reinterpret_cast<unsigned char*>(chunk) + kChunkHeader;
@@ -130,7 +132,8 @@ void* ArenaAllocate(RecordArena* arena, size_t size) {
   while (chunk == nullptr || chunk->size - chunk->used < bytes) {
     RecordArena::Chunk* next = chunk == nullptr ? arena->first : chunk->next;
     if (next == nullptr) {
-      const size_t usable = bytes > kSmallestChunk ? bytes : kSmallestChunk;
+      const size_t grown = chunk == nullptr ? kFirstChunk : chunk->size * 2;
+      const size_t usable = bytes > grown ? bytes : grown;
       if (usable > SIZE_MAX - kChunkHeader) return nullptr;
       next = static_cast<RecordArena::Chunk*>(::operator new(kChunkHeader + usable, std::nothrow));
       if (next == nullptr) return nullptr;
