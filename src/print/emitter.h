@@ -145,9 +145,10 @@ SIBDECODE_HOT_INLINE int OpenBlock(TextCursor& cursor, int depth, const char* na
   char* out = cursor.pos;
   emit_detail::PutIndent(out, indent);
   emit_detail::CopyBytes(out + indent, name, nameLength);
-  std::memcpy(out + indent + nameLength, "\r\n", 2);
+  // Pieces of the line, which carries no NUL.
+  std::memcpy(out + indent + nameLength, "\r\n", 2);  // NOLINT(bugprone-not-null-terminated-result)
   emit_detail::PutIndent(out + nameLine, indent);
-  std::memcpy(out + nameLine + indent, "{\r\n", 3);
+  std::memcpy(out + nameLine + indent, "{\r\n", 3);  // NOLINT(bugprone-not-null-terminated-result)
   emit_detail::Advance(cursor, nameLine + braceLine);
   return static_cast<int>(braceLine);
 }
@@ -157,7 +158,8 @@ SIBDECODE_HOT_INLINE int CloseBlock(TextCursor& cursor, int depth) {
   if (!emit_detail::Fits(cursor, indent + 3)) return CloseBlockWrite(cursor, depth);
   char* out = cursor.pos;
   emit_detail::PutIndent(out, indent);
-  std::memcpy(out + indent, "}\r\n", 3);
+  // A piece of the line, which carries no NUL.
+  std::memcpy(out + indent, "}\r\n", 3);  // NOLINT(bugprone-not-null-terminated-result)
   return emit_detail::Advance(cursor, indent + 3);
 }
 
