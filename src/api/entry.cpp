@@ -98,7 +98,7 @@ int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, s
                     bool withTrailer, TextLimit limit, TextFormat format, char* text,
                     size_t capacity, size_t* textLen) {
   const SibDispatchRow* row = FindSibRow(sibType);
-  if (row == nullptr || row->decode == nullptr || row->print == nullptr ||
+  if (row == nullptr || row->init == nullptr || row->decode == nullptr || row->print == nullptr ||
       row->printJson == nullptr || row->recordSize > kMaxSibRecordSize) {
     return kNothingDecoded;
   }
@@ -127,10 +127,8 @@ int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, s
   TextCursor cursor;
   InitTextCursor(cursor, work, static_cast<uint32_t>(workSize));
 
-  // Zero-filled first, so members a stopped decode never reached print as 0.
   alignas(std::max_align_t) unsigned char record[kMaxSibRecordSize];
-  std::memset(record, 0, row->recordSize);
-  if (row->init != nullptr) row->init(record);
+  row->init(record);
   (void)row->decode(&ctx, record);  // a decode that stops early is printed as far as it got
   if (state.feed.noMemory) {
     ResetArena(&state.arena);

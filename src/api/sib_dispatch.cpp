@@ -1,5 +1,7 @@
 #include "api/sib_dispatch.h"
 
+#include <cstring>
+
 #include "print/rrc_json.h"
 #include "print/rrc_print.h"
 #include "rrc/rrc_types.h"
@@ -17,7 +19,12 @@ template <typename Record, void (*Init)(Record*), int (*Decode)(PerContext*, Rec
 struct SibOps {
   static_assert(sizeof(Record) <= kMaxSibRecordSize,
                 "SIB record exceeds the entry point's storage");
-  static void InitRecord(void* r) { Init(static_cast<Record*>(r)); }
+  // Zero-filled first (of a size known here, so without a library call), so
+  // members a stopped decode never reached print as 0; then the defaults.
+  static void InitRecord(void* r) {
+    std::memset(r, 0, sizeof(Record));
+    Init(static_cast<Record*>(r));
+  }
   static int DecodeRecord(PerContext* ctx, void* r) { return Decode(ctx, static_cast<Record*>(r)); }
   static int PrintRecord(TextCursor& c, const void* r) {
     return Print(c, *static_cast<const Record*>(r));

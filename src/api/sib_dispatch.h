@@ -14,7 +14,7 @@ enum class CellIdentityTarget { None, Sib3, Sib4 };
 
 struct SibDispatchRow {
   size_t recordSize;
-  void (*init)(void* record);
+  void (*init)(void* record);  // zero-fills the record, then sets its defaults
   int (*decode)(PerContext* ctx, void* record);
   int (*print)(TextCursor& cursor, const void* record);
   int (*printJson)(TextCursor& cursor, const void* record);  // the value as one JSON object

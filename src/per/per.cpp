@@ -161,7 +161,7 @@ void ResetArena(RecordArena* arena) {
   // Chunks after the current one were not reached; a kept chunk too small for
   // a record was passed over with nothing handed out.
   for (RecordArena::Chunk* chunk = arena->first; chunk != nullptr; chunk = chunk->next) {
-    std::memset(ChunkBytes(chunk), 0, chunk->used);
+    if (chunk->used > 0) std::memset(ChunkBytes(chunk), 0, chunk->used);
     chunk->used = 0;
     if (chunk == arena->current) break;
   }

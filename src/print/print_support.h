@@ -68,7 +68,23 @@ SIBDECODE_HOT_INLINE void SetElementIndex(ElementName& name, int index) {
 // value lines are inline: one copy of the whole line in the common case.
 SIBDECODE_HOT_INLINE int PrintIntegerLine(TextCursor& c, int depth, const char* name,
                                           uint32_t nameLength, int32_t value) {
-  char tail[3 + 11 + 2] = {' ', '=', ' '};
+  constexpr size_t kLongestTail = 3 + 11 + 2;  // " = ", the digits of INT32_MIN, "\r\n"
+  const size_t indent = emit_detail::IndentLength(depth);
+  if (emit_detail::Fits(c, indent + nameLength + kLongestTail)) {
+    // Room for any value: the digits go straight into the text (a tail built
+    // apart and copied would be read back right after its bytes were stored).
+    char* out = c.pos;
+    emit_detail::PutIndent(out, indent);
+    emit_detail::CopyBytes(out + indent, name, nameLength);
+    char* tail = out + indent + nameLength;
+    std::memcpy(tail, " = ", 3);  // NOLINT(bugprone-not-null-terminated-result)
+    uint32_t n = 3 + FormatDecimal(tail + 3, value);
+    tail[n++] = '\r';
+    tail[n++] = '\n';
+    emit_detail::Advance(c, indent + nameLength + n);
+    return static_cast<int>(nameLength + n);
+  }
+  char tail[kLongestTail] = {' ', '=', ' '};
   uint32_t n = 3 + FormatDecimal(tail + 3, value);
   tail[n++] = '\r';
   tail[n++] = '\n';
