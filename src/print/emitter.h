@@ -124,6 +124,14 @@ SIBDECODE_HOT_INLINE void PutIndent(char* out, size_t n) {
   std::memcpy(out + n - 16, IndentSpaces, 16);
 }
 
+// The indentation and the name that start a line; returns where the name ends.
+SIBDECODE_HOT_INLINE char* PutIndentAndName(char* out, size_t indent, const char* name,
+                                            size_t nameLength) {
+  PutIndent(out, indent);
+  CopyBytes(out + indent, name, nameLength);
+  return out + indent + nameLength;
+}
+
 SIBDECODE_HOT_INLINE int Advance(TextCursor& cursor, size_t length) {
   cursor.pos[length] = '\0';
   cursor.pos += length;
@@ -143,10 +151,9 @@ SIBDECODE_HOT_INLINE int OpenBlock(TextCursor& cursor, int depth, const char* na
   }
   // Both lines fit, so both writes would: one copy gives the same bytes.
   char* out = cursor.pos;
-  emit_detail::PutIndent(out, indent);
-  emit_detail::CopyBytes(out + indent, name, nameLength);
+  char* nameEnd = emit_detail::PutIndentAndName(out, indent, name, nameLength);
   // Pieces of the line, which carries no NUL.
-  std::memcpy(out + indent + nameLength, "\r\n", 2);  // NOLINT(bugprone-not-null-terminated-result)
+  std::memcpy(nameEnd, "\r\n", 2);  // NOLINT(bugprone-not-null-terminated-result)
   emit_detail::PutIndent(out + nameLine, indent);
   std::memcpy(out + nameLine + indent, "{\r\n", 3);  // NOLINT(bugprone-not-null-terminated-result)
   emit_detail::Advance(cursor, nameLine + braceLine);
@@ -172,10 +179,8 @@ SIBDECODE_HOT_INLINE int WriteLine(TextCursor& cursor, int depth, const char* na
     return WriteLineWrites(cursor, depth, name, nameLength, tail, tailLength, tailWrittenApart);
   }
   // The whole line fits, so every separate write would: one copy gives the same bytes.
-  char* out = cursor.pos;
-  emit_detail::PutIndent(out, indent);
-  emit_detail::CopyBytes(out + indent, name, nameLength);
-  emit_detail::CopyBytes(out + indent + nameLength, tail, tailLength);
+  emit_detail::CopyBytes(emit_detail::PutIndentAndName(cursor.pos, indent, name, nameLength), tail,
+                         tailLength);
   emit_detail::Advance(cursor, total);
   return static_cast<int>(tailWrittenApart ? tailLength : nameLength + tailLength);
 }

@@ -66,6 +66,14 @@ SIBDECODE_HOT_INLINE void SetElementIndex(ElementName& name, int index) {
 
 // Each takes the name and its length (known to the generated printers). The
 // value lines are inline: one copy of the whole line in the common case.
+// " = ", the digits of `value` and the line end at `tail`; returns their count.
+SIBDECODE_HOT_INLINE uint32_t PutIntegerTail(char* tail, int32_t value) {
+  std::memcpy(tail, " = ", 3);  // NOLINT(bugprone-not-null-terminated-result)
+  uint32_t n = 3 + FormatDecimal(tail + 3, value);
+  tail[n++] = '\r';
+  tail[n++] = '\n';
+  return n;
+}
 SIBDECODE_HOT_INLINE int PrintIntegerLine(TextCursor& c, int depth, const char* name,
                                           uint32_t nameLength, int32_t value) {
   constexpr size_t kLongestTail = 3 + 11 + 2;  // " = ", the digits of INT32_MIN, "\r\n"
@@ -73,22 +81,13 @@ SIBDECODE_HOT_INLINE int PrintIntegerLine(TextCursor& c, int depth, const char* 
   if (emit_detail::Fits(c, indent + nameLength + kLongestTail)) {
     // Room for any value: the digits go straight into the text (a tail built
     // apart and copied would be read back right after its bytes were stored).
-    char* out = c.pos;
-    emit_detail::PutIndent(out, indent);
-    emit_detail::CopyBytes(out + indent, name, nameLength);
-    char* tail = out + indent + nameLength;
-    std::memcpy(tail, " = ", 3);  // NOLINT(bugprone-not-null-terminated-result)
-    uint32_t n = 3 + FormatDecimal(tail + 3, value);
-    tail[n++] = '\r';
-    tail[n++] = '\n';
+    const uint32_t n =
+        PutIntegerTail(emit_detail::PutIndentAndName(c.pos, indent, name, nameLength), value);
     emit_detail::Advance(c, indent + nameLength + n);
     return static_cast<int>(nameLength + n);
   }
-  char tail[kLongestTail] = {' ', '=', ' '};
-  uint32_t n = 3 + FormatDecimal(tail + 3, value);
-  tail[n++] = '\r';
-  tail[n++] = '\n';
-  return WriteLine(c, depth, name, nameLength, tail, n, false);
+  char tail[kLongestTail];
+  return WriteLine(c, depth, name, nameLength, tail, PutIntegerTail(tail, value), false);
 }
 SIBDECODE_HOT_INLINE int PrintBoolLine(TextCursor& c, int depth, const char* name,
                                        uint32_t nameLength, uint8_t value) {
