@@ -120,8 +120,8 @@ TEST(RRCParserX, NullTextAsksForTheLengthOnly) {
   std::memset(&out, 0xAB, sizeof(out));
   unsigned int textLen = 4242;
   std::vector<uint8_t> input = data;
-  EXPECT_FALSE(RRCParserX(input.data(), static_cast<unsigned int>(input.size()), &out, nullptr,
-                          textLen));
+  EXPECT_FALSE(
+      RRCParserX(input.data(), static_cast<unsigned int>(input.size()), &out, nullptr, textLen));
   EXPECT_EQ(textLen, full.textLen);
   EXPECT_EQ(std::memcmp(&out, &full.out, sizeof(out)), 0) << "the summary is filled all the same";
 }
