@@ -67,7 +67,10 @@ struct tagSystemInformationBlock {
 // One call at a time. `text` must hold 102400 bytes plus the raw-data trailer
 // (29 + 2*len + 2*((len-1)/31) bytes for len >= 1). No NUL is written. When
 // the heap runs out it returns false with textLen 0 and out zeroed; no
-// exception leaves the library.
+// exception leaves the library. A null `text` asks for the length only: false,
+// textLen the bytes needed, out filled. A batch whose text length would not fit
+// textLen (about 2 GB of input) is refused: false, out zeroed, text and textLen
+// untouched.
 SIBDECODE_API bool RRCParserX(unsigned char* data, unsigned int len, tagSystemInformationBlock* out,
                               char* text, unsigned int& textLen);
 
