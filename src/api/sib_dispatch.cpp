@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "print/rrc_json.h"
-#include "print/rrc_print.h"
-#include "rrc/rrc_types.h"
+#include "print/generated/rrc_json.h"
+#include "print/generated/rrc_print.h"
+#include "rrc/generated/rrc_types.h"
 
 namespace sibdecode {
 

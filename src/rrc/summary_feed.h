@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "rrc/rrc_types.h"
+#include "rrc/generated/rrc_types.h"
 
 namespace sibdecode {
 

@@ -23,7 +23,7 @@
 
 #include "api/entry.h"
 #include "api/sib_dispatch.h"
-#include "frame/frame.h"
+#include "legacy_entry/process_state.h"
 #include "per/per.h"
 #include "print/emitter.h"
 #include "rrc/summary_feed.h"

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Line and function coverage of the generated decoders and printers reached by
 # the fuzz corpora: builds both fuzz targets with clang source-based coverage,
-# runs every input once and reports src/rrc/*.cpp, src/print/*_print.cpp and
-# src/print/*_json.cpp (llvm-cov-14).
+# runs every input once and reports src/rrc/generated/*.cpp, src/print/generated/*_print.cpp and
+# src/print/generated/*_json.cpp (llvm-cov-14).
 # Usage: coverage.sh [BATCH_CORPUS [SIB_CORPUS]]  (default: the kept corpora)
 set -euo pipefail
 
@@ -27,6 +27,6 @@ LLVM_PROFILE_FILE="$profiles/sib.profraw" "$build/tests/fuzz/sibdecode_fuzz_sib"
 llvm-profdata-14 merge -o "$profiles/all.profdata" "$profiles"/*.profraw
 
 cd "$root"
-generated=(src/rrc/shared_ies.cpp src/rrc/sib*.cpp src/print/*_print.cpp src/print/*_json.cpp)
+generated=(src/rrc/generated/*.cpp src/print/generated/*_print.cpp src/print/generated/*_json.cpp)
 llvm-cov-14 report "$build/tests/fuzz/sibdecode_fuzz" -object "$build/tests/fuzz/sibdecode_fuzz_sib" \
   -instr-profile="$profiles/all.profdata" "${generated[@]}"

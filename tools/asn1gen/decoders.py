@@ -1,5 +1,5 @@
 """Emits the Init, Decode and Release functions of every type, one source file
-per SIB family (src/rrc/*.cpp)."""
+per SIB family (src/rrc/generated/*.cpp)."""
 
 from cpp import Writer, cpp_file, ctype, default_value, int_ctype, int_decoder, size_name
 from model import family_of, heap_alternative, list_is_value_list
@@ -290,9 +290,9 @@ def emit_release(w, node):
 
 
 def emit_decoder_source(model, order, family):
-    """src/rrc/FAMILY.cpp: Init, Decode and Release of the family's types."""
+    """src/rrc/generated/FAMILY.cpp: Init, Decode and Release of the family's types."""
     nodes = [n for n in order if family_of(n) == family]
-    includes = ["rrc/rrc_types.h"]
+    includes = ["rrc/generated/rrc_types.h"]
     if any(model.lookup(model.ov.member_hooks, f.path) or model.lookup(model.ov.element_hooks, n.path)
            for n in nodes for f in n.fields):
         includes.append("rrc/summary_feed.h")

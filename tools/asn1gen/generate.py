@@ -3,7 +3,7 @@
 type reachable from the supported SIBs, from the RRC ASN.1 and overlay.txt.
 
 usage: generate.py ASN1_FOLDER OUTPUT_ROOT
-Writes OUTPUT_ROOT/src/rrc/*, OUTPUT_ROOT/src/print/* and
+Writes OUTPUT_ROOT/src/rrc/generated/*, OUTPUT_ROOT/src/print/generated/* and
 OUTPUT_ROOT/tests/interop/sib_model.json.
 
 The work is split by what it emits: model.py (the type model), records.py,
@@ -28,14 +28,14 @@ def generate(asn1_folder, out_root):
     model = build_model(asn1_folder)
     order = topo_order(model)
     files = {}
-    files["src/rrc/rrc_types.h"] = emit_records(model, order)
-    files["src/print/rrc_print.h"] = emit_print_header(model, order)
-    files["src/print/enum_texts.cpp"] = emit_enum_tables(model)
+    files["src/rrc/generated/rrc_types.h"] = emit_records(model, order)
+    files["src/print/generated/rrc_print.h"] = emit_print_header(model, order)
+    files["src/print/generated/enum_texts.cpp"] = emit_enum_tables(model)
     for family in sorted(set(FAMILIES.values()) | {SHARED_FAMILY}):
-        files["src/rrc/%s.cpp" % family] = emit_decoder_source(model, order, family)
-        files["src/print/%s_print.cpp" % family] = emit_printer_source(model, order, family)
-        files["src/print/%s_json.cpp" % family] = emit_json_source(model, order, family)
-    files["src/print/rrc_json.h"] = emit_json_header(model, order)
+        files["src/rrc/generated/%s.cpp" % family] = emit_decoder_source(model, order, family)
+        files["src/print/generated/%s_print.cpp" % family] = emit_printer_source(model, order, family)
+        files["src/print/generated/%s_json.cpp" % family] = emit_json_source(model, order, family)
+    files["src/print/generated/rrc_json.h"] = emit_json_header(model, order)
     files["tests/interop/sib_model.json"] = model_json(model)
     model.check_overlay_used()
     for rel, text in files.items():

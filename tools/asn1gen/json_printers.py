@@ -1,5 +1,5 @@
 """Emits the JSON printers: one Json function per type writing the decoded
-value as JSON (src/print/*_json.cpp, src/print/rrc_json.h). Members and
+value as JSON (src/print/generated/*_json.cpp, src/print/generated/rrc_json.h). Members and
 alternatives carry the names the text prints; a SEQUENCE is an object of its
 present members, a CHOICE an object of its one alternative, a SEQUENCE OF an
 array, an enumeration its identifier (null outside the list), a bit string its
@@ -105,7 +105,7 @@ def emit_json(w, node):
 
 
 def emit_json_header(model, order):
-    w = cpp_file(["print/json_support.h", "rrc/rrc_types.h"], header=True)
+    w = cpp_file(["print/json_support.h", "rrc/generated/rrc_types.h"], header=True)
     for node in order:
         w(json_signature(node) + ";")
     w()
@@ -114,8 +114,8 @@ def emit_json_header(model, order):
 
 
 def emit_json_source(model, order, family):
-    """src/print/FAMILY_json.cpp: the JSON printers of the family's types."""
-    w = cpp_file(["print/rrc_json.h", "print/rrc_print.h"])
+    """src/print/generated/FAMILY_json.cpp: the JSON printers of the family's types."""
+    w = cpp_file(["print/generated/rrc_json.h", "print/generated/rrc_print.h"])
     for node in order:
         if family_of(node) == family:
             emit_json(w, node)

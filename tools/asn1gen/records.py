@@ -1,4 +1,4 @@
-"""Emits src/rrc/rrc_types.h: the record of every type and the declarations
+"""Emits src/rrc/generated/rrc_types.h: the record of every type and the declarations
 of its Init, Decode and Release."""
 
 from cpp import cpp_file, ctype

@@ -1,6 +1,6 @@
 """Emits the text printers: one Print function per type (per SIB family where
 the overlay scopes a layout to one), the enumeration texts, and the print
-roots of the SIBs (src/print/*)."""
+roots of the SIBs (src/print/generated/*)."""
 
 from cpp import cpp_file, ctype
 from model import SHARED_FAMILY, family_of, list_is_value_list
@@ -173,7 +173,7 @@ def emit_print(w, model, node, family, holder):
 
 
 def emit_enum_tables(model):
-    w = cpp_file(["print/rrc_print.h"])
+    w = cpp_file(["print/generated/rrc_print.h"])
     for key in sorted(model.enums, key=lambda k: model.enums[k].cname):
         e = model.enums[key]
         texts = ", ".join(e.text(i) for i in range(len(e.items)))
@@ -194,7 +194,7 @@ def emit_enum_tables(model):
 
 
 def emit_print_header(model, order):
-    w = cpp_file(["print/emitter.h", "print/print_support.h", "rrc/rrc_types.h"], header=True)
+    w = cpp_file(["print/emitter.h", "print/print_support.h", "rrc/generated/rrc_types.h"], header=True)
     for key in sorted(model.enums, key=lambda k: model.enums[k].cname):
         w("extern const EnumTexts %s;" % enum_table_name(model.enums[key]))
     w()
@@ -210,8 +210,8 @@ def emit_print_header(model, order):
 
 
 def emit_printer_source(model, order, family):
-    """src/print/FAMILY_print.cpp: the family's text printers and SIB print roots."""
-    pr = cpp_file(["print/rrc_print.h"])
+    """src/print/generated/FAMILY_print.cpp: the family's text printers and SIB print roots."""
+    pr = cpp_file(["print/generated/rrc_print.h"])
     for n in order:
         for f, holder in print_variants(model, n):
             if (f or SHARED_FAMILY) == family:

@@ -1,4 +1,4 @@
-// The library frame: the process-wide decoder state behind RRCParserX, built
+// The legacy entry point's process-wide decoder state behind RRCParserX, built
 // when the library is loaded and torn down when it is unloaded.
 #pragma once
 

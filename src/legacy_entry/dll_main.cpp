@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "frame/frame.h"
+#include "legacy_entry/process_state.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/) {
   switch (reason) {

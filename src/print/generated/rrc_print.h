@@ -5,7 +5,7 @@
 
 #include "print/emitter.h"
 #include "print/print_support.h"
-#include "rrc/rrc_types.h"
+#include "rrc/generated/rrc_types.h"
 
 namespace sibdecode {
 

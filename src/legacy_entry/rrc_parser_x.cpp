@@ -4,7 +4,7 @@
 // overlap. Creating it never throws: when the heap is exhausted at load, the
 // first call creates it, and a call that cannot fails like one that runs out
 // of memory, so an exhausted heap never ends the host.
-#include "frame/frame.h"
+#include "legacy_entry/process_state.h"
 
 #include <climits>
 #include <cstdint>

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "print/json_support.h"
-#include "rrc/rrc_types.h"
+#include "rrc/generated/rrc_types.h"
 
 namespace sibdecode {
 
