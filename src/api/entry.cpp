@@ -134,16 +134,6 @@ int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, s
     ResetArena(&state.arena);
     return NoMemory(state, out, textLen);
   }
-  switch (row->cellIdentity) {
-    case CellIdentityTarget::Sib3:
-      out->sib3.cellIdentity = state.feed.cellIdentityAccumulator;
-      break;
-    case CellIdentityTarget::Sib4:
-      out->sib4.cellIdentity = state.feed.cellIdentityAccumulator;
-      break;
-    case CellIdentityTarget::None:
-      break;
-  }
   (void)print(cursor, record);  // what was written before a failure is the text
   while (limit == TextLimit::Whole && cursor.failed && workSize < kLargestWholeText) {
     // Longer than the work buffer: printed again, whole, into a larger one.
@@ -158,7 +148,7 @@ int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, s
   }
   ResetArena(&state.arena);
 
-  DrainSummaryFeed(state.feed, &out->sib11);
+  DrainSummaryFeed(state.feed, out);
 
   size_t printed = workSize - static_cast<size_t>(cursor.remaining);
   if (direct && printed > 0) {
@@ -182,7 +172,10 @@ bool ReassembleBatch(DecoderState& state, const unsigned char* data, size_t len,
   return Reassemble(state.segmentQueue, sibType, packed);
 }
 
-void DrainSummaryFeed(const SummaryFeed& feed, tagSystemInformationBlockType11* lists) {
+void DrainSummaryFeed(const SummaryFeed& feed, tagSystemInformationBlock* out) {
+  out->sib3.cellIdentity = feed.sib3CellIdentity;
+  out->sib4.cellIdentity = feed.sib4CellIdentity;
+  tagSystemInformationBlockType11* lists = &out->sib11;
   // The intra-frequency cells come first in utraCellQueue; the rest pair one
   // to one, in order, with the frequencies.
   const size_t utraCount = feed.utraCellQueue.size();

@@ -31,9 +31,9 @@ void ResetForCall(DecoderState& state, tagSystemInformationBlock* out);
 bool ReassembleBatch(DecoderState& state, const unsigned char* data, size_t len, uint32_t* sibType,
                      std::vector<uint8_t>* packed);
 
-// Copies the cell queues into the neighbour lists of the summary record, at
-// most 32 entries per list.
-void DrainSummaryFeed(const SummaryFeed& feed, tagSystemInformationBlockType11* lists);
+// Copies the cell identities and the cell queues into the summary record, at
+// most 32 entries per neighbour list.
+void DrainSummaryFeed(const SummaryFeed& feed, tagSystemInformationBlock* out);
 
 // "\r\n<<<-----raw data ----->>>\r\n" and the input bytes as %02X pairs, with
 // "\r\n" before every byte whose index is a non-zero multiple of 31.

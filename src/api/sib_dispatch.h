@@ -1,16 +1,15 @@
-// SibDispatchTable: SIB type -> top-level record operations.
+// SibDispatchTable: SIB type -> top-level record operations. The table itself
+// is generated from the overlay's roots (api/generated/sib_dispatch.cpp).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "per/per.h"
 #include "print/emitter.h"
 
 namespace sibdecode {
-
-// Which cell-identity word of the summary record a SIB fills.
-enum class CellIdentityTarget { None, Sib3, Sib4 };
 
 struct SibDispatchRow {
   size_t recordSize;
@@ -19,7 +18,6 @@ struct SibDispatchRow {
   int (*print)(TextCursor& cursor, const void* record);
   int (*printJson)(TextCursor& cursor, const void* record);  // the value as one JSON object
   void (*release)(void* record);  // for a record decoded without an arena (on the heap)
-  CellIdentityTarget cellIdentity;
 };
 
 // Storage the entry point keeps on its stack for any top-level SIB record.
@@ -27,5 +25,37 @@ constexpr size_t kMaxSibRecordSize = 16384;
 
 // The row for a SIB-Type value (0..31), or null when the type is not decoded.
 const SibDispatchRow* FindSibRow(uint32_t sibType);
+
+// Adapts one SIB's typed Init, Decode, Print and Release to a dispatch row.
+template <typename Record, void (*Init)(Record*), int (*Decode)(PerContext*, Record*),
+          int (*Print)(TextCursor&, const Record&), int (*Json)(TextCursor&, const Record&),
+          void (*Release)(Record*)>
+struct SibOps {
+  static_assert(sizeof(Record) <= kMaxSibRecordSize,
+                "SIB record exceeds the entry point's storage");
+  // Zero-filled first (of a size known here, so without a library call), so
+  // members a stopped decode never reached print as 0; then the defaults.
+  static void InitRecord(void* r) {
+    std::memset(r, 0, sizeof(Record));
+    Init(static_cast<Record*>(r));
+  }
+  static int DecodeRecord(PerContext* ctx, void* r) { return Decode(ctx, static_cast<Record*>(r)); }
+  static int PrintRecord(TextCursor& c, const void* r) {
+    return Print(c, *static_cast<const Record*>(r));
+  }
+  static int PrintJson(TextCursor& c, const void* r) {
+    return Json(c, *static_cast<const Record*>(r));
+  }
+  static void ReleaseRecord(void* r) { Release(static_cast<Record*>(r)); }
+};
+
+template <typename Record, void (*Init)(Record*), int (*Decode)(PerContext*, Record*),
+          int (*Print)(TextCursor&, const Record&), int (*Json)(TextCursor&, const Record&),
+          void (*Release)(Record*)>
+constexpr SibDispatchRow SibRow() noexcept {
+  using Ops = SibOps<Record, Init, Decode, Print, Json, Release>;
+  return {sizeof(Record),   Ops::InitRecord, Ops::DecodeRecord,
+          Ops::PrintRecord, Ops::PrintJson,  Ops::ReleaseRecord};
+}
 
 }  // namespace sibdecode

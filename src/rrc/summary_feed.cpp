@@ -6,19 +6,17 @@
 
 namespace sibdecode {
 
-void FeedCellIdentity(PerContext* ctx, const BitStringValue<4>& cellIdentity) {
-  if (ctx->feed == nullptr) return;
-  // The bits are left-aligned in the bytes, zeros after them: the value is the
-  // top bitCount bits of the four bytes.
+namespace {
+
+// The bits are left-aligned in the bytes, zeros after them: the value is the
+// top bitCount bits of the four bytes.
+uint32_t CellIdentityValue(const BitStringValue<4>& cellIdentity) {
   const uint32_t bitCount = cellIdentity.bitCount < 32 ? cellIdentity.bitCount : 32;
   const uint32_t word = uint32_t{cellIdentity.bytes[0]} << 24 |
                         uint32_t{cellIdentity.bytes[1]} << 16 |
                         uint32_t{cellIdentity.bytes[2]} << 8 | uint32_t{cellIdentity.bytes[3]};
-  ctx->feed->cellIdentityAccumulator =
-      bitCount == 0 ? 0 : static_cast<uint32_t>(uint64_t{word} >> (32 - bitCount));
+  return bitCount == 0 ? 0 : static_cast<uint32_t>(uint64_t{word} >> (32 - bitCount));
 }
-
-namespace {
 
 int32_t OptionalValue(uint32_t presence, unsigned bit, int32_t value) {
   return (presence & (1u << bit)) ? value : kAbsentValue;
@@ -45,6 +43,14 @@ constexpr uint32_t kTddFrequencyTag = 2;
 constexpr uint32_t kGsmTag = 1;
 
 }  // namespace
+
+void FeedSib3CellIdentity(PerContext* ctx, const BitStringValue<4>& cellIdentity) {
+  if (ctx->feed != nullptr) ctx->feed->sib3CellIdentity = CellIdentityValue(cellIdentity);
+}
+
+void FeedSib4CellIdentity(PerContext* ctx, const BitStringValue<4>& cellIdentity) {
+  if (ctx->feed != nullptr) ctx->feed->sib4CellIdentity = CellIdentityValue(cellIdentity);
+}
 
 void FeedIntraFreqCell(PerContext* ctx, const NewIntraFreqCellSI_RSCP_LCR_r4& cell) {
   if (ctx->feed == nullptr) return;

@@ -22,7 +22,8 @@ struct tagInterRatEntry {
 };
 
 struct SummaryFeed {
-  uint32_t cellIdentityAccumulator = 0;
+  uint32_t sib3CellIdentity = 0;  // 0 unless a SIB3 decoder fed it
+  uint32_t sib4CellIdentity = 0;
   // Queues that keep their storage from call to call: emptied, not released.
   std::vector<tagUtraCellEntry> utraCellQueue;  // intra-frequency cells, then inter-frequency
   std::vector<int32_t> frequencyQueue;          // one per inter-frequency cell
@@ -31,7 +32,8 @@ struct SummaryFeed {
 };
 
 inline void ResetSummaryFeed(SummaryFeed& feed) {
-  feed.cellIdentityAccumulator = 0;
+  feed.sib3CellIdentity = 0;
+  feed.sib4CellIdentity = 0;
   feed.noMemory = false;
   feed.utraCellQueue.clear();
   feed.frequencyQueue.clear();
@@ -43,7 +45,8 @@ inline void ResetSummaryFeed(SummaryFeed& feed) {
 // throws: a queue that cannot grow sets feed->noMemory instead.
 
 // The 28 bits of a SIB3 or SIB4 cellIdentity, first bit most significant.
-void FeedCellIdentity(PerContext* ctx, const BitStringValue<4>& cellIdentity);
+void FeedSib3CellIdentity(PerContext* ctx, const BitStringValue<4>& cellIdentity);
+void FeedSib4CellIdentity(PerContext* ctx, const BitStringValue<4>& cellIdentity);
 
 // Neighbour cells of the LCR lists under hcs_not_used / cpich_RSCP, and the
 // GSM cells under hcs_not_used; absent numbers are queued as kAbsentValue.

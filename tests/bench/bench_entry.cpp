@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "api/entry.h"
+#include "api/generated/sib_types.h"
 #include "per/per.h"
 
 namespace {
@@ -152,10 +153,9 @@ void RegisterInputBenchmarks() {
   if (folder == nullptr) return;
   static std::vector<std::vector<Batch>> inputs;  // kept for the benchmarks' lifetime
   inputs.reserve(32);
-  const int types[] = {1, 2, 3, 4, 5, 6, 7, 11, 12, 13};
-  for (int type : types) {
+  for (unsigned int type : sibdecode::kDecodedSibTypes) {
     char name[32];
-    std::snprintf(name, sizeof(name), "sib%02d", type);
+    std::snprintf(name, sizeof(name), "sib%02u", type);
     std::vector<Batch> batches = ReadHexLines(std::string(folder) + "/" + name + ".hex");
     if (batches.empty()) continue;
     inputs.push_back(std::move(batches));
@@ -167,11 +167,10 @@ void RegisterInputBenchmarks() {
 }
 
 void RegisterSibBenchmarks() {
-  const int types[] = {1, 2, 3, 4, 5, 6, 7, 11, 12, 13};
-  for (int type : types) {
+  for (unsigned int type : sibdecode::kDecodedSibTypes) {
     for (int variant = 0; variant < 2; ++variant) {
       char seed[32];
-      std::snprintf(seed, sizeof(seed), "model_sib%02d_%d", type, variant);
+      std::snprintf(seed, sizeof(seed), "model_sib%02u_%d", type, variant);
       benchmark::RegisterBenchmark((std::string("BM_RRCParserX/") + seed).c_str(), BM_RRCParserX,
                                    std::string(seed));
     }

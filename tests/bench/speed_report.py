@@ -21,6 +21,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "interop"))
 
+import per_encoder  # noqa: E402
 import tshark_side  # noqa: E402
 
 
@@ -62,7 +63,7 @@ def main(argv=None):
     parser.add_argument("--count", type=int, default=3000)
     parser.add_argument("--sib", type=int, action="append")
     args = parser.parse_args(argv)
-    sibs = args.sib or [2, 3, 5, 7, 11]
+    sibs = args.sib or per_encoder.decoded_types()
     with tempfile.TemporaryDirectory() as tmp:
         subprocess.run([sys.executable, os.path.join(HERE, "make_inputs.py"), tmp, "--count", str(args.count)]
                        + sum((["--sib", str(s)] for s in sibs), []), check=True)

@@ -30,7 +30,7 @@ sys.path.insert(0, os.path.join(HERE, "..", "interop"))
 import per_encoder  # noqa: E402
 import summary_check  # noqa: E402
 
-DECODED_TYPES = {1, 2, 3, 4, 5, 6, 7, 11, 12, 13}
+DECODED_TYPES = set(per_encoder.decoded_types())
 BLOCK_BITS = 246
 PAYLOAD_BITS = BLOCK_BITS - 11 - 4  # after SFN-prime and the payload CHOICE
 GSMTAP_PORT = 4729

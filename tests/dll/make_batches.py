@@ -23,8 +23,6 @@ import make_corpus  # noqa: E402
 import per_encoder  # noqa: E402
 import summary_check  # noqa: E402
 
-NEIGHBOUR_TYPES = (11, 12)
-
 
 def sample_lines():
     with open(os.path.join(ROOT, "examples", "sample.hex")) as f:
@@ -74,7 +72,7 @@ def model_lines(per_type, seed):
                 continue
             value, data = drawn
             # SIB11 and SIB12: two thirds of them with neighbour cells in the summary record.
-            if sib in NEIGHBOUR_TYPES and made % 3 != 2 and not has_neighbours(model, sib, value):
+            if sib in per_encoder.neighbour_types(model) and made % 3 != 2 and not has_neighbours(model, sib, value):
                 continue
             blocks = make_corpus.frame_sib(sib, data, rng.randrange(0, 3000))
             if blocks is None:

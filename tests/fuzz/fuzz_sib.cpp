@@ -1,5 +1,5 @@
 // libFuzzer target over the bare-SIB entry points: the first input byte picks
-// one of the ten decoded SIB types, the rest is the SIB's PER encoding without
+// one of the decoded SIB types, the rest is the SIB's PER encoding without
 // BCH framing, so the fuzzer works on the SIB bits directly. Each input is
 // decoded as text (whole and into a too small buffer) and as JSON.
 //
@@ -14,10 +14,9 @@
 #include <random>
 #include <vector>
 
-namespace {
+#include "api/generated/sib_types.h"
 
-constexpr unsigned int kSibTypes[] = {1, 2, 3, 4, 5, 6, 7, 11, 12, 13};
-constexpr size_t kSibTypeCount = sizeof(kSibTypes) / sizeof(kSibTypes[0]);
+namespace {
 
 sibdecode::DecoderState* SharedState() {
   static sibdecode::DecoderState* state = sibdecode::CreateDecoderState();
@@ -48,7 +47,8 @@ int DecodeWhole(DecodeFn decode, unsigned int sibType, const uint8_t* sib, size_
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
-  const unsigned int sibType = kSibTypes[data[0] % kSibTypeCount];
+  const unsigned int sibType =
+      sibdecode::kDecodedSibTypes[data[0] % sibdecode::kDecodedSibTypeCount];
   // An exact-size heap copy: ASan reports any read past the SIB's last byte.
   std::vector<uint8_t> sib(data + 1, data + size);
   const uint8_t* bits = sib.empty() ? nullptr : sib.data();

@@ -11,7 +11,12 @@ import os
 import random
 import sys
 
-DECODED_TYPES = [1, 2, 3, 4, 5, 6, 7, 11, 12, 13]
+INTEROP = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "interop")
+sys.path.insert(0, INTEROP)
+
+import per_encoder  # noqa: E402
+
+DECODED_TYPES = per_encoder.decoded_types()
 
 
 class Bits:
@@ -109,16 +114,8 @@ def frame_sib(sib, data, sfn):
 
 
 def model_batches(rng):
-    """Valid encodings of every decoded SIB type, framed; empty when the
-    interop encoder is not available."""
-    here = os.path.dirname(os.path.abspath(__file__))
-    interop = os.path.join(here, "..", "interop")
-    sys.path.insert(0, interop)
-    try:
-        import per_encoder
-    except ImportError:
-        return {}
-    model = per_encoder.load_model(os.path.join(interop, "sib_model.json"))
+    """Valid encodings of every decoded SIB type, framed."""
+    model = per_encoder.load_model()
     policies = [
         per_encoder.Policy(p_optional=0.3, p_extension=0.8),
         per_encoder.Policy(p_optional=0.7, p_extension=0.95, final_extension=0.5),

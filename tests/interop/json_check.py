@@ -29,7 +29,7 @@ import per_encoder  # noqa: E402
 from run_interop import make_samples  # noqa: E402
 from sib_side import parse_text, split_texts  # noqa: E402
 
-SIB_TYPES = [1, 2, 3, 4, 5, 6, 7, 11, 12, 13]
+SIB_TYPES = per_encoder.decoded_types()
 
 
 def entries(obj):

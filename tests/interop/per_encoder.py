@@ -7,14 +7,34 @@ OCTET STRING -> bytes, NULL -> None.
 """
 
 import json
+import os
 import random
 
 MAX_SIB_BITS = 16 * 222
+MODEL_PATH = os.path.join(os.path.dirname(os.path.abspath(__file__)), "sib_model.json")
 
 
-def load_model(path):
+def load_model(path=MODEL_PATH):
     with open(path) as f:
         return json.load(f)
+
+
+def decoded_types(model=None):
+    """The SIB types that have a decoder, in increasing order (the model's roots)."""
+    if model is None:
+        model = load_model()
+    return sorted(int(number) for number in model["roots"])
+
+
+# The summary hooks that queue neighbour cells.
+NEIGHBOUR_FEEDS = {"FeedIntraFreqCell", "FeedInterFreqCell", "FeedInterRatCell"}
+
+
+def neighbour_types(model=None):
+    """The SIB types whose decoders queue neighbour cells for the summary record."""
+    if model is None:
+        model = load_model()
+    return [sib for sib in decoded_types(model) if NEIGHBOUR_FEEDS & set(model["feeds"][str(sib)])]
 
 
 def resolve(model, t):

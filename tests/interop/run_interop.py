@@ -28,7 +28,7 @@ import per_encoder  # noqa: E402
 import sib_side  # noqa: E402
 import tshark_side  # noqa: E402
 
-SIB_TYPES = (1, 2, 3, 4, 5, 6, 7, 11, 12, 13)
+SIB_TYPES = tuple(per_encoder.decoded_types())
 
 
 def make_samples(model, sib, count, seed):

@@ -80,7 +80,7 @@ def main(argv):
                 if blocks is not None:
                     break
             lines.append("%d %s %s" % (sib, data.hex().upper(), b"".join(blocks).hex().upper()))
-        if sib in (11, 12):
+        if sib in per_encoder.neighbour_types(model):
             data = many_cells(model, sib, rng)
             blocks = frame_sib(sib, data, 300)
             lines.append("%d %s %s" % (sib, data.hex().upper(), b"".join(blocks).hex().upper()))

@@ -282,9 +282,13 @@ TEST(DrainSummaryFeed, IntraCellsFirstThenInterCellsPairedWithFrequencies) {
   feed.utraCellQueue = {{1, 10}, {kAbsentValue, 11}, {3, kAbsentValue}, {20, 30}, {21, 31}};
   feed.frequencyQueue = {10054, 10080};
   feed.interRatCellQueue = {{0, 7, 7, 1023}, {kAbsentValue, 3, 5, 1}};
-  tagSystemInformationBlockType11 lists;
-  std::memset(&lists, 0, sizeof(lists));
-  DrainSummaryFeed(feed, &lists);
+  feed.sib3CellIdentity = 0x1234567;
+  tagSystemInformationBlock out;
+  std::memset(&out, 0xFF, sizeof(out));
+  DrainSummaryFeed(feed, &out);
+  EXPECT_EQ(out.sib3.cellIdentity, 0x1234567u);
+  EXPECT_EQ(out.sib4.cellIdentity, 0u) << "a cell identity no decoder fed is 0";
+  const tagSystemInformationBlockType11& lists = out.sib11;
 
   ASSERT_EQ(lists.intraFreqCellCount, 3u);
   EXPECT_EQ(lists.intraFreqCells[0].intraFreqCellID, 1);
@@ -301,7 +305,8 @@ TEST(DrainSummaryFeed, IntraCellsFirstThenInterCellsPairedWithFrequencies) {
   EXPECT_EQ(lists.interRATCells[0].bsic, 77);
   EXPECT_EQ(lists.interRATCells[1].interRATCellID, kAbsentValue);
   EXPECT_EQ(lists.interRATCells[1].bsic, 35);
-  EXPECT_EQ(lists.interRATCells[2].bsic, 0) << "entries beyond the count stay zero";
+  EXPECT_EQ(static_cast<unsigned>(lists.interRATCells[2].bsic), 0xFFFFFFFFu)
+      << "entries beyond the count are left as they were";
 }
 
 TEST(DrainSummaryFeed, NeverStoresMoreThan32EntriesPerList) {
@@ -314,7 +319,7 @@ TEST(DrainSummaryFeed, NeverStoresMoreThan32EntriesPerList) {
   for (int i = 0; i < 40; ++i) feed.interRatCellQueue.push_back({i, 0, 0, i});
   tagSystemInformationBlock out;
   std::memset(&out, 0, sizeof(out));
-  DrainSummaryFeed(feed, &out.sib11);
+  DrainSummaryFeed(feed, &out);
   EXPECT_EQ(out.sib11.intraFreqCellCount, 32u);
   EXPECT_EQ(out.sib11.intraFreqCells[31].intraFreqCellID, 31);
   ASSERT_EQ(out.sib11.interFreqCellCount, 3u);
@@ -328,7 +333,8 @@ TEST(Calls, NothingCarriesOverFromOneCallToTheNext) {
   // Leftovers as an interrupted call could leave them.
   state->segmentQueue.push_back(sibtest::MakeSegment(1, 2, 2, 0, 5, std::string(222, '1')));
   state->currentSegment = state->segmentQueue.back();
-  state->feed.cellIdentityAccumulator = 99;
+  state->feed.sib3CellIdentity = 99;
+  state->feed.sib4CellIdentity = 98;
   state->feed.utraCellQueue.push_back({1, 2});
   state->feed.interRatCellQueue.push_back({1, 2, 3, 4});
 
@@ -344,7 +350,8 @@ TEST(Calls, NothingCarriesOverFromOneCallToTheNext) {
   EXPECT_EQ(textLen, 5u);
   EXPECT_TRUE(state->segmentQueue.empty());
   EXPECT_EQ(state->currentSegment.bitCount, 0u);
-  EXPECT_EQ(state->feed.cellIdentityAccumulator, 0u);
+  EXPECT_EQ(state->feed.sib3CellIdentity, 0u);
+  EXPECT_EQ(state->feed.sib4CellIdentity, 0u);
   EXPECT_TRUE(state->feed.utraCellQueue.empty());
   EXPECT_TRUE(state->feed.interRatCellQueue.empty());
   DestroyDecoderState(state);

@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "api/generated/sib_types.h"
 #include "sibdecode/sibdecode.h"
 #include "support/bch_blocks.h"
 
@@ -38,7 +39,7 @@ Result Decode(sibdecode::DecoderState* state, const std::vector<uint8_t>& batch)
 // Every decoded SIB type, complete and in three segments, with pseudo-random contents.
 std::vector<std::vector<uint8_t>> Batches() {
   std::vector<std::vector<uint8_t>> batches;
-  for (uint32_t sib : {1u, 2u, 3u, 4u, 5u, 6u, 7u, 11u, 12u, 13u}) {
+  for (uint32_t sib : sibdecode::kDecodedSibTypes) {
     for (uint32_t seed = 1; seed <= 4; ++seed) {
       batches.push_back(
           Block(seed, 9, BitWriter().Bits(sib, 5).Pattern(DataBits(226, sib * seed))));

@@ -92,7 +92,8 @@ def cpp_file(includes, header=False):
         w()
     for include in includes:
         w('#include "%s"' % include)
-    w()
+    if includes:
+        w()
     w("namespace sibdecode {")
     w()
     return w

@@ -9,18 +9,6 @@ from overlay import read_overlay
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
-FAMILIES = {
-    1: "sib1_2_7_13",
-    2: "sib1_2_7_13",
-    7: "sib1_2_7_13",
-    13: "sib1_2_7_13",
-    3: "sib3_4",
-    4: "sib3_4",
-    5: "sib5_6",
-    6: "sib5_6",
-    11: "sib11_12",
-    12: "sib11_12",
-}
 SHARED_FAMILY = "shared_ies"
 
 CPP_KEYWORDS = {
@@ -416,7 +404,7 @@ def build_model(asn1_folder):
     model.apply_cuts()
     model.apply_hoists()
     for num in sorted(ov.roots):
-        model.resolve(asn1.Type("ref", name=ov.roots[num]), ov.roots[num], cident(ov.roots[num]), FAMILIES[num])
+        model.resolve(asn1.Type("ref", name=ov.roots[num]), ov.roots[num], cident(ov.roots[num]), ov.families[num])
     model.finish()
     model.find_family_printed()
     model.find_holder_printed()

@@ -1,5 +1,6 @@
-"""Emits tests/interop/sib_model.json: the type model for the interop and
-summary tests (printed names, kinds, bounds, enumeration identifiers)."""
+"""Emits tests/interop/sib_model.json: the type model for the tests and tools
+(printed names, kinds, bounds, enumeration identifiers), with the decoded SIB
+types: their root types, families and the summary hooks each one reaches."""
 
 import json
 
@@ -38,5 +39,29 @@ def model_json(model):
 
     for node in model.named_nodes.values():
         types[node.cname] = node_json(node)
-    roots = {str(k): cident(v) for k, v in sorted(model.ov.roots.items())}
-    return json.dumps({"roots": roots, "types": types}, indent=1, sort_keys=True) + "\n"
+    ov = model.ov
+    roots = {str(k): cident(v) for k, v in sorted(ov.roots.items())}
+    families = {str(k): v for k, v in sorted(ov.families.items())}
+    feeds = {str(k): summary_hooks(ov, model.named_nodes[v]) for k, v in sorted(ov.roots.items())}
+    return json.dumps({"roots": roots, "families": families, "feeds": feeds, "types": types},
+                      indent=1, sort_keys=True) + "\n"
+
+
+def summary_hooks(ov, root):
+    """The hook functions the decoders of root's tree call, sorted."""
+    hooks, seen = set(), set()
+
+    def visit(node):
+        if node.cname in seen:
+            return
+        seen.add(node.cname)
+        if node.kind == "SEQUENCE OF" and node.path in ov.element_hooks:
+            hooks.add(ov.element_hooks[node.path])
+        for f in node.fields:
+            if f.path in ov.member_hooks:
+                hooks.add(ov.member_hooks[f.path])
+            if f.info.node is not None:
+                visit(f.info.node)
+
+    visit(root)
+    return sorted(hooks)

@@ -22,6 +22,7 @@ class Overlay:
         self.member_hooks = {}  # member path -> function called after the member decoded
         self.element_hooks = {}  # list type (name or member path) -> function per element
         self.roots = {}  # SIB type number -> top-level type name
+        self.families = {}  # SIB type number -> family (the source files its code goes to)
 
 
 def read_overlay(path):
@@ -47,8 +48,9 @@ def read_overlay(path):
             return args[0] if len(args) == 2 else (args[2], args[0])
 
         if kind == "root":
-            need(2)
+            need(3)
             ov.roots[int(args[0])] = args[1]
+            ov.families[int(args[0])] = args[2]
         elif kind == "cut":
             need(1)
             ov.cuts.append(args[0])

@@ -1051,7 +1051,7 @@ int DecodeSysInfoType3(PerContext* ctx, SysInfoType3* v) {
   PER_TRY(ReadBit(ctx, &v->sib4indicator));
   ctx->pendingSize = &kSize_28_28;
   PER_TRY(ReadBitString(ctx, &v->cellIdentity.bitCount, v->cellIdentity.bytes, sizeof v->cellIdentity.bytes));
-  FeedCellIdentity(ctx, v->cellIdentity);
+  FeedSib3CellIdentity(ctx, v->cellIdentity);
   PER_TRY(DecodeCellSelectReselectInfoSIB_3_4(ctx, &v->cellSelectReselectInfo));
   PER_TRY(DecodeCellAccessRestriction(ctx, &v->cellAccessRestriction));
   if (v->presence & (1u << 0)) {
@@ -1219,7 +1219,7 @@ int DecodeSysInfoType4(PerContext* ctx, SysInfoType4* v) {
   PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
   ctx->pendingSize = &kSize_28_28;
   PER_TRY(ReadBitString(ctx, &v->cellIdentity.bitCount, v->cellIdentity.bytes, sizeof v->cellIdentity.bytes));
-  FeedCellIdentity(ctx, v->cellIdentity);
+  FeedSib4CellIdentity(ctx, v->cellIdentity);
   PER_TRY(DecodeCellSelectReselectInfoSIB_3_4(ctx, &v->cellSelectReselectInfo));
   PER_TRY(DecodeCellAccessRestriction(ctx, &v->cellAccessRestriction));
   if (v->presence & (1u << 0)) {
