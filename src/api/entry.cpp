@@ -176,27 +176,21 @@ void DrainSummaryFeed(const SummaryFeed& feed, tagSystemInformationBlock* out) {
   out->sib3.cellIdentity = feed.sib3CellIdentity;
   out->sib4.cellIdentity = feed.sib4CellIdentity;
   tagSystemInformationBlockType11* lists = &out->sib11;
-  // The intra-frequency cells come first in utraCellQueue; the rest pair one
-  // to one, in order, with the frequencies.
-  const size_t utraCount = feed.utraCellQueue.size();
-  const size_t frequencyCount = feed.frequencyQueue.size();
-  const size_t intraCount = utraCount > frequencyCount ? utraCount - frequencyCount : 0;
-  const size_t interCount = utraCount - intraCount;
 
+  const size_t intraCount = feed.intraFreqCellQueue.size();
   size_t stored = intraCount < kMaxListEntries ? intraCount : kMaxListEntries;
   lists->intraFreqCellCount = static_cast<unsigned int>(stored);
   for (size_t k = 0; k < stored; ++k) {
-    const tagUtraCellEntry& cell = feed.utraCellQueue[k];
+    const tagIntraFreqEntry& cell = feed.intraFreqCellQueue[k];
     lists->intraFreqCells[k] = tagIntraFreqCell{cell.cellID, cell.cellParametersID};
   }
 
+  const size_t interCount = feed.interFreqCellQueue.size();
   stored = interCount < kMaxListEntries ? interCount : kMaxListEntries;
-  if (stored > frequencyCount) stored = frequencyCount;
   lists->interFreqCellCount = static_cast<unsigned int>(stored);
   for (size_t k = 0; k < stored; ++k) {
-    const tagUtraCellEntry& cell = feed.utraCellQueue[intraCount + k];
-    lists->interFreqCells[k] =
-        tagInterFreqCell{cell.cellID, feed.frequencyQueue[k], cell.cellParametersID};
+    const tagInterFreqEntry& cell = feed.interFreqCellQueue[k];
+    lists->interFreqCells[k] = tagInterFreqCell{cell.cellID, cell.uarfcn_Nt, cell.cellParametersID};
   }
 
   const size_t ratCount = feed.interRatCellQueue.size();

@@ -18,13 +18,14 @@ uint32_t CellIdentityValue(const BitStringValue<4>& cellIdentity) {
   return bitCount == 0 ? 0 : static_cast<uint32_t>(uint64_t{word} >> (32 - bitCount));
 }
 
-int32_t OptionalValue(uint32_t presence, unsigned bit, int32_t value) {
-  return (presence & (1u << bit)) ? value : kAbsentValue;
+int32_t OptionalValue(uint32_t presence, uint32_t presentBit, int32_t value) {
+  return (presence & presentBit) ? value : kAbsentValue;
 }
 
 int32_t CellParametersID(const CellInfoSI_RSCP_LCR_r4& cellInfo) {
   const PrimaryCCPCH_Info_LCR_r4& pccpch = cellInfo.primaryCCPCH_Info;
-  return OptionalValue(pccpch.presence, 0, pccpch.cellParametersID);
+  return OptionalValue(pccpch.presence, PrimaryCCPCH_Info_LCR_r4::kHas_cellParametersID,
+                       pccpch.cellParametersID);
 }
 
 // Appends to a queue; a failed allocation marks the feed instead of throwing
@@ -38,10 +39,6 @@ void Push(SummaryFeed& feed, Queue& queue, const Entry& entry) {
   }
 }
 
-// Tags of the alternatives the feeds read.
-constexpr uint32_t kTddFrequencyTag = 2;
-constexpr uint32_t kGsmTag = 1;
-
 }  // namespace
 
 void FeedSib3CellIdentity(PerContext* ctx, const BitStringValue<4>& cellIdentity) {
@@ -54,30 +51,36 @@ void FeedSib4CellIdentity(PerContext* ctx, const BitStringValue<4>& cellIdentity
 
 void FeedIntraFreqCell(PerContext* ctx, const NewIntraFreqCellSI_RSCP_LCR_r4& cell) {
   if (ctx->feed == nullptr) return;
-  Push(*ctx->feed, ctx->feed->utraCellQueue,
-       tagUtraCellEntry{OptionalValue(cell.presence, 0, cell.intraFreqCellID),
-                        CellParametersID(cell.cellInfo)});
+  using Cell = NewIntraFreqCellSI_RSCP_LCR_r4;
+  Push(*ctx->feed, ctx->feed->intraFreqCellQueue,
+       tagIntraFreqEntry{
+           OptionalValue(cell.presence, Cell::kHas_intraFreqCellID, cell.intraFreqCellID),
+           CellParametersID(cell.cellInfo)});
 }
 
 void FeedInterFreqCell(PerContext* ctx, const NewInterFreqCellSI_RSCP_LCR_r4& cell) {
   if (ctx->feed == nullptr) return;
-  Push(*ctx->feed, ctx->feed->utraCellQueue,
-       tagUtraCellEntry{OptionalValue(cell.presence, 0, cell.interFreqCellID),
-                        CellParametersID(cell.cellInfo)});
+  using Cell = NewInterFreqCellSI_RSCP_LCR_r4;
   int32_t frequency = kAbsentValue;
   const ChoiceValue& mode = cell.frequencyInfo.modeSpecificInfo;
-  if ((cell.presence & (1u << 1)) && mode.tag == kTddFrequencyTag && mode.ptr != nullptr) {
+  if ((cell.presence & Cell::kHas_frequencyInfo) &&
+      mode.tag == FrequencyInfo_modeSpecificInfo_Tag::tdd && mode.ptr != nullptr) {
     frequency = static_cast<const FrequencyInfoTDD*>(mode.ptr)->uarfcn_Nt;
   }
-  Push(*ctx->feed, ctx->feed->frequencyQueue, frequency);
+  Push(*ctx->feed, ctx->feed->interFreqCellQueue,
+       tagInterFreqEntry{
+           OptionalValue(cell.presence, Cell::kHas_interFreqCellID, cell.interFreqCellID),
+           frequency, CellParametersID(cell.cellInfo)});
 }
 
 void FeedInterRatCell(PerContext* ctx, const NewInterRATCell_B& cell) {
   if (ctx->feed == nullptr) return;
-  tagInterRatEntry entry = {OptionalValue(cell.presence, 0, cell.interRATCellID), kAbsentValue,
-                            kAbsentValue, kAbsentValue};
+  tagInterRatEntry entry = {
+      OptionalValue(cell.presence, NewInterRATCell_B::kHas_interRATCellID, cell.interRATCellID),
+      kAbsentValue, kAbsentValue, kAbsentValue};
   const ChoiceValue& technology = cell.technologySpecificInfo;
-  if (technology.tag == kGsmTag && technology.ptr != nullptr) {
+  if (technology.tag == NewInterRATCell_B_technologySpecificInfo_Tag::gsm &&
+      technology.ptr != nullptr) {
     const auto& gsm =
         *static_cast<const NewInterRATCell_B_technologySpecificInfo_gsm*>(technology.ptr);
     entry.ncc = gsm.bsic.ncc;

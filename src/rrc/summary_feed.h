@@ -9,8 +9,14 @@
 
 namespace sibdecode {
 
-struct tagUtraCellEntry {
+struct tagIntraFreqEntry {
   int32_t cellID;
+  int32_t cellParametersID;
+};
+
+struct tagInterFreqEntry {
+  int32_t cellID;
+  int32_t uarfcn_Nt;
   int32_t cellParametersID;
 };
 
@@ -25,8 +31,8 @@ struct SummaryFeed {
   uint32_t sib3CellIdentity = 0;  // 0 unless a SIB3 decoder fed it
   uint32_t sib4CellIdentity = 0;
   // Queues that keep their storage from call to call: emptied, not released.
-  std::vector<tagUtraCellEntry> utraCellQueue;  // intra-frequency cells, then inter-frequency
-  std::vector<int32_t> frequencyQueue;          // one per inter-frequency cell
+  std::vector<tagIntraFreqEntry> intraFreqCellQueue;
+  std::vector<tagInterFreqEntry> interFreqCellQueue;
   std::vector<tagInterRatEntry> interRatCellQueue;
   bool noMemory = false;  // a queue could not grow: the summary would be incomplete
 };
@@ -35,8 +41,8 @@ inline void ResetSummaryFeed(SummaryFeed& feed) {
   feed.sib3CellIdentity = 0;
   feed.sib4CellIdentity = 0;
   feed.noMemory = false;
-  feed.utraCellQueue.clear();
-  feed.frequencyQueue.clear();
+  feed.intraFreqCellQueue.clear();
+  feed.interFreqCellQueue.clear();
   feed.interRatCellQueue.clear();
 }
 
@@ -51,8 +57,8 @@ void FeedSib4CellIdentity(PerContext* ctx, const BitStringValue<4>& cellIdentity
 // Neighbour cells of the LCR lists under hcs_not_used / cpich_RSCP, and the
 // GSM cells under hcs_not_used; absent numbers are queued as kAbsentValue.
 void FeedIntraFreqCell(PerContext* ctx, const NewIntraFreqCellSI_RSCP_LCR_r4& cell);
-// Queues the cell and then exactly one frequency: the TDD carrier number, or
-// kAbsentValue when frequencyInfo is absent or holds the FDD alternative.
+// The cell's frequency is the TDD carrier number, or kAbsentValue when
+// frequencyInfo is absent or holds the FDD alternative.
 void FeedInterFreqCell(PerContext* ctx, const NewInterFreqCellSI_RSCP_LCR_r4& cell);
 // A cell that is not GSM keeps its ID; its NCC, BCC and ARFCN are kAbsentValue.
 void FeedInterRatCell(PerContext* ctx, const NewInterRATCell_B& cell);

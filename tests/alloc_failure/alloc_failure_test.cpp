@@ -418,14 +418,18 @@ TEST(AllocationFailure, SummaryFeedMarksTheFeedInsteadOfThrowing) {
     // Queue cells until one needs a new block of the queue, and fail that one.
     bool failed = false;
     for (int cell = 0; cell < 1000 && !failed; ++cell) {
-      const size_t queued = feed.utraCellQueue.size() + feed.interRatCellQueue.size();
+      auto queuedCells = [&feed] {
+        return feed.intraFreqCellQueue.size() + feed.interFreqCellQueue.size() +
+               feed.interRatCellQueue.size();
+      };
+      const size_t queued = queuedCells();
       Arm(1);
       hook(&ctx);
       Disarm();
       failed = injection.failed;
       if (failed) {
         EXPECT_TRUE(feed.noMemory) << "cell " << cell;
-        EXPECT_LE(feed.utraCellQueue.size() + feed.interRatCellQueue.size(), queued + 1);
+        EXPECT_EQ(queuedCells(), queued) << "a cell that could not be queued is not half queued";
       } else {
         EXPECT_FALSE(feed.noMemory) << "cell " << cell;
       }

@@ -277,10 +277,10 @@ TEST(DeliverText, NeverWritesMoreThanTheCapacity) {
   }
 }
 
-TEST(DrainSummaryFeed, IntraCellsFirstThenInterCellsPairedWithFrequencies) {
+TEST(DrainSummaryFeed, FillsTheCellIdentitiesAndTheThreeNeighbourLists) {
   SummaryFeed feed;
-  feed.utraCellQueue = {{1, 10}, {kAbsentValue, 11}, {3, kAbsentValue}, {20, 30}, {21, 31}};
-  feed.frequencyQueue = {10054, 10080};
+  feed.intraFreqCellQueue = {{1, 10}, {kAbsentValue, 11}, {3, kAbsentValue}};
+  feed.interFreqCellQueue = {{20, 10054, 30}, {21, 10080, 31}};
   feed.interRatCellQueue = {{0, 7, 7, 1023}, {kAbsentValue, 3, 5, 1}};
   feed.sib3CellIdentity = 0x1234567;
   tagSystemInformationBlock out;
@@ -311,11 +311,8 @@ TEST(DrainSummaryFeed, IntraCellsFirstThenInterCellsPairedWithFrequencies) {
 
 TEST(DrainSummaryFeed, NeverStoresMoreThan32EntriesPerList) {
   SummaryFeed feed;
-  for (int i = 0; i < 40; ++i) feed.utraCellQueue.push_back({i, i});
-  for (int i = 0; i < 3; ++i) {
-    feed.utraCellQueue.push_back({100 + i, 0});
-    feed.frequencyQueue.push_back(9000 + i);
-  }
+  for (int i = 0; i < 40; ++i) feed.intraFreqCellQueue.push_back({i, i});
+  for (int i = 0; i < 3; ++i) feed.interFreqCellQueue.push_back({100 + i, 9000 + i, 0});
   for (int i = 0; i < 40; ++i) feed.interRatCellQueue.push_back({i, 0, 0, i});
   tagSystemInformationBlock out;
   std::memset(&out, 0, sizeof(out));
@@ -335,7 +332,8 @@ TEST(Calls, NothingCarriesOverFromOneCallToTheNext) {
   state->currentSegment = state->segmentQueue.back();
   state->feed.sib3CellIdentity = 99;
   state->feed.sib4CellIdentity = 98;
-  state->feed.utraCellQueue.push_back({1, 2});
+  state->feed.intraFreqCellQueue.push_back({1, 2});
+  state->feed.interFreqCellQueue.push_back({1, 2, 3});
   state->feed.interRatCellQueue.push_back({1, 2, 3, 4});
 
   // Only the last segment of the SIB whose first segment was queued before.
@@ -352,7 +350,8 @@ TEST(Calls, NothingCarriesOverFromOneCallToTheNext) {
   EXPECT_EQ(state->currentSegment.bitCount, 0u);
   EXPECT_EQ(state->feed.sib3CellIdentity, 0u);
   EXPECT_EQ(state->feed.sib4CellIdentity, 0u);
-  EXPECT_TRUE(state->feed.utraCellQueue.empty());
+  EXPECT_TRUE(state->feed.intraFreqCellQueue.empty());
+  EXPECT_TRUE(state->feed.interFreqCellQueue.empty());
   EXPECT_TRUE(state->feed.interRatCellQueue.empty());
   DestroyDecoderState(state);
 }

@@ -11,6 +11,11 @@ def emit_records(model, order):
     for node in order:
         if node.kind == "CHOICE":
             w("using %s = ChoiceValue;" % node.cname)
+            # The tag of each alternative (0: none decoded).
+            w("struct %s_Tag {" % node.cname)
+            for i, f in enumerate(node.fields):
+                w("  static constexpr uint32_t %s = %d;" % (f.cname, i + 1))
+            w("};")
         elif node.kind == "SEQUENCE OF":
             el = node.fields[0].info
             if list_is_value_list(node):
@@ -20,6 +25,10 @@ def emit_records(model, order):
         else:
             w("struct %s {" % node.cname)
             if any(f.optional for f in node.fields):
+                # The bit of each OPTIONAL member in presence: set when it was decoded.
+                for f in node.fields:
+                    if f.optional:
+                        w("  static constexpr uint32_t kHas_%s = 1u << %d;" % (f.cname, f.presence_bit))
                 w("  uint32_t presence;")
             for f in node.fields:
                 if f.info.kind == "NULL":

@@ -22,45 +22,71 @@ struct AccessServiceClass_FDD {
 };
 
 struct ASCSetting_FDD {
+  static constexpr uint32_t kHas_accessServiceClass_FDD = 1u << 0;
   uint32_t presence;
   AccessServiceClass_FDD accessServiceClass_FDD;
 };
 
 using AccessServiceClass_TDD_subchannelSize = ChoiceValue;
+struct AccessServiceClass_TDD_subchannelSize_Tag {
+  static constexpr uint32_t size1 = 1;
+  static constexpr uint32_t size2 = 2;
+  static constexpr uint32_t size4 = 3;
+  static constexpr uint32_t size8 = 4;
+};
 
 struct AccessServiceClass_TDD {
+  static constexpr uint32_t kHas_channelisationCodeIndices = 1u << 0;
   uint32_t presence;
   BitStringValue<1> channelisationCodeIndices;
   AccessServiceClass_TDD_subchannelSize subchannelSize;
 };
 
 struct ASCSetting_TDD {
+  static constexpr uint32_t kHas_accessServiceClass_TDD = 1u << 0;
   uint32_t presence;
   AccessServiceClass_TDD accessServiceClass_TDD;
 };
 
 using AccessServiceClass_TDD_LCR_r4_subchannelSize = ChoiceValue;
+struct AccessServiceClass_TDD_LCR_r4_subchannelSize_Tag {
+  static constexpr uint32_t size1 = 1;
+  static constexpr uint32_t size2 = 2;
+  static constexpr uint32_t size4 = 3;
+  static constexpr uint32_t size8 = 4;
+};
 
 struct AccessServiceClass_TDD_LCR_r4 {
+  static constexpr uint32_t kHas_availableSYNC_UlCodesIndics = 1u << 0;
   uint32_t presence;
   BitStringValue<1> availableSYNC_UlCodesIndics;
   AccessServiceClass_TDD_LCR_r4_subchannelSize subchannelSize;
 };
 
 struct ASCSetting_TDD_LCR_r4 {
+  static constexpr uint32_t kHas_accessServiceClass_TDD_LCR = 1u << 0;
   uint32_t presence;
   AccessServiceClass_TDD_LCR_r4 accessServiceClass_TDD_LCR;
 };
 
 using AccessServiceClass_TDD_r7_subchannelSize = ChoiceValue;
+struct AccessServiceClass_TDD_r7_subchannelSize_Tag {
+  static constexpr uint32_t size1 = 1;
+  static constexpr uint32_t size2 = 2;
+  static constexpr uint32_t size4 = 3;
+  static constexpr uint32_t size8 = 4;
+  static constexpr uint32_t size16 = 5;
+};
 
 struct AccessServiceClass_TDD_r7 {
+  static constexpr uint32_t kHas_channelisationCodeIndices = 1u << 0;
   uint32_t presence;
   BitStringValue<2> channelisationCodeIndices;
   AccessServiceClass_TDD_r7_subchannelSize subchannelSize;
 };
 
 struct ASCSetting_TDD_r7 {
+  static constexpr uint32_t kHas_accessServiceClass_TDD = 1u << 0;
   uint32_t presence;
   AccessServiceClass_TDD_r7 accessServiceClass_TDD;
 };
@@ -68,64 +94,84 @@ struct ASCSetting_TDD_r7 {
 using AccessClassBarredList = FixedArray<uint32_t, 16>;
 
 struct AccessServiceClass_TDD_LCR_r4_subchannelSize_size2 {
+  static constexpr uint32_t kHas_subchannels = 1u << 0;
   uint32_t presence;
   uint32_t subchannels;
 };
 
 struct AccessServiceClass_TDD_LCR_r4_subchannelSize_size4 {
+  static constexpr uint32_t kHas_subchannels = 1u << 0;
   uint32_t presence;
   BitStringValue<1> subchannels;
 };
 
 struct AccessServiceClass_TDD_LCR_r4_subchannelSize_size8 {
+  static constexpr uint32_t kHas_subchannels = 1u << 0;
   uint32_t presence;
   BitStringValue<1> subchannels;
 };
 
 struct AccessServiceClass_TDD_r7_subchannelSize_size16 {
+  static constexpr uint32_t kHas_subchannels = 1u << 0;
   uint32_t presence;
   BitStringValue<2> subchannels;
 };
 
 struct AccessServiceClass_TDD_r7_subchannelSize_size2 {
+  static constexpr uint32_t kHas_subchannels = 1u << 0;
   uint32_t presence;
   uint32_t subchannels;
 };
 
 struct AccessServiceClass_TDD_r7_subchannelSize_size4 {
+  static constexpr uint32_t kHas_subchannels = 1u << 0;
   uint32_t presence;
   BitStringValue<1> subchannels;
 };
 
 struct AccessServiceClass_TDD_r7_subchannelSize_size8 {
+  static constexpr uint32_t kHas_subchannels = 1u << 0;
   uint32_t presence;
   BitStringValue<1> subchannels;
 };
 
 struct AccessServiceClass_TDD_subchannelSize_size2 {
+  static constexpr uint32_t kHas_subchannels = 1u << 0;
   uint32_t presence;
   uint32_t subchannels;
 };
 
 struct AccessServiceClass_TDD_subchannelSize_size4 {
+  static constexpr uint32_t kHas_subchannels = 1u << 0;
   uint32_t presence;
   BitStringValue<1> subchannels;
 };
 
 struct AccessServiceClass_TDD_subchannelSize_size8 {
+  static constexpr uint32_t kHas_subchannels = 1u << 0;
   uint32_t presence;
   BitStringValue<1> subchannels;
 };
 
 using GainFactorInformation = ChoiceValue;
+struct GainFactorInformation_Tag {
+  static constexpr uint32_t signalledGainFactors = 1;
+  static constexpr uint32_t computedGainFactors = 2;
+};
 
 struct PowerOffsetInformation {
+  static constexpr uint32_t kHas_powerOffsetPp_m = 1u << 0;
   uint32_t presence;
   GainFactorInformation gainFactorInformation;
   int8_t powerOffsetPp_m;
 };
 
 using OctetModeRLC_SizeInfoType2 = ChoiceValue;
+struct OctetModeRLC_SizeInfoType2_Tag {
+  static constexpr uint32_t sizeType1 = 1;
+  static constexpr uint32_t sizeType2 = 2;
+  static constexpr uint32_t sizeType3 = 3;
+};
 
 struct DynamicTFInformationCCCH {
   OctetModeRLC_SizeInfoType2 octetModeRLC_SizeInfoType2;
@@ -137,6 +183,7 @@ struct AdditionalPRACH_TF_and_TFCS_CCCH_IEs {
 };
 
 struct AdditionalPRACH_TF_and_TFCS_CCCH {
+  static constexpr uint32_t kHas_additionalPRACH_TF_and_TFCS_CCCH_IEs = 1u << 0;
   uint32_t presence;
   AdditionalPRACH_TF_and_TFCS_CCCH_IEs additionalPRACH_TF_and_TFCS_CCCH_IEs;
 };
@@ -149,20 +196,29 @@ struct BSIC {
 };
 
 using BitModeRLC_SizeInfo = ChoiceValue;
+struct BitModeRLC_SizeInfo_Tag {
+  static constexpr uint32_t sizeType1 = 1;
+  static constexpr uint32_t sizeType2 = 2;
+  static constexpr uint32_t sizeType3 = 3;
+  static constexpr uint32_t sizeType4 = 4;
+};
 
 struct BitModeRLC_SizeInfo_sizeType2 {
+  static constexpr uint32_t kHas_part2 = 1u << 0;
   uint32_t presence;
   uint8_t part1;
   uint8_t part2;
 };
 
 struct BitModeRLC_SizeInfo_sizeType3 {
+  static constexpr uint32_t kHas_part2 = 1u << 0;
   uint32_t presence;
   uint8_t part1;
   uint8_t part2;
 };
 
 struct BitModeRLC_SizeInfo_sizeType4 {
+  static constexpr uint32_t kHas_part2 = 1u << 0;
   uint32_t presence;
   uint8_t part1;
   uint8_t part2;
@@ -174,6 +230,10 @@ struct CBS_DRX_Level1Information {
 };
 
 using CN_DomainSysInfo_cn_Type = ChoiceValue;
+struct CN_DomainSysInfo_cn_Type_Tag {
+  static constexpr uint32_t gsm_MAP = 1;
+  static constexpr uint32_t ansi_41 = 2;
+};
 
 struct CN_DomainSysInfo {
   uint32_t cn_DomainIdentity;
@@ -186,6 +246,7 @@ using CN_DomainSysInfoList = ValueList;  // of CN_DomainSysInfo
 using SystemSpecificCapUpdateReqList = FixedArray<uint32_t, 16>;
 
 struct CapabilityUpdateRequirement {
+  static constexpr uint32_t kHas_systemSpecificCapUpdateReqList = 1u << 0;
   uint32_t presence;
   uint8_t ue_RadioCapabilityFDDUpdateRequirement;
   uint8_t ue_RadioCapabilityTDDUpdateRequirement;
@@ -201,8 +262,13 @@ struct CapabilityUpdateRequirement_v770ext {
 };
 
 using CellBarred = ChoiceValue;
+struct CellBarred_Tag {
+  static constexpr uint32_t barred = 1;
+  static constexpr uint32_t notBarred = 2;
+};
 
 struct CellAccessRestriction {
+  static constexpr uint32_t kHas_accessClassBarredList = 1u << 0;
   uint32_t presence;
   CellBarred cellBarred;
   uint32_t cellReservedForOperatorUse;
@@ -216,16 +282,39 @@ struct CellBarred_barred {
 };
 
 using CellDCH_ReportCriteria = ChoiceValue;
+struct CellDCH_ReportCriteria_Tag {
+  static constexpr uint32_t intraFreqReportingCriteria = 1;
+  static constexpr uint32_t periodicalReportingCriteria = 2;
+};
 
 using CellDCH_ReportCriteria_LCR_r4 = ChoiceValue;
+struct CellDCH_ReportCriteria_LCR_r4_Tag {
+  static constexpr uint32_t intraFreqReportingCriteria = 1;
+  static constexpr uint32_t periodicalReportingCriteria = 2;
+};
 
 using ReferenceTimeDifferenceToCell = ChoiceValue;
+struct ReferenceTimeDifferenceToCell_Tag {
+  static constexpr uint32_t accuracy40 = 1;
+  static constexpr uint32_t accuracy256 = 2;
+  static constexpr uint32_t accuracy2560 = 3;
+};
 
 using CellInfoSI_ECN0_modeSpecificInfo = ChoiceValue;
+struct CellInfoSI_ECN0_modeSpecificInfo_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+};
 
 using CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo = ChoiceValue;
+struct CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+  static constexpr uint32_t gsm = 3;
+};
 
 struct CellSelectReselectInfoSIB_11_12_ECN0 {
+  static constexpr uint32_t kHas_maxAllowedUL_TX_Power = 1u << 0;
   uint32_t presence;
   int8_t q_Offset1S_N;
   int8_t q_Offset2S_N;
@@ -234,6 +323,8 @@ struct CellSelectReselectInfoSIB_11_12_ECN0 {
 };
 
 struct CellInfoSI_ECN0 {
+  static constexpr uint32_t kHas_referenceTimeDifferenceToCell = 1u << 0;
+  static constexpr uint32_t kHas_cellSelectionReselectionInfo = 1u << 1;
   uint32_t presence;
   int8_t cellIndividualOffset;
   ReferenceTimeDifferenceToCell referenceTimeDifferenceToCell;
@@ -242,6 +333,7 @@ struct CellInfoSI_ECN0 {
 };
 
 struct PrimaryCCPCH_Info_LCR_r4 {
+  static constexpr uint32_t kHas_cellParametersID = 1u << 0;
   uint32_t presence;
   uint8_t tstd_Indicator;
   uint8_t cellParametersID;
@@ -255,6 +347,10 @@ struct TimeslotInfo_LCR_r4 {
 using TimeslotInfoList_LCR_r4 = ValueList;  // of TimeslotInfo_LCR_r4
 
 struct CellInfoSI_ECN0_LCR_r4 {
+  static constexpr uint32_t kHas_referenceTimeDifferenceToCell = 1u << 0;
+  static constexpr uint32_t kHas_primaryCCPCH_TX_Power = 1u << 1;
+  static constexpr uint32_t kHas_timeslotInfoList = 1u << 2;
+  static constexpr uint32_t kHas_cellSelectionReselectionInfo = 1u << 3;
   uint32_t presence;
   int8_t cellIndividualOffset;
   ReferenceTimeDifferenceToCell referenceTimeDifferenceToCell;
@@ -270,6 +366,8 @@ struct PrimaryCPICH_Info {
 };
 
 struct CellInfoSI_ECN0_modeSpecificInfo_fdd {
+  static constexpr uint32_t kHas_primaryCPICH_Info = 1u << 0;
+  static constexpr uint32_t kHas_primaryCPICH_TX_Power = 1u << 1;
   uint32_t presence;
   PrimaryCPICH_Info primaryCPICH_Info;
   int8_t primaryCPICH_TX_Power;
@@ -278,6 +376,10 @@ struct CellInfoSI_ECN0_modeSpecificInfo_fdd {
 };
 
 using PrimaryCCPCH_Info = ChoiceValue;
+struct PrimaryCCPCH_Info_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+};
 
 struct TimeslotInfo {
   uint8_t timeslotNumber;
@@ -287,6 +389,8 @@ struct TimeslotInfo {
 using TimeslotInfoList = ValueList;  // of TimeslotInfo
 
 struct CellInfoSI_ECN0_modeSpecificInfo_tdd {
+  static constexpr uint32_t kHas_primaryCCPCH_TX_Power = 1u << 0;
+  static constexpr uint32_t kHas_timeslotInfoList = 1u << 1;
   uint32_t presence;
   PrimaryCCPCH_Info primaryCCPCH_Info;
   uint8_t primaryCCPCH_TX_Power;
@@ -295,8 +399,21 @@ struct CellInfoSI_ECN0_modeSpecificInfo_tdd {
 };
 
 using CellInfoSI_HCS_ECN0_modeSpecificInfo = ChoiceValue;
+struct CellInfoSI_HCS_ECN0_modeSpecificInfo_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+};
 
 using PenaltyTime_ECN0 = ChoiceValue;
+struct PenaltyTime_ECN0_Tag {
+  static constexpr uint32_t notUsed = 1;
+  static constexpr uint32_t pt10 = 2;
+  static constexpr uint32_t pt20 = 3;
+  static constexpr uint32_t pt30 = 4;
+  static constexpr uint32_t pt40 = 5;
+  static constexpr uint32_t pt50 = 6;
+  static constexpr uint32_t pt60 = 7;
+};
 
 struct HCS_CellReselectInformation_ECN0 {
   PenaltyTime_ECN0 penaltyTime;
@@ -309,8 +426,15 @@ struct HCS_NeighbouringCellInformation_ECN0 {
 };
 
 using CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo = ChoiceValue;
+struct CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+  static constexpr uint32_t gsm = 3;
+};
 
 struct CellSelectReselectInfoSIB_11_12_HCS_ECN0 {
+  static constexpr uint32_t kHas_maxAllowedUL_TX_Power = 1u << 0;
+  static constexpr uint32_t kHas_hcs_NeighbouringCellInformation_ECN0 = 1u << 1;
   uint32_t presence;
   int8_t q_Offset1S_N;
   int8_t q_Offset2S_N;
@@ -320,6 +444,8 @@ struct CellSelectReselectInfoSIB_11_12_HCS_ECN0 {
 };
 
 struct CellInfoSI_HCS_ECN0 {
+  static constexpr uint32_t kHas_referenceTimeDifferenceToCell = 1u << 0;
+  static constexpr uint32_t kHas_cellSelectionReselectionInfo = 1u << 1;
   uint32_t presence;
   int8_t cellIndividualOffset;
   ReferenceTimeDifferenceToCell referenceTimeDifferenceToCell;
@@ -328,6 +454,10 @@ struct CellInfoSI_HCS_ECN0 {
 };
 
 struct CellInfoSI_HCS_ECN0_LCR_r4 {
+  static constexpr uint32_t kHas_referenceTimeDifferenceToCell = 1u << 0;
+  static constexpr uint32_t kHas_primaryCCPCH_TX_Power = 1u << 1;
+  static constexpr uint32_t kHas_timeslotInfoList = 1u << 2;
+  static constexpr uint32_t kHas_cellSelectionReselectionInfo = 1u << 3;
   uint32_t presence;
   int8_t cellIndividualOffset;
   ReferenceTimeDifferenceToCell referenceTimeDifferenceToCell;
@@ -339,6 +469,8 @@ struct CellInfoSI_HCS_ECN0_LCR_r4 {
 };
 
 struct CellInfoSI_HCS_ECN0_modeSpecificInfo_fdd {
+  static constexpr uint32_t kHas_primaryCPICH_Info = 1u << 0;
+  static constexpr uint32_t kHas_primaryCPICH_TX_Power = 1u << 1;
   uint32_t presence;
   PrimaryCPICH_Info primaryCPICH_Info;
   int8_t primaryCPICH_TX_Power;
@@ -347,6 +479,8 @@ struct CellInfoSI_HCS_ECN0_modeSpecificInfo_fdd {
 };
 
 struct CellInfoSI_HCS_ECN0_modeSpecificInfo_tdd {
+  static constexpr uint32_t kHas_primaryCCPCH_TX_Power = 1u << 0;
+  static constexpr uint32_t kHas_timeslotInfoList = 1u << 1;
   uint32_t presence;
   PrimaryCCPCH_Info primaryCCPCH_Info;
   uint8_t primaryCCPCH_TX_Power;
@@ -355,8 +489,21 @@ struct CellInfoSI_HCS_ECN0_modeSpecificInfo_tdd {
 };
 
 using CellInfoSI_HCS_RSCP_modeSpecificInfo = ChoiceValue;
+struct CellInfoSI_HCS_RSCP_modeSpecificInfo_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+};
 
 using PenaltyTime_RSCP = ChoiceValue;
+struct PenaltyTime_RSCP_Tag {
+  static constexpr uint32_t notUsed = 1;
+  static constexpr uint32_t pt10 = 2;
+  static constexpr uint32_t pt20 = 3;
+  static constexpr uint32_t pt30 = 4;
+  static constexpr uint32_t pt40 = 5;
+  static constexpr uint32_t pt50 = 6;
+  static constexpr uint32_t pt60 = 7;
+};
 
 struct HCS_CellReselectInformation_RSCP {
   PenaltyTime_RSCP penaltyTime;
@@ -369,8 +516,15 @@ struct HCS_NeighbouringCellInformation_RSCP {
 };
 
 using CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo = ChoiceValue;
+struct CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+  static constexpr uint32_t gsm = 3;
+};
 
 struct CellSelectReselectInfoSIB_11_12_HCS_RSCP {
+  static constexpr uint32_t kHas_maxAllowedUL_TX_Power = 1u << 0;
+  static constexpr uint32_t kHas_hcs_NeighbouringCellInformation_RSCP = 1u << 1;
   uint32_t presence;
   int8_t q_OffsetS_N;
   int8_t maxAllowedUL_TX_Power;
@@ -379,6 +533,8 @@ struct CellSelectReselectInfoSIB_11_12_HCS_RSCP {
 };
 
 struct CellInfoSI_HCS_RSCP {
+  static constexpr uint32_t kHas_referenceTimeDifferenceToCell = 1u << 0;
+  static constexpr uint32_t kHas_cellSelectionReselectionInfo = 1u << 1;
   uint32_t presence;
   int8_t cellIndividualOffset;
   ReferenceTimeDifferenceToCell referenceTimeDifferenceToCell;
@@ -387,6 +543,10 @@ struct CellInfoSI_HCS_RSCP {
 };
 
 struct CellInfoSI_HCS_RSCP_LCR_r4 {
+  static constexpr uint32_t kHas_referenceTimeDifferenceToCell = 1u << 0;
+  static constexpr uint32_t kHas_primaryCCPCH_TX_Power = 1u << 1;
+  static constexpr uint32_t kHas_timeslotInfoList = 1u << 2;
+  static constexpr uint32_t kHas_cellSelectionReselectionInfo = 1u << 3;
   uint32_t presence;
   int8_t cellIndividualOffset;
   ReferenceTimeDifferenceToCell referenceTimeDifferenceToCell;
@@ -398,6 +558,8 @@ struct CellInfoSI_HCS_RSCP_LCR_r4 {
 };
 
 struct CellInfoSI_HCS_RSCP_modeSpecificInfo_fdd {
+  static constexpr uint32_t kHas_primaryCPICH_Info = 1u << 0;
+  static constexpr uint32_t kHas_primaryCPICH_TX_Power = 1u << 1;
   uint32_t presence;
   PrimaryCPICH_Info primaryCPICH_Info;
   int8_t primaryCPICH_TX_Power;
@@ -406,6 +568,8 @@ struct CellInfoSI_HCS_RSCP_modeSpecificInfo_fdd {
 };
 
 struct CellInfoSI_HCS_RSCP_modeSpecificInfo_tdd {
+  static constexpr uint32_t kHas_primaryCCPCH_TX_Power = 1u << 0;
+  static constexpr uint32_t kHas_timeslotInfoList = 1u << 1;
   uint32_t presence;
   PrimaryCCPCH_Info primaryCCPCH_Info;
   uint8_t primaryCCPCH_TX_Power;
@@ -414,10 +578,20 @@ struct CellInfoSI_HCS_RSCP_modeSpecificInfo_tdd {
 };
 
 using CellInfoSI_RSCP_modeSpecificInfo = ChoiceValue;
+struct CellInfoSI_RSCP_modeSpecificInfo_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+};
 
 using CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo = ChoiceValue;
+struct CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+  static constexpr uint32_t gsm = 3;
+};
 
 struct CellSelectReselectInfoSIB_11_12_RSCP {
+  static constexpr uint32_t kHas_maxAllowedUL_TX_Power = 1u << 0;
   uint32_t presence;
   int8_t q_OffsetS_N;
   int8_t maxAllowedUL_TX_Power;
@@ -425,6 +599,8 @@ struct CellSelectReselectInfoSIB_11_12_RSCP {
 };
 
 struct CellInfoSI_RSCP {
+  static constexpr uint32_t kHas_referenceTimeDifferenceToCell = 1u << 0;
+  static constexpr uint32_t kHas_cellSelectionReselectionInfo = 1u << 1;
   uint32_t presence;
   int8_t cellIndividualOffset;
   ReferenceTimeDifferenceToCell referenceTimeDifferenceToCell;
@@ -433,6 +609,10 @@ struct CellInfoSI_RSCP {
 };
 
 struct CellInfoSI_RSCP_LCR_r4 {
+  static constexpr uint32_t kHas_referenceTimeDifferenceToCell = 1u << 0;
+  static constexpr uint32_t kHas_primaryCCPCH_TX_Power = 1u << 1;
+  static constexpr uint32_t kHas_timeslotInfoList = 1u << 2;
+  static constexpr uint32_t kHas_cellSelectionReselectionInfo = 1u << 3;
   uint32_t presence;
   int8_t cellIndividualOffset;
   ReferenceTimeDifferenceToCell referenceTimeDifferenceToCell;
@@ -444,6 +624,8 @@ struct CellInfoSI_RSCP_LCR_r4 {
 };
 
 struct CellInfoSI_RSCP_modeSpecificInfo_fdd {
+  static constexpr uint32_t kHas_primaryCPICH_Info = 1u << 0;
+  static constexpr uint32_t kHas_primaryCPICH_TX_Power = 1u << 1;
   uint32_t presence;
   PrimaryCPICH_Info primaryCPICH_Info;
   int8_t primaryCPICH_TX_Power;
@@ -452,6 +634,8 @@ struct CellInfoSI_RSCP_modeSpecificInfo_fdd {
 };
 
 struct CellInfoSI_RSCP_modeSpecificInfo_tdd {
+  static constexpr uint32_t kHas_primaryCCPCH_TX_Power = 1u << 0;
+  static constexpr uint32_t kHas_timeslotInfoList = 1u << 1;
   uint32_t presence;
   PrimaryCCPCH_Info primaryCCPCH_Info;
   uint8_t primaryCCPCH_TX_Power;
@@ -460,6 +644,10 @@ struct CellInfoSI_RSCP_modeSpecificInfo_tdd {
 };
 
 using CellReportingQuantities_modeSpecificInfo = ChoiceValue;
+struct CellReportingQuantities_modeSpecificInfo_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+};
 
 struct CellReportingQuantities {
   uint32_t dummy;
@@ -482,6 +670,12 @@ struct CellReportingQuantities_modeSpecificInfo_tdd {
 };
 
 struct CellSelectReselectInfoPCHFACH_v5b0ext {
+  static constexpr uint32_t kHas_q_Hyst_l_S_PCH = 1u << 0;
+  static constexpr uint32_t kHas_q_Hyst_l_S_FACH = 1u << 1;
+  static constexpr uint32_t kHas_q_Hyst_2_S_PCH = 1u << 2;
+  static constexpr uint32_t kHas_q_Hyst_2_S_FACH = 1u << 3;
+  static constexpr uint32_t kHas_t_Reselection_S_PCH = 1u << 4;
+  static constexpr uint32_t kHas_t_Reselection_S_FACH = 1u << 5;
   uint32_t presence;
   uint8_t q_Hyst_l_S_PCH;
   uint8_t q_Hyst_l_S_FACH;
@@ -492,8 +686,16 @@ struct CellSelectReselectInfoPCHFACH_v5b0ext {
 };
 
 using CellSelectReselectInfoSIB_11_12_modeSpecificInfo = ChoiceValue;
+struct CellSelectReselectInfoSIB_11_12_modeSpecificInfo_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+  static constexpr uint32_t gsm = 3;
+};
 
 struct CellSelectReselectInfoSIB_11_12 {
+  static constexpr uint32_t kHas_q_Offset2S_N = 1u << 0;
+  static constexpr uint32_t kHas_maxAllowedUL_TX_Power = 1u << 1;
+  static constexpr uint32_t kHas_hcs_NeighbouringCellInformation_RSCP = 1u << 2;
   uint32_t presence;
   int8_t q_Offset1S_N;
   int8_t q_Offset2S_N;
@@ -503,86 +705,108 @@ struct CellSelectReselectInfoSIB_11_12 {
 };
 
 struct CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_fdd {
+  static constexpr uint32_t kHas_q_QualMin = 1u << 0;
+  static constexpr uint32_t kHas_q_RxlevMin = 1u << 1;
   uint32_t presence;
   int8_t q_QualMin;
   int8_t q_RxlevMin;
 };
 
 struct CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_gsm {
+  static constexpr uint32_t kHas_q_RxlevMin = 1u << 0;
   uint32_t presence;
   int8_t q_RxlevMin;
 };
 
 struct CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_tdd {
+  static constexpr uint32_t kHas_q_RxlevMin = 1u << 0;
   uint32_t presence;
   int8_t q_RxlevMin;
 };
 
 struct CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_fdd {
+  static constexpr uint32_t kHas_q_QualMin = 1u << 0;
+  static constexpr uint32_t kHas_q_RxlevMin = 1u << 1;
   uint32_t presence;
   int8_t q_QualMin;
   int8_t q_RxlevMin;
 };
 
 struct CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_gsm {
+  static constexpr uint32_t kHas_q_RxlevMin = 1u << 0;
   uint32_t presence;
   int8_t q_RxlevMin;
 };
 
 struct CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_tdd {
+  static constexpr uint32_t kHas_q_RxlevMin = 1u << 0;
   uint32_t presence;
   int8_t q_RxlevMin;
 };
 
 struct CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_fdd {
+  static constexpr uint32_t kHas_q_QualMin = 1u << 0;
+  static constexpr uint32_t kHas_q_RxlevMin = 1u << 1;
   uint32_t presence;
   int8_t q_QualMin;
   int8_t q_RxlevMin;
 };
 
 struct CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_gsm {
+  static constexpr uint32_t kHas_q_RxlevMin = 1u << 0;
   uint32_t presence;
   int8_t q_RxlevMin;
 };
 
 struct CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_tdd {
+  static constexpr uint32_t kHas_q_RxlevMin = 1u << 0;
   uint32_t presence;
   int8_t q_RxlevMin;
 };
 
 struct CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_fdd {
+  static constexpr uint32_t kHas_q_QualMin = 1u << 0;
+  static constexpr uint32_t kHas_q_RxlevMin = 1u << 1;
   uint32_t presence;
   int8_t q_QualMin;
   int8_t q_RxlevMin;
 };
 
 struct CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_gsm {
+  static constexpr uint32_t kHas_q_RxlevMin = 1u << 0;
   uint32_t presence;
   int8_t q_RxlevMin;
 };
 
 struct CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_tdd {
+  static constexpr uint32_t kHas_q_RxlevMin = 1u << 0;
   uint32_t presence;
   int8_t q_RxlevMin;
 };
 
 struct CellSelectReselectInfoSIB_11_12_modeSpecificInfo_fdd {
+  static constexpr uint32_t kHas_q_QualMin = 1u << 0;
+  static constexpr uint32_t kHas_q_RxlevMin = 1u << 1;
   uint32_t presence;
   int8_t q_QualMin;
   int8_t q_RxlevMin;
 };
 
 struct CellSelectReselectInfoSIB_11_12_modeSpecificInfo_gsm {
+  static constexpr uint32_t kHas_q_RxlevMin = 1u << 0;
   uint32_t presence;
   int8_t q_RxlevMin;
 };
 
 struct CellSelectReselectInfoSIB_11_12_modeSpecificInfo_tdd {
+  static constexpr uint32_t kHas_q_RxlevMin = 1u << 0;
   uint32_t presence;
   int8_t q_RxlevMin;
 };
 
 struct MappingFunctionParameter {
+  static constexpr uint32_t kHas_mapParameter1 = 1u << 0;
+  static constexpr uint32_t kHas_upperLimit = 1u << 1;
   uint32_t presence;
   uint32_t functionType;
   uint8_t mapParameter1;
@@ -600,12 +824,29 @@ struct Mapping {
 using MappingInfo = ValueList;  // of Mapping
 
 using CellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure = ChoiceValue;
+struct CellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure_Tag {
+  static constexpr uint32_t cpich_Ec_N0 = 1;
+  static constexpr uint32_t cpich_RSCP = 2;
+};
 
 using CellSelectReselectInfoSIB_3_4_modeSpecificInfo = ChoiceValue;
+struct CellSelectReselectInfoSIB_3_4_modeSpecificInfo_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+};
 
 using T_CRMax = ChoiceValue;
+struct T_CRMax_Tag {
+  static constexpr uint32_t notUsed = 1;
+  static constexpr uint32_t t30 = 2;
+  static constexpr uint32_t t60 = 3;
+  static constexpr uint32_t t120 = 4;
+  static constexpr uint32_t t180 = 5;
+  static constexpr uint32_t t240 = 6;
+};
 
 struct HCS_ServingCellInformation {
+  static constexpr uint32_t kHas_t_CR_Max = 1u << 0;
   uint32_t presence;
   uint8_t hcs_PRIO;
   uint8_t q_HCS;
@@ -613,6 +854,8 @@ struct HCS_ServingCellInformation {
 };
 
 struct CellSelectReselectInfoSIB_3_4 {
+  static constexpr uint32_t kHas_mappingInfo = 1u << 0;
+  static constexpr uint32_t kHas_hcs_ServingCellInformation = 1u << 1;
   uint32_t presence;
   MappingInfo mappingInfo;
   CellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure cellSelectQualityMeasure;
@@ -624,11 +867,13 @@ struct CellSelectReselectInfoSIB_3_4 {
 };
 
 struct CellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure_cpich_Ec_N0 {
+  static constexpr uint32_t kHas_q_HYST_2_S = 1u << 0;
   uint32_t presence;
   uint8_t q_HYST_2_S;
 };
 
 struct RAT_FDD_Info {
+  static constexpr uint32_t kHas_s_HCS_RAT = 1u << 0;
   uint32_t presence;
   uint32_t rat_Identifier;
   int8_t s_SearchRAT;
@@ -639,6 +884,10 @@ struct RAT_FDD_Info {
 using RAT_FDD_InfoList = ValueList;  // of RAT_FDD_Info
 
 struct CellSelectReselectInfoSIB_3_4_modeSpecificInfo_fdd {
+  static constexpr uint32_t kHas_s_Intrasearch = 1u << 0;
+  static constexpr uint32_t kHas_s_Intersearch = 1u << 1;
+  static constexpr uint32_t kHas_s_SearchHCS = 1u << 2;
+  static constexpr uint32_t kHas_rat_List = 1u << 3;
   uint32_t presence;
   int8_t s_Intrasearch;
   int8_t s_Intersearch;
@@ -649,6 +898,7 @@ struct CellSelectReselectInfoSIB_3_4_modeSpecificInfo_fdd {
 };
 
 struct RAT_TDD_Info {
+  static constexpr uint32_t kHas_s_HCS_RAT = 1u << 0;
   uint32_t presence;
   uint32_t rat_Identifier;
   int8_t s_SearchRAT;
@@ -659,6 +909,10 @@ struct RAT_TDD_Info {
 using RAT_TDD_InfoList = ValueList;  // of RAT_TDD_Info
 
 struct CellSelectReselectInfoSIB_3_4_modeSpecificInfo_tdd {
+  static constexpr uint32_t kHas_s_Intrasearch = 1u << 0;
+  static constexpr uint32_t kHas_s_Intersearch = 1u << 1;
+  static constexpr uint32_t kHas_s_SearchHCS = 1u << 2;
+  static constexpr uint32_t kHas_rat_List = 1u << 3;
   uint32_t presence;
   int8_t s_Intrasearch;
   int8_t s_Intersearch;
@@ -668,6 +922,10 @@ struct CellSelectReselectInfoSIB_3_4_modeSpecificInfo_tdd {
 };
 
 struct CellSelectReselectInfoTreselectionScaling_v5c0ext {
+  static constexpr uint32_t kHas_non_HCS_t_CR_Max = 1u << 0;
+  static constexpr uint32_t kHas_speedDependentScalingFactor = 1u << 1;
+  static constexpr uint32_t kHas_interFrequencyTreselectionScalingFactor = 1u << 2;
+  static constexpr uint32_t kHas_interRATTreselectionScalingFactor = 1u << 3;
   uint32_t presence;
   T_CRMax non_HCS_t_CR_Max;
   uint8_t speedDependentScalingFactor;
@@ -676,6 +934,8 @@ struct CellSelectReselectInfoTreselectionScaling_v5c0ext {
 };
 
 struct CellSelectReselectInfo_v590ext {
+  static constexpr uint32_t kHas_deltaQrxlevmin = 1u << 0;
+  static constexpr uint32_t kHas_deltaQhcs = 1u << 1;
   uint32_t presence;
   int8_t deltaQrxlevmin;
   int8_t deltaQhcs;
@@ -684,14 +944,34 @@ struct CellSelectReselectInfo_v590ext {
 using CellsForInterRATMeasList = FixedArray<uint8_t, 32>;
 
 using ChannelCodingType = ChoiceValue;
+struct ChannelCodingType_Tag {
+  static constexpr uint32_t noCoding = 1;
+  static constexpr uint32_t convolutional = 2;
+  static constexpr uint32_t turbo = 3;
+};
 
 using CommonDynamicTF_Info_rlc_Size = ChoiceValue;
+struct CommonDynamicTF_Info_rlc_Size_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+};
 
 using NumberOfTransportBlocks = ChoiceValue;
+struct NumberOfTransportBlocks_Tag {
+  static constexpr uint32_t zero = 1;
+  static constexpr uint32_t one = 2;
+  static constexpr uint32_t small_ = 3;
+  static constexpr uint32_t large_ = 4;
+};
 
 using CommonDynamicTF_Info_numberOfTbSizeList = ValueList;  // of NumberOfTransportBlocks
 
 using LogicalChannelList = ChoiceValue;
+struct LogicalChannelList_Tag {
+  static constexpr uint32_t allSizes = 1;
+  static constexpr uint32_t configured = 2;
+  static constexpr uint32_t explicitList = 3;
+};
 
 struct CommonDynamicTF_Info {
   CommonDynamicTF_Info_rlc_Size rlc_Size;
@@ -702,6 +982,10 @@ struct CommonDynamicTF_Info {
 using CommonDynamicTF_InfoList = ValueList;  // of CommonDynamicTF_Info
 
 using CommonDynamicTF_Info_DynamicTTI_commonTDD_Choice = ChoiceValue;
+struct CommonDynamicTF_Info_DynamicTTI_commonTDD_Choice_Tag {
+  static constexpr uint32_t bitModeRLC_SizeInfo = 1;
+  static constexpr uint32_t octetModeRLC_SizeInfoType1 = 2;
+};
 
 struct NumberOfTbSizeAndTTIList_Item {
   NumberOfTransportBlocks numberOfTransportBlocks;
@@ -723,6 +1007,10 @@ struct CommonDynamicTF_Info_rlc_Size_fdd {
 };
 
 using CommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice = ChoiceValue;
+struct CommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice_Tag {
+  static constexpr uint32_t bitModeRLC_SizeInfo = 1;
+  static constexpr uint32_t octetModeRLC_SizeInfoType1 = 2;
+};
 
 struct CommonDynamicTF_Info_rlc_Size_tdd {
   CommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice commonTDD_Choice;
@@ -734,8 +1022,19 @@ struct CommonRBMappingInfo {
 };
 
 using RepetitionPeriodAndLength = ChoiceValue;
+struct RepetitionPeriodAndLength_Tag {
+  static constexpr uint32_t repetitionPeriod1 = 1;
+  static constexpr uint32_t repetitionPeriod2 = 2;
+  static constexpr uint32_t repetitionPeriod4 = 3;
+  static constexpr uint32_t repetitionPeriod8 = 4;
+  static constexpr uint32_t repetitionPeriod16 = 5;
+  static constexpr uint32_t repetitionPeriod32 = 6;
+  static constexpr uint32_t repetitionPeriod64 = 7;
+};
 
 struct CommonTimeslotInfo {
+  static constexpr uint32_t kHas_tfci_Coding = 1u << 0;
+  static constexpr uint32_t kHas_repetitionPeriodAndLength = 1u << 1;
   uint32_t presence;
   uint32_t secondInterleavingMode;
   uint32_t tfci_Coding;
@@ -744,6 +1043,7 @@ struct CommonTimeslotInfo {
 };
 
 struct CommonTimeslotInfoMBMS {
+  static constexpr uint32_t kHas_tfci_Coding = 1u << 0;
   uint32_t presence;
   uint32_t secondInterleavingMode;
   uint32_t tfci_Coding;
@@ -751,8 +1051,19 @@ struct CommonTimeslotInfoMBMS {
 };
 
 using RepetitionPeriodLengthAndOffset = ChoiceValue;
+struct RepetitionPeriodLengthAndOffset_Tag {
+  static constexpr uint32_t repetitionPeriod1 = 1;
+  static constexpr uint32_t repetitionPeriod2 = 2;
+  static constexpr uint32_t repetitionPeriod4 = 3;
+  static constexpr uint32_t repetitionPeriod8 = 4;
+  static constexpr uint32_t repetitionPeriod16 = 5;
+  static constexpr uint32_t repetitionPeriod32 = 6;
+  static constexpr uint32_t repetitionPeriod64 = 7;
+};
 
 struct CommonTimeslotInfoSCCPCH {
+  static constexpr uint32_t kHas_tfci_Coding = 1u << 0;
+  static constexpr uint32_t kHas_repetitionPeriodLengthAndOffset = 1u << 1;
   uint32_t presence;
   uint32_t secondInterleavingMode;
   uint32_t tfci_Coding;
@@ -761,6 +1072,13 @@ struct CommonTimeslotInfoSCCPCH {
 };
 
 using CommonTransChTFS_tti = ChoiceValue;
+struct CommonTransChTFS_tti_Tag {
+  static constexpr uint32_t tti10 = 1;
+  static constexpr uint32_t tti20 = 2;
+  static constexpr uint32_t tti40 = 3;
+  static constexpr uint32_t tti80 = 4;
+  static constexpr uint32_t dynamic = 5;
+};
 
 struct SemistaticTF_Information {
   ChannelCodingType channelCodingType;
@@ -774,6 +1092,14 @@ struct CommonTransChTFS {
 };
 
 using CommonTransChTFS_LCR_tti = ChoiceValue;
+struct CommonTransChTFS_LCR_tti_Tag {
+  static constexpr uint32_t tti5 = 1;
+  static constexpr uint32_t tti10 = 2;
+  static constexpr uint32_t tti20 = 3;
+  static constexpr uint32_t tti40 = 4;
+  static constexpr uint32_t tti80 = 5;
+  static constexpr uint32_t dynamic = 6;
+};
 
 struct CommonTransChTFS_LCR {
   CommonTransChTFS_LCR_tti tti;
@@ -781,6 +1107,7 @@ struct CommonTransChTFS_LCR {
 };
 
 struct Common_MAC_ehs_ReorderingQueue {
+  static constexpr uint32_t kHas_reorderingResetTimer = 1u << 0;
   uint32_t presence;
   uint8_t mac_ehs_QueueId;
   uint32_t t1_ReleaseTimer;
@@ -791,12 +1118,20 @@ struct Common_MAC_ehs_ReorderingQueue {
 using Common_MAC_ehs_ReorderingQueueList = ValueList;  // of Common_MAC_ehs_ReorderingQueue
 
 using DL_TS_ChannelisationCodesShort_codesRepresentation = ChoiceValue;
+struct DL_TS_ChannelisationCodesShort_codesRepresentation_Tag {
+  static constexpr uint32_t consecutive = 1;
+  static constexpr uint32_t bitmap = 2;
+};
 
 struct DL_TS_ChannelisationCodesShort {
   DL_TS_ChannelisationCodesShort_codesRepresentation codesRepresentation;
 };
 
 using DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation = ChoiceValue;
+struct DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_Tag {
+  static constexpr uint32_t consecutive = 1;
+  static constexpr uint32_t bitmap = 2;
+};
 
 struct DL_TS_ChannelisationCodesShort_VHCR {
   DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation codesRepresentation;
@@ -813,6 +1148,10 @@ struct DL_TS_ChannelisationCodesShort_codesRepresentation_consecutive {
 };
 
 using TransportFormatSet = ChoiceValue;
+struct TransportFormatSet_Tag {
+  static constexpr uint32_t dedicatedTransChTFS = 1;
+  static constexpr uint32_t commonTransChTFS = 2;
+};
 
 struct DSCH_TransportChannelsInfo_Item {
   uint8_t dsch_transport_channel_identity;
@@ -822,6 +1161,10 @@ struct DSCH_TransportChannelsInfo_Item {
 using DSCH_TransportChannelsInfo = ValueList;  // of DSCH_TransportChannelsInfo_Item
 
 using DedicatedDynamicTF_Info_rlc_Size = ChoiceValue;
+struct DedicatedDynamicTF_Info_rlc_Size_Tag {
+  static constexpr uint32_t bitMode = 1;
+  static constexpr uint32_t octetModeType1 = 2;
+};
 
 using DedicatedDynamicTF_Info_numberOfTbSizeList = ValueList;  // of NumberOfTransportBlocks
 
@@ -834,6 +1177,10 @@ struct DedicatedDynamicTF_Info {
 using DedicatedDynamicTF_InfoList = ValueList;  // of DedicatedDynamicTF_Info
 
 using DedicatedDynamicTF_Info_DynamicTTI_rlc_Size = ChoiceValue;
+struct DedicatedDynamicTF_Info_DynamicTTI_rlc_Size_Tag {
+  static constexpr uint32_t bitMode = 1;
+  static constexpr uint32_t octetModeType1 = 2;
+};
 
 struct DedicatedDynamicTF_Info_DynamicTTI {
   DedicatedDynamicTF_Info_DynamicTTI_rlc_Size rlc_Size;
@@ -844,6 +1191,13 @@ struct DedicatedDynamicTF_Info_DynamicTTI {
 using DedicatedDynamicTF_InfoList_DynamicTTI = ValueList;  // of DedicatedDynamicTF_Info_DynamicTTI
 
 using DedicatedTransChTFS_tti = ChoiceValue;
+struct DedicatedTransChTFS_tti_Tag {
+  static constexpr uint32_t tti10 = 1;
+  static constexpr uint32_t tti20 = 2;
+  static constexpr uint32_t tti40 = 3;
+  static constexpr uint32_t tti80 = 4;
+  static constexpr uint32_t dynamic = 5;
+};
 
 struct DedicatedTransChTFS {
   DedicatedTransChTFS_tti tti;
@@ -851,8 +1205,13 @@ struct DedicatedTransChTFS {
 };
 
 using DeferredMeasurementControlReadingSupport_modeSpecificInfo = ChoiceValue;
+struct DeferredMeasurementControlReadingSupport_modeSpecificInfo_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+};
 
 struct DeferredMeasurementControlReadingSupport {
+  static constexpr uint32_t kHas_modeSpecificInfo = 1u << 0;
   uint32_t presence;
   DeferredMeasurementControlReadingSupport_modeSpecificInfo modeSpecificInfo;
 };
@@ -868,8 +1227,16 @@ struct DeferredMeasurementControlReadingSupport_modeSpecificInfo_tdd {
 };
 
 using DomainSpecificAccessRestrictionForSharedNetwork_v670ext = ChoiceValue;
+struct DomainSpecificAccessRestrictionForSharedNetwork_v670ext_Tag {
+  static constexpr uint32_t domainSpecificAccessRestictionList = 1;
+  static constexpr uint32_t domainSpecificAccessRestictionParametersForAll = 2;
+};
 
 using DomainSpecificAccessRestriction_v670ext = ChoiceValue;
+struct DomainSpecificAccessRestriction_v670ext_Tag {
+  static constexpr uint32_t noRestriction = 1;
+  static constexpr uint32_t restriction = 2;
+};
 
 struct DomainSpecificAccessRestrictionParam_v670ext {
   DomainSpecificAccessRestriction_v670ext cSDomainSpecificAccessRestriction;
@@ -877,6 +1244,11 @@ struct DomainSpecificAccessRestrictionParam_v670ext {
 };
 
 struct DomainSpecificAccessRestrictionList_v670ext {
+  static constexpr uint32_t kHas_domainSpecificAccessRestrictionParametersForOperator1 = 1u << 0;
+  static constexpr uint32_t kHas_domainSpecificAccessRestrictionParametersForOperator2 = 1u << 1;
+  static constexpr uint32_t kHas_domainSpecificAccessRestrictionParametersForOperator3 = 1u << 2;
+  static constexpr uint32_t kHas_domainSpecificAccessRestrictionParametersForOperator4 = 1u << 3;
+  static constexpr uint32_t kHas_domainSpecificAccessRestrictionParametersForOperator5 = 1u << 4;
   uint32_t presence;
   DomainSpecificAccessRestrictionParam_v670ext domainSpecificAccessRestrictionParametersForOperator1;
   DomainSpecificAccessRestrictionParam_v670ext domainSpecificAccessRestrictionParametersForOperator2;
@@ -886,23 +1258,37 @@ struct DomainSpecificAccessRestrictionList_v670ext {
 };
 
 struct DomainSpecificAccessRestriction_v670ext_restriction {
+  static constexpr uint32_t kHas_domainSpecficAccessClassBarredList = 1u << 0;
   uint32_t presence;
   AccessClassBarredList domainSpecficAccessClassBarredList;
 };
 
 using DownlinkAdditionalTimeslots_parameters = ChoiceValue;
+struct DownlinkAdditionalTimeslots_parameters_Tag {
+  static constexpr uint32_t sameAsLast = 1;
+  static constexpr uint32_t newParameters = 2;
+};
 
 struct DownlinkAdditionalTimeslots {
   DownlinkAdditionalTimeslots_parameters parameters;
 };
 
 using DownlinkAdditionalTimeslots_LCR_r4_parameters = ChoiceValue;
+struct DownlinkAdditionalTimeslots_LCR_r4_parameters_Tag {
+  static constexpr uint32_t sameAsLast = 1;
+  static constexpr uint32_t newParameters = 2;
+};
 
 struct DownlinkAdditionalTimeslots_LCR_r4 {
   DownlinkAdditionalTimeslots_LCR_r4_parameters parameters;
 };
 
 using MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode = ChoiceValue;
+struct MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_Tag {
+  static constexpr uint32_t defaultMidamble = 1;
+  static constexpr uint32_t commonMidamble = 2;
+  static constexpr uint32_t ueSpecificMidamble = 3;
+};
 
 struct MidambleShiftAndBurstType_LCR_r4 {
   MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode midambleAllocationMode;
@@ -910,6 +1296,7 @@ struct MidambleShiftAndBurstType_LCR_r4 {
 };
 
 struct IndividualTimeslotInfo_LCR_r4 {
+  static constexpr uint32_t kHas_additionalSS_TPC_Symbols = 1u << 0;
   uint32_t presence;
   uint8_t timeslotNumber;
   uint8_t tfci_Existence;
@@ -929,12 +1316,22 @@ struct DownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast {
 };
 
 using DownlinkAdditionalTimeslots_VHCR_parameters = ChoiceValue;
+struct DownlinkAdditionalTimeslots_VHCR_parameters_Tag {
+  static constexpr uint32_t sameAsLast = 1;
+  static constexpr uint32_t newParameters = 2;
+};
 
 struct DownlinkAdditionalTimeslots_VHCR {
   DownlinkAdditionalTimeslots_VHCR_parameters parameters;
 };
 
 using MidambleShiftAndBurstType_VHCR_burstType = ChoiceValue;
+struct MidambleShiftAndBurstType_VHCR_burstType_Tag {
+  static constexpr uint32_t type1 = 1;
+  static constexpr uint32_t type2 = 2;
+  static constexpr uint32_t type3 = 3;
+  static constexpr uint32_t mbsfnBurstType4 = 4;
+};
 
 struct MidambleShiftAndBurstType_VHCR {
   MidambleShiftAndBurstType_VHCR_burstType burstType;
@@ -956,6 +1353,11 @@ struct DownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast {
 };
 
 using MidambleShiftAndBurstType_burstType = ChoiceValue;
+struct MidambleShiftAndBurstType_burstType_Tag {
+  static constexpr uint32_t type1 = 1;
+  static constexpr uint32_t type2 = 2;
+  static constexpr uint32_t type3 = 3;
+};
 
 struct MidambleShiftAndBurstType {
   MidambleShiftAndBurstType_burstType burstType;
@@ -977,12 +1379,22 @@ struct DownlinkAdditionalTimeslots_parameters_sameAsLast {
 };
 
 using DownlinkAdditionalTimeslots_r7_parameters = ChoiceValue;
+struct DownlinkAdditionalTimeslots_r7_parameters_Tag {
+  static constexpr uint32_t sameAsLast = 1;
+  static constexpr uint32_t newParameters = 2;
+};
 
 struct DownlinkAdditionalTimeslots_r7 {
   DownlinkAdditionalTimeslots_r7_parameters parameters;
 };
 
 using MidambleShiftAndBurstType_r7_burstType = ChoiceValue;
+struct MidambleShiftAndBurstType_r7_burstType_Tag {
+  static constexpr uint32_t type1 = 1;
+  static constexpr uint32_t type2 = 2;
+  static constexpr uint32_t type3 = 3;
+  static constexpr uint32_t mbsfnBurstType4 = 4;
+};
 
 struct MidambleShiftAndBurstType_r7 {
   MidambleShiftAndBurstType_r7_burstType burstType;
@@ -1004,6 +1416,10 @@ struct DownlinkAdditionalTimeslots_r7_parameters_sameAsLast {
 };
 
 using DownlinkTimeslotsCodes_moreTimeslots = ChoiceValue;
+struct DownlinkTimeslotsCodes_moreTimeslots_Tag {
+  static constexpr uint32_t noMore = 1;
+  static constexpr uint32_t additionalTimeslots = 2;
+};
 
 struct DownlinkTimeslotsCodes {
   IndividualTimeslotInfo firstIndividualTimeslotInfo;
@@ -1012,6 +1428,10 @@ struct DownlinkTimeslotsCodes {
 };
 
 using DownlinkTimeslotsCodes_LCR_r4_moreTimeslots = ChoiceValue;
+struct DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_Tag {
+  static constexpr uint32_t noMore = 1;
+  static constexpr uint32_t additionalTimeslots = 2;
+};
 
 struct DownlinkTimeslotsCodes_LCR_r4 {
   IndividualTimeslotInfo_LCR_r4 firstIndividualTimeslotInfo;
@@ -1020,10 +1440,18 @@ struct DownlinkTimeslotsCodes_LCR_r4 {
 };
 
 using DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots = ChoiceValue;
+struct DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_Tag {
+  static constexpr uint32_t consecutive = 1;
+  static constexpr uint32_t timeslotList = 2;
+};
 
 using DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList = ValueList;  // of DownlinkAdditionalTimeslots_LCR_r4
 
 using DownlinkTimeslotsCodes_VHCR_moreTimeslots = ChoiceValue;
+struct DownlinkTimeslotsCodes_VHCR_moreTimeslots_Tag {
+  static constexpr uint32_t noMore = 1;
+  static constexpr uint32_t additionalTimeslots = 2;
+};
 
 struct DownlinkTimeslotsCodes_VHCR {
   IndividualTimeslotInfo_VHCR firstIndividualTimeslotInfo;
@@ -1032,14 +1460,26 @@ struct DownlinkTimeslotsCodes_VHCR {
 };
 
 using DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots = ChoiceValue;
+struct DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_Tag {
+  static constexpr uint32_t consecutive = 1;
+  static constexpr uint32_t timeslotList = 2;
+};
 
 using DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList = ValueList;  // of DownlinkAdditionalTimeslots_VHCR
 
 using DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots = ChoiceValue;
+struct DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_Tag {
+  static constexpr uint32_t consecutive = 1;
+  static constexpr uint32_t timeslotList = 2;
+};
 
 using DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList = ValueList;  // of DownlinkAdditionalTimeslots
 
 using DownlinkTimeslotsCodes_r7_moreTimeslots = ChoiceValue;
+struct DownlinkTimeslotsCodes_r7_moreTimeslots_Tag {
+  static constexpr uint32_t noMore = 1;
+  static constexpr uint32_t additionalTimeslots = 2;
+};
 
 struct DownlinkTimeslotsCodes_r7 {
   IndividualTimeslotInfo_r7 firstIndividualTimeslotInfo;
@@ -1048,10 +1488,18 @@ struct DownlinkTimeslotsCodes_r7 {
 };
 
 using DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots = ChoiceValue;
+struct DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_Tag {
+  static constexpr uint32_t consecutive = 1;
+  static constexpr uint32_t timeslotList = 2;
+};
 
 using DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList = ValueList;  // of DownlinkAdditionalTimeslots_r7
 
 using Dummy_InterFreqRACHReportingInfo_modeSpecificInfo = ChoiceValue;
+struct Dummy_InterFreqRACHReportingInfo_modeSpecificInfo_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+};
 
 struct Dummy_InterFreqRACHReportingInfo {
   Dummy_InterFreqRACHReportingInfo_modeSpecificInfo modeSpecificInfo;
@@ -1072,10 +1520,15 @@ struct Dummy_InterFreqRACHReportingInfo_modeSpecificInfo_tdd {
 using DynamicPersistenceLevelList = FixedArray<uint8_t, 16>;
 
 using ForbiddenAffectCell = ChoiceValue;
+struct ForbiddenAffectCell_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+};
 
 using ForbiddenAffectCellList = ValueList;  // of ForbiddenAffectCell
 
 struct Event1a {
+  static constexpr uint32_t kHas_forbiddenAffectCellList = 1u << 0;
   uint32_t presence;
   uint32_t triggeringCondition;
   uint8_t reportingRange;
@@ -1093,6 +1546,7 @@ struct ForbiddenAffectCell_LCR_r4 {
 using ForbiddenAffectCellList_LCR_r4 = ValueList;  // of ForbiddenAffectCell_LCR_r4
 
 struct Event1a_LCR_r4 {
+  static constexpr uint32_t kHas_forbiddenAffectCellList = 1u << 0;
   uint32_t presence;
   uint32_t triggeringCondition;
   uint8_t reportingRange;
@@ -1104,6 +1558,7 @@ struct Event1a_LCR_r4 {
 };
 
 struct Event1b {
+  static constexpr uint32_t kHas_forbiddenAffectCellList = 1u << 0;
   uint32_t presence;
   uint32_t triggeringCondition;
   uint8_t reportingRange;
@@ -1112,6 +1567,7 @@ struct Event1b {
 };
 
 struct Event1b_LCR_r4 {
+  static constexpr uint32_t kHas_forbiddenAffectCellList = 1u << 0;
   uint32_t presence;
   uint32_t triggeringCondition;
   uint8_t reportingRange;
@@ -1136,6 +1592,12 @@ struct Event1f {
 };
 
 using ExplicitTFCS_Configuration = ChoiceValue;
+struct ExplicitTFCS_Configuration_Tag {
+  static constexpr uint32_t complete = 1;
+  static constexpr uint32_t addition = 2;
+  static constexpr uint32_t removal = 3;
+  static constexpr uint32_t replacement = 4;
+};
 
 struct TFCS_Removal {
   uint16_t tfci;
@@ -1144,6 +1606,15 @@ struct TFCS_Removal {
 using TFCS_RemovalList = ValueList;  // of TFCS_Removal
 
 using TFCS_ReconfAdd_ctfcSize = ChoiceValue;
+struct TFCS_ReconfAdd_ctfcSize_Tag {
+  static constexpr uint32_t ctfc2Bit = 1;
+  static constexpr uint32_t ctfc4Bit = 2;
+  static constexpr uint32_t ctfc6Bit = 3;
+  static constexpr uint32_t ctfc8Bit = 4;
+  static constexpr uint32_t ctfc12Bit = 5;
+  static constexpr uint32_t ctfc16Bit = 6;
+  static constexpr uint32_t ctfc24Bit = 7;
+};
 
 struct TFCS_ReconfAdd {
   TFCS_ReconfAdd_ctfcSize ctfcSize;
@@ -1157,6 +1628,8 @@ struct ExplicitTFCS_Configuration_replacement {
 using FACH_MeasurementOccasionInfo_inter_RAT_meas_ind = FixedArray<uint32_t, 15>;
 
 struct FACH_MeasurementOccasionInfo {
+  static constexpr uint32_t kHas_fACH_meas_occasion_coeff = 1u << 0;
+  static constexpr uint32_t kHas_inter_RAT_meas_ind = 1u << 1;
   uint32_t presence;
   uint8_t fACH_meas_occasion_coeff;
   uint8_t inter_freq_FDD_meas_ind;
@@ -1184,12 +1657,17 @@ struct FPACH_Info_r4 {
 };
 
 using FrequencyInfo_modeSpecificInfo = ChoiceValue;
+struct FrequencyInfo_modeSpecificInfo_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+};
 
 struct FrequencyInfo {
   FrequencyInfo_modeSpecificInfo modeSpecificInfo;
 };
 
 struct FrequencyInfoFDD {
+  static constexpr uint32_t kHas_uarfcn_UL = 1u << 0;
   uint32_t presence;
   uint16_t uarfcn_UL;
   uint16_t uarfcn_DL;
@@ -1200,6 +1678,10 @@ struct FrequencyInfoTDD {
 };
 
 using HARQ_Info_memoryPartitioning = ChoiceValue;
+struct HARQ_Info_memoryPartitioning_Tag {
+  static constexpr uint32_t implicit = 1;
+  static constexpr uint32_t explicit_ = 2;
+};
 
 struct HARQ_Info {
   uint8_t numberOfProcesses;
@@ -1211,6 +1693,7 @@ using HARQ_Info_memoryPartitioning_explicit = FixedArray<uint32_t, 8>;
 using HS_SCCH_SystemInfo_hS_SCCHChannelisationCodeInfo = FixedArray<uint8_t, 4>;
 
 struct HS_SCCH_SystemInfo {
+  static constexpr uint32_t kHas_dl_ScramblingCode = 1u << 0;
   uint32_t presence;
   uint8_t dl_ScramblingCode;
   HS_SCCH_SystemInfo_hS_SCCHChannelisationCodeInfo hS_SCCHChannelisationCodeInfo;
@@ -1219,6 +1702,7 @@ struct HS_SCCH_SystemInfo {
 using HS_DSCH_CommonSystemInformation_common_H_RNTI_information = FixedArray<BitStringValue<4>, 4>;
 
 struct HS_DSCH_CommonSystemInformation {
+  static constexpr uint32_t kHas_srb1_MappingInfo = 1u << 0;
   uint32_t presence;
   CommonRBMappingInfo ccch_MappingInfo;
   CommonRBMappingInfo srb1_MappingInfo;
@@ -1230,6 +1714,10 @@ struct HS_DSCH_CommonSystemInformation {
 };
 
 using PICH_Info = ChoiceValue;
+struct PICH_Info_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+};
 
 struct PICH_ForHSDPASupportedPaging {
   PICH_Info hsdpa_AssociatedPichInfo;
@@ -1241,6 +1729,7 @@ using HS_DSCH_PagingSystemInformation_pich_ForHSDPASupportedPagingList = ValueLi
 using HS_DSCH_PagingSystemInformation_transportBlockSizeList = FixedArray<uint8_t, 2>;
 
 struct HS_DSCH_PagingSystemInformation {
+  static constexpr uint32_t kHas_dlScramblingCode = 1u << 0;
   uint32_t presence;
   uint8_t dlScramblingCode;
   HS_DSCH_PagingSystemInformation_pich_ForHSDPASupportedPagingList pich_ForHSDPASupportedPagingList;
@@ -1255,8 +1744,15 @@ struct IndividualTimeslotInfo_LCR_r4_ext {
 };
 
 using RemovedInterFreqCellList = ChoiceValue;
+struct RemovedInterFreqCellList_Tag {
+  static constexpr uint32_t removeAllInterFreqCells = 1;
+  static constexpr uint32_t removeSomeInterFreqCells = 2;
+  static constexpr uint32_t removeNoInterFreqCells = 3;
+};
 
 struct NewInterFreqCellSI_ECN0 {
+  static constexpr uint32_t kHas_interFreqCellID = 1u << 0;
+  static constexpr uint32_t kHas_frequencyInfo = 1u << 1;
   uint32_t presence;
   uint8_t interFreqCellID;
   FrequencyInfo frequencyInfo;
@@ -1266,12 +1762,16 @@ struct NewInterFreqCellSI_ECN0 {
 using NewInterFreqCellSI_List_ECN0 = ValueList;  // of NewInterFreqCellSI_ECN0
 
 struct InterFreqCellInfoSI_List_ECN0 {
+  static constexpr uint32_t kHas_removedInterFreqCellList = 1u << 0;
+  static constexpr uint32_t kHas_newInterFreqCellList = 1u << 1;
   uint32_t presence;
   RemovedInterFreqCellList removedInterFreqCellList;
   NewInterFreqCellSI_List_ECN0 newInterFreqCellList;
 };
 
 struct NewInterFreqCellSI_ECN0_LCR_r4 {
+  static constexpr uint32_t kHas_interFreqCellID = 1u << 0;
+  static constexpr uint32_t kHas_frequencyInfo = 1u << 1;
   uint32_t presence;
   uint8_t interFreqCellID;
   FrequencyInfo frequencyInfo;
@@ -1281,12 +1781,16 @@ struct NewInterFreqCellSI_ECN0_LCR_r4 {
 using NewInterFreqCellSI_List_ECN0_LCR_r4 = ValueList;  // of NewInterFreqCellSI_ECN0_LCR_r4
 
 struct InterFreqCellInfoSI_List_ECN0_LCR {
+  static constexpr uint32_t kHas_removedInterFreqCellList = 1u << 0;
+  static constexpr uint32_t kHas_newInterFreqCellList = 1u << 1;
   uint32_t presence;
   RemovedInterFreqCellList removedInterFreqCellList;
   NewInterFreqCellSI_List_ECN0_LCR_r4 newInterFreqCellList;
 };
 
 struct NewInterFreqCellSI_HCS_ECN0 {
+  static constexpr uint32_t kHas_interFreqCellID = 1u << 0;
+  static constexpr uint32_t kHas_frequencyInfo = 1u << 1;
   uint32_t presence;
   uint8_t interFreqCellID;
   FrequencyInfo frequencyInfo;
@@ -1296,12 +1800,16 @@ struct NewInterFreqCellSI_HCS_ECN0 {
 using NewInterFreqCellSI_List_HCS_ECN0 = ValueList;  // of NewInterFreqCellSI_HCS_ECN0
 
 struct InterFreqCellInfoSI_List_HCS_ECN0 {
+  static constexpr uint32_t kHas_removedInterFreqCellList = 1u << 0;
+  static constexpr uint32_t kHas_newInterFreqCellList = 1u << 1;
   uint32_t presence;
   RemovedInterFreqCellList removedInterFreqCellList;
   NewInterFreqCellSI_List_HCS_ECN0 newInterFreqCellList;
 };
 
 struct NewInterFreqCellSI_HCS_ECN0_LCR_r4 {
+  static constexpr uint32_t kHas_interFreqCellID = 1u << 0;
+  static constexpr uint32_t kHas_frequencyInfo = 1u << 1;
   uint32_t presence;
   uint8_t interFreqCellID;
   FrequencyInfo frequencyInfo;
@@ -1311,12 +1819,16 @@ struct NewInterFreqCellSI_HCS_ECN0_LCR_r4 {
 using NewInterFreqCellSI_List_HCS_ECN0_LCR_r4 = ValueList;  // of NewInterFreqCellSI_HCS_ECN0_LCR_r4
 
 struct InterFreqCellInfoSI_List_HCS_ECN0_LCR {
+  static constexpr uint32_t kHas_removedInterFreqCellList = 1u << 0;
+  static constexpr uint32_t kHas_newInterFreqCellList = 1u << 1;
   uint32_t presence;
   RemovedInterFreqCellList removedInterFreqCellList;
   NewInterFreqCellSI_List_HCS_ECN0_LCR_r4 newInterFreqCellList;
 };
 
 struct NewInterFreqCellSI_HCS_RSCP {
+  static constexpr uint32_t kHas_interFreqCellID = 1u << 0;
+  static constexpr uint32_t kHas_frequencyInfo = 1u << 1;
   uint32_t presence;
   uint8_t interFreqCellID;
   FrequencyInfo frequencyInfo;
@@ -1326,12 +1838,16 @@ struct NewInterFreqCellSI_HCS_RSCP {
 using NewInterFreqCellSI_List_HCS_RSCP = ValueList;  // of NewInterFreqCellSI_HCS_RSCP
 
 struct InterFreqCellInfoSI_List_HCS_RSCP {
+  static constexpr uint32_t kHas_removedInterFreqCellList = 1u << 0;
+  static constexpr uint32_t kHas_newInterFreqCellList = 1u << 1;
   uint32_t presence;
   RemovedInterFreqCellList removedInterFreqCellList;
   NewInterFreqCellSI_List_HCS_RSCP newInterFreqCellList;
 };
 
 struct NewInterFreqCellSI_HCS_RSCP_LCR_r4 {
+  static constexpr uint32_t kHas_interFreqCellID = 1u << 0;
+  static constexpr uint32_t kHas_frequencyInfo = 1u << 1;
   uint32_t presence;
   uint8_t interFreqCellID;
   FrequencyInfo frequencyInfo;
@@ -1341,12 +1857,16 @@ struct NewInterFreqCellSI_HCS_RSCP_LCR_r4 {
 using NewInterFreqCellSI_List_HCS_RSCP_LCR_r4 = ValueList;  // of NewInterFreqCellSI_HCS_RSCP_LCR_r4
 
 struct InterFreqCellInfoSI_List_HCS_RSCP_LCR {
+  static constexpr uint32_t kHas_removedInterFreqCellList = 1u << 0;
+  static constexpr uint32_t kHas_newInterFreqCellList = 1u << 1;
   uint32_t presence;
   RemovedInterFreqCellList removedInterFreqCellList;
   NewInterFreqCellSI_List_HCS_RSCP_LCR_r4 newInterFreqCellList;
 };
 
 struct NewInterFreqCellSI_RSCP {
+  static constexpr uint32_t kHas_interFreqCellID = 1u << 0;
+  static constexpr uint32_t kHas_frequencyInfo = 1u << 1;
   uint32_t presence;
   uint8_t interFreqCellID;
   FrequencyInfo frequencyInfo;
@@ -1356,12 +1876,16 @@ struct NewInterFreqCellSI_RSCP {
 using NewInterFreqCellSI_List_RSCP = ValueList;  // of NewInterFreqCellSI_RSCP
 
 struct InterFreqCellInfoSI_List_RSCP {
+  static constexpr uint32_t kHas_removedInterFreqCellList = 1u << 0;
+  static constexpr uint32_t kHas_newInterFreqCellList = 1u << 1;
   uint32_t presence;
   RemovedInterFreqCellList removedInterFreqCellList;
   NewInterFreqCellSI_List_RSCP newInterFreqCellList;
 };
 
 struct NewInterFreqCellSI_RSCP_LCR_r4 {
+  static constexpr uint32_t kHas_interFreqCellID = 1u << 0;
+  static constexpr uint32_t kHas_frequencyInfo = 1u << 1;
   uint32_t presence;
   uint8_t interFreqCellID;
   FrequencyInfo frequencyInfo;
@@ -1371,52 +1895,66 @@ struct NewInterFreqCellSI_RSCP_LCR_r4 {
 using NewInterFreqCellSI_List_RSCP_LCR_r4 = ValueList;  // of NewInterFreqCellSI_RSCP_LCR_r4
 
 struct InterFreqCellInfoSI_List_RSCP_LCR {
+  static constexpr uint32_t kHas_removedInterFreqCellList = 1u << 0;
+  static constexpr uint32_t kHas_newInterFreqCellList = 1u << 1;
   uint32_t presence;
   RemovedInterFreqCellList removedInterFreqCellList;
   NewInterFreqCellSI_List_RSCP_LCR_r4 newInterFreqCellList;
 };
 
 struct InterFreqMeasurementSysInfo_ECN0 {
+  static constexpr uint32_t kHas_interFreqCellInfoSI_List = 1u << 0;
   uint32_t presence;
   InterFreqCellInfoSI_List_ECN0 interFreqCellInfoSI_List;
 };
 
 struct InterFreqMeasurementSysInfo_ECN0_LCR_r4 {
+  static constexpr uint32_t kHas_interFreqCellInfoSI_List = 1u << 0;
   uint32_t presence;
   InterFreqCellInfoSI_List_ECN0_LCR interFreqCellInfoSI_List;
 };
 
 struct InterFreqMeasurementSysInfo_HCS_ECN0 {
+  static constexpr uint32_t kHas_interFreqCellInfoSI_List = 1u << 0;
   uint32_t presence;
   InterFreqCellInfoSI_List_HCS_ECN0 interFreqCellInfoSI_List;
 };
 
 struct InterFreqMeasurementSysInfo_HCS_ECN0_LCR_r4 {
+  static constexpr uint32_t kHas_interFreqCellInfoSI_List = 1u << 0;
   uint32_t presence;
   InterFreqCellInfoSI_List_HCS_ECN0_LCR interFreqCellInfoSI_List;
 };
 
 struct InterFreqMeasurementSysInfo_HCS_RSCP {
+  static constexpr uint32_t kHas_interFreqCellInfoSI_List = 1u << 0;
   uint32_t presence;
   InterFreqCellInfoSI_List_HCS_RSCP interFreqCellInfoSI_List;
 };
 
 struct InterFreqMeasurementSysInfo_HCS_RSCP_LCR_r4 {
+  static constexpr uint32_t kHas_interFreqCellInfoSI_List = 1u << 0;
   uint32_t presence;
   InterFreqCellInfoSI_List_HCS_RSCP_LCR interFreqCellInfoSI_List;
 };
 
 struct InterFreqMeasurementSysInfo_RSCP {
+  static constexpr uint32_t kHas_interFreqCellInfoSI_List = 1u << 0;
   uint32_t presence;
   InterFreqCellInfoSI_List_RSCP interFreqCellInfoSI_List;
 };
 
 struct InterFreqMeasurementSysInfo_RSCP_LCR_r4 {
+  static constexpr uint32_t kHas_interFreqCellInfoSI_List = 1u << 0;
   uint32_t presence;
   InterFreqCellInfoSI_List_RSCP_LCR interFreqCellInfoSI_List;
 };
 
 using InterFreqRACHReportingInfo_modeSpecificInfo = ChoiceValue;
+struct InterFreqRACHReportingInfo_modeSpecificInfo_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+};
 
 struct InterFreqRACHReportingInfo {
   InterFreqRACHReportingInfo_modeSpecificInfo modeSpecificInfo;
@@ -1433,10 +1971,22 @@ struct InterFreqRACHReportingInfo_modeSpecificInfo_tdd {
 };
 
 using RemovedInterRATCellList = ChoiceValue;
+struct RemovedInterRATCellList_Tag {
+  static constexpr uint32_t removeAllInterRATCells = 1;
+  static constexpr uint32_t removeSomeInterRATCells = 2;
+  static constexpr uint32_t removeNoInterRATCells = 3;
+};
 
 using NewInterRATCell_technologySpecificInfo = ChoiceValue;
+struct NewInterRATCell_technologySpecificInfo_Tag {
+  static constexpr uint32_t gsm = 1;
+  static constexpr uint32_t is_2000 = 2;
+  static constexpr uint32_t absent = 3;
+  static constexpr uint32_t spare1 = 4;
+};
 
 struct NewInterRATCell {
+  static constexpr uint32_t kHas_interRATCellID = 1u << 0;
   uint32_t presence;
   uint8_t interRATCellID;
   NewInterRATCell_technologySpecificInfo technologySpecificInfo;
@@ -1445,6 +1995,7 @@ struct NewInterRATCell {
 using NewInterRATCellList = ValueList;  // of NewInterRATCell
 
 struct InterRATCellInfoList {
+  static constexpr uint32_t kHas_cellsForInterRATMeasList = 1u << 0;
   uint32_t presence;
   RemovedInterRATCellList removedInterRATCellList;
   NewInterRATCellList newInterRATCellList;
@@ -1452,8 +2003,15 @@ struct InterRATCellInfoList {
 };
 
 using NewInterRATCell_B_technologySpecificInfo = ChoiceValue;
+struct NewInterRATCell_B_technologySpecificInfo_Tag {
+  static constexpr uint32_t gsm = 1;
+  static constexpr uint32_t is_2000 = 2;
+  static constexpr uint32_t absent = 3;
+  static constexpr uint32_t spare1 = 4;
+};
 
 struct NewInterRATCell_B {
+  static constexpr uint32_t kHas_interRATCellID = 1u << 0;
   uint32_t presence;
   uint8_t interRATCellID;
   NewInterRATCell_B_technologySpecificInfo technologySpecificInfo;
@@ -1467,18 +2025,26 @@ struct InterRATCellInfoList_B {
 };
 
 struct InterRATMeasurementSysInfo {
+  static constexpr uint32_t kHas_interRATCellInfoList = 1u << 0;
   uint32_t presence;
   InterRATCellInfoList interRATCellInfoList;
 };
 
 struct InterRATMeasurementSysInfo_B {
+  static constexpr uint32_t kHas_interRATCellInfoList = 1u << 0;
   uint32_t presence;
   InterRATCellInfoList_B interRATCellInfoList;
 };
 
 using RemovedIntraFreqCellList = ChoiceValue;
+struct RemovedIntraFreqCellList_Tag {
+  static constexpr uint32_t removeAllIntraFreqCells = 1;
+  static constexpr uint32_t removeSomeIntraFreqCells = 2;
+  static constexpr uint32_t removeNoIntraFreqCells = 3;
+};
 
 struct NewIntraFreqCellSI_ECN0 {
+  static constexpr uint32_t kHas_intraFreqCellID = 1u << 0;
   uint32_t presence;
   uint8_t intraFreqCellID;
   CellInfoSI_ECN0 cellInfo;
@@ -1487,12 +2053,14 @@ struct NewIntraFreqCellSI_ECN0 {
 using NewIntraFreqCellSI_List_ECN0 = ValueList;  // of NewIntraFreqCellSI_ECN0
 
 struct IntraFreqCellInfoSI_List_ECN0 {
+  static constexpr uint32_t kHas_removedIntraFreqCellList = 1u << 0;
   uint32_t presence;
   RemovedIntraFreqCellList removedIntraFreqCellList;
   NewIntraFreqCellSI_List_ECN0 newIntraFreqCellList;
 };
 
 struct NewIntraFreqCellSI_ECN0_LCR_r4 {
+  static constexpr uint32_t kHas_intraFreqCellID = 1u << 0;
   uint32_t presence;
   uint8_t intraFreqCellID;
   CellInfoSI_ECN0_LCR_r4 cellInfo;
@@ -1501,12 +2069,14 @@ struct NewIntraFreqCellSI_ECN0_LCR_r4 {
 using NewIntraFreqCellSI_List_ECN0_LCR_r4 = ValueList;  // of NewIntraFreqCellSI_ECN0_LCR_r4
 
 struct IntraFreqCellInfoSI_List_ECN0_LCR_r4 {
+  static constexpr uint32_t kHas_removedIntraFreqCellList = 1u << 0;
   uint32_t presence;
   RemovedIntraFreqCellList removedIntraFreqCellList;
   NewIntraFreqCellSI_List_ECN0_LCR_r4 newIntraFreqCellList;
 };
 
 struct NewIntraFreqCellSI_HCS_ECN0 {
+  static constexpr uint32_t kHas_intraFreqCellID = 1u << 0;
   uint32_t presence;
   uint8_t intraFreqCellID;
   CellInfoSI_HCS_ECN0 cellInfo;
@@ -1515,12 +2085,14 @@ struct NewIntraFreqCellSI_HCS_ECN0 {
 using NewIntraFreqCellSI_List_HCS_ECN0 = ValueList;  // of NewIntraFreqCellSI_HCS_ECN0
 
 struct IntraFreqCellInfoSI_List_HCS_ECN0 {
+  static constexpr uint32_t kHas_removedIntraFreqCellList = 1u << 0;
   uint32_t presence;
   RemovedIntraFreqCellList removedIntraFreqCellList;
   NewIntraFreqCellSI_List_HCS_ECN0 newIntraFreqCellList;
 };
 
 struct NewIntraFreqCellSI_HCS_ECN0_LCR_r4 {
+  static constexpr uint32_t kHas_intraFreqCellID = 1u << 0;
   uint32_t presence;
   uint8_t intraFreqCellID;
   CellInfoSI_HCS_ECN0_LCR_r4 cellInfo;
@@ -1529,12 +2101,14 @@ struct NewIntraFreqCellSI_HCS_ECN0_LCR_r4 {
 using NewIntraFreqCellSI_List_HCS_ECN0_LCR_r4 = ValueList;  // of NewIntraFreqCellSI_HCS_ECN0_LCR_r4
 
 struct IntraFreqCellInfoSI_List_HCS_ECN0_LCR_r4 {
+  static constexpr uint32_t kHas_removedIntraFreqCellList = 1u << 0;
   uint32_t presence;
   RemovedIntraFreqCellList removedIntraFreqCellList;
   NewIntraFreqCellSI_List_HCS_ECN0_LCR_r4 newIntraFreqCellList;
 };
 
 struct NewIntraFreqCellSI_HCS_RSCP {
+  static constexpr uint32_t kHas_intraFreqCellID = 1u << 0;
   uint32_t presence;
   uint8_t intraFreqCellID;
   CellInfoSI_HCS_RSCP cellInfo;
@@ -1543,12 +2117,14 @@ struct NewIntraFreqCellSI_HCS_RSCP {
 using NewIntraFreqCellSI_List_HCS_RSCP = ValueList;  // of NewIntraFreqCellSI_HCS_RSCP
 
 struct IntraFreqCellInfoSI_List_HCS_RSCP {
+  static constexpr uint32_t kHas_removedIntraFreqCellList = 1u << 0;
   uint32_t presence;
   RemovedIntraFreqCellList removedIntraFreqCellList;
   NewIntraFreqCellSI_List_HCS_RSCP newIntraFreqCellList;
 };
 
 struct NewIntraFreqCellSI_HCS_RSCP_LCR_r4 {
+  static constexpr uint32_t kHas_intraFreqCellID = 1u << 0;
   uint32_t presence;
   uint8_t intraFreqCellID;
   CellInfoSI_HCS_RSCP_LCR_r4 cellInfo;
@@ -1557,12 +2133,14 @@ struct NewIntraFreqCellSI_HCS_RSCP_LCR_r4 {
 using NewIntraFreqCellSI_List_HCS_RSCP_LCR_r4 = ValueList;  // of NewIntraFreqCellSI_HCS_RSCP_LCR_r4
 
 struct IntraFreqCellInfoSI_List_HCS_RSCP_LCR_r4 {
+  static constexpr uint32_t kHas_removedIntraFreqCellList = 1u << 0;
   uint32_t presence;
   RemovedIntraFreqCellList removedIntraFreqCellList;
   NewIntraFreqCellSI_List_HCS_RSCP_LCR_r4 newIntraFreqCellList;
 };
 
 struct NewIntraFreqCellSI_RSCP {
+  static constexpr uint32_t kHas_intraFreqCellID = 1u << 0;
   uint32_t presence;
   uint8_t intraFreqCellID;
   CellInfoSI_RSCP cellInfo;
@@ -1571,12 +2149,14 @@ struct NewIntraFreqCellSI_RSCP {
 using NewIntraFreqCellSI_List_RSCP = ValueList;  // of NewIntraFreqCellSI_RSCP
 
 struct IntraFreqCellInfoSI_List_RSCP {
+  static constexpr uint32_t kHas_removedIntraFreqCellList = 1u << 0;
   uint32_t presence;
   RemovedIntraFreqCellList removedIntraFreqCellList;
   NewIntraFreqCellSI_List_RSCP newIntraFreqCellList;
 };
 
 struct NewIntraFreqCellSI_RSCP_LCR_r4 {
+  static constexpr uint32_t kHas_intraFreqCellID = 1u << 0;
   uint32_t presence;
   uint8_t intraFreqCellID;
   CellInfoSI_RSCP_LCR_r4 cellInfo;
@@ -1585,16 +2165,45 @@ struct NewIntraFreqCellSI_RSCP_LCR_r4 {
 using NewIntraFreqCellSI_List_RSCP_LCR_r4 = ValueList;  // of NewIntraFreqCellSI_RSCP_LCR_r4
 
 struct IntraFreqCellInfoSI_List_RSCP_LCR_r4 {
+  static constexpr uint32_t kHas_removedIntraFreqCellList = 1u << 0;
   uint32_t presence;
   RemovedIntraFreqCellList removedIntraFreqCellList;
   NewIntraFreqCellSI_List_RSCP_LCR_r4 newIntraFreqCellList;
 };
 
 using IntraFreqEvent = ChoiceValue;
+struct IntraFreqEvent_Tag {
+  static constexpr uint32_t e1a = 1;
+  static constexpr uint32_t e1b = 2;
+  static constexpr uint32_t e1c = 3;
+  static constexpr uint32_t e1d = 4;
+  static constexpr uint32_t e1e = 5;
+  static constexpr uint32_t e1f = 6;
+  static constexpr uint32_t e1g = 7;
+  static constexpr uint32_t e1h = 8;
+  static constexpr uint32_t e1i = 9;
+};
 
 using ReportingCellStatus = ChoiceValue;
+struct ReportingCellStatus_Tag {
+  static constexpr uint32_t withinActiveSet = 1;
+  static constexpr uint32_t withinMonitoredSetUsedFreq = 2;
+  static constexpr uint32_t withinActiveAndOrMonitoredUsedFreq = 3;
+  static constexpr uint32_t withinDetectedSetUsedFreq = 4;
+  static constexpr uint32_t withinMonitoredAndOrDetectedUsedFreq = 5;
+  static constexpr uint32_t allActiveplusMonitoredSet = 6;
+  static constexpr uint32_t allActivePlusDetectedSet = 7;
+  static constexpr uint32_t allActivePlusMonitoredAndOrDetectedSet = 8;
+  static constexpr uint32_t withinVirtualActSet = 9;
+  static constexpr uint32_t withinMonitoredSetNonUsedFreq = 10;
+  static constexpr uint32_t withinMonitoredAndOrVirtualActiveSetNonUsedFreq = 11;
+  static constexpr uint32_t allVirtualActSetplusMonitoredSetNonUsedFreq = 12;
+  static constexpr uint32_t withinActSetOrVirtualActSet_InterRATcells = 13;
+  static constexpr uint32_t withinActSetAndOrMonitoredUsedFreqOrVirtualActSetAndOrMonitoredNonUsedFreq = 14;
+};
 
 struct IntraFreqEventCriteria {
+  static constexpr uint32_t kHas_reportingCellStatus = 1u << 0;
   uint32_t presence;
   IntraFreqEvent event;
   uint8_t hysteresis;
@@ -1605,8 +2214,20 @@ struct IntraFreqEventCriteria {
 using IntraFreqEventCriteriaList = ValueList;  // of IntraFreqEventCriteria
 
 using IntraFreqEvent_LCR_r4 = ChoiceValue;
+struct IntraFreqEvent_LCR_r4_Tag {
+  static constexpr uint32_t e1a = 1;
+  static constexpr uint32_t e1b = 2;
+  static constexpr uint32_t e1c = 3;
+  static constexpr uint32_t e1d = 4;
+  static constexpr uint32_t e1e = 5;
+  static constexpr uint32_t e1f = 6;
+  static constexpr uint32_t e1g = 7;
+  static constexpr uint32_t e1h = 8;
+  static constexpr uint32_t e1i = 9;
+};
 
 struct IntraFreqEventCriteria_LCR_r4 {
+  static constexpr uint32_t kHas_reportingCellStatus = 1u << 0;
   uint32_t presence;
   IntraFreqEvent_LCR_r4 event;
   uint8_t hysteresis;
@@ -1617,12 +2238,18 @@ struct IntraFreqEventCriteria_LCR_r4 {
 using IntraFreqEventCriteriaList_LCR_r4 = ValueList;  // of IntraFreqEventCriteria_LCR_r4
 
 struct IntraFreqEvent_1d_r5 {
+  static constexpr uint32_t kHas_triggeringCondition = 1u << 0;
+  static constexpr uint32_t kHas_useCIO = 1u << 1;
   uint32_t presence;
   uint32_t triggeringCondition;
   uint8_t useCIO;
 };
 
 using IntraFreqMeasQuantity_modeSpecificInfo = ChoiceValue;
+struct IntraFreqMeasQuantity_modeSpecificInfo_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+};
 
 struct IntraFreqMeasQuantity {
   uint32_t filterCoefficient;
@@ -1640,6 +2267,10 @@ struct IntraFreqMeasQuantity_modeSpecificInfo_tdd {
 };
 
 using IntraFreqReportingQuantityForRACH_modeSpecificInfo = ChoiceValue;
+struct IntraFreqReportingQuantityForRACH_modeSpecificInfo_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+};
 
 struct IntraFreqReportingQuantityForRACH {
   uint32_t sfn_SFN_OTD_Type;
@@ -1647,6 +2278,7 @@ struct IntraFreqReportingQuantityForRACH {
 };
 
 struct IntraFreqReportingQuantity {
+  static constexpr uint32_t kHas_detectedSetReportingQuantities = 1u << 0;
   uint32_t presence;
   CellReportingQuantities activeSetReportingQuantities;
   CellReportingQuantities monitoredSetReportingQuantities;
@@ -1665,6 +2297,11 @@ struct ReportingInfoForCellDCH {
 };
 
 struct IntraFreqMeasurementSysInfo_ECN0 {
+  static constexpr uint32_t kHas_intraFreqCellInfoSI_List = 1u << 0;
+  static constexpr uint32_t kHas_intraFreqMeasQuantity = 1u << 1;
+  static constexpr uint32_t kHas_intraFreqReportingQuantityForRACH = 1u << 2;
+  static constexpr uint32_t kHas_maxReportedCellsOnRACH = 1u << 3;
+  static constexpr uint32_t kHas_reportingInfoForCellDCH = 1u << 4;
   uint32_t presence;
   uint8_t intraFreqMeasurementID;
   IntraFreqCellInfoSI_List_ECN0 intraFreqCellInfoSI_List;
@@ -1681,6 +2318,11 @@ struct ReportingInfoForCellDCH_LCR_r4 {
 };
 
 struct IntraFreqMeasurementSysInfo_ECN0_LCR_r4 {
+  static constexpr uint32_t kHas_intraFreqCellInfoSI_List = 1u << 0;
+  static constexpr uint32_t kHas_intraFreqMeasQuantity = 1u << 1;
+  static constexpr uint32_t kHas_intraFreqReportingQuantityForRACH = 1u << 2;
+  static constexpr uint32_t kHas_maxReportedCellsOnRACH = 1u << 3;
+  static constexpr uint32_t kHas_reportingInfoForCellDCH = 1u << 4;
   uint32_t presence;
   uint8_t intraFreqMeasurementID;
   IntraFreqCellInfoSI_List_ECN0_LCR_r4 intraFreqCellInfoSI_List;
@@ -1691,6 +2333,11 @@ struct IntraFreqMeasurementSysInfo_ECN0_LCR_r4 {
 };
 
 struct IntraFreqMeasurementSysInfo_HCS_ECN0 {
+  static constexpr uint32_t kHas_intraFreqCellInfoSI_List = 1u << 0;
+  static constexpr uint32_t kHas_intraFreqMeasQuantity = 1u << 1;
+  static constexpr uint32_t kHas_intraFreqReportingQuantityForRACH = 1u << 2;
+  static constexpr uint32_t kHas_maxReportedCellsOnRACH = 1u << 3;
+  static constexpr uint32_t kHas_reportingInfoForCellDCH = 1u << 4;
   uint32_t presence;
   uint8_t intraFreqMeasurementID;
   IntraFreqCellInfoSI_List_HCS_ECN0 intraFreqCellInfoSI_List;
@@ -1701,6 +2348,11 @@ struct IntraFreqMeasurementSysInfo_HCS_ECN0 {
 };
 
 struct IntraFreqMeasurementSysInfo_HCS_ECN0_LCR_r4 {
+  static constexpr uint32_t kHas_intraFreqCellInfoSI_List = 1u << 0;
+  static constexpr uint32_t kHas_intraFreqMeasQuantity = 1u << 1;
+  static constexpr uint32_t kHas_intraFreqReportingQuantityForRACH = 1u << 2;
+  static constexpr uint32_t kHas_maxReportedCellsOnRACH = 1u << 3;
+  static constexpr uint32_t kHas_reportingInfoForCellDCH = 1u << 4;
   uint32_t presence;
   uint8_t intraFreqMeasurementID;
   IntraFreqCellInfoSI_List_HCS_ECN0_LCR_r4 intraFreqCellInfoSI_List;
@@ -1711,6 +2363,11 @@ struct IntraFreqMeasurementSysInfo_HCS_ECN0_LCR_r4 {
 };
 
 struct IntraFreqMeasurementSysInfo_HCS_RSCP {
+  static constexpr uint32_t kHas_intraFreqCellInfoSI_List = 1u << 0;
+  static constexpr uint32_t kHas_intraFreqMeasQuantity = 1u << 1;
+  static constexpr uint32_t kHas_intraFreqReportingQuantityForRACH = 1u << 2;
+  static constexpr uint32_t kHas_maxReportedCellsOnRACH = 1u << 3;
+  static constexpr uint32_t kHas_reportingInfoForCellDCH = 1u << 4;
   uint32_t presence;
   uint8_t intraFreqMeasurementID;
   IntraFreqCellInfoSI_List_HCS_RSCP intraFreqCellInfoSI_List;
@@ -1721,6 +2378,11 @@ struct IntraFreqMeasurementSysInfo_HCS_RSCP {
 };
 
 struct IntraFreqMeasurementSysInfo_HCS_RSCP_LCR_r4 {
+  static constexpr uint32_t kHas_intraFreqCellInfoSI_List = 1u << 0;
+  static constexpr uint32_t kHas_intraFreqMeasQuantity = 1u << 1;
+  static constexpr uint32_t kHas_intraFreqReportingQuantityForRACH = 1u << 2;
+  static constexpr uint32_t kHas_maxReportedCellsOnRACH = 1u << 3;
+  static constexpr uint32_t kHas_reportingInfoForCellDCH = 1u << 4;
   uint32_t presence;
   uint8_t intraFreqMeasurementID;
   IntraFreqCellInfoSI_List_HCS_RSCP_LCR_r4 intraFreqCellInfoSI_List;
@@ -1731,6 +2393,11 @@ struct IntraFreqMeasurementSysInfo_HCS_RSCP_LCR_r4 {
 };
 
 struct IntraFreqMeasurementSysInfo_RSCP {
+  static constexpr uint32_t kHas_intraFreqCellInfoSI_List = 1u << 0;
+  static constexpr uint32_t kHas_intraFreqMeasQuantity = 1u << 1;
+  static constexpr uint32_t kHas_intraFreqReportingQuantityForRACH = 1u << 2;
+  static constexpr uint32_t kHas_maxReportedCellsOnRACH = 1u << 3;
+  static constexpr uint32_t kHas_reportingInfoForCellDCH = 1u << 4;
   uint32_t presence;
   uint8_t intraFreqMeasurementID;
   IntraFreqCellInfoSI_List_RSCP intraFreqCellInfoSI_List;
@@ -1741,6 +2408,11 @@ struct IntraFreqMeasurementSysInfo_RSCP {
 };
 
 struct IntraFreqMeasurementSysInfo_RSCP_LCR_r4 {
+  static constexpr uint32_t kHas_intraFreqCellInfoSI_List = 1u << 0;
+  static constexpr uint32_t kHas_intraFreqMeasQuantity = 1u << 1;
+  static constexpr uint32_t kHas_intraFreqReportingQuantityForRACH = 1u << 2;
+  static constexpr uint32_t kHas_maxReportedCellsOnRACH = 1u << 3;
+  static constexpr uint32_t kHas_reportingInfoForCellDCH = 1u << 4;
   uint32_t presence;
   uint8_t intraFreqMeasurementID;
   IntraFreqCellInfoSI_List_RSCP_LCR_r4 intraFreqCellInfoSI_List;
@@ -1753,6 +2425,7 @@ struct IntraFreqMeasurementSysInfo_RSCP_LCR_r4 {
 using IntraFreqRepQuantityRACH_TDDList = FixedArray<uint32_t, 2>;
 
 struct IntraFreqReportingCriteria {
+  static constexpr uint32_t kHas_eventCriteriaList = 1u << 0;
   uint32_t presence;
   IntraFreqEventCriteriaList eventCriteriaList;
 };
@@ -1767,6 +2440,7 @@ struct IntraFreqReportingCriteria_1b_r5 {
 };
 
 struct IntraFreqReportingCriteria_LCR_r4 {
+  static constexpr uint32_t kHas_eventCriteriaList = 1u << 0;
   uint32_t presence;
   IntraFreqEventCriteriaList_LCR_r4 eventCriteriaList;
 };
@@ -1782,6 +2456,7 @@ struct IntraFreqReportingQuantityForRACH_modeSpecificInfo_tdd {
 using Intra_FreqEventCriteriaList_v590ext = FixedArray<int8_t, 8>;
 
 struct LogicalChannelByRB {
+  static constexpr uint32_t kHas_logChOfRb = 1u << 0;
   uint32_t presence;
   uint8_t rb_Identity;
   uint8_t logChOfRb;
@@ -1792,18 +2467,21 @@ using LogicalChannelList_explicitList = ValueList;  // of LogicalChannelByRB
 using MBMS_FACHCarryingMTCH_List = ValueList;  // of TransportFormatSet
 
 struct UM_RLC_OutOSeqDelivery_Info_r6 {
+  static constexpr uint32_t kHas_timer_OSD = 1u << 0;
   uint32_t presence;
   uint32_t timer_OSD;
   uint32_t windowSize_OSD;
 };
 
 struct RLC_Info_MCCH_r6 {
+  static constexpr uint32_t kHas_dl_UM_RLC_OutOSeqDelivery_Info = 1u << 0;
   uint32_t presence;
   uint32_t dl_UM_RLC_LI_size;
   UM_RLC_OutOSeqDelivery_Info_r6 dl_UM_RLC_OutOSeqDelivery_Info;
 };
 
 struct MBMS_MCCH_ConfigurationInfo_r6 {
+  static constexpr uint32_t kHas_tctf_Presence = 1u << 0;
   uint32_t presence;
   uint8_t accessInfoPeriodCoefficient;
   uint8_t repetitionPeriodCoefficient;
@@ -1813,12 +2491,23 @@ struct MBMS_MCCH_ConfigurationInfo_r6 {
 };
 
 using MBMS_MSCHSchedulingInfo = ChoiceValue;
+struct MBMS_MSCHSchedulingInfo_Tag {
+  static constexpr uint32_t schedulingPeriod_32_Offset = 1;
+  static constexpr uint32_t schedulingPeriod_64_Offset = 2;
+  static constexpr uint32_t schedulingPeriod_128_Offset = 3;
+  static constexpr uint32_t schedulingPeriod_256_Offset = 4;
+  static constexpr uint32_t schedulingPeriod_512_Offset = 5;
+  static constexpr uint32_t schedulingPeriod_1024_Offset = 6;
+};
 
 struct RLC_Info_MSCH_r6 {
   uint32_t dl_UM_RLC_LI_size;
 };
 
 struct MBMS_MSCH_ConfigurationInfo_r6 {
+  static constexpr uint32_t kHas_mschShedulingInfo = 1u << 0;
+  static constexpr uint32_t kHas_rlc_Info = 1u << 1;
+  static constexpr uint32_t kHas_tctf_Presence = 1u << 2;
   uint32_t presence;
   MBMS_MSCHSchedulingInfo mschShedulingInfo;
   RLC_Info_MSCH_r6 rlc_Info;
@@ -1826,6 +2515,7 @@ struct MBMS_MSCH_ConfigurationInfo_r6 {
 };
 
 struct MBSFNFrequency {
+  static constexpr uint32_t kHas_cellParametersID = 1u << 0;
   uint32_t presence;
   FrequencyInfo frequencyInfo;
   uint8_t cellParametersID;
@@ -1838,12 +2528,26 @@ struct Mapping_LCR_r4 {
 };
 
 using MeasurementControlSysInfo_use_of_HCS = ChoiceValue;
+struct MeasurementControlSysInfo_use_of_HCS_Tag {
+  static constexpr uint32_t hcs_not_used = 1;
+  static constexpr uint32_t hcs_used = 2;
+};
 
 using UL_TrCH_Identity = ChoiceValue;
+struct UL_TrCH_Identity_Tag {
+  static constexpr uint32_t dch = 1;
+  static constexpr uint32_t rachorcpch = 2;
+  static constexpr uint32_t usch = 3;
+};
 
 using TrafficVolumeMeasurementObjectList = ValueList;  // of UL_TrCH_Identity
 
 using TrafficVolumeMeasQuantity = ChoiceValue;
+struct TrafficVolumeMeasQuantity_Tag {
+  static constexpr uint32_t rlc_BufferPayload = 1;
+  static constexpr uint32_t averageRLC_BufferPayload = 2;
+  static constexpr uint32_t varianceOfRLC_BufferPayload = 3;
+};
 
 struct TrafficVolumeReportingQuantity {
   uint8_t rlc_RB_BufferPayload;
@@ -1852,6 +2556,9 @@ struct TrafficVolumeReportingQuantity {
 };
 
 struct TrafficVolumeEventParam {
+  static constexpr uint32_t kHas_timeToTrigger = 1u << 0;
+  static constexpr uint32_t kHas_pendingTimeAfterTrigger = 1u << 1;
+  static constexpr uint32_t kHas_tx_InterruptionAfterTrigger = 1u << 2;
   uint32_t presence;
   uint32_t eventID;
   uint32_t reportingThreshold;
@@ -1863,6 +2570,8 @@ struct TrafficVolumeEventParam {
 using TransChCriteria_eventSpecificParameters = ValueList;  // of TrafficVolumeEventParam
 
 struct TransChCriteria {
+  static constexpr uint32_t kHas_ul_transportChannelID = 1u << 0;
+  static constexpr uint32_t kHas_eventSpecificParameters = 1u << 1;
   uint32_t presence;
   UL_TrCH_Identity ul_transportChannelID;
   TransChCriteria_eventSpecificParameters eventSpecificParameters;
@@ -1871,6 +2580,7 @@ struct TransChCriteria {
 using TransChCriteriaList = ValueList;  // of TransChCriteria
 
 struct TrafficVolumeReportingCriteria {
+  static constexpr uint32_t kHas_transChCriteriaList = 1u << 0;
   uint32_t presence;
   TransChCriteriaList transChCriteriaList;
 };
@@ -1880,8 +2590,17 @@ struct MeasurementValidity {
 };
 
 using TrafficVolumeReportCriteriaSysInfo = ChoiceValue;
+struct TrafficVolumeReportCriteriaSysInfo_Tag {
+  static constexpr uint32_t trafficVolumeReportingCriteria = 1;
+  static constexpr uint32_t periodicalReportingCriteria = 2;
+};
 
 struct TrafficVolumeMeasSysInfo {
+  static constexpr uint32_t kHas_trafficVolumeMeasurementObjectList = 1u << 0;
+  static constexpr uint32_t kHas_trafficVolumeMeasQuantity = 1u << 1;
+  static constexpr uint32_t kHas_trafficVolumeReportingQuantity = 1u << 2;
+  static constexpr uint32_t kHas_dummy = 1u << 3;
+  static constexpr uint32_t kHas_measurementValidity = 1u << 4;
   uint32_t presence;
   uint8_t trafficVolumeMeasurementID;
   TrafficVolumeMeasurementObjectList trafficVolumeMeasurementObjectList;
@@ -1904,6 +2623,8 @@ struct UE_InternalMeasurementSysInfo {
 };
 
 struct MeasurementControlSysInfo {
+  static constexpr uint32_t kHas_trafficVolumeMeasSysInfo = 1u << 0;
+  static constexpr uint32_t kHas_dummy = 1u << 1;
   uint32_t presence;
   MeasurementControlSysInfo_use_of_HCS use_of_HCS;
   TrafficVolumeMeasSysInfo trafficVolumeMeasSysInfo;
@@ -1911,82 +2632,120 @@ struct MeasurementControlSysInfo {
 };
 
 using MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS = ChoiceValue;
+struct MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_Tag {
+  static constexpr uint32_t hcs_not_used = 1;
+  static constexpr uint32_t hcs_used = 2;
+};
 
 struct MeasurementControlSysInfo_LCR_r4_ext {
   MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS use_of_HCS;
 };
 
 using MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure = ChoiceValue;
+struct MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_Tag {
+  static constexpr uint32_t cpich_RSCP = 1;
+  static constexpr uint32_t cpich_Ec_N0 = 2;
+};
 
 struct MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used {
   MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure cellSelectQualityMeasure;
 };
 
 struct MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0 {
+  static constexpr uint32_t kHas_intraFreqMeasurementSysInfo = 1u << 0;
+  static constexpr uint32_t kHas_interFreqMeasurementSysInfo = 1u << 1;
   uint32_t presence;
   IntraFreqMeasurementSysInfo_ECN0_LCR_r4 intraFreqMeasurementSysInfo;
   InterFreqMeasurementSysInfo_ECN0_LCR_r4 interFreqMeasurementSysInfo;
 };
 
 struct MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP {
+  static constexpr uint32_t kHas_intraFreqMeasurementSysInfo = 1u << 0;
+  static constexpr uint32_t kHas_interFreqMeasurementSysInfo = 1u << 1;
   uint32_t presence;
   IntraFreqMeasurementSysInfo_RSCP_LCR_r4 intraFreqMeasurementSysInfo;
   InterFreqMeasurementSysInfo_RSCP_LCR_r4 interFreqMeasurementSysInfo;
 };
 
 using MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure = ChoiceValue;
+struct MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_Tag {
+  static constexpr uint32_t cpich_RSCP = 1;
+  static constexpr uint32_t cpich_Ec_N0 = 2;
+};
 
 struct MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used {
   MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure cellSelectQualityMeasure;
 };
 
 struct MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0 {
+  static constexpr uint32_t kHas_intraFreqMeasurementSysInfo = 1u << 0;
+  static constexpr uint32_t kHas_interFreqMeasurementSysInfo = 1u << 1;
   uint32_t presence;
   IntraFreqMeasurementSysInfo_HCS_ECN0_LCR_r4 intraFreqMeasurementSysInfo;
   InterFreqMeasurementSysInfo_HCS_ECN0_LCR_r4 interFreqMeasurementSysInfo;
 };
 
 struct MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP {
+  static constexpr uint32_t kHas_intraFreqMeasurementSysInfo = 1u << 0;
+  static constexpr uint32_t kHas_interFreqMeasurementSysInfo = 1u << 1;
   uint32_t presence;
   IntraFreqMeasurementSysInfo_HCS_RSCP_LCR_r4 intraFreqMeasurementSysInfo;
   InterFreqMeasurementSysInfo_HCS_RSCP_LCR_r4 interFreqMeasurementSysInfo;
 };
 
 using MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure = ChoiceValue;
+struct MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_Tag {
+  static constexpr uint32_t cpich_RSCP = 1;
+  static constexpr uint32_t cpich_Ec_N0 = 2;
+};
 
 struct MeasurementControlSysInfo_use_of_HCS_hcs_not_used {
+  static constexpr uint32_t kHas_interRATMeasurementSysInfo = 1u << 0;
   uint32_t presence;
   MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure cellSelectQualityMeasure;
   InterRATMeasurementSysInfo_B interRATMeasurementSysInfo;
 };
 
 struct MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0 {
+  static constexpr uint32_t kHas_intraFreqMeasurementSysInfo = 1u << 0;
+  static constexpr uint32_t kHas_interFreqMeasurementSysInfo = 1u << 1;
   uint32_t presence;
   IntraFreqMeasurementSysInfo_ECN0 intraFreqMeasurementSysInfo;
   InterFreqMeasurementSysInfo_ECN0 interFreqMeasurementSysInfo;
 };
 
 struct MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP {
+  static constexpr uint32_t kHas_intraFreqMeasurementSysInfo = 1u << 0;
+  static constexpr uint32_t kHas_interFreqMeasurementSysInfo = 1u << 1;
   uint32_t presence;
   IntraFreqMeasurementSysInfo_RSCP intraFreqMeasurementSysInfo;
   InterFreqMeasurementSysInfo_RSCP interFreqMeasurementSysInfo;
 };
 
 using MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure = ChoiceValue;
+struct MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_Tag {
+  static constexpr uint32_t cpich_RSCP = 1;
+  static constexpr uint32_t cpich_Ec_N0 = 2;
+};
 
 struct MeasurementControlSysInfo_use_of_HCS_hcs_used {
+  static constexpr uint32_t kHas_interRATMeasurementSysInfo = 1u << 0;
   uint32_t presence;
   MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure cellSelectQualityMeasure;
   InterRATMeasurementSysInfo interRATMeasurementSysInfo;
 };
 
 struct MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0 {
+  static constexpr uint32_t kHas_intraFreqMeasurementSysInfo = 1u << 0;
+  static constexpr uint32_t kHas_interFreqMeasurementSysInfo = 1u << 1;
   uint32_t presence;
   IntraFreqMeasurementSysInfo_HCS_ECN0 intraFreqMeasurementSysInfo;
   InterFreqMeasurementSysInfo_HCS_ECN0 interFreqMeasurementSysInfo;
 };
 
 struct MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP {
+  static constexpr uint32_t kHas_intraFreqMeasurementSysInfo = 1u << 0;
+  static constexpr uint32_t kHas_interFreqMeasurementSysInfo = 1u << 1;
   uint32_t presence;
   IntraFreqMeasurementSysInfo_HCS_RSCP intraFreqMeasurementSysInfo;
   InterFreqMeasurementSysInfo_HCS_RSCP interFreqMeasurementSysInfo;
@@ -1997,6 +2756,11 @@ struct MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidambl
 };
 
 using MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode = ChoiceValue;
+struct MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_Tag {
+  static constexpr uint32_t defaultMidamble = 1;
+  static constexpr uint32_t commonMidamble = 2;
+  static constexpr uint32_t ueSpecificMidamble = 3;
+};
 
 struct MidambleShiftAndBurstType_VHCR_burstType_type1 {
   uint32_t midambleConfigurationBurstType1and3;
@@ -2008,6 +2772,11 @@ struct MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueS
 };
 
 using MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode = ChoiceValue;
+struct MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_Tag {
+  static constexpr uint32_t defaultMidamble = 1;
+  static constexpr uint32_t commonMidamble = 2;
+  static constexpr uint32_t ueSpecificMidamble = 3;
+};
 
 struct MidambleShiftAndBurstType_VHCR_burstType_type2 {
   uint32_t midambleConfigurationBurstType2;
@@ -2019,6 +2788,10 @@ struct MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueS
 };
 
 using MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode = ChoiceValue;
+struct MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_Tag {
+  static constexpr uint32_t defaultMidamble = 1;
+  static constexpr uint32_t ueSpecificMidamble = 2;
+};
 
 struct MidambleShiftAndBurstType_VHCR_burstType_type3 {
   uint32_t midambleConfigurationBurstType1and3;
@@ -2030,6 +2803,11 @@ struct MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueS
 };
 
 using MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode = ChoiceValue;
+struct MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_Tag {
+  static constexpr uint32_t defaultMidamble = 1;
+  static constexpr uint32_t commonMidamble = 2;
+  static constexpr uint32_t ueSpecificMidamble = 3;
+};
 
 struct MidambleShiftAndBurstType_burstType_type1 {
   uint32_t midambleConfigurationBurstType1and3;
@@ -2041,6 +2819,11 @@ struct MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecif
 };
 
 using MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode = ChoiceValue;
+struct MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_Tag {
+  static constexpr uint32_t defaultMidamble = 1;
+  static constexpr uint32_t commonMidamble = 2;
+  static constexpr uint32_t ueSpecificMidamble = 3;
+};
 
 struct MidambleShiftAndBurstType_burstType_type2 {
   uint32_t midambleConfigurationBurstType2;
@@ -2052,6 +2835,10 @@ struct MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecif
 };
 
 using MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode = ChoiceValue;
+struct MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_Tag {
+  static constexpr uint32_t defaultMidamble = 1;
+  static constexpr uint32_t ueSpecificMidamble = 2;
+};
 
 struct MidambleShiftAndBurstType_burstType_type3 {
   uint32_t midambleConfigurationBurstType1and3;
@@ -2063,6 +2850,11 @@ struct MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecif
 };
 
 using MidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode = ChoiceValue;
+struct MidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode_Tag {
+  static constexpr uint32_t defaultMidamble = 1;
+  static constexpr uint32_t commonMidamble = 2;
+  static constexpr uint32_t ueSpecificMidamble = 3;
+};
 
 struct MidambleShiftAndBurstType_r7_burstType_type1 {
   uint32_t midambleConfigurationBurstType1and3;
@@ -2074,6 +2866,11 @@ struct MidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode_ueSpe
 };
 
 using MidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode = ChoiceValue;
+struct MidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode_Tag {
+  static constexpr uint32_t defaultMidamble = 1;
+  static constexpr uint32_t commonMidamble = 2;
+  static constexpr uint32_t ueSpecificMidamble = 3;
+};
 
 struct MidambleShiftAndBurstType_r7_burstType_type2 {
   uint32_t midambleConfigurationBurstType2;
@@ -2085,6 +2882,10 @@ struct MidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode_ueSpe
 };
 
 using MidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode = ChoiceValue;
+struct MidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode_Tag {
+  static constexpr uint32_t defaultMidamble = 1;
+  static constexpr uint32_t ueSpecificMidamble = 2;
+};
 
 struct MidambleShiftAndBurstType_r7_burstType_type3 {
   uint32_t midambleConfigurationBurstType1and3;
@@ -2101,6 +2902,8 @@ struct N_CR_T_CRMaxHyst {
 };
 
 struct NewInterRATCell_B_technologySpecificInfo_gsm {
+  static constexpr uint32_t kHas_cellSelectionReselectionInfo = 1u << 0;
+  static constexpr uint32_t kHas_dummy = 1u << 1;
   uint32_t presence;
   CellSelectReselectInfoSIB_11_12 cellSelectionReselectionInfo;
   int8_t interRATCellIndividualOffset;
@@ -2114,6 +2917,8 @@ struct NewInterRATCell_B_technologySpecificInfo_is_2000 {
 };
 
 struct NewInterRATCell_technologySpecificInfo_gsm {
+  static constexpr uint32_t kHas_cellSelectionReselectionInfo = 1u << 0;
+  static constexpr uint32_t kHas_dummy = 1u << 1;
   uint32_t presence;
   CellSelectReselectInfoSIB_11_12 cellSelectionReselectionInfo;
   int8_t interRATCellIndividualOffset;
@@ -2127,14 +2932,21 @@ struct NewInterRATCell_technologySpecificInfo_is_2000 {
 };
 
 using OctetModeRLC_SizeInfoType1 = ChoiceValue;
+struct OctetModeRLC_SizeInfoType1_Tag {
+  static constexpr uint32_t sizeType1 = 1;
+  static constexpr uint32_t sizeType2 = 2;
+  static constexpr uint32_t sizeType3 = 3;
+};
 
 struct OctetModeRLC_SizeInfoType1_sizeType2 {
+  static constexpr uint32_t kHas_part2 = 1u << 0;
   uint32_t presence;
   uint8_t part1;
   uint8_t part2;
 };
 
 struct OctetModeRLC_SizeInfoType1_sizeType3 {
+  static constexpr uint32_t kHas_part2 = 1u << 0;
   uint32_t presence;
   uint8_t part1;
   uint8_t part2;
@@ -2146,6 +2958,8 @@ struct OpenLoopPowerControl_IPDL_TDD_r4 {
 };
 
 struct OpenLoopPowerControl_TDD {
+  static constexpr uint32_t kHas_alpha = 1u << 0;
+  static constexpr uint32_t kHas_pusch_ConstantValue = 1u << 1;
   uint32_t presence;
   uint8_t primaryCCPCH_TX_Power;
   uint8_t alpha;
@@ -2155,6 +2969,8 @@ struct OpenLoopPowerControl_TDD {
 };
 
 struct PDSCH_Info {
+  static constexpr uint32_t kHas_commonTimeslotInfo = 1u << 0;
+  static constexpr uint32_t kHas_pdsch_TimeslotsCodes = 1u << 1;
   uint32_t presence;
   uint8_t tfcs_ID;
   CommonTimeslotInfo commonTimeslotInfo;
@@ -2162,6 +2978,8 @@ struct PDSCH_Info {
 };
 
 struct PDSCH_Info_LCR_r4 {
+  static constexpr uint32_t kHas_commonTimeslotInfo = 1u << 0;
+  static constexpr uint32_t kHas_pdsch_TimeslotsCodes = 1u << 1;
   uint32_t presence;
   uint8_t tfcs_ID;
   CommonTimeslotInfo commonTimeslotInfo;
@@ -2169,8 +2987,14 @@ struct PDSCH_Info_LCR_r4 {
 };
 
 using PDSCH_Info_r7_tddOption = ChoiceValue;
+struct PDSCH_Info_r7_tddOption_Tag {
+  static constexpr uint32_t tdd384 = 1;
+  static constexpr uint32_t tdd768 = 2;
+  static constexpr uint32_t tdd128 = 3;
+};
 
 struct PDSCH_Info_r7 {
+  static constexpr uint32_t kHas_commonTimeslotInfo = 1u << 0;
   uint32_t presence;
   uint8_t tfcs_ID;
   CommonTimeslotInfo commonTimeslotInfo;
@@ -2178,23 +3002,32 @@ struct PDSCH_Info_r7 {
 };
 
 struct PDSCH_Info_r7_tddOption_tdd128 {
+  static constexpr uint32_t kHas_pdsch_TimeslotsCodes = 1u << 0;
   uint32_t presence;
   DownlinkTimeslotsCodes_LCR_r4 pdsch_TimeslotsCodes;
 };
 
 struct PDSCH_Info_r7_tddOption_tdd384 {
+  static constexpr uint32_t kHas_pdsch_TimeslotsCodes = 1u << 0;
   uint32_t presence;
   DownlinkTimeslotsCodes pdsch_TimeslotsCodes;
 };
 
 struct PDSCH_Info_r7_tddOption_tdd768 {
+  static constexpr uint32_t kHas_pdsch_TimeslotsCodes = 1u << 0;
   uint32_t presence;
   DownlinkTimeslotsCodes_VHCR pdsch_TimeslotsCodes;
 };
 
 using TFCS = ChoiceValue;
+struct TFCS_Tag {
+  static constexpr uint32_t normalTFCI_Signalling = 1;
+  static constexpr uint32_t dummy = 2;
+};
 
 struct PDSCH_SysInfo {
+  static constexpr uint32_t kHas_dsch_TFS = 1u << 0;
+  static constexpr uint32_t kHas_dsch_TFCS = 1u << 1;
   uint32_t presence;
   uint8_t pdsch_Identity;
   PDSCH_Info pdsch_Info;
@@ -2208,6 +3041,7 @@ struct SFN_TimeInfo {
 };
 
 struct PDSCH_SysInfoList_SFN_Item {
+  static constexpr uint32_t kHas_sfn_TimeInfo = 1u << 0;
   uint32_t presence;
   PDSCH_SysInfo pdsch_SysInfo;
   SFN_TimeInfo sfn_TimeInfo;
@@ -2216,6 +3050,8 @@ struct PDSCH_SysInfoList_SFN_Item {
 using PDSCH_SysInfoList_SFN = ValueList;  // of PDSCH_SysInfoList_SFN_Item
 
 struct PDSCH_SysInfo_HCR_r5 {
+  static constexpr uint32_t kHas_dsch_TransportChannelsInfo = 1u << 0;
+  static constexpr uint32_t kHas_dsch_TFCS = 1u << 1;
   uint32_t presence;
   uint8_t pdsch_Identity;
   PDSCH_Info pdsch_Info;
@@ -2224,6 +3060,7 @@ struct PDSCH_SysInfo_HCR_r5 {
 };
 
 struct PDSCH_SysInfoList_SFN_HCR_r5_Item {
+  static constexpr uint32_t kHas_sfn_TimeInfo = 1u << 0;
   uint32_t presence;
   PDSCH_SysInfo_HCR_r5 pdsch_SysInfo;
   SFN_TimeInfo sfn_TimeInfo;
@@ -2232,6 +3069,8 @@ struct PDSCH_SysInfoList_SFN_HCR_r5_Item {
 using PDSCH_SysInfoList_SFN_HCR_r5 = ValueList;  // of PDSCH_SysInfoList_SFN_HCR_r5_Item
 
 struct PDSCH_SysInfo_LCR_r4 {
+  static constexpr uint32_t kHas_dsch_TFS = 1u << 0;
+  static constexpr uint32_t kHas_dsch_TFCS = 1u << 1;
   uint32_t presence;
   uint8_t pdsch_Identity;
   PDSCH_Info_LCR_r4 pdsch_Info;
@@ -2240,6 +3079,7 @@ struct PDSCH_SysInfo_LCR_r4 {
 };
 
 struct PDSCH_SysInfoList_SFN_LCR_r4_Item {
+  static constexpr uint32_t kHas_sfn_TimeInfo = 1u << 0;
   uint32_t presence;
   PDSCH_SysInfo_LCR_r4 pdsch_SysInfo;
   SFN_TimeInfo sfn_TimeInfo;
@@ -2248,6 +3088,8 @@ struct PDSCH_SysInfoList_SFN_LCR_r4_Item {
 using PDSCH_SysInfoList_SFN_LCR_r4 = ValueList;  // of PDSCH_SysInfoList_SFN_LCR_r4_Item
 
 struct PDSCH_SysInfo_VHCR_r7 {
+  static constexpr uint32_t kHas_dsch_TransportChannelsInfo = 1u << 0;
+  static constexpr uint32_t kHas_dsch_TFCS = 1u << 1;
   uint32_t presence;
   uint8_t pdsch_Identity;
   PDSCH_Info_r7 pdsch_Info;
@@ -2258,10 +3100,28 @@ struct PDSCH_SysInfo_VHCR_r7 {
 using PDSCH_SysInfoList_VHCR_r7 = ValueList;  // of PDSCH_SysInfo_VHCR_r7
 
 using PICH_Info_HCR_VHCR_r7_channelisationCode = ChoiceValue;
+struct PICH_Info_HCR_VHCR_r7_channelisationCode_Tag {
+  static constexpr uint32_t tdd384 = 1;
+  static constexpr uint32_t tdd768 = 2;
+};
 
 using RepPerLengthOffset_PICH = ChoiceValue;
+struct RepPerLengthOffset_PICH_Tag {
+  static constexpr uint32_t rpp4_2 = 1;
+  static constexpr uint32_t rpp8_2 = 2;
+  static constexpr uint32_t rpp8_4 = 3;
+  static constexpr uint32_t rpp16_2 = 4;
+  static constexpr uint32_t rpp16_4 = 5;
+  static constexpr uint32_t rpp32_2 = 6;
+  static constexpr uint32_t rpp32_4 = 7;
+  static constexpr uint32_t rpp64_2 = 8;
+  static constexpr uint32_t rpp64_4 = 9;
+};
 
 struct PICH_Info_HCR_VHCR_r7 {
+  static constexpr uint32_t kHas_channelisationCode = 1u << 0;
+  static constexpr uint32_t kHas_timeslot = 1u << 1;
+  static constexpr uint32_t kHas_repetitionPeriodLengthOffset = 1u << 2;
   uint32_t presence;
   PICH_Info_HCR_VHCR_r7_channelisationCode channelisationCode;
   uint8_t timeslot;
@@ -2275,6 +3135,8 @@ struct PICH_Info_HCR_VHCR_r7 {
 using PichChannelisationCodeList_LCR_r4 = FixedArray<uint32_t, 2>;
 
 struct PICH_Info_LCR_r4 {
+  static constexpr uint32_t kHas_timeslot = 1u << 0;
+  static constexpr uint32_t kHas_repetitionPeriodLengthOffset = 1u << 1;
   uint32_t presence;
   uint8_t timeslot;
   PichChannelisationCodeList_LCR_r4 pichChannelisationCodeList_LCR_r4;
@@ -2292,6 +3154,9 @@ struct PICH_Info_fdd {
 };
 
 struct PICH_Info_tdd {
+  static constexpr uint32_t kHas_channelisationCode = 1u << 0;
+  static constexpr uint32_t kHas_timeslot = 1u << 1;
+  static constexpr uint32_t kHas_repetitionPeriodLengthOffset = 1u << 2;
   uint32_t presence;
   uint32_t channelisationCode;
   uint8_t timeslot;
@@ -2316,12 +3181,20 @@ struct PRACH_Definition_LCR_r4 {
 };
 
 using PRACH_Partitioning = ChoiceValue;
+struct PRACH_Partitioning_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+};
 
 using PRACH_Partitioning_LCR_r4 = ValueList;  // of ASCSetting_TDD_LCR_r4
 
 using PRACH_Partitioning_fdd = ValueList;  // of ASCSetting_FDD
 
 using PRACH_Partitioning_r7 = ChoiceValue;
+struct PRACH_Partitioning_r7_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+};
 
 using PRACH_Partitioning_r7_fdd = ValueList;  // of ASCSetting_FDD
 
@@ -2335,6 +3208,10 @@ struct PRACH_PowerOffset {
 };
 
 using PRACH_RACH_Info_modeSpecificInfo = ChoiceValue;
+struct PRACH_RACH_Info_modeSpecificInfo_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+};
 
 struct PRACH_RACH_Info {
   PRACH_RACH_Info_modeSpecificInfo modeSpecificInfo;
@@ -2360,6 +3237,10 @@ struct PRACH_RACH_Info_LCR_v770ext {
 };
 
 using TDD768_PRACH_CCodeList = ChoiceValue;
+struct TDD768_PRACH_CCodeList_Tag {
+  static constexpr uint32_t sf32 = 1;
+  static constexpr uint32_t sf16 = 2;
+};
 
 struct PRACH_RACH_Info_VHCR_r7 {
   uint8_t timeslot;
@@ -2376,6 +3257,10 @@ struct PRACH_RACH_Info_modeSpecificInfo_fdd {
 };
 
 using TDD_PRACH_CCodeList = ChoiceValue;
+struct TDD_PRACH_CCodeList_Tag {
+  static constexpr uint32_t sf8 = 1;
+  static constexpr uint32_t sf16 = 2;
+};
 
 struct PRACH_RACH_Info_modeSpecificInfo_tdd {
   uint8_t timeslot;
@@ -2386,8 +3271,17 @@ struct PRACH_RACH_Info_modeSpecificInfo_tdd {
 using PersistenceScalingFactorList = FixedArray<uint32_t, 6>;
 
 using PRACH_SystemInformation_modeSpecificInfo = ChoiceValue;
+struct PRACH_SystemInformation_modeSpecificInfo_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+};
 
 struct PRACH_SystemInformation {
+  static constexpr uint32_t kHas_rach_TransportFormatSet = 1u << 0;
+  static constexpr uint32_t kHas_rach_TFCS = 1u << 1;
+  static constexpr uint32_t kHas_prach_Partitioning = 1u << 2;
+  static constexpr uint32_t kHas_persistenceScalingFactorList = 1u << 3;
+  static constexpr uint32_t kHas_ac_To_ASC_MappingTable = 1u << 4;
   uint32_t presence;
   PRACH_RACH_Info prach_RACH_Info;
   uint8_t transportChannelIdentity;
@@ -2402,8 +3296,14 @@ struct PRACH_SystemInformation {
 using PRACH_SystemInformationList = ValueList;  // of PRACH_SystemInformation
 
 using TransportFormatSet_LCR = ChoiceValue;
+struct TransportFormatSet_LCR_Tag {
+  static constexpr uint32_t dedicatedTransChTFS = 1;
+  static constexpr uint32_t commonTransChTFS_LCR = 2;
+};
 
 struct PRACH_SystemInformation_LCR_r4 {
+  static constexpr uint32_t kHas_rach_TransportFormatSet_LCR = 1u << 0;
+  static constexpr uint32_t kHas_prach_Partitioning_LCR = 1u << 1;
   uint32_t presence;
   PRACH_RACH_Info_LCR_r4 prach_RACH_Info_LCR;
   TransportFormatSet_LCR rach_TransportFormatSet_LCR;
@@ -2419,6 +3319,7 @@ struct PRACH_SystemInformation_LCR_v770ext {
 using PRACH_SystemInformationList_LCR_v770ext = ValueList;  // of PRACH_SystemInformation_LCR_v770ext
 
 struct PRACH_SystemInformation_VHCR_r7 {
+  static constexpr uint32_t kHas_prach_Partitioning = 1u << 0;
   uint32_t presence;
   PRACH_RACH_Info_VHCR_r7 prach_RACH_Info;
   PRACH_Partitioning_r7 prach_Partitioning;
@@ -2433,6 +3334,11 @@ struct RACH_TransmissionParameters {
 };
 
 struct PRACH_SystemInformation_modeSpecificInfo_fdd {
+  static constexpr uint32_t kHas_primaryCPICH_TX_Power = 1u << 0;
+  static constexpr uint32_t kHas_constantValue = 1u << 1;
+  static constexpr uint32_t kHas_prach_PowerOffset = 1u << 2;
+  static constexpr uint32_t kHas_rach_TransmissionParameters = 1u << 3;
+  static constexpr uint32_t kHas_aich_Info = 1u << 4;
   uint32_t presence;
   int8_t primaryCPICH_TX_Power;
   int8_t constantValue;
@@ -2444,6 +3350,10 @@ struct PRACH_SystemInformation_modeSpecificInfo_fdd {
 using UL_TS_ChannelisationCodeList = FixedArray<uint32_t, 2>;
 
 using UplinkTimeslotsCodes_moreTimeslots = ChoiceValue;
+struct UplinkTimeslotsCodes_moreTimeslots_Tag {
+  static constexpr uint32_t noMore = 1;
+  static constexpr uint32_t additionalTimeslots = 2;
+};
 
 struct UplinkTimeslotsCodes {
   uint8_t dynamicSFusage;
@@ -2453,6 +3363,8 @@ struct UplinkTimeslotsCodes {
 };
 
 struct PUSCH_Info {
+  static constexpr uint32_t kHas_commonTimeslotInfo = 1u << 0;
+  static constexpr uint32_t kHas_pusch_TimeslotsCodes = 1u << 1;
   uint32_t presence;
   uint8_t tfcs_ID;
   CommonTimeslotInfo commonTimeslotInfo;
@@ -2460,6 +3372,10 @@ struct PUSCH_Info {
 };
 
 using UplinkTimeslotsCodes_LCR_r4_moreTimeslots = ChoiceValue;
+struct UplinkTimeslotsCodes_LCR_r4_moreTimeslots_Tag {
+  static constexpr uint32_t noMore = 1;
+  static constexpr uint32_t additionalTimeslots = 2;
+};
 
 struct UplinkTimeslotsCodes_LCR_r4 {
   uint8_t dynamicSFusage;
@@ -2469,6 +3385,8 @@ struct UplinkTimeslotsCodes_LCR_r4 {
 };
 
 struct PUSCH_Info_LCR_r4 {
+  static constexpr uint32_t kHas_commonTimeslotInfo = 1u << 0;
+  static constexpr uint32_t kHas_pusch_TimeslotsCodes = 1u << 1;
   uint32_t presence;
   uint8_t tfcs_ID;
   CommonTimeslotInfo commonTimeslotInfo;
@@ -2478,6 +3396,10 @@ struct PUSCH_Info_LCR_r4 {
 using UL_TS_ChannelisationCodeList_VHCR = FixedArray<uint32_t, 2>;
 
 using UplinkTimeslotsCodes_VHCR_moreTimeslots = ChoiceValue;
+struct UplinkTimeslotsCodes_VHCR_moreTimeslots_Tag {
+  static constexpr uint32_t noMore = 1;
+  static constexpr uint32_t additionalTimeslots = 2;
+};
 
 struct UplinkTimeslotsCodes_VHCR {
   uint8_t dynamicSFusage;
@@ -2487,6 +3409,8 @@ struct UplinkTimeslotsCodes_VHCR {
 };
 
 struct PUSCH_Info_VHCR {
+  static constexpr uint32_t kHas_commonTimeslotInfo = 1u << 0;
+  static constexpr uint32_t kHas_pusch_TimeslotsCodes_VHCR = 1u << 1;
   uint32_t presence;
   uint8_t tfcs_ID;
   CommonTimeslotInfo commonTimeslotInfo;
@@ -2494,6 +3418,8 @@ struct PUSCH_Info_VHCR {
 };
 
 struct PUSCH_SysInfo {
+  static constexpr uint32_t kHas_usch_TFS = 1u << 0;
+  static constexpr uint32_t kHas_usch_TFCS = 1u << 1;
   uint32_t presence;
   uint8_t pusch_Identity;
   PUSCH_Info pusch_Info;
@@ -2502,6 +3428,7 @@ struct PUSCH_SysInfo {
 };
 
 struct PUSCH_SysInfoList_SFN_Item {
+  static constexpr uint32_t kHas_sfn_TimeInfo = 1u << 0;
   uint32_t presence;
   PUSCH_SysInfo pusch_SysInfo;
   SFN_TimeInfo sfn_TimeInfo;
@@ -2517,6 +3444,8 @@ struct USCH_TransportChannelsInfo_Item {
 using USCH_TransportChannelsInfo = ValueList;  // of USCH_TransportChannelsInfo_Item
 
 struct PUSCH_SysInfo_HCR_r5 {
+  static constexpr uint32_t kHas_usch_TransportChannelsInfo = 1u << 0;
+  static constexpr uint32_t kHas_usch_TFCS = 1u << 1;
   uint32_t presence;
   uint8_t pusch_Identity;
   PUSCH_Info pusch_Info;
@@ -2525,6 +3454,7 @@ struct PUSCH_SysInfo_HCR_r5 {
 };
 
 struct PUSCH_SysInfoList_SFN_HCR_r5_Item {
+  static constexpr uint32_t kHas_sfn_TimeInfo = 1u << 0;
   uint32_t presence;
   PUSCH_SysInfo_HCR_r5 pusch_SysInfo;
   SFN_TimeInfo sfn_TimeInfo;
@@ -2533,6 +3463,8 @@ struct PUSCH_SysInfoList_SFN_HCR_r5_Item {
 using PUSCH_SysInfoList_SFN_HCR_r5 = ValueList;  // of PUSCH_SysInfoList_SFN_HCR_r5_Item
 
 struct PUSCH_SysInfo_LCR_r4 {
+  static constexpr uint32_t kHas_usch_TFS = 1u << 0;
+  static constexpr uint32_t kHas_usch_TFCS = 1u << 1;
   uint32_t presence;
   uint8_t pusch_Identity;
   PUSCH_Info_LCR_r4 pusch_Info;
@@ -2541,6 +3473,7 @@ struct PUSCH_SysInfo_LCR_r4 {
 };
 
 struct PUSCH_SysInfoList_SFN_LCR_r4_Item {
+  static constexpr uint32_t kHas_sfn_TimeInfo = 1u << 0;
   uint32_t presence;
   PUSCH_SysInfo_LCR_r4 pusch_SysInfo;
   SFN_TimeInfo sfn_TimeInfo;
@@ -2549,6 +3482,8 @@ struct PUSCH_SysInfoList_SFN_LCR_r4_Item {
 using PUSCH_SysInfoList_SFN_LCR_r4 = ValueList;  // of PUSCH_SysInfoList_SFN_LCR_r4_Item
 
 struct PUSCH_SysInfo_VHCR {
+  static constexpr uint32_t kHas_usch_TransportChannelsInfo = 1u << 0;
+  static constexpr uint32_t kHas_usch_TFCS = 1u << 1;
   uint32_t presence;
   uint8_t pusch_Identity;
   PUSCH_Info_VHCR pusch_Info_VHCR;
@@ -2557,6 +3492,7 @@ struct PUSCH_SysInfo_VHCR {
 };
 
 struct PUSCH_SysInfoList_SFN_VHCR_Item {
+  static constexpr uint32_t kHas_sfn_TimeInfo = 1u << 0;
   uint32_t presence;
   PUSCH_SysInfo_VHCR pusch_SysInfo_VHCR;
   SFN_TimeInfo sfn_TimeInfo;
@@ -2578,8 +3514,14 @@ struct PrimaryCCPCH_Info_fdd {
 };
 
 using PrimaryCCPCH_Info_tdd_syncCase = ChoiceValue;
+struct PrimaryCCPCH_Info_tdd_syncCase_Tag {
+  static constexpr uint32_t syncCase1 = 1;
+  static constexpr uint32_t syncCase2 = 2;
+};
 
 struct PrimaryCCPCH_Info_tdd {
+  static constexpr uint32_t kHas_syncCase = 1u << 0;
+  static constexpr uint32_t kHas_cellParametersID = 1u << 1;
   uint32_t presence;
   PrimaryCCPCH_Info_tdd_syncCase syncCase;
   uint8_t cellParametersID;
@@ -2634,12 +3576,19 @@ using SCCPCH_ChannelisationCodeList = FixedArray<uint32_t, 16>;
 using SCCPCH_ChannelisationCodeList_VHCR = FixedArray<uint32_t, 32>;
 
 using SecondaryCCPCH_Info_modeSpecificInfo = ChoiceValue;
+struct SecondaryCCPCH_Info_modeSpecificInfo_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+};
 
 struct SecondaryCCPCH_Info {
   SecondaryCCPCH_Info_modeSpecificInfo modeSpecificInfo;
 };
 
 struct SCCPCH_SystemInformation {
+  static constexpr uint32_t kHas_tfcs = 1u << 0;
+  static constexpr uint32_t kHas_fach_PCH_InformationList = 1u << 1;
+  static constexpr uint32_t kHas_pich_Info = 1u << 2;
   uint32_t presence;
   SecondaryCCPCH_Info secondaryCCPCH_Info;
   TFCS tfcs;
@@ -2650,12 +3599,19 @@ struct SCCPCH_SystemInformation {
 using SCCPCH_SystemInformationList = ValueList;  // of SCCPCH_SystemInformation
 
 using SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo = ChoiceValue;
+struct SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_Tag {
+  static constexpr uint32_t tdd384 = 1;
+  static constexpr uint32_t tdd768 = 2;
+};
 
 struct SecondaryCCPCH_Info_HCR_VHCR_r7 {
   SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo modeSpecificInfo;
 };
 
 struct SCCPCH_SystemInformation_HCR_VHCR_r7 {
+  static constexpr uint32_t kHas_tfcs = 1u << 0;
+  static constexpr uint32_t kHas_fach_PCH_InformationList = 1u << 1;
+  static constexpr uint32_t kHas_pich_Info = 1u << 2;
   uint32_t presence;
   SecondaryCCPCH_Info_HCR_VHCR_r7 secondaryCCPCH_Info;
   TFCS tfcs;
@@ -2670,6 +3626,7 @@ struct SecondaryCCPCH_Info_LCR_r4_ext {
 };
 
 struct SCCPCH_SystemInformation_LCR_r4_ext {
+  static constexpr uint32_t kHas_pich_Info = 1u << 0;
   uint32_t presence;
   SecondaryCCPCH_Info_LCR_r4_ext secondaryCCPCH_LCR_Extensions;
   PICH_Info_LCR_r4 pich_Info;
@@ -2678,6 +3635,11 @@ struct SCCPCH_SystemInformation_LCR_r4_ext {
 using SCCPCH_SystemInformationList_LCR_r4_ext = ValueList;  // of SCCPCH_SystemInformation_LCR_r4_ext
 
 using SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo = ChoiceValue;
+struct SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd384 = 2;
+  static constexpr uint32_t tdd128 = 3;
+};
 
 struct SecondaryCCPCHInfo_MBMS_r6 {
   SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo modeSpecificInfo;
@@ -2694,6 +3656,8 @@ struct SCCPCH_SystemInformation_MBMS_r6_fachCarryingMSCH {
 };
 
 struct SCCPCH_SystemInformation_MBMS_r6 {
+  static constexpr uint32_t kHas_fachCarryingMTCH_List = 1u << 0;
+  static constexpr uint32_t kHas_fachCarryingMSCH = 1u << 1;
   uint32_t presence;
   SecondaryCCPCHInfo_MBMS_r6 secondaryCCPCHInfo_MBMS;
   TFCS transportFormatCombinationSet;
@@ -2703,6 +3667,12 @@ struct SCCPCH_SystemInformation_MBMS_r6 {
 };
 
 using SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo = ChoiceValue;
+struct SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd384 = 2;
+  static constexpr uint32_t tdd768 = 3;
+  static constexpr uint32_t tdd128 = 4;
+};
 
 struct SecondaryCCPCHInfo_MBMS_r7 {
   SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo modeSpecificInfo;
@@ -2718,6 +3688,8 @@ struct SCCPCH_SystemInformation_MBMS_r7_fachCarryingMSCH {
 };
 
 struct SCCPCH_SystemInformation_MBMS_r7 {
+  static constexpr uint32_t kHas_fachCarryingMTCH_List = 1u << 0;
+  static constexpr uint32_t kHas_fachCarryingMSCH = 1u << 1;
   uint32_t presence;
   SecondaryCCPCHInfo_MBMS_r7 secondaryCCPCHInfo_MBMS;
   TFCS transportFormatCombinationSet;
@@ -2727,8 +3699,18 @@ struct SCCPCH_SystemInformation_MBMS_r7 {
 };
 
 using SF256_AndCodeNumber = ChoiceValue;
+struct SF256_AndCodeNumber_Tag {
+  static constexpr uint32_t sf4 = 1;
+  static constexpr uint32_t sf8 = 2;
+  static constexpr uint32_t sf16 = 3;
+  static constexpr uint32_t sf32 = 4;
+  static constexpr uint32_t sf64 = 5;
+  static constexpr uint32_t sf128 = 6;
+  static constexpr uint32_t sf256 = 7;
+};
 
 struct SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_fdd {
+  static constexpr uint32_t kHas_secondaryScramblingCode = 1u << 0;
   uint32_t presence;
   uint8_t secondaryScramblingCode;
   uint8_t sttd_Indicator;
@@ -2747,8 +3729,14 @@ struct SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd384 {
 };
 
 using SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd_modulation = ChoiceValue;
+struct SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd_modulation_Tag {
+  static constexpr uint32_t modQPSK = 1;
+  static constexpr uint32_t mod16QAM = 2;
+};
 
 struct SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd {
+  static constexpr uint32_t kHas_secondaryScramblingCode = 1u << 0;
+  static constexpr uint32_t kHas_modulation = 1u << 1;
   uint32_t presence;
   uint8_t secondaryScramblingCode;
   uint8_t sttd_Indicator;
@@ -2758,6 +3746,7 @@ struct SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd {
 };
 
 struct SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128 {
+  static constexpr uint32_t kHas_mbsfnSpecialTimeSlot = 1u << 0;
   uint32_t presence;
   CommonTimeslotInfoMBMS commonTimeslotInfoMBMS;
   DownlinkTimeslotsCodes_LCR_r4 downlinkTimeslotsCodes;
@@ -2788,12 +3777,15 @@ struct SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd768 {
 };
 
 struct SecondaryCPICH_Info {
+  static constexpr uint32_t kHas_secondaryDL_ScramblingCode = 1u << 0;
   uint32_t presence;
   uint8_t secondaryDL_ScramblingCode;
   uint8_t channelisationCode;
 };
 
 struct SecondaryCCPCH_Info_modeSpecificInfo_fdd {
+  static constexpr uint32_t kHas_dummy2 = 1u << 0;
+  static constexpr uint32_t kHas_secondaryScramblingCode = 1u << 1;
   uint32_t presence;
   uint32_t dummy1;
   SecondaryCPICH_Info dummy2;
@@ -2813,8 +3805,13 @@ struct SecondaryCCPCH_Info_modeSpecificInfo_tdd {
 };
 
 using SignalledGainFactors_modeSpecificInfo = ChoiceValue;
+struct SignalledGainFactors_modeSpecificInfo_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+};
 
 struct SignalledGainFactors {
+  static constexpr uint32_t kHas_referenceTFC_ID = 1u << 0;
   uint32_t presence;
   SignalledGainFactors_modeSpecificInfo modeSpecificInfo;
   uint8_t gainFactorBetaD;
@@ -2826,8 +3823,16 @@ struct SignalledGainFactors_modeSpecificInfo_fdd {
 };
 
 using TFCI_Field2_Information = ChoiceValue;
+struct TFCI_Field2_Information_Tag {
+  static constexpr uint32_t tfci_Range = 1;
+  static constexpr uint32_t explicit_config = 2;
+};
 
 struct SplitTFCI_Signalling {
+  static constexpr uint32_t kHas_splitType = 1u << 0;
+  static constexpr uint32_t kHas_tfci_Field2_Length = 1u << 1;
+  static constexpr uint32_t kHas_tfci_Field1_Information = 1u << 2;
+  static constexpr uint32_t kHas_tfci_Field2_Information = 1u << 3;
   uint32_t presence;
   uint32_t splitType;
   uint8_t tfci_Field2_Length;
@@ -2868,12 +3873,15 @@ struct UE_IdleTimersAndConstants {
 };
 
 struct UE_ConnTimersAndConstants_v3a0ext {
+  static constexpr uint32_t kHas_n_312 = 1u << 0;
+  static constexpr uint32_t kHas_n_315 = 1u << 1;
   uint32_t presence;
   uint32_t n_312;
   uint32_t n_315;
 };
 
 struct UE_IdleTimersAndConstants_v3a0ext {
+  static constexpr uint32_t kHas_n_312 = 1u << 0;
   uint32_t presence;
   uint32_t n_312;
 };
@@ -2887,12 +3895,16 @@ struct SysInfoType1_v3a0NonCriticalExtensions_nonCriticalExtensions {
 };
 
 struct SysInfoType1_v3a0NonCriticalExtensions {
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
   uint32_t presence;
   SysInfoType1_v3a0ext_IEs sysInfoType1_v3a0ext;
   SysInfoType1_v3a0NonCriticalExtensions_nonCriticalExtensions nonCriticalExtensions;
 };
 
 struct SysInfoType1 {
+  static constexpr uint32_t kHas_ue_ConnTimersAndConstants = 1u << 0;
+  static constexpr uint32_t kHas_ue_IdleTimersAndConstants = 1u << 1;
+  static constexpr uint32_t kHas_v3a0NonCriticalExtensions = 1u << 2;
   uint32_t presence;
   OctetStringValue<8> cn_CommonGSM_MAP_NAS_SysInfo;
   CN_DomainSysInfoList cn_DomainSysInfoList;
@@ -2902,6 +3914,7 @@ struct SysInfoType1 {
 };
 
 struct SysInfoType11_v4b0ext_IEs {
+  static constexpr uint32_t kHas_fach_MeasurementOccasionInfo_LCR_Ext = 1u << 0;
   uint32_t presence;
   FACH_MeasurementOccasionInfo_LCR_r4_ext fach_MeasurementOccasionInfo_LCR_Ext;
   MeasurementControlSysInfo_LCR_r4_ext measurementControlSysInfo_LCR;
@@ -2914,6 +3927,12 @@ using SysInfoType11_v590ext_IEs_newInterFrequencyCellInfoList_v590ext = ValueLis
 using SysInfoType11_v590ext_IEs_newInterRATCellInfoList_v590ext = ValueList;  // of CellSelectReselectInfo_v590ext
 
 struct SysInfoType11_v590ext_IEs {
+  static constexpr uint32_t kHas_newIntraFrequencyCellInfoList_v590ext = 1u << 0;
+  static constexpr uint32_t kHas_newInterFrequencyCellInfoList_v590ext = 1u << 1;
+  static constexpr uint32_t kHas_newInterRATCellInfoList_v590ext = 1u << 2;
+  static constexpr uint32_t kHas_intraFreqEventCriteriaList_v590ext = 1u << 3;
+  static constexpr uint32_t kHas_intraFreqReportingCriteria_1b_r5 = 1u << 4;
+  static constexpr uint32_t kHas_intraFreqEvent_1d_r5 = 1u << 5;
   uint32_t presence;
   SysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext newIntraFrequencyCellInfoList_v590ext;
   SysInfoType11_v590ext_IEs_newInterFrequencyCellInfoList_v590ext newInterFrequencyCellInfoList_v590ext;
@@ -2924,16 +3943,19 @@ struct SysInfoType11_v590ext_IEs {
 };
 
 struct SysInfoType11_v690ext_IEs {
+  static constexpr uint32_t kHas_dummy = 1u << 0;
   uint32_t presence;
   Dummy_InterFreqRACHReportingInfo dummy;
 };
 
 struct SysInfoType11_v6b0ext_IEs {
+  static constexpr uint32_t kHas_interFreqRACHReportingInfo = 1u << 0;
   uint32_t presence;
   InterFreqRACHReportingInfo interFreqRACHReportingInfo;
 };
 
 struct SysInfoType11_v770ext_IEs {
+  static constexpr uint32_t kHas_mBSFNFrequencyList = 1u << 0;
   uint32_t presence;
   MBSFNFrequencyList mBSFNFrequencyList;
 };
@@ -2942,36 +3964,44 @@ struct SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonC
 };
 
 struct SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions {
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
   uint32_t presence;
   SysInfoType11_v770ext_IEs sysInfoType11_v770ext;
   SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions nonCriticalExtensions;
 };
 
 struct SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions {
+  static constexpr uint32_t kHas_v770NonCriticalExtensions = 1u << 0;
   uint32_t presence;
   SysInfoType11_v6b0ext_IEs sysInfoType11_v6b0ext;
   SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions v770NonCriticalExtensions;
 };
 
 struct SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions {
+  static constexpr uint32_t kHas_v6b0NonCriticalExtensions = 1u << 0;
   uint32_t presence;
   SysInfoType11_v690ext_IEs sysInfoType11_v690ext;
   SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions v6b0NonCriticalExtensions;
 };
 
 struct SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension {
+  static constexpr uint32_t kHas_v690NonCriticalExtensions = 1u << 0;
   uint32_t presence;
   SysInfoType11_v590ext_IEs sysInfoType11_v590ext;
   SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions v690NonCriticalExtensions;
 };
 
 struct SysInfoType11_v4b0NonCriticalExtensions {
+  static constexpr uint32_t kHas_sysInfoType11_v4b0ext = 1u << 0;
+  static constexpr uint32_t kHas_v590NonCriticalExtension = 1u << 1;
   uint32_t presence;
   SysInfoType11_v4b0ext_IEs sysInfoType11_v4b0ext;
   SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension v590NonCriticalExtension;
 };
 
 struct SysInfoType11 {
+  static constexpr uint32_t kHas_fach_MeasurementOccasionInfo = 1u << 0;
+  static constexpr uint32_t kHas_v4b0NonCriticalExtensions = 1u << 1;
   uint32_t presence;
   uint8_t sib12indicator;
   FACH_MeasurementOccasionInfo fach_MeasurementOccasionInfo;
@@ -2980,6 +4010,7 @@ struct SysInfoType11 {
 };
 
 struct SysInfoType12_v4b0ext_IEs {
+  static constexpr uint32_t kHas_fach_MeasurementOccasionInfo_LCR_Ext = 1u << 0;
   uint32_t presence;
   FACH_MeasurementOccasionInfo_LCR_r4_ext fach_MeasurementOccasionInfo_LCR_Ext;
   MeasurementControlSysInfo_LCR_r4_ext measurementControlSysInfo_LCR;
@@ -2992,6 +4023,12 @@ using SysInfoType12_v590ext_IEs_newInterFrequencyCellInfoList_v590ext = ValueLis
 using SysInfoType12_v590ext_IEs_newInterRATCellInfoList_v590ext = ValueList;  // of CellSelectReselectInfo_v590ext
 
 struct SysInfoType12_v590ext_IEs {
+  static constexpr uint32_t kHas_newIntraFrequencyCellInfoList_v590ext = 1u << 0;
+  static constexpr uint32_t kHas_newInterFrequencyCellInfoList_v590ext = 1u << 1;
+  static constexpr uint32_t kHas_newInterRATCellInfoList_v590ext = 1u << 2;
+  static constexpr uint32_t kHas_intraFreqEventCriteriaList_v590ext = 1u << 3;
+  static constexpr uint32_t kHas_intraFreqReportingCriteria_1b_r5 = 1u << 4;
+  static constexpr uint32_t kHas_intraFreqEvent_1d_r5 = 1u << 5;
   uint32_t presence;
   SysInfoType12_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext newIntraFrequencyCellInfoList_v590ext;
   SysInfoType12_v590ext_IEs_newInterFrequencyCellInfoList_v590ext newInterFrequencyCellInfoList_v590ext;
@@ -3002,11 +4039,13 @@ struct SysInfoType12_v590ext_IEs {
 };
 
 struct SysInfoType12_v690ext_IEs {
+  static constexpr uint32_t kHas_dummy = 1u << 0;
   uint32_t presence;
   Dummy_InterFreqRACHReportingInfo dummy;
 };
 
 struct SysInfoType12_v6b0ext_IEs {
+  static constexpr uint32_t kHas_interFreqRACHReportingInfo = 1u << 0;
   uint32_t presence;
   InterFreqRACHReportingInfo interFreqRACHReportingInfo;
 };
@@ -3015,30 +4054,37 @@ struct SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonC
 };
 
 struct SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions {
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
   uint32_t presence;
   SysInfoType12_v6b0ext_IEs sysInfoType12_v6b0ext;
   SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_nonCriticalExtensions nonCriticalExtensions;
 };
 
 struct SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions {
+  static constexpr uint32_t kHas_v6b0NonCriticalExtensions = 1u << 0;
   uint32_t presence;
   SysInfoType12_v690ext_IEs sysInfoType12_v690ext;
   SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions v6b0NonCriticalExtensions;
 };
 
 struct SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension {
+  static constexpr uint32_t kHas_v690NonCriticalExtensions = 1u << 0;
   uint32_t presence;
   SysInfoType12_v590ext_IEs sysInfoType12_v590ext;
   SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions v690NonCriticalExtensions;
 };
 
 struct SysInfoType12_v4b0NonCriticalExtensions {
+  static constexpr uint32_t kHas_sysInfoType12_v4b0ext = 1u << 0;
+  static constexpr uint32_t kHas_v590NonCriticalExtension = 1u << 1;
   uint32_t presence;
   SysInfoType12_v4b0ext_IEs sysInfoType12_v4b0ext;
   SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension v590NonCriticalExtension;
 };
 
 struct SysInfoType12 {
+  static constexpr uint32_t kHas_fach_MeasurementOccasionInfo = 1u << 0;
+  static constexpr uint32_t kHas_v4b0NonCriticalExtensions = 1u << 1;
   uint32_t presence;
   FACH_MeasurementOccasionInfo fach_MeasurementOccasionInfo;
   MeasurementControlSysInfo measurementControlSysInfo;
@@ -3050,11 +4096,13 @@ struct SysInfoType13_v3a0ext_IEs {
 };
 
 struct SysInfoType13_v4b0ext_IEs {
+  static constexpr uint32_t kHas_capabilityUpdateRequirement_r4Ext = 1u << 0;
   uint32_t presence;
   CapabilityUpdateRequirement_r4_ext capabilityUpdateRequirement_r4Ext;
 };
 
 struct SysInfoType13_v770ext_IEs {
+  static constexpr uint32_t kHas_capabilityUpdateRequirement = 1u << 0;
   uint32_t presence;
   CapabilityUpdateRequirement_v770ext capabilityUpdateRequirement;
 };
@@ -3063,24 +4111,30 @@ struct SysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions_v770Non
 };
 
 struct SysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions_v770NonCriticalExtensions {
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
   uint32_t presence;
   SysInfoType13_v770ext_IEs sysInfoType13_v770ext;
   SysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions nonCriticalExtensions;
 };
 
 struct SysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions {
+  static constexpr uint32_t kHas_v770NonCriticalExtensions = 1u << 0;
   uint32_t presence;
   SysInfoType13_v4b0ext_IEs sysInfoType13_v4b0ext;
   SysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions_v770NonCriticalExtensions v770NonCriticalExtensions;
 };
 
 struct SysInfoType13_v3a0NonCriticalExtensions {
+  static constexpr uint32_t kHas_v4b0NonCriticalExtensions = 1u << 0;
   uint32_t presence;
   SysInfoType13_v3a0ext_IEs sysInfoType13_v3a0ext;
   SysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions v4b0NonCriticalExtensions;
 };
 
 struct SysInfoType13 {
+  static constexpr uint32_t kHas_ue_IdleTimersAndConstants = 1u << 0;
+  static constexpr uint32_t kHas_capabilityUpdateRequirement = 1u << 1;
+  static constexpr uint32_t kHas_v3a0NonCriticalExtensions = 1u << 2;
   uint32_t presence;
   CN_DomainSysInfoList cn_DomainSysInfoList;
   UE_IdleTimersAndConstants ue_IdleTimersAndConstants;
@@ -3094,33 +4148,43 @@ struct SysInfoType2_nonCriticalExtensions {
 };
 
 struct SysInfoType2 {
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
   uint32_t presence;
   URA_IdentityList ura_IdentityList;
   SysInfoType2_nonCriticalExtensions nonCriticalExtensions;
 };
 
 struct SysInfoType3_v4b0ext_IEs {
+  static constexpr uint32_t kHas_mapping_LCR = 1u << 0;
   uint32_t presence;
   Mapping_LCR_r4 mapping_LCR;
 };
 
 struct SysInfoType3_v590ext {
+  static constexpr uint32_t kHas_cellSelectReselectInfo_v590ext = 1u << 0;
   uint32_t presence;
   CellSelectReselectInfo_v590ext cellSelectReselectInfo_v590ext;
 };
 
 struct SysInfoType3_v5c0ext_IEs {
+  static constexpr uint32_t kHas_cellSelectReselectInfoTreselectionScaling_v5c0ext = 1u << 0;
   uint32_t presence;
   CellSelectReselectInfoTreselectionScaling_v5c0ext cellSelectReselectInfoTreselectionScaling_v5c0ext;
 };
 
 struct SysInfoType3_v670ext {
+  static constexpr uint32_t kHas_domainSpecificAccessRestrictionParametersForPLMNOfMIB = 1u << 0;
+  static constexpr uint32_t kHas_domainSpecificAccessRestictionForSharedNetwork = 1u << 1;
   uint32_t presence;
   DomainSpecificAccessRestrictionParam_v670ext domainSpecificAccessRestrictionParametersForPLMNOfMIB;
   DomainSpecificAccessRestrictionForSharedNetwork_v670ext domainSpecificAccessRestictionForSharedNetwork;
 };
 
 struct SysInfoType3_v770ext_IEs {
+  static constexpr uint32_t kHas_deferredMeasurementControlReadingSupport = 1u << 0;
+  static constexpr uint32_t kHas_q_QualMin_Offset = 1u << 1;
+  static constexpr uint32_t kHas_q_RxlevMin_Offset = 1u << 2;
+  static constexpr uint32_t kHas_mBSFNOnlyService = 1u << 3;
   uint32_t presence;
   DeferredMeasurementControlReadingSupport deferredMeasurementControlReadingSupport;
   uint8_t q_QualMin_Offset;
@@ -3132,36 +4196,42 @@ struct SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0Noncr
 };
 
 struct SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension {
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
   uint32_t presence;
   SysInfoType3_v770ext_IEs sysInfoType3_v770ext;
   SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_nonCriticalExtensions nonCriticalExtensions;
 };
 
 struct SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension {
+  static constexpr uint32_t kHas_v770NonCriticalExtension = 1u << 0;
   uint32_t presence;
   SysInfoType3_v670ext sysInfoType3_v670ext;
   SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension v770NonCriticalExtension;
 };
 
 struct SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension {
+  static constexpr uint32_t kHas_v670NonCriticalExtension = 1u << 0;
   uint32_t presence;
   SysInfoType3_v5c0ext_IEs sysInfoType3_v5c0ext;
   SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension v670NonCriticalExtension;
 };
 
 struct SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension {
+  static constexpr uint32_t kHas_v5c0NoncriticalExtension = 1u << 0;
   uint32_t presence;
   SysInfoType3_v590ext sysInfoType3_v590ext;
   SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension v5c0NoncriticalExtension;
 };
 
 struct SysInfoType3_v4b0NonCriticalExtensions {
+  static constexpr uint32_t kHas_v590NonCriticalExtension = 1u << 0;
   uint32_t presence;
   SysInfoType3_v4b0ext_IEs sysInfoType3_v4b0ext;
   SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension v590NonCriticalExtension;
 };
 
 struct SysInfoType3 {
+  static constexpr uint32_t kHas_v4b0NonCriticalExtensions = 1u << 0;
   uint32_t presence;
   uint8_t sib4indicator;
   BitStringValue<4> cellIdentity;
@@ -3171,21 +4241,25 @@ struct SysInfoType3 {
 };
 
 struct SysInfoType4_v4b0ext_IEs {
+  static constexpr uint32_t kHas_mapping_LCR = 1u << 0;
   uint32_t presence;
   Mapping_LCR_r4 mapping_LCR;
 };
 
 struct SysInfoType4_v590ext {
+  static constexpr uint32_t kHas_cellSelectReselectInfo_v590ext = 1u << 0;
   uint32_t presence;
   CellSelectReselectInfo_v590ext cellSelectReselectInfo_v590ext;
 };
 
 struct SysInfoType4_v5b0ext_IEs {
+  static constexpr uint32_t kHas_cellSelectReselectInfoPCHFACH_v5b0ext = 1u << 0;
   uint32_t presence;
   CellSelectReselectInfoPCHFACH_v5b0ext cellSelectReselectInfoPCHFACH_v5b0ext;
 };
 
 struct SysInfoType4_v5c0ext_IEs {
+  static constexpr uint32_t kHas_cellSelectReselectInfoTreselectionScaling_v5c0ext = 1u << 0;
   uint32_t presence;
   CellSelectReselectInfoTreselectionScaling_v5c0ext cellSelectReselectInfoTreselectionScaling_v5c0ext;
 };
@@ -3194,30 +4268,35 @@ struct SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCr
 };
 
 struct SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension_v5c0NonCriticalExtension {
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
   uint32_t presence;
   SysInfoType4_v5c0ext_IEs sysInfoType4_v5c0ext;
   SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension_v5c0NonCriticalExtension_nonCriticalExtensions nonCriticalExtensions;
 };
 
 struct SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension {
+  static constexpr uint32_t kHas_v5c0NonCriticalExtension = 1u << 0;
   uint32_t presence;
   SysInfoType4_v5b0ext_IEs sysInfoType4_v5b0ext;
   SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension_v5c0NonCriticalExtension v5c0NonCriticalExtension;
 };
 
 struct SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension {
+  static constexpr uint32_t kHas_v5b0NonCriticalExtension = 1u << 0;
   uint32_t presence;
   SysInfoType4_v590ext sysInfoType4_v590ext;
   SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension v5b0NonCriticalExtension;
 };
 
 struct SysInfoType4_v4b0NonCriticalExtensions {
+  static constexpr uint32_t kHas_v590NonCriticalExtension = 1u << 0;
   uint32_t presence;
   SysInfoType4_v4b0ext_IEs sysInfoType4_v4b0ext;
   SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension v590NonCriticalExtension;
 };
 
 struct SysInfoType4 {
+  static constexpr uint32_t kHas_v4b0NonCriticalExtensions = 1u << 0;
   uint32_t presence;
   BitStringValue<4> cellIdentity;
   CellSelectReselectInfoSIB_3_4 cellSelectReselectInfo;
@@ -3226,8 +4305,15 @@ struct SysInfoType4 {
 };
 
 using SysInfoType5_modeSpecificInfo = ChoiceValue;
+struct SysInfoType5_modeSpecificInfo_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+};
 
 struct SysInfoType5_v4b0ext_IEs_tdd128SpecificInfo {
+  static constexpr uint32_t kHas_pusch_SysInfoList_SFN = 1u << 0;
+  static constexpr uint32_t kHas_pdsch_SysInfoList_SFN = 1u << 1;
+  static constexpr uint32_t kHas_pCCPCH_LCR_Extensions = 1u << 2;
   uint32_t presence;
   PUSCH_SysInfoList_SFN_LCR_r4 pusch_SysInfoList_SFN;
   PDSCH_SysInfoList_SFN_LCR_r4 pdsch_SysInfoList_SFN;
@@ -3236,6 +4322,11 @@ struct SysInfoType5_v4b0ext_IEs_tdd128SpecificInfo {
 };
 
 struct SysInfoType5_v4b0ext_IEs {
+  static constexpr uint32_t kHas_pNBSCH_Allocation_r4 = 1u << 0;
+  static constexpr uint32_t kHas_openLoopPowerControl_IPDL_TDD = 1u << 1;
+  static constexpr uint32_t kHas_prach_SystemInformationList_LCR_r4 = 1u << 2;
+  static constexpr uint32_t kHas_tdd128SpecificInfo = 1u << 3;
+  static constexpr uint32_t kHas_frequencyBandIndicator = 1u << 4;
   uint32_t presence;
   PNBSCH_Allocation_r4 pNBSCH_Allocation_r4;
   OpenLoopPowerControl_IPDL_TDD_r4 openLoopPowerControl_IPDL_TDD;
@@ -3245,12 +4336,15 @@ struct SysInfoType5_v4b0ext_IEs {
 };
 
 struct SysInfoType5_v590ext_IEs_hcr_r5_SpecificInfo {
+  static constexpr uint32_t kHas_pusch_SysInfoList_SFN = 1u << 0;
+  static constexpr uint32_t kHas_pdsch_SysInfoList_SFN = 1u << 1;
   uint32_t presence;
   PUSCH_SysInfoList_SFN_HCR_r5 pusch_SysInfoList_SFN;
   PDSCH_SysInfoList_SFN_HCR_r5 pdsch_SysInfoList_SFN;
 };
 
 struct SysInfoType5_v590ext_IEs {
+  static constexpr uint32_t kHas_hcr_r5_SpecificInfo = 1u << 0;
   uint32_t presence;
   SysInfoType5_v590ext_IEs_hcr_r5_SpecificInfo hcr_r5_SpecificInfo;
 };
@@ -3260,13 +4354,22 @@ struct SysInfoType5_v650ext_IEs {
 };
 
 struct SysInfoType5_v680ext_IEs {
+  static constexpr uint32_t kHas_hsdpa_CellIndicator = 1u << 0;
   uint32_t presence;
   uint32_t hsdpa_CellIndicator;
 };
 
 using SysInfoType5_v690ext_IEs_sccpch_SystemInformation_MBMS = ChoiceValue;
+struct SysInfoType5_v690ext_IEs_sccpch_SystemInformation_MBMS_Tag {
+  static constexpr uint32_t mcchOnSCCPCHusedForNonMBMS = 1;
+  static constexpr uint32_t mcchOnSCCPCHusedOnlyForMBMS = 2;
+};
 
 struct SysInfoType5_v690ext_IEs {
+  static constexpr uint32_t kHas_edch_CellIndicator = 1u << 0;
+  static constexpr uint32_t kHas_sccpch_SystemInformation_MBMS = 1u << 1;
+  static constexpr uint32_t kHas_additionalPRACH_TF_and_TFCS_CCCH_List = 1u << 2;
+  static constexpr uint32_t kHas_cBS_DRX_Level1Information_extension = 1u << 3;
   uint32_t presence;
   uint32_t edch_CellIndicator;
   SysInfoType5_v690ext_IEs_sccpch_SystemInformation_MBMS sccpch_SystemInformation_MBMS;
@@ -3275,8 +4378,16 @@ struct SysInfoType5_v690ext_IEs {
 };
 
 using SysInfoType5_v770ext_IEs_modeSpecificInfo = ChoiceValue;
+struct SysInfoType5_v770ext_IEs_modeSpecificInfo_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd768 = 2;
+  static constexpr uint32_t tdd128 = 3;
+};
 
 using SysInfoType5_v770ext_IEs_sccpch_SystemInformation_MBMS = ChoiceValue;
+struct SysInfoType5_v770ext_IEs_sccpch_SystemInformation_MBMS_Tag {
+  static constexpr uint32_t mcchOnSCCPCHusedOnlyForMBMS = 1;
+};
 
 struct TDD_MBSFNTSlotInfo {
   uint8_t timeSlotNumber;
@@ -3286,6 +4397,10 @@ struct TDD_MBSFNTSlotInfo {
 using TDD_MBSFNInformation = ValueList;  // of TDD_MBSFNTSlotInfo
 
 struct SysInfoType5_v770ext_IEs {
+  static constexpr uint32_t kHas_modeSpecificInfo = 1u << 0;
+  static constexpr uint32_t kHas_sccpch_SystemInformationList = 1u << 1;
+  static constexpr uint32_t kHas_sccpch_SystemInformation_MBMS = 1u << 2;
+  static constexpr uint32_t kHas_tDD_MBSFNInformation = 1u << 3;
   uint32_t presence;
   SysInfoType5_v770ext_IEs_modeSpecificInfo modeSpecificInfo;
   SCCPCH_SystemInformationList_HCR_VHCR_r7 sccpch_SystemInformationList;
@@ -3297,42 +4412,55 @@ struct SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonC
 };
 
 struct SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions {
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
   uint32_t presence;
   SysInfoType5_v770ext_IEs sysInfoType5_v770ext;
   SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions nonCriticalExtensions;
 };
 
 struct SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions {
+  static constexpr uint32_t kHas_v770NonCriticalExtensions = 1u << 0;
   uint32_t presence;
   SysInfoType5_v690ext_IEs sysInfoType5_v690ext;
   SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions v770NonCriticalExtensions;
 };
 
 struct SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions {
+  static constexpr uint32_t kHas_sysInfoType5_v680ext = 1u << 0;
+  static constexpr uint32_t kHas_v690NonCriticalExtensions = 1u << 1;
   uint32_t presence;
   SysInfoType5_v680ext_IEs sysInfoType5_v680ext;
   SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions v690NonCriticalExtensions;
 };
 
 struct SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions {
+  static constexpr uint32_t kHas_sysInfoType5_v650ext = 1u << 0;
+  static constexpr uint32_t kHas_v680NonCriticalExtensions = 1u << 1;
   uint32_t presence;
   SysInfoType5_v650ext_IEs sysInfoType5_v650ext;
   SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions v680NonCriticalExtensions;
 };
 
 struct SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions {
+  static constexpr uint32_t kHas_sysInfoType5_v590ext = 1u << 0;
+  static constexpr uint32_t kHas_v650NonCriticalExtensions = 1u << 1;
   uint32_t presence;
   SysInfoType5_v590ext_IEs sysInfoType5_v590ext;
   SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions v650NonCriticalExtensions;
 };
 
 struct SysInfoType5_v4b0NonCriticalExtensions {
+  static constexpr uint32_t kHas_sysInfoType5_v4b0ext = 1u << 0;
+  static constexpr uint32_t kHas_v590NonCriticalExtensions = 1u << 1;
   uint32_t presence;
   SysInfoType5_v4b0ext_IEs sysInfoType5_v4b0ext;
   SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions v590NonCriticalExtensions;
 };
 
 struct SysInfoType5 {
+  static constexpr uint32_t kHas_primaryCCPCH_Info = 1u << 0;
+  static constexpr uint32_t kHas_cbs_DRX_Level1Information = 1u << 1;
+  static constexpr uint32_t kHas_v4b0NonCriticalExtensions = 1u << 2;
   uint32_t presence;
   uint8_t sib6indicator;
   int8_t pich_PowerOffset;
@@ -3349,6 +4477,8 @@ struct SysInfoType5_modeSpecificInfo_fdd {
 };
 
 struct SysInfoType5_modeSpecificInfo_tdd {
+  static constexpr uint32_t kHas_pusch_SysInfoList_SFN = 1u << 0;
+  static constexpr uint32_t kHas_pdsch_SysInfoList_SFN = 1u << 1;
   uint32_t presence;
   PUSCH_SysInfoList_SFN pusch_SysInfoList_SFN;
   PDSCH_SysInfoList_SFN pdsch_SysInfoList_SFN;
@@ -3356,17 +4486,22 @@ struct SysInfoType5_modeSpecificInfo_tdd {
 };
 
 struct SysInfoType5_v770ext_IEs_modeSpecificInfo_fdd {
+  static constexpr uint32_t kHas_hs_dsch_PagingSystemInformation = 1u << 0;
   uint32_t presence;
   HS_DSCH_CommonSystemInformation hs_dsch_CommonSystemInformation;
   HS_DSCH_PagingSystemInformation hs_dsch_PagingSystemInformation;
 };
 
 struct SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd128 {
+  static constexpr uint32_t kHas_prach_SystemInformationList = 1u << 0;
   uint32_t presence;
   PRACH_SystemInformationList_LCR_v770ext prach_SystemInformationList;
 };
 
 struct SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768 {
+  static constexpr uint32_t kHas_pusch_SysInfoList_SFN = 1u << 0;
+  static constexpr uint32_t kHas_pdsch_SysInfoList_SFN = 1u << 1;
+  static constexpr uint32_t kHas_prach_SystemInformationList = 1u << 2;
   uint32_t presence;
   PUSCH_SysInfoList_SFN_VHCR pusch_SysInfoList_SFN;
   PDSCH_SysInfoList_VHCR_r7 pdsch_SysInfoList_SFN;
@@ -3374,8 +4509,16 @@ struct SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768 {
 };
 
 using SysInfoType6_modeSpecificInfo = ChoiceValue;
+struct SysInfoType6_modeSpecificInfo_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+};
 
 struct SysInfoType6_v4b0ext_IEs_tdd128SpecificInfo {
+  static constexpr uint32_t kHas_pusch_SysInfoList_SFN = 1u << 0;
+  static constexpr uint32_t kHas_pdsch_SysInfoList_SFN = 1u << 1;
+  static constexpr uint32_t kHas_pCCPCH_LCR_Extensions = 1u << 2;
+  static constexpr uint32_t kHas_sCCPCH_LCR_ExtensionsList = 1u << 3;
   uint32_t presence;
   PUSCH_SysInfoList_SFN_LCR_r4 pusch_SysInfoList_SFN;
   PDSCH_SysInfoList_SFN_LCR_r4 pdsch_SysInfoList_SFN;
@@ -3384,6 +4527,10 @@ struct SysInfoType6_v4b0ext_IEs_tdd128SpecificInfo {
 };
 
 struct SysInfoType6_v4b0ext_IEs {
+  static constexpr uint32_t kHas_openLoopPowerControl_IPDL_TDD = 1u << 0;
+  static constexpr uint32_t kHas_prach_SystemInformationList_LCR_r4 = 1u << 1;
+  static constexpr uint32_t kHas_tdd128SpecificInfo = 1u << 2;
+  static constexpr uint32_t kHas_frequencyBandIndicator = 1u << 3;
   uint32_t presence;
   OpenLoopPowerControl_IPDL_TDD_r4 openLoopPowerControl_IPDL_TDD;
   PRACH_SystemInformationList_LCR_r4 prach_SystemInformationList_LCR_r4;
@@ -3392,12 +4539,15 @@ struct SysInfoType6_v4b0ext_IEs {
 };
 
 struct SysInfoType6_v590ext_IEs_hcr_r5_SpecificInfo {
+  static constexpr uint32_t kHas_pusch_SysInfoList_SFN = 1u << 0;
+  static constexpr uint32_t kHas_pdsch_SysInfoList_SFN = 1u << 1;
   uint32_t presence;
   PUSCH_SysInfoList_SFN_HCR_r5 pusch_SysInfoList_SFN;
   PDSCH_SysInfoList_SFN_HCR_r5 pdsch_SysInfoList_SFN;
 };
 
 struct SysInfoType6_v590ext_IEs {
+  static constexpr uint32_t kHas_hcr_r5_SpecificInfo = 1u << 0;
   uint32_t presence;
   SysInfoType6_v590ext_IEs_hcr_r5_SpecificInfo hcr_r5_SpecificInfo;
 };
@@ -3407,11 +4557,15 @@ struct SysInfoType6_v650ext_IEs {
 };
 
 struct SysInfoType6_v690ext_IEs {
+  static constexpr uint32_t kHas_additionalPRACH_TF_and_TFCS_CCCH_List = 1u << 0;
   uint32_t presence;
   AdditionalPRACH_TF_and_TFCS_CCCH_List additionalPRACH_TF_and_TFCS_CCCH_List;
 };
 
 struct SysInfoType6_v770ext_IEs_tdd768SpecificInfo {
+  static constexpr uint32_t kHas_pusch_SysInfoList_SFN = 1u << 0;
+  static constexpr uint32_t kHas_pdsch_SysInfoList_SFN = 1u << 1;
+  static constexpr uint32_t kHas_prach_SystemInformationList = 1u << 2;
   uint32_t presence;
   PUSCH_SysInfoList_SFN_VHCR pusch_SysInfoList_SFN;
   PDSCH_SysInfoList_VHCR_r7 pdsch_SysInfoList_SFN;
@@ -3419,6 +4573,8 @@ struct SysInfoType6_v770ext_IEs_tdd768SpecificInfo {
 };
 
 struct SysInfoType6_v770ext_IEs {
+  static constexpr uint32_t kHas_tdd768SpecificInfo = 1u << 0;
+  static constexpr uint32_t kHas_sccpch_SystemInformationList = 1u << 1;
   uint32_t presence;
   SysInfoType6_v770ext_IEs_tdd768SpecificInfo tdd768SpecificInfo;
   SCCPCH_SystemInformationList_HCR_VHCR_r7 sccpch_SystemInformationList;
@@ -3428,36 +4584,49 @@ struct SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonC
 };
 
 struct SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions_v770NonCriticalExtensions {
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
   uint32_t presence;
   SysInfoType6_v770ext_IEs sysInfoType6_v770ext;
   SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions nonCriticalExtensions;
 };
 
 struct SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions {
+  static constexpr uint32_t kHas_v770NonCriticalExtensions = 1u << 0;
   uint32_t presence;
   SysInfoType6_v690ext_IEs sysInfoType6_v690ext;
   SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions_v770NonCriticalExtensions v770NonCriticalExtensions;
 };
 
 struct SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions {
+  static constexpr uint32_t kHas_sysInfoType6_v650ext = 1u << 0;
+  static constexpr uint32_t kHas_v690nonCriticalExtensions = 1u << 1;
   uint32_t presence;
   SysInfoType6_v650ext_IEs sysInfoType6_v650ext;
   SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions v690nonCriticalExtensions;
 };
 
 struct SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions {
+  static constexpr uint32_t kHas_sysInfoType6_v590ext = 1u << 0;
+  static constexpr uint32_t kHas_v650nonCriticalExtensions = 1u << 1;
   uint32_t presence;
   SysInfoType6_v590ext_IEs sysInfoType6_v590ext;
   SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions v650nonCriticalExtensions;
 };
 
 struct SysInfoType6_v4b0NonCriticalExtensions {
+  static constexpr uint32_t kHas_sysInfoType6_v4b0ext = 1u << 0;
+  static constexpr uint32_t kHas_v590NonCriticalExtensions = 1u << 1;
   uint32_t presence;
   SysInfoType6_v4b0ext_IEs sysInfoType6_v4b0ext;
   SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions v590NonCriticalExtensions;
 };
 
 struct SysInfoType6 {
+  static constexpr uint32_t kHas_primaryCCPCH_Info = 1u << 0;
+  static constexpr uint32_t kHas_prach_SystemInformationList = 1u << 1;
+  static constexpr uint32_t kHas_sCCPCH_SystemInformationList = 1u << 2;
+  static constexpr uint32_t kHas_cbs_DRX_Level1Information = 1u << 3;
+  static constexpr uint32_t kHas_v4b0NonCriticalExtensions = 1u << 4;
   uint32_t presence;
   int8_t pich_PowerOffset;
   SysInfoType6_modeSpecificInfo modeSpecificInfo;
@@ -3469,12 +4638,15 @@ struct SysInfoType6 {
 };
 
 struct SysInfoType6_modeSpecificInfo_fdd {
+  static constexpr uint32_t kHas_dummy = 1u << 0;
   uint32_t presence;
   int8_t aich_PowerOffset;
   int8_t dummy;
 };
 
 struct SysInfoType6_modeSpecificInfo_tdd {
+  static constexpr uint32_t kHas_pusch_SysInfoList_SFN = 1u << 0;
+  static constexpr uint32_t kHas_pdsch_SysInfoList_SFN = 1u << 1;
   uint32_t presence;
   PUSCH_SysInfoList_SFN pusch_SysInfoList_SFN;
   PDSCH_SysInfoList_SFN pdsch_SysInfoList_SFN;
@@ -3482,11 +4654,18 @@ struct SysInfoType6_modeSpecificInfo_tdd {
 };
 
 using SysInfoType7_modeSpecificInfo = ChoiceValue;
+struct SysInfoType7_modeSpecificInfo_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+};
 
 struct SysInfoType7_nonCriticalExtensions {
 };
 
 struct SysInfoType7 {
+  static constexpr uint32_t kHas_prach_Information_SIB6_List = 1u << 0;
+  static constexpr uint32_t kHas_expirationTimeFactor = 1u << 1;
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 2;
   uint32_t presence;
   SysInfoType7_modeSpecificInfo modeSpecificInfo;
   DynamicPersistenceLevelList prach_Information_SIB5_List;
@@ -3508,6 +4687,15 @@ using TDD_PRACH_CCodeList_sf16 = FixedArray<uint32_t, 8>;
 using TDD_PRACH_CCodeList_sf8 = FixedArray<uint32_t, 8>;
 
 using TFCS_InfoForDSCH = ChoiceValue;
+struct TFCS_InfoForDSCH_Tag {
+  static constexpr uint32_t ctfc2bit = 1;
+  static constexpr uint32_t ctfc4bit = 2;
+  static constexpr uint32_t ctfc6bit = 3;
+  static constexpr uint32_t ctfc8bit = 4;
+  static constexpr uint32_t ctfc12bit = 5;
+  static constexpr uint32_t ctfc16bit = 6;
+  static constexpr uint32_t ctfc24bit = 7;
+};
 
 struct TFCI_Range {
   uint16_t maxTFCIField2Value;
@@ -3517,6 +4705,7 @@ struct TFCI_Range {
 using TFCI_RangeList = ValueList;  // of TFCI_Range
 
 struct TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item {
+  static constexpr uint32_t kHas_powerOffsetInformation = 1u << 0;
   uint32_t presence;
   uint16_t ctfc12;
   PowerOffsetInformation powerOffsetInformation;
@@ -3525,6 +4714,7 @@ struct TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item {
 using TFCS_ReconfAdd_ctfcSize_ctfc12Bit = ValueList;  // of TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item
 
 struct TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item {
+  static constexpr uint32_t kHas_powerOffsetInformation = 1u << 0;
   uint32_t presence;
   uint16_t ctfc16;
   PowerOffsetInformation powerOffsetInformation;
@@ -3533,6 +4723,7 @@ struct TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item {
 using TFCS_ReconfAdd_ctfcSize_ctfc16Bit = ValueList;  // of TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item
 
 struct TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item {
+  static constexpr uint32_t kHas_powerOffsetInformation = 1u << 0;
   uint32_t presence;
   uint32_t ctfc24;
   PowerOffsetInformation powerOffsetInformation;
@@ -3541,6 +4732,7 @@ struct TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item {
 using TFCS_ReconfAdd_ctfcSize_ctfc24Bit = ValueList;  // of TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item
 
 struct TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item {
+  static constexpr uint32_t kHas_powerOffsetInformation = 1u << 0;
   uint32_t presence;
   uint8_t ctfc2;
   PowerOffsetInformation powerOffsetInformation;
@@ -3549,6 +4741,7 @@ struct TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item {
 using TFCS_ReconfAdd_ctfcSize_ctfc2Bit = ValueList;  // of TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item
 
 struct TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item {
+  static constexpr uint32_t kHas_powerOffsetInformation = 1u << 0;
   uint32_t presence;
   uint8_t ctfc4;
   PowerOffsetInformation powerOffsetInformation;
@@ -3557,6 +4750,7 @@ struct TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item {
 using TFCS_ReconfAdd_ctfcSize_ctfc4Bit = ValueList;  // of TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item
 
 struct TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item {
+  static constexpr uint32_t kHas_powerOffsetInformation = 1u << 0;
   uint32_t presence;
   uint8_t ctfc6;
   PowerOffsetInformation powerOffsetInformation;
@@ -3565,6 +4759,7 @@ struct TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item {
 using TFCS_ReconfAdd_ctfcSize_ctfc6Bit = ValueList;  // of TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item
 
 struct TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item {
+  static constexpr uint32_t kHas_powerOffsetInformation = 1u << 0;
   uint32_t presence;
   uint8_t ctfc8;
   PowerOffsetInformation powerOffsetInformation;
@@ -3578,12 +4773,20 @@ struct TemporaryOffsetList {
 };
 
 using UplinkAdditionalTimeslots_parameters = ChoiceValue;
+struct UplinkAdditionalTimeslots_parameters_Tag {
+  static constexpr uint32_t sameAsLast = 1;
+  static constexpr uint32_t newParameters = 2;
+};
 
 struct UplinkAdditionalTimeslots {
   UplinkAdditionalTimeslots_parameters parameters;
 };
 
 using UplinkAdditionalTimeslots_LCR_r4_parameters = ChoiceValue;
+struct UplinkAdditionalTimeslots_LCR_r4_parameters_Tag {
+  static constexpr uint32_t sameAsLast = 1;
+  static constexpr uint32_t newParameters = 2;
+};
 
 struct UplinkAdditionalTimeslots_LCR_r4 {
   UplinkAdditionalTimeslots_LCR_r4_parameters parameters;
@@ -3599,6 +4802,10 @@ struct UplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast {
 };
 
 using UplinkAdditionalTimeslots_VHCR_parameters = ChoiceValue;
+struct UplinkAdditionalTimeslots_VHCR_parameters_Tag {
+  static constexpr uint32_t sameAsLast = 1;
+  static constexpr uint32_t newParameters = 2;
+};
 
 struct UplinkAdditionalTimeslots_VHCR {
   UplinkAdditionalTimeslots_VHCR_parameters parameters;
@@ -3623,6 +4830,10 @@ struct UplinkAdditionalTimeslots_parameters_sameAsLast {
 };
 
 using UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots = ChoiceValue;
+struct UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_Tag {
+  static constexpr uint32_t consecutive = 1;
+  static constexpr uint32_t timeslotList = 2;
+};
 
 struct UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive {
   uint8_t numAdditionalTimeslots;
@@ -3631,6 +4842,10 @@ struct UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive
 using UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList = ValueList;  // of UplinkAdditionalTimeslots_LCR_r4
 
 using UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots = ChoiceValue;
+struct UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_Tag {
+  static constexpr uint32_t consecutive = 1;
+  static constexpr uint32_t timeslotList = 2;
+};
 
 struct UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive {
   uint8_t numAdditionalTimeslots;
@@ -3639,6 +4854,10 @@ struct UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive {
 using UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList = ValueList;  // of UplinkAdditionalTimeslots_VHCR
 
 using UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots = ChoiceValue;
+struct UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_Tag {
+  static constexpr uint32_t consecutive = 1;
+  static constexpr uint32_t timeslotList = 2;
+};
 
 struct UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive {
   uint8_t numAdditionalTimeslots;
