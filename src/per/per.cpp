@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -65,20 +64,6 @@ void InitPerContext(PerContext* ctx, const uint8_t* data, uint32_t size, Summary
   ctx->pendingSize = nullptr;
   ctx->feed = feed;
   ctx->arena = nullptr;
-}
-
-uint8_t* ExtractBits(const PerContext* ctx, uint32_t n, uint32_t arrayLength) {
-  auto* bytes = static_cast<uint8_t*>(std::calloc(arrayLength > 0 ? arrayLength : 1, 1));
-  if (bytes == nullptr) return nullptr;
-  uint64_t position = BitPosition(ctx);
-  // Never more bits than the array holds, never a bit beyond the buffer.
-  uint64_t count = n;
-  if (count > uint64_t{arrayLength} * 8) count = uint64_t{arrayLength} * 8;
-  uint64_t available =
-      position < per_detail::TotalBits(ctx) ? per_detail::TotalBits(ctx) - position : 0;
-  if (count > available) count = available;
-  per_detail::CopyBits(ctx->data, position, count, bytes);
-  return bytes;
 }
 
 int ReadOctetString(PerContext* ctx, uint32_t* count, uint8_t* bytes, uint32_t arrayLength) {

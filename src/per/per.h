@@ -272,9 +272,6 @@ SIBDECODE_HOT_INLINE int ReadBitString(PerContext* ctx, uint32_t* bitCount, uint
   ctx->pendingSize = nullptr;
   return StatusOk;
 }
-// New heap array of arrayLength bytes holding the n bits at the cursor, left-aligned.
-// Null when it cannot be allocated. The caller frees it with std::free.
-uint8_t* ExtractBits(const PerContext* ctx, uint32_t n, uint32_t arrayLength);
 // OCTET STRING under ctx->pendingSize (X.691: length, then 8 bits per octet).
 int ReadOctetString(PerContext* ctx, uint32_t* count, uint8_t* bytes, uint32_t arrayLength);
 

@@ -119,10 +119,6 @@ int CloseBlockWrite(TextCursor& cursor, int depth) {
 
 int WriteIndent(TextCursor& cursor, int depth) { return Write(cursor, {Indent(depth)}); }
 
-int WriteBool(TextCursor& cursor, const char* name, uint8_t value) {
-  return Write(cursor, {Literal(name), Literal(value != 0 ? " = True\r\n" : " = False\r\n")});
-}
-
 namespace {
 
 // The digits of a bit string and its closing quote and line end.
@@ -178,12 +174,6 @@ int WriteHexDump(TextCursor& cursor, uint32_t count, const uint8_t* bytes) {
 }
 
 int WriteText(TextCursor& cursor, const char* text) { return Write(cursor, {Literal(text)}); }
-
-int WriteInteger(TextCursor& cursor, const char* name, int32_t value) {
-  char digits[12];
-  const uint32_t n = FormatDecimal(digits, value);
-  return Write(cursor, {Literal(name), Literal(" = "), Piece{digits, n}, Literal("\r\n")});
-}
 
 // The separate writes of WriteLine, used when the whole line does not fit.
 int WriteLineWrites(TextCursor& cursor, int depth, const char* name, uint32_t nameLength,

@@ -29,11 +29,9 @@ int OpenBlock(TextCursor& cursor, int depth, const char* name);  // "%s%s\r\n", 
 inline int OpenBlock(TextCursor& cursor, int depth, const char* name, uint32_t nameLength);
 inline int CloseBlock(TextCursor& cursor, int depth);  // "%s}\r\n"
 int WriteIndent(TextCursor& cursor, int depth);        // "%s"
-int WriteBool(TextCursor& cursor, const char* name, uint8_t value);
 int WriteBitString(TextCursor& cursor, const char* name, uint32_t bitCount, const uint8_t* bytes);
 int WriteHexDump(TextCursor& cursor, uint32_t count, const uint8_t* bytes);
-int WriteText(TextCursor& cursor, const char* text);                    // "%s"
-int WriteInteger(TextCursor& cursor, const char* name, int32_t value);  // "%s = %d\r\n"
+int WriteText(TextCursor& cursor, const char* text);  // "%s"
 
 // One value line: WriteIndent, then the name and the tail as one formatted write,
 // or as two when `tailWrittenApart` (the name with "%s", then the tail with "%s").

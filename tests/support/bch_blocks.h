@@ -6,9 +6,17 @@
 #include <utility>
 #include <vector>
 
+#include "api/raw_trailer.h"
 #include "support/bit_writer.h"
 
 namespace sibtest {
+
+// The raw-data trailer the library writes after a text for these bytes.
+inline std::string RawTrailer(const unsigned char* data, size_t len) {
+  std::string trailer(sibdecode::RawTrailerSize(len), '\0');
+  sibdecode::WriteRawTrailer(&trailer[0], data, len);
+  return trailer;
+}
 
 // `count` pseudo-random '0'/'1' digits; different seeds give different strings.
 inline std::string DataBits(size_t count, uint32_t seed) {

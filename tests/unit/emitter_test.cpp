@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "print/print_support.h"
+
 namespace sibdecode {
 namespace {
 
@@ -56,11 +58,19 @@ std::vector<LineCase> LineCases() {
       {"close at depth 4", [](TextCursor& c) { return CloseBlock(c, 4); }, "    }\r\n", 7},
       {"indent", [](TextCursor& c) { return WriteIndent(c, 12); }, std::string(12, ' '), 12},
       {"indent 0", [](TextCursor& c) { return WriteIndent(c, 0); }, "", 0},
-      {"true", [](TextCursor& c) { return WriteBool(c, "sib4indicator", 1); },
+      {"true", [](TextCursor& c) { return PrintBoolLine(c, 0, "sib4indicator", 13, 1); },
        "sib4indicator = True\r\n", 22},
-      {"any non-zero byte is true", [](TextCursor& c) { return WriteBool(c, "b", 2); },
+      {"any non-zero byte is true", [](TextCursor& c) { return PrintBoolLine(c, 0, "b", 1, 2); },
        "b = True\r\n", 10},
-      {"false", [](TextCursor& c) { return WriteBool(c, "b", 0); }, "b = False\r\n", 11},
+      {"false", [](TextCursor& c) { return PrintBoolLine(c, 0, "b", 1, 0); }, "b = False\r\n", 11},
+      {"integer", [](TextCursor& c) { return PrintIntegerLine(c, 0, "q_RxlevMin", 10, -58); },
+       "q_RxlevMin = -58\r\n", 18},
+      {"integer extremes",
+       [](TextCursor& c) {
+         PrintIntegerLine(c, 0, "a", 1, INT32_MIN);
+         return PrintIntegerLine(c, 0, "b", 1, INT32_MAX);
+       },
+       "a = -2147483648\r\nb = 2147483647\r\n", 16},
       {"28-bit string",
        [](TextCursor& c) { return WriteBitString(c, "cellIdentity", 28, kIdentity); },
        "cellIdentity = \"0001001000110100010101100111\"\r\n", 31},
@@ -76,14 +86,6 @@ std::vector<LineCase> LineCases() {
        "\r\nMessage dump (Hex):\r\n\t01\tAB\tFF\t00\t10\t20\t30\t40\t50\t60\t\r\n\t7F\t\r\n", 2},
       {"dump of 0", [](TextCursor& c) { return WriteHexDump(c, 0, kDump); },
        "\r\nMessage dump (Hex):\r\n\t\r\n", 2},
-      {"integer", [](TextCursor& c) { return WriteInteger(c, "q_RxlevMin", -58); },
-       "q_RxlevMin = -58\r\n", 18},
-      {"integer extremes",
-       [](TextCursor& c) {
-         WriteInteger(c, "a", INT32_MIN);
-         return WriteInteger(c, "b", INT32_MAX);
-       },
-       "a = -2147483648\r\nb = 2147483647\r\n", 16},
       {"text", [](TextCursor& c) { return WriteText(c, " = ms2000\n"); }, " = ms2000\n", 10},
   };
 }

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "api/sib_dispatch.h"
+#include "api/summary_record.h"
+#include "api/text_delivery.h"
 #include "support/bch_blocks.h"
 #include "support/segments.h"
 
@@ -98,7 +100,7 @@ TEST(RRCParserX, CompleteSib3GivesTextTrailerAndCellIdentity) {
     if (blocks == 2) data = Concat({data, std::vector<uint8_t>(31, 0)});
     ParserCall call(data);
     ASSERT_TRUE(call.result) << blocks;
-    const std::string trailer = BuildRawTrailer(data.data(), data.size());
+    const std::string trailer = sibtest::RawTrailer(data.data(), data.size());
     EXPECT_EQ(trailer.size(), blocks == 1 ? 91u : 155u);
     ASSERT_GT(call.textLen, trailer.size());
     std::string text = call.text.substr(0, call.textLen);
@@ -209,15 +211,15 @@ TEST(RawTrailer, HeaderThenHexWithABreakEvery31Bytes) {
       {93, header + hex(0, 31) + "\r\n" + hex(31, 62) + "\r\n" + hex(62, 93)},
   };
   for (const Case& c : cases) {
-    std::string trailer = BuildRawTrailer(data.data(), c.len);
+    std::string trailer = sibtest::RawTrailer(data.data(), c.len);
     EXPECT_EQ(trailer, c.trailer) << c.len;
     EXPECT_EQ(RawTrailerSize(c.len), trailer.size()) << c.len;
     EXPECT_EQ(MaxTextSize(c.len), TextBufferSize + trailer.size()) << c.len;
   }
-  EXPECT_EQ(BuildRawTrailer(data.data(), 31).size(), 91u);
-  EXPECT_EQ(BuildRawTrailer(data.data(), 62).size(), 155u);
+  EXPECT_EQ(sibtest::RawTrailer(data.data(), 31).size(), 91u);
+  EXPECT_EQ(sibtest::RawTrailer(data.data(), 62).size(), 155u);
   EXPECT_EQ(hex(0, 2), "0A11") << "upper-case pairs";
-  EXPECT_EQ(BuildRawTrailer(data.data(), 3), header + "0A1118");
+  EXPECT_EQ(sibtest::RawTrailer(data.data(), 3), header + "0A1118");
 }
 
 // Every length up to three blocks and a bit, and all 256 byte values: the
@@ -245,7 +247,7 @@ TEST(RawTrailer, EveryLengthAndByteValue) {
 TEST(DeliverText, NeverWritesMoreThanTheCapacity) {
   const std::vector<uint8_t> raw(31, 0xC3);
   const std::string printed = "SysInfoType3 ::=\r\n{\r\n}\r\n";
-  const std::string full = printed + BuildRawTrailer(raw.data(), raw.size());
+  const std::string full = printed + sibtest::RawTrailer(raw.data(), raw.size());
   struct Case {
     const char* what;
     size_t printedLen;

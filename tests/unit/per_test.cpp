@@ -409,27 +409,6 @@ TEST(ReadBitString, RefusesAStringLongerThanTheCallersArray) {
   EXPECT_EQ(bytes[0], 0);
 }
 
-TEST(ExtractBits, LeftAlignsAndNeverReadsPastTheBuffer) {
-  std::vector<uint8_t> memory = {0x0F, 0xF0, 0xAA};
-  PerContext ctx;
-  InitPerContext(&ctx, memory.data(), 2);
-  uint32_t skipped = 0;
-  ASSERT_EQ(ReadWholeNumber(&ctx, 16, &skipped), StatusOk);
-  // 12 bits asked at bit 4 of a 2-byte buffer: all present.
-  uint8_t* bits = ExtractBits(&ctx, 12, 3);
-  ASSERT_NE(bits, nullptr);
-  EXPECT_EQ(bits[0], 0xFF);
-  EXPECT_EQ(bits[1], 0x00);
-  EXPECT_EQ(bits[2], 0x00);
-  std::free(bits);
-  // 20 bits asked: only the 12 inside the buffer are copied; byte 2 (0xAA) is never read.
-  bits = ExtractBits(&ctx, 20, 3);
-  ASSERT_NE(bits, nullptr);
-  EXPECT_EQ(bits[1], 0x00);
-  EXPECT_EQ(bits[2], 0x00);
-  std::free(bits);
-}
-
 TEST(ReadOctetString, LengthThenOctets) {
   const SizeConstraint oneToEight = {0, 1, 8};
   // Length 3 (field 010), then three octets, starting off a byte boundary.

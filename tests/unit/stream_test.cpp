@@ -265,7 +265,7 @@ TEST(FeedBlock, EachSibAsDecodeBatchDecodesItsOwnSegments) {
       if (batch.result != kDecoded) continue;
       EXPECT_EQ(WithoutTrailer(got.text, carried.size()), WithoutTrailer(batch.text, alone.size()));
       EXPECT_EQ(got.text.substr(got.text.size() - RawTrailerSize(carried.size())),
-                BuildRawTrailer(carried.data(), carried.size()));
+                sibtest::RawTrailer(carried.data(), carried.size()));
       EXPECT_EQ(std::memcmp(&got.summary, &batch.summary, sizeof(batch.summary)), 0);
     }
   }

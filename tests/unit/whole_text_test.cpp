@@ -10,6 +10,7 @@
 
 #include "api/entry.h"
 #include "print/emitter.h"
+#include "support/bch_blocks.h"
 
 namespace sibdecode {
 namespace {
@@ -47,7 +48,7 @@ TEST(WholeText, LongerThanTheWorkBufferComesWholeFromTheReentrantApi) {
   const std::vector<unsigned char> data =
       ReadHexBatch(std::string(SIBDECODE_TEST_DATA_DIR) + "/sib5_long_text.hex");
   ASSERT_EQ(data.size(), 12u * 31u);
-  const std::string trailer = BuildRawTrailer(data.data(), data.size());
+  const std::string trailer = sibtest::RawTrailer(data.data(), data.size());
 
   // RRCParserX: the text stops at the last whole write inside the work buffer.
   std::vector<char> hostText(MaxTextSize(data.size()), '\0');

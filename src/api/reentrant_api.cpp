@@ -1,0 +1,54 @@
+// The reentrant API: each call takes its state and the text's capacity.
+#include <cstddef>
+
+#include "api/decoder_state.h"
+#include "api/entry.h"
+#include "api/raw_trailer.h"
+#include "print/emitter.h"
+#include "sibdecode/sibdecode.h"
+
+namespace sibdecode {
+
+size_t MaxTextSize(size_t len) { return TextBufferSize + RawTrailerSize(len); }
+
+int DecodeBatch(DecoderState* state, const unsigned char* data, size_t len,
+                tagSystemInformationBlock* out, char* text, size_t textCapacity, size_t* textLen) {
+  return DecodeBatchText(state, data, len, out, text, textCapacity, textLen, TextLimit::Whole,
+                         TextFormat::Text, nullptr);
+}
+
+int DecodeBatchJson(DecoderState* state, const unsigned char* data, size_t len,
+                    tagSystemInformationBlock* out, char* json, size_t jsonCapacity,
+                    size_t* jsonLen, unsigned int* sibType) {
+  return DecodeBatchText(state, data, len, out, json, jsonCapacity, jsonLen, TextLimit::Whole,
+                         TextFormat::Json, sibType);
+}
+
+namespace {
+
+int DecodeBareSib(DecoderState* state, unsigned int sibType, const unsigned char* sib, size_t len,
+                  tagSystemInformationBlock* out, char* text, size_t textCapacity, size_t* textLen,
+                  TextFormat format) {
+  if (!ArgumentsUsable(state, out, textLen)) return kNothingDecoded;
+  ResetForCall(*state, out);
+  if (sib == nullptr && len > 0) return kNothingDecoded;
+  return DecodeAndRender(*state, sibType, sib, len, out, nullptr, 0, false, TextLimit::Whole,
+                         format, text, textCapacity, textLen);
+}
+
+}  // namespace
+
+int DecodeSib(DecoderState* state, unsigned int sibType, const unsigned char* sib, size_t len,
+              tagSystemInformationBlock* out, char* text, size_t textCapacity, size_t* textLen) {
+  return DecodeBareSib(state, sibType, sib, len, out, text, textCapacity, textLen,
+                       TextFormat::Text);
+}
+
+int DecodeSibJson(DecoderState* state, unsigned int sibType, const unsigned char* sib, size_t len,
+                  tagSystemInformationBlock* out, char* json, size_t jsonCapacity,
+                  size_t* jsonLen) {
+  return DecodeBareSib(state, sibType, sib, len, out, json, jsonCapacity, jsonLen,
+                       TextFormat::Json);
+}
+
+}  // namespace sibdecode
