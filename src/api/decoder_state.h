@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "bch/segment.h"
-#include "per/per.h"
+#include "per/arena.h"
 #include "rrc/summary_feed.h"
 #include "sibdecode/sibdecode.h"
 

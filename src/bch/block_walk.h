@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "bch/segment.h"
-#include "per/per.h"
+#include "per/bit_reader.h"
 
 namespace sibdecode {
 
