@@ -87,6 +87,8 @@ const char* DropReasonText(sibdecode::ChainDropReason reason) {
       return "its next segment came too late for its cell's schedule";
     case sibdecode::kDropFlushed:
       return "the capture ended before its last segment";
+    case sibdecode::kDropEvicted:
+      return "its cell sent nothing for it too long, or too many cells had SIBs pending";
     case sibdecode::kNotDropped:
       break;
   }
