@@ -17,7 +17,6 @@ struct SibDispatchRow {
   int (*decode)(PerContext* ctx, void* record);
   int (*print)(TextCursor& cursor, const void* record);
   int (*printJson)(TextCursor& cursor, const void* record);  // the value as one JSON object
-  void (*release)(void* record);  // for a record decoded without an arena (on the heap)
 };
 
 // Storage the entry point keeps on its stack for any top-level SIB record.
@@ -26,10 +25,9 @@ constexpr size_t kMaxSibRecordSize = 16384;
 // The row for a SIB-Type value (0..31), or null when the type is not decoded.
 const SibDispatchRow* FindSibRow(uint32_t sibType);
 
-// Adapts one SIB's typed Init, Decode, Print and Release to a dispatch row.
+// Adapts one SIB's typed Init, Decode and printers to a dispatch row.
 template <typename Record, void (*Init)(Record*), int (*Decode)(PerContext*, Record*),
-          int (*Print)(TextCursor&, const Record&), int (*Json)(TextCursor&, const Record&),
-          void (*Release)(Record*)>
+          int (*Print)(TextCursor&, const Record&), int (*Json)(TextCursor&, const Record&)>
 struct SibOps {
   static_assert(sizeof(Record) <= kMaxSibRecordSize,
                 "SIB record exceeds the entry point's storage");
@@ -46,16 +44,13 @@ struct SibOps {
   static int PrintJson(TextCursor& c, const void* r) {
     return Json(c, *static_cast<const Record*>(r));
   }
-  static void ReleaseRecord(void* r) { Release(static_cast<Record*>(r)); }
 };
 
 template <typename Record, void (*Init)(Record*), int (*Decode)(PerContext*, Record*),
-          int (*Print)(TextCursor&, const Record&), int (*Json)(TextCursor&, const Record&),
-          void (*Release)(Record*)>
+          int (*Print)(TextCursor&, const Record&), int (*Json)(TextCursor&, const Record&)>
 constexpr SibDispatchRow SibRow() noexcept {
-  using Ops = SibOps<Record, Init, Decode, Print, Json, Release>;
-  return {sizeof(Record),   Ops::InitRecord, Ops::DecodeRecord,
-          Ops::PrintRecord, Ops::PrintJson,  Ops::ReleaseRecord};
+  using Ops = SibOps<Record, Init, Decode, Print, Json>;
+  return {sizeof(Record), Ops::InitRecord, Ops::DecodeRecord, Ops::PrintRecord, Ops::PrintJson};
 }
 
 }  // namespace sibdecode

@@ -1,4 +1,4 @@
-// Records and list nodes of a decode: from the arena, or from the heap.
+// The record arena: chunks of zero-filled memory handed out front to back.
 #include "per/arena.h"
 
 #include <cstddef>
@@ -75,44 +75,6 @@ void ResetArena(RecordArena* arena) {
     if (chunk == arena->current) break;
   }
   arena->current = arena->first;
-}
-
-// Decoded values come from the arena or from the non-throwing operator new: a
-// failed allocation is a null pointer (StatusNoMemory), never an exception,
-// and a test program that replaces operator new can make any one of them fail.
-void* per_detail::AllocRecordElsewhere(PerContext* ctx, size_t size) {
-  if (ctx->arena != nullptr) return ArenaAllocate(ctx->arena, size);
-  const size_t bytes = size > 0 ? size : 1;
-  void* record = ::operator new(bytes, std::nothrow);
-  if (record != nullptr) std::memset(record, 0, bytes);
-  return record;
-}
-
-void FreeRecord(void* record) { ::operator delete(record); }
-
-int per_detail::ListAppendElsewhere(PerContext* ctx, ValueList* list, void* element) {
-  ListNode* node = nullptr;
-  if (ctx->arena != nullptr) {
-    node = static_cast<ListNode*>(ArenaAllocate(ctx->arena, sizeof(ListNode)));
-  } else {
-    node = new (std::nothrow) ListNode{};
-  }
-  if (node == nullptr) return StatusNoMemory;
-  LinkAtTail(list, node, element);
-  return StatusOk;
-}
-
-void ReleaseValueList(ValueList* list, void (*releaseContents)(void*)) {
-  // Follows the links rather than `count`, so a list cut short by a failed
-  // decode is released exactly as far as it was built.
-  ListNode* node = list->head;
-  while (node != nullptr) {
-    ListNode* next = node->next;
-    if (node->data != nullptr && releaseContents != nullptr) releaseContents(node->data);
-    FreeRecord(node->data);
-    delete node;
-    node = next;
-  }
 }
 
 }  // namespace sibdecode

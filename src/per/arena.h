@@ -1,5 +1,5 @@
 // The arena that holds one decode's records, and the allocation of records
-// and list nodes for the generated decoders.
+// for the generated decoders.
 #pragma once
 
 #include <cstddef>
@@ -52,50 +52,15 @@ SIBDECODE_HOT_INLINE void* TakeFromCurrentChunk(RecordArena* arena, size_t size)
   return record;
 }
 
-// Hangs `node` (zero-filled), holding `element`, at the tail of `list`.
-SIBDECODE_HOT_INLINE void LinkAtTail(ValueList* list, ListNode* node, void* element) {
-  node->data = element;
-  node->prev = list->tail;
-  if (list->tail != nullptr) {
-    list->tail->next = node;
-  } else {
-    list->head = node;
-  }
-  list->tail = node;
-  ++list->count;
-}
-
-void* AllocRecordElsewhere(PerContext* ctx, size_t size);
-int ListAppendElsewhere(PerContext* ctx, ValueList* list, void* element);
-
 }  // namespace per_detail
 
-// A zero-filled record for a decode: from ctx->arena, or from the heap
-// (non-throwing operator new) when there is none; null when out of memory.
-// FreeRecord releases a heap record.
+// A zero-filled record for a decode from ctx->arena; null when the arena
+// cannot grow or the decode has none.
 SIBDECODE_HOT_INLINE void* AllocRecord(PerContext* ctx, size_t size) {
-  if (ctx->arena != nullptr) {
-    void* record = per_detail::TakeFromCurrentChunk(ctx->arena, size);
-    if (record != nullptr) return record;
-  }
-  return per_detail::AllocRecordElsewhere(ctx, size);
+  if (ctx->arena == nullptr) return nullptr;
+  void* record = per_detail::TakeFromCurrentChunk(ctx->arena, size);
+  if (record != nullptr) return record;
+  return ArenaAllocate(ctx->arena, size);
 }
-void FreeRecord(void* record);
-
-// Appends a node for `element` at the tail (from ctx->arena, or the heap);
-// StatusNoMemory when the node cannot be allocated.
-SIBDECODE_HOT_INLINE int ListAppend(PerContext* ctx, ValueList* list, void* element) {
-  if (ctx->arena == nullptr) return per_detail::ListAppendElsewhere(ctx, list, element);
-  auto* node =
-      static_cast<ListNode*>(per_detail::TakeFromCurrentChunk(ctx->arena, sizeof(ListNode)));
-  if (node == nullptr) return per_detail::ListAppendElsewhere(ctx, list, element);
-  per_detail::LinkAtTail(list, node, element);
-  return StatusOk;
-}
-
-// Releases every element of a list built on the heap (contents via
-// releaseContents when not null, then the record itself) and every node;
-// leaves the list's fields as they were.
-void ReleaseValueList(ValueList* list, void (*releaseContents)(void*));
 
 }  // namespace sibdecode

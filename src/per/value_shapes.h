@@ -18,7 +18,8 @@ struct OctetStringValue {
 };
 
 // A decoded CHOICE: tag = alternative index + 1 (0 = not decoded). INTEGER and
-// ENUMERATED alternatives live in `value`; every other alternative is a heap record.
+// ENUMERATED alternatives live in `value`; every other alternative is a record
+// of the decode's arena.
 struct ChoiceValue {
   uint32_t tag;
   union {
@@ -28,16 +29,12 @@ struct ChoiceValue {
   };
 };
 
-struct ListNode {
-  void* data;
-  ListNode* next;
-  ListNode* prev;
-};
-
+// A SEQUENCE OF records: `count` elements decoded, in one array of the
+// decode's arena (sized by the list's length, read before its elements).
+template <typename Item>
 struct ValueList {
   uint32_t count;
-  ListNode* head;
-  ListNode* tail;
+  Item* items;
 };
 
 template <typename Item, uint32_t Upper>

@@ -1,8 +1,9 @@
-"""Emits the Init, Decode and Release functions of every type, one source file
-per SIB family (src/rrc/generated/*.cpp)."""
+"""Emits the Init and Decode functions of every type, one source file per SIB
+family (src/rrc/generated/*.cpp). Records other than the SIB's own come from
+the decode's arena and go with it."""
 
 from cpp import Writer, cpp_file, ctype, default_value, int_ctype, int_decoder, size_name
-from model import family_of, heap_alternative, list_is_value_list
+from model import family_of, list_is_value_list
 
 
 # ---------------------------------------------------------------- Init
@@ -20,8 +21,7 @@ def emit_init(w, node):
     elif node.kind == "SEQUENCE OF":
         w("  v->count = 0;")
         if list_is_value_list(node):
-            w("  v->head = nullptr;")
-            w("  v->tail = nullptr;")
+            w("  v->items = nullptr;")
         elif node.fields[0].info.kind == "BIT STRING":
             w("  for (auto& item : v->items) item.bitCount = 0;")
     else:
@@ -188,39 +188,32 @@ def emit_decode(w, model, node):
         w("  ctx->pendingSize = &%s;" % size_name(node.lb, node.ub))
         hook = model.lookup(model.ov.element_hooks, node.path)
         if list_is_value_list(node):
+            # The count comes first: the elements go to one array of the arena.
             et = ctype(el)
             w("  uint32_t count = 0;")
             w("  PER_TRY(ReadLength(ctx, &count));")
             w("  v->count = 0;")
-            w("  v->head = nullptr;")
-            w("  v->tail = nullptr;")
+            w("  v->items = nullptr;")
+            w("  if (count == 0) return StatusOk;")
+            w("  auto* items = static_cast<%s*>(AllocRecord(ctx, sizeof(%s) * count));" % (et, et))
+            w("  if (items == nullptr) return StatusNoMemory;")
+            w("  v->items = items;")
             w("  for (uint32_t i = 0; i < count; ++i) {")
-            w("    auto* element = static_cast<%s*>(AllocRecord(ctx, sizeof(%s)));" % (et, et))
-            w("    if (element == nullptr) return StatusNoMemory;")
-            release = []
-            if el.node is not None and el.node.owns_heap:
-                release.append("Release%s(element);" % el.node.cname)
-            release.append("FreeRecord(element);")
+            w("    %s* element = &items[i];" % et)
             if el.node is not None:
                 if el.node.needs_init:
                     w("    Init%s(element);" % el.node.cname)
-                w("    int status = Decode%s(ctx, element);" % el.node.cname)
+                if hook:
+                    w("    PER_TRY(Decode%s(ctx, element));" % el.node.cname)
+                    w("    %s(ctx, *element);" % hook)
+                else:
+                    w("    PER_TRY(Decode%s(ctx, element));" % el.node.cname)
             else:
-                w("    int status = [&]() -> int {")
-                for line in decode_simple(el, "(*element)", 6):
+                for line in decode_simple(el, "(*element)", 4):
                     w(line)
-                w("      return StatusOk;")
-                w("    }();")
-            if hook:
-                w("    if (status == StatusOk) %s(ctx, *element);" % hook)
-            w("    if (status == StatusOk) status = ListAppend(ctx, v, element);")
-            w("    if (status != StatusOk) {")
-            w("      if (ctx->arena == nullptr) {  // an arena's records go with the arena")
-            for line in release:
-                w("        " + line)
-            w("      }")
-            w("      return status;")
-            w("    }")
+                if hook:
+                    w("    %s(ctx, *element);" % hook)
+            w("    ++v->count;  // a failed element stays out of the list")
             w("  }")
         else:
             if hook:
@@ -239,58 +232,8 @@ def emit_decode(w, model, node):
     w()
 
 
-# ---------------------------------------------------------------- Release
-
-
-def emit_release(w, node):
-    if not (node.owns_heap or node.is_root):
-        return
-    w("void Release%s(%s* v) {" % (node.cname, node.cname))
-    if not node.owns_heap:
-        w("  (void)v;  // owns no heap memory")
-    if node.kind == "SEQUENCE":
-        for f in node.fields:
-            if f.info.node is None or not f.info.node.owns_heap:
-                continue
-            call = "Release%s(&v->%s);" % (f.info.node.cname, f.cname)
-            if f.optional:
-                w("  if (v->presence & (1u << %d)) %s" % (f.presence_bit, call))
-            else:
-                w("  " + call)
-    elif node.kind == "CHOICE":
-        w("  if (v->ptr == nullptr) return;")
-        w("  switch (v->tag) {")
-        bodies = []
-        for f in node.fields:
-            lines = []
-            if heap_alternative(f.info):
-                if f.info.node is not None and f.info.node.owns_heap:
-                    lines.append("      Release%s(static_cast<%s*>(v->ptr));" % (f.info.node.cname, f.info.node.cname))
-                lines.append("      FreeRecord(v->ptr);")
-            bodies.append(lines)
-        for indexes, lines in grouped_cases(bodies):
-            if not lines:
-                continue  # inline alternatives own nothing
-            w("    %s" % " ".join("case %d:" % (k + 1) for k in indexes))
-            for line in lines:
-                w(line)
-            w("      break;")
-        w("    default:")
-        w("      break;")
-        w("  }")
-    else:
-        el = node.fields[0].info
-        if el.node is not None and el.node.owns_heap:
-            w("  ReleaseValueList(v, [](void* element) { Release%s(static_cast<%s*>(element)); });"
-              % (el.node.cname, el.node.cname))
-        else:
-            w("  ReleaseValueList(v, nullptr);")
-    w("}")
-    w()
-
-
 def emit_decoder_source(model, order, family):
-    """src/rrc/generated/FAMILY.cpp: Init, Decode and Release of the family's types."""
+    """src/rrc/generated/FAMILY.cpp: Init and Decode of the family's types."""
     nodes = [n for n in order if family_of(n) == family]
     includes = ["rrc/generated/rrc_types.h"]
     if any(model.lookup(model.ov.member_hooks, f.path) or model.lookup(model.ov.element_hooks, n.path)
@@ -310,6 +253,5 @@ def emit_decoder_source(model, order, family):
     for n in nodes:
         emit_init(dec, n)
         emit_decode(dec, model, n)
-        emit_release(dec, n)
     dec("}  // namespace sibdecode")
     return dec.text()

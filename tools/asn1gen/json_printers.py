@@ -86,10 +86,9 @@ def emit_json(w, node):
         info = node.fields[0].info
         w('  PRINT_TRY(WriteText(c, "["));')
         if list_is_value_list(node):
-            et = ctype(info)
-            w("  for (const ListNode* n = v.head; n != nullptr; n = n->next) {")
-            w('    if (n != v.head) PRINT_TRY(WriteText(c, ","));')
-            w("    PRINT_TRY(%s);" % json_value(info, "(*static_cast<const %s*>(n->data))" % et))
+            w("  for (uint32_t i = 0; i < v.count; ++i) {")
+            w('    if (i > 0) PRINT_TRY(WriteText(c, ","));')
+            w("    PRINT_TRY(%s);" % json_value(info, "v.items[i]"))
             w("  }")
         else:
             value = "v.items[i]"

@@ -66,9 +66,8 @@ class Node:
         self.ub = None
         self.families = set()
         self.named = False
-        self.owns_heap = False
         self.needs_init = False
-        self.is_root = False  # a SIB's top-level record: always has an Init and a Release
+        self.is_root = False  # a SIB's top-level record: always has an Init
 
 
 class EnumTable:
@@ -329,33 +328,19 @@ class Model:
         return node
 
     def finish(self):
-        """Computes which nodes own heap memory and which need an Init."""
+        """Computes which nodes need an Init."""
         changed = True
         while changed:
             changed = False
             for node in self.nodes.values():
-                owns = node_owns_heap(node)
                 init = node_needs_init(node)
-                if owns != node.owns_heap or init != node.needs_init:
-                    node.owns_heap, node.needs_init = owns, init
+                if init != node.needs_init:
+                    node.needs_init = init
                     changed = True
-
-
-def heap_alternative(info):
-    """A CHOICE alternative or list element kept in a heap record of its own."""
-    return info.kind not in ("NULL", "INTEGER", "ENUMERATED", "BOOLEAN")
 
 
 def list_is_value_list(node):
     return node.fields[0].info.kind in ("SEQUENCE", "CHOICE", "SEQUENCE OF", "OCTET STRING")
-
-
-def node_owns_heap(node):
-    if node.kind == "SEQUENCE":
-        return any(f.info.node is not None and f.info.node.owns_heap for f in node.fields)
-    if node.kind == "CHOICE":
-        return any(heap_alternative(f.info) for f in node.fields)
-    return list_is_value_list(node)
 
 
 def node_needs_init(node):

@@ -1,5 +1,5 @@
 """Emits src/rrc/generated/rrc_types.h: the record of every type and the declarations
-of its Init, Decode and Release."""
+of its Init and Decode."""
 
 from cpp import cpp_file, ctype
 from model import list_is_value_list
@@ -19,7 +19,7 @@ def emit_records(model, order):
         elif node.kind == "SEQUENCE OF":
             el = node.fields[0].info
             if list_is_value_list(node):
-                w("using %s = ValueList;  // of %s" % (node.cname, ctype(el)))
+                w("using %s = ValueList<%s>;" % (node.cname, ctype(el)))
             else:
                 w("using %s = FixedArray<%s, %d>;" % (node.cname, ctype(el, as_item=True), node.ub))
         else:
@@ -41,8 +41,6 @@ def emit_records(model, order):
         if node.needs_init or node.is_root:
             w("void Init%s(%s);" % (node.cname, p))
         w("int Decode%s(PerContext* ctx, %s);" % (node.cname, p))
-        if node.owns_heap or node.is_root:
-            w("void Release%s(%s);" % (node.cname, p))
     w()
     w("}  // namespace sibdecode")
     return w.text()

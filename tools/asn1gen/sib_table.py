@@ -18,7 +18,7 @@ def emit_sib_dispatch(model):
     for num in sorted(roots):
         t = cident(roots[num])
         w("const SibDispatchRow kSib%d =" % num)
-        w("    SibRow<%s, Init%s, Decode%s, Print%sText, Json%s, Release%s>();" % ((t,) * 6))
+        w("    SibRow<%s, Init%s, Decode%s, Print%sText, Json%s>();" % ((t,) * 5))
     w()
     w("// Indexed by the SIB-Type value; a null row means the type is not decoded.")
     w("const SibDispatchRow* const kSibDispatchTable[%d] = {" % SIB_TYPE_VALUES)

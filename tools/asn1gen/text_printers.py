@@ -136,10 +136,9 @@ def emit_print(w, model, node, family, holder):
         w("  StartElementNames(elementName, name);")
         if list_is_value_list(node):
             et = ctype(info)
-            w("  int index = 0;")
-            w("  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {")
-            w("    SetElementIndex(elementName, index);")
-            w("    const %s& element = *static_cast<const %s*>(n->data);" % (et, et))
+            w("  for (uint32_t index = 0; index < v.count; ++index) {")
+            w("    SetElementIndex(elementName, static_cast<int>(index));")
+            w("    const %s& element = v.items[index];" % et)
             if info.node is not None and info.node.kind == "SEQUENCE OF":
                 lines = [
                     "    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));",

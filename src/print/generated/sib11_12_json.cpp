@@ -176,9 +176,9 @@ int JsonTimeslotInfo_LCR_r4(TextCursor& c, const TimeslotInfo_LCR_r4& v) {
 
 int JsonTimeslotInfoList_LCR_r4(TextCursor& c, const TimeslotInfoList_LCR_r4& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonTimeslotInfo_LCR_r4(c, (*static_cast<const TimeslotInfo_LCR_r4*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTimeslotInfo_LCR_r4(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -249,9 +249,9 @@ int JsonTimeslotInfo(TextCursor& c, const TimeslotInfo& v) {
 
 int JsonTimeslotInfoList(TextCursor& c, const TimeslotInfoList& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonTimeslotInfo(c, (*static_cast<const TimeslotInfo*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTimeslotInfo(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -1182,9 +1182,9 @@ int JsonForbiddenAffectCell(TextCursor& c, const ForbiddenAffectCell& v) {
 
 int JsonForbiddenAffectCellList(TextCursor& c, const ForbiddenAffectCellList& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonForbiddenAffectCell(c, (*static_cast<const ForbiddenAffectCell*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonForbiddenAffectCell(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -1221,9 +1221,9 @@ int JsonForbiddenAffectCell_LCR_r4(TextCursor& c, const ForbiddenAffectCell_LCR_
 
 int JsonForbiddenAffectCellList_LCR_r4(TextCursor& c, const ForbiddenAffectCellList_LCR_r4& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonForbiddenAffectCell_LCR_r4(c, (*static_cast<const ForbiddenAffectCell_LCR_r4*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonForbiddenAffectCell_LCR_r4(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -1436,9 +1436,9 @@ int JsonNewInterFreqCellSI_ECN0(TextCursor& c, const NewInterFreqCellSI_ECN0& v)
 
 int JsonNewInterFreqCellSI_List_ECN0(TextCursor& c, const NewInterFreqCellSI_List_ECN0& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonNewInterFreqCellSI_ECN0(c, (*static_cast<const NewInterFreqCellSI_ECN0*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNewInterFreqCellSI_ECN0(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -1475,9 +1475,9 @@ int JsonNewInterFreqCellSI_ECN0_LCR_r4(TextCursor& c, const NewInterFreqCellSI_E
 
 int JsonNewInterFreqCellSI_List_ECN0_LCR_r4(TextCursor& c, const NewInterFreqCellSI_List_ECN0_LCR_r4& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonNewInterFreqCellSI_ECN0_LCR_r4(c, (*static_cast<const NewInterFreqCellSI_ECN0_LCR_r4*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNewInterFreqCellSI_ECN0_LCR_r4(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -1514,9 +1514,9 @@ int JsonNewInterFreqCellSI_HCS_ECN0(TextCursor& c, const NewInterFreqCellSI_HCS_
 
 int JsonNewInterFreqCellSI_List_HCS_ECN0(TextCursor& c, const NewInterFreqCellSI_List_HCS_ECN0& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonNewInterFreqCellSI_HCS_ECN0(c, (*static_cast<const NewInterFreqCellSI_HCS_ECN0*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNewInterFreqCellSI_HCS_ECN0(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -1553,9 +1553,9 @@ int JsonNewInterFreqCellSI_HCS_ECN0_LCR_r4(TextCursor& c, const NewInterFreqCell
 
 int JsonNewInterFreqCellSI_List_HCS_ECN0_LCR_r4(TextCursor& c, const NewInterFreqCellSI_List_HCS_ECN0_LCR_r4& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonNewInterFreqCellSI_HCS_ECN0_LCR_r4(c, (*static_cast<const NewInterFreqCellSI_HCS_ECN0_LCR_r4*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNewInterFreqCellSI_HCS_ECN0_LCR_r4(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -1592,9 +1592,9 @@ int JsonNewInterFreqCellSI_HCS_RSCP(TextCursor& c, const NewInterFreqCellSI_HCS_
 
 int JsonNewInterFreqCellSI_List_HCS_RSCP(TextCursor& c, const NewInterFreqCellSI_List_HCS_RSCP& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonNewInterFreqCellSI_HCS_RSCP(c, (*static_cast<const NewInterFreqCellSI_HCS_RSCP*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNewInterFreqCellSI_HCS_RSCP(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -1631,9 +1631,9 @@ int JsonNewInterFreqCellSI_HCS_RSCP_LCR_r4(TextCursor& c, const NewInterFreqCell
 
 int JsonNewInterFreqCellSI_List_HCS_RSCP_LCR_r4(TextCursor& c, const NewInterFreqCellSI_List_HCS_RSCP_LCR_r4& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonNewInterFreqCellSI_HCS_RSCP_LCR_r4(c, (*static_cast<const NewInterFreqCellSI_HCS_RSCP_LCR_r4*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNewInterFreqCellSI_HCS_RSCP_LCR_r4(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -1670,9 +1670,9 @@ int JsonNewInterFreqCellSI_RSCP(TextCursor& c, const NewInterFreqCellSI_RSCP& v)
 
 int JsonNewInterFreqCellSI_List_RSCP(TextCursor& c, const NewInterFreqCellSI_List_RSCP& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonNewInterFreqCellSI_RSCP(c, (*static_cast<const NewInterFreqCellSI_RSCP*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNewInterFreqCellSI_RSCP(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -1709,9 +1709,9 @@ int JsonNewInterFreqCellSI_RSCP_LCR_r4(TextCursor& c, const NewInterFreqCellSI_R
 
 int JsonNewInterFreqCellSI_List_RSCP_LCR_r4(TextCursor& c, const NewInterFreqCellSI_List_RSCP_LCR_r4& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonNewInterFreqCellSI_RSCP_LCR_r4(c, (*static_cast<const NewInterFreqCellSI_RSCP_LCR_r4*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNewInterFreqCellSI_RSCP_LCR_r4(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -1920,9 +1920,9 @@ int JsonNewInterRATCell(TextCursor& c, const NewInterRATCell& v) {
 
 int JsonNewInterRATCellList(TextCursor& c, const NewInterRATCellList& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonNewInterRATCell(c, (*static_cast<const NewInterRATCell*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNewInterRATCell(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -1982,9 +1982,9 @@ int JsonNewInterRATCell_B(TextCursor& c, const NewInterRATCell_B& v) {
 
 int JsonNewInterRATCellList_B(TextCursor& c, const NewInterRATCellList_B& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonNewInterRATCell_B(c, (*static_cast<const NewInterRATCell_B*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNewInterRATCell_B(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -2055,9 +2055,9 @@ int JsonNewIntraFreqCellSI_ECN0(TextCursor& c, const NewIntraFreqCellSI_ECN0& v)
 
 int JsonNewIntraFreqCellSI_List_ECN0(TextCursor& c, const NewIntraFreqCellSI_List_ECN0& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonNewIntraFreqCellSI_ECN0(c, (*static_cast<const NewIntraFreqCellSI_ECN0*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNewIntraFreqCellSI_ECN0(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -2088,9 +2088,9 @@ int JsonNewIntraFreqCellSI_ECN0_LCR_r4(TextCursor& c, const NewIntraFreqCellSI_E
 
 int JsonNewIntraFreqCellSI_List_ECN0_LCR_r4(TextCursor& c, const NewIntraFreqCellSI_List_ECN0_LCR_r4& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonNewIntraFreqCellSI_ECN0_LCR_r4(c, (*static_cast<const NewIntraFreqCellSI_ECN0_LCR_r4*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNewIntraFreqCellSI_ECN0_LCR_r4(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -2121,9 +2121,9 @@ int JsonNewIntraFreqCellSI_HCS_ECN0(TextCursor& c, const NewIntraFreqCellSI_HCS_
 
 int JsonNewIntraFreqCellSI_List_HCS_ECN0(TextCursor& c, const NewIntraFreqCellSI_List_HCS_ECN0& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonNewIntraFreqCellSI_HCS_ECN0(c, (*static_cast<const NewIntraFreqCellSI_HCS_ECN0*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNewIntraFreqCellSI_HCS_ECN0(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -2154,9 +2154,9 @@ int JsonNewIntraFreqCellSI_HCS_ECN0_LCR_r4(TextCursor& c, const NewIntraFreqCell
 
 int JsonNewIntraFreqCellSI_List_HCS_ECN0_LCR_r4(TextCursor& c, const NewIntraFreqCellSI_List_HCS_ECN0_LCR_r4& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonNewIntraFreqCellSI_HCS_ECN0_LCR_r4(c, (*static_cast<const NewIntraFreqCellSI_HCS_ECN0_LCR_r4*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNewIntraFreqCellSI_HCS_ECN0_LCR_r4(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -2187,9 +2187,9 @@ int JsonNewIntraFreqCellSI_HCS_RSCP(TextCursor& c, const NewIntraFreqCellSI_HCS_
 
 int JsonNewIntraFreqCellSI_List_HCS_RSCP(TextCursor& c, const NewIntraFreqCellSI_List_HCS_RSCP& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonNewIntraFreqCellSI_HCS_RSCP(c, (*static_cast<const NewIntraFreqCellSI_HCS_RSCP*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNewIntraFreqCellSI_HCS_RSCP(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -2220,9 +2220,9 @@ int JsonNewIntraFreqCellSI_HCS_RSCP_LCR_r4(TextCursor& c, const NewIntraFreqCell
 
 int JsonNewIntraFreqCellSI_List_HCS_RSCP_LCR_r4(TextCursor& c, const NewIntraFreqCellSI_List_HCS_RSCP_LCR_r4& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonNewIntraFreqCellSI_HCS_RSCP_LCR_r4(c, (*static_cast<const NewIntraFreqCellSI_HCS_RSCP_LCR_r4*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNewIntraFreqCellSI_HCS_RSCP_LCR_r4(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -2253,9 +2253,9 @@ int JsonNewIntraFreqCellSI_RSCP(TextCursor& c, const NewIntraFreqCellSI_RSCP& v)
 
 int JsonNewIntraFreqCellSI_List_RSCP(TextCursor& c, const NewIntraFreqCellSI_List_RSCP& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonNewIntraFreqCellSI_RSCP(c, (*static_cast<const NewIntraFreqCellSI_RSCP*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNewIntraFreqCellSI_RSCP(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -2286,9 +2286,9 @@ int JsonNewIntraFreqCellSI_RSCP_LCR_r4(TextCursor& c, const NewIntraFreqCellSI_R
 
 int JsonNewIntraFreqCellSI_List_RSCP_LCR_r4(TextCursor& c, const NewIntraFreqCellSI_List_RSCP_LCR_r4& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonNewIntraFreqCellSI_RSCP_LCR_r4(c, (*static_cast<const NewIntraFreqCellSI_RSCP_LCR_r4*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNewIntraFreqCellSI_RSCP_LCR_r4(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -2438,9 +2438,9 @@ int JsonIntraFreqEventCriteria(TextCursor& c, const IntraFreqEventCriteria& v) {
 
 int JsonIntraFreqEventCriteriaList(TextCursor& c, const IntraFreqEventCriteriaList& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonIntraFreqEventCriteria(c, (*static_cast<const IntraFreqEventCriteria*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonIntraFreqEventCriteria(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -2513,9 +2513,9 @@ int JsonIntraFreqEventCriteria_LCR_r4(TextCursor& c, const IntraFreqEventCriteri
 
 int JsonIntraFreqEventCriteriaList_LCR_r4(TextCursor& c, const IntraFreqEventCriteriaList_LCR_r4& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonIntraFreqEventCriteria_LCR_r4(c, (*static_cast<const IntraFreqEventCriteria_LCR_r4*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonIntraFreqEventCriteria_LCR_r4(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -2975,9 +2975,9 @@ int JsonMBSFNFrequency(TextCursor& c, const MBSFNFrequency& v) {
 
 int JsonMBSFNFrequencyList(TextCursor& c, const MBSFNFrequencyList& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonMBSFNFrequency(c, (*static_cast<const MBSFNFrequency*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonMBSFNFrequency(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -3024,9 +3024,9 @@ int JsonUL_TrCH_Identity(TextCursor& c, const UL_TrCH_Identity& v) {
 
 int JsonTrafficVolumeMeasurementObjectList(TextCursor& c, const TrafficVolumeMeasurementObjectList& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonUL_TrCH_Identity(c, (*static_cast<const UL_TrCH_Identity*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonUL_TrCH_Identity(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -3088,9 +3088,9 @@ int JsonTrafficVolumeEventParam(TextCursor& c, const TrafficVolumeEventParam& v)
 
 int JsonTransChCriteria_eventSpecificParameters(TextCursor& c, const TransChCriteria_eventSpecificParameters& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonTrafficVolumeEventParam(c, (*static_cast<const TrafficVolumeEventParam*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTrafficVolumeEventParam(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -3111,9 +3111,9 @@ int JsonTransChCriteria(TextCursor& c, const TransChCriteria& v) {
 
 int JsonTransChCriteriaList(TextCursor& c, const TransChCriteriaList& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonTransChCriteria(c, (*static_cast<const TransChCriteria*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTransChCriteria(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -3589,27 +3589,27 @@ int JsonSysInfoType11_v4b0ext_IEs(TextCursor& c, const SysInfoType11_v4b0ext_IEs
 
 int JsonSysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(TextCursor& c, const SysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonCellSelectReselectInfo_v590ext(c, (*static_cast<const CellSelectReselectInfo_v590ext*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonCellSelectReselectInfo_v590ext(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
 
 int JsonSysInfoType11_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(TextCursor& c, const SysInfoType11_v590ext_IEs_newInterFrequencyCellInfoList_v590ext& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonCellSelectReselectInfo_v590ext(c, (*static_cast<const CellSelectReselectInfo_v590ext*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonCellSelectReselectInfo_v590ext(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
 
 int JsonSysInfoType11_v590ext_IEs_newInterRATCellInfoList_v590ext(TextCursor& c, const SysInfoType11_v590ext_IEs_newInterRATCellInfoList_v590ext& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonCellSelectReselectInfo_v590ext(c, (*static_cast<const CellSelectReselectInfo_v590ext*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonCellSelectReselectInfo_v590ext(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -3774,27 +3774,27 @@ int JsonSysInfoType12_v4b0ext_IEs(TextCursor& c, const SysInfoType12_v4b0ext_IEs
 
 int JsonSysInfoType12_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(TextCursor& c, const SysInfoType12_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonCellSelectReselectInfo_v590ext(c, (*static_cast<const CellSelectReselectInfo_v590ext*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonCellSelectReselectInfo_v590ext(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
 
 int JsonSysInfoType12_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(TextCursor& c, const SysInfoType12_v590ext_IEs_newInterFrequencyCellInfoList_v590ext& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonCellSelectReselectInfo_v590ext(c, (*static_cast<const CellSelectReselectInfo_v590ext*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonCellSelectReselectInfo_v590ext(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
 
 int JsonSysInfoType12_v590ext_IEs_newInterRATCellInfoList_v590ext(TextCursor& c, const SysInfoType12_v590ext_IEs_newInterRATCellInfoList_v590ext& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonCellSelectReselectInfo_v590ext(c, (*static_cast<const CellSelectReselectInfo_v590ext*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonCellSelectReselectInfo_v590ext(c, v.items[i]));
   }
   return WriteText(c, "]");
 }

@@ -161,10 +161,9 @@ int PrintTimeslotInfo_LCR_r4(TextCursor& c, const TimeslotInfo_LCR_r4& v, int de
 int PrintTimeslotInfoList_LCR_r4(TextCursor& c, const TimeslotInfoList_LCR_r4& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const TimeslotInfo_LCR_r4& element = *static_cast<const TimeslotInfo_LCR_r4*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const TimeslotInfo_LCR_r4& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintTimeslotInfo_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -245,10 +244,9 @@ int PrintTimeslotInfo(TextCursor& c, const TimeslotInfo& v, int depth) {
 int PrintTimeslotInfoList(TextCursor& c, const TimeslotInfoList& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const TimeslotInfo& element = *static_cast<const TimeslotInfo*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const TimeslotInfo& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintTimeslotInfo(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -1065,10 +1063,9 @@ int PrintForbiddenAffectCell(TextCursor& c, const ForbiddenAffectCell& v, int de
 int PrintForbiddenAffectCellList(TextCursor& c, const ForbiddenAffectCellList& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const ForbiddenAffectCell& element = *static_cast<const ForbiddenAffectCell*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const ForbiddenAffectCell& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintForbiddenAffectCell(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -1099,10 +1096,9 @@ int PrintForbiddenAffectCell_LCR_r4(TextCursor& c, const ForbiddenAffectCell_LCR
 int PrintForbiddenAffectCellList_LCR_r4(TextCursor& c, const ForbiddenAffectCellList_LCR_r4& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const ForbiddenAffectCell_LCR_r4& element = *static_cast<const ForbiddenAffectCell_LCR_r4*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const ForbiddenAffectCell_LCR_r4& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintForbiddenAffectCell_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -1265,10 +1261,9 @@ int PrintNewInterFreqCellSI_ECN0(TextCursor& c, const NewInterFreqCellSI_ECN0& v
 int PrintNewInterFreqCellSI_List_ECN0(TextCursor& c, const NewInterFreqCellSI_List_ECN0& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const NewInterFreqCellSI_ECN0& element = *static_cast<const NewInterFreqCellSI_ECN0*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const NewInterFreqCellSI_ECN0& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintNewInterFreqCellSI_ECN0(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -1306,10 +1301,9 @@ int PrintNewInterFreqCellSI_ECN0_LCR_r4(TextCursor& c, const NewInterFreqCellSI_
 int PrintNewInterFreqCellSI_List_ECN0_LCR_r4(TextCursor& c, const NewInterFreqCellSI_List_ECN0_LCR_r4& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const NewInterFreqCellSI_ECN0_LCR_r4& element = *static_cast<const NewInterFreqCellSI_ECN0_LCR_r4*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const NewInterFreqCellSI_ECN0_LCR_r4& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintNewInterFreqCellSI_ECN0_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -1347,10 +1341,9 @@ int PrintNewInterFreqCellSI_HCS_ECN0(TextCursor& c, const NewInterFreqCellSI_HCS
 int PrintNewInterFreqCellSI_List_HCS_ECN0(TextCursor& c, const NewInterFreqCellSI_List_HCS_ECN0& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const NewInterFreqCellSI_HCS_ECN0& element = *static_cast<const NewInterFreqCellSI_HCS_ECN0*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const NewInterFreqCellSI_HCS_ECN0& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintNewInterFreqCellSI_HCS_ECN0(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -1388,10 +1381,9 @@ int PrintNewInterFreqCellSI_HCS_ECN0_LCR_r4(TextCursor& c, const NewInterFreqCel
 int PrintNewInterFreqCellSI_List_HCS_ECN0_LCR_r4(TextCursor& c, const NewInterFreqCellSI_List_HCS_ECN0_LCR_r4& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const NewInterFreqCellSI_HCS_ECN0_LCR_r4& element = *static_cast<const NewInterFreqCellSI_HCS_ECN0_LCR_r4*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const NewInterFreqCellSI_HCS_ECN0_LCR_r4& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintNewInterFreqCellSI_HCS_ECN0_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -1429,10 +1421,9 @@ int PrintNewInterFreqCellSI_HCS_RSCP(TextCursor& c, const NewInterFreqCellSI_HCS
 int PrintNewInterFreqCellSI_List_HCS_RSCP(TextCursor& c, const NewInterFreqCellSI_List_HCS_RSCP& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const NewInterFreqCellSI_HCS_RSCP& element = *static_cast<const NewInterFreqCellSI_HCS_RSCP*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const NewInterFreqCellSI_HCS_RSCP& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintNewInterFreqCellSI_HCS_RSCP(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -1470,10 +1461,9 @@ int PrintNewInterFreqCellSI_HCS_RSCP_LCR_r4(TextCursor& c, const NewInterFreqCel
 int PrintNewInterFreqCellSI_List_HCS_RSCP_LCR_r4(TextCursor& c, const NewInterFreqCellSI_List_HCS_RSCP_LCR_r4& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const NewInterFreqCellSI_HCS_RSCP_LCR_r4& element = *static_cast<const NewInterFreqCellSI_HCS_RSCP_LCR_r4*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const NewInterFreqCellSI_HCS_RSCP_LCR_r4& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintNewInterFreqCellSI_HCS_RSCP_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -1511,10 +1501,9 @@ int PrintNewInterFreqCellSI_RSCP(TextCursor& c, const NewInterFreqCellSI_RSCP& v
 int PrintNewInterFreqCellSI_List_RSCP(TextCursor& c, const NewInterFreqCellSI_List_RSCP& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const NewInterFreqCellSI_RSCP& element = *static_cast<const NewInterFreqCellSI_RSCP*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const NewInterFreqCellSI_RSCP& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintNewInterFreqCellSI_RSCP(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -1552,10 +1541,9 @@ int PrintNewInterFreqCellSI_RSCP_LCR_r4(TextCursor& c, const NewInterFreqCellSI_
 int PrintNewInterFreqCellSI_List_RSCP_LCR_r4(TextCursor& c, const NewInterFreqCellSI_List_RSCP_LCR_r4& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const NewInterFreqCellSI_RSCP_LCR_r4& element = *static_cast<const NewInterFreqCellSI_RSCP_LCR_r4*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const NewInterFreqCellSI_RSCP_LCR_r4& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintNewInterFreqCellSI_RSCP_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -1743,10 +1731,9 @@ int PrintNewInterRATCell(TextCursor& c, const NewInterRATCell& v, int depth) {
 int PrintNewInterRATCellList(TextCursor& c, const NewInterRATCellList& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const NewInterRATCell& element = *static_cast<const NewInterRATCell*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const NewInterRATCell& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintNewInterRATCell(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -1804,10 +1791,9 @@ int PrintNewInterRATCell_B(TextCursor& c, const NewInterRATCell_B& v, int depth)
 int PrintNewInterRATCellList_B(TextCursor& c, const NewInterRATCellList_B& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const NewInterRATCell_B& element = *static_cast<const NewInterRATCell_B*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const NewInterRATCell_B& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintNewInterRATCell_B(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -1872,10 +1858,9 @@ int PrintNewIntraFreqCellSI_ECN0(TextCursor& c, const NewIntraFreqCellSI_ECN0& v
 int PrintNewIntraFreqCellSI_List_ECN0(TextCursor& c, const NewIntraFreqCellSI_List_ECN0& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const NewIntraFreqCellSI_ECN0& element = *static_cast<const NewIntraFreqCellSI_ECN0*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const NewIntraFreqCellSI_ECN0& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintNewIntraFreqCellSI_ECN0(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -1906,10 +1891,9 @@ int PrintNewIntraFreqCellSI_ECN0_LCR_r4(TextCursor& c, const NewIntraFreqCellSI_
 int PrintNewIntraFreqCellSI_List_ECN0_LCR_r4(TextCursor& c, const NewIntraFreqCellSI_List_ECN0_LCR_r4& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const NewIntraFreqCellSI_ECN0_LCR_r4& element = *static_cast<const NewIntraFreqCellSI_ECN0_LCR_r4*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const NewIntraFreqCellSI_ECN0_LCR_r4& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintNewIntraFreqCellSI_ECN0_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -1940,10 +1924,9 @@ int PrintNewIntraFreqCellSI_HCS_ECN0(TextCursor& c, const NewIntraFreqCellSI_HCS
 int PrintNewIntraFreqCellSI_List_HCS_ECN0(TextCursor& c, const NewIntraFreqCellSI_List_HCS_ECN0& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const NewIntraFreqCellSI_HCS_ECN0& element = *static_cast<const NewIntraFreqCellSI_HCS_ECN0*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const NewIntraFreqCellSI_HCS_ECN0& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintNewIntraFreqCellSI_HCS_ECN0(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -1974,10 +1957,9 @@ int PrintNewIntraFreqCellSI_HCS_ECN0_LCR_r4(TextCursor& c, const NewIntraFreqCel
 int PrintNewIntraFreqCellSI_List_HCS_ECN0_LCR_r4(TextCursor& c, const NewIntraFreqCellSI_List_HCS_ECN0_LCR_r4& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const NewIntraFreqCellSI_HCS_ECN0_LCR_r4& element = *static_cast<const NewIntraFreqCellSI_HCS_ECN0_LCR_r4*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const NewIntraFreqCellSI_HCS_ECN0_LCR_r4& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintNewIntraFreqCellSI_HCS_ECN0_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -2008,10 +1990,9 @@ int PrintNewIntraFreqCellSI_HCS_RSCP(TextCursor& c, const NewIntraFreqCellSI_HCS
 int PrintNewIntraFreqCellSI_List_HCS_RSCP(TextCursor& c, const NewIntraFreqCellSI_List_HCS_RSCP& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const NewIntraFreqCellSI_HCS_RSCP& element = *static_cast<const NewIntraFreqCellSI_HCS_RSCP*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const NewIntraFreqCellSI_HCS_RSCP& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintNewIntraFreqCellSI_HCS_RSCP(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -2042,10 +2023,9 @@ int PrintNewIntraFreqCellSI_HCS_RSCP_LCR_r4(TextCursor& c, const NewIntraFreqCel
 int PrintNewIntraFreqCellSI_List_HCS_RSCP_LCR_r4(TextCursor& c, const NewIntraFreqCellSI_List_HCS_RSCP_LCR_r4& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const NewIntraFreqCellSI_HCS_RSCP_LCR_r4& element = *static_cast<const NewIntraFreqCellSI_HCS_RSCP_LCR_r4*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const NewIntraFreqCellSI_HCS_RSCP_LCR_r4& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintNewIntraFreqCellSI_HCS_RSCP_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -2076,10 +2056,9 @@ int PrintNewIntraFreqCellSI_RSCP(TextCursor& c, const NewIntraFreqCellSI_RSCP& v
 int PrintNewIntraFreqCellSI_List_RSCP(TextCursor& c, const NewIntraFreqCellSI_List_RSCP& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const NewIntraFreqCellSI_RSCP& element = *static_cast<const NewIntraFreqCellSI_RSCP*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const NewIntraFreqCellSI_RSCP& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintNewIntraFreqCellSI_RSCP(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -2110,10 +2089,9 @@ int PrintNewIntraFreqCellSI_RSCP_LCR_r4(TextCursor& c, const NewIntraFreqCellSI_
 int PrintNewIntraFreqCellSI_List_RSCP_LCR_r4(TextCursor& c, const NewIntraFreqCellSI_List_RSCP_LCR_r4& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const NewIntraFreqCellSI_RSCP_LCR_r4& element = *static_cast<const NewIntraFreqCellSI_RSCP_LCR_r4*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const NewIntraFreqCellSI_RSCP_LCR_r4& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintNewIntraFreqCellSI_RSCP_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -2248,10 +2226,9 @@ int PrintIntraFreqEventCriteria(TextCursor& c, const IntraFreqEventCriteria& v, 
 int PrintIntraFreqEventCriteriaList(TextCursor& c, const IntraFreqEventCriteriaList& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const IntraFreqEventCriteria& element = *static_cast<const IntraFreqEventCriteria*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const IntraFreqEventCriteria& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintIntraFreqEventCriteria(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -2326,10 +2303,9 @@ int PrintIntraFreqEventCriteria_LCR_r4(TextCursor& c, const IntraFreqEventCriter
 int PrintIntraFreqEventCriteriaList_LCR_r4(TextCursor& c, const IntraFreqEventCriteriaList_LCR_r4& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const IntraFreqEventCriteria_LCR_r4& element = *static_cast<const IntraFreqEventCriteria_LCR_r4*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const IntraFreqEventCriteria_LCR_r4& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintIntraFreqEventCriteria_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -2764,10 +2740,9 @@ int PrintMBSFNFrequency(TextCursor& c, const MBSFNFrequency& v, int depth) {
 int PrintMBSFNFrequencyList(TextCursor& c, const MBSFNFrequencyList& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const MBSFNFrequency& element = *static_cast<const MBSFNFrequency*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const MBSFNFrequency& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintMBSFNFrequency(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -2832,10 +2807,9 @@ int PrintUL_TrCH_Identity_InTrafficVolumeMeasurementObjectList(TextCursor& c, co
 int PrintTrafficVolumeMeasurementObjectList(TextCursor& c, const TrafficVolumeMeasurementObjectList& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const UL_TrCH_Identity& element = *static_cast<const UL_TrCH_Identity*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const UL_TrCH_Identity& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintUL_TrCH_Identity_InTrafficVolumeMeasurementObjectList(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -2885,10 +2859,9 @@ int PrintTrafficVolumeEventParam(TextCursor& c, const TrafficVolumeEventParam& v
 int PrintTransChCriteria_eventSpecificParameters(TextCursor& c, const TransChCriteria_eventSpecificParameters& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const TrafficVolumeEventParam& element = *static_cast<const TrafficVolumeEventParam*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const TrafficVolumeEventParam& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintTrafficVolumeEventParam(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -2911,10 +2884,9 @@ int PrintTransChCriteria(TextCursor& c, const TransChCriteria& v, int depth) {
 int PrintTransChCriteriaList(TextCursor& c, const TransChCriteriaList& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const TransChCriteria& element = *static_cast<const TransChCriteria*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const TransChCriteria& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintTransChCriteria(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -3411,10 +3383,9 @@ int PrintSysInfoType11_v4b0ext_IEs(TextCursor& c, const SysInfoType11_v4b0ext_IE
 int PrintSysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(TextCursor& c, const SysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const CellSelectReselectInfo_v590ext& element = *static_cast<const CellSelectReselectInfo_v590ext*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const CellSelectReselectInfo_v590ext& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintCellSelectReselectInfo_v590ext(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -3425,10 +3396,9 @@ int PrintSysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(TextCur
 int PrintSysInfoType11_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(TextCursor& c, const SysInfoType11_v590ext_IEs_newInterFrequencyCellInfoList_v590ext& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const CellSelectReselectInfo_v590ext& element = *static_cast<const CellSelectReselectInfo_v590ext*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const CellSelectReselectInfo_v590ext& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintCellSelectReselectInfo_v590ext(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -3439,10 +3409,9 @@ int PrintSysInfoType11_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(TextCur
 int PrintSysInfoType11_v590ext_IEs_newInterRATCellInfoList_v590ext(TextCursor& c, const SysInfoType11_v590ext_IEs_newInterRATCellInfoList_v590ext& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const CellSelectReselectInfo_v590ext& element = *static_cast<const CellSelectReselectInfo_v590ext*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const CellSelectReselectInfo_v590ext& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintCellSelectReselectInfo_v590ext(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -3603,10 +3572,9 @@ int PrintSysInfoType12_v4b0ext_IEs(TextCursor& c, const SysInfoType12_v4b0ext_IE
 int PrintSysInfoType12_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(TextCursor& c, const SysInfoType12_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const CellSelectReselectInfo_v590ext& element = *static_cast<const CellSelectReselectInfo_v590ext*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const CellSelectReselectInfo_v590ext& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintCellSelectReselectInfo_v590ext(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -3617,10 +3585,9 @@ int PrintSysInfoType12_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(TextCur
 int PrintSysInfoType12_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(TextCursor& c, const SysInfoType12_v590ext_IEs_newInterFrequencyCellInfoList_v590ext& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const CellSelectReselectInfo_v590ext& element = *static_cast<const CellSelectReselectInfo_v590ext*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const CellSelectReselectInfo_v590ext& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintCellSelectReselectInfo_v590ext(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -3631,10 +3598,9 @@ int PrintSysInfoType12_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(TextCur
 int PrintSysInfoType12_v590ext_IEs_newInterRATCellInfoList_v590ext(TextCursor& c, const SysInfoType12_v590ext_IEs_newInterRATCellInfoList_v590ext& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const CellSelectReselectInfo_v590ext& element = *static_cast<const CellSelectReselectInfo_v590ext*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const CellSelectReselectInfo_v590ext& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintCellSelectReselectInfo_v590ext(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));

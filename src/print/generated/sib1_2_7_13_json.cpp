@@ -39,9 +39,9 @@ int JsonCN_DomainSysInfo(TextCursor& c, const CN_DomainSysInfo& v) {
 
 int JsonCN_DomainSysInfoList(TextCursor& c, const CN_DomainSysInfoList& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonCN_DomainSysInfo(c, (*static_cast<const CN_DomainSysInfo*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonCN_DomainSysInfo(c, v.items[i]));
   }
   return WriteText(c, "]");
 }

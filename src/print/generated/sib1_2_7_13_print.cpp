@@ -33,10 +33,9 @@ int PrintCN_DomainSysInfo(TextCursor& c, const CN_DomainSysInfo& v, int depth) {
 int PrintCN_DomainSysInfoList(TextCursor& c, const CN_DomainSysInfoList& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const CN_DomainSysInfo& element = *static_cast<const CN_DomainSysInfo*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const CN_DomainSysInfo& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintCN_DomainSysInfo(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));

@@ -109,9 +109,9 @@ int JsonMappingFunctionParameter(TextCursor& c, const MappingFunctionParameter& 
 
 int JsonMappingFunctionParameterList(TextCursor& c, const MappingFunctionParameterList& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonMappingFunctionParameter(c, (*static_cast<const MappingFunctionParameter*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonMappingFunctionParameter(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -128,9 +128,9 @@ int JsonMapping(TextCursor& c, const Mapping& v) {
 
 int JsonMappingInfo(TextCursor& c, const MappingInfo& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonMapping(c, (*static_cast<const Mapping*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonMapping(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -276,9 +276,9 @@ int JsonRAT_FDD_Info(TextCursor& c, const RAT_FDD_Info& v) {
 
 int JsonRAT_FDD_InfoList(TextCursor& c, const RAT_FDD_InfoList& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonRAT_FDD_Info(c, (*static_cast<const RAT_FDD_Info*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonRAT_FDD_Info(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -327,9 +327,9 @@ int JsonRAT_TDD_Info(TextCursor& c, const RAT_TDD_Info& v) {
 
 int JsonRAT_TDD_InfoList(TextCursor& c, const RAT_TDD_InfoList& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonRAT_TDD_Info(c, (*static_cast<const RAT_TDD_Info*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonRAT_TDD_Info(c, v.items[i]));
   }
   return WriteText(c, "]");
 }

@@ -87,10 +87,9 @@ int PrintMappingFunctionParameter(TextCursor& c, const MappingFunctionParameter&
 int PrintMappingFunctionParameterList(TextCursor& c, const MappingFunctionParameterList& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const MappingFunctionParameter& element = *static_cast<const MappingFunctionParameter*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const MappingFunctionParameter& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintMappingFunctionParameter(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -107,10 +106,9 @@ int PrintMapping(TextCursor& c, const Mapping& v, int depth) {
 int PrintMappingInfo(TextCursor& c, const MappingInfo& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const Mapping& element = *static_cast<const Mapping*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const Mapping& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintMapping(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -248,10 +246,9 @@ int PrintRAT_FDD_Info(TextCursor& c, const RAT_FDD_Info& v, int depth) {
 int PrintRAT_FDD_InfoList(TextCursor& c, const RAT_FDD_InfoList& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const RAT_FDD_Info& element = *static_cast<const RAT_FDD_Info*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const RAT_FDD_Info& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintRAT_FDD_Info(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -290,10 +287,9 @@ int PrintRAT_TDD_Info(TextCursor& c, const RAT_TDD_Info& v, int depth) {
 int PrintRAT_TDD_InfoList(TextCursor& c, const RAT_TDD_InfoList& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const RAT_TDD_Info& element = *static_cast<const RAT_TDD_Info*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const RAT_TDD_Info& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintRAT_TDD_Info(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));

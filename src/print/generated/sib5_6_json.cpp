@@ -385,9 +385,9 @@ int JsonAdditionalPRACH_TF_and_TFCS_CCCH(TextCursor& c, const AdditionalPRACH_TF
 
 int JsonAdditionalPRACH_TF_and_TFCS_CCCH_List(TextCursor& c, const AdditionalPRACH_TF_and_TFCS_CCCH_List& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonAdditionalPRACH_TF_and_TFCS_CCCH(c, (*static_cast<const AdditionalPRACH_TF_and_TFCS_CCCH*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonAdditionalPRACH_TF_and_TFCS_CCCH(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -533,9 +533,9 @@ int JsonNumberOfTransportBlocks(TextCursor& c, const NumberOfTransportBlocks& v)
 
 int JsonCommonDynamicTF_Info_numberOfTbSizeList(TextCursor& c, const CommonDynamicTF_Info_numberOfTbSizeList& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonNumberOfTransportBlocks(c, (*static_cast<const NumberOfTransportBlocks*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNumberOfTransportBlocks(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -576,9 +576,9 @@ int JsonCommonDynamicTF_Info(TextCursor& c, const CommonDynamicTF_Info& v) {
 
 int JsonCommonDynamicTF_InfoList(TextCursor& c, const CommonDynamicTF_InfoList& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonCommonDynamicTF_Info(c, (*static_cast<const CommonDynamicTF_Info*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonCommonDynamicTF_Info(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -614,9 +614,9 @@ int JsonNumberOfTbSizeAndTTIList_Item(TextCursor& c, const NumberOfTbSizeAndTTIL
 
 int JsonNumberOfTbSizeAndTTIList(TextCursor& c, const NumberOfTbSizeAndTTIList& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonNumberOfTbSizeAndTTIList_Item(c, (*static_cast<const NumberOfTbSizeAndTTIList_Item*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNumberOfTbSizeAndTTIList_Item(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -635,9 +635,9 @@ int JsonCommonDynamicTF_Info_DynamicTTI(TextCursor& c, const CommonDynamicTF_Inf
 
 int JsonCommonDynamicTF_InfoList_DynamicTTI(TextCursor& c, const CommonDynamicTF_InfoList_DynamicTTI& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonCommonDynamicTF_Info_DynamicTTI(c, (*static_cast<const CommonDynamicTF_Info_DynamicTTI*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonCommonDynamicTF_Info_DynamicTTI(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -940,9 +940,9 @@ int JsonCommon_MAC_ehs_ReorderingQueue(TextCursor& c, const Common_MAC_ehs_Reord
 
 int JsonCommon_MAC_ehs_ReorderingQueueList(TextCursor& c, const Common_MAC_ehs_ReorderingQueueList& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonCommon_MAC_ehs_ReorderingQueue(c, (*static_cast<const Common_MAC_ehs_ReorderingQueue*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonCommon_MAC_ehs_ReorderingQueue(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -1052,9 +1052,9 @@ int JsonDSCH_TransportChannelsInfo_Item(TextCursor& c, const DSCH_TransportChann
 
 int JsonDSCH_TransportChannelsInfo(TextCursor& c, const DSCH_TransportChannelsInfo& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonDSCH_TransportChannelsInfo_Item(c, (*static_cast<const DSCH_TransportChannelsInfo_Item*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonDSCH_TransportChannelsInfo_Item(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -1080,9 +1080,9 @@ int JsonDedicatedDynamicTF_Info_rlc_Size(TextCursor& c, const DedicatedDynamicTF
 
 int JsonDedicatedDynamicTF_Info_numberOfTbSizeList(TextCursor& c, const DedicatedDynamicTF_Info_numberOfTbSizeList& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonNumberOfTransportBlocks(c, (*static_cast<const NumberOfTransportBlocks*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNumberOfTransportBlocks(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -1101,9 +1101,9 @@ int JsonDedicatedDynamicTF_Info(TextCursor& c, const DedicatedDynamicTF_Info& v)
 
 int JsonDedicatedDynamicTF_InfoList(TextCursor& c, const DedicatedDynamicTF_InfoList& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonDedicatedDynamicTF_Info(c, (*static_cast<const DedicatedDynamicTF_Info*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonDedicatedDynamicTF_Info(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -1141,9 +1141,9 @@ int JsonDedicatedDynamicTF_Info_DynamicTTI(TextCursor& c, const DedicatedDynamic
 
 int JsonDedicatedDynamicTF_InfoList_DynamicTTI(TextCursor& c, const DedicatedDynamicTF_InfoList_DynamicTTI& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonDedicatedDynamicTF_Info_DynamicTTI(c, (*static_cast<const DedicatedDynamicTF_Info_DynamicTTI*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonDedicatedDynamicTF_Info_DynamicTTI(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -1644,9 +1644,9 @@ int JsonDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(TextCurs
 
 int JsonDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonDownlinkAdditionalTimeslots_LCR_r4(c, (*static_cast<const DownlinkAdditionalTimeslots_LCR_r4*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonDownlinkAdditionalTimeslots_LCR_r4(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -1701,9 +1701,9 @@ int JsonDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(TextCursor
 
 int JsonDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonDownlinkAdditionalTimeslots_VHCR(c, (*static_cast<const DownlinkAdditionalTimeslots_VHCR*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonDownlinkAdditionalTimeslots_VHCR(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -1728,9 +1728,9 @@ int JsonDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots(TextCursor& c, 
 
 int JsonDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonDownlinkAdditionalTimeslots(c, (*static_cast<const DownlinkAdditionalTimeslots*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonDownlinkAdditionalTimeslots(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -1785,9 +1785,9 @@ int JsonDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots(TextCursor& 
 
 int JsonDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonDownlinkAdditionalTimeslots_r7(c, (*static_cast<const DownlinkAdditionalTimeslots_r7*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonDownlinkAdditionalTimeslots_r7(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -1831,9 +1831,9 @@ int JsonTFCS_Removal(TextCursor& c, const TFCS_Removal& v) {
 
 int JsonTFCS_RemovalList(TextCursor& c, const TFCS_RemovalList& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonTFCS_Removal(c, (*static_cast<const TFCS_Removal*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTFCS_Removal(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -1914,9 +1914,9 @@ int JsonFACH_PCH_Information(TextCursor& c, const FACH_PCH_Information& v) {
 
 int JsonFACH_PCH_InformationList(TextCursor& c, const FACH_PCH_InformationList& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonFACH_PCH_Information(c, (*static_cast<const FACH_PCH_Information*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonFACH_PCH_Information(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -2055,9 +2055,9 @@ int JsonPICH_ForHSDPASupportedPaging(TextCursor& c, const PICH_ForHSDPASupported
 
 int JsonHS_DSCH_PagingSystemInformation_pich_ForHSDPASupportedPagingList(TextCursor& c, const HS_DSCH_PagingSystemInformation_pich_ForHSDPASupportedPagingList& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonPICH_ForHSDPASupportedPaging(c, (*static_cast<const PICH_ForHSDPASupportedPaging*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonPICH_ForHSDPASupportedPaging(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -2113,18 +2113,18 @@ int JsonLogicalChannelByRB(TextCursor& c, const LogicalChannelByRB& v) {
 
 int JsonLogicalChannelList_explicitList(TextCursor& c, const LogicalChannelList_explicitList& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonLogicalChannelByRB(c, (*static_cast<const LogicalChannelByRB*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonLogicalChannelByRB(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
 
 int JsonMBMS_FACHCarryingMTCH_List(TextCursor& c, const MBMS_FACHCarryingMTCH_List& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonTransportFormatSet(c, (*static_cast<const TransportFormatSet*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTransportFormatSet(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -2824,9 +2824,9 @@ int JsonPDSCH_SysInfoList_SFN_Item(TextCursor& c, const PDSCH_SysInfoList_SFN_It
 
 int JsonPDSCH_SysInfoList_SFN(TextCursor& c, const PDSCH_SysInfoList_SFN& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonPDSCH_SysInfoList_SFN_Item(c, (*static_cast<const PDSCH_SysInfoList_SFN_Item*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonPDSCH_SysInfoList_SFN_Item(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -2863,9 +2863,9 @@ int JsonPDSCH_SysInfoList_SFN_HCR_r5_Item(TextCursor& c, const PDSCH_SysInfoList
 
 int JsonPDSCH_SysInfoList_SFN_HCR_r5(TextCursor& c, const PDSCH_SysInfoList_SFN_HCR_r5& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonPDSCH_SysInfoList_SFN_HCR_r5_Item(c, (*static_cast<const PDSCH_SysInfoList_SFN_HCR_r5_Item*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonPDSCH_SysInfoList_SFN_HCR_r5_Item(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -2902,9 +2902,9 @@ int JsonPDSCH_SysInfoList_SFN_LCR_r4_Item(TextCursor& c, const PDSCH_SysInfoList
 
 int JsonPDSCH_SysInfoList_SFN_LCR_r4(TextCursor& c, const PDSCH_SysInfoList_SFN_LCR_r4& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonPDSCH_SysInfoList_SFN_LCR_r4_Item(c, (*static_cast<const PDSCH_SysInfoList_SFN_LCR_r4_Item*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonPDSCH_SysInfoList_SFN_LCR_r4_Item(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -2929,9 +2929,9 @@ int JsonPDSCH_SysInfo_VHCR_r7(TextCursor& c, const PDSCH_SysInfo_VHCR_r7& v) {
 
 int JsonPDSCH_SysInfoList_VHCR_r7(TextCursor& c, const PDSCH_SysInfoList_VHCR_r7& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonPDSCH_SysInfo_VHCR_r7(c, (*static_cast<const PDSCH_SysInfo_VHCR_r7*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonPDSCH_SysInfo_VHCR_r7(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -3147,18 +3147,18 @@ int JsonPRACH_Partitioning(TextCursor& c, const PRACH_Partitioning& v) {
 
 int JsonPRACH_Partitioning_LCR_r4(TextCursor& c, const PRACH_Partitioning_LCR_r4& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonASCSetting_TDD_LCR_r4(c, (*static_cast<const ASCSetting_TDD_LCR_r4*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonASCSetting_TDD_LCR_r4(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
 
 int JsonPRACH_Partitioning_fdd(TextCursor& c, const PRACH_Partitioning_fdd& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonASCSetting_FDD(c, (*static_cast<const ASCSetting_FDD*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonASCSetting_FDD(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -3184,27 +3184,27 @@ int JsonPRACH_Partitioning_r7(TextCursor& c, const PRACH_Partitioning_r7& v) {
 
 int JsonPRACH_Partitioning_r7_fdd(TextCursor& c, const PRACH_Partitioning_r7_fdd& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonASCSetting_FDD(c, (*static_cast<const ASCSetting_FDD*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonASCSetting_FDD(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
 
 int JsonPRACH_Partitioning_r7_tdd(TextCursor& c, const PRACH_Partitioning_r7_tdd& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonASCSetting_TDD_r7(c, (*static_cast<const ASCSetting_TDD_r7*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonASCSetting_TDD_r7(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
 
 int JsonPRACH_Partitioning_tdd(TextCursor& c, const PRACH_Partitioning_tdd& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonASCSetting_TDD(c, (*static_cast<const ASCSetting_TDD*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonASCSetting_TDD(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -3264,9 +3264,9 @@ int JsonSYNC_UL_Info_r4(TextCursor& c, const SYNC_UL_Info_r4& v) {
 
 int JsonPRACH_RACH_Info_LCR_r4_prach_DefinitionList(TextCursor& c, const PRACH_RACH_Info_LCR_r4_prach_DefinitionList& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonPRACH_Definition_LCR_r4(c, (*static_cast<const PRACH_Definition_LCR_r4*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonPRACH_Definition_LCR_r4(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -3428,9 +3428,9 @@ int JsonPRACH_SystemInformation(TextCursor& c, const PRACH_SystemInformation& v)
 
 int JsonPRACH_SystemInformationList(TextCursor& c, const PRACH_SystemInformationList& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonPRACH_SystemInformation(c, (*static_cast<const PRACH_SystemInformation*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonPRACH_SystemInformation(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -3472,9 +3472,9 @@ int JsonPRACH_SystemInformation_LCR_r4(TextCursor& c, const PRACH_SystemInformat
 
 int JsonPRACH_SystemInformationList_LCR_r4(TextCursor& c, const PRACH_SystemInformationList_LCR_r4& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonPRACH_SystemInformation_LCR_r4(c, (*static_cast<const PRACH_SystemInformation_LCR_r4*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonPRACH_SystemInformation_LCR_r4(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -3489,9 +3489,9 @@ int JsonPRACH_SystemInformation_LCR_v770ext(TextCursor& c, const PRACH_SystemInf
 
 int JsonPRACH_SystemInformationList_LCR_v770ext(TextCursor& c, const PRACH_SystemInformationList_LCR_v770ext& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonPRACH_SystemInformation_LCR_v770ext(c, (*static_cast<const PRACH_SystemInformation_LCR_v770ext*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonPRACH_SystemInformation_LCR_v770ext(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -3510,9 +3510,9 @@ int JsonPRACH_SystemInformation_VHCR_r7(TextCursor& c, const PRACH_SystemInforma
 
 int JsonPRACH_SystemInformationList_VHCR_r7(TextCursor& c, const PRACH_SystemInformationList_VHCR_r7& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonPRACH_SystemInformation_VHCR_r7(c, (*static_cast<const PRACH_SystemInformation_VHCR_r7*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonPRACH_SystemInformation_VHCR_r7(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -3749,9 +3749,9 @@ int JsonPUSCH_SysInfoList_SFN_Item(TextCursor& c, const PUSCH_SysInfoList_SFN_It
 
 int JsonPUSCH_SysInfoList_SFN(TextCursor& c, const PUSCH_SysInfoList_SFN& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonPUSCH_SysInfoList_SFN_Item(c, (*static_cast<const PUSCH_SysInfoList_SFN_Item*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonPUSCH_SysInfoList_SFN_Item(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -3768,9 +3768,9 @@ int JsonUSCH_TransportChannelsInfo_Item(TextCursor& c, const USCH_TransportChann
 
 int JsonUSCH_TransportChannelsInfo(TextCursor& c, const USCH_TransportChannelsInfo& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonUSCH_TransportChannelsInfo_Item(c, (*static_cast<const USCH_TransportChannelsInfo_Item*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonUSCH_TransportChannelsInfo_Item(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -3807,9 +3807,9 @@ int JsonPUSCH_SysInfoList_SFN_HCR_r5_Item(TextCursor& c, const PUSCH_SysInfoList
 
 int JsonPUSCH_SysInfoList_SFN_HCR_r5(TextCursor& c, const PUSCH_SysInfoList_SFN_HCR_r5& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonPUSCH_SysInfoList_SFN_HCR_r5_Item(c, (*static_cast<const PUSCH_SysInfoList_SFN_HCR_r5_Item*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonPUSCH_SysInfoList_SFN_HCR_r5_Item(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -3846,9 +3846,9 @@ int JsonPUSCH_SysInfoList_SFN_LCR_r4_Item(TextCursor& c, const PUSCH_SysInfoList
 
 int JsonPUSCH_SysInfoList_SFN_LCR_r4(TextCursor& c, const PUSCH_SysInfoList_SFN_LCR_r4& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonPUSCH_SysInfoList_SFN_LCR_r4_Item(c, (*static_cast<const PUSCH_SysInfoList_SFN_LCR_r4_Item*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonPUSCH_SysInfoList_SFN_LCR_r4_Item(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -3885,9 +3885,9 @@ int JsonPUSCH_SysInfoList_SFN_VHCR_Item(TextCursor& c, const PUSCH_SysInfoList_S
 
 int JsonPUSCH_SysInfoList_SFN_VHCR(TextCursor& c, const PUSCH_SysInfoList_SFN_VHCR& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonPUSCH_SysInfoList_SFN_VHCR_Item(c, (*static_cast<const PUSCH_SysInfoList_SFN_VHCR_Item*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonPUSCH_SysInfoList_SFN_VHCR_Item(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -4027,9 +4027,9 @@ int JsonSCCPCH_SystemInformation(TextCursor& c, const SCCPCH_SystemInformation& 
 
 int JsonSCCPCH_SystemInformationList(TextCursor& c, const SCCPCH_SystemInformationList& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonSCCPCH_SystemInformation(c, (*static_cast<const SCCPCH_SystemInformation*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonSCCPCH_SystemInformation(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -4083,9 +4083,9 @@ int JsonSCCPCH_SystemInformation_HCR_VHCR_r7(TextCursor& c, const SCCPCH_SystemI
 
 int JsonSCCPCH_SystemInformationList_HCR_VHCR_r7(TextCursor& c, const SCCPCH_SystemInformationList_HCR_VHCR_r7& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonSCCPCH_SystemInformation_HCR_VHCR_r7(c, (*static_cast<const SCCPCH_SystemInformation_HCR_VHCR_r7*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonSCCPCH_SystemInformation_HCR_VHCR_r7(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -4112,9 +4112,9 @@ int JsonSCCPCH_SystemInformation_LCR_r4_ext(TextCursor& c, const SCCPCH_SystemIn
 
 int JsonSCCPCH_SystemInformationList_LCR_r4_ext(TextCursor& c, const SCCPCH_SystemInformationList_LCR_r4_ext& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonSCCPCH_SystemInformation_LCR_r4_ext(c, (*static_cast<const SCCPCH_SystemInformation_LCR_r4_ext*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonSCCPCH_SystemInformation_LCR_r4_ext(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -4767,9 +4767,9 @@ int JsonTDD_MBSFNTSlotInfo(TextCursor& c, const TDD_MBSFNTSlotInfo& v) {
 
 int JsonTDD_MBSFNInformation(TextCursor& c, const TDD_MBSFNInformation& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonTDD_MBSFNTSlotInfo(c, (*static_cast<const TDD_MBSFNTSlotInfo*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTDD_MBSFNTSlotInfo(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -5326,9 +5326,9 @@ int JsonTFCI_Range(TextCursor& c, const TFCI_Range& v) {
 
 int JsonTFCI_RangeList(TextCursor& c, const TFCI_RangeList& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonTFCI_Range(c, (*static_cast<const TFCI_Range*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTFCI_Range(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -5347,9 +5347,9 @@ int JsonTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(TextCursor& c, const TFCS_ReconfA
 
 int JsonTFCS_ReconfAdd_ctfcSize_ctfc12Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc12Bit& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -5368,9 +5368,9 @@ int JsonTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(TextCursor& c, const TFCS_ReconfA
 
 int JsonTFCS_ReconfAdd_ctfcSize_ctfc16Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc16Bit& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -5389,9 +5389,9 @@ int JsonTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(TextCursor& c, const TFCS_ReconfA
 
 int JsonTFCS_ReconfAdd_ctfcSize_ctfc24Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc24Bit& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -5410,9 +5410,9 @@ int JsonTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(TextCursor& c, const TFCS_ReconfAd
 
 int JsonTFCS_ReconfAdd_ctfcSize_ctfc2Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc2Bit& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -5431,9 +5431,9 @@ int JsonTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(TextCursor& c, const TFCS_ReconfAd
 
 int JsonTFCS_ReconfAdd_ctfcSize_ctfc4Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc4Bit& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -5452,9 +5452,9 @@ int JsonTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(TextCursor& c, const TFCS_ReconfAd
 
 int JsonTFCS_ReconfAdd_ctfcSize_ctfc6Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc6Bit& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -5473,9 +5473,9 @@ int JsonTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(TextCursor& c, const TFCS_ReconfAd
 
 int JsonTFCS_ReconfAdd_ctfcSize_ctfc8Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc8Bit& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -5644,9 +5644,9 @@ int JsonUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutiv
 
 int JsonUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonUplinkAdditionalTimeslots_LCR_r4(c, (*static_cast<const UplinkAdditionalTimeslots_LCR_r4*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonUplinkAdditionalTimeslots_LCR_r4(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -5680,9 +5680,9 @@ int JsonUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive(
 
 int JsonUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonUplinkAdditionalTimeslots_VHCR(c, (*static_cast<const UplinkAdditionalTimeslots_VHCR*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonUplinkAdditionalTimeslots_VHCR(c, v.items[i]));
   }
   return WriteText(c, "]");
 }
@@ -5716,9 +5716,9 @@ int JsonUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive(TextC
 
 int JsonUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList& v) {
   PRINT_TRY(WriteText(c, "["));
-  for (const ListNode* n = v.head; n != nullptr; n = n->next) {
-    if (n != v.head) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonUplinkAdditionalTimeslots(c, (*static_cast<const UplinkAdditionalTimeslots*>(n->data))));
+  for (uint32_t i = 0; i < v.count; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonUplinkAdditionalTimeslots(c, v.items[i]));
   }
   return WriteText(c, "]");
 }

@@ -331,10 +331,9 @@ int PrintAdditionalPRACH_TF_and_TFCS_CCCH(TextCursor& c, const AdditionalPRACH_T
 int PrintAdditionalPRACH_TF_and_TFCS_CCCH_List(TextCursor& c, const AdditionalPRACH_TF_and_TFCS_CCCH_List& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const AdditionalPRACH_TF_and_TFCS_CCCH& element = *static_cast<const AdditionalPRACH_TF_and_TFCS_CCCH*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const AdditionalPRACH_TF_and_TFCS_CCCH& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintAdditionalPRACH_TF_and_TFCS_CCCH(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -481,10 +480,9 @@ int PrintNumberOfTransportBlocks(TextCursor& c, const NumberOfTransportBlocks& v
 int PrintCommonDynamicTF_Info_numberOfTbSizeList(TextCursor& c, const CommonDynamicTF_Info_numberOfTbSizeList& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const NumberOfTransportBlocks& element = *static_cast<const NumberOfTransportBlocks*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const NumberOfTransportBlocks& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintNumberOfTransportBlocks(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -524,10 +522,9 @@ int PrintCommonDynamicTF_Info(TextCursor& c, const CommonDynamicTF_Info& v, int 
 int PrintCommonDynamicTF_InfoList(TextCursor& c, const CommonDynamicTF_InfoList& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const CommonDynamicTF_Info& element = *static_cast<const CommonDynamicTF_Info*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const CommonDynamicTF_Info& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintCommonDynamicTF_Info(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -566,10 +563,9 @@ int PrintNumberOfTbSizeAndTTIList_Item(TextCursor& c, const NumberOfTbSizeAndTTI
 int PrintNumberOfTbSizeAndTTIList(TextCursor& c, const NumberOfTbSizeAndTTIList& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const NumberOfTbSizeAndTTIList_Item& element = *static_cast<const NumberOfTbSizeAndTTIList_Item*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const NumberOfTbSizeAndTTIList_Item& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintNumberOfTbSizeAndTTIList_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -591,10 +587,9 @@ int PrintCommonDynamicTF_Info_DynamicTTI(TextCursor& c, const CommonDynamicTF_In
 int PrintCommonDynamicTF_InfoList_DynamicTTI(TextCursor& c, const CommonDynamicTF_InfoList_DynamicTTI& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const CommonDynamicTF_Info_DynamicTTI& element = *static_cast<const CommonDynamicTF_Info_DynamicTTI*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const CommonDynamicTF_Info_DynamicTTI& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintCommonDynamicTF_Info_DynamicTTI(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -857,10 +852,9 @@ int PrintCommon_MAC_ehs_ReorderingQueue(TextCursor& c, const Common_MAC_ehs_Reor
 int PrintCommon_MAC_ehs_ReorderingQueueList(TextCursor& c, const Common_MAC_ehs_ReorderingQueueList& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const Common_MAC_ehs_ReorderingQueue& element = *static_cast<const Common_MAC_ehs_ReorderingQueue*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const Common_MAC_ehs_ReorderingQueue& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintCommon_MAC_ehs_ReorderingQueue(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -961,10 +955,9 @@ int PrintDSCH_TransportChannelsInfo_Item(TextCursor& c, const DSCH_TransportChan
 int PrintDSCH_TransportChannelsInfo(TextCursor& c, const DSCH_TransportChannelsInfo& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const DSCH_TransportChannelsInfo_Item& element = *static_cast<const DSCH_TransportChannelsInfo_Item*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const DSCH_TransportChannelsInfo_Item& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintDSCH_TransportChannelsInfo_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -995,10 +988,9 @@ int PrintDedicatedDynamicTF_Info_rlc_Size(TextCursor& c, const DedicatedDynamicT
 int PrintDedicatedDynamicTF_Info_numberOfTbSizeList(TextCursor& c, const DedicatedDynamicTF_Info_numberOfTbSizeList& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const NumberOfTransportBlocks& element = *static_cast<const NumberOfTransportBlocks*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const NumberOfTransportBlocks& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintNumberOfTransportBlocks(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -1020,10 +1012,9 @@ int PrintDedicatedDynamicTF_Info(TextCursor& c, const DedicatedDynamicTF_Info& v
 int PrintDedicatedDynamicTF_InfoList(TextCursor& c, const DedicatedDynamicTF_InfoList& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const DedicatedDynamicTF_Info& element = *static_cast<const DedicatedDynamicTF_Info*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const DedicatedDynamicTF_Info& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintDedicatedDynamicTF_Info(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -1065,10 +1056,9 @@ int PrintDedicatedDynamicTF_Info_DynamicTTI(TextCursor& c, const DedicatedDynami
 int PrintDedicatedDynamicTF_InfoList_DynamicTTI(TextCursor& c, const DedicatedDynamicTF_InfoList_DynamicTTI& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const DedicatedDynamicTF_Info_DynamicTTI& element = *static_cast<const DedicatedDynamicTF_Info_DynamicTTI*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const DedicatedDynamicTF_Info_DynamicTTI& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintDedicatedDynamicTF_Info_DynamicTTI(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -1534,10 +1524,9 @@ int PrintDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(TextCur
 int PrintDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const DownlinkAdditionalTimeslots_LCR_r4& element = *static_cast<const DownlinkAdditionalTimeslots_LCR_r4*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const DownlinkAdditionalTimeslots_LCR_r4& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintDownlinkAdditionalTimeslots_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -1593,10 +1582,9 @@ int PrintDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(TextCurso
 int PrintDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const DownlinkAdditionalTimeslots_VHCR& element = *static_cast<const DownlinkAdditionalTimeslots_VHCR*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const DownlinkAdditionalTimeslots_VHCR& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintDownlinkAdditionalTimeslots_VHCR(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -1622,10 +1610,9 @@ int PrintDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots(TextCursor& c,
 int PrintDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const DownlinkAdditionalTimeslots& element = *static_cast<const DownlinkAdditionalTimeslots*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const DownlinkAdditionalTimeslots& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintDownlinkAdditionalTimeslots(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -1681,10 +1668,9 @@ int PrintDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots(TextCursor&
 int PrintDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const DownlinkAdditionalTimeslots_r7& element = *static_cast<const DownlinkAdditionalTimeslots_r7*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const DownlinkAdditionalTimeslots_r7& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintDownlinkAdditionalTimeslots_r7(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -1730,10 +1716,9 @@ int PrintTFCS_Removal(TextCursor& c, const TFCS_Removal& v, int depth) {
 int PrintTFCS_RemovalList(TextCursor& c, const TFCS_RemovalList& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const TFCS_Removal& element = *static_cast<const TFCS_Removal*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const TFCS_Removal& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintTFCS_Removal(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -1804,10 +1789,9 @@ int PrintFACH_PCH_Information(TextCursor& c, const FACH_PCH_Information& v, int 
 int PrintFACH_PCH_InformationList(TextCursor& c, const FACH_PCH_InformationList& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const FACH_PCH_Information& element = *static_cast<const FACH_PCH_Information*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const FACH_PCH_Information& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintFACH_PCH_Information(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -1938,10 +1922,9 @@ int PrintPICH_ForHSDPASupportedPaging(TextCursor& c, const PICH_ForHSDPASupporte
 int PrintHS_DSCH_PagingSystemInformation_pich_ForHSDPASupportedPagingList(TextCursor& c, const HS_DSCH_PagingSystemInformation_pich_ForHSDPASupportedPagingList& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const PICH_ForHSDPASupportedPaging& element = *static_cast<const PICH_ForHSDPASupportedPaging*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const PICH_ForHSDPASupportedPaging& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintPICH_ForHSDPASupportedPaging(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -1989,10 +1972,9 @@ int PrintLogicalChannelByRB(TextCursor& c, const LogicalChannelByRB& v, int dept
 int PrintLogicalChannelList_explicitList(TextCursor& c, const LogicalChannelList_explicitList& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const LogicalChannelByRB& element = *static_cast<const LogicalChannelByRB*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const LogicalChannelByRB& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintLogicalChannelByRB(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -2003,10 +1985,9 @@ int PrintLogicalChannelList_explicitList(TextCursor& c, const LogicalChannelList
 int PrintMBMS_FACHCarryingMTCH_List(TextCursor& c, const MBMS_FACHCarryingMTCH_List& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const TransportFormatSet& element = *static_cast<const TransportFormatSet*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const TransportFormatSet& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintTransportFormatSet(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -2599,10 +2580,9 @@ int PrintPDSCH_SysInfoList_SFN_Item(TextCursor& c, const PDSCH_SysInfoList_SFN_I
 int PrintPDSCH_SysInfoList_SFN(TextCursor& c, const PDSCH_SysInfoList_SFN& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const PDSCH_SysInfoList_SFN_Item& element = *static_cast<const PDSCH_SysInfoList_SFN_Item*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const PDSCH_SysInfoList_SFN_Item& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintPDSCH_SysInfoList_SFN_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -2641,10 +2621,9 @@ int PrintPDSCH_SysInfoList_SFN_HCR_r5_Item(TextCursor& c, const PDSCH_SysInfoLis
 int PrintPDSCH_SysInfoList_SFN_HCR_r5(TextCursor& c, const PDSCH_SysInfoList_SFN_HCR_r5& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const PDSCH_SysInfoList_SFN_HCR_r5_Item& element = *static_cast<const PDSCH_SysInfoList_SFN_HCR_r5_Item*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const PDSCH_SysInfoList_SFN_HCR_r5_Item& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintPDSCH_SysInfoList_SFN_HCR_r5_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -2685,10 +2664,9 @@ int PrintPDSCH_SysInfoList_SFN_LCR_r4_Item(TextCursor& c, const PDSCH_SysInfoLis
 int PrintPDSCH_SysInfoList_SFN_LCR_r4(TextCursor& c, const PDSCH_SysInfoList_SFN_LCR_r4& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const PDSCH_SysInfoList_SFN_LCR_r4_Item& element = *static_cast<const PDSCH_SysInfoList_SFN_LCR_r4_Item*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const PDSCH_SysInfoList_SFN_LCR_r4_Item& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintPDSCH_SysInfoList_SFN_LCR_r4_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -2715,10 +2693,9 @@ int PrintPDSCH_SysInfo_VHCR_r7(TextCursor& c, const PDSCH_SysInfo_VHCR_r7& v, in
 int PrintPDSCH_SysInfoList_VHCR_r7(TextCursor& c, const PDSCH_SysInfoList_VHCR_r7& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const PDSCH_SysInfo_VHCR_r7& element = *static_cast<const PDSCH_SysInfo_VHCR_r7*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const PDSCH_SysInfo_VHCR_r7& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintPDSCH_SysInfo_VHCR_r7(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -2901,10 +2878,9 @@ int PrintPRACH_Partitioning(TextCursor& c, const PRACH_Partitioning& v, int dept
 int PrintPRACH_Partitioning_LCR_r4(TextCursor& c, const PRACH_Partitioning_LCR_r4& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const ASCSetting_TDD_LCR_r4& element = *static_cast<const ASCSetting_TDD_LCR_r4*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const ASCSetting_TDD_LCR_r4& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintASCSetting_TDD_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -2915,10 +2891,9 @@ int PrintPRACH_Partitioning_LCR_r4(TextCursor& c, const PRACH_Partitioning_LCR_r
 int PrintPRACH_Partitioning_fdd(TextCursor& c, const PRACH_Partitioning_fdd& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const ASCSetting_FDD& element = *static_cast<const ASCSetting_FDD*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const ASCSetting_FDD& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintASCSetting_FDD(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -2945,10 +2920,9 @@ int PrintPRACH_Partitioning_r7(TextCursor& c, const PRACH_Partitioning_r7& v, in
 int PrintPRACH_Partitioning_r7_fdd(TextCursor& c, const PRACH_Partitioning_r7_fdd& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const ASCSetting_FDD& element = *static_cast<const ASCSetting_FDD*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const ASCSetting_FDD& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintASCSetting_FDD(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -2959,10 +2933,9 @@ int PrintPRACH_Partitioning_r7_fdd(TextCursor& c, const PRACH_Partitioning_r7_fd
 int PrintPRACH_Partitioning_r7_tdd(TextCursor& c, const PRACH_Partitioning_r7_tdd& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const ASCSetting_TDD_r7& element = *static_cast<const ASCSetting_TDD_r7*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const ASCSetting_TDD_r7& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintASCSetting_TDD_r7(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -2973,10 +2946,9 @@ int PrintPRACH_Partitioning_r7_tdd(TextCursor& c, const PRACH_Partitioning_r7_td
 int PrintPRACH_Partitioning_tdd(TextCursor& c, const PRACH_Partitioning_tdd& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const ASCSetting_TDD& element = *static_cast<const ASCSetting_TDD*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const ASCSetting_TDD& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintASCSetting_TDD(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -3029,10 +3001,9 @@ int PrintSYNC_UL_Info_r4(TextCursor& c, const SYNC_UL_Info_r4& v, int depth) {
 int PrintPRACH_RACH_Info_LCR_r4_prach_DefinitionList(TextCursor& c, const PRACH_RACH_Info_LCR_r4_prach_DefinitionList& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const PRACH_Definition_LCR_r4& element = *static_cast<const PRACH_Definition_LCR_r4*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const PRACH_Definition_LCR_r4& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintPRACH_Definition_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -3174,10 +3145,9 @@ int PrintPRACH_SystemInformation(TextCursor& c, const PRACH_SystemInformation& v
 int PrintPRACH_SystemInformationList(TextCursor& c, const PRACH_SystemInformationList& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const PRACH_SystemInformation& element = *static_cast<const PRACH_SystemInformation*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const PRACH_SystemInformation& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintPRACH_SystemInformation(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -3223,10 +3193,9 @@ int PrintPRACH_SystemInformation_LCR_r4(TextCursor& c, const PRACH_SystemInforma
 int PrintPRACH_SystemInformationList_LCR_r4(TextCursor& c, const PRACH_SystemInformationList_LCR_r4& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const PRACH_SystemInformation_LCR_r4& element = *static_cast<const PRACH_SystemInformation_LCR_r4*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const PRACH_SystemInformation_LCR_r4& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintPRACH_SystemInformation_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -3244,10 +3213,9 @@ int PrintPRACH_SystemInformation_LCR_v770ext(TextCursor& c, const PRACH_SystemIn
 int PrintPRACH_SystemInformationList_LCR_v770ext(TextCursor& c, const PRACH_SystemInformationList_LCR_v770ext& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const PRACH_SystemInformation_LCR_v770ext& element = *static_cast<const PRACH_SystemInformation_LCR_v770ext*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const PRACH_SystemInformation_LCR_v770ext& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintPRACH_SystemInformation_LCR_v770ext(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -3270,10 +3238,9 @@ int PrintPRACH_SystemInformation_VHCR_r7(TextCursor& c, const PRACH_SystemInform
 int PrintPRACH_SystemInformationList_VHCR_r7(TextCursor& c, const PRACH_SystemInformationList_VHCR_r7& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const PRACH_SystemInformation_VHCR_r7& element = *static_cast<const PRACH_SystemInformation_VHCR_r7*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const PRACH_SystemInformation_VHCR_r7& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintPRACH_SystemInformation_VHCR_r7(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -3498,10 +3465,9 @@ int PrintPUSCH_SysInfoList_SFN_Item(TextCursor& c, const PUSCH_SysInfoList_SFN_I
 int PrintPUSCH_SysInfoList_SFN(TextCursor& c, const PUSCH_SysInfoList_SFN& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const PUSCH_SysInfoList_SFN_Item& element = *static_cast<const PUSCH_SysInfoList_SFN_Item*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const PUSCH_SysInfoList_SFN_Item& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintPUSCH_SysInfoList_SFN_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -3520,10 +3486,9 @@ int PrintUSCH_TransportChannelsInfo_Item(TextCursor& c, const USCH_TransportChan
 int PrintUSCH_TransportChannelsInfo(TextCursor& c, const USCH_TransportChannelsInfo& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const USCH_TransportChannelsInfo_Item& element = *static_cast<const USCH_TransportChannelsInfo_Item*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const USCH_TransportChannelsInfo_Item& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintUSCH_TransportChannelsInfo_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -3562,10 +3527,9 @@ int PrintPUSCH_SysInfoList_SFN_HCR_r5_Item(TextCursor& c, const PUSCH_SysInfoLis
 int PrintPUSCH_SysInfoList_SFN_HCR_r5(TextCursor& c, const PUSCH_SysInfoList_SFN_HCR_r5& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const PUSCH_SysInfoList_SFN_HCR_r5_Item& element = *static_cast<const PUSCH_SysInfoList_SFN_HCR_r5_Item*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const PUSCH_SysInfoList_SFN_HCR_r5_Item& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintPUSCH_SysInfoList_SFN_HCR_r5_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -3606,10 +3570,9 @@ int PrintPUSCH_SysInfoList_SFN_LCR_r4_Item(TextCursor& c, const PUSCH_SysInfoLis
 int PrintPUSCH_SysInfoList_SFN_LCR_r4(TextCursor& c, const PUSCH_SysInfoList_SFN_LCR_r4& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const PUSCH_SysInfoList_SFN_LCR_r4_Item& element = *static_cast<const PUSCH_SysInfoList_SFN_LCR_r4_Item*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const PUSCH_SysInfoList_SFN_LCR_r4_Item& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintPUSCH_SysInfoList_SFN_LCR_r4_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -3648,10 +3611,9 @@ int PrintPUSCH_SysInfoList_SFN_VHCR_Item(TextCursor& c, const PUSCH_SysInfoList_
 int PrintPUSCH_SysInfoList_SFN_VHCR(TextCursor& c, const PUSCH_SysInfoList_SFN_VHCR& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const PUSCH_SysInfoList_SFN_VHCR_Item& element = *static_cast<const PUSCH_SysInfoList_SFN_VHCR_Item*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const PUSCH_SysInfoList_SFN_VHCR_Item& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintPUSCH_SysInfoList_SFN_VHCR_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -3808,10 +3770,9 @@ int PrintSCCPCH_SystemInformation(TextCursor& c, const SCCPCH_SystemInformation&
 int PrintSCCPCH_SystemInformationList(TextCursor& c, const SCCPCH_SystemInformationList& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const SCCPCH_SystemInformation& element = *static_cast<const SCCPCH_SystemInformation*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const SCCPCH_SystemInformation& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintSCCPCH_SystemInformation(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -3869,10 +3830,9 @@ int PrintSCCPCH_SystemInformation_HCR_VHCR_r7(TextCursor& c, const SCCPCH_System
 int PrintSCCPCH_SystemInformationList_HCR_VHCR_r7(TextCursor& c, const SCCPCH_SystemInformationList_HCR_VHCR_r7& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const SCCPCH_SystemInformation_HCR_VHCR_r7& element = *static_cast<const SCCPCH_SystemInformation_HCR_VHCR_r7*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const SCCPCH_SystemInformation_HCR_VHCR_r7& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintSCCPCH_SystemInformation_HCR_VHCR_r7(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -3902,10 +3862,9 @@ int PrintSCCPCH_SystemInformation_LCR_r4_ext(TextCursor& c, const SCCPCH_SystemI
 int PrintSCCPCH_SystemInformationList_LCR_r4_ext(TextCursor& c, const SCCPCH_SystemInformationList_LCR_r4_ext& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const SCCPCH_SystemInformation_LCR_r4_ext& element = *static_cast<const SCCPCH_SystemInformation_LCR_r4_ext*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const SCCPCH_SystemInformation_LCR_r4_ext& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintSCCPCH_SystemInformation_LCR_r4_ext(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -4498,10 +4457,9 @@ int PrintTDD_MBSFNTSlotInfo(TextCursor& c, const TDD_MBSFNTSlotInfo& v, int dept
 int PrintTDD_MBSFNInformation(TextCursor& c, const TDD_MBSFNInformation& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const TDD_MBSFNTSlotInfo& element = *static_cast<const TDD_MBSFNTSlotInfo*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const TDD_MBSFNTSlotInfo& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintTDD_MBSFNTSlotInfo(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -5009,10 +4967,9 @@ int PrintTFCI_Range(TextCursor& c, const TFCI_Range& v, int depth) {
 int PrintTFCI_RangeList(TextCursor& c, const TFCI_RangeList& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const TFCI_Range& element = *static_cast<const TFCI_Range*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const TFCI_Range& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintTFCI_Range(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -5033,10 +4990,9 @@ int PrintTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(TextCursor& c, const TFCS_Reconf
 int PrintTFCS_ReconfAdd_ctfcSize_ctfc12Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc12Bit& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item& element = *static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -5057,10 +5013,9 @@ int PrintTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(TextCursor& c, const TFCS_Reconf
 int PrintTFCS_ReconfAdd_ctfcSize_ctfc16Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc16Bit& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item& element = *static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -5081,10 +5036,9 @@ int PrintTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(TextCursor& c, const TFCS_Reconf
 int PrintTFCS_ReconfAdd_ctfcSize_ctfc24Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc24Bit& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item& element = *static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -5105,10 +5059,9 @@ int PrintTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(TextCursor& c, const TFCS_ReconfA
 int PrintTFCS_ReconfAdd_ctfcSize_ctfc2Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc2Bit& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item& element = *static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -5129,10 +5082,9 @@ int PrintTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(TextCursor& c, const TFCS_ReconfA
 int PrintTFCS_ReconfAdd_ctfcSize_ctfc4Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc4Bit& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item& element = *static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -5153,10 +5105,9 @@ int PrintTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(TextCursor& c, const TFCS_ReconfA
 int PrintTFCS_ReconfAdd_ctfcSize_ctfc6Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc6Bit& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item& element = *static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -5177,10 +5128,9 @@ int PrintTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(TextCursor& c, const TFCS_ReconfA
 int PrintTFCS_ReconfAdd_ctfcSize_ctfc8Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc8Bit& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item& element = *static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -5334,10 +5284,9 @@ int PrintUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecuti
 int PrintUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const UplinkAdditionalTimeslots_LCR_r4& element = *static_cast<const UplinkAdditionalTimeslots_LCR_r4*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const UplinkAdditionalTimeslots_LCR_r4& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintUplinkAdditionalTimeslots_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -5371,10 +5320,9 @@ int PrintUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive
 int PrintUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const UplinkAdditionalTimeslots_VHCR& element = *static_cast<const UplinkAdditionalTimeslots_VHCR*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const UplinkAdditionalTimeslots_VHCR& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintUplinkAdditionalTimeslots_VHCR(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
@@ -5408,10 +5356,9 @@ int PrintUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive(Text
 int PrintUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
-  int index = 0;
-  for (const ListNode* n = v.head; n != nullptr; n = n->next, ++index) {
-    SetElementIndex(elementName, index);
-    const UplinkAdditionalTimeslots& element = *static_cast<const UplinkAdditionalTimeslots*>(n->data);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const UplinkAdditionalTimeslots& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintUplinkAdditionalTimeslots(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));

@@ -188,7 +188,7 @@ struct AdditionalPRACH_TF_and_TFCS_CCCH {
   AdditionalPRACH_TF_and_TFCS_CCCH_IEs additionalPRACH_TF_and_TFCS_CCCH_IEs;
 };
 
-using AdditionalPRACH_TF_and_TFCS_CCCH_List = ValueList;  // of AdditionalPRACH_TF_and_TFCS_CCCH
+using AdditionalPRACH_TF_and_TFCS_CCCH_List = ValueList<AdditionalPRACH_TF_and_TFCS_CCCH>;
 
 struct BSIC {
   uint8_t ncc;
@@ -241,7 +241,7 @@ struct CN_DomainSysInfo {
   uint8_t cn_DRX_CycleLengthCoeff;
 };
 
-using CN_DomainSysInfoList = ValueList;  // of CN_DomainSysInfo
+using CN_DomainSysInfoList = ValueList<CN_DomainSysInfo>;
 
 using SystemSpecificCapUpdateReqList = FixedArray<uint32_t, 16>;
 
@@ -344,7 +344,7 @@ struct TimeslotInfo_LCR_r4 {
   uint8_t timeslotNumber;
 };
 
-using TimeslotInfoList_LCR_r4 = ValueList;  // of TimeslotInfo_LCR_r4
+using TimeslotInfoList_LCR_r4 = ValueList<TimeslotInfo_LCR_r4>;
 
 struct CellInfoSI_ECN0_LCR_r4 {
   static constexpr uint32_t kHas_referenceTimeDifferenceToCell = 1u << 0;
@@ -386,7 +386,7 @@ struct TimeslotInfo {
   uint32_t burstType;
 };
 
-using TimeslotInfoList = ValueList;  // of TimeslotInfo
+using TimeslotInfoList = ValueList<TimeslotInfo>;
 
 struct CellInfoSI_ECN0_modeSpecificInfo_tdd {
   static constexpr uint32_t kHas_primaryCCPCH_TX_Power = 1u << 0;
@@ -814,14 +814,14 @@ struct MappingFunctionParameter {
   uint8_t upperLimit;
 };
 
-using MappingFunctionParameterList = ValueList;  // of MappingFunctionParameter
+using MappingFunctionParameterList = ValueList<MappingFunctionParameter>;
 
 struct Mapping {
   uint32_t rat;
   MappingFunctionParameterList mappingFunctionParameterList;
 };
 
-using MappingInfo = ValueList;  // of Mapping
+using MappingInfo = ValueList<Mapping>;
 
 using CellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure = ChoiceValue;
 struct CellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure_Tag {
@@ -881,7 +881,7 @@ struct RAT_FDD_Info {
   int8_t s_Limit_SearchRAT;
 };
 
-using RAT_FDD_InfoList = ValueList;  // of RAT_FDD_Info
+using RAT_FDD_InfoList = ValueList<RAT_FDD_Info>;
 
 struct CellSelectReselectInfoSIB_3_4_modeSpecificInfo_fdd {
   static constexpr uint32_t kHas_s_Intrasearch = 1u << 0;
@@ -906,7 +906,7 @@ struct RAT_TDD_Info {
   int8_t s_Limit_SearchRAT;
 };
 
-using RAT_TDD_InfoList = ValueList;  // of RAT_TDD_Info
+using RAT_TDD_InfoList = ValueList<RAT_TDD_Info>;
 
 struct CellSelectReselectInfoSIB_3_4_modeSpecificInfo_tdd {
   static constexpr uint32_t kHas_s_Intrasearch = 1u << 0;
@@ -964,7 +964,7 @@ struct NumberOfTransportBlocks_Tag {
   static constexpr uint32_t large_ = 4;
 };
 
-using CommonDynamicTF_Info_numberOfTbSizeList = ValueList;  // of NumberOfTransportBlocks
+using CommonDynamicTF_Info_numberOfTbSizeList = ValueList<NumberOfTransportBlocks>;
 
 using LogicalChannelList = ChoiceValue;
 struct LogicalChannelList_Tag {
@@ -979,7 +979,7 @@ struct CommonDynamicTF_Info {
   LogicalChannelList logicalChannelList;
 };
 
-using CommonDynamicTF_InfoList = ValueList;  // of CommonDynamicTF_Info
+using CommonDynamicTF_InfoList = ValueList<CommonDynamicTF_Info>;
 
 using CommonDynamicTF_Info_DynamicTTI_commonTDD_Choice = ChoiceValue;
 struct CommonDynamicTF_Info_DynamicTTI_commonTDD_Choice_Tag {
@@ -992,7 +992,7 @@ struct NumberOfTbSizeAndTTIList_Item {
   uint32_t transmissionTimeInterval;
 };
 
-using NumberOfTbSizeAndTTIList = ValueList;  // of NumberOfTbSizeAndTTIList_Item
+using NumberOfTbSizeAndTTIList = ValueList<NumberOfTbSizeAndTTIList_Item>;
 
 struct CommonDynamicTF_Info_DynamicTTI {
   CommonDynamicTF_Info_DynamicTTI_commonTDD_Choice commonTDD_Choice;
@@ -1000,7 +1000,7 @@ struct CommonDynamicTF_Info_DynamicTTI {
   LogicalChannelList logicalChannelList;
 };
 
-using CommonDynamicTF_InfoList_DynamicTTI = ValueList;  // of CommonDynamicTF_Info_DynamicTTI
+using CommonDynamicTF_InfoList_DynamicTTI = ValueList<CommonDynamicTF_Info_DynamicTTI>;
 
 struct CommonDynamicTF_Info_rlc_Size_fdd {
   OctetModeRLC_SizeInfoType2 octetModeRLC_SizeInfoType2;
@@ -1115,7 +1115,7 @@ struct Common_MAC_ehs_ReorderingQueue {
   uint32_t mac_ehsWindowSize;
 };
 
-using Common_MAC_ehs_ReorderingQueueList = ValueList;  // of Common_MAC_ehs_ReorderingQueue
+using Common_MAC_ehs_ReorderingQueueList = ValueList<Common_MAC_ehs_ReorderingQueue>;
 
 using DL_TS_ChannelisationCodesShort_codesRepresentation = ChoiceValue;
 struct DL_TS_ChannelisationCodesShort_codesRepresentation_Tag {
@@ -1158,7 +1158,7 @@ struct DSCH_TransportChannelsInfo_Item {
   TransportFormatSet dsch_TFS;
 };
 
-using DSCH_TransportChannelsInfo = ValueList;  // of DSCH_TransportChannelsInfo_Item
+using DSCH_TransportChannelsInfo = ValueList<DSCH_TransportChannelsInfo_Item>;
 
 using DedicatedDynamicTF_Info_rlc_Size = ChoiceValue;
 struct DedicatedDynamicTF_Info_rlc_Size_Tag {
@@ -1166,7 +1166,7 @@ struct DedicatedDynamicTF_Info_rlc_Size_Tag {
   static constexpr uint32_t octetModeType1 = 2;
 };
 
-using DedicatedDynamicTF_Info_numberOfTbSizeList = ValueList;  // of NumberOfTransportBlocks
+using DedicatedDynamicTF_Info_numberOfTbSizeList = ValueList<NumberOfTransportBlocks>;
 
 struct DedicatedDynamicTF_Info {
   DedicatedDynamicTF_Info_rlc_Size rlc_Size;
@@ -1174,7 +1174,7 @@ struct DedicatedDynamicTF_Info {
   LogicalChannelList logicalChannelList;
 };
 
-using DedicatedDynamicTF_InfoList = ValueList;  // of DedicatedDynamicTF_Info
+using DedicatedDynamicTF_InfoList = ValueList<DedicatedDynamicTF_Info>;
 
 using DedicatedDynamicTF_Info_DynamicTTI_rlc_Size = ChoiceValue;
 struct DedicatedDynamicTF_Info_DynamicTTI_rlc_Size_Tag {
@@ -1188,7 +1188,7 @@ struct DedicatedDynamicTF_Info_DynamicTTI {
   LogicalChannelList logicalChannelList;
 };
 
-using DedicatedDynamicTF_InfoList_DynamicTTI = ValueList;  // of DedicatedDynamicTF_Info_DynamicTTI
+using DedicatedDynamicTF_InfoList_DynamicTTI = ValueList<DedicatedDynamicTF_Info_DynamicTTI>;
 
 using DedicatedTransChTFS_tti = ChoiceValue;
 struct DedicatedTransChTFS_tti_Tag {
@@ -1445,7 +1445,7 @@ struct DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_Tag {
   static constexpr uint32_t timeslotList = 2;
 };
 
-using DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList = ValueList;  // of DownlinkAdditionalTimeslots_LCR_r4
+using DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList = ValueList<DownlinkAdditionalTimeslots_LCR_r4>;
 
 using DownlinkTimeslotsCodes_VHCR_moreTimeslots = ChoiceValue;
 struct DownlinkTimeslotsCodes_VHCR_moreTimeslots_Tag {
@@ -1465,7 +1465,7 @@ struct DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_Tag {
   static constexpr uint32_t timeslotList = 2;
 };
 
-using DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList = ValueList;  // of DownlinkAdditionalTimeslots_VHCR
+using DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList = ValueList<DownlinkAdditionalTimeslots_VHCR>;
 
 using DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots = ChoiceValue;
 struct DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_Tag {
@@ -1473,7 +1473,7 @@ struct DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_Tag {
   static constexpr uint32_t timeslotList = 2;
 };
 
-using DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList = ValueList;  // of DownlinkAdditionalTimeslots
+using DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList = ValueList<DownlinkAdditionalTimeslots>;
 
 using DownlinkTimeslotsCodes_r7_moreTimeslots = ChoiceValue;
 struct DownlinkTimeslotsCodes_r7_moreTimeslots_Tag {
@@ -1493,7 +1493,7 @@ struct DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_Tag {
   static constexpr uint32_t timeslotList = 2;
 };
 
-using DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList = ValueList;  // of DownlinkAdditionalTimeslots_r7
+using DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList = ValueList<DownlinkAdditionalTimeslots_r7>;
 
 using Dummy_InterFreqRACHReportingInfo_modeSpecificInfo = ChoiceValue;
 struct Dummy_InterFreqRACHReportingInfo_modeSpecificInfo_Tag {
@@ -1525,7 +1525,7 @@ struct ForbiddenAffectCell_Tag {
   static constexpr uint32_t tdd = 2;
 };
 
-using ForbiddenAffectCellList = ValueList;  // of ForbiddenAffectCell
+using ForbiddenAffectCellList = ValueList<ForbiddenAffectCell>;
 
 struct Event1a {
   static constexpr uint32_t kHas_forbiddenAffectCellList = 1u << 0;
@@ -1543,7 +1543,7 @@ struct ForbiddenAffectCell_LCR_r4 {
   PrimaryCCPCH_Info_LCR_r4 tdd;
 };
 
-using ForbiddenAffectCellList_LCR_r4 = ValueList;  // of ForbiddenAffectCell_LCR_r4
+using ForbiddenAffectCellList_LCR_r4 = ValueList<ForbiddenAffectCell_LCR_r4>;
 
 struct Event1a_LCR_r4 {
   static constexpr uint32_t kHas_forbiddenAffectCellList = 1u << 0;
@@ -1603,7 +1603,7 @@ struct TFCS_Removal {
   uint16_t tfci;
 };
 
-using TFCS_RemovalList = ValueList;  // of TFCS_Removal
+using TFCS_RemovalList = ValueList<TFCS_Removal>;
 
 using TFCS_ReconfAdd_ctfcSize = ChoiceValue;
 struct TFCS_ReconfAdd_ctfcSize_Tag {
@@ -1647,7 +1647,7 @@ struct FACH_PCH_Information {
   uint8_t ctch_Indicator;
 };
 
-using FACH_PCH_InformationList = ValueList;  // of FACH_PCH_Information
+using FACH_PCH_InformationList = ValueList<FACH_PCH_Information>;
 
 struct FPACH_Info_r4 {
   uint8_t timeslot;
@@ -1724,7 +1724,7 @@ struct PICH_ForHSDPASupportedPaging {
   uint8_t hs_pdschChannelisationCode;
 };
 
-using HS_DSCH_PagingSystemInformation_pich_ForHSDPASupportedPagingList = ValueList;  // of PICH_ForHSDPASupportedPaging
+using HS_DSCH_PagingSystemInformation_pich_ForHSDPASupportedPagingList = ValueList<PICH_ForHSDPASupportedPaging>;
 
 using HS_DSCH_PagingSystemInformation_transportBlockSizeList = FixedArray<uint8_t, 2>;
 
@@ -1759,7 +1759,7 @@ struct NewInterFreqCellSI_ECN0 {
   CellInfoSI_ECN0 cellInfo;
 };
 
-using NewInterFreqCellSI_List_ECN0 = ValueList;  // of NewInterFreqCellSI_ECN0
+using NewInterFreqCellSI_List_ECN0 = ValueList<NewInterFreqCellSI_ECN0>;
 
 struct InterFreqCellInfoSI_List_ECN0 {
   static constexpr uint32_t kHas_removedInterFreqCellList = 1u << 0;
@@ -1778,7 +1778,7 @@ struct NewInterFreqCellSI_ECN0_LCR_r4 {
   CellInfoSI_ECN0_LCR_r4 cellInfo;
 };
 
-using NewInterFreqCellSI_List_ECN0_LCR_r4 = ValueList;  // of NewInterFreqCellSI_ECN0_LCR_r4
+using NewInterFreqCellSI_List_ECN0_LCR_r4 = ValueList<NewInterFreqCellSI_ECN0_LCR_r4>;
 
 struct InterFreqCellInfoSI_List_ECN0_LCR {
   static constexpr uint32_t kHas_removedInterFreqCellList = 1u << 0;
@@ -1797,7 +1797,7 @@ struct NewInterFreqCellSI_HCS_ECN0 {
   CellInfoSI_HCS_ECN0 cellInfo;
 };
 
-using NewInterFreqCellSI_List_HCS_ECN0 = ValueList;  // of NewInterFreqCellSI_HCS_ECN0
+using NewInterFreqCellSI_List_HCS_ECN0 = ValueList<NewInterFreqCellSI_HCS_ECN0>;
 
 struct InterFreqCellInfoSI_List_HCS_ECN0 {
   static constexpr uint32_t kHas_removedInterFreqCellList = 1u << 0;
@@ -1816,7 +1816,7 @@ struct NewInterFreqCellSI_HCS_ECN0_LCR_r4 {
   CellInfoSI_HCS_ECN0_LCR_r4 cellInfo;
 };
 
-using NewInterFreqCellSI_List_HCS_ECN0_LCR_r4 = ValueList;  // of NewInterFreqCellSI_HCS_ECN0_LCR_r4
+using NewInterFreqCellSI_List_HCS_ECN0_LCR_r4 = ValueList<NewInterFreqCellSI_HCS_ECN0_LCR_r4>;
 
 struct InterFreqCellInfoSI_List_HCS_ECN0_LCR {
   static constexpr uint32_t kHas_removedInterFreqCellList = 1u << 0;
@@ -1835,7 +1835,7 @@ struct NewInterFreqCellSI_HCS_RSCP {
   CellInfoSI_HCS_RSCP cellInfo;
 };
 
-using NewInterFreqCellSI_List_HCS_RSCP = ValueList;  // of NewInterFreqCellSI_HCS_RSCP
+using NewInterFreqCellSI_List_HCS_RSCP = ValueList<NewInterFreqCellSI_HCS_RSCP>;
 
 struct InterFreqCellInfoSI_List_HCS_RSCP {
   static constexpr uint32_t kHas_removedInterFreqCellList = 1u << 0;
@@ -1854,7 +1854,7 @@ struct NewInterFreqCellSI_HCS_RSCP_LCR_r4 {
   CellInfoSI_HCS_RSCP_LCR_r4 cellInfo;
 };
 
-using NewInterFreqCellSI_List_HCS_RSCP_LCR_r4 = ValueList;  // of NewInterFreqCellSI_HCS_RSCP_LCR_r4
+using NewInterFreqCellSI_List_HCS_RSCP_LCR_r4 = ValueList<NewInterFreqCellSI_HCS_RSCP_LCR_r4>;
 
 struct InterFreqCellInfoSI_List_HCS_RSCP_LCR {
   static constexpr uint32_t kHas_removedInterFreqCellList = 1u << 0;
@@ -1873,7 +1873,7 @@ struct NewInterFreqCellSI_RSCP {
   CellInfoSI_RSCP cellInfo;
 };
 
-using NewInterFreqCellSI_List_RSCP = ValueList;  // of NewInterFreqCellSI_RSCP
+using NewInterFreqCellSI_List_RSCP = ValueList<NewInterFreqCellSI_RSCP>;
 
 struct InterFreqCellInfoSI_List_RSCP {
   static constexpr uint32_t kHas_removedInterFreqCellList = 1u << 0;
@@ -1892,7 +1892,7 @@ struct NewInterFreqCellSI_RSCP_LCR_r4 {
   CellInfoSI_RSCP_LCR_r4 cellInfo;
 };
 
-using NewInterFreqCellSI_List_RSCP_LCR_r4 = ValueList;  // of NewInterFreqCellSI_RSCP_LCR_r4
+using NewInterFreqCellSI_List_RSCP_LCR_r4 = ValueList<NewInterFreqCellSI_RSCP_LCR_r4>;
 
 struct InterFreqCellInfoSI_List_RSCP_LCR {
   static constexpr uint32_t kHas_removedInterFreqCellList = 1u << 0;
@@ -1992,7 +1992,7 @@ struct NewInterRATCell {
   NewInterRATCell_technologySpecificInfo technologySpecificInfo;
 };
 
-using NewInterRATCellList = ValueList;  // of NewInterRATCell
+using NewInterRATCellList = ValueList<NewInterRATCell>;
 
 struct InterRATCellInfoList {
   static constexpr uint32_t kHas_cellsForInterRATMeasList = 1u << 0;
@@ -2017,7 +2017,7 @@ struct NewInterRATCell_B {
   NewInterRATCell_B_technologySpecificInfo technologySpecificInfo;
 };
 
-using NewInterRATCellList_B = ValueList;  // of NewInterRATCell_B
+using NewInterRATCellList_B = ValueList<NewInterRATCell_B>;
 
 struct InterRATCellInfoList_B {
   RemovedInterRATCellList removedInterRATCellList;
@@ -2050,7 +2050,7 @@ struct NewIntraFreqCellSI_ECN0 {
   CellInfoSI_ECN0 cellInfo;
 };
 
-using NewIntraFreqCellSI_List_ECN0 = ValueList;  // of NewIntraFreqCellSI_ECN0
+using NewIntraFreqCellSI_List_ECN0 = ValueList<NewIntraFreqCellSI_ECN0>;
 
 struct IntraFreqCellInfoSI_List_ECN0 {
   static constexpr uint32_t kHas_removedIntraFreqCellList = 1u << 0;
@@ -2066,7 +2066,7 @@ struct NewIntraFreqCellSI_ECN0_LCR_r4 {
   CellInfoSI_ECN0_LCR_r4 cellInfo;
 };
 
-using NewIntraFreqCellSI_List_ECN0_LCR_r4 = ValueList;  // of NewIntraFreqCellSI_ECN0_LCR_r4
+using NewIntraFreqCellSI_List_ECN0_LCR_r4 = ValueList<NewIntraFreqCellSI_ECN0_LCR_r4>;
 
 struct IntraFreqCellInfoSI_List_ECN0_LCR_r4 {
   static constexpr uint32_t kHas_removedIntraFreqCellList = 1u << 0;
@@ -2082,7 +2082,7 @@ struct NewIntraFreqCellSI_HCS_ECN0 {
   CellInfoSI_HCS_ECN0 cellInfo;
 };
 
-using NewIntraFreqCellSI_List_HCS_ECN0 = ValueList;  // of NewIntraFreqCellSI_HCS_ECN0
+using NewIntraFreqCellSI_List_HCS_ECN0 = ValueList<NewIntraFreqCellSI_HCS_ECN0>;
 
 struct IntraFreqCellInfoSI_List_HCS_ECN0 {
   static constexpr uint32_t kHas_removedIntraFreqCellList = 1u << 0;
@@ -2098,7 +2098,7 @@ struct NewIntraFreqCellSI_HCS_ECN0_LCR_r4 {
   CellInfoSI_HCS_ECN0_LCR_r4 cellInfo;
 };
 
-using NewIntraFreqCellSI_List_HCS_ECN0_LCR_r4 = ValueList;  // of NewIntraFreqCellSI_HCS_ECN0_LCR_r4
+using NewIntraFreqCellSI_List_HCS_ECN0_LCR_r4 = ValueList<NewIntraFreqCellSI_HCS_ECN0_LCR_r4>;
 
 struct IntraFreqCellInfoSI_List_HCS_ECN0_LCR_r4 {
   static constexpr uint32_t kHas_removedIntraFreqCellList = 1u << 0;
@@ -2114,7 +2114,7 @@ struct NewIntraFreqCellSI_HCS_RSCP {
   CellInfoSI_HCS_RSCP cellInfo;
 };
 
-using NewIntraFreqCellSI_List_HCS_RSCP = ValueList;  // of NewIntraFreqCellSI_HCS_RSCP
+using NewIntraFreqCellSI_List_HCS_RSCP = ValueList<NewIntraFreqCellSI_HCS_RSCP>;
 
 struct IntraFreqCellInfoSI_List_HCS_RSCP {
   static constexpr uint32_t kHas_removedIntraFreqCellList = 1u << 0;
@@ -2130,7 +2130,7 @@ struct NewIntraFreqCellSI_HCS_RSCP_LCR_r4 {
   CellInfoSI_HCS_RSCP_LCR_r4 cellInfo;
 };
 
-using NewIntraFreqCellSI_List_HCS_RSCP_LCR_r4 = ValueList;  // of NewIntraFreqCellSI_HCS_RSCP_LCR_r4
+using NewIntraFreqCellSI_List_HCS_RSCP_LCR_r4 = ValueList<NewIntraFreqCellSI_HCS_RSCP_LCR_r4>;
 
 struct IntraFreqCellInfoSI_List_HCS_RSCP_LCR_r4 {
   static constexpr uint32_t kHas_removedIntraFreqCellList = 1u << 0;
@@ -2146,7 +2146,7 @@ struct NewIntraFreqCellSI_RSCP {
   CellInfoSI_RSCP cellInfo;
 };
 
-using NewIntraFreqCellSI_List_RSCP = ValueList;  // of NewIntraFreqCellSI_RSCP
+using NewIntraFreqCellSI_List_RSCP = ValueList<NewIntraFreqCellSI_RSCP>;
 
 struct IntraFreqCellInfoSI_List_RSCP {
   static constexpr uint32_t kHas_removedIntraFreqCellList = 1u << 0;
@@ -2162,7 +2162,7 @@ struct NewIntraFreqCellSI_RSCP_LCR_r4 {
   CellInfoSI_RSCP_LCR_r4 cellInfo;
 };
 
-using NewIntraFreqCellSI_List_RSCP_LCR_r4 = ValueList;  // of NewIntraFreqCellSI_RSCP_LCR_r4
+using NewIntraFreqCellSI_List_RSCP_LCR_r4 = ValueList<NewIntraFreqCellSI_RSCP_LCR_r4>;
 
 struct IntraFreqCellInfoSI_List_RSCP_LCR_r4 {
   static constexpr uint32_t kHas_removedIntraFreqCellList = 1u << 0;
@@ -2211,7 +2211,7 @@ struct IntraFreqEventCriteria {
   ReportingCellStatus reportingCellStatus;
 };
 
-using IntraFreqEventCriteriaList = ValueList;  // of IntraFreqEventCriteria
+using IntraFreqEventCriteriaList = ValueList<IntraFreqEventCriteria>;
 
 using IntraFreqEvent_LCR_r4 = ChoiceValue;
 struct IntraFreqEvent_LCR_r4_Tag {
@@ -2235,7 +2235,7 @@ struct IntraFreqEventCriteria_LCR_r4 {
   ReportingCellStatus reportingCellStatus;
 };
 
-using IntraFreqEventCriteriaList_LCR_r4 = ValueList;  // of IntraFreqEventCriteria_LCR_r4
+using IntraFreqEventCriteriaList_LCR_r4 = ValueList<IntraFreqEventCriteria_LCR_r4>;
 
 struct IntraFreqEvent_1d_r5 {
   static constexpr uint32_t kHas_triggeringCondition = 1u << 0;
@@ -2462,9 +2462,9 @@ struct LogicalChannelByRB {
   uint8_t logChOfRb;
 };
 
-using LogicalChannelList_explicitList = ValueList;  // of LogicalChannelByRB
+using LogicalChannelList_explicitList = ValueList<LogicalChannelByRB>;
 
-using MBMS_FACHCarryingMTCH_List = ValueList;  // of TransportFormatSet
+using MBMS_FACHCarryingMTCH_List = ValueList<TransportFormatSet>;
 
 struct UM_RLC_OutOSeqDelivery_Info_r6 {
   static constexpr uint32_t kHas_timer_OSD = 1u << 0;
@@ -2521,7 +2521,7 @@ struct MBSFNFrequency {
   uint8_t cellParametersID;
 };
 
-using MBSFNFrequencyList = ValueList;  // of MBSFNFrequency
+using MBSFNFrequencyList = ValueList<MBSFNFrequency>;
 
 struct Mapping_LCR_r4 {
   MappingFunctionParameterList mappingFunctionParameterList;
@@ -2540,7 +2540,7 @@ struct UL_TrCH_Identity_Tag {
   static constexpr uint32_t usch = 3;
 };
 
-using TrafficVolumeMeasurementObjectList = ValueList;  // of UL_TrCH_Identity
+using TrafficVolumeMeasurementObjectList = ValueList<UL_TrCH_Identity>;
 
 using TrafficVolumeMeasQuantity = ChoiceValue;
 struct TrafficVolumeMeasQuantity_Tag {
@@ -2567,7 +2567,7 @@ struct TrafficVolumeEventParam {
   uint32_t tx_InterruptionAfterTrigger;
 };
 
-using TransChCriteria_eventSpecificParameters = ValueList;  // of TrafficVolumeEventParam
+using TransChCriteria_eventSpecificParameters = ValueList<TrafficVolumeEventParam>;
 
 struct TransChCriteria {
   static constexpr uint32_t kHas_ul_transportChannelID = 1u << 0;
@@ -2577,7 +2577,7 @@ struct TransChCriteria {
   TransChCriteria_eventSpecificParameters eventSpecificParameters;
 };
 
-using TransChCriteriaList = ValueList;  // of TransChCriteria
+using TransChCriteriaList = ValueList<TransChCriteria>;
 
 struct TrafficVolumeReportingCriteria {
   static constexpr uint32_t kHas_transChCriteriaList = 1u << 0;
@@ -3047,7 +3047,7 @@ struct PDSCH_SysInfoList_SFN_Item {
   SFN_TimeInfo sfn_TimeInfo;
 };
 
-using PDSCH_SysInfoList_SFN = ValueList;  // of PDSCH_SysInfoList_SFN_Item
+using PDSCH_SysInfoList_SFN = ValueList<PDSCH_SysInfoList_SFN_Item>;
 
 struct PDSCH_SysInfo_HCR_r5 {
   static constexpr uint32_t kHas_dsch_TransportChannelsInfo = 1u << 0;
@@ -3066,7 +3066,7 @@ struct PDSCH_SysInfoList_SFN_HCR_r5_Item {
   SFN_TimeInfo sfn_TimeInfo;
 };
 
-using PDSCH_SysInfoList_SFN_HCR_r5 = ValueList;  // of PDSCH_SysInfoList_SFN_HCR_r5_Item
+using PDSCH_SysInfoList_SFN_HCR_r5 = ValueList<PDSCH_SysInfoList_SFN_HCR_r5_Item>;
 
 struct PDSCH_SysInfo_LCR_r4 {
   static constexpr uint32_t kHas_dsch_TFS = 1u << 0;
@@ -3085,7 +3085,7 @@ struct PDSCH_SysInfoList_SFN_LCR_r4_Item {
   SFN_TimeInfo sfn_TimeInfo;
 };
 
-using PDSCH_SysInfoList_SFN_LCR_r4 = ValueList;  // of PDSCH_SysInfoList_SFN_LCR_r4_Item
+using PDSCH_SysInfoList_SFN_LCR_r4 = ValueList<PDSCH_SysInfoList_SFN_LCR_r4_Item>;
 
 struct PDSCH_SysInfo_VHCR_r7 {
   static constexpr uint32_t kHas_dsch_TransportChannelsInfo = 1u << 0;
@@ -3097,7 +3097,7 @@ struct PDSCH_SysInfo_VHCR_r7 {
   TFCS dsch_TFCS;
 };
 
-using PDSCH_SysInfoList_VHCR_r7 = ValueList;  // of PDSCH_SysInfo_VHCR_r7
+using PDSCH_SysInfoList_VHCR_r7 = ValueList<PDSCH_SysInfo_VHCR_r7>;
 
 using PICH_Info_HCR_VHCR_r7_channelisationCode = ChoiceValue;
 struct PICH_Info_HCR_VHCR_r7_channelisationCode_Tag {
@@ -3186,9 +3186,9 @@ struct PRACH_Partitioning_Tag {
   static constexpr uint32_t tdd = 2;
 };
 
-using PRACH_Partitioning_LCR_r4 = ValueList;  // of ASCSetting_TDD_LCR_r4
+using PRACH_Partitioning_LCR_r4 = ValueList<ASCSetting_TDD_LCR_r4>;
 
-using PRACH_Partitioning_fdd = ValueList;  // of ASCSetting_FDD
+using PRACH_Partitioning_fdd = ValueList<ASCSetting_FDD>;
 
 using PRACH_Partitioning_r7 = ChoiceValue;
 struct PRACH_Partitioning_r7_Tag {
@@ -3196,11 +3196,11 @@ struct PRACH_Partitioning_r7_Tag {
   static constexpr uint32_t tdd = 2;
 };
 
-using PRACH_Partitioning_r7_fdd = ValueList;  // of ASCSetting_FDD
+using PRACH_Partitioning_r7_fdd = ValueList<ASCSetting_FDD>;
 
-using PRACH_Partitioning_r7_tdd = ValueList;  // of ASCSetting_TDD_r7
+using PRACH_Partitioning_r7_tdd = ValueList<ASCSetting_TDD_r7>;
 
-using PRACH_Partitioning_tdd = ValueList;  // of ASCSetting_TDD
+using PRACH_Partitioning_tdd = ValueList<ASCSetting_TDD>;
 
 struct PRACH_PowerOffset {
   uint8_t powerRampStep;
@@ -3225,7 +3225,7 @@ struct SYNC_UL_Info_r4 {
   uint8_t mmax;
 };
 
-using PRACH_RACH_Info_LCR_r4_prach_DefinitionList = ValueList;  // of PRACH_Definition_LCR_r4
+using PRACH_RACH_Info_LCR_r4_prach_DefinitionList = ValueList<PRACH_Definition_LCR_r4>;
 
 struct PRACH_RACH_Info_LCR_r4 {
   SYNC_UL_Info_r4 sync_UL_Info;
@@ -3293,7 +3293,7 @@ struct PRACH_SystemInformation {
   PRACH_SystemInformation_modeSpecificInfo modeSpecificInfo;
 };
 
-using PRACH_SystemInformationList = ValueList;  // of PRACH_SystemInformation
+using PRACH_SystemInformationList = ValueList<PRACH_SystemInformation>;
 
 using TransportFormatSet_LCR = ChoiceValue;
 struct TransportFormatSet_LCR_Tag {
@@ -3310,13 +3310,13 @@ struct PRACH_SystemInformation_LCR_r4 {
   PRACH_Partitioning_LCR_r4 prach_Partitioning_LCR;
 };
 
-using PRACH_SystemInformationList_LCR_r4 = ValueList;  // of PRACH_SystemInformation_LCR_r4
+using PRACH_SystemInformationList_LCR_r4 = ValueList<PRACH_SystemInformation_LCR_r4>;
 
 struct PRACH_SystemInformation_LCR_v770ext {
   PRACH_RACH_Info_LCR_v770ext prach_RACH_Info_LCR;
 };
 
-using PRACH_SystemInformationList_LCR_v770ext = ValueList;  // of PRACH_SystemInformation_LCR_v770ext
+using PRACH_SystemInformationList_LCR_v770ext = ValueList<PRACH_SystemInformation_LCR_v770ext>;
 
 struct PRACH_SystemInformation_VHCR_r7 {
   static constexpr uint32_t kHas_prach_Partitioning = 1u << 0;
@@ -3325,7 +3325,7 @@ struct PRACH_SystemInformation_VHCR_r7 {
   PRACH_Partitioning_r7 prach_Partitioning;
 };
 
-using PRACH_SystemInformationList_VHCR_r7 = ValueList;  // of PRACH_SystemInformation_VHCR_r7
+using PRACH_SystemInformationList_VHCR_r7 = ValueList<PRACH_SystemInformation_VHCR_r7>;
 
 struct RACH_TransmissionParameters {
   uint8_t mmax;
@@ -3434,14 +3434,14 @@ struct PUSCH_SysInfoList_SFN_Item {
   SFN_TimeInfo sfn_TimeInfo;
 };
 
-using PUSCH_SysInfoList_SFN = ValueList;  // of PUSCH_SysInfoList_SFN_Item
+using PUSCH_SysInfoList_SFN = ValueList<PUSCH_SysInfoList_SFN_Item>;
 
 struct USCH_TransportChannelsInfo_Item {
   uint8_t usch_TransportChannelIdentity;
   TransportFormatSet usch_TFS;
 };
 
-using USCH_TransportChannelsInfo = ValueList;  // of USCH_TransportChannelsInfo_Item
+using USCH_TransportChannelsInfo = ValueList<USCH_TransportChannelsInfo_Item>;
 
 struct PUSCH_SysInfo_HCR_r5 {
   static constexpr uint32_t kHas_usch_TransportChannelsInfo = 1u << 0;
@@ -3460,7 +3460,7 @@ struct PUSCH_SysInfoList_SFN_HCR_r5_Item {
   SFN_TimeInfo sfn_TimeInfo;
 };
 
-using PUSCH_SysInfoList_SFN_HCR_r5 = ValueList;  // of PUSCH_SysInfoList_SFN_HCR_r5_Item
+using PUSCH_SysInfoList_SFN_HCR_r5 = ValueList<PUSCH_SysInfoList_SFN_HCR_r5_Item>;
 
 struct PUSCH_SysInfo_LCR_r4 {
   static constexpr uint32_t kHas_usch_TFS = 1u << 0;
@@ -3479,7 +3479,7 @@ struct PUSCH_SysInfoList_SFN_LCR_r4_Item {
   SFN_TimeInfo sfn_TimeInfo;
 };
 
-using PUSCH_SysInfoList_SFN_LCR_r4 = ValueList;  // of PUSCH_SysInfoList_SFN_LCR_r4_Item
+using PUSCH_SysInfoList_SFN_LCR_r4 = ValueList<PUSCH_SysInfoList_SFN_LCR_r4_Item>;
 
 struct PUSCH_SysInfo_VHCR {
   static constexpr uint32_t kHas_usch_TransportChannelsInfo = 1u << 0;
@@ -3498,7 +3498,7 @@ struct PUSCH_SysInfoList_SFN_VHCR_Item {
   SFN_TimeInfo sfn_TimeInfo;
 };
 
-using PUSCH_SysInfoList_SFN_VHCR = ValueList;  // of PUSCH_SysInfoList_SFN_VHCR_Item
+using PUSCH_SysInfoList_SFN_VHCR = ValueList<PUSCH_SysInfoList_SFN_VHCR_Item>;
 
 struct PeriodicalReportingCriteria {
   uint32_t reportingAmount;
@@ -3596,7 +3596,7 @@ struct SCCPCH_SystemInformation {
   PICH_Info pich_Info;
 };
 
-using SCCPCH_SystemInformationList = ValueList;  // of SCCPCH_SystemInformation
+using SCCPCH_SystemInformationList = ValueList<SCCPCH_SystemInformation>;
 
 using SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo = ChoiceValue;
 struct SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_Tag {
@@ -3619,7 +3619,7 @@ struct SCCPCH_SystemInformation_HCR_VHCR_r7 {
   PICH_Info_HCR_VHCR_r7 pich_Info;
 };
 
-using SCCPCH_SystemInformationList_HCR_VHCR_r7 = ValueList;  // of SCCPCH_SystemInformation_HCR_VHCR_r7
+using SCCPCH_SystemInformationList_HCR_VHCR_r7 = ValueList<SCCPCH_SystemInformation_HCR_VHCR_r7>;
 
 struct SecondaryCCPCH_Info_LCR_r4_ext {
   IndividualTimeslotInfo_LCR_r4_ext individualTimeslotLCR_Ext;
@@ -3632,7 +3632,7 @@ struct SCCPCH_SystemInformation_LCR_r4_ext {
   PICH_Info_LCR_r4 pich_Info;
 };
 
-using SCCPCH_SystemInformationList_LCR_r4_ext = ValueList;  // of SCCPCH_SystemInformation_LCR_r4_ext
+using SCCPCH_SystemInformationList_LCR_r4_ext = ValueList<SCCPCH_SystemInformation_LCR_r4_ext>;
 
 using SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo = ChoiceValue;
 struct SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_Tag {
@@ -3920,11 +3920,11 @@ struct SysInfoType11_v4b0ext_IEs {
   MeasurementControlSysInfo_LCR_r4_ext measurementControlSysInfo_LCR;
 };
 
-using SysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext = ValueList;  // of CellSelectReselectInfo_v590ext
+using SysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext = ValueList<CellSelectReselectInfo_v590ext>;
 
-using SysInfoType11_v590ext_IEs_newInterFrequencyCellInfoList_v590ext = ValueList;  // of CellSelectReselectInfo_v590ext
+using SysInfoType11_v590ext_IEs_newInterFrequencyCellInfoList_v590ext = ValueList<CellSelectReselectInfo_v590ext>;
 
-using SysInfoType11_v590ext_IEs_newInterRATCellInfoList_v590ext = ValueList;  // of CellSelectReselectInfo_v590ext
+using SysInfoType11_v590ext_IEs_newInterRATCellInfoList_v590ext = ValueList<CellSelectReselectInfo_v590ext>;
 
 struct SysInfoType11_v590ext_IEs {
   static constexpr uint32_t kHas_newIntraFrequencyCellInfoList_v590ext = 1u << 0;
@@ -4016,11 +4016,11 @@ struct SysInfoType12_v4b0ext_IEs {
   MeasurementControlSysInfo_LCR_r4_ext measurementControlSysInfo_LCR;
 };
 
-using SysInfoType12_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext = ValueList;  // of CellSelectReselectInfo_v590ext
+using SysInfoType12_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext = ValueList<CellSelectReselectInfo_v590ext>;
 
-using SysInfoType12_v590ext_IEs_newInterFrequencyCellInfoList_v590ext = ValueList;  // of CellSelectReselectInfo_v590ext
+using SysInfoType12_v590ext_IEs_newInterFrequencyCellInfoList_v590ext = ValueList<CellSelectReselectInfo_v590ext>;
 
-using SysInfoType12_v590ext_IEs_newInterRATCellInfoList_v590ext = ValueList;  // of CellSelectReselectInfo_v590ext
+using SysInfoType12_v590ext_IEs_newInterRATCellInfoList_v590ext = ValueList<CellSelectReselectInfo_v590ext>;
 
 struct SysInfoType12_v590ext_IEs {
   static constexpr uint32_t kHas_newIntraFrequencyCellInfoList_v590ext = 1u << 0;
@@ -4394,7 +4394,7 @@ struct TDD_MBSFNTSlotInfo {
   uint8_t cellParametersID;
 };
 
-using TDD_MBSFNInformation = ValueList;  // of TDD_MBSFNTSlotInfo
+using TDD_MBSFNInformation = ValueList<TDD_MBSFNTSlotInfo>;
 
 struct SysInfoType5_v770ext_IEs {
   static constexpr uint32_t kHas_modeSpecificInfo = 1u << 0;
@@ -4702,7 +4702,7 @@ struct TFCI_Range {
   TFCS_InfoForDSCH tfcs_InfoForDSCH;
 };
 
-using TFCI_RangeList = ValueList;  // of TFCI_Range
+using TFCI_RangeList = ValueList<TFCI_Range>;
 
 struct TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item {
   static constexpr uint32_t kHas_powerOffsetInformation = 1u << 0;
@@ -4711,7 +4711,7 @@ struct TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item {
   PowerOffsetInformation powerOffsetInformation;
 };
 
-using TFCS_ReconfAdd_ctfcSize_ctfc12Bit = ValueList;  // of TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item
+using TFCS_ReconfAdd_ctfcSize_ctfc12Bit = ValueList<TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item>;
 
 struct TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item {
   static constexpr uint32_t kHas_powerOffsetInformation = 1u << 0;
@@ -4720,7 +4720,7 @@ struct TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item {
   PowerOffsetInformation powerOffsetInformation;
 };
 
-using TFCS_ReconfAdd_ctfcSize_ctfc16Bit = ValueList;  // of TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item
+using TFCS_ReconfAdd_ctfcSize_ctfc16Bit = ValueList<TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item>;
 
 struct TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item {
   static constexpr uint32_t kHas_powerOffsetInformation = 1u << 0;
@@ -4729,7 +4729,7 @@ struct TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item {
   PowerOffsetInformation powerOffsetInformation;
 };
 
-using TFCS_ReconfAdd_ctfcSize_ctfc24Bit = ValueList;  // of TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item
+using TFCS_ReconfAdd_ctfcSize_ctfc24Bit = ValueList<TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item>;
 
 struct TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item {
   static constexpr uint32_t kHas_powerOffsetInformation = 1u << 0;
@@ -4738,7 +4738,7 @@ struct TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item {
   PowerOffsetInformation powerOffsetInformation;
 };
 
-using TFCS_ReconfAdd_ctfcSize_ctfc2Bit = ValueList;  // of TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item
+using TFCS_ReconfAdd_ctfcSize_ctfc2Bit = ValueList<TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item>;
 
 struct TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item {
   static constexpr uint32_t kHas_powerOffsetInformation = 1u << 0;
@@ -4747,7 +4747,7 @@ struct TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item {
   PowerOffsetInformation powerOffsetInformation;
 };
 
-using TFCS_ReconfAdd_ctfcSize_ctfc4Bit = ValueList;  // of TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item
+using TFCS_ReconfAdd_ctfcSize_ctfc4Bit = ValueList<TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item>;
 
 struct TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item {
   static constexpr uint32_t kHas_powerOffsetInformation = 1u << 0;
@@ -4756,7 +4756,7 @@ struct TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item {
   PowerOffsetInformation powerOffsetInformation;
 };
 
-using TFCS_ReconfAdd_ctfcSize_ctfc6Bit = ValueList;  // of TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item
+using TFCS_ReconfAdd_ctfcSize_ctfc6Bit = ValueList<TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item>;
 
 struct TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item {
   static constexpr uint32_t kHas_powerOffsetInformation = 1u << 0;
@@ -4765,7 +4765,7 @@ struct TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item {
   PowerOffsetInformation powerOffsetInformation;
 };
 
-using TFCS_ReconfAdd_ctfcSize_ctfc8Bit = ValueList;  // of TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item
+using TFCS_ReconfAdd_ctfcSize_ctfc8Bit = ValueList<TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item>;
 
 struct TemporaryOffsetList {
   uint32_t temporaryOffset1;
@@ -4839,7 +4839,7 @@ struct UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive
   uint8_t numAdditionalTimeslots;
 };
 
-using UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList = ValueList;  // of UplinkAdditionalTimeslots_LCR_r4
+using UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList = ValueList<UplinkAdditionalTimeslots_LCR_r4>;
 
 using UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots = ChoiceValue;
 struct UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_Tag {
@@ -4851,7 +4851,7 @@ struct UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive {
   uint8_t numAdditionalTimeslots;
 };
 
-using UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList = ValueList;  // of UplinkAdditionalTimeslots_VHCR
+using UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList = ValueList<UplinkAdditionalTimeslots_VHCR>;
 
 using UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots = ChoiceValue;
 struct UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_Tag {
@@ -4863,7 +4863,7 @@ struct UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive {
   uint8_t numAdditionalTimeslots;
 };
 
-using UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList = ValueList;  // of UplinkAdditionalTimeslots
+using UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList = ValueList<UplinkAdditionalTimeslots>;
 
 void InitAC_To_ASC_MappingTable(AC_To_ASC_MappingTable* v);
 int DecodeAC_To_ASC_MappingTable(PerContext* ctx, AC_To_ASC_MappingTable* v);
@@ -4873,31 +4873,22 @@ void InitASCSetting_FDD(ASCSetting_FDD* v);
 int DecodeASCSetting_FDD(PerContext* ctx, ASCSetting_FDD* v);
 void InitAccessServiceClass_TDD_subchannelSize(AccessServiceClass_TDD_subchannelSize* v);
 int DecodeAccessServiceClass_TDD_subchannelSize(PerContext* ctx, AccessServiceClass_TDD_subchannelSize* v);
-void ReleaseAccessServiceClass_TDD_subchannelSize(AccessServiceClass_TDD_subchannelSize* v);
 void InitAccessServiceClass_TDD(AccessServiceClass_TDD* v);
 int DecodeAccessServiceClass_TDD(PerContext* ctx, AccessServiceClass_TDD* v);
-void ReleaseAccessServiceClass_TDD(AccessServiceClass_TDD* v);
 void InitASCSetting_TDD(ASCSetting_TDD* v);
 int DecodeASCSetting_TDD(PerContext* ctx, ASCSetting_TDD* v);
-void ReleaseASCSetting_TDD(ASCSetting_TDD* v);
 void InitAccessServiceClass_TDD_LCR_r4_subchannelSize(AccessServiceClass_TDD_LCR_r4_subchannelSize* v);
 int DecodeAccessServiceClass_TDD_LCR_r4_subchannelSize(PerContext* ctx, AccessServiceClass_TDD_LCR_r4_subchannelSize* v);
-void ReleaseAccessServiceClass_TDD_LCR_r4_subchannelSize(AccessServiceClass_TDD_LCR_r4_subchannelSize* v);
 void InitAccessServiceClass_TDD_LCR_r4(AccessServiceClass_TDD_LCR_r4* v);
 int DecodeAccessServiceClass_TDD_LCR_r4(PerContext* ctx, AccessServiceClass_TDD_LCR_r4* v);
-void ReleaseAccessServiceClass_TDD_LCR_r4(AccessServiceClass_TDD_LCR_r4* v);
 void InitASCSetting_TDD_LCR_r4(ASCSetting_TDD_LCR_r4* v);
 int DecodeASCSetting_TDD_LCR_r4(PerContext* ctx, ASCSetting_TDD_LCR_r4* v);
-void ReleaseASCSetting_TDD_LCR_r4(ASCSetting_TDD_LCR_r4* v);
 void InitAccessServiceClass_TDD_r7_subchannelSize(AccessServiceClass_TDD_r7_subchannelSize* v);
 int DecodeAccessServiceClass_TDD_r7_subchannelSize(PerContext* ctx, AccessServiceClass_TDD_r7_subchannelSize* v);
-void ReleaseAccessServiceClass_TDD_r7_subchannelSize(AccessServiceClass_TDD_r7_subchannelSize* v);
 void InitAccessServiceClass_TDD_r7(AccessServiceClass_TDD_r7* v);
 int DecodeAccessServiceClass_TDD_r7(PerContext* ctx, AccessServiceClass_TDD_r7* v);
-void ReleaseAccessServiceClass_TDD_r7(AccessServiceClass_TDD_r7* v);
 void InitASCSetting_TDD_r7(ASCSetting_TDD_r7* v);
 int DecodeASCSetting_TDD_r7(PerContext* ctx, ASCSetting_TDD_r7* v);
-void ReleaseASCSetting_TDD_r7(ASCSetting_TDD_r7* v);
 void InitAccessClassBarredList(AccessClassBarredList* v);
 int DecodeAccessClassBarredList(PerContext* ctx, AccessClassBarredList* v);
 void InitAccessServiceClass_TDD_LCR_r4_subchannelSize_size2(AccessServiceClass_TDD_LCR_r4_subchannelSize_size2* v);
@@ -4922,27 +4913,21 @@ void InitAccessServiceClass_TDD_subchannelSize_size8(AccessServiceClass_TDD_subc
 int DecodeAccessServiceClass_TDD_subchannelSize_size8(PerContext* ctx, AccessServiceClass_TDD_subchannelSize_size8* v);
 void InitGainFactorInformation(GainFactorInformation* v);
 int DecodeGainFactorInformation(PerContext* ctx, GainFactorInformation* v);
-void ReleaseGainFactorInformation(GainFactorInformation* v);
 void InitPowerOffsetInformation(PowerOffsetInformation* v);
 int DecodePowerOffsetInformation(PerContext* ctx, PowerOffsetInformation* v);
-void ReleasePowerOffsetInformation(PowerOffsetInformation* v);
 void InitOctetModeRLC_SizeInfoType2(OctetModeRLC_SizeInfoType2* v);
 int DecodeOctetModeRLC_SizeInfoType2(PerContext* ctx, OctetModeRLC_SizeInfoType2* v);
 void InitDynamicTFInformationCCCH(DynamicTFInformationCCCH* v);
 int DecodeDynamicTFInformationCCCH(PerContext* ctx, DynamicTFInformationCCCH* v);
 void InitAdditionalPRACH_TF_and_TFCS_CCCH_IEs(AdditionalPRACH_TF_and_TFCS_CCCH_IEs* v);
 int DecodeAdditionalPRACH_TF_and_TFCS_CCCH_IEs(PerContext* ctx, AdditionalPRACH_TF_and_TFCS_CCCH_IEs* v);
-void ReleaseAdditionalPRACH_TF_and_TFCS_CCCH_IEs(AdditionalPRACH_TF_and_TFCS_CCCH_IEs* v);
 void InitAdditionalPRACH_TF_and_TFCS_CCCH(AdditionalPRACH_TF_and_TFCS_CCCH* v);
 int DecodeAdditionalPRACH_TF_and_TFCS_CCCH(PerContext* ctx, AdditionalPRACH_TF_and_TFCS_CCCH* v);
-void ReleaseAdditionalPRACH_TF_and_TFCS_CCCH(AdditionalPRACH_TF_and_TFCS_CCCH* v);
 void InitAdditionalPRACH_TF_and_TFCS_CCCH_List(AdditionalPRACH_TF_and_TFCS_CCCH_List* v);
 int DecodeAdditionalPRACH_TF_and_TFCS_CCCH_List(PerContext* ctx, AdditionalPRACH_TF_and_TFCS_CCCH_List* v);
-void ReleaseAdditionalPRACH_TF_and_TFCS_CCCH_List(AdditionalPRACH_TF_and_TFCS_CCCH_List* v);
 int DecodeBSIC(PerContext* ctx, BSIC* v);
 void InitBitModeRLC_SizeInfo(BitModeRLC_SizeInfo* v);
 int DecodeBitModeRLC_SizeInfo(PerContext* ctx, BitModeRLC_SizeInfo* v);
-void ReleaseBitModeRLC_SizeInfo(BitModeRLC_SizeInfo* v);
 void InitBitModeRLC_SizeInfo_sizeType2(BitModeRLC_SizeInfo_sizeType2* v);
 int DecodeBitModeRLC_SizeInfo_sizeType2(PerContext* ctx, BitModeRLC_SizeInfo_sizeType2* v);
 void InitBitModeRLC_SizeInfo_sizeType3(BitModeRLC_SizeInfo_sizeType3* v);
@@ -4952,13 +4937,10 @@ int DecodeBitModeRLC_SizeInfo_sizeType4(PerContext* ctx, BitModeRLC_SizeInfo_siz
 int DecodeCBS_DRX_Level1Information(PerContext* ctx, CBS_DRX_Level1Information* v);
 void InitCN_DomainSysInfo_cn_Type(CN_DomainSysInfo_cn_Type* v);
 int DecodeCN_DomainSysInfo_cn_Type(PerContext* ctx, CN_DomainSysInfo_cn_Type* v);
-void ReleaseCN_DomainSysInfo_cn_Type(CN_DomainSysInfo_cn_Type* v);
 void InitCN_DomainSysInfo(CN_DomainSysInfo* v);
 int DecodeCN_DomainSysInfo(PerContext* ctx, CN_DomainSysInfo* v);
-void ReleaseCN_DomainSysInfo(CN_DomainSysInfo* v);
 void InitCN_DomainSysInfoList(CN_DomainSysInfoList* v);
 int DecodeCN_DomainSysInfoList(PerContext* ctx, CN_DomainSysInfoList* v);
-void ReleaseCN_DomainSysInfoList(CN_DomainSysInfoList* v);
 void InitSystemSpecificCapUpdateReqList(SystemSpecificCapUpdateReqList* v);
 int DecodeSystemSpecificCapUpdateReqList(PerContext* ctx, SystemSpecificCapUpdateReqList* v);
 void InitCapabilityUpdateRequirement(CapabilityUpdateRequirement* v);
@@ -4967,85 +4949,62 @@ int DecodeCapabilityUpdateRequirement_r4_ext(PerContext* ctx, CapabilityUpdateRe
 int DecodeCapabilityUpdateRequirement_v770ext(PerContext* ctx, CapabilityUpdateRequirement_v770ext* v);
 void InitCellBarred(CellBarred* v);
 int DecodeCellBarred(PerContext* ctx, CellBarred* v);
-void ReleaseCellBarred(CellBarred* v);
 void InitCellAccessRestriction(CellAccessRestriction* v);
 int DecodeCellAccessRestriction(PerContext* ctx, CellAccessRestriction* v);
-void ReleaseCellAccessRestriction(CellAccessRestriction* v);
 int DecodeCellBarred_barred(PerContext* ctx, CellBarred_barred* v);
 void InitCellDCH_ReportCriteria(CellDCH_ReportCriteria* v);
 int DecodeCellDCH_ReportCriteria(PerContext* ctx, CellDCH_ReportCriteria* v);
-void ReleaseCellDCH_ReportCriteria(CellDCH_ReportCriteria* v);
 void InitCellDCH_ReportCriteria_LCR_r4(CellDCH_ReportCriteria_LCR_r4* v);
 int DecodeCellDCH_ReportCriteria_LCR_r4(PerContext* ctx, CellDCH_ReportCriteria_LCR_r4* v);
-void ReleaseCellDCH_ReportCriteria_LCR_r4(CellDCH_ReportCriteria_LCR_r4* v);
 void InitReferenceTimeDifferenceToCell(ReferenceTimeDifferenceToCell* v);
 int DecodeReferenceTimeDifferenceToCell(PerContext* ctx, ReferenceTimeDifferenceToCell* v);
 void InitCellInfoSI_ECN0_modeSpecificInfo(CellInfoSI_ECN0_modeSpecificInfo* v);
 int DecodeCellInfoSI_ECN0_modeSpecificInfo(PerContext* ctx, CellInfoSI_ECN0_modeSpecificInfo* v);
-void ReleaseCellInfoSI_ECN0_modeSpecificInfo(CellInfoSI_ECN0_modeSpecificInfo* v);
 void InitCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo(CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo* v);
 int DecodeCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo(PerContext* ctx, CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo* v);
-void ReleaseCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo(CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo* v);
 void InitCellSelectReselectInfoSIB_11_12_ECN0(CellSelectReselectInfoSIB_11_12_ECN0* v);
 int DecodeCellSelectReselectInfoSIB_11_12_ECN0(PerContext* ctx, CellSelectReselectInfoSIB_11_12_ECN0* v);
-void ReleaseCellSelectReselectInfoSIB_11_12_ECN0(CellSelectReselectInfoSIB_11_12_ECN0* v);
 void InitCellInfoSI_ECN0(CellInfoSI_ECN0* v);
 int DecodeCellInfoSI_ECN0(PerContext* ctx, CellInfoSI_ECN0* v);
-void ReleaseCellInfoSI_ECN0(CellInfoSI_ECN0* v);
 void InitPrimaryCCPCH_Info_LCR_r4(PrimaryCCPCH_Info_LCR_r4* v);
 int DecodePrimaryCCPCH_Info_LCR_r4(PerContext* ctx, PrimaryCCPCH_Info_LCR_r4* v);
 int DecodeTimeslotInfo_LCR_r4(PerContext* ctx, TimeslotInfo_LCR_r4* v);
 void InitTimeslotInfoList_LCR_r4(TimeslotInfoList_LCR_r4* v);
 int DecodeTimeslotInfoList_LCR_r4(PerContext* ctx, TimeslotInfoList_LCR_r4* v);
-void ReleaseTimeslotInfoList_LCR_r4(TimeslotInfoList_LCR_r4* v);
 void InitCellInfoSI_ECN0_LCR_r4(CellInfoSI_ECN0_LCR_r4* v);
 int DecodeCellInfoSI_ECN0_LCR_r4(PerContext* ctx, CellInfoSI_ECN0_LCR_r4* v);
-void ReleaseCellInfoSI_ECN0_LCR_r4(CellInfoSI_ECN0_LCR_r4* v);
 int DecodePrimaryCPICH_Info(PerContext* ctx, PrimaryCPICH_Info* v);
 void InitCellInfoSI_ECN0_modeSpecificInfo_fdd(CellInfoSI_ECN0_modeSpecificInfo_fdd* v);
 int DecodeCellInfoSI_ECN0_modeSpecificInfo_fdd(PerContext* ctx, CellInfoSI_ECN0_modeSpecificInfo_fdd* v);
 void InitPrimaryCCPCH_Info(PrimaryCCPCH_Info* v);
 int DecodePrimaryCCPCH_Info(PerContext* ctx, PrimaryCCPCH_Info* v);
-void ReleasePrimaryCCPCH_Info(PrimaryCCPCH_Info* v);
 int DecodeTimeslotInfo(PerContext* ctx, TimeslotInfo* v);
 void InitTimeslotInfoList(TimeslotInfoList* v);
 int DecodeTimeslotInfoList(PerContext* ctx, TimeslotInfoList* v);
-void ReleaseTimeslotInfoList(TimeslotInfoList* v);
 void InitCellInfoSI_ECN0_modeSpecificInfo_tdd(CellInfoSI_ECN0_modeSpecificInfo_tdd* v);
 int DecodeCellInfoSI_ECN0_modeSpecificInfo_tdd(PerContext* ctx, CellInfoSI_ECN0_modeSpecificInfo_tdd* v);
-void ReleaseCellInfoSI_ECN0_modeSpecificInfo_tdd(CellInfoSI_ECN0_modeSpecificInfo_tdd* v);
 void InitCellInfoSI_HCS_ECN0_modeSpecificInfo(CellInfoSI_HCS_ECN0_modeSpecificInfo* v);
 int DecodeCellInfoSI_HCS_ECN0_modeSpecificInfo(PerContext* ctx, CellInfoSI_HCS_ECN0_modeSpecificInfo* v);
-void ReleaseCellInfoSI_HCS_ECN0_modeSpecificInfo(CellInfoSI_HCS_ECN0_modeSpecificInfo* v);
 void InitPenaltyTime_ECN0(PenaltyTime_ECN0* v);
 int DecodePenaltyTime_ECN0(PerContext* ctx, PenaltyTime_ECN0* v);
-void ReleasePenaltyTime_ECN0(PenaltyTime_ECN0* v);
 void InitHCS_CellReselectInformation_ECN0(HCS_CellReselectInformation_ECN0* v);
 int DecodeHCS_CellReselectInformation_ECN0(PerContext* ctx, HCS_CellReselectInformation_ECN0* v);
-void ReleaseHCS_CellReselectInformation_ECN0(HCS_CellReselectInformation_ECN0* v);
 void InitHCS_NeighbouringCellInformation_ECN0(HCS_NeighbouringCellInformation_ECN0* v);
 int DecodeHCS_NeighbouringCellInformation_ECN0(PerContext* ctx, HCS_NeighbouringCellInformation_ECN0* v);
-void ReleaseHCS_NeighbouringCellInformation_ECN0(HCS_NeighbouringCellInformation_ECN0* v);
 void InitCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo(CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo* v);
 int DecodeCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo(PerContext* ctx, CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo* v);
-void ReleaseCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo(CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo* v);
 void InitCellSelectReselectInfoSIB_11_12_HCS_ECN0(CellSelectReselectInfoSIB_11_12_HCS_ECN0* v);
 int DecodeCellSelectReselectInfoSIB_11_12_HCS_ECN0(PerContext* ctx, CellSelectReselectInfoSIB_11_12_HCS_ECN0* v);
-void ReleaseCellSelectReselectInfoSIB_11_12_HCS_ECN0(CellSelectReselectInfoSIB_11_12_HCS_ECN0* v);
 void InitCellInfoSI_HCS_ECN0(CellInfoSI_HCS_ECN0* v);
 int DecodeCellInfoSI_HCS_ECN0(PerContext* ctx, CellInfoSI_HCS_ECN0* v);
-void ReleaseCellInfoSI_HCS_ECN0(CellInfoSI_HCS_ECN0* v);
 void InitCellInfoSI_HCS_ECN0_LCR_r4(CellInfoSI_HCS_ECN0_LCR_r4* v);
 int DecodeCellInfoSI_HCS_ECN0_LCR_r4(PerContext* ctx, CellInfoSI_HCS_ECN0_LCR_r4* v);
-void ReleaseCellInfoSI_HCS_ECN0_LCR_r4(CellInfoSI_HCS_ECN0_LCR_r4* v);
 void InitCellInfoSI_HCS_ECN0_modeSpecificInfo_fdd(CellInfoSI_HCS_ECN0_modeSpecificInfo_fdd* v);
 int DecodeCellInfoSI_HCS_ECN0_modeSpecificInfo_fdd(PerContext* ctx, CellInfoSI_HCS_ECN0_modeSpecificInfo_fdd* v);
 void InitCellInfoSI_HCS_ECN0_modeSpecificInfo_tdd(CellInfoSI_HCS_ECN0_modeSpecificInfo_tdd* v);
 int DecodeCellInfoSI_HCS_ECN0_modeSpecificInfo_tdd(PerContext* ctx, CellInfoSI_HCS_ECN0_modeSpecificInfo_tdd* v);
-void ReleaseCellInfoSI_HCS_ECN0_modeSpecificInfo_tdd(CellInfoSI_HCS_ECN0_modeSpecificInfo_tdd* v);
 void InitCellInfoSI_HCS_RSCP_modeSpecificInfo(CellInfoSI_HCS_RSCP_modeSpecificInfo* v);
 int DecodeCellInfoSI_HCS_RSCP_modeSpecificInfo(PerContext* ctx, CellInfoSI_HCS_RSCP_modeSpecificInfo* v);
-void ReleaseCellInfoSI_HCS_RSCP_modeSpecificInfo(CellInfoSI_HCS_RSCP_modeSpecificInfo* v);
 void InitPenaltyTime_RSCP(PenaltyTime_RSCP* v);
 int DecodePenaltyTime_RSCP(PerContext* ctx, PenaltyTime_RSCP* v);
 void InitHCS_CellReselectInformation_RSCP(HCS_CellReselectInformation_RSCP* v);
@@ -5054,57 +5013,42 @@ void InitHCS_NeighbouringCellInformation_RSCP(HCS_NeighbouringCellInformation_RS
 int DecodeHCS_NeighbouringCellInformation_RSCP(PerContext* ctx, HCS_NeighbouringCellInformation_RSCP* v);
 void InitCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo(CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo* v);
 int DecodeCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo(PerContext* ctx, CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo* v);
-void ReleaseCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo(CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo* v);
 void InitCellSelectReselectInfoSIB_11_12_HCS_RSCP(CellSelectReselectInfoSIB_11_12_HCS_RSCP* v);
 int DecodeCellSelectReselectInfoSIB_11_12_HCS_RSCP(PerContext* ctx, CellSelectReselectInfoSIB_11_12_HCS_RSCP* v);
-void ReleaseCellSelectReselectInfoSIB_11_12_HCS_RSCP(CellSelectReselectInfoSIB_11_12_HCS_RSCP* v);
 void InitCellInfoSI_HCS_RSCP(CellInfoSI_HCS_RSCP* v);
 int DecodeCellInfoSI_HCS_RSCP(PerContext* ctx, CellInfoSI_HCS_RSCP* v);
-void ReleaseCellInfoSI_HCS_RSCP(CellInfoSI_HCS_RSCP* v);
 void InitCellInfoSI_HCS_RSCP_LCR_r4(CellInfoSI_HCS_RSCP_LCR_r4* v);
 int DecodeCellInfoSI_HCS_RSCP_LCR_r4(PerContext* ctx, CellInfoSI_HCS_RSCP_LCR_r4* v);
-void ReleaseCellInfoSI_HCS_RSCP_LCR_r4(CellInfoSI_HCS_RSCP_LCR_r4* v);
 void InitCellInfoSI_HCS_RSCP_modeSpecificInfo_fdd(CellInfoSI_HCS_RSCP_modeSpecificInfo_fdd* v);
 int DecodeCellInfoSI_HCS_RSCP_modeSpecificInfo_fdd(PerContext* ctx, CellInfoSI_HCS_RSCP_modeSpecificInfo_fdd* v);
 void InitCellInfoSI_HCS_RSCP_modeSpecificInfo_tdd(CellInfoSI_HCS_RSCP_modeSpecificInfo_tdd* v);
 int DecodeCellInfoSI_HCS_RSCP_modeSpecificInfo_tdd(PerContext* ctx, CellInfoSI_HCS_RSCP_modeSpecificInfo_tdd* v);
-void ReleaseCellInfoSI_HCS_RSCP_modeSpecificInfo_tdd(CellInfoSI_HCS_RSCP_modeSpecificInfo_tdd* v);
 void InitCellInfoSI_RSCP_modeSpecificInfo(CellInfoSI_RSCP_modeSpecificInfo* v);
 int DecodeCellInfoSI_RSCP_modeSpecificInfo(PerContext* ctx, CellInfoSI_RSCP_modeSpecificInfo* v);
-void ReleaseCellInfoSI_RSCP_modeSpecificInfo(CellInfoSI_RSCP_modeSpecificInfo* v);
 void InitCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo(CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo* v);
 int DecodeCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo(PerContext* ctx, CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo* v);
-void ReleaseCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo(CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo* v);
 void InitCellSelectReselectInfoSIB_11_12_RSCP(CellSelectReselectInfoSIB_11_12_RSCP* v);
 int DecodeCellSelectReselectInfoSIB_11_12_RSCP(PerContext* ctx, CellSelectReselectInfoSIB_11_12_RSCP* v);
-void ReleaseCellSelectReselectInfoSIB_11_12_RSCP(CellSelectReselectInfoSIB_11_12_RSCP* v);
 void InitCellInfoSI_RSCP(CellInfoSI_RSCP* v);
 int DecodeCellInfoSI_RSCP(PerContext* ctx, CellInfoSI_RSCP* v);
-void ReleaseCellInfoSI_RSCP(CellInfoSI_RSCP* v);
 void InitCellInfoSI_RSCP_LCR_r4(CellInfoSI_RSCP_LCR_r4* v);
 int DecodeCellInfoSI_RSCP_LCR_r4(PerContext* ctx, CellInfoSI_RSCP_LCR_r4* v);
-void ReleaseCellInfoSI_RSCP_LCR_r4(CellInfoSI_RSCP_LCR_r4* v);
 void InitCellInfoSI_RSCP_modeSpecificInfo_fdd(CellInfoSI_RSCP_modeSpecificInfo_fdd* v);
 int DecodeCellInfoSI_RSCP_modeSpecificInfo_fdd(PerContext* ctx, CellInfoSI_RSCP_modeSpecificInfo_fdd* v);
 void InitCellInfoSI_RSCP_modeSpecificInfo_tdd(CellInfoSI_RSCP_modeSpecificInfo_tdd* v);
 int DecodeCellInfoSI_RSCP_modeSpecificInfo_tdd(PerContext* ctx, CellInfoSI_RSCP_modeSpecificInfo_tdd* v);
-void ReleaseCellInfoSI_RSCP_modeSpecificInfo_tdd(CellInfoSI_RSCP_modeSpecificInfo_tdd* v);
 void InitCellReportingQuantities_modeSpecificInfo(CellReportingQuantities_modeSpecificInfo* v);
 int DecodeCellReportingQuantities_modeSpecificInfo(PerContext* ctx, CellReportingQuantities_modeSpecificInfo* v);
-void ReleaseCellReportingQuantities_modeSpecificInfo(CellReportingQuantities_modeSpecificInfo* v);
 void InitCellReportingQuantities(CellReportingQuantities* v);
 int DecodeCellReportingQuantities(PerContext* ctx, CellReportingQuantities* v);
-void ReleaseCellReportingQuantities(CellReportingQuantities* v);
 int DecodeCellReportingQuantities_modeSpecificInfo_fdd(PerContext* ctx, CellReportingQuantities_modeSpecificInfo_fdd* v);
 int DecodeCellReportingQuantities_modeSpecificInfo_tdd(PerContext* ctx, CellReportingQuantities_modeSpecificInfo_tdd* v);
 void InitCellSelectReselectInfoPCHFACH_v5b0ext(CellSelectReselectInfoPCHFACH_v5b0ext* v);
 int DecodeCellSelectReselectInfoPCHFACH_v5b0ext(PerContext* ctx, CellSelectReselectInfoPCHFACH_v5b0ext* v);
 void InitCellSelectReselectInfoSIB_11_12_modeSpecificInfo(CellSelectReselectInfoSIB_11_12_modeSpecificInfo* v);
 int DecodeCellSelectReselectInfoSIB_11_12_modeSpecificInfo(PerContext* ctx, CellSelectReselectInfoSIB_11_12_modeSpecificInfo* v);
-void ReleaseCellSelectReselectInfoSIB_11_12_modeSpecificInfo(CellSelectReselectInfoSIB_11_12_modeSpecificInfo* v);
 void InitCellSelectReselectInfoSIB_11_12(CellSelectReselectInfoSIB_11_12* v);
 int DecodeCellSelectReselectInfoSIB_11_12(PerContext* ctx, CellSelectReselectInfoSIB_11_12* v);
-void ReleaseCellSelectReselectInfoSIB_11_12(CellSelectReselectInfoSIB_11_12* v);
 void InitCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_fdd(CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_fdd* v);
 int DecodeCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_fdd(PerContext* ctx, CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_fdd* v);
 void InitCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_gsm(CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_gsm* v);
@@ -5139,49 +5083,36 @@ void InitMappingFunctionParameter(MappingFunctionParameter* v);
 int DecodeMappingFunctionParameter(PerContext* ctx, MappingFunctionParameter* v);
 void InitMappingFunctionParameterList(MappingFunctionParameterList* v);
 int DecodeMappingFunctionParameterList(PerContext* ctx, MappingFunctionParameterList* v);
-void ReleaseMappingFunctionParameterList(MappingFunctionParameterList* v);
 void InitMapping(Mapping* v);
 int DecodeMapping(PerContext* ctx, Mapping* v);
-void ReleaseMapping(Mapping* v);
 void InitMappingInfo(MappingInfo* v);
 int DecodeMappingInfo(PerContext* ctx, MappingInfo* v);
-void ReleaseMappingInfo(MappingInfo* v);
 void InitCellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure(CellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure* v);
 int DecodeCellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure(PerContext* ctx, CellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure* v);
-void ReleaseCellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure(CellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure* v);
 void InitCellSelectReselectInfoSIB_3_4_modeSpecificInfo(CellSelectReselectInfoSIB_3_4_modeSpecificInfo* v);
 int DecodeCellSelectReselectInfoSIB_3_4_modeSpecificInfo(PerContext* ctx, CellSelectReselectInfoSIB_3_4_modeSpecificInfo* v);
-void ReleaseCellSelectReselectInfoSIB_3_4_modeSpecificInfo(CellSelectReselectInfoSIB_3_4_modeSpecificInfo* v);
 void InitT_CRMax(T_CRMax* v);
 int DecodeT_CRMax(PerContext* ctx, T_CRMax* v);
-void ReleaseT_CRMax(T_CRMax* v);
 void InitHCS_ServingCellInformation(HCS_ServingCellInformation* v);
 int DecodeHCS_ServingCellInformation(PerContext* ctx, HCS_ServingCellInformation* v);
-void ReleaseHCS_ServingCellInformation(HCS_ServingCellInformation* v);
 void InitCellSelectReselectInfoSIB_3_4(CellSelectReselectInfoSIB_3_4* v);
 int DecodeCellSelectReselectInfoSIB_3_4(PerContext* ctx, CellSelectReselectInfoSIB_3_4* v);
-void ReleaseCellSelectReselectInfoSIB_3_4(CellSelectReselectInfoSIB_3_4* v);
 void InitCellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure_cpich_Ec_N0(CellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure_cpich_Ec_N0* v);
 int DecodeCellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure_cpich_Ec_N0(PerContext* ctx, CellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure_cpich_Ec_N0* v);
 void InitRAT_FDD_Info(RAT_FDD_Info* v);
 int DecodeRAT_FDD_Info(PerContext* ctx, RAT_FDD_Info* v);
 void InitRAT_FDD_InfoList(RAT_FDD_InfoList* v);
 int DecodeRAT_FDD_InfoList(PerContext* ctx, RAT_FDD_InfoList* v);
-void ReleaseRAT_FDD_InfoList(RAT_FDD_InfoList* v);
 void InitCellSelectReselectInfoSIB_3_4_modeSpecificInfo_fdd(CellSelectReselectInfoSIB_3_4_modeSpecificInfo_fdd* v);
 int DecodeCellSelectReselectInfoSIB_3_4_modeSpecificInfo_fdd(PerContext* ctx, CellSelectReselectInfoSIB_3_4_modeSpecificInfo_fdd* v);
-void ReleaseCellSelectReselectInfoSIB_3_4_modeSpecificInfo_fdd(CellSelectReselectInfoSIB_3_4_modeSpecificInfo_fdd* v);
 void InitRAT_TDD_Info(RAT_TDD_Info* v);
 int DecodeRAT_TDD_Info(PerContext* ctx, RAT_TDD_Info* v);
 void InitRAT_TDD_InfoList(RAT_TDD_InfoList* v);
 int DecodeRAT_TDD_InfoList(PerContext* ctx, RAT_TDD_InfoList* v);
-void ReleaseRAT_TDD_InfoList(RAT_TDD_InfoList* v);
 void InitCellSelectReselectInfoSIB_3_4_modeSpecificInfo_tdd(CellSelectReselectInfoSIB_3_4_modeSpecificInfo_tdd* v);
 int DecodeCellSelectReselectInfoSIB_3_4_modeSpecificInfo_tdd(PerContext* ctx, CellSelectReselectInfoSIB_3_4_modeSpecificInfo_tdd* v);
-void ReleaseCellSelectReselectInfoSIB_3_4_modeSpecificInfo_tdd(CellSelectReselectInfoSIB_3_4_modeSpecificInfo_tdd* v);
 void InitCellSelectReselectInfoTreselectionScaling_v5c0ext(CellSelectReselectInfoTreselectionScaling_v5c0ext* v);
 int DecodeCellSelectReselectInfoTreselectionScaling_v5c0ext(PerContext* ctx, CellSelectReselectInfoTreselectionScaling_v5c0ext* v);
-void ReleaseCellSelectReselectInfoTreselectionScaling_v5c0ext(CellSelectReselectInfoTreselectionScaling_v5c0ext* v);
 void InitCellSelectReselectInfo_v590ext(CellSelectReselectInfo_v590ext* v);
 int DecodeCellSelectReselectInfo_v590ext(PerContext* ctx, CellSelectReselectInfo_v590ext* v);
 void InitCellsForInterRATMeasList(CellsForInterRATMeasList* v);
@@ -5190,43 +5121,32 @@ void InitChannelCodingType(ChannelCodingType* v);
 int DecodeChannelCodingType(PerContext* ctx, ChannelCodingType* v);
 void InitCommonDynamicTF_Info_rlc_Size(CommonDynamicTF_Info_rlc_Size* v);
 int DecodeCommonDynamicTF_Info_rlc_Size(PerContext* ctx, CommonDynamicTF_Info_rlc_Size* v);
-void ReleaseCommonDynamicTF_Info_rlc_Size(CommonDynamicTF_Info_rlc_Size* v);
 void InitNumberOfTransportBlocks(NumberOfTransportBlocks* v);
 int DecodeNumberOfTransportBlocks(PerContext* ctx, NumberOfTransportBlocks* v);
 void InitCommonDynamicTF_Info_numberOfTbSizeList(CommonDynamicTF_Info_numberOfTbSizeList* v);
 int DecodeCommonDynamicTF_Info_numberOfTbSizeList(PerContext* ctx, CommonDynamicTF_Info_numberOfTbSizeList* v);
-void ReleaseCommonDynamicTF_Info_numberOfTbSizeList(CommonDynamicTF_Info_numberOfTbSizeList* v);
 void InitLogicalChannelList(LogicalChannelList* v);
 int DecodeLogicalChannelList(PerContext* ctx, LogicalChannelList* v);
-void ReleaseLogicalChannelList(LogicalChannelList* v);
 void InitCommonDynamicTF_Info(CommonDynamicTF_Info* v);
 int DecodeCommonDynamicTF_Info(PerContext* ctx, CommonDynamicTF_Info* v);
-void ReleaseCommonDynamicTF_Info(CommonDynamicTF_Info* v);
 void InitCommonDynamicTF_InfoList(CommonDynamicTF_InfoList* v);
 int DecodeCommonDynamicTF_InfoList(PerContext* ctx, CommonDynamicTF_InfoList* v);
-void ReleaseCommonDynamicTF_InfoList(CommonDynamicTF_InfoList* v);
 void InitCommonDynamicTF_Info_DynamicTTI_commonTDD_Choice(CommonDynamicTF_Info_DynamicTTI_commonTDD_Choice* v);
 int DecodeCommonDynamicTF_Info_DynamicTTI_commonTDD_Choice(PerContext* ctx, CommonDynamicTF_Info_DynamicTTI_commonTDD_Choice* v);
-void ReleaseCommonDynamicTF_Info_DynamicTTI_commonTDD_Choice(CommonDynamicTF_Info_DynamicTTI_commonTDD_Choice* v);
 void InitNumberOfTbSizeAndTTIList_Item(NumberOfTbSizeAndTTIList_Item* v);
 int DecodeNumberOfTbSizeAndTTIList_Item(PerContext* ctx, NumberOfTbSizeAndTTIList_Item* v);
 void InitNumberOfTbSizeAndTTIList(NumberOfTbSizeAndTTIList* v);
 int DecodeNumberOfTbSizeAndTTIList(PerContext* ctx, NumberOfTbSizeAndTTIList* v);
-void ReleaseNumberOfTbSizeAndTTIList(NumberOfTbSizeAndTTIList* v);
 void InitCommonDynamicTF_Info_DynamicTTI(CommonDynamicTF_Info_DynamicTTI* v);
 int DecodeCommonDynamicTF_Info_DynamicTTI(PerContext* ctx, CommonDynamicTF_Info_DynamicTTI* v);
-void ReleaseCommonDynamicTF_Info_DynamicTTI(CommonDynamicTF_Info_DynamicTTI* v);
 void InitCommonDynamicTF_InfoList_DynamicTTI(CommonDynamicTF_InfoList_DynamicTTI* v);
 int DecodeCommonDynamicTF_InfoList_DynamicTTI(PerContext* ctx, CommonDynamicTF_InfoList_DynamicTTI* v);
-void ReleaseCommonDynamicTF_InfoList_DynamicTTI(CommonDynamicTF_InfoList_DynamicTTI* v);
 void InitCommonDynamicTF_Info_rlc_Size_fdd(CommonDynamicTF_Info_rlc_Size_fdd* v);
 int DecodeCommonDynamicTF_Info_rlc_Size_fdd(PerContext* ctx, CommonDynamicTF_Info_rlc_Size_fdd* v);
 void InitCommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice(CommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice* v);
 int DecodeCommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice(PerContext* ctx, CommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice* v);
-void ReleaseCommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice(CommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice* v);
 void InitCommonDynamicTF_Info_rlc_Size_tdd(CommonDynamicTF_Info_rlc_Size_tdd* v);
 int DecodeCommonDynamicTF_Info_rlc_Size_tdd(PerContext* ctx, CommonDynamicTF_Info_rlc_Size_tdd* v);
-void ReleaseCommonDynamicTF_Info_rlc_Size_tdd(CommonDynamicTF_Info_rlc_Size_tdd* v);
 int DecodeCommonRBMappingInfo(PerContext* ctx, CommonRBMappingInfo* v);
 void InitRepetitionPeriodAndLength(RepetitionPeriodAndLength* v);
 int DecodeRepetitionPeriodAndLength(PerContext* ctx, RepetitionPeriodAndLength* v);
@@ -5236,85 +5156,60 @@ void InitCommonTimeslotInfoMBMS(CommonTimeslotInfoMBMS* v);
 int DecodeCommonTimeslotInfoMBMS(PerContext* ctx, CommonTimeslotInfoMBMS* v);
 void InitRepetitionPeriodLengthAndOffset(RepetitionPeriodLengthAndOffset* v);
 int DecodeRepetitionPeriodLengthAndOffset(PerContext* ctx, RepetitionPeriodLengthAndOffset* v);
-void ReleaseRepetitionPeriodLengthAndOffset(RepetitionPeriodLengthAndOffset* v);
 void InitCommonTimeslotInfoSCCPCH(CommonTimeslotInfoSCCPCH* v);
 int DecodeCommonTimeslotInfoSCCPCH(PerContext* ctx, CommonTimeslotInfoSCCPCH* v);
-void ReleaseCommonTimeslotInfoSCCPCH(CommonTimeslotInfoSCCPCH* v);
 void InitCommonTransChTFS_tti(CommonTransChTFS_tti* v);
 int DecodeCommonTransChTFS_tti(PerContext* ctx, CommonTransChTFS_tti* v);
-void ReleaseCommonTransChTFS_tti(CommonTransChTFS_tti* v);
 void InitSemistaticTF_Information(SemistaticTF_Information* v);
 int DecodeSemistaticTF_Information(PerContext* ctx, SemistaticTF_Information* v);
 void InitCommonTransChTFS(CommonTransChTFS* v);
 int DecodeCommonTransChTFS(PerContext* ctx, CommonTransChTFS* v);
-void ReleaseCommonTransChTFS(CommonTransChTFS* v);
 void InitCommonTransChTFS_LCR_tti(CommonTransChTFS_LCR_tti* v);
 int DecodeCommonTransChTFS_LCR_tti(PerContext* ctx, CommonTransChTFS_LCR_tti* v);
-void ReleaseCommonTransChTFS_LCR_tti(CommonTransChTFS_LCR_tti* v);
 void InitCommonTransChTFS_LCR(CommonTransChTFS_LCR* v);
 int DecodeCommonTransChTFS_LCR(PerContext* ctx, CommonTransChTFS_LCR* v);
-void ReleaseCommonTransChTFS_LCR(CommonTransChTFS_LCR* v);
 void InitCommon_MAC_ehs_ReorderingQueue(Common_MAC_ehs_ReorderingQueue* v);
 int DecodeCommon_MAC_ehs_ReorderingQueue(PerContext* ctx, Common_MAC_ehs_ReorderingQueue* v);
 void InitCommon_MAC_ehs_ReorderingQueueList(Common_MAC_ehs_ReorderingQueueList* v);
 int DecodeCommon_MAC_ehs_ReorderingQueueList(PerContext* ctx, Common_MAC_ehs_ReorderingQueueList* v);
-void ReleaseCommon_MAC_ehs_ReorderingQueueList(Common_MAC_ehs_ReorderingQueueList* v);
 void InitDL_TS_ChannelisationCodesShort_codesRepresentation(DL_TS_ChannelisationCodesShort_codesRepresentation* v);
 int DecodeDL_TS_ChannelisationCodesShort_codesRepresentation(PerContext* ctx, DL_TS_ChannelisationCodesShort_codesRepresentation* v);
-void ReleaseDL_TS_ChannelisationCodesShort_codesRepresentation(DL_TS_ChannelisationCodesShort_codesRepresentation* v);
 void InitDL_TS_ChannelisationCodesShort(DL_TS_ChannelisationCodesShort* v);
 int DecodeDL_TS_ChannelisationCodesShort(PerContext* ctx, DL_TS_ChannelisationCodesShort* v);
-void ReleaseDL_TS_ChannelisationCodesShort(DL_TS_ChannelisationCodesShort* v);
 void InitDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation(DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation* v);
 int DecodeDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation(PerContext* ctx, DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation* v);
-void ReleaseDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation(DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation* v);
 void InitDL_TS_ChannelisationCodesShort_VHCR(DL_TS_ChannelisationCodesShort_VHCR* v);
 int DecodeDL_TS_ChannelisationCodesShort_VHCR(PerContext* ctx, DL_TS_ChannelisationCodesShort_VHCR* v);
-void ReleaseDL_TS_ChannelisationCodesShort_VHCR(DL_TS_ChannelisationCodesShort_VHCR* v);
 int DecodeDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive(PerContext* ctx, DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive* v);
 int DecodeDL_TS_ChannelisationCodesShort_codesRepresentation_consecutive(PerContext* ctx, DL_TS_ChannelisationCodesShort_codesRepresentation_consecutive* v);
 void InitTransportFormatSet(TransportFormatSet* v);
 int DecodeTransportFormatSet(PerContext* ctx, TransportFormatSet* v);
-void ReleaseTransportFormatSet(TransportFormatSet* v);
 void InitDSCH_TransportChannelsInfo_Item(DSCH_TransportChannelsInfo_Item* v);
 int DecodeDSCH_TransportChannelsInfo_Item(PerContext* ctx, DSCH_TransportChannelsInfo_Item* v);
-void ReleaseDSCH_TransportChannelsInfo_Item(DSCH_TransportChannelsInfo_Item* v);
 void InitDSCH_TransportChannelsInfo(DSCH_TransportChannelsInfo* v);
 int DecodeDSCH_TransportChannelsInfo(PerContext* ctx, DSCH_TransportChannelsInfo* v);
-void ReleaseDSCH_TransportChannelsInfo(DSCH_TransportChannelsInfo* v);
 void InitDedicatedDynamicTF_Info_rlc_Size(DedicatedDynamicTF_Info_rlc_Size* v);
 int DecodeDedicatedDynamicTF_Info_rlc_Size(PerContext* ctx, DedicatedDynamicTF_Info_rlc_Size* v);
-void ReleaseDedicatedDynamicTF_Info_rlc_Size(DedicatedDynamicTF_Info_rlc_Size* v);
 void InitDedicatedDynamicTF_Info_numberOfTbSizeList(DedicatedDynamicTF_Info_numberOfTbSizeList* v);
 int DecodeDedicatedDynamicTF_Info_numberOfTbSizeList(PerContext* ctx, DedicatedDynamicTF_Info_numberOfTbSizeList* v);
-void ReleaseDedicatedDynamicTF_Info_numberOfTbSizeList(DedicatedDynamicTF_Info_numberOfTbSizeList* v);
 void InitDedicatedDynamicTF_Info(DedicatedDynamicTF_Info* v);
 int DecodeDedicatedDynamicTF_Info(PerContext* ctx, DedicatedDynamicTF_Info* v);
-void ReleaseDedicatedDynamicTF_Info(DedicatedDynamicTF_Info* v);
 void InitDedicatedDynamicTF_InfoList(DedicatedDynamicTF_InfoList* v);
 int DecodeDedicatedDynamicTF_InfoList(PerContext* ctx, DedicatedDynamicTF_InfoList* v);
-void ReleaseDedicatedDynamicTF_InfoList(DedicatedDynamicTF_InfoList* v);
 void InitDedicatedDynamicTF_Info_DynamicTTI_rlc_Size(DedicatedDynamicTF_Info_DynamicTTI_rlc_Size* v);
 int DecodeDedicatedDynamicTF_Info_DynamicTTI_rlc_Size(PerContext* ctx, DedicatedDynamicTF_Info_DynamicTTI_rlc_Size* v);
-void ReleaseDedicatedDynamicTF_Info_DynamicTTI_rlc_Size(DedicatedDynamicTF_Info_DynamicTTI_rlc_Size* v);
 void InitDedicatedDynamicTF_Info_DynamicTTI(DedicatedDynamicTF_Info_DynamicTTI* v);
 int DecodeDedicatedDynamicTF_Info_DynamicTTI(PerContext* ctx, DedicatedDynamicTF_Info_DynamicTTI* v);
-void ReleaseDedicatedDynamicTF_Info_DynamicTTI(DedicatedDynamicTF_Info_DynamicTTI* v);
 void InitDedicatedDynamicTF_InfoList_DynamicTTI(DedicatedDynamicTF_InfoList_DynamicTTI* v);
 int DecodeDedicatedDynamicTF_InfoList_DynamicTTI(PerContext* ctx, DedicatedDynamicTF_InfoList_DynamicTTI* v);
-void ReleaseDedicatedDynamicTF_InfoList_DynamicTTI(DedicatedDynamicTF_InfoList_DynamicTTI* v);
 void InitDedicatedTransChTFS_tti(DedicatedTransChTFS_tti* v);
 int DecodeDedicatedTransChTFS_tti(PerContext* ctx, DedicatedTransChTFS_tti* v);
-void ReleaseDedicatedTransChTFS_tti(DedicatedTransChTFS_tti* v);
 void InitDedicatedTransChTFS(DedicatedTransChTFS* v);
 int DecodeDedicatedTransChTFS(PerContext* ctx, DedicatedTransChTFS* v);
-void ReleaseDedicatedTransChTFS(DedicatedTransChTFS* v);
 void InitDeferredMeasurementControlReadingSupport_modeSpecificInfo(DeferredMeasurementControlReadingSupport_modeSpecificInfo* v);
 int DecodeDeferredMeasurementControlReadingSupport_modeSpecificInfo(PerContext* ctx, DeferredMeasurementControlReadingSupport_modeSpecificInfo* v);
-void ReleaseDeferredMeasurementControlReadingSupport_modeSpecificInfo(DeferredMeasurementControlReadingSupport_modeSpecificInfo* v);
 void InitDeferredMeasurementControlReadingSupport(DeferredMeasurementControlReadingSupport* v);
 int DecodeDeferredMeasurementControlReadingSupport(PerContext* ctx, DeferredMeasurementControlReadingSupport* v);
-void ReleaseDeferredMeasurementControlReadingSupport(DeferredMeasurementControlReadingSupport* v);
 int DecodeDeferredMeasurementControlReadingSupport_modeSpecificInfo_fdd(PerContext* ctx, DeferredMeasurementControlReadingSupport_modeSpecificInfo_fdd* v);
 void InitIntraFreqMeasQuantity_TDD_sib3List(IntraFreqMeasQuantity_TDD_sib3List* v);
 int DecodeIntraFreqMeasQuantity_TDD_sib3List(PerContext* ctx, IntraFreqMeasQuantity_TDD_sib3List* v);
@@ -5322,148 +5217,102 @@ void InitDeferredMeasurementControlReadingSupport_modeSpecificInfo_tdd(DeferredM
 int DecodeDeferredMeasurementControlReadingSupport_modeSpecificInfo_tdd(PerContext* ctx, DeferredMeasurementControlReadingSupport_modeSpecificInfo_tdd* v);
 void InitDomainSpecificAccessRestrictionForSharedNetwork_v670ext(DomainSpecificAccessRestrictionForSharedNetwork_v670ext* v);
 int DecodeDomainSpecificAccessRestrictionForSharedNetwork_v670ext(PerContext* ctx, DomainSpecificAccessRestrictionForSharedNetwork_v670ext* v);
-void ReleaseDomainSpecificAccessRestrictionForSharedNetwork_v670ext(DomainSpecificAccessRestrictionForSharedNetwork_v670ext* v);
 void InitDomainSpecificAccessRestriction_v670ext(DomainSpecificAccessRestriction_v670ext* v);
 int DecodeDomainSpecificAccessRestriction_v670ext(PerContext* ctx, DomainSpecificAccessRestriction_v670ext* v);
-void ReleaseDomainSpecificAccessRestriction_v670ext(DomainSpecificAccessRestriction_v670ext* v);
 void InitDomainSpecificAccessRestrictionParam_v670ext(DomainSpecificAccessRestrictionParam_v670ext* v);
 int DecodeDomainSpecificAccessRestrictionParam_v670ext(PerContext* ctx, DomainSpecificAccessRestrictionParam_v670ext* v);
-void ReleaseDomainSpecificAccessRestrictionParam_v670ext(DomainSpecificAccessRestrictionParam_v670ext* v);
 void InitDomainSpecificAccessRestrictionList_v670ext(DomainSpecificAccessRestrictionList_v670ext* v);
 int DecodeDomainSpecificAccessRestrictionList_v670ext(PerContext* ctx, DomainSpecificAccessRestrictionList_v670ext* v);
-void ReleaseDomainSpecificAccessRestrictionList_v670ext(DomainSpecificAccessRestrictionList_v670ext* v);
 void InitDomainSpecificAccessRestriction_v670ext_restriction(DomainSpecificAccessRestriction_v670ext_restriction* v);
 int DecodeDomainSpecificAccessRestriction_v670ext_restriction(PerContext* ctx, DomainSpecificAccessRestriction_v670ext_restriction* v);
 void InitDownlinkAdditionalTimeslots_parameters(DownlinkAdditionalTimeslots_parameters* v);
 int DecodeDownlinkAdditionalTimeslots_parameters(PerContext* ctx, DownlinkAdditionalTimeslots_parameters* v);
-void ReleaseDownlinkAdditionalTimeslots_parameters(DownlinkAdditionalTimeslots_parameters* v);
 void InitDownlinkAdditionalTimeslots(DownlinkAdditionalTimeslots* v);
 int DecodeDownlinkAdditionalTimeslots(PerContext* ctx, DownlinkAdditionalTimeslots* v);
-void ReleaseDownlinkAdditionalTimeslots(DownlinkAdditionalTimeslots* v);
 void InitDownlinkAdditionalTimeslots_LCR_r4_parameters(DownlinkAdditionalTimeslots_LCR_r4_parameters* v);
 int DecodeDownlinkAdditionalTimeslots_LCR_r4_parameters(PerContext* ctx, DownlinkAdditionalTimeslots_LCR_r4_parameters* v);
-void ReleaseDownlinkAdditionalTimeslots_LCR_r4_parameters(DownlinkAdditionalTimeslots_LCR_r4_parameters* v);
 void InitDownlinkAdditionalTimeslots_LCR_r4(DownlinkAdditionalTimeslots_LCR_r4* v);
 int DecodeDownlinkAdditionalTimeslots_LCR_r4(PerContext* ctx, DownlinkAdditionalTimeslots_LCR_r4* v);
-void ReleaseDownlinkAdditionalTimeslots_LCR_r4(DownlinkAdditionalTimeslots_LCR_r4* v);
 void InitMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode(MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode* v);
 int DecodeMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode(PerContext* ctx, MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode* v);
-void ReleaseMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode(MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode* v);
 void InitMidambleShiftAndBurstType_LCR_r4(MidambleShiftAndBurstType_LCR_r4* v);
 int DecodeMidambleShiftAndBurstType_LCR_r4(PerContext* ctx, MidambleShiftAndBurstType_LCR_r4* v);
-void ReleaseMidambleShiftAndBurstType_LCR_r4(MidambleShiftAndBurstType_LCR_r4* v);
 void InitIndividualTimeslotInfo_LCR_r4(IndividualTimeslotInfo_LCR_r4* v);
 int DecodeIndividualTimeslotInfo_LCR_r4(PerContext* ctx, IndividualTimeslotInfo_LCR_r4* v);
-void ReleaseIndividualTimeslotInfo_LCR_r4(IndividualTimeslotInfo_LCR_r4* v);
 void InitDownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters(DownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters* v);
 int DecodeDownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters(PerContext* ctx, DownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters* v);
-void ReleaseDownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters(DownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters* v);
 int DecodeDownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast(PerContext* ctx, DownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast* v);
 void InitDownlinkAdditionalTimeslots_VHCR_parameters(DownlinkAdditionalTimeslots_VHCR_parameters* v);
 int DecodeDownlinkAdditionalTimeslots_VHCR_parameters(PerContext* ctx, DownlinkAdditionalTimeslots_VHCR_parameters* v);
-void ReleaseDownlinkAdditionalTimeslots_VHCR_parameters(DownlinkAdditionalTimeslots_VHCR_parameters* v);
 void InitDownlinkAdditionalTimeslots_VHCR(DownlinkAdditionalTimeslots_VHCR* v);
 int DecodeDownlinkAdditionalTimeslots_VHCR(PerContext* ctx, DownlinkAdditionalTimeslots_VHCR* v);
-void ReleaseDownlinkAdditionalTimeslots_VHCR(DownlinkAdditionalTimeslots_VHCR* v);
 void InitMidambleShiftAndBurstType_VHCR_burstType(MidambleShiftAndBurstType_VHCR_burstType* v);
 int DecodeMidambleShiftAndBurstType_VHCR_burstType(PerContext* ctx, MidambleShiftAndBurstType_VHCR_burstType* v);
-void ReleaseMidambleShiftAndBurstType_VHCR_burstType(MidambleShiftAndBurstType_VHCR_burstType* v);
 void InitMidambleShiftAndBurstType_VHCR(MidambleShiftAndBurstType_VHCR* v);
 int DecodeMidambleShiftAndBurstType_VHCR(PerContext* ctx, MidambleShiftAndBurstType_VHCR* v);
-void ReleaseMidambleShiftAndBurstType_VHCR(MidambleShiftAndBurstType_VHCR* v);
 void InitIndividualTimeslotInfo_VHCR(IndividualTimeslotInfo_VHCR* v);
 int DecodeIndividualTimeslotInfo_VHCR(PerContext* ctx, IndividualTimeslotInfo_VHCR* v);
-void ReleaseIndividualTimeslotInfo_VHCR(IndividualTimeslotInfo_VHCR* v);
 void InitDownlinkAdditionalTimeslots_VHCR_parameters_newParameters(DownlinkAdditionalTimeslots_VHCR_parameters_newParameters* v);
 int DecodeDownlinkAdditionalTimeslots_VHCR_parameters_newParameters(PerContext* ctx, DownlinkAdditionalTimeslots_VHCR_parameters_newParameters* v);
-void ReleaseDownlinkAdditionalTimeslots_VHCR_parameters_newParameters(DownlinkAdditionalTimeslots_VHCR_parameters_newParameters* v);
 int DecodeDownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast(PerContext* ctx, DownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast* v);
 void InitMidambleShiftAndBurstType_burstType(MidambleShiftAndBurstType_burstType* v);
 int DecodeMidambleShiftAndBurstType_burstType(PerContext* ctx, MidambleShiftAndBurstType_burstType* v);
-void ReleaseMidambleShiftAndBurstType_burstType(MidambleShiftAndBurstType_burstType* v);
 void InitMidambleShiftAndBurstType(MidambleShiftAndBurstType* v);
 int DecodeMidambleShiftAndBurstType(PerContext* ctx, MidambleShiftAndBurstType* v);
-void ReleaseMidambleShiftAndBurstType(MidambleShiftAndBurstType* v);
 void InitIndividualTimeslotInfo(IndividualTimeslotInfo* v);
 int DecodeIndividualTimeslotInfo(PerContext* ctx, IndividualTimeslotInfo* v);
-void ReleaseIndividualTimeslotInfo(IndividualTimeslotInfo* v);
 void InitDownlinkAdditionalTimeslots_parameters_newParameters(DownlinkAdditionalTimeslots_parameters_newParameters* v);
 int DecodeDownlinkAdditionalTimeslots_parameters_newParameters(PerContext* ctx, DownlinkAdditionalTimeslots_parameters_newParameters* v);
-void ReleaseDownlinkAdditionalTimeslots_parameters_newParameters(DownlinkAdditionalTimeslots_parameters_newParameters* v);
 int DecodeDownlinkAdditionalTimeslots_parameters_sameAsLast(PerContext* ctx, DownlinkAdditionalTimeslots_parameters_sameAsLast* v);
 void InitDownlinkAdditionalTimeslots_r7_parameters(DownlinkAdditionalTimeslots_r7_parameters* v);
 int DecodeDownlinkAdditionalTimeslots_r7_parameters(PerContext* ctx, DownlinkAdditionalTimeslots_r7_parameters* v);
-void ReleaseDownlinkAdditionalTimeslots_r7_parameters(DownlinkAdditionalTimeslots_r7_parameters* v);
 void InitDownlinkAdditionalTimeslots_r7(DownlinkAdditionalTimeslots_r7* v);
 int DecodeDownlinkAdditionalTimeslots_r7(PerContext* ctx, DownlinkAdditionalTimeslots_r7* v);
-void ReleaseDownlinkAdditionalTimeslots_r7(DownlinkAdditionalTimeslots_r7* v);
 void InitMidambleShiftAndBurstType_r7_burstType(MidambleShiftAndBurstType_r7_burstType* v);
 int DecodeMidambleShiftAndBurstType_r7_burstType(PerContext* ctx, MidambleShiftAndBurstType_r7_burstType* v);
-void ReleaseMidambleShiftAndBurstType_r7_burstType(MidambleShiftAndBurstType_r7_burstType* v);
 void InitMidambleShiftAndBurstType_r7(MidambleShiftAndBurstType_r7* v);
 int DecodeMidambleShiftAndBurstType_r7(PerContext* ctx, MidambleShiftAndBurstType_r7* v);
-void ReleaseMidambleShiftAndBurstType_r7(MidambleShiftAndBurstType_r7* v);
 void InitIndividualTimeslotInfo_r7(IndividualTimeslotInfo_r7* v);
 int DecodeIndividualTimeslotInfo_r7(PerContext* ctx, IndividualTimeslotInfo_r7* v);
-void ReleaseIndividualTimeslotInfo_r7(IndividualTimeslotInfo_r7* v);
 void InitDownlinkAdditionalTimeslots_r7_parameters_newParameters(DownlinkAdditionalTimeslots_r7_parameters_newParameters* v);
 int DecodeDownlinkAdditionalTimeslots_r7_parameters_newParameters(PerContext* ctx, DownlinkAdditionalTimeslots_r7_parameters_newParameters* v);
-void ReleaseDownlinkAdditionalTimeslots_r7_parameters_newParameters(DownlinkAdditionalTimeslots_r7_parameters_newParameters* v);
 int DecodeDownlinkAdditionalTimeslots_r7_parameters_sameAsLast(PerContext* ctx, DownlinkAdditionalTimeslots_r7_parameters_sameAsLast* v);
 void InitDownlinkTimeslotsCodes_moreTimeslots(DownlinkTimeslotsCodes_moreTimeslots* v);
 int DecodeDownlinkTimeslotsCodes_moreTimeslots(PerContext* ctx, DownlinkTimeslotsCodes_moreTimeslots* v);
-void ReleaseDownlinkTimeslotsCodes_moreTimeslots(DownlinkTimeslotsCodes_moreTimeslots* v);
 void InitDownlinkTimeslotsCodes(DownlinkTimeslotsCodes* v);
 int DecodeDownlinkTimeslotsCodes(PerContext* ctx, DownlinkTimeslotsCodes* v);
-void ReleaseDownlinkTimeslotsCodes(DownlinkTimeslotsCodes* v);
 void InitDownlinkTimeslotsCodes_LCR_r4_moreTimeslots(DownlinkTimeslotsCodes_LCR_r4_moreTimeslots* v);
 int DecodeDownlinkTimeslotsCodes_LCR_r4_moreTimeslots(PerContext* ctx, DownlinkTimeslotsCodes_LCR_r4_moreTimeslots* v);
-void ReleaseDownlinkTimeslotsCodes_LCR_r4_moreTimeslots(DownlinkTimeslotsCodes_LCR_r4_moreTimeslots* v);
 void InitDownlinkTimeslotsCodes_LCR_r4(DownlinkTimeslotsCodes_LCR_r4* v);
 int DecodeDownlinkTimeslotsCodes_LCR_r4(PerContext* ctx, DownlinkTimeslotsCodes_LCR_r4* v);
-void ReleaseDownlinkTimeslotsCodes_LCR_r4(DownlinkTimeslotsCodes_LCR_r4* v);
 void InitDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots* v);
 int DecodeDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(PerContext* ctx, DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots* v);
-void ReleaseDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots* v);
 void InitDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList* v);
 int DecodeDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(PerContext* ctx, DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList* v);
-void ReleaseDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList* v);
 void InitDownlinkTimeslotsCodes_VHCR_moreTimeslots(DownlinkTimeslotsCodes_VHCR_moreTimeslots* v);
 int DecodeDownlinkTimeslotsCodes_VHCR_moreTimeslots(PerContext* ctx, DownlinkTimeslotsCodes_VHCR_moreTimeslots* v);
-void ReleaseDownlinkTimeslotsCodes_VHCR_moreTimeslots(DownlinkTimeslotsCodes_VHCR_moreTimeslots* v);
 void InitDownlinkTimeslotsCodes_VHCR(DownlinkTimeslotsCodes_VHCR* v);
 int DecodeDownlinkTimeslotsCodes_VHCR(PerContext* ctx, DownlinkTimeslotsCodes_VHCR* v);
-void ReleaseDownlinkTimeslotsCodes_VHCR(DownlinkTimeslotsCodes_VHCR* v);
 void InitDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots* v);
 int DecodeDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(PerContext* ctx, DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots* v);
-void ReleaseDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots* v);
 void InitDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList* v);
 int DecodeDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(PerContext* ctx, DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList* v);
-void ReleaseDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList* v);
 void InitDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots(DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots* v);
 int DecodeDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots(PerContext* ctx, DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots* v);
-void ReleaseDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots(DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots* v);
 void InitDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList* v);
 int DecodeDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(PerContext* ctx, DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList* v);
-void ReleaseDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList* v);
 void InitDownlinkTimeslotsCodes_r7_moreTimeslots(DownlinkTimeslotsCodes_r7_moreTimeslots* v);
 int DecodeDownlinkTimeslotsCodes_r7_moreTimeslots(PerContext* ctx, DownlinkTimeslotsCodes_r7_moreTimeslots* v);
-void ReleaseDownlinkTimeslotsCodes_r7_moreTimeslots(DownlinkTimeslotsCodes_r7_moreTimeslots* v);
 void InitDownlinkTimeslotsCodes_r7(DownlinkTimeslotsCodes_r7* v);
 int DecodeDownlinkTimeslotsCodes_r7(PerContext* ctx, DownlinkTimeslotsCodes_r7* v);
-void ReleaseDownlinkTimeslotsCodes_r7(DownlinkTimeslotsCodes_r7* v);
 void InitDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots(DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots* v);
 int DecodeDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots(PerContext* ctx, DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots* v);
-void ReleaseDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots(DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots* v);
 void InitDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList(DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList* v);
 int DecodeDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList(PerContext* ctx, DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList* v);
-void ReleaseDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList(DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList* v);
 void InitDummy_InterFreqRACHReportingInfo_modeSpecificInfo(Dummy_InterFreqRACHReportingInfo_modeSpecificInfo* v);
 int DecodeDummy_InterFreqRACHReportingInfo_modeSpecificInfo(PerContext* ctx, Dummy_InterFreqRACHReportingInfo_modeSpecificInfo* v);
-void ReleaseDummy_InterFreqRACHReportingInfo_modeSpecificInfo(Dummy_InterFreqRACHReportingInfo_modeSpecificInfo* v);
 void InitDummy_InterFreqRACHReportingInfo(Dummy_InterFreqRACHReportingInfo* v);
 int DecodeDummy_InterFreqRACHReportingInfo(PerContext* ctx, Dummy_InterFreqRACHReportingInfo* v);
-void ReleaseDummy_InterFreqRACHReportingInfo(Dummy_InterFreqRACHReportingInfo* v);
 int DecodeDummy_InterFreqRACHReportingInfo_modeSpecificInfo_fdd(PerContext* ctx, Dummy_InterFreqRACHReportingInfo_modeSpecificInfo_fdd* v);
 void InitInterFreqRepQuantityRACH_TDDList(InterFreqRepQuantityRACH_TDDList* v);
 int DecodeInterFreqRepQuantityRACH_TDDList(PerContext* ctx, InterFreqRepQuantityRACH_TDDList* v);
@@ -5473,46 +5322,34 @@ void InitDynamicPersistenceLevelList(DynamicPersistenceLevelList* v);
 int DecodeDynamicPersistenceLevelList(PerContext* ctx, DynamicPersistenceLevelList* v);
 void InitForbiddenAffectCell(ForbiddenAffectCell* v);
 int DecodeForbiddenAffectCell(PerContext* ctx, ForbiddenAffectCell* v);
-void ReleaseForbiddenAffectCell(ForbiddenAffectCell* v);
 void InitForbiddenAffectCellList(ForbiddenAffectCellList* v);
 int DecodeForbiddenAffectCellList(PerContext* ctx, ForbiddenAffectCellList* v);
-void ReleaseForbiddenAffectCellList(ForbiddenAffectCellList* v);
 void InitEvent1a(Event1a* v);
 int DecodeEvent1a(PerContext* ctx, Event1a* v);
-void ReleaseEvent1a(Event1a* v);
 void InitForbiddenAffectCell_LCR_r4(ForbiddenAffectCell_LCR_r4* v);
 int DecodeForbiddenAffectCell_LCR_r4(PerContext* ctx, ForbiddenAffectCell_LCR_r4* v);
 void InitForbiddenAffectCellList_LCR_r4(ForbiddenAffectCellList_LCR_r4* v);
 int DecodeForbiddenAffectCellList_LCR_r4(PerContext* ctx, ForbiddenAffectCellList_LCR_r4* v);
-void ReleaseForbiddenAffectCellList_LCR_r4(ForbiddenAffectCellList_LCR_r4* v);
 void InitEvent1a_LCR_r4(Event1a_LCR_r4* v);
 int DecodeEvent1a_LCR_r4(PerContext* ctx, Event1a_LCR_r4* v);
-void ReleaseEvent1a_LCR_r4(Event1a_LCR_r4* v);
 void InitEvent1b(Event1b* v);
 int DecodeEvent1b(PerContext* ctx, Event1b* v);
-void ReleaseEvent1b(Event1b* v);
 void InitEvent1b_LCR_r4(Event1b_LCR_r4* v);
 int DecodeEvent1b_LCR_r4(PerContext* ctx, Event1b_LCR_r4* v);
-void ReleaseEvent1b_LCR_r4(Event1b_LCR_r4* v);
 int DecodeEvent1c(PerContext* ctx, Event1c* v);
 int DecodeEvent1e(PerContext* ctx, Event1e* v);
 int DecodeEvent1f(PerContext* ctx, Event1f* v);
 void InitExplicitTFCS_Configuration(ExplicitTFCS_Configuration* v);
 int DecodeExplicitTFCS_Configuration(PerContext* ctx, ExplicitTFCS_Configuration* v);
-void ReleaseExplicitTFCS_Configuration(ExplicitTFCS_Configuration* v);
 int DecodeTFCS_Removal(PerContext* ctx, TFCS_Removal* v);
 void InitTFCS_RemovalList(TFCS_RemovalList* v);
 int DecodeTFCS_RemovalList(PerContext* ctx, TFCS_RemovalList* v);
-void ReleaseTFCS_RemovalList(TFCS_RemovalList* v);
 void InitTFCS_ReconfAdd_ctfcSize(TFCS_ReconfAdd_ctfcSize* v);
 int DecodeTFCS_ReconfAdd_ctfcSize(PerContext* ctx, TFCS_ReconfAdd_ctfcSize* v);
-void ReleaseTFCS_ReconfAdd_ctfcSize(TFCS_ReconfAdd_ctfcSize* v);
 void InitTFCS_ReconfAdd(TFCS_ReconfAdd* v);
 int DecodeTFCS_ReconfAdd(PerContext* ctx, TFCS_ReconfAdd* v);
-void ReleaseTFCS_ReconfAdd(TFCS_ReconfAdd* v);
 void InitExplicitTFCS_Configuration_replacement(ExplicitTFCS_Configuration_replacement* v);
 int DecodeExplicitTFCS_Configuration_replacement(PerContext* ctx, ExplicitTFCS_Configuration_replacement* v);
-void ReleaseExplicitTFCS_Configuration_replacement(ExplicitTFCS_Configuration_replacement* v);
 void InitFACH_MeasurementOccasionInfo_inter_RAT_meas_ind(FACH_MeasurementOccasionInfo_inter_RAT_meas_ind* v);
 int DecodeFACH_MeasurementOccasionInfo_inter_RAT_meas_ind(PerContext* ctx, FACH_MeasurementOccasionInfo_inter_RAT_meas_ind* v);
 void InitFACH_MeasurementOccasionInfo(FACH_MeasurementOccasionInfo* v);
@@ -5520,28 +5357,21 @@ int DecodeFACH_MeasurementOccasionInfo(PerContext* ctx, FACH_MeasurementOccasion
 int DecodeFACH_MeasurementOccasionInfo_LCR_r4_ext(PerContext* ctx, FACH_MeasurementOccasionInfo_LCR_r4_ext* v);
 void InitFACH_PCH_Information(FACH_PCH_Information* v);
 int DecodeFACH_PCH_Information(PerContext* ctx, FACH_PCH_Information* v);
-void ReleaseFACH_PCH_Information(FACH_PCH_Information* v);
 void InitFACH_PCH_InformationList(FACH_PCH_InformationList* v);
 int DecodeFACH_PCH_InformationList(PerContext* ctx, FACH_PCH_InformationList* v);
-void ReleaseFACH_PCH_InformationList(FACH_PCH_InformationList* v);
 void InitFPACH_Info_r4(FPACH_Info_r4* v);
 int DecodeFPACH_Info_r4(PerContext* ctx, FPACH_Info_r4* v);
-void ReleaseFPACH_Info_r4(FPACH_Info_r4* v);
 void InitFrequencyInfo_modeSpecificInfo(FrequencyInfo_modeSpecificInfo* v);
 int DecodeFrequencyInfo_modeSpecificInfo(PerContext* ctx, FrequencyInfo_modeSpecificInfo* v);
-void ReleaseFrequencyInfo_modeSpecificInfo(FrequencyInfo_modeSpecificInfo* v);
 void InitFrequencyInfo(FrequencyInfo* v);
 int DecodeFrequencyInfo(PerContext* ctx, FrequencyInfo* v);
-void ReleaseFrequencyInfo(FrequencyInfo* v);
 void InitFrequencyInfoFDD(FrequencyInfoFDD* v);
 int DecodeFrequencyInfoFDD(PerContext* ctx, FrequencyInfoFDD* v);
 int DecodeFrequencyInfoTDD(PerContext* ctx, FrequencyInfoTDD* v);
 void InitHARQ_Info_memoryPartitioning(HARQ_Info_memoryPartitioning* v);
 int DecodeHARQ_Info_memoryPartitioning(PerContext* ctx, HARQ_Info_memoryPartitioning* v);
-void ReleaseHARQ_Info_memoryPartitioning(HARQ_Info_memoryPartitioning* v);
 void InitHARQ_Info(HARQ_Info* v);
 int DecodeHARQ_Info(PerContext* ctx, HARQ_Info* v);
-void ReleaseHARQ_Info(HARQ_Info* v);
 void InitHARQ_Info_memoryPartitioning_explicit(HARQ_Info_memoryPartitioning_explicit* v);
 int DecodeHARQ_Info_memoryPartitioning_explicit(PerContext* ctx, HARQ_Info_memoryPartitioning_explicit* v);
 void InitHS_SCCH_SystemInfo_hS_SCCHChannelisationCodeInfo(HS_SCCH_SystemInfo_hS_SCCHChannelisationCodeInfo* v);
@@ -5552,268 +5382,183 @@ void InitHS_DSCH_CommonSystemInformation_common_H_RNTI_information(HS_DSCH_Commo
 int DecodeHS_DSCH_CommonSystemInformation_common_H_RNTI_information(PerContext* ctx, HS_DSCH_CommonSystemInformation_common_H_RNTI_information* v);
 void InitHS_DSCH_CommonSystemInformation(HS_DSCH_CommonSystemInformation* v);
 int DecodeHS_DSCH_CommonSystemInformation(PerContext* ctx, HS_DSCH_CommonSystemInformation* v);
-void ReleaseHS_DSCH_CommonSystemInformation(HS_DSCH_CommonSystemInformation* v);
 void InitPICH_Info(PICH_Info* v);
 int DecodePICH_Info(PerContext* ctx, PICH_Info* v);
-void ReleasePICH_Info(PICH_Info* v);
 void InitPICH_ForHSDPASupportedPaging(PICH_ForHSDPASupportedPaging* v);
 int DecodePICH_ForHSDPASupportedPaging(PerContext* ctx, PICH_ForHSDPASupportedPaging* v);
-void ReleasePICH_ForHSDPASupportedPaging(PICH_ForHSDPASupportedPaging* v);
 void InitHS_DSCH_PagingSystemInformation_pich_ForHSDPASupportedPagingList(HS_DSCH_PagingSystemInformation_pich_ForHSDPASupportedPagingList* v);
 int DecodeHS_DSCH_PagingSystemInformation_pich_ForHSDPASupportedPagingList(PerContext* ctx, HS_DSCH_PagingSystemInformation_pich_ForHSDPASupportedPagingList* v);
-void ReleaseHS_DSCH_PagingSystemInformation_pich_ForHSDPASupportedPagingList(HS_DSCH_PagingSystemInformation_pich_ForHSDPASupportedPagingList* v);
 void InitHS_DSCH_PagingSystemInformation_transportBlockSizeList(HS_DSCH_PagingSystemInformation_transportBlockSizeList* v);
 int DecodeHS_DSCH_PagingSystemInformation_transportBlockSizeList(PerContext* ctx, HS_DSCH_PagingSystemInformation_transportBlockSizeList* v);
 void InitHS_DSCH_PagingSystemInformation(HS_DSCH_PagingSystemInformation* v);
 int DecodeHS_DSCH_PagingSystemInformation(PerContext* ctx, HS_DSCH_PagingSystemInformation* v);
-void ReleaseHS_DSCH_PagingSystemInformation(HS_DSCH_PagingSystemInformation* v);
 void InitIndividualTimeslotInfo_LCR_r4_ext(IndividualTimeslotInfo_LCR_r4_ext* v);
 int DecodeIndividualTimeslotInfo_LCR_r4_ext(PerContext* ctx, IndividualTimeslotInfo_LCR_r4_ext* v);
-void ReleaseIndividualTimeslotInfo_LCR_r4_ext(IndividualTimeslotInfo_LCR_r4_ext* v);
 void InitRemovedInterFreqCellList(RemovedInterFreqCellList* v);
 int DecodeRemovedInterFreqCellList(PerContext* ctx, RemovedInterFreqCellList* v);
-void ReleaseRemovedInterFreqCellList(RemovedInterFreqCellList* v);
 void InitNewInterFreqCellSI_ECN0(NewInterFreqCellSI_ECN0* v);
 int DecodeNewInterFreqCellSI_ECN0(PerContext* ctx, NewInterFreqCellSI_ECN0* v);
-void ReleaseNewInterFreqCellSI_ECN0(NewInterFreqCellSI_ECN0* v);
 void InitNewInterFreqCellSI_List_ECN0(NewInterFreqCellSI_List_ECN0* v);
 int DecodeNewInterFreqCellSI_List_ECN0(PerContext* ctx, NewInterFreqCellSI_List_ECN0* v);
-void ReleaseNewInterFreqCellSI_List_ECN0(NewInterFreqCellSI_List_ECN0* v);
 void InitInterFreqCellInfoSI_List_ECN0(InterFreqCellInfoSI_List_ECN0* v);
 int DecodeInterFreqCellInfoSI_List_ECN0(PerContext* ctx, InterFreqCellInfoSI_List_ECN0* v);
-void ReleaseInterFreqCellInfoSI_List_ECN0(InterFreqCellInfoSI_List_ECN0* v);
 void InitNewInterFreqCellSI_ECN0_LCR_r4(NewInterFreqCellSI_ECN0_LCR_r4* v);
 int DecodeNewInterFreqCellSI_ECN0_LCR_r4(PerContext* ctx, NewInterFreqCellSI_ECN0_LCR_r4* v);
-void ReleaseNewInterFreqCellSI_ECN0_LCR_r4(NewInterFreqCellSI_ECN0_LCR_r4* v);
 void InitNewInterFreqCellSI_List_ECN0_LCR_r4(NewInterFreqCellSI_List_ECN0_LCR_r4* v);
 int DecodeNewInterFreqCellSI_List_ECN0_LCR_r4(PerContext* ctx, NewInterFreqCellSI_List_ECN0_LCR_r4* v);
-void ReleaseNewInterFreqCellSI_List_ECN0_LCR_r4(NewInterFreqCellSI_List_ECN0_LCR_r4* v);
 void InitInterFreqCellInfoSI_List_ECN0_LCR(InterFreqCellInfoSI_List_ECN0_LCR* v);
 int DecodeInterFreqCellInfoSI_List_ECN0_LCR(PerContext* ctx, InterFreqCellInfoSI_List_ECN0_LCR* v);
-void ReleaseInterFreqCellInfoSI_List_ECN0_LCR(InterFreqCellInfoSI_List_ECN0_LCR* v);
 void InitNewInterFreqCellSI_HCS_ECN0(NewInterFreqCellSI_HCS_ECN0* v);
 int DecodeNewInterFreqCellSI_HCS_ECN0(PerContext* ctx, NewInterFreqCellSI_HCS_ECN0* v);
-void ReleaseNewInterFreqCellSI_HCS_ECN0(NewInterFreqCellSI_HCS_ECN0* v);
 void InitNewInterFreqCellSI_List_HCS_ECN0(NewInterFreqCellSI_List_HCS_ECN0* v);
 int DecodeNewInterFreqCellSI_List_HCS_ECN0(PerContext* ctx, NewInterFreqCellSI_List_HCS_ECN0* v);
-void ReleaseNewInterFreqCellSI_List_HCS_ECN0(NewInterFreqCellSI_List_HCS_ECN0* v);
 void InitInterFreqCellInfoSI_List_HCS_ECN0(InterFreqCellInfoSI_List_HCS_ECN0* v);
 int DecodeInterFreqCellInfoSI_List_HCS_ECN0(PerContext* ctx, InterFreqCellInfoSI_List_HCS_ECN0* v);
-void ReleaseInterFreqCellInfoSI_List_HCS_ECN0(InterFreqCellInfoSI_List_HCS_ECN0* v);
 void InitNewInterFreqCellSI_HCS_ECN0_LCR_r4(NewInterFreqCellSI_HCS_ECN0_LCR_r4* v);
 int DecodeNewInterFreqCellSI_HCS_ECN0_LCR_r4(PerContext* ctx, NewInterFreqCellSI_HCS_ECN0_LCR_r4* v);
-void ReleaseNewInterFreqCellSI_HCS_ECN0_LCR_r4(NewInterFreqCellSI_HCS_ECN0_LCR_r4* v);
 void InitNewInterFreqCellSI_List_HCS_ECN0_LCR_r4(NewInterFreqCellSI_List_HCS_ECN0_LCR_r4* v);
 int DecodeNewInterFreqCellSI_List_HCS_ECN0_LCR_r4(PerContext* ctx, NewInterFreqCellSI_List_HCS_ECN0_LCR_r4* v);
-void ReleaseNewInterFreqCellSI_List_HCS_ECN0_LCR_r4(NewInterFreqCellSI_List_HCS_ECN0_LCR_r4* v);
 void InitInterFreqCellInfoSI_List_HCS_ECN0_LCR(InterFreqCellInfoSI_List_HCS_ECN0_LCR* v);
 int DecodeInterFreqCellInfoSI_List_HCS_ECN0_LCR(PerContext* ctx, InterFreqCellInfoSI_List_HCS_ECN0_LCR* v);
-void ReleaseInterFreqCellInfoSI_List_HCS_ECN0_LCR(InterFreqCellInfoSI_List_HCS_ECN0_LCR* v);
 void InitNewInterFreqCellSI_HCS_RSCP(NewInterFreqCellSI_HCS_RSCP* v);
 int DecodeNewInterFreqCellSI_HCS_RSCP(PerContext* ctx, NewInterFreqCellSI_HCS_RSCP* v);
-void ReleaseNewInterFreqCellSI_HCS_RSCP(NewInterFreqCellSI_HCS_RSCP* v);
 void InitNewInterFreqCellSI_List_HCS_RSCP(NewInterFreqCellSI_List_HCS_RSCP* v);
 int DecodeNewInterFreqCellSI_List_HCS_RSCP(PerContext* ctx, NewInterFreqCellSI_List_HCS_RSCP* v);
-void ReleaseNewInterFreqCellSI_List_HCS_RSCP(NewInterFreqCellSI_List_HCS_RSCP* v);
 void InitInterFreqCellInfoSI_List_HCS_RSCP(InterFreqCellInfoSI_List_HCS_RSCP* v);
 int DecodeInterFreqCellInfoSI_List_HCS_RSCP(PerContext* ctx, InterFreqCellInfoSI_List_HCS_RSCP* v);
-void ReleaseInterFreqCellInfoSI_List_HCS_RSCP(InterFreqCellInfoSI_List_HCS_RSCP* v);
 void InitNewInterFreqCellSI_HCS_RSCP_LCR_r4(NewInterFreqCellSI_HCS_RSCP_LCR_r4* v);
 int DecodeNewInterFreqCellSI_HCS_RSCP_LCR_r4(PerContext* ctx, NewInterFreqCellSI_HCS_RSCP_LCR_r4* v);
-void ReleaseNewInterFreqCellSI_HCS_RSCP_LCR_r4(NewInterFreqCellSI_HCS_RSCP_LCR_r4* v);
 void InitNewInterFreqCellSI_List_HCS_RSCP_LCR_r4(NewInterFreqCellSI_List_HCS_RSCP_LCR_r4* v);
 int DecodeNewInterFreqCellSI_List_HCS_RSCP_LCR_r4(PerContext* ctx, NewInterFreqCellSI_List_HCS_RSCP_LCR_r4* v);
-void ReleaseNewInterFreqCellSI_List_HCS_RSCP_LCR_r4(NewInterFreqCellSI_List_HCS_RSCP_LCR_r4* v);
 void InitInterFreqCellInfoSI_List_HCS_RSCP_LCR(InterFreqCellInfoSI_List_HCS_RSCP_LCR* v);
 int DecodeInterFreqCellInfoSI_List_HCS_RSCP_LCR(PerContext* ctx, InterFreqCellInfoSI_List_HCS_RSCP_LCR* v);
-void ReleaseInterFreqCellInfoSI_List_HCS_RSCP_LCR(InterFreqCellInfoSI_List_HCS_RSCP_LCR* v);
 void InitNewInterFreqCellSI_RSCP(NewInterFreqCellSI_RSCP* v);
 int DecodeNewInterFreqCellSI_RSCP(PerContext* ctx, NewInterFreqCellSI_RSCP* v);
-void ReleaseNewInterFreqCellSI_RSCP(NewInterFreqCellSI_RSCP* v);
 void InitNewInterFreqCellSI_List_RSCP(NewInterFreqCellSI_List_RSCP* v);
 int DecodeNewInterFreqCellSI_List_RSCP(PerContext* ctx, NewInterFreqCellSI_List_RSCP* v);
-void ReleaseNewInterFreqCellSI_List_RSCP(NewInterFreqCellSI_List_RSCP* v);
 void InitInterFreqCellInfoSI_List_RSCP(InterFreqCellInfoSI_List_RSCP* v);
 int DecodeInterFreqCellInfoSI_List_RSCP(PerContext* ctx, InterFreqCellInfoSI_List_RSCP* v);
-void ReleaseInterFreqCellInfoSI_List_RSCP(InterFreqCellInfoSI_List_RSCP* v);
 void InitNewInterFreqCellSI_RSCP_LCR_r4(NewInterFreqCellSI_RSCP_LCR_r4* v);
 int DecodeNewInterFreqCellSI_RSCP_LCR_r4(PerContext* ctx, NewInterFreqCellSI_RSCP_LCR_r4* v);
-void ReleaseNewInterFreqCellSI_RSCP_LCR_r4(NewInterFreqCellSI_RSCP_LCR_r4* v);
 void InitNewInterFreqCellSI_List_RSCP_LCR_r4(NewInterFreqCellSI_List_RSCP_LCR_r4* v);
 int DecodeNewInterFreqCellSI_List_RSCP_LCR_r4(PerContext* ctx, NewInterFreqCellSI_List_RSCP_LCR_r4* v);
-void ReleaseNewInterFreqCellSI_List_RSCP_LCR_r4(NewInterFreqCellSI_List_RSCP_LCR_r4* v);
 void InitInterFreqCellInfoSI_List_RSCP_LCR(InterFreqCellInfoSI_List_RSCP_LCR* v);
 int DecodeInterFreqCellInfoSI_List_RSCP_LCR(PerContext* ctx, InterFreqCellInfoSI_List_RSCP_LCR* v);
-void ReleaseInterFreqCellInfoSI_List_RSCP_LCR(InterFreqCellInfoSI_List_RSCP_LCR* v);
 void InitInterFreqMeasurementSysInfo_ECN0(InterFreqMeasurementSysInfo_ECN0* v);
 int DecodeInterFreqMeasurementSysInfo_ECN0(PerContext* ctx, InterFreqMeasurementSysInfo_ECN0* v);
-void ReleaseInterFreqMeasurementSysInfo_ECN0(InterFreqMeasurementSysInfo_ECN0* v);
 void InitInterFreqMeasurementSysInfo_ECN0_LCR_r4(InterFreqMeasurementSysInfo_ECN0_LCR_r4* v);
 int DecodeInterFreqMeasurementSysInfo_ECN0_LCR_r4(PerContext* ctx, InterFreqMeasurementSysInfo_ECN0_LCR_r4* v);
-void ReleaseInterFreqMeasurementSysInfo_ECN0_LCR_r4(InterFreqMeasurementSysInfo_ECN0_LCR_r4* v);
 void InitInterFreqMeasurementSysInfo_HCS_ECN0(InterFreqMeasurementSysInfo_HCS_ECN0* v);
 int DecodeInterFreqMeasurementSysInfo_HCS_ECN0(PerContext* ctx, InterFreqMeasurementSysInfo_HCS_ECN0* v);
-void ReleaseInterFreqMeasurementSysInfo_HCS_ECN0(InterFreqMeasurementSysInfo_HCS_ECN0* v);
 void InitInterFreqMeasurementSysInfo_HCS_ECN0_LCR_r4(InterFreqMeasurementSysInfo_HCS_ECN0_LCR_r4* v);
 int DecodeInterFreqMeasurementSysInfo_HCS_ECN0_LCR_r4(PerContext* ctx, InterFreqMeasurementSysInfo_HCS_ECN0_LCR_r4* v);
-void ReleaseInterFreqMeasurementSysInfo_HCS_ECN0_LCR_r4(InterFreqMeasurementSysInfo_HCS_ECN0_LCR_r4* v);
 void InitInterFreqMeasurementSysInfo_HCS_RSCP(InterFreqMeasurementSysInfo_HCS_RSCP* v);
 int DecodeInterFreqMeasurementSysInfo_HCS_RSCP(PerContext* ctx, InterFreqMeasurementSysInfo_HCS_RSCP* v);
-void ReleaseInterFreqMeasurementSysInfo_HCS_RSCP(InterFreqMeasurementSysInfo_HCS_RSCP* v);
 void InitInterFreqMeasurementSysInfo_HCS_RSCP_LCR_r4(InterFreqMeasurementSysInfo_HCS_RSCP_LCR_r4* v);
 int DecodeInterFreqMeasurementSysInfo_HCS_RSCP_LCR_r4(PerContext* ctx, InterFreqMeasurementSysInfo_HCS_RSCP_LCR_r4* v);
-void ReleaseInterFreqMeasurementSysInfo_HCS_RSCP_LCR_r4(InterFreqMeasurementSysInfo_HCS_RSCP_LCR_r4* v);
 void InitInterFreqMeasurementSysInfo_RSCP(InterFreqMeasurementSysInfo_RSCP* v);
 int DecodeInterFreqMeasurementSysInfo_RSCP(PerContext* ctx, InterFreqMeasurementSysInfo_RSCP* v);
-void ReleaseInterFreqMeasurementSysInfo_RSCP(InterFreqMeasurementSysInfo_RSCP* v);
 void InitInterFreqMeasurementSysInfo_RSCP_LCR_r4(InterFreqMeasurementSysInfo_RSCP_LCR_r4* v);
 int DecodeInterFreqMeasurementSysInfo_RSCP_LCR_r4(PerContext* ctx, InterFreqMeasurementSysInfo_RSCP_LCR_r4* v);
-void ReleaseInterFreqMeasurementSysInfo_RSCP_LCR_r4(InterFreqMeasurementSysInfo_RSCP_LCR_r4* v);
 void InitInterFreqRACHReportingInfo_modeSpecificInfo(InterFreqRACHReportingInfo_modeSpecificInfo* v);
 int DecodeInterFreqRACHReportingInfo_modeSpecificInfo(PerContext* ctx, InterFreqRACHReportingInfo_modeSpecificInfo* v);
-void ReleaseInterFreqRACHReportingInfo_modeSpecificInfo(InterFreqRACHReportingInfo_modeSpecificInfo* v);
 void InitInterFreqRACHReportingInfo(InterFreqRACHReportingInfo* v);
 int DecodeInterFreqRACHReportingInfo(PerContext* ctx, InterFreqRACHReportingInfo* v);
-void ReleaseInterFreqRACHReportingInfo(InterFreqRACHReportingInfo* v);
 int DecodeInterFreqRACHReportingInfo_modeSpecificInfo_fdd(PerContext* ctx, InterFreqRACHReportingInfo_modeSpecificInfo_fdd* v);
 void InitInterFreqRACHReportingInfo_modeSpecificInfo_tdd(InterFreqRACHReportingInfo_modeSpecificInfo_tdd* v);
 int DecodeInterFreqRACHReportingInfo_modeSpecificInfo_tdd(PerContext* ctx, InterFreqRACHReportingInfo_modeSpecificInfo_tdd* v);
 void InitRemovedInterRATCellList(RemovedInterRATCellList* v);
 int DecodeRemovedInterRATCellList(PerContext* ctx, RemovedInterRATCellList* v);
-void ReleaseRemovedInterRATCellList(RemovedInterRATCellList* v);
 void InitNewInterRATCell_technologySpecificInfo(NewInterRATCell_technologySpecificInfo* v);
 int DecodeNewInterRATCell_technologySpecificInfo(PerContext* ctx, NewInterRATCell_technologySpecificInfo* v);
-void ReleaseNewInterRATCell_technologySpecificInfo(NewInterRATCell_technologySpecificInfo* v);
 void InitNewInterRATCell(NewInterRATCell* v);
 int DecodeNewInterRATCell(PerContext* ctx, NewInterRATCell* v);
-void ReleaseNewInterRATCell(NewInterRATCell* v);
 void InitNewInterRATCellList(NewInterRATCellList* v);
 int DecodeNewInterRATCellList(PerContext* ctx, NewInterRATCellList* v);
-void ReleaseNewInterRATCellList(NewInterRATCellList* v);
 void InitInterRATCellInfoList(InterRATCellInfoList* v);
 int DecodeInterRATCellInfoList(PerContext* ctx, InterRATCellInfoList* v);
-void ReleaseInterRATCellInfoList(InterRATCellInfoList* v);
 void InitNewInterRATCell_B_technologySpecificInfo(NewInterRATCell_B_technologySpecificInfo* v);
 int DecodeNewInterRATCell_B_technologySpecificInfo(PerContext* ctx, NewInterRATCell_B_technologySpecificInfo* v);
-void ReleaseNewInterRATCell_B_technologySpecificInfo(NewInterRATCell_B_technologySpecificInfo* v);
 void InitNewInterRATCell_B(NewInterRATCell_B* v);
 int DecodeNewInterRATCell_B(PerContext* ctx, NewInterRATCell_B* v);
-void ReleaseNewInterRATCell_B(NewInterRATCell_B* v);
 void InitNewInterRATCellList_B(NewInterRATCellList_B* v);
 int DecodeNewInterRATCellList_B(PerContext* ctx, NewInterRATCellList_B* v);
-void ReleaseNewInterRATCellList_B(NewInterRATCellList_B* v);
 void InitInterRATCellInfoList_B(InterRATCellInfoList_B* v);
 int DecodeInterRATCellInfoList_B(PerContext* ctx, InterRATCellInfoList_B* v);
-void ReleaseInterRATCellInfoList_B(InterRATCellInfoList_B* v);
 void InitInterRATMeasurementSysInfo(InterRATMeasurementSysInfo* v);
 int DecodeInterRATMeasurementSysInfo(PerContext* ctx, InterRATMeasurementSysInfo* v);
-void ReleaseInterRATMeasurementSysInfo(InterRATMeasurementSysInfo* v);
 void InitInterRATMeasurementSysInfo_B(InterRATMeasurementSysInfo_B* v);
 int DecodeInterRATMeasurementSysInfo_B(PerContext* ctx, InterRATMeasurementSysInfo_B* v);
-void ReleaseInterRATMeasurementSysInfo_B(InterRATMeasurementSysInfo_B* v);
 void InitRemovedIntraFreqCellList(RemovedIntraFreqCellList* v);
 int DecodeRemovedIntraFreqCellList(PerContext* ctx, RemovedIntraFreqCellList* v);
-void ReleaseRemovedIntraFreqCellList(RemovedIntraFreqCellList* v);
 void InitNewIntraFreqCellSI_ECN0(NewIntraFreqCellSI_ECN0* v);
 int DecodeNewIntraFreqCellSI_ECN0(PerContext* ctx, NewIntraFreqCellSI_ECN0* v);
-void ReleaseNewIntraFreqCellSI_ECN0(NewIntraFreqCellSI_ECN0* v);
 void InitNewIntraFreqCellSI_List_ECN0(NewIntraFreqCellSI_List_ECN0* v);
 int DecodeNewIntraFreqCellSI_List_ECN0(PerContext* ctx, NewIntraFreqCellSI_List_ECN0* v);
-void ReleaseNewIntraFreqCellSI_List_ECN0(NewIntraFreqCellSI_List_ECN0* v);
 void InitIntraFreqCellInfoSI_List_ECN0(IntraFreqCellInfoSI_List_ECN0* v);
 int DecodeIntraFreqCellInfoSI_List_ECN0(PerContext* ctx, IntraFreqCellInfoSI_List_ECN0* v);
-void ReleaseIntraFreqCellInfoSI_List_ECN0(IntraFreqCellInfoSI_List_ECN0* v);
 void InitNewIntraFreqCellSI_ECN0_LCR_r4(NewIntraFreqCellSI_ECN0_LCR_r4* v);
 int DecodeNewIntraFreqCellSI_ECN0_LCR_r4(PerContext* ctx, NewIntraFreqCellSI_ECN0_LCR_r4* v);
-void ReleaseNewIntraFreqCellSI_ECN0_LCR_r4(NewIntraFreqCellSI_ECN0_LCR_r4* v);
 void InitNewIntraFreqCellSI_List_ECN0_LCR_r4(NewIntraFreqCellSI_List_ECN0_LCR_r4* v);
 int DecodeNewIntraFreqCellSI_List_ECN0_LCR_r4(PerContext* ctx, NewIntraFreqCellSI_List_ECN0_LCR_r4* v);
-void ReleaseNewIntraFreqCellSI_List_ECN0_LCR_r4(NewIntraFreqCellSI_List_ECN0_LCR_r4* v);
 void InitIntraFreqCellInfoSI_List_ECN0_LCR_r4(IntraFreqCellInfoSI_List_ECN0_LCR_r4* v);
 int DecodeIntraFreqCellInfoSI_List_ECN0_LCR_r4(PerContext* ctx, IntraFreqCellInfoSI_List_ECN0_LCR_r4* v);
-void ReleaseIntraFreqCellInfoSI_List_ECN0_LCR_r4(IntraFreqCellInfoSI_List_ECN0_LCR_r4* v);
 void InitNewIntraFreqCellSI_HCS_ECN0(NewIntraFreqCellSI_HCS_ECN0* v);
 int DecodeNewIntraFreqCellSI_HCS_ECN0(PerContext* ctx, NewIntraFreqCellSI_HCS_ECN0* v);
-void ReleaseNewIntraFreqCellSI_HCS_ECN0(NewIntraFreqCellSI_HCS_ECN0* v);
 void InitNewIntraFreqCellSI_List_HCS_ECN0(NewIntraFreqCellSI_List_HCS_ECN0* v);
 int DecodeNewIntraFreqCellSI_List_HCS_ECN0(PerContext* ctx, NewIntraFreqCellSI_List_HCS_ECN0* v);
-void ReleaseNewIntraFreqCellSI_List_HCS_ECN0(NewIntraFreqCellSI_List_HCS_ECN0* v);
 void InitIntraFreqCellInfoSI_List_HCS_ECN0(IntraFreqCellInfoSI_List_HCS_ECN0* v);
 int DecodeIntraFreqCellInfoSI_List_HCS_ECN0(PerContext* ctx, IntraFreqCellInfoSI_List_HCS_ECN0* v);
-void ReleaseIntraFreqCellInfoSI_List_HCS_ECN0(IntraFreqCellInfoSI_List_HCS_ECN0* v);
 void InitNewIntraFreqCellSI_HCS_ECN0_LCR_r4(NewIntraFreqCellSI_HCS_ECN0_LCR_r4* v);
 int DecodeNewIntraFreqCellSI_HCS_ECN0_LCR_r4(PerContext* ctx, NewIntraFreqCellSI_HCS_ECN0_LCR_r4* v);
-void ReleaseNewIntraFreqCellSI_HCS_ECN0_LCR_r4(NewIntraFreqCellSI_HCS_ECN0_LCR_r4* v);
 void InitNewIntraFreqCellSI_List_HCS_ECN0_LCR_r4(NewIntraFreqCellSI_List_HCS_ECN0_LCR_r4* v);
 int DecodeNewIntraFreqCellSI_List_HCS_ECN0_LCR_r4(PerContext* ctx, NewIntraFreqCellSI_List_HCS_ECN0_LCR_r4* v);
-void ReleaseNewIntraFreqCellSI_List_HCS_ECN0_LCR_r4(NewIntraFreqCellSI_List_HCS_ECN0_LCR_r4* v);
 void InitIntraFreqCellInfoSI_List_HCS_ECN0_LCR_r4(IntraFreqCellInfoSI_List_HCS_ECN0_LCR_r4* v);
 int DecodeIntraFreqCellInfoSI_List_HCS_ECN0_LCR_r4(PerContext* ctx, IntraFreqCellInfoSI_List_HCS_ECN0_LCR_r4* v);
-void ReleaseIntraFreqCellInfoSI_List_HCS_ECN0_LCR_r4(IntraFreqCellInfoSI_List_HCS_ECN0_LCR_r4* v);
 void InitNewIntraFreqCellSI_HCS_RSCP(NewIntraFreqCellSI_HCS_RSCP* v);
 int DecodeNewIntraFreqCellSI_HCS_RSCP(PerContext* ctx, NewIntraFreqCellSI_HCS_RSCP* v);
-void ReleaseNewIntraFreqCellSI_HCS_RSCP(NewIntraFreqCellSI_HCS_RSCP* v);
 void InitNewIntraFreqCellSI_List_HCS_RSCP(NewIntraFreqCellSI_List_HCS_RSCP* v);
 int DecodeNewIntraFreqCellSI_List_HCS_RSCP(PerContext* ctx, NewIntraFreqCellSI_List_HCS_RSCP* v);
-void ReleaseNewIntraFreqCellSI_List_HCS_RSCP(NewIntraFreqCellSI_List_HCS_RSCP* v);
 void InitIntraFreqCellInfoSI_List_HCS_RSCP(IntraFreqCellInfoSI_List_HCS_RSCP* v);
 int DecodeIntraFreqCellInfoSI_List_HCS_RSCP(PerContext* ctx, IntraFreqCellInfoSI_List_HCS_RSCP* v);
-void ReleaseIntraFreqCellInfoSI_List_HCS_RSCP(IntraFreqCellInfoSI_List_HCS_RSCP* v);
 void InitNewIntraFreqCellSI_HCS_RSCP_LCR_r4(NewIntraFreqCellSI_HCS_RSCP_LCR_r4* v);
 int DecodeNewIntraFreqCellSI_HCS_RSCP_LCR_r4(PerContext* ctx, NewIntraFreqCellSI_HCS_RSCP_LCR_r4* v);
-void ReleaseNewIntraFreqCellSI_HCS_RSCP_LCR_r4(NewIntraFreqCellSI_HCS_RSCP_LCR_r4* v);
 void InitNewIntraFreqCellSI_List_HCS_RSCP_LCR_r4(NewIntraFreqCellSI_List_HCS_RSCP_LCR_r4* v);
 int DecodeNewIntraFreqCellSI_List_HCS_RSCP_LCR_r4(PerContext* ctx, NewIntraFreqCellSI_List_HCS_RSCP_LCR_r4* v);
-void ReleaseNewIntraFreqCellSI_List_HCS_RSCP_LCR_r4(NewIntraFreqCellSI_List_HCS_RSCP_LCR_r4* v);
 void InitIntraFreqCellInfoSI_List_HCS_RSCP_LCR_r4(IntraFreqCellInfoSI_List_HCS_RSCP_LCR_r4* v);
 int DecodeIntraFreqCellInfoSI_List_HCS_RSCP_LCR_r4(PerContext* ctx, IntraFreqCellInfoSI_List_HCS_RSCP_LCR_r4* v);
-void ReleaseIntraFreqCellInfoSI_List_HCS_RSCP_LCR_r4(IntraFreqCellInfoSI_List_HCS_RSCP_LCR_r4* v);
 void InitNewIntraFreqCellSI_RSCP(NewIntraFreqCellSI_RSCP* v);
 int DecodeNewIntraFreqCellSI_RSCP(PerContext* ctx, NewIntraFreqCellSI_RSCP* v);
-void ReleaseNewIntraFreqCellSI_RSCP(NewIntraFreqCellSI_RSCP* v);
 void InitNewIntraFreqCellSI_List_RSCP(NewIntraFreqCellSI_List_RSCP* v);
 int DecodeNewIntraFreqCellSI_List_RSCP(PerContext* ctx, NewIntraFreqCellSI_List_RSCP* v);
-void ReleaseNewIntraFreqCellSI_List_RSCP(NewIntraFreqCellSI_List_RSCP* v);
 void InitIntraFreqCellInfoSI_List_RSCP(IntraFreqCellInfoSI_List_RSCP* v);
 int DecodeIntraFreqCellInfoSI_List_RSCP(PerContext* ctx, IntraFreqCellInfoSI_List_RSCP* v);
-void ReleaseIntraFreqCellInfoSI_List_RSCP(IntraFreqCellInfoSI_List_RSCP* v);
 void InitNewIntraFreqCellSI_RSCP_LCR_r4(NewIntraFreqCellSI_RSCP_LCR_r4* v);
 int DecodeNewIntraFreqCellSI_RSCP_LCR_r4(PerContext* ctx, NewIntraFreqCellSI_RSCP_LCR_r4* v);
-void ReleaseNewIntraFreqCellSI_RSCP_LCR_r4(NewIntraFreqCellSI_RSCP_LCR_r4* v);
 void InitNewIntraFreqCellSI_List_RSCP_LCR_r4(NewIntraFreqCellSI_List_RSCP_LCR_r4* v);
 int DecodeNewIntraFreqCellSI_List_RSCP_LCR_r4(PerContext* ctx, NewIntraFreqCellSI_List_RSCP_LCR_r4* v);
-void ReleaseNewIntraFreqCellSI_List_RSCP_LCR_r4(NewIntraFreqCellSI_List_RSCP_LCR_r4* v);
 void InitIntraFreqCellInfoSI_List_RSCP_LCR_r4(IntraFreqCellInfoSI_List_RSCP_LCR_r4* v);
 int DecodeIntraFreqCellInfoSI_List_RSCP_LCR_r4(PerContext* ctx, IntraFreqCellInfoSI_List_RSCP_LCR_r4* v);
-void ReleaseIntraFreqCellInfoSI_List_RSCP_LCR_r4(IntraFreqCellInfoSI_List_RSCP_LCR_r4* v);
 void InitIntraFreqEvent(IntraFreqEvent* v);
 int DecodeIntraFreqEvent(PerContext* ctx, IntraFreqEvent* v);
-void ReleaseIntraFreqEvent(IntraFreqEvent* v);
 void InitReportingCellStatus(ReportingCellStatus* v);
 int DecodeReportingCellStatus(PerContext* ctx, ReportingCellStatus* v);
 void InitIntraFreqEventCriteria(IntraFreqEventCriteria* v);
 int DecodeIntraFreqEventCriteria(PerContext* ctx, IntraFreqEventCriteria* v);
-void ReleaseIntraFreqEventCriteria(IntraFreqEventCriteria* v);
 void InitIntraFreqEventCriteriaList(IntraFreqEventCriteriaList* v);
 int DecodeIntraFreqEventCriteriaList(PerContext* ctx, IntraFreqEventCriteriaList* v);
-void ReleaseIntraFreqEventCriteriaList(IntraFreqEventCriteriaList* v);
 void InitIntraFreqEvent_LCR_r4(IntraFreqEvent_LCR_r4* v);
 int DecodeIntraFreqEvent_LCR_r4(PerContext* ctx, IntraFreqEvent_LCR_r4* v);
-void ReleaseIntraFreqEvent_LCR_r4(IntraFreqEvent_LCR_r4* v);
 void InitIntraFreqEventCriteria_LCR_r4(IntraFreqEventCriteria_LCR_r4* v);
 int DecodeIntraFreqEventCriteria_LCR_r4(PerContext* ctx, IntraFreqEventCriteria_LCR_r4* v);
-void ReleaseIntraFreqEventCriteria_LCR_r4(IntraFreqEventCriteria_LCR_r4* v);
 void InitIntraFreqEventCriteriaList_LCR_r4(IntraFreqEventCriteriaList_LCR_r4* v);
 int DecodeIntraFreqEventCriteriaList_LCR_r4(PerContext* ctx, IntraFreqEventCriteriaList_LCR_r4* v);
-void ReleaseIntraFreqEventCriteriaList_LCR_r4(IntraFreqEventCriteriaList_LCR_r4* v);
 void InitIntraFreqEvent_1d_r5(IntraFreqEvent_1d_r5* v);
 int DecodeIntraFreqEvent_1d_r5(PerContext* ctx, IntraFreqEvent_1d_r5* v);
 void InitIntraFreqMeasQuantity_modeSpecificInfo(IntraFreqMeasQuantity_modeSpecificInfo* v);
 int DecodeIntraFreqMeasQuantity_modeSpecificInfo(PerContext* ctx, IntraFreqMeasQuantity_modeSpecificInfo* v);
-void ReleaseIntraFreqMeasQuantity_modeSpecificInfo(IntraFreqMeasQuantity_modeSpecificInfo* v);
 void InitIntraFreqMeasQuantity(IntraFreqMeasQuantity* v);
 int DecodeIntraFreqMeasQuantity(PerContext* ctx, IntraFreqMeasQuantity* v);
-void ReleaseIntraFreqMeasQuantity(IntraFreqMeasQuantity* v);
 void InitIntraFreqMeasQuantity_TDDList(IntraFreqMeasQuantity_TDDList* v);
 int DecodeIntraFreqMeasQuantity_TDDList(PerContext* ctx, IntraFreqMeasQuantity_TDDList* v);
 int DecodeIntraFreqMeasQuantity_modeSpecificInfo_fdd(PerContext* ctx, IntraFreqMeasQuantity_modeSpecificInfo_fdd* v);
@@ -5821,54 +5566,39 @@ void InitIntraFreqMeasQuantity_modeSpecificInfo_tdd(IntraFreqMeasQuantity_modeSp
 int DecodeIntraFreqMeasQuantity_modeSpecificInfo_tdd(PerContext* ctx, IntraFreqMeasQuantity_modeSpecificInfo_tdd* v);
 void InitIntraFreqReportingQuantityForRACH_modeSpecificInfo(IntraFreqReportingQuantityForRACH_modeSpecificInfo* v);
 int DecodeIntraFreqReportingQuantityForRACH_modeSpecificInfo(PerContext* ctx, IntraFreqReportingQuantityForRACH_modeSpecificInfo* v);
-void ReleaseIntraFreqReportingQuantityForRACH_modeSpecificInfo(IntraFreqReportingQuantityForRACH_modeSpecificInfo* v);
 void InitIntraFreqReportingQuantityForRACH(IntraFreqReportingQuantityForRACH* v);
 int DecodeIntraFreqReportingQuantityForRACH(PerContext* ctx, IntraFreqReportingQuantityForRACH* v);
-void ReleaseIntraFreqReportingQuantityForRACH(IntraFreqReportingQuantityForRACH* v);
 void InitIntraFreqReportingQuantity(IntraFreqReportingQuantity* v);
 int DecodeIntraFreqReportingQuantity(PerContext* ctx, IntraFreqReportingQuantity* v);
-void ReleaseIntraFreqReportingQuantity(IntraFreqReportingQuantity* v);
 int DecodeMeasurementReportingMode(PerContext* ctx, MeasurementReportingMode* v);
 void InitReportingInfoForCellDCH(ReportingInfoForCellDCH* v);
 int DecodeReportingInfoForCellDCH(PerContext* ctx, ReportingInfoForCellDCH* v);
-void ReleaseReportingInfoForCellDCH(ReportingInfoForCellDCH* v);
 void InitIntraFreqMeasurementSysInfo_ECN0(IntraFreqMeasurementSysInfo_ECN0* v);
 int DecodeIntraFreqMeasurementSysInfo_ECN0(PerContext* ctx, IntraFreqMeasurementSysInfo_ECN0* v);
-void ReleaseIntraFreqMeasurementSysInfo_ECN0(IntraFreqMeasurementSysInfo_ECN0* v);
 void InitReportingInfoForCellDCH_LCR_r4(ReportingInfoForCellDCH_LCR_r4* v);
 int DecodeReportingInfoForCellDCH_LCR_r4(PerContext* ctx, ReportingInfoForCellDCH_LCR_r4* v);
-void ReleaseReportingInfoForCellDCH_LCR_r4(ReportingInfoForCellDCH_LCR_r4* v);
 void InitIntraFreqMeasurementSysInfo_ECN0_LCR_r4(IntraFreqMeasurementSysInfo_ECN0_LCR_r4* v);
 int DecodeIntraFreqMeasurementSysInfo_ECN0_LCR_r4(PerContext* ctx, IntraFreqMeasurementSysInfo_ECN0_LCR_r4* v);
-void ReleaseIntraFreqMeasurementSysInfo_ECN0_LCR_r4(IntraFreqMeasurementSysInfo_ECN0_LCR_r4* v);
 void InitIntraFreqMeasurementSysInfo_HCS_ECN0(IntraFreqMeasurementSysInfo_HCS_ECN0* v);
 int DecodeIntraFreqMeasurementSysInfo_HCS_ECN0(PerContext* ctx, IntraFreqMeasurementSysInfo_HCS_ECN0* v);
-void ReleaseIntraFreqMeasurementSysInfo_HCS_ECN0(IntraFreqMeasurementSysInfo_HCS_ECN0* v);
 void InitIntraFreqMeasurementSysInfo_HCS_ECN0_LCR_r4(IntraFreqMeasurementSysInfo_HCS_ECN0_LCR_r4* v);
 int DecodeIntraFreqMeasurementSysInfo_HCS_ECN0_LCR_r4(PerContext* ctx, IntraFreqMeasurementSysInfo_HCS_ECN0_LCR_r4* v);
-void ReleaseIntraFreqMeasurementSysInfo_HCS_ECN0_LCR_r4(IntraFreqMeasurementSysInfo_HCS_ECN0_LCR_r4* v);
 void InitIntraFreqMeasurementSysInfo_HCS_RSCP(IntraFreqMeasurementSysInfo_HCS_RSCP* v);
 int DecodeIntraFreqMeasurementSysInfo_HCS_RSCP(PerContext* ctx, IntraFreqMeasurementSysInfo_HCS_RSCP* v);
-void ReleaseIntraFreqMeasurementSysInfo_HCS_RSCP(IntraFreqMeasurementSysInfo_HCS_RSCP* v);
 void InitIntraFreqMeasurementSysInfo_HCS_RSCP_LCR_r4(IntraFreqMeasurementSysInfo_HCS_RSCP_LCR_r4* v);
 int DecodeIntraFreqMeasurementSysInfo_HCS_RSCP_LCR_r4(PerContext* ctx, IntraFreqMeasurementSysInfo_HCS_RSCP_LCR_r4* v);
-void ReleaseIntraFreqMeasurementSysInfo_HCS_RSCP_LCR_r4(IntraFreqMeasurementSysInfo_HCS_RSCP_LCR_r4* v);
 void InitIntraFreqMeasurementSysInfo_RSCP(IntraFreqMeasurementSysInfo_RSCP* v);
 int DecodeIntraFreqMeasurementSysInfo_RSCP(PerContext* ctx, IntraFreqMeasurementSysInfo_RSCP* v);
-void ReleaseIntraFreqMeasurementSysInfo_RSCP(IntraFreqMeasurementSysInfo_RSCP* v);
 void InitIntraFreqMeasurementSysInfo_RSCP_LCR_r4(IntraFreqMeasurementSysInfo_RSCP_LCR_r4* v);
 int DecodeIntraFreqMeasurementSysInfo_RSCP_LCR_r4(PerContext* ctx, IntraFreqMeasurementSysInfo_RSCP_LCR_r4* v);
-void ReleaseIntraFreqMeasurementSysInfo_RSCP_LCR_r4(IntraFreqMeasurementSysInfo_RSCP_LCR_r4* v);
 void InitIntraFreqRepQuantityRACH_TDDList(IntraFreqRepQuantityRACH_TDDList* v);
 int DecodeIntraFreqRepQuantityRACH_TDDList(PerContext* ctx, IntraFreqRepQuantityRACH_TDDList* v);
 void InitIntraFreqReportingCriteria(IntraFreqReportingCriteria* v);
 int DecodeIntraFreqReportingCriteria(PerContext* ctx, IntraFreqReportingCriteria* v);
-void ReleaseIntraFreqReportingCriteria(IntraFreqReportingCriteria* v);
 int DecodePeriodicReportingInfo_1b(PerContext* ctx, PeriodicReportingInfo_1b* v);
 int DecodeIntraFreqReportingCriteria_1b_r5(PerContext* ctx, IntraFreqReportingCriteria_1b_r5* v);
 void InitIntraFreqReportingCriteria_LCR_r4(IntraFreqReportingCriteria_LCR_r4* v);
 int DecodeIntraFreqReportingCriteria_LCR_r4(PerContext* ctx, IntraFreqReportingCriteria_LCR_r4* v);
-void ReleaseIntraFreqReportingCriteria_LCR_r4(IntraFreqReportingCriteria_LCR_r4* v);
 int DecodeIntraFreqReportingQuantityForRACH_modeSpecificInfo_fdd(PerContext* ctx, IntraFreqReportingQuantityForRACH_modeSpecificInfo_fdd* v);
 void InitIntraFreqReportingQuantityForRACH_modeSpecificInfo_tdd(IntraFreqReportingQuantityForRACH_modeSpecificInfo_tdd* v);
 int DecodeIntraFreqReportingQuantityForRACH_modeSpecificInfo_tdd(PerContext* ctx, IntraFreqReportingQuantityForRACH_modeSpecificInfo_tdd* v);
@@ -5878,10 +5608,8 @@ void InitLogicalChannelByRB(LogicalChannelByRB* v);
 int DecodeLogicalChannelByRB(PerContext* ctx, LogicalChannelByRB* v);
 void InitLogicalChannelList_explicitList(LogicalChannelList_explicitList* v);
 int DecodeLogicalChannelList_explicitList(PerContext* ctx, LogicalChannelList_explicitList* v);
-void ReleaseLogicalChannelList_explicitList(LogicalChannelList_explicitList* v);
 void InitMBMS_FACHCarryingMTCH_List(MBMS_FACHCarryingMTCH_List* v);
 int DecodeMBMS_FACHCarryingMTCH_List(PerContext* ctx, MBMS_FACHCarryingMTCH_List* v);
-void ReleaseMBMS_FACHCarryingMTCH_List(MBMS_FACHCarryingMTCH_List* v);
 void InitUM_RLC_OutOSeqDelivery_Info_r6(UM_RLC_OutOSeqDelivery_Info_r6* v);
 int DecodeUM_RLC_OutOSeqDelivery_Info_r6(PerContext* ctx, UM_RLC_OutOSeqDelivery_Info_r6* v);
 void InitRLC_Info_MCCH_r6(RLC_Info_MCCH_r6* v);
@@ -5895,21 +5623,16 @@ void InitMBMS_MSCH_ConfigurationInfo_r6(MBMS_MSCH_ConfigurationInfo_r6* v);
 int DecodeMBMS_MSCH_ConfigurationInfo_r6(PerContext* ctx, MBMS_MSCH_ConfigurationInfo_r6* v);
 void InitMBSFNFrequency(MBSFNFrequency* v);
 int DecodeMBSFNFrequency(PerContext* ctx, MBSFNFrequency* v);
-void ReleaseMBSFNFrequency(MBSFNFrequency* v);
 void InitMBSFNFrequencyList(MBSFNFrequencyList* v);
 int DecodeMBSFNFrequencyList(PerContext* ctx, MBSFNFrequencyList* v);
-void ReleaseMBSFNFrequencyList(MBSFNFrequencyList* v);
 void InitMapping_LCR_r4(Mapping_LCR_r4* v);
 int DecodeMapping_LCR_r4(PerContext* ctx, Mapping_LCR_r4* v);
-void ReleaseMapping_LCR_r4(Mapping_LCR_r4* v);
 void InitMeasurementControlSysInfo_use_of_HCS(MeasurementControlSysInfo_use_of_HCS* v);
 int DecodeMeasurementControlSysInfo_use_of_HCS(PerContext* ctx, MeasurementControlSysInfo_use_of_HCS* v);
-void ReleaseMeasurementControlSysInfo_use_of_HCS(MeasurementControlSysInfo_use_of_HCS* v);
 void InitUL_TrCH_Identity(UL_TrCH_Identity* v);
 int DecodeUL_TrCH_Identity(PerContext* ctx, UL_TrCH_Identity* v);
 void InitTrafficVolumeMeasurementObjectList(TrafficVolumeMeasurementObjectList* v);
 int DecodeTrafficVolumeMeasurementObjectList(PerContext* ctx, TrafficVolumeMeasurementObjectList* v);
-void ReleaseTrafficVolumeMeasurementObjectList(TrafficVolumeMeasurementObjectList* v);
 void InitTrafficVolumeMeasQuantity(TrafficVolumeMeasQuantity* v);
 int DecodeTrafficVolumeMeasQuantity(PerContext* ctx, TrafficVolumeMeasQuantity* v);
 int DecodeTrafficVolumeReportingQuantity(PerContext* ctx, TrafficVolumeReportingQuantity* v);
@@ -5917,161 +5640,115 @@ void InitTrafficVolumeEventParam(TrafficVolumeEventParam* v);
 int DecodeTrafficVolumeEventParam(PerContext* ctx, TrafficVolumeEventParam* v);
 void InitTransChCriteria_eventSpecificParameters(TransChCriteria_eventSpecificParameters* v);
 int DecodeTransChCriteria_eventSpecificParameters(PerContext* ctx, TransChCriteria_eventSpecificParameters* v);
-void ReleaseTransChCriteria_eventSpecificParameters(TransChCriteria_eventSpecificParameters* v);
 void InitTransChCriteria(TransChCriteria* v);
 int DecodeTransChCriteria(PerContext* ctx, TransChCriteria* v);
-void ReleaseTransChCriteria(TransChCriteria* v);
 void InitTransChCriteriaList(TransChCriteriaList* v);
 int DecodeTransChCriteriaList(PerContext* ctx, TransChCriteriaList* v);
-void ReleaseTransChCriteriaList(TransChCriteriaList* v);
 void InitTrafficVolumeReportingCriteria(TrafficVolumeReportingCriteria* v);
 int DecodeTrafficVolumeReportingCriteria(PerContext* ctx, TrafficVolumeReportingCriteria* v);
-void ReleaseTrafficVolumeReportingCriteria(TrafficVolumeReportingCriteria* v);
 int DecodeMeasurementValidity(PerContext* ctx, MeasurementValidity* v);
 void InitTrafficVolumeReportCriteriaSysInfo(TrafficVolumeReportCriteriaSysInfo* v);
 int DecodeTrafficVolumeReportCriteriaSysInfo(PerContext* ctx, TrafficVolumeReportCriteriaSysInfo* v);
-void ReleaseTrafficVolumeReportCriteriaSysInfo(TrafficVolumeReportCriteriaSysInfo* v);
 void InitTrafficVolumeMeasSysInfo(TrafficVolumeMeasSysInfo* v);
 int DecodeTrafficVolumeMeasSysInfo(PerContext* ctx, TrafficVolumeMeasSysInfo* v);
-void ReleaseTrafficVolumeMeasSysInfo(TrafficVolumeMeasSysInfo* v);
 void InitUE_InternalMeasQuantity(UE_InternalMeasQuantity* v);
 int DecodeUE_InternalMeasQuantity(PerContext* ctx, UE_InternalMeasQuantity* v);
 void InitUE_InternalMeasurementSysInfo(UE_InternalMeasurementSysInfo* v);
 int DecodeUE_InternalMeasurementSysInfo(PerContext* ctx, UE_InternalMeasurementSysInfo* v);
 void InitMeasurementControlSysInfo(MeasurementControlSysInfo* v);
 int DecodeMeasurementControlSysInfo(PerContext* ctx, MeasurementControlSysInfo* v);
-void ReleaseMeasurementControlSysInfo(MeasurementControlSysInfo* v);
 void InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS* v);
 int DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS(PerContext* ctx, MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS* v);
-void ReleaseMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS* v);
 void InitMeasurementControlSysInfo_LCR_r4_ext(MeasurementControlSysInfo_LCR_r4_ext* v);
 int DecodeMeasurementControlSysInfo_LCR_r4_ext(PerContext* ctx, MeasurementControlSysInfo_LCR_r4_ext* v);
-void ReleaseMeasurementControlSysInfo_LCR_r4_ext(MeasurementControlSysInfo_LCR_r4_ext* v);
 void InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure* v);
 int DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(PerContext* ctx, MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure* v);
-void ReleaseMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure* v);
 void InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used* v);
 int DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used(PerContext* ctx, MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used* v);
-void ReleaseMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used* v);
 void InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0* v);
 int DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(PerContext* ctx, MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0* v);
-void ReleaseMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0* v);
 void InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP* v);
 int DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(PerContext* ctx, MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP* v);
-void ReleaseMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP* v);
 void InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure* v);
 int DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure(PerContext* ctx, MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure* v);
-void ReleaseMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure* v);
 void InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used* v);
 int DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used(PerContext* ctx, MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used* v);
-void ReleaseMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used* v);
 void InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0* v);
 int DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(PerContext* ctx, MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0* v);
-void ReleaseMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0* v);
 void InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP* v);
 int DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(PerContext* ctx, MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP* v);
-void ReleaseMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP* v);
 void InitMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure* v);
 int DecodeMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(PerContext* ctx, MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure* v);
-void ReleaseMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure* v);
 void InitMeasurementControlSysInfo_use_of_HCS_hcs_not_used(MeasurementControlSysInfo_use_of_HCS_hcs_not_used* v);
 int DecodeMeasurementControlSysInfo_use_of_HCS_hcs_not_used(PerContext* ctx, MeasurementControlSysInfo_use_of_HCS_hcs_not_used* v);
-void ReleaseMeasurementControlSysInfo_use_of_HCS_hcs_not_used(MeasurementControlSysInfo_use_of_HCS_hcs_not_used* v);
 void InitMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0* v);
 int DecodeMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(PerContext* ctx, MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0* v);
-void ReleaseMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0* v);
 void InitMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP* v);
 int DecodeMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(PerContext* ctx, MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP* v);
-void ReleaseMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP* v);
 void InitMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure(MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure* v);
 int DecodeMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure(PerContext* ctx, MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure* v);
-void ReleaseMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure(MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure* v);
 void InitMeasurementControlSysInfo_use_of_HCS_hcs_used(MeasurementControlSysInfo_use_of_HCS_hcs_used* v);
 int DecodeMeasurementControlSysInfo_use_of_HCS_hcs_used(PerContext* ctx, MeasurementControlSysInfo_use_of_HCS_hcs_used* v);
-void ReleaseMeasurementControlSysInfo_use_of_HCS_hcs_used(MeasurementControlSysInfo_use_of_HCS_hcs_used* v);
 void InitMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0* v);
 int DecodeMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(PerContext* ctx, MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0* v);
-void ReleaseMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0* v);
 void InitMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP* v);
 int DecodeMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(PerContext* ctx, MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP* v);
-void ReleaseMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP* v);
 int DecodeMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble* v);
 void InitMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode(MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode* v);
 int DecodeMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode(PerContext* ctx, MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode* v);
-void ReleaseMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode(MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode* v);
 void InitMidambleShiftAndBurstType_VHCR_burstType_type1(MidambleShiftAndBurstType_VHCR_burstType_type1* v);
 int DecodeMidambleShiftAndBurstType_VHCR_burstType_type1(PerContext* ctx, MidambleShiftAndBurstType_VHCR_burstType_type1* v);
-void ReleaseMidambleShiftAndBurstType_VHCR_burstType_type1(MidambleShiftAndBurstType_VHCR_burstType_type1* v);
 int DecodeMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble* v);
 void InitMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode(MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode* v);
 int DecodeMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode(PerContext* ctx, MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode* v);
-void ReleaseMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode(MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode* v);
 void InitMidambleShiftAndBurstType_VHCR_burstType_type2(MidambleShiftAndBurstType_VHCR_burstType_type2* v);
 int DecodeMidambleShiftAndBurstType_VHCR_burstType_type2(PerContext* ctx, MidambleShiftAndBurstType_VHCR_burstType_type2* v);
-void ReleaseMidambleShiftAndBurstType_VHCR_burstType_type2(MidambleShiftAndBurstType_VHCR_burstType_type2* v);
 int DecodeMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble* v);
 void InitMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode(MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode* v);
 int DecodeMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode(PerContext* ctx, MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode* v);
-void ReleaseMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode(MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode* v);
 void InitMidambleShiftAndBurstType_VHCR_burstType_type3(MidambleShiftAndBurstType_VHCR_burstType_type3* v);
 int DecodeMidambleShiftAndBurstType_VHCR_burstType_type3(PerContext* ctx, MidambleShiftAndBurstType_VHCR_burstType_type3* v);
-void ReleaseMidambleShiftAndBurstType_VHCR_burstType_type3(MidambleShiftAndBurstType_VHCR_burstType_type3* v);
 int DecodeMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble* v);
 void InitMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode(MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode* v);
 int DecodeMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode(PerContext* ctx, MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode* v);
-void ReleaseMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode(MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode* v);
 void InitMidambleShiftAndBurstType_burstType_type1(MidambleShiftAndBurstType_burstType_type1* v);
 int DecodeMidambleShiftAndBurstType_burstType_type1(PerContext* ctx, MidambleShiftAndBurstType_burstType_type1* v);
-void ReleaseMidambleShiftAndBurstType_burstType_type1(MidambleShiftAndBurstType_burstType_type1* v);
 int DecodeMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble* v);
 void InitMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode(MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode* v);
 int DecodeMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode(PerContext* ctx, MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode* v);
-void ReleaseMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode(MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode* v);
 void InitMidambleShiftAndBurstType_burstType_type2(MidambleShiftAndBurstType_burstType_type2* v);
 int DecodeMidambleShiftAndBurstType_burstType_type2(PerContext* ctx, MidambleShiftAndBurstType_burstType_type2* v);
-void ReleaseMidambleShiftAndBurstType_burstType_type2(MidambleShiftAndBurstType_burstType_type2* v);
 int DecodeMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble* v);
 void InitMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode(MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode* v);
 int DecodeMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode(PerContext* ctx, MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode* v);
-void ReleaseMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode(MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode* v);
 void InitMidambleShiftAndBurstType_burstType_type3(MidambleShiftAndBurstType_burstType_type3* v);
 int DecodeMidambleShiftAndBurstType_burstType_type3(PerContext* ctx, MidambleShiftAndBurstType_burstType_type3* v);
-void ReleaseMidambleShiftAndBurstType_burstType_type3(MidambleShiftAndBurstType_burstType_type3* v);
 int DecodeMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble* v);
 void InitMidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode(MidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode* v);
 int DecodeMidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode(PerContext* ctx, MidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode* v);
-void ReleaseMidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode(MidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode* v);
 void InitMidambleShiftAndBurstType_r7_burstType_type1(MidambleShiftAndBurstType_r7_burstType_type1* v);
 int DecodeMidambleShiftAndBurstType_r7_burstType_type1(PerContext* ctx, MidambleShiftAndBurstType_r7_burstType_type1* v);
-void ReleaseMidambleShiftAndBurstType_r7_burstType_type1(MidambleShiftAndBurstType_r7_burstType_type1* v);
 int DecodeMidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, MidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode_ueSpecificMidamble* v);
 void InitMidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode(MidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode* v);
 int DecodeMidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode(PerContext* ctx, MidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode* v);
-void ReleaseMidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode(MidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode* v);
 void InitMidambleShiftAndBurstType_r7_burstType_type2(MidambleShiftAndBurstType_r7_burstType_type2* v);
 int DecodeMidambleShiftAndBurstType_r7_burstType_type2(PerContext* ctx, MidambleShiftAndBurstType_r7_burstType_type2* v);
-void ReleaseMidambleShiftAndBurstType_r7_burstType_type2(MidambleShiftAndBurstType_r7_burstType_type2* v);
 int DecodeMidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, MidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode_ueSpecificMidamble* v);
 void InitMidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode(MidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode* v);
 int DecodeMidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode(PerContext* ctx, MidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode* v);
-void ReleaseMidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode(MidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode* v);
 void InitMidambleShiftAndBurstType_r7_burstType_type3(MidambleShiftAndBurstType_r7_burstType_type3* v);
 int DecodeMidambleShiftAndBurstType_r7_burstType_type3(PerContext* ctx, MidambleShiftAndBurstType_r7_burstType_type3* v);
-void ReleaseMidambleShiftAndBurstType_r7_burstType_type3(MidambleShiftAndBurstType_r7_burstType_type3* v);
 int DecodeMidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, MidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode_ueSpecificMidamble* v);
 void InitN_CR_T_CRMaxHyst(N_CR_T_CRMaxHyst* v);
 int DecodeN_CR_T_CRMaxHyst(PerContext* ctx, N_CR_T_CRMaxHyst* v);
 void InitNewInterRATCell_B_technologySpecificInfo_gsm(NewInterRATCell_B_technologySpecificInfo_gsm* v);
 int DecodeNewInterRATCell_B_technologySpecificInfo_gsm(PerContext* ctx, NewInterRATCell_B_technologySpecificInfo_gsm* v);
-void ReleaseNewInterRATCell_B_technologySpecificInfo_gsm(NewInterRATCell_B_technologySpecificInfo_gsm* v);
 int DecodeNewInterRATCell_B_technologySpecificInfo_is_2000(PerContext* ctx, NewInterRATCell_B_technologySpecificInfo_is_2000* v);
 void InitNewInterRATCell_technologySpecificInfo_gsm(NewInterRATCell_technologySpecificInfo_gsm* v);
 int DecodeNewInterRATCell_technologySpecificInfo_gsm(PerContext* ctx, NewInterRATCell_technologySpecificInfo_gsm* v);
-void ReleaseNewInterRATCell_technologySpecificInfo_gsm(NewInterRATCell_technologySpecificInfo_gsm* v);
 int DecodeNewInterRATCell_technologySpecificInfo_is_2000(PerContext* ctx, NewInterRATCell_technologySpecificInfo_is_2000* v);
 void InitOctetModeRLC_SizeInfoType1(OctetModeRLC_SizeInfoType1* v);
 int DecodeOctetModeRLC_SizeInfoType1(PerContext* ctx, OctetModeRLC_SizeInfoType1* v);
-void ReleaseOctetModeRLC_SizeInfoType1(OctetModeRLC_SizeInfoType1* v);
 void InitOctetModeRLC_SizeInfoType1_sizeType2(OctetModeRLC_SizeInfoType1_sizeType2* v);
 int DecodeOctetModeRLC_SizeInfoType1_sizeType2(PerContext* ctx, OctetModeRLC_SizeInfoType1_sizeType2* v);
 void InitOctetModeRLC_SizeInfoType1_sizeType3(OctetModeRLC_SizeInfoType1_sizeType3* v);
@@ -6081,163 +5758,116 @@ void InitOpenLoopPowerControl_TDD(OpenLoopPowerControl_TDD* v);
 int DecodeOpenLoopPowerControl_TDD(PerContext* ctx, OpenLoopPowerControl_TDD* v);
 void InitPDSCH_Info(PDSCH_Info* v);
 int DecodePDSCH_Info(PerContext* ctx, PDSCH_Info* v);
-void ReleasePDSCH_Info(PDSCH_Info* v);
 void InitPDSCH_Info_LCR_r4(PDSCH_Info_LCR_r4* v);
 int DecodePDSCH_Info_LCR_r4(PerContext* ctx, PDSCH_Info_LCR_r4* v);
-void ReleasePDSCH_Info_LCR_r4(PDSCH_Info_LCR_r4* v);
 void InitPDSCH_Info_r7_tddOption(PDSCH_Info_r7_tddOption* v);
 int DecodePDSCH_Info_r7_tddOption(PerContext* ctx, PDSCH_Info_r7_tddOption* v);
-void ReleasePDSCH_Info_r7_tddOption(PDSCH_Info_r7_tddOption* v);
 void InitPDSCH_Info_r7(PDSCH_Info_r7* v);
 int DecodePDSCH_Info_r7(PerContext* ctx, PDSCH_Info_r7* v);
-void ReleasePDSCH_Info_r7(PDSCH_Info_r7* v);
 void InitPDSCH_Info_r7_tddOption_tdd128(PDSCH_Info_r7_tddOption_tdd128* v);
 int DecodePDSCH_Info_r7_tddOption_tdd128(PerContext* ctx, PDSCH_Info_r7_tddOption_tdd128* v);
-void ReleasePDSCH_Info_r7_tddOption_tdd128(PDSCH_Info_r7_tddOption_tdd128* v);
 void InitPDSCH_Info_r7_tddOption_tdd384(PDSCH_Info_r7_tddOption_tdd384* v);
 int DecodePDSCH_Info_r7_tddOption_tdd384(PerContext* ctx, PDSCH_Info_r7_tddOption_tdd384* v);
-void ReleasePDSCH_Info_r7_tddOption_tdd384(PDSCH_Info_r7_tddOption_tdd384* v);
 void InitPDSCH_Info_r7_tddOption_tdd768(PDSCH_Info_r7_tddOption_tdd768* v);
 int DecodePDSCH_Info_r7_tddOption_tdd768(PerContext* ctx, PDSCH_Info_r7_tddOption_tdd768* v);
-void ReleasePDSCH_Info_r7_tddOption_tdd768(PDSCH_Info_r7_tddOption_tdd768* v);
 void InitTFCS(TFCS* v);
 int DecodeTFCS(PerContext* ctx, TFCS* v);
-void ReleaseTFCS(TFCS* v);
 void InitPDSCH_SysInfo(PDSCH_SysInfo* v);
 int DecodePDSCH_SysInfo(PerContext* ctx, PDSCH_SysInfo* v);
-void ReleasePDSCH_SysInfo(PDSCH_SysInfo* v);
 int DecodeSFN_TimeInfo(PerContext* ctx, SFN_TimeInfo* v);
 void InitPDSCH_SysInfoList_SFN_Item(PDSCH_SysInfoList_SFN_Item* v);
 int DecodePDSCH_SysInfoList_SFN_Item(PerContext* ctx, PDSCH_SysInfoList_SFN_Item* v);
-void ReleasePDSCH_SysInfoList_SFN_Item(PDSCH_SysInfoList_SFN_Item* v);
 void InitPDSCH_SysInfoList_SFN(PDSCH_SysInfoList_SFN* v);
 int DecodePDSCH_SysInfoList_SFN(PerContext* ctx, PDSCH_SysInfoList_SFN* v);
-void ReleasePDSCH_SysInfoList_SFN(PDSCH_SysInfoList_SFN* v);
 void InitPDSCH_SysInfo_HCR_r5(PDSCH_SysInfo_HCR_r5* v);
 int DecodePDSCH_SysInfo_HCR_r5(PerContext* ctx, PDSCH_SysInfo_HCR_r5* v);
-void ReleasePDSCH_SysInfo_HCR_r5(PDSCH_SysInfo_HCR_r5* v);
 void InitPDSCH_SysInfoList_SFN_HCR_r5_Item(PDSCH_SysInfoList_SFN_HCR_r5_Item* v);
 int DecodePDSCH_SysInfoList_SFN_HCR_r5_Item(PerContext* ctx, PDSCH_SysInfoList_SFN_HCR_r5_Item* v);
-void ReleasePDSCH_SysInfoList_SFN_HCR_r5_Item(PDSCH_SysInfoList_SFN_HCR_r5_Item* v);
 void InitPDSCH_SysInfoList_SFN_HCR_r5(PDSCH_SysInfoList_SFN_HCR_r5* v);
 int DecodePDSCH_SysInfoList_SFN_HCR_r5(PerContext* ctx, PDSCH_SysInfoList_SFN_HCR_r5* v);
-void ReleasePDSCH_SysInfoList_SFN_HCR_r5(PDSCH_SysInfoList_SFN_HCR_r5* v);
 void InitPDSCH_SysInfo_LCR_r4(PDSCH_SysInfo_LCR_r4* v);
 int DecodePDSCH_SysInfo_LCR_r4(PerContext* ctx, PDSCH_SysInfo_LCR_r4* v);
-void ReleasePDSCH_SysInfo_LCR_r4(PDSCH_SysInfo_LCR_r4* v);
 void InitPDSCH_SysInfoList_SFN_LCR_r4_Item(PDSCH_SysInfoList_SFN_LCR_r4_Item* v);
 int DecodePDSCH_SysInfoList_SFN_LCR_r4_Item(PerContext* ctx, PDSCH_SysInfoList_SFN_LCR_r4_Item* v);
-void ReleasePDSCH_SysInfoList_SFN_LCR_r4_Item(PDSCH_SysInfoList_SFN_LCR_r4_Item* v);
 void InitPDSCH_SysInfoList_SFN_LCR_r4(PDSCH_SysInfoList_SFN_LCR_r4* v);
 int DecodePDSCH_SysInfoList_SFN_LCR_r4(PerContext* ctx, PDSCH_SysInfoList_SFN_LCR_r4* v);
-void ReleasePDSCH_SysInfoList_SFN_LCR_r4(PDSCH_SysInfoList_SFN_LCR_r4* v);
 void InitPDSCH_SysInfo_VHCR_r7(PDSCH_SysInfo_VHCR_r7* v);
 int DecodePDSCH_SysInfo_VHCR_r7(PerContext* ctx, PDSCH_SysInfo_VHCR_r7* v);
-void ReleasePDSCH_SysInfo_VHCR_r7(PDSCH_SysInfo_VHCR_r7* v);
 void InitPDSCH_SysInfoList_VHCR_r7(PDSCH_SysInfoList_VHCR_r7* v);
 int DecodePDSCH_SysInfoList_VHCR_r7(PerContext* ctx, PDSCH_SysInfoList_VHCR_r7* v);
-void ReleasePDSCH_SysInfoList_VHCR_r7(PDSCH_SysInfoList_VHCR_r7* v);
 void InitPICH_Info_HCR_VHCR_r7_channelisationCode(PICH_Info_HCR_VHCR_r7_channelisationCode* v);
 int DecodePICH_Info_HCR_VHCR_r7_channelisationCode(PerContext* ctx, PICH_Info_HCR_VHCR_r7_channelisationCode* v);
 void InitRepPerLengthOffset_PICH(RepPerLengthOffset_PICH* v);
 int DecodeRepPerLengthOffset_PICH(PerContext* ctx, RepPerLengthOffset_PICH* v);
 void InitPICH_Info_HCR_VHCR_r7(PICH_Info_HCR_VHCR_r7* v);
 int DecodePICH_Info_HCR_VHCR_r7(PerContext* ctx, PICH_Info_HCR_VHCR_r7* v);
-void ReleasePICH_Info_HCR_VHCR_r7(PICH_Info_HCR_VHCR_r7* v);
 void InitPichChannelisationCodeList_LCR_r4(PichChannelisationCodeList_LCR_r4* v);
 int DecodePichChannelisationCodeList_LCR_r4(PerContext* ctx, PichChannelisationCodeList_LCR_r4* v);
 void InitPICH_Info_LCR_r4(PICH_Info_LCR_r4* v);
 int DecodePICH_Info_LCR_r4(PerContext* ctx, PICH_Info_LCR_r4* v);
-void ReleasePICH_Info_LCR_r4(PICH_Info_LCR_r4* v);
 int DecodePICH_Info_fdd(PerContext* ctx, PICH_Info_fdd* v);
 void InitPICH_Info_tdd(PICH_Info_tdd* v);
 int DecodePICH_Info_tdd(PerContext* ctx, PICH_Info_tdd* v);
-void ReleasePICH_Info_tdd(PICH_Info_tdd* v);
 int DecodePNBSCH_Allocation_r4(PerContext* ctx, PNBSCH_Allocation_r4* v);
 void InitPRACH_ChanCodes_LCR_r4(PRACH_ChanCodes_LCR_r4* v);
 int DecodePRACH_ChanCodes_LCR_r4(PerContext* ctx, PRACH_ChanCodes_LCR_r4* v);
 void InitPRACH_Definition_LCR_r4(PRACH_Definition_LCR_r4* v);
 int DecodePRACH_Definition_LCR_r4(PerContext* ctx, PRACH_Definition_LCR_r4* v);
-void ReleasePRACH_Definition_LCR_r4(PRACH_Definition_LCR_r4* v);
 void InitPRACH_Partitioning(PRACH_Partitioning* v);
 int DecodePRACH_Partitioning(PerContext* ctx, PRACH_Partitioning* v);
-void ReleasePRACH_Partitioning(PRACH_Partitioning* v);
 void InitPRACH_Partitioning_LCR_r4(PRACH_Partitioning_LCR_r4* v);
 int DecodePRACH_Partitioning_LCR_r4(PerContext* ctx, PRACH_Partitioning_LCR_r4* v);
-void ReleasePRACH_Partitioning_LCR_r4(PRACH_Partitioning_LCR_r4* v);
 void InitPRACH_Partitioning_fdd(PRACH_Partitioning_fdd* v);
 int DecodePRACH_Partitioning_fdd(PerContext* ctx, PRACH_Partitioning_fdd* v);
-void ReleasePRACH_Partitioning_fdd(PRACH_Partitioning_fdd* v);
 void InitPRACH_Partitioning_r7(PRACH_Partitioning_r7* v);
 int DecodePRACH_Partitioning_r7(PerContext* ctx, PRACH_Partitioning_r7* v);
-void ReleasePRACH_Partitioning_r7(PRACH_Partitioning_r7* v);
 void InitPRACH_Partitioning_r7_fdd(PRACH_Partitioning_r7_fdd* v);
 int DecodePRACH_Partitioning_r7_fdd(PerContext* ctx, PRACH_Partitioning_r7_fdd* v);
-void ReleasePRACH_Partitioning_r7_fdd(PRACH_Partitioning_r7_fdd* v);
 void InitPRACH_Partitioning_r7_tdd(PRACH_Partitioning_r7_tdd* v);
 int DecodePRACH_Partitioning_r7_tdd(PerContext* ctx, PRACH_Partitioning_r7_tdd* v);
-void ReleasePRACH_Partitioning_r7_tdd(PRACH_Partitioning_r7_tdd* v);
 void InitPRACH_Partitioning_tdd(PRACH_Partitioning_tdd* v);
 int DecodePRACH_Partitioning_tdd(PerContext* ctx, PRACH_Partitioning_tdd* v);
-void ReleasePRACH_Partitioning_tdd(PRACH_Partitioning_tdd* v);
 int DecodePRACH_PowerOffset(PerContext* ctx, PRACH_PowerOffset* v);
 void InitPRACH_RACH_Info_modeSpecificInfo(PRACH_RACH_Info_modeSpecificInfo* v);
 int DecodePRACH_RACH_Info_modeSpecificInfo(PerContext* ctx, PRACH_RACH_Info_modeSpecificInfo* v);
-void ReleasePRACH_RACH_Info_modeSpecificInfo(PRACH_RACH_Info_modeSpecificInfo* v);
 void InitPRACH_RACH_Info(PRACH_RACH_Info* v);
 int DecodePRACH_RACH_Info(PerContext* ctx, PRACH_RACH_Info* v);
-void ReleasePRACH_RACH_Info(PRACH_RACH_Info* v);
 int DecodeSYNC_UL_Info_r4(PerContext* ctx, SYNC_UL_Info_r4* v);
 void InitPRACH_RACH_Info_LCR_r4_prach_DefinitionList(PRACH_RACH_Info_LCR_r4_prach_DefinitionList* v);
 int DecodePRACH_RACH_Info_LCR_r4_prach_DefinitionList(PerContext* ctx, PRACH_RACH_Info_LCR_r4_prach_DefinitionList* v);
-void ReleasePRACH_RACH_Info_LCR_r4_prach_DefinitionList(PRACH_RACH_Info_LCR_r4_prach_DefinitionList* v);
 void InitPRACH_RACH_Info_LCR_r4(PRACH_RACH_Info_LCR_r4* v);
 int DecodePRACH_RACH_Info_LCR_r4(PerContext* ctx, PRACH_RACH_Info_LCR_r4* v);
-void ReleasePRACH_RACH_Info_LCR_r4(PRACH_RACH_Info_LCR_r4* v);
 int DecodePRACH_RACH_Info_LCR_v770ext(PerContext* ctx, PRACH_RACH_Info_LCR_v770ext* v);
 void InitTDD768_PRACH_CCodeList(TDD768_PRACH_CCodeList* v);
 int DecodeTDD768_PRACH_CCodeList(PerContext* ctx, TDD768_PRACH_CCodeList* v);
-void ReleaseTDD768_PRACH_CCodeList(TDD768_PRACH_CCodeList* v);
 void InitPRACH_RACH_Info_VHCR_r7(PRACH_RACH_Info_VHCR_r7* v);
 int DecodePRACH_RACH_Info_VHCR_r7(PerContext* ctx, PRACH_RACH_Info_VHCR_r7* v);
-void ReleasePRACH_RACH_Info_VHCR_r7(PRACH_RACH_Info_VHCR_r7* v);
 int DecodePRACH_RACH_Info_modeSpecificInfo_fdd(PerContext* ctx, PRACH_RACH_Info_modeSpecificInfo_fdd* v);
 void InitTDD_PRACH_CCodeList(TDD_PRACH_CCodeList* v);
 int DecodeTDD_PRACH_CCodeList(PerContext* ctx, TDD_PRACH_CCodeList* v);
-void ReleaseTDD_PRACH_CCodeList(TDD_PRACH_CCodeList* v);
 void InitPRACH_RACH_Info_modeSpecificInfo_tdd(PRACH_RACH_Info_modeSpecificInfo_tdd* v);
 int DecodePRACH_RACH_Info_modeSpecificInfo_tdd(PerContext* ctx, PRACH_RACH_Info_modeSpecificInfo_tdd* v);
-void ReleasePRACH_RACH_Info_modeSpecificInfo_tdd(PRACH_RACH_Info_modeSpecificInfo_tdd* v);
 void InitPersistenceScalingFactorList(PersistenceScalingFactorList* v);
 int DecodePersistenceScalingFactorList(PerContext* ctx, PersistenceScalingFactorList* v);
 void InitPRACH_SystemInformation_modeSpecificInfo(PRACH_SystemInformation_modeSpecificInfo* v);
 int DecodePRACH_SystemInformation_modeSpecificInfo(PerContext* ctx, PRACH_SystemInformation_modeSpecificInfo* v);
-void ReleasePRACH_SystemInformation_modeSpecificInfo(PRACH_SystemInformation_modeSpecificInfo* v);
 void InitPRACH_SystemInformation(PRACH_SystemInformation* v);
 int DecodePRACH_SystemInformation(PerContext* ctx, PRACH_SystemInformation* v);
-void ReleasePRACH_SystemInformation(PRACH_SystemInformation* v);
 void InitPRACH_SystemInformationList(PRACH_SystemInformationList* v);
 int DecodePRACH_SystemInformationList(PerContext* ctx, PRACH_SystemInformationList* v);
-void ReleasePRACH_SystemInformationList(PRACH_SystemInformationList* v);
 void InitTransportFormatSet_LCR(TransportFormatSet_LCR* v);
 int DecodeTransportFormatSet_LCR(PerContext* ctx, TransportFormatSet_LCR* v);
-void ReleaseTransportFormatSet_LCR(TransportFormatSet_LCR* v);
 void InitPRACH_SystemInformation_LCR_r4(PRACH_SystemInformation_LCR_r4* v);
 int DecodePRACH_SystemInformation_LCR_r4(PerContext* ctx, PRACH_SystemInformation_LCR_r4* v);
-void ReleasePRACH_SystemInformation_LCR_r4(PRACH_SystemInformation_LCR_r4* v);
 void InitPRACH_SystemInformationList_LCR_r4(PRACH_SystemInformationList_LCR_r4* v);
 int DecodePRACH_SystemInformationList_LCR_r4(PerContext* ctx, PRACH_SystemInformationList_LCR_r4* v);
-void ReleasePRACH_SystemInformationList_LCR_r4(PRACH_SystemInformationList_LCR_r4* v);
 int DecodePRACH_SystemInformation_LCR_v770ext(PerContext* ctx, PRACH_SystemInformation_LCR_v770ext* v);
 void InitPRACH_SystemInformationList_LCR_v770ext(PRACH_SystemInformationList_LCR_v770ext* v);
 int DecodePRACH_SystemInformationList_LCR_v770ext(PerContext* ctx, PRACH_SystemInformationList_LCR_v770ext* v);
-void ReleasePRACH_SystemInformationList_LCR_v770ext(PRACH_SystemInformationList_LCR_v770ext* v);
 void InitPRACH_SystemInformation_VHCR_r7(PRACH_SystemInformation_VHCR_r7* v);
 int DecodePRACH_SystemInformation_VHCR_r7(PerContext* ctx, PRACH_SystemInformation_VHCR_r7* v);
-void ReleasePRACH_SystemInformation_VHCR_r7(PRACH_SystemInformation_VHCR_r7* v);
 void InitPRACH_SystemInformationList_VHCR_r7(PRACH_SystemInformationList_VHCR_r7* v);
 int DecodePRACH_SystemInformationList_VHCR_r7(PerContext* ctx, PRACH_SystemInformationList_VHCR_r7* v);
-void ReleasePRACH_SystemInformationList_VHCR_r7(PRACH_SystemInformationList_VHCR_r7* v);
 int DecodeRACH_TransmissionParameters(PerContext* ctx, RACH_TransmissionParameters* v);
 void InitPRACH_SystemInformation_modeSpecificInfo_fdd(PRACH_SystemInformation_modeSpecificInfo_fdd* v);
 int DecodePRACH_SystemInformation_modeSpecificInfo_fdd(PerContext* ctx, PRACH_SystemInformation_modeSpecificInfo_fdd* v);
@@ -6245,85 +5875,60 @@ void InitUL_TS_ChannelisationCodeList(UL_TS_ChannelisationCodeList* v);
 int DecodeUL_TS_ChannelisationCodeList(PerContext* ctx, UL_TS_ChannelisationCodeList* v);
 void InitUplinkTimeslotsCodes_moreTimeslots(UplinkTimeslotsCodes_moreTimeslots* v);
 int DecodeUplinkTimeslotsCodes_moreTimeslots(PerContext* ctx, UplinkTimeslotsCodes_moreTimeslots* v);
-void ReleaseUplinkTimeslotsCodes_moreTimeslots(UplinkTimeslotsCodes_moreTimeslots* v);
 void InitUplinkTimeslotsCodes(UplinkTimeslotsCodes* v);
 int DecodeUplinkTimeslotsCodes(PerContext* ctx, UplinkTimeslotsCodes* v);
-void ReleaseUplinkTimeslotsCodes(UplinkTimeslotsCodes* v);
 void InitPUSCH_Info(PUSCH_Info* v);
 int DecodePUSCH_Info(PerContext* ctx, PUSCH_Info* v);
-void ReleasePUSCH_Info(PUSCH_Info* v);
 void InitUplinkTimeslotsCodes_LCR_r4_moreTimeslots(UplinkTimeslotsCodes_LCR_r4_moreTimeslots* v);
 int DecodeUplinkTimeslotsCodes_LCR_r4_moreTimeslots(PerContext* ctx, UplinkTimeslotsCodes_LCR_r4_moreTimeslots* v);
-void ReleaseUplinkTimeslotsCodes_LCR_r4_moreTimeslots(UplinkTimeslotsCodes_LCR_r4_moreTimeslots* v);
 void InitUplinkTimeslotsCodes_LCR_r4(UplinkTimeslotsCodes_LCR_r4* v);
 int DecodeUplinkTimeslotsCodes_LCR_r4(PerContext* ctx, UplinkTimeslotsCodes_LCR_r4* v);
-void ReleaseUplinkTimeslotsCodes_LCR_r4(UplinkTimeslotsCodes_LCR_r4* v);
 void InitPUSCH_Info_LCR_r4(PUSCH_Info_LCR_r4* v);
 int DecodePUSCH_Info_LCR_r4(PerContext* ctx, PUSCH_Info_LCR_r4* v);
-void ReleasePUSCH_Info_LCR_r4(PUSCH_Info_LCR_r4* v);
 void InitUL_TS_ChannelisationCodeList_VHCR(UL_TS_ChannelisationCodeList_VHCR* v);
 int DecodeUL_TS_ChannelisationCodeList_VHCR(PerContext* ctx, UL_TS_ChannelisationCodeList_VHCR* v);
 void InitUplinkTimeslotsCodes_VHCR_moreTimeslots(UplinkTimeslotsCodes_VHCR_moreTimeslots* v);
 int DecodeUplinkTimeslotsCodes_VHCR_moreTimeslots(PerContext* ctx, UplinkTimeslotsCodes_VHCR_moreTimeslots* v);
-void ReleaseUplinkTimeslotsCodes_VHCR_moreTimeslots(UplinkTimeslotsCodes_VHCR_moreTimeslots* v);
 void InitUplinkTimeslotsCodes_VHCR(UplinkTimeslotsCodes_VHCR* v);
 int DecodeUplinkTimeslotsCodes_VHCR(PerContext* ctx, UplinkTimeslotsCodes_VHCR* v);
-void ReleaseUplinkTimeslotsCodes_VHCR(UplinkTimeslotsCodes_VHCR* v);
 void InitPUSCH_Info_VHCR(PUSCH_Info_VHCR* v);
 int DecodePUSCH_Info_VHCR(PerContext* ctx, PUSCH_Info_VHCR* v);
-void ReleasePUSCH_Info_VHCR(PUSCH_Info_VHCR* v);
 void InitPUSCH_SysInfo(PUSCH_SysInfo* v);
 int DecodePUSCH_SysInfo(PerContext* ctx, PUSCH_SysInfo* v);
-void ReleasePUSCH_SysInfo(PUSCH_SysInfo* v);
 void InitPUSCH_SysInfoList_SFN_Item(PUSCH_SysInfoList_SFN_Item* v);
 int DecodePUSCH_SysInfoList_SFN_Item(PerContext* ctx, PUSCH_SysInfoList_SFN_Item* v);
-void ReleasePUSCH_SysInfoList_SFN_Item(PUSCH_SysInfoList_SFN_Item* v);
 void InitPUSCH_SysInfoList_SFN(PUSCH_SysInfoList_SFN* v);
 int DecodePUSCH_SysInfoList_SFN(PerContext* ctx, PUSCH_SysInfoList_SFN* v);
-void ReleasePUSCH_SysInfoList_SFN(PUSCH_SysInfoList_SFN* v);
 void InitUSCH_TransportChannelsInfo_Item(USCH_TransportChannelsInfo_Item* v);
 int DecodeUSCH_TransportChannelsInfo_Item(PerContext* ctx, USCH_TransportChannelsInfo_Item* v);
-void ReleaseUSCH_TransportChannelsInfo_Item(USCH_TransportChannelsInfo_Item* v);
 void InitUSCH_TransportChannelsInfo(USCH_TransportChannelsInfo* v);
 int DecodeUSCH_TransportChannelsInfo(PerContext* ctx, USCH_TransportChannelsInfo* v);
-void ReleaseUSCH_TransportChannelsInfo(USCH_TransportChannelsInfo* v);
 void InitPUSCH_SysInfo_HCR_r5(PUSCH_SysInfo_HCR_r5* v);
 int DecodePUSCH_SysInfo_HCR_r5(PerContext* ctx, PUSCH_SysInfo_HCR_r5* v);
-void ReleasePUSCH_SysInfo_HCR_r5(PUSCH_SysInfo_HCR_r5* v);
 void InitPUSCH_SysInfoList_SFN_HCR_r5_Item(PUSCH_SysInfoList_SFN_HCR_r5_Item* v);
 int DecodePUSCH_SysInfoList_SFN_HCR_r5_Item(PerContext* ctx, PUSCH_SysInfoList_SFN_HCR_r5_Item* v);
-void ReleasePUSCH_SysInfoList_SFN_HCR_r5_Item(PUSCH_SysInfoList_SFN_HCR_r5_Item* v);
 void InitPUSCH_SysInfoList_SFN_HCR_r5(PUSCH_SysInfoList_SFN_HCR_r5* v);
 int DecodePUSCH_SysInfoList_SFN_HCR_r5(PerContext* ctx, PUSCH_SysInfoList_SFN_HCR_r5* v);
-void ReleasePUSCH_SysInfoList_SFN_HCR_r5(PUSCH_SysInfoList_SFN_HCR_r5* v);
 void InitPUSCH_SysInfo_LCR_r4(PUSCH_SysInfo_LCR_r4* v);
 int DecodePUSCH_SysInfo_LCR_r4(PerContext* ctx, PUSCH_SysInfo_LCR_r4* v);
-void ReleasePUSCH_SysInfo_LCR_r4(PUSCH_SysInfo_LCR_r4* v);
 void InitPUSCH_SysInfoList_SFN_LCR_r4_Item(PUSCH_SysInfoList_SFN_LCR_r4_Item* v);
 int DecodePUSCH_SysInfoList_SFN_LCR_r4_Item(PerContext* ctx, PUSCH_SysInfoList_SFN_LCR_r4_Item* v);
-void ReleasePUSCH_SysInfoList_SFN_LCR_r4_Item(PUSCH_SysInfoList_SFN_LCR_r4_Item* v);
 void InitPUSCH_SysInfoList_SFN_LCR_r4(PUSCH_SysInfoList_SFN_LCR_r4* v);
 int DecodePUSCH_SysInfoList_SFN_LCR_r4(PerContext* ctx, PUSCH_SysInfoList_SFN_LCR_r4* v);
-void ReleasePUSCH_SysInfoList_SFN_LCR_r4(PUSCH_SysInfoList_SFN_LCR_r4* v);
 void InitPUSCH_SysInfo_VHCR(PUSCH_SysInfo_VHCR* v);
 int DecodePUSCH_SysInfo_VHCR(PerContext* ctx, PUSCH_SysInfo_VHCR* v);
-void ReleasePUSCH_SysInfo_VHCR(PUSCH_SysInfo_VHCR* v);
 void InitPUSCH_SysInfoList_SFN_VHCR_Item(PUSCH_SysInfoList_SFN_VHCR_Item* v);
 int DecodePUSCH_SysInfoList_SFN_VHCR_Item(PerContext* ctx, PUSCH_SysInfoList_SFN_VHCR_Item* v);
-void ReleasePUSCH_SysInfoList_SFN_VHCR_Item(PUSCH_SysInfoList_SFN_VHCR_Item* v);
 void InitPUSCH_SysInfoList_SFN_VHCR(PUSCH_SysInfoList_SFN_VHCR* v);
 int DecodePUSCH_SysInfoList_SFN_VHCR(PerContext* ctx, PUSCH_SysInfoList_SFN_VHCR* v);
-void ReleasePUSCH_SysInfoList_SFN_VHCR(PUSCH_SysInfoList_SFN_VHCR* v);
 void InitPeriodicalReportingCriteria(PeriodicalReportingCriteria* v);
 int DecodePeriodicalReportingCriteria(PerContext* ctx, PeriodicalReportingCriteria* v);
 int DecodePrimaryCCPCH_Info_LCR_r4_ext(PerContext* ctx, PrimaryCCPCH_Info_LCR_r4_ext* v);
 int DecodePrimaryCCPCH_Info_fdd(PerContext* ctx, PrimaryCCPCH_Info_fdd* v);
 void InitPrimaryCCPCH_Info_tdd_syncCase(PrimaryCCPCH_Info_tdd_syncCase* v);
 int DecodePrimaryCCPCH_Info_tdd_syncCase(PerContext* ctx, PrimaryCCPCH_Info_tdd_syncCase* v);
-void ReleasePrimaryCCPCH_Info_tdd_syncCase(PrimaryCCPCH_Info_tdd_syncCase* v);
 void InitPrimaryCCPCH_Info_tdd(PrimaryCCPCH_Info_tdd* v);
 int DecodePrimaryCCPCH_Info_tdd(PerContext* ctx, PrimaryCCPCH_Info_tdd* v);
-void ReleasePrimaryCCPCH_Info_tdd(PrimaryCCPCH_Info_tdd* v);
 int DecodePrimaryCCPCH_Info_tdd_syncCase_syncCase1(PerContext* ctx, PrimaryCCPCH_Info_tdd_syncCase_syncCase1* v);
 int DecodePrimaryCCPCH_Info_tdd_syncCase_syncCase2(PerContext* ctx, PrimaryCCPCH_Info_tdd_syncCase_syncCase2* v);
 void InitRemovedInterFreqCellList_removeSomeInterFreqCells(RemovedInterFreqCellList_removeSomeInterFreqCells* v);
@@ -6344,116 +5949,83 @@ void InitSCCPCH_ChannelisationCodeList_VHCR(SCCPCH_ChannelisationCodeList_VHCR* 
 int DecodeSCCPCH_ChannelisationCodeList_VHCR(PerContext* ctx, SCCPCH_ChannelisationCodeList_VHCR* v);
 void InitSecondaryCCPCH_Info_modeSpecificInfo(SecondaryCCPCH_Info_modeSpecificInfo* v);
 int DecodeSecondaryCCPCH_Info_modeSpecificInfo(PerContext* ctx, SecondaryCCPCH_Info_modeSpecificInfo* v);
-void ReleaseSecondaryCCPCH_Info_modeSpecificInfo(SecondaryCCPCH_Info_modeSpecificInfo* v);
 void InitSecondaryCCPCH_Info(SecondaryCCPCH_Info* v);
 int DecodeSecondaryCCPCH_Info(PerContext* ctx, SecondaryCCPCH_Info* v);
-void ReleaseSecondaryCCPCH_Info(SecondaryCCPCH_Info* v);
 void InitSCCPCH_SystemInformation(SCCPCH_SystemInformation* v);
 int DecodeSCCPCH_SystemInformation(PerContext* ctx, SCCPCH_SystemInformation* v);
-void ReleaseSCCPCH_SystemInformation(SCCPCH_SystemInformation* v);
 void InitSCCPCH_SystemInformationList(SCCPCH_SystemInformationList* v);
 int DecodeSCCPCH_SystemInformationList(PerContext* ctx, SCCPCH_SystemInformationList* v);
-void ReleaseSCCPCH_SystemInformationList(SCCPCH_SystemInformationList* v);
 void InitSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo(SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo* v);
 int DecodeSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo(PerContext* ctx, SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo* v);
-void ReleaseSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo(SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo* v);
 void InitSecondaryCCPCH_Info_HCR_VHCR_r7(SecondaryCCPCH_Info_HCR_VHCR_r7* v);
 int DecodeSecondaryCCPCH_Info_HCR_VHCR_r7(PerContext* ctx, SecondaryCCPCH_Info_HCR_VHCR_r7* v);
-void ReleaseSecondaryCCPCH_Info_HCR_VHCR_r7(SecondaryCCPCH_Info_HCR_VHCR_r7* v);
 void InitSCCPCH_SystemInformation_HCR_VHCR_r7(SCCPCH_SystemInformation_HCR_VHCR_r7* v);
 int DecodeSCCPCH_SystemInformation_HCR_VHCR_r7(PerContext* ctx, SCCPCH_SystemInformation_HCR_VHCR_r7* v);
-void ReleaseSCCPCH_SystemInformation_HCR_VHCR_r7(SCCPCH_SystemInformation_HCR_VHCR_r7* v);
 void InitSCCPCH_SystemInformationList_HCR_VHCR_r7(SCCPCH_SystemInformationList_HCR_VHCR_r7* v);
 int DecodeSCCPCH_SystemInformationList_HCR_VHCR_r7(PerContext* ctx, SCCPCH_SystemInformationList_HCR_VHCR_r7* v);
-void ReleaseSCCPCH_SystemInformationList_HCR_VHCR_r7(SCCPCH_SystemInformationList_HCR_VHCR_r7* v);
 void InitSecondaryCCPCH_Info_LCR_r4_ext(SecondaryCCPCH_Info_LCR_r4_ext* v);
 int DecodeSecondaryCCPCH_Info_LCR_r4_ext(PerContext* ctx, SecondaryCCPCH_Info_LCR_r4_ext* v);
-void ReleaseSecondaryCCPCH_Info_LCR_r4_ext(SecondaryCCPCH_Info_LCR_r4_ext* v);
 void InitSCCPCH_SystemInformation_LCR_r4_ext(SCCPCH_SystemInformation_LCR_r4_ext* v);
 int DecodeSCCPCH_SystemInformation_LCR_r4_ext(PerContext* ctx, SCCPCH_SystemInformation_LCR_r4_ext* v);
-void ReleaseSCCPCH_SystemInformation_LCR_r4_ext(SCCPCH_SystemInformation_LCR_r4_ext* v);
 void InitSCCPCH_SystemInformationList_LCR_r4_ext(SCCPCH_SystemInformationList_LCR_r4_ext* v);
 int DecodeSCCPCH_SystemInformationList_LCR_r4_ext(PerContext* ctx, SCCPCH_SystemInformationList_LCR_r4_ext* v);
-void ReleaseSCCPCH_SystemInformationList_LCR_r4_ext(SCCPCH_SystemInformationList_LCR_r4_ext* v);
 void InitSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo(SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo* v);
 int DecodeSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo(PerContext* ctx, SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo* v);
-void ReleaseSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo(SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo* v);
 void InitSecondaryCCPCHInfo_MBMS_r6(SecondaryCCPCHInfo_MBMS_r6* v);
 int DecodeSecondaryCCPCHInfo_MBMS_r6(PerContext* ctx, SecondaryCCPCHInfo_MBMS_r6* v);
-void ReleaseSecondaryCCPCHInfo_MBMS_r6(SecondaryCCPCHInfo_MBMS_r6* v);
 void InitSCCPCH_SystemInformation_MBMS_r6_fachCarryingMCCH(SCCPCH_SystemInformation_MBMS_r6_fachCarryingMCCH* v);
 int DecodeSCCPCH_SystemInformation_MBMS_r6_fachCarryingMCCH(PerContext* ctx, SCCPCH_SystemInformation_MBMS_r6_fachCarryingMCCH* v);
-void ReleaseSCCPCH_SystemInformation_MBMS_r6_fachCarryingMCCH(SCCPCH_SystemInformation_MBMS_r6_fachCarryingMCCH* v);
 void InitSCCPCH_SystemInformation_MBMS_r6_fachCarryingMSCH(SCCPCH_SystemInformation_MBMS_r6_fachCarryingMSCH* v);
 int DecodeSCCPCH_SystemInformation_MBMS_r6_fachCarryingMSCH(PerContext* ctx, SCCPCH_SystemInformation_MBMS_r6_fachCarryingMSCH* v);
-void ReleaseSCCPCH_SystemInformation_MBMS_r6_fachCarryingMSCH(SCCPCH_SystemInformation_MBMS_r6_fachCarryingMSCH* v);
 void InitSCCPCH_SystemInformation_MBMS_r6(SCCPCH_SystemInformation_MBMS_r6* v);
 int DecodeSCCPCH_SystemInformation_MBMS_r6(PerContext* ctx, SCCPCH_SystemInformation_MBMS_r6* v);
-void ReleaseSCCPCH_SystemInformation_MBMS_r6(SCCPCH_SystemInformation_MBMS_r6* v);
 void InitSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo(SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo* v);
 int DecodeSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo(PerContext* ctx, SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo* v);
-void ReleaseSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo(SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo* v);
 void InitSecondaryCCPCHInfo_MBMS_r7(SecondaryCCPCHInfo_MBMS_r7* v);
 int DecodeSecondaryCCPCHInfo_MBMS_r7(PerContext* ctx, SecondaryCCPCHInfo_MBMS_r7* v);
-void ReleaseSecondaryCCPCHInfo_MBMS_r7(SecondaryCCPCHInfo_MBMS_r7* v);
 void InitSCCPCH_SystemInformation_MBMS_r7_fachCarryingMCCH(SCCPCH_SystemInformation_MBMS_r7_fachCarryingMCCH* v);
 int DecodeSCCPCH_SystemInformation_MBMS_r7_fachCarryingMCCH(PerContext* ctx, SCCPCH_SystemInformation_MBMS_r7_fachCarryingMCCH* v);
-void ReleaseSCCPCH_SystemInformation_MBMS_r7_fachCarryingMCCH(SCCPCH_SystemInformation_MBMS_r7_fachCarryingMCCH* v);
 void InitSCCPCH_SystemInformation_MBMS_r7_fachCarryingMSCH(SCCPCH_SystemInformation_MBMS_r7_fachCarryingMSCH* v);
 int DecodeSCCPCH_SystemInformation_MBMS_r7_fachCarryingMSCH(PerContext* ctx, SCCPCH_SystemInformation_MBMS_r7_fachCarryingMSCH* v);
-void ReleaseSCCPCH_SystemInformation_MBMS_r7_fachCarryingMSCH(SCCPCH_SystemInformation_MBMS_r7_fachCarryingMSCH* v);
 void InitSCCPCH_SystemInformation_MBMS_r7(SCCPCH_SystemInformation_MBMS_r7* v);
 int DecodeSCCPCH_SystemInformation_MBMS_r7(PerContext* ctx, SCCPCH_SystemInformation_MBMS_r7* v);
-void ReleaseSCCPCH_SystemInformation_MBMS_r7(SCCPCH_SystemInformation_MBMS_r7* v);
 void InitSF256_AndCodeNumber(SF256_AndCodeNumber* v);
 int DecodeSF256_AndCodeNumber(PerContext* ctx, SF256_AndCodeNumber* v);
 void InitSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_fdd(SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_fdd* v);
 int DecodeSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_fdd(PerContext* ctx, SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_fdd* v);
 void InitSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd128(SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd128* v);
 int DecodeSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd128(PerContext* ctx, SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd128* v);
-void ReleaseSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd128(SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd128* v);
 void InitSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd384(SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd384* v);
 int DecodeSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd384(PerContext* ctx, SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd384* v);
-void ReleaseSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd384(SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd384* v);
 void InitSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd_modulation(SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd_modulation* v);
 int DecodeSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd_modulation(PerContext* ctx, SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd_modulation* v);
 void InitSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd(SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd* v);
 int DecodeSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd(PerContext* ctx, SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd* v);
 void InitSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128(SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128* v);
 int DecodeSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128(PerContext* ctx, SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128* v);
-void ReleaseSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128(SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128* v);
 void InitSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384(SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384* v);
 int DecodeSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384(PerContext* ctx, SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384* v);
-void ReleaseSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384(SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384* v);
 void InitSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768(SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768* v);
 int DecodeSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768(PerContext* ctx, SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768* v);
-void ReleaseSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768(SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768* v);
 void InitSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd384(SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd384* v);
 int DecodeSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd384(PerContext* ctx, SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd384* v);
-void ReleaseSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd384(SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd384* v);
 void InitSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd768(SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd768* v);
 int DecodeSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd768(PerContext* ctx, SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd768* v);
-void ReleaseSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd768(SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd768* v);
 void InitSecondaryCPICH_Info(SecondaryCPICH_Info* v);
 int DecodeSecondaryCPICH_Info(PerContext* ctx, SecondaryCPICH_Info* v);
 void InitSecondaryCCPCH_Info_modeSpecificInfo_fdd(SecondaryCCPCH_Info_modeSpecificInfo_fdd* v);
 int DecodeSecondaryCCPCH_Info_modeSpecificInfo_fdd(PerContext* ctx, SecondaryCCPCH_Info_modeSpecificInfo_fdd* v);
 void InitSecondaryCCPCH_Info_modeSpecificInfo_tdd(SecondaryCCPCH_Info_modeSpecificInfo_tdd* v);
 int DecodeSecondaryCCPCH_Info_modeSpecificInfo_tdd(PerContext* ctx, SecondaryCCPCH_Info_modeSpecificInfo_tdd* v);
-void ReleaseSecondaryCCPCH_Info_modeSpecificInfo_tdd(SecondaryCCPCH_Info_modeSpecificInfo_tdd* v);
 void InitSignalledGainFactors_modeSpecificInfo(SignalledGainFactors_modeSpecificInfo* v);
 int DecodeSignalledGainFactors_modeSpecificInfo(PerContext* ctx, SignalledGainFactors_modeSpecificInfo* v);
-void ReleaseSignalledGainFactors_modeSpecificInfo(SignalledGainFactors_modeSpecificInfo* v);
 void InitSignalledGainFactors(SignalledGainFactors* v);
 int DecodeSignalledGainFactors(PerContext* ctx, SignalledGainFactors* v);
-void ReleaseSignalledGainFactors(SignalledGainFactors* v);
 int DecodeSignalledGainFactors_modeSpecificInfo_fdd(PerContext* ctx, SignalledGainFactors_modeSpecificInfo_fdd* v);
 void InitTFCI_Field2_Information(TFCI_Field2_Information* v);
 int DecodeTFCI_Field2_Information(PerContext* ctx, TFCI_Field2_Information* v);
-void ReleaseTFCI_Field2_Information(TFCI_Field2_Information* v);
 void InitSplitTFCI_Signalling(SplitTFCI_Signalling* v);
 int DecodeSplitTFCI_Signalling(PerContext* ctx, SplitTFCI_Signalling* v);
-void ReleaseSplitTFCI_Signalling(SplitTFCI_Signalling* v);
 void InitUE_ConnTimersAndConstants(UE_ConnTimersAndConstants* v);
 int DecodeUE_ConnTimersAndConstants(PerContext* ctx, UE_ConnTimersAndConstants* v);
 int DecodeUE_IdleTimersAndConstants(PerContext* ctx, UE_IdleTimersAndConstants* v);
@@ -6468,87 +6040,60 @@ void InitSysInfoType1_v3a0NonCriticalExtensions(SysInfoType1_v3a0NonCriticalExte
 int DecodeSysInfoType1_v3a0NonCriticalExtensions(PerContext* ctx, SysInfoType1_v3a0NonCriticalExtensions* v);
 void InitSysInfoType1(SysInfoType1* v);
 int DecodeSysInfoType1(PerContext* ctx, SysInfoType1* v);
-void ReleaseSysInfoType1(SysInfoType1* v);
 void InitSysInfoType11_v4b0ext_IEs(SysInfoType11_v4b0ext_IEs* v);
 int DecodeSysInfoType11_v4b0ext_IEs(PerContext* ctx, SysInfoType11_v4b0ext_IEs* v);
-void ReleaseSysInfoType11_v4b0ext_IEs(SysInfoType11_v4b0ext_IEs* v);
 void InitSysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(SysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext* v);
 int DecodeSysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(PerContext* ctx, SysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext* v);
-void ReleaseSysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(SysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext* v);
 void InitSysInfoType11_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(SysInfoType11_v590ext_IEs_newInterFrequencyCellInfoList_v590ext* v);
 int DecodeSysInfoType11_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(PerContext* ctx, SysInfoType11_v590ext_IEs_newInterFrequencyCellInfoList_v590ext* v);
-void ReleaseSysInfoType11_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(SysInfoType11_v590ext_IEs_newInterFrequencyCellInfoList_v590ext* v);
 void InitSysInfoType11_v590ext_IEs_newInterRATCellInfoList_v590ext(SysInfoType11_v590ext_IEs_newInterRATCellInfoList_v590ext* v);
 int DecodeSysInfoType11_v590ext_IEs_newInterRATCellInfoList_v590ext(PerContext* ctx, SysInfoType11_v590ext_IEs_newInterRATCellInfoList_v590ext* v);
-void ReleaseSysInfoType11_v590ext_IEs_newInterRATCellInfoList_v590ext(SysInfoType11_v590ext_IEs_newInterRATCellInfoList_v590ext* v);
 void InitSysInfoType11_v590ext_IEs(SysInfoType11_v590ext_IEs* v);
 int DecodeSysInfoType11_v590ext_IEs(PerContext* ctx, SysInfoType11_v590ext_IEs* v);
-void ReleaseSysInfoType11_v590ext_IEs(SysInfoType11_v590ext_IEs* v);
 void InitSysInfoType11_v690ext_IEs(SysInfoType11_v690ext_IEs* v);
 int DecodeSysInfoType11_v690ext_IEs(PerContext* ctx, SysInfoType11_v690ext_IEs* v);
-void ReleaseSysInfoType11_v690ext_IEs(SysInfoType11_v690ext_IEs* v);
 void InitSysInfoType11_v6b0ext_IEs(SysInfoType11_v6b0ext_IEs* v);
 int DecodeSysInfoType11_v6b0ext_IEs(PerContext* ctx, SysInfoType11_v6b0ext_IEs* v);
-void ReleaseSysInfoType11_v6b0ext_IEs(SysInfoType11_v6b0ext_IEs* v);
 void InitSysInfoType11_v770ext_IEs(SysInfoType11_v770ext_IEs* v);
 int DecodeSysInfoType11_v770ext_IEs(PerContext* ctx, SysInfoType11_v770ext_IEs* v);
-void ReleaseSysInfoType11_v770ext_IEs(SysInfoType11_v770ext_IEs* v);
 int DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(PerContext* ctx, SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions* v);
 void InitSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions(SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions* v);
 int DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions(PerContext* ctx, SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions* v);
-void ReleaseSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions(SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions* v);
 void InitSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions(SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions* v);
 int DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions(PerContext* ctx, SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions* v);
-void ReleaseSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions(SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions* v);
 void InitSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions(SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions* v);
 int DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions(PerContext* ctx, SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions* v);
-void ReleaseSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions(SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions* v);
 void InitSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension(SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension* v);
 int DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension(PerContext* ctx, SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension* v);
-void ReleaseSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension(SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension* v);
 void InitSysInfoType11_v4b0NonCriticalExtensions(SysInfoType11_v4b0NonCriticalExtensions* v);
 int DecodeSysInfoType11_v4b0NonCriticalExtensions(PerContext* ctx, SysInfoType11_v4b0NonCriticalExtensions* v);
-void ReleaseSysInfoType11_v4b0NonCriticalExtensions(SysInfoType11_v4b0NonCriticalExtensions* v);
 void InitSysInfoType11(SysInfoType11* v);
 int DecodeSysInfoType11(PerContext* ctx, SysInfoType11* v);
-void ReleaseSysInfoType11(SysInfoType11* v);
 void InitSysInfoType12_v4b0ext_IEs(SysInfoType12_v4b0ext_IEs* v);
 int DecodeSysInfoType12_v4b0ext_IEs(PerContext* ctx, SysInfoType12_v4b0ext_IEs* v);
-void ReleaseSysInfoType12_v4b0ext_IEs(SysInfoType12_v4b0ext_IEs* v);
 void InitSysInfoType12_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(SysInfoType12_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext* v);
 int DecodeSysInfoType12_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(PerContext* ctx, SysInfoType12_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext* v);
-void ReleaseSysInfoType12_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(SysInfoType12_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext* v);
 void InitSysInfoType12_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(SysInfoType12_v590ext_IEs_newInterFrequencyCellInfoList_v590ext* v);
 int DecodeSysInfoType12_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(PerContext* ctx, SysInfoType12_v590ext_IEs_newInterFrequencyCellInfoList_v590ext* v);
-void ReleaseSysInfoType12_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(SysInfoType12_v590ext_IEs_newInterFrequencyCellInfoList_v590ext* v);
 void InitSysInfoType12_v590ext_IEs_newInterRATCellInfoList_v590ext(SysInfoType12_v590ext_IEs_newInterRATCellInfoList_v590ext* v);
 int DecodeSysInfoType12_v590ext_IEs_newInterRATCellInfoList_v590ext(PerContext* ctx, SysInfoType12_v590ext_IEs_newInterRATCellInfoList_v590ext* v);
-void ReleaseSysInfoType12_v590ext_IEs_newInterRATCellInfoList_v590ext(SysInfoType12_v590ext_IEs_newInterRATCellInfoList_v590ext* v);
 void InitSysInfoType12_v590ext_IEs(SysInfoType12_v590ext_IEs* v);
 int DecodeSysInfoType12_v590ext_IEs(PerContext* ctx, SysInfoType12_v590ext_IEs* v);
-void ReleaseSysInfoType12_v590ext_IEs(SysInfoType12_v590ext_IEs* v);
 void InitSysInfoType12_v690ext_IEs(SysInfoType12_v690ext_IEs* v);
 int DecodeSysInfoType12_v690ext_IEs(PerContext* ctx, SysInfoType12_v690ext_IEs* v);
-void ReleaseSysInfoType12_v690ext_IEs(SysInfoType12_v690ext_IEs* v);
 void InitSysInfoType12_v6b0ext_IEs(SysInfoType12_v6b0ext_IEs* v);
 int DecodeSysInfoType12_v6b0ext_IEs(PerContext* ctx, SysInfoType12_v6b0ext_IEs* v);
-void ReleaseSysInfoType12_v6b0ext_IEs(SysInfoType12_v6b0ext_IEs* v);
 int DecodeSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_nonCriticalExtensions(PerContext* ctx, SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_nonCriticalExtensions* v);
 void InitSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions(SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions* v);
 int DecodeSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions(PerContext* ctx, SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions* v);
-void ReleaseSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions(SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions* v);
 void InitSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions(SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions* v);
 int DecodeSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions(PerContext* ctx, SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions* v);
-void ReleaseSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions(SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions* v);
 void InitSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension(SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension* v);
 int DecodeSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension(PerContext* ctx, SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension* v);
-void ReleaseSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension(SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension* v);
 void InitSysInfoType12_v4b0NonCriticalExtensions(SysInfoType12_v4b0NonCriticalExtensions* v);
 int DecodeSysInfoType12_v4b0NonCriticalExtensions(PerContext* ctx, SysInfoType12_v4b0NonCriticalExtensions* v);
-void ReleaseSysInfoType12_v4b0NonCriticalExtensions(SysInfoType12_v4b0NonCriticalExtensions* v);
 void InitSysInfoType12(SysInfoType12* v);
 int DecodeSysInfoType12(PerContext* ctx, SysInfoType12* v);
-void ReleaseSysInfoType12(SysInfoType12* v);
 void InitSysInfoType13_v3a0ext_IEs(SysInfoType13_v3a0ext_IEs* v);
 int DecodeSysInfoType13_v3a0ext_IEs(PerContext* ctx, SysInfoType13_v3a0ext_IEs* v);
 void InitSysInfoType13_v4b0ext_IEs(SysInfoType13_v4b0ext_IEs* v);
@@ -6564,200 +6109,142 @@ void InitSysInfoType13_v3a0NonCriticalExtensions(SysInfoType13_v3a0NonCriticalEx
 int DecodeSysInfoType13_v3a0NonCriticalExtensions(PerContext* ctx, SysInfoType13_v3a0NonCriticalExtensions* v);
 void InitSysInfoType13(SysInfoType13* v);
 int DecodeSysInfoType13(PerContext* ctx, SysInfoType13* v);
-void ReleaseSysInfoType13(SysInfoType13* v);
 void InitURA_IdentityList(URA_IdentityList* v);
 int DecodeURA_IdentityList(PerContext* ctx, URA_IdentityList* v);
 int DecodeSysInfoType2_nonCriticalExtensions(PerContext* ctx, SysInfoType2_nonCriticalExtensions* v);
 void InitSysInfoType2(SysInfoType2* v);
 int DecodeSysInfoType2(PerContext* ctx, SysInfoType2* v);
-void ReleaseSysInfoType2(SysInfoType2* v);
 void InitSysInfoType3_v4b0ext_IEs(SysInfoType3_v4b0ext_IEs* v);
 int DecodeSysInfoType3_v4b0ext_IEs(PerContext* ctx, SysInfoType3_v4b0ext_IEs* v);
-void ReleaseSysInfoType3_v4b0ext_IEs(SysInfoType3_v4b0ext_IEs* v);
 void InitSysInfoType3_v590ext(SysInfoType3_v590ext* v);
 int DecodeSysInfoType3_v590ext(PerContext* ctx, SysInfoType3_v590ext* v);
 void InitSysInfoType3_v5c0ext_IEs(SysInfoType3_v5c0ext_IEs* v);
 int DecodeSysInfoType3_v5c0ext_IEs(PerContext* ctx, SysInfoType3_v5c0ext_IEs* v);
-void ReleaseSysInfoType3_v5c0ext_IEs(SysInfoType3_v5c0ext_IEs* v);
 void InitSysInfoType3_v670ext(SysInfoType3_v670ext* v);
 int DecodeSysInfoType3_v670ext(PerContext* ctx, SysInfoType3_v670ext* v);
-void ReleaseSysInfoType3_v670ext(SysInfoType3_v670ext* v);
 void InitSysInfoType3_v770ext_IEs(SysInfoType3_v770ext_IEs* v);
 int DecodeSysInfoType3_v770ext_IEs(PerContext* ctx, SysInfoType3_v770ext_IEs* v);
-void ReleaseSysInfoType3_v770ext_IEs(SysInfoType3_v770ext_IEs* v);
 int DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_nonCriticalExtensions(PerContext* ctx, SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_nonCriticalExtensions* v);
 void InitSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension(SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension* v);
 int DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension(PerContext* ctx, SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension* v);
-void ReleaseSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension(SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension* v);
 void InitSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension(SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension* v);
 int DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension(PerContext* ctx, SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension* v);
-void ReleaseSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension(SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension* v);
 void InitSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension(SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension* v);
 int DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension(PerContext* ctx, SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension* v);
-void ReleaseSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension(SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension* v);
 void InitSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension(SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension* v);
 int DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension(PerContext* ctx, SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension* v);
-void ReleaseSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension(SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension* v);
 void InitSysInfoType3_v4b0NonCriticalExtensions(SysInfoType3_v4b0NonCriticalExtensions* v);
 int DecodeSysInfoType3_v4b0NonCriticalExtensions(PerContext* ctx, SysInfoType3_v4b0NonCriticalExtensions* v);
-void ReleaseSysInfoType3_v4b0NonCriticalExtensions(SysInfoType3_v4b0NonCriticalExtensions* v);
 void InitSysInfoType3(SysInfoType3* v);
 int DecodeSysInfoType3(PerContext* ctx, SysInfoType3* v);
-void ReleaseSysInfoType3(SysInfoType3* v);
 void InitSysInfoType4_v4b0ext_IEs(SysInfoType4_v4b0ext_IEs* v);
 int DecodeSysInfoType4_v4b0ext_IEs(PerContext* ctx, SysInfoType4_v4b0ext_IEs* v);
-void ReleaseSysInfoType4_v4b0ext_IEs(SysInfoType4_v4b0ext_IEs* v);
 void InitSysInfoType4_v590ext(SysInfoType4_v590ext* v);
 int DecodeSysInfoType4_v590ext(PerContext* ctx, SysInfoType4_v590ext* v);
 void InitSysInfoType4_v5b0ext_IEs(SysInfoType4_v5b0ext_IEs* v);
 int DecodeSysInfoType4_v5b0ext_IEs(PerContext* ctx, SysInfoType4_v5b0ext_IEs* v);
 void InitSysInfoType4_v5c0ext_IEs(SysInfoType4_v5c0ext_IEs* v);
 int DecodeSysInfoType4_v5c0ext_IEs(PerContext* ctx, SysInfoType4_v5c0ext_IEs* v);
-void ReleaseSysInfoType4_v5c0ext_IEs(SysInfoType4_v5c0ext_IEs* v);
 int DecodeSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension_v5c0NonCriticalExtension_nonCriticalExtensions(PerContext* ctx, SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension_v5c0NonCriticalExtension_nonCriticalExtensions* v);
 void InitSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension_v5c0NonCriticalExtension(SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension_v5c0NonCriticalExtension* v);
 int DecodeSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension_v5c0NonCriticalExtension(PerContext* ctx, SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension_v5c0NonCriticalExtension* v);
-void ReleaseSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension_v5c0NonCriticalExtension(SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension_v5c0NonCriticalExtension* v);
 void InitSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension(SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension* v);
 int DecodeSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension(PerContext* ctx, SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension* v);
-void ReleaseSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension(SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension* v);
 void InitSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension(SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension* v);
 int DecodeSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension(PerContext* ctx, SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension* v);
-void ReleaseSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension(SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension* v);
 void InitSysInfoType4_v4b0NonCriticalExtensions(SysInfoType4_v4b0NonCriticalExtensions* v);
 int DecodeSysInfoType4_v4b0NonCriticalExtensions(PerContext* ctx, SysInfoType4_v4b0NonCriticalExtensions* v);
-void ReleaseSysInfoType4_v4b0NonCriticalExtensions(SysInfoType4_v4b0NonCriticalExtensions* v);
 void InitSysInfoType4(SysInfoType4* v);
 int DecodeSysInfoType4(PerContext* ctx, SysInfoType4* v);
-void ReleaseSysInfoType4(SysInfoType4* v);
 void InitSysInfoType5_modeSpecificInfo(SysInfoType5_modeSpecificInfo* v);
 int DecodeSysInfoType5_modeSpecificInfo(PerContext* ctx, SysInfoType5_modeSpecificInfo* v);
-void ReleaseSysInfoType5_modeSpecificInfo(SysInfoType5_modeSpecificInfo* v);
 void InitSysInfoType5_v4b0ext_IEs_tdd128SpecificInfo(SysInfoType5_v4b0ext_IEs_tdd128SpecificInfo* v);
 int DecodeSysInfoType5_v4b0ext_IEs_tdd128SpecificInfo(PerContext* ctx, SysInfoType5_v4b0ext_IEs_tdd128SpecificInfo* v);
-void ReleaseSysInfoType5_v4b0ext_IEs_tdd128SpecificInfo(SysInfoType5_v4b0ext_IEs_tdd128SpecificInfo* v);
 void InitSysInfoType5_v4b0ext_IEs(SysInfoType5_v4b0ext_IEs* v);
 int DecodeSysInfoType5_v4b0ext_IEs(PerContext* ctx, SysInfoType5_v4b0ext_IEs* v);
-void ReleaseSysInfoType5_v4b0ext_IEs(SysInfoType5_v4b0ext_IEs* v);
 void InitSysInfoType5_v590ext_IEs_hcr_r5_SpecificInfo(SysInfoType5_v590ext_IEs_hcr_r5_SpecificInfo* v);
 int DecodeSysInfoType5_v590ext_IEs_hcr_r5_SpecificInfo(PerContext* ctx, SysInfoType5_v590ext_IEs_hcr_r5_SpecificInfo* v);
-void ReleaseSysInfoType5_v590ext_IEs_hcr_r5_SpecificInfo(SysInfoType5_v590ext_IEs_hcr_r5_SpecificInfo* v);
 void InitSysInfoType5_v590ext_IEs(SysInfoType5_v590ext_IEs* v);
 int DecodeSysInfoType5_v590ext_IEs(PerContext* ctx, SysInfoType5_v590ext_IEs* v);
-void ReleaseSysInfoType5_v590ext_IEs(SysInfoType5_v590ext_IEs* v);
 int DecodeSysInfoType5_v650ext_IEs(PerContext* ctx, SysInfoType5_v650ext_IEs* v);
 void InitSysInfoType5_v680ext_IEs(SysInfoType5_v680ext_IEs* v);
 int DecodeSysInfoType5_v680ext_IEs(PerContext* ctx, SysInfoType5_v680ext_IEs* v);
 void InitSysInfoType5_v690ext_IEs_sccpch_SystemInformation_MBMS(SysInfoType5_v690ext_IEs_sccpch_SystemInformation_MBMS* v);
 int DecodeSysInfoType5_v690ext_IEs_sccpch_SystemInformation_MBMS(PerContext* ctx, SysInfoType5_v690ext_IEs_sccpch_SystemInformation_MBMS* v);
-void ReleaseSysInfoType5_v690ext_IEs_sccpch_SystemInformation_MBMS(SysInfoType5_v690ext_IEs_sccpch_SystemInformation_MBMS* v);
 void InitSysInfoType5_v690ext_IEs(SysInfoType5_v690ext_IEs* v);
 int DecodeSysInfoType5_v690ext_IEs(PerContext* ctx, SysInfoType5_v690ext_IEs* v);
-void ReleaseSysInfoType5_v690ext_IEs(SysInfoType5_v690ext_IEs* v);
 void InitSysInfoType5_v770ext_IEs_modeSpecificInfo(SysInfoType5_v770ext_IEs_modeSpecificInfo* v);
 int DecodeSysInfoType5_v770ext_IEs_modeSpecificInfo(PerContext* ctx, SysInfoType5_v770ext_IEs_modeSpecificInfo* v);
-void ReleaseSysInfoType5_v770ext_IEs_modeSpecificInfo(SysInfoType5_v770ext_IEs_modeSpecificInfo* v);
 void InitSysInfoType5_v770ext_IEs_sccpch_SystemInformation_MBMS(SysInfoType5_v770ext_IEs_sccpch_SystemInformation_MBMS* v);
 int DecodeSysInfoType5_v770ext_IEs_sccpch_SystemInformation_MBMS(PerContext* ctx, SysInfoType5_v770ext_IEs_sccpch_SystemInformation_MBMS* v);
-void ReleaseSysInfoType5_v770ext_IEs_sccpch_SystemInformation_MBMS(SysInfoType5_v770ext_IEs_sccpch_SystemInformation_MBMS* v);
 int DecodeTDD_MBSFNTSlotInfo(PerContext* ctx, TDD_MBSFNTSlotInfo* v);
 void InitTDD_MBSFNInformation(TDD_MBSFNInformation* v);
 int DecodeTDD_MBSFNInformation(PerContext* ctx, TDD_MBSFNInformation* v);
-void ReleaseTDD_MBSFNInformation(TDD_MBSFNInformation* v);
 void InitSysInfoType5_v770ext_IEs(SysInfoType5_v770ext_IEs* v);
 int DecodeSysInfoType5_v770ext_IEs(PerContext* ctx, SysInfoType5_v770ext_IEs* v);
-void ReleaseSysInfoType5_v770ext_IEs(SysInfoType5_v770ext_IEs* v);
 int DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(PerContext* ctx, SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions* v);
 void InitSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions(SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions* v);
 int DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions(PerContext* ctx, SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions* v);
-void ReleaseSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions(SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions* v);
 void InitSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions(SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions* v);
 int DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions(PerContext* ctx, SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions* v);
-void ReleaseSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions(SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions* v);
 void InitSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions(SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions* v);
 int DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions(PerContext* ctx, SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions* v);
-void ReleaseSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions(SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions* v);
 void InitSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions(SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions* v);
 int DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions(PerContext* ctx, SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions* v);
-void ReleaseSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions(SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions* v);
 void InitSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions(SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions* v);
 int DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions(PerContext* ctx, SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions* v);
-void ReleaseSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions(SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions* v);
 void InitSysInfoType5_v4b0NonCriticalExtensions(SysInfoType5_v4b0NonCriticalExtensions* v);
 int DecodeSysInfoType5_v4b0NonCriticalExtensions(PerContext* ctx, SysInfoType5_v4b0NonCriticalExtensions* v);
-void ReleaseSysInfoType5_v4b0NonCriticalExtensions(SysInfoType5_v4b0NonCriticalExtensions* v);
 void InitSysInfoType5(SysInfoType5* v);
 int DecodeSysInfoType5(PerContext* ctx, SysInfoType5* v);
-void ReleaseSysInfoType5(SysInfoType5* v);
 int DecodeSysInfoType5_modeSpecificInfo_fdd(PerContext* ctx, SysInfoType5_modeSpecificInfo_fdd* v);
 void InitSysInfoType5_modeSpecificInfo_tdd(SysInfoType5_modeSpecificInfo_tdd* v);
 int DecodeSysInfoType5_modeSpecificInfo_tdd(PerContext* ctx, SysInfoType5_modeSpecificInfo_tdd* v);
-void ReleaseSysInfoType5_modeSpecificInfo_tdd(SysInfoType5_modeSpecificInfo_tdd* v);
 void InitSysInfoType5_v770ext_IEs_modeSpecificInfo_fdd(SysInfoType5_v770ext_IEs_modeSpecificInfo_fdd* v);
 int DecodeSysInfoType5_v770ext_IEs_modeSpecificInfo_fdd(PerContext* ctx, SysInfoType5_v770ext_IEs_modeSpecificInfo_fdd* v);
-void ReleaseSysInfoType5_v770ext_IEs_modeSpecificInfo_fdd(SysInfoType5_v770ext_IEs_modeSpecificInfo_fdd* v);
 void InitSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd128(SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd128* v);
 int DecodeSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd128(PerContext* ctx, SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd128* v);
-void ReleaseSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd128(SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd128* v);
 void InitSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768(SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768* v);
 int DecodeSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768(PerContext* ctx, SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768* v);
-void ReleaseSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768(SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768* v);
 void InitSysInfoType6_modeSpecificInfo(SysInfoType6_modeSpecificInfo* v);
 int DecodeSysInfoType6_modeSpecificInfo(PerContext* ctx, SysInfoType6_modeSpecificInfo* v);
-void ReleaseSysInfoType6_modeSpecificInfo(SysInfoType6_modeSpecificInfo* v);
 void InitSysInfoType6_v4b0ext_IEs_tdd128SpecificInfo(SysInfoType6_v4b0ext_IEs_tdd128SpecificInfo* v);
 int DecodeSysInfoType6_v4b0ext_IEs_tdd128SpecificInfo(PerContext* ctx, SysInfoType6_v4b0ext_IEs_tdd128SpecificInfo* v);
-void ReleaseSysInfoType6_v4b0ext_IEs_tdd128SpecificInfo(SysInfoType6_v4b0ext_IEs_tdd128SpecificInfo* v);
 void InitSysInfoType6_v4b0ext_IEs(SysInfoType6_v4b0ext_IEs* v);
 int DecodeSysInfoType6_v4b0ext_IEs(PerContext* ctx, SysInfoType6_v4b0ext_IEs* v);
-void ReleaseSysInfoType6_v4b0ext_IEs(SysInfoType6_v4b0ext_IEs* v);
 void InitSysInfoType6_v590ext_IEs_hcr_r5_SpecificInfo(SysInfoType6_v590ext_IEs_hcr_r5_SpecificInfo* v);
 int DecodeSysInfoType6_v590ext_IEs_hcr_r5_SpecificInfo(PerContext* ctx, SysInfoType6_v590ext_IEs_hcr_r5_SpecificInfo* v);
-void ReleaseSysInfoType6_v590ext_IEs_hcr_r5_SpecificInfo(SysInfoType6_v590ext_IEs_hcr_r5_SpecificInfo* v);
 void InitSysInfoType6_v590ext_IEs(SysInfoType6_v590ext_IEs* v);
 int DecodeSysInfoType6_v590ext_IEs(PerContext* ctx, SysInfoType6_v590ext_IEs* v);
-void ReleaseSysInfoType6_v590ext_IEs(SysInfoType6_v590ext_IEs* v);
 int DecodeSysInfoType6_v650ext_IEs(PerContext* ctx, SysInfoType6_v650ext_IEs* v);
 void InitSysInfoType6_v690ext_IEs(SysInfoType6_v690ext_IEs* v);
 int DecodeSysInfoType6_v690ext_IEs(PerContext* ctx, SysInfoType6_v690ext_IEs* v);
-void ReleaseSysInfoType6_v690ext_IEs(SysInfoType6_v690ext_IEs* v);
 void InitSysInfoType6_v770ext_IEs_tdd768SpecificInfo(SysInfoType6_v770ext_IEs_tdd768SpecificInfo* v);
 int DecodeSysInfoType6_v770ext_IEs_tdd768SpecificInfo(PerContext* ctx, SysInfoType6_v770ext_IEs_tdd768SpecificInfo* v);
-void ReleaseSysInfoType6_v770ext_IEs_tdd768SpecificInfo(SysInfoType6_v770ext_IEs_tdd768SpecificInfo* v);
 void InitSysInfoType6_v770ext_IEs(SysInfoType6_v770ext_IEs* v);
 int DecodeSysInfoType6_v770ext_IEs(PerContext* ctx, SysInfoType6_v770ext_IEs* v);
-void ReleaseSysInfoType6_v770ext_IEs(SysInfoType6_v770ext_IEs* v);
 int DecodeSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(PerContext* ctx, SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions* v);
 void InitSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions_v770NonCriticalExtensions(SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions_v770NonCriticalExtensions* v);
 int DecodeSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions_v770NonCriticalExtensions(PerContext* ctx, SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions_v770NonCriticalExtensions* v);
-void ReleaseSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions_v770NonCriticalExtensions(SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions_v770NonCriticalExtensions* v);
 void InitSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions(SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions* v);
 int DecodeSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions(PerContext* ctx, SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions* v);
-void ReleaseSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions(SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions* v);
 void InitSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions(SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions* v);
 int DecodeSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions(PerContext* ctx, SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions* v);
-void ReleaseSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions(SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions* v);
 void InitSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions(SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions* v);
 int DecodeSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions(PerContext* ctx, SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions* v);
-void ReleaseSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions(SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions* v);
 void InitSysInfoType6_v4b0NonCriticalExtensions(SysInfoType6_v4b0NonCriticalExtensions* v);
 int DecodeSysInfoType6_v4b0NonCriticalExtensions(PerContext* ctx, SysInfoType6_v4b0NonCriticalExtensions* v);
-void ReleaseSysInfoType6_v4b0NonCriticalExtensions(SysInfoType6_v4b0NonCriticalExtensions* v);
 void InitSysInfoType6(SysInfoType6* v);
 int DecodeSysInfoType6(PerContext* ctx, SysInfoType6* v);
-void ReleaseSysInfoType6(SysInfoType6* v);
 void InitSysInfoType6_modeSpecificInfo_fdd(SysInfoType6_modeSpecificInfo_fdd* v);
 int DecodeSysInfoType6_modeSpecificInfo_fdd(PerContext* ctx, SysInfoType6_modeSpecificInfo_fdd* v);
 void InitSysInfoType6_modeSpecificInfo_tdd(SysInfoType6_modeSpecificInfo_tdd* v);
 int DecodeSysInfoType6_modeSpecificInfo_tdd(PerContext* ctx, SysInfoType6_modeSpecificInfo_tdd* v);
-void ReleaseSysInfoType6_modeSpecificInfo_tdd(SysInfoType6_modeSpecificInfo_tdd* v);
 void InitSysInfoType7_modeSpecificInfo(SysInfoType7_modeSpecificInfo* v);
 int DecodeSysInfoType7_modeSpecificInfo(PerContext* ctx, SysInfoType7_modeSpecificInfo* v);
-void ReleaseSysInfoType7_modeSpecificInfo(SysInfoType7_modeSpecificInfo* v);
 int DecodeSysInfoType7_nonCriticalExtensions(PerContext* ctx, SysInfoType7_nonCriticalExtensions* v);
 void InitSysInfoType7(SysInfoType7* v);
 int DecodeSysInfoType7(PerContext* ctx, SysInfoType7* v);
-void ReleaseSysInfoType7(SysInfoType7* v);
 int DecodeSysInfoType7_modeSpecificInfo_fdd(PerContext* ctx, SysInfoType7_modeSpecificInfo_fdd* v);
 void InitTDD768_PRACH_CCodeList_sf16(TDD768_PRACH_CCodeList_sf16* v);
 int DecodeTDD768_PRACH_CCodeList_sf16(PerContext* ctx, TDD768_PRACH_CCodeList_sf16* v);
@@ -6773,100 +6260,70 @@ void InitTFCI_Range(TFCI_Range* v);
 int DecodeTFCI_Range(PerContext* ctx, TFCI_Range* v);
 void InitTFCI_RangeList(TFCI_RangeList* v);
 int DecodeTFCI_RangeList(PerContext* ctx, TFCI_RangeList* v);
-void ReleaseTFCI_RangeList(TFCI_RangeList* v);
 void InitTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item* v);
 int DecodeTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item* v);
-void ReleaseTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item* v);
 void InitTFCS_ReconfAdd_ctfcSize_ctfc12Bit(TFCS_ReconfAdd_ctfcSize_ctfc12Bit* v);
 int DecodeTFCS_ReconfAdd_ctfcSize_ctfc12Bit(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc12Bit* v);
-void ReleaseTFCS_ReconfAdd_ctfcSize_ctfc12Bit(TFCS_ReconfAdd_ctfcSize_ctfc12Bit* v);
 void InitTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item* v);
 int DecodeTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item* v);
-void ReleaseTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item* v);
 void InitTFCS_ReconfAdd_ctfcSize_ctfc16Bit(TFCS_ReconfAdd_ctfcSize_ctfc16Bit* v);
 int DecodeTFCS_ReconfAdd_ctfcSize_ctfc16Bit(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc16Bit* v);
-void ReleaseTFCS_ReconfAdd_ctfcSize_ctfc16Bit(TFCS_ReconfAdd_ctfcSize_ctfc16Bit* v);
 void InitTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item* v);
 int DecodeTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item* v);
-void ReleaseTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item* v);
 void InitTFCS_ReconfAdd_ctfcSize_ctfc24Bit(TFCS_ReconfAdd_ctfcSize_ctfc24Bit* v);
 int DecodeTFCS_ReconfAdd_ctfcSize_ctfc24Bit(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc24Bit* v);
-void ReleaseTFCS_ReconfAdd_ctfcSize_ctfc24Bit(TFCS_ReconfAdd_ctfcSize_ctfc24Bit* v);
 void InitTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item* v);
 int DecodeTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item* v);
-void ReleaseTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item* v);
 void InitTFCS_ReconfAdd_ctfcSize_ctfc2Bit(TFCS_ReconfAdd_ctfcSize_ctfc2Bit* v);
 int DecodeTFCS_ReconfAdd_ctfcSize_ctfc2Bit(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc2Bit* v);
-void ReleaseTFCS_ReconfAdd_ctfcSize_ctfc2Bit(TFCS_ReconfAdd_ctfcSize_ctfc2Bit* v);
 void InitTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item* v);
 int DecodeTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item* v);
-void ReleaseTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item* v);
 void InitTFCS_ReconfAdd_ctfcSize_ctfc4Bit(TFCS_ReconfAdd_ctfcSize_ctfc4Bit* v);
 int DecodeTFCS_ReconfAdd_ctfcSize_ctfc4Bit(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc4Bit* v);
-void ReleaseTFCS_ReconfAdd_ctfcSize_ctfc4Bit(TFCS_ReconfAdd_ctfcSize_ctfc4Bit* v);
 void InitTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item* v);
 int DecodeTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item* v);
-void ReleaseTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item* v);
 void InitTFCS_ReconfAdd_ctfcSize_ctfc6Bit(TFCS_ReconfAdd_ctfcSize_ctfc6Bit* v);
 int DecodeTFCS_ReconfAdd_ctfcSize_ctfc6Bit(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc6Bit* v);
-void ReleaseTFCS_ReconfAdd_ctfcSize_ctfc6Bit(TFCS_ReconfAdd_ctfcSize_ctfc6Bit* v);
 void InitTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item* v);
 int DecodeTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item* v);
-void ReleaseTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item* v);
 void InitTFCS_ReconfAdd_ctfcSize_ctfc8Bit(TFCS_ReconfAdd_ctfcSize_ctfc8Bit* v);
 int DecodeTFCS_ReconfAdd_ctfcSize_ctfc8Bit(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc8Bit* v);
-void ReleaseTFCS_ReconfAdd_ctfcSize_ctfc8Bit(TFCS_ReconfAdd_ctfcSize_ctfc8Bit* v);
 int DecodeTemporaryOffsetList(PerContext* ctx, TemporaryOffsetList* v);
 void InitUplinkAdditionalTimeslots_parameters(UplinkAdditionalTimeslots_parameters* v);
 int DecodeUplinkAdditionalTimeslots_parameters(PerContext* ctx, UplinkAdditionalTimeslots_parameters* v);
-void ReleaseUplinkAdditionalTimeslots_parameters(UplinkAdditionalTimeslots_parameters* v);
 void InitUplinkAdditionalTimeslots(UplinkAdditionalTimeslots* v);
 int DecodeUplinkAdditionalTimeslots(PerContext* ctx, UplinkAdditionalTimeslots* v);
-void ReleaseUplinkAdditionalTimeslots(UplinkAdditionalTimeslots* v);
 void InitUplinkAdditionalTimeslots_LCR_r4_parameters(UplinkAdditionalTimeslots_LCR_r4_parameters* v);
 int DecodeUplinkAdditionalTimeslots_LCR_r4_parameters(PerContext* ctx, UplinkAdditionalTimeslots_LCR_r4_parameters* v);
-void ReleaseUplinkAdditionalTimeslots_LCR_r4_parameters(UplinkAdditionalTimeslots_LCR_r4_parameters* v);
 void InitUplinkAdditionalTimeslots_LCR_r4(UplinkAdditionalTimeslots_LCR_r4* v);
 int DecodeUplinkAdditionalTimeslots_LCR_r4(PerContext* ctx, UplinkAdditionalTimeslots_LCR_r4* v);
-void ReleaseUplinkAdditionalTimeslots_LCR_r4(UplinkAdditionalTimeslots_LCR_r4* v);
 void InitUplinkAdditionalTimeslots_LCR_r4_parameters_newParameters(UplinkAdditionalTimeslots_LCR_r4_parameters_newParameters* v);
 int DecodeUplinkAdditionalTimeslots_LCR_r4_parameters_newParameters(PerContext* ctx, UplinkAdditionalTimeslots_LCR_r4_parameters_newParameters* v);
-void ReleaseUplinkAdditionalTimeslots_LCR_r4_parameters_newParameters(UplinkAdditionalTimeslots_LCR_r4_parameters_newParameters* v);
 int DecodeUplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast(PerContext* ctx, UplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast* v);
 void InitUplinkAdditionalTimeslots_VHCR_parameters(UplinkAdditionalTimeslots_VHCR_parameters* v);
 int DecodeUplinkAdditionalTimeslots_VHCR_parameters(PerContext* ctx, UplinkAdditionalTimeslots_VHCR_parameters* v);
-void ReleaseUplinkAdditionalTimeslots_VHCR_parameters(UplinkAdditionalTimeslots_VHCR_parameters* v);
 void InitUplinkAdditionalTimeslots_VHCR(UplinkAdditionalTimeslots_VHCR* v);
 int DecodeUplinkAdditionalTimeslots_VHCR(PerContext* ctx, UplinkAdditionalTimeslots_VHCR* v);
-void ReleaseUplinkAdditionalTimeslots_VHCR(UplinkAdditionalTimeslots_VHCR* v);
 void InitUplinkAdditionalTimeslots_VHCR_parameters_newParameters(UplinkAdditionalTimeslots_VHCR_parameters_newParameters* v);
 int DecodeUplinkAdditionalTimeslots_VHCR_parameters_newParameters(PerContext* ctx, UplinkAdditionalTimeslots_VHCR_parameters_newParameters* v);
-void ReleaseUplinkAdditionalTimeslots_VHCR_parameters_newParameters(UplinkAdditionalTimeslots_VHCR_parameters_newParameters* v);
 int DecodeUplinkAdditionalTimeslots_VHCR_parameters_sameAsLast(PerContext* ctx, UplinkAdditionalTimeslots_VHCR_parameters_sameAsLast* v);
 void InitUplinkAdditionalTimeslots_parameters_newParameters(UplinkAdditionalTimeslots_parameters_newParameters* v);
 int DecodeUplinkAdditionalTimeslots_parameters_newParameters(PerContext* ctx, UplinkAdditionalTimeslots_parameters_newParameters* v);
-void ReleaseUplinkAdditionalTimeslots_parameters_newParameters(UplinkAdditionalTimeslots_parameters_newParameters* v);
 int DecodeUplinkAdditionalTimeslots_parameters_sameAsLast(PerContext* ctx, UplinkAdditionalTimeslots_parameters_sameAsLast* v);
 void InitUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots* v);
 int DecodeUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(PerContext* ctx, UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots* v);
-void ReleaseUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots* v);
 int DecodeUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive(PerContext* ctx, UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive* v);
 void InitUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList* v);
 int DecodeUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(PerContext* ctx, UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList* v);
-void ReleaseUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList* v);
 void InitUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots* v);
 int DecodeUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(PerContext* ctx, UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots* v);
-void ReleaseUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots* v);
 int DecodeUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive(PerContext* ctx, UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive* v);
 void InitUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList* v);
 int DecodeUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(PerContext* ctx, UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList* v);
-void ReleaseUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList* v);
 void InitUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots(UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots* v);
 int DecodeUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots(PerContext* ctx, UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots* v);
-void ReleaseUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots(UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots* v);
 int DecodeUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive(PerContext* ctx, UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive* v);
 void InitUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList* v);
 int DecodeUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(PerContext* ctx, UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList* v);
-void ReleaseUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList* v);
 
 }  // namespace sibdecode

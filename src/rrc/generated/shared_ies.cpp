@@ -33,21 +33,6 @@ int DecodePrimaryCCPCH_Info(PerContext* ctx, PrimaryCCPCH_Info* v) {
   return StatusOutOfRange;
 }
 
-void ReleasePrimaryCCPCH_Info(PrimaryCCPCH_Info* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleasePrimaryCCPCH_Info_tdd(static_cast<PrimaryCCPCH_Info_tdd*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitCellSelectReselectInfo_v590ext(CellSelectReselectInfo_v590ext* v) {
   v->presence = 0;
 }
@@ -94,17 +79,6 @@ int DecodePrimaryCCPCH_Info_tdd_syncCase(PerContext* ctx, PrimaryCCPCH_Info_tdd_
   return StatusOutOfRange;
 }
 
-void ReleasePrimaryCCPCH_Info_tdd_syncCase(PrimaryCCPCH_Info_tdd_syncCase* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1: case 2:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitPrimaryCCPCH_Info_tdd(PrimaryCCPCH_Info_tdd* v) {
   v->presence = 0;
   InitPrimaryCCPCH_Info_tdd_syncCase(&v->syncCase);
@@ -120,10 +94,6 @@ int DecodePrimaryCCPCH_Info_tdd(PerContext* ctx, PrimaryCCPCH_Info_tdd* v) {
   }
   PER_TRY(ReadBit(ctx, &v->sctd_Indicator));
   return StatusOk;
-}
-
-void ReleasePrimaryCCPCH_Info_tdd(PrimaryCCPCH_Info_tdd* v) {
-  if (v->presence & (1u << 0)) ReleasePrimaryCCPCH_Info_tdd_syncCase(&v->syncCase);
 }
 
 int DecodePrimaryCCPCH_Info_tdd_syncCase_syncCase1(PerContext* ctx, PrimaryCCPCH_Info_tdd_syncCase_syncCase1* v) {

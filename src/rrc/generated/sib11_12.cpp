@@ -49,21 +49,6 @@ int DecodeCellDCH_ReportCriteria(PerContext* ctx, CellDCH_ReportCriteria* v) {
   return StatusOutOfRange;
 }
 
-void ReleaseCellDCH_ReportCriteria(CellDCH_ReportCriteria* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      ReleaseIntraFreqReportingCriteria(static_cast<IntraFreqReportingCriteria*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitCellDCH_ReportCriteria_LCR_r4(CellDCH_ReportCriteria_LCR_r4* v) {
   v->tag = 0;
   v->ptr = nullptr;
@@ -90,21 +75,6 @@ int DecodeCellDCH_ReportCriteria_LCR_r4(PerContext* ctx, CellDCH_ReportCriteria_
     }
   }
   return StatusOutOfRange;
-}
-
-void ReleaseCellDCH_ReportCriteria_LCR_r4(CellDCH_ReportCriteria_LCR_r4* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      ReleaseIntraFreqReportingCriteria_LCR_r4(static_cast<IntraFreqReportingCriteria_LCR_r4*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
 }
 
 void InitReferenceTimeDifferenceToCell(ReferenceTimeDifferenceToCell* v) {
@@ -168,21 +138,6 @@ int DecodeCellInfoSI_ECN0_modeSpecificInfo(PerContext* ctx, CellInfoSI_ECN0_mode
   return StatusOutOfRange;
 }
 
-void ReleaseCellInfoSI_ECN0_modeSpecificInfo(CellInfoSI_ECN0_modeSpecificInfo* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseCellInfoSI_ECN0_modeSpecificInfo_tdd(static_cast<CellInfoSI_ECN0_modeSpecificInfo_tdd*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo(CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo* v) {
   v->tag = 0;
   v->ptr = nullptr;
@@ -219,17 +174,6 @@ int DecodeCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo(PerContext* ctx,
   return StatusOutOfRange;
 }
 
-void ReleaseCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo(CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1: case 2: case 3:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitCellSelectReselectInfoSIB_11_12_ECN0(CellSelectReselectInfoSIB_11_12_ECN0* v) {
   v->presence = 0;
   v->q_Offset1S_N = 0;
@@ -261,10 +205,6 @@ int DecodeCellSelectReselectInfoSIB_11_12_ECN0(PerContext* ctx, CellSelectResele
   }
   PER_TRY(DecodeCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo(ctx, &v->modeSpecificInfo));
   return StatusOk;
-}
-
-void ReleaseCellSelectReselectInfoSIB_11_12_ECN0(CellSelectReselectInfoSIB_11_12_ECN0* v) {
-  ReleaseCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo(&v->modeSpecificInfo);
 }
 
 void InitCellInfoSI_ECN0(CellInfoSI_ECN0* v) {
@@ -299,11 +239,6 @@ int DecodeCellInfoSI_ECN0(PerContext* ctx, CellInfoSI_ECN0* v) {
   return StatusOk;
 }
 
-void ReleaseCellInfoSI_ECN0(CellInfoSI_ECN0* v) {
-  ReleaseCellInfoSI_ECN0_modeSpecificInfo(&v->modeSpecificInfo);
-  if (v->presence & (1u << 1)) ReleaseCellSelectReselectInfoSIB_11_12_ECN0(&v->cellSelectionReselectionInfo);
-}
-
 void InitPrimaryCCPCH_Info_LCR_r4(PrimaryCCPCH_Info_LCR_r4* v) {
   v->presence = 0;
 }
@@ -325,8 +260,7 @@ int DecodeTimeslotInfo_LCR_r4(PerContext* ctx, TimeslotInfo_LCR_r4* v) {
 
 void InitTimeslotInfoList_LCR_r4(TimeslotInfoList_LCR_r4* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeTimeslotInfoList_LCR_r4(PerContext* ctx, TimeslotInfoList_LCR_r4* v) {
@@ -334,25 +268,17 @@ int DecodeTimeslotInfoList_LCR_r4(PerContext* ctx, TimeslotInfoList_LCR_r4* v) {
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<TimeslotInfo_LCR_r4*>(AllocRecord(ctx, sizeof(TimeslotInfo_LCR_r4) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<TimeslotInfo_LCR_r4*>(AllocRecord(ctx, sizeof(TimeslotInfo_LCR_r4)));
-    if (element == nullptr) return StatusNoMemory;
-    int status = DecodeTimeslotInfo_LCR_r4(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        FreeRecord(element);
-      }
-      return status;
-    }
+    TimeslotInfo_LCR_r4* element = &items[i];
+    PER_TRY(DecodeTimeslotInfo_LCR_r4(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseTimeslotInfoList_LCR_r4(TimeslotInfoList_LCR_r4* v) {
-  ReleaseValueList(v, nullptr);
 }
 
 void InitCellInfoSI_ECN0_LCR_r4(CellInfoSI_ECN0_LCR_r4* v) {
@@ -399,11 +325,6 @@ int DecodeCellInfoSI_ECN0_LCR_r4(PerContext* ctx, CellInfoSI_ECN0_LCR_r4* v) {
   return StatusOk;
 }
 
-void ReleaseCellInfoSI_ECN0_LCR_r4(CellInfoSI_ECN0_LCR_r4* v) {
-  if (v->presence & (1u << 2)) ReleaseTimeslotInfoList_LCR_r4(&v->timeslotInfoList);
-  if (v->presence & (1u << 3)) ReleaseCellSelectReselectInfoSIB_11_12_ECN0(&v->cellSelectionReselectionInfo);
-}
-
 int DecodePrimaryCPICH_Info(PerContext* ctx, PrimaryCPICH_Info* v) {
   PER_TRY(DecodeUInt16(ctx, 0, 511, &v->primaryScramblingCode));
   return StatusOk;
@@ -434,8 +355,7 @@ int DecodeTimeslotInfo(PerContext* ctx, TimeslotInfo* v) {
 
 void InitTimeslotInfoList(TimeslotInfoList* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeTimeslotInfoList(PerContext* ctx, TimeslotInfoList* v) {
@@ -443,25 +363,17 @@ int DecodeTimeslotInfoList(PerContext* ctx, TimeslotInfoList* v) {
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<TimeslotInfo*>(AllocRecord(ctx, sizeof(TimeslotInfo) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<TimeslotInfo*>(AllocRecord(ctx, sizeof(TimeslotInfo)));
-    if (element == nullptr) return StatusNoMemory;
-    int status = DecodeTimeslotInfo(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        FreeRecord(element);
-      }
-      return status;
-    }
+    TimeslotInfo* element = &items[i];
+    PER_TRY(DecodeTimeslotInfo(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseTimeslotInfoList(TimeslotInfoList* v) {
-  ReleaseValueList(v, nullptr);
 }
 
 void InitCellInfoSI_ECN0_modeSpecificInfo_tdd(CellInfoSI_ECN0_modeSpecificInfo_tdd* v) {
@@ -481,11 +393,6 @@ int DecodeCellInfoSI_ECN0_modeSpecificInfo_tdd(PerContext* ctx, CellInfoSI_ECN0_
   }
   PER_TRY(ReadBit(ctx, &v->readSFN_Indicator));
   return StatusOk;
-}
-
-void ReleaseCellInfoSI_ECN0_modeSpecificInfo_tdd(CellInfoSI_ECN0_modeSpecificInfo_tdd* v) {
-  ReleasePrimaryCCPCH_Info(&v->primaryCCPCH_Info);
-  if (v->presence & (1u << 1)) ReleaseTimeslotInfoList(&v->timeslotInfoList);
 }
 
 void InitCellInfoSI_HCS_ECN0_modeSpecificInfo(CellInfoSI_HCS_ECN0_modeSpecificInfo* v) {
@@ -516,21 +423,6 @@ int DecodeCellInfoSI_HCS_ECN0_modeSpecificInfo(PerContext* ctx, CellInfoSI_HCS_E
   return StatusOutOfRange;
 }
 
-void ReleaseCellInfoSI_HCS_ECN0_modeSpecificInfo(CellInfoSI_HCS_ECN0_modeSpecificInfo* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseCellInfoSI_HCS_ECN0_modeSpecificInfo_tdd(static_cast<CellInfoSI_HCS_ECN0_modeSpecificInfo_tdd*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitPenaltyTime_ECN0(PenaltyTime_ECN0* v) {
   v->tag = 0;
   v->ptr = nullptr;
@@ -555,17 +447,6 @@ int DecodePenaltyTime_ECN0(PerContext* ctx, PenaltyTime_ECN0* v) {
   return StatusOutOfRange;
 }
 
-void ReleasePenaltyTime_ECN0(PenaltyTime_ECN0* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 2: case 3: case 4: case 5: case 6: case 7:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitHCS_CellReselectInformation_ECN0(HCS_CellReselectInformation_ECN0* v) {
   InitPenaltyTime_ECN0(&v->penaltyTime);
 }
@@ -573,10 +454,6 @@ void InitHCS_CellReselectInformation_ECN0(HCS_CellReselectInformation_ECN0* v) {
 int DecodeHCS_CellReselectInformation_ECN0(PerContext* ctx, HCS_CellReselectInformation_ECN0* v) {
   PER_TRY(DecodePenaltyTime_ECN0(ctx, &v->penaltyTime));
   return StatusOk;
-}
-
-void ReleaseHCS_CellReselectInformation_ECN0(HCS_CellReselectInformation_ECN0* v) {
-  ReleasePenaltyTime_ECN0(&v->penaltyTime);
 }
 
 void InitHCS_NeighbouringCellInformation_ECN0(HCS_NeighbouringCellInformation_ECN0* v) {
@@ -602,10 +479,6 @@ int DecodeHCS_NeighbouringCellInformation_ECN0(PerContext* ctx, HCS_Neighbouring
   }
   PER_TRY(DecodeHCS_CellReselectInformation_ECN0(ctx, &v->hcs_CellReselectInformation));
   return StatusOk;
-}
-
-void ReleaseHCS_NeighbouringCellInformation_ECN0(HCS_NeighbouringCellInformation_ECN0* v) {
-  ReleaseHCS_CellReselectInformation_ECN0(&v->hcs_CellReselectInformation);
 }
 
 void InitCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo(CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo* v) {
@@ -642,17 +515,6 @@ int DecodeCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo(PerContext* 
     }
   }
   return StatusOutOfRange;
-}
-
-void ReleaseCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo(CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1: case 2: case 3:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
 }
 
 void InitCellSelectReselectInfoSIB_11_12_HCS_ECN0(CellSelectReselectInfoSIB_11_12_HCS_ECN0* v) {
@@ -694,11 +556,6 @@ int DecodeCellSelectReselectInfoSIB_11_12_HCS_ECN0(PerContext* ctx, CellSelectRe
   return StatusOk;
 }
 
-void ReleaseCellSelectReselectInfoSIB_11_12_HCS_ECN0(CellSelectReselectInfoSIB_11_12_HCS_ECN0* v) {
-  if (v->presence & (1u << 1)) ReleaseHCS_NeighbouringCellInformation_ECN0(&v->hcs_NeighbouringCellInformation_ECN0);
-  ReleaseCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo(&v->modeSpecificInfo);
-}
-
 void InitCellInfoSI_HCS_ECN0(CellInfoSI_HCS_ECN0* v) {
   v->presence = 0;
   v->cellIndividualOffset = 0;
@@ -729,11 +586,6 @@ int DecodeCellInfoSI_HCS_ECN0(PerContext* ctx, CellInfoSI_HCS_ECN0* v) {
     PER_TRY(DecodeCellSelectReselectInfoSIB_11_12_HCS_ECN0(ctx, &v->cellSelectionReselectionInfo));
   }
   return StatusOk;
-}
-
-void ReleaseCellInfoSI_HCS_ECN0(CellInfoSI_HCS_ECN0* v) {
-  ReleaseCellInfoSI_HCS_ECN0_modeSpecificInfo(&v->modeSpecificInfo);
-  if (v->presence & (1u << 1)) ReleaseCellSelectReselectInfoSIB_11_12_HCS_ECN0(&v->cellSelectionReselectionInfo);
 }
 
 void InitCellInfoSI_HCS_ECN0_LCR_r4(CellInfoSI_HCS_ECN0_LCR_r4* v) {
@@ -780,11 +632,6 @@ int DecodeCellInfoSI_HCS_ECN0_LCR_r4(PerContext* ctx, CellInfoSI_HCS_ECN0_LCR_r4
   return StatusOk;
 }
 
-void ReleaseCellInfoSI_HCS_ECN0_LCR_r4(CellInfoSI_HCS_ECN0_LCR_r4* v) {
-  if (v->presence & (1u << 2)) ReleaseTimeslotInfoList_LCR_r4(&v->timeslotInfoList);
-  if (v->presence & (1u << 3)) ReleaseCellSelectReselectInfoSIB_11_12_HCS_ECN0(&v->cellSelectionReselectionInfo);
-}
-
 void InitCellInfoSI_HCS_ECN0_modeSpecificInfo_fdd(CellInfoSI_HCS_ECN0_modeSpecificInfo_fdd* v) {
   v->presence = 0;
 }
@@ -821,11 +668,6 @@ int DecodeCellInfoSI_HCS_ECN0_modeSpecificInfo_tdd(PerContext* ctx, CellInfoSI_H
   return StatusOk;
 }
 
-void ReleaseCellInfoSI_HCS_ECN0_modeSpecificInfo_tdd(CellInfoSI_HCS_ECN0_modeSpecificInfo_tdd* v) {
-  ReleasePrimaryCCPCH_Info(&v->primaryCCPCH_Info);
-  if (v->presence & (1u << 1)) ReleaseTimeslotInfoList(&v->timeslotInfoList);
-}
-
 void InitCellInfoSI_HCS_RSCP_modeSpecificInfo(CellInfoSI_HCS_RSCP_modeSpecificInfo* v) {
   v->tag = 0;
   v->ptr = nullptr;
@@ -852,21 +694,6 @@ int DecodeCellInfoSI_HCS_RSCP_modeSpecificInfo(PerContext* ctx, CellInfoSI_HCS_R
     }
   }
   return StatusOutOfRange;
-}
-
-void ReleaseCellInfoSI_HCS_RSCP_modeSpecificInfo(CellInfoSI_HCS_RSCP_modeSpecificInfo* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseCellInfoSI_HCS_RSCP_modeSpecificInfo_tdd(static_cast<CellInfoSI_HCS_RSCP_modeSpecificInfo_tdd*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
 }
 
 void InitPenaltyTime_RSCP(PenaltyTime_RSCP* v) {
@@ -960,17 +787,6 @@ int DecodeCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo(PerContext* 
   return StatusOutOfRange;
 }
 
-void ReleaseCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo(CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1: case 2: case 3:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitCellSelectReselectInfoSIB_11_12_HCS_RSCP(CellSelectReselectInfoSIB_11_12_HCS_RSCP* v) {
   v->presence = 0;
   v->q_OffsetS_N = 0;
@@ -1000,10 +816,6 @@ int DecodeCellSelectReselectInfoSIB_11_12_HCS_RSCP(PerContext* ctx, CellSelectRe
   }
   PER_TRY(DecodeCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo(ctx, &v->modeSpecificInfo));
   return StatusOk;
-}
-
-void ReleaseCellSelectReselectInfoSIB_11_12_HCS_RSCP(CellSelectReselectInfoSIB_11_12_HCS_RSCP* v) {
-  ReleaseCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo(&v->modeSpecificInfo);
 }
 
 void InitCellInfoSI_HCS_RSCP(CellInfoSI_HCS_RSCP* v) {
@@ -1036,11 +848,6 @@ int DecodeCellInfoSI_HCS_RSCP(PerContext* ctx, CellInfoSI_HCS_RSCP* v) {
     PER_TRY(DecodeCellSelectReselectInfoSIB_11_12_HCS_RSCP(ctx, &v->cellSelectionReselectionInfo));
   }
   return StatusOk;
-}
-
-void ReleaseCellInfoSI_HCS_RSCP(CellInfoSI_HCS_RSCP* v) {
-  ReleaseCellInfoSI_HCS_RSCP_modeSpecificInfo(&v->modeSpecificInfo);
-  if (v->presence & (1u << 1)) ReleaseCellSelectReselectInfoSIB_11_12_HCS_RSCP(&v->cellSelectionReselectionInfo);
 }
 
 void InitCellInfoSI_HCS_RSCP_LCR_r4(CellInfoSI_HCS_RSCP_LCR_r4* v) {
@@ -1087,11 +894,6 @@ int DecodeCellInfoSI_HCS_RSCP_LCR_r4(PerContext* ctx, CellInfoSI_HCS_RSCP_LCR_r4
   return StatusOk;
 }
 
-void ReleaseCellInfoSI_HCS_RSCP_LCR_r4(CellInfoSI_HCS_RSCP_LCR_r4* v) {
-  if (v->presence & (1u << 2)) ReleaseTimeslotInfoList_LCR_r4(&v->timeslotInfoList);
-  if (v->presence & (1u << 3)) ReleaseCellSelectReselectInfoSIB_11_12_HCS_RSCP(&v->cellSelectionReselectionInfo);
-}
-
 void InitCellInfoSI_HCS_RSCP_modeSpecificInfo_fdd(CellInfoSI_HCS_RSCP_modeSpecificInfo_fdd* v) {
   v->presence = 0;
 }
@@ -1128,11 +930,6 @@ int DecodeCellInfoSI_HCS_RSCP_modeSpecificInfo_tdd(PerContext* ctx, CellInfoSI_H
   return StatusOk;
 }
 
-void ReleaseCellInfoSI_HCS_RSCP_modeSpecificInfo_tdd(CellInfoSI_HCS_RSCP_modeSpecificInfo_tdd* v) {
-  ReleasePrimaryCCPCH_Info(&v->primaryCCPCH_Info);
-  if (v->presence & (1u << 1)) ReleaseTimeslotInfoList(&v->timeslotInfoList);
-}
-
 void InitCellInfoSI_RSCP_modeSpecificInfo(CellInfoSI_RSCP_modeSpecificInfo* v) {
   v->tag = 0;
   v->ptr = nullptr;
@@ -1159,21 +956,6 @@ int DecodeCellInfoSI_RSCP_modeSpecificInfo(PerContext* ctx, CellInfoSI_RSCP_mode
     }
   }
   return StatusOutOfRange;
-}
-
-void ReleaseCellInfoSI_RSCP_modeSpecificInfo(CellInfoSI_RSCP_modeSpecificInfo* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseCellInfoSI_RSCP_modeSpecificInfo_tdd(static_cast<CellInfoSI_RSCP_modeSpecificInfo_tdd*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
 }
 
 void InitCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo(CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo* v) {
@@ -1212,17 +994,6 @@ int DecodeCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo(PerContext* ctx,
   return StatusOutOfRange;
 }
 
-void ReleaseCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo(CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1: case 2: case 3:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitCellSelectReselectInfoSIB_11_12_RSCP(CellSelectReselectInfoSIB_11_12_RSCP* v) {
   v->presence = 0;
   v->q_OffsetS_N = 0;
@@ -1246,10 +1017,6 @@ int DecodeCellSelectReselectInfoSIB_11_12_RSCP(PerContext* ctx, CellSelectResele
   }
   PER_TRY(DecodeCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo(ctx, &v->modeSpecificInfo));
   return StatusOk;
-}
-
-void ReleaseCellSelectReselectInfoSIB_11_12_RSCP(CellSelectReselectInfoSIB_11_12_RSCP* v) {
-  ReleaseCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo(&v->modeSpecificInfo);
 }
 
 void InitCellInfoSI_RSCP(CellInfoSI_RSCP* v) {
@@ -1282,11 +1049,6 @@ int DecodeCellInfoSI_RSCP(PerContext* ctx, CellInfoSI_RSCP* v) {
     PER_TRY(DecodeCellSelectReselectInfoSIB_11_12_RSCP(ctx, &v->cellSelectionReselectionInfo));
   }
   return StatusOk;
-}
-
-void ReleaseCellInfoSI_RSCP(CellInfoSI_RSCP* v) {
-  ReleaseCellInfoSI_RSCP_modeSpecificInfo(&v->modeSpecificInfo);
-  if (v->presence & (1u << 1)) ReleaseCellSelectReselectInfoSIB_11_12_RSCP(&v->cellSelectionReselectionInfo);
 }
 
 void InitCellInfoSI_RSCP_LCR_r4(CellInfoSI_RSCP_LCR_r4* v) {
@@ -1333,11 +1095,6 @@ int DecodeCellInfoSI_RSCP_LCR_r4(PerContext* ctx, CellInfoSI_RSCP_LCR_r4* v) {
   return StatusOk;
 }
 
-void ReleaseCellInfoSI_RSCP_LCR_r4(CellInfoSI_RSCP_LCR_r4* v) {
-  if (v->presence & (1u << 2)) ReleaseTimeslotInfoList_LCR_r4(&v->timeslotInfoList);
-  if (v->presence & (1u << 3)) ReleaseCellSelectReselectInfoSIB_11_12_RSCP(&v->cellSelectionReselectionInfo);
-}
-
 void InitCellInfoSI_RSCP_modeSpecificInfo_fdd(CellInfoSI_RSCP_modeSpecificInfo_fdd* v) {
   v->presence = 0;
 }
@@ -1374,11 +1131,6 @@ int DecodeCellInfoSI_RSCP_modeSpecificInfo_tdd(PerContext* ctx, CellInfoSI_RSCP_
   return StatusOk;
 }
 
-void ReleaseCellInfoSI_RSCP_modeSpecificInfo_tdd(CellInfoSI_RSCP_modeSpecificInfo_tdd* v) {
-  ReleasePrimaryCCPCH_Info(&v->primaryCCPCH_Info);
-  if (v->presence & (1u << 1)) ReleaseTimeslotInfoList(&v->timeslotInfoList);
-}
-
 void InitCellReportingQuantities_modeSpecificInfo(CellReportingQuantities_modeSpecificInfo* v) {
   v->tag = 0;
   v->ptr = nullptr;
@@ -1405,17 +1157,6 @@ int DecodeCellReportingQuantities_modeSpecificInfo(PerContext* ctx, CellReportin
   return StatusOutOfRange;
 }
 
-void ReleaseCellReportingQuantities_modeSpecificInfo(CellReportingQuantities_modeSpecificInfo* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1: case 2:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitCellReportingQuantities(CellReportingQuantities* v) {
   InitCellReportingQuantities_modeSpecificInfo(&v->modeSpecificInfo);
 }
@@ -1426,10 +1167,6 @@ int DecodeCellReportingQuantities(PerContext* ctx, CellReportingQuantities* v) {
   PER_TRY(ReadBit(ctx, &v->cellSynchronisationInfoReportingIndicator));
   PER_TRY(DecodeCellReportingQuantities_modeSpecificInfo(ctx, &v->modeSpecificInfo));
   return StatusOk;
-}
-
-void ReleaseCellReportingQuantities(CellReportingQuantities* v) {
-  ReleaseCellReportingQuantities_modeSpecificInfo(&v->modeSpecificInfo);
 }
 
 int DecodeCellReportingQuantities_modeSpecificInfo_fdd(PerContext* ctx, CellReportingQuantities_modeSpecificInfo_fdd* v) {
@@ -1483,17 +1220,6 @@ int DecodeCellSelectReselectInfoSIB_11_12_modeSpecificInfo(PerContext* ctx, Cell
   return StatusOutOfRange;
 }
 
-void ReleaseCellSelectReselectInfoSIB_11_12_modeSpecificInfo(CellSelectReselectInfoSIB_11_12_modeSpecificInfo* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1: case 2: case 3:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitCellSelectReselectInfoSIB_11_12(CellSelectReselectInfoSIB_11_12* v) {
   v->presence = 0;
   v->q_Offset1S_N = 0;
@@ -1528,10 +1254,6 @@ int DecodeCellSelectReselectInfoSIB_11_12(PerContext* ctx, CellSelectReselectInf
   }
   PER_TRY(DecodeCellSelectReselectInfoSIB_11_12_modeSpecificInfo(ctx, &v->modeSpecificInfo));
   return StatusOk;
-}
-
-void ReleaseCellSelectReselectInfoSIB_11_12(CellSelectReselectInfoSIB_11_12* v) {
-  ReleaseCellSelectReselectInfoSIB_11_12_modeSpecificInfo(&v->modeSpecificInfo);
 }
 
 void InitCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_fdd(CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_fdd* v) {
@@ -1770,17 +1492,6 @@ int DecodeDummy_InterFreqRACHReportingInfo_modeSpecificInfo(PerContext* ctx, Dum
   return StatusOutOfRange;
 }
 
-void ReleaseDummy_InterFreqRACHReportingInfo_modeSpecificInfo(Dummy_InterFreqRACHReportingInfo_modeSpecificInfo* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1: case 2:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitDummy_InterFreqRACHReportingInfo(Dummy_InterFreqRACHReportingInfo* v) {
   InitDummy_InterFreqRACHReportingInfo_modeSpecificInfo(&v->modeSpecificInfo);
 }
@@ -1790,10 +1501,6 @@ int DecodeDummy_InterFreqRACHReportingInfo(PerContext* ctx, Dummy_InterFreqRACHR
   PER_TRY(DecodeInt8(ctx, -115, 0, &v->interFreqRACHReportingThreshold));
   PER_TRY(DecodeUInt8(ctx, 1, 8, &v->maxReportedCellsOnRACHinterFreq));
   return StatusOk;
-}
-
-void ReleaseDummy_InterFreqRACHReportingInfo(Dummy_InterFreqRACHReportingInfo* v) {
-  ReleaseDummy_InterFreqRACHReportingInfo_modeSpecificInfo(&v->modeSpecificInfo);
 }
 
 int DecodeDummy_InterFreqRACHReportingInfo_modeSpecificInfo_fdd(PerContext* ctx, Dummy_InterFreqRACHReportingInfo_modeSpecificInfo_fdd* v) {
@@ -1851,25 +1558,9 @@ int DecodeForbiddenAffectCell(PerContext* ctx, ForbiddenAffectCell* v) {
   return StatusOutOfRange;
 }
 
-void ReleaseForbiddenAffectCell(ForbiddenAffectCell* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleasePrimaryCCPCH_Info(static_cast<PrimaryCCPCH_Info*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitForbiddenAffectCellList(ForbiddenAffectCellList* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeForbiddenAffectCellList(PerContext* ctx, ForbiddenAffectCellList* v) {
@@ -1877,27 +1568,18 @@ int DecodeForbiddenAffectCellList(PerContext* ctx, ForbiddenAffectCellList* v) {
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<ForbiddenAffectCell*>(AllocRecord(ctx, sizeof(ForbiddenAffectCell) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<ForbiddenAffectCell*>(AllocRecord(ctx, sizeof(ForbiddenAffectCell)));
-    if (element == nullptr) return StatusNoMemory;
+    ForbiddenAffectCell* element = &items[i];
     InitForbiddenAffectCell(element);
-    int status = DecodeForbiddenAffectCell(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseForbiddenAffectCell(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeForbiddenAffectCell(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseForbiddenAffectCellList(ForbiddenAffectCellList* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseForbiddenAffectCell(static_cast<ForbiddenAffectCell*>(element)); });
 }
 
 void InitEvent1a(Event1a* v) {
@@ -1919,10 +1601,6 @@ int DecodeEvent1a(PerContext* ctx, Event1a* v) {
   return StatusOk;
 }
 
-void ReleaseEvent1a(Event1a* v) {
-  if (v->presence & (1u << 0)) ReleaseForbiddenAffectCellList(&v->forbiddenAffectCellList);
-}
-
 void InitForbiddenAffectCell_LCR_r4(ForbiddenAffectCell_LCR_r4* v) {
   InitPrimaryCCPCH_Info_LCR_r4(&v->tdd);
 }
@@ -1934,8 +1612,7 @@ int DecodeForbiddenAffectCell_LCR_r4(PerContext* ctx, ForbiddenAffectCell_LCR_r4
 
 void InitForbiddenAffectCellList_LCR_r4(ForbiddenAffectCellList_LCR_r4* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeForbiddenAffectCellList_LCR_r4(PerContext* ctx, ForbiddenAffectCellList_LCR_r4* v) {
@@ -1943,26 +1620,18 @@ int DecodeForbiddenAffectCellList_LCR_r4(PerContext* ctx, ForbiddenAffectCellLis
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<ForbiddenAffectCell_LCR_r4*>(AllocRecord(ctx, sizeof(ForbiddenAffectCell_LCR_r4) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<ForbiddenAffectCell_LCR_r4*>(AllocRecord(ctx, sizeof(ForbiddenAffectCell_LCR_r4)));
-    if (element == nullptr) return StatusNoMemory;
+    ForbiddenAffectCell_LCR_r4* element = &items[i];
     InitForbiddenAffectCell_LCR_r4(element);
-    int status = DecodeForbiddenAffectCell_LCR_r4(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeForbiddenAffectCell_LCR_r4(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseForbiddenAffectCellList_LCR_r4(ForbiddenAffectCellList_LCR_r4* v) {
-  ReleaseValueList(v, nullptr);
 }
 
 void InitEvent1a_LCR_r4(Event1a_LCR_r4* v) {
@@ -1984,10 +1653,6 @@ int DecodeEvent1a_LCR_r4(PerContext* ctx, Event1a_LCR_r4* v) {
   return StatusOk;
 }
 
-void ReleaseEvent1a_LCR_r4(Event1a_LCR_r4* v) {
-  if (v->presence & (1u << 0)) ReleaseForbiddenAffectCellList_LCR_r4(&v->forbiddenAffectCellList);
-}
-
 void InitEvent1b(Event1b* v) {
   v->presence = 0;
   InitForbiddenAffectCellList(&v->forbiddenAffectCellList);
@@ -2004,10 +1669,6 @@ int DecodeEvent1b(PerContext* ctx, Event1b* v) {
   return StatusOk;
 }
 
-void ReleaseEvent1b(Event1b* v) {
-  if (v->presence & (1u << 0)) ReleaseForbiddenAffectCellList(&v->forbiddenAffectCellList);
-}
-
 void InitEvent1b_LCR_r4(Event1b_LCR_r4* v) {
   v->presence = 0;
   InitForbiddenAffectCellList_LCR_r4(&v->forbiddenAffectCellList);
@@ -2022,10 +1683,6 @@ int DecodeEvent1b_LCR_r4(PerContext* ctx, Event1b_LCR_r4* v) {
   }
   PER_TRY(DecodeUInt8(ctx, 0, 20, &v->w));
   return StatusOk;
-}
-
-void ReleaseEvent1b_LCR_r4(Event1b_LCR_r4* v) {
-  if (v->presence & (1u << 0)) ReleaseForbiddenAffectCellList_LCR_r4(&v->forbiddenAffectCellList);
 }
 
 int DecodeEvent1c(PerContext* ctx, Event1c* v) {
@@ -2111,17 +1768,6 @@ int DecodeFrequencyInfo_modeSpecificInfo(PerContext* ctx, FrequencyInfo_modeSpec
   return StatusOutOfRange;
 }
 
-void ReleaseFrequencyInfo_modeSpecificInfo(FrequencyInfo_modeSpecificInfo* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1: case 2:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitFrequencyInfo(FrequencyInfo* v) {
   InitFrequencyInfo_modeSpecificInfo(&v->modeSpecificInfo);
 }
@@ -2129,10 +1775,6 @@ void InitFrequencyInfo(FrequencyInfo* v) {
 int DecodeFrequencyInfo(PerContext* ctx, FrequencyInfo* v) {
   PER_TRY(DecodeFrequencyInfo_modeSpecificInfo(ctx, &v->modeSpecificInfo));
   return StatusOk;
-}
-
-void ReleaseFrequencyInfo(FrequencyInfo* v) {
-  ReleaseFrequencyInfo_modeSpecificInfo(&v->modeSpecificInfo);
 }
 
 void InitFrequencyInfoFDD(FrequencyInfoFDD* v) {
@@ -2178,17 +1820,6 @@ int DecodeRemovedInterFreqCellList(PerContext* ctx, RemovedInterFreqCellList* v)
   return StatusOutOfRange;
 }
 
-void ReleaseRemovedInterFreqCellList(RemovedInterFreqCellList* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 2:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitNewInterFreqCellSI_ECN0(NewInterFreqCellSI_ECN0* v) {
   v->presence = 0;
   InitFrequencyInfo(&v->frequencyInfo);
@@ -2207,15 +1838,9 @@ int DecodeNewInterFreqCellSI_ECN0(PerContext* ctx, NewInterFreqCellSI_ECN0* v) {
   return StatusOk;
 }
 
-void ReleaseNewInterFreqCellSI_ECN0(NewInterFreqCellSI_ECN0* v) {
-  if (v->presence & (1u << 1)) ReleaseFrequencyInfo(&v->frequencyInfo);
-  ReleaseCellInfoSI_ECN0(&v->cellInfo);
-}
-
 void InitNewInterFreqCellSI_List_ECN0(NewInterFreqCellSI_List_ECN0* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeNewInterFreqCellSI_List_ECN0(PerContext* ctx, NewInterFreqCellSI_List_ECN0* v) {
@@ -2223,27 +1848,18 @@ int DecodeNewInterFreqCellSI_List_ECN0(PerContext* ctx, NewInterFreqCellSI_List_
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<NewInterFreqCellSI_ECN0*>(AllocRecord(ctx, sizeof(NewInterFreqCellSI_ECN0) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<NewInterFreqCellSI_ECN0*>(AllocRecord(ctx, sizeof(NewInterFreqCellSI_ECN0)));
-    if (element == nullptr) return StatusNoMemory;
+    NewInterFreqCellSI_ECN0* element = &items[i];
     InitNewInterFreqCellSI_ECN0(element);
-    int status = DecodeNewInterFreqCellSI_ECN0(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseNewInterFreqCellSI_ECN0(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeNewInterFreqCellSI_ECN0(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseNewInterFreqCellSI_List_ECN0(NewInterFreqCellSI_List_ECN0* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseNewInterFreqCellSI_ECN0(static_cast<NewInterFreqCellSI_ECN0*>(element)); });
 }
 
 void InitInterFreqCellInfoSI_List_ECN0(InterFreqCellInfoSI_List_ECN0* v) {
@@ -2261,11 +1877,6 @@ int DecodeInterFreqCellInfoSI_List_ECN0(PerContext* ctx, InterFreqCellInfoSI_Lis
     PER_TRY(DecodeNewInterFreqCellSI_List_ECN0(ctx, &v->newInterFreqCellList));
   }
   return StatusOk;
-}
-
-void ReleaseInterFreqCellInfoSI_List_ECN0(InterFreqCellInfoSI_List_ECN0* v) {
-  if (v->presence & (1u << 0)) ReleaseRemovedInterFreqCellList(&v->removedInterFreqCellList);
-  if (v->presence & (1u << 1)) ReleaseNewInterFreqCellSI_List_ECN0(&v->newInterFreqCellList);
 }
 
 void InitNewInterFreqCellSI_ECN0_LCR_r4(NewInterFreqCellSI_ECN0_LCR_r4* v) {
@@ -2286,15 +1897,9 @@ int DecodeNewInterFreqCellSI_ECN0_LCR_r4(PerContext* ctx, NewInterFreqCellSI_ECN
   return StatusOk;
 }
 
-void ReleaseNewInterFreqCellSI_ECN0_LCR_r4(NewInterFreqCellSI_ECN0_LCR_r4* v) {
-  if (v->presence & (1u << 1)) ReleaseFrequencyInfo(&v->frequencyInfo);
-  ReleaseCellInfoSI_ECN0_LCR_r4(&v->cellInfo);
-}
-
 void InitNewInterFreqCellSI_List_ECN0_LCR_r4(NewInterFreqCellSI_List_ECN0_LCR_r4* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeNewInterFreqCellSI_List_ECN0_LCR_r4(PerContext* ctx, NewInterFreqCellSI_List_ECN0_LCR_r4* v) {
@@ -2302,27 +1907,18 @@ int DecodeNewInterFreqCellSI_List_ECN0_LCR_r4(PerContext* ctx, NewInterFreqCellS
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<NewInterFreqCellSI_ECN0_LCR_r4*>(AllocRecord(ctx, sizeof(NewInterFreqCellSI_ECN0_LCR_r4) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<NewInterFreqCellSI_ECN0_LCR_r4*>(AllocRecord(ctx, sizeof(NewInterFreqCellSI_ECN0_LCR_r4)));
-    if (element == nullptr) return StatusNoMemory;
+    NewInterFreqCellSI_ECN0_LCR_r4* element = &items[i];
     InitNewInterFreqCellSI_ECN0_LCR_r4(element);
-    int status = DecodeNewInterFreqCellSI_ECN0_LCR_r4(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseNewInterFreqCellSI_ECN0_LCR_r4(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeNewInterFreqCellSI_ECN0_LCR_r4(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseNewInterFreqCellSI_List_ECN0_LCR_r4(NewInterFreqCellSI_List_ECN0_LCR_r4* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseNewInterFreqCellSI_ECN0_LCR_r4(static_cast<NewInterFreqCellSI_ECN0_LCR_r4*>(element)); });
 }
 
 void InitInterFreqCellInfoSI_List_ECN0_LCR(InterFreqCellInfoSI_List_ECN0_LCR* v) {
@@ -2340,11 +1936,6 @@ int DecodeInterFreqCellInfoSI_List_ECN0_LCR(PerContext* ctx, InterFreqCellInfoSI
     PER_TRY(DecodeNewInterFreqCellSI_List_ECN0_LCR_r4(ctx, &v->newInterFreqCellList));
   }
   return StatusOk;
-}
-
-void ReleaseInterFreqCellInfoSI_List_ECN0_LCR(InterFreqCellInfoSI_List_ECN0_LCR* v) {
-  if (v->presence & (1u << 0)) ReleaseRemovedInterFreqCellList(&v->removedInterFreqCellList);
-  if (v->presence & (1u << 1)) ReleaseNewInterFreqCellSI_List_ECN0_LCR_r4(&v->newInterFreqCellList);
 }
 
 void InitNewInterFreqCellSI_HCS_ECN0(NewInterFreqCellSI_HCS_ECN0* v) {
@@ -2365,15 +1956,9 @@ int DecodeNewInterFreqCellSI_HCS_ECN0(PerContext* ctx, NewInterFreqCellSI_HCS_EC
   return StatusOk;
 }
 
-void ReleaseNewInterFreqCellSI_HCS_ECN0(NewInterFreqCellSI_HCS_ECN0* v) {
-  if (v->presence & (1u << 1)) ReleaseFrequencyInfo(&v->frequencyInfo);
-  ReleaseCellInfoSI_HCS_ECN0(&v->cellInfo);
-}
-
 void InitNewInterFreqCellSI_List_HCS_ECN0(NewInterFreqCellSI_List_HCS_ECN0* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeNewInterFreqCellSI_List_HCS_ECN0(PerContext* ctx, NewInterFreqCellSI_List_HCS_ECN0* v) {
@@ -2381,27 +1966,18 @@ int DecodeNewInterFreqCellSI_List_HCS_ECN0(PerContext* ctx, NewInterFreqCellSI_L
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<NewInterFreqCellSI_HCS_ECN0*>(AllocRecord(ctx, sizeof(NewInterFreqCellSI_HCS_ECN0) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<NewInterFreqCellSI_HCS_ECN0*>(AllocRecord(ctx, sizeof(NewInterFreqCellSI_HCS_ECN0)));
-    if (element == nullptr) return StatusNoMemory;
+    NewInterFreqCellSI_HCS_ECN0* element = &items[i];
     InitNewInterFreqCellSI_HCS_ECN0(element);
-    int status = DecodeNewInterFreqCellSI_HCS_ECN0(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseNewInterFreqCellSI_HCS_ECN0(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeNewInterFreqCellSI_HCS_ECN0(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseNewInterFreqCellSI_List_HCS_ECN0(NewInterFreqCellSI_List_HCS_ECN0* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseNewInterFreqCellSI_HCS_ECN0(static_cast<NewInterFreqCellSI_HCS_ECN0*>(element)); });
 }
 
 void InitInterFreqCellInfoSI_List_HCS_ECN0(InterFreqCellInfoSI_List_HCS_ECN0* v) {
@@ -2419,11 +1995,6 @@ int DecodeInterFreqCellInfoSI_List_HCS_ECN0(PerContext* ctx, InterFreqCellInfoSI
     PER_TRY(DecodeNewInterFreqCellSI_List_HCS_ECN0(ctx, &v->newInterFreqCellList));
   }
   return StatusOk;
-}
-
-void ReleaseInterFreqCellInfoSI_List_HCS_ECN0(InterFreqCellInfoSI_List_HCS_ECN0* v) {
-  if (v->presence & (1u << 0)) ReleaseRemovedInterFreqCellList(&v->removedInterFreqCellList);
-  if (v->presence & (1u << 1)) ReleaseNewInterFreqCellSI_List_HCS_ECN0(&v->newInterFreqCellList);
 }
 
 void InitNewInterFreqCellSI_HCS_ECN0_LCR_r4(NewInterFreqCellSI_HCS_ECN0_LCR_r4* v) {
@@ -2444,15 +2015,9 @@ int DecodeNewInterFreqCellSI_HCS_ECN0_LCR_r4(PerContext* ctx, NewInterFreqCellSI
   return StatusOk;
 }
 
-void ReleaseNewInterFreqCellSI_HCS_ECN0_LCR_r4(NewInterFreqCellSI_HCS_ECN0_LCR_r4* v) {
-  if (v->presence & (1u << 1)) ReleaseFrequencyInfo(&v->frequencyInfo);
-  ReleaseCellInfoSI_HCS_ECN0_LCR_r4(&v->cellInfo);
-}
-
 void InitNewInterFreqCellSI_List_HCS_ECN0_LCR_r4(NewInterFreqCellSI_List_HCS_ECN0_LCR_r4* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeNewInterFreqCellSI_List_HCS_ECN0_LCR_r4(PerContext* ctx, NewInterFreqCellSI_List_HCS_ECN0_LCR_r4* v) {
@@ -2460,27 +2025,18 @@ int DecodeNewInterFreqCellSI_List_HCS_ECN0_LCR_r4(PerContext* ctx, NewInterFreqC
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<NewInterFreqCellSI_HCS_ECN0_LCR_r4*>(AllocRecord(ctx, sizeof(NewInterFreqCellSI_HCS_ECN0_LCR_r4) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<NewInterFreqCellSI_HCS_ECN0_LCR_r4*>(AllocRecord(ctx, sizeof(NewInterFreqCellSI_HCS_ECN0_LCR_r4)));
-    if (element == nullptr) return StatusNoMemory;
+    NewInterFreqCellSI_HCS_ECN0_LCR_r4* element = &items[i];
     InitNewInterFreqCellSI_HCS_ECN0_LCR_r4(element);
-    int status = DecodeNewInterFreqCellSI_HCS_ECN0_LCR_r4(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseNewInterFreqCellSI_HCS_ECN0_LCR_r4(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeNewInterFreqCellSI_HCS_ECN0_LCR_r4(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseNewInterFreqCellSI_List_HCS_ECN0_LCR_r4(NewInterFreqCellSI_List_HCS_ECN0_LCR_r4* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseNewInterFreqCellSI_HCS_ECN0_LCR_r4(static_cast<NewInterFreqCellSI_HCS_ECN0_LCR_r4*>(element)); });
 }
 
 void InitInterFreqCellInfoSI_List_HCS_ECN0_LCR(InterFreqCellInfoSI_List_HCS_ECN0_LCR* v) {
@@ -2498,11 +2054,6 @@ int DecodeInterFreqCellInfoSI_List_HCS_ECN0_LCR(PerContext* ctx, InterFreqCellIn
     PER_TRY(DecodeNewInterFreqCellSI_List_HCS_ECN0_LCR_r4(ctx, &v->newInterFreqCellList));
   }
   return StatusOk;
-}
-
-void ReleaseInterFreqCellInfoSI_List_HCS_ECN0_LCR(InterFreqCellInfoSI_List_HCS_ECN0_LCR* v) {
-  if (v->presence & (1u << 0)) ReleaseRemovedInterFreqCellList(&v->removedInterFreqCellList);
-  if (v->presence & (1u << 1)) ReleaseNewInterFreqCellSI_List_HCS_ECN0_LCR_r4(&v->newInterFreqCellList);
 }
 
 void InitNewInterFreqCellSI_HCS_RSCP(NewInterFreqCellSI_HCS_RSCP* v) {
@@ -2523,15 +2074,9 @@ int DecodeNewInterFreqCellSI_HCS_RSCP(PerContext* ctx, NewInterFreqCellSI_HCS_RS
   return StatusOk;
 }
 
-void ReleaseNewInterFreqCellSI_HCS_RSCP(NewInterFreqCellSI_HCS_RSCP* v) {
-  if (v->presence & (1u << 1)) ReleaseFrequencyInfo(&v->frequencyInfo);
-  ReleaseCellInfoSI_HCS_RSCP(&v->cellInfo);
-}
-
 void InitNewInterFreqCellSI_List_HCS_RSCP(NewInterFreqCellSI_List_HCS_RSCP* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeNewInterFreqCellSI_List_HCS_RSCP(PerContext* ctx, NewInterFreqCellSI_List_HCS_RSCP* v) {
@@ -2539,27 +2084,18 @@ int DecodeNewInterFreqCellSI_List_HCS_RSCP(PerContext* ctx, NewInterFreqCellSI_L
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<NewInterFreqCellSI_HCS_RSCP*>(AllocRecord(ctx, sizeof(NewInterFreqCellSI_HCS_RSCP) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<NewInterFreqCellSI_HCS_RSCP*>(AllocRecord(ctx, sizeof(NewInterFreqCellSI_HCS_RSCP)));
-    if (element == nullptr) return StatusNoMemory;
+    NewInterFreqCellSI_HCS_RSCP* element = &items[i];
     InitNewInterFreqCellSI_HCS_RSCP(element);
-    int status = DecodeNewInterFreqCellSI_HCS_RSCP(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseNewInterFreqCellSI_HCS_RSCP(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeNewInterFreqCellSI_HCS_RSCP(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseNewInterFreqCellSI_List_HCS_RSCP(NewInterFreqCellSI_List_HCS_RSCP* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseNewInterFreqCellSI_HCS_RSCP(static_cast<NewInterFreqCellSI_HCS_RSCP*>(element)); });
 }
 
 void InitInterFreqCellInfoSI_List_HCS_RSCP(InterFreqCellInfoSI_List_HCS_RSCP* v) {
@@ -2577,11 +2113,6 @@ int DecodeInterFreqCellInfoSI_List_HCS_RSCP(PerContext* ctx, InterFreqCellInfoSI
     PER_TRY(DecodeNewInterFreqCellSI_List_HCS_RSCP(ctx, &v->newInterFreqCellList));
   }
   return StatusOk;
-}
-
-void ReleaseInterFreqCellInfoSI_List_HCS_RSCP(InterFreqCellInfoSI_List_HCS_RSCP* v) {
-  if (v->presence & (1u << 0)) ReleaseRemovedInterFreqCellList(&v->removedInterFreqCellList);
-  if (v->presence & (1u << 1)) ReleaseNewInterFreqCellSI_List_HCS_RSCP(&v->newInterFreqCellList);
 }
 
 void InitNewInterFreqCellSI_HCS_RSCP_LCR_r4(NewInterFreqCellSI_HCS_RSCP_LCR_r4* v) {
@@ -2602,15 +2133,9 @@ int DecodeNewInterFreqCellSI_HCS_RSCP_LCR_r4(PerContext* ctx, NewInterFreqCellSI
   return StatusOk;
 }
 
-void ReleaseNewInterFreqCellSI_HCS_RSCP_LCR_r4(NewInterFreqCellSI_HCS_RSCP_LCR_r4* v) {
-  if (v->presence & (1u << 1)) ReleaseFrequencyInfo(&v->frequencyInfo);
-  ReleaseCellInfoSI_HCS_RSCP_LCR_r4(&v->cellInfo);
-}
-
 void InitNewInterFreqCellSI_List_HCS_RSCP_LCR_r4(NewInterFreqCellSI_List_HCS_RSCP_LCR_r4* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeNewInterFreqCellSI_List_HCS_RSCP_LCR_r4(PerContext* ctx, NewInterFreqCellSI_List_HCS_RSCP_LCR_r4* v) {
@@ -2618,27 +2143,18 @@ int DecodeNewInterFreqCellSI_List_HCS_RSCP_LCR_r4(PerContext* ctx, NewInterFreqC
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<NewInterFreqCellSI_HCS_RSCP_LCR_r4*>(AllocRecord(ctx, sizeof(NewInterFreqCellSI_HCS_RSCP_LCR_r4) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<NewInterFreqCellSI_HCS_RSCP_LCR_r4*>(AllocRecord(ctx, sizeof(NewInterFreqCellSI_HCS_RSCP_LCR_r4)));
-    if (element == nullptr) return StatusNoMemory;
+    NewInterFreqCellSI_HCS_RSCP_LCR_r4* element = &items[i];
     InitNewInterFreqCellSI_HCS_RSCP_LCR_r4(element);
-    int status = DecodeNewInterFreqCellSI_HCS_RSCP_LCR_r4(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseNewInterFreqCellSI_HCS_RSCP_LCR_r4(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeNewInterFreqCellSI_HCS_RSCP_LCR_r4(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseNewInterFreqCellSI_List_HCS_RSCP_LCR_r4(NewInterFreqCellSI_List_HCS_RSCP_LCR_r4* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseNewInterFreqCellSI_HCS_RSCP_LCR_r4(static_cast<NewInterFreqCellSI_HCS_RSCP_LCR_r4*>(element)); });
 }
 
 void InitInterFreqCellInfoSI_List_HCS_RSCP_LCR(InterFreqCellInfoSI_List_HCS_RSCP_LCR* v) {
@@ -2656,11 +2172,6 @@ int DecodeInterFreqCellInfoSI_List_HCS_RSCP_LCR(PerContext* ctx, InterFreqCellIn
     PER_TRY(DecodeNewInterFreqCellSI_List_HCS_RSCP_LCR_r4(ctx, &v->newInterFreqCellList));
   }
   return StatusOk;
-}
-
-void ReleaseInterFreqCellInfoSI_List_HCS_RSCP_LCR(InterFreqCellInfoSI_List_HCS_RSCP_LCR* v) {
-  if (v->presence & (1u << 0)) ReleaseRemovedInterFreqCellList(&v->removedInterFreqCellList);
-  if (v->presence & (1u << 1)) ReleaseNewInterFreqCellSI_List_HCS_RSCP_LCR_r4(&v->newInterFreqCellList);
 }
 
 void InitNewInterFreqCellSI_RSCP(NewInterFreqCellSI_RSCP* v) {
@@ -2681,15 +2192,9 @@ int DecodeNewInterFreqCellSI_RSCP(PerContext* ctx, NewInterFreqCellSI_RSCP* v) {
   return StatusOk;
 }
 
-void ReleaseNewInterFreqCellSI_RSCP(NewInterFreqCellSI_RSCP* v) {
-  if (v->presence & (1u << 1)) ReleaseFrequencyInfo(&v->frequencyInfo);
-  ReleaseCellInfoSI_RSCP(&v->cellInfo);
-}
-
 void InitNewInterFreqCellSI_List_RSCP(NewInterFreqCellSI_List_RSCP* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeNewInterFreqCellSI_List_RSCP(PerContext* ctx, NewInterFreqCellSI_List_RSCP* v) {
@@ -2697,27 +2202,18 @@ int DecodeNewInterFreqCellSI_List_RSCP(PerContext* ctx, NewInterFreqCellSI_List_
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<NewInterFreqCellSI_RSCP*>(AllocRecord(ctx, sizeof(NewInterFreqCellSI_RSCP) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<NewInterFreqCellSI_RSCP*>(AllocRecord(ctx, sizeof(NewInterFreqCellSI_RSCP)));
-    if (element == nullptr) return StatusNoMemory;
+    NewInterFreqCellSI_RSCP* element = &items[i];
     InitNewInterFreqCellSI_RSCP(element);
-    int status = DecodeNewInterFreqCellSI_RSCP(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseNewInterFreqCellSI_RSCP(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeNewInterFreqCellSI_RSCP(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseNewInterFreqCellSI_List_RSCP(NewInterFreqCellSI_List_RSCP* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseNewInterFreqCellSI_RSCP(static_cast<NewInterFreqCellSI_RSCP*>(element)); });
 }
 
 void InitInterFreqCellInfoSI_List_RSCP(InterFreqCellInfoSI_List_RSCP* v) {
@@ -2735,11 +2231,6 @@ int DecodeInterFreqCellInfoSI_List_RSCP(PerContext* ctx, InterFreqCellInfoSI_Lis
     PER_TRY(DecodeNewInterFreqCellSI_List_RSCP(ctx, &v->newInterFreqCellList));
   }
   return StatusOk;
-}
-
-void ReleaseInterFreqCellInfoSI_List_RSCP(InterFreqCellInfoSI_List_RSCP* v) {
-  if (v->presence & (1u << 0)) ReleaseRemovedInterFreqCellList(&v->removedInterFreqCellList);
-  if (v->presence & (1u << 1)) ReleaseNewInterFreqCellSI_List_RSCP(&v->newInterFreqCellList);
 }
 
 void InitNewInterFreqCellSI_RSCP_LCR_r4(NewInterFreqCellSI_RSCP_LCR_r4* v) {
@@ -2760,15 +2251,9 @@ int DecodeNewInterFreqCellSI_RSCP_LCR_r4(PerContext* ctx, NewInterFreqCellSI_RSC
   return StatusOk;
 }
 
-void ReleaseNewInterFreqCellSI_RSCP_LCR_r4(NewInterFreqCellSI_RSCP_LCR_r4* v) {
-  if (v->presence & (1u << 1)) ReleaseFrequencyInfo(&v->frequencyInfo);
-  ReleaseCellInfoSI_RSCP_LCR_r4(&v->cellInfo);
-}
-
 void InitNewInterFreqCellSI_List_RSCP_LCR_r4(NewInterFreqCellSI_List_RSCP_LCR_r4* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeNewInterFreqCellSI_List_RSCP_LCR_r4(PerContext* ctx, NewInterFreqCellSI_List_RSCP_LCR_r4* v) {
@@ -2776,28 +2261,19 @@ int DecodeNewInterFreqCellSI_List_RSCP_LCR_r4(PerContext* ctx, NewInterFreqCellS
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<NewInterFreqCellSI_RSCP_LCR_r4*>(AllocRecord(ctx, sizeof(NewInterFreqCellSI_RSCP_LCR_r4) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<NewInterFreqCellSI_RSCP_LCR_r4*>(AllocRecord(ctx, sizeof(NewInterFreqCellSI_RSCP_LCR_r4)));
-    if (element == nullptr) return StatusNoMemory;
+    NewInterFreqCellSI_RSCP_LCR_r4* element = &items[i];
     InitNewInterFreqCellSI_RSCP_LCR_r4(element);
-    int status = DecodeNewInterFreqCellSI_RSCP_LCR_r4(ctx, element);
-    if (status == StatusOk) FeedInterFreqCell(ctx, *element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseNewInterFreqCellSI_RSCP_LCR_r4(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeNewInterFreqCellSI_RSCP_LCR_r4(ctx, element));
+    FeedInterFreqCell(ctx, *element);
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseNewInterFreqCellSI_List_RSCP_LCR_r4(NewInterFreqCellSI_List_RSCP_LCR_r4* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseNewInterFreqCellSI_RSCP_LCR_r4(static_cast<NewInterFreqCellSI_RSCP_LCR_r4*>(element)); });
 }
 
 void InitInterFreqCellInfoSI_List_RSCP_LCR(InterFreqCellInfoSI_List_RSCP_LCR* v) {
@@ -2817,11 +2293,6 @@ int DecodeInterFreqCellInfoSI_List_RSCP_LCR(PerContext* ctx, InterFreqCellInfoSI
   return StatusOk;
 }
 
-void ReleaseInterFreqCellInfoSI_List_RSCP_LCR(InterFreqCellInfoSI_List_RSCP_LCR* v) {
-  if (v->presence & (1u << 0)) ReleaseRemovedInterFreqCellList(&v->removedInterFreqCellList);
-  if (v->presence & (1u << 1)) ReleaseNewInterFreqCellSI_List_RSCP_LCR_r4(&v->newInterFreqCellList);
-}
-
 void InitInterFreqMeasurementSysInfo_ECN0(InterFreqMeasurementSysInfo_ECN0* v) {
   v->presence = 0;
   InitInterFreqCellInfoSI_List_ECN0(&v->interFreqCellInfoSI_List);
@@ -2833,10 +2304,6 @@ int DecodeInterFreqMeasurementSysInfo_ECN0(PerContext* ctx, InterFreqMeasurement
     PER_TRY(DecodeInterFreqCellInfoSI_List_ECN0(ctx, &v->interFreqCellInfoSI_List));
   }
   return StatusOk;
-}
-
-void ReleaseInterFreqMeasurementSysInfo_ECN0(InterFreqMeasurementSysInfo_ECN0* v) {
-  if (v->presence & (1u << 0)) ReleaseInterFreqCellInfoSI_List_ECN0(&v->interFreqCellInfoSI_List);
 }
 
 void InitInterFreqMeasurementSysInfo_ECN0_LCR_r4(InterFreqMeasurementSysInfo_ECN0_LCR_r4* v) {
@@ -2852,10 +2319,6 @@ int DecodeInterFreqMeasurementSysInfo_ECN0_LCR_r4(PerContext* ctx, InterFreqMeas
   return StatusOk;
 }
 
-void ReleaseInterFreqMeasurementSysInfo_ECN0_LCR_r4(InterFreqMeasurementSysInfo_ECN0_LCR_r4* v) {
-  if (v->presence & (1u << 0)) ReleaseInterFreqCellInfoSI_List_ECN0_LCR(&v->interFreqCellInfoSI_List);
-}
-
 void InitInterFreqMeasurementSysInfo_HCS_ECN0(InterFreqMeasurementSysInfo_HCS_ECN0* v) {
   v->presence = 0;
   InitInterFreqCellInfoSI_List_HCS_ECN0(&v->interFreqCellInfoSI_List);
@@ -2867,10 +2330,6 @@ int DecodeInterFreqMeasurementSysInfo_HCS_ECN0(PerContext* ctx, InterFreqMeasure
     PER_TRY(DecodeInterFreqCellInfoSI_List_HCS_ECN0(ctx, &v->interFreqCellInfoSI_List));
   }
   return StatusOk;
-}
-
-void ReleaseInterFreqMeasurementSysInfo_HCS_ECN0(InterFreqMeasurementSysInfo_HCS_ECN0* v) {
-  if (v->presence & (1u << 0)) ReleaseInterFreqCellInfoSI_List_HCS_ECN0(&v->interFreqCellInfoSI_List);
 }
 
 void InitInterFreqMeasurementSysInfo_HCS_ECN0_LCR_r4(InterFreqMeasurementSysInfo_HCS_ECN0_LCR_r4* v) {
@@ -2886,10 +2345,6 @@ int DecodeInterFreqMeasurementSysInfo_HCS_ECN0_LCR_r4(PerContext* ctx, InterFreq
   return StatusOk;
 }
 
-void ReleaseInterFreqMeasurementSysInfo_HCS_ECN0_LCR_r4(InterFreqMeasurementSysInfo_HCS_ECN0_LCR_r4* v) {
-  if (v->presence & (1u << 0)) ReleaseInterFreqCellInfoSI_List_HCS_ECN0_LCR(&v->interFreqCellInfoSI_List);
-}
-
 void InitInterFreqMeasurementSysInfo_HCS_RSCP(InterFreqMeasurementSysInfo_HCS_RSCP* v) {
   v->presence = 0;
   InitInterFreqCellInfoSI_List_HCS_RSCP(&v->interFreqCellInfoSI_List);
@@ -2901,10 +2356,6 @@ int DecodeInterFreqMeasurementSysInfo_HCS_RSCP(PerContext* ctx, InterFreqMeasure
     PER_TRY(DecodeInterFreqCellInfoSI_List_HCS_RSCP(ctx, &v->interFreqCellInfoSI_List));
   }
   return StatusOk;
-}
-
-void ReleaseInterFreqMeasurementSysInfo_HCS_RSCP(InterFreqMeasurementSysInfo_HCS_RSCP* v) {
-  if (v->presence & (1u << 0)) ReleaseInterFreqCellInfoSI_List_HCS_RSCP(&v->interFreqCellInfoSI_List);
 }
 
 void InitInterFreqMeasurementSysInfo_HCS_RSCP_LCR_r4(InterFreqMeasurementSysInfo_HCS_RSCP_LCR_r4* v) {
@@ -2920,10 +2371,6 @@ int DecodeInterFreqMeasurementSysInfo_HCS_RSCP_LCR_r4(PerContext* ctx, InterFreq
   return StatusOk;
 }
 
-void ReleaseInterFreqMeasurementSysInfo_HCS_RSCP_LCR_r4(InterFreqMeasurementSysInfo_HCS_RSCP_LCR_r4* v) {
-  if (v->presence & (1u << 0)) ReleaseInterFreqCellInfoSI_List_HCS_RSCP_LCR(&v->interFreqCellInfoSI_List);
-}
-
 void InitInterFreqMeasurementSysInfo_RSCP(InterFreqMeasurementSysInfo_RSCP* v) {
   v->presence = 0;
   InitInterFreqCellInfoSI_List_RSCP(&v->interFreqCellInfoSI_List);
@@ -2937,10 +2384,6 @@ int DecodeInterFreqMeasurementSysInfo_RSCP(PerContext* ctx, InterFreqMeasurement
   return StatusOk;
 }
 
-void ReleaseInterFreqMeasurementSysInfo_RSCP(InterFreqMeasurementSysInfo_RSCP* v) {
-  if (v->presence & (1u << 0)) ReleaseInterFreqCellInfoSI_List_RSCP(&v->interFreqCellInfoSI_List);
-}
-
 void InitInterFreqMeasurementSysInfo_RSCP_LCR_r4(InterFreqMeasurementSysInfo_RSCP_LCR_r4* v) {
   v->presence = 0;
   InitInterFreqCellInfoSI_List_RSCP_LCR(&v->interFreqCellInfoSI_List);
@@ -2952,10 +2395,6 @@ int DecodeInterFreqMeasurementSysInfo_RSCP_LCR_r4(PerContext* ctx, InterFreqMeas
     PER_TRY(DecodeInterFreqCellInfoSI_List_RSCP_LCR(ctx, &v->interFreqCellInfoSI_List));
   }
   return StatusOk;
-}
-
-void ReleaseInterFreqMeasurementSysInfo_RSCP_LCR_r4(InterFreqMeasurementSysInfo_RSCP_LCR_r4* v) {
-  if (v->presence & (1u << 0)) ReleaseInterFreqCellInfoSI_List_RSCP_LCR(&v->interFreqCellInfoSI_List);
 }
 
 void InitInterFreqRACHReportingInfo_modeSpecificInfo(InterFreqRACHReportingInfo_modeSpecificInfo* v) {
@@ -2985,17 +2424,6 @@ int DecodeInterFreqRACHReportingInfo_modeSpecificInfo(PerContext* ctx, InterFreq
   return StatusOutOfRange;
 }
 
-void ReleaseInterFreqRACHReportingInfo_modeSpecificInfo(InterFreqRACHReportingInfo_modeSpecificInfo* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1: case 2:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitInterFreqRACHReportingInfo(InterFreqRACHReportingInfo* v) {
   InitInterFreqRACHReportingInfo_modeSpecificInfo(&v->modeSpecificInfo);
 }
@@ -3005,10 +2433,6 @@ int DecodeInterFreqRACHReportingInfo(PerContext* ctx, InterFreqRACHReportingInfo
   PER_TRY(DecodeInt8(ctx, -115, 0, &v->interFreqRACHReportingThreshold));
   PER_TRY(DecodeUInt8(ctx, 1, 8, &v->maxReportedCellsOnRACHinterFreq));
   return StatusOk;
-}
-
-void ReleaseInterFreqRACHReportingInfo(InterFreqRACHReportingInfo* v) {
-  ReleaseInterFreqRACHReportingInfo_modeSpecificInfo(&v->modeSpecificInfo);
 }
 
 int DecodeInterFreqRACHReportingInfo_modeSpecificInfo_fdd(PerContext* ctx, InterFreqRACHReportingInfo_modeSpecificInfo_fdd* v) {
@@ -3050,17 +2474,6 @@ int DecodeRemovedInterRATCellList(PerContext* ctx, RemovedInterRATCellList* v) {
   return StatusOutOfRange;
 }
 
-void ReleaseRemovedInterRATCellList(RemovedInterRATCellList* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 2:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitNewInterRATCell_technologySpecificInfo(NewInterRATCell_technologySpecificInfo* v) {
   v->tag = 0;
   v->ptr = nullptr;
@@ -3091,21 +2504,6 @@ int DecodeNewInterRATCell_technologySpecificInfo(PerContext* ctx, NewInterRATCel
   return StatusOutOfRange;
 }
 
-void ReleaseNewInterRATCell_technologySpecificInfo(NewInterRATCell_technologySpecificInfo* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      ReleaseNewInterRATCell_technologySpecificInfo_gsm(static_cast<NewInterRATCell_technologySpecificInfo_gsm*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitNewInterRATCell(NewInterRATCell* v) {
   v->presence = 0;
   InitNewInterRATCell_technologySpecificInfo(&v->technologySpecificInfo);
@@ -3120,14 +2518,9 @@ int DecodeNewInterRATCell(PerContext* ctx, NewInterRATCell* v) {
   return StatusOk;
 }
 
-void ReleaseNewInterRATCell(NewInterRATCell* v) {
-  ReleaseNewInterRATCell_technologySpecificInfo(&v->technologySpecificInfo);
-}
-
 void InitNewInterRATCellList(NewInterRATCellList* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeNewInterRATCellList(PerContext* ctx, NewInterRATCellList* v) {
@@ -3135,27 +2528,18 @@ int DecodeNewInterRATCellList(PerContext* ctx, NewInterRATCellList* v) {
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<NewInterRATCell*>(AllocRecord(ctx, sizeof(NewInterRATCell) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<NewInterRATCell*>(AllocRecord(ctx, sizeof(NewInterRATCell)));
-    if (element == nullptr) return StatusNoMemory;
+    NewInterRATCell* element = &items[i];
     InitNewInterRATCell(element);
-    int status = DecodeNewInterRATCell(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseNewInterRATCell(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeNewInterRATCell(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseNewInterRATCellList(NewInterRATCellList* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseNewInterRATCell(static_cast<NewInterRATCell*>(element)); });
 }
 
 void InitInterRATCellInfoList(InterRATCellInfoList* v) {
@@ -3173,11 +2557,6 @@ int DecodeInterRATCellInfoList(PerContext* ctx, InterRATCellInfoList* v) {
     PER_TRY(DecodeCellsForInterRATMeasList(ctx, &v->cellsForInterRATMeasList));
   }
   return StatusOk;
-}
-
-void ReleaseInterRATCellInfoList(InterRATCellInfoList* v) {
-  ReleaseRemovedInterRATCellList(&v->removedInterRATCellList);
-  ReleaseNewInterRATCellList(&v->newInterRATCellList);
 }
 
 void InitNewInterRATCell_B_technologySpecificInfo(NewInterRATCell_B_technologySpecificInfo* v) {
@@ -3210,21 +2589,6 @@ int DecodeNewInterRATCell_B_technologySpecificInfo(PerContext* ctx, NewInterRATC
   return StatusOutOfRange;
 }
 
-void ReleaseNewInterRATCell_B_technologySpecificInfo(NewInterRATCell_B_technologySpecificInfo* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      ReleaseNewInterRATCell_B_technologySpecificInfo_gsm(static_cast<NewInterRATCell_B_technologySpecificInfo_gsm*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitNewInterRATCell_B(NewInterRATCell_B* v) {
   v->presence = 0;
   InitNewInterRATCell_B_technologySpecificInfo(&v->technologySpecificInfo);
@@ -3239,14 +2603,9 @@ int DecodeNewInterRATCell_B(PerContext* ctx, NewInterRATCell_B* v) {
   return StatusOk;
 }
 
-void ReleaseNewInterRATCell_B(NewInterRATCell_B* v) {
-  ReleaseNewInterRATCell_B_technologySpecificInfo(&v->technologySpecificInfo);
-}
-
 void InitNewInterRATCellList_B(NewInterRATCellList_B* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeNewInterRATCellList_B(PerContext* ctx, NewInterRATCellList_B* v) {
@@ -3254,28 +2613,19 @@ int DecodeNewInterRATCellList_B(PerContext* ctx, NewInterRATCellList_B* v) {
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<NewInterRATCell_B*>(AllocRecord(ctx, sizeof(NewInterRATCell_B) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<NewInterRATCell_B*>(AllocRecord(ctx, sizeof(NewInterRATCell_B)));
-    if (element == nullptr) return StatusNoMemory;
+    NewInterRATCell_B* element = &items[i];
     InitNewInterRATCell_B(element);
-    int status = DecodeNewInterRATCell_B(ctx, element);
-    if (status == StatusOk) FeedInterRatCell(ctx, *element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseNewInterRATCell_B(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeNewInterRATCell_B(ctx, element));
+    FeedInterRatCell(ctx, *element);
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseNewInterRATCellList_B(NewInterRATCellList_B* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseNewInterRATCell_B(static_cast<NewInterRATCell_B*>(element)); });
 }
 
 void InitInterRATCellInfoList_B(InterRATCellInfoList_B* v) {
@@ -3287,11 +2637,6 @@ int DecodeInterRATCellInfoList_B(PerContext* ctx, InterRATCellInfoList_B* v) {
   PER_TRY(DecodeRemovedInterRATCellList(ctx, &v->removedInterRATCellList));
   PER_TRY(DecodeNewInterRATCellList_B(ctx, &v->newInterRATCellList));
   return StatusOk;
-}
-
-void ReleaseInterRATCellInfoList_B(InterRATCellInfoList_B* v) {
-  ReleaseRemovedInterRATCellList(&v->removedInterRATCellList);
-  ReleaseNewInterRATCellList_B(&v->newInterRATCellList);
 }
 
 void InitInterRATMeasurementSysInfo(InterRATMeasurementSysInfo* v) {
@@ -3307,10 +2652,6 @@ int DecodeInterRATMeasurementSysInfo(PerContext* ctx, InterRATMeasurementSysInfo
   return StatusOk;
 }
 
-void ReleaseInterRATMeasurementSysInfo(InterRATMeasurementSysInfo* v) {
-  if (v->presence & (1u << 0)) ReleaseInterRATCellInfoList(&v->interRATCellInfoList);
-}
-
 void InitInterRATMeasurementSysInfo_B(InterRATMeasurementSysInfo_B* v) {
   v->presence = 0;
   InitInterRATCellInfoList_B(&v->interRATCellInfoList);
@@ -3322,10 +2663,6 @@ int DecodeInterRATMeasurementSysInfo_B(PerContext* ctx, InterRATMeasurementSysIn
     PER_TRY(DecodeInterRATCellInfoList_B(ctx, &v->interRATCellInfoList));
   }
   return StatusOk;
-}
-
-void ReleaseInterRATMeasurementSysInfo_B(InterRATMeasurementSysInfo_B* v) {
-  if (v->presence & (1u << 0)) ReleaseInterRATCellInfoList_B(&v->interRATCellInfoList);
 }
 
 void InitRemovedIntraFreqCellList(RemovedIntraFreqCellList* v) {
@@ -3353,17 +2690,6 @@ int DecodeRemovedIntraFreqCellList(PerContext* ctx, RemovedIntraFreqCellList* v)
   return StatusOutOfRange;
 }
 
-void ReleaseRemovedIntraFreqCellList(RemovedIntraFreqCellList* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 2:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitNewIntraFreqCellSI_ECN0(NewIntraFreqCellSI_ECN0* v) {
   v->presence = 0;
   InitCellInfoSI_ECN0(&v->cellInfo);
@@ -3378,14 +2704,9 @@ int DecodeNewIntraFreqCellSI_ECN0(PerContext* ctx, NewIntraFreqCellSI_ECN0* v) {
   return StatusOk;
 }
 
-void ReleaseNewIntraFreqCellSI_ECN0(NewIntraFreqCellSI_ECN0* v) {
-  ReleaseCellInfoSI_ECN0(&v->cellInfo);
-}
-
 void InitNewIntraFreqCellSI_List_ECN0(NewIntraFreqCellSI_List_ECN0* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeNewIntraFreqCellSI_List_ECN0(PerContext* ctx, NewIntraFreqCellSI_List_ECN0* v) {
@@ -3393,27 +2714,18 @@ int DecodeNewIntraFreqCellSI_List_ECN0(PerContext* ctx, NewIntraFreqCellSI_List_
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<NewIntraFreqCellSI_ECN0*>(AllocRecord(ctx, sizeof(NewIntraFreqCellSI_ECN0) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<NewIntraFreqCellSI_ECN0*>(AllocRecord(ctx, sizeof(NewIntraFreqCellSI_ECN0)));
-    if (element == nullptr) return StatusNoMemory;
+    NewIntraFreqCellSI_ECN0* element = &items[i];
     InitNewIntraFreqCellSI_ECN0(element);
-    int status = DecodeNewIntraFreqCellSI_ECN0(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseNewIntraFreqCellSI_ECN0(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeNewIntraFreqCellSI_ECN0(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseNewIntraFreqCellSI_List_ECN0(NewIntraFreqCellSI_List_ECN0* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseNewIntraFreqCellSI_ECN0(static_cast<NewIntraFreqCellSI_ECN0*>(element)); });
 }
 
 void InitIntraFreqCellInfoSI_List_ECN0(IntraFreqCellInfoSI_List_ECN0* v) {
@@ -3431,11 +2743,6 @@ int DecodeIntraFreqCellInfoSI_List_ECN0(PerContext* ctx, IntraFreqCellInfoSI_Lis
   return StatusOk;
 }
 
-void ReleaseIntraFreqCellInfoSI_List_ECN0(IntraFreqCellInfoSI_List_ECN0* v) {
-  if (v->presence & (1u << 0)) ReleaseRemovedIntraFreqCellList(&v->removedIntraFreqCellList);
-  ReleaseNewIntraFreqCellSI_List_ECN0(&v->newIntraFreqCellList);
-}
-
 void InitNewIntraFreqCellSI_ECN0_LCR_r4(NewIntraFreqCellSI_ECN0_LCR_r4* v) {
   v->presence = 0;
   InitCellInfoSI_ECN0_LCR_r4(&v->cellInfo);
@@ -3450,14 +2757,9 @@ int DecodeNewIntraFreqCellSI_ECN0_LCR_r4(PerContext* ctx, NewIntraFreqCellSI_ECN
   return StatusOk;
 }
 
-void ReleaseNewIntraFreqCellSI_ECN0_LCR_r4(NewIntraFreqCellSI_ECN0_LCR_r4* v) {
-  ReleaseCellInfoSI_ECN0_LCR_r4(&v->cellInfo);
-}
-
 void InitNewIntraFreqCellSI_List_ECN0_LCR_r4(NewIntraFreqCellSI_List_ECN0_LCR_r4* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeNewIntraFreqCellSI_List_ECN0_LCR_r4(PerContext* ctx, NewIntraFreqCellSI_List_ECN0_LCR_r4* v) {
@@ -3465,27 +2767,18 @@ int DecodeNewIntraFreqCellSI_List_ECN0_LCR_r4(PerContext* ctx, NewIntraFreqCellS
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<NewIntraFreqCellSI_ECN0_LCR_r4*>(AllocRecord(ctx, sizeof(NewIntraFreqCellSI_ECN0_LCR_r4) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<NewIntraFreqCellSI_ECN0_LCR_r4*>(AllocRecord(ctx, sizeof(NewIntraFreqCellSI_ECN0_LCR_r4)));
-    if (element == nullptr) return StatusNoMemory;
+    NewIntraFreqCellSI_ECN0_LCR_r4* element = &items[i];
     InitNewIntraFreqCellSI_ECN0_LCR_r4(element);
-    int status = DecodeNewIntraFreqCellSI_ECN0_LCR_r4(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseNewIntraFreqCellSI_ECN0_LCR_r4(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeNewIntraFreqCellSI_ECN0_LCR_r4(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseNewIntraFreqCellSI_List_ECN0_LCR_r4(NewIntraFreqCellSI_List_ECN0_LCR_r4* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseNewIntraFreqCellSI_ECN0_LCR_r4(static_cast<NewIntraFreqCellSI_ECN0_LCR_r4*>(element)); });
 }
 
 void InitIntraFreqCellInfoSI_List_ECN0_LCR_r4(IntraFreqCellInfoSI_List_ECN0_LCR_r4* v) {
@@ -3503,11 +2796,6 @@ int DecodeIntraFreqCellInfoSI_List_ECN0_LCR_r4(PerContext* ctx, IntraFreqCellInf
   return StatusOk;
 }
 
-void ReleaseIntraFreqCellInfoSI_List_ECN0_LCR_r4(IntraFreqCellInfoSI_List_ECN0_LCR_r4* v) {
-  if (v->presence & (1u << 0)) ReleaseRemovedIntraFreqCellList(&v->removedIntraFreqCellList);
-  ReleaseNewIntraFreqCellSI_List_ECN0_LCR_r4(&v->newIntraFreqCellList);
-}
-
 void InitNewIntraFreqCellSI_HCS_ECN0(NewIntraFreqCellSI_HCS_ECN0* v) {
   v->presence = 0;
   InitCellInfoSI_HCS_ECN0(&v->cellInfo);
@@ -3522,14 +2810,9 @@ int DecodeNewIntraFreqCellSI_HCS_ECN0(PerContext* ctx, NewIntraFreqCellSI_HCS_EC
   return StatusOk;
 }
 
-void ReleaseNewIntraFreqCellSI_HCS_ECN0(NewIntraFreqCellSI_HCS_ECN0* v) {
-  ReleaseCellInfoSI_HCS_ECN0(&v->cellInfo);
-}
-
 void InitNewIntraFreqCellSI_List_HCS_ECN0(NewIntraFreqCellSI_List_HCS_ECN0* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeNewIntraFreqCellSI_List_HCS_ECN0(PerContext* ctx, NewIntraFreqCellSI_List_HCS_ECN0* v) {
@@ -3537,27 +2820,18 @@ int DecodeNewIntraFreqCellSI_List_HCS_ECN0(PerContext* ctx, NewIntraFreqCellSI_L
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<NewIntraFreqCellSI_HCS_ECN0*>(AllocRecord(ctx, sizeof(NewIntraFreqCellSI_HCS_ECN0) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<NewIntraFreqCellSI_HCS_ECN0*>(AllocRecord(ctx, sizeof(NewIntraFreqCellSI_HCS_ECN0)));
-    if (element == nullptr) return StatusNoMemory;
+    NewIntraFreqCellSI_HCS_ECN0* element = &items[i];
     InitNewIntraFreqCellSI_HCS_ECN0(element);
-    int status = DecodeNewIntraFreqCellSI_HCS_ECN0(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseNewIntraFreqCellSI_HCS_ECN0(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeNewIntraFreqCellSI_HCS_ECN0(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseNewIntraFreqCellSI_List_HCS_ECN0(NewIntraFreqCellSI_List_HCS_ECN0* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseNewIntraFreqCellSI_HCS_ECN0(static_cast<NewIntraFreqCellSI_HCS_ECN0*>(element)); });
 }
 
 void InitIntraFreqCellInfoSI_List_HCS_ECN0(IntraFreqCellInfoSI_List_HCS_ECN0* v) {
@@ -3575,11 +2849,6 @@ int DecodeIntraFreqCellInfoSI_List_HCS_ECN0(PerContext* ctx, IntraFreqCellInfoSI
   return StatusOk;
 }
 
-void ReleaseIntraFreqCellInfoSI_List_HCS_ECN0(IntraFreqCellInfoSI_List_HCS_ECN0* v) {
-  if (v->presence & (1u << 0)) ReleaseRemovedIntraFreqCellList(&v->removedIntraFreqCellList);
-  ReleaseNewIntraFreqCellSI_List_HCS_ECN0(&v->newIntraFreqCellList);
-}
-
 void InitNewIntraFreqCellSI_HCS_ECN0_LCR_r4(NewIntraFreqCellSI_HCS_ECN0_LCR_r4* v) {
   v->presence = 0;
   InitCellInfoSI_HCS_ECN0_LCR_r4(&v->cellInfo);
@@ -3594,14 +2863,9 @@ int DecodeNewIntraFreqCellSI_HCS_ECN0_LCR_r4(PerContext* ctx, NewIntraFreqCellSI
   return StatusOk;
 }
 
-void ReleaseNewIntraFreqCellSI_HCS_ECN0_LCR_r4(NewIntraFreqCellSI_HCS_ECN0_LCR_r4* v) {
-  ReleaseCellInfoSI_HCS_ECN0_LCR_r4(&v->cellInfo);
-}
-
 void InitNewIntraFreqCellSI_List_HCS_ECN0_LCR_r4(NewIntraFreqCellSI_List_HCS_ECN0_LCR_r4* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeNewIntraFreqCellSI_List_HCS_ECN0_LCR_r4(PerContext* ctx, NewIntraFreqCellSI_List_HCS_ECN0_LCR_r4* v) {
@@ -3609,27 +2873,18 @@ int DecodeNewIntraFreqCellSI_List_HCS_ECN0_LCR_r4(PerContext* ctx, NewIntraFreqC
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<NewIntraFreqCellSI_HCS_ECN0_LCR_r4*>(AllocRecord(ctx, sizeof(NewIntraFreqCellSI_HCS_ECN0_LCR_r4) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<NewIntraFreqCellSI_HCS_ECN0_LCR_r4*>(AllocRecord(ctx, sizeof(NewIntraFreqCellSI_HCS_ECN0_LCR_r4)));
-    if (element == nullptr) return StatusNoMemory;
+    NewIntraFreqCellSI_HCS_ECN0_LCR_r4* element = &items[i];
     InitNewIntraFreqCellSI_HCS_ECN0_LCR_r4(element);
-    int status = DecodeNewIntraFreqCellSI_HCS_ECN0_LCR_r4(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseNewIntraFreqCellSI_HCS_ECN0_LCR_r4(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeNewIntraFreqCellSI_HCS_ECN0_LCR_r4(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseNewIntraFreqCellSI_List_HCS_ECN0_LCR_r4(NewIntraFreqCellSI_List_HCS_ECN0_LCR_r4* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseNewIntraFreqCellSI_HCS_ECN0_LCR_r4(static_cast<NewIntraFreqCellSI_HCS_ECN0_LCR_r4*>(element)); });
 }
 
 void InitIntraFreqCellInfoSI_List_HCS_ECN0_LCR_r4(IntraFreqCellInfoSI_List_HCS_ECN0_LCR_r4* v) {
@@ -3647,11 +2902,6 @@ int DecodeIntraFreqCellInfoSI_List_HCS_ECN0_LCR_r4(PerContext* ctx, IntraFreqCel
   return StatusOk;
 }
 
-void ReleaseIntraFreqCellInfoSI_List_HCS_ECN0_LCR_r4(IntraFreqCellInfoSI_List_HCS_ECN0_LCR_r4* v) {
-  if (v->presence & (1u << 0)) ReleaseRemovedIntraFreqCellList(&v->removedIntraFreqCellList);
-  ReleaseNewIntraFreqCellSI_List_HCS_ECN0_LCR_r4(&v->newIntraFreqCellList);
-}
-
 void InitNewIntraFreqCellSI_HCS_RSCP(NewIntraFreqCellSI_HCS_RSCP* v) {
   v->presence = 0;
   InitCellInfoSI_HCS_RSCP(&v->cellInfo);
@@ -3666,14 +2916,9 @@ int DecodeNewIntraFreqCellSI_HCS_RSCP(PerContext* ctx, NewIntraFreqCellSI_HCS_RS
   return StatusOk;
 }
 
-void ReleaseNewIntraFreqCellSI_HCS_RSCP(NewIntraFreqCellSI_HCS_RSCP* v) {
-  ReleaseCellInfoSI_HCS_RSCP(&v->cellInfo);
-}
-
 void InitNewIntraFreqCellSI_List_HCS_RSCP(NewIntraFreqCellSI_List_HCS_RSCP* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeNewIntraFreqCellSI_List_HCS_RSCP(PerContext* ctx, NewIntraFreqCellSI_List_HCS_RSCP* v) {
@@ -3681,27 +2926,18 @@ int DecodeNewIntraFreqCellSI_List_HCS_RSCP(PerContext* ctx, NewIntraFreqCellSI_L
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<NewIntraFreqCellSI_HCS_RSCP*>(AllocRecord(ctx, sizeof(NewIntraFreqCellSI_HCS_RSCP) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<NewIntraFreqCellSI_HCS_RSCP*>(AllocRecord(ctx, sizeof(NewIntraFreqCellSI_HCS_RSCP)));
-    if (element == nullptr) return StatusNoMemory;
+    NewIntraFreqCellSI_HCS_RSCP* element = &items[i];
     InitNewIntraFreqCellSI_HCS_RSCP(element);
-    int status = DecodeNewIntraFreqCellSI_HCS_RSCP(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseNewIntraFreqCellSI_HCS_RSCP(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeNewIntraFreqCellSI_HCS_RSCP(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseNewIntraFreqCellSI_List_HCS_RSCP(NewIntraFreqCellSI_List_HCS_RSCP* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseNewIntraFreqCellSI_HCS_RSCP(static_cast<NewIntraFreqCellSI_HCS_RSCP*>(element)); });
 }
 
 void InitIntraFreqCellInfoSI_List_HCS_RSCP(IntraFreqCellInfoSI_List_HCS_RSCP* v) {
@@ -3719,11 +2955,6 @@ int DecodeIntraFreqCellInfoSI_List_HCS_RSCP(PerContext* ctx, IntraFreqCellInfoSI
   return StatusOk;
 }
 
-void ReleaseIntraFreqCellInfoSI_List_HCS_RSCP(IntraFreqCellInfoSI_List_HCS_RSCP* v) {
-  if (v->presence & (1u << 0)) ReleaseRemovedIntraFreqCellList(&v->removedIntraFreqCellList);
-  ReleaseNewIntraFreqCellSI_List_HCS_RSCP(&v->newIntraFreqCellList);
-}
-
 void InitNewIntraFreqCellSI_HCS_RSCP_LCR_r4(NewIntraFreqCellSI_HCS_RSCP_LCR_r4* v) {
   v->presence = 0;
   InitCellInfoSI_HCS_RSCP_LCR_r4(&v->cellInfo);
@@ -3738,14 +2969,9 @@ int DecodeNewIntraFreqCellSI_HCS_RSCP_LCR_r4(PerContext* ctx, NewIntraFreqCellSI
   return StatusOk;
 }
 
-void ReleaseNewIntraFreqCellSI_HCS_RSCP_LCR_r4(NewIntraFreqCellSI_HCS_RSCP_LCR_r4* v) {
-  ReleaseCellInfoSI_HCS_RSCP_LCR_r4(&v->cellInfo);
-}
-
 void InitNewIntraFreqCellSI_List_HCS_RSCP_LCR_r4(NewIntraFreqCellSI_List_HCS_RSCP_LCR_r4* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeNewIntraFreqCellSI_List_HCS_RSCP_LCR_r4(PerContext* ctx, NewIntraFreqCellSI_List_HCS_RSCP_LCR_r4* v) {
@@ -3753,27 +2979,18 @@ int DecodeNewIntraFreqCellSI_List_HCS_RSCP_LCR_r4(PerContext* ctx, NewIntraFreqC
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<NewIntraFreqCellSI_HCS_RSCP_LCR_r4*>(AllocRecord(ctx, sizeof(NewIntraFreqCellSI_HCS_RSCP_LCR_r4) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<NewIntraFreqCellSI_HCS_RSCP_LCR_r4*>(AllocRecord(ctx, sizeof(NewIntraFreqCellSI_HCS_RSCP_LCR_r4)));
-    if (element == nullptr) return StatusNoMemory;
+    NewIntraFreqCellSI_HCS_RSCP_LCR_r4* element = &items[i];
     InitNewIntraFreqCellSI_HCS_RSCP_LCR_r4(element);
-    int status = DecodeNewIntraFreqCellSI_HCS_RSCP_LCR_r4(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseNewIntraFreqCellSI_HCS_RSCP_LCR_r4(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeNewIntraFreqCellSI_HCS_RSCP_LCR_r4(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseNewIntraFreqCellSI_List_HCS_RSCP_LCR_r4(NewIntraFreqCellSI_List_HCS_RSCP_LCR_r4* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseNewIntraFreqCellSI_HCS_RSCP_LCR_r4(static_cast<NewIntraFreqCellSI_HCS_RSCP_LCR_r4*>(element)); });
 }
 
 void InitIntraFreqCellInfoSI_List_HCS_RSCP_LCR_r4(IntraFreqCellInfoSI_List_HCS_RSCP_LCR_r4* v) {
@@ -3791,11 +3008,6 @@ int DecodeIntraFreqCellInfoSI_List_HCS_RSCP_LCR_r4(PerContext* ctx, IntraFreqCel
   return StatusOk;
 }
 
-void ReleaseIntraFreqCellInfoSI_List_HCS_RSCP_LCR_r4(IntraFreqCellInfoSI_List_HCS_RSCP_LCR_r4* v) {
-  if (v->presence & (1u << 0)) ReleaseRemovedIntraFreqCellList(&v->removedIntraFreqCellList);
-  ReleaseNewIntraFreqCellSI_List_HCS_RSCP_LCR_r4(&v->newIntraFreqCellList);
-}
-
 void InitNewIntraFreqCellSI_RSCP(NewIntraFreqCellSI_RSCP* v) {
   v->presence = 0;
   InitCellInfoSI_RSCP(&v->cellInfo);
@@ -3810,14 +3022,9 @@ int DecodeNewIntraFreqCellSI_RSCP(PerContext* ctx, NewIntraFreqCellSI_RSCP* v) {
   return StatusOk;
 }
 
-void ReleaseNewIntraFreqCellSI_RSCP(NewIntraFreqCellSI_RSCP* v) {
-  ReleaseCellInfoSI_RSCP(&v->cellInfo);
-}
-
 void InitNewIntraFreqCellSI_List_RSCP(NewIntraFreqCellSI_List_RSCP* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeNewIntraFreqCellSI_List_RSCP(PerContext* ctx, NewIntraFreqCellSI_List_RSCP* v) {
@@ -3825,27 +3032,18 @@ int DecodeNewIntraFreqCellSI_List_RSCP(PerContext* ctx, NewIntraFreqCellSI_List_
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<NewIntraFreqCellSI_RSCP*>(AllocRecord(ctx, sizeof(NewIntraFreqCellSI_RSCP) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<NewIntraFreqCellSI_RSCP*>(AllocRecord(ctx, sizeof(NewIntraFreqCellSI_RSCP)));
-    if (element == nullptr) return StatusNoMemory;
+    NewIntraFreqCellSI_RSCP* element = &items[i];
     InitNewIntraFreqCellSI_RSCP(element);
-    int status = DecodeNewIntraFreqCellSI_RSCP(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseNewIntraFreqCellSI_RSCP(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeNewIntraFreqCellSI_RSCP(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseNewIntraFreqCellSI_List_RSCP(NewIntraFreqCellSI_List_RSCP* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseNewIntraFreqCellSI_RSCP(static_cast<NewIntraFreqCellSI_RSCP*>(element)); });
 }
 
 void InitIntraFreqCellInfoSI_List_RSCP(IntraFreqCellInfoSI_List_RSCP* v) {
@@ -3863,11 +3061,6 @@ int DecodeIntraFreqCellInfoSI_List_RSCP(PerContext* ctx, IntraFreqCellInfoSI_Lis
   return StatusOk;
 }
 
-void ReleaseIntraFreqCellInfoSI_List_RSCP(IntraFreqCellInfoSI_List_RSCP* v) {
-  if (v->presence & (1u << 0)) ReleaseRemovedIntraFreqCellList(&v->removedIntraFreqCellList);
-  ReleaseNewIntraFreqCellSI_List_RSCP(&v->newIntraFreqCellList);
-}
-
 void InitNewIntraFreqCellSI_RSCP_LCR_r4(NewIntraFreqCellSI_RSCP_LCR_r4* v) {
   v->presence = 0;
   InitCellInfoSI_RSCP_LCR_r4(&v->cellInfo);
@@ -3882,14 +3075,9 @@ int DecodeNewIntraFreqCellSI_RSCP_LCR_r4(PerContext* ctx, NewIntraFreqCellSI_RSC
   return StatusOk;
 }
 
-void ReleaseNewIntraFreqCellSI_RSCP_LCR_r4(NewIntraFreqCellSI_RSCP_LCR_r4* v) {
-  ReleaseCellInfoSI_RSCP_LCR_r4(&v->cellInfo);
-}
-
 void InitNewIntraFreqCellSI_List_RSCP_LCR_r4(NewIntraFreqCellSI_List_RSCP_LCR_r4* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeNewIntraFreqCellSI_List_RSCP_LCR_r4(PerContext* ctx, NewIntraFreqCellSI_List_RSCP_LCR_r4* v) {
@@ -3897,28 +3085,19 @@ int DecodeNewIntraFreqCellSI_List_RSCP_LCR_r4(PerContext* ctx, NewIntraFreqCellS
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<NewIntraFreqCellSI_RSCP_LCR_r4*>(AllocRecord(ctx, sizeof(NewIntraFreqCellSI_RSCP_LCR_r4) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<NewIntraFreqCellSI_RSCP_LCR_r4*>(AllocRecord(ctx, sizeof(NewIntraFreqCellSI_RSCP_LCR_r4)));
-    if (element == nullptr) return StatusNoMemory;
+    NewIntraFreqCellSI_RSCP_LCR_r4* element = &items[i];
     InitNewIntraFreqCellSI_RSCP_LCR_r4(element);
-    int status = DecodeNewIntraFreqCellSI_RSCP_LCR_r4(ctx, element);
-    if (status == StatusOk) FeedIntraFreqCell(ctx, *element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseNewIntraFreqCellSI_RSCP_LCR_r4(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeNewIntraFreqCellSI_RSCP_LCR_r4(ctx, element));
+    FeedIntraFreqCell(ctx, *element);
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseNewIntraFreqCellSI_List_RSCP_LCR_r4(NewIntraFreqCellSI_List_RSCP_LCR_r4* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseNewIntraFreqCellSI_RSCP_LCR_r4(static_cast<NewIntraFreqCellSI_RSCP_LCR_r4*>(element)); });
 }
 
 void InitIntraFreqCellInfoSI_List_RSCP_LCR_r4(IntraFreqCellInfoSI_List_RSCP_LCR_r4* v) {
@@ -3934,11 +3113,6 @@ int DecodeIntraFreqCellInfoSI_List_RSCP_LCR_r4(PerContext* ctx, IntraFreqCellInf
   }
   PER_TRY(DecodeNewIntraFreqCellSI_List_RSCP_LCR_r4(ctx, &v->newIntraFreqCellList));
   return StatusOk;
-}
-
-void ReleaseIntraFreqCellInfoSI_List_RSCP_LCR_r4(IntraFreqCellInfoSI_List_RSCP_LCR_r4* v) {
-  if (v->presence & (1u << 0)) ReleaseRemovedIntraFreqCellList(&v->removedIntraFreqCellList);
-  ReleaseNewIntraFreqCellSI_List_RSCP_LCR_r4(&v->newIntraFreqCellList);
 }
 
 void InitIntraFreqEvent(IntraFreqEvent* v) {
@@ -3997,25 +3171,6 @@ int DecodeIntraFreqEvent(PerContext* ctx, IntraFreqEvent* v) {
   return StatusOutOfRange;
 }
 
-void ReleaseIntraFreqEvent(IntraFreqEvent* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      ReleaseEvent1a(static_cast<Event1a*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseEvent1b(static_cast<Event1b*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 3: case 5: case 6:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitReportingCellStatus(ReportingCellStatus* v) {
   v->tag = 0;
   v->ptr = nullptr;
@@ -4054,14 +3209,9 @@ int DecodeIntraFreqEventCriteria(PerContext* ctx, IntraFreqEventCriteria* v) {
   return StatusOk;
 }
 
-void ReleaseIntraFreqEventCriteria(IntraFreqEventCriteria* v) {
-  ReleaseIntraFreqEvent(&v->event);
-}
-
 void InitIntraFreqEventCriteriaList(IntraFreqEventCriteriaList* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeIntraFreqEventCriteriaList(PerContext* ctx, IntraFreqEventCriteriaList* v) {
@@ -4069,27 +3219,18 @@ int DecodeIntraFreqEventCriteriaList(PerContext* ctx, IntraFreqEventCriteriaList
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<IntraFreqEventCriteria*>(AllocRecord(ctx, sizeof(IntraFreqEventCriteria) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<IntraFreqEventCriteria*>(AllocRecord(ctx, sizeof(IntraFreqEventCriteria)));
-    if (element == nullptr) return StatusNoMemory;
+    IntraFreqEventCriteria* element = &items[i];
     InitIntraFreqEventCriteria(element);
-    int status = DecodeIntraFreqEventCriteria(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseIntraFreqEventCriteria(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeIntraFreqEventCriteria(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseIntraFreqEventCriteriaList(IntraFreqEventCriteriaList* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseIntraFreqEventCriteria(static_cast<IntraFreqEventCriteria*>(element)); });
 }
 
 void InitIntraFreqEvent_LCR_r4(IntraFreqEvent_LCR_r4* v) {
@@ -4148,25 +3289,6 @@ int DecodeIntraFreqEvent_LCR_r4(PerContext* ctx, IntraFreqEvent_LCR_r4* v) {
   return StatusOutOfRange;
 }
 
-void ReleaseIntraFreqEvent_LCR_r4(IntraFreqEvent_LCR_r4* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      ReleaseEvent1a_LCR_r4(static_cast<Event1a_LCR_r4*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseEvent1b_LCR_r4(static_cast<Event1b_LCR_r4*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 3: case 5: case 6:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitIntraFreqEventCriteria_LCR_r4(IntraFreqEventCriteria_LCR_r4* v) {
   v->presence = 0;
   InitIntraFreqEvent_LCR_r4(&v->event);
@@ -4184,14 +3306,9 @@ int DecodeIntraFreqEventCriteria_LCR_r4(PerContext* ctx, IntraFreqEventCriteria_
   return StatusOk;
 }
 
-void ReleaseIntraFreqEventCriteria_LCR_r4(IntraFreqEventCriteria_LCR_r4* v) {
-  ReleaseIntraFreqEvent_LCR_r4(&v->event);
-}
-
 void InitIntraFreqEventCriteriaList_LCR_r4(IntraFreqEventCriteriaList_LCR_r4* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeIntraFreqEventCriteriaList_LCR_r4(PerContext* ctx, IntraFreqEventCriteriaList_LCR_r4* v) {
@@ -4199,27 +3316,18 @@ int DecodeIntraFreqEventCriteriaList_LCR_r4(PerContext* ctx, IntraFreqEventCrite
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<IntraFreqEventCriteria_LCR_r4*>(AllocRecord(ctx, sizeof(IntraFreqEventCriteria_LCR_r4) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<IntraFreqEventCriteria_LCR_r4*>(AllocRecord(ctx, sizeof(IntraFreqEventCriteria_LCR_r4)));
-    if (element == nullptr) return StatusNoMemory;
+    IntraFreqEventCriteria_LCR_r4* element = &items[i];
     InitIntraFreqEventCriteria_LCR_r4(element);
-    int status = DecodeIntraFreqEventCriteria_LCR_r4(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseIntraFreqEventCriteria_LCR_r4(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeIntraFreqEventCriteria_LCR_r4(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseIntraFreqEventCriteriaList_LCR_r4(IntraFreqEventCriteriaList_LCR_r4* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseIntraFreqEventCriteria_LCR_r4(static_cast<IntraFreqEventCriteria_LCR_r4*>(element)); });
 }
 
 void InitIntraFreqEvent_1d_r5(IntraFreqEvent_1d_r5* v) {
@@ -4264,17 +3372,6 @@ int DecodeIntraFreqMeasQuantity_modeSpecificInfo(PerContext* ctx, IntraFreqMeasQ
   return StatusOutOfRange;
 }
 
-void ReleaseIntraFreqMeasQuantity_modeSpecificInfo(IntraFreqMeasQuantity_modeSpecificInfo* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1: case 2:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitIntraFreqMeasQuantity(IntraFreqMeasQuantity* v) {
   v->filterCoefficient = 0u;
   InitIntraFreqMeasQuantity_modeSpecificInfo(&v->modeSpecificInfo);
@@ -4290,10 +3387,6 @@ int DecodeIntraFreqMeasQuantity(PerContext* ctx, IntraFreqMeasQuantity* v) {
   }
   PER_TRY(DecodeIntraFreqMeasQuantity_modeSpecificInfo(ctx, &v->modeSpecificInfo));
   return StatusOk;
-}
-
-void ReleaseIntraFreqMeasQuantity(IntraFreqMeasQuantity* v) {
-  ReleaseIntraFreqMeasQuantity_modeSpecificInfo(&v->modeSpecificInfo);
 }
 
 void InitIntraFreqMeasQuantity_TDDList(IntraFreqMeasQuantity_TDDList* v) {
@@ -4351,17 +3444,6 @@ int DecodeIntraFreqReportingQuantityForRACH_modeSpecificInfo(PerContext* ctx, In
   return StatusOutOfRange;
 }
 
-void ReleaseIntraFreqReportingQuantityForRACH_modeSpecificInfo(IntraFreqReportingQuantityForRACH_modeSpecificInfo* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1: case 2:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitIntraFreqReportingQuantityForRACH(IntraFreqReportingQuantityForRACH* v) {
   InitIntraFreqReportingQuantityForRACH_modeSpecificInfo(&v->modeSpecificInfo);
 }
@@ -4370,10 +3452,6 @@ int DecodeIntraFreqReportingQuantityForRACH(PerContext* ctx, IntraFreqReportingQ
   PER_TRY(DecodeEnumerated(ctx, 3, &v->sfn_SFN_OTD_Type));
   PER_TRY(DecodeIntraFreqReportingQuantityForRACH_modeSpecificInfo(ctx, &v->modeSpecificInfo));
   return StatusOk;
-}
-
-void ReleaseIntraFreqReportingQuantityForRACH(IntraFreqReportingQuantityForRACH* v) {
-  ReleaseIntraFreqReportingQuantityForRACH_modeSpecificInfo(&v->modeSpecificInfo);
 }
 
 void InitIntraFreqReportingQuantity(IntraFreqReportingQuantity* v) {
@@ -4393,12 +3471,6 @@ int DecodeIntraFreqReportingQuantity(PerContext* ctx, IntraFreqReportingQuantity
   return StatusOk;
 }
 
-void ReleaseIntraFreqReportingQuantity(IntraFreqReportingQuantity* v) {
-  ReleaseCellReportingQuantities(&v->activeSetReportingQuantities);
-  ReleaseCellReportingQuantities(&v->monitoredSetReportingQuantities);
-  if (v->presence & (1u << 0)) ReleaseCellReportingQuantities(&v->detectedSetReportingQuantities);
-}
-
 int DecodeMeasurementReportingMode(PerContext* ctx, MeasurementReportingMode* v) {
   PER_TRY(DecodeEnumerated(ctx, 2, &v->measurementReportTransferMode));
   PER_TRY(DecodeEnumerated(ctx, 2, &v->periodicalOrEventTrigger));
@@ -4415,11 +3487,6 @@ int DecodeReportingInfoForCellDCH(PerContext* ctx, ReportingInfoForCellDCH* v) {
   PER_TRY(DecodeMeasurementReportingMode(ctx, &v->measurementReportingMode));
   PER_TRY(DecodeCellDCH_ReportCriteria(ctx, &v->reportCriteria));
   return StatusOk;
-}
-
-void ReleaseReportingInfoForCellDCH(ReportingInfoForCellDCH* v) {
-  ReleaseIntraFreqReportingQuantity(&v->intraFreqReportingQuantity);
-  ReleaseCellDCH_ReportCriteria(&v->reportCriteria);
 }
 
 void InitIntraFreqMeasurementSysInfo_ECN0(IntraFreqMeasurementSysInfo_ECN0* v) {
@@ -4469,13 +3536,6 @@ int DecodeIntraFreqMeasurementSysInfo_ECN0(PerContext* ctx, IntraFreqMeasurement
   return StatusOk;
 }
 
-void ReleaseIntraFreqMeasurementSysInfo_ECN0(IntraFreqMeasurementSysInfo_ECN0* v) {
-  if (v->presence & (1u << 0)) ReleaseIntraFreqCellInfoSI_List_ECN0(&v->intraFreqCellInfoSI_List);
-  if (v->presence & (1u << 1)) ReleaseIntraFreqMeasQuantity(&v->intraFreqMeasQuantity);
-  if (v->presence & (1u << 2)) ReleaseIntraFreqReportingQuantityForRACH(&v->intraFreqReportingQuantityForRACH);
-  if (v->presence & (1u << 4)) ReleaseReportingInfoForCellDCH(&v->reportingInfoForCellDCH);
-}
-
 void InitReportingInfoForCellDCH_LCR_r4(ReportingInfoForCellDCH_LCR_r4* v) {
   InitIntraFreqReportingQuantity(&v->intraFreqReportingQuantity);
   InitCellDCH_ReportCriteria_LCR_r4(&v->reportCriteria);
@@ -4486,11 +3546,6 @@ int DecodeReportingInfoForCellDCH_LCR_r4(PerContext* ctx, ReportingInfoForCellDC
   PER_TRY(DecodeMeasurementReportingMode(ctx, &v->measurementReportingMode));
   PER_TRY(DecodeCellDCH_ReportCriteria_LCR_r4(ctx, &v->reportCriteria));
   return StatusOk;
-}
-
-void ReleaseReportingInfoForCellDCH_LCR_r4(ReportingInfoForCellDCH_LCR_r4* v) {
-  ReleaseIntraFreqReportingQuantity(&v->intraFreqReportingQuantity);
-  ReleaseCellDCH_ReportCriteria_LCR_r4(&v->reportCriteria);
 }
 
 void InitIntraFreqMeasurementSysInfo_ECN0_LCR_r4(IntraFreqMeasurementSysInfo_ECN0_LCR_r4* v) {
@@ -4540,13 +3595,6 @@ int DecodeIntraFreqMeasurementSysInfo_ECN0_LCR_r4(PerContext* ctx, IntraFreqMeas
   return StatusOk;
 }
 
-void ReleaseIntraFreqMeasurementSysInfo_ECN0_LCR_r4(IntraFreqMeasurementSysInfo_ECN0_LCR_r4* v) {
-  if (v->presence & (1u << 0)) ReleaseIntraFreqCellInfoSI_List_ECN0_LCR_r4(&v->intraFreqCellInfoSI_List);
-  if (v->presence & (1u << 1)) ReleaseIntraFreqMeasQuantity(&v->intraFreqMeasQuantity);
-  if (v->presence & (1u << 2)) ReleaseIntraFreqReportingQuantityForRACH(&v->intraFreqReportingQuantityForRACH);
-  if (v->presence & (1u << 4)) ReleaseReportingInfoForCellDCH_LCR_r4(&v->reportingInfoForCellDCH);
-}
-
 void InitIntraFreqMeasurementSysInfo_HCS_ECN0(IntraFreqMeasurementSysInfo_HCS_ECN0* v) {
   v->presence = 0;
   v->intraFreqMeasurementID = 1;
@@ -4592,13 +3640,6 @@ int DecodeIntraFreqMeasurementSysInfo_HCS_ECN0(PerContext* ctx, IntraFreqMeasure
     PER_TRY(DecodeReportingInfoForCellDCH(ctx, &v->reportingInfoForCellDCH));
   }
   return StatusOk;
-}
-
-void ReleaseIntraFreqMeasurementSysInfo_HCS_ECN0(IntraFreqMeasurementSysInfo_HCS_ECN0* v) {
-  if (v->presence & (1u << 0)) ReleaseIntraFreqCellInfoSI_List_HCS_ECN0(&v->intraFreqCellInfoSI_List);
-  if (v->presence & (1u << 1)) ReleaseIntraFreqMeasQuantity(&v->intraFreqMeasQuantity);
-  if (v->presence & (1u << 2)) ReleaseIntraFreqReportingQuantityForRACH(&v->intraFreqReportingQuantityForRACH);
-  if (v->presence & (1u << 4)) ReleaseReportingInfoForCellDCH(&v->reportingInfoForCellDCH);
 }
 
 void InitIntraFreqMeasurementSysInfo_HCS_ECN0_LCR_r4(IntraFreqMeasurementSysInfo_HCS_ECN0_LCR_r4* v) {
@@ -4648,13 +3689,6 @@ int DecodeIntraFreqMeasurementSysInfo_HCS_ECN0_LCR_r4(PerContext* ctx, IntraFreq
   return StatusOk;
 }
 
-void ReleaseIntraFreqMeasurementSysInfo_HCS_ECN0_LCR_r4(IntraFreqMeasurementSysInfo_HCS_ECN0_LCR_r4* v) {
-  if (v->presence & (1u << 0)) ReleaseIntraFreqCellInfoSI_List_HCS_ECN0_LCR_r4(&v->intraFreqCellInfoSI_List);
-  if (v->presence & (1u << 1)) ReleaseIntraFreqMeasQuantity(&v->intraFreqMeasQuantity);
-  if (v->presence & (1u << 2)) ReleaseIntraFreqReportingQuantityForRACH(&v->intraFreqReportingQuantityForRACH);
-  if (v->presence & (1u << 4)) ReleaseReportingInfoForCellDCH_LCR_r4(&v->reportingInfoForCellDCH);
-}
-
 void InitIntraFreqMeasurementSysInfo_HCS_RSCP(IntraFreqMeasurementSysInfo_HCS_RSCP* v) {
   v->presence = 0;
   v->intraFreqMeasurementID = 1;
@@ -4700,13 +3734,6 @@ int DecodeIntraFreqMeasurementSysInfo_HCS_RSCP(PerContext* ctx, IntraFreqMeasure
     PER_TRY(DecodeReportingInfoForCellDCH(ctx, &v->reportingInfoForCellDCH));
   }
   return StatusOk;
-}
-
-void ReleaseIntraFreqMeasurementSysInfo_HCS_RSCP(IntraFreqMeasurementSysInfo_HCS_RSCP* v) {
-  if (v->presence & (1u << 0)) ReleaseIntraFreqCellInfoSI_List_HCS_RSCP(&v->intraFreqCellInfoSI_List);
-  if (v->presence & (1u << 1)) ReleaseIntraFreqMeasQuantity(&v->intraFreqMeasQuantity);
-  if (v->presence & (1u << 2)) ReleaseIntraFreqReportingQuantityForRACH(&v->intraFreqReportingQuantityForRACH);
-  if (v->presence & (1u << 4)) ReleaseReportingInfoForCellDCH(&v->reportingInfoForCellDCH);
 }
 
 void InitIntraFreqMeasurementSysInfo_HCS_RSCP_LCR_r4(IntraFreqMeasurementSysInfo_HCS_RSCP_LCR_r4* v) {
@@ -4756,13 +3783,6 @@ int DecodeIntraFreqMeasurementSysInfo_HCS_RSCP_LCR_r4(PerContext* ctx, IntraFreq
   return StatusOk;
 }
 
-void ReleaseIntraFreqMeasurementSysInfo_HCS_RSCP_LCR_r4(IntraFreqMeasurementSysInfo_HCS_RSCP_LCR_r4* v) {
-  if (v->presence & (1u << 0)) ReleaseIntraFreqCellInfoSI_List_HCS_RSCP_LCR_r4(&v->intraFreqCellInfoSI_List);
-  if (v->presence & (1u << 1)) ReleaseIntraFreqMeasQuantity(&v->intraFreqMeasQuantity);
-  if (v->presence & (1u << 2)) ReleaseIntraFreqReportingQuantityForRACH(&v->intraFreqReportingQuantityForRACH);
-  if (v->presence & (1u << 4)) ReleaseReportingInfoForCellDCH_LCR_r4(&v->reportingInfoForCellDCH);
-}
-
 void InitIntraFreqMeasurementSysInfo_RSCP(IntraFreqMeasurementSysInfo_RSCP* v) {
   v->presence = 0;
   v->intraFreqMeasurementID = 1;
@@ -4808,13 +3828,6 @@ int DecodeIntraFreqMeasurementSysInfo_RSCP(PerContext* ctx, IntraFreqMeasurement
     PER_TRY(DecodeReportingInfoForCellDCH(ctx, &v->reportingInfoForCellDCH));
   }
   return StatusOk;
-}
-
-void ReleaseIntraFreqMeasurementSysInfo_RSCP(IntraFreqMeasurementSysInfo_RSCP* v) {
-  if (v->presence & (1u << 0)) ReleaseIntraFreqCellInfoSI_List_RSCP(&v->intraFreqCellInfoSI_List);
-  if (v->presence & (1u << 1)) ReleaseIntraFreqMeasQuantity(&v->intraFreqMeasQuantity);
-  if (v->presence & (1u << 2)) ReleaseIntraFreqReportingQuantityForRACH(&v->intraFreqReportingQuantityForRACH);
-  if (v->presence & (1u << 4)) ReleaseReportingInfoForCellDCH(&v->reportingInfoForCellDCH);
 }
 
 void InitIntraFreqMeasurementSysInfo_RSCP_LCR_r4(IntraFreqMeasurementSysInfo_RSCP_LCR_r4* v) {
@@ -4864,13 +3877,6 @@ int DecodeIntraFreqMeasurementSysInfo_RSCP_LCR_r4(PerContext* ctx, IntraFreqMeas
   return StatusOk;
 }
 
-void ReleaseIntraFreqMeasurementSysInfo_RSCP_LCR_r4(IntraFreqMeasurementSysInfo_RSCP_LCR_r4* v) {
-  if (v->presence & (1u << 0)) ReleaseIntraFreqCellInfoSI_List_RSCP_LCR_r4(&v->intraFreqCellInfoSI_List);
-  if (v->presence & (1u << 1)) ReleaseIntraFreqMeasQuantity(&v->intraFreqMeasQuantity);
-  if (v->presence & (1u << 2)) ReleaseIntraFreqReportingQuantityForRACH(&v->intraFreqReportingQuantityForRACH);
-  if (v->presence & (1u << 4)) ReleaseReportingInfoForCellDCH_LCR_r4(&v->reportingInfoForCellDCH);
-}
-
 void InitIntraFreqRepQuantityRACH_TDDList(IntraFreqRepQuantityRACH_TDDList* v) {
   v->count = 0;
 }
@@ -4898,10 +3904,6 @@ int DecodeIntraFreqReportingCriteria(PerContext* ctx, IntraFreqReportingCriteria
   return StatusOk;
 }
 
-void ReleaseIntraFreqReportingCriteria(IntraFreqReportingCriteria* v) {
-  if (v->presence & (1u << 0)) ReleaseIntraFreqEventCriteriaList(&v->eventCriteriaList);
-}
-
 int DecodePeriodicReportingInfo_1b(PerContext* ctx, PeriodicReportingInfo_1b* v) {
   PER_TRY(DecodeEnumerated(ctx, 8, &v->reportingAmount));
   PER_TRY(DecodeEnumerated(ctx, 8, &v->reportingInterval));
@@ -4924,10 +3926,6 @@ int DecodeIntraFreqReportingCriteria_LCR_r4(PerContext* ctx, IntraFreqReportingC
     PER_TRY(DecodeIntraFreqEventCriteriaList_LCR_r4(ctx, &v->eventCriteriaList));
   }
   return StatusOk;
-}
-
-void ReleaseIntraFreqReportingCriteria_LCR_r4(IntraFreqReportingCriteria_LCR_r4* v) {
-  if (v->presence & (1u << 0)) ReleaseIntraFreqEventCriteriaList_LCR_r4(&v->eventCriteriaList);
 }
 
 int DecodeIntraFreqReportingQuantityForRACH_modeSpecificInfo_fdd(PerContext* ctx, IntraFreqReportingQuantityForRACH_modeSpecificInfo_fdd* v) {
@@ -4972,14 +3970,9 @@ int DecodeMBSFNFrequency(PerContext* ctx, MBSFNFrequency* v) {
   return StatusOk;
 }
 
-void ReleaseMBSFNFrequency(MBSFNFrequency* v) {
-  ReleaseFrequencyInfo(&v->frequencyInfo);
-}
-
 void InitMBSFNFrequencyList(MBSFNFrequencyList* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeMBSFNFrequencyList(PerContext* ctx, MBSFNFrequencyList* v) {
@@ -4987,27 +3980,18 @@ int DecodeMBSFNFrequencyList(PerContext* ctx, MBSFNFrequencyList* v) {
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<MBSFNFrequency*>(AllocRecord(ctx, sizeof(MBSFNFrequency) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<MBSFNFrequency*>(AllocRecord(ctx, sizeof(MBSFNFrequency)));
-    if (element == nullptr) return StatusNoMemory;
+    MBSFNFrequency* element = &items[i];
     InitMBSFNFrequency(element);
-    int status = DecodeMBSFNFrequency(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseMBSFNFrequency(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeMBSFNFrequency(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseMBSFNFrequencyList(MBSFNFrequencyList* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseMBSFNFrequency(static_cast<MBSFNFrequency*>(element)); });
 }
 
 void InitMeasurementControlSysInfo_use_of_HCS(MeasurementControlSysInfo_use_of_HCS* v) {
@@ -5038,22 +4022,6 @@ int DecodeMeasurementControlSysInfo_use_of_HCS(PerContext* ctx, MeasurementContr
   return StatusOutOfRange;
 }
 
-void ReleaseMeasurementControlSysInfo_use_of_HCS(MeasurementControlSysInfo_use_of_HCS* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      ReleaseMeasurementControlSysInfo_use_of_HCS_hcs_not_used(static_cast<MeasurementControlSysInfo_use_of_HCS_hcs_not_used*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseMeasurementControlSysInfo_use_of_HCS_hcs_used(static_cast<MeasurementControlSysInfo_use_of_HCS_hcs_used*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitUL_TrCH_Identity(UL_TrCH_Identity* v) {
   v->tag = 0;
   v->ptr = nullptr;
@@ -5080,8 +4048,7 @@ int DecodeUL_TrCH_Identity(PerContext* ctx, UL_TrCH_Identity* v) {
 
 void InitTrafficVolumeMeasurementObjectList(TrafficVolumeMeasurementObjectList* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeTrafficVolumeMeasurementObjectList(PerContext* ctx, TrafficVolumeMeasurementObjectList* v) {
@@ -5089,26 +4056,18 @@ int DecodeTrafficVolumeMeasurementObjectList(PerContext* ctx, TrafficVolumeMeasu
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<UL_TrCH_Identity*>(AllocRecord(ctx, sizeof(UL_TrCH_Identity) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<UL_TrCH_Identity*>(AllocRecord(ctx, sizeof(UL_TrCH_Identity)));
-    if (element == nullptr) return StatusNoMemory;
+    UL_TrCH_Identity* element = &items[i];
     InitUL_TrCH_Identity(element);
-    int status = DecodeUL_TrCH_Identity(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeUL_TrCH_Identity(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseTrafficVolumeMeasurementObjectList(TrafficVolumeMeasurementObjectList* v) {
-  ReleaseValueList(v, nullptr);
 }
 
 void InitTrafficVolumeMeasQuantity(TrafficVolumeMeasQuantity* v) {
@@ -5164,8 +4123,7 @@ int DecodeTrafficVolumeEventParam(PerContext* ctx, TrafficVolumeEventParam* v) {
 
 void InitTransChCriteria_eventSpecificParameters(TransChCriteria_eventSpecificParameters* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeTransChCriteria_eventSpecificParameters(PerContext* ctx, TransChCriteria_eventSpecificParameters* v) {
@@ -5173,26 +4131,18 @@ int DecodeTransChCriteria_eventSpecificParameters(PerContext* ctx, TransChCriter
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<TrafficVolumeEventParam*>(AllocRecord(ctx, sizeof(TrafficVolumeEventParam) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<TrafficVolumeEventParam*>(AllocRecord(ctx, sizeof(TrafficVolumeEventParam)));
-    if (element == nullptr) return StatusNoMemory;
+    TrafficVolumeEventParam* element = &items[i];
     InitTrafficVolumeEventParam(element);
-    int status = DecodeTrafficVolumeEventParam(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeTrafficVolumeEventParam(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseTransChCriteria_eventSpecificParameters(TransChCriteria_eventSpecificParameters* v) {
-  ReleaseValueList(v, nullptr);
 }
 
 void InitTransChCriteria(TransChCriteria* v) {
@@ -5212,14 +4162,9 @@ int DecodeTransChCriteria(PerContext* ctx, TransChCriteria* v) {
   return StatusOk;
 }
 
-void ReleaseTransChCriteria(TransChCriteria* v) {
-  if (v->presence & (1u << 1)) ReleaseTransChCriteria_eventSpecificParameters(&v->eventSpecificParameters);
-}
-
 void InitTransChCriteriaList(TransChCriteriaList* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeTransChCriteriaList(PerContext* ctx, TransChCriteriaList* v) {
@@ -5227,27 +4172,18 @@ int DecodeTransChCriteriaList(PerContext* ctx, TransChCriteriaList* v) {
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<TransChCriteria*>(AllocRecord(ctx, sizeof(TransChCriteria) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<TransChCriteria*>(AllocRecord(ctx, sizeof(TransChCriteria)));
-    if (element == nullptr) return StatusNoMemory;
+    TransChCriteria* element = &items[i];
     InitTransChCriteria(element);
-    int status = DecodeTransChCriteria(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseTransChCriteria(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeTransChCriteria(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseTransChCriteriaList(TransChCriteriaList* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseTransChCriteria(static_cast<TransChCriteria*>(element)); });
 }
 
 void InitTrafficVolumeReportingCriteria(TrafficVolumeReportingCriteria* v) {
@@ -5261,10 +4197,6 @@ int DecodeTrafficVolumeReportingCriteria(PerContext* ctx, TrafficVolumeReporting
     PER_TRY(DecodeTransChCriteriaList(ctx, &v->transChCriteriaList));
   }
   return StatusOk;
-}
-
-void ReleaseTrafficVolumeReportingCriteria(TrafficVolumeReportingCriteria* v) {
-  if (v->presence & (1u << 0)) ReleaseTransChCriteriaList(&v->transChCriteriaList);
 }
 
 int DecodeMeasurementValidity(PerContext* ctx, MeasurementValidity* v) {
@@ -5298,21 +4230,6 @@ int DecodeTrafficVolumeReportCriteriaSysInfo(PerContext* ctx, TrafficVolumeRepor
     }
   }
   return StatusOutOfRange;
-}
-
-void ReleaseTrafficVolumeReportCriteriaSysInfo(TrafficVolumeReportCriteriaSysInfo* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      ReleaseTrafficVolumeReportingCriteria(static_cast<TrafficVolumeReportingCriteria*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
 }
 
 void InitTrafficVolumeMeasSysInfo(TrafficVolumeMeasSysInfo* v) {
@@ -5362,12 +4279,6 @@ int DecodeTrafficVolumeMeasSysInfo(PerContext* ctx, TrafficVolumeMeasSysInfo* v)
   PER_TRY(DecodeMeasurementReportingMode(ctx, &v->measurementReportingMode));
   PER_TRY(DecodeTrafficVolumeReportCriteriaSysInfo(ctx, &v->reportCriteriaSysInf));
   return StatusOk;
-}
-
-void ReleaseTrafficVolumeMeasSysInfo(TrafficVolumeMeasSysInfo* v) {
-  if (v->presence & (1u << 0)) ReleaseTrafficVolumeMeasurementObjectList(&v->trafficVolumeMeasurementObjectList);
-  if (v->presence & (1u << 3)) ReleaseTrafficVolumeReportingCriteria(&v->dummy);
-  ReleaseTrafficVolumeReportCriteriaSysInfo(&v->reportCriteriaSysInf);
 }
 
 void InitUE_InternalMeasQuantity(UE_InternalMeasQuantity* v) {
@@ -5422,11 +4333,6 @@ int DecodeMeasurementControlSysInfo(PerContext* ctx, MeasurementControlSysInfo* 
   return StatusOk;
 }
 
-void ReleaseMeasurementControlSysInfo(MeasurementControlSysInfo* v) {
-  ReleaseMeasurementControlSysInfo_use_of_HCS(&v->use_of_HCS);
-  if (v->presence & (1u << 0)) ReleaseTrafficVolumeMeasSysInfo(&v->trafficVolumeMeasSysInfo);
-}
-
 void InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS* v) {
   v->tag = 0;
   v->ptr = nullptr;
@@ -5455,22 +4361,6 @@ int DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS(PerContext* ctx, Measu
   return StatusOutOfRange;
 }
 
-void ReleaseMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      ReleaseMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used(static_cast<MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used(static_cast<MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitMeasurementControlSysInfo_LCR_r4_ext(MeasurementControlSysInfo_LCR_r4_ext* v) {
   InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS(&v->use_of_HCS);
 }
@@ -5478,10 +4368,6 @@ void InitMeasurementControlSysInfo_LCR_r4_ext(MeasurementControlSysInfo_LCR_r4_e
 int DecodeMeasurementControlSysInfo_LCR_r4_ext(PerContext* ctx, MeasurementControlSysInfo_LCR_r4_ext* v) {
   PER_TRY(DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS(ctx, &v->use_of_HCS));
   return StatusOk;
-}
-
-void ReleaseMeasurementControlSysInfo_LCR_r4_ext(MeasurementControlSysInfo_LCR_r4_ext* v) {
-  ReleaseMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS(&v->use_of_HCS);
 }
 
 void InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure* v) {
@@ -5512,22 +4398,6 @@ int DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelec
   return StatusOutOfRange;
 }
 
-void ReleaseMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      ReleaseMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(static_cast<MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(static_cast<MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used* v) {
   InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(&v->cellSelectQualityMeasure);
 }
@@ -5535,10 +4405,6 @@ void InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used(Measuremen
 int DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used(PerContext* ctx, MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used* v) {
   PER_TRY(DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(ctx, &v->cellSelectQualityMeasure));
   return StatusOk;
-}
-
-void ReleaseMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used* v) {
-  ReleaseMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(&v->cellSelectQualityMeasure);
 }
 
 void InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0* v) {
@@ -5558,11 +4424,6 @@ int DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelec
   return StatusOk;
 }
 
-void ReleaseMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0* v) {
-  if (v->presence & (1u << 0)) ReleaseIntraFreqMeasurementSysInfo_ECN0_LCR_r4(&v->intraFreqMeasurementSysInfo);
-  if (v->presence & (1u << 1)) ReleaseInterFreqMeasurementSysInfo_ECN0_LCR_r4(&v->interFreqMeasurementSysInfo);
-}
-
 void InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP* v) {
   v->presence = 0;
   InitIntraFreqMeasurementSysInfo_RSCP_LCR_r4(&v->intraFreqMeasurementSysInfo);
@@ -5578,11 +4439,6 @@ int DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelec
     PER_TRY(DecodeInterFreqMeasurementSysInfo_RSCP_LCR_r4(ctx, &v->interFreqMeasurementSysInfo));
   }
   return StatusOk;
-}
-
-void ReleaseMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP* v) {
-  if (v->presence & (1u << 0)) ReleaseIntraFreqMeasurementSysInfo_RSCP_LCR_r4(&v->intraFreqMeasurementSysInfo);
-  if (v->presence & (1u << 1)) ReleaseInterFreqMeasurementSysInfo_RSCP_LCR_r4(&v->interFreqMeasurementSysInfo);
 }
 
 void InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure* v) {
@@ -5613,22 +4469,6 @@ int DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQua
   return StatusOutOfRange;
 }
 
-void ReleaseMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      ReleaseMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(static_cast<MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(static_cast<MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used* v) {
   InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure(&v->cellSelectQualityMeasure);
 }
@@ -5636,10 +4476,6 @@ void InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used(MeasurementCon
 int DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used(PerContext* ctx, MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used* v) {
   PER_TRY(DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure(ctx, &v->cellSelectQualityMeasure));
   return StatusOk;
-}
-
-void ReleaseMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used* v) {
-  ReleaseMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure(&v->cellSelectQualityMeasure);
 }
 
 void InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0* v) {
@@ -5659,11 +4495,6 @@ int DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQua
   return StatusOk;
 }
 
-void ReleaseMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0* v) {
-  if (v->presence & (1u << 0)) ReleaseIntraFreqMeasurementSysInfo_HCS_ECN0_LCR_r4(&v->intraFreqMeasurementSysInfo);
-  if (v->presence & (1u << 1)) ReleaseInterFreqMeasurementSysInfo_HCS_ECN0_LCR_r4(&v->interFreqMeasurementSysInfo);
-}
-
 void InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP* v) {
   v->presence = 0;
   InitIntraFreqMeasurementSysInfo_HCS_RSCP_LCR_r4(&v->intraFreqMeasurementSysInfo);
@@ -5679,11 +4510,6 @@ int DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQua
     PER_TRY(DecodeInterFreqMeasurementSysInfo_HCS_RSCP_LCR_r4(ctx, &v->interFreqMeasurementSysInfo));
   }
   return StatusOk;
-}
-
-void ReleaseMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP* v) {
-  if (v->presence & (1u << 0)) ReleaseIntraFreqMeasurementSysInfo_HCS_RSCP_LCR_r4(&v->intraFreqMeasurementSysInfo);
-  if (v->presence & (1u << 1)) ReleaseInterFreqMeasurementSysInfo_HCS_RSCP_LCR_r4(&v->interFreqMeasurementSysInfo);
 }
 
 void InitMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure* v) {
@@ -5714,22 +4540,6 @@ int DecodeMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMea
   return StatusOutOfRange;
 }
 
-void ReleaseMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      ReleaseMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(static_cast<MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(static_cast<MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitMeasurementControlSysInfo_use_of_HCS_hcs_not_used(MeasurementControlSysInfo_use_of_HCS_hcs_not_used* v) {
   v->presence = 0;
   InitMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(&v->cellSelectQualityMeasure);
@@ -5743,11 +4553,6 @@ int DecodeMeasurementControlSysInfo_use_of_HCS_hcs_not_used(PerContext* ctx, Mea
     PER_TRY(DecodeInterRATMeasurementSysInfo_B(ctx, &v->interRATMeasurementSysInfo));
   }
   return StatusOk;
-}
-
-void ReleaseMeasurementControlSysInfo_use_of_HCS_hcs_not_used(MeasurementControlSysInfo_use_of_HCS_hcs_not_used* v) {
-  ReleaseMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(&v->cellSelectQualityMeasure);
-  if (v->presence & (1u << 0)) ReleaseInterRATMeasurementSysInfo_B(&v->interRATMeasurementSysInfo);
 }
 
 void InitMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0* v) {
@@ -5767,11 +4572,6 @@ int DecodeMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMea
   return StatusOk;
 }
 
-void ReleaseMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0* v) {
-  if (v->presence & (1u << 0)) ReleaseIntraFreqMeasurementSysInfo_ECN0(&v->intraFreqMeasurementSysInfo);
-  if (v->presence & (1u << 1)) ReleaseInterFreqMeasurementSysInfo_ECN0(&v->interFreqMeasurementSysInfo);
-}
-
 void InitMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP* v) {
   v->presence = 0;
   InitIntraFreqMeasurementSysInfo_RSCP(&v->intraFreqMeasurementSysInfo);
@@ -5787,11 +4587,6 @@ int DecodeMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMea
     PER_TRY(DecodeInterFreqMeasurementSysInfo_RSCP(ctx, &v->interFreqMeasurementSysInfo));
   }
   return StatusOk;
-}
-
-void ReleaseMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP* v) {
-  if (v->presence & (1u << 0)) ReleaseIntraFreqMeasurementSysInfo_RSCP(&v->intraFreqMeasurementSysInfo);
-  if (v->presence & (1u << 1)) ReleaseInterFreqMeasurementSysInfo_RSCP(&v->interFreqMeasurementSysInfo);
 }
 
 void InitMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure(MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure* v) {
@@ -5822,22 +4617,6 @@ int DecodeMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure
   return StatusOutOfRange;
 }
 
-void ReleaseMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure(MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      ReleaseMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(static_cast<MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(static_cast<MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitMeasurementControlSysInfo_use_of_HCS_hcs_used(MeasurementControlSysInfo_use_of_HCS_hcs_used* v) {
   v->presence = 0;
   InitMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure(&v->cellSelectQualityMeasure);
@@ -5851,11 +4630,6 @@ int DecodeMeasurementControlSysInfo_use_of_HCS_hcs_used(PerContext* ctx, Measure
     PER_TRY(DecodeInterRATMeasurementSysInfo(ctx, &v->interRATMeasurementSysInfo));
   }
   return StatusOk;
-}
-
-void ReleaseMeasurementControlSysInfo_use_of_HCS_hcs_used(MeasurementControlSysInfo_use_of_HCS_hcs_used* v) {
-  ReleaseMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure(&v->cellSelectQualityMeasure);
-  if (v->presence & (1u << 0)) ReleaseInterRATMeasurementSysInfo(&v->interRATMeasurementSysInfo);
 }
 
 void InitMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0* v) {
@@ -5875,11 +4649,6 @@ int DecodeMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure
   return StatusOk;
 }
 
-void ReleaseMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0* v) {
-  if (v->presence & (1u << 0)) ReleaseIntraFreqMeasurementSysInfo_HCS_ECN0(&v->intraFreqMeasurementSysInfo);
-  if (v->presence & (1u << 1)) ReleaseInterFreqMeasurementSysInfo_HCS_ECN0(&v->interFreqMeasurementSysInfo);
-}
-
 void InitMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP* v) {
   v->presence = 0;
   InitIntraFreqMeasurementSysInfo_HCS_RSCP(&v->intraFreqMeasurementSysInfo);
@@ -5897,11 +4666,6 @@ int DecodeMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure
   return StatusOk;
 }
 
-void ReleaseMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP* v) {
-  if (v->presence & (1u << 0)) ReleaseIntraFreqMeasurementSysInfo_HCS_RSCP(&v->intraFreqMeasurementSysInfo);
-  if (v->presence & (1u << 1)) ReleaseInterFreqMeasurementSysInfo_HCS_RSCP(&v->interFreqMeasurementSysInfo);
-}
-
 void InitNewInterRATCell_B_technologySpecificInfo_gsm(NewInterRATCell_B_technologySpecificInfo_gsm* v) {
   v->presence = 0;
   InitCellSelectReselectInfoSIB_11_12(&v->cellSelectionReselectionInfo);
@@ -5917,10 +4681,6 @@ int DecodeNewInterRATCell_B_technologySpecificInfo_gsm(PerContext* ctx, NewInter
   PER_TRY(DecodeEnumerated(ctx, 2, &v->frequency_band));
   PER_TRY(DecodeUInt16(ctx, 0, 1023, &v->bcch_ARFCN));
   return StatusOk;
-}
-
-void ReleaseNewInterRATCell_B_technologySpecificInfo_gsm(NewInterRATCell_B_technologySpecificInfo_gsm* v) {
-  if (v->presence & (1u << 0)) ReleaseCellSelectReselectInfoSIB_11_12(&v->cellSelectionReselectionInfo);
 }
 
 int DecodeNewInterRATCell_B_technologySpecificInfo_is_2000(PerContext* ctx, NewInterRATCell_B_technologySpecificInfo_is_2000* v) {
@@ -5943,10 +4703,6 @@ int DecodeNewInterRATCell_technologySpecificInfo_gsm(PerContext* ctx, NewInterRA
   PER_TRY(DecodeEnumerated(ctx, 2, &v->frequency_band));
   PER_TRY(DecodeUInt16(ctx, 0, 1023, &v->bcch_ARFCN));
   return StatusOk;
-}
-
-void ReleaseNewInterRATCell_technologySpecificInfo_gsm(NewInterRATCell_technologySpecificInfo_gsm* v) {
-  if (v->presence & (1u << 0)) ReleaseCellSelectReselectInfoSIB_11_12(&v->cellSelectionReselectionInfo);
 }
 
 int DecodeNewInterRATCell_technologySpecificInfo_is_2000(PerContext* ctx, NewInterRATCell_technologySpecificInfo_is_2000* v) {
@@ -6026,14 +4782,9 @@ int DecodeSysInfoType11_v4b0ext_IEs(PerContext* ctx, SysInfoType11_v4b0ext_IEs* 
   return StatusOk;
 }
 
-void ReleaseSysInfoType11_v4b0ext_IEs(SysInfoType11_v4b0ext_IEs* v) {
-  ReleaseMeasurementControlSysInfo_LCR_r4_ext(&v->measurementControlSysInfo_LCR);
-}
-
 void InitSysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(SysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeSysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(PerContext* ctx, SysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext* v) {
@@ -6041,32 +4792,23 @@ int DecodeSysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(PerCon
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<CellSelectReselectInfo_v590ext*>(AllocRecord(ctx, sizeof(CellSelectReselectInfo_v590ext) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<CellSelectReselectInfo_v590ext*>(AllocRecord(ctx, sizeof(CellSelectReselectInfo_v590ext)));
-    if (element == nullptr) return StatusNoMemory;
+    CellSelectReselectInfo_v590ext* element = &items[i];
     InitCellSelectReselectInfo_v590ext(element);
-    int status = DecodeCellSelectReselectInfo_v590ext(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeCellSelectReselectInfo_v590ext(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
 }
 
-void ReleaseSysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(SysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext* v) {
-  ReleaseValueList(v, nullptr);
-}
-
 void InitSysInfoType11_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(SysInfoType11_v590ext_IEs_newInterFrequencyCellInfoList_v590ext* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeSysInfoType11_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(PerContext* ctx, SysInfoType11_v590ext_IEs_newInterFrequencyCellInfoList_v590ext* v) {
@@ -6074,32 +4816,23 @@ int DecodeSysInfoType11_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(PerCon
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<CellSelectReselectInfo_v590ext*>(AllocRecord(ctx, sizeof(CellSelectReselectInfo_v590ext) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<CellSelectReselectInfo_v590ext*>(AllocRecord(ctx, sizeof(CellSelectReselectInfo_v590ext)));
-    if (element == nullptr) return StatusNoMemory;
+    CellSelectReselectInfo_v590ext* element = &items[i];
     InitCellSelectReselectInfo_v590ext(element);
-    int status = DecodeCellSelectReselectInfo_v590ext(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeCellSelectReselectInfo_v590ext(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
 }
 
-void ReleaseSysInfoType11_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(SysInfoType11_v590ext_IEs_newInterFrequencyCellInfoList_v590ext* v) {
-  ReleaseValueList(v, nullptr);
-}
-
 void InitSysInfoType11_v590ext_IEs_newInterRATCellInfoList_v590ext(SysInfoType11_v590ext_IEs_newInterRATCellInfoList_v590ext* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeSysInfoType11_v590ext_IEs_newInterRATCellInfoList_v590ext(PerContext* ctx, SysInfoType11_v590ext_IEs_newInterRATCellInfoList_v590ext* v) {
@@ -6107,26 +4840,18 @@ int DecodeSysInfoType11_v590ext_IEs_newInterRATCellInfoList_v590ext(PerContext* 
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<CellSelectReselectInfo_v590ext*>(AllocRecord(ctx, sizeof(CellSelectReselectInfo_v590ext) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<CellSelectReselectInfo_v590ext*>(AllocRecord(ctx, sizeof(CellSelectReselectInfo_v590ext)));
-    if (element == nullptr) return StatusNoMemory;
+    CellSelectReselectInfo_v590ext* element = &items[i];
     InitCellSelectReselectInfo_v590ext(element);
-    int status = DecodeCellSelectReselectInfo_v590ext(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeCellSelectReselectInfo_v590ext(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseSysInfoType11_v590ext_IEs_newInterRATCellInfoList_v590ext(SysInfoType11_v590ext_IEs_newInterRATCellInfoList_v590ext* v) {
-  ReleaseValueList(v, nullptr);
 }
 
 void InitSysInfoType11_v590ext_IEs(SysInfoType11_v590ext_IEs* v) {
@@ -6161,12 +4886,6 @@ int DecodeSysInfoType11_v590ext_IEs(PerContext* ctx, SysInfoType11_v590ext_IEs* 
   return StatusOk;
 }
 
-void ReleaseSysInfoType11_v590ext_IEs(SysInfoType11_v590ext_IEs* v) {
-  if (v->presence & (1u << 0)) ReleaseSysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(&v->newIntraFrequencyCellInfoList_v590ext);
-  if (v->presence & (1u << 1)) ReleaseSysInfoType11_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(&v->newInterFrequencyCellInfoList_v590ext);
-  if (v->presence & (1u << 2)) ReleaseSysInfoType11_v590ext_IEs_newInterRATCellInfoList_v590ext(&v->newInterRATCellInfoList_v590ext);
-}
-
 void InitSysInfoType11_v690ext_IEs(SysInfoType11_v690ext_IEs* v) {
   v->presence = 0;
   InitDummy_InterFreqRACHReportingInfo(&v->dummy);
@@ -6178,10 +4897,6 @@ int DecodeSysInfoType11_v690ext_IEs(PerContext* ctx, SysInfoType11_v690ext_IEs* 
     PER_TRY(DecodeDummy_InterFreqRACHReportingInfo(ctx, &v->dummy));
   }
   return StatusOk;
-}
-
-void ReleaseSysInfoType11_v690ext_IEs(SysInfoType11_v690ext_IEs* v) {
-  if (v->presence & (1u << 0)) ReleaseDummy_InterFreqRACHReportingInfo(&v->dummy);
 }
 
 void InitSysInfoType11_v6b0ext_IEs(SysInfoType11_v6b0ext_IEs* v) {
@@ -6197,10 +4912,6 @@ int DecodeSysInfoType11_v6b0ext_IEs(PerContext* ctx, SysInfoType11_v6b0ext_IEs* 
   return StatusOk;
 }
 
-void ReleaseSysInfoType11_v6b0ext_IEs(SysInfoType11_v6b0ext_IEs* v) {
-  if (v->presence & (1u << 0)) ReleaseInterFreqRACHReportingInfo(&v->interFreqRACHReportingInfo);
-}
-
 void InitSysInfoType11_v770ext_IEs(SysInfoType11_v770ext_IEs* v) {
   v->presence = 0;
   InitMBSFNFrequencyList(&v->mBSFNFrequencyList);
@@ -6212,10 +4923,6 @@ int DecodeSysInfoType11_v770ext_IEs(PerContext* ctx, SysInfoType11_v770ext_IEs* 
     PER_TRY(DecodeMBSFNFrequencyList(ctx, &v->mBSFNFrequencyList));
   }
   return StatusOk;
-}
-
-void ReleaseSysInfoType11_v770ext_IEs(SysInfoType11_v770ext_IEs* v) {
-  if (v->presence & (1u << 0)) ReleaseMBSFNFrequencyList(&v->mBSFNFrequencyList);
 }
 
 int DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(PerContext* ctx, SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions* v) {
@@ -6238,10 +4945,6 @@ int DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690N
   return StatusOk;
 }
 
-void ReleaseSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions(SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions* v) {
-  ReleaseSysInfoType11_v770ext_IEs(&v->sysInfoType11_v770ext);
-}
-
 void InitSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions(SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions* v) {
   v->presence = 0;
   InitSysInfoType11_v6b0ext_IEs(&v->sysInfoType11_v6b0ext);
@@ -6255,11 +4958,6 @@ int DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690N
     PER_TRY(DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions(ctx, &v->v770NonCriticalExtensions));
   }
   return StatusOk;
-}
-
-void ReleaseSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions(SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions* v) {
-  ReleaseSysInfoType11_v6b0ext_IEs(&v->sysInfoType11_v6b0ext);
-  if (v->presence & (1u << 0)) ReleaseSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions(&v->v770NonCriticalExtensions);
 }
 
 void InitSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions(SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions* v) {
@@ -6277,11 +4975,6 @@ int DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690N
   return StatusOk;
 }
 
-void ReleaseSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions(SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions* v) {
-  ReleaseSysInfoType11_v690ext_IEs(&v->sysInfoType11_v690ext);
-  if (v->presence & (1u << 0)) ReleaseSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions(&v->v6b0NonCriticalExtensions);
-}
-
 void InitSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension(SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension* v) {
   v->presence = 0;
   InitSysInfoType11_v590ext_IEs(&v->sysInfoType11_v590ext);
@@ -6295,11 +4988,6 @@ int DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension(PerCo
     PER_TRY(DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions(ctx, &v->v690NonCriticalExtensions));
   }
   return StatusOk;
-}
-
-void ReleaseSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension(SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension* v) {
-  ReleaseSysInfoType11_v590ext_IEs(&v->sysInfoType11_v590ext);
-  if (v->presence & (1u << 0)) ReleaseSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions(&v->v690NonCriticalExtensions);
 }
 
 void InitSysInfoType11_v4b0NonCriticalExtensions(SysInfoType11_v4b0NonCriticalExtensions* v) {
@@ -6317,11 +5005,6 @@ int DecodeSysInfoType11_v4b0NonCriticalExtensions(PerContext* ctx, SysInfoType11
     PER_TRY(DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension(ctx, &v->v590NonCriticalExtension));
   }
   return StatusOk;
-}
-
-void ReleaseSysInfoType11_v4b0NonCriticalExtensions(SysInfoType11_v4b0NonCriticalExtensions* v) {
-  if (v->presence & (1u << 0)) ReleaseSysInfoType11_v4b0ext_IEs(&v->sysInfoType11_v4b0ext);
-  if (v->presence & (1u << 1)) ReleaseSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension(&v->v590NonCriticalExtension);
 }
 
 void InitSysInfoType11(SysInfoType11* v) {
@@ -6344,11 +5027,6 @@ int DecodeSysInfoType11(PerContext* ctx, SysInfoType11* v) {
   return StatusOk;
 }
 
-void ReleaseSysInfoType11(SysInfoType11* v) {
-  ReleaseMeasurementControlSysInfo(&v->measurementControlSysInfo);
-  if (v->presence & (1u << 1)) ReleaseSysInfoType11_v4b0NonCriticalExtensions(&v->v4b0NonCriticalExtensions);
-}
-
 void InitSysInfoType12_v4b0ext_IEs(SysInfoType12_v4b0ext_IEs* v) {
   v->presence = 0;
   InitMeasurementControlSysInfo_LCR_r4_ext(&v->measurementControlSysInfo_LCR);
@@ -6363,14 +5041,9 @@ int DecodeSysInfoType12_v4b0ext_IEs(PerContext* ctx, SysInfoType12_v4b0ext_IEs* 
   return StatusOk;
 }
 
-void ReleaseSysInfoType12_v4b0ext_IEs(SysInfoType12_v4b0ext_IEs* v) {
-  ReleaseMeasurementControlSysInfo_LCR_r4_ext(&v->measurementControlSysInfo_LCR);
-}
-
 void InitSysInfoType12_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(SysInfoType12_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeSysInfoType12_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(PerContext* ctx, SysInfoType12_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext* v) {
@@ -6378,32 +5051,23 @@ int DecodeSysInfoType12_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(PerCon
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<CellSelectReselectInfo_v590ext*>(AllocRecord(ctx, sizeof(CellSelectReselectInfo_v590ext) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<CellSelectReselectInfo_v590ext*>(AllocRecord(ctx, sizeof(CellSelectReselectInfo_v590ext)));
-    if (element == nullptr) return StatusNoMemory;
+    CellSelectReselectInfo_v590ext* element = &items[i];
     InitCellSelectReselectInfo_v590ext(element);
-    int status = DecodeCellSelectReselectInfo_v590ext(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeCellSelectReselectInfo_v590ext(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
 }
 
-void ReleaseSysInfoType12_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(SysInfoType12_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext* v) {
-  ReleaseValueList(v, nullptr);
-}
-
 void InitSysInfoType12_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(SysInfoType12_v590ext_IEs_newInterFrequencyCellInfoList_v590ext* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeSysInfoType12_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(PerContext* ctx, SysInfoType12_v590ext_IEs_newInterFrequencyCellInfoList_v590ext* v) {
@@ -6411,32 +5075,23 @@ int DecodeSysInfoType12_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(PerCon
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<CellSelectReselectInfo_v590ext*>(AllocRecord(ctx, sizeof(CellSelectReselectInfo_v590ext) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<CellSelectReselectInfo_v590ext*>(AllocRecord(ctx, sizeof(CellSelectReselectInfo_v590ext)));
-    if (element == nullptr) return StatusNoMemory;
+    CellSelectReselectInfo_v590ext* element = &items[i];
     InitCellSelectReselectInfo_v590ext(element);
-    int status = DecodeCellSelectReselectInfo_v590ext(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeCellSelectReselectInfo_v590ext(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
 }
 
-void ReleaseSysInfoType12_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(SysInfoType12_v590ext_IEs_newInterFrequencyCellInfoList_v590ext* v) {
-  ReleaseValueList(v, nullptr);
-}
-
 void InitSysInfoType12_v590ext_IEs_newInterRATCellInfoList_v590ext(SysInfoType12_v590ext_IEs_newInterRATCellInfoList_v590ext* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeSysInfoType12_v590ext_IEs_newInterRATCellInfoList_v590ext(PerContext* ctx, SysInfoType12_v590ext_IEs_newInterRATCellInfoList_v590ext* v) {
@@ -6444,26 +5099,18 @@ int DecodeSysInfoType12_v590ext_IEs_newInterRATCellInfoList_v590ext(PerContext* 
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<CellSelectReselectInfo_v590ext*>(AllocRecord(ctx, sizeof(CellSelectReselectInfo_v590ext) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<CellSelectReselectInfo_v590ext*>(AllocRecord(ctx, sizeof(CellSelectReselectInfo_v590ext)));
-    if (element == nullptr) return StatusNoMemory;
+    CellSelectReselectInfo_v590ext* element = &items[i];
     InitCellSelectReselectInfo_v590ext(element);
-    int status = DecodeCellSelectReselectInfo_v590ext(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeCellSelectReselectInfo_v590ext(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseSysInfoType12_v590ext_IEs_newInterRATCellInfoList_v590ext(SysInfoType12_v590ext_IEs_newInterRATCellInfoList_v590ext* v) {
-  ReleaseValueList(v, nullptr);
 }
 
 void InitSysInfoType12_v590ext_IEs(SysInfoType12_v590ext_IEs* v) {
@@ -6498,12 +5145,6 @@ int DecodeSysInfoType12_v590ext_IEs(PerContext* ctx, SysInfoType12_v590ext_IEs* 
   return StatusOk;
 }
 
-void ReleaseSysInfoType12_v590ext_IEs(SysInfoType12_v590ext_IEs* v) {
-  if (v->presence & (1u << 0)) ReleaseSysInfoType12_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(&v->newIntraFrequencyCellInfoList_v590ext);
-  if (v->presence & (1u << 1)) ReleaseSysInfoType12_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(&v->newInterFrequencyCellInfoList_v590ext);
-  if (v->presence & (1u << 2)) ReleaseSysInfoType12_v590ext_IEs_newInterRATCellInfoList_v590ext(&v->newInterRATCellInfoList_v590ext);
-}
-
 void InitSysInfoType12_v690ext_IEs(SysInfoType12_v690ext_IEs* v) {
   v->presence = 0;
   InitDummy_InterFreqRACHReportingInfo(&v->dummy);
@@ -6517,10 +5158,6 @@ int DecodeSysInfoType12_v690ext_IEs(PerContext* ctx, SysInfoType12_v690ext_IEs* 
   return StatusOk;
 }
 
-void ReleaseSysInfoType12_v690ext_IEs(SysInfoType12_v690ext_IEs* v) {
-  if (v->presence & (1u << 0)) ReleaseDummy_InterFreqRACHReportingInfo(&v->dummy);
-}
-
 void InitSysInfoType12_v6b0ext_IEs(SysInfoType12_v6b0ext_IEs* v) {
   v->presence = 0;
   InitInterFreqRACHReportingInfo(&v->interFreqRACHReportingInfo);
@@ -6532,10 +5169,6 @@ int DecodeSysInfoType12_v6b0ext_IEs(PerContext* ctx, SysInfoType12_v6b0ext_IEs* 
     PER_TRY(DecodeInterFreqRACHReportingInfo(ctx, &v->interFreqRACHReportingInfo));
   }
   return StatusOk;
-}
-
-void ReleaseSysInfoType12_v6b0ext_IEs(SysInfoType12_v6b0ext_IEs* v) {
-  if (v->presence & (1u << 0)) ReleaseInterFreqRACHReportingInfo(&v->interFreqRACHReportingInfo);
 }
 
 int DecodeSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_nonCriticalExtensions(PerContext* ctx, SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_nonCriticalExtensions* v) {
@@ -6558,10 +5191,6 @@ int DecodeSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690N
   return StatusOk;
 }
 
-void ReleaseSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions(SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions* v) {
-  ReleaseSysInfoType12_v6b0ext_IEs(&v->sysInfoType12_v6b0ext);
-}
-
 void InitSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions(SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions* v) {
   v->presence = 0;
   InitSysInfoType12_v690ext_IEs(&v->sysInfoType12_v690ext);
@@ -6577,11 +5206,6 @@ int DecodeSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690N
   return StatusOk;
 }
 
-void ReleaseSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions(SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions* v) {
-  ReleaseSysInfoType12_v690ext_IEs(&v->sysInfoType12_v690ext);
-  if (v->presence & (1u << 0)) ReleaseSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions(&v->v6b0NonCriticalExtensions);
-}
-
 void InitSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension(SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension* v) {
   v->presence = 0;
   InitSysInfoType12_v590ext_IEs(&v->sysInfoType12_v590ext);
@@ -6595,11 +5219,6 @@ int DecodeSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension(PerCo
     PER_TRY(DecodeSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions(ctx, &v->v690NonCriticalExtensions));
   }
   return StatusOk;
-}
-
-void ReleaseSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension(SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension* v) {
-  ReleaseSysInfoType12_v590ext_IEs(&v->sysInfoType12_v590ext);
-  if (v->presence & (1u << 0)) ReleaseSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions(&v->v690NonCriticalExtensions);
 }
 
 void InitSysInfoType12_v4b0NonCriticalExtensions(SysInfoType12_v4b0NonCriticalExtensions* v) {
@@ -6619,11 +5238,6 @@ int DecodeSysInfoType12_v4b0NonCriticalExtensions(PerContext* ctx, SysInfoType12
   return StatusOk;
 }
 
-void ReleaseSysInfoType12_v4b0NonCriticalExtensions(SysInfoType12_v4b0NonCriticalExtensions* v) {
-  if (v->presence & (1u << 0)) ReleaseSysInfoType12_v4b0ext_IEs(&v->sysInfoType12_v4b0ext);
-  if (v->presence & (1u << 1)) ReleaseSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension(&v->v590NonCriticalExtension);
-}
-
 void InitSysInfoType12(SysInfoType12* v) {
   v->presence = 0;
   InitFACH_MeasurementOccasionInfo(&v->fach_MeasurementOccasionInfo);
@@ -6641,11 +5255,6 @@ int DecodeSysInfoType12(PerContext* ctx, SysInfoType12* v) {
     PER_TRY(DecodeSysInfoType12_v4b0NonCriticalExtensions(ctx, &v->v4b0NonCriticalExtensions));
   }
   return StatusOk;
-}
-
-void ReleaseSysInfoType12(SysInfoType12* v) {
-  ReleaseMeasurementControlSysInfo(&v->measurementControlSysInfo);
-  if (v->presence & (1u << 1)) ReleaseSysInfoType12_v4b0NonCriticalExtensions(&v->v4b0NonCriticalExtensions);
 }
 
 int DecodeTemporaryOffsetList(PerContext* ctx, TemporaryOffsetList* v) {

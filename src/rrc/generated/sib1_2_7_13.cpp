@@ -41,17 +41,6 @@ int DecodeCN_DomainSysInfo_cn_Type(PerContext* ctx, CN_DomainSysInfo_cn_Type* v)
   return StatusOutOfRange;
 }
 
-void ReleaseCN_DomainSysInfo_cn_Type(CN_DomainSysInfo_cn_Type* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1: case 2:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitCN_DomainSysInfo(CN_DomainSysInfo* v) {
   InitCN_DomainSysInfo_cn_Type(&v->cn_Type);
 }
@@ -63,14 +52,9 @@ int DecodeCN_DomainSysInfo(PerContext* ctx, CN_DomainSysInfo* v) {
   return StatusOk;
 }
 
-void ReleaseCN_DomainSysInfo(CN_DomainSysInfo* v) {
-  ReleaseCN_DomainSysInfo_cn_Type(&v->cn_Type);
-}
-
 void InitCN_DomainSysInfoList(CN_DomainSysInfoList* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeCN_DomainSysInfoList(PerContext* ctx, CN_DomainSysInfoList* v) {
@@ -78,27 +62,18 @@ int DecodeCN_DomainSysInfoList(PerContext* ctx, CN_DomainSysInfoList* v) {
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<CN_DomainSysInfo*>(AllocRecord(ctx, sizeof(CN_DomainSysInfo) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<CN_DomainSysInfo*>(AllocRecord(ctx, sizeof(CN_DomainSysInfo)));
-    if (element == nullptr) return StatusNoMemory;
+    CN_DomainSysInfo* element = &items[i];
     InitCN_DomainSysInfo(element);
-    int status = DecodeCN_DomainSysInfo(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseCN_DomainSysInfo(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeCN_DomainSysInfo(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseCN_DomainSysInfoList(CN_DomainSysInfoList* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseCN_DomainSysInfo(static_cast<CN_DomainSysInfo*>(element)); });
 }
 
 void InitSystemSpecificCapUpdateReqList(SystemSpecificCapUpdateReqList* v) {
@@ -428,10 +403,6 @@ int DecodeSysInfoType1(PerContext* ctx, SysInfoType1* v) {
   return StatusOk;
 }
 
-void ReleaseSysInfoType1(SysInfoType1* v) {
-  ReleaseCN_DomainSysInfoList(&v->cn_DomainSysInfoList);
-}
-
 void InitSysInfoType13_v3a0ext_IEs(SysInfoType13_v3a0ext_IEs* v) {
   InitUE_IdleTimersAndConstants_v3a0ext(&v->ue_IdleTimersAndConstants_v3a0ext);
 }
@@ -537,10 +508,6 @@ int DecodeSysInfoType13(PerContext* ctx, SysInfoType13* v) {
   return StatusOk;
 }
 
-void ReleaseSysInfoType13(SysInfoType13* v) {
-  ReleaseCN_DomainSysInfoList(&v->cn_DomainSysInfoList);
-}
-
 void InitURA_IdentityList(URA_IdentityList* v) {
   v->count = 0;
   for (auto& item : v->items) item.bitCount = 0;
@@ -577,10 +544,6 @@ int DecodeSysInfoType2(PerContext* ctx, SysInfoType2* v) {
   return StatusOk;
 }
 
-void ReleaseSysInfoType2(SysInfoType2* v) {
-  (void)v;  // owns no heap memory
-}
-
 void InitSysInfoType7_modeSpecificInfo(SysInfoType7_modeSpecificInfo* v) {
   v->tag = 0;
   v->ptr = nullptr;
@@ -602,17 +565,6 @@ int DecodeSysInfoType7_modeSpecificInfo(PerContext* ctx, SysInfoType7_modeSpecif
     }
   }
   return StatusOutOfRange;
-}
-
-void ReleaseSysInfoType7_modeSpecificInfo(SysInfoType7_modeSpecificInfo* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
 }
 
 int DecodeSysInfoType7_nonCriticalExtensions(PerContext* ctx, SysInfoType7_nonCriticalExtensions* v) {
@@ -642,10 +594,6 @@ int DecodeSysInfoType7(PerContext* ctx, SysInfoType7* v) {
     PER_TRY(DecodeSysInfoType7_nonCriticalExtensions(ctx, &v->nonCriticalExtensions));
   }
   return StatusOk;
-}
-
-void ReleaseSysInfoType7(SysInfoType7* v) {
-  ReleaseSysInfoType7_modeSpecificInfo(&v->modeSpecificInfo);
 }
 
 int DecodeSysInfoType7_modeSpecificInfo_fdd(PerContext* ctx, SysInfoType7_modeSpecificInfo_fdd* v) {

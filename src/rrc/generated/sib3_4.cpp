@@ -50,17 +50,6 @@ int DecodeCellBarred(PerContext* ctx, CellBarred* v) {
   return StatusOutOfRange;
 }
 
-void ReleaseCellBarred(CellBarred* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitCellAccessRestriction(CellAccessRestriction* v) {
   v->presence = 0;
   InitCellBarred(&v->cellBarred);
@@ -76,10 +65,6 @@ int DecodeCellAccessRestriction(PerContext* ctx, CellAccessRestriction* v) {
     PER_TRY(DecodeAccessClassBarredList(ctx, &v->accessClassBarredList));
   }
   return StatusOk;
-}
-
-void ReleaseCellAccessRestriction(CellAccessRestriction* v) {
-  ReleaseCellBarred(&v->cellBarred);
 }
 
 int DecodeCellBarred_barred(PerContext* ctx, CellBarred_barred* v) {
@@ -134,8 +119,7 @@ int DecodeMappingFunctionParameter(PerContext* ctx, MappingFunctionParameter* v)
 
 void InitMappingFunctionParameterList(MappingFunctionParameterList* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeMappingFunctionParameterList(PerContext* ctx, MappingFunctionParameterList* v) {
@@ -143,26 +127,18 @@ int DecodeMappingFunctionParameterList(PerContext* ctx, MappingFunctionParameter
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<MappingFunctionParameter*>(AllocRecord(ctx, sizeof(MappingFunctionParameter) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<MappingFunctionParameter*>(AllocRecord(ctx, sizeof(MappingFunctionParameter)));
-    if (element == nullptr) return StatusNoMemory;
+    MappingFunctionParameter* element = &items[i];
     InitMappingFunctionParameter(element);
-    int status = DecodeMappingFunctionParameter(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeMappingFunctionParameter(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseMappingFunctionParameterList(MappingFunctionParameterList* v) {
-  ReleaseValueList(v, nullptr);
 }
 
 void InitMapping(Mapping* v) {
@@ -175,14 +151,9 @@ int DecodeMapping(PerContext* ctx, Mapping* v) {
   return StatusOk;
 }
 
-void ReleaseMapping(Mapping* v) {
-  ReleaseMappingFunctionParameterList(&v->mappingFunctionParameterList);
-}
-
 void InitMappingInfo(MappingInfo* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeMappingInfo(PerContext* ctx, MappingInfo* v) {
@@ -190,27 +161,18 @@ int DecodeMappingInfo(PerContext* ctx, MappingInfo* v) {
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<Mapping*>(AllocRecord(ctx, sizeof(Mapping) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<Mapping*>(AllocRecord(ctx, sizeof(Mapping)));
-    if (element == nullptr) return StatusNoMemory;
+    Mapping* element = &items[i];
     InitMapping(element);
-    int status = DecodeMapping(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseMapping(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeMapping(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseMappingInfo(MappingInfo* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseMapping(static_cast<Mapping*>(element)); });
 }
 
 void InitCellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure(CellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure* v) {
@@ -235,17 +197,6 @@ int DecodeCellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure(PerContext* ctx
     }
   }
   return StatusOutOfRange;
-}
-
-void ReleaseCellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure(CellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
 }
 
 void InitCellSelectReselectInfoSIB_3_4_modeSpecificInfo(CellSelectReselectInfoSIB_3_4_modeSpecificInfo* v) {
@@ -276,22 +227,6 @@ int DecodeCellSelectReselectInfoSIB_3_4_modeSpecificInfo(PerContext* ctx, CellSe
   return StatusOutOfRange;
 }
 
-void ReleaseCellSelectReselectInfoSIB_3_4_modeSpecificInfo(CellSelectReselectInfoSIB_3_4_modeSpecificInfo* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      ReleaseCellSelectReselectInfoSIB_3_4_modeSpecificInfo_fdd(static_cast<CellSelectReselectInfoSIB_3_4_modeSpecificInfo_fdd*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseCellSelectReselectInfoSIB_3_4_modeSpecificInfo_tdd(static_cast<CellSelectReselectInfoSIB_3_4_modeSpecificInfo_tdd*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitT_CRMax(T_CRMax* v) {
   v->tag = 0;
   v->ptr = nullptr;
@@ -315,17 +250,6 @@ int DecodeT_CRMax(PerContext* ctx, T_CRMax* v) {
     }
   }
   return StatusOutOfRange;
-}
-
-void ReleaseT_CRMax(T_CRMax* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 2: case 3: case 4: case 5: case 6:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
 }
 
 void InitHCS_ServingCellInformation(HCS_ServingCellInformation* v) {
@@ -360,10 +284,6 @@ int DecodeHCS_ServingCellInformation(PerContext* ctx, HCS_ServingCellInformation
   return StatusOk;
 }
 
-void ReleaseHCS_ServingCellInformation(HCS_ServingCellInformation* v) {
-  if (v->presence & (1u << 0)) ReleaseT_CRMax(&v->t_CR_Max);
-}
-
 void InitCellSelectReselectInfoSIB_3_4(CellSelectReselectInfoSIB_3_4* v) {
   v->presence = 0;
   InitMappingInfo(&v->mappingInfo);
@@ -386,13 +306,6 @@ int DecodeCellSelectReselectInfoSIB_3_4(PerContext* ctx, CellSelectReselectInfoS
   }
   PER_TRY(DecodeInt8(ctx, -50, 33, &v->maxAllowedUL_TX_Power));
   return StatusOk;
-}
-
-void ReleaseCellSelectReselectInfoSIB_3_4(CellSelectReselectInfoSIB_3_4* v) {
-  if (v->presence & (1u << 0)) ReleaseMappingInfo(&v->mappingInfo);
-  ReleaseCellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure(&v->cellSelectQualityMeasure);
-  ReleaseCellSelectReselectInfoSIB_3_4_modeSpecificInfo(&v->modeSpecificInfo);
-  if (v->presence & (1u << 1)) ReleaseHCS_ServingCellInformation(&v->hcs_ServingCellInformation);
 }
 
 void InitCellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure_cpich_Ec_N0(CellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure_cpich_Ec_N0* v) {
@@ -424,8 +337,7 @@ int DecodeRAT_FDD_Info(PerContext* ctx, RAT_FDD_Info* v) {
 
 void InitRAT_FDD_InfoList(RAT_FDD_InfoList* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeRAT_FDD_InfoList(PerContext* ctx, RAT_FDD_InfoList* v) {
@@ -433,26 +345,18 @@ int DecodeRAT_FDD_InfoList(PerContext* ctx, RAT_FDD_InfoList* v) {
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<RAT_FDD_Info*>(AllocRecord(ctx, sizeof(RAT_FDD_Info) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<RAT_FDD_Info*>(AllocRecord(ctx, sizeof(RAT_FDD_Info)));
-    if (element == nullptr) return StatusNoMemory;
+    RAT_FDD_Info* element = &items[i];
     InitRAT_FDD_Info(element);
-    int status = DecodeRAT_FDD_Info(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeRAT_FDD_Info(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseRAT_FDD_InfoList(RAT_FDD_InfoList* v) {
-  ReleaseValueList(v, nullptr);
 }
 
 void InitCellSelectReselectInfoSIB_3_4_modeSpecificInfo_fdd(CellSelectReselectInfoSIB_3_4_modeSpecificInfo_fdd* v) {
@@ -479,10 +383,6 @@ int DecodeCellSelectReselectInfoSIB_3_4_modeSpecificInfo_fdd(PerContext* ctx, Ce
   return StatusOk;
 }
 
-void ReleaseCellSelectReselectInfoSIB_3_4_modeSpecificInfo_fdd(CellSelectReselectInfoSIB_3_4_modeSpecificInfo_fdd* v) {
-  if (v->presence & (1u << 3)) ReleaseRAT_FDD_InfoList(&v->rat_List);
-}
-
 void InitRAT_TDD_Info(RAT_TDD_Info* v) {
   v->presence = 0;
 }
@@ -500,8 +400,7 @@ int DecodeRAT_TDD_Info(PerContext* ctx, RAT_TDD_Info* v) {
 
 void InitRAT_TDD_InfoList(RAT_TDD_InfoList* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeRAT_TDD_InfoList(PerContext* ctx, RAT_TDD_InfoList* v) {
@@ -509,26 +408,18 @@ int DecodeRAT_TDD_InfoList(PerContext* ctx, RAT_TDD_InfoList* v) {
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<RAT_TDD_Info*>(AllocRecord(ctx, sizeof(RAT_TDD_Info) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<RAT_TDD_Info*>(AllocRecord(ctx, sizeof(RAT_TDD_Info)));
-    if (element == nullptr) return StatusNoMemory;
+    RAT_TDD_Info* element = &items[i];
     InitRAT_TDD_Info(element);
-    int status = DecodeRAT_TDD_Info(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeRAT_TDD_Info(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseRAT_TDD_InfoList(RAT_TDD_InfoList* v) {
-  ReleaseValueList(v, nullptr);
 }
 
 void InitCellSelectReselectInfoSIB_3_4_modeSpecificInfo_tdd(CellSelectReselectInfoSIB_3_4_modeSpecificInfo_tdd* v) {
@@ -554,10 +445,6 @@ int DecodeCellSelectReselectInfoSIB_3_4_modeSpecificInfo_tdd(PerContext* ctx, Ce
   return StatusOk;
 }
 
-void ReleaseCellSelectReselectInfoSIB_3_4_modeSpecificInfo_tdd(CellSelectReselectInfoSIB_3_4_modeSpecificInfo_tdd* v) {
-  if (v->presence & (1u << 3)) ReleaseRAT_TDD_InfoList(&v->rat_List);
-}
-
 void InitCellSelectReselectInfoTreselectionScaling_v5c0ext(CellSelectReselectInfoTreselectionScaling_v5c0ext* v) {
   v->presence = 0;
   InitT_CRMax(&v->non_HCS_t_CR_Max);
@@ -578,10 +465,6 @@ int DecodeCellSelectReselectInfoTreselectionScaling_v5c0ext(PerContext* ctx, Cel
     PER_TRY(DecodeUInt8(ctx, 4, 19, &v->interRATTreselectionScalingFactor));
   }
   return StatusOk;
-}
-
-void ReleaseCellSelectReselectInfoTreselectionScaling_v5c0ext(CellSelectReselectInfoTreselectionScaling_v5c0ext* v) {
-  if (v->presence & (1u << 0)) ReleaseT_CRMax(&v->non_HCS_t_CR_Max);
 }
 
 void InitDeferredMeasurementControlReadingSupport_modeSpecificInfo(DeferredMeasurementControlReadingSupport_modeSpecificInfo* v) {
@@ -611,17 +494,6 @@ int DecodeDeferredMeasurementControlReadingSupport_modeSpecificInfo(PerContext* 
   return StatusOutOfRange;
 }
 
-void ReleaseDeferredMeasurementControlReadingSupport_modeSpecificInfo(DeferredMeasurementControlReadingSupport_modeSpecificInfo* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1: case 2:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitDeferredMeasurementControlReadingSupport(DeferredMeasurementControlReadingSupport* v) {
   v->presence = 0;
   InitDeferredMeasurementControlReadingSupport_modeSpecificInfo(&v->modeSpecificInfo);
@@ -633,10 +505,6 @@ int DecodeDeferredMeasurementControlReadingSupport(PerContext* ctx, DeferredMeas
     PER_TRY(DecodeDeferredMeasurementControlReadingSupport_modeSpecificInfo(ctx, &v->modeSpecificInfo));
   }
   return StatusOk;
-}
-
-void ReleaseDeferredMeasurementControlReadingSupport(DeferredMeasurementControlReadingSupport* v) {
-  if (v->presence & (1u << 0)) ReleaseDeferredMeasurementControlReadingSupport_modeSpecificInfo(&v->modeSpecificInfo);
 }
 
 int DecodeDeferredMeasurementControlReadingSupport_modeSpecificInfo_fdd(PerContext* ctx, DeferredMeasurementControlReadingSupport_modeSpecificInfo_fdd* v) {
@@ -695,22 +563,6 @@ int DecodeDomainSpecificAccessRestrictionForSharedNetwork_v670ext(PerContext* ct
   return StatusOutOfRange;
 }
 
-void ReleaseDomainSpecificAccessRestrictionForSharedNetwork_v670ext(DomainSpecificAccessRestrictionForSharedNetwork_v670ext* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      ReleaseDomainSpecificAccessRestrictionList_v670ext(static_cast<DomainSpecificAccessRestrictionList_v670ext*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseDomainSpecificAccessRestrictionParam_v670ext(static_cast<DomainSpecificAccessRestrictionParam_v670ext*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitDomainSpecificAccessRestriction_v670ext(DomainSpecificAccessRestriction_v670ext* v) {
   v->tag = 0;
   v->ptr = nullptr;
@@ -735,17 +587,6 @@ int DecodeDomainSpecificAccessRestriction_v670ext(PerContext* ctx, DomainSpecifi
   return StatusOutOfRange;
 }
 
-void ReleaseDomainSpecificAccessRestriction_v670ext(DomainSpecificAccessRestriction_v670ext* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 2:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitDomainSpecificAccessRestrictionParam_v670ext(DomainSpecificAccessRestrictionParam_v670ext* v) {
   InitDomainSpecificAccessRestriction_v670ext(&v->cSDomainSpecificAccessRestriction);
   InitDomainSpecificAccessRestriction_v670ext(&v->pSDomainSpecificAccessRestriction);
@@ -755,11 +596,6 @@ int DecodeDomainSpecificAccessRestrictionParam_v670ext(PerContext* ctx, DomainSp
   PER_TRY(DecodeDomainSpecificAccessRestriction_v670ext(ctx, &v->cSDomainSpecificAccessRestriction));
   PER_TRY(DecodeDomainSpecificAccessRestriction_v670ext(ctx, &v->pSDomainSpecificAccessRestriction));
   return StatusOk;
-}
-
-void ReleaseDomainSpecificAccessRestrictionParam_v670ext(DomainSpecificAccessRestrictionParam_v670ext* v) {
-  ReleaseDomainSpecificAccessRestriction_v670ext(&v->cSDomainSpecificAccessRestriction);
-  ReleaseDomainSpecificAccessRestriction_v670ext(&v->pSDomainSpecificAccessRestriction);
 }
 
 void InitDomainSpecificAccessRestrictionList_v670ext(DomainSpecificAccessRestrictionList_v670ext* v) {
@@ -791,14 +627,6 @@ int DecodeDomainSpecificAccessRestrictionList_v670ext(PerContext* ctx, DomainSpe
   return StatusOk;
 }
 
-void ReleaseDomainSpecificAccessRestrictionList_v670ext(DomainSpecificAccessRestrictionList_v670ext* v) {
-  if (v->presence & (1u << 0)) ReleaseDomainSpecificAccessRestrictionParam_v670ext(&v->domainSpecificAccessRestrictionParametersForOperator1);
-  if (v->presence & (1u << 1)) ReleaseDomainSpecificAccessRestrictionParam_v670ext(&v->domainSpecificAccessRestrictionParametersForOperator2);
-  if (v->presence & (1u << 2)) ReleaseDomainSpecificAccessRestrictionParam_v670ext(&v->domainSpecificAccessRestrictionParametersForOperator3);
-  if (v->presence & (1u << 3)) ReleaseDomainSpecificAccessRestrictionParam_v670ext(&v->domainSpecificAccessRestrictionParametersForOperator4);
-  if (v->presence & (1u << 4)) ReleaseDomainSpecificAccessRestrictionParam_v670ext(&v->domainSpecificAccessRestrictionParametersForOperator5);
-}
-
 void InitDomainSpecificAccessRestriction_v670ext_restriction(DomainSpecificAccessRestriction_v670ext_restriction* v) {
   v->presence = 0;
   InitAccessClassBarredList(&v->domainSpecficAccessClassBarredList);
@@ -819,10 +647,6 @@ void InitMapping_LCR_r4(Mapping_LCR_r4* v) {
 int DecodeMapping_LCR_r4(PerContext* ctx, Mapping_LCR_r4* v) {
   PER_TRY(DecodeMappingFunctionParameterList(ctx, &v->mappingFunctionParameterList));
   return StatusOk;
-}
-
-void ReleaseMapping_LCR_r4(Mapping_LCR_r4* v) {
-  ReleaseMappingFunctionParameterList(&v->mappingFunctionParameterList);
 }
 
 void InitN_CR_T_CRMaxHyst(N_CR_T_CRMaxHyst* v) {
@@ -854,10 +678,6 @@ int DecodeSysInfoType3_v4b0ext_IEs(PerContext* ctx, SysInfoType3_v4b0ext_IEs* v)
   return StatusOk;
 }
 
-void ReleaseSysInfoType3_v4b0ext_IEs(SysInfoType3_v4b0ext_IEs* v) {
-  if (v->presence & (1u << 0)) ReleaseMapping_LCR_r4(&v->mapping_LCR);
-}
-
 void InitSysInfoType3_v590ext(SysInfoType3_v590ext* v) {
   v->presence = 0;
   InitCellSelectReselectInfo_v590ext(&v->cellSelectReselectInfo_v590ext);
@@ -884,10 +704,6 @@ int DecodeSysInfoType3_v5c0ext_IEs(PerContext* ctx, SysInfoType3_v5c0ext_IEs* v)
   return StatusOk;
 }
 
-void ReleaseSysInfoType3_v5c0ext_IEs(SysInfoType3_v5c0ext_IEs* v) {
-  if (v->presence & (1u << 0)) ReleaseCellSelectReselectInfoTreselectionScaling_v5c0ext(&v->cellSelectReselectInfoTreselectionScaling_v5c0ext);
-}
-
 void InitSysInfoType3_v670ext(SysInfoType3_v670ext* v) {
   v->presence = 0;
   InitDomainSpecificAccessRestrictionParam_v670ext(&v->domainSpecificAccessRestrictionParametersForPLMNOfMIB);
@@ -903,11 +719,6 @@ int DecodeSysInfoType3_v670ext(PerContext* ctx, SysInfoType3_v670ext* v) {
     PER_TRY(DecodeDomainSpecificAccessRestrictionForSharedNetwork_v670ext(ctx, &v->domainSpecificAccessRestictionForSharedNetwork));
   }
   return StatusOk;
-}
-
-void ReleaseSysInfoType3_v670ext(SysInfoType3_v670ext* v) {
-  if (v->presence & (1u << 0)) ReleaseDomainSpecificAccessRestrictionParam_v670ext(&v->domainSpecificAccessRestrictionParametersForPLMNOfMIB);
-  if (v->presence & (1u << 1)) ReleaseDomainSpecificAccessRestrictionForSharedNetwork_v670ext(&v->domainSpecificAccessRestictionForSharedNetwork);
 }
 
 void InitSysInfoType3_v770ext_IEs(SysInfoType3_v770ext_IEs* v) {
@@ -932,10 +743,6 @@ int DecodeSysInfoType3_v770ext_IEs(PerContext* ctx, SysInfoType3_v770ext_IEs* v)
   return StatusOk;
 }
 
-void ReleaseSysInfoType3_v770ext_IEs(SysInfoType3_v770ext_IEs* v) {
-  if (v->presence & (1u << 0)) ReleaseDeferredMeasurementControlReadingSupport(&v->deferredMeasurementControlReadingSupport);
-}
-
 int DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_nonCriticalExtensions(PerContext* ctx, SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_nonCriticalExtensions* v) {
   (void)ctx;
   (void)v;
@@ -956,10 +763,6 @@ int DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0No
   return StatusOk;
 }
 
-void ReleaseSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension(SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension* v) {
-  ReleaseSysInfoType3_v770ext_IEs(&v->sysInfoType3_v770ext);
-}
-
 void InitSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension(SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension* v) {
   v->presence = 0;
   InitSysInfoType3_v670ext(&v->sysInfoType3_v670ext);
@@ -973,11 +776,6 @@ int DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0No
     PER_TRY(DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension(ctx, &v->v770NonCriticalExtension));
   }
   return StatusOk;
-}
-
-void ReleaseSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension(SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension* v) {
-  ReleaseSysInfoType3_v670ext(&v->sysInfoType3_v670ext);
-  if (v->presence & (1u << 0)) ReleaseSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension(&v->v770NonCriticalExtension);
 }
 
 void InitSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension(SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension* v) {
@@ -995,11 +793,6 @@ int DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0No
   return StatusOk;
 }
 
-void ReleaseSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension(SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension* v) {
-  ReleaseSysInfoType3_v5c0ext_IEs(&v->sysInfoType3_v5c0ext);
-  if (v->presence & (1u << 0)) ReleaseSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension(&v->v670NonCriticalExtension);
-}
-
 void InitSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension(SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension* v) {
   v->presence = 0;
   InitSysInfoType3_v590ext(&v->sysInfoType3_v590ext);
@@ -1015,10 +808,6 @@ int DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension(PerCon
   return StatusOk;
 }
 
-void ReleaseSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension(SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension* v) {
-  if (v->presence & (1u << 0)) ReleaseSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension(&v->v5c0NoncriticalExtension);
-}
-
 void InitSysInfoType3_v4b0NonCriticalExtensions(SysInfoType3_v4b0NonCriticalExtensions* v) {
   v->presence = 0;
   InitSysInfoType3_v4b0ext_IEs(&v->sysInfoType3_v4b0ext);
@@ -1032,11 +821,6 @@ int DecodeSysInfoType3_v4b0NonCriticalExtensions(PerContext* ctx, SysInfoType3_v
     PER_TRY(DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension(ctx, &v->v590NonCriticalExtension));
   }
   return StatusOk;
-}
-
-void ReleaseSysInfoType3_v4b0NonCriticalExtensions(SysInfoType3_v4b0NonCriticalExtensions* v) {
-  ReleaseSysInfoType3_v4b0ext_IEs(&v->sysInfoType3_v4b0ext);
-  if (v->presence & (1u << 0)) ReleaseSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension(&v->v590NonCriticalExtension);
 }
 
 void InitSysInfoType3(SysInfoType3* v) {
@@ -1060,12 +844,6 @@ int DecodeSysInfoType3(PerContext* ctx, SysInfoType3* v) {
   return StatusOk;
 }
 
-void ReleaseSysInfoType3(SysInfoType3* v) {
-  ReleaseCellSelectReselectInfoSIB_3_4(&v->cellSelectReselectInfo);
-  ReleaseCellAccessRestriction(&v->cellAccessRestriction);
-  if (v->presence & (1u << 0)) ReleaseSysInfoType3_v4b0NonCriticalExtensions(&v->v4b0NonCriticalExtensions);
-}
-
 void InitSysInfoType4_v4b0ext_IEs(SysInfoType4_v4b0ext_IEs* v) {
   v->presence = 0;
   InitMapping_LCR_r4(&v->mapping_LCR);
@@ -1077,10 +855,6 @@ int DecodeSysInfoType4_v4b0ext_IEs(PerContext* ctx, SysInfoType4_v4b0ext_IEs* v)
     PER_TRY(DecodeMapping_LCR_r4(ctx, &v->mapping_LCR));
   }
   return StatusOk;
-}
-
-void ReleaseSysInfoType4_v4b0ext_IEs(SysInfoType4_v4b0ext_IEs* v) {
-  if (v->presence & (1u << 0)) ReleaseMapping_LCR_r4(&v->mapping_LCR);
 }
 
 void InitSysInfoType4_v590ext(SysInfoType4_v590ext* v) {
@@ -1122,10 +896,6 @@ int DecodeSysInfoType4_v5c0ext_IEs(PerContext* ctx, SysInfoType4_v5c0ext_IEs* v)
   return StatusOk;
 }
 
-void ReleaseSysInfoType4_v5c0ext_IEs(SysInfoType4_v5c0ext_IEs* v) {
-  if (v->presence & (1u << 0)) ReleaseCellSelectReselectInfoTreselectionScaling_v5c0ext(&v->cellSelectReselectInfoTreselectionScaling_v5c0ext);
-}
-
 int DecodeSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension_v5c0NonCriticalExtension_nonCriticalExtensions(PerContext* ctx, SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension_v5c0NonCriticalExtension_nonCriticalExtensions* v) {
   (void)ctx;
   (void)v;
@@ -1146,10 +916,6 @@ int DecodeSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0No
   return StatusOk;
 }
 
-void ReleaseSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension_v5c0NonCriticalExtension(SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension_v5c0NonCriticalExtension* v) {
-  ReleaseSysInfoType4_v5c0ext_IEs(&v->sysInfoType4_v5c0ext);
-}
-
 void InitSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension(SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension* v) {
   v->presence = 0;
   InitSysInfoType4_v5b0ext_IEs(&v->sysInfoType4_v5b0ext);
@@ -1163,10 +929,6 @@ int DecodeSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0No
     PER_TRY(DecodeSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension_v5c0NonCriticalExtension(ctx, &v->v5c0NonCriticalExtension));
   }
   return StatusOk;
-}
-
-void ReleaseSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension(SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension* v) {
-  if (v->presence & (1u << 0)) ReleaseSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension_v5c0NonCriticalExtension(&v->v5c0NonCriticalExtension);
 }
 
 void InitSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension(SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension* v) {
@@ -1184,10 +946,6 @@ int DecodeSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension(PerCon
   return StatusOk;
 }
 
-void ReleaseSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension(SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension* v) {
-  if (v->presence & (1u << 0)) ReleaseSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension(&v->v5b0NonCriticalExtension);
-}
-
 void InitSysInfoType4_v4b0NonCriticalExtensions(SysInfoType4_v4b0NonCriticalExtensions* v) {
   v->presence = 0;
   InitSysInfoType4_v4b0ext_IEs(&v->sysInfoType4_v4b0ext);
@@ -1201,11 +959,6 @@ int DecodeSysInfoType4_v4b0NonCriticalExtensions(PerContext* ctx, SysInfoType4_v
     PER_TRY(DecodeSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension(ctx, &v->v590NonCriticalExtension));
   }
   return StatusOk;
-}
-
-void ReleaseSysInfoType4_v4b0NonCriticalExtensions(SysInfoType4_v4b0NonCriticalExtensions* v) {
-  ReleaseSysInfoType4_v4b0ext_IEs(&v->sysInfoType4_v4b0ext);
-  if (v->presence & (1u << 0)) ReleaseSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension(&v->v590NonCriticalExtension);
 }
 
 void InitSysInfoType4(SysInfoType4* v) {
@@ -1226,12 +979,6 @@ int DecodeSysInfoType4(PerContext* ctx, SysInfoType4* v) {
     PER_TRY(DecodeSysInfoType4_v4b0NonCriticalExtensions(ctx, &v->v4b0NonCriticalExtensions));
   }
   return StatusOk;
-}
-
-void ReleaseSysInfoType4(SysInfoType4* v) {
-  ReleaseCellSelectReselectInfoSIB_3_4(&v->cellSelectReselectInfo);
-  ReleaseCellAccessRestriction(&v->cellAccessRestriction);
-  if (v->presence & (1u << 0)) ReleaseSysInfoType4_v4b0NonCriticalExtensions(&v->v4b0NonCriticalExtensions);
 }
 
 }  // namespace sibdecode

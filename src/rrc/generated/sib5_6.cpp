@@ -103,17 +103,6 @@ int DecodeAccessServiceClass_TDD_subchannelSize(PerContext* ctx, AccessServiceCl
   return StatusOutOfRange;
 }
 
-void ReleaseAccessServiceClass_TDD_subchannelSize(AccessServiceClass_TDD_subchannelSize* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 2: case 3: case 4:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitAccessServiceClass_TDD(AccessServiceClass_TDD* v) {
   v->presence = 0;
   InitAccessServiceClass_TDD_subchannelSize(&v->subchannelSize);
@@ -129,10 +118,6 @@ int DecodeAccessServiceClass_TDD(PerContext* ctx, AccessServiceClass_TDD* v) {
   return StatusOk;
 }
 
-void ReleaseAccessServiceClass_TDD(AccessServiceClass_TDD* v) {
-  ReleaseAccessServiceClass_TDD_subchannelSize(&v->subchannelSize);
-}
-
 void InitASCSetting_TDD(ASCSetting_TDD* v) {
   v->presence = 0;
   InitAccessServiceClass_TDD(&v->accessServiceClass_TDD);
@@ -144,10 +129,6 @@ int DecodeASCSetting_TDD(PerContext* ctx, ASCSetting_TDD* v) {
     PER_TRY(DecodeAccessServiceClass_TDD(ctx, &v->accessServiceClass_TDD));
   }
   return StatusOk;
-}
-
-void ReleaseASCSetting_TDD(ASCSetting_TDD* v) {
-  if (v->presence & (1u << 0)) ReleaseAccessServiceClass_TDD(&v->accessServiceClass_TDD);
 }
 
 void InitAccessServiceClass_TDD_LCR_r4_subchannelSize(AccessServiceClass_TDD_LCR_r4_subchannelSize* v) {
@@ -188,17 +169,6 @@ int DecodeAccessServiceClass_TDD_LCR_r4_subchannelSize(PerContext* ctx, AccessSe
   return StatusOutOfRange;
 }
 
-void ReleaseAccessServiceClass_TDD_LCR_r4_subchannelSize(AccessServiceClass_TDD_LCR_r4_subchannelSize* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 2: case 3: case 4:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitAccessServiceClass_TDD_LCR_r4(AccessServiceClass_TDD_LCR_r4* v) {
   v->presence = 0;
   InitAccessServiceClass_TDD_LCR_r4_subchannelSize(&v->subchannelSize);
@@ -214,10 +184,6 @@ int DecodeAccessServiceClass_TDD_LCR_r4(PerContext* ctx, AccessServiceClass_TDD_
   return StatusOk;
 }
 
-void ReleaseAccessServiceClass_TDD_LCR_r4(AccessServiceClass_TDD_LCR_r4* v) {
-  ReleaseAccessServiceClass_TDD_LCR_r4_subchannelSize(&v->subchannelSize);
-}
-
 void InitASCSetting_TDD_LCR_r4(ASCSetting_TDD_LCR_r4* v) {
   v->presence = 0;
   InitAccessServiceClass_TDD_LCR_r4(&v->accessServiceClass_TDD_LCR);
@@ -229,10 +195,6 @@ int DecodeASCSetting_TDD_LCR_r4(PerContext* ctx, ASCSetting_TDD_LCR_r4* v) {
     PER_TRY(DecodeAccessServiceClass_TDD_LCR_r4(ctx, &v->accessServiceClass_TDD_LCR));
   }
   return StatusOk;
-}
-
-void ReleaseASCSetting_TDD_LCR_r4(ASCSetting_TDD_LCR_r4* v) {
-  if (v->presence & (1u << 0)) ReleaseAccessServiceClass_TDD_LCR_r4(&v->accessServiceClass_TDD_LCR);
 }
 
 void InitAccessServiceClass_TDD_r7_subchannelSize(AccessServiceClass_TDD_r7_subchannelSize* v) {
@@ -281,17 +243,6 @@ int DecodeAccessServiceClass_TDD_r7_subchannelSize(PerContext* ctx, AccessServic
   return StatusOutOfRange;
 }
 
-void ReleaseAccessServiceClass_TDD_r7_subchannelSize(AccessServiceClass_TDD_r7_subchannelSize* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 2: case 3: case 4: case 5:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitAccessServiceClass_TDD_r7(AccessServiceClass_TDD_r7* v) {
   v->presence = 0;
   InitAccessServiceClass_TDD_r7_subchannelSize(&v->subchannelSize);
@@ -307,10 +258,6 @@ int DecodeAccessServiceClass_TDD_r7(PerContext* ctx, AccessServiceClass_TDD_r7* 
   return StatusOk;
 }
 
-void ReleaseAccessServiceClass_TDD_r7(AccessServiceClass_TDD_r7* v) {
-  ReleaseAccessServiceClass_TDD_r7_subchannelSize(&v->subchannelSize);
-}
-
 void InitASCSetting_TDD_r7(ASCSetting_TDD_r7* v) {
   v->presence = 0;
   InitAccessServiceClass_TDD_r7(&v->accessServiceClass_TDD);
@@ -322,10 +269,6 @@ int DecodeASCSetting_TDD_r7(PerContext* ctx, ASCSetting_TDD_r7* v) {
     PER_TRY(DecodeAccessServiceClass_TDD_r7(ctx, &v->accessServiceClass_TDD));
   }
   return StatusOk;
-}
-
-void ReleaseASCSetting_TDD_r7(ASCSetting_TDD_r7* v) {
-  if (v->presence & (1u << 0)) ReleaseAccessServiceClass_TDD_r7(&v->accessServiceClass_TDD);
 }
 
 void InitAccessServiceClass_TDD_LCR_r4_subchannelSize_size2(AccessServiceClass_TDD_LCR_r4_subchannelSize_size2* v) {
@@ -482,18 +425,6 @@ int DecodeGainFactorInformation(PerContext* ctx, GainFactorInformation* v) {
   return StatusOutOfRange;
 }
 
-void ReleaseGainFactorInformation(GainFactorInformation* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      ReleaseSignalledGainFactors(static_cast<SignalledGainFactors*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitPowerOffsetInformation(PowerOffsetInformation* v) {
   v->presence = 0;
   InitGainFactorInformation(&v->gainFactorInformation);
@@ -506,10 +437,6 @@ int DecodePowerOffsetInformation(PerContext* ctx, PowerOffsetInformation* v) {
     PER_TRY(DecodeInt8(ctx, -5, 10, &v->powerOffsetPp_m));
   }
   return StatusOk;
-}
-
-void ReleasePowerOffsetInformation(PowerOffsetInformation* v) {
-  ReleaseGainFactorInformation(&v->gainFactorInformation);
 }
 
 void InitOctetModeRLC_SizeInfoType2(OctetModeRLC_SizeInfoType2* v) {
@@ -565,10 +492,6 @@ int DecodeAdditionalPRACH_TF_and_TFCS_CCCH_IEs(PerContext* ctx, AdditionalPRACH_
   return StatusOk;
 }
 
-void ReleaseAdditionalPRACH_TF_and_TFCS_CCCH_IEs(AdditionalPRACH_TF_and_TFCS_CCCH_IEs* v) {
-  ReleasePowerOffsetInformation(&v->powerOffsetInformation);
-}
-
 void InitAdditionalPRACH_TF_and_TFCS_CCCH(AdditionalPRACH_TF_and_TFCS_CCCH* v) {
   v->presence = 0;
   InitAdditionalPRACH_TF_and_TFCS_CCCH_IEs(&v->additionalPRACH_TF_and_TFCS_CCCH_IEs);
@@ -582,14 +505,9 @@ int DecodeAdditionalPRACH_TF_and_TFCS_CCCH(PerContext* ctx, AdditionalPRACH_TF_a
   return StatusOk;
 }
 
-void ReleaseAdditionalPRACH_TF_and_TFCS_CCCH(AdditionalPRACH_TF_and_TFCS_CCCH* v) {
-  if (v->presence & (1u << 0)) ReleaseAdditionalPRACH_TF_and_TFCS_CCCH_IEs(&v->additionalPRACH_TF_and_TFCS_CCCH_IEs);
-}
-
 void InitAdditionalPRACH_TF_and_TFCS_CCCH_List(AdditionalPRACH_TF_and_TFCS_CCCH_List* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeAdditionalPRACH_TF_and_TFCS_CCCH_List(PerContext* ctx, AdditionalPRACH_TF_and_TFCS_CCCH_List* v) {
@@ -597,27 +515,18 @@ int DecodeAdditionalPRACH_TF_and_TFCS_CCCH_List(PerContext* ctx, AdditionalPRACH
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<AdditionalPRACH_TF_and_TFCS_CCCH*>(AllocRecord(ctx, sizeof(AdditionalPRACH_TF_and_TFCS_CCCH) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<AdditionalPRACH_TF_and_TFCS_CCCH*>(AllocRecord(ctx, sizeof(AdditionalPRACH_TF_and_TFCS_CCCH)));
-    if (element == nullptr) return StatusNoMemory;
+    AdditionalPRACH_TF_and_TFCS_CCCH* element = &items[i];
     InitAdditionalPRACH_TF_and_TFCS_CCCH(element);
-    int status = DecodeAdditionalPRACH_TF_and_TFCS_CCCH(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseAdditionalPRACH_TF_and_TFCS_CCCH(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeAdditionalPRACH_TF_and_TFCS_CCCH(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseAdditionalPRACH_TF_and_TFCS_CCCH_List(AdditionalPRACH_TF_and_TFCS_CCCH_List* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseAdditionalPRACH_TF_and_TFCS_CCCH(static_cast<AdditionalPRACH_TF_and_TFCS_CCCH*>(element)); });
 }
 
 void InitBitModeRLC_SizeInfo(BitModeRLC_SizeInfo* v) {
@@ -659,17 +568,6 @@ int DecodeBitModeRLC_SizeInfo(PerContext* ctx, BitModeRLC_SizeInfo* v) {
     }
   }
   return StatusOutOfRange;
-}
-
-void ReleaseBitModeRLC_SizeInfo(BitModeRLC_SizeInfo* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 2: case 3: case 4:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
 }
 
 void InitBitModeRLC_SizeInfo_sizeType2(BitModeRLC_SizeInfo_sizeType2* v) {
@@ -766,21 +664,6 @@ int DecodeCommonDynamicTF_Info_rlc_Size(PerContext* ctx, CommonDynamicTF_Info_rl
   return StatusOutOfRange;
 }
 
-void ReleaseCommonDynamicTF_Info_rlc_Size(CommonDynamicTF_Info_rlc_Size* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseCommonDynamicTF_Info_rlc_Size_tdd(static_cast<CommonDynamicTF_Info_rlc_Size_tdd*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitNumberOfTransportBlocks(NumberOfTransportBlocks* v) {
   v->tag = 0;
   v->ptr = nullptr;
@@ -812,8 +695,7 @@ int DecodeNumberOfTransportBlocks(PerContext* ctx, NumberOfTransportBlocks* v) {
 
 void InitCommonDynamicTF_Info_numberOfTbSizeList(CommonDynamicTF_Info_numberOfTbSizeList* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeCommonDynamicTF_Info_numberOfTbSizeList(PerContext* ctx, CommonDynamicTF_Info_numberOfTbSizeList* v) {
@@ -821,26 +703,18 @@ int DecodeCommonDynamicTF_Info_numberOfTbSizeList(PerContext* ctx, CommonDynamic
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<NumberOfTransportBlocks*>(AllocRecord(ctx, sizeof(NumberOfTransportBlocks) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<NumberOfTransportBlocks*>(AllocRecord(ctx, sizeof(NumberOfTransportBlocks)));
-    if (element == nullptr) return StatusNoMemory;
+    NumberOfTransportBlocks* element = &items[i];
     InitNumberOfTransportBlocks(element);
-    int status = DecodeNumberOfTransportBlocks(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeNumberOfTransportBlocks(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseCommonDynamicTF_Info_numberOfTbSizeList(CommonDynamicTF_Info_numberOfTbSizeList* v) {
-  ReleaseValueList(v, nullptr);
 }
 
 void InitLogicalChannelList(LogicalChannelList* v) {
@@ -868,18 +742,6 @@ int DecodeLogicalChannelList(PerContext* ctx, LogicalChannelList* v) {
   return StatusOutOfRange;
 }
 
-void ReleaseLogicalChannelList(LogicalChannelList* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 3:
-      ReleaseLogicalChannelList_explicitList(static_cast<LogicalChannelList_explicitList*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitCommonDynamicTF_Info(CommonDynamicTF_Info* v) {
   InitCommonDynamicTF_Info_rlc_Size(&v->rlc_Size);
   InitCommonDynamicTF_Info_numberOfTbSizeList(&v->numberOfTbSizeList);
@@ -893,16 +755,9 @@ int DecodeCommonDynamicTF_Info(PerContext* ctx, CommonDynamicTF_Info* v) {
   return StatusOk;
 }
 
-void ReleaseCommonDynamicTF_Info(CommonDynamicTF_Info* v) {
-  ReleaseCommonDynamicTF_Info_rlc_Size(&v->rlc_Size);
-  ReleaseCommonDynamicTF_Info_numberOfTbSizeList(&v->numberOfTbSizeList);
-  ReleaseLogicalChannelList(&v->logicalChannelList);
-}
-
 void InitCommonDynamicTF_InfoList(CommonDynamicTF_InfoList* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeCommonDynamicTF_InfoList(PerContext* ctx, CommonDynamicTF_InfoList* v) {
@@ -910,27 +765,18 @@ int DecodeCommonDynamicTF_InfoList(PerContext* ctx, CommonDynamicTF_InfoList* v)
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<CommonDynamicTF_Info*>(AllocRecord(ctx, sizeof(CommonDynamicTF_Info) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<CommonDynamicTF_Info*>(AllocRecord(ctx, sizeof(CommonDynamicTF_Info)));
-    if (element == nullptr) return StatusNoMemory;
+    CommonDynamicTF_Info* element = &items[i];
     InitCommonDynamicTF_Info(element);
-    int status = DecodeCommonDynamicTF_Info(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseCommonDynamicTF_Info(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeCommonDynamicTF_Info(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseCommonDynamicTF_InfoList(CommonDynamicTF_InfoList* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseCommonDynamicTF_Info(static_cast<CommonDynamicTF_Info*>(element)); });
 }
 
 void InitCommonDynamicTF_Info_DynamicTTI_commonTDD_Choice(CommonDynamicTF_Info_DynamicTTI_commonTDD_Choice* v) {
@@ -961,22 +807,6 @@ int DecodeCommonDynamicTF_Info_DynamicTTI_commonTDD_Choice(PerContext* ctx, Comm
   return StatusOutOfRange;
 }
 
-void ReleaseCommonDynamicTF_Info_DynamicTTI_commonTDD_Choice(CommonDynamicTF_Info_DynamicTTI_commonTDD_Choice* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      ReleaseBitModeRLC_SizeInfo(static_cast<BitModeRLC_SizeInfo*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseOctetModeRLC_SizeInfoType1(static_cast<OctetModeRLC_SizeInfoType1*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitNumberOfTbSizeAndTTIList_Item(NumberOfTbSizeAndTTIList_Item* v) {
   InitNumberOfTransportBlocks(&v->numberOfTransportBlocks);
 }
@@ -989,8 +819,7 @@ int DecodeNumberOfTbSizeAndTTIList_Item(PerContext* ctx, NumberOfTbSizeAndTTILis
 
 void InitNumberOfTbSizeAndTTIList(NumberOfTbSizeAndTTIList* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeNumberOfTbSizeAndTTIList(PerContext* ctx, NumberOfTbSizeAndTTIList* v) {
@@ -998,26 +827,18 @@ int DecodeNumberOfTbSizeAndTTIList(PerContext* ctx, NumberOfTbSizeAndTTIList* v)
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<NumberOfTbSizeAndTTIList_Item*>(AllocRecord(ctx, sizeof(NumberOfTbSizeAndTTIList_Item) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<NumberOfTbSizeAndTTIList_Item*>(AllocRecord(ctx, sizeof(NumberOfTbSizeAndTTIList_Item)));
-    if (element == nullptr) return StatusNoMemory;
+    NumberOfTbSizeAndTTIList_Item* element = &items[i];
     InitNumberOfTbSizeAndTTIList_Item(element);
-    int status = DecodeNumberOfTbSizeAndTTIList_Item(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeNumberOfTbSizeAndTTIList_Item(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseNumberOfTbSizeAndTTIList(NumberOfTbSizeAndTTIList* v) {
-  ReleaseValueList(v, nullptr);
 }
 
 void InitCommonDynamicTF_Info_DynamicTTI(CommonDynamicTF_Info_DynamicTTI* v) {
@@ -1033,16 +854,9 @@ int DecodeCommonDynamicTF_Info_DynamicTTI(PerContext* ctx, CommonDynamicTF_Info_
   return StatusOk;
 }
 
-void ReleaseCommonDynamicTF_Info_DynamicTTI(CommonDynamicTF_Info_DynamicTTI* v) {
-  ReleaseCommonDynamicTF_Info_DynamicTTI_commonTDD_Choice(&v->commonTDD_Choice);
-  ReleaseNumberOfTbSizeAndTTIList(&v->numberOfTbSizeAndTTIList);
-  ReleaseLogicalChannelList(&v->logicalChannelList);
-}
-
 void InitCommonDynamicTF_InfoList_DynamicTTI(CommonDynamicTF_InfoList_DynamicTTI* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeCommonDynamicTF_InfoList_DynamicTTI(PerContext* ctx, CommonDynamicTF_InfoList_DynamicTTI* v) {
@@ -1050,27 +864,18 @@ int DecodeCommonDynamicTF_InfoList_DynamicTTI(PerContext* ctx, CommonDynamicTF_I
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<CommonDynamicTF_Info_DynamicTTI*>(AllocRecord(ctx, sizeof(CommonDynamicTF_Info_DynamicTTI) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<CommonDynamicTF_Info_DynamicTTI*>(AllocRecord(ctx, sizeof(CommonDynamicTF_Info_DynamicTTI)));
-    if (element == nullptr) return StatusNoMemory;
+    CommonDynamicTF_Info_DynamicTTI* element = &items[i];
     InitCommonDynamicTF_Info_DynamicTTI(element);
-    int status = DecodeCommonDynamicTF_Info_DynamicTTI(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseCommonDynamicTF_Info_DynamicTTI(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeCommonDynamicTF_Info_DynamicTTI(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseCommonDynamicTF_InfoList_DynamicTTI(CommonDynamicTF_InfoList_DynamicTTI* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseCommonDynamicTF_Info_DynamicTTI(static_cast<CommonDynamicTF_Info_DynamicTTI*>(element)); });
 }
 
 void InitCommonDynamicTF_Info_rlc_Size_fdd(CommonDynamicTF_Info_rlc_Size_fdd* v) {
@@ -1110,22 +915,6 @@ int DecodeCommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice(PerContext* ctx, Co
   return StatusOutOfRange;
 }
 
-void ReleaseCommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice(CommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      ReleaseBitModeRLC_SizeInfo(static_cast<BitModeRLC_SizeInfo*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseOctetModeRLC_SizeInfoType1(static_cast<OctetModeRLC_SizeInfoType1*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitCommonDynamicTF_Info_rlc_Size_tdd(CommonDynamicTF_Info_rlc_Size_tdd* v) {
   InitCommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice(&v->commonTDD_Choice);
 }
@@ -1133,10 +922,6 @@ void InitCommonDynamicTF_Info_rlc_Size_tdd(CommonDynamicTF_Info_rlc_Size_tdd* v)
 int DecodeCommonDynamicTF_Info_rlc_Size_tdd(PerContext* ctx, CommonDynamicTF_Info_rlc_Size_tdd* v) {
   PER_TRY(DecodeCommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice(ctx, &v->commonTDD_Choice));
   return StatusOk;
-}
-
-void ReleaseCommonDynamicTF_Info_rlc_Size_tdd(CommonDynamicTF_Info_rlc_Size_tdd* v) {
-  ReleaseCommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice(&v->commonTDD_Choice);
 }
 
 int DecodeCommonRBMappingInfo(PerContext* ctx, CommonRBMappingInfo* v) {
@@ -1285,17 +1070,6 @@ int DecodeRepetitionPeriodLengthAndOffset(PerContext* ctx, RepetitionPeriodLengt
   return StatusOutOfRange;
 }
 
-void ReleaseRepetitionPeriodLengthAndOffset(RepetitionPeriodLengthAndOffset* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 2: case 3: case 4: case 5: case 6: case 7:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitCommonTimeslotInfoSCCPCH(CommonTimeslotInfoSCCPCH* v) {
   v->presence = 0;
   InitRepetitionPeriodLengthAndOffset(&v->repetitionPeriodLengthAndOffset);
@@ -1312,10 +1086,6 @@ int DecodeCommonTimeslotInfoSCCPCH(PerContext* ctx, CommonTimeslotInfoSCCPCH* v)
     PER_TRY(DecodeRepetitionPeriodLengthAndOffset(ctx, &v->repetitionPeriodLengthAndOffset));
   }
   return StatusOk;
-}
-
-void ReleaseCommonTimeslotInfoSCCPCH(CommonTimeslotInfoSCCPCH* v) {
-  if (v->presence & (1u << 1)) ReleaseRepetitionPeriodLengthAndOffset(&v->repetitionPeriodLengthAndOffset);
 }
 
 void InitCommonTransChTFS_tti(CommonTransChTFS_tti* v) {
@@ -1347,22 +1117,6 @@ int DecodeCommonTransChTFS_tti(PerContext* ctx, CommonTransChTFS_tti* v) {
   return StatusOutOfRange;
 }
 
-void ReleaseCommonTransChTFS_tti(CommonTransChTFS_tti* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1: case 2: case 3: case 4:
-      ReleaseCommonDynamicTF_InfoList(static_cast<CommonDynamicTF_InfoList*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 5:
-      ReleaseCommonDynamicTF_InfoList_DynamicTTI(static_cast<CommonDynamicTF_InfoList_DynamicTTI*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitSemistaticTF_Information(SemistaticTF_Information* v) {
   InitChannelCodingType(&v->channelCodingType);
 }
@@ -1383,10 +1137,6 @@ int DecodeCommonTransChTFS(PerContext* ctx, CommonTransChTFS* v) {
   PER_TRY(DecodeCommonTransChTFS_tti(ctx, &v->tti));
   PER_TRY(DecodeSemistaticTF_Information(ctx, &v->semistaticTF_Information));
   return StatusOk;
-}
-
-void ReleaseCommonTransChTFS(CommonTransChTFS* v) {
-  ReleaseCommonTransChTFS_tti(&v->tti);
 }
 
 void InitCommonTransChTFS_LCR_tti(CommonTransChTFS_LCR_tti* v) {
@@ -1418,22 +1168,6 @@ int DecodeCommonTransChTFS_LCR_tti(PerContext* ctx, CommonTransChTFS_LCR_tti* v)
   return StatusOutOfRange;
 }
 
-void ReleaseCommonTransChTFS_LCR_tti(CommonTransChTFS_LCR_tti* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1: case 2: case 3: case 4: case 5:
-      ReleaseCommonDynamicTF_InfoList(static_cast<CommonDynamicTF_InfoList*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 6:
-      ReleaseCommonDynamicTF_InfoList_DynamicTTI(static_cast<CommonDynamicTF_InfoList_DynamicTTI*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitCommonTransChTFS_LCR(CommonTransChTFS_LCR* v) {
   InitCommonTransChTFS_LCR_tti(&v->tti);
   InitSemistaticTF_Information(&v->semistaticTF_Information);
@@ -1443,10 +1177,6 @@ int DecodeCommonTransChTFS_LCR(PerContext* ctx, CommonTransChTFS_LCR* v) {
   PER_TRY(DecodeCommonTransChTFS_LCR_tti(ctx, &v->tti));
   PER_TRY(DecodeSemistaticTF_Information(ctx, &v->semistaticTF_Information));
   return StatusOk;
-}
-
-void ReleaseCommonTransChTFS_LCR(CommonTransChTFS_LCR* v) {
-  ReleaseCommonTransChTFS_LCR_tti(&v->tti);
 }
 
 void InitCommon_MAC_ehs_ReorderingQueue(Common_MAC_ehs_ReorderingQueue* v) {
@@ -1466,8 +1196,7 @@ int DecodeCommon_MAC_ehs_ReorderingQueue(PerContext* ctx, Common_MAC_ehs_Reorder
 
 void InitCommon_MAC_ehs_ReorderingQueueList(Common_MAC_ehs_ReorderingQueueList* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeCommon_MAC_ehs_ReorderingQueueList(PerContext* ctx, Common_MAC_ehs_ReorderingQueueList* v) {
@@ -1475,26 +1204,18 @@ int DecodeCommon_MAC_ehs_ReorderingQueueList(PerContext* ctx, Common_MAC_ehs_Reo
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<Common_MAC_ehs_ReorderingQueue*>(AllocRecord(ctx, sizeof(Common_MAC_ehs_ReorderingQueue) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<Common_MAC_ehs_ReorderingQueue*>(AllocRecord(ctx, sizeof(Common_MAC_ehs_ReorderingQueue)));
-    if (element == nullptr) return StatusNoMemory;
+    Common_MAC_ehs_ReorderingQueue* element = &items[i];
     InitCommon_MAC_ehs_ReorderingQueue(element);
-    int status = DecodeCommon_MAC_ehs_ReorderingQueue(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeCommon_MAC_ehs_ReorderingQueue(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseCommon_MAC_ehs_ReorderingQueueList(Common_MAC_ehs_ReorderingQueueList* v) {
-  ReleaseValueList(v, nullptr);
 }
 
 void InitDL_TS_ChannelisationCodesShort_codesRepresentation(DL_TS_ChannelisationCodesShort_codesRepresentation* v) {
@@ -1525,17 +1246,6 @@ int DecodeDL_TS_ChannelisationCodesShort_codesRepresentation(PerContext* ctx, DL
   return StatusOutOfRange;
 }
 
-void ReleaseDL_TS_ChannelisationCodesShort_codesRepresentation(DL_TS_ChannelisationCodesShort_codesRepresentation* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1: case 2:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitDL_TS_ChannelisationCodesShort(DL_TS_ChannelisationCodesShort* v) {
   InitDL_TS_ChannelisationCodesShort_codesRepresentation(&v->codesRepresentation);
 }
@@ -1543,10 +1253,6 @@ void InitDL_TS_ChannelisationCodesShort(DL_TS_ChannelisationCodesShort* v) {
 int DecodeDL_TS_ChannelisationCodesShort(PerContext* ctx, DL_TS_ChannelisationCodesShort* v) {
   PER_TRY(DecodeDL_TS_ChannelisationCodesShort_codesRepresentation(ctx, &v->codesRepresentation));
   return StatusOk;
-}
-
-void ReleaseDL_TS_ChannelisationCodesShort(DL_TS_ChannelisationCodesShort* v) {
-  ReleaseDL_TS_ChannelisationCodesShort_codesRepresentation(&v->codesRepresentation);
 }
 
 void InitDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation(DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation* v) {
@@ -1577,17 +1283,6 @@ int DecodeDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation(PerContext* ct
   return StatusOutOfRange;
 }
 
-void ReleaseDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation(DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1: case 2:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitDL_TS_ChannelisationCodesShort_VHCR(DL_TS_ChannelisationCodesShort_VHCR* v) {
   InitDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation(&v->codesRepresentation);
 }
@@ -1595,10 +1290,6 @@ void InitDL_TS_ChannelisationCodesShort_VHCR(DL_TS_ChannelisationCodesShort_VHCR
 int DecodeDL_TS_ChannelisationCodesShort_VHCR(PerContext* ctx, DL_TS_ChannelisationCodesShort_VHCR* v) {
   PER_TRY(DecodeDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation(ctx, &v->codesRepresentation));
   return StatusOk;
-}
-
-void ReleaseDL_TS_ChannelisationCodesShort_VHCR(DL_TS_ChannelisationCodesShort_VHCR* v) {
-  ReleaseDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation(&v->codesRepresentation);
 }
 
 int DecodeDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive(PerContext* ctx, DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive* v) {
@@ -1641,22 +1332,6 @@ int DecodeTransportFormatSet(PerContext* ctx, TransportFormatSet* v) {
   return StatusOutOfRange;
 }
 
-void ReleaseTransportFormatSet(TransportFormatSet* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      ReleaseDedicatedTransChTFS(static_cast<DedicatedTransChTFS*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseCommonTransChTFS(static_cast<CommonTransChTFS*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitDSCH_TransportChannelsInfo_Item(DSCH_TransportChannelsInfo_Item* v) {
   InitTransportFormatSet(&v->dsch_TFS);
 }
@@ -1667,14 +1342,9 @@ int DecodeDSCH_TransportChannelsInfo_Item(PerContext* ctx, DSCH_TransportChannel
   return StatusOk;
 }
 
-void ReleaseDSCH_TransportChannelsInfo_Item(DSCH_TransportChannelsInfo_Item* v) {
-  ReleaseTransportFormatSet(&v->dsch_TFS);
-}
-
 void InitDSCH_TransportChannelsInfo(DSCH_TransportChannelsInfo* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeDSCH_TransportChannelsInfo(PerContext* ctx, DSCH_TransportChannelsInfo* v) {
@@ -1682,27 +1352,18 @@ int DecodeDSCH_TransportChannelsInfo(PerContext* ctx, DSCH_TransportChannelsInfo
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<DSCH_TransportChannelsInfo_Item*>(AllocRecord(ctx, sizeof(DSCH_TransportChannelsInfo_Item) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<DSCH_TransportChannelsInfo_Item*>(AllocRecord(ctx, sizeof(DSCH_TransportChannelsInfo_Item)));
-    if (element == nullptr) return StatusNoMemory;
+    DSCH_TransportChannelsInfo_Item* element = &items[i];
     InitDSCH_TransportChannelsInfo_Item(element);
-    int status = DecodeDSCH_TransportChannelsInfo_Item(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseDSCH_TransportChannelsInfo_Item(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeDSCH_TransportChannelsInfo_Item(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseDSCH_TransportChannelsInfo(DSCH_TransportChannelsInfo* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseDSCH_TransportChannelsInfo_Item(static_cast<DSCH_TransportChannelsInfo_Item*>(element)); });
 }
 
 void InitDedicatedDynamicTF_Info_rlc_Size(DedicatedDynamicTF_Info_rlc_Size* v) {
@@ -1733,26 +1394,9 @@ int DecodeDedicatedDynamicTF_Info_rlc_Size(PerContext* ctx, DedicatedDynamicTF_I
   return StatusOutOfRange;
 }
 
-void ReleaseDedicatedDynamicTF_Info_rlc_Size(DedicatedDynamicTF_Info_rlc_Size* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      ReleaseBitModeRLC_SizeInfo(static_cast<BitModeRLC_SizeInfo*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseOctetModeRLC_SizeInfoType1(static_cast<OctetModeRLC_SizeInfoType1*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitDedicatedDynamicTF_Info_numberOfTbSizeList(DedicatedDynamicTF_Info_numberOfTbSizeList* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeDedicatedDynamicTF_Info_numberOfTbSizeList(PerContext* ctx, DedicatedDynamicTF_Info_numberOfTbSizeList* v) {
@@ -1760,26 +1404,18 @@ int DecodeDedicatedDynamicTF_Info_numberOfTbSizeList(PerContext* ctx, DedicatedD
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<NumberOfTransportBlocks*>(AllocRecord(ctx, sizeof(NumberOfTransportBlocks) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<NumberOfTransportBlocks*>(AllocRecord(ctx, sizeof(NumberOfTransportBlocks)));
-    if (element == nullptr) return StatusNoMemory;
+    NumberOfTransportBlocks* element = &items[i];
     InitNumberOfTransportBlocks(element);
-    int status = DecodeNumberOfTransportBlocks(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeNumberOfTransportBlocks(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseDedicatedDynamicTF_Info_numberOfTbSizeList(DedicatedDynamicTF_Info_numberOfTbSizeList* v) {
-  ReleaseValueList(v, nullptr);
 }
 
 void InitDedicatedDynamicTF_Info(DedicatedDynamicTF_Info* v) {
@@ -1795,16 +1431,9 @@ int DecodeDedicatedDynamicTF_Info(PerContext* ctx, DedicatedDynamicTF_Info* v) {
   return StatusOk;
 }
 
-void ReleaseDedicatedDynamicTF_Info(DedicatedDynamicTF_Info* v) {
-  ReleaseDedicatedDynamicTF_Info_rlc_Size(&v->rlc_Size);
-  ReleaseDedicatedDynamicTF_Info_numberOfTbSizeList(&v->numberOfTbSizeList);
-  ReleaseLogicalChannelList(&v->logicalChannelList);
-}
-
 void InitDedicatedDynamicTF_InfoList(DedicatedDynamicTF_InfoList* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeDedicatedDynamicTF_InfoList(PerContext* ctx, DedicatedDynamicTF_InfoList* v) {
@@ -1812,27 +1441,18 @@ int DecodeDedicatedDynamicTF_InfoList(PerContext* ctx, DedicatedDynamicTF_InfoLi
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<DedicatedDynamicTF_Info*>(AllocRecord(ctx, sizeof(DedicatedDynamicTF_Info) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<DedicatedDynamicTF_Info*>(AllocRecord(ctx, sizeof(DedicatedDynamicTF_Info)));
-    if (element == nullptr) return StatusNoMemory;
+    DedicatedDynamicTF_Info* element = &items[i];
     InitDedicatedDynamicTF_Info(element);
-    int status = DecodeDedicatedDynamicTF_Info(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseDedicatedDynamicTF_Info(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeDedicatedDynamicTF_Info(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseDedicatedDynamicTF_InfoList(DedicatedDynamicTF_InfoList* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseDedicatedDynamicTF_Info(static_cast<DedicatedDynamicTF_Info*>(element)); });
 }
 
 void InitDedicatedDynamicTF_Info_DynamicTTI_rlc_Size(DedicatedDynamicTF_Info_DynamicTTI_rlc_Size* v) {
@@ -1863,22 +1483,6 @@ int DecodeDedicatedDynamicTF_Info_DynamicTTI_rlc_Size(PerContext* ctx, Dedicated
   return StatusOutOfRange;
 }
 
-void ReleaseDedicatedDynamicTF_Info_DynamicTTI_rlc_Size(DedicatedDynamicTF_Info_DynamicTTI_rlc_Size* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      ReleaseBitModeRLC_SizeInfo(static_cast<BitModeRLC_SizeInfo*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseOctetModeRLC_SizeInfoType1(static_cast<OctetModeRLC_SizeInfoType1*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitDedicatedDynamicTF_Info_DynamicTTI(DedicatedDynamicTF_Info_DynamicTTI* v) {
   InitDedicatedDynamicTF_Info_DynamicTTI_rlc_Size(&v->rlc_Size);
   InitNumberOfTbSizeAndTTIList(&v->numberOfTbSizeAndTTIList);
@@ -1892,16 +1496,9 @@ int DecodeDedicatedDynamicTF_Info_DynamicTTI(PerContext* ctx, DedicatedDynamicTF
   return StatusOk;
 }
 
-void ReleaseDedicatedDynamicTF_Info_DynamicTTI(DedicatedDynamicTF_Info_DynamicTTI* v) {
-  ReleaseDedicatedDynamicTF_Info_DynamicTTI_rlc_Size(&v->rlc_Size);
-  ReleaseNumberOfTbSizeAndTTIList(&v->numberOfTbSizeAndTTIList);
-  ReleaseLogicalChannelList(&v->logicalChannelList);
-}
-
 void InitDedicatedDynamicTF_InfoList_DynamicTTI(DedicatedDynamicTF_InfoList_DynamicTTI* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeDedicatedDynamicTF_InfoList_DynamicTTI(PerContext* ctx, DedicatedDynamicTF_InfoList_DynamicTTI* v) {
@@ -1909,27 +1506,18 @@ int DecodeDedicatedDynamicTF_InfoList_DynamicTTI(PerContext* ctx, DedicatedDynam
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<DedicatedDynamicTF_Info_DynamicTTI*>(AllocRecord(ctx, sizeof(DedicatedDynamicTF_Info_DynamicTTI) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<DedicatedDynamicTF_Info_DynamicTTI*>(AllocRecord(ctx, sizeof(DedicatedDynamicTF_Info_DynamicTTI)));
-    if (element == nullptr) return StatusNoMemory;
+    DedicatedDynamicTF_Info_DynamicTTI* element = &items[i];
     InitDedicatedDynamicTF_Info_DynamicTTI(element);
-    int status = DecodeDedicatedDynamicTF_Info_DynamicTTI(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseDedicatedDynamicTF_Info_DynamicTTI(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeDedicatedDynamicTF_Info_DynamicTTI(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseDedicatedDynamicTF_InfoList_DynamicTTI(DedicatedDynamicTF_InfoList_DynamicTTI* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseDedicatedDynamicTF_Info_DynamicTTI(static_cast<DedicatedDynamicTF_Info_DynamicTTI*>(element)); });
 }
 
 void InitDedicatedTransChTFS_tti(DedicatedTransChTFS_tti* v) {
@@ -1961,22 +1549,6 @@ int DecodeDedicatedTransChTFS_tti(PerContext* ctx, DedicatedTransChTFS_tti* v) {
   return StatusOutOfRange;
 }
 
-void ReleaseDedicatedTransChTFS_tti(DedicatedTransChTFS_tti* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1: case 2: case 3: case 4:
-      ReleaseDedicatedDynamicTF_InfoList(static_cast<DedicatedDynamicTF_InfoList*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 5:
-      ReleaseDedicatedDynamicTF_InfoList_DynamicTTI(static_cast<DedicatedDynamicTF_InfoList_DynamicTTI*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitDedicatedTransChTFS(DedicatedTransChTFS* v) {
   InitDedicatedTransChTFS_tti(&v->tti);
   InitSemistaticTF_Information(&v->semistaticTF_Information);
@@ -1986,10 +1558,6 @@ int DecodeDedicatedTransChTFS(PerContext* ctx, DedicatedTransChTFS* v) {
   PER_TRY(DecodeDedicatedTransChTFS_tti(ctx, &v->tti));
   PER_TRY(DecodeSemistaticTF_Information(ctx, &v->semistaticTF_Information));
   return StatusOk;
-}
-
-void ReleaseDedicatedTransChTFS(DedicatedTransChTFS* v) {
-  ReleaseDedicatedTransChTFS_tti(&v->tti);
 }
 
 void InitDownlinkAdditionalTimeslots_parameters(DownlinkAdditionalTimeslots_parameters* v) {
@@ -2019,21 +1587,6 @@ int DecodeDownlinkAdditionalTimeslots_parameters(PerContext* ctx, DownlinkAdditi
   return StatusOutOfRange;
 }
 
-void ReleaseDownlinkAdditionalTimeslots_parameters(DownlinkAdditionalTimeslots_parameters* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseDownlinkAdditionalTimeslots_parameters_newParameters(static_cast<DownlinkAdditionalTimeslots_parameters_newParameters*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitDownlinkAdditionalTimeslots(DownlinkAdditionalTimeslots* v) {
   InitDownlinkAdditionalTimeslots_parameters(&v->parameters);
 }
@@ -2041,10 +1594,6 @@ void InitDownlinkAdditionalTimeslots(DownlinkAdditionalTimeslots* v) {
 int DecodeDownlinkAdditionalTimeslots(PerContext* ctx, DownlinkAdditionalTimeslots* v) {
   PER_TRY(DecodeDownlinkAdditionalTimeslots_parameters(ctx, &v->parameters));
   return StatusOk;
-}
-
-void ReleaseDownlinkAdditionalTimeslots(DownlinkAdditionalTimeslots* v) {
-  ReleaseDownlinkAdditionalTimeslots_parameters(&v->parameters);
 }
 
 void InitDownlinkAdditionalTimeslots_LCR_r4_parameters(DownlinkAdditionalTimeslots_LCR_r4_parameters* v) {
@@ -2074,21 +1623,6 @@ int DecodeDownlinkAdditionalTimeslots_LCR_r4_parameters(PerContext* ctx, Downlin
   return StatusOutOfRange;
 }
 
-void ReleaseDownlinkAdditionalTimeslots_LCR_r4_parameters(DownlinkAdditionalTimeslots_LCR_r4_parameters* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseDownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters(static_cast<DownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitDownlinkAdditionalTimeslots_LCR_r4(DownlinkAdditionalTimeslots_LCR_r4* v) {
   InitDownlinkAdditionalTimeslots_LCR_r4_parameters(&v->parameters);
 }
@@ -2096,10 +1630,6 @@ void InitDownlinkAdditionalTimeslots_LCR_r4(DownlinkAdditionalTimeslots_LCR_r4* 
 int DecodeDownlinkAdditionalTimeslots_LCR_r4(PerContext* ctx, DownlinkAdditionalTimeslots_LCR_r4* v) {
   PER_TRY(DecodeDownlinkAdditionalTimeslots_LCR_r4_parameters(ctx, &v->parameters));
   return StatusOk;
-}
-
-void ReleaseDownlinkAdditionalTimeslots_LCR_r4(DownlinkAdditionalTimeslots_LCR_r4* v) {
-  ReleaseDownlinkAdditionalTimeslots_LCR_r4_parameters(&v->parameters);
 }
 
 void InitMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode(MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode* v) {
@@ -2126,17 +1656,6 @@ int DecodeMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode(PerContext* ct
   return StatusOutOfRange;
 }
 
-void ReleaseMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode(MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 3:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitMidambleShiftAndBurstType_LCR_r4(MidambleShiftAndBurstType_LCR_r4* v) {
   InitMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode(&v->midambleAllocationMode);
 }
@@ -2145,10 +1664,6 @@ int DecodeMidambleShiftAndBurstType_LCR_r4(PerContext* ctx, MidambleShiftAndBurs
   PER_TRY(DecodeMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode(ctx, &v->midambleAllocationMode));
   PER_TRY(DecodeUInt8(ctx, 1, 8, &v->midambleConfiguration));
   return StatusOk;
-}
-
-void ReleaseMidambleShiftAndBurstType_LCR_r4(MidambleShiftAndBurstType_LCR_r4* v) {
-  ReleaseMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode(&v->midambleAllocationMode);
 }
 
 void InitIndividualTimeslotInfo_LCR_r4(IndividualTimeslotInfo_LCR_r4* v) {
@@ -2169,10 +1684,6 @@ int DecodeIndividualTimeslotInfo_LCR_r4(PerContext* ctx, IndividualTimeslotInfo_
   return StatusOk;
 }
 
-void ReleaseIndividualTimeslotInfo_LCR_r4(IndividualTimeslotInfo_LCR_r4* v) {
-  ReleaseMidambleShiftAndBurstType_LCR_r4(&v->midambleShiftAndBurstType);
-}
-
 void InitDownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters(DownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters* v) {
   InitIndividualTimeslotInfo_LCR_r4(&v->individualTimeslotInfo);
   InitDL_TS_ChannelisationCodesShort(&v->dl_TS_ChannelisationCodesShort);
@@ -2182,11 +1693,6 @@ int DecodeDownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters(PerContext
   PER_TRY(DecodeIndividualTimeslotInfo_LCR_r4(ctx, &v->individualTimeslotInfo));
   PER_TRY(DecodeDL_TS_ChannelisationCodesShort(ctx, &v->dl_TS_ChannelisationCodesShort));
   return StatusOk;
-}
-
-void ReleaseDownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters(DownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters* v) {
-  ReleaseIndividualTimeslotInfo_LCR_r4(&v->individualTimeslotInfo);
-  ReleaseDL_TS_ChannelisationCodesShort(&v->dl_TS_ChannelisationCodesShort);
 }
 
 int DecodeDownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast(PerContext* ctx, DownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast* v) {
@@ -2221,21 +1727,6 @@ int DecodeDownlinkAdditionalTimeslots_VHCR_parameters(PerContext* ctx, DownlinkA
   return StatusOutOfRange;
 }
 
-void ReleaseDownlinkAdditionalTimeslots_VHCR_parameters(DownlinkAdditionalTimeslots_VHCR_parameters* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseDownlinkAdditionalTimeslots_VHCR_parameters_newParameters(static_cast<DownlinkAdditionalTimeslots_VHCR_parameters_newParameters*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitDownlinkAdditionalTimeslots_VHCR(DownlinkAdditionalTimeslots_VHCR* v) {
   InitDownlinkAdditionalTimeslots_VHCR_parameters(&v->parameters);
 }
@@ -2243,10 +1734,6 @@ void InitDownlinkAdditionalTimeslots_VHCR(DownlinkAdditionalTimeslots_VHCR* v) {
 int DecodeDownlinkAdditionalTimeslots_VHCR(PerContext* ctx, DownlinkAdditionalTimeslots_VHCR* v) {
   PER_TRY(DecodeDownlinkAdditionalTimeslots_VHCR_parameters(ctx, &v->parameters));
   return StatusOk;
-}
-
-void ReleaseDownlinkAdditionalTimeslots_VHCR(DownlinkAdditionalTimeslots_VHCR* v) {
-  ReleaseDownlinkAdditionalTimeslots_VHCR_parameters(&v->parameters);
 }
 
 void InitMidambleShiftAndBurstType_VHCR_burstType(MidambleShiftAndBurstType_VHCR_burstType* v) {
@@ -2287,26 +1774,6 @@ int DecodeMidambleShiftAndBurstType_VHCR_burstType(PerContext* ctx, MidambleShif
   return StatusOutOfRange;
 }
 
-void ReleaseMidambleShiftAndBurstType_VHCR_burstType(MidambleShiftAndBurstType_VHCR_burstType* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      ReleaseMidambleShiftAndBurstType_VHCR_burstType_type1(static_cast<MidambleShiftAndBurstType_VHCR_burstType_type1*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseMidambleShiftAndBurstType_VHCR_burstType_type2(static_cast<MidambleShiftAndBurstType_VHCR_burstType_type2*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 3:
-      ReleaseMidambleShiftAndBurstType_VHCR_burstType_type3(static_cast<MidambleShiftAndBurstType_VHCR_burstType_type3*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitMidambleShiftAndBurstType_VHCR(MidambleShiftAndBurstType_VHCR* v) {
   InitMidambleShiftAndBurstType_VHCR_burstType(&v->burstType);
 }
@@ -2314,10 +1781,6 @@ void InitMidambleShiftAndBurstType_VHCR(MidambleShiftAndBurstType_VHCR* v) {
 int DecodeMidambleShiftAndBurstType_VHCR(PerContext* ctx, MidambleShiftAndBurstType_VHCR* v) {
   PER_TRY(DecodeMidambleShiftAndBurstType_VHCR_burstType(ctx, &v->burstType));
   return StatusOk;
-}
-
-void ReleaseMidambleShiftAndBurstType_VHCR(MidambleShiftAndBurstType_VHCR* v) {
-  ReleaseMidambleShiftAndBurstType_VHCR_burstType(&v->burstType);
 }
 
 void InitIndividualTimeslotInfo_VHCR(IndividualTimeslotInfo_VHCR* v) {
@@ -2331,10 +1794,6 @@ int DecodeIndividualTimeslotInfo_VHCR(PerContext* ctx, IndividualTimeslotInfo_VH
   return StatusOk;
 }
 
-void ReleaseIndividualTimeslotInfo_VHCR(IndividualTimeslotInfo_VHCR* v) {
-  ReleaseMidambleShiftAndBurstType_VHCR(&v->midambleShiftAndBurstType_VHCR);
-}
-
 void InitDownlinkAdditionalTimeslots_VHCR_parameters_newParameters(DownlinkAdditionalTimeslots_VHCR_parameters_newParameters* v) {
   InitIndividualTimeslotInfo_VHCR(&v->individualTimeslotInfo);
   InitDL_TS_ChannelisationCodesShort_VHCR(&v->dl_TS_ChannelisationCodesShort);
@@ -2344,11 +1803,6 @@ int DecodeDownlinkAdditionalTimeslots_VHCR_parameters_newParameters(PerContext* 
   PER_TRY(DecodeIndividualTimeslotInfo_VHCR(ctx, &v->individualTimeslotInfo));
   PER_TRY(DecodeDL_TS_ChannelisationCodesShort_VHCR(ctx, &v->dl_TS_ChannelisationCodesShort));
   return StatusOk;
-}
-
-void ReleaseDownlinkAdditionalTimeslots_VHCR_parameters_newParameters(DownlinkAdditionalTimeslots_VHCR_parameters_newParameters* v) {
-  ReleaseIndividualTimeslotInfo_VHCR(&v->individualTimeslotInfo);
-  ReleaseDL_TS_ChannelisationCodesShort_VHCR(&v->dl_TS_ChannelisationCodesShort);
 }
 
 int DecodeDownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast(PerContext* ctx, DownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast* v) {
@@ -2392,26 +1846,6 @@ int DecodeMidambleShiftAndBurstType_burstType(PerContext* ctx, MidambleShiftAndB
   return StatusOutOfRange;
 }
 
-void ReleaseMidambleShiftAndBurstType_burstType(MidambleShiftAndBurstType_burstType* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      ReleaseMidambleShiftAndBurstType_burstType_type1(static_cast<MidambleShiftAndBurstType_burstType_type1*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseMidambleShiftAndBurstType_burstType_type2(static_cast<MidambleShiftAndBurstType_burstType_type2*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 3:
-      ReleaseMidambleShiftAndBurstType_burstType_type3(static_cast<MidambleShiftAndBurstType_burstType_type3*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitMidambleShiftAndBurstType(MidambleShiftAndBurstType* v) {
   InitMidambleShiftAndBurstType_burstType(&v->burstType);
 }
@@ -2419,10 +1853,6 @@ void InitMidambleShiftAndBurstType(MidambleShiftAndBurstType* v) {
 int DecodeMidambleShiftAndBurstType(PerContext* ctx, MidambleShiftAndBurstType* v) {
   PER_TRY(DecodeMidambleShiftAndBurstType_burstType(ctx, &v->burstType));
   return StatusOk;
-}
-
-void ReleaseMidambleShiftAndBurstType(MidambleShiftAndBurstType* v) {
-  ReleaseMidambleShiftAndBurstType_burstType(&v->burstType);
 }
 
 void InitIndividualTimeslotInfo(IndividualTimeslotInfo* v) {
@@ -2436,10 +1866,6 @@ int DecodeIndividualTimeslotInfo(PerContext* ctx, IndividualTimeslotInfo* v) {
   return StatusOk;
 }
 
-void ReleaseIndividualTimeslotInfo(IndividualTimeslotInfo* v) {
-  ReleaseMidambleShiftAndBurstType(&v->midambleShiftAndBurstType);
-}
-
 void InitDownlinkAdditionalTimeslots_parameters_newParameters(DownlinkAdditionalTimeslots_parameters_newParameters* v) {
   InitIndividualTimeslotInfo(&v->individualTimeslotInfo);
   InitDL_TS_ChannelisationCodesShort(&v->dl_TS_ChannelisationCodesShort);
@@ -2449,11 +1875,6 @@ int DecodeDownlinkAdditionalTimeslots_parameters_newParameters(PerContext* ctx, 
   PER_TRY(DecodeIndividualTimeslotInfo(ctx, &v->individualTimeslotInfo));
   PER_TRY(DecodeDL_TS_ChannelisationCodesShort(ctx, &v->dl_TS_ChannelisationCodesShort));
   return StatusOk;
-}
-
-void ReleaseDownlinkAdditionalTimeslots_parameters_newParameters(DownlinkAdditionalTimeslots_parameters_newParameters* v) {
-  ReleaseIndividualTimeslotInfo(&v->individualTimeslotInfo);
-  ReleaseDL_TS_ChannelisationCodesShort(&v->dl_TS_ChannelisationCodesShort);
 }
 
 int DecodeDownlinkAdditionalTimeslots_parameters_sameAsLast(PerContext* ctx, DownlinkAdditionalTimeslots_parameters_sameAsLast* v) {
@@ -2488,21 +1909,6 @@ int DecodeDownlinkAdditionalTimeslots_r7_parameters(PerContext* ctx, DownlinkAdd
   return StatusOutOfRange;
 }
 
-void ReleaseDownlinkAdditionalTimeslots_r7_parameters(DownlinkAdditionalTimeslots_r7_parameters* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseDownlinkAdditionalTimeslots_r7_parameters_newParameters(static_cast<DownlinkAdditionalTimeslots_r7_parameters_newParameters*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitDownlinkAdditionalTimeslots_r7(DownlinkAdditionalTimeslots_r7* v) {
   InitDownlinkAdditionalTimeslots_r7_parameters(&v->parameters);
 }
@@ -2510,10 +1916,6 @@ void InitDownlinkAdditionalTimeslots_r7(DownlinkAdditionalTimeslots_r7* v) {
 int DecodeDownlinkAdditionalTimeslots_r7(PerContext* ctx, DownlinkAdditionalTimeslots_r7* v) {
   PER_TRY(DecodeDownlinkAdditionalTimeslots_r7_parameters(ctx, &v->parameters));
   return StatusOk;
-}
-
-void ReleaseDownlinkAdditionalTimeslots_r7(DownlinkAdditionalTimeslots_r7* v) {
-  ReleaseDownlinkAdditionalTimeslots_r7_parameters(&v->parameters);
 }
 
 void InitMidambleShiftAndBurstType_r7_burstType(MidambleShiftAndBurstType_r7_burstType* v) {
@@ -2554,26 +1956,6 @@ int DecodeMidambleShiftAndBurstType_r7_burstType(PerContext* ctx, MidambleShiftA
   return StatusOutOfRange;
 }
 
-void ReleaseMidambleShiftAndBurstType_r7_burstType(MidambleShiftAndBurstType_r7_burstType* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      ReleaseMidambleShiftAndBurstType_r7_burstType_type1(static_cast<MidambleShiftAndBurstType_r7_burstType_type1*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseMidambleShiftAndBurstType_r7_burstType_type2(static_cast<MidambleShiftAndBurstType_r7_burstType_type2*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 3:
-      ReleaseMidambleShiftAndBurstType_r7_burstType_type3(static_cast<MidambleShiftAndBurstType_r7_burstType_type3*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitMidambleShiftAndBurstType_r7(MidambleShiftAndBurstType_r7* v) {
   InitMidambleShiftAndBurstType_r7_burstType(&v->burstType);
 }
@@ -2581,10 +1963,6 @@ void InitMidambleShiftAndBurstType_r7(MidambleShiftAndBurstType_r7* v) {
 int DecodeMidambleShiftAndBurstType_r7(PerContext* ctx, MidambleShiftAndBurstType_r7* v) {
   PER_TRY(DecodeMidambleShiftAndBurstType_r7_burstType(ctx, &v->burstType));
   return StatusOk;
-}
-
-void ReleaseMidambleShiftAndBurstType_r7(MidambleShiftAndBurstType_r7* v) {
-  ReleaseMidambleShiftAndBurstType_r7_burstType(&v->burstType);
 }
 
 void InitIndividualTimeslotInfo_r7(IndividualTimeslotInfo_r7* v) {
@@ -2598,10 +1976,6 @@ int DecodeIndividualTimeslotInfo_r7(PerContext* ctx, IndividualTimeslotInfo_r7* 
   return StatusOk;
 }
 
-void ReleaseIndividualTimeslotInfo_r7(IndividualTimeslotInfo_r7* v) {
-  ReleaseMidambleShiftAndBurstType_r7(&v->midambleShiftAndBurstType);
-}
-
 void InitDownlinkAdditionalTimeslots_r7_parameters_newParameters(DownlinkAdditionalTimeslots_r7_parameters_newParameters* v) {
   InitIndividualTimeslotInfo_r7(&v->individualTimeslotInfo);
   InitDL_TS_ChannelisationCodesShort(&v->dl_TS_ChannelisationCodesShort);
@@ -2611,11 +1985,6 @@ int DecodeDownlinkAdditionalTimeslots_r7_parameters_newParameters(PerContext* ct
   PER_TRY(DecodeIndividualTimeslotInfo_r7(ctx, &v->individualTimeslotInfo));
   PER_TRY(DecodeDL_TS_ChannelisationCodesShort(ctx, &v->dl_TS_ChannelisationCodesShort));
   return StatusOk;
-}
-
-void ReleaseDownlinkAdditionalTimeslots_r7_parameters_newParameters(DownlinkAdditionalTimeslots_r7_parameters_newParameters* v) {
-  ReleaseIndividualTimeslotInfo_r7(&v->individualTimeslotInfo);
-  ReleaseDL_TS_ChannelisationCodesShort(&v->dl_TS_ChannelisationCodesShort);
 }
 
 int DecodeDownlinkAdditionalTimeslots_r7_parameters_sameAsLast(PerContext* ctx, DownlinkAdditionalTimeslots_r7_parameters_sameAsLast* v) {
@@ -2647,18 +2016,6 @@ int DecodeDownlinkTimeslotsCodes_moreTimeslots(PerContext* ctx, DownlinkTimeslot
   return StatusOutOfRange;
 }
 
-void ReleaseDownlinkTimeslotsCodes_moreTimeslots(DownlinkTimeslotsCodes_moreTimeslots* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 2:
-      ReleaseDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots(static_cast<DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitDownlinkTimeslotsCodes(DownlinkTimeslotsCodes* v) {
   InitIndividualTimeslotInfo(&v->firstIndividualTimeslotInfo);
   InitDL_TS_ChannelisationCodesShort(&v->dl_TS_ChannelisationCodesShort);
@@ -2670,12 +2027,6 @@ int DecodeDownlinkTimeslotsCodes(PerContext* ctx, DownlinkTimeslotsCodes* v) {
   PER_TRY(DecodeDL_TS_ChannelisationCodesShort(ctx, &v->dl_TS_ChannelisationCodesShort));
   PER_TRY(DecodeDownlinkTimeslotsCodes_moreTimeslots(ctx, &v->moreTimeslots));
   return StatusOk;
-}
-
-void ReleaseDownlinkTimeslotsCodes(DownlinkTimeslotsCodes* v) {
-  ReleaseIndividualTimeslotInfo(&v->firstIndividualTimeslotInfo);
-  ReleaseDL_TS_ChannelisationCodesShort(&v->dl_TS_ChannelisationCodesShort);
-  ReleaseDownlinkTimeslotsCodes_moreTimeslots(&v->moreTimeslots);
 }
 
 void InitDownlinkTimeslotsCodes_LCR_r4_moreTimeslots(DownlinkTimeslotsCodes_LCR_r4_moreTimeslots* v) {
@@ -2702,18 +2053,6 @@ int DecodeDownlinkTimeslotsCodes_LCR_r4_moreTimeslots(PerContext* ctx, DownlinkT
   return StatusOutOfRange;
 }
 
-void ReleaseDownlinkTimeslotsCodes_LCR_r4_moreTimeslots(DownlinkTimeslotsCodes_LCR_r4_moreTimeslots* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 2:
-      ReleaseDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(static_cast<DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitDownlinkTimeslotsCodes_LCR_r4(DownlinkTimeslotsCodes_LCR_r4* v) {
   InitIndividualTimeslotInfo_LCR_r4(&v->firstIndividualTimeslotInfo);
   InitDL_TS_ChannelisationCodesShort(&v->dl_TS_ChannelisationCodesShort);
@@ -2725,12 +2064,6 @@ int DecodeDownlinkTimeslotsCodes_LCR_r4(PerContext* ctx, DownlinkTimeslotsCodes_
   PER_TRY(DecodeDL_TS_ChannelisationCodesShort(ctx, &v->dl_TS_ChannelisationCodesShort));
   PER_TRY(DecodeDownlinkTimeslotsCodes_LCR_r4_moreTimeslots(ctx, &v->moreTimeslots));
   return StatusOk;
-}
-
-void ReleaseDownlinkTimeslotsCodes_LCR_r4(DownlinkTimeslotsCodes_LCR_r4* v) {
-  ReleaseIndividualTimeslotInfo_LCR_r4(&v->firstIndividualTimeslotInfo);
-  ReleaseDL_TS_ChannelisationCodesShort(&v->dl_TS_ChannelisationCodesShort);
-  ReleaseDownlinkTimeslotsCodes_LCR_r4_moreTimeslots(&v->moreTimeslots);
 }
 
 void InitDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots* v) {
@@ -2760,22 +2093,9 @@ int DecodeDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(PerCon
   return StatusOutOfRange;
 }
 
-void ReleaseDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 2:
-      ReleaseDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(static_cast<DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(PerContext* ctx, DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList* v) {
@@ -2783,27 +2103,18 @@ int DecodeDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timesl
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<DownlinkAdditionalTimeslots_LCR_r4*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots_LCR_r4) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<DownlinkAdditionalTimeslots_LCR_r4*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots_LCR_r4)));
-    if (element == nullptr) return StatusNoMemory;
+    DownlinkAdditionalTimeslots_LCR_r4* element = &items[i];
     InitDownlinkAdditionalTimeslots_LCR_r4(element);
-    int status = DecodeDownlinkAdditionalTimeslots_LCR_r4(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseDownlinkAdditionalTimeslots_LCR_r4(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeDownlinkAdditionalTimeslots_LCR_r4(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseDownlinkAdditionalTimeslots_LCR_r4(static_cast<DownlinkAdditionalTimeslots_LCR_r4*>(element)); });
 }
 
 void InitDownlinkTimeslotsCodes_VHCR_moreTimeslots(DownlinkTimeslotsCodes_VHCR_moreTimeslots* v) {
@@ -2830,18 +2141,6 @@ int DecodeDownlinkTimeslotsCodes_VHCR_moreTimeslots(PerContext* ctx, DownlinkTim
   return StatusOutOfRange;
 }
 
-void ReleaseDownlinkTimeslotsCodes_VHCR_moreTimeslots(DownlinkTimeslotsCodes_VHCR_moreTimeslots* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 2:
-      ReleaseDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(static_cast<DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitDownlinkTimeslotsCodes_VHCR(DownlinkTimeslotsCodes_VHCR* v) {
   InitIndividualTimeslotInfo_VHCR(&v->firstIndividualTimeslotInfo);
   InitDL_TS_ChannelisationCodesShort_VHCR(&v->dl_TS_ChannelisationCodesShort);
@@ -2853,12 +2152,6 @@ int DecodeDownlinkTimeslotsCodes_VHCR(PerContext* ctx, DownlinkTimeslotsCodes_VH
   PER_TRY(DecodeDL_TS_ChannelisationCodesShort_VHCR(ctx, &v->dl_TS_ChannelisationCodesShort));
   PER_TRY(DecodeDownlinkTimeslotsCodes_VHCR_moreTimeslots(ctx, &v->moreTimeslots));
   return StatusOk;
-}
-
-void ReleaseDownlinkTimeslotsCodes_VHCR(DownlinkTimeslotsCodes_VHCR* v) {
-  ReleaseIndividualTimeslotInfo_VHCR(&v->firstIndividualTimeslotInfo);
-  ReleaseDL_TS_ChannelisationCodesShort_VHCR(&v->dl_TS_ChannelisationCodesShort);
-  ReleaseDownlinkTimeslotsCodes_VHCR_moreTimeslots(&v->moreTimeslots);
 }
 
 void InitDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots* v) {
@@ -2888,22 +2181,9 @@ int DecodeDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(PerConte
   return StatusOutOfRange;
 }
 
-void ReleaseDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 2:
-      ReleaseDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(static_cast<DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(PerContext* ctx, DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList* v) {
@@ -2911,27 +2191,18 @@ int DecodeDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslot
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<DownlinkAdditionalTimeslots_VHCR*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots_VHCR) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<DownlinkAdditionalTimeslots_VHCR*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots_VHCR)));
-    if (element == nullptr) return StatusNoMemory;
+    DownlinkAdditionalTimeslots_VHCR* element = &items[i];
     InitDownlinkAdditionalTimeslots_VHCR(element);
-    int status = DecodeDownlinkAdditionalTimeslots_VHCR(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseDownlinkAdditionalTimeslots_VHCR(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeDownlinkAdditionalTimeslots_VHCR(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseDownlinkAdditionalTimeslots_VHCR(static_cast<DownlinkAdditionalTimeslots_VHCR*>(element)); });
 }
 
 void InitDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots(DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots* v) {
@@ -2961,22 +2232,9 @@ int DecodeDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots(PerContext* c
   return StatusOutOfRange;
 }
 
-void ReleaseDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots(DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 2:
-      ReleaseDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(static_cast<DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(PerContext* ctx, DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList* v) {
@@ -2984,27 +2242,18 @@ int DecodeDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<DownlinkAdditionalTimeslots*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<DownlinkAdditionalTimeslots*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots)));
-    if (element == nullptr) return StatusNoMemory;
+    DownlinkAdditionalTimeslots* element = &items[i];
     InitDownlinkAdditionalTimeslots(element);
-    int status = DecodeDownlinkAdditionalTimeslots(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseDownlinkAdditionalTimeslots(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeDownlinkAdditionalTimeslots(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseDownlinkAdditionalTimeslots(static_cast<DownlinkAdditionalTimeslots*>(element)); });
 }
 
 void InitDownlinkTimeslotsCodes_r7_moreTimeslots(DownlinkTimeslotsCodes_r7_moreTimeslots* v) {
@@ -3031,18 +2280,6 @@ int DecodeDownlinkTimeslotsCodes_r7_moreTimeslots(PerContext* ctx, DownlinkTimes
   return StatusOutOfRange;
 }
 
-void ReleaseDownlinkTimeslotsCodes_r7_moreTimeslots(DownlinkTimeslotsCodes_r7_moreTimeslots* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 2:
-      ReleaseDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots(static_cast<DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitDownlinkTimeslotsCodes_r7(DownlinkTimeslotsCodes_r7* v) {
   InitIndividualTimeslotInfo_r7(&v->firstIndividualTimeslotInfo);
   InitDL_TS_ChannelisationCodesShort(&v->dl_TS_ChannelisationCodesShort);
@@ -3054,12 +2291,6 @@ int DecodeDownlinkTimeslotsCodes_r7(PerContext* ctx, DownlinkTimeslotsCodes_r7* 
   PER_TRY(DecodeDL_TS_ChannelisationCodesShort(ctx, &v->dl_TS_ChannelisationCodesShort));
   PER_TRY(DecodeDownlinkTimeslotsCodes_r7_moreTimeslots(ctx, &v->moreTimeslots));
   return StatusOk;
-}
-
-void ReleaseDownlinkTimeslotsCodes_r7(DownlinkTimeslotsCodes_r7* v) {
-  ReleaseIndividualTimeslotInfo_r7(&v->firstIndividualTimeslotInfo);
-  ReleaseDL_TS_ChannelisationCodesShort(&v->dl_TS_ChannelisationCodesShort);
-  ReleaseDownlinkTimeslotsCodes_r7_moreTimeslots(&v->moreTimeslots);
 }
 
 void InitDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots(DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots* v) {
@@ -3089,22 +2320,9 @@ int DecodeDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots(PerContext
   return StatusOutOfRange;
 }
 
-void ReleaseDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots(DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 2:
-      ReleaseDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList(static_cast<DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList(DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList(PerContext* ctx, DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList* v) {
@@ -3112,27 +2330,18 @@ int DecodeDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotLi
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<DownlinkAdditionalTimeslots_r7*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots_r7) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<DownlinkAdditionalTimeslots_r7*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots_r7)));
-    if (element == nullptr) return StatusNoMemory;
+    DownlinkAdditionalTimeslots_r7* element = &items[i];
     InitDownlinkAdditionalTimeslots_r7(element);
-    int status = DecodeDownlinkAdditionalTimeslots_r7(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseDownlinkAdditionalTimeslots_r7(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeDownlinkAdditionalTimeslots_r7(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList(DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseDownlinkAdditionalTimeslots_r7(static_cast<DownlinkAdditionalTimeslots_r7*>(element)); });
 }
 
 void InitExplicitTFCS_Configuration(ExplicitTFCS_Configuration* v) {
@@ -3170,26 +2379,6 @@ int DecodeExplicitTFCS_Configuration(PerContext* ctx, ExplicitTFCS_Configuration
   return StatusOutOfRange;
 }
 
-void ReleaseExplicitTFCS_Configuration(ExplicitTFCS_Configuration* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1: case 2:
-      ReleaseTFCS_ReconfAdd(static_cast<TFCS_ReconfAdd*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 3:
-      ReleaseTFCS_RemovalList(static_cast<TFCS_RemovalList*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 4:
-      ReleaseExplicitTFCS_Configuration_replacement(static_cast<ExplicitTFCS_Configuration_replacement*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 int DecodeTFCS_Removal(PerContext* ctx, TFCS_Removal* v) {
   PER_TRY(DecodeUInt16(ctx, 0, 1023, &v->tfci));
   return StatusOk;
@@ -3197,8 +2386,7 @@ int DecodeTFCS_Removal(PerContext* ctx, TFCS_Removal* v) {
 
 void InitTFCS_RemovalList(TFCS_RemovalList* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeTFCS_RemovalList(PerContext* ctx, TFCS_RemovalList* v) {
@@ -3206,25 +2394,17 @@ int DecodeTFCS_RemovalList(PerContext* ctx, TFCS_RemovalList* v) {
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<TFCS_Removal*>(AllocRecord(ctx, sizeof(TFCS_Removal) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<TFCS_Removal*>(AllocRecord(ctx, sizeof(TFCS_Removal)));
-    if (element == nullptr) return StatusNoMemory;
-    int status = DecodeTFCS_Removal(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        FreeRecord(element);
-      }
-      return status;
-    }
+    TFCS_Removal* element = &items[i];
+    PER_TRY(DecodeTFCS_Removal(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseTFCS_RemovalList(TFCS_RemovalList* v) {
-  ReleaseValueList(v, nullptr);
 }
 
 void InitTFCS_ReconfAdd_ctfcSize(TFCS_ReconfAdd_ctfcSize* v) {
@@ -3291,42 +2471,6 @@ int DecodeTFCS_ReconfAdd_ctfcSize(PerContext* ctx, TFCS_ReconfAdd_ctfcSize* v) {
   return StatusOutOfRange;
 }
 
-void ReleaseTFCS_ReconfAdd_ctfcSize(TFCS_ReconfAdd_ctfcSize* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      ReleaseTFCS_ReconfAdd_ctfcSize_ctfc2Bit(static_cast<TFCS_ReconfAdd_ctfcSize_ctfc2Bit*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseTFCS_ReconfAdd_ctfcSize_ctfc4Bit(static_cast<TFCS_ReconfAdd_ctfcSize_ctfc4Bit*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 3:
-      ReleaseTFCS_ReconfAdd_ctfcSize_ctfc6Bit(static_cast<TFCS_ReconfAdd_ctfcSize_ctfc6Bit*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 4:
-      ReleaseTFCS_ReconfAdd_ctfcSize_ctfc8Bit(static_cast<TFCS_ReconfAdd_ctfcSize_ctfc8Bit*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 5:
-      ReleaseTFCS_ReconfAdd_ctfcSize_ctfc12Bit(static_cast<TFCS_ReconfAdd_ctfcSize_ctfc12Bit*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 6:
-      ReleaseTFCS_ReconfAdd_ctfcSize_ctfc16Bit(static_cast<TFCS_ReconfAdd_ctfcSize_ctfc16Bit*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 7:
-      ReleaseTFCS_ReconfAdd_ctfcSize_ctfc24Bit(static_cast<TFCS_ReconfAdd_ctfcSize_ctfc24Bit*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitTFCS_ReconfAdd(TFCS_ReconfAdd* v) {
   InitTFCS_ReconfAdd_ctfcSize(&v->ctfcSize);
 }
@@ -3334,10 +2478,6 @@ void InitTFCS_ReconfAdd(TFCS_ReconfAdd* v) {
 int DecodeTFCS_ReconfAdd(PerContext* ctx, TFCS_ReconfAdd* v) {
   PER_TRY(DecodeTFCS_ReconfAdd_ctfcSize(ctx, &v->ctfcSize));
   return StatusOk;
-}
-
-void ReleaseTFCS_ReconfAdd(TFCS_ReconfAdd* v) {
-  ReleaseTFCS_ReconfAdd_ctfcSize(&v->ctfcSize);
 }
 
 void InitExplicitTFCS_Configuration_replacement(ExplicitTFCS_Configuration_replacement* v) {
@@ -3351,11 +2491,6 @@ int DecodeExplicitTFCS_Configuration_replacement(PerContext* ctx, ExplicitTFCS_C
   return StatusOk;
 }
 
-void ReleaseExplicitTFCS_Configuration_replacement(ExplicitTFCS_Configuration_replacement* v) {
-  ReleaseTFCS_RemovalList(&v->tfcsRemoval);
-  ReleaseTFCS_ReconfAdd(&v->tfcsAdd);
-}
-
 void InitFACH_PCH_Information(FACH_PCH_Information* v) {
   InitTransportFormatSet(&v->transportFormatSet);
 }
@@ -3367,14 +2502,9 @@ int DecodeFACH_PCH_Information(PerContext* ctx, FACH_PCH_Information* v) {
   return StatusOk;
 }
 
-void ReleaseFACH_PCH_Information(FACH_PCH_Information* v) {
-  ReleaseTransportFormatSet(&v->transportFormatSet);
-}
-
 void InitFACH_PCH_InformationList(FACH_PCH_InformationList* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeFACH_PCH_InformationList(PerContext* ctx, FACH_PCH_InformationList* v) {
@@ -3382,27 +2512,18 @@ int DecodeFACH_PCH_InformationList(PerContext* ctx, FACH_PCH_InformationList* v)
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<FACH_PCH_Information*>(AllocRecord(ctx, sizeof(FACH_PCH_Information) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<FACH_PCH_Information*>(AllocRecord(ctx, sizeof(FACH_PCH_Information)));
-    if (element == nullptr) return StatusNoMemory;
+    FACH_PCH_Information* element = &items[i];
     InitFACH_PCH_Information(element);
-    int status = DecodeFACH_PCH_Information(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseFACH_PCH_Information(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeFACH_PCH_Information(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseFACH_PCH_InformationList(FACH_PCH_InformationList* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseFACH_PCH_Information(static_cast<FACH_PCH_Information*>(element)); });
 }
 
 void InitFPACH_Info_r4(FPACH_Info_r4* v) {
@@ -3415,10 +2536,6 @@ int DecodeFPACH_Info_r4(PerContext* ctx, FPACH_Info_r4* v) {
   PER_TRY(DecodeMidambleShiftAndBurstType_LCR_r4(ctx, &v->midambleShiftAndBurstType));
   PER_TRY(DecodeUInt8(ctx, 1, 4, &v->wi));
   return StatusOk;
-}
-
-void ReleaseFPACH_Info_r4(FPACH_Info_r4* v) {
-  ReleaseMidambleShiftAndBurstType_LCR_r4(&v->midambleShiftAndBurstType);
 }
 
 void InitHARQ_Info_memoryPartitioning(HARQ_Info_memoryPartitioning* v) {
@@ -3445,17 +2562,6 @@ int DecodeHARQ_Info_memoryPartitioning(PerContext* ctx, HARQ_Info_memoryPartitio
   return StatusOutOfRange;
 }
 
-void ReleaseHARQ_Info_memoryPartitioning(HARQ_Info_memoryPartitioning* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 2:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitHARQ_Info(HARQ_Info* v) {
   InitHARQ_Info_memoryPartitioning(&v->memoryPartitioning);
 }
@@ -3464,10 +2570,6 @@ int DecodeHARQ_Info(PerContext* ctx, HARQ_Info* v) {
   PER_TRY(DecodeUInt8(ctx, 1, 8, &v->numberOfProcesses));
   PER_TRY(DecodeHARQ_Info_memoryPartitioning(ctx, &v->memoryPartitioning));
   return StatusOk;
-}
-
-void ReleaseHARQ_Info(HARQ_Info* v) {
-  ReleaseHARQ_Info_memoryPartitioning(&v->memoryPartitioning);
 }
 
 void InitHARQ_Info_memoryPartitioning_explicit(HARQ_Info_memoryPartitioning_explicit* v) {
@@ -3551,11 +2653,6 @@ int DecodeHS_DSCH_CommonSystemInformation(PerContext* ctx, HS_DSCH_CommonSystemI
   return StatusOk;
 }
 
-void ReleaseHS_DSCH_CommonSystemInformation(HS_DSCH_CommonSystemInformation* v) {
-  ReleaseCommon_MAC_ehs_ReorderingQueueList(&v->common_MAC_ehs_ReorderingQueueList);
-  ReleaseHARQ_Info(&v->harq_SystemInfo);
-}
-
 void InitPICH_Info(PICH_Info* v) {
   v->tag = 0;
   v->ptr = nullptr;
@@ -3583,21 +2680,6 @@ int DecodePICH_Info(PerContext* ctx, PICH_Info* v) {
   return StatusOutOfRange;
 }
 
-void ReleasePICH_Info(PICH_Info* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleasePICH_Info_tdd(static_cast<PICH_Info_tdd*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitPICH_ForHSDPASupportedPaging(PICH_ForHSDPASupportedPaging* v) {
   InitPICH_Info(&v->hsdpa_AssociatedPichInfo);
 }
@@ -3608,14 +2690,9 @@ int DecodePICH_ForHSDPASupportedPaging(PerContext* ctx, PICH_ForHSDPASupportedPa
   return StatusOk;
 }
 
-void ReleasePICH_ForHSDPASupportedPaging(PICH_ForHSDPASupportedPaging* v) {
-  ReleasePICH_Info(&v->hsdpa_AssociatedPichInfo);
-}
-
 void InitHS_DSCH_PagingSystemInformation_pich_ForHSDPASupportedPagingList(HS_DSCH_PagingSystemInformation_pich_ForHSDPASupportedPagingList* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeHS_DSCH_PagingSystemInformation_pich_ForHSDPASupportedPagingList(PerContext* ctx, HS_DSCH_PagingSystemInformation_pich_ForHSDPASupportedPagingList* v) {
@@ -3623,27 +2700,18 @@ int DecodeHS_DSCH_PagingSystemInformation_pich_ForHSDPASupportedPagingList(PerCo
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<PICH_ForHSDPASupportedPaging*>(AllocRecord(ctx, sizeof(PICH_ForHSDPASupportedPaging) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<PICH_ForHSDPASupportedPaging*>(AllocRecord(ctx, sizeof(PICH_ForHSDPASupportedPaging)));
-    if (element == nullptr) return StatusNoMemory;
+    PICH_ForHSDPASupportedPaging* element = &items[i];
     InitPICH_ForHSDPASupportedPaging(element);
-    int status = DecodePICH_ForHSDPASupportedPaging(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleasePICH_ForHSDPASupportedPaging(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodePICH_ForHSDPASupportedPaging(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseHS_DSCH_PagingSystemInformation_pich_ForHSDPASupportedPagingList(HS_DSCH_PagingSystemInformation_pich_ForHSDPASupportedPagingList* v) {
-  ReleaseValueList(v, [](void* element) { ReleasePICH_ForHSDPASupportedPaging(static_cast<PICH_ForHSDPASupportedPaging*>(element)); });
 }
 
 void InitHS_DSCH_PagingSystemInformation_transportBlockSizeList(HS_DSCH_PagingSystemInformation_transportBlockSizeList* v) {
@@ -3677,10 +2745,6 @@ int DecodeHS_DSCH_PagingSystemInformation(PerContext* ctx, HS_DSCH_PagingSystemI
   return StatusOk;
 }
 
-void ReleaseHS_DSCH_PagingSystemInformation(HS_DSCH_PagingSystemInformation* v) {
-  ReleaseHS_DSCH_PagingSystemInformation_pich_ForHSDPASupportedPagingList(&v->pich_ForHSDPASupportedPagingList);
-}
-
 void InitIndividualTimeslotInfo_LCR_r4_ext(IndividualTimeslotInfo_LCR_r4_ext* v) {
   InitMidambleShiftAndBurstType_LCR_r4(&v->midambleShiftAndBurstType);
 }
@@ -3690,10 +2754,6 @@ int DecodeIndividualTimeslotInfo_LCR_r4_ext(PerContext* ctx, IndividualTimeslotI
   PER_TRY(DecodeEnumerated(ctx, 2, &v->modulation));
   PER_TRY(DecodeEnumerated(ctx, 3, &v->ss_TPC_Symbols));
   return StatusOk;
-}
-
-void ReleaseIndividualTimeslotInfo_LCR_r4_ext(IndividualTimeslotInfo_LCR_r4_ext* v) {
-  ReleaseMidambleShiftAndBurstType_LCR_r4(&v->midambleShiftAndBurstType);
 }
 
 void InitLogicalChannelByRB(LogicalChannelByRB* v) {
@@ -3711,8 +2771,7 @@ int DecodeLogicalChannelByRB(PerContext* ctx, LogicalChannelByRB* v) {
 
 void InitLogicalChannelList_explicitList(LogicalChannelList_explicitList* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeLogicalChannelList_explicitList(PerContext* ctx, LogicalChannelList_explicitList* v) {
@@ -3720,32 +2779,23 @@ int DecodeLogicalChannelList_explicitList(PerContext* ctx, LogicalChannelList_ex
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<LogicalChannelByRB*>(AllocRecord(ctx, sizeof(LogicalChannelByRB) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<LogicalChannelByRB*>(AllocRecord(ctx, sizeof(LogicalChannelByRB)));
-    if (element == nullptr) return StatusNoMemory;
+    LogicalChannelByRB* element = &items[i];
     InitLogicalChannelByRB(element);
-    int status = DecodeLogicalChannelByRB(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeLogicalChannelByRB(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
 }
 
-void ReleaseLogicalChannelList_explicitList(LogicalChannelList_explicitList* v) {
-  ReleaseValueList(v, nullptr);
-}
-
 void InitMBMS_FACHCarryingMTCH_List(MBMS_FACHCarryingMTCH_List* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeMBMS_FACHCarryingMTCH_List(PerContext* ctx, MBMS_FACHCarryingMTCH_List* v) {
@@ -3753,27 +2803,18 @@ int DecodeMBMS_FACHCarryingMTCH_List(PerContext* ctx, MBMS_FACHCarryingMTCH_List
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<TransportFormatSet*>(AllocRecord(ctx, sizeof(TransportFormatSet) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<TransportFormatSet*>(AllocRecord(ctx, sizeof(TransportFormatSet)));
-    if (element == nullptr) return StatusNoMemory;
+    TransportFormatSet* element = &items[i];
     InitTransportFormatSet(element);
-    int status = DecodeTransportFormatSet(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseTransportFormatSet(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeTransportFormatSet(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseMBMS_FACHCarryingMTCH_List(MBMS_FACHCarryingMTCH_List* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseTransportFormatSet(static_cast<TransportFormatSet*>(element)); });
 }
 
 void InitUM_RLC_OutOSeqDelivery_Info_r6(UM_RLC_OutOSeqDelivery_Info_r6* v) {
@@ -3924,17 +2965,6 @@ int DecodeMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode(
   return StatusOutOfRange;
 }
 
-void ReleaseMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode(MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 3:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitMidambleShiftAndBurstType_VHCR_burstType_type1(MidambleShiftAndBurstType_VHCR_burstType_type1* v) {
   InitMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode(&v->midambleAllocationMode);
 }
@@ -3943,10 +2973,6 @@ int DecodeMidambleShiftAndBurstType_VHCR_burstType_type1(PerContext* ctx, Midamb
   PER_TRY(DecodeEnumerated(ctx, 3, &v->midambleConfigurationBurstType1and3));
   PER_TRY(DecodeMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode(ctx, &v->midambleAllocationMode));
   return StatusOk;
-}
-
-void ReleaseMidambleShiftAndBurstType_VHCR_burstType_type1(MidambleShiftAndBurstType_VHCR_burstType_type1* v) {
-  ReleaseMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode(&v->midambleAllocationMode);
 }
 
 int DecodeMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble* v) {
@@ -3978,17 +3004,6 @@ int DecodeMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode(
   return StatusOutOfRange;
 }
 
-void ReleaseMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode(MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 3:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitMidambleShiftAndBurstType_VHCR_burstType_type2(MidambleShiftAndBurstType_VHCR_burstType_type2* v) {
   InitMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode(&v->midambleAllocationMode);
 }
@@ -3997,10 +3012,6 @@ int DecodeMidambleShiftAndBurstType_VHCR_burstType_type2(PerContext* ctx, Midamb
   PER_TRY(DecodeEnumerated(ctx, 2, &v->midambleConfigurationBurstType2));
   PER_TRY(DecodeMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode(ctx, &v->midambleAllocationMode));
   return StatusOk;
-}
-
-void ReleaseMidambleShiftAndBurstType_VHCR_burstType_type2(MidambleShiftAndBurstType_VHCR_burstType_type2* v) {
-  ReleaseMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode(&v->midambleAllocationMode);
 }
 
 int DecodeMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble* v) {
@@ -4031,17 +3042,6 @@ int DecodeMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode(
   return StatusOutOfRange;
 }
 
-void ReleaseMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode(MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 2:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitMidambleShiftAndBurstType_VHCR_burstType_type3(MidambleShiftAndBurstType_VHCR_burstType_type3* v) {
   InitMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode(&v->midambleAllocationMode);
 }
@@ -4050,10 +3050,6 @@ int DecodeMidambleShiftAndBurstType_VHCR_burstType_type3(PerContext* ctx, Midamb
   PER_TRY(DecodeEnumerated(ctx, 3, &v->midambleConfigurationBurstType1and3));
   PER_TRY(DecodeMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode(ctx, &v->midambleAllocationMode));
   return StatusOk;
-}
-
-void ReleaseMidambleShiftAndBurstType_VHCR_burstType_type3(MidambleShiftAndBurstType_VHCR_burstType_type3* v) {
-  ReleaseMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode(&v->midambleAllocationMode);
 }
 
 int DecodeMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble* v) {
@@ -4085,17 +3081,6 @@ int DecodeMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode(PerCo
   return StatusOutOfRange;
 }
 
-void ReleaseMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode(MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 3:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitMidambleShiftAndBurstType_burstType_type1(MidambleShiftAndBurstType_burstType_type1* v) {
   InitMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode(&v->midambleAllocationMode);
 }
@@ -4104,10 +3089,6 @@ int DecodeMidambleShiftAndBurstType_burstType_type1(PerContext* ctx, MidambleShi
   PER_TRY(DecodeEnumerated(ctx, 3, &v->midambleConfigurationBurstType1and3));
   PER_TRY(DecodeMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode(ctx, &v->midambleAllocationMode));
   return StatusOk;
-}
-
-void ReleaseMidambleShiftAndBurstType_burstType_type1(MidambleShiftAndBurstType_burstType_type1* v) {
-  ReleaseMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode(&v->midambleAllocationMode);
 }
 
 int DecodeMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble* v) {
@@ -4139,17 +3120,6 @@ int DecodeMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode(PerCo
   return StatusOutOfRange;
 }
 
-void ReleaseMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode(MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 3:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitMidambleShiftAndBurstType_burstType_type2(MidambleShiftAndBurstType_burstType_type2* v) {
   InitMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode(&v->midambleAllocationMode);
 }
@@ -4158,10 +3128,6 @@ int DecodeMidambleShiftAndBurstType_burstType_type2(PerContext* ctx, MidambleShi
   PER_TRY(DecodeEnumerated(ctx, 2, &v->midambleConfigurationBurstType2));
   PER_TRY(DecodeMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode(ctx, &v->midambleAllocationMode));
   return StatusOk;
-}
-
-void ReleaseMidambleShiftAndBurstType_burstType_type2(MidambleShiftAndBurstType_burstType_type2* v) {
-  ReleaseMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode(&v->midambleAllocationMode);
 }
 
 int DecodeMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble* v) {
@@ -4192,17 +3158,6 @@ int DecodeMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode(PerCo
   return StatusOutOfRange;
 }
 
-void ReleaseMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode(MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 2:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitMidambleShiftAndBurstType_burstType_type3(MidambleShiftAndBurstType_burstType_type3* v) {
   InitMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode(&v->midambleAllocationMode);
 }
@@ -4211,10 +3166,6 @@ int DecodeMidambleShiftAndBurstType_burstType_type3(PerContext* ctx, MidambleShi
   PER_TRY(DecodeEnumerated(ctx, 3, &v->midambleConfigurationBurstType1and3));
   PER_TRY(DecodeMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode(ctx, &v->midambleAllocationMode));
   return StatusOk;
-}
-
-void ReleaseMidambleShiftAndBurstType_burstType_type3(MidambleShiftAndBurstType_burstType_type3* v) {
-  ReleaseMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode(&v->midambleAllocationMode);
 }
 
 int DecodeMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble* v) {
@@ -4246,17 +3197,6 @@ int DecodeMidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode(Pe
   return StatusOutOfRange;
 }
 
-void ReleaseMidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode(MidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 3:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitMidambleShiftAndBurstType_r7_burstType_type1(MidambleShiftAndBurstType_r7_burstType_type1* v) {
   InitMidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode(&v->midambleAllocationMode);
 }
@@ -4265,10 +3205,6 @@ int DecodeMidambleShiftAndBurstType_r7_burstType_type1(PerContext* ctx, Midamble
   PER_TRY(DecodeEnumerated(ctx, 3, &v->midambleConfigurationBurstType1and3));
   PER_TRY(DecodeMidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode(ctx, &v->midambleAllocationMode));
   return StatusOk;
-}
-
-void ReleaseMidambleShiftAndBurstType_r7_burstType_type1(MidambleShiftAndBurstType_r7_burstType_type1* v) {
-  ReleaseMidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode(&v->midambleAllocationMode);
 }
 
 int DecodeMidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, MidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode_ueSpecificMidamble* v) {
@@ -4300,17 +3236,6 @@ int DecodeMidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode(Pe
   return StatusOutOfRange;
 }
 
-void ReleaseMidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode(MidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 3:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitMidambleShiftAndBurstType_r7_burstType_type2(MidambleShiftAndBurstType_r7_burstType_type2* v) {
   InitMidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode(&v->midambleAllocationMode);
 }
@@ -4319,10 +3244,6 @@ int DecodeMidambleShiftAndBurstType_r7_burstType_type2(PerContext* ctx, Midamble
   PER_TRY(DecodeEnumerated(ctx, 2, &v->midambleConfigurationBurstType2));
   PER_TRY(DecodeMidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode(ctx, &v->midambleAllocationMode));
   return StatusOk;
-}
-
-void ReleaseMidambleShiftAndBurstType_r7_burstType_type2(MidambleShiftAndBurstType_r7_burstType_type2* v) {
-  ReleaseMidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode(&v->midambleAllocationMode);
 }
 
 int DecodeMidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, MidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode_ueSpecificMidamble* v) {
@@ -4353,17 +3274,6 @@ int DecodeMidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode(Pe
   return StatusOutOfRange;
 }
 
-void ReleaseMidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode(MidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 2:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitMidambleShiftAndBurstType_r7_burstType_type3(MidambleShiftAndBurstType_r7_burstType_type3* v) {
   InitMidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode(&v->midambleAllocationMode);
 }
@@ -4372,10 +3282,6 @@ int DecodeMidambleShiftAndBurstType_r7_burstType_type3(PerContext* ctx, Midamble
   PER_TRY(DecodeEnumerated(ctx, 3, &v->midambleConfigurationBurstType1and3));
   PER_TRY(DecodeMidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode(ctx, &v->midambleAllocationMode));
   return StatusOk;
-}
-
-void ReleaseMidambleShiftAndBurstType_r7_burstType_type3(MidambleShiftAndBurstType_r7_burstType_type3* v) {
-  ReleaseMidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode(&v->midambleAllocationMode);
 }
 
 int DecodeMidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, MidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode_ueSpecificMidamble* v) {
@@ -4416,17 +3322,6 @@ int DecodeOctetModeRLC_SizeInfoType1(PerContext* ctx, OctetModeRLC_SizeInfoType1
     }
   }
   return StatusOutOfRange;
-}
-
-void ReleaseOctetModeRLC_SizeInfoType1(OctetModeRLC_SizeInfoType1* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 2: case 3:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
 }
 
 void InitOctetModeRLC_SizeInfoType1_sizeType2(OctetModeRLC_SizeInfoType1_sizeType2* v) {
@@ -4509,10 +3404,6 @@ int DecodePDSCH_Info(PerContext* ctx, PDSCH_Info* v) {
   return StatusOk;
 }
 
-void ReleasePDSCH_Info(PDSCH_Info* v) {
-  if (v->presence & (1u << 1)) ReleaseDownlinkTimeslotsCodes(&v->pdsch_TimeslotsCodes);
-}
-
 void InitPDSCH_Info_LCR_r4(PDSCH_Info_LCR_r4* v) {
   v->presence = 0;
   v->tfcs_ID = 1;
@@ -4541,10 +3432,6 @@ int DecodePDSCH_Info_LCR_r4(PerContext* ctx, PDSCH_Info_LCR_r4* v) {
     PER_TRY(DecodeDownlinkTimeslotsCodes_LCR_r4(ctx, &v->pdsch_TimeslotsCodes));
   }
   return StatusOk;
-}
-
-void ReleasePDSCH_Info_LCR_r4(PDSCH_Info_LCR_r4* v) {
-  if (v->presence & (1u << 1)) ReleaseDownlinkTimeslotsCodes_LCR_r4(&v->pdsch_TimeslotsCodes);
 }
 
 void InitPDSCH_Info_r7_tddOption(PDSCH_Info_r7_tddOption* v) {
@@ -4583,26 +3470,6 @@ int DecodePDSCH_Info_r7_tddOption(PerContext* ctx, PDSCH_Info_r7_tddOption* v) {
   return StatusOutOfRange;
 }
 
-void ReleasePDSCH_Info_r7_tddOption(PDSCH_Info_r7_tddOption* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      ReleasePDSCH_Info_r7_tddOption_tdd384(static_cast<PDSCH_Info_r7_tddOption_tdd384*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleasePDSCH_Info_r7_tddOption_tdd768(static_cast<PDSCH_Info_r7_tddOption_tdd768*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 3:
-      ReleasePDSCH_Info_r7_tddOption_tdd128(static_cast<PDSCH_Info_r7_tddOption_tdd128*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitPDSCH_Info_r7(PDSCH_Info_r7* v) {
   v->presence = 0;
   v->tfcs_ID = 1;
@@ -4629,10 +3496,6 @@ int DecodePDSCH_Info_r7(PerContext* ctx, PDSCH_Info_r7* v) {
   return StatusOk;
 }
 
-void ReleasePDSCH_Info_r7(PDSCH_Info_r7* v) {
-  ReleasePDSCH_Info_r7_tddOption(&v->tddOption);
-}
-
 void InitPDSCH_Info_r7_tddOption_tdd128(PDSCH_Info_r7_tddOption_tdd128* v) {
   v->presence = 0;
   InitDownlinkTimeslotsCodes_LCR_r4(&v->pdsch_TimeslotsCodes);
@@ -4644,10 +3507,6 @@ int DecodePDSCH_Info_r7_tddOption_tdd128(PerContext* ctx, PDSCH_Info_r7_tddOptio
     PER_TRY(DecodeDownlinkTimeslotsCodes_LCR_r4(ctx, &v->pdsch_TimeslotsCodes));
   }
   return StatusOk;
-}
-
-void ReleasePDSCH_Info_r7_tddOption_tdd128(PDSCH_Info_r7_tddOption_tdd128* v) {
-  if (v->presence & (1u << 0)) ReleaseDownlinkTimeslotsCodes_LCR_r4(&v->pdsch_TimeslotsCodes);
 }
 
 void InitPDSCH_Info_r7_tddOption_tdd384(PDSCH_Info_r7_tddOption_tdd384* v) {
@@ -4663,10 +3522,6 @@ int DecodePDSCH_Info_r7_tddOption_tdd384(PerContext* ctx, PDSCH_Info_r7_tddOptio
   return StatusOk;
 }
 
-void ReleasePDSCH_Info_r7_tddOption_tdd384(PDSCH_Info_r7_tddOption_tdd384* v) {
-  if (v->presence & (1u << 0)) ReleaseDownlinkTimeslotsCodes(&v->pdsch_TimeslotsCodes);
-}
-
 void InitPDSCH_Info_r7_tddOption_tdd768(PDSCH_Info_r7_tddOption_tdd768* v) {
   v->presence = 0;
   InitDownlinkTimeslotsCodes_VHCR(&v->pdsch_TimeslotsCodes);
@@ -4678,10 +3533,6 @@ int DecodePDSCH_Info_r7_tddOption_tdd768(PerContext* ctx, PDSCH_Info_r7_tddOptio
     PER_TRY(DecodeDownlinkTimeslotsCodes_VHCR(ctx, &v->pdsch_TimeslotsCodes));
   }
   return StatusOk;
-}
-
-void ReleasePDSCH_Info_r7_tddOption_tdd768(PDSCH_Info_r7_tddOption_tdd768* v) {
-  if (v->presence & (1u << 0)) ReleaseDownlinkTimeslotsCodes_VHCR(&v->pdsch_TimeslotsCodes);
 }
 
 void InitTFCS(TFCS* v) {
@@ -4712,22 +3563,6 @@ int DecodeTFCS(PerContext* ctx, TFCS* v) {
   return StatusOutOfRange;
 }
 
-void ReleaseTFCS(TFCS* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      ReleaseExplicitTFCS_Configuration(static_cast<ExplicitTFCS_Configuration*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseSplitTFCI_Signalling(static_cast<SplitTFCI_Signalling*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitPDSCH_SysInfo(PDSCH_SysInfo* v) {
   v->presence = 0;
   InitPDSCH_Info(&v->pdsch_Info);
@@ -4746,12 +3581,6 @@ int DecodePDSCH_SysInfo(PerContext* ctx, PDSCH_SysInfo* v) {
     PER_TRY(DecodeTFCS(ctx, &v->dsch_TFCS));
   }
   return StatusOk;
-}
-
-void ReleasePDSCH_SysInfo(PDSCH_SysInfo* v) {
-  ReleasePDSCH_Info(&v->pdsch_Info);
-  if (v->presence & (1u << 0)) ReleaseTransportFormatSet(&v->dsch_TFS);
-  if (v->presence & (1u << 1)) ReleaseTFCS(&v->dsch_TFCS);
 }
 
 int DecodeSFN_TimeInfo(PerContext* ctx, SFN_TimeInfo* v) {
@@ -4774,14 +3603,9 @@ int DecodePDSCH_SysInfoList_SFN_Item(PerContext* ctx, PDSCH_SysInfoList_SFN_Item
   return StatusOk;
 }
 
-void ReleasePDSCH_SysInfoList_SFN_Item(PDSCH_SysInfoList_SFN_Item* v) {
-  ReleasePDSCH_SysInfo(&v->pdsch_SysInfo);
-}
-
 void InitPDSCH_SysInfoList_SFN(PDSCH_SysInfoList_SFN* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodePDSCH_SysInfoList_SFN(PerContext* ctx, PDSCH_SysInfoList_SFN* v) {
@@ -4789,27 +3613,18 @@ int DecodePDSCH_SysInfoList_SFN(PerContext* ctx, PDSCH_SysInfoList_SFN* v) {
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<PDSCH_SysInfoList_SFN_Item*>(AllocRecord(ctx, sizeof(PDSCH_SysInfoList_SFN_Item) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<PDSCH_SysInfoList_SFN_Item*>(AllocRecord(ctx, sizeof(PDSCH_SysInfoList_SFN_Item)));
-    if (element == nullptr) return StatusNoMemory;
+    PDSCH_SysInfoList_SFN_Item* element = &items[i];
     InitPDSCH_SysInfoList_SFN_Item(element);
-    int status = DecodePDSCH_SysInfoList_SFN_Item(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleasePDSCH_SysInfoList_SFN_Item(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodePDSCH_SysInfoList_SFN_Item(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleasePDSCH_SysInfoList_SFN(PDSCH_SysInfoList_SFN* v) {
-  ReleaseValueList(v, [](void* element) { ReleasePDSCH_SysInfoList_SFN_Item(static_cast<PDSCH_SysInfoList_SFN_Item*>(element)); });
 }
 
 void InitPDSCH_SysInfo_HCR_r5(PDSCH_SysInfo_HCR_r5* v) {
@@ -4832,12 +3647,6 @@ int DecodePDSCH_SysInfo_HCR_r5(PerContext* ctx, PDSCH_SysInfo_HCR_r5* v) {
   return StatusOk;
 }
 
-void ReleasePDSCH_SysInfo_HCR_r5(PDSCH_SysInfo_HCR_r5* v) {
-  ReleasePDSCH_Info(&v->pdsch_Info);
-  if (v->presence & (1u << 0)) ReleaseDSCH_TransportChannelsInfo(&v->dsch_TransportChannelsInfo);
-  if (v->presence & (1u << 1)) ReleaseTFCS(&v->dsch_TFCS);
-}
-
 void InitPDSCH_SysInfoList_SFN_HCR_r5_Item(PDSCH_SysInfoList_SFN_HCR_r5_Item* v) {
   v->presence = 0;
   InitPDSCH_SysInfo_HCR_r5(&v->pdsch_SysInfo);
@@ -4852,14 +3661,9 @@ int DecodePDSCH_SysInfoList_SFN_HCR_r5_Item(PerContext* ctx, PDSCH_SysInfoList_S
   return StatusOk;
 }
 
-void ReleasePDSCH_SysInfoList_SFN_HCR_r5_Item(PDSCH_SysInfoList_SFN_HCR_r5_Item* v) {
-  ReleasePDSCH_SysInfo_HCR_r5(&v->pdsch_SysInfo);
-}
-
 void InitPDSCH_SysInfoList_SFN_HCR_r5(PDSCH_SysInfoList_SFN_HCR_r5* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodePDSCH_SysInfoList_SFN_HCR_r5(PerContext* ctx, PDSCH_SysInfoList_SFN_HCR_r5* v) {
@@ -4867,27 +3671,18 @@ int DecodePDSCH_SysInfoList_SFN_HCR_r5(PerContext* ctx, PDSCH_SysInfoList_SFN_HC
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<PDSCH_SysInfoList_SFN_HCR_r5_Item*>(AllocRecord(ctx, sizeof(PDSCH_SysInfoList_SFN_HCR_r5_Item) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<PDSCH_SysInfoList_SFN_HCR_r5_Item*>(AllocRecord(ctx, sizeof(PDSCH_SysInfoList_SFN_HCR_r5_Item)));
-    if (element == nullptr) return StatusNoMemory;
+    PDSCH_SysInfoList_SFN_HCR_r5_Item* element = &items[i];
     InitPDSCH_SysInfoList_SFN_HCR_r5_Item(element);
-    int status = DecodePDSCH_SysInfoList_SFN_HCR_r5_Item(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleasePDSCH_SysInfoList_SFN_HCR_r5_Item(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodePDSCH_SysInfoList_SFN_HCR_r5_Item(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleasePDSCH_SysInfoList_SFN_HCR_r5(PDSCH_SysInfoList_SFN_HCR_r5* v) {
-  ReleaseValueList(v, [](void* element) { ReleasePDSCH_SysInfoList_SFN_HCR_r5_Item(static_cast<PDSCH_SysInfoList_SFN_HCR_r5_Item*>(element)); });
 }
 
 void InitPDSCH_SysInfo_LCR_r4(PDSCH_SysInfo_LCR_r4* v) {
@@ -4910,12 +3705,6 @@ int DecodePDSCH_SysInfo_LCR_r4(PerContext* ctx, PDSCH_SysInfo_LCR_r4* v) {
   return StatusOk;
 }
 
-void ReleasePDSCH_SysInfo_LCR_r4(PDSCH_SysInfo_LCR_r4* v) {
-  ReleasePDSCH_Info_LCR_r4(&v->pdsch_Info);
-  if (v->presence & (1u << 0)) ReleaseTransportFormatSet(&v->dsch_TFS);
-  if (v->presence & (1u << 1)) ReleaseTFCS(&v->dsch_TFCS);
-}
-
 void InitPDSCH_SysInfoList_SFN_LCR_r4_Item(PDSCH_SysInfoList_SFN_LCR_r4_Item* v) {
   v->presence = 0;
   InitPDSCH_SysInfo_LCR_r4(&v->pdsch_SysInfo);
@@ -4930,14 +3719,9 @@ int DecodePDSCH_SysInfoList_SFN_LCR_r4_Item(PerContext* ctx, PDSCH_SysInfoList_S
   return StatusOk;
 }
 
-void ReleasePDSCH_SysInfoList_SFN_LCR_r4_Item(PDSCH_SysInfoList_SFN_LCR_r4_Item* v) {
-  ReleasePDSCH_SysInfo_LCR_r4(&v->pdsch_SysInfo);
-}
-
 void InitPDSCH_SysInfoList_SFN_LCR_r4(PDSCH_SysInfoList_SFN_LCR_r4* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodePDSCH_SysInfoList_SFN_LCR_r4(PerContext* ctx, PDSCH_SysInfoList_SFN_LCR_r4* v) {
@@ -4945,27 +3729,18 @@ int DecodePDSCH_SysInfoList_SFN_LCR_r4(PerContext* ctx, PDSCH_SysInfoList_SFN_LC
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<PDSCH_SysInfoList_SFN_LCR_r4_Item*>(AllocRecord(ctx, sizeof(PDSCH_SysInfoList_SFN_LCR_r4_Item) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<PDSCH_SysInfoList_SFN_LCR_r4_Item*>(AllocRecord(ctx, sizeof(PDSCH_SysInfoList_SFN_LCR_r4_Item)));
-    if (element == nullptr) return StatusNoMemory;
+    PDSCH_SysInfoList_SFN_LCR_r4_Item* element = &items[i];
     InitPDSCH_SysInfoList_SFN_LCR_r4_Item(element);
-    int status = DecodePDSCH_SysInfoList_SFN_LCR_r4_Item(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleasePDSCH_SysInfoList_SFN_LCR_r4_Item(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodePDSCH_SysInfoList_SFN_LCR_r4_Item(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleasePDSCH_SysInfoList_SFN_LCR_r4(PDSCH_SysInfoList_SFN_LCR_r4* v) {
-  ReleaseValueList(v, [](void* element) { ReleasePDSCH_SysInfoList_SFN_LCR_r4_Item(static_cast<PDSCH_SysInfoList_SFN_LCR_r4_Item*>(element)); });
 }
 
 void InitPDSCH_SysInfo_VHCR_r7(PDSCH_SysInfo_VHCR_r7* v) {
@@ -4988,16 +3763,9 @@ int DecodePDSCH_SysInfo_VHCR_r7(PerContext* ctx, PDSCH_SysInfo_VHCR_r7* v) {
   return StatusOk;
 }
 
-void ReleasePDSCH_SysInfo_VHCR_r7(PDSCH_SysInfo_VHCR_r7* v) {
-  ReleasePDSCH_Info_r7(&v->pdsch_Info);
-  if (v->presence & (1u << 0)) ReleaseDSCH_TransportChannelsInfo(&v->dsch_TransportChannelsInfo);
-  if (v->presence & (1u << 1)) ReleaseTFCS(&v->dsch_TFCS);
-}
-
 void InitPDSCH_SysInfoList_VHCR_r7(PDSCH_SysInfoList_VHCR_r7* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodePDSCH_SysInfoList_VHCR_r7(PerContext* ctx, PDSCH_SysInfoList_VHCR_r7* v) {
@@ -5005,27 +3773,18 @@ int DecodePDSCH_SysInfoList_VHCR_r7(PerContext* ctx, PDSCH_SysInfoList_VHCR_r7* 
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<PDSCH_SysInfo_VHCR_r7*>(AllocRecord(ctx, sizeof(PDSCH_SysInfo_VHCR_r7) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<PDSCH_SysInfo_VHCR_r7*>(AllocRecord(ctx, sizeof(PDSCH_SysInfo_VHCR_r7)));
-    if (element == nullptr) return StatusNoMemory;
+    PDSCH_SysInfo_VHCR_r7* element = &items[i];
     InitPDSCH_SysInfo_VHCR_r7(element);
-    int status = DecodePDSCH_SysInfo_VHCR_r7(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleasePDSCH_SysInfo_VHCR_r7(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodePDSCH_SysInfo_VHCR_r7(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleasePDSCH_SysInfoList_VHCR_r7(PDSCH_SysInfoList_VHCR_r7* v) {
-  ReleaseValueList(v, [](void* element) { ReleasePDSCH_SysInfo_VHCR_r7(static_cast<PDSCH_SysInfo_VHCR_r7*>(element)); });
 }
 
 void InitPICH_Info_HCR_VHCR_r7_channelisationCode(PICH_Info_HCR_VHCR_r7_channelisationCode* v) {
@@ -5146,10 +3905,6 @@ int DecodePICH_Info_HCR_VHCR_r7(PerContext* ctx, PICH_Info_HCR_VHCR_r7* v) {
   return StatusOk;
 }
 
-void ReleasePICH_Info_HCR_VHCR_r7(PICH_Info_HCR_VHCR_r7* v) {
-  ReleaseMidambleShiftAndBurstType(&v->midambleShiftAndBurstType);
-}
-
 void InitPichChannelisationCodeList_LCR_r4(PichChannelisationCodeList_LCR_r4* v) {
   v->count = 0;
 }
@@ -5213,10 +3968,6 @@ int DecodePICH_Info_LCR_r4(PerContext* ctx, PICH_Info_LCR_r4* v) {
   return StatusOk;
 }
 
-void ReleasePICH_Info_LCR_r4(PICH_Info_LCR_r4* v) {
-  ReleaseMidambleShiftAndBurstType_LCR_r4(&v->midambleShiftAndBurstType);
-}
-
 int DecodePICH_Info_fdd(PerContext* ctx, PICH_Info_fdd* v) {
   PER_TRY(DecodeUInt8(ctx, 0, 255, &v->channelisationCode256));
   PER_TRY(DecodeEnumerated(ctx, 4, &v->pi_CountPerFrame));
@@ -5276,10 +4027,6 @@ int DecodePICH_Info_tdd(PerContext* ctx, PICH_Info_tdd* v) {
   return StatusOk;
 }
 
-void ReleasePICH_Info_tdd(PICH_Info_tdd* v) {
-  ReleaseMidambleShiftAndBurstType(&v->midambleShiftAndBurstType);
-}
-
 int DecodePNBSCH_Allocation_r4(PerContext* ctx, PNBSCH_Allocation_r4* v) {
   PER_TRY(DecodeEnumerated(ctx, 24, &v->numberOfRepetitionsPerSFNPeriod));
   return StatusOk;
@@ -5313,11 +4060,6 @@ int DecodePRACH_Definition_LCR_r4(PerContext* ctx, PRACH_Definition_LCR_r4* v) {
   return StatusOk;
 }
 
-void ReleasePRACH_Definition_LCR_r4(PRACH_Definition_LCR_r4* v) {
-  ReleaseMidambleShiftAndBurstType_LCR_r4(&v->midambleShiftAndBurstType);
-  ReleaseFPACH_Info_r4(&v->fpach_Info);
-}
-
 void InitPRACH_Partitioning(PRACH_Partitioning* v) {
   v->tag = 0;
   v->ptr = nullptr;
@@ -5346,26 +4088,9 @@ int DecodePRACH_Partitioning(PerContext* ctx, PRACH_Partitioning* v) {
   return StatusOutOfRange;
 }
 
-void ReleasePRACH_Partitioning(PRACH_Partitioning* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      ReleasePRACH_Partitioning_fdd(static_cast<PRACH_Partitioning_fdd*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleasePRACH_Partitioning_tdd(static_cast<PRACH_Partitioning_tdd*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitPRACH_Partitioning_LCR_r4(PRACH_Partitioning_LCR_r4* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodePRACH_Partitioning_LCR_r4(PerContext* ctx, PRACH_Partitioning_LCR_r4* v) {
@@ -5373,33 +4098,23 @@ int DecodePRACH_Partitioning_LCR_r4(PerContext* ctx, PRACH_Partitioning_LCR_r4* 
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<ASCSetting_TDD_LCR_r4*>(AllocRecord(ctx, sizeof(ASCSetting_TDD_LCR_r4) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<ASCSetting_TDD_LCR_r4*>(AllocRecord(ctx, sizeof(ASCSetting_TDD_LCR_r4)));
-    if (element == nullptr) return StatusNoMemory;
+    ASCSetting_TDD_LCR_r4* element = &items[i];
     InitASCSetting_TDD_LCR_r4(element);
-    int status = DecodeASCSetting_TDD_LCR_r4(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseASCSetting_TDD_LCR_r4(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeASCSetting_TDD_LCR_r4(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
 }
 
-void ReleasePRACH_Partitioning_LCR_r4(PRACH_Partitioning_LCR_r4* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseASCSetting_TDD_LCR_r4(static_cast<ASCSetting_TDD_LCR_r4*>(element)); });
-}
-
 void InitPRACH_Partitioning_fdd(PRACH_Partitioning_fdd* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodePRACH_Partitioning_fdd(PerContext* ctx, PRACH_Partitioning_fdd* v) {
@@ -5407,26 +4122,18 @@ int DecodePRACH_Partitioning_fdd(PerContext* ctx, PRACH_Partitioning_fdd* v) {
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<ASCSetting_FDD*>(AllocRecord(ctx, sizeof(ASCSetting_FDD) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<ASCSetting_FDD*>(AllocRecord(ctx, sizeof(ASCSetting_FDD)));
-    if (element == nullptr) return StatusNoMemory;
+    ASCSetting_FDD* element = &items[i];
     InitASCSetting_FDD(element);
-    int status = DecodeASCSetting_FDD(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeASCSetting_FDD(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleasePRACH_Partitioning_fdd(PRACH_Partitioning_fdd* v) {
-  ReleaseValueList(v, nullptr);
 }
 
 void InitPRACH_Partitioning_r7(PRACH_Partitioning_r7* v) {
@@ -5457,26 +4164,9 @@ int DecodePRACH_Partitioning_r7(PerContext* ctx, PRACH_Partitioning_r7* v) {
   return StatusOutOfRange;
 }
 
-void ReleasePRACH_Partitioning_r7(PRACH_Partitioning_r7* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      ReleasePRACH_Partitioning_r7_fdd(static_cast<PRACH_Partitioning_r7_fdd*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleasePRACH_Partitioning_r7_tdd(static_cast<PRACH_Partitioning_r7_tdd*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitPRACH_Partitioning_r7_fdd(PRACH_Partitioning_r7_fdd* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodePRACH_Partitioning_r7_fdd(PerContext* ctx, PRACH_Partitioning_r7_fdd* v) {
@@ -5484,32 +4174,23 @@ int DecodePRACH_Partitioning_r7_fdd(PerContext* ctx, PRACH_Partitioning_r7_fdd* 
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<ASCSetting_FDD*>(AllocRecord(ctx, sizeof(ASCSetting_FDD) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<ASCSetting_FDD*>(AllocRecord(ctx, sizeof(ASCSetting_FDD)));
-    if (element == nullptr) return StatusNoMemory;
+    ASCSetting_FDD* element = &items[i];
     InitASCSetting_FDD(element);
-    int status = DecodeASCSetting_FDD(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeASCSetting_FDD(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
 }
 
-void ReleasePRACH_Partitioning_r7_fdd(PRACH_Partitioning_r7_fdd* v) {
-  ReleaseValueList(v, nullptr);
-}
-
 void InitPRACH_Partitioning_r7_tdd(PRACH_Partitioning_r7_tdd* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodePRACH_Partitioning_r7_tdd(PerContext* ctx, PRACH_Partitioning_r7_tdd* v) {
@@ -5517,33 +4198,23 @@ int DecodePRACH_Partitioning_r7_tdd(PerContext* ctx, PRACH_Partitioning_r7_tdd* 
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<ASCSetting_TDD_r7*>(AllocRecord(ctx, sizeof(ASCSetting_TDD_r7) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<ASCSetting_TDD_r7*>(AllocRecord(ctx, sizeof(ASCSetting_TDD_r7)));
-    if (element == nullptr) return StatusNoMemory;
+    ASCSetting_TDD_r7* element = &items[i];
     InitASCSetting_TDD_r7(element);
-    int status = DecodeASCSetting_TDD_r7(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseASCSetting_TDD_r7(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeASCSetting_TDD_r7(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
 }
 
-void ReleasePRACH_Partitioning_r7_tdd(PRACH_Partitioning_r7_tdd* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseASCSetting_TDD_r7(static_cast<ASCSetting_TDD_r7*>(element)); });
-}
-
 void InitPRACH_Partitioning_tdd(PRACH_Partitioning_tdd* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodePRACH_Partitioning_tdd(PerContext* ctx, PRACH_Partitioning_tdd* v) {
@@ -5551,27 +4222,18 @@ int DecodePRACH_Partitioning_tdd(PerContext* ctx, PRACH_Partitioning_tdd* v) {
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<ASCSetting_TDD*>(AllocRecord(ctx, sizeof(ASCSetting_TDD) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<ASCSetting_TDD*>(AllocRecord(ctx, sizeof(ASCSetting_TDD)));
-    if (element == nullptr) return StatusNoMemory;
+    ASCSetting_TDD* element = &items[i];
     InitASCSetting_TDD(element);
-    int status = DecodeASCSetting_TDD(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseASCSetting_TDD(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeASCSetting_TDD(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleasePRACH_Partitioning_tdd(PRACH_Partitioning_tdd* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseASCSetting_TDD(static_cast<ASCSetting_TDD*>(element)); });
 }
 
 int DecodePRACH_PowerOffset(PerContext* ctx, PRACH_PowerOffset* v) {
@@ -5607,21 +4269,6 @@ int DecodePRACH_RACH_Info_modeSpecificInfo(PerContext* ctx, PRACH_RACH_Info_mode
   return StatusOutOfRange;
 }
 
-void ReleasePRACH_RACH_Info_modeSpecificInfo(PRACH_RACH_Info_modeSpecificInfo* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleasePRACH_RACH_Info_modeSpecificInfo_tdd(static_cast<PRACH_RACH_Info_modeSpecificInfo_tdd*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitPRACH_RACH_Info(PRACH_RACH_Info* v) {
   InitPRACH_RACH_Info_modeSpecificInfo(&v->modeSpecificInfo);
 }
@@ -5629,10 +4276,6 @@ void InitPRACH_RACH_Info(PRACH_RACH_Info* v) {
 int DecodePRACH_RACH_Info(PerContext* ctx, PRACH_RACH_Info* v) {
   PER_TRY(DecodePRACH_RACH_Info_modeSpecificInfo(ctx, &v->modeSpecificInfo));
   return StatusOk;
-}
-
-void ReleasePRACH_RACH_Info(PRACH_RACH_Info* v) {
-  ReleasePRACH_RACH_Info_modeSpecificInfo(&v->modeSpecificInfo);
 }
 
 int DecodeSYNC_UL_Info_r4(PerContext* ctx, SYNC_UL_Info_r4* v) {
@@ -5647,8 +4290,7 @@ int DecodeSYNC_UL_Info_r4(PerContext* ctx, SYNC_UL_Info_r4* v) {
 
 void InitPRACH_RACH_Info_LCR_r4_prach_DefinitionList(PRACH_RACH_Info_LCR_r4_prach_DefinitionList* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodePRACH_RACH_Info_LCR_r4_prach_DefinitionList(PerContext* ctx, PRACH_RACH_Info_LCR_r4_prach_DefinitionList* v) {
@@ -5656,27 +4298,18 @@ int DecodePRACH_RACH_Info_LCR_r4_prach_DefinitionList(PerContext* ctx, PRACH_RAC
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<PRACH_Definition_LCR_r4*>(AllocRecord(ctx, sizeof(PRACH_Definition_LCR_r4) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<PRACH_Definition_LCR_r4*>(AllocRecord(ctx, sizeof(PRACH_Definition_LCR_r4)));
-    if (element == nullptr) return StatusNoMemory;
+    PRACH_Definition_LCR_r4* element = &items[i];
     InitPRACH_Definition_LCR_r4(element);
-    int status = DecodePRACH_Definition_LCR_r4(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleasePRACH_Definition_LCR_r4(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodePRACH_Definition_LCR_r4(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleasePRACH_RACH_Info_LCR_r4_prach_DefinitionList(PRACH_RACH_Info_LCR_r4_prach_DefinitionList* v) {
-  ReleaseValueList(v, [](void* element) { ReleasePRACH_Definition_LCR_r4(static_cast<PRACH_Definition_LCR_r4*>(element)); });
 }
 
 void InitPRACH_RACH_Info_LCR_r4(PRACH_RACH_Info_LCR_r4* v) {
@@ -5687,10 +4320,6 @@ int DecodePRACH_RACH_Info_LCR_r4(PerContext* ctx, PRACH_RACH_Info_LCR_r4* v) {
   PER_TRY(DecodeSYNC_UL_Info_r4(ctx, &v->sync_UL_Info));
   PER_TRY(DecodePRACH_RACH_Info_LCR_r4_prach_DefinitionList(ctx, &v->prach_DefinitionList));
   return StatusOk;
-}
-
-void ReleasePRACH_RACH_Info_LCR_r4(PRACH_RACH_Info_LCR_r4* v) {
-  ReleasePRACH_RACH_Info_LCR_r4_prach_DefinitionList(&v->prach_DefinitionList);
 }
 
 int DecodePRACH_RACH_Info_LCR_v770ext(PerContext* ctx, PRACH_RACH_Info_LCR_v770ext* v) {
@@ -5727,17 +4356,6 @@ int DecodeTDD768_PRACH_CCodeList(PerContext* ctx, TDD768_PRACH_CCodeList* v) {
   return StatusOutOfRange;
 }
 
-void ReleaseTDD768_PRACH_CCodeList(TDD768_PRACH_CCodeList* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1: case 2:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitPRACH_RACH_Info_VHCR_r7(PRACH_RACH_Info_VHCR_r7* v) {
   InitTDD768_PRACH_CCodeList(&v->channelisationCodeList);
 }
@@ -5747,10 +4365,6 @@ int DecodePRACH_RACH_Info_VHCR_r7(PerContext* ctx, PRACH_RACH_Info_VHCR_r7* v) {
   PER_TRY(DecodeTDD768_PRACH_CCodeList(ctx, &v->channelisationCodeList));
   PER_TRY(DecodeEnumerated(ctx, 2, &v->prach_Midamble));
   return StatusOk;
-}
-
-void ReleasePRACH_RACH_Info_VHCR_r7(PRACH_RACH_Info_VHCR_r7* v) {
-  ReleaseTDD768_PRACH_CCodeList(&v->channelisationCodeList);
 }
 
 int DecodePRACH_RACH_Info_modeSpecificInfo_fdd(PerContext* ctx, PRACH_RACH_Info_modeSpecificInfo_fdd* v) {
@@ -5792,17 +4406,6 @@ int DecodeTDD_PRACH_CCodeList(PerContext* ctx, TDD_PRACH_CCodeList* v) {
   return StatusOutOfRange;
 }
 
-void ReleaseTDD_PRACH_CCodeList(TDD_PRACH_CCodeList* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1: case 2:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitPRACH_RACH_Info_modeSpecificInfo_tdd(PRACH_RACH_Info_modeSpecificInfo_tdd* v) {
   InitTDD_PRACH_CCodeList(&v->channelisationCodeList);
 }
@@ -5812,10 +4415,6 @@ int DecodePRACH_RACH_Info_modeSpecificInfo_tdd(PerContext* ctx, PRACH_RACH_Info_
   PER_TRY(DecodeTDD_PRACH_CCodeList(ctx, &v->channelisationCodeList));
   PER_TRY(DecodeEnumerated(ctx, 2, &v->prach_Midamble));
   return StatusOk;
-}
-
-void ReleasePRACH_RACH_Info_modeSpecificInfo_tdd(PRACH_RACH_Info_modeSpecificInfo_tdd* v) {
-  ReleaseTDD_PRACH_CCodeList(&v->channelisationCodeList);
 }
 
 void InitPersistenceScalingFactorList(PersistenceScalingFactorList* v) {
@@ -5856,17 +4455,6 @@ int DecodePRACH_SystemInformation_modeSpecificInfo(PerContext* ctx, PRACH_System
   return StatusOutOfRange;
 }
 
-void ReleasePRACH_SystemInformation_modeSpecificInfo(PRACH_SystemInformation_modeSpecificInfo* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitPRACH_SystemInformation(PRACH_SystemInformation* v) {
   v->presence = 0;
   InitPRACH_RACH_Info(&v->prach_RACH_Info);
@@ -5901,18 +4489,9 @@ int DecodePRACH_SystemInformation(PerContext* ctx, PRACH_SystemInformation* v) {
   return StatusOk;
 }
 
-void ReleasePRACH_SystemInformation(PRACH_SystemInformation* v) {
-  ReleasePRACH_RACH_Info(&v->prach_RACH_Info);
-  if (v->presence & (1u << 0)) ReleaseTransportFormatSet(&v->rach_TransportFormatSet);
-  if (v->presence & (1u << 1)) ReleaseTFCS(&v->rach_TFCS);
-  if (v->presence & (1u << 2)) ReleasePRACH_Partitioning(&v->prach_Partitioning);
-  ReleasePRACH_SystemInformation_modeSpecificInfo(&v->modeSpecificInfo);
-}
-
 void InitPRACH_SystemInformationList(PRACH_SystemInformationList* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodePRACH_SystemInformationList(PerContext* ctx, PRACH_SystemInformationList* v) {
@@ -5920,27 +4499,18 @@ int DecodePRACH_SystemInformationList(PerContext* ctx, PRACH_SystemInformationLi
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<PRACH_SystemInformation*>(AllocRecord(ctx, sizeof(PRACH_SystemInformation) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<PRACH_SystemInformation*>(AllocRecord(ctx, sizeof(PRACH_SystemInformation)));
-    if (element == nullptr) return StatusNoMemory;
+    PRACH_SystemInformation* element = &items[i];
     InitPRACH_SystemInformation(element);
-    int status = DecodePRACH_SystemInformation(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleasePRACH_SystemInformation(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodePRACH_SystemInformation(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleasePRACH_SystemInformationList(PRACH_SystemInformationList* v) {
-  ReleaseValueList(v, [](void* element) { ReleasePRACH_SystemInformation(static_cast<PRACH_SystemInformation*>(element)); });
 }
 
 void InitTransportFormatSet_LCR(TransportFormatSet_LCR* v) {
@@ -5971,22 +4541,6 @@ int DecodeTransportFormatSet_LCR(PerContext* ctx, TransportFormatSet_LCR* v) {
   return StatusOutOfRange;
 }
 
-void ReleaseTransportFormatSet_LCR(TransportFormatSet_LCR* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      ReleaseDedicatedTransChTFS(static_cast<DedicatedTransChTFS*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseCommonTransChTFS_LCR(static_cast<CommonTransChTFS_LCR*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitPRACH_SystemInformation_LCR_r4(PRACH_SystemInformation_LCR_r4* v) {
   v->presence = 0;
   InitPRACH_RACH_Info_LCR_r4(&v->prach_RACH_Info_LCR);
@@ -6006,16 +4560,9 @@ int DecodePRACH_SystemInformation_LCR_r4(PerContext* ctx, PRACH_SystemInformatio
   return StatusOk;
 }
 
-void ReleasePRACH_SystemInformation_LCR_r4(PRACH_SystemInformation_LCR_r4* v) {
-  ReleasePRACH_RACH_Info_LCR_r4(&v->prach_RACH_Info_LCR);
-  if (v->presence & (1u << 0)) ReleaseTransportFormatSet_LCR(&v->rach_TransportFormatSet_LCR);
-  if (v->presence & (1u << 1)) ReleasePRACH_Partitioning_LCR_r4(&v->prach_Partitioning_LCR);
-}
-
 void InitPRACH_SystemInformationList_LCR_r4(PRACH_SystemInformationList_LCR_r4* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodePRACH_SystemInformationList_LCR_r4(PerContext* ctx, PRACH_SystemInformationList_LCR_r4* v) {
@@ -6023,27 +4570,18 @@ int DecodePRACH_SystemInformationList_LCR_r4(PerContext* ctx, PRACH_SystemInform
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<PRACH_SystemInformation_LCR_r4*>(AllocRecord(ctx, sizeof(PRACH_SystemInformation_LCR_r4) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<PRACH_SystemInformation_LCR_r4*>(AllocRecord(ctx, sizeof(PRACH_SystemInformation_LCR_r4)));
-    if (element == nullptr) return StatusNoMemory;
+    PRACH_SystemInformation_LCR_r4* element = &items[i];
     InitPRACH_SystemInformation_LCR_r4(element);
-    int status = DecodePRACH_SystemInformation_LCR_r4(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleasePRACH_SystemInformation_LCR_r4(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodePRACH_SystemInformation_LCR_r4(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleasePRACH_SystemInformationList_LCR_r4(PRACH_SystemInformationList_LCR_r4* v) {
-  ReleaseValueList(v, [](void* element) { ReleasePRACH_SystemInformation_LCR_r4(static_cast<PRACH_SystemInformation_LCR_r4*>(element)); });
 }
 
 int DecodePRACH_SystemInformation_LCR_v770ext(PerContext* ctx, PRACH_SystemInformation_LCR_v770ext* v) {
@@ -6053,8 +4591,7 @@ int DecodePRACH_SystemInformation_LCR_v770ext(PerContext* ctx, PRACH_SystemInfor
 
 void InitPRACH_SystemInformationList_LCR_v770ext(PRACH_SystemInformationList_LCR_v770ext* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodePRACH_SystemInformationList_LCR_v770ext(PerContext* ctx, PRACH_SystemInformationList_LCR_v770ext* v) {
@@ -6062,25 +4599,17 @@ int DecodePRACH_SystemInformationList_LCR_v770ext(PerContext* ctx, PRACH_SystemI
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<PRACH_SystemInformation_LCR_v770ext*>(AllocRecord(ctx, sizeof(PRACH_SystemInformation_LCR_v770ext) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<PRACH_SystemInformation_LCR_v770ext*>(AllocRecord(ctx, sizeof(PRACH_SystemInformation_LCR_v770ext)));
-    if (element == nullptr) return StatusNoMemory;
-    int status = DecodePRACH_SystemInformation_LCR_v770ext(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PRACH_SystemInformation_LCR_v770ext* element = &items[i];
+    PER_TRY(DecodePRACH_SystemInformation_LCR_v770ext(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleasePRACH_SystemInformationList_LCR_v770ext(PRACH_SystemInformationList_LCR_v770ext* v) {
-  ReleaseValueList(v, nullptr);
 }
 
 void InitPRACH_SystemInformation_VHCR_r7(PRACH_SystemInformation_VHCR_r7* v) {
@@ -6098,15 +4627,9 @@ int DecodePRACH_SystemInformation_VHCR_r7(PerContext* ctx, PRACH_SystemInformati
   return StatusOk;
 }
 
-void ReleasePRACH_SystemInformation_VHCR_r7(PRACH_SystemInformation_VHCR_r7* v) {
-  ReleasePRACH_RACH_Info_VHCR_r7(&v->prach_RACH_Info);
-  if (v->presence & (1u << 0)) ReleasePRACH_Partitioning_r7(&v->prach_Partitioning);
-}
-
 void InitPRACH_SystemInformationList_VHCR_r7(PRACH_SystemInformationList_VHCR_r7* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodePRACH_SystemInformationList_VHCR_r7(PerContext* ctx, PRACH_SystemInformationList_VHCR_r7* v) {
@@ -6114,27 +4637,18 @@ int DecodePRACH_SystemInformationList_VHCR_r7(PerContext* ctx, PRACH_SystemInfor
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<PRACH_SystemInformation_VHCR_r7*>(AllocRecord(ctx, sizeof(PRACH_SystemInformation_VHCR_r7) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<PRACH_SystemInformation_VHCR_r7*>(AllocRecord(ctx, sizeof(PRACH_SystemInformation_VHCR_r7)));
-    if (element == nullptr) return StatusNoMemory;
+    PRACH_SystemInformation_VHCR_r7* element = &items[i];
     InitPRACH_SystemInformation_VHCR_r7(element);
-    int status = DecodePRACH_SystemInformation_VHCR_r7(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleasePRACH_SystemInformation_VHCR_r7(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodePRACH_SystemInformation_VHCR_r7(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleasePRACH_SystemInformationList_VHCR_r7(PRACH_SystemInformationList_VHCR_r7* v) {
-  ReleaseValueList(v, [](void* element) { ReleasePRACH_SystemInformation_VHCR_r7(static_cast<PRACH_SystemInformation_VHCR_r7*>(element)); });
 }
 
 int DecodeRACH_TransmissionParameters(PerContext* ctx, RACH_TransmissionParameters* v) {
@@ -6206,18 +4720,6 @@ int DecodeUplinkTimeslotsCodes_moreTimeslots(PerContext* ctx, UplinkTimeslotsCod
   return StatusOutOfRange;
 }
 
-void ReleaseUplinkTimeslotsCodes_moreTimeslots(UplinkTimeslotsCodes_moreTimeslots* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 2:
-      ReleaseUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots(static_cast<UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitUplinkTimeslotsCodes(UplinkTimeslotsCodes* v) {
   InitIndividualTimeslotInfo(&v->firstIndividualTimeslotInfo);
   InitUL_TS_ChannelisationCodeList(&v->ul_TS_ChannelisationCodeList);
@@ -6230,11 +4732,6 @@ int DecodeUplinkTimeslotsCodes(PerContext* ctx, UplinkTimeslotsCodes* v) {
   PER_TRY(DecodeUL_TS_ChannelisationCodeList(ctx, &v->ul_TS_ChannelisationCodeList));
   PER_TRY(DecodeUplinkTimeslotsCodes_moreTimeslots(ctx, &v->moreTimeslots));
   return StatusOk;
-}
-
-void ReleaseUplinkTimeslotsCodes(UplinkTimeslotsCodes* v) {
-  ReleaseIndividualTimeslotInfo(&v->firstIndividualTimeslotInfo);
-  ReleaseUplinkTimeslotsCodes_moreTimeslots(&v->moreTimeslots);
 }
 
 void InitPUSCH_Info(PUSCH_Info* v) {
@@ -6267,10 +4764,6 @@ int DecodePUSCH_Info(PerContext* ctx, PUSCH_Info* v) {
   return StatusOk;
 }
 
-void ReleasePUSCH_Info(PUSCH_Info* v) {
-  if (v->presence & (1u << 1)) ReleaseUplinkTimeslotsCodes(&v->pusch_TimeslotsCodes);
-}
-
 void InitUplinkTimeslotsCodes_LCR_r4_moreTimeslots(UplinkTimeslotsCodes_LCR_r4_moreTimeslots* v) {
   v->tag = 0;
   v->ptr = nullptr;
@@ -6295,18 +4788,6 @@ int DecodeUplinkTimeslotsCodes_LCR_r4_moreTimeslots(PerContext* ctx, UplinkTimes
   return StatusOutOfRange;
 }
 
-void ReleaseUplinkTimeslotsCodes_LCR_r4_moreTimeslots(UplinkTimeslotsCodes_LCR_r4_moreTimeslots* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 2:
-      ReleaseUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(static_cast<UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitUplinkTimeslotsCodes_LCR_r4(UplinkTimeslotsCodes_LCR_r4* v) {
   InitIndividualTimeslotInfo_LCR_r4(&v->firstIndividualTimeslotInfo);
   InitUL_TS_ChannelisationCodeList(&v->ul_TS_ChannelisationCodeList);
@@ -6319,11 +4800,6 @@ int DecodeUplinkTimeslotsCodes_LCR_r4(PerContext* ctx, UplinkTimeslotsCodes_LCR_
   PER_TRY(DecodeUL_TS_ChannelisationCodeList(ctx, &v->ul_TS_ChannelisationCodeList));
   PER_TRY(DecodeUplinkTimeslotsCodes_LCR_r4_moreTimeslots(ctx, &v->moreTimeslots));
   return StatusOk;
-}
-
-void ReleaseUplinkTimeslotsCodes_LCR_r4(UplinkTimeslotsCodes_LCR_r4* v) {
-  ReleaseIndividualTimeslotInfo_LCR_r4(&v->firstIndividualTimeslotInfo);
-  ReleaseUplinkTimeslotsCodes_LCR_r4_moreTimeslots(&v->moreTimeslots);
 }
 
 void InitPUSCH_Info_LCR_r4(PUSCH_Info_LCR_r4* v) {
@@ -6354,10 +4830,6 @@ int DecodePUSCH_Info_LCR_r4(PerContext* ctx, PUSCH_Info_LCR_r4* v) {
     PER_TRY(DecodeUplinkTimeslotsCodes_LCR_r4(ctx, &v->pusch_TimeslotsCodes));
   }
   return StatusOk;
-}
-
-void ReleasePUSCH_Info_LCR_r4(PUSCH_Info_LCR_r4* v) {
-  if (v->presence & (1u << 1)) ReleaseUplinkTimeslotsCodes_LCR_r4(&v->pusch_TimeslotsCodes);
 }
 
 void InitUL_TS_ChannelisationCodeList_VHCR(UL_TS_ChannelisationCodeList_VHCR* v) {
@@ -6398,18 +4870,6 @@ int DecodeUplinkTimeslotsCodes_VHCR_moreTimeslots(PerContext* ctx, UplinkTimeslo
   return StatusOutOfRange;
 }
 
-void ReleaseUplinkTimeslotsCodes_VHCR_moreTimeslots(UplinkTimeslotsCodes_VHCR_moreTimeslots* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 2:
-      ReleaseUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(static_cast<UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitUplinkTimeslotsCodes_VHCR(UplinkTimeslotsCodes_VHCR* v) {
   InitIndividualTimeslotInfo_VHCR(&v->firstIndividualTimeslotInfo);
   InitUL_TS_ChannelisationCodeList_VHCR(&v->ul_TS_ChannelisationCodeList);
@@ -6422,11 +4882,6 @@ int DecodeUplinkTimeslotsCodes_VHCR(PerContext* ctx, UplinkTimeslotsCodes_VHCR* 
   PER_TRY(DecodeUL_TS_ChannelisationCodeList_VHCR(ctx, &v->ul_TS_ChannelisationCodeList));
   PER_TRY(DecodeUplinkTimeslotsCodes_VHCR_moreTimeslots(ctx, &v->moreTimeslots));
   return StatusOk;
-}
-
-void ReleaseUplinkTimeslotsCodes_VHCR(UplinkTimeslotsCodes_VHCR* v) {
-  ReleaseIndividualTimeslotInfo_VHCR(&v->firstIndividualTimeslotInfo);
-  ReleaseUplinkTimeslotsCodes_VHCR_moreTimeslots(&v->moreTimeslots);
 }
 
 void InitPUSCH_Info_VHCR(PUSCH_Info_VHCR* v) {
@@ -6459,10 +4914,6 @@ int DecodePUSCH_Info_VHCR(PerContext* ctx, PUSCH_Info_VHCR* v) {
   return StatusOk;
 }
 
-void ReleasePUSCH_Info_VHCR(PUSCH_Info_VHCR* v) {
-  if (v->presence & (1u << 1)) ReleaseUplinkTimeslotsCodes_VHCR(&v->pusch_TimeslotsCodes_VHCR);
-}
-
 void InitPUSCH_SysInfo(PUSCH_SysInfo* v) {
   v->presence = 0;
   InitPUSCH_Info(&v->pusch_Info);
@@ -6483,12 +4934,6 @@ int DecodePUSCH_SysInfo(PerContext* ctx, PUSCH_SysInfo* v) {
   return StatusOk;
 }
 
-void ReleasePUSCH_SysInfo(PUSCH_SysInfo* v) {
-  ReleasePUSCH_Info(&v->pusch_Info);
-  if (v->presence & (1u << 0)) ReleaseTransportFormatSet(&v->usch_TFS);
-  if (v->presence & (1u << 1)) ReleaseTFCS(&v->usch_TFCS);
-}
-
 void InitPUSCH_SysInfoList_SFN_Item(PUSCH_SysInfoList_SFN_Item* v) {
   v->presence = 0;
   InitPUSCH_SysInfo(&v->pusch_SysInfo);
@@ -6503,14 +4948,9 @@ int DecodePUSCH_SysInfoList_SFN_Item(PerContext* ctx, PUSCH_SysInfoList_SFN_Item
   return StatusOk;
 }
 
-void ReleasePUSCH_SysInfoList_SFN_Item(PUSCH_SysInfoList_SFN_Item* v) {
-  ReleasePUSCH_SysInfo(&v->pusch_SysInfo);
-}
-
 void InitPUSCH_SysInfoList_SFN(PUSCH_SysInfoList_SFN* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodePUSCH_SysInfoList_SFN(PerContext* ctx, PUSCH_SysInfoList_SFN* v) {
@@ -6518,27 +4958,18 @@ int DecodePUSCH_SysInfoList_SFN(PerContext* ctx, PUSCH_SysInfoList_SFN* v) {
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<PUSCH_SysInfoList_SFN_Item*>(AllocRecord(ctx, sizeof(PUSCH_SysInfoList_SFN_Item) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<PUSCH_SysInfoList_SFN_Item*>(AllocRecord(ctx, sizeof(PUSCH_SysInfoList_SFN_Item)));
-    if (element == nullptr) return StatusNoMemory;
+    PUSCH_SysInfoList_SFN_Item* element = &items[i];
     InitPUSCH_SysInfoList_SFN_Item(element);
-    int status = DecodePUSCH_SysInfoList_SFN_Item(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleasePUSCH_SysInfoList_SFN_Item(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodePUSCH_SysInfoList_SFN_Item(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleasePUSCH_SysInfoList_SFN(PUSCH_SysInfoList_SFN* v) {
-  ReleaseValueList(v, [](void* element) { ReleasePUSCH_SysInfoList_SFN_Item(static_cast<PUSCH_SysInfoList_SFN_Item*>(element)); });
 }
 
 void InitUSCH_TransportChannelsInfo_Item(USCH_TransportChannelsInfo_Item* v) {
@@ -6551,14 +4982,9 @@ int DecodeUSCH_TransportChannelsInfo_Item(PerContext* ctx, USCH_TransportChannel
   return StatusOk;
 }
 
-void ReleaseUSCH_TransportChannelsInfo_Item(USCH_TransportChannelsInfo_Item* v) {
-  ReleaseTransportFormatSet(&v->usch_TFS);
-}
-
 void InitUSCH_TransportChannelsInfo(USCH_TransportChannelsInfo* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeUSCH_TransportChannelsInfo(PerContext* ctx, USCH_TransportChannelsInfo* v) {
@@ -6566,27 +4992,18 @@ int DecodeUSCH_TransportChannelsInfo(PerContext* ctx, USCH_TransportChannelsInfo
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<USCH_TransportChannelsInfo_Item*>(AllocRecord(ctx, sizeof(USCH_TransportChannelsInfo_Item) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<USCH_TransportChannelsInfo_Item*>(AllocRecord(ctx, sizeof(USCH_TransportChannelsInfo_Item)));
-    if (element == nullptr) return StatusNoMemory;
+    USCH_TransportChannelsInfo_Item* element = &items[i];
     InitUSCH_TransportChannelsInfo_Item(element);
-    int status = DecodeUSCH_TransportChannelsInfo_Item(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseUSCH_TransportChannelsInfo_Item(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeUSCH_TransportChannelsInfo_Item(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseUSCH_TransportChannelsInfo(USCH_TransportChannelsInfo* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseUSCH_TransportChannelsInfo_Item(static_cast<USCH_TransportChannelsInfo_Item*>(element)); });
 }
 
 void InitPUSCH_SysInfo_HCR_r5(PUSCH_SysInfo_HCR_r5* v) {
@@ -6609,12 +5026,6 @@ int DecodePUSCH_SysInfo_HCR_r5(PerContext* ctx, PUSCH_SysInfo_HCR_r5* v) {
   return StatusOk;
 }
 
-void ReleasePUSCH_SysInfo_HCR_r5(PUSCH_SysInfo_HCR_r5* v) {
-  ReleasePUSCH_Info(&v->pusch_Info);
-  if (v->presence & (1u << 0)) ReleaseUSCH_TransportChannelsInfo(&v->usch_TransportChannelsInfo);
-  if (v->presence & (1u << 1)) ReleaseTFCS(&v->usch_TFCS);
-}
-
 void InitPUSCH_SysInfoList_SFN_HCR_r5_Item(PUSCH_SysInfoList_SFN_HCR_r5_Item* v) {
   v->presence = 0;
   InitPUSCH_SysInfo_HCR_r5(&v->pusch_SysInfo);
@@ -6629,14 +5040,9 @@ int DecodePUSCH_SysInfoList_SFN_HCR_r5_Item(PerContext* ctx, PUSCH_SysInfoList_S
   return StatusOk;
 }
 
-void ReleasePUSCH_SysInfoList_SFN_HCR_r5_Item(PUSCH_SysInfoList_SFN_HCR_r5_Item* v) {
-  ReleasePUSCH_SysInfo_HCR_r5(&v->pusch_SysInfo);
-}
-
 void InitPUSCH_SysInfoList_SFN_HCR_r5(PUSCH_SysInfoList_SFN_HCR_r5* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodePUSCH_SysInfoList_SFN_HCR_r5(PerContext* ctx, PUSCH_SysInfoList_SFN_HCR_r5* v) {
@@ -6644,27 +5050,18 @@ int DecodePUSCH_SysInfoList_SFN_HCR_r5(PerContext* ctx, PUSCH_SysInfoList_SFN_HC
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<PUSCH_SysInfoList_SFN_HCR_r5_Item*>(AllocRecord(ctx, sizeof(PUSCH_SysInfoList_SFN_HCR_r5_Item) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<PUSCH_SysInfoList_SFN_HCR_r5_Item*>(AllocRecord(ctx, sizeof(PUSCH_SysInfoList_SFN_HCR_r5_Item)));
-    if (element == nullptr) return StatusNoMemory;
+    PUSCH_SysInfoList_SFN_HCR_r5_Item* element = &items[i];
     InitPUSCH_SysInfoList_SFN_HCR_r5_Item(element);
-    int status = DecodePUSCH_SysInfoList_SFN_HCR_r5_Item(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleasePUSCH_SysInfoList_SFN_HCR_r5_Item(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodePUSCH_SysInfoList_SFN_HCR_r5_Item(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleasePUSCH_SysInfoList_SFN_HCR_r5(PUSCH_SysInfoList_SFN_HCR_r5* v) {
-  ReleaseValueList(v, [](void* element) { ReleasePUSCH_SysInfoList_SFN_HCR_r5_Item(static_cast<PUSCH_SysInfoList_SFN_HCR_r5_Item*>(element)); });
 }
 
 void InitPUSCH_SysInfo_LCR_r4(PUSCH_SysInfo_LCR_r4* v) {
@@ -6687,12 +5084,6 @@ int DecodePUSCH_SysInfo_LCR_r4(PerContext* ctx, PUSCH_SysInfo_LCR_r4* v) {
   return StatusOk;
 }
 
-void ReleasePUSCH_SysInfo_LCR_r4(PUSCH_SysInfo_LCR_r4* v) {
-  ReleasePUSCH_Info_LCR_r4(&v->pusch_Info);
-  if (v->presence & (1u << 0)) ReleaseTransportFormatSet(&v->usch_TFS);
-  if (v->presence & (1u << 1)) ReleaseTFCS(&v->usch_TFCS);
-}
-
 void InitPUSCH_SysInfoList_SFN_LCR_r4_Item(PUSCH_SysInfoList_SFN_LCR_r4_Item* v) {
   v->presence = 0;
   InitPUSCH_SysInfo_LCR_r4(&v->pusch_SysInfo);
@@ -6707,14 +5098,9 @@ int DecodePUSCH_SysInfoList_SFN_LCR_r4_Item(PerContext* ctx, PUSCH_SysInfoList_S
   return StatusOk;
 }
 
-void ReleasePUSCH_SysInfoList_SFN_LCR_r4_Item(PUSCH_SysInfoList_SFN_LCR_r4_Item* v) {
-  ReleasePUSCH_SysInfo_LCR_r4(&v->pusch_SysInfo);
-}
-
 void InitPUSCH_SysInfoList_SFN_LCR_r4(PUSCH_SysInfoList_SFN_LCR_r4* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodePUSCH_SysInfoList_SFN_LCR_r4(PerContext* ctx, PUSCH_SysInfoList_SFN_LCR_r4* v) {
@@ -6722,27 +5108,18 @@ int DecodePUSCH_SysInfoList_SFN_LCR_r4(PerContext* ctx, PUSCH_SysInfoList_SFN_LC
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<PUSCH_SysInfoList_SFN_LCR_r4_Item*>(AllocRecord(ctx, sizeof(PUSCH_SysInfoList_SFN_LCR_r4_Item) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<PUSCH_SysInfoList_SFN_LCR_r4_Item*>(AllocRecord(ctx, sizeof(PUSCH_SysInfoList_SFN_LCR_r4_Item)));
-    if (element == nullptr) return StatusNoMemory;
+    PUSCH_SysInfoList_SFN_LCR_r4_Item* element = &items[i];
     InitPUSCH_SysInfoList_SFN_LCR_r4_Item(element);
-    int status = DecodePUSCH_SysInfoList_SFN_LCR_r4_Item(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleasePUSCH_SysInfoList_SFN_LCR_r4_Item(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodePUSCH_SysInfoList_SFN_LCR_r4_Item(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleasePUSCH_SysInfoList_SFN_LCR_r4(PUSCH_SysInfoList_SFN_LCR_r4* v) {
-  ReleaseValueList(v, [](void* element) { ReleasePUSCH_SysInfoList_SFN_LCR_r4_Item(static_cast<PUSCH_SysInfoList_SFN_LCR_r4_Item*>(element)); });
 }
 
 void InitPUSCH_SysInfo_VHCR(PUSCH_SysInfo_VHCR* v) {
@@ -6765,12 +5142,6 @@ int DecodePUSCH_SysInfo_VHCR(PerContext* ctx, PUSCH_SysInfo_VHCR* v) {
   return StatusOk;
 }
 
-void ReleasePUSCH_SysInfo_VHCR(PUSCH_SysInfo_VHCR* v) {
-  ReleasePUSCH_Info_VHCR(&v->pusch_Info_VHCR);
-  if (v->presence & (1u << 0)) ReleaseUSCH_TransportChannelsInfo(&v->usch_TransportChannelsInfo);
-  if (v->presence & (1u << 1)) ReleaseTFCS(&v->usch_TFCS);
-}
-
 void InitPUSCH_SysInfoList_SFN_VHCR_Item(PUSCH_SysInfoList_SFN_VHCR_Item* v) {
   v->presence = 0;
   InitPUSCH_SysInfo_VHCR(&v->pusch_SysInfo_VHCR);
@@ -6785,14 +5156,9 @@ int DecodePUSCH_SysInfoList_SFN_VHCR_Item(PerContext* ctx, PUSCH_SysInfoList_SFN
   return StatusOk;
 }
 
-void ReleasePUSCH_SysInfoList_SFN_VHCR_Item(PUSCH_SysInfoList_SFN_VHCR_Item* v) {
-  ReleasePUSCH_SysInfo_VHCR(&v->pusch_SysInfo_VHCR);
-}
-
 void InitPUSCH_SysInfoList_SFN_VHCR(PUSCH_SysInfoList_SFN_VHCR* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodePUSCH_SysInfoList_SFN_VHCR(PerContext* ctx, PUSCH_SysInfoList_SFN_VHCR* v) {
@@ -6800,27 +5166,18 @@ int DecodePUSCH_SysInfoList_SFN_VHCR(PerContext* ctx, PUSCH_SysInfoList_SFN_VHCR
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<PUSCH_SysInfoList_SFN_VHCR_Item*>(AllocRecord(ctx, sizeof(PUSCH_SysInfoList_SFN_VHCR_Item) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<PUSCH_SysInfoList_SFN_VHCR_Item*>(AllocRecord(ctx, sizeof(PUSCH_SysInfoList_SFN_VHCR_Item)));
-    if (element == nullptr) return StatusNoMemory;
+    PUSCH_SysInfoList_SFN_VHCR_Item* element = &items[i];
     InitPUSCH_SysInfoList_SFN_VHCR_Item(element);
-    int status = DecodePUSCH_SysInfoList_SFN_VHCR_Item(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleasePUSCH_SysInfoList_SFN_VHCR_Item(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodePUSCH_SysInfoList_SFN_VHCR_Item(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleasePUSCH_SysInfoList_SFN_VHCR(PUSCH_SysInfoList_SFN_VHCR* v) {
-  ReleaseValueList(v, [](void* element) { ReleasePUSCH_SysInfoList_SFN_VHCR_Item(static_cast<PUSCH_SysInfoList_SFN_VHCR_Item*>(element)); });
 }
 
 int DecodePrimaryCCPCH_Info_LCR_r4_ext(PerContext* ctx, PrimaryCCPCH_Info_LCR_r4_ext* v) {
@@ -6919,21 +5276,6 @@ int DecodeSecondaryCCPCH_Info_modeSpecificInfo(PerContext* ctx, SecondaryCCPCH_I
   return StatusOutOfRange;
 }
 
-void ReleaseSecondaryCCPCH_Info_modeSpecificInfo(SecondaryCCPCH_Info_modeSpecificInfo* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseSecondaryCCPCH_Info_modeSpecificInfo_tdd(static_cast<SecondaryCCPCH_Info_modeSpecificInfo_tdd*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitSecondaryCCPCH_Info(SecondaryCCPCH_Info* v) {
   InitSecondaryCCPCH_Info_modeSpecificInfo(&v->modeSpecificInfo);
 }
@@ -6941,10 +5283,6 @@ void InitSecondaryCCPCH_Info(SecondaryCCPCH_Info* v) {
 int DecodeSecondaryCCPCH_Info(PerContext* ctx, SecondaryCCPCH_Info* v) {
   PER_TRY(DecodeSecondaryCCPCH_Info_modeSpecificInfo(ctx, &v->modeSpecificInfo));
   return StatusOk;
-}
-
-void ReleaseSecondaryCCPCH_Info(SecondaryCCPCH_Info* v) {
-  ReleaseSecondaryCCPCH_Info_modeSpecificInfo(&v->modeSpecificInfo);
 }
 
 void InitSCCPCH_SystemInformation(SCCPCH_SystemInformation* v) {
@@ -6970,17 +5308,9 @@ int DecodeSCCPCH_SystemInformation(PerContext* ctx, SCCPCH_SystemInformation* v)
   return StatusOk;
 }
 
-void ReleaseSCCPCH_SystemInformation(SCCPCH_SystemInformation* v) {
-  ReleaseSecondaryCCPCH_Info(&v->secondaryCCPCH_Info);
-  if (v->presence & (1u << 0)) ReleaseTFCS(&v->tfcs);
-  if (v->presence & (1u << 1)) ReleaseFACH_PCH_InformationList(&v->fach_PCH_InformationList);
-  if (v->presence & (1u << 2)) ReleasePICH_Info(&v->pich_Info);
-}
-
 void InitSCCPCH_SystemInformationList(SCCPCH_SystemInformationList* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeSCCPCH_SystemInformationList(PerContext* ctx, SCCPCH_SystemInformationList* v) {
@@ -6988,27 +5318,18 @@ int DecodeSCCPCH_SystemInformationList(PerContext* ctx, SCCPCH_SystemInformation
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<SCCPCH_SystemInformation*>(AllocRecord(ctx, sizeof(SCCPCH_SystemInformation) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<SCCPCH_SystemInformation*>(AllocRecord(ctx, sizeof(SCCPCH_SystemInformation)));
-    if (element == nullptr) return StatusNoMemory;
+    SCCPCH_SystemInformation* element = &items[i];
     InitSCCPCH_SystemInformation(element);
-    int status = DecodeSCCPCH_SystemInformation(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseSCCPCH_SystemInformation(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeSCCPCH_SystemInformation(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseSCCPCH_SystemInformationList(SCCPCH_SystemInformationList* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseSCCPCH_SystemInformation(static_cast<SCCPCH_SystemInformation*>(element)); });
 }
 
 void InitSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo(SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo* v) {
@@ -7039,22 +5360,6 @@ int DecodeSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo(PerContext* ctx, Seco
   return StatusOutOfRange;
 }
 
-void ReleaseSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo(SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      ReleaseSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd384(static_cast<SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd384*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd768(static_cast<SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd768*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitSecondaryCCPCH_Info_HCR_VHCR_r7(SecondaryCCPCH_Info_HCR_VHCR_r7* v) {
   InitSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo(&v->modeSpecificInfo);
 }
@@ -7062,10 +5367,6 @@ void InitSecondaryCCPCH_Info_HCR_VHCR_r7(SecondaryCCPCH_Info_HCR_VHCR_r7* v) {
 int DecodeSecondaryCCPCH_Info_HCR_VHCR_r7(PerContext* ctx, SecondaryCCPCH_Info_HCR_VHCR_r7* v) {
   PER_TRY(DecodeSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo(ctx, &v->modeSpecificInfo));
   return StatusOk;
-}
-
-void ReleaseSecondaryCCPCH_Info_HCR_VHCR_r7(SecondaryCCPCH_Info_HCR_VHCR_r7* v) {
-  ReleaseSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo(&v->modeSpecificInfo);
 }
 
 void InitSCCPCH_SystemInformation_HCR_VHCR_r7(SCCPCH_SystemInformation_HCR_VHCR_r7* v) {
@@ -7091,17 +5392,9 @@ int DecodeSCCPCH_SystemInformation_HCR_VHCR_r7(PerContext* ctx, SCCPCH_SystemInf
   return StatusOk;
 }
 
-void ReleaseSCCPCH_SystemInformation_HCR_VHCR_r7(SCCPCH_SystemInformation_HCR_VHCR_r7* v) {
-  ReleaseSecondaryCCPCH_Info_HCR_VHCR_r7(&v->secondaryCCPCH_Info);
-  if (v->presence & (1u << 0)) ReleaseTFCS(&v->tfcs);
-  if (v->presence & (1u << 1)) ReleaseFACH_PCH_InformationList(&v->fach_PCH_InformationList);
-  if (v->presence & (1u << 2)) ReleasePICH_Info_HCR_VHCR_r7(&v->pich_Info);
-}
-
 void InitSCCPCH_SystemInformationList_HCR_VHCR_r7(SCCPCH_SystemInformationList_HCR_VHCR_r7* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeSCCPCH_SystemInformationList_HCR_VHCR_r7(PerContext* ctx, SCCPCH_SystemInformationList_HCR_VHCR_r7* v) {
@@ -7109,27 +5402,18 @@ int DecodeSCCPCH_SystemInformationList_HCR_VHCR_r7(PerContext* ctx, SCCPCH_Syste
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<SCCPCH_SystemInformation_HCR_VHCR_r7*>(AllocRecord(ctx, sizeof(SCCPCH_SystemInformation_HCR_VHCR_r7) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<SCCPCH_SystemInformation_HCR_VHCR_r7*>(AllocRecord(ctx, sizeof(SCCPCH_SystemInformation_HCR_VHCR_r7)));
-    if (element == nullptr) return StatusNoMemory;
+    SCCPCH_SystemInformation_HCR_VHCR_r7* element = &items[i];
     InitSCCPCH_SystemInformation_HCR_VHCR_r7(element);
-    int status = DecodeSCCPCH_SystemInformation_HCR_VHCR_r7(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseSCCPCH_SystemInformation_HCR_VHCR_r7(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeSCCPCH_SystemInformation_HCR_VHCR_r7(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseSCCPCH_SystemInformationList_HCR_VHCR_r7(SCCPCH_SystemInformationList_HCR_VHCR_r7* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseSCCPCH_SystemInformation_HCR_VHCR_r7(static_cast<SCCPCH_SystemInformation_HCR_VHCR_r7*>(element)); });
 }
 
 void InitSecondaryCCPCH_Info_LCR_r4_ext(SecondaryCCPCH_Info_LCR_r4_ext* v) {
@@ -7139,10 +5423,6 @@ void InitSecondaryCCPCH_Info_LCR_r4_ext(SecondaryCCPCH_Info_LCR_r4_ext* v) {
 int DecodeSecondaryCCPCH_Info_LCR_r4_ext(PerContext* ctx, SecondaryCCPCH_Info_LCR_r4_ext* v) {
   PER_TRY(DecodeIndividualTimeslotInfo_LCR_r4_ext(ctx, &v->individualTimeslotLCR_Ext));
   return StatusOk;
-}
-
-void ReleaseSecondaryCCPCH_Info_LCR_r4_ext(SecondaryCCPCH_Info_LCR_r4_ext* v) {
-  ReleaseIndividualTimeslotInfo_LCR_r4_ext(&v->individualTimeslotLCR_Ext);
 }
 
 void InitSCCPCH_SystemInformation_LCR_r4_ext(SCCPCH_SystemInformation_LCR_r4_ext* v) {
@@ -7160,15 +5440,9 @@ int DecodeSCCPCH_SystemInformation_LCR_r4_ext(PerContext* ctx, SCCPCH_SystemInfo
   return StatusOk;
 }
 
-void ReleaseSCCPCH_SystemInformation_LCR_r4_ext(SCCPCH_SystemInformation_LCR_r4_ext* v) {
-  ReleaseSecondaryCCPCH_Info_LCR_r4_ext(&v->secondaryCCPCH_LCR_Extensions);
-  if (v->presence & (1u << 0)) ReleasePICH_Info_LCR_r4(&v->pich_Info);
-}
-
 void InitSCCPCH_SystemInformationList_LCR_r4_ext(SCCPCH_SystemInformationList_LCR_r4_ext* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeSCCPCH_SystemInformationList_LCR_r4_ext(PerContext* ctx, SCCPCH_SystemInformationList_LCR_r4_ext* v) {
@@ -7176,27 +5450,18 @@ int DecodeSCCPCH_SystemInformationList_LCR_r4_ext(PerContext* ctx, SCCPCH_System
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<SCCPCH_SystemInformation_LCR_r4_ext*>(AllocRecord(ctx, sizeof(SCCPCH_SystemInformation_LCR_r4_ext) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<SCCPCH_SystemInformation_LCR_r4_ext*>(AllocRecord(ctx, sizeof(SCCPCH_SystemInformation_LCR_r4_ext)));
-    if (element == nullptr) return StatusNoMemory;
+    SCCPCH_SystemInformation_LCR_r4_ext* element = &items[i];
     InitSCCPCH_SystemInformation_LCR_r4_ext(element);
-    int status = DecodeSCCPCH_SystemInformation_LCR_r4_ext(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseSCCPCH_SystemInformation_LCR_r4_ext(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeSCCPCH_SystemInformation_LCR_r4_ext(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseSCCPCH_SystemInformationList_LCR_r4_ext(SCCPCH_SystemInformationList_LCR_r4_ext* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseSCCPCH_SystemInformation_LCR_r4_ext(static_cast<SCCPCH_SystemInformation_LCR_r4_ext*>(element)); });
 }
 
 void InitSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo(SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo* v) {
@@ -7235,25 +5500,6 @@ int DecodeSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo(PerContext* ctx, Secondary
   return StatusOutOfRange;
 }
 
-void ReleaseSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo(SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd384(static_cast<SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd384*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 3:
-      ReleaseSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd128(static_cast<SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd128*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitSecondaryCCPCHInfo_MBMS_r6(SecondaryCCPCHInfo_MBMS_r6* v) {
   InitSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo(&v->modeSpecificInfo);
 }
@@ -7261,10 +5507,6 @@ void InitSecondaryCCPCHInfo_MBMS_r6(SecondaryCCPCHInfo_MBMS_r6* v) {
 int DecodeSecondaryCCPCHInfo_MBMS_r6(PerContext* ctx, SecondaryCCPCHInfo_MBMS_r6* v) {
   PER_TRY(DecodeSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo(ctx, &v->modeSpecificInfo));
   return StatusOk;
-}
-
-void ReleaseSecondaryCCPCHInfo_MBMS_r6(SecondaryCCPCHInfo_MBMS_r6* v) {
-  ReleaseSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo(&v->modeSpecificInfo);
 }
 
 void InitSCCPCH_SystemInformation_MBMS_r6_fachCarryingMCCH(SCCPCH_SystemInformation_MBMS_r6_fachCarryingMCCH* v) {
@@ -7278,10 +5520,6 @@ int DecodeSCCPCH_SystemInformation_MBMS_r6_fachCarryingMCCH(PerContext* ctx, SCC
   return StatusOk;
 }
 
-void ReleaseSCCPCH_SystemInformation_MBMS_r6_fachCarryingMCCH(SCCPCH_SystemInformation_MBMS_r6_fachCarryingMCCH* v) {
-  ReleaseTransportFormatSet(&v->mcch_transportFormatSet);
-}
-
 void InitSCCPCH_SystemInformation_MBMS_r6_fachCarryingMSCH(SCCPCH_SystemInformation_MBMS_r6_fachCarryingMSCH* v) {
   InitTransportFormatSet(&v->msch_transportFormatSet);
   InitMBMS_MSCH_ConfigurationInfo_r6(&v->dummy);
@@ -7291,10 +5529,6 @@ int DecodeSCCPCH_SystemInformation_MBMS_r6_fachCarryingMSCH(PerContext* ctx, SCC
   PER_TRY(DecodeTransportFormatSet(ctx, &v->msch_transportFormatSet));
   PER_TRY(DecodeMBMS_MSCH_ConfigurationInfo_r6(ctx, &v->dummy));
   return StatusOk;
-}
-
-void ReleaseSCCPCH_SystemInformation_MBMS_r6_fachCarryingMSCH(SCCPCH_SystemInformation_MBMS_r6_fachCarryingMSCH* v) {
-  ReleaseTransportFormatSet(&v->msch_transportFormatSet);
 }
 
 void InitSCCPCH_SystemInformation_MBMS_r6(SCCPCH_SystemInformation_MBMS_r6* v) {
@@ -7318,14 +5552,6 @@ int DecodeSCCPCH_SystemInformation_MBMS_r6(PerContext* ctx, SCCPCH_SystemInforma
     PER_TRY(DecodeSCCPCH_SystemInformation_MBMS_r6_fachCarryingMSCH(ctx, &v->fachCarryingMSCH));
   }
   return StatusOk;
-}
-
-void ReleaseSCCPCH_SystemInformation_MBMS_r6(SCCPCH_SystemInformation_MBMS_r6* v) {
-  ReleaseSecondaryCCPCHInfo_MBMS_r6(&v->secondaryCCPCHInfo_MBMS);
-  ReleaseTFCS(&v->transportFormatCombinationSet);
-  ReleaseSCCPCH_SystemInformation_MBMS_r6_fachCarryingMCCH(&v->fachCarryingMCCH);
-  if (v->presence & (1u << 0)) ReleaseMBMS_FACHCarryingMTCH_List(&v->fachCarryingMTCH_List);
-  if (v->presence & (1u << 1)) ReleaseSCCPCH_SystemInformation_MBMS_r6_fachCarryingMSCH(&v->fachCarryingMSCH);
 }
 
 void InitSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo(SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo* v) {
@@ -7370,29 +5596,6 @@ int DecodeSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo(PerContext* ctx, Secondary
   return StatusOutOfRange;
 }
 
-void ReleaseSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo(SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384(static_cast<SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 3:
-      ReleaseSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768(static_cast<SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 4:
-      ReleaseSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128(static_cast<SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitSecondaryCCPCHInfo_MBMS_r7(SecondaryCCPCHInfo_MBMS_r7* v) {
   InitSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo(&v->modeSpecificInfo);
 }
@@ -7400,10 +5603,6 @@ void InitSecondaryCCPCHInfo_MBMS_r7(SecondaryCCPCHInfo_MBMS_r7* v) {
 int DecodeSecondaryCCPCHInfo_MBMS_r7(PerContext* ctx, SecondaryCCPCHInfo_MBMS_r7* v) {
   PER_TRY(DecodeSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo(ctx, &v->modeSpecificInfo));
   return StatusOk;
-}
-
-void ReleaseSecondaryCCPCHInfo_MBMS_r7(SecondaryCCPCHInfo_MBMS_r7* v) {
-  ReleaseSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo(&v->modeSpecificInfo);
 }
 
 void InitSCCPCH_SystemInformation_MBMS_r7_fachCarryingMCCH(SCCPCH_SystemInformation_MBMS_r7_fachCarryingMCCH* v) {
@@ -7417,10 +5616,6 @@ int DecodeSCCPCH_SystemInformation_MBMS_r7_fachCarryingMCCH(PerContext* ctx, SCC
   return StatusOk;
 }
 
-void ReleaseSCCPCH_SystemInformation_MBMS_r7_fachCarryingMCCH(SCCPCH_SystemInformation_MBMS_r7_fachCarryingMCCH* v) {
-  ReleaseTransportFormatSet(&v->mcch_transportFormatSet);
-}
-
 void InitSCCPCH_SystemInformation_MBMS_r7_fachCarryingMSCH(SCCPCH_SystemInformation_MBMS_r7_fachCarryingMSCH* v) {
   InitTransportFormatSet(&v->msch_transportFormatSet);
 }
@@ -7428,10 +5623,6 @@ void InitSCCPCH_SystemInformation_MBMS_r7_fachCarryingMSCH(SCCPCH_SystemInformat
 int DecodeSCCPCH_SystemInformation_MBMS_r7_fachCarryingMSCH(PerContext* ctx, SCCPCH_SystemInformation_MBMS_r7_fachCarryingMSCH* v) {
   PER_TRY(DecodeTransportFormatSet(ctx, &v->msch_transportFormatSet));
   return StatusOk;
-}
-
-void ReleaseSCCPCH_SystemInformation_MBMS_r7_fachCarryingMSCH(SCCPCH_SystemInformation_MBMS_r7_fachCarryingMSCH* v) {
-  ReleaseTransportFormatSet(&v->msch_transportFormatSet);
 }
 
 void InitSCCPCH_SystemInformation_MBMS_r7(SCCPCH_SystemInformation_MBMS_r7* v) {
@@ -7455,14 +5646,6 @@ int DecodeSCCPCH_SystemInformation_MBMS_r7(PerContext* ctx, SCCPCH_SystemInforma
     PER_TRY(DecodeSCCPCH_SystemInformation_MBMS_r7_fachCarryingMSCH(ctx, &v->fachCarryingMSCH));
   }
   return StatusOk;
-}
-
-void ReleaseSCCPCH_SystemInformation_MBMS_r7(SCCPCH_SystemInformation_MBMS_r7* v) {
-  ReleaseSecondaryCCPCHInfo_MBMS_r7(&v->secondaryCCPCHInfo_MBMS);
-  ReleaseTFCS(&v->transportFormatCombinationSet);
-  ReleaseSCCPCH_SystemInformation_MBMS_r7_fachCarryingMCCH(&v->fachCarryingMCCH);
-  if (v->presence & (1u << 0)) ReleaseMBMS_FACHCarryingMTCH_List(&v->fachCarryingMTCH_List);
-  if (v->presence & (1u << 1)) ReleaseSCCPCH_SystemInformation_MBMS_r7_fachCarryingMSCH(&v->fachCarryingMSCH);
 }
 
 void InitSF256_AndCodeNumber(SF256_AndCodeNumber* v) {
@@ -7559,10 +5742,6 @@ int DecodeSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd128(PerContext* ctx, Se
   return StatusOk;
 }
 
-void ReleaseSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd128(SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd128* v) {
-  ReleaseDownlinkTimeslotsCodes_LCR_r4(&v->downlinkTimeslotsCodes);
-}
-
 void InitSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd384(SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd384* v) {
   InitCommonTimeslotInfoMBMS(&v->commonTimeslotInfoMBMS);
   InitDownlinkTimeslotsCodes(&v->downlinkTimeslotsCodes);
@@ -7572,10 +5751,6 @@ int DecodeSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd384(PerContext* ctx, Se
   PER_TRY(DecodeCommonTimeslotInfoMBMS(ctx, &v->commonTimeslotInfoMBMS));
   PER_TRY(DecodeDownlinkTimeslotsCodes(ctx, &v->downlinkTimeslotsCodes));
   return StatusOk;
-}
-
-void ReleaseSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd384(SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd384* v) {
-  ReleaseDownlinkTimeslotsCodes(&v->downlinkTimeslotsCodes);
 }
 
 void InitSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd_modulation(SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd_modulation* v) {
@@ -7650,10 +5825,6 @@ int DecodeSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128(PerContext* ctx, Se
   return StatusOk;
 }
 
-void ReleaseSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128(SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128* v) {
-  ReleaseDownlinkTimeslotsCodes_LCR_r4(&v->downlinkTimeslotsCodes);
-}
-
 void InitSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384(SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384* v) {
   InitCommonTimeslotInfoMBMS(&v->commonTimeslotInfoMBMS);
   InitDownlinkTimeslotsCodes_r7(&v->downlinkTimeslotsCodes);
@@ -7664,10 +5835,6 @@ int DecodeSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384(PerContext* ctx, Se
   PER_TRY(DecodeDownlinkTimeslotsCodes_r7(ctx, &v->downlinkTimeslotsCodes));
   PER_TRY(DecodeEnumerated(ctx, 2, &v->modulation));
   return StatusOk;
-}
-
-void ReleaseSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384(SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384* v) {
-  ReleaseDownlinkTimeslotsCodes_r7(&v->downlinkTimeslotsCodes);
 }
 
 void InitSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768(SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768* v) {
@@ -7682,10 +5849,6 @@ int DecodeSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768(PerContext* ctx, Se
   return StatusOk;
 }
 
-void ReleaseSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768(SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768* v) {
-  ReleaseDownlinkTimeslotsCodes_VHCR(&v->downlinkTimeslotsCodes);
-}
-
 void InitSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd384(SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd384* v) {
   InitIndividualTimeslotInfo_r7(&v->individualTimeslotInfo);
   InitSCCPCH_ChannelisationCodeList(&v->channelisationCode);
@@ -7697,10 +5860,6 @@ int DecodeSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd384(PerContext* ct
   return StatusOk;
 }
 
-void ReleaseSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd384(SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd384* v) {
-  ReleaseIndividualTimeslotInfo_r7(&v->individualTimeslotInfo);
-}
-
 void InitSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd768(SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd768* v) {
   InitIndividualTimeslotInfo_VHCR(&v->individualTimeslotInfo);
   InitSCCPCH_ChannelisationCodeList_VHCR(&v->channelisationCode);
@@ -7710,10 +5869,6 @@ int DecodeSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd768(PerContext* ct
   PER_TRY(DecodeIndividualTimeslotInfo_VHCR(ctx, &v->individualTimeslotInfo));
   PER_TRY(DecodeSCCPCH_ChannelisationCodeList_VHCR(ctx, &v->channelisationCode));
   return StatusOk;
-}
-
-void ReleaseSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd768(SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd768* v) {
-  ReleaseIndividualTimeslotInfo_VHCR(&v->individualTimeslotInfo);
 }
 
 void InitSecondaryCPICH_Info(SecondaryCPICH_Info* v) {
@@ -7778,11 +5933,6 @@ int DecodeSecondaryCCPCH_Info_modeSpecificInfo_tdd(PerContext* ctx, SecondaryCCP
   return StatusOk;
 }
 
-void ReleaseSecondaryCCPCH_Info_modeSpecificInfo_tdd(SecondaryCCPCH_Info_modeSpecificInfo_tdd* v) {
-  ReleaseCommonTimeslotInfoSCCPCH(&v->commonTimeslotInfo);
-  ReleaseIndividualTimeslotInfo(&v->individualTimeslotInfo);
-}
-
 void InitSignalledGainFactors_modeSpecificInfo(SignalledGainFactors_modeSpecificInfo* v) {
   v->tag = 0;
   v->ptr = nullptr;
@@ -7806,17 +5956,6 @@ int DecodeSignalledGainFactors_modeSpecificInfo(PerContext* ctx, SignalledGainFa
   return StatusOutOfRange;
 }
 
-void ReleaseSignalledGainFactors_modeSpecificInfo(SignalledGainFactors_modeSpecificInfo* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitSignalledGainFactors(SignalledGainFactors* v) {
   v->presence = 0;
   InitSignalledGainFactors_modeSpecificInfo(&v->modeSpecificInfo);
@@ -7830,10 +5969,6 @@ int DecodeSignalledGainFactors(PerContext* ctx, SignalledGainFactors* v) {
     PER_TRY(DecodeUInt8(ctx, 0, 3, &v->referenceTFC_ID));
   }
   return StatusOk;
-}
-
-void ReleaseSignalledGainFactors(SignalledGainFactors* v) {
-  ReleaseSignalledGainFactors_modeSpecificInfo(&v->modeSpecificInfo);
 }
 
 int DecodeSignalledGainFactors_modeSpecificInfo_fdd(PerContext* ctx, SignalledGainFactors_modeSpecificInfo_fdd* v) {
@@ -7869,22 +6004,6 @@ int DecodeTFCI_Field2_Information(PerContext* ctx, TFCI_Field2_Information* v) {
   return StatusOutOfRange;
 }
 
-void ReleaseTFCI_Field2_Information(TFCI_Field2_Information* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      ReleaseTFCI_RangeList(static_cast<TFCI_RangeList*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseExplicitTFCS_Configuration(static_cast<ExplicitTFCS_Configuration*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitSplitTFCI_Signalling(SplitTFCI_Signalling* v) {
   v->presence = 0;
   InitExplicitTFCS_Configuration(&v->tfci_Field1_Information);
@@ -7906,11 +6025,6 @@ int DecodeSplitTFCI_Signalling(PerContext* ctx, SplitTFCI_Signalling* v) {
     PER_TRY(DecodeTFCI_Field2_Information(ctx, &v->tfci_Field2_Information));
   }
   return StatusOk;
-}
-
-void ReleaseSplitTFCI_Signalling(SplitTFCI_Signalling* v) {
-  if (v->presence & (1u << 2)) ReleaseExplicitTFCS_Configuration(&v->tfci_Field1_Information);
-  if (v->presence & (1u << 3)) ReleaseTFCI_Field2_Information(&v->tfci_Field2_Information);
 }
 
 void InitSysInfoType5_modeSpecificInfo(SysInfoType5_modeSpecificInfo* v) {
@@ -7940,21 +6054,6 @@ int DecodeSysInfoType5_modeSpecificInfo(PerContext* ctx, SysInfoType5_modeSpecif
   return StatusOutOfRange;
 }
 
-void ReleaseSysInfoType5_modeSpecificInfo(SysInfoType5_modeSpecificInfo* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseSysInfoType5_modeSpecificInfo_tdd(static_cast<SysInfoType5_modeSpecificInfo_tdd*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitSysInfoType5_v4b0ext_IEs_tdd128SpecificInfo(SysInfoType5_v4b0ext_IEs_tdd128SpecificInfo* v) {
   v->presence = 0;
   InitPUSCH_SysInfoList_SFN_LCR_r4(&v->pusch_SysInfoList_SFN);
@@ -7975,12 +6074,6 @@ int DecodeSysInfoType5_v4b0ext_IEs_tdd128SpecificInfo(PerContext* ctx, SysInfoTy
   }
   PER_TRY(DecodeSCCPCH_SystemInformationList_LCR_r4_ext(ctx, &v->sCCPCH_LCR_ExtensionsList));
   return StatusOk;
-}
-
-void ReleaseSysInfoType5_v4b0ext_IEs_tdd128SpecificInfo(SysInfoType5_v4b0ext_IEs_tdd128SpecificInfo* v) {
-  if (v->presence & (1u << 0)) ReleasePUSCH_SysInfoList_SFN_LCR_r4(&v->pusch_SysInfoList_SFN);
-  if (v->presence & (1u << 1)) ReleasePDSCH_SysInfoList_SFN_LCR_r4(&v->pdsch_SysInfoList_SFN);
-  ReleaseSCCPCH_SystemInformationList_LCR_r4_ext(&v->sCCPCH_LCR_ExtensionsList);
 }
 
 void InitSysInfoType5_v4b0ext_IEs(SysInfoType5_v4b0ext_IEs* v) {
@@ -8009,11 +6102,6 @@ int DecodeSysInfoType5_v4b0ext_IEs(PerContext* ctx, SysInfoType5_v4b0ext_IEs* v)
   return StatusOk;
 }
 
-void ReleaseSysInfoType5_v4b0ext_IEs(SysInfoType5_v4b0ext_IEs* v) {
-  if (v->presence & (1u << 2)) ReleasePRACH_SystemInformationList_LCR_r4(&v->prach_SystemInformationList_LCR_r4);
-  if (v->presence & (1u << 3)) ReleaseSysInfoType5_v4b0ext_IEs_tdd128SpecificInfo(&v->tdd128SpecificInfo);
-}
-
 void InitSysInfoType5_v590ext_IEs_hcr_r5_SpecificInfo(SysInfoType5_v590ext_IEs_hcr_r5_SpecificInfo* v) {
   v->presence = 0;
   InitPUSCH_SysInfoList_SFN_HCR_r5(&v->pusch_SysInfoList_SFN);
@@ -8031,11 +6119,6 @@ int DecodeSysInfoType5_v590ext_IEs_hcr_r5_SpecificInfo(PerContext* ctx, SysInfoT
   return StatusOk;
 }
 
-void ReleaseSysInfoType5_v590ext_IEs_hcr_r5_SpecificInfo(SysInfoType5_v590ext_IEs_hcr_r5_SpecificInfo* v) {
-  if (v->presence & (1u << 0)) ReleasePUSCH_SysInfoList_SFN_HCR_r5(&v->pusch_SysInfoList_SFN);
-  if (v->presence & (1u << 1)) ReleasePDSCH_SysInfoList_SFN_HCR_r5(&v->pdsch_SysInfoList_SFN);
-}
-
 void InitSysInfoType5_v590ext_IEs(SysInfoType5_v590ext_IEs* v) {
   v->presence = 0;
   InitSysInfoType5_v590ext_IEs_hcr_r5_SpecificInfo(&v->hcr_r5_SpecificInfo);
@@ -8047,10 +6130,6 @@ int DecodeSysInfoType5_v590ext_IEs(PerContext* ctx, SysInfoType5_v590ext_IEs* v)
     PER_TRY(DecodeSysInfoType5_v590ext_IEs_hcr_r5_SpecificInfo(ctx, &v->hcr_r5_SpecificInfo));
   }
   return StatusOk;
-}
-
-void ReleaseSysInfoType5_v590ext_IEs(SysInfoType5_v590ext_IEs* v) {
-  if (v->presence & (1u << 0)) ReleaseSysInfoType5_v590ext_IEs_hcr_r5_SpecificInfo(&v->hcr_r5_SpecificInfo);
 }
 
 int DecodeSysInfoType5_v650ext_IEs(PerContext* ctx, SysInfoType5_v650ext_IEs* v) {
@@ -8098,21 +6177,6 @@ int DecodeSysInfoType5_v690ext_IEs_sccpch_SystemInformation_MBMS(PerContext* ctx
   return StatusOutOfRange;
 }
 
-void ReleaseSysInfoType5_v690ext_IEs_sccpch_SystemInformation_MBMS(SysInfoType5_v690ext_IEs_sccpch_SystemInformation_MBMS* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseSCCPCH_SystemInformation_MBMS_r6(static_cast<SCCPCH_SystemInformation_MBMS_r6*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitSysInfoType5_v690ext_IEs(SysInfoType5_v690ext_IEs* v) {
   v->presence = 0;
   InitSysInfoType5_v690ext_IEs_sccpch_SystemInformation_MBMS(&v->sccpch_SystemInformation_MBMS);
@@ -8134,11 +6198,6 @@ int DecodeSysInfoType5_v690ext_IEs(PerContext* ctx, SysInfoType5_v690ext_IEs* v)
     PER_TRY(DecodeEnumerated(ctx, 6, &v->cBS_DRX_Level1Information_extension));
   }
   return StatusOk;
-}
-
-void ReleaseSysInfoType5_v690ext_IEs(SysInfoType5_v690ext_IEs* v) {
-  if (v->presence & (1u << 1)) ReleaseSysInfoType5_v690ext_IEs_sccpch_SystemInformation_MBMS(&v->sccpch_SystemInformation_MBMS);
-  if (v->presence & (1u << 2)) ReleaseAdditionalPRACH_TF_and_TFCS_CCCH_List(&v->additionalPRACH_TF_and_TFCS_CCCH_List);
 }
 
 void InitSysInfoType5_v770ext_IEs_modeSpecificInfo(SysInfoType5_v770ext_IEs_modeSpecificInfo* v) {
@@ -8177,26 +6236,6 @@ int DecodeSysInfoType5_v770ext_IEs_modeSpecificInfo(PerContext* ctx, SysInfoType
   return StatusOutOfRange;
 }
 
-void ReleaseSysInfoType5_v770ext_IEs_modeSpecificInfo(SysInfoType5_v770ext_IEs_modeSpecificInfo* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      ReleaseSysInfoType5_v770ext_IEs_modeSpecificInfo_fdd(static_cast<SysInfoType5_v770ext_IEs_modeSpecificInfo_fdd*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768(static_cast<SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    case 3:
-      ReleaseSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd128(static_cast<SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd128*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitSysInfoType5_v770ext_IEs_sccpch_SystemInformation_MBMS(SysInfoType5_v770ext_IEs_sccpch_SystemInformation_MBMS* v) {
   v->tag = 0;
   v->ptr = nullptr;
@@ -8217,18 +6256,6 @@ int DecodeSysInfoType5_v770ext_IEs_sccpch_SystemInformation_MBMS(PerContext* ctx
   return StatusOutOfRange;
 }
 
-void ReleaseSysInfoType5_v770ext_IEs_sccpch_SystemInformation_MBMS(SysInfoType5_v770ext_IEs_sccpch_SystemInformation_MBMS* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      ReleaseSCCPCH_SystemInformation_MBMS_r7(static_cast<SCCPCH_SystemInformation_MBMS_r7*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 int DecodeTDD_MBSFNTSlotInfo(PerContext* ctx, TDD_MBSFNTSlotInfo* v) {
   PER_TRY(DecodeUInt8(ctx, 0, 14, &v->timeSlotNumber));
   PER_TRY(DecodeUInt8(ctx, 0, 127, &v->cellParametersID));
@@ -8237,8 +6264,7 @@ int DecodeTDD_MBSFNTSlotInfo(PerContext* ctx, TDD_MBSFNTSlotInfo* v) {
 
 void InitTDD_MBSFNInformation(TDD_MBSFNInformation* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeTDD_MBSFNInformation(PerContext* ctx, TDD_MBSFNInformation* v) {
@@ -8246,25 +6272,17 @@ int DecodeTDD_MBSFNInformation(PerContext* ctx, TDD_MBSFNInformation* v) {
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<TDD_MBSFNTSlotInfo*>(AllocRecord(ctx, sizeof(TDD_MBSFNTSlotInfo) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<TDD_MBSFNTSlotInfo*>(AllocRecord(ctx, sizeof(TDD_MBSFNTSlotInfo)));
-    if (element == nullptr) return StatusNoMemory;
-    int status = DecodeTDD_MBSFNTSlotInfo(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        FreeRecord(element);
-      }
-      return status;
-    }
+    TDD_MBSFNTSlotInfo* element = &items[i];
+    PER_TRY(DecodeTDD_MBSFNTSlotInfo(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseTDD_MBSFNInformation(TDD_MBSFNInformation* v) {
-  ReleaseValueList(v, nullptr);
 }
 
 void InitSysInfoType5_v770ext_IEs(SysInfoType5_v770ext_IEs* v) {
@@ -8292,13 +6310,6 @@ int DecodeSysInfoType5_v770ext_IEs(PerContext* ctx, SysInfoType5_v770ext_IEs* v)
   return StatusOk;
 }
 
-void ReleaseSysInfoType5_v770ext_IEs(SysInfoType5_v770ext_IEs* v) {
-  if (v->presence & (1u << 0)) ReleaseSysInfoType5_v770ext_IEs_modeSpecificInfo(&v->modeSpecificInfo);
-  if (v->presence & (1u << 1)) ReleaseSCCPCH_SystemInformationList_HCR_VHCR_r7(&v->sccpch_SystemInformationList);
-  if (v->presence & (1u << 2)) ReleaseSysInfoType5_v770ext_IEs_sccpch_SystemInformation_MBMS(&v->sccpch_SystemInformation_MBMS);
-  if (v->presence & (1u << 3)) ReleaseTDD_MBSFNInformation(&v->tDD_MBSFNInformation);
-}
-
 int DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(PerContext* ctx, SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions* v) {
   (void)ctx;
   (void)v;
@@ -8319,10 +6330,6 @@ int DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650N
   return StatusOk;
 }
 
-void ReleaseSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions(SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions* v) {
-  ReleaseSysInfoType5_v770ext_IEs(&v->sysInfoType5_v770ext);
-}
-
 void InitSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions(SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions* v) {
   v->presence = 0;
   InitSysInfoType5_v690ext_IEs(&v->sysInfoType5_v690ext);
@@ -8336,11 +6343,6 @@ int DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650N
     PER_TRY(DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions(ctx, &v->v770NonCriticalExtensions));
   }
   return StatusOk;
-}
-
-void ReleaseSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions(SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions* v) {
-  ReleaseSysInfoType5_v690ext_IEs(&v->sysInfoType5_v690ext);
-  if (v->presence & (1u << 0)) ReleaseSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions(&v->v770NonCriticalExtensions);
 }
 
 void InitSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions(SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions* v) {
@@ -8360,10 +6362,6 @@ int DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650N
   return StatusOk;
 }
 
-void ReleaseSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions(SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions* v) {
-  if (v->presence & (1u << 1)) ReleaseSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions(&v->v690NonCriticalExtensions);
-}
-
 void InitSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions(SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions* v) {
   v->presence = 0;
   InitSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions(&v->v680NonCriticalExtensions);
@@ -8378,10 +6376,6 @@ int DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650N
     PER_TRY(DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions(ctx, &v->v680NonCriticalExtensions));
   }
   return StatusOk;
-}
-
-void ReleaseSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions(SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions* v) {
-  if (v->presence & (1u << 1)) ReleaseSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions(&v->v680NonCriticalExtensions);
 }
 
 void InitSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions(SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions* v) {
@@ -8401,11 +6395,6 @@ int DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions(PerCo
   return StatusOk;
 }
 
-void ReleaseSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions(SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions* v) {
-  if (v->presence & (1u << 0)) ReleaseSysInfoType5_v590ext_IEs(&v->sysInfoType5_v590ext);
-  if (v->presence & (1u << 1)) ReleaseSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions(&v->v650NonCriticalExtensions);
-}
-
 void InitSysInfoType5_v4b0NonCriticalExtensions(SysInfoType5_v4b0NonCriticalExtensions* v) {
   v->presence = 0;
   InitSysInfoType5_v4b0ext_IEs(&v->sysInfoType5_v4b0ext);
@@ -8421,11 +6410,6 @@ int DecodeSysInfoType5_v4b0NonCriticalExtensions(PerContext* ctx, SysInfoType5_v
     PER_TRY(DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions(ctx, &v->v590NonCriticalExtensions));
   }
   return StatusOk;
-}
-
-void ReleaseSysInfoType5_v4b0NonCriticalExtensions(SysInfoType5_v4b0NonCriticalExtensions* v) {
-  if (v->presence & (1u << 0)) ReleaseSysInfoType5_v4b0ext_IEs(&v->sysInfoType5_v4b0ext);
-  if (v->presence & (1u << 1)) ReleaseSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions(&v->v590NonCriticalExtensions);
 }
 
 void InitSysInfoType5(SysInfoType5* v) {
@@ -8456,14 +6440,6 @@ int DecodeSysInfoType5(PerContext* ctx, SysInfoType5* v) {
   return StatusOk;
 }
 
-void ReleaseSysInfoType5(SysInfoType5* v) {
-  ReleaseSysInfoType5_modeSpecificInfo(&v->modeSpecificInfo);
-  if (v->presence & (1u << 0)) ReleasePrimaryCCPCH_Info(&v->primaryCCPCH_Info);
-  ReleasePRACH_SystemInformationList(&v->prach_SystemInformationList);
-  ReleaseSCCPCH_SystemInformationList(&v->sCCPCH_SystemInformationList);
-  if (v->presence & (1u << 2)) ReleaseSysInfoType5_v4b0NonCriticalExtensions(&v->v4b0NonCriticalExtensions);
-}
-
 int DecodeSysInfoType5_modeSpecificInfo_fdd(PerContext* ctx, SysInfoType5_modeSpecificInfo_fdd* v) {
   PER_TRY(DecodeInt8(ctx, -22, 5, &v->aich_PowerOffset));
   return StatusOk;
@@ -8488,11 +6464,6 @@ int DecodeSysInfoType5_modeSpecificInfo_tdd(PerContext* ctx, SysInfoType5_modeSp
   return StatusOk;
 }
 
-void ReleaseSysInfoType5_modeSpecificInfo_tdd(SysInfoType5_modeSpecificInfo_tdd* v) {
-  if (v->presence & (1u << 0)) ReleasePUSCH_SysInfoList_SFN(&v->pusch_SysInfoList_SFN);
-  if (v->presence & (1u << 1)) ReleasePDSCH_SysInfoList_SFN(&v->pdsch_SysInfoList_SFN);
-}
-
 void InitSysInfoType5_v770ext_IEs_modeSpecificInfo_fdd(SysInfoType5_v770ext_IEs_modeSpecificInfo_fdd* v) {
   v->presence = 0;
   InitHS_DSCH_CommonSystemInformation(&v->hs_dsch_CommonSystemInformation);
@@ -8508,11 +6479,6 @@ int DecodeSysInfoType5_v770ext_IEs_modeSpecificInfo_fdd(PerContext* ctx, SysInfo
   return StatusOk;
 }
 
-void ReleaseSysInfoType5_v770ext_IEs_modeSpecificInfo_fdd(SysInfoType5_v770ext_IEs_modeSpecificInfo_fdd* v) {
-  ReleaseHS_DSCH_CommonSystemInformation(&v->hs_dsch_CommonSystemInformation);
-  if (v->presence & (1u << 0)) ReleaseHS_DSCH_PagingSystemInformation(&v->hs_dsch_PagingSystemInformation);
-}
-
 void InitSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd128(SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd128* v) {
   v->presence = 0;
   InitPRACH_SystemInformationList_LCR_v770ext(&v->prach_SystemInformationList);
@@ -8524,10 +6490,6 @@ int DecodeSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd128(PerContext* ctx, SysI
     PER_TRY(DecodePRACH_SystemInformationList_LCR_v770ext(ctx, &v->prach_SystemInformationList));
   }
   return StatusOk;
-}
-
-void ReleaseSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd128(SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd128* v) {
-  if (v->presence & (1u << 0)) ReleasePRACH_SystemInformationList_LCR_v770ext(&v->prach_SystemInformationList);
 }
 
 void InitSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768(SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768* v) {
@@ -8549,12 +6511,6 @@ int DecodeSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768(PerContext* ctx, SysI
     PER_TRY(DecodePRACH_SystemInformationList_VHCR_r7(ctx, &v->prach_SystemInformationList));
   }
   return StatusOk;
-}
-
-void ReleaseSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768(SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768* v) {
-  if (v->presence & (1u << 0)) ReleasePUSCH_SysInfoList_SFN_VHCR(&v->pusch_SysInfoList_SFN);
-  if (v->presence & (1u << 1)) ReleasePDSCH_SysInfoList_VHCR_r7(&v->pdsch_SysInfoList_SFN);
-  if (v->presence & (1u << 2)) ReleasePRACH_SystemInformationList_VHCR_r7(&v->prach_SystemInformationList);
 }
 
 void InitSysInfoType6_modeSpecificInfo(SysInfoType6_modeSpecificInfo* v) {
@@ -8585,21 +6541,6 @@ int DecodeSysInfoType6_modeSpecificInfo(PerContext* ctx, SysInfoType6_modeSpecif
   return StatusOutOfRange;
 }
 
-void ReleaseSysInfoType6_modeSpecificInfo(SysInfoType6_modeSpecificInfo* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseSysInfoType6_modeSpecificInfo_tdd(static_cast<SysInfoType6_modeSpecificInfo_tdd*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitSysInfoType6_v4b0ext_IEs_tdd128SpecificInfo(SysInfoType6_v4b0ext_IEs_tdd128SpecificInfo* v) {
   v->presence = 0;
   InitPUSCH_SysInfoList_SFN_LCR_r4(&v->pusch_SysInfoList_SFN);
@@ -8622,12 +6563,6 @@ int DecodeSysInfoType6_v4b0ext_IEs_tdd128SpecificInfo(PerContext* ctx, SysInfoTy
     PER_TRY(DecodeSCCPCH_SystemInformationList_LCR_r4_ext(ctx, &v->sCCPCH_LCR_ExtensionsList));
   }
   return StatusOk;
-}
-
-void ReleaseSysInfoType6_v4b0ext_IEs_tdd128SpecificInfo(SysInfoType6_v4b0ext_IEs_tdd128SpecificInfo* v) {
-  if (v->presence & (1u << 0)) ReleasePUSCH_SysInfoList_SFN_LCR_r4(&v->pusch_SysInfoList_SFN);
-  if (v->presence & (1u << 1)) ReleasePDSCH_SysInfoList_SFN_LCR_r4(&v->pdsch_SysInfoList_SFN);
-  if (v->presence & (1u << 3)) ReleaseSCCPCH_SystemInformationList_LCR_r4_ext(&v->sCCPCH_LCR_ExtensionsList);
 }
 
 void InitSysInfoType6_v4b0ext_IEs(SysInfoType6_v4b0ext_IEs* v) {
@@ -8653,11 +6588,6 @@ int DecodeSysInfoType6_v4b0ext_IEs(PerContext* ctx, SysInfoType6_v4b0ext_IEs* v)
   return StatusOk;
 }
 
-void ReleaseSysInfoType6_v4b0ext_IEs(SysInfoType6_v4b0ext_IEs* v) {
-  if (v->presence & (1u << 1)) ReleasePRACH_SystemInformationList_LCR_r4(&v->prach_SystemInformationList_LCR_r4);
-  if (v->presence & (1u << 2)) ReleaseSysInfoType6_v4b0ext_IEs_tdd128SpecificInfo(&v->tdd128SpecificInfo);
-}
-
 void InitSysInfoType6_v590ext_IEs_hcr_r5_SpecificInfo(SysInfoType6_v590ext_IEs_hcr_r5_SpecificInfo* v) {
   v->presence = 0;
   InitPUSCH_SysInfoList_SFN_HCR_r5(&v->pusch_SysInfoList_SFN);
@@ -8675,11 +6605,6 @@ int DecodeSysInfoType6_v590ext_IEs_hcr_r5_SpecificInfo(PerContext* ctx, SysInfoT
   return StatusOk;
 }
 
-void ReleaseSysInfoType6_v590ext_IEs_hcr_r5_SpecificInfo(SysInfoType6_v590ext_IEs_hcr_r5_SpecificInfo* v) {
-  if (v->presence & (1u << 0)) ReleasePUSCH_SysInfoList_SFN_HCR_r5(&v->pusch_SysInfoList_SFN);
-  if (v->presence & (1u << 1)) ReleasePDSCH_SysInfoList_SFN_HCR_r5(&v->pdsch_SysInfoList_SFN);
-}
-
 void InitSysInfoType6_v590ext_IEs(SysInfoType6_v590ext_IEs* v) {
   v->presence = 0;
   InitSysInfoType6_v590ext_IEs_hcr_r5_SpecificInfo(&v->hcr_r5_SpecificInfo);
@@ -8691,10 +6616,6 @@ int DecodeSysInfoType6_v590ext_IEs(PerContext* ctx, SysInfoType6_v590ext_IEs* v)
     PER_TRY(DecodeSysInfoType6_v590ext_IEs_hcr_r5_SpecificInfo(ctx, &v->hcr_r5_SpecificInfo));
   }
   return StatusOk;
-}
-
-void ReleaseSysInfoType6_v590ext_IEs(SysInfoType6_v590ext_IEs* v) {
-  if (v->presence & (1u << 0)) ReleaseSysInfoType6_v590ext_IEs_hcr_r5_SpecificInfo(&v->hcr_r5_SpecificInfo);
 }
 
 int DecodeSysInfoType6_v650ext_IEs(PerContext* ctx, SysInfoType6_v650ext_IEs* v) {
@@ -8713,10 +6634,6 @@ int DecodeSysInfoType6_v690ext_IEs(PerContext* ctx, SysInfoType6_v690ext_IEs* v)
     PER_TRY(DecodeAdditionalPRACH_TF_and_TFCS_CCCH_List(ctx, &v->additionalPRACH_TF_and_TFCS_CCCH_List));
   }
   return StatusOk;
-}
-
-void ReleaseSysInfoType6_v690ext_IEs(SysInfoType6_v690ext_IEs* v) {
-  if (v->presence & (1u << 0)) ReleaseAdditionalPRACH_TF_and_TFCS_CCCH_List(&v->additionalPRACH_TF_and_TFCS_CCCH_List);
 }
 
 void InitSysInfoType6_v770ext_IEs_tdd768SpecificInfo(SysInfoType6_v770ext_IEs_tdd768SpecificInfo* v) {
@@ -8740,12 +6657,6 @@ int DecodeSysInfoType6_v770ext_IEs_tdd768SpecificInfo(PerContext* ctx, SysInfoTy
   return StatusOk;
 }
 
-void ReleaseSysInfoType6_v770ext_IEs_tdd768SpecificInfo(SysInfoType6_v770ext_IEs_tdd768SpecificInfo* v) {
-  if (v->presence & (1u << 0)) ReleasePUSCH_SysInfoList_SFN_VHCR(&v->pusch_SysInfoList_SFN);
-  if (v->presence & (1u << 1)) ReleasePDSCH_SysInfoList_VHCR_r7(&v->pdsch_SysInfoList_SFN);
-  if (v->presence & (1u << 2)) ReleasePRACH_SystemInformationList_VHCR_r7(&v->prach_SystemInformationList);
-}
-
 void InitSysInfoType6_v770ext_IEs(SysInfoType6_v770ext_IEs* v) {
   v->presence = 0;
   InitSysInfoType6_v770ext_IEs_tdd768SpecificInfo(&v->tdd768SpecificInfo);
@@ -8761,11 +6672,6 @@ int DecodeSysInfoType6_v770ext_IEs(PerContext* ctx, SysInfoType6_v770ext_IEs* v)
     PER_TRY(DecodeSCCPCH_SystemInformationList_HCR_VHCR_r7(ctx, &v->sccpch_SystemInformationList));
   }
   return StatusOk;
-}
-
-void ReleaseSysInfoType6_v770ext_IEs(SysInfoType6_v770ext_IEs* v) {
-  if (v->presence & (1u << 0)) ReleaseSysInfoType6_v770ext_IEs_tdd768SpecificInfo(&v->tdd768SpecificInfo);
-  if (v->presence & (1u << 1)) ReleaseSCCPCH_SystemInformationList_HCR_VHCR_r7(&v->sccpch_SystemInformationList);
 }
 
 int DecodeSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(PerContext* ctx, SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions* v) {
@@ -8788,10 +6694,6 @@ int DecodeSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650n
   return StatusOk;
 }
 
-void ReleaseSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions_v770NonCriticalExtensions(SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions_v770NonCriticalExtensions* v) {
-  ReleaseSysInfoType6_v770ext_IEs(&v->sysInfoType6_v770ext);
-}
-
 void InitSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions(SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions* v) {
   v->presence = 0;
   InitSysInfoType6_v690ext_IEs(&v->sysInfoType6_v690ext);
@@ -8805,11 +6707,6 @@ int DecodeSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650n
     PER_TRY(DecodeSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions_v770NonCriticalExtensions(ctx, &v->v770NonCriticalExtensions));
   }
   return StatusOk;
-}
-
-void ReleaseSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions(SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions* v) {
-  ReleaseSysInfoType6_v690ext_IEs(&v->sysInfoType6_v690ext);
-  if (v->presence & (1u << 0)) ReleaseSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions_v770NonCriticalExtensions(&v->v770NonCriticalExtensions);
 }
 
 void InitSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions(SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions* v) {
@@ -8826,10 +6723,6 @@ int DecodeSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650n
     PER_TRY(DecodeSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions(ctx, &v->v690nonCriticalExtensions));
   }
   return StatusOk;
-}
-
-void ReleaseSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions(SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions* v) {
-  if (v->presence & (1u << 1)) ReleaseSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions(&v->v690nonCriticalExtensions);
 }
 
 void InitSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions(SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions* v) {
@@ -8849,11 +6742,6 @@ int DecodeSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions(PerCo
   return StatusOk;
 }
 
-void ReleaseSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions(SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions* v) {
-  if (v->presence & (1u << 0)) ReleaseSysInfoType6_v590ext_IEs(&v->sysInfoType6_v590ext);
-  if (v->presence & (1u << 1)) ReleaseSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions(&v->v650nonCriticalExtensions);
-}
-
 void InitSysInfoType6_v4b0NonCriticalExtensions(SysInfoType6_v4b0NonCriticalExtensions* v) {
   v->presence = 0;
   InitSysInfoType6_v4b0ext_IEs(&v->sysInfoType6_v4b0ext);
@@ -8869,11 +6757,6 @@ int DecodeSysInfoType6_v4b0NonCriticalExtensions(PerContext* ctx, SysInfoType6_v
     PER_TRY(DecodeSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions(ctx, &v->v590NonCriticalExtensions));
   }
   return StatusOk;
-}
-
-void ReleaseSysInfoType6_v4b0NonCriticalExtensions(SysInfoType6_v4b0NonCriticalExtensions* v) {
-  if (v->presence & (1u << 0)) ReleaseSysInfoType6_v4b0ext_IEs(&v->sysInfoType6_v4b0ext);
-  if (v->presence & (1u << 1)) ReleaseSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions(&v->v590NonCriticalExtensions);
 }
 
 void InitSysInfoType6(SysInfoType6* v) {
@@ -8907,14 +6790,6 @@ int DecodeSysInfoType6(PerContext* ctx, SysInfoType6* v) {
   return StatusOk;
 }
 
-void ReleaseSysInfoType6(SysInfoType6* v) {
-  ReleaseSysInfoType6_modeSpecificInfo(&v->modeSpecificInfo);
-  if (v->presence & (1u << 0)) ReleasePrimaryCCPCH_Info(&v->primaryCCPCH_Info);
-  if (v->presence & (1u << 1)) ReleasePRACH_SystemInformationList(&v->prach_SystemInformationList);
-  if (v->presence & (1u << 2)) ReleaseSCCPCH_SystemInformationList(&v->sCCPCH_SystemInformationList);
-  if (v->presence & (1u << 4)) ReleaseSysInfoType6_v4b0NonCriticalExtensions(&v->v4b0NonCriticalExtensions);
-}
-
 void InitSysInfoType6_modeSpecificInfo_fdd(SysInfoType6_modeSpecificInfo_fdd* v) {
   v->presence = 0;
 }
@@ -8945,11 +6820,6 @@ int DecodeSysInfoType6_modeSpecificInfo_tdd(PerContext* ctx, SysInfoType6_modeSp
   }
   PER_TRY(DecodeOpenLoopPowerControl_TDD(ctx, &v->openLoopPowerControl_TDD));
   return StatusOk;
-}
-
-void ReleaseSysInfoType6_modeSpecificInfo_tdd(SysInfoType6_modeSpecificInfo_tdd* v) {
-  if (v->presence & (1u << 0)) ReleasePUSCH_SysInfoList_SFN(&v->pusch_SysInfoList_SFN);
-  if (v->presence & (1u << 1)) ReleasePDSCH_SysInfoList_SFN(&v->pdsch_SysInfoList_SFN);
 }
 
 void InitTDD768_PRACH_CCodeList_sf16(TDD768_PRACH_CCodeList_sf16* v) {
@@ -9077,8 +6947,7 @@ int DecodeTFCI_Range(PerContext* ctx, TFCI_Range* v) {
 
 void InitTFCI_RangeList(TFCI_RangeList* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeTFCI_RangeList(PerContext* ctx, TFCI_RangeList* v) {
@@ -9086,26 +6955,18 @@ int DecodeTFCI_RangeList(PerContext* ctx, TFCI_RangeList* v) {
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<TFCI_Range*>(AllocRecord(ctx, sizeof(TFCI_Range) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<TFCI_Range*>(AllocRecord(ctx, sizeof(TFCI_Range)));
-    if (element == nullptr) return StatusNoMemory;
+    TFCI_Range* element = &items[i];
     InitTFCI_Range(element);
-    int status = DecodeTFCI_Range(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeTFCI_Range(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseTFCI_RangeList(TFCI_RangeList* v) {
-  ReleaseValueList(v, nullptr);
 }
 
 void InitTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item* v) {
@@ -9122,14 +6983,9 @@ int DecodeTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(PerContext* ctx, TFCS_ReconfAdd
   return StatusOk;
 }
 
-void ReleaseTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item* v) {
-  if (v->presence & (1u << 0)) ReleasePowerOffsetInformation(&v->powerOffsetInformation);
-}
-
 void InitTFCS_ReconfAdd_ctfcSize_ctfc12Bit(TFCS_ReconfAdd_ctfcSize_ctfc12Bit* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeTFCS_ReconfAdd_ctfcSize_ctfc12Bit(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc12Bit* v) {
@@ -9137,27 +6993,18 @@ int DecodeTFCS_ReconfAdd_ctfcSize_ctfc12Bit(PerContext* ctx, TFCS_ReconfAdd_ctfc
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item)));
-    if (element == nullptr) return StatusNoMemory;
+    TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item* element = &items[i];
     InitTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(element);
-    int status = DecodeTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseTFCS_ReconfAdd_ctfcSize_ctfc12Bit(TFCS_ReconfAdd_ctfcSize_ctfc12Bit* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(static_cast<TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item*>(element)); });
 }
 
 void InitTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item* v) {
@@ -9174,14 +7021,9 @@ int DecodeTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(PerContext* ctx, TFCS_ReconfAdd
   return StatusOk;
 }
 
-void ReleaseTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item* v) {
-  if (v->presence & (1u << 0)) ReleasePowerOffsetInformation(&v->powerOffsetInformation);
-}
-
 void InitTFCS_ReconfAdd_ctfcSize_ctfc16Bit(TFCS_ReconfAdd_ctfcSize_ctfc16Bit* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeTFCS_ReconfAdd_ctfcSize_ctfc16Bit(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc16Bit* v) {
@@ -9189,27 +7031,18 @@ int DecodeTFCS_ReconfAdd_ctfcSize_ctfc16Bit(PerContext* ctx, TFCS_ReconfAdd_ctfc
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item)));
-    if (element == nullptr) return StatusNoMemory;
+    TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item* element = &items[i];
     InitTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(element);
-    int status = DecodeTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseTFCS_ReconfAdd_ctfcSize_ctfc16Bit(TFCS_ReconfAdd_ctfcSize_ctfc16Bit* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(static_cast<TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item*>(element)); });
 }
 
 void InitTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item* v) {
@@ -9226,14 +7059,9 @@ int DecodeTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(PerContext* ctx, TFCS_ReconfAdd
   return StatusOk;
 }
 
-void ReleaseTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item* v) {
-  if (v->presence & (1u << 0)) ReleasePowerOffsetInformation(&v->powerOffsetInformation);
-}
-
 void InitTFCS_ReconfAdd_ctfcSize_ctfc24Bit(TFCS_ReconfAdd_ctfcSize_ctfc24Bit* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeTFCS_ReconfAdd_ctfcSize_ctfc24Bit(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc24Bit* v) {
@@ -9241,27 +7069,18 @@ int DecodeTFCS_ReconfAdd_ctfcSize_ctfc24Bit(PerContext* ctx, TFCS_ReconfAdd_ctfc
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item)));
-    if (element == nullptr) return StatusNoMemory;
+    TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item* element = &items[i];
     InitTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(element);
-    int status = DecodeTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseTFCS_ReconfAdd_ctfcSize_ctfc24Bit(TFCS_ReconfAdd_ctfcSize_ctfc24Bit* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(static_cast<TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item*>(element)); });
 }
 
 void InitTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item* v) {
@@ -9278,14 +7097,9 @@ int DecodeTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(PerContext* ctx, TFCS_ReconfAdd_
   return StatusOk;
 }
 
-void ReleaseTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item* v) {
-  if (v->presence & (1u << 0)) ReleasePowerOffsetInformation(&v->powerOffsetInformation);
-}
-
 void InitTFCS_ReconfAdd_ctfcSize_ctfc2Bit(TFCS_ReconfAdd_ctfcSize_ctfc2Bit* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeTFCS_ReconfAdd_ctfcSize_ctfc2Bit(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc2Bit* v) {
@@ -9293,27 +7107,18 @@ int DecodeTFCS_ReconfAdd_ctfcSize_ctfc2Bit(PerContext* ctx, TFCS_ReconfAdd_ctfcS
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item)));
-    if (element == nullptr) return StatusNoMemory;
+    TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item* element = &items[i];
     InitTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(element);
-    int status = DecodeTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseTFCS_ReconfAdd_ctfcSize_ctfc2Bit(TFCS_ReconfAdd_ctfcSize_ctfc2Bit* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(static_cast<TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item*>(element)); });
 }
 
 void InitTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item* v) {
@@ -9330,14 +7135,9 @@ int DecodeTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(PerContext* ctx, TFCS_ReconfAdd_
   return StatusOk;
 }
 
-void ReleaseTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item* v) {
-  if (v->presence & (1u << 0)) ReleasePowerOffsetInformation(&v->powerOffsetInformation);
-}
-
 void InitTFCS_ReconfAdd_ctfcSize_ctfc4Bit(TFCS_ReconfAdd_ctfcSize_ctfc4Bit* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeTFCS_ReconfAdd_ctfcSize_ctfc4Bit(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc4Bit* v) {
@@ -9345,27 +7145,18 @@ int DecodeTFCS_ReconfAdd_ctfcSize_ctfc4Bit(PerContext* ctx, TFCS_ReconfAdd_ctfcS
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item)));
-    if (element == nullptr) return StatusNoMemory;
+    TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item* element = &items[i];
     InitTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(element);
-    int status = DecodeTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseTFCS_ReconfAdd_ctfcSize_ctfc4Bit(TFCS_ReconfAdd_ctfcSize_ctfc4Bit* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(static_cast<TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item*>(element)); });
 }
 
 void InitTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item* v) {
@@ -9382,14 +7173,9 @@ int DecodeTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(PerContext* ctx, TFCS_ReconfAdd_
   return StatusOk;
 }
 
-void ReleaseTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item* v) {
-  if (v->presence & (1u << 0)) ReleasePowerOffsetInformation(&v->powerOffsetInformation);
-}
-
 void InitTFCS_ReconfAdd_ctfcSize_ctfc6Bit(TFCS_ReconfAdd_ctfcSize_ctfc6Bit* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeTFCS_ReconfAdd_ctfcSize_ctfc6Bit(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc6Bit* v) {
@@ -9397,27 +7183,18 @@ int DecodeTFCS_ReconfAdd_ctfcSize_ctfc6Bit(PerContext* ctx, TFCS_ReconfAdd_ctfcS
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item)));
-    if (element == nullptr) return StatusNoMemory;
+    TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item* element = &items[i];
     InitTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(element);
-    int status = DecodeTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseTFCS_ReconfAdd_ctfcSize_ctfc6Bit(TFCS_ReconfAdd_ctfcSize_ctfc6Bit* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(static_cast<TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item*>(element)); });
 }
 
 void InitTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item* v) {
@@ -9434,14 +7211,9 @@ int DecodeTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(PerContext* ctx, TFCS_ReconfAdd_
   return StatusOk;
 }
 
-void ReleaseTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item* v) {
-  if (v->presence & (1u << 0)) ReleasePowerOffsetInformation(&v->powerOffsetInformation);
-}
-
 void InitTFCS_ReconfAdd_ctfcSize_ctfc8Bit(TFCS_ReconfAdd_ctfcSize_ctfc8Bit* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeTFCS_ReconfAdd_ctfcSize_ctfc8Bit(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc8Bit* v) {
@@ -9449,27 +7221,18 @@ int DecodeTFCS_ReconfAdd_ctfcSize_ctfc8Bit(PerContext* ctx, TFCS_ReconfAdd_ctfcS
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item)));
-    if (element == nullptr) return StatusNoMemory;
+    TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item* element = &items[i];
     InitTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(element);
-    int status = DecodeTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseTFCS_ReconfAdd_ctfcSize_ctfc8Bit(TFCS_ReconfAdd_ctfcSize_ctfc8Bit* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(static_cast<TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item*>(element)); });
 }
 
 void InitUplinkAdditionalTimeslots_parameters(UplinkAdditionalTimeslots_parameters* v) {
@@ -9499,21 +7262,6 @@ int DecodeUplinkAdditionalTimeslots_parameters(PerContext* ctx, UplinkAdditional
   return StatusOutOfRange;
 }
 
-void ReleaseUplinkAdditionalTimeslots_parameters(UplinkAdditionalTimeslots_parameters* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseUplinkAdditionalTimeslots_parameters_newParameters(static_cast<UplinkAdditionalTimeslots_parameters_newParameters*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitUplinkAdditionalTimeslots(UplinkAdditionalTimeslots* v) {
   InitUplinkAdditionalTimeslots_parameters(&v->parameters);
 }
@@ -9521,10 +7269,6 @@ void InitUplinkAdditionalTimeslots(UplinkAdditionalTimeslots* v) {
 int DecodeUplinkAdditionalTimeslots(PerContext* ctx, UplinkAdditionalTimeslots* v) {
   PER_TRY(DecodeUplinkAdditionalTimeslots_parameters(ctx, &v->parameters));
   return StatusOk;
-}
-
-void ReleaseUplinkAdditionalTimeslots(UplinkAdditionalTimeslots* v) {
-  ReleaseUplinkAdditionalTimeslots_parameters(&v->parameters);
 }
 
 void InitUplinkAdditionalTimeslots_LCR_r4_parameters(UplinkAdditionalTimeslots_LCR_r4_parameters* v) {
@@ -9554,21 +7298,6 @@ int DecodeUplinkAdditionalTimeslots_LCR_r4_parameters(PerContext* ctx, UplinkAdd
   return StatusOutOfRange;
 }
 
-void ReleaseUplinkAdditionalTimeslots_LCR_r4_parameters(UplinkAdditionalTimeslots_LCR_r4_parameters* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseUplinkAdditionalTimeslots_LCR_r4_parameters_newParameters(static_cast<UplinkAdditionalTimeslots_LCR_r4_parameters_newParameters*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitUplinkAdditionalTimeslots_LCR_r4(UplinkAdditionalTimeslots_LCR_r4* v) {
   InitUplinkAdditionalTimeslots_LCR_r4_parameters(&v->parameters);
 }
@@ -9576,10 +7305,6 @@ void InitUplinkAdditionalTimeslots_LCR_r4(UplinkAdditionalTimeslots_LCR_r4* v) {
 int DecodeUplinkAdditionalTimeslots_LCR_r4(PerContext* ctx, UplinkAdditionalTimeslots_LCR_r4* v) {
   PER_TRY(DecodeUplinkAdditionalTimeslots_LCR_r4_parameters(ctx, &v->parameters));
   return StatusOk;
-}
-
-void ReleaseUplinkAdditionalTimeslots_LCR_r4(UplinkAdditionalTimeslots_LCR_r4* v) {
-  ReleaseUplinkAdditionalTimeslots_LCR_r4_parameters(&v->parameters);
 }
 
 void InitUplinkAdditionalTimeslots_LCR_r4_parameters_newParameters(UplinkAdditionalTimeslots_LCR_r4_parameters_newParameters* v) {
@@ -9591,10 +7316,6 @@ int DecodeUplinkAdditionalTimeslots_LCR_r4_parameters_newParameters(PerContext* 
   PER_TRY(DecodeIndividualTimeslotInfo_LCR_r4(ctx, &v->individualTimeslotInfo));
   PER_TRY(DecodeUL_TS_ChannelisationCodeList(ctx, &v->ul_TS_ChannelisationCodeList));
   return StatusOk;
-}
-
-void ReleaseUplinkAdditionalTimeslots_LCR_r4_parameters_newParameters(UplinkAdditionalTimeslots_LCR_r4_parameters_newParameters* v) {
-  ReleaseIndividualTimeslotInfo_LCR_r4(&v->individualTimeslotInfo);
 }
 
 int DecodeUplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast(PerContext* ctx, UplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast* v) {
@@ -9629,21 +7350,6 @@ int DecodeUplinkAdditionalTimeslots_VHCR_parameters(PerContext* ctx, UplinkAddit
   return StatusOutOfRange;
 }
 
-void ReleaseUplinkAdditionalTimeslots_VHCR_parameters(UplinkAdditionalTimeslots_VHCR_parameters* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseUplinkAdditionalTimeslots_VHCR_parameters_newParameters(static_cast<UplinkAdditionalTimeslots_VHCR_parameters_newParameters*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 void InitUplinkAdditionalTimeslots_VHCR(UplinkAdditionalTimeslots_VHCR* v) {
   InitUplinkAdditionalTimeslots_VHCR_parameters(&v->parameters);
 }
@@ -9651,10 +7357,6 @@ void InitUplinkAdditionalTimeslots_VHCR(UplinkAdditionalTimeslots_VHCR* v) {
 int DecodeUplinkAdditionalTimeslots_VHCR(PerContext* ctx, UplinkAdditionalTimeslots_VHCR* v) {
   PER_TRY(DecodeUplinkAdditionalTimeslots_VHCR_parameters(ctx, &v->parameters));
   return StatusOk;
-}
-
-void ReleaseUplinkAdditionalTimeslots_VHCR(UplinkAdditionalTimeslots_VHCR* v) {
-  ReleaseUplinkAdditionalTimeslots_VHCR_parameters(&v->parameters);
 }
 
 void InitUplinkAdditionalTimeslots_VHCR_parameters_newParameters(UplinkAdditionalTimeslots_VHCR_parameters_newParameters* v) {
@@ -9666,10 +7368,6 @@ int DecodeUplinkAdditionalTimeslots_VHCR_parameters_newParameters(PerContext* ct
   PER_TRY(DecodeIndividualTimeslotInfo_VHCR(ctx, &v->individualTimeslotInfo));
   PER_TRY(DecodeUL_TS_ChannelisationCodeList(ctx, &v->ul_TS_ChannelisationCodeList));
   return StatusOk;
-}
-
-void ReleaseUplinkAdditionalTimeslots_VHCR_parameters_newParameters(UplinkAdditionalTimeslots_VHCR_parameters_newParameters* v) {
-  ReleaseIndividualTimeslotInfo_VHCR(&v->individualTimeslotInfo);
 }
 
 int DecodeUplinkAdditionalTimeslots_VHCR_parameters_sameAsLast(PerContext* ctx, UplinkAdditionalTimeslots_VHCR_parameters_sameAsLast* v) {
@@ -9686,10 +7384,6 @@ int DecodeUplinkAdditionalTimeslots_parameters_newParameters(PerContext* ctx, Up
   PER_TRY(DecodeIndividualTimeslotInfo(ctx, &v->individualTimeslotInfo));
   PER_TRY(DecodeUL_TS_ChannelisationCodeList(ctx, &v->ul_TS_ChannelisationCodeList));
   return StatusOk;
-}
-
-void ReleaseUplinkAdditionalTimeslots_parameters_newParameters(UplinkAdditionalTimeslots_parameters_newParameters* v) {
-  ReleaseIndividualTimeslotInfo(&v->individualTimeslotInfo);
 }
 
 int DecodeUplinkAdditionalTimeslots_parameters_sameAsLast(PerContext* ctx, UplinkAdditionalTimeslots_parameters_sameAsLast* v) {
@@ -9724,21 +7418,6 @@ int DecodeUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(PerConte
   return StatusOutOfRange;
 }
 
-void ReleaseUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(static_cast<UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 int DecodeUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive(PerContext* ctx, UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive* v) {
   PER_TRY(DecodeUInt8(ctx, 1, 5, &v->numAdditionalTimeslots));
   return StatusOk;
@@ -9746,8 +7425,7 @@ int DecodeUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecut
 
 void InitUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(PerContext* ctx, UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList* v) {
@@ -9755,27 +7433,18 @@ int DecodeUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslot
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<UplinkAdditionalTimeslots_LCR_r4*>(AllocRecord(ctx, sizeof(UplinkAdditionalTimeslots_LCR_r4) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<UplinkAdditionalTimeslots_LCR_r4*>(AllocRecord(ctx, sizeof(UplinkAdditionalTimeslots_LCR_r4)));
-    if (element == nullptr) return StatusNoMemory;
+    UplinkAdditionalTimeslots_LCR_r4* element = &items[i];
     InitUplinkAdditionalTimeslots_LCR_r4(element);
-    int status = DecodeUplinkAdditionalTimeslots_LCR_r4(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseUplinkAdditionalTimeslots_LCR_r4(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeUplinkAdditionalTimeslots_LCR_r4(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseUplinkAdditionalTimeslots_LCR_r4(static_cast<UplinkAdditionalTimeslots_LCR_r4*>(element)); });
 }
 
 void InitUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots* v) {
@@ -9805,21 +7474,6 @@ int DecodeUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(PerContext
   return StatusOutOfRange;
 }
 
-void ReleaseUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(static_cast<UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 int DecodeUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive(PerContext* ctx, UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive* v) {
   PER_TRY(DecodeUInt8(ctx, 1, 13, &v->numAdditionalTimeslots));
   return StatusOk;
@@ -9827,8 +7481,7 @@ int DecodeUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutiv
 
 void InitUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(PerContext* ctx, UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList* v) {
@@ -9836,27 +7489,18 @@ int DecodeUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotLi
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<UplinkAdditionalTimeslots_VHCR*>(AllocRecord(ctx, sizeof(UplinkAdditionalTimeslots_VHCR) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<UplinkAdditionalTimeslots_VHCR*>(AllocRecord(ctx, sizeof(UplinkAdditionalTimeslots_VHCR)));
-    if (element == nullptr) return StatusNoMemory;
+    UplinkAdditionalTimeslots_VHCR* element = &items[i];
     InitUplinkAdditionalTimeslots_VHCR(element);
-    int status = DecodeUplinkAdditionalTimeslots_VHCR(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseUplinkAdditionalTimeslots_VHCR(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeUplinkAdditionalTimeslots_VHCR(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseUplinkAdditionalTimeslots_VHCR(static_cast<UplinkAdditionalTimeslots_VHCR*>(element)); });
 }
 
 void InitUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots(UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots* v) {
@@ -9886,21 +7530,6 @@ int DecodeUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots(PerContext* ctx
   return StatusOutOfRange;
 }
 
-void ReleaseUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots(UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots* v) {
-  if (v->ptr == nullptr) return;
-  switch (v->tag) {
-    case 1:
-      FreeRecord(v->ptr);
-      break;
-    case 2:
-      ReleaseUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(static_cast<UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList*>(v->ptr));
-      FreeRecord(v->ptr);
-      break;
-    default:
-      break;
-  }
-}
-
 int DecodeUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive(PerContext* ctx, UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive* v) {
   PER_TRY(DecodeUInt8(ctx, 1, 13, &v->numAdditionalTimeslots));
   return StatusOk;
@@ -9908,8 +7537,7 @@ int DecodeUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive(Per
 
 void InitUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList* v) {
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
 }
 
 int DecodeUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(PerContext* ctx, UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList* v) {
@@ -9917,27 +7545,18 @@ int DecodeUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(Pe
   uint32_t count = 0;
   PER_TRY(ReadLength(ctx, &count));
   v->count = 0;
-  v->head = nullptr;
-  v->tail = nullptr;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<UplinkAdditionalTimeslots*>(AllocRecord(ctx, sizeof(UplinkAdditionalTimeslots) * count));
+  if (items == nullptr) return StatusNoMemory;
+  v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    auto* element = static_cast<UplinkAdditionalTimeslots*>(AllocRecord(ctx, sizeof(UplinkAdditionalTimeslots)));
-    if (element == nullptr) return StatusNoMemory;
+    UplinkAdditionalTimeslots* element = &items[i];
     InitUplinkAdditionalTimeslots(element);
-    int status = DecodeUplinkAdditionalTimeslots(ctx, element);
-    if (status == StatusOk) status = ListAppend(ctx, v, element);
-    if (status != StatusOk) {
-      if (ctx->arena == nullptr) {  // an arena's records go with the arena
-        ReleaseUplinkAdditionalTimeslots(element);
-        FreeRecord(element);
-      }
-      return status;
-    }
+    PER_TRY(DecodeUplinkAdditionalTimeslots(ctx, element));
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
-}
-
-void ReleaseUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList* v) {
-  ReleaseValueList(v, [](void* element) { ReleaseUplinkAdditionalTimeslots(static_cast<UplinkAdditionalTimeslots*>(element)); });
 }
 
 }  // namespace sibdecode
