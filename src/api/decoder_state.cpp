@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "api/summary_record.h"
+#include "sibdecode/sibdecode.h"
 
 namespace sibdecode {
 
@@ -13,32 +13,6 @@ namespace {
 constexpr size_t kReservedSegments = 32;
 
 }  // namespace
-
-// The state's work buffer, at least `size` bytes; grown, never shrunk. Null
-// when it cannot grow.
-char* StateWorkBuffer(DecoderState& state, size_t size) {
-  if (state.workBuffer.size() < size) {
-    try {
-      state.workBuffer.resize(size);
-    } catch (const std::bad_alloc&) {
-      return nullptr;
-    }
-  }
-  return state.workBuffer.data();
-}
-
-int NoMemory(DecoderState& state, tagSystemInformationBlock* out, size_t* textLen) {
-  ResetForCall(state, out);
-  *textLen = 0;
-  return kNoMemory;
-}
-
-void ResetForCall(DecoderState& state, tagSystemInformationBlock* out) {
-  state.segmentQueue.clear();
-  state.currentSegment.bitCount = 0;
-  ResetSummaryFeed(state.feed);
-  ZeroRecord(out);
-}
 
 DecoderState* CreateDecoderState() {
   DecoderState* state = nullptr;

@@ -22,7 +22,33 @@ constexpr uint32_t kMaxPerBufferSize = 0xFFFFFFFFu;
 // Largest text printed whole (the cursor counts in 32 bits); far beyond any SIB.
 constexpr size_t kLargestWholeText = size_t{1} << 30;
 
+// The state's work buffer, at least `size` bytes; grown, never shrunk. Null
+// when it cannot grow.
+char* StateWorkBuffer(DecoderState& state, size_t size) {
+  if (state.workBuffer.size() < size) {
+    try {
+      state.workBuffer.resize(size);
+    } catch (const std::bad_alloc&) {
+      return nullptr;
+    }
+  }
+  return state.workBuffer.data();
+}
+
 }  // namespace
+
+int NoMemory(DecoderState& state, tagSystemInformationBlock* out, size_t* textLen) {
+  ResetForCall(state, out);
+  *textLen = 0;
+  return kNoMemory;
+}
+
+void ResetForCall(DecoderState& state, tagSystemInformationBlock* out) {
+  state.segmentQueue.clear();
+  state.currentSegment.bitCount = 0;
+  ResetSummaryFeed(state.feed);
+  ZeroRecord(out);
+}
 
 // Steps after reassembly: dispatch, decode, print, summary, text.
 int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, size_t sibSize,

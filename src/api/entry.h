@@ -18,6 +18,15 @@ enum class TextLimit { WorkBuffer, Whole };
 // The indented text with its raw-data trailer, or the value as JSON.
 enum class TextFormat { Text, Json };
 
+// Empties the queues and the feed, zero-fills *out.
+void ResetForCall(DecoderState& state, tagSystemInformationBlock* out);
+
+// The call's own storage could not be allocated: nothing of the call is kept
+// (queues emptied, *out zeroed) and no text is delivered. The exported
+// functions report this (kNoMemory) instead of letting an exception into the
+// host.
+int NoMemory(DecoderState& state, tagSystemInformationBlock* out, size_t* textLen);
+
 inline bool ArgumentsUsable(const DecoderState* state, const tagSystemInformationBlock* out,
                             const size_t* textLen) {
   return state != nullptr && out != nullptr && textLen != nullptr;
