@@ -18,6 +18,7 @@
 #include "api/entry.h"
 #include "api/generated/sib_types.h"
 #include "per/per.h"
+#include "support/hex_lines.h"
 
 namespace {
 
@@ -90,20 +91,6 @@ BENCHMARK(BM_ReadWholeNumber)->Arg(2)->Arg(16)->Arg(4096);
 
 using Batch = std::vector<unsigned char>;
 
-std::vector<Batch> ReadHexLines(const std::string& path) {
-  std::vector<Batch> batches;
-  std::ifstream in(path);
-  std::string line;
-  while (std::getline(in, line)) {
-    Batch batch;
-    for (size_t i = 0; i + 1 < line.size(); i += 2) {
-      batch.push_back(static_cast<unsigned char>(std::stoi(line.substr(i, 2), nullptr, 16)));
-    }
-    if (!batch.empty()) batches.push_back(batch);
-  }
-  return batches;
-}
-
 // One iteration decodes every batch of the file once; the per-call figure is
 // the "calls" rate inverted.
 void BM_Batches(benchmark::State& state, const std::vector<Batch>& batches) {
@@ -156,7 +143,7 @@ void RegisterInputBenchmarks() {
   for (unsigned int type : sibdecode::kDecodedSibTypes) {
     char name[32];
     std::snprintf(name, sizeof(name), "sib%02u", type);
-    std::vector<Batch> batches = ReadHexLines(std::string(folder) + "/" + name + ".hex");
+    std::vector<Batch> batches = sibtest::ReadHexLines(std::string(folder) + "/" + name + ".hex");
     if (batches.empty()) continue;
     inputs.push_back(std::move(batches));
     const std::vector<Batch>& kept = inputs.back();

@@ -28,6 +28,8 @@
 #include <string>
 #include <vector>
 
+#include "support/hex_lines.h"
+
 namespace {
 
 using Bytes = std::vector<unsigned char>;
@@ -322,20 +324,6 @@ void CompareStream(const Library& before, const Library& after, const std::vecto
   }
 }
 
-bool ReadHexLines(const std::string& path, std::vector<Bytes>& lines) {
-  std::ifstream file(path);
-  if (!file) return false;
-  std::string line;
-  while (std::getline(file, line)) {
-    Bytes bytes;
-    for (size_t i = 0; i + 1 < line.size(); i += 2) {
-      bytes.push_back(static_cast<unsigned char>(std::stoi(line.substr(i, 2), nullptr, 16)));
-    }
-    if (!bytes.empty()) lines.push_back(bytes);
-  }
-  return true;
-}
-
 std::vector<std::string> FilesIn(const std::string& folder) {
   std::vector<std::string> names;
   DIR* dir = opendir(folder.c_str());
@@ -449,8 +437,7 @@ int main(int argc, char** argv) {
     bool framed = std::strcmp(suffix, "hex") == 0;
     if (!framed && std::strcmp(suffix, "sib.hex") != 0) continue;
     if (framed) sibTypes.push_back(sibType);
-    std::vector<Bytes> lines;
-    ReadHexLines(path, lines);
+    const std::vector<Bytes> lines = sibtest::ReadHexLines(path);
     for (size_t i = 0; i < lines.size(); ++i) {
       const Bytes& next = lines[(i + 1) % lines.size()];
       for (const auto& variant : Variants(lines[i], next, framed, variantCount, random)) {
