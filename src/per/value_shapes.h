@@ -29,6 +29,13 @@ struct ChoiceValue {
   };
 };
 
+// The record of alternative `tag` (a Type_Tag constant of the generated
+// records), or null when the CHOICE holds another alternative or none.
+template <typename Record>
+const Record* ChoiceRecord(const ChoiceValue& choice, uint32_t tag) {
+  return choice.tag == tag ? static_cast<const Record*>(choice.ptr) : nullptr;
+}
+
 // A SEQUENCE OF records: `count` elements decoded, in one array of the
 // decode's arena (sized by the list's length, read before its elements).
 template <typename Item>

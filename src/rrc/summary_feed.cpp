@@ -62,11 +62,9 @@ void FeedInterFreqCell(PerContext* ctx, const NewInterFreqCellSI_RSCP_LCR_r4& ce
   if (ctx->feed == nullptr) return;
   using Cell = NewInterFreqCellSI_RSCP_LCR_r4;
   int32_t frequency = kAbsentValue;
-  const ChoiceValue& mode = cell.frequencyInfo.modeSpecificInfo;
-  if ((cell.presence & Cell::kHas_frequencyInfo) &&
-      mode.tag == FrequencyInfo_modeSpecificInfo_Tag::tdd && mode.ptr != nullptr) {
-    frequency = static_cast<const FrequencyInfoTDD*>(mode.ptr)->uarfcn_Nt;
-  }
+  const auto* tdd = ChoiceRecord<FrequencyInfoTDD>(cell.frequencyInfo.modeSpecificInfo,
+                                                   FrequencyInfo_modeSpecificInfo_Tag::tdd);
+  if ((cell.presence & Cell::kHas_frequencyInfo) && tdd != nullptr) frequency = tdd->uarfcn_Nt;
   Push(*ctx->feed, ctx->feed->interFreqCellQueue,
        tagInterFreqEntry{
            OptionalValue(cell.presence, Cell::kHas_interFreqCellID, cell.interFreqCellID),
@@ -78,14 +76,12 @@ void FeedInterRatCell(PerContext* ctx, const NewInterRATCell_B& cell) {
   tagInterRatEntry entry = {
       OptionalValue(cell.presence, NewInterRATCell_B::kHas_interRATCellID, cell.interRATCellID),
       kAbsentValue, kAbsentValue, kAbsentValue};
-  const ChoiceValue& technology = cell.technologySpecificInfo;
-  if (technology.tag == NewInterRATCell_B_technologySpecificInfo_Tag::gsm &&
-      technology.ptr != nullptr) {
-    const auto& gsm =
-        *static_cast<const NewInterRATCell_B_technologySpecificInfo_gsm*>(technology.ptr);
-    entry.ncc = gsm.bsic.ncc;
-    entry.bcc = gsm.bsic.bcc;
-    entry.bcch_ARFCN = gsm.bcch_ARFCN;
+  const auto* gsm = ChoiceRecord<NewInterRATCell_B_technologySpecificInfo_gsm>(
+      cell.technologySpecificInfo, NewInterRATCell_B_technologySpecificInfo_Tag::gsm);
+  if (gsm != nullptr) {
+    entry.ncc = gsm->bsic.ncc;
+    entry.bcc = gsm->bsic.bcc;
+    entry.bcch_ARFCN = gsm->bcch_ARFCN;
   }
   Push(*ctx->feed, ctx->feed->interRatCellQueue, entry);
 }
