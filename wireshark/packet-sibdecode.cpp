@@ -37,11 +37,11 @@ using sibplugin::FrameNotes;
 using sibplugin::SegmentNote;
 
 constexpr guint8 kGsmtapVersion = 2;
-constexpr guint kGsmtapMinHeaderBytes = 16;
+constexpr gint kGsmtapMinHeaderBytes = 16;
 constexpr guint8 kGsmtapTypeUmtsRrc = 0x0c;
 constexpr guint8 kGsmtapRrcBcchBch = 8;
 constexpr guint16 kArfcnFlags = 0xC000;  // PCS band, uplink
-constexpr guint kBlockBytes = 31;
+constexpr gint kBlockBytes = 31;
 constexpr guint kSibTypes = 32;
 
 // SIB-Type, as the ASN.1 enumerates it.
@@ -180,28 +180,30 @@ void FeedGsmtapBlocks(packet_info* pinfo, proto_tree* tree) {
   for (guint i = 0; items != nullptr && i < items->len; ++i) {
     auto* item = static_cast<field_info*>(g_ptr_array_index(items, i));
     tvbuff_t* data = item->ds_tvb;
-    const guint start = static_cast<guint>(item->start);
-    const guint captured = tvb_captured_length(data);
-    if (data == nullptr || item->start < 0 || captured < start + kGsmtapMinHeaderBytes) continue;
+    const gint start = item->start;
+    if (data == nullptr || start < 0) continue;
+    const auto captured = static_cast<gint>(tvb_captured_length(data));
+    if (captured < start + kGsmtapMinHeaderBytes) continue;
     if (tvb_get_guint8(data, start) != kGsmtapVersion) continue;
-    const guint headerBytes = guint{tvb_get_guint8(data, start + 1)} * 4;
+    const gint headerBytes = tvb_get_guint8(data, start + 1) * 4;
     if (tvb_get_guint8(data, start + 2) != kGsmtapTypeUmtsRrc ||
         tvb_get_guint8(data, start + 12) != kGsmtapRrcBcchBch) {
       continue;
     }
     // The message ends with its UDP datagram (the capture may hold padding
     // behind it); one cut shorter than its UDP length cannot hold a block.
-    guint end = tvb_reported_length(data);
+    auto end = static_cast<gint>(tvb_reported_length(data));
     const field_info* udpLength = EnclosingUdpLength(tree, item);
     if (udpLength != nullptr) {
-      const guint udpBytes = fvalue_get_uinteger(const_cast<fvalue_t*>(&udpLength->value));
-      const guint udpStart = static_cast<guint>(udpLength->start) - 4;
+      const auto udpBytes =
+          static_cast<gint>(fvalue_get_uinteger(const_cast<fvalue_t*>(&udpLength->value)));
+      const gint udpStart = udpLength->start - 4;
       if (udpBytes >= 8 && udpStart + udpBytes < end) end = udpStart + udpBytes;
     }
     if (headerBytes < kGsmtapMinHeaderBytes || start + headerBytes > end) continue;
-    const guint payloadBytes = end - start - headerBytes;
+    const gint payloadBytes = end - start - headerBytes;
     if (payloadBytes != kBlockBytes || end > captured) {
-      sibplugin::NoteWrongSize(pinfo->num, payloadBytes);
+      sibplugin::NoteWrongSize(pinfo->num, static_cast<guint>(payloadBytes));
       continue;
     }
     const guint16 arfcn = tvb_get_ntohs(data, start + 4) & ~kArfcnFlags;
@@ -285,7 +287,8 @@ void AddSummary(proto_tree* tree, tvbuff_t* tvb, const CompletedSib& sib) {
 // set them, and an exception ends only this subtree.
 void AddRrcTree(proto_tree* tree, tvbuff_t* tvb, packet_info* pinfo, const CompletedSib& sib) {
   dissector_handle_t handle = sib.sibType < kSibTypes ? rrc_handles[sib.sibType] : nullptr;
-  tvbuff_t* bits = tvb_new_child_real_data(tvb, sib.bits, sib.bitsLen, sib.bitsLen);
+  const auto length = static_cast<gint>(sib.bitsLen);
+  tvbuff_t* bits = tvb_new_child_real_data(tvb, sib.bits, length, length);
   add_new_data_source(pinfo, bits, "Reassembled SIB");
   if (handle == nullptr) {
     proto_tree_add_none_format(tree, hf_rrc, bits, 0, -1, "No RRC dissector for SIB type %u",
@@ -315,8 +318,8 @@ void AddCompletedSib(proto_tree* tree, tvbuff_t* tvb, packet_info* pinfo, const 
   }
   AddGenerated(proto_tree_add_uint(subtree, hf_sib_length, tvb, 0, 0, sib.bitsLen));
   AddGenerated(proto_tree_add_boolean(subtree, hf_decoded, tvb, 0, 0, sib.decoded));
-  if (sib.summary != nullptr) AddSummary(subtree, tvb, sib);
   AddRrcTree(subtree, tvb, pinfo, sib);
+  if (sib.summary != nullptr) AddSummary(subtree, tvb, sib);
 }
 
 void AddSegment(proto_tree* tree, tvbuff_t* tvb, const SegmentNote& segment) {
@@ -372,12 +375,12 @@ int DissectSibdecode(tvbuff_t* tvb, packet_info* pinfo, proto_tree* tree, void*)
     }
     if (notes->wrongPayloadSize != 0) {
       expert_add_info_format(pinfo, top, &ei_wrong_size,
-                             "BCCH-BCH message of %u bytes, expected %u: not reassembled",
+                             "BCCH-BCH message of %u bytes, expected %d: not reassembled",
                              notes->wrongPayloadSize, kBlockBytes);
     }
   }
   for (const DroppedChain* d = ended; d != nullptr; d = d->next) AddDrop(subtree, tvb, pinfo, *d);
-  return tvb_captured_length(tvb);
+  return 0;  // nothing of the packet's own bytes is taken
 }
 
 void InitCapture() {
