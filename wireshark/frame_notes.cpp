@@ -173,7 +173,9 @@ void FeedBlock(guint32 frame, guint32 cell, const guint8* block) {
 }
 
 void NoteWrongSize(guint32 frame, guint payloadSize) {
-  NotesFor(frame)->wrongPayloadSize = payloadSize;
+  FrameNotes* notes = NotesFor(frame);
+  notes->wrongSize = true;
+  notes->wrongPayloadSize = payloadSize;
 }
 
 void ReportPendingAsEnded() {

@@ -46,7 +46,8 @@ struct FrameNotes {
   SegmentNote** segmentsTail;
   DroppedChain* drops;
   DroppedChain** dropsTail;
-  guint wrongPayloadSize;  // a BCCH-BCH message of another size than 31 bytes (0: none)
+  bool wrongSize;  // a BCCH-BCH message of another size than 31 bytes
+  guint wrongPayloadSize;
 };
 
 // Creates the maps (call once at registration).

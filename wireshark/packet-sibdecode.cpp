@@ -373,7 +373,7 @@ int DissectSibdecode(tvbuff_t* tvb, packet_info* pinfo, proto_tree* tree, void*)
     for (const CompletedSib* s = notes->sibs; s != nullptr; s = s->next) {
       AddCompletedSib(subtree, tvb, pinfo, *s);
     }
-    if (notes->wrongPayloadSize != 0) {
+    if (notes->wrongSize) {
       expert_add_info_format(pinfo, top, &ei_wrong_size,
                              "BCCH-BCH message of %u bytes, expected %d: not reassembled",
                              notes->wrongPayloadSize, kBlockBytes);

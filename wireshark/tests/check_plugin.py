@@ -365,7 +365,7 @@ def hostile_captures(workdir, cells, rng):
     header, records = pcap_records(cells)
     for i in range(400):
         kind = rng.randrange(6)
-        size = 31 if kind < 3 else rng.randrange(0, 70)
+        size = 31 if kind < 3 else rng.choice([0, rng.randrange(1, 70)])
         payload = bytes(rng.randrange(256) for _ in range(size))
         if kind == 0:  # a real block with flipped bits
             real = records[rng.randrange(len(records))][16 + 58:16 + 89]
@@ -464,8 +464,9 @@ def main():
               "sibdecode.cells_by_arfcn:FALSE: other SIBs than the sample's on cell 0")
 
         for path in hostile:
-            rc, _, err = tshark.run("-r", path, "-2", "-V")
+            rc, out, err = tshark.run("-r", path, "-2", "-V")
             check(rc in (0, 2), "%s: tshark exit %d: %s" % (os.path.basename(path), rc, err[-300:]))
+            check(all(sibdecode_blocks(out).values()), "%s: an empty plugin tree" % path)
         for path in [os.path.join(captures, n) for n in ("cells.pcap", "wrong_size.pcap")] + hostile:
             check_others_unchanged(tshark, path)
         print("%d hostile captures read" % len(hostile))
