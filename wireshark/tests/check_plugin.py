@@ -422,6 +422,9 @@ def main():
         shutil.copy(os.path.join(ROOT, "examples", "sample.pcap"), captures)
         with open(os.path.join(captures, "expected.json")) as f:
             expected = json.load(f)
+        # lastAndFirst, completeAndFirst, completeSIB-List and more among the blocks
+        check({4, 5, 6, 8}.issubset(expected["alternatives"]),
+              "the capture lacks shared blocks: %s" % expected["alternatives"])
         cells = os.path.join(captures, "cells.pcap")
         twice = os.path.join(captures, "captured_twice.pcap")
         frame = captured_twice(cells, expected, twice)
