@@ -98,6 +98,8 @@ const value_string kDropReasons[] = {
     {sibdecode::kDropOutOfOrder, "a segment is missing or repeated"},
     {sibdecode::kDropFlushed, "the capture ended before its last segment"},
     {sibdecode::kDropTooLate, "its next segment came too late for its cell's schedule"},
+    {sibdecode::kDropEvicted,
+     "its cell sent nothing for it too long, or too many cells had SIBs pending"},
     {0, nullptr},
 };
 

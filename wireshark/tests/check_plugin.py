@@ -166,7 +166,8 @@ DROP_LINE = re.compile(r": frames ([0-9,]+): SIB type (\d+) on ARFCN (\d+) dropp
 DROP_REASONS = {"a new first segment of the same SIB type came first": 1,
                 "a segment is missing or repeated": 2,
                 "the capture ended before its last segment": 3,
-                "its next segment came too late for its cell's schedule": 4}
+                "its next segment came too late for its cell's schedule": 4,
+                "its cell sent nothing for it too long, or too many cells had SIBs pending": 5}
 SUMMARY_RE = re.compile(r"^summary: sib3.cellIdentity = (\d+), sib4.cellIdentity = (\d+)$", re.M)
 CELL_RE = re.compile(r"^    \[\d+\] \w+ = (-?\d+), \w+ = (-?\d+)(?:, \w+ = (-?\d+))?$")
 
