@@ -113,8 +113,12 @@ PacketKind FindGsmtapBch(int linkType, const unsigned char* packet, size_t size,
   const bool cut = udpSize > udp.size;
   if (udpSize < kUdpHeaderSize || cut) udpSize = udp.size;
 
-  const unsigned char* g = udp.data + kUdpHeaderSize;
-  const size_t gsmtapSize = udpSize - kUdpHeaderSize;
+  const PacketKind kind =
+      FindGsmtapInUdpPayload(udp.data + kUdpHeaderSize, udpSize - kUdpHeaderSize, out);
+  return kind == PacketKind::kBchBlock && cut ? PacketKind::kWrongSize : kind;
+}
+
+PacketKind FindGsmtapInUdpPayload(const unsigned char* g, size_t gsmtapSize, GsmtapBch* out) {
   if (gsmtapSize < kGsmtapMinHeaderSize || g[0] != 2) return PacketKind::kNotBchBlock;
   const size_t headerSize = size_t{g[1]} * 4;
   if (headerSize < kGsmtapMinHeaderSize || headerSize > gsmtapSize) {
@@ -126,8 +130,7 @@ PacketKind FindGsmtapBch(int linkType, const unsigned char* packet, size_t size,
   out->frameNumber = Read32(g + 8);
   out->payload = g + headerSize;
   out->payloadSize = gsmtapSize - headerSize;
-  return out->payloadSize == kBchBlockBytes && !cut ? PacketKind::kBchBlock
-                                                    : PacketKind::kWrongSize;
+  return out->payloadSize == kBchBlockBytes ? PacketKind::kBchBlock : PacketKind::kWrongSize;
 }
 
 }  // namespace cli

@@ -29,4 +29,7 @@ struct GsmtapBch {
 // libpcap link type (Ethernet, Linux cooked v1/v2, loopback, raw IP, IPv4, IPv6).
 PacketKind FindGsmtapBch(int linkType, const unsigned char* packet, size_t size, GsmtapBch* out);
 
+// The same in the payload of a UDP datagram, as a socket receives it.
+PacketKind FindGsmtapInUdpPayload(const unsigned char* gsmtap, size_t size, GsmtapBch* out);
+
 }  // namespace cli

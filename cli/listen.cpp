@@ -1,0 +1,149 @@
+// --listen: GSMTAP packets received over UDP, decoded as they arrive.
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <string>
+
+#include "gsmtap.h"
+#include "inputs.h"
+#include "output.h"
+#include "stream_output.h"
+
+namespace cli {
+
+namespace {
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+void RequestStop(int) { stopRequested = 1; }
+
+// "PORT", "ADDR:PORT", "[IPV6]:PORT", "IPV6" or "ADDR" (port 4729).
+bool SplitAddress(const std::string& text, std::string* host, std::string* port) {
+  *port = std::to_string(kGsmtapPort);
+  if (!text.empty() && text[0] == '[') {
+    const size_t close = text.find(']');
+    if (close == std::string::npos) return false;
+    *host = text.substr(1, close - 1);
+    if (close + 1 == text.size()) return true;
+    if (text[close + 1] != ':' || close + 2 == text.size()) return false;
+    *port = text.substr(close + 2);
+    return true;
+  }
+  const size_t colon = text.find(':');
+  if (text.find_first_not_of("0123456789") == std::string::npos) {
+    *host = "127.0.0.1";
+    *port = text;
+  } else if (colon != std::string::npos && text.find(':', colon + 1) == std::string::npos) {
+    *host = text.substr(0, colon);
+    *port = text.substr(colon + 1);
+  } else {
+    *host = text;  // an IPv6 address without a port, or a name
+  }
+  return !host->empty() && !port->empty();
+}
+
+// A UDP socket bound to the address; -1 with a note when it cannot be had.
+int OpenSocket(const std::string& address) {
+  std::string host;
+  std::string port;
+  if (!SplitAddress(address, &host, &port)) {
+    Note("sibdecode: --listen %s: expected [ADDR:]PORT\n", address.c_str());
+    return -1;
+  }
+  struct addrinfo hints = {};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_DGRAM;
+  hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+  struct addrinfo* found = nullptr;
+  const int lookup = getaddrinfo(host.c_str(), port.c_str(), &hints, &found);
+  if (lookup != 0) {
+    Note("sibdecode: --listen %s: %s\n", address.c_str(), gai_strerror(lookup));
+    return -1;
+  }
+  int fd = -1;
+  int error = 0;
+  for (struct addrinfo* a = found; a != nullptr && fd < 0; a = a->ai_next) {
+    fd = socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol);
+    if (fd < 0) {
+      error = errno;
+      continue;
+    }
+    // A capture tool and this one may both listen on the port.
+    const int yes = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+    // Bursts of a busy cell must not be lost while a long text is written.
+    const int receiveBuffer = 4 << 20;
+    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof(receiveBuffer));
+    if (bind(fd, a->ai_addr, a->ai_addrlen) != 0) {
+      error = errno;
+      close(fd);
+      fd = -1;
+    }
+  }
+  freeaddrinfo(found);
+  if (fd < 0) Note("sibdecode: --listen %s: %s\n", address.c_str(), std::strerror(error));
+  return fd;
+}
+
+}  // namespace
+
+int Listen(const Options& options, BatchDecoder& decoder) {
+  const int fd = OpenSocket(options.listenAddress);
+  if (fd < 0) return kExitIo;
+  // SIGINT and SIGTERM interrupt the wait (no SA_RESTART) and end the run.
+  struct sigaction stop = {};
+  stop.sa_handler = RequestStop;
+  sigemptyset(&stop.sa_mask);
+  sigaction(SIGINT, &stop, nullptr);
+  sigaction(SIGTERM, &stop, nullptr);
+  OutFlushEachRecord();
+
+  const std::string name = "udp:" + options.listenAddress;
+  StreamRun run(options, decoder, name);
+  if (!StartStreamRun(run)) {
+    close(fd);
+    return kExitIo;
+  }
+  int status = kExitOk;
+  unsigned long packets = 0;
+  unsigned long skipped = 0;
+  unsigned char datagram[65536];
+  while (!stopRequested && !OutputClosed()) {
+    const ssize_t n = recv(fd, datagram, sizeof(datagram), 0);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      Note("%s: %s\n", name.c_str(), std::strerror(errno));
+      status = kExitIo;
+      break;
+    }
+    struct timeval arrival;
+    gettimeofday(&arrival, nullptr);
+    ++packets;
+    GsmtapBch bch;
+    switch (FindGsmtapInUdpPayload(datagram, static_cast<size_t>(n), &bch)) {
+      case PacketKind::kBchBlock:
+        status = WorseExit(status, FeedGsmtapBlock(run, bch.arfcn, bch.frameNumber, bch.payload,
+                                                   arrival, packets));
+        break;
+      case PacketKind::kWrongSize:
+        Note("%s: packet %lu: BCCH-BCH message of %zu bytes, expected %zu\n", name.c_str(), packets,
+             bch.payloadSize, kBchBlockBytes);
+        status = WorseExit(status, kExitMalformed);
+        break;
+      case PacketKind::kNotBchBlock:
+        ++skipped;
+        break;
+    }
+  }
+  close(fd);
+  FinishStreamRun(run, packets, "packets", skipped);
+  return status;
+}
+
+}  // namespace cli
