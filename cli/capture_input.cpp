@@ -1,94 +1,76 @@
-// pcap and pcapng captures through libpcap: GSMTAP BCCH-BCH packets fed to the
-// streaming entry point, one cell per ARFCN.
+// pcap and pcapng captures through the library's capture reader.
+#include <sibdecode/capture.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <string>
 
-#include "gsmtap.h"
+#include "capture_events.h"
 #include "inputs.h"
 #include "output.h"
-#include "pcap_library.h"
-#include "stream_output.h"
 
 namespace cli {
 
-bool IsCaptureMagic(const unsigned char* head, size_t size) {
-  if (size < 4) return false;
-  static const unsigned char kMagics[][4] = {
-      {0xD4, 0xC3, 0xB2, 0xA1}, {0xA1, 0xB2, 0xC3, 0xD4},  // pcap, microseconds
-      {0x4D, 0x3C, 0xB2, 0xA1}, {0xA1, 0xB2, 0x3C, 0x4D},  // pcap, nanoseconds
-      {0x0A, 0x0D, 0x0D, 0x0A},                            // pcapng section header block
-  };
-  for (const auto& magic : kMagics) {
-    if (std::memcmp(head, magic, 4) == 0) return true;
+namespace {
+
+// The capture's bytes: those read already to recognise it, then the file.
+struct HeadThenFile {
+  InputFile* input;
+  unsigned long long bytesRead = 0;  // for the progress line
+};
+
+long long ReadHeadThenFile(void* context, void* buffer, size_t size) {
+  HeadThenFile& source = *static_cast<HeadThenFile*>(context);
+  InputFile& input = *source.input;
+  if (input.begin < input.end) {
+    const size_t n = std::min(size, input.end - input.begin);
+    std::memcpy(buffer, input.data + input.begin, n);
+    input.begin += n;
+    source.bytesRead += n;
+    return static_cast<long long>(n);
   }
-  return false;
+  for (;;) {
+    const ssize_t n = read(input.fd, buffer, size);
+    if (n > 0) source.bytesRead += static_cast<unsigned long long>(n);
+    if (n >= 0 || errno != EINTR) return n;
+  }
 }
 
-int ReadCapture(const std::string& path, const Options& options, BatchDecoder& decoder) {
-  const char* loadError = nullptr;
-  const PcapLibrary* pcap = LoadPcapLibrary(&loadError);
-  if (pcap == nullptr) {
-    Note("%s: cannot read the capture: libpcap cannot be loaded: %s\n", path.c_str(), loadError);
-    return kExitIo;
-  }
-  char error[PCAP_ERRBUF_SIZE] = "";
-  pcap_t* capture =
-      pcap->openOfflineWithTstampPrecision(path.c_str(), PCAP_TSTAMP_PRECISION_MICRO, error);
-  if (capture == nullptr) {
-    Note("%s: unreadable capture: %s\n", path.c_str(), error);
-    return kExitIo;
-  }
-  const int linkType = pcap->datalink(capture);
-  StreamRun run(options, decoder, path);
-  if (!StartStreamRun(run)) {
-    pcap->close(capture);
-    return kExitIo;
-  }
-  struct stat file;
-  ProgressStart(path.c_str(), stat(path.c_str(), &file) == 0 && S_ISREG(file.st_mode)
-                                  ? static_cast<unsigned long long>(file.st_size)
-                                  : 0);
-  int status = kExitOk;
-  unsigned long frame = 0;
-  unsigned long skipped = 0;
-  unsigned long long bytesRead = 24;  // the file header
+}  // namespace
 
-  struct pcap_pkthdr* header = nullptr;
-  const u_char* packet = nullptr;
-  int next;
-  while ((next = pcap->nextEx(capture, &header, &packet)) == 1 && !OutputClosed()) {
-    ++frame;
-    bytesRead += 16 + header->caplen;  // a record header and the packet
-    GsmtapBch bch;
-    switch (FindGsmtapBch(linkType, packet, header->caplen, &bch)) {
-      case PacketKind::kBchBlock:
-        status = WorseExit(status, FeedGsmtapBlock(run, bch.arfcn, bch.frameNumber, bch.payload,
-                                                   header->ts, frame));
-        break;
-      case PacketKind::kWrongSize:
-        Note(
-            "%s: frame %lu: BCCH-BCH message of %zu bytes, expected %zu "
-            "(%u of %u packet bytes captured)\n",
-            path.c_str(), frame, bch.payloadSize, kBchBlockBytes, header->caplen, header->len);
-        status = WorseExit(status, kExitMalformed);
-        break;
-      case PacketKind::kNotBchBlock:
-        ++skipped;
-        break;
-    }
-    ProgressUpdate(bytesRead, decoder.sibs);
+bool MayStartCapture(const unsigned char* head, size_t size) {
+  static const unsigned char kFirstBytes[] = {0xD4, 0xA1, 0x4D, 0x0A};
+  if (size == 0) return true;
+  if (size >= 4) return sibdecode::IsCaptureMagic(head, size);
+  return std::memchr(kFirstBytes, head[0], sizeof(kFirstBytes)) != nullptr;
+}
+
+int ReadCapture(InputFile& input, const std::string& name, const Options& options,
+                BatchDecoder& decoder) {
+  HeadThenFile source{&input};
+  sibdecode::CaptureReader* reader = nullptr;
+  char message[512];
+  const int opened = sibdecode::OpenCaptureReadFunction(ReadHeadThenFile, &source, &reader, message,
+                                                        sizeof(message));
+  if (opened != sibdecode::kCaptureOk) {
+    Note("%s: %s\n", name.c_str(), message);
+    return kExitIo;
+  }
+  CaptureRun run(options, decoder, name, "frames");
+  struct stat file;
+  const bool regular = fstat(input.fd, &file) == 0 && S_ISREG(file.st_mode);
+  ProgressStart(name.c_str(), regular ? static_cast<unsigned long long>(file.st_size) : 0);
+  int status = kExitOk;
+  // One event at a time: the reader reads the file only as far as the next one.
+  while (TakeCaptureEvent(run, reader, &status)) {
+    ProgressUpdate(source.bytesRead, decoder.sibs);
   }
   ProgressEnd();
-  if (next == PCAP_ERROR) {
-    // libpcap says how the file ends: a cut record header or packet.
-    Note("%s: frame %lu: truncated or unreadable capture: %s\n", path.c_str(), frame + 1,
-         pcap->geterr(capture));
-    status = WorseExit(status, kExitIo);
-  }
-  FinishStreamRun(run, frame, "frames", skipped);
-  pcap->close(capture);
+  WriteCaptureCounts(run, reader);
+  sibdecode::CloseCapture(reader);
   return status;
 }
 

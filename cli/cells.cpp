@@ -155,19 +155,6 @@ void RecordTime(CellBook& book, uint64_t cellKey, const struct timeval& time) {
   cell.hasTime = true;
 }
 
-bool IsRepeatedBlock(CellBook& book, uint64_t cellKey, uint32_t frameNumber,
-                     const unsigned char* block) {
-  CellRecord& cell = CellOf(book, cellKey);
-  if (cell.hasLastBlock && cell.lastFrameNumber == frameNumber &&
-      std::memcmp(cell.lastBlock, block, sizeof(cell.lastBlock)) == 0) {
-    return true;
-  }
-  cell.hasLastBlock = true;
-  cell.lastFrameNumber = frameNumber;
-  std::memcpy(cell.lastBlock, block, sizeof(cell.lastBlock));
-  return false;
-}
-
 void WriteCellTable(const CellBook& book, bool json) {
   if (!json) {
     OutLiteral(

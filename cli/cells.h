@@ -1,6 +1,5 @@
 // What the tool keeps about the cells of its input: for --changes the last SIB
-// printed per cell and type, for --cells the overview table, and in every mode
-// the last block of each cell, so that a block captured twice counts once.
+// printed per cell and type, for --cells the overview table.
 #pragma once
 
 #include <sibdecode/sibdecode.h>
@@ -32,9 +31,6 @@ struct CellRecord {
   bool hasTime = false;
   struct timeval first = {}, last = {};
   SibTypeRecord types[kSibTypes];
-  bool hasLastBlock = false;
-  uint32_t lastFrameNumber = 0;
-  unsigned char lastBlock[31] = {};
 };
 
 // Hex and binary input carry no ARFCN: their SIBs belong to one cell without one.
@@ -61,13 +57,8 @@ struct SibSeen {
 // *copies receives the identical ones in between (-1 for the first).
 bool RecordSib(CellBook& book, const SibSeen& sib, long long* copies);
 
-// The arrival time of a block of the cell.
+// The time of a SIB of the cell.
 void RecordTime(CellBook& book, uint64_t cellKey, const struct timeval& time);
-
-// True when the block and its GSMTAP frame number are those of the cell's
-// block just before it (a packet captured twice); remembers it otherwise.
-bool IsRepeatedBlock(CellBook& book, uint64_t cellKey, uint32_t frameNumber,
-                     const unsigned char* block);
 
 // The overview of the cells seen: one table, or with --json one object per cell.
 void WriteCellTable(const CellBook& book, bool json);

@@ -63,11 +63,13 @@ int ReadHex(InputFile& input, const std::string& name, const Options& options,
 int ReadBinary(InputFile& input, const std::string& name, const Options& options,
                BatchDecoder& decoder);
 
-// True when the bytes start with a pcap or pcapng magic number.
-bool IsCaptureMagic(const unsigned char* head, size_t size);
+// False once the first bytes cannot begin a pcap or pcapng magic number.
+bool MayStartCapture(const unsigned char* head, size_t size);
 
-// A pcap or pcapng file, read through libpcap.
-int ReadCapture(const std::string& path, const Options& options, BatchDecoder& decoder);
+// A pcap or pcapng capture through the library's capture reader, from the
+// bytes held in `input` on.
+int ReadCapture(InputFile& input, const std::string& name, const Options& options,
+                BatchDecoder& decoder);
 
 // --listen: GSMTAP over UDP until SIGINT or SIGTERM.
 int Listen(const Options& options, BatchDecoder& decoder);

@@ -2,7 +2,9 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <sibdecode/capture.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,10 +12,9 @@
 #include <cstring>
 #include <string>
 
-#include "gsmtap.h"
+#include "capture_events.h"
 #include "inputs.h"
 #include "output.h"
-#include "stream_output.h"
 
 namespace cli {
 
@@ -25,7 +26,7 @@ void RequestStop(int) { stopRequested = 1; }
 
 // "PORT", "ADDR:PORT", "[IPV6]:PORT", "IPV6" or "ADDR" (port 4729).
 bool SplitAddress(const std::string& text, std::string* host, std::string* port) {
-  *port = std::to_string(kGsmtapPort);
+  *port = "4729";  // GSMTAP's port
   if (!text.empty() && text[0] == '[') {
     const size_t close = text.find(']');
     if (close == std::string::npos) return false;
@@ -80,6 +81,10 @@ int OpenSocket(const std::string& address) {
     // Bursts of a busy cell must not be lost while a long text is written.
     const int receiveBuffer = 4 << 20;
     setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof(receiveBuffer));
+    // The wait wakes up now and then, so that a signal that came just before
+    // it is not left waiting for the next packet.
+    const struct timeval wake = {0, 200000};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wake, sizeof(wake));
     if (bind(fd, a->ai_addr, a->ai_addrlen) != 0) {
       error = errno;
       close(fd);
@@ -96,53 +101,46 @@ int OpenSocket(const std::string& address) {
 int Listen(const Options& options, BatchDecoder& decoder) {
   const int fd = OpenSocket(options.listenAddress);
   if (fd < 0) return kExitIo;
+  sibdecode::CaptureReader* reader = sibdecode::CreateGsmtapReader();
+  if (reader == nullptr) {
+    Note("sibdecode: out of memory\n");
+    close(fd);
+    return kExitIo;
+  }
   // SIGINT and SIGTERM interrupt the wait (no SA_RESTART) and end the run.
   struct sigaction stop = {};
   stop.sa_handler = RequestStop;
   sigemptyset(&stop.sa_mask);
   sigaction(SIGINT, &stop, nullptr);
   sigaction(SIGTERM, &stop, nullptr);
+  // Each SIB is written as it comes, for a reader such as grep behind a pipe.
   OutFlushEachRecord();
 
   const std::string name = "udp:" + options.listenAddress;
-  StreamRun run(options, decoder, name);
-  if (!StartStreamRun(run)) {
-    close(fd);
-    return kExitIo;
-  }
+  CaptureRun run(options, decoder, name, "packets");
   int status = kExitOk;
-  unsigned long packets = 0;
-  unsigned long skipped = 0;
   unsigned char datagram[65536];
   while (!stopRequested && !OutputClosed()) {
     const ssize_t n = recv(fd, datagram, sizeof(datagram), 0);
     if (n < 0) {
-      if (errno == EINTR) continue;
+      if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
       Note("%s: %s\n", name.c_str(), std::strerror(errno));
       status = kExitIo;
       break;
     }
     struct timeval arrival;
     gettimeofday(&arrival, nullptr);
-    ++packets;
-    GsmtapBch bch;
-    switch (FindGsmtapInUdpPayload(datagram, static_cast<size_t>(n), &bch)) {
-      case PacketKind::kBchBlock:
-        status = WorseExit(status, FeedGsmtapBlock(run, bch.arfcn, bch.frameNumber, bch.payload,
-                                                   arrival, packets));
-        break;
-      case PacketKind::kWrongSize:
-        Note("%s: packet %lu: BCCH-BCH message of %zu bytes, expected %zu\n", name.c_str(), packets,
-             bch.payloadSize, kBchBlockBytes);
-        status = WorseExit(status, kExitMalformed);
-        break;
-      case PacketKind::kNotBchBlock:
-        ++skipped;
-        break;
+    sibdecode::FeedGsmtapDatagram(reader, datagram, static_cast<size_t>(n), arrival.tv_sec,
+                                  static_cast<uint32_t>(arrival.tv_usec));
+    while (TakeCaptureEvent(run, reader, &status)) {
     }
   }
   close(fd);
-  FinishStreamRun(run, packets, "packets", skipped);
+  sibdecode::FinishGsmtapReader(reader);
+  while (TakeCaptureEvent(run, reader, &status)) {
+  }
+  WriteCaptureCounts(run, reader);
+  sibdecode::CloseCapture(reader);
   return status;
 }
 

@@ -36,13 +36,17 @@ int ReadOne(const std::string& path, const cli::Options& options, cli::BatchDeco
   }
   const std::string name = isStdin ? "<stdin>" : path;
   int status;
-  if (!isStdin && !options.binary && !options.bareSib) {
-    while (input.end < 4 && cli::FillInput(&input)) {
+  if (!options.binary && !options.bareSib) {
+    // Files, pipes and standard input alike: what was read to tell a capture
+    // from hex text is handed on, the file is never opened again.
+    const auto head = [&input] { return reinterpret_cast<const unsigned char*>(input.data); };
+    while (input.end < 4 && cli::MayStartCapture(head(), input.end) && cli::FillInput(&input)) {
     }
-    if (cli::IsCaptureMagic(reinterpret_cast<const unsigned char*>(input.data), input.end)) {
+    if (input.end >= 4 && cli::MayStartCapture(head(), input.end)) {
+      status = cli::ReadCapture(input, name, options, decoder);
       cli::ReleaseInput(&input);
-      close(input.fd);
-      return cli::ReadCapture(path, options, decoder);
+      if (!isStdin) close(input.fd);
+      return status;
     }
   }
   if (decoder.state == nullptr) decoder.state = sibdecode::CreateDecoderState();

@@ -135,6 +135,21 @@ if [ -f "$pcap" ]; then
       [ "$(grep -c '::=' "$work/out")" -eq "$(grep -c '^[0-9A-F]' "$sample")" ]
     check "libpcap not loadable ($libpcap)" $?
   done
+  # Standard input, a pipe, a FIFO and a process substitution read as the
+  # file does (the input is opened once; its first bytes are not lost).
+  "$tool" --summary "$pcap" >"$work/file.out" 2>/dev/null
+  mkfifo "$work/fifo"
+  (cat "$pcap" >"$work/fifo" &)
+  for how in stdin pipe fifo substitution; do
+    case $how in
+      stdin) "$tool" --summary <"$pcap" ;;
+      pipe) cat "$pcap" | "$tool" --summary - ;;
+      fifo) timeout 20 "$tool" --summary "$work/fifo" ;;
+      substitution) "$tool" --summary <(cat "$pcap") ;;
+    esac >"$work/out" 2>"$work/err"; rc=$?
+    [ $rc -eq 0 ] && cmp -s "$work/out" "$work/file.out" && grep -q ' 0 skipped; ' "$work/err"
+    check "capture from $how" $?
+  done
   # glibc's loader reports the libraries it loads with LD_DEBUG=libs.
   LD_DEBUG=libs "$tool" --help >/dev/null 2>"$work/libs"
   if grep -q 'calling init' "$work/libs"; then
