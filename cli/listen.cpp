@@ -120,9 +120,13 @@ int Listen(const Options& options, BatchDecoder& decoder) {
   CaptureRun run(options, decoder, name, "packets");
   int status = kExitOk;
   unsigned char datagram[65536];
-  while (!stopRequested && !OutputClosed()) {
-    const ssize_t n = recv(fd, datagram, sizeof(datagram), 0);
+  Note("%s: listening (Ctrl-C ends)\n", name.c_str());
+  bool draining = false;  // stopped: what the socket holds already is still decoded
+  while (!OutputClosed()) {
+    if (stopRequested) draining = true;
+    const ssize_t n = recv(fd, datagram, sizeof(datagram), draining ? MSG_DONTWAIT : 0);
     if (n < 0) {
+      if (draining) break;
       if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
       Note("%s: %s\n", name.c_str(), std::strerror(errno));
       status = kExitIo;

@@ -184,6 +184,7 @@ void ProgressStart(const char* name, unsigned long long totalBytes) {
   progress.total = totalBytes;
   clock_gettime(CLOCK_MONOTONIC, &progress.start);
   progress.lastDraw = progress.start;
+  progress.lastDraw.tv_sec -= 1;  // the first update draws
 }
 
 void ProgressUpdate(unsigned long long bytesRead, unsigned long long sibs) {

@@ -13,6 +13,8 @@ usage:
   make_capture.py sample OUT.pcap             the sample cell of examples/
   make_capture.py sample-hex OUT.hex          its SIBs as hex batches, one SIB each
   make_capture.py tests OUT_DIR               the captures of the CLI tests
+  make_capture.py repeats OUT_DIR             a long capture of two cells repeating
+                                              their SIBs, one SIB changing twice
 
 Standard library only; the output depends on nothing but the seeds.
 """
@@ -580,6 +582,60 @@ def test_captures(out_dir):
         json.dump(expected, f, indent=1)
 
 
+def repeats(out_dir, rounds=1000, changes=(300, 700)):
+    """Two cells that broadcast the same SIBs `rounds` times, as an hour of
+    capture does, except cell A's SIB7, which changes at the given rounds:
+    repeats.pcap, and in repeats_expected.txt what `sibdecode --changes` prints
+    (one line per SIB: ARFCN, SIB type, identical copies since the last print
+    or '-' for the first) and then what `--cells` counts (ARFCN, SIB type,
+    count, versions)."""
+    os.makedirs(out_dir, exist_ok=True)
+    model = load_model()
+    rng = random.Random(3600)
+    cells = {10054: cell_sibs(model, rng, [3, 5, 7, 11]), 10071: cell_sibs(model, rng, [3, 7, 11, 12])}
+    sib7 = next(k for k, sib in enumerate(cells[10054]) if sib.type == 7)
+    versions = [cells[10054][sib7]]
+    while len(versions) < len(changes) + 1:
+        drawn = Sib(7, draw(model, 7, rng, per_encoder.Policy(p_optional=0.3, p_extension=0.5),
+                            max_bits=3 * 222), "SIB7")
+        if all(drawn.bits != v.bits for v in versions):
+            versions.append(drawn)
+
+    timed, printed, counts = [], [], {}
+    for c, (arfcn, sibs) in enumerate(sorted(cells.items())):
+        sfn, at = 64 * c, BASE_TIME * 1000000 + 7000 * c
+        last_print = {}
+        for r in range(rounds):
+            version = sum(r >= change for change in changes)
+            sibs_now = [versions[version] if k == sib7 and arfcn == 10054 else sib
+                        for k, sib in enumerate(sibs)]
+            for block in schedule(sibs_now, sfn):
+                timed.append((at, arfcn, block))
+                at += TTI_US
+                sfn += 1
+            for sib in sibs_now:
+                if not sib.decoded:
+                    continue
+                key = (arfcn, sib.type)
+                counts.setdefault(key, [0, set()])
+                counts[key][0] += 1
+                counts[key][1].add(tuple(sib.bits))
+                if key not in last_print:
+                    printed.append("%d %d -" % key)
+                elif last_print[key][0] != sib.bits:
+                    printed.append("%d %d %d" % (key + (r - last_print[key][1] - 1,)))
+                else:
+                    continue
+                last_print[key] = (sib.bits, r)
+    timed.sort(key=lambda t: t[0])
+    datagrams = [(ts, udp(gsmtap(arfcn, 2 * block.sfn, block.data))) for ts, arfcn, block in timed]
+    linktype, packets = packets_of(datagrams, "ethernet")
+    write_pcap(os.path.join(out_dir, "repeats.pcap"), linktype, packets)
+    with open(os.path.join(out_dir, "repeats_expected.txt"), "w") as f:
+        f.write("\n".join(sorted(printed)) + "\n")
+        f.write("\n".join("%d %d %d %d" % (key + (n, len(v))) for key, (n, v) in sorted(counts.items())) + "\n")
+
+
 def main(argv):
     if len(argv) == 3 and argv[1] == "sample":
         sample(argv[2])
@@ -587,6 +643,8 @@ def main(argv):
         sample_hex(argv[2])
     elif len(argv) == 3 and argv[1] == "tests":
         test_captures(argv[2])
+    elif len(argv) == 3 and argv[1] == "repeats":
+        repeats(argv[2])
     else:
         sys.stderr.write(__doc__)
         return 2
