@@ -246,6 +246,73 @@ def realistic_neighbours(value):
     return value
 
 
+# Band A of TD-SCDMA (2010-2025 MHz): the UARFCNs of its carriers, 1.6 MHz apart.
+BAND_A_UARFCNS = (10055, 10063, 10071, 10080, 10088, 10096, 10104, 10112, 10120)
+SERVING_UARFCN = 10088
+
+# What a live TD-SCDMA cell broadcasts where a random draw would be implausible,
+# by member name: ("int", low, high), ("pick", values), ("item", name) for an
+# enumeration, ("alternative", name) for a CHOICE.
+LIVE_CELL_VALUES = {
+    "q-RxlevMin": ("int", -53, -50),              # -107 .. -101 dBm
+    "q-QualMin": ("int", -20, -16),
+    "q-Hyst-l-S": ("int", 1, 3),                  # 2 .. 6 dB
+    "q-Hyst-2-S": ("int", 1, 3),
+    "t-Reselection-S": ("int", 1, 2),             # seconds
+    "maxAllowedUL-TX-Power": ("pick", (24,)),     # dBm, a class 2 UE
+    "primaryCCPCH-TX-Power": ("int", 30, 36),     # dBm
+    "s-Intrasearch": ("int", 5, 10),
+    "s-Intersearch": ("int", 3, 8),
+    "s-SearchHCS": ("int", 2, 6),
+    "s-SearchRAT": ("int", 1, 4),
+    "s-Limit-SearchRAT": ("int", 1, 4),
+    "q-Offset1S-N": ("int", 0, 4),
+    "q-Offset2S-N": ("int", 0, 4),
+    "hcs-PRIO": ("pick", (0,)),
+    "q-HCS": ("pick", (0,)),
+    "uarfcn-Nt": ("pick", BAND_A_UARFCNS),
+    "uarfcn": ("pick", BAND_A_UARFCNS),
+    "bcch-ARFCN": ("int", 512, 885),              # GSM 1800 neighbours
+    "timeslot": ("int", 0, 6),                    # the seven timeslots of a 1.28 Mcps frame
+    "timeslotNumber": ("int", 0, 6),
+    "cellBarred": ("alternative", "notBarred"),
+    "cellReservedForOperatorUse": ("item", "notReserved"),
+    "cellReservationExtension": ("item", "notReserved"),
+    "cellSelectQualityMeasure": ("alternative", "cpich-RSCP"),
+}
+
+
+class LiveCellPolicy(per_encoder.Policy):
+    """Draws as a TD-SCDMA (1.28 Mcps TDD) cell broadcasts: the tdd128 branch,
+    or tdd where FDD and TDD are the choice, and the live-cell values above."""
+
+    def alternative(self, t):
+        names = [a["name"] for a in t["alternatives"]]
+        for wanted in ("tdd128", "tdd"):
+            if wanted in names and ("fdd" in names or wanted == "tdd128"):
+                return names.index(wanted)
+        return None
+
+    def member_value(self, model, member, rng):
+        rule = LIVE_CELL_VALUES.get(member["name"])
+        if rule is None:
+            return None
+        t = per_encoder.resolve(model, member["type"])
+        kind, arg = rule[0], rule[1:]
+        if kind == "int" and t["kind"] == "INTEGER":
+            return max(t["lb"], min(t["ub"], rng.randint(*arg)))
+        if kind == "pick" and t["kind"] == "INTEGER":
+            return max(t["lb"], min(t["ub"], rng.choice(arg[0])))
+        if kind == "item" and t["kind"] == "ENUMERATED" and arg[0] in t["items"]:
+            return t["items"].index(arg[0])
+        if kind == "alternative" and t["kind"] == "CHOICE":
+            names = [a["name"] for a in t["alternatives"]]
+            if arg[0] in names:
+                i = names.index(arg[0])
+                return (i, per_encoder.random_value(model, t["alternatives"][i]["type"], rng, self))
+        return None
+
+
 def with_neighbours(model, sib):
     def accept(value):
         summary = summary_check.expected_summary(model, sib, value)
@@ -295,12 +362,12 @@ def with_mib(sibs):
     return [mib([(s.type, counts[n + 1]) for n, s in enumerate(sibs)])] + sibs
 
 
-def cell_sibs(model, rng, types, shape_sib11=lambda value: value):
+def cell_sibs(model, rng, types, shape_sib11=lambda value: value, policy=per_encoder.Policy):
     """Drawn SIBs of the given types, each repetition (a 0 in `types`) behind
     its own MIB."""
-    small = per_encoder.Policy(p_optional=0.3, p_extension=0.5)
-    big = per_encoder.Policy(p_optional=0.5, p_extension=0.8)
-    rich = per_encoder.Policy(p_optional=0.8, p_extension=0.95)
+    small = policy(p_optional=0.3, p_extension=0.5)
+    big = policy(p_optional=0.5, p_extension=0.8)
+    rich = policy(p_optional=0.8, p_extension=0.95)
     sibs, repetition = [], []
     for sib in types + [0]:
         if sib == 0:
@@ -502,9 +569,9 @@ def sample(path):
     model = load_model()
     rng = random.Random(20260120)
     order = [0, 1, 2, 3, 5, 7, 11]
-    sibs = cell_sibs(model, rng, order, realistic_neighbours) + \
-        cell_sibs(model, rng, order, realistic_neighbours)
-    cell = Cell(10088, sibs, 512)
+    sibs = cell_sibs(model, rng, order, realistic_neighbours, LiveCellPolicy) + \
+        cell_sibs(model, rng, order, realistic_neighbours, LiveCellPolicy)
+    cell = Cell(SERVING_UARFCN, sibs, 512)
     timed = interleave([cell])
     linktype, packets = packets_of(datagrams_of([cell], timed), "ethernet")
     write_pcap(path, linktype, packets)
@@ -515,7 +582,8 @@ def sample_hex(path):
     SIB in blocks of its own (its MIB is in the pcap sample)."""
     model = load_model()
     rng = random.Random(20260120)
-    sibs = [sib for sib in cell_sibs(model, rng, [0, 1, 2, 3, 5, 7, 11], realistic_neighbours)
+    sibs = [sib for sib in cell_sibs(model, rng, [0, 1, 2, 3, 5, 7, 11], realistic_neighbours,
+                                     LiveCellPolicy)
             if sib.decoded]
     lines = [
         "# BCH captures of a TD-SCDMA cell (examples/sample.pcap has the same SIBs with their",
