@@ -252,7 +252,7 @@ SERVING_UARFCN = 10088
 
 # What a live TD-SCDMA cell broadcasts where a random draw would be implausible,
 # by member name: ("int", low, high), ("pick", values), ("item", name) for an
-# enumeration, ("alternative", name) for a CHOICE.
+# enumeration, ("every", name) for a list of one, ("alternative", name) for a CHOICE.
 LIVE_CELL_VALUES = {
     "q-RxlevMin": ("int", -53, -50),              # -107 .. -101 dBm
     "q-QualMin": ("int", -20, -16),
@@ -275,6 +275,9 @@ LIVE_CELL_VALUES = {
     "bcch-ARFCN": ("int", 512, 885),              # GSM 1800 neighbours
     "timeslot": ("int", 0, 6),                    # the seven timeslots of a 1.28 Mcps frame
     "timeslotNumber": ("int", 0, 6),
+    "cn-Type": ("alternative", "gsm-MAP"),
+    "rat-Identifier": ("item", "gsm"),
+    "accessClassBarredList": ("every", "notBarred"),
     "cellBarred": ("alternative", "notBarred"),
     "cellReservedForOperatorUse": ("item", "notReserved"),
     "cellReservationExtension": ("item", "notReserved"),
@@ -305,6 +308,10 @@ class LiveCellPolicy(per_encoder.Policy):
             return max(t["lb"], min(t["ub"], rng.choice(arg[0])))
         if kind == "item" and t["kind"] == "ENUMERATED" and arg[0] in t["items"]:
             return t["items"].index(arg[0])
+        if kind == "every" and t["kind"] == "SEQUENCE OF":
+            element = per_encoder.resolve(model, t["element"])
+            if element["kind"] == "ENUMERATED" and arg[0] in element["items"]:
+                return [element["items"].index(arg[0])] * t["ub"]
         if kind == "alternative" and t["kind"] == "CHOICE":
             names = [a["name"] for a in t["alternatives"]]
             if arg[0] in names:
