@@ -46,17 +46,24 @@ bool SplitAddress(const std::string& text, std::string* host, std::string* port)
   } else {
     *host = text;  // an IPv6 address without a port, or a name
   }
-  return !host->empty() && !port->empty();
+  if (host->empty() || port->empty() || port->size() > 5 ||
+      port->find_first_not_of("0123456789") != std::string::npos) {
+    return false;
+  }
+  const unsigned long number = std::stoul(*port);
+  return number >= 1 && number <= 65535;
 }
 
 // A UDP socket bound to the address; -1 with a note when it cannot be had.
-int OpenSocket(const std::string& address) {
+// *name receives the address as "udp:HOST:PORT" for the notes.
+int OpenSocket(const std::string& address, std::string* name) {
   std::string host;
   std::string port;
   if (!SplitAddress(address, &host, &port)) {
-    Note("sibdecode: --listen %s: expected [ADDR:]PORT\n", address.c_str());
+    Note("sibdecode: --listen %s: expected [ADDR:]PORT (PORT 1..65535)\n", address.c_str());
     return -1;
   }
+  *name = "udp:" + (host.find(':') == std::string::npos ? host : "[" + host + "]") + ":" + port;
   struct addrinfo hints = {};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_DGRAM;
@@ -99,7 +106,8 @@ int OpenSocket(const std::string& address) {
 }  // namespace
 
 int Listen(const Options& options, BatchDecoder& decoder) {
-  const int fd = OpenSocket(options.listenAddress);
+  std::string name;
+  const int fd = OpenSocket(options.listenAddress, &name);
   if (fd < 0) return kExitIo;
   sibdecode::CaptureReader* reader = sibdecode::CreateGsmtapReader();
   if (reader == nullptr) {
@@ -116,7 +124,6 @@ int Listen(const Options& options, BatchDecoder& decoder) {
   // Each SIB is written as it comes, for a reader such as grep behind a pipe.
   OutFlushEachRecord();
 
-  const std::string name = "udp:" + options.listenAddress;
   CaptureRun run(options, decoder, name, "packets");
   int status = kExitOk;
   unsigned char datagram[65536];

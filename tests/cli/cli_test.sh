@@ -94,7 +94,8 @@ done <<EOF2
 a flag given a value|--summary=yes|2|sibdecode: --summary takes no value
 unknown option|--frobnicate|2|sibdecode: unknown option '--frobnicate' (see --help)
 --listen with a file|--listen 4729 $sample|2|sibdecode: --listen reads no FILE, --bin or --sib
---listen bad address|--listen=[::1|1|sibdecode: --listen [::1: expected [ADDR:]PORT
+--listen bad address|--listen=[::1|1|sibdecode: --listen [::1: expected [ADDR:]PORT (PORT 1..65535)
+--listen bad port|--listen 127.0.0.1:99999|1|sibdecode: --listen 127.0.0.1:99999: expected [ADDR:]PORT (PORT 1..65535)
 -- before a file name|-- $work/bare3.hex|2|$work/bare3.hex:1: 5 bytes are not a whole number of 31-byte blocks*
 missing file|$work/missing.hex|1|$work/missing.hex: No such file or directory
 EOF2
@@ -131,6 +132,10 @@ grep 'summary:' "$work/out" >"$work/lines"
 [ "$(sed -n 2p "$work/lines")" = "summary: sib3.cellIdentity = absent, sib4.cellIdentity = absent" ] &&
   grep -q '^summary: sib3.cellIdentity = [0-9]*, sib4.cellIdentity = absent$' "$work/lines"
 check "summary: cell identity of the SIB3 only" $?
+# --changes on hex input: a SIB whose text is that of the last one printed of its type is left out.
+printf '%s\n%s\n%s\n%s\n' "$sib3" "$sib3" "$sib5" "$sib3" | "$tool" --changes >"$work/out" 2>&1; rc=$?
+[ $rc -eq 0 ] && [ "$(grep -c '::=' "$work/out")" -eq 2 ] && ! grep -q '^#' "$work/out"
+check "--changes on hex input" $?
 printf '%s\n%s\n' "$sib3" "$sib5" | "$tool" --summary --json >"$work/out" 2>&1
 python3 - "$work/out" <<'PY'; check "summary: JSON null for absent" $?
 import json, sys
