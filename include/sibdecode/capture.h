@@ -80,7 +80,7 @@ struct CaptureEvent {
 
 struct CaptureCounts {
   uint64_t frames;                      // packets read (datagrams fed)
-  uint64_t skipped;                     // packets without a BCCH-BCH message
+  uint64_t skipped;                     // packets not fed: no BCCH-BCH message, or captured twice
   uint64_t skippedBy[kSkipCauseCount];  // ... by CaptureSkipCause
   uint64_t wrongSize;                   // kCaptureWrongSize events
   uint64_t sibsDecoded;                 // kCaptureSib events
