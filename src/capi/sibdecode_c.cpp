@@ -165,7 +165,7 @@ int32_t Wrap(int status, sibdecode::CaptureReader* reader, sibdecode_capture* ca
   if (capture == nullptr) {
     sibdecode::CloseCapture(reader);
     if (message != nullptr && messageCapacity > 0) {
-      std::snprintf(message, messageCapacity, "out of memory");
+      static_cast<void>(std::snprintf(message, messageCapacity, "out of memory"));
     }
     return SIBDECODE_CAPTURE_NO_MEMORY;
   }
@@ -303,7 +303,8 @@ int32_t sibdecode_capture_open_fd(int fd, sibdecode_capture** capture, char* mes
   if (stream == nullptr) {
     if (copy >= 0) close(copy);
     if (message != nullptr && message_capacity > 0) {
-      std::snprintf(message, message_capacity, "cannot read file descriptor %d", fd);
+      static_cast<void>(
+          std::snprintf(message, message_capacity, "cannot read file descriptor %d", fd));
     }
     return SIBDECODE_CAPTURE_BAD_ARGUMENT;
   }
