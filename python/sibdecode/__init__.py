@@ -61,6 +61,9 @@ class CaptureError(SibdecodeError):
         where = file if frame is None else "%s: frame %d" % (file, frame)
         super().__init__("%s: %s" % (where, message))
 
+    def __reduce__(self) -> Any:  # whole across processes (Dask workers)
+        return (CaptureError, (self.file, self.frame, self.message))
+
 
 class CaptureWarning(UserWarning):
     """A packet that could not be used (a BCCH-BCH message of the wrong size)."""
