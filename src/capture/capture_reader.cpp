@@ -178,8 +178,9 @@ void TakePacket(CaptureReader& reader, PacketKind kind, const GsmtapBch& bch, si
                             "BCCH-BCH message of %zu bytes, expected %zu", bch.payloadSize,
                             kBchBlockBytes);
       if (length > 0 && n > 0 && static_cast<size_t>(n) < sizeof(event->message)) {
-        std::snprintf(event->message + n, sizeof(event->message) - static_cast<size_t>(n),
-                      " (%zu of %zu packet bytes captured)", captured, length);
+        static_cast<void>(std::snprintf(event->message + n,
+                                        sizeof(event->message) - static_cast<size_t>(n),
+                                        " (%zu of %zu packet bytes captured)", captured, length));
       }
       event->fixedMessage = nullptr;
       ++reader.eventCount;
@@ -198,7 +199,9 @@ void Flush(CaptureReader& reader) {
 }
 
 void SetMessage(char* message, size_t capacity, const char* prefix, const char* reason) {
-  if (message != nullptr && capacity > 0) std::snprintf(message, capacity, "%s%s", prefix, reason);
+  if (message != nullptr && capacity > 0) {
+    static_cast<void>(std::snprintf(message, capacity, "%s%s", prefix, reason));
+  }
 }
 
 CaptureReader* NewReader() {
@@ -306,25 +309,25 @@ int OpenCaptureStream(std::FILE* stream, CaptureReader** reader, char* message,
                       size_t messageCapacity) {
   if (reader != nullptr) *reader = nullptr;
   if (stream == nullptr || reader == nullptr) {
-    if (stream != nullptr && stream != stdin) std::fclose(stream);
+    if (stream != nullptr && stream != stdin) static_cast<void>(std::fclose(stream));
     return kCaptureBadArgument;
   }
 #ifdef _WIN32
-  if (stream != stdin) std::fclose(stream);
+  if (stream != stdin) static_cast<void>(std::fclose(stream));
   SetMessage(message, messageCapacity,
              "cannot read the capture: ", "this build reads fed GSMTAP datagrams only");
   return kCaptureNoLibpcap;
 #else
   const PcapLibrary* pcap = Pcap(message, messageCapacity);
   if (pcap == nullptr) {
-    if (stream != stdin) std::fclose(stream);
+    if (stream != stdin) static_cast<void>(std::fclose(stream));
     return kCaptureNoLibpcap;
   }
   char error[PCAP_ERRBUF_SIZE] = "";
   pcap_t* capture =
       pcap->fopenOfflineWithTstampPrecision(stream, PCAP_TSTAMP_PRECISION_MICRO, error);
   if (capture == nullptr) {
-    if (stream != stdin) std::fclose(stream);
+    if (stream != stdin) static_cast<void>(std::fclose(stream));
     SetMessage(message, messageCapacity, "unreadable capture: ", error);
     return kCaptureUnreadable;
   }

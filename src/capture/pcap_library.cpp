@@ -24,7 +24,7 @@ template <typename Function>
 bool Find(void* handle, const char* symbol, Function* function, LoadedPcap* loaded) {
   void* address = dlsym(handle, symbol);
   if (address == nullptr) {
-    std::snprintf(loaded->error, sizeof(loaded->error), "%s", dlerror());
+    static_cast<void>(std::snprintf(loaded->error, sizeof(loaded->error), "%s", dlerror()));
     return false;
   }
   *function = reinterpret_cast<Function>(address);
@@ -36,7 +36,7 @@ void Load(LoadedPcap* loaded) {
   if (file == nullptr || *file == '\0') file = SIBDECODE_LIBPCAP_SONAME;
   void* handle = dlopen(file, RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr) {
-    std::snprintf(loaded->error, sizeof(loaded->error), "%s", dlerror());
+    static_cast<void>(std::snprintf(loaded->error, sizeof(loaded->error), "%s", dlerror()));
     return;
   }
   PcapLibrary& f = loaded->functions;
