@@ -1,5 +1,4 @@
 // --listen: GSMTAP packets received over UDP, decoded as they arrive.
-#include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sibdecode/capture.h>
@@ -27,17 +26,16 @@ void RequestStop(int) { stopRequested = 1; }
 // "PORT", "ADDR:PORT", "[IPV6]:PORT", "IPV6" or "ADDR" (port 4729).
 bool SplitAddress(const std::string& text, std::string* host, std::string* port) {
   *port = "4729";  // GSMTAP's port
+  const size_t colon = text.find(':');
   if (!text.empty() && text[0] == '[') {
     const size_t close = text.find(']');
     if (close == std::string::npos) return false;
     *host = text.substr(1, close - 1);
-    if (close + 1 == text.size()) return true;
-    if (text[close + 1] != ':' || close + 2 == text.size()) return false;
-    *port = text.substr(close + 2);
-    return true;
-  }
-  const size_t colon = text.find(':');
-  if (text.find_first_not_of("0123456789") == std::string::npos) {
+    if (close + 1 != text.size()) {
+      if (text[close + 1] != ':') return false;
+      *port = text.substr(close + 2);
+    }
+  } else if (text.find_first_not_of("0123456789") == std::string::npos) {
     *host = "127.0.0.1";
     *port = text;
   } else if (colon != std::string::npos && text.find(':', colon + 1) == std::string::npos) {

@@ -96,6 +96,7 @@ unknown option|--frobnicate|2|sibdecode: unknown option '--frobnicate' (see --he
 --listen with a file|--listen 4729 $sample|2|sibdecode: --listen reads no FILE, --bin or --sib
 --listen bad address|--listen=[::1|1|sibdecode: --listen [::1: expected [ADDR:]PORT (PORT 1..65535)
 --listen bad port|--listen 127.0.0.1:99999|1|sibdecode: --listen 127.0.0.1:99999: expected [ADDR:]PORT (PORT 1..65535)
+--listen bad IPv6 port|--listen=[::1]:0|1|sibdecode: --listen [::1]:0: expected [ADDR:]PORT (PORT 1..65535)
 -- before a file name|-- $work/bare3.hex|2|$work/bare3.hex:1: 5 bytes are not a whole number of 31-byte blocks*
 missing file|$work/missing.hex|1|$work/missing.hex: No such file or directory
 EOF2
