@@ -67,7 +67,10 @@ struct tagSystemInformationBlock {
 // One call at a time. `text` must hold 102400 bytes plus the raw-data trailer
 // (29 + 2*len + 2*((len-1)/31) bytes for len >= 1). No NUL is written. When
 // the heap runs out it returns false with textLen 0 and out zeroed; no
-// exception leaves the library.
+// exception leaves the library. A null `text` asks for the length only: false,
+// textLen the bytes needed, out filled. A batch whose text length would not fit
+// textLen (about 2 GB of input) is refused: false, out zeroed, text and textLen
+// untouched.
 SIBDECODE_API bool RRCParserX(unsigned char* data, unsigned int len, tagSystemInformationBlock* out,
                               char* text, unsigned int& textLen);
 
@@ -140,6 +143,9 @@ enum ChainDropReason : int {
   kDropFlushed = 3,      // still pending when the stream was flushed
   kDropTooLate = 4,      // the next segment came more than 16 SFN-prime steps (32 frames)
                          // after the previous one: not this cell's schedule
+  kDropEvicted = 5,      // given up to bound what the stream keeps: its cell was fed nothing
+                         // for the chain during 65536 blocks, or more than 1024 cells had
+                         // chains pending and its cell was fed least recently
 };
 
 // What the callback gets. Pointers are valid during the callback only.
@@ -184,7 +190,14 @@ struct StreamCounts {
 // last segment arrives, and each dropped chain: a new first segment of the same
 // type drops the pending one, so does a segment index other than the next or a
 // next segment too far behind the previous. A segment repeated as it was taken
-// (the same block twice) is ignored. The callback must not feed this state.
+// (the same block twice) is ignored. A stream keeps pending chains of at most
+// 1024 cells, and none older than 65536 blocks (kDropEvicted).
+//
+// The callback may read the event, copy what it needs and call the decoding
+// functions with a DecoderState of its own; it must not feed or flush this
+// stream. It may throw: the stream stays as if it had returned (the event
+// counts as delivered, the block's other events follow), and the first
+// exception leaves FeedBlock or FlushStream once the call's work is done.
 // Returns the number of events delivered, -1 when state or block is null, or
 // kNoMemory when the heap ran out: the pending chains are then given up without
 // events, and the stream can be fed again.

@@ -9,12 +9,17 @@
 // forgotten, and a chain is dropped as soon as it cannot complete in order
 // (a new first segment of its type, an index that is not the next one, or a
 // segment further after the previous one than a cell schedules segments).
+// Against captures of thousands of cell keys or cells that fall silent, at
+// most kMaxPendingCells cells keep pending chains (the one fed least recently
+// gives its chains up first) and a chain given nothing for kMaxChainAge blocks
+// is given up: about 40 MB at the very most.
 //
 // The SFN-prime guards against joining segments of two cells fed under one
 // key (captures that write ARFCN 0 for every cell): a SIB's next segment comes
 // 2 frames after the previous one, or as far as the largest sib-PosOffsetInfo
 // offset, so32: 32 frames, 16 SFN-prime steps.
 #include <cstring>
+#include <exception>
 #include <new>
 #include <unordered_map>
 #include <vector>
@@ -35,6 +40,11 @@ constexpr uint32_t kMaxSegmentGap = 16;  // SFN-prime steps, see above
 // Most segments one block carries: a last segment, a list of 16 complete SIBs
 // and a first segment.
 constexpr size_t kMaxBlockSegments = 18;
+// A cell sends a block every 20 ms: a thousand cells are far more than one
+// receiver hears, and 65536 blocks are minutes of even a busy capture.
+constexpr size_t kMaxPendingCells = 1024;
+constexpr uint64_t kMaxChainAge = uint64_t{1} << 16;
+constexpr uint64_t kAgeSweepInterval = 4096;  // blocks fed between two looks at the ages
 
 struct PendingChain {
   bool active = false;
@@ -53,6 +63,7 @@ struct PendingChain {
 struct CellChains {
   PendingChain bySibType[kSibTypeCount];
   uint32_t activeCount = 0;
+  uint64_t lastFeed = 0;  // feed number of the last segment any of its chains took
 };
 
 }  // namespace
@@ -73,11 +84,25 @@ struct Delivery {
   StreamCallback callback;
   void* context;
   int events = 0;
+  std::exception_ptr thrown;  // the first exception a callback threw
 };
 
+// A callback that throws does not break the stream off: the event counts as
+// delivered, the rest of the call's work and events go on, and the exception
+// leaves the call at its end (RethrowFromCallback).
 void Deliver(Delivery& delivery, const StreamEvent& event) {
   ++delivery.events;
-  if (delivery.callback != nullptr) delivery.callback(event, delivery.context);
+  if (delivery.callback == nullptr) return;
+  try {
+    delivery.callback(event, delivery.context);
+  } catch (...) {
+    if (!delivery.thrown) delivery.thrown = std::current_exception();
+  }
+}
+
+int RethrowFromCallback(const Delivery& delivery, int result) {
+  if (delivery.thrown) std::rethrow_exception(delivery.thrown);
+  return result;
 }
 
 StreamEvent EventFor(StreamEventKind kind, uint64_t cellKey, uint32_t sibType,
@@ -149,6 +174,39 @@ void AddSegment(StreamState& state, PendingChain& chain, const tagSibSegment& se
     chain.blocks.insert(chain.blocks.end(), block, block + kBchBlockSize);
     chain.tags.push_back(blockTag);
     chain.lastFeed = state.feedNumber;
+  }
+}
+
+void DropAll(StreamState& state, uint64_t cellKey, CellChains& cell, ChainDropReason reason,
+             Delivery& delivery) {
+  for (uint32_t sibType = 0; sibType < kSibTypeCount; ++sibType) {
+    PendingChain& chain = cell.bySibType[sibType];
+    if (chain.active) Drop(state, cellKey, sibType, cell, chain, reason, delivery);
+  }
+}
+
+// Gives up the chains that took nothing for kMaxChainAge blocks, and the
+// chains of the cells fed least recently beyond kMaxPendingCells.
+void BoundPending(StreamState& state, Delivery& delivery) {
+  if (state.feedNumber % kAgeSweepInterval == 0) {
+    for (auto it = state.cells.begin(); it != state.cells.end();) {
+      CellChains& cell = it->second;
+      for (uint32_t sibType = 0; sibType < kSibTypeCount; ++sibType) {
+        PendingChain& chain = cell.bySibType[sibType];
+        if (chain.active && state.feedNumber - chain.lastFeed > kMaxChainAge) {
+          Drop(state, it->first, sibType, cell, chain, kDropEvicted, delivery);
+        }
+      }
+      it = cell.activeCount == 0 ? state.cells.erase(it) : std::next(it);
+    }
+  }
+  while (state.cells.size() > kMaxPendingCells) {
+    auto oldest = state.cells.begin();
+    for (auto it = state.cells.begin(); it != state.cells.end(); ++it) {
+      if (it->second.lastFeed < oldest->second.lastFeed) oldest = it;
+    }
+    DropAll(state, oldest->first, oldest->second, kDropEvicted, delivery);
+    state.cells.erase(oldest);
   }
 }
 
@@ -228,41 +286,38 @@ int FeedBlock(StreamState* state, uint64_t cellKey, uint64_t blockTag, const uns
   if (state == nullptr || block == nullptr) return -1;
   ++state->counts.blocks;
   ++state->feedNumber;
+  Delivery delivery{callback, context, 0, nullptr};
   try {
     // The block walk queues this block's segments in payload order.
     SegmentQueue& segments = state->blockSegments;
     segments.clear();
     WalkBlocks(block, kBchBlockSize, state->decoder.currentSegment, segments);
-    if (segments.empty()) return 0;
-
-    Delivery delivery{callback, context};
-    CellChains& cell = state->cells[cellKey];
-    for (const tagSibSegment& segment : segments) {
-      TakeSegment(*state, cellKey, cell, segment, block, blockTag, delivery);
+    if (!segments.empty()) {
+      CellChains& cell = state->cells[cellKey];
+      cell.lastFeed = state->feedNumber;
+      for (const tagSibSegment& segment : segments) {
+        TakeSegment(*state, cellKey, cell, segment, block, blockTag, delivery);
+      }
+      if (cell.activeCount == 0) state->cells.erase(cellKey);
     }
-    if (cell.activeCount == 0) state->cells.erase(cellKey);
-    return delivery.events;
+    BoundPending(*state, delivery);
   } catch (const std::bad_alloc&) {
     // No exception into the host: what was pending may be half updated, so it
     // is given up without events; the stream can be fed again.
     state->cells.clear();
     state->decoder.currentSegment.bitCount = 0;
-    return kNoMemory;
+    return RethrowFromCallback(delivery, kNoMemory);
   }
+  return RethrowFromCallback(delivery, delivery.events);
 }
 
 int FlushStream(StreamState* state, StreamCallback callback, void* context) {
   if (state == nullptr) return -1;
-  Delivery delivery{callback, context};
-  for (auto& entry : state->cells) {
-    CellChains& cell = entry.second;
-    for (uint32_t sibType = 0; sibType < kSibTypeCount; ++sibType) {
-      PendingChain& chain = cell.bySibType[sibType];
-      if (chain.active) Drop(*state, entry.first, sibType, cell, chain, kDropFlushed, delivery);
-    }
-  }
+  Delivery delivery{callback, context, 0, nullptr};
+  for (auto& entry : state->cells)
+    DropAll(*state, entry.first, entry.second, kDropFlushed, delivery);
   state->cells.clear();
-  return delivery.events;
+  return RethrowFromCallback(delivery, delivery.events);
 }
 
 void GetStreamCounts(const StreamState* state, StreamCounts* counts) {

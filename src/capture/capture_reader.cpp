@@ -457,6 +457,8 @@ const char* ChainDropReasonText(ChainDropReason reason) {
       return "its next segment came too late for its cell's schedule";
     case kDropFlushed:
       return "the capture ended before its last segment";
+    case kDropEvicted:
+      return "its cell sent nothing for it too long, or too many cells had SIBs pending";
     case kNotDropped:
       break;
   }

@@ -6,6 +6,8 @@
 // of memory, so an exhausted heap never ends the host.
 #include "frame/frame.h"
 
+#include <climits>
+#include <cstdint>
 #include <cstring>
 
 #include "api/decoder_state.h"
@@ -45,9 +47,24 @@ bool RRCParserX(unsigned char* data, unsigned int len, tagSystemInformationBlock
     textLen = 0;
     return false;
   }
-  size_t written = textLen;
   // The host's buffer holds the work buffer's 102400 bytes and the trailer:
   // a longer text is cut at the last whole write that fits.
+  // The trailer takes less than three characters a byte.
+  const uint64_t largestText = uint64_t{sibdecode::MaxTextSize(0)} + 3 * uint64_t{len};
+  if (largestText > UINT_MAX && text != nullptr) {
+    // A batch of about 2 GB or more: its text may not fit textLen. The text is
+    // printed only once its length is known to fit.
+    size_t needed = 0;
+    sibdecode::DecodeBatchText(processState, data, len, out, nullptr, 0, &needed,
+                               sibdecode::TextLimit::WorkBuffer, sibdecode::TextFormat::Text,
+                               nullptr);
+    if (needed > UINT_MAX) {
+      std::memset(out, 0, sizeof(*out));
+      return false;
+    }
+  }
+  size_t written = textLen;
+  // A null text asks for the length only: false, textLen the bytes needed.
   int result = sibdecode::DecodeBatchText(
       processState, data, len, out, text, sibdecode::MaxTextSize(len), &written,
       sibdecode::TextLimit::WorkBuffer, sibdecode::TextFormat::Text, nullptr);

@@ -535,6 +535,7 @@ int PrintMBSFNFrequencyList(TextCursor& c, const MBSFNFrequencyList& v, int dept
 int PrintMapping_LCR_r4(TextCursor& c, const Mapping_LCR_r4& v, int depth);
 int PrintMeasurementControlSysInfo_use_of_HCS(TextCursor& c, const MeasurementControlSysInfo_use_of_HCS& v, int depth);
 int PrintUL_TrCH_Identity(TextCursor& c, const UL_TrCH_Identity& v, int depth);
+int PrintUL_TrCH_Identity_InTrafficVolumeMeasurementObjectList(TextCursor& c, const UL_TrCH_Identity& v, int depth);
 int PrintTrafficVolumeMeasurementObjectList(TextCursor& c, const TrafficVolumeMeasurementObjectList& v, int depth, const char* name);
 int PrintTrafficVolumeMeasQuantity(TextCursor& c, const TrafficVolumeMeasQuantity& v, int depth);
 int PrintTrafficVolumeReportingQuantity(TextCursor& c, const TrafficVolumeReportingQuantity& v, int depth);

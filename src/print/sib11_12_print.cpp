@@ -2798,6 +2798,23 @@ int PrintMeasurementControlSysInfo_use_of_HCS(TextCursor& c, const MeasurementCo
 int PrintUL_TrCH_Identity(TextCursor& c, const UL_TrCH_Identity& v, int depth) {
   switch (v.tag) {
     case 1:
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "dch", 3, v.value));
+      break;
+    case 2:
+      PrintNameLine(c, depth + 4, "rachorcpch", 10);  // count not tested
+      break;
+    case 3:
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "usch", 4, v.value));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintUL_TrCH_Identity_InTrafficVolumeMeasurementObjectList(TextCursor& c, const UL_TrCH_Identity& v, int depth) {
+  switch (v.tag) {
+    case 1:
       PRINT_TRY(PrintIntegerLine(c, depth + 8, "dch", 3, v.value));
       break;
     case 2:
@@ -2820,7 +2837,7 @@ int PrintTrafficVolumeMeasurementObjectList(TextCursor& c, const TrafficVolumeMe
     SetElementIndex(elementName, index);
     const UL_TrCH_Identity& element = *static_cast<const UL_TrCH_Identity*>(n->data);
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
-    PRINT_TRY(PrintUL_TrCH_Identity(c, element, depth));
+    PRINT_TRY(PrintUL_TrCH_Identity_InTrafficVolumeMeasurementObjectList(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
   return 0;

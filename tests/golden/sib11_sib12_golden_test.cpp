@@ -600,7 +600,7 @@ void ExpectCells(const tagSystemInformationBlock& out, const std::vector<RatEntr
 
 // TrafficVolumeMeasSysInfo of the Release 99 case: ID absent (DEFAULT 4), objects dch 32,
 // rachorcpch and usch 1, averageRLC_BufferPayload 13, the three payload flags, the dummy criteria
-// with two channels (usch 7 with two event parameter sets; one empty), validity all-States,
+// with two channels (usch 7 with two event parameter sets; dch 3 without), validity all-States,
 // acknowledged / periodical, periodical criteria with ra-Infinity by default and ril64.
 BitWriter TrafficVolume() {
   BitWriter w;
@@ -617,7 +617,7 @@ BitWriter TrafficVolume() {
   w.Pattern("111").Constrained(1, 0, 1).Constrained(25, 0, 25);        // e4b, th768k
   w.Constrained(11, 0, 15).Constrained(6, 0, 6).Constrained(0, 0, 6);  // ttt320, ptat16, txiat0-25
   w.Pattern("000").Constrained(0, 0, 1).Constrained(0, 0, 25);         // e4a, th8
-  w.Pattern("00");                                                     // second channel: empty
+  w.Pattern("10").Constrained(0, 0, 2).Constrained(3, 1, 32);          // second channel: dch 3
   w.Constrained(2, 0, 2);                                              // all-States
   w.Constrained(0, 0, 1).Constrained(0, 0, 1);    // acknowledgedModeRLC, periodical
   w.Bit(true).Bit(false).Constrained(15, 0, 15);  // periodicalReportingCriteria: ril64
@@ -1292,7 +1292,7 @@ TEST(Sib11Golden, Release99TreeWithGsmNeighboursAndReporting) {
       "                    {\r\n"
       "                        ul_transportChannelID\r\n"
       "                        {\r\n"
-      "                                usch = 7\r\n"
+      "                            usch = 7\r\n"
       "                        }\r\n"
       "                            eventSpecificParameters[0]\r\n"
       "                            {\r\n"
@@ -1310,6 +1310,10 @@ TEST(Sib11Golden, Release99TreeWithGsmNeighboursAndReporting) {
       "                    }\r\n"
       "                    transChCriteriaList[1]\r\n"
       "                    {\r\n"
+      "                        ul_transportChannelID\r\n"
+      "                        {\r\n"
+      "                            dch = 3\r\n"
+      "                        }\r\n"
       "                    }\r\n"
       "            }\r\n"
       "            measurementValidity\r\n"
@@ -2820,7 +2824,7 @@ TEST(Sib11Golden, TrafficVolumeAndUeInternalVariants) {
   };
   const Case cases[] = {
       {"rlc_BufferPayload, criteria with a list, defaults",
-       "101001 0000 00 00 1 1 0 1 00000 11 01 0 100 0 01000 0000", "0 0 00",
+       "101001 0000 00 00 1 1 0 1 00000 11 00 00010 0 100 0 01000 0000", "0 0 00",
        "        trafficVolumeMeasSysInfo\r\n"
        "        {\r\n"
        "            trafficVolumeMeasurementID = 1\r\n"
@@ -2845,7 +2849,7 @@ TEST(Sib11Golden, TrafficVolumeAndUeInternalVariants) {
        "                        {\r\n"
        "                            ul_transportChannelID\r\n"
        "                            {\r\n"
-       "                                rachorcpch\r\n"
+       "                                dch = 3\r\n"
        "                            }\r\n"
        "                                eventSpecificParameters[0]\r\n"
        "                                {\r\n"

@@ -4,6 +4,7 @@
 #include "api/entry.h"
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 
 #include <cstring>
 #include <string>
@@ -109,6 +110,42 @@ TEST(RRCParserX, CompleteSib3GivesTextTrailerAndCellIdentity) {
     rest.sib3.cellIdentity = 0;
     EXPECT_TRUE(AllZero(rest)) << "every other word of the summary is 0";
   }
+}
+
+TEST(RRCParserX, NullTextAsksForTheLengthOnly) {
+  const std::vector<uint8_t> data = Sib3Block(5, 0x0ABCDEF);
+  ParserCall full(data);
+  ASSERT_TRUE(full.result);
+  tagSystemInformationBlock out;
+  std::memset(&out, 0xAB, sizeof(out));
+  unsigned int textLen = 4242;
+  std::vector<uint8_t> input = data;
+  EXPECT_FALSE(
+      RRCParserX(input.data(), static_cast<unsigned int>(input.size()), &out, nullptr, textLen));
+  EXPECT_EQ(textLen, full.textLen);
+  EXPECT_EQ(std::memcmp(&out, &full.out, sizeof(out)), 0) << "the summary is filled all the same";
+}
+
+// A batch of 2.1e9 bytes (a SIB3 block, then blocks without segments, none of
+// it in memory): its trailer alone exceeds 4 GB, so the text length cannot be
+// reported. Nothing is written, however small the buffer.
+TEST(RRCParserX, RefusesABatchWhoseTextLengthDoesNotFit) {
+  const size_t len = size_t{31} * 67741936;
+  void* mapped = mmap(nullptr, len, PROT_READ | PROT_WRITE,
+                      MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  ASSERT_NE(mapped, MAP_FAILED);
+  auto* data = static_cast<unsigned char*>(mapped);
+  const std::vector<uint8_t> sib3 = Sib3Block(5, 7);
+  std::memcpy(data, sib3.data(), sib3.size());
+  tagSystemInformationBlock out;
+  std::memset(&out, 0xAB, sizeof(out));
+  std::string text(64, '#');
+  unsigned int textLen = 4242;
+  EXPECT_FALSE(RRCParserX(data, static_cast<unsigned int>(len), &out, &text[0], textLen));
+  EXPECT_EQ(textLen, 4242u);
+  EXPECT_EQ(text, std::string(64, '#'));
+  EXPECT_TRUE(AllZero(out));
+  munmap(mapped, len);
 }
 
 TEST(DecodeBatch, TextThatDoesNotFitIsNotWritten) {

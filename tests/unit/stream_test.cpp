@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -345,6 +346,77 @@ TEST(FeedBlock, OnlyTheSameSegmentAgainIsARepeat) {
       EXPECT_EQ(forSib5[0].reason, kDropOutOfOrder);
     }
   }
+}
+
+TEST(FeedBlock, BoundsTheCellsAndTheAgeOfPendingChains) {
+  const Bytes first = Block(10, 1, sibtest::FirstSegment(5, 3, Bits(222, 61)));
+  const Bytes empty(31, 0);  // no segment
+  {  // One cell more than the bound: the one fed least recently gives its chain up.
+    StreamState* stream = CreateStreamState();
+    std::vector<Seen> seen;
+    for (uint64_t cell = 0; cell <= 1024; ++cell) {
+      EXPECT_EQ(FeedBlock(stream, cell, cell, first.data(), Record, &seen), cell == 1024 ? 1 : 0);
+    }
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].kind, kChainDropped);
+    EXPECT_EQ(seen[0].reason, kDropEvicted);
+    EXPECT_EQ(seen[0].cell, 0u);
+    EXPECT_EQ(seen[0].tags, std::vector<uint64_t>{0});
+    EXPECT_EQ(FlushStream(stream, nullptr, nullptr), 1024);
+    DestroyStreamState(stream);
+  }
+  {  // A chain whose cell falls silent while another cell goes on.
+    StreamState* stream = CreateStreamState();
+    std::vector<Seen> seen;
+    FeedBlock(stream, 1, 0, first.data(), Record, &seen);
+    uint64_t fed = 1;
+    for (; fed <= 65536; ++fed) FeedBlock(stream, 2, fed, empty.data(), Record, &seen);
+    EXPECT_TRUE(seen.empty()) << "given up before its age";
+    for (; fed <= 65536 + 4096 && seen.empty(); ++fed) {
+      FeedBlock(stream, 2, fed, empty.data(), Record, &seen);
+    }
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].reason, kDropEvicted);
+    EXPECT_EQ(seen[0].cell, 1u);
+    EXPECT_EQ(FlushStream(stream, nullptr, nullptr), 0);
+    StreamCounts counts;
+    GetStreamCounts(stream, &counts);
+    EXPECT_EQ(counts.chainsDropped, 1u);
+    DestroyStreamState(stream);
+  }
+}
+
+void RecordAndThrow(const StreamEvent& event, void* context) {
+  Record(event, context);
+  throw std::runtime_error("host callback failed");
+}
+
+TEST(FeedBlock, ACallbackThatThrowsLeavesTheStreamConsistent) {
+  // The first scenario's last block completes SIB11, SIB3 and SIB7 at once.
+  const Scenario scenario = Scenarios().front();
+  StreamState* stream = CreateStreamState();
+  std::vector<Seen> seen;
+  for (size_t k = 0; k + 1 < scenario.fed.size(); ++k) {
+    FeedBlock(stream, 0, k, scenario.fed[k].block.data(), Record, &seen);
+  }
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_THROW(FeedBlock(stream, 0, 4, scenario.fed[4].block.data(), RecordAndThrow, &seen),
+               std::runtime_error);
+  ASSERT_EQ(seen.size(), 4u) << "every event of the block is delivered";
+  EXPECT_EQ(seen[3].sibType, 7u);
+  EXPECT_EQ(FlushStream(stream, Record, &seen), 0) << "no completed chain left pending";
+
+  // A flush whose callback throws still empties the stream.
+  FeedBlock(stream, 0, 5, scenario.fed[0].block.data(), Record, &seen);
+  FeedBlock(stream, 1, 6, scenario.fed[0].block.data(), Record, &seen);
+  EXPECT_THROW(FlushStream(stream, RecordAndThrow, &seen), std::runtime_error);
+  EXPECT_EQ(seen.size(), 6u);
+  EXPECT_EQ(FlushStream(stream, Record, &seen), 0);
+  StreamCounts counts;
+  GetStreamCounts(stream, &counts);
+  EXPECT_EQ(counts.sibsCompleted, 4u);
+  EXPECT_EQ(counts.chainsDropped, 2u);
+  DestroyStreamState(stream);
 }
 
 TEST(FeedBlock, RefusesMissingStateOrBlock) {

@@ -118,6 +118,7 @@ class Model:
         self.used_overlay = set()
         self.size_constraints = set()
         self.family_printed = set()  # cnames of shared types printed differently per SIB family
+        self.holder_printed = {}  # cname -> paths of the types that print it with a layout of their own
 
     # ---- overlay lookups (each use is recorded so unused entries are reported) ----
     def lookup(self, mapping, key, default=None):
@@ -126,18 +127,36 @@ class Model:
             return mapping[key]
         return default
 
-    def layout(self, mapping, key, default, family):
-        """A depth entry: the one scoped to the SIB family being printed wins."""
+    def layout(self, mapping, key, default, family, holder=None):
+        """A depth entry: the one scoped to the type printing this one wins, then the one scoped
+        to the SIB family being printed."""
+        if holder is not None and (("within", holder), key) in mapping:
+            return self.lookup(mapping, (("within", holder), key))
         if family is not None and (family, key) in mapping:
             return self.lookup(mapping, (family, key))
         return self.lookup(mapping, key, default)
+
+    def find_holder_printed(self):
+        """Types with an entry scoped to one type that prints them directly: that holder calls a
+        printer of their own."""
+        ov = self.ov
+        for mapping in (ov.line_depth, ov.element_depth, ov.scalar_depth):
+            for key in mapping:
+                if isinstance(key, tuple) and isinstance(key[0], tuple):
+                    holder = key[0][1]
+                    owner = key[1].rsplit(".", 1)[0] if mapping is not ov.scalar_depth else key[1]
+                    node = self.named_nodes.get(owner) or next(
+                        (n for n in self.nodes.values() if n.path == owner), None)
+                    if node is None:
+                        raise SystemExit("within %s: no type %s" % (holder, owner))
+                    self.holder_printed.setdefault(node.cname, set()).add(holder)
 
     def find_family_printed(self):
         """Shared types whose text depends on the SIB family: a scoped entry applies to them or
         to a type they print."""
         ov = self.ov
         scoped = {key[1] for mapping in (ov.line_depth, ov.element_depth, ov.scalar_depth)
-                  for key in mapping if isinstance(key, tuple)}
+                  for key in mapping if isinstance(key, tuple) and isinstance(key[0], str)}
         changed = True
         while changed:
             changed = False
@@ -150,10 +169,15 @@ class Model:
                     self.family_printed.add(node.cname)
                     changed = True
 
-    def printer_name(self, node, family):
+    def printer_name(self, node, family, holder=None):
+        """The printer of node in the text of family, called by the printer of the type at the
+        path holder."""
+        name = "Print" + node.cname
         if node.cname in self.family_printed and len(node.families) > 1:
-            return "Print%s_%s" % (node.cname, family)
-        return "Print" + node.cname
+            name += "_" + family
+        if holder is not None and holder in self.holder_printed.get(node.cname, ()):
+            name += "_In" + cident(holder)
+        return name
 
     def check_overlay_used(self):
         ov = self.ov
@@ -162,7 +186,7 @@ class Model:
                         ov.enum_items, ov.member_hooks, ov.element_hooks):
             for key in mapping:
                 if (id(mapping), key) not in self.used_overlay:
-                    unused.append(key if isinstance(key, str) else "%s (%s)" % (key[1], key[0]))
+                    unused.append(key if isinstance(key, str) else "%s (%s)" % (key[1], " ".join(key[0]) if isinstance(key[0], tuple) else key[0]))
         for key in ov.crlf:
             if (id(ov.crlf), key) not in self.used_overlay:
                 unused.append(key)
@@ -395,6 +419,7 @@ def build_model(asn1_folder):
         model.resolve(asn1.Type("ref", name=ov.roots[num]), ov.roots[num], cident(ov.roots[num]), FAMILIES[num])
     model.finish()
     model.find_family_printed()
+    model.find_holder_printed()
     for name in ov.roots.values():
         model.named_nodes[name].is_root = True
     return model

@@ -38,9 +38,12 @@ def read_overlay(path):
                 raise SyntaxError("%s:%d: %s takes %d arguments" % (path, lineno, kind, n))
 
         def layout_key():
-            # `PATH +N` everywhere, or `PATH +N FAMILY` only in the text of that SIB family
+            # `PATH +N` everywhere, `PATH +N FAMILY` only in the text of that SIB family,
+            # `PATH +N within HOLDER` only where the type holding PATH is printed by HOLDER
+            if len(args) == 4 and args[2] == "within":
+                return (("within", args[3]), args[0])
             if len(args) not in (2, 3):
-                raise SyntaxError("%s:%d: %s takes 2 or 3 arguments" % (path, lineno, kind))
+                raise SyntaxError("%s:%d: %s takes 2, 3 or 4 arguments" % (path, lineno, kind))
             return args[0] if len(args) == 2 else (args[2], args[0])
 
         if kind == "root":

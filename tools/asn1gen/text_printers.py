@@ -33,11 +33,12 @@ def print_simple_line(info, name_expr, value_expr, depth_expr, indent):
     raise AssertionError(k)
 
 
-def print_field(model, f, value_expr, block_depth_expr, indent, line_default, family):
-    """Statements printing member or alternative f whose value is value_expr."""
+def print_field(model, f, value_expr, block_depth_expr, indent, line_default, family, holder, parent):
+    """Statements printing member or alternative f of the type at path parent (itself printed
+    by the type at path holder) whose value is value_expr."""
     pad = " " * indent
     info = f.info
-    off = model.layout(model.ov.line_depth, f.path, line_default, family)
+    off = model.layout(model.ov.line_depth, f.path, line_default, family, holder)
     depth = "%s + %d" % (block_depth_expr, off)
     name = '"%s"' % f.printed
     named = '"%s", %d' % (f.printed, len(f.printed))  # the name and its length
@@ -45,12 +46,12 @@ def print_field(model, f, value_expr, block_depth_expr, indent, line_default, fa
         return print_simple_line(info, named, value_expr, depth, indent)
     node = info.node
     if node.kind == "SEQUENCE OF":
-        eoff = model.layout(model.ov.element_depth, f.path, DEFAULT_ELEMENT_DEPTH, family)
+        eoff = model.layout(model.ov.element_depth, f.path, DEFAULT_ELEMENT_DEPTH, family, holder)
         return [pad + "PRINT_TRY(%s(c, %s, %s + %d, %s));"
-                % (model.printer_name(node, family), value_expr, block_depth_expr, eoff, name)]
+                % (model.printer_name(node, family, parent), value_expr, block_depth_expr, eoff, name)]
     return [
         pad + "PRINT_TRY(OpenBlock(c, %s, %s));" % (depth, named),
-        pad + "PRINT_TRY(%s(c, %s, %s));" % (model.printer_name(node, family), value_expr, depth),
+        pad + "PRINT_TRY(%s(c, %s, %s));" % (model.printer_name(node, family, parent), value_expr, depth),
         pad + "PRINT_TRY(CloseBlock(c, %s));" % depth,
     ]
 
@@ -59,8 +60,8 @@ def enum_table_name(enum):
     return "kEnum_" + enum.cname
 
 
-def print_signature(model, node, family):
-    name = model.printer_name(node, family)
+def print_signature(model, node, family, holder=None):
+    name = model.printer_name(node, family, holder)
     if node.kind == "SEQUENCE OF":
         return "int %s(TextCursor& c, const %s& v, int depth, const char* name)" % (name, node.cname)
     return "int %s(TextCursor& c, const %s& v, int depth)" % (name, node.cname)
@@ -73,13 +74,21 @@ def print_families(model, node):
     return sorted(node.families)
 
 
-def emit_print(w, model, node, family):
-    w(print_signature(model, node, family) + " {")
+def print_variants(model, node):
+    """(family, holder) of each printer of the node: one per family as print_families says, and
+    besides each one per holding type that has a layout of its own for it (holder None: the rest)."""
+    holders = [None] + sorted(model.holder_printed.get(node.cname, ()))
+    return [(family, holder) for family in print_families(model, node) for holder in holders]
+
+
+def emit_print(w, model, node, family, holder):
+    w(print_signature(model, node, family, holder) + " {")
+    here = (family, holder, node.path)
     if node.kind == "SEQUENCE":
-        scalar_off = model.layout(model.ov.scalar_depth, node.path, DEFAULT_LINE_DEPTH, family)
+        scalar_off = model.layout(model.ov.scalar_depth, node.path, DEFAULT_LINE_DEPTH, family, holder)
         for f in node.fields:
             off = scalar_off if f.info.simple else DEFAULT_LINE_DEPTH
-            lines = print_field(model, f, "v." + f.cname, "depth", 4 if f.optional else 2, off, family)
+            lines = print_field(model, f, "v." + f.cname, "depth", 4 if f.optional else 2, off, *here)
             if f.optional:
                 w("  if (v.presence & (1u << %d)) {" % f.presence_bit)
                 for line in lines:
@@ -101,19 +110,19 @@ def emit_print(w, model, node, family):
                 value = "v.signedValue" if info.kind == "INTEGER" and info.lb < 0 else "v.value"
                 if info.kind == "BOOLEAN":
                     value = "static_cast<uint8_t>(v.value)"
-                lines = print_field(model, f, value, "depth", 6, DEFAULT_ALTERNATIVE_DEPTH, family)
+                lines = print_field(model, f, value, "depth", 6, DEFAULT_ALTERNATIVE_DEPTH, *here)
             elif info.kind in ("NULL", "ENUMERATED"):
-                lines = print_field(model, f, "v.value", "depth", 6, DEFAULT_ALTERNATIVE_DEPTH, family)
+                lines = print_field(model, f, "v.value", "depth", 6, DEFAULT_ALTERNATIVE_DEPTH, *here)
             else:
                 w("      if (v.ptr == nullptr) break;")
                 ref = "(*static_cast<const %s*>(v.ptr))" % ctype(info)
                 if info.node is not None and info.node.kind == "SEQUENCE OF":
                     # a list alternative prints its elements in the alternative's place
-                    off = model.layout(model.ov.element_depth, f.path, DEFAULT_ALTERNATIVE_DEPTH, family)
+                    off = model.layout(model.ov.element_depth, f.path, DEFAULT_ALTERNATIVE_DEPTH, family, holder)
                     lines = ["      PRINT_TRY(%s(c, %s, depth + %d, \"%s\"));"
-                             % (model.printer_name(info.node, family), ref, off, f.printed)]
+                             % (model.printer_name(info.node, family, node.path), ref, off, f.printed)]
                 else:
-                    lines = print_field(model, f, ref, "depth", 6, DEFAULT_ALTERNATIVE_DEPTH, family)
+                    lines = print_field(model, f, ref, "depth", 6, DEFAULT_ALTERNATIVE_DEPTH, *here)
             for line in lines:
                 w(line)
             w("      break;")
@@ -135,13 +144,13 @@ def emit_print(w, model, node, family):
                 lines = [
                     "    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));",
                     "    PRINT_TRY(%s(c, element, depth + %d, elementName.text));"
-                    % (model.printer_name(info.node, family), DEFAULT_ELEMENT_DEPTH),
+                    % (model.printer_name(info.node, family, node.path), DEFAULT_ELEMENT_DEPTH),
                     "    PRINT_TRY(CloseBlock(c, depth));",
                 ]
             elif info.node is not None:
                 lines = [
                     "    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));",
-                    "    PRINT_TRY(%s(c, element, depth));" % model.printer_name(info.node, family),
+                    "    PRINT_TRY(%s(c, element, depth));" % model.printer_name(info.node, family, node.path),
                     "    PRINT_TRY(CloseBlock(c, depth));",
                 ]
             else:
@@ -190,8 +199,8 @@ def emit_print_header(model, order):
         w("extern const EnumTexts %s;" % enum_table_name(model.enums[key]))
     w()
     for node in order:
-        for family in print_families(model, node):
-            w(print_signature(model, node, family) + ";")
+        for family, holder in print_variants(model, node):
+            w(print_signature(model, node, family, holder) + ";")
     for num in sorted(model.ov.roots):
         root = model.named_nodes[model.ov.roots[num]]
         w("int Print%sText(TextCursor& c, const %s& v);" % (root.cname, root.cname))
@@ -204,9 +213,9 @@ def emit_printer_source(model, order, family):
     """src/print/FAMILY_print.cpp: the family's text printers and SIB print roots."""
     pr = cpp_file(["print/rrc_print.h"])
     for n in order:
-        for f in print_families(model, n):
+        for f, holder in print_variants(model, n):
             if (f or SHARED_FAMILY) == family:
-                emit_print(pr, model, n, f)
+                emit_print(pr, model, n, f, holder)
     for num in sorted(model.ov.roots):
         root = model.named_nodes[model.ov.roots[num]]
         if family_of(root) != family:
