@@ -34,7 +34,8 @@ enum CaptureEventKind : int {
   kCaptureWrongSize = 3,      // a BCCH-BCH message that is not 31 bytes; reading goes on
   kCaptureTruncated = 4,      // the file ends inside a record or cannot be read further;
                               // what came before is delivered, the pending chains are dropped
-  kCaptureNoMemoryEvent = 5,  // the heap ran out: the pending chains are given up, reading goes on
+  kCaptureNoMemoryEvent = 5,  // the heap ran out: the pending chains (or the SIB being decoded,
+                              // arfcn and sibType set) are given up; reading goes on
 };
 
 // Why a packet was skipped.

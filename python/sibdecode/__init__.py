@@ -30,13 +30,14 @@ import struct
 import threading
 import warnings
 from dataclasses import dataclass
-from typing import IO, Any, Dict, Iterator, NamedTuple, Optional, Tuple, Union
+from typing import IO, Any, Dict, Iterator, List, NamedTuple, Optional, Tuple, Union
 
 from . import _native
 
 __all__ = [
     "Decoder", "Sib", "Summary", "IntraFreqCell", "InterFreqCell", "InterRatCell",
-    "DroppedChain", "CaptureFault", "CaptureCounts", "CaptureReader", "read_capture",
+    "DroppedChain", "CaptureFault", "CaptureCounts", "CaptureReader", "GsmtapReader",
+    "read_capture",
     "is_capture", "SibdecodeError", "CaptureError", "CaptureWarning", "DroppedChainWarning",
     "library_version",
 ]
@@ -434,15 +435,69 @@ _EPOCH = datetime.datetime(1970, 1, 1, tzinfo=datetime.timezone.utc)
 Source = Union[str, "os.PathLike[str]", IO[bytes]]
 
 
-class CaptureReader:
+class _EventSource:
+    """A reader handle of the C interface and the events it hands back."""
+
+    name: str
+
+    def __init__(self) -> None:
+        self._lib = _native.library()
+        self._handle = ctypes.c_void_p()
+        self._event = _native.CaptureEvent()
+        self._event.struct_size = ctypes.sizeof(_native.CaptureEvent)
+
+    def close(self) -> None:
+        if self._handle:
+            self._lib.sibdecode_capture_close(self._handle)
+            self._handle = ctypes.c_void_p()
+
+    def __enter__(self) -> Any:
+        return self
+
+    def __exit__(self, *exc: Any) -> None:
+        self.close()
+
+    def __del__(self) -> None:
+        self.close()
+
+    def _take(self) -> Iterator[Union[Sib, DroppedChain, CaptureFault]]:
+        """The events waiting (for a file: read as far as the next one)."""
+        lib, event, name = self._lib, self._event, self.name
+        while self._handle and lib.sibdecode_capture_next(self._handle, ctypes.byref(event)) == 1:
+            time = _EPOCH + datetime.timedelta(seconds=event.seconds,
+                                               microseconds=event.microseconds)
+            if event.kind == _native.EVENT_SIB:
+                yield Sib(event.sib_type, ctypes.string_at(event.text, event.text_len),
+                          ctypes.string_at(event.summary, _native.SUMMARY_SIZE),
+                          _Source("sib", ctypes.string_at(event.sib, event.sib_len)),
+                          tuple(event.frames[:event.frame_count]), event.arfcn, time, name)
+            elif event.kind == _native.EVENT_DROP:
+                yield DroppedChain(name, event.sib_type, event.arfcn,
+                                   tuple(event.frames[:event.frame_count]),
+                                   _DROP_REASONS.get(event.drop_reason, "dropped"),
+                                   event.message.decode(errors="replace"), time)
+            else:
+                yield CaptureFault(name, _FAULTS.get(event.kind, "fault"), event.frame,
+                                   event.message.decode(errors="replace"))
+
+    @property
+    def counts(self) -> CaptureCounts:
+        """Frames read, packets skipped (by cause), SIBs, drops so far."""
+        counts = _native.CaptureCounts()
+        counts.struct_size = ctypes.sizeof(counts)
+        if self._handle:
+            self._lib.sibdecode_capture_counts_get(self._handle, ctypes.byref(counts))
+        return CaptureCounts(*(getattr(counts, field) for field, _ in counts._fields_[1:]))
+
+
+class CaptureReader(_EventSource):
     """Every event of one capture, in capture order: Sib, DroppedChain and
     CaptureFault objects. Reads as far as the next event only, so memory stays
     flat however long the capture. `source` is a path or a binary file object
     (read from where it stands; never seeked). `name` names it in errors."""
 
     def __init__(self, source: Source, name: Optional[str] = None):
-        self._lib = _native.library()
-        self._handle = ctypes.c_void_p()
+        super().__init__()
         self._read_error: Optional[BaseException] = None
         self._reader = None
         message = ctypes.create_string_buffer(512)
@@ -461,8 +516,6 @@ class CaptureReader:
             if self._read_error is not None:
                 raise self._read_error
             raise CaptureError(self.name, None, message.value.decode(errors="replace"))
-        self._event = _native.CaptureEvent()
-        self._event.struct_size = ctypes.sizeof(_native.CaptureEvent)
 
     def _read_function(self, stream: IO[bytes]) -> Any:
         readinto = getattr(stream, "readinto", None)
@@ -480,51 +533,60 @@ class CaptureReader:
 
         return read
 
-    def close(self) -> None:
-        if self._handle:
-            self._lib.sibdecode_capture_close(self._handle)
-            self._handle = ctypes.c_void_p()
-
     def __enter__(self) -> "CaptureReader":
         return self
 
-    def __exit__(self, *exc: Any) -> None:
-        self.close()
-
-    def __del__(self) -> None:
-        self.close()
-
     def __iter__(self) -> Iterator[Union[Sib, DroppedChain, CaptureFault]]:
-        lib, event, name = self._lib, self._event, self.name
-        while self._handle and lib.sibdecode_capture_next(self._handle, ctypes.byref(event)) == 1:
+        for event in self._take():
             if self._read_error is not None:
                 raise self._read_error
-            time = _EPOCH + datetime.timedelta(seconds=event.seconds,
-                                               microseconds=event.microseconds)
-            if event.kind == _native.EVENT_SIB:
-                yield Sib(event.sib_type, ctypes.string_at(event.text, event.text_len),
-                          ctypes.string_at(event.summary, _native.SUMMARY_SIZE),
-                          _Source("sib", ctypes.string_at(event.sib, event.sib_len)),
-                          tuple(event.frames[:event.frame_count]), event.arfcn, time, name)
-            elif event.kind == _native.EVENT_DROP:
-                yield DroppedChain(name, event.sib_type, event.arfcn,
-                                   tuple(event.frames[:event.frame_count]),
-                                   _DROP_REASONS.get(event.drop_reason, "dropped"),
-                                   event.message.decode(errors="replace"), time)
-            else:
-                yield CaptureFault(name, _FAULTS.get(event.kind, "fault"), event.frame,
-                                   event.message.decode(errors="replace"))
+            yield event
         if self._read_error is not None:
             raise self._read_error
 
-    @property
-    def counts(self) -> CaptureCounts:
-        """Frames read, packets skipped (by cause), SIBs, drops so far."""
-        counts = _native.CaptureCounts()
-        counts.struct_size = ctypes.sizeof(counts)
+
+class GsmtapReader(_EventSource):
+    """SIBs from GSMTAP datagrams as a program receives them (no capture file,
+    no libpcap):
+
+        sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        sock.bind(("127.0.0.1", 4729))
+        reader = sibdecode.GsmtapReader()
+        while True:
+            for event in reader.feed(sock.recv(65535)):
+                ...
+
+    Each datagram is a frame (counted from 1); `feed` returns the events it
+    brought (Sib, DroppedChain, CaptureFault), `finish` the chains still pending."""
+
+    def __init__(self, name: str = "<gsmtap>"):
+        super().__init__()
+        self.name = name
+        self._handle = ctypes.c_void_p(self._lib.sibdecode_capture_create_gsmtap())
+        if not self._handle:
+            raise MemoryError("sibdecode: no memory for a reader")
+
+    def __enter__(self) -> "GsmtapReader":
+        return self
+
+    def feed(self, datagram: bytes, time: Optional[datetime.datetime] = None
+             ) -> List[Union[Sib, DroppedChain, CaptureFault]]:
+        """One UDP payload (GSMTAP header and message) received at `time`
+        (an aware datetime; now when None)."""
+        if not self._handle:
+            raise SibdecodeError("the reader is closed")
+        stamp = (time or datetime.datetime.now(datetime.timezone.utc)) - _EPOCH
+        seconds = stamp.days * 86400 + stamp.seconds
+        data = bytes(datagram)
+        self._lib.sibdecode_capture_feed_gsmtap(self._handle, data, len(data), seconds,
+                                                stamp.microseconds)
+        return list(self._take())
+
+    def finish(self) -> List[Union[Sib, DroppedChain, CaptureFault]]:
+        """Gives up the chains still pending (DroppedChain, reason "flushed")."""
         if self._handle:
-            self._lib.sibdecode_capture_counts_get(self._handle, ctypes.byref(counts))
-        return CaptureCounts(*(getattr(counts, field) for field, _ in counts._fields_[1:]))
+            self._lib.sibdecode_capture_finish(self._handle)
+        return list(self._take())
 
 
 def read_capture(source: Source, *, drops: bool = False, strict: bool = False,

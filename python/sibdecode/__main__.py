@@ -60,16 +60,32 @@ def parse_arguments(argv: List[str]) -> "Options | int":
 
 
 class Output:
-    """Standard output as bytes; notes on standard error after what it holds."""
+    """Standard output as bytes; notes on standard error after what it holds.
+    Output that cannot be written (a full disk, a closed pipe) is a failure
+    said once at the end, as the tool says it."""
 
     def __init__(self) -> None:
         self.out = sys.stdout.buffer
+        self.failed = False
 
     def write(self, data: bytes) -> None:
-        self.out.write(data)
+        if self.failed:
+            return
+        try:
+            self.out.write(data)
+        except OSError:
+            self.failed = True
+
+    def flush(self) -> None:
+        if self.failed:
+            return
+        try:
+            self.out.flush()
+        except OSError:
+            self.failed = True
 
     def note(self, text: str) -> None:
-        self.out.flush()
+        self.flush()
         sys.stderr.write(text)
         sys.stderr.flush()
 
@@ -357,11 +373,12 @@ def main(argv: Optional[List[str]] = None) -> int:
     status = EXIT_OK
     for path in options.files:
         status = max(status, run.one(path))
-    try:
-        sys.stdout.flush()
-    except OSError:
+    run.output.flush()
+    if run.output.failed:
         sys.stderr.write("sibdecode: cannot write the output\n")
         status = max(status, EXIT_IO)
+        # Nothing more for the interpreter to flush into the closed output at exit.
+        os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
     return status
 
 

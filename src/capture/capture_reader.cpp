@@ -38,6 +38,7 @@ struct QueuedEvent {
 };
 
 constexpr char kNoMemoryMessage[] = "out of memory, pending SIBs dropped";
+constexpr char kNoMemoryForSibMessage[] = "out of memory decoding a SIB, which is lost";
 
 }  // namespace
 
@@ -101,6 +102,16 @@ QueuedEvent* NewEvent(CaptureReader& reader, CaptureEventKind kind) {
 void OnStreamEvent(const StreamEvent& streamEvent, void* context) {
   CaptureReader& reader = *static_cast<CaptureReader*>(context);
   const bool sib = streamEvent.kind == kSibCompleted;
+  if (sib && streamEvent.result == kNoMemory) {
+    // The SIB is lost: said as such, not counted among those without a decoder.
+    QueuedEvent* event = NewEvent(reader, kCaptureNoMemoryEvent);
+    if (event == nullptr) return;
+    event->arfcn = streamEvent.cellKey;
+    event->sibType = streamEvent.sibType;
+    event->fixedMessage = kNoMemoryForSibMessage;
+    ++reader.eventCount;
+    return;
+  }
   if (sib && streamEvent.result != kDecoded) {
     ++reader.counts.sibsNotDecoded;  // master information block, scheduling blocks
     return;

@@ -277,3 +277,40 @@ def test_objects_pickle_and_convert():
     assert record["sib"] == sib.type and record["summary"]["sib3_cell_identity"] == 0
     assert sibdecode.is_capture(open(SAMPLE_PCAP, "rb").read(4))
     assert not sibdecode.is_capture(b"000E")
+
+
+def test_gsmtap_reader_takes_datagrams_from_a_socket():
+    """Datagrams sent over UDP on loopback, fed as they arrive: the SIBs of the
+    sample's batches, with their frames; a stray first segment is flushed."""
+    import datetime
+    import socket
+    decoder = sibdecode.Decoder()
+    batches = [bytes.fromhex(line) for line in open(SAMPLE_HEX) if line[:1].isalnum()]
+    header = bytes([2, 4, 0x0c, 0, 0x27, 0x68, 0, 0, 0, 0, 0, 0, 8, 0, 0, 0])  # ARFCN 10088
+    receiver = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    receiver.bind(("127.0.0.1", 0))
+    sender = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    reader = sibdecode.GsmtapReader()
+    when = datetime.datetime(2026, 3, 1, 12, 0, 0, 250000, tzinfo=datetime.timezone.utc)
+    events, frame, last_frames = [], 0, []
+    for batch in batches:
+        for at in range(0, len(batch), 31):
+            sender.sendto(header + batch[at:at + 31], receiver.getsockname())
+            events += reader.feed(receiver.recv(65535), when)
+            frame += 1
+        last_frames.append(frame)
+    events += reader.feed(header + batches[-1][:31])  # a first segment left pending
+    events += reader.feed(b"\x02")  # not GSMTAP
+    events += reader.finish()
+    sibs = [e for e in events if isinstance(e, sibdecode.Sib)]
+    assert [s.text_bytes for s in sibs] == [decoder.decode_batch(b).text_bytes for b in batches]
+    assert [s.frames[-1] for s in sibs] == last_frames
+    assert all(s.arfcn == 10088 and s.time == when for s in sibs)
+    drops = [e for e in events if isinstance(e, sibdecode.DroppedChain)]
+    assert len(drops) == 1 and drops[0].reason == "flushed" and drops[0].frames == (frame + 1,)
+    counts = reader.counts
+    assert (counts.frames, counts.skipped_not_gsmtap, counts.sibs_decoded) == (
+        frame + 2, 1, len(batches))
+    reader.close()
+    receiver.close()
+    sender.close()
