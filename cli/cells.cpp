@@ -11,9 +11,6 @@ namespace cli {
 
 namespace {
 
-CellRecord& CellOf(CellBook& book, uint64_t cellKey) { return book.cells[cellKey]; }
-
-// One column of the table: the text left-aligned in `width` characters and a space.
 // A number (blank when not present); identifiers left-aligned, counts right-aligned.
 void NumberColumn(bool present, unsigned long long value, int width, bool left = false) {
   char buffer[32] = "";
@@ -118,7 +115,7 @@ const char* SibTypeName(unsigned int sibType) {
 }
 
 bool RecordSib(CellBook& book, const SibSeen& sib, long long* copies) {
-  CellRecord& cell = CellOf(book, sib.cellKey);
+  CellRecord& cell = book.cells[sib.cellKey];
   if (sib.sibType >= kSibTypes) return true;
   SibTypeRecord& record = cell.types[sib.sibType];
   const std::string_view encoding(reinterpret_cast<const char*>(sib.encoding), sib.encodingLen);
@@ -149,7 +146,7 @@ bool RecordSib(CellBook& book, const SibSeen& sib, long long* copies) {
 }
 
 void RecordTime(CellBook& book, uint64_t cellKey, const struct timeval& time) {
-  CellRecord& cell = CellOf(book, cellKey);
+  CellRecord& cell = book.cells[cellKey];
   if (!cell.hasTime) cell.first = time;
   cell.last = time;
   cell.hasTime = true;
@@ -162,9 +159,6 @@ void WriteCellTable(const CellBook& book, bool json) {
         "SIBS (TYPE:COUNT/VERSIONS)\n");
   }
   for (const auto& [cellKey, cell] : book.cells) {
-    bool seen = false;
-    for (const SibTypeRecord& record : cell.types) seen = seen || record.count != 0;
-    if (!seen && !cell.hasTime) continue;
     if (json) {
       WriteCellJson(cellKey, cell);
     } else {
