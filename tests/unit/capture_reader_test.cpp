@@ -118,9 +118,9 @@ TEST(GsmtapReader, FaultsSkipsAndUnfinishedChains) {
     CaptureSkipCause skipCause;  // kSkipCauseCount: not skipped
   };
   const Fed fed[] = {
-      {Datagram(block.data(), 31, 7), kSkipCauseCount},  // the first segment, left pending
+      {Datagram(block.data(), 31, 7), kSkipCauseCount},     // the first segment, left pending
       {Datagram(block.data(), 31, 7), kSkipRepeatedBlock},  // the same packet captured twice
-      {Datagram(block.data(), 30, 7), kSkipCauseCount},  // wrong size
+      {Datagram(block.data(), 30, 7), kSkipCauseCount},     // wrong size
       {Datagram(block.data(), 31, 7, 0x01), kSkipOtherMessage},
       {Datagram(block.data(), 31, 7, 0x0c, 7), kSkipOtherMessage},
       {Bytes(block.begin(), block.begin() + 10), kSkipNotGsmtap},
