@@ -168,8 +168,14 @@ DROP_REASONS = {"a new first segment of the same SIB type came first": 1,
                 "the capture ended before its last segment": 3,
                 "its next segment came too late for its cell's schedule": 4,
                 "its cell sent nothing for it too long, or too many cells had SIBs pending": 5}
-SUMMARY_RE = re.compile(r"^summary: sib3.cellIdentity = (\d+), sib4.cellIdentity = (\d+)$", re.M)
-CELL_RE = re.compile(r"^    \[\d+\] \w+ = (-?\d+), \w+ = (-?\d+)(?:, \w+ = (-?\d+))?$")
+SUMMARY_RE = re.compile(r"^summary: sib3.cellIdentity = (\d+|absent), sib4.cellIdentity = (\d+|absent)$",
+                        re.M)
+CELL_RE = re.compile(r"^    \[\d+\] \w+ = (-?\d+|absent), \w+ = (-?\d+|absent)(?:, \w+ = (-?\d+|absent))?$")
+ABSENT = -65535  # what the record holds where the tool prints "absent"
+
+
+def tool_number(value):
+    return ABSENT if value == "absent" else int(value)
 
 
 def tool_summary(body):
@@ -184,8 +190,9 @@ def tool_summary(body):
                 current = key
         cell = CELL_RE.match(line)
         if cell:
-            lists[current].append(tuple(int(v) for v in cell.groups() if v is not None))
-    return {"cell_identity": int(m.group(1)) or int(m.group(2)), **lists}
+            lists[current].append(tuple(tool_number(v) for v in cell.groups() if v is not None))
+    identities = [int(v) for v in m.groups() if v != "absent"]
+    return {"cell_identity": identities[0] if identities else 0, **lists}
 
 
 def tool_view(sibdecode, path):
