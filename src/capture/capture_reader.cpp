@@ -57,8 +57,6 @@ struct CaptureReader {
   int64_t seconds = 0;
   uint32_t microseconds = 0;
   CaptureCounts counts{};
-  CaptureReadFunction read = nullptr;  // OpenCaptureReadFunction
-  void* readContext = nullptr;
 };
 
 namespace {
@@ -253,9 +251,15 @@ const PcapLibrary* Pcap(char* message, size_t messageCapacity) {
   return pcap;
 }
 
+// The caller's read function behind a FILE* that libpcap reads.
+struct CallerBytes {
+  CaptureReadFunction read;
+  void* context;
+};
+
 ssize_t ReadThroughFunction(void* cookie, char* buffer, size_t size) {
-  const CaptureReader* reader = static_cast<const CaptureReader*>(cookie);
-  const long long n = reader->read(reader->readContext, buffer, size);
+  const CallerBytes* source = static_cast<const CallerBytes*>(cookie);
+  const long long n = source->read(source->context, buffer, size);
   return n < 0 ? -1 : static_cast<ssize_t>(n);
 }
 
@@ -326,19 +330,15 @@ int OpenCaptureReadFunction(CaptureReadFunction read, void* context, CaptureRead
              "cannot read the capture: ", "this build reads fed GSMTAP datagrams only");
   return kCaptureNoLibpcap;
 #else
-  // The stream's cookie is a reader-to-be that only carries the function: the
-  // real reader is made once libpcap accepted the header.
-  CaptureReader* cookie = new (std::nothrow) CaptureReader;
+  CallerBytes* cookie = new (std::nothrow) CallerBytes{read, context};
   if (cookie == nullptr) {
     SetMessage(message, messageCapacity, "out of memory", "");
     return kCaptureNoMemory;
   }
-  cookie->read = read;
-  cookie->readContext = context;
   cookie_io_functions_t functions{};
   functions.read = ReadThroughFunction;
   functions.close = [](void* c) {
-    delete static_cast<CaptureReader*>(c);
+    delete static_cast<CallerBytes*>(c);
     return 0;
   };
   std::FILE* stream = fopencookie(cookie, "rb", functions);
