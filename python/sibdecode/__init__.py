@@ -182,7 +182,7 @@ class Decoder:
         self._type = ctypes.c_uint32()
 
     def close(self) -> None:
-        if self._handle:
+        if getattr(self, "_handle", None):  # also when __init__ failed half-way
             self._lib.sibdecode_decoder_destroy(self._handle)
             self._handle = None
 
@@ -447,7 +447,7 @@ class _EventSource:
         self._event.struct_size = ctypes.sizeof(_native.CaptureEvent)
 
     def close(self) -> None:
-        if self._handle:
+        if getattr(self, "_handle", None):  # also when __init__ failed half-way
             self._lib.sibdecode_capture_close(self._handle)
             self._handle = ctypes.c_void_p()
 

@@ -65,8 +65,6 @@ struct CaptureReader {
     unsigned char block[kBchBlockBytes] = {};
   };
   std::unordered_map<uint64_t, LastBlock> lastBlocks;
-  CaptureReadFunction read = nullptr;  // OpenCaptureReadFunction
-  void* readContext = nullptr;
 };
 
 namespace {
@@ -284,9 +282,15 @@ const PcapLibrary* Pcap(char* message, size_t messageCapacity) {
   return pcap;
 }
 
+// The caller's read function behind a FILE* that libpcap reads.
+struct CallerBytes {
+  CaptureReadFunction read;
+  void* context;
+};
+
 ssize_t ReadThroughFunction(void* cookie, char* buffer, size_t size) {
-  const CaptureReader* reader = static_cast<const CaptureReader*>(cookie);
-  const long long n = reader->read(reader->readContext, buffer, size);
+  const CallerBytes* source = static_cast<const CallerBytes*>(cookie);
+  const long long n = source->read(source->context, buffer, size);
   return n < 0 ? -1 : static_cast<ssize_t>(n);
 }
 
@@ -357,19 +361,15 @@ int OpenCaptureReadFunction(CaptureReadFunction read, void* context, CaptureRead
              "cannot read the capture: ", "this build reads fed GSMTAP datagrams only");
   return kCaptureNoLibpcap;
 #else
-  // The stream's cookie is a reader-to-be that only carries the function: the
-  // real reader is made once libpcap accepted the header.
-  CaptureReader* cookie = new (std::nothrow) CaptureReader;
+  CallerBytes* cookie = new (std::nothrow) CallerBytes{read, context};
   if (cookie == nullptr) {
     SetMessage(message, messageCapacity, "out of memory", "");
     return kCaptureNoMemory;
   }
-  cookie->read = read;
-  cookie->readContext = context;
   cookie_io_functions_t functions{};
   functions.read = ReadThroughFunction;
   functions.close = [](void* c) {
-    delete static_cast<CaptureReader*>(c);
+    delete static_cast<CallerBytes*>(c);
     return 0;
   };
   std::FILE* stream = fopencookie(cookie, "rb", functions);
