@@ -138,6 +138,9 @@ typedef struct sibdecode_stream sibdecode_stream;
 #define SIBDECODE_DROP_OUT_OF_ORDER 2 /* a segment is missing or repeated */
 #define SIBDECODE_DROP_FLUSHED 3      /* still pending at a flush (the end of the input) */
 #define SIBDECODE_DROP_TOO_LATE 4     /* the next segment came more than 32 frames later */
+/* given up to bound what a stream keeps: nothing came for it during 65536 blocks, or more
+   than 1024 cells had chains pending and its cell was fed least recently */
+#define SIBDECODE_DROP_EVICTED 5
 
 typedef struct sibdecode_stream_event {
   uint32_t struct_size; /* the bytes of this struct the library filled */
@@ -204,8 +207,7 @@ typedef struct sibdecode_capture sibdecode_capture;
 /* Event kinds. */
 #define SIBDECODE_CAPTURE_EVENT_SIB 1        /* a decoded SIB */
 #define SIBDECODE_CAPTURE_EVENT_DROP 2       /* a dropped chain */
-#define SIBDECODE_CAPTURE_EVENT_WRONG_SIZE 3 /* a BCCH-BCH message not 31 bytes; reading goes on \
-                                              */
+#define SIBDECODE_CAPTURE_EVENT_WRONG_SIZE 3 /* a message not 31 bytes; reading goes on */
 #define SIBDECODE_CAPTURE_EVENT_TRUNCATED 4  /* the file ends in a cut record: the last events */
 #define SIBDECODE_CAPTURE_EVENT_NO_MEMORY 5  /* pending chains given up; reading goes on */
 

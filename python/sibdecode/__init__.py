@@ -379,7 +379,7 @@ class Sib:
 
 # ---- captures ----
 
-_DROP_REASONS = {1: "interrupted", 2: "out_of_order", 3: "flushed", 4: "too_late"}
+_DROP_REASONS = {1: "interrupted", 2: "out_of_order", 3: "flushed", 4: "too_late", 5: "evicted"}
 _FAULTS = {_native.EVENT_WRONG_SIZE: "wrong_size", _native.EVENT_TRUNCATED: "truncated",
            _native.EVENT_NO_MEMORY: "no_memory"}
 
@@ -387,7 +387,9 @@ _FAULTS = {_native.EVENT_WRONG_SIZE: "wrong_size", _native.EVENT_TRUNCATED: "tru
 @dataclass(frozen=True)
 class DroppedChain:
     """A SIB given up before all its segments came: `reason` is "interrupted",
-    "out_of_order", "too_late" or "flushed" (pending at the end)."""
+    "out_of_order", "too_late", "flushed" (pending at the end) or "evicted" (given up
+    to bound the memory a stream keeps: its cell sent nothing for it too long, or too many
+    cells had SIBs pending)."""
 
     file: str
     type: int

@@ -49,7 +49,8 @@ static_assert(SIBDECODE_SIB_COMPLETED == sibdecode::kSibCompleted &&
 static_assert(SIBDECODE_DROP_INTERRUPTED == sibdecode::kDropInterrupted &&
                   SIBDECODE_DROP_OUT_OF_ORDER == sibdecode::kDropOutOfOrder &&
                   SIBDECODE_DROP_FLUSHED == sibdecode::kDropFlushed &&
-                  SIBDECODE_DROP_TOO_LATE == sibdecode::kDropTooLate,
+                  SIBDECODE_DROP_TOO_LATE == sibdecode::kDropTooLate &&
+                  SIBDECODE_DROP_EVICTED == sibdecode::kDropEvicted,
               "drop reasons");
 static_assert(SIBDECODE_CAPTURE_OK == sibdecode::kCaptureOk &&
                   SIBDECODE_CAPTURE_NO_LIBPCAP == sibdecode::kCaptureNoLibpcap &&
@@ -421,6 +422,7 @@ const char* sibdecode_drop_reason_text(int32_t drop_reason) {
     case SIBDECODE_DROP_OUT_OF_ORDER:
     case SIBDECODE_DROP_FLUSHED:
     case SIBDECODE_DROP_TOO_LATE:
+    case SIBDECODE_DROP_EVICTED:
       return sibdecode::ChainDropReasonText(static_cast<sibdecode::ChainDropReason>(drop_reason));
     default:
       return sibdecode::ChainDropReasonText(sibdecode::kNotDropped);

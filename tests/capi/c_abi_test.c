@@ -185,6 +185,14 @@ static void check_stream(sibdecode_decoder* decoder) {
           "dropped as flushed");
     CHECK(strlen(sibdecode_drop_reason_text(collected.last_drop_reason)) > 0, "reason text");
   }
+  {
+    int32_t reason;
+    for (reason = SIBDECODE_DROP_INTERRUPTED; reason <= SIBDECODE_DROP_EVICTED; ++reason) {
+      CHECK(strcmp(sibdecode_drop_reason_text(reason), "dropped") != 0, "each reason has its text");
+    }
+    CHECK(strcmp(sibdecode_drop_reason_text(SIBDECODE_DROP_EVICTED + 1), "dropped") == 0,
+          "an unknown reason");
+  }
   memset(&counts, 0xAB, sizeof counts);
   counts.struct_size = sizeof counts;
   CHECK(sibdecode_stream_counts_get(stream, &counts) == 0, "stream counts");
