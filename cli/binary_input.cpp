@@ -1,4 +1,6 @@
 // Raw binary input: the whole file is one batch.
+#include <cstring>
+
 #include "inputs.h"
 #include "output.h"
 
@@ -13,13 +15,12 @@ int ReadBinary(InputFile& input, const std::string& name, const Options& options
     return kExitIo;
   }
   if (input.failed) {
-    Note("%s: read error\n", name.c_str());
+    Note("%s: read error: %s\n", name.c_str(), std::strerror(input.error));
     return kExitIo;
   }
-  DecodeAndWriteBatch(options, decoder, BatchSource{&name, 0},
-                      reinterpret_cast<const unsigned char*>(input.data + input.begin),
-                      input.end - input.begin);
-  return kExitOk;
+  return DecodeAndWriteBatch(options, decoder, BatchSource{&name, 0},
+                             reinterpret_cast<const unsigned char*>(input.data + input.begin),
+                             input.end - input.begin);
 }
 
 }  // namespace cli

@@ -90,6 +90,7 @@ bool ParseHexLine(const char* line, size_t size, unsigned char* bytes, size_t* c
 bool FillInput(InputFile* input) {
   if (input->atEnd) return false;
   if (input->begin > 0) {
+    input->consumed += input->begin;
     std::memmove(input->data, input->data + input->begin, input->end - input->begin);
     input->end -= input->begin;
     input->begin = 0;
@@ -110,6 +111,7 @@ bool FillInput(InputFile* input) {
   } while (n < 0 && errno == EINTR);
   if (n <= 0) {
     input->failed = n < 0;
+    input->error = n < 0 ? errno : 0;
     input->atEnd = true;
     return false;
   }
@@ -144,10 +146,15 @@ int ReadHex(InputFile& input, const std::string& name, const Options& options,
       line = input.data + input.begin;
     }
     const bool ended = lineEnd != input.data + input.end;
-    const size_t size = static_cast<size_t>(lineEnd - line);
+    size_t size = static_cast<size_t>(lineEnd - line);
     input.begin += size + (ended ? 1 : 0);
     scanned = 0;
     ++lineNumber;
+    // Editors on Windows start UTF-8 text with a byte-order mark.
+    if (lineNumber == 1 && size >= 3 && std::memcmp(line, "\xEF\xBB\xBF", 3) == 0) {
+      line += 3;
+      size -= 3;
+    }
 
     if (bytes.size() < size / 2) bytes.resize(size / 2);
     size_t count = 0;
@@ -157,15 +164,18 @@ int ReadHex(InputFile& input, const std::string& name, const Options& options,
       Note("%s:%lu: %s\n", name.c_str(), lineNumber, error);
       status = WorseExit(status, kExitMalformed);
     } else if (count != 0) {
-      DecodeAndWriteBatch(options, decoder, BatchSource{&name, lineNumber}, bytes.data(), count);
+      status =
+          WorseExit(status, DecodeAndWriteBatch(options, decoder, BatchSource{&name, lineNumber},
+                                                bytes.data(), count));
     }
-    if (!ended) break;
+    ProgressUpdate(input.consumed + input.begin, decoder.sibs);
+    if (!ended || OutputClosed()) break;
   }
   if (input.noMemory) {
     Note("%s:%lu: out of memory\n", name.c_str(), lineNumber + 1);
     status = WorseExit(status, kExitIo);
   } else if (input.failed) {
-    Note("%s:%lu: read error\n", name.c_str(), lineNumber + 1);
+    Note("%s:%lu: read error: %s\n", name.c_str(), lineNumber + 1, std::strerror(input.error));
     status = WorseExit(status, kExitIo);
   }
   return status;

@@ -8,15 +8,21 @@
 #include <string>
 #include <vector>
 
+#include "cells.h"
 #include "options.h"
 
 namespace cli {
 
+constexpr size_t kBlockBytes = 31;  // one BCH transport block
+
 // What decoding keeps from one batch to the next.
 struct BatchDecoder {
   sibdecode::DecoderState* state = nullptr;
-  size_t textCapacity = 0;  // the text buffer offered: grown to the longest text so far
-  std::vector<char> json;   // --json: the SIB's JSON before it goes into its line
+  size_t textCapacity = 0;      // the text buffer offered: grown to the longest text so far
+  std::vector<char> json;       // --json: the SIB's JSON before it goes into its line
+  std::vector<char> text;       // --changes, --cells: the text before it is printed or folded
+  CellBook cells;               // --changes, --cells and repeated blocks, over all inputs
+  unsigned long long sibs = 0;  // SIBs decoded, for the progress line
 };
 
 // A batch's place in the input: "FILE:LINE" for hex text, "FILE" for binary input.
@@ -26,9 +32,9 @@ struct BatchSource {
 };
 
 // Decodes one batch of BCH blocks (or, with --sib, one bare SIB) and writes the
-// outcome.
-void DecodeAndWriteBatch(const Options& options, BatchDecoder& decoder, const BatchSource& source,
-                         const unsigned char* bytes, size_t size);
+// outcome. Bytes behind the last whole block are reported and left out.
+int DecodeAndWriteBatch(const Options& options, BatchDecoder& decoder, const BatchSource& source,
+                        const unsigned char* bytes, size_t size);
 
 // An opened file and the bytes read from it that are not consumed yet.
 struct InputFile {
@@ -37,9 +43,11 @@ struct InputFile {
   size_t begin = 0;  // first byte not consumed
   size_t end = 0;    // end of the bytes read
   size_t capacity = 0;
-  bool atEnd = false;     // end of file, a read error or no memory
-  bool failed = false;    // a read error
-  bool noMemory = false;  // the buffer could not grow
+  unsigned long long consumed = 0;  // bytes of the file before data[0]
+  bool atEnd = false;               // end of file, a read error or no memory
+  bool failed = false;              // a read error
+  int error = 0;                    // its errno
+  bool noMemory = false;            // the buffer could not grow
 };
 
 // Reads more of the file behind the bytes held (moving them to the front).
@@ -55,10 +63,15 @@ int ReadHex(InputFile& input, const std::string& name, const Options& options,
 int ReadBinary(InputFile& input, const std::string& name, const Options& options,
                BatchDecoder& decoder);
 
-// True when the bytes start with a pcap or pcapng magic number.
-bool IsCaptureMagic(const unsigned char* head, size_t size);
+// False once the first bytes cannot begin a pcap or pcapng magic number.
+bool MayStartCapture(const unsigned char* head, size_t size);
 
-// A pcap or pcapng file, read through libpcap.
-int ReadCapture(const std::string& path, const Options& options);
+// A pcap or pcapng capture through the library's capture reader, from the
+// bytes held in `input` on.
+int ReadCapture(InputFile& input, const std::string& name, const Options& options,
+                BatchDecoder& decoder);
+
+// --listen: GSMTAP over UDP until SIGINT or SIGTERM.
+int Listen(const Options& options, BatchDecoder& decoder);
 
 }  // namespace cli

@@ -26,22 +26,39 @@ void WriteEscaped(const std::string& text) {
   OutAppend(text.data() + plain, text.size() - plain);
 }
 
-void WriteJsonSummary(const tagSystemInformationBlock& s) {
+// A number of the record, or null where the message did not hold it.
+void OutValue(int value) {
+  if (value == kAbsentValue) {
+    OutLiteral("null");
+  } else {
+    OutSigned(value);
+  }
+}
+
+void OutIdentity(bool given, unsigned int identity) {
+  if (given) {
+    OutUnsigned(identity);
+  } else {
+    OutLiteral("null");
+  }
+}
+
+void WriteJsonSummary(const tagSystemInformationBlock& s, unsigned int sibType) {
   const tagSystemInformationBlockType11& lists = s.sib11;
   OutLiteral("{\"sib3\":{\"cellIdentity\":");
-  OutUnsigned(s.sib3.cellIdentity);
+  OutIdentity(sibType == 3, s.sib3.cellIdentity);
   OutLiteral("},\"sib4\":{\"cellIdentity\":");
-  OutUnsigned(s.sib4.cellIdentity);
+  OutIdentity(sibType == 4, s.sib4.cellIdentity);
   OutLiteral("},\"sib11\":{\"interRATCells\":[");
   for (unsigned int k = 0; k < lists.interRATCellCount && k < 32; ++k) {
     const tagInterRATCell& cell = lists.interRATCells[k];
     if (k != 0) OutLiteral(",");
     OutLiteral("{\"interRATCellID\":");
-    OutSigned(cell.interRATCellID);
+    OutValue(cell.interRATCellID);
     OutLiteral(",\"bcch_ARFCN\":");
-    OutSigned(cell.bcch_ARFCN);
+    OutValue(cell.bcch_ARFCN);
     OutLiteral(",\"bsic\":");
-    OutSigned(cell.bsic);
+    OutValue(cell.bsic);
     OutLiteral("}");
   }
   OutLiteral("],\"intraFreqCells\":[");
@@ -49,9 +66,9 @@ void WriteJsonSummary(const tagSystemInformationBlock& s) {
     const tagIntraFreqCell& cell = lists.intraFreqCells[k];
     if (k != 0) OutLiteral(",");
     OutLiteral("{\"intraFreqCellID\":");
-    OutSigned(cell.intraFreqCellID);
+    OutValue(cell.intraFreqCellID);
     OutLiteral(",\"cellParametersID\":");
-    OutSigned(cell.cellParametersID);
+    OutValue(cell.cellParametersID);
     OutLiteral("}");
   }
   OutLiteral("],\"interFreqCells\":[");
@@ -59,11 +76,11 @@ void WriteJsonSummary(const tagSystemInformationBlock& s) {
     const tagInterFreqCell& cell = lists.interFreqCells[k];
     if (k != 0) OutLiteral(",");
     OutLiteral("{\"interFreqCellID\":");
-    OutSigned(cell.interFreqCellID);
+    OutValue(cell.interFreqCellID);
     OutLiteral(",\"uarfcn_Nt\":");
-    OutSigned(cell.uarfcn_Nt);
+    OutValue(cell.uarfcn_Nt);
     OutLiteral(",\"cellParametersID\":");
-    OutSigned(cell.cellParametersID);
+    OutValue(cell.cellParametersID);
     OutLiteral("}");
   }
   OutLiteral("]}}");
@@ -94,8 +111,12 @@ void WriteJsonLine(unsigned int sibType, const JsonOrigin& origin,
     OutLiteral(",\"arfcn\":");
     OutSigned(origin.arfcn);
   }
+  if (origin.repeats >= 0) {
+    OutLiteral(",\"repeats\":");
+    OutSigned(origin.repeats);
+  }
   OutLiteral(",\"summary\":");
-  WriteJsonSummary(summary);
+  WriteJsonSummary(summary, sibType);
   OutLiteral(",\"value\":");
   OutAppend(value, valueLen);
   OutLiteral("}\n");

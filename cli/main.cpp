@@ -1,10 +1,13 @@
 // sibdecode: decodes BCH captures (hex text, raw binary, pcap/pcapng with
-// GSMTAP) with libsibdecode and prints the text of every SIB.
+// GSMTAP, GSMTAP received over UDP) with libsibdecode and prints the text of
+// every SIB.
 #include <fcntl.h>
 #include <sibdecode/sibdecode.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <string>
 
@@ -24,15 +27,26 @@ int ReadOne(const std::string& path, const cli::Options& options, cli::BatchDeco
     cli::Note("%s: %s\n", path.c_str(), std::strerror(errno));
     return cli::kExitIo;
   }
+  struct stat file;
+  const bool statted = fstat(input.fd, &file) == 0;
+  if (statted && S_ISDIR(file.st_mode)) {
+    cli::Note("%s: %s\n", path.c_str(), std::strerror(EISDIR));
+    if (!isStdin) close(input.fd);
+    return cli::kExitIo;
+  }
   const std::string name = isStdin ? "<stdin>" : path;
   int status;
-  if (!isStdin && !options.binary && !options.bareSib) {
-    while (input.end < 4 && cli::FillInput(&input)) {
+  if (!options.binary && !options.bareSib) {
+    // Files, pipes and standard input alike: what was read to tell a capture
+    // from hex text is handed on, the file is never opened again.
+    const auto head = [&input] { return reinterpret_cast<const unsigned char*>(input.data); };
+    while (input.end < 4 && cli::MayStartCapture(head(), input.end) && cli::FillInput(&input)) {
     }
-    if (cli::IsCaptureMagic(reinterpret_cast<const unsigned char*>(input.data), input.end)) {
+    if (input.end >= 4 && cli::MayStartCapture(head(), input.end)) {
+      status = cli::ReadCapture(input, name, options, decoder);
       cli::ReleaseInput(&input);
-      close(input.fd);
-      return cli::ReadCapture(path, options);
+      if (!isStdin) close(input.fd);
+      return status;
     }
   }
   if (decoder.state == nullptr) decoder.state = sibdecode::CreateDecoderState();
@@ -40,8 +54,11 @@ int ReadOne(const std::string& path, const cli::Options& options, cli::BatchDeco
     cli::Note("sibdecode: out of memory\n");
     status = cli::kExitIo;
   } else {
+    const bool regular = statted && S_ISREG(file.st_mode);
+    cli::ProgressStart(name.c_str(), regular ? static_cast<unsigned long long>(file.st_size) : 0);
     status = options.binary ? cli::ReadBinary(input, name, options, decoder)
                             : cli::ReadHex(input, name, options, decoder);
+    cli::ProgressEnd();
   }
   cli::ReleaseInput(&input);
   if (!isStdin) close(input.fd);
@@ -54,14 +71,23 @@ int main(int argc, char** argv) {
   cli::Options options;
   int status = cli::ParseArguments(argc, argv, &options);
   if (status >= 0) return status;
+  // A reader that closes the output (`| head`) ends the run quietly: writes
+  // then fail with EPIPE instead of killing the process mid-record.
+  std::signal(SIGPIPE, SIG_IGN);
 
   cli::BatchDecoder decoder;  // its state is created for the first hex or binary input
   status = cli::kExitOk;
-  for (const std::string& path : options.files) {
-    status = cli::WorseExit(status, ReadOne(path, options, decoder));
+  if (options.listen) {
+    status = cli::Listen(options, decoder);
+  } else {
+    for (const std::string& path : options.files) {
+      status = cli::WorseExit(status, ReadOne(path, options, decoder));
+      if (cli::OutputClosed()) break;
+    }
   }
+  if (options.cells) cli::WriteCellTable(decoder.cells, options.json);
   sibdecode::DestroyDecoderState(decoder.state);
-  // Output that could not be written (a full disk, a closed pipe) is a failure.
+  // Output that could not be written (a full disk) is a failure.
   if (!cli::OutFinish()) {
     cli::Note("sibdecode: cannot write the output\n");
     return cli::WorseExit(status, cli::kExitIo);

@@ -3,13 +3,19 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+
+#ifndef SIBDECODE_VERSION
+#define SIBDECODE_VERSION "unknown"
+#endif
 
 namespace cli {
 
 namespace {
 
 const char kUsage[] =
-    "usage: sibdecode [--bin] [--summary] [--json] [--sib N] [FILE...]\n"
+    "usage: sibdecode [OPTION...] [FILE...]\n"
+    "       sibdecode --listen [[ADDR:]PORT] [OPTION...]\n"
     "\n"
     "Decodes TD-SCDMA broadcast system information from BCH transport blocks.\n"
     "Reads each FILE (or standard input when there is none or FILE is '-').\n"
@@ -21,30 +27,74 @@ const char kUsage[] =
     "are grouped per cell by ARFCN and every SIB is decoded as soon as all its\n"
     "segments are there, after a '#' line with its frames, ARFCN and time.\n"
     "\n"
+    "  --listen [[ADDR:]PORT]  receive GSMTAP over UDP (default 127.0.0.1:4729;\n"
+    "              IPv6 as [ADDR]:PORT) and decode as packets arrive, until\n"
+    "              Ctrl-C (SIGINT) or SIGTERM\n"
     "  --bin       the whole file is one batch of raw bytes\n"
     "  --summary   after each SIB print the summary record (cell identities,\n"
     "              neighbour-cell lists)\n"
     "  --json      one JSON object per decoded SIB, one per line: the SIB type,\n"
     "              its source (and frames and ARFCN for captures), the summary\n"
     "              record and the decoded value\n"
+    "  --changes   print a SIB only when it differs from the last one printed\n"
+    "              for its cell and type, with the number of identical copies\n"
+    "              between them\n"
+    "  --cells     instead of the SIBs, one table of the cells seen (ARFCN,\n"
+    "              cell identity, SIB types with counts and versions, neighbour\n"
+    "              counts, first and last time), after the input\n"
     "  --sib N     each line (or the whole file with --bin) is a bare SIB of\n"
     "              type N (0..31), without BCH framing; no raw-data trailer\n"
+    "  --version   the version of sibdecode\n"
     "  --help      this text\n"
+    "Options take their value as --sib=N or --sib N.\n"
     "\n"
     "The decoded text goes to standard output exactly as the library returns it\n"
     "(\\r\\n line ends). A batch that yields no text gets a one-line note on\n"
     "standard error. Errors are reported one per line and the rest of the input\n"
     "is still decoded. Exit status: 0 when all input was read, 1 when a file or\n"
-    "capture cannot be read or is truncated, 2 on malformed hex, a capture\n"
-    "packet of the wrong size or bad arguments.\n";
+    "capture cannot be read or is truncated, or the output cannot be written,\n"
+    "2 on malformed hex, a capture packet of the wrong size or bad arguments.\n";
+
+bool ParseSibType(const char* text, unsigned int* type) {
+  char* end = nullptr;
+  errno = 0;
+  const unsigned long value = std::strtoul(text, &end, 10);
+  if (errno != 0 || end == text || *end != '\0' || value > 31 || text[0] == '-') return false;
+  *type = static_cast<unsigned int>(value);
+  return true;
+}
 
 }  // namespace
 
 int ParseArguments(int argc, char** argv, Options* options) {
+  bool filesOnly = false;  // after "--"
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
+    if (filesOnly || arg.size() < 2 || arg[0] != '-') {
+      options->files.push_back(arg);
+      continue;
+    }
+    // --name=value and --name value alike.
+    std::string value;
+    bool hasValue = false;
+    const size_t equals = arg.find('=');
+    if (arg.compare(0, 2, "--") == 0 && equals != std::string::npos) {
+      value = arg.substr(equals + 1);
+      hasValue = true;
+      arg.resize(equals);
+    }
+    const bool takesValue = arg == "--sib" || arg == "--listen";
+    if (hasValue && !takesValue) {
+      std::fprintf(stderr, "sibdecode: %s takes no value\n", arg.c_str());
+      return kExitMalformed;
+    }
+    if (arg == "--") {
+      filesOnly = true;
+    } else if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, stdout);
+      return kExitOk;
+    } else if (arg == "--version") {
+      std::printf("sibdecode %s\n", SIBDECODE_VERSION);
       return kExitOk;
     } else if (arg == "--bin") {
       options->binary = true;
@@ -52,26 +102,45 @@ int ParseArguments(int argc, char** argv, Options* options) {
       options->summary = true;
     } else if (arg == "--json") {
       options->json = true;
+    } else if (arg == "--changes") {
+      options->changes = true;
+    } else if (arg == "--cells") {
+      options->cells = true;
     } else if (arg == "--sib") {
-      if (i + 1 >= argc) {
-        std::fprintf(stderr, "sibdecode: --sib needs a SIB type (0..31)\n");
-        return kExitMalformed;
+      if (!hasValue) {
+        if (i + 1 >= argc) {
+          std::fprintf(stderr, "sibdecode: --sib needs a SIB type (0..31)\n");
+          return kExitMalformed;
+        }
+        value = argv[++i];
       }
-      char* end = nullptr;
-      errno = 0;
-      unsigned long type = std::strtoul(argv[++i], &end, 10);
-      if (errno != 0 || end == argv[i] || *end != '\0' || type > 31) {
-        std::fprintf(stderr, "sibdecode: bad SIB type '%s' (0..31)\n", argv[i]);
+      if (!ParseSibType(value.c_str(), &options->sibType)) {
+        std::fprintf(stderr, "sibdecode: bad SIB type '%s' (0..31)\n", value.c_str());
         return kExitMalformed;
       }
       options->bareSib = true;
-      options->sibType = static_cast<unsigned int>(type);
-    } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
-      std::fprintf(stderr, "sibdecode: unknown option '%s' (see --help)\n", arg.c_str());
-      return kExitMalformed;
+    } else if (arg == "--listen") {
+      // The address is optional: the next argument is taken when it is no option.
+      if (!hasValue && i + 1 < argc && argv[i + 1][0] != '-') {
+        value = argv[++i];
+        hasValue = true;
+      }
+      if (hasValue) {
+        if (value.empty()) {
+          std::fprintf(stderr, "sibdecode: --listen needs [ADDR:]PORT\n");
+          return kExitMalformed;
+        }
+        options->listenAddress = value;
+      }
+      options->listen = true;
     } else {
-      options->files.push_back(arg);
+      std::fprintf(stderr, "sibdecode: unknown option '%s' (see --help)\n", argv[i]);
+      return kExitMalformed;
     }
+  }
+  if (options->listen && (!options->files.empty() || options->binary || options->bareSib)) {
+    std::fprintf(stderr, "sibdecode: --listen reads no FILE, --bin or --sib\n");
+    return kExitMalformed;
   }
   if (options->files.empty()) options->files.push_back("-");
   return -1;

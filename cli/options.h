@@ -12,6 +12,10 @@ struct Options {
   bool json = false;
   bool bareSib = false;
   unsigned int sibType = 0;
+  bool changes = false;  // a SIB only when it differs from the last one printed
+  bool cells = false;    // the table of cells instead of the SIB texts
+  bool listen = false;   // GSMTAP over UDP instead of files
+  std::string listenAddress = "127.0.0.1:4729";
   std::vector<std::string> files;
 };
 
@@ -20,7 +24,7 @@ enum Exit { kExitOk = 0, kExitIo = 1, kExitMalformed = 2 };
 
 inline int WorseExit(int a, int b) { return a > b ? a : b; }
 
-// Returns -1 to go on, or the exit status (help printed, bad arguments).
+// Returns -1 to go on, or the exit status (help or version printed, bad arguments).
 int ParseArguments(int argc, char** argv, Options* options);
 
 }  // namespace cli

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <sibdecode/sibdecode.h>
+#include <sys/time.h>
 
 #include <cstddef>
 
@@ -23,11 +24,29 @@ void OutLiteral(const char (&text)[N]) {
   OutAppend(text, N - 1);
 }
 
-// A record (a SIB's text, its summary) is complete: on a terminal it is shown now.
-void OutEndRecord();
+// The time as 2026-01-15T09:00:00.040000Z (UTC); returns the characters written.
+size_t OutUtcTime(const struct timeval& time);
 
-// Writes what is buffered. Returns false when any write of the output failed.
+// A record (a SIB's text, its summary) is complete: on a terminal, or after
+// OutFlushEachRecord, it is written now.
+void OutEndRecord();
+void OutFlushEachRecord();
+
+// Writes what is buffered. Returns false when any write of the output failed
+// (not when the reader closed it).
 bool OutFinish();
+
+// The reader of standard output closed it (`| head`): nothing more is written
+// and the input need not be read further.
+bool OutputClosed();
+
+// Progress of a long input on standard error, when that is a terminal: one
+// line (share read, SIBs decoded, rate) redrawn at most a few times a second
+// and cleared before anything else is written to the terminal. Inputs of a few
+// megabytes or less show none.
+void ProgressStart(const char* name, unsigned long long totalBytes);
+void ProgressUpdate(unsigned long long bytesRead, unsigned long long sibs);
+void ProgressEnd();
 
 // One line on standard error. On a terminal, or when standard error goes to
 // the same file as standard output, what standard output holds comes first.
@@ -36,7 +55,9 @@ void Note(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // The library's text byte for byte, then "\r\n".
 void WriteSibText(const char* text, size_t textLen);
 
-// The summary record in readable form.
-void WriteSummary(const tagSystemInformationBlock& out);
+// The summary record of a SIB of the given type in readable form: "absent"
+// for a value the message did not hold, and for the cell identity of a SIB
+// other than SIB3 (sib3) or SIB4 (sib4).
+void WriteSummary(const tagSystemInformationBlock& out, unsigned int sibType);
 
 }  // namespace cli

@@ -1,12 +1,35 @@
+#include <sibdecode/sibdecode.h>
+
 #include "output.h"
 
 namespace cli {
 
-void WriteSummary(const tagSystemInformationBlock& out) {
+namespace {
+
+// A number of the record, or "absent" where the message did not hold it.
+void OutValue(int value) {
+  if (value == kAbsentValue) {
+    OutLiteral("absent");
+  } else {
+    OutSigned(value);
+  }
+}
+
+void OutIdentity(bool given, unsigned int identity) {
+  if (given) {
+    OutUnsigned(identity);
+  } else {
+    OutLiteral("absent");
+  }
+}
+
+}  // namespace
+
+void WriteSummary(const tagSystemInformationBlock& out, unsigned int sibType) {
   OutLiteral("summary: sib3.cellIdentity = ");
-  OutUnsigned(out.sib3.cellIdentity);
+  OutIdentity(sibType == 3, out.sib3.cellIdentity);
   OutLiteral(", sib4.cellIdentity = ");
-  OutUnsigned(out.sib4.cellIdentity);
+  OutIdentity(sibType == 4, out.sib4.cellIdentity);
   const tagSystemInformationBlockType11& lists = out.sib11;
   OutLiteral("\n  intraFreqCells: ");
   OutUnsigned(lists.intraFreqCellCount);
@@ -15,9 +38,9 @@ void WriteSummary(const tagSystemInformationBlock& out) {
     OutLiteral("    [");
     OutUnsigned(k);
     OutLiteral("] intraFreqCellID = ");
-    OutSigned(lists.intraFreqCells[k].intraFreqCellID);
+    OutValue(lists.intraFreqCells[k].intraFreqCellID);
     OutLiteral(", cellParametersID = ");
-    OutSigned(lists.intraFreqCells[k].cellParametersID);
+    OutValue(lists.intraFreqCells[k].cellParametersID);
     OutLiteral("\n");
   }
   OutLiteral("  interFreqCells: ");
@@ -27,11 +50,11 @@ void WriteSummary(const tagSystemInformationBlock& out) {
     OutLiteral("    [");
     OutUnsigned(k);
     OutLiteral("] interFreqCellID = ");
-    OutSigned(lists.interFreqCells[k].interFreqCellID);
+    OutValue(lists.interFreqCells[k].interFreqCellID);
     OutLiteral(", uarfcn_Nt = ");
-    OutSigned(lists.interFreqCells[k].uarfcn_Nt);
+    OutValue(lists.interFreqCells[k].uarfcn_Nt);
     OutLiteral(", cellParametersID = ");
-    OutSigned(lists.interFreqCells[k].cellParametersID);
+    OutValue(lists.interFreqCells[k].cellParametersID);
     OutLiteral("\n");
   }
   OutLiteral("  interRATCells: ");
@@ -41,11 +64,11 @@ void WriteSummary(const tagSystemInformationBlock& out) {
     OutLiteral("    [");
     OutUnsigned(k);
     OutLiteral("] interRATCellID = ");
-    OutSigned(lists.interRATCells[k].interRATCellID);
+    OutValue(lists.interRATCells[k].interRATCellID);
     OutLiteral(", bcch_ARFCN = ");
-    OutSigned(lists.interRATCells[k].bcch_ARFCN);
+    OutValue(lists.interRATCells[k].bcch_ARFCN);
     OutLiteral(", bsic = ");
-    OutSigned(lists.interRATCells[k].bsic);
+    OutValue(lists.interRATCells[k].bsic);
     OutLiteral("\n");
   }
 }

@@ -26,6 +26,8 @@ if(TARGET sibdecode)
   install(TARGETS sibdecode RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
 install(FILES ${CMAKE_SOURCE_DIR}/include/sibdecode/sibdecode.h
+              ${CMAKE_SOURCE_DIR}/include/sibdecode/capture.h
+              ${CMAKE_SOURCE_DIR}/include/sibdecode/sibdecode_c.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/sibdecode)
 
 install(EXPORT sibdecodeTargets NAMESPACE sibdecode:: DESTINATION ${SIBDECODE_CMAKE_DIR})

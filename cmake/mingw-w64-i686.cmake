@@ -6,6 +6,7 @@ set(CMAKE_SYSTEM_PROCESSOR i686)
 # Debian's default alternative is the win32 thread model, which needs no
 # winpthread DLL beside sibdecode.dll.
 set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++)
+set(CMAKE_C_COMPILER i686-w64-mingw32-gcc)  # the C interface test
 
 set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

@@ -13,6 +13,8 @@ usage:
   make_capture.py sample OUT.pcap             the sample cell of examples/
   make_capture.py sample-hex OUT.hex          its SIBs as hex batches, one SIB each
   make_capture.py tests OUT_DIR               the captures of the CLI tests
+  make_capture.py repeats OUT_DIR             a long capture of two cells repeating
+                                              their SIBs, one SIB changing twice
 
 Standard library only; the output depends on nothing but the seeds.
 """
@@ -244,6 +246,80 @@ def realistic_neighbours(value):
     return value
 
 
+# Band A of TD-SCDMA (2010-2025 MHz): the UARFCNs of its carriers, 1.6 MHz apart.
+BAND_A_UARFCNS = (10055, 10063, 10071, 10080, 10088, 10096, 10104, 10112, 10120)
+SERVING_UARFCN = 10088
+
+# What a live TD-SCDMA cell broadcasts where a random draw would be implausible,
+# by member name: ("int", low, high), ("pick", values), ("item", name) for an
+# enumeration, ("every", name) for a list of one, ("alternative", name) for a CHOICE.
+LIVE_CELL_VALUES = {
+    "q-RxlevMin": ("int", -53, -50),              # -107 .. -101 dBm
+    "q-QualMin": ("int", -20, -16),
+    "q-Hyst-l-S": ("int", 1, 3),                  # 2 .. 6 dB
+    "q-Hyst-2-S": ("int", 1, 3),
+    "t-Reselection-S": ("int", 1, 2),             # seconds
+    "maxAllowedUL-TX-Power": ("pick", (24,)),     # dBm, a class 2 UE
+    "primaryCCPCH-TX-Power": ("int", 30, 36),     # dBm
+    "s-Intrasearch": ("int", 5, 10),
+    "s-Intersearch": ("int", 3, 8),
+    "s-SearchHCS": ("int", 2, 6),
+    "s-SearchRAT": ("int", 1, 4),
+    "s-Limit-SearchRAT": ("int", 1, 4),
+    "q-Offset1S-N": ("int", 0, 4),
+    "q-Offset2S-N": ("int", 0, 4),
+    "hcs-PRIO": ("pick", (0,)),
+    "q-HCS": ("pick", (0,)),
+    "uarfcn-Nt": ("pick", BAND_A_UARFCNS),
+    "uarfcn": ("pick", BAND_A_UARFCNS),
+    "bcch-ARFCN": ("int", 512, 885),              # GSM 1800 neighbours
+    "timeslot": ("int", 0, 6),                    # the seven timeslots of a 1.28 Mcps frame
+    "timeslotNumber": ("int", 0, 6),
+    "cn-Type": ("alternative", "gsm-MAP"),
+    "rat-Identifier": ("item", "gsm"),
+    "accessClassBarredList": ("every", "notBarred"),
+    "cellBarred": ("alternative", "notBarred"),
+    "cellReservedForOperatorUse": ("item", "notReserved"),
+    "cellReservationExtension": ("item", "notReserved"),
+    "cellSelectQualityMeasure": ("alternative", "cpich-RSCP"),
+}
+
+
+class LiveCellPolicy(per_encoder.Policy):
+    """Draws as a TD-SCDMA (1.28 Mcps TDD) cell broadcasts: the tdd128 branch,
+    or tdd where FDD and TDD are the choice, and the live-cell values above."""
+
+    def alternative(self, t):
+        names = [a["name"] for a in t["alternatives"]]
+        for wanted in ("tdd128", "tdd"):
+            if wanted in names and ("fdd" in names or wanted == "tdd128"):
+                return names.index(wanted)
+        return None
+
+    def member_value(self, model, member, rng):
+        rule = LIVE_CELL_VALUES.get(member["name"])
+        if rule is None:
+            return None
+        t = per_encoder.resolve(model, member["type"])
+        kind, arg = rule[0], rule[1:]
+        if kind == "int" and t["kind"] == "INTEGER":
+            return max(t["lb"], min(t["ub"], rng.randint(*arg)))
+        if kind == "pick" and t["kind"] == "INTEGER":
+            return max(t["lb"], min(t["ub"], rng.choice(arg[0])))
+        if kind == "item" and t["kind"] == "ENUMERATED" and arg[0] in t["items"]:
+            return t["items"].index(arg[0])
+        if kind == "every" and t["kind"] == "SEQUENCE OF":
+            element = per_encoder.resolve(model, t["element"])
+            if element["kind"] == "ENUMERATED" and arg[0] in element["items"]:
+                return [element["items"].index(arg[0])] * t["ub"]
+        if kind == "alternative" and t["kind"] == "CHOICE":
+            names = [a["name"] for a in t["alternatives"]]
+            if arg[0] in names:
+                i = names.index(arg[0])
+                return (i, per_encoder.random_value(model, t["alternatives"][i]["type"], rng, self))
+        return None
+
+
 def with_neighbours(model, sib):
     def accept(value):
         summary = summary_check.expected_summary(model, sib, value)
@@ -293,12 +369,12 @@ def with_mib(sibs):
     return [mib([(s.type, counts[n + 1]) for n, s in enumerate(sibs)])] + sibs
 
 
-def cell_sibs(model, rng, types, shape_sib11=lambda value: value):
+def cell_sibs(model, rng, types, shape_sib11=lambda value: value, policy=per_encoder.Policy):
     """Drawn SIBs of the given types, each repetition (a 0 in `types`) behind
     its own MIB."""
-    small = per_encoder.Policy(p_optional=0.3, p_extension=0.5)
-    big = per_encoder.Policy(p_optional=0.5, p_extension=0.8)
-    rich = per_encoder.Policy(p_optional=0.8, p_extension=0.95)
+    small = policy(p_optional=0.3, p_extension=0.5)
+    big = policy(p_optional=0.5, p_extension=0.8)
+    rich = policy(p_optional=0.8, p_extension=0.95)
     sibs, repetition = [], []
     for sib in types + [0]:
         if sib == 0:
@@ -500,9 +576,9 @@ def sample(path):
     model = load_model()
     rng = random.Random(20260120)
     order = [0, 1, 2, 3, 5, 7, 11]
-    sibs = cell_sibs(model, rng, order, realistic_neighbours) + \
-        cell_sibs(model, rng, order, realistic_neighbours)
-    cell = Cell(10088, sibs, 512)
+    sibs = cell_sibs(model, rng, order, realistic_neighbours, LiveCellPolicy) + \
+        cell_sibs(model, rng, order, realistic_neighbours, LiveCellPolicy)
+    cell = Cell(SERVING_UARFCN, sibs, 512)
     timed = interleave([cell])
     linktype, packets = packets_of(datagrams_of([cell], timed), "ethernet")
     write_pcap(path, linktype, packets)
@@ -513,7 +589,8 @@ def sample_hex(path):
     SIB in blocks of its own (its MIB is in the pcap sample)."""
     model = load_model()
     rng = random.Random(20260120)
-    sibs = [sib for sib in cell_sibs(model, rng, [0, 1, 2, 3, 5, 7, 11], realistic_neighbours)
+    sibs = [sib for sib in cell_sibs(model, rng, [0, 1, 2, 3, 5, 7, 11], realistic_neighbours,
+                                     LiveCellPolicy)
             if sib.decoded]
     lines = [
         "# BCH captures of a TD-SCDMA cell (examples/sample.pcap has the same SIBs with their",
@@ -580,6 +657,60 @@ def test_captures(out_dir):
         json.dump(expected, f, indent=1)
 
 
+def repeats(out_dir, rounds=1000, changes=(300, 700)):
+    """Two cells that broadcast the same SIBs `rounds` times, as an hour of
+    capture does, except cell A's SIB7, which changes at the given rounds:
+    repeats.pcap, and in repeats_expected.txt what `sibdecode --changes` prints
+    (one line per SIB: ARFCN, SIB type, identical copies since the last print
+    or '-' for the first) and then what `--cells` counts (ARFCN, SIB type,
+    count, versions)."""
+    os.makedirs(out_dir, exist_ok=True)
+    model = load_model()
+    rng = random.Random(3600)
+    cells = {10054: cell_sibs(model, rng, [3, 5, 7, 11]), 10071: cell_sibs(model, rng, [3, 7, 11, 12])}
+    sib7 = next(k for k, sib in enumerate(cells[10054]) if sib.type == 7)
+    versions = [cells[10054][sib7]]
+    while len(versions) < len(changes) + 1:
+        drawn = Sib(7, draw(model, 7, rng, per_encoder.Policy(p_optional=0.3, p_extension=0.5),
+                            max_bits=3 * 222), "SIB7")
+        if all(drawn.bits != v.bits for v in versions):
+            versions.append(drawn)
+
+    timed, printed, counts = [], [], {}
+    for c, (arfcn, sibs) in enumerate(sorted(cells.items())):
+        sfn, at = 64 * c, BASE_TIME * 1000000 + 7000 * c
+        last_print = {}
+        for r in range(rounds):
+            version = sum(r >= change for change in changes)
+            sibs_now = [versions[version] if k == sib7 and arfcn == 10054 else sib
+                        for k, sib in enumerate(sibs)]
+            for block in schedule(sibs_now, sfn):
+                timed.append((at, arfcn, block))
+                at += TTI_US
+                sfn += 1
+            for sib in sibs_now:
+                if not sib.decoded:
+                    continue
+                key = (arfcn, sib.type)
+                counts.setdefault(key, [0, set()])
+                counts[key][0] += 1
+                counts[key][1].add(tuple(sib.bits))
+                if key not in last_print:
+                    printed.append("%d %d -" % key)
+                elif last_print[key][0] != sib.bits:
+                    printed.append("%d %d %d" % (key + (r - last_print[key][1] - 1,)))
+                else:
+                    continue
+                last_print[key] = (sib.bits, r)
+    timed.sort(key=lambda t: t[0])
+    datagrams = [(ts, udp(gsmtap(arfcn, 2 * block.sfn, block.data))) for ts, arfcn, block in timed]
+    linktype, packets = packets_of(datagrams, "ethernet")
+    write_pcap(os.path.join(out_dir, "repeats.pcap"), linktype, packets)
+    with open(os.path.join(out_dir, "repeats_expected.txt"), "w") as f:
+        f.write("\n".join(sorted(printed)) + "\n")
+        f.write("\n".join("%d %d %d %d" % (key + (n, len(v))) for key, (n, v) in sorted(counts.items())) + "\n")
+
+
 def main(argv):
     if len(argv) == 3 and argv[1] == "sample":
         sample(argv[2])
@@ -587,6 +718,8 @@ def main(argv):
         sample_hex(argv[2])
     elif len(argv) == 3 and argv[1] == "tests":
         test_captures(argv[2])
+    elif len(argv) == 3 and argv[1] == "repeats":
+        repeats(argv[2])
     else:
         sys.stderr.write(__doc__)
         return 2

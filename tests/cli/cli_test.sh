@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Command-line behaviour of the sibdecode tool: decoding, comments and blank
-# lines, --bin, --sib, --summary, and one-line errors for malformed input.
+# lines, --bin, --sib, --summary, --changes, --cells, --listen, one-line errors
+# for malformed input, the progress line.
 # Usage: cli_test.sh PATH_TO_SIBDECODE SAMPLE_HEX
 set -uo pipefail
 
@@ -73,12 +74,76 @@ printf '4000000000\n' | "$tool" --sib 3 >"$work/out" 2>"$work/err"; rc=$?
 check "--sib exit 0" $rc
 grep -q "SysInfoType3 ::=" "$work/out" && ! grep -q "raw data" "$work/out"; check "--sib text" $?
 
-# Arguments.
-"$tool" --help >"$work/out" 2>&1; check "--help exit 0" $?
-grep -q "usage: sibdecode" "$work/out"; check "--help text" $?
-"$tool" --sib 40 </dev/null >/dev/null 2>&1; [ $? -eq 2 ]; check "--sib out of range" $?
-"$tool" --frobnicate </dev/null >/dev/null 2>&1; [ $? -eq 2 ]; check "unknown option" $?
-"$tool" "$work/missing.hex" >/dev/null 2>&1; [ $? -eq 1 ]; check "missing file" $?
+# Arguments: exit status and what the first line of stdout or stderr says.
+printf '4000000000\n' >"$work/bare3.hex"
+while IFS='|' read -r name args want_rc want_line; do
+  # shellcheck disable=SC2086  # the table's arguments split on purpose
+  "$tool" $args </dev/null >"$work/out" 2>"$work/err"; rc=$?
+  line=$(cat "$work/out" "$work/err" | head -n 1 | tr -d '\r')
+  # The expected line, or its beginning when it ends in '*'.
+  [ "${want_line%\*}" != "$want_line" ] && line=${line:0:$((${#want_line} - 1))} && want_line=${want_line%\*}
+  [ $rc -eq "$want_rc" ] && [ "$line" = "$want_line" ]; check "arguments: $name ($rc: $line)" $?
+done <<EOF2
+--help|--help|0|usage: sibdecode *
+--version|--version|0|sibdecode 0.*
+--sib N|--sib 3 $work/bare3.hex|0|SysInfoType3 ::=
+--sib=N|--sib=3 $work/bare3.hex|0|SysInfoType3 ::=
+--sib out of range|--sib 40|2|sibdecode: bad SIB type '40' (0..31)
+--sib= empty|--sib=|2|sibdecode: bad SIB type '' (0..31)
+--sib without a type|--sib|2|sibdecode: --sib needs a SIB type (0..31)
+a flag given a value|--summary=yes|2|sibdecode: --summary takes no value
+unknown option|--frobnicate|2|sibdecode: unknown option '--frobnicate' (see --help)
+--listen with a file|--listen 4729 $sample|2|sibdecode: --listen reads no FILE, --bin or --sib
+--listen bad address|--listen=[::1|1|sibdecode: --listen [::1: expected [ADDR:]PORT (PORT 1..65535)
+--listen bad port|--listen 127.0.0.1:99999|1|sibdecode: --listen 127.0.0.1:99999: expected [ADDR:]PORT (PORT 1..65535)
+--listen bad IPv6 port|--listen=[::1]:0|1|sibdecode: --listen [::1]:0: expected [ADDR:]PORT (PORT 1..65535)
+-- before a file name|-- $work/bare3.hex|2|$work/bare3.hex:1: 5 bytes are not a whole number of 31-byte blocks*
+missing file|$work/missing.hex|1|$work/missing.hex: No such file or directory
+EOF2
+
+# Input faults: the message, the exit status, and the rest still decoded.
+printf '%s00\n%s\n' "$sib3" "$sib3" >"$work/extra.hex"
+printf '%s\n%s\n' "${sib3:0:60}" "$sib3" >"$work/short.hex"
+printf '\xef\xbb\xbf%s\r\n%s\n' "$sib3" "$sib3" >"$work/bom.hex"
+printf '\xef\xbb\xbf%s\n' "$sib3" >"$work/bom_later.hex"
+printf '%s00' "$sib3" | sed 's/../\\x&/g' | xargs -0 printf '%b' >"$work/extra.bin"
+mkdir -p "$work/folder"
+while IFS='|' read -r name args want_rc want_texts want_err; do
+  # shellcheck disable=SC2086
+  "$tool" $args >"$work/out" 2>"$work/err"; rc=$?
+  [ $rc -eq "$want_rc" ] && [ "$(grep -c '::=' "$work/out")" -eq "$want_texts" ] &&
+    [ "$(cat "$work/err")" = "$want_err" ]; check "input fault: $name ($rc: $(cat "$work/err"))" $?
+done <<EOF2
+32-byte batch|$work/extra.hex|2|2|$work/extra.hex:1: 32 bytes are not a whole number of 31-byte blocks: the last 1 not decoded
+30-byte batch|$work/short.hex|2|1|$work/short.hex:1: 30 bytes are not a whole number of 31-byte blocks: the last 30 not decoded
+--bin of 32 bytes|--bin $work/extra.bin|2|1|$work/extra.bin: 32 bytes are not a whole number of 31-byte blocks: the last 1 not decoded
+byte-order mark|$work/bom.hex|0|2|
+directory|$work/folder $work/bom.hex|1|2|$work/folder: Is a directory
+EOF2
+"$tool" "$work/extra.hex" 2>/dev/null | grep -A2 'raw data' | sed -n 2p >"$work/out"
+[ "$(cat "$work/out")" = "$(echo "$sib3" | tr -d '\n')"$'\r' ]; check "a cut batch's trailer holds its whole blocks" $?
+# A byte-order mark anywhere but at the start of the file is a bad byte.
+{ echo "$sib3"; cat "$work/bom_later.hex"; } | "$tool" >/dev/null 2>"$work/err"; rc=$?
+[ $rc -eq 2 ] && [ "$(cat "$work/err")" = "<stdin>:2: bad byte 0xEF in column 1" ]; check "late byte-order mark" $?
+
+# Summary: absent values say so; a cell identity only for SIB3 (sib3) and SIB4 (sib4).
+sib5=$(grep -A1 '^# SIB5' "$sample" | grep -m1 '^[0-9A-F]')
+printf '%s\n%s\n' "$sib3" "$sib5" | "$tool" --summary >"$work/out" 2>&1
+grep 'summary:' "$work/out" >"$work/lines"
+[ "$(sed -n 2p "$work/lines")" = "summary: sib3.cellIdentity = absent, sib4.cellIdentity = absent" ] &&
+  grep -q '^summary: sib3.cellIdentity = [0-9]*, sib4.cellIdentity = absent$' "$work/lines"
+check "summary: cell identity of the SIB3 only" $?
+# --changes on hex input: a SIB whose text is that of the last one printed of its type is left out.
+printf '%s\n%s\n%s\n%s\n' "$sib3" "$sib3" "$sib5" "$sib3" | "$tool" --changes >"$work/out" 2>&1; rc=$?
+[ $rc -eq 0 ] && [ "$(grep -c '::=' "$work/out")" -eq 2 ] && ! grep -q '^#' "$work/out"
+check "--changes on hex input" $?
+printf '%s\n%s\n' "$sib3" "$sib5" | "$tool" --summary --json >"$work/out" 2>&1
+python3 - "$work/out" <<'PY'; check "summary: JSON null for absent" $?
+import json, sys
+sib3, sib5 = (json.loads(line)["summary"] for line in open(sys.argv[1]))
+assert isinstance(sib3["sib3"]["cellIdentity"], int) and sib3["sib4"]["cellIdentity"] is None
+assert sib5["sib3"]["cellIdentity"] is None and sib5["sib4"]["cellIdentity"] is None
+PY
 if [ -w /dev/full ]; then
   "$tool" --bin "$work/sib3.bin" >/dev/full 2>/dev/null; [ $? -eq 1 ]; check "output not written" $?
 fi
@@ -135,6 +200,21 @@ if [ -f "$pcap" ]; then
       [ "$(grep -c '::=' "$work/out")" -eq "$(grep -c '^[0-9A-F]' "$sample")" ]
     check "libpcap not loadable ($libpcap)" $?
   done
+  # Standard input, a pipe, a FIFO and a process substitution read as the
+  # file does (the input is opened once; its first bytes are not lost).
+  "$tool" --summary "$pcap" >"$work/file.out" 2>/dev/null
+  mkfifo "$work/fifo"
+  (cat "$pcap" >"$work/fifo" &)
+  for how in stdin pipe fifo substitution; do
+    case $how in
+      stdin) "$tool" --summary <"$pcap" ;;
+      pipe) cat "$pcap" | "$tool" --summary - ;;
+      fifo) timeout 20 "$tool" --summary "$work/fifo" ;;
+      substitution) "$tool" --summary <(cat "$pcap") ;;
+    esac >"$work/out" 2>"$work/err"; rc=$?
+    [ $rc -eq 0 ] && cmp -s "$work/out" "$work/file.out" && grep -q ' 0 skipped; ' "$work/err"
+    check "capture from $how" $?
+  done
   # glibc's loader reports the libraries it loads with LD_DEBUG=libs.
   LD_DEBUG=libs "$tool" --help >/dev/null 2>"$work/libs"
   if grep -q 'calling init' "$work/libs"; then
@@ -143,6 +223,119 @@ if [ -f "$pcap" ]; then
     LD_DEBUG=libs "$tool" "$pcap" >/dev/null 2>"$work/libs"
     grep -q 'calling init: .*libpcap' "$work/libs"; check "a capture loads libpcap" $?
   fi
+fi
+
+# Output into a closed pipe ends the run at once and silently, whether or not
+# SIGPIPE is ignored by whoever started the tool.
+for pipe_signal in default ignored; do
+  start=$(date +%s%N)
+  if [ $pipe_signal = ignored ]; then
+    (trap '' PIPE; "$tool" "$work/many.hex" "$work/many.hex" 2>"$work/err" | head -c 100 >/dev/null)
+  else
+    "$tool" "$work/many.hex" "$work/many.hex" 2>"$work/err" | head -c 100 >/dev/null
+  fi
+  [ ! -s "$work/err" ]; check "closed pipe, SIGPIPE $pipe_signal: no message" $?
+done
+
+# The progress line: drawn on a terminal for an input of more than a few
+# megabytes and cleared at the end; never when standard error is no terminal.
+for k in $(seq 100); do cat "$work/many.hex"; done >"$work/big.hex"
+python3 - "$tool" "$work/big.hex" <<'PY'; check "progress line on a terminal" $?
+import os, pty, subprocess, sys
+master, slave = pty.openpty()
+proc = subprocess.Popen([sys.argv[1], sys.argv[2]], stdout=subprocess.DEVNULL, stderr=slave)
+os.close(slave)
+seen = b""
+while True:
+    try:
+        chunk = os.read(master, 65536)
+    except OSError:  # the terminal's other side closed
+        break
+    if not chunk:
+        break
+    seen += chunk
+assert proc.wait() == 0
+assert b"% of " in seen and b" SIBs, " in seen and b"MB/s" in seen, seen[:200]
+assert seen.endswith(b"\r\033[K"), seen[-40:]
+PY
+"$tool" "$work/big.hex" >/dev/null 2>"$work/err"; rc=$?
+[ $rc -eq 0 ] && [ ! -s "$work/err" ]; check "no progress line when stderr is a file" $?
+
+if [ -f "$pcap" ]; then
+  capture_tools="$(dirname "$0")/../capture"
+  pcap_tool="$(dirname "$0")/pcap_tool.py"
+  "$tool" "$pcap" >"$work/sample.out" 2>"$work/sample.err"
+  frames=$(grep -o ': [0-9]* frames' "$work/sample.err" | grep -o '[0-9]*')
+
+  # A packet captured twice is one block: every packet twice prints what the
+  # capture prints once (frame numbers aside), and the closing line says so.
+  python3 "$pcap_tool" twice "$pcap" "$work/twice.pcap"
+  "$tool" "$work/twice.pcap" >"$work/out" 2>"$work/err"; rc=$?
+  n=$(grep -c '^# frames' "$work/sample.out")
+  [ $rc -eq 0 ] && [ "$(grep -c '^# frames' "$work/out")" -eq "$n" ] &&
+    cmp -s <(grep -v '^# frames' "$work/out") <(grep -v '^# frames' "$work/sample.out") &&
+    grep -q ": $((2 * frames)) frames, $frames skipped ($frames captured twice); $n SIBs decoded, " "$work/err"
+  check "packets captured twice" $?
+
+  # --changes on an hour-like capture: two cells repeat their SIBs 1000 times,
+  # one SIB changes twice; exactly the first and the changed copies print.
+  python3 "$capture_tools/make_capture.py" repeats "$work"
+  "$tool" --changes "$work/repeats.pcap" >"$work/out" 2>"$work/err"; rc=$?
+  grep -A1 '^# frames' "$work/out" | tr -d '\r' | awk '
+    /^# frames/ { arfcn = $5; copies = ($8 == "after") ? $9 : "-" }
+    /::=$/ { sub("SysInfoType", "", $1); print arfcn, $1, copies }' | LC_ALL=C sort >"$work/changes"
+  head -n 10 "$work/repeats_expected.txt" >"$work/changes.expected"
+  [ $rc -eq 0 ] && cmp -s "$work/changes" "$work/changes.expected" &&
+    grep -q ' 8000 SIBs decoded, .*, 7990 identical copies not printed$' "$work/err"
+  check "--changes prints the first and the changed copies" $?
+  "$tool" --changes --json "$work/repeats.pcap" 2>/dev/null |
+    python3 -c 'import json, sys; print(sorted(o.get("repeats", -1) for o in map(json.loads, sys.stdin)))' \
+      >"$work/out"
+  [ "$(cat "$work/out")" = "[-1, -1, -1, -1, -1, -1, -1, -1, 299, 399]" ]; check "--changes --json repeats" $?
+
+  # --cells: one row per cell with its counts and versions, in text and JSON.
+  "$tool" --cells "$work/repeats.pcap" >"$work/out" 2>/dev/null; rc=$?
+  [ $rc -eq 0 ] && [ "$(wc -l <"$work/out")" -eq 3 ] && [ "$(grep -c '::=' "$work/out")" -eq 0 ] &&
+    grep -q '^10054 [0-9]* *2026-01-15T09:00:00.[0-9]*Z 2026-01-15T09:.*SIB3:1000/1 SIB5:1000/1 SIB7:1000/3 SIB11:1000/1$' "$work/out" &&
+    grep -q '^10071 .*SIB3:1000/1 SIB7:1000/1 SIB11:1000/1 SIB12:1000/1$' "$work/out"
+  check "--cells table" $?
+  "$tool" --cells --json "$work/repeats.pcap" 2>/dev/null >"$work/out"
+  python3 - "$work/out" "$work/repeats_expected.txt" <<'PY'; check "--cells --json" $?
+import json, sys
+cells = [json.loads(line) for line in open(sys.argv[1])]
+want = [line.split() for line in open(sys.argv[2]).read().splitlines()[10:]]
+got = [[str(c["arfcn"]), str(s["type"]), str(s["count"]), str(s["versions"])]
+       for c in cells for s in c["sibs"]]
+assert got == want, (got, want)
+for c in cells:
+    assert isinstance(c["cellIdentity"], int) and c["firstTime"] < c["lastTime"]
+    assert all(isinstance(c[k], int) for k in ("intraFreqCells", "interFreqCells", "gsmCells"))
+PY
+  "$tool" --cells "$sample" 2>/dev/null | sed -n 2p >"$work/out"
+  grep -q '^      [0-9]' "$work/out"; check "--cells on hex input: no ARFCN, no time" $?
+
+  # --listen on loopback: the GSMTAP datagrams of a capture, sent while the
+  # tool listens and then SIGINT, give the SIBs, texts and counts the capture
+  # file of the same packets gives.
+  python3 "$pcap_tool" repeat "$pcap" "$work/sent.pcap" 20
+  "$tool" --summary "$work/sent.pcap" >"$work/file.out" 2>"$work/file.err"
+  port=$(python3 "$pcap_tool" free-port)
+  "$tool" --summary --listen "127.0.0.1:$port" >"$work/live.out" 2>"$work/live.err" &
+  listener=$!
+  for _ in $(seq 100); do grep -qs 'listening' "$work/live.err" && break; sleep 0.05; done
+  sent=$(python3 "$pcap_tool" send "$pcap" "$port" 20)
+  sleep 0.3
+  kill -INT $listener
+  wait $listener; rc=$?
+  counts() { grep -o ' [0-9]* skipped.*' "$1"; }
+  [ $rc -eq 0 ] && [ "$sent" -eq $((20 * frames)) ] &&
+    [ "$(grep -c '::=' "$work/live.out")" -eq "$(grep -c '::=' "$work/file.out")" ] &&
+    cmp -s <(sed 's/ time .*//' "$work/live.out") <(sed 's/ time .*//' "$work/file.out") &&
+    grep -q "^udp:127.0.0.1:$port: $sent packets, " "$work/live.err" &&
+    [ "$(counts "$work/live.err")" = "$(counts "$work/file.err")" ]
+  check "--listen on loopback gets what the capture file gives" $?
+  grep -q "^# frames [0-9,]* arfcn 10088 time $(date -u +%Y)-" "$work/live.out"
+  check "--listen: the comment line gives the arrival time" $?
 fi
 
 echo "$passed passed, $failed failed"

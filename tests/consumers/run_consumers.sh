@@ -81,5 +81,20 @@ if [ -x "$work/pkg_config/decode_sample" ]; then
   cmp "$work/expected" "$work/pkg_config.out" || fail "pkg-config consumer output differs"
 fi
 
+# Consumer 3: the installed Python package finds the installed library beside it.
+package=$(sed -n 's|^\(.*\)/sibdecode/__init__\.py$|\1|p' "$work/installed")
+if [ -z "$package" ]; then
+  fail "the Python package is not installed"
+elif [ -x /usr/bin/python3 ]; then
+  (cd "$work" && PYTHONPATH="$prefix/$package" /usr/bin/python3 -c \
+    'import sys, sibdecode._native as n; sys.stdout.write(n.library()._name)') >"$work/python.lib" ||
+    fail "the installed Python package cannot load its library"
+  [ "$(realpath "$(cat "$work/python.lib")")" = "$(realpath "$prefix/$libdir/$soname")" ] ||
+    fail "the installed Python package loads $(cat "$work/python.lib"), not the installed library"
+  (cd "$work" && PYTHONPATH="$prefix/$package" /usr/bin/python3 -m sibdecode "$sample") \
+    >"$work/python.out" || fail "python3 -m sibdecode exit status $?"
+  cmp "$work/expected" "$work/python.out" || fail "python3 -m sibdecode output differs"
+fi
+
 if [ "$failed" -ne 0 ]; then exit 1; fi
-echo "installed package: tool, find_package and pkg-config consumers agree with the built tool"
+echo "installed package: tool, find_package, pkg-config and Python consumers agree with the built tool"

@@ -34,7 +34,32 @@ for name in \
   '_ZN9sibdecode11DecodeBatchEPNS_12DecoderStateEPKhjP25tagSystemInformationBlockPcjPj' \
   '_ZN9sibdecode9DecodeSibEPNS_12DecoderStateEjPKhjP25tagSystemInformationBlockPcjPj' \
   '_ZN9sibdecode15DecodeBatchJsonEPNS_12DecoderStateEPKhjP25tagSystemInformationBlockPcjPjS7_' \
-  '_ZN9sibdecode13DecodeSibJsonEPNS_12DecoderStateEjPKhjP25tagSystemInformationBlockPcjPj'; do
+  '_ZN9sibdecode13DecodeSibJsonEPNS_12DecoderStateEjPKhjP25tagSystemInformationBlockPcjPj' \
+  'sibdecode_version' \
+  'sibdecode_version_string' \
+  'sibdecode_decoder_create' \
+  'sibdecode_decoder_destroy' \
+  'sibdecode_max_text_size' \
+  'sibdecode_decode_batch' \
+  'sibdecode_decode_sib' \
+  'sibdecode_decode_batch_json' \
+  'sibdecode_decode_sib_json' \
+  'sibdecode_stream_create' \
+  'sibdecode_stream_destroy' \
+  'sibdecode_stream_feed' \
+  'sibdecode_stream_flush' \
+  'sibdecode_stream_counts_get' \
+  'sibdecode_capture_open_file' \
+  'sibdecode_capture_open_fd' \
+  'sibdecode_capture_open_read' \
+  'sibdecode_capture_create_gsmtap' \
+  'sibdecode_capture_feed_gsmtap' \
+  'sibdecode_capture_finish' \
+  'sibdecode_capture_next' \
+  'sibdecode_capture_counts_get' \
+  'sibdecode_capture_close' \
+  'sibdecode_drop_reason_text' \
+  'sibdecode_is_capture_magic'; do
   if ! grep -qF "] $name" "$work/exports.txt"; then
     echo "FAIL: $name is not exported"
     missing=1
@@ -65,5 +90,9 @@ fi
 cd "$work"
 status=0
 wine "$win_build/sibdecode_dll_test.exe" batches.hex expected.bin || status=$?
+# The C interface through the DLL's plain-name exports (captures from files
+# need libpcap, which the DLL does not load; fed datagrams are read).
+cp "$here/../../examples/sample.hex" sample.hex
+wine "$win_build/sibdecode_c_test.exe" sample.hex sample.pcap || status=$?
 wineserver -k 2>/dev/null || true
 exit "$status"

@@ -131,6 +131,14 @@ class Policy:
         self.max_extra_items = max_extra_items
         self.max_extra_bits = max_extra_bits
 
+    def alternative(self, t):
+        """The index of the CHOICE alternative to draw, or None for a random one."""
+        return None
+
+    def member_value(self, model, member, rng):
+        """A value for the SEQUENCE member, or None to draw one."""
+        return None
+
 
 def pick(rng, policy, lb, ub):
     if policy.scalar == "low":
@@ -200,7 +208,9 @@ def random_value(model, t, rng, policy, depth=0):
         n = ub if policy.full_scalar_lists and scalar_items else pick(rng, policy, t["lb"], max(t["lb"], ub))
         return [random_value(model, t["element"], rng, policy, depth + 1) for _ in range(n)]
     if k == "CHOICE":
-        i = pick(rng, policy, 0, len(t["alternatives"]) - 1)
+        i = policy.alternative(t)
+        if i is None:
+            i = pick(rng, policy, 0, len(t["alternatives"]) - 1)
         return (i, random_value(model, t["alternatives"][i]["type"], rng, policy, depth + 1))
     if k == "SEQUENCE":
         value = {}
@@ -214,7 +224,9 @@ def random_value(model, t, rng, policy, depth=0):
                     p = policy.p_optional
                 if rng.random() >= p:
                     continue
-            value[m["name"]] = random_value(model, m["type"], rng, policy, depth + 1)
+            chosen = policy.member_value(model, m, rng)
+            value[m["name"]] = chosen if chosen is not None else \
+                random_value(model, m["type"], rng, policy, depth + 1)
         return value
     raise ValueError("unknown kind %r" % k)
 

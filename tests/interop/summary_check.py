@@ -74,7 +74,8 @@ def hcs_not_used(walk):
 
 def expected_summary(model, sib, value):
     root = Walk(model, {"kind": "ref", "name": model["roots"][str(sib)]}, value)
-    summary = {"sib3": 0, "sib4": 0, "intra": [], "inter": [], "rat": []}
+    # The CLI prints a cell identity only for the SIB that carries it.
+    summary = {"sib3": None, "sib4": None, "intra": [], "inter": [], "rat": []}
     if root.has("cellIdentity"):
         summary["sib%d" % sib] = int(root.member("cellIdentity").value, 2)
         return summary
@@ -121,7 +122,7 @@ def cell_parameters_id(cell):
     return optional(cell.path("cellInfo", "primaryCCPCH-Info"), "cellParametersID")
 
 
-SUMMARY_RE = re.compile(r"summary: sib3\.cellIdentity = (\d+), sib4\.cellIdentity = (\d+)")
+SUMMARY_RE = re.compile(r"summary: sib3\.cellIdentity = (\d+|absent), sib4\.cellIdentity = (\d+|absent)")
 COUNT_RE = re.compile(r"  (intraFreqCells|interFreqCells|interRATCells): (\d+)")
 ENTRY_RE = re.compile(r"    \[\d+\] (.*)")
 
@@ -134,7 +135,8 @@ def parse_summaries(output):
     for line in output.splitlines():
         m = SUMMARY_RE.match(line)
         if m:
-            current = {"sib3": int(m.group(1)), "sib4": int(m.group(2)), "intra": [], "inter": [], "rat": []}
+            identities = [None if g == "absent" else int(g) for g in m.groups()]
+            current = {"sib3": identities[0], "sib4": identities[1], "intra": [], "inter": [], "rat": []}
             summaries.append(current)
             continue
         m = COUNT_RE.match(line)
@@ -143,7 +145,8 @@ def parse_summaries(output):
             continue
         m = ENTRY_RE.match(line)
         if m and current is not None and key is not None:
-            current[key].append(tuple(int(v.split("=")[1]) for v in m.group(1).split(",")))
+            current[key].append(tuple(ABSENT if v.split("=")[1].strip() == "absent" else int(v.split("=")[1])
+                                      for v in m.group(1).split(",")))
     return summaries
 
 

@@ -1,6 +1,6 @@
 // GSMTAP BCCH-BCH messages found in captured packets of each link type, other
 // packets skipped, and packets cut anywhere never read past their end.
-#include "gsmtap.h"
+#include "capture/gsmtap.h"
 
 #include <gtest/gtest.h>
 #include <pcap/dlt.h>
@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace cli {
+namespace sibdecode {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
@@ -92,6 +92,7 @@ struct Case {
   int linkType;
   Bytes packet;
   PacketKind kind;
+  CaptureSkipCause skipCause = kSkipLinkLayer;  // kNotBchBlock
 };
 
 std::vector<Case> Cases() {
@@ -115,10 +116,14 @@ std::vector<Case> Cases() {
       {"message of 32 bytes", DLT_RAW, Ipv4(Udp(Gsmtap(0, 0x0c, 8, 32), 4729)),
        PacketKind::kWrongSize},
       {"BCCH-FACH sub-type", DLT_RAW, Ipv4(Udp(Gsmtap(0, 0x0c, 7, 31), 4729)),
-       PacketKind::kNotBchBlock},
-      {"GSM Um type", DLT_RAW, Ipv4(Udp(Gsmtap(0, 0x01, 8, 31), 4729)), PacketKind::kNotBchBlock},
-      {"other UDP ports", DLT_RAW, Ipv4(Udp(Gsmtap(0, 0x0c, 8, 31), 53)), PacketKind::kNotBchBlock},
-      {"IPv4 fragment", DLT_RAW, Ipv4(bch, 0x2000), PacketKind::kNotBchBlock},
+       PacketKind::kNotBchBlock, kSkipOtherMessage},
+      {"GSM Um type", DLT_RAW, Ipv4(Udp(Gsmtap(0, 0x01, 8, 31), 4729)), PacketKind::kNotBchBlock,
+       kSkipOtherMessage},
+      {"other UDP ports", DLT_RAW, Ipv4(Udp(Gsmtap(0, 0x0c, 8, 31), 53)), PacketKind::kNotBchBlock,
+       kSkipOtherPort},
+      {"not GSMTAP version 2", DLT_RAW, Ipv4(Udp(Bytes(20, 3), 4729)), PacketKind::kNotBchBlock,
+       kSkipNotGsmtap},
+      {"IPv4 fragment", DLT_RAW, Ipv4(bch, 0x2000), PacketKind::kNotBchBlock, kSkipIpFragment},
       {"ARP over Ethernet", DLT_EN10MB, Ethernet(Bytes(28, 0), 0x0806), PacketKind::kNotBchBlock},
       {"unknown link type", 9999, Ipv4(bch), PacketKind::kNotBchBlock},
   };
@@ -129,6 +134,9 @@ TEST(FindGsmtapBch, LinkTypesAndMessageKinds) {
     GsmtapBch found;
     EXPECT_EQ(FindGsmtapBch(c.linkType, c.packet.data(), c.packet.size(), &found), c.kind)
         << c.what;
+    if (c.kind == PacketKind::kNotBchBlock) {
+      EXPECT_EQ(found.skipCause, c.skipCause) << c.what;
+    }
     if (c.kind != PacketKind::kBchBlock) continue;
     ASSERT_EQ(found.payloadSize, 31u) << c.what;
     EXPECT_EQ(found.payload, c.packet.data() + c.packet.size() - 31) << c.what;
@@ -162,4 +170,4 @@ TEST(FindGsmtapBch, PacketsCutShortStayInsideTheirBytes) {
 }
 
 }  // namespace
-}  // namespace cli
+}  // namespace sibdecode

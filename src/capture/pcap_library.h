@@ -1,14 +1,15 @@
-// libpcap, loaded when the first capture file comes: hex and binary input never
-// pay for loading it and the libraries it needs.
+// libpcap, loaded when the first capture file is opened: programs that never
+// read a capture file never pay for loading it and the libraries it needs.
 #pragma once
 
 #include <pcap/pcap.h>
 
-namespace cli {
+namespace sibdecode {
 
-// The libpcap functions the capture input calls.
+// The libpcap functions the capture reader calls.
 struct PcapLibrary {
   decltype(&pcap_open_offline_with_tstamp_precision) openOfflineWithTstampPrecision;
+  decltype(&pcap_fopen_offline_with_tstamp_precision) fopenOfflineWithTstampPrecision;
   decltype(&pcap_datalink) datalink;
   decltype(&pcap_next_ex) nextEx;
   decltype(&pcap_geterr) geterr;
@@ -17,7 +18,7 @@ struct PcapLibrary {
 
 // Loads libpcap (SIBDECODE_LIBPCAP in the environment names another file) the
 // first time; afterwards returns the outcome of that attempt. nullptr when it
-// cannot be loaded, with the reason in *error.
+// cannot be loaded, with the reason in *error. Safe to call from several threads.
 const PcapLibrary* LoadPcapLibrary(const char** error);
 
-}  // namespace cli
+}  // namespace sibdecode

@@ -1,8 +1,21 @@
 #include "gsmtap.h"
 
+#if __has_include(<pcap/dlt.h>)
 #include <pcap/dlt.h>
+#else
+// libpcap's link-type numbers, for builds without its headers (the Windows DLL,
+// which reads fed datagrams only).
+#define DLT_NULL 0
+#define DLT_EN10MB 1
+#define DLT_RAW 12
+#define DLT_LOOP 108
+#define DLT_LINUX_SLL 113
+#define DLT_IPV4 228
+#define DLT_IPV6 229
+#define DLT_LINUX_SLL2 276
+#endif
 
-namespace cli {
+namespace sibdecode {
 
 namespace {
 
@@ -68,15 +81,16 @@ bool NetworkLayer(int linkType, const unsigned char* p, size_t size, uint16_t* e
   return true;
 }
 
-// The UDP datagram inside an unfragmented IPv4 or IPv6 packet.
-bool UdpDatagram(uint16_t etherType, Span ip, Span* udp) {
+// The UDP datagram inside an unfragmented IPv4 or IPv6 packet; *fragment
+// tells an IPv4 fragment from other packets without one.
+bool UdpDatagram(uint16_t etherType, Span ip, Span* udp, bool* fragment) {
   const unsigned char* p = ip.data;
   if (etherType == kEtherTypeIpv4) {
     if (ip.size < 20 || (p[0] >> 4) != 4) return false;
     const size_t headerSize = size_t{p[0] & 0x0Fu} * 4;
     const size_t totalSize = Read16(p + 2);
-    const bool fragment = (Read16(p + 6) & 0x3FFF) != 0;  // MF flag or an offset
-    if (headerSize < 20 || p[9] != kProtocolUdp || fragment) return false;
+    *fragment = (Read16(p + 6) & 0x3FFF) != 0;  // MF flag or an offset
+    if (headerSize < 20 || p[9] != kProtocolUdp || *fragment) return false;
     if (totalSize < headerSize || ip.size < headerSize) return false;
     const size_t end = totalSize < ip.size ? totalSize : ip.size;
     *udp = Span{p + headerSize, end - headerSize};
@@ -99,12 +113,22 @@ PacketKind FindGsmtapBch(int linkType, const unsigned char* packet, size_t size,
   uint16_t etherType = 0;
   Span network;
   Span udp;
-  if (packet == nullptr || !NetworkLayer(linkType, packet, size, &etherType, &network) ||
-      !UdpDatagram(etherType, network, &udp) || udp.size < kUdpHeaderSize) {
+  if (packet == nullptr || !NetworkLayer(linkType, packet, size, &etherType, &network)) {
+    out->skipCause = kSkipLinkLayer;
+    return PacketKind::kNotBchBlock;
+  }
+  if (etherType != kEtherTypeIpv4 && etherType != kEtherTypeIpv6) {
+    out->skipCause = kSkipLinkLayer;
+    return PacketKind::kNotBchBlock;
+  }
+  bool fragment = false;
+  if (!UdpDatagram(etherType, network, &udp, &fragment) || udp.size < kUdpHeaderSize) {
+    out->skipCause = fragment ? kSkipIpFragment : kSkipNotUdp;
     return PacketKind::kNotBchBlock;
   }
   // Sent to the GSMTAP port as a rule; some tools send from it.
   if (Read16(udp.data + 2) != kGsmtapPort && Read16(udp.data) != kGsmtapPort) {
+    out->skipCause = kSkipOtherPort;
     return PacketKind::kNotBchBlock;
   }
   // The UDP length bounds the message when the capture holds padding behind
@@ -112,15 +136,23 @@ PacketKind FindGsmtapBch(int linkType, const unsigned char* packet, size_t size,
   size_t udpSize = Read16(udp.data + 4);
   const bool cut = udpSize > udp.size;
   if (udpSize < kUdpHeaderSize || cut) udpSize = udp.size;
+  return FindBchInGsmtap(udp.data + kUdpHeaderSize, udpSize - kUdpHeaderSize, cut, out);
+}
 
-  const unsigned char* g = udp.data + kUdpHeaderSize;
-  const size_t gsmtapSize = udpSize - kUdpHeaderSize;
-  if (gsmtapSize < kGsmtapMinHeaderSize || g[0] != 2) return PacketKind::kNotBchBlock;
-  const size_t headerSize = size_t{g[1]} * 4;
-  if (headerSize < kGsmtapMinHeaderSize || headerSize > gsmtapSize) {
+PacketKind FindBchInGsmtap(const unsigned char* g, size_t gsmtapSize, bool cut, GsmtapBch* out) {
+  if (g == nullptr || gsmtapSize < kGsmtapMinHeaderSize || g[0] != 2) {
+    out->skipCause = kSkipNotGsmtap;
     return PacketKind::kNotBchBlock;
   }
-  if (g[2] != kGsmtapTypeUmtsRrc || g[12] != kGsmtapRrcBcchBch) return PacketKind::kNotBchBlock;
+  const size_t headerSize = size_t{g[1]} * 4;
+  if (headerSize < kGsmtapMinHeaderSize || headerSize > gsmtapSize) {
+    out->skipCause = kSkipNotGsmtap;
+    return PacketKind::kNotBchBlock;
+  }
+  if (g[2] != kGsmtapTypeUmtsRrc || g[12] != kGsmtapRrcBcchBch) {
+    out->skipCause = kSkipOtherMessage;
+    return PacketKind::kNotBchBlock;
+  }
 
   out->arfcn = static_cast<uint16_t>(Read16(g + 4) & ~kArfcnFlags);
   out->frameNumber = Read32(g + 8);
@@ -130,4 +162,4 @@ PacketKind FindGsmtapBch(int linkType, const unsigned char* packet, size_t size,
                                                     : PacketKind::kWrongSize;
 }
 
-}  // namespace cli
+}  // namespace sibdecode

@@ -1,0 +1,150 @@
+#include "capture_events.h"
+
+#include <cinttypes>
+#include <cstdio>
+
+#include "cells.h"
+#include "json_output.h"
+#include "output.h"
+
+namespace cli {
+
+namespace {
+
+// --json: the SIB's own bits decoded as JSON, with its frames and cell.
+void WriteSibJson(CaptureRun& run, const sibdecode::CaptureEvent& event, long long repeats) {
+  if (run.jsonState == nullptr) run.jsonState = sibdecode::CreateDecoderState();
+  if (run.jsonState == nullptr) return;
+  tagSystemInformationBlock out;
+  size_t jsonLen = 0;
+  int result;
+  do {
+    if (jsonLen > run.json.size()) run.json.resize(jsonLen);
+    result = sibdecode::DecodeSibJson(run.jsonState, event.sibType, event.sib, event.sibLen, &out,
+                                      run.json.data(), run.json.size(), &jsonLen);
+  } while (result == sibdecode::kTextTooSmall && jsonLen > run.json.size());
+  if (result != sibdecode::kDecoded) return;
+  JsonOrigin origin;
+  origin.file = &run.name;
+  origin.frames = event.frames;
+  origin.frameCount = event.frameCount;
+  origin.arfcn = static_cast<long>(event.arfcn);
+  origin.repeats = repeats;
+  WriteJsonLine(event.sibType, origin, out, run.json.data(), jsonLen);
+}
+
+std::string FrameList(const sibdecode::CaptureEvent& event) {
+  std::string frames;
+  for (size_t i = 0; i < event.frameCount; ++i) {
+    if (i > 0) frames += ',';
+    frames += std::to_string(event.frames[i]);
+  }
+  return frames;
+}
+
+void WriteFrameList(const sibdecode::CaptureEvent& event) {
+  for (size_t i = 0; i < event.frameCount; ++i) {
+    if (i > 0) OutLiteral(",");
+    OutUnsigned(event.frames[i]);
+  }
+}
+
+struct timeval TimeOf(const sibdecode::CaptureEvent& event) {
+  struct timeval time;
+  time.tv_sec = static_cast<time_t>(event.seconds);
+  time.tv_usec = static_cast<suseconds_t>(event.microseconds);
+  return time;
+}
+
+void WriteSib(CaptureRun& run, const sibdecode::CaptureEvent& event) {
+  ++run.decoder.sibs;
+  long long repeats = -1;
+  if (run.options.changes || run.options.cells) {
+    RecordTime(run.decoder.cells, event.arfcn, TimeOf(event));
+    SibSeen seen;
+    seen.cellKey = event.arfcn;
+    seen.sibType = event.sibType;
+    seen.decoded = true;
+    seen.summary = event.summary;
+    seen.encoding = event.sib;
+    seen.encodingLen = event.sibLen;
+    const bool changed = RecordSib(run.decoder.cells, seen, &repeats);
+    if (run.options.cells || !changed) return;
+  }
+  if (run.options.json) {
+    WriteSibJson(run, event, repeats);
+    return;
+  }
+  OutLiteral("# frames ");
+  WriteFrameList(event);
+  OutLiteral(" arfcn ");
+  OutUnsigned(event.arfcn);
+  OutLiteral(" time ");
+  OutUtcTime(TimeOf(event));
+  if (repeats >= 0) {
+    OutLiteral(" after ");
+    OutUnsigned(static_cast<unsigned long long>(repeats));
+    OutLiteral(" identical copies");
+  }
+  OutLiteral("\n");
+  WriteSibText(event.text, event.textLen);
+  if (run.options.summary) WriteSummary(*event.summary, event.sibType);
+  OutEndRecord();
+}
+
+}  // namespace
+
+CaptureRun::~CaptureRun() { sibdecode::DestroyDecoderState(jsonState); }
+
+bool TakeCaptureEvent(CaptureRun& run, sibdecode::CaptureReader* reader, int* status) {
+  sibdecode::CaptureEvent event;
+  if (OutputClosed() || sibdecode::NextCaptureEvent(reader, &event) != 1) return false;
+  const char* name = run.name.c_str();
+  switch (event.kind) {
+    case sibdecode::kCaptureSib:
+      WriteSib(run, event);
+      break;
+    case sibdecode::kCaptureDrop:
+      Note("%s: frames %s: SIB type %u on ARFCN %" PRIu64 " dropped: %s\n", name,
+           FrameList(event).c_str(), event.sibType, event.arfcn, event.message);
+      break;
+    case sibdecode::kCaptureWrongSize:
+      Note("%s: frame %" PRIu64 ": %s\n", name, event.frame, event.message);
+      *status = WorseExit(*status, kExitMalformed);
+      break;
+    case sibdecode::kCaptureTruncated:
+    case sibdecode::kCaptureNoMemoryEvent:
+      Note("%s: frame %" PRIu64 ": %s\n", name, event.frame, event.message);
+      *status = WorseExit(*status, kExitIo);
+      break;
+  }
+  return true;
+}
+
+void WriteCaptureCounts(const CaptureRun& run, const sibdecode::CaptureReader* reader) {
+  sibdecode::CaptureCounts counts;
+  sibdecode::GetCaptureCounts(reader, &counts);
+  // Why packets were skipped, the causes met only.
+  static const char* const kCauses[sibdecode::kSkipCauseCount] = {
+      "unsupported link type",         "not UDP",     "not GSMTAP",    "unsupported GSMTAP version",
+      "other GSMTAP type or sub-type", "IP fragment", "captured twice"};
+  std::string causes;
+  for (int cause = 0; cause < sibdecode::kSkipCauseCount; ++cause) {
+    if (counts.skippedBy[cause] == 0) continue;
+    causes += causes.empty() ? " (" : ", ";
+    causes += std::to_string(counts.skippedBy[cause]) + " " + kCauses[cause];
+  }
+  if (!causes.empty()) causes += ")";
+  std::string folded;
+  if (run.options.changes) {
+    folded = ", " + std::to_string(run.decoder.cells.copiesFolded - run.foldedBefore) +
+             " identical copies not printed";
+  }
+  Note("%s: %" PRIu64 " %s, %" PRIu64 " skipped%s; %" PRIu64 " SIBs decoded, %" PRIu64
+       " not decoded, %" PRIu64 " chains dropped, %" PRIu64 " stray segments%s\n",
+       run.name.c_str(), counts.frames, run.unit, counts.skipped, causes.c_str(),
+       counts.sibsDecoded, counts.sibsNotDecoded, counts.chainsDropped, counts.straySegments,
+       folded.c_str());
+}
+
+}  // namespace cli

@@ -1,0 +1,45 @@
+// The events of the library's capture reader (a capture file or GSMTAP
+// datagrams received over UDP) to the outputs: each SIB after a comment line
+// naming its frames, cell and time; drops and faults on standard error; the
+// counts at the end.
+#pragma once
+
+#include <sibdecode/capture.h>
+
+#include <string>
+#include <vector>
+
+#include "inputs.h"
+#include "options.h"
+
+namespace cli {
+
+struct CaptureRun {
+  CaptureRun(const Options& runOptions, BatchDecoder& runDecoder, const std::string& runName,
+             const char* runUnit)
+      : options(runOptions),
+        decoder(runDecoder),
+        name(runName),
+        unit(runUnit),
+        foldedBefore(runDecoder.cells.copiesFolded) {}
+  CaptureRun(const CaptureRun&) = delete;
+  CaptureRun& operator=(const CaptureRun&) = delete;
+  ~CaptureRun();
+
+  const Options& options;
+  BatchDecoder& decoder;  // the cells over all inputs
+  const std::string& name;
+  const char* unit;       // what the reader's frames are: "frames", "packets"
+  uint64_t foldedBefore;  // the cells' folded copies when the run began
+  sibdecode::DecoderState* jsonState = nullptr;  // --json: decodes each SIB's bits as JSON
+  std::vector<char> json;
+};
+
+// Takes the reader's next event and writes it; false when there is none (or
+// the output is closed). *status becomes the worse of it and the event's Exit.
+bool TakeCaptureEvent(CaptureRun& run, sibdecode::CaptureReader* reader, int* status);
+
+// The closing line: frames, skipped packets by cause, SIBs, drops.
+void WriteCaptureCounts(const CaptureRun& run, const sibdecode::CaptureReader* reader);
+
+}  // namespace cli

@@ -1,0 +1,171 @@
+#include "cells.h"
+
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string_view>
+
+#include "output.h"
+
+namespace cli {
+
+namespace {
+
+// A number (blank when not present); identifiers left-aligned, counts right-aligned.
+void NumberColumn(bool present, unsigned long long value, int width, bool left = false) {
+  char buffer[32] = "";
+  if (present) std::snprintf(buffer, sizeof(buffer), "%llu", value);
+  char padded[64];
+  const int n = std::snprintf(padded, sizeof(padded), left ? "%-*s " : "%*s ", width, buffer);
+  OutAppend(padded, n > 0 && static_cast<size_t>(n) < sizeof(padded) ? n : 0);
+}
+
+constexpr int kTimeWidth = 27;  // 2026-01-15T09:00:00.040000Z
+
+void TimeColumn(bool present, const struct timeval& time) {
+  const size_t written = present ? OutUtcTime(time) : 0;
+  for (size_t k = written; k < kTimeWidth + 1; ++k) OutLiteral(" ");
+}
+
+void JsonNumberOrNull(bool present, unsigned long long value) {
+  if (present) {
+    OutUnsigned(value);
+  } else {
+    OutLiteral("null");
+  }
+}
+
+void JsonTime(bool present, const struct timeval& time) {
+  if (!present) {
+    OutLiteral("null");
+    return;
+  }
+  OutLiteral("\"");
+  OutUtcTime(time);
+  OutLiteral("\"");
+}
+
+void WriteCellJson(uint64_t cellKey, const CellRecord& cell) {
+  OutLiteral("{\"arfcn\":");
+  JsonNumberOrNull(cellKey != kNoCellKey, cellKey);
+  OutLiteral(",\"cellIdentity\":");
+  JsonNumberOrNull(cell.hasIdentity, cell.identity);
+  OutLiteral(",\"firstTime\":");
+  JsonTime(cell.hasTime, cell.first);
+  OutLiteral(",\"lastTime\":");
+  JsonTime(cell.hasTime, cell.last);
+  OutLiteral(",\"intraFreqCells\":");
+  JsonNumberOrNull(cell.hasNeighbours, cell.intraCells);
+  OutLiteral(",\"interFreqCells\":");
+  JsonNumberOrNull(cell.hasNeighbours, cell.interCells);
+  OutLiteral(",\"gsmCells\":");
+  JsonNumberOrNull(cell.hasNeighbours, cell.gsmCells);
+  OutLiteral(",\"sibs\":[");
+  bool first = true;
+  for (unsigned int type = 0; type < kSibTypes; ++type) {
+    const SibTypeRecord& record = cell.types[type];
+    if (record.count == 0) continue;
+    if (!first) OutLiteral(",");
+    first = false;
+    OutLiteral("{\"type\":");
+    OutUnsigned(type);
+    OutLiteral(",\"name\":\"");
+    OutAppend(SibTypeName(type), std::strlen(SibTypeName(type)));
+    OutLiteral("\",\"count\":");
+    OutUnsigned(record.count);
+    OutLiteral(",\"versions\":");
+    OutUnsigned(record.versions.size());
+    OutLiteral("}");
+  }
+  OutLiteral("]}\n");
+}
+
+void WriteCellRow(uint64_t cellKey, const CellRecord& cell) {
+  NumberColumn(cellKey != kNoCellKey, cellKey, 5, true);
+  NumberColumn(cell.hasIdentity, cell.identity, 9, true);
+  TimeColumn(cell.hasTime, cell.first);
+  TimeColumn(cell.hasTime, cell.last);
+  NumberColumn(cell.hasNeighbours, cell.intraCells, 5);
+  NumberColumn(cell.hasNeighbours, cell.interCells, 5);
+  NumberColumn(cell.hasNeighbours, cell.gsmCells, 3);
+  bool first = true;
+  for (unsigned int type = 0; type < kSibTypes; ++type) {
+    const SibTypeRecord& record = cell.types[type];
+    if (record.count == 0) continue;
+    if (!first) OutLiteral(" ");
+    first = false;
+    OutAppend(SibTypeName(type), std::strlen(SibTypeName(type)));
+    OutLiteral(":");
+    OutUnsigned(record.count);
+    OutLiteral("/");
+    OutUnsigned(record.versions.size());
+  }
+  OutLiteral("\n");
+}
+
+}  // namespace
+
+const char* SibTypeName(unsigned int sibType) {
+  static const char* const kNames[kSibTypes] = {
+      "MIB",     "SIB1",    "SIB2",  "SIB3",  "SIB4",    "SIB5",    "SIB6",    "SIB7",
+      "SIB8",    "SIB9",    "SIB10", "SIB11", "SIB12",   "SIB13",   "SIB13.1", "SIB13.2",
+      "SIB13.3", "SIB13.4", "SIB14", "SIB15", "SIB15.1", "SIB15.2", "SIB15.3", "SIB16",
+      "SIB17",   "SIB15.4", "SIB18", "SB1",   "SB2",     "SIB15.5", "SIB5bis", "EXT"};
+  return sibType < kSibTypes ? kNames[sibType] : "?";
+}
+
+bool RecordSib(CellBook& book, const SibSeen& sib, long long* copies) {
+  CellRecord& cell = book.cells[sib.cellKey];
+  if (sib.sibType >= kSibTypes) return true;
+  SibTypeRecord& record = cell.types[sib.sibType];
+  const std::string_view encoding(reinterpret_cast<const char*>(sib.encoding), sib.encodingLen);
+  ++record.count;
+  record.versions.insert(std::hash<std::string_view>()(encoding));
+  if (sib.decoded && sib.summary != nullptr) {
+    if (sib.sibType == 3 || sib.sibType == 4) {
+      cell.hasIdentity = true;
+      cell.identity =
+          sib.sibType == 3 ? sib.summary->sib3.cellIdentity : sib.summary->sib4.cellIdentity;
+    } else if (sib.sibType == 11 || sib.sibType == 12) {
+      cell.hasNeighbours = true;
+      cell.intraCells = sib.summary->sib11.intraFreqCellCount;
+      cell.interCells = sib.summary->sib11.interFreqCellCount;
+      cell.gsmCells = sib.summary->sib11.interRATCellCount;
+    }
+  }
+  if (record.printed && encoding == record.lastPrinted) {
+    ++record.copiesSincePrint;
+    ++book.copiesFolded;
+    return false;
+  }
+  *copies = record.printed ? static_cast<long long>(record.copiesSincePrint) : -1;
+  record.printed = true;
+  record.lastPrinted.assign(encoding);
+  record.copiesSincePrint = 0;
+  return true;
+}
+
+void RecordTime(CellBook& book, uint64_t cellKey, const struct timeval& time) {
+  CellRecord& cell = book.cells[cellKey];
+  if (!cell.hasTime) cell.first = time;
+  cell.last = time;
+  cell.hasTime = true;
+}
+
+void WriteCellTable(const CellBook& book, bool json) {
+  if (!json) {
+    OutLiteral(
+        "ARFCN CELL-ID   FIRST                       LAST                        INTRA INTER GSM "
+        "SIBS (TYPE:COUNT/VERSIONS)\n");
+  }
+  for (const auto& [cellKey, cell] : book.cells) {
+    if (json) {
+      WriteCellJson(cellKey, cell);
+    } else {
+      WriteCellRow(cellKey, cell);
+    }
+  }
+  OutEndRecord();
+}
+
+}  // namespace cli

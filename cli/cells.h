@@ -1,0 +1,69 @@
+// What the tool keeps about the cells of its input: for --changes the last SIB
+// printed per cell and type, for --cells the overview table.
+#pragma once
+
+#include <sibdecode/sibdecode.h>
+#include <sys/time.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+
+namespace cli {
+
+constexpr unsigned int kSibTypes = 32;
+
+struct SibTypeRecord {
+  uint64_t count = 0;           // SIBs of this type completed
+  std::set<uint64_t> versions;  // hashes of their distinct encodings
+  std::string lastPrinted;      // --changes: the encoding printed last
+  bool printed = false;
+  uint64_t copiesSincePrint = 0;  // identical to lastPrinted, not printed
+};
+
+struct CellRecord {
+  bool hasIdentity = false;  // a SIB3 or SIB4 gave it
+  unsigned int identity = 0;
+  bool hasNeighbours = false;  // a SIB11 or SIB12 gave the counts
+  unsigned int intraCells = 0, interCells = 0, gsmCells = 0;
+  bool hasTime = false;
+  struct timeval first = {}, last = {};
+  SibTypeRecord types[kSibTypes];
+};
+
+// Hex and binary input carry no ARFCN: their SIBs belong to one cell without one.
+constexpr uint64_t kNoCellKey = UINT64_MAX;
+
+struct CellBook {
+  std::map<uint64_t, CellRecord> cells;  // by ARFCN, in order
+  uint64_t copiesFolded = 0;             // --changes: SIBs not printed
+};
+
+// A completed SIB. `encoding` identifies its content: the SIB's bits for
+// captures, its text (without the raw-data trailer) for hex input.
+struct SibSeen {
+  uint64_t cellKey = kNoCellKey;
+  unsigned int sibType = 0;
+  bool decoded = false;
+  const tagSystemInformationBlock* summary = nullptr;  // decoded SIBs
+  const unsigned char* encoding = nullptr;
+  size_t encodingLen = 0;
+};
+
+// Counts the SIB for its cell. Returns whether --changes prints it: the first
+// of its cell and type, or one whose encoding differs from the last printed;
+// *copies receives the identical ones in between (-1 for the first).
+bool RecordSib(CellBook& book, const SibSeen& sib, long long* copies);
+
+// The time of a SIB of the cell.
+void RecordTime(CellBook& book, uint64_t cellKey, const struct timeval& time);
+
+// The overview of the cells seen: one table, or with --json one object per cell.
+void WriteCellTable(const CellBook& book, bool json);
+
+// "SIB3", "MIB", "SB1", "SIB15.2": the name of a SIB-Type value.
+const char* SibTypeName(unsigned int sibType);
+
+}  // namespace cli

@@ -1,0 +1,310 @@
+/* sibdecode C interface: the decoder, the stream and the capture reader of
+ * libsibdecode (sibdecode.dll) for C and for every language that calls C
+ * (Python ctypes, Go cgo, Rust, C#, ...).
+ *
+ * - Plain names, cdecl, no C++ types; nothing is thrown across it.
+ * - Handles are opaque; each is used by one thread at a time (several threads
+ *   decode at once with a handle each).
+ * - Lengths are size_t, other integers fixed-width. Pointers handed back in
+ *   events stay valid as the function says (during a callback, or until the
+ *   next call with the same handle).
+ * - Structs the library fills begin with `struct_size`: the caller sets it to
+ *   sizeof the struct it was compiled with, and the library fills no more than
+ *   that; structs the library hands to callbacks carry the size it filled. So
+ *   members can be added at the end without breaking older callers.
+ *
+ * Text and JSON are not NUL-terminated: use the lengths.
+ */
+#ifndef SIBDECODE_SIBDECODE_C_H
+#define SIBDECODE_SIBDECODE_C_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#if defined(_WIN32) && defined(SIBDECODE_BUILDING)
+#define SIBDECODE_C_API __declspec(dllexport)
+#elif defined(_WIN32)
+#define SIBDECODE_C_API __declspec(dllimport)
+#else
+#define SIBDECODE_C_API __attribute__((visibility("default")))
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---- version ---- */
+
+/* The library's version as (major << 16) | (minor << 8) | patch. */
+SIBDECODE_C_API uint32_t sibdecode_version(void);
+/* The same as text, "0.1.0". */
+SIBDECODE_C_API const char* sibdecode_version_string(void);
+
+/* ---- the summary record: 1044 bytes, 32-bit members, no padding ---- */
+
+/* An optional number absent from the message. */
+#define SIBDECODE_ABSENT_VALUE (-65535)
+
+typedef struct sibdecode_intra_freq_cell {
+  int32_t intraFreqCellID;
+  int32_t cellParametersID;
+} sibdecode_intra_freq_cell;
+
+typedef struct sibdecode_inter_freq_cell {
+  int32_t interFreqCellID;
+  int32_t uarfcn_Nt;
+  int32_t cellParametersID;
+} sibdecode_inter_freq_cell;
+
+typedef struct sibdecode_inter_rat_cell {
+  int32_t interRATCellID;
+  int32_t bcch_ARFCN;
+  int32_t bsic; /* NCC * 10 + BCC */
+} sibdecode_inter_rat_cell;
+
+/* Cell identity from SIB3 and SIB4, neighbour cells from SIB11 (and SIB12). */
+typedef struct sibdecode_summary {
+  struct {
+    uint32_t cellIdentity;
+  } sib3;
+  struct {
+    uint32_t cellIdentity;
+  } sib4;
+  struct {
+    uint32_t interRATCellCount;
+    sibdecode_inter_rat_cell interRATCells[32];
+    uint32_t intraFreqCellCount;
+    sibdecode_intra_freq_cell intraFreqCells[32];
+    uint32_t interFreqCellCount;
+    sibdecode_inter_freq_cell interFreqCells[32];
+  } sib11;
+} sibdecode_summary;
+
+/* ---- decoder: batches of 31-byte BCH blocks, bare SIBs ---- */
+
+/* Results of the decode calls and the stream. */
+#define SIBDECODE_DECODED 1
+#define SIBDECODE_NOTHING_DECODED 0   /* nothing reassembled, a type without decoder, no text */
+#define SIBDECODE_TEXT_TOO_SMALL (-1) /* *text_len is the size needed; nothing written */
+#define SIBDECODE_NO_MEMORY (-2)      /* the heap ran out: *text_len 0, summary zeroed */
+#define SIBDECODE_BAD_ARGUMENT (-3)   /* a null handle or pointer, a struct_size too small */
+
+typedef struct sibdecode_decoder sibdecode_decoder;
+
+/* Null when the heap ran out. */
+SIBDECODE_C_API sibdecode_decoder* sibdecode_decoder_create(void);
+SIBDECODE_C_API void sibdecode_decoder_destroy(sibdecode_decoder* decoder);
+
+/* A text buffer that holds almost every text of a batch of `len` bytes whole
+ * (the 102400-byte work buffer plus the raw-data trailer). */
+SIBDECODE_C_API size_t sibdecode_max_text_size(size_t len);
+
+/* Decodes one batch of BCH blocks: the SIB's text (\r\n line ends) and the
+ * raw-data trailer into text[0 .. *text_len), the summary record into
+ * *summary (may be null). Returns SIBDECODE_DECODED, _NOTHING_DECODED,
+ * _TEXT_TOO_SMALL (call again with *text_len bytes), _NO_MEMORY or
+ * _BAD_ARGUMENT. */
+SIBDECODE_C_API int32_t sibdecode_decode_batch(sibdecode_decoder* decoder, const uint8_t* data,
+                                               size_t len, sibdecode_summary* summary, char* text,
+                                               size_t text_capacity, size_t* text_len);
+
+/* A bare SIB of type sib_type (its PER encoding, no BCH framing); the text has
+ * no trailer. */
+SIBDECODE_C_API int32_t sibdecode_decode_sib(sibdecode_decoder* decoder, uint32_t sib_type,
+                                             const uint8_t* sib, size_t len,
+                                             sibdecode_summary* summary, char* text,
+                                             size_t text_capacity, size_t* text_len);
+
+/* The decoded value as one JSON object instead of the text; *sib_type (may be
+ * null) receives the SIB type. */
+SIBDECODE_C_API int32_t sibdecode_decode_batch_json(sibdecode_decoder* decoder, const uint8_t* data,
+                                                    size_t len, sibdecode_summary* summary,
+                                                    char* json, size_t json_capacity,
+                                                    size_t* json_len, uint32_t* sib_type);
+SIBDECODE_C_API int32_t sibdecode_decode_sib_json(sibdecode_decoder* decoder, uint32_t sib_type,
+                                                  const uint8_t* sib, size_t len,
+                                                  sibdecode_summary* summary, char* json,
+                                                  size_t json_capacity, size_t* json_len);
+
+/* ---- stream: one block at a time, several cells ---- */
+
+typedef struct sibdecode_stream sibdecode_stream;
+
+#define SIBDECODE_SIB_COMPLETED 1 /* every segment of a SIB arrived; it was decoded */
+#define SIBDECODE_CHAIN_DROPPED 2 /* a pending segmented SIB was given up */
+
+/* Why a chain was dropped. */
+#define SIBDECODE_DROP_INTERRUPTED 1  /* a new first segment of the same type came first */
+#define SIBDECODE_DROP_OUT_OF_ORDER 2 /* a segment is missing or repeated */
+#define SIBDECODE_DROP_FLUSHED 3      /* still pending at a flush (the end of the input) */
+#define SIBDECODE_DROP_TOO_LATE 4     /* the next segment came more than 32 frames later */
+/* given up to bound what a stream keeps: nothing came for it during 65536 blocks, or more
+   than 1024 cells had chains pending and its cell was fed least recently */
+#define SIBDECODE_DROP_EVICTED 5
+
+typedef struct sibdecode_stream_event {
+  uint32_t struct_size; /* the bytes of this struct the library filled */
+  int32_t kind;         /* SIBDECODE_SIB_COMPLETED or SIBDECODE_CHAIN_DROPPED */
+  int32_t drop_reason;  /* SIBDECODE_DROP_..., 0 for a completed SIB */
+  uint32_t sib_type;
+  uint64_t cell_key;
+  int32_t result;   /* completed: SIBDECODE_DECODED, _NOTHING_DECODED or _NO_MEMORY */
+  const char* text; /* DECODED: SIB text and the raw-data trailer of the carrying blocks */
+  size_t text_len;
+  const sibdecode_summary* summary; /* completed */
+  const uint8_t* sib; /* completed: the SIB's own bits, for sibdecode_decode_sib(_json) */
+  size_t sib_len;
+  const uint8_t* blocks; /* the 31-byte blocks that carried it, in arrival order */
+  size_t blocks_len;
+  const uint64_t* block_tags; /* the tag fed with each block */
+  size_t block_count;
+} sibdecode_stream_event;
+
+/* Called with each event; the event and what it points to are valid during
+ * the call only. It must not feed the stream it was called from. */
+typedef void (*sibdecode_stream_callback)(const sibdecode_stream_event* event, void* context);
+
+typedef struct sibdecode_stream_counts {
+  uint32_t struct_size; /* set by the caller */
+  uint64_t blocks;
+  uint64_t sibs_completed;
+  uint64_t sibs_decoded;
+  uint64_t chains_dropped;
+  uint64_t segments_discarded; /* without a pending chain, out of order, or repeated */
+} sibdecode_stream_counts;
+
+SIBDECODE_C_API sibdecode_stream* sibdecode_stream_create(void);
+SIBDECODE_C_API void sibdecode_stream_destroy(sibdecode_stream* stream);
+
+/* Feeds one 31-byte block of the cell `cell_key` (blocks of a cell in the
+ * order it sent them); `block_tag` (a frame number, say) comes back in the
+ * events. Returns the number of events delivered, SIBDECODE_NO_MEMORY (the
+ * pending chains are given up, the stream stays usable) or
+ * SIBDECODE_BAD_ARGUMENT. */
+SIBDECODE_C_API int32_t sibdecode_stream_feed(sibdecode_stream* stream, uint64_t cell_key,
+                                              uint64_t block_tag, const uint8_t* block,
+                                              sibdecode_stream_callback callback, void* context);
+
+/* Drops every pending chain (SIBDECODE_DROP_FLUSHED). Returns the events delivered. */
+SIBDECODE_C_API int32_t sibdecode_stream_flush(sibdecode_stream* stream,
+                                               sibdecode_stream_callback callback, void* context);
+
+/* 0, or SIBDECODE_BAD_ARGUMENT. */
+SIBDECODE_C_API int32_t sibdecode_stream_counts_get(const sibdecode_stream* stream,
+                                                    sibdecode_stream_counts* counts);
+
+/* ---- capture reader: pcap/pcapng files through libpcap, GSMTAP datagrams ---- */
+
+typedef struct sibdecode_capture sibdecode_capture;
+
+/* Results of the open calls. */
+#define SIBDECODE_CAPTURE_OK 0
+#define SIBDECODE_CAPTURE_NO_LIBPCAP 1 /* libpcap cannot be loaded (or this build does not) */
+#define SIBDECODE_CAPTURE_UNREADABLE 2 /* libpcap refuses the file */
+#define SIBDECODE_CAPTURE_NO_MEMORY 3
+#define SIBDECODE_CAPTURE_BAD_ARGUMENT 4
+
+/* Event kinds. */
+#define SIBDECODE_CAPTURE_EVENT_SIB 1        /* a decoded SIB */
+#define SIBDECODE_CAPTURE_EVENT_DROP 2       /* a dropped chain */
+#define SIBDECODE_CAPTURE_EVENT_WRONG_SIZE 3 /* a message not 31 bytes; reading goes on */
+#define SIBDECODE_CAPTURE_EVENT_TRUNCATED 4  /* the file ends in a cut record: the last events */
+#define SIBDECODE_CAPTURE_EVENT_NO_MEMORY 5  /* pending chains given up; reading goes on */
+
+typedef struct sibdecode_capture_event {
+  uint32_t struct_size;  /* set by the caller */
+  int32_t kind;          /* SIBDECODE_CAPTURE_EVENT_... */
+  uint64_t frame;        /* the frame being read (from 1; a fed datagram is a frame): the SIB's last
+                            block, the faulty packet, the unreadable record */
+  int64_t seconds;       /* that frame's time, UTC: seconds since 1970 ... */
+  uint32_t microseconds; /* ... and microseconds */
+  uint32_t sib_type;     /* SIB, DROP */
+  uint64_t arfcn;        /* SIB, DROP: the cell (GSMTAP ARFCN without its flag bits) */
+  int32_t drop_reason;   /* DROP: SIBDECODE_DROP_... */
+  const uint64_t* frames; /* SIB, DROP: the frames of the carrying blocks */
+  size_t frame_count;
+  const char* text; /* SIB: text and raw-data trailer */
+  size_t text_len;
+  const sibdecode_summary* summary; /* SIB */
+  const uint8_t* sib;               /* SIB: its own bits, for sibdecode_decode_sib(_json) */
+  size_t sib_len;
+  const uint8_t* blocks; /* SIB, DROP: the 31-byte blocks */
+  size_t blocks_len;
+  const char* message; /* all but SIB: one line, NUL-terminated, without file or frame */
+} sibdecode_capture_event;
+
+typedef struct sibdecode_capture_counts {
+  uint32_t struct_size;           /* set by the caller */
+  uint64_t frames;                /* packets read, datagrams fed */
+  uint64_t skipped;               /* packets not fed: without a BCCH-BCH message, or
+                                     captured twice; of them: */
+  uint64_t skipped_link_layer;    /* link type or network protocol other than IPv4/IPv6 */
+  uint64_t skipped_not_udp;       /* not UDP, a cut IP or UDP header */
+  uint64_t skipped_other_port;    /* UDP, neither port GSMTAP's 4729 */
+  uint64_t skipped_not_gsmtap;    /* no GSMTAP version 2 header */
+  uint64_t skipped_other_message; /* GSMTAP of another type or RRC channel */
+  uint64_t wrong_size;
+  uint64_t sibs_decoded;
+  uint64_t sibs_not_decoded; /* master information block, scheduling blocks, ... */
+  uint64_t chains_dropped;
+  uint64_t stray_segments;
+  uint64_t skipped_ip_fragment;    /* an IPv4 fragment (not reassembled) */
+  uint64_t skipped_repeated_block; /* the GSMTAP frame number and block of the cell's
+                                      previous block: the same packet captured twice */
+} sibdecode_capture_counts;
+
+/* Opens a capture file (opened once: FIFOs and /dev/fd paths work). On failure
+ * *capture is null and message (may be null) holds why, NUL-terminated. */
+SIBDECODE_C_API int32_t sibdecode_capture_open_file(const char* path, sibdecode_capture** capture,
+                                                    char* message, size_t message_capacity);
+
+/* Reads from an open file descriptor (a file, pipe, socket, standard input)
+ * from where it stands; the caller keeps the descriptor and closes it after
+ * sibdecode_capture_close. */
+SIBDECODE_C_API int32_t sibdecode_capture_open_fd(int fd, sibdecode_capture** capture,
+                                                  char* message, size_t message_capacity);
+
+/* Bytes from the caller: fills up to `size` bytes, returns how many, 0 at the
+ * end, -1 on an error. Called from sibdecode_capture_next only. */
+typedef int64_t (*sibdecode_read_function)(void* context, void* buffer, size_t size);
+SIBDECODE_C_API int32_t sibdecode_capture_open_read(sibdecode_read_function read, void* context,
+                                                    sibdecode_capture** capture, char* message,
+                                                    size_t message_capacity);
+
+/* A reader fed with GSMTAP datagrams (UDP payloads) as they arrive; works
+ * without libpcap. Null when the heap ran out. */
+SIBDECODE_C_API sibdecode_capture* sibdecode_capture_create_gsmtap(void);
+
+/* Feeds one datagram received at the given time. Returns the number of events
+ * waiting for sibdecode_capture_next (take them before the next datagram), or
+ * SIBDECODE_BAD_ARGUMENT (also for a reader of a file). */
+SIBDECODE_C_API int32_t sibdecode_capture_feed_gsmtap(sibdecode_capture* capture,
+                                                      const uint8_t* datagram, size_t size,
+                                                      int64_t seconds, uint32_t microseconds);
+
+/* Fed reader: gives up the chains still pending. Returns the events waiting. */
+SIBDECODE_C_API int32_t sibdecode_capture_finish(sibdecode_capture* capture);
+
+/* The next event: 1 (filled), 0 (none: the file is read to its end and its
+ * pending chains dropped; a fed reader wants more), SIBDECODE_BAD_ARGUMENT.
+ * What it points to is valid until the next call with this reader. */
+SIBDECODE_C_API int32_t sibdecode_capture_next(sibdecode_capture* capture,
+                                               sibdecode_capture_event* event);
+
+/* 0, or SIBDECODE_BAD_ARGUMENT. */
+SIBDECODE_C_API int32_t sibdecode_capture_counts_get(const sibdecode_capture* capture,
+                                                     sibdecode_capture_counts* counts);
+
+SIBDECODE_C_API void sibdecode_capture_close(sibdecode_capture* capture);
+
+/* Why a chain was dropped, in a few words; "dropped" for an unknown reason. */
+SIBDECODE_C_API const char* sibdecode_drop_reason_text(int32_t drop_reason);
+
+/* 1 when the bytes start with a pcap or pcapng magic number, else 0. */
+SIBDECODE_C_API int32_t sibdecode_is_capture_magic(const uint8_t* head, size_t size);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* SIBDECODE_SIBDECODE_C_H */

@@ -1,0 +1,631 @@
+"""sibdecode: TD-SCDMA broadcast system information (SIBs) from BCH transport
+blocks and from pcap/pcapng captures of GSMTAP, through libsibdecode.
+
+    import sibdecode
+
+    for sib in sibdecode.read_capture("drive.pcap"):
+        print(sib.type, sib.arfcn, sib.frames, sib.time)
+        print(sib.summary.sib3_cell_identity, sib.value)
+
+    decoder = sibdecode.Decoder()
+    sib = decoder.decode_batch(bytes.fromhex("000E03..."))
+
+Dropped chains (SIBs whose segments did not all arrive) are reported as
+DroppedChainWarning warnings, or yielded as DroppedChain objects with
+``read_capture(..., drops=True)``. A BCCH-BCH packet of the wrong size is a
+CaptureWarning (a CaptureError with ``strict=True``); a capture that cannot be
+opened or ends in a cut record raises CaptureError, naming the file and frame,
+once everything before the fault has been yielded.
+
+Standard library only (ctypes over the C interface). The library is found
+beside the installed package, through SIBDECODE_LIBRARY, or on the system's
+library path.
+"""
+
+import ctypes
+import datetime
+import json
+import os
+import struct
+import threading
+import warnings
+from dataclasses import dataclass
+from typing import IO, Any, Dict, Iterator, List, NamedTuple, Optional, Tuple, Union
+
+from . import _native
+
+__all__ = [
+    "Decoder", "Sib", "Summary", "IntraFreqCell", "InterFreqCell", "InterRatCell",
+    "DroppedChain", "CaptureFault", "CaptureCounts", "CaptureReader", "GsmtapReader",
+    "read_capture",
+    "is_capture", "SibdecodeError", "CaptureError", "CaptureWarning", "DroppedChainWarning",
+    "library_version",
+]
+
+ABSENT = -65535  # the summary record's mark of an optional number absent from the message
+_ABSENT_UNSIGNED = ABSENT & 0xFFFFFFFF
+
+
+class SibdecodeError(Exception):
+    """Base of the package's errors."""
+
+
+class CaptureError(SibdecodeError):
+    """A capture that cannot be read, or a fault in it. ``file`` names the
+    capture, ``frame`` the frame (from 1) or None when the whole file is
+    concerned, ``message`` what happened."""
+
+    def __init__(self, file: str, frame: Optional[int], message: str):
+        self.file = file
+        self.frame = frame
+        self.message = message
+        where = file if frame is None else "%s: frame %d" % (file, frame)
+        super().__init__("%s: %s" % (where, message))
+
+    def __reduce__(self) -> Any:  # whole across processes (Dask workers)
+        return (CaptureError, (self.file, self.frame, self.message))
+
+
+class CaptureWarning(UserWarning):
+    """A packet that could not be used (a BCCH-BCH message of the wrong size)."""
+
+
+class DroppedChainWarning(UserWarning):
+    """A SIB whose segments did not all arrive (read_capture without drops=True)."""
+
+
+def library_version() -> str:
+    """The version of the loaded libsibdecode, "0.1.0"."""
+    return _native.library().sibdecode_version_string().decode()
+
+
+# ---- the summary record ----
+
+
+class IntraFreqCell(NamedTuple):
+    intra_freq_cell_id: Optional[int]
+    cell_parameters_id: Optional[int]
+
+
+class InterFreqCell(NamedTuple):
+    inter_freq_cell_id: Optional[int]
+    uarfcn_nt: Optional[int]
+    cell_parameters_id: Optional[int]
+
+
+class InterRatCell(NamedTuple):
+    inter_rat_cell_id: Optional[int]
+    bcch_arfcn: Optional[int]
+    bsic: Optional[int]  # NCC * 10 + BCC
+
+
+# 261 32-bit words: SIB3 and SIB4 cell identity, then the three cell lists,
+# each a count and 32 entries (inter-RAT 3 words, intra-frequency 2, inter-frequency 3).
+_RECORD = struct.Struct("=2I" + "I96i" + "I64i" + "I96i")
+_INTER_RAT, _INTRA, _INTER = 2, 99, 164
+
+
+def _present(value: int) -> Optional[int]:
+    return None if value == ABSENT else value
+
+
+@dataclass(frozen=True)
+class Summary:
+    """The summary record: cell identity (SIB3, SIB4) and neighbour cells
+    (SIB11/SIB12). None where the record holds its absent value."""
+
+    sib3_cell_identity: Optional[int]
+    sib4_cell_identity: Optional[int]
+    intra_freq_cells: Tuple[IntraFreqCell, ...]
+    inter_freq_cells: Tuple[InterFreqCell, ...]
+    inter_rat_cells: Tuple[InterRatCell, ...]
+
+    @staticmethod
+    def words(record: bytes) -> Tuple[int, ...]:
+        """The record's 261 words as stored (absent values included)."""
+        return _RECORD.unpack(record)
+
+    @classmethod
+    def from_record(cls, record: bytes) -> "Summary":
+        w = _RECORD.unpack(record)
+
+        def cells(at: int, width: int, kind: Any) -> Tuple[Any, ...]:
+            count = min(w[at], 32)
+            return tuple(kind(*(_present(v) for v in w[at + 1 + k * width:at + 1 + (k + 1) * width]))
+                         for k in range(count))
+
+        return cls(
+            None if w[0] == _ABSENT_UNSIGNED else w[0],
+            None if w[1] == _ABSENT_UNSIGNED else w[1],
+            cells(_INTRA, 2, IntraFreqCell),
+            cells(_INTER, 3, InterFreqCell),
+            cells(_INTER_RAT, 3, InterRatCell),
+        )
+
+    def to_dict(self) -> Dict[str, Any]:
+        return {
+            "sib3_cell_identity": self.sib3_cell_identity,
+            "sib4_cell_identity": self.sib4_cell_identity,
+            "intra_freq_cells": [c._asdict() for c in self.intra_freq_cells],
+            "inter_freq_cells": [c._asdict() for c in self.inter_freq_cells],
+            "inter_rat_cells": [c._asdict() for c in self.inter_rat_cells],
+        }
+
+
+# ---- decoding ----
+
+_SIB_TYPE_PREFIX = b"SysInfoType"
+
+
+class _Buffer:
+    """A text buffer grown to the longest text met."""
+
+    def __init__(self) -> None:
+        self.buffer = ctypes.create_string_buffer(0)
+
+    def ensure(self, size: int) -> None:
+        if size > len(self.buffer):
+            self.buffer = ctypes.create_string_buffer(size)
+
+
+class Decoder:
+    """Decodes batches of 31-byte BCH blocks and bare SIBs. One decoder per
+    thread; it keeps its buffers from call to call."""
+
+    def __init__(self) -> None:
+        self._lib = _native.library()
+        self._handle = self._lib.sibdecode_decoder_create()
+        if not self._handle:
+            raise MemoryError("sibdecode: no memory for a decoder")
+        self._text = _Buffer()
+        self._summary = _native.Summary()
+        self._type = ctypes.c_uint32()
+
+    def close(self) -> None:
+        if getattr(self, "_handle", None):  # also when __init__ failed half-way
+            self._lib.sibdecode_decoder_destroy(self._handle)
+            self._handle = None
+
+    def __del__(self) -> None:
+        self.close()
+
+    def __enter__(self) -> "Decoder":
+        return self
+
+    def __exit__(self, *exc: Any) -> None:
+        self.close()
+
+    def _call(self, function: Any, head: Tuple[Any, ...], data: bytes,
+              tail: Tuple[Any, ...] = ()) -> Tuple[int, bytes]:
+        """Runs a decode call, again with a larger buffer when the text is longer."""
+        if not self._handle:
+            raise SibdecodeError("the decoder is closed")
+        data = bytes(data)
+        self._text.ensure(self._lib.sibdecode_max_text_size(len(data)))
+        length = ctypes.c_size_t(0)
+        while True:
+            buffer = self._text.buffer
+            result = function(self._handle, *head, data, len(data), ctypes.byref(self._summary),
+                              buffer, len(buffer), ctypes.byref(length), *tail)
+            if result == _native.TEXT_TOO_SMALL and length.value > len(buffer):
+                self._text.ensure(length.value)
+                continue
+            break
+        if result == _native.NO_MEMORY:
+            raise MemoryError("sibdecode: the heap ran out decoding")
+        if result != _native.DECODED:
+            return result, b""
+        return result, ctypes.string_at(buffer, length.value)
+
+    def _record(self) -> bytes:
+        return bytes(self._summary.raw)
+
+    def batch_text(self, data: bytes) -> Tuple[Optional[bytes], bytes]:
+        """(text bytes or None when nothing was decoded, summary record bytes)."""
+        result, text = self._call(self._lib.sibdecode_decode_batch, (), data)
+        return (text if result == _native.DECODED else None), self._record()
+
+    def sib_text(self, sib_type: int, data: bytes) -> Tuple[Optional[bytes], bytes]:
+        result, text = self._call(self._lib.sibdecode_decode_sib, (sib_type,), data)
+        return (text if result == _native.DECODED else None), self._record()
+
+    def batch_json(self, data: bytes) -> Tuple[Optional[bytes], int, bytes]:
+        """(JSON bytes or None, SIB type, summary record bytes)."""
+        result, value = self._call(self._lib.sibdecode_decode_batch_json, (), data,
+                                   (ctypes.byref(self._type),))
+        return (value if result == _native.DECODED else None), self._type.value, self._record()
+
+    def sib_json(self, sib_type: int, data: bytes) -> Tuple[Optional[bytes], bytes]:
+        result, value = self._call(self._lib.sibdecode_decode_sib_json, (sib_type,), data)
+        return (value if result == _native.DECODED else None), self._record()
+
+    def decode_batch(self, data: bytes) -> Optional["Sib"]:
+        """The SIB a batch of BCH blocks carries (its text ends in the raw-data
+        trailer of the batch), or None when nothing was decoded."""
+        text, record = self.batch_text(data)
+        if text is None:
+            return None
+        return Sib(_sib_type_of(text), text, record, _Source("batch", bytes(data)))
+
+    def decode_sib(self, sib_type: int, data: bytes) -> Optional["Sib"]:
+        """A bare SIB of type sib_type (its encoding without BCH framing; no
+        trailer in the text), or None when nothing was decoded."""
+        text, record = self.sib_text(sib_type, data)
+        if text is None:
+            return None
+        return Sib(sib_type, text, record, _Source("sib", bytes(data)))
+
+
+def _sib_type_of(text: bytes) -> int:
+    """The type from the text's first line, "SysInfoType11 ::=". """
+    at = text.find(_SIB_TYPE_PREFIX)
+    digits = b""
+    if at >= 0:
+        at += len(_SIB_TYPE_PREFIX)
+        while at < len(text) and text[at:at + 1].isdigit():
+            digits += text[at:at + 1]
+            at += 1
+    return int(digits) if digits else 0
+
+
+_local = threading.local()
+
+
+def _thread_decoder() -> Decoder:
+    """A decoder for this thread, for the values decoded on demand."""
+    decoder = getattr(_local, "decoder", None)
+    if decoder is None:
+        decoder = _local.decoder = Decoder()
+    return decoder
+
+
+class _Source(NamedTuple):
+    kind: str  # "batch": BCH blocks; "sib": a bare SIB's bits
+    data: bytes
+
+
+class Sib:
+    """One decoded SIB.
+
+    type     SIB type (1-7, 11, 12, 13)
+    text     the library's text (\\r\\n line ends; from a batch or a capture with
+             the raw-data trailer of the blocks that carried it)
+    value    the decoded value as a dict (built from the library's JSON on first use)
+    summary  the summary record (Summary)
+    frames   capture frame numbers of the carrying blocks (None outside captures)
+    arfcn    the cell's ARFCN (captures)
+    time     time of the last carrying block, an aware UTC datetime (captures)
+    file     the capture it came from
+    """
+
+    __slots__ = ("type", "_text", "_record", "_source", "frames", "arfcn", "time", "file",
+                 "_value", "_summary")
+
+    def __init__(self, sib_type: int, text: bytes, record: bytes, source: _Source,
+                 frames: Optional[Tuple[int, ...]] = None, arfcn: Optional[int] = None,
+                 time: Optional[datetime.datetime] = None, file: Optional[str] = None):
+        self.type = sib_type
+        self._text = text
+        self._record = record
+        self._source = source
+        self.frames = frames
+        self.arfcn = arfcn
+        self.time = time
+        self.file = file
+        self._value: Optional[Dict[str, Any]] = None
+        self._summary: Optional[Summary] = None
+
+    @property
+    def text(self) -> str:
+        return self._text.decode("utf-8", "surrogateescape")
+
+    @property
+    def text_bytes(self) -> bytes:
+        """The text exactly as the library wrote it."""
+        return self._text
+
+    @property
+    def sib_bits(self) -> bytes:
+        """The SIB's own encoding (for Decoder.decode_sib); a batch for decode_batch."""
+        return self._source.data
+
+    @property
+    def value_json(self) -> bytes:
+        """The decoded value as the library's JSON text."""
+        decoder = _thread_decoder()
+        if self._source.kind == "batch":
+            value, _, _ = decoder.batch_json(self._source.data)
+        else:
+            value, _ = decoder.sib_json(self.type, self._source.data)
+        if value is None:
+            raise SibdecodeError("SIB%d no longer decodes as JSON" % self.type)
+        return value
+
+    @property
+    def value(self) -> Dict[str, Any]:
+        if self._value is None:
+            self._value = json.loads(self.value_json)
+        return self._value
+
+    @property
+    def summary(self) -> Summary:
+        if self._summary is None:
+            self._summary = Summary.from_record(self._record)
+        return self._summary
+
+    @property
+    def summary_record(self) -> bytes:
+        """The 1044-byte record as the library filled it."""
+        return self._record
+
+    def to_dict(self, value: bool = True) -> Dict[str, Any]:
+        """A plain record (JSON-ready apart from `time`, a datetime)."""
+        record = {"file": self.file, "sib": self.type, "frames": list(self.frames or ()),
+                  "arfcn": self.arfcn, "time": self.time, "text": self.text,
+                  "summary": self.summary.to_dict()}
+        if value:
+            record["value"] = self.value
+        return record
+
+    def __reduce__(self) -> Any:
+        return (Sib, (self.type, self._text, self._record, self._source, self.frames,
+                      self.arfcn, self.time, self.file))
+
+    def __repr__(self) -> str:
+        where = "" if self.frames is None else " frames %s arfcn %s" % (
+            ",".join(map(str, self.frames)), self.arfcn)
+        return "<Sib %d%s>" % (self.type, where)
+
+
+# ---- captures ----
+
+_DROP_REASONS = {1: "interrupted", 2: "out_of_order", 3: "flushed", 4: "too_late", 5: "evicted"}
+_FAULTS = {_native.EVENT_WRONG_SIZE: "wrong_size", _native.EVENT_TRUNCATED: "truncated",
+           _native.EVENT_NO_MEMORY: "no_memory"}
+
+
+@dataclass(frozen=True)
+class DroppedChain:
+    """A SIB given up before all its segments came: `reason` is "interrupted",
+    "out_of_order", "too_late", "flushed" (pending at the end) or "evicted" (given up
+    to bound the memory a stream keeps: its cell sent nothing for it too long, or too many
+    cells had SIBs pending)."""
+
+    file: str
+    type: int
+    arfcn: int
+    frames: Tuple[int, ...]
+    reason: str
+    message: str
+    time: datetime.datetime
+
+
+@dataclass(frozen=True)
+class CaptureFault:
+    """A packet of the wrong size ("wrong_size"; reading went on), a cut or
+    unreadable record ("truncated"; the end), or no memory ("no_memory")."""
+
+    file: str
+    kind: str
+    frame: int
+    message: str
+
+    def error(self) -> CaptureError:
+        return CaptureError(self.file, self.frame, self.message)
+
+
+@dataclass(frozen=True)
+class CaptureCounts:
+    frames: int
+    skipped: int
+    skipped_link_layer: int
+    skipped_not_udp: int
+    skipped_other_port: int
+    skipped_not_gsmtap: int
+    skipped_other_message: int
+    wrong_size: int
+    sibs_decoded: int
+    sibs_not_decoded: int
+    chains_dropped: int
+    stray_segments: int
+    skipped_ip_fragment: int
+    skipped_repeated_block: int  # the same packet captured twice: fed once
+
+
+_EPOCH = datetime.datetime(1970, 1, 1, tzinfo=datetime.timezone.utc)
+
+Source = Union[str, "os.PathLike[str]", IO[bytes]]
+
+
+class _EventSource:
+    """A reader handle of the C interface and the events it hands back."""
+
+    name: str
+
+    def __init__(self) -> None:
+        self._lib = _native.library()
+        self._handle = ctypes.c_void_p()
+        self._event = _native.CaptureEvent()
+        self._event.struct_size = ctypes.sizeof(_native.CaptureEvent)
+
+    def close(self) -> None:
+        if getattr(self, "_handle", None):  # also when __init__ failed half-way
+            self._lib.sibdecode_capture_close(self._handle)
+            self._handle = ctypes.c_void_p()
+
+    def __enter__(self) -> Any:
+        return self
+
+    def __exit__(self, *exc: Any) -> None:
+        self.close()
+
+    def __del__(self) -> None:
+        self.close()
+
+    def _take(self) -> Iterator[Union[Sib, DroppedChain, CaptureFault]]:
+        """The events waiting (for a file: read as far as the next one)."""
+        lib, event, name = self._lib, self._event, self.name
+        while self._handle and lib.sibdecode_capture_next(self._handle, ctypes.byref(event)) == 1:
+            time = _EPOCH + datetime.timedelta(seconds=event.seconds,
+                                               microseconds=event.microseconds)
+            if event.kind == _native.EVENT_SIB:
+                yield Sib(event.sib_type, ctypes.string_at(event.text, event.text_len),
+                          ctypes.string_at(event.summary, _native.SUMMARY_SIZE),
+                          _Source("sib", ctypes.string_at(event.sib, event.sib_len)),
+                          tuple(event.frames[:event.frame_count]), event.arfcn, time, name)
+            elif event.kind == _native.EVENT_DROP:
+                yield DroppedChain(name, event.sib_type, event.arfcn,
+                                   tuple(event.frames[:event.frame_count]),
+                                   _DROP_REASONS.get(event.drop_reason, "dropped"),
+                                   event.message.decode(errors="replace"), time)
+            else:
+                yield CaptureFault(name, _FAULTS.get(event.kind, "fault"), event.frame,
+                                   event.message.decode(errors="replace"))
+
+    @property
+    def counts(self) -> CaptureCounts:
+        """Frames read, packets skipped (by cause), SIBs, drops so far."""
+        counts = _native.CaptureCounts()
+        counts.struct_size = ctypes.sizeof(counts)
+        if self._handle:
+            self._lib.sibdecode_capture_counts_get(self._handle, ctypes.byref(counts))
+        return CaptureCounts(*(getattr(counts, field) for field, _ in counts._fields_[1:]))
+
+
+class CaptureReader(_EventSource):
+    """Every event of one capture, in capture order: Sib, DroppedChain and
+    CaptureFault objects. Reads as far as the next event only, so memory stays
+    flat however long the capture. `source` is a path or a binary file object
+    (read from where it stands; never seeked). `name` names it in errors."""
+
+    def __init__(self, source: Source, name: Optional[str] = None):
+        super().__init__()
+        self._read_error: Optional[BaseException] = None
+        self._reader = None
+        message = ctypes.create_string_buffer(512)
+        if isinstance(source, (str, bytes, os.PathLike)):
+            path = os.fsencode(source)
+            self.name = name if name is not None else os.fsdecode(path)
+            status = self._lib.sibdecode_capture_open_file(path, ctypes.byref(self._handle),
+                                                           message, len(message))
+        else:
+            self.name = name if name is not None else str(getattr(source, "name", "<stream>"))
+            self._reader = _native.READ_FUNCTION(self._read_function(source))
+            status = self._lib.sibdecode_capture_open_read(self._reader, None,
+                                                           ctypes.byref(self._handle), message,
+                                                           len(message))
+        if status != _native.CAPTURE_OK:
+            if self._read_error is not None:
+                raise self._read_error
+            raise CaptureError(self.name, None, message.value.decode(errors="replace"))
+
+    def _read_function(self, stream: IO[bytes]) -> Any:
+        readinto = getattr(stream, "readinto", None)
+
+        def read(_context: Any, buffer: int, size: int) -> int:
+            try:
+                if readinto is not None:
+                    return readinto((ctypes.c_char * size).from_address(buffer)) or 0
+                data = stream.read(size)
+                ctypes.memmove(buffer, data, len(data))
+                return len(data)
+            except BaseException as error:  # reported by the iteration, not lost in C
+                self._read_error = error
+                return -1
+
+        return read
+
+    def __enter__(self) -> "CaptureReader":
+        return self
+
+    def __iter__(self) -> Iterator[Union[Sib, DroppedChain, CaptureFault]]:
+        for event in self._take():
+            if self._read_error is not None:
+                raise self._read_error
+            yield event
+        if self._read_error is not None:
+            raise self._read_error
+
+
+class GsmtapReader(_EventSource):
+    """SIBs from GSMTAP datagrams as a program receives them (no capture file,
+    no libpcap):
+
+        sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        sock.bind(("127.0.0.1", 4729))
+        reader = sibdecode.GsmtapReader()
+        while True:
+            for event in reader.feed(sock.recv(65535)):
+                ...
+
+    Each datagram is a frame (counted from 1); `feed` returns the events it
+    brought (Sib, DroppedChain, CaptureFault), `finish` the chains still pending."""
+
+    def __init__(self, name: str = "<gsmtap>"):
+        super().__init__()
+        self.name = name
+        self._handle = ctypes.c_void_p(self._lib.sibdecode_capture_create_gsmtap())
+        if not self._handle:
+            raise MemoryError("sibdecode: no memory for a reader")
+
+    def __enter__(self) -> "GsmtapReader":
+        return self
+
+    def feed(self, datagram: bytes, time: Optional[datetime.datetime] = None
+             ) -> List[Union[Sib, DroppedChain, CaptureFault]]:
+        """One UDP payload (GSMTAP header and message) received at `time`
+        (an aware datetime; now when None)."""
+        if not self._handle:
+            raise SibdecodeError("the reader is closed")
+        stamp = (time or datetime.datetime.now(datetime.timezone.utc)) - _EPOCH
+        seconds = stamp.days * 86400 + stamp.seconds
+        data = bytes(datagram)
+        self._lib.sibdecode_capture_feed_gsmtap(self._handle, data, len(data), seconds,
+                                                stamp.microseconds)
+        return list(self._take())
+
+    def finish(self) -> List[Union[Sib, DroppedChain, CaptureFault]]:
+        """Gives up the chains still pending (DroppedChain, reason "flushed")."""
+        if self._handle:
+            self._lib.sibdecode_capture_finish(self._handle)
+        return list(self._take())
+
+
+def read_capture(source: Source, *, drops: bool = False, strict: bool = False,
+                 name: Optional[str] = None) -> Iterator[Union[Sib, DroppedChain]]:
+    """Yields the SIBs of a pcap or pcapng capture (GSMTAP UMTS RRC BCCH-BCH
+    over UDP port 4729, cells told apart by ARFCN), each as soon as its last
+    segment is read.
+
+    drops   also yield DroppedChain objects (otherwise: DroppedChainWarning)
+    strict  a packet of the wrong size raises CaptureError (otherwise: CaptureWarning)
+
+    A capture that cannot be opened raises CaptureError at once; one that ends
+    in a cut record raises it after the SIBs before the cut (and the chains
+    dropped by the end) have come.
+    """
+    with CaptureReader(source, name) as reader:
+        fault: Optional[CaptureFault] = None
+        for event in reader:
+            if isinstance(event, Sib):
+                yield event
+            elif isinstance(event, DroppedChain):
+                if drops:
+                    yield event
+                else:
+                    warnings.warn("%s: frames %s: SIB type %d on ARFCN %d dropped: %s" % (
+                        event.file, ",".join(map(str, event.frames)), event.type, event.arfcn,
+                        event.message), DroppedChainWarning, stacklevel=2)
+            elif event.kind == "wrong_size":
+                if strict:
+                    raise event.error()
+                warnings.warn(str(event.error()), CaptureWarning, stacklevel=2)
+            elif fault is None:
+                fault = event  # raised once the events after it are delivered
+        if fault is not None:
+            raise fault.error()
+
+
+def is_capture(head: bytes) -> bool:
+    """True when the bytes start with a pcap or pcapng magic number."""
+    return bool(_native.library().sibdecode_is_capture_magic(bytes(head[:4]), len(head[:4])))

@@ -1,0 +1,316 @@
+"""The Python package against the command-line tool: the same SIBs, texts,
+values and summaries from captures and hex batches; errors naming file and
+frame; streaming in flat memory; `python3 -m sibdecode` printing what the tool
+prints. Run by run_tests.py (ctest), which says where the tool and the
+package are."""
+
+import io
+import json
+import os
+import re
+import resource
+import subprocess
+import sys
+import warnings
+
+import pytest
+
+import sibdecode
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.normpath(os.path.join(HERE, "..", ".."))
+sys.path.insert(0, os.path.join(ROOT, "tests", "capture"))
+import make_capture  # noqa: E402
+
+TOOL = os.environ.get("SIBDECODE_CLI", "sibdecode")
+SAMPLE_PCAP = os.path.join(ROOT, "examples", "sample.pcap")
+SAMPLE_HEX = os.path.join(ROOT, "examples", "sample.hex")
+COMMENT = re.compile(rb"^# frames ([0-9,]+) arfcn (\d+) time (\S+)\n", re.M)
+
+
+def tool(*args, stdin=None):
+    proc = subprocess.run([TOOL] + list(args), stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                          stdin=stdin)
+    return proc.returncode, proc.stdout, proc.stderr.decode()
+
+
+@pytest.fixture(scope="module")
+def captures(tmp_path_factory):
+    """The capture check's captures (cells, pcapng over cooked IPv6, raw IPv4,
+    a wrong-size packet) and cut and refused copies."""
+    folder = tmp_path_factory.mktemp("captures")
+    make_capture.test_captures(str(folder))
+    data = (folder / "cells.pcap").read_bytes()
+    (folder / "cut.pcap").write_bytes(data[:-20])
+    (folder / "bad.pcap").write_bytes(data[:4] + b"\x09\x00" + data[6:24])
+    return folder
+
+
+def tool_sibs(path):
+    """[(frames, arfcn, time, text bytes)] and [json objects] the tool prints."""
+    _, out, _ = tool(path)
+    marks = list(COMMENT.finditer(out))
+    sibs = []
+    for k, m in enumerate(marks):
+        end = marks[k + 1].start() if k + 1 < len(marks) else len(out)
+        sibs.append((tuple(int(f) for f in m.group(1).split(b",")), int(m.group(2)),
+                     m.group(3).decode(), out[m.end():end - 2]))  # "\r\n" behind each text
+    _, out, _ = tool("--json", path)
+    return sibs, [json.loads(line) for line in out.decode().splitlines()]
+
+
+def summary_as_tool_json(summary, sib_type):
+    """The tool's JSON summary object from a Summary of a SIB of the given type
+    (absent values null; a cell identity only for the SIB that carries it)."""
+    def identity(x, carried):
+        return (sibdecode.ABSENT if x is None else x) & 0xFFFFFFFF if carried else None
+    return {
+        "sib3": {"cellIdentity": identity(summary.sib3_cell_identity, sib_type == 3)},
+        "sib4": {"cellIdentity": identity(summary.sib4_cell_identity, sib_type == 4)},
+        "sib11": {
+            "interRATCells": [{"interRATCellID": c.inter_rat_cell_id,
+                               "bcch_ARFCN": c.bcch_arfcn, "bsic": c.bsic}
+                              for c in summary.inter_rat_cells],
+            "intraFreqCells": [{"intraFreqCellID": c.intra_freq_cell_id,
+                                "cellParametersID": c.cell_parameters_id}
+                               for c in summary.intra_freq_cells],
+            "interFreqCells": [{"interFreqCellID": c.inter_freq_cell_id,
+                                "uarfcn_Nt": c.uarfcn_nt,
+                                "cellParametersID": c.cell_parameters_id}
+                               for c in summary.inter_freq_cells],
+        },
+    }
+
+
+@pytest.mark.parametrize("name", ["sample", "cells.pcap", "cells_cooked_ipv6.pcapng",
+                                  "cells_raw_ipv4.pcap"])
+def test_read_capture_gives_what_the_tool_prints(name, captures):
+    path = SAMPLE_PCAP if name == "sample" else str(captures / name)
+    texts, objects = tool_sibs(path)
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", sibdecode.DroppedChainWarning)
+        sibs = list(sibdecode.read_capture(path))
+    assert len(sibs) == len(texts) == len(objects) > 0
+    for sib, (frames, arfcn, time, text), obj in zip(sibs, texts, objects):
+        assert (sib.frames, sib.arfcn, sib.file) == (frames, arfcn, path)
+        assert sib.time.strftime("%Y-%m-%dT%H:%M:%S.%fZ") == time
+        assert sib.text_bytes == text and sib.text == text.decode()
+        assert sib.type == obj["sib"]
+        assert sib.value == obj["value"]
+        assert summary_as_tool_json(sib.summary, sib.type) == obj["summary"]
+
+
+def test_decode_batch_gives_what_the_tool_prints():
+    _, out, _ = tool("--summary", SAMPLE_HEX)
+    _, json_out, _ = tool("--json", SAMPLE_HEX)
+    objects = [json.loads(line) for line in json_out.decode().splitlines()]
+    decoder = sibdecode.Decoder()
+    batches = [bytes.fromhex(line) for line in open(SAMPLE_HEX) if line[:1].isalnum()]
+    sibs = [decoder.decode_batch(batch) for batch in batches]
+    assert len(sibs) == len(objects) == 6
+    texts = out.split(b"\r\nsummary: ")
+    for sib, obj, text in zip(sibs, objects, texts):
+        assert text.endswith(sib.text_bytes)
+        assert (sib.type, sib.value) == (obj["sib"], obj["value"])
+        assert summary_as_tool_json(sib.summary, sib.type) == obj["summary"]
+        assert sib.frames is None and sib.time is None
+    sib3 = sibs[2]
+    assert sib3.type == 3 and sib3.summary.sib3_cell_identity is not None
+    assert decoder.decode_batch(b"\x00" * 7) is None
+    assert decoder.decode_sib(8, b"\x00" * 8) is None  # a type without a decoder
+
+
+def test_decode_sib_and_bare_bits_of_a_capture():
+    decoder = sibdecode.Decoder()
+    for sib in sibdecode.read_capture(SAMPLE_PCAP):
+        bare = decoder.decode_sib(sib.type, sib.sib_bits)
+        assert bare is not None and sib.text_bytes.startswith(bare.text_bytes)
+        assert bare.value == sib.value and bare.summary == sib.summary
+
+
+def test_capture_errors_name_file_and_frame(captures):
+    bad = str(captures / "bad.pcap")
+    with pytest.raises(sibdecode.CaptureError) as refused:
+        list(sibdecode.read_capture(bad))
+    assert refused.value.file == bad and refused.value.frame is None
+    assert str(refused.value).startswith(bad + ": unreadable capture: ")
+
+    cut = str(captures / "cut.pcap")
+    _, _, err = tool(cut)
+    frame = int(re.search(r"frame (\d+): truncated", err).group(1))
+    got = []
+    with pytest.raises(sibdecode.CaptureError) as truncated:
+        for sib in sibdecode.read_capture(cut, drops=True):
+            got.append(sib)
+    assert truncated.value.frame == frame and truncated.value.file == cut
+    assert "truncated" in truncated.value.message
+    assert len([s for s in got if isinstance(s, sibdecode.Sib)]) == len(tool_sibs(cut)[0])
+
+    wrong = str(captures / "wrong_size.pcap")
+    with warnings.catch_warnings(record=True) as caught:
+        warnings.simplefilter("always")
+        sibs = list(sibdecode.read_capture(wrong))
+    messages = [str(w.message) for w in caught if w.category is sibdecode.CaptureWarning]
+    assert len(messages) == 1 and "BCCH-BCH message of 30 bytes" in messages[0]
+    assert len(sibs) == len(tool_sibs(wrong)[0])
+    with pytest.raises(sibdecode.CaptureError) as strict:
+        list(sibdecode.read_capture(wrong, strict=True))
+    assert strict.value.frame is not None and wrong in str(strict.value)
+
+
+def test_dropped_chains_as_warnings_or_objects(captures):
+    cells = str(captures / "cells.pcap")
+    _, _, err = tool(cells)
+    drop_lines = [line for line in err.splitlines() if " dropped: " in line]
+    assert drop_lines
+    with warnings.catch_warnings(record=True) as caught:
+        warnings.simplefilter("always")
+        list(sibdecode.read_capture(cells))
+    assert [str(w.message) for w in caught
+            if w.category is sibdecode.DroppedChainWarning] == drop_lines
+    drops = [e for e in sibdecode.read_capture(cells, drops=True)
+             if isinstance(e, sibdecode.DroppedChain)]
+    assert len(drops) == len(drop_lines)
+    assert all(d.reason in ("interrupted", "out_of_order", "too_late", "flushed") for d in drops)
+
+
+def test_file_objects_and_pipes_read_as_the_path():
+    by_path = [(s.frames, s.text_bytes) for s in sibdecode.read_capture(SAMPLE_PCAP)]
+    with open(SAMPLE_PCAP, "rb") as f:
+        assert [(s.frames, s.text_bytes) for s in sibdecode.read_capture(f)] == by_path
+    data = open(SAMPLE_PCAP, "rb").read()
+    assert [(s.frames, s.text_bytes)
+            for s in sibdecode.read_capture(io.BytesIO(data))] == by_path
+    cat = subprocess.Popen(["cat", SAMPLE_PCAP], stdout=subprocess.PIPE)
+    assert [(s.frames, s.text_bytes) for s in sibdecode.read_capture(cat.stdout)] == by_path
+    cat.wait()
+
+    class Failing(io.RawIOBase):
+        def readable(self):
+            return True
+
+        def readinto(self, buffer):
+            raise OSError("the device went away")
+
+    with pytest.raises(OSError, match="went away"):
+        list(sibdecode.read_capture(Failing()))
+
+
+class Repeated(io.RawIOBase):
+    """A capture of `size` bytes: the sample's header, then its packets again and again."""
+
+    def __init__(self, size):
+        data = open(SAMPLE_PCAP, "rb").read()
+        self.header, self.records = data[:24], data[24:]
+        self.left = 24 + size // len(self.records) * len(self.records)  # whole records
+
+    def readable(self):
+        return True
+
+    def readinto(self, buffer):
+        if self.left <= 0:
+            return 0
+        if self.header:
+            chunk, self.header = self.header, b""
+        else:
+            repeat = max(1, len(buffer) // len(self.records))
+            chunk = self.records * repeat
+        n = min(len(chunk), len(buffer), self.left)
+        buffer[:n] = chunk[:n]
+        self.left -= n
+        return n
+
+
+def test_iteration_streams_in_flat_memory():
+    """Memory after a 32 MB capture is what it was after the first 4 MB."""
+    size = 32 << 20
+    count = 0
+    rss_early = None
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore")
+        for count, sib in enumerate(sibdecode.read_capture(Repeated(size)), 1):
+            if count == 20000:
+                rss_early = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
+    rss_late = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
+    assert count > 100000
+    assert rss_late - rss_early < 8 << 10  # kilobytes
+
+
+@pytest.mark.parametrize("args", [
+    ["SAMPLE_PCAP"], ["--summary", "SAMPLE_PCAP"], ["--json", "SAMPLE_PCAP"],
+    ["--summary", "SAMPLE_HEX"], ["--json", "SAMPLE_HEX"], ["--sib", "3", "SAMPLE_HEX"],
+    ["cells.pcap", "cut.pcap", "bad.pcap", "wrong_size.pcap", "SAMPLE_HEX", "missing.pcap"],
+    ["--summary", "FAULTS_HEX", "FOLDER", "SAMPLE_HEX"], ["--sib=3", "SAMPLE_HEX"],
+])
+def test_module_prints_what_the_tool_prints(args, captures, tmp_path):
+    # Hex input faults: a byte-order mark, batches of 32 and 30 bytes; a folder.
+    sib3 = [line for line in open(SAMPLE_HEX) if line.startswith("000E03")][0].strip()
+    (tmp_path / "faults.hex").write_bytes(
+        b"\xef\xbb\xbf" + ("%s00\n%s\n%s\n" % (sib3, sib3[:60], sib3)).encode())
+    paths = {"SAMPLE_PCAP": SAMPLE_PCAP, "SAMPLE_HEX": SAMPLE_HEX,
+             "FAULTS_HEX": str(tmp_path / "faults.hex"), "FOLDER": str(tmp_path)}
+    argv = [paths.get(a, str(captures / a) if a.endswith(("pcap", "pcapng")) else a)
+            for a in args]
+    want = tool(*argv)
+    proc = subprocess.run([sys.executable, "-m", "sibdecode"] + argv, stdout=subprocess.PIPE,
+                          stderr=subprocess.PIPE)
+    assert (proc.returncode, proc.stdout, proc.stderr.decode()) == want
+
+
+def test_module_reads_standard_input():
+    with open(SAMPLE_PCAP, "rb") as f:
+        want = tool(stdin=f)
+    with open(SAMPLE_PCAP, "rb") as f:
+        proc = subprocess.run([sys.executable, "-m", "sibdecode"], stdin=f,
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    assert (proc.returncode, proc.stdout, proc.stderr.decode()) == want
+    assert want[0] == 0 and b"::=" in want[1]
+
+
+def test_objects_pickle_and_convert():
+    import pickle
+    sib = next(iter(sibdecode.read_capture(SAMPLE_PCAP)))
+    copy = pickle.loads(pickle.dumps(sib))
+    assert (copy.type, copy.frames, copy.time, copy.text, copy.value) == (
+        sib.type, sib.frames, sib.time, sib.text, sib.value)
+    record = sib.to_dict()
+    assert record["sib"] == sib.type and record["summary"]["sib3_cell_identity"] == 0
+    assert sibdecode.is_capture(open(SAMPLE_PCAP, "rb").read(4))
+    assert not sibdecode.is_capture(b"000E")
+
+
+def test_gsmtap_reader_takes_datagrams_from_a_socket():
+    """Datagrams sent over UDP on loopback, fed as they arrive: the SIBs of the
+    sample's batches, with their frames; a stray first segment is flushed."""
+    import datetime
+    import socket
+    decoder = sibdecode.Decoder()
+    batches = [bytes.fromhex(line) for line in open(SAMPLE_HEX) if line[:1].isalnum()]
+    header = bytes([2, 4, 0x0c, 0, 0x27, 0x68, 0, 0, 0, 0, 0, 0, 8, 0, 0, 0])  # ARFCN 10088
+    receiver = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    receiver.bind(("127.0.0.1", 0))
+    sender = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    reader = sibdecode.GsmtapReader()
+    when = datetime.datetime(2026, 3, 1, 12, 0, 0, 250000, tzinfo=datetime.timezone.utc)
+    events, frame, last_frames = [], 0, []
+    for batch in batches:
+        for at in range(0, len(batch), 31):
+            sender.sendto(header + batch[at:at + 31], receiver.getsockname())
+            events += reader.feed(receiver.recv(65535), when)
+            frame += 1
+        last_frames.append(frame)
+    events += reader.feed(header + batches[-1][:31])  # a first segment left pending
+    events += reader.feed(b"\x02")  # not GSMTAP
+    events += reader.finish()
+    sibs = [e for e in events if isinstance(e, sibdecode.Sib)]
+    assert [s.text_bytes for s in sibs] == [decoder.decode_batch(b).text_bytes for b in batches]
+    assert [s.frames[-1] for s in sibs] == last_frames
+    assert all(s.arfcn == 10088 and s.time == when for s in sibs)
+    drops = [e for e in events if isinstance(e, sibdecode.DroppedChain)]
+    assert len(drops) == 1 and drops[0].reason == "flushed" and drops[0].frames == (frame + 1,)
+    counts = reader.counts
+    assert (counts.frames, counts.skipped_not_gsmtap, counts.sibs_decoded) == (
+        frame + 2, 1, len(batches))
+    reader.close()
+    receiver.close()
+    sender.close()

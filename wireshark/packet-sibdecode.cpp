@@ -1,0 +1,532 @@
+// Wireshark plugin: the SIBs of GSMTAP UMTS RRC BCCH-BCH blocks reassembled by
+// sibdecode's streaming API, each handed to Wireshark's own RRC dissector for
+// its type, with sibdecode's summary record beside it.
+//
+// It runs as a postdissector: GSMTAP and RRC dissect every block as before, and
+// it adds its own tree to the frames that complete a SIB, carry an earlier
+// segment of one, or give a chain up. Other packets are left as they were.
+#include <epan/column-utils.h>
+#include <epan/exceptions.h>
+#include <epan/expert.h>
+#include <epan/packet.h>
+#include <epan/prefs.h>
+#include <epan/proto.h>
+#include <ws_symbol_export.h>
+#include <ws_version.h>
+#include <wsutil/wmem/wmem.h>
+
+#include "frame_notes.h"
+
+extern "C" {
+#include <epan/show_exception.h>  // declared without C linkage for C++
+}
+
+extern "C" {
+// extern: a const object has internal linkage in C++ otherwise.
+WS_DLL_PUBLIC_DEF extern const gchar plugin_version[] = "0.1.0";
+WS_DLL_PUBLIC_DEF extern const int plugin_want_major = WIRESHARK_VERSION_MAJOR;
+WS_DLL_PUBLIC_DEF extern const int plugin_want_minor = WIRESHARK_VERSION_MINOR;
+WS_DLL_PUBLIC void plugin_register(void);
+}
+
+namespace {
+
+using sibplugin::CompletedSib;
+using sibplugin::DroppedChain;
+using sibplugin::FrameNotes;
+using sibplugin::SegmentNote;
+
+constexpr guint8 kGsmtapVersion = 2;
+constexpr gint kGsmtapMinHeaderBytes = 16;
+constexpr guint8 kGsmtapTypeUmtsRrc = 0x0c;
+constexpr guint8 kGsmtapRrcBcchBch = 8;
+constexpr guint16 kArfcnFlags = 0xC000;  // PCS band, uplink
+constexpr gint kBlockBytes = 31;
+constexpr guint kSibTypes = 32;
+
+// SIB-Type, as the ASN.1 enumerates it.
+const value_string kSibTypeNames[] = {
+    {0, "masterInformationBlock"},
+    {1, "systemInformationBlockType1"},
+    {2, "systemInformationBlockType2"},
+    {3, "systemInformationBlockType3"},
+    {4, "systemInformationBlockType4"},
+    {5, "systemInformationBlockType5"},
+    {6, "systemInformationBlockType6"},
+    {7, "systemInformationBlockType7"},
+    {8, "dummy"},
+    {9, "dummy2"},
+    {10, "dummy3"},
+    {11, "systemInformationBlockType11"},
+    {12, "systemInformationBlockType12"},
+    {13, "systemInformationBlockType13"},
+    {14, "systemInformationBlockType13-1"},
+    {15, "systemInformationBlockType13-2"},
+    {16, "systemInformationBlockType13-3"},
+    {17, "systemInformationBlockType13-4"},
+    {18, "systemInformationBlockType14"},
+    {19, "systemInformationBlockType15"},
+    {20, "systemInformationBlockType15-1"},
+    {21, "systemInformationBlockType15-2"},
+    {22, "systemInformationBlockType15-3"},
+    {23, "systemInformationBlockType16"},
+    {24, "systemInformationBlockType17"},
+    {25, "systemInformationBlockType15-4"},
+    {26, "systemInformationBlockType18"},
+    {27, "schedulingBlock1"},
+    {28, "schedulingBlock2"},
+    {29, "systemInformationBlockType15-5"},
+    {30, "systemInformationBlockType5bis"},
+    {31, "extensionType"},
+    {0, nullptr},
+};
+
+// Wireshark's RRC dissector of each SIB type's own encoding (none for the
+// extension type, whose content a later release defines).
+const char* const kRrcDissectorNames[kSibTypes] = {
+    "rrc.si.mib",     "rrc.si.sib1",    "rrc.si.sib2",    "rrc.si.sib3",  "rrc.si.sib4",
+    "rrc.si.sib5",    "rrc.si.sib6",    "rrc.si.sib7",    "rrc.si.sib8",  "rrc.si.sib9",
+    "rrc.si.sib10",   "rrc.si.sib11",   "rrc.si.sib12",   "rrc.si.sib13", "rrc.si.sib13-1",
+    "rrc.si.sib13-2", "rrc.si.sib13-3", "rrc.si.sib13-4", "rrc.si.sib14", "rrc.si.sib15",
+    "rrc.si.sib15-1", "rrc.si.sib15-2", "rrc.si.sib15-3", "rrc.si.sib16", "rrc.si.sib17",
+    "rrc.si.sib15-4", "rrc.si.sib18",   "rrc.si.sb1",     "rrc.si.sb2",   "rrc.si.sib15-5",
+    "rrc.si.sib5bis", nullptr,
+};
+
+const value_string kDropReasons[] = {
+    {sibdecode::kDropInterrupted, "interrupted by a new first segment of the same SIB type"},
+    {sibdecode::kDropOutOfOrder, "a segment is missing or repeated"},
+    {sibdecode::kDropFlushed, "the capture ended before its last segment"},
+    {sibdecode::kDropTooLate, "its next segment came too late for its cell's schedule"},
+    {sibdecode::kDropEvicted,
+     "its cell sent nothing for it too long, or too many cells had SIBs pending"},
+    {0, nullptr},
+};
+
+int proto_sibdecode = -1;
+int proto_gsmtap = -1;
+int hf_udp_length = -1;
+dissector_handle_t sibdecode_handle;
+dissector_handle_t rrc_handles[kSibTypes];
+
+gboolean pref_enabled = TRUE;
+gboolean pref_cells_by_arfcn = TRUE;
+
+int hf_sib = -1;
+int hf_sib_type = -1;
+int hf_cell = -1;
+int hf_frame = -1;
+int hf_decoded = -1;
+int hf_sib_length = -1;
+int hf_rrc = -1;
+int hf_cell_identity = -1;
+int hf_intra_count = -1;
+int hf_intra = -1;
+int hf_intra_id = -1;
+int hf_intra_cpid = -1;
+int hf_inter_count = -1;
+int hf_inter = -1;
+int hf_inter_id = -1;
+int hf_inter_uarfcn = -1;
+int hf_inter_cpid = -1;
+int hf_gsm_count = -1;
+int hf_gsm = -1;
+int hf_gsm_id = -1;
+int hf_gsm_bcch_arfcn = -1;
+int hf_gsm_bsic = -1;
+int hf_segment = -1;
+int hf_segment_sib_type = -1;
+int hf_segment_index = -1;
+int hf_segment_count = -1;
+int hf_reassembled_in = -1;
+int hf_drop = -1;
+int hf_drop_sib_type = -1;
+int hf_drop_reason = -1;
+int hf_drop_frame = -1;
+
+gint ett_sibdecode = -1;
+gint ett_sib = -1;
+gint ett_rrc = -1;
+gint ett_summary = -1;
+gint ett_neighbour = -1;
+gint ett_segment = -1;
+gint ett_drop = -1;
+
+expert_field ei_dropped = EI_INIT;
+expert_field ei_wrong_size = EI_INIT;
+
+// ---- first pass: the GSMTAP BCCH-BCH block of a frame ----
+
+// The UDP length field that bounds the datagram holding `gsmtap` (the
+// nearest one before it in the same data source), or null.
+field_info* EnclosingUdpLength(proto_tree* tree, const field_info* gsmtap) {
+  if (hf_udp_length == -1) return nullptr;
+  GPtrArray* lengths = proto_get_finfo_ptr_array(tree, hf_udp_length);
+  field_info* nearest = nullptr;
+  for (guint i = 0; lengths != nullptr && i < lengths->len; ++i) {
+    auto* length = static_cast<field_info*>(g_ptr_array_index(lengths, i));
+    if (length->ds_tvb == gsmtap->ds_tvb && length->start < gsmtap->start &&
+        (nearest == nullptr || length->start > nearest->start)) {
+      nearest = length;
+    }
+  }
+  return nearest;
+}
+
+// Each GSMTAP header in the frame (the postdissector asks for GSMTAP's
+// protocol item and the UDP length): a UMTS RRC BCCH-BCH message behind it
+// is fed when it is one whole block.
+void FeedGsmtapBlocks(packet_info* pinfo, proto_tree* tree) {
+  if (proto_gsmtap == -1) return;
+  GPtrArray* items = proto_get_finfo_ptr_array(tree, proto_gsmtap);
+  for (guint i = 0; items != nullptr && i < items->len; ++i) {
+    auto* item = static_cast<field_info*>(g_ptr_array_index(items, i));
+    tvbuff_t* data = item->ds_tvb;
+    const gint start = item->start;
+    if (data == nullptr || start < 0) continue;
+    const auto captured = static_cast<gint>(tvb_captured_length(data));
+    if (captured < start + kGsmtapMinHeaderBytes) continue;
+    if (tvb_get_guint8(data, start) != kGsmtapVersion) continue;
+    const gint headerBytes = tvb_get_guint8(data, start + 1) * 4;
+    if (tvb_get_guint8(data, start + 2) != kGsmtapTypeUmtsRrc ||
+        tvb_get_guint8(data, start + 12) != kGsmtapRrcBcchBch) {
+      continue;
+    }
+    // The message ends with its UDP datagram (the capture may hold padding
+    // behind it); one cut shorter than its UDP length cannot hold a block.
+    auto end = static_cast<gint>(tvb_reported_length(data));
+    const field_info* udpLength = EnclosingUdpLength(tree, item);
+    if (udpLength != nullptr) {
+      const auto udpBytes =
+          static_cast<gint>(fvalue_get_uinteger(const_cast<fvalue_t*>(&udpLength->value)));
+      const gint udpStart = udpLength->start - 4;
+      if (udpBytes >= 8 && udpStart + udpBytes < end) end = udpStart + udpBytes;
+    }
+    if (headerBytes < kGsmtapMinHeaderBytes || start + headerBytes > end) continue;
+    const gint payloadBytes = end - start - headerBytes;
+    if (payloadBytes != kBlockBytes || end > captured) {
+      sibplugin::NoteWrongSize(pinfo->num, static_cast<guint>(payloadBytes));
+      continue;
+    }
+    const guint16 arfcn = tvb_get_ntohs(data, start + 4) & ~kArfcnFlags;
+    guint8 block[kBlockBytes];
+    tvb_memcpy(data, block, start + headerBytes, kBlockBytes);
+    sibplugin::FeedBlock(pinfo->num, pref_cells_by_arfcn ? arfcn : 0, block);
+  }
+}
+
+// ---- the tree ----
+
+const char* FrameList(const guint32* frames, guint count) {
+  wmem_strbuf_t* text = wmem_strbuf_new(wmem_packet_scope(), "");
+  for (guint i = 0; i < count; ++i) {
+    wmem_strbuf_append_printf(text, i == 0 ? "%u" : ", %u", frames[i]);
+  }
+  return wmem_strbuf_get_str(text);
+}
+
+proto_item* AddGenerated(proto_item* item) {
+  proto_item_set_generated(item);
+  return item;
+}
+
+void AddOptionalInt(proto_tree* tree, int hf, tvbuff_t* tvb, int value) {
+  if (value == kAbsentValue) {
+    AddGenerated(proto_tree_add_int_format_value(tree, hf, tvb, 0, 0, value, "absent"));
+  } else {
+    AddGenerated(proto_tree_add_int(tree, hf, tvb, 0, 0, value));
+  }
+}
+
+guint ClampedCount(unsigned int count) { return count < 32 ? count : 32; }
+
+void AddSummary(proto_tree* tree, tvbuff_t* tvb, const CompletedSib& sib) {
+  const tagSystemInformationBlock& summary = *sib.summary;
+  proto_tree* subtree =
+      proto_tree_add_subtree(tree, tvb, 0, 0, ett_summary, nullptr, "sibdecode summary record");
+  if (sib.sibType == 3 || sib.sibType == 4) {
+    const unsigned int identity =
+        sib.sibType == 3 ? summary.sib3.cellIdentity : summary.sib4.cellIdentity;
+    AddGenerated(proto_tree_add_uint(subtree, hf_cell_identity, tvb, 0, 0, identity));
+    return;
+  }
+  const tagSystemInformationBlockType11& cells = summary.sib11;
+  const guint intraCount = ClampedCount(cells.intraFreqCellCount);
+  AddGenerated(proto_tree_add_uint(subtree, hf_intra_count, tvb, 0, 0, cells.intraFreqCellCount));
+  for (guint i = 0; i < intraCount; ++i) {
+    const tagIntraFreqCell& cell = cells.intraFreqCells[i];
+    proto_item* item =
+        proto_tree_add_none_format(subtree, hf_intra, tvb, 0, 0, "Intra-frequency cell %u", i + 1);
+    proto_tree* entry = proto_item_add_subtree(AddGenerated(item), ett_neighbour);
+    AddOptionalInt(entry, hf_intra_id, tvb, cell.intraFreqCellID);
+    AddOptionalInt(entry, hf_intra_cpid, tvb, cell.cellParametersID);
+  }
+  const guint interCount = ClampedCount(cells.interFreqCellCount);
+  AddGenerated(proto_tree_add_uint(subtree, hf_inter_count, tvb, 0, 0, cells.interFreqCellCount));
+  for (guint i = 0; i < interCount; ++i) {
+    const tagInterFreqCell& cell = cells.interFreqCells[i];
+    proto_item* item =
+        proto_tree_add_none_format(subtree, hf_inter, tvb, 0, 0, "Inter-frequency cell %u", i + 1);
+    proto_tree* entry = proto_item_add_subtree(AddGenerated(item), ett_neighbour);
+    AddOptionalInt(entry, hf_inter_id, tvb, cell.interFreqCellID);
+    AddOptionalInt(entry, hf_inter_uarfcn, tvb, cell.uarfcn_Nt);
+    AddOptionalInt(entry, hf_inter_cpid, tvb, cell.cellParametersID);
+  }
+  const guint gsmCount = ClampedCount(cells.interRATCellCount);
+  AddGenerated(proto_tree_add_uint(subtree, hf_gsm_count, tvb, 0, 0, cells.interRATCellCount));
+  for (guint i = 0; i < gsmCount; ++i) {
+    const tagInterRATCell& cell = cells.interRATCells[i];
+    proto_item* item = proto_tree_add_none_format(subtree, hf_gsm, tvb, 0, 0, "GSM cell %u", i + 1);
+    proto_tree* entry = proto_item_add_subtree(AddGenerated(item), ett_neighbour);
+    AddOptionalInt(entry, hf_gsm_id, tvb, cell.interRATCellID);
+    AddOptionalInt(entry, hf_gsm_bcch_arfcn, tvb, cell.bcch_ARFCN);
+    AddOptionalInt(entry, hf_gsm_bsic, tvb, cell.bsic);
+  }
+}
+
+// Wireshark's RRC dissector of the SIB's type over the SIB's own bits, in a
+// data source of their own. Its columns are left as the block's dissection
+// set them, and an exception ends only this subtree.
+void AddRrcTree(proto_tree* tree, tvbuff_t* tvb, packet_info* pinfo, const CompletedSib& sib) {
+  dissector_handle_t handle = sib.sibType < kSibTypes ? rrc_handles[sib.sibType] : nullptr;
+  const auto length = static_cast<gint>(sib.bitsLen);
+  tvbuff_t* bits = tvb_new_child_real_data(tvb, sib.bits, length, length);
+  add_new_data_source(pinfo, bits, "Reassembled SIB");
+  if (handle == nullptr) {
+    proto_tree_add_none_format(tree, hf_rrc, bits, 0, -1, "No RRC dissector for SIB type %u",
+                               sib.sibType);
+    return;
+  }
+  proto_item* item = proto_tree_add_none_format(tree, hf_rrc, bits, 0, -1, "RRC (%s)",
+                                                kRrcDissectorNames[sib.sibType]);
+  proto_tree* rrcTree = proto_item_add_subtree(item, ett_rrc);
+  const gboolean columnsWritable = col_get_writable(pinfo->cinfo, -1);
+  col_set_writable(pinfo->cinfo, -1, FALSE);
+  TRY { call_dissector_only(handle, bits, pinfo, rrcTree, nullptr); }
+  CATCH_NONFATAL_ERRORS { show_exception(bits, pinfo, rrcTree, EXCEPT_CODE, GET_MESSAGE); }
+  ENDTRY;
+  col_set_writable(pinfo->cinfo, -1, columnsWritable);
+}
+
+void AddCompletedSib(proto_tree* tree, tvbuff_t* tvb, packet_info* pinfo, const CompletedSib& sib) {
+  proto_item* item = proto_tree_add_none_format(
+      tree, hf_sib, tvb, 0, 0, "SIB type %u, reassembled from frame%s %s", sib.sibType,
+      sib.frameCount == 1 ? "" : "s", FrameList(sib.frames, sib.frameCount));
+  proto_tree* subtree = proto_item_add_subtree(AddGenerated(item), ett_sib);
+  AddGenerated(proto_tree_add_uint(subtree, hf_sib_type, tvb, 0, 0, sib.sibType));
+  AddGenerated(proto_tree_add_uint(subtree, hf_cell, tvb, 0, 0, sib.cell));
+  for (guint i = 0; i < sib.frameCount; ++i) {
+    AddGenerated(proto_tree_add_uint(subtree, hf_frame, tvb, 0, 0, sib.frames[i]));
+  }
+  AddGenerated(proto_tree_add_uint(subtree, hf_sib_length, tvb, 0, 0, sib.bitsLen));
+  AddGenerated(proto_tree_add_boolean(subtree, hf_decoded, tvb, 0, 0, sib.decoded));
+  AddRrcTree(subtree, tvb, pinfo, sib);
+  if (sib.summary != nullptr) AddSummary(subtree, tvb, sib);
+}
+
+void AddSegment(proto_tree* tree, tvbuff_t* tvb, const SegmentNote& segment) {
+  proto_item* item = proto_tree_add_none_format(
+      tree, hf_segment, tvb, 0, 0, "Segment %u of %u of SIB type %u, reassembled in frame %u",
+      segment.index, segment.count, segment.sibType, segment.reassembledIn);
+  proto_tree* subtree = proto_item_add_subtree(AddGenerated(item), ett_segment);
+  AddGenerated(proto_tree_add_uint(subtree, hf_segment_sib_type, tvb, 0, 0, segment.sibType));
+  AddGenerated(proto_tree_add_uint(subtree, hf_cell, tvb, 0, 0, segment.cell));
+  AddGenerated(proto_tree_add_uint(subtree, hf_segment_index, tvb, 0, 0, segment.index));
+  AddGenerated(proto_tree_add_uint(subtree, hf_segment_count, tvb, 0, 0, segment.count));
+  AddGenerated(proto_tree_add_uint(subtree, hf_reassembled_in, tvb, 0, 0, segment.reassembledIn));
+}
+
+void AddDrop(proto_tree* tree, tvbuff_t* tvb, packet_info* pinfo, const DroppedChain& drop) {
+  const char* reason = val_to_str_const(drop.reason, kDropReasons, "dropped");
+  proto_item* item = proto_tree_add_none_format(
+      tree, hf_drop, tvb, 0, 0, "SIB type %u dropped (frame%s %s): %s", drop.sibType,
+      drop.frameCount == 1 ? "" : "s", FrameList(drop.frames, drop.frameCount), reason);
+  proto_tree* subtree = proto_item_add_subtree(AddGenerated(item), ett_drop);
+  AddGenerated(proto_tree_add_uint(subtree, hf_drop_sib_type, tvb, 0, 0, drop.sibType));
+  AddGenerated(proto_tree_add_uint(subtree, hf_cell, tvb, 0, 0, drop.cell));
+  AddGenerated(proto_tree_add_uint(subtree, hf_drop_reason, tvb, 0, 0, drop.reason));
+  for (guint i = 0; i < drop.frameCount; ++i) {
+    AddGenerated(proto_tree_add_uint(subtree, hf_drop_frame, tvb, 0, 0, drop.frames[i]));
+  }
+  expert_add_info_format(pinfo, item, &ei_dropped, "SIB type %u on cell %u dropped: %s",
+                         drop.sibType, drop.cell, reason);
+}
+
+int DissectSibdecode(tvbuff_t* tvb, packet_info* pinfo, proto_tree* tree, void*) {
+  if (!pref_enabled || tree == nullptr) return 0;
+  if (!PINFO_FD_VISITED(pinfo)) {
+    FeedGsmtapBlocks(pinfo, tree);
+  } else {
+    sibplugin::ReportPendingAsEnded();  // the first pass is over: every block came
+  }
+  const FrameNotes* notes = sibplugin::NotesOf(pinfo->num);
+  const DroppedChain* ended = sibplugin::EndedChainsOf(pinfo->num);
+  if (notes == nullptr && ended == nullptr) return 0;
+
+  proto_item* top = proto_tree_add_item(tree, proto_sibdecode, tvb, 0, 0, ENC_NA);
+  proto_tree* subtree = proto_item_add_subtree(top, ett_sibdecode);
+  if (notes != nullptr) {
+    for (const SegmentNote* s = notes->segments; s != nullptr; s = s->next) {
+      AddSegment(subtree, tvb, *s);
+    }
+    for (const DroppedChain* d = notes->drops; d != nullptr; d = d->next) {
+      AddDrop(subtree, tvb, pinfo, *d);
+    }
+    for (const CompletedSib* s = notes->sibs; s != nullptr; s = s->next) {
+      AddCompletedSib(subtree, tvb, pinfo, *s);
+    }
+    if (notes->wrongSize) {
+      expert_add_info_format(pinfo, top, &ei_wrong_size,
+                             "BCCH-BCH message of %u bytes, expected %d: not reassembled",
+                             notes->wrongPayloadSize, kBlockBytes);
+    }
+  }
+  for (const DroppedChain* d = ended; d != nullptr; d = d->next) AddDrop(subtree, tvb, pinfo, *d);
+  return 0;  // nothing of the packet's own bytes is taken
+}
+
+void InitCapture() {
+  if (!sibplugin::StartCapture()) {
+    ws_warning("sibdecode: out of memory, SIBs are not reassembled");
+  }
+}
+
+void ProtoRegister() {
+  static hf_register_info hf[] = {
+      {&hf_sib,
+       {"Reassembled SIB", "sibdecode.sib", FT_NONE, BASE_NONE, nullptr, 0x0, nullptr, HFILL}},
+      {&hf_sib_type,
+       {"SIB type", "sibdecode.sib_type", FT_UINT32, BASE_DEC, VALS(kSibTypeNames), 0x0, nullptr,
+        HFILL}},
+      {&hf_cell,
+       {"Cell (GSMTAP ARFCN)", "sibdecode.cell", FT_UINT32, BASE_DEC, nullptr, 0x0,
+        "The cell the blocks were followed in: their ARFCN, or 0 when the capture is one cell",
+        HFILL}},
+      {&hf_frame,
+       {"Carried in frame", "sibdecode.frame", FT_FRAMENUM, BASE_NONE,
+        FRAMENUM_TYPE(FT_FRAMENUM_NONE), 0x0, nullptr, HFILL}},
+      {&hf_sib_length,
+       {"SIB length (bytes)", "sibdecode.sib_length", FT_UINT32, BASE_DEC, nullptr, 0x0, nullptr,
+        HFILL}},
+      {&hf_decoded,
+       {"Decoded by sibdecode", "sibdecode.decoded", FT_BOOLEAN, BASE_NONE, nullptr, 0x0, nullptr,
+        HFILL}},
+      {&hf_rrc, {"RRC", "sibdecode.rrc", FT_NONE, BASE_NONE, nullptr, 0x0, nullptr, HFILL}},
+      {&hf_cell_identity,
+       {"Cell identity", "sibdecode.cell_identity", FT_UINT32, BASE_DEC_HEX, nullptr, 0x0, nullptr,
+        HFILL}},
+      {&hf_intra_count,
+       {"Intra-frequency cells", "sibdecode.intra_freq_cells", FT_UINT32, BASE_DEC, nullptr, 0x0,
+        nullptr, HFILL}},
+      {&hf_intra,
+       {"Intra-frequency cell", "sibdecode.intra_freq_cell", FT_NONE, BASE_NONE, nullptr, 0x0,
+        nullptr, HFILL}},
+      {&hf_intra_id,
+       {"Intra-frequency cell ID", "sibdecode.intra_freq_cell.id", FT_INT32, BASE_DEC, nullptr, 0x0,
+        nullptr, HFILL}},
+      {&hf_intra_cpid,
+       {"Cell parameters ID", "sibdecode.intra_freq_cell.cell_parameters_id", FT_INT32, BASE_DEC,
+        nullptr, 0x0, nullptr, HFILL}},
+      {&hf_inter_count,
+       {"Inter-frequency cells", "sibdecode.inter_freq_cells", FT_UINT32, BASE_DEC, nullptr, 0x0,
+        nullptr, HFILL}},
+      {&hf_inter,
+       {"Inter-frequency cell", "sibdecode.inter_freq_cell", FT_NONE, BASE_NONE, nullptr, 0x0,
+        nullptr, HFILL}},
+      {&hf_inter_id,
+       {"Inter-frequency cell ID", "sibdecode.inter_freq_cell.id", FT_INT32, BASE_DEC, nullptr, 0x0,
+        nullptr, HFILL}},
+      {&hf_inter_uarfcn,
+       {"UARFCN (Nt)", "sibdecode.inter_freq_cell.uarfcn", FT_INT32, BASE_DEC, nullptr, 0x0,
+        nullptr, HFILL}},
+      {&hf_inter_cpid,
+       {"Cell parameters ID", "sibdecode.inter_freq_cell.cell_parameters_id", FT_INT32, BASE_DEC,
+        nullptr, 0x0, nullptr, HFILL}},
+      {&hf_gsm_count,
+       {"GSM cells", "sibdecode.gsm_cells", FT_UINT32, BASE_DEC, nullptr, 0x0, nullptr, HFILL}},
+      {&hf_gsm,
+       {"GSM cell", "sibdecode.gsm_cell", FT_NONE, BASE_NONE, nullptr, 0x0, nullptr, HFILL}},
+      {&hf_gsm_id,
+       {"Inter-RAT cell ID", "sibdecode.gsm_cell.id", FT_INT32, BASE_DEC, nullptr, 0x0, nullptr,
+        HFILL}},
+      {&hf_gsm_bcch_arfcn,
+       {"BCCH ARFCN", "sibdecode.gsm_cell.bcch_arfcn", FT_INT32, BASE_DEC, nullptr, 0x0, nullptr,
+        HFILL}},
+      {&hf_gsm_bsic,
+       {"BSIC (NCC * 10 + BCC)", "sibdecode.gsm_cell.bsic", FT_INT32, BASE_DEC, nullptr, 0x0,
+        nullptr, HFILL}},
+      {&hf_segment,
+       {"Segment", "sibdecode.segment", FT_NONE, BASE_NONE, nullptr, 0x0, nullptr, HFILL}},
+      {&hf_segment_sib_type,
+       {"SIB type", "sibdecode.segment.sib_type", FT_UINT32, BASE_DEC, VALS(kSibTypeNames), 0x0,
+        nullptr, HFILL}},
+      {&hf_segment_index,
+       {"Segment", "sibdecode.segment.index", FT_UINT32, BASE_DEC, nullptr, 0x0, nullptr, HFILL}},
+      {&hf_segment_count,
+       {"Segments", "sibdecode.segment.count", FT_UINT32, BASE_DEC, nullptr, 0x0, nullptr, HFILL}},
+      {&hf_reassembled_in,
+       {"Reassembled in", "sibdecode.reassembled_in", FT_FRAMENUM, BASE_NONE,
+        FRAMENUM_TYPE(FT_FRAMENUM_NONE), 0x0, nullptr, HFILL}},
+      {&hf_drop,
+       {"Dropped SIB", "sibdecode.drop", FT_NONE, BASE_NONE, nullptr, 0x0, nullptr, HFILL}},
+      {&hf_drop_sib_type,
+       {"SIB type", "sibdecode.drop.sib_type", FT_UINT32, BASE_DEC, VALS(kSibTypeNames), 0x0,
+        nullptr, HFILL}},
+      {&hf_drop_reason,
+       {"Reason", "sibdecode.drop.reason", FT_UINT32, BASE_DEC, VALS(kDropReasons), 0x0, nullptr,
+        HFILL}},
+      {&hf_drop_frame,
+       {"Carried in frame", "sibdecode.drop.frame", FT_FRAMENUM, BASE_NONE,
+        FRAMENUM_TYPE(FT_FRAMENUM_NONE), 0x0, nullptr, HFILL}},
+  };
+  static gint* ett[] = {&ett_sibdecode, &ett_sib,     &ett_rrc, &ett_summary,
+                        &ett_neighbour, &ett_segment, &ett_drop};
+  static ei_register_info ei[] = {
+      {&ei_dropped, {"sibdecode.dropped", PI_SEQUENCE, PI_WARN, "SIB segments given up", EXPFILL}},
+      {&ei_wrong_size,
+       {"sibdecode.wrong_size", PI_MALFORMED, PI_WARN, "BCCH-BCH message not 31 bytes long",
+        EXPFILL}},
+  };
+
+  proto_sibdecode = proto_register_protocol("SIB reassembly (sibdecode)", "sibdecode", "sibdecode");
+  proto_register_field_array(proto_sibdecode, hf, G_N_ELEMENTS(hf));
+  proto_register_subtree_array(ett, G_N_ELEMENTS(ett));
+  expert_register_field_array(expert_register_protocol(proto_sibdecode), ei, G_N_ELEMENTS(ei));
+
+  module_t* module = prefs_register_protocol(proto_sibdecode, nullptr);
+  prefs_register_bool_preference(module, "enabled", "Reassemble SIBs",
+                                 "Follow the GSMTAP BCCH-BCH blocks and show each SIB whole",
+                                 &pref_enabled);
+  prefs_register_bool_preference(
+      module, "cells_by_arfcn", "Tell cells apart by their ARFCN",
+      "Off: the capture is one cell (for tools that write ARFCN 0 for every cell)",
+      &pref_cells_by_arfcn);
+
+  sibplugin::RegisterFrameNotes();
+  register_init_routine(InitCapture);
+  register_cleanup_routine(sibplugin::EndCapture);
+  sibdecode_handle = create_dissector_handle(DissectSibdecode, proto_sibdecode);
+  register_postdissector(sibdecode_handle);
+}
+
+void ProtoRegisterHandoff() {
+  proto_gsmtap = proto_get_id_by_filter_name("gsmtap");
+  hf_udp_length = proto_registrar_get_id_byname("udp.length");
+  for (guint type = 0; type < kSibTypes; ++type) {
+    const char* name = kRrcDissectorNames[type];
+    rrc_handles[type] = name != nullptr ? find_dissector(name) : nullptr;
+  }
+  GArray* wanted = g_array_new(FALSE, FALSE, sizeof(int));
+  if (proto_gsmtap != -1) g_array_append_val(wanted, proto_gsmtap);
+  if (hf_udp_length != -1) g_array_append_val(wanted, hf_udp_length);
+  set_postdissector_wanted_hfids(sibdecode_handle, wanted);
+}
+
+}  // namespace
+
+void plugin_register(void) {
+  static proto_plugin plugin;
+  plugin.register_protoinfo = ProtoRegister;
+  plugin.register_handoff = ProtoRegisterHandoff;
+  proto_register_plugin(&plugin);
+}
