@@ -121,6 +121,59 @@ SIBDECODE_API int DecodeSibJson(DecoderState* state, unsigned int sibType, const
                                 size_t len, tagSystemInformationBlock* out, char* json,
                                 size_t jsonCapacity, size_t* jsonLen);
 
+// ---- decode reports: where a decode stopped and what it noticed ----
+
+// Why a decode stopped before the end of its SIB.
+enum DecodeStop : int {
+  kStopNone = 0,         // it did not stop (complete, or nothing was decoded)
+  kStopEndOfData = 1,    // the SIB's bits ended inside a value
+  kStopOutOfRange = 2,   // a value outside its type (an index, a count, a length)
+  kStopUnsupported = 3,  // an encoding this decoder does not take (or a SIB type without decoder)
+  kStopNoMemory = 4,     // the heap ran out
+};
+
+// Where an encoding departs from its constraints while decoding goes on.
+enum DecodeWarning : int {
+  kWarnListAboveSize = 1,  // a list's count is above its SIZE bound (its elements are decoded)
+  kWarnBitsLeftOver = 2,   // non-zero bits follow the end of the SIB
+  kWarnSegmentGap = 3,     // DecodeBatch joined a segment chain with an index missing
+};
+
+constexpr size_t kReportPathSize = 640;  // longer than the longest path of any SIB type
+constexpr unsigned int kReportWarnings = 8;
+
+// A stop or a warning. `path` names the member being decoded as the text
+// names it, from the SIB type down (a list element as [index]):
+// "SysInfoType3.cellSelectReselectInfo.modeSpecificInfo.tdd.q_Hyst_l_S".
+// `bit` counts from the first bit of the SIB.
+struct DecodeNote {
+  int kind;  // DecodeStop for `stop`, DecodeWarning for a warning
+  uint64_t bit;
+  char path[kReportPathSize];  // NUL-terminated
+};
+
+// What the last decode of a DecoderState (or a stream's kSibCompleted event)
+// found. Set `size` to sizeof(DecodeReport) before asking: later versions may
+// add members at the end, and only `size` bytes are written.
+struct DecodeReport {
+  size_t size;
+  unsigned int sibType;
+  int decoded;      // 1 when the SIB went through a decoder (its text, as far as it got, was made)
+  int complete;     // 1 when the decoder reached the end of the SIB; `stop` is then kStopNone
+  uint64_t endBit;  // where the decoder stopped reading (complete: the end of the SIB's encoding)
+  DecodeNote stop;
+  unsigned int warningCount;  // every warning; the first kReportWarnings are in `warnings`
+  DecodeNote warnings[kReportWarnings];
+};
+
+// Copies the report of the state's last DecodeBatch, DecodeSib or JSON call
+// (RRCParserX keeps none) into *report, at most report->size bytes. Returns 1,
+// or 0 when an argument is null or report->size is below sizeof(size_t).
+// A stopped SIB's text is printed as far as the decoder got; in its JSON the
+// unreached values are left out and the object ends with "complete": false,
+// "stop" and "warnings".
+SIBDECODE_API int GetDecodeReport(const DecoderState* state, DecodeReport* report);
+
 // ---- streaming: one block at a time, several cells ----
 
 // Pending segmented SIBs per cell, the decoder state and the text buffer of a

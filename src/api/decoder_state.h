@@ -7,7 +7,9 @@
 
 #include "bch/segment.h"
 #include "per/arena.h"
+#include "per/decode_notes.h"
 #include "rrc/summary_feed.h"
+#include "sibdecode/sibdecode.h"
 
 namespace sibdecode {
 
@@ -19,6 +21,11 @@ struct DecoderState {
   std::vector<uint8_t> packedSib;  // the reassembled SIB
   std::vector<char> workBuffer;    // the text, when the caller's buffer cannot take it
   RecordArena arena;               // the decoded tree of the SIB being decoded
+  DecodeNotes notes;               // the last decode's stop and warnings
+  DecodeReport report{};           // ... as GetDecodeReport gives them
+  // Bit of the reassembled SIB where a batch's segment chain lacks an index; kNoGap when whole.
+  uint64_t segmentGapBit = kNoGap;
+  static constexpr uint64_t kNoGap = UINT64_MAX;
 };
 
 }  // namespace sibdecode

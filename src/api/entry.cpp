@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <new>
 
+#include "api/decode_report.h"
 #include "api/raw_trailer.h"
 #include "api/sib_dispatch.h"
 #include "api/summary_record.h"
@@ -48,6 +49,8 @@ void ResetForCall(DecoderState& state, tagSystemInformationBlock* out) {
   state.currentSegment.bitCount = 0;
   ResetSummaryFeed(state.feed);
   ZeroRecord(out);
+  ResetReport(state.report);
+  state.segmentGapBit = DecoderState::kNoGap;
 }
 
 // Steps after reassembly: dispatch, decode, print, summary, text.
@@ -58,6 +61,8 @@ int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, s
   const SibDispatchRow* row = FindSibRow(sibType);
   if (row == nullptr || row->init == nullptr || row->decode == nullptr || row->print == nullptr ||
       row->printJson == nullptr || row->recordSize > kMaxSibRecordSize) {
+    state.report.sibType = sibType;
+    state.report.stop.kind = kStopUnsupported;
     return kNothingDecoded;
   }
   int (*const print)(TextCursor&, const void*) =
@@ -67,6 +72,8 @@ int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, s
   uint32_t size = sibSize > kMaxPerBufferSize ? kMaxPerBufferSize : static_cast<uint32_t>(sibSize);
   InitPerContext(&ctx, sib, size, &state.feed);
   ctx.arena = &state.arena;  // the decoded tree goes in one step, after printing
+  ResetDecodeNotes(&state.notes);
+  ctx.notes = &state.notes;
 
   // With the work buffer's limit, a caller's buffer that holds the largest
   // possible text takes the print directly; otherwise the state's own work
@@ -87,12 +94,32 @@ int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, s
 
   alignas(std::max_align_t) unsigned char record[kMaxSibRecordSize];
   row->init(record);
-  (void)row->decode(&ctx, record);  // a decode that stops early is printed as far as it got
+  // A decode that stops early is printed as far as it got.
+  const int status = row->decode(&ctx, record);
   if (state.feed.noMemory) {
     ResetArena(&state.arena);
     return NoMemory(state, out, textLen);
   }
-  (void)print(cursor, record);  // what was written before a failure is the text
+  DecodeReport& report = state.report;
+  FillReport(report, *row, sibType, status, state.notes, sib, size, &state.arena);
+  report.endBit = BitPosition(&ctx);
+  if (status == StatusOk) NoteBitsLeftOver(report, *row, sib, size, BitPosition(&ctx));
+  if (state.segmentGapBit != DecoderState::kNoGap) {
+    AddSibWarning(report, *row, kWarnSegmentGap, state.segmentGapBit);
+  }
+  // JSON of a stopped decode: only what was reached, then where and why it stopped.
+  StopFrame stopPath[kMaxStopFrames];
+  const uint32_t stopDepth =
+      format == TextFormat::Json && status != StatusOk ? OutermostFirst(state.notes, stopPath) : 0;
+  auto render = [&](TextCursor& c) {
+    if (stopDepth > 0) {
+      c.stopAt = stopPath;
+      c.stopEnd = stopPath + stopDepth;
+    }
+    (void)print(c, record);  // what was written before a failure is the text
+    if (format == TextFormat::Json && status != StatusOk) (void)WriteJsonStop(c, report);
+  };
+  render(cursor);
   while (limit == TextLimit::Whole && cursor.failed && workSize < kLargestWholeText) {
     // Longer than the work buffer: printed again, whole, into a larger one.
     workSize *= 2;
@@ -102,7 +129,7 @@ int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, s
       return NoMemory(state, out, textLen);
     }
     InitTextCursor(cursor, work, static_cast<uint32_t>(workSize));
-    (void)print(cursor, record);
+    render(cursor);
   }
   ResetArena(&state.arena);
 
@@ -140,7 +167,7 @@ int DecodeBatchText(DecoderState* state, const unsigned char* data, size_t len,
 bool ReassembleBatch(DecoderState& state, const unsigned char* data, size_t len, uint32_t* sibType,
                      std::vector<uint8_t>* packed) {
   WalkBlocks(data, len, state.currentSegment, state.segmentQueue);
-  return Reassemble(state.segmentQueue, sibType, packed);
+  return Reassemble(state.segmentQueue, sibType, packed, &state.segmentGapBit);
 }
 
 }  // namespace sibdecode

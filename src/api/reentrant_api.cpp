@@ -1,5 +1,6 @@
 // The reentrant API: each call takes its state and the text's capacity.
 #include <cstddef>
+#include <cstring>
 
 #include "api/decoder_state.h"
 #include "api/entry.h"
@@ -8,6 +9,16 @@
 #include "sibdecode/sibdecode.h"
 
 namespace sibdecode {
+
+int GetDecodeReport(const DecoderState* state, DecodeReport* report) {
+  if (state == nullptr || report == nullptr || report->size < sizeof(size_t)) return 0;
+  const size_t size = report->size < sizeof(DecodeReport) ? report->size : sizeof(DecodeReport);
+  // Everything after `size`, as far as the caller's struct reaches.
+  std::memcpy(reinterpret_cast<unsigned char*>(report) + sizeof(size_t),
+              reinterpret_cast<const unsigned char*>(&state->report) + sizeof(size_t),
+              size - sizeof(size_t));
+  return 1;
+}
 
 size_t MaxTextSize(size_t len) { return TextBufferSize + RawTrailerSize(len); }
 

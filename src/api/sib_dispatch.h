@@ -12,6 +12,7 @@
 namespace sibdecode {
 
 struct SibDispatchRow {
+  const char* name;  // the type as the text names it, the first step of a stop path
   size_t recordSize;
   void (*init)(void* record);  // zero-fills the record, then sets its defaults
   int (*decode)(PerContext* ctx, void* record);
@@ -48,9 +49,10 @@ struct SibOps {
 
 template <typename Record, void (*Init)(Record*), int (*Decode)(PerContext*, Record*),
           int (*Print)(TextCursor&, const Record&), int (*Json)(TextCursor&, const Record&)>
-constexpr SibDispatchRow SibRow() noexcept {
+constexpr SibDispatchRow SibRow(const char* name) noexcept {
   using Ops = SibOps<Record, Init, Decode, Print, Json>;
-  return {sizeof(Record), Ops::InitRecord, Ops::DecodeRecord, Ops::PrintRecord, Ops::PrintJson};
+  return {name,          sizeof(Record), Ops::InitRecord, Ops::DecodeRecord, Ops::PrintRecord,
+          Ops::PrintJson};
 }
 
 }  // namespace sibdecode

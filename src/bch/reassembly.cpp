@@ -58,7 +58,8 @@ size_t AppendBits(std::vector<uint8_t>& bytes, size_t bitTotal, const uint8_t* b
   return total;
 }
 
-bool Reassemble(SegmentQueue& queue, uint32_t* sibType, std::vector<uint8_t>* packed) {
+bool Reassemble(SegmentQueue& queue, uint32_t* sibType, std::vector<uint8_t>* packed,
+                uint64_t* gapBit) {
   // No wrap-around: a SIB spanning SFN-prime 2047 -> 0 sorts its tail first.
   SortBySfnPrime(queue);
 
@@ -100,6 +101,10 @@ bool Reassemble(SegmentQueue& queue, uint32_t* sibType, std::vector<uint8_t>* pa
   packed->resize((total + 7) / 8);
   size_t position = 0;
   for (size_t i = start; i < end; ++i) {
+    if (gapBit != nullptr && *gapBit == UINT64_MAX && i > start &&
+        queue[i].segmentIndex != queue[i - 1].segmentIndex + 1 && queue[i].segCount <= 0) {
+      *gapBit = position;
+    }
     PutBits(packed->data(), position, queue[i].data, queue[i].bitCount);
     position += queue[i].bitCount;
   }

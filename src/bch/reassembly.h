@@ -25,7 +25,10 @@ size_t AppendBits(std::vector<uint8_t>& bytes, size_t bitTotal, const uint8_t* b
 
 // Returns false when nothing can be reassembled; otherwise *packed holds the
 // joined bits, the last byte padded with zero bits. Leaves `queue` empty
-// (unless growing *packed throws std::bad_alloc).
-bool Reassemble(SegmentQueue& queue, uint32_t* sibType, std::vector<uint8_t>* packed);
+// (unless growing *packed throws std::bad_alloc). *gapBit (when not null)
+// receives the bit of *packed where a joined segment's index does not follow
+// the previous one's, and is left alone when the chain has no gap.
+bool Reassemble(SegmentQueue& queue, uint32_t* sibType, std::vector<uint8_t>* packed,
+                uint64_t* gapBit = nullptr);
 
 }  // namespace sibdecode

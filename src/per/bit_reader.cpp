@@ -63,6 +63,29 @@ void InitPerContext(PerContext* ctx, const uint8_t* data, uint32_t size, Summary
   ctx->pendingSize = nullptr;
   ctx->feed = feed;
   ctx->arena = nullptr;
+  ctx->notes = nullptr;
+}
+
+int StopIn(PerContext* ctx, int status, uint32_t member, const char* name) {
+  DecodeNotes* notes = ctx->notes;
+  if (notes == nullptr) return status;
+  if (notes->depth == 0) {
+    notes->status = status;
+    notes->stopBit = ctx->position;
+  }
+  if (notes->depth < kMaxStopFrames) notes->frames[notes->depth] = {member, name};
+  ++notes->depth;
+  return status;
+}
+
+int NoteWarning(PerContext* ctx, WarningKind kind) {
+  DecodeNotes* notes = ctx->notes;
+  if (notes == nullptr) return StatusOk;
+  if (notes->warningCount < kMaxKeptWarnings) {
+    notes->warnings[notes->warningCount] = {kind, ctx->position};
+  }
+  ++notes->warningCount;
+  return notes->warningCount == notes->traceWarning ? StatusTraceStop : StatusOk;
 }
 
 int ReadOctetString(PerContext* ctx, uint32_t* count, uint8_t* bytes, uint32_t arrayLength) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "per/decode_notes.h"
 #include "per/hot_inline.h"
 
 // Generated decoders return the first failing status unchanged.
@@ -13,6 +14,13 @@
   do {                                        \
     int per_status_ = (expr);                 \
     if (per_status_ != 0) return per_status_; \
+  } while (0)
+
+// PER_TRY that also notes, on failure, which member was being decoded.
+#define PER_TRY_IN(expr, member, name)                                                \
+  do {                                                                                \
+    int per_status_ = (expr);                                                         \
+    if (per_status_ != 0) return ::sibdecode::StopIn(ctx, per_status_, member, name); \
   } while (0)
 
 namespace sibdecode {
@@ -25,6 +33,8 @@ constexpr int StatusNoMemory = -9;
 constexpr int StatusTooMany = -16;
 constexpr int StatusBadConstraint = -24;
 constexpr int StatusOutOfRange = -29;
+// A tracing run reached the warning it looks for (DecodeNotes::traceWarning).
+constexpr int StatusTraceStop = -40;
 
 // A static SIZE bound, one per distinct SIZE constraint of the ASN.1.
 struct SizeConstraint {
@@ -44,10 +54,20 @@ struct PerContext {
   const SizeConstraint* pendingSize;
   SummaryFeed* feed;   // where the SIB3/4/11/12 decoders leave summary values; may be null
   RecordArena* arena;  // where decoded records are allocated; null: the heap
+  DecodeNotes* notes;  // where a stop and warnings are noted; may be null
 };
 
 void InitPerContext(PerContext* ctx, const uint8_t* data, uint32_t size,
                     SummaryFeed* feed = nullptr);
+
+// Notes the member `member` (printed as `name`) of the value being decoded as
+// where the decode stopped, one level of the stop path; returns `status`.
+// Called by the generated decoders while a failure unwinds.
+int StopIn(PerContext* ctx, int status, uint32_t member, const char* name);
+
+// Notes a warning at the read position. StatusTraceStop when this is the
+// warning a tracing run looks for, else StatusOk.
+int NoteWarning(PerContext* ctx, WarningKind kind);
 
 // `width` (<= 32) bits at bit `position` of `data`, first bit most significant,
 // reading only the bytes that hold them. The caller has checked that they lie

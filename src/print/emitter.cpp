@@ -98,6 +98,8 @@ void InitTextCursor(TextCursor& cursor, char* buffer, uint32_t size) {
   cursor.remaining =
       size > static_cast<uint32_t>(INT32_MAX) ? INT32_MAX : static_cast<int32_t>(size);
   cursor.failed = false;
+  cursor.stopAt = nullptr;
+  cursor.stopEnd = nullptr;
 }
 
 int OpenBlock(TextCursor& cursor, int depth, const char* name) {

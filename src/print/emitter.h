@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "per/decode_notes.h"
 #include "per/hot_inline.h"
 
 namespace sibdecode {
@@ -20,6 +21,9 @@ struct TextCursor {
   char* pos;          // write position
   int32_t remaining;  // bytes left behind pos when the cursor was last advanced
   bool failed;        // a write did not fit: nothing more is written
+  // JSON of a stopped decode: the stop path's next frame and its end (null: none).
+  const StopFrame* stopAt;
+  const StopFrame* stopEnd;
 };
 
 void InitTextCursor(TextCursor& cursor, char* buffer, uint32_t size);

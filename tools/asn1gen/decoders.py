@@ -41,67 +41,78 @@ def emit_init(w, node):
 # ---------------------------------------------------------------- Decode
 
 
-def decode_simple(info, target, indent):
-    """Statements decoding a simple value into the lvalue `target`."""
+def decode_simple(info, target, indent, stop):
+    """Statements decoding a simple value into the lvalue `target`; `stop` is the
+    StopIn member and name arguments noted when it fails."""
     k = info.kind
     pad = " " * indent
     if k == "BOOLEAN":
-        return [pad + "PER_TRY(ReadBit(ctx, &%s));" % target]
+        return [pad + "PER_TRY_IN(ReadBit(ctx, &%s), %s);" % (target, stop)]
     if k == "NULL":
         return []
     if k == "INTEGER":
-        return [pad + "PER_TRY(%s(ctx, %d, %d, &%s));" % (int_decoder(info.lb, info.ub), info.lb, info.ub, target)]
+        return [pad + "PER_TRY_IN(%s(ctx, %d, %d, &%s), %s);" % (int_decoder(info.lb, info.ub), info.lb, info.ub,
+                                                                 target, stop)]
     if k == "ENUMERATED":
-        return [pad + "PER_TRY(DecodeEnumerated(ctx, %d, &%s));" % (len(info.enum.items), target)]
+        return [pad + "PER_TRY_IN(DecodeEnumerated(ctx, %d, &%s), %s);" % (len(info.enum.items), target, stop)]
     if k == "BIT STRING":
         return [
             pad + "ctx->pendingSize = &%s;" % size_name(info.lb, info.ub),
-            pad + "PER_TRY(ReadBitString(ctx, &%s.bitCount, %s.bytes, sizeof %s.bytes));" % (target, target, target),
+            pad + "PER_TRY_IN(ReadBitString(ctx, &%s.bitCount, %s.bytes, sizeof %s.bytes), %s);"
+            % (target, target, target, stop),
         ]
     if k == "OCTET STRING":
         return [
             pad + "ctx->pendingSize = &%s;" % size_name(info.lb, info.ub),
-            pad + "PER_TRY(ReadOctetString(ctx, &%s.count, %s.bytes, sizeof %s.bytes));" % (target, target, target),
+            pad + "PER_TRY_IN(ReadOctetString(ctx, &%s.count, %s.bytes, sizeof %s.bytes), %s);"
+            % (target, target, target, stop),
         ]
     raise AssertionError(k)
 
 
-def decode_field(info, target, indent):
+def decode_field(info, target, indent, stop):
     if info.simple:
-        return decode_simple(info, target, indent)
-    return [" " * indent + "PER_TRY(Decode%s(ctx, &%s));" % (info.node.cname, target)]
+        return decode_simple(info, target, indent, stop)
+    return [" " * indent + "PER_TRY_IN(Decode%s(ctx, &%s), %s);" % (info.node.cname, target, stop)]
+
+
+BEFORE_MEMBERS = "kStopBeforeMembers, nullptr"
+
+
+def member_stop(index, printed):
+    return '%d, "%s"' % (index, printed)
 
 
 def choice_alternative_decode(w, info):
-    """Statements of one CHOICE alternative's case: decode it into the ChoiceValue v."""
+    """Statements of one CHOICE alternative's case: decode it into the ChoiceValue v,
+    leaving the outcome in `status`."""
     if info.kind == "NULL":
-        w("      return StatusOk;")
+        w("      status = StatusOk;")
     elif info.kind == "BOOLEAN":
         w("      uint8_t value = 0;")
-        w("      int status = ReadBit(ctx, &value);")
+        w("      status = ReadBit(ctx, &value);")
         w("      v->value = value;")
-        w("      return status;")
     elif info.kind == "INTEGER":
         ct = int_ctype(info.lb, info.ub)
         w("      %s value = 0;" % ct)
-        w("      int status = %s(ctx, %d, %d, &value);" % (int_decoder(info.lb, info.ub), info.lb, info.ub))
+        w("      status = %s(ctx, %d, %d, &value);" % (int_decoder(info.lb, info.ub), info.lb, info.ub))
         w("      v->%s = value;" % ("signedValue" if ct.startswith("int") else "value"))
-        w("      return status;")
     elif info.kind == "ENUMERATED":
-        w("      return DecodeEnumerated(ctx, %d, &v->value);" % len(info.enum.items))
+        w("      status = DecodeEnumerated(ctx, %d, &v->value);" % len(info.enum.items))
     else:
         ht = ctype(info)
         w("      auto* alt = static_cast<%s*>(AllocRecord(ctx, sizeof(%s)));" % (ht, ht))
-        w("      if (alt == nullptr) return StatusNoMemory;")
+        w("      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);")
         w("      v->ptr = alt;")
         if info.node is not None:
             if info.node.needs_init:
                 w("      Init%s(alt);" % info.node.cname)
-            w("      return Decode%s(ctx, alt);" % info.node.cname)
+            w("      status = Decode%s(ctx, alt);" % info.node.cname)
         else:
-            for line in decode_simple(info, "(*alt)", 6):
+            w("      status = StatusOk;")
+            for line in decode_simple(info, "(*alt)", 6, "index, kAlternatives[index]"):
                 w(line)
-            w("      return StatusOk;")
+    w("      break;")
 
 
 def grouped_cases(bodies):
@@ -126,7 +137,7 @@ def emit_decode(w, model, node):
             w("  (void)ctx;")
             w("  (void)v;")
         if optional_count and not any(f.default is not None for f in node.fields):
-            w("  PER_TRY(ReadPresenceBits(ctx, %d, &v->presence));" % optional_count)
+            w("  PER_TRY_IN(ReadPresenceBits(ctx, %d, &v->presence), %s);" % (optional_count, BEFORE_MEMBERS))
         else:
             # DEFAULT bits stand between the OPTIONAL ones: read the preamble bit by bit
             if optional_count:
@@ -134,13 +145,14 @@ def emit_decode(w, model, node):
                 w("  uint8_t bit = 0;")
             for f in flagged:
                 if f.optional:
-                    w("  PER_TRY(ReadBit(ctx, &bit));")
+                    w("  PER_TRY_IN(ReadBit(ctx, &bit), %s);" % BEFORE_MEMBERS)
                     w("  v->presence |= uint32_t{bit} << %d;" % f.presence_bit)
                 else:
                     w("  uint8_t has_%s = 0;" % f.cname)
-                    w("  PER_TRY(ReadBit(ctx, &has_%s));" % f.cname)
-        for f in node.fields:
-            body = decode_field(f.info, "v->" + f.cname, 4 if (f.optional or f.default is not None) else 2)
+                    w("  PER_TRY_IN(ReadBit(ctx, &has_%s), %s);" % (f.cname, BEFORE_MEMBERS))
+        for index, f in enumerate(node.fields):
+            body = decode_field(f.info, "v->" + f.cname, 4 if (f.optional or f.default is not None) else 2,
+                                member_stop(index, f.printed))
             hook = model.lookup(model.ov.member_hooks, f.path)
             if hook:
                 body.append(" " * (4 if f.optional else 2) + "%s(ctx, v->%s);" % (hook, f.cname))
@@ -164,12 +176,14 @@ def emit_decode(w, model, node):
         w("  return StatusOk;")
     elif node.kind == "CHOICE":
         n = len(node.fields)
+        w("  static const char* const kAlternatives[] = {%s};" % ", ".join('"%s"' % f.printed for f in node.fields))
         w("  uint32_t index = 0;")
         if n > 1:
-            w("  PER_TRY(ReadWholeNumber(ctx, %d, &index));" % n)
+            w("  PER_TRY_IN(ReadWholeNumber(ctx, %d, &index), %s);" % (n, BEFORE_MEMBERS))
             if n & (n - 1):
-                w("  if (index >= %d) return StatusOutOfRange;" % n)
+                w("  if (index >= %d) return StopIn(ctx, StatusOutOfRange, %s);" % (n, BEFORE_MEMBERS))
         w("  v->tag = index + 1;")
+        w("  int status = StatusOutOfRange;")
         w("  switch (index) {")
         bodies = []
         for f in node.fields:
@@ -182,34 +196,39 @@ def emit_decode(w, model, node):
                 w(line)
             w("    }")
         w("  }")
-        w("  return StatusOutOfRange;")
+        w("  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);")
+        w("  return StatusOk;")
     else:
         el = node.fields[0].info
         w("  ctx->pendingSize = &%s;" % size_name(node.lb, node.ub))
         hook = model.lookup(model.ov.element_hooks, node.path)
+        element = "i, nullptr"
         if list_is_value_list(node):
             # The count comes first: the elements go to one array of the arena.
             et = ctype(el)
             w("  uint32_t count = 0;")
-            w("  PER_TRY(ReadLength(ctx, &count));")
+            w("  PER_TRY_IN(ReadLength(ctx, &count), %s);" % BEFORE_MEMBERS)
+            if node.lb != node.ub and (node.ub - node.lb + 1) & (node.ub - node.lb):
+                # The length field can count past the bound: decoded all the same, and noted.
+                w("  if (count > %d) {" % node.ub)
+                w("    PER_TRY_IN(NoteWarning(ctx, WarningKind::ListAboveSize), %s);" % BEFORE_MEMBERS)
+                w("  }")
             w("  v->count = 0;")
             w("  v->items = nullptr;")
             w("  if (count == 0) return StatusOk;")
             w("  auto* items = static_cast<%s*>(AllocRecord(ctx, sizeof(%s) * count));" % (et, et))
-            w("  if (items == nullptr) return StatusNoMemory;")
+            w("  if (items == nullptr) return StopIn(ctx, StatusNoMemory, %s);" % BEFORE_MEMBERS)
             w("  v->items = items;")
             w("  for (uint32_t i = 0; i < count; ++i) {")
             w("    %s* element = &items[i];" % et)
             if el.node is not None:
                 if el.node.needs_init:
                     w("    Init%s(element);" % el.node.cname)
+                w("    PER_TRY_IN(Decode%s(ctx, element), %s);" % (el.node.cname, element))
                 if hook:
-                    w("    PER_TRY(Decode%s(ctx, element));" % el.node.cname)
                     w("    %s(ctx, *element);" % hook)
-                else:
-                    w("    PER_TRY(Decode%s(ctx, element));" % el.node.cname)
             else:
-                for line in decode_simple(el, "(*element)", 4):
+                for line in decode_simple(el, "(*element)", 4, element):
                     w(line)
                 if hook:
                     w("    %s(ctx, *element);" % hook)
@@ -218,13 +237,13 @@ def emit_decode(w, model, node):
         else:
             if hook:
                 raise SystemExit("element-hook on a fixed array: %s" % node.path)
-            w("  PER_TRY(ReadLength(ctx, &v->count));")
-            w("  if (v->count > %d) return StatusTooMany;" % node.ub)
+            w("  PER_TRY_IN(ReadLength(ctx, &v->count), %s);" % BEFORE_MEMBERS)
+            w("  if (v->count > %d) return StopIn(ctx, StatusTooMany, %s);" % (node.ub, BEFORE_MEMBERS))
             w("  for (uint32_t i = 0; i < v->count; ++i) {")
             if el.kind == "NULL":
                 w("    v->items[i] = 0;")
             else:
-                for line in decode_simple(el, "v->items[i]", 4):
+                for line in decode_simple(el, "v->items[i]", 4, element):
                     w(line)
             w("  }")
         w("  return StatusOk;")

@@ -50,27 +50,38 @@ def choice_value(info):
 
 
 def emit_json(w, node):
+    # On a stopped decode's path, `stop` is this value's frame: only what the
+    # decoder reached is written.
     w(json_signature(node) + " {")
     if node.kind == "SEQUENCE":
+        if node.fields:
+            w("  const StopFrame* stop = TakeStopFrame(c);")
+            w("  const uint32_t reached = MembersReached(stop);")
         w('  PRINT_TRY(WriteText(c, "{"));')
         if node.fields:
             w("  bool first = true;")
         else:
             w("  (void)v;  // an empty SEQUENCE: {}")
-        for f in node.fields:
-            pad = "    " if f.optional else "  "
+            w("  (void)TakeStopFrame(c);")
+        for i, f in enumerate(node.fields):
+            reached = "reached > %d" % i
+            if not f.info.simple:
+                reached = "(%s || EnterStopFrame(c, stop, %d))" % (reached, i)
             if f.optional:
-                w("  if (v.presence & (1u << %d)) {" % f.presence_bit)
-            w(pad + 'PRINT_TRY(JsonName(c, first, "%s"));' % f.printed)
-            w(pad + "PRINT_TRY(%s);" % json_value(f.info, "v." + f.cname))
-            if f.optional:
-                w("  }")
+                w("  if ((v.presence & (1u << %d)) && %s) {" % (f.presence_bit, reached))
+            else:
+                w("  if (%s) {" % reached)
+            w('    PRINT_TRY(JsonName(c, first, "%s"));' % f.printed)
+            w("    PRINT_TRY(%s);" % json_value(f.info, "v." + f.cname))
+            w("  }")
         w('  return WriteText(c, "}");')
     elif node.kind == "CHOICE":
+        w("  const StopFrame* stop = TakeStopFrame(c);")
         w('  PRINT_TRY(WriteText(c, "{"));')
         w("  switch (v.tag) {")
         for i, f in enumerate(node.fields):
             w("    case %d:" % (i + 1))
+            w("      if (stop != nullptr && !EnterStopFrame(c, stop, %d)) break;" % i)
             if f.info.simple and f.info.kind in ("INTEGER", "BOOLEAN", "NULL", "ENUMERATED"):
                 pass
             else:
@@ -84,17 +95,25 @@ def emit_json(w, node):
         w('  return WriteText(c, "}");')
     else:
         info = node.fields[0].info
+        w("  const StopFrame* stop = TakeStopFrame(c);")
+        w("  const uint32_t reached = MembersReached(stop);")
         w('  PRINT_TRY(WriteText(c, "["));')
         if list_is_value_list(node):
-            w("  for (uint32_t i = 0; i < v.count; ++i) {")
+            w("  for (uint32_t i = 0; i < v.count && i < reached; ++i) {")
             w('    if (i > 0) PRINT_TRY(WriteText(c, ","));')
             w("    PRINT_TRY(%s);" % json_value(info, "v.items[i]"))
             w("  }")
+            if not info.simple:
+                w("  // The element the decode stopped in, as far as it got.")
+                w("  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {")
+                w('    if (v.count > 0) PRINT_TRY(WriteText(c, ","));')
+                w("    PRINT_TRY(%s);" % json_value(info, "v.items[v.count]"))
+                w("  }")
         else:
             value = "v.items[i]"
             if info.kind == "INTEGER" and info.lb < 0:
                 value = "static_cast<int32_t>(v.items[i])"
-            w("  for (uint32_t i = 0; i < v.count && i < %d; ++i) {" % node.ub)
+            w("  for (uint32_t i = 0; i < v.count && i < %d && i < reached; ++i) {" % node.ub)
             w('    if (i > 0) PRINT_TRY(WriteText(c, ","));')
             w("    PRINT_TRY(%s);" % json_value(info, value))
             w("  }")

@@ -9,4 +9,9 @@ namespace sibdecode {
 constexpr unsigned int kDecodedSibTypes[] = {1, 2, 3, 4, 5, 6, 7, 11, 12, 13};
 constexpr unsigned int kDecodedSibTypeCount = 10;
 
+// The longest stop path of any decoded type (characters, without the NUL)
+// and the most levels one can have.
+constexpr unsigned int kLongestStopPath = 523;
+constexpr unsigned int kDeepestStopPath = 27;
+
 }  // namespace sibdecode

@@ -7,14 +7,17 @@
 namespace sibdecode {
 
 int JsonPrimaryCCPCH_Info(TextCursor& c, const PrimaryCCPCH_Info& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "fdd"));
       PRINT_TRY(JsonPrimaryCCPCH_Info_fdd(c, (*static_cast<const PrimaryCCPCH_Info_fdd*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tdd"));
       PRINT_TRY(JsonPrimaryCCPCH_Info_tdd(c, (*static_cast<const PrimaryCCPCH_Info_tdd*>(v.ptr))));
@@ -26,13 +29,15 @@ int JsonPrimaryCCPCH_Info(TextCursor& c, const PrimaryCCPCH_Info& v) {
 }
 
 int JsonCellSelectReselectInfo_v590ext(TextCursor& c, const CellSelectReselectInfo_v590ext& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "deltaQrxlevmin"));
     PRINT_TRY(JsonInteger(c, v.deltaQrxlevmin));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && reached > 1) {
     PRINT_TRY(JsonName(c, first, "deltaQhcs"));
     PRINT_TRY(JsonInteger(c, v.deltaQhcs));
   }
@@ -40,22 +45,29 @@ int JsonCellSelectReselectInfo_v590ext(TextCursor& c, const CellSelectReselectIn
 }
 
 int JsonPrimaryCCPCH_Info_fdd(TextCursor& c, const PrimaryCCPCH_Info_fdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "tx_DiversityIndicator"));
-  PRINT_TRY(JsonBool(c, v.tx_DiversityIndicator));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "tx_DiversityIndicator"));
+    PRINT_TRY(JsonBool(c, v.tx_DiversityIndicator));
+  }
   return WriteText(c, "}");
 }
 
 int JsonPrimaryCCPCH_Info_tdd_syncCase(TextCursor& c, const PrimaryCCPCH_Info_tdd_syncCase& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "syncCase1"));
       PRINT_TRY(JsonPrimaryCCPCH_Info_tdd_syncCase_syncCase1(c, (*static_cast<const PrimaryCCPCH_Info_tdd_syncCase_syncCase1*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "syncCase2"));
       PRINT_TRY(JsonPrimaryCCPCH_Info_tdd_syncCase_syncCase2(c, (*static_cast<const PrimaryCCPCH_Info_tdd_syncCase_syncCase2*>(v.ptr))));
@@ -67,34 +79,46 @@ int JsonPrimaryCCPCH_Info_tdd_syncCase(TextCursor& c, const PrimaryCCPCH_Info_td
 }
 
 int JsonPrimaryCCPCH_Info_tdd(TextCursor& c, const PrimaryCCPCH_Info_tdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "syncCase"));
     PRINT_TRY(JsonPrimaryCCPCH_Info_tdd_syncCase(c, v.syncCase));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && reached > 1) {
     PRINT_TRY(JsonName(c, first, "cellParametersID"));
     PRINT_TRY(JsonInteger(c, v.cellParametersID));
   }
-  PRINT_TRY(JsonName(c, first, "sctd_Indicator"));
-  PRINT_TRY(JsonBool(c, v.sctd_Indicator));
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "sctd_Indicator"));
+    PRINT_TRY(JsonBool(c, v.sctd_Indicator));
+  }
   return WriteText(c, "}");
 }
 
 int JsonPrimaryCCPCH_Info_tdd_syncCase_syncCase1(TextCursor& c, const PrimaryCCPCH_Info_tdd_syncCase_syncCase1& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "timeslot"));
-  PRINT_TRY(JsonInteger(c, v.timeslot));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "timeslot"));
+    PRINT_TRY(JsonInteger(c, v.timeslot));
+  }
   return WriteText(c, "}");
 }
 
 int JsonPrimaryCCPCH_Info_tdd_syncCase_syncCase2(TextCursor& c, const PrimaryCCPCH_Info_tdd_syncCase_syncCase2& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "timeslotSync2"));
-  PRINT_TRY(JsonInteger(c, v.timeslotSync2));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "timeslotSync2"));
+    PRINT_TRY(JsonInteger(c, v.timeslotSync2));
+  }
   return WriteText(c, "}");
 }
 

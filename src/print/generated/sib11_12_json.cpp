@@ -7,24 +7,33 @@
 namespace sibdecode {
 
 int JsonBSIC(TextCursor& c, const BSIC& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "ncc"));
-  PRINT_TRY(JsonInteger(c, v.ncc));
-  PRINT_TRY(JsonName(c, first, "bcc"));
-  PRINT_TRY(JsonInteger(c, v.bcc));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "ncc"));
+    PRINT_TRY(JsonInteger(c, v.ncc));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "bcc"));
+    PRINT_TRY(JsonInteger(c, v.bcc));
+  }
   return WriteText(c, "}");
 }
 
 int JsonCellDCH_ReportCriteria(TextCursor& c, const CellDCH_ReportCriteria& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "intraFreqReportingCriteria"));
       PRINT_TRY(JsonIntraFreqReportingCriteria(c, (*static_cast<const IntraFreqReportingCriteria*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "periodicalReportingCriteria"));
       PRINT_TRY(JsonPeriodicalReportingCriteria(c, (*static_cast<const PeriodicalReportingCriteria*>(v.ptr))));
@@ -36,14 +45,17 @@ int JsonCellDCH_ReportCriteria(TextCursor& c, const CellDCH_ReportCriteria& v) {
 }
 
 int JsonCellDCH_ReportCriteria_LCR_r4(TextCursor& c, const CellDCH_ReportCriteria_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "intraFreqReportingCriteria"));
       PRINT_TRY(JsonIntraFreqReportingCriteria_LCR_r4(c, (*static_cast<const IntraFreqReportingCriteria_LCR_r4*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "periodicalReportingCriteria"));
       PRINT_TRY(JsonPeriodicalReportingCriteria(c, (*static_cast<const PeriodicalReportingCriteria*>(v.ptr))));
@@ -55,17 +67,21 @@ int JsonCellDCH_ReportCriteria_LCR_r4(TextCursor& c, const CellDCH_ReportCriteri
 }
 
 int JsonReferenceTimeDifferenceToCell(TextCursor& c, const ReferenceTimeDifferenceToCell& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "accuracy40"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       PRINT_TRY(JsonName(c, "accuracy256"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       PRINT_TRY(JsonName(c, "accuracy2560"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
@@ -76,14 +92,17 @@ int JsonReferenceTimeDifferenceToCell(TextCursor& c, const ReferenceTimeDifferen
 }
 
 int JsonCellInfoSI_ECN0_modeSpecificInfo(TextCursor& c, const CellInfoSI_ECN0_modeSpecificInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "fdd"));
       PRINT_TRY(JsonCellInfoSI_ECN0_modeSpecificInfo_fdd(c, (*static_cast<const CellInfoSI_ECN0_modeSpecificInfo_fdd*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tdd"));
       PRINT_TRY(JsonCellInfoSI_ECN0_modeSpecificInfo_tdd(c, (*static_cast<const CellInfoSI_ECN0_modeSpecificInfo_tdd*>(v.ptr))));
@@ -95,19 +114,23 @@ int JsonCellInfoSI_ECN0_modeSpecificInfo(TextCursor& c, const CellInfoSI_ECN0_mo
 }
 
 int JsonCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo(TextCursor& c, const CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "fdd"));
       PRINT_TRY(JsonCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_fdd(c, (*static_cast<const CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_fdd*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tdd"));
       PRINT_TRY(JsonCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_tdd(c, (*static_cast<const CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_tdd*>(v.ptr))));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "gsm"));
       PRINT_TRY(JsonCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_gsm(c, (*static_cast<const CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_gsm*>(v.ptr))));
@@ -119,33 +142,47 @@ int JsonCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo(TextCursor& c, con
 }
 
 int JsonCellSelectReselectInfoSIB_11_12_ECN0(TextCursor& c, const CellSelectReselectInfoSIB_11_12_ECN0& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "q_Offset1S_N"));
-  PRINT_TRY(JsonInteger(c, v.q_Offset1S_N));
-  PRINT_TRY(JsonName(c, first, "q_Offset2S_N"));
-  PRINT_TRY(JsonInteger(c, v.q_Offset2S_N));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "q_Offset1S_N"));
+    PRINT_TRY(JsonInteger(c, v.q_Offset1S_N));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "q_Offset2S_N"));
+    PRINT_TRY(JsonInteger(c, v.q_Offset2S_N));
+  }
+  if ((v.presence & (1u << 0)) && reached > 2) {
     PRINT_TRY(JsonName(c, first, "maxAllowedUL_TX_Power"));
     PRINT_TRY(JsonInteger(c, v.maxAllowedUL_TX_Power));
   }
-  PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
-  PRINT_TRY(JsonCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo(c, v.modeSpecificInfo));
+  if ((reached > 3 || EnterStopFrame(c, stop, 3))) {
+    PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
+    PRINT_TRY(JsonCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo(c, v.modeSpecificInfo));
+  }
   return WriteText(c, "}");
 }
 
 int JsonCellInfoSI_ECN0(TextCursor& c, const CellInfoSI_ECN0& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "cellIndividualOffset"));
-  PRINT_TRY(JsonInteger(c, v.cellIndividualOffset));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "cellIndividualOffset"));
+    PRINT_TRY(JsonInteger(c, v.cellIndividualOffset));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "referenceTimeDifferenceToCell"));
     PRINT_TRY(JsonReferenceTimeDifferenceToCell(c, v.referenceTimeDifferenceToCell));
   }
-  PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
-  PRINT_TRY(JsonCellInfoSI_ECN0_modeSpecificInfo(c, v.modeSpecificInfo));
-  if (v.presence & (1u << 1)) {
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
+    PRINT_TRY(JsonCellInfoSI_ECN0_modeSpecificInfo(c, v.modeSpecificInfo));
+  }
+  if ((v.presence & (1u << 1)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "cellSelectionReselectionInfo"));
     PRINT_TRY(JsonCellSelectReselectInfoSIB_11_12_ECN0(c, v.cellSelectionReselectionInfo));
   }
@@ -153,58 +190,83 @@ int JsonCellInfoSI_ECN0(TextCursor& c, const CellInfoSI_ECN0& v) {
 }
 
 int JsonPrimaryCCPCH_Info_LCR_r4(TextCursor& c, const PrimaryCCPCH_Info_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "tstd_Indicator"));
-  PRINT_TRY(JsonBool(c, v.tstd_Indicator));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "tstd_Indicator"));
+    PRINT_TRY(JsonBool(c, v.tstd_Indicator));
+  }
+  if ((v.presence & (1u << 0)) && reached > 1) {
     PRINT_TRY(JsonName(c, first, "cellParametersID"));
     PRINT_TRY(JsonInteger(c, v.cellParametersID));
   }
-  PRINT_TRY(JsonName(c, first, "sctd_Indicator"));
-  PRINT_TRY(JsonBool(c, v.sctd_Indicator));
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "sctd_Indicator"));
+    PRINT_TRY(JsonBool(c, v.sctd_Indicator));
+  }
   return WriteText(c, "}");
 }
 
 int JsonTimeslotInfo_LCR_r4(TextCursor& c, const TimeslotInfo_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "timeslotNumber"));
-  PRINT_TRY(JsonInteger(c, v.timeslotNumber));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "timeslotNumber"));
+    PRINT_TRY(JsonInteger(c, v.timeslotNumber));
+  }
   return WriteText(c, "}");
 }
 
 int JsonTimeslotInfoList_LCR_r4(TextCursor& c, const TimeslotInfoList_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonTimeslotInfo_LCR_r4(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTimeslotInfo_LCR_r4(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonCellInfoSI_ECN0_LCR_r4(TextCursor& c, const CellInfoSI_ECN0_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "cellIndividualOffset"));
-  PRINT_TRY(JsonInteger(c, v.cellIndividualOffset));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "cellIndividualOffset"));
+    PRINT_TRY(JsonInteger(c, v.cellIndividualOffset));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "referenceTimeDifferenceToCell"));
     PRINT_TRY(JsonReferenceTimeDifferenceToCell(c, v.referenceTimeDifferenceToCell));
   }
-  PRINT_TRY(JsonName(c, first, "primaryCCPCH_Info"));
-  PRINT_TRY(JsonPrimaryCCPCH_Info_LCR_r4(c, v.primaryCCPCH_Info));
-  if (v.presence & (1u << 1)) {
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "primaryCCPCH_Info"));
+    PRINT_TRY(JsonPrimaryCCPCH_Info_LCR_r4(c, v.primaryCCPCH_Info));
+  }
+  if ((v.presence & (1u << 1)) && reached > 3) {
     PRINT_TRY(JsonName(c, first, "primaryCCPCH_TX_Power"));
     PRINT_TRY(JsonInteger(c, v.primaryCCPCH_TX_Power));
   }
-  if (v.presence & (1u << 2)) {
+  if ((v.presence & (1u << 2)) && (reached > 4 || EnterStopFrame(c, stop, 4))) {
     PRINT_TRY(JsonName(c, first, "timeslotInfoList"));
     PRINT_TRY(JsonTimeslotInfoList_LCR_r4(c, v.timeslotInfoList));
   }
-  PRINT_TRY(JsonName(c, first, "readSFN_Indicator"));
-  PRINT_TRY(JsonBool(c, v.readSFN_Indicator));
-  if (v.presence & (1u << 3)) {
+  if (reached > 5) {
+    PRINT_TRY(JsonName(c, first, "readSFN_Indicator"));
+    PRINT_TRY(JsonBool(c, v.readSFN_Indicator));
+  }
+  if ((v.presence & (1u << 3)) && (reached > 6 || EnterStopFrame(c, stop, 6))) {
     PRINT_TRY(JsonName(c, first, "cellSelectionReselectionInfo"));
     PRINT_TRY(JsonCellSelectReselectInfoSIB_11_12_ECN0(c, v.cellSelectionReselectionInfo));
   }
@@ -212,77 +274,109 @@ int JsonCellInfoSI_ECN0_LCR_r4(TextCursor& c, const CellInfoSI_ECN0_LCR_r4& v) {
 }
 
 int JsonPrimaryCPICH_Info(TextCursor& c, const PrimaryCPICH_Info& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "primaryScramblingCode"));
-  PRINT_TRY(JsonInteger(c, v.primaryScramblingCode));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "primaryScramblingCode"));
+    PRINT_TRY(JsonInteger(c, v.primaryScramblingCode));
+  }
   return WriteText(c, "}");
 }
 
 int JsonCellInfoSI_ECN0_modeSpecificInfo_fdd(TextCursor& c, const CellInfoSI_ECN0_modeSpecificInfo_fdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "primaryCPICH_Info"));
     PRINT_TRY(JsonPrimaryCPICH_Info(c, v.primaryCPICH_Info));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && reached > 1) {
     PRINT_TRY(JsonName(c, first, "primaryCPICH_TX_Power"));
     PRINT_TRY(JsonInteger(c, v.primaryCPICH_TX_Power));
   }
-  PRINT_TRY(JsonName(c, first, "readSFN_Indicator"));
-  PRINT_TRY(JsonBool(c, v.readSFN_Indicator));
-  PRINT_TRY(JsonName(c, first, "tx_DiversityIndicator"));
-  PRINT_TRY(JsonBool(c, v.tx_DiversityIndicator));
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "readSFN_Indicator"));
+    PRINT_TRY(JsonBool(c, v.readSFN_Indicator));
+  }
+  if (reached > 3) {
+    PRINT_TRY(JsonName(c, first, "tx_DiversityIndicator"));
+    PRINT_TRY(JsonBool(c, v.tx_DiversityIndicator));
+  }
   return WriteText(c, "}");
 }
 
 int JsonTimeslotInfo(TextCursor& c, const TimeslotInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "timeslotNumber"));
-  PRINT_TRY(JsonInteger(c, v.timeslotNumber));
-  PRINT_TRY(JsonName(c, first, "burstType"));
-  PRINT_TRY(JsonEnum(c, v.burstType, kEnum_BurstType));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "timeslotNumber"));
+    PRINT_TRY(JsonInteger(c, v.timeslotNumber));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "burstType"));
+    PRINT_TRY(JsonEnum(c, v.burstType, kEnum_BurstType));
+  }
   return WriteText(c, "}");
 }
 
 int JsonTimeslotInfoList(TextCursor& c, const TimeslotInfoList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonTimeslotInfo(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTimeslotInfo(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonCellInfoSI_ECN0_modeSpecificInfo_tdd(TextCursor& c, const CellInfoSI_ECN0_modeSpecificInfo_tdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "primaryCCPCH_Info"));
-  PRINT_TRY(JsonPrimaryCCPCH_Info(c, v.primaryCCPCH_Info));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "primaryCCPCH_Info"));
+    PRINT_TRY(JsonPrimaryCCPCH_Info(c, v.primaryCCPCH_Info));
+  }
+  if ((v.presence & (1u << 0)) && reached > 1) {
     PRINT_TRY(JsonName(c, first, "primaryCCPCH_TX_Power"));
     PRINT_TRY(JsonInteger(c, v.primaryCCPCH_TX_Power));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "timeslotInfoList"));
     PRINT_TRY(JsonTimeslotInfoList(c, v.timeslotInfoList));
   }
-  PRINT_TRY(JsonName(c, first, "readSFN_Indicator"));
-  PRINT_TRY(JsonBool(c, v.readSFN_Indicator));
+  if (reached > 3) {
+    PRINT_TRY(JsonName(c, first, "readSFN_Indicator"));
+    PRINT_TRY(JsonBool(c, v.readSFN_Indicator));
+  }
   return WriteText(c, "}");
 }
 
 int JsonCellInfoSI_HCS_ECN0_modeSpecificInfo(TextCursor& c, const CellInfoSI_HCS_ECN0_modeSpecificInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "fdd"));
       PRINT_TRY(JsonCellInfoSI_HCS_ECN0_modeSpecificInfo_fdd(c, (*static_cast<const CellInfoSI_HCS_ECN0_modeSpecificInfo_fdd*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tdd"));
       PRINT_TRY(JsonCellInfoSI_HCS_ECN0_modeSpecificInfo_tdd(c, (*static_cast<const CellInfoSI_HCS_ECN0_modeSpecificInfo_tdd*>(v.ptr))));
@@ -294,38 +388,46 @@ int JsonCellInfoSI_HCS_ECN0_modeSpecificInfo(TextCursor& c, const CellInfoSI_HCS
 }
 
 int JsonPenaltyTime_ECN0(TextCursor& c, const PenaltyTime_ECN0& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "notUsed"));
       PRINT_TRY(JsonNull(c));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "pt10"));
       PRINT_TRY(JsonTemporaryOffsetList(c, (*static_cast<const TemporaryOffsetList*>(v.ptr))));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "pt20"));
       PRINT_TRY(JsonTemporaryOffsetList(c, (*static_cast<const TemporaryOffsetList*>(v.ptr))));
       break;
     case 4:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 3)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "pt30"));
       PRINT_TRY(JsonTemporaryOffsetList(c, (*static_cast<const TemporaryOffsetList*>(v.ptr))));
       break;
     case 5:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 4)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "pt40"));
       PRINT_TRY(JsonTemporaryOffsetList(c, (*static_cast<const TemporaryOffsetList*>(v.ptr))));
       break;
     case 6:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 5)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "pt50"));
       PRINT_TRY(JsonTemporaryOffsetList(c, (*static_cast<const TemporaryOffsetList*>(v.ptr))));
       break;
     case 7:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 6)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "pt60"));
       PRINT_TRY(JsonTemporaryOffsetList(c, (*static_cast<const TemporaryOffsetList*>(v.ptr))));
@@ -337,39 +439,55 @@ int JsonPenaltyTime_ECN0(TextCursor& c, const PenaltyTime_ECN0& v) {
 }
 
 int JsonHCS_CellReselectInformation_ECN0(TextCursor& c, const HCS_CellReselectInformation_ECN0& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "penaltyTime"));
-  PRINT_TRY(JsonPenaltyTime_ECN0(c, v.penaltyTime));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "penaltyTime"));
+    PRINT_TRY(JsonPenaltyTime_ECN0(c, v.penaltyTime));
+  }
   return WriteText(c, "}");
 }
 
 int JsonHCS_NeighbouringCellInformation_ECN0(TextCursor& c, const HCS_NeighbouringCellInformation_ECN0& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "hcs_PRIO"));
-  PRINT_TRY(JsonInteger(c, v.hcs_PRIO));
-  PRINT_TRY(JsonName(c, first, "q_HCS"));
-  PRINT_TRY(JsonInteger(c, v.q_HCS));
-  PRINT_TRY(JsonName(c, first, "hcs_CellReselectInformation"));
-  PRINT_TRY(JsonHCS_CellReselectInformation_ECN0(c, v.hcs_CellReselectInformation));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "hcs_PRIO"));
+    PRINT_TRY(JsonInteger(c, v.hcs_PRIO));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "q_HCS"));
+    PRINT_TRY(JsonInteger(c, v.q_HCS));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "hcs_CellReselectInformation"));
+    PRINT_TRY(JsonHCS_CellReselectInformation_ECN0(c, v.hcs_CellReselectInformation));
+  }
   return WriteText(c, "}");
 }
 
 int JsonCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo(TextCursor& c, const CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "fdd"));
       PRINT_TRY(JsonCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_fdd(c, (*static_cast<const CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_fdd*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tdd"));
       PRINT_TRY(JsonCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_tdd(c, (*static_cast<const CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_tdd*>(v.ptr))));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "gsm"));
       PRINT_TRY(JsonCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_gsm(c, (*static_cast<const CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_gsm*>(v.ptr))));
@@ -381,37 +499,51 @@ int JsonCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo(TextCursor& c,
 }
 
 int JsonCellSelectReselectInfoSIB_11_12_HCS_ECN0(TextCursor& c, const CellSelectReselectInfoSIB_11_12_HCS_ECN0& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "q_Offset1S_N"));
-  PRINT_TRY(JsonInteger(c, v.q_Offset1S_N));
-  PRINT_TRY(JsonName(c, first, "q_Offset2S_N"));
-  PRINT_TRY(JsonInteger(c, v.q_Offset2S_N));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "q_Offset1S_N"));
+    PRINT_TRY(JsonInteger(c, v.q_Offset1S_N));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "q_Offset2S_N"));
+    PRINT_TRY(JsonInteger(c, v.q_Offset2S_N));
+  }
+  if ((v.presence & (1u << 0)) && reached > 2) {
     PRINT_TRY(JsonName(c, first, "maxAllowedUL_TX_Power"));
     PRINT_TRY(JsonInteger(c, v.maxAllowedUL_TX_Power));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "hcs_NeighbouringCellInformation_ECN0"));
     PRINT_TRY(JsonHCS_NeighbouringCellInformation_ECN0(c, v.hcs_NeighbouringCellInformation_ECN0));
   }
-  PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
-  PRINT_TRY(JsonCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo(c, v.modeSpecificInfo));
+  if ((reached > 4 || EnterStopFrame(c, stop, 4))) {
+    PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
+    PRINT_TRY(JsonCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo(c, v.modeSpecificInfo));
+  }
   return WriteText(c, "}");
 }
 
 int JsonCellInfoSI_HCS_ECN0(TextCursor& c, const CellInfoSI_HCS_ECN0& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "cellIndividualOffset"));
-  PRINT_TRY(JsonInteger(c, v.cellIndividualOffset));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "cellIndividualOffset"));
+    PRINT_TRY(JsonInteger(c, v.cellIndividualOffset));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "referenceTimeDifferenceToCell"));
     PRINT_TRY(JsonReferenceTimeDifferenceToCell(c, v.referenceTimeDifferenceToCell));
   }
-  PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
-  PRINT_TRY(JsonCellInfoSI_HCS_ECN0_modeSpecificInfo(c, v.modeSpecificInfo));
-  if (v.presence & (1u << 1)) {
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
+    PRINT_TRY(JsonCellInfoSI_HCS_ECN0_modeSpecificInfo(c, v.modeSpecificInfo));
+  }
+  if ((v.presence & (1u << 1)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "cellSelectionReselectionInfo"));
     PRINT_TRY(JsonCellSelectReselectInfoSIB_11_12_HCS_ECN0(c, v.cellSelectionReselectionInfo));
   }
@@ -419,27 +551,35 @@ int JsonCellInfoSI_HCS_ECN0(TextCursor& c, const CellInfoSI_HCS_ECN0& v) {
 }
 
 int JsonCellInfoSI_HCS_ECN0_LCR_r4(TextCursor& c, const CellInfoSI_HCS_ECN0_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "cellIndividualOffset"));
-  PRINT_TRY(JsonInteger(c, v.cellIndividualOffset));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "cellIndividualOffset"));
+    PRINT_TRY(JsonInteger(c, v.cellIndividualOffset));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "referenceTimeDifferenceToCell"));
     PRINT_TRY(JsonReferenceTimeDifferenceToCell(c, v.referenceTimeDifferenceToCell));
   }
-  PRINT_TRY(JsonName(c, first, "primaryCCPCH_Info"));
-  PRINT_TRY(JsonPrimaryCCPCH_Info_LCR_r4(c, v.primaryCCPCH_Info));
-  if (v.presence & (1u << 1)) {
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "primaryCCPCH_Info"));
+    PRINT_TRY(JsonPrimaryCCPCH_Info_LCR_r4(c, v.primaryCCPCH_Info));
+  }
+  if ((v.presence & (1u << 1)) && reached > 3) {
     PRINT_TRY(JsonName(c, first, "primaryCCPCH_TX_Power"));
     PRINT_TRY(JsonInteger(c, v.primaryCCPCH_TX_Power));
   }
-  if (v.presence & (1u << 2)) {
+  if ((v.presence & (1u << 2)) && (reached > 4 || EnterStopFrame(c, stop, 4))) {
     PRINT_TRY(JsonName(c, first, "timeslotInfoList"));
     PRINT_TRY(JsonTimeslotInfoList_LCR_r4(c, v.timeslotInfoList));
   }
-  PRINT_TRY(JsonName(c, first, "readSFN_Indicator"));
-  PRINT_TRY(JsonBool(c, v.readSFN_Indicator));
-  if (v.presence & (1u << 3)) {
+  if (reached > 5) {
+    PRINT_TRY(JsonName(c, first, "readSFN_Indicator"));
+    PRINT_TRY(JsonBool(c, v.readSFN_Indicator));
+  }
+  if ((v.presence & (1u << 3)) && (reached > 6 || EnterStopFrame(c, stop, 6))) {
     PRINT_TRY(JsonName(c, first, "cellSelectionReselectionInfo"));
     PRINT_TRY(JsonCellSelectReselectInfoSIB_11_12_HCS_ECN0(c, v.cellSelectionReselectionInfo));
   }
@@ -447,50 +587,65 @@ int JsonCellInfoSI_HCS_ECN0_LCR_r4(TextCursor& c, const CellInfoSI_HCS_ECN0_LCR_
 }
 
 int JsonCellInfoSI_HCS_ECN0_modeSpecificInfo_fdd(TextCursor& c, const CellInfoSI_HCS_ECN0_modeSpecificInfo_fdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "primaryCPICH_Info"));
     PRINT_TRY(JsonPrimaryCPICH_Info(c, v.primaryCPICH_Info));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && reached > 1) {
     PRINT_TRY(JsonName(c, first, "primaryCPICH_TX_Power"));
     PRINT_TRY(JsonInteger(c, v.primaryCPICH_TX_Power));
   }
-  PRINT_TRY(JsonName(c, first, "readSFN_Indicator"));
-  PRINT_TRY(JsonBool(c, v.readSFN_Indicator));
-  PRINT_TRY(JsonName(c, first, "tx_DiversityIndicator"));
-  PRINT_TRY(JsonBool(c, v.tx_DiversityIndicator));
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "readSFN_Indicator"));
+    PRINT_TRY(JsonBool(c, v.readSFN_Indicator));
+  }
+  if (reached > 3) {
+    PRINT_TRY(JsonName(c, first, "tx_DiversityIndicator"));
+    PRINT_TRY(JsonBool(c, v.tx_DiversityIndicator));
+  }
   return WriteText(c, "}");
 }
 
 int JsonCellInfoSI_HCS_ECN0_modeSpecificInfo_tdd(TextCursor& c, const CellInfoSI_HCS_ECN0_modeSpecificInfo_tdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "primaryCCPCH_Info"));
-  PRINT_TRY(JsonPrimaryCCPCH_Info(c, v.primaryCCPCH_Info));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "primaryCCPCH_Info"));
+    PRINT_TRY(JsonPrimaryCCPCH_Info(c, v.primaryCCPCH_Info));
+  }
+  if ((v.presence & (1u << 0)) && reached > 1) {
     PRINT_TRY(JsonName(c, first, "primaryCCPCH_TX_Power"));
     PRINT_TRY(JsonInteger(c, v.primaryCCPCH_TX_Power));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "timeslotInfoList"));
     PRINT_TRY(JsonTimeslotInfoList(c, v.timeslotInfoList));
   }
-  PRINT_TRY(JsonName(c, first, "readSFN_Indicator"));
-  PRINT_TRY(JsonBool(c, v.readSFN_Indicator));
+  if (reached > 3) {
+    PRINT_TRY(JsonName(c, first, "readSFN_Indicator"));
+    PRINT_TRY(JsonBool(c, v.readSFN_Indicator));
+  }
   return WriteText(c, "}");
 }
 
 int JsonCellInfoSI_HCS_RSCP_modeSpecificInfo(TextCursor& c, const CellInfoSI_HCS_RSCP_modeSpecificInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "fdd"));
       PRINT_TRY(JsonCellInfoSI_HCS_RSCP_modeSpecificInfo_fdd(c, (*static_cast<const CellInfoSI_HCS_RSCP_modeSpecificInfo_fdd*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tdd"));
       PRINT_TRY(JsonCellInfoSI_HCS_RSCP_modeSpecificInfo_tdd(c, (*static_cast<const CellInfoSI_HCS_RSCP_modeSpecificInfo_tdd*>(v.ptr))));
@@ -502,33 +657,41 @@ int JsonCellInfoSI_HCS_RSCP_modeSpecificInfo(TextCursor& c, const CellInfoSI_HCS
 }
 
 int JsonPenaltyTime_RSCP(TextCursor& c, const PenaltyTime_RSCP& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "notUsed"));
       PRINT_TRY(JsonNull(c));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       PRINT_TRY(JsonName(c, "pt10"));
       PRINT_TRY(JsonEnum(c, v.value, kEnum_TemporaryOffset1));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       PRINT_TRY(JsonName(c, "pt20"));
       PRINT_TRY(JsonEnum(c, v.value, kEnum_TemporaryOffset1));
       break;
     case 4:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 3)) break;
       PRINT_TRY(JsonName(c, "pt30"));
       PRINT_TRY(JsonEnum(c, v.value, kEnum_TemporaryOffset1));
       break;
     case 5:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 4)) break;
       PRINT_TRY(JsonName(c, "pt40"));
       PRINT_TRY(JsonEnum(c, v.value, kEnum_TemporaryOffset1));
       break;
     case 6:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 5)) break;
       PRINT_TRY(JsonName(c, "pt50"));
       PRINT_TRY(JsonEnum(c, v.value, kEnum_TemporaryOffset1));
       break;
     case 7:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 6)) break;
       PRINT_TRY(JsonName(c, "pt60"));
       PRINT_TRY(JsonEnum(c, v.value, kEnum_TemporaryOffset1));
       break;
@@ -539,39 +702,55 @@ int JsonPenaltyTime_RSCP(TextCursor& c, const PenaltyTime_RSCP& v) {
 }
 
 int JsonHCS_CellReselectInformation_RSCP(TextCursor& c, const HCS_CellReselectInformation_RSCP& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "penaltyTime"));
-  PRINT_TRY(JsonPenaltyTime_RSCP(c, v.penaltyTime));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "penaltyTime"));
+    PRINT_TRY(JsonPenaltyTime_RSCP(c, v.penaltyTime));
+  }
   return WriteText(c, "}");
 }
 
 int JsonHCS_NeighbouringCellInformation_RSCP(TextCursor& c, const HCS_NeighbouringCellInformation_RSCP& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "hcs_PRIO"));
-  PRINT_TRY(JsonInteger(c, v.hcs_PRIO));
-  PRINT_TRY(JsonName(c, first, "q_HCS"));
-  PRINT_TRY(JsonInteger(c, v.q_HCS));
-  PRINT_TRY(JsonName(c, first, "hcs_CellReselectInformation"));
-  PRINT_TRY(JsonHCS_CellReselectInformation_RSCP(c, v.hcs_CellReselectInformation));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "hcs_PRIO"));
+    PRINT_TRY(JsonInteger(c, v.hcs_PRIO));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "q_HCS"));
+    PRINT_TRY(JsonInteger(c, v.q_HCS));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "hcs_CellReselectInformation"));
+    PRINT_TRY(JsonHCS_CellReselectInformation_RSCP(c, v.hcs_CellReselectInformation));
+  }
   return WriteText(c, "}");
 }
 
 int JsonCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo(TextCursor& c, const CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "fdd"));
       PRINT_TRY(JsonCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_fdd(c, (*static_cast<const CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_fdd*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tdd"));
       PRINT_TRY(JsonCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_tdd(c, (*static_cast<const CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_tdd*>(v.ptr))));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "gsm"));
       PRINT_TRY(JsonCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_gsm(c, (*static_cast<const CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_gsm*>(v.ptr))));
@@ -583,35 +762,47 @@ int JsonCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo(TextCursor& c,
 }
 
 int JsonCellSelectReselectInfoSIB_11_12_HCS_RSCP(TextCursor& c, const CellSelectReselectInfoSIB_11_12_HCS_RSCP& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "q_OffsetS_N"));
-  PRINT_TRY(JsonInteger(c, v.q_OffsetS_N));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "q_OffsetS_N"));
+    PRINT_TRY(JsonInteger(c, v.q_OffsetS_N));
+  }
+  if ((v.presence & (1u << 0)) && reached > 1) {
     PRINT_TRY(JsonName(c, first, "maxAllowedUL_TX_Power"));
     PRINT_TRY(JsonInteger(c, v.maxAllowedUL_TX_Power));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "hcs_NeighbouringCellInformation_RSCP"));
     PRINT_TRY(JsonHCS_NeighbouringCellInformation_RSCP(c, v.hcs_NeighbouringCellInformation_RSCP));
   }
-  PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
-  PRINT_TRY(JsonCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo(c, v.modeSpecificInfo));
+  if ((reached > 3 || EnterStopFrame(c, stop, 3))) {
+    PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
+    PRINT_TRY(JsonCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo(c, v.modeSpecificInfo));
+  }
   return WriteText(c, "}");
 }
 
 int JsonCellInfoSI_HCS_RSCP(TextCursor& c, const CellInfoSI_HCS_RSCP& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "cellIndividualOffset"));
-  PRINT_TRY(JsonInteger(c, v.cellIndividualOffset));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "cellIndividualOffset"));
+    PRINT_TRY(JsonInteger(c, v.cellIndividualOffset));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "referenceTimeDifferenceToCell"));
     PRINT_TRY(JsonReferenceTimeDifferenceToCell(c, v.referenceTimeDifferenceToCell));
   }
-  PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
-  PRINT_TRY(JsonCellInfoSI_HCS_RSCP_modeSpecificInfo(c, v.modeSpecificInfo));
-  if (v.presence & (1u << 1)) {
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
+    PRINT_TRY(JsonCellInfoSI_HCS_RSCP_modeSpecificInfo(c, v.modeSpecificInfo));
+  }
+  if ((v.presence & (1u << 1)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "cellSelectionReselectionInfo"));
     PRINT_TRY(JsonCellSelectReselectInfoSIB_11_12_HCS_RSCP(c, v.cellSelectionReselectionInfo));
   }
@@ -619,27 +810,35 @@ int JsonCellInfoSI_HCS_RSCP(TextCursor& c, const CellInfoSI_HCS_RSCP& v) {
 }
 
 int JsonCellInfoSI_HCS_RSCP_LCR_r4(TextCursor& c, const CellInfoSI_HCS_RSCP_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "cellIndividualOffset"));
-  PRINT_TRY(JsonInteger(c, v.cellIndividualOffset));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "cellIndividualOffset"));
+    PRINT_TRY(JsonInteger(c, v.cellIndividualOffset));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "referenceTimeDifferenceToCell"));
     PRINT_TRY(JsonReferenceTimeDifferenceToCell(c, v.referenceTimeDifferenceToCell));
   }
-  PRINT_TRY(JsonName(c, first, "primaryCCPCH_Info"));
-  PRINT_TRY(JsonPrimaryCCPCH_Info_LCR_r4(c, v.primaryCCPCH_Info));
-  if (v.presence & (1u << 1)) {
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "primaryCCPCH_Info"));
+    PRINT_TRY(JsonPrimaryCCPCH_Info_LCR_r4(c, v.primaryCCPCH_Info));
+  }
+  if ((v.presence & (1u << 1)) && reached > 3) {
     PRINT_TRY(JsonName(c, first, "primaryCCPCH_TX_Power"));
     PRINT_TRY(JsonInteger(c, v.primaryCCPCH_TX_Power));
   }
-  if (v.presence & (1u << 2)) {
+  if ((v.presence & (1u << 2)) && (reached > 4 || EnterStopFrame(c, stop, 4))) {
     PRINT_TRY(JsonName(c, first, "timeslotInfoList"));
     PRINT_TRY(JsonTimeslotInfoList_LCR_r4(c, v.timeslotInfoList));
   }
-  PRINT_TRY(JsonName(c, first, "readSFN_Indicator"));
-  PRINT_TRY(JsonBool(c, v.readSFN_Indicator));
-  if (v.presence & (1u << 3)) {
+  if (reached > 5) {
+    PRINT_TRY(JsonName(c, first, "readSFN_Indicator"));
+    PRINT_TRY(JsonBool(c, v.readSFN_Indicator));
+  }
+  if ((v.presence & (1u << 3)) && (reached > 6 || EnterStopFrame(c, stop, 6))) {
     PRINT_TRY(JsonName(c, first, "cellSelectionReselectionInfo"));
     PRINT_TRY(JsonCellSelectReselectInfoSIB_11_12_HCS_RSCP(c, v.cellSelectionReselectionInfo));
   }
@@ -647,50 +846,65 @@ int JsonCellInfoSI_HCS_RSCP_LCR_r4(TextCursor& c, const CellInfoSI_HCS_RSCP_LCR_
 }
 
 int JsonCellInfoSI_HCS_RSCP_modeSpecificInfo_fdd(TextCursor& c, const CellInfoSI_HCS_RSCP_modeSpecificInfo_fdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "primaryCPICH_Info"));
     PRINT_TRY(JsonPrimaryCPICH_Info(c, v.primaryCPICH_Info));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && reached > 1) {
     PRINT_TRY(JsonName(c, first, "primaryCPICH_TX_Power"));
     PRINT_TRY(JsonInteger(c, v.primaryCPICH_TX_Power));
   }
-  PRINT_TRY(JsonName(c, first, "readSFN_Indicator"));
-  PRINT_TRY(JsonBool(c, v.readSFN_Indicator));
-  PRINT_TRY(JsonName(c, first, "tx_DiversityIndicator"));
-  PRINT_TRY(JsonBool(c, v.tx_DiversityIndicator));
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "readSFN_Indicator"));
+    PRINT_TRY(JsonBool(c, v.readSFN_Indicator));
+  }
+  if (reached > 3) {
+    PRINT_TRY(JsonName(c, first, "tx_DiversityIndicator"));
+    PRINT_TRY(JsonBool(c, v.tx_DiversityIndicator));
+  }
   return WriteText(c, "}");
 }
 
 int JsonCellInfoSI_HCS_RSCP_modeSpecificInfo_tdd(TextCursor& c, const CellInfoSI_HCS_RSCP_modeSpecificInfo_tdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "primaryCCPCH_Info"));
-  PRINT_TRY(JsonPrimaryCCPCH_Info(c, v.primaryCCPCH_Info));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "primaryCCPCH_Info"));
+    PRINT_TRY(JsonPrimaryCCPCH_Info(c, v.primaryCCPCH_Info));
+  }
+  if ((v.presence & (1u << 0)) && reached > 1) {
     PRINT_TRY(JsonName(c, first, "primaryCCPCH_TX_Power"));
     PRINT_TRY(JsonInteger(c, v.primaryCCPCH_TX_Power));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "timeslotInfoList"));
     PRINT_TRY(JsonTimeslotInfoList(c, v.timeslotInfoList));
   }
-  PRINT_TRY(JsonName(c, first, "readSFN_Indicator"));
-  PRINT_TRY(JsonBool(c, v.readSFN_Indicator));
+  if (reached > 3) {
+    PRINT_TRY(JsonName(c, first, "readSFN_Indicator"));
+    PRINT_TRY(JsonBool(c, v.readSFN_Indicator));
+  }
   return WriteText(c, "}");
 }
 
 int JsonCellInfoSI_RSCP_modeSpecificInfo(TextCursor& c, const CellInfoSI_RSCP_modeSpecificInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "fdd"));
       PRINT_TRY(JsonCellInfoSI_RSCP_modeSpecificInfo_fdd(c, (*static_cast<const CellInfoSI_RSCP_modeSpecificInfo_fdd*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tdd"));
       PRINT_TRY(JsonCellInfoSI_RSCP_modeSpecificInfo_tdd(c, (*static_cast<const CellInfoSI_RSCP_modeSpecificInfo_tdd*>(v.ptr))));
@@ -702,19 +916,23 @@ int JsonCellInfoSI_RSCP_modeSpecificInfo(TextCursor& c, const CellInfoSI_RSCP_mo
 }
 
 int JsonCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo(TextCursor& c, const CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "fdd"));
       PRINT_TRY(JsonCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_fdd(c, (*static_cast<const CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_fdd*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tdd"));
       PRINT_TRY(JsonCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_tdd(c, (*static_cast<const CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_tdd*>(v.ptr))));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "gsm"));
       PRINT_TRY(JsonCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_gsm(c, (*static_cast<const CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_gsm*>(v.ptr))));
@@ -726,31 +944,43 @@ int JsonCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo(TextCursor& c, con
 }
 
 int JsonCellSelectReselectInfoSIB_11_12_RSCP(TextCursor& c, const CellSelectReselectInfoSIB_11_12_RSCP& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "q_OffsetS_N"));
-  PRINT_TRY(JsonInteger(c, v.q_OffsetS_N));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "q_OffsetS_N"));
+    PRINT_TRY(JsonInteger(c, v.q_OffsetS_N));
+  }
+  if ((v.presence & (1u << 0)) && reached > 1) {
     PRINT_TRY(JsonName(c, first, "maxAllowedUL_TX_Power"));
     PRINT_TRY(JsonInteger(c, v.maxAllowedUL_TX_Power));
   }
-  PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
-  PRINT_TRY(JsonCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo(c, v.modeSpecificInfo));
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
+    PRINT_TRY(JsonCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo(c, v.modeSpecificInfo));
+  }
   return WriteText(c, "}");
 }
 
 int JsonCellInfoSI_RSCP(TextCursor& c, const CellInfoSI_RSCP& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "cellIndividualOffset"));
-  PRINT_TRY(JsonInteger(c, v.cellIndividualOffset));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "cellIndividualOffset"));
+    PRINT_TRY(JsonInteger(c, v.cellIndividualOffset));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "referenceTimeDifferenceToCell"));
     PRINT_TRY(JsonReferenceTimeDifferenceToCell(c, v.referenceTimeDifferenceToCell));
   }
-  PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
-  PRINT_TRY(JsonCellInfoSI_RSCP_modeSpecificInfo(c, v.modeSpecificInfo));
-  if (v.presence & (1u << 1)) {
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
+    PRINT_TRY(JsonCellInfoSI_RSCP_modeSpecificInfo(c, v.modeSpecificInfo));
+  }
+  if ((v.presence & (1u << 1)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "cellSelectionReselectionInfo"));
     PRINT_TRY(JsonCellSelectReselectInfoSIB_11_12_RSCP(c, v.cellSelectionReselectionInfo));
   }
@@ -758,27 +988,35 @@ int JsonCellInfoSI_RSCP(TextCursor& c, const CellInfoSI_RSCP& v) {
 }
 
 int JsonCellInfoSI_RSCP_LCR_r4(TextCursor& c, const CellInfoSI_RSCP_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "cellIndividualOffset"));
-  PRINT_TRY(JsonInteger(c, v.cellIndividualOffset));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "cellIndividualOffset"));
+    PRINT_TRY(JsonInteger(c, v.cellIndividualOffset));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "referenceTimeDifferenceToCell"));
     PRINT_TRY(JsonReferenceTimeDifferenceToCell(c, v.referenceTimeDifferenceToCell));
   }
-  PRINT_TRY(JsonName(c, first, "primaryCCPCH_Info"));
-  PRINT_TRY(JsonPrimaryCCPCH_Info_LCR_r4(c, v.primaryCCPCH_Info));
-  if (v.presence & (1u << 1)) {
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "primaryCCPCH_Info"));
+    PRINT_TRY(JsonPrimaryCCPCH_Info_LCR_r4(c, v.primaryCCPCH_Info));
+  }
+  if ((v.presence & (1u << 1)) && reached > 3) {
     PRINT_TRY(JsonName(c, first, "primaryCCPCH_TX_Power"));
     PRINT_TRY(JsonInteger(c, v.primaryCCPCH_TX_Power));
   }
-  if (v.presence & (1u << 2)) {
+  if ((v.presence & (1u << 2)) && (reached > 4 || EnterStopFrame(c, stop, 4))) {
     PRINT_TRY(JsonName(c, first, "timeslotInfoList"));
     PRINT_TRY(JsonTimeslotInfoList_LCR_r4(c, v.timeslotInfoList));
   }
-  PRINT_TRY(JsonName(c, first, "readSFN_Indicator"));
-  PRINT_TRY(JsonBool(c, v.readSFN_Indicator));
-  if (v.presence & (1u << 3)) {
+  if (reached > 5) {
+    PRINT_TRY(JsonName(c, first, "readSFN_Indicator"));
+    PRINT_TRY(JsonBool(c, v.readSFN_Indicator));
+  }
+  if ((v.presence & (1u << 3)) && (reached > 6 || EnterStopFrame(c, stop, 6))) {
     PRINT_TRY(JsonName(c, first, "cellSelectionReselectionInfo"));
     PRINT_TRY(JsonCellSelectReselectInfoSIB_11_12_RSCP(c, v.cellSelectionReselectionInfo));
   }
@@ -786,50 +1024,65 @@ int JsonCellInfoSI_RSCP_LCR_r4(TextCursor& c, const CellInfoSI_RSCP_LCR_r4& v) {
 }
 
 int JsonCellInfoSI_RSCP_modeSpecificInfo_fdd(TextCursor& c, const CellInfoSI_RSCP_modeSpecificInfo_fdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "primaryCPICH_Info"));
     PRINT_TRY(JsonPrimaryCPICH_Info(c, v.primaryCPICH_Info));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && reached > 1) {
     PRINT_TRY(JsonName(c, first, "primaryCPICH_TX_Power"));
     PRINT_TRY(JsonInteger(c, v.primaryCPICH_TX_Power));
   }
-  PRINT_TRY(JsonName(c, first, "readSFN_Indicator"));
-  PRINT_TRY(JsonBool(c, v.readSFN_Indicator));
-  PRINT_TRY(JsonName(c, first, "tx_DiversityIndicator"));
-  PRINT_TRY(JsonBool(c, v.tx_DiversityIndicator));
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "readSFN_Indicator"));
+    PRINT_TRY(JsonBool(c, v.readSFN_Indicator));
+  }
+  if (reached > 3) {
+    PRINT_TRY(JsonName(c, first, "tx_DiversityIndicator"));
+    PRINT_TRY(JsonBool(c, v.tx_DiversityIndicator));
+  }
   return WriteText(c, "}");
 }
 
 int JsonCellInfoSI_RSCP_modeSpecificInfo_tdd(TextCursor& c, const CellInfoSI_RSCP_modeSpecificInfo_tdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "primaryCCPCH_Info"));
-  PRINT_TRY(JsonPrimaryCCPCH_Info(c, v.primaryCCPCH_Info));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "primaryCCPCH_Info"));
+    PRINT_TRY(JsonPrimaryCCPCH_Info(c, v.primaryCCPCH_Info));
+  }
+  if ((v.presence & (1u << 0)) && reached > 1) {
     PRINT_TRY(JsonName(c, first, "primaryCCPCH_TX_Power"));
     PRINT_TRY(JsonInteger(c, v.primaryCCPCH_TX_Power));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "timeslotInfoList"));
     PRINT_TRY(JsonTimeslotInfoList(c, v.timeslotInfoList));
   }
-  PRINT_TRY(JsonName(c, first, "readSFN_Indicator"));
-  PRINT_TRY(JsonBool(c, v.readSFN_Indicator));
+  if (reached > 3) {
+    PRINT_TRY(JsonName(c, first, "readSFN_Indicator"));
+    PRINT_TRY(JsonBool(c, v.readSFN_Indicator));
+  }
   return WriteText(c, "}");
 }
 
 int JsonCellReportingQuantities_modeSpecificInfo(TextCursor& c, const CellReportingQuantities_modeSpecificInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "fdd"));
       PRINT_TRY(JsonCellReportingQuantities_modeSpecificInfo_fdd(c, (*static_cast<const CellReportingQuantities_modeSpecificInfo_fdd*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tdd"));
       PRINT_TRY(JsonCellReportingQuantities_modeSpecificInfo_tdd(c, (*static_cast<const CellReportingQuantities_modeSpecificInfo_tdd*>(v.ptr))));
@@ -841,59 +1094,91 @@ int JsonCellReportingQuantities_modeSpecificInfo(TextCursor& c, const CellReport
 }
 
 int JsonCellReportingQuantities(TextCursor& c, const CellReportingQuantities& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "dummy"));
-  PRINT_TRY(JsonEnum(c, v.dummy, kEnum_SFN_SFN_OTD_Type));
-  PRINT_TRY(JsonName(c, first, "cellIdentity_reportingIndicator"));
-  PRINT_TRY(JsonBool(c, v.cellIdentity_reportingIndicator));
-  PRINT_TRY(JsonName(c, first, "cellSynchronisationInfoReportingIndicator"));
-  PRINT_TRY(JsonBool(c, v.cellSynchronisationInfoReportingIndicator));
-  PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
-  PRINT_TRY(JsonCellReportingQuantities_modeSpecificInfo(c, v.modeSpecificInfo));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "dummy"));
+    PRINT_TRY(JsonEnum(c, v.dummy, kEnum_SFN_SFN_OTD_Type));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "cellIdentity_reportingIndicator"));
+    PRINT_TRY(JsonBool(c, v.cellIdentity_reportingIndicator));
+  }
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "cellSynchronisationInfoReportingIndicator"));
+    PRINT_TRY(JsonBool(c, v.cellSynchronisationInfoReportingIndicator));
+  }
+  if ((reached > 3 || EnterStopFrame(c, stop, 3))) {
+    PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
+    PRINT_TRY(JsonCellReportingQuantities_modeSpecificInfo(c, v.modeSpecificInfo));
+  }
   return WriteText(c, "}");
 }
 
 int JsonCellReportingQuantities_modeSpecificInfo_fdd(TextCursor& c, const CellReportingQuantities_modeSpecificInfo_fdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "cpich_Ec_N0_reportingIndicator"));
-  PRINT_TRY(JsonBool(c, v.cpich_Ec_N0_reportingIndicator));
-  PRINT_TRY(JsonName(c, first, "cpich_RSCP_reportingIndicator"));
-  PRINT_TRY(JsonBool(c, v.cpich_RSCP_reportingIndicator));
-  PRINT_TRY(JsonName(c, first, "pathloss_reportingIndicator"));
-  PRINT_TRY(JsonBool(c, v.pathloss_reportingIndicator));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "cpich_Ec_N0_reportingIndicator"));
+    PRINT_TRY(JsonBool(c, v.cpich_Ec_N0_reportingIndicator));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "cpich_RSCP_reportingIndicator"));
+    PRINT_TRY(JsonBool(c, v.cpich_RSCP_reportingIndicator));
+  }
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "pathloss_reportingIndicator"));
+    PRINT_TRY(JsonBool(c, v.pathloss_reportingIndicator));
+  }
   return WriteText(c, "}");
 }
 
 int JsonCellReportingQuantities_modeSpecificInfo_tdd(TextCursor& c, const CellReportingQuantities_modeSpecificInfo_tdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "timeslotISCP_reportingIndicator"));
-  PRINT_TRY(JsonBool(c, v.timeslotISCP_reportingIndicator));
-  PRINT_TRY(JsonName(c, first, "proposedTGSN_ReportingRequired"));
-  PRINT_TRY(JsonBool(c, v.proposedTGSN_ReportingRequired));
-  PRINT_TRY(JsonName(c, first, "primaryCCPCH_RSCP_reportingIndicator"));
-  PRINT_TRY(JsonBool(c, v.primaryCCPCH_RSCP_reportingIndicator));
-  PRINT_TRY(JsonName(c, first, "pathloss_reportingIndicator"));
-  PRINT_TRY(JsonBool(c, v.pathloss_reportingIndicator));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "timeslotISCP_reportingIndicator"));
+    PRINT_TRY(JsonBool(c, v.timeslotISCP_reportingIndicator));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "proposedTGSN_ReportingRequired"));
+    PRINT_TRY(JsonBool(c, v.proposedTGSN_ReportingRequired));
+  }
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "primaryCCPCH_RSCP_reportingIndicator"));
+    PRINT_TRY(JsonBool(c, v.primaryCCPCH_RSCP_reportingIndicator));
+  }
+  if (reached > 3) {
+    PRINT_TRY(JsonName(c, first, "pathloss_reportingIndicator"));
+    PRINT_TRY(JsonBool(c, v.pathloss_reportingIndicator));
+  }
   return WriteText(c, "}");
 }
 
 int JsonCellSelectReselectInfoSIB_11_12_modeSpecificInfo(TextCursor& c, const CellSelectReselectInfoSIB_11_12_modeSpecificInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "fdd"));
       PRINT_TRY(JsonCellSelectReselectInfoSIB_11_12_modeSpecificInfo_fdd(c, (*static_cast<const CellSelectReselectInfoSIB_11_12_modeSpecificInfo_fdd*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tdd"));
       PRINT_TRY(JsonCellSelectReselectInfoSIB_11_12_modeSpecificInfo_tdd(c, (*static_cast<const CellSelectReselectInfoSIB_11_12_modeSpecificInfo_tdd*>(v.ptr))));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "gsm"));
       PRINT_TRY(JsonCellSelectReselectInfoSIB_11_12_modeSpecificInfo_gsm(c, (*static_cast<const CellSelectReselectInfoSIB_11_12_modeSpecificInfo_gsm*>(v.ptr))));
@@ -905,35 +1190,43 @@ int JsonCellSelectReselectInfoSIB_11_12_modeSpecificInfo(TextCursor& c, const Ce
 }
 
 int JsonCellSelectReselectInfoSIB_11_12(TextCursor& c, const CellSelectReselectInfoSIB_11_12& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "q_Offset1S_N"));
-  PRINT_TRY(JsonInteger(c, v.q_Offset1S_N));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "q_Offset1S_N"));
+    PRINT_TRY(JsonInteger(c, v.q_Offset1S_N));
+  }
+  if ((v.presence & (1u << 0)) && reached > 1) {
     PRINT_TRY(JsonName(c, first, "q_Offset2S_N"));
     PRINT_TRY(JsonInteger(c, v.q_Offset2S_N));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && reached > 2) {
     PRINT_TRY(JsonName(c, first, "maxAllowedUL_TX_Power"));
     PRINT_TRY(JsonInteger(c, v.maxAllowedUL_TX_Power));
   }
-  if (v.presence & (1u << 2)) {
+  if ((v.presence & (1u << 2)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "hcs_NeighbouringCellInformation_RSCP"));
     PRINT_TRY(JsonHCS_NeighbouringCellInformation_RSCP(c, v.hcs_NeighbouringCellInformation_RSCP));
   }
-  PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
-  PRINT_TRY(JsonCellSelectReselectInfoSIB_11_12_modeSpecificInfo(c, v.modeSpecificInfo));
+  if ((reached > 4 || EnterStopFrame(c, stop, 4))) {
+    PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
+    PRINT_TRY(JsonCellSelectReselectInfoSIB_11_12_modeSpecificInfo(c, v.modeSpecificInfo));
+  }
   return WriteText(c, "}");
 }
 
 int JsonCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_fdd(TextCursor& c, const CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_fdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "q_QualMin"));
     PRINT_TRY(JsonInteger(c, v.q_QualMin));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && reached > 1) {
     PRINT_TRY(JsonName(c, first, "q_RxlevMin"));
     PRINT_TRY(JsonInteger(c, v.q_RxlevMin));
   }
@@ -941,9 +1234,11 @@ int JsonCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_fdd(TextCursor& c,
 }
 
 int JsonCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_gsm(TextCursor& c, const CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_gsm& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "q_RxlevMin"));
     PRINT_TRY(JsonInteger(c, v.q_RxlevMin));
   }
@@ -951,9 +1246,11 @@ int JsonCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_gsm(TextCursor& c,
 }
 
 int JsonCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_tdd(TextCursor& c, const CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_tdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "q_RxlevMin"));
     PRINT_TRY(JsonInteger(c, v.q_RxlevMin));
   }
@@ -961,13 +1258,15 @@ int JsonCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_tdd(TextCursor& c,
 }
 
 int JsonCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_fdd(TextCursor& c, const CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_fdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "q_QualMin"));
     PRINT_TRY(JsonInteger(c, v.q_QualMin));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && reached > 1) {
     PRINT_TRY(JsonName(c, first, "q_RxlevMin"));
     PRINT_TRY(JsonInteger(c, v.q_RxlevMin));
   }
@@ -975,9 +1274,11 @@ int JsonCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_fdd(TextCursor
 }
 
 int JsonCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_gsm(TextCursor& c, const CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_gsm& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "q_RxlevMin"));
     PRINT_TRY(JsonInteger(c, v.q_RxlevMin));
   }
@@ -985,9 +1286,11 @@ int JsonCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_gsm(TextCursor
 }
 
 int JsonCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_tdd(TextCursor& c, const CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_tdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "q_RxlevMin"));
     PRINT_TRY(JsonInteger(c, v.q_RxlevMin));
   }
@@ -995,13 +1298,15 @@ int JsonCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_tdd(TextCursor
 }
 
 int JsonCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_fdd(TextCursor& c, const CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_fdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "q_QualMin"));
     PRINT_TRY(JsonInteger(c, v.q_QualMin));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && reached > 1) {
     PRINT_TRY(JsonName(c, first, "q_RxlevMin"));
     PRINT_TRY(JsonInteger(c, v.q_RxlevMin));
   }
@@ -1009,9 +1314,11 @@ int JsonCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_fdd(TextCursor
 }
 
 int JsonCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_gsm(TextCursor& c, const CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_gsm& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "q_RxlevMin"));
     PRINT_TRY(JsonInteger(c, v.q_RxlevMin));
   }
@@ -1019,9 +1326,11 @@ int JsonCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_gsm(TextCursor
 }
 
 int JsonCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_tdd(TextCursor& c, const CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_tdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "q_RxlevMin"));
     PRINT_TRY(JsonInteger(c, v.q_RxlevMin));
   }
@@ -1029,13 +1338,15 @@ int JsonCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_tdd(TextCursor
 }
 
 int JsonCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_fdd(TextCursor& c, const CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_fdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "q_QualMin"));
     PRINT_TRY(JsonInteger(c, v.q_QualMin));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && reached > 1) {
     PRINT_TRY(JsonName(c, first, "q_RxlevMin"));
     PRINT_TRY(JsonInteger(c, v.q_RxlevMin));
   }
@@ -1043,9 +1354,11 @@ int JsonCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_fdd(TextCursor& c,
 }
 
 int JsonCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_gsm(TextCursor& c, const CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_gsm& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "q_RxlevMin"));
     PRINT_TRY(JsonInteger(c, v.q_RxlevMin));
   }
@@ -1053,9 +1366,11 @@ int JsonCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_gsm(TextCursor& c,
 }
 
 int JsonCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_tdd(TextCursor& c, const CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_tdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "q_RxlevMin"));
     PRINT_TRY(JsonInteger(c, v.q_RxlevMin));
   }
@@ -1063,13 +1378,15 @@ int JsonCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_tdd(TextCursor& c,
 }
 
 int JsonCellSelectReselectInfoSIB_11_12_modeSpecificInfo_fdd(TextCursor& c, const CellSelectReselectInfoSIB_11_12_modeSpecificInfo_fdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "q_QualMin"));
     PRINT_TRY(JsonInteger(c, v.q_QualMin));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && reached > 1) {
     PRINT_TRY(JsonName(c, first, "q_RxlevMin"));
     PRINT_TRY(JsonInteger(c, v.q_RxlevMin));
   }
@@ -1077,9 +1394,11 @@ int JsonCellSelectReselectInfoSIB_11_12_modeSpecificInfo_fdd(TextCursor& c, cons
 }
 
 int JsonCellSelectReselectInfoSIB_11_12_modeSpecificInfo_gsm(TextCursor& c, const CellSelectReselectInfoSIB_11_12_modeSpecificInfo_gsm& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "q_RxlevMin"));
     PRINT_TRY(JsonInteger(c, v.q_RxlevMin));
   }
@@ -1087,9 +1406,11 @@ int JsonCellSelectReselectInfoSIB_11_12_modeSpecificInfo_gsm(TextCursor& c, cons
 }
 
 int JsonCellSelectReselectInfoSIB_11_12_modeSpecificInfo_tdd(TextCursor& c, const CellSelectReselectInfoSIB_11_12_modeSpecificInfo_tdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "q_RxlevMin"));
     PRINT_TRY(JsonInteger(c, v.q_RxlevMin));
   }
@@ -1097,8 +1418,10 @@ int JsonCellSelectReselectInfoSIB_11_12_modeSpecificInfo_tdd(TextCursor& c, cons
 }
 
 int JsonCellsForInterRATMeasList(TextCursor& c, const CellsForInterRATMeasList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < 32; ++i) {
+  for (uint32_t i = 0; i < v.count && i < 32 && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonInteger(c, v.items[i]));
   }
@@ -1106,14 +1429,17 @@ int JsonCellsForInterRATMeasList(TextCursor& c, const CellsForInterRATMeasList& 
 }
 
 int JsonDummy_InterFreqRACHReportingInfo_modeSpecificInfo(TextCursor& c, const Dummy_InterFreqRACHReportingInfo_modeSpecificInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "fdd"));
       PRINT_TRY(JsonDummy_InterFreqRACHReportingInfo_modeSpecificInfo_fdd(c, (*static_cast<const Dummy_InterFreqRACHReportingInfo_modeSpecificInfo_fdd*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tdd"));
       PRINT_TRY(JsonDummy_InterFreqRACHReportingInfo_modeSpecificInfo_tdd(c, (*static_cast<const Dummy_InterFreqRACHReportingInfo_modeSpecificInfo_tdd*>(v.ptr))));
@@ -1125,28 +1451,42 @@ int JsonDummy_InterFreqRACHReportingInfo_modeSpecificInfo(TextCursor& c, const D
 }
 
 int JsonDummy_InterFreqRACHReportingInfo(TextCursor& c, const Dummy_InterFreqRACHReportingInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
-  PRINT_TRY(JsonDummy_InterFreqRACHReportingInfo_modeSpecificInfo(c, v.modeSpecificInfo));
-  PRINT_TRY(JsonName(c, first, "interFreqRACHReportingThreshold"));
-  PRINT_TRY(JsonInteger(c, v.interFreqRACHReportingThreshold));
-  PRINT_TRY(JsonName(c, first, "maxReportedCellsOnRACHinterFreq"));
-  PRINT_TRY(JsonInteger(c, v.maxReportedCellsOnRACHinterFreq));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
+    PRINT_TRY(JsonDummy_InterFreqRACHReportingInfo_modeSpecificInfo(c, v.modeSpecificInfo));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "interFreqRACHReportingThreshold"));
+    PRINT_TRY(JsonInteger(c, v.interFreqRACHReportingThreshold));
+  }
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "maxReportedCellsOnRACHinterFreq"));
+    PRINT_TRY(JsonInteger(c, v.maxReportedCellsOnRACHinterFreq));
+  }
   return WriteText(c, "}");
 }
 
 int JsonDummy_InterFreqRACHReportingInfo_modeSpecificInfo_fdd(TextCursor& c, const Dummy_InterFreqRACHReportingInfo_modeSpecificInfo_fdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "interFreqRepQuantityRACH_FDD"));
-  PRINT_TRY(JsonEnum(c, v.interFreqRepQuantityRACH_FDD, kEnum_InterFreqRepQuantityRACH_FDD));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "interFreqRepQuantityRACH_FDD"));
+    PRINT_TRY(JsonEnum(c, v.interFreqRepQuantityRACH_FDD, kEnum_InterFreqRepQuantityRACH_FDD));
+  }
   return WriteText(c, "}");
 }
 
 int JsonInterFreqRepQuantityRACH_TDDList(TextCursor& c, const InterFreqRepQuantityRACH_TDDList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < 2; ++i) {
+  for (uint32_t i = 0; i < v.count && i < 2 && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonEnum(c, v.items[i], kEnum_InterFreqRepQuantityRACH_TDD));
   }
@@ -1154,22 +1494,29 @@ int JsonInterFreqRepQuantityRACH_TDDList(TextCursor& c, const InterFreqRepQuanti
 }
 
 int JsonDummy_InterFreqRACHReportingInfo_modeSpecificInfo_tdd(TextCursor& c, const Dummy_InterFreqRACHReportingInfo_modeSpecificInfo_tdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "interFreqRepQuantityRACH_TDDList"));
-  PRINT_TRY(JsonInterFreqRepQuantityRACH_TDDList(c, v.interFreqRepQuantityRACH_TDDList));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "interFreqRepQuantityRACH_TDDList"));
+    PRINT_TRY(JsonInterFreqRepQuantityRACH_TDDList(c, v.interFreqRepQuantityRACH_TDDList));
+  }
   return WriteText(c, "}");
 }
 
 int JsonForbiddenAffectCell(TextCursor& c, const ForbiddenAffectCell& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "fdd"));
       PRINT_TRY(JsonPrimaryCPICH_Info(c, (*static_cast<const PrimaryCPICH_Info*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tdd"));
       PRINT_TRY(JsonPrimaryCCPCH_Info(c, (*static_cast<const PrimaryCCPCH_Info*>(v.ptr))));
@@ -1181,142 +1528,226 @@ int JsonForbiddenAffectCell(TextCursor& c, const ForbiddenAffectCell& v) {
 }
 
 int JsonForbiddenAffectCellList(TextCursor& c, const ForbiddenAffectCellList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonForbiddenAffectCell(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonForbiddenAffectCell(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonEvent1a(TextCursor& c, const Event1a& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "triggeringCondition"));
-  PRINT_TRY(JsonEnum(c, v.triggeringCondition, kEnum_TriggeringCondition2));
-  PRINT_TRY(JsonName(c, first, "reportingRange"));
-  PRINT_TRY(JsonInteger(c, v.reportingRange));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "triggeringCondition"));
+    PRINT_TRY(JsonEnum(c, v.triggeringCondition, kEnum_TriggeringCondition2));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "reportingRange"));
+    PRINT_TRY(JsonInteger(c, v.reportingRange));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "forbiddenAffectCellList"));
     PRINT_TRY(JsonForbiddenAffectCellList(c, v.forbiddenAffectCellList));
   }
-  PRINT_TRY(JsonName(c, first, "w"));
-  PRINT_TRY(JsonInteger(c, v.w));
-  PRINT_TRY(JsonName(c, first, "reportDeactivationThreshold"));
-  PRINT_TRY(JsonEnum(c, v.reportDeactivationThreshold, kEnum_ReportDeactivationThreshold));
-  PRINT_TRY(JsonName(c, first, "reportingAmount"));
-  PRINT_TRY(JsonEnum(c, v.reportingAmount, kEnum_ReportingAmount));
-  PRINT_TRY(JsonName(c, first, "reportingInterval"));
-  PRINT_TRY(JsonEnum(c, v.reportingInterval, kEnum_ReportingInterval));
+  if (reached > 3) {
+    PRINT_TRY(JsonName(c, first, "w"));
+    PRINT_TRY(JsonInteger(c, v.w));
+  }
+  if (reached > 4) {
+    PRINT_TRY(JsonName(c, first, "reportDeactivationThreshold"));
+    PRINT_TRY(JsonEnum(c, v.reportDeactivationThreshold, kEnum_ReportDeactivationThreshold));
+  }
+  if (reached > 5) {
+    PRINT_TRY(JsonName(c, first, "reportingAmount"));
+    PRINT_TRY(JsonEnum(c, v.reportingAmount, kEnum_ReportingAmount));
+  }
+  if (reached > 6) {
+    PRINT_TRY(JsonName(c, first, "reportingInterval"));
+    PRINT_TRY(JsonEnum(c, v.reportingInterval, kEnum_ReportingInterval));
+  }
   return WriteText(c, "}");
 }
 
 int JsonForbiddenAffectCell_LCR_r4(TextCursor& c, const ForbiddenAffectCell_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "tdd"));
-  PRINT_TRY(JsonPrimaryCCPCH_Info_LCR_r4(c, v.tdd));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "tdd"));
+    PRINT_TRY(JsonPrimaryCCPCH_Info_LCR_r4(c, v.tdd));
+  }
   return WriteText(c, "}");
 }
 
 int JsonForbiddenAffectCellList_LCR_r4(TextCursor& c, const ForbiddenAffectCellList_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonForbiddenAffectCell_LCR_r4(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonForbiddenAffectCell_LCR_r4(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonEvent1a_LCR_r4(TextCursor& c, const Event1a_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "triggeringCondition"));
-  PRINT_TRY(JsonEnum(c, v.triggeringCondition, kEnum_TriggeringCondition2));
-  PRINT_TRY(JsonName(c, first, "reportingRange"));
-  PRINT_TRY(JsonInteger(c, v.reportingRange));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "triggeringCondition"));
+    PRINT_TRY(JsonEnum(c, v.triggeringCondition, kEnum_TriggeringCondition2));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "reportingRange"));
+    PRINT_TRY(JsonInteger(c, v.reportingRange));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "forbiddenAffectCellList"));
     PRINT_TRY(JsonForbiddenAffectCellList_LCR_r4(c, v.forbiddenAffectCellList));
   }
-  PRINT_TRY(JsonName(c, first, "w"));
-  PRINT_TRY(JsonInteger(c, v.w));
-  PRINT_TRY(JsonName(c, first, "reportDeactivationThreshold"));
-  PRINT_TRY(JsonEnum(c, v.reportDeactivationThreshold, kEnum_ReportDeactivationThreshold));
-  PRINT_TRY(JsonName(c, first, "reportingAmount"));
-  PRINT_TRY(JsonEnum(c, v.reportingAmount, kEnum_ReportingAmount));
-  PRINT_TRY(JsonName(c, first, "reportingInterval"));
-  PRINT_TRY(JsonEnum(c, v.reportingInterval, kEnum_ReportingInterval));
+  if (reached > 3) {
+    PRINT_TRY(JsonName(c, first, "w"));
+    PRINT_TRY(JsonInteger(c, v.w));
+  }
+  if (reached > 4) {
+    PRINT_TRY(JsonName(c, first, "reportDeactivationThreshold"));
+    PRINT_TRY(JsonEnum(c, v.reportDeactivationThreshold, kEnum_ReportDeactivationThreshold));
+  }
+  if (reached > 5) {
+    PRINT_TRY(JsonName(c, first, "reportingAmount"));
+    PRINT_TRY(JsonEnum(c, v.reportingAmount, kEnum_ReportingAmount));
+  }
+  if (reached > 6) {
+    PRINT_TRY(JsonName(c, first, "reportingInterval"));
+    PRINT_TRY(JsonEnum(c, v.reportingInterval, kEnum_ReportingInterval));
+  }
   return WriteText(c, "}");
 }
 
 int JsonEvent1b(TextCursor& c, const Event1b& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "triggeringCondition"));
-  PRINT_TRY(JsonEnum(c, v.triggeringCondition, kEnum_TriggeringCondition1));
-  PRINT_TRY(JsonName(c, first, "reportingRange"));
-  PRINT_TRY(JsonInteger(c, v.reportingRange));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "triggeringCondition"));
+    PRINT_TRY(JsonEnum(c, v.triggeringCondition, kEnum_TriggeringCondition1));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "reportingRange"));
+    PRINT_TRY(JsonInteger(c, v.reportingRange));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "forbiddenAffectCellList"));
     PRINT_TRY(JsonForbiddenAffectCellList(c, v.forbiddenAffectCellList));
   }
-  PRINT_TRY(JsonName(c, first, "w"));
-  PRINT_TRY(JsonInteger(c, v.w));
+  if (reached > 3) {
+    PRINT_TRY(JsonName(c, first, "w"));
+    PRINT_TRY(JsonInteger(c, v.w));
+  }
   return WriteText(c, "}");
 }
 
 int JsonEvent1b_LCR_r4(TextCursor& c, const Event1b_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "triggeringCondition"));
-  PRINT_TRY(JsonEnum(c, v.triggeringCondition, kEnum_TriggeringCondition1));
-  PRINT_TRY(JsonName(c, first, "reportingRange"));
-  PRINT_TRY(JsonInteger(c, v.reportingRange));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "triggeringCondition"));
+    PRINT_TRY(JsonEnum(c, v.triggeringCondition, kEnum_TriggeringCondition1));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "reportingRange"));
+    PRINT_TRY(JsonInteger(c, v.reportingRange));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "forbiddenAffectCellList"));
     PRINT_TRY(JsonForbiddenAffectCellList_LCR_r4(c, v.forbiddenAffectCellList));
   }
-  PRINT_TRY(JsonName(c, first, "w"));
-  PRINT_TRY(JsonInteger(c, v.w));
+  if (reached > 3) {
+    PRINT_TRY(JsonName(c, first, "w"));
+    PRINT_TRY(JsonInteger(c, v.w));
+  }
   return WriteText(c, "}");
 }
 
 int JsonEvent1c(TextCursor& c, const Event1c& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "replacementActivationThreshold"));
-  PRINT_TRY(JsonEnum(c, v.replacementActivationThreshold, kEnum_ReplacementActivationThreshold));
-  PRINT_TRY(JsonName(c, first, "reportingAmount"));
-  PRINT_TRY(JsonEnum(c, v.reportingAmount, kEnum_ReportingAmount));
-  PRINT_TRY(JsonName(c, first, "reportingInterval"));
-  PRINT_TRY(JsonEnum(c, v.reportingInterval, kEnum_ReportingInterval));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "replacementActivationThreshold"));
+    PRINT_TRY(JsonEnum(c, v.replacementActivationThreshold, kEnum_ReplacementActivationThreshold));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "reportingAmount"));
+    PRINT_TRY(JsonEnum(c, v.reportingAmount, kEnum_ReportingAmount));
+  }
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "reportingInterval"));
+    PRINT_TRY(JsonEnum(c, v.reportingInterval, kEnum_ReportingInterval));
+  }
   return WriteText(c, "}");
 }
 
 int JsonEvent1e(TextCursor& c, const Event1e& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "triggeringCondition"));
-  PRINT_TRY(JsonEnum(c, v.triggeringCondition, kEnum_TriggeringCondition2));
-  PRINT_TRY(JsonName(c, first, "thresholdUsedFrequency"));
-  PRINT_TRY(JsonInteger(c, v.thresholdUsedFrequency));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "triggeringCondition"));
+    PRINT_TRY(JsonEnum(c, v.triggeringCondition, kEnum_TriggeringCondition2));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "thresholdUsedFrequency"));
+    PRINT_TRY(JsonInteger(c, v.thresholdUsedFrequency));
+  }
   return WriteText(c, "}");
 }
 
 int JsonEvent1f(TextCursor& c, const Event1f& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "triggeringCondition"));
-  PRINT_TRY(JsonEnum(c, v.triggeringCondition, kEnum_TriggeringCondition1));
-  PRINT_TRY(JsonName(c, first, "thresholdUsedFrequency"));
-  PRINT_TRY(JsonInteger(c, v.thresholdUsedFrequency));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "triggeringCondition"));
+    PRINT_TRY(JsonEnum(c, v.triggeringCondition, kEnum_TriggeringCondition1));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "thresholdUsedFrequency"));
+    PRINT_TRY(JsonInteger(c, v.thresholdUsedFrequency));
+  }
   return WriteText(c, "}");
 }
 
 int JsonFACH_MeasurementOccasionInfo_inter_RAT_meas_ind(TextCursor& c, const FACH_MeasurementOccasionInfo_inter_RAT_meas_ind& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < 15; ++i) {
+  for (uint32_t i = 0; i < v.count && i < 15 && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonEnum(c, v.items[i], kEnum_RAT_Type));
   }
@@ -1324,17 +1755,23 @@ int JsonFACH_MeasurementOccasionInfo_inter_RAT_meas_ind(TextCursor& c, const FAC
 }
 
 int JsonFACH_MeasurementOccasionInfo(TextCursor& c, const FACH_MeasurementOccasionInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "fACH_meas_occasion_coeff"));
     PRINT_TRY(JsonInteger(c, v.fACH_meas_occasion_coeff));
   }
-  PRINT_TRY(JsonName(c, first, "inter_freq_FDD_meas_ind"));
-  PRINT_TRY(JsonBool(c, v.inter_freq_FDD_meas_ind));
-  PRINT_TRY(JsonName(c, first, "inter_freq_TDD_meas_ind"));
-  PRINT_TRY(JsonBool(c, v.inter_freq_TDD_meas_ind));
-  if (v.presence & (1u << 1)) {
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "inter_freq_FDD_meas_ind"));
+    PRINT_TRY(JsonBool(c, v.inter_freq_FDD_meas_ind));
+  }
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "inter_freq_TDD_meas_ind"));
+    PRINT_TRY(JsonBool(c, v.inter_freq_TDD_meas_ind));
+  }
+  if ((v.presence & (1u << 1)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "inter_RAT_meas_ind"));
     PRINT_TRY(JsonFACH_MeasurementOccasionInfo_inter_RAT_meas_ind(c, v.inter_RAT_meas_ind));
   }
@@ -1342,22 +1779,29 @@ int JsonFACH_MeasurementOccasionInfo(TextCursor& c, const FACH_MeasurementOccasi
 }
 
 int JsonFACH_MeasurementOccasionInfo_LCR_r4_ext(TextCursor& c, const FACH_MeasurementOccasionInfo_LCR_r4_ext& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "inter_freq_TDD128_meas_ind"));
-  PRINT_TRY(JsonBool(c, v.inter_freq_TDD128_meas_ind));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "inter_freq_TDD128_meas_ind"));
+    PRINT_TRY(JsonBool(c, v.inter_freq_TDD128_meas_ind));
+  }
   return WriteText(c, "}");
 }
 
 int JsonFrequencyInfo_modeSpecificInfo(TextCursor& c, const FrequencyInfo_modeSpecificInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "fdd"));
       PRINT_TRY(JsonFrequencyInfoFDD(c, (*static_cast<const FrequencyInfoFDD*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tdd"));
       PRINT_TRY(JsonFrequencyInfoTDD(c, (*static_cast<const FrequencyInfoTDD*>(v.ptr))));
@@ -1369,46 +1813,62 @@ int JsonFrequencyInfo_modeSpecificInfo(TextCursor& c, const FrequencyInfo_modeSp
 }
 
 int JsonFrequencyInfo(TextCursor& c, const FrequencyInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
-  PRINT_TRY(JsonFrequencyInfo_modeSpecificInfo(c, v.modeSpecificInfo));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
+    PRINT_TRY(JsonFrequencyInfo_modeSpecificInfo(c, v.modeSpecificInfo));
+  }
   return WriteText(c, "}");
 }
 
 int JsonFrequencyInfoFDD(TextCursor& c, const FrequencyInfoFDD& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "uarfcn_UL"));
     PRINT_TRY(JsonInteger(c, v.uarfcn_UL));
   }
-  PRINT_TRY(JsonName(c, first, "uarfcn_DL"));
-  PRINT_TRY(JsonInteger(c, v.uarfcn_DL));
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "uarfcn_DL"));
+    PRINT_TRY(JsonInteger(c, v.uarfcn_DL));
+  }
   return WriteText(c, "}");
 }
 
 int JsonFrequencyInfoTDD(TextCursor& c, const FrequencyInfoTDD& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "uarfcn_Nt"));
-  PRINT_TRY(JsonInteger(c, v.uarfcn_Nt));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "uarfcn_Nt"));
+    PRINT_TRY(JsonInteger(c, v.uarfcn_Nt));
+  }
   return WriteText(c, "}");
 }
 
 int JsonRemovedInterFreqCellList(TextCursor& c, const RemovedInterFreqCellList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "removeAllInterFreqCells"));
       PRINT_TRY(JsonNull(c));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "removeSomeInterFreqCells"));
       PRINT_TRY(JsonRemovedInterFreqCellList_removeSomeInterFreqCells(c, (*static_cast<const RemovedInterFreqCellList_removeSomeInterFreqCells*>(v.ptr))));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       PRINT_TRY(JsonName(c, "removeNoInterFreqCells"));
       PRINT_TRY(JsonNull(c));
       break;
@@ -1419,38 +1879,51 @@ int JsonRemovedInterFreqCellList(TextCursor& c, const RemovedInterFreqCellList& 
 }
 
 int JsonNewInterFreqCellSI_ECN0(TextCursor& c, const NewInterFreqCellSI_ECN0& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "interFreqCellID"));
     PRINT_TRY(JsonInteger(c, v.interFreqCellID));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "frequencyInfo"));
     PRINT_TRY(JsonFrequencyInfo(c, v.frequencyInfo));
   }
-  PRINT_TRY(JsonName(c, first, "cellInfo"));
-  PRINT_TRY(JsonCellInfoSI_ECN0(c, v.cellInfo));
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "cellInfo"));
+    PRINT_TRY(JsonCellInfoSI_ECN0(c, v.cellInfo));
+  }
   return WriteText(c, "}");
 }
 
 int JsonNewInterFreqCellSI_List_ECN0(TextCursor& c, const NewInterFreqCellSI_List_ECN0& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonNewInterFreqCellSI_ECN0(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNewInterFreqCellSI_ECN0(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonInterFreqCellInfoSI_List_ECN0(TextCursor& c, const InterFreqCellInfoSI_List_ECN0& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "removedInterFreqCellList"));
     PRINT_TRY(JsonRemovedInterFreqCellList(c, v.removedInterFreqCellList));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "newInterFreqCellList"));
     PRINT_TRY(JsonNewInterFreqCellSI_List_ECN0(c, v.newInterFreqCellList));
   }
@@ -1458,38 +1931,51 @@ int JsonInterFreqCellInfoSI_List_ECN0(TextCursor& c, const InterFreqCellInfoSI_L
 }
 
 int JsonNewInterFreqCellSI_ECN0_LCR_r4(TextCursor& c, const NewInterFreqCellSI_ECN0_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "interFreqCellID"));
     PRINT_TRY(JsonInteger(c, v.interFreqCellID));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "frequencyInfo"));
     PRINT_TRY(JsonFrequencyInfo(c, v.frequencyInfo));
   }
-  PRINT_TRY(JsonName(c, first, "cellInfo"));
-  PRINT_TRY(JsonCellInfoSI_ECN0_LCR_r4(c, v.cellInfo));
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "cellInfo"));
+    PRINT_TRY(JsonCellInfoSI_ECN0_LCR_r4(c, v.cellInfo));
+  }
   return WriteText(c, "}");
 }
 
 int JsonNewInterFreqCellSI_List_ECN0_LCR_r4(TextCursor& c, const NewInterFreqCellSI_List_ECN0_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonNewInterFreqCellSI_ECN0_LCR_r4(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNewInterFreqCellSI_ECN0_LCR_r4(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonInterFreqCellInfoSI_List_ECN0_LCR(TextCursor& c, const InterFreqCellInfoSI_List_ECN0_LCR& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "removedInterFreqCellList"));
     PRINT_TRY(JsonRemovedInterFreqCellList(c, v.removedInterFreqCellList));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "newInterFreqCellList"));
     PRINT_TRY(JsonNewInterFreqCellSI_List_ECN0_LCR_r4(c, v.newInterFreqCellList));
   }
@@ -1497,38 +1983,51 @@ int JsonInterFreqCellInfoSI_List_ECN0_LCR(TextCursor& c, const InterFreqCellInfo
 }
 
 int JsonNewInterFreqCellSI_HCS_ECN0(TextCursor& c, const NewInterFreqCellSI_HCS_ECN0& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "interFreqCellID"));
     PRINT_TRY(JsonInteger(c, v.interFreqCellID));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "frequencyInfo"));
     PRINT_TRY(JsonFrequencyInfo(c, v.frequencyInfo));
   }
-  PRINT_TRY(JsonName(c, first, "cellInfo"));
-  PRINT_TRY(JsonCellInfoSI_HCS_ECN0(c, v.cellInfo));
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "cellInfo"));
+    PRINT_TRY(JsonCellInfoSI_HCS_ECN0(c, v.cellInfo));
+  }
   return WriteText(c, "}");
 }
 
 int JsonNewInterFreqCellSI_List_HCS_ECN0(TextCursor& c, const NewInterFreqCellSI_List_HCS_ECN0& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonNewInterFreqCellSI_HCS_ECN0(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNewInterFreqCellSI_HCS_ECN0(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonInterFreqCellInfoSI_List_HCS_ECN0(TextCursor& c, const InterFreqCellInfoSI_List_HCS_ECN0& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "removedInterFreqCellList"));
     PRINT_TRY(JsonRemovedInterFreqCellList(c, v.removedInterFreqCellList));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "newInterFreqCellList"));
     PRINT_TRY(JsonNewInterFreqCellSI_List_HCS_ECN0(c, v.newInterFreqCellList));
   }
@@ -1536,38 +2035,51 @@ int JsonInterFreqCellInfoSI_List_HCS_ECN0(TextCursor& c, const InterFreqCellInfo
 }
 
 int JsonNewInterFreqCellSI_HCS_ECN0_LCR_r4(TextCursor& c, const NewInterFreqCellSI_HCS_ECN0_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "interFreqCellID"));
     PRINT_TRY(JsonInteger(c, v.interFreqCellID));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "frequencyInfo"));
     PRINT_TRY(JsonFrequencyInfo(c, v.frequencyInfo));
   }
-  PRINT_TRY(JsonName(c, first, "cellInfo"));
-  PRINT_TRY(JsonCellInfoSI_HCS_ECN0_LCR_r4(c, v.cellInfo));
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "cellInfo"));
+    PRINT_TRY(JsonCellInfoSI_HCS_ECN0_LCR_r4(c, v.cellInfo));
+  }
   return WriteText(c, "}");
 }
 
 int JsonNewInterFreqCellSI_List_HCS_ECN0_LCR_r4(TextCursor& c, const NewInterFreqCellSI_List_HCS_ECN0_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonNewInterFreqCellSI_HCS_ECN0_LCR_r4(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNewInterFreqCellSI_HCS_ECN0_LCR_r4(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonInterFreqCellInfoSI_List_HCS_ECN0_LCR(TextCursor& c, const InterFreqCellInfoSI_List_HCS_ECN0_LCR& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "removedInterFreqCellList"));
     PRINT_TRY(JsonRemovedInterFreqCellList(c, v.removedInterFreqCellList));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "newInterFreqCellList"));
     PRINT_TRY(JsonNewInterFreqCellSI_List_HCS_ECN0_LCR_r4(c, v.newInterFreqCellList));
   }
@@ -1575,38 +2087,51 @@ int JsonInterFreqCellInfoSI_List_HCS_ECN0_LCR(TextCursor& c, const InterFreqCell
 }
 
 int JsonNewInterFreqCellSI_HCS_RSCP(TextCursor& c, const NewInterFreqCellSI_HCS_RSCP& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "interFreqCellID"));
     PRINT_TRY(JsonInteger(c, v.interFreqCellID));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "frequencyInfo"));
     PRINT_TRY(JsonFrequencyInfo(c, v.frequencyInfo));
   }
-  PRINT_TRY(JsonName(c, first, "cellInfo"));
-  PRINT_TRY(JsonCellInfoSI_HCS_RSCP(c, v.cellInfo));
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "cellInfo"));
+    PRINT_TRY(JsonCellInfoSI_HCS_RSCP(c, v.cellInfo));
+  }
   return WriteText(c, "}");
 }
 
 int JsonNewInterFreqCellSI_List_HCS_RSCP(TextCursor& c, const NewInterFreqCellSI_List_HCS_RSCP& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonNewInterFreqCellSI_HCS_RSCP(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNewInterFreqCellSI_HCS_RSCP(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonInterFreqCellInfoSI_List_HCS_RSCP(TextCursor& c, const InterFreqCellInfoSI_List_HCS_RSCP& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "removedInterFreqCellList"));
     PRINT_TRY(JsonRemovedInterFreqCellList(c, v.removedInterFreqCellList));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "newInterFreqCellList"));
     PRINT_TRY(JsonNewInterFreqCellSI_List_HCS_RSCP(c, v.newInterFreqCellList));
   }
@@ -1614,38 +2139,51 @@ int JsonInterFreqCellInfoSI_List_HCS_RSCP(TextCursor& c, const InterFreqCellInfo
 }
 
 int JsonNewInterFreqCellSI_HCS_RSCP_LCR_r4(TextCursor& c, const NewInterFreqCellSI_HCS_RSCP_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "interFreqCellID"));
     PRINT_TRY(JsonInteger(c, v.interFreqCellID));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "frequencyInfo"));
     PRINT_TRY(JsonFrequencyInfo(c, v.frequencyInfo));
   }
-  PRINT_TRY(JsonName(c, first, "cellInfo"));
-  PRINT_TRY(JsonCellInfoSI_HCS_RSCP_LCR_r4(c, v.cellInfo));
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "cellInfo"));
+    PRINT_TRY(JsonCellInfoSI_HCS_RSCP_LCR_r4(c, v.cellInfo));
+  }
   return WriteText(c, "}");
 }
 
 int JsonNewInterFreqCellSI_List_HCS_RSCP_LCR_r4(TextCursor& c, const NewInterFreqCellSI_List_HCS_RSCP_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonNewInterFreqCellSI_HCS_RSCP_LCR_r4(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNewInterFreqCellSI_HCS_RSCP_LCR_r4(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonInterFreqCellInfoSI_List_HCS_RSCP_LCR(TextCursor& c, const InterFreqCellInfoSI_List_HCS_RSCP_LCR& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "removedInterFreqCellList"));
     PRINT_TRY(JsonRemovedInterFreqCellList(c, v.removedInterFreqCellList));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "newInterFreqCellList"));
     PRINT_TRY(JsonNewInterFreqCellSI_List_HCS_RSCP_LCR_r4(c, v.newInterFreqCellList));
   }
@@ -1653,38 +2191,51 @@ int JsonInterFreqCellInfoSI_List_HCS_RSCP_LCR(TextCursor& c, const InterFreqCell
 }
 
 int JsonNewInterFreqCellSI_RSCP(TextCursor& c, const NewInterFreqCellSI_RSCP& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "interFreqCellID"));
     PRINT_TRY(JsonInteger(c, v.interFreqCellID));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "frequencyInfo"));
     PRINT_TRY(JsonFrequencyInfo(c, v.frequencyInfo));
   }
-  PRINT_TRY(JsonName(c, first, "cellInfo"));
-  PRINT_TRY(JsonCellInfoSI_RSCP(c, v.cellInfo));
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "cellInfo"));
+    PRINT_TRY(JsonCellInfoSI_RSCP(c, v.cellInfo));
+  }
   return WriteText(c, "}");
 }
 
 int JsonNewInterFreqCellSI_List_RSCP(TextCursor& c, const NewInterFreqCellSI_List_RSCP& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonNewInterFreqCellSI_RSCP(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNewInterFreqCellSI_RSCP(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonInterFreqCellInfoSI_List_RSCP(TextCursor& c, const InterFreqCellInfoSI_List_RSCP& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "removedInterFreqCellList"));
     PRINT_TRY(JsonRemovedInterFreqCellList(c, v.removedInterFreqCellList));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "newInterFreqCellList"));
     PRINT_TRY(JsonNewInterFreqCellSI_List_RSCP(c, v.newInterFreqCellList));
   }
@@ -1692,38 +2243,51 @@ int JsonInterFreqCellInfoSI_List_RSCP(TextCursor& c, const InterFreqCellInfoSI_L
 }
 
 int JsonNewInterFreqCellSI_RSCP_LCR_r4(TextCursor& c, const NewInterFreqCellSI_RSCP_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "interFreqCellID"));
     PRINT_TRY(JsonInteger(c, v.interFreqCellID));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "frequencyInfo"));
     PRINT_TRY(JsonFrequencyInfo(c, v.frequencyInfo));
   }
-  PRINT_TRY(JsonName(c, first, "cellInfo"));
-  PRINT_TRY(JsonCellInfoSI_RSCP_LCR_r4(c, v.cellInfo));
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "cellInfo"));
+    PRINT_TRY(JsonCellInfoSI_RSCP_LCR_r4(c, v.cellInfo));
+  }
   return WriteText(c, "}");
 }
 
 int JsonNewInterFreqCellSI_List_RSCP_LCR_r4(TextCursor& c, const NewInterFreqCellSI_List_RSCP_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonNewInterFreqCellSI_RSCP_LCR_r4(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNewInterFreqCellSI_RSCP_LCR_r4(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonInterFreqCellInfoSI_List_RSCP_LCR(TextCursor& c, const InterFreqCellInfoSI_List_RSCP_LCR& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "removedInterFreqCellList"));
     PRINT_TRY(JsonRemovedInterFreqCellList(c, v.removedInterFreqCellList));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "newInterFreqCellList"));
     PRINT_TRY(JsonNewInterFreqCellSI_List_RSCP_LCR_r4(c, v.newInterFreqCellList));
   }
@@ -1731,9 +2295,11 @@ int JsonInterFreqCellInfoSI_List_RSCP_LCR(TextCursor& c, const InterFreqCellInfo
 }
 
 int JsonInterFreqMeasurementSysInfo_ECN0(TextCursor& c, const InterFreqMeasurementSysInfo_ECN0& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "interFreqCellInfoSI_List"));
     PRINT_TRY(JsonInterFreqCellInfoSI_List_ECN0(c, v.interFreqCellInfoSI_List));
   }
@@ -1741,9 +2307,11 @@ int JsonInterFreqMeasurementSysInfo_ECN0(TextCursor& c, const InterFreqMeasureme
 }
 
 int JsonInterFreqMeasurementSysInfo_ECN0_LCR_r4(TextCursor& c, const InterFreqMeasurementSysInfo_ECN0_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "interFreqCellInfoSI_List"));
     PRINT_TRY(JsonInterFreqCellInfoSI_List_ECN0_LCR(c, v.interFreqCellInfoSI_List));
   }
@@ -1751,9 +2319,11 @@ int JsonInterFreqMeasurementSysInfo_ECN0_LCR_r4(TextCursor& c, const InterFreqMe
 }
 
 int JsonInterFreqMeasurementSysInfo_HCS_ECN0(TextCursor& c, const InterFreqMeasurementSysInfo_HCS_ECN0& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "interFreqCellInfoSI_List"));
     PRINT_TRY(JsonInterFreqCellInfoSI_List_HCS_ECN0(c, v.interFreqCellInfoSI_List));
   }
@@ -1761,9 +2331,11 @@ int JsonInterFreqMeasurementSysInfo_HCS_ECN0(TextCursor& c, const InterFreqMeasu
 }
 
 int JsonInterFreqMeasurementSysInfo_HCS_ECN0_LCR_r4(TextCursor& c, const InterFreqMeasurementSysInfo_HCS_ECN0_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "interFreqCellInfoSI_List"));
     PRINT_TRY(JsonInterFreqCellInfoSI_List_HCS_ECN0_LCR(c, v.interFreqCellInfoSI_List));
   }
@@ -1771,9 +2343,11 @@ int JsonInterFreqMeasurementSysInfo_HCS_ECN0_LCR_r4(TextCursor& c, const InterFr
 }
 
 int JsonInterFreqMeasurementSysInfo_HCS_RSCP(TextCursor& c, const InterFreqMeasurementSysInfo_HCS_RSCP& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "interFreqCellInfoSI_List"));
     PRINT_TRY(JsonInterFreqCellInfoSI_List_HCS_RSCP(c, v.interFreqCellInfoSI_List));
   }
@@ -1781,9 +2355,11 @@ int JsonInterFreqMeasurementSysInfo_HCS_RSCP(TextCursor& c, const InterFreqMeasu
 }
 
 int JsonInterFreqMeasurementSysInfo_HCS_RSCP_LCR_r4(TextCursor& c, const InterFreqMeasurementSysInfo_HCS_RSCP_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "interFreqCellInfoSI_List"));
     PRINT_TRY(JsonInterFreqCellInfoSI_List_HCS_RSCP_LCR(c, v.interFreqCellInfoSI_List));
   }
@@ -1791,9 +2367,11 @@ int JsonInterFreqMeasurementSysInfo_HCS_RSCP_LCR_r4(TextCursor& c, const InterFr
 }
 
 int JsonInterFreqMeasurementSysInfo_RSCP(TextCursor& c, const InterFreqMeasurementSysInfo_RSCP& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "interFreqCellInfoSI_List"));
     PRINT_TRY(JsonInterFreqCellInfoSI_List_RSCP(c, v.interFreqCellInfoSI_List));
   }
@@ -1801,9 +2379,11 @@ int JsonInterFreqMeasurementSysInfo_RSCP(TextCursor& c, const InterFreqMeasureme
 }
 
 int JsonInterFreqMeasurementSysInfo_RSCP_LCR_r4(TextCursor& c, const InterFreqMeasurementSysInfo_RSCP_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "interFreqCellInfoSI_List"));
     PRINT_TRY(JsonInterFreqCellInfoSI_List_RSCP_LCR(c, v.interFreqCellInfoSI_List));
   }
@@ -1811,14 +2391,17 @@ int JsonInterFreqMeasurementSysInfo_RSCP_LCR_r4(TextCursor& c, const InterFreqMe
 }
 
 int JsonInterFreqRACHReportingInfo_modeSpecificInfo(TextCursor& c, const InterFreqRACHReportingInfo_modeSpecificInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "fdd"));
       PRINT_TRY(JsonInterFreqRACHReportingInfo_modeSpecificInfo_fdd(c, (*static_cast<const InterFreqRACHReportingInfo_modeSpecificInfo_fdd*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tdd"));
       PRINT_TRY(JsonInterFreqRACHReportingInfo_modeSpecificInfo_tdd(c, (*static_cast<const InterFreqRACHReportingInfo_modeSpecificInfo_tdd*>(v.ptr))));
@@ -1830,46 +2413,66 @@ int JsonInterFreqRACHReportingInfo_modeSpecificInfo(TextCursor& c, const InterFr
 }
 
 int JsonInterFreqRACHReportingInfo(TextCursor& c, const InterFreqRACHReportingInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
-  PRINT_TRY(JsonInterFreqRACHReportingInfo_modeSpecificInfo(c, v.modeSpecificInfo));
-  PRINT_TRY(JsonName(c, first, "interFreqRACHReportingThreshold"));
-  PRINT_TRY(JsonInteger(c, v.interFreqRACHReportingThreshold));
-  PRINT_TRY(JsonName(c, first, "maxReportedCellsOnRACHinterFreq"));
-  PRINT_TRY(JsonInteger(c, v.maxReportedCellsOnRACHinterFreq));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
+    PRINT_TRY(JsonInterFreqRACHReportingInfo_modeSpecificInfo(c, v.modeSpecificInfo));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "interFreqRACHReportingThreshold"));
+    PRINT_TRY(JsonInteger(c, v.interFreqRACHReportingThreshold));
+  }
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "maxReportedCellsOnRACHinterFreq"));
+    PRINT_TRY(JsonInteger(c, v.maxReportedCellsOnRACHinterFreq));
+  }
   return WriteText(c, "}");
 }
 
 int JsonInterFreqRACHReportingInfo_modeSpecificInfo_fdd(TextCursor& c, const InterFreqRACHReportingInfo_modeSpecificInfo_fdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "interFreqRepQuantityRACH_FDD"));
-  PRINT_TRY(JsonEnum(c, v.interFreqRepQuantityRACH_FDD, kEnum_InterFreqRepQuantityRACH_FDD));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "interFreqRepQuantityRACH_FDD"));
+    PRINT_TRY(JsonEnum(c, v.interFreqRepQuantityRACH_FDD, kEnum_InterFreqRepQuantityRACH_FDD));
+  }
   return WriteText(c, "}");
 }
 
 int JsonInterFreqRACHReportingInfo_modeSpecificInfo_tdd(TextCursor& c, const InterFreqRACHReportingInfo_modeSpecificInfo_tdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "interFreqRepQuantityRACH_TDDList"));
-  PRINT_TRY(JsonInterFreqRepQuantityRACH_TDDList(c, v.interFreqRepQuantityRACH_TDDList));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "interFreqRepQuantityRACH_TDDList"));
+    PRINT_TRY(JsonInterFreqRepQuantityRACH_TDDList(c, v.interFreqRepQuantityRACH_TDDList));
+  }
   return WriteText(c, "}");
 }
 
 int JsonRemovedInterRATCellList(TextCursor& c, const RemovedInterRATCellList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "removeAllInterRATCells"));
       PRINT_TRY(JsonNull(c));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "removeSomeInterRATCells"));
       PRINT_TRY(JsonRemovedInterRATCellList_removeSomeInterRATCells(c, (*static_cast<const RemovedInterRATCellList_removeSomeInterRATCells*>(v.ptr))));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       PRINT_TRY(JsonName(c, "removeNoInterRATCells"));
       PRINT_TRY(JsonNull(c));
       break;
@@ -1880,23 +2483,28 @@ int JsonRemovedInterRATCellList(TextCursor& c, const RemovedInterRATCellList& v)
 }
 
 int JsonNewInterRATCell_technologySpecificInfo(TextCursor& c, const NewInterRATCell_technologySpecificInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "gsm"));
       PRINT_TRY(JsonNewInterRATCell_technologySpecificInfo_gsm(c, (*static_cast<const NewInterRATCell_technologySpecificInfo_gsm*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "is_2000"));
       PRINT_TRY(JsonNewInterRATCell_technologySpecificInfo_is_2000(c, (*static_cast<const NewInterRATCell_technologySpecificInfo_is_2000*>(v.ptr))));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       PRINT_TRY(JsonName(c, "absent"));
       PRINT_TRY(JsonNull(c));
       break;
     case 4:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 3)) break;
       PRINT_TRY(JsonName(c, "spare1"));
       PRINT_TRY(JsonNull(c));
       break;
@@ -1907,34 +2515,51 @@ int JsonNewInterRATCell_technologySpecificInfo(TextCursor& c, const NewInterRATC
 }
 
 int JsonNewInterRATCell(TextCursor& c, const NewInterRATCell& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "interRATCellID"));
     PRINT_TRY(JsonInteger(c, v.interRATCellID));
   }
-  PRINT_TRY(JsonName(c, first, "technologySpecificInfo"));
-  PRINT_TRY(JsonNewInterRATCell_technologySpecificInfo(c, v.technologySpecificInfo));
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "technologySpecificInfo"));
+    PRINT_TRY(JsonNewInterRATCell_technologySpecificInfo(c, v.technologySpecificInfo));
+  }
   return WriteText(c, "}");
 }
 
 int JsonNewInterRATCellList(TextCursor& c, const NewInterRATCellList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonNewInterRATCell(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNewInterRATCell(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonInterRATCellInfoList(TextCursor& c, const InterRATCellInfoList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "removedInterRATCellList"));
-  PRINT_TRY(JsonRemovedInterRATCellList(c, v.removedInterRATCellList));
-  PRINT_TRY(JsonName(c, first, "newInterRATCellList"));
-  PRINT_TRY(JsonNewInterRATCellList(c, v.newInterRATCellList));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "removedInterRATCellList"));
+    PRINT_TRY(JsonRemovedInterRATCellList(c, v.removedInterRATCellList));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "newInterRATCellList"));
+    PRINT_TRY(JsonNewInterRATCellList(c, v.newInterRATCellList));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "cellsForInterRATMeasList"));
     PRINT_TRY(JsonCellsForInterRATMeasList(c, v.cellsForInterRATMeasList));
   }
@@ -1942,23 +2567,28 @@ int JsonInterRATCellInfoList(TextCursor& c, const InterRATCellInfoList& v) {
 }
 
 int JsonNewInterRATCell_B_technologySpecificInfo(TextCursor& c, const NewInterRATCell_B_technologySpecificInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "gsm"));
       PRINT_TRY(JsonNewInterRATCell_B_technologySpecificInfo_gsm(c, (*static_cast<const NewInterRATCell_B_technologySpecificInfo_gsm*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "is_2000"));
       PRINT_TRY(JsonNewInterRATCell_B_technologySpecificInfo_is_2000(c, (*static_cast<const NewInterRATCell_B_technologySpecificInfo_is_2000*>(v.ptr))));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       PRINT_TRY(JsonName(c, "absent"));
       PRINT_TRY(JsonNull(c));
       break;
     case 4:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 3)) break;
       PRINT_TRY(JsonName(c, "spare1"));
       PRINT_TRY(JsonNull(c));
       break;
@@ -1969,40 +2599,59 @@ int JsonNewInterRATCell_B_technologySpecificInfo(TextCursor& c, const NewInterRA
 }
 
 int JsonNewInterRATCell_B(TextCursor& c, const NewInterRATCell_B& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "interRATCellID"));
     PRINT_TRY(JsonInteger(c, v.interRATCellID));
   }
-  PRINT_TRY(JsonName(c, first, "technologySpecificInfo"));
-  PRINT_TRY(JsonNewInterRATCell_B_technologySpecificInfo(c, v.technologySpecificInfo));
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "technologySpecificInfo"));
+    PRINT_TRY(JsonNewInterRATCell_B_technologySpecificInfo(c, v.technologySpecificInfo));
+  }
   return WriteText(c, "}");
 }
 
 int JsonNewInterRATCellList_B(TextCursor& c, const NewInterRATCellList_B& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonNewInterRATCell_B(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNewInterRATCell_B(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonInterRATCellInfoList_B(TextCursor& c, const InterRATCellInfoList_B& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "removedInterRATCellList"));
-  PRINT_TRY(JsonRemovedInterRATCellList(c, v.removedInterRATCellList));
-  PRINT_TRY(JsonName(c, first, "newInterRATCellList"));
-  PRINT_TRY(JsonNewInterRATCellList_B(c, v.newInterRATCellList));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "removedInterRATCellList"));
+    PRINT_TRY(JsonRemovedInterRATCellList(c, v.removedInterRATCellList));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "newInterRATCellList"));
+    PRINT_TRY(JsonNewInterRATCellList_B(c, v.newInterRATCellList));
+  }
   return WriteText(c, "}");
 }
 
 int JsonInterRATMeasurementSysInfo(TextCursor& c, const InterRATMeasurementSysInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "interRATCellInfoList"));
     PRINT_TRY(JsonInterRATCellInfoList(c, v.interRATCellInfoList));
   }
@@ -2010,9 +2659,11 @@ int JsonInterRATMeasurementSysInfo(TextCursor& c, const InterRATMeasurementSysIn
 }
 
 int JsonInterRATMeasurementSysInfo_B(TextCursor& c, const InterRATMeasurementSysInfo_B& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "interRATCellInfoList"));
     PRINT_TRY(JsonInterRATCellInfoList_B(c, v.interRATCellInfoList));
   }
@@ -2020,18 +2671,22 @@ int JsonInterRATMeasurementSysInfo_B(TextCursor& c, const InterRATMeasurementSys
 }
 
 int JsonRemovedIntraFreqCellList(TextCursor& c, const RemovedIntraFreqCellList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "removeAllIntraFreqCells"));
       PRINT_TRY(JsonNull(c));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "removeSomeIntraFreqCells"));
       PRINT_TRY(JsonRemovedIntraFreqCellList_removeSomeIntraFreqCells(c, (*static_cast<const RemovedIntraFreqCellList_removeSomeIntraFreqCells*>(v.ptr))));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       PRINT_TRY(JsonName(c, "removeNoIntraFreqCells"));
       PRINT_TRY(JsonNull(c));
       break;
@@ -2042,310 +2697,440 @@ int JsonRemovedIntraFreqCellList(TextCursor& c, const RemovedIntraFreqCellList& 
 }
 
 int JsonNewIntraFreqCellSI_ECN0(TextCursor& c, const NewIntraFreqCellSI_ECN0& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "intraFreqCellID"));
     PRINT_TRY(JsonInteger(c, v.intraFreqCellID));
   }
-  PRINT_TRY(JsonName(c, first, "cellInfo"));
-  PRINT_TRY(JsonCellInfoSI_ECN0(c, v.cellInfo));
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "cellInfo"));
+    PRINT_TRY(JsonCellInfoSI_ECN0(c, v.cellInfo));
+  }
   return WriteText(c, "}");
 }
 
 int JsonNewIntraFreqCellSI_List_ECN0(TextCursor& c, const NewIntraFreqCellSI_List_ECN0& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonNewIntraFreqCellSI_ECN0(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNewIntraFreqCellSI_ECN0(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonIntraFreqCellInfoSI_List_ECN0(TextCursor& c, const IntraFreqCellInfoSI_List_ECN0& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "removedIntraFreqCellList"));
     PRINT_TRY(JsonRemovedIntraFreqCellList(c, v.removedIntraFreqCellList));
   }
-  PRINT_TRY(JsonName(c, first, "newIntraFreqCellList"));
-  PRINT_TRY(JsonNewIntraFreqCellSI_List_ECN0(c, v.newIntraFreqCellList));
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "newIntraFreqCellList"));
+    PRINT_TRY(JsonNewIntraFreqCellSI_List_ECN0(c, v.newIntraFreqCellList));
+  }
   return WriteText(c, "}");
 }
 
 int JsonNewIntraFreqCellSI_ECN0_LCR_r4(TextCursor& c, const NewIntraFreqCellSI_ECN0_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "intraFreqCellID"));
     PRINT_TRY(JsonInteger(c, v.intraFreqCellID));
   }
-  PRINT_TRY(JsonName(c, first, "cellInfo"));
-  PRINT_TRY(JsonCellInfoSI_ECN0_LCR_r4(c, v.cellInfo));
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "cellInfo"));
+    PRINT_TRY(JsonCellInfoSI_ECN0_LCR_r4(c, v.cellInfo));
+  }
   return WriteText(c, "}");
 }
 
 int JsonNewIntraFreqCellSI_List_ECN0_LCR_r4(TextCursor& c, const NewIntraFreqCellSI_List_ECN0_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonNewIntraFreqCellSI_ECN0_LCR_r4(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNewIntraFreqCellSI_ECN0_LCR_r4(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonIntraFreqCellInfoSI_List_ECN0_LCR_r4(TextCursor& c, const IntraFreqCellInfoSI_List_ECN0_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "removedIntraFreqCellList"));
     PRINT_TRY(JsonRemovedIntraFreqCellList(c, v.removedIntraFreqCellList));
   }
-  PRINT_TRY(JsonName(c, first, "newIntraFreqCellList"));
-  PRINT_TRY(JsonNewIntraFreqCellSI_List_ECN0_LCR_r4(c, v.newIntraFreqCellList));
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "newIntraFreqCellList"));
+    PRINT_TRY(JsonNewIntraFreqCellSI_List_ECN0_LCR_r4(c, v.newIntraFreqCellList));
+  }
   return WriteText(c, "}");
 }
 
 int JsonNewIntraFreqCellSI_HCS_ECN0(TextCursor& c, const NewIntraFreqCellSI_HCS_ECN0& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "intraFreqCellID"));
     PRINT_TRY(JsonInteger(c, v.intraFreqCellID));
   }
-  PRINT_TRY(JsonName(c, first, "cellInfo"));
-  PRINT_TRY(JsonCellInfoSI_HCS_ECN0(c, v.cellInfo));
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "cellInfo"));
+    PRINT_TRY(JsonCellInfoSI_HCS_ECN0(c, v.cellInfo));
+  }
   return WriteText(c, "}");
 }
 
 int JsonNewIntraFreqCellSI_List_HCS_ECN0(TextCursor& c, const NewIntraFreqCellSI_List_HCS_ECN0& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonNewIntraFreqCellSI_HCS_ECN0(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNewIntraFreqCellSI_HCS_ECN0(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonIntraFreqCellInfoSI_List_HCS_ECN0(TextCursor& c, const IntraFreqCellInfoSI_List_HCS_ECN0& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "removedIntraFreqCellList"));
     PRINT_TRY(JsonRemovedIntraFreqCellList(c, v.removedIntraFreqCellList));
   }
-  PRINT_TRY(JsonName(c, first, "newIntraFreqCellList"));
-  PRINT_TRY(JsonNewIntraFreqCellSI_List_HCS_ECN0(c, v.newIntraFreqCellList));
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "newIntraFreqCellList"));
+    PRINT_TRY(JsonNewIntraFreqCellSI_List_HCS_ECN0(c, v.newIntraFreqCellList));
+  }
   return WriteText(c, "}");
 }
 
 int JsonNewIntraFreqCellSI_HCS_ECN0_LCR_r4(TextCursor& c, const NewIntraFreqCellSI_HCS_ECN0_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "intraFreqCellID"));
     PRINT_TRY(JsonInteger(c, v.intraFreqCellID));
   }
-  PRINT_TRY(JsonName(c, first, "cellInfo"));
-  PRINT_TRY(JsonCellInfoSI_HCS_ECN0_LCR_r4(c, v.cellInfo));
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "cellInfo"));
+    PRINT_TRY(JsonCellInfoSI_HCS_ECN0_LCR_r4(c, v.cellInfo));
+  }
   return WriteText(c, "}");
 }
 
 int JsonNewIntraFreqCellSI_List_HCS_ECN0_LCR_r4(TextCursor& c, const NewIntraFreqCellSI_List_HCS_ECN0_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonNewIntraFreqCellSI_HCS_ECN0_LCR_r4(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNewIntraFreqCellSI_HCS_ECN0_LCR_r4(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonIntraFreqCellInfoSI_List_HCS_ECN0_LCR_r4(TextCursor& c, const IntraFreqCellInfoSI_List_HCS_ECN0_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "removedIntraFreqCellList"));
     PRINT_TRY(JsonRemovedIntraFreqCellList(c, v.removedIntraFreqCellList));
   }
-  PRINT_TRY(JsonName(c, first, "newIntraFreqCellList"));
-  PRINT_TRY(JsonNewIntraFreqCellSI_List_HCS_ECN0_LCR_r4(c, v.newIntraFreqCellList));
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "newIntraFreqCellList"));
+    PRINT_TRY(JsonNewIntraFreqCellSI_List_HCS_ECN0_LCR_r4(c, v.newIntraFreqCellList));
+  }
   return WriteText(c, "}");
 }
 
 int JsonNewIntraFreqCellSI_HCS_RSCP(TextCursor& c, const NewIntraFreqCellSI_HCS_RSCP& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "intraFreqCellID"));
     PRINT_TRY(JsonInteger(c, v.intraFreqCellID));
   }
-  PRINT_TRY(JsonName(c, first, "cellInfo"));
-  PRINT_TRY(JsonCellInfoSI_HCS_RSCP(c, v.cellInfo));
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "cellInfo"));
+    PRINT_TRY(JsonCellInfoSI_HCS_RSCP(c, v.cellInfo));
+  }
   return WriteText(c, "}");
 }
 
 int JsonNewIntraFreqCellSI_List_HCS_RSCP(TextCursor& c, const NewIntraFreqCellSI_List_HCS_RSCP& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonNewIntraFreqCellSI_HCS_RSCP(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNewIntraFreqCellSI_HCS_RSCP(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonIntraFreqCellInfoSI_List_HCS_RSCP(TextCursor& c, const IntraFreqCellInfoSI_List_HCS_RSCP& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "removedIntraFreqCellList"));
     PRINT_TRY(JsonRemovedIntraFreqCellList(c, v.removedIntraFreqCellList));
   }
-  PRINT_TRY(JsonName(c, first, "newIntraFreqCellList"));
-  PRINT_TRY(JsonNewIntraFreqCellSI_List_HCS_RSCP(c, v.newIntraFreqCellList));
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "newIntraFreqCellList"));
+    PRINT_TRY(JsonNewIntraFreqCellSI_List_HCS_RSCP(c, v.newIntraFreqCellList));
+  }
   return WriteText(c, "}");
 }
 
 int JsonNewIntraFreqCellSI_HCS_RSCP_LCR_r4(TextCursor& c, const NewIntraFreqCellSI_HCS_RSCP_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "intraFreqCellID"));
     PRINT_TRY(JsonInteger(c, v.intraFreqCellID));
   }
-  PRINT_TRY(JsonName(c, first, "cellInfo"));
-  PRINT_TRY(JsonCellInfoSI_HCS_RSCP_LCR_r4(c, v.cellInfo));
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "cellInfo"));
+    PRINT_TRY(JsonCellInfoSI_HCS_RSCP_LCR_r4(c, v.cellInfo));
+  }
   return WriteText(c, "}");
 }
 
 int JsonNewIntraFreqCellSI_List_HCS_RSCP_LCR_r4(TextCursor& c, const NewIntraFreqCellSI_List_HCS_RSCP_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonNewIntraFreqCellSI_HCS_RSCP_LCR_r4(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNewIntraFreqCellSI_HCS_RSCP_LCR_r4(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonIntraFreqCellInfoSI_List_HCS_RSCP_LCR_r4(TextCursor& c, const IntraFreqCellInfoSI_List_HCS_RSCP_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "removedIntraFreqCellList"));
     PRINT_TRY(JsonRemovedIntraFreqCellList(c, v.removedIntraFreqCellList));
   }
-  PRINT_TRY(JsonName(c, first, "newIntraFreqCellList"));
-  PRINT_TRY(JsonNewIntraFreqCellSI_List_HCS_RSCP_LCR_r4(c, v.newIntraFreqCellList));
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "newIntraFreqCellList"));
+    PRINT_TRY(JsonNewIntraFreqCellSI_List_HCS_RSCP_LCR_r4(c, v.newIntraFreqCellList));
+  }
   return WriteText(c, "}");
 }
 
 int JsonNewIntraFreqCellSI_RSCP(TextCursor& c, const NewIntraFreqCellSI_RSCP& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "intraFreqCellID"));
     PRINT_TRY(JsonInteger(c, v.intraFreqCellID));
   }
-  PRINT_TRY(JsonName(c, first, "cellInfo"));
-  PRINT_TRY(JsonCellInfoSI_RSCP(c, v.cellInfo));
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "cellInfo"));
+    PRINT_TRY(JsonCellInfoSI_RSCP(c, v.cellInfo));
+  }
   return WriteText(c, "}");
 }
 
 int JsonNewIntraFreqCellSI_List_RSCP(TextCursor& c, const NewIntraFreqCellSI_List_RSCP& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonNewIntraFreqCellSI_RSCP(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNewIntraFreqCellSI_RSCP(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonIntraFreqCellInfoSI_List_RSCP(TextCursor& c, const IntraFreqCellInfoSI_List_RSCP& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "removedIntraFreqCellList"));
     PRINT_TRY(JsonRemovedIntraFreqCellList(c, v.removedIntraFreqCellList));
   }
-  PRINT_TRY(JsonName(c, first, "newIntraFreqCellList"));
-  PRINT_TRY(JsonNewIntraFreqCellSI_List_RSCP(c, v.newIntraFreqCellList));
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "newIntraFreqCellList"));
+    PRINT_TRY(JsonNewIntraFreqCellSI_List_RSCP(c, v.newIntraFreqCellList));
+  }
   return WriteText(c, "}");
 }
 
 int JsonNewIntraFreqCellSI_RSCP_LCR_r4(TextCursor& c, const NewIntraFreqCellSI_RSCP_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "intraFreqCellID"));
     PRINT_TRY(JsonInteger(c, v.intraFreqCellID));
   }
-  PRINT_TRY(JsonName(c, first, "cellInfo"));
-  PRINT_TRY(JsonCellInfoSI_RSCP_LCR_r4(c, v.cellInfo));
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "cellInfo"));
+    PRINT_TRY(JsonCellInfoSI_RSCP_LCR_r4(c, v.cellInfo));
+  }
   return WriteText(c, "}");
 }
 
 int JsonNewIntraFreqCellSI_List_RSCP_LCR_r4(TextCursor& c, const NewIntraFreqCellSI_List_RSCP_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonNewIntraFreqCellSI_RSCP_LCR_r4(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNewIntraFreqCellSI_RSCP_LCR_r4(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonIntraFreqCellInfoSI_List_RSCP_LCR_r4(TextCursor& c, const IntraFreqCellInfoSI_List_RSCP_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "removedIntraFreqCellList"));
     PRINT_TRY(JsonRemovedIntraFreqCellList(c, v.removedIntraFreqCellList));
   }
-  PRINT_TRY(JsonName(c, first, "newIntraFreqCellList"));
-  PRINT_TRY(JsonNewIntraFreqCellSI_List_RSCP_LCR_r4(c, v.newIntraFreqCellList));
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "newIntraFreqCellList"));
+    PRINT_TRY(JsonNewIntraFreqCellSI_List_RSCP_LCR_r4(c, v.newIntraFreqCellList));
+  }
   return WriteText(c, "}");
 }
 
 int JsonIntraFreqEvent(TextCursor& c, const IntraFreqEvent& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "e1a"));
       PRINT_TRY(JsonEvent1a(c, (*static_cast<const Event1a*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "e1b"));
       PRINT_TRY(JsonEvent1b(c, (*static_cast<const Event1b*>(v.ptr))));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "e1c"));
       PRINT_TRY(JsonEvent1c(c, (*static_cast<const Event1c*>(v.ptr))));
       break;
     case 4:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 3)) break;
       PRINT_TRY(JsonName(c, "e1d"));
       PRINT_TRY(JsonNull(c));
       break;
     case 5:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 4)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "e1e"));
       PRINT_TRY(JsonEvent1e(c, (*static_cast<const Event1e*>(v.ptr))));
       break;
     case 6:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 5)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "e1f"));
       PRINT_TRY(JsonEvent1f(c, (*static_cast<const Event1f*>(v.ptr))));
       break;
     case 7:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 6)) break;
       PRINT_TRY(JsonName(c, "e1g"));
       PRINT_TRY(JsonNull(c));
       break;
     case 8:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 7)) break;
       PRINT_TRY(JsonName(c, "e1h"));
       PRINT_TRY(JsonInteger(c, v.signedValue));
       break;
     case 9:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 8)) break;
       PRINT_TRY(JsonName(c, "e1i"));
       PRINT_TRY(JsonInteger(c, v.signedValue));
       break;
@@ -2356,61 +3141,76 @@ int JsonIntraFreqEvent(TextCursor& c, const IntraFreqEvent& v) {
 }
 
 int JsonReportingCellStatus(TextCursor& c, const ReportingCellStatus& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "withinActiveSet"));
       PRINT_TRY(JsonEnum(c, v.value, kEnum_MaxNumberOfReportingCellsType1));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       PRINT_TRY(JsonName(c, "withinMonitoredSetUsedFreq"));
       PRINT_TRY(JsonEnum(c, v.value, kEnum_MaxNumberOfReportingCellsType1));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       PRINT_TRY(JsonName(c, "withinActiveAndOrMonitoredUsedFreq"));
       PRINT_TRY(JsonEnum(c, v.value, kEnum_MaxNumberOfReportingCellsType1));
       break;
     case 4:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 3)) break;
       PRINT_TRY(JsonName(c, "withinDetectedSetUsedFreq"));
       PRINT_TRY(JsonEnum(c, v.value, kEnum_MaxNumberOfReportingCellsType1));
       break;
     case 5:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 4)) break;
       PRINT_TRY(JsonName(c, "withinMonitoredAndOrDetectedUsedFreq"));
       PRINT_TRY(JsonEnum(c, v.value, kEnum_MaxNumberOfReportingCellsType1));
       break;
     case 6:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 5)) break;
       PRINT_TRY(JsonName(c, "allActiveplusMonitoredSet"));
       PRINT_TRY(JsonEnum(c, v.value, kEnum_MaxNumberOfReportingCellsType3));
       break;
     case 7:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 6)) break;
       PRINT_TRY(JsonName(c, "allActivePlusDetectedSet"));
       PRINT_TRY(JsonEnum(c, v.value, kEnum_MaxNumberOfReportingCellsType3));
       break;
     case 8:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 7)) break;
       PRINT_TRY(JsonName(c, "allActivePlusMonitoredAndOrDetectedSet"));
       PRINT_TRY(JsonEnum(c, v.value, kEnum_MaxNumberOfReportingCellsType3));
       break;
     case 9:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 8)) break;
       PRINT_TRY(JsonName(c, "withinVirtualActSet"));
       PRINT_TRY(JsonEnum(c, v.value, kEnum_MaxNumberOfReportingCellsType1));
       break;
     case 10:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 9)) break;
       PRINT_TRY(JsonName(c, "withinMonitoredSetNonUsedFreq"));
       PRINT_TRY(JsonEnum(c, v.value, kEnum_MaxNumberOfReportingCellsType1));
       break;
     case 11:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 10)) break;
       PRINT_TRY(JsonName(c, "withinMonitoredAndOrVirtualActiveSetNonUsedFreq"));
       PRINT_TRY(JsonEnum(c, v.value, kEnum_MaxNumberOfReportingCellsType1));
       break;
     case 12:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 11)) break;
       PRINT_TRY(JsonName(c, "allVirtualActSetplusMonitoredSetNonUsedFreq"));
       PRINT_TRY(JsonEnum(c, v.value, kEnum_MaxNumberOfReportingCellsType3));
       break;
     case 13:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 12)) break;
       PRINT_TRY(JsonName(c, "withinActSetOrVirtualActSet_InterRATcells"));
       PRINT_TRY(JsonEnum(c, v.value, kEnum_MaxNumberOfReportingCellsType2));
       break;
     case 14:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 13)) break;
       PRINT_TRY(JsonName(c, "withinActSetAndOrMonitoredUsedFreqOrVirtualActSetAndOrMonitoredNonUsedFreq"));
       PRINT_TRY(JsonEnum(c, v.value, kEnum_MaxNumberOfReportingCellsType2));
       break;
@@ -2421,15 +3221,23 @@ int JsonReportingCellStatus(TextCursor& c, const ReportingCellStatus& v) {
 }
 
 int JsonIntraFreqEventCriteria(TextCursor& c, const IntraFreqEventCriteria& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "event"));
-  PRINT_TRY(JsonIntraFreqEvent(c, v.event));
-  PRINT_TRY(JsonName(c, first, "hysteresis"));
-  PRINT_TRY(JsonInteger(c, v.hysteresis));
-  PRINT_TRY(JsonName(c, first, "timeToTrigger"));
-  PRINT_TRY(JsonEnum(c, v.timeToTrigger, kEnum_TimeToTrigger));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "event"));
+    PRINT_TRY(JsonIntraFreqEvent(c, v.event));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "hysteresis"));
+    PRINT_TRY(JsonInteger(c, v.hysteresis));
+  }
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "timeToTrigger"));
+    PRINT_TRY(JsonEnum(c, v.timeToTrigger, kEnum_TimeToTrigger));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "reportingCellStatus"));
     PRINT_TRY(JsonReportingCellStatus(c, v.reportingCellStatus));
   }
@@ -2437,55 +3245,72 @@ int JsonIntraFreqEventCriteria(TextCursor& c, const IntraFreqEventCriteria& v) {
 }
 
 int JsonIntraFreqEventCriteriaList(TextCursor& c, const IntraFreqEventCriteriaList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonIntraFreqEventCriteria(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonIntraFreqEventCriteria(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonIntraFreqEvent_LCR_r4(TextCursor& c, const IntraFreqEvent_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "e1a"));
       PRINT_TRY(JsonEvent1a_LCR_r4(c, (*static_cast<const Event1a_LCR_r4*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "e1b"));
       PRINT_TRY(JsonEvent1b_LCR_r4(c, (*static_cast<const Event1b_LCR_r4*>(v.ptr))));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "e1c"));
       PRINT_TRY(JsonEvent1c(c, (*static_cast<const Event1c*>(v.ptr))));
       break;
     case 4:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 3)) break;
       PRINT_TRY(JsonName(c, "e1d"));
       PRINT_TRY(JsonNull(c));
       break;
     case 5:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 4)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "e1e"));
       PRINT_TRY(JsonEvent1e(c, (*static_cast<const Event1e*>(v.ptr))));
       break;
     case 6:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 5)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "e1f"));
       PRINT_TRY(JsonEvent1f(c, (*static_cast<const Event1f*>(v.ptr))));
       break;
     case 7:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 6)) break;
       PRINT_TRY(JsonName(c, "e1g"));
       PRINT_TRY(JsonNull(c));
       break;
     case 8:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 7)) break;
       PRINT_TRY(JsonName(c, "e1h"));
       PRINT_TRY(JsonInteger(c, v.signedValue));
       break;
     case 9:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 8)) break;
       PRINT_TRY(JsonName(c, "e1i"));
       PRINT_TRY(JsonInteger(c, v.signedValue));
       break;
@@ -2496,15 +3321,23 @@ int JsonIntraFreqEvent_LCR_r4(TextCursor& c, const IntraFreqEvent_LCR_r4& v) {
 }
 
 int JsonIntraFreqEventCriteria_LCR_r4(TextCursor& c, const IntraFreqEventCriteria_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "event"));
-  PRINT_TRY(JsonIntraFreqEvent_LCR_r4(c, v.event));
-  PRINT_TRY(JsonName(c, first, "hysteresis"));
-  PRINT_TRY(JsonInteger(c, v.hysteresis));
-  PRINT_TRY(JsonName(c, first, "timeToTrigger"));
-  PRINT_TRY(JsonEnum(c, v.timeToTrigger, kEnum_TimeToTrigger));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "event"));
+    PRINT_TRY(JsonIntraFreqEvent_LCR_r4(c, v.event));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "hysteresis"));
+    PRINT_TRY(JsonInteger(c, v.hysteresis));
+  }
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "timeToTrigger"));
+    PRINT_TRY(JsonEnum(c, v.timeToTrigger, kEnum_TimeToTrigger));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "reportingCellStatus"));
     PRINT_TRY(JsonReportingCellStatus(c, v.reportingCellStatus));
   }
@@ -2512,22 +3345,31 @@ int JsonIntraFreqEventCriteria_LCR_r4(TextCursor& c, const IntraFreqEventCriteri
 }
 
 int JsonIntraFreqEventCriteriaList_LCR_r4(TextCursor& c, const IntraFreqEventCriteriaList_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonIntraFreqEventCriteria_LCR_r4(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonIntraFreqEventCriteria_LCR_r4(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonIntraFreqEvent_1d_r5(TextCursor& c, const IntraFreqEvent_1d_r5& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "triggeringCondition"));
     PRINT_TRY(JsonEnum(c, v.triggeringCondition, kEnum_TriggeringCondition2));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && reached > 1) {
     PRINT_TRY(JsonName(c, first, "useCIO"));
     PRINT_TRY(JsonBool(c, v.useCIO));
   }
@@ -2535,14 +3377,17 @@ int JsonIntraFreqEvent_1d_r5(TextCursor& c, const IntraFreqEvent_1d_r5& v) {
 }
 
 int JsonIntraFreqMeasQuantity_modeSpecificInfo(TextCursor& c, const IntraFreqMeasQuantity_modeSpecificInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "fdd"));
       PRINT_TRY(JsonIntraFreqMeasQuantity_modeSpecificInfo_fdd(c, (*static_cast<const IntraFreqMeasQuantity_modeSpecificInfo_fdd*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tdd"));
       PRINT_TRY(JsonIntraFreqMeasQuantity_modeSpecificInfo_tdd(c, (*static_cast<const IntraFreqMeasQuantity_modeSpecificInfo_tdd*>(v.ptr))));
@@ -2554,18 +3399,26 @@ int JsonIntraFreqMeasQuantity_modeSpecificInfo(TextCursor& c, const IntraFreqMea
 }
 
 int JsonIntraFreqMeasQuantity(TextCursor& c, const IntraFreqMeasQuantity& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "filterCoefficient"));
-  PRINT_TRY(JsonEnum(c, v.filterCoefficient, kEnum_FilterCoefficient));
-  PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
-  PRINT_TRY(JsonIntraFreqMeasQuantity_modeSpecificInfo(c, v.modeSpecificInfo));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "filterCoefficient"));
+    PRINT_TRY(JsonEnum(c, v.filterCoefficient, kEnum_FilterCoefficient));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
+    PRINT_TRY(JsonIntraFreqMeasQuantity_modeSpecificInfo(c, v.modeSpecificInfo));
+  }
   return WriteText(c, "}");
 }
 
 int JsonIntraFreqMeasQuantity_TDDList(TextCursor& c, const IntraFreqMeasQuantity_TDDList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < 4; ++i) {
+  for (uint32_t i = 0; i < v.count && i < 4 && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonEnum(c, v.items[i], kEnum_IntraFreqMeasQuantity_TDD));
   }
@@ -2573,30 +3426,41 @@ int JsonIntraFreqMeasQuantity_TDDList(TextCursor& c, const IntraFreqMeasQuantity
 }
 
 int JsonIntraFreqMeasQuantity_modeSpecificInfo_fdd(TextCursor& c, const IntraFreqMeasQuantity_modeSpecificInfo_fdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "intraFreqMeasQuantity_FDD"));
-  PRINT_TRY(JsonEnum(c, v.intraFreqMeasQuantity_FDD, kEnum_IntraFreqMeasQuantity_FDD));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "intraFreqMeasQuantity_FDD"));
+    PRINT_TRY(JsonEnum(c, v.intraFreqMeasQuantity_FDD, kEnum_IntraFreqMeasQuantity_FDD));
+  }
   return WriteText(c, "}");
 }
 
 int JsonIntraFreqMeasQuantity_modeSpecificInfo_tdd(TextCursor& c, const IntraFreqMeasQuantity_modeSpecificInfo_tdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "intraFreqMeasQuantity_TDDList"));
-  PRINT_TRY(JsonIntraFreqMeasQuantity_TDDList(c, v.intraFreqMeasQuantity_TDDList));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "intraFreqMeasQuantity_TDDList"));
+    PRINT_TRY(JsonIntraFreqMeasQuantity_TDDList(c, v.intraFreqMeasQuantity_TDDList));
+  }
   return WriteText(c, "}");
 }
 
 int JsonIntraFreqReportingQuantityForRACH_modeSpecificInfo(TextCursor& c, const IntraFreqReportingQuantityForRACH_modeSpecificInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "fdd"));
       PRINT_TRY(JsonIntraFreqReportingQuantityForRACH_modeSpecificInfo_fdd(c, (*static_cast<const IntraFreqReportingQuantityForRACH_modeSpecificInfo_fdd*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tdd"));
       PRINT_TRY(JsonIntraFreqReportingQuantityForRACH_modeSpecificInfo_tdd(c, (*static_cast<const IntraFreqReportingQuantityForRACH_modeSpecificInfo_tdd*>(v.ptr))));
@@ -2608,23 +3472,35 @@ int JsonIntraFreqReportingQuantityForRACH_modeSpecificInfo(TextCursor& c, const 
 }
 
 int JsonIntraFreqReportingQuantityForRACH(TextCursor& c, const IntraFreqReportingQuantityForRACH& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "sfn_SFN_OTD_Type"));
-  PRINT_TRY(JsonEnum(c, v.sfn_SFN_OTD_Type, kEnum_SFN_SFN_OTD_Type));
-  PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
-  PRINT_TRY(JsonIntraFreqReportingQuantityForRACH_modeSpecificInfo(c, v.modeSpecificInfo));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "sfn_SFN_OTD_Type"));
+    PRINT_TRY(JsonEnum(c, v.sfn_SFN_OTD_Type, kEnum_SFN_SFN_OTD_Type));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
+    PRINT_TRY(JsonIntraFreqReportingQuantityForRACH_modeSpecificInfo(c, v.modeSpecificInfo));
+  }
   return WriteText(c, "}");
 }
 
 int JsonIntraFreqReportingQuantity(TextCursor& c, const IntraFreqReportingQuantity& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "activeSetReportingQuantities"));
-  PRINT_TRY(JsonCellReportingQuantities(c, v.activeSetReportingQuantities));
-  PRINT_TRY(JsonName(c, first, "monitoredSetReportingQuantities"));
-  PRINT_TRY(JsonCellReportingQuantities(c, v.monitoredSetReportingQuantities));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "activeSetReportingQuantities"));
+    PRINT_TRY(JsonCellReportingQuantities(c, v.activeSetReportingQuantities));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "monitoredSetReportingQuantities"));
+    PRINT_TRY(JsonCellReportingQuantities(c, v.monitoredSetReportingQuantities));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "detectedSetReportingQuantities"));
     PRINT_TRY(JsonCellReportingQuantities(c, v.detectedSetReportingQuantities));
   }
@@ -2632,49 +3508,67 @@ int JsonIntraFreqReportingQuantity(TextCursor& c, const IntraFreqReportingQuanti
 }
 
 int JsonMeasurementReportingMode(TextCursor& c, const MeasurementReportingMode& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "measurementReportTransferMode"));
-  PRINT_TRY(JsonEnum(c, v.measurementReportTransferMode, kEnum_TransferMode));
-  PRINT_TRY(JsonName(c, first, "periodicalOrEventTrigger"));
-  PRINT_TRY(JsonEnum(c, v.periodicalOrEventTrigger, kEnum_PeriodicalOrEventTrigger));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "measurementReportTransferMode"));
+    PRINT_TRY(JsonEnum(c, v.measurementReportTransferMode, kEnum_TransferMode));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "periodicalOrEventTrigger"));
+    PRINT_TRY(JsonEnum(c, v.periodicalOrEventTrigger, kEnum_PeriodicalOrEventTrigger));
+  }
   return WriteText(c, "}");
 }
 
 int JsonReportingInfoForCellDCH(TextCursor& c, const ReportingInfoForCellDCH& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "intraFreqReportingQuantity"));
-  PRINT_TRY(JsonIntraFreqReportingQuantity(c, v.intraFreqReportingQuantity));
-  PRINT_TRY(JsonName(c, first, "measurementReportingMode"));
-  PRINT_TRY(JsonMeasurementReportingMode(c, v.measurementReportingMode));
-  PRINT_TRY(JsonName(c, first, "reportCriteria"));
-  PRINT_TRY(JsonCellDCH_ReportCriteria(c, v.reportCriteria));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "intraFreqReportingQuantity"));
+    PRINT_TRY(JsonIntraFreqReportingQuantity(c, v.intraFreqReportingQuantity));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "measurementReportingMode"));
+    PRINT_TRY(JsonMeasurementReportingMode(c, v.measurementReportingMode));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "reportCriteria"));
+    PRINT_TRY(JsonCellDCH_ReportCriteria(c, v.reportCriteria));
+  }
   return WriteText(c, "}");
 }
 
 int JsonIntraFreqMeasurementSysInfo_ECN0(TextCursor& c, const IntraFreqMeasurementSysInfo_ECN0& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "intraFreqMeasurementID"));
-  PRINT_TRY(JsonInteger(c, v.intraFreqMeasurementID));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "intraFreqMeasurementID"));
+    PRINT_TRY(JsonInteger(c, v.intraFreqMeasurementID));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "intraFreqCellInfoSI_List"));
     PRINT_TRY(JsonIntraFreqCellInfoSI_List_ECN0(c, v.intraFreqCellInfoSI_List));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "intraFreqMeasQuantity"));
     PRINT_TRY(JsonIntraFreqMeasQuantity(c, v.intraFreqMeasQuantity));
   }
-  if (v.presence & (1u << 2)) {
+  if ((v.presence & (1u << 2)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "intraFreqReportingQuantityForRACH"));
     PRINT_TRY(JsonIntraFreqReportingQuantityForRACH(c, v.intraFreqReportingQuantityForRACH));
   }
-  if (v.presence & (1u << 3)) {
+  if ((v.presence & (1u << 3)) && reached > 4) {
     PRINT_TRY(JsonName(c, first, "maxReportedCellsOnRACH"));
     PRINT_TRY(JsonEnum(c, v.maxReportedCellsOnRACH, kEnum_MaxReportedCellsOnRACH));
   }
-  if (v.presence & (1u << 4)) {
+  if ((v.presence & (1u << 4)) && (reached > 5 || EnterStopFrame(c, stop, 5))) {
     PRINT_TRY(JsonName(c, first, "reportingInfoForCellDCH"));
     PRINT_TRY(JsonReportingInfoForCellDCH(c, v.reportingInfoForCellDCH));
   }
@@ -2682,39 +3576,51 @@ int JsonIntraFreqMeasurementSysInfo_ECN0(TextCursor& c, const IntraFreqMeasureme
 }
 
 int JsonReportingInfoForCellDCH_LCR_r4(TextCursor& c, const ReportingInfoForCellDCH_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "intraFreqReportingQuantity"));
-  PRINT_TRY(JsonIntraFreqReportingQuantity(c, v.intraFreqReportingQuantity));
-  PRINT_TRY(JsonName(c, first, "measurementReportingMode"));
-  PRINT_TRY(JsonMeasurementReportingMode(c, v.measurementReportingMode));
-  PRINT_TRY(JsonName(c, first, "reportCriteria"));
-  PRINT_TRY(JsonCellDCH_ReportCriteria_LCR_r4(c, v.reportCriteria));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "intraFreqReportingQuantity"));
+    PRINT_TRY(JsonIntraFreqReportingQuantity(c, v.intraFreqReportingQuantity));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "measurementReportingMode"));
+    PRINT_TRY(JsonMeasurementReportingMode(c, v.measurementReportingMode));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "reportCriteria"));
+    PRINT_TRY(JsonCellDCH_ReportCriteria_LCR_r4(c, v.reportCriteria));
+  }
   return WriteText(c, "}");
 }
 
 int JsonIntraFreqMeasurementSysInfo_ECN0_LCR_r4(TextCursor& c, const IntraFreqMeasurementSysInfo_ECN0_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "intraFreqMeasurementID"));
-  PRINT_TRY(JsonInteger(c, v.intraFreqMeasurementID));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "intraFreqMeasurementID"));
+    PRINT_TRY(JsonInteger(c, v.intraFreqMeasurementID));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "intraFreqCellInfoSI_List"));
     PRINT_TRY(JsonIntraFreqCellInfoSI_List_ECN0_LCR_r4(c, v.intraFreqCellInfoSI_List));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "intraFreqMeasQuantity"));
     PRINT_TRY(JsonIntraFreqMeasQuantity(c, v.intraFreqMeasQuantity));
   }
-  if (v.presence & (1u << 2)) {
+  if ((v.presence & (1u << 2)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "intraFreqReportingQuantityForRACH"));
     PRINT_TRY(JsonIntraFreqReportingQuantityForRACH(c, v.intraFreqReportingQuantityForRACH));
   }
-  if (v.presence & (1u << 3)) {
+  if ((v.presence & (1u << 3)) && reached > 4) {
     PRINT_TRY(JsonName(c, first, "maxReportedCellsOnRACH"));
     PRINT_TRY(JsonEnum(c, v.maxReportedCellsOnRACH, kEnum_MaxReportedCellsOnRACH));
   }
-  if (v.presence & (1u << 4)) {
+  if ((v.presence & (1u << 4)) && (reached > 5 || EnterStopFrame(c, stop, 5))) {
     PRINT_TRY(JsonName(c, first, "reportingInfoForCellDCH"));
     PRINT_TRY(JsonReportingInfoForCellDCH_LCR_r4(c, v.reportingInfoForCellDCH));
   }
@@ -2722,27 +3628,31 @@ int JsonIntraFreqMeasurementSysInfo_ECN0_LCR_r4(TextCursor& c, const IntraFreqMe
 }
 
 int JsonIntraFreqMeasurementSysInfo_HCS_ECN0(TextCursor& c, const IntraFreqMeasurementSysInfo_HCS_ECN0& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "intraFreqMeasurementID"));
-  PRINT_TRY(JsonInteger(c, v.intraFreqMeasurementID));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "intraFreqMeasurementID"));
+    PRINT_TRY(JsonInteger(c, v.intraFreqMeasurementID));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "intraFreqCellInfoSI_List"));
     PRINT_TRY(JsonIntraFreqCellInfoSI_List_HCS_ECN0(c, v.intraFreqCellInfoSI_List));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "intraFreqMeasQuantity"));
     PRINT_TRY(JsonIntraFreqMeasQuantity(c, v.intraFreqMeasQuantity));
   }
-  if (v.presence & (1u << 2)) {
+  if ((v.presence & (1u << 2)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "intraFreqReportingQuantityForRACH"));
     PRINT_TRY(JsonIntraFreqReportingQuantityForRACH(c, v.intraFreqReportingQuantityForRACH));
   }
-  if (v.presence & (1u << 3)) {
+  if ((v.presence & (1u << 3)) && reached > 4) {
     PRINT_TRY(JsonName(c, first, "maxReportedCellsOnRACH"));
     PRINT_TRY(JsonEnum(c, v.maxReportedCellsOnRACH, kEnum_MaxReportedCellsOnRACH));
   }
-  if (v.presence & (1u << 4)) {
+  if ((v.presence & (1u << 4)) && (reached > 5 || EnterStopFrame(c, stop, 5))) {
     PRINT_TRY(JsonName(c, first, "reportingInfoForCellDCH"));
     PRINT_TRY(JsonReportingInfoForCellDCH(c, v.reportingInfoForCellDCH));
   }
@@ -2750,27 +3660,31 @@ int JsonIntraFreqMeasurementSysInfo_HCS_ECN0(TextCursor& c, const IntraFreqMeasu
 }
 
 int JsonIntraFreqMeasurementSysInfo_HCS_ECN0_LCR_r4(TextCursor& c, const IntraFreqMeasurementSysInfo_HCS_ECN0_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "intraFreqMeasurementID"));
-  PRINT_TRY(JsonInteger(c, v.intraFreqMeasurementID));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "intraFreqMeasurementID"));
+    PRINT_TRY(JsonInteger(c, v.intraFreqMeasurementID));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "intraFreqCellInfoSI_List"));
     PRINT_TRY(JsonIntraFreqCellInfoSI_List_HCS_ECN0_LCR_r4(c, v.intraFreqCellInfoSI_List));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "intraFreqMeasQuantity"));
     PRINT_TRY(JsonIntraFreqMeasQuantity(c, v.intraFreqMeasQuantity));
   }
-  if (v.presence & (1u << 2)) {
+  if ((v.presence & (1u << 2)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "intraFreqReportingQuantityForRACH"));
     PRINT_TRY(JsonIntraFreqReportingQuantityForRACH(c, v.intraFreqReportingQuantityForRACH));
   }
-  if (v.presence & (1u << 3)) {
+  if ((v.presence & (1u << 3)) && reached > 4) {
     PRINT_TRY(JsonName(c, first, "maxReportedCellsOnRACH"));
     PRINT_TRY(JsonEnum(c, v.maxReportedCellsOnRACH, kEnum_MaxReportedCellsOnRACH));
   }
-  if (v.presence & (1u << 4)) {
+  if ((v.presence & (1u << 4)) && (reached > 5 || EnterStopFrame(c, stop, 5))) {
     PRINT_TRY(JsonName(c, first, "reportingInfoForCellDCH"));
     PRINT_TRY(JsonReportingInfoForCellDCH_LCR_r4(c, v.reportingInfoForCellDCH));
   }
@@ -2778,27 +3692,31 @@ int JsonIntraFreqMeasurementSysInfo_HCS_ECN0_LCR_r4(TextCursor& c, const IntraFr
 }
 
 int JsonIntraFreqMeasurementSysInfo_HCS_RSCP(TextCursor& c, const IntraFreqMeasurementSysInfo_HCS_RSCP& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "intraFreqMeasurementID"));
-  PRINT_TRY(JsonInteger(c, v.intraFreqMeasurementID));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "intraFreqMeasurementID"));
+    PRINT_TRY(JsonInteger(c, v.intraFreqMeasurementID));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "intraFreqCellInfoSI_List"));
     PRINT_TRY(JsonIntraFreqCellInfoSI_List_HCS_RSCP(c, v.intraFreqCellInfoSI_List));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "intraFreqMeasQuantity"));
     PRINT_TRY(JsonIntraFreqMeasQuantity(c, v.intraFreqMeasQuantity));
   }
-  if (v.presence & (1u << 2)) {
+  if ((v.presence & (1u << 2)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "intraFreqReportingQuantityForRACH"));
     PRINT_TRY(JsonIntraFreqReportingQuantityForRACH(c, v.intraFreqReportingQuantityForRACH));
   }
-  if (v.presence & (1u << 3)) {
+  if ((v.presence & (1u << 3)) && reached > 4) {
     PRINT_TRY(JsonName(c, first, "maxReportedCellsOnRACH"));
     PRINT_TRY(JsonEnum(c, v.maxReportedCellsOnRACH, kEnum_MaxReportedCellsOnRACH));
   }
-  if (v.presence & (1u << 4)) {
+  if ((v.presence & (1u << 4)) && (reached > 5 || EnterStopFrame(c, stop, 5))) {
     PRINT_TRY(JsonName(c, first, "reportingInfoForCellDCH"));
     PRINT_TRY(JsonReportingInfoForCellDCH(c, v.reportingInfoForCellDCH));
   }
@@ -2806,27 +3724,31 @@ int JsonIntraFreqMeasurementSysInfo_HCS_RSCP(TextCursor& c, const IntraFreqMeasu
 }
 
 int JsonIntraFreqMeasurementSysInfo_HCS_RSCP_LCR_r4(TextCursor& c, const IntraFreqMeasurementSysInfo_HCS_RSCP_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "intraFreqMeasurementID"));
-  PRINT_TRY(JsonInteger(c, v.intraFreqMeasurementID));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "intraFreqMeasurementID"));
+    PRINT_TRY(JsonInteger(c, v.intraFreqMeasurementID));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "intraFreqCellInfoSI_List"));
     PRINT_TRY(JsonIntraFreqCellInfoSI_List_HCS_RSCP_LCR_r4(c, v.intraFreqCellInfoSI_List));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "intraFreqMeasQuantity"));
     PRINT_TRY(JsonIntraFreqMeasQuantity(c, v.intraFreqMeasQuantity));
   }
-  if (v.presence & (1u << 2)) {
+  if ((v.presence & (1u << 2)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "intraFreqReportingQuantityForRACH"));
     PRINT_TRY(JsonIntraFreqReportingQuantityForRACH(c, v.intraFreqReportingQuantityForRACH));
   }
-  if (v.presence & (1u << 3)) {
+  if ((v.presence & (1u << 3)) && reached > 4) {
     PRINT_TRY(JsonName(c, first, "maxReportedCellsOnRACH"));
     PRINT_TRY(JsonEnum(c, v.maxReportedCellsOnRACH, kEnum_MaxReportedCellsOnRACH));
   }
-  if (v.presence & (1u << 4)) {
+  if ((v.presence & (1u << 4)) && (reached > 5 || EnterStopFrame(c, stop, 5))) {
     PRINT_TRY(JsonName(c, first, "reportingInfoForCellDCH"));
     PRINT_TRY(JsonReportingInfoForCellDCH_LCR_r4(c, v.reportingInfoForCellDCH));
   }
@@ -2834,27 +3756,31 @@ int JsonIntraFreqMeasurementSysInfo_HCS_RSCP_LCR_r4(TextCursor& c, const IntraFr
 }
 
 int JsonIntraFreqMeasurementSysInfo_RSCP(TextCursor& c, const IntraFreqMeasurementSysInfo_RSCP& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "intraFreqMeasurementID"));
-  PRINT_TRY(JsonInteger(c, v.intraFreqMeasurementID));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "intraFreqMeasurementID"));
+    PRINT_TRY(JsonInteger(c, v.intraFreqMeasurementID));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "intraFreqCellInfoSI_List"));
     PRINT_TRY(JsonIntraFreqCellInfoSI_List_RSCP(c, v.intraFreqCellInfoSI_List));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "intraFreqMeasQuantity"));
     PRINT_TRY(JsonIntraFreqMeasQuantity(c, v.intraFreqMeasQuantity));
   }
-  if (v.presence & (1u << 2)) {
+  if ((v.presence & (1u << 2)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "intraFreqReportingQuantityForRACH"));
     PRINT_TRY(JsonIntraFreqReportingQuantityForRACH(c, v.intraFreqReportingQuantityForRACH));
   }
-  if (v.presence & (1u << 3)) {
+  if ((v.presence & (1u << 3)) && reached > 4) {
     PRINT_TRY(JsonName(c, first, "maxReportedCellsOnRACH"));
     PRINT_TRY(JsonEnum(c, v.maxReportedCellsOnRACH, kEnum_MaxReportedCellsOnRACH));
   }
-  if (v.presence & (1u << 4)) {
+  if ((v.presence & (1u << 4)) && (reached > 5 || EnterStopFrame(c, stop, 5))) {
     PRINT_TRY(JsonName(c, first, "reportingInfoForCellDCH"));
     PRINT_TRY(JsonReportingInfoForCellDCH(c, v.reportingInfoForCellDCH));
   }
@@ -2862,27 +3788,31 @@ int JsonIntraFreqMeasurementSysInfo_RSCP(TextCursor& c, const IntraFreqMeasureme
 }
 
 int JsonIntraFreqMeasurementSysInfo_RSCP_LCR_r4(TextCursor& c, const IntraFreqMeasurementSysInfo_RSCP_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "intraFreqMeasurementID"));
-  PRINT_TRY(JsonInteger(c, v.intraFreqMeasurementID));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "intraFreqMeasurementID"));
+    PRINT_TRY(JsonInteger(c, v.intraFreqMeasurementID));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "intraFreqCellInfoSI_List"));
     PRINT_TRY(JsonIntraFreqCellInfoSI_List_RSCP_LCR_r4(c, v.intraFreqCellInfoSI_List));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "intraFreqMeasQuantity"));
     PRINT_TRY(JsonIntraFreqMeasQuantity(c, v.intraFreqMeasQuantity));
   }
-  if (v.presence & (1u << 2)) {
+  if ((v.presence & (1u << 2)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "intraFreqReportingQuantityForRACH"));
     PRINT_TRY(JsonIntraFreqReportingQuantityForRACH(c, v.intraFreqReportingQuantityForRACH));
   }
-  if (v.presence & (1u << 3)) {
+  if ((v.presence & (1u << 3)) && reached > 4) {
     PRINT_TRY(JsonName(c, first, "maxReportedCellsOnRACH"));
     PRINT_TRY(JsonEnum(c, v.maxReportedCellsOnRACH, kEnum_MaxReportedCellsOnRACH));
   }
-  if (v.presence & (1u << 4)) {
+  if ((v.presence & (1u << 4)) && (reached > 5 || EnterStopFrame(c, stop, 5))) {
     PRINT_TRY(JsonName(c, first, "reportingInfoForCellDCH"));
     PRINT_TRY(JsonReportingInfoForCellDCH_LCR_r4(c, v.reportingInfoForCellDCH));
   }
@@ -2890,8 +3820,10 @@ int JsonIntraFreqMeasurementSysInfo_RSCP_LCR_r4(TextCursor& c, const IntraFreqMe
 }
 
 int JsonIntraFreqRepQuantityRACH_TDDList(TextCursor& c, const IntraFreqRepQuantityRACH_TDDList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < 2; ++i) {
+  for (uint32_t i = 0; i < v.count && i < 2 && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonEnum(c, v.items[i], kEnum_IntraFreqRepQuantityRACH_TDD));
   }
@@ -2899,9 +3831,11 @@ int JsonIntraFreqRepQuantityRACH_TDDList(TextCursor& c, const IntraFreqRepQuanti
 }
 
 int JsonIntraFreqReportingCriteria(TextCursor& c, const IntraFreqReportingCriteria& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "eventCriteriaList"));
     PRINT_TRY(JsonIntraFreqEventCriteriaList(c, v.eventCriteriaList));
   }
@@ -2909,27 +3843,39 @@ int JsonIntraFreqReportingCriteria(TextCursor& c, const IntraFreqReportingCriter
 }
 
 int JsonPeriodicReportingInfo_1b(TextCursor& c, const PeriodicReportingInfo_1b& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "reportingAmount"));
-  PRINT_TRY(JsonEnum(c, v.reportingAmount, kEnum_ReportingAmount));
-  PRINT_TRY(JsonName(c, first, "reportingInterval"));
-  PRINT_TRY(JsonEnum(c, v.reportingInterval, kEnum_ReportingInterval));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "reportingAmount"));
+    PRINT_TRY(JsonEnum(c, v.reportingAmount, kEnum_ReportingAmount));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "reportingInterval"));
+    PRINT_TRY(JsonEnum(c, v.reportingInterval, kEnum_ReportingInterval));
+  }
   return WriteText(c, "}");
 }
 
 int JsonIntraFreqReportingCriteria_1b_r5(TextCursor& c, const IntraFreqReportingCriteria_1b_r5& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "periodicReportingInfo_1b"));
-  PRINT_TRY(JsonPeriodicReportingInfo_1b(c, v.periodicReportingInfo_1b));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "periodicReportingInfo_1b"));
+    PRINT_TRY(JsonPeriodicReportingInfo_1b(c, v.periodicReportingInfo_1b));
+  }
   return WriteText(c, "}");
 }
 
 int JsonIntraFreqReportingCriteria_LCR_r4(TextCursor& c, const IntraFreqReportingCriteria_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "eventCriteriaList"));
     PRINT_TRY(JsonIntraFreqEventCriteriaList_LCR_r4(c, v.eventCriteriaList));
   }
@@ -2937,24 +3883,34 @@ int JsonIntraFreqReportingCriteria_LCR_r4(TextCursor& c, const IntraFreqReportin
 }
 
 int JsonIntraFreqReportingQuantityForRACH_modeSpecificInfo_fdd(TextCursor& c, const IntraFreqReportingQuantityForRACH_modeSpecificInfo_fdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "intraFreqRepQuantityRACH_FDD"));
-  PRINT_TRY(JsonEnum(c, v.intraFreqRepQuantityRACH_FDD, kEnum_IntraFreqRepQuantityRACH_FDD));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "intraFreqRepQuantityRACH_FDD"));
+    PRINT_TRY(JsonEnum(c, v.intraFreqRepQuantityRACH_FDD, kEnum_IntraFreqRepQuantityRACH_FDD));
+  }
   return WriteText(c, "}");
 }
 
 int JsonIntraFreqReportingQuantityForRACH_modeSpecificInfo_tdd(TextCursor& c, const IntraFreqReportingQuantityForRACH_modeSpecificInfo_tdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "intraFreqRepQuantityRACH_TDDList"));
-  PRINT_TRY(JsonIntraFreqRepQuantityRACH_TDDList(c, v.intraFreqRepQuantityRACH_TDDList));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "intraFreqRepQuantityRACH_TDDList"));
+    PRINT_TRY(JsonIntraFreqRepQuantityRACH_TDDList(c, v.intraFreqRepQuantityRACH_TDDList));
+  }
   return WriteText(c, "}");
 }
 
 int JsonIntra_FreqEventCriteriaList_v590ext(TextCursor& c, const Intra_FreqEventCriteriaList_v590ext& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < 8; ++i) {
+  for (uint32_t i = 0; i < v.count && i < 8 && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonInteger(c, static_cast<int32_t>(v.items[i])));
   }
@@ -2962,11 +3918,15 @@ int JsonIntra_FreqEventCriteriaList_v590ext(TextCursor& c, const Intra_FreqEvent
 }
 
 int JsonMBSFNFrequency(TextCursor& c, const MBSFNFrequency& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "frequencyInfo"));
-  PRINT_TRY(JsonFrequencyInfo(c, v.frequencyInfo));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "frequencyInfo"));
+    PRINT_TRY(JsonFrequencyInfo(c, v.frequencyInfo));
+  }
+  if ((v.presence & (1u << 0)) && reached > 1) {
     PRINT_TRY(JsonName(c, first, "cellParametersID"));
     PRINT_TRY(JsonInteger(c, v.cellParametersID));
   }
@@ -2974,23 +3934,33 @@ int JsonMBSFNFrequency(TextCursor& c, const MBSFNFrequency& v) {
 }
 
 int JsonMBSFNFrequencyList(TextCursor& c, const MBSFNFrequencyList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonMBSFNFrequency(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonMBSFNFrequency(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonMeasurementControlSysInfo_use_of_HCS(TextCursor& c, const MeasurementControlSysInfo_use_of_HCS& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "hcs_not_used"));
       PRINT_TRY(JsonMeasurementControlSysInfo_use_of_HCS_hcs_not_used(c, (*static_cast<const MeasurementControlSysInfo_use_of_HCS_hcs_not_used*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "hcs_used"));
       PRINT_TRY(JsonMeasurementControlSysInfo_use_of_HCS_hcs_used(c, (*static_cast<const MeasurementControlSysInfo_use_of_HCS_hcs_used*>(v.ptr))));
@@ -3002,17 +3972,21 @@ int JsonMeasurementControlSysInfo_use_of_HCS(TextCursor& c, const MeasurementCon
 }
 
 int JsonUL_TrCH_Identity(TextCursor& c, const UL_TrCH_Identity& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "dch"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       PRINT_TRY(JsonName(c, "rachorcpch"));
       PRINT_TRY(JsonNull(c));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       PRINT_TRY(JsonName(c, "usch"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
@@ -3023,26 +3997,37 @@ int JsonUL_TrCH_Identity(TextCursor& c, const UL_TrCH_Identity& v) {
 }
 
 int JsonTrafficVolumeMeasurementObjectList(TextCursor& c, const TrafficVolumeMeasurementObjectList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonUL_TrCH_Identity(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonUL_TrCH_Identity(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonTrafficVolumeMeasQuantity(TextCursor& c, const TrafficVolumeMeasQuantity& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "rlc_BufferPayload"));
       PRINT_TRY(JsonNull(c));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       PRINT_TRY(JsonName(c, "averageRLC_BufferPayload"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       PRINT_TRY(JsonName(c, "varianceOfRLC_BufferPayload"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
@@ -3053,33 +4038,47 @@ int JsonTrafficVolumeMeasQuantity(TextCursor& c, const TrafficVolumeMeasQuantity
 }
 
 int JsonTrafficVolumeReportingQuantity(TextCursor& c, const TrafficVolumeReportingQuantity& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "rlc_RB_BufferPayload"));
-  PRINT_TRY(JsonBool(c, v.rlc_RB_BufferPayload));
-  PRINT_TRY(JsonName(c, first, "rlc_RB_BufferPayloadAverage"));
-  PRINT_TRY(JsonBool(c, v.rlc_RB_BufferPayloadAverage));
-  PRINT_TRY(JsonName(c, first, "rlc_RB_BufferPayloadVariance"));
-  PRINT_TRY(JsonBool(c, v.rlc_RB_BufferPayloadVariance));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "rlc_RB_BufferPayload"));
+    PRINT_TRY(JsonBool(c, v.rlc_RB_BufferPayload));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "rlc_RB_BufferPayloadAverage"));
+    PRINT_TRY(JsonBool(c, v.rlc_RB_BufferPayloadAverage));
+  }
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "rlc_RB_BufferPayloadVariance"));
+    PRINT_TRY(JsonBool(c, v.rlc_RB_BufferPayloadVariance));
+  }
   return WriteText(c, "}");
 }
 
 int JsonTrafficVolumeEventParam(TextCursor& c, const TrafficVolumeEventParam& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "eventID"));
-  PRINT_TRY(JsonEnum(c, v.eventID, kEnum_TrafficVolumeEventType));
-  PRINT_TRY(JsonName(c, first, "reportingThreshold"));
-  PRINT_TRY(JsonEnum(c, v.reportingThreshold, kEnum_TrafficVolumeThreshold));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "eventID"));
+    PRINT_TRY(JsonEnum(c, v.eventID, kEnum_TrafficVolumeEventType));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "reportingThreshold"));
+    PRINT_TRY(JsonEnum(c, v.reportingThreshold, kEnum_TrafficVolumeThreshold));
+  }
+  if ((v.presence & (1u << 0)) && reached > 2) {
     PRINT_TRY(JsonName(c, first, "timeToTrigger"));
     PRINT_TRY(JsonEnum(c, v.timeToTrigger, kEnum_TimeToTrigger));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && reached > 3) {
     PRINT_TRY(JsonName(c, first, "pendingTimeAfterTrigger"));
     PRINT_TRY(JsonEnum(c, v.pendingTimeAfterTrigger, kEnum_PendingTimeAfterTrigger));
   }
-  if (v.presence & (1u << 2)) {
+  if ((v.presence & (1u << 2)) && reached > 4) {
     PRINT_TRY(JsonName(c, first, "tx_InterruptionAfterTrigger"));
     PRINT_TRY(JsonEnum(c, v.tx_InterruptionAfterTrigger, kEnum_TX_InterruptionAfterTrigger));
   }
@@ -3087,22 +4086,31 @@ int JsonTrafficVolumeEventParam(TextCursor& c, const TrafficVolumeEventParam& v)
 }
 
 int JsonTransChCriteria_eventSpecificParameters(TextCursor& c, const TransChCriteria_eventSpecificParameters& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonTrafficVolumeEventParam(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTrafficVolumeEventParam(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonTransChCriteria(TextCursor& c, const TransChCriteria& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "ul_transportChannelID"));
     PRINT_TRY(JsonUL_TrCH_Identity(c, v.ul_transportChannelID));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "eventSpecificParameters"));
     PRINT_TRY(JsonTransChCriteria_eventSpecificParameters(c, v.eventSpecificParameters));
   }
@@ -3110,18 +4118,27 @@ int JsonTransChCriteria(TextCursor& c, const TransChCriteria& v) {
 }
 
 int JsonTransChCriteriaList(TextCursor& c, const TransChCriteriaList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonTransChCriteria(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTransChCriteria(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonTrafficVolumeReportingCriteria(TextCursor& c, const TrafficVolumeReportingCriteria& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "transChCriteriaList"));
     PRINT_TRY(JsonTransChCriteriaList(c, v.transChCriteriaList));
   }
@@ -3129,22 +4146,29 @@ int JsonTrafficVolumeReportingCriteria(TextCursor& c, const TrafficVolumeReporti
 }
 
 int JsonMeasurementValidity(TextCursor& c, const MeasurementValidity& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "ue_State"));
-  PRINT_TRY(JsonEnum(c, v.ue_State, kEnum_MeasurementValidity_ue_State));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "ue_State"));
+    PRINT_TRY(JsonEnum(c, v.ue_State, kEnum_MeasurementValidity_ue_State));
+  }
   return WriteText(c, "}");
 }
 
 int JsonTrafficVolumeReportCriteriaSysInfo(TextCursor& c, const TrafficVolumeReportCriteriaSysInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "trafficVolumeReportingCriteria"));
       PRINT_TRY(JsonTrafficVolumeReportingCriteria(c, (*static_cast<const TrafficVolumeReportingCriteria*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "periodicalReportingCriteria"));
       PRINT_TRY(JsonPeriodicalReportingCriteria(c, (*static_cast<const PeriodicalReportingCriteria*>(v.ptr))));
@@ -3156,67 +4180,91 @@ int JsonTrafficVolumeReportCriteriaSysInfo(TextCursor& c, const TrafficVolumeRep
 }
 
 int JsonTrafficVolumeMeasSysInfo(TextCursor& c, const TrafficVolumeMeasSysInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "trafficVolumeMeasurementID"));
-  PRINT_TRY(JsonInteger(c, v.trafficVolumeMeasurementID));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "trafficVolumeMeasurementID"));
+    PRINT_TRY(JsonInteger(c, v.trafficVolumeMeasurementID));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "trafficVolumeMeasurementObjectList"));
     PRINT_TRY(JsonTrafficVolumeMeasurementObjectList(c, v.trafficVolumeMeasurementObjectList));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "trafficVolumeMeasQuantity"));
     PRINT_TRY(JsonTrafficVolumeMeasQuantity(c, v.trafficVolumeMeasQuantity));
   }
-  if (v.presence & (1u << 2)) {
+  if ((v.presence & (1u << 2)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "trafficVolumeReportingQuantity"));
     PRINT_TRY(JsonTrafficVolumeReportingQuantity(c, v.trafficVolumeReportingQuantity));
   }
-  if (v.presence & (1u << 3)) {
+  if ((v.presence & (1u << 3)) && (reached > 4 || EnterStopFrame(c, stop, 4))) {
     PRINT_TRY(JsonName(c, first, "dummy"));
     PRINT_TRY(JsonTrafficVolumeReportingCriteria(c, v.dummy));
   }
-  if (v.presence & (1u << 4)) {
+  if ((v.presence & (1u << 4)) && (reached > 5 || EnterStopFrame(c, stop, 5))) {
     PRINT_TRY(JsonName(c, first, "measurementValidity"));
     PRINT_TRY(JsonMeasurementValidity(c, v.measurementValidity));
   }
-  PRINT_TRY(JsonName(c, first, "measurementReportingMode"));
-  PRINT_TRY(JsonMeasurementReportingMode(c, v.measurementReportingMode));
-  PRINT_TRY(JsonName(c, first, "reportCriteriaSysInf"));
-  PRINT_TRY(JsonTrafficVolumeReportCriteriaSysInfo(c, v.reportCriteriaSysInf));
+  if ((reached > 6 || EnterStopFrame(c, stop, 6))) {
+    PRINT_TRY(JsonName(c, first, "measurementReportingMode"));
+    PRINT_TRY(JsonMeasurementReportingMode(c, v.measurementReportingMode));
+  }
+  if ((reached > 7 || EnterStopFrame(c, stop, 7))) {
+    PRINT_TRY(JsonName(c, first, "reportCriteriaSysInf"));
+    PRINT_TRY(JsonTrafficVolumeReportCriteriaSysInfo(c, v.reportCriteriaSysInf));
+  }
   return WriteText(c, "}");
 }
 
 int JsonUE_InternalMeasQuantity(TextCursor& c, const UE_InternalMeasQuantity& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "measurementQuantity"));
-  PRINT_TRY(JsonEnum(c, v.measurementQuantity, kEnum_UE_MeasurementQuantity));
-  PRINT_TRY(JsonName(c, first, "filterCoefficient"));
-  PRINT_TRY(JsonEnum(c, v.filterCoefficient, kEnum_FilterCoefficient));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "measurementQuantity"));
+    PRINT_TRY(JsonEnum(c, v.measurementQuantity, kEnum_UE_MeasurementQuantity));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "filterCoefficient"));
+    PRINT_TRY(JsonEnum(c, v.filterCoefficient, kEnum_FilterCoefficient));
+  }
   return WriteText(c, "}");
 }
 
 int JsonUE_InternalMeasurementSysInfo(TextCursor& c, const UE_InternalMeasurementSysInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "ue_InternalMeasurementID"));
-  PRINT_TRY(JsonInteger(c, v.ue_InternalMeasurementID));
-  PRINT_TRY(JsonName(c, first, "ue_InternalMeasQuantity"));
-  PRINT_TRY(JsonUE_InternalMeasQuantity(c, v.ue_InternalMeasQuantity));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "ue_InternalMeasurementID"));
+    PRINT_TRY(JsonInteger(c, v.ue_InternalMeasurementID));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "ue_InternalMeasQuantity"));
+    PRINT_TRY(JsonUE_InternalMeasQuantity(c, v.ue_InternalMeasQuantity));
+  }
   return WriteText(c, "}");
 }
 
 int JsonMeasurementControlSysInfo(TextCursor& c, const MeasurementControlSysInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "use_of_HCS"));
-  PRINT_TRY(JsonMeasurementControlSysInfo_use_of_HCS(c, v.use_of_HCS));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "use_of_HCS"));
+    PRINT_TRY(JsonMeasurementControlSysInfo_use_of_HCS(c, v.use_of_HCS));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "trafficVolumeMeasSysInfo"));
     PRINT_TRY(JsonTrafficVolumeMeasSysInfo(c, v.trafficVolumeMeasSysInfo));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "dummy"));
     PRINT_TRY(JsonUE_InternalMeasurementSysInfo(c, v.dummy));
   }
@@ -3224,14 +4272,17 @@ int JsonMeasurementControlSysInfo(TextCursor& c, const MeasurementControlSysInfo
 }
 
 int JsonMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS(TextCursor& c, const MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "hcs_not_used"));
       PRINT_TRY(JsonMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used(c, (*static_cast<const MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "hcs_used"));
       PRINT_TRY(JsonMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used(c, (*static_cast<const MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used*>(v.ptr))));
@@ -3243,22 +4294,29 @@ int JsonMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS(TextCursor& c, const Mea
 }
 
 int JsonMeasurementControlSysInfo_LCR_r4_ext(TextCursor& c, const MeasurementControlSysInfo_LCR_r4_ext& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "use_of_HCS"));
-  PRINT_TRY(JsonMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS(c, v.use_of_HCS));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "use_of_HCS"));
+    PRINT_TRY(JsonMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS(c, v.use_of_HCS));
+  }
   return WriteText(c, "}");
 }
 
 int JsonMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(TextCursor& c, const MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "cpich_RSCP"));
       PRINT_TRY(JsonMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(c, (*static_cast<const MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "cpich_Ec_N0"));
       PRINT_TRY(JsonMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(c, (*static_cast<const MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0*>(v.ptr))));
@@ -3270,21 +4328,27 @@ int JsonMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQ
 }
 
 int JsonMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used(TextCursor& c, const MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "cellSelectQualityMeasure"));
-  PRINT_TRY(JsonMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(c, v.cellSelectQualityMeasure));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "cellSelectQualityMeasure"));
+    PRINT_TRY(JsonMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(c, v.cellSelectQualityMeasure));
+  }
   return WriteText(c, "}");
 }
 
 int JsonMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(TextCursor& c, const MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "intraFreqMeasurementSysInfo"));
     PRINT_TRY(JsonIntraFreqMeasurementSysInfo_ECN0_LCR_r4(c, v.intraFreqMeasurementSysInfo));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "interFreqMeasurementSysInfo"));
     PRINT_TRY(JsonInterFreqMeasurementSysInfo_ECN0_LCR_r4(c, v.interFreqMeasurementSysInfo));
   }
@@ -3292,13 +4356,15 @@ int JsonMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQ
 }
 
 int JsonMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(TextCursor& c, const MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "intraFreqMeasurementSysInfo"));
     PRINT_TRY(JsonIntraFreqMeasurementSysInfo_RSCP_LCR_r4(c, v.intraFreqMeasurementSysInfo));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "interFreqMeasurementSysInfo"));
     PRINT_TRY(JsonInterFreqMeasurementSysInfo_RSCP_LCR_r4(c, v.interFreqMeasurementSysInfo));
   }
@@ -3306,14 +4372,17 @@ int JsonMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQ
 }
 
 int JsonMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure(TextCursor& c, const MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "cpich_RSCP"));
       PRINT_TRY(JsonMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(c, (*static_cast<const MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "cpich_Ec_N0"));
       PRINT_TRY(JsonMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(c, (*static_cast<const MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0*>(v.ptr))));
@@ -3325,21 +4394,27 @@ int JsonMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQuali
 }
 
 int JsonMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used(TextCursor& c, const MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "cellSelectQualityMeasure"));
-  PRINT_TRY(JsonMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure(c, v.cellSelectQualityMeasure));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "cellSelectQualityMeasure"));
+    PRINT_TRY(JsonMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure(c, v.cellSelectQualityMeasure));
+  }
   return WriteText(c, "}");
 }
 
 int JsonMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(TextCursor& c, const MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "intraFreqMeasurementSysInfo"));
     PRINT_TRY(JsonIntraFreqMeasurementSysInfo_HCS_ECN0_LCR_r4(c, v.intraFreqMeasurementSysInfo));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "interFreqMeasurementSysInfo"));
     PRINT_TRY(JsonInterFreqMeasurementSysInfo_HCS_ECN0_LCR_r4(c, v.interFreqMeasurementSysInfo));
   }
@@ -3347,13 +4422,15 @@ int JsonMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQuali
 }
 
 int JsonMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(TextCursor& c, const MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "intraFreqMeasurementSysInfo"));
     PRINT_TRY(JsonIntraFreqMeasurementSysInfo_HCS_RSCP_LCR_r4(c, v.intraFreqMeasurementSysInfo));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "interFreqMeasurementSysInfo"));
     PRINT_TRY(JsonInterFreqMeasurementSysInfo_HCS_RSCP_LCR_r4(c, v.interFreqMeasurementSysInfo));
   }
@@ -3361,14 +4438,17 @@ int JsonMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQuali
 }
 
 int JsonMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(TextCursor& c, const MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "cpich_RSCP"));
       PRINT_TRY(JsonMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(c, (*static_cast<const MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "cpich_Ec_N0"));
       PRINT_TRY(JsonMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(c, (*static_cast<const MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0*>(v.ptr))));
@@ -3380,11 +4460,15 @@ int JsonMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasu
 }
 
 int JsonMeasurementControlSysInfo_use_of_HCS_hcs_not_used(TextCursor& c, const MeasurementControlSysInfo_use_of_HCS_hcs_not_used& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "cellSelectQualityMeasure"));
-  PRINT_TRY(JsonMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(c, v.cellSelectQualityMeasure));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "cellSelectQualityMeasure"));
+    PRINT_TRY(JsonMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(c, v.cellSelectQualityMeasure));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "interRATMeasurementSysInfo"));
     PRINT_TRY(JsonInterRATMeasurementSysInfo_B(c, v.interRATMeasurementSysInfo));
   }
@@ -3392,13 +4476,15 @@ int JsonMeasurementControlSysInfo_use_of_HCS_hcs_not_used(TextCursor& c, const M
 }
 
 int JsonMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(TextCursor& c, const MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "intraFreqMeasurementSysInfo"));
     PRINT_TRY(JsonIntraFreqMeasurementSysInfo_ECN0(c, v.intraFreqMeasurementSysInfo));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "interFreqMeasurementSysInfo"));
     PRINT_TRY(JsonInterFreqMeasurementSysInfo_ECN0(c, v.interFreqMeasurementSysInfo));
   }
@@ -3406,13 +4492,15 @@ int JsonMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasu
 }
 
 int JsonMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(TextCursor& c, const MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "intraFreqMeasurementSysInfo"));
     PRINT_TRY(JsonIntraFreqMeasurementSysInfo_RSCP(c, v.intraFreqMeasurementSysInfo));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "interFreqMeasurementSysInfo"));
     PRINT_TRY(JsonInterFreqMeasurementSysInfo_RSCP(c, v.interFreqMeasurementSysInfo));
   }
@@ -3420,14 +4508,17 @@ int JsonMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasu
 }
 
 int JsonMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure(TextCursor& c, const MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "cpich_RSCP"));
       PRINT_TRY(JsonMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(c, (*static_cast<const MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "cpich_Ec_N0"));
       PRINT_TRY(JsonMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(c, (*static_cast<const MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0*>(v.ptr))));
@@ -3439,11 +4530,15 @@ int JsonMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure(T
 }
 
 int JsonMeasurementControlSysInfo_use_of_HCS_hcs_used(TextCursor& c, const MeasurementControlSysInfo_use_of_HCS_hcs_used& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "cellSelectQualityMeasure"));
-  PRINT_TRY(JsonMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure(c, v.cellSelectQualityMeasure));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "cellSelectQualityMeasure"));
+    PRINT_TRY(JsonMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure(c, v.cellSelectQualityMeasure));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "interRATMeasurementSysInfo"));
     PRINT_TRY(JsonInterRATMeasurementSysInfo(c, v.interRATMeasurementSysInfo));
   }
@@ -3451,13 +4546,15 @@ int JsonMeasurementControlSysInfo_use_of_HCS_hcs_used(TextCursor& c, const Measu
 }
 
 int JsonMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(TextCursor& c, const MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "intraFreqMeasurementSysInfo"));
     PRINT_TRY(JsonIntraFreqMeasurementSysInfo_HCS_ECN0(c, v.intraFreqMeasurementSysInfo));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "interFreqMeasurementSysInfo"));
     PRINT_TRY(JsonInterFreqMeasurementSysInfo_HCS_ECN0(c, v.interFreqMeasurementSysInfo));
   }
@@ -3465,13 +4562,15 @@ int JsonMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_c
 }
 
 int JsonMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(TextCursor& c, const MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "intraFreqMeasurementSysInfo"));
     PRINT_TRY(JsonIntraFreqMeasurementSysInfo_HCS_RSCP(c, v.intraFreqMeasurementSysInfo));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "interFreqMeasurementSysInfo"));
     PRINT_TRY(JsonInterFreqMeasurementSysInfo_HCS_RSCP(c, v.interFreqMeasurementSysInfo));
   }
@@ -3479,21 +4578,31 @@ int JsonMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_c
 }
 
 int JsonNewInterRATCell_B_technologySpecificInfo_gsm(TextCursor& c, const NewInterRATCell_B_technologySpecificInfo_gsm& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "cellSelectionReselectionInfo"));
     PRINT_TRY(JsonCellSelectReselectInfoSIB_11_12(c, v.cellSelectionReselectionInfo));
   }
-  PRINT_TRY(JsonName(c, first, "interRATCellIndividualOffset"));
-  PRINT_TRY(JsonInteger(c, v.interRATCellIndividualOffset));
-  PRINT_TRY(JsonName(c, first, "bsic"));
-  PRINT_TRY(JsonBSIC(c, v.bsic));
-  PRINT_TRY(JsonName(c, first, "frequency_band"));
-  PRINT_TRY(JsonEnum(c, v.frequency_band, kEnum_Frequency_Band));
-  PRINT_TRY(JsonName(c, first, "bcch_ARFCN"));
-  PRINT_TRY(JsonInteger(c, v.bcch_ARFCN));
-  if (v.presence & (1u << 1)) {
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "interRATCellIndividualOffset"));
+    PRINT_TRY(JsonInteger(c, v.interRATCellIndividualOffset));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "bsic"));
+    PRINT_TRY(JsonBSIC(c, v.bsic));
+  }
+  if (reached > 3) {
+    PRINT_TRY(JsonName(c, first, "frequency_band"));
+    PRINT_TRY(JsonEnum(c, v.frequency_band, kEnum_Frequency_Band));
+  }
+  if (reached > 4) {
+    PRINT_TRY(JsonName(c, first, "bcch_ARFCN"));
+    PRINT_TRY(JsonInteger(c, v.bcch_ARFCN));
+  }
+  if ((v.presence & (1u << 1)) && reached > 5) {
     PRINT_TRY(JsonName(c, first, "dummy"));
     PRINT_TRY(JsonNull(c));
   }
@@ -3501,29 +4610,43 @@ int JsonNewInterRATCell_B_technologySpecificInfo_gsm(TextCursor& c, const NewInt
 }
 
 int JsonNewInterRATCell_B_technologySpecificInfo_is_2000(TextCursor& c, const NewInterRATCell_B_technologySpecificInfo_is_2000& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "is_2000SpecificMeasInfo"));
-  PRINT_TRY(JsonEnum(c, v.is_2000SpecificMeasInfo, kEnum_IS_2000SpecificMeasInfo));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "is_2000SpecificMeasInfo"));
+    PRINT_TRY(JsonEnum(c, v.is_2000SpecificMeasInfo, kEnum_IS_2000SpecificMeasInfo));
+  }
   return WriteText(c, "}");
 }
 
 int JsonNewInterRATCell_technologySpecificInfo_gsm(TextCursor& c, const NewInterRATCell_technologySpecificInfo_gsm& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "cellSelectionReselectionInfo"));
     PRINT_TRY(JsonCellSelectReselectInfoSIB_11_12(c, v.cellSelectionReselectionInfo));
   }
-  PRINT_TRY(JsonName(c, first, "interRATCellIndividualOffset"));
-  PRINT_TRY(JsonInteger(c, v.interRATCellIndividualOffset));
-  PRINT_TRY(JsonName(c, first, "bsic"));
-  PRINT_TRY(JsonBSIC(c, v.bsic));
-  PRINT_TRY(JsonName(c, first, "frequency_band"));
-  PRINT_TRY(JsonEnum(c, v.frequency_band, kEnum_Frequency_Band));
-  PRINT_TRY(JsonName(c, first, "bcch_ARFCN"));
-  PRINT_TRY(JsonInteger(c, v.bcch_ARFCN));
-  if (v.presence & (1u << 1)) {
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "interRATCellIndividualOffset"));
+    PRINT_TRY(JsonInteger(c, v.interRATCellIndividualOffset));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "bsic"));
+    PRINT_TRY(JsonBSIC(c, v.bsic));
+  }
+  if (reached > 3) {
+    PRINT_TRY(JsonName(c, first, "frequency_band"));
+    PRINT_TRY(JsonEnum(c, v.frequency_band, kEnum_Frequency_Band));
+  }
+  if (reached > 4) {
+    PRINT_TRY(JsonName(c, first, "bcch_ARFCN"));
+    PRINT_TRY(JsonInteger(c, v.bcch_ARFCN));
+  }
+  if ((v.presence & (1u << 1)) && reached > 5) {
     PRINT_TRY(JsonName(c, first, "dummy"));
     PRINT_TRY(JsonNull(c));
   }
@@ -3531,26 +4654,38 @@ int JsonNewInterRATCell_technologySpecificInfo_gsm(TextCursor& c, const NewInter
 }
 
 int JsonNewInterRATCell_technologySpecificInfo_is_2000(TextCursor& c, const NewInterRATCell_technologySpecificInfo_is_2000& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "is_2000SpecificMeasInfo"));
-  PRINT_TRY(JsonEnum(c, v.is_2000SpecificMeasInfo, kEnum_IS_2000SpecificMeasInfo));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "is_2000SpecificMeasInfo"));
+    PRINT_TRY(JsonEnum(c, v.is_2000SpecificMeasInfo, kEnum_IS_2000SpecificMeasInfo));
+  }
   return WriteText(c, "}");
 }
 
 int JsonPeriodicalReportingCriteria(TextCursor& c, const PeriodicalReportingCriteria& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "reportingAmount"));
-  PRINT_TRY(JsonEnum(c, v.reportingAmount, kEnum_ReportingAmount));
-  PRINT_TRY(JsonName(c, first, "reportingInterval"));
-  PRINT_TRY(JsonEnum(c, v.reportingInterval, kEnum_ReportingIntervalLong));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "reportingAmount"));
+    PRINT_TRY(JsonEnum(c, v.reportingAmount, kEnum_ReportingAmount));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "reportingInterval"));
+    PRINT_TRY(JsonEnum(c, v.reportingInterval, kEnum_ReportingIntervalLong));
+  }
   return WriteText(c, "}");
 }
 
 int JsonRemovedInterFreqCellList_removeSomeInterFreqCells(TextCursor& c, const RemovedInterFreqCellList_removeSomeInterFreqCells& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < 32; ++i) {
+  for (uint32_t i = 0; i < v.count && i < 32 && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonInteger(c, v.items[i]));
   }
@@ -3558,8 +4693,10 @@ int JsonRemovedInterFreqCellList_removeSomeInterFreqCells(TextCursor& c, const R
 }
 
 int JsonRemovedInterRATCellList_removeSomeInterRATCells(TextCursor& c, const RemovedInterRATCellList_removeSomeInterRATCells& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < 32; ++i) {
+  for (uint32_t i = 0; i < v.count && i < 32 && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonInteger(c, v.items[i]));
   }
@@ -3567,8 +4704,10 @@ int JsonRemovedInterRATCellList_removeSomeInterRATCells(TextCursor& c, const Rem
 }
 
 int JsonRemovedIntraFreqCellList_removeSomeIntraFreqCells(TextCursor& c, const RemovedIntraFreqCellList_removeSomeIntraFreqCells& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < 32; ++i) {
+  for (uint32_t i = 0; i < v.count && i < 32 && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonInteger(c, v.items[i]));
   }
@@ -3576,68 +4715,95 @@ int JsonRemovedIntraFreqCellList_removeSomeIntraFreqCells(TextCursor& c, const R
 }
 
 int JsonSysInfoType11_v4b0ext_IEs(TextCursor& c, const SysInfoType11_v4b0ext_IEs& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "fach_MeasurementOccasionInfo_LCR_Ext"));
     PRINT_TRY(JsonFACH_MeasurementOccasionInfo_LCR_r4_ext(c, v.fach_MeasurementOccasionInfo_LCR_Ext));
   }
-  PRINT_TRY(JsonName(c, first, "measurementControlSysInfo_LCR"));
-  PRINT_TRY(JsonMeasurementControlSysInfo_LCR_r4_ext(c, v.measurementControlSysInfo_LCR));
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "measurementControlSysInfo_LCR"));
+    PRINT_TRY(JsonMeasurementControlSysInfo_LCR_r4_ext(c, v.measurementControlSysInfo_LCR));
+  }
   return WriteText(c, "}");
 }
 
 int JsonSysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(TextCursor& c, const SysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonCellSelectReselectInfo_v590ext(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonCellSelectReselectInfo_v590ext(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonSysInfoType11_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(TextCursor& c, const SysInfoType11_v590ext_IEs_newInterFrequencyCellInfoList_v590ext& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonCellSelectReselectInfo_v590ext(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonCellSelectReselectInfo_v590ext(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonSysInfoType11_v590ext_IEs_newInterRATCellInfoList_v590ext(TextCursor& c, const SysInfoType11_v590ext_IEs_newInterRATCellInfoList_v590ext& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonCellSelectReselectInfo_v590ext(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonCellSelectReselectInfo_v590ext(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonSysInfoType11_v590ext_IEs(TextCursor& c, const SysInfoType11_v590ext_IEs& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "newIntraFrequencyCellInfoList_v590ext"));
     PRINT_TRY(JsonSysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(c, v.newIntraFrequencyCellInfoList_v590ext));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "newInterFrequencyCellInfoList_v590ext"));
     PRINT_TRY(JsonSysInfoType11_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(c, v.newInterFrequencyCellInfoList_v590ext));
   }
-  if (v.presence & (1u << 2)) {
+  if ((v.presence & (1u << 2)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "newInterRATCellInfoList_v590ext"));
     PRINT_TRY(JsonSysInfoType11_v590ext_IEs_newInterRATCellInfoList_v590ext(c, v.newInterRATCellInfoList_v590ext));
   }
-  if (v.presence & (1u << 3)) {
+  if ((v.presence & (1u << 3)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "intraFreqEventCriteriaList_v590ext"));
     PRINT_TRY(JsonIntra_FreqEventCriteriaList_v590ext(c, v.intraFreqEventCriteriaList_v590ext));
   }
-  if (v.presence & (1u << 4)) {
+  if ((v.presence & (1u << 4)) && (reached > 4 || EnterStopFrame(c, stop, 4))) {
     PRINT_TRY(JsonName(c, first, "intraFreqReportingCriteria_1b_r5"));
     PRINT_TRY(JsonIntraFreqReportingCriteria_1b_r5(c, v.intraFreqReportingCriteria_1b_r5));
   }
-  if (v.presence & (1u << 5)) {
+  if ((v.presence & (1u << 5)) && (reached > 5 || EnterStopFrame(c, stop, 5))) {
     PRINT_TRY(JsonName(c, first, "intraFreqEvent_1d_r5"));
     PRINT_TRY(JsonIntraFreqEvent_1d_r5(c, v.intraFreqEvent_1d_r5));
   }
@@ -3645,9 +4811,11 @@ int JsonSysInfoType11_v590ext_IEs(TextCursor& c, const SysInfoType11_v590ext_IEs
 }
 
 int JsonSysInfoType11_v690ext_IEs(TextCursor& c, const SysInfoType11_v690ext_IEs& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "dummy"));
     PRINT_TRY(JsonDummy_InterFreqRACHReportingInfo(c, v.dummy));
   }
@@ -3655,9 +4823,11 @@ int JsonSysInfoType11_v690ext_IEs(TextCursor& c, const SysInfoType11_v690ext_IEs
 }
 
 int JsonSysInfoType11_v6b0ext_IEs(TextCursor& c, const SysInfoType11_v6b0ext_IEs& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "interFreqRACHReportingInfo"));
     PRINT_TRY(JsonInterFreqRACHReportingInfo(c, v.interFreqRACHReportingInfo));
   }
@@ -3665,9 +4835,11 @@ int JsonSysInfoType11_v6b0ext_IEs(TextCursor& c, const SysInfoType11_v6b0ext_IEs
 }
 
 int JsonSysInfoType11_v770ext_IEs(TextCursor& c, const SysInfoType11_v770ext_IEs& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "mBSFNFrequencyList"));
     PRINT_TRY(JsonMBSFNFrequencyList(c, v.mBSFNFrequencyList));
   }
@@ -3677,15 +4849,20 @@ int JsonSysInfoType11_v770ext_IEs(TextCursor& c, const SysInfoType11_v770ext_IEs
 int JsonSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(TextCursor& c, const SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions& v) {
   PRINT_TRY(WriteText(c, "{"));
   (void)v;  // an empty SEQUENCE: {}
+  (void)TakeStopFrame(c);
   return WriteText(c, "}");
 }
 
 int JsonSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions(TextCursor& c, const SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "sysInfoType11_v770ext"));
-  PRINT_TRY(JsonSysInfoType11_v770ext_IEs(c, v.sysInfoType11_v770ext));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "sysInfoType11_v770ext"));
+    PRINT_TRY(JsonSysInfoType11_v770ext_IEs(c, v.sysInfoType11_v770ext));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "nonCriticalExtensions"));
     PRINT_TRY(JsonSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(c, v.nonCriticalExtensions));
   }
@@ -3693,11 +4870,15 @@ int JsonSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690Non
 }
 
 int JsonSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions(TextCursor& c, const SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "sysInfoType11_v6b0ext"));
-  PRINT_TRY(JsonSysInfoType11_v6b0ext_IEs(c, v.sysInfoType11_v6b0ext));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "sysInfoType11_v6b0ext"));
+    PRINT_TRY(JsonSysInfoType11_v6b0ext_IEs(c, v.sysInfoType11_v6b0ext));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "v770NonCriticalExtensions"));
     PRINT_TRY(JsonSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions(c, v.v770NonCriticalExtensions));
   }
@@ -3705,11 +4886,15 @@ int JsonSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690Non
 }
 
 int JsonSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions(TextCursor& c, const SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "sysInfoType11_v690ext"));
-  PRINT_TRY(JsonSysInfoType11_v690ext_IEs(c, v.sysInfoType11_v690ext));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "sysInfoType11_v690ext"));
+    PRINT_TRY(JsonSysInfoType11_v690ext_IEs(c, v.sysInfoType11_v690ext));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "v6b0NonCriticalExtensions"));
     PRINT_TRY(JsonSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions(c, v.v6b0NonCriticalExtensions));
   }
@@ -3717,11 +4902,15 @@ int JsonSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690Non
 }
 
 int JsonSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension(TextCursor& c, const SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "sysInfoType11_v590ext"));
-  PRINT_TRY(JsonSysInfoType11_v590ext_IEs(c, v.sysInfoType11_v590ext));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "sysInfoType11_v590ext"));
+    PRINT_TRY(JsonSysInfoType11_v590ext_IEs(c, v.sysInfoType11_v590ext));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "v690NonCriticalExtensions"));
     PRINT_TRY(JsonSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions(c, v.v690NonCriticalExtensions));
   }
@@ -3729,13 +4918,15 @@ int JsonSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension(TextCur
 }
 
 int JsonSysInfoType11_v4b0NonCriticalExtensions(TextCursor& c, const SysInfoType11_v4b0NonCriticalExtensions& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "sysInfoType11_v4b0ext"));
     PRINT_TRY(JsonSysInfoType11_v4b0ext_IEs(c, v.sysInfoType11_v4b0ext));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "v590NonCriticalExtension"));
     PRINT_TRY(JsonSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension(c, v.v590NonCriticalExtension));
   }
@@ -3743,17 +4934,23 @@ int JsonSysInfoType11_v4b0NonCriticalExtensions(TextCursor& c, const SysInfoType
 }
 
 int JsonSysInfoType11(TextCursor& c, const SysInfoType11& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "sib12indicator"));
-  PRINT_TRY(JsonBool(c, v.sib12indicator));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "sib12indicator"));
+    PRINT_TRY(JsonBool(c, v.sib12indicator));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "fach_MeasurementOccasionInfo"));
     PRINT_TRY(JsonFACH_MeasurementOccasionInfo(c, v.fach_MeasurementOccasionInfo));
   }
-  PRINT_TRY(JsonName(c, first, "measurementControlSysInfo"));
-  PRINT_TRY(JsonMeasurementControlSysInfo(c, v.measurementControlSysInfo));
-  if (v.presence & (1u << 1)) {
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "measurementControlSysInfo"));
+    PRINT_TRY(JsonMeasurementControlSysInfo(c, v.measurementControlSysInfo));
+  }
+  if ((v.presence & (1u << 1)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "v4b0NonCriticalExtensions"));
     PRINT_TRY(JsonSysInfoType11_v4b0NonCriticalExtensions(c, v.v4b0NonCriticalExtensions));
   }
@@ -3761,68 +4958,95 @@ int JsonSysInfoType11(TextCursor& c, const SysInfoType11& v) {
 }
 
 int JsonSysInfoType12_v4b0ext_IEs(TextCursor& c, const SysInfoType12_v4b0ext_IEs& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "fach_MeasurementOccasionInfo_LCR_Ext"));
     PRINT_TRY(JsonFACH_MeasurementOccasionInfo_LCR_r4_ext(c, v.fach_MeasurementOccasionInfo_LCR_Ext));
   }
-  PRINT_TRY(JsonName(c, first, "measurementControlSysInfo_LCR"));
-  PRINT_TRY(JsonMeasurementControlSysInfo_LCR_r4_ext(c, v.measurementControlSysInfo_LCR));
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "measurementControlSysInfo_LCR"));
+    PRINT_TRY(JsonMeasurementControlSysInfo_LCR_r4_ext(c, v.measurementControlSysInfo_LCR));
+  }
   return WriteText(c, "}");
 }
 
 int JsonSysInfoType12_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(TextCursor& c, const SysInfoType12_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonCellSelectReselectInfo_v590ext(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonCellSelectReselectInfo_v590ext(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonSysInfoType12_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(TextCursor& c, const SysInfoType12_v590ext_IEs_newInterFrequencyCellInfoList_v590ext& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonCellSelectReselectInfo_v590ext(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonCellSelectReselectInfo_v590ext(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonSysInfoType12_v590ext_IEs_newInterRATCellInfoList_v590ext(TextCursor& c, const SysInfoType12_v590ext_IEs_newInterRATCellInfoList_v590ext& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonCellSelectReselectInfo_v590ext(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonCellSelectReselectInfo_v590ext(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonSysInfoType12_v590ext_IEs(TextCursor& c, const SysInfoType12_v590ext_IEs& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "newIntraFrequencyCellInfoList_v590ext"));
     PRINT_TRY(JsonSysInfoType12_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(c, v.newIntraFrequencyCellInfoList_v590ext));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "newInterFrequencyCellInfoList_v590ext"));
     PRINT_TRY(JsonSysInfoType12_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(c, v.newInterFrequencyCellInfoList_v590ext));
   }
-  if (v.presence & (1u << 2)) {
+  if ((v.presence & (1u << 2)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "newInterRATCellInfoList_v590ext"));
     PRINT_TRY(JsonSysInfoType12_v590ext_IEs_newInterRATCellInfoList_v590ext(c, v.newInterRATCellInfoList_v590ext));
   }
-  if (v.presence & (1u << 3)) {
+  if ((v.presence & (1u << 3)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "intraFreqEventCriteriaList_v590ext"));
     PRINT_TRY(JsonIntra_FreqEventCriteriaList_v590ext(c, v.intraFreqEventCriteriaList_v590ext));
   }
-  if (v.presence & (1u << 4)) {
+  if ((v.presence & (1u << 4)) && (reached > 4 || EnterStopFrame(c, stop, 4))) {
     PRINT_TRY(JsonName(c, first, "intraFreqReportingCriteria_1b_r5"));
     PRINT_TRY(JsonIntraFreqReportingCriteria_1b_r5(c, v.intraFreqReportingCriteria_1b_r5));
   }
-  if (v.presence & (1u << 5)) {
+  if ((v.presence & (1u << 5)) && (reached > 5 || EnterStopFrame(c, stop, 5))) {
     PRINT_TRY(JsonName(c, first, "intraFreqEvent_1d_r5"));
     PRINT_TRY(JsonIntraFreqEvent_1d_r5(c, v.intraFreqEvent_1d_r5));
   }
@@ -3830,9 +5054,11 @@ int JsonSysInfoType12_v590ext_IEs(TextCursor& c, const SysInfoType12_v590ext_IEs
 }
 
 int JsonSysInfoType12_v690ext_IEs(TextCursor& c, const SysInfoType12_v690ext_IEs& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "dummy"));
     PRINT_TRY(JsonDummy_InterFreqRACHReportingInfo(c, v.dummy));
   }
@@ -3840,9 +5066,11 @@ int JsonSysInfoType12_v690ext_IEs(TextCursor& c, const SysInfoType12_v690ext_IEs
 }
 
 int JsonSysInfoType12_v6b0ext_IEs(TextCursor& c, const SysInfoType12_v6b0ext_IEs& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "interFreqRACHReportingInfo"));
     PRINT_TRY(JsonInterFreqRACHReportingInfo(c, v.interFreqRACHReportingInfo));
   }
@@ -3852,15 +5080,20 @@ int JsonSysInfoType12_v6b0ext_IEs(TextCursor& c, const SysInfoType12_v6b0ext_IEs
 int JsonSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_nonCriticalExtensions(TextCursor& c, const SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_nonCriticalExtensions& v) {
   PRINT_TRY(WriteText(c, "{"));
   (void)v;  // an empty SEQUENCE: {}
+  (void)TakeStopFrame(c);
   return WriteText(c, "}");
 }
 
 int JsonSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions(TextCursor& c, const SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "sysInfoType12_v6b0ext"));
-  PRINT_TRY(JsonSysInfoType12_v6b0ext_IEs(c, v.sysInfoType12_v6b0ext));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "sysInfoType12_v6b0ext"));
+    PRINT_TRY(JsonSysInfoType12_v6b0ext_IEs(c, v.sysInfoType12_v6b0ext));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "nonCriticalExtensions"));
     PRINT_TRY(JsonSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_nonCriticalExtensions(c, v.nonCriticalExtensions));
   }
@@ -3868,11 +5101,15 @@ int JsonSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690Non
 }
 
 int JsonSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions(TextCursor& c, const SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "sysInfoType12_v690ext"));
-  PRINT_TRY(JsonSysInfoType12_v690ext_IEs(c, v.sysInfoType12_v690ext));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "sysInfoType12_v690ext"));
+    PRINT_TRY(JsonSysInfoType12_v690ext_IEs(c, v.sysInfoType12_v690ext));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "v6b0NonCriticalExtensions"));
     PRINT_TRY(JsonSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions(c, v.v6b0NonCriticalExtensions));
   }
@@ -3880,11 +5117,15 @@ int JsonSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690Non
 }
 
 int JsonSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension(TextCursor& c, const SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "sysInfoType12_v590ext"));
-  PRINT_TRY(JsonSysInfoType12_v590ext_IEs(c, v.sysInfoType12_v590ext));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "sysInfoType12_v590ext"));
+    PRINT_TRY(JsonSysInfoType12_v590ext_IEs(c, v.sysInfoType12_v590ext));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "v690NonCriticalExtensions"));
     PRINT_TRY(JsonSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions(c, v.v690NonCriticalExtensions));
   }
@@ -3892,13 +5133,15 @@ int JsonSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension(TextCur
 }
 
 int JsonSysInfoType12_v4b0NonCriticalExtensions(TextCursor& c, const SysInfoType12_v4b0NonCriticalExtensions& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "sysInfoType12_v4b0ext"));
     PRINT_TRY(JsonSysInfoType12_v4b0ext_IEs(c, v.sysInfoType12_v4b0ext));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "v590NonCriticalExtension"));
     PRINT_TRY(JsonSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension(c, v.v590NonCriticalExtension));
   }
@@ -3906,15 +5149,19 @@ int JsonSysInfoType12_v4b0NonCriticalExtensions(TextCursor& c, const SysInfoType
 }
 
 int JsonSysInfoType12(TextCursor& c, const SysInfoType12& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "fach_MeasurementOccasionInfo"));
     PRINT_TRY(JsonFACH_MeasurementOccasionInfo(c, v.fach_MeasurementOccasionInfo));
   }
-  PRINT_TRY(JsonName(c, first, "measurementControlSysInfo"));
-  PRINT_TRY(JsonMeasurementControlSysInfo(c, v.measurementControlSysInfo));
-  if (v.presence & (1u << 1)) {
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "measurementControlSysInfo"));
+    PRINT_TRY(JsonMeasurementControlSysInfo(c, v.measurementControlSysInfo));
+  }
+  if ((v.presence & (1u << 1)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "v4b0NonCriticalExtensions"));
     PRINT_TRY(JsonSysInfoType12_v4b0NonCriticalExtensions(c, v.v4b0NonCriticalExtensions));
   }
@@ -3922,12 +5169,18 @@ int JsonSysInfoType12(TextCursor& c, const SysInfoType12& v) {
 }
 
 int JsonTemporaryOffsetList(TextCursor& c, const TemporaryOffsetList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "temporaryOffset1"));
-  PRINT_TRY(JsonEnum(c, v.temporaryOffset1, kEnum_TemporaryOffset1));
-  PRINT_TRY(JsonName(c, first, "temporaryOffset2"));
-  PRINT_TRY(JsonEnum(c, v.temporaryOffset2, kEnum_TemporaryOffset2));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "temporaryOffset1"));
+    PRINT_TRY(JsonEnum(c, v.temporaryOffset1, kEnum_TemporaryOffset1));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "temporaryOffset2"));
+    PRINT_TRY(JsonEnum(c, v.temporaryOffset2, kEnum_TemporaryOffset2));
+  }
   return WriteText(c, "}");
 }
 

@@ -7,14 +7,17 @@
 namespace sibdecode {
 
 int JsonCN_DomainSysInfo_cn_Type(TextCursor& c, const CN_DomainSysInfo_cn_Type& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "gsm_MAP"));
       PRINT_TRY(JsonOctets(c, (*static_cast<const OctetStringValue<8>*>(v.ptr)).count, (*static_cast<const OctetStringValue<8>*>(v.ptr)).bytes, sizeof (*static_cast<const OctetStringValue<8>*>(v.ptr)).bytes));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "ansi_41"));
       PRINT_TRY(JsonBitString(c, (*static_cast<const BitStringValue<256>*>(v.ptr)).bitCount, (*static_cast<const BitStringValue<256>*>(v.ptr)).bytes, sizeof (*static_cast<const BitStringValue<256>*>(v.ptr)).bytes));
@@ -26,29 +29,46 @@ int JsonCN_DomainSysInfo_cn_Type(TextCursor& c, const CN_DomainSysInfo_cn_Type& 
 }
 
 int JsonCN_DomainSysInfo(TextCursor& c, const CN_DomainSysInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "cn_DomainIdentity"));
-  PRINT_TRY(JsonEnum(c, v.cn_DomainIdentity, kEnum_CN_DomainIdentity));
-  PRINT_TRY(JsonName(c, first, "cn_Type"));
-  PRINT_TRY(JsonCN_DomainSysInfo_cn_Type(c, v.cn_Type));
-  PRINT_TRY(JsonName(c, first, "cn_DRX_CycleLengthCoeff"));
-  PRINT_TRY(JsonInteger(c, v.cn_DRX_CycleLengthCoeff));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "cn_DomainIdentity"));
+    PRINT_TRY(JsonEnum(c, v.cn_DomainIdentity, kEnum_CN_DomainIdentity));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "cn_Type"));
+    PRINT_TRY(JsonCN_DomainSysInfo_cn_Type(c, v.cn_Type));
+  }
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "cn_DRX_CycleLengthCoeff"));
+    PRINT_TRY(JsonInteger(c, v.cn_DRX_CycleLengthCoeff));
+  }
   return WriteText(c, "}");
 }
 
 int JsonCN_DomainSysInfoList(TextCursor& c, const CN_DomainSysInfoList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonCN_DomainSysInfo(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonCN_DomainSysInfo(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonSystemSpecificCapUpdateReqList(TextCursor& c, const SystemSpecificCapUpdateReqList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < 16; ++i) {
+  for (uint32_t i = 0; i < v.count && i < 16 && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonEnum(c, v.items[i], kEnum_SystemSpecificCapUpdateReq));
   }
@@ -56,13 +76,19 @@ int JsonSystemSpecificCapUpdateReqList(TextCursor& c, const SystemSpecificCapUpd
 }
 
 int JsonCapabilityUpdateRequirement(TextCursor& c, const CapabilityUpdateRequirement& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "ue_RadioCapabilityFDDUpdateRequirement"));
-  PRINT_TRY(JsonBool(c, v.ue_RadioCapabilityFDDUpdateRequirement));
-  PRINT_TRY(JsonName(c, first, "ue_RadioCapabilityTDDUpdateRequirement"));
-  PRINT_TRY(JsonBool(c, v.ue_RadioCapabilityTDDUpdateRequirement));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "ue_RadioCapabilityFDDUpdateRequirement"));
+    PRINT_TRY(JsonBool(c, v.ue_RadioCapabilityFDDUpdateRequirement));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "ue_RadioCapabilityTDDUpdateRequirement"));
+    PRINT_TRY(JsonBool(c, v.ue_RadioCapabilityTDDUpdateRequirement));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "systemSpecificCapUpdateReqList"));
     PRINT_TRY(JsonSystemSpecificCapUpdateReqList(c, v.systemSpecificCapUpdateReqList));
   }
@@ -70,24 +96,34 @@ int JsonCapabilityUpdateRequirement(TextCursor& c, const CapabilityUpdateRequire
 }
 
 int JsonCapabilityUpdateRequirement_r4_ext(TextCursor& c, const CapabilityUpdateRequirement_r4_ext& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "ue_RadioCapabilityUpdateRequirement_TDD128"));
-  PRINT_TRY(JsonBool(c, v.ue_RadioCapabilityUpdateRequirement_TDD128));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "ue_RadioCapabilityUpdateRequirement_TDD128"));
+    PRINT_TRY(JsonBool(c, v.ue_RadioCapabilityUpdateRequirement_TDD128));
+  }
   return WriteText(c, "}");
 }
 
 int JsonCapabilityUpdateRequirement_v770ext(TextCursor& c, const CapabilityUpdateRequirement_v770ext& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "ue_RadioCapabilityTDDUpdateRequirement_TDD768"));
-  PRINT_TRY(JsonBool(c, v.ue_RadioCapabilityTDDUpdateRequirement_TDD768));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "ue_RadioCapabilityTDDUpdateRequirement_TDD768"));
+    PRINT_TRY(JsonBool(c, v.ue_RadioCapabilityTDDUpdateRequirement_TDD768));
+  }
   return WriteText(c, "}");
 }
 
 int JsonDynamicPersistenceLevelList(TextCursor& c, const DynamicPersistenceLevelList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < 16; ++i) {
+  for (uint32_t i = 0; i < v.count && i < 16 && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonInteger(c, v.items[i]));
   }
@@ -95,77 +131,135 @@ int JsonDynamicPersistenceLevelList(TextCursor& c, const DynamicPersistenceLevel
 }
 
 int JsonUE_ConnTimersAndConstants(TextCursor& c, const UE_ConnTimersAndConstants& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "t_301"));
-  PRINT_TRY(JsonEnum(c, v.t_301, kEnum_T_301));
-  PRINT_TRY(JsonName(c, first, "n_301"));
-  PRINT_TRY(JsonInteger(c, v.n_301));
-  PRINT_TRY(JsonName(c, first, "t_302"));
-  PRINT_TRY(JsonEnum(c, v.t_302, kEnum_T_302));
-  PRINT_TRY(JsonName(c, first, "n_302"));
-  PRINT_TRY(JsonInteger(c, v.n_302));
-  PRINT_TRY(JsonName(c, first, "t_304"));
-  PRINT_TRY(JsonEnum(c, v.t_304, kEnum_T_304));
-  PRINT_TRY(JsonName(c, first, "n_304"));
-  PRINT_TRY(JsonInteger(c, v.n_304));
-  PRINT_TRY(JsonName(c, first, "t_305"));
-  PRINT_TRY(JsonEnum(c, v.t_305, kEnum_T_305));
-  PRINT_TRY(JsonName(c, first, "t_307"));
-  PRINT_TRY(JsonEnum(c, v.t_307, kEnum_T_307));
-  PRINT_TRY(JsonName(c, first, "t_308"));
-  PRINT_TRY(JsonEnum(c, v.t_308, kEnum_T_308));
-  PRINT_TRY(JsonName(c, first, "t_309"));
-  PRINT_TRY(JsonInteger(c, v.t_309));
-  PRINT_TRY(JsonName(c, first, "t_310"));
-  PRINT_TRY(JsonEnum(c, v.t_310, kEnum_T_310));
-  PRINT_TRY(JsonName(c, first, "n_310"));
-  PRINT_TRY(JsonInteger(c, v.n_310));
-  PRINT_TRY(JsonName(c, first, "t_311"));
-  PRINT_TRY(JsonEnum(c, v.t_311, kEnum_T_311));
-  PRINT_TRY(JsonName(c, first, "t_312"));
-  PRINT_TRY(JsonInteger(c, v.t_312));
-  PRINT_TRY(JsonName(c, first, "n_312"));
-  PRINT_TRY(JsonEnum(c, v.n_312, kEnum_N_312));
-  PRINT_TRY(JsonName(c, first, "t_313"));
-  PRINT_TRY(JsonInteger(c, v.t_313));
-  PRINT_TRY(JsonName(c, first, "n_313"));
-  PRINT_TRY(JsonEnum(c, v.n_313, kEnum_N_313));
-  PRINT_TRY(JsonName(c, first, "t_314"));
-  PRINT_TRY(JsonEnum(c, v.t_314, kEnum_T_314));
-  PRINT_TRY(JsonName(c, first, "t_315"));
-  PRINT_TRY(JsonEnum(c, v.t_315, kEnum_T_315));
-  PRINT_TRY(JsonName(c, first, "n_315"));
-  PRINT_TRY(JsonEnum(c, v.n_315, kEnum_N_315));
-  PRINT_TRY(JsonName(c, first, "t_316"));
-  PRINT_TRY(JsonEnum(c, v.t_316, kEnum_T_316));
-  PRINT_TRY(JsonName(c, first, "t_317"));
-  PRINT_TRY(JsonEnum(c, v.t_317, kEnum_T_317));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "t_301"));
+    PRINT_TRY(JsonEnum(c, v.t_301, kEnum_T_301));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "n_301"));
+    PRINT_TRY(JsonInteger(c, v.n_301));
+  }
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "t_302"));
+    PRINT_TRY(JsonEnum(c, v.t_302, kEnum_T_302));
+  }
+  if (reached > 3) {
+    PRINT_TRY(JsonName(c, first, "n_302"));
+    PRINT_TRY(JsonInteger(c, v.n_302));
+  }
+  if (reached > 4) {
+    PRINT_TRY(JsonName(c, first, "t_304"));
+    PRINT_TRY(JsonEnum(c, v.t_304, kEnum_T_304));
+  }
+  if (reached > 5) {
+    PRINT_TRY(JsonName(c, first, "n_304"));
+    PRINT_TRY(JsonInteger(c, v.n_304));
+  }
+  if (reached > 6) {
+    PRINT_TRY(JsonName(c, first, "t_305"));
+    PRINT_TRY(JsonEnum(c, v.t_305, kEnum_T_305));
+  }
+  if (reached > 7) {
+    PRINT_TRY(JsonName(c, first, "t_307"));
+    PRINT_TRY(JsonEnum(c, v.t_307, kEnum_T_307));
+  }
+  if (reached > 8) {
+    PRINT_TRY(JsonName(c, first, "t_308"));
+    PRINT_TRY(JsonEnum(c, v.t_308, kEnum_T_308));
+  }
+  if (reached > 9) {
+    PRINT_TRY(JsonName(c, first, "t_309"));
+    PRINT_TRY(JsonInteger(c, v.t_309));
+  }
+  if (reached > 10) {
+    PRINT_TRY(JsonName(c, first, "t_310"));
+    PRINT_TRY(JsonEnum(c, v.t_310, kEnum_T_310));
+  }
+  if (reached > 11) {
+    PRINT_TRY(JsonName(c, first, "n_310"));
+    PRINT_TRY(JsonInteger(c, v.n_310));
+  }
+  if (reached > 12) {
+    PRINT_TRY(JsonName(c, first, "t_311"));
+    PRINT_TRY(JsonEnum(c, v.t_311, kEnum_T_311));
+  }
+  if (reached > 13) {
+    PRINT_TRY(JsonName(c, first, "t_312"));
+    PRINT_TRY(JsonInteger(c, v.t_312));
+  }
+  if (reached > 14) {
+    PRINT_TRY(JsonName(c, first, "n_312"));
+    PRINT_TRY(JsonEnum(c, v.n_312, kEnum_N_312));
+  }
+  if (reached > 15) {
+    PRINT_TRY(JsonName(c, first, "t_313"));
+    PRINT_TRY(JsonInteger(c, v.t_313));
+  }
+  if (reached > 16) {
+    PRINT_TRY(JsonName(c, first, "n_313"));
+    PRINT_TRY(JsonEnum(c, v.n_313, kEnum_N_313));
+  }
+  if (reached > 17) {
+    PRINT_TRY(JsonName(c, first, "t_314"));
+    PRINT_TRY(JsonEnum(c, v.t_314, kEnum_T_314));
+  }
+  if (reached > 18) {
+    PRINT_TRY(JsonName(c, first, "t_315"));
+    PRINT_TRY(JsonEnum(c, v.t_315, kEnum_T_315));
+  }
+  if (reached > 19) {
+    PRINT_TRY(JsonName(c, first, "n_315"));
+    PRINT_TRY(JsonEnum(c, v.n_315, kEnum_N_315));
+  }
+  if (reached > 20) {
+    PRINT_TRY(JsonName(c, first, "t_316"));
+    PRINT_TRY(JsonEnum(c, v.t_316, kEnum_T_316));
+  }
+  if (reached > 21) {
+    PRINT_TRY(JsonName(c, first, "t_317"));
+    PRINT_TRY(JsonEnum(c, v.t_317, kEnum_T_317));
+  }
   return WriteText(c, "}");
 }
 
 int JsonUE_IdleTimersAndConstants(TextCursor& c, const UE_IdleTimersAndConstants& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "t_300"));
-  PRINT_TRY(JsonEnum(c, v.t_300, kEnum_T_300));
-  PRINT_TRY(JsonName(c, first, "n_300"));
-  PRINT_TRY(JsonInteger(c, v.n_300));
-  PRINT_TRY(JsonName(c, first, "t_312"));
-  PRINT_TRY(JsonInteger(c, v.t_312));
-  PRINT_TRY(JsonName(c, first, "n_312"));
-  PRINT_TRY(JsonEnum(c, v.n_312, kEnum_N_312));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "t_300"));
+    PRINT_TRY(JsonEnum(c, v.t_300, kEnum_T_300));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "n_300"));
+    PRINT_TRY(JsonInteger(c, v.n_300));
+  }
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "t_312"));
+    PRINT_TRY(JsonInteger(c, v.t_312));
+  }
+  if (reached > 3) {
+    PRINT_TRY(JsonName(c, first, "n_312"));
+    PRINT_TRY(JsonEnum(c, v.n_312, kEnum_N_312));
+  }
   return WriteText(c, "}");
 }
 
 int JsonUE_ConnTimersAndConstants_v3a0ext(TextCursor& c, const UE_ConnTimersAndConstants_v3a0ext& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "n_312"));
     PRINT_TRY(JsonEnum(c, v.n_312, kEnum_N_312ext));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && reached > 1) {
     PRINT_TRY(JsonName(c, first, "n_315"));
     PRINT_TRY(JsonEnum(c, v.n_315, kEnum_N_315ext));
   }
@@ -173,9 +267,11 @@ int JsonUE_ConnTimersAndConstants_v3a0ext(TextCursor& c, const UE_ConnTimersAndC
 }
 
 int JsonUE_IdleTimersAndConstants_v3a0ext(TextCursor& c, const UE_IdleTimersAndConstants_v3a0ext& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "n_312"));
     PRINT_TRY(JsonEnum(c, v.n_312, kEnum_N_312ext));
   }
@@ -183,27 +279,38 @@ int JsonUE_IdleTimersAndConstants_v3a0ext(TextCursor& c, const UE_IdleTimersAndC
 }
 
 int JsonSysInfoType1_v3a0ext_IEs(TextCursor& c, const SysInfoType1_v3a0ext_IEs& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "ue_ConnTimersAndConstants_v3a0ext"));
-  PRINT_TRY(JsonUE_ConnTimersAndConstants_v3a0ext(c, v.ue_ConnTimersAndConstants_v3a0ext));
-  PRINT_TRY(JsonName(c, first, "ue_IdleTimersAndConstants_v3a0ext"));
-  PRINT_TRY(JsonUE_IdleTimersAndConstants_v3a0ext(c, v.ue_IdleTimersAndConstants_v3a0ext));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "ue_ConnTimersAndConstants_v3a0ext"));
+    PRINT_TRY(JsonUE_ConnTimersAndConstants_v3a0ext(c, v.ue_ConnTimersAndConstants_v3a0ext));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "ue_IdleTimersAndConstants_v3a0ext"));
+    PRINT_TRY(JsonUE_IdleTimersAndConstants_v3a0ext(c, v.ue_IdleTimersAndConstants_v3a0ext));
+  }
   return WriteText(c, "}");
 }
 
 int JsonSysInfoType1_v3a0NonCriticalExtensions_nonCriticalExtensions(TextCursor& c, const SysInfoType1_v3a0NonCriticalExtensions_nonCriticalExtensions& v) {
   PRINT_TRY(WriteText(c, "{"));
   (void)v;  // an empty SEQUENCE: {}
+  (void)TakeStopFrame(c);
   return WriteText(c, "}");
 }
 
 int JsonSysInfoType1_v3a0NonCriticalExtensions(TextCursor& c, const SysInfoType1_v3a0NonCriticalExtensions& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "sysInfoType1_v3a0ext"));
-  PRINT_TRY(JsonSysInfoType1_v3a0ext_IEs(c, v.sysInfoType1_v3a0ext));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "sysInfoType1_v3a0ext"));
+    PRINT_TRY(JsonSysInfoType1_v3a0ext_IEs(c, v.sysInfoType1_v3a0ext));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "nonCriticalExtensions"));
     PRINT_TRY(JsonSysInfoType1_v3a0NonCriticalExtensions_nonCriticalExtensions(c, v.nonCriticalExtensions));
   }
@@ -211,21 +318,27 @@ int JsonSysInfoType1_v3a0NonCriticalExtensions(TextCursor& c, const SysInfoType1
 }
 
 int JsonSysInfoType1(TextCursor& c, const SysInfoType1& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "cn_CommonGSM_MAP_NAS_SysInfo"));
-  PRINT_TRY(JsonOctets(c, v.cn_CommonGSM_MAP_NAS_SysInfo.count, v.cn_CommonGSM_MAP_NAS_SysInfo.bytes, sizeof v.cn_CommonGSM_MAP_NAS_SysInfo.bytes));
-  PRINT_TRY(JsonName(c, first, "cn_DomainSysInfoList"));
-  PRINT_TRY(JsonCN_DomainSysInfoList(c, v.cn_DomainSysInfoList));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "cn_CommonGSM_MAP_NAS_SysInfo"));
+    PRINT_TRY(JsonOctets(c, v.cn_CommonGSM_MAP_NAS_SysInfo.count, v.cn_CommonGSM_MAP_NAS_SysInfo.bytes, sizeof v.cn_CommonGSM_MAP_NAS_SysInfo.bytes));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "cn_DomainSysInfoList"));
+    PRINT_TRY(JsonCN_DomainSysInfoList(c, v.cn_DomainSysInfoList));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "ue_ConnTimersAndConstants"));
     PRINT_TRY(JsonUE_ConnTimersAndConstants(c, v.ue_ConnTimersAndConstants));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "ue_IdleTimersAndConstants"));
     PRINT_TRY(JsonUE_IdleTimersAndConstants(c, v.ue_IdleTimersAndConstants));
   }
-  if (v.presence & (1u << 2)) {
+  if ((v.presence & (1u << 2)) && (reached > 4 || EnterStopFrame(c, stop, 4))) {
     PRINT_TRY(JsonName(c, first, "v3a0NonCriticalExtensions"));
     PRINT_TRY(JsonSysInfoType1_v3a0NonCriticalExtensions(c, v.v3a0NonCriticalExtensions));
   }
@@ -233,17 +346,23 @@ int JsonSysInfoType1(TextCursor& c, const SysInfoType1& v) {
 }
 
 int JsonSysInfoType13_v3a0ext_IEs(TextCursor& c, const SysInfoType13_v3a0ext_IEs& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "ue_IdleTimersAndConstants_v3a0ext"));
-  PRINT_TRY(JsonUE_IdleTimersAndConstants_v3a0ext(c, v.ue_IdleTimersAndConstants_v3a0ext));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "ue_IdleTimersAndConstants_v3a0ext"));
+    PRINT_TRY(JsonUE_IdleTimersAndConstants_v3a0ext(c, v.ue_IdleTimersAndConstants_v3a0ext));
+  }
   return WriteText(c, "}");
 }
 
 int JsonSysInfoType13_v4b0ext_IEs(TextCursor& c, const SysInfoType13_v4b0ext_IEs& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "capabilityUpdateRequirement_r4Ext"));
     PRINT_TRY(JsonCapabilityUpdateRequirement_r4_ext(c, v.capabilityUpdateRequirement_r4Ext));
   }
@@ -251,9 +370,11 @@ int JsonSysInfoType13_v4b0ext_IEs(TextCursor& c, const SysInfoType13_v4b0ext_IEs
 }
 
 int JsonSysInfoType13_v770ext_IEs(TextCursor& c, const SysInfoType13_v770ext_IEs& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "capabilityUpdateRequirement"));
     PRINT_TRY(JsonCapabilityUpdateRequirement_v770ext(c, v.capabilityUpdateRequirement));
   }
@@ -263,15 +384,20 @@ int JsonSysInfoType13_v770ext_IEs(TextCursor& c, const SysInfoType13_v770ext_IEs
 int JsonSysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(TextCursor& c, const SysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions& v) {
   PRINT_TRY(WriteText(c, "{"));
   (void)v;  // an empty SEQUENCE: {}
+  (void)TakeStopFrame(c);
   return WriteText(c, "}");
 }
 
 int JsonSysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions_v770NonCriticalExtensions(TextCursor& c, const SysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions_v770NonCriticalExtensions& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "sysInfoType13_v770ext"));
-  PRINT_TRY(JsonSysInfoType13_v770ext_IEs(c, v.sysInfoType13_v770ext));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "sysInfoType13_v770ext"));
+    PRINT_TRY(JsonSysInfoType13_v770ext_IEs(c, v.sysInfoType13_v770ext));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "nonCriticalExtensions"));
     PRINT_TRY(JsonSysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(c, v.nonCriticalExtensions));
   }
@@ -279,11 +405,15 @@ int JsonSysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions_v770No
 }
 
 int JsonSysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions(TextCursor& c, const SysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "sysInfoType13_v4b0ext"));
-  PRINT_TRY(JsonSysInfoType13_v4b0ext_IEs(c, v.sysInfoType13_v4b0ext));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "sysInfoType13_v4b0ext"));
+    PRINT_TRY(JsonSysInfoType13_v4b0ext_IEs(c, v.sysInfoType13_v4b0ext));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "v770NonCriticalExtensions"));
     PRINT_TRY(JsonSysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions_v770NonCriticalExtensions(c, v.v770NonCriticalExtensions));
   }
@@ -291,11 +421,15 @@ int JsonSysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions(TextCu
 }
 
 int JsonSysInfoType13_v3a0NonCriticalExtensions(TextCursor& c, const SysInfoType13_v3a0NonCriticalExtensions& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "sysInfoType13_v3a0ext"));
-  PRINT_TRY(JsonSysInfoType13_v3a0ext_IEs(c, v.sysInfoType13_v3a0ext));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "sysInfoType13_v3a0ext"));
+    PRINT_TRY(JsonSysInfoType13_v3a0ext_IEs(c, v.sysInfoType13_v3a0ext));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "v4b0NonCriticalExtensions"));
     PRINT_TRY(JsonSysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions(c, v.v4b0NonCriticalExtensions));
   }
@@ -303,19 +437,23 @@ int JsonSysInfoType13_v3a0NonCriticalExtensions(TextCursor& c, const SysInfoType
 }
 
 int JsonSysInfoType13(TextCursor& c, const SysInfoType13& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "cn_DomainSysInfoList"));
-  PRINT_TRY(JsonCN_DomainSysInfoList(c, v.cn_DomainSysInfoList));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "cn_DomainSysInfoList"));
+    PRINT_TRY(JsonCN_DomainSysInfoList(c, v.cn_DomainSysInfoList));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "ue_IdleTimersAndConstants"));
     PRINT_TRY(JsonUE_IdleTimersAndConstants(c, v.ue_IdleTimersAndConstants));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "capabilityUpdateRequirement"));
     PRINT_TRY(JsonCapabilityUpdateRequirement(c, v.capabilityUpdateRequirement));
   }
-  if (v.presence & (1u << 2)) {
+  if ((v.presence & (1u << 2)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "v3a0NonCriticalExtensions"));
     PRINT_TRY(JsonSysInfoType13_v3a0NonCriticalExtensions(c, v.v3a0NonCriticalExtensions));
   }
@@ -323,8 +461,10 @@ int JsonSysInfoType13(TextCursor& c, const SysInfoType13& v) {
 }
 
 int JsonURA_IdentityList(TextCursor& c, const URA_IdentityList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < 8; ++i) {
+  for (uint32_t i = 0; i < v.count && i < 8 && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonBitString(c, v.items[i].bitCount, v.items[i].bytes, sizeof v.items[i].bytes));
   }
@@ -334,15 +474,20 @@ int JsonURA_IdentityList(TextCursor& c, const URA_IdentityList& v) {
 int JsonSysInfoType2_nonCriticalExtensions(TextCursor& c, const SysInfoType2_nonCriticalExtensions& v) {
   PRINT_TRY(WriteText(c, "{"));
   (void)v;  // an empty SEQUENCE: {}
+  (void)TakeStopFrame(c);
   return WriteText(c, "}");
 }
 
 int JsonSysInfoType2(TextCursor& c, const SysInfoType2& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "ura_IdentityList"));
-  PRINT_TRY(JsonURA_IdentityList(c, v.ura_IdentityList));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "ura_IdentityList"));
+    PRINT_TRY(JsonURA_IdentityList(c, v.ura_IdentityList));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "nonCriticalExtensions"));
     PRINT_TRY(JsonSysInfoType2_nonCriticalExtensions(c, v.nonCriticalExtensions));
   }
@@ -350,14 +495,17 @@ int JsonSysInfoType2(TextCursor& c, const SysInfoType2& v) {
 }
 
 int JsonSysInfoType7_modeSpecificInfo(TextCursor& c, const SysInfoType7_modeSpecificInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "fdd"));
       PRINT_TRY(JsonSysInfoType7_modeSpecificInfo_fdd(c, (*static_cast<const SysInfoType7_modeSpecificInfo_fdd*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       PRINT_TRY(JsonName(c, "tdd"));
       PRINT_TRY(JsonNull(c));
       break;
@@ -370,25 +518,32 @@ int JsonSysInfoType7_modeSpecificInfo(TextCursor& c, const SysInfoType7_modeSpec
 int JsonSysInfoType7_nonCriticalExtensions(TextCursor& c, const SysInfoType7_nonCriticalExtensions& v) {
   PRINT_TRY(WriteText(c, "{"));
   (void)v;  // an empty SEQUENCE: {}
+  (void)TakeStopFrame(c);
   return WriteText(c, "}");
 }
 
 int JsonSysInfoType7(TextCursor& c, const SysInfoType7& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
-  PRINT_TRY(JsonSysInfoType7_modeSpecificInfo(c, v.modeSpecificInfo));
-  PRINT_TRY(JsonName(c, first, "prach_Information_SIB5_List"));
-  PRINT_TRY(JsonDynamicPersistenceLevelList(c, v.prach_Information_SIB5_List));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
+    PRINT_TRY(JsonSysInfoType7_modeSpecificInfo(c, v.modeSpecificInfo));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "prach_Information_SIB5_List"));
+    PRINT_TRY(JsonDynamicPersistenceLevelList(c, v.prach_Information_SIB5_List));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "prach_Information_SIB6_List"));
     PRINT_TRY(JsonDynamicPersistenceLevelList(c, v.prach_Information_SIB6_List));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && reached > 3) {
     PRINT_TRY(JsonName(c, first, "expirationTimeFactor"));
     PRINT_TRY(JsonInteger(c, v.expirationTimeFactor));
   }
-  if (v.presence & (1u << 2)) {
+  if ((v.presence & (1u << 2)) && (reached > 4 || EnterStopFrame(c, stop, 4))) {
     PRINT_TRY(JsonName(c, first, "nonCriticalExtensions"));
     PRINT_TRY(JsonSysInfoType7_nonCriticalExtensions(c, v.nonCriticalExtensions));
   }
@@ -396,10 +551,14 @@ int JsonSysInfoType7(TextCursor& c, const SysInfoType7& v) {
 }
 
 int JsonSysInfoType7_modeSpecificInfo_fdd(TextCursor& c, const SysInfoType7_modeSpecificInfo_fdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "ul_Interference"));
-  PRINT_TRY(JsonInteger(c, v.ul_Interference));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "ul_Interference"));
+    PRINT_TRY(JsonInteger(c, v.ul_Interference));
+  }
   return WriteText(c, "}");
 }
 

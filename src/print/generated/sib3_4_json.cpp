@@ -7,8 +7,10 @@
 namespace sibdecode {
 
 int JsonAccessClassBarredList(TextCursor& c, const AccessClassBarredList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < 16; ++i) {
+  for (uint32_t i = 0; i < v.count && i < 16 && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonEnum(c, v.items[i], kEnum_AccessClassBarred));
   }
@@ -16,14 +18,17 @@ int JsonAccessClassBarredList(TextCursor& c, const AccessClassBarredList& v) {
 }
 
 int JsonCellBarred(TextCursor& c, const CellBarred& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "barred"));
       PRINT_TRY(JsonCellBarred_barred(c, (*static_cast<const CellBarred_barred*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       PRINT_TRY(JsonName(c, "notBarred"));
       PRINT_TRY(JsonNull(c));
       break;
@@ -34,15 +39,23 @@ int JsonCellBarred(TextCursor& c, const CellBarred& v) {
 }
 
 int JsonCellAccessRestriction(TextCursor& c, const CellAccessRestriction& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "cellBarred"));
-  PRINT_TRY(JsonCellBarred(c, v.cellBarred));
-  PRINT_TRY(JsonName(c, first, "cellReservedForOperatorUse"));
-  PRINT_TRY(JsonEnum(c, v.cellReservedForOperatorUse, kEnum_ReservedIndicator));
-  PRINT_TRY(JsonName(c, first, "cellReservationExtension"));
-  PRINT_TRY(JsonEnum(c, v.cellReservationExtension, kEnum_ReservedIndicator));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "cellBarred"));
+    PRINT_TRY(JsonCellBarred(c, v.cellBarred));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "cellReservedForOperatorUse"));
+    PRINT_TRY(JsonEnum(c, v.cellReservedForOperatorUse, kEnum_ReservedIndicator));
+  }
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "cellReservationExtension"));
+    PRINT_TRY(JsonEnum(c, v.cellReservationExtension, kEnum_ReservedIndicator));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "accessClassBarredList"));
     PRINT_TRY(JsonAccessClassBarredList(c, v.accessClassBarredList));
   }
@@ -50,39 +63,47 @@ int JsonCellAccessRestriction(TextCursor& c, const CellAccessRestriction& v) {
 }
 
 int JsonCellBarred_barred(TextCursor& c, const CellBarred_barred& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "intraFreqCellReselectionInd"));
-  PRINT_TRY(JsonEnum(c, v.intraFreqCellReselectionInd, kEnum_AllowedIndicator));
-  PRINT_TRY(JsonName(c, first, "t_Barred"));
-  PRINT_TRY(JsonEnum(c, v.t_Barred, kEnum_T_Barred));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "intraFreqCellReselectionInd"));
+    PRINT_TRY(JsonEnum(c, v.intraFreqCellReselectionInd, kEnum_AllowedIndicator));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "t_Barred"));
+    PRINT_TRY(JsonEnum(c, v.t_Barred, kEnum_T_Barred));
+  }
   return WriteText(c, "}");
 }
 
 int JsonCellSelectReselectInfoPCHFACH_v5b0ext(TextCursor& c, const CellSelectReselectInfoPCHFACH_v5b0ext& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "q_Hyst_l_S_PCH"));
     PRINT_TRY(JsonInteger(c, v.q_Hyst_l_S_PCH));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && reached > 1) {
     PRINT_TRY(JsonName(c, first, "q_Hyst_l_S_FACH"));
     PRINT_TRY(JsonInteger(c, v.q_Hyst_l_S_FACH));
   }
-  if (v.presence & (1u << 2)) {
+  if ((v.presence & (1u << 2)) && reached > 2) {
     PRINT_TRY(JsonName(c, first, "q_Hyst_2_S_PCH"));
     PRINT_TRY(JsonInteger(c, v.q_Hyst_2_S_PCH));
   }
-  if (v.presence & (1u << 3)) {
+  if ((v.presence & (1u << 3)) && reached > 3) {
     PRINT_TRY(JsonName(c, first, "q_Hyst_2_S_FACH"));
     PRINT_TRY(JsonInteger(c, v.q_Hyst_2_S_FACH));
   }
-  if (v.presence & (1u << 4)) {
+  if ((v.presence & (1u << 4)) && reached > 4) {
     PRINT_TRY(JsonName(c, first, "t_Reselection_S_PCH"));
     PRINT_TRY(JsonInteger(c, v.t_Reselection_S_PCH));
   }
-  if (v.presence & (1u << 5)) {
+  if ((v.presence & (1u << 5)) && reached > 5) {
     PRINT_TRY(JsonName(c, first, "t_Reselection_S_FACH"));
     PRINT_TRY(JsonInteger(c, v.t_Reselection_S_FACH));
   }
@@ -90,17 +111,23 @@ int JsonCellSelectReselectInfoPCHFACH_v5b0ext(TextCursor& c, const CellSelectRes
 }
 
 int JsonMappingFunctionParameter(TextCursor& c, const MappingFunctionParameter& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "functionType"));
-  PRINT_TRY(JsonEnum(c, v.functionType, kEnum_MappingFunctionType));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "functionType"));
+    PRINT_TRY(JsonEnum(c, v.functionType, kEnum_MappingFunctionType));
+  }
+  if ((v.presence & (1u << 0)) && reached > 1) {
     PRINT_TRY(JsonName(c, first, "mapParameter1"));
     PRINT_TRY(JsonInteger(c, v.mapParameter1));
   }
-  PRINT_TRY(JsonName(c, first, "mapParameter2"));
-  PRINT_TRY(JsonInteger(c, v.mapParameter2));
-  if (v.presence & (1u << 1)) {
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "mapParameter2"));
+    PRINT_TRY(JsonInteger(c, v.mapParameter2));
+  }
+  if ((v.presence & (1u << 1)) && reached > 3) {
     PRINT_TRY(JsonName(c, first, "upperLimit"));
     PRINT_TRY(JsonInteger(c, v.upperLimit));
   }
@@ -108,42 +135,65 @@ int JsonMappingFunctionParameter(TextCursor& c, const MappingFunctionParameter& 
 }
 
 int JsonMappingFunctionParameterList(TextCursor& c, const MappingFunctionParameterList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonMappingFunctionParameter(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonMappingFunctionParameter(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonMapping(TextCursor& c, const Mapping& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "rat"));
-  PRINT_TRY(JsonEnum(c, v.rat, kEnum_RAT));
-  PRINT_TRY(JsonName(c, first, "mappingFunctionParameterList"));
-  PRINT_TRY(JsonMappingFunctionParameterList(c, v.mappingFunctionParameterList));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "rat"));
+    PRINT_TRY(JsonEnum(c, v.rat, kEnum_RAT));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "mappingFunctionParameterList"));
+    PRINT_TRY(JsonMappingFunctionParameterList(c, v.mappingFunctionParameterList));
+  }
   return WriteText(c, "}");
 }
 
 int JsonMappingInfo(TextCursor& c, const MappingInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonMapping(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonMapping(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonCellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure(TextCursor& c, const CellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "cpich_Ec_N0"));
       PRINT_TRY(JsonCellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure_cpich_Ec_N0(c, (*static_cast<const CellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure_cpich_Ec_N0*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       PRINT_TRY(JsonName(c, "cpich_RSCP"));
       PRINT_TRY(JsonNull(c));
       break;
@@ -154,14 +204,17 @@ int JsonCellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure(TextCursor& c, co
 }
 
 int JsonCellSelectReselectInfoSIB_3_4_modeSpecificInfo(TextCursor& c, const CellSelectReselectInfoSIB_3_4_modeSpecificInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "fdd"));
       PRINT_TRY(JsonCellSelectReselectInfoSIB_3_4_modeSpecificInfo_fdd(c, (*static_cast<const CellSelectReselectInfoSIB_3_4_modeSpecificInfo_fdd*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tdd"));
       PRINT_TRY(JsonCellSelectReselectInfoSIB_3_4_modeSpecificInfo_tdd(c, (*static_cast<const CellSelectReselectInfoSIB_3_4_modeSpecificInfo_tdd*>(v.ptr))));
@@ -173,33 +226,40 @@ int JsonCellSelectReselectInfoSIB_3_4_modeSpecificInfo(TextCursor& c, const Cell
 }
 
 int JsonT_CRMax(TextCursor& c, const T_CRMax& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "notUsed"));
       PRINT_TRY(JsonNull(c));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "t30"));
       PRINT_TRY(JsonN_CR_T_CRMaxHyst(c, (*static_cast<const N_CR_T_CRMaxHyst*>(v.ptr))));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "t60"));
       PRINT_TRY(JsonN_CR_T_CRMaxHyst(c, (*static_cast<const N_CR_T_CRMaxHyst*>(v.ptr))));
       break;
     case 4:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 3)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "t120"));
       PRINT_TRY(JsonN_CR_T_CRMaxHyst(c, (*static_cast<const N_CR_T_CRMaxHyst*>(v.ptr))));
       break;
     case 5:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 4)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "t180"));
       PRINT_TRY(JsonN_CR_T_CRMaxHyst(c, (*static_cast<const N_CR_T_CRMaxHyst*>(v.ptr))));
       break;
     case 6:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 5)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "t240"));
       PRINT_TRY(JsonN_CR_T_CRMaxHyst(c, (*static_cast<const N_CR_T_CRMaxHyst*>(v.ptr))));
@@ -211,13 +271,19 @@ int JsonT_CRMax(TextCursor& c, const T_CRMax& v) {
 }
 
 int JsonHCS_ServingCellInformation(TextCursor& c, const HCS_ServingCellInformation& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "hcs_PRIO"));
-  PRINT_TRY(JsonInteger(c, v.hcs_PRIO));
-  PRINT_TRY(JsonName(c, first, "q_HCS"));
-  PRINT_TRY(JsonInteger(c, v.q_HCS));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "hcs_PRIO"));
+    PRINT_TRY(JsonInteger(c, v.hcs_PRIO));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "q_HCS"));
+    PRINT_TRY(JsonInteger(c, v.q_HCS));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "t_CR_Max"));
     PRINT_TRY(JsonT_CRMax(c, v.t_CR_Max));
   }
@@ -225,33 +291,47 @@ int JsonHCS_ServingCellInformation(TextCursor& c, const HCS_ServingCellInformati
 }
 
 int JsonCellSelectReselectInfoSIB_3_4(TextCursor& c, const CellSelectReselectInfoSIB_3_4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "mappingInfo"));
     PRINT_TRY(JsonMappingInfo(c, v.mappingInfo));
   }
-  PRINT_TRY(JsonName(c, first, "cellSelectQualityMeasure"));
-  PRINT_TRY(JsonCellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure(c, v.cellSelectQualityMeasure));
-  PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
-  PRINT_TRY(JsonCellSelectReselectInfoSIB_3_4_modeSpecificInfo(c, v.modeSpecificInfo));
-  PRINT_TRY(JsonName(c, first, "q_Hyst_l_S"));
-  PRINT_TRY(JsonInteger(c, v.q_Hyst_l_S));
-  PRINT_TRY(JsonName(c, first, "t_Reselection_S"));
-  PRINT_TRY(JsonInteger(c, v.t_Reselection_S));
-  if (v.presence & (1u << 1)) {
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "cellSelectQualityMeasure"));
+    PRINT_TRY(JsonCellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure(c, v.cellSelectQualityMeasure));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
+    PRINT_TRY(JsonCellSelectReselectInfoSIB_3_4_modeSpecificInfo(c, v.modeSpecificInfo));
+  }
+  if (reached > 3) {
+    PRINT_TRY(JsonName(c, first, "q_Hyst_l_S"));
+    PRINT_TRY(JsonInteger(c, v.q_Hyst_l_S));
+  }
+  if (reached > 4) {
+    PRINT_TRY(JsonName(c, first, "t_Reselection_S"));
+    PRINT_TRY(JsonInteger(c, v.t_Reselection_S));
+  }
+  if ((v.presence & (1u << 1)) && (reached > 5 || EnterStopFrame(c, stop, 5))) {
     PRINT_TRY(JsonName(c, first, "hcs_ServingCellInformation"));
     PRINT_TRY(JsonHCS_ServingCellInformation(c, v.hcs_ServingCellInformation));
   }
-  PRINT_TRY(JsonName(c, first, "maxAllowedUL_TX_Power"));
-  PRINT_TRY(JsonInteger(c, v.maxAllowedUL_TX_Power));
+  if (reached > 6) {
+    PRINT_TRY(JsonName(c, first, "maxAllowedUL_TX_Power"));
+    PRINT_TRY(JsonInteger(c, v.maxAllowedUL_TX_Power));
+  }
   return WriteText(c, "}");
 }
 
 int JsonCellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure_cpich_Ec_N0(TextCursor& c, const CellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure_cpich_Ec_N0& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "q_HYST_2_S"));
     PRINT_TRY(JsonInteger(c, v.q_HYST_2_S));
   }
@@ -259,121 +339,163 @@ int JsonCellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure_cpich_Ec_N0(TextC
 }
 
 int JsonRAT_FDD_Info(TextCursor& c, const RAT_FDD_Info& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "rat_Identifier"));
-  PRINT_TRY(JsonEnum(c, v.rat_Identifier, kEnum_RAT_Identifier));
-  PRINT_TRY(JsonName(c, first, "s_SearchRAT"));
-  PRINT_TRY(JsonInteger(c, v.s_SearchRAT));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "rat_Identifier"));
+    PRINT_TRY(JsonEnum(c, v.rat_Identifier, kEnum_RAT_Identifier));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "s_SearchRAT"));
+    PRINT_TRY(JsonInteger(c, v.s_SearchRAT));
+  }
+  if ((v.presence & (1u << 0)) && reached > 2) {
     PRINT_TRY(JsonName(c, first, "s_HCS_RAT"));
     PRINT_TRY(JsonInteger(c, v.s_HCS_RAT));
   }
-  PRINT_TRY(JsonName(c, first, "s_Limit_SearchRAT"));
-  PRINT_TRY(JsonInteger(c, v.s_Limit_SearchRAT));
+  if (reached > 3) {
+    PRINT_TRY(JsonName(c, first, "s_Limit_SearchRAT"));
+    PRINT_TRY(JsonInteger(c, v.s_Limit_SearchRAT));
+  }
   return WriteText(c, "}");
 }
 
 int JsonRAT_FDD_InfoList(TextCursor& c, const RAT_FDD_InfoList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonRAT_FDD_Info(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonRAT_FDD_Info(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonCellSelectReselectInfoSIB_3_4_modeSpecificInfo_fdd(TextCursor& c, const CellSelectReselectInfoSIB_3_4_modeSpecificInfo_fdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "s_Intrasearch"));
     PRINT_TRY(JsonInteger(c, v.s_Intrasearch));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && reached > 1) {
     PRINT_TRY(JsonName(c, first, "s_Intersearch"));
     PRINT_TRY(JsonInteger(c, v.s_Intersearch));
   }
-  if (v.presence & (1u << 2)) {
+  if ((v.presence & (1u << 2)) && reached > 2) {
     PRINT_TRY(JsonName(c, first, "s_SearchHCS"));
     PRINT_TRY(JsonInteger(c, v.s_SearchHCS));
   }
-  if (v.presence & (1u << 3)) {
+  if ((v.presence & (1u << 3)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "rat_List"));
     PRINT_TRY(JsonRAT_FDD_InfoList(c, v.rat_List));
   }
-  PRINT_TRY(JsonName(c, first, "q_QualMin"));
-  PRINT_TRY(JsonInteger(c, v.q_QualMin));
-  PRINT_TRY(JsonName(c, first, "q_RxlevMin"));
-  PRINT_TRY(JsonInteger(c, v.q_RxlevMin));
+  if (reached > 4) {
+    PRINT_TRY(JsonName(c, first, "q_QualMin"));
+    PRINT_TRY(JsonInteger(c, v.q_QualMin));
+  }
+  if (reached > 5) {
+    PRINT_TRY(JsonName(c, first, "q_RxlevMin"));
+    PRINT_TRY(JsonInteger(c, v.q_RxlevMin));
+  }
   return WriteText(c, "}");
 }
 
 int JsonRAT_TDD_Info(TextCursor& c, const RAT_TDD_Info& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "rat_Identifier"));
-  PRINT_TRY(JsonEnum(c, v.rat_Identifier, kEnum_RAT_Identifier));
-  PRINT_TRY(JsonName(c, first, "s_SearchRAT"));
-  PRINT_TRY(JsonInteger(c, v.s_SearchRAT));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "rat_Identifier"));
+    PRINT_TRY(JsonEnum(c, v.rat_Identifier, kEnum_RAT_Identifier));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "s_SearchRAT"));
+    PRINT_TRY(JsonInteger(c, v.s_SearchRAT));
+  }
+  if ((v.presence & (1u << 0)) && reached > 2) {
     PRINT_TRY(JsonName(c, first, "s_HCS_RAT"));
     PRINT_TRY(JsonInteger(c, v.s_HCS_RAT));
   }
-  PRINT_TRY(JsonName(c, first, "s_Limit_SearchRAT"));
-  PRINT_TRY(JsonInteger(c, v.s_Limit_SearchRAT));
+  if (reached > 3) {
+    PRINT_TRY(JsonName(c, first, "s_Limit_SearchRAT"));
+    PRINT_TRY(JsonInteger(c, v.s_Limit_SearchRAT));
+  }
   return WriteText(c, "}");
 }
 
 int JsonRAT_TDD_InfoList(TextCursor& c, const RAT_TDD_InfoList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonRAT_TDD_Info(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonRAT_TDD_Info(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonCellSelectReselectInfoSIB_3_4_modeSpecificInfo_tdd(TextCursor& c, const CellSelectReselectInfoSIB_3_4_modeSpecificInfo_tdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "s_Intrasearch"));
     PRINT_TRY(JsonInteger(c, v.s_Intrasearch));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && reached > 1) {
     PRINT_TRY(JsonName(c, first, "s_Intersearch"));
     PRINT_TRY(JsonInteger(c, v.s_Intersearch));
   }
-  if (v.presence & (1u << 2)) {
+  if ((v.presence & (1u << 2)) && reached > 2) {
     PRINT_TRY(JsonName(c, first, "s_SearchHCS"));
     PRINT_TRY(JsonInteger(c, v.s_SearchHCS));
   }
-  if (v.presence & (1u << 3)) {
+  if ((v.presence & (1u << 3)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "rat_List"));
     PRINT_TRY(JsonRAT_TDD_InfoList(c, v.rat_List));
   }
-  PRINT_TRY(JsonName(c, first, "q_RxlevMin"));
-  PRINT_TRY(JsonInteger(c, v.q_RxlevMin));
+  if (reached > 4) {
+    PRINT_TRY(JsonName(c, first, "q_RxlevMin"));
+    PRINT_TRY(JsonInteger(c, v.q_RxlevMin));
+  }
   return WriteText(c, "}");
 }
 
 int JsonCellSelectReselectInfoTreselectionScaling_v5c0ext(TextCursor& c, const CellSelectReselectInfoTreselectionScaling_v5c0ext& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "non_HCS_t_CR_Max"));
     PRINT_TRY(JsonT_CRMax(c, v.non_HCS_t_CR_Max));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && reached > 1) {
     PRINT_TRY(JsonName(c, first, "speedDependentScalingFactor"));
     PRINT_TRY(JsonInteger(c, v.speedDependentScalingFactor));
   }
-  if (v.presence & (1u << 2)) {
+  if ((v.presence & (1u << 2)) && reached > 2) {
     PRINT_TRY(JsonName(c, first, "interFrequencyTreselectionScalingFactor"));
     PRINT_TRY(JsonInteger(c, v.interFrequencyTreselectionScalingFactor));
   }
-  if (v.presence & (1u << 3)) {
+  if ((v.presence & (1u << 3)) && reached > 3) {
     PRINT_TRY(JsonName(c, first, "interRATTreselectionScalingFactor"));
     PRINT_TRY(JsonInteger(c, v.interRATTreselectionScalingFactor));
   }
@@ -381,14 +503,17 @@ int JsonCellSelectReselectInfoTreselectionScaling_v5c0ext(TextCursor& c, const C
 }
 
 int JsonDeferredMeasurementControlReadingSupport_modeSpecificInfo(TextCursor& c, const DeferredMeasurementControlReadingSupport_modeSpecificInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "fdd"));
       PRINT_TRY(JsonDeferredMeasurementControlReadingSupport_modeSpecificInfo_fdd(c, (*static_cast<const DeferredMeasurementControlReadingSupport_modeSpecificInfo_fdd*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tdd"));
       PRINT_TRY(JsonDeferredMeasurementControlReadingSupport_modeSpecificInfo_tdd(c, (*static_cast<const DeferredMeasurementControlReadingSupport_modeSpecificInfo_tdd*>(v.ptr))));
@@ -400,9 +525,11 @@ int JsonDeferredMeasurementControlReadingSupport_modeSpecificInfo(TextCursor& c,
 }
 
 int JsonDeferredMeasurementControlReadingSupport(TextCursor& c, const DeferredMeasurementControlReadingSupport& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
     PRINT_TRY(JsonDeferredMeasurementControlReadingSupport_modeSpecificInfo(c, v.modeSpecificInfo));
   }
@@ -410,16 +537,22 @@ int JsonDeferredMeasurementControlReadingSupport(TextCursor& c, const DeferredMe
 }
 
 int JsonDeferredMeasurementControlReadingSupport_modeSpecificInfo_fdd(TextCursor& c, const DeferredMeasurementControlReadingSupport_modeSpecificInfo_fdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "intraFreqMeasQuantity_FDD"));
-  PRINT_TRY(JsonEnum(c, v.intraFreqMeasQuantity_FDD, kEnum_IntraFreqMeasQuantity_FDD_sib3));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "intraFreqMeasQuantity_FDD"));
+    PRINT_TRY(JsonEnum(c, v.intraFreqMeasQuantity_FDD, kEnum_IntraFreqMeasQuantity_FDD_sib3));
+  }
   return WriteText(c, "}");
 }
 
 int JsonIntraFreqMeasQuantity_TDD_sib3List(TextCursor& c, const IntraFreqMeasQuantity_TDD_sib3List& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < 2; ++i) {
+  for (uint32_t i = 0; i < v.count && i < 2 && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonEnum(c, v.items[i], kEnum_IntraFreqMeasQuantity_TDD_sib3List_Item));
   }
@@ -427,22 +560,29 @@ int JsonIntraFreqMeasQuantity_TDD_sib3List(TextCursor& c, const IntraFreqMeasQua
 }
 
 int JsonDeferredMeasurementControlReadingSupport_modeSpecificInfo_tdd(TextCursor& c, const DeferredMeasurementControlReadingSupport_modeSpecificInfo_tdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "intraFreqMeasQuantity_TDDList"));
-  PRINT_TRY(JsonIntraFreqMeasQuantity_TDD_sib3List(c, v.intraFreqMeasQuantity_TDDList));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "intraFreqMeasQuantity_TDDList"));
+    PRINT_TRY(JsonIntraFreqMeasQuantity_TDD_sib3List(c, v.intraFreqMeasQuantity_TDDList));
+  }
   return WriteText(c, "}");
 }
 
 int JsonDomainSpecificAccessRestrictionForSharedNetwork_v670ext(TextCursor& c, const DomainSpecificAccessRestrictionForSharedNetwork_v670ext& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "domainSpecificAccessRestictionList"));
       PRINT_TRY(JsonDomainSpecificAccessRestrictionList_v670ext(c, (*static_cast<const DomainSpecificAccessRestrictionList_v670ext*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "domainSpecificAccessRestictionParametersForAll"));
       PRINT_TRY(JsonDomainSpecificAccessRestrictionParam_v670ext(c, (*static_cast<const DomainSpecificAccessRestrictionParam_v670ext*>(v.ptr))));
@@ -454,13 +594,16 @@ int JsonDomainSpecificAccessRestrictionForSharedNetwork_v670ext(TextCursor& c, c
 }
 
 int JsonDomainSpecificAccessRestriction_v670ext(TextCursor& c, const DomainSpecificAccessRestriction_v670ext& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "noRestriction"));
       PRINT_TRY(JsonNull(c));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "restriction"));
       PRINT_TRY(JsonDomainSpecificAccessRestriction_v670ext_restriction(c, (*static_cast<const DomainSpecificAccessRestriction_v670ext_restriction*>(v.ptr))));
@@ -472,35 +615,43 @@ int JsonDomainSpecificAccessRestriction_v670ext(TextCursor& c, const DomainSpeci
 }
 
 int JsonDomainSpecificAccessRestrictionParam_v670ext(TextCursor& c, const DomainSpecificAccessRestrictionParam_v670ext& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "cSDomainSpecificAccessRestriction"));
-  PRINT_TRY(JsonDomainSpecificAccessRestriction_v670ext(c, v.cSDomainSpecificAccessRestriction));
-  PRINT_TRY(JsonName(c, first, "pSDomainSpecificAccessRestriction"));
-  PRINT_TRY(JsonDomainSpecificAccessRestriction_v670ext(c, v.pSDomainSpecificAccessRestriction));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "cSDomainSpecificAccessRestriction"));
+    PRINT_TRY(JsonDomainSpecificAccessRestriction_v670ext(c, v.cSDomainSpecificAccessRestriction));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "pSDomainSpecificAccessRestriction"));
+    PRINT_TRY(JsonDomainSpecificAccessRestriction_v670ext(c, v.pSDomainSpecificAccessRestriction));
+  }
   return WriteText(c, "}");
 }
 
 int JsonDomainSpecificAccessRestrictionList_v670ext(TextCursor& c, const DomainSpecificAccessRestrictionList_v670ext& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "domainSpecificAccessRestrictionParametersForOperator1"));
     PRINT_TRY(JsonDomainSpecificAccessRestrictionParam_v670ext(c, v.domainSpecificAccessRestrictionParametersForOperator1));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "domainSpecificAccessRestrictionParametersForOperator2"));
     PRINT_TRY(JsonDomainSpecificAccessRestrictionParam_v670ext(c, v.domainSpecificAccessRestrictionParametersForOperator2));
   }
-  if (v.presence & (1u << 2)) {
+  if ((v.presence & (1u << 2)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "domainSpecificAccessRestrictionParametersForOperator3"));
     PRINT_TRY(JsonDomainSpecificAccessRestrictionParam_v670ext(c, v.domainSpecificAccessRestrictionParametersForOperator3));
   }
-  if (v.presence & (1u << 3)) {
+  if ((v.presence & (1u << 3)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "domainSpecificAccessRestrictionParametersForOperator4"));
     PRINT_TRY(JsonDomainSpecificAccessRestrictionParam_v670ext(c, v.domainSpecificAccessRestrictionParametersForOperator4));
   }
-  if (v.presence & (1u << 4)) {
+  if ((v.presence & (1u << 4)) && (reached > 4 || EnterStopFrame(c, stop, 4))) {
     PRINT_TRY(JsonName(c, first, "domainSpecificAccessRestrictionParametersForOperator5"));
     PRINT_TRY(JsonDomainSpecificAccessRestrictionParam_v670ext(c, v.domainSpecificAccessRestrictionParametersForOperator5));
   }
@@ -508,9 +659,11 @@ int JsonDomainSpecificAccessRestrictionList_v670ext(TextCursor& c, const DomainS
 }
 
 int JsonDomainSpecificAccessRestriction_v670ext_restriction(TextCursor& c, const DomainSpecificAccessRestriction_v670ext_restriction& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "domainSpecficAccessClassBarredList"));
     PRINT_TRY(JsonAccessClassBarredList(c, v.domainSpecficAccessClassBarredList));
   }
@@ -518,27 +671,39 @@ int JsonDomainSpecificAccessRestriction_v670ext_restriction(TextCursor& c, const
 }
 
 int JsonMapping_LCR_r4(TextCursor& c, const Mapping_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "mappingFunctionParameterList"));
-  PRINT_TRY(JsonMappingFunctionParameterList(c, v.mappingFunctionParameterList));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "mappingFunctionParameterList"));
+    PRINT_TRY(JsonMappingFunctionParameterList(c, v.mappingFunctionParameterList));
+  }
   return WriteText(c, "}");
 }
 
 int JsonN_CR_T_CRMaxHyst(TextCursor& c, const N_CR_T_CRMaxHyst& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "n_CR"));
-  PRINT_TRY(JsonInteger(c, v.n_CR));
-  PRINT_TRY(JsonName(c, first, "t_CRMaxHyst"));
-  PRINT_TRY(JsonEnum(c, v.t_CRMaxHyst, kEnum_T_CRMaxHyst));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "n_CR"));
+    PRINT_TRY(JsonInteger(c, v.n_CR));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "t_CRMaxHyst"));
+    PRINT_TRY(JsonEnum(c, v.t_CRMaxHyst, kEnum_T_CRMaxHyst));
+  }
   return WriteText(c, "}");
 }
 
 int JsonSysInfoType3_v4b0ext_IEs(TextCursor& c, const SysInfoType3_v4b0ext_IEs& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "mapping_LCR"));
     PRINT_TRY(JsonMapping_LCR_r4(c, v.mapping_LCR));
   }
@@ -546,9 +711,11 @@ int JsonSysInfoType3_v4b0ext_IEs(TextCursor& c, const SysInfoType3_v4b0ext_IEs& 
 }
 
 int JsonSysInfoType3_v590ext(TextCursor& c, const SysInfoType3_v590ext& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "cellSelectReselectInfo_v590ext"));
     PRINT_TRY(JsonCellSelectReselectInfo_v590ext(c, v.cellSelectReselectInfo_v590ext));
   }
@@ -556,9 +723,11 @@ int JsonSysInfoType3_v590ext(TextCursor& c, const SysInfoType3_v590ext& v) {
 }
 
 int JsonSysInfoType3_v5c0ext_IEs(TextCursor& c, const SysInfoType3_v5c0ext_IEs& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "cellSelectReselectInfoTreselectionScaling_v5c0ext"));
     PRINT_TRY(JsonCellSelectReselectInfoTreselectionScaling_v5c0ext(c, v.cellSelectReselectInfoTreselectionScaling_v5c0ext));
   }
@@ -566,13 +735,15 @@ int JsonSysInfoType3_v5c0ext_IEs(TextCursor& c, const SysInfoType3_v5c0ext_IEs& 
 }
 
 int JsonSysInfoType3_v670ext(TextCursor& c, const SysInfoType3_v670ext& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "domainSpecificAccessRestrictionParametersForPLMNOfMIB"));
     PRINT_TRY(JsonDomainSpecificAccessRestrictionParam_v670ext(c, v.domainSpecificAccessRestrictionParametersForPLMNOfMIB));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "domainSpecificAccessRestictionForSharedNetwork"));
     PRINT_TRY(JsonDomainSpecificAccessRestrictionForSharedNetwork_v670ext(c, v.domainSpecificAccessRestictionForSharedNetwork));
   }
@@ -580,21 +751,23 @@ int JsonSysInfoType3_v670ext(TextCursor& c, const SysInfoType3_v670ext& v) {
 }
 
 int JsonSysInfoType3_v770ext_IEs(TextCursor& c, const SysInfoType3_v770ext_IEs& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "deferredMeasurementControlReadingSupport"));
     PRINT_TRY(JsonDeferredMeasurementControlReadingSupport(c, v.deferredMeasurementControlReadingSupport));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && reached > 1) {
     PRINT_TRY(JsonName(c, first, "q_QualMin_Offset"));
     PRINT_TRY(JsonInteger(c, v.q_QualMin_Offset));
   }
-  if (v.presence & (1u << 2)) {
+  if ((v.presence & (1u << 2)) && reached > 2) {
     PRINT_TRY(JsonName(c, first, "q_RxlevMin_Offset"));
     PRINT_TRY(JsonInteger(c, v.q_RxlevMin_Offset));
   }
-  if (v.presence & (1u << 3)) {
+  if ((v.presence & (1u << 3)) && reached > 3) {
     PRINT_TRY(JsonName(c, first, "mBSFNOnlyService"));
     PRINT_TRY(JsonEnum(c, v.mBSFNOnlyService, kEnum_MBSFNOnlyService));
   }
@@ -604,15 +777,20 @@ int JsonSysInfoType3_v770ext_IEs(TextCursor& c, const SysInfoType3_v770ext_IEs& 
 int JsonSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_nonCriticalExtensions(TextCursor& c, const SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_nonCriticalExtensions& v) {
   PRINT_TRY(WriteText(c, "{"));
   (void)v;  // an empty SEQUENCE: {}
+  (void)TakeStopFrame(c);
   return WriteText(c, "}");
 }
 
 int JsonSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension(TextCursor& c, const SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "sysInfoType3_v770ext"));
-  PRINT_TRY(JsonSysInfoType3_v770ext_IEs(c, v.sysInfoType3_v770ext));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "sysInfoType3_v770ext"));
+    PRINT_TRY(JsonSysInfoType3_v770ext_IEs(c, v.sysInfoType3_v770ext));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "nonCriticalExtensions"));
     PRINT_TRY(JsonSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_nonCriticalExtensions(c, v.nonCriticalExtensions));
   }
@@ -620,11 +798,15 @@ int JsonSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0Nonc
 }
 
 int JsonSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension(TextCursor& c, const SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "sysInfoType3_v670ext"));
-  PRINT_TRY(JsonSysInfoType3_v670ext(c, v.sysInfoType3_v670ext));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "sysInfoType3_v670ext"));
+    PRINT_TRY(JsonSysInfoType3_v670ext(c, v.sysInfoType3_v670ext));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "v770NonCriticalExtension"));
     PRINT_TRY(JsonSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension(c, v.v770NonCriticalExtension));
   }
@@ -632,11 +814,15 @@ int JsonSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0Nonc
 }
 
 int JsonSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension(TextCursor& c, const SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "sysInfoType3_v5c0ext"));
-  PRINT_TRY(JsonSysInfoType3_v5c0ext_IEs(c, v.sysInfoType3_v5c0ext));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "sysInfoType3_v5c0ext"));
+    PRINT_TRY(JsonSysInfoType3_v5c0ext_IEs(c, v.sysInfoType3_v5c0ext));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "v670NonCriticalExtension"));
     PRINT_TRY(JsonSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension(c, v.v670NonCriticalExtension));
   }
@@ -644,11 +830,15 @@ int JsonSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0Nonc
 }
 
 int JsonSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension(TextCursor& c, const SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "sysInfoType3_v590ext"));
-  PRINT_TRY(JsonSysInfoType3_v590ext(c, v.sysInfoType3_v590ext));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "sysInfoType3_v590ext"));
+    PRINT_TRY(JsonSysInfoType3_v590ext(c, v.sysInfoType3_v590ext));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "v5c0NoncriticalExtension"));
     PRINT_TRY(JsonSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension(c, v.v5c0NoncriticalExtension));
   }
@@ -656,11 +846,15 @@ int JsonSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension(TextCurs
 }
 
 int JsonSysInfoType3_v4b0NonCriticalExtensions(TextCursor& c, const SysInfoType3_v4b0NonCriticalExtensions& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "sysInfoType3_v4b0ext"));
-  PRINT_TRY(JsonSysInfoType3_v4b0ext_IEs(c, v.sysInfoType3_v4b0ext));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "sysInfoType3_v4b0ext"));
+    PRINT_TRY(JsonSysInfoType3_v4b0ext_IEs(c, v.sysInfoType3_v4b0ext));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "v590NonCriticalExtension"));
     PRINT_TRY(JsonSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension(c, v.v590NonCriticalExtension));
   }
@@ -668,17 +862,27 @@ int JsonSysInfoType3_v4b0NonCriticalExtensions(TextCursor& c, const SysInfoType3
 }
 
 int JsonSysInfoType3(TextCursor& c, const SysInfoType3& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "sib4indicator"));
-  PRINT_TRY(JsonBool(c, v.sib4indicator));
-  PRINT_TRY(JsonName(c, first, "cellIdentity"));
-  PRINT_TRY(JsonBitString(c, v.cellIdentity.bitCount, v.cellIdentity.bytes, sizeof v.cellIdentity.bytes));
-  PRINT_TRY(JsonName(c, first, "cellSelectReselectInfo"));
-  PRINT_TRY(JsonCellSelectReselectInfoSIB_3_4(c, v.cellSelectReselectInfo));
-  PRINT_TRY(JsonName(c, first, "cellAccessRestriction"));
-  PRINT_TRY(JsonCellAccessRestriction(c, v.cellAccessRestriction));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "sib4indicator"));
+    PRINT_TRY(JsonBool(c, v.sib4indicator));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "cellIdentity"));
+    PRINT_TRY(JsonBitString(c, v.cellIdentity.bitCount, v.cellIdentity.bytes, sizeof v.cellIdentity.bytes));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "cellSelectReselectInfo"));
+    PRINT_TRY(JsonCellSelectReselectInfoSIB_3_4(c, v.cellSelectReselectInfo));
+  }
+  if ((reached > 3 || EnterStopFrame(c, stop, 3))) {
+    PRINT_TRY(JsonName(c, first, "cellAccessRestriction"));
+    PRINT_TRY(JsonCellAccessRestriction(c, v.cellAccessRestriction));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 4 || EnterStopFrame(c, stop, 4))) {
     PRINT_TRY(JsonName(c, first, "v4b0NonCriticalExtensions"));
     PRINT_TRY(JsonSysInfoType3_v4b0NonCriticalExtensions(c, v.v4b0NonCriticalExtensions));
   }
@@ -686,9 +890,11 @@ int JsonSysInfoType3(TextCursor& c, const SysInfoType3& v) {
 }
 
 int JsonSysInfoType4_v4b0ext_IEs(TextCursor& c, const SysInfoType4_v4b0ext_IEs& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "mapping_LCR"));
     PRINT_TRY(JsonMapping_LCR_r4(c, v.mapping_LCR));
   }
@@ -696,9 +902,11 @@ int JsonSysInfoType4_v4b0ext_IEs(TextCursor& c, const SysInfoType4_v4b0ext_IEs& 
 }
 
 int JsonSysInfoType4_v590ext(TextCursor& c, const SysInfoType4_v590ext& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "cellSelectReselectInfo_v590ext"));
     PRINT_TRY(JsonCellSelectReselectInfo_v590ext(c, v.cellSelectReselectInfo_v590ext));
   }
@@ -706,9 +914,11 @@ int JsonSysInfoType4_v590ext(TextCursor& c, const SysInfoType4_v590ext& v) {
 }
 
 int JsonSysInfoType4_v5b0ext_IEs(TextCursor& c, const SysInfoType4_v5b0ext_IEs& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "cellSelectReselectInfoPCHFACH_v5b0ext"));
     PRINT_TRY(JsonCellSelectReselectInfoPCHFACH_v5b0ext(c, v.cellSelectReselectInfoPCHFACH_v5b0ext));
   }
@@ -716,9 +926,11 @@ int JsonSysInfoType4_v5b0ext_IEs(TextCursor& c, const SysInfoType4_v5b0ext_IEs& 
 }
 
 int JsonSysInfoType4_v5c0ext_IEs(TextCursor& c, const SysInfoType4_v5c0ext_IEs& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "cellSelectReselectInfoTreselectionScaling_v5c0ext"));
     PRINT_TRY(JsonCellSelectReselectInfoTreselectionScaling_v5c0ext(c, v.cellSelectReselectInfoTreselectionScaling_v5c0ext));
   }
@@ -728,15 +940,20 @@ int JsonSysInfoType4_v5c0ext_IEs(TextCursor& c, const SysInfoType4_v5c0ext_IEs& 
 int JsonSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension_v5c0NonCriticalExtension_nonCriticalExtensions(TextCursor& c, const SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension_v5c0NonCriticalExtension_nonCriticalExtensions& v) {
   PRINT_TRY(WriteText(c, "{"));
   (void)v;  // an empty SEQUENCE: {}
+  (void)TakeStopFrame(c);
   return WriteText(c, "}");
 }
 
 int JsonSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension_v5c0NonCriticalExtension(TextCursor& c, const SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension_v5c0NonCriticalExtension& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "sysInfoType4_v5c0ext"));
-  PRINT_TRY(JsonSysInfoType4_v5c0ext_IEs(c, v.sysInfoType4_v5c0ext));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "sysInfoType4_v5c0ext"));
+    PRINT_TRY(JsonSysInfoType4_v5c0ext_IEs(c, v.sysInfoType4_v5c0ext));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "nonCriticalExtensions"));
     PRINT_TRY(JsonSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension_v5c0NonCriticalExtension_nonCriticalExtensions(c, v.nonCriticalExtensions));
   }
@@ -744,11 +961,15 @@ int JsonSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonC
 }
 
 int JsonSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension(TextCursor& c, const SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "sysInfoType4_v5b0ext"));
-  PRINT_TRY(JsonSysInfoType4_v5b0ext_IEs(c, v.sysInfoType4_v5b0ext));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "sysInfoType4_v5b0ext"));
+    PRINT_TRY(JsonSysInfoType4_v5b0ext_IEs(c, v.sysInfoType4_v5b0ext));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "v5c0NonCriticalExtension"));
     PRINT_TRY(JsonSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension_v5c0NonCriticalExtension(c, v.v5c0NonCriticalExtension));
   }
@@ -756,11 +977,15 @@ int JsonSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonC
 }
 
 int JsonSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension(TextCursor& c, const SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "sysInfoType4_v590ext"));
-  PRINT_TRY(JsonSysInfoType4_v590ext(c, v.sysInfoType4_v590ext));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "sysInfoType4_v590ext"));
+    PRINT_TRY(JsonSysInfoType4_v590ext(c, v.sysInfoType4_v590ext));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "v5b0NonCriticalExtension"));
     PRINT_TRY(JsonSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension(c, v.v5b0NonCriticalExtension));
   }
@@ -768,11 +993,15 @@ int JsonSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension(TextCurs
 }
 
 int JsonSysInfoType4_v4b0NonCriticalExtensions(TextCursor& c, const SysInfoType4_v4b0NonCriticalExtensions& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "sysInfoType4_v4b0ext"));
-  PRINT_TRY(JsonSysInfoType4_v4b0ext_IEs(c, v.sysInfoType4_v4b0ext));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "sysInfoType4_v4b0ext"));
+    PRINT_TRY(JsonSysInfoType4_v4b0ext_IEs(c, v.sysInfoType4_v4b0ext));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "v590NonCriticalExtension"));
     PRINT_TRY(JsonSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension(c, v.v590NonCriticalExtension));
   }
@@ -780,15 +1009,23 @@ int JsonSysInfoType4_v4b0NonCriticalExtensions(TextCursor& c, const SysInfoType4
 }
 
 int JsonSysInfoType4(TextCursor& c, const SysInfoType4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "cellIdentity"));
-  PRINT_TRY(JsonBitString(c, v.cellIdentity.bitCount, v.cellIdentity.bytes, sizeof v.cellIdentity.bytes));
-  PRINT_TRY(JsonName(c, first, "cellSelectReselectInfo"));
-  PRINT_TRY(JsonCellSelectReselectInfoSIB_3_4(c, v.cellSelectReselectInfo));
-  PRINT_TRY(JsonName(c, first, "cellAccessRestriction"));
-  PRINT_TRY(JsonCellAccessRestriction(c, v.cellAccessRestriction));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "cellIdentity"));
+    PRINT_TRY(JsonBitString(c, v.cellIdentity.bitCount, v.cellIdentity.bytes, sizeof v.cellIdentity.bytes));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "cellSelectReselectInfo"));
+    PRINT_TRY(JsonCellSelectReselectInfoSIB_3_4(c, v.cellSelectReselectInfo));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "cellAccessRestriction"));
+    PRINT_TRY(JsonCellAccessRestriction(c, v.cellAccessRestriction));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "v4b0NonCriticalExtensions"));
     PRINT_TRY(JsonSysInfoType4_v4b0NonCriticalExtensions(c, v.v4b0NonCriticalExtensions));
   }

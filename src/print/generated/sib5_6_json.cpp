@@ -7,8 +7,10 @@
 namespace sibdecode {
 
 int JsonAC_To_ASC_MappingTable(TextCursor& c, const AC_To_ASC_MappingTable& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < 7; ++i) {
+  for (uint32_t i = 0; i < v.count && i < 7 && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonInteger(c, v.items[i]));
   }
@@ -16,33 +18,51 @@ int JsonAC_To_ASC_MappingTable(TextCursor& c, const AC_To_ASC_MappingTable& v) {
 }
 
 int JsonAICH_Info(TextCursor& c, const AICH_Info& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "channelisationCode256"));
-  PRINT_TRY(JsonInteger(c, v.channelisationCode256));
-  PRINT_TRY(JsonName(c, first, "sttd_Indicator"));
-  PRINT_TRY(JsonBool(c, v.sttd_Indicator));
-  PRINT_TRY(JsonName(c, first, "aich_TransmissionTiming"));
-  PRINT_TRY(JsonEnum(c, v.aich_TransmissionTiming, kEnum_AICH_TransmissionTiming));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "channelisationCode256"));
+    PRINT_TRY(JsonInteger(c, v.channelisationCode256));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "sttd_Indicator"));
+    PRINT_TRY(JsonBool(c, v.sttd_Indicator));
+  }
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "aich_TransmissionTiming"));
+    PRINT_TRY(JsonEnum(c, v.aich_TransmissionTiming, kEnum_AICH_TransmissionTiming));
+  }
   return WriteText(c, "}");
 }
 
 int JsonAccessServiceClass_FDD(TextCursor& c, const AccessServiceClass_FDD& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "availableSignatureStartIndex"));
-  PRINT_TRY(JsonInteger(c, v.availableSignatureStartIndex));
-  PRINT_TRY(JsonName(c, first, "availableSignatureEndIndex"));
-  PRINT_TRY(JsonInteger(c, v.availableSignatureEndIndex));
-  PRINT_TRY(JsonName(c, first, "assignedSubChannelNumber"));
-  PRINT_TRY(JsonBitString(c, v.assignedSubChannelNumber.bitCount, v.assignedSubChannelNumber.bytes, sizeof v.assignedSubChannelNumber.bytes));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "availableSignatureStartIndex"));
+    PRINT_TRY(JsonInteger(c, v.availableSignatureStartIndex));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "availableSignatureEndIndex"));
+    PRINT_TRY(JsonInteger(c, v.availableSignatureEndIndex));
+  }
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "assignedSubChannelNumber"));
+    PRINT_TRY(JsonBitString(c, v.assignedSubChannelNumber.bitCount, v.assignedSubChannelNumber.bytes, sizeof v.assignedSubChannelNumber.bytes));
+  }
   return WriteText(c, "}");
 }
 
 int JsonASCSetting_FDD(TextCursor& c, const ASCSetting_FDD& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "accessServiceClass_FDD"));
     PRINT_TRY(JsonAccessServiceClass_FDD(c, v.accessServiceClass_FDD));
   }
@@ -50,23 +70,28 @@ int JsonASCSetting_FDD(TextCursor& c, const ASCSetting_FDD& v) {
 }
 
 int JsonAccessServiceClass_TDD_subchannelSize(TextCursor& c, const AccessServiceClass_TDD_subchannelSize& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "size1"));
       PRINT_TRY(JsonNull(c));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "size2"));
       PRINT_TRY(JsonAccessServiceClass_TDD_subchannelSize_size2(c, (*static_cast<const AccessServiceClass_TDD_subchannelSize_size2*>(v.ptr))));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "size4"));
       PRINT_TRY(JsonAccessServiceClass_TDD_subchannelSize_size4(c, (*static_cast<const AccessServiceClass_TDD_subchannelSize_size4*>(v.ptr))));
       break;
     case 4:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 3)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "size8"));
       PRINT_TRY(JsonAccessServiceClass_TDD_subchannelSize_size8(c, (*static_cast<const AccessServiceClass_TDD_subchannelSize_size8*>(v.ptr))));
@@ -78,21 +103,27 @@ int JsonAccessServiceClass_TDD_subchannelSize(TextCursor& c, const AccessService
 }
 
 int JsonAccessServiceClass_TDD(TextCursor& c, const AccessServiceClass_TDD& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "channelisationCodeIndices"));
     PRINT_TRY(JsonBitString(c, v.channelisationCodeIndices.bitCount, v.channelisationCodeIndices.bytes, sizeof v.channelisationCodeIndices.bytes));
   }
-  PRINT_TRY(JsonName(c, first, "subchannelSize"));
-  PRINT_TRY(JsonAccessServiceClass_TDD_subchannelSize(c, v.subchannelSize));
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "subchannelSize"));
+    PRINT_TRY(JsonAccessServiceClass_TDD_subchannelSize(c, v.subchannelSize));
+  }
   return WriteText(c, "}");
 }
 
 int JsonASCSetting_TDD(TextCursor& c, const ASCSetting_TDD& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "accessServiceClass_TDD"));
     PRINT_TRY(JsonAccessServiceClass_TDD(c, v.accessServiceClass_TDD));
   }
@@ -100,23 +131,28 @@ int JsonASCSetting_TDD(TextCursor& c, const ASCSetting_TDD& v) {
 }
 
 int JsonAccessServiceClass_TDD_LCR_r4_subchannelSize(TextCursor& c, const AccessServiceClass_TDD_LCR_r4_subchannelSize& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "size1"));
       PRINT_TRY(JsonNull(c));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "size2"));
       PRINT_TRY(JsonAccessServiceClass_TDD_LCR_r4_subchannelSize_size2(c, (*static_cast<const AccessServiceClass_TDD_LCR_r4_subchannelSize_size2*>(v.ptr))));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "size4"));
       PRINT_TRY(JsonAccessServiceClass_TDD_LCR_r4_subchannelSize_size4(c, (*static_cast<const AccessServiceClass_TDD_LCR_r4_subchannelSize_size4*>(v.ptr))));
       break;
     case 4:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 3)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "size8"));
       PRINT_TRY(JsonAccessServiceClass_TDD_LCR_r4_subchannelSize_size8(c, (*static_cast<const AccessServiceClass_TDD_LCR_r4_subchannelSize_size8*>(v.ptr))));
@@ -128,21 +164,27 @@ int JsonAccessServiceClass_TDD_LCR_r4_subchannelSize(TextCursor& c, const Access
 }
 
 int JsonAccessServiceClass_TDD_LCR_r4(TextCursor& c, const AccessServiceClass_TDD_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "availableSYNC_UlCodesIndics"));
     PRINT_TRY(JsonBitString(c, v.availableSYNC_UlCodesIndics.bitCount, v.availableSYNC_UlCodesIndics.bytes, sizeof v.availableSYNC_UlCodesIndics.bytes));
   }
-  PRINT_TRY(JsonName(c, first, "subchannelSize"));
-  PRINT_TRY(JsonAccessServiceClass_TDD_LCR_r4_subchannelSize(c, v.subchannelSize));
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "subchannelSize"));
+    PRINT_TRY(JsonAccessServiceClass_TDD_LCR_r4_subchannelSize(c, v.subchannelSize));
+  }
   return WriteText(c, "}");
 }
 
 int JsonASCSetting_TDD_LCR_r4(TextCursor& c, const ASCSetting_TDD_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "accessServiceClass_TDD_LCR"));
     PRINT_TRY(JsonAccessServiceClass_TDD_LCR_r4(c, v.accessServiceClass_TDD_LCR));
   }
@@ -150,28 +192,34 @@ int JsonASCSetting_TDD_LCR_r4(TextCursor& c, const ASCSetting_TDD_LCR_r4& v) {
 }
 
 int JsonAccessServiceClass_TDD_r7_subchannelSize(TextCursor& c, const AccessServiceClass_TDD_r7_subchannelSize& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "size1"));
       PRINT_TRY(JsonNull(c));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "size2"));
       PRINT_TRY(JsonAccessServiceClass_TDD_r7_subchannelSize_size2(c, (*static_cast<const AccessServiceClass_TDD_r7_subchannelSize_size2*>(v.ptr))));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "size4"));
       PRINT_TRY(JsonAccessServiceClass_TDD_r7_subchannelSize_size4(c, (*static_cast<const AccessServiceClass_TDD_r7_subchannelSize_size4*>(v.ptr))));
       break;
     case 4:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 3)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "size8"));
       PRINT_TRY(JsonAccessServiceClass_TDD_r7_subchannelSize_size8(c, (*static_cast<const AccessServiceClass_TDD_r7_subchannelSize_size8*>(v.ptr))));
       break;
     case 5:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 4)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "size16"));
       PRINT_TRY(JsonAccessServiceClass_TDD_r7_subchannelSize_size16(c, (*static_cast<const AccessServiceClass_TDD_r7_subchannelSize_size16*>(v.ptr))));
@@ -183,21 +231,27 @@ int JsonAccessServiceClass_TDD_r7_subchannelSize(TextCursor& c, const AccessServ
 }
 
 int JsonAccessServiceClass_TDD_r7(TextCursor& c, const AccessServiceClass_TDD_r7& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "channelisationCodeIndices"));
     PRINT_TRY(JsonBitString(c, v.channelisationCodeIndices.bitCount, v.channelisationCodeIndices.bytes, sizeof v.channelisationCodeIndices.bytes));
   }
-  PRINT_TRY(JsonName(c, first, "subchannelSize"));
-  PRINT_TRY(JsonAccessServiceClass_TDD_r7_subchannelSize(c, v.subchannelSize));
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "subchannelSize"));
+    PRINT_TRY(JsonAccessServiceClass_TDD_r7_subchannelSize(c, v.subchannelSize));
+  }
   return WriteText(c, "}");
 }
 
 int JsonASCSetting_TDD_r7(TextCursor& c, const ASCSetting_TDD_r7& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "accessServiceClass_TDD"));
     PRINT_TRY(JsonAccessServiceClass_TDD_r7(c, v.accessServiceClass_TDD));
   }
@@ -205,9 +259,11 @@ int JsonASCSetting_TDD_r7(TextCursor& c, const ASCSetting_TDD_r7& v) {
 }
 
 int JsonAccessServiceClass_TDD_LCR_r4_subchannelSize_size2(TextCursor& c, const AccessServiceClass_TDD_LCR_r4_subchannelSize_size2& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "subchannels"));
     PRINT_TRY(JsonEnum(c, v.subchannels, kEnum_AccessServiceClass_TDD_LCR_r4_subchannelSize_size2_subchannels));
   }
@@ -215,9 +271,11 @@ int JsonAccessServiceClass_TDD_LCR_r4_subchannelSize_size2(TextCursor& c, const 
 }
 
 int JsonAccessServiceClass_TDD_LCR_r4_subchannelSize_size4(TextCursor& c, const AccessServiceClass_TDD_LCR_r4_subchannelSize_size4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "subchannels"));
     PRINT_TRY(JsonBitString(c, v.subchannels.bitCount, v.subchannels.bytes, sizeof v.subchannels.bytes));
   }
@@ -225,9 +283,11 @@ int JsonAccessServiceClass_TDD_LCR_r4_subchannelSize_size4(TextCursor& c, const 
 }
 
 int JsonAccessServiceClass_TDD_LCR_r4_subchannelSize_size8(TextCursor& c, const AccessServiceClass_TDD_LCR_r4_subchannelSize_size8& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "subchannels"));
     PRINT_TRY(JsonBitString(c, v.subchannels.bitCount, v.subchannels.bytes, sizeof v.subchannels.bytes));
   }
@@ -235,9 +295,11 @@ int JsonAccessServiceClass_TDD_LCR_r4_subchannelSize_size8(TextCursor& c, const 
 }
 
 int JsonAccessServiceClass_TDD_r7_subchannelSize_size16(TextCursor& c, const AccessServiceClass_TDD_r7_subchannelSize_size16& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "subchannels"));
     PRINT_TRY(JsonBitString(c, v.subchannels.bitCount, v.subchannels.bytes, sizeof v.subchannels.bytes));
   }
@@ -245,9 +307,11 @@ int JsonAccessServiceClass_TDD_r7_subchannelSize_size16(TextCursor& c, const Acc
 }
 
 int JsonAccessServiceClass_TDD_r7_subchannelSize_size2(TextCursor& c, const AccessServiceClass_TDD_r7_subchannelSize_size2& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "subchannels"));
     PRINT_TRY(JsonEnum(c, v.subchannels, kEnum_AccessServiceClass_TDD_r7_subchannelSize_size2_subchannels));
   }
@@ -255,9 +319,11 @@ int JsonAccessServiceClass_TDD_r7_subchannelSize_size2(TextCursor& c, const Acce
 }
 
 int JsonAccessServiceClass_TDD_r7_subchannelSize_size4(TextCursor& c, const AccessServiceClass_TDD_r7_subchannelSize_size4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "subchannels"));
     PRINT_TRY(JsonBitString(c, v.subchannels.bitCount, v.subchannels.bytes, sizeof v.subchannels.bytes));
   }
@@ -265,9 +331,11 @@ int JsonAccessServiceClass_TDD_r7_subchannelSize_size4(TextCursor& c, const Acce
 }
 
 int JsonAccessServiceClass_TDD_r7_subchannelSize_size8(TextCursor& c, const AccessServiceClass_TDD_r7_subchannelSize_size8& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "subchannels"));
     PRINT_TRY(JsonBitString(c, v.subchannels.bitCount, v.subchannels.bytes, sizeof v.subchannels.bytes));
   }
@@ -275,9 +343,11 @@ int JsonAccessServiceClass_TDD_r7_subchannelSize_size8(TextCursor& c, const Acce
 }
 
 int JsonAccessServiceClass_TDD_subchannelSize_size2(TextCursor& c, const AccessServiceClass_TDD_subchannelSize_size2& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "subchannels"));
     PRINT_TRY(JsonEnum(c, v.subchannels, kEnum_AccessServiceClass_TDD_subchannelSize_size2_subchannels));
   }
@@ -285,9 +355,11 @@ int JsonAccessServiceClass_TDD_subchannelSize_size2(TextCursor& c, const AccessS
 }
 
 int JsonAccessServiceClass_TDD_subchannelSize_size4(TextCursor& c, const AccessServiceClass_TDD_subchannelSize_size4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "subchannels"));
     PRINT_TRY(JsonBitString(c, v.subchannels.bitCount, v.subchannels.bytes, sizeof v.subchannels.bytes));
   }
@@ -295,9 +367,11 @@ int JsonAccessServiceClass_TDD_subchannelSize_size4(TextCursor& c, const AccessS
 }
 
 int JsonAccessServiceClass_TDD_subchannelSize_size8(TextCursor& c, const AccessServiceClass_TDD_subchannelSize_size8& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "subchannels"));
     PRINT_TRY(JsonBitString(c, v.subchannels.bitCount, v.subchannels.bytes, sizeof v.subchannels.bytes));
   }
@@ -305,14 +379,17 @@ int JsonAccessServiceClass_TDD_subchannelSize_size8(TextCursor& c, const AccessS
 }
 
 int JsonGainFactorInformation(TextCursor& c, const GainFactorInformation& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "signalledGainFactors"));
       PRINT_TRY(JsonSignalledGainFactors(c, (*static_cast<const SignalledGainFactors*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       PRINT_TRY(JsonName(c, "computedGainFactors"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
@@ -323,11 +400,15 @@ int JsonGainFactorInformation(TextCursor& c, const GainFactorInformation& v) {
 }
 
 int JsonPowerOffsetInformation(TextCursor& c, const PowerOffsetInformation& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "gainFactorInformation"));
-  PRINT_TRY(JsonGainFactorInformation(c, v.gainFactorInformation));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "gainFactorInformation"));
+    PRINT_TRY(JsonGainFactorInformation(c, v.gainFactorInformation));
+  }
+  if ((v.presence & (1u << 0)) && reached > 1) {
     PRINT_TRY(JsonName(c, first, "powerOffsetPp_m"));
     PRINT_TRY(JsonInteger(c, v.powerOffsetPp_m));
   }
@@ -335,17 +416,21 @@ int JsonPowerOffsetInformation(TextCursor& c, const PowerOffsetInformation& v) {
 }
 
 int JsonOctetModeRLC_SizeInfoType2(TextCursor& c, const OctetModeRLC_SizeInfoType2& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "sizeType1"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       PRINT_TRY(JsonName(c, "sizeType2"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       PRINT_TRY(JsonName(c, "sizeType3"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
@@ -356,27 +441,39 @@ int JsonOctetModeRLC_SizeInfoType2(TextCursor& c, const OctetModeRLC_SizeInfoTyp
 }
 
 int JsonDynamicTFInformationCCCH(TextCursor& c, const DynamicTFInformationCCCH& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "octetModeRLC_SizeInfoType2"));
-  PRINT_TRY(JsonOctetModeRLC_SizeInfoType2(c, v.octetModeRLC_SizeInfoType2));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "octetModeRLC_SizeInfoType2"));
+    PRINT_TRY(JsonOctetModeRLC_SizeInfoType2(c, v.octetModeRLC_SizeInfoType2));
+  }
   return WriteText(c, "}");
 }
 
 int JsonAdditionalPRACH_TF_and_TFCS_CCCH_IEs(TextCursor& c, const AdditionalPRACH_TF_and_TFCS_CCCH_IEs& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "powerOffsetInformation"));
-  PRINT_TRY(JsonPowerOffsetInformation(c, v.powerOffsetInformation));
-  PRINT_TRY(JsonName(c, first, "dynamicTFInformationCCCH"));
-  PRINT_TRY(JsonDynamicTFInformationCCCH(c, v.dynamicTFInformationCCCH));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "powerOffsetInformation"));
+    PRINT_TRY(JsonPowerOffsetInformation(c, v.powerOffsetInformation));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "dynamicTFInformationCCCH"));
+    PRINT_TRY(JsonDynamicTFInformationCCCH(c, v.dynamicTFInformationCCCH));
+  }
   return WriteText(c, "}");
 }
 
 int JsonAdditionalPRACH_TF_and_TFCS_CCCH(TextCursor& c, const AdditionalPRACH_TF_and_TFCS_CCCH& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "additionalPRACH_TF_and_TFCS_CCCH_IEs"));
     PRINT_TRY(JsonAdditionalPRACH_TF_and_TFCS_CCCH_IEs(c, v.additionalPRACH_TF_and_TFCS_CCCH_IEs));
   }
@@ -384,32 +481,44 @@ int JsonAdditionalPRACH_TF_and_TFCS_CCCH(TextCursor& c, const AdditionalPRACH_TF
 }
 
 int JsonAdditionalPRACH_TF_and_TFCS_CCCH_List(TextCursor& c, const AdditionalPRACH_TF_and_TFCS_CCCH_List& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonAdditionalPRACH_TF_and_TFCS_CCCH(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonAdditionalPRACH_TF_and_TFCS_CCCH(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonBitModeRLC_SizeInfo(TextCursor& c, const BitModeRLC_SizeInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "sizeType1"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "sizeType2"));
       PRINT_TRY(JsonBitModeRLC_SizeInfo_sizeType2(c, (*static_cast<const BitModeRLC_SizeInfo_sizeType2*>(v.ptr))));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "sizeType3"));
       PRINT_TRY(JsonBitModeRLC_SizeInfo_sizeType3(c, (*static_cast<const BitModeRLC_SizeInfo_sizeType3*>(v.ptr))));
       break;
     case 4:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 3)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "sizeType4"));
       PRINT_TRY(JsonBitModeRLC_SizeInfo_sizeType4(c, (*static_cast<const BitModeRLC_SizeInfo_sizeType4*>(v.ptr))));
@@ -421,11 +530,15 @@ int JsonBitModeRLC_SizeInfo(TextCursor& c, const BitModeRLC_SizeInfo& v) {
 }
 
 int JsonBitModeRLC_SizeInfo_sizeType2(TextCursor& c, const BitModeRLC_SizeInfo_sizeType2& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "part1"));
-  PRINT_TRY(JsonInteger(c, v.part1));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "part1"));
+    PRINT_TRY(JsonInteger(c, v.part1));
+  }
+  if ((v.presence & (1u << 0)) && reached > 1) {
     PRINT_TRY(JsonName(c, first, "part2"));
     PRINT_TRY(JsonInteger(c, v.part2));
   }
@@ -433,11 +546,15 @@ int JsonBitModeRLC_SizeInfo_sizeType2(TextCursor& c, const BitModeRLC_SizeInfo_s
 }
 
 int JsonBitModeRLC_SizeInfo_sizeType3(TextCursor& c, const BitModeRLC_SizeInfo_sizeType3& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "part1"));
-  PRINT_TRY(JsonInteger(c, v.part1));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "part1"));
+    PRINT_TRY(JsonInteger(c, v.part1));
+  }
+  if ((v.presence & (1u << 0)) && reached > 1) {
     PRINT_TRY(JsonName(c, first, "part2"));
     PRINT_TRY(JsonInteger(c, v.part2));
   }
@@ -445,11 +562,15 @@ int JsonBitModeRLC_SizeInfo_sizeType3(TextCursor& c, const BitModeRLC_SizeInfo_s
 }
 
 int JsonBitModeRLC_SizeInfo_sizeType4(TextCursor& c, const BitModeRLC_SizeInfo_sizeType4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "part1"));
-  PRINT_TRY(JsonInteger(c, v.part1));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "part1"));
+    PRINT_TRY(JsonInteger(c, v.part1));
+  }
+  if ((v.presence & (1u << 0)) && reached > 1) {
     PRINT_TRY(JsonName(c, first, "part2"));
     PRINT_TRY(JsonInteger(c, v.part2));
   }
@@ -457,27 +578,37 @@ int JsonBitModeRLC_SizeInfo_sizeType4(TextCursor& c, const BitModeRLC_SizeInfo_s
 }
 
 int JsonCBS_DRX_Level1Information(TextCursor& c, const CBS_DRX_Level1Information& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "ctch_AllocationPeriod"));
-  PRINT_TRY(JsonInteger(c, v.ctch_AllocationPeriod));
-  PRINT_TRY(JsonName(c, first, "cbs_FrameOffset"));
-  PRINT_TRY(JsonInteger(c, v.cbs_FrameOffset));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "ctch_AllocationPeriod"));
+    PRINT_TRY(JsonInteger(c, v.ctch_AllocationPeriod));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "cbs_FrameOffset"));
+    PRINT_TRY(JsonInteger(c, v.cbs_FrameOffset));
+  }
   return WriteText(c, "}");
 }
 
 int JsonChannelCodingType(TextCursor& c, const ChannelCodingType& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "noCoding"));
       PRINT_TRY(JsonNull(c));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       PRINT_TRY(JsonName(c, "convolutional"));
       PRINT_TRY(JsonEnum(c, v.value, kEnum_CodingRate));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       PRINT_TRY(JsonName(c, "turbo"));
       PRINT_TRY(JsonNull(c));
       break;
@@ -488,14 +619,17 @@ int JsonChannelCodingType(TextCursor& c, const ChannelCodingType& v) {
 }
 
 int JsonCommonDynamicTF_Info_rlc_Size(TextCursor& c, const CommonDynamicTF_Info_rlc_Size& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "fdd"));
       PRINT_TRY(JsonCommonDynamicTF_Info_rlc_Size_fdd(c, (*static_cast<const CommonDynamicTF_Info_rlc_Size_fdd*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tdd"));
       PRINT_TRY(JsonCommonDynamicTF_Info_rlc_Size_tdd(c, (*static_cast<const CommonDynamicTF_Info_rlc_Size_tdd*>(v.ptr))));
@@ -507,21 +641,26 @@ int JsonCommonDynamicTF_Info_rlc_Size(TextCursor& c, const CommonDynamicTF_Info_
 }
 
 int JsonNumberOfTransportBlocks(TextCursor& c, const NumberOfTransportBlocks& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "zero"));
       PRINT_TRY(JsonNull(c));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       PRINT_TRY(JsonName(c, "one"));
       PRINT_TRY(JsonNull(c));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       PRINT_TRY(JsonName(c, "small_"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
     case 4:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 3)) break;
       PRINT_TRY(JsonName(c, "large_"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
@@ -532,26 +671,37 @@ int JsonNumberOfTransportBlocks(TextCursor& c, const NumberOfTransportBlocks& v)
 }
 
 int JsonCommonDynamicTF_Info_numberOfTbSizeList(TextCursor& c, const CommonDynamicTF_Info_numberOfTbSizeList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonNumberOfTransportBlocks(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNumberOfTransportBlocks(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonLogicalChannelList(TextCursor& c, const LogicalChannelList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "allSizes"));
       PRINT_TRY(JsonNull(c));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       PRINT_TRY(JsonName(c, "configured"));
       PRINT_TRY(JsonNull(c));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "explicitList"));
       PRINT_TRY(JsonLogicalChannelList_explicitList(c, (*static_cast<const LogicalChannelList_explicitList*>(v.ptr))));
@@ -563,35 +713,53 @@ int JsonLogicalChannelList(TextCursor& c, const LogicalChannelList& v) {
 }
 
 int JsonCommonDynamicTF_Info(TextCursor& c, const CommonDynamicTF_Info& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "rlc_Size"));
-  PRINT_TRY(JsonCommonDynamicTF_Info_rlc_Size(c, v.rlc_Size));
-  PRINT_TRY(JsonName(c, first, "numberOfTbSizeList"));
-  PRINT_TRY(JsonCommonDynamicTF_Info_numberOfTbSizeList(c, v.numberOfTbSizeList));
-  PRINT_TRY(JsonName(c, first, "logicalChannelList"));
-  PRINT_TRY(JsonLogicalChannelList(c, v.logicalChannelList));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "rlc_Size"));
+    PRINT_TRY(JsonCommonDynamicTF_Info_rlc_Size(c, v.rlc_Size));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "numberOfTbSizeList"));
+    PRINT_TRY(JsonCommonDynamicTF_Info_numberOfTbSizeList(c, v.numberOfTbSizeList));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "logicalChannelList"));
+    PRINT_TRY(JsonLogicalChannelList(c, v.logicalChannelList));
+  }
   return WriteText(c, "}");
 }
 
 int JsonCommonDynamicTF_InfoList(TextCursor& c, const CommonDynamicTF_InfoList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonCommonDynamicTF_Info(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonCommonDynamicTF_Info(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonCommonDynamicTF_Info_DynamicTTI_commonTDD_Choice(TextCursor& c, const CommonDynamicTF_Info_DynamicTTI_commonTDD_Choice& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "bitModeRLC_SizeInfo"));
       PRINT_TRY(JsonBitModeRLC_SizeInfo(c, (*static_cast<const BitModeRLC_SizeInfo*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "octetModeRLC_SizeInfoType1"));
       PRINT_TRY(JsonOctetModeRLC_SizeInfoType1(c, (*static_cast<const OctetModeRLC_SizeInfoType1*>(v.ptr))));
@@ -603,62 +771,97 @@ int JsonCommonDynamicTF_Info_DynamicTTI_commonTDD_Choice(TextCursor& c, const Co
 }
 
 int JsonNumberOfTbSizeAndTTIList_Item(TextCursor& c, const NumberOfTbSizeAndTTIList_Item& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "numberOfTransportBlocks"));
-  PRINT_TRY(JsonNumberOfTransportBlocks(c, v.numberOfTransportBlocks));
-  PRINT_TRY(JsonName(c, first, "transmissionTimeInterval"));
-  PRINT_TRY(JsonEnum(c, v.transmissionTimeInterval, kEnum_TransmissionTimeInterval));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "numberOfTransportBlocks"));
+    PRINT_TRY(JsonNumberOfTransportBlocks(c, v.numberOfTransportBlocks));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "transmissionTimeInterval"));
+    PRINT_TRY(JsonEnum(c, v.transmissionTimeInterval, kEnum_TransmissionTimeInterval));
+  }
   return WriteText(c, "}");
 }
 
 int JsonNumberOfTbSizeAndTTIList(TextCursor& c, const NumberOfTbSizeAndTTIList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonNumberOfTbSizeAndTTIList_Item(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNumberOfTbSizeAndTTIList_Item(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonCommonDynamicTF_Info_DynamicTTI(TextCursor& c, const CommonDynamicTF_Info_DynamicTTI& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "commonTDD_Choice"));
-  PRINT_TRY(JsonCommonDynamicTF_Info_DynamicTTI_commonTDD_Choice(c, v.commonTDD_Choice));
-  PRINT_TRY(JsonName(c, first, "numberOfTbSizeAndTTIList"));
-  PRINT_TRY(JsonNumberOfTbSizeAndTTIList(c, v.numberOfTbSizeAndTTIList));
-  PRINT_TRY(JsonName(c, first, "logicalChannelList"));
-  PRINT_TRY(JsonLogicalChannelList(c, v.logicalChannelList));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "commonTDD_Choice"));
+    PRINT_TRY(JsonCommonDynamicTF_Info_DynamicTTI_commonTDD_Choice(c, v.commonTDD_Choice));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "numberOfTbSizeAndTTIList"));
+    PRINT_TRY(JsonNumberOfTbSizeAndTTIList(c, v.numberOfTbSizeAndTTIList));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "logicalChannelList"));
+    PRINT_TRY(JsonLogicalChannelList(c, v.logicalChannelList));
+  }
   return WriteText(c, "}");
 }
 
 int JsonCommonDynamicTF_InfoList_DynamicTTI(TextCursor& c, const CommonDynamicTF_InfoList_DynamicTTI& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonCommonDynamicTF_Info_DynamicTTI(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonCommonDynamicTF_Info_DynamicTTI(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonCommonDynamicTF_Info_rlc_Size_fdd(TextCursor& c, const CommonDynamicTF_Info_rlc_Size_fdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "octetModeRLC_SizeInfoType2"));
-  PRINT_TRY(JsonOctetModeRLC_SizeInfoType2(c, v.octetModeRLC_SizeInfoType2));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "octetModeRLC_SizeInfoType2"));
+    PRINT_TRY(JsonOctetModeRLC_SizeInfoType2(c, v.octetModeRLC_SizeInfoType2));
+  }
   return WriteText(c, "}");
 }
 
 int JsonCommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice(TextCursor& c, const CommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "bitModeRLC_SizeInfo"));
       PRINT_TRY(JsonBitModeRLC_SizeInfo(c, (*static_cast<const BitModeRLC_SizeInfo*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "octetModeRLC_SizeInfoType1"));
       PRINT_TRY(JsonOctetModeRLC_SizeInfoType1(c, (*static_cast<const OctetModeRLC_SizeInfoType1*>(v.ptr))));
@@ -670,51 +873,69 @@ int JsonCommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice(TextCursor& c, const 
 }
 
 int JsonCommonDynamicTF_Info_rlc_Size_tdd(TextCursor& c, const CommonDynamicTF_Info_rlc_Size_tdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "commonTDD_Choice"));
-  PRINT_TRY(JsonCommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice(c, v.commonTDD_Choice));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "commonTDD_Choice"));
+    PRINT_TRY(JsonCommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice(c, v.commonTDD_Choice));
+  }
   return WriteText(c, "}");
 }
 
 int JsonCommonRBMappingInfo(TextCursor& c, const CommonRBMappingInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "logicalChannelIdentity"));
-  PRINT_TRY(JsonInteger(c, v.logicalChannelIdentity));
-  PRINT_TRY(JsonName(c, first, "mac_ehs_QueueId"));
-  PRINT_TRY(JsonInteger(c, v.mac_ehs_QueueId));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "logicalChannelIdentity"));
+    PRINT_TRY(JsonInteger(c, v.logicalChannelIdentity));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "mac_ehs_QueueId"));
+    PRINT_TRY(JsonInteger(c, v.mac_ehs_QueueId));
+  }
   return WriteText(c, "}");
 }
 
 int JsonRepetitionPeriodAndLength(TextCursor& c, const RepetitionPeriodAndLength& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "repetitionPeriod1"));
       PRINT_TRY(JsonNull(c));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       PRINT_TRY(JsonName(c, "repetitionPeriod2"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       PRINT_TRY(JsonName(c, "repetitionPeriod4"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
     case 4:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 3)) break;
       PRINT_TRY(JsonName(c, "repetitionPeriod8"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
     case 5:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 4)) break;
       PRINT_TRY(JsonName(c, "repetitionPeriod16"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
     case 6:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 5)) break;
       PRINT_TRY(JsonName(c, "repetitionPeriod32"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
     case 7:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 6)) break;
       PRINT_TRY(JsonName(c, "repetitionPeriod64"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
@@ -725,17 +946,23 @@ int JsonRepetitionPeriodAndLength(TextCursor& c, const RepetitionPeriodAndLength
 }
 
 int JsonCommonTimeslotInfo(TextCursor& c, const CommonTimeslotInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "secondInterleavingMode"));
-  PRINT_TRY(JsonEnum(c, v.secondInterleavingMode, kEnum_SecondInterleavingMode));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "secondInterleavingMode"));
+    PRINT_TRY(JsonEnum(c, v.secondInterleavingMode, kEnum_SecondInterleavingMode));
+  }
+  if ((v.presence & (1u << 0)) && reached > 1) {
     PRINT_TRY(JsonName(c, first, "tfci_Coding"));
     PRINT_TRY(JsonEnum(c, v.tfci_Coding, kEnum_TFCI_Coding));
   }
-  PRINT_TRY(JsonName(c, first, "puncturingLimit"));
-  PRINT_TRY(JsonEnum(c, v.puncturingLimit, kEnum_PuncturingLimit));
-  if (v.presence & (1u << 1)) {
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "puncturingLimit"));
+    PRINT_TRY(JsonEnum(c, v.puncturingLimit, kEnum_PuncturingLimit));
+  }
+  if ((v.presence & (1u << 1)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "repetitionPeriodAndLength"));
     PRINT_TRY(JsonRepetitionPeriodAndLength(c, v.repetitionPeriodAndLength));
   }
@@ -743,52 +970,66 @@ int JsonCommonTimeslotInfo(TextCursor& c, const CommonTimeslotInfo& v) {
 }
 
 int JsonCommonTimeslotInfoMBMS(TextCursor& c, const CommonTimeslotInfoMBMS& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "secondInterleavingMode"));
-  PRINT_TRY(JsonEnum(c, v.secondInterleavingMode, kEnum_SecondInterleavingMode));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "secondInterleavingMode"));
+    PRINT_TRY(JsonEnum(c, v.secondInterleavingMode, kEnum_SecondInterleavingMode));
+  }
+  if ((v.presence & (1u << 0)) && reached > 1) {
     PRINT_TRY(JsonName(c, first, "tfci_Coding"));
     PRINT_TRY(JsonEnum(c, v.tfci_Coding, kEnum_TFCI_Coding));
   }
-  PRINT_TRY(JsonName(c, first, "puncturingLimit"));
-  PRINT_TRY(JsonEnum(c, v.puncturingLimit, kEnum_PuncturingLimit));
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "puncturingLimit"));
+    PRINT_TRY(JsonEnum(c, v.puncturingLimit, kEnum_PuncturingLimit));
+  }
   return WriteText(c, "}");
 }
 
 int JsonRepetitionPeriodLengthAndOffset(TextCursor& c, const RepetitionPeriodLengthAndOffset& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "repetitionPeriod1"));
       PRINT_TRY(JsonNull(c));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "repetitionPeriod2"));
       PRINT_TRY(JsonRepetitionPeriodLengthAndOffset_repetitionPeriod2(c, (*static_cast<const RepetitionPeriodLengthAndOffset_repetitionPeriod2*>(v.ptr))));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "repetitionPeriod4"));
       PRINT_TRY(JsonRepetitionPeriodLengthAndOffset_repetitionPeriod4(c, (*static_cast<const RepetitionPeriodLengthAndOffset_repetitionPeriod4*>(v.ptr))));
       break;
     case 4:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 3)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "repetitionPeriod8"));
       PRINT_TRY(JsonRepetitionPeriodLengthAndOffset_repetitionPeriod8(c, (*static_cast<const RepetitionPeriodLengthAndOffset_repetitionPeriod8*>(v.ptr))));
       break;
     case 5:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 4)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "repetitionPeriod16"));
       PRINT_TRY(JsonRepetitionPeriodLengthAndOffset_repetitionPeriod16(c, (*static_cast<const RepetitionPeriodLengthAndOffset_repetitionPeriod16*>(v.ptr))));
       break;
     case 6:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 5)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "repetitionPeriod32"));
       PRINT_TRY(JsonRepetitionPeriodLengthAndOffset_repetitionPeriod32(c, (*static_cast<const RepetitionPeriodLengthAndOffset_repetitionPeriod32*>(v.ptr))));
       break;
     case 7:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 6)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "repetitionPeriod64"));
       PRINT_TRY(JsonRepetitionPeriodLengthAndOffset_repetitionPeriod64(c, (*static_cast<const RepetitionPeriodLengthAndOffset_repetitionPeriod64*>(v.ptr))));
@@ -800,17 +1041,23 @@ int JsonRepetitionPeriodLengthAndOffset(TextCursor& c, const RepetitionPeriodLen
 }
 
 int JsonCommonTimeslotInfoSCCPCH(TextCursor& c, const CommonTimeslotInfoSCCPCH& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "secondInterleavingMode"));
-  PRINT_TRY(JsonEnum(c, v.secondInterleavingMode, kEnum_SecondInterleavingMode));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "secondInterleavingMode"));
+    PRINT_TRY(JsonEnum(c, v.secondInterleavingMode, kEnum_SecondInterleavingMode));
+  }
+  if ((v.presence & (1u << 0)) && reached > 1) {
     PRINT_TRY(JsonName(c, first, "tfci_Coding"));
     PRINT_TRY(JsonEnum(c, v.tfci_Coding, kEnum_TFCI_Coding));
   }
-  PRINT_TRY(JsonName(c, first, "puncturingLimit"));
-  PRINT_TRY(JsonEnum(c, v.puncturingLimit, kEnum_PuncturingLimit));
-  if (v.presence & (1u << 1)) {
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "puncturingLimit"));
+    PRINT_TRY(JsonEnum(c, v.puncturingLimit, kEnum_PuncturingLimit));
+  }
+  if ((v.presence & (1u << 1)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "repetitionPeriodLengthAndOffset"));
     PRINT_TRY(JsonRepetitionPeriodLengthAndOffset(c, v.repetitionPeriodLengthAndOffset));
   }
@@ -818,29 +1065,35 @@ int JsonCommonTimeslotInfoSCCPCH(TextCursor& c, const CommonTimeslotInfoSCCPCH& 
 }
 
 int JsonCommonTransChTFS_tti(TextCursor& c, const CommonTransChTFS_tti& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tti10"));
       PRINT_TRY(JsonCommonDynamicTF_InfoList(c, (*static_cast<const CommonDynamicTF_InfoList*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tti20"));
       PRINT_TRY(JsonCommonDynamicTF_InfoList(c, (*static_cast<const CommonDynamicTF_InfoList*>(v.ptr))));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tti40"));
       PRINT_TRY(JsonCommonDynamicTF_InfoList(c, (*static_cast<const CommonDynamicTF_InfoList*>(v.ptr))));
       break;
     case 4:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 3)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tti80"));
       PRINT_TRY(JsonCommonDynamicTF_InfoList(c, (*static_cast<const CommonDynamicTF_InfoList*>(v.ptr))));
       break;
     case 5:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 4)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "dynamic"));
       PRINT_TRY(JsonCommonDynamicTF_InfoList_DynamicTTI(c, (*static_cast<const CommonDynamicTF_InfoList_DynamicTTI*>(v.ptr))));
@@ -852,56 +1105,77 @@ int JsonCommonTransChTFS_tti(TextCursor& c, const CommonTransChTFS_tti& v) {
 }
 
 int JsonSemistaticTF_Information(TextCursor& c, const SemistaticTF_Information& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "channelCodingType"));
-  PRINT_TRY(JsonChannelCodingType(c, v.channelCodingType));
-  PRINT_TRY(JsonName(c, first, "rateMatchingAttribute"));
-  PRINT_TRY(JsonInteger(c, v.rateMatchingAttribute));
-  PRINT_TRY(JsonName(c, first, "crc_Size"));
-  PRINT_TRY(JsonEnum(c, v.crc_Size, kEnum_CRC_Size));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "channelCodingType"));
+    PRINT_TRY(JsonChannelCodingType(c, v.channelCodingType));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "rateMatchingAttribute"));
+    PRINT_TRY(JsonInteger(c, v.rateMatchingAttribute));
+  }
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "crc_Size"));
+    PRINT_TRY(JsonEnum(c, v.crc_Size, kEnum_CRC_Size));
+  }
   return WriteText(c, "}");
 }
 
 int JsonCommonTransChTFS(TextCursor& c, const CommonTransChTFS& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "tti"));
-  PRINT_TRY(JsonCommonTransChTFS_tti(c, v.tti));
-  PRINT_TRY(JsonName(c, first, "semistaticTF_Information"));
-  PRINT_TRY(JsonSemistaticTF_Information(c, v.semistaticTF_Information));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "tti"));
+    PRINT_TRY(JsonCommonTransChTFS_tti(c, v.tti));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "semistaticTF_Information"));
+    PRINT_TRY(JsonSemistaticTF_Information(c, v.semistaticTF_Information));
+  }
   return WriteText(c, "}");
 }
 
 int JsonCommonTransChTFS_LCR_tti(TextCursor& c, const CommonTransChTFS_LCR_tti& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tti5"));
       PRINT_TRY(JsonCommonDynamicTF_InfoList(c, (*static_cast<const CommonDynamicTF_InfoList*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tti10"));
       PRINT_TRY(JsonCommonDynamicTF_InfoList(c, (*static_cast<const CommonDynamicTF_InfoList*>(v.ptr))));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tti20"));
       PRINT_TRY(JsonCommonDynamicTF_InfoList(c, (*static_cast<const CommonDynamicTF_InfoList*>(v.ptr))));
       break;
     case 4:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 3)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tti40"));
       PRINT_TRY(JsonCommonDynamicTF_InfoList(c, (*static_cast<const CommonDynamicTF_InfoList*>(v.ptr))));
       break;
     case 5:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 4)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tti80"));
       PRINT_TRY(JsonCommonDynamicTF_InfoList(c, (*static_cast<const CommonDynamicTF_InfoList*>(v.ptr))));
       break;
     case 6:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 5)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "dynamic"));
       PRINT_TRY(JsonCommonDynamicTF_InfoList_DynamicTTI(c, (*static_cast<const CommonDynamicTF_InfoList_DynamicTTI*>(v.ptr))));
@@ -913,49 +1187,73 @@ int JsonCommonTransChTFS_LCR_tti(TextCursor& c, const CommonTransChTFS_LCR_tti& 
 }
 
 int JsonCommonTransChTFS_LCR(TextCursor& c, const CommonTransChTFS_LCR& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "tti"));
-  PRINT_TRY(JsonCommonTransChTFS_LCR_tti(c, v.tti));
-  PRINT_TRY(JsonName(c, first, "semistaticTF_Information"));
-  PRINT_TRY(JsonSemistaticTF_Information(c, v.semistaticTF_Information));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "tti"));
+    PRINT_TRY(JsonCommonTransChTFS_LCR_tti(c, v.tti));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "semistaticTF_Information"));
+    PRINT_TRY(JsonSemistaticTF_Information(c, v.semistaticTF_Information));
+  }
   return WriteText(c, "}");
 }
 
 int JsonCommon_MAC_ehs_ReorderingQueue(TextCursor& c, const Common_MAC_ehs_ReorderingQueue& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "mac_ehs_QueueId"));
-  PRINT_TRY(JsonInteger(c, v.mac_ehs_QueueId));
-  PRINT_TRY(JsonName(c, first, "t1_ReleaseTimer"));
-  PRINT_TRY(JsonEnum(c, v.t1_ReleaseTimer, kEnum_T1_ReleaseTimer));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "mac_ehs_QueueId"));
+    PRINT_TRY(JsonInteger(c, v.mac_ehs_QueueId));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "t1_ReleaseTimer"));
+    PRINT_TRY(JsonEnum(c, v.t1_ReleaseTimer, kEnum_T1_ReleaseTimer));
+  }
+  if ((v.presence & (1u << 0)) && reached > 2) {
     PRINT_TRY(JsonName(c, first, "reorderingResetTimer"));
     PRINT_TRY(JsonEnum(c, v.reorderingResetTimer, kEnum_Treset_ResetTimer));
   }
-  PRINT_TRY(JsonName(c, first, "mac_ehsWindowSize"));
-  PRINT_TRY(JsonEnum(c, v.mac_ehsWindowSize, kEnum_MAC_hs_WindowSize));
+  if (reached > 3) {
+    PRINT_TRY(JsonName(c, first, "mac_ehsWindowSize"));
+    PRINT_TRY(JsonEnum(c, v.mac_ehsWindowSize, kEnum_MAC_hs_WindowSize));
+  }
   return WriteText(c, "}");
 }
 
 int JsonCommon_MAC_ehs_ReorderingQueueList(TextCursor& c, const Common_MAC_ehs_ReorderingQueueList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonCommon_MAC_ehs_ReorderingQueue(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonCommon_MAC_ehs_ReorderingQueue(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonDL_TS_ChannelisationCodesShort_codesRepresentation(TextCursor& c, const DL_TS_ChannelisationCodesShort_codesRepresentation& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "consecutive"));
       PRINT_TRY(JsonDL_TS_ChannelisationCodesShort_codesRepresentation_consecutive(c, (*static_cast<const DL_TS_ChannelisationCodesShort_codesRepresentation_consecutive*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "bitmap"));
       PRINT_TRY(JsonBitString(c, (*static_cast<const BitStringValue<2>*>(v.ptr)).bitCount, (*static_cast<const BitStringValue<2>*>(v.ptr)).bytes, sizeof (*static_cast<const BitStringValue<2>*>(v.ptr)).bytes));
@@ -967,22 +1265,29 @@ int JsonDL_TS_ChannelisationCodesShort_codesRepresentation(TextCursor& c, const 
 }
 
 int JsonDL_TS_ChannelisationCodesShort(TextCursor& c, const DL_TS_ChannelisationCodesShort& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "codesRepresentation"));
-  PRINT_TRY(JsonDL_TS_ChannelisationCodesShort_codesRepresentation(c, v.codesRepresentation));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "codesRepresentation"));
+    PRINT_TRY(JsonDL_TS_ChannelisationCodesShort_codesRepresentation(c, v.codesRepresentation));
+  }
   return WriteText(c, "}");
 }
 
 int JsonDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation(TextCursor& c, const DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "consecutive"));
       PRINT_TRY(JsonDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive(c, (*static_cast<const DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "bitmap"));
       PRINT_TRY(JsonBitString(c, (*static_cast<const BitStringValue<4>*>(v.ptr)).bitCount, (*static_cast<const BitStringValue<4>*>(v.ptr)).bytes, sizeof (*static_cast<const BitStringValue<4>*>(v.ptr)).bytes));
@@ -994,42 +1299,61 @@ int JsonDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation(TextCursor& c, c
 }
 
 int JsonDL_TS_ChannelisationCodesShort_VHCR(TextCursor& c, const DL_TS_ChannelisationCodesShort_VHCR& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "codesRepresentation"));
-  PRINT_TRY(JsonDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation(c, v.codesRepresentation));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "codesRepresentation"));
+    PRINT_TRY(JsonDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation(c, v.codesRepresentation));
+  }
   return WriteText(c, "}");
 }
 
 int JsonDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive(TextCursor& c, const DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "firstChannelisationCode"));
-  PRINT_TRY(JsonEnum(c, v.firstChannelisationCode, kEnum_DL_TS_ChannelisationCode_VHCR));
-  PRINT_TRY(JsonName(c, first, "lastChannelisationCode"));
-  PRINT_TRY(JsonEnum(c, v.lastChannelisationCode, kEnum_DL_TS_ChannelisationCode_VHCR));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "firstChannelisationCode"));
+    PRINT_TRY(JsonEnum(c, v.firstChannelisationCode, kEnum_DL_TS_ChannelisationCode_VHCR));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "lastChannelisationCode"));
+    PRINT_TRY(JsonEnum(c, v.lastChannelisationCode, kEnum_DL_TS_ChannelisationCode_VHCR));
+  }
   return WriteText(c, "}");
 }
 
 int JsonDL_TS_ChannelisationCodesShort_codesRepresentation_consecutive(TextCursor& c, const DL_TS_ChannelisationCodesShort_codesRepresentation_consecutive& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "firstChannelisationCode"));
-  PRINT_TRY(JsonEnum(c, v.firstChannelisationCode, kEnum_DL_TS_ChannelisationCode));
-  PRINT_TRY(JsonName(c, first, "lastChannelisationCode"));
-  PRINT_TRY(JsonEnum(c, v.lastChannelisationCode, kEnum_DL_TS_ChannelisationCode));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "firstChannelisationCode"));
+    PRINT_TRY(JsonEnum(c, v.firstChannelisationCode, kEnum_DL_TS_ChannelisationCode));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "lastChannelisationCode"));
+    PRINT_TRY(JsonEnum(c, v.lastChannelisationCode, kEnum_DL_TS_ChannelisationCode));
+  }
   return WriteText(c, "}");
 }
 
 int JsonTransportFormatSet(TextCursor& c, const TransportFormatSet& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "dedicatedTransChTFS"));
       PRINT_TRY(JsonDedicatedTransChTFS(c, (*static_cast<const DedicatedTransChTFS*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "commonTransChTFS"));
       PRINT_TRY(JsonCommonTransChTFS(c, (*static_cast<const CommonTransChTFS*>(v.ptr))));
@@ -1041,33 +1365,49 @@ int JsonTransportFormatSet(TextCursor& c, const TransportFormatSet& v) {
 }
 
 int JsonDSCH_TransportChannelsInfo_Item(TextCursor& c, const DSCH_TransportChannelsInfo_Item& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "dsch_transport_channel_identity"));
-  PRINT_TRY(JsonInteger(c, v.dsch_transport_channel_identity));
-  PRINT_TRY(JsonName(c, first, "dsch_TFS"));
-  PRINT_TRY(JsonTransportFormatSet(c, v.dsch_TFS));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "dsch_transport_channel_identity"));
+    PRINT_TRY(JsonInteger(c, v.dsch_transport_channel_identity));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "dsch_TFS"));
+    PRINT_TRY(JsonTransportFormatSet(c, v.dsch_TFS));
+  }
   return WriteText(c, "}");
 }
 
 int JsonDSCH_TransportChannelsInfo(TextCursor& c, const DSCH_TransportChannelsInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonDSCH_TransportChannelsInfo_Item(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonDSCH_TransportChannelsInfo_Item(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonDedicatedDynamicTF_Info_rlc_Size(TextCursor& c, const DedicatedDynamicTF_Info_rlc_Size& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "bitMode"));
       PRINT_TRY(JsonBitModeRLC_SizeInfo(c, (*static_cast<const BitModeRLC_SizeInfo*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "octetModeType1"));
       PRINT_TRY(JsonOctetModeRLC_SizeInfoType1(c, (*static_cast<const OctetModeRLC_SizeInfoType1*>(v.ptr))));
@@ -1079,44 +1419,69 @@ int JsonDedicatedDynamicTF_Info_rlc_Size(TextCursor& c, const DedicatedDynamicTF
 }
 
 int JsonDedicatedDynamicTF_Info_numberOfTbSizeList(TextCursor& c, const DedicatedDynamicTF_Info_numberOfTbSizeList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonNumberOfTransportBlocks(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNumberOfTransportBlocks(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonDedicatedDynamicTF_Info(TextCursor& c, const DedicatedDynamicTF_Info& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "rlc_Size"));
-  PRINT_TRY(JsonDedicatedDynamicTF_Info_rlc_Size(c, v.rlc_Size));
-  PRINT_TRY(JsonName(c, first, "numberOfTbSizeList"));
-  PRINT_TRY(JsonDedicatedDynamicTF_Info_numberOfTbSizeList(c, v.numberOfTbSizeList));
-  PRINT_TRY(JsonName(c, first, "logicalChannelList"));
-  PRINT_TRY(JsonLogicalChannelList(c, v.logicalChannelList));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "rlc_Size"));
+    PRINT_TRY(JsonDedicatedDynamicTF_Info_rlc_Size(c, v.rlc_Size));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "numberOfTbSizeList"));
+    PRINT_TRY(JsonDedicatedDynamicTF_Info_numberOfTbSizeList(c, v.numberOfTbSizeList));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "logicalChannelList"));
+    PRINT_TRY(JsonLogicalChannelList(c, v.logicalChannelList));
+  }
   return WriteText(c, "}");
 }
 
 int JsonDedicatedDynamicTF_InfoList(TextCursor& c, const DedicatedDynamicTF_InfoList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonDedicatedDynamicTF_Info(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonDedicatedDynamicTF_Info(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonDedicatedDynamicTF_Info_DynamicTTI_rlc_Size(TextCursor& c, const DedicatedDynamicTF_Info_DynamicTTI_rlc_Size& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "bitMode"));
       PRINT_TRY(JsonBitModeRLC_SizeInfo(c, (*static_cast<const BitModeRLC_SizeInfo*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "octetModeType1"));
       PRINT_TRY(JsonOctetModeRLC_SizeInfoType1(c, (*static_cast<const OctetModeRLC_SizeInfoType1*>(v.ptr))));
@@ -1128,50 +1493,71 @@ int JsonDedicatedDynamicTF_Info_DynamicTTI_rlc_Size(TextCursor& c, const Dedicat
 }
 
 int JsonDedicatedDynamicTF_Info_DynamicTTI(TextCursor& c, const DedicatedDynamicTF_Info_DynamicTTI& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "rlc_Size"));
-  PRINT_TRY(JsonDedicatedDynamicTF_Info_DynamicTTI_rlc_Size(c, v.rlc_Size));
-  PRINT_TRY(JsonName(c, first, "numberOfTbSizeAndTTIList"));
-  PRINT_TRY(JsonNumberOfTbSizeAndTTIList(c, v.numberOfTbSizeAndTTIList));
-  PRINT_TRY(JsonName(c, first, "logicalChannelList"));
-  PRINT_TRY(JsonLogicalChannelList(c, v.logicalChannelList));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "rlc_Size"));
+    PRINT_TRY(JsonDedicatedDynamicTF_Info_DynamicTTI_rlc_Size(c, v.rlc_Size));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "numberOfTbSizeAndTTIList"));
+    PRINT_TRY(JsonNumberOfTbSizeAndTTIList(c, v.numberOfTbSizeAndTTIList));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "logicalChannelList"));
+    PRINT_TRY(JsonLogicalChannelList(c, v.logicalChannelList));
+  }
   return WriteText(c, "}");
 }
 
 int JsonDedicatedDynamicTF_InfoList_DynamicTTI(TextCursor& c, const DedicatedDynamicTF_InfoList_DynamicTTI& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonDedicatedDynamicTF_Info_DynamicTTI(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonDedicatedDynamicTF_Info_DynamicTTI(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonDedicatedTransChTFS_tti(TextCursor& c, const DedicatedTransChTFS_tti& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tti10"));
       PRINT_TRY(JsonDedicatedDynamicTF_InfoList(c, (*static_cast<const DedicatedDynamicTF_InfoList*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tti20"));
       PRINT_TRY(JsonDedicatedDynamicTF_InfoList(c, (*static_cast<const DedicatedDynamicTF_InfoList*>(v.ptr))));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tti40"));
       PRINT_TRY(JsonDedicatedDynamicTF_InfoList(c, (*static_cast<const DedicatedDynamicTF_InfoList*>(v.ptr))));
       break;
     case 4:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 3)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tti80"));
       PRINT_TRY(JsonDedicatedDynamicTF_InfoList(c, (*static_cast<const DedicatedDynamicTF_InfoList*>(v.ptr))));
       break;
     case 5:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 4)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "dynamic"));
       PRINT_TRY(JsonDedicatedDynamicTF_InfoList_DynamicTTI(c, (*static_cast<const DedicatedDynamicTF_InfoList_DynamicTTI*>(v.ptr))));
@@ -1183,24 +1569,33 @@ int JsonDedicatedTransChTFS_tti(TextCursor& c, const DedicatedTransChTFS_tti& v)
 }
 
 int JsonDedicatedTransChTFS(TextCursor& c, const DedicatedTransChTFS& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "tti"));
-  PRINT_TRY(JsonDedicatedTransChTFS_tti(c, v.tti));
-  PRINT_TRY(JsonName(c, first, "semistaticTF_Information"));
-  PRINT_TRY(JsonSemistaticTF_Information(c, v.semistaticTF_Information));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "tti"));
+    PRINT_TRY(JsonDedicatedTransChTFS_tti(c, v.tti));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "semistaticTF_Information"));
+    PRINT_TRY(JsonSemistaticTF_Information(c, v.semistaticTF_Information));
+  }
   return WriteText(c, "}");
 }
 
 int JsonDownlinkAdditionalTimeslots_parameters(TextCursor& c, const DownlinkAdditionalTimeslots_parameters& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "sameAsLast"));
       PRINT_TRY(JsonDownlinkAdditionalTimeslots_parameters_sameAsLast(c, (*static_cast<const DownlinkAdditionalTimeslots_parameters_sameAsLast*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "newParameters"));
       PRINT_TRY(JsonDownlinkAdditionalTimeslots_parameters_newParameters(c, (*static_cast<const DownlinkAdditionalTimeslots_parameters_newParameters*>(v.ptr))));
@@ -1212,22 +1607,29 @@ int JsonDownlinkAdditionalTimeslots_parameters(TextCursor& c, const DownlinkAddi
 }
 
 int JsonDownlinkAdditionalTimeslots(TextCursor& c, const DownlinkAdditionalTimeslots& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "parameters"));
-  PRINT_TRY(JsonDownlinkAdditionalTimeslots_parameters(c, v.parameters));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "parameters"));
+    PRINT_TRY(JsonDownlinkAdditionalTimeslots_parameters(c, v.parameters));
+  }
   return WriteText(c, "}");
 }
 
 int JsonDownlinkAdditionalTimeslots_LCR_r4_parameters(TextCursor& c, const DownlinkAdditionalTimeslots_LCR_r4_parameters& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "sameAsLast"));
       PRINT_TRY(JsonDownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast(c, (*static_cast<const DownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "newParameters"));
       PRINT_TRY(JsonDownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters(c, (*static_cast<const DownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters*>(v.ptr))));
@@ -1239,25 +1641,33 @@ int JsonDownlinkAdditionalTimeslots_LCR_r4_parameters(TextCursor& c, const Downl
 }
 
 int JsonDownlinkAdditionalTimeslots_LCR_r4(TextCursor& c, const DownlinkAdditionalTimeslots_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "parameters"));
-  PRINT_TRY(JsonDownlinkAdditionalTimeslots_LCR_r4_parameters(c, v.parameters));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "parameters"));
+    PRINT_TRY(JsonDownlinkAdditionalTimeslots_LCR_r4_parameters(c, v.parameters));
+  }
   return WriteText(c, "}");
 }
 
 int JsonMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "defaultMidamble"));
       PRINT_TRY(JsonNull(c));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       PRINT_TRY(JsonName(c, "commonMidamble"));
       PRINT_TRY(JsonNull(c));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "ueSpecificMidamble"));
       PRINT_TRY(JsonMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble*>(v.ptr))));
@@ -1269,29 +1679,47 @@ int JsonMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode(TextCursor& c, c
 }
 
 int JsonMidambleShiftAndBurstType_LCR_r4(TextCursor& c, const MidambleShiftAndBurstType_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "midambleAllocationMode"));
-  PRINT_TRY(JsonMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode(c, v.midambleAllocationMode));
-  PRINT_TRY(JsonName(c, first, "midambleConfiguration"));
-  PRINT_TRY(JsonInteger(c, v.midambleConfiguration));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "midambleAllocationMode"));
+    PRINT_TRY(JsonMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode(c, v.midambleAllocationMode));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "midambleConfiguration"));
+    PRINT_TRY(JsonInteger(c, v.midambleConfiguration));
+  }
   return WriteText(c, "}");
 }
 
 int JsonIndividualTimeslotInfo_LCR_r4(TextCursor& c, const IndividualTimeslotInfo_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "timeslotNumber"));
-  PRINT_TRY(JsonInteger(c, v.timeslotNumber));
-  PRINT_TRY(JsonName(c, first, "tfci_Existence"));
-  PRINT_TRY(JsonBool(c, v.tfci_Existence));
-  PRINT_TRY(JsonName(c, first, "midambleShiftAndBurstType"));
-  PRINT_TRY(JsonMidambleShiftAndBurstType_LCR_r4(c, v.midambleShiftAndBurstType));
-  PRINT_TRY(JsonName(c, first, "modulation"));
-  PRINT_TRY(JsonEnum(c, v.modulation, kEnum_IndividualTimeslotInfo_LCR_r4_modulation));
-  PRINT_TRY(JsonName(c, first, "ss_TPC_Symbols"));
-  PRINT_TRY(JsonEnum(c, v.ss_TPC_Symbols, kEnum_IndividualTimeslotInfo_LCR_r4_ss_TPC_Symbols));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "timeslotNumber"));
+    PRINT_TRY(JsonInteger(c, v.timeslotNumber));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "tfci_Existence"));
+    PRINT_TRY(JsonBool(c, v.tfci_Existence));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "midambleShiftAndBurstType"));
+    PRINT_TRY(JsonMidambleShiftAndBurstType_LCR_r4(c, v.midambleShiftAndBurstType));
+  }
+  if (reached > 3) {
+    PRINT_TRY(JsonName(c, first, "modulation"));
+    PRINT_TRY(JsonEnum(c, v.modulation, kEnum_IndividualTimeslotInfo_LCR_r4_modulation));
+  }
+  if (reached > 4) {
+    PRINT_TRY(JsonName(c, first, "ss_TPC_Symbols"));
+    PRINT_TRY(JsonEnum(c, v.ss_TPC_Symbols, kEnum_IndividualTimeslotInfo_LCR_r4_ss_TPC_Symbols));
+  }
+  if ((v.presence & (1u << 0)) && reached > 5) {
     PRINT_TRY(JsonName(c, first, "additionalSS_TPC_Symbols"));
     PRINT_TRY(JsonInteger(c, v.additionalSS_TPC_Symbols));
   }
@@ -1299,32 +1727,45 @@ int JsonIndividualTimeslotInfo_LCR_r4(TextCursor& c, const IndividualTimeslotInf
 }
 
 int JsonDownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters(TextCursor& c, const DownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "individualTimeslotInfo"));
-  PRINT_TRY(JsonIndividualTimeslotInfo_LCR_r4(c, v.individualTimeslotInfo));
-  PRINT_TRY(JsonName(c, first, "dl_TS_ChannelisationCodesShort"));
-  PRINT_TRY(JsonDL_TS_ChannelisationCodesShort(c, v.dl_TS_ChannelisationCodesShort));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "individualTimeslotInfo"));
+    PRINT_TRY(JsonIndividualTimeslotInfo_LCR_r4(c, v.individualTimeslotInfo));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "dl_TS_ChannelisationCodesShort"));
+    PRINT_TRY(JsonDL_TS_ChannelisationCodesShort(c, v.dl_TS_ChannelisationCodesShort));
+  }
   return WriteText(c, "}");
 }
 
 int JsonDownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast(TextCursor& c, const DownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "timeslotNumber"));
-  PRINT_TRY(JsonInteger(c, v.timeslotNumber));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "timeslotNumber"));
+    PRINT_TRY(JsonInteger(c, v.timeslotNumber));
+  }
   return WriteText(c, "}");
 }
 
 int JsonDownlinkAdditionalTimeslots_VHCR_parameters(TextCursor& c, const DownlinkAdditionalTimeslots_VHCR_parameters& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "sameAsLast"));
       PRINT_TRY(JsonDownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast(c, (*static_cast<const DownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "newParameters"));
       PRINT_TRY(JsonDownlinkAdditionalTimeslots_VHCR_parameters_newParameters(c, (*static_cast<const DownlinkAdditionalTimeslots_VHCR_parameters_newParameters*>(v.ptr))));
@@ -1336,32 +1777,41 @@ int JsonDownlinkAdditionalTimeslots_VHCR_parameters(TextCursor& c, const Downlin
 }
 
 int JsonDownlinkAdditionalTimeslots_VHCR(TextCursor& c, const DownlinkAdditionalTimeslots_VHCR& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "parameters"));
-  PRINT_TRY(JsonDownlinkAdditionalTimeslots_VHCR_parameters(c, v.parameters));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "parameters"));
+    PRINT_TRY(JsonDownlinkAdditionalTimeslots_VHCR_parameters(c, v.parameters));
+  }
   return WriteText(c, "}");
 }
 
 int JsonMidambleShiftAndBurstType_VHCR_burstType(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "type1"));
       PRINT_TRY(JsonMidambleShiftAndBurstType_VHCR_burstType_type1(c, (*static_cast<const MidambleShiftAndBurstType_VHCR_burstType_type1*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "type2"));
       PRINT_TRY(JsonMidambleShiftAndBurstType_VHCR_burstType_type2(c, (*static_cast<const MidambleShiftAndBurstType_VHCR_burstType_type2*>(v.ptr))));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "type3"));
       PRINT_TRY(JsonMidambleShiftAndBurstType_VHCR_burstType_type3(c, (*static_cast<const MidambleShiftAndBurstType_VHCR_burstType_type3*>(v.ptr))));
       break;
     case 4:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 3)) break;
       PRINT_TRY(JsonName(c, "mbsfnBurstType4"));
       PRINT_TRY(JsonNull(c));
       break;
@@ -1372,57 +1822,83 @@ int JsonMidambleShiftAndBurstType_VHCR_burstType(TextCursor& c, const MidambleSh
 }
 
 int JsonMidambleShiftAndBurstType_VHCR(TextCursor& c, const MidambleShiftAndBurstType_VHCR& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "burstType"));
-  PRINT_TRY(JsonMidambleShiftAndBurstType_VHCR_burstType(c, v.burstType));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "burstType"));
+    PRINT_TRY(JsonMidambleShiftAndBurstType_VHCR_burstType(c, v.burstType));
+  }
   return WriteText(c, "}");
 }
 
 int JsonIndividualTimeslotInfo_VHCR(TextCursor& c, const IndividualTimeslotInfo_VHCR& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "timeslotNumber"));
-  PRINT_TRY(JsonInteger(c, v.timeslotNumber));
-  PRINT_TRY(JsonName(c, first, "tfci_Existence"));
-  PRINT_TRY(JsonBool(c, v.tfci_Existence));
-  PRINT_TRY(JsonName(c, first, "midambleShiftAndBurstType_VHCR"));
-  PRINT_TRY(JsonMidambleShiftAndBurstType_VHCR(c, v.midambleShiftAndBurstType_VHCR));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "timeslotNumber"));
+    PRINT_TRY(JsonInteger(c, v.timeslotNumber));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "tfci_Existence"));
+    PRINT_TRY(JsonBool(c, v.tfci_Existence));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "midambleShiftAndBurstType_VHCR"));
+    PRINT_TRY(JsonMidambleShiftAndBurstType_VHCR(c, v.midambleShiftAndBurstType_VHCR));
+  }
   return WriteText(c, "}");
 }
 
 int JsonDownlinkAdditionalTimeslots_VHCR_parameters_newParameters(TextCursor& c, const DownlinkAdditionalTimeslots_VHCR_parameters_newParameters& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "individualTimeslotInfo"));
-  PRINT_TRY(JsonIndividualTimeslotInfo_VHCR(c, v.individualTimeslotInfo));
-  PRINT_TRY(JsonName(c, first, "dl_TS_ChannelisationCodesShort"));
-  PRINT_TRY(JsonDL_TS_ChannelisationCodesShort_VHCR(c, v.dl_TS_ChannelisationCodesShort));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "individualTimeslotInfo"));
+    PRINT_TRY(JsonIndividualTimeslotInfo_VHCR(c, v.individualTimeslotInfo));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "dl_TS_ChannelisationCodesShort"));
+    PRINT_TRY(JsonDL_TS_ChannelisationCodesShort_VHCR(c, v.dl_TS_ChannelisationCodesShort));
+  }
   return WriteText(c, "}");
 }
 
 int JsonDownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast(TextCursor& c, const DownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "timeslotNumber"));
-  PRINT_TRY(JsonInteger(c, v.timeslotNumber));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "timeslotNumber"));
+    PRINT_TRY(JsonInteger(c, v.timeslotNumber));
+  }
   return WriteText(c, "}");
 }
 
 int JsonMidambleShiftAndBurstType_burstType(TextCursor& c, const MidambleShiftAndBurstType_burstType& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "type1"));
       PRINT_TRY(JsonMidambleShiftAndBurstType_burstType_type1(c, (*static_cast<const MidambleShiftAndBurstType_burstType_type1*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "type2"));
       PRINT_TRY(JsonMidambleShiftAndBurstType_burstType_type2(c, (*static_cast<const MidambleShiftAndBurstType_burstType_type2*>(v.ptr))));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "type3"));
       PRINT_TRY(JsonMidambleShiftAndBurstType_burstType_type3(c, (*static_cast<const MidambleShiftAndBurstType_burstType_type3*>(v.ptr))));
@@ -1434,52 +1910,77 @@ int JsonMidambleShiftAndBurstType_burstType(TextCursor& c, const MidambleShiftAn
 }
 
 int JsonMidambleShiftAndBurstType(TextCursor& c, const MidambleShiftAndBurstType& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "burstType"));
-  PRINT_TRY(JsonMidambleShiftAndBurstType_burstType(c, v.burstType));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "burstType"));
+    PRINT_TRY(JsonMidambleShiftAndBurstType_burstType(c, v.burstType));
+  }
   return WriteText(c, "}");
 }
 
 int JsonIndividualTimeslotInfo(TextCursor& c, const IndividualTimeslotInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "timeslotNumber"));
-  PRINT_TRY(JsonInteger(c, v.timeslotNumber));
-  PRINT_TRY(JsonName(c, first, "tfci_Existence"));
-  PRINT_TRY(JsonBool(c, v.tfci_Existence));
-  PRINT_TRY(JsonName(c, first, "midambleShiftAndBurstType"));
-  PRINT_TRY(JsonMidambleShiftAndBurstType(c, v.midambleShiftAndBurstType));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "timeslotNumber"));
+    PRINT_TRY(JsonInteger(c, v.timeslotNumber));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "tfci_Existence"));
+    PRINT_TRY(JsonBool(c, v.tfci_Existence));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "midambleShiftAndBurstType"));
+    PRINT_TRY(JsonMidambleShiftAndBurstType(c, v.midambleShiftAndBurstType));
+  }
   return WriteText(c, "}");
 }
 
 int JsonDownlinkAdditionalTimeslots_parameters_newParameters(TextCursor& c, const DownlinkAdditionalTimeslots_parameters_newParameters& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "individualTimeslotInfo"));
-  PRINT_TRY(JsonIndividualTimeslotInfo(c, v.individualTimeslotInfo));
-  PRINT_TRY(JsonName(c, first, "dl_TS_ChannelisationCodesShort"));
-  PRINT_TRY(JsonDL_TS_ChannelisationCodesShort(c, v.dl_TS_ChannelisationCodesShort));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "individualTimeslotInfo"));
+    PRINT_TRY(JsonIndividualTimeslotInfo(c, v.individualTimeslotInfo));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "dl_TS_ChannelisationCodesShort"));
+    PRINT_TRY(JsonDL_TS_ChannelisationCodesShort(c, v.dl_TS_ChannelisationCodesShort));
+  }
   return WriteText(c, "}");
 }
 
 int JsonDownlinkAdditionalTimeslots_parameters_sameAsLast(TextCursor& c, const DownlinkAdditionalTimeslots_parameters_sameAsLast& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "timeslotNumber"));
-  PRINT_TRY(JsonInteger(c, v.timeslotNumber));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "timeslotNumber"));
+    PRINT_TRY(JsonInteger(c, v.timeslotNumber));
+  }
   return WriteText(c, "}");
 }
 
 int JsonDownlinkAdditionalTimeslots_r7_parameters(TextCursor& c, const DownlinkAdditionalTimeslots_r7_parameters& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "sameAsLast"));
       PRINT_TRY(JsonDownlinkAdditionalTimeslots_r7_parameters_sameAsLast(c, (*static_cast<const DownlinkAdditionalTimeslots_r7_parameters_sameAsLast*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "newParameters"));
       PRINT_TRY(JsonDownlinkAdditionalTimeslots_r7_parameters_newParameters(c, (*static_cast<const DownlinkAdditionalTimeslots_r7_parameters_newParameters*>(v.ptr))));
@@ -1491,32 +1992,41 @@ int JsonDownlinkAdditionalTimeslots_r7_parameters(TextCursor& c, const DownlinkA
 }
 
 int JsonDownlinkAdditionalTimeslots_r7(TextCursor& c, const DownlinkAdditionalTimeslots_r7& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "parameters"));
-  PRINT_TRY(JsonDownlinkAdditionalTimeslots_r7_parameters(c, v.parameters));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "parameters"));
+    PRINT_TRY(JsonDownlinkAdditionalTimeslots_r7_parameters(c, v.parameters));
+  }
   return WriteText(c, "}");
 }
 
 int JsonMidambleShiftAndBurstType_r7_burstType(TextCursor& c, const MidambleShiftAndBurstType_r7_burstType& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "type1"));
       PRINT_TRY(JsonMidambleShiftAndBurstType_r7_burstType_type1(c, (*static_cast<const MidambleShiftAndBurstType_r7_burstType_type1*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "type2"));
       PRINT_TRY(JsonMidambleShiftAndBurstType_r7_burstType_type2(c, (*static_cast<const MidambleShiftAndBurstType_r7_burstType_type2*>(v.ptr))));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "type3"));
       PRINT_TRY(JsonMidambleShiftAndBurstType_r7_burstType_type3(c, (*static_cast<const MidambleShiftAndBurstType_r7_burstType_type3*>(v.ptr))));
       break;
     case 4:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 3)) break;
       PRINT_TRY(JsonName(c, "mbsfnBurstType4"));
       PRINT_TRY(JsonNull(c));
       break;
@@ -1527,51 +2037,76 @@ int JsonMidambleShiftAndBurstType_r7_burstType(TextCursor& c, const MidambleShif
 }
 
 int JsonMidambleShiftAndBurstType_r7(TextCursor& c, const MidambleShiftAndBurstType_r7& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "burstType"));
-  PRINT_TRY(JsonMidambleShiftAndBurstType_r7_burstType(c, v.burstType));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "burstType"));
+    PRINT_TRY(JsonMidambleShiftAndBurstType_r7_burstType(c, v.burstType));
+  }
   return WriteText(c, "}");
 }
 
 int JsonIndividualTimeslotInfo_r7(TextCursor& c, const IndividualTimeslotInfo_r7& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "timeslotNumber"));
-  PRINT_TRY(JsonInteger(c, v.timeslotNumber));
-  PRINT_TRY(JsonName(c, first, "tfci_Existence"));
-  PRINT_TRY(JsonBool(c, v.tfci_Existence));
-  PRINT_TRY(JsonName(c, first, "midambleShiftAndBurstType"));
-  PRINT_TRY(JsonMidambleShiftAndBurstType_r7(c, v.midambleShiftAndBurstType));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "timeslotNumber"));
+    PRINT_TRY(JsonInteger(c, v.timeslotNumber));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "tfci_Existence"));
+    PRINT_TRY(JsonBool(c, v.tfci_Existence));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "midambleShiftAndBurstType"));
+    PRINT_TRY(JsonMidambleShiftAndBurstType_r7(c, v.midambleShiftAndBurstType));
+  }
   return WriteText(c, "}");
 }
 
 int JsonDownlinkAdditionalTimeslots_r7_parameters_newParameters(TextCursor& c, const DownlinkAdditionalTimeslots_r7_parameters_newParameters& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "individualTimeslotInfo"));
-  PRINT_TRY(JsonIndividualTimeslotInfo_r7(c, v.individualTimeslotInfo));
-  PRINT_TRY(JsonName(c, first, "dl_TS_ChannelisationCodesShort"));
-  PRINT_TRY(JsonDL_TS_ChannelisationCodesShort(c, v.dl_TS_ChannelisationCodesShort));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "individualTimeslotInfo"));
+    PRINT_TRY(JsonIndividualTimeslotInfo_r7(c, v.individualTimeslotInfo));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "dl_TS_ChannelisationCodesShort"));
+    PRINT_TRY(JsonDL_TS_ChannelisationCodesShort(c, v.dl_TS_ChannelisationCodesShort));
+  }
   return WriteText(c, "}");
 }
 
 int JsonDownlinkAdditionalTimeslots_r7_parameters_sameAsLast(TextCursor& c, const DownlinkAdditionalTimeslots_r7_parameters_sameAsLast& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "timeslotNumber"));
-  PRINT_TRY(JsonInteger(c, v.timeslotNumber));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "timeslotNumber"));
+    PRINT_TRY(JsonInteger(c, v.timeslotNumber));
+  }
   return WriteText(c, "}");
 }
 
 int JsonDownlinkTimeslotsCodes_moreTimeslots(TextCursor& c, const DownlinkTimeslotsCodes_moreTimeslots& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "noMore"));
       PRINT_TRY(JsonNull(c));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "additionalTimeslots"));
       PRINT_TRY(JsonDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots(c, (*static_cast<const DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots*>(v.ptr))));
@@ -1583,25 +2118,36 @@ int JsonDownlinkTimeslotsCodes_moreTimeslots(TextCursor& c, const DownlinkTimesl
 }
 
 int JsonDownlinkTimeslotsCodes(TextCursor& c, const DownlinkTimeslotsCodes& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "firstIndividualTimeslotInfo"));
-  PRINT_TRY(JsonIndividualTimeslotInfo(c, v.firstIndividualTimeslotInfo));
-  PRINT_TRY(JsonName(c, first, "dl_TS_ChannelisationCodesShort"));
-  PRINT_TRY(JsonDL_TS_ChannelisationCodesShort(c, v.dl_TS_ChannelisationCodesShort));
-  PRINT_TRY(JsonName(c, first, "moreTimeslots"));
-  PRINT_TRY(JsonDownlinkTimeslotsCodes_moreTimeslots(c, v.moreTimeslots));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "firstIndividualTimeslotInfo"));
+    PRINT_TRY(JsonIndividualTimeslotInfo(c, v.firstIndividualTimeslotInfo));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "dl_TS_ChannelisationCodesShort"));
+    PRINT_TRY(JsonDL_TS_ChannelisationCodesShort(c, v.dl_TS_ChannelisationCodesShort));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "moreTimeslots"));
+    PRINT_TRY(JsonDownlinkTimeslotsCodes_moreTimeslots(c, v.moreTimeslots));
+  }
   return WriteText(c, "}");
 }
 
 int JsonDownlinkTimeslotsCodes_LCR_r4_moreTimeslots(TextCursor& c, const DownlinkTimeslotsCodes_LCR_r4_moreTimeslots& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "noMore"));
       PRINT_TRY(JsonNull(c));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "additionalTimeslots"));
       PRINT_TRY(JsonDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(c, (*static_cast<const DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots*>(v.ptr))));
@@ -1613,25 +2159,36 @@ int JsonDownlinkTimeslotsCodes_LCR_r4_moreTimeslots(TextCursor& c, const Downlin
 }
 
 int JsonDownlinkTimeslotsCodes_LCR_r4(TextCursor& c, const DownlinkTimeslotsCodes_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "firstIndividualTimeslotInfo"));
-  PRINT_TRY(JsonIndividualTimeslotInfo_LCR_r4(c, v.firstIndividualTimeslotInfo));
-  PRINT_TRY(JsonName(c, first, "dl_TS_ChannelisationCodesShort"));
-  PRINT_TRY(JsonDL_TS_ChannelisationCodesShort(c, v.dl_TS_ChannelisationCodesShort));
-  PRINT_TRY(JsonName(c, first, "moreTimeslots"));
-  PRINT_TRY(JsonDownlinkTimeslotsCodes_LCR_r4_moreTimeslots(c, v.moreTimeslots));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "firstIndividualTimeslotInfo"));
+    PRINT_TRY(JsonIndividualTimeslotInfo_LCR_r4(c, v.firstIndividualTimeslotInfo));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "dl_TS_ChannelisationCodesShort"));
+    PRINT_TRY(JsonDL_TS_ChannelisationCodesShort(c, v.dl_TS_ChannelisationCodesShort));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "moreTimeslots"));
+    PRINT_TRY(JsonDownlinkTimeslotsCodes_LCR_r4_moreTimeslots(c, v.moreTimeslots));
+  }
   return WriteText(c, "}");
 }
 
 int JsonDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(TextCursor& c, const DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "consecutive"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "timeslotList"));
       PRINT_TRY(JsonDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(c, (*static_cast<const DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList*>(v.ptr))));
@@ -1643,22 +2200,32 @@ int JsonDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(TextCurs
 }
 
 int JsonDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonDownlinkAdditionalTimeslots_LCR_r4(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonDownlinkAdditionalTimeslots_LCR_r4(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonDownlinkTimeslotsCodes_VHCR_moreTimeslots(TextCursor& c, const DownlinkTimeslotsCodes_VHCR_moreTimeslots& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "noMore"));
       PRINT_TRY(JsonNull(c));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "additionalTimeslots"));
       PRINT_TRY(JsonDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(c, (*static_cast<const DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots*>(v.ptr))));
@@ -1670,25 +2237,36 @@ int JsonDownlinkTimeslotsCodes_VHCR_moreTimeslots(TextCursor& c, const DownlinkT
 }
 
 int JsonDownlinkTimeslotsCodes_VHCR(TextCursor& c, const DownlinkTimeslotsCodes_VHCR& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "firstIndividualTimeslotInfo"));
-  PRINT_TRY(JsonIndividualTimeslotInfo_VHCR(c, v.firstIndividualTimeslotInfo));
-  PRINT_TRY(JsonName(c, first, "dl_TS_ChannelisationCodesShort"));
-  PRINT_TRY(JsonDL_TS_ChannelisationCodesShort_VHCR(c, v.dl_TS_ChannelisationCodesShort));
-  PRINT_TRY(JsonName(c, first, "moreTimeslots"));
-  PRINT_TRY(JsonDownlinkTimeslotsCodes_VHCR_moreTimeslots(c, v.moreTimeslots));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "firstIndividualTimeslotInfo"));
+    PRINT_TRY(JsonIndividualTimeslotInfo_VHCR(c, v.firstIndividualTimeslotInfo));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "dl_TS_ChannelisationCodesShort"));
+    PRINT_TRY(JsonDL_TS_ChannelisationCodesShort_VHCR(c, v.dl_TS_ChannelisationCodesShort));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "moreTimeslots"));
+    PRINT_TRY(JsonDownlinkTimeslotsCodes_VHCR_moreTimeslots(c, v.moreTimeslots));
+  }
   return WriteText(c, "}");
 }
 
 int JsonDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(TextCursor& c, const DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "consecutive"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "timeslotList"));
       PRINT_TRY(JsonDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(c, (*static_cast<const DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList*>(v.ptr))));
@@ -1700,22 +2278,32 @@ int JsonDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(TextCursor
 }
 
 int JsonDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonDownlinkAdditionalTimeslots_VHCR(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonDownlinkAdditionalTimeslots_VHCR(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots(TextCursor& c, const DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "consecutive"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "timeslotList"));
       PRINT_TRY(JsonDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(c, (*static_cast<const DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList*>(v.ptr))));
@@ -1727,22 +2315,32 @@ int JsonDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots(TextCursor& c, 
 }
 
 int JsonDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonDownlinkAdditionalTimeslots(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonDownlinkAdditionalTimeslots(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonDownlinkTimeslotsCodes_r7_moreTimeslots(TextCursor& c, const DownlinkTimeslotsCodes_r7_moreTimeslots& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "noMore"));
       PRINT_TRY(JsonNull(c));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "additionalTimeslots"));
       PRINT_TRY(JsonDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots(c, (*static_cast<const DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots*>(v.ptr))));
@@ -1754,25 +2352,36 @@ int JsonDownlinkTimeslotsCodes_r7_moreTimeslots(TextCursor& c, const DownlinkTim
 }
 
 int JsonDownlinkTimeslotsCodes_r7(TextCursor& c, const DownlinkTimeslotsCodes_r7& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "firstIndividualTimeslotInfo"));
-  PRINT_TRY(JsonIndividualTimeslotInfo_r7(c, v.firstIndividualTimeslotInfo));
-  PRINT_TRY(JsonName(c, first, "dl_TS_ChannelisationCodesShort"));
-  PRINT_TRY(JsonDL_TS_ChannelisationCodesShort(c, v.dl_TS_ChannelisationCodesShort));
-  PRINT_TRY(JsonName(c, first, "moreTimeslots"));
-  PRINT_TRY(JsonDownlinkTimeslotsCodes_r7_moreTimeslots(c, v.moreTimeslots));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "firstIndividualTimeslotInfo"));
+    PRINT_TRY(JsonIndividualTimeslotInfo_r7(c, v.firstIndividualTimeslotInfo));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "dl_TS_ChannelisationCodesShort"));
+    PRINT_TRY(JsonDL_TS_ChannelisationCodesShort(c, v.dl_TS_ChannelisationCodesShort));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "moreTimeslots"));
+    PRINT_TRY(JsonDownlinkTimeslotsCodes_r7_moreTimeslots(c, v.moreTimeslots));
+  }
   return WriteText(c, "}");
 }
 
 int JsonDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots(TextCursor& c, const DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "consecutive"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "timeslotList"));
       PRINT_TRY(JsonDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList(c, (*static_cast<const DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList*>(v.ptr))));
@@ -1784,33 +2393,45 @@ int JsonDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots(TextCursor& 
 }
 
 int JsonDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonDownlinkAdditionalTimeslots_r7(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonDownlinkAdditionalTimeslots_r7(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonExplicitTFCS_Configuration(TextCursor& c, const ExplicitTFCS_Configuration& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "complete"));
       PRINT_TRY(JsonTFCS_ReconfAdd(c, (*static_cast<const TFCS_ReconfAdd*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "addition"));
       PRINT_TRY(JsonTFCS_ReconfAdd(c, (*static_cast<const TFCS_ReconfAdd*>(v.ptr))));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "removal"));
       PRINT_TRY(JsonTFCS_RemovalList(c, (*static_cast<const TFCS_RemovalList*>(v.ptr))));
       break;
     case 4:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 3)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "replacement"));
       PRINT_TRY(JsonExplicitTFCS_Configuration_replacement(c, (*static_cast<const ExplicitTFCS_Configuration_replacement*>(v.ptr))));
@@ -1822,56 +2443,75 @@ int JsonExplicitTFCS_Configuration(TextCursor& c, const ExplicitTFCS_Configurati
 }
 
 int JsonTFCS_Removal(TextCursor& c, const TFCS_Removal& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "tfci"));
-  PRINT_TRY(JsonInteger(c, v.tfci));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "tfci"));
+    PRINT_TRY(JsonInteger(c, v.tfci));
+  }
   return WriteText(c, "}");
 }
 
 int JsonTFCS_RemovalList(TextCursor& c, const TFCS_RemovalList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonTFCS_Removal(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTFCS_Removal(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonTFCS_ReconfAdd_ctfcSize(TextCursor& c, const TFCS_ReconfAdd_ctfcSize& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "ctfc2Bit"));
       PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc2Bit(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc2Bit*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "ctfc4Bit"));
       PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc4Bit(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc4Bit*>(v.ptr))));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "ctfc6Bit"));
       PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc6Bit(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc6Bit*>(v.ptr))));
       break;
     case 4:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 3)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "ctfc8Bit"));
       PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc8Bit(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc8Bit*>(v.ptr))));
       break;
     case 5:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 4)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "ctfc12Bit"));
       PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc12Bit(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc12Bit*>(v.ptr))));
       break;
     case 6:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 5)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "ctfc16Bit"));
       PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc16Bit(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc16Bit*>(v.ptr))));
       break;
     case 7:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 6)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "ctfc24Bit"));
       PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc24Bit(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc24Bit*>(v.ptr))));
@@ -1883,66 +2523,104 @@ int JsonTFCS_ReconfAdd_ctfcSize(TextCursor& c, const TFCS_ReconfAdd_ctfcSize& v)
 }
 
 int JsonTFCS_ReconfAdd(TextCursor& c, const TFCS_ReconfAdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "ctfcSize"));
-  PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize(c, v.ctfcSize));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "ctfcSize"));
+    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize(c, v.ctfcSize));
+  }
   return WriteText(c, "}");
 }
 
 int JsonExplicitTFCS_Configuration_replacement(TextCursor& c, const ExplicitTFCS_Configuration_replacement& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "tfcsRemoval"));
-  PRINT_TRY(JsonTFCS_RemovalList(c, v.tfcsRemoval));
-  PRINT_TRY(JsonName(c, first, "tfcsAdd"));
-  PRINT_TRY(JsonTFCS_ReconfAdd(c, v.tfcsAdd));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "tfcsRemoval"));
+    PRINT_TRY(JsonTFCS_RemovalList(c, v.tfcsRemoval));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "tfcsAdd"));
+    PRINT_TRY(JsonTFCS_ReconfAdd(c, v.tfcsAdd));
+  }
   return WriteText(c, "}");
 }
 
 int JsonFACH_PCH_Information(TextCursor& c, const FACH_PCH_Information& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "transportFormatSet"));
-  PRINT_TRY(JsonTransportFormatSet(c, v.transportFormatSet));
-  PRINT_TRY(JsonName(c, first, "transportChannelIdentity"));
-  PRINT_TRY(JsonInteger(c, v.transportChannelIdentity));
-  PRINT_TRY(JsonName(c, first, "ctch_Indicator"));
-  PRINT_TRY(JsonBool(c, v.ctch_Indicator));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "transportFormatSet"));
+    PRINT_TRY(JsonTransportFormatSet(c, v.transportFormatSet));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "transportChannelIdentity"));
+    PRINT_TRY(JsonInteger(c, v.transportChannelIdentity));
+  }
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "ctch_Indicator"));
+    PRINT_TRY(JsonBool(c, v.ctch_Indicator));
+  }
   return WriteText(c, "}");
 }
 
 int JsonFACH_PCH_InformationList(TextCursor& c, const FACH_PCH_InformationList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonFACH_PCH_Information(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonFACH_PCH_Information(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonFPACH_Info_r4(TextCursor& c, const FPACH_Info_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "timeslot"));
-  PRINT_TRY(JsonInteger(c, v.timeslot));
-  PRINT_TRY(JsonName(c, first, "channelisationCode"));
-  PRINT_TRY(JsonEnum(c, v.channelisationCode, kEnum_TDD_FPACH_CCode16_r4));
-  PRINT_TRY(JsonName(c, first, "midambleShiftAndBurstType"));
-  PRINT_TRY(JsonMidambleShiftAndBurstType_LCR_r4(c, v.midambleShiftAndBurstType));
-  PRINT_TRY(JsonName(c, first, "wi"));
-  PRINT_TRY(JsonInteger(c, v.wi));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "timeslot"));
+    PRINT_TRY(JsonInteger(c, v.timeslot));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "channelisationCode"));
+    PRINT_TRY(JsonEnum(c, v.channelisationCode, kEnum_TDD_FPACH_CCode16_r4));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "midambleShiftAndBurstType"));
+    PRINT_TRY(JsonMidambleShiftAndBurstType_LCR_r4(c, v.midambleShiftAndBurstType));
+  }
+  if (reached > 3) {
+    PRINT_TRY(JsonName(c, first, "wi"));
+    PRINT_TRY(JsonInteger(c, v.wi));
+  }
   return WriteText(c, "}");
 }
 
 int JsonHARQ_Info_memoryPartitioning(TextCursor& c, const HARQ_Info_memoryPartitioning& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "implicit"));
       PRINT_TRY(JsonNull(c));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "explicit_"));
       PRINT_TRY(JsonHARQ_Info_memoryPartitioning_explicit(c, (*static_cast<const HARQ_Info_memoryPartitioning_explicit*>(v.ptr))));
@@ -1954,18 +2632,26 @@ int JsonHARQ_Info_memoryPartitioning(TextCursor& c, const HARQ_Info_memoryPartit
 }
 
 int JsonHARQ_Info(TextCursor& c, const HARQ_Info& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "numberOfProcesses"));
-  PRINT_TRY(JsonInteger(c, v.numberOfProcesses));
-  PRINT_TRY(JsonName(c, first, "memoryPartitioning"));
-  PRINT_TRY(JsonHARQ_Info_memoryPartitioning(c, v.memoryPartitioning));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "numberOfProcesses"));
+    PRINT_TRY(JsonInteger(c, v.numberOfProcesses));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "memoryPartitioning"));
+    PRINT_TRY(JsonHARQ_Info_memoryPartitioning(c, v.memoryPartitioning));
+  }
   return WriteText(c, "}");
 }
 
 int JsonHARQ_Info_memoryPartitioning_explicit(TextCursor& c, const HARQ_Info_memoryPartitioning_explicit& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < 8; ++i) {
+  for (uint32_t i = 0; i < v.count && i < 8 && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonEnum(c, v.items[i], kEnum_HARQMemorySize));
   }
@@ -1973,8 +2659,10 @@ int JsonHARQ_Info_memoryPartitioning_explicit(TextCursor& c, const HARQ_Info_mem
 }
 
 int JsonHS_SCCH_SystemInfo_hS_SCCHChannelisationCodeInfo(TextCursor& c, const HS_SCCH_SystemInfo_hS_SCCHChannelisationCodeInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < 4; ++i) {
+  for (uint32_t i = 0; i < v.count && i < 4 && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonInteger(c, v.items[i]));
   }
@@ -1982,20 +2670,26 @@ int JsonHS_SCCH_SystemInfo_hS_SCCHChannelisationCodeInfo(TextCursor& c, const HS
 }
 
 int JsonHS_SCCH_SystemInfo(TextCursor& c, const HS_SCCH_SystemInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "dl_ScramblingCode"));
     PRINT_TRY(JsonInteger(c, v.dl_ScramblingCode));
   }
-  PRINT_TRY(JsonName(c, first, "hS_SCCHChannelisationCodeInfo"));
-  PRINT_TRY(JsonHS_SCCH_SystemInfo_hS_SCCHChannelisationCodeInfo(c, v.hS_SCCHChannelisationCodeInfo));
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "hS_SCCHChannelisationCodeInfo"));
+    PRINT_TRY(JsonHS_SCCH_SystemInfo_hS_SCCHChannelisationCodeInfo(c, v.hS_SCCHChannelisationCodeInfo));
+  }
   return WriteText(c, "}");
 }
 
 int JsonHS_DSCH_CommonSystemInformation_common_H_RNTI_information(TextCursor& c, const HS_DSCH_CommonSystemInformation_common_H_RNTI_information& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < 4; ++i) {
+  for (uint32_t i = 0; i < v.count && i < 4 && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonBitString(c, v.items[i].bitCount, v.items[i].bytes, sizeof v.items[i].bytes));
   }
@@ -2003,36 +2697,53 @@ int JsonHS_DSCH_CommonSystemInformation_common_H_RNTI_information(TextCursor& c,
 }
 
 int JsonHS_DSCH_CommonSystemInformation(TextCursor& c, const HS_DSCH_CommonSystemInformation& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "ccch_MappingInfo"));
-  PRINT_TRY(JsonCommonRBMappingInfo(c, v.ccch_MappingInfo));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "ccch_MappingInfo"));
+    PRINT_TRY(JsonCommonRBMappingInfo(c, v.ccch_MappingInfo));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "srb1_MappingInfo"));
     PRINT_TRY(JsonCommonRBMappingInfo(c, v.srb1_MappingInfo));
   }
-  PRINT_TRY(JsonName(c, first, "common_MAC_ehs_ReorderingQueueList"));
-  PRINT_TRY(JsonCommon_MAC_ehs_ReorderingQueueList(c, v.common_MAC_ehs_ReorderingQueueList));
-  PRINT_TRY(JsonName(c, first, "hs_scch_SystemInfo"));
-  PRINT_TRY(JsonHS_SCCH_SystemInfo(c, v.hs_scch_SystemInfo));
-  PRINT_TRY(JsonName(c, first, "harq_SystemInfo"));
-  PRINT_TRY(JsonHARQ_Info(c, v.harq_SystemInfo));
-  PRINT_TRY(JsonName(c, first, "common_H_RNTI_information"));
-  PRINT_TRY(JsonHS_DSCH_CommonSystemInformation_common_H_RNTI_information(c, v.common_H_RNTI_information));
-  PRINT_TRY(JsonName(c, first, "bcchSpecific_H_RNTI"));
-  PRINT_TRY(JsonBitString(c, v.bcchSpecific_H_RNTI.bitCount, v.bcchSpecific_H_RNTI.bytes, sizeof v.bcchSpecific_H_RNTI.bytes));
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "common_MAC_ehs_ReorderingQueueList"));
+    PRINT_TRY(JsonCommon_MAC_ehs_ReorderingQueueList(c, v.common_MAC_ehs_ReorderingQueueList));
+  }
+  if ((reached > 3 || EnterStopFrame(c, stop, 3))) {
+    PRINT_TRY(JsonName(c, first, "hs_scch_SystemInfo"));
+    PRINT_TRY(JsonHS_SCCH_SystemInfo(c, v.hs_scch_SystemInfo));
+  }
+  if ((reached > 4 || EnterStopFrame(c, stop, 4))) {
+    PRINT_TRY(JsonName(c, first, "harq_SystemInfo"));
+    PRINT_TRY(JsonHARQ_Info(c, v.harq_SystemInfo));
+  }
+  if ((reached > 5 || EnterStopFrame(c, stop, 5))) {
+    PRINT_TRY(JsonName(c, first, "common_H_RNTI_information"));
+    PRINT_TRY(JsonHS_DSCH_CommonSystemInformation_common_H_RNTI_information(c, v.common_H_RNTI_information));
+  }
+  if (reached > 6) {
+    PRINT_TRY(JsonName(c, first, "bcchSpecific_H_RNTI"));
+    PRINT_TRY(JsonBitString(c, v.bcchSpecific_H_RNTI.bitCount, v.bcchSpecific_H_RNTI.bytes, sizeof v.bcchSpecific_H_RNTI.bytes));
+  }
   return WriteText(c, "}");
 }
 
 int JsonPICH_Info(TextCursor& c, const PICH_Info& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "fdd"));
       PRINT_TRY(JsonPICH_Info_fdd(c, (*static_cast<const PICH_Info_fdd*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tdd"));
       PRINT_TRY(JsonPICH_Info_tdd(c, (*static_cast<const PICH_Info_tdd*>(v.ptr))));
@@ -2044,27 +2755,42 @@ int JsonPICH_Info(TextCursor& c, const PICH_Info& v) {
 }
 
 int JsonPICH_ForHSDPASupportedPaging(TextCursor& c, const PICH_ForHSDPASupportedPaging& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "hsdpa_AssociatedPichInfo"));
-  PRINT_TRY(JsonPICH_Info(c, v.hsdpa_AssociatedPichInfo));
-  PRINT_TRY(JsonName(c, first, "hs_pdschChannelisationCode"));
-  PRINT_TRY(JsonInteger(c, v.hs_pdschChannelisationCode));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "hsdpa_AssociatedPichInfo"));
+    PRINT_TRY(JsonPICH_Info(c, v.hsdpa_AssociatedPichInfo));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "hs_pdschChannelisationCode"));
+    PRINT_TRY(JsonInteger(c, v.hs_pdschChannelisationCode));
+  }
   return WriteText(c, "}");
 }
 
 int JsonHS_DSCH_PagingSystemInformation_pich_ForHSDPASupportedPagingList(TextCursor& c, const HS_DSCH_PagingSystemInformation_pich_ForHSDPASupportedPagingList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonPICH_ForHSDPASupportedPaging(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonPICH_ForHSDPASupportedPaging(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonHS_DSCH_PagingSystemInformation_transportBlockSizeList(TextCursor& c, const HS_DSCH_PagingSystemInformation_transportBlockSizeList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < 2; ++i) {
+  for (uint32_t i = 0; i < v.count && i < 2 && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonInteger(c, v.items[i]));
   }
@@ -2072,39 +2798,59 @@ int JsonHS_DSCH_PagingSystemInformation_transportBlockSizeList(TextCursor& c, co
 }
 
 int JsonHS_DSCH_PagingSystemInformation(TextCursor& c, const HS_DSCH_PagingSystemInformation& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "dlScramblingCode"));
     PRINT_TRY(JsonInteger(c, v.dlScramblingCode));
   }
-  PRINT_TRY(JsonName(c, first, "pich_ForHSDPASupportedPagingList"));
-  PRINT_TRY(JsonHS_DSCH_PagingSystemInformation_pich_ForHSDPASupportedPagingList(c, v.pich_ForHSDPASupportedPagingList));
-  PRINT_TRY(JsonName(c, first, "numberOfPcchTransmissions"));
-  PRINT_TRY(JsonInteger(c, v.numberOfPcchTransmissions));
-  PRINT_TRY(JsonName(c, first, "transportBlockSizeList"));
-  PRINT_TRY(JsonHS_DSCH_PagingSystemInformation_transportBlockSizeList(c, v.transportBlockSizeList));
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "pich_ForHSDPASupportedPagingList"));
+    PRINT_TRY(JsonHS_DSCH_PagingSystemInformation_pich_ForHSDPASupportedPagingList(c, v.pich_ForHSDPASupportedPagingList));
+  }
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "numberOfPcchTransmissions"));
+    PRINT_TRY(JsonInteger(c, v.numberOfPcchTransmissions));
+  }
+  if ((reached > 3 || EnterStopFrame(c, stop, 3))) {
+    PRINT_TRY(JsonName(c, first, "transportBlockSizeList"));
+    PRINT_TRY(JsonHS_DSCH_PagingSystemInformation_transportBlockSizeList(c, v.transportBlockSizeList));
+  }
   return WriteText(c, "}");
 }
 
 int JsonIndividualTimeslotInfo_LCR_r4_ext(TextCursor& c, const IndividualTimeslotInfo_LCR_r4_ext& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "midambleShiftAndBurstType"));
-  PRINT_TRY(JsonMidambleShiftAndBurstType_LCR_r4(c, v.midambleShiftAndBurstType));
-  PRINT_TRY(JsonName(c, first, "modulation"));
-  PRINT_TRY(JsonEnum(c, v.modulation, kEnum_IndividualTimeslotInfo_LCR_r4_ext_modulation));
-  PRINT_TRY(JsonName(c, first, "ss_TPC_Symbols"));
-  PRINT_TRY(JsonEnum(c, v.ss_TPC_Symbols, kEnum_IndividualTimeslotInfo_LCR_r4_ext_ss_TPC_Symbols));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "midambleShiftAndBurstType"));
+    PRINT_TRY(JsonMidambleShiftAndBurstType_LCR_r4(c, v.midambleShiftAndBurstType));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "modulation"));
+    PRINT_TRY(JsonEnum(c, v.modulation, kEnum_IndividualTimeslotInfo_LCR_r4_ext_modulation));
+  }
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "ss_TPC_Symbols"));
+    PRINT_TRY(JsonEnum(c, v.ss_TPC_Symbols, kEnum_IndividualTimeslotInfo_LCR_r4_ext_ss_TPC_Symbols));
+  }
   return WriteText(c, "}");
 }
 
 int JsonLogicalChannelByRB(TextCursor& c, const LogicalChannelByRB& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "rb_Identity"));
-  PRINT_TRY(JsonInteger(c, v.rb_Identity));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "rb_Identity"));
+    PRINT_TRY(JsonInteger(c, v.rb_Identity));
+  }
+  if ((v.presence & (1u << 0)) && reached > 1) {
     PRINT_TRY(JsonName(c, first, "logChOfRb"));
     PRINT_TRY(JsonInteger(c, v.logChOfRb));
   }
@@ -2112,41 +2858,63 @@ int JsonLogicalChannelByRB(TextCursor& c, const LogicalChannelByRB& v) {
 }
 
 int JsonLogicalChannelList_explicitList(TextCursor& c, const LogicalChannelList_explicitList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonLogicalChannelByRB(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonLogicalChannelByRB(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonMBMS_FACHCarryingMTCH_List(TextCursor& c, const MBMS_FACHCarryingMTCH_List& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonTransportFormatSet(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTransportFormatSet(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonUM_RLC_OutOSeqDelivery_Info_r6(TextCursor& c, const UM_RLC_OutOSeqDelivery_Info_r6& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "timer_OSD"));
     PRINT_TRY(JsonEnum(c, v.timer_OSD, kEnum_TimerOSD_r6));
   }
-  PRINT_TRY(JsonName(c, first, "windowSize_OSD"));
-  PRINT_TRY(JsonEnum(c, v.windowSize_OSD, kEnum_WindowSizeOSD_r6));
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "windowSize_OSD"));
+    PRINT_TRY(JsonEnum(c, v.windowSize_OSD, kEnum_WindowSizeOSD_r6));
+  }
   return WriteText(c, "}");
 }
 
 int JsonRLC_Info_MCCH_r6(TextCursor& c, const RLC_Info_MCCH_r6& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "dl_UM_RLC_LI_size"));
-  PRINT_TRY(JsonEnum(c, v.dl_UM_RLC_LI_size, kEnum_DL_UM_RLC_LI_size));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "dl_UM_RLC_LI_size"));
+    PRINT_TRY(JsonEnum(c, v.dl_UM_RLC_LI_size, kEnum_DL_UM_RLC_LI_size));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "dl_UM_RLC_OutOSeqDelivery_Info"));
     PRINT_TRY(JsonUM_RLC_OutOSeqDelivery_Info_r6(c, v.dl_UM_RLC_OutOSeqDelivery_Info));
   }
@@ -2154,17 +2922,27 @@ int JsonRLC_Info_MCCH_r6(TextCursor& c, const RLC_Info_MCCH_r6& v) {
 }
 
 int JsonMBMS_MCCH_ConfigurationInfo_r6(TextCursor& c, const MBMS_MCCH_ConfigurationInfo_r6& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "accessInfoPeriodCoefficient"));
-  PRINT_TRY(JsonInteger(c, v.accessInfoPeriodCoefficient));
-  PRINT_TRY(JsonName(c, first, "repetitionPeriodCoefficient"));
-  PRINT_TRY(JsonInteger(c, v.repetitionPeriodCoefficient));
-  PRINT_TRY(JsonName(c, first, "modificationPeriodCoefficient"));
-  PRINT_TRY(JsonInteger(c, v.modificationPeriodCoefficient));
-  PRINT_TRY(JsonName(c, first, "rlc_Info"));
-  PRINT_TRY(JsonRLC_Info_MCCH_r6(c, v.rlc_Info));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "accessInfoPeriodCoefficient"));
+    PRINT_TRY(JsonInteger(c, v.accessInfoPeriodCoefficient));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "repetitionPeriodCoefficient"));
+    PRINT_TRY(JsonInteger(c, v.repetitionPeriodCoefficient));
+  }
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "modificationPeriodCoefficient"));
+    PRINT_TRY(JsonInteger(c, v.modificationPeriodCoefficient));
+  }
+  if ((reached > 3 || EnterStopFrame(c, stop, 3))) {
+    PRINT_TRY(JsonName(c, first, "rlc_Info"));
+    PRINT_TRY(JsonRLC_Info_MCCH_r6(c, v.rlc_Info));
+  }
+  if ((v.presence & (1u << 0)) && reached > 4) {
     PRINT_TRY(JsonName(c, first, "tctf_Presence"));
     PRINT_TRY(JsonEnum(c, v.tctf_Presence, kEnum_MBMS_TCTF_Presence));
   }
@@ -2172,29 +2950,36 @@ int JsonMBMS_MCCH_ConfigurationInfo_r6(TextCursor& c, const MBMS_MCCH_Configurat
 }
 
 int JsonMBMS_MSCHSchedulingInfo(TextCursor& c, const MBMS_MSCHSchedulingInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "schedulingPeriod_32_Offset"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       PRINT_TRY(JsonName(c, "schedulingPeriod_64_Offset"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       PRINT_TRY(JsonName(c, "schedulingPeriod_128_Offset"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
     case 4:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 3)) break;
       PRINT_TRY(JsonName(c, "schedulingPeriod_256_Offset"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
     case 5:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 4)) break;
       PRINT_TRY(JsonName(c, "schedulingPeriod_512_Offset"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
     case 6:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 5)) break;
       PRINT_TRY(JsonName(c, "schedulingPeriod_1024_Offset"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
@@ -2205,25 +2990,31 @@ int JsonMBMS_MSCHSchedulingInfo(TextCursor& c, const MBMS_MSCHSchedulingInfo& v)
 }
 
 int JsonRLC_Info_MSCH_r6(TextCursor& c, const RLC_Info_MSCH_r6& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "dl_UM_RLC_LI_size"));
-  PRINT_TRY(JsonEnum(c, v.dl_UM_RLC_LI_size, kEnum_DL_UM_RLC_LI_size));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "dl_UM_RLC_LI_size"));
+    PRINT_TRY(JsonEnum(c, v.dl_UM_RLC_LI_size, kEnum_DL_UM_RLC_LI_size));
+  }
   return WriteText(c, "}");
 }
 
 int JsonMBMS_MSCH_ConfigurationInfo_r6(TextCursor& c, const MBMS_MSCH_ConfigurationInfo_r6& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "mschShedulingInfo"));
     PRINT_TRY(JsonMBMS_MSCHSchedulingInfo(c, v.mschShedulingInfo));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "rlc_Info"));
     PRINT_TRY(JsonRLC_Info_MSCH_r6(c, v.rlc_Info));
   }
-  if (v.presence & (1u << 2)) {
+  if ((v.presence & (1u << 2)) && reached > 2) {
     PRINT_TRY(JsonName(c, first, "tctf_Presence"));
     PRINT_TRY(JsonEnum(c, v.tctf_Presence, kEnum_MBMS_TCTF_Presence));
   }
@@ -2231,25 +3022,33 @@ int JsonMBMS_MSCH_ConfigurationInfo_r6(TextCursor& c, const MBMS_MSCH_Configurat
 }
 
 int JsonMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "midambleShift"));
-  PRINT_TRY(JsonInteger(c, v.midambleShift));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "midambleShift"));
+    PRINT_TRY(JsonInteger(c, v.midambleShift));
+  }
   return WriteText(c, "}");
 }
 
 int JsonMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "defaultMidamble"));
       PRINT_TRY(JsonNull(c));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       PRINT_TRY(JsonName(c, "commonMidamble"));
       PRINT_TRY(JsonNull(c));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "ueSpecificMidamble"));
       PRINT_TRY(JsonMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble*>(v.ptr))));
@@ -2261,35 +3060,49 @@ int JsonMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode(Te
 }
 
 int JsonMidambleShiftAndBurstType_VHCR_burstType_type1(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type1& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "midambleConfigurationBurstType1and3"));
-  PRINT_TRY(JsonEnum(c, v.midambleConfigurationBurstType1and3, kEnum_MidambleConfigurationBurstType1and3));
-  PRINT_TRY(JsonName(c, first, "midambleAllocationMode"));
-  PRINT_TRY(JsonMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode(c, v.midambleAllocationMode));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "midambleConfigurationBurstType1and3"));
+    PRINT_TRY(JsonEnum(c, v.midambleConfigurationBurstType1and3, kEnum_MidambleConfigurationBurstType1and3));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "midambleAllocationMode"));
+    PRINT_TRY(JsonMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode(c, v.midambleAllocationMode));
+  }
   return WriteText(c, "}");
 }
 
 int JsonMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "midambleShift"));
-  PRINT_TRY(JsonInteger(c, v.midambleShift));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "midambleShift"));
+    PRINT_TRY(JsonInteger(c, v.midambleShift));
+  }
   return WriteText(c, "}");
 }
 
 int JsonMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "defaultMidamble"));
       PRINT_TRY(JsonNull(c));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       PRINT_TRY(JsonName(c, "commonMidamble"));
       PRINT_TRY(JsonNull(c));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "ueSpecificMidamble"));
       PRINT_TRY(JsonMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble*>(v.ptr))));
@@ -2301,31 +3114,44 @@ int JsonMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode(Te
 }
 
 int JsonMidambleShiftAndBurstType_VHCR_burstType_type2(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type2& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "midambleConfigurationBurstType2"));
-  PRINT_TRY(JsonEnum(c, v.midambleConfigurationBurstType2, kEnum_MidambleConfigurationBurstType2_VHCR));
-  PRINT_TRY(JsonName(c, first, "midambleAllocationMode"));
-  PRINT_TRY(JsonMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode(c, v.midambleAllocationMode));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "midambleConfigurationBurstType2"));
+    PRINT_TRY(JsonEnum(c, v.midambleConfigurationBurstType2, kEnum_MidambleConfigurationBurstType2_VHCR));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "midambleAllocationMode"));
+    PRINT_TRY(JsonMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode(c, v.midambleAllocationMode));
+  }
   return WriteText(c, "}");
 }
 
 int JsonMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "midambleShift"));
-  PRINT_TRY(JsonInteger(c, v.midambleShift));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "midambleShift"));
+    PRINT_TRY(JsonInteger(c, v.midambleShift));
+  }
   return WriteText(c, "}");
 }
 
 int JsonMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "defaultMidamble"));
       PRINT_TRY(JsonNull(c));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "ueSpecificMidamble"));
       PRINT_TRY(JsonMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble*>(v.ptr))));
@@ -2337,35 +3163,49 @@ int JsonMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode(Te
 }
 
 int JsonMidambleShiftAndBurstType_VHCR_burstType_type3(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type3& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "midambleConfigurationBurstType1and3"));
-  PRINT_TRY(JsonEnum(c, v.midambleConfigurationBurstType1and3, kEnum_MidambleConfigurationBurstType1and3));
-  PRINT_TRY(JsonName(c, first, "midambleAllocationMode"));
-  PRINT_TRY(JsonMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode(c, v.midambleAllocationMode));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "midambleConfigurationBurstType1and3"));
+    PRINT_TRY(JsonEnum(c, v.midambleConfigurationBurstType1and3, kEnum_MidambleConfigurationBurstType1and3));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "midambleAllocationMode"));
+    PRINT_TRY(JsonMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode(c, v.midambleAllocationMode));
+  }
   return WriteText(c, "}");
 }
 
 int JsonMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "midambleShift"));
-  PRINT_TRY(JsonInteger(c, v.midambleShift));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "midambleShift"));
+    PRINT_TRY(JsonInteger(c, v.midambleShift));
+  }
   return WriteText(c, "}");
 }
 
 int JsonMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "defaultMidamble"));
       PRINT_TRY(JsonNull(c));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       PRINT_TRY(JsonName(c, "commonMidamble"));
       PRINT_TRY(JsonNull(c));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "ueSpecificMidamble"));
       PRINT_TRY(JsonMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble*>(v.ptr))));
@@ -2377,35 +3217,49 @@ int JsonMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode(TextCur
 }
 
 int JsonMidambleShiftAndBurstType_burstType_type1(TextCursor& c, const MidambleShiftAndBurstType_burstType_type1& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "midambleConfigurationBurstType1and3"));
-  PRINT_TRY(JsonEnum(c, v.midambleConfigurationBurstType1and3, kEnum_MidambleConfigurationBurstType1and3));
-  PRINT_TRY(JsonName(c, first, "midambleAllocationMode"));
-  PRINT_TRY(JsonMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode(c, v.midambleAllocationMode));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "midambleConfigurationBurstType1and3"));
+    PRINT_TRY(JsonEnum(c, v.midambleConfigurationBurstType1and3, kEnum_MidambleConfigurationBurstType1and3));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "midambleAllocationMode"));
+    PRINT_TRY(JsonMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode(c, v.midambleAllocationMode));
+  }
   return WriteText(c, "}");
 }
 
 int JsonMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "midambleShift"));
-  PRINT_TRY(JsonInteger(c, v.midambleShift));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "midambleShift"));
+    PRINT_TRY(JsonInteger(c, v.midambleShift));
+  }
   return WriteText(c, "}");
 }
 
 int JsonMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "defaultMidamble"));
       PRINT_TRY(JsonNull(c));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       PRINT_TRY(JsonName(c, "commonMidamble"));
       PRINT_TRY(JsonNull(c));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "ueSpecificMidamble"));
       PRINT_TRY(JsonMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble*>(v.ptr))));
@@ -2417,31 +3271,44 @@ int JsonMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode(TextCur
 }
 
 int JsonMidambleShiftAndBurstType_burstType_type2(TextCursor& c, const MidambleShiftAndBurstType_burstType_type2& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "midambleConfigurationBurstType2"));
-  PRINT_TRY(JsonEnum(c, v.midambleConfigurationBurstType2, kEnum_MidambleConfigurationBurstType2));
-  PRINT_TRY(JsonName(c, first, "midambleAllocationMode"));
-  PRINT_TRY(JsonMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode(c, v.midambleAllocationMode));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "midambleConfigurationBurstType2"));
+    PRINT_TRY(JsonEnum(c, v.midambleConfigurationBurstType2, kEnum_MidambleConfigurationBurstType2));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "midambleAllocationMode"));
+    PRINT_TRY(JsonMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode(c, v.midambleAllocationMode));
+  }
   return WriteText(c, "}");
 }
 
 int JsonMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "midambleShift"));
-  PRINT_TRY(JsonInteger(c, v.midambleShift));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "midambleShift"));
+    PRINT_TRY(JsonInteger(c, v.midambleShift));
+  }
   return WriteText(c, "}");
 }
 
 int JsonMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "defaultMidamble"));
       PRINT_TRY(JsonNull(c));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "ueSpecificMidamble"));
       PRINT_TRY(JsonMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble*>(v.ptr))));
@@ -2453,35 +3320,49 @@ int JsonMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode(TextCur
 }
 
 int JsonMidambleShiftAndBurstType_burstType_type3(TextCursor& c, const MidambleShiftAndBurstType_burstType_type3& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "midambleConfigurationBurstType1and3"));
-  PRINT_TRY(JsonEnum(c, v.midambleConfigurationBurstType1and3, kEnum_MidambleConfigurationBurstType1and3));
-  PRINT_TRY(JsonName(c, first, "midambleAllocationMode"));
-  PRINT_TRY(JsonMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode(c, v.midambleAllocationMode));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "midambleConfigurationBurstType1and3"));
+    PRINT_TRY(JsonEnum(c, v.midambleConfigurationBurstType1and3, kEnum_MidambleConfigurationBurstType1and3));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "midambleAllocationMode"));
+    PRINT_TRY(JsonMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode(c, v.midambleAllocationMode));
+  }
   return WriteText(c, "}");
 }
 
 int JsonMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "midambleShift"));
-  PRINT_TRY(JsonInteger(c, v.midambleShift));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "midambleShift"));
+    PRINT_TRY(JsonInteger(c, v.midambleShift));
+  }
   return WriteText(c, "}");
 }
 
 int JsonMidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "defaultMidamble"));
       PRINT_TRY(JsonNull(c));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       PRINT_TRY(JsonName(c, "commonMidamble"));
       PRINT_TRY(JsonNull(c));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "ueSpecificMidamble"));
       PRINT_TRY(JsonMidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode_ueSpecificMidamble*>(v.ptr))));
@@ -2493,35 +3374,49 @@ int JsonMidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode(Text
 }
 
 int JsonMidambleShiftAndBurstType_r7_burstType_type1(TextCursor& c, const MidambleShiftAndBurstType_r7_burstType_type1& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "midambleConfigurationBurstType1and3"));
-  PRINT_TRY(JsonEnum(c, v.midambleConfigurationBurstType1and3, kEnum_MidambleConfigurationBurstType1and3));
-  PRINT_TRY(JsonName(c, first, "midambleAllocationMode"));
-  PRINT_TRY(JsonMidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode(c, v.midambleAllocationMode));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "midambleConfigurationBurstType1and3"));
+    PRINT_TRY(JsonEnum(c, v.midambleConfigurationBurstType1and3, kEnum_MidambleConfigurationBurstType1and3));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "midambleAllocationMode"));
+    PRINT_TRY(JsonMidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode(c, v.midambleAllocationMode));
+  }
   return WriteText(c, "}");
 }
 
 int JsonMidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode_ueSpecificMidamble& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "midambleShift"));
-  PRINT_TRY(JsonInteger(c, v.midambleShift));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "midambleShift"));
+    PRINT_TRY(JsonInteger(c, v.midambleShift));
+  }
   return WriteText(c, "}");
 }
 
 int JsonMidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "defaultMidamble"));
       PRINT_TRY(JsonNull(c));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       PRINT_TRY(JsonName(c, "commonMidamble"));
       PRINT_TRY(JsonNull(c));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "ueSpecificMidamble"));
       PRINT_TRY(JsonMidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode_ueSpecificMidamble*>(v.ptr))));
@@ -2533,31 +3428,44 @@ int JsonMidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode(Text
 }
 
 int JsonMidambleShiftAndBurstType_r7_burstType_type2(TextCursor& c, const MidambleShiftAndBurstType_r7_burstType_type2& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "midambleConfigurationBurstType2"));
-  PRINT_TRY(JsonEnum(c, v.midambleConfigurationBurstType2, kEnum_MidambleConfigurationBurstType2));
-  PRINT_TRY(JsonName(c, first, "midambleAllocationMode"));
-  PRINT_TRY(JsonMidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode(c, v.midambleAllocationMode));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "midambleConfigurationBurstType2"));
+    PRINT_TRY(JsonEnum(c, v.midambleConfigurationBurstType2, kEnum_MidambleConfigurationBurstType2));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "midambleAllocationMode"));
+    PRINT_TRY(JsonMidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode(c, v.midambleAllocationMode));
+  }
   return WriteText(c, "}");
 }
 
 int JsonMidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode_ueSpecificMidamble& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "midambleShift"));
-  PRINT_TRY(JsonInteger(c, v.midambleShift));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "midambleShift"));
+    PRINT_TRY(JsonInteger(c, v.midambleShift));
+  }
   return WriteText(c, "}");
 }
 
 int JsonMidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "defaultMidamble"));
       PRINT_TRY(JsonNull(c));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "ueSpecificMidamble"));
       PRINT_TRY(JsonMidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode_ueSpecificMidamble*>(v.ptr))));
@@ -2569,36 +3477,50 @@ int JsonMidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode(Text
 }
 
 int JsonMidambleShiftAndBurstType_r7_burstType_type3(TextCursor& c, const MidambleShiftAndBurstType_r7_burstType_type3& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "midambleConfigurationBurstType1and3"));
-  PRINT_TRY(JsonEnum(c, v.midambleConfigurationBurstType1and3, kEnum_MidambleConfigurationBurstType1and3));
-  PRINT_TRY(JsonName(c, first, "midambleAllocationMode"));
-  PRINT_TRY(JsonMidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode(c, v.midambleAllocationMode));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "midambleConfigurationBurstType1and3"));
+    PRINT_TRY(JsonEnum(c, v.midambleConfigurationBurstType1and3, kEnum_MidambleConfigurationBurstType1and3));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "midambleAllocationMode"));
+    PRINT_TRY(JsonMidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode(c, v.midambleAllocationMode));
+  }
   return WriteText(c, "}");
 }
 
 int JsonMidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode_ueSpecificMidamble& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "midambleShift"));
-  PRINT_TRY(JsonInteger(c, v.midambleShift));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "midambleShift"));
+    PRINT_TRY(JsonInteger(c, v.midambleShift));
+  }
   return WriteText(c, "}");
 }
 
 int JsonOctetModeRLC_SizeInfoType1(TextCursor& c, const OctetModeRLC_SizeInfoType1& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "sizeType1"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "sizeType2"));
       PRINT_TRY(JsonOctetModeRLC_SizeInfoType1_sizeType2(c, (*static_cast<const OctetModeRLC_SizeInfoType1_sizeType2*>(v.ptr))));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "sizeType3"));
       PRINT_TRY(JsonOctetModeRLC_SizeInfoType1_sizeType3(c, (*static_cast<const OctetModeRLC_SizeInfoType1_sizeType3*>(v.ptr))));
@@ -2610,11 +3532,15 @@ int JsonOctetModeRLC_SizeInfoType1(TextCursor& c, const OctetModeRLC_SizeInfoTyp
 }
 
 int JsonOctetModeRLC_SizeInfoType1_sizeType2(TextCursor& c, const OctetModeRLC_SizeInfoType1_sizeType2& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "part1"));
-  PRINT_TRY(JsonInteger(c, v.part1));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "part1"));
+    PRINT_TRY(JsonInteger(c, v.part1));
+  }
+  if ((v.presence & (1u << 0)) && reached > 1) {
     PRINT_TRY(JsonName(c, first, "part2"));
     PRINT_TRY(JsonInteger(c, v.part2));
   }
@@ -2622,11 +3548,15 @@ int JsonOctetModeRLC_SizeInfoType1_sizeType2(TextCursor& c, const OctetModeRLC_S
 }
 
 int JsonOctetModeRLC_SizeInfoType1_sizeType3(TextCursor& c, const OctetModeRLC_SizeInfoType1_sizeType3& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "part1"));
-  PRINT_TRY(JsonInteger(c, v.part1));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "part1"));
+    PRINT_TRY(JsonInteger(c, v.part1));
+  }
+  if ((v.presence & (1u << 0)) && reached > 1) {
     PRINT_TRY(JsonName(c, first, "part2"));
     PRINT_TRY(JsonInteger(c, v.part2));
   }
@@ -2634,29 +3564,43 @@ int JsonOctetModeRLC_SizeInfoType1_sizeType3(TextCursor& c, const OctetModeRLC_S
 }
 
 int JsonOpenLoopPowerControl_IPDL_TDD_r4(TextCursor& c, const OpenLoopPowerControl_IPDL_TDD_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "ipdl_alpha"));
-  PRINT_TRY(JsonInteger(c, v.ipdl_alpha));
-  PRINT_TRY(JsonName(c, first, "maxPowerIncrease"));
-  PRINT_TRY(JsonInteger(c, v.maxPowerIncrease));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "ipdl_alpha"));
+    PRINT_TRY(JsonInteger(c, v.ipdl_alpha));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "maxPowerIncrease"));
+    PRINT_TRY(JsonInteger(c, v.maxPowerIncrease));
+  }
   return WriteText(c, "}");
 }
 
 int JsonOpenLoopPowerControl_TDD(TextCursor& c, const OpenLoopPowerControl_TDD& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "primaryCCPCH_TX_Power"));
-  PRINT_TRY(JsonInteger(c, v.primaryCCPCH_TX_Power));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "primaryCCPCH_TX_Power"));
+    PRINT_TRY(JsonInteger(c, v.primaryCCPCH_TX_Power));
+  }
+  if ((v.presence & (1u << 0)) && reached > 1) {
     PRINT_TRY(JsonName(c, first, "alpha"));
     PRINT_TRY(JsonInteger(c, v.alpha));
   }
-  PRINT_TRY(JsonName(c, first, "prach_ConstantValue"));
-  PRINT_TRY(JsonInteger(c, v.prach_ConstantValue));
-  PRINT_TRY(JsonName(c, first, "dpch_ConstantValue"));
-  PRINT_TRY(JsonInteger(c, v.dpch_ConstantValue));
-  if (v.presence & (1u << 1)) {
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "prach_ConstantValue"));
+    PRINT_TRY(JsonInteger(c, v.prach_ConstantValue));
+  }
+  if (reached > 3) {
+    PRINT_TRY(JsonName(c, first, "dpch_ConstantValue"));
+    PRINT_TRY(JsonInteger(c, v.dpch_ConstantValue));
+  }
+  if ((v.presence & (1u << 1)) && reached > 4) {
     PRINT_TRY(JsonName(c, first, "pusch_ConstantValue"));
     PRINT_TRY(JsonInteger(c, v.pusch_ConstantValue));
   }
@@ -2664,15 +3608,19 @@ int JsonOpenLoopPowerControl_TDD(TextCursor& c, const OpenLoopPowerControl_TDD& 
 }
 
 int JsonPDSCH_Info(TextCursor& c, const PDSCH_Info& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "tfcs_ID"));
-  PRINT_TRY(JsonInteger(c, v.tfcs_ID));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "tfcs_ID"));
+    PRINT_TRY(JsonInteger(c, v.tfcs_ID));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "commonTimeslotInfo"));
     PRINT_TRY(JsonCommonTimeslotInfo(c, v.commonTimeslotInfo));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "pdsch_TimeslotsCodes"));
     PRINT_TRY(JsonDownlinkTimeslotsCodes(c, v.pdsch_TimeslotsCodes));
   }
@@ -2680,15 +3628,19 @@ int JsonPDSCH_Info(TextCursor& c, const PDSCH_Info& v) {
 }
 
 int JsonPDSCH_Info_LCR_r4(TextCursor& c, const PDSCH_Info_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "tfcs_ID"));
-  PRINT_TRY(JsonInteger(c, v.tfcs_ID));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "tfcs_ID"));
+    PRINT_TRY(JsonInteger(c, v.tfcs_ID));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "commonTimeslotInfo"));
     PRINT_TRY(JsonCommonTimeslotInfo(c, v.commonTimeslotInfo));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "pdsch_TimeslotsCodes"));
     PRINT_TRY(JsonDownlinkTimeslotsCodes_LCR_r4(c, v.pdsch_TimeslotsCodes));
   }
@@ -2696,19 +3648,23 @@ int JsonPDSCH_Info_LCR_r4(TextCursor& c, const PDSCH_Info_LCR_r4& v) {
 }
 
 int JsonPDSCH_Info_r7_tddOption(TextCursor& c, const PDSCH_Info_r7_tddOption& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tdd384"));
       PRINT_TRY(JsonPDSCH_Info_r7_tddOption_tdd384(c, (*static_cast<const PDSCH_Info_r7_tddOption_tdd384*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tdd768"));
       PRINT_TRY(JsonPDSCH_Info_r7_tddOption_tdd768(c, (*static_cast<const PDSCH_Info_r7_tddOption_tdd768*>(v.ptr))));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tdd128"));
       PRINT_TRY(JsonPDSCH_Info_r7_tddOption_tdd128(c, (*static_cast<const PDSCH_Info_r7_tddOption_tdd128*>(v.ptr))));
@@ -2720,23 +3676,31 @@ int JsonPDSCH_Info_r7_tddOption(TextCursor& c, const PDSCH_Info_r7_tddOption& v)
 }
 
 int JsonPDSCH_Info_r7(TextCursor& c, const PDSCH_Info_r7& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "tfcs_ID"));
-  PRINT_TRY(JsonInteger(c, v.tfcs_ID));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "tfcs_ID"));
+    PRINT_TRY(JsonInteger(c, v.tfcs_ID));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "commonTimeslotInfo"));
     PRINT_TRY(JsonCommonTimeslotInfo(c, v.commonTimeslotInfo));
   }
-  PRINT_TRY(JsonName(c, first, "tddOption"));
-  PRINT_TRY(JsonPDSCH_Info_r7_tddOption(c, v.tddOption));
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "tddOption"));
+    PRINT_TRY(JsonPDSCH_Info_r7_tddOption(c, v.tddOption));
+  }
   return WriteText(c, "}");
 }
 
 int JsonPDSCH_Info_r7_tddOption_tdd128(TextCursor& c, const PDSCH_Info_r7_tddOption_tdd128& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "pdsch_TimeslotsCodes"));
     PRINT_TRY(JsonDownlinkTimeslotsCodes_LCR_r4(c, v.pdsch_TimeslotsCodes));
   }
@@ -2744,9 +3708,11 @@ int JsonPDSCH_Info_r7_tddOption_tdd128(TextCursor& c, const PDSCH_Info_r7_tddOpt
 }
 
 int JsonPDSCH_Info_r7_tddOption_tdd384(TextCursor& c, const PDSCH_Info_r7_tddOption_tdd384& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "pdsch_TimeslotsCodes"));
     PRINT_TRY(JsonDownlinkTimeslotsCodes(c, v.pdsch_TimeslotsCodes));
   }
@@ -2754,9 +3720,11 @@ int JsonPDSCH_Info_r7_tddOption_tdd384(TextCursor& c, const PDSCH_Info_r7_tddOpt
 }
 
 int JsonPDSCH_Info_r7_tddOption_tdd768(TextCursor& c, const PDSCH_Info_r7_tddOption_tdd768& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "pdsch_TimeslotsCodes"));
     PRINT_TRY(JsonDownlinkTimeslotsCodes_VHCR(c, v.pdsch_TimeslotsCodes));
   }
@@ -2764,14 +3732,17 @@ int JsonPDSCH_Info_r7_tddOption_tdd768(TextCursor& c, const PDSCH_Info_r7_tddOpt
 }
 
 int JsonTFCS(TextCursor& c, const TFCS& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "normalTFCI_Signalling"));
       PRINT_TRY(JsonExplicitTFCS_Configuration(c, (*static_cast<const ExplicitTFCS_Configuration*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "dummy"));
       PRINT_TRY(JsonSplitTFCI_Signalling(c, (*static_cast<const SplitTFCI_Signalling*>(v.ptr))));
@@ -2783,17 +3754,23 @@ int JsonTFCS(TextCursor& c, const TFCS& v) {
 }
 
 int JsonPDSCH_SysInfo(TextCursor& c, const PDSCH_SysInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "pdsch_Identity"));
-  PRINT_TRY(JsonInteger(c, v.pdsch_Identity));
-  PRINT_TRY(JsonName(c, first, "pdsch_Info"));
-  PRINT_TRY(JsonPDSCH_Info(c, v.pdsch_Info));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "pdsch_Identity"));
+    PRINT_TRY(JsonInteger(c, v.pdsch_Identity));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "pdsch_Info"));
+    PRINT_TRY(JsonPDSCH_Info(c, v.pdsch_Info));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "dsch_TFS"));
     PRINT_TRY(JsonTransportFormatSet(c, v.dsch_TFS));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "dsch_TFCS"));
     PRINT_TRY(JsonTFCS(c, v.dsch_TFCS));
   }
@@ -2801,21 +3778,31 @@ int JsonPDSCH_SysInfo(TextCursor& c, const PDSCH_SysInfo& v) {
 }
 
 int JsonSFN_TimeInfo(TextCursor& c, const SFN_TimeInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "activationTimeSFN"));
-  PRINT_TRY(JsonInteger(c, v.activationTimeSFN));
-  PRINT_TRY(JsonName(c, first, "physChDuration"));
-  PRINT_TRY(JsonInteger(c, v.physChDuration));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "activationTimeSFN"));
+    PRINT_TRY(JsonInteger(c, v.activationTimeSFN));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "physChDuration"));
+    PRINT_TRY(JsonInteger(c, v.physChDuration));
+  }
   return WriteText(c, "}");
 }
 
 int JsonPDSCH_SysInfoList_SFN_Item(TextCursor& c, const PDSCH_SysInfoList_SFN_Item& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "pdsch_SysInfo"));
-  PRINT_TRY(JsonPDSCH_SysInfo(c, v.pdsch_SysInfo));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "pdsch_SysInfo"));
+    PRINT_TRY(JsonPDSCH_SysInfo(c, v.pdsch_SysInfo));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "sfn_TimeInfo"));
     PRINT_TRY(JsonSFN_TimeInfo(c, v.sfn_TimeInfo));
   }
@@ -2823,26 +3810,39 @@ int JsonPDSCH_SysInfoList_SFN_Item(TextCursor& c, const PDSCH_SysInfoList_SFN_It
 }
 
 int JsonPDSCH_SysInfoList_SFN(TextCursor& c, const PDSCH_SysInfoList_SFN& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonPDSCH_SysInfoList_SFN_Item(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonPDSCH_SysInfoList_SFN_Item(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonPDSCH_SysInfo_HCR_r5(TextCursor& c, const PDSCH_SysInfo_HCR_r5& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "pdsch_Identity"));
-  PRINT_TRY(JsonInteger(c, v.pdsch_Identity));
-  PRINT_TRY(JsonName(c, first, "pdsch_Info"));
-  PRINT_TRY(JsonPDSCH_Info(c, v.pdsch_Info));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "pdsch_Identity"));
+    PRINT_TRY(JsonInteger(c, v.pdsch_Identity));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "pdsch_Info"));
+    PRINT_TRY(JsonPDSCH_Info(c, v.pdsch_Info));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "dsch_TransportChannelsInfo"));
     PRINT_TRY(JsonDSCH_TransportChannelsInfo(c, v.dsch_TransportChannelsInfo));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "dsch_TFCS"));
     PRINT_TRY(JsonTFCS(c, v.dsch_TFCS));
   }
@@ -2850,11 +3850,15 @@ int JsonPDSCH_SysInfo_HCR_r5(TextCursor& c, const PDSCH_SysInfo_HCR_r5& v) {
 }
 
 int JsonPDSCH_SysInfoList_SFN_HCR_r5_Item(TextCursor& c, const PDSCH_SysInfoList_SFN_HCR_r5_Item& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "pdsch_SysInfo"));
-  PRINT_TRY(JsonPDSCH_SysInfo_HCR_r5(c, v.pdsch_SysInfo));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "pdsch_SysInfo"));
+    PRINT_TRY(JsonPDSCH_SysInfo_HCR_r5(c, v.pdsch_SysInfo));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "sfn_TimeInfo"));
     PRINT_TRY(JsonSFN_TimeInfo(c, v.sfn_TimeInfo));
   }
@@ -2862,26 +3866,39 @@ int JsonPDSCH_SysInfoList_SFN_HCR_r5_Item(TextCursor& c, const PDSCH_SysInfoList
 }
 
 int JsonPDSCH_SysInfoList_SFN_HCR_r5(TextCursor& c, const PDSCH_SysInfoList_SFN_HCR_r5& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonPDSCH_SysInfoList_SFN_HCR_r5_Item(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonPDSCH_SysInfoList_SFN_HCR_r5_Item(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonPDSCH_SysInfo_LCR_r4(TextCursor& c, const PDSCH_SysInfo_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "pdsch_Identity"));
-  PRINT_TRY(JsonInteger(c, v.pdsch_Identity));
-  PRINT_TRY(JsonName(c, first, "pdsch_Info"));
-  PRINT_TRY(JsonPDSCH_Info_LCR_r4(c, v.pdsch_Info));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "pdsch_Identity"));
+    PRINT_TRY(JsonInteger(c, v.pdsch_Identity));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "pdsch_Info"));
+    PRINT_TRY(JsonPDSCH_Info_LCR_r4(c, v.pdsch_Info));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "dsch_TFS"));
     PRINT_TRY(JsonTransportFormatSet(c, v.dsch_TFS));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "dsch_TFCS"));
     PRINT_TRY(JsonTFCS(c, v.dsch_TFCS));
   }
@@ -2889,11 +3906,15 @@ int JsonPDSCH_SysInfo_LCR_r4(TextCursor& c, const PDSCH_SysInfo_LCR_r4& v) {
 }
 
 int JsonPDSCH_SysInfoList_SFN_LCR_r4_Item(TextCursor& c, const PDSCH_SysInfoList_SFN_LCR_r4_Item& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "pdsch_SysInfo"));
-  PRINT_TRY(JsonPDSCH_SysInfo_LCR_r4(c, v.pdsch_SysInfo));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "pdsch_SysInfo"));
+    PRINT_TRY(JsonPDSCH_SysInfo_LCR_r4(c, v.pdsch_SysInfo));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "sfn_TimeInfo"));
     PRINT_TRY(JsonSFN_TimeInfo(c, v.sfn_TimeInfo));
   }
@@ -2901,26 +3922,39 @@ int JsonPDSCH_SysInfoList_SFN_LCR_r4_Item(TextCursor& c, const PDSCH_SysInfoList
 }
 
 int JsonPDSCH_SysInfoList_SFN_LCR_r4(TextCursor& c, const PDSCH_SysInfoList_SFN_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonPDSCH_SysInfoList_SFN_LCR_r4_Item(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonPDSCH_SysInfoList_SFN_LCR_r4_Item(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonPDSCH_SysInfo_VHCR_r7(TextCursor& c, const PDSCH_SysInfo_VHCR_r7& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "pdsch_Identity"));
-  PRINT_TRY(JsonInteger(c, v.pdsch_Identity));
-  PRINT_TRY(JsonName(c, first, "pdsch_Info"));
-  PRINT_TRY(JsonPDSCH_Info_r7(c, v.pdsch_Info));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "pdsch_Identity"));
+    PRINT_TRY(JsonInteger(c, v.pdsch_Identity));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "pdsch_Info"));
+    PRINT_TRY(JsonPDSCH_Info_r7(c, v.pdsch_Info));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "dsch_TransportChannelsInfo"));
     PRINT_TRY(JsonDSCH_TransportChannelsInfo(c, v.dsch_TransportChannelsInfo));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "dsch_TFCS"));
     PRINT_TRY(JsonTFCS(c, v.dsch_TFCS));
   }
@@ -2928,22 +3962,32 @@ int JsonPDSCH_SysInfo_VHCR_r7(TextCursor& c, const PDSCH_SysInfo_VHCR_r7& v) {
 }
 
 int JsonPDSCH_SysInfoList_VHCR_r7(TextCursor& c, const PDSCH_SysInfoList_VHCR_r7& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonPDSCH_SysInfo_VHCR_r7(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonPDSCH_SysInfo_VHCR_r7(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonPICH_Info_HCR_VHCR_r7_channelisationCode(TextCursor& c, const PICH_Info_HCR_VHCR_r7_channelisationCode& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "tdd384"));
       PRINT_TRY(JsonEnum(c, v.value, kEnum_TDD_PICH_CCode));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       PRINT_TRY(JsonName(c, "tdd768"));
       PRINT_TRY(JsonEnum(c, v.value, kEnum_TDD768_PICH_CCode));
       break;
@@ -2954,41 +3998,51 @@ int JsonPICH_Info_HCR_VHCR_r7_channelisationCode(TextCursor& c, const PICH_Info_
 }
 
 int JsonRepPerLengthOffset_PICH(TextCursor& c, const RepPerLengthOffset_PICH& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "rpp4_2"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       PRINT_TRY(JsonName(c, "rpp8_2"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       PRINT_TRY(JsonName(c, "rpp8_4"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
     case 4:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 3)) break;
       PRINT_TRY(JsonName(c, "rpp16_2"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
     case 5:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 4)) break;
       PRINT_TRY(JsonName(c, "rpp16_4"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
     case 6:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 5)) break;
       PRINT_TRY(JsonName(c, "rpp32_2"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
     case 7:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 6)) break;
       PRINT_TRY(JsonName(c, "rpp32_4"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
     case 8:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 7)) break;
       PRINT_TRY(JsonName(c, "rpp64_2"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
     case 9:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 8)) break;
       PRINT_TRY(JsonName(c, "rpp64_4"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
@@ -2999,34 +4053,46 @@ int JsonRepPerLengthOffset_PICH(TextCursor& c, const RepPerLengthOffset_PICH& v)
 }
 
 int JsonPICH_Info_HCR_VHCR_r7(TextCursor& c, const PICH_Info_HCR_VHCR_r7& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "channelisationCode"));
     PRINT_TRY(JsonPICH_Info_HCR_VHCR_r7_channelisationCode(c, v.channelisationCode));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && reached > 1) {
     PRINT_TRY(JsonName(c, first, "timeslot"));
     PRINT_TRY(JsonInteger(c, v.timeslot));
   }
-  PRINT_TRY(JsonName(c, first, "midambleShiftAndBurstType"));
-  PRINT_TRY(JsonMidambleShiftAndBurstType(c, v.midambleShiftAndBurstType));
-  if (v.presence & (1u << 2)) {
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "midambleShiftAndBurstType"));
+    PRINT_TRY(JsonMidambleShiftAndBurstType(c, v.midambleShiftAndBurstType));
+  }
+  if ((v.presence & (1u << 2)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "repetitionPeriodLengthOffset"));
     PRINT_TRY(JsonRepPerLengthOffset_PICH(c, v.repetitionPeriodLengthOffset));
   }
-  PRINT_TRY(JsonName(c, first, "pagingIndicatorLength"));
-  PRINT_TRY(JsonEnum(c, v.pagingIndicatorLength, kEnum_PagingIndicatorLength));
-  PRINT_TRY(JsonName(c, first, "n_GAP"));
-  PRINT_TRY(JsonEnum(c, v.n_GAP, kEnum_N_GAP));
-  PRINT_TRY(JsonName(c, first, "n_PCH"));
-  PRINT_TRY(JsonInteger(c, v.n_PCH));
+  if (reached > 4) {
+    PRINT_TRY(JsonName(c, first, "pagingIndicatorLength"));
+    PRINT_TRY(JsonEnum(c, v.pagingIndicatorLength, kEnum_PagingIndicatorLength));
+  }
+  if (reached > 5) {
+    PRINT_TRY(JsonName(c, first, "n_GAP"));
+    PRINT_TRY(JsonEnum(c, v.n_GAP, kEnum_N_GAP));
+  }
+  if (reached > 6) {
+    PRINT_TRY(JsonName(c, first, "n_PCH"));
+    PRINT_TRY(JsonInteger(c, v.n_PCH));
+  }
   return WriteText(c, "}");
 }
 
 int JsonPichChannelisationCodeList_LCR_r4(TextCursor& c, const PichChannelisationCodeList_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < 2; ++i) {
+  for (uint32_t i = 0; i < v.count && i < 2 && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonEnum(c, v.items[i], kEnum_DL_TS_ChannelisationCode));
   }
@@ -3034,78 +4100,114 @@ int JsonPichChannelisationCodeList_LCR_r4(TextCursor& c, const PichChannelisatio
 }
 
 int JsonPICH_Info_LCR_r4(TextCursor& c, const PICH_Info_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "timeslot"));
     PRINT_TRY(JsonInteger(c, v.timeslot));
   }
-  PRINT_TRY(JsonName(c, first, "pichChannelisationCodeList_LCR_r4"));
-  PRINT_TRY(JsonPichChannelisationCodeList_LCR_r4(c, v.pichChannelisationCodeList_LCR_r4));
-  PRINT_TRY(JsonName(c, first, "midambleShiftAndBurstType"));
-  PRINT_TRY(JsonMidambleShiftAndBurstType_LCR_r4(c, v.midambleShiftAndBurstType));
-  if (v.presence & (1u << 1)) {
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "pichChannelisationCodeList_LCR_r4"));
+    PRINT_TRY(JsonPichChannelisationCodeList_LCR_r4(c, v.pichChannelisationCodeList_LCR_r4));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "midambleShiftAndBurstType"));
+    PRINT_TRY(JsonMidambleShiftAndBurstType_LCR_r4(c, v.midambleShiftAndBurstType));
+  }
+  if ((v.presence & (1u << 1)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "repetitionPeriodLengthOffset"));
     PRINT_TRY(JsonRepPerLengthOffset_PICH(c, v.repetitionPeriodLengthOffset));
   }
-  PRINT_TRY(JsonName(c, first, "pagingIndicatorLength"));
-  PRINT_TRY(JsonEnum(c, v.pagingIndicatorLength, kEnum_PagingIndicatorLength));
-  PRINT_TRY(JsonName(c, first, "n_GAP"));
-  PRINT_TRY(JsonEnum(c, v.n_GAP, kEnum_N_GAP));
-  PRINT_TRY(JsonName(c, first, "n_PCH"));
-  PRINT_TRY(JsonInteger(c, v.n_PCH));
+  if (reached > 4) {
+    PRINT_TRY(JsonName(c, first, "pagingIndicatorLength"));
+    PRINT_TRY(JsonEnum(c, v.pagingIndicatorLength, kEnum_PagingIndicatorLength));
+  }
+  if (reached > 5) {
+    PRINT_TRY(JsonName(c, first, "n_GAP"));
+    PRINT_TRY(JsonEnum(c, v.n_GAP, kEnum_N_GAP));
+  }
+  if (reached > 6) {
+    PRINT_TRY(JsonName(c, first, "n_PCH"));
+    PRINT_TRY(JsonInteger(c, v.n_PCH));
+  }
   return WriteText(c, "}");
 }
 
 int JsonPICH_Info_fdd(TextCursor& c, const PICH_Info_fdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "channelisationCode256"));
-  PRINT_TRY(JsonInteger(c, v.channelisationCode256));
-  PRINT_TRY(JsonName(c, first, "pi_CountPerFrame"));
-  PRINT_TRY(JsonEnum(c, v.pi_CountPerFrame, kEnum_PI_CountPerFrame));
-  PRINT_TRY(JsonName(c, first, "sttd_Indicator"));
-  PRINT_TRY(JsonBool(c, v.sttd_Indicator));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "channelisationCode256"));
+    PRINT_TRY(JsonInteger(c, v.channelisationCode256));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "pi_CountPerFrame"));
+    PRINT_TRY(JsonEnum(c, v.pi_CountPerFrame, kEnum_PI_CountPerFrame));
+  }
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "sttd_Indicator"));
+    PRINT_TRY(JsonBool(c, v.sttd_Indicator));
+  }
   return WriteText(c, "}");
 }
 
 int JsonPICH_Info_tdd(TextCursor& c, const PICH_Info_tdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "channelisationCode"));
     PRINT_TRY(JsonEnum(c, v.channelisationCode, kEnum_TDD_PICH_CCode));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && reached > 1) {
     PRINT_TRY(JsonName(c, first, "timeslot"));
     PRINT_TRY(JsonInteger(c, v.timeslot));
   }
-  PRINT_TRY(JsonName(c, first, "midambleShiftAndBurstType"));
-  PRINT_TRY(JsonMidambleShiftAndBurstType(c, v.midambleShiftAndBurstType));
-  if (v.presence & (1u << 2)) {
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "midambleShiftAndBurstType"));
+    PRINT_TRY(JsonMidambleShiftAndBurstType(c, v.midambleShiftAndBurstType));
+  }
+  if ((v.presence & (1u << 2)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "repetitionPeriodLengthOffset"));
     PRINT_TRY(JsonRepPerLengthOffset_PICH(c, v.repetitionPeriodLengthOffset));
   }
-  PRINT_TRY(JsonName(c, first, "pagingIndicatorLength"));
-  PRINT_TRY(JsonEnum(c, v.pagingIndicatorLength, kEnum_PagingIndicatorLength));
-  PRINT_TRY(JsonName(c, first, "n_GAP"));
-  PRINT_TRY(JsonEnum(c, v.n_GAP, kEnum_N_GAP));
-  PRINT_TRY(JsonName(c, first, "n_PCH"));
-  PRINT_TRY(JsonInteger(c, v.n_PCH));
+  if (reached > 4) {
+    PRINT_TRY(JsonName(c, first, "pagingIndicatorLength"));
+    PRINT_TRY(JsonEnum(c, v.pagingIndicatorLength, kEnum_PagingIndicatorLength));
+  }
+  if (reached > 5) {
+    PRINT_TRY(JsonName(c, first, "n_GAP"));
+    PRINT_TRY(JsonEnum(c, v.n_GAP, kEnum_N_GAP));
+  }
+  if (reached > 6) {
+    PRINT_TRY(JsonName(c, first, "n_PCH"));
+    PRINT_TRY(JsonInteger(c, v.n_PCH));
+  }
   return WriteText(c, "}");
 }
 
 int JsonPNBSCH_Allocation_r4(TextCursor& c, const PNBSCH_Allocation_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "numberOfRepetitionsPerSFNPeriod"));
-  PRINT_TRY(JsonEnum(c, v.numberOfRepetitionsPerSFNPeriod, kEnum_PNBSCH_Allocation_r4_numberOfRepetitionsPerSFNPeriod));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "numberOfRepetitionsPerSFNPeriod"));
+    PRINT_TRY(JsonEnum(c, v.numberOfRepetitionsPerSFNPeriod, kEnum_PNBSCH_Allocation_r4_numberOfRepetitionsPerSFNPeriod));
+  }
   return WriteText(c, "}");
 }
 
 int JsonPRACH_ChanCodes_LCR_r4(TextCursor& c, const PRACH_ChanCodes_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < 4; ++i) {
+  for (uint32_t i = 0; i < v.count && i < 4 && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonEnum(c, v.items[i], kEnum_TDD_PRACH_CCode_LCR_r4));
   }
@@ -3113,28 +4215,41 @@ int JsonPRACH_ChanCodes_LCR_r4(TextCursor& c, const PRACH_ChanCodes_LCR_r4& v) {
 }
 
 int JsonPRACH_Definition_LCR_r4(TextCursor& c, const PRACH_Definition_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "timeslot"));
-  PRINT_TRY(JsonInteger(c, v.timeslot));
-  PRINT_TRY(JsonName(c, first, "prach_ChanCodes_LCR"));
-  PRINT_TRY(JsonPRACH_ChanCodes_LCR_r4(c, v.prach_ChanCodes_LCR));
-  PRINT_TRY(JsonName(c, first, "midambleShiftAndBurstType"));
-  PRINT_TRY(JsonMidambleShiftAndBurstType_LCR_r4(c, v.midambleShiftAndBurstType));
-  PRINT_TRY(JsonName(c, first, "fpach_Info"));
-  PRINT_TRY(JsonFPACH_Info_r4(c, v.fpach_Info));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "timeslot"));
+    PRINT_TRY(JsonInteger(c, v.timeslot));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "prach_ChanCodes_LCR"));
+    PRINT_TRY(JsonPRACH_ChanCodes_LCR_r4(c, v.prach_ChanCodes_LCR));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "midambleShiftAndBurstType"));
+    PRINT_TRY(JsonMidambleShiftAndBurstType_LCR_r4(c, v.midambleShiftAndBurstType));
+  }
+  if ((reached > 3 || EnterStopFrame(c, stop, 3))) {
+    PRINT_TRY(JsonName(c, first, "fpach_Info"));
+    PRINT_TRY(JsonFPACH_Info_r4(c, v.fpach_Info));
+  }
   return WriteText(c, "}");
 }
 
 int JsonPRACH_Partitioning(TextCursor& c, const PRACH_Partitioning& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "fdd"));
       PRINT_TRY(JsonPRACH_Partitioning_fdd(c, (*static_cast<const PRACH_Partitioning_fdd*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tdd"));
       PRINT_TRY(JsonPRACH_Partitioning_tdd(c, (*static_cast<const PRACH_Partitioning_tdd*>(v.ptr))));
@@ -3146,32 +4261,49 @@ int JsonPRACH_Partitioning(TextCursor& c, const PRACH_Partitioning& v) {
 }
 
 int JsonPRACH_Partitioning_LCR_r4(TextCursor& c, const PRACH_Partitioning_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonASCSetting_TDD_LCR_r4(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonASCSetting_TDD_LCR_r4(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonPRACH_Partitioning_fdd(TextCursor& c, const PRACH_Partitioning_fdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonASCSetting_FDD(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonASCSetting_FDD(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonPRACH_Partitioning_r7(TextCursor& c, const PRACH_Partitioning_r7& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "fdd"));
       PRINT_TRY(JsonPRACH_Partitioning_r7_fdd(c, (*static_cast<const PRACH_Partitioning_r7_fdd*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tdd"));
       PRINT_TRY(JsonPRACH_Partitioning_r7_tdd(c, (*static_cast<const PRACH_Partitioning_r7_tdd*>(v.ptr))));
@@ -3183,51 +4315,81 @@ int JsonPRACH_Partitioning_r7(TextCursor& c, const PRACH_Partitioning_r7& v) {
 }
 
 int JsonPRACH_Partitioning_r7_fdd(TextCursor& c, const PRACH_Partitioning_r7_fdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonASCSetting_FDD(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonASCSetting_FDD(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonPRACH_Partitioning_r7_tdd(TextCursor& c, const PRACH_Partitioning_r7_tdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonASCSetting_TDD_r7(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonASCSetting_TDD_r7(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonPRACH_Partitioning_tdd(TextCursor& c, const PRACH_Partitioning_tdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonASCSetting_TDD(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonASCSetting_TDD(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonPRACH_PowerOffset(TextCursor& c, const PRACH_PowerOffset& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "powerRampStep"));
-  PRINT_TRY(JsonInteger(c, v.powerRampStep));
-  PRINT_TRY(JsonName(c, first, "preambleRetransMax"));
-  PRINT_TRY(JsonInteger(c, v.preambleRetransMax));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "powerRampStep"));
+    PRINT_TRY(JsonInteger(c, v.powerRampStep));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "preambleRetransMax"));
+    PRINT_TRY(JsonInteger(c, v.preambleRetransMax));
+  }
   return WriteText(c, "}");
 }
 
 int JsonPRACH_RACH_Info_modeSpecificInfo(TextCursor& c, const PRACH_RACH_Info_modeSpecificInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "fdd"));
       PRINT_TRY(JsonPRACH_RACH_Info_modeSpecificInfo_fdd(c, (*static_cast<const PRACH_RACH_Info_modeSpecificInfo_fdd*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tdd"));
       PRINT_TRY(JsonPRACH_RACH_Info_modeSpecificInfo_tdd(c, (*static_cast<const PRACH_RACH_Info_modeSpecificInfo_tdd*>(v.ptr))));
@@ -3239,65 +4401,101 @@ int JsonPRACH_RACH_Info_modeSpecificInfo(TextCursor& c, const PRACH_RACH_Info_mo
 }
 
 int JsonPRACH_RACH_Info(TextCursor& c, const PRACH_RACH_Info& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
-  PRINT_TRY(JsonPRACH_RACH_Info_modeSpecificInfo(c, v.modeSpecificInfo));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
+    PRINT_TRY(JsonPRACH_RACH_Info_modeSpecificInfo(c, v.modeSpecificInfo));
+  }
   return WriteText(c, "}");
 }
 
 int JsonSYNC_UL_Info_r4(TextCursor& c, const SYNC_UL_Info_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "sync_UL_Codes_Bitmap"));
-  PRINT_TRY(JsonBitString(c, v.sync_UL_Codes_Bitmap.bitCount, v.sync_UL_Codes_Bitmap.bytes, sizeof v.sync_UL_Codes_Bitmap.bytes));
-  PRINT_TRY(JsonName(c, first, "prxUpPCHdes"));
-  PRINT_TRY(JsonInteger(c, v.prxUpPCHdes));
-  PRINT_TRY(JsonName(c, first, "powerRampStep"));
-  PRINT_TRY(JsonInteger(c, v.powerRampStep));
-  PRINT_TRY(JsonName(c, first, "max_SYNC_UL_Transmissions"));
-  PRINT_TRY(JsonEnum(c, v.max_SYNC_UL_Transmissions, kEnum_SYNC_UL_Info_r4_max_SYNC_UL_Transmissions));
-  PRINT_TRY(JsonName(c, first, "mmax"));
-  PRINT_TRY(JsonInteger(c, v.mmax));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "sync_UL_Codes_Bitmap"));
+    PRINT_TRY(JsonBitString(c, v.sync_UL_Codes_Bitmap.bitCount, v.sync_UL_Codes_Bitmap.bytes, sizeof v.sync_UL_Codes_Bitmap.bytes));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "prxUpPCHdes"));
+    PRINT_TRY(JsonInteger(c, v.prxUpPCHdes));
+  }
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "powerRampStep"));
+    PRINT_TRY(JsonInteger(c, v.powerRampStep));
+  }
+  if (reached > 3) {
+    PRINT_TRY(JsonName(c, first, "max_SYNC_UL_Transmissions"));
+    PRINT_TRY(JsonEnum(c, v.max_SYNC_UL_Transmissions, kEnum_SYNC_UL_Info_r4_max_SYNC_UL_Transmissions));
+  }
+  if (reached > 4) {
+    PRINT_TRY(JsonName(c, first, "mmax"));
+    PRINT_TRY(JsonInteger(c, v.mmax));
+  }
   return WriteText(c, "}");
 }
 
 int JsonPRACH_RACH_Info_LCR_r4_prach_DefinitionList(TextCursor& c, const PRACH_RACH_Info_LCR_r4_prach_DefinitionList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonPRACH_Definition_LCR_r4(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonPRACH_Definition_LCR_r4(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonPRACH_RACH_Info_LCR_r4(TextCursor& c, const PRACH_RACH_Info_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "sync_UL_Info"));
-  PRINT_TRY(JsonSYNC_UL_Info_r4(c, v.sync_UL_Info));
-  PRINT_TRY(JsonName(c, first, "prach_DefinitionList"));
-  PRINT_TRY(JsonPRACH_RACH_Info_LCR_r4_prach_DefinitionList(c, v.prach_DefinitionList));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "sync_UL_Info"));
+    PRINT_TRY(JsonSYNC_UL_Info_r4(c, v.sync_UL_Info));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "prach_DefinitionList"));
+    PRINT_TRY(JsonPRACH_RACH_Info_LCR_r4_prach_DefinitionList(c, v.prach_DefinitionList));
+  }
   return WriteText(c, "}");
 }
 
 int JsonPRACH_RACH_Info_LCR_v770ext(TextCursor& c, const PRACH_RACH_Info_LCR_v770ext& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "e_RUCCH_Sync_UL_Codes_Bitmap"));
-  PRINT_TRY(JsonBitString(c, v.e_RUCCH_Sync_UL_Codes_Bitmap.bitCount, v.e_RUCCH_Sync_UL_Codes_Bitmap.bytes, sizeof v.e_RUCCH_Sync_UL_Codes_Bitmap.bytes));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "e_RUCCH_Sync_UL_Codes_Bitmap"));
+    PRINT_TRY(JsonBitString(c, v.e_RUCCH_Sync_UL_Codes_Bitmap.bitCount, v.e_RUCCH_Sync_UL_Codes_Bitmap.bytes, sizeof v.e_RUCCH_Sync_UL_Codes_Bitmap.bytes));
+  }
   return WriteText(c, "}");
 }
 
 int JsonTDD768_PRACH_CCodeList(TextCursor& c, const TDD768_PRACH_CCodeList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "sf32"));
       PRINT_TRY(JsonTDD768_PRACH_CCodeList_sf32(c, (*static_cast<const TDD768_PRACH_CCodeList_sf32*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "sf16"));
       PRINT_TRY(JsonTDD768_PRACH_CCodeList_sf16(c, (*static_cast<const TDD768_PRACH_CCodeList_sf16*>(v.ptr))));
@@ -3309,42 +4507,65 @@ int JsonTDD768_PRACH_CCodeList(TextCursor& c, const TDD768_PRACH_CCodeList& v) {
 }
 
 int JsonPRACH_RACH_Info_VHCR_r7(TextCursor& c, const PRACH_RACH_Info_VHCR_r7& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "timeslot"));
-  PRINT_TRY(JsonInteger(c, v.timeslot));
-  PRINT_TRY(JsonName(c, first, "channelisationCodeList"));
-  PRINT_TRY(JsonTDD768_PRACH_CCodeList(c, v.channelisationCodeList));
-  PRINT_TRY(JsonName(c, first, "prach_Midamble"));
-  PRINT_TRY(JsonEnum(c, v.prach_Midamble, kEnum_PRACH_Midamble));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "timeslot"));
+    PRINT_TRY(JsonInteger(c, v.timeslot));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "channelisationCodeList"));
+    PRINT_TRY(JsonTDD768_PRACH_CCodeList(c, v.channelisationCodeList));
+  }
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "prach_Midamble"));
+    PRINT_TRY(JsonEnum(c, v.prach_Midamble, kEnum_PRACH_Midamble));
+  }
   return WriteText(c, "}");
 }
 
 int JsonPRACH_RACH_Info_modeSpecificInfo_fdd(TextCursor& c, const PRACH_RACH_Info_modeSpecificInfo_fdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "availableSignatures"));
-  PRINT_TRY(JsonBitString(c, v.availableSignatures.bitCount, v.availableSignatures.bytes, sizeof v.availableSignatures.bytes));
-  PRINT_TRY(JsonName(c, first, "availableSF"));
-  PRINT_TRY(JsonEnum(c, v.availableSF, kEnum_SF_PRACH));
-  PRINT_TRY(JsonName(c, first, "preambleScramblingCodeWordNumber"));
-  PRINT_TRY(JsonInteger(c, v.preambleScramblingCodeWordNumber));
-  PRINT_TRY(JsonName(c, first, "puncturingLimit"));
-  PRINT_TRY(JsonEnum(c, v.puncturingLimit, kEnum_PuncturingLimit));
-  PRINT_TRY(JsonName(c, first, "availableSubChannelNumbers"));
-  PRINT_TRY(JsonBitString(c, v.availableSubChannelNumbers.bitCount, v.availableSubChannelNumbers.bytes, sizeof v.availableSubChannelNumbers.bytes));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "availableSignatures"));
+    PRINT_TRY(JsonBitString(c, v.availableSignatures.bitCount, v.availableSignatures.bytes, sizeof v.availableSignatures.bytes));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "availableSF"));
+    PRINT_TRY(JsonEnum(c, v.availableSF, kEnum_SF_PRACH));
+  }
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "preambleScramblingCodeWordNumber"));
+    PRINT_TRY(JsonInteger(c, v.preambleScramblingCodeWordNumber));
+  }
+  if (reached > 3) {
+    PRINT_TRY(JsonName(c, first, "puncturingLimit"));
+    PRINT_TRY(JsonEnum(c, v.puncturingLimit, kEnum_PuncturingLimit));
+  }
+  if (reached > 4) {
+    PRINT_TRY(JsonName(c, first, "availableSubChannelNumbers"));
+    PRINT_TRY(JsonBitString(c, v.availableSubChannelNumbers.bitCount, v.availableSubChannelNumbers.bytes, sizeof v.availableSubChannelNumbers.bytes));
+  }
   return WriteText(c, "}");
 }
 
 int JsonTDD_PRACH_CCodeList(TextCursor& c, const TDD_PRACH_CCodeList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "sf8"));
       PRINT_TRY(JsonTDD_PRACH_CCodeList_sf8(c, (*static_cast<const TDD_PRACH_CCodeList_sf8*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "sf16"));
       PRINT_TRY(JsonTDD_PRACH_CCodeList_sf16(c, (*static_cast<const TDD_PRACH_CCodeList_sf16*>(v.ptr))));
@@ -3356,20 +4577,30 @@ int JsonTDD_PRACH_CCodeList(TextCursor& c, const TDD_PRACH_CCodeList& v) {
 }
 
 int JsonPRACH_RACH_Info_modeSpecificInfo_tdd(TextCursor& c, const PRACH_RACH_Info_modeSpecificInfo_tdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "timeslot"));
-  PRINT_TRY(JsonInteger(c, v.timeslot));
-  PRINT_TRY(JsonName(c, first, "channelisationCodeList"));
-  PRINT_TRY(JsonTDD_PRACH_CCodeList(c, v.channelisationCodeList));
-  PRINT_TRY(JsonName(c, first, "prach_Midamble"));
-  PRINT_TRY(JsonEnum(c, v.prach_Midamble, kEnum_PRACH_Midamble));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "timeslot"));
+    PRINT_TRY(JsonInteger(c, v.timeslot));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "channelisationCodeList"));
+    PRINT_TRY(JsonTDD_PRACH_CCodeList(c, v.channelisationCodeList));
+  }
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "prach_Midamble"));
+    PRINT_TRY(JsonEnum(c, v.prach_Midamble, kEnum_PRACH_Midamble));
+  }
   return WriteText(c, "}");
 }
 
 int JsonPersistenceScalingFactorList(TextCursor& c, const PersistenceScalingFactorList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < 6; ++i) {
+  for (uint32_t i = 0; i < v.count && i < 6 && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonEnum(c, v.items[i], kEnum_PersistenceScalingFactor));
   }
@@ -3377,14 +4608,17 @@ int JsonPersistenceScalingFactorList(TextCursor& c, const PersistenceScalingFact
 }
 
 int JsonPRACH_SystemInformation_modeSpecificInfo(TextCursor& c, const PRACH_SystemInformation_modeSpecificInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "fdd"));
       PRINT_TRY(JsonPRACH_SystemInformation_modeSpecificInfo_fdd(c, (*static_cast<const PRACH_SystemInformation_modeSpecificInfo_fdd*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       PRINT_TRY(JsonName(c, "tdd"));
       PRINT_TRY(JsonNull(c));
       break;
@@ -3395,55 +4629,73 @@ int JsonPRACH_SystemInformation_modeSpecificInfo(TextCursor& c, const PRACH_Syst
 }
 
 int JsonPRACH_SystemInformation(TextCursor& c, const PRACH_SystemInformation& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "prach_RACH_Info"));
-  PRINT_TRY(JsonPRACH_RACH_Info(c, v.prach_RACH_Info));
-  PRINT_TRY(JsonName(c, first, "transportChannelIdentity"));
-  PRINT_TRY(JsonInteger(c, v.transportChannelIdentity));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "prach_RACH_Info"));
+    PRINT_TRY(JsonPRACH_RACH_Info(c, v.prach_RACH_Info));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "transportChannelIdentity"));
+    PRINT_TRY(JsonInteger(c, v.transportChannelIdentity));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "rach_TransportFormatSet"));
     PRINT_TRY(JsonTransportFormatSet(c, v.rach_TransportFormatSet));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "rach_TFCS"));
     PRINT_TRY(JsonTFCS(c, v.rach_TFCS));
   }
-  if (v.presence & (1u << 2)) {
+  if ((v.presence & (1u << 2)) && (reached > 4 || EnterStopFrame(c, stop, 4))) {
     PRINT_TRY(JsonName(c, first, "prach_Partitioning"));
     PRINT_TRY(JsonPRACH_Partitioning(c, v.prach_Partitioning));
   }
-  if (v.presence & (1u << 3)) {
+  if ((v.presence & (1u << 3)) && (reached > 5 || EnterStopFrame(c, stop, 5))) {
     PRINT_TRY(JsonName(c, first, "persistenceScalingFactorList"));
     PRINT_TRY(JsonPersistenceScalingFactorList(c, v.persistenceScalingFactorList));
   }
-  if (v.presence & (1u << 4)) {
+  if ((v.presence & (1u << 4)) && (reached > 6 || EnterStopFrame(c, stop, 6))) {
     PRINT_TRY(JsonName(c, first, "ac_To_ASC_MappingTable"));
     PRINT_TRY(JsonAC_To_ASC_MappingTable(c, v.ac_To_ASC_MappingTable));
   }
-  PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
-  PRINT_TRY(JsonPRACH_SystemInformation_modeSpecificInfo(c, v.modeSpecificInfo));
+  if ((reached > 7 || EnterStopFrame(c, stop, 7))) {
+    PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
+    PRINT_TRY(JsonPRACH_SystemInformation_modeSpecificInfo(c, v.modeSpecificInfo));
+  }
   return WriteText(c, "}");
 }
 
 int JsonPRACH_SystemInformationList(TextCursor& c, const PRACH_SystemInformationList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonPRACH_SystemInformation(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonPRACH_SystemInformation(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonTransportFormatSet_LCR(TextCursor& c, const TransportFormatSet_LCR& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "dedicatedTransChTFS"));
       PRINT_TRY(JsonDedicatedTransChTFS(c, (*static_cast<const DedicatedTransChTFS*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "commonTransChTFS_LCR"));
       PRINT_TRY(JsonCommonTransChTFS_LCR(c, (*static_cast<const CommonTransChTFS_LCR*>(v.ptr))));
@@ -3455,15 +4707,19 @@ int JsonTransportFormatSet_LCR(TextCursor& c, const TransportFormatSet_LCR& v) {
 }
 
 int JsonPRACH_SystemInformation_LCR_r4(TextCursor& c, const PRACH_SystemInformation_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "prach_RACH_Info_LCR"));
-  PRINT_TRY(JsonPRACH_RACH_Info_LCR_r4(c, v.prach_RACH_Info_LCR));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "prach_RACH_Info_LCR"));
+    PRINT_TRY(JsonPRACH_RACH_Info_LCR_r4(c, v.prach_RACH_Info_LCR));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "rach_TransportFormatSet_LCR"));
     PRINT_TRY(JsonTransportFormatSet_LCR(c, v.rach_TransportFormatSet_LCR));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "prach_Partitioning_LCR"));
     PRINT_TRY(JsonPRACH_Partitioning_LCR_r4(c, v.prach_Partitioning_LCR));
   }
@@ -3471,37 +4727,59 @@ int JsonPRACH_SystemInformation_LCR_r4(TextCursor& c, const PRACH_SystemInformat
 }
 
 int JsonPRACH_SystemInformationList_LCR_r4(TextCursor& c, const PRACH_SystemInformationList_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonPRACH_SystemInformation_LCR_r4(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonPRACH_SystemInformation_LCR_r4(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonPRACH_SystemInformation_LCR_v770ext(TextCursor& c, const PRACH_SystemInformation_LCR_v770ext& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "prach_RACH_Info_LCR"));
-  PRINT_TRY(JsonPRACH_RACH_Info_LCR_v770ext(c, v.prach_RACH_Info_LCR));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "prach_RACH_Info_LCR"));
+    PRINT_TRY(JsonPRACH_RACH_Info_LCR_v770ext(c, v.prach_RACH_Info_LCR));
+  }
   return WriteText(c, "}");
 }
 
 int JsonPRACH_SystemInformationList_LCR_v770ext(TextCursor& c, const PRACH_SystemInformationList_LCR_v770ext& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonPRACH_SystemInformation_LCR_v770ext(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonPRACH_SystemInformation_LCR_v770ext(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonPRACH_SystemInformation_VHCR_r7(TextCursor& c, const PRACH_SystemInformation_VHCR_r7& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "prach_RACH_Info"));
-  PRINT_TRY(JsonPRACH_RACH_Info_VHCR_r7(c, v.prach_RACH_Info));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "prach_RACH_Info"));
+    PRINT_TRY(JsonPRACH_RACH_Info_VHCR_r7(c, v.prach_RACH_Info));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "prach_Partitioning"));
     PRINT_TRY(JsonPRACH_Partitioning_r7(c, v.prach_Partitioning));
   }
@@ -3509,46 +4787,63 @@ int JsonPRACH_SystemInformation_VHCR_r7(TextCursor& c, const PRACH_SystemInforma
 }
 
 int JsonPRACH_SystemInformationList_VHCR_r7(TextCursor& c, const PRACH_SystemInformationList_VHCR_r7& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonPRACH_SystemInformation_VHCR_r7(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonPRACH_SystemInformation_VHCR_r7(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonRACH_TransmissionParameters(TextCursor& c, const RACH_TransmissionParameters& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "mmax"));
-  PRINT_TRY(JsonInteger(c, v.mmax));
-  PRINT_TRY(JsonName(c, first, "nb01Min"));
-  PRINT_TRY(JsonInteger(c, v.nb01Min));
-  PRINT_TRY(JsonName(c, first, "nb01Max"));
-  PRINT_TRY(JsonInteger(c, v.nb01Max));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "mmax"));
+    PRINT_TRY(JsonInteger(c, v.mmax));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "nb01Min"));
+    PRINT_TRY(JsonInteger(c, v.nb01Min));
+  }
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "nb01Max"));
+    PRINT_TRY(JsonInteger(c, v.nb01Max));
+  }
   return WriteText(c, "}");
 }
 
 int JsonPRACH_SystemInformation_modeSpecificInfo_fdd(TextCursor& c, const PRACH_SystemInformation_modeSpecificInfo_fdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "primaryCPICH_TX_Power"));
     PRINT_TRY(JsonInteger(c, v.primaryCPICH_TX_Power));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && reached > 1) {
     PRINT_TRY(JsonName(c, first, "constantValue"));
     PRINT_TRY(JsonInteger(c, v.constantValue));
   }
-  if (v.presence & (1u << 2)) {
+  if ((v.presence & (1u << 2)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "prach_PowerOffset"));
     PRINT_TRY(JsonPRACH_PowerOffset(c, v.prach_PowerOffset));
   }
-  if (v.presence & (1u << 3)) {
+  if ((v.presence & (1u << 3)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "rach_TransmissionParameters"));
     PRINT_TRY(JsonRACH_TransmissionParameters(c, v.rach_TransmissionParameters));
   }
-  if (v.presence & (1u << 4)) {
+  if ((v.presence & (1u << 4)) && (reached > 4 || EnterStopFrame(c, stop, 4))) {
     PRINT_TRY(JsonName(c, first, "aich_Info"));
     PRINT_TRY(JsonAICH_Info(c, v.aich_Info));
   }
@@ -3556,8 +4851,10 @@ int JsonPRACH_SystemInformation_modeSpecificInfo_fdd(TextCursor& c, const PRACH_
 }
 
 int JsonUL_TS_ChannelisationCodeList(TextCursor& c, const UL_TS_ChannelisationCodeList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < 2; ++i) {
+  for (uint32_t i = 0; i < v.count && i < 2 && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonEnum(c, v.items[i], kEnum_UL_TS_ChannelisationCode));
   }
@@ -3565,13 +4862,16 @@ int JsonUL_TS_ChannelisationCodeList(TextCursor& c, const UL_TS_ChannelisationCo
 }
 
 int JsonUplinkTimeslotsCodes_moreTimeslots(TextCursor& c, const UplinkTimeslotsCodes_moreTimeslots& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "noMore"));
       PRINT_TRY(JsonNull(c));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "additionalTimeslots"));
       PRINT_TRY(JsonUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots(c, (*static_cast<const UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots*>(v.ptr))));
@@ -3583,29 +4883,43 @@ int JsonUplinkTimeslotsCodes_moreTimeslots(TextCursor& c, const UplinkTimeslotsC
 }
 
 int JsonUplinkTimeslotsCodes(TextCursor& c, const UplinkTimeslotsCodes& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "dynamicSFusage"));
-  PRINT_TRY(JsonBool(c, v.dynamicSFusage));
-  PRINT_TRY(JsonName(c, first, "firstIndividualTimeslotInfo"));
-  PRINT_TRY(JsonIndividualTimeslotInfo(c, v.firstIndividualTimeslotInfo));
-  PRINT_TRY(JsonName(c, first, "ul_TS_ChannelisationCodeList"));
-  PRINT_TRY(JsonUL_TS_ChannelisationCodeList(c, v.ul_TS_ChannelisationCodeList));
-  PRINT_TRY(JsonName(c, first, "moreTimeslots"));
-  PRINT_TRY(JsonUplinkTimeslotsCodes_moreTimeslots(c, v.moreTimeslots));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "dynamicSFusage"));
+    PRINT_TRY(JsonBool(c, v.dynamicSFusage));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "firstIndividualTimeslotInfo"));
+    PRINT_TRY(JsonIndividualTimeslotInfo(c, v.firstIndividualTimeslotInfo));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "ul_TS_ChannelisationCodeList"));
+    PRINT_TRY(JsonUL_TS_ChannelisationCodeList(c, v.ul_TS_ChannelisationCodeList));
+  }
+  if ((reached > 3 || EnterStopFrame(c, stop, 3))) {
+    PRINT_TRY(JsonName(c, first, "moreTimeslots"));
+    PRINT_TRY(JsonUplinkTimeslotsCodes_moreTimeslots(c, v.moreTimeslots));
+  }
   return WriteText(c, "}");
 }
 
 int JsonPUSCH_Info(TextCursor& c, const PUSCH_Info& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "tfcs_ID"));
-  PRINT_TRY(JsonInteger(c, v.tfcs_ID));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "tfcs_ID"));
+    PRINT_TRY(JsonInteger(c, v.tfcs_ID));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "commonTimeslotInfo"));
     PRINT_TRY(JsonCommonTimeslotInfo(c, v.commonTimeslotInfo));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "pusch_TimeslotsCodes"));
     PRINT_TRY(JsonUplinkTimeslotsCodes(c, v.pusch_TimeslotsCodes));
   }
@@ -3613,13 +4927,16 @@ int JsonPUSCH_Info(TextCursor& c, const PUSCH_Info& v) {
 }
 
 int JsonUplinkTimeslotsCodes_LCR_r4_moreTimeslots(TextCursor& c, const UplinkTimeslotsCodes_LCR_r4_moreTimeslots& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "noMore"));
       PRINT_TRY(JsonNull(c));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "additionalTimeslots"));
       PRINT_TRY(JsonUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(c, (*static_cast<const UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots*>(v.ptr))));
@@ -3631,29 +4948,43 @@ int JsonUplinkTimeslotsCodes_LCR_r4_moreTimeslots(TextCursor& c, const UplinkTim
 }
 
 int JsonUplinkTimeslotsCodes_LCR_r4(TextCursor& c, const UplinkTimeslotsCodes_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "dynamicSFusage"));
-  PRINT_TRY(JsonBool(c, v.dynamicSFusage));
-  PRINT_TRY(JsonName(c, first, "firstIndividualTimeslotInfo"));
-  PRINT_TRY(JsonIndividualTimeslotInfo_LCR_r4(c, v.firstIndividualTimeslotInfo));
-  PRINT_TRY(JsonName(c, first, "ul_TS_ChannelisationCodeList"));
-  PRINT_TRY(JsonUL_TS_ChannelisationCodeList(c, v.ul_TS_ChannelisationCodeList));
-  PRINT_TRY(JsonName(c, first, "moreTimeslots"));
-  PRINT_TRY(JsonUplinkTimeslotsCodes_LCR_r4_moreTimeslots(c, v.moreTimeslots));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "dynamicSFusage"));
+    PRINT_TRY(JsonBool(c, v.dynamicSFusage));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "firstIndividualTimeslotInfo"));
+    PRINT_TRY(JsonIndividualTimeslotInfo_LCR_r4(c, v.firstIndividualTimeslotInfo));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "ul_TS_ChannelisationCodeList"));
+    PRINT_TRY(JsonUL_TS_ChannelisationCodeList(c, v.ul_TS_ChannelisationCodeList));
+  }
+  if ((reached > 3 || EnterStopFrame(c, stop, 3))) {
+    PRINT_TRY(JsonName(c, first, "moreTimeslots"));
+    PRINT_TRY(JsonUplinkTimeslotsCodes_LCR_r4_moreTimeslots(c, v.moreTimeslots));
+  }
   return WriteText(c, "}");
 }
 
 int JsonPUSCH_Info_LCR_r4(TextCursor& c, const PUSCH_Info_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "tfcs_ID"));
-  PRINT_TRY(JsonInteger(c, v.tfcs_ID));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "tfcs_ID"));
+    PRINT_TRY(JsonInteger(c, v.tfcs_ID));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "commonTimeslotInfo"));
     PRINT_TRY(JsonCommonTimeslotInfo(c, v.commonTimeslotInfo));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "pusch_TimeslotsCodes"));
     PRINT_TRY(JsonUplinkTimeslotsCodes_LCR_r4(c, v.pusch_TimeslotsCodes));
   }
@@ -3661,8 +4992,10 @@ int JsonPUSCH_Info_LCR_r4(TextCursor& c, const PUSCH_Info_LCR_r4& v) {
 }
 
 int JsonUL_TS_ChannelisationCodeList_VHCR(TextCursor& c, const UL_TS_ChannelisationCodeList_VHCR& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < 2; ++i) {
+  for (uint32_t i = 0; i < v.count && i < 2 && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonEnum(c, v.items[i], kEnum_UL_TS_ChannelisationCode_VHCR));
   }
@@ -3670,13 +5003,16 @@ int JsonUL_TS_ChannelisationCodeList_VHCR(TextCursor& c, const UL_TS_Channelisat
 }
 
 int JsonUplinkTimeslotsCodes_VHCR_moreTimeslots(TextCursor& c, const UplinkTimeslotsCodes_VHCR_moreTimeslots& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "noMore"));
       PRINT_TRY(JsonNull(c));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "additionalTimeslots"));
       PRINT_TRY(JsonUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(c, (*static_cast<const UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots*>(v.ptr))));
@@ -3688,29 +5024,43 @@ int JsonUplinkTimeslotsCodes_VHCR_moreTimeslots(TextCursor& c, const UplinkTimes
 }
 
 int JsonUplinkTimeslotsCodes_VHCR(TextCursor& c, const UplinkTimeslotsCodes_VHCR& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "dynamicSFusage"));
-  PRINT_TRY(JsonBool(c, v.dynamicSFusage));
-  PRINT_TRY(JsonName(c, first, "firstIndividualTimeslotInfo"));
-  PRINT_TRY(JsonIndividualTimeslotInfo_VHCR(c, v.firstIndividualTimeslotInfo));
-  PRINT_TRY(JsonName(c, first, "ul_TS_ChannelisationCodeList"));
-  PRINT_TRY(JsonUL_TS_ChannelisationCodeList_VHCR(c, v.ul_TS_ChannelisationCodeList));
-  PRINT_TRY(JsonName(c, first, "moreTimeslots"));
-  PRINT_TRY(JsonUplinkTimeslotsCodes_VHCR_moreTimeslots(c, v.moreTimeslots));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "dynamicSFusage"));
+    PRINT_TRY(JsonBool(c, v.dynamicSFusage));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "firstIndividualTimeslotInfo"));
+    PRINT_TRY(JsonIndividualTimeslotInfo_VHCR(c, v.firstIndividualTimeslotInfo));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "ul_TS_ChannelisationCodeList"));
+    PRINT_TRY(JsonUL_TS_ChannelisationCodeList_VHCR(c, v.ul_TS_ChannelisationCodeList));
+  }
+  if ((reached > 3 || EnterStopFrame(c, stop, 3))) {
+    PRINT_TRY(JsonName(c, first, "moreTimeslots"));
+    PRINT_TRY(JsonUplinkTimeslotsCodes_VHCR_moreTimeslots(c, v.moreTimeslots));
+  }
   return WriteText(c, "}");
 }
 
 int JsonPUSCH_Info_VHCR(TextCursor& c, const PUSCH_Info_VHCR& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "tfcs_ID"));
-  PRINT_TRY(JsonInteger(c, v.tfcs_ID));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "tfcs_ID"));
+    PRINT_TRY(JsonInteger(c, v.tfcs_ID));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "commonTimeslotInfo"));
     PRINT_TRY(JsonCommonTimeslotInfo(c, v.commonTimeslotInfo));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "pusch_TimeslotsCodes_VHCR"));
     PRINT_TRY(JsonUplinkTimeslotsCodes_VHCR(c, v.pusch_TimeslotsCodes_VHCR));
   }
@@ -3718,17 +5068,23 @@ int JsonPUSCH_Info_VHCR(TextCursor& c, const PUSCH_Info_VHCR& v) {
 }
 
 int JsonPUSCH_SysInfo(TextCursor& c, const PUSCH_SysInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "pusch_Identity"));
-  PRINT_TRY(JsonInteger(c, v.pusch_Identity));
-  PRINT_TRY(JsonName(c, first, "pusch_Info"));
-  PRINT_TRY(JsonPUSCH_Info(c, v.pusch_Info));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "pusch_Identity"));
+    PRINT_TRY(JsonInteger(c, v.pusch_Identity));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "pusch_Info"));
+    PRINT_TRY(JsonPUSCH_Info(c, v.pusch_Info));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "usch_TFS"));
     PRINT_TRY(JsonTransportFormatSet(c, v.usch_TFS));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "usch_TFCS"));
     PRINT_TRY(JsonTFCS(c, v.usch_TFCS));
   }
@@ -3736,11 +5092,15 @@ int JsonPUSCH_SysInfo(TextCursor& c, const PUSCH_SysInfo& v) {
 }
 
 int JsonPUSCH_SysInfoList_SFN_Item(TextCursor& c, const PUSCH_SysInfoList_SFN_Item& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "pusch_SysInfo"));
-  PRINT_TRY(JsonPUSCH_SysInfo(c, v.pusch_SysInfo));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "pusch_SysInfo"));
+    PRINT_TRY(JsonPUSCH_SysInfo(c, v.pusch_SysInfo));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "sfn_TimeInfo"));
     PRINT_TRY(JsonSFN_TimeInfo(c, v.sfn_TimeInfo));
   }
@@ -3748,45 +5108,71 @@ int JsonPUSCH_SysInfoList_SFN_Item(TextCursor& c, const PUSCH_SysInfoList_SFN_It
 }
 
 int JsonPUSCH_SysInfoList_SFN(TextCursor& c, const PUSCH_SysInfoList_SFN& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonPUSCH_SysInfoList_SFN_Item(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonPUSCH_SysInfoList_SFN_Item(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonUSCH_TransportChannelsInfo_Item(TextCursor& c, const USCH_TransportChannelsInfo_Item& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "usch_TransportChannelIdentity"));
-  PRINT_TRY(JsonInteger(c, v.usch_TransportChannelIdentity));
-  PRINT_TRY(JsonName(c, first, "usch_TFS"));
-  PRINT_TRY(JsonTransportFormatSet(c, v.usch_TFS));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "usch_TransportChannelIdentity"));
+    PRINT_TRY(JsonInteger(c, v.usch_TransportChannelIdentity));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "usch_TFS"));
+    PRINT_TRY(JsonTransportFormatSet(c, v.usch_TFS));
+  }
   return WriteText(c, "}");
 }
 
 int JsonUSCH_TransportChannelsInfo(TextCursor& c, const USCH_TransportChannelsInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonUSCH_TransportChannelsInfo_Item(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonUSCH_TransportChannelsInfo_Item(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonPUSCH_SysInfo_HCR_r5(TextCursor& c, const PUSCH_SysInfo_HCR_r5& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "pusch_Identity"));
-  PRINT_TRY(JsonInteger(c, v.pusch_Identity));
-  PRINT_TRY(JsonName(c, first, "pusch_Info"));
-  PRINT_TRY(JsonPUSCH_Info(c, v.pusch_Info));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "pusch_Identity"));
+    PRINT_TRY(JsonInteger(c, v.pusch_Identity));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "pusch_Info"));
+    PRINT_TRY(JsonPUSCH_Info(c, v.pusch_Info));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "usch_TransportChannelsInfo"));
     PRINT_TRY(JsonUSCH_TransportChannelsInfo(c, v.usch_TransportChannelsInfo));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "usch_TFCS"));
     PRINT_TRY(JsonTFCS(c, v.usch_TFCS));
   }
@@ -3794,11 +5180,15 @@ int JsonPUSCH_SysInfo_HCR_r5(TextCursor& c, const PUSCH_SysInfo_HCR_r5& v) {
 }
 
 int JsonPUSCH_SysInfoList_SFN_HCR_r5_Item(TextCursor& c, const PUSCH_SysInfoList_SFN_HCR_r5_Item& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "pusch_SysInfo"));
-  PRINT_TRY(JsonPUSCH_SysInfo_HCR_r5(c, v.pusch_SysInfo));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "pusch_SysInfo"));
+    PRINT_TRY(JsonPUSCH_SysInfo_HCR_r5(c, v.pusch_SysInfo));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "sfn_TimeInfo"));
     PRINT_TRY(JsonSFN_TimeInfo(c, v.sfn_TimeInfo));
   }
@@ -3806,26 +5196,39 @@ int JsonPUSCH_SysInfoList_SFN_HCR_r5_Item(TextCursor& c, const PUSCH_SysInfoList
 }
 
 int JsonPUSCH_SysInfoList_SFN_HCR_r5(TextCursor& c, const PUSCH_SysInfoList_SFN_HCR_r5& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonPUSCH_SysInfoList_SFN_HCR_r5_Item(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonPUSCH_SysInfoList_SFN_HCR_r5_Item(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonPUSCH_SysInfo_LCR_r4(TextCursor& c, const PUSCH_SysInfo_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "pusch_Identity"));
-  PRINT_TRY(JsonInteger(c, v.pusch_Identity));
-  PRINT_TRY(JsonName(c, first, "pusch_Info"));
-  PRINT_TRY(JsonPUSCH_Info_LCR_r4(c, v.pusch_Info));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "pusch_Identity"));
+    PRINT_TRY(JsonInteger(c, v.pusch_Identity));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "pusch_Info"));
+    PRINT_TRY(JsonPUSCH_Info_LCR_r4(c, v.pusch_Info));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "usch_TFS"));
     PRINT_TRY(JsonTransportFormatSet(c, v.usch_TFS));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "usch_TFCS"));
     PRINT_TRY(JsonTFCS(c, v.usch_TFCS));
   }
@@ -3833,11 +5236,15 @@ int JsonPUSCH_SysInfo_LCR_r4(TextCursor& c, const PUSCH_SysInfo_LCR_r4& v) {
 }
 
 int JsonPUSCH_SysInfoList_SFN_LCR_r4_Item(TextCursor& c, const PUSCH_SysInfoList_SFN_LCR_r4_Item& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "pusch_SysInfo"));
-  PRINT_TRY(JsonPUSCH_SysInfo_LCR_r4(c, v.pusch_SysInfo));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "pusch_SysInfo"));
+    PRINT_TRY(JsonPUSCH_SysInfo_LCR_r4(c, v.pusch_SysInfo));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "sfn_TimeInfo"));
     PRINT_TRY(JsonSFN_TimeInfo(c, v.sfn_TimeInfo));
   }
@@ -3845,26 +5252,39 @@ int JsonPUSCH_SysInfoList_SFN_LCR_r4_Item(TextCursor& c, const PUSCH_SysInfoList
 }
 
 int JsonPUSCH_SysInfoList_SFN_LCR_r4(TextCursor& c, const PUSCH_SysInfoList_SFN_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonPUSCH_SysInfoList_SFN_LCR_r4_Item(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonPUSCH_SysInfoList_SFN_LCR_r4_Item(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonPUSCH_SysInfo_VHCR(TextCursor& c, const PUSCH_SysInfo_VHCR& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "pusch_Identity"));
-  PRINT_TRY(JsonInteger(c, v.pusch_Identity));
-  PRINT_TRY(JsonName(c, first, "pusch_Info_VHCR"));
-  PRINT_TRY(JsonPUSCH_Info_VHCR(c, v.pusch_Info_VHCR));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "pusch_Identity"));
+    PRINT_TRY(JsonInteger(c, v.pusch_Identity));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "pusch_Info_VHCR"));
+    PRINT_TRY(JsonPUSCH_Info_VHCR(c, v.pusch_Info_VHCR));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "usch_TransportChannelsInfo"));
     PRINT_TRY(JsonUSCH_TransportChannelsInfo(c, v.usch_TransportChannelsInfo));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "usch_TFCS"));
     PRINT_TRY(JsonTFCS(c, v.usch_TFCS));
   }
@@ -3872,11 +5292,15 @@ int JsonPUSCH_SysInfo_VHCR(TextCursor& c, const PUSCH_SysInfo_VHCR& v) {
 }
 
 int JsonPUSCH_SysInfoList_SFN_VHCR_Item(TextCursor& c, const PUSCH_SysInfoList_SFN_VHCR_Item& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "pusch_SysInfo_VHCR"));
-  PRINT_TRY(JsonPUSCH_SysInfo_VHCR(c, v.pusch_SysInfo_VHCR));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "pusch_SysInfo_VHCR"));
+    PRINT_TRY(JsonPUSCH_SysInfo_VHCR(c, v.pusch_SysInfo_VHCR));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "sfn_TimeInfo"));
     PRINT_TRY(JsonSFN_TimeInfo(c, v.sfn_TimeInfo));
   }
@@ -3884,85 +5308,134 @@ int JsonPUSCH_SysInfoList_SFN_VHCR_Item(TextCursor& c, const PUSCH_SysInfoList_S
 }
 
 int JsonPUSCH_SysInfoList_SFN_VHCR(TextCursor& c, const PUSCH_SysInfoList_SFN_VHCR& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonPUSCH_SysInfoList_SFN_VHCR_Item(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonPUSCH_SysInfoList_SFN_VHCR_Item(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonPrimaryCCPCH_Info_LCR_r4_ext(TextCursor& c, const PrimaryCCPCH_Info_LCR_r4_ext& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "tstd_Indicator"));
-  PRINT_TRY(JsonBool(c, v.tstd_Indicator));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "tstd_Indicator"));
+    PRINT_TRY(JsonBool(c, v.tstd_Indicator));
+  }
   return WriteText(c, "}");
 }
 
 int JsonRepetitionPeriodLengthAndOffset_repetitionPeriod16(TextCursor& c, const RepetitionPeriodLengthAndOffset_repetitionPeriod16& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "length"));
-  PRINT_TRY(JsonInteger(c, v.length));
-  PRINT_TRY(JsonName(c, first, "offset"));
-  PRINT_TRY(JsonInteger(c, v.offset));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "length"));
+    PRINT_TRY(JsonInteger(c, v.length));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "offset"));
+    PRINT_TRY(JsonInteger(c, v.offset));
+  }
   return WriteText(c, "}");
 }
 
 int JsonRepetitionPeriodLengthAndOffset_repetitionPeriod2(TextCursor& c, const RepetitionPeriodLengthAndOffset_repetitionPeriod2& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "length"));
-  PRINT_TRY(JsonNull(c));
-  PRINT_TRY(JsonName(c, first, "offset"));
-  PRINT_TRY(JsonInteger(c, v.offset));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "length"));
+    PRINT_TRY(JsonNull(c));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "offset"));
+    PRINT_TRY(JsonInteger(c, v.offset));
+  }
   return WriteText(c, "}");
 }
 
 int JsonRepetitionPeriodLengthAndOffset_repetitionPeriod32(TextCursor& c, const RepetitionPeriodLengthAndOffset_repetitionPeriod32& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "length"));
-  PRINT_TRY(JsonInteger(c, v.length));
-  PRINT_TRY(JsonName(c, first, "offset"));
-  PRINT_TRY(JsonInteger(c, v.offset));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "length"));
+    PRINT_TRY(JsonInteger(c, v.length));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "offset"));
+    PRINT_TRY(JsonInteger(c, v.offset));
+  }
   return WriteText(c, "}");
 }
 
 int JsonRepetitionPeriodLengthAndOffset_repetitionPeriod4(TextCursor& c, const RepetitionPeriodLengthAndOffset_repetitionPeriod4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "length"));
-  PRINT_TRY(JsonInteger(c, v.length));
-  PRINT_TRY(JsonName(c, first, "offset"));
-  PRINT_TRY(JsonInteger(c, v.offset));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "length"));
+    PRINT_TRY(JsonInteger(c, v.length));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "offset"));
+    PRINT_TRY(JsonInteger(c, v.offset));
+  }
   return WriteText(c, "}");
 }
 
 int JsonRepetitionPeriodLengthAndOffset_repetitionPeriod64(TextCursor& c, const RepetitionPeriodLengthAndOffset_repetitionPeriod64& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "length"));
-  PRINT_TRY(JsonInteger(c, v.length));
-  PRINT_TRY(JsonName(c, first, "offset"));
-  PRINT_TRY(JsonInteger(c, v.offset));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "length"));
+    PRINT_TRY(JsonInteger(c, v.length));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "offset"));
+    PRINT_TRY(JsonInteger(c, v.offset));
+  }
   return WriteText(c, "}");
 }
 
 int JsonRepetitionPeriodLengthAndOffset_repetitionPeriod8(TextCursor& c, const RepetitionPeriodLengthAndOffset_repetitionPeriod8& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "length"));
-  PRINT_TRY(JsonInteger(c, v.length));
-  PRINT_TRY(JsonName(c, first, "offset"));
-  PRINT_TRY(JsonInteger(c, v.offset));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "length"));
+    PRINT_TRY(JsonInteger(c, v.length));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "offset"));
+    PRINT_TRY(JsonInteger(c, v.offset));
+  }
   return WriteText(c, "}");
 }
 
 int JsonSCCPCH_ChannelisationCodeList(TextCursor& c, const SCCPCH_ChannelisationCodeList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < 16; ++i) {
+  for (uint32_t i = 0; i < v.count && i < 16 && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonEnum(c, v.items[i], kEnum_SCCPCH_ChannelisationCode));
   }
@@ -3970,8 +5443,10 @@ int JsonSCCPCH_ChannelisationCodeList(TextCursor& c, const SCCPCH_Channelisation
 }
 
 int JsonSCCPCH_ChannelisationCodeList_VHCR(TextCursor& c, const SCCPCH_ChannelisationCodeList_VHCR& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < 32; ++i) {
+  for (uint32_t i = 0; i < v.count && i < 32 && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonEnum(c, v.items[i], kEnum_SCCPCH_ChannelisationCode_VHCR));
   }
@@ -3979,14 +5454,17 @@ int JsonSCCPCH_ChannelisationCodeList_VHCR(TextCursor& c, const SCCPCH_Channelis
 }
 
 int JsonSecondaryCCPCH_Info_modeSpecificInfo(TextCursor& c, const SecondaryCCPCH_Info_modeSpecificInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "fdd"));
       PRINT_TRY(JsonSecondaryCCPCH_Info_modeSpecificInfo_fdd(c, (*static_cast<const SecondaryCCPCH_Info_modeSpecificInfo_fdd*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tdd"));
       PRINT_TRY(JsonSecondaryCCPCH_Info_modeSpecificInfo_tdd(c, (*static_cast<const SecondaryCCPCH_Info_modeSpecificInfo_tdd*>(v.ptr))));
@@ -3998,27 +5476,35 @@ int JsonSecondaryCCPCH_Info_modeSpecificInfo(TextCursor& c, const SecondaryCCPCH
 }
 
 int JsonSecondaryCCPCH_Info(TextCursor& c, const SecondaryCCPCH_Info& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
-  PRINT_TRY(JsonSecondaryCCPCH_Info_modeSpecificInfo(c, v.modeSpecificInfo));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
+    PRINT_TRY(JsonSecondaryCCPCH_Info_modeSpecificInfo(c, v.modeSpecificInfo));
+  }
   return WriteText(c, "}");
 }
 
 int JsonSCCPCH_SystemInformation(TextCursor& c, const SCCPCH_SystemInformation& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "secondaryCCPCH_Info"));
-  PRINT_TRY(JsonSecondaryCCPCH_Info(c, v.secondaryCCPCH_Info));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "secondaryCCPCH_Info"));
+    PRINT_TRY(JsonSecondaryCCPCH_Info(c, v.secondaryCCPCH_Info));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "tfcs"));
     PRINT_TRY(JsonTFCS(c, v.tfcs));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "fach_PCH_InformationList"));
     PRINT_TRY(JsonFACH_PCH_InformationList(c, v.fach_PCH_InformationList));
   }
-  if (v.presence & (1u << 2)) {
+  if ((v.presence & (1u << 2)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "pich_Info"));
     PRINT_TRY(JsonPICH_Info(c, v.pich_Info));
   }
@@ -4026,23 +5512,33 @@ int JsonSCCPCH_SystemInformation(TextCursor& c, const SCCPCH_SystemInformation& 
 }
 
 int JsonSCCPCH_SystemInformationList(TextCursor& c, const SCCPCH_SystemInformationList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonSCCPCH_SystemInformation(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonSCCPCH_SystemInformation(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo(TextCursor& c, const SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tdd384"));
       PRINT_TRY(JsonSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd384(c, (*static_cast<const SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd384*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tdd768"));
       PRINT_TRY(JsonSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd768(c, (*static_cast<const SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd768*>(v.ptr))));
@@ -4054,27 +5550,35 @@ int JsonSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo(TextCursor& c, const Se
 }
 
 int JsonSecondaryCCPCH_Info_HCR_VHCR_r7(TextCursor& c, const SecondaryCCPCH_Info_HCR_VHCR_r7& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
-  PRINT_TRY(JsonSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo(c, v.modeSpecificInfo));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
+    PRINT_TRY(JsonSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo(c, v.modeSpecificInfo));
+  }
   return WriteText(c, "}");
 }
 
 int JsonSCCPCH_SystemInformation_HCR_VHCR_r7(TextCursor& c, const SCCPCH_SystemInformation_HCR_VHCR_r7& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "secondaryCCPCH_Info"));
-  PRINT_TRY(JsonSecondaryCCPCH_Info_HCR_VHCR_r7(c, v.secondaryCCPCH_Info));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "secondaryCCPCH_Info"));
+    PRINT_TRY(JsonSecondaryCCPCH_Info_HCR_VHCR_r7(c, v.secondaryCCPCH_Info));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "tfcs"));
     PRINT_TRY(JsonTFCS(c, v.tfcs));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "fach_PCH_InformationList"));
     PRINT_TRY(JsonFACH_PCH_InformationList(c, v.fach_PCH_InformationList));
   }
-  if (v.presence & (1u << 2)) {
+  if ((v.presence & (1u << 2)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "pich_Info"));
     PRINT_TRY(JsonPICH_Info_HCR_VHCR_r7(c, v.pich_Info));
   }
@@ -4082,28 +5586,43 @@ int JsonSCCPCH_SystemInformation_HCR_VHCR_r7(TextCursor& c, const SCCPCH_SystemI
 }
 
 int JsonSCCPCH_SystemInformationList_HCR_VHCR_r7(TextCursor& c, const SCCPCH_SystemInformationList_HCR_VHCR_r7& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonSCCPCH_SystemInformation_HCR_VHCR_r7(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonSCCPCH_SystemInformation_HCR_VHCR_r7(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonSecondaryCCPCH_Info_LCR_r4_ext(TextCursor& c, const SecondaryCCPCH_Info_LCR_r4_ext& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "individualTimeslotLCR_Ext"));
-  PRINT_TRY(JsonIndividualTimeslotInfo_LCR_r4_ext(c, v.individualTimeslotLCR_Ext));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "individualTimeslotLCR_Ext"));
+    PRINT_TRY(JsonIndividualTimeslotInfo_LCR_r4_ext(c, v.individualTimeslotLCR_Ext));
+  }
   return WriteText(c, "}");
 }
 
 int JsonSCCPCH_SystemInformation_LCR_r4_ext(TextCursor& c, const SCCPCH_SystemInformation_LCR_r4_ext& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "secondaryCCPCH_LCR_Extensions"));
-  PRINT_TRY(JsonSecondaryCCPCH_Info_LCR_r4_ext(c, v.secondaryCCPCH_LCR_Extensions));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "secondaryCCPCH_LCR_Extensions"));
+    PRINT_TRY(JsonSecondaryCCPCH_Info_LCR_r4_ext(c, v.secondaryCCPCH_LCR_Extensions));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "pich_Info"));
     PRINT_TRY(JsonPICH_Info_LCR_r4(c, v.pich_Info));
   }
@@ -4111,28 +5630,39 @@ int JsonSCCPCH_SystemInformation_LCR_r4_ext(TextCursor& c, const SCCPCH_SystemIn
 }
 
 int JsonSCCPCH_SystemInformationList_LCR_r4_ext(TextCursor& c, const SCCPCH_SystemInformationList_LCR_r4_ext& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonSCCPCH_SystemInformation_LCR_r4_ext(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonSCCPCH_SystemInformation_LCR_r4_ext(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo(TextCursor& c, const SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "fdd"));
       PRINT_TRY(JsonSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_fdd(c, (*static_cast<const SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_fdd*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tdd384"));
       PRINT_TRY(JsonSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd384(c, (*static_cast<const SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd384*>(v.ptr))));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tdd128"));
       PRINT_TRY(JsonSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd128(c, (*static_cast<const SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd128*>(v.ptr))));
@@ -4144,47 +5674,71 @@ int JsonSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo(TextCursor& c, const Seconda
 }
 
 int JsonSecondaryCCPCHInfo_MBMS_r6(TextCursor& c, const SecondaryCCPCHInfo_MBMS_r6& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
-  PRINT_TRY(JsonSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo(c, v.modeSpecificInfo));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
+    PRINT_TRY(JsonSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo(c, v.modeSpecificInfo));
+  }
   return WriteText(c, "}");
 }
 
 int JsonSCCPCH_SystemInformation_MBMS_r6_fachCarryingMCCH(TextCursor& c, const SCCPCH_SystemInformation_MBMS_r6_fachCarryingMCCH& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "mcch_transportFormatSet"));
-  PRINT_TRY(JsonTransportFormatSet(c, v.mcch_transportFormatSet));
-  PRINT_TRY(JsonName(c, first, "mcch_ConfigurationInfo"));
-  PRINT_TRY(JsonMBMS_MCCH_ConfigurationInfo_r6(c, v.mcch_ConfigurationInfo));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "mcch_transportFormatSet"));
+    PRINT_TRY(JsonTransportFormatSet(c, v.mcch_transportFormatSet));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "mcch_ConfigurationInfo"));
+    PRINT_TRY(JsonMBMS_MCCH_ConfigurationInfo_r6(c, v.mcch_ConfigurationInfo));
+  }
   return WriteText(c, "}");
 }
 
 int JsonSCCPCH_SystemInformation_MBMS_r6_fachCarryingMSCH(TextCursor& c, const SCCPCH_SystemInformation_MBMS_r6_fachCarryingMSCH& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "msch_transportFormatSet"));
-  PRINT_TRY(JsonTransportFormatSet(c, v.msch_transportFormatSet));
-  PRINT_TRY(JsonName(c, first, "dummy"));
-  PRINT_TRY(JsonMBMS_MSCH_ConfigurationInfo_r6(c, v.dummy));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "msch_transportFormatSet"));
+    PRINT_TRY(JsonTransportFormatSet(c, v.msch_transportFormatSet));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "dummy"));
+    PRINT_TRY(JsonMBMS_MSCH_ConfigurationInfo_r6(c, v.dummy));
+  }
   return WriteText(c, "}");
 }
 
 int JsonSCCPCH_SystemInformation_MBMS_r6(TextCursor& c, const SCCPCH_SystemInformation_MBMS_r6& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "secondaryCCPCHInfo_MBMS"));
-  PRINT_TRY(JsonSecondaryCCPCHInfo_MBMS_r6(c, v.secondaryCCPCHInfo_MBMS));
-  PRINT_TRY(JsonName(c, first, "transportFormatCombinationSet"));
-  PRINT_TRY(JsonTFCS(c, v.transportFormatCombinationSet));
-  PRINT_TRY(JsonName(c, first, "fachCarryingMCCH"));
-  PRINT_TRY(JsonSCCPCH_SystemInformation_MBMS_r6_fachCarryingMCCH(c, v.fachCarryingMCCH));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "secondaryCCPCHInfo_MBMS"));
+    PRINT_TRY(JsonSecondaryCCPCHInfo_MBMS_r6(c, v.secondaryCCPCHInfo_MBMS));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "transportFormatCombinationSet"));
+    PRINT_TRY(JsonTFCS(c, v.transportFormatCombinationSet));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "fachCarryingMCCH"));
+    PRINT_TRY(JsonSCCPCH_SystemInformation_MBMS_r6_fachCarryingMCCH(c, v.fachCarryingMCCH));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "fachCarryingMTCH_List"));
     PRINT_TRY(JsonMBMS_FACHCarryingMTCH_List(c, v.fachCarryingMTCH_List));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 4 || EnterStopFrame(c, stop, 4))) {
     PRINT_TRY(JsonName(c, first, "fachCarryingMSCH"));
     PRINT_TRY(JsonSCCPCH_SystemInformation_MBMS_r6_fachCarryingMSCH(c, v.fachCarryingMSCH));
   }
@@ -4192,24 +5746,29 @@ int JsonSCCPCH_SystemInformation_MBMS_r6(TextCursor& c, const SCCPCH_SystemInfor
 }
 
 int JsonSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo(TextCursor& c, const SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "fdd"));
       PRINT_TRY(JsonSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd(c, (*static_cast<const SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tdd384"));
       PRINT_TRY(JsonSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384(c, (*static_cast<const SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384*>(v.ptr))));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tdd768"));
       PRINT_TRY(JsonSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768(c, (*static_cast<const SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768*>(v.ptr))));
       break;
     case 4:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 3)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tdd128"));
       PRINT_TRY(JsonSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128(c, (*static_cast<const SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128*>(v.ptr))));
@@ -4221,45 +5780,67 @@ int JsonSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo(TextCursor& c, const Seconda
 }
 
 int JsonSecondaryCCPCHInfo_MBMS_r7(TextCursor& c, const SecondaryCCPCHInfo_MBMS_r7& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
-  PRINT_TRY(JsonSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo(c, v.modeSpecificInfo));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
+    PRINT_TRY(JsonSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo(c, v.modeSpecificInfo));
+  }
   return WriteText(c, "}");
 }
 
 int JsonSCCPCH_SystemInformation_MBMS_r7_fachCarryingMCCH(TextCursor& c, const SCCPCH_SystemInformation_MBMS_r7_fachCarryingMCCH& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "mcch_transportFormatSet"));
-  PRINT_TRY(JsonTransportFormatSet(c, v.mcch_transportFormatSet));
-  PRINT_TRY(JsonName(c, first, "mcch_ConfigurationInfo"));
-  PRINT_TRY(JsonMBMS_MCCH_ConfigurationInfo_r6(c, v.mcch_ConfigurationInfo));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "mcch_transportFormatSet"));
+    PRINT_TRY(JsonTransportFormatSet(c, v.mcch_transportFormatSet));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "mcch_ConfigurationInfo"));
+    PRINT_TRY(JsonMBMS_MCCH_ConfigurationInfo_r6(c, v.mcch_ConfigurationInfo));
+  }
   return WriteText(c, "}");
 }
 
 int JsonSCCPCH_SystemInformation_MBMS_r7_fachCarryingMSCH(TextCursor& c, const SCCPCH_SystemInformation_MBMS_r7_fachCarryingMSCH& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "msch_transportFormatSet"));
-  PRINT_TRY(JsonTransportFormatSet(c, v.msch_transportFormatSet));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "msch_transportFormatSet"));
+    PRINT_TRY(JsonTransportFormatSet(c, v.msch_transportFormatSet));
+  }
   return WriteText(c, "}");
 }
 
 int JsonSCCPCH_SystemInformation_MBMS_r7(TextCursor& c, const SCCPCH_SystemInformation_MBMS_r7& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "secondaryCCPCHInfo_MBMS"));
-  PRINT_TRY(JsonSecondaryCCPCHInfo_MBMS_r7(c, v.secondaryCCPCHInfo_MBMS));
-  PRINT_TRY(JsonName(c, first, "transportFormatCombinationSet"));
-  PRINT_TRY(JsonTFCS(c, v.transportFormatCombinationSet));
-  PRINT_TRY(JsonName(c, first, "fachCarryingMCCH"));
-  PRINT_TRY(JsonSCCPCH_SystemInformation_MBMS_r7_fachCarryingMCCH(c, v.fachCarryingMCCH));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "secondaryCCPCHInfo_MBMS"));
+    PRINT_TRY(JsonSecondaryCCPCHInfo_MBMS_r7(c, v.secondaryCCPCHInfo_MBMS));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "transportFormatCombinationSet"));
+    PRINT_TRY(JsonTFCS(c, v.transportFormatCombinationSet));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "fachCarryingMCCH"));
+    PRINT_TRY(JsonSCCPCH_SystemInformation_MBMS_r7_fachCarryingMCCH(c, v.fachCarryingMCCH));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "fachCarryingMTCH_List"));
     PRINT_TRY(JsonMBMS_FACHCarryingMTCH_List(c, v.fachCarryingMTCH_List));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 4 || EnterStopFrame(c, stop, 4))) {
     PRINT_TRY(JsonName(c, first, "fachCarryingMSCH"));
     PRINT_TRY(JsonSCCPCH_SystemInformation_MBMS_r7_fachCarryingMSCH(c, v.fachCarryingMSCH));
   }
@@ -4267,33 +5848,41 @@ int JsonSCCPCH_SystemInformation_MBMS_r7(TextCursor& c, const SCCPCH_SystemInfor
 }
 
 int JsonSF256_AndCodeNumber(TextCursor& c, const SF256_AndCodeNumber& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "sf4"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       PRINT_TRY(JsonName(c, "sf8"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       PRINT_TRY(JsonName(c, "sf16"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
     case 4:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 3)) break;
       PRINT_TRY(JsonName(c, "sf32"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
     case 5:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 4)) break;
       PRINT_TRY(JsonName(c, "sf64"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
     case 6:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 5)) break;
       PRINT_TRY(JsonName(c, "sf128"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
     case 7:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 6)) break;
       PRINT_TRY(JsonName(c, "sf256"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
@@ -4304,49 +5893,72 @@ int JsonSF256_AndCodeNumber(TextCursor& c, const SF256_AndCodeNumber& v) {
 }
 
 int JsonSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_fdd(TextCursor& c, const SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_fdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "secondaryScramblingCode"));
     PRINT_TRY(JsonInteger(c, v.secondaryScramblingCode));
   }
-  PRINT_TRY(JsonName(c, first, "sttd_Indicator"));
-  PRINT_TRY(JsonBool(c, v.sttd_Indicator));
-  PRINT_TRY(JsonName(c, first, "sf_AndCodeNumber"));
-  PRINT_TRY(JsonSF256_AndCodeNumber(c, v.sf_AndCodeNumber));
-  PRINT_TRY(JsonName(c, first, "timingOffset"));
-  PRINT_TRY(JsonInteger(c, v.timingOffset));
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "sttd_Indicator"));
+    PRINT_TRY(JsonBool(c, v.sttd_Indicator));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "sf_AndCodeNumber"));
+    PRINT_TRY(JsonSF256_AndCodeNumber(c, v.sf_AndCodeNumber));
+  }
+  if (reached > 3) {
+    PRINT_TRY(JsonName(c, first, "timingOffset"));
+    PRINT_TRY(JsonInteger(c, v.timingOffset));
+  }
   return WriteText(c, "}");
 }
 
 int JsonSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd128(TextCursor& c, const SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd128& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "commonTimeslotInfoMBMS"));
-  PRINT_TRY(JsonCommonTimeslotInfoMBMS(c, v.commonTimeslotInfoMBMS));
-  PRINT_TRY(JsonName(c, first, "downlinkTimeslotsCodes"));
-  PRINT_TRY(JsonDownlinkTimeslotsCodes_LCR_r4(c, v.downlinkTimeslotsCodes));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "commonTimeslotInfoMBMS"));
+    PRINT_TRY(JsonCommonTimeslotInfoMBMS(c, v.commonTimeslotInfoMBMS));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "downlinkTimeslotsCodes"));
+    PRINT_TRY(JsonDownlinkTimeslotsCodes_LCR_r4(c, v.downlinkTimeslotsCodes));
+  }
   return WriteText(c, "}");
 }
 
 int JsonSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd384(TextCursor& c, const SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd384& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "commonTimeslotInfoMBMS"));
-  PRINT_TRY(JsonCommonTimeslotInfoMBMS(c, v.commonTimeslotInfoMBMS));
-  PRINT_TRY(JsonName(c, first, "downlinkTimeslotsCodes"));
-  PRINT_TRY(JsonDownlinkTimeslotsCodes(c, v.downlinkTimeslotsCodes));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "commonTimeslotInfoMBMS"));
+    PRINT_TRY(JsonCommonTimeslotInfoMBMS(c, v.commonTimeslotInfoMBMS));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "downlinkTimeslotsCodes"));
+    PRINT_TRY(JsonDownlinkTimeslotsCodes(c, v.downlinkTimeslotsCodes));
+  }
   return WriteText(c, "}");
 }
 
 int JsonSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd_modulation(TextCursor& c, const SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd_modulation& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "modQPSK"));
       PRINT_TRY(JsonNull(c));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       PRINT_TRY(JsonName(c, "mod16QAM"));
       PRINT_TRY(JsonInteger(c, v.signedValue));
       break;
@@ -4357,19 +5969,27 @@ int JsonSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd_modulation(TextCursor& c
 }
 
 int JsonSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd(TextCursor& c, const SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "secondaryScramblingCode"));
     PRINT_TRY(JsonInteger(c, v.secondaryScramblingCode));
   }
-  PRINT_TRY(JsonName(c, first, "sttd_Indicator"));
-  PRINT_TRY(JsonBool(c, v.sttd_Indicator));
-  PRINT_TRY(JsonName(c, first, "sf_AndCodeNumber"));
-  PRINT_TRY(JsonSF256_AndCodeNumber(c, v.sf_AndCodeNumber));
-  PRINT_TRY(JsonName(c, first, "timingOffset"));
-  PRINT_TRY(JsonInteger(c, v.timingOffset));
-  if (v.presence & (1u << 1)) {
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "sttd_Indicator"));
+    PRINT_TRY(JsonBool(c, v.sttd_Indicator));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "sf_AndCodeNumber"));
+    PRINT_TRY(JsonSF256_AndCodeNumber(c, v.sf_AndCodeNumber));
+  }
+  if (reached > 3) {
+    PRINT_TRY(JsonName(c, first, "timingOffset"));
+    PRINT_TRY(JsonInteger(c, v.timingOffset));
+  }
+  if ((v.presence & (1u << 1)) && (reached > 4 || EnterStopFrame(c, stop, 4))) {
     PRINT_TRY(JsonName(c, first, "modulation"));
     PRINT_TRY(JsonSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd_modulation(c, v.modulation));
   }
@@ -4377,126 +5997,193 @@ int JsonSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd(TextCursor& c, const Sec
 }
 
 int JsonSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128(TextCursor& c, const SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "commonTimeslotInfoMBMS"));
-  PRINT_TRY(JsonCommonTimeslotInfoMBMS(c, v.commonTimeslotInfoMBMS));
-  PRINT_TRY(JsonName(c, first, "downlinkTimeslotsCodes"));
-  PRINT_TRY(JsonDownlinkTimeslotsCodes_LCR_r4(c, v.downlinkTimeslotsCodes));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "commonTimeslotInfoMBMS"));
+    PRINT_TRY(JsonCommonTimeslotInfoMBMS(c, v.commonTimeslotInfoMBMS));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "downlinkTimeslotsCodes"));
+    PRINT_TRY(JsonDownlinkTimeslotsCodes_LCR_r4(c, v.downlinkTimeslotsCodes));
+  }
+  if ((v.presence & (1u << 0)) && reached > 2) {
     PRINT_TRY(JsonName(c, first, "mbsfnSpecialTimeSlot"));
     PRINT_TRY(JsonEnum(c, v.mbsfnSpecialTimeSlot, kEnum_TimeSlotLCR_ext));
   }
-  PRINT_TRY(JsonName(c, first, "modulation"));
-  PRINT_TRY(JsonEnum(c, v.modulation, kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128_modulation));
+  if (reached > 3) {
+    PRINT_TRY(JsonName(c, first, "modulation"));
+    PRINT_TRY(JsonEnum(c, v.modulation, kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128_modulation));
+  }
   return WriteText(c, "}");
 }
 
 int JsonSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384(TextCursor& c, const SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "commonTimeslotInfoMBMS"));
-  PRINT_TRY(JsonCommonTimeslotInfoMBMS(c, v.commonTimeslotInfoMBMS));
-  PRINT_TRY(JsonName(c, first, "downlinkTimeslotsCodes"));
-  PRINT_TRY(JsonDownlinkTimeslotsCodes_r7(c, v.downlinkTimeslotsCodes));
-  PRINT_TRY(JsonName(c, first, "modulation"));
-  PRINT_TRY(JsonEnum(c, v.modulation, kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384_modulation));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "commonTimeslotInfoMBMS"));
+    PRINT_TRY(JsonCommonTimeslotInfoMBMS(c, v.commonTimeslotInfoMBMS));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "downlinkTimeslotsCodes"));
+    PRINT_TRY(JsonDownlinkTimeslotsCodes_r7(c, v.downlinkTimeslotsCodes));
+  }
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "modulation"));
+    PRINT_TRY(JsonEnum(c, v.modulation, kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384_modulation));
+  }
   return WriteText(c, "}");
 }
 
 int JsonSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768(TextCursor& c, const SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "commonTimeslotInfoMBMS"));
-  PRINT_TRY(JsonCommonTimeslotInfoMBMS(c, v.commonTimeslotInfoMBMS));
-  PRINT_TRY(JsonName(c, first, "downlinkTimeslotsCodes"));
-  PRINT_TRY(JsonDownlinkTimeslotsCodes_VHCR(c, v.downlinkTimeslotsCodes));
-  PRINT_TRY(JsonName(c, first, "modulation"));
-  PRINT_TRY(JsonEnum(c, v.modulation, kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768_modulation));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "commonTimeslotInfoMBMS"));
+    PRINT_TRY(JsonCommonTimeslotInfoMBMS(c, v.commonTimeslotInfoMBMS));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "downlinkTimeslotsCodes"));
+    PRINT_TRY(JsonDownlinkTimeslotsCodes_VHCR(c, v.downlinkTimeslotsCodes));
+  }
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "modulation"));
+    PRINT_TRY(JsonEnum(c, v.modulation, kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768_modulation));
+  }
   return WriteText(c, "}");
 }
 
 int JsonSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd384(TextCursor& c, const SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd384& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "individualTimeslotInfo"));
-  PRINT_TRY(JsonIndividualTimeslotInfo_r7(c, v.individualTimeslotInfo));
-  PRINT_TRY(JsonName(c, first, "channelisationCode"));
-  PRINT_TRY(JsonSCCPCH_ChannelisationCodeList(c, v.channelisationCode));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "individualTimeslotInfo"));
+    PRINT_TRY(JsonIndividualTimeslotInfo_r7(c, v.individualTimeslotInfo));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "channelisationCode"));
+    PRINT_TRY(JsonSCCPCH_ChannelisationCodeList(c, v.channelisationCode));
+  }
   return WriteText(c, "}");
 }
 
 int JsonSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd768(TextCursor& c, const SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd768& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "individualTimeslotInfo"));
-  PRINT_TRY(JsonIndividualTimeslotInfo_VHCR(c, v.individualTimeslotInfo));
-  PRINT_TRY(JsonName(c, first, "channelisationCode"));
-  PRINT_TRY(JsonSCCPCH_ChannelisationCodeList_VHCR(c, v.channelisationCode));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "individualTimeslotInfo"));
+    PRINT_TRY(JsonIndividualTimeslotInfo_VHCR(c, v.individualTimeslotInfo));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "channelisationCode"));
+    PRINT_TRY(JsonSCCPCH_ChannelisationCodeList_VHCR(c, v.channelisationCode));
+  }
   return WriteText(c, "}");
 }
 
 int JsonSecondaryCPICH_Info(TextCursor& c, const SecondaryCPICH_Info& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "secondaryDL_ScramblingCode"));
     PRINT_TRY(JsonInteger(c, v.secondaryDL_ScramblingCode));
   }
-  PRINT_TRY(JsonName(c, first, "channelisationCode"));
-  PRINT_TRY(JsonInteger(c, v.channelisationCode));
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "channelisationCode"));
+    PRINT_TRY(JsonInteger(c, v.channelisationCode));
+  }
   return WriteText(c, "}");
 }
 
 int JsonSecondaryCCPCH_Info_modeSpecificInfo_fdd(TextCursor& c, const SecondaryCCPCH_Info_modeSpecificInfo_fdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "dummy1"));
-  PRINT_TRY(JsonEnum(c, v.dummy1, kEnum_PCPICH_UsageForChannelEst));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "dummy1"));
+    PRINT_TRY(JsonEnum(c, v.dummy1, kEnum_PCPICH_UsageForChannelEst));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "dummy2"));
     PRINT_TRY(JsonSecondaryCPICH_Info(c, v.dummy2));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && reached > 2) {
     PRINT_TRY(JsonName(c, first, "secondaryScramblingCode"));
     PRINT_TRY(JsonInteger(c, v.secondaryScramblingCode));
   }
-  PRINT_TRY(JsonName(c, first, "sttd_Indicator"));
-  PRINT_TRY(JsonBool(c, v.sttd_Indicator));
-  PRINT_TRY(JsonName(c, first, "sf_AndCodeNumber"));
-  PRINT_TRY(JsonSF256_AndCodeNumber(c, v.sf_AndCodeNumber));
-  PRINT_TRY(JsonName(c, first, "pilotSymbolExistence"));
-  PRINT_TRY(JsonBool(c, v.pilotSymbolExistence));
-  PRINT_TRY(JsonName(c, first, "tfci_Existence"));
-  PRINT_TRY(JsonBool(c, v.tfci_Existence));
-  PRINT_TRY(JsonName(c, first, "positionFixedOrFlexible"));
-  PRINT_TRY(JsonEnum(c, v.positionFixedOrFlexible, kEnum_PositionFixedOrFlexible));
-  PRINT_TRY(JsonName(c, first, "timingOffset"));
-  PRINT_TRY(JsonInteger(c, v.timingOffset));
+  if (reached > 3) {
+    PRINT_TRY(JsonName(c, first, "sttd_Indicator"));
+    PRINT_TRY(JsonBool(c, v.sttd_Indicator));
+  }
+  if ((reached > 4 || EnterStopFrame(c, stop, 4))) {
+    PRINT_TRY(JsonName(c, first, "sf_AndCodeNumber"));
+    PRINT_TRY(JsonSF256_AndCodeNumber(c, v.sf_AndCodeNumber));
+  }
+  if (reached > 5) {
+    PRINT_TRY(JsonName(c, first, "pilotSymbolExistence"));
+    PRINT_TRY(JsonBool(c, v.pilotSymbolExistence));
+  }
+  if (reached > 6) {
+    PRINT_TRY(JsonName(c, first, "tfci_Existence"));
+    PRINT_TRY(JsonBool(c, v.tfci_Existence));
+  }
+  if (reached > 7) {
+    PRINT_TRY(JsonName(c, first, "positionFixedOrFlexible"));
+    PRINT_TRY(JsonEnum(c, v.positionFixedOrFlexible, kEnum_PositionFixedOrFlexible));
+  }
+  if (reached > 8) {
+    PRINT_TRY(JsonName(c, first, "timingOffset"));
+    PRINT_TRY(JsonInteger(c, v.timingOffset));
+  }
   return WriteText(c, "}");
 }
 
 int JsonSecondaryCCPCH_Info_modeSpecificInfo_tdd(TextCursor& c, const SecondaryCCPCH_Info_modeSpecificInfo_tdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "commonTimeslotInfo"));
-  PRINT_TRY(JsonCommonTimeslotInfoSCCPCH(c, v.commonTimeslotInfo));
-  PRINT_TRY(JsonName(c, first, "individualTimeslotInfo"));
-  PRINT_TRY(JsonIndividualTimeslotInfo(c, v.individualTimeslotInfo));
-  PRINT_TRY(JsonName(c, first, "channelisationCode"));
-  PRINT_TRY(JsonSCCPCH_ChannelisationCodeList(c, v.channelisationCode));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "commonTimeslotInfo"));
+    PRINT_TRY(JsonCommonTimeslotInfoSCCPCH(c, v.commonTimeslotInfo));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "individualTimeslotInfo"));
+    PRINT_TRY(JsonIndividualTimeslotInfo(c, v.individualTimeslotInfo));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "channelisationCode"));
+    PRINT_TRY(JsonSCCPCH_ChannelisationCodeList(c, v.channelisationCode));
+  }
   return WriteText(c, "}");
 }
 
 int JsonSignalledGainFactors_modeSpecificInfo(TextCursor& c, const SignalledGainFactors_modeSpecificInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "fdd"));
       PRINT_TRY(JsonSignalledGainFactors_modeSpecificInfo_fdd(c, (*static_cast<const SignalledGainFactors_modeSpecificInfo_fdd*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       PRINT_TRY(JsonName(c, "tdd"));
       PRINT_TRY(JsonNull(c));
       break;
@@ -4507,13 +6194,19 @@ int JsonSignalledGainFactors_modeSpecificInfo(TextCursor& c, const SignalledGain
 }
 
 int JsonSignalledGainFactors(TextCursor& c, const SignalledGainFactors& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
-  PRINT_TRY(JsonSignalledGainFactors_modeSpecificInfo(c, v.modeSpecificInfo));
-  PRINT_TRY(JsonName(c, first, "gainFactorBetaD"));
-  PRINT_TRY(JsonInteger(c, v.gainFactorBetaD));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
+    PRINT_TRY(JsonSignalledGainFactors_modeSpecificInfo(c, v.modeSpecificInfo));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "gainFactorBetaD"));
+    PRINT_TRY(JsonInteger(c, v.gainFactorBetaD));
+  }
+  if ((v.presence & (1u << 0)) && reached > 2) {
     PRINT_TRY(JsonName(c, first, "referenceTFC_ID"));
     PRINT_TRY(JsonInteger(c, v.referenceTFC_ID));
   }
@@ -4521,22 +6214,29 @@ int JsonSignalledGainFactors(TextCursor& c, const SignalledGainFactors& v) {
 }
 
 int JsonSignalledGainFactors_modeSpecificInfo_fdd(TextCursor& c, const SignalledGainFactors_modeSpecificInfo_fdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "gainFactorBetaC"));
-  PRINT_TRY(JsonInteger(c, v.gainFactorBetaC));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "gainFactorBetaC"));
+    PRINT_TRY(JsonInteger(c, v.gainFactorBetaC));
+  }
   return WriteText(c, "}");
 }
 
 int JsonTFCI_Field2_Information(TextCursor& c, const TFCI_Field2_Information& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tfci_Range"));
       PRINT_TRY(JsonTFCI_RangeList(c, (*static_cast<const TFCI_RangeList*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "explicit_config"));
       PRINT_TRY(JsonExplicitTFCS_Configuration(c, (*static_cast<const ExplicitTFCS_Configuration*>(v.ptr))));
@@ -4548,21 +6248,23 @@ int JsonTFCI_Field2_Information(TextCursor& c, const TFCI_Field2_Information& v)
 }
 
 int JsonSplitTFCI_Signalling(TextCursor& c, const SplitTFCI_Signalling& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "splitType"));
     PRINT_TRY(JsonEnum(c, v.splitType, kEnum_SplitType));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && reached > 1) {
     PRINT_TRY(JsonName(c, first, "tfci_Field2_Length"));
     PRINT_TRY(JsonInteger(c, v.tfci_Field2_Length));
   }
-  if (v.presence & (1u << 2)) {
+  if ((v.presence & (1u << 2)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "tfci_Field1_Information"));
     PRINT_TRY(JsonExplicitTFCS_Configuration(c, v.tfci_Field1_Information));
   }
-  if (v.presence & (1u << 3)) {
+  if ((v.presence & (1u << 3)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "tfci_Field2_Information"));
     PRINT_TRY(JsonTFCI_Field2_Information(c, v.tfci_Field2_Information));
   }
@@ -4570,14 +6272,17 @@ int JsonSplitTFCI_Signalling(TextCursor& c, const SplitTFCI_Signalling& v) {
 }
 
 int JsonSysInfoType5_modeSpecificInfo(TextCursor& c, const SysInfoType5_modeSpecificInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "fdd"));
       PRINT_TRY(JsonSysInfoType5_modeSpecificInfo_fdd(c, (*static_cast<const SysInfoType5_modeSpecificInfo_fdd*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tdd"));
       PRINT_TRY(JsonSysInfoType5_modeSpecificInfo_tdd(c, (*static_cast<const SysInfoType5_modeSpecificInfo_tdd*>(v.ptr))));
@@ -4589,45 +6294,51 @@ int JsonSysInfoType5_modeSpecificInfo(TextCursor& c, const SysInfoType5_modeSpec
 }
 
 int JsonSysInfoType5_v4b0ext_IEs_tdd128SpecificInfo(TextCursor& c, const SysInfoType5_v4b0ext_IEs_tdd128SpecificInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "pusch_SysInfoList_SFN"));
     PRINT_TRY(JsonPUSCH_SysInfoList_SFN_LCR_r4(c, v.pusch_SysInfoList_SFN));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "pdsch_SysInfoList_SFN"));
     PRINT_TRY(JsonPDSCH_SysInfoList_SFN_LCR_r4(c, v.pdsch_SysInfoList_SFN));
   }
-  if (v.presence & (1u << 2)) {
+  if ((v.presence & (1u << 2)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "pCCPCH_LCR_Extensions"));
     PRINT_TRY(JsonPrimaryCCPCH_Info_LCR_r4_ext(c, v.pCCPCH_LCR_Extensions));
   }
-  PRINT_TRY(JsonName(c, first, "sCCPCH_LCR_ExtensionsList"));
-  PRINT_TRY(JsonSCCPCH_SystemInformationList_LCR_r4_ext(c, v.sCCPCH_LCR_ExtensionsList));
+  if ((reached > 3 || EnterStopFrame(c, stop, 3))) {
+    PRINT_TRY(JsonName(c, first, "sCCPCH_LCR_ExtensionsList"));
+    PRINT_TRY(JsonSCCPCH_SystemInformationList_LCR_r4_ext(c, v.sCCPCH_LCR_ExtensionsList));
+  }
   return WriteText(c, "}");
 }
 
 int JsonSysInfoType5_v4b0ext_IEs(TextCursor& c, const SysInfoType5_v4b0ext_IEs& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "pNBSCH_Allocation_r4"));
     PRINT_TRY(JsonPNBSCH_Allocation_r4(c, v.pNBSCH_Allocation_r4));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "openLoopPowerControl_IPDL_TDD"));
     PRINT_TRY(JsonOpenLoopPowerControl_IPDL_TDD_r4(c, v.openLoopPowerControl_IPDL_TDD));
   }
-  if (v.presence & (1u << 2)) {
+  if ((v.presence & (1u << 2)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "prach_SystemInformationList_LCR_r4"));
     PRINT_TRY(JsonPRACH_SystemInformationList_LCR_r4(c, v.prach_SystemInformationList_LCR_r4));
   }
-  if (v.presence & (1u << 3)) {
+  if ((v.presence & (1u << 3)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "tdd128SpecificInfo"));
     PRINT_TRY(JsonSysInfoType5_v4b0ext_IEs_tdd128SpecificInfo(c, v.tdd128SpecificInfo));
   }
-  if (v.presence & (1u << 4)) {
+  if ((v.presence & (1u << 4)) && reached > 4) {
     PRINT_TRY(JsonName(c, first, "frequencyBandIndicator"));
     PRINT_TRY(JsonEnum(c, v.frequencyBandIndicator, kEnum_RadioFrequencyBandFDD));
   }
@@ -4635,13 +6346,15 @@ int JsonSysInfoType5_v4b0ext_IEs(TextCursor& c, const SysInfoType5_v4b0ext_IEs& 
 }
 
 int JsonSysInfoType5_v590ext_IEs_hcr_r5_SpecificInfo(TextCursor& c, const SysInfoType5_v590ext_IEs_hcr_r5_SpecificInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "pusch_SysInfoList_SFN"));
     PRINT_TRY(JsonPUSCH_SysInfoList_SFN_HCR_r5(c, v.pusch_SysInfoList_SFN));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "pdsch_SysInfoList_SFN"));
     PRINT_TRY(JsonPDSCH_SysInfoList_SFN_HCR_r5(c, v.pdsch_SysInfoList_SFN));
   }
@@ -4649,9 +6362,11 @@ int JsonSysInfoType5_v590ext_IEs_hcr_r5_SpecificInfo(TextCursor& c, const SysInf
 }
 
 int JsonSysInfoType5_v590ext_IEs(TextCursor& c, const SysInfoType5_v590ext_IEs& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "hcr_r5_SpecificInfo"));
     PRINT_TRY(JsonSysInfoType5_v590ext_IEs_hcr_r5_SpecificInfo(c, v.hcr_r5_SpecificInfo));
   }
@@ -4659,17 +6374,23 @@ int JsonSysInfoType5_v590ext_IEs(TextCursor& c, const SysInfoType5_v590ext_IEs& 
 }
 
 int JsonSysInfoType5_v650ext_IEs(TextCursor& c, const SysInfoType5_v650ext_IEs& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "frequencyBandIndicator2"));
-  PRINT_TRY(JsonEnum(c, v.frequencyBandIndicator2, kEnum_RadioFrequencyBandFDD2));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "frequencyBandIndicator2"));
+    PRINT_TRY(JsonEnum(c, v.frequencyBandIndicator2, kEnum_RadioFrequencyBandFDD2));
+  }
   return WriteText(c, "}");
 }
 
 int JsonSysInfoType5_v680ext_IEs(TextCursor& c, const SysInfoType5_v680ext_IEs& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "hsdpa_CellIndicator"));
     PRINT_TRY(JsonEnum(c, v.hsdpa_CellIndicator, kEnum_SysInfoType5_v680ext_IEs_hsdpa_CellIndicator));
   }
@@ -4677,14 +6398,17 @@ int JsonSysInfoType5_v680ext_IEs(TextCursor& c, const SysInfoType5_v680ext_IEs& 
 }
 
 int JsonSysInfoType5_v690ext_IEs_sccpch_SystemInformation_MBMS(TextCursor& c, const SysInfoType5_v690ext_IEs_sccpch_SystemInformation_MBMS& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "mcchOnSCCPCHusedForNonMBMS"));
       PRINT_TRY(JsonMBMS_MCCH_ConfigurationInfo_r6(c, (*static_cast<const MBMS_MCCH_ConfigurationInfo_r6*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "mcchOnSCCPCHusedOnlyForMBMS"));
       PRINT_TRY(JsonSCCPCH_SystemInformation_MBMS_r6(c, (*static_cast<const SCCPCH_SystemInformation_MBMS_r6*>(v.ptr))));
@@ -4696,21 +6420,23 @@ int JsonSysInfoType5_v690ext_IEs_sccpch_SystemInformation_MBMS(TextCursor& c, co
 }
 
 int JsonSysInfoType5_v690ext_IEs(TextCursor& c, const SysInfoType5_v690ext_IEs& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && reached > 0) {
     PRINT_TRY(JsonName(c, first, "edch_CellIndicator"));
     PRINT_TRY(JsonEnum(c, v.edch_CellIndicator, kEnum_SysInfoType5_v690ext_IEs_edch_CellIndicator));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "sccpch_SystemInformation_MBMS"));
     PRINT_TRY(JsonSysInfoType5_v690ext_IEs_sccpch_SystemInformation_MBMS(c, v.sccpch_SystemInformation_MBMS));
   }
-  if (v.presence & (1u << 2)) {
+  if ((v.presence & (1u << 2)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "additionalPRACH_TF_and_TFCS_CCCH_List"));
     PRINT_TRY(JsonAdditionalPRACH_TF_and_TFCS_CCCH_List(c, v.additionalPRACH_TF_and_TFCS_CCCH_List));
   }
-  if (v.presence & (1u << 3)) {
+  if ((v.presence & (1u << 3)) && reached > 3) {
     PRINT_TRY(JsonName(c, first, "cBS_DRX_Level1Information_extension"));
     PRINT_TRY(JsonEnum(c, v.cBS_DRX_Level1Information_extension, kEnum_CBS_DRX_Level1Information_extension_r6));
   }
@@ -4718,19 +6444,23 @@ int JsonSysInfoType5_v690ext_IEs(TextCursor& c, const SysInfoType5_v690ext_IEs& 
 }
 
 int JsonSysInfoType5_v770ext_IEs_modeSpecificInfo(TextCursor& c, const SysInfoType5_v770ext_IEs_modeSpecificInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "fdd"));
       PRINT_TRY(JsonSysInfoType5_v770ext_IEs_modeSpecificInfo_fdd(c, (*static_cast<const SysInfoType5_v770ext_IEs_modeSpecificInfo_fdd*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tdd768"));
       PRINT_TRY(JsonSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768(c, (*static_cast<const SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768*>(v.ptr))));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tdd128"));
       PRINT_TRY(JsonSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd128(c, (*static_cast<const SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd128*>(v.ptr))));
@@ -4742,9 +6472,11 @@ int JsonSysInfoType5_v770ext_IEs_modeSpecificInfo(TextCursor& c, const SysInfoTy
 }
 
 int JsonSysInfoType5_v770ext_IEs_sccpch_SystemInformation_MBMS(TextCursor& c, const SysInfoType5_v770ext_IEs_sccpch_SystemInformation_MBMS& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "mcchOnSCCPCHusedOnlyForMBMS"));
       PRINT_TRY(JsonSCCPCH_SystemInformation_MBMS_r7(c, (*static_cast<const SCCPCH_SystemInformation_MBMS_r7*>(v.ptr))));
@@ -4756,40 +6488,55 @@ int JsonSysInfoType5_v770ext_IEs_sccpch_SystemInformation_MBMS(TextCursor& c, co
 }
 
 int JsonTDD_MBSFNTSlotInfo(TextCursor& c, const TDD_MBSFNTSlotInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "timeSlotNumber"));
-  PRINT_TRY(JsonInteger(c, v.timeSlotNumber));
-  PRINT_TRY(JsonName(c, first, "cellParametersID"));
-  PRINT_TRY(JsonInteger(c, v.cellParametersID));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "timeSlotNumber"));
+    PRINT_TRY(JsonInteger(c, v.timeSlotNumber));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "cellParametersID"));
+    PRINT_TRY(JsonInteger(c, v.cellParametersID));
+  }
   return WriteText(c, "}");
 }
 
 int JsonTDD_MBSFNInformation(TextCursor& c, const TDD_MBSFNInformation& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonTDD_MBSFNTSlotInfo(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTDD_MBSFNTSlotInfo(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonSysInfoType5_v770ext_IEs(TextCursor& c, const SysInfoType5_v770ext_IEs& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
     PRINT_TRY(JsonSysInfoType5_v770ext_IEs_modeSpecificInfo(c, v.modeSpecificInfo));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "sccpch_SystemInformationList"));
     PRINT_TRY(JsonSCCPCH_SystemInformationList_HCR_VHCR_r7(c, v.sccpch_SystemInformationList));
   }
-  if (v.presence & (1u << 2)) {
+  if ((v.presence & (1u << 2)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "sccpch_SystemInformation_MBMS"));
     PRINT_TRY(JsonSysInfoType5_v770ext_IEs_sccpch_SystemInformation_MBMS(c, v.sccpch_SystemInformation_MBMS));
   }
-  if (v.presence & (1u << 3)) {
+  if ((v.presence & (1u << 3)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "tDD_MBSFNInformation"));
     PRINT_TRY(JsonTDD_MBSFNInformation(c, v.tDD_MBSFNInformation));
   }
@@ -4799,15 +6546,20 @@ int JsonSysInfoType5_v770ext_IEs(TextCursor& c, const SysInfoType5_v770ext_IEs& 
 int JsonSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(TextCursor& c, const SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions& v) {
   PRINT_TRY(WriteText(c, "{"));
   (void)v;  // an empty SEQUENCE: {}
+  (void)TakeStopFrame(c);
   return WriteText(c, "}");
 }
 
 int JsonSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions(TextCursor& c, const SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "sysInfoType5_v770ext"));
-  PRINT_TRY(JsonSysInfoType5_v770ext_IEs(c, v.sysInfoType5_v770ext));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "sysInfoType5_v770ext"));
+    PRINT_TRY(JsonSysInfoType5_v770ext_IEs(c, v.sysInfoType5_v770ext));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "nonCriticalExtensions"));
     PRINT_TRY(JsonSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(c, v.nonCriticalExtensions));
   }
@@ -4815,11 +6567,15 @@ int JsonSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650Non
 }
 
 int JsonSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions(TextCursor& c, const SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "sysInfoType5_v690ext"));
-  PRINT_TRY(JsonSysInfoType5_v690ext_IEs(c, v.sysInfoType5_v690ext));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "sysInfoType5_v690ext"));
+    PRINT_TRY(JsonSysInfoType5_v690ext_IEs(c, v.sysInfoType5_v690ext));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "v770NonCriticalExtensions"));
     PRINT_TRY(JsonSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions(c, v.v770NonCriticalExtensions));
   }
@@ -4827,13 +6583,15 @@ int JsonSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650Non
 }
 
 int JsonSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions(TextCursor& c, const SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "sysInfoType5_v680ext"));
     PRINT_TRY(JsonSysInfoType5_v680ext_IEs(c, v.sysInfoType5_v680ext));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "v690NonCriticalExtensions"));
     PRINT_TRY(JsonSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions(c, v.v690NonCriticalExtensions));
   }
@@ -4841,13 +6599,15 @@ int JsonSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650Non
 }
 
 int JsonSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions(TextCursor& c, const SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "sysInfoType5_v650ext"));
     PRINT_TRY(JsonSysInfoType5_v650ext_IEs(c, v.sysInfoType5_v650ext));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "v680NonCriticalExtensions"));
     PRINT_TRY(JsonSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions(c, v.v680NonCriticalExtensions));
   }
@@ -4855,13 +6615,15 @@ int JsonSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650Non
 }
 
 int JsonSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions(TextCursor& c, const SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "sysInfoType5_v590ext"));
     PRINT_TRY(JsonSysInfoType5_v590ext_IEs(c, v.sysInfoType5_v590ext));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "v650NonCriticalExtensions"));
     PRINT_TRY(JsonSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions(c, v.v650NonCriticalExtensions));
   }
@@ -4869,13 +6631,15 @@ int JsonSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions(TextCur
 }
 
 int JsonSysInfoType5_v4b0NonCriticalExtensions(TextCursor& c, const SysInfoType5_v4b0NonCriticalExtensions& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "sysInfoType5_v4b0ext"));
     PRINT_TRY(JsonSysInfoType5_v4b0ext_IEs(c, v.sysInfoType5_v4b0ext));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "v590NonCriticalExtensions"));
     PRINT_TRY(JsonSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions(c, v.v590NonCriticalExtensions));
   }
@@ -4883,27 +6647,39 @@ int JsonSysInfoType5_v4b0NonCriticalExtensions(TextCursor& c, const SysInfoType5
 }
 
 int JsonSysInfoType5(TextCursor& c, const SysInfoType5& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "sib6indicator"));
-  PRINT_TRY(JsonBool(c, v.sib6indicator));
-  PRINT_TRY(JsonName(c, first, "pich_PowerOffset"));
-  PRINT_TRY(JsonInteger(c, v.pich_PowerOffset));
-  PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
-  PRINT_TRY(JsonSysInfoType5_modeSpecificInfo(c, v.modeSpecificInfo));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "sib6indicator"));
+    PRINT_TRY(JsonBool(c, v.sib6indicator));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "pich_PowerOffset"));
+    PRINT_TRY(JsonInteger(c, v.pich_PowerOffset));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
+    PRINT_TRY(JsonSysInfoType5_modeSpecificInfo(c, v.modeSpecificInfo));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "primaryCCPCH_Info"));
     PRINT_TRY(JsonPrimaryCCPCH_Info(c, v.primaryCCPCH_Info));
   }
-  PRINT_TRY(JsonName(c, first, "prach_SystemInformationList"));
-  PRINT_TRY(JsonPRACH_SystemInformationList(c, v.prach_SystemInformationList));
-  PRINT_TRY(JsonName(c, first, "sCCPCH_SystemInformationList"));
-  PRINT_TRY(JsonSCCPCH_SystemInformationList(c, v.sCCPCH_SystemInformationList));
-  if (v.presence & (1u << 1)) {
+  if ((reached > 4 || EnterStopFrame(c, stop, 4))) {
+    PRINT_TRY(JsonName(c, first, "prach_SystemInformationList"));
+    PRINT_TRY(JsonPRACH_SystemInformationList(c, v.prach_SystemInformationList));
+  }
+  if ((reached > 5 || EnterStopFrame(c, stop, 5))) {
+    PRINT_TRY(JsonName(c, first, "sCCPCH_SystemInformationList"));
+    PRINT_TRY(JsonSCCPCH_SystemInformationList(c, v.sCCPCH_SystemInformationList));
+  }
+  if ((v.presence & (1u << 1)) && (reached > 6 || EnterStopFrame(c, stop, 6))) {
     PRINT_TRY(JsonName(c, first, "cbs_DRX_Level1Information"));
     PRINT_TRY(JsonCBS_DRX_Level1Information(c, v.cbs_DRX_Level1Information));
   }
-  if (v.presence & (1u << 2)) {
+  if ((v.presence & (1u << 2)) && (reached > 7 || EnterStopFrame(c, stop, 7))) {
     PRINT_TRY(JsonName(c, first, "v4b0NonCriticalExtensions"));
     PRINT_TRY(JsonSysInfoType5_v4b0NonCriticalExtensions(c, v.v4b0NonCriticalExtensions));
   }
@@ -4911,35 +6687,47 @@ int JsonSysInfoType5(TextCursor& c, const SysInfoType5& v) {
 }
 
 int JsonSysInfoType5_modeSpecificInfo_fdd(TextCursor& c, const SysInfoType5_modeSpecificInfo_fdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "aich_PowerOffset"));
-  PRINT_TRY(JsonInteger(c, v.aich_PowerOffset));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "aich_PowerOffset"));
+    PRINT_TRY(JsonInteger(c, v.aich_PowerOffset));
+  }
   return WriteText(c, "}");
 }
 
 int JsonSysInfoType5_modeSpecificInfo_tdd(TextCursor& c, const SysInfoType5_modeSpecificInfo_tdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "pusch_SysInfoList_SFN"));
     PRINT_TRY(JsonPUSCH_SysInfoList_SFN(c, v.pusch_SysInfoList_SFN));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "pdsch_SysInfoList_SFN"));
     PRINT_TRY(JsonPDSCH_SysInfoList_SFN(c, v.pdsch_SysInfoList_SFN));
   }
-  PRINT_TRY(JsonName(c, first, "openLoopPowerControl_TDD"));
-  PRINT_TRY(JsonOpenLoopPowerControl_TDD(c, v.openLoopPowerControl_TDD));
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "openLoopPowerControl_TDD"));
+    PRINT_TRY(JsonOpenLoopPowerControl_TDD(c, v.openLoopPowerControl_TDD));
+  }
   return WriteText(c, "}");
 }
 
 int JsonSysInfoType5_v770ext_IEs_modeSpecificInfo_fdd(TextCursor& c, const SysInfoType5_v770ext_IEs_modeSpecificInfo_fdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "hs_dsch_CommonSystemInformation"));
-  PRINT_TRY(JsonHS_DSCH_CommonSystemInformation(c, v.hs_dsch_CommonSystemInformation));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "hs_dsch_CommonSystemInformation"));
+    PRINT_TRY(JsonHS_DSCH_CommonSystemInformation(c, v.hs_dsch_CommonSystemInformation));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "hs_dsch_PagingSystemInformation"));
     PRINT_TRY(JsonHS_DSCH_PagingSystemInformation(c, v.hs_dsch_PagingSystemInformation));
   }
@@ -4947,9 +6735,11 @@ int JsonSysInfoType5_v770ext_IEs_modeSpecificInfo_fdd(TextCursor& c, const SysIn
 }
 
 int JsonSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd128(TextCursor& c, const SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd128& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "prach_SystemInformationList"));
     PRINT_TRY(JsonPRACH_SystemInformationList_LCR_v770ext(c, v.prach_SystemInformationList));
   }
@@ -4957,17 +6747,19 @@ int JsonSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd128(TextCursor& c, const Sy
 }
 
 int JsonSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768(TextCursor& c, const SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "pusch_SysInfoList_SFN"));
     PRINT_TRY(JsonPUSCH_SysInfoList_SFN_VHCR(c, v.pusch_SysInfoList_SFN));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "pdsch_SysInfoList_SFN"));
     PRINT_TRY(JsonPDSCH_SysInfoList_VHCR_r7(c, v.pdsch_SysInfoList_SFN));
   }
-  if (v.presence & (1u << 2)) {
+  if ((v.presence & (1u << 2)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "prach_SystemInformationList"));
     PRINT_TRY(JsonPRACH_SystemInformationList_VHCR_r7(c, v.prach_SystemInformationList));
   }
@@ -4975,14 +6767,17 @@ int JsonSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768(TextCursor& c, const Sy
 }
 
 int JsonSysInfoType6_modeSpecificInfo(TextCursor& c, const SysInfoType6_modeSpecificInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "fdd"));
       PRINT_TRY(JsonSysInfoType6_modeSpecificInfo_fdd(c, (*static_cast<const SysInfoType6_modeSpecificInfo_fdd*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tdd"));
       PRINT_TRY(JsonSysInfoType6_modeSpecificInfo_tdd(c, (*static_cast<const SysInfoType6_modeSpecificInfo_tdd*>(v.ptr))));
@@ -4994,21 +6789,23 @@ int JsonSysInfoType6_modeSpecificInfo(TextCursor& c, const SysInfoType6_modeSpec
 }
 
 int JsonSysInfoType6_v4b0ext_IEs_tdd128SpecificInfo(TextCursor& c, const SysInfoType6_v4b0ext_IEs_tdd128SpecificInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "pusch_SysInfoList_SFN"));
     PRINT_TRY(JsonPUSCH_SysInfoList_SFN_LCR_r4(c, v.pusch_SysInfoList_SFN));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "pdsch_SysInfoList_SFN"));
     PRINT_TRY(JsonPDSCH_SysInfoList_SFN_LCR_r4(c, v.pdsch_SysInfoList_SFN));
   }
-  if (v.presence & (1u << 2)) {
+  if ((v.presence & (1u << 2)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "pCCPCH_LCR_Extensions"));
     PRINT_TRY(JsonPrimaryCCPCH_Info_LCR_r4_ext(c, v.pCCPCH_LCR_Extensions));
   }
-  if (v.presence & (1u << 3)) {
+  if ((v.presence & (1u << 3)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "sCCPCH_LCR_ExtensionsList"));
     PRINT_TRY(JsonSCCPCH_SystemInformationList_LCR_r4_ext(c, v.sCCPCH_LCR_ExtensionsList));
   }
@@ -5016,21 +6813,23 @@ int JsonSysInfoType6_v4b0ext_IEs_tdd128SpecificInfo(TextCursor& c, const SysInfo
 }
 
 int JsonSysInfoType6_v4b0ext_IEs(TextCursor& c, const SysInfoType6_v4b0ext_IEs& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "openLoopPowerControl_IPDL_TDD"));
     PRINT_TRY(JsonOpenLoopPowerControl_IPDL_TDD_r4(c, v.openLoopPowerControl_IPDL_TDD));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "prach_SystemInformationList_LCR_r4"));
     PRINT_TRY(JsonPRACH_SystemInformationList_LCR_r4(c, v.prach_SystemInformationList_LCR_r4));
   }
-  if (v.presence & (1u << 2)) {
+  if ((v.presence & (1u << 2)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "tdd128SpecificInfo"));
     PRINT_TRY(JsonSysInfoType6_v4b0ext_IEs_tdd128SpecificInfo(c, v.tdd128SpecificInfo));
   }
-  if (v.presence & (1u << 3)) {
+  if ((v.presence & (1u << 3)) && reached > 3) {
     PRINT_TRY(JsonName(c, first, "frequencyBandIndicator"));
     PRINT_TRY(JsonEnum(c, v.frequencyBandIndicator, kEnum_RadioFrequencyBandFDD));
   }
@@ -5038,13 +6837,15 @@ int JsonSysInfoType6_v4b0ext_IEs(TextCursor& c, const SysInfoType6_v4b0ext_IEs& 
 }
 
 int JsonSysInfoType6_v590ext_IEs_hcr_r5_SpecificInfo(TextCursor& c, const SysInfoType6_v590ext_IEs_hcr_r5_SpecificInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "pusch_SysInfoList_SFN"));
     PRINT_TRY(JsonPUSCH_SysInfoList_SFN_HCR_r5(c, v.pusch_SysInfoList_SFN));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "pdsch_SysInfoList_SFN"));
     PRINT_TRY(JsonPDSCH_SysInfoList_SFN_HCR_r5(c, v.pdsch_SysInfoList_SFN));
   }
@@ -5052,9 +6853,11 @@ int JsonSysInfoType6_v590ext_IEs_hcr_r5_SpecificInfo(TextCursor& c, const SysInf
 }
 
 int JsonSysInfoType6_v590ext_IEs(TextCursor& c, const SysInfoType6_v590ext_IEs& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "hcr_r5_SpecificInfo"));
     PRINT_TRY(JsonSysInfoType6_v590ext_IEs_hcr_r5_SpecificInfo(c, v.hcr_r5_SpecificInfo));
   }
@@ -5062,17 +6865,23 @@ int JsonSysInfoType6_v590ext_IEs(TextCursor& c, const SysInfoType6_v590ext_IEs& 
 }
 
 int JsonSysInfoType6_v650ext_IEs(TextCursor& c, const SysInfoType6_v650ext_IEs& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "frequencyBandIndicator2"));
-  PRINT_TRY(JsonEnum(c, v.frequencyBandIndicator2, kEnum_RadioFrequencyBandFDD2));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "frequencyBandIndicator2"));
+    PRINT_TRY(JsonEnum(c, v.frequencyBandIndicator2, kEnum_RadioFrequencyBandFDD2));
+  }
   return WriteText(c, "}");
 }
 
 int JsonSysInfoType6_v690ext_IEs(TextCursor& c, const SysInfoType6_v690ext_IEs& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "additionalPRACH_TF_and_TFCS_CCCH_List"));
     PRINT_TRY(JsonAdditionalPRACH_TF_and_TFCS_CCCH_List(c, v.additionalPRACH_TF_and_TFCS_CCCH_List));
   }
@@ -5080,17 +6889,19 @@ int JsonSysInfoType6_v690ext_IEs(TextCursor& c, const SysInfoType6_v690ext_IEs& 
 }
 
 int JsonSysInfoType6_v770ext_IEs_tdd768SpecificInfo(TextCursor& c, const SysInfoType6_v770ext_IEs_tdd768SpecificInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "pusch_SysInfoList_SFN"));
     PRINT_TRY(JsonPUSCH_SysInfoList_SFN_VHCR(c, v.pusch_SysInfoList_SFN));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "pdsch_SysInfoList_SFN"));
     PRINT_TRY(JsonPDSCH_SysInfoList_VHCR_r7(c, v.pdsch_SysInfoList_SFN));
   }
-  if (v.presence & (1u << 2)) {
+  if ((v.presence & (1u << 2)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "prach_SystemInformationList"));
     PRINT_TRY(JsonPRACH_SystemInformationList_VHCR_r7(c, v.prach_SystemInformationList));
   }
@@ -5098,13 +6909,15 @@ int JsonSysInfoType6_v770ext_IEs_tdd768SpecificInfo(TextCursor& c, const SysInfo
 }
 
 int JsonSysInfoType6_v770ext_IEs(TextCursor& c, const SysInfoType6_v770ext_IEs& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "tdd768SpecificInfo"));
     PRINT_TRY(JsonSysInfoType6_v770ext_IEs_tdd768SpecificInfo(c, v.tdd768SpecificInfo));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "sccpch_SystemInformationList"));
     PRINT_TRY(JsonSCCPCH_SystemInformationList_HCR_VHCR_r7(c, v.sccpch_SystemInformationList));
   }
@@ -5114,15 +6927,20 @@ int JsonSysInfoType6_v770ext_IEs(TextCursor& c, const SysInfoType6_v770ext_IEs& 
 int JsonSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(TextCursor& c, const SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions& v) {
   PRINT_TRY(WriteText(c, "{"));
   (void)v;  // an empty SEQUENCE: {}
+  (void)TakeStopFrame(c);
   return WriteText(c, "}");
 }
 
 int JsonSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions_v770NonCriticalExtensions(TextCursor& c, const SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions_v770NonCriticalExtensions& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "sysInfoType6_v770ext"));
-  PRINT_TRY(JsonSysInfoType6_v770ext_IEs(c, v.sysInfoType6_v770ext));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "sysInfoType6_v770ext"));
+    PRINT_TRY(JsonSysInfoType6_v770ext_IEs(c, v.sysInfoType6_v770ext));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "nonCriticalExtensions"));
     PRINT_TRY(JsonSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(c, v.nonCriticalExtensions));
   }
@@ -5130,11 +6948,15 @@ int JsonSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650non
 }
 
 int JsonSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions(TextCursor& c, const SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "sysInfoType6_v690ext"));
-  PRINT_TRY(JsonSysInfoType6_v690ext_IEs(c, v.sysInfoType6_v690ext));
-  if (v.presence & (1u << 0)) {
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "sysInfoType6_v690ext"));
+    PRINT_TRY(JsonSysInfoType6_v690ext_IEs(c, v.sysInfoType6_v690ext));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "v770NonCriticalExtensions"));
     PRINT_TRY(JsonSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions_v770NonCriticalExtensions(c, v.v770NonCriticalExtensions));
   }
@@ -5142,13 +6964,15 @@ int JsonSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650non
 }
 
 int JsonSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions(TextCursor& c, const SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "sysInfoType6_v650ext"));
     PRINT_TRY(JsonSysInfoType6_v650ext_IEs(c, v.sysInfoType6_v650ext));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "v690nonCriticalExtensions"));
     PRINT_TRY(JsonSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions(c, v.v690nonCriticalExtensions));
   }
@@ -5156,13 +6980,15 @@ int JsonSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650non
 }
 
 int JsonSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions(TextCursor& c, const SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "sysInfoType6_v590ext"));
     PRINT_TRY(JsonSysInfoType6_v590ext_IEs(c, v.sysInfoType6_v590ext));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "v650nonCriticalExtensions"));
     PRINT_TRY(JsonSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions(c, v.v650nonCriticalExtensions));
   }
@@ -5170,13 +6996,15 @@ int JsonSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions(TextCur
 }
 
 int JsonSysInfoType6_v4b0NonCriticalExtensions(TextCursor& c, const SysInfoType6_v4b0NonCriticalExtensions& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "sysInfoType6_v4b0ext"));
     PRINT_TRY(JsonSysInfoType6_v4b0ext_IEs(c, v.sysInfoType6_v4b0ext));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "v590NonCriticalExtensions"));
     PRINT_TRY(JsonSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions(c, v.v590NonCriticalExtensions));
   }
@@ -5184,29 +7012,35 @@ int JsonSysInfoType6_v4b0NonCriticalExtensions(TextCursor& c, const SysInfoType6
 }
 
 int JsonSysInfoType6(TextCursor& c, const SysInfoType6& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "pich_PowerOffset"));
-  PRINT_TRY(JsonInteger(c, v.pich_PowerOffset));
-  PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
-  PRINT_TRY(JsonSysInfoType6_modeSpecificInfo(c, v.modeSpecificInfo));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "pich_PowerOffset"));
+    PRINT_TRY(JsonInteger(c, v.pich_PowerOffset));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
+    PRINT_TRY(JsonSysInfoType6_modeSpecificInfo(c, v.modeSpecificInfo));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "primaryCCPCH_Info"));
     PRINT_TRY(JsonPrimaryCCPCH_Info(c, v.primaryCCPCH_Info));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "prach_SystemInformationList"));
     PRINT_TRY(JsonPRACH_SystemInformationList(c, v.prach_SystemInformationList));
   }
-  if (v.presence & (1u << 2)) {
+  if ((v.presence & (1u << 2)) && (reached > 4 || EnterStopFrame(c, stop, 4))) {
     PRINT_TRY(JsonName(c, first, "sCCPCH_SystemInformationList"));
     PRINT_TRY(JsonSCCPCH_SystemInformationList(c, v.sCCPCH_SystemInformationList));
   }
-  if (v.presence & (1u << 3)) {
+  if ((v.presence & (1u << 3)) && (reached > 5 || EnterStopFrame(c, stop, 5))) {
     PRINT_TRY(JsonName(c, first, "cbs_DRX_Level1Information"));
     PRINT_TRY(JsonCBS_DRX_Level1Information(c, v.cbs_DRX_Level1Information));
   }
-  if (v.presence & (1u << 4)) {
+  if ((v.presence & (1u << 4)) && (reached > 6 || EnterStopFrame(c, stop, 6))) {
     PRINT_TRY(JsonName(c, first, "v4b0NonCriticalExtensions"));
     PRINT_TRY(JsonSysInfoType6_v4b0NonCriticalExtensions(c, v.v4b0NonCriticalExtensions));
   }
@@ -5214,11 +7048,15 @@ int JsonSysInfoType6(TextCursor& c, const SysInfoType6& v) {
 }
 
 int JsonSysInfoType6_modeSpecificInfo_fdd(TextCursor& c, const SysInfoType6_modeSpecificInfo_fdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "aich_PowerOffset"));
-  PRINT_TRY(JsonInteger(c, v.aich_PowerOffset));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "aich_PowerOffset"));
+    PRINT_TRY(JsonInteger(c, v.aich_PowerOffset));
+  }
+  if ((v.presence & (1u << 0)) && reached > 1) {
     PRINT_TRY(JsonName(c, first, "dummy"));
     PRINT_TRY(JsonInteger(c, v.dummy));
   }
@@ -5226,24 +7064,30 @@ int JsonSysInfoType6_modeSpecificInfo_fdd(TextCursor& c, const SysInfoType6_mode
 }
 
 int JsonSysInfoType6_modeSpecificInfo_tdd(TextCursor& c, const SysInfoType6_modeSpecificInfo_tdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (v.presence & (1u << 0)) {
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
     PRINT_TRY(JsonName(c, first, "pusch_SysInfoList_SFN"));
     PRINT_TRY(JsonPUSCH_SysInfoList_SFN(c, v.pusch_SysInfoList_SFN));
   }
-  if (v.presence & (1u << 1)) {
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "pdsch_SysInfoList_SFN"));
     PRINT_TRY(JsonPDSCH_SysInfoList_SFN(c, v.pdsch_SysInfoList_SFN));
   }
-  PRINT_TRY(JsonName(c, first, "openLoopPowerControl_TDD"));
-  PRINT_TRY(JsonOpenLoopPowerControl_TDD(c, v.openLoopPowerControl_TDD));
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "openLoopPowerControl_TDD"));
+    PRINT_TRY(JsonOpenLoopPowerControl_TDD(c, v.openLoopPowerControl_TDD));
+  }
   return WriteText(c, "}");
 }
 
 int JsonTDD768_PRACH_CCodeList_sf16(TextCursor& c, const TDD768_PRACH_CCodeList_sf16& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < 16; ++i) {
+  for (uint32_t i = 0; i < v.count && i < 16 && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonEnum(c, v.items[i], kEnum_TDD768_PRACH_CCode16));
   }
@@ -5251,8 +7095,10 @@ int JsonTDD768_PRACH_CCodeList_sf16(TextCursor& c, const TDD768_PRACH_CCodeList_
 }
 
 int JsonTDD768_PRACH_CCodeList_sf32(TextCursor& c, const TDD768_PRACH_CCodeList_sf32& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < 16; ++i) {
+  for (uint32_t i = 0; i < v.count && i < 16 && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonEnum(c, v.items[i], kEnum_TDD768_PRACH_CCode32));
   }
@@ -5260,8 +7106,10 @@ int JsonTDD768_PRACH_CCodeList_sf32(TextCursor& c, const TDD768_PRACH_CCodeList_
 }
 
 int JsonTDD_PRACH_CCodeList_sf16(TextCursor& c, const TDD_PRACH_CCodeList_sf16& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < 8; ++i) {
+  for (uint32_t i = 0; i < v.count && i < 8 && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonEnum(c, v.items[i], kEnum_TDD_PRACH_CCode16));
   }
@@ -5269,8 +7117,10 @@ int JsonTDD_PRACH_CCodeList_sf16(TextCursor& c, const TDD_PRACH_CCodeList_sf16& 
 }
 
 int JsonTDD_PRACH_CCodeList_sf8(TextCursor& c, const TDD_PRACH_CCodeList_sf8& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < 8; ++i) {
+  for (uint32_t i = 0; i < v.count && i < 8 && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonEnum(c, v.items[i], kEnum_TDD_PRACH_CCode8));
   }
@@ -5278,33 +7128,41 @@ int JsonTDD_PRACH_CCodeList_sf8(TextCursor& c, const TDD_PRACH_CCodeList_sf8& v)
 }
 
 int JsonTFCS_InfoForDSCH(TextCursor& c, const TFCS_InfoForDSCH& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       PRINT_TRY(JsonName(c, "ctfc2bit"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       PRINT_TRY(JsonName(c, "ctfc4bit"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
     case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
       PRINT_TRY(JsonName(c, "ctfc6bit"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
     case 4:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 3)) break;
       PRINT_TRY(JsonName(c, "ctfc8bit"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
     case 5:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 4)) break;
       PRINT_TRY(JsonName(c, "ctfc12bit"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
     case 6:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 5)) break;
       PRINT_TRY(JsonName(c, "ctfc16bit"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
     case 7:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 6)) break;
       PRINT_TRY(JsonName(c, "ctfc24bit"));
       PRINT_TRY(JsonInteger(c, v.value));
       break;
@@ -5315,30 +7173,47 @@ int JsonTFCS_InfoForDSCH(TextCursor& c, const TFCS_InfoForDSCH& v) {
 }
 
 int JsonTFCI_Range(TextCursor& c, const TFCI_Range& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "maxTFCIField2Value"));
-  PRINT_TRY(JsonInteger(c, v.maxTFCIField2Value));
-  PRINT_TRY(JsonName(c, first, "tfcs_InfoForDSCH"));
-  PRINT_TRY(JsonTFCS_InfoForDSCH(c, v.tfcs_InfoForDSCH));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "maxTFCIField2Value"));
+    PRINT_TRY(JsonInteger(c, v.maxTFCIField2Value));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "tfcs_InfoForDSCH"));
+    PRINT_TRY(JsonTFCS_InfoForDSCH(c, v.tfcs_InfoForDSCH));
+  }
   return WriteText(c, "}");
 }
 
 int JsonTFCI_RangeList(TextCursor& c, const TFCI_RangeList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonTFCI_Range(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTFCI_Range(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "ctfc12"));
-  PRINT_TRY(JsonInteger(c, v.ctfc12));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "ctfc12"));
+    PRINT_TRY(JsonInteger(c, v.ctfc12));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "powerOffsetInformation"));
     PRINT_TRY(JsonPowerOffsetInformation(c, v.powerOffsetInformation));
   }
@@ -5346,20 +7221,31 @@ int JsonTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(TextCursor& c, const TFCS_ReconfA
 }
 
 int JsonTFCS_ReconfAdd_ctfcSize_ctfc12Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc12Bit& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "ctfc16"));
-  PRINT_TRY(JsonInteger(c, v.ctfc16));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "ctfc16"));
+    PRINT_TRY(JsonInteger(c, v.ctfc16));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "powerOffsetInformation"));
     PRINT_TRY(JsonPowerOffsetInformation(c, v.powerOffsetInformation));
   }
@@ -5367,20 +7253,31 @@ int JsonTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(TextCursor& c, const TFCS_ReconfA
 }
 
 int JsonTFCS_ReconfAdd_ctfcSize_ctfc16Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc16Bit& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "ctfc24"));
-  PRINT_TRY(JsonInteger(c, v.ctfc24));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "ctfc24"));
+    PRINT_TRY(JsonInteger(c, v.ctfc24));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "powerOffsetInformation"));
     PRINT_TRY(JsonPowerOffsetInformation(c, v.powerOffsetInformation));
   }
@@ -5388,20 +7285,31 @@ int JsonTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(TextCursor& c, const TFCS_ReconfA
 }
 
 int JsonTFCS_ReconfAdd_ctfcSize_ctfc24Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc24Bit& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "ctfc2"));
-  PRINT_TRY(JsonInteger(c, v.ctfc2));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "ctfc2"));
+    PRINT_TRY(JsonInteger(c, v.ctfc2));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "powerOffsetInformation"));
     PRINT_TRY(JsonPowerOffsetInformation(c, v.powerOffsetInformation));
   }
@@ -5409,20 +7317,31 @@ int JsonTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(TextCursor& c, const TFCS_ReconfAd
 }
 
 int JsonTFCS_ReconfAdd_ctfcSize_ctfc2Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc2Bit& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "ctfc4"));
-  PRINT_TRY(JsonInteger(c, v.ctfc4));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "ctfc4"));
+    PRINT_TRY(JsonInteger(c, v.ctfc4));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "powerOffsetInformation"));
     PRINT_TRY(JsonPowerOffsetInformation(c, v.powerOffsetInformation));
   }
@@ -5430,20 +7349,31 @@ int JsonTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(TextCursor& c, const TFCS_ReconfAd
 }
 
 int JsonTFCS_ReconfAdd_ctfcSize_ctfc4Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc4Bit& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "ctfc6"));
-  PRINT_TRY(JsonInteger(c, v.ctfc6));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "ctfc6"));
+    PRINT_TRY(JsonInteger(c, v.ctfc6));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "powerOffsetInformation"));
     PRINT_TRY(JsonPowerOffsetInformation(c, v.powerOffsetInformation));
   }
@@ -5451,20 +7381,31 @@ int JsonTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(TextCursor& c, const TFCS_ReconfAd
 }
 
 int JsonTFCS_ReconfAdd_ctfcSize_ctfc6Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc6Bit& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "ctfc8"));
-  PRINT_TRY(JsonInteger(c, v.ctfc8));
-  if (v.presence & (1u << 0)) {
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "ctfc8"));
+    PRINT_TRY(JsonInteger(c, v.ctfc8));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
     PRINT_TRY(JsonName(c, first, "powerOffsetInformation"));
     PRINT_TRY(JsonPowerOffsetInformation(c, v.powerOffsetInformation));
   }
@@ -5472,23 +7413,33 @@ int JsonTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(TextCursor& c, const TFCS_ReconfAd
 }
 
 int JsonTFCS_ReconfAdd_ctfcSize_ctfc8Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc8Bit& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonUplinkAdditionalTimeslots_parameters(TextCursor& c, const UplinkAdditionalTimeslots_parameters& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "sameAsLast"));
       PRINT_TRY(JsonUplinkAdditionalTimeslots_parameters_sameAsLast(c, (*static_cast<const UplinkAdditionalTimeslots_parameters_sameAsLast*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "newParameters"));
       PRINT_TRY(JsonUplinkAdditionalTimeslots_parameters_newParameters(c, (*static_cast<const UplinkAdditionalTimeslots_parameters_newParameters*>(v.ptr))));
@@ -5500,22 +7451,29 @@ int JsonUplinkAdditionalTimeslots_parameters(TextCursor& c, const UplinkAddition
 }
 
 int JsonUplinkAdditionalTimeslots(TextCursor& c, const UplinkAdditionalTimeslots& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "parameters"));
-  PRINT_TRY(JsonUplinkAdditionalTimeslots_parameters(c, v.parameters));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "parameters"));
+    PRINT_TRY(JsonUplinkAdditionalTimeslots_parameters(c, v.parameters));
+  }
   return WriteText(c, "}");
 }
 
 int JsonUplinkAdditionalTimeslots_LCR_r4_parameters(TextCursor& c, const UplinkAdditionalTimeslots_LCR_r4_parameters& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "sameAsLast"));
       PRINT_TRY(JsonUplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast(c, (*static_cast<const UplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "newParameters"));
       PRINT_TRY(JsonUplinkAdditionalTimeslots_LCR_r4_parameters_newParameters(c, (*static_cast<const UplinkAdditionalTimeslots_LCR_r4_parameters_newParameters*>(v.ptr))));
@@ -5527,40 +7485,57 @@ int JsonUplinkAdditionalTimeslots_LCR_r4_parameters(TextCursor& c, const UplinkA
 }
 
 int JsonUplinkAdditionalTimeslots_LCR_r4(TextCursor& c, const UplinkAdditionalTimeslots_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "parameters"));
-  PRINT_TRY(JsonUplinkAdditionalTimeslots_LCR_r4_parameters(c, v.parameters));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "parameters"));
+    PRINT_TRY(JsonUplinkAdditionalTimeslots_LCR_r4_parameters(c, v.parameters));
+  }
   return WriteText(c, "}");
 }
 
 int JsonUplinkAdditionalTimeslots_LCR_r4_parameters_newParameters(TextCursor& c, const UplinkAdditionalTimeslots_LCR_r4_parameters_newParameters& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "individualTimeslotInfo"));
-  PRINT_TRY(JsonIndividualTimeslotInfo_LCR_r4(c, v.individualTimeslotInfo));
-  PRINT_TRY(JsonName(c, first, "ul_TS_ChannelisationCodeList"));
-  PRINT_TRY(JsonUL_TS_ChannelisationCodeList(c, v.ul_TS_ChannelisationCodeList));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "individualTimeslotInfo"));
+    PRINT_TRY(JsonIndividualTimeslotInfo_LCR_r4(c, v.individualTimeslotInfo));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "ul_TS_ChannelisationCodeList"));
+    PRINT_TRY(JsonUL_TS_ChannelisationCodeList(c, v.ul_TS_ChannelisationCodeList));
+  }
   return WriteText(c, "}");
 }
 
 int JsonUplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast(TextCursor& c, const UplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "timeslotNumber"));
-  PRINT_TRY(JsonInteger(c, v.timeslotNumber));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "timeslotNumber"));
+    PRINT_TRY(JsonInteger(c, v.timeslotNumber));
+  }
   return WriteText(c, "}");
 }
 
 int JsonUplinkAdditionalTimeslots_VHCR_parameters(TextCursor& c, const UplinkAdditionalTimeslots_VHCR_parameters& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "sameAsLast"));
       PRINT_TRY(JsonUplinkAdditionalTimeslots_VHCR_parameters_sameAsLast(c, (*static_cast<const UplinkAdditionalTimeslots_VHCR_parameters_sameAsLast*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "newParameters"));
       PRINT_TRY(JsonUplinkAdditionalTimeslots_VHCR_parameters_newParameters(c, (*static_cast<const UplinkAdditionalTimeslots_VHCR_parameters_newParameters*>(v.ptr))));
@@ -5572,58 +7547,85 @@ int JsonUplinkAdditionalTimeslots_VHCR_parameters(TextCursor& c, const UplinkAdd
 }
 
 int JsonUplinkAdditionalTimeslots_VHCR(TextCursor& c, const UplinkAdditionalTimeslots_VHCR& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "parameters"));
-  PRINT_TRY(JsonUplinkAdditionalTimeslots_VHCR_parameters(c, v.parameters));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "parameters"));
+    PRINT_TRY(JsonUplinkAdditionalTimeslots_VHCR_parameters(c, v.parameters));
+  }
   return WriteText(c, "}");
 }
 
 int JsonUplinkAdditionalTimeslots_VHCR_parameters_newParameters(TextCursor& c, const UplinkAdditionalTimeslots_VHCR_parameters_newParameters& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "individualTimeslotInfo"));
-  PRINT_TRY(JsonIndividualTimeslotInfo_VHCR(c, v.individualTimeslotInfo));
-  PRINT_TRY(JsonName(c, first, "ul_TS_ChannelisationCodeList"));
-  PRINT_TRY(JsonUL_TS_ChannelisationCodeList(c, v.ul_TS_ChannelisationCodeList));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "individualTimeslotInfo"));
+    PRINT_TRY(JsonIndividualTimeslotInfo_VHCR(c, v.individualTimeslotInfo));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "ul_TS_ChannelisationCodeList"));
+    PRINT_TRY(JsonUL_TS_ChannelisationCodeList(c, v.ul_TS_ChannelisationCodeList));
+  }
   return WriteText(c, "}");
 }
 
 int JsonUplinkAdditionalTimeslots_VHCR_parameters_sameAsLast(TextCursor& c, const UplinkAdditionalTimeslots_VHCR_parameters_sameAsLast& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "timeslotNumber"));
-  PRINT_TRY(JsonInteger(c, v.timeslotNumber));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "timeslotNumber"));
+    PRINT_TRY(JsonInteger(c, v.timeslotNumber));
+  }
   return WriteText(c, "}");
 }
 
 int JsonUplinkAdditionalTimeslots_parameters_newParameters(TextCursor& c, const UplinkAdditionalTimeslots_parameters_newParameters& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "individualTimeslotInfo"));
-  PRINT_TRY(JsonIndividualTimeslotInfo(c, v.individualTimeslotInfo));
-  PRINT_TRY(JsonName(c, first, "ul_TS_ChannelisationCodeList"));
-  PRINT_TRY(JsonUL_TS_ChannelisationCodeList(c, v.ul_TS_ChannelisationCodeList));
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "individualTimeslotInfo"));
+    PRINT_TRY(JsonIndividualTimeslotInfo(c, v.individualTimeslotInfo));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "ul_TS_ChannelisationCodeList"));
+    PRINT_TRY(JsonUL_TS_ChannelisationCodeList(c, v.ul_TS_ChannelisationCodeList));
+  }
   return WriteText(c, "}");
 }
 
 int JsonUplinkAdditionalTimeslots_parameters_sameAsLast(TextCursor& c, const UplinkAdditionalTimeslots_parameters_sameAsLast& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "timeslotNumber"));
-  PRINT_TRY(JsonInteger(c, v.timeslotNumber));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "timeslotNumber"));
+    PRINT_TRY(JsonInteger(c, v.timeslotNumber));
+  }
   return WriteText(c, "}");
 }
 
 int JsonUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(TextCursor& c, const UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "consecutive"));
       PRINT_TRY(JsonUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive(c, (*static_cast<const UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "timeslotList"));
       PRINT_TRY(JsonUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(c, (*static_cast<const UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList*>(v.ptr))));
@@ -5635,31 +7637,45 @@ int JsonUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(TextCursor
 }
 
 int JsonUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive(TextCursor& c, const UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "numAdditionalTimeslots"));
-  PRINT_TRY(JsonInteger(c, v.numAdditionalTimeslots));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "numAdditionalTimeslots"));
+    PRINT_TRY(JsonInteger(c, v.numAdditionalTimeslots));
+  }
   return WriteText(c, "}");
 }
 
 int JsonUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonUplinkAdditionalTimeslots_LCR_r4(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonUplinkAdditionalTimeslots_LCR_r4(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(TextCursor& c, const UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "consecutive"));
       PRINT_TRY(JsonUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive(c, (*static_cast<const UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "timeslotList"));
       PRINT_TRY(JsonUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(c, (*static_cast<const UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList*>(v.ptr))));
@@ -5671,31 +7687,45 @@ int JsonUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(TextCursor& 
 }
 
 int JsonUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive(TextCursor& c, const UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "numAdditionalTimeslots"));
-  PRINT_TRY(JsonInteger(c, v.numAdditionalTimeslots));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "numAdditionalTimeslots"));
+    PRINT_TRY(JsonInteger(c, v.numAdditionalTimeslots));
+  }
   return WriteText(c, "}");
 }
 
 int JsonUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonUplinkAdditionalTimeslots_VHCR(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonUplinkAdditionalTimeslots_VHCR(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
 
 int JsonUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots(TextCursor& c, const UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots& v) {
+  const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "consecutive"));
       PRINT_TRY(JsonUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive(c, (*static_cast<const UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive*>(v.ptr))));
       break;
     case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "timeslotList"));
       PRINT_TRY(JsonUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(c, (*static_cast<const UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList*>(v.ptr))));
@@ -5707,18 +7737,29 @@ int JsonUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots(TextCursor& c, co
 }
 
 int JsonUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive(TextCursor& c, const UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  PRINT_TRY(JsonName(c, first, "numAdditionalTimeslots"));
-  PRINT_TRY(JsonInteger(c, v.numAdditionalTimeslots));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "numAdditionalTimeslots"));
+    PRINT_TRY(JsonInteger(c, v.numAdditionalTimeslots));
+  }
   return WriteText(c, "}");
 }
 
 int JsonUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count; ++i) {
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonUplinkAdditionalTimeslots(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonUplinkAdditionalTimeslots(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }

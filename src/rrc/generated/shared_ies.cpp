@@ -12,25 +12,30 @@ void InitPrimaryCCPCH_Info(PrimaryCCPCH_Info* v) {
 }
 
 int DecodePrimaryCCPCH_Info(PerContext* ctx, PrimaryCCPCH_Info* v) {
+  static const char* const kAlternatives[] = {"fdd", "tdd"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<PrimaryCCPCH_Info_fdd*>(AllocRecord(ctx, sizeof(PrimaryCCPCH_Info_fdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodePrimaryCCPCH_Info_fdd(ctx, alt);
+      status = DecodePrimaryCCPCH_Info_fdd(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<PrimaryCCPCH_Info_tdd*>(AllocRecord(ctx, sizeof(PrimaryCCPCH_Info_tdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitPrimaryCCPCH_Info_tdd(alt);
-      return DecodePrimaryCCPCH_Info_tdd(ctx, alt);
+      status = DecodePrimaryCCPCH_Info_tdd(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitCellSelectReselectInfo_v590ext(CellSelectReselectInfo_v590ext* v) {
@@ -38,18 +43,18 @@ void InitCellSelectReselectInfo_v590ext(CellSelectReselectInfo_v590ext* v) {
 }
 
 int DecodeCellSelectReselectInfo_v590ext(PerContext* ctx, CellSelectReselectInfo_v590ext* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeInt8(ctx, -2, -1, &v->deltaQrxlevmin));
+    PER_TRY_IN(DecodeInt8(ctx, -2, -1, &v->deltaQrxlevmin), 0, "deltaQrxlevmin");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeInt8(ctx, -5, -1, &v->deltaQhcs));
+    PER_TRY_IN(DecodeInt8(ctx, -5, -1, &v->deltaQhcs), 1, "deltaQhcs");
   }
   return StatusOk;
 }
 
 int DecodePrimaryCCPCH_Info_fdd(PerContext* ctx, PrimaryCCPCH_Info_fdd* v) {
-  PER_TRY(ReadBit(ctx, &v->tx_DiversityIndicator));
+  PER_TRY_IN(ReadBit(ctx, &v->tx_DiversityIndicator), 0, "tx_DiversityIndicator");
   return StatusOk;
 }
 
@@ -59,24 +64,29 @@ void InitPrimaryCCPCH_Info_tdd_syncCase(PrimaryCCPCH_Info_tdd_syncCase* v) {
 }
 
 int DecodePrimaryCCPCH_Info_tdd_syncCase(PerContext* ctx, PrimaryCCPCH_Info_tdd_syncCase* v) {
+  static const char* const kAlternatives[] = {"syncCase1", "syncCase2"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<PrimaryCCPCH_Info_tdd_syncCase_syncCase1*>(AllocRecord(ctx, sizeof(PrimaryCCPCH_Info_tdd_syncCase_syncCase1)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodePrimaryCCPCH_Info_tdd_syncCase_syncCase1(ctx, alt);
+      status = DecodePrimaryCCPCH_Info_tdd_syncCase_syncCase1(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<PrimaryCCPCH_Info_tdd_syncCase_syncCase2*>(AllocRecord(ctx, sizeof(PrimaryCCPCH_Info_tdd_syncCase_syncCase2)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodePrimaryCCPCH_Info_tdd_syncCase_syncCase2(ctx, alt);
+      status = DecodePrimaryCCPCH_Info_tdd_syncCase_syncCase2(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitPrimaryCCPCH_Info_tdd(PrimaryCCPCH_Info_tdd* v) {
@@ -85,24 +95,24 @@ void InitPrimaryCCPCH_Info_tdd(PrimaryCCPCH_Info_tdd* v) {
 }
 
 int DecodePrimaryCCPCH_Info_tdd(PerContext* ctx, PrimaryCCPCH_Info_tdd* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodePrimaryCCPCH_Info_tdd_syncCase(ctx, &v->syncCase));
+    PER_TRY_IN(DecodePrimaryCCPCH_Info_tdd_syncCase(ctx, &v->syncCase), 0, "syncCase");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeUInt8(ctx, 0, 127, &v->cellParametersID));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 127, &v->cellParametersID), 1, "cellParametersID");
   }
-  PER_TRY(ReadBit(ctx, &v->sctd_Indicator));
+  PER_TRY_IN(ReadBit(ctx, &v->sctd_Indicator), 2, "sctd_Indicator");
   return StatusOk;
 }
 
 int DecodePrimaryCCPCH_Info_tdd_syncCase_syncCase1(PerContext* ctx, PrimaryCCPCH_Info_tdd_syncCase_syncCase1* v) {
-  PER_TRY(DecodeUInt8(ctx, 0, 14, &v->timeslot));
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 14, &v->timeslot), 0, "timeslot");
   return StatusOk;
 }
 
 int DecodePrimaryCCPCH_Info_tdd_syncCase_syncCase2(PerContext* ctx, PrimaryCCPCH_Info_tdd_syncCase_syncCase2* v) {
-  PER_TRY(DecodeUInt8(ctx, 0, 6, &v->timeslotSync2));
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 6, &v->timeslotSync2), 0, "timeslotSync2");
   return StatusOk;
 }
 

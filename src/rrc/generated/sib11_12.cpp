@@ -16,8 +16,8 @@ static const SizeConstraint kSize_1_15 = {0, 1, 15};
 static const SizeConstraint kSize_1_32 = {0, 1, 32};
 
 int DecodeBSIC(PerContext* ctx, BSIC* v) {
-  PER_TRY(DecodeUInt8(ctx, 0, 7, &v->ncc));
-  PER_TRY(DecodeUInt8(ctx, 0, 7, &v->bcc));
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 7, &v->ncc), 0, "ncc");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 7, &v->bcc), 1, "bcc");
   return StatusOk;
 }
 
@@ -27,26 +27,31 @@ void InitCellDCH_ReportCriteria(CellDCH_ReportCriteria* v) {
 }
 
 int DecodeCellDCH_ReportCriteria(PerContext* ctx, CellDCH_ReportCriteria* v) {
+  static const char* const kAlternatives[] = {"intraFreqReportingCriteria", "periodicalReportingCriteria"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<IntraFreqReportingCriteria*>(AllocRecord(ctx, sizeof(IntraFreqReportingCriteria)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitIntraFreqReportingCriteria(alt);
-      return DecodeIntraFreqReportingCriteria(ctx, alt);
+      status = DecodeIntraFreqReportingCriteria(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<PeriodicalReportingCriteria*>(AllocRecord(ctx, sizeof(PeriodicalReportingCriteria)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitPeriodicalReportingCriteria(alt);
-      return DecodePeriodicalReportingCriteria(ctx, alt);
+      status = DecodePeriodicalReportingCriteria(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitCellDCH_ReportCriteria_LCR_r4(CellDCH_ReportCriteria_LCR_r4* v) {
@@ -55,26 +60,31 @@ void InitCellDCH_ReportCriteria_LCR_r4(CellDCH_ReportCriteria_LCR_r4* v) {
 }
 
 int DecodeCellDCH_ReportCriteria_LCR_r4(PerContext* ctx, CellDCH_ReportCriteria_LCR_r4* v) {
+  static const char* const kAlternatives[] = {"intraFreqReportingCriteria", "periodicalReportingCriteria"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<IntraFreqReportingCriteria_LCR_r4*>(AllocRecord(ctx, sizeof(IntraFreqReportingCriteria_LCR_r4)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitIntraFreqReportingCriteria_LCR_r4(alt);
-      return DecodeIntraFreqReportingCriteria_LCR_r4(ctx, alt);
+      status = DecodeIntraFreqReportingCriteria_LCR_r4(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<PeriodicalReportingCriteria*>(AllocRecord(ctx, sizeof(PeriodicalReportingCriteria)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitPeriodicalReportingCriteria(alt);
-      return DecodePeriodicalReportingCriteria(ctx, alt);
+      status = DecodePeriodicalReportingCriteria(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitReferenceTimeDifferenceToCell(ReferenceTimeDifferenceToCell* v) {
@@ -83,31 +93,34 @@ void InitReferenceTimeDifferenceToCell(ReferenceTimeDifferenceToCell* v) {
 }
 
 int DecodeReferenceTimeDifferenceToCell(PerContext* ctx, ReferenceTimeDifferenceToCell* v) {
+  static const char* const kAlternatives[] = {"accuracy40", "accuracy256", "accuracy2560"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 3, &index));
-  if (index >= 3) return StatusOutOfRange;
+  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
+  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       uint16_t value = 0;
-      int status = DecodeUInt16(ctx, 0, 960, &value);
+      status = DecodeUInt16(ctx, 0, 960, &value);
       v->value = value;
-      return status;
+      break;
     }
     case 1: {
       uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 0, 150, &value);
+      status = DecodeUInt8(ctx, 0, 150, &value);
       v->value = value;
-      return status;
+      break;
     }
     case 2: {
       uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 0, 15, &value);
+      status = DecodeUInt8(ctx, 0, 15, &value);
       v->value = value;
-      return status;
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitCellInfoSI_ECN0_modeSpecificInfo(CellInfoSI_ECN0_modeSpecificInfo* v) {
@@ -116,26 +129,31 @@ void InitCellInfoSI_ECN0_modeSpecificInfo(CellInfoSI_ECN0_modeSpecificInfo* v) {
 }
 
 int DecodeCellInfoSI_ECN0_modeSpecificInfo(PerContext* ctx, CellInfoSI_ECN0_modeSpecificInfo* v) {
+  static const char* const kAlternatives[] = {"fdd", "tdd"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<CellInfoSI_ECN0_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(CellInfoSI_ECN0_modeSpecificInfo_fdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitCellInfoSI_ECN0_modeSpecificInfo_fdd(alt);
-      return DecodeCellInfoSI_ECN0_modeSpecificInfo_fdd(ctx, alt);
+      status = DecodeCellInfoSI_ECN0_modeSpecificInfo_fdd(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<CellInfoSI_ECN0_modeSpecificInfo_tdd*>(AllocRecord(ctx, sizeof(CellInfoSI_ECN0_modeSpecificInfo_tdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitCellInfoSI_ECN0_modeSpecificInfo_tdd(alt);
-      return DecodeCellInfoSI_ECN0_modeSpecificInfo_tdd(ctx, alt);
+      status = DecodeCellInfoSI_ECN0_modeSpecificInfo_tdd(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo(CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo* v) {
@@ -144,34 +162,40 @@ void InitCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo(CellSelectReselec
 }
 
 int DecodeCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo(PerContext* ctx, CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo* v) {
+  static const char* const kAlternatives[] = {"fdd", "tdd", "gsm"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 3, &index));
-  if (index >= 3) return StatusOutOfRange;
+  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
+  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_fdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_fdd(alt);
-      return DecodeCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_fdd(ctx, alt);
+      status = DecodeCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_fdd(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_tdd*>(AllocRecord(ctx, sizeof(CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_tdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_tdd(alt);
-      return DecodeCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_tdd(ctx, alt);
+      status = DecodeCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_tdd(ctx, alt);
+      break;
     }
     case 2: {
       auto* alt = static_cast<CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_gsm*>(AllocRecord(ctx, sizeof(CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_gsm)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_gsm(alt);
-      return DecodeCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_gsm(ctx, alt);
+      status = DecodeCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_gsm(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitCellSelectReselectInfoSIB_11_12_ECN0(CellSelectReselectInfoSIB_11_12_ECN0* v) {
@@ -185,25 +209,25 @@ int DecodeCellSelectReselectInfoSIB_11_12_ECN0(PerContext* ctx, CellSelectResele
   v->presence = 0;
   uint8_t bit = 0;
   uint8_t has_q_Offset1S_N = 0;
-  PER_TRY(ReadBit(ctx, &has_q_Offset1S_N));
+  PER_TRY_IN(ReadBit(ctx, &has_q_Offset1S_N), kStopBeforeMembers, nullptr);
   uint8_t has_q_Offset2S_N = 0;
-  PER_TRY(ReadBit(ctx, &has_q_Offset2S_N));
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &has_q_Offset2S_N), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 0;
   if (has_q_Offset1S_N) {
-    PER_TRY(DecodeInt8(ctx, -50, 50, &v->q_Offset1S_N));
+    PER_TRY_IN(DecodeInt8(ctx, -50, 50, &v->q_Offset1S_N), 0, "q_Offset1S_N");
   } else {
     v->q_Offset1S_N = 0;
   }
   if (has_q_Offset2S_N) {
-    PER_TRY(DecodeInt8(ctx, -50, 50, &v->q_Offset2S_N));
+    PER_TRY_IN(DecodeInt8(ctx, -50, 50, &v->q_Offset2S_N), 1, "q_Offset2S_N");
   } else {
     v->q_Offset2S_N = 0;
   }
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeInt8(ctx, -50, 33, &v->maxAllowedUL_TX_Power));
+    PER_TRY_IN(DecodeInt8(ctx, -50, 33, &v->maxAllowedUL_TX_Power), 2, "maxAllowedUL_TX_Power");
   }
-  PER_TRY(DecodeCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo(ctx, &v->modeSpecificInfo));
+  PER_TRY_IN(DecodeCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo(ctx, &v->modeSpecificInfo), 3, "modeSpecificInfo");
   return StatusOk;
 }
 
@@ -219,22 +243,22 @@ int DecodeCellInfoSI_ECN0(PerContext* ctx, CellInfoSI_ECN0* v) {
   v->presence = 0;
   uint8_t bit = 0;
   uint8_t has_cellIndividualOffset = 0;
-  PER_TRY(ReadBit(ctx, &has_cellIndividualOffset));
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &has_cellIndividualOffset), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 1;
   if (has_cellIndividualOffset) {
-    PER_TRY(DecodeInt8(ctx, -20, 20, &v->cellIndividualOffset));
+    PER_TRY_IN(DecodeInt8(ctx, -20, 20, &v->cellIndividualOffset), 0, "cellIndividualOffset");
   } else {
     v->cellIndividualOffset = 0;
   }
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeReferenceTimeDifferenceToCell(ctx, &v->referenceTimeDifferenceToCell));
+    PER_TRY_IN(DecodeReferenceTimeDifferenceToCell(ctx, &v->referenceTimeDifferenceToCell), 1, "referenceTimeDifferenceToCell");
   }
-  PER_TRY(DecodeCellInfoSI_ECN0_modeSpecificInfo(ctx, &v->modeSpecificInfo));
+  PER_TRY_IN(DecodeCellInfoSI_ECN0_modeSpecificInfo(ctx, &v->modeSpecificInfo), 2, "modeSpecificInfo");
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeCellSelectReselectInfoSIB_11_12_ECN0(ctx, &v->cellSelectionReselectionInfo));
+    PER_TRY_IN(DecodeCellSelectReselectInfoSIB_11_12_ECN0(ctx, &v->cellSelectionReselectionInfo), 3, "cellSelectionReselectionInfo");
   }
   return StatusOk;
 }
@@ -244,17 +268,17 @@ void InitPrimaryCCPCH_Info_LCR_r4(PrimaryCCPCH_Info_LCR_r4* v) {
 }
 
 int DecodePrimaryCCPCH_Info_LCR_r4(PerContext* ctx, PrimaryCCPCH_Info_LCR_r4* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(ReadBit(ctx, &v->tstd_Indicator));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(ReadBit(ctx, &v->tstd_Indicator), 0, "tstd_Indicator");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUInt8(ctx, 0, 127, &v->cellParametersID));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 127, &v->cellParametersID), 1, "cellParametersID");
   }
-  PER_TRY(ReadBit(ctx, &v->sctd_Indicator));
+  PER_TRY_IN(ReadBit(ctx, &v->sctd_Indicator), 2, "sctd_Indicator");
   return StatusOk;
 }
 
 int DecodeTimeslotInfo_LCR_r4(PerContext* ctx, TimeslotInfo_LCR_r4* v) {
-  PER_TRY(DecodeUInt8(ctx, 0, 6, &v->timeslotNumber));
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 6, &v->timeslotNumber), 0, "timeslotNumber");
   return StatusOk;
 }
 
@@ -266,16 +290,19 @@ void InitTimeslotInfoList_LCR_r4(TimeslotInfoList_LCR_r4* v) {
 int DecodeTimeslotInfoList_LCR_r4(PerContext* ctx, TimeslotInfoList_LCR_r4* v) {
   ctx->pendingSize = &kSize_1_6;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  if (count > 6) {
+    PER_TRY_IN(NoteWarning(ctx, WarningKind::ListAboveSize), kStopBeforeMembers, nullptr);
+  }
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<TimeslotInfo_LCR_r4*>(AllocRecord(ctx, sizeof(TimeslotInfo_LCR_r4) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     TimeslotInfo_LCR_r4* element = &items[i];
-    PER_TRY(DecodeTimeslotInfo_LCR_r4(ctx, element));
+    PER_TRY_IN(DecodeTimeslotInfo_LCR_r4(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -294,39 +321,39 @@ int DecodeCellInfoSI_ECN0_LCR_r4(PerContext* ctx, CellInfoSI_ECN0_LCR_r4* v) {
   v->presence = 0;
   uint8_t bit = 0;
   uint8_t has_cellIndividualOffset = 0;
-  PER_TRY(ReadBit(ctx, &has_cellIndividualOffset));
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &has_cellIndividualOffset), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 1;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 2;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 3;
   if (has_cellIndividualOffset) {
-    PER_TRY(DecodeInt8(ctx, -20, 20, &v->cellIndividualOffset));
+    PER_TRY_IN(DecodeInt8(ctx, -20, 20, &v->cellIndividualOffset), 0, "cellIndividualOffset");
   } else {
     v->cellIndividualOffset = 0;
   }
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeReferenceTimeDifferenceToCell(ctx, &v->referenceTimeDifferenceToCell));
+    PER_TRY_IN(DecodeReferenceTimeDifferenceToCell(ctx, &v->referenceTimeDifferenceToCell), 1, "referenceTimeDifferenceToCell");
   }
-  PER_TRY(DecodePrimaryCCPCH_Info_LCR_r4(ctx, &v->primaryCCPCH_Info));
+  PER_TRY_IN(DecodePrimaryCCPCH_Info_LCR_r4(ctx, &v->primaryCCPCH_Info), 2, "primaryCCPCH_Info");
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeUInt8(ctx, 6, 43, &v->primaryCCPCH_TX_Power));
+    PER_TRY_IN(DecodeUInt8(ctx, 6, 43, &v->primaryCCPCH_TX_Power), 3, "primaryCCPCH_TX_Power");
   }
   if (v->presence & (1u << 2)) {
-    PER_TRY(DecodeTimeslotInfoList_LCR_r4(ctx, &v->timeslotInfoList));
+    PER_TRY_IN(DecodeTimeslotInfoList_LCR_r4(ctx, &v->timeslotInfoList), 4, "timeslotInfoList");
   }
-  PER_TRY(ReadBit(ctx, &v->readSFN_Indicator));
+  PER_TRY_IN(ReadBit(ctx, &v->readSFN_Indicator), 5, "readSFN_Indicator");
   if (v->presence & (1u << 3)) {
-    PER_TRY(DecodeCellSelectReselectInfoSIB_11_12_ECN0(ctx, &v->cellSelectionReselectionInfo));
+    PER_TRY_IN(DecodeCellSelectReselectInfoSIB_11_12_ECN0(ctx, &v->cellSelectionReselectionInfo), 6, "cellSelectionReselectionInfo");
   }
   return StatusOk;
 }
 
 int DecodePrimaryCPICH_Info(PerContext* ctx, PrimaryCPICH_Info* v) {
-  PER_TRY(DecodeUInt16(ctx, 0, 511, &v->primaryScramblingCode));
+  PER_TRY_IN(DecodeUInt16(ctx, 0, 511, &v->primaryScramblingCode), 0, "primaryScramblingCode");
   return StatusOk;
 }
 
@@ -335,21 +362,21 @@ void InitCellInfoSI_ECN0_modeSpecificInfo_fdd(CellInfoSI_ECN0_modeSpecificInfo_f
 }
 
 int DecodeCellInfoSI_ECN0_modeSpecificInfo_fdd(PerContext* ctx, CellInfoSI_ECN0_modeSpecificInfo_fdd* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodePrimaryCPICH_Info(ctx, &v->primaryCPICH_Info));
+    PER_TRY_IN(DecodePrimaryCPICH_Info(ctx, &v->primaryCPICH_Info), 0, "primaryCPICH_Info");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeInt8(ctx, -10, 50, &v->primaryCPICH_TX_Power));
+    PER_TRY_IN(DecodeInt8(ctx, -10, 50, &v->primaryCPICH_TX_Power), 1, "primaryCPICH_TX_Power");
   }
-  PER_TRY(ReadBit(ctx, &v->readSFN_Indicator));
-  PER_TRY(ReadBit(ctx, &v->tx_DiversityIndicator));
+  PER_TRY_IN(ReadBit(ctx, &v->readSFN_Indicator), 2, "readSFN_Indicator");
+  PER_TRY_IN(ReadBit(ctx, &v->tx_DiversityIndicator), 3, "tx_DiversityIndicator");
   return StatusOk;
 }
 
 int DecodeTimeslotInfo(PerContext* ctx, TimeslotInfo* v) {
-  PER_TRY(DecodeUInt8(ctx, 0, 14, &v->timeslotNumber));
-  PER_TRY(DecodeEnumerated(ctx, 2, &v->burstType));
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 14, &v->timeslotNumber), 0, "timeslotNumber");
+  PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->burstType), 1, "burstType");
   return StatusOk;
 }
 
@@ -361,16 +388,19 @@ void InitTimeslotInfoList(TimeslotInfoList* v) {
 int DecodeTimeslotInfoList(PerContext* ctx, TimeslotInfoList* v) {
   ctx->pendingSize = &kSize_1_14;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  if (count > 14) {
+    PER_TRY_IN(NoteWarning(ctx, WarningKind::ListAboveSize), kStopBeforeMembers, nullptr);
+  }
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<TimeslotInfo*>(AllocRecord(ctx, sizeof(TimeslotInfo) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     TimeslotInfo* element = &items[i];
-    PER_TRY(DecodeTimeslotInfo(ctx, element));
+    PER_TRY_IN(DecodeTimeslotInfo(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -383,15 +413,15 @@ void InitCellInfoSI_ECN0_modeSpecificInfo_tdd(CellInfoSI_ECN0_modeSpecificInfo_t
 }
 
 int DecodeCellInfoSI_ECN0_modeSpecificInfo_tdd(PerContext* ctx, CellInfoSI_ECN0_modeSpecificInfo_tdd* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
-  PER_TRY(DecodePrimaryCCPCH_Info(ctx, &v->primaryCCPCH_Info));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodePrimaryCCPCH_Info(ctx, &v->primaryCCPCH_Info), 0, "primaryCCPCH_Info");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUInt8(ctx, 6, 43, &v->primaryCCPCH_TX_Power));
+    PER_TRY_IN(DecodeUInt8(ctx, 6, 43, &v->primaryCCPCH_TX_Power), 1, "primaryCCPCH_TX_Power");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeTimeslotInfoList(ctx, &v->timeslotInfoList));
+    PER_TRY_IN(DecodeTimeslotInfoList(ctx, &v->timeslotInfoList), 2, "timeslotInfoList");
   }
-  PER_TRY(ReadBit(ctx, &v->readSFN_Indicator));
+  PER_TRY_IN(ReadBit(ctx, &v->readSFN_Indicator), 3, "readSFN_Indicator");
   return StatusOk;
 }
 
@@ -401,26 +431,31 @@ void InitCellInfoSI_HCS_ECN0_modeSpecificInfo(CellInfoSI_HCS_ECN0_modeSpecificIn
 }
 
 int DecodeCellInfoSI_HCS_ECN0_modeSpecificInfo(PerContext* ctx, CellInfoSI_HCS_ECN0_modeSpecificInfo* v) {
+  static const char* const kAlternatives[] = {"fdd", "tdd"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<CellInfoSI_HCS_ECN0_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(CellInfoSI_HCS_ECN0_modeSpecificInfo_fdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitCellInfoSI_HCS_ECN0_modeSpecificInfo_fdd(alt);
-      return DecodeCellInfoSI_HCS_ECN0_modeSpecificInfo_fdd(ctx, alt);
+      status = DecodeCellInfoSI_HCS_ECN0_modeSpecificInfo_fdd(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<CellInfoSI_HCS_ECN0_modeSpecificInfo_tdd*>(AllocRecord(ctx, sizeof(CellInfoSI_HCS_ECN0_modeSpecificInfo_tdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitCellInfoSI_HCS_ECN0_modeSpecificInfo_tdd(alt);
-      return DecodeCellInfoSI_HCS_ECN0_modeSpecificInfo_tdd(ctx, alt);
+      status = DecodeCellInfoSI_HCS_ECN0_modeSpecificInfo_tdd(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitPenaltyTime_ECN0(PenaltyTime_ECN0* v) {
@@ -429,22 +464,27 @@ void InitPenaltyTime_ECN0(PenaltyTime_ECN0* v) {
 }
 
 int DecodePenaltyTime_ECN0(PerContext* ctx, PenaltyTime_ECN0* v) {
+  static const char* const kAlternatives[] = {"notUsed", "pt10", "pt20", "pt30", "pt40", "pt50", "pt60"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 7, &index));
-  if (index >= 7) return StatusOutOfRange;
+  PER_TRY_IN(ReadWholeNumber(ctx, 7, &index), kStopBeforeMembers, nullptr);
+  if (index >= 7) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
     case 1: case 2: case 3: case 4: case 5: case 6: {
       auto* alt = static_cast<TemporaryOffsetList*>(AllocRecord(ctx, sizeof(TemporaryOffsetList)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeTemporaryOffsetList(ctx, alt);
+      status = DecodeTemporaryOffsetList(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitHCS_CellReselectInformation_ECN0(HCS_CellReselectInformation_ECN0* v) {
@@ -452,7 +492,7 @@ void InitHCS_CellReselectInformation_ECN0(HCS_CellReselectInformation_ECN0* v) {
 }
 
 int DecodeHCS_CellReselectInformation_ECN0(PerContext* ctx, HCS_CellReselectInformation_ECN0* v) {
-  PER_TRY(DecodePenaltyTime_ECN0(ctx, &v->penaltyTime));
+  PER_TRY_IN(DecodePenaltyTime_ECN0(ctx, &v->penaltyTime), 0, "penaltyTime");
   return StatusOk;
 }
 
@@ -464,20 +504,20 @@ void InitHCS_NeighbouringCellInformation_ECN0(HCS_NeighbouringCellInformation_EC
 
 int DecodeHCS_NeighbouringCellInformation_ECN0(PerContext* ctx, HCS_NeighbouringCellInformation_ECN0* v) {
   uint8_t has_hcs_PRIO = 0;
-  PER_TRY(ReadBit(ctx, &has_hcs_PRIO));
+  PER_TRY_IN(ReadBit(ctx, &has_hcs_PRIO), kStopBeforeMembers, nullptr);
   uint8_t has_q_HCS = 0;
-  PER_TRY(ReadBit(ctx, &has_q_HCS));
+  PER_TRY_IN(ReadBit(ctx, &has_q_HCS), kStopBeforeMembers, nullptr);
   if (has_hcs_PRIO) {
-    PER_TRY(DecodeUInt8(ctx, 0, 7, &v->hcs_PRIO));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 7, &v->hcs_PRIO), 0, "hcs_PRIO");
   } else {
     v->hcs_PRIO = 0;
   }
   if (has_q_HCS) {
-    PER_TRY(DecodeUInt8(ctx, 0, 99, &v->q_HCS));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 99, &v->q_HCS), 1, "q_HCS");
   } else {
     v->q_HCS = 0;
   }
-  PER_TRY(DecodeHCS_CellReselectInformation_ECN0(ctx, &v->hcs_CellReselectInformation));
+  PER_TRY_IN(DecodeHCS_CellReselectInformation_ECN0(ctx, &v->hcs_CellReselectInformation), 2, "hcs_CellReselectInformation");
   return StatusOk;
 }
 
@@ -487,34 +527,40 @@ void InitCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo(CellSelectRes
 }
 
 int DecodeCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo(PerContext* ctx, CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo* v) {
+  static const char* const kAlternatives[] = {"fdd", "tdd", "gsm"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 3, &index));
-  if (index >= 3) return StatusOutOfRange;
+  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
+  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_fdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_fdd(alt);
-      return DecodeCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_fdd(ctx, alt);
+      status = DecodeCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_fdd(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_tdd*>(AllocRecord(ctx, sizeof(CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_tdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_tdd(alt);
-      return DecodeCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_tdd(ctx, alt);
+      status = DecodeCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_tdd(ctx, alt);
+      break;
     }
     case 2: {
       auto* alt = static_cast<CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_gsm*>(AllocRecord(ctx, sizeof(CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_gsm)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_gsm(alt);
-      return DecodeCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_gsm(ctx, alt);
+      status = DecodeCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_gsm(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitCellSelectReselectInfoSIB_11_12_HCS_ECN0(CellSelectReselectInfoSIB_11_12_HCS_ECN0* v) {
@@ -529,30 +575,30 @@ int DecodeCellSelectReselectInfoSIB_11_12_HCS_ECN0(PerContext* ctx, CellSelectRe
   v->presence = 0;
   uint8_t bit = 0;
   uint8_t has_q_Offset1S_N = 0;
-  PER_TRY(ReadBit(ctx, &has_q_Offset1S_N));
+  PER_TRY_IN(ReadBit(ctx, &has_q_Offset1S_N), kStopBeforeMembers, nullptr);
   uint8_t has_q_Offset2S_N = 0;
-  PER_TRY(ReadBit(ctx, &has_q_Offset2S_N));
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &has_q_Offset2S_N), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 1;
   if (has_q_Offset1S_N) {
-    PER_TRY(DecodeInt8(ctx, -50, 50, &v->q_Offset1S_N));
+    PER_TRY_IN(DecodeInt8(ctx, -50, 50, &v->q_Offset1S_N), 0, "q_Offset1S_N");
   } else {
     v->q_Offset1S_N = 0;
   }
   if (has_q_Offset2S_N) {
-    PER_TRY(DecodeInt8(ctx, -50, 50, &v->q_Offset2S_N));
+    PER_TRY_IN(DecodeInt8(ctx, -50, 50, &v->q_Offset2S_N), 1, "q_Offset2S_N");
   } else {
     v->q_Offset2S_N = 0;
   }
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeInt8(ctx, -50, 33, &v->maxAllowedUL_TX_Power));
+    PER_TRY_IN(DecodeInt8(ctx, -50, 33, &v->maxAllowedUL_TX_Power), 2, "maxAllowedUL_TX_Power");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeHCS_NeighbouringCellInformation_ECN0(ctx, &v->hcs_NeighbouringCellInformation_ECN0));
+    PER_TRY_IN(DecodeHCS_NeighbouringCellInformation_ECN0(ctx, &v->hcs_NeighbouringCellInformation_ECN0), 3, "hcs_NeighbouringCellInformation_ECN0");
   }
-  PER_TRY(DecodeCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo(ctx, &v->modeSpecificInfo));
+  PER_TRY_IN(DecodeCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo(ctx, &v->modeSpecificInfo), 4, "modeSpecificInfo");
   return StatusOk;
 }
 
@@ -568,22 +614,22 @@ int DecodeCellInfoSI_HCS_ECN0(PerContext* ctx, CellInfoSI_HCS_ECN0* v) {
   v->presence = 0;
   uint8_t bit = 0;
   uint8_t has_cellIndividualOffset = 0;
-  PER_TRY(ReadBit(ctx, &has_cellIndividualOffset));
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &has_cellIndividualOffset), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 1;
   if (has_cellIndividualOffset) {
-    PER_TRY(DecodeInt8(ctx, -20, 20, &v->cellIndividualOffset));
+    PER_TRY_IN(DecodeInt8(ctx, -20, 20, &v->cellIndividualOffset), 0, "cellIndividualOffset");
   } else {
     v->cellIndividualOffset = 0;
   }
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeReferenceTimeDifferenceToCell(ctx, &v->referenceTimeDifferenceToCell));
+    PER_TRY_IN(DecodeReferenceTimeDifferenceToCell(ctx, &v->referenceTimeDifferenceToCell), 1, "referenceTimeDifferenceToCell");
   }
-  PER_TRY(DecodeCellInfoSI_HCS_ECN0_modeSpecificInfo(ctx, &v->modeSpecificInfo));
+  PER_TRY_IN(DecodeCellInfoSI_HCS_ECN0_modeSpecificInfo(ctx, &v->modeSpecificInfo), 2, "modeSpecificInfo");
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeCellSelectReselectInfoSIB_11_12_HCS_ECN0(ctx, &v->cellSelectionReselectionInfo));
+    PER_TRY_IN(DecodeCellSelectReselectInfoSIB_11_12_HCS_ECN0(ctx, &v->cellSelectionReselectionInfo), 3, "cellSelectionReselectionInfo");
   }
   return StatusOk;
 }
@@ -601,33 +647,33 @@ int DecodeCellInfoSI_HCS_ECN0_LCR_r4(PerContext* ctx, CellInfoSI_HCS_ECN0_LCR_r4
   v->presence = 0;
   uint8_t bit = 0;
   uint8_t has_cellIndividualOffset = 0;
-  PER_TRY(ReadBit(ctx, &has_cellIndividualOffset));
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &has_cellIndividualOffset), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 1;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 2;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 3;
   if (has_cellIndividualOffset) {
-    PER_TRY(DecodeInt8(ctx, -20, 20, &v->cellIndividualOffset));
+    PER_TRY_IN(DecodeInt8(ctx, -20, 20, &v->cellIndividualOffset), 0, "cellIndividualOffset");
   } else {
     v->cellIndividualOffset = 0;
   }
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeReferenceTimeDifferenceToCell(ctx, &v->referenceTimeDifferenceToCell));
+    PER_TRY_IN(DecodeReferenceTimeDifferenceToCell(ctx, &v->referenceTimeDifferenceToCell), 1, "referenceTimeDifferenceToCell");
   }
-  PER_TRY(DecodePrimaryCCPCH_Info_LCR_r4(ctx, &v->primaryCCPCH_Info));
+  PER_TRY_IN(DecodePrimaryCCPCH_Info_LCR_r4(ctx, &v->primaryCCPCH_Info), 2, "primaryCCPCH_Info");
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeUInt8(ctx, 6, 43, &v->primaryCCPCH_TX_Power));
+    PER_TRY_IN(DecodeUInt8(ctx, 6, 43, &v->primaryCCPCH_TX_Power), 3, "primaryCCPCH_TX_Power");
   }
   if (v->presence & (1u << 2)) {
-    PER_TRY(DecodeTimeslotInfoList_LCR_r4(ctx, &v->timeslotInfoList));
+    PER_TRY_IN(DecodeTimeslotInfoList_LCR_r4(ctx, &v->timeslotInfoList), 4, "timeslotInfoList");
   }
-  PER_TRY(ReadBit(ctx, &v->readSFN_Indicator));
+  PER_TRY_IN(ReadBit(ctx, &v->readSFN_Indicator), 5, "readSFN_Indicator");
   if (v->presence & (1u << 3)) {
-    PER_TRY(DecodeCellSelectReselectInfoSIB_11_12_HCS_ECN0(ctx, &v->cellSelectionReselectionInfo));
+    PER_TRY_IN(DecodeCellSelectReselectInfoSIB_11_12_HCS_ECN0(ctx, &v->cellSelectionReselectionInfo), 6, "cellSelectionReselectionInfo");
   }
   return StatusOk;
 }
@@ -637,15 +683,15 @@ void InitCellInfoSI_HCS_ECN0_modeSpecificInfo_fdd(CellInfoSI_HCS_ECN0_modeSpecif
 }
 
 int DecodeCellInfoSI_HCS_ECN0_modeSpecificInfo_fdd(PerContext* ctx, CellInfoSI_HCS_ECN0_modeSpecificInfo_fdd* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodePrimaryCPICH_Info(ctx, &v->primaryCPICH_Info));
+    PER_TRY_IN(DecodePrimaryCPICH_Info(ctx, &v->primaryCPICH_Info), 0, "primaryCPICH_Info");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeInt8(ctx, -10, 50, &v->primaryCPICH_TX_Power));
+    PER_TRY_IN(DecodeInt8(ctx, -10, 50, &v->primaryCPICH_TX_Power), 1, "primaryCPICH_TX_Power");
   }
-  PER_TRY(ReadBit(ctx, &v->readSFN_Indicator));
-  PER_TRY(ReadBit(ctx, &v->tx_DiversityIndicator));
+  PER_TRY_IN(ReadBit(ctx, &v->readSFN_Indicator), 2, "readSFN_Indicator");
+  PER_TRY_IN(ReadBit(ctx, &v->tx_DiversityIndicator), 3, "tx_DiversityIndicator");
   return StatusOk;
 }
 
@@ -656,15 +702,15 @@ void InitCellInfoSI_HCS_ECN0_modeSpecificInfo_tdd(CellInfoSI_HCS_ECN0_modeSpecif
 }
 
 int DecodeCellInfoSI_HCS_ECN0_modeSpecificInfo_tdd(PerContext* ctx, CellInfoSI_HCS_ECN0_modeSpecificInfo_tdd* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
-  PER_TRY(DecodePrimaryCCPCH_Info(ctx, &v->primaryCCPCH_Info));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodePrimaryCCPCH_Info(ctx, &v->primaryCCPCH_Info), 0, "primaryCCPCH_Info");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUInt8(ctx, 6, 43, &v->primaryCCPCH_TX_Power));
+    PER_TRY_IN(DecodeUInt8(ctx, 6, 43, &v->primaryCCPCH_TX_Power), 1, "primaryCCPCH_TX_Power");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeTimeslotInfoList(ctx, &v->timeslotInfoList));
+    PER_TRY_IN(DecodeTimeslotInfoList(ctx, &v->timeslotInfoList), 2, "timeslotInfoList");
   }
-  PER_TRY(ReadBit(ctx, &v->readSFN_Indicator));
+  PER_TRY_IN(ReadBit(ctx, &v->readSFN_Indicator), 3, "readSFN_Indicator");
   return StatusOk;
 }
 
@@ -674,26 +720,31 @@ void InitCellInfoSI_HCS_RSCP_modeSpecificInfo(CellInfoSI_HCS_RSCP_modeSpecificIn
 }
 
 int DecodeCellInfoSI_HCS_RSCP_modeSpecificInfo(PerContext* ctx, CellInfoSI_HCS_RSCP_modeSpecificInfo* v) {
+  static const char* const kAlternatives[] = {"fdd", "tdd"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<CellInfoSI_HCS_RSCP_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(CellInfoSI_HCS_RSCP_modeSpecificInfo_fdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitCellInfoSI_HCS_RSCP_modeSpecificInfo_fdd(alt);
-      return DecodeCellInfoSI_HCS_RSCP_modeSpecificInfo_fdd(ctx, alt);
+      status = DecodeCellInfoSI_HCS_RSCP_modeSpecificInfo_fdd(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<CellInfoSI_HCS_RSCP_modeSpecificInfo_tdd*>(AllocRecord(ctx, sizeof(CellInfoSI_HCS_RSCP_modeSpecificInfo_tdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitCellInfoSI_HCS_RSCP_modeSpecificInfo_tdd(alt);
-      return DecodeCellInfoSI_HCS_RSCP_modeSpecificInfo_tdd(ctx, alt);
+      status = DecodeCellInfoSI_HCS_RSCP_modeSpecificInfo_tdd(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitPenaltyTime_RSCP(PenaltyTime_RSCP* v) {
@@ -702,19 +753,24 @@ void InitPenaltyTime_RSCP(PenaltyTime_RSCP* v) {
 }
 
 int DecodePenaltyTime_RSCP(PerContext* ctx, PenaltyTime_RSCP* v) {
+  static const char* const kAlternatives[] = {"notUsed", "pt10", "pt20", "pt30", "pt40", "pt50", "pt60"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 7, &index));
-  if (index >= 7) return StatusOutOfRange;
+  PER_TRY_IN(ReadWholeNumber(ctx, 7, &index), kStopBeforeMembers, nullptr);
+  if (index >= 7) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
     case 1: case 2: case 3: case 4: case 5: case 6: {
-      return DecodeEnumerated(ctx, 8, &v->value);
+      status = DecodeEnumerated(ctx, 8, &v->value);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitHCS_CellReselectInformation_RSCP(HCS_CellReselectInformation_RSCP* v) {
@@ -722,7 +778,7 @@ void InitHCS_CellReselectInformation_RSCP(HCS_CellReselectInformation_RSCP* v) {
 }
 
 int DecodeHCS_CellReselectInformation_RSCP(PerContext* ctx, HCS_CellReselectInformation_RSCP* v) {
-  PER_TRY(DecodePenaltyTime_RSCP(ctx, &v->penaltyTime));
+  PER_TRY_IN(DecodePenaltyTime_RSCP(ctx, &v->penaltyTime), 0, "penaltyTime");
   return StatusOk;
 }
 
@@ -734,20 +790,20 @@ void InitHCS_NeighbouringCellInformation_RSCP(HCS_NeighbouringCellInformation_RS
 
 int DecodeHCS_NeighbouringCellInformation_RSCP(PerContext* ctx, HCS_NeighbouringCellInformation_RSCP* v) {
   uint8_t has_hcs_PRIO = 0;
-  PER_TRY(ReadBit(ctx, &has_hcs_PRIO));
+  PER_TRY_IN(ReadBit(ctx, &has_hcs_PRIO), kStopBeforeMembers, nullptr);
   uint8_t has_q_HCS = 0;
-  PER_TRY(ReadBit(ctx, &has_q_HCS));
+  PER_TRY_IN(ReadBit(ctx, &has_q_HCS), kStopBeforeMembers, nullptr);
   if (has_hcs_PRIO) {
-    PER_TRY(DecodeUInt8(ctx, 0, 7, &v->hcs_PRIO));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 7, &v->hcs_PRIO), 0, "hcs_PRIO");
   } else {
     v->hcs_PRIO = 0;
   }
   if (has_q_HCS) {
-    PER_TRY(DecodeUInt8(ctx, 0, 99, &v->q_HCS));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 99, &v->q_HCS), 1, "q_HCS");
   } else {
     v->q_HCS = 0;
   }
-  PER_TRY(DecodeHCS_CellReselectInformation_RSCP(ctx, &v->hcs_CellReselectInformation));
+  PER_TRY_IN(DecodeHCS_CellReselectInformation_RSCP(ctx, &v->hcs_CellReselectInformation), 2, "hcs_CellReselectInformation");
   return StatusOk;
 }
 
@@ -757,34 +813,40 @@ void InitCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo(CellSelectRes
 }
 
 int DecodeCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo(PerContext* ctx, CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo* v) {
+  static const char* const kAlternatives[] = {"fdd", "tdd", "gsm"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 3, &index));
-  if (index >= 3) return StatusOutOfRange;
+  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
+  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_fdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_fdd(alt);
-      return DecodeCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_fdd(ctx, alt);
+      status = DecodeCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_fdd(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_tdd*>(AllocRecord(ctx, sizeof(CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_tdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_tdd(alt);
-      return DecodeCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_tdd(ctx, alt);
+      status = DecodeCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_tdd(ctx, alt);
+      break;
     }
     case 2: {
       auto* alt = static_cast<CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_gsm*>(AllocRecord(ctx, sizeof(CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_gsm)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_gsm(alt);
-      return DecodeCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_gsm(ctx, alt);
+      status = DecodeCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_gsm(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitCellSelectReselectInfoSIB_11_12_HCS_RSCP(CellSelectReselectInfoSIB_11_12_HCS_RSCP* v) {
@@ -798,23 +860,23 @@ int DecodeCellSelectReselectInfoSIB_11_12_HCS_RSCP(PerContext* ctx, CellSelectRe
   v->presence = 0;
   uint8_t bit = 0;
   uint8_t has_q_OffsetS_N = 0;
-  PER_TRY(ReadBit(ctx, &has_q_OffsetS_N));
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &has_q_OffsetS_N), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 1;
   if (has_q_OffsetS_N) {
-    PER_TRY(DecodeInt8(ctx, -50, 50, &v->q_OffsetS_N));
+    PER_TRY_IN(DecodeInt8(ctx, -50, 50, &v->q_OffsetS_N), 0, "q_OffsetS_N");
   } else {
     v->q_OffsetS_N = 0;
   }
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeInt8(ctx, -50, 33, &v->maxAllowedUL_TX_Power));
+    PER_TRY_IN(DecodeInt8(ctx, -50, 33, &v->maxAllowedUL_TX_Power), 1, "maxAllowedUL_TX_Power");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeHCS_NeighbouringCellInformation_RSCP(ctx, &v->hcs_NeighbouringCellInformation_RSCP));
+    PER_TRY_IN(DecodeHCS_NeighbouringCellInformation_RSCP(ctx, &v->hcs_NeighbouringCellInformation_RSCP), 2, "hcs_NeighbouringCellInformation_RSCP");
   }
-  PER_TRY(DecodeCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo(ctx, &v->modeSpecificInfo));
+  PER_TRY_IN(DecodeCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo(ctx, &v->modeSpecificInfo), 3, "modeSpecificInfo");
   return StatusOk;
 }
 
@@ -830,22 +892,22 @@ int DecodeCellInfoSI_HCS_RSCP(PerContext* ctx, CellInfoSI_HCS_RSCP* v) {
   v->presence = 0;
   uint8_t bit = 0;
   uint8_t has_cellIndividualOffset = 0;
-  PER_TRY(ReadBit(ctx, &has_cellIndividualOffset));
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &has_cellIndividualOffset), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 1;
   if (has_cellIndividualOffset) {
-    PER_TRY(DecodeInt8(ctx, -20, 20, &v->cellIndividualOffset));
+    PER_TRY_IN(DecodeInt8(ctx, -20, 20, &v->cellIndividualOffset), 0, "cellIndividualOffset");
   } else {
     v->cellIndividualOffset = 0;
   }
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeReferenceTimeDifferenceToCell(ctx, &v->referenceTimeDifferenceToCell));
+    PER_TRY_IN(DecodeReferenceTimeDifferenceToCell(ctx, &v->referenceTimeDifferenceToCell), 1, "referenceTimeDifferenceToCell");
   }
-  PER_TRY(DecodeCellInfoSI_HCS_RSCP_modeSpecificInfo(ctx, &v->modeSpecificInfo));
+  PER_TRY_IN(DecodeCellInfoSI_HCS_RSCP_modeSpecificInfo(ctx, &v->modeSpecificInfo), 2, "modeSpecificInfo");
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeCellSelectReselectInfoSIB_11_12_HCS_RSCP(ctx, &v->cellSelectionReselectionInfo));
+    PER_TRY_IN(DecodeCellSelectReselectInfoSIB_11_12_HCS_RSCP(ctx, &v->cellSelectionReselectionInfo), 3, "cellSelectionReselectionInfo");
   }
   return StatusOk;
 }
@@ -863,33 +925,33 @@ int DecodeCellInfoSI_HCS_RSCP_LCR_r4(PerContext* ctx, CellInfoSI_HCS_RSCP_LCR_r4
   v->presence = 0;
   uint8_t bit = 0;
   uint8_t has_cellIndividualOffset = 0;
-  PER_TRY(ReadBit(ctx, &has_cellIndividualOffset));
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &has_cellIndividualOffset), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 1;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 2;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 3;
   if (has_cellIndividualOffset) {
-    PER_TRY(DecodeInt8(ctx, -20, 20, &v->cellIndividualOffset));
+    PER_TRY_IN(DecodeInt8(ctx, -20, 20, &v->cellIndividualOffset), 0, "cellIndividualOffset");
   } else {
     v->cellIndividualOffset = 0;
   }
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeReferenceTimeDifferenceToCell(ctx, &v->referenceTimeDifferenceToCell));
+    PER_TRY_IN(DecodeReferenceTimeDifferenceToCell(ctx, &v->referenceTimeDifferenceToCell), 1, "referenceTimeDifferenceToCell");
   }
-  PER_TRY(DecodePrimaryCCPCH_Info_LCR_r4(ctx, &v->primaryCCPCH_Info));
+  PER_TRY_IN(DecodePrimaryCCPCH_Info_LCR_r4(ctx, &v->primaryCCPCH_Info), 2, "primaryCCPCH_Info");
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeUInt8(ctx, 6, 43, &v->primaryCCPCH_TX_Power));
+    PER_TRY_IN(DecodeUInt8(ctx, 6, 43, &v->primaryCCPCH_TX_Power), 3, "primaryCCPCH_TX_Power");
   }
   if (v->presence & (1u << 2)) {
-    PER_TRY(DecodeTimeslotInfoList_LCR_r4(ctx, &v->timeslotInfoList));
+    PER_TRY_IN(DecodeTimeslotInfoList_LCR_r4(ctx, &v->timeslotInfoList), 4, "timeslotInfoList");
   }
-  PER_TRY(ReadBit(ctx, &v->readSFN_Indicator));
+  PER_TRY_IN(ReadBit(ctx, &v->readSFN_Indicator), 5, "readSFN_Indicator");
   if (v->presence & (1u << 3)) {
-    PER_TRY(DecodeCellSelectReselectInfoSIB_11_12_HCS_RSCP(ctx, &v->cellSelectionReselectionInfo));
+    PER_TRY_IN(DecodeCellSelectReselectInfoSIB_11_12_HCS_RSCP(ctx, &v->cellSelectionReselectionInfo), 6, "cellSelectionReselectionInfo");
   }
   return StatusOk;
 }
@@ -899,15 +961,15 @@ void InitCellInfoSI_HCS_RSCP_modeSpecificInfo_fdd(CellInfoSI_HCS_RSCP_modeSpecif
 }
 
 int DecodeCellInfoSI_HCS_RSCP_modeSpecificInfo_fdd(PerContext* ctx, CellInfoSI_HCS_RSCP_modeSpecificInfo_fdd* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodePrimaryCPICH_Info(ctx, &v->primaryCPICH_Info));
+    PER_TRY_IN(DecodePrimaryCPICH_Info(ctx, &v->primaryCPICH_Info), 0, "primaryCPICH_Info");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeInt8(ctx, -10, 50, &v->primaryCPICH_TX_Power));
+    PER_TRY_IN(DecodeInt8(ctx, -10, 50, &v->primaryCPICH_TX_Power), 1, "primaryCPICH_TX_Power");
   }
-  PER_TRY(ReadBit(ctx, &v->readSFN_Indicator));
-  PER_TRY(ReadBit(ctx, &v->tx_DiversityIndicator));
+  PER_TRY_IN(ReadBit(ctx, &v->readSFN_Indicator), 2, "readSFN_Indicator");
+  PER_TRY_IN(ReadBit(ctx, &v->tx_DiversityIndicator), 3, "tx_DiversityIndicator");
   return StatusOk;
 }
 
@@ -918,15 +980,15 @@ void InitCellInfoSI_HCS_RSCP_modeSpecificInfo_tdd(CellInfoSI_HCS_RSCP_modeSpecif
 }
 
 int DecodeCellInfoSI_HCS_RSCP_modeSpecificInfo_tdd(PerContext* ctx, CellInfoSI_HCS_RSCP_modeSpecificInfo_tdd* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
-  PER_TRY(DecodePrimaryCCPCH_Info(ctx, &v->primaryCCPCH_Info));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodePrimaryCCPCH_Info(ctx, &v->primaryCCPCH_Info), 0, "primaryCCPCH_Info");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUInt8(ctx, 6, 43, &v->primaryCCPCH_TX_Power));
+    PER_TRY_IN(DecodeUInt8(ctx, 6, 43, &v->primaryCCPCH_TX_Power), 1, "primaryCCPCH_TX_Power");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeTimeslotInfoList(ctx, &v->timeslotInfoList));
+    PER_TRY_IN(DecodeTimeslotInfoList(ctx, &v->timeslotInfoList), 2, "timeslotInfoList");
   }
-  PER_TRY(ReadBit(ctx, &v->readSFN_Indicator));
+  PER_TRY_IN(ReadBit(ctx, &v->readSFN_Indicator), 3, "readSFN_Indicator");
   return StatusOk;
 }
 
@@ -936,26 +998,31 @@ void InitCellInfoSI_RSCP_modeSpecificInfo(CellInfoSI_RSCP_modeSpecificInfo* v) {
 }
 
 int DecodeCellInfoSI_RSCP_modeSpecificInfo(PerContext* ctx, CellInfoSI_RSCP_modeSpecificInfo* v) {
+  static const char* const kAlternatives[] = {"fdd", "tdd"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<CellInfoSI_RSCP_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(CellInfoSI_RSCP_modeSpecificInfo_fdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitCellInfoSI_RSCP_modeSpecificInfo_fdd(alt);
-      return DecodeCellInfoSI_RSCP_modeSpecificInfo_fdd(ctx, alt);
+      status = DecodeCellInfoSI_RSCP_modeSpecificInfo_fdd(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<CellInfoSI_RSCP_modeSpecificInfo_tdd*>(AllocRecord(ctx, sizeof(CellInfoSI_RSCP_modeSpecificInfo_tdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitCellInfoSI_RSCP_modeSpecificInfo_tdd(alt);
-      return DecodeCellInfoSI_RSCP_modeSpecificInfo_tdd(ctx, alt);
+      status = DecodeCellInfoSI_RSCP_modeSpecificInfo_tdd(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo(CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo* v) {
@@ -964,34 +1031,40 @@ void InitCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo(CellSelectReselec
 }
 
 int DecodeCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo(PerContext* ctx, CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo* v) {
+  static const char* const kAlternatives[] = {"fdd", "tdd", "gsm"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 3, &index));
-  if (index >= 3) return StatusOutOfRange;
+  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
+  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_fdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_fdd(alt);
-      return DecodeCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_fdd(ctx, alt);
+      status = DecodeCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_fdd(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_tdd*>(AllocRecord(ctx, sizeof(CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_tdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_tdd(alt);
-      return DecodeCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_tdd(ctx, alt);
+      status = DecodeCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_tdd(ctx, alt);
+      break;
     }
     case 2: {
       auto* alt = static_cast<CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_gsm*>(AllocRecord(ctx, sizeof(CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_gsm)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_gsm(alt);
-      return DecodeCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_gsm(ctx, alt);
+      status = DecodeCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_gsm(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitCellSelectReselectInfoSIB_11_12_RSCP(CellSelectReselectInfoSIB_11_12_RSCP* v) {
@@ -1004,18 +1077,18 @@ int DecodeCellSelectReselectInfoSIB_11_12_RSCP(PerContext* ctx, CellSelectResele
   v->presence = 0;
   uint8_t bit = 0;
   uint8_t has_q_OffsetS_N = 0;
-  PER_TRY(ReadBit(ctx, &has_q_OffsetS_N));
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &has_q_OffsetS_N), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 0;
   if (has_q_OffsetS_N) {
-    PER_TRY(DecodeInt8(ctx, -50, 50, &v->q_OffsetS_N));
+    PER_TRY_IN(DecodeInt8(ctx, -50, 50, &v->q_OffsetS_N), 0, "q_OffsetS_N");
   } else {
     v->q_OffsetS_N = 0;
   }
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeInt8(ctx, -50, 33, &v->maxAllowedUL_TX_Power));
+    PER_TRY_IN(DecodeInt8(ctx, -50, 33, &v->maxAllowedUL_TX_Power), 1, "maxAllowedUL_TX_Power");
   }
-  PER_TRY(DecodeCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo(ctx, &v->modeSpecificInfo));
+  PER_TRY_IN(DecodeCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo(ctx, &v->modeSpecificInfo), 2, "modeSpecificInfo");
   return StatusOk;
 }
 
@@ -1031,22 +1104,22 @@ int DecodeCellInfoSI_RSCP(PerContext* ctx, CellInfoSI_RSCP* v) {
   v->presence = 0;
   uint8_t bit = 0;
   uint8_t has_cellIndividualOffset = 0;
-  PER_TRY(ReadBit(ctx, &has_cellIndividualOffset));
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &has_cellIndividualOffset), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 1;
   if (has_cellIndividualOffset) {
-    PER_TRY(DecodeInt8(ctx, -20, 20, &v->cellIndividualOffset));
+    PER_TRY_IN(DecodeInt8(ctx, -20, 20, &v->cellIndividualOffset), 0, "cellIndividualOffset");
   } else {
     v->cellIndividualOffset = 0;
   }
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeReferenceTimeDifferenceToCell(ctx, &v->referenceTimeDifferenceToCell));
+    PER_TRY_IN(DecodeReferenceTimeDifferenceToCell(ctx, &v->referenceTimeDifferenceToCell), 1, "referenceTimeDifferenceToCell");
   }
-  PER_TRY(DecodeCellInfoSI_RSCP_modeSpecificInfo(ctx, &v->modeSpecificInfo));
+  PER_TRY_IN(DecodeCellInfoSI_RSCP_modeSpecificInfo(ctx, &v->modeSpecificInfo), 2, "modeSpecificInfo");
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeCellSelectReselectInfoSIB_11_12_RSCP(ctx, &v->cellSelectionReselectionInfo));
+    PER_TRY_IN(DecodeCellSelectReselectInfoSIB_11_12_RSCP(ctx, &v->cellSelectionReselectionInfo), 3, "cellSelectionReselectionInfo");
   }
   return StatusOk;
 }
@@ -1064,33 +1137,33 @@ int DecodeCellInfoSI_RSCP_LCR_r4(PerContext* ctx, CellInfoSI_RSCP_LCR_r4* v) {
   v->presence = 0;
   uint8_t bit = 0;
   uint8_t has_cellIndividualOffset = 0;
-  PER_TRY(ReadBit(ctx, &has_cellIndividualOffset));
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &has_cellIndividualOffset), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 1;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 2;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 3;
   if (has_cellIndividualOffset) {
-    PER_TRY(DecodeInt8(ctx, -20, 20, &v->cellIndividualOffset));
+    PER_TRY_IN(DecodeInt8(ctx, -20, 20, &v->cellIndividualOffset), 0, "cellIndividualOffset");
   } else {
     v->cellIndividualOffset = 0;
   }
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeReferenceTimeDifferenceToCell(ctx, &v->referenceTimeDifferenceToCell));
+    PER_TRY_IN(DecodeReferenceTimeDifferenceToCell(ctx, &v->referenceTimeDifferenceToCell), 1, "referenceTimeDifferenceToCell");
   }
-  PER_TRY(DecodePrimaryCCPCH_Info_LCR_r4(ctx, &v->primaryCCPCH_Info));
+  PER_TRY_IN(DecodePrimaryCCPCH_Info_LCR_r4(ctx, &v->primaryCCPCH_Info), 2, "primaryCCPCH_Info");
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeUInt8(ctx, 6, 43, &v->primaryCCPCH_TX_Power));
+    PER_TRY_IN(DecodeUInt8(ctx, 6, 43, &v->primaryCCPCH_TX_Power), 3, "primaryCCPCH_TX_Power");
   }
   if (v->presence & (1u << 2)) {
-    PER_TRY(DecodeTimeslotInfoList_LCR_r4(ctx, &v->timeslotInfoList));
+    PER_TRY_IN(DecodeTimeslotInfoList_LCR_r4(ctx, &v->timeslotInfoList), 4, "timeslotInfoList");
   }
-  PER_TRY(ReadBit(ctx, &v->readSFN_Indicator));
+  PER_TRY_IN(ReadBit(ctx, &v->readSFN_Indicator), 5, "readSFN_Indicator");
   if (v->presence & (1u << 3)) {
-    PER_TRY(DecodeCellSelectReselectInfoSIB_11_12_RSCP(ctx, &v->cellSelectionReselectionInfo));
+    PER_TRY_IN(DecodeCellSelectReselectInfoSIB_11_12_RSCP(ctx, &v->cellSelectionReselectionInfo), 6, "cellSelectionReselectionInfo");
   }
   return StatusOk;
 }
@@ -1100,15 +1173,15 @@ void InitCellInfoSI_RSCP_modeSpecificInfo_fdd(CellInfoSI_RSCP_modeSpecificInfo_f
 }
 
 int DecodeCellInfoSI_RSCP_modeSpecificInfo_fdd(PerContext* ctx, CellInfoSI_RSCP_modeSpecificInfo_fdd* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodePrimaryCPICH_Info(ctx, &v->primaryCPICH_Info));
+    PER_TRY_IN(DecodePrimaryCPICH_Info(ctx, &v->primaryCPICH_Info), 0, "primaryCPICH_Info");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeInt8(ctx, -10, 50, &v->primaryCPICH_TX_Power));
+    PER_TRY_IN(DecodeInt8(ctx, -10, 50, &v->primaryCPICH_TX_Power), 1, "primaryCPICH_TX_Power");
   }
-  PER_TRY(ReadBit(ctx, &v->readSFN_Indicator));
-  PER_TRY(ReadBit(ctx, &v->tx_DiversityIndicator));
+  PER_TRY_IN(ReadBit(ctx, &v->readSFN_Indicator), 2, "readSFN_Indicator");
+  PER_TRY_IN(ReadBit(ctx, &v->tx_DiversityIndicator), 3, "tx_DiversityIndicator");
   return StatusOk;
 }
 
@@ -1119,15 +1192,15 @@ void InitCellInfoSI_RSCP_modeSpecificInfo_tdd(CellInfoSI_RSCP_modeSpecificInfo_t
 }
 
 int DecodeCellInfoSI_RSCP_modeSpecificInfo_tdd(PerContext* ctx, CellInfoSI_RSCP_modeSpecificInfo_tdd* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
-  PER_TRY(DecodePrimaryCCPCH_Info(ctx, &v->primaryCCPCH_Info));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodePrimaryCCPCH_Info(ctx, &v->primaryCCPCH_Info), 0, "primaryCCPCH_Info");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUInt8(ctx, 6, 43, &v->primaryCCPCH_TX_Power));
+    PER_TRY_IN(DecodeUInt8(ctx, 6, 43, &v->primaryCCPCH_TX_Power), 1, "primaryCCPCH_TX_Power");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeTimeslotInfoList(ctx, &v->timeslotInfoList));
+    PER_TRY_IN(DecodeTimeslotInfoList(ctx, &v->timeslotInfoList), 2, "timeslotInfoList");
   }
-  PER_TRY(ReadBit(ctx, &v->readSFN_Indicator));
+  PER_TRY_IN(ReadBit(ctx, &v->readSFN_Indicator), 3, "readSFN_Indicator");
   return StatusOk;
 }
 
@@ -1137,24 +1210,29 @@ void InitCellReportingQuantities_modeSpecificInfo(CellReportingQuantities_modeSp
 }
 
 int DecodeCellReportingQuantities_modeSpecificInfo(PerContext* ctx, CellReportingQuantities_modeSpecificInfo* v) {
+  static const char* const kAlternatives[] = {"fdd", "tdd"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<CellReportingQuantities_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(CellReportingQuantities_modeSpecificInfo_fdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeCellReportingQuantities_modeSpecificInfo_fdd(ctx, alt);
+      status = DecodeCellReportingQuantities_modeSpecificInfo_fdd(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<CellReportingQuantities_modeSpecificInfo_tdd*>(AllocRecord(ctx, sizeof(CellReportingQuantities_modeSpecificInfo_tdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeCellReportingQuantities_modeSpecificInfo_tdd(ctx, alt);
+      status = DecodeCellReportingQuantities_modeSpecificInfo_tdd(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitCellReportingQuantities(CellReportingQuantities* v) {
@@ -1162,25 +1240,25 @@ void InitCellReportingQuantities(CellReportingQuantities* v) {
 }
 
 int DecodeCellReportingQuantities(PerContext* ctx, CellReportingQuantities* v) {
-  PER_TRY(DecodeEnumerated(ctx, 3, &v->dummy));
-  PER_TRY(ReadBit(ctx, &v->cellIdentity_reportingIndicator));
-  PER_TRY(ReadBit(ctx, &v->cellSynchronisationInfoReportingIndicator));
-  PER_TRY(DecodeCellReportingQuantities_modeSpecificInfo(ctx, &v->modeSpecificInfo));
+  PER_TRY_IN(DecodeEnumerated(ctx, 3, &v->dummy), 0, "dummy");
+  PER_TRY_IN(ReadBit(ctx, &v->cellIdentity_reportingIndicator), 1, "cellIdentity_reportingIndicator");
+  PER_TRY_IN(ReadBit(ctx, &v->cellSynchronisationInfoReportingIndicator), 2, "cellSynchronisationInfoReportingIndicator");
+  PER_TRY_IN(DecodeCellReportingQuantities_modeSpecificInfo(ctx, &v->modeSpecificInfo), 3, "modeSpecificInfo");
   return StatusOk;
 }
 
 int DecodeCellReportingQuantities_modeSpecificInfo_fdd(PerContext* ctx, CellReportingQuantities_modeSpecificInfo_fdd* v) {
-  PER_TRY(ReadBit(ctx, &v->cpich_Ec_N0_reportingIndicator));
-  PER_TRY(ReadBit(ctx, &v->cpich_RSCP_reportingIndicator));
-  PER_TRY(ReadBit(ctx, &v->pathloss_reportingIndicator));
+  PER_TRY_IN(ReadBit(ctx, &v->cpich_Ec_N0_reportingIndicator), 0, "cpich_Ec_N0_reportingIndicator");
+  PER_TRY_IN(ReadBit(ctx, &v->cpich_RSCP_reportingIndicator), 1, "cpich_RSCP_reportingIndicator");
+  PER_TRY_IN(ReadBit(ctx, &v->pathloss_reportingIndicator), 2, "pathloss_reportingIndicator");
   return StatusOk;
 }
 
 int DecodeCellReportingQuantities_modeSpecificInfo_tdd(PerContext* ctx, CellReportingQuantities_modeSpecificInfo_tdd* v) {
-  PER_TRY(ReadBit(ctx, &v->timeslotISCP_reportingIndicator));
-  PER_TRY(ReadBit(ctx, &v->proposedTGSN_ReportingRequired));
-  PER_TRY(ReadBit(ctx, &v->primaryCCPCH_RSCP_reportingIndicator));
-  PER_TRY(ReadBit(ctx, &v->pathloss_reportingIndicator));
+  PER_TRY_IN(ReadBit(ctx, &v->timeslotISCP_reportingIndicator), 0, "timeslotISCP_reportingIndicator");
+  PER_TRY_IN(ReadBit(ctx, &v->proposedTGSN_ReportingRequired), 1, "proposedTGSN_ReportingRequired");
+  PER_TRY_IN(ReadBit(ctx, &v->primaryCCPCH_RSCP_reportingIndicator), 2, "primaryCCPCH_RSCP_reportingIndicator");
+  PER_TRY_IN(ReadBit(ctx, &v->pathloss_reportingIndicator), 3, "pathloss_reportingIndicator");
   return StatusOk;
 }
 
@@ -1190,34 +1268,40 @@ void InitCellSelectReselectInfoSIB_11_12_modeSpecificInfo(CellSelectReselectInfo
 }
 
 int DecodeCellSelectReselectInfoSIB_11_12_modeSpecificInfo(PerContext* ctx, CellSelectReselectInfoSIB_11_12_modeSpecificInfo* v) {
+  static const char* const kAlternatives[] = {"fdd", "tdd", "gsm"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 3, &index));
-  if (index >= 3) return StatusOutOfRange;
+  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
+  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<CellSelectReselectInfoSIB_11_12_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(CellSelectReselectInfoSIB_11_12_modeSpecificInfo_fdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitCellSelectReselectInfoSIB_11_12_modeSpecificInfo_fdd(alt);
-      return DecodeCellSelectReselectInfoSIB_11_12_modeSpecificInfo_fdd(ctx, alt);
+      status = DecodeCellSelectReselectInfoSIB_11_12_modeSpecificInfo_fdd(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<CellSelectReselectInfoSIB_11_12_modeSpecificInfo_tdd*>(AllocRecord(ctx, sizeof(CellSelectReselectInfoSIB_11_12_modeSpecificInfo_tdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitCellSelectReselectInfoSIB_11_12_modeSpecificInfo_tdd(alt);
-      return DecodeCellSelectReselectInfoSIB_11_12_modeSpecificInfo_tdd(ctx, alt);
+      status = DecodeCellSelectReselectInfoSIB_11_12_modeSpecificInfo_tdd(ctx, alt);
+      break;
     }
     case 2: {
       auto* alt = static_cast<CellSelectReselectInfoSIB_11_12_modeSpecificInfo_gsm*>(AllocRecord(ctx, sizeof(CellSelectReselectInfoSIB_11_12_modeSpecificInfo_gsm)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitCellSelectReselectInfoSIB_11_12_modeSpecificInfo_gsm(alt);
-      return DecodeCellSelectReselectInfoSIB_11_12_modeSpecificInfo_gsm(ctx, alt);
+      status = DecodeCellSelectReselectInfoSIB_11_12_modeSpecificInfo_gsm(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitCellSelectReselectInfoSIB_11_12(CellSelectReselectInfoSIB_11_12* v) {
@@ -1231,28 +1315,28 @@ int DecodeCellSelectReselectInfoSIB_11_12(PerContext* ctx, CellSelectReselectInf
   v->presence = 0;
   uint8_t bit = 0;
   uint8_t has_q_Offset1S_N = 0;
-  PER_TRY(ReadBit(ctx, &has_q_Offset1S_N));
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &has_q_Offset1S_N), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 1;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 2;
   if (has_q_Offset1S_N) {
-    PER_TRY(DecodeInt8(ctx, -50, 50, &v->q_Offset1S_N));
+    PER_TRY_IN(DecodeInt8(ctx, -50, 50, &v->q_Offset1S_N), 0, "q_Offset1S_N");
   } else {
     v->q_Offset1S_N = 0;
   }
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeInt8(ctx, -50, 50, &v->q_Offset2S_N));
+    PER_TRY_IN(DecodeInt8(ctx, -50, 50, &v->q_Offset2S_N), 1, "q_Offset2S_N");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeInt8(ctx, -50, 33, &v->maxAllowedUL_TX_Power));
+    PER_TRY_IN(DecodeInt8(ctx, -50, 33, &v->maxAllowedUL_TX_Power), 2, "maxAllowedUL_TX_Power");
   }
   if (v->presence & (1u << 2)) {
-    PER_TRY(DecodeHCS_NeighbouringCellInformation_RSCP(ctx, &v->hcs_NeighbouringCellInformation_RSCP));
+    PER_TRY_IN(DecodeHCS_NeighbouringCellInformation_RSCP(ctx, &v->hcs_NeighbouringCellInformation_RSCP), 3, "hcs_NeighbouringCellInformation_RSCP");
   }
-  PER_TRY(DecodeCellSelectReselectInfoSIB_11_12_modeSpecificInfo(ctx, &v->modeSpecificInfo));
+  PER_TRY_IN(DecodeCellSelectReselectInfoSIB_11_12_modeSpecificInfo(ctx, &v->modeSpecificInfo), 4, "modeSpecificInfo");
   return StatusOk;
 }
 
@@ -1261,12 +1345,12 @@ void InitCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_fdd(CellSelectRes
 }
 
 int DecodeCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_fdd(PerContext* ctx, CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_fdd* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeInt8(ctx, -24, 0, &v->q_QualMin));
+    PER_TRY_IN(DecodeInt8(ctx, -24, 0, &v->q_QualMin), 0, "q_QualMin");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeInt8(ctx, -58, -13, &v->q_RxlevMin));
+    PER_TRY_IN(DecodeInt8(ctx, -58, -13, &v->q_RxlevMin), 1, "q_RxlevMin");
   }
   return StatusOk;
 }
@@ -1276,9 +1360,9 @@ void InitCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_gsm(CellSelectRes
 }
 
 int DecodeCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_gsm(PerContext* ctx, CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_gsm* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeInt8(ctx, -58, -13, &v->q_RxlevMin));
+    PER_TRY_IN(DecodeInt8(ctx, -58, -13, &v->q_RxlevMin), 0, "q_RxlevMin");
   }
   return StatusOk;
 }
@@ -1288,9 +1372,9 @@ void InitCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_tdd(CellSelectRes
 }
 
 int DecodeCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_tdd(PerContext* ctx, CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_tdd* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeInt8(ctx, -58, -13, &v->q_RxlevMin));
+    PER_TRY_IN(DecodeInt8(ctx, -58, -13, &v->q_RxlevMin), 0, "q_RxlevMin");
   }
   return StatusOk;
 }
@@ -1300,12 +1384,12 @@ void InitCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_fdd(CellSelec
 }
 
 int DecodeCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_fdd(PerContext* ctx, CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_fdd* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeInt8(ctx, -24, 0, &v->q_QualMin));
+    PER_TRY_IN(DecodeInt8(ctx, -24, 0, &v->q_QualMin), 0, "q_QualMin");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeInt8(ctx, -58, -13, &v->q_RxlevMin));
+    PER_TRY_IN(DecodeInt8(ctx, -58, -13, &v->q_RxlevMin), 1, "q_RxlevMin");
   }
   return StatusOk;
 }
@@ -1315,9 +1399,9 @@ void InitCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_gsm(CellSelec
 }
 
 int DecodeCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_gsm(PerContext* ctx, CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_gsm* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeInt8(ctx, -58, -13, &v->q_RxlevMin));
+    PER_TRY_IN(DecodeInt8(ctx, -58, -13, &v->q_RxlevMin), 0, "q_RxlevMin");
   }
   return StatusOk;
 }
@@ -1327,9 +1411,9 @@ void InitCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_tdd(CellSelec
 }
 
 int DecodeCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_tdd(PerContext* ctx, CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_tdd* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeInt8(ctx, -58, -13, &v->q_RxlevMin));
+    PER_TRY_IN(DecodeInt8(ctx, -58, -13, &v->q_RxlevMin), 0, "q_RxlevMin");
   }
   return StatusOk;
 }
@@ -1339,12 +1423,12 @@ void InitCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_fdd(CellSelec
 }
 
 int DecodeCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_fdd(PerContext* ctx, CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_fdd* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeInt8(ctx, -24, 0, &v->q_QualMin));
+    PER_TRY_IN(DecodeInt8(ctx, -24, 0, &v->q_QualMin), 0, "q_QualMin");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeInt8(ctx, -58, -13, &v->q_RxlevMin));
+    PER_TRY_IN(DecodeInt8(ctx, -58, -13, &v->q_RxlevMin), 1, "q_RxlevMin");
   }
   return StatusOk;
 }
@@ -1354,9 +1438,9 @@ void InitCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_gsm(CellSelec
 }
 
 int DecodeCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_gsm(PerContext* ctx, CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_gsm* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeInt8(ctx, -58, -13, &v->q_RxlevMin));
+    PER_TRY_IN(DecodeInt8(ctx, -58, -13, &v->q_RxlevMin), 0, "q_RxlevMin");
   }
   return StatusOk;
 }
@@ -1366,9 +1450,9 @@ void InitCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_tdd(CellSelec
 }
 
 int DecodeCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_tdd(PerContext* ctx, CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_tdd* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeInt8(ctx, -58, -13, &v->q_RxlevMin));
+    PER_TRY_IN(DecodeInt8(ctx, -58, -13, &v->q_RxlevMin), 0, "q_RxlevMin");
   }
   return StatusOk;
 }
@@ -1378,12 +1462,12 @@ void InitCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_fdd(CellSelectRes
 }
 
 int DecodeCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_fdd(PerContext* ctx, CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_fdd* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeInt8(ctx, -24, 0, &v->q_QualMin));
+    PER_TRY_IN(DecodeInt8(ctx, -24, 0, &v->q_QualMin), 0, "q_QualMin");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeInt8(ctx, -58, -13, &v->q_RxlevMin));
+    PER_TRY_IN(DecodeInt8(ctx, -58, -13, &v->q_RxlevMin), 1, "q_RxlevMin");
   }
   return StatusOk;
 }
@@ -1393,9 +1477,9 @@ void InitCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_gsm(CellSelectRes
 }
 
 int DecodeCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_gsm(PerContext* ctx, CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_gsm* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeInt8(ctx, -58, -13, &v->q_RxlevMin));
+    PER_TRY_IN(DecodeInt8(ctx, -58, -13, &v->q_RxlevMin), 0, "q_RxlevMin");
   }
   return StatusOk;
 }
@@ -1405,9 +1489,9 @@ void InitCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_tdd(CellSelectRes
 }
 
 int DecodeCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_tdd(PerContext* ctx, CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_tdd* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeInt8(ctx, -58, -13, &v->q_RxlevMin));
+    PER_TRY_IN(DecodeInt8(ctx, -58, -13, &v->q_RxlevMin), 0, "q_RxlevMin");
   }
   return StatusOk;
 }
@@ -1417,12 +1501,12 @@ void InitCellSelectReselectInfoSIB_11_12_modeSpecificInfo_fdd(CellSelectReselect
 }
 
 int DecodeCellSelectReselectInfoSIB_11_12_modeSpecificInfo_fdd(PerContext* ctx, CellSelectReselectInfoSIB_11_12_modeSpecificInfo_fdd* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeInt8(ctx, -24, 0, &v->q_QualMin));
+    PER_TRY_IN(DecodeInt8(ctx, -24, 0, &v->q_QualMin), 0, "q_QualMin");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeInt8(ctx, -58, -13, &v->q_RxlevMin));
+    PER_TRY_IN(DecodeInt8(ctx, -58, -13, &v->q_RxlevMin), 1, "q_RxlevMin");
   }
   return StatusOk;
 }
@@ -1432,9 +1516,9 @@ void InitCellSelectReselectInfoSIB_11_12_modeSpecificInfo_gsm(CellSelectReselect
 }
 
 int DecodeCellSelectReselectInfoSIB_11_12_modeSpecificInfo_gsm(PerContext* ctx, CellSelectReselectInfoSIB_11_12_modeSpecificInfo_gsm* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeInt8(ctx, -58, -13, &v->q_RxlevMin));
+    PER_TRY_IN(DecodeInt8(ctx, -58, -13, &v->q_RxlevMin), 0, "q_RxlevMin");
   }
   return StatusOk;
 }
@@ -1444,9 +1528,9 @@ void InitCellSelectReselectInfoSIB_11_12_modeSpecificInfo_tdd(CellSelectReselect
 }
 
 int DecodeCellSelectReselectInfoSIB_11_12_modeSpecificInfo_tdd(PerContext* ctx, CellSelectReselectInfoSIB_11_12_modeSpecificInfo_tdd* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeInt8(ctx, -58, -13, &v->q_RxlevMin));
+    PER_TRY_IN(DecodeInt8(ctx, -58, -13, &v->q_RxlevMin), 0, "q_RxlevMin");
   }
   return StatusOk;
 }
@@ -1457,10 +1541,10 @@ void InitCellsForInterRATMeasList(CellsForInterRATMeasList* v) {
 
 int DecodeCellsForInterRATMeasList(PerContext* ctx, CellsForInterRATMeasList* v) {
   ctx->pendingSize = &kSize_1_32;
-  PER_TRY(ReadLength(ctx, &v->count));
-  if (v->count > 32) return StatusTooMany;
+  PER_TRY_IN(ReadLength(ctx, &v->count), kStopBeforeMembers, nullptr);
+  if (v->count > 32) return StopIn(ctx, StatusTooMany, kStopBeforeMembers, nullptr);
   for (uint32_t i = 0; i < v->count; ++i) {
-    PER_TRY(DecodeUInt8(ctx, 0, 31, &v->items[i]));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 31, &v->items[i]), i, nullptr);
   }
   return StatusOk;
 }
@@ -1471,25 +1555,30 @@ void InitDummy_InterFreqRACHReportingInfo_modeSpecificInfo(Dummy_InterFreqRACHRe
 }
 
 int DecodeDummy_InterFreqRACHReportingInfo_modeSpecificInfo(PerContext* ctx, Dummy_InterFreqRACHReportingInfo_modeSpecificInfo* v) {
+  static const char* const kAlternatives[] = {"fdd", "tdd"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<Dummy_InterFreqRACHReportingInfo_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(Dummy_InterFreqRACHReportingInfo_modeSpecificInfo_fdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeDummy_InterFreqRACHReportingInfo_modeSpecificInfo_fdd(ctx, alt);
+      status = DecodeDummy_InterFreqRACHReportingInfo_modeSpecificInfo_fdd(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<Dummy_InterFreqRACHReportingInfo_modeSpecificInfo_tdd*>(AllocRecord(ctx, sizeof(Dummy_InterFreqRACHReportingInfo_modeSpecificInfo_tdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitDummy_InterFreqRACHReportingInfo_modeSpecificInfo_tdd(alt);
-      return DecodeDummy_InterFreqRACHReportingInfo_modeSpecificInfo_tdd(ctx, alt);
+      status = DecodeDummy_InterFreqRACHReportingInfo_modeSpecificInfo_tdd(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitDummy_InterFreqRACHReportingInfo(Dummy_InterFreqRACHReportingInfo* v) {
@@ -1497,14 +1586,14 @@ void InitDummy_InterFreqRACHReportingInfo(Dummy_InterFreqRACHReportingInfo* v) {
 }
 
 int DecodeDummy_InterFreqRACHReportingInfo(PerContext* ctx, Dummy_InterFreqRACHReportingInfo* v) {
-  PER_TRY(DecodeDummy_InterFreqRACHReportingInfo_modeSpecificInfo(ctx, &v->modeSpecificInfo));
-  PER_TRY(DecodeInt8(ctx, -115, 0, &v->interFreqRACHReportingThreshold));
-  PER_TRY(DecodeUInt8(ctx, 1, 8, &v->maxReportedCellsOnRACHinterFreq));
+  PER_TRY_IN(DecodeDummy_InterFreqRACHReportingInfo_modeSpecificInfo(ctx, &v->modeSpecificInfo), 0, "modeSpecificInfo");
+  PER_TRY_IN(DecodeInt8(ctx, -115, 0, &v->interFreqRACHReportingThreshold), 1, "interFreqRACHReportingThreshold");
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 8, &v->maxReportedCellsOnRACHinterFreq), 2, "maxReportedCellsOnRACHinterFreq");
   return StatusOk;
 }
 
 int DecodeDummy_InterFreqRACHReportingInfo_modeSpecificInfo_fdd(PerContext* ctx, Dummy_InterFreqRACHReportingInfo_modeSpecificInfo_fdd* v) {
-  PER_TRY(DecodeEnumerated(ctx, 2, &v->interFreqRepQuantityRACH_FDD));
+  PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->interFreqRepQuantityRACH_FDD), 0, "interFreqRepQuantityRACH_FDD");
   return StatusOk;
 }
 
@@ -1514,10 +1603,10 @@ void InitInterFreqRepQuantityRACH_TDDList(InterFreqRepQuantityRACH_TDDList* v) {
 
 int DecodeInterFreqRepQuantityRACH_TDDList(PerContext* ctx, InterFreqRepQuantityRACH_TDDList* v) {
   ctx->pendingSize = &kSize_1_2;
-  PER_TRY(ReadLength(ctx, &v->count));
-  if (v->count > 2) return StatusTooMany;
+  PER_TRY_IN(ReadLength(ctx, &v->count), kStopBeforeMembers, nullptr);
+  if (v->count > 2) return StopIn(ctx, StatusTooMany, kStopBeforeMembers, nullptr);
   for (uint32_t i = 0; i < v->count; ++i) {
-    PER_TRY(DecodeEnumerated(ctx, 2, &v->items[i]));
+    PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->items[i]), i, nullptr);
   }
   return StatusOk;
 }
@@ -1527,7 +1616,7 @@ void InitDummy_InterFreqRACHReportingInfo_modeSpecificInfo_tdd(Dummy_InterFreqRA
 }
 
 int DecodeDummy_InterFreqRACHReportingInfo_modeSpecificInfo_tdd(PerContext* ctx, Dummy_InterFreqRACHReportingInfo_modeSpecificInfo_tdd* v) {
-  PER_TRY(DecodeInterFreqRepQuantityRACH_TDDList(ctx, &v->interFreqRepQuantityRACH_TDDList));
+  PER_TRY_IN(DecodeInterFreqRepQuantityRACH_TDDList(ctx, &v->interFreqRepQuantityRACH_TDDList), 0, "interFreqRepQuantityRACH_TDDList");
   return StatusOk;
 }
 
@@ -1537,25 +1626,30 @@ void InitForbiddenAffectCell(ForbiddenAffectCell* v) {
 }
 
 int DecodeForbiddenAffectCell(PerContext* ctx, ForbiddenAffectCell* v) {
+  static const char* const kAlternatives[] = {"fdd", "tdd"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<PrimaryCPICH_Info*>(AllocRecord(ctx, sizeof(PrimaryCPICH_Info)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodePrimaryCPICH_Info(ctx, alt);
+      status = DecodePrimaryCPICH_Info(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<PrimaryCCPCH_Info*>(AllocRecord(ctx, sizeof(PrimaryCCPCH_Info)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitPrimaryCCPCH_Info(alt);
-      return DecodePrimaryCCPCH_Info(ctx, alt);
+      status = DecodePrimaryCCPCH_Info(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitForbiddenAffectCellList(ForbiddenAffectCellList* v) {
@@ -1566,17 +1660,17 @@ void InitForbiddenAffectCellList(ForbiddenAffectCellList* v) {
 int DecodeForbiddenAffectCellList(PerContext* ctx, ForbiddenAffectCellList* v) {
   ctx->pendingSize = &kSize_1_32;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<ForbiddenAffectCell*>(AllocRecord(ctx, sizeof(ForbiddenAffectCell) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     ForbiddenAffectCell* element = &items[i];
     InitForbiddenAffectCell(element);
-    PER_TRY(DecodeForbiddenAffectCell(ctx, element));
+    PER_TRY_IN(DecodeForbiddenAffectCell(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -1588,16 +1682,16 @@ void InitEvent1a(Event1a* v) {
 }
 
 int DecodeEvent1a(PerContext* ctx, Event1a* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeEnumerated(ctx, 5, &v->triggeringCondition));
-  PER_TRY(DecodeUInt8(ctx, 0, 29, &v->reportingRange));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeEnumerated(ctx, 5, &v->triggeringCondition), 0, "triggeringCondition");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 29, &v->reportingRange), 1, "reportingRange");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeForbiddenAffectCellList(ctx, &v->forbiddenAffectCellList));
+    PER_TRY_IN(DecodeForbiddenAffectCellList(ctx, &v->forbiddenAffectCellList), 2, "forbiddenAffectCellList");
   }
-  PER_TRY(DecodeUInt8(ctx, 0, 20, &v->w));
-  PER_TRY(DecodeEnumerated(ctx, 8, &v->reportDeactivationThreshold));
-  PER_TRY(DecodeEnumerated(ctx, 8, &v->reportingAmount));
-  PER_TRY(DecodeEnumerated(ctx, 8, &v->reportingInterval));
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 20, &v->w), 3, "w");
+  PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->reportDeactivationThreshold), 4, "reportDeactivationThreshold");
+  PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->reportingAmount), 5, "reportingAmount");
+  PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->reportingInterval), 6, "reportingInterval");
   return StatusOk;
 }
 
@@ -1606,7 +1700,7 @@ void InitForbiddenAffectCell_LCR_r4(ForbiddenAffectCell_LCR_r4* v) {
 }
 
 int DecodeForbiddenAffectCell_LCR_r4(PerContext* ctx, ForbiddenAffectCell_LCR_r4* v) {
-  PER_TRY(DecodePrimaryCCPCH_Info_LCR_r4(ctx, &v->tdd));
+  PER_TRY_IN(DecodePrimaryCCPCH_Info_LCR_r4(ctx, &v->tdd), 0, "tdd");
   return StatusOk;
 }
 
@@ -1618,17 +1712,17 @@ void InitForbiddenAffectCellList_LCR_r4(ForbiddenAffectCellList_LCR_r4* v) {
 int DecodeForbiddenAffectCellList_LCR_r4(PerContext* ctx, ForbiddenAffectCellList_LCR_r4* v) {
   ctx->pendingSize = &kSize_1_32;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<ForbiddenAffectCell_LCR_r4*>(AllocRecord(ctx, sizeof(ForbiddenAffectCell_LCR_r4) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     ForbiddenAffectCell_LCR_r4* element = &items[i];
     InitForbiddenAffectCell_LCR_r4(element);
-    PER_TRY(DecodeForbiddenAffectCell_LCR_r4(ctx, element));
+    PER_TRY_IN(DecodeForbiddenAffectCell_LCR_r4(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -1640,16 +1734,16 @@ void InitEvent1a_LCR_r4(Event1a_LCR_r4* v) {
 }
 
 int DecodeEvent1a_LCR_r4(PerContext* ctx, Event1a_LCR_r4* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeEnumerated(ctx, 5, &v->triggeringCondition));
-  PER_TRY(DecodeUInt8(ctx, 0, 29, &v->reportingRange));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeEnumerated(ctx, 5, &v->triggeringCondition), 0, "triggeringCondition");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 29, &v->reportingRange), 1, "reportingRange");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeForbiddenAffectCellList_LCR_r4(ctx, &v->forbiddenAffectCellList));
+    PER_TRY_IN(DecodeForbiddenAffectCellList_LCR_r4(ctx, &v->forbiddenAffectCellList), 2, "forbiddenAffectCellList");
   }
-  PER_TRY(DecodeUInt8(ctx, 0, 20, &v->w));
-  PER_TRY(DecodeEnumerated(ctx, 8, &v->reportDeactivationThreshold));
-  PER_TRY(DecodeEnumerated(ctx, 8, &v->reportingAmount));
-  PER_TRY(DecodeEnumerated(ctx, 8, &v->reportingInterval));
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 20, &v->w), 3, "w");
+  PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->reportDeactivationThreshold), 4, "reportDeactivationThreshold");
+  PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->reportingAmount), 5, "reportingAmount");
+  PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->reportingInterval), 6, "reportingInterval");
   return StatusOk;
 }
 
@@ -1659,13 +1753,13 @@ void InitEvent1b(Event1b* v) {
 }
 
 int DecodeEvent1b(PerContext* ctx, Event1b* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeEnumerated(ctx, 3, &v->triggeringCondition));
-  PER_TRY(DecodeUInt8(ctx, 0, 29, &v->reportingRange));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeEnumerated(ctx, 3, &v->triggeringCondition), 0, "triggeringCondition");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 29, &v->reportingRange), 1, "reportingRange");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeForbiddenAffectCellList(ctx, &v->forbiddenAffectCellList));
+    PER_TRY_IN(DecodeForbiddenAffectCellList(ctx, &v->forbiddenAffectCellList), 2, "forbiddenAffectCellList");
   }
-  PER_TRY(DecodeUInt8(ctx, 0, 20, &v->w));
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 20, &v->w), 3, "w");
   return StatusOk;
 }
 
@@ -1675,32 +1769,32 @@ void InitEvent1b_LCR_r4(Event1b_LCR_r4* v) {
 }
 
 int DecodeEvent1b_LCR_r4(PerContext* ctx, Event1b_LCR_r4* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeEnumerated(ctx, 3, &v->triggeringCondition));
-  PER_TRY(DecodeUInt8(ctx, 0, 29, &v->reportingRange));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeEnumerated(ctx, 3, &v->triggeringCondition), 0, "triggeringCondition");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 29, &v->reportingRange), 1, "reportingRange");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeForbiddenAffectCellList_LCR_r4(ctx, &v->forbiddenAffectCellList));
+    PER_TRY_IN(DecodeForbiddenAffectCellList_LCR_r4(ctx, &v->forbiddenAffectCellList), 2, "forbiddenAffectCellList");
   }
-  PER_TRY(DecodeUInt8(ctx, 0, 20, &v->w));
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 20, &v->w), 3, "w");
   return StatusOk;
 }
 
 int DecodeEvent1c(PerContext* ctx, Event1c* v) {
-  PER_TRY(DecodeEnumerated(ctx, 8, &v->replacementActivationThreshold));
-  PER_TRY(DecodeEnumerated(ctx, 8, &v->reportingAmount));
-  PER_TRY(DecodeEnumerated(ctx, 8, &v->reportingInterval));
+  PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->replacementActivationThreshold), 0, "replacementActivationThreshold");
+  PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->reportingAmount), 1, "reportingAmount");
+  PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->reportingInterval), 2, "reportingInterval");
   return StatusOk;
 }
 
 int DecodeEvent1e(PerContext* ctx, Event1e* v) {
-  PER_TRY(DecodeEnumerated(ctx, 5, &v->triggeringCondition));
-  PER_TRY(DecodeInt16(ctx, -115, 165, &v->thresholdUsedFrequency));
+  PER_TRY_IN(DecodeEnumerated(ctx, 5, &v->triggeringCondition), 0, "triggeringCondition");
+  PER_TRY_IN(DecodeInt16(ctx, -115, 165, &v->thresholdUsedFrequency), 1, "thresholdUsedFrequency");
   return StatusOk;
 }
 
 int DecodeEvent1f(PerContext* ctx, Event1f* v) {
-  PER_TRY(DecodeEnumerated(ctx, 3, &v->triggeringCondition));
-  PER_TRY(DecodeInt16(ctx, -115, 165, &v->thresholdUsedFrequency));
+  PER_TRY_IN(DecodeEnumerated(ctx, 3, &v->triggeringCondition), 0, "triggeringCondition");
+  PER_TRY_IN(DecodeInt16(ctx, -115, 165, &v->thresholdUsedFrequency), 1, "thresholdUsedFrequency");
   return StatusOk;
 }
 
@@ -1710,10 +1804,10 @@ void InitFACH_MeasurementOccasionInfo_inter_RAT_meas_ind(FACH_MeasurementOccasio
 
 int DecodeFACH_MeasurementOccasionInfo_inter_RAT_meas_ind(PerContext* ctx, FACH_MeasurementOccasionInfo_inter_RAT_meas_ind* v) {
   ctx->pendingSize = &kSize_1_15;
-  PER_TRY(ReadLength(ctx, &v->count));
-  if (v->count > 15) return StatusTooMany;
+  PER_TRY_IN(ReadLength(ctx, &v->count), kStopBeforeMembers, nullptr);
+  if (v->count > 15) return StopIn(ctx, StatusTooMany, kStopBeforeMembers, nullptr);
   for (uint32_t i = 0; i < v->count; ++i) {
-    PER_TRY(DecodeEnumerated(ctx, 2, &v->items[i]));
+    PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->items[i]), i, nullptr);
   }
   return StatusOk;
 }
@@ -1724,20 +1818,20 @@ void InitFACH_MeasurementOccasionInfo(FACH_MeasurementOccasionInfo* v) {
 }
 
 int DecodeFACH_MeasurementOccasionInfo(PerContext* ctx, FACH_MeasurementOccasionInfo* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUInt8(ctx, 1, 12, &v->fACH_meas_occasion_coeff));
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 12, &v->fACH_meas_occasion_coeff), 0, "fACH_meas_occasion_coeff");
   }
-  PER_TRY(ReadBit(ctx, &v->inter_freq_FDD_meas_ind));
-  PER_TRY(ReadBit(ctx, &v->inter_freq_TDD_meas_ind));
+  PER_TRY_IN(ReadBit(ctx, &v->inter_freq_FDD_meas_ind), 1, "inter_freq_FDD_meas_ind");
+  PER_TRY_IN(ReadBit(ctx, &v->inter_freq_TDD_meas_ind), 2, "inter_freq_TDD_meas_ind");
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeFACH_MeasurementOccasionInfo_inter_RAT_meas_ind(ctx, &v->inter_RAT_meas_ind));
+    PER_TRY_IN(DecodeFACH_MeasurementOccasionInfo_inter_RAT_meas_ind(ctx, &v->inter_RAT_meas_ind), 3, "inter_RAT_meas_ind");
   }
   return StatusOk;
 }
 
 int DecodeFACH_MeasurementOccasionInfo_LCR_r4_ext(PerContext* ctx, FACH_MeasurementOccasionInfo_LCR_r4_ext* v) {
-  PER_TRY(ReadBit(ctx, &v->inter_freq_TDD128_meas_ind));
+  PER_TRY_IN(ReadBit(ctx, &v->inter_freq_TDD128_meas_ind), 0, "inter_freq_TDD128_meas_ind");
   return StatusOk;
 }
 
@@ -1747,25 +1841,30 @@ void InitFrequencyInfo_modeSpecificInfo(FrequencyInfo_modeSpecificInfo* v) {
 }
 
 int DecodeFrequencyInfo_modeSpecificInfo(PerContext* ctx, FrequencyInfo_modeSpecificInfo* v) {
+  static const char* const kAlternatives[] = {"fdd", "tdd"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<FrequencyInfoFDD*>(AllocRecord(ctx, sizeof(FrequencyInfoFDD)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitFrequencyInfoFDD(alt);
-      return DecodeFrequencyInfoFDD(ctx, alt);
+      status = DecodeFrequencyInfoFDD(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<FrequencyInfoTDD*>(AllocRecord(ctx, sizeof(FrequencyInfoTDD)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeFrequencyInfoTDD(ctx, alt);
+      status = DecodeFrequencyInfoTDD(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitFrequencyInfo(FrequencyInfo* v) {
@@ -1773,7 +1872,7 @@ void InitFrequencyInfo(FrequencyInfo* v) {
 }
 
 int DecodeFrequencyInfo(PerContext* ctx, FrequencyInfo* v) {
-  PER_TRY(DecodeFrequencyInfo_modeSpecificInfo(ctx, &v->modeSpecificInfo));
+  PER_TRY_IN(DecodeFrequencyInfo_modeSpecificInfo(ctx, &v->modeSpecificInfo), 0, "modeSpecificInfo");
   return StatusOk;
 }
 
@@ -1782,16 +1881,16 @@ void InitFrequencyInfoFDD(FrequencyInfoFDD* v) {
 }
 
 int DecodeFrequencyInfoFDD(PerContext* ctx, FrequencyInfoFDD* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUInt16(ctx, 0, 16383, &v->uarfcn_UL));
+    PER_TRY_IN(DecodeUInt16(ctx, 0, 16383, &v->uarfcn_UL), 0, "uarfcn_UL");
   }
-  PER_TRY(DecodeUInt16(ctx, 0, 16383, &v->uarfcn_DL));
+  PER_TRY_IN(DecodeUInt16(ctx, 0, 16383, &v->uarfcn_DL), 1, "uarfcn_DL");
   return StatusOk;
 }
 
 int DecodeFrequencyInfoTDD(PerContext* ctx, FrequencyInfoTDD* v) {
-  PER_TRY(DecodeUInt16(ctx, 0, 16383, &v->uarfcn_Nt));
+  PER_TRY_IN(DecodeUInt16(ctx, 0, 16383, &v->uarfcn_Nt), 0, "uarfcn_Nt");
   return StatusOk;
 }
 
@@ -1801,23 +1900,28 @@ void InitRemovedInterFreqCellList(RemovedInterFreqCellList* v) {
 }
 
 int DecodeRemovedInterFreqCellList(PerContext* ctx, RemovedInterFreqCellList* v) {
+  static const char* const kAlternatives[] = {"removeAllInterFreqCells", "removeSomeInterFreqCells", "removeNoInterFreqCells"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 3, &index));
-  if (index >= 3) return StatusOutOfRange;
+  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
+  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: case 2: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
     case 1: {
       auto* alt = static_cast<RemovedInterFreqCellList_removeSomeInterFreqCells*>(AllocRecord(ctx, sizeof(RemovedInterFreqCellList_removeSomeInterFreqCells)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitRemovedInterFreqCellList_removeSomeInterFreqCells(alt);
-      return DecodeRemovedInterFreqCellList_removeSomeInterFreqCells(ctx, alt);
+      status = DecodeRemovedInterFreqCellList_removeSomeInterFreqCells(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitNewInterFreqCellSI_ECN0(NewInterFreqCellSI_ECN0* v) {
@@ -1827,14 +1931,14 @@ void InitNewInterFreqCellSI_ECN0(NewInterFreqCellSI_ECN0* v) {
 }
 
 int DecodeNewInterFreqCellSI_ECN0(PerContext* ctx, NewInterFreqCellSI_ECN0* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUInt8(ctx, 0, 31, &v->interFreqCellID));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 31, &v->interFreqCellID), 0, "interFreqCellID");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeFrequencyInfo(ctx, &v->frequencyInfo));
+    PER_TRY_IN(DecodeFrequencyInfo(ctx, &v->frequencyInfo), 1, "frequencyInfo");
   }
-  PER_TRY(DecodeCellInfoSI_ECN0(ctx, &v->cellInfo));
+  PER_TRY_IN(DecodeCellInfoSI_ECN0(ctx, &v->cellInfo), 2, "cellInfo");
   return StatusOk;
 }
 
@@ -1846,17 +1950,17 @@ void InitNewInterFreqCellSI_List_ECN0(NewInterFreqCellSI_List_ECN0* v) {
 int DecodeNewInterFreqCellSI_List_ECN0(PerContext* ctx, NewInterFreqCellSI_List_ECN0* v) {
   ctx->pendingSize = &kSize_1_32;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<NewInterFreqCellSI_ECN0*>(AllocRecord(ctx, sizeof(NewInterFreqCellSI_ECN0) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     NewInterFreqCellSI_ECN0* element = &items[i];
     InitNewInterFreqCellSI_ECN0(element);
-    PER_TRY(DecodeNewInterFreqCellSI_ECN0(ctx, element));
+    PER_TRY_IN(DecodeNewInterFreqCellSI_ECN0(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -1869,12 +1973,12 @@ void InitInterFreqCellInfoSI_List_ECN0(InterFreqCellInfoSI_List_ECN0* v) {
 }
 
 int DecodeInterFreqCellInfoSI_List_ECN0(PerContext* ctx, InterFreqCellInfoSI_List_ECN0* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeRemovedInterFreqCellList(ctx, &v->removedInterFreqCellList));
+    PER_TRY_IN(DecodeRemovedInterFreqCellList(ctx, &v->removedInterFreqCellList), 0, "removedInterFreqCellList");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeNewInterFreqCellSI_List_ECN0(ctx, &v->newInterFreqCellList));
+    PER_TRY_IN(DecodeNewInterFreqCellSI_List_ECN0(ctx, &v->newInterFreqCellList), 1, "newInterFreqCellList");
   }
   return StatusOk;
 }
@@ -1886,14 +1990,14 @@ void InitNewInterFreqCellSI_ECN0_LCR_r4(NewInterFreqCellSI_ECN0_LCR_r4* v) {
 }
 
 int DecodeNewInterFreqCellSI_ECN0_LCR_r4(PerContext* ctx, NewInterFreqCellSI_ECN0_LCR_r4* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUInt8(ctx, 0, 31, &v->interFreqCellID));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 31, &v->interFreqCellID), 0, "interFreqCellID");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeFrequencyInfo(ctx, &v->frequencyInfo));
+    PER_TRY_IN(DecodeFrequencyInfo(ctx, &v->frequencyInfo), 1, "frequencyInfo");
   }
-  PER_TRY(DecodeCellInfoSI_ECN0_LCR_r4(ctx, &v->cellInfo));
+  PER_TRY_IN(DecodeCellInfoSI_ECN0_LCR_r4(ctx, &v->cellInfo), 2, "cellInfo");
   return StatusOk;
 }
 
@@ -1905,17 +2009,17 @@ void InitNewInterFreqCellSI_List_ECN0_LCR_r4(NewInterFreqCellSI_List_ECN0_LCR_r4
 int DecodeNewInterFreqCellSI_List_ECN0_LCR_r4(PerContext* ctx, NewInterFreqCellSI_List_ECN0_LCR_r4* v) {
   ctx->pendingSize = &kSize_1_32;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<NewInterFreqCellSI_ECN0_LCR_r4*>(AllocRecord(ctx, sizeof(NewInterFreqCellSI_ECN0_LCR_r4) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     NewInterFreqCellSI_ECN0_LCR_r4* element = &items[i];
     InitNewInterFreqCellSI_ECN0_LCR_r4(element);
-    PER_TRY(DecodeNewInterFreqCellSI_ECN0_LCR_r4(ctx, element));
+    PER_TRY_IN(DecodeNewInterFreqCellSI_ECN0_LCR_r4(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -1928,12 +2032,12 @@ void InitInterFreqCellInfoSI_List_ECN0_LCR(InterFreqCellInfoSI_List_ECN0_LCR* v)
 }
 
 int DecodeInterFreqCellInfoSI_List_ECN0_LCR(PerContext* ctx, InterFreqCellInfoSI_List_ECN0_LCR* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeRemovedInterFreqCellList(ctx, &v->removedInterFreqCellList));
+    PER_TRY_IN(DecodeRemovedInterFreqCellList(ctx, &v->removedInterFreqCellList), 0, "removedInterFreqCellList");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeNewInterFreqCellSI_List_ECN0_LCR_r4(ctx, &v->newInterFreqCellList));
+    PER_TRY_IN(DecodeNewInterFreqCellSI_List_ECN0_LCR_r4(ctx, &v->newInterFreqCellList), 1, "newInterFreqCellList");
   }
   return StatusOk;
 }
@@ -1945,14 +2049,14 @@ void InitNewInterFreqCellSI_HCS_ECN0(NewInterFreqCellSI_HCS_ECN0* v) {
 }
 
 int DecodeNewInterFreqCellSI_HCS_ECN0(PerContext* ctx, NewInterFreqCellSI_HCS_ECN0* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUInt8(ctx, 0, 31, &v->interFreqCellID));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 31, &v->interFreqCellID), 0, "interFreqCellID");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeFrequencyInfo(ctx, &v->frequencyInfo));
+    PER_TRY_IN(DecodeFrequencyInfo(ctx, &v->frequencyInfo), 1, "frequencyInfo");
   }
-  PER_TRY(DecodeCellInfoSI_HCS_ECN0(ctx, &v->cellInfo));
+  PER_TRY_IN(DecodeCellInfoSI_HCS_ECN0(ctx, &v->cellInfo), 2, "cellInfo");
   return StatusOk;
 }
 
@@ -1964,17 +2068,17 @@ void InitNewInterFreqCellSI_List_HCS_ECN0(NewInterFreqCellSI_List_HCS_ECN0* v) {
 int DecodeNewInterFreqCellSI_List_HCS_ECN0(PerContext* ctx, NewInterFreqCellSI_List_HCS_ECN0* v) {
   ctx->pendingSize = &kSize_1_32;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<NewInterFreqCellSI_HCS_ECN0*>(AllocRecord(ctx, sizeof(NewInterFreqCellSI_HCS_ECN0) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     NewInterFreqCellSI_HCS_ECN0* element = &items[i];
     InitNewInterFreqCellSI_HCS_ECN0(element);
-    PER_TRY(DecodeNewInterFreqCellSI_HCS_ECN0(ctx, element));
+    PER_TRY_IN(DecodeNewInterFreqCellSI_HCS_ECN0(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -1987,12 +2091,12 @@ void InitInterFreqCellInfoSI_List_HCS_ECN0(InterFreqCellInfoSI_List_HCS_ECN0* v)
 }
 
 int DecodeInterFreqCellInfoSI_List_HCS_ECN0(PerContext* ctx, InterFreqCellInfoSI_List_HCS_ECN0* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeRemovedInterFreqCellList(ctx, &v->removedInterFreqCellList));
+    PER_TRY_IN(DecodeRemovedInterFreqCellList(ctx, &v->removedInterFreqCellList), 0, "removedInterFreqCellList");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeNewInterFreqCellSI_List_HCS_ECN0(ctx, &v->newInterFreqCellList));
+    PER_TRY_IN(DecodeNewInterFreqCellSI_List_HCS_ECN0(ctx, &v->newInterFreqCellList), 1, "newInterFreqCellList");
   }
   return StatusOk;
 }
@@ -2004,14 +2108,14 @@ void InitNewInterFreqCellSI_HCS_ECN0_LCR_r4(NewInterFreqCellSI_HCS_ECN0_LCR_r4* 
 }
 
 int DecodeNewInterFreqCellSI_HCS_ECN0_LCR_r4(PerContext* ctx, NewInterFreqCellSI_HCS_ECN0_LCR_r4* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUInt8(ctx, 0, 31, &v->interFreqCellID));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 31, &v->interFreqCellID), 0, "interFreqCellID");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeFrequencyInfo(ctx, &v->frequencyInfo));
+    PER_TRY_IN(DecodeFrequencyInfo(ctx, &v->frequencyInfo), 1, "frequencyInfo");
   }
-  PER_TRY(DecodeCellInfoSI_HCS_ECN0_LCR_r4(ctx, &v->cellInfo));
+  PER_TRY_IN(DecodeCellInfoSI_HCS_ECN0_LCR_r4(ctx, &v->cellInfo), 2, "cellInfo");
   return StatusOk;
 }
 
@@ -2023,17 +2127,17 @@ void InitNewInterFreqCellSI_List_HCS_ECN0_LCR_r4(NewInterFreqCellSI_List_HCS_ECN
 int DecodeNewInterFreqCellSI_List_HCS_ECN0_LCR_r4(PerContext* ctx, NewInterFreqCellSI_List_HCS_ECN0_LCR_r4* v) {
   ctx->pendingSize = &kSize_1_32;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<NewInterFreqCellSI_HCS_ECN0_LCR_r4*>(AllocRecord(ctx, sizeof(NewInterFreqCellSI_HCS_ECN0_LCR_r4) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     NewInterFreqCellSI_HCS_ECN0_LCR_r4* element = &items[i];
     InitNewInterFreqCellSI_HCS_ECN0_LCR_r4(element);
-    PER_TRY(DecodeNewInterFreqCellSI_HCS_ECN0_LCR_r4(ctx, element));
+    PER_TRY_IN(DecodeNewInterFreqCellSI_HCS_ECN0_LCR_r4(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -2046,12 +2150,12 @@ void InitInterFreqCellInfoSI_List_HCS_ECN0_LCR(InterFreqCellInfoSI_List_HCS_ECN0
 }
 
 int DecodeInterFreqCellInfoSI_List_HCS_ECN0_LCR(PerContext* ctx, InterFreqCellInfoSI_List_HCS_ECN0_LCR* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeRemovedInterFreqCellList(ctx, &v->removedInterFreqCellList));
+    PER_TRY_IN(DecodeRemovedInterFreqCellList(ctx, &v->removedInterFreqCellList), 0, "removedInterFreqCellList");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeNewInterFreqCellSI_List_HCS_ECN0_LCR_r4(ctx, &v->newInterFreqCellList));
+    PER_TRY_IN(DecodeNewInterFreqCellSI_List_HCS_ECN0_LCR_r4(ctx, &v->newInterFreqCellList), 1, "newInterFreqCellList");
   }
   return StatusOk;
 }
@@ -2063,14 +2167,14 @@ void InitNewInterFreqCellSI_HCS_RSCP(NewInterFreqCellSI_HCS_RSCP* v) {
 }
 
 int DecodeNewInterFreqCellSI_HCS_RSCP(PerContext* ctx, NewInterFreqCellSI_HCS_RSCP* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUInt8(ctx, 0, 31, &v->interFreqCellID));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 31, &v->interFreqCellID), 0, "interFreqCellID");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeFrequencyInfo(ctx, &v->frequencyInfo));
+    PER_TRY_IN(DecodeFrequencyInfo(ctx, &v->frequencyInfo), 1, "frequencyInfo");
   }
-  PER_TRY(DecodeCellInfoSI_HCS_RSCP(ctx, &v->cellInfo));
+  PER_TRY_IN(DecodeCellInfoSI_HCS_RSCP(ctx, &v->cellInfo), 2, "cellInfo");
   return StatusOk;
 }
 
@@ -2082,17 +2186,17 @@ void InitNewInterFreqCellSI_List_HCS_RSCP(NewInterFreqCellSI_List_HCS_RSCP* v) {
 int DecodeNewInterFreqCellSI_List_HCS_RSCP(PerContext* ctx, NewInterFreqCellSI_List_HCS_RSCP* v) {
   ctx->pendingSize = &kSize_1_32;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<NewInterFreqCellSI_HCS_RSCP*>(AllocRecord(ctx, sizeof(NewInterFreqCellSI_HCS_RSCP) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     NewInterFreqCellSI_HCS_RSCP* element = &items[i];
     InitNewInterFreqCellSI_HCS_RSCP(element);
-    PER_TRY(DecodeNewInterFreqCellSI_HCS_RSCP(ctx, element));
+    PER_TRY_IN(DecodeNewInterFreqCellSI_HCS_RSCP(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -2105,12 +2209,12 @@ void InitInterFreqCellInfoSI_List_HCS_RSCP(InterFreqCellInfoSI_List_HCS_RSCP* v)
 }
 
 int DecodeInterFreqCellInfoSI_List_HCS_RSCP(PerContext* ctx, InterFreqCellInfoSI_List_HCS_RSCP* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeRemovedInterFreqCellList(ctx, &v->removedInterFreqCellList));
+    PER_TRY_IN(DecodeRemovedInterFreqCellList(ctx, &v->removedInterFreqCellList), 0, "removedInterFreqCellList");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeNewInterFreqCellSI_List_HCS_RSCP(ctx, &v->newInterFreqCellList));
+    PER_TRY_IN(DecodeNewInterFreqCellSI_List_HCS_RSCP(ctx, &v->newInterFreqCellList), 1, "newInterFreqCellList");
   }
   return StatusOk;
 }
@@ -2122,14 +2226,14 @@ void InitNewInterFreqCellSI_HCS_RSCP_LCR_r4(NewInterFreqCellSI_HCS_RSCP_LCR_r4* 
 }
 
 int DecodeNewInterFreqCellSI_HCS_RSCP_LCR_r4(PerContext* ctx, NewInterFreqCellSI_HCS_RSCP_LCR_r4* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUInt8(ctx, 0, 31, &v->interFreqCellID));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 31, &v->interFreqCellID), 0, "interFreqCellID");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeFrequencyInfo(ctx, &v->frequencyInfo));
+    PER_TRY_IN(DecodeFrequencyInfo(ctx, &v->frequencyInfo), 1, "frequencyInfo");
   }
-  PER_TRY(DecodeCellInfoSI_HCS_RSCP_LCR_r4(ctx, &v->cellInfo));
+  PER_TRY_IN(DecodeCellInfoSI_HCS_RSCP_LCR_r4(ctx, &v->cellInfo), 2, "cellInfo");
   return StatusOk;
 }
 
@@ -2141,17 +2245,17 @@ void InitNewInterFreqCellSI_List_HCS_RSCP_LCR_r4(NewInterFreqCellSI_List_HCS_RSC
 int DecodeNewInterFreqCellSI_List_HCS_RSCP_LCR_r4(PerContext* ctx, NewInterFreqCellSI_List_HCS_RSCP_LCR_r4* v) {
   ctx->pendingSize = &kSize_1_32;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<NewInterFreqCellSI_HCS_RSCP_LCR_r4*>(AllocRecord(ctx, sizeof(NewInterFreqCellSI_HCS_RSCP_LCR_r4) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     NewInterFreqCellSI_HCS_RSCP_LCR_r4* element = &items[i];
     InitNewInterFreqCellSI_HCS_RSCP_LCR_r4(element);
-    PER_TRY(DecodeNewInterFreqCellSI_HCS_RSCP_LCR_r4(ctx, element));
+    PER_TRY_IN(DecodeNewInterFreqCellSI_HCS_RSCP_LCR_r4(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -2164,12 +2268,12 @@ void InitInterFreqCellInfoSI_List_HCS_RSCP_LCR(InterFreqCellInfoSI_List_HCS_RSCP
 }
 
 int DecodeInterFreqCellInfoSI_List_HCS_RSCP_LCR(PerContext* ctx, InterFreqCellInfoSI_List_HCS_RSCP_LCR* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeRemovedInterFreqCellList(ctx, &v->removedInterFreqCellList));
+    PER_TRY_IN(DecodeRemovedInterFreqCellList(ctx, &v->removedInterFreqCellList), 0, "removedInterFreqCellList");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeNewInterFreqCellSI_List_HCS_RSCP_LCR_r4(ctx, &v->newInterFreqCellList));
+    PER_TRY_IN(DecodeNewInterFreqCellSI_List_HCS_RSCP_LCR_r4(ctx, &v->newInterFreqCellList), 1, "newInterFreqCellList");
   }
   return StatusOk;
 }
@@ -2181,14 +2285,14 @@ void InitNewInterFreqCellSI_RSCP(NewInterFreqCellSI_RSCP* v) {
 }
 
 int DecodeNewInterFreqCellSI_RSCP(PerContext* ctx, NewInterFreqCellSI_RSCP* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUInt8(ctx, 0, 31, &v->interFreqCellID));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 31, &v->interFreqCellID), 0, "interFreqCellID");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeFrequencyInfo(ctx, &v->frequencyInfo));
+    PER_TRY_IN(DecodeFrequencyInfo(ctx, &v->frequencyInfo), 1, "frequencyInfo");
   }
-  PER_TRY(DecodeCellInfoSI_RSCP(ctx, &v->cellInfo));
+  PER_TRY_IN(DecodeCellInfoSI_RSCP(ctx, &v->cellInfo), 2, "cellInfo");
   return StatusOk;
 }
 
@@ -2200,17 +2304,17 @@ void InitNewInterFreqCellSI_List_RSCP(NewInterFreqCellSI_List_RSCP* v) {
 int DecodeNewInterFreqCellSI_List_RSCP(PerContext* ctx, NewInterFreqCellSI_List_RSCP* v) {
   ctx->pendingSize = &kSize_1_32;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<NewInterFreqCellSI_RSCP*>(AllocRecord(ctx, sizeof(NewInterFreqCellSI_RSCP) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     NewInterFreqCellSI_RSCP* element = &items[i];
     InitNewInterFreqCellSI_RSCP(element);
-    PER_TRY(DecodeNewInterFreqCellSI_RSCP(ctx, element));
+    PER_TRY_IN(DecodeNewInterFreqCellSI_RSCP(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -2223,12 +2327,12 @@ void InitInterFreqCellInfoSI_List_RSCP(InterFreqCellInfoSI_List_RSCP* v) {
 }
 
 int DecodeInterFreqCellInfoSI_List_RSCP(PerContext* ctx, InterFreqCellInfoSI_List_RSCP* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeRemovedInterFreqCellList(ctx, &v->removedInterFreqCellList));
+    PER_TRY_IN(DecodeRemovedInterFreqCellList(ctx, &v->removedInterFreqCellList), 0, "removedInterFreqCellList");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeNewInterFreqCellSI_List_RSCP(ctx, &v->newInterFreqCellList));
+    PER_TRY_IN(DecodeNewInterFreqCellSI_List_RSCP(ctx, &v->newInterFreqCellList), 1, "newInterFreqCellList");
   }
   return StatusOk;
 }
@@ -2240,14 +2344,14 @@ void InitNewInterFreqCellSI_RSCP_LCR_r4(NewInterFreqCellSI_RSCP_LCR_r4* v) {
 }
 
 int DecodeNewInterFreqCellSI_RSCP_LCR_r4(PerContext* ctx, NewInterFreqCellSI_RSCP_LCR_r4* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUInt8(ctx, 0, 31, &v->interFreqCellID));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 31, &v->interFreqCellID), 0, "interFreqCellID");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeFrequencyInfo(ctx, &v->frequencyInfo));
+    PER_TRY_IN(DecodeFrequencyInfo(ctx, &v->frequencyInfo), 1, "frequencyInfo");
   }
-  PER_TRY(DecodeCellInfoSI_RSCP_LCR_r4(ctx, &v->cellInfo));
+  PER_TRY_IN(DecodeCellInfoSI_RSCP_LCR_r4(ctx, &v->cellInfo), 2, "cellInfo");
   return StatusOk;
 }
 
@@ -2259,17 +2363,17 @@ void InitNewInterFreqCellSI_List_RSCP_LCR_r4(NewInterFreqCellSI_List_RSCP_LCR_r4
 int DecodeNewInterFreqCellSI_List_RSCP_LCR_r4(PerContext* ctx, NewInterFreqCellSI_List_RSCP_LCR_r4* v) {
   ctx->pendingSize = &kSize_1_32;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<NewInterFreqCellSI_RSCP_LCR_r4*>(AllocRecord(ctx, sizeof(NewInterFreqCellSI_RSCP_LCR_r4) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     NewInterFreqCellSI_RSCP_LCR_r4* element = &items[i];
     InitNewInterFreqCellSI_RSCP_LCR_r4(element);
-    PER_TRY(DecodeNewInterFreqCellSI_RSCP_LCR_r4(ctx, element));
+    PER_TRY_IN(DecodeNewInterFreqCellSI_RSCP_LCR_r4(ctx, element), i, nullptr);
     FeedInterFreqCell(ctx, *element);
     ++v->count;  // a failed element stays out of the list
   }
@@ -2283,12 +2387,12 @@ void InitInterFreqCellInfoSI_List_RSCP_LCR(InterFreqCellInfoSI_List_RSCP_LCR* v)
 }
 
 int DecodeInterFreqCellInfoSI_List_RSCP_LCR(PerContext* ctx, InterFreqCellInfoSI_List_RSCP_LCR* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeRemovedInterFreqCellList(ctx, &v->removedInterFreqCellList));
+    PER_TRY_IN(DecodeRemovedInterFreqCellList(ctx, &v->removedInterFreqCellList), 0, "removedInterFreqCellList");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeNewInterFreqCellSI_List_RSCP_LCR_r4(ctx, &v->newInterFreqCellList));
+    PER_TRY_IN(DecodeNewInterFreqCellSI_List_RSCP_LCR_r4(ctx, &v->newInterFreqCellList), 1, "newInterFreqCellList");
   }
   return StatusOk;
 }
@@ -2299,9 +2403,9 @@ void InitInterFreqMeasurementSysInfo_ECN0(InterFreqMeasurementSysInfo_ECN0* v) {
 }
 
 int DecodeInterFreqMeasurementSysInfo_ECN0(PerContext* ctx, InterFreqMeasurementSysInfo_ECN0* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeInterFreqCellInfoSI_List_ECN0(ctx, &v->interFreqCellInfoSI_List));
+    PER_TRY_IN(DecodeInterFreqCellInfoSI_List_ECN0(ctx, &v->interFreqCellInfoSI_List), 0, "interFreqCellInfoSI_List");
   }
   return StatusOk;
 }
@@ -2312,9 +2416,9 @@ void InitInterFreqMeasurementSysInfo_ECN0_LCR_r4(InterFreqMeasurementSysInfo_ECN
 }
 
 int DecodeInterFreqMeasurementSysInfo_ECN0_LCR_r4(PerContext* ctx, InterFreqMeasurementSysInfo_ECN0_LCR_r4* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeInterFreqCellInfoSI_List_ECN0_LCR(ctx, &v->interFreqCellInfoSI_List));
+    PER_TRY_IN(DecodeInterFreqCellInfoSI_List_ECN0_LCR(ctx, &v->interFreqCellInfoSI_List), 0, "interFreqCellInfoSI_List");
   }
   return StatusOk;
 }
@@ -2325,9 +2429,9 @@ void InitInterFreqMeasurementSysInfo_HCS_ECN0(InterFreqMeasurementSysInfo_HCS_EC
 }
 
 int DecodeInterFreqMeasurementSysInfo_HCS_ECN0(PerContext* ctx, InterFreqMeasurementSysInfo_HCS_ECN0* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeInterFreqCellInfoSI_List_HCS_ECN0(ctx, &v->interFreqCellInfoSI_List));
+    PER_TRY_IN(DecodeInterFreqCellInfoSI_List_HCS_ECN0(ctx, &v->interFreqCellInfoSI_List), 0, "interFreqCellInfoSI_List");
   }
   return StatusOk;
 }
@@ -2338,9 +2442,9 @@ void InitInterFreqMeasurementSysInfo_HCS_ECN0_LCR_r4(InterFreqMeasurementSysInfo
 }
 
 int DecodeInterFreqMeasurementSysInfo_HCS_ECN0_LCR_r4(PerContext* ctx, InterFreqMeasurementSysInfo_HCS_ECN0_LCR_r4* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeInterFreqCellInfoSI_List_HCS_ECN0_LCR(ctx, &v->interFreqCellInfoSI_List));
+    PER_TRY_IN(DecodeInterFreqCellInfoSI_List_HCS_ECN0_LCR(ctx, &v->interFreqCellInfoSI_List), 0, "interFreqCellInfoSI_List");
   }
   return StatusOk;
 }
@@ -2351,9 +2455,9 @@ void InitInterFreqMeasurementSysInfo_HCS_RSCP(InterFreqMeasurementSysInfo_HCS_RS
 }
 
 int DecodeInterFreqMeasurementSysInfo_HCS_RSCP(PerContext* ctx, InterFreqMeasurementSysInfo_HCS_RSCP* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeInterFreqCellInfoSI_List_HCS_RSCP(ctx, &v->interFreqCellInfoSI_List));
+    PER_TRY_IN(DecodeInterFreqCellInfoSI_List_HCS_RSCP(ctx, &v->interFreqCellInfoSI_List), 0, "interFreqCellInfoSI_List");
   }
   return StatusOk;
 }
@@ -2364,9 +2468,9 @@ void InitInterFreqMeasurementSysInfo_HCS_RSCP_LCR_r4(InterFreqMeasurementSysInfo
 }
 
 int DecodeInterFreqMeasurementSysInfo_HCS_RSCP_LCR_r4(PerContext* ctx, InterFreqMeasurementSysInfo_HCS_RSCP_LCR_r4* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeInterFreqCellInfoSI_List_HCS_RSCP_LCR(ctx, &v->interFreqCellInfoSI_List));
+    PER_TRY_IN(DecodeInterFreqCellInfoSI_List_HCS_RSCP_LCR(ctx, &v->interFreqCellInfoSI_List), 0, "interFreqCellInfoSI_List");
   }
   return StatusOk;
 }
@@ -2377,9 +2481,9 @@ void InitInterFreqMeasurementSysInfo_RSCP(InterFreqMeasurementSysInfo_RSCP* v) {
 }
 
 int DecodeInterFreqMeasurementSysInfo_RSCP(PerContext* ctx, InterFreqMeasurementSysInfo_RSCP* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeInterFreqCellInfoSI_List_RSCP(ctx, &v->interFreqCellInfoSI_List));
+    PER_TRY_IN(DecodeInterFreqCellInfoSI_List_RSCP(ctx, &v->interFreqCellInfoSI_List), 0, "interFreqCellInfoSI_List");
   }
   return StatusOk;
 }
@@ -2390,9 +2494,9 @@ void InitInterFreqMeasurementSysInfo_RSCP_LCR_r4(InterFreqMeasurementSysInfo_RSC
 }
 
 int DecodeInterFreqMeasurementSysInfo_RSCP_LCR_r4(PerContext* ctx, InterFreqMeasurementSysInfo_RSCP_LCR_r4* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeInterFreqCellInfoSI_List_RSCP_LCR(ctx, &v->interFreqCellInfoSI_List));
+    PER_TRY_IN(DecodeInterFreqCellInfoSI_List_RSCP_LCR(ctx, &v->interFreqCellInfoSI_List), 0, "interFreqCellInfoSI_List");
   }
   return StatusOk;
 }
@@ -2403,25 +2507,30 @@ void InitInterFreqRACHReportingInfo_modeSpecificInfo(InterFreqRACHReportingInfo_
 }
 
 int DecodeInterFreqRACHReportingInfo_modeSpecificInfo(PerContext* ctx, InterFreqRACHReportingInfo_modeSpecificInfo* v) {
+  static const char* const kAlternatives[] = {"fdd", "tdd"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<InterFreqRACHReportingInfo_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(InterFreqRACHReportingInfo_modeSpecificInfo_fdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeInterFreqRACHReportingInfo_modeSpecificInfo_fdd(ctx, alt);
+      status = DecodeInterFreqRACHReportingInfo_modeSpecificInfo_fdd(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<InterFreqRACHReportingInfo_modeSpecificInfo_tdd*>(AllocRecord(ctx, sizeof(InterFreqRACHReportingInfo_modeSpecificInfo_tdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitInterFreqRACHReportingInfo_modeSpecificInfo_tdd(alt);
-      return DecodeInterFreqRACHReportingInfo_modeSpecificInfo_tdd(ctx, alt);
+      status = DecodeInterFreqRACHReportingInfo_modeSpecificInfo_tdd(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitInterFreqRACHReportingInfo(InterFreqRACHReportingInfo* v) {
@@ -2429,14 +2538,14 @@ void InitInterFreqRACHReportingInfo(InterFreqRACHReportingInfo* v) {
 }
 
 int DecodeInterFreqRACHReportingInfo(PerContext* ctx, InterFreqRACHReportingInfo* v) {
-  PER_TRY(DecodeInterFreqRACHReportingInfo_modeSpecificInfo(ctx, &v->modeSpecificInfo));
-  PER_TRY(DecodeInt8(ctx, -115, 0, &v->interFreqRACHReportingThreshold));
-  PER_TRY(DecodeUInt8(ctx, 1, 8, &v->maxReportedCellsOnRACHinterFreq));
+  PER_TRY_IN(DecodeInterFreqRACHReportingInfo_modeSpecificInfo(ctx, &v->modeSpecificInfo), 0, "modeSpecificInfo");
+  PER_TRY_IN(DecodeInt8(ctx, -115, 0, &v->interFreqRACHReportingThreshold), 1, "interFreqRACHReportingThreshold");
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 8, &v->maxReportedCellsOnRACHinterFreq), 2, "maxReportedCellsOnRACHinterFreq");
   return StatusOk;
 }
 
 int DecodeInterFreqRACHReportingInfo_modeSpecificInfo_fdd(PerContext* ctx, InterFreqRACHReportingInfo_modeSpecificInfo_fdd* v) {
-  PER_TRY(DecodeEnumerated(ctx, 2, &v->interFreqRepQuantityRACH_FDD));
+  PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->interFreqRepQuantityRACH_FDD), 0, "interFreqRepQuantityRACH_FDD");
   return StatusOk;
 }
 
@@ -2445,7 +2554,7 @@ void InitInterFreqRACHReportingInfo_modeSpecificInfo_tdd(InterFreqRACHReportingI
 }
 
 int DecodeInterFreqRACHReportingInfo_modeSpecificInfo_tdd(PerContext* ctx, InterFreqRACHReportingInfo_modeSpecificInfo_tdd* v) {
-  PER_TRY(DecodeInterFreqRepQuantityRACH_TDDList(ctx, &v->interFreqRepQuantityRACH_TDDList));
+  PER_TRY_IN(DecodeInterFreqRepQuantityRACH_TDDList(ctx, &v->interFreqRepQuantityRACH_TDDList), 0, "interFreqRepQuantityRACH_TDDList");
   return StatusOk;
 }
 
@@ -2455,23 +2564,28 @@ void InitRemovedInterRATCellList(RemovedInterRATCellList* v) {
 }
 
 int DecodeRemovedInterRATCellList(PerContext* ctx, RemovedInterRATCellList* v) {
+  static const char* const kAlternatives[] = {"removeAllInterRATCells", "removeSomeInterRATCells", "removeNoInterRATCells"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 3, &index));
-  if (index >= 3) return StatusOutOfRange;
+  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
+  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: case 2: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
     case 1: {
       auto* alt = static_cast<RemovedInterRATCellList_removeSomeInterRATCells*>(AllocRecord(ctx, sizeof(RemovedInterRATCellList_removeSomeInterRATCells)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitRemovedInterRATCellList_removeSomeInterRATCells(alt);
-      return DecodeRemovedInterRATCellList_removeSomeInterRATCells(ctx, alt);
+      status = DecodeRemovedInterRATCellList_removeSomeInterRATCells(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitNewInterRATCell_technologySpecificInfo(NewInterRATCell_technologySpecificInfo* v) {
@@ -2480,28 +2594,34 @@ void InitNewInterRATCell_technologySpecificInfo(NewInterRATCell_technologySpecif
 }
 
 int DecodeNewInterRATCell_technologySpecificInfo(PerContext* ctx, NewInterRATCell_technologySpecificInfo* v) {
+  static const char* const kAlternatives[] = {"gsm", "is_2000", "absent", "spare1"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 4, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 4, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<NewInterRATCell_technologySpecificInfo_gsm*>(AllocRecord(ctx, sizeof(NewInterRATCell_technologySpecificInfo_gsm)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitNewInterRATCell_technologySpecificInfo_gsm(alt);
-      return DecodeNewInterRATCell_technologySpecificInfo_gsm(ctx, alt);
+      status = DecodeNewInterRATCell_technologySpecificInfo_gsm(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<NewInterRATCell_technologySpecificInfo_is_2000*>(AllocRecord(ctx, sizeof(NewInterRATCell_technologySpecificInfo_is_2000)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeNewInterRATCell_technologySpecificInfo_is_2000(ctx, alt);
+      status = DecodeNewInterRATCell_technologySpecificInfo_is_2000(ctx, alt);
+      break;
     }
     case 2: case 3: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitNewInterRATCell(NewInterRATCell* v) {
@@ -2510,11 +2630,11 @@ void InitNewInterRATCell(NewInterRATCell* v) {
 }
 
 int DecodeNewInterRATCell(PerContext* ctx, NewInterRATCell* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUInt8(ctx, 0, 31, &v->interRATCellID));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 31, &v->interRATCellID), 0, "interRATCellID");
   }
-  PER_TRY(DecodeNewInterRATCell_technologySpecificInfo(ctx, &v->technologySpecificInfo));
+  PER_TRY_IN(DecodeNewInterRATCell_technologySpecificInfo(ctx, &v->technologySpecificInfo), 1, "technologySpecificInfo");
   return StatusOk;
 }
 
@@ -2526,17 +2646,17 @@ void InitNewInterRATCellList(NewInterRATCellList* v) {
 int DecodeNewInterRATCellList(PerContext* ctx, NewInterRATCellList* v) {
   ctx->pendingSize = &kSize_1_32;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<NewInterRATCell*>(AllocRecord(ctx, sizeof(NewInterRATCell) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     NewInterRATCell* element = &items[i];
     InitNewInterRATCell(element);
-    PER_TRY(DecodeNewInterRATCell(ctx, element));
+    PER_TRY_IN(DecodeNewInterRATCell(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -2550,11 +2670,11 @@ void InitInterRATCellInfoList(InterRATCellInfoList* v) {
 }
 
 int DecodeInterRATCellInfoList(PerContext* ctx, InterRATCellInfoList* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeRemovedInterRATCellList(ctx, &v->removedInterRATCellList));
-  PER_TRY(DecodeNewInterRATCellList(ctx, &v->newInterRATCellList));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeRemovedInterRATCellList(ctx, &v->removedInterRATCellList), 0, "removedInterRATCellList");
+  PER_TRY_IN(DecodeNewInterRATCellList(ctx, &v->newInterRATCellList), 1, "newInterRATCellList");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeCellsForInterRATMeasList(ctx, &v->cellsForInterRATMeasList));
+    PER_TRY_IN(DecodeCellsForInterRATMeasList(ctx, &v->cellsForInterRATMeasList), 2, "cellsForInterRATMeasList");
   }
   return StatusOk;
 }
@@ -2565,28 +2685,34 @@ void InitNewInterRATCell_B_technologySpecificInfo(NewInterRATCell_B_technologySp
 }
 
 int DecodeNewInterRATCell_B_technologySpecificInfo(PerContext* ctx, NewInterRATCell_B_technologySpecificInfo* v) {
+  static const char* const kAlternatives[] = {"gsm", "is_2000", "absent", "spare1"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 4, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 4, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<NewInterRATCell_B_technologySpecificInfo_gsm*>(AllocRecord(ctx, sizeof(NewInterRATCell_B_technologySpecificInfo_gsm)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitNewInterRATCell_B_technologySpecificInfo_gsm(alt);
-      return DecodeNewInterRATCell_B_technologySpecificInfo_gsm(ctx, alt);
+      status = DecodeNewInterRATCell_B_technologySpecificInfo_gsm(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<NewInterRATCell_B_technologySpecificInfo_is_2000*>(AllocRecord(ctx, sizeof(NewInterRATCell_B_technologySpecificInfo_is_2000)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeNewInterRATCell_B_technologySpecificInfo_is_2000(ctx, alt);
+      status = DecodeNewInterRATCell_B_technologySpecificInfo_is_2000(ctx, alt);
+      break;
     }
     case 2: case 3: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitNewInterRATCell_B(NewInterRATCell_B* v) {
@@ -2595,11 +2721,11 @@ void InitNewInterRATCell_B(NewInterRATCell_B* v) {
 }
 
 int DecodeNewInterRATCell_B(PerContext* ctx, NewInterRATCell_B* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUInt8(ctx, 0, 31, &v->interRATCellID));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 31, &v->interRATCellID), 0, "interRATCellID");
   }
-  PER_TRY(DecodeNewInterRATCell_B_technologySpecificInfo(ctx, &v->technologySpecificInfo));
+  PER_TRY_IN(DecodeNewInterRATCell_B_technologySpecificInfo(ctx, &v->technologySpecificInfo), 1, "technologySpecificInfo");
   return StatusOk;
 }
 
@@ -2611,17 +2737,17 @@ void InitNewInterRATCellList_B(NewInterRATCellList_B* v) {
 int DecodeNewInterRATCellList_B(PerContext* ctx, NewInterRATCellList_B* v) {
   ctx->pendingSize = &kSize_1_32;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<NewInterRATCell_B*>(AllocRecord(ctx, sizeof(NewInterRATCell_B) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     NewInterRATCell_B* element = &items[i];
     InitNewInterRATCell_B(element);
-    PER_TRY(DecodeNewInterRATCell_B(ctx, element));
+    PER_TRY_IN(DecodeNewInterRATCell_B(ctx, element), i, nullptr);
     FeedInterRatCell(ctx, *element);
     ++v->count;  // a failed element stays out of the list
   }
@@ -2634,8 +2760,8 @@ void InitInterRATCellInfoList_B(InterRATCellInfoList_B* v) {
 }
 
 int DecodeInterRATCellInfoList_B(PerContext* ctx, InterRATCellInfoList_B* v) {
-  PER_TRY(DecodeRemovedInterRATCellList(ctx, &v->removedInterRATCellList));
-  PER_TRY(DecodeNewInterRATCellList_B(ctx, &v->newInterRATCellList));
+  PER_TRY_IN(DecodeRemovedInterRATCellList(ctx, &v->removedInterRATCellList), 0, "removedInterRATCellList");
+  PER_TRY_IN(DecodeNewInterRATCellList_B(ctx, &v->newInterRATCellList), 1, "newInterRATCellList");
   return StatusOk;
 }
 
@@ -2645,9 +2771,9 @@ void InitInterRATMeasurementSysInfo(InterRATMeasurementSysInfo* v) {
 }
 
 int DecodeInterRATMeasurementSysInfo(PerContext* ctx, InterRATMeasurementSysInfo* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeInterRATCellInfoList(ctx, &v->interRATCellInfoList));
+    PER_TRY_IN(DecodeInterRATCellInfoList(ctx, &v->interRATCellInfoList), 0, "interRATCellInfoList");
   }
   return StatusOk;
 }
@@ -2658,9 +2784,9 @@ void InitInterRATMeasurementSysInfo_B(InterRATMeasurementSysInfo_B* v) {
 }
 
 int DecodeInterRATMeasurementSysInfo_B(PerContext* ctx, InterRATMeasurementSysInfo_B* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeInterRATCellInfoList_B(ctx, &v->interRATCellInfoList));
+    PER_TRY_IN(DecodeInterRATCellInfoList_B(ctx, &v->interRATCellInfoList), 0, "interRATCellInfoList");
   }
   return StatusOk;
 }
@@ -2671,23 +2797,28 @@ void InitRemovedIntraFreqCellList(RemovedIntraFreqCellList* v) {
 }
 
 int DecodeRemovedIntraFreqCellList(PerContext* ctx, RemovedIntraFreqCellList* v) {
+  static const char* const kAlternatives[] = {"removeAllIntraFreqCells", "removeSomeIntraFreqCells", "removeNoIntraFreqCells"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 3, &index));
-  if (index >= 3) return StatusOutOfRange;
+  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
+  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: case 2: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
     case 1: {
       auto* alt = static_cast<RemovedIntraFreqCellList_removeSomeIntraFreqCells*>(AllocRecord(ctx, sizeof(RemovedIntraFreqCellList_removeSomeIntraFreqCells)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitRemovedIntraFreqCellList_removeSomeIntraFreqCells(alt);
-      return DecodeRemovedIntraFreqCellList_removeSomeIntraFreqCells(ctx, alt);
+      status = DecodeRemovedIntraFreqCellList_removeSomeIntraFreqCells(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitNewIntraFreqCellSI_ECN0(NewIntraFreqCellSI_ECN0* v) {
@@ -2696,11 +2827,11 @@ void InitNewIntraFreqCellSI_ECN0(NewIntraFreqCellSI_ECN0* v) {
 }
 
 int DecodeNewIntraFreqCellSI_ECN0(PerContext* ctx, NewIntraFreqCellSI_ECN0* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUInt8(ctx, 0, 31, &v->intraFreqCellID));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 31, &v->intraFreqCellID), 0, "intraFreqCellID");
   }
-  PER_TRY(DecodeCellInfoSI_ECN0(ctx, &v->cellInfo));
+  PER_TRY_IN(DecodeCellInfoSI_ECN0(ctx, &v->cellInfo), 1, "cellInfo");
   return StatusOk;
 }
 
@@ -2712,17 +2843,17 @@ void InitNewIntraFreqCellSI_List_ECN0(NewIntraFreqCellSI_List_ECN0* v) {
 int DecodeNewIntraFreqCellSI_List_ECN0(PerContext* ctx, NewIntraFreqCellSI_List_ECN0* v) {
   ctx->pendingSize = &kSize_1_32;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<NewIntraFreqCellSI_ECN0*>(AllocRecord(ctx, sizeof(NewIntraFreqCellSI_ECN0) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     NewIntraFreqCellSI_ECN0* element = &items[i];
     InitNewIntraFreqCellSI_ECN0(element);
-    PER_TRY(DecodeNewIntraFreqCellSI_ECN0(ctx, element));
+    PER_TRY_IN(DecodeNewIntraFreqCellSI_ECN0(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -2735,11 +2866,11 @@ void InitIntraFreqCellInfoSI_List_ECN0(IntraFreqCellInfoSI_List_ECN0* v) {
 }
 
 int DecodeIntraFreqCellInfoSI_List_ECN0(PerContext* ctx, IntraFreqCellInfoSI_List_ECN0* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeRemovedIntraFreqCellList(ctx, &v->removedIntraFreqCellList));
+    PER_TRY_IN(DecodeRemovedIntraFreqCellList(ctx, &v->removedIntraFreqCellList), 0, "removedIntraFreqCellList");
   }
-  PER_TRY(DecodeNewIntraFreqCellSI_List_ECN0(ctx, &v->newIntraFreqCellList));
+  PER_TRY_IN(DecodeNewIntraFreqCellSI_List_ECN0(ctx, &v->newIntraFreqCellList), 1, "newIntraFreqCellList");
   return StatusOk;
 }
 
@@ -2749,11 +2880,11 @@ void InitNewIntraFreqCellSI_ECN0_LCR_r4(NewIntraFreqCellSI_ECN0_LCR_r4* v) {
 }
 
 int DecodeNewIntraFreqCellSI_ECN0_LCR_r4(PerContext* ctx, NewIntraFreqCellSI_ECN0_LCR_r4* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUInt8(ctx, 0, 31, &v->intraFreqCellID));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 31, &v->intraFreqCellID), 0, "intraFreqCellID");
   }
-  PER_TRY(DecodeCellInfoSI_ECN0_LCR_r4(ctx, &v->cellInfo));
+  PER_TRY_IN(DecodeCellInfoSI_ECN0_LCR_r4(ctx, &v->cellInfo), 1, "cellInfo");
   return StatusOk;
 }
 
@@ -2765,17 +2896,17 @@ void InitNewIntraFreqCellSI_List_ECN0_LCR_r4(NewIntraFreqCellSI_List_ECN0_LCR_r4
 int DecodeNewIntraFreqCellSI_List_ECN0_LCR_r4(PerContext* ctx, NewIntraFreqCellSI_List_ECN0_LCR_r4* v) {
   ctx->pendingSize = &kSize_1_32;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<NewIntraFreqCellSI_ECN0_LCR_r4*>(AllocRecord(ctx, sizeof(NewIntraFreqCellSI_ECN0_LCR_r4) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     NewIntraFreqCellSI_ECN0_LCR_r4* element = &items[i];
     InitNewIntraFreqCellSI_ECN0_LCR_r4(element);
-    PER_TRY(DecodeNewIntraFreqCellSI_ECN0_LCR_r4(ctx, element));
+    PER_TRY_IN(DecodeNewIntraFreqCellSI_ECN0_LCR_r4(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -2788,11 +2919,11 @@ void InitIntraFreqCellInfoSI_List_ECN0_LCR_r4(IntraFreqCellInfoSI_List_ECN0_LCR_
 }
 
 int DecodeIntraFreqCellInfoSI_List_ECN0_LCR_r4(PerContext* ctx, IntraFreqCellInfoSI_List_ECN0_LCR_r4* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeRemovedIntraFreqCellList(ctx, &v->removedIntraFreqCellList));
+    PER_TRY_IN(DecodeRemovedIntraFreqCellList(ctx, &v->removedIntraFreqCellList), 0, "removedIntraFreqCellList");
   }
-  PER_TRY(DecodeNewIntraFreqCellSI_List_ECN0_LCR_r4(ctx, &v->newIntraFreqCellList));
+  PER_TRY_IN(DecodeNewIntraFreqCellSI_List_ECN0_LCR_r4(ctx, &v->newIntraFreqCellList), 1, "newIntraFreqCellList");
   return StatusOk;
 }
 
@@ -2802,11 +2933,11 @@ void InitNewIntraFreqCellSI_HCS_ECN0(NewIntraFreqCellSI_HCS_ECN0* v) {
 }
 
 int DecodeNewIntraFreqCellSI_HCS_ECN0(PerContext* ctx, NewIntraFreqCellSI_HCS_ECN0* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUInt8(ctx, 0, 31, &v->intraFreqCellID));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 31, &v->intraFreqCellID), 0, "intraFreqCellID");
   }
-  PER_TRY(DecodeCellInfoSI_HCS_ECN0(ctx, &v->cellInfo));
+  PER_TRY_IN(DecodeCellInfoSI_HCS_ECN0(ctx, &v->cellInfo), 1, "cellInfo");
   return StatusOk;
 }
 
@@ -2818,17 +2949,17 @@ void InitNewIntraFreqCellSI_List_HCS_ECN0(NewIntraFreqCellSI_List_HCS_ECN0* v) {
 int DecodeNewIntraFreqCellSI_List_HCS_ECN0(PerContext* ctx, NewIntraFreqCellSI_List_HCS_ECN0* v) {
   ctx->pendingSize = &kSize_1_32;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<NewIntraFreqCellSI_HCS_ECN0*>(AllocRecord(ctx, sizeof(NewIntraFreqCellSI_HCS_ECN0) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     NewIntraFreqCellSI_HCS_ECN0* element = &items[i];
     InitNewIntraFreqCellSI_HCS_ECN0(element);
-    PER_TRY(DecodeNewIntraFreqCellSI_HCS_ECN0(ctx, element));
+    PER_TRY_IN(DecodeNewIntraFreqCellSI_HCS_ECN0(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -2841,11 +2972,11 @@ void InitIntraFreqCellInfoSI_List_HCS_ECN0(IntraFreqCellInfoSI_List_HCS_ECN0* v)
 }
 
 int DecodeIntraFreqCellInfoSI_List_HCS_ECN0(PerContext* ctx, IntraFreqCellInfoSI_List_HCS_ECN0* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeRemovedIntraFreqCellList(ctx, &v->removedIntraFreqCellList));
+    PER_TRY_IN(DecodeRemovedIntraFreqCellList(ctx, &v->removedIntraFreqCellList), 0, "removedIntraFreqCellList");
   }
-  PER_TRY(DecodeNewIntraFreqCellSI_List_HCS_ECN0(ctx, &v->newIntraFreqCellList));
+  PER_TRY_IN(DecodeNewIntraFreqCellSI_List_HCS_ECN0(ctx, &v->newIntraFreqCellList), 1, "newIntraFreqCellList");
   return StatusOk;
 }
 
@@ -2855,11 +2986,11 @@ void InitNewIntraFreqCellSI_HCS_ECN0_LCR_r4(NewIntraFreqCellSI_HCS_ECN0_LCR_r4* 
 }
 
 int DecodeNewIntraFreqCellSI_HCS_ECN0_LCR_r4(PerContext* ctx, NewIntraFreqCellSI_HCS_ECN0_LCR_r4* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUInt8(ctx, 0, 31, &v->intraFreqCellID));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 31, &v->intraFreqCellID), 0, "intraFreqCellID");
   }
-  PER_TRY(DecodeCellInfoSI_HCS_ECN0_LCR_r4(ctx, &v->cellInfo));
+  PER_TRY_IN(DecodeCellInfoSI_HCS_ECN0_LCR_r4(ctx, &v->cellInfo), 1, "cellInfo");
   return StatusOk;
 }
 
@@ -2871,17 +3002,17 @@ void InitNewIntraFreqCellSI_List_HCS_ECN0_LCR_r4(NewIntraFreqCellSI_List_HCS_ECN
 int DecodeNewIntraFreqCellSI_List_HCS_ECN0_LCR_r4(PerContext* ctx, NewIntraFreqCellSI_List_HCS_ECN0_LCR_r4* v) {
   ctx->pendingSize = &kSize_1_32;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<NewIntraFreqCellSI_HCS_ECN0_LCR_r4*>(AllocRecord(ctx, sizeof(NewIntraFreqCellSI_HCS_ECN0_LCR_r4) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     NewIntraFreqCellSI_HCS_ECN0_LCR_r4* element = &items[i];
     InitNewIntraFreqCellSI_HCS_ECN0_LCR_r4(element);
-    PER_TRY(DecodeNewIntraFreqCellSI_HCS_ECN0_LCR_r4(ctx, element));
+    PER_TRY_IN(DecodeNewIntraFreqCellSI_HCS_ECN0_LCR_r4(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -2894,11 +3025,11 @@ void InitIntraFreqCellInfoSI_List_HCS_ECN0_LCR_r4(IntraFreqCellInfoSI_List_HCS_E
 }
 
 int DecodeIntraFreqCellInfoSI_List_HCS_ECN0_LCR_r4(PerContext* ctx, IntraFreqCellInfoSI_List_HCS_ECN0_LCR_r4* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeRemovedIntraFreqCellList(ctx, &v->removedIntraFreqCellList));
+    PER_TRY_IN(DecodeRemovedIntraFreqCellList(ctx, &v->removedIntraFreqCellList), 0, "removedIntraFreqCellList");
   }
-  PER_TRY(DecodeNewIntraFreqCellSI_List_HCS_ECN0_LCR_r4(ctx, &v->newIntraFreqCellList));
+  PER_TRY_IN(DecodeNewIntraFreqCellSI_List_HCS_ECN0_LCR_r4(ctx, &v->newIntraFreqCellList), 1, "newIntraFreqCellList");
   return StatusOk;
 }
 
@@ -2908,11 +3039,11 @@ void InitNewIntraFreqCellSI_HCS_RSCP(NewIntraFreqCellSI_HCS_RSCP* v) {
 }
 
 int DecodeNewIntraFreqCellSI_HCS_RSCP(PerContext* ctx, NewIntraFreqCellSI_HCS_RSCP* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUInt8(ctx, 0, 31, &v->intraFreqCellID));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 31, &v->intraFreqCellID), 0, "intraFreqCellID");
   }
-  PER_TRY(DecodeCellInfoSI_HCS_RSCP(ctx, &v->cellInfo));
+  PER_TRY_IN(DecodeCellInfoSI_HCS_RSCP(ctx, &v->cellInfo), 1, "cellInfo");
   return StatusOk;
 }
 
@@ -2924,17 +3055,17 @@ void InitNewIntraFreqCellSI_List_HCS_RSCP(NewIntraFreqCellSI_List_HCS_RSCP* v) {
 int DecodeNewIntraFreqCellSI_List_HCS_RSCP(PerContext* ctx, NewIntraFreqCellSI_List_HCS_RSCP* v) {
   ctx->pendingSize = &kSize_1_32;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<NewIntraFreqCellSI_HCS_RSCP*>(AllocRecord(ctx, sizeof(NewIntraFreqCellSI_HCS_RSCP) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     NewIntraFreqCellSI_HCS_RSCP* element = &items[i];
     InitNewIntraFreqCellSI_HCS_RSCP(element);
-    PER_TRY(DecodeNewIntraFreqCellSI_HCS_RSCP(ctx, element));
+    PER_TRY_IN(DecodeNewIntraFreqCellSI_HCS_RSCP(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -2947,11 +3078,11 @@ void InitIntraFreqCellInfoSI_List_HCS_RSCP(IntraFreqCellInfoSI_List_HCS_RSCP* v)
 }
 
 int DecodeIntraFreqCellInfoSI_List_HCS_RSCP(PerContext* ctx, IntraFreqCellInfoSI_List_HCS_RSCP* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeRemovedIntraFreqCellList(ctx, &v->removedIntraFreqCellList));
+    PER_TRY_IN(DecodeRemovedIntraFreqCellList(ctx, &v->removedIntraFreqCellList), 0, "removedIntraFreqCellList");
   }
-  PER_TRY(DecodeNewIntraFreqCellSI_List_HCS_RSCP(ctx, &v->newIntraFreqCellList));
+  PER_TRY_IN(DecodeNewIntraFreqCellSI_List_HCS_RSCP(ctx, &v->newIntraFreqCellList), 1, "newIntraFreqCellList");
   return StatusOk;
 }
 
@@ -2961,11 +3092,11 @@ void InitNewIntraFreqCellSI_HCS_RSCP_LCR_r4(NewIntraFreqCellSI_HCS_RSCP_LCR_r4* 
 }
 
 int DecodeNewIntraFreqCellSI_HCS_RSCP_LCR_r4(PerContext* ctx, NewIntraFreqCellSI_HCS_RSCP_LCR_r4* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUInt8(ctx, 0, 31, &v->intraFreqCellID));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 31, &v->intraFreqCellID), 0, "intraFreqCellID");
   }
-  PER_TRY(DecodeCellInfoSI_HCS_RSCP_LCR_r4(ctx, &v->cellInfo));
+  PER_TRY_IN(DecodeCellInfoSI_HCS_RSCP_LCR_r4(ctx, &v->cellInfo), 1, "cellInfo");
   return StatusOk;
 }
 
@@ -2977,17 +3108,17 @@ void InitNewIntraFreqCellSI_List_HCS_RSCP_LCR_r4(NewIntraFreqCellSI_List_HCS_RSC
 int DecodeNewIntraFreqCellSI_List_HCS_RSCP_LCR_r4(PerContext* ctx, NewIntraFreqCellSI_List_HCS_RSCP_LCR_r4* v) {
   ctx->pendingSize = &kSize_1_32;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<NewIntraFreqCellSI_HCS_RSCP_LCR_r4*>(AllocRecord(ctx, sizeof(NewIntraFreqCellSI_HCS_RSCP_LCR_r4) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     NewIntraFreqCellSI_HCS_RSCP_LCR_r4* element = &items[i];
     InitNewIntraFreqCellSI_HCS_RSCP_LCR_r4(element);
-    PER_TRY(DecodeNewIntraFreqCellSI_HCS_RSCP_LCR_r4(ctx, element));
+    PER_TRY_IN(DecodeNewIntraFreqCellSI_HCS_RSCP_LCR_r4(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -3000,11 +3131,11 @@ void InitIntraFreqCellInfoSI_List_HCS_RSCP_LCR_r4(IntraFreqCellInfoSI_List_HCS_R
 }
 
 int DecodeIntraFreqCellInfoSI_List_HCS_RSCP_LCR_r4(PerContext* ctx, IntraFreqCellInfoSI_List_HCS_RSCP_LCR_r4* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeRemovedIntraFreqCellList(ctx, &v->removedIntraFreqCellList));
+    PER_TRY_IN(DecodeRemovedIntraFreqCellList(ctx, &v->removedIntraFreqCellList), 0, "removedIntraFreqCellList");
   }
-  PER_TRY(DecodeNewIntraFreqCellSI_List_HCS_RSCP_LCR_r4(ctx, &v->newIntraFreqCellList));
+  PER_TRY_IN(DecodeNewIntraFreqCellSI_List_HCS_RSCP_LCR_r4(ctx, &v->newIntraFreqCellList), 1, "newIntraFreqCellList");
   return StatusOk;
 }
 
@@ -3014,11 +3145,11 @@ void InitNewIntraFreqCellSI_RSCP(NewIntraFreqCellSI_RSCP* v) {
 }
 
 int DecodeNewIntraFreqCellSI_RSCP(PerContext* ctx, NewIntraFreqCellSI_RSCP* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUInt8(ctx, 0, 31, &v->intraFreqCellID));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 31, &v->intraFreqCellID), 0, "intraFreqCellID");
   }
-  PER_TRY(DecodeCellInfoSI_RSCP(ctx, &v->cellInfo));
+  PER_TRY_IN(DecodeCellInfoSI_RSCP(ctx, &v->cellInfo), 1, "cellInfo");
   return StatusOk;
 }
 
@@ -3030,17 +3161,17 @@ void InitNewIntraFreqCellSI_List_RSCP(NewIntraFreqCellSI_List_RSCP* v) {
 int DecodeNewIntraFreqCellSI_List_RSCP(PerContext* ctx, NewIntraFreqCellSI_List_RSCP* v) {
   ctx->pendingSize = &kSize_1_32;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<NewIntraFreqCellSI_RSCP*>(AllocRecord(ctx, sizeof(NewIntraFreqCellSI_RSCP) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     NewIntraFreqCellSI_RSCP* element = &items[i];
     InitNewIntraFreqCellSI_RSCP(element);
-    PER_TRY(DecodeNewIntraFreqCellSI_RSCP(ctx, element));
+    PER_TRY_IN(DecodeNewIntraFreqCellSI_RSCP(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -3053,11 +3184,11 @@ void InitIntraFreqCellInfoSI_List_RSCP(IntraFreqCellInfoSI_List_RSCP* v) {
 }
 
 int DecodeIntraFreqCellInfoSI_List_RSCP(PerContext* ctx, IntraFreqCellInfoSI_List_RSCP* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeRemovedIntraFreqCellList(ctx, &v->removedIntraFreqCellList));
+    PER_TRY_IN(DecodeRemovedIntraFreqCellList(ctx, &v->removedIntraFreqCellList), 0, "removedIntraFreqCellList");
   }
-  PER_TRY(DecodeNewIntraFreqCellSI_List_RSCP(ctx, &v->newIntraFreqCellList));
+  PER_TRY_IN(DecodeNewIntraFreqCellSI_List_RSCP(ctx, &v->newIntraFreqCellList), 1, "newIntraFreqCellList");
   return StatusOk;
 }
 
@@ -3067,11 +3198,11 @@ void InitNewIntraFreqCellSI_RSCP_LCR_r4(NewIntraFreqCellSI_RSCP_LCR_r4* v) {
 }
 
 int DecodeNewIntraFreqCellSI_RSCP_LCR_r4(PerContext* ctx, NewIntraFreqCellSI_RSCP_LCR_r4* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUInt8(ctx, 0, 31, &v->intraFreqCellID));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 31, &v->intraFreqCellID), 0, "intraFreqCellID");
   }
-  PER_TRY(DecodeCellInfoSI_RSCP_LCR_r4(ctx, &v->cellInfo));
+  PER_TRY_IN(DecodeCellInfoSI_RSCP_LCR_r4(ctx, &v->cellInfo), 1, "cellInfo");
   return StatusOk;
 }
 
@@ -3083,17 +3214,17 @@ void InitNewIntraFreqCellSI_List_RSCP_LCR_r4(NewIntraFreqCellSI_List_RSCP_LCR_r4
 int DecodeNewIntraFreqCellSI_List_RSCP_LCR_r4(PerContext* ctx, NewIntraFreqCellSI_List_RSCP_LCR_r4* v) {
   ctx->pendingSize = &kSize_1_32;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<NewIntraFreqCellSI_RSCP_LCR_r4*>(AllocRecord(ctx, sizeof(NewIntraFreqCellSI_RSCP_LCR_r4) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     NewIntraFreqCellSI_RSCP_LCR_r4* element = &items[i];
     InitNewIntraFreqCellSI_RSCP_LCR_r4(element);
-    PER_TRY(DecodeNewIntraFreqCellSI_RSCP_LCR_r4(ctx, element));
+    PER_TRY_IN(DecodeNewIntraFreqCellSI_RSCP_LCR_r4(ctx, element), i, nullptr);
     FeedIntraFreqCell(ctx, *element);
     ++v->count;  // a failed element stays out of the list
   }
@@ -3107,11 +3238,11 @@ void InitIntraFreqCellInfoSI_List_RSCP_LCR_r4(IntraFreqCellInfoSI_List_RSCP_LCR_
 }
 
 int DecodeIntraFreqCellInfoSI_List_RSCP_LCR_r4(PerContext* ctx, IntraFreqCellInfoSI_List_RSCP_LCR_r4* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeRemovedIntraFreqCellList(ctx, &v->removedIntraFreqCellList));
+    PER_TRY_IN(DecodeRemovedIntraFreqCellList(ctx, &v->removedIntraFreqCellList), 0, "removedIntraFreqCellList");
   }
-  PER_TRY(DecodeNewIntraFreqCellSI_List_RSCP_LCR_r4(ctx, &v->newIntraFreqCellList));
+  PER_TRY_IN(DecodeNewIntraFreqCellSI_List_RSCP_LCR_r4(ctx, &v->newIntraFreqCellList), 1, "newIntraFreqCellList");
   return StatusOk;
 }
 
@@ -3121,54 +3252,63 @@ void InitIntraFreqEvent(IntraFreqEvent* v) {
 }
 
 int DecodeIntraFreqEvent(PerContext* ctx, IntraFreqEvent* v) {
+  static const char* const kAlternatives[] = {"e1a", "e1b", "e1c", "e1d", "e1e", "e1f", "e1g", "e1h", "e1i"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 9, &index));
-  if (index >= 9) return StatusOutOfRange;
+  PER_TRY_IN(ReadWholeNumber(ctx, 9, &index), kStopBeforeMembers, nullptr);
+  if (index >= 9) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<Event1a*>(AllocRecord(ctx, sizeof(Event1a)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitEvent1a(alt);
-      return DecodeEvent1a(ctx, alt);
+      status = DecodeEvent1a(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<Event1b*>(AllocRecord(ctx, sizeof(Event1b)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitEvent1b(alt);
-      return DecodeEvent1b(ctx, alt);
+      status = DecodeEvent1b(ctx, alt);
+      break;
     }
     case 2: {
       auto* alt = static_cast<Event1c*>(AllocRecord(ctx, sizeof(Event1c)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeEvent1c(ctx, alt);
+      status = DecodeEvent1c(ctx, alt);
+      break;
     }
     case 3: case 6: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
     case 4: {
       auto* alt = static_cast<Event1e*>(AllocRecord(ctx, sizeof(Event1e)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeEvent1e(ctx, alt);
+      status = DecodeEvent1e(ctx, alt);
+      break;
     }
     case 5: {
       auto* alt = static_cast<Event1f*>(AllocRecord(ctx, sizeof(Event1f)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeEvent1f(ctx, alt);
+      status = DecodeEvent1f(ctx, alt);
+      break;
     }
     case 7: case 8: {
       int16_t value = 0;
-      int status = DecodeInt16(ctx, -115, 165, &value);
+      status = DecodeInt16(ctx, -115, 165, &value);
       v->signedValue = value;
-      return status;
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitReportingCellStatus(ReportingCellStatus* v) {
@@ -3177,19 +3317,24 @@ void InitReportingCellStatus(ReportingCellStatus* v) {
 }
 
 int DecodeReportingCellStatus(PerContext* ctx, ReportingCellStatus* v) {
+  static const char* const kAlternatives[] = {"withinActiveSet", "withinMonitoredSetUsedFreq", "withinActiveAndOrMonitoredUsedFreq", "withinDetectedSetUsedFreq", "withinMonitoredAndOrDetectedUsedFreq", "allActiveplusMonitoredSet", "allActivePlusDetectedSet", "allActivePlusMonitoredAndOrDetectedSet", "withinVirtualActSet", "withinMonitoredSetNonUsedFreq", "withinMonitoredAndOrVirtualActiveSetNonUsedFreq", "allVirtualActSetplusMonitoredSetNonUsedFreq", "withinActSetOrVirtualActSet_InterRATcells", "withinActSetAndOrMonitoredUsedFreqOrVirtualActSetAndOrMonitoredNonUsedFreq"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 14, &index));
-  if (index >= 14) return StatusOutOfRange;
+  PER_TRY_IN(ReadWholeNumber(ctx, 14, &index), kStopBeforeMembers, nullptr);
+  if (index >= 14) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: case 1: case 2: case 3: case 4: case 5: case 6: case 7: case 8: case 9: case 10: case 11: {
-      return DecodeEnumerated(ctx, 6, &v->value);
+      status = DecodeEnumerated(ctx, 6, &v->value);
+      break;
     }
     case 12: case 13: {
-      return DecodeEnumerated(ctx, 12, &v->value);
+      status = DecodeEnumerated(ctx, 12, &v->value);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitIntraFreqEventCriteria(IntraFreqEventCriteria* v) {
@@ -3199,12 +3344,12 @@ void InitIntraFreqEventCriteria(IntraFreqEventCriteria* v) {
 }
 
 int DecodeIntraFreqEventCriteria(PerContext* ctx, IntraFreqEventCriteria* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeIntraFreqEvent(ctx, &v->event));
-  PER_TRY(DecodeUInt8(ctx, 0, 15, &v->hysteresis));
-  PER_TRY(DecodeEnumerated(ctx, 16, &v->timeToTrigger));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeIntraFreqEvent(ctx, &v->event), 0, "event");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 15, &v->hysteresis), 1, "hysteresis");
+  PER_TRY_IN(DecodeEnumerated(ctx, 16, &v->timeToTrigger), 2, "timeToTrigger");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeReportingCellStatus(ctx, &v->reportingCellStatus));
+    PER_TRY_IN(DecodeReportingCellStatus(ctx, &v->reportingCellStatus), 3, "reportingCellStatus");
   }
   return StatusOk;
 }
@@ -3217,17 +3362,17 @@ void InitIntraFreqEventCriteriaList(IntraFreqEventCriteriaList* v) {
 int DecodeIntraFreqEventCriteriaList(PerContext* ctx, IntraFreqEventCriteriaList* v) {
   ctx->pendingSize = &kSize_1_8;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<IntraFreqEventCriteria*>(AllocRecord(ctx, sizeof(IntraFreqEventCriteria) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     IntraFreqEventCriteria* element = &items[i];
     InitIntraFreqEventCriteria(element);
-    PER_TRY(DecodeIntraFreqEventCriteria(ctx, element));
+    PER_TRY_IN(DecodeIntraFreqEventCriteria(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -3239,54 +3384,63 @@ void InitIntraFreqEvent_LCR_r4(IntraFreqEvent_LCR_r4* v) {
 }
 
 int DecodeIntraFreqEvent_LCR_r4(PerContext* ctx, IntraFreqEvent_LCR_r4* v) {
+  static const char* const kAlternatives[] = {"e1a", "e1b", "e1c", "e1d", "e1e", "e1f", "e1g", "e1h", "e1i"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 9, &index));
-  if (index >= 9) return StatusOutOfRange;
+  PER_TRY_IN(ReadWholeNumber(ctx, 9, &index), kStopBeforeMembers, nullptr);
+  if (index >= 9) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<Event1a_LCR_r4*>(AllocRecord(ctx, sizeof(Event1a_LCR_r4)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitEvent1a_LCR_r4(alt);
-      return DecodeEvent1a_LCR_r4(ctx, alt);
+      status = DecodeEvent1a_LCR_r4(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<Event1b_LCR_r4*>(AllocRecord(ctx, sizeof(Event1b_LCR_r4)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitEvent1b_LCR_r4(alt);
-      return DecodeEvent1b_LCR_r4(ctx, alt);
+      status = DecodeEvent1b_LCR_r4(ctx, alt);
+      break;
     }
     case 2: {
       auto* alt = static_cast<Event1c*>(AllocRecord(ctx, sizeof(Event1c)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeEvent1c(ctx, alt);
+      status = DecodeEvent1c(ctx, alt);
+      break;
     }
     case 3: case 6: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
     case 4: {
       auto* alt = static_cast<Event1e*>(AllocRecord(ctx, sizeof(Event1e)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeEvent1e(ctx, alt);
+      status = DecodeEvent1e(ctx, alt);
+      break;
     }
     case 5: {
       auto* alt = static_cast<Event1f*>(AllocRecord(ctx, sizeof(Event1f)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeEvent1f(ctx, alt);
+      status = DecodeEvent1f(ctx, alt);
+      break;
     }
     case 7: case 8: {
       int16_t value = 0;
-      int status = DecodeInt16(ctx, -115, 165, &value);
+      status = DecodeInt16(ctx, -115, 165, &value);
       v->signedValue = value;
-      return status;
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitIntraFreqEventCriteria_LCR_r4(IntraFreqEventCriteria_LCR_r4* v) {
@@ -3296,12 +3450,12 @@ void InitIntraFreqEventCriteria_LCR_r4(IntraFreqEventCriteria_LCR_r4* v) {
 }
 
 int DecodeIntraFreqEventCriteria_LCR_r4(PerContext* ctx, IntraFreqEventCriteria_LCR_r4* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeIntraFreqEvent_LCR_r4(ctx, &v->event));
-  PER_TRY(DecodeUInt8(ctx, 0, 15, &v->hysteresis));
-  PER_TRY(DecodeEnumerated(ctx, 16, &v->timeToTrigger));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeIntraFreqEvent_LCR_r4(ctx, &v->event), 0, "event");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 15, &v->hysteresis), 1, "hysteresis");
+  PER_TRY_IN(DecodeEnumerated(ctx, 16, &v->timeToTrigger), 2, "timeToTrigger");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeReportingCellStatus(ctx, &v->reportingCellStatus));
+    PER_TRY_IN(DecodeReportingCellStatus(ctx, &v->reportingCellStatus), 3, "reportingCellStatus");
   }
   return StatusOk;
 }
@@ -3314,17 +3468,17 @@ void InitIntraFreqEventCriteriaList_LCR_r4(IntraFreqEventCriteriaList_LCR_r4* v)
 int DecodeIntraFreqEventCriteriaList_LCR_r4(PerContext* ctx, IntraFreqEventCriteriaList_LCR_r4* v) {
   ctx->pendingSize = &kSize_1_8;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<IntraFreqEventCriteria_LCR_r4*>(AllocRecord(ctx, sizeof(IntraFreqEventCriteria_LCR_r4) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     IntraFreqEventCriteria_LCR_r4* element = &items[i];
     InitIntraFreqEventCriteria_LCR_r4(element);
-    PER_TRY(DecodeIntraFreqEventCriteria_LCR_r4(ctx, element));
+    PER_TRY_IN(DecodeIntraFreqEventCriteria_LCR_r4(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -3335,12 +3489,12 @@ void InitIntraFreqEvent_1d_r5(IntraFreqEvent_1d_r5* v) {
 }
 
 int DecodeIntraFreqEvent_1d_r5(PerContext* ctx, IntraFreqEvent_1d_r5* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeEnumerated(ctx, 5, &v->triggeringCondition));
+    PER_TRY_IN(DecodeEnumerated(ctx, 5, &v->triggeringCondition), 0, "triggeringCondition");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(ReadBit(ctx, &v->useCIO));
+    PER_TRY_IN(ReadBit(ctx, &v->useCIO), 1, "useCIO");
   }
   return StatusOk;
 }
@@ -3351,25 +3505,30 @@ void InitIntraFreqMeasQuantity_modeSpecificInfo(IntraFreqMeasQuantity_modeSpecif
 }
 
 int DecodeIntraFreqMeasQuantity_modeSpecificInfo(PerContext* ctx, IntraFreqMeasQuantity_modeSpecificInfo* v) {
+  static const char* const kAlternatives[] = {"fdd", "tdd"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<IntraFreqMeasQuantity_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(IntraFreqMeasQuantity_modeSpecificInfo_fdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeIntraFreqMeasQuantity_modeSpecificInfo_fdd(ctx, alt);
+      status = DecodeIntraFreqMeasQuantity_modeSpecificInfo_fdd(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<IntraFreqMeasQuantity_modeSpecificInfo_tdd*>(AllocRecord(ctx, sizeof(IntraFreqMeasQuantity_modeSpecificInfo_tdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitIntraFreqMeasQuantity_modeSpecificInfo_tdd(alt);
-      return DecodeIntraFreqMeasQuantity_modeSpecificInfo_tdd(ctx, alt);
+      status = DecodeIntraFreqMeasQuantity_modeSpecificInfo_tdd(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitIntraFreqMeasQuantity(IntraFreqMeasQuantity* v) {
@@ -3379,13 +3538,13 @@ void InitIntraFreqMeasQuantity(IntraFreqMeasQuantity* v) {
 
 int DecodeIntraFreqMeasQuantity(PerContext* ctx, IntraFreqMeasQuantity* v) {
   uint8_t has_filterCoefficient = 0;
-  PER_TRY(ReadBit(ctx, &has_filterCoefficient));
+  PER_TRY_IN(ReadBit(ctx, &has_filterCoefficient), kStopBeforeMembers, nullptr);
   if (has_filterCoefficient) {
-    PER_TRY(DecodeEnumerated(ctx, 16, &v->filterCoefficient));
+    PER_TRY_IN(DecodeEnumerated(ctx, 16, &v->filterCoefficient), 0, "filterCoefficient");
   } else {
     v->filterCoefficient = 0u;
   }
-  PER_TRY(DecodeIntraFreqMeasQuantity_modeSpecificInfo(ctx, &v->modeSpecificInfo));
+  PER_TRY_IN(DecodeIntraFreqMeasQuantity_modeSpecificInfo(ctx, &v->modeSpecificInfo), 1, "modeSpecificInfo");
   return StatusOk;
 }
 
@@ -3395,16 +3554,16 @@ void InitIntraFreqMeasQuantity_TDDList(IntraFreqMeasQuantity_TDDList* v) {
 
 int DecodeIntraFreqMeasQuantity_TDDList(PerContext* ctx, IntraFreqMeasQuantity_TDDList* v) {
   ctx->pendingSize = &kSize_1_4;
-  PER_TRY(ReadLength(ctx, &v->count));
-  if (v->count > 4) return StatusTooMany;
+  PER_TRY_IN(ReadLength(ctx, &v->count), kStopBeforeMembers, nullptr);
+  if (v->count > 4) return StopIn(ctx, StatusTooMany, kStopBeforeMembers, nullptr);
   for (uint32_t i = 0; i < v->count; ++i) {
-    PER_TRY(DecodeEnumerated(ctx, 4, &v->items[i]));
+    PER_TRY_IN(DecodeEnumerated(ctx, 4, &v->items[i]), i, nullptr);
   }
   return StatusOk;
 }
 
 int DecodeIntraFreqMeasQuantity_modeSpecificInfo_fdd(PerContext* ctx, IntraFreqMeasQuantity_modeSpecificInfo_fdd* v) {
-  PER_TRY(DecodeEnumerated(ctx, 4, &v->intraFreqMeasQuantity_FDD));
+  PER_TRY_IN(DecodeEnumerated(ctx, 4, &v->intraFreqMeasQuantity_FDD), 0, "intraFreqMeasQuantity_FDD");
   return StatusOk;
 }
 
@@ -3413,7 +3572,7 @@ void InitIntraFreqMeasQuantity_modeSpecificInfo_tdd(IntraFreqMeasQuantity_modeSp
 }
 
 int DecodeIntraFreqMeasQuantity_modeSpecificInfo_tdd(PerContext* ctx, IntraFreqMeasQuantity_modeSpecificInfo_tdd* v) {
-  PER_TRY(DecodeIntraFreqMeasQuantity_TDDList(ctx, &v->intraFreqMeasQuantity_TDDList));
+  PER_TRY_IN(DecodeIntraFreqMeasQuantity_TDDList(ctx, &v->intraFreqMeasQuantity_TDDList), 0, "intraFreqMeasQuantity_TDDList");
   return StatusOk;
 }
 
@@ -3423,25 +3582,30 @@ void InitIntraFreqReportingQuantityForRACH_modeSpecificInfo(IntraFreqReportingQu
 }
 
 int DecodeIntraFreqReportingQuantityForRACH_modeSpecificInfo(PerContext* ctx, IntraFreqReportingQuantityForRACH_modeSpecificInfo* v) {
+  static const char* const kAlternatives[] = {"fdd", "tdd"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<IntraFreqReportingQuantityForRACH_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(IntraFreqReportingQuantityForRACH_modeSpecificInfo_fdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeIntraFreqReportingQuantityForRACH_modeSpecificInfo_fdd(ctx, alt);
+      status = DecodeIntraFreqReportingQuantityForRACH_modeSpecificInfo_fdd(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<IntraFreqReportingQuantityForRACH_modeSpecificInfo_tdd*>(AllocRecord(ctx, sizeof(IntraFreqReportingQuantityForRACH_modeSpecificInfo_tdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitIntraFreqReportingQuantityForRACH_modeSpecificInfo_tdd(alt);
-      return DecodeIntraFreqReportingQuantityForRACH_modeSpecificInfo_tdd(ctx, alt);
+      status = DecodeIntraFreqReportingQuantityForRACH_modeSpecificInfo_tdd(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitIntraFreqReportingQuantityForRACH(IntraFreqReportingQuantityForRACH* v) {
@@ -3449,8 +3613,8 @@ void InitIntraFreqReportingQuantityForRACH(IntraFreqReportingQuantityForRACH* v)
 }
 
 int DecodeIntraFreqReportingQuantityForRACH(PerContext* ctx, IntraFreqReportingQuantityForRACH* v) {
-  PER_TRY(DecodeEnumerated(ctx, 3, &v->sfn_SFN_OTD_Type));
-  PER_TRY(DecodeIntraFreqReportingQuantityForRACH_modeSpecificInfo(ctx, &v->modeSpecificInfo));
+  PER_TRY_IN(DecodeEnumerated(ctx, 3, &v->sfn_SFN_OTD_Type), 0, "sfn_SFN_OTD_Type");
+  PER_TRY_IN(DecodeIntraFreqReportingQuantityForRACH_modeSpecificInfo(ctx, &v->modeSpecificInfo), 1, "modeSpecificInfo");
   return StatusOk;
 }
 
@@ -3462,18 +3626,18 @@ void InitIntraFreqReportingQuantity(IntraFreqReportingQuantity* v) {
 }
 
 int DecodeIntraFreqReportingQuantity(PerContext* ctx, IntraFreqReportingQuantity* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeCellReportingQuantities(ctx, &v->activeSetReportingQuantities));
-  PER_TRY(DecodeCellReportingQuantities(ctx, &v->monitoredSetReportingQuantities));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeCellReportingQuantities(ctx, &v->activeSetReportingQuantities), 0, "activeSetReportingQuantities");
+  PER_TRY_IN(DecodeCellReportingQuantities(ctx, &v->monitoredSetReportingQuantities), 1, "monitoredSetReportingQuantities");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeCellReportingQuantities(ctx, &v->detectedSetReportingQuantities));
+    PER_TRY_IN(DecodeCellReportingQuantities(ctx, &v->detectedSetReportingQuantities), 2, "detectedSetReportingQuantities");
   }
   return StatusOk;
 }
 
 int DecodeMeasurementReportingMode(PerContext* ctx, MeasurementReportingMode* v) {
-  PER_TRY(DecodeEnumerated(ctx, 2, &v->measurementReportTransferMode));
-  PER_TRY(DecodeEnumerated(ctx, 2, &v->periodicalOrEventTrigger));
+  PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->measurementReportTransferMode), 0, "measurementReportTransferMode");
+  PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->periodicalOrEventTrigger), 1, "periodicalOrEventTrigger");
   return StatusOk;
 }
 
@@ -3483,9 +3647,9 @@ void InitReportingInfoForCellDCH(ReportingInfoForCellDCH* v) {
 }
 
 int DecodeReportingInfoForCellDCH(PerContext* ctx, ReportingInfoForCellDCH* v) {
-  PER_TRY(DecodeIntraFreqReportingQuantity(ctx, &v->intraFreqReportingQuantity));
-  PER_TRY(DecodeMeasurementReportingMode(ctx, &v->measurementReportingMode));
-  PER_TRY(DecodeCellDCH_ReportCriteria(ctx, &v->reportCriteria));
+  PER_TRY_IN(DecodeIntraFreqReportingQuantity(ctx, &v->intraFreqReportingQuantity), 0, "intraFreqReportingQuantity");
+  PER_TRY_IN(DecodeMeasurementReportingMode(ctx, &v->measurementReportingMode), 1, "measurementReportingMode");
+  PER_TRY_IN(DecodeCellDCH_ReportCriteria(ctx, &v->reportCriteria), 2, "reportCriteria");
   return StatusOk;
 }
 
@@ -3502,36 +3666,36 @@ int DecodeIntraFreqMeasurementSysInfo_ECN0(PerContext* ctx, IntraFreqMeasurement
   v->presence = 0;
   uint8_t bit = 0;
   uint8_t has_intraFreqMeasurementID = 0;
-  PER_TRY(ReadBit(ctx, &has_intraFreqMeasurementID));
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &has_intraFreqMeasurementID), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 1;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 2;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 3;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 4;
   if (has_intraFreqMeasurementID) {
-    PER_TRY(DecodeUInt8(ctx, 1, 16, &v->intraFreqMeasurementID));
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 16, &v->intraFreqMeasurementID), 0, "intraFreqMeasurementID");
   } else {
     v->intraFreqMeasurementID = 1;
   }
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeIntraFreqCellInfoSI_List_ECN0(ctx, &v->intraFreqCellInfoSI_List));
+    PER_TRY_IN(DecodeIntraFreqCellInfoSI_List_ECN0(ctx, &v->intraFreqCellInfoSI_List), 1, "intraFreqCellInfoSI_List");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeIntraFreqMeasQuantity(ctx, &v->intraFreqMeasQuantity));
+    PER_TRY_IN(DecodeIntraFreqMeasQuantity(ctx, &v->intraFreqMeasQuantity), 2, "intraFreqMeasQuantity");
   }
   if (v->presence & (1u << 2)) {
-    PER_TRY(DecodeIntraFreqReportingQuantityForRACH(ctx, &v->intraFreqReportingQuantityForRACH));
+    PER_TRY_IN(DecodeIntraFreqReportingQuantityForRACH(ctx, &v->intraFreqReportingQuantityForRACH), 3, "intraFreqReportingQuantityForRACH");
   }
   if (v->presence & (1u << 3)) {
-    PER_TRY(DecodeEnumerated(ctx, 8, &v->maxReportedCellsOnRACH));
+    PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->maxReportedCellsOnRACH), 4, "maxReportedCellsOnRACH");
   }
   if (v->presence & (1u << 4)) {
-    PER_TRY(DecodeReportingInfoForCellDCH(ctx, &v->reportingInfoForCellDCH));
+    PER_TRY_IN(DecodeReportingInfoForCellDCH(ctx, &v->reportingInfoForCellDCH), 5, "reportingInfoForCellDCH");
   }
   return StatusOk;
 }
@@ -3542,9 +3706,9 @@ void InitReportingInfoForCellDCH_LCR_r4(ReportingInfoForCellDCH_LCR_r4* v) {
 }
 
 int DecodeReportingInfoForCellDCH_LCR_r4(PerContext* ctx, ReportingInfoForCellDCH_LCR_r4* v) {
-  PER_TRY(DecodeIntraFreqReportingQuantity(ctx, &v->intraFreqReportingQuantity));
-  PER_TRY(DecodeMeasurementReportingMode(ctx, &v->measurementReportingMode));
-  PER_TRY(DecodeCellDCH_ReportCriteria_LCR_r4(ctx, &v->reportCriteria));
+  PER_TRY_IN(DecodeIntraFreqReportingQuantity(ctx, &v->intraFreqReportingQuantity), 0, "intraFreqReportingQuantity");
+  PER_TRY_IN(DecodeMeasurementReportingMode(ctx, &v->measurementReportingMode), 1, "measurementReportingMode");
+  PER_TRY_IN(DecodeCellDCH_ReportCriteria_LCR_r4(ctx, &v->reportCriteria), 2, "reportCriteria");
   return StatusOk;
 }
 
@@ -3561,36 +3725,36 @@ int DecodeIntraFreqMeasurementSysInfo_ECN0_LCR_r4(PerContext* ctx, IntraFreqMeas
   v->presence = 0;
   uint8_t bit = 0;
   uint8_t has_intraFreqMeasurementID = 0;
-  PER_TRY(ReadBit(ctx, &has_intraFreqMeasurementID));
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &has_intraFreqMeasurementID), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 1;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 2;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 3;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 4;
   if (has_intraFreqMeasurementID) {
-    PER_TRY(DecodeUInt8(ctx, 1, 16, &v->intraFreqMeasurementID));
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 16, &v->intraFreqMeasurementID), 0, "intraFreqMeasurementID");
   } else {
     v->intraFreqMeasurementID = 1;
   }
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeIntraFreqCellInfoSI_List_ECN0_LCR_r4(ctx, &v->intraFreqCellInfoSI_List));
+    PER_TRY_IN(DecodeIntraFreqCellInfoSI_List_ECN0_LCR_r4(ctx, &v->intraFreqCellInfoSI_List), 1, "intraFreqCellInfoSI_List");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeIntraFreqMeasQuantity(ctx, &v->intraFreqMeasQuantity));
+    PER_TRY_IN(DecodeIntraFreqMeasQuantity(ctx, &v->intraFreqMeasQuantity), 2, "intraFreqMeasQuantity");
   }
   if (v->presence & (1u << 2)) {
-    PER_TRY(DecodeIntraFreqReportingQuantityForRACH(ctx, &v->intraFreqReportingQuantityForRACH));
+    PER_TRY_IN(DecodeIntraFreqReportingQuantityForRACH(ctx, &v->intraFreqReportingQuantityForRACH), 3, "intraFreqReportingQuantityForRACH");
   }
   if (v->presence & (1u << 3)) {
-    PER_TRY(DecodeEnumerated(ctx, 8, &v->maxReportedCellsOnRACH));
+    PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->maxReportedCellsOnRACH), 4, "maxReportedCellsOnRACH");
   }
   if (v->presence & (1u << 4)) {
-    PER_TRY(DecodeReportingInfoForCellDCH_LCR_r4(ctx, &v->reportingInfoForCellDCH));
+    PER_TRY_IN(DecodeReportingInfoForCellDCH_LCR_r4(ctx, &v->reportingInfoForCellDCH), 5, "reportingInfoForCellDCH");
   }
   return StatusOk;
 }
@@ -3608,36 +3772,36 @@ int DecodeIntraFreqMeasurementSysInfo_HCS_ECN0(PerContext* ctx, IntraFreqMeasure
   v->presence = 0;
   uint8_t bit = 0;
   uint8_t has_intraFreqMeasurementID = 0;
-  PER_TRY(ReadBit(ctx, &has_intraFreqMeasurementID));
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &has_intraFreqMeasurementID), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 1;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 2;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 3;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 4;
   if (has_intraFreqMeasurementID) {
-    PER_TRY(DecodeUInt8(ctx, 1, 16, &v->intraFreqMeasurementID));
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 16, &v->intraFreqMeasurementID), 0, "intraFreqMeasurementID");
   } else {
     v->intraFreqMeasurementID = 1;
   }
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeIntraFreqCellInfoSI_List_HCS_ECN0(ctx, &v->intraFreqCellInfoSI_List));
+    PER_TRY_IN(DecodeIntraFreqCellInfoSI_List_HCS_ECN0(ctx, &v->intraFreqCellInfoSI_List), 1, "intraFreqCellInfoSI_List");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeIntraFreqMeasQuantity(ctx, &v->intraFreqMeasQuantity));
+    PER_TRY_IN(DecodeIntraFreqMeasQuantity(ctx, &v->intraFreqMeasQuantity), 2, "intraFreqMeasQuantity");
   }
   if (v->presence & (1u << 2)) {
-    PER_TRY(DecodeIntraFreqReportingQuantityForRACH(ctx, &v->intraFreqReportingQuantityForRACH));
+    PER_TRY_IN(DecodeIntraFreqReportingQuantityForRACH(ctx, &v->intraFreqReportingQuantityForRACH), 3, "intraFreqReportingQuantityForRACH");
   }
   if (v->presence & (1u << 3)) {
-    PER_TRY(DecodeEnumerated(ctx, 8, &v->maxReportedCellsOnRACH));
+    PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->maxReportedCellsOnRACH), 4, "maxReportedCellsOnRACH");
   }
   if (v->presence & (1u << 4)) {
-    PER_TRY(DecodeReportingInfoForCellDCH(ctx, &v->reportingInfoForCellDCH));
+    PER_TRY_IN(DecodeReportingInfoForCellDCH(ctx, &v->reportingInfoForCellDCH), 5, "reportingInfoForCellDCH");
   }
   return StatusOk;
 }
@@ -3655,36 +3819,36 @@ int DecodeIntraFreqMeasurementSysInfo_HCS_ECN0_LCR_r4(PerContext* ctx, IntraFreq
   v->presence = 0;
   uint8_t bit = 0;
   uint8_t has_intraFreqMeasurementID = 0;
-  PER_TRY(ReadBit(ctx, &has_intraFreqMeasurementID));
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &has_intraFreqMeasurementID), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 1;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 2;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 3;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 4;
   if (has_intraFreqMeasurementID) {
-    PER_TRY(DecodeUInt8(ctx, 1, 16, &v->intraFreqMeasurementID));
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 16, &v->intraFreqMeasurementID), 0, "intraFreqMeasurementID");
   } else {
     v->intraFreqMeasurementID = 1;
   }
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeIntraFreqCellInfoSI_List_HCS_ECN0_LCR_r4(ctx, &v->intraFreqCellInfoSI_List));
+    PER_TRY_IN(DecodeIntraFreqCellInfoSI_List_HCS_ECN0_LCR_r4(ctx, &v->intraFreqCellInfoSI_List), 1, "intraFreqCellInfoSI_List");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeIntraFreqMeasQuantity(ctx, &v->intraFreqMeasQuantity));
+    PER_TRY_IN(DecodeIntraFreqMeasQuantity(ctx, &v->intraFreqMeasQuantity), 2, "intraFreqMeasQuantity");
   }
   if (v->presence & (1u << 2)) {
-    PER_TRY(DecodeIntraFreqReportingQuantityForRACH(ctx, &v->intraFreqReportingQuantityForRACH));
+    PER_TRY_IN(DecodeIntraFreqReportingQuantityForRACH(ctx, &v->intraFreqReportingQuantityForRACH), 3, "intraFreqReportingQuantityForRACH");
   }
   if (v->presence & (1u << 3)) {
-    PER_TRY(DecodeEnumerated(ctx, 8, &v->maxReportedCellsOnRACH));
+    PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->maxReportedCellsOnRACH), 4, "maxReportedCellsOnRACH");
   }
   if (v->presence & (1u << 4)) {
-    PER_TRY(DecodeReportingInfoForCellDCH_LCR_r4(ctx, &v->reportingInfoForCellDCH));
+    PER_TRY_IN(DecodeReportingInfoForCellDCH_LCR_r4(ctx, &v->reportingInfoForCellDCH), 5, "reportingInfoForCellDCH");
   }
   return StatusOk;
 }
@@ -3702,36 +3866,36 @@ int DecodeIntraFreqMeasurementSysInfo_HCS_RSCP(PerContext* ctx, IntraFreqMeasure
   v->presence = 0;
   uint8_t bit = 0;
   uint8_t has_intraFreqMeasurementID = 0;
-  PER_TRY(ReadBit(ctx, &has_intraFreqMeasurementID));
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &has_intraFreqMeasurementID), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 1;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 2;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 3;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 4;
   if (has_intraFreqMeasurementID) {
-    PER_TRY(DecodeUInt8(ctx, 1, 16, &v->intraFreqMeasurementID));
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 16, &v->intraFreqMeasurementID), 0, "intraFreqMeasurementID");
   } else {
     v->intraFreqMeasurementID = 1;
   }
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeIntraFreqCellInfoSI_List_HCS_RSCP(ctx, &v->intraFreqCellInfoSI_List));
+    PER_TRY_IN(DecodeIntraFreqCellInfoSI_List_HCS_RSCP(ctx, &v->intraFreqCellInfoSI_List), 1, "intraFreqCellInfoSI_List");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeIntraFreqMeasQuantity(ctx, &v->intraFreqMeasQuantity));
+    PER_TRY_IN(DecodeIntraFreqMeasQuantity(ctx, &v->intraFreqMeasQuantity), 2, "intraFreqMeasQuantity");
   }
   if (v->presence & (1u << 2)) {
-    PER_TRY(DecodeIntraFreqReportingQuantityForRACH(ctx, &v->intraFreqReportingQuantityForRACH));
+    PER_TRY_IN(DecodeIntraFreqReportingQuantityForRACH(ctx, &v->intraFreqReportingQuantityForRACH), 3, "intraFreqReportingQuantityForRACH");
   }
   if (v->presence & (1u << 3)) {
-    PER_TRY(DecodeEnumerated(ctx, 8, &v->maxReportedCellsOnRACH));
+    PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->maxReportedCellsOnRACH), 4, "maxReportedCellsOnRACH");
   }
   if (v->presence & (1u << 4)) {
-    PER_TRY(DecodeReportingInfoForCellDCH(ctx, &v->reportingInfoForCellDCH));
+    PER_TRY_IN(DecodeReportingInfoForCellDCH(ctx, &v->reportingInfoForCellDCH), 5, "reportingInfoForCellDCH");
   }
   return StatusOk;
 }
@@ -3749,36 +3913,36 @@ int DecodeIntraFreqMeasurementSysInfo_HCS_RSCP_LCR_r4(PerContext* ctx, IntraFreq
   v->presence = 0;
   uint8_t bit = 0;
   uint8_t has_intraFreqMeasurementID = 0;
-  PER_TRY(ReadBit(ctx, &has_intraFreqMeasurementID));
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &has_intraFreqMeasurementID), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 1;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 2;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 3;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 4;
   if (has_intraFreqMeasurementID) {
-    PER_TRY(DecodeUInt8(ctx, 1, 16, &v->intraFreqMeasurementID));
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 16, &v->intraFreqMeasurementID), 0, "intraFreqMeasurementID");
   } else {
     v->intraFreqMeasurementID = 1;
   }
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeIntraFreqCellInfoSI_List_HCS_RSCP_LCR_r4(ctx, &v->intraFreqCellInfoSI_List));
+    PER_TRY_IN(DecodeIntraFreqCellInfoSI_List_HCS_RSCP_LCR_r4(ctx, &v->intraFreqCellInfoSI_List), 1, "intraFreqCellInfoSI_List");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeIntraFreqMeasQuantity(ctx, &v->intraFreqMeasQuantity));
+    PER_TRY_IN(DecodeIntraFreqMeasQuantity(ctx, &v->intraFreqMeasQuantity), 2, "intraFreqMeasQuantity");
   }
   if (v->presence & (1u << 2)) {
-    PER_TRY(DecodeIntraFreqReportingQuantityForRACH(ctx, &v->intraFreqReportingQuantityForRACH));
+    PER_TRY_IN(DecodeIntraFreqReportingQuantityForRACH(ctx, &v->intraFreqReportingQuantityForRACH), 3, "intraFreqReportingQuantityForRACH");
   }
   if (v->presence & (1u << 3)) {
-    PER_TRY(DecodeEnumerated(ctx, 8, &v->maxReportedCellsOnRACH));
+    PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->maxReportedCellsOnRACH), 4, "maxReportedCellsOnRACH");
   }
   if (v->presence & (1u << 4)) {
-    PER_TRY(DecodeReportingInfoForCellDCH_LCR_r4(ctx, &v->reportingInfoForCellDCH));
+    PER_TRY_IN(DecodeReportingInfoForCellDCH_LCR_r4(ctx, &v->reportingInfoForCellDCH), 5, "reportingInfoForCellDCH");
   }
   return StatusOk;
 }
@@ -3796,36 +3960,36 @@ int DecodeIntraFreqMeasurementSysInfo_RSCP(PerContext* ctx, IntraFreqMeasurement
   v->presence = 0;
   uint8_t bit = 0;
   uint8_t has_intraFreqMeasurementID = 0;
-  PER_TRY(ReadBit(ctx, &has_intraFreqMeasurementID));
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &has_intraFreqMeasurementID), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 1;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 2;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 3;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 4;
   if (has_intraFreqMeasurementID) {
-    PER_TRY(DecodeUInt8(ctx, 1, 16, &v->intraFreqMeasurementID));
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 16, &v->intraFreqMeasurementID), 0, "intraFreqMeasurementID");
   } else {
     v->intraFreqMeasurementID = 1;
   }
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeIntraFreqCellInfoSI_List_RSCP(ctx, &v->intraFreqCellInfoSI_List));
+    PER_TRY_IN(DecodeIntraFreqCellInfoSI_List_RSCP(ctx, &v->intraFreqCellInfoSI_List), 1, "intraFreqCellInfoSI_List");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeIntraFreqMeasQuantity(ctx, &v->intraFreqMeasQuantity));
+    PER_TRY_IN(DecodeIntraFreqMeasQuantity(ctx, &v->intraFreqMeasQuantity), 2, "intraFreqMeasQuantity");
   }
   if (v->presence & (1u << 2)) {
-    PER_TRY(DecodeIntraFreqReportingQuantityForRACH(ctx, &v->intraFreqReportingQuantityForRACH));
+    PER_TRY_IN(DecodeIntraFreqReportingQuantityForRACH(ctx, &v->intraFreqReportingQuantityForRACH), 3, "intraFreqReportingQuantityForRACH");
   }
   if (v->presence & (1u << 3)) {
-    PER_TRY(DecodeEnumerated(ctx, 8, &v->maxReportedCellsOnRACH));
+    PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->maxReportedCellsOnRACH), 4, "maxReportedCellsOnRACH");
   }
   if (v->presence & (1u << 4)) {
-    PER_TRY(DecodeReportingInfoForCellDCH(ctx, &v->reportingInfoForCellDCH));
+    PER_TRY_IN(DecodeReportingInfoForCellDCH(ctx, &v->reportingInfoForCellDCH), 5, "reportingInfoForCellDCH");
   }
   return StatusOk;
 }
@@ -3843,36 +4007,36 @@ int DecodeIntraFreqMeasurementSysInfo_RSCP_LCR_r4(PerContext* ctx, IntraFreqMeas
   v->presence = 0;
   uint8_t bit = 0;
   uint8_t has_intraFreqMeasurementID = 0;
-  PER_TRY(ReadBit(ctx, &has_intraFreqMeasurementID));
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &has_intraFreqMeasurementID), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 1;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 2;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 3;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 4;
   if (has_intraFreqMeasurementID) {
-    PER_TRY(DecodeUInt8(ctx, 1, 16, &v->intraFreqMeasurementID));
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 16, &v->intraFreqMeasurementID), 0, "intraFreqMeasurementID");
   } else {
     v->intraFreqMeasurementID = 1;
   }
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeIntraFreqCellInfoSI_List_RSCP_LCR_r4(ctx, &v->intraFreqCellInfoSI_List));
+    PER_TRY_IN(DecodeIntraFreqCellInfoSI_List_RSCP_LCR_r4(ctx, &v->intraFreqCellInfoSI_List), 1, "intraFreqCellInfoSI_List");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeIntraFreqMeasQuantity(ctx, &v->intraFreqMeasQuantity));
+    PER_TRY_IN(DecodeIntraFreqMeasQuantity(ctx, &v->intraFreqMeasQuantity), 2, "intraFreqMeasQuantity");
   }
   if (v->presence & (1u << 2)) {
-    PER_TRY(DecodeIntraFreqReportingQuantityForRACH(ctx, &v->intraFreqReportingQuantityForRACH));
+    PER_TRY_IN(DecodeIntraFreqReportingQuantityForRACH(ctx, &v->intraFreqReportingQuantityForRACH), 3, "intraFreqReportingQuantityForRACH");
   }
   if (v->presence & (1u << 3)) {
-    PER_TRY(DecodeEnumerated(ctx, 8, &v->maxReportedCellsOnRACH));
+    PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->maxReportedCellsOnRACH), 4, "maxReportedCellsOnRACH");
   }
   if (v->presence & (1u << 4)) {
-    PER_TRY(DecodeReportingInfoForCellDCH_LCR_r4(ctx, &v->reportingInfoForCellDCH));
+    PER_TRY_IN(DecodeReportingInfoForCellDCH_LCR_r4(ctx, &v->reportingInfoForCellDCH), 5, "reportingInfoForCellDCH");
   }
   return StatusOk;
 }
@@ -3883,10 +4047,10 @@ void InitIntraFreqRepQuantityRACH_TDDList(IntraFreqRepQuantityRACH_TDDList* v) {
 
 int DecodeIntraFreqRepQuantityRACH_TDDList(PerContext* ctx, IntraFreqRepQuantityRACH_TDDList* v) {
   ctx->pendingSize = &kSize_1_2;
-  PER_TRY(ReadLength(ctx, &v->count));
-  if (v->count > 2) return StatusTooMany;
+  PER_TRY_IN(ReadLength(ctx, &v->count), kStopBeforeMembers, nullptr);
+  if (v->count > 2) return StopIn(ctx, StatusTooMany, kStopBeforeMembers, nullptr);
   for (uint32_t i = 0; i < v->count; ++i) {
-    PER_TRY(DecodeEnumerated(ctx, 3, &v->items[i]));
+    PER_TRY_IN(DecodeEnumerated(ctx, 3, &v->items[i]), i, nullptr);
   }
   return StatusOk;
 }
@@ -3897,21 +4061,21 @@ void InitIntraFreqReportingCriteria(IntraFreqReportingCriteria* v) {
 }
 
 int DecodeIntraFreqReportingCriteria(PerContext* ctx, IntraFreqReportingCriteria* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeIntraFreqEventCriteriaList(ctx, &v->eventCriteriaList));
+    PER_TRY_IN(DecodeIntraFreqEventCriteriaList(ctx, &v->eventCriteriaList), 0, "eventCriteriaList");
   }
   return StatusOk;
 }
 
 int DecodePeriodicReportingInfo_1b(PerContext* ctx, PeriodicReportingInfo_1b* v) {
-  PER_TRY(DecodeEnumerated(ctx, 8, &v->reportingAmount));
-  PER_TRY(DecodeEnumerated(ctx, 8, &v->reportingInterval));
+  PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->reportingAmount), 0, "reportingAmount");
+  PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->reportingInterval), 1, "reportingInterval");
   return StatusOk;
 }
 
 int DecodeIntraFreqReportingCriteria_1b_r5(PerContext* ctx, IntraFreqReportingCriteria_1b_r5* v) {
-  PER_TRY(DecodePeriodicReportingInfo_1b(ctx, &v->periodicReportingInfo_1b));
+  PER_TRY_IN(DecodePeriodicReportingInfo_1b(ctx, &v->periodicReportingInfo_1b), 0, "periodicReportingInfo_1b");
   return StatusOk;
 }
 
@@ -3921,15 +4085,15 @@ void InitIntraFreqReportingCriteria_LCR_r4(IntraFreqReportingCriteria_LCR_r4* v)
 }
 
 int DecodeIntraFreqReportingCriteria_LCR_r4(PerContext* ctx, IntraFreqReportingCriteria_LCR_r4* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeIntraFreqEventCriteriaList_LCR_r4(ctx, &v->eventCriteriaList));
+    PER_TRY_IN(DecodeIntraFreqEventCriteriaList_LCR_r4(ctx, &v->eventCriteriaList), 0, "eventCriteriaList");
   }
   return StatusOk;
 }
 
 int DecodeIntraFreqReportingQuantityForRACH_modeSpecificInfo_fdd(PerContext* ctx, IntraFreqReportingQuantityForRACH_modeSpecificInfo_fdd* v) {
-  PER_TRY(DecodeEnumerated(ctx, 4, &v->intraFreqRepQuantityRACH_FDD));
+  PER_TRY_IN(DecodeEnumerated(ctx, 4, &v->intraFreqRepQuantityRACH_FDD), 0, "intraFreqRepQuantityRACH_FDD");
   return StatusOk;
 }
 
@@ -3938,7 +4102,7 @@ void InitIntraFreqReportingQuantityForRACH_modeSpecificInfo_tdd(IntraFreqReporti
 }
 
 int DecodeIntraFreqReportingQuantityForRACH_modeSpecificInfo_tdd(PerContext* ctx, IntraFreqReportingQuantityForRACH_modeSpecificInfo_tdd* v) {
-  PER_TRY(DecodeIntraFreqRepQuantityRACH_TDDList(ctx, &v->intraFreqRepQuantityRACH_TDDList));
+  PER_TRY_IN(DecodeIntraFreqRepQuantityRACH_TDDList(ctx, &v->intraFreqRepQuantityRACH_TDDList), 0, "intraFreqRepQuantityRACH_TDDList");
   return StatusOk;
 }
 
@@ -3948,10 +4112,10 @@ void InitIntra_FreqEventCriteriaList_v590ext(Intra_FreqEventCriteriaList_v590ext
 
 int DecodeIntra_FreqEventCriteriaList_v590ext(PerContext* ctx, Intra_FreqEventCriteriaList_v590ext* v) {
   ctx->pendingSize = &kSize_1_8;
-  PER_TRY(ReadLength(ctx, &v->count));
-  if (v->count > 8) return StatusTooMany;
+  PER_TRY_IN(ReadLength(ctx, &v->count), kStopBeforeMembers, nullptr);
+  if (v->count > 8) return StopIn(ctx, StatusTooMany, kStopBeforeMembers, nullptr);
   for (uint32_t i = 0; i < v->count; ++i) {
-    PER_TRY(DecodeInt8(ctx, -5, -1, &v->items[i]));
+    PER_TRY_IN(DecodeInt8(ctx, -5, -1, &v->items[i]), i, nullptr);
   }
   return StatusOk;
 }
@@ -3962,10 +4126,10 @@ void InitMBSFNFrequency(MBSFNFrequency* v) {
 }
 
 int DecodeMBSFNFrequency(PerContext* ctx, MBSFNFrequency* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeFrequencyInfo(ctx, &v->frequencyInfo));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeFrequencyInfo(ctx, &v->frequencyInfo), 0, "frequencyInfo");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUInt8(ctx, 0, 127, &v->cellParametersID));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 127, &v->cellParametersID), 1, "cellParametersID");
   }
   return StatusOk;
 }
@@ -3978,17 +4142,20 @@ void InitMBSFNFrequencyList(MBSFNFrequencyList* v) {
 int DecodeMBSFNFrequencyList(PerContext* ctx, MBSFNFrequencyList* v) {
   ctx->pendingSize = &kSize_0_16;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  if (count > 16) {
+    PER_TRY_IN(NoteWarning(ctx, WarningKind::ListAboveSize), kStopBeforeMembers, nullptr);
+  }
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<MBSFNFrequency*>(AllocRecord(ctx, sizeof(MBSFNFrequency) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     MBSFNFrequency* element = &items[i];
     InitMBSFNFrequency(element);
-    PER_TRY(DecodeMBSFNFrequency(ctx, element));
+    PER_TRY_IN(DecodeMBSFNFrequency(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -4000,26 +4167,31 @@ void InitMeasurementControlSysInfo_use_of_HCS(MeasurementControlSysInfo_use_of_H
 }
 
 int DecodeMeasurementControlSysInfo_use_of_HCS(PerContext* ctx, MeasurementControlSysInfo_use_of_HCS* v) {
+  static const char* const kAlternatives[] = {"hcs_not_used", "hcs_used"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<MeasurementControlSysInfo_use_of_HCS_hcs_not_used*>(AllocRecord(ctx, sizeof(MeasurementControlSysInfo_use_of_HCS_hcs_not_used)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitMeasurementControlSysInfo_use_of_HCS_hcs_not_used(alt);
-      return DecodeMeasurementControlSysInfo_use_of_HCS_hcs_not_used(ctx, alt);
+      status = DecodeMeasurementControlSysInfo_use_of_HCS_hcs_not_used(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<MeasurementControlSysInfo_use_of_HCS_hcs_used*>(AllocRecord(ctx, sizeof(MeasurementControlSysInfo_use_of_HCS_hcs_used)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitMeasurementControlSysInfo_use_of_HCS_hcs_used(alt);
-      return DecodeMeasurementControlSysInfo_use_of_HCS_hcs_used(ctx, alt);
+      status = DecodeMeasurementControlSysInfo_use_of_HCS_hcs_used(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitUL_TrCH_Identity(UL_TrCH_Identity* v) {
@@ -4028,22 +4200,26 @@ void InitUL_TrCH_Identity(UL_TrCH_Identity* v) {
 }
 
 int DecodeUL_TrCH_Identity(PerContext* ctx, UL_TrCH_Identity* v) {
+  static const char* const kAlternatives[] = {"dch", "rachorcpch", "usch"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 3, &index));
-  if (index >= 3) return StatusOutOfRange;
+  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
+  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: case 2: {
       uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 1, 32, &value);
+      status = DecodeUInt8(ctx, 1, 32, &value);
       v->value = value;
-      return status;
+      break;
     }
     case 1: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitTrafficVolumeMeasurementObjectList(TrafficVolumeMeasurementObjectList* v) {
@@ -4054,17 +4230,17 @@ void InitTrafficVolumeMeasurementObjectList(TrafficVolumeMeasurementObjectList* 
 int DecodeTrafficVolumeMeasurementObjectList(PerContext* ctx, TrafficVolumeMeasurementObjectList* v) {
   ctx->pendingSize = &kSize_1_32;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<UL_TrCH_Identity*>(AllocRecord(ctx, sizeof(UL_TrCH_Identity) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     UL_TrCH_Identity* element = &items[i];
     InitUL_TrCH_Identity(element);
-    PER_TRY(DecodeUL_TrCH_Identity(ctx, element));
+    PER_TRY_IN(DecodeUL_TrCH_Identity(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -4076,28 +4252,32 @@ void InitTrafficVolumeMeasQuantity(TrafficVolumeMeasQuantity* v) {
 }
 
 int DecodeTrafficVolumeMeasQuantity(PerContext* ctx, TrafficVolumeMeasQuantity* v) {
+  static const char* const kAlternatives[] = {"rlc_BufferPayload", "averageRLC_BufferPayload", "varianceOfRLC_BufferPayload"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 3, &index));
-  if (index >= 3) return StatusOutOfRange;
+  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
+  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
     case 1: case 2: {
       uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 1, 13, &value);
+      status = DecodeUInt8(ctx, 1, 13, &value);
       v->value = value;
-      return status;
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 int DecodeTrafficVolumeReportingQuantity(PerContext* ctx, TrafficVolumeReportingQuantity* v) {
-  PER_TRY(ReadBit(ctx, &v->rlc_RB_BufferPayload));
-  PER_TRY(ReadBit(ctx, &v->rlc_RB_BufferPayloadAverage));
-  PER_TRY(ReadBit(ctx, &v->rlc_RB_BufferPayloadVariance));
+  PER_TRY_IN(ReadBit(ctx, &v->rlc_RB_BufferPayload), 0, "rlc_RB_BufferPayload");
+  PER_TRY_IN(ReadBit(ctx, &v->rlc_RB_BufferPayloadAverage), 1, "rlc_RB_BufferPayloadAverage");
+  PER_TRY_IN(ReadBit(ctx, &v->rlc_RB_BufferPayloadVariance), 2, "rlc_RB_BufferPayloadVariance");
   return StatusOk;
 }
 
@@ -4106,17 +4286,17 @@ void InitTrafficVolumeEventParam(TrafficVolumeEventParam* v) {
 }
 
 int DecodeTrafficVolumeEventParam(PerContext* ctx, TrafficVolumeEventParam* v) {
-  PER_TRY(ReadPresenceBits(ctx, 3, &v->presence));
-  PER_TRY(DecodeEnumerated(ctx, 2, &v->eventID));
-  PER_TRY(DecodeEnumerated(ctx, 26, &v->reportingThreshold));
+  PER_TRY_IN(ReadPresenceBits(ctx, 3, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->eventID), 0, "eventID");
+  PER_TRY_IN(DecodeEnumerated(ctx, 26, &v->reportingThreshold), 1, "reportingThreshold");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeEnumerated(ctx, 16, &v->timeToTrigger));
+    PER_TRY_IN(DecodeEnumerated(ctx, 16, &v->timeToTrigger), 2, "timeToTrigger");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeEnumerated(ctx, 7, &v->pendingTimeAfterTrigger));
+    PER_TRY_IN(DecodeEnumerated(ctx, 7, &v->pendingTimeAfterTrigger), 3, "pendingTimeAfterTrigger");
   }
   if (v->presence & (1u << 2)) {
-    PER_TRY(DecodeEnumerated(ctx, 7, &v->tx_InterruptionAfterTrigger));
+    PER_TRY_IN(DecodeEnumerated(ctx, 7, &v->tx_InterruptionAfterTrigger), 4, "tx_InterruptionAfterTrigger");
   }
   return StatusOk;
 }
@@ -4129,17 +4309,17 @@ void InitTransChCriteria_eventSpecificParameters(TransChCriteria_eventSpecificPa
 int DecodeTransChCriteria_eventSpecificParameters(PerContext* ctx, TransChCriteria_eventSpecificParameters* v) {
   ctx->pendingSize = &kSize_1_2;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<TrafficVolumeEventParam*>(AllocRecord(ctx, sizeof(TrafficVolumeEventParam) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     TrafficVolumeEventParam* element = &items[i];
     InitTrafficVolumeEventParam(element);
-    PER_TRY(DecodeTrafficVolumeEventParam(ctx, element));
+    PER_TRY_IN(DecodeTrafficVolumeEventParam(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -4152,12 +4332,12 @@ void InitTransChCriteria(TransChCriteria* v) {
 }
 
 int DecodeTransChCriteria(PerContext* ctx, TransChCriteria* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUL_TrCH_Identity(ctx, &v->ul_transportChannelID));
+    PER_TRY_IN(DecodeUL_TrCH_Identity(ctx, &v->ul_transportChannelID), 0, "ul_transportChannelID");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeTransChCriteria_eventSpecificParameters(ctx, &v->eventSpecificParameters));
+    PER_TRY_IN(DecodeTransChCriteria_eventSpecificParameters(ctx, &v->eventSpecificParameters), 1, "eventSpecificParameters");
   }
   return StatusOk;
 }
@@ -4170,17 +4350,17 @@ void InitTransChCriteriaList(TransChCriteriaList* v) {
 int DecodeTransChCriteriaList(PerContext* ctx, TransChCriteriaList* v) {
   ctx->pendingSize = &kSize_1_32;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<TransChCriteria*>(AllocRecord(ctx, sizeof(TransChCriteria) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     TransChCriteria* element = &items[i];
     InitTransChCriteria(element);
-    PER_TRY(DecodeTransChCriteria(ctx, element));
+    PER_TRY_IN(DecodeTransChCriteria(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -4192,15 +4372,15 @@ void InitTrafficVolumeReportingCriteria(TrafficVolumeReportingCriteria* v) {
 }
 
 int DecodeTrafficVolumeReportingCriteria(PerContext* ctx, TrafficVolumeReportingCriteria* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeTransChCriteriaList(ctx, &v->transChCriteriaList));
+    PER_TRY_IN(DecodeTransChCriteriaList(ctx, &v->transChCriteriaList), 0, "transChCriteriaList");
   }
   return StatusOk;
 }
 
 int DecodeMeasurementValidity(PerContext* ctx, MeasurementValidity* v) {
-  PER_TRY(DecodeEnumerated(ctx, 3, &v->ue_State));
+  PER_TRY_IN(DecodeEnumerated(ctx, 3, &v->ue_State), 0, "ue_State");
   return StatusOk;
 }
 
@@ -4210,26 +4390,31 @@ void InitTrafficVolumeReportCriteriaSysInfo(TrafficVolumeReportCriteriaSysInfo* 
 }
 
 int DecodeTrafficVolumeReportCriteriaSysInfo(PerContext* ctx, TrafficVolumeReportCriteriaSysInfo* v) {
+  static const char* const kAlternatives[] = {"trafficVolumeReportingCriteria", "periodicalReportingCriteria"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<TrafficVolumeReportingCriteria*>(AllocRecord(ctx, sizeof(TrafficVolumeReportingCriteria)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitTrafficVolumeReportingCriteria(alt);
-      return DecodeTrafficVolumeReportingCriteria(ctx, alt);
+      status = DecodeTrafficVolumeReportingCriteria(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<PeriodicalReportingCriteria*>(AllocRecord(ctx, sizeof(PeriodicalReportingCriteria)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitPeriodicalReportingCriteria(alt);
-      return DecodePeriodicalReportingCriteria(ctx, alt);
+      status = DecodePeriodicalReportingCriteria(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitTrafficVolumeMeasSysInfo(TrafficVolumeMeasSysInfo* v) {
@@ -4245,39 +4430,39 @@ int DecodeTrafficVolumeMeasSysInfo(PerContext* ctx, TrafficVolumeMeasSysInfo* v)
   v->presence = 0;
   uint8_t bit = 0;
   uint8_t has_trafficVolumeMeasurementID = 0;
-  PER_TRY(ReadBit(ctx, &has_trafficVolumeMeasurementID));
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &has_trafficVolumeMeasurementID), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 1;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 2;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 3;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 4;
   if (has_trafficVolumeMeasurementID) {
-    PER_TRY(DecodeUInt8(ctx, 1, 16, &v->trafficVolumeMeasurementID));
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 16, &v->trafficVolumeMeasurementID), 0, "trafficVolumeMeasurementID");
   } else {
     v->trafficVolumeMeasurementID = 4;
   }
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeTrafficVolumeMeasurementObjectList(ctx, &v->trafficVolumeMeasurementObjectList));
+    PER_TRY_IN(DecodeTrafficVolumeMeasurementObjectList(ctx, &v->trafficVolumeMeasurementObjectList), 1, "trafficVolumeMeasurementObjectList");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeTrafficVolumeMeasQuantity(ctx, &v->trafficVolumeMeasQuantity));
+    PER_TRY_IN(DecodeTrafficVolumeMeasQuantity(ctx, &v->trafficVolumeMeasQuantity), 2, "trafficVolumeMeasQuantity");
   }
   if (v->presence & (1u << 2)) {
-    PER_TRY(DecodeTrafficVolumeReportingQuantity(ctx, &v->trafficVolumeReportingQuantity));
+    PER_TRY_IN(DecodeTrafficVolumeReportingQuantity(ctx, &v->trafficVolumeReportingQuantity), 3, "trafficVolumeReportingQuantity");
   }
   if (v->presence & (1u << 3)) {
-    PER_TRY(DecodeTrafficVolumeReportingCriteria(ctx, &v->dummy));
+    PER_TRY_IN(DecodeTrafficVolumeReportingCriteria(ctx, &v->dummy), 4, "dummy");
   }
   if (v->presence & (1u << 4)) {
-    PER_TRY(DecodeMeasurementValidity(ctx, &v->measurementValidity));
+    PER_TRY_IN(DecodeMeasurementValidity(ctx, &v->measurementValidity), 5, "measurementValidity");
   }
-  PER_TRY(DecodeMeasurementReportingMode(ctx, &v->measurementReportingMode));
-  PER_TRY(DecodeTrafficVolumeReportCriteriaSysInfo(ctx, &v->reportCriteriaSysInf));
+  PER_TRY_IN(DecodeMeasurementReportingMode(ctx, &v->measurementReportingMode), 6, "measurementReportingMode");
+  PER_TRY_IN(DecodeTrafficVolumeReportCriteriaSysInfo(ctx, &v->reportCriteriaSysInf), 7, "reportCriteriaSysInf");
   return StatusOk;
 }
 
@@ -4287,10 +4472,10 @@ void InitUE_InternalMeasQuantity(UE_InternalMeasQuantity* v) {
 
 int DecodeUE_InternalMeasQuantity(PerContext* ctx, UE_InternalMeasQuantity* v) {
   uint8_t has_filterCoefficient = 0;
-  PER_TRY(ReadBit(ctx, &has_filterCoefficient));
-  PER_TRY(DecodeEnumerated(ctx, 3, &v->measurementQuantity));
+  PER_TRY_IN(ReadBit(ctx, &has_filterCoefficient), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeEnumerated(ctx, 3, &v->measurementQuantity), 0, "measurementQuantity");
   if (has_filterCoefficient) {
-    PER_TRY(DecodeEnumerated(ctx, 16, &v->filterCoefficient));
+    PER_TRY_IN(DecodeEnumerated(ctx, 16, &v->filterCoefficient), 1, "filterCoefficient");
   } else {
     v->filterCoefficient = 0u;
   }
@@ -4304,13 +4489,13 @@ void InitUE_InternalMeasurementSysInfo(UE_InternalMeasurementSysInfo* v) {
 
 int DecodeUE_InternalMeasurementSysInfo(PerContext* ctx, UE_InternalMeasurementSysInfo* v) {
   uint8_t has_ue_InternalMeasurementID = 0;
-  PER_TRY(ReadBit(ctx, &has_ue_InternalMeasurementID));
+  PER_TRY_IN(ReadBit(ctx, &has_ue_InternalMeasurementID), kStopBeforeMembers, nullptr);
   if (has_ue_InternalMeasurementID) {
-    PER_TRY(DecodeUInt8(ctx, 1, 16, &v->ue_InternalMeasurementID));
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 16, &v->ue_InternalMeasurementID), 0, "ue_InternalMeasurementID");
   } else {
     v->ue_InternalMeasurementID = 5;
   }
-  PER_TRY(DecodeUE_InternalMeasQuantity(ctx, &v->ue_InternalMeasQuantity));
+  PER_TRY_IN(DecodeUE_InternalMeasQuantity(ctx, &v->ue_InternalMeasQuantity), 1, "ue_InternalMeasQuantity");
   return StatusOk;
 }
 
@@ -4322,13 +4507,13 @@ void InitMeasurementControlSysInfo(MeasurementControlSysInfo* v) {
 }
 
 int DecodeMeasurementControlSysInfo(PerContext* ctx, MeasurementControlSysInfo* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
-  PER_TRY(DecodeMeasurementControlSysInfo_use_of_HCS(ctx, &v->use_of_HCS));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeMeasurementControlSysInfo_use_of_HCS(ctx, &v->use_of_HCS), 0, "use_of_HCS");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeTrafficVolumeMeasSysInfo(ctx, &v->trafficVolumeMeasSysInfo));
+    PER_TRY_IN(DecodeTrafficVolumeMeasSysInfo(ctx, &v->trafficVolumeMeasSysInfo), 1, "trafficVolumeMeasSysInfo");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeUE_InternalMeasurementSysInfo(ctx, &v->dummy));
+    PER_TRY_IN(DecodeUE_InternalMeasurementSysInfo(ctx, &v->dummy), 2, "dummy");
   }
   return StatusOk;
 }
@@ -4339,26 +4524,31 @@ void InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS(MeasurementControlSysIn
 }
 
 int DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS(PerContext* ctx, MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS* v) {
+  static const char* const kAlternatives[] = {"hcs_not_used", "hcs_used"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used*>(AllocRecord(ctx, sizeof(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used(alt);
-      return DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used(ctx, alt);
+      status = DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used*>(AllocRecord(ctx, sizeof(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used(alt);
-      return DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used(ctx, alt);
+      status = DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitMeasurementControlSysInfo_LCR_r4_ext(MeasurementControlSysInfo_LCR_r4_ext* v) {
@@ -4366,7 +4556,7 @@ void InitMeasurementControlSysInfo_LCR_r4_ext(MeasurementControlSysInfo_LCR_r4_e
 }
 
 int DecodeMeasurementControlSysInfo_LCR_r4_ext(PerContext* ctx, MeasurementControlSysInfo_LCR_r4_ext* v) {
-  PER_TRY(DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS(ctx, &v->use_of_HCS));
+  PER_TRY_IN(DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS(ctx, &v->use_of_HCS), 0, "use_of_HCS");
   return StatusOk;
 }
 
@@ -4376,26 +4566,31 @@ void InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelect
 }
 
 int DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(PerContext* ctx, MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure* v) {
+  static const char* const kAlternatives[] = {"cpich_RSCP", "cpich_Ec_N0"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP*>(AllocRecord(ctx, sizeof(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(alt);
-      return DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(ctx, alt);
+      status = DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0*>(AllocRecord(ctx, sizeof(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(alt);
-      return DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(ctx, alt);
+      status = DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used* v) {
@@ -4403,7 +4598,7 @@ void InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used(Measuremen
 }
 
 int DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used(PerContext* ctx, MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used* v) {
-  PER_TRY(DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(ctx, &v->cellSelectQualityMeasure));
+  PER_TRY_IN(DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(ctx, &v->cellSelectQualityMeasure), 0, "cellSelectQualityMeasure");
   return StatusOk;
 }
 
@@ -4414,12 +4609,12 @@ void InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelect
 }
 
 int DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(PerContext* ctx, MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeIntraFreqMeasurementSysInfo_ECN0_LCR_r4(ctx, &v->intraFreqMeasurementSysInfo));
+    PER_TRY_IN(DecodeIntraFreqMeasurementSysInfo_ECN0_LCR_r4(ctx, &v->intraFreqMeasurementSysInfo), 0, "intraFreqMeasurementSysInfo");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeInterFreqMeasurementSysInfo_ECN0_LCR_r4(ctx, &v->interFreqMeasurementSysInfo));
+    PER_TRY_IN(DecodeInterFreqMeasurementSysInfo_ECN0_LCR_r4(ctx, &v->interFreqMeasurementSysInfo), 1, "interFreqMeasurementSysInfo");
   }
   return StatusOk;
 }
@@ -4431,12 +4626,12 @@ void InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelect
 }
 
 int DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(PerContext* ctx, MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeIntraFreqMeasurementSysInfo_RSCP_LCR_r4(ctx, &v->intraFreqMeasurementSysInfo));
+    PER_TRY_IN(DecodeIntraFreqMeasurementSysInfo_RSCP_LCR_r4(ctx, &v->intraFreqMeasurementSysInfo), 0, "intraFreqMeasurementSysInfo");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeInterFreqMeasurementSysInfo_RSCP_LCR_r4(ctx, &v->interFreqMeasurementSysInfo));
+    PER_TRY_IN(DecodeInterFreqMeasurementSysInfo_RSCP_LCR_r4(ctx, &v->interFreqMeasurementSysInfo), 1, "interFreqMeasurementSysInfo");
   }
   return StatusOk;
 }
@@ -4447,26 +4642,31 @@ void InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQual
 }
 
 int DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure(PerContext* ctx, MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure* v) {
+  static const char* const kAlternatives[] = {"cpich_RSCP", "cpich_Ec_N0"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP*>(AllocRecord(ctx, sizeof(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(alt);
-      return DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(ctx, alt);
+      status = DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0*>(AllocRecord(ctx, sizeof(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(alt);
-      return DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(ctx, alt);
+      status = DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used* v) {
@@ -4474,7 +4674,7 @@ void InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used(MeasurementCon
 }
 
 int DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used(PerContext* ctx, MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used* v) {
-  PER_TRY(DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure(ctx, &v->cellSelectQualityMeasure));
+  PER_TRY_IN(DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure(ctx, &v->cellSelectQualityMeasure), 0, "cellSelectQualityMeasure");
   return StatusOk;
 }
 
@@ -4485,12 +4685,12 @@ void InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQual
 }
 
 int DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(PerContext* ctx, MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeIntraFreqMeasurementSysInfo_HCS_ECN0_LCR_r4(ctx, &v->intraFreqMeasurementSysInfo));
+    PER_TRY_IN(DecodeIntraFreqMeasurementSysInfo_HCS_ECN0_LCR_r4(ctx, &v->intraFreqMeasurementSysInfo), 0, "intraFreqMeasurementSysInfo");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeInterFreqMeasurementSysInfo_HCS_ECN0_LCR_r4(ctx, &v->interFreqMeasurementSysInfo));
+    PER_TRY_IN(DecodeInterFreqMeasurementSysInfo_HCS_ECN0_LCR_r4(ctx, &v->interFreqMeasurementSysInfo), 1, "interFreqMeasurementSysInfo");
   }
   return StatusOk;
 }
@@ -4502,12 +4702,12 @@ void InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQual
 }
 
 int DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(PerContext* ctx, MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeIntraFreqMeasurementSysInfo_HCS_RSCP_LCR_r4(ctx, &v->intraFreqMeasurementSysInfo));
+    PER_TRY_IN(DecodeIntraFreqMeasurementSysInfo_HCS_RSCP_LCR_r4(ctx, &v->intraFreqMeasurementSysInfo), 0, "intraFreqMeasurementSysInfo");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeInterFreqMeasurementSysInfo_HCS_RSCP_LCR_r4(ctx, &v->interFreqMeasurementSysInfo));
+    PER_TRY_IN(DecodeInterFreqMeasurementSysInfo_HCS_RSCP_LCR_r4(ctx, &v->interFreqMeasurementSysInfo), 1, "interFreqMeasurementSysInfo");
   }
   return StatusOk;
 }
@@ -4518,26 +4718,31 @@ void InitMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeas
 }
 
 int DecodeMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(PerContext* ctx, MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure* v) {
+  static const char* const kAlternatives[] = {"cpich_RSCP", "cpich_Ec_N0"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP*>(AllocRecord(ctx, sizeof(MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(alt);
-      return DecodeMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(ctx, alt);
+      status = DecodeMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0*>(AllocRecord(ctx, sizeof(MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(alt);
-      return DecodeMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(ctx, alt);
+      status = DecodeMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitMeasurementControlSysInfo_use_of_HCS_hcs_not_used(MeasurementControlSysInfo_use_of_HCS_hcs_not_used* v) {
@@ -4547,10 +4752,10 @@ void InitMeasurementControlSysInfo_use_of_HCS_hcs_not_used(MeasurementControlSys
 }
 
 int DecodeMeasurementControlSysInfo_use_of_HCS_hcs_not_used(PerContext* ctx, MeasurementControlSysInfo_use_of_HCS_hcs_not_used* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(ctx, &v->cellSelectQualityMeasure));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(ctx, &v->cellSelectQualityMeasure), 0, "cellSelectQualityMeasure");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeInterRATMeasurementSysInfo_B(ctx, &v->interRATMeasurementSysInfo));
+    PER_TRY_IN(DecodeInterRATMeasurementSysInfo_B(ctx, &v->interRATMeasurementSysInfo), 1, "interRATMeasurementSysInfo");
   }
   return StatusOk;
 }
@@ -4562,12 +4767,12 @@ void InitMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeas
 }
 
 int DecodeMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(PerContext* ctx, MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeIntraFreqMeasurementSysInfo_ECN0(ctx, &v->intraFreqMeasurementSysInfo));
+    PER_TRY_IN(DecodeIntraFreqMeasurementSysInfo_ECN0(ctx, &v->intraFreqMeasurementSysInfo), 0, "intraFreqMeasurementSysInfo");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeInterFreqMeasurementSysInfo_ECN0(ctx, &v->interFreqMeasurementSysInfo));
+    PER_TRY_IN(DecodeInterFreqMeasurementSysInfo_ECN0(ctx, &v->interFreqMeasurementSysInfo), 1, "interFreqMeasurementSysInfo");
   }
   return StatusOk;
 }
@@ -4579,12 +4784,12 @@ void InitMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeas
 }
 
 int DecodeMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(PerContext* ctx, MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeIntraFreqMeasurementSysInfo_RSCP(ctx, &v->intraFreqMeasurementSysInfo));
+    PER_TRY_IN(DecodeIntraFreqMeasurementSysInfo_RSCP(ctx, &v->intraFreqMeasurementSysInfo), 0, "intraFreqMeasurementSysInfo");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeInterFreqMeasurementSysInfo_RSCP(ctx, &v->interFreqMeasurementSysInfo));
+    PER_TRY_IN(DecodeInterFreqMeasurementSysInfo_RSCP(ctx, &v->interFreqMeasurementSysInfo), 1, "interFreqMeasurementSysInfo");
   }
   return StatusOk;
 }
@@ -4595,26 +4800,31 @@ void InitMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure(
 }
 
 int DecodeMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure(PerContext* ctx, MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure* v) {
+  static const char* const kAlternatives[] = {"cpich_RSCP", "cpich_Ec_N0"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP*>(AllocRecord(ctx, sizeof(MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(alt);
-      return DecodeMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(ctx, alt);
+      status = DecodeMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0*>(AllocRecord(ctx, sizeof(MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(alt);
-      return DecodeMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(ctx, alt);
+      status = DecodeMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitMeasurementControlSysInfo_use_of_HCS_hcs_used(MeasurementControlSysInfo_use_of_HCS_hcs_used* v) {
@@ -4624,10 +4834,10 @@ void InitMeasurementControlSysInfo_use_of_HCS_hcs_used(MeasurementControlSysInfo
 }
 
 int DecodeMeasurementControlSysInfo_use_of_HCS_hcs_used(PerContext* ctx, MeasurementControlSysInfo_use_of_HCS_hcs_used* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure(ctx, &v->cellSelectQualityMeasure));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure(ctx, &v->cellSelectQualityMeasure), 0, "cellSelectQualityMeasure");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeInterRATMeasurementSysInfo(ctx, &v->interRATMeasurementSysInfo));
+    PER_TRY_IN(DecodeInterRATMeasurementSysInfo(ctx, &v->interRATMeasurementSysInfo), 1, "interRATMeasurementSysInfo");
   }
   return StatusOk;
 }
@@ -4639,12 +4849,12 @@ void InitMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_
 }
 
 int DecodeMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(PerContext* ctx, MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeIntraFreqMeasurementSysInfo_HCS_ECN0(ctx, &v->intraFreqMeasurementSysInfo));
+    PER_TRY_IN(DecodeIntraFreqMeasurementSysInfo_HCS_ECN0(ctx, &v->intraFreqMeasurementSysInfo), 0, "intraFreqMeasurementSysInfo");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeInterFreqMeasurementSysInfo_HCS_ECN0(ctx, &v->interFreqMeasurementSysInfo));
+    PER_TRY_IN(DecodeInterFreqMeasurementSysInfo_HCS_ECN0(ctx, &v->interFreqMeasurementSysInfo), 1, "interFreqMeasurementSysInfo");
   }
   return StatusOk;
 }
@@ -4656,12 +4866,12 @@ void InitMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_
 }
 
 int DecodeMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(PerContext* ctx, MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeIntraFreqMeasurementSysInfo_HCS_RSCP(ctx, &v->intraFreqMeasurementSysInfo));
+    PER_TRY_IN(DecodeIntraFreqMeasurementSysInfo_HCS_RSCP(ctx, &v->intraFreqMeasurementSysInfo), 0, "intraFreqMeasurementSysInfo");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeInterFreqMeasurementSysInfo_HCS_RSCP(ctx, &v->interFreqMeasurementSysInfo));
+    PER_TRY_IN(DecodeInterFreqMeasurementSysInfo_HCS_RSCP(ctx, &v->interFreqMeasurementSysInfo), 1, "interFreqMeasurementSysInfo");
   }
   return StatusOk;
 }
@@ -4672,19 +4882,19 @@ void InitNewInterRATCell_B_technologySpecificInfo_gsm(NewInterRATCell_B_technolo
 }
 
 int DecodeNewInterRATCell_B_technologySpecificInfo_gsm(PerContext* ctx, NewInterRATCell_B_technologySpecificInfo_gsm* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeCellSelectReselectInfoSIB_11_12(ctx, &v->cellSelectionReselectionInfo));
+    PER_TRY_IN(DecodeCellSelectReselectInfoSIB_11_12(ctx, &v->cellSelectionReselectionInfo), 0, "cellSelectionReselectionInfo");
   }
-  PER_TRY(DecodeInt8(ctx, -50, 50, &v->interRATCellIndividualOffset));
-  PER_TRY(DecodeBSIC(ctx, &v->bsic));
-  PER_TRY(DecodeEnumerated(ctx, 2, &v->frequency_band));
-  PER_TRY(DecodeUInt16(ctx, 0, 1023, &v->bcch_ARFCN));
+  PER_TRY_IN(DecodeInt8(ctx, -50, 50, &v->interRATCellIndividualOffset), 1, "interRATCellIndividualOffset");
+  PER_TRY_IN(DecodeBSIC(ctx, &v->bsic), 2, "bsic");
+  PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->frequency_band), 3, "frequency_band");
+  PER_TRY_IN(DecodeUInt16(ctx, 0, 1023, &v->bcch_ARFCN), 4, "bcch_ARFCN");
   return StatusOk;
 }
 
 int DecodeNewInterRATCell_B_technologySpecificInfo_is_2000(PerContext* ctx, NewInterRATCell_B_technologySpecificInfo_is_2000* v) {
-  PER_TRY(DecodeEnumerated(ctx, 5, &v->is_2000SpecificMeasInfo));
+  PER_TRY_IN(DecodeEnumerated(ctx, 5, &v->is_2000SpecificMeasInfo), 0, "is_2000SpecificMeasInfo");
   return StatusOk;
 }
 
@@ -4694,19 +4904,19 @@ void InitNewInterRATCell_technologySpecificInfo_gsm(NewInterRATCell_technologySp
 }
 
 int DecodeNewInterRATCell_technologySpecificInfo_gsm(PerContext* ctx, NewInterRATCell_technologySpecificInfo_gsm* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeCellSelectReselectInfoSIB_11_12(ctx, &v->cellSelectionReselectionInfo));
+    PER_TRY_IN(DecodeCellSelectReselectInfoSIB_11_12(ctx, &v->cellSelectionReselectionInfo), 0, "cellSelectionReselectionInfo");
   }
-  PER_TRY(DecodeInt8(ctx, -50, 50, &v->interRATCellIndividualOffset));
-  PER_TRY(DecodeBSIC(ctx, &v->bsic));
-  PER_TRY(DecodeEnumerated(ctx, 2, &v->frequency_band));
-  PER_TRY(DecodeUInt16(ctx, 0, 1023, &v->bcch_ARFCN));
+  PER_TRY_IN(DecodeInt8(ctx, -50, 50, &v->interRATCellIndividualOffset), 1, "interRATCellIndividualOffset");
+  PER_TRY_IN(DecodeBSIC(ctx, &v->bsic), 2, "bsic");
+  PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->frequency_band), 3, "frequency_band");
+  PER_TRY_IN(DecodeUInt16(ctx, 0, 1023, &v->bcch_ARFCN), 4, "bcch_ARFCN");
   return StatusOk;
 }
 
 int DecodeNewInterRATCell_technologySpecificInfo_is_2000(PerContext* ctx, NewInterRATCell_technologySpecificInfo_is_2000* v) {
-  PER_TRY(DecodeEnumerated(ctx, 5, &v->is_2000SpecificMeasInfo));
+  PER_TRY_IN(DecodeEnumerated(ctx, 5, &v->is_2000SpecificMeasInfo), 0, "is_2000SpecificMeasInfo");
   return StatusOk;
 }
 
@@ -4716,13 +4926,13 @@ void InitPeriodicalReportingCriteria(PeriodicalReportingCriteria* v) {
 
 int DecodePeriodicalReportingCriteria(PerContext* ctx, PeriodicalReportingCriteria* v) {
   uint8_t has_reportingAmount = 0;
-  PER_TRY(ReadBit(ctx, &has_reportingAmount));
+  PER_TRY_IN(ReadBit(ctx, &has_reportingAmount), kStopBeforeMembers, nullptr);
   if (has_reportingAmount) {
-    PER_TRY(DecodeEnumerated(ctx, 8, &v->reportingAmount));
+    PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->reportingAmount), 0, "reportingAmount");
   } else {
     v->reportingAmount = 7u;
   }
-  PER_TRY(DecodeEnumerated(ctx, 16, &v->reportingInterval));
+  PER_TRY_IN(DecodeEnumerated(ctx, 16, &v->reportingInterval), 1, "reportingInterval");
   return StatusOk;
 }
 
@@ -4732,10 +4942,10 @@ void InitRemovedInterFreqCellList_removeSomeInterFreqCells(RemovedInterFreqCellL
 
 int DecodeRemovedInterFreqCellList_removeSomeInterFreqCells(PerContext* ctx, RemovedInterFreqCellList_removeSomeInterFreqCells* v) {
   ctx->pendingSize = &kSize_1_32;
-  PER_TRY(ReadLength(ctx, &v->count));
-  if (v->count > 32) return StatusTooMany;
+  PER_TRY_IN(ReadLength(ctx, &v->count), kStopBeforeMembers, nullptr);
+  if (v->count > 32) return StopIn(ctx, StatusTooMany, kStopBeforeMembers, nullptr);
   for (uint32_t i = 0; i < v->count; ++i) {
-    PER_TRY(DecodeUInt8(ctx, 0, 31, &v->items[i]));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 31, &v->items[i]), i, nullptr);
   }
   return StatusOk;
 }
@@ -4746,10 +4956,10 @@ void InitRemovedInterRATCellList_removeSomeInterRATCells(RemovedInterRATCellList
 
 int DecodeRemovedInterRATCellList_removeSomeInterRATCells(PerContext* ctx, RemovedInterRATCellList_removeSomeInterRATCells* v) {
   ctx->pendingSize = &kSize_1_32;
-  PER_TRY(ReadLength(ctx, &v->count));
-  if (v->count > 32) return StatusTooMany;
+  PER_TRY_IN(ReadLength(ctx, &v->count), kStopBeforeMembers, nullptr);
+  if (v->count > 32) return StopIn(ctx, StatusTooMany, kStopBeforeMembers, nullptr);
   for (uint32_t i = 0; i < v->count; ++i) {
-    PER_TRY(DecodeUInt8(ctx, 0, 31, &v->items[i]));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 31, &v->items[i]), i, nullptr);
   }
   return StatusOk;
 }
@@ -4760,10 +4970,10 @@ void InitRemovedIntraFreqCellList_removeSomeIntraFreqCells(RemovedIntraFreqCellL
 
 int DecodeRemovedIntraFreqCellList_removeSomeIntraFreqCells(PerContext* ctx, RemovedIntraFreqCellList_removeSomeIntraFreqCells* v) {
   ctx->pendingSize = &kSize_1_32;
-  PER_TRY(ReadLength(ctx, &v->count));
-  if (v->count > 32) return StatusTooMany;
+  PER_TRY_IN(ReadLength(ctx, &v->count), kStopBeforeMembers, nullptr);
+  if (v->count > 32) return StopIn(ctx, StatusTooMany, kStopBeforeMembers, nullptr);
   for (uint32_t i = 0; i < v->count; ++i) {
-    PER_TRY(DecodeUInt8(ctx, 0, 31, &v->items[i]));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 31, &v->items[i]), i, nullptr);
   }
   return StatusOk;
 }
@@ -4774,11 +4984,11 @@ void InitSysInfoType11_v4b0ext_IEs(SysInfoType11_v4b0ext_IEs* v) {
 }
 
 int DecodeSysInfoType11_v4b0ext_IEs(PerContext* ctx, SysInfoType11_v4b0ext_IEs* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeFACH_MeasurementOccasionInfo_LCR_r4_ext(ctx, &v->fach_MeasurementOccasionInfo_LCR_Ext));
+    PER_TRY_IN(DecodeFACH_MeasurementOccasionInfo_LCR_r4_ext(ctx, &v->fach_MeasurementOccasionInfo_LCR_Ext), 0, "fach_MeasurementOccasionInfo_LCR_Ext");
   }
-  PER_TRY(DecodeMeasurementControlSysInfo_LCR_r4_ext(ctx, &v->measurementControlSysInfo_LCR));
+  PER_TRY_IN(DecodeMeasurementControlSysInfo_LCR_r4_ext(ctx, &v->measurementControlSysInfo_LCR), 1, "measurementControlSysInfo_LCR");
   return StatusOk;
 }
 
@@ -4790,17 +5000,17 @@ void InitSysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(SysInfo
 int DecodeSysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(PerContext* ctx, SysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext* v) {
   ctx->pendingSize = &kSize_1_32;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<CellSelectReselectInfo_v590ext*>(AllocRecord(ctx, sizeof(CellSelectReselectInfo_v590ext) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     CellSelectReselectInfo_v590ext* element = &items[i];
     InitCellSelectReselectInfo_v590ext(element);
-    PER_TRY(DecodeCellSelectReselectInfo_v590ext(ctx, element));
+    PER_TRY_IN(DecodeCellSelectReselectInfo_v590ext(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -4814,17 +5024,17 @@ void InitSysInfoType11_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(SysInfo
 int DecodeSysInfoType11_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(PerContext* ctx, SysInfoType11_v590ext_IEs_newInterFrequencyCellInfoList_v590ext* v) {
   ctx->pendingSize = &kSize_1_32;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<CellSelectReselectInfo_v590ext*>(AllocRecord(ctx, sizeof(CellSelectReselectInfo_v590ext) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     CellSelectReselectInfo_v590ext* element = &items[i];
     InitCellSelectReselectInfo_v590ext(element);
-    PER_TRY(DecodeCellSelectReselectInfo_v590ext(ctx, element));
+    PER_TRY_IN(DecodeCellSelectReselectInfo_v590ext(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -4838,17 +5048,17 @@ void InitSysInfoType11_v590ext_IEs_newInterRATCellInfoList_v590ext(SysInfoType11
 int DecodeSysInfoType11_v590ext_IEs_newInterRATCellInfoList_v590ext(PerContext* ctx, SysInfoType11_v590ext_IEs_newInterRATCellInfoList_v590ext* v) {
   ctx->pendingSize = &kSize_1_32;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<CellSelectReselectInfo_v590ext*>(AllocRecord(ctx, sizeof(CellSelectReselectInfo_v590ext) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     CellSelectReselectInfo_v590ext* element = &items[i];
     InitCellSelectReselectInfo_v590ext(element);
-    PER_TRY(DecodeCellSelectReselectInfo_v590ext(ctx, element));
+    PER_TRY_IN(DecodeCellSelectReselectInfo_v590ext(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -4864,24 +5074,24 @@ void InitSysInfoType11_v590ext_IEs(SysInfoType11_v590ext_IEs* v) {
 }
 
 int DecodeSysInfoType11_v590ext_IEs(PerContext* ctx, SysInfoType11_v590ext_IEs* v) {
-  PER_TRY(ReadPresenceBits(ctx, 6, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 6, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(ctx, &v->newIntraFrequencyCellInfoList_v590ext));
+    PER_TRY_IN(DecodeSysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(ctx, &v->newIntraFrequencyCellInfoList_v590ext), 0, "newIntraFrequencyCellInfoList_v590ext");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeSysInfoType11_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(ctx, &v->newInterFrequencyCellInfoList_v590ext));
+    PER_TRY_IN(DecodeSysInfoType11_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(ctx, &v->newInterFrequencyCellInfoList_v590ext), 1, "newInterFrequencyCellInfoList_v590ext");
   }
   if (v->presence & (1u << 2)) {
-    PER_TRY(DecodeSysInfoType11_v590ext_IEs_newInterRATCellInfoList_v590ext(ctx, &v->newInterRATCellInfoList_v590ext));
+    PER_TRY_IN(DecodeSysInfoType11_v590ext_IEs_newInterRATCellInfoList_v590ext(ctx, &v->newInterRATCellInfoList_v590ext), 2, "newInterRATCellInfoList_v590ext");
   }
   if (v->presence & (1u << 3)) {
-    PER_TRY(DecodeIntra_FreqEventCriteriaList_v590ext(ctx, &v->intraFreqEventCriteriaList_v590ext));
+    PER_TRY_IN(DecodeIntra_FreqEventCriteriaList_v590ext(ctx, &v->intraFreqEventCriteriaList_v590ext), 3, "intraFreqEventCriteriaList_v590ext");
   }
   if (v->presence & (1u << 4)) {
-    PER_TRY(DecodeIntraFreqReportingCriteria_1b_r5(ctx, &v->intraFreqReportingCriteria_1b_r5));
+    PER_TRY_IN(DecodeIntraFreqReportingCriteria_1b_r5(ctx, &v->intraFreqReportingCriteria_1b_r5), 4, "intraFreqReportingCriteria_1b_r5");
   }
   if (v->presence & (1u << 5)) {
-    PER_TRY(DecodeIntraFreqEvent_1d_r5(ctx, &v->intraFreqEvent_1d_r5));
+    PER_TRY_IN(DecodeIntraFreqEvent_1d_r5(ctx, &v->intraFreqEvent_1d_r5), 5, "intraFreqEvent_1d_r5");
   }
   return StatusOk;
 }
@@ -4892,9 +5102,9 @@ void InitSysInfoType11_v690ext_IEs(SysInfoType11_v690ext_IEs* v) {
 }
 
 int DecodeSysInfoType11_v690ext_IEs(PerContext* ctx, SysInfoType11_v690ext_IEs* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeDummy_InterFreqRACHReportingInfo(ctx, &v->dummy));
+    PER_TRY_IN(DecodeDummy_InterFreqRACHReportingInfo(ctx, &v->dummy), 0, "dummy");
   }
   return StatusOk;
 }
@@ -4905,9 +5115,9 @@ void InitSysInfoType11_v6b0ext_IEs(SysInfoType11_v6b0ext_IEs* v) {
 }
 
 int DecodeSysInfoType11_v6b0ext_IEs(PerContext* ctx, SysInfoType11_v6b0ext_IEs* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeInterFreqRACHReportingInfo(ctx, &v->interFreqRACHReportingInfo));
+    PER_TRY_IN(DecodeInterFreqRACHReportingInfo(ctx, &v->interFreqRACHReportingInfo), 0, "interFreqRACHReportingInfo");
   }
   return StatusOk;
 }
@@ -4918,9 +5128,9 @@ void InitSysInfoType11_v770ext_IEs(SysInfoType11_v770ext_IEs* v) {
 }
 
 int DecodeSysInfoType11_v770ext_IEs(PerContext* ctx, SysInfoType11_v770ext_IEs* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeMBSFNFrequencyList(ctx, &v->mBSFNFrequencyList));
+    PER_TRY_IN(DecodeMBSFNFrequencyList(ctx, &v->mBSFNFrequencyList), 0, "mBSFNFrequencyList");
   }
   return StatusOk;
 }
@@ -4937,10 +5147,10 @@ void InitSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690No
 }
 
 int DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions(PerContext* ctx, SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeSysInfoType11_v770ext_IEs(ctx, &v->sysInfoType11_v770ext));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeSysInfoType11_v770ext_IEs(ctx, &v->sysInfoType11_v770ext), 0, "sysInfoType11_v770ext");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(ctx, &v->nonCriticalExtensions));
+    PER_TRY_IN(DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(ctx, &v->nonCriticalExtensions), 1, "nonCriticalExtensions");
   }
   return StatusOk;
 }
@@ -4952,10 +5162,10 @@ void InitSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690No
 }
 
 int DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions(PerContext* ctx, SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeSysInfoType11_v6b0ext_IEs(ctx, &v->sysInfoType11_v6b0ext));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeSysInfoType11_v6b0ext_IEs(ctx, &v->sysInfoType11_v6b0ext), 0, "sysInfoType11_v6b0ext");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions(ctx, &v->v770NonCriticalExtensions));
+    PER_TRY_IN(DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions(ctx, &v->v770NonCriticalExtensions), 1, "v770NonCriticalExtensions");
   }
   return StatusOk;
 }
@@ -4967,10 +5177,10 @@ void InitSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690No
 }
 
 int DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions(PerContext* ctx, SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeSysInfoType11_v690ext_IEs(ctx, &v->sysInfoType11_v690ext));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeSysInfoType11_v690ext_IEs(ctx, &v->sysInfoType11_v690ext), 0, "sysInfoType11_v690ext");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions(ctx, &v->v6b0NonCriticalExtensions));
+    PER_TRY_IN(DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions(ctx, &v->v6b0NonCriticalExtensions), 1, "v6b0NonCriticalExtensions");
   }
   return StatusOk;
 }
@@ -4982,10 +5192,10 @@ void InitSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension(SysInf
 }
 
 int DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension(PerContext* ctx, SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeSysInfoType11_v590ext_IEs(ctx, &v->sysInfoType11_v590ext));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeSysInfoType11_v590ext_IEs(ctx, &v->sysInfoType11_v590ext), 0, "sysInfoType11_v590ext");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions(ctx, &v->v690NonCriticalExtensions));
+    PER_TRY_IN(DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions(ctx, &v->v690NonCriticalExtensions), 1, "v690NonCriticalExtensions");
   }
   return StatusOk;
 }
@@ -4997,12 +5207,12 @@ void InitSysInfoType11_v4b0NonCriticalExtensions(SysInfoType11_v4b0NonCriticalEx
 }
 
 int DecodeSysInfoType11_v4b0NonCriticalExtensions(PerContext* ctx, SysInfoType11_v4b0NonCriticalExtensions* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSysInfoType11_v4b0ext_IEs(ctx, &v->sysInfoType11_v4b0ext));
+    PER_TRY_IN(DecodeSysInfoType11_v4b0ext_IEs(ctx, &v->sysInfoType11_v4b0ext), 0, "sysInfoType11_v4b0ext");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension(ctx, &v->v590NonCriticalExtension));
+    PER_TRY_IN(DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension(ctx, &v->v590NonCriticalExtension), 1, "v590NonCriticalExtension");
   }
   return StatusOk;
 }
@@ -5015,14 +5225,14 @@ void InitSysInfoType11(SysInfoType11* v) {
 }
 
 int DecodeSysInfoType11(PerContext* ctx, SysInfoType11* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
-  PER_TRY(ReadBit(ctx, &v->sib12indicator));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(ReadBit(ctx, &v->sib12indicator), 0, "sib12indicator");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeFACH_MeasurementOccasionInfo(ctx, &v->fach_MeasurementOccasionInfo));
+    PER_TRY_IN(DecodeFACH_MeasurementOccasionInfo(ctx, &v->fach_MeasurementOccasionInfo), 1, "fach_MeasurementOccasionInfo");
   }
-  PER_TRY(DecodeMeasurementControlSysInfo(ctx, &v->measurementControlSysInfo));
+  PER_TRY_IN(DecodeMeasurementControlSysInfo(ctx, &v->measurementControlSysInfo), 2, "measurementControlSysInfo");
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeSysInfoType11_v4b0NonCriticalExtensions(ctx, &v->v4b0NonCriticalExtensions));
+    PER_TRY_IN(DecodeSysInfoType11_v4b0NonCriticalExtensions(ctx, &v->v4b0NonCriticalExtensions), 3, "v4b0NonCriticalExtensions");
   }
   return StatusOk;
 }
@@ -5033,11 +5243,11 @@ void InitSysInfoType12_v4b0ext_IEs(SysInfoType12_v4b0ext_IEs* v) {
 }
 
 int DecodeSysInfoType12_v4b0ext_IEs(PerContext* ctx, SysInfoType12_v4b0ext_IEs* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeFACH_MeasurementOccasionInfo_LCR_r4_ext(ctx, &v->fach_MeasurementOccasionInfo_LCR_Ext));
+    PER_TRY_IN(DecodeFACH_MeasurementOccasionInfo_LCR_r4_ext(ctx, &v->fach_MeasurementOccasionInfo_LCR_Ext), 0, "fach_MeasurementOccasionInfo_LCR_Ext");
   }
-  PER_TRY(DecodeMeasurementControlSysInfo_LCR_r4_ext(ctx, &v->measurementControlSysInfo_LCR));
+  PER_TRY_IN(DecodeMeasurementControlSysInfo_LCR_r4_ext(ctx, &v->measurementControlSysInfo_LCR), 1, "measurementControlSysInfo_LCR");
   return StatusOk;
 }
 
@@ -5049,17 +5259,17 @@ void InitSysInfoType12_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(SysInfo
 int DecodeSysInfoType12_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(PerContext* ctx, SysInfoType12_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext* v) {
   ctx->pendingSize = &kSize_1_32;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<CellSelectReselectInfo_v590ext*>(AllocRecord(ctx, sizeof(CellSelectReselectInfo_v590ext) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     CellSelectReselectInfo_v590ext* element = &items[i];
     InitCellSelectReselectInfo_v590ext(element);
-    PER_TRY(DecodeCellSelectReselectInfo_v590ext(ctx, element));
+    PER_TRY_IN(DecodeCellSelectReselectInfo_v590ext(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -5073,17 +5283,17 @@ void InitSysInfoType12_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(SysInfo
 int DecodeSysInfoType12_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(PerContext* ctx, SysInfoType12_v590ext_IEs_newInterFrequencyCellInfoList_v590ext* v) {
   ctx->pendingSize = &kSize_1_32;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<CellSelectReselectInfo_v590ext*>(AllocRecord(ctx, sizeof(CellSelectReselectInfo_v590ext) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     CellSelectReselectInfo_v590ext* element = &items[i];
     InitCellSelectReselectInfo_v590ext(element);
-    PER_TRY(DecodeCellSelectReselectInfo_v590ext(ctx, element));
+    PER_TRY_IN(DecodeCellSelectReselectInfo_v590ext(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -5097,17 +5307,17 @@ void InitSysInfoType12_v590ext_IEs_newInterRATCellInfoList_v590ext(SysInfoType12
 int DecodeSysInfoType12_v590ext_IEs_newInterRATCellInfoList_v590ext(PerContext* ctx, SysInfoType12_v590ext_IEs_newInterRATCellInfoList_v590ext* v) {
   ctx->pendingSize = &kSize_1_32;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<CellSelectReselectInfo_v590ext*>(AllocRecord(ctx, sizeof(CellSelectReselectInfo_v590ext) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     CellSelectReselectInfo_v590ext* element = &items[i];
     InitCellSelectReselectInfo_v590ext(element);
-    PER_TRY(DecodeCellSelectReselectInfo_v590ext(ctx, element));
+    PER_TRY_IN(DecodeCellSelectReselectInfo_v590ext(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -5123,24 +5333,24 @@ void InitSysInfoType12_v590ext_IEs(SysInfoType12_v590ext_IEs* v) {
 }
 
 int DecodeSysInfoType12_v590ext_IEs(PerContext* ctx, SysInfoType12_v590ext_IEs* v) {
-  PER_TRY(ReadPresenceBits(ctx, 6, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 6, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSysInfoType12_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(ctx, &v->newIntraFrequencyCellInfoList_v590ext));
+    PER_TRY_IN(DecodeSysInfoType12_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(ctx, &v->newIntraFrequencyCellInfoList_v590ext), 0, "newIntraFrequencyCellInfoList_v590ext");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeSysInfoType12_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(ctx, &v->newInterFrequencyCellInfoList_v590ext));
+    PER_TRY_IN(DecodeSysInfoType12_v590ext_IEs_newInterFrequencyCellInfoList_v590ext(ctx, &v->newInterFrequencyCellInfoList_v590ext), 1, "newInterFrequencyCellInfoList_v590ext");
   }
   if (v->presence & (1u << 2)) {
-    PER_TRY(DecodeSysInfoType12_v590ext_IEs_newInterRATCellInfoList_v590ext(ctx, &v->newInterRATCellInfoList_v590ext));
+    PER_TRY_IN(DecodeSysInfoType12_v590ext_IEs_newInterRATCellInfoList_v590ext(ctx, &v->newInterRATCellInfoList_v590ext), 2, "newInterRATCellInfoList_v590ext");
   }
   if (v->presence & (1u << 3)) {
-    PER_TRY(DecodeIntra_FreqEventCriteriaList_v590ext(ctx, &v->intraFreqEventCriteriaList_v590ext));
+    PER_TRY_IN(DecodeIntra_FreqEventCriteriaList_v590ext(ctx, &v->intraFreqEventCriteriaList_v590ext), 3, "intraFreqEventCriteriaList_v590ext");
   }
   if (v->presence & (1u << 4)) {
-    PER_TRY(DecodeIntraFreqReportingCriteria_1b_r5(ctx, &v->intraFreqReportingCriteria_1b_r5));
+    PER_TRY_IN(DecodeIntraFreqReportingCriteria_1b_r5(ctx, &v->intraFreqReportingCriteria_1b_r5), 4, "intraFreqReportingCriteria_1b_r5");
   }
   if (v->presence & (1u << 5)) {
-    PER_TRY(DecodeIntraFreqEvent_1d_r5(ctx, &v->intraFreqEvent_1d_r5));
+    PER_TRY_IN(DecodeIntraFreqEvent_1d_r5(ctx, &v->intraFreqEvent_1d_r5), 5, "intraFreqEvent_1d_r5");
   }
   return StatusOk;
 }
@@ -5151,9 +5361,9 @@ void InitSysInfoType12_v690ext_IEs(SysInfoType12_v690ext_IEs* v) {
 }
 
 int DecodeSysInfoType12_v690ext_IEs(PerContext* ctx, SysInfoType12_v690ext_IEs* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeDummy_InterFreqRACHReportingInfo(ctx, &v->dummy));
+    PER_TRY_IN(DecodeDummy_InterFreqRACHReportingInfo(ctx, &v->dummy), 0, "dummy");
   }
   return StatusOk;
 }
@@ -5164,9 +5374,9 @@ void InitSysInfoType12_v6b0ext_IEs(SysInfoType12_v6b0ext_IEs* v) {
 }
 
 int DecodeSysInfoType12_v6b0ext_IEs(PerContext* ctx, SysInfoType12_v6b0ext_IEs* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeInterFreqRACHReportingInfo(ctx, &v->interFreqRACHReportingInfo));
+    PER_TRY_IN(DecodeInterFreqRACHReportingInfo(ctx, &v->interFreqRACHReportingInfo), 0, "interFreqRACHReportingInfo");
   }
   return StatusOk;
 }
@@ -5183,10 +5393,10 @@ void InitSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690No
 }
 
 int DecodeSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions(PerContext* ctx, SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeSysInfoType12_v6b0ext_IEs(ctx, &v->sysInfoType12_v6b0ext));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeSysInfoType12_v6b0ext_IEs(ctx, &v->sysInfoType12_v6b0ext), 0, "sysInfoType12_v6b0ext");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_nonCriticalExtensions(ctx, &v->nonCriticalExtensions));
+    PER_TRY_IN(DecodeSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_nonCriticalExtensions(ctx, &v->nonCriticalExtensions), 1, "nonCriticalExtensions");
   }
   return StatusOk;
 }
@@ -5198,10 +5408,10 @@ void InitSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690No
 }
 
 int DecodeSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions(PerContext* ctx, SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeSysInfoType12_v690ext_IEs(ctx, &v->sysInfoType12_v690ext));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeSysInfoType12_v690ext_IEs(ctx, &v->sysInfoType12_v690ext), 0, "sysInfoType12_v690ext");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions(ctx, &v->v6b0NonCriticalExtensions));
+    PER_TRY_IN(DecodeSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions(ctx, &v->v6b0NonCriticalExtensions), 1, "v6b0NonCriticalExtensions");
   }
   return StatusOk;
 }
@@ -5213,10 +5423,10 @@ void InitSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension(SysInf
 }
 
 int DecodeSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension(PerContext* ctx, SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeSysInfoType12_v590ext_IEs(ctx, &v->sysInfoType12_v590ext));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeSysInfoType12_v590ext_IEs(ctx, &v->sysInfoType12_v590ext), 0, "sysInfoType12_v590ext");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions(ctx, &v->v690NonCriticalExtensions));
+    PER_TRY_IN(DecodeSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions(ctx, &v->v690NonCriticalExtensions), 1, "v690NonCriticalExtensions");
   }
   return StatusOk;
 }
@@ -5228,12 +5438,12 @@ void InitSysInfoType12_v4b0NonCriticalExtensions(SysInfoType12_v4b0NonCriticalEx
 }
 
 int DecodeSysInfoType12_v4b0NonCriticalExtensions(PerContext* ctx, SysInfoType12_v4b0NonCriticalExtensions* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSysInfoType12_v4b0ext_IEs(ctx, &v->sysInfoType12_v4b0ext));
+    PER_TRY_IN(DecodeSysInfoType12_v4b0ext_IEs(ctx, &v->sysInfoType12_v4b0ext), 0, "sysInfoType12_v4b0ext");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension(ctx, &v->v590NonCriticalExtension));
+    PER_TRY_IN(DecodeSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension(ctx, &v->v590NonCriticalExtension), 1, "v590NonCriticalExtension");
   }
   return StatusOk;
 }
@@ -5246,20 +5456,20 @@ void InitSysInfoType12(SysInfoType12* v) {
 }
 
 int DecodeSysInfoType12(PerContext* ctx, SysInfoType12* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeFACH_MeasurementOccasionInfo(ctx, &v->fach_MeasurementOccasionInfo));
+    PER_TRY_IN(DecodeFACH_MeasurementOccasionInfo(ctx, &v->fach_MeasurementOccasionInfo), 0, "fach_MeasurementOccasionInfo");
   }
-  PER_TRY(DecodeMeasurementControlSysInfo(ctx, &v->measurementControlSysInfo));
+  PER_TRY_IN(DecodeMeasurementControlSysInfo(ctx, &v->measurementControlSysInfo), 1, "measurementControlSysInfo");
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeSysInfoType12_v4b0NonCriticalExtensions(ctx, &v->v4b0NonCriticalExtensions));
+    PER_TRY_IN(DecodeSysInfoType12_v4b0NonCriticalExtensions(ctx, &v->v4b0NonCriticalExtensions), 2, "v4b0NonCriticalExtensions");
   }
   return StatusOk;
 }
 
 int DecodeTemporaryOffsetList(PerContext* ctx, TemporaryOffsetList* v) {
-  PER_TRY(DecodeEnumerated(ctx, 8, &v->temporaryOffset1));
-  PER_TRY(DecodeEnumerated(ctx, 8, &v->temporaryOffset2));
+  PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->temporaryOffset1), 0, "temporaryOffset1");
+  PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->temporaryOffset2), 1, "temporaryOffset2");
   return StatusOk;
 }
 

@@ -17,28 +17,33 @@ void InitCN_DomainSysInfo_cn_Type(CN_DomainSysInfo_cn_Type* v) {
 }
 
 int DecodeCN_DomainSysInfo_cn_Type(PerContext* ctx, CN_DomainSysInfo_cn_Type* v) {
+  static const char* const kAlternatives[] = {"gsm_MAP", "ansi_41"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<OctetStringValue<8>*>(AllocRecord(ctx, sizeof(OctetStringValue<8>)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
+      status = StatusOk;
       ctx->pendingSize = &kSize_1_8;
-      PER_TRY(ReadOctetString(ctx, &(*alt).count, (*alt).bytes, sizeof (*alt).bytes));
-      return StatusOk;
+      PER_TRY_IN(ReadOctetString(ctx, &(*alt).count, (*alt).bytes, sizeof (*alt).bytes), index, kAlternatives[index]);
+      break;
     }
     case 1: {
       auto* alt = static_cast<BitStringValue<256>*>(AllocRecord(ctx, sizeof(BitStringValue<256>)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
+      status = StatusOk;
       ctx->pendingSize = &kSize_1_2048;
-      PER_TRY(ReadBitString(ctx, &(*alt).bitCount, (*alt).bytes, sizeof (*alt).bytes));
-      return StatusOk;
+      PER_TRY_IN(ReadBitString(ctx, &(*alt).bitCount, (*alt).bytes, sizeof (*alt).bytes), index, kAlternatives[index]);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitCN_DomainSysInfo(CN_DomainSysInfo* v) {
@@ -46,9 +51,9 @@ void InitCN_DomainSysInfo(CN_DomainSysInfo* v) {
 }
 
 int DecodeCN_DomainSysInfo(PerContext* ctx, CN_DomainSysInfo* v) {
-  PER_TRY(DecodeEnumerated(ctx, 2, &v->cn_DomainIdentity));
-  PER_TRY(DecodeCN_DomainSysInfo_cn_Type(ctx, &v->cn_Type));
-  PER_TRY(DecodeUInt8(ctx, 6, 9, &v->cn_DRX_CycleLengthCoeff));
+  PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->cn_DomainIdentity), 0, "cn_DomainIdentity");
+  PER_TRY_IN(DecodeCN_DomainSysInfo_cn_Type(ctx, &v->cn_Type), 1, "cn_Type");
+  PER_TRY_IN(DecodeUInt8(ctx, 6, 9, &v->cn_DRX_CycleLengthCoeff), 2, "cn_DRX_CycleLengthCoeff");
   return StatusOk;
 }
 
@@ -60,17 +65,17 @@ void InitCN_DomainSysInfoList(CN_DomainSysInfoList* v) {
 int DecodeCN_DomainSysInfoList(PerContext* ctx, CN_DomainSysInfoList* v) {
   ctx->pendingSize = &kSize_1_4;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<CN_DomainSysInfo*>(AllocRecord(ctx, sizeof(CN_DomainSysInfo) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     CN_DomainSysInfo* element = &items[i];
     InitCN_DomainSysInfo(element);
-    PER_TRY(DecodeCN_DomainSysInfo(ctx, element));
+    PER_TRY_IN(DecodeCN_DomainSysInfo(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -82,10 +87,10 @@ void InitSystemSpecificCapUpdateReqList(SystemSpecificCapUpdateReqList* v) {
 
 int DecodeSystemSpecificCapUpdateReqList(PerContext* ctx, SystemSpecificCapUpdateReqList* v) {
   ctx->pendingSize = &kSize_1_16;
-  PER_TRY(ReadLength(ctx, &v->count));
-  if (v->count > 16) return StatusTooMany;
+  PER_TRY_IN(ReadLength(ctx, &v->count), kStopBeforeMembers, nullptr);
+  if (v->count > 16) return StopIn(ctx, StatusTooMany, kStopBeforeMembers, nullptr);
   for (uint32_t i = 0; i < v->count; ++i) {
-    PER_TRY(DecodeEnumerated(ctx, 1, &v->items[i]));
+    PER_TRY_IN(DecodeEnumerated(ctx, 1, &v->items[i]), i, nullptr);
   }
   return StatusOk;
 }
@@ -96,22 +101,22 @@ void InitCapabilityUpdateRequirement(CapabilityUpdateRequirement* v) {
 }
 
 int DecodeCapabilityUpdateRequirement(PerContext* ctx, CapabilityUpdateRequirement* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(ReadBit(ctx, &v->ue_RadioCapabilityFDDUpdateRequirement));
-  PER_TRY(ReadBit(ctx, &v->ue_RadioCapabilityTDDUpdateRequirement));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(ReadBit(ctx, &v->ue_RadioCapabilityFDDUpdateRequirement), 0, "ue_RadioCapabilityFDDUpdateRequirement");
+  PER_TRY_IN(ReadBit(ctx, &v->ue_RadioCapabilityTDDUpdateRequirement), 1, "ue_RadioCapabilityTDDUpdateRequirement");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSystemSpecificCapUpdateReqList(ctx, &v->systemSpecificCapUpdateReqList));
+    PER_TRY_IN(DecodeSystemSpecificCapUpdateReqList(ctx, &v->systemSpecificCapUpdateReqList), 2, "systemSpecificCapUpdateReqList");
   }
   return StatusOk;
 }
 
 int DecodeCapabilityUpdateRequirement_r4_ext(PerContext* ctx, CapabilityUpdateRequirement_r4_ext* v) {
-  PER_TRY(ReadBit(ctx, &v->ue_RadioCapabilityUpdateRequirement_TDD128));
+  PER_TRY_IN(ReadBit(ctx, &v->ue_RadioCapabilityUpdateRequirement_TDD128), 0, "ue_RadioCapabilityUpdateRequirement_TDD128");
   return StatusOk;
 }
 
 int DecodeCapabilityUpdateRequirement_v770ext(PerContext* ctx, CapabilityUpdateRequirement_v770ext* v) {
-  PER_TRY(ReadBit(ctx, &v->ue_RadioCapabilityTDDUpdateRequirement_TDD768));
+  PER_TRY_IN(ReadBit(ctx, &v->ue_RadioCapabilityTDDUpdateRequirement_TDD768), 0, "ue_RadioCapabilityTDDUpdateRequirement_TDD768");
   return StatusOk;
 }
 
@@ -121,10 +126,10 @@ void InitDynamicPersistenceLevelList(DynamicPersistenceLevelList* v) {
 
 int DecodeDynamicPersistenceLevelList(PerContext* ctx, DynamicPersistenceLevelList* v) {
   ctx->pendingSize = &kSize_1_16;
-  PER_TRY(ReadLength(ctx, &v->count));
-  if (v->count > 16) return StatusTooMany;
+  PER_TRY_IN(ReadLength(ctx, &v->count), kStopBeforeMembers, nullptr);
+  if (v->count > 16) return StopIn(ctx, StatusTooMany, kStopBeforeMembers, nullptr);
   for (uint32_t i = 0; i < v->count; ++i) {
-    PER_TRY(DecodeUInt8(ctx, 1, 8, &v->items[i]));
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 8, &v->items[i]), i, nullptr);
   }
   return StatusOk;
 }
@@ -156,156 +161,156 @@ void InitUE_ConnTimersAndConstants(UE_ConnTimersAndConstants* v) {
 
 int DecodeUE_ConnTimersAndConstants(PerContext* ctx, UE_ConnTimersAndConstants* v) {
   uint8_t has_t_301 = 0;
-  PER_TRY(ReadBit(ctx, &has_t_301));
+  PER_TRY_IN(ReadBit(ctx, &has_t_301), kStopBeforeMembers, nullptr);
   uint8_t has_n_301 = 0;
-  PER_TRY(ReadBit(ctx, &has_n_301));
+  PER_TRY_IN(ReadBit(ctx, &has_n_301), kStopBeforeMembers, nullptr);
   uint8_t has_t_302 = 0;
-  PER_TRY(ReadBit(ctx, &has_t_302));
+  PER_TRY_IN(ReadBit(ctx, &has_t_302), kStopBeforeMembers, nullptr);
   uint8_t has_n_302 = 0;
-  PER_TRY(ReadBit(ctx, &has_n_302));
+  PER_TRY_IN(ReadBit(ctx, &has_n_302), kStopBeforeMembers, nullptr);
   uint8_t has_t_304 = 0;
-  PER_TRY(ReadBit(ctx, &has_t_304));
+  PER_TRY_IN(ReadBit(ctx, &has_t_304), kStopBeforeMembers, nullptr);
   uint8_t has_n_304 = 0;
-  PER_TRY(ReadBit(ctx, &has_n_304));
+  PER_TRY_IN(ReadBit(ctx, &has_n_304), kStopBeforeMembers, nullptr);
   uint8_t has_t_305 = 0;
-  PER_TRY(ReadBit(ctx, &has_t_305));
+  PER_TRY_IN(ReadBit(ctx, &has_t_305), kStopBeforeMembers, nullptr);
   uint8_t has_t_307 = 0;
-  PER_TRY(ReadBit(ctx, &has_t_307));
+  PER_TRY_IN(ReadBit(ctx, &has_t_307), kStopBeforeMembers, nullptr);
   uint8_t has_t_308 = 0;
-  PER_TRY(ReadBit(ctx, &has_t_308));
+  PER_TRY_IN(ReadBit(ctx, &has_t_308), kStopBeforeMembers, nullptr);
   uint8_t has_t_309 = 0;
-  PER_TRY(ReadBit(ctx, &has_t_309));
+  PER_TRY_IN(ReadBit(ctx, &has_t_309), kStopBeforeMembers, nullptr);
   uint8_t has_t_310 = 0;
-  PER_TRY(ReadBit(ctx, &has_t_310));
+  PER_TRY_IN(ReadBit(ctx, &has_t_310), kStopBeforeMembers, nullptr);
   uint8_t has_n_310 = 0;
-  PER_TRY(ReadBit(ctx, &has_n_310));
+  PER_TRY_IN(ReadBit(ctx, &has_n_310), kStopBeforeMembers, nullptr);
   uint8_t has_t_311 = 0;
-  PER_TRY(ReadBit(ctx, &has_t_311));
+  PER_TRY_IN(ReadBit(ctx, &has_t_311), kStopBeforeMembers, nullptr);
   uint8_t has_t_312 = 0;
-  PER_TRY(ReadBit(ctx, &has_t_312));
+  PER_TRY_IN(ReadBit(ctx, &has_t_312), kStopBeforeMembers, nullptr);
   uint8_t has_n_312 = 0;
-  PER_TRY(ReadBit(ctx, &has_n_312));
+  PER_TRY_IN(ReadBit(ctx, &has_n_312), kStopBeforeMembers, nullptr);
   uint8_t has_t_313 = 0;
-  PER_TRY(ReadBit(ctx, &has_t_313));
+  PER_TRY_IN(ReadBit(ctx, &has_t_313), kStopBeforeMembers, nullptr);
   uint8_t has_n_313 = 0;
-  PER_TRY(ReadBit(ctx, &has_n_313));
+  PER_TRY_IN(ReadBit(ctx, &has_n_313), kStopBeforeMembers, nullptr);
   uint8_t has_t_314 = 0;
-  PER_TRY(ReadBit(ctx, &has_t_314));
+  PER_TRY_IN(ReadBit(ctx, &has_t_314), kStopBeforeMembers, nullptr);
   uint8_t has_t_315 = 0;
-  PER_TRY(ReadBit(ctx, &has_t_315));
+  PER_TRY_IN(ReadBit(ctx, &has_t_315), kStopBeforeMembers, nullptr);
   uint8_t has_n_315 = 0;
-  PER_TRY(ReadBit(ctx, &has_n_315));
+  PER_TRY_IN(ReadBit(ctx, &has_n_315), kStopBeforeMembers, nullptr);
   uint8_t has_t_316 = 0;
-  PER_TRY(ReadBit(ctx, &has_t_316));
+  PER_TRY_IN(ReadBit(ctx, &has_t_316), kStopBeforeMembers, nullptr);
   uint8_t has_t_317 = 0;
-  PER_TRY(ReadBit(ctx, &has_t_317));
+  PER_TRY_IN(ReadBit(ctx, &has_t_317), kStopBeforeMembers, nullptr);
   if (has_t_301) {
-    PER_TRY(DecodeEnumerated(ctx, 16, &v->t_301));
+    PER_TRY_IN(DecodeEnumerated(ctx, 16, &v->t_301), 0, "t_301");
   } else {
     v->t_301 = 10u;
   }
   if (has_n_301) {
-    PER_TRY(DecodeUInt8(ctx, 0, 7, &v->n_301));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 7, &v->n_301), 1, "n_301");
   } else {
     v->n_301 = 2;
   }
   if (has_t_302) {
-    PER_TRY(DecodeEnumerated(ctx, 16, &v->t_302));
+    PER_TRY_IN(DecodeEnumerated(ctx, 16, &v->t_302), 2, "t_302");
   } else {
     v->t_302 = 12u;
   }
   if (has_n_302) {
-    PER_TRY(DecodeUInt8(ctx, 0, 7, &v->n_302));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 7, &v->n_302), 3, "n_302");
   } else {
     v->n_302 = 3;
   }
   if (has_t_304) {
-    PER_TRY(DecodeEnumerated(ctx, 8, &v->t_304));
+    PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->t_304), 4, "t_304");
   } else {
     v->t_304 = 4u;
   }
   if (has_n_304) {
-    PER_TRY(DecodeUInt8(ctx, 0, 7, &v->n_304));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 7, &v->n_304), 5, "n_304");
   } else {
     v->n_304 = 2;
   }
   if (has_t_305) {
-    PER_TRY(DecodeEnumerated(ctx, 8, &v->t_305));
+    PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->t_305), 6, "t_305");
   } else {
     v->t_305 = 3u;
   }
   if (has_t_307) {
-    PER_TRY(DecodeEnumerated(ctx, 8, &v->t_307));
+    PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->t_307), 7, "t_307");
   } else {
     v->t_307 = 4u;
   }
   if (has_t_308) {
-    PER_TRY(DecodeEnumerated(ctx, 4, &v->t_308));
+    PER_TRY_IN(DecodeEnumerated(ctx, 4, &v->t_308), 8, "t_308");
   } else {
     v->t_308 = 2u;
   }
   if (has_t_309) {
-    PER_TRY(DecodeUInt8(ctx, 1, 8, &v->t_309));
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 8, &v->t_309), 9, "t_309");
   } else {
     v->t_309 = 5;
   }
   if (has_t_310) {
-    PER_TRY(DecodeEnumerated(ctx, 8, &v->t_310));
+    PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->t_310), 10, "t_310");
   } else {
     v->t_310 = 3u;
   }
   if (has_n_310) {
-    PER_TRY(DecodeUInt8(ctx, 0, 7, &v->n_310));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 7, &v->n_310), 11, "n_310");
   } else {
     v->n_310 = 4;
   }
   if (has_t_311) {
-    PER_TRY(DecodeEnumerated(ctx, 8, &v->t_311));
+    PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->t_311), 12, "t_311");
   } else {
     v->t_311 = 7u;
   }
   if (has_t_312) {
-    PER_TRY(DecodeUInt8(ctx, 0, 15, &v->t_312));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 15, &v->t_312), 13, "t_312");
   } else {
     v->t_312 = 1;
   }
   if (has_n_312) {
-    PER_TRY(DecodeEnumerated(ctx, 8, &v->n_312));
+    PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->n_312), 14, "n_312");
   } else {
     v->n_312 = 0u;
   }
   if (has_t_313) {
-    PER_TRY(DecodeUInt8(ctx, 0, 15, &v->t_313));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 15, &v->t_313), 15, "t_313");
   } else {
     v->t_313 = 3;
   }
   if (has_n_313) {
-    PER_TRY(DecodeEnumerated(ctx, 8, &v->n_313));
+    PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->n_313), 16, "n_313");
   } else {
     v->n_313 = 4u;
   }
   if (has_t_314) {
-    PER_TRY(DecodeEnumerated(ctx, 8, &v->t_314));
+    PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->t_314), 17, "t_314");
   } else {
     v->t_314 = 5u;
   }
   if (has_t_315) {
-    PER_TRY(DecodeEnumerated(ctx, 8, &v->t_315));
+    PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->t_315), 18, "t_315");
   } else {
     v->t_315 = 4u;
   }
   if (has_n_315) {
-    PER_TRY(DecodeEnumerated(ctx, 8, &v->n_315));
+    PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->n_315), 19, "n_315");
   } else {
     v->n_315 = 0u;
   }
   if (has_t_316) {
-    PER_TRY(DecodeEnumerated(ctx, 8, &v->t_316));
+    PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->t_316), 20, "t_316");
   } else {
     v->t_316 = 3u;
   }
   if (has_t_317) {
-    PER_TRY(DecodeEnumerated(ctx, 8, &v->t_317));
+    PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->t_317), 21, "t_317");
   } else {
     v->t_317 = 4u;
   }
@@ -313,10 +318,10 @@ int DecodeUE_ConnTimersAndConstants(PerContext* ctx, UE_ConnTimersAndConstants* 
 }
 
 int DecodeUE_IdleTimersAndConstants(PerContext* ctx, UE_IdleTimersAndConstants* v) {
-  PER_TRY(DecodeEnumerated(ctx, 15, &v->t_300));
-  PER_TRY(DecodeUInt8(ctx, 0, 7, &v->n_300));
-  PER_TRY(DecodeUInt8(ctx, 0, 15, &v->t_312));
-  PER_TRY(DecodeEnumerated(ctx, 8, &v->n_312));
+  PER_TRY_IN(DecodeEnumerated(ctx, 15, &v->t_300), 0, "t_300");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 7, &v->n_300), 1, "n_300");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 15, &v->t_312), 2, "t_312");
+  PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->n_312), 3, "n_312");
   return StatusOk;
 }
 
@@ -325,12 +330,12 @@ void InitUE_ConnTimersAndConstants_v3a0ext(UE_ConnTimersAndConstants_v3a0ext* v)
 }
 
 int DecodeUE_ConnTimersAndConstants_v3a0ext(PerContext* ctx, UE_ConnTimersAndConstants_v3a0ext* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeEnumerated(ctx, 4, &v->n_312));
+    PER_TRY_IN(DecodeEnumerated(ctx, 4, &v->n_312), 0, "n_312");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeEnumerated(ctx, 4, &v->n_315));
+    PER_TRY_IN(DecodeEnumerated(ctx, 4, &v->n_315), 1, "n_315");
   }
   return StatusOk;
 }
@@ -340,9 +345,9 @@ void InitUE_IdleTimersAndConstants_v3a0ext(UE_IdleTimersAndConstants_v3a0ext* v)
 }
 
 int DecodeUE_IdleTimersAndConstants_v3a0ext(PerContext* ctx, UE_IdleTimersAndConstants_v3a0ext* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeEnumerated(ctx, 4, &v->n_312));
+    PER_TRY_IN(DecodeEnumerated(ctx, 4, &v->n_312), 0, "n_312");
   }
   return StatusOk;
 }
@@ -353,8 +358,8 @@ void InitSysInfoType1_v3a0ext_IEs(SysInfoType1_v3a0ext_IEs* v) {
 }
 
 int DecodeSysInfoType1_v3a0ext_IEs(PerContext* ctx, SysInfoType1_v3a0ext_IEs* v) {
-  PER_TRY(DecodeUE_ConnTimersAndConstants_v3a0ext(ctx, &v->ue_ConnTimersAndConstants_v3a0ext));
-  PER_TRY(DecodeUE_IdleTimersAndConstants_v3a0ext(ctx, &v->ue_IdleTimersAndConstants_v3a0ext));
+  PER_TRY_IN(DecodeUE_ConnTimersAndConstants_v3a0ext(ctx, &v->ue_ConnTimersAndConstants_v3a0ext), 0, "ue_ConnTimersAndConstants_v3a0ext");
+  PER_TRY_IN(DecodeUE_IdleTimersAndConstants_v3a0ext(ctx, &v->ue_IdleTimersAndConstants_v3a0ext), 1, "ue_IdleTimersAndConstants_v3a0ext");
   return StatusOk;
 }
 
@@ -370,10 +375,10 @@ void InitSysInfoType1_v3a0NonCriticalExtensions(SysInfoType1_v3a0NonCriticalExte
 }
 
 int DecodeSysInfoType1_v3a0NonCriticalExtensions(PerContext* ctx, SysInfoType1_v3a0NonCriticalExtensions* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeSysInfoType1_v3a0ext_IEs(ctx, &v->sysInfoType1_v3a0ext));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeSysInfoType1_v3a0ext_IEs(ctx, &v->sysInfoType1_v3a0ext), 0, "sysInfoType1_v3a0ext");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSysInfoType1_v3a0NonCriticalExtensions_nonCriticalExtensions(ctx, &v->nonCriticalExtensions));
+    PER_TRY_IN(DecodeSysInfoType1_v3a0NonCriticalExtensions_nonCriticalExtensions(ctx, &v->nonCriticalExtensions), 1, "nonCriticalExtensions");
   }
   return StatusOk;
 }
@@ -387,18 +392,18 @@ void InitSysInfoType1(SysInfoType1* v) {
 }
 
 int DecodeSysInfoType1(PerContext* ctx, SysInfoType1* v) {
-  PER_TRY(ReadPresenceBits(ctx, 3, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 3, &v->presence), kStopBeforeMembers, nullptr);
   ctx->pendingSize = &kSize_1_8;
-  PER_TRY(ReadOctetString(ctx, &v->cn_CommonGSM_MAP_NAS_SysInfo.count, v->cn_CommonGSM_MAP_NAS_SysInfo.bytes, sizeof v->cn_CommonGSM_MAP_NAS_SysInfo.bytes));
-  PER_TRY(DecodeCN_DomainSysInfoList(ctx, &v->cn_DomainSysInfoList));
+  PER_TRY_IN(ReadOctetString(ctx, &v->cn_CommonGSM_MAP_NAS_SysInfo.count, v->cn_CommonGSM_MAP_NAS_SysInfo.bytes, sizeof v->cn_CommonGSM_MAP_NAS_SysInfo.bytes), 0, "cn_CommonGSM_MAP_NAS_SysInfo");
+  PER_TRY_IN(DecodeCN_DomainSysInfoList(ctx, &v->cn_DomainSysInfoList), 1, "cn_DomainSysInfoList");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUE_ConnTimersAndConstants(ctx, &v->ue_ConnTimersAndConstants));
+    PER_TRY_IN(DecodeUE_ConnTimersAndConstants(ctx, &v->ue_ConnTimersAndConstants), 2, "ue_ConnTimersAndConstants");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeUE_IdleTimersAndConstants(ctx, &v->ue_IdleTimersAndConstants));
+    PER_TRY_IN(DecodeUE_IdleTimersAndConstants(ctx, &v->ue_IdleTimersAndConstants), 3, "ue_IdleTimersAndConstants");
   }
   if (v->presence & (1u << 2)) {
-    PER_TRY(DecodeSysInfoType1_v3a0NonCriticalExtensions(ctx, &v->v3a0NonCriticalExtensions));
+    PER_TRY_IN(DecodeSysInfoType1_v3a0NonCriticalExtensions(ctx, &v->v3a0NonCriticalExtensions), 4, "v3a0NonCriticalExtensions");
   }
   return StatusOk;
 }
@@ -408,7 +413,7 @@ void InitSysInfoType13_v3a0ext_IEs(SysInfoType13_v3a0ext_IEs* v) {
 }
 
 int DecodeSysInfoType13_v3a0ext_IEs(PerContext* ctx, SysInfoType13_v3a0ext_IEs* v) {
-  PER_TRY(DecodeUE_IdleTimersAndConstants_v3a0ext(ctx, &v->ue_IdleTimersAndConstants_v3a0ext));
+  PER_TRY_IN(DecodeUE_IdleTimersAndConstants_v3a0ext(ctx, &v->ue_IdleTimersAndConstants_v3a0ext), 0, "ue_IdleTimersAndConstants_v3a0ext");
   return StatusOk;
 }
 
@@ -417,9 +422,9 @@ void InitSysInfoType13_v4b0ext_IEs(SysInfoType13_v4b0ext_IEs* v) {
 }
 
 int DecodeSysInfoType13_v4b0ext_IEs(PerContext* ctx, SysInfoType13_v4b0ext_IEs* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeCapabilityUpdateRequirement_r4_ext(ctx, &v->capabilityUpdateRequirement_r4Ext));
+    PER_TRY_IN(DecodeCapabilityUpdateRequirement_r4_ext(ctx, &v->capabilityUpdateRequirement_r4Ext), 0, "capabilityUpdateRequirement_r4Ext");
   }
   return StatusOk;
 }
@@ -429,9 +434,9 @@ void InitSysInfoType13_v770ext_IEs(SysInfoType13_v770ext_IEs* v) {
 }
 
 int DecodeSysInfoType13_v770ext_IEs(PerContext* ctx, SysInfoType13_v770ext_IEs* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeCapabilityUpdateRequirement_v770ext(ctx, &v->capabilityUpdateRequirement));
+    PER_TRY_IN(DecodeCapabilityUpdateRequirement_v770ext(ctx, &v->capabilityUpdateRequirement), 0, "capabilityUpdateRequirement");
   }
   return StatusOk;
 }
@@ -448,10 +453,10 @@ void InitSysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions_v770N
 }
 
 int DecodeSysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions_v770NonCriticalExtensions(PerContext* ctx, SysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions_v770NonCriticalExtensions* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeSysInfoType13_v770ext_IEs(ctx, &v->sysInfoType13_v770ext));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeSysInfoType13_v770ext_IEs(ctx, &v->sysInfoType13_v770ext), 0, "sysInfoType13_v770ext");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(ctx, &v->nonCriticalExtensions));
+    PER_TRY_IN(DecodeSysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(ctx, &v->nonCriticalExtensions), 1, "nonCriticalExtensions");
   }
   return StatusOk;
 }
@@ -463,10 +468,10 @@ void InitSysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions(SysIn
 }
 
 int DecodeSysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions(PerContext* ctx, SysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeSysInfoType13_v4b0ext_IEs(ctx, &v->sysInfoType13_v4b0ext));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeSysInfoType13_v4b0ext_IEs(ctx, &v->sysInfoType13_v4b0ext), 0, "sysInfoType13_v4b0ext");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions_v770NonCriticalExtensions(ctx, &v->v770NonCriticalExtensions));
+    PER_TRY_IN(DecodeSysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions_v770NonCriticalExtensions(ctx, &v->v770NonCriticalExtensions), 1, "v770NonCriticalExtensions");
   }
   return StatusOk;
 }
@@ -478,10 +483,10 @@ void InitSysInfoType13_v3a0NonCriticalExtensions(SysInfoType13_v3a0NonCriticalEx
 }
 
 int DecodeSysInfoType13_v3a0NonCriticalExtensions(PerContext* ctx, SysInfoType13_v3a0NonCriticalExtensions* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeSysInfoType13_v3a0ext_IEs(ctx, &v->sysInfoType13_v3a0ext));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeSysInfoType13_v3a0ext_IEs(ctx, &v->sysInfoType13_v3a0ext), 0, "sysInfoType13_v3a0ext");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions(ctx, &v->v4b0NonCriticalExtensions));
+    PER_TRY_IN(DecodeSysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions(ctx, &v->v4b0NonCriticalExtensions), 1, "v4b0NonCriticalExtensions");
   }
   return StatusOk;
 }
@@ -494,16 +499,16 @@ void InitSysInfoType13(SysInfoType13* v) {
 }
 
 int DecodeSysInfoType13(PerContext* ctx, SysInfoType13* v) {
-  PER_TRY(ReadPresenceBits(ctx, 3, &v->presence));
-  PER_TRY(DecodeCN_DomainSysInfoList(ctx, &v->cn_DomainSysInfoList));
+  PER_TRY_IN(ReadPresenceBits(ctx, 3, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeCN_DomainSysInfoList(ctx, &v->cn_DomainSysInfoList), 0, "cn_DomainSysInfoList");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUE_IdleTimersAndConstants(ctx, &v->ue_IdleTimersAndConstants));
+    PER_TRY_IN(DecodeUE_IdleTimersAndConstants(ctx, &v->ue_IdleTimersAndConstants), 1, "ue_IdleTimersAndConstants");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeCapabilityUpdateRequirement(ctx, &v->capabilityUpdateRequirement));
+    PER_TRY_IN(DecodeCapabilityUpdateRequirement(ctx, &v->capabilityUpdateRequirement), 2, "capabilityUpdateRequirement");
   }
   if (v->presence & (1u << 2)) {
-    PER_TRY(DecodeSysInfoType13_v3a0NonCriticalExtensions(ctx, &v->v3a0NonCriticalExtensions));
+    PER_TRY_IN(DecodeSysInfoType13_v3a0NonCriticalExtensions(ctx, &v->v3a0NonCriticalExtensions), 3, "v3a0NonCriticalExtensions");
   }
   return StatusOk;
 }
@@ -515,11 +520,11 @@ void InitURA_IdentityList(URA_IdentityList* v) {
 
 int DecodeURA_IdentityList(PerContext* ctx, URA_IdentityList* v) {
   ctx->pendingSize = &kSize_1_8;
-  PER_TRY(ReadLength(ctx, &v->count));
-  if (v->count > 8) return StatusTooMany;
+  PER_TRY_IN(ReadLength(ctx, &v->count), kStopBeforeMembers, nullptr);
+  if (v->count > 8) return StopIn(ctx, StatusTooMany, kStopBeforeMembers, nullptr);
   for (uint32_t i = 0; i < v->count; ++i) {
     ctx->pendingSize = &kSize_16_16;
-    PER_TRY(ReadBitString(ctx, &v->items[i].bitCount, v->items[i].bytes, sizeof v->items[i].bytes));
+    PER_TRY_IN(ReadBitString(ctx, &v->items[i].bitCount, v->items[i].bytes, sizeof v->items[i].bytes), i, nullptr);
   }
   return StatusOk;
 }
@@ -536,10 +541,10 @@ void InitSysInfoType2(SysInfoType2* v) {
 }
 
 int DecodeSysInfoType2(PerContext* ctx, SysInfoType2* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeURA_IdentityList(ctx, &v->ura_IdentityList));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeURA_IdentityList(ctx, &v->ura_IdentityList), 0, "ura_IdentityList");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSysInfoType2_nonCriticalExtensions(ctx, &v->nonCriticalExtensions));
+    PER_TRY_IN(DecodeSysInfoType2_nonCriticalExtensions(ctx, &v->nonCriticalExtensions), 1, "nonCriticalExtensions");
   }
   return StatusOk;
 }
@@ -550,21 +555,26 @@ void InitSysInfoType7_modeSpecificInfo(SysInfoType7_modeSpecificInfo* v) {
 }
 
 int DecodeSysInfoType7_modeSpecificInfo(PerContext* ctx, SysInfoType7_modeSpecificInfo* v) {
+  static const char* const kAlternatives[] = {"fdd", "tdd"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<SysInfoType7_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(SysInfoType7_modeSpecificInfo_fdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeSysInfoType7_modeSpecificInfo_fdd(ctx, alt);
+      status = DecodeSysInfoType7_modeSpecificInfo_fdd(ctx, alt);
+      break;
     }
     case 1: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 int DecodeSysInfoType7_nonCriticalExtensions(PerContext* ctx, SysInfoType7_nonCriticalExtensions* v) {
@@ -581,23 +591,23 @@ void InitSysInfoType7(SysInfoType7* v) {
 }
 
 int DecodeSysInfoType7(PerContext* ctx, SysInfoType7* v) {
-  PER_TRY(ReadPresenceBits(ctx, 3, &v->presence));
-  PER_TRY(DecodeSysInfoType7_modeSpecificInfo(ctx, &v->modeSpecificInfo));
-  PER_TRY(DecodeDynamicPersistenceLevelList(ctx, &v->prach_Information_SIB5_List));
+  PER_TRY_IN(ReadPresenceBits(ctx, 3, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeSysInfoType7_modeSpecificInfo(ctx, &v->modeSpecificInfo), 0, "modeSpecificInfo");
+  PER_TRY_IN(DecodeDynamicPersistenceLevelList(ctx, &v->prach_Information_SIB5_List), 1, "prach_Information_SIB5_List");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeDynamicPersistenceLevelList(ctx, &v->prach_Information_SIB6_List));
+    PER_TRY_IN(DecodeDynamicPersistenceLevelList(ctx, &v->prach_Information_SIB6_List), 2, "prach_Information_SIB6_List");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeUInt8(ctx, 1, 8, &v->expirationTimeFactor));
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 8, &v->expirationTimeFactor), 3, "expirationTimeFactor");
   }
   if (v->presence & (1u << 2)) {
-    PER_TRY(DecodeSysInfoType7_nonCriticalExtensions(ctx, &v->nonCriticalExtensions));
+    PER_TRY_IN(DecodeSysInfoType7_nonCriticalExtensions(ctx, &v->nonCriticalExtensions), 4, "nonCriticalExtensions");
   }
   return StatusOk;
 }
 
 int DecodeSysInfoType7_modeSpecificInfo_fdd(PerContext* ctx, SysInfoType7_modeSpecificInfo_fdd* v) {
-  PER_TRY(DecodeInt8(ctx, -110, -70, &v->ul_Interference));
+  PER_TRY_IN(DecodeInt8(ctx, -110, -70, &v->ul_Interference), 0, "ul_Interference");
   return StatusOk;
 }
 

@@ -19,10 +19,10 @@ void InitAccessClassBarredList(AccessClassBarredList* v) {
 
 int DecodeAccessClassBarredList(PerContext* ctx, AccessClassBarredList* v) {
   ctx->pendingSize = &kSize_16_16;
-  PER_TRY(ReadLength(ctx, &v->count));
-  if (v->count > 16) return StatusTooMany;
+  PER_TRY_IN(ReadLength(ctx, &v->count), kStopBeforeMembers, nullptr);
+  if (v->count > 16) return StopIn(ctx, StatusTooMany, kStopBeforeMembers, nullptr);
   for (uint32_t i = 0; i < v->count; ++i) {
-    PER_TRY(DecodeEnumerated(ctx, 2, &v->items[i]));
+    PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->items[i]), i, nullptr);
   }
   return StatusOk;
 }
@@ -33,21 +33,26 @@ void InitCellBarred(CellBarred* v) {
 }
 
 int DecodeCellBarred(PerContext* ctx, CellBarred* v) {
+  static const char* const kAlternatives[] = {"barred", "notBarred"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<CellBarred_barred*>(AllocRecord(ctx, sizeof(CellBarred_barred)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeCellBarred_barred(ctx, alt);
+      status = DecodeCellBarred_barred(ctx, alt);
+      break;
     }
     case 1: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitCellAccessRestriction(CellAccessRestriction* v) {
@@ -57,19 +62,19 @@ void InitCellAccessRestriction(CellAccessRestriction* v) {
 }
 
 int DecodeCellAccessRestriction(PerContext* ctx, CellAccessRestriction* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeCellBarred(ctx, &v->cellBarred));
-  PER_TRY(DecodeEnumerated(ctx, 2, &v->cellReservedForOperatorUse));
-  PER_TRY(DecodeEnumerated(ctx, 2, &v->cellReservationExtension));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeCellBarred(ctx, &v->cellBarred), 0, "cellBarred");
+  PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->cellReservedForOperatorUse), 1, "cellReservedForOperatorUse");
+  PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->cellReservationExtension), 2, "cellReservationExtension");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeAccessClassBarredList(ctx, &v->accessClassBarredList));
+    PER_TRY_IN(DecodeAccessClassBarredList(ctx, &v->accessClassBarredList), 3, "accessClassBarredList");
   }
   return StatusOk;
 }
 
 int DecodeCellBarred_barred(PerContext* ctx, CellBarred_barred* v) {
-  PER_TRY(DecodeEnumerated(ctx, 2, &v->intraFreqCellReselectionInd));
-  PER_TRY(DecodeEnumerated(ctx, 8, &v->t_Barred));
+  PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->intraFreqCellReselectionInd), 0, "intraFreqCellReselectionInd");
+  PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->t_Barred), 1, "t_Barred");
   return StatusOk;
 }
 
@@ -78,24 +83,24 @@ void InitCellSelectReselectInfoPCHFACH_v5b0ext(CellSelectReselectInfoPCHFACH_v5b
 }
 
 int DecodeCellSelectReselectInfoPCHFACH_v5b0ext(PerContext* ctx, CellSelectReselectInfoPCHFACH_v5b0ext* v) {
-  PER_TRY(ReadPresenceBits(ctx, 6, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 6, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUInt8(ctx, 0, 40, &v->q_Hyst_l_S_PCH));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 40, &v->q_Hyst_l_S_PCH), 0, "q_Hyst_l_S_PCH");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeUInt8(ctx, 0, 40, &v->q_Hyst_l_S_FACH));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 40, &v->q_Hyst_l_S_FACH), 1, "q_Hyst_l_S_FACH");
   }
   if (v->presence & (1u << 2)) {
-    PER_TRY(DecodeUInt8(ctx, 0, 40, &v->q_Hyst_2_S_PCH));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 40, &v->q_Hyst_2_S_PCH), 2, "q_Hyst_2_S_PCH");
   }
   if (v->presence & (1u << 3)) {
-    PER_TRY(DecodeUInt8(ctx, 0, 40, &v->q_Hyst_2_S_FACH));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 40, &v->q_Hyst_2_S_FACH), 3, "q_Hyst_2_S_FACH");
   }
   if (v->presence & (1u << 4)) {
-    PER_TRY(DecodeUInt8(ctx, 0, 31, &v->t_Reselection_S_PCH));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 31, &v->t_Reselection_S_PCH), 4, "t_Reselection_S_PCH");
   }
   if (v->presence & (1u << 5)) {
-    PER_TRY(DecodeUInt8(ctx, 0, 31, &v->t_Reselection_S_FACH));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 31, &v->t_Reselection_S_FACH), 5, "t_Reselection_S_FACH");
   }
   return StatusOk;
 }
@@ -105,14 +110,14 @@ void InitMappingFunctionParameter(MappingFunctionParameter* v) {
 }
 
 int DecodeMappingFunctionParameter(PerContext* ctx, MappingFunctionParameter* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
-  PER_TRY(DecodeEnumerated(ctx, 4, &v->functionType));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeEnumerated(ctx, 4, &v->functionType), 0, "functionType");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUInt8(ctx, 0, 127, &v->mapParameter1));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 127, &v->mapParameter1), 1, "mapParameter1");
   }
-  PER_TRY(DecodeUInt8(ctx, 0, 127, &v->mapParameter2));
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 127, &v->mapParameter2), 2, "mapParameter2");
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeUInt8(ctx, 1, 91, &v->upperLimit));
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 91, &v->upperLimit), 3, "upperLimit");
   }
   return StatusOk;
 }
@@ -125,17 +130,20 @@ void InitMappingFunctionParameterList(MappingFunctionParameterList* v) {
 int DecodeMappingFunctionParameterList(PerContext* ctx, MappingFunctionParameterList* v) {
   ctx->pendingSize = &kSize_1_3;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  if (count > 3) {
+    PER_TRY_IN(NoteWarning(ctx, WarningKind::ListAboveSize), kStopBeforeMembers, nullptr);
+  }
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<MappingFunctionParameter*>(AllocRecord(ctx, sizeof(MappingFunctionParameter) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     MappingFunctionParameter* element = &items[i];
     InitMappingFunctionParameter(element);
-    PER_TRY(DecodeMappingFunctionParameter(ctx, element));
+    PER_TRY_IN(DecodeMappingFunctionParameter(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -146,8 +154,8 @@ void InitMapping(Mapping* v) {
 }
 
 int DecodeMapping(PerContext* ctx, Mapping* v) {
-  PER_TRY(DecodeEnumerated(ctx, 4, &v->rat));
-  PER_TRY(DecodeMappingFunctionParameterList(ctx, &v->mappingFunctionParameterList));
+  PER_TRY_IN(DecodeEnumerated(ctx, 4, &v->rat), 0, "rat");
+  PER_TRY_IN(DecodeMappingFunctionParameterList(ctx, &v->mappingFunctionParameterList), 1, "mappingFunctionParameterList");
   return StatusOk;
 }
 
@@ -159,17 +167,17 @@ void InitMappingInfo(MappingInfo* v) {
 int DecodeMappingInfo(PerContext* ctx, MappingInfo* v) {
   ctx->pendingSize = &kSize_1_16;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<Mapping*>(AllocRecord(ctx, sizeof(Mapping) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     Mapping* element = &items[i];
     InitMapping(element);
-    PER_TRY(DecodeMapping(ctx, element));
+    PER_TRY_IN(DecodeMapping(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -181,22 +189,27 @@ void InitCellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure(CellSelectResele
 }
 
 int DecodeCellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure(PerContext* ctx, CellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure* v) {
+  static const char* const kAlternatives[] = {"cpich_Ec_N0", "cpich_RSCP"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<CellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure_cpich_Ec_N0*>(AllocRecord(ctx, sizeof(CellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure_cpich_Ec_N0)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitCellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure_cpich_Ec_N0(alt);
-      return DecodeCellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure_cpich_Ec_N0(ctx, alt);
+      status = DecodeCellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure_cpich_Ec_N0(ctx, alt);
+      break;
     }
     case 1: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitCellSelectReselectInfoSIB_3_4_modeSpecificInfo(CellSelectReselectInfoSIB_3_4_modeSpecificInfo* v) {
@@ -205,26 +218,31 @@ void InitCellSelectReselectInfoSIB_3_4_modeSpecificInfo(CellSelectReselectInfoSI
 }
 
 int DecodeCellSelectReselectInfoSIB_3_4_modeSpecificInfo(PerContext* ctx, CellSelectReselectInfoSIB_3_4_modeSpecificInfo* v) {
+  static const char* const kAlternatives[] = {"fdd", "tdd"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<CellSelectReselectInfoSIB_3_4_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(CellSelectReselectInfoSIB_3_4_modeSpecificInfo_fdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitCellSelectReselectInfoSIB_3_4_modeSpecificInfo_fdd(alt);
-      return DecodeCellSelectReselectInfoSIB_3_4_modeSpecificInfo_fdd(ctx, alt);
+      status = DecodeCellSelectReselectInfoSIB_3_4_modeSpecificInfo_fdd(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<CellSelectReselectInfoSIB_3_4_modeSpecificInfo_tdd*>(AllocRecord(ctx, sizeof(CellSelectReselectInfoSIB_3_4_modeSpecificInfo_tdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitCellSelectReselectInfoSIB_3_4_modeSpecificInfo_tdd(alt);
-      return DecodeCellSelectReselectInfoSIB_3_4_modeSpecificInfo_tdd(ctx, alt);
+      status = DecodeCellSelectReselectInfoSIB_3_4_modeSpecificInfo_tdd(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitT_CRMax(T_CRMax* v) {
@@ -233,23 +251,28 @@ void InitT_CRMax(T_CRMax* v) {
 }
 
 int DecodeT_CRMax(PerContext* ctx, T_CRMax* v) {
+  static const char* const kAlternatives[] = {"notUsed", "t30", "t60", "t120", "t180", "t240"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 6, &index));
-  if (index >= 6) return StatusOutOfRange;
+  PER_TRY_IN(ReadWholeNumber(ctx, 6, &index), kStopBeforeMembers, nullptr);
+  if (index >= 6) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
     case 1: case 2: case 3: case 4: case 5: {
       auto* alt = static_cast<N_CR_T_CRMaxHyst*>(AllocRecord(ctx, sizeof(N_CR_T_CRMaxHyst)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitN_CR_T_CRMaxHyst(alt);
-      return DecodeN_CR_T_CRMaxHyst(ctx, alt);
+      status = DecodeN_CR_T_CRMaxHyst(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitHCS_ServingCellInformation(HCS_ServingCellInformation* v) {
@@ -263,23 +286,23 @@ int DecodeHCS_ServingCellInformation(PerContext* ctx, HCS_ServingCellInformation
   v->presence = 0;
   uint8_t bit = 0;
   uint8_t has_hcs_PRIO = 0;
-  PER_TRY(ReadBit(ctx, &has_hcs_PRIO));
+  PER_TRY_IN(ReadBit(ctx, &has_hcs_PRIO), kStopBeforeMembers, nullptr);
   uint8_t has_q_HCS = 0;
-  PER_TRY(ReadBit(ctx, &has_q_HCS));
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &has_q_HCS), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 0;
   if (has_hcs_PRIO) {
-    PER_TRY(DecodeUInt8(ctx, 0, 7, &v->hcs_PRIO));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 7, &v->hcs_PRIO), 0, "hcs_PRIO");
   } else {
     v->hcs_PRIO = 0;
   }
   if (has_q_HCS) {
-    PER_TRY(DecodeUInt8(ctx, 0, 99, &v->q_HCS));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 99, &v->q_HCS), 1, "q_HCS");
   } else {
     v->q_HCS = 0;
   }
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeT_CRMax(ctx, &v->t_CR_Max));
+    PER_TRY_IN(DecodeT_CRMax(ctx, &v->t_CR_Max), 2, "t_CR_Max");
   }
   return StatusOk;
 }
@@ -293,18 +316,18 @@ void InitCellSelectReselectInfoSIB_3_4(CellSelectReselectInfoSIB_3_4* v) {
 }
 
 int DecodeCellSelectReselectInfoSIB_3_4(PerContext* ctx, CellSelectReselectInfoSIB_3_4* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeMappingInfo(ctx, &v->mappingInfo));
+    PER_TRY_IN(DecodeMappingInfo(ctx, &v->mappingInfo), 0, "mappingInfo");
   }
-  PER_TRY(DecodeCellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure(ctx, &v->cellSelectQualityMeasure));
-  PER_TRY(DecodeCellSelectReselectInfoSIB_3_4_modeSpecificInfo(ctx, &v->modeSpecificInfo));
-  PER_TRY(DecodeUInt8(ctx, 0, 20, &v->q_Hyst_l_S));
-  PER_TRY(DecodeUInt8(ctx, 0, 31, &v->t_Reselection_S));
+  PER_TRY_IN(DecodeCellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure(ctx, &v->cellSelectQualityMeasure), 1, "cellSelectQualityMeasure");
+  PER_TRY_IN(DecodeCellSelectReselectInfoSIB_3_4_modeSpecificInfo(ctx, &v->modeSpecificInfo), 2, "modeSpecificInfo");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 20, &v->q_Hyst_l_S), 3, "q_Hyst_l_S");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 31, &v->t_Reselection_S), 4, "t_Reselection_S");
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeHCS_ServingCellInformation(ctx, &v->hcs_ServingCellInformation));
+    PER_TRY_IN(DecodeHCS_ServingCellInformation(ctx, &v->hcs_ServingCellInformation), 5, "hcs_ServingCellInformation");
   }
-  PER_TRY(DecodeInt8(ctx, -50, 33, &v->maxAllowedUL_TX_Power));
+  PER_TRY_IN(DecodeInt8(ctx, -50, 33, &v->maxAllowedUL_TX_Power), 6, "maxAllowedUL_TX_Power");
   return StatusOk;
 }
 
@@ -313,9 +336,9 @@ void InitCellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure_cpich_Ec_N0(Cell
 }
 
 int DecodeCellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure_cpich_Ec_N0(PerContext* ctx, CellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure_cpich_Ec_N0* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUInt8(ctx, 0, 20, &v->q_HYST_2_S));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 20, &v->q_HYST_2_S), 0, "q_HYST_2_S");
   }
   return StatusOk;
 }
@@ -325,13 +348,13 @@ void InitRAT_FDD_Info(RAT_FDD_Info* v) {
 }
 
 int DecodeRAT_FDD_Info(PerContext* ctx, RAT_FDD_Info* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeEnumerated(ctx, 2, &v->rat_Identifier));
-  PER_TRY(DecodeInt8(ctx, -16, 10, &v->s_SearchRAT));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->rat_Identifier), 0, "rat_Identifier");
+  PER_TRY_IN(DecodeInt8(ctx, -16, 10, &v->s_SearchRAT), 1, "s_SearchRAT");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeInt8(ctx, -53, 45, &v->s_HCS_RAT));
+    PER_TRY_IN(DecodeInt8(ctx, -53, 45, &v->s_HCS_RAT), 2, "s_HCS_RAT");
   }
-  PER_TRY(DecodeInt8(ctx, -16, 10, &v->s_Limit_SearchRAT));
+  PER_TRY_IN(DecodeInt8(ctx, -16, 10, &v->s_Limit_SearchRAT), 3, "s_Limit_SearchRAT");
   return StatusOk;
 }
 
@@ -343,17 +366,20 @@ void InitRAT_FDD_InfoList(RAT_FDD_InfoList* v) {
 int DecodeRAT_FDD_InfoList(PerContext* ctx, RAT_FDD_InfoList* v) {
   ctx->pendingSize = &kSize_1_15;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  if (count > 15) {
+    PER_TRY_IN(NoteWarning(ctx, WarningKind::ListAboveSize), kStopBeforeMembers, nullptr);
+  }
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<RAT_FDD_Info*>(AllocRecord(ctx, sizeof(RAT_FDD_Info) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     RAT_FDD_Info* element = &items[i];
     InitRAT_FDD_Info(element);
-    PER_TRY(DecodeRAT_FDD_Info(ctx, element));
+    PER_TRY_IN(DecodeRAT_FDD_Info(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -365,21 +391,21 @@ void InitCellSelectReselectInfoSIB_3_4_modeSpecificInfo_fdd(CellSelectReselectIn
 }
 
 int DecodeCellSelectReselectInfoSIB_3_4_modeSpecificInfo_fdd(PerContext* ctx, CellSelectReselectInfoSIB_3_4_modeSpecificInfo_fdd* v) {
-  PER_TRY(ReadPresenceBits(ctx, 4, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 4, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeInt8(ctx, -16, 10, &v->s_Intrasearch));
+    PER_TRY_IN(DecodeInt8(ctx, -16, 10, &v->s_Intrasearch), 0, "s_Intrasearch");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeInt8(ctx, -16, 10, &v->s_Intersearch));
+    PER_TRY_IN(DecodeInt8(ctx, -16, 10, &v->s_Intersearch), 1, "s_Intersearch");
   }
   if (v->presence & (1u << 2)) {
-    PER_TRY(DecodeInt8(ctx, -53, 45, &v->s_SearchHCS));
+    PER_TRY_IN(DecodeInt8(ctx, -53, 45, &v->s_SearchHCS), 2, "s_SearchHCS");
   }
   if (v->presence & (1u << 3)) {
-    PER_TRY(DecodeRAT_FDD_InfoList(ctx, &v->rat_List));
+    PER_TRY_IN(DecodeRAT_FDD_InfoList(ctx, &v->rat_List), 3, "rat_List");
   }
-  PER_TRY(DecodeInt8(ctx, -24, 0, &v->q_QualMin));
-  PER_TRY(DecodeInt8(ctx, -58, -13, &v->q_RxlevMin));
+  PER_TRY_IN(DecodeInt8(ctx, -24, 0, &v->q_QualMin), 4, "q_QualMin");
+  PER_TRY_IN(DecodeInt8(ctx, -58, -13, &v->q_RxlevMin), 5, "q_RxlevMin");
   return StatusOk;
 }
 
@@ -388,13 +414,13 @@ void InitRAT_TDD_Info(RAT_TDD_Info* v) {
 }
 
 int DecodeRAT_TDD_Info(PerContext* ctx, RAT_TDD_Info* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeEnumerated(ctx, 2, &v->rat_Identifier));
-  PER_TRY(DecodeInt8(ctx, -53, 45, &v->s_SearchRAT));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->rat_Identifier), 0, "rat_Identifier");
+  PER_TRY_IN(DecodeInt8(ctx, -53, 45, &v->s_SearchRAT), 1, "s_SearchRAT");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeInt8(ctx, -53, 45, &v->s_HCS_RAT));
+    PER_TRY_IN(DecodeInt8(ctx, -53, 45, &v->s_HCS_RAT), 2, "s_HCS_RAT");
   }
-  PER_TRY(DecodeInt8(ctx, -53, 45, &v->s_Limit_SearchRAT));
+  PER_TRY_IN(DecodeInt8(ctx, -53, 45, &v->s_Limit_SearchRAT), 3, "s_Limit_SearchRAT");
   return StatusOk;
 }
 
@@ -406,17 +432,20 @@ void InitRAT_TDD_InfoList(RAT_TDD_InfoList* v) {
 int DecodeRAT_TDD_InfoList(PerContext* ctx, RAT_TDD_InfoList* v) {
   ctx->pendingSize = &kSize_1_15;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  if (count > 15) {
+    PER_TRY_IN(NoteWarning(ctx, WarningKind::ListAboveSize), kStopBeforeMembers, nullptr);
+  }
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<RAT_TDD_Info*>(AllocRecord(ctx, sizeof(RAT_TDD_Info) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     RAT_TDD_Info* element = &items[i];
     InitRAT_TDD_Info(element);
-    PER_TRY(DecodeRAT_TDD_Info(ctx, element));
+    PER_TRY_IN(DecodeRAT_TDD_Info(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -428,20 +457,20 @@ void InitCellSelectReselectInfoSIB_3_4_modeSpecificInfo_tdd(CellSelectReselectIn
 }
 
 int DecodeCellSelectReselectInfoSIB_3_4_modeSpecificInfo_tdd(PerContext* ctx, CellSelectReselectInfoSIB_3_4_modeSpecificInfo_tdd* v) {
-  PER_TRY(ReadPresenceBits(ctx, 4, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 4, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeInt8(ctx, -53, 45, &v->s_Intrasearch));
+    PER_TRY_IN(DecodeInt8(ctx, -53, 45, &v->s_Intrasearch), 0, "s_Intrasearch");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeInt8(ctx, -53, 45, &v->s_Intersearch));
+    PER_TRY_IN(DecodeInt8(ctx, -53, 45, &v->s_Intersearch), 1, "s_Intersearch");
   }
   if (v->presence & (1u << 2)) {
-    PER_TRY(DecodeInt8(ctx, -53, 45, &v->s_SearchHCS));
+    PER_TRY_IN(DecodeInt8(ctx, -53, 45, &v->s_SearchHCS), 2, "s_SearchHCS");
   }
   if (v->presence & (1u << 3)) {
-    PER_TRY(DecodeRAT_TDD_InfoList(ctx, &v->rat_List));
+    PER_TRY_IN(DecodeRAT_TDD_InfoList(ctx, &v->rat_List), 3, "rat_List");
   }
-  PER_TRY(DecodeInt8(ctx, -58, -13, &v->q_RxlevMin));
+  PER_TRY_IN(DecodeInt8(ctx, -58, -13, &v->q_RxlevMin), 4, "q_RxlevMin");
   return StatusOk;
 }
 
@@ -451,18 +480,18 @@ void InitCellSelectReselectInfoTreselectionScaling_v5c0ext(CellSelectReselectInf
 }
 
 int DecodeCellSelectReselectInfoTreselectionScaling_v5c0ext(PerContext* ctx, CellSelectReselectInfoTreselectionScaling_v5c0ext* v) {
-  PER_TRY(ReadPresenceBits(ctx, 4, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 4, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeT_CRMax(ctx, &v->non_HCS_t_CR_Max));
+    PER_TRY_IN(DecodeT_CRMax(ctx, &v->non_HCS_t_CR_Max), 0, "non_HCS_t_CR_Max");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeUInt8(ctx, 0, 10, &v->speedDependentScalingFactor));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 10, &v->speedDependentScalingFactor), 1, "speedDependentScalingFactor");
   }
   if (v->presence & (1u << 2)) {
-    PER_TRY(DecodeUInt8(ctx, 4, 19, &v->interFrequencyTreselectionScalingFactor));
+    PER_TRY_IN(DecodeUInt8(ctx, 4, 19, &v->interFrequencyTreselectionScalingFactor), 2, "interFrequencyTreselectionScalingFactor");
   }
   if (v->presence & (1u << 3)) {
-    PER_TRY(DecodeUInt8(ctx, 4, 19, &v->interRATTreselectionScalingFactor));
+    PER_TRY_IN(DecodeUInt8(ctx, 4, 19, &v->interRATTreselectionScalingFactor), 3, "interRATTreselectionScalingFactor");
   }
   return StatusOk;
 }
@@ -473,25 +502,30 @@ void InitDeferredMeasurementControlReadingSupport_modeSpecificInfo(DeferredMeasu
 }
 
 int DecodeDeferredMeasurementControlReadingSupport_modeSpecificInfo(PerContext* ctx, DeferredMeasurementControlReadingSupport_modeSpecificInfo* v) {
+  static const char* const kAlternatives[] = {"fdd", "tdd"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<DeferredMeasurementControlReadingSupport_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(DeferredMeasurementControlReadingSupport_modeSpecificInfo_fdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeDeferredMeasurementControlReadingSupport_modeSpecificInfo_fdd(ctx, alt);
+      status = DecodeDeferredMeasurementControlReadingSupport_modeSpecificInfo_fdd(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<DeferredMeasurementControlReadingSupport_modeSpecificInfo_tdd*>(AllocRecord(ctx, sizeof(DeferredMeasurementControlReadingSupport_modeSpecificInfo_tdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitDeferredMeasurementControlReadingSupport_modeSpecificInfo_tdd(alt);
-      return DecodeDeferredMeasurementControlReadingSupport_modeSpecificInfo_tdd(ctx, alt);
+      status = DecodeDeferredMeasurementControlReadingSupport_modeSpecificInfo_tdd(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitDeferredMeasurementControlReadingSupport(DeferredMeasurementControlReadingSupport* v) {
@@ -500,15 +534,15 @@ void InitDeferredMeasurementControlReadingSupport(DeferredMeasurementControlRead
 }
 
 int DecodeDeferredMeasurementControlReadingSupport(PerContext* ctx, DeferredMeasurementControlReadingSupport* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeDeferredMeasurementControlReadingSupport_modeSpecificInfo(ctx, &v->modeSpecificInfo));
+    PER_TRY_IN(DecodeDeferredMeasurementControlReadingSupport_modeSpecificInfo(ctx, &v->modeSpecificInfo), 0, "modeSpecificInfo");
   }
   return StatusOk;
 }
 
 int DecodeDeferredMeasurementControlReadingSupport_modeSpecificInfo_fdd(PerContext* ctx, DeferredMeasurementControlReadingSupport_modeSpecificInfo_fdd* v) {
-  PER_TRY(DecodeEnumerated(ctx, 2, &v->intraFreqMeasQuantity_FDD));
+  PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->intraFreqMeasQuantity_FDD), 0, "intraFreqMeasQuantity_FDD");
   return StatusOk;
 }
 
@@ -518,10 +552,10 @@ void InitIntraFreqMeasQuantity_TDD_sib3List(IntraFreqMeasQuantity_TDD_sib3List* 
 
 int DecodeIntraFreqMeasQuantity_TDD_sib3List(PerContext* ctx, IntraFreqMeasQuantity_TDD_sib3List* v) {
   ctx->pendingSize = &kSize_1_2;
-  PER_TRY(ReadLength(ctx, &v->count));
-  if (v->count > 2) return StatusTooMany;
+  PER_TRY_IN(ReadLength(ctx, &v->count), kStopBeforeMembers, nullptr);
+  if (v->count > 2) return StopIn(ctx, StatusTooMany, kStopBeforeMembers, nullptr);
   for (uint32_t i = 0; i < v->count; ++i) {
-    PER_TRY(DecodeEnumerated(ctx, 2, &v->items[i]));
+    PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->items[i]), i, nullptr);
   }
   return StatusOk;
 }
@@ -531,7 +565,7 @@ void InitDeferredMeasurementControlReadingSupport_modeSpecificInfo_tdd(DeferredM
 }
 
 int DecodeDeferredMeasurementControlReadingSupport_modeSpecificInfo_tdd(PerContext* ctx, DeferredMeasurementControlReadingSupport_modeSpecificInfo_tdd* v) {
-  PER_TRY(DecodeIntraFreqMeasQuantity_TDD_sib3List(ctx, &v->intraFreqMeasQuantity_TDDList));
+  PER_TRY_IN(DecodeIntraFreqMeasQuantity_TDD_sib3List(ctx, &v->intraFreqMeasQuantity_TDDList), 0, "intraFreqMeasQuantity_TDDList");
   return StatusOk;
 }
 
@@ -541,26 +575,31 @@ void InitDomainSpecificAccessRestrictionForSharedNetwork_v670ext(DomainSpecificA
 }
 
 int DecodeDomainSpecificAccessRestrictionForSharedNetwork_v670ext(PerContext* ctx, DomainSpecificAccessRestrictionForSharedNetwork_v670ext* v) {
+  static const char* const kAlternatives[] = {"domainSpecificAccessRestictionList", "domainSpecificAccessRestictionParametersForAll"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<DomainSpecificAccessRestrictionList_v670ext*>(AllocRecord(ctx, sizeof(DomainSpecificAccessRestrictionList_v670ext)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitDomainSpecificAccessRestrictionList_v670ext(alt);
-      return DecodeDomainSpecificAccessRestrictionList_v670ext(ctx, alt);
+      status = DecodeDomainSpecificAccessRestrictionList_v670ext(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<DomainSpecificAccessRestrictionParam_v670ext*>(AllocRecord(ctx, sizeof(DomainSpecificAccessRestrictionParam_v670ext)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitDomainSpecificAccessRestrictionParam_v670ext(alt);
-      return DecodeDomainSpecificAccessRestrictionParam_v670ext(ctx, alt);
+      status = DecodeDomainSpecificAccessRestrictionParam_v670ext(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitDomainSpecificAccessRestriction_v670ext(DomainSpecificAccessRestriction_v670ext* v) {
@@ -569,22 +608,27 @@ void InitDomainSpecificAccessRestriction_v670ext(DomainSpecificAccessRestriction
 }
 
 int DecodeDomainSpecificAccessRestriction_v670ext(PerContext* ctx, DomainSpecificAccessRestriction_v670ext* v) {
+  static const char* const kAlternatives[] = {"noRestriction", "restriction"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
     case 1: {
       auto* alt = static_cast<DomainSpecificAccessRestriction_v670ext_restriction*>(AllocRecord(ctx, sizeof(DomainSpecificAccessRestriction_v670ext_restriction)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitDomainSpecificAccessRestriction_v670ext_restriction(alt);
-      return DecodeDomainSpecificAccessRestriction_v670ext_restriction(ctx, alt);
+      status = DecodeDomainSpecificAccessRestriction_v670ext_restriction(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitDomainSpecificAccessRestrictionParam_v670ext(DomainSpecificAccessRestrictionParam_v670ext* v) {
@@ -593,8 +637,8 @@ void InitDomainSpecificAccessRestrictionParam_v670ext(DomainSpecificAccessRestri
 }
 
 int DecodeDomainSpecificAccessRestrictionParam_v670ext(PerContext* ctx, DomainSpecificAccessRestrictionParam_v670ext* v) {
-  PER_TRY(DecodeDomainSpecificAccessRestriction_v670ext(ctx, &v->cSDomainSpecificAccessRestriction));
-  PER_TRY(DecodeDomainSpecificAccessRestriction_v670ext(ctx, &v->pSDomainSpecificAccessRestriction));
+  PER_TRY_IN(DecodeDomainSpecificAccessRestriction_v670ext(ctx, &v->cSDomainSpecificAccessRestriction), 0, "cSDomainSpecificAccessRestriction");
+  PER_TRY_IN(DecodeDomainSpecificAccessRestriction_v670ext(ctx, &v->pSDomainSpecificAccessRestriction), 1, "pSDomainSpecificAccessRestriction");
   return StatusOk;
 }
 
@@ -608,21 +652,21 @@ void InitDomainSpecificAccessRestrictionList_v670ext(DomainSpecificAccessRestric
 }
 
 int DecodeDomainSpecificAccessRestrictionList_v670ext(PerContext* ctx, DomainSpecificAccessRestrictionList_v670ext* v) {
-  PER_TRY(ReadPresenceBits(ctx, 5, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 5, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeDomainSpecificAccessRestrictionParam_v670ext(ctx, &v->domainSpecificAccessRestrictionParametersForOperator1));
+    PER_TRY_IN(DecodeDomainSpecificAccessRestrictionParam_v670ext(ctx, &v->domainSpecificAccessRestrictionParametersForOperator1), 0, "domainSpecificAccessRestrictionParametersForOperator1");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeDomainSpecificAccessRestrictionParam_v670ext(ctx, &v->domainSpecificAccessRestrictionParametersForOperator2));
+    PER_TRY_IN(DecodeDomainSpecificAccessRestrictionParam_v670ext(ctx, &v->domainSpecificAccessRestrictionParametersForOperator2), 1, "domainSpecificAccessRestrictionParametersForOperator2");
   }
   if (v->presence & (1u << 2)) {
-    PER_TRY(DecodeDomainSpecificAccessRestrictionParam_v670ext(ctx, &v->domainSpecificAccessRestrictionParametersForOperator3));
+    PER_TRY_IN(DecodeDomainSpecificAccessRestrictionParam_v670ext(ctx, &v->domainSpecificAccessRestrictionParametersForOperator3), 2, "domainSpecificAccessRestrictionParametersForOperator3");
   }
   if (v->presence & (1u << 3)) {
-    PER_TRY(DecodeDomainSpecificAccessRestrictionParam_v670ext(ctx, &v->domainSpecificAccessRestrictionParametersForOperator4));
+    PER_TRY_IN(DecodeDomainSpecificAccessRestrictionParam_v670ext(ctx, &v->domainSpecificAccessRestrictionParametersForOperator4), 3, "domainSpecificAccessRestrictionParametersForOperator4");
   }
   if (v->presence & (1u << 4)) {
-    PER_TRY(DecodeDomainSpecificAccessRestrictionParam_v670ext(ctx, &v->domainSpecificAccessRestrictionParametersForOperator5));
+    PER_TRY_IN(DecodeDomainSpecificAccessRestrictionParam_v670ext(ctx, &v->domainSpecificAccessRestrictionParametersForOperator5), 4, "domainSpecificAccessRestrictionParametersForOperator5");
   }
   return StatusOk;
 }
@@ -633,9 +677,9 @@ void InitDomainSpecificAccessRestriction_v670ext_restriction(DomainSpecificAcces
 }
 
 int DecodeDomainSpecificAccessRestriction_v670ext_restriction(PerContext* ctx, DomainSpecificAccessRestriction_v670ext_restriction* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeAccessClassBarredList(ctx, &v->domainSpecficAccessClassBarredList));
+    PER_TRY_IN(DecodeAccessClassBarredList(ctx, &v->domainSpecficAccessClassBarredList), 0, "domainSpecficAccessClassBarredList");
   }
   return StatusOk;
 }
@@ -645,7 +689,7 @@ void InitMapping_LCR_r4(Mapping_LCR_r4* v) {
 }
 
 int DecodeMapping_LCR_r4(PerContext* ctx, Mapping_LCR_r4* v) {
-  PER_TRY(DecodeMappingFunctionParameterList(ctx, &v->mappingFunctionParameterList));
+  PER_TRY_IN(DecodeMappingFunctionParameterList(ctx, &v->mappingFunctionParameterList), 0, "mappingFunctionParameterList");
   return StatusOk;
 }
 
@@ -655,13 +699,13 @@ void InitN_CR_T_CRMaxHyst(N_CR_T_CRMaxHyst* v) {
 
 int DecodeN_CR_T_CRMaxHyst(PerContext* ctx, N_CR_T_CRMaxHyst* v) {
   uint8_t has_n_CR = 0;
-  PER_TRY(ReadBit(ctx, &has_n_CR));
+  PER_TRY_IN(ReadBit(ctx, &has_n_CR), kStopBeforeMembers, nullptr);
   if (has_n_CR) {
-    PER_TRY(DecodeUInt8(ctx, 1, 16, &v->n_CR));
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 16, &v->n_CR), 0, "n_CR");
   } else {
     v->n_CR = 8;
   }
-  PER_TRY(DecodeEnumerated(ctx, 8, &v->t_CRMaxHyst));
+  PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->t_CRMaxHyst), 1, "t_CRMaxHyst");
   return StatusOk;
 }
 
@@ -671,9 +715,9 @@ void InitSysInfoType3_v4b0ext_IEs(SysInfoType3_v4b0ext_IEs* v) {
 }
 
 int DecodeSysInfoType3_v4b0ext_IEs(PerContext* ctx, SysInfoType3_v4b0ext_IEs* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeMapping_LCR_r4(ctx, &v->mapping_LCR));
+    PER_TRY_IN(DecodeMapping_LCR_r4(ctx, &v->mapping_LCR), 0, "mapping_LCR");
   }
   return StatusOk;
 }
@@ -684,9 +728,9 @@ void InitSysInfoType3_v590ext(SysInfoType3_v590ext* v) {
 }
 
 int DecodeSysInfoType3_v590ext(PerContext* ctx, SysInfoType3_v590ext* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeCellSelectReselectInfo_v590ext(ctx, &v->cellSelectReselectInfo_v590ext));
+    PER_TRY_IN(DecodeCellSelectReselectInfo_v590ext(ctx, &v->cellSelectReselectInfo_v590ext), 0, "cellSelectReselectInfo_v590ext");
   }
   return StatusOk;
 }
@@ -697,9 +741,9 @@ void InitSysInfoType3_v5c0ext_IEs(SysInfoType3_v5c0ext_IEs* v) {
 }
 
 int DecodeSysInfoType3_v5c0ext_IEs(PerContext* ctx, SysInfoType3_v5c0ext_IEs* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeCellSelectReselectInfoTreselectionScaling_v5c0ext(ctx, &v->cellSelectReselectInfoTreselectionScaling_v5c0ext));
+    PER_TRY_IN(DecodeCellSelectReselectInfoTreselectionScaling_v5c0ext(ctx, &v->cellSelectReselectInfoTreselectionScaling_v5c0ext), 0, "cellSelectReselectInfoTreselectionScaling_v5c0ext");
   }
   return StatusOk;
 }
@@ -711,12 +755,12 @@ void InitSysInfoType3_v670ext(SysInfoType3_v670ext* v) {
 }
 
 int DecodeSysInfoType3_v670ext(PerContext* ctx, SysInfoType3_v670ext* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeDomainSpecificAccessRestrictionParam_v670ext(ctx, &v->domainSpecificAccessRestrictionParametersForPLMNOfMIB));
+    PER_TRY_IN(DecodeDomainSpecificAccessRestrictionParam_v670ext(ctx, &v->domainSpecificAccessRestrictionParametersForPLMNOfMIB), 0, "domainSpecificAccessRestrictionParametersForPLMNOfMIB");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeDomainSpecificAccessRestrictionForSharedNetwork_v670ext(ctx, &v->domainSpecificAccessRestictionForSharedNetwork));
+    PER_TRY_IN(DecodeDomainSpecificAccessRestrictionForSharedNetwork_v670ext(ctx, &v->domainSpecificAccessRestictionForSharedNetwork), 1, "domainSpecificAccessRestictionForSharedNetwork");
   }
   return StatusOk;
 }
@@ -727,18 +771,18 @@ void InitSysInfoType3_v770ext_IEs(SysInfoType3_v770ext_IEs* v) {
 }
 
 int DecodeSysInfoType3_v770ext_IEs(PerContext* ctx, SysInfoType3_v770ext_IEs* v) {
-  PER_TRY(ReadPresenceBits(ctx, 4, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 4, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeDeferredMeasurementControlReadingSupport(ctx, &v->deferredMeasurementControlReadingSupport));
+    PER_TRY_IN(DecodeDeferredMeasurementControlReadingSupport(ctx, &v->deferredMeasurementControlReadingSupport), 0, "deferredMeasurementControlReadingSupport");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeUInt8(ctx, 1, 16, &v->q_QualMin_Offset));
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 16, &v->q_QualMin_Offset), 1, "q_QualMin_Offset");
   }
   if (v->presence & (1u << 2)) {
-    PER_TRY(DecodeUInt8(ctx, 1, 8, &v->q_RxlevMin_Offset));
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 8, &v->q_RxlevMin_Offset), 2, "q_RxlevMin_Offset");
   }
   if (v->presence & (1u << 3)) {
-    PER_TRY(DecodeEnumerated(ctx, 1, &v->mBSFNOnlyService));
+    PER_TRY_IN(DecodeEnumerated(ctx, 1, &v->mBSFNOnlyService), 3, "mBSFNOnlyService");
   }
   return StatusOk;
 }
@@ -755,10 +799,10 @@ void InitSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0Non
 }
 
 int DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension(PerContext* ctx, SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeSysInfoType3_v770ext_IEs(ctx, &v->sysInfoType3_v770ext));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeSysInfoType3_v770ext_IEs(ctx, &v->sysInfoType3_v770ext), 0, "sysInfoType3_v770ext");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_nonCriticalExtensions(ctx, &v->nonCriticalExtensions));
+    PER_TRY_IN(DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_nonCriticalExtensions(ctx, &v->nonCriticalExtensions), 1, "nonCriticalExtensions");
   }
   return StatusOk;
 }
@@ -770,10 +814,10 @@ void InitSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0Non
 }
 
 int DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension(PerContext* ctx, SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeSysInfoType3_v670ext(ctx, &v->sysInfoType3_v670ext));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeSysInfoType3_v670ext(ctx, &v->sysInfoType3_v670ext), 0, "sysInfoType3_v670ext");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension(ctx, &v->v770NonCriticalExtension));
+    PER_TRY_IN(DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension(ctx, &v->v770NonCriticalExtension), 1, "v770NonCriticalExtension");
   }
   return StatusOk;
 }
@@ -785,10 +829,10 @@ void InitSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0Non
 }
 
 int DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension(PerContext* ctx, SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeSysInfoType3_v5c0ext_IEs(ctx, &v->sysInfoType3_v5c0ext));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeSysInfoType3_v5c0ext_IEs(ctx, &v->sysInfoType3_v5c0ext), 0, "sysInfoType3_v5c0ext");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension(ctx, &v->v670NonCriticalExtension));
+    PER_TRY_IN(DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension(ctx, &v->v670NonCriticalExtension), 1, "v670NonCriticalExtension");
   }
   return StatusOk;
 }
@@ -800,10 +844,10 @@ void InitSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension(SysInfo
 }
 
 int DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension(PerContext* ctx, SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeSysInfoType3_v590ext(ctx, &v->sysInfoType3_v590ext));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeSysInfoType3_v590ext(ctx, &v->sysInfoType3_v590ext), 0, "sysInfoType3_v590ext");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension(ctx, &v->v5c0NoncriticalExtension));
+    PER_TRY_IN(DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension(ctx, &v->v5c0NoncriticalExtension), 1, "v5c0NoncriticalExtension");
   }
   return StatusOk;
 }
@@ -815,10 +859,10 @@ void InitSysInfoType3_v4b0NonCriticalExtensions(SysInfoType3_v4b0NonCriticalExte
 }
 
 int DecodeSysInfoType3_v4b0NonCriticalExtensions(PerContext* ctx, SysInfoType3_v4b0NonCriticalExtensions* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeSysInfoType3_v4b0ext_IEs(ctx, &v->sysInfoType3_v4b0ext));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeSysInfoType3_v4b0ext_IEs(ctx, &v->sysInfoType3_v4b0ext), 0, "sysInfoType3_v4b0ext");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension(ctx, &v->v590NonCriticalExtension));
+    PER_TRY_IN(DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension(ctx, &v->v590NonCriticalExtension), 1, "v590NonCriticalExtension");
   }
   return StatusOk;
 }
@@ -831,15 +875,15 @@ void InitSysInfoType3(SysInfoType3* v) {
 }
 
 int DecodeSysInfoType3(PerContext* ctx, SysInfoType3* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(ReadBit(ctx, &v->sib4indicator));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(ReadBit(ctx, &v->sib4indicator), 0, "sib4indicator");
   ctx->pendingSize = &kSize_28_28;
-  PER_TRY(ReadBitString(ctx, &v->cellIdentity.bitCount, v->cellIdentity.bytes, sizeof v->cellIdentity.bytes));
+  PER_TRY_IN(ReadBitString(ctx, &v->cellIdentity.bitCount, v->cellIdentity.bytes, sizeof v->cellIdentity.bytes), 1, "cellIdentity");
   FeedSib3CellIdentity(ctx, v->cellIdentity);
-  PER_TRY(DecodeCellSelectReselectInfoSIB_3_4(ctx, &v->cellSelectReselectInfo));
-  PER_TRY(DecodeCellAccessRestriction(ctx, &v->cellAccessRestriction));
+  PER_TRY_IN(DecodeCellSelectReselectInfoSIB_3_4(ctx, &v->cellSelectReselectInfo), 2, "cellSelectReselectInfo");
+  PER_TRY_IN(DecodeCellAccessRestriction(ctx, &v->cellAccessRestriction), 3, "cellAccessRestriction");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSysInfoType3_v4b0NonCriticalExtensions(ctx, &v->v4b0NonCriticalExtensions));
+    PER_TRY_IN(DecodeSysInfoType3_v4b0NonCriticalExtensions(ctx, &v->v4b0NonCriticalExtensions), 4, "v4b0NonCriticalExtensions");
   }
   return StatusOk;
 }
@@ -850,9 +894,9 @@ void InitSysInfoType4_v4b0ext_IEs(SysInfoType4_v4b0ext_IEs* v) {
 }
 
 int DecodeSysInfoType4_v4b0ext_IEs(PerContext* ctx, SysInfoType4_v4b0ext_IEs* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeMapping_LCR_r4(ctx, &v->mapping_LCR));
+    PER_TRY_IN(DecodeMapping_LCR_r4(ctx, &v->mapping_LCR), 0, "mapping_LCR");
   }
   return StatusOk;
 }
@@ -863,9 +907,9 @@ void InitSysInfoType4_v590ext(SysInfoType4_v590ext* v) {
 }
 
 int DecodeSysInfoType4_v590ext(PerContext* ctx, SysInfoType4_v590ext* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeCellSelectReselectInfo_v590ext(ctx, &v->cellSelectReselectInfo_v590ext));
+    PER_TRY_IN(DecodeCellSelectReselectInfo_v590ext(ctx, &v->cellSelectReselectInfo_v590ext), 0, "cellSelectReselectInfo_v590ext");
   }
   return StatusOk;
 }
@@ -876,9 +920,9 @@ void InitSysInfoType4_v5b0ext_IEs(SysInfoType4_v5b0ext_IEs* v) {
 }
 
 int DecodeSysInfoType4_v5b0ext_IEs(PerContext* ctx, SysInfoType4_v5b0ext_IEs* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeCellSelectReselectInfoPCHFACH_v5b0ext(ctx, &v->cellSelectReselectInfoPCHFACH_v5b0ext));
+    PER_TRY_IN(DecodeCellSelectReselectInfoPCHFACH_v5b0ext(ctx, &v->cellSelectReselectInfoPCHFACH_v5b0ext), 0, "cellSelectReselectInfoPCHFACH_v5b0ext");
   }
   return StatusOk;
 }
@@ -889,9 +933,9 @@ void InitSysInfoType4_v5c0ext_IEs(SysInfoType4_v5c0ext_IEs* v) {
 }
 
 int DecodeSysInfoType4_v5c0ext_IEs(PerContext* ctx, SysInfoType4_v5c0ext_IEs* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeCellSelectReselectInfoTreselectionScaling_v5c0ext(ctx, &v->cellSelectReselectInfoTreselectionScaling_v5c0ext));
+    PER_TRY_IN(DecodeCellSelectReselectInfoTreselectionScaling_v5c0ext(ctx, &v->cellSelectReselectInfoTreselectionScaling_v5c0ext), 0, "cellSelectReselectInfoTreselectionScaling_v5c0ext");
   }
   return StatusOk;
 }
@@ -908,10 +952,10 @@ void InitSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0Non
 }
 
 int DecodeSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension_v5c0NonCriticalExtension(PerContext* ctx, SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension_v5c0NonCriticalExtension* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeSysInfoType4_v5c0ext_IEs(ctx, &v->sysInfoType4_v5c0ext));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeSysInfoType4_v5c0ext_IEs(ctx, &v->sysInfoType4_v5c0ext), 0, "sysInfoType4_v5c0ext");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension_v5c0NonCriticalExtension_nonCriticalExtensions(ctx, &v->nonCriticalExtensions));
+    PER_TRY_IN(DecodeSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension_v5c0NonCriticalExtension_nonCriticalExtensions(ctx, &v->nonCriticalExtensions), 1, "nonCriticalExtensions");
   }
   return StatusOk;
 }
@@ -923,10 +967,10 @@ void InitSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0Non
 }
 
 int DecodeSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension(PerContext* ctx, SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeSysInfoType4_v5b0ext_IEs(ctx, &v->sysInfoType4_v5b0ext));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeSysInfoType4_v5b0ext_IEs(ctx, &v->sysInfoType4_v5b0ext), 0, "sysInfoType4_v5b0ext");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension_v5c0NonCriticalExtension(ctx, &v->v5c0NonCriticalExtension));
+    PER_TRY_IN(DecodeSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension_v5c0NonCriticalExtension(ctx, &v->v5c0NonCriticalExtension), 1, "v5c0NonCriticalExtension");
   }
   return StatusOk;
 }
@@ -938,10 +982,10 @@ void InitSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension(SysInfo
 }
 
 int DecodeSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension(PerContext* ctx, SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeSysInfoType4_v590ext(ctx, &v->sysInfoType4_v590ext));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeSysInfoType4_v590ext(ctx, &v->sysInfoType4_v590ext), 0, "sysInfoType4_v590ext");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension(ctx, &v->v5b0NonCriticalExtension));
+    PER_TRY_IN(DecodeSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension(ctx, &v->v5b0NonCriticalExtension), 1, "v5b0NonCriticalExtension");
   }
   return StatusOk;
 }
@@ -953,10 +997,10 @@ void InitSysInfoType4_v4b0NonCriticalExtensions(SysInfoType4_v4b0NonCriticalExte
 }
 
 int DecodeSysInfoType4_v4b0NonCriticalExtensions(PerContext* ctx, SysInfoType4_v4b0NonCriticalExtensions* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeSysInfoType4_v4b0ext_IEs(ctx, &v->sysInfoType4_v4b0ext));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeSysInfoType4_v4b0ext_IEs(ctx, &v->sysInfoType4_v4b0ext), 0, "sysInfoType4_v4b0ext");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension(ctx, &v->v590NonCriticalExtension));
+    PER_TRY_IN(DecodeSysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension(ctx, &v->v590NonCriticalExtension), 1, "v590NonCriticalExtension");
   }
   return StatusOk;
 }
@@ -969,14 +1013,14 @@ void InitSysInfoType4(SysInfoType4* v) {
 }
 
 int DecodeSysInfoType4(PerContext* ctx, SysInfoType4* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   ctx->pendingSize = &kSize_28_28;
-  PER_TRY(ReadBitString(ctx, &v->cellIdentity.bitCount, v->cellIdentity.bytes, sizeof v->cellIdentity.bytes));
+  PER_TRY_IN(ReadBitString(ctx, &v->cellIdentity.bitCount, v->cellIdentity.bytes, sizeof v->cellIdentity.bytes), 0, "cellIdentity");
   FeedSib4CellIdentity(ctx, v->cellIdentity);
-  PER_TRY(DecodeCellSelectReselectInfoSIB_3_4(ctx, &v->cellSelectReselectInfo));
-  PER_TRY(DecodeCellAccessRestriction(ctx, &v->cellAccessRestriction));
+  PER_TRY_IN(DecodeCellSelectReselectInfoSIB_3_4(ctx, &v->cellSelectReselectInfo), 1, "cellSelectReselectInfo");
+  PER_TRY_IN(DecodeCellAccessRestriction(ctx, &v->cellAccessRestriction), 2, "cellAccessRestriction");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSysInfoType4_v4b0NonCriticalExtensions(ctx, &v->v4b0NonCriticalExtensions));
+    PER_TRY_IN(DecodeSysInfoType4_v4b0NonCriticalExtensions(ctx, &v->v4b0NonCriticalExtensions), 3, "v4b0NonCriticalExtensions");
   }
   return StatusOk;
 }

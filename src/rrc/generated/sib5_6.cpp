@@ -30,26 +30,26 @@ void InitAC_To_ASC_MappingTable(AC_To_ASC_MappingTable* v) {
 
 int DecodeAC_To_ASC_MappingTable(PerContext* ctx, AC_To_ASC_MappingTable* v) {
   ctx->pendingSize = &kSize_7_7;
-  PER_TRY(ReadLength(ctx, &v->count));
-  if (v->count > 7) return StatusTooMany;
+  PER_TRY_IN(ReadLength(ctx, &v->count), kStopBeforeMembers, nullptr);
+  if (v->count > 7) return StopIn(ctx, StatusTooMany, kStopBeforeMembers, nullptr);
   for (uint32_t i = 0; i < v->count; ++i) {
-    PER_TRY(DecodeUInt8(ctx, 0, 7, &v->items[i]));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 7, &v->items[i]), i, nullptr);
   }
   return StatusOk;
 }
 
 int DecodeAICH_Info(PerContext* ctx, AICH_Info* v) {
-  PER_TRY(DecodeUInt8(ctx, 0, 255, &v->channelisationCode256));
-  PER_TRY(ReadBit(ctx, &v->sttd_Indicator));
-  PER_TRY(DecodeEnumerated(ctx, 2, &v->aich_TransmissionTiming));
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 255, &v->channelisationCode256), 0, "channelisationCode256");
+  PER_TRY_IN(ReadBit(ctx, &v->sttd_Indicator), 1, "sttd_Indicator");
+  PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->aich_TransmissionTiming), 2, "aich_TransmissionTiming");
   return StatusOk;
 }
 
 int DecodeAccessServiceClass_FDD(PerContext* ctx, AccessServiceClass_FDD* v) {
-  PER_TRY(DecodeUInt8(ctx, 0, 15, &v->availableSignatureStartIndex));
-  PER_TRY(DecodeUInt8(ctx, 0, 15, &v->availableSignatureEndIndex));
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 15, &v->availableSignatureStartIndex), 0, "availableSignatureStartIndex");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 15, &v->availableSignatureEndIndex), 1, "availableSignatureEndIndex");
   ctx->pendingSize = &kSize_4_4;
-  PER_TRY(ReadBitString(ctx, &v->assignedSubChannelNumber.bitCount, v->assignedSubChannelNumber.bytes, sizeof v->assignedSubChannelNumber.bytes));
+  PER_TRY_IN(ReadBitString(ctx, &v->assignedSubChannelNumber.bitCount, v->assignedSubChannelNumber.bytes, sizeof v->assignedSubChannelNumber.bytes), 2, "assignedSubChannelNumber");
   return StatusOk;
 }
 
@@ -58,9 +58,9 @@ void InitASCSetting_FDD(ASCSetting_FDD* v) {
 }
 
 int DecodeASCSetting_FDD(PerContext* ctx, ASCSetting_FDD* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeAccessServiceClass_FDD(ctx, &v->accessServiceClass_FDD));
+    PER_TRY_IN(DecodeAccessServiceClass_FDD(ctx, &v->accessServiceClass_FDD), 0, "accessServiceClass_FDD");
   }
   return StatusOk;
 }
@@ -71,36 +71,43 @@ void InitAccessServiceClass_TDD_subchannelSize(AccessServiceClass_TDD_subchannel
 }
 
 int DecodeAccessServiceClass_TDD_subchannelSize(PerContext* ctx, AccessServiceClass_TDD_subchannelSize* v) {
+  static const char* const kAlternatives[] = {"size1", "size2", "size4", "size8"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 4, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 4, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
     case 1: {
       auto* alt = static_cast<AccessServiceClass_TDD_subchannelSize_size2*>(AllocRecord(ctx, sizeof(AccessServiceClass_TDD_subchannelSize_size2)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitAccessServiceClass_TDD_subchannelSize_size2(alt);
-      return DecodeAccessServiceClass_TDD_subchannelSize_size2(ctx, alt);
+      status = DecodeAccessServiceClass_TDD_subchannelSize_size2(ctx, alt);
+      break;
     }
     case 2: {
       auto* alt = static_cast<AccessServiceClass_TDD_subchannelSize_size4*>(AllocRecord(ctx, sizeof(AccessServiceClass_TDD_subchannelSize_size4)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitAccessServiceClass_TDD_subchannelSize_size4(alt);
-      return DecodeAccessServiceClass_TDD_subchannelSize_size4(ctx, alt);
+      status = DecodeAccessServiceClass_TDD_subchannelSize_size4(ctx, alt);
+      break;
     }
     case 3: {
       auto* alt = static_cast<AccessServiceClass_TDD_subchannelSize_size8*>(AllocRecord(ctx, sizeof(AccessServiceClass_TDD_subchannelSize_size8)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitAccessServiceClass_TDD_subchannelSize_size8(alt);
-      return DecodeAccessServiceClass_TDD_subchannelSize_size8(ctx, alt);
+      status = DecodeAccessServiceClass_TDD_subchannelSize_size8(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitAccessServiceClass_TDD(AccessServiceClass_TDD* v) {
@@ -109,12 +116,12 @@ void InitAccessServiceClass_TDD(AccessServiceClass_TDD* v) {
 }
 
 int DecodeAccessServiceClass_TDD(PerContext* ctx, AccessServiceClass_TDD* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
     ctx->pendingSize = &kSize_8_8;
-    PER_TRY(ReadBitString(ctx, &v->channelisationCodeIndices.bitCount, v->channelisationCodeIndices.bytes, sizeof v->channelisationCodeIndices.bytes));
+    PER_TRY_IN(ReadBitString(ctx, &v->channelisationCodeIndices.bitCount, v->channelisationCodeIndices.bytes, sizeof v->channelisationCodeIndices.bytes), 0, "channelisationCodeIndices");
   }
-  PER_TRY(DecodeAccessServiceClass_TDD_subchannelSize(ctx, &v->subchannelSize));
+  PER_TRY_IN(DecodeAccessServiceClass_TDD_subchannelSize(ctx, &v->subchannelSize), 1, "subchannelSize");
   return StatusOk;
 }
 
@@ -124,9 +131,9 @@ void InitASCSetting_TDD(ASCSetting_TDD* v) {
 }
 
 int DecodeASCSetting_TDD(PerContext* ctx, ASCSetting_TDD* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeAccessServiceClass_TDD(ctx, &v->accessServiceClass_TDD));
+    PER_TRY_IN(DecodeAccessServiceClass_TDD(ctx, &v->accessServiceClass_TDD), 0, "accessServiceClass_TDD");
   }
   return StatusOk;
 }
@@ -137,36 +144,43 @@ void InitAccessServiceClass_TDD_LCR_r4_subchannelSize(AccessServiceClass_TDD_LCR
 }
 
 int DecodeAccessServiceClass_TDD_LCR_r4_subchannelSize(PerContext* ctx, AccessServiceClass_TDD_LCR_r4_subchannelSize* v) {
+  static const char* const kAlternatives[] = {"size1", "size2", "size4", "size8"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 4, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 4, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
     case 1: {
       auto* alt = static_cast<AccessServiceClass_TDD_LCR_r4_subchannelSize_size2*>(AllocRecord(ctx, sizeof(AccessServiceClass_TDD_LCR_r4_subchannelSize_size2)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitAccessServiceClass_TDD_LCR_r4_subchannelSize_size2(alt);
-      return DecodeAccessServiceClass_TDD_LCR_r4_subchannelSize_size2(ctx, alt);
+      status = DecodeAccessServiceClass_TDD_LCR_r4_subchannelSize_size2(ctx, alt);
+      break;
     }
     case 2: {
       auto* alt = static_cast<AccessServiceClass_TDD_LCR_r4_subchannelSize_size4*>(AllocRecord(ctx, sizeof(AccessServiceClass_TDD_LCR_r4_subchannelSize_size4)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitAccessServiceClass_TDD_LCR_r4_subchannelSize_size4(alt);
-      return DecodeAccessServiceClass_TDD_LCR_r4_subchannelSize_size4(ctx, alt);
+      status = DecodeAccessServiceClass_TDD_LCR_r4_subchannelSize_size4(ctx, alt);
+      break;
     }
     case 3: {
       auto* alt = static_cast<AccessServiceClass_TDD_LCR_r4_subchannelSize_size8*>(AllocRecord(ctx, sizeof(AccessServiceClass_TDD_LCR_r4_subchannelSize_size8)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitAccessServiceClass_TDD_LCR_r4_subchannelSize_size8(alt);
-      return DecodeAccessServiceClass_TDD_LCR_r4_subchannelSize_size8(ctx, alt);
+      status = DecodeAccessServiceClass_TDD_LCR_r4_subchannelSize_size8(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitAccessServiceClass_TDD_LCR_r4(AccessServiceClass_TDD_LCR_r4* v) {
@@ -175,12 +189,12 @@ void InitAccessServiceClass_TDD_LCR_r4(AccessServiceClass_TDD_LCR_r4* v) {
 }
 
 int DecodeAccessServiceClass_TDD_LCR_r4(PerContext* ctx, AccessServiceClass_TDD_LCR_r4* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
     ctx->pendingSize = &kSize_8_8;
-    PER_TRY(ReadBitString(ctx, &v->availableSYNC_UlCodesIndics.bitCount, v->availableSYNC_UlCodesIndics.bytes, sizeof v->availableSYNC_UlCodesIndics.bytes));
+    PER_TRY_IN(ReadBitString(ctx, &v->availableSYNC_UlCodesIndics.bitCount, v->availableSYNC_UlCodesIndics.bytes, sizeof v->availableSYNC_UlCodesIndics.bytes), 0, "availableSYNC_UlCodesIndics");
   }
-  PER_TRY(DecodeAccessServiceClass_TDD_LCR_r4_subchannelSize(ctx, &v->subchannelSize));
+  PER_TRY_IN(DecodeAccessServiceClass_TDD_LCR_r4_subchannelSize(ctx, &v->subchannelSize), 1, "subchannelSize");
   return StatusOk;
 }
 
@@ -190,9 +204,9 @@ void InitASCSetting_TDD_LCR_r4(ASCSetting_TDD_LCR_r4* v) {
 }
 
 int DecodeASCSetting_TDD_LCR_r4(PerContext* ctx, ASCSetting_TDD_LCR_r4* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeAccessServiceClass_TDD_LCR_r4(ctx, &v->accessServiceClass_TDD_LCR));
+    PER_TRY_IN(DecodeAccessServiceClass_TDD_LCR_r4(ctx, &v->accessServiceClass_TDD_LCR), 0, "accessServiceClass_TDD_LCR");
   }
   return StatusOk;
 }
@@ -203,44 +217,52 @@ void InitAccessServiceClass_TDD_r7_subchannelSize(AccessServiceClass_TDD_r7_subc
 }
 
 int DecodeAccessServiceClass_TDD_r7_subchannelSize(PerContext* ctx, AccessServiceClass_TDD_r7_subchannelSize* v) {
+  static const char* const kAlternatives[] = {"size1", "size2", "size4", "size8", "size16"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 5, &index));
-  if (index >= 5) return StatusOutOfRange;
+  PER_TRY_IN(ReadWholeNumber(ctx, 5, &index), kStopBeforeMembers, nullptr);
+  if (index >= 5) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
     case 1: {
       auto* alt = static_cast<AccessServiceClass_TDD_r7_subchannelSize_size2*>(AllocRecord(ctx, sizeof(AccessServiceClass_TDD_r7_subchannelSize_size2)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitAccessServiceClass_TDD_r7_subchannelSize_size2(alt);
-      return DecodeAccessServiceClass_TDD_r7_subchannelSize_size2(ctx, alt);
+      status = DecodeAccessServiceClass_TDD_r7_subchannelSize_size2(ctx, alt);
+      break;
     }
     case 2: {
       auto* alt = static_cast<AccessServiceClass_TDD_r7_subchannelSize_size4*>(AllocRecord(ctx, sizeof(AccessServiceClass_TDD_r7_subchannelSize_size4)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitAccessServiceClass_TDD_r7_subchannelSize_size4(alt);
-      return DecodeAccessServiceClass_TDD_r7_subchannelSize_size4(ctx, alt);
+      status = DecodeAccessServiceClass_TDD_r7_subchannelSize_size4(ctx, alt);
+      break;
     }
     case 3: {
       auto* alt = static_cast<AccessServiceClass_TDD_r7_subchannelSize_size8*>(AllocRecord(ctx, sizeof(AccessServiceClass_TDD_r7_subchannelSize_size8)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitAccessServiceClass_TDD_r7_subchannelSize_size8(alt);
-      return DecodeAccessServiceClass_TDD_r7_subchannelSize_size8(ctx, alt);
+      status = DecodeAccessServiceClass_TDD_r7_subchannelSize_size8(ctx, alt);
+      break;
     }
     case 4: {
       auto* alt = static_cast<AccessServiceClass_TDD_r7_subchannelSize_size16*>(AllocRecord(ctx, sizeof(AccessServiceClass_TDD_r7_subchannelSize_size16)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitAccessServiceClass_TDD_r7_subchannelSize_size16(alt);
-      return DecodeAccessServiceClass_TDD_r7_subchannelSize_size16(ctx, alt);
+      status = DecodeAccessServiceClass_TDD_r7_subchannelSize_size16(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitAccessServiceClass_TDD_r7(AccessServiceClass_TDD_r7* v) {
@@ -249,12 +271,12 @@ void InitAccessServiceClass_TDD_r7(AccessServiceClass_TDD_r7* v) {
 }
 
 int DecodeAccessServiceClass_TDD_r7(PerContext* ctx, AccessServiceClass_TDD_r7* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
     ctx->pendingSize = &kSize_16_16;
-    PER_TRY(ReadBitString(ctx, &v->channelisationCodeIndices.bitCount, v->channelisationCodeIndices.bytes, sizeof v->channelisationCodeIndices.bytes));
+    PER_TRY_IN(ReadBitString(ctx, &v->channelisationCodeIndices.bitCount, v->channelisationCodeIndices.bytes, sizeof v->channelisationCodeIndices.bytes), 0, "channelisationCodeIndices");
   }
-  PER_TRY(DecodeAccessServiceClass_TDD_r7_subchannelSize(ctx, &v->subchannelSize));
+  PER_TRY_IN(DecodeAccessServiceClass_TDD_r7_subchannelSize(ctx, &v->subchannelSize), 1, "subchannelSize");
   return StatusOk;
 }
 
@@ -264,9 +286,9 @@ void InitASCSetting_TDD_r7(ASCSetting_TDD_r7* v) {
 }
 
 int DecodeASCSetting_TDD_r7(PerContext* ctx, ASCSetting_TDD_r7* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeAccessServiceClass_TDD_r7(ctx, &v->accessServiceClass_TDD));
+    PER_TRY_IN(DecodeAccessServiceClass_TDD_r7(ctx, &v->accessServiceClass_TDD), 0, "accessServiceClass_TDD");
   }
   return StatusOk;
 }
@@ -276,9 +298,9 @@ void InitAccessServiceClass_TDD_LCR_r4_subchannelSize_size2(AccessServiceClass_T
 }
 
 int DecodeAccessServiceClass_TDD_LCR_r4_subchannelSize_size2(PerContext* ctx, AccessServiceClass_TDD_LCR_r4_subchannelSize_size2* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeEnumerated(ctx, 2, &v->subchannels));
+    PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->subchannels), 0, "subchannels");
   }
   return StatusOk;
 }
@@ -288,10 +310,10 @@ void InitAccessServiceClass_TDD_LCR_r4_subchannelSize_size4(AccessServiceClass_T
 }
 
 int DecodeAccessServiceClass_TDD_LCR_r4_subchannelSize_size4(PerContext* ctx, AccessServiceClass_TDD_LCR_r4_subchannelSize_size4* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
     ctx->pendingSize = &kSize_4_4;
-    PER_TRY(ReadBitString(ctx, &v->subchannels.bitCount, v->subchannels.bytes, sizeof v->subchannels.bytes));
+    PER_TRY_IN(ReadBitString(ctx, &v->subchannels.bitCount, v->subchannels.bytes, sizeof v->subchannels.bytes), 0, "subchannels");
   }
   return StatusOk;
 }
@@ -301,10 +323,10 @@ void InitAccessServiceClass_TDD_LCR_r4_subchannelSize_size8(AccessServiceClass_T
 }
 
 int DecodeAccessServiceClass_TDD_LCR_r4_subchannelSize_size8(PerContext* ctx, AccessServiceClass_TDD_LCR_r4_subchannelSize_size8* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
     ctx->pendingSize = &kSize_8_8;
-    PER_TRY(ReadBitString(ctx, &v->subchannels.bitCount, v->subchannels.bytes, sizeof v->subchannels.bytes));
+    PER_TRY_IN(ReadBitString(ctx, &v->subchannels.bitCount, v->subchannels.bytes, sizeof v->subchannels.bytes), 0, "subchannels");
   }
   return StatusOk;
 }
@@ -314,10 +336,10 @@ void InitAccessServiceClass_TDD_r7_subchannelSize_size16(AccessServiceClass_TDD_
 }
 
 int DecodeAccessServiceClass_TDD_r7_subchannelSize_size16(PerContext* ctx, AccessServiceClass_TDD_r7_subchannelSize_size16* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
     ctx->pendingSize = &kSize_16_16;
-    PER_TRY(ReadBitString(ctx, &v->subchannels.bitCount, v->subchannels.bytes, sizeof v->subchannels.bytes));
+    PER_TRY_IN(ReadBitString(ctx, &v->subchannels.bitCount, v->subchannels.bytes, sizeof v->subchannels.bytes), 0, "subchannels");
   }
   return StatusOk;
 }
@@ -327,9 +349,9 @@ void InitAccessServiceClass_TDD_r7_subchannelSize_size2(AccessServiceClass_TDD_r
 }
 
 int DecodeAccessServiceClass_TDD_r7_subchannelSize_size2(PerContext* ctx, AccessServiceClass_TDD_r7_subchannelSize_size2* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeEnumerated(ctx, 2, &v->subchannels));
+    PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->subchannels), 0, "subchannels");
   }
   return StatusOk;
 }
@@ -339,10 +361,10 @@ void InitAccessServiceClass_TDD_r7_subchannelSize_size4(AccessServiceClass_TDD_r
 }
 
 int DecodeAccessServiceClass_TDD_r7_subchannelSize_size4(PerContext* ctx, AccessServiceClass_TDD_r7_subchannelSize_size4* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
     ctx->pendingSize = &kSize_4_4;
-    PER_TRY(ReadBitString(ctx, &v->subchannels.bitCount, v->subchannels.bytes, sizeof v->subchannels.bytes));
+    PER_TRY_IN(ReadBitString(ctx, &v->subchannels.bitCount, v->subchannels.bytes, sizeof v->subchannels.bytes), 0, "subchannels");
   }
   return StatusOk;
 }
@@ -352,10 +374,10 @@ void InitAccessServiceClass_TDD_r7_subchannelSize_size8(AccessServiceClass_TDD_r
 }
 
 int DecodeAccessServiceClass_TDD_r7_subchannelSize_size8(PerContext* ctx, AccessServiceClass_TDD_r7_subchannelSize_size8* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
     ctx->pendingSize = &kSize_8_8;
-    PER_TRY(ReadBitString(ctx, &v->subchannels.bitCount, v->subchannels.bytes, sizeof v->subchannels.bytes));
+    PER_TRY_IN(ReadBitString(ctx, &v->subchannels.bitCount, v->subchannels.bytes, sizeof v->subchannels.bytes), 0, "subchannels");
   }
   return StatusOk;
 }
@@ -365,9 +387,9 @@ void InitAccessServiceClass_TDD_subchannelSize_size2(AccessServiceClass_TDD_subc
 }
 
 int DecodeAccessServiceClass_TDD_subchannelSize_size2(PerContext* ctx, AccessServiceClass_TDD_subchannelSize_size2* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeEnumerated(ctx, 2, &v->subchannels));
+    PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->subchannels), 0, "subchannels");
   }
   return StatusOk;
 }
@@ -377,10 +399,10 @@ void InitAccessServiceClass_TDD_subchannelSize_size4(AccessServiceClass_TDD_subc
 }
 
 int DecodeAccessServiceClass_TDD_subchannelSize_size4(PerContext* ctx, AccessServiceClass_TDD_subchannelSize_size4* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
     ctx->pendingSize = &kSize_4_4;
-    PER_TRY(ReadBitString(ctx, &v->subchannels.bitCount, v->subchannels.bytes, sizeof v->subchannels.bytes));
+    PER_TRY_IN(ReadBitString(ctx, &v->subchannels.bitCount, v->subchannels.bytes, sizeof v->subchannels.bytes), 0, "subchannels");
   }
   return StatusOk;
 }
@@ -390,10 +412,10 @@ void InitAccessServiceClass_TDD_subchannelSize_size8(AccessServiceClass_TDD_subc
 }
 
 int DecodeAccessServiceClass_TDD_subchannelSize_size8(PerContext* ctx, AccessServiceClass_TDD_subchannelSize_size8* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
     ctx->pendingSize = &kSize_8_8;
-    PER_TRY(ReadBitString(ctx, &v->subchannels.bitCount, v->subchannels.bytes, sizeof v->subchannels.bytes));
+    PER_TRY_IN(ReadBitString(ctx, &v->subchannels.bitCount, v->subchannels.bytes, sizeof v->subchannels.bytes), 0, "subchannels");
   }
   return StatusOk;
 }
@@ -404,25 +426,29 @@ void InitGainFactorInformation(GainFactorInformation* v) {
 }
 
 int DecodeGainFactorInformation(PerContext* ctx, GainFactorInformation* v) {
+  static const char* const kAlternatives[] = {"signalledGainFactors", "computedGainFactors"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<SignalledGainFactors*>(AllocRecord(ctx, sizeof(SignalledGainFactors)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitSignalledGainFactors(alt);
-      return DecodeSignalledGainFactors(ctx, alt);
+      status = DecodeSignalledGainFactors(ctx, alt);
+      break;
     }
     case 1: {
       uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 0, 3, &value);
+      status = DecodeUInt8(ctx, 0, 3, &value);
       v->value = value;
-      return status;
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitPowerOffsetInformation(PowerOffsetInformation* v) {
@@ -431,10 +457,10 @@ void InitPowerOffsetInformation(PowerOffsetInformation* v) {
 }
 
 int DecodePowerOffsetInformation(PerContext* ctx, PowerOffsetInformation* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeGainFactorInformation(ctx, &v->gainFactorInformation));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeGainFactorInformation(ctx, &v->gainFactorInformation), 0, "gainFactorInformation");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeInt8(ctx, -5, 10, &v->powerOffsetPp_m));
+    PER_TRY_IN(DecodeInt8(ctx, -5, 10, &v->powerOffsetPp_m), 1, "powerOffsetPp_m");
   }
   return StatusOk;
 }
@@ -445,31 +471,34 @@ void InitOctetModeRLC_SizeInfoType2(OctetModeRLC_SizeInfoType2* v) {
 }
 
 int DecodeOctetModeRLC_SizeInfoType2(PerContext* ctx, OctetModeRLC_SizeInfoType2* v) {
+  static const char* const kAlternatives[] = {"sizeType1", "sizeType2", "sizeType3"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 3, &index));
-  if (index >= 3) return StatusOutOfRange;
+  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
+  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 0, 31, &value);
+      status = DecodeUInt8(ctx, 0, 31, &value);
       v->value = value;
-      return status;
+      break;
     }
     case 1: {
       uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 0, 63, &value);
+      status = DecodeUInt8(ctx, 0, 63, &value);
       v->value = value;
-      return status;
+      break;
     }
     case 2: {
       uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 0, 56, &value);
+      status = DecodeUInt8(ctx, 0, 56, &value);
       v->value = value;
-      return status;
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitDynamicTFInformationCCCH(DynamicTFInformationCCCH* v) {
@@ -477,7 +506,7 @@ void InitDynamicTFInformationCCCH(DynamicTFInformationCCCH* v) {
 }
 
 int DecodeDynamicTFInformationCCCH(PerContext* ctx, DynamicTFInformationCCCH* v) {
-  PER_TRY(DecodeOctetModeRLC_SizeInfoType2(ctx, &v->octetModeRLC_SizeInfoType2));
+  PER_TRY_IN(DecodeOctetModeRLC_SizeInfoType2(ctx, &v->octetModeRLC_SizeInfoType2), 0, "octetModeRLC_SizeInfoType2");
   return StatusOk;
 }
 
@@ -487,8 +516,8 @@ void InitAdditionalPRACH_TF_and_TFCS_CCCH_IEs(AdditionalPRACH_TF_and_TFCS_CCCH_I
 }
 
 int DecodeAdditionalPRACH_TF_and_TFCS_CCCH_IEs(PerContext* ctx, AdditionalPRACH_TF_and_TFCS_CCCH_IEs* v) {
-  PER_TRY(DecodePowerOffsetInformation(ctx, &v->powerOffsetInformation));
-  PER_TRY(DecodeDynamicTFInformationCCCH(ctx, &v->dynamicTFInformationCCCH));
+  PER_TRY_IN(DecodePowerOffsetInformation(ctx, &v->powerOffsetInformation), 0, "powerOffsetInformation");
+  PER_TRY_IN(DecodeDynamicTFInformationCCCH(ctx, &v->dynamicTFInformationCCCH), 1, "dynamicTFInformationCCCH");
   return StatusOk;
 }
 
@@ -498,9 +527,9 @@ void InitAdditionalPRACH_TF_and_TFCS_CCCH(AdditionalPRACH_TF_and_TFCS_CCCH* v) {
 }
 
 int DecodeAdditionalPRACH_TF_and_TFCS_CCCH(PerContext* ctx, AdditionalPRACH_TF_and_TFCS_CCCH* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeAdditionalPRACH_TF_and_TFCS_CCCH_IEs(ctx, &v->additionalPRACH_TF_and_TFCS_CCCH_IEs));
+    PER_TRY_IN(DecodeAdditionalPRACH_TF_and_TFCS_CCCH_IEs(ctx, &v->additionalPRACH_TF_and_TFCS_CCCH_IEs), 0, "additionalPRACH_TF_and_TFCS_CCCH_IEs");
   }
   return StatusOk;
 }
@@ -513,17 +542,17 @@ void InitAdditionalPRACH_TF_and_TFCS_CCCH_List(AdditionalPRACH_TF_and_TFCS_CCCH_
 int DecodeAdditionalPRACH_TF_and_TFCS_CCCH_List(PerContext* ctx, AdditionalPRACH_TF_and_TFCS_CCCH_List* v) {
   ctx->pendingSize = &kSize_1_16;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<AdditionalPRACH_TF_and_TFCS_CCCH*>(AllocRecord(ctx, sizeof(AdditionalPRACH_TF_and_TFCS_CCCH) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     AdditionalPRACH_TF_and_TFCS_CCCH* element = &items[i];
     InitAdditionalPRACH_TF_and_TFCS_CCCH(element);
-    PER_TRY(DecodeAdditionalPRACH_TF_and_TFCS_CCCH(ctx, element));
+    PER_TRY_IN(DecodeAdditionalPRACH_TF_and_TFCS_CCCH(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -535,39 +564,45 @@ void InitBitModeRLC_SizeInfo(BitModeRLC_SizeInfo* v) {
 }
 
 int DecodeBitModeRLC_SizeInfo(PerContext* ctx, BitModeRLC_SizeInfo* v) {
+  static const char* const kAlternatives[] = {"sizeType1", "sizeType2", "sizeType3", "sizeType4"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 4, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 4, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 0, 127, &value);
+      status = DecodeUInt8(ctx, 0, 127, &value);
       v->value = value;
-      return status;
+      break;
     }
     case 1: {
       auto* alt = static_cast<BitModeRLC_SizeInfo_sizeType2*>(AllocRecord(ctx, sizeof(BitModeRLC_SizeInfo_sizeType2)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitBitModeRLC_SizeInfo_sizeType2(alt);
-      return DecodeBitModeRLC_SizeInfo_sizeType2(ctx, alt);
+      status = DecodeBitModeRLC_SizeInfo_sizeType2(ctx, alt);
+      break;
     }
     case 2: {
       auto* alt = static_cast<BitModeRLC_SizeInfo_sizeType3*>(AllocRecord(ctx, sizeof(BitModeRLC_SizeInfo_sizeType3)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitBitModeRLC_SizeInfo_sizeType3(alt);
-      return DecodeBitModeRLC_SizeInfo_sizeType3(ctx, alt);
+      status = DecodeBitModeRLC_SizeInfo_sizeType3(ctx, alt);
+      break;
     }
     case 3: {
       auto* alt = static_cast<BitModeRLC_SizeInfo_sizeType4*>(AllocRecord(ctx, sizeof(BitModeRLC_SizeInfo_sizeType4)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitBitModeRLC_SizeInfo_sizeType4(alt);
-      return DecodeBitModeRLC_SizeInfo_sizeType4(ctx, alt);
+      status = DecodeBitModeRLC_SizeInfo_sizeType4(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitBitModeRLC_SizeInfo_sizeType2(BitModeRLC_SizeInfo_sizeType2* v) {
@@ -575,10 +610,10 @@ void InitBitModeRLC_SizeInfo_sizeType2(BitModeRLC_SizeInfo_sizeType2* v) {
 }
 
 int DecodeBitModeRLC_SizeInfo_sizeType2(PerContext* ctx, BitModeRLC_SizeInfo_sizeType2* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeUInt8(ctx, 0, 15, &v->part1));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 15, &v->part1), 0, "part1");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUInt8(ctx, 1, 7, &v->part2));
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 7, &v->part2), 1, "part2");
   }
   return StatusOk;
 }
@@ -588,10 +623,10 @@ void InitBitModeRLC_SizeInfo_sizeType3(BitModeRLC_SizeInfo_sizeType3* v) {
 }
 
 int DecodeBitModeRLC_SizeInfo_sizeType3(PerContext* ctx, BitModeRLC_SizeInfo_sizeType3* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeUInt8(ctx, 0, 47, &v->part1));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 47, &v->part1), 0, "part1");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUInt8(ctx, 1, 15, &v->part2));
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 15, &v->part2), 1, "part2");
   }
   return StatusOk;
 }
@@ -601,17 +636,17 @@ void InitBitModeRLC_SizeInfo_sizeType4(BitModeRLC_SizeInfo_sizeType4* v) {
 }
 
 int DecodeBitModeRLC_SizeInfo_sizeType4(PerContext* ctx, BitModeRLC_SizeInfo_sizeType4* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeUInt8(ctx, 0, 62, &v->part1));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 62, &v->part1), 0, "part1");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUInt8(ctx, 1, 63, &v->part2));
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 63, &v->part2), 1, "part2");
   }
   return StatusOk;
 }
 
 int DecodeCBS_DRX_Level1Information(PerContext* ctx, CBS_DRX_Level1Information* v) {
-  PER_TRY(DecodeUInt16(ctx, 1, 256, &v->ctch_AllocationPeriod));
-  PER_TRY(DecodeUInt8(ctx, 0, 255, &v->cbs_FrameOffset));
+  PER_TRY_IN(DecodeUInt16(ctx, 1, 256, &v->ctch_AllocationPeriod), 0, "ctch_AllocationPeriod");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 255, &v->cbs_FrameOffset), 1, "cbs_FrameOffset");
   return StatusOk;
 }
 
@@ -621,19 +656,24 @@ void InitChannelCodingType(ChannelCodingType* v) {
 }
 
 int DecodeChannelCodingType(PerContext* ctx, ChannelCodingType* v) {
+  static const char* const kAlternatives[] = {"noCoding", "convolutional", "turbo"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 3, &index));
-  if (index >= 3) return StatusOutOfRange;
+  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
+  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: case 2: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
     case 1: {
-      return DecodeEnumerated(ctx, 2, &v->value);
+      status = DecodeEnumerated(ctx, 2, &v->value);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitCommonDynamicTF_Info_rlc_Size(CommonDynamicTF_Info_rlc_Size* v) {
@@ -642,26 +682,31 @@ void InitCommonDynamicTF_Info_rlc_Size(CommonDynamicTF_Info_rlc_Size* v) {
 }
 
 int DecodeCommonDynamicTF_Info_rlc_Size(PerContext* ctx, CommonDynamicTF_Info_rlc_Size* v) {
+  static const char* const kAlternatives[] = {"fdd", "tdd"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<CommonDynamicTF_Info_rlc_Size_fdd*>(AllocRecord(ctx, sizeof(CommonDynamicTF_Info_rlc_Size_fdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitCommonDynamicTF_Info_rlc_Size_fdd(alt);
-      return DecodeCommonDynamicTF_Info_rlc_Size_fdd(ctx, alt);
+      status = DecodeCommonDynamicTF_Info_rlc_Size_fdd(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<CommonDynamicTF_Info_rlc_Size_tdd*>(AllocRecord(ctx, sizeof(CommonDynamicTF_Info_rlc_Size_tdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitCommonDynamicTF_Info_rlc_Size_tdd(alt);
-      return DecodeCommonDynamicTF_Info_rlc_Size_tdd(ctx, alt);
+      status = DecodeCommonDynamicTF_Info_rlc_Size_tdd(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitNumberOfTransportBlocks(NumberOfTransportBlocks* v) {
@@ -670,27 +715,31 @@ void InitNumberOfTransportBlocks(NumberOfTransportBlocks* v) {
 }
 
 int DecodeNumberOfTransportBlocks(PerContext* ctx, NumberOfTransportBlocks* v) {
+  static const char* const kAlternatives[] = {"zero", "one", "small_", "large_"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 4, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 4, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: case 1: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
     case 2: {
       uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 2, 17, &value);
+      status = DecodeUInt8(ctx, 2, 17, &value);
       v->value = value;
-      return status;
+      break;
     }
     case 3: {
       uint16_t value = 0;
-      int status = DecodeUInt16(ctx, 18, 512, &value);
+      status = DecodeUInt16(ctx, 18, 512, &value);
       v->value = value;
-      return status;
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitCommonDynamicTF_Info_numberOfTbSizeList(CommonDynamicTF_Info_numberOfTbSizeList* v) {
@@ -701,17 +750,17 @@ void InitCommonDynamicTF_Info_numberOfTbSizeList(CommonDynamicTF_Info_numberOfTb
 int DecodeCommonDynamicTF_Info_numberOfTbSizeList(PerContext* ctx, CommonDynamicTF_Info_numberOfTbSizeList* v) {
   ctx->pendingSize = &kSize_1_32;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<NumberOfTransportBlocks*>(AllocRecord(ctx, sizeof(NumberOfTransportBlocks) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     NumberOfTransportBlocks* element = &items[i];
     InitNumberOfTransportBlocks(element);
-    PER_TRY(DecodeNumberOfTransportBlocks(ctx, element));
+    PER_TRY_IN(DecodeNumberOfTransportBlocks(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -723,23 +772,28 @@ void InitLogicalChannelList(LogicalChannelList* v) {
 }
 
 int DecodeLogicalChannelList(PerContext* ctx, LogicalChannelList* v) {
+  static const char* const kAlternatives[] = {"allSizes", "configured", "explicitList"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 3, &index));
-  if (index >= 3) return StatusOutOfRange;
+  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
+  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: case 1: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
     case 2: {
       auto* alt = static_cast<LogicalChannelList_explicitList*>(AllocRecord(ctx, sizeof(LogicalChannelList_explicitList)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitLogicalChannelList_explicitList(alt);
-      return DecodeLogicalChannelList_explicitList(ctx, alt);
+      status = DecodeLogicalChannelList_explicitList(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitCommonDynamicTF_Info(CommonDynamicTF_Info* v) {
@@ -749,9 +803,9 @@ void InitCommonDynamicTF_Info(CommonDynamicTF_Info* v) {
 }
 
 int DecodeCommonDynamicTF_Info(PerContext* ctx, CommonDynamicTF_Info* v) {
-  PER_TRY(DecodeCommonDynamicTF_Info_rlc_Size(ctx, &v->rlc_Size));
-  PER_TRY(DecodeCommonDynamicTF_Info_numberOfTbSizeList(ctx, &v->numberOfTbSizeList));
-  PER_TRY(DecodeLogicalChannelList(ctx, &v->logicalChannelList));
+  PER_TRY_IN(DecodeCommonDynamicTF_Info_rlc_Size(ctx, &v->rlc_Size), 0, "rlc_Size");
+  PER_TRY_IN(DecodeCommonDynamicTF_Info_numberOfTbSizeList(ctx, &v->numberOfTbSizeList), 1, "numberOfTbSizeList");
+  PER_TRY_IN(DecodeLogicalChannelList(ctx, &v->logicalChannelList), 2, "logicalChannelList");
   return StatusOk;
 }
 
@@ -763,17 +817,17 @@ void InitCommonDynamicTF_InfoList(CommonDynamicTF_InfoList* v) {
 int DecodeCommonDynamicTF_InfoList(PerContext* ctx, CommonDynamicTF_InfoList* v) {
   ctx->pendingSize = &kSize_1_32;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<CommonDynamicTF_Info*>(AllocRecord(ctx, sizeof(CommonDynamicTF_Info) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     CommonDynamicTF_Info* element = &items[i];
     InitCommonDynamicTF_Info(element);
-    PER_TRY(DecodeCommonDynamicTF_Info(ctx, element));
+    PER_TRY_IN(DecodeCommonDynamicTF_Info(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -785,26 +839,31 @@ void InitCommonDynamicTF_Info_DynamicTTI_commonTDD_Choice(CommonDynamicTF_Info_D
 }
 
 int DecodeCommonDynamicTF_Info_DynamicTTI_commonTDD_Choice(PerContext* ctx, CommonDynamicTF_Info_DynamicTTI_commonTDD_Choice* v) {
+  static const char* const kAlternatives[] = {"bitModeRLC_SizeInfo", "octetModeRLC_SizeInfoType1"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<BitModeRLC_SizeInfo*>(AllocRecord(ctx, sizeof(BitModeRLC_SizeInfo)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitBitModeRLC_SizeInfo(alt);
-      return DecodeBitModeRLC_SizeInfo(ctx, alt);
+      status = DecodeBitModeRLC_SizeInfo(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<OctetModeRLC_SizeInfoType1*>(AllocRecord(ctx, sizeof(OctetModeRLC_SizeInfoType1)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitOctetModeRLC_SizeInfoType1(alt);
-      return DecodeOctetModeRLC_SizeInfoType1(ctx, alt);
+      status = DecodeOctetModeRLC_SizeInfoType1(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitNumberOfTbSizeAndTTIList_Item(NumberOfTbSizeAndTTIList_Item* v) {
@@ -812,8 +871,8 @@ void InitNumberOfTbSizeAndTTIList_Item(NumberOfTbSizeAndTTIList_Item* v) {
 }
 
 int DecodeNumberOfTbSizeAndTTIList_Item(PerContext* ctx, NumberOfTbSizeAndTTIList_Item* v) {
-  PER_TRY(DecodeNumberOfTransportBlocks(ctx, &v->numberOfTransportBlocks));
-  PER_TRY(DecodeEnumerated(ctx, 4, &v->transmissionTimeInterval));
+  PER_TRY_IN(DecodeNumberOfTransportBlocks(ctx, &v->numberOfTransportBlocks), 0, "numberOfTransportBlocks");
+  PER_TRY_IN(DecodeEnumerated(ctx, 4, &v->transmissionTimeInterval), 1, "transmissionTimeInterval");
   return StatusOk;
 }
 
@@ -825,17 +884,17 @@ void InitNumberOfTbSizeAndTTIList(NumberOfTbSizeAndTTIList* v) {
 int DecodeNumberOfTbSizeAndTTIList(PerContext* ctx, NumberOfTbSizeAndTTIList* v) {
   ctx->pendingSize = &kSize_1_32;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<NumberOfTbSizeAndTTIList_Item*>(AllocRecord(ctx, sizeof(NumberOfTbSizeAndTTIList_Item) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     NumberOfTbSizeAndTTIList_Item* element = &items[i];
     InitNumberOfTbSizeAndTTIList_Item(element);
-    PER_TRY(DecodeNumberOfTbSizeAndTTIList_Item(ctx, element));
+    PER_TRY_IN(DecodeNumberOfTbSizeAndTTIList_Item(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -848,9 +907,9 @@ void InitCommonDynamicTF_Info_DynamicTTI(CommonDynamicTF_Info_DynamicTTI* v) {
 }
 
 int DecodeCommonDynamicTF_Info_DynamicTTI(PerContext* ctx, CommonDynamicTF_Info_DynamicTTI* v) {
-  PER_TRY(DecodeCommonDynamicTF_Info_DynamicTTI_commonTDD_Choice(ctx, &v->commonTDD_Choice));
-  PER_TRY(DecodeNumberOfTbSizeAndTTIList(ctx, &v->numberOfTbSizeAndTTIList));
-  PER_TRY(DecodeLogicalChannelList(ctx, &v->logicalChannelList));
+  PER_TRY_IN(DecodeCommonDynamicTF_Info_DynamicTTI_commonTDD_Choice(ctx, &v->commonTDD_Choice), 0, "commonTDD_Choice");
+  PER_TRY_IN(DecodeNumberOfTbSizeAndTTIList(ctx, &v->numberOfTbSizeAndTTIList), 1, "numberOfTbSizeAndTTIList");
+  PER_TRY_IN(DecodeLogicalChannelList(ctx, &v->logicalChannelList), 2, "logicalChannelList");
   return StatusOk;
 }
 
@@ -862,17 +921,17 @@ void InitCommonDynamicTF_InfoList_DynamicTTI(CommonDynamicTF_InfoList_DynamicTTI
 int DecodeCommonDynamicTF_InfoList_DynamicTTI(PerContext* ctx, CommonDynamicTF_InfoList_DynamicTTI* v) {
   ctx->pendingSize = &kSize_1_32;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<CommonDynamicTF_Info_DynamicTTI*>(AllocRecord(ctx, sizeof(CommonDynamicTF_Info_DynamicTTI) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     CommonDynamicTF_Info_DynamicTTI* element = &items[i];
     InitCommonDynamicTF_Info_DynamicTTI(element);
-    PER_TRY(DecodeCommonDynamicTF_Info_DynamicTTI(ctx, element));
+    PER_TRY_IN(DecodeCommonDynamicTF_Info_DynamicTTI(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -883,7 +942,7 @@ void InitCommonDynamicTF_Info_rlc_Size_fdd(CommonDynamicTF_Info_rlc_Size_fdd* v)
 }
 
 int DecodeCommonDynamicTF_Info_rlc_Size_fdd(PerContext* ctx, CommonDynamicTF_Info_rlc_Size_fdd* v) {
-  PER_TRY(DecodeOctetModeRLC_SizeInfoType2(ctx, &v->octetModeRLC_SizeInfoType2));
+  PER_TRY_IN(DecodeOctetModeRLC_SizeInfoType2(ctx, &v->octetModeRLC_SizeInfoType2), 0, "octetModeRLC_SizeInfoType2");
   return StatusOk;
 }
 
@@ -893,26 +952,31 @@ void InitCommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice(CommonDynamicTF_Info
 }
 
 int DecodeCommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice(PerContext* ctx, CommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice* v) {
+  static const char* const kAlternatives[] = {"bitModeRLC_SizeInfo", "octetModeRLC_SizeInfoType1"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<BitModeRLC_SizeInfo*>(AllocRecord(ctx, sizeof(BitModeRLC_SizeInfo)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitBitModeRLC_SizeInfo(alt);
-      return DecodeBitModeRLC_SizeInfo(ctx, alt);
+      status = DecodeBitModeRLC_SizeInfo(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<OctetModeRLC_SizeInfoType1*>(AllocRecord(ctx, sizeof(OctetModeRLC_SizeInfoType1)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitOctetModeRLC_SizeInfoType1(alt);
-      return DecodeOctetModeRLC_SizeInfoType1(ctx, alt);
+      status = DecodeOctetModeRLC_SizeInfoType1(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitCommonDynamicTF_Info_rlc_Size_tdd(CommonDynamicTF_Info_rlc_Size_tdd* v) {
@@ -920,13 +984,13 @@ void InitCommonDynamicTF_Info_rlc_Size_tdd(CommonDynamicTF_Info_rlc_Size_tdd* v)
 }
 
 int DecodeCommonDynamicTF_Info_rlc_Size_tdd(PerContext* ctx, CommonDynamicTF_Info_rlc_Size_tdd* v) {
-  PER_TRY(DecodeCommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice(ctx, &v->commonTDD_Choice));
+  PER_TRY_IN(DecodeCommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice(ctx, &v->commonTDD_Choice), 0, "commonTDD_Choice");
   return StatusOk;
 }
 
 int DecodeCommonRBMappingInfo(PerContext* ctx, CommonRBMappingInfo* v) {
-  PER_TRY(DecodeUInt8(ctx, 1, 15, &v->logicalChannelIdentity));
-  PER_TRY(DecodeUInt8(ctx, 0, 7, &v->mac_ehs_QueueId));
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 15, &v->logicalChannelIdentity), 0, "logicalChannelIdentity");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 7, &v->mac_ehs_QueueId), 1, "mac_ehs_QueueId");
   return StatusOk;
 }
 
@@ -936,52 +1000,56 @@ void InitRepetitionPeriodAndLength(RepetitionPeriodAndLength* v) {
 }
 
 int DecodeRepetitionPeriodAndLength(PerContext* ctx, RepetitionPeriodAndLength* v) {
+  static const char* const kAlternatives[] = {"repetitionPeriod1", "repetitionPeriod2", "repetitionPeriod4", "repetitionPeriod8", "repetitionPeriod16", "repetitionPeriod32", "repetitionPeriod64"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 7, &index));
-  if (index >= 7) return StatusOutOfRange;
+  PER_TRY_IN(ReadWholeNumber(ctx, 7, &index), kStopBeforeMembers, nullptr);
+  if (index >= 7) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
     case 1: {
       uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 1, 1, &value);
+      status = DecodeUInt8(ctx, 1, 1, &value);
       v->value = value;
-      return status;
+      break;
     }
     case 2: {
       uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 1, 3, &value);
+      status = DecodeUInt8(ctx, 1, 3, &value);
       v->value = value;
-      return status;
+      break;
     }
     case 3: {
       uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 1, 7, &value);
+      status = DecodeUInt8(ctx, 1, 7, &value);
       v->value = value;
-      return status;
+      break;
     }
     case 4: {
       uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 1, 15, &value);
+      status = DecodeUInt8(ctx, 1, 15, &value);
       v->value = value;
-      return status;
+      break;
     }
     case 5: {
       uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 1, 31, &value);
+      status = DecodeUInt8(ctx, 1, 31, &value);
       v->value = value;
-      return status;
+      break;
     }
     case 6: {
       uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 1, 63, &value);
+      status = DecodeUInt8(ctx, 1, 63, &value);
       v->value = value;
-      return status;
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitCommonTimeslotInfo(CommonTimeslotInfo* v) {
@@ -990,14 +1058,14 @@ void InitCommonTimeslotInfo(CommonTimeslotInfo* v) {
 }
 
 int DecodeCommonTimeslotInfo(PerContext* ctx, CommonTimeslotInfo* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
-  PER_TRY(DecodeEnumerated(ctx, 2, &v->secondInterleavingMode));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->secondInterleavingMode), 0, "secondInterleavingMode");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeEnumerated(ctx, 4, &v->tfci_Coding));
+    PER_TRY_IN(DecodeEnumerated(ctx, 4, &v->tfci_Coding), 1, "tfci_Coding");
   }
-  PER_TRY(DecodeEnumerated(ctx, 16, &v->puncturingLimit));
+  PER_TRY_IN(DecodeEnumerated(ctx, 16, &v->puncturingLimit), 2, "puncturingLimit");
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeRepetitionPeriodAndLength(ctx, &v->repetitionPeriodAndLength));
+    PER_TRY_IN(DecodeRepetitionPeriodAndLength(ctx, &v->repetitionPeriodAndLength), 3, "repetitionPeriodAndLength");
   }
   return StatusOk;
 }
@@ -1007,12 +1075,12 @@ void InitCommonTimeslotInfoMBMS(CommonTimeslotInfoMBMS* v) {
 }
 
 int DecodeCommonTimeslotInfoMBMS(PerContext* ctx, CommonTimeslotInfoMBMS* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeEnumerated(ctx, 2, &v->secondInterleavingMode));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->secondInterleavingMode), 0, "secondInterleavingMode");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeEnumerated(ctx, 4, &v->tfci_Coding));
+    PER_TRY_IN(DecodeEnumerated(ctx, 4, &v->tfci_Coding), 1, "tfci_Coding");
   }
-  PER_TRY(DecodeEnumerated(ctx, 16, &v->puncturingLimit));
+  PER_TRY_IN(DecodeEnumerated(ctx, 16, &v->puncturingLimit), 2, "puncturingLimit");
   return StatusOk;
 }
 
@@ -1022,52 +1090,62 @@ void InitRepetitionPeriodLengthAndOffset(RepetitionPeriodLengthAndOffset* v) {
 }
 
 int DecodeRepetitionPeriodLengthAndOffset(PerContext* ctx, RepetitionPeriodLengthAndOffset* v) {
+  static const char* const kAlternatives[] = {"repetitionPeriod1", "repetitionPeriod2", "repetitionPeriod4", "repetitionPeriod8", "repetitionPeriod16", "repetitionPeriod32", "repetitionPeriod64"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 7, &index));
-  if (index >= 7) return StatusOutOfRange;
+  PER_TRY_IN(ReadWholeNumber(ctx, 7, &index), kStopBeforeMembers, nullptr);
+  if (index >= 7) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
     case 1: {
       auto* alt = static_cast<RepetitionPeriodLengthAndOffset_repetitionPeriod2*>(AllocRecord(ctx, sizeof(RepetitionPeriodLengthAndOffset_repetitionPeriod2)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeRepetitionPeriodLengthAndOffset_repetitionPeriod2(ctx, alt);
+      status = DecodeRepetitionPeriodLengthAndOffset_repetitionPeriod2(ctx, alt);
+      break;
     }
     case 2: {
       auto* alt = static_cast<RepetitionPeriodLengthAndOffset_repetitionPeriod4*>(AllocRecord(ctx, sizeof(RepetitionPeriodLengthAndOffset_repetitionPeriod4)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeRepetitionPeriodLengthAndOffset_repetitionPeriod4(ctx, alt);
+      status = DecodeRepetitionPeriodLengthAndOffset_repetitionPeriod4(ctx, alt);
+      break;
     }
     case 3: {
       auto* alt = static_cast<RepetitionPeriodLengthAndOffset_repetitionPeriod8*>(AllocRecord(ctx, sizeof(RepetitionPeriodLengthAndOffset_repetitionPeriod8)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeRepetitionPeriodLengthAndOffset_repetitionPeriod8(ctx, alt);
+      status = DecodeRepetitionPeriodLengthAndOffset_repetitionPeriod8(ctx, alt);
+      break;
     }
     case 4: {
       auto* alt = static_cast<RepetitionPeriodLengthAndOffset_repetitionPeriod16*>(AllocRecord(ctx, sizeof(RepetitionPeriodLengthAndOffset_repetitionPeriod16)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeRepetitionPeriodLengthAndOffset_repetitionPeriod16(ctx, alt);
+      status = DecodeRepetitionPeriodLengthAndOffset_repetitionPeriod16(ctx, alt);
+      break;
     }
     case 5: {
       auto* alt = static_cast<RepetitionPeriodLengthAndOffset_repetitionPeriod32*>(AllocRecord(ctx, sizeof(RepetitionPeriodLengthAndOffset_repetitionPeriod32)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeRepetitionPeriodLengthAndOffset_repetitionPeriod32(ctx, alt);
+      status = DecodeRepetitionPeriodLengthAndOffset_repetitionPeriod32(ctx, alt);
+      break;
     }
     case 6: {
       auto* alt = static_cast<RepetitionPeriodLengthAndOffset_repetitionPeriod64*>(AllocRecord(ctx, sizeof(RepetitionPeriodLengthAndOffset_repetitionPeriod64)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeRepetitionPeriodLengthAndOffset_repetitionPeriod64(ctx, alt);
+      status = DecodeRepetitionPeriodLengthAndOffset_repetitionPeriod64(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitCommonTimeslotInfoSCCPCH(CommonTimeslotInfoSCCPCH* v) {
@@ -1076,14 +1154,14 @@ void InitCommonTimeslotInfoSCCPCH(CommonTimeslotInfoSCCPCH* v) {
 }
 
 int DecodeCommonTimeslotInfoSCCPCH(PerContext* ctx, CommonTimeslotInfoSCCPCH* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
-  PER_TRY(DecodeEnumerated(ctx, 2, &v->secondInterleavingMode));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->secondInterleavingMode), 0, "secondInterleavingMode");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeEnumerated(ctx, 4, &v->tfci_Coding));
+    PER_TRY_IN(DecodeEnumerated(ctx, 4, &v->tfci_Coding), 1, "tfci_Coding");
   }
-  PER_TRY(DecodeEnumerated(ctx, 16, &v->puncturingLimit));
+  PER_TRY_IN(DecodeEnumerated(ctx, 16, &v->puncturingLimit), 2, "puncturingLimit");
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeRepetitionPeriodLengthAndOffset(ctx, &v->repetitionPeriodLengthAndOffset));
+    PER_TRY_IN(DecodeRepetitionPeriodLengthAndOffset(ctx, &v->repetitionPeriodLengthAndOffset), 3, "repetitionPeriodLengthAndOffset");
   }
   return StatusOk;
 }
@@ -1094,27 +1172,32 @@ void InitCommonTransChTFS_tti(CommonTransChTFS_tti* v) {
 }
 
 int DecodeCommonTransChTFS_tti(PerContext* ctx, CommonTransChTFS_tti* v) {
+  static const char* const kAlternatives[] = {"tti10", "tti20", "tti40", "tti80", "dynamic"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 5, &index));
-  if (index >= 5) return StatusOutOfRange;
+  PER_TRY_IN(ReadWholeNumber(ctx, 5, &index), kStopBeforeMembers, nullptr);
+  if (index >= 5) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: case 1: case 2: case 3: {
       auto* alt = static_cast<CommonDynamicTF_InfoList*>(AllocRecord(ctx, sizeof(CommonDynamicTF_InfoList)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitCommonDynamicTF_InfoList(alt);
-      return DecodeCommonDynamicTF_InfoList(ctx, alt);
+      status = DecodeCommonDynamicTF_InfoList(ctx, alt);
+      break;
     }
     case 4: {
       auto* alt = static_cast<CommonDynamicTF_InfoList_DynamicTTI*>(AllocRecord(ctx, sizeof(CommonDynamicTF_InfoList_DynamicTTI)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitCommonDynamicTF_InfoList_DynamicTTI(alt);
-      return DecodeCommonDynamicTF_InfoList_DynamicTTI(ctx, alt);
+      status = DecodeCommonDynamicTF_InfoList_DynamicTTI(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitSemistaticTF_Information(SemistaticTF_Information* v) {
@@ -1122,9 +1205,9 @@ void InitSemistaticTF_Information(SemistaticTF_Information* v) {
 }
 
 int DecodeSemistaticTF_Information(PerContext* ctx, SemistaticTF_Information* v) {
-  PER_TRY(DecodeChannelCodingType(ctx, &v->channelCodingType));
-  PER_TRY(DecodeUInt16(ctx, 1, 256, &v->rateMatchingAttribute));
-  PER_TRY(DecodeEnumerated(ctx, 5, &v->crc_Size));
+  PER_TRY_IN(DecodeChannelCodingType(ctx, &v->channelCodingType), 0, "channelCodingType");
+  PER_TRY_IN(DecodeUInt16(ctx, 1, 256, &v->rateMatchingAttribute), 1, "rateMatchingAttribute");
+  PER_TRY_IN(DecodeEnumerated(ctx, 5, &v->crc_Size), 2, "crc_Size");
   return StatusOk;
 }
 
@@ -1134,8 +1217,8 @@ void InitCommonTransChTFS(CommonTransChTFS* v) {
 }
 
 int DecodeCommonTransChTFS(PerContext* ctx, CommonTransChTFS* v) {
-  PER_TRY(DecodeCommonTransChTFS_tti(ctx, &v->tti));
-  PER_TRY(DecodeSemistaticTF_Information(ctx, &v->semistaticTF_Information));
+  PER_TRY_IN(DecodeCommonTransChTFS_tti(ctx, &v->tti), 0, "tti");
+  PER_TRY_IN(DecodeSemistaticTF_Information(ctx, &v->semistaticTF_Information), 1, "semistaticTF_Information");
   return StatusOk;
 }
 
@@ -1145,27 +1228,32 @@ void InitCommonTransChTFS_LCR_tti(CommonTransChTFS_LCR_tti* v) {
 }
 
 int DecodeCommonTransChTFS_LCR_tti(PerContext* ctx, CommonTransChTFS_LCR_tti* v) {
+  static const char* const kAlternatives[] = {"tti5", "tti10", "tti20", "tti40", "tti80", "dynamic"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 6, &index));
-  if (index >= 6) return StatusOutOfRange;
+  PER_TRY_IN(ReadWholeNumber(ctx, 6, &index), kStopBeforeMembers, nullptr);
+  if (index >= 6) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: case 1: case 2: case 3: case 4: {
       auto* alt = static_cast<CommonDynamicTF_InfoList*>(AllocRecord(ctx, sizeof(CommonDynamicTF_InfoList)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitCommonDynamicTF_InfoList(alt);
-      return DecodeCommonDynamicTF_InfoList(ctx, alt);
+      status = DecodeCommonDynamicTF_InfoList(ctx, alt);
+      break;
     }
     case 5: {
       auto* alt = static_cast<CommonDynamicTF_InfoList_DynamicTTI*>(AllocRecord(ctx, sizeof(CommonDynamicTF_InfoList_DynamicTTI)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitCommonDynamicTF_InfoList_DynamicTTI(alt);
-      return DecodeCommonDynamicTF_InfoList_DynamicTTI(ctx, alt);
+      status = DecodeCommonDynamicTF_InfoList_DynamicTTI(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitCommonTransChTFS_LCR(CommonTransChTFS_LCR* v) {
@@ -1174,8 +1262,8 @@ void InitCommonTransChTFS_LCR(CommonTransChTFS_LCR* v) {
 }
 
 int DecodeCommonTransChTFS_LCR(PerContext* ctx, CommonTransChTFS_LCR* v) {
-  PER_TRY(DecodeCommonTransChTFS_LCR_tti(ctx, &v->tti));
-  PER_TRY(DecodeSemistaticTF_Information(ctx, &v->semistaticTF_Information));
+  PER_TRY_IN(DecodeCommonTransChTFS_LCR_tti(ctx, &v->tti), 0, "tti");
+  PER_TRY_IN(DecodeSemistaticTF_Information(ctx, &v->semistaticTF_Information), 1, "semistaticTF_Information");
   return StatusOk;
 }
 
@@ -1184,13 +1272,13 @@ void InitCommon_MAC_ehs_ReorderingQueue(Common_MAC_ehs_ReorderingQueue* v) {
 }
 
 int DecodeCommon_MAC_ehs_ReorderingQueue(PerContext* ctx, Common_MAC_ehs_ReorderingQueue* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeUInt8(ctx, 0, 7, &v->mac_ehs_QueueId));
-  PER_TRY(DecodeEnumerated(ctx, 16, &v->t1_ReleaseTimer));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 7, &v->mac_ehs_QueueId), 0, "mac_ehs_QueueId");
+  PER_TRY_IN(DecodeEnumerated(ctx, 16, &v->t1_ReleaseTimer), 1, "t1_ReleaseTimer");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeEnumerated(ctx, 4, &v->reorderingResetTimer));
+    PER_TRY_IN(DecodeEnumerated(ctx, 4, &v->reorderingResetTimer), 2, "reorderingResetTimer");
   }
-  PER_TRY(DecodeEnumerated(ctx, 7, &v->mac_ehsWindowSize));
+  PER_TRY_IN(DecodeEnumerated(ctx, 7, &v->mac_ehsWindowSize), 3, "mac_ehsWindowSize");
   return StatusOk;
 }
 
@@ -1202,17 +1290,17 @@ void InitCommon_MAC_ehs_ReorderingQueueList(Common_MAC_ehs_ReorderingQueueList* 
 int DecodeCommon_MAC_ehs_ReorderingQueueList(PerContext* ctx, Common_MAC_ehs_ReorderingQueueList* v) {
   ctx->pendingSize = &kSize_1_2;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<Common_MAC_ehs_ReorderingQueue*>(AllocRecord(ctx, sizeof(Common_MAC_ehs_ReorderingQueue) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     Common_MAC_ehs_ReorderingQueue* element = &items[i];
     InitCommon_MAC_ehs_ReorderingQueue(element);
-    PER_TRY(DecodeCommon_MAC_ehs_ReorderingQueue(ctx, element));
+    PER_TRY_IN(DecodeCommon_MAC_ehs_ReorderingQueue(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -1224,26 +1312,31 @@ void InitDL_TS_ChannelisationCodesShort_codesRepresentation(DL_TS_Channelisation
 }
 
 int DecodeDL_TS_ChannelisationCodesShort_codesRepresentation(PerContext* ctx, DL_TS_ChannelisationCodesShort_codesRepresentation* v) {
+  static const char* const kAlternatives[] = {"consecutive", "bitmap"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<DL_TS_ChannelisationCodesShort_codesRepresentation_consecutive*>(AllocRecord(ctx, sizeof(DL_TS_ChannelisationCodesShort_codesRepresentation_consecutive)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeDL_TS_ChannelisationCodesShort_codesRepresentation_consecutive(ctx, alt);
+      status = DecodeDL_TS_ChannelisationCodesShort_codesRepresentation_consecutive(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<BitStringValue<2>*>(AllocRecord(ctx, sizeof(BitStringValue<2>)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
+      status = StatusOk;
       ctx->pendingSize = &kSize_16_16;
-      PER_TRY(ReadBitString(ctx, &(*alt).bitCount, (*alt).bytes, sizeof (*alt).bytes));
-      return StatusOk;
+      PER_TRY_IN(ReadBitString(ctx, &(*alt).bitCount, (*alt).bytes, sizeof (*alt).bytes), index, kAlternatives[index]);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitDL_TS_ChannelisationCodesShort(DL_TS_ChannelisationCodesShort* v) {
@@ -1251,7 +1344,7 @@ void InitDL_TS_ChannelisationCodesShort(DL_TS_ChannelisationCodesShort* v) {
 }
 
 int DecodeDL_TS_ChannelisationCodesShort(PerContext* ctx, DL_TS_ChannelisationCodesShort* v) {
-  PER_TRY(DecodeDL_TS_ChannelisationCodesShort_codesRepresentation(ctx, &v->codesRepresentation));
+  PER_TRY_IN(DecodeDL_TS_ChannelisationCodesShort_codesRepresentation(ctx, &v->codesRepresentation), 0, "codesRepresentation");
   return StatusOk;
 }
 
@@ -1261,26 +1354,31 @@ void InitDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation(DL_TS_Channelis
 }
 
 int DecodeDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation(PerContext* ctx, DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation* v) {
+  static const char* const kAlternatives[] = {"consecutive", "bitmap"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive*>(AllocRecord(ctx, sizeof(DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive(ctx, alt);
+      status = DecodeDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<BitStringValue<4>*>(AllocRecord(ctx, sizeof(BitStringValue<4>)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
+      status = StatusOk;
       ctx->pendingSize = &kSize_32_32;
-      PER_TRY(ReadBitString(ctx, &(*alt).bitCount, (*alt).bytes, sizeof (*alt).bytes));
-      return StatusOk;
+      PER_TRY_IN(ReadBitString(ctx, &(*alt).bitCount, (*alt).bytes, sizeof (*alt).bytes), index, kAlternatives[index]);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitDL_TS_ChannelisationCodesShort_VHCR(DL_TS_ChannelisationCodesShort_VHCR* v) {
@@ -1288,19 +1386,19 @@ void InitDL_TS_ChannelisationCodesShort_VHCR(DL_TS_ChannelisationCodesShort_VHCR
 }
 
 int DecodeDL_TS_ChannelisationCodesShort_VHCR(PerContext* ctx, DL_TS_ChannelisationCodesShort_VHCR* v) {
-  PER_TRY(DecodeDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation(ctx, &v->codesRepresentation));
+  PER_TRY_IN(DecodeDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation(ctx, &v->codesRepresentation), 0, "codesRepresentation");
   return StatusOk;
 }
 
 int DecodeDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive(PerContext* ctx, DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive* v) {
-  PER_TRY(DecodeEnumerated(ctx, 32, &v->firstChannelisationCode));
-  PER_TRY(DecodeEnumerated(ctx, 32, &v->lastChannelisationCode));
+  PER_TRY_IN(DecodeEnumerated(ctx, 32, &v->firstChannelisationCode), 0, "firstChannelisationCode");
+  PER_TRY_IN(DecodeEnumerated(ctx, 32, &v->lastChannelisationCode), 1, "lastChannelisationCode");
   return StatusOk;
 }
 
 int DecodeDL_TS_ChannelisationCodesShort_codesRepresentation_consecutive(PerContext* ctx, DL_TS_ChannelisationCodesShort_codesRepresentation_consecutive* v) {
-  PER_TRY(DecodeEnumerated(ctx, 16, &v->firstChannelisationCode));
-  PER_TRY(DecodeEnumerated(ctx, 16, &v->lastChannelisationCode));
+  PER_TRY_IN(DecodeEnumerated(ctx, 16, &v->firstChannelisationCode), 0, "firstChannelisationCode");
+  PER_TRY_IN(DecodeEnumerated(ctx, 16, &v->lastChannelisationCode), 1, "lastChannelisationCode");
   return StatusOk;
 }
 
@@ -1310,26 +1408,31 @@ void InitTransportFormatSet(TransportFormatSet* v) {
 }
 
 int DecodeTransportFormatSet(PerContext* ctx, TransportFormatSet* v) {
+  static const char* const kAlternatives[] = {"dedicatedTransChTFS", "commonTransChTFS"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<DedicatedTransChTFS*>(AllocRecord(ctx, sizeof(DedicatedTransChTFS)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitDedicatedTransChTFS(alt);
-      return DecodeDedicatedTransChTFS(ctx, alt);
+      status = DecodeDedicatedTransChTFS(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<CommonTransChTFS*>(AllocRecord(ctx, sizeof(CommonTransChTFS)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitCommonTransChTFS(alt);
-      return DecodeCommonTransChTFS(ctx, alt);
+      status = DecodeCommonTransChTFS(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitDSCH_TransportChannelsInfo_Item(DSCH_TransportChannelsInfo_Item* v) {
@@ -1337,8 +1440,8 @@ void InitDSCH_TransportChannelsInfo_Item(DSCH_TransportChannelsInfo_Item* v) {
 }
 
 int DecodeDSCH_TransportChannelsInfo_Item(PerContext* ctx, DSCH_TransportChannelsInfo_Item* v) {
-  PER_TRY(DecodeUInt8(ctx, 1, 32, &v->dsch_transport_channel_identity));
-  PER_TRY(DecodeTransportFormatSet(ctx, &v->dsch_TFS));
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 32, &v->dsch_transport_channel_identity), 0, "dsch_transport_channel_identity");
+  PER_TRY_IN(DecodeTransportFormatSet(ctx, &v->dsch_TFS), 1, "dsch_TFS");
   return StatusOk;
 }
 
@@ -1350,17 +1453,17 @@ void InitDSCH_TransportChannelsInfo(DSCH_TransportChannelsInfo* v) {
 int DecodeDSCH_TransportChannelsInfo(PerContext* ctx, DSCH_TransportChannelsInfo* v) {
   ctx->pendingSize = &kSize_1_32;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<DSCH_TransportChannelsInfo_Item*>(AllocRecord(ctx, sizeof(DSCH_TransportChannelsInfo_Item) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     DSCH_TransportChannelsInfo_Item* element = &items[i];
     InitDSCH_TransportChannelsInfo_Item(element);
-    PER_TRY(DecodeDSCH_TransportChannelsInfo_Item(ctx, element));
+    PER_TRY_IN(DecodeDSCH_TransportChannelsInfo_Item(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -1372,26 +1475,31 @@ void InitDedicatedDynamicTF_Info_rlc_Size(DedicatedDynamicTF_Info_rlc_Size* v) {
 }
 
 int DecodeDedicatedDynamicTF_Info_rlc_Size(PerContext* ctx, DedicatedDynamicTF_Info_rlc_Size* v) {
+  static const char* const kAlternatives[] = {"bitMode", "octetModeType1"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<BitModeRLC_SizeInfo*>(AllocRecord(ctx, sizeof(BitModeRLC_SizeInfo)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitBitModeRLC_SizeInfo(alt);
-      return DecodeBitModeRLC_SizeInfo(ctx, alt);
+      status = DecodeBitModeRLC_SizeInfo(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<OctetModeRLC_SizeInfoType1*>(AllocRecord(ctx, sizeof(OctetModeRLC_SizeInfoType1)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitOctetModeRLC_SizeInfoType1(alt);
-      return DecodeOctetModeRLC_SizeInfoType1(ctx, alt);
+      status = DecodeOctetModeRLC_SizeInfoType1(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitDedicatedDynamicTF_Info_numberOfTbSizeList(DedicatedDynamicTF_Info_numberOfTbSizeList* v) {
@@ -1402,17 +1510,17 @@ void InitDedicatedDynamicTF_Info_numberOfTbSizeList(DedicatedDynamicTF_Info_numb
 int DecodeDedicatedDynamicTF_Info_numberOfTbSizeList(PerContext* ctx, DedicatedDynamicTF_Info_numberOfTbSizeList* v) {
   ctx->pendingSize = &kSize_1_32;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<NumberOfTransportBlocks*>(AllocRecord(ctx, sizeof(NumberOfTransportBlocks) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     NumberOfTransportBlocks* element = &items[i];
     InitNumberOfTransportBlocks(element);
-    PER_TRY(DecodeNumberOfTransportBlocks(ctx, element));
+    PER_TRY_IN(DecodeNumberOfTransportBlocks(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -1425,9 +1533,9 @@ void InitDedicatedDynamicTF_Info(DedicatedDynamicTF_Info* v) {
 }
 
 int DecodeDedicatedDynamicTF_Info(PerContext* ctx, DedicatedDynamicTF_Info* v) {
-  PER_TRY(DecodeDedicatedDynamicTF_Info_rlc_Size(ctx, &v->rlc_Size));
-  PER_TRY(DecodeDedicatedDynamicTF_Info_numberOfTbSizeList(ctx, &v->numberOfTbSizeList));
-  PER_TRY(DecodeLogicalChannelList(ctx, &v->logicalChannelList));
+  PER_TRY_IN(DecodeDedicatedDynamicTF_Info_rlc_Size(ctx, &v->rlc_Size), 0, "rlc_Size");
+  PER_TRY_IN(DecodeDedicatedDynamicTF_Info_numberOfTbSizeList(ctx, &v->numberOfTbSizeList), 1, "numberOfTbSizeList");
+  PER_TRY_IN(DecodeLogicalChannelList(ctx, &v->logicalChannelList), 2, "logicalChannelList");
   return StatusOk;
 }
 
@@ -1439,17 +1547,17 @@ void InitDedicatedDynamicTF_InfoList(DedicatedDynamicTF_InfoList* v) {
 int DecodeDedicatedDynamicTF_InfoList(PerContext* ctx, DedicatedDynamicTF_InfoList* v) {
   ctx->pendingSize = &kSize_1_32;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<DedicatedDynamicTF_Info*>(AllocRecord(ctx, sizeof(DedicatedDynamicTF_Info) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     DedicatedDynamicTF_Info* element = &items[i];
     InitDedicatedDynamicTF_Info(element);
-    PER_TRY(DecodeDedicatedDynamicTF_Info(ctx, element));
+    PER_TRY_IN(DecodeDedicatedDynamicTF_Info(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -1461,26 +1569,31 @@ void InitDedicatedDynamicTF_Info_DynamicTTI_rlc_Size(DedicatedDynamicTF_Info_Dyn
 }
 
 int DecodeDedicatedDynamicTF_Info_DynamicTTI_rlc_Size(PerContext* ctx, DedicatedDynamicTF_Info_DynamicTTI_rlc_Size* v) {
+  static const char* const kAlternatives[] = {"bitMode", "octetModeType1"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<BitModeRLC_SizeInfo*>(AllocRecord(ctx, sizeof(BitModeRLC_SizeInfo)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitBitModeRLC_SizeInfo(alt);
-      return DecodeBitModeRLC_SizeInfo(ctx, alt);
+      status = DecodeBitModeRLC_SizeInfo(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<OctetModeRLC_SizeInfoType1*>(AllocRecord(ctx, sizeof(OctetModeRLC_SizeInfoType1)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitOctetModeRLC_SizeInfoType1(alt);
-      return DecodeOctetModeRLC_SizeInfoType1(ctx, alt);
+      status = DecodeOctetModeRLC_SizeInfoType1(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitDedicatedDynamicTF_Info_DynamicTTI(DedicatedDynamicTF_Info_DynamicTTI* v) {
@@ -1490,9 +1603,9 @@ void InitDedicatedDynamicTF_Info_DynamicTTI(DedicatedDynamicTF_Info_DynamicTTI* 
 }
 
 int DecodeDedicatedDynamicTF_Info_DynamicTTI(PerContext* ctx, DedicatedDynamicTF_Info_DynamicTTI* v) {
-  PER_TRY(DecodeDedicatedDynamicTF_Info_DynamicTTI_rlc_Size(ctx, &v->rlc_Size));
-  PER_TRY(DecodeNumberOfTbSizeAndTTIList(ctx, &v->numberOfTbSizeAndTTIList));
-  PER_TRY(DecodeLogicalChannelList(ctx, &v->logicalChannelList));
+  PER_TRY_IN(DecodeDedicatedDynamicTF_Info_DynamicTTI_rlc_Size(ctx, &v->rlc_Size), 0, "rlc_Size");
+  PER_TRY_IN(DecodeNumberOfTbSizeAndTTIList(ctx, &v->numberOfTbSizeAndTTIList), 1, "numberOfTbSizeAndTTIList");
+  PER_TRY_IN(DecodeLogicalChannelList(ctx, &v->logicalChannelList), 2, "logicalChannelList");
   return StatusOk;
 }
 
@@ -1504,17 +1617,17 @@ void InitDedicatedDynamicTF_InfoList_DynamicTTI(DedicatedDynamicTF_InfoList_Dyna
 int DecodeDedicatedDynamicTF_InfoList_DynamicTTI(PerContext* ctx, DedicatedDynamicTF_InfoList_DynamicTTI* v) {
   ctx->pendingSize = &kSize_1_32;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<DedicatedDynamicTF_Info_DynamicTTI*>(AllocRecord(ctx, sizeof(DedicatedDynamicTF_Info_DynamicTTI) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     DedicatedDynamicTF_Info_DynamicTTI* element = &items[i];
     InitDedicatedDynamicTF_Info_DynamicTTI(element);
-    PER_TRY(DecodeDedicatedDynamicTF_Info_DynamicTTI(ctx, element));
+    PER_TRY_IN(DecodeDedicatedDynamicTF_Info_DynamicTTI(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -1526,27 +1639,32 @@ void InitDedicatedTransChTFS_tti(DedicatedTransChTFS_tti* v) {
 }
 
 int DecodeDedicatedTransChTFS_tti(PerContext* ctx, DedicatedTransChTFS_tti* v) {
+  static const char* const kAlternatives[] = {"tti10", "tti20", "tti40", "tti80", "dynamic"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 5, &index));
-  if (index >= 5) return StatusOutOfRange;
+  PER_TRY_IN(ReadWholeNumber(ctx, 5, &index), kStopBeforeMembers, nullptr);
+  if (index >= 5) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: case 1: case 2: case 3: {
       auto* alt = static_cast<DedicatedDynamicTF_InfoList*>(AllocRecord(ctx, sizeof(DedicatedDynamicTF_InfoList)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitDedicatedDynamicTF_InfoList(alt);
-      return DecodeDedicatedDynamicTF_InfoList(ctx, alt);
+      status = DecodeDedicatedDynamicTF_InfoList(ctx, alt);
+      break;
     }
     case 4: {
       auto* alt = static_cast<DedicatedDynamicTF_InfoList_DynamicTTI*>(AllocRecord(ctx, sizeof(DedicatedDynamicTF_InfoList_DynamicTTI)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitDedicatedDynamicTF_InfoList_DynamicTTI(alt);
-      return DecodeDedicatedDynamicTF_InfoList_DynamicTTI(ctx, alt);
+      status = DecodeDedicatedDynamicTF_InfoList_DynamicTTI(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitDedicatedTransChTFS(DedicatedTransChTFS* v) {
@@ -1555,8 +1673,8 @@ void InitDedicatedTransChTFS(DedicatedTransChTFS* v) {
 }
 
 int DecodeDedicatedTransChTFS(PerContext* ctx, DedicatedTransChTFS* v) {
-  PER_TRY(DecodeDedicatedTransChTFS_tti(ctx, &v->tti));
-  PER_TRY(DecodeSemistaticTF_Information(ctx, &v->semistaticTF_Information));
+  PER_TRY_IN(DecodeDedicatedTransChTFS_tti(ctx, &v->tti), 0, "tti");
+  PER_TRY_IN(DecodeSemistaticTF_Information(ctx, &v->semistaticTF_Information), 1, "semistaticTF_Information");
   return StatusOk;
 }
 
@@ -1566,25 +1684,30 @@ void InitDownlinkAdditionalTimeslots_parameters(DownlinkAdditionalTimeslots_para
 }
 
 int DecodeDownlinkAdditionalTimeslots_parameters(PerContext* ctx, DownlinkAdditionalTimeslots_parameters* v) {
+  static const char* const kAlternatives[] = {"sameAsLast", "newParameters"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<DownlinkAdditionalTimeslots_parameters_sameAsLast*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots_parameters_sameAsLast)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeDownlinkAdditionalTimeslots_parameters_sameAsLast(ctx, alt);
+      status = DecodeDownlinkAdditionalTimeslots_parameters_sameAsLast(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<DownlinkAdditionalTimeslots_parameters_newParameters*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots_parameters_newParameters)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitDownlinkAdditionalTimeslots_parameters_newParameters(alt);
-      return DecodeDownlinkAdditionalTimeslots_parameters_newParameters(ctx, alt);
+      status = DecodeDownlinkAdditionalTimeslots_parameters_newParameters(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitDownlinkAdditionalTimeslots(DownlinkAdditionalTimeslots* v) {
@@ -1592,7 +1715,7 @@ void InitDownlinkAdditionalTimeslots(DownlinkAdditionalTimeslots* v) {
 }
 
 int DecodeDownlinkAdditionalTimeslots(PerContext* ctx, DownlinkAdditionalTimeslots* v) {
-  PER_TRY(DecodeDownlinkAdditionalTimeslots_parameters(ctx, &v->parameters));
+  PER_TRY_IN(DecodeDownlinkAdditionalTimeslots_parameters(ctx, &v->parameters), 0, "parameters");
   return StatusOk;
 }
 
@@ -1602,25 +1725,30 @@ void InitDownlinkAdditionalTimeslots_LCR_r4_parameters(DownlinkAdditionalTimeslo
 }
 
 int DecodeDownlinkAdditionalTimeslots_LCR_r4_parameters(PerContext* ctx, DownlinkAdditionalTimeslots_LCR_r4_parameters* v) {
+  static const char* const kAlternatives[] = {"sameAsLast", "newParameters"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<DownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeDownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast(ctx, alt);
+      status = DecodeDownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<DownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitDownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters(alt);
-      return DecodeDownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters(ctx, alt);
+      status = DecodeDownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitDownlinkAdditionalTimeslots_LCR_r4(DownlinkAdditionalTimeslots_LCR_r4* v) {
@@ -1628,7 +1756,7 @@ void InitDownlinkAdditionalTimeslots_LCR_r4(DownlinkAdditionalTimeslots_LCR_r4* 
 }
 
 int DecodeDownlinkAdditionalTimeslots_LCR_r4(PerContext* ctx, DownlinkAdditionalTimeslots_LCR_r4* v) {
-  PER_TRY(DecodeDownlinkAdditionalTimeslots_LCR_r4_parameters(ctx, &v->parameters));
+  PER_TRY_IN(DecodeDownlinkAdditionalTimeslots_LCR_r4_parameters(ctx, &v->parameters), 0, "parameters");
   return StatusOk;
 }
 
@@ -1638,22 +1766,27 @@ void InitMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode(MidambleShiftAn
 }
 
 int DecodeMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode(PerContext* ctx, MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode* v) {
+  static const char* const kAlternatives[] = {"defaultMidamble", "commonMidamble", "ueSpecificMidamble"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 3, &index));
-  if (index >= 3) return StatusOutOfRange;
+  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
+  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: case 1: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
     case 2: {
       auto* alt = static_cast<MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble(ctx, alt);
+      status = DecodeMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitMidambleShiftAndBurstType_LCR_r4(MidambleShiftAndBurstType_LCR_r4* v) {
@@ -1661,8 +1794,8 @@ void InitMidambleShiftAndBurstType_LCR_r4(MidambleShiftAndBurstType_LCR_r4* v) {
 }
 
 int DecodeMidambleShiftAndBurstType_LCR_r4(PerContext* ctx, MidambleShiftAndBurstType_LCR_r4* v) {
-  PER_TRY(DecodeMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode(ctx, &v->midambleAllocationMode));
-  PER_TRY(DecodeUInt8(ctx, 1, 8, &v->midambleConfiguration));
+  PER_TRY_IN(DecodeMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode(ctx, &v->midambleAllocationMode), 0, "midambleAllocationMode");
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 8, &v->midambleConfiguration), 1, "midambleConfiguration");
   return StatusOk;
 }
 
@@ -1672,14 +1805,14 @@ void InitIndividualTimeslotInfo_LCR_r4(IndividualTimeslotInfo_LCR_r4* v) {
 }
 
 int DecodeIndividualTimeslotInfo_LCR_r4(PerContext* ctx, IndividualTimeslotInfo_LCR_r4* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeUInt8(ctx, 0, 6, &v->timeslotNumber));
-  PER_TRY(ReadBit(ctx, &v->tfci_Existence));
-  PER_TRY(DecodeMidambleShiftAndBurstType_LCR_r4(ctx, &v->midambleShiftAndBurstType));
-  PER_TRY(DecodeEnumerated(ctx, 2, &v->modulation));
-  PER_TRY(DecodeEnumerated(ctx, 3, &v->ss_TPC_Symbols));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 6, &v->timeslotNumber), 0, "timeslotNumber");
+  PER_TRY_IN(ReadBit(ctx, &v->tfci_Existence), 1, "tfci_Existence");
+  PER_TRY_IN(DecodeMidambleShiftAndBurstType_LCR_r4(ctx, &v->midambleShiftAndBurstType), 2, "midambleShiftAndBurstType");
+  PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->modulation), 3, "modulation");
+  PER_TRY_IN(DecodeEnumerated(ctx, 3, &v->ss_TPC_Symbols), 4, "ss_TPC_Symbols");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUInt8(ctx, 1, 15, &v->additionalSS_TPC_Symbols));
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 15, &v->additionalSS_TPC_Symbols), 5, "additionalSS_TPC_Symbols");
   }
   return StatusOk;
 }
@@ -1690,13 +1823,13 @@ void InitDownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters(DownlinkAdd
 }
 
 int DecodeDownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters(PerContext* ctx, DownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters* v) {
-  PER_TRY(DecodeIndividualTimeslotInfo_LCR_r4(ctx, &v->individualTimeslotInfo));
-  PER_TRY(DecodeDL_TS_ChannelisationCodesShort(ctx, &v->dl_TS_ChannelisationCodesShort));
+  PER_TRY_IN(DecodeIndividualTimeslotInfo_LCR_r4(ctx, &v->individualTimeslotInfo), 0, "individualTimeslotInfo");
+  PER_TRY_IN(DecodeDL_TS_ChannelisationCodesShort(ctx, &v->dl_TS_ChannelisationCodesShort), 1, "dl_TS_ChannelisationCodesShort");
   return StatusOk;
 }
 
 int DecodeDownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast(PerContext* ctx, DownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast* v) {
-  PER_TRY(DecodeUInt8(ctx, 0, 6, &v->timeslotNumber));
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 6, &v->timeslotNumber), 0, "timeslotNumber");
   return StatusOk;
 }
 
@@ -1706,25 +1839,30 @@ void InitDownlinkAdditionalTimeslots_VHCR_parameters(DownlinkAdditionalTimeslots
 }
 
 int DecodeDownlinkAdditionalTimeslots_VHCR_parameters(PerContext* ctx, DownlinkAdditionalTimeslots_VHCR_parameters* v) {
+  static const char* const kAlternatives[] = {"sameAsLast", "newParameters"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<DownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeDownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast(ctx, alt);
+      status = DecodeDownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<DownlinkAdditionalTimeslots_VHCR_parameters_newParameters*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots_VHCR_parameters_newParameters)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitDownlinkAdditionalTimeslots_VHCR_parameters_newParameters(alt);
-      return DecodeDownlinkAdditionalTimeslots_VHCR_parameters_newParameters(ctx, alt);
+      status = DecodeDownlinkAdditionalTimeslots_VHCR_parameters_newParameters(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitDownlinkAdditionalTimeslots_VHCR(DownlinkAdditionalTimeslots_VHCR* v) {
@@ -1732,7 +1870,7 @@ void InitDownlinkAdditionalTimeslots_VHCR(DownlinkAdditionalTimeslots_VHCR* v) {
 }
 
 int DecodeDownlinkAdditionalTimeslots_VHCR(PerContext* ctx, DownlinkAdditionalTimeslots_VHCR* v) {
-  PER_TRY(DecodeDownlinkAdditionalTimeslots_VHCR_parameters(ctx, &v->parameters));
+  PER_TRY_IN(DecodeDownlinkAdditionalTimeslots_VHCR_parameters(ctx, &v->parameters), 0, "parameters");
   return StatusOk;
 }
 
@@ -1742,36 +1880,43 @@ void InitMidambleShiftAndBurstType_VHCR_burstType(MidambleShiftAndBurstType_VHCR
 }
 
 int DecodeMidambleShiftAndBurstType_VHCR_burstType(PerContext* ctx, MidambleShiftAndBurstType_VHCR_burstType* v) {
+  static const char* const kAlternatives[] = {"type1", "type2", "type3", "mbsfnBurstType4"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 4, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 4, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<MidambleShiftAndBurstType_VHCR_burstType_type1*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_VHCR_burstType_type1)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitMidambleShiftAndBurstType_VHCR_burstType_type1(alt);
-      return DecodeMidambleShiftAndBurstType_VHCR_burstType_type1(ctx, alt);
+      status = DecodeMidambleShiftAndBurstType_VHCR_burstType_type1(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<MidambleShiftAndBurstType_VHCR_burstType_type2*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_VHCR_burstType_type2)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitMidambleShiftAndBurstType_VHCR_burstType_type2(alt);
-      return DecodeMidambleShiftAndBurstType_VHCR_burstType_type2(ctx, alt);
+      status = DecodeMidambleShiftAndBurstType_VHCR_burstType_type2(ctx, alt);
+      break;
     }
     case 2: {
       auto* alt = static_cast<MidambleShiftAndBurstType_VHCR_burstType_type3*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_VHCR_burstType_type3)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitMidambleShiftAndBurstType_VHCR_burstType_type3(alt);
-      return DecodeMidambleShiftAndBurstType_VHCR_burstType_type3(ctx, alt);
+      status = DecodeMidambleShiftAndBurstType_VHCR_burstType_type3(ctx, alt);
+      break;
     }
     case 3: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitMidambleShiftAndBurstType_VHCR(MidambleShiftAndBurstType_VHCR* v) {
@@ -1779,7 +1924,7 @@ void InitMidambleShiftAndBurstType_VHCR(MidambleShiftAndBurstType_VHCR* v) {
 }
 
 int DecodeMidambleShiftAndBurstType_VHCR(PerContext* ctx, MidambleShiftAndBurstType_VHCR* v) {
-  PER_TRY(DecodeMidambleShiftAndBurstType_VHCR_burstType(ctx, &v->burstType));
+  PER_TRY_IN(DecodeMidambleShiftAndBurstType_VHCR_burstType(ctx, &v->burstType), 0, "burstType");
   return StatusOk;
 }
 
@@ -1788,9 +1933,9 @@ void InitIndividualTimeslotInfo_VHCR(IndividualTimeslotInfo_VHCR* v) {
 }
 
 int DecodeIndividualTimeslotInfo_VHCR(PerContext* ctx, IndividualTimeslotInfo_VHCR* v) {
-  PER_TRY(DecodeUInt8(ctx, 0, 14, &v->timeslotNumber));
-  PER_TRY(ReadBit(ctx, &v->tfci_Existence));
-  PER_TRY(DecodeMidambleShiftAndBurstType_VHCR(ctx, &v->midambleShiftAndBurstType_VHCR));
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 14, &v->timeslotNumber), 0, "timeslotNumber");
+  PER_TRY_IN(ReadBit(ctx, &v->tfci_Existence), 1, "tfci_Existence");
+  PER_TRY_IN(DecodeMidambleShiftAndBurstType_VHCR(ctx, &v->midambleShiftAndBurstType_VHCR), 2, "midambleShiftAndBurstType_VHCR");
   return StatusOk;
 }
 
@@ -1800,13 +1945,13 @@ void InitDownlinkAdditionalTimeslots_VHCR_parameters_newParameters(DownlinkAddit
 }
 
 int DecodeDownlinkAdditionalTimeslots_VHCR_parameters_newParameters(PerContext* ctx, DownlinkAdditionalTimeslots_VHCR_parameters_newParameters* v) {
-  PER_TRY(DecodeIndividualTimeslotInfo_VHCR(ctx, &v->individualTimeslotInfo));
-  PER_TRY(DecodeDL_TS_ChannelisationCodesShort_VHCR(ctx, &v->dl_TS_ChannelisationCodesShort));
+  PER_TRY_IN(DecodeIndividualTimeslotInfo_VHCR(ctx, &v->individualTimeslotInfo), 0, "individualTimeslotInfo");
+  PER_TRY_IN(DecodeDL_TS_ChannelisationCodesShort_VHCR(ctx, &v->dl_TS_ChannelisationCodesShort), 1, "dl_TS_ChannelisationCodesShort");
   return StatusOk;
 }
 
 int DecodeDownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast(PerContext* ctx, DownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast* v) {
-  PER_TRY(DecodeUInt8(ctx, 0, 14, &v->timeslotNumber));
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 14, &v->timeslotNumber), 0, "timeslotNumber");
   return StatusOk;
 }
 
@@ -1816,34 +1961,40 @@ void InitMidambleShiftAndBurstType_burstType(MidambleShiftAndBurstType_burstType
 }
 
 int DecodeMidambleShiftAndBurstType_burstType(PerContext* ctx, MidambleShiftAndBurstType_burstType* v) {
+  static const char* const kAlternatives[] = {"type1", "type2", "type3"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 3, &index));
-  if (index >= 3) return StatusOutOfRange;
+  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
+  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<MidambleShiftAndBurstType_burstType_type1*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_burstType_type1)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitMidambleShiftAndBurstType_burstType_type1(alt);
-      return DecodeMidambleShiftAndBurstType_burstType_type1(ctx, alt);
+      status = DecodeMidambleShiftAndBurstType_burstType_type1(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<MidambleShiftAndBurstType_burstType_type2*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_burstType_type2)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitMidambleShiftAndBurstType_burstType_type2(alt);
-      return DecodeMidambleShiftAndBurstType_burstType_type2(ctx, alt);
+      status = DecodeMidambleShiftAndBurstType_burstType_type2(ctx, alt);
+      break;
     }
     case 2: {
       auto* alt = static_cast<MidambleShiftAndBurstType_burstType_type3*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_burstType_type3)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitMidambleShiftAndBurstType_burstType_type3(alt);
-      return DecodeMidambleShiftAndBurstType_burstType_type3(ctx, alt);
+      status = DecodeMidambleShiftAndBurstType_burstType_type3(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitMidambleShiftAndBurstType(MidambleShiftAndBurstType* v) {
@@ -1851,7 +2002,7 @@ void InitMidambleShiftAndBurstType(MidambleShiftAndBurstType* v) {
 }
 
 int DecodeMidambleShiftAndBurstType(PerContext* ctx, MidambleShiftAndBurstType* v) {
-  PER_TRY(DecodeMidambleShiftAndBurstType_burstType(ctx, &v->burstType));
+  PER_TRY_IN(DecodeMidambleShiftAndBurstType_burstType(ctx, &v->burstType), 0, "burstType");
   return StatusOk;
 }
 
@@ -1860,9 +2011,9 @@ void InitIndividualTimeslotInfo(IndividualTimeslotInfo* v) {
 }
 
 int DecodeIndividualTimeslotInfo(PerContext* ctx, IndividualTimeslotInfo* v) {
-  PER_TRY(DecodeUInt8(ctx, 0, 14, &v->timeslotNumber));
-  PER_TRY(ReadBit(ctx, &v->tfci_Existence));
-  PER_TRY(DecodeMidambleShiftAndBurstType(ctx, &v->midambleShiftAndBurstType));
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 14, &v->timeslotNumber), 0, "timeslotNumber");
+  PER_TRY_IN(ReadBit(ctx, &v->tfci_Existence), 1, "tfci_Existence");
+  PER_TRY_IN(DecodeMidambleShiftAndBurstType(ctx, &v->midambleShiftAndBurstType), 2, "midambleShiftAndBurstType");
   return StatusOk;
 }
 
@@ -1872,13 +2023,13 @@ void InitDownlinkAdditionalTimeslots_parameters_newParameters(DownlinkAdditional
 }
 
 int DecodeDownlinkAdditionalTimeslots_parameters_newParameters(PerContext* ctx, DownlinkAdditionalTimeslots_parameters_newParameters* v) {
-  PER_TRY(DecodeIndividualTimeslotInfo(ctx, &v->individualTimeslotInfo));
-  PER_TRY(DecodeDL_TS_ChannelisationCodesShort(ctx, &v->dl_TS_ChannelisationCodesShort));
+  PER_TRY_IN(DecodeIndividualTimeslotInfo(ctx, &v->individualTimeslotInfo), 0, "individualTimeslotInfo");
+  PER_TRY_IN(DecodeDL_TS_ChannelisationCodesShort(ctx, &v->dl_TS_ChannelisationCodesShort), 1, "dl_TS_ChannelisationCodesShort");
   return StatusOk;
 }
 
 int DecodeDownlinkAdditionalTimeslots_parameters_sameAsLast(PerContext* ctx, DownlinkAdditionalTimeslots_parameters_sameAsLast* v) {
-  PER_TRY(DecodeUInt8(ctx, 0, 14, &v->timeslotNumber));
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 14, &v->timeslotNumber), 0, "timeslotNumber");
   return StatusOk;
 }
 
@@ -1888,25 +2039,30 @@ void InitDownlinkAdditionalTimeslots_r7_parameters(DownlinkAdditionalTimeslots_r
 }
 
 int DecodeDownlinkAdditionalTimeslots_r7_parameters(PerContext* ctx, DownlinkAdditionalTimeslots_r7_parameters* v) {
+  static const char* const kAlternatives[] = {"sameAsLast", "newParameters"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<DownlinkAdditionalTimeslots_r7_parameters_sameAsLast*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots_r7_parameters_sameAsLast)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeDownlinkAdditionalTimeslots_r7_parameters_sameAsLast(ctx, alt);
+      status = DecodeDownlinkAdditionalTimeslots_r7_parameters_sameAsLast(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<DownlinkAdditionalTimeslots_r7_parameters_newParameters*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots_r7_parameters_newParameters)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitDownlinkAdditionalTimeslots_r7_parameters_newParameters(alt);
-      return DecodeDownlinkAdditionalTimeslots_r7_parameters_newParameters(ctx, alt);
+      status = DecodeDownlinkAdditionalTimeslots_r7_parameters_newParameters(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitDownlinkAdditionalTimeslots_r7(DownlinkAdditionalTimeslots_r7* v) {
@@ -1914,7 +2070,7 @@ void InitDownlinkAdditionalTimeslots_r7(DownlinkAdditionalTimeslots_r7* v) {
 }
 
 int DecodeDownlinkAdditionalTimeslots_r7(PerContext* ctx, DownlinkAdditionalTimeslots_r7* v) {
-  PER_TRY(DecodeDownlinkAdditionalTimeslots_r7_parameters(ctx, &v->parameters));
+  PER_TRY_IN(DecodeDownlinkAdditionalTimeslots_r7_parameters(ctx, &v->parameters), 0, "parameters");
   return StatusOk;
 }
 
@@ -1924,36 +2080,43 @@ void InitMidambleShiftAndBurstType_r7_burstType(MidambleShiftAndBurstType_r7_bur
 }
 
 int DecodeMidambleShiftAndBurstType_r7_burstType(PerContext* ctx, MidambleShiftAndBurstType_r7_burstType* v) {
+  static const char* const kAlternatives[] = {"type1", "type2", "type3", "mbsfnBurstType4"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 4, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 4, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<MidambleShiftAndBurstType_r7_burstType_type1*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_r7_burstType_type1)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitMidambleShiftAndBurstType_r7_burstType_type1(alt);
-      return DecodeMidambleShiftAndBurstType_r7_burstType_type1(ctx, alt);
+      status = DecodeMidambleShiftAndBurstType_r7_burstType_type1(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<MidambleShiftAndBurstType_r7_burstType_type2*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_r7_burstType_type2)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitMidambleShiftAndBurstType_r7_burstType_type2(alt);
-      return DecodeMidambleShiftAndBurstType_r7_burstType_type2(ctx, alt);
+      status = DecodeMidambleShiftAndBurstType_r7_burstType_type2(ctx, alt);
+      break;
     }
     case 2: {
       auto* alt = static_cast<MidambleShiftAndBurstType_r7_burstType_type3*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_r7_burstType_type3)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitMidambleShiftAndBurstType_r7_burstType_type3(alt);
-      return DecodeMidambleShiftAndBurstType_r7_burstType_type3(ctx, alt);
+      status = DecodeMidambleShiftAndBurstType_r7_burstType_type3(ctx, alt);
+      break;
     }
     case 3: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitMidambleShiftAndBurstType_r7(MidambleShiftAndBurstType_r7* v) {
@@ -1961,7 +2124,7 @@ void InitMidambleShiftAndBurstType_r7(MidambleShiftAndBurstType_r7* v) {
 }
 
 int DecodeMidambleShiftAndBurstType_r7(PerContext* ctx, MidambleShiftAndBurstType_r7* v) {
-  PER_TRY(DecodeMidambleShiftAndBurstType_r7_burstType(ctx, &v->burstType));
+  PER_TRY_IN(DecodeMidambleShiftAndBurstType_r7_burstType(ctx, &v->burstType), 0, "burstType");
   return StatusOk;
 }
 
@@ -1970,9 +2133,9 @@ void InitIndividualTimeslotInfo_r7(IndividualTimeslotInfo_r7* v) {
 }
 
 int DecodeIndividualTimeslotInfo_r7(PerContext* ctx, IndividualTimeslotInfo_r7* v) {
-  PER_TRY(DecodeUInt8(ctx, 0, 14, &v->timeslotNumber));
-  PER_TRY(ReadBit(ctx, &v->tfci_Existence));
-  PER_TRY(DecodeMidambleShiftAndBurstType_r7(ctx, &v->midambleShiftAndBurstType));
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 14, &v->timeslotNumber), 0, "timeslotNumber");
+  PER_TRY_IN(ReadBit(ctx, &v->tfci_Existence), 1, "tfci_Existence");
+  PER_TRY_IN(DecodeMidambleShiftAndBurstType_r7(ctx, &v->midambleShiftAndBurstType), 2, "midambleShiftAndBurstType");
   return StatusOk;
 }
 
@@ -1982,13 +2145,13 @@ void InitDownlinkAdditionalTimeslots_r7_parameters_newParameters(DownlinkAdditio
 }
 
 int DecodeDownlinkAdditionalTimeslots_r7_parameters_newParameters(PerContext* ctx, DownlinkAdditionalTimeslots_r7_parameters_newParameters* v) {
-  PER_TRY(DecodeIndividualTimeslotInfo_r7(ctx, &v->individualTimeslotInfo));
-  PER_TRY(DecodeDL_TS_ChannelisationCodesShort(ctx, &v->dl_TS_ChannelisationCodesShort));
+  PER_TRY_IN(DecodeIndividualTimeslotInfo_r7(ctx, &v->individualTimeslotInfo), 0, "individualTimeslotInfo");
+  PER_TRY_IN(DecodeDL_TS_ChannelisationCodesShort(ctx, &v->dl_TS_ChannelisationCodesShort), 1, "dl_TS_ChannelisationCodesShort");
   return StatusOk;
 }
 
 int DecodeDownlinkAdditionalTimeslots_r7_parameters_sameAsLast(PerContext* ctx, DownlinkAdditionalTimeslots_r7_parameters_sameAsLast* v) {
-  PER_TRY(DecodeUInt8(ctx, 0, 14, &v->timeslotNumber));
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 14, &v->timeslotNumber), 0, "timeslotNumber");
   return StatusOk;
 }
 
@@ -1998,22 +2161,27 @@ void InitDownlinkTimeslotsCodes_moreTimeslots(DownlinkTimeslotsCodes_moreTimeslo
 }
 
 int DecodeDownlinkTimeslotsCodes_moreTimeslots(PerContext* ctx, DownlinkTimeslotsCodes_moreTimeslots* v) {
+  static const char* const kAlternatives[] = {"noMore", "additionalTimeslots"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
     case 1: {
       auto* alt = static_cast<DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots*>(AllocRecord(ctx, sizeof(DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots(alt);
-      return DecodeDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots(ctx, alt);
+      status = DecodeDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitDownlinkTimeslotsCodes(DownlinkTimeslotsCodes* v) {
@@ -2023,9 +2191,9 @@ void InitDownlinkTimeslotsCodes(DownlinkTimeslotsCodes* v) {
 }
 
 int DecodeDownlinkTimeslotsCodes(PerContext* ctx, DownlinkTimeslotsCodes* v) {
-  PER_TRY(DecodeIndividualTimeslotInfo(ctx, &v->firstIndividualTimeslotInfo));
-  PER_TRY(DecodeDL_TS_ChannelisationCodesShort(ctx, &v->dl_TS_ChannelisationCodesShort));
-  PER_TRY(DecodeDownlinkTimeslotsCodes_moreTimeslots(ctx, &v->moreTimeslots));
+  PER_TRY_IN(DecodeIndividualTimeslotInfo(ctx, &v->firstIndividualTimeslotInfo), 0, "firstIndividualTimeslotInfo");
+  PER_TRY_IN(DecodeDL_TS_ChannelisationCodesShort(ctx, &v->dl_TS_ChannelisationCodesShort), 1, "dl_TS_ChannelisationCodesShort");
+  PER_TRY_IN(DecodeDownlinkTimeslotsCodes_moreTimeslots(ctx, &v->moreTimeslots), 2, "moreTimeslots");
   return StatusOk;
 }
 
@@ -2035,22 +2203,27 @@ void InitDownlinkTimeslotsCodes_LCR_r4_moreTimeslots(DownlinkTimeslotsCodes_LCR_
 }
 
 int DecodeDownlinkTimeslotsCodes_LCR_r4_moreTimeslots(PerContext* ctx, DownlinkTimeslotsCodes_LCR_r4_moreTimeslots* v) {
+  static const char* const kAlternatives[] = {"noMore", "additionalTimeslots"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
     case 1: {
       auto* alt = static_cast<DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots*>(AllocRecord(ctx, sizeof(DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(alt);
-      return DecodeDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(ctx, alt);
+      status = DecodeDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitDownlinkTimeslotsCodes_LCR_r4(DownlinkTimeslotsCodes_LCR_r4* v) {
@@ -2060,9 +2233,9 @@ void InitDownlinkTimeslotsCodes_LCR_r4(DownlinkTimeslotsCodes_LCR_r4* v) {
 }
 
 int DecodeDownlinkTimeslotsCodes_LCR_r4(PerContext* ctx, DownlinkTimeslotsCodes_LCR_r4* v) {
-  PER_TRY(DecodeIndividualTimeslotInfo_LCR_r4(ctx, &v->firstIndividualTimeslotInfo));
-  PER_TRY(DecodeDL_TS_ChannelisationCodesShort(ctx, &v->dl_TS_ChannelisationCodesShort));
-  PER_TRY(DecodeDownlinkTimeslotsCodes_LCR_r4_moreTimeslots(ctx, &v->moreTimeslots));
+  PER_TRY_IN(DecodeIndividualTimeslotInfo_LCR_r4(ctx, &v->firstIndividualTimeslotInfo), 0, "firstIndividualTimeslotInfo");
+  PER_TRY_IN(DecodeDL_TS_ChannelisationCodesShort(ctx, &v->dl_TS_ChannelisationCodesShort), 1, "dl_TS_ChannelisationCodesShort");
+  PER_TRY_IN(DecodeDownlinkTimeslotsCodes_LCR_r4_moreTimeslots(ctx, &v->moreTimeslots), 2, "moreTimeslots");
   return StatusOk;
 }
 
@@ -2072,25 +2245,29 @@ void InitDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(Downlin
 }
 
 int DecodeDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(PerContext* ctx, DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots* v) {
+  static const char* const kAlternatives[] = {"consecutive", "timeslotList"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 1, 5, &value);
+      status = DecodeUInt8(ctx, 1, 5, &value);
       v->value = value;
-      return status;
+      break;
     }
     case 1: {
       auto* alt = static_cast<DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList*>(AllocRecord(ctx, sizeof(DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(alt);
-      return DecodeDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(ctx, alt);
+      status = DecodeDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList* v) {
@@ -2101,17 +2278,20 @@ void InitDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslo
 int DecodeDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(PerContext* ctx, DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList* v) {
   ctx->pendingSize = &kSize_1_5;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  if (count > 5) {
+    PER_TRY_IN(NoteWarning(ctx, WarningKind::ListAboveSize), kStopBeforeMembers, nullptr);
+  }
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<DownlinkAdditionalTimeslots_LCR_r4*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots_LCR_r4) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     DownlinkAdditionalTimeslots_LCR_r4* element = &items[i];
     InitDownlinkAdditionalTimeslots_LCR_r4(element);
-    PER_TRY(DecodeDownlinkAdditionalTimeslots_LCR_r4(ctx, element));
+    PER_TRY_IN(DecodeDownlinkAdditionalTimeslots_LCR_r4(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -2123,22 +2303,27 @@ void InitDownlinkTimeslotsCodes_VHCR_moreTimeslots(DownlinkTimeslotsCodes_VHCR_m
 }
 
 int DecodeDownlinkTimeslotsCodes_VHCR_moreTimeslots(PerContext* ctx, DownlinkTimeslotsCodes_VHCR_moreTimeslots* v) {
+  static const char* const kAlternatives[] = {"noMore", "additionalTimeslots"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
     case 1: {
       auto* alt = static_cast<DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots*>(AllocRecord(ctx, sizeof(DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(alt);
-      return DecodeDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(ctx, alt);
+      status = DecodeDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitDownlinkTimeslotsCodes_VHCR(DownlinkTimeslotsCodes_VHCR* v) {
@@ -2148,9 +2333,9 @@ void InitDownlinkTimeslotsCodes_VHCR(DownlinkTimeslotsCodes_VHCR* v) {
 }
 
 int DecodeDownlinkTimeslotsCodes_VHCR(PerContext* ctx, DownlinkTimeslotsCodes_VHCR* v) {
-  PER_TRY(DecodeIndividualTimeslotInfo_VHCR(ctx, &v->firstIndividualTimeslotInfo));
-  PER_TRY(DecodeDL_TS_ChannelisationCodesShort_VHCR(ctx, &v->dl_TS_ChannelisationCodesShort));
-  PER_TRY(DecodeDownlinkTimeslotsCodes_VHCR_moreTimeslots(ctx, &v->moreTimeslots));
+  PER_TRY_IN(DecodeIndividualTimeslotInfo_VHCR(ctx, &v->firstIndividualTimeslotInfo), 0, "firstIndividualTimeslotInfo");
+  PER_TRY_IN(DecodeDL_TS_ChannelisationCodesShort_VHCR(ctx, &v->dl_TS_ChannelisationCodesShort), 1, "dl_TS_ChannelisationCodesShort");
+  PER_TRY_IN(DecodeDownlinkTimeslotsCodes_VHCR_moreTimeslots(ctx, &v->moreTimeslots), 2, "moreTimeslots");
   return StatusOk;
 }
 
@@ -2160,25 +2345,29 @@ void InitDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(DownlinkT
 }
 
 int DecodeDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(PerContext* ctx, DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots* v) {
+  static const char* const kAlternatives[] = {"consecutive", "timeslotList"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 1, 13, &value);
+      status = DecodeUInt8(ctx, 1, 13, &value);
       v->value = value;
-      return status;
+      break;
     }
     case 1: {
       auto* alt = static_cast<DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList*>(AllocRecord(ctx, sizeof(DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(alt);
-      return DecodeDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(ctx, alt);
+      status = DecodeDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList* v) {
@@ -2189,17 +2378,20 @@ void InitDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotL
 int DecodeDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(PerContext* ctx, DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList* v) {
   ctx->pendingSize = &kSize_1_13;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  if (count > 13) {
+    PER_TRY_IN(NoteWarning(ctx, WarningKind::ListAboveSize), kStopBeforeMembers, nullptr);
+  }
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<DownlinkAdditionalTimeslots_VHCR*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots_VHCR) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     DownlinkAdditionalTimeslots_VHCR* element = &items[i];
     InitDownlinkAdditionalTimeslots_VHCR(element);
-    PER_TRY(DecodeDownlinkAdditionalTimeslots_VHCR(ctx, element));
+    PER_TRY_IN(DecodeDownlinkAdditionalTimeslots_VHCR(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -2211,25 +2403,29 @@ void InitDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots(DownlinkTimesl
 }
 
 int DecodeDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots(PerContext* ctx, DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots* v) {
+  static const char* const kAlternatives[] = {"consecutive", "timeslotList"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 1, 13, &value);
+      status = DecodeUInt8(ctx, 1, 13, &value);
       v->value = value;
-      return status;
+      break;
     }
     case 1: {
       auto* alt = static_cast<DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList*>(AllocRecord(ctx, sizeof(DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(alt);
-      return DecodeDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(ctx, alt);
+      status = DecodeDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList* v) {
@@ -2240,17 +2436,20 @@ void InitDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(D
 int DecodeDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(PerContext* ctx, DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList* v) {
   ctx->pendingSize = &kSize_1_13;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  if (count > 13) {
+    PER_TRY_IN(NoteWarning(ctx, WarningKind::ListAboveSize), kStopBeforeMembers, nullptr);
+  }
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<DownlinkAdditionalTimeslots*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     DownlinkAdditionalTimeslots* element = &items[i];
     InitDownlinkAdditionalTimeslots(element);
-    PER_TRY(DecodeDownlinkAdditionalTimeslots(ctx, element));
+    PER_TRY_IN(DecodeDownlinkAdditionalTimeslots(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -2262,22 +2461,27 @@ void InitDownlinkTimeslotsCodes_r7_moreTimeslots(DownlinkTimeslotsCodes_r7_moreT
 }
 
 int DecodeDownlinkTimeslotsCodes_r7_moreTimeslots(PerContext* ctx, DownlinkTimeslotsCodes_r7_moreTimeslots* v) {
+  static const char* const kAlternatives[] = {"noMore", "additionalTimeslots"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
     case 1: {
       auto* alt = static_cast<DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots*>(AllocRecord(ctx, sizeof(DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots(alt);
-      return DecodeDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots(ctx, alt);
+      status = DecodeDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitDownlinkTimeslotsCodes_r7(DownlinkTimeslotsCodes_r7* v) {
@@ -2287,9 +2491,9 @@ void InitDownlinkTimeslotsCodes_r7(DownlinkTimeslotsCodes_r7* v) {
 }
 
 int DecodeDownlinkTimeslotsCodes_r7(PerContext* ctx, DownlinkTimeslotsCodes_r7* v) {
-  PER_TRY(DecodeIndividualTimeslotInfo_r7(ctx, &v->firstIndividualTimeslotInfo));
-  PER_TRY(DecodeDL_TS_ChannelisationCodesShort(ctx, &v->dl_TS_ChannelisationCodesShort));
-  PER_TRY(DecodeDownlinkTimeslotsCodes_r7_moreTimeslots(ctx, &v->moreTimeslots));
+  PER_TRY_IN(DecodeIndividualTimeslotInfo_r7(ctx, &v->firstIndividualTimeslotInfo), 0, "firstIndividualTimeslotInfo");
+  PER_TRY_IN(DecodeDL_TS_ChannelisationCodesShort(ctx, &v->dl_TS_ChannelisationCodesShort), 1, "dl_TS_ChannelisationCodesShort");
+  PER_TRY_IN(DecodeDownlinkTimeslotsCodes_r7_moreTimeslots(ctx, &v->moreTimeslots), 2, "moreTimeslots");
   return StatusOk;
 }
 
@@ -2299,25 +2503,29 @@ void InitDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots(DownlinkTim
 }
 
 int DecodeDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots(PerContext* ctx, DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots* v) {
+  static const char* const kAlternatives[] = {"consecutive", "timeslotList"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 1, 13, &value);
+      status = DecodeUInt8(ctx, 1, 13, &value);
       v->value = value;
-      return status;
+      break;
     }
     case 1: {
       auto* alt = static_cast<DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList*>(AllocRecord(ctx, sizeof(DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList(alt);
-      return DecodeDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList(ctx, alt);
+      status = DecodeDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList(DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList* v) {
@@ -2328,17 +2536,20 @@ void InitDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotLis
 int DecodeDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList(PerContext* ctx, DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList* v) {
   ctx->pendingSize = &kSize_1_13;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  if (count > 13) {
+    PER_TRY_IN(NoteWarning(ctx, WarningKind::ListAboveSize), kStopBeforeMembers, nullptr);
+  }
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<DownlinkAdditionalTimeslots_r7*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots_r7) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     DownlinkAdditionalTimeslots_r7* element = &items[i];
     InitDownlinkAdditionalTimeslots_r7(element);
-    PER_TRY(DecodeDownlinkAdditionalTimeslots_r7(ctx, element));
+    PER_TRY_IN(DecodeDownlinkAdditionalTimeslots_r7(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -2350,37 +2561,43 @@ void InitExplicitTFCS_Configuration(ExplicitTFCS_Configuration* v) {
 }
 
 int DecodeExplicitTFCS_Configuration(PerContext* ctx, ExplicitTFCS_Configuration* v) {
+  static const char* const kAlternatives[] = {"complete", "addition", "removal", "replacement"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 4, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 4, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: case 1: {
       auto* alt = static_cast<TFCS_ReconfAdd*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitTFCS_ReconfAdd(alt);
-      return DecodeTFCS_ReconfAdd(ctx, alt);
+      status = DecodeTFCS_ReconfAdd(ctx, alt);
+      break;
     }
     case 2: {
       auto* alt = static_cast<TFCS_RemovalList*>(AllocRecord(ctx, sizeof(TFCS_RemovalList)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitTFCS_RemovalList(alt);
-      return DecodeTFCS_RemovalList(ctx, alt);
+      status = DecodeTFCS_RemovalList(ctx, alt);
+      break;
     }
     case 3: {
       auto* alt = static_cast<ExplicitTFCS_Configuration_replacement*>(AllocRecord(ctx, sizeof(ExplicitTFCS_Configuration_replacement)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitExplicitTFCS_Configuration_replacement(alt);
-      return DecodeExplicitTFCS_Configuration_replacement(ctx, alt);
+      status = DecodeExplicitTFCS_Configuration_replacement(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 int DecodeTFCS_Removal(PerContext* ctx, TFCS_Removal* v) {
-  PER_TRY(DecodeUInt16(ctx, 0, 1023, &v->tfci));
+  PER_TRY_IN(DecodeUInt16(ctx, 0, 1023, &v->tfci), 0, "tfci");
   return StatusOk;
 }
 
@@ -2392,16 +2609,16 @@ void InitTFCS_RemovalList(TFCS_RemovalList* v) {
 int DecodeTFCS_RemovalList(PerContext* ctx, TFCS_RemovalList* v) {
   ctx->pendingSize = &kSize_1_1024;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<TFCS_Removal*>(AllocRecord(ctx, sizeof(TFCS_Removal) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     TFCS_Removal* element = &items[i];
-    PER_TRY(DecodeTFCS_Removal(ctx, element));
+    PER_TRY_IN(DecodeTFCS_Removal(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -2413,62 +2630,72 @@ void InitTFCS_ReconfAdd_ctfcSize(TFCS_ReconfAdd_ctfcSize* v) {
 }
 
 int DecodeTFCS_ReconfAdd_ctfcSize(PerContext* ctx, TFCS_ReconfAdd_ctfcSize* v) {
+  static const char* const kAlternatives[] = {"ctfc2Bit", "ctfc4Bit", "ctfc6Bit", "ctfc8Bit", "ctfc12Bit", "ctfc16Bit", "ctfc24Bit"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 7, &index));
-  if (index >= 7) return StatusOutOfRange;
+  PER_TRY_IN(ReadWholeNumber(ctx, 7, &index), kStopBeforeMembers, nullptr);
+  if (index >= 7) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc2Bit*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc2Bit)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitTFCS_ReconfAdd_ctfcSize_ctfc2Bit(alt);
-      return DecodeTFCS_ReconfAdd_ctfcSize_ctfc2Bit(ctx, alt);
+      status = DecodeTFCS_ReconfAdd_ctfcSize_ctfc2Bit(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc4Bit*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc4Bit)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitTFCS_ReconfAdd_ctfcSize_ctfc4Bit(alt);
-      return DecodeTFCS_ReconfAdd_ctfcSize_ctfc4Bit(ctx, alt);
+      status = DecodeTFCS_ReconfAdd_ctfcSize_ctfc4Bit(ctx, alt);
+      break;
     }
     case 2: {
       auto* alt = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc6Bit*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc6Bit)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitTFCS_ReconfAdd_ctfcSize_ctfc6Bit(alt);
-      return DecodeTFCS_ReconfAdd_ctfcSize_ctfc6Bit(ctx, alt);
+      status = DecodeTFCS_ReconfAdd_ctfcSize_ctfc6Bit(ctx, alt);
+      break;
     }
     case 3: {
       auto* alt = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc8Bit*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc8Bit)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitTFCS_ReconfAdd_ctfcSize_ctfc8Bit(alt);
-      return DecodeTFCS_ReconfAdd_ctfcSize_ctfc8Bit(ctx, alt);
+      status = DecodeTFCS_ReconfAdd_ctfcSize_ctfc8Bit(ctx, alt);
+      break;
     }
     case 4: {
       auto* alt = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc12Bit*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc12Bit)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitTFCS_ReconfAdd_ctfcSize_ctfc12Bit(alt);
-      return DecodeTFCS_ReconfAdd_ctfcSize_ctfc12Bit(ctx, alt);
+      status = DecodeTFCS_ReconfAdd_ctfcSize_ctfc12Bit(ctx, alt);
+      break;
     }
     case 5: {
       auto* alt = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc16Bit*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc16Bit)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitTFCS_ReconfAdd_ctfcSize_ctfc16Bit(alt);
-      return DecodeTFCS_ReconfAdd_ctfcSize_ctfc16Bit(ctx, alt);
+      status = DecodeTFCS_ReconfAdd_ctfcSize_ctfc16Bit(ctx, alt);
+      break;
     }
     case 6: {
       auto* alt = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc24Bit*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc24Bit)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitTFCS_ReconfAdd_ctfcSize_ctfc24Bit(alt);
-      return DecodeTFCS_ReconfAdd_ctfcSize_ctfc24Bit(ctx, alt);
+      status = DecodeTFCS_ReconfAdd_ctfcSize_ctfc24Bit(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitTFCS_ReconfAdd(TFCS_ReconfAdd* v) {
@@ -2476,7 +2703,7 @@ void InitTFCS_ReconfAdd(TFCS_ReconfAdd* v) {
 }
 
 int DecodeTFCS_ReconfAdd(PerContext* ctx, TFCS_ReconfAdd* v) {
-  PER_TRY(DecodeTFCS_ReconfAdd_ctfcSize(ctx, &v->ctfcSize));
+  PER_TRY_IN(DecodeTFCS_ReconfAdd_ctfcSize(ctx, &v->ctfcSize), 0, "ctfcSize");
   return StatusOk;
 }
 
@@ -2486,8 +2713,8 @@ void InitExplicitTFCS_Configuration_replacement(ExplicitTFCS_Configuration_repla
 }
 
 int DecodeExplicitTFCS_Configuration_replacement(PerContext* ctx, ExplicitTFCS_Configuration_replacement* v) {
-  PER_TRY(DecodeTFCS_RemovalList(ctx, &v->tfcsRemoval));
-  PER_TRY(DecodeTFCS_ReconfAdd(ctx, &v->tfcsAdd));
+  PER_TRY_IN(DecodeTFCS_RemovalList(ctx, &v->tfcsRemoval), 0, "tfcsRemoval");
+  PER_TRY_IN(DecodeTFCS_ReconfAdd(ctx, &v->tfcsAdd), 1, "tfcsAdd");
   return StatusOk;
 }
 
@@ -2496,9 +2723,9 @@ void InitFACH_PCH_Information(FACH_PCH_Information* v) {
 }
 
 int DecodeFACH_PCH_Information(PerContext* ctx, FACH_PCH_Information* v) {
-  PER_TRY(DecodeTransportFormatSet(ctx, &v->transportFormatSet));
-  PER_TRY(DecodeUInt8(ctx, 1, 32, &v->transportChannelIdentity));
-  PER_TRY(ReadBit(ctx, &v->ctch_Indicator));
+  PER_TRY_IN(DecodeTransportFormatSet(ctx, &v->transportFormatSet), 0, "transportFormatSet");
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 32, &v->transportChannelIdentity), 1, "transportChannelIdentity");
+  PER_TRY_IN(ReadBit(ctx, &v->ctch_Indicator), 2, "ctch_Indicator");
   return StatusOk;
 }
 
@@ -2510,17 +2737,17 @@ void InitFACH_PCH_InformationList(FACH_PCH_InformationList* v) {
 int DecodeFACH_PCH_InformationList(PerContext* ctx, FACH_PCH_InformationList* v) {
   ctx->pendingSize = &kSize_1_8;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<FACH_PCH_Information*>(AllocRecord(ctx, sizeof(FACH_PCH_Information) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     FACH_PCH_Information* element = &items[i];
     InitFACH_PCH_Information(element);
-    PER_TRY(DecodeFACH_PCH_Information(ctx, element));
+    PER_TRY_IN(DecodeFACH_PCH_Information(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -2531,10 +2758,10 @@ void InitFPACH_Info_r4(FPACH_Info_r4* v) {
 }
 
 int DecodeFPACH_Info_r4(PerContext* ctx, FPACH_Info_r4* v) {
-  PER_TRY(DecodeUInt8(ctx, 0, 6, &v->timeslot));
-  PER_TRY(DecodeEnumerated(ctx, 16, &v->channelisationCode));
-  PER_TRY(DecodeMidambleShiftAndBurstType_LCR_r4(ctx, &v->midambleShiftAndBurstType));
-  PER_TRY(DecodeUInt8(ctx, 1, 4, &v->wi));
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 6, &v->timeslot), 0, "timeslot");
+  PER_TRY_IN(DecodeEnumerated(ctx, 16, &v->channelisationCode), 1, "channelisationCode");
+  PER_TRY_IN(DecodeMidambleShiftAndBurstType_LCR_r4(ctx, &v->midambleShiftAndBurstType), 2, "midambleShiftAndBurstType");
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 4, &v->wi), 3, "wi");
   return StatusOk;
 }
 
@@ -2544,22 +2771,27 @@ void InitHARQ_Info_memoryPartitioning(HARQ_Info_memoryPartitioning* v) {
 }
 
 int DecodeHARQ_Info_memoryPartitioning(PerContext* ctx, HARQ_Info_memoryPartitioning* v) {
+  static const char* const kAlternatives[] = {"implicit", "explicit_"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
     case 1: {
       auto* alt = static_cast<HARQ_Info_memoryPartitioning_explicit*>(AllocRecord(ctx, sizeof(HARQ_Info_memoryPartitioning_explicit)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitHARQ_Info_memoryPartitioning_explicit(alt);
-      return DecodeHARQ_Info_memoryPartitioning_explicit(ctx, alt);
+      status = DecodeHARQ_Info_memoryPartitioning_explicit(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitHARQ_Info(HARQ_Info* v) {
@@ -2567,8 +2799,8 @@ void InitHARQ_Info(HARQ_Info* v) {
 }
 
 int DecodeHARQ_Info(PerContext* ctx, HARQ_Info* v) {
-  PER_TRY(DecodeUInt8(ctx, 1, 8, &v->numberOfProcesses));
-  PER_TRY(DecodeHARQ_Info_memoryPartitioning(ctx, &v->memoryPartitioning));
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 8, &v->numberOfProcesses), 0, "numberOfProcesses");
+  PER_TRY_IN(DecodeHARQ_Info_memoryPartitioning(ctx, &v->memoryPartitioning), 1, "memoryPartitioning");
   return StatusOk;
 }
 
@@ -2578,10 +2810,10 @@ void InitHARQ_Info_memoryPartitioning_explicit(HARQ_Info_memoryPartitioning_expl
 
 int DecodeHARQ_Info_memoryPartitioning_explicit(PerContext* ctx, HARQ_Info_memoryPartitioning_explicit* v) {
   ctx->pendingSize = &kSize_1_8;
-  PER_TRY(ReadLength(ctx, &v->count));
-  if (v->count > 8) return StatusTooMany;
+  PER_TRY_IN(ReadLength(ctx, &v->count), kStopBeforeMembers, nullptr);
+  if (v->count > 8) return StopIn(ctx, StatusTooMany, kStopBeforeMembers, nullptr);
   for (uint32_t i = 0; i < v->count; ++i) {
-    PER_TRY(DecodeEnumerated(ctx, 61, &v->items[i]));
+    PER_TRY_IN(DecodeEnumerated(ctx, 61, &v->items[i]), i, nullptr);
   }
   return StatusOk;
 }
@@ -2592,10 +2824,10 @@ void InitHS_SCCH_SystemInfo_hS_SCCHChannelisationCodeInfo(HS_SCCH_SystemInfo_hS_
 
 int DecodeHS_SCCH_SystemInfo_hS_SCCHChannelisationCodeInfo(PerContext* ctx, HS_SCCH_SystemInfo_hS_SCCHChannelisationCodeInfo* v) {
   ctx->pendingSize = &kSize_1_4;
-  PER_TRY(ReadLength(ctx, &v->count));
-  if (v->count > 4) return StatusTooMany;
+  PER_TRY_IN(ReadLength(ctx, &v->count), kStopBeforeMembers, nullptr);
+  if (v->count > 4) return StopIn(ctx, StatusTooMany, kStopBeforeMembers, nullptr);
   for (uint32_t i = 0; i < v->count; ++i) {
-    PER_TRY(DecodeUInt8(ctx, 0, 127, &v->items[i]));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 127, &v->items[i]), i, nullptr);
   }
   return StatusOk;
 }
@@ -2606,11 +2838,11 @@ void InitHS_SCCH_SystemInfo(HS_SCCH_SystemInfo* v) {
 }
 
 int DecodeHS_SCCH_SystemInfo(PerContext* ctx, HS_SCCH_SystemInfo* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUInt8(ctx, 1, 15, &v->dl_ScramblingCode));
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 15, &v->dl_ScramblingCode), 0, "dl_ScramblingCode");
   }
-  PER_TRY(DecodeHS_SCCH_SystemInfo_hS_SCCHChannelisationCodeInfo(ctx, &v->hS_SCCHChannelisationCodeInfo));
+  PER_TRY_IN(DecodeHS_SCCH_SystemInfo_hS_SCCHChannelisationCodeInfo(ctx, &v->hS_SCCHChannelisationCodeInfo), 1, "hS_SCCHChannelisationCodeInfo");
   return StatusOk;
 }
 
@@ -2621,11 +2853,11 @@ void InitHS_DSCH_CommonSystemInformation_common_H_RNTI_information(HS_DSCH_Commo
 
 int DecodeHS_DSCH_CommonSystemInformation_common_H_RNTI_information(PerContext* ctx, HS_DSCH_CommonSystemInformation_common_H_RNTI_information* v) {
   ctx->pendingSize = &kSize_1_4;
-  PER_TRY(ReadLength(ctx, &v->count));
-  if (v->count > 4) return StatusTooMany;
+  PER_TRY_IN(ReadLength(ctx, &v->count), kStopBeforeMembers, nullptr);
+  if (v->count > 4) return StopIn(ctx, StatusTooMany, kStopBeforeMembers, nullptr);
   for (uint32_t i = 0; i < v->count; ++i) {
     ctx->pendingSize = &kSize_16_16;
-    PER_TRY(ReadBitString(ctx, &v->items[i].bitCount, v->items[i].bytes, sizeof v->items[i].bytes));
+    PER_TRY_IN(ReadBitString(ctx, &v->items[i].bitCount, v->items[i].bytes, sizeof v->items[i].bytes), i, nullptr);
   }
   return StatusOk;
 }
@@ -2639,17 +2871,17 @@ void InitHS_DSCH_CommonSystemInformation(HS_DSCH_CommonSystemInformation* v) {
 }
 
 int DecodeHS_DSCH_CommonSystemInformation(PerContext* ctx, HS_DSCH_CommonSystemInformation* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeCommonRBMappingInfo(ctx, &v->ccch_MappingInfo));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeCommonRBMappingInfo(ctx, &v->ccch_MappingInfo), 0, "ccch_MappingInfo");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeCommonRBMappingInfo(ctx, &v->srb1_MappingInfo));
+    PER_TRY_IN(DecodeCommonRBMappingInfo(ctx, &v->srb1_MappingInfo), 1, "srb1_MappingInfo");
   }
-  PER_TRY(DecodeCommon_MAC_ehs_ReorderingQueueList(ctx, &v->common_MAC_ehs_ReorderingQueueList));
-  PER_TRY(DecodeHS_SCCH_SystemInfo(ctx, &v->hs_scch_SystemInfo));
-  PER_TRY(DecodeHARQ_Info(ctx, &v->harq_SystemInfo));
-  PER_TRY(DecodeHS_DSCH_CommonSystemInformation_common_H_RNTI_information(ctx, &v->common_H_RNTI_information));
+  PER_TRY_IN(DecodeCommon_MAC_ehs_ReorderingQueueList(ctx, &v->common_MAC_ehs_ReorderingQueueList), 2, "common_MAC_ehs_ReorderingQueueList");
+  PER_TRY_IN(DecodeHS_SCCH_SystemInfo(ctx, &v->hs_scch_SystemInfo), 3, "hs_scch_SystemInfo");
+  PER_TRY_IN(DecodeHARQ_Info(ctx, &v->harq_SystemInfo), 4, "harq_SystemInfo");
+  PER_TRY_IN(DecodeHS_DSCH_CommonSystemInformation_common_H_RNTI_information(ctx, &v->common_H_RNTI_information), 5, "common_H_RNTI_information");
   ctx->pendingSize = &kSize_16_16;
-  PER_TRY(ReadBitString(ctx, &v->bcchSpecific_H_RNTI.bitCount, v->bcchSpecific_H_RNTI.bytes, sizeof v->bcchSpecific_H_RNTI.bytes));
+  PER_TRY_IN(ReadBitString(ctx, &v->bcchSpecific_H_RNTI.bitCount, v->bcchSpecific_H_RNTI.bytes, sizeof v->bcchSpecific_H_RNTI.bytes), 6, "bcchSpecific_H_RNTI");
   return StatusOk;
 }
 
@@ -2659,25 +2891,30 @@ void InitPICH_Info(PICH_Info* v) {
 }
 
 int DecodePICH_Info(PerContext* ctx, PICH_Info* v) {
+  static const char* const kAlternatives[] = {"fdd", "tdd"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<PICH_Info_fdd*>(AllocRecord(ctx, sizeof(PICH_Info_fdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodePICH_Info_fdd(ctx, alt);
+      status = DecodePICH_Info_fdd(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<PICH_Info_tdd*>(AllocRecord(ctx, sizeof(PICH_Info_tdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitPICH_Info_tdd(alt);
-      return DecodePICH_Info_tdd(ctx, alt);
+      status = DecodePICH_Info_tdd(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitPICH_ForHSDPASupportedPaging(PICH_ForHSDPASupportedPaging* v) {
@@ -2685,8 +2922,8 @@ void InitPICH_ForHSDPASupportedPaging(PICH_ForHSDPASupportedPaging* v) {
 }
 
 int DecodePICH_ForHSDPASupportedPaging(PerContext* ctx, PICH_ForHSDPASupportedPaging* v) {
-  PER_TRY(DecodePICH_Info(ctx, &v->hsdpa_AssociatedPichInfo));
-  PER_TRY(DecodeUInt8(ctx, 1, 15, &v->hs_pdschChannelisationCode));
+  PER_TRY_IN(DecodePICH_Info(ctx, &v->hsdpa_AssociatedPichInfo), 0, "hsdpa_AssociatedPichInfo");
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 15, &v->hs_pdschChannelisationCode), 1, "hs_pdschChannelisationCode");
   return StatusOk;
 }
 
@@ -2698,17 +2935,17 @@ void InitHS_DSCH_PagingSystemInformation_pich_ForHSDPASupportedPagingList(HS_DSC
 int DecodeHS_DSCH_PagingSystemInformation_pich_ForHSDPASupportedPagingList(PerContext* ctx, HS_DSCH_PagingSystemInformation_pich_ForHSDPASupportedPagingList* v) {
   ctx->pendingSize = &kSize_1_16;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<PICH_ForHSDPASupportedPaging*>(AllocRecord(ctx, sizeof(PICH_ForHSDPASupportedPaging) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     PICH_ForHSDPASupportedPaging* element = &items[i];
     InitPICH_ForHSDPASupportedPaging(element);
-    PER_TRY(DecodePICH_ForHSDPASupportedPaging(ctx, element));
+    PER_TRY_IN(DecodePICH_ForHSDPASupportedPaging(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -2720,10 +2957,10 @@ void InitHS_DSCH_PagingSystemInformation_transportBlockSizeList(HS_DSCH_PagingSy
 
 int DecodeHS_DSCH_PagingSystemInformation_transportBlockSizeList(PerContext* ctx, HS_DSCH_PagingSystemInformation_transportBlockSizeList* v) {
   ctx->pendingSize = &kSize_1_2;
-  PER_TRY(ReadLength(ctx, &v->count));
-  if (v->count > 2) return StatusTooMany;
+  PER_TRY_IN(ReadLength(ctx, &v->count), kStopBeforeMembers, nullptr);
+  if (v->count > 2) return StopIn(ctx, StatusTooMany, kStopBeforeMembers, nullptr);
   for (uint32_t i = 0; i < v->count; ++i) {
-    PER_TRY(DecodeUInt8(ctx, 1, 32, &v->items[i]));
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 32, &v->items[i]), i, nullptr);
   }
   return StatusOk;
 }
@@ -2735,13 +2972,13 @@ void InitHS_DSCH_PagingSystemInformation(HS_DSCH_PagingSystemInformation* v) {
 }
 
 int DecodeHS_DSCH_PagingSystemInformation(PerContext* ctx, HS_DSCH_PagingSystemInformation* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUInt8(ctx, 1, 15, &v->dlScramblingCode));
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 15, &v->dlScramblingCode), 0, "dlScramblingCode");
   }
-  PER_TRY(DecodeHS_DSCH_PagingSystemInformation_pich_ForHSDPASupportedPagingList(ctx, &v->pich_ForHSDPASupportedPagingList));
-  PER_TRY(DecodeUInt8(ctx, 1, 5, &v->numberOfPcchTransmissions));
-  PER_TRY(DecodeHS_DSCH_PagingSystemInformation_transportBlockSizeList(ctx, &v->transportBlockSizeList));
+  PER_TRY_IN(DecodeHS_DSCH_PagingSystemInformation_pich_ForHSDPASupportedPagingList(ctx, &v->pich_ForHSDPASupportedPagingList), 1, "pich_ForHSDPASupportedPagingList");
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 5, &v->numberOfPcchTransmissions), 2, "numberOfPcchTransmissions");
+  PER_TRY_IN(DecodeHS_DSCH_PagingSystemInformation_transportBlockSizeList(ctx, &v->transportBlockSizeList), 3, "transportBlockSizeList");
   return StatusOk;
 }
 
@@ -2750,9 +2987,9 @@ void InitIndividualTimeslotInfo_LCR_r4_ext(IndividualTimeslotInfo_LCR_r4_ext* v)
 }
 
 int DecodeIndividualTimeslotInfo_LCR_r4_ext(PerContext* ctx, IndividualTimeslotInfo_LCR_r4_ext* v) {
-  PER_TRY(DecodeMidambleShiftAndBurstType_LCR_r4(ctx, &v->midambleShiftAndBurstType));
-  PER_TRY(DecodeEnumerated(ctx, 2, &v->modulation));
-  PER_TRY(DecodeEnumerated(ctx, 3, &v->ss_TPC_Symbols));
+  PER_TRY_IN(DecodeMidambleShiftAndBurstType_LCR_r4(ctx, &v->midambleShiftAndBurstType), 0, "midambleShiftAndBurstType");
+  PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->modulation), 1, "modulation");
+  PER_TRY_IN(DecodeEnumerated(ctx, 3, &v->ss_TPC_Symbols), 2, "ss_TPC_Symbols");
   return StatusOk;
 }
 
@@ -2761,10 +2998,10 @@ void InitLogicalChannelByRB(LogicalChannelByRB* v) {
 }
 
 int DecodeLogicalChannelByRB(PerContext* ctx, LogicalChannelByRB* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeUInt8(ctx, 1, 32, &v->rb_Identity));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 32, &v->rb_Identity), 0, "rb_Identity");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUInt8(ctx, 0, 1, &v->logChOfRb));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 1, &v->logChOfRb), 1, "logChOfRb");
   }
   return StatusOk;
 }
@@ -2777,17 +3014,20 @@ void InitLogicalChannelList_explicitList(LogicalChannelList_explicitList* v) {
 int DecodeLogicalChannelList_explicitList(PerContext* ctx, LogicalChannelList_explicitList* v) {
   ctx->pendingSize = &kSize_1_15;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  if (count > 15) {
+    PER_TRY_IN(NoteWarning(ctx, WarningKind::ListAboveSize), kStopBeforeMembers, nullptr);
+  }
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<LogicalChannelByRB*>(AllocRecord(ctx, sizeof(LogicalChannelByRB) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     LogicalChannelByRB* element = &items[i];
     InitLogicalChannelByRB(element);
-    PER_TRY(DecodeLogicalChannelByRB(ctx, element));
+    PER_TRY_IN(DecodeLogicalChannelByRB(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -2801,17 +3041,17 @@ void InitMBMS_FACHCarryingMTCH_List(MBMS_FACHCarryingMTCH_List* v) {
 int DecodeMBMS_FACHCarryingMTCH_List(PerContext* ctx, MBMS_FACHCarryingMTCH_List* v) {
   ctx->pendingSize = &kSize_1_8;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<TransportFormatSet*>(AllocRecord(ctx, sizeof(TransportFormatSet) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     TransportFormatSet* element = &items[i];
     InitTransportFormatSet(element);
-    PER_TRY(DecodeTransportFormatSet(ctx, element));
+    PER_TRY_IN(DecodeTransportFormatSet(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -2822,11 +3062,11 @@ void InitUM_RLC_OutOSeqDelivery_Info_r6(UM_RLC_OutOSeqDelivery_Info_r6* v) {
 }
 
 int DecodeUM_RLC_OutOSeqDelivery_Info_r6(PerContext* ctx, UM_RLC_OutOSeqDelivery_Info_r6* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeEnumerated(ctx, 14, &v->timer_OSD));
+    PER_TRY_IN(DecodeEnumerated(ctx, 14, &v->timer_OSD), 0, "timer_OSD");
   }
-  PER_TRY(DecodeEnumerated(ctx, 7, &v->windowSize_OSD));
+  PER_TRY_IN(DecodeEnumerated(ctx, 7, &v->windowSize_OSD), 1, "windowSize_OSD");
   return StatusOk;
 }
 
@@ -2836,10 +3076,10 @@ void InitRLC_Info_MCCH_r6(RLC_Info_MCCH_r6* v) {
 }
 
 int DecodeRLC_Info_MCCH_r6(PerContext* ctx, RLC_Info_MCCH_r6* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeEnumerated(ctx, 2, &v->dl_UM_RLC_LI_size));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->dl_UM_RLC_LI_size), 0, "dl_UM_RLC_LI_size");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUM_RLC_OutOSeqDelivery_Info_r6(ctx, &v->dl_UM_RLC_OutOSeqDelivery_Info));
+    PER_TRY_IN(DecodeUM_RLC_OutOSeqDelivery_Info_r6(ctx, &v->dl_UM_RLC_OutOSeqDelivery_Info), 1, "dl_UM_RLC_OutOSeqDelivery_Info");
   }
   return StatusOk;
 }
@@ -2850,13 +3090,13 @@ void InitMBMS_MCCH_ConfigurationInfo_r6(MBMS_MCCH_ConfigurationInfo_r6* v) {
 }
 
 int DecodeMBMS_MCCH_ConfigurationInfo_r6(PerContext* ctx, MBMS_MCCH_ConfigurationInfo_r6* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeUInt8(ctx, 0, 3, &v->accessInfoPeriodCoefficient));
-  PER_TRY(DecodeUInt8(ctx, 0, 3, &v->repetitionPeriodCoefficient));
-  PER_TRY(DecodeUInt8(ctx, 7, 10, &v->modificationPeriodCoefficient));
-  PER_TRY(DecodeRLC_Info_MCCH_r6(ctx, &v->rlc_Info));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 3, &v->accessInfoPeriodCoefficient), 0, "accessInfoPeriodCoefficient");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 3, &v->repetitionPeriodCoefficient), 1, "repetitionPeriodCoefficient");
+  PER_TRY_IN(DecodeUInt8(ctx, 7, 10, &v->modificationPeriodCoefficient), 2, "modificationPeriodCoefficient");
+  PER_TRY_IN(DecodeRLC_Info_MCCH_r6(ctx, &v->rlc_Info), 3, "rlc_Info");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeEnumerated(ctx, 1, &v->tctf_Presence));
+    PER_TRY_IN(DecodeEnumerated(ctx, 1, &v->tctf_Presence), 4, "tctf_Presence");
   }
   return StatusOk;
 }
@@ -2867,53 +3107,56 @@ void InitMBMS_MSCHSchedulingInfo(MBMS_MSCHSchedulingInfo* v) {
 }
 
 int DecodeMBMS_MSCHSchedulingInfo(PerContext* ctx, MBMS_MSCHSchedulingInfo* v) {
+  static const char* const kAlternatives[] = {"schedulingPeriod_32_Offset", "schedulingPeriod_64_Offset", "schedulingPeriod_128_Offset", "schedulingPeriod_256_Offset", "schedulingPeriod_512_Offset", "schedulingPeriod_1024_Offset"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 6, &index));
-  if (index >= 6) return StatusOutOfRange;
+  PER_TRY_IN(ReadWholeNumber(ctx, 6, &index), kStopBeforeMembers, nullptr);
+  if (index >= 6) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 0, 31, &value);
+      status = DecodeUInt8(ctx, 0, 31, &value);
       v->value = value;
-      return status;
+      break;
     }
     case 1: {
       uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 0, 63, &value);
+      status = DecodeUInt8(ctx, 0, 63, &value);
       v->value = value;
-      return status;
+      break;
     }
     case 2: {
       uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 0, 127, &value);
+      status = DecodeUInt8(ctx, 0, 127, &value);
       v->value = value;
-      return status;
+      break;
     }
     case 3: {
       uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 0, 255, &value);
+      status = DecodeUInt8(ctx, 0, 255, &value);
       v->value = value;
-      return status;
+      break;
     }
     case 4: {
       uint16_t value = 0;
-      int status = DecodeUInt16(ctx, 0, 511, &value);
+      status = DecodeUInt16(ctx, 0, 511, &value);
       v->value = value;
-      return status;
+      break;
     }
     case 5: {
       uint16_t value = 0;
-      int status = DecodeUInt16(ctx, 0, 1023, &value);
+      status = DecodeUInt16(ctx, 0, 1023, &value);
       v->value = value;
-      return status;
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 int DecodeRLC_Info_MSCH_r6(PerContext* ctx, RLC_Info_MSCH_r6* v) {
-  PER_TRY(DecodeEnumerated(ctx, 2, &v->dl_UM_RLC_LI_size));
+  PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->dl_UM_RLC_LI_size), 0, "dl_UM_RLC_LI_size");
   return StatusOk;
 }
 
@@ -2923,21 +3166,21 @@ void InitMBMS_MSCH_ConfigurationInfo_r6(MBMS_MSCH_ConfigurationInfo_r6* v) {
 }
 
 int DecodeMBMS_MSCH_ConfigurationInfo_r6(PerContext* ctx, MBMS_MSCH_ConfigurationInfo_r6* v) {
-  PER_TRY(ReadPresenceBits(ctx, 3, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 3, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeMBMS_MSCHSchedulingInfo(ctx, &v->mschShedulingInfo));
+    PER_TRY_IN(DecodeMBMS_MSCHSchedulingInfo(ctx, &v->mschShedulingInfo), 0, "mschShedulingInfo");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeRLC_Info_MSCH_r6(ctx, &v->rlc_Info));
+    PER_TRY_IN(DecodeRLC_Info_MSCH_r6(ctx, &v->rlc_Info), 1, "rlc_Info");
   }
   if (v->presence & (1u << 2)) {
-    PER_TRY(DecodeEnumerated(ctx, 1, &v->tctf_Presence));
+    PER_TRY_IN(DecodeEnumerated(ctx, 1, &v->tctf_Presence), 2, "tctf_Presence");
   }
   return StatusOk;
 }
 
 int DecodeMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble* v) {
-  PER_TRY(DecodeUInt8(ctx, 0, 15, &v->midambleShift));
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 15, &v->midambleShift), 0, "midambleShift");
   return StatusOk;
 }
 
@@ -2947,22 +3190,27 @@ void InitMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode(M
 }
 
 int DecodeMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode(PerContext* ctx, MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode* v) {
+  static const char* const kAlternatives[] = {"defaultMidamble", "commonMidamble", "ueSpecificMidamble"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 3, &index));
-  if (index >= 3) return StatusOutOfRange;
+  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
+  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: case 1: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
     case 2: {
       auto* alt = static_cast<MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble(ctx, alt);
+      status = DecodeMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitMidambleShiftAndBurstType_VHCR_burstType_type1(MidambleShiftAndBurstType_VHCR_burstType_type1* v) {
@@ -2970,13 +3218,13 @@ void InitMidambleShiftAndBurstType_VHCR_burstType_type1(MidambleShiftAndBurstTyp
 }
 
 int DecodeMidambleShiftAndBurstType_VHCR_burstType_type1(PerContext* ctx, MidambleShiftAndBurstType_VHCR_burstType_type1* v) {
-  PER_TRY(DecodeEnumerated(ctx, 3, &v->midambleConfigurationBurstType1and3));
-  PER_TRY(DecodeMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode(ctx, &v->midambleAllocationMode));
+  PER_TRY_IN(DecodeEnumerated(ctx, 3, &v->midambleConfigurationBurstType1and3), 0, "midambleConfigurationBurstType1and3");
+  PER_TRY_IN(DecodeMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode(ctx, &v->midambleAllocationMode), 1, "midambleAllocationMode");
   return StatusOk;
 }
 
 int DecodeMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble* v) {
-  PER_TRY(DecodeUInt8(ctx, 0, 15, &v->midambleShift));
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 15, &v->midambleShift), 0, "midambleShift");
   return StatusOk;
 }
 
@@ -2986,22 +3234,27 @@ void InitMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode(M
 }
 
 int DecodeMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode(PerContext* ctx, MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode* v) {
+  static const char* const kAlternatives[] = {"defaultMidamble", "commonMidamble", "ueSpecificMidamble"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 3, &index));
-  if (index >= 3) return StatusOutOfRange;
+  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
+  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: case 1: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
     case 2: {
       auto* alt = static_cast<MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble(ctx, alt);
+      status = DecodeMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitMidambleShiftAndBurstType_VHCR_burstType_type2(MidambleShiftAndBurstType_VHCR_burstType_type2* v) {
@@ -3009,13 +3262,13 @@ void InitMidambleShiftAndBurstType_VHCR_burstType_type2(MidambleShiftAndBurstTyp
 }
 
 int DecodeMidambleShiftAndBurstType_VHCR_burstType_type2(PerContext* ctx, MidambleShiftAndBurstType_VHCR_burstType_type2* v) {
-  PER_TRY(DecodeEnumerated(ctx, 2, &v->midambleConfigurationBurstType2));
-  PER_TRY(DecodeMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode(ctx, &v->midambleAllocationMode));
+  PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->midambleConfigurationBurstType2), 0, "midambleConfigurationBurstType2");
+  PER_TRY_IN(DecodeMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode(ctx, &v->midambleAllocationMode), 1, "midambleAllocationMode");
   return StatusOk;
 }
 
 int DecodeMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble* v) {
-  PER_TRY(DecodeUInt8(ctx, 0, 7, &v->midambleShift));
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 7, &v->midambleShift), 0, "midambleShift");
   return StatusOk;
 }
 
@@ -3025,21 +3278,26 @@ void InitMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode(M
 }
 
 int DecodeMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode(PerContext* ctx, MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode* v) {
+  static const char* const kAlternatives[] = {"defaultMidamble", "ueSpecificMidamble"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
     case 1: {
       auto* alt = static_cast<MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble(ctx, alt);
+      status = DecodeMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitMidambleShiftAndBurstType_VHCR_burstType_type3(MidambleShiftAndBurstType_VHCR_burstType_type3* v) {
@@ -3047,13 +3305,13 @@ void InitMidambleShiftAndBurstType_VHCR_burstType_type3(MidambleShiftAndBurstTyp
 }
 
 int DecodeMidambleShiftAndBurstType_VHCR_burstType_type3(PerContext* ctx, MidambleShiftAndBurstType_VHCR_burstType_type3* v) {
-  PER_TRY(DecodeEnumerated(ctx, 3, &v->midambleConfigurationBurstType1and3));
-  PER_TRY(DecodeMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode(ctx, &v->midambleAllocationMode));
+  PER_TRY_IN(DecodeEnumerated(ctx, 3, &v->midambleConfigurationBurstType1and3), 0, "midambleConfigurationBurstType1and3");
+  PER_TRY_IN(DecodeMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode(ctx, &v->midambleAllocationMode), 1, "midambleAllocationMode");
   return StatusOk;
 }
 
 int DecodeMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble* v) {
-  PER_TRY(DecodeUInt8(ctx, 0, 15, &v->midambleShift));
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 15, &v->midambleShift), 0, "midambleShift");
   return StatusOk;
 }
 
@@ -3063,22 +3321,27 @@ void InitMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode(Midamb
 }
 
 int DecodeMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode(PerContext* ctx, MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode* v) {
+  static const char* const kAlternatives[] = {"defaultMidamble", "commonMidamble", "ueSpecificMidamble"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 3, &index));
-  if (index >= 3) return StatusOutOfRange;
+  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
+  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: case 1: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
     case 2: {
       auto* alt = static_cast<MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble(ctx, alt);
+      status = DecodeMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitMidambleShiftAndBurstType_burstType_type1(MidambleShiftAndBurstType_burstType_type1* v) {
@@ -3086,13 +3349,13 @@ void InitMidambleShiftAndBurstType_burstType_type1(MidambleShiftAndBurstType_bur
 }
 
 int DecodeMidambleShiftAndBurstType_burstType_type1(PerContext* ctx, MidambleShiftAndBurstType_burstType_type1* v) {
-  PER_TRY(DecodeEnumerated(ctx, 3, &v->midambleConfigurationBurstType1and3));
-  PER_TRY(DecodeMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode(ctx, &v->midambleAllocationMode));
+  PER_TRY_IN(DecodeEnumerated(ctx, 3, &v->midambleConfigurationBurstType1and3), 0, "midambleConfigurationBurstType1and3");
+  PER_TRY_IN(DecodeMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode(ctx, &v->midambleAllocationMode), 1, "midambleAllocationMode");
   return StatusOk;
 }
 
 int DecodeMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble* v) {
-  PER_TRY(DecodeUInt8(ctx, 0, 15, &v->midambleShift));
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 15, &v->midambleShift), 0, "midambleShift");
   return StatusOk;
 }
 
@@ -3102,22 +3365,27 @@ void InitMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode(Midamb
 }
 
 int DecodeMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode(PerContext* ctx, MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode* v) {
+  static const char* const kAlternatives[] = {"defaultMidamble", "commonMidamble", "ueSpecificMidamble"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 3, &index));
-  if (index >= 3) return StatusOutOfRange;
+  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
+  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: case 1: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
     case 2: {
       auto* alt = static_cast<MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble(ctx, alt);
+      status = DecodeMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitMidambleShiftAndBurstType_burstType_type2(MidambleShiftAndBurstType_burstType_type2* v) {
@@ -3125,13 +3393,13 @@ void InitMidambleShiftAndBurstType_burstType_type2(MidambleShiftAndBurstType_bur
 }
 
 int DecodeMidambleShiftAndBurstType_burstType_type2(PerContext* ctx, MidambleShiftAndBurstType_burstType_type2* v) {
-  PER_TRY(DecodeEnumerated(ctx, 2, &v->midambleConfigurationBurstType2));
-  PER_TRY(DecodeMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode(ctx, &v->midambleAllocationMode));
+  PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->midambleConfigurationBurstType2), 0, "midambleConfigurationBurstType2");
+  PER_TRY_IN(DecodeMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode(ctx, &v->midambleAllocationMode), 1, "midambleAllocationMode");
   return StatusOk;
 }
 
 int DecodeMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble* v) {
-  PER_TRY(DecodeUInt8(ctx, 0, 5, &v->midambleShift));
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 5, &v->midambleShift), 0, "midambleShift");
   return StatusOk;
 }
 
@@ -3141,21 +3409,26 @@ void InitMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode(Midamb
 }
 
 int DecodeMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode(PerContext* ctx, MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode* v) {
+  static const char* const kAlternatives[] = {"defaultMidamble", "ueSpecificMidamble"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
     case 1: {
       auto* alt = static_cast<MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble(ctx, alt);
+      status = DecodeMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitMidambleShiftAndBurstType_burstType_type3(MidambleShiftAndBurstType_burstType_type3* v) {
@@ -3163,13 +3436,13 @@ void InitMidambleShiftAndBurstType_burstType_type3(MidambleShiftAndBurstType_bur
 }
 
 int DecodeMidambleShiftAndBurstType_burstType_type3(PerContext* ctx, MidambleShiftAndBurstType_burstType_type3* v) {
-  PER_TRY(DecodeEnumerated(ctx, 3, &v->midambleConfigurationBurstType1and3));
-  PER_TRY(DecodeMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode(ctx, &v->midambleAllocationMode));
+  PER_TRY_IN(DecodeEnumerated(ctx, 3, &v->midambleConfigurationBurstType1and3), 0, "midambleConfigurationBurstType1and3");
+  PER_TRY_IN(DecodeMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode(ctx, &v->midambleAllocationMode), 1, "midambleAllocationMode");
   return StatusOk;
 }
 
 int DecodeMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble* v) {
-  PER_TRY(DecodeUInt8(ctx, 0, 15, &v->midambleShift));
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 15, &v->midambleShift), 0, "midambleShift");
   return StatusOk;
 }
 
@@ -3179,22 +3452,27 @@ void InitMidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode(Mid
 }
 
 int DecodeMidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode(PerContext* ctx, MidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode* v) {
+  static const char* const kAlternatives[] = {"defaultMidamble", "commonMidamble", "ueSpecificMidamble"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 3, &index));
-  if (index >= 3) return StatusOutOfRange;
+  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
+  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: case 1: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
     case 2: {
       auto* alt = static_cast<MidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode_ueSpecificMidamble*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode_ueSpecificMidamble)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeMidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode_ueSpecificMidamble(ctx, alt);
+      status = DecodeMidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode_ueSpecificMidamble(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitMidambleShiftAndBurstType_r7_burstType_type1(MidambleShiftAndBurstType_r7_burstType_type1* v) {
@@ -3202,13 +3480,13 @@ void InitMidambleShiftAndBurstType_r7_burstType_type1(MidambleShiftAndBurstType_
 }
 
 int DecodeMidambleShiftAndBurstType_r7_burstType_type1(PerContext* ctx, MidambleShiftAndBurstType_r7_burstType_type1* v) {
-  PER_TRY(DecodeEnumerated(ctx, 3, &v->midambleConfigurationBurstType1and3));
-  PER_TRY(DecodeMidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode(ctx, &v->midambleAllocationMode));
+  PER_TRY_IN(DecodeEnumerated(ctx, 3, &v->midambleConfigurationBurstType1and3), 0, "midambleConfigurationBurstType1and3");
+  PER_TRY_IN(DecodeMidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode(ctx, &v->midambleAllocationMode), 1, "midambleAllocationMode");
   return StatusOk;
 }
 
 int DecodeMidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, MidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode_ueSpecificMidamble* v) {
-  PER_TRY(DecodeUInt8(ctx, 0, 15, &v->midambleShift));
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 15, &v->midambleShift), 0, "midambleShift");
   return StatusOk;
 }
 
@@ -3218,22 +3496,27 @@ void InitMidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode(Mid
 }
 
 int DecodeMidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode(PerContext* ctx, MidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode* v) {
+  static const char* const kAlternatives[] = {"defaultMidamble", "commonMidamble", "ueSpecificMidamble"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 3, &index));
-  if (index >= 3) return StatusOutOfRange;
+  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
+  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: case 1: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
     case 2: {
       auto* alt = static_cast<MidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode_ueSpecificMidamble*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode_ueSpecificMidamble)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeMidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode_ueSpecificMidamble(ctx, alt);
+      status = DecodeMidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode_ueSpecificMidamble(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitMidambleShiftAndBurstType_r7_burstType_type2(MidambleShiftAndBurstType_r7_burstType_type2* v) {
@@ -3241,13 +3524,13 @@ void InitMidambleShiftAndBurstType_r7_burstType_type2(MidambleShiftAndBurstType_
 }
 
 int DecodeMidambleShiftAndBurstType_r7_burstType_type2(PerContext* ctx, MidambleShiftAndBurstType_r7_burstType_type2* v) {
-  PER_TRY(DecodeEnumerated(ctx, 2, &v->midambleConfigurationBurstType2));
-  PER_TRY(DecodeMidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode(ctx, &v->midambleAllocationMode));
+  PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->midambleConfigurationBurstType2), 0, "midambleConfigurationBurstType2");
+  PER_TRY_IN(DecodeMidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode(ctx, &v->midambleAllocationMode), 1, "midambleAllocationMode");
   return StatusOk;
 }
 
 int DecodeMidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, MidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode_ueSpecificMidamble* v) {
-  PER_TRY(DecodeUInt8(ctx, 0, 5, &v->midambleShift));
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 5, &v->midambleShift), 0, "midambleShift");
   return StatusOk;
 }
 
@@ -3257,21 +3540,26 @@ void InitMidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode(Mid
 }
 
 int DecodeMidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode(PerContext* ctx, MidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode* v) {
+  static const char* const kAlternatives[] = {"defaultMidamble", "ueSpecificMidamble"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
     case 1: {
       auto* alt = static_cast<MidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode_ueSpecificMidamble*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode_ueSpecificMidamble)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeMidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode_ueSpecificMidamble(ctx, alt);
+      status = DecodeMidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode_ueSpecificMidamble(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitMidambleShiftAndBurstType_r7_burstType_type3(MidambleShiftAndBurstType_r7_burstType_type3* v) {
@@ -3279,13 +3567,13 @@ void InitMidambleShiftAndBurstType_r7_burstType_type3(MidambleShiftAndBurstType_
 }
 
 int DecodeMidambleShiftAndBurstType_r7_burstType_type3(PerContext* ctx, MidambleShiftAndBurstType_r7_burstType_type3* v) {
-  PER_TRY(DecodeEnumerated(ctx, 3, &v->midambleConfigurationBurstType1and3));
-  PER_TRY(DecodeMidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode(ctx, &v->midambleAllocationMode));
+  PER_TRY_IN(DecodeEnumerated(ctx, 3, &v->midambleConfigurationBurstType1and3), 0, "midambleConfigurationBurstType1and3");
+  PER_TRY_IN(DecodeMidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode(ctx, &v->midambleAllocationMode), 1, "midambleAllocationMode");
   return StatusOk;
 }
 
 int DecodeMidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, MidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode_ueSpecificMidamble* v) {
-  PER_TRY(DecodeUInt8(ctx, 0, 15, &v->midambleShift));
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 15, &v->midambleShift), 0, "midambleShift");
   return StatusOk;
 }
 
@@ -3295,33 +3583,38 @@ void InitOctetModeRLC_SizeInfoType1(OctetModeRLC_SizeInfoType1* v) {
 }
 
 int DecodeOctetModeRLC_SizeInfoType1(PerContext* ctx, OctetModeRLC_SizeInfoType1* v) {
+  static const char* const kAlternatives[] = {"sizeType1", "sizeType2", "sizeType3"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 3, &index));
-  if (index >= 3) return StatusOutOfRange;
+  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
+  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 0, 31, &value);
+      status = DecodeUInt8(ctx, 0, 31, &value);
       v->value = value;
-      return status;
+      break;
     }
     case 1: {
       auto* alt = static_cast<OctetModeRLC_SizeInfoType1_sizeType2*>(AllocRecord(ctx, sizeof(OctetModeRLC_SizeInfoType1_sizeType2)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitOctetModeRLC_SizeInfoType1_sizeType2(alt);
-      return DecodeOctetModeRLC_SizeInfoType1_sizeType2(ctx, alt);
+      status = DecodeOctetModeRLC_SizeInfoType1_sizeType2(ctx, alt);
+      break;
     }
     case 2: {
       auto* alt = static_cast<OctetModeRLC_SizeInfoType1_sizeType3*>(AllocRecord(ctx, sizeof(OctetModeRLC_SizeInfoType1_sizeType3)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitOctetModeRLC_SizeInfoType1_sizeType3(alt);
-      return DecodeOctetModeRLC_SizeInfoType1_sizeType3(ctx, alt);
+      status = DecodeOctetModeRLC_SizeInfoType1_sizeType3(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitOctetModeRLC_SizeInfoType1_sizeType2(OctetModeRLC_SizeInfoType1_sizeType2* v) {
@@ -3329,10 +3622,10 @@ void InitOctetModeRLC_SizeInfoType1_sizeType2(OctetModeRLC_SizeInfoType1_sizeTyp
 }
 
 int DecodeOctetModeRLC_SizeInfoType1_sizeType2(PerContext* ctx, OctetModeRLC_SizeInfoType1_sizeType2* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeUInt8(ctx, 0, 23, &v->part1));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 23, &v->part1), 0, "part1");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUInt8(ctx, 1, 3, &v->part2));
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 3, &v->part2), 1, "part2");
   }
   return StatusOk;
 }
@@ -3342,17 +3635,17 @@ void InitOctetModeRLC_SizeInfoType1_sizeType3(OctetModeRLC_SizeInfoType1_sizeTyp
 }
 
 int DecodeOctetModeRLC_SizeInfoType1_sizeType3(PerContext* ctx, OctetModeRLC_SizeInfoType1_sizeType3* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeUInt8(ctx, 0, 61, &v->part1));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 61, &v->part1), 0, "part1");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUInt8(ctx, 1, 7, &v->part2));
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 7, &v->part2), 1, "part2");
   }
   return StatusOk;
 }
 
 int DecodeOpenLoopPowerControl_IPDL_TDD_r4(PerContext* ctx, OpenLoopPowerControl_IPDL_TDD_r4* v) {
-  PER_TRY(DecodeUInt8(ctx, 0, 8, &v->ipdl_alpha));
-  PER_TRY(DecodeUInt8(ctx, 0, 3, &v->maxPowerIncrease));
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 8, &v->ipdl_alpha), 0, "ipdl_alpha");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 3, &v->maxPowerIncrease), 1, "maxPowerIncrease");
   return StatusOk;
 }
 
@@ -3361,15 +3654,15 @@ void InitOpenLoopPowerControl_TDD(OpenLoopPowerControl_TDD* v) {
 }
 
 int DecodeOpenLoopPowerControl_TDD(PerContext* ctx, OpenLoopPowerControl_TDD* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
-  PER_TRY(DecodeUInt8(ctx, 6, 43, &v->primaryCCPCH_TX_Power));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 6, 43, &v->primaryCCPCH_TX_Power), 0, "primaryCCPCH_TX_Power");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUInt8(ctx, 0, 8, &v->alpha));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 8, &v->alpha), 1, "alpha");
   }
-  PER_TRY(DecodeInt8(ctx, -35, 10, &v->prach_ConstantValue));
-  PER_TRY(DecodeInt8(ctx, -35, 10, &v->dpch_ConstantValue));
+  PER_TRY_IN(DecodeInt8(ctx, -35, 10, &v->prach_ConstantValue), 2, "prach_ConstantValue");
+  PER_TRY_IN(DecodeInt8(ctx, -35, 10, &v->dpch_ConstantValue), 3, "dpch_ConstantValue");
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeInt8(ctx, -35, 10, &v->pusch_ConstantValue));
+    PER_TRY_IN(DecodeInt8(ctx, -35, 10, &v->pusch_ConstantValue), 4, "pusch_ConstantValue");
   }
   return StatusOk;
 }
@@ -3385,21 +3678,21 @@ int DecodePDSCH_Info(PerContext* ctx, PDSCH_Info* v) {
   v->presence = 0;
   uint8_t bit = 0;
   uint8_t has_tfcs_ID = 0;
-  PER_TRY(ReadBit(ctx, &has_tfcs_ID));
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &has_tfcs_ID), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 1;
   if (has_tfcs_ID) {
-    PER_TRY(DecodeUInt8(ctx, 1, 8, &v->tfcs_ID));
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 8, &v->tfcs_ID), 0, "tfcs_ID");
   } else {
     v->tfcs_ID = 1;
   }
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeCommonTimeslotInfo(ctx, &v->commonTimeslotInfo));
+    PER_TRY_IN(DecodeCommonTimeslotInfo(ctx, &v->commonTimeslotInfo), 1, "commonTimeslotInfo");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeDownlinkTimeslotsCodes(ctx, &v->pdsch_TimeslotsCodes));
+    PER_TRY_IN(DecodeDownlinkTimeslotsCodes(ctx, &v->pdsch_TimeslotsCodes), 2, "pdsch_TimeslotsCodes");
   }
   return StatusOk;
 }
@@ -3415,21 +3708,21 @@ int DecodePDSCH_Info_LCR_r4(PerContext* ctx, PDSCH_Info_LCR_r4* v) {
   v->presence = 0;
   uint8_t bit = 0;
   uint8_t has_tfcs_ID = 0;
-  PER_TRY(ReadBit(ctx, &has_tfcs_ID));
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &has_tfcs_ID), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 1;
   if (has_tfcs_ID) {
-    PER_TRY(DecodeUInt8(ctx, 1, 8, &v->tfcs_ID));
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 8, &v->tfcs_ID), 0, "tfcs_ID");
   } else {
     v->tfcs_ID = 1;
   }
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeCommonTimeslotInfo(ctx, &v->commonTimeslotInfo));
+    PER_TRY_IN(DecodeCommonTimeslotInfo(ctx, &v->commonTimeslotInfo), 1, "commonTimeslotInfo");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeDownlinkTimeslotsCodes_LCR_r4(ctx, &v->pdsch_TimeslotsCodes));
+    PER_TRY_IN(DecodeDownlinkTimeslotsCodes_LCR_r4(ctx, &v->pdsch_TimeslotsCodes), 2, "pdsch_TimeslotsCodes");
   }
   return StatusOk;
 }
@@ -3440,34 +3733,40 @@ void InitPDSCH_Info_r7_tddOption(PDSCH_Info_r7_tddOption* v) {
 }
 
 int DecodePDSCH_Info_r7_tddOption(PerContext* ctx, PDSCH_Info_r7_tddOption* v) {
+  static const char* const kAlternatives[] = {"tdd384", "tdd768", "tdd128"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 3, &index));
-  if (index >= 3) return StatusOutOfRange;
+  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
+  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<PDSCH_Info_r7_tddOption_tdd384*>(AllocRecord(ctx, sizeof(PDSCH_Info_r7_tddOption_tdd384)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitPDSCH_Info_r7_tddOption_tdd384(alt);
-      return DecodePDSCH_Info_r7_tddOption_tdd384(ctx, alt);
+      status = DecodePDSCH_Info_r7_tddOption_tdd384(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<PDSCH_Info_r7_tddOption_tdd768*>(AllocRecord(ctx, sizeof(PDSCH_Info_r7_tddOption_tdd768)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitPDSCH_Info_r7_tddOption_tdd768(alt);
-      return DecodePDSCH_Info_r7_tddOption_tdd768(ctx, alt);
+      status = DecodePDSCH_Info_r7_tddOption_tdd768(ctx, alt);
+      break;
     }
     case 2: {
       auto* alt = static_cast<PDSCH_Info_r7_tddOption_tdd128*>(AllocRecord(ctx, sizeof(PDSCH_Info_r7_tddOption_tdd128)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitPDSCH_Info_r7_tddOption_tdd128(alt);
-      return DecodePDSCH_Info_r7_tddOption_tdd128(ctx, alt);
+      status = DecodePDSCH_Info_r7_tddOption_tdd128(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitPDSCH_Info_r7(PDSCH_Info_r7* v) {
@@ -3481,18 +3780,18 @@ int DecodePDSCH_Info_r7(PerContext* ctx, PDSCH_Info_r7* v) {
   v->presence = 0;
   uint8_t bit = 0;
   uint8_t has_tfcs_ID = 0;
-  PER_TRY(ReadBit(ctx, &has_tfcs_ID));
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &has_tfcs_ID), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 0;
   if (has_tfcs_ID) {
-    PER_TRY(DecodeUInt8(ctx, 1, 8, &v->tfcs_ID));
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 8, &v->tfcs_ID), 0, "tfcs_ID");
   } else {
     v->tfcs_ID = 1;
   }
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeCommonTimeslotInfo(ctx, &v->commonTimeslotInfo));
+    PER_TRY_IN(DecodeCommonTimeslotInfo(ctx, &v->commonTimeslotInfo), 1, "commonTimeslotInfo");
   }
-  PER_TRY(DecodePDSCH_Info_r7_tddOption(ctx, &v->tddOption));
+  PER_TRY_IN(DecodePDSCH_Info_r7_tddOption(ctx, &v->tddOption), 2, "tddOption");
   return StatusOk;
 }
 
@@ -3502,9 +3801,9 @@ void InitPDSCH_Info_r7_tddOption_tdd128(PDSCH_Info_r7_tddOption_tdd128* v) {
 }
 
 int DecodePDSCH_Info_r7_tddOption_tdd128(PerContext* ctx, PDSCH_Info_r7_tddOption_tdd128* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeDownlinkTimeslotsCodes_LCR_r4(ctx, &v->pdsch_TimeslotsCodes));
+    PER_TRY_IN(DecodeDownlinkTimeslotsCodes_LCR_r4(ctx, &v->pdsch_TimeslotsCodes), 0, "pdsch_TimeslotsCodes");
   }
   return StatusOk;
 }
@@ -3515,9 +3814,9 @@ void InitPDSCH_Info_r7_tddOption_tdd384(PDSCH_Info_r7_tddOption_tdd384* v) {
 }
 
 int DecodePDSCH_Info_r7_tddOption_tdd384(PerContext* ctx, PDSCH_Info_r7_tddOption_tdd384* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeDownlinkTimeslotsCodes(ctx, &v->pdsch_TimeslotsCodes));
+    PER_TRY_IN(DecodeDownlinkTimeslotsCodes(ctx, &v->pdsch_TimeslotsCodes), 0, "pdsch_TimeslotsCodes");
   }
   return StatusOk;
 }
@@ -3528,9 +3827,9 @@ void InitPDSCH_Info_r7_tddOption_tdd768(PDSCH_Info_r7_tddOption_tdd768* v) {
 }
 
 int DecodePDSCH_Info_r7_tddOption_tdd768(PerContext* ctx, PDSCH_Info_r7_tddOption_tdd768* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeDownlinkTimeslotsCodes_VHCR(ctx, &v->pdsch_TimeslotsCodes));
+    PER_TRY_IN(DecodeDownlinkTimeslotsCodes_VHCR(ctx, &v->pdsch_TimeslotsCodes), 0, "pdsch_TimeslotsCodes");
   }
   return StatusOk;
 }
@@ -3541,26 +3840,31 @@ void InitTFCS(TFCS* v) {
 }
 
 int DecodeTFCS(PerContext* ctx, TFCS* v) {
+  static const char* const kAlternatives[] = {"normalTFCI_Signalling", "dummy"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<ExplicitTFCS_Configuration*>(AllocRecord(ctx, sizeof(ExplicitTFCS_Configuration)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitExplicitTFCS_Configuration(alt);
-      return DecodeExplicitTFCS_Configuration(ctx, alt);
+      status = DecodeExplicitTFCS_Configuration(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<SplitTFCI_Signalling*>(AllocRecord(ctx, sizeof(SplitTFCI_Signalling)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitSplitTFCI_Signalling(alt);
-      return DecodeSplitTFCI_Signalling(ctx, alt);
+      status = DecodeSplitTFCI_Signalling(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitPDSCH_SysInfo(PDSCH_SysInfo* v) {
@@ -3571,21 +3875,21 @@ void InitPDSCH_SysInfo(PDSCH_SysInfo* v) {
 }
 
 int DecodePDSCH_SysInfo(PerContext* ctx, PDSCH_SysInfo* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
-  PER_TRY(DecodeUInt8(ctx, 1, 64, &v->pdsch_Identity));
-  PER_TRY(DecodePDSCH_Info(ctx, &v->pdsch_Info));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 64, &v->pdsch_Identity), 0, "pdsch_Identity");
+  PER_TRY_IN(DecodePDSCH_Info(ctx, &v->pdsch_Info), 1, "pdsch_Info");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeTransportFormatSet(ctx, &v->dsch_TFS));
+    PER_TRY_IN(DecodeTransportFormatSet(ctx, &v->dsch_TFS), 2, "dsch_TFS");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeTFCS(ctx, &v->dsch_TFCS));
+    PER_TRY_IN(DecodeTFCS(ctx, &v->dsch_TFCS), 3, "dsch_TFCS");
   }
   return StatusOk;
 }
 
 int DecodeSFN_TimeInfo(PerContext* ctx, SFN_TimeInfo* v) {
-  PER_TRY(DecodeUInt16(ctx, 0, 4095, &v->activationTimeSFN));
-  PER_TRY(DecodeUInt16(ctx, 1, 4096, &v->physChDuration));
+  PER_TRY_IN(DecodeUInt16(ctx, 0, 4095, &v->activationTimeSFN), 0, "activationTimeSFN");
+  PER_TRY_IN(DecodeUInt16(ctx, 1, 4096, &v->physChDuration), 1, "physChDuration");
   return StatusOk;
 }
 
@@ -3595,10 +3899,10 @@ void InitPDSCH_SysInfoList_SFN_Item(PDSCH_SysInfoList_SFN_Item* v) {
 }
 
 int DecodePDSCH_SysInfoList_SFN_Item(PerContext* ctx, PDSCH_SysInfoList_SFN_Item* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodePDSCH_SysInfo(ctx, &v->pdsch_SysInfo));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodePDSCH_SysInfo(ctx, &v->pdsch_SysInfo), 0, "pdsch_SysInfo");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSFN_TimeInfo(ctx, &v->sfn_TimeInfo));
+    PER_TRY_IN(DecodeSFN_TimeInfo(ctx, &v->sfn_TimeInfo), 1, "sfn_TimeInfo");
   }
   return StatusOk;
 }
@@ -3611,17 +3915,17 @@ void InitPDSCH_SysInfoList_SFN(PDSCH_SysInfoList_SFN* v) {
 int DecodePDSCH_SysInfoList_SFN(PerContext* ctx, PDSCH_SysInfoList_SFN* v) {
   ctx->pendingSize = &kSize_1_8;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<PDSCH_SysInfoList_SFN_Item*>(AllocRecord(ctx, sizeof(PDSCH_SysInfoList_SFN_Item) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     PDSCH_SysInfoList_SFN_Item* element = &items[i];
     InitPDSCH_SysInfoList_SFN_Item(element);
-    PER_TRY(DecodePDSCH_SysInfoList_SFN_Item(ctx, element));
+    PER_TRY_IN(DecodePDSCH_SysInfoList_SFN_Item(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -3635,14 +3939,14 @@ void InitPDSCH_SysInfo_HCR_r5(PDSCH_SysInfo_HCR_r5* v) {
 }
 
 int DecodePDSCH_SysInfo_HCR_r5(PerContext* ctx, PDSCH_SysInfo_HCR_r5* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
-  PER_TRY(DecodeUInt8(ctx, 1, 64, &v->pdsch_Identity));
-  PER_TRY(DecodePDSCH_Info(ctx, &v->pdsch_Info));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 64, &v->pdsch_Identity), 0, "pdsch_Identity");
+  PER_TRY_IN(DecodePDSCH_Info(ctx, &v->pdsch_Info), 1, "pdsch_Info");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeDSCH_TransportChannelsInfo(ctx, &v->dsch_TransportChannelsInfo));
+    PER_TRY_IN(DecodeDSCH_TransportChannelsInfo(ctx, &v->dsch_TransportChannelsInfo), 2, "dsch_TransportChannelsInfo");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeTFCS(ctx, &v->dsch_TFCS));
+    PER_TRY_IN(DecodeTFCS(ctx, &v->dsch_TFCS), 3, "dsch_TFCS");
   }
   return StatusOk;
 }
@@ -3653,10 +3957,10 @@ void InitPDSCH_SysInfoList_SFN_HCR_r5_Item(PDSCH_SysInfoList_SFN_HCR_r5_Item* v)
 }
 
 int DecodePDSCH_SysInfoList_SFN_HCR_r5_Item(PerContext* ctx, PDSCH_SysInfoList_SFN_HCR_r5_Item* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodePDSCH_SysInfo_HCR_r5(ctx, &v->pdsch_SysInfo));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodePDSCH_SysInfo_HCR_r5(ctx, &v->pdsch_SysInfo), 0, "pdsch_SysInfo");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSFN_TimeInfo(ctx, &v->sfn_TimeInfo));
+    PER_TRY_IN(DecodeSFN_TimeInfo(ctx, &v->sfn_TimeInfo), 1, "sfn_TimeInfo");
   }
   return StatusOk;
 }
@@ -3669,17 +3973,17 @@ void InitPDSCH_SysInfoList_SFN_HCR_r5(PDSCH_SysInfoList_SFN_HCR_r5* v) {
 int DecodePDSCH_SysInfoList_SFN_HCR_r5(PerContext* ctx, PDSCH_SysInfoList_SFN_HCR_r5* v) {
   ctx->pendingSize = &kSize_1_8;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<PDSCH_SysInfoList_SFN_HCR_r5_Item*>(AllocRecord(ctx, sizeof(PDSCH_SysInfoList_SFN_HCR_r5_Item) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     PDSCH_SysInfoList_SFN_HCR_r5_Item* element = &items[i];
     InitPDSCH_SysInfoList_SFN_HCR_r5_Item(element);
-    PER_TRY(DecodePDSCH_SysInfoList_SFN_HCR_r5_Item(ctx, element));
+    PER_TRY_IN(DecodePDSCH_SysInfoList_SFN_HCR_r5_Item(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -3693,14 +3997,14 @@ void InitPDSCH_SysInfo_LCR_r4(PDSCH_SysInfo_LCR_r4* v) {
 }
 
 int DecodePDSCH_SysInfo_LCR_r4(PerContext* ctx, PDSCH_SysInfo_LCR_r4* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
-  PER_TRY(DecodeUInt8(ctx, 1, 64, &v->pdsch_Identity));
-  PER_TRY(DecodePDSCH_Info_LCR_r4(ctx, &v->pdsch_Info));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 64, &v->pdsch_Identity), 0, "pdsch_Identity");
+  PER_TRY_IN(DecodePDSCH_Info_LCR_r4(ctx, &v->pdsch_Info), 1, "pdsch_Info");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeTransportFormatSet(ctx, &v->dsch_TFS));
+    PER_TRY_IN(DecodeTransportFormatSet(ctx, &v->dsch_TFS), 2, "dsch_TFS");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeTFCS(ctx, &v->dsch_TFCS));
+    PER_TRY_IN(DecodeTFCS(ctx, &v->dsch_TFCS), 3, "dsch_TFCS");
   }
   return StatusOk;
 }
@@ -3711,10 +4015,10 @@ void InitPDSCH_SysInfoList_SFN_LCR_r4_Item(PDSCH_SysInfoList_SFN_LCR_r4_Item* v)
 }
 
 int DecodePDSCH_SysInfoList_SFN_LCR_r4_Item(PerContext* ctx, PDSCH_SysInfoList_SFN_LCR_r4_Item* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodePDSCH_SysInfo_LCR_r4(ctx, &v->pdsch_SysInfo));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodePDSCH_SysInfo_LCR_r4(ctx, &v->pdsch_SysInfo), 0, "pdsch_SysInfo");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSFN_TimeInfo(ctx, &v->sfn_TimeInfo));
+    PER_TRY_IN(DecodeSFN_TimeInfo(ctx, &v->sfn_TimeInfo), 1, "sfn_TimeInfo");
   }
   return StatusOk;
 }
@@ -3727,17 +4031,17 @@ void InitPDSCH_SysInfoList_SFN_LCR_r4(PDSCH_SysInfoList_SFN_LCR_r4* v) {
 int DecodePDSCH_SysInfoList_SFN_LCR_r4(PerContext* ctx, PDSCH_SysInfoList_SFN_LCR_r4* v) {
   ctx->pendingSize = &kSize_1_8;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<PDSCH_SysInfoList_SFN_LCR_r4_Item*>(AllocRecord(ctx, sizeof(PDSCH_SysInfoList_SFN_LCR_r4_Item) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     PDSCH_SysInfoList_SFN_LCR_r4_Item* element = &items[i];
     InitPDSCH_SysInfoList_SFN_LCR_r4_Item(element);
-    PER_TRY(DecodePDSCH_SysInfoList_SFN_LCR_r4_Item(ctx, element));
+    PER_TRY_IN(DecodePDSCH_SysInfoList_SFN_LCR_r4_Item(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -3751,14 +4055,14 @@ void InitPDSCH_SysInfo_VHCR_r7(PDSCH_SysInfo_VHCR_r7* v) {
 }
 
 int DecodePDSCH_SysInfo_VHCR_r7(PerContext* ctx, PDSCH_SysInfo_VHCR_r7* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
-  PER_TRY(DecodeUInt8(ctx, 1, 64, &v->pdsch_Identity));
-  PER_TRY(DecodePDSCH_Info_r7(ctx, &v->pdsch_Info));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 64, &v->pdsch_Identity), 0, "pdsch_Identity");
+  PER_TRY_IN(DecodePDSCH_Info_r7(ctx, &v->pdsch_Info), 1, "pdsch_Info");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeDSCH_TransportChannelsInfo(ctx, &v->dsch_TransportChannelsInfo));
+    PER_TRY_IN(DecodeDSCH_TransportChannelsInfo(ctx, &v->dsch_TransportChannelsInfo), 2, "dsch_TransportChannelsInfo");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeTFCS(ctx, &v->dsch_TFCS));
+    PER_TRY_IN(DecodeTFCS(ctx, &v->dsch_TFCS), 3, "dsch_TFCS");
   }
   return StatusOk;
 }
@@ -3771,17 +4075,17 @@ void InitPDSCH_SysInfoList_VHCR_r7(PDSCH_SysInfoList_VHCR_r7* v) {
 int DecodePDSCH_SysInfoList_VHCR_r7(PerContext* ctx, PDSCH_SysInfoList_VHCR_r7* v) {
   ctx->pendingSize = &kSize_1_8;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<PDSCH_SysInfo_VHCR_r7*>(AllocRecord(ctx, sizeof(PDSCH_SysInfo_VHCR_r7) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     PDSCH_SysInfo_VHCR_r7* element = &items[i];
     InitPDSCH_SysInfo_VHCR_r7(element);
-    PER_TRY(DecodePDSCH_SysInfo_VHCR_r7(ctx, element));
+    PER_TRY_IN(DecodePDSCH_SysInfo_VHCR_r7(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -3793,18 +4097,23 @@ void InitPICH_Info_HCR_VHCR_r7_channelisationCode(PICH_Info_HCR_VHCR_r7_channeli
 }
 
 int DecodePICH_Info_HCR_VHCR_r7_channelisationCode(PerContext* ctx, PICH_Info_HCR_VHCR_r7_channelisationCode* v) {
+  static const char* const kAlternatives[] = {"tdd384", "tdd768"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
-      return DecodeEnumerated(ctx, 16, &v->value);
+      status = DecodeEnumerated(ctx, 16, &v->value);
+      break;
     }
     case 1: {
-      return DecodeEnumerated(ctx, 32, &v->value);
+      status = DecodeEnumerated(ctx, 32, &v->value);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitRepPerLengthOffset_PICH(RepPerLengthOffset_PICH* v) {
@@ -3813,43 +4122,46 @@ void InitRepPerLengthOffset_PICH(RepPerLengthOffset_PICH* v) {
 }
 
 int DecodeRepPerLengthOffset_PICH(PerContext* ctx, RepPerLengthOffset_PICH* v) {
+  static const char* const kAlternatives[] = {"rpp4_2", "rpp8_2", "rpp8_4", "rpp16_2", "rpp16_4", "rpp32_2", "rpp32_4", "rpp64_2", "rpp64_4"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 9, &index));
-  if (index >= 9) return StatusOutOfRange;
+  PER_TRY_IN(ReadWholeNumber(ctx, 9, &index), kStopBeforeMembers, nullptr);
+  if (index >= 9) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 0, 3, &value);
+      status = DecodeUInt8(ctx, 0, 3, &value);
       v->value = value;
-      return status;
+      break;
     }
     case 1: case 2: {
       uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 0, 7, &value);
+      status = DecodeUInt8(ctx, 0, 7, &value);
       v->value = value;
-      return status;
+      break;
     }
     case 3: case 4: {
       uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 0, 15, &value);
+      status = DecodeUInt8(ctx, 0, 15, &value);
       v->value = value;
-      return status;
+      break;
     }
     case 5: case 6: {
       uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 0, 31, &value);
+      status = DecodeUInt8(ctx, 0, 31, &value);
       v->value = value;
-      return status;
+      break;
     }
     case 7: case 8: {
       uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 0, 63, &value);
+      status = DecodeUInt8(ctx, 0, 63, &value);
       v->value = value;
-      return status;
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitPICH_Info_HCR_VHCR_r7(PICH_Info_HCR_VHCR_r7* v) {
@@ -3865,40 +4177,40 @@ void InitPICH_Info_HCR_VHCR_r7(PICH_Info_HCR_VHCR_r7* v) {
 int DecodePICH_Info_HCR_VHCR_r7(PerContext* ctx, PICH_Info_HCR_VHCR_r7* v) {
   v->presence = 0;
   uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 1;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 2;
   uint8_t has_pagingIndicatorLength = 0;
-  PER_TRY(ReadBit(ctx, &has_pagingIndicatorLength));
+  PER_TRY_IN(ReadBit(ctx, &has_pagingIndicatorLength), kStopBeforeMembers, nullptr);
   uint8_t has_n_GAP = 0;
-  PER_TRY(ReadBit(ctx, &has_n_GAP));
+  PER_TRY_IN(ReadBit(ctx, &has_n_GAP), kStopBeforeMembers, nullptr);
   uint8_t has_n_PCH = 0;
-  PER_TRY(ReadBit(ctx, &has_n_PCH));
+  PER_TRY_IN(ReadBit(ctx, &has_n_PCH), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodePICH_Info_HCR_VHCR_r7_channelisationCode(ctx, &v->channelisationCode));
+    PER_TRY_IN(DecodePICH_Info_HCR_VHCR_r7_channelisationCode(ctx, &v->channelisationCode), 0, "channelisationCode");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeUInt8(ctx, 0, 14, &v->timeslot));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 14, &v->timeslot), 1, "timeslot");
   }
-  PER_TRY(DecodeMidambleShiftAndBurstType(ctx, &v->midambleShiftAndBurstType));
+  PER_TRY_IN(DecodeMidambleShiftAndBurstType(ctx, &v->midambleShiftAndBurstType), 2, "midambleShiftAndBurstType");
   if (v->presence & (1u << 2)) {
-    PER_TRY(DecodeRepPerLengthOffset_PICH(ctx, &v->repetitionPeriodLengthOffset));
+    PER_TRY_IN(DecodeRepPerLengthOffset_PICH(ctx, &v->repetitionPeriodLengthOffset), 3, "repetitionPeriodLengthOffset");
   }
   if (has_pagingIndicatorLength) {
-    PER_TRY(DecodeEnumerated(ctx, 3, &v->pagingIndicatorLength));
+    PER_TRY_IN(DecodeEnumerated(ctx, 3, &v->pagingIndicatorLength), 4, "pagingIndicatorLength");
   } else {
     v->pagingIndicatorLength = 0u;
   }
   if (has_n_GAP) {
-    PER_TRY(DecodeEnumerated(ctx, 3, &v->n_GAP));
+    PER_TRY_IN(DecodeEnumerated(ctx, 3, &v->n_GAP), 5, "n_GAP");
   } else {
     v->n_GAP = 1u;
   }
   if (has_n_PCH) {
-    PER_TRY(DecodeUInt8(ctx, 1, 8, &v->n_PCH));
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 8, &v->n_PCH), 6, "n_PCH");
   } else {
     v->n_PCH = 2;
   }
@@ -3911,10 +4223,10 @@ void InitPichChannelisationCodeList_LCR_r4(PichChannelisationCodeList_LCR_r4* v)
 
 int DecodePichChannelisationCodeList_LCR_r4(PerContext* ctx, PichChannelisationCodeList_LCR_r4* v) {
   ctx->pendingSize = &kSize_1_2;
-  PER_TRY(ReadLength(ctx, &v->count));
-  if (v->count > 2) return StatusTooMany;
+  PER_TRY_IN(ReadLength(ctx, &v->count), kStopBeforeMembers, nullptr);
+  if (v->count > 2) return StopIn(ctx, StatusTooMany, kStopBeforeMembers, nullptr);
   for (uint32_t i = 0; i < v->count; ++i) {
-    PER_TRY(DecodeEnumerated(ctx, 16, &v->items[i]));
+    PER_TRY_IN(DecodeEnumerated(ctx, 16, &v->items[i]), i, nullptr);
   }
   return StatusOk;
 }
@@ -3932,36 +4244,36 @@ void InitPICH_Info_LCR_r4(PICH_Info_LCR_r4* v) {
 int DecodePICH_Info_LCR_r4(PerContext* ctx, PICH_Info_LCR_r4* v) {
   v->presence = 0;
   uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 1;
   uint8_t has_pagingIndicatorLength = 0;
-  PER_TRY(ReadBit(ctx, &has_pagingIndicatorLength));
+  PER_TRY_IN(ReadBit(ctx, &has_pagingIndicatorLength), kStopBeforeMembers, nullptr);
   uint8_t has_n_GAP = 0;
-  PER_TRY(ReadBit(ctx, &has_n_GAP));
+  PER_TRY_IN(ReadBit(ctx, &has_n_GAP), kStopBeforeMembers, nullptr);
   uint8_t has_n_PCH = 0;
-  PER_TRY(ReadBit(ctx, &has_n_PCH));
+  PER_TRY_IN(ReadBit(ctx, &has_n_PCH), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUInt8(ctx, 0, 6, &v->timeslot));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 6, &v->timeslot), 0, "timeslot");
   }
-  PER_TRY(DecodePichChannelisationCodeList_LCR_r4(ctx, &v->pichChannelisationCodeList_LCR_r4));
-  PER_TRY(DecodeMidambleShiftAndBurstType_LCR_r4(ctx, &v->midambleShiftAndBurstType));
+  PER_TRY_IN(DecodePichChannelisationCodeList_LCR_r4(ctx, &v->pichChannelisationCodeList_LCR_r4), 1, "pichChannelisationCodeList_LCR_r4");
+  PER_TRY_IN(DecodeMidambleShiftAndBurstType_LCR_r4(ctx, &v->midambleShiftAndBurstType), 2, "midambleShiftAndBurstType");
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeRepPerLengthOffset_PICH(ctx, &v->repetitionPeriodLengthOffset));
+    PER_TRY_IN(DecodeRepPerLengthOffset_PICH(ctx, &v->repetitionPeriodLengthOffset), 3, "repetitionPeriodLengthOffset");
   }
   if (has_pagingIndicatorLength) {
-    PER_TRY(DecodeEnumerated(ctx, 3, &v->pagingIndicatorLength));
+    PER_TRY_IN(DecodeEnumerated(ctx, 3, &v->pagingIndicatorLength), 4, "pagingIndicatorLength");
   } else {
     v->pagingIndicatorLength = 0u;
   }
   if (has_n_GAP) {
-    PER_TRY(DecodeEnumerated(ctx, 3, &v->n_GAP));
+    PER_TRY_IN(DecodeEnumerated(ctx, 3, &v->n_GAP), 5, "n_GAP");
   } else {
     v->n_GAP = 1u;
   }
   if (has_n_PCH) {
-    PER_TRY(DecodeUInt8(ctx, 1, 8, &v->n_PCH));
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 8, &v->n_PCH), 6, "n_PCH");
   } else {
     v->n_PCH = 2;
   }
@@ -3969,9 +4281,9 @@ int DecodePICH_Info_LCR_r4(PerContext* ctx, PICH_Info_LCR_r4* v) {
 }
 
 int DecodePICH_Info_fdd(PerContext* ctx, PICH_Info_fdd* v) {
-  PER_TRY(DecodeUInt8(ctx, 0, 255, &v->channelisationCode256));
-  PER_TRY(DecodeEnumerated(ctx, 4, &v->pi_CountPerFrame));
-  PER_TRY(ReadBit(ctx, &v->sttd_Indicator));
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 255, &v->channelisationCode256), 0, "channelisationCode256");
+  PER_TRY_IN(DecodeEnumerated(ctx, 4, &v->pi_CountPerFrame), 1, "pi_CountPerFrame");
+  PER_TRY_IN(ReadBit(ctx, &v->sttd_Indicator), 2, "sttd_Indicator");
   return StatusOk;
 }
 
@@ -3987,40 +4299,40 @@ void InitPICH_Info_tdd(PICH_Info_tdd* v) {
 int DecodePICH_Info_tdd(PerContext* ctx, PICH_Info_tdd* v) {
   v->presence = 0;
   uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 1;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 2;
   uint8_t has_pagingIndicatorLength = 0;
-  PER_TRY(ReadBit(ctx, &has_pagingIndicatorLength));
+  PER_TRY_IN(ReadBit(ctx, &has_pagingIndicatorLength), kStopBeforeMembers, nullptr);
   uint8_t has_n_GAP = 0;
-  PER_TRY(ReadBit(ctx, &has_n_GAP));
+  PER_TRY_IN(ReadBit(ctx, &has_n_GAP), kStopBeforeMembers, nullptr);
   uint8_t has_n_PCH = 0;
-  PER_TRY(ReadBit(ctx, &has_n_PCH));
+  PER_TRY_IN(ReadBit(ctx, &has_n_PCH), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeEnumerated(ctx, 16, &v->channelisationCode));
+    PER_TRY_IN(DecodeEnumerated(ctx, 16, &v->channelisationCode), 0, "channelisationCode");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeUInt8(ctx, 0, 14, &v->timeslot));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 14, &v->timeslot), 1, "timeslot");
   }
-  PER_TRY(DecodeMidambleShiftAndBurstType(ctx, &v->midambleShiftAndBurstType));
+  PER_TRY_IN(DecodeMidambleShiftAndBurstType(ctx, &v->midambleShiftAndBurstType), 2, "midambleShiftAndBurstType");
   if (v->presence & (1u << 2)) {
-    PER_TRY(DecodeRepPerLengthOffset_PICH(ctx, &v->repetitionPeriodLengthOffset));
+    PER_TRY_IN(DecodeRepPerLengthOffset_PICH(ctx, &v->repetitionPeriodLengthOffset), 3, "repetitionPeriodLengthOffset");
   }
   if (has_pagingIndicatorLength) {
-    PER_TRY(DecodeEnumerated(ctx, 3, &v->pagingIndicatorLength));
+    PER_TRY_IN(DecodeEnumerated(ctx, 3, &v->pagingIndicatorLength), 4, "pagingIndicatorLength");
   } else {
     v->pagingIndicatorLength = 0u;
   }
   if (has_n_GAP) {
-    PER_TRY(DecodeEnumerated(ctx, 3, &v->n_GAP));
+    PER_TRY_IN(DecodeEnumerated(ctx, 3, &v->n_GAP), 5, "n_GAP");
   } else {
     v->n_GAP = 1u;
   }
   if (has_n_PCH) {
-    PER_TRY(DecodeUInt8(ctx, 1, 8, &v->n_PCH));
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 8, &v->n_PCH), 6, "n_PCH");
   } else {
     v->n_PCH = 2;
   }
@@ -4028,7 +4340,7 @@ int DecodePICH_Info_tdd(PerContext* ctx, PICH_Info_tdd* v) {
 }
 
 int DecodePNBSCH_Allocation_r4(PerContext* ctx, PNBSCH_Allocation_r4* v) {
-  PER_TRY(DecodeEnumerated(ctx, 24, &v->numberOfRepetitionsPerSFNPeriod));
+  PER_TRY_IN(DecodeEnumerated(ctx, 24, &v->numberOfRepetitionsPerSFNPeriod), 0, "numberOfRepetitionsPerSFNPeriod");
   return StatusOk;
 }
 
@@ -4038,10 +4350,10 @@ void InitPRACH_ChanCodes_LCR_r4(PRACH_ChanCodes_LCR_r4* v) {
 
 int DecodePRACH_ChanCodes_LCR_r4(PerContext* ctx, PRACH_ChanCodes_LCR_r4* v) {
   ctx->pendingSize = &kSize_1_4;
-  PER_TRY(ReadLength(ctx, &v->count));
-  if (v->count > 4) return StatusTooMany;
+  PER_TRY_IN(ReadLength(ctx, &v->count), kStopBeforeMembers, nullptr);
+  if (v->count > 4) return StopIn(ctx, StatusTooMany, kStopBeforeMembers, nullptr);
   for (uint32_t i = 0; i < v->count; ++i) {
-    PER_TRY(DecodeEnumerated(ctx, 28, &v->items[i]));
+    PER_TRY_IN(DecodeEnumerated(ctx, 28, &v->items[i]), i, nullptr);
   }
   return StatusOk;
 }
@@ -4053,10 +4365,10 @@ void InitPRACH_Definition_LCR_r4(PRACH_Definition_LCR_r4* v) {
 }
 
 int DecodePRACH_Definition_LCR_r4(PerContext* ctx, PRACH_Definition_LCR_r4* v) {
-  PER_TRY(DecodeUInt8(ctx, 1, 6, &v->timeslot));
-  PER_TRY(DecodePRACH_ChanCodes_LCR_r4(ctx, &v->prach_ChanCodes_LCR));
-  PER_TRY(DecodeMidambleShiftAndBurstType_LCR_r4(ctx, &v->midambleShiftAndBurstType));
-  PER_TRY(DecodeFPACH_Info_r4(ctx, &v->fpach_Info));
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 6, &v->timeslot), 0, "timeslot");
+  PER_TRY_IN(DecodePRACH_ChanCodes_LCR_r4(ctx, &v->prach_ChanCodes_LCR), 1, "prach_ChanCodes_LCR");
+  PER_TRY_IN(DecodeMidambleShiftAndBurstType_LCR_r4(ctx, &v->midambleShiftAndBurstType), 2, "midambleShiftAndBurstType");
+  PER_TRY_IN(DecodeFPACH_Info_r4(ctx, &v->fpach_Info), 3, "fpach_Info");
   return StatusOk;
 }
 
@@ -4066,26 +4378,31 @@ void InitPRACH_Partitioning(PRACH_Partitioning* v) {
 }
 
 int DecodePRACH_Partitioning(PerContext* ctx, PRACH_Partitioning* v) {
+  static const char* const kAlternatives[] = {"fdd", "tdd"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<PRACH_Partitioning_fdd*>(AllocRecord(ctx, sizeof(PRACH_Partitioning_fdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitPRACH_Partitioning_fdd(alt);
-      return DecodePRACH_Partitioning_fdd(ctx, alt);
+      status = DecodePRACH_Partitioning_fdd(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<PRACH_Partitioning_tdd*>(AllocRecord(ctx, sizeof(PRACH_Partitioning_tdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitPRACH_Partitioning_tdd(alt);
-      return DecodePRACH_Partitioning_tdd(ctx, alt);
+      status = DecodePRACH_Partitioning_tdd(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitPRACH_Partitioning_LCR_r4(PRACH_Partitioning_LCR_r4* v) {
@@ -4096,17 +4413,17 @@ void InitPRACH_Partitioning_LCR_r4(PRACH_Partitioning_LCR_r4* v) {
 int DecodePRACH_Partitioning_LCR_r4(PerContext* ctx, PRACH_Partitioning_LCR_r4* v) {
   ctx->pendingSize = &kSize_1_8;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<ASCSetting_TDD_LCR_r4*>(AllocRecord(ctx, sizeof(ASCSetting_TDD_LCR_r4) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     ASCSetting_TDD_LCR_r4* element = &items[i];
     InitASCSetting_TDD_LCR_r4(element);
-    PER_TRY(DecodeASCSetting_TDD_LCR_r4(ctx, element));
+    PER_TRY_IN(DecodeASCSetting_TDD_LCR_r4(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -4120,17 +4437,17 @@ void InitPRACH_Partitioning_fdd(PRACH_Partitioning_fdd* v) {
 int DecodePRACH_Partitioning_fdd(PerContext* ctx, PRACH_Partitioning_fdd* v) {
   ctx->pendingSize = &kSize_1_8;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<ASCSetting_FDD*>(AllocRecord(ctx, sizeof(ASCSetting_FDD) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     ASCSetting_FDD* element = &items[i];
     InitASCSetting_FDD(element);
-    PER_TRY(DecodeASCSetting_FDD(ctx, element));
+    PER_TRY_IN(DecodeASCSetting_FDD(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -4142,26 +4459,31 @@ void InitPRACH_Partitioning_r7(PRACH_Partitioning_r7* v) {
 }
 
 int DecodePRACH_Partitioning_r7(PerContext* ctx, PRACH_Partitioning_r7* v) {
+  static const char* const kAlternatives[] = {"fdd", "tdd"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<PRACH_Partitioning_r7_fdd*>(AllocRecord(ctx, sizeof(PRACH_Partitioning_r7_fdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitPRACH_Partitioning_r7_fdd(alt);
-      return DecodePRACH_Partitioning_r7_fdd(ctx, alt);
+      status = DecodePRACH_Partitioning_r7_fdd(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<PRACH_Partitioning_r7_tdd*>(AllocRecord(ctx, sizeof(PRACH_Partitioning_r7_tdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitPRACH_Partitioning_r7_tdd(alt);
-      return DecodePRACH_Partitioning_r7_tdd(ctx, alt);
+      status = DecodePRACH_Partitioning_r7_tdd(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitPRACH_Partitioning_r7_fdd(PRACH_Partitioning_r7_fdd* v) {
@@ -4172,17 +4494,17 @@ void InitPRACH_Partitioning_r7_fdd(PRACH_Partitioning_r7_fdd* v) {
 int DecodePRACH_Partitioning_r7_fdd(PerContext* ctx, PRACH_Partitioning_r7_fdd* v) {
   ctx->pendingSize = &kSize_1_8;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<ASCSetting_FDD*>(AllocRecord(ctx, sizeof(ASCSetting_FDD) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     ASCSetting_FDD* element = &items[i];
     InitASCSetting_FDD(element);
-    PER_TRY(DecodeASCSetting_FDD(ctx, element));
+    PER_TRY_IN(DecodeASCSetting_FDD(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -4196,17 +4518,17 @@ void InitPRACH_Partitioning_r7_tdd(PRACH_Partitioning_r7_tdd* v) {
 int DecodePRACH_Partitioning_r7_tdd(PerContext* ctx, PRACH_Partitioning_r7_tdd* v) {
   ctx->pendingSize = &kSize_1_8;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<ASCSetting_TDD_r7*>(AllocRecord(ctx, sizeof(ASCSetting_TDD_r7) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     ASCSetting_TDD_r7* element = &items[i];
     InitASCSetting_TDD_r7(element);
-    PER_TRY(DecodeASCSetting_TDD_r7(ctx, element));
+    PER_TRY_IN(DecodeASCSetting_TDD_r7(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -4220,25 +4542,25 @@ void InitPRACH_Partitioning_tdd(PRACH_Partitioning_tdd* v) {
 int DecodePRACH_Partitioning_tdd(PerContext* ctx, PRACH_Partitioning_tdd* v) {
   ctx->pendingSize = &kSize_1_8;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<ASCSetting_TDD*>(AllocRecord(ctx, sizeof(ASCSetting_TDD) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     ASCSetting_TDD* element = &items[i];
     InitASCSetting_TDD(element);
-    PER_TRY(DecodeASCSetting_TDD(ctx, element));
+    PER_TRY_IN(DecodeASCSetting_TDD(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
 }
 
 int DecodePRACH_PowerOffset(PerContext* ctx, PRACH_PowerOffset* v) {
-  PER_TRY(DecodeUInt8(ctx, 1, 8, &v->powerRampStep));
-  PER_TRY(DecodeUInt8(ctx, 1, 64, &v->preambleRetransMax));
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 8, &v->powerRampStep), 0, "powerRampStep");
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 64, &v->preambleRetransMax), 1, "preambleRetransMax");
   return StatusOk;
 }
 
@@ -4248,25 +4570,30 @@ void InitPRACH_RACH_Info_modeSpecificInfo(PRACH_RACH_Info_modeSpecificInfo* v) {
 }
 
 int DecodePRACH_RACH_Info_modeSpecificInfo(PerContext* ctx, PRACH_RACH_Info_modeSpecificInfo* v) {
+  static const char* const kAlternatives[] = {"fdd", "tdd"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<PRACH_RACH_Info_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(PRACH_RACH_Info_modeSpecificInfo_fdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodePRACH_RACH_Info_modeSpecificInfo_fdd(ctx, alt);
+      status = DecodePRACH_RACH_Info_modeSpecificInfo_fdd(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<PRACH_RACH_Info_modeSpecificInfo_tdd*>(AllocRecord(ctx, sizeof(PRACH_RACH_Info_modeSpecificInfo_tdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitPRACH_RACH_Info_modeSpecificInfo_tdd(alt);
-      return DecodePRACH_RACH_Info_modeSpecificInfo_tdd(ctx, alt);
+      status = DecodePRACH_RACH_Info_modeSpecificInfo_tdd(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitPRACH_RACH_Info(PRACH_RACH_Info* v) {
@@ -4274,17 +4601,17 @@ void InitPRACH_RACH_Info(PRACH_RACH_Info* v) {
 }
 
 int DecodePRACH_RACH_Info(PerContext* ctx, PRACH_RACH_Info* v) {
-  PER_TRY(DecodePRACH_RACH_Info_modeSpecificInfo(ctx, &v->modeSpecificInfo));
+  PER_TRY_IN(DecodePRACH_RACH_Info_modeSpecificInfo(ctx, &v->modeSpecificInfo), 0, "modeSpecificInfo");
   return StatusOk;
 }
 
 int DecodeSYNC_UL_Info_r4(PerContext* ctx, SYNC_UL_Info_r4* v) {
   ctx->pendingSize = &kSize_8_8;
-  PER_TRY(ReadBitString(ctx, &v->sync_UL_Codes_Bitmap.bitCount, v->sync_UL_Codes_Bitmap.bytes, sizeof v->sync_UL_Codes_Bitmap.bytes));
-  PER_TRY(DecodeUInt8(ctx, 0, 62, &v->prxUpPCHdes));
-  PER_TRY(DecodeUInt8(ctx, 0, 3, &v->powerRampStep));
-  PER_TRY(DecodeEnumerated(ctx, 4, &v->max_SYNC_UL_Transmissions));
-  PER_TRY(DecodeUInt8(ctx, 1, 32, &v->mmax));
+  PER_TRY_IN(ReadBitString(ctx, &v->sync_UL_Codes_Bitmap.bitCount, v->sync_UL_Codes_Bitmap.bytes, sizeof v->sync_UL_Codes_Bitmap.bytes), 0, "sync_UL_Codes_Bitmap");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 62, &v->prxUpPCHdes), 1, "prxUpPCHdes");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 3, &v->powerRampStep), 2, "powerRampStep");
+  PER_TRY_IN(DecodeEnumerated(ctx, 4, &v->max_SYNC_UL_Transmissions), 3, "max_SYNC_UL_Transmissions");
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 32, &v->mmax), 4, "mmax");
   return StatusOk;
 }
 
@@ -4296,17 +4623,17 @@ void InitPRACH_RACH_Info_LCR_r4_prach_DefinitionList(PRACH_RACH_Info_LCR_r4_prac
 int DecodePRACH_RACH_Info_LCR_r4_prach_DefinitionList(PerContext* ctx, PRACH_RACH_Info_LCR_r4_prach_DefinitionList* v) {
   ctx->pendingSize = &kSize_1_8;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<PRACH_Definition_LCR_r4*>(AllocRecord(ctx, sizeof(PRACH_Definition_LCR_r4) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     PRACH_Definition_LCR_r4* element = &items[i];
     InitPRACH_Definition_LCR_r4(element);
-    PER_TRY(DecodePRACH_Definition_LCR_r4(ctx, element));
+    PER_TRY_IN(DecodePRACH_Definition_LCR_r4(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -4317,14 +4644,14 @@ void InitPRACH_RACH_Info_LCR_r4(PRACH_RACH_Info_LCR_r4* v) {
 }
 
 int DecodePRACH_RACH_Info_LCR_r4(PerContext* ctx, PRACH_RACH_Info_LCR_r4* v) {
-  PER_TRY(DecodeSYNC_UL_Info_r4(ctx, &v->sync_UL_Info));
-  PER_TRY(DecodePRACH_RACH_Info_LCR_r4_prach_DefinitionList(ctx, &v->prach_DefinitionList));
+  PER_TRY_IN(DecodeSYNC_UL_Info_r4(ctx, &v->sync_UL_Info), 0, "sync_UL_Info");
+  PER_TRY_IN(DecodePRACH_RACH_Info_LCR_r4_prach_DefinitionList(ctx, &v->prach_DefinitionList), 1, "prach_DefinitionList");
   return StatusOk;
 }
 
 int DecodePRACH_RACH_Info_LCR_v770ext(PerContext* ctx, PRACH_RACH_Info_LCR_v770ext* v) {
   ctx->pendingSize = &kSize_8_8;
-  PER_TRY(ReadBitString(ctx, &v->e_RUCCH_Sync_UL_Codes_Bitmap.bitCount, v->e_RUCCH_Sync_UL_Codes_Bitmap.bytes, sizeof v->e_RUCCH_Sync_UL_Codes_Bitmap.bytes));
+  PER_TRY_IN(ReadBitString(ctx, &v->e_RUCCH_Sync_UL_Codes_Bitmap.bitCount, v->e_RUCCH_Sync_UL_Codes_Bitmap.bytes, sizeof v->e_RUCCH_Sync_UL_Codes_Bitmap.bytes), 0, "e_RUCCH_Sync_UL_Codes_Bitmap");
   return StatusOk;
 }
 
@@ -4334,26 +4661,31 @@ void InitTDD768_PRACH_CCodeList(TDD768_PRACH_CCodeList* v) {
 }
 
 int DecodeTDD768_PRACH_CCodeList(PerContext* ctx, TDD768_PRACH_CCodeList* v) {
+  static const char* const kAlternatives[] = {"sf32", "sf16"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<TDD768_PRACH_CCodeList_sf32*>(AllocRecord(ctx, sizeof(TDD768_PRACH_CCodeList_sf32)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitTDD768_PRACH_CCodeList_sf32(alt);
-      return DecodeTDD768_PRACH_CCodeList_sf32(ctx, alt);
+      status = DecodeTDD768_PRACH_CCodeList_sf32(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<TDD768_PRACH_CCodeList_sf16*>(AllocRecord(ctx, sizeof(TDD768_PRACH_CCodeList_sf16)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitTDD768_PRACH_CCodeList_sf16(alt);
-      return DecodeTDD768_PRACH_CCodeList_sf16(ctx, alt);
+      status = DecodeTDD768_PRACH_CCodeList_sf16(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitPRACH_RACH_Info_VHCR_r7(PRACH_RACH_Info_VHCR_r7* v) {
@@ -4361,20 +4693,20 @@ void InitPRACH_RACH_Info_VHCR_r7(PRACH_RACH_Info_VHCR_r7* v) {
 }
 
 int DecodePRACH_RACH_Info_VHCR_r7(PerContext* ctx, PRACH_RACH_Info_VHCR_r7* v) {
-  PER_TRY(DecodeUInt8(ctx, 0, 14, &v->timeslot));
-  PER_TRY(DecodeTDD768_PRACH_CCodeList(ctx, &v->channelisationCodeList));
-  PER_TRY(DecodeEnumerated(ctx, 2, &v->prach_Midamble));
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 14, &v->timeslot), 0, "timeslot");
+  PER_TRY_IN(DecodeTDD768_PRACH_CCodeList(ctx, &v->channelisationCodeList), 1, "channelisationCodeList");
+  PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->prach_Midamble), 2, "prach_Midamble");
   return StatusOk;
 }
 
 int DecodePRACH_RACH_Info_modeSpecificInfo_fdd(PerContext* ctx, PRACH_RACH_Info_modeSpecificInfo_fdd* v) {
   ctx->pendingSize = &kSize_16_16;
-  PER_TRY(ReadBitString(ctx, &v->availableSignatures.bitCount, v->availableSignatures.bytes, sizeof v->availableSignatures.bytes));
-  PER_TRY(DecodeEnumerated(ctx, 4, &v->availableSF));
-  PER_TRY(DecodeUInt8(ctx, 0, 15, &v->preambleScramblingCodeWordNumber));
-  PER_TRY(DecodeEnumerated(ctx, 16, &v->puncturingLimit));
+  PER_TRY_IN(ReadBitString(ctx, &v->availableSignatures.bitCount, v->availableSignatures.bytes, sizeof v->availableSignatures.bytes), 0, "availableSignatures");
+  PER_TRY_IN(DecodeEnumerated(ctx, 4, &v->availableSF), 1, "availableSF");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 15, &v->preambleScramblingCodeWordNumber), 2, "preambleScramblingCodeWordNumber");
+  PER_TRY_IN(DecodeEnumerated(ctx, 16, &v->puncturingLimit), 3, "puncturingLimit");
   ctx->pendingSize = &kSize_12_12;
-  PER_TRY(ReadBitString(ctx, &v->availableSubChannelNumbers.bitCount, v->availableSubChannelNumbers.bytes, sizeof v->availableSubChannelNumbers.bytes));
+  PER_TRY_IN(ReadBitString(ctx, &v->availableSubChannelNumbers.bitCount, v->availableSubChannelNumbers.bytes, sizeof v->availableSubChannelNumbers.bytes), 4, "availableSubChannelNumbers");
   return StatusOk;
 }
 
@@ -4384,26 +4716,31 @@ void InitTDD_PRACH_CCodeList(TDD_PRACH_CCodeList* v) {
 }
 
 int DecodeTDD_PRACH_CCodeList(PerContext* ctx, TDD_PRACH_CCodeList* v) {
+  static const char* const kAlternatives[] = {"sf8", "sf16"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<TDD_PRACH_CCodeList_sf8*>(AllocRecord(ctx, sizeof(TDD_PRACH_CCodeList_sf8)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitTDD_PRACH_CCodeList_sf8(alt);
-      return DecodeTDD_PRACH_CCodeList_sf8(ctx, alt);
+      status = DecodeTDD_PRACH_CCodeList_sf8(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<TDD_PRACH_CCodeList_sf16*>(AllocRecord(ctx, sizeof(TDD_PRACH_CCodeList_sf16)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitTDD_PRACH_CCodeList_sf16(alt);
-      return DecodeTDD_PRACH_CCodeList_sf16(ctx, alt);
+      status = DecodeTDD_PRACH_CCodeList_sf16(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitPRACH_RACH_Info_modeSpecificInfo_tdd(PRACH_RACH_Info_modeSpecificInfo_tdd* v) {
@@ -4411,9 +4748,9 @@ void InitPRACH_RACH_Info_modeSpecificInfo_tdd(PRACH_RACH_Info_modeSpecificInfo_t
 }
 
 int DecodePRACH_RACH_Info_modeSpecificInfo_tdd(PerContext* ctx, PRACH_RACH_Info_modeSpecificInfo_tdd* v) {
-  PER_TRY(DecodeUInt8(ctx, 0, 14, &v->timeslot));
-  PER_TRY(DecodeTDD_PRACH_CCodeList(ctx, &v->channelisationCodeList));
-  PER_TRY(DecodeEnumerated(ctx, 2, &v->prach_Midamble));
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 14, &v->timeslot), 0, "timeslot");
+  PER_TRY_IN(DecodeTDD_PRACH_CCodeList(ctx, &v->channelisationCodeList), 1, "channelisationCodeList");
+  PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->prach_Midamble), 2, "prach_Midamble");
   return StatusOk;
 }
 
@@ -4423,10 +4760,10 @@ void InitPersistenceScalingFactorList(PersistenceScalingFactorList* v) {
 
 int DecodePersistenceScalingFactorList(PerContext* ctx, PersistenceScalingFactorList* v) {
   ctx->pendingSize = &kSize_1_6;
-  PER_TRY(ReadLength(ctx, &v->count));
-  if (v->count > 6) return StatusTooMany;
+  PER_TRY_IN(ReadLength(ctx, &v->count), kStopBeforeMembers, nullptr);
+  if (v->count > 6) return StopIn(ctx, StatusTooMany, kStopBeforeMembers, nullptr);
   for (uint32_t i = 0; i < v->count; ++i) {
-    PER_TRY(DecodeEnumerated(ctx, 8, &v->items[i]));
+    PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->items[i]), i, nullptr);
   }
   return StatusOk;
 }
@@ -4437,22 +4774,27 @@ void InitPRACH_SystemInformation_modeSpecificInfo(PRACH_SystemInformation_modeSp
 }
 
 int DecodePRACH_SystemInformation_modeSpecificInfo(PerContext* ctx, PRACH_SystemInformation_modeSpecificInfo* v) {
+  static const char* const kAlternatives[] = {"fdd", "tdd"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<PRACH_SystemInformation_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(PRACH_SystemInformation_modeSpecificInfo_fdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitPRACH_SystemInformation_modeSpecificInfo_fdd(alt);
-      return DecodePRACH_SystemInformation_modeSpecificInfo_fdd(ctx, alt);
+      status = DecodePRACH_SystemInformation_modeSpecificInfo_fdd(ctx, alt);
+      break;
     }
     case 1: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitPRACH_SystemInformation(PRACH_SystemInformation* v) {
@@ -4467,25 +4809,25 @@ void InitPRACH_SystemInformation(PRACH_SystemInformation* v) {
 }
 
 int DecodePRACH_SystemInformation(PerContext* ctx, PRACH_SystemInformation* v) {
-  PER_TRY(ReadPresenceBits(ctx, 5, &v->presence));
-  PER_TRY(DecodePRACH_RACH_Info(ctx, &v->prach_RACH_Info));
-  PER_TRY(DecodeUInt8(ctx, 1, 32, &v->transportChannelIdentity));
+  PER_TRY_IN(ReadPresenceBits(ctx, 5, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodePRACH_RACH_Info(ctx, &v->prach_RACH_Info), 0, "prach_RACH_Info");
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 32, &v->transportChannelIdentity), 1, "transportChannelIdentity");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeTransportFormatSet(ctx, &v->rach_TransportFormatSet));
+    PER_TRY_IN(DecodeTransportFormatSet(ctx, &v->rach_TransportFormatSet), 2, "rach_TransportFormatSet");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeTFCS(ctx, &v->rach_TFCS));
+    PER_TRY_IN(DecodeTFCS(ctx, &v->rach_TFCS), 3, "rach_TFCS");
   }
   if (v->presence & (1u << 2)) {
-    PER_TRY(DecodePRACH_Partitioning(ctx, &v->prach_Partitioning));
+    PER_TRY_IN(DecodePRACH_Partitioning(ctx, &v->prach_Partitioning), 4, "prach_Partitioning");
   }
   if (v->presence & (1u << 3)) {
-    PER_TRY(DecodePersistenceScalingFactorList(ctx, &v->persistenceScalingFactorList));
+    PER_TRY_IN(DecodePersistenceScalingFactorList(ctx, &v->persistenceScalingFactorList), 5, "persistenceScalingFactorList");
   }
   if (v->presence & (1u << 4)) {
-    PER_TRY(DecodeAC_To_ASC_MappingTable(ctx, &v->ac_To_ASC_MappingTable));
+    PER_TRY_IN(DecodeAC_To_ASC_MappingTable(ctx, &v->ac_To_ASC_MappingTable), 6, "ac_To_ASC_MappingTable");
   }
-  PER_TRY(DecodePRACH_SystemInformation_modeSpecificInfo(ctx, &v->modeSpecificInfo));
+  PER_TRY_IN(DecodePRACH_SystemInformation_modeSpecificInfo(ctx, &v->modeSpecificInfo), 7, "modeSpecificInfo");
   return StatusOk;
 }
 
@@ -4497,17 +4839,17 @@ void InitPRACH_SystemInformationList(PRACH_SystemInformationList* v) {
 int DecodePRACH_SystemInformationList(PerContext* ctx, PRACH_SystemInformationList* v) {
   ctx->pendingSize = &kSize_1_16;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<PRACH_SystemInformation*>(AllocRecord(ctx, sizeof(PRACH_SystemInformation) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     PRACH_SystemInformation* element = &items[i];
     InitPRACH_SystemInformation(element);
-    PER_TRY(DecodePRACH_SystemInformation(ctx, element));
+    PER_TRY_IN(DecodePRACH_SystemInformation(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -4519,26 +4861,31 @@ void InitTransportFormatSet_LCR(TransportFormatSet_LCR* v) {
 }
 
 int DecodeTransportFormatSet_LCR(PerContext* ctx, TransportFormatSet_LCR* v) {
+  static const char* const kAlternatives[] = {"dedicatedTransChTFS", "commonTransChTFS_LCR"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<DedicatedTransChTFS*>(AllocRecord(ctx, sizeof(DedicatedTransChTFS)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitDedicatedTransChTFS(alt);
-      return DecodeDedicatedTransChTFS(ctx, alt);
+      status = DecodeDedicatedTransChTFS(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<CommonTransChTFS_LCR*>(AllocRecord(ctx, sizeof(CommonTransChTFS_LCR)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitCommonTransChTFS_LCR(alt);
-      return DecodeCommonTransChTFS_LCR(ctx, alt);
+      status = DecodeCommonTransChTFS_LCR(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitPRACH_SystemInformation_LCR_r4(PRACH_SystemInformation_LCR_r4* v) {
@@ -4549,13 +4896,13 @@ void InitPRACH_SystemInformation_LCR_r4(PRACH_SystemInformation_LCR_r4* v) {
 }
 
 int DecodePRACH_SystemInformation_LCR_r4(PerContext* ctx, PRACH_SystemInformation_LCR_r4* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
-  PER_TRY(DecodePRACH_RACH_Info_LCR_r4(ctx, &v->prach_RACH_Info_LCR));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodePRACH_RACH_Info_LCR_r4(ctx, &v->prach_RACH_Info_LCR), 0, "prach_RACH_Info_LCR");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeTransportFormatSet_LCR(ctx, &v->rach_TransportFormatSet_LCR));
+    PER_TRY_IN(DecodeTransportFormatSet_LCR(ctx, &v->rach_TransportFormatSet_LCR), 1, "rach_TransportFormatSet_LCR");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodePRACH_Partitioning_LCR_r4(ctx, &v->prach_Partitioning_LCR));
+    PER_TRY_IN(DecodePRACH_Partitioning_LCR_r4(ctx, &v->prach_Partitioning_LCR), 2, "prach_Partitioning_LCR");
   }
   return StatusOk;
 }
@@ -4568,24 +4915,24 @@ void InitPRACH_SystemInformationList_LCR_r4(PRACH_SystemInformationList_LCR_r4* 
 int DecodePRACH_SystemInformationList_LCR_r4(PerContext* ctx, PRACH_SystemInformationList_LCR_r4* v) {
   ctx->pendingSize = &kSize_1_16;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<PRACH_SystemInformation_LCR_r4*>(AllocRecord(ctx, sizeof(PRACH_SystemInformation_LCR_r4) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     PRACH_SystemInformation_LCR_r4* element = &items[i];
     InitPRACH_SystemInformation_LCR_r4(element);
-    PER_TRY(DecodePRACH_SystemInformation_LCR_r4(ctx, element));
+    PER_TRY_IN(DecodePRACH_SystemInformation_LCR_r4(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
 }
 
 int DecodePRACH_SystemInformation_LCR_v770ext(PerContext* ctx, PRACH_SystemInformation_LCR_v770ext* v) {
-  PER_TRY(DecodePRACH_RACH_Info_LCR_v770ext(ctx, &v->prach_RACH_Info_LCR));
+  PER_TRY_IN(DecodePRACH_RACH_Info_LCR_v770ext(ctx, &v->prach_RACH_Info_LCR), 0, "prach_RACH_Info_LCR");
   return StatusOk;
 }
 
@@ -4597,16 +4944,16 @@ void InitPRACH_SystemInformationList_LCR_v770ext(PRACH_SystemInformationList_LCR
 int DecodePRACH_SystemInformationList_LCR_v770ext(PerContext* ctx, PRACH_SystemInformationList_LCR_v770ext* v) {
   ctx->pendingSize = &kSize_1_16;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<PRACH_SystemInformation_LCR_v770ext*>(AllocRecord(ctx, sizeof(PRACH_SystemInformation_LCR_v770ext) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     PRACH_SystemInformation_LCR_v770ext* element = &items[i];
-    PER_TRY(DecodePRACH_SystemInformation_LCR_v770ext(ctx, element));
+    PER_TRY_IN(DecodePRACH_SystemInformation_LCR_v770ext(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -4619,10 +4966,10 @@ void InitPRACH_SystemInformation_VHCR_r7(PRACH_SystemInformation_VHCR_r7* v) {
 }
 
 int DecodePRACH_SystemInformation_VHCR_r7(PerContext* ctx, PRACH_SystemInformation_VHCR_r7* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodePRACH_RACH_Info_VHCR_r7(ctx, &v->prach_RACH_Info));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodePRACH_RACH_Info_VHCR_r7(ctx, &v->prach_RACH_Info), 0, "prach_RACH_Info");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodePRACH_Partitioning_r7(ctx, &v->prach_Partitioning));
+    PER_TRY_IN(DecodePRACH_Partitioning_r7(ctx, &v->prach_Partitioning), 1, "prach_Partitioning");
   }
   return StatusOk;
 }
@@ -4635,26 +4982,26 @@ void InitPRACH_SystemInformationList_VHCR_r7(PRACH_SystemInformationList_VHCR_r7
 int DecodePRACH_SystemInformationList_VHCR_r7(PerContext* ctx, PRACH_SystemInformationList_VHCR_r7* v) {
   ctx->pendingSize = &kSize_1_16;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<PRACH_SystemInformation_VHCR_r7*>(AllocRecord(ctx, sizeof(PRACH_SystemInformation_VHCR_r7) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     PRACH_SystemInformation_VHCR_r7* element = &items[i];
     InitPRACH_SystemInformation_VHCR_r7(element);
-    PER_TRY(DecodePRACH_SystemInformation_VHCR_r7(ctx, element));
+    PER_TRY_IN(DecodePRACH_SystemInformation_VHCR_r7(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
 }
 
 int DecodeRACH_TransmissionParameters(PerContext* ctx, RACH_TransmissionParameters* v) {
-  PER_TRY(DecodeUInt8(ctx, 1, 32, &v->mmax));
-  PER_TRY(DecodeUInt8(ctx, 0, 50, &v->nb01Min));
-  PER_TRY(DecodeUInt8(ctx, 0, 50, &v->nb01Max));
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 32, &v->mmax), 0, "mmax");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 50, &v->nb01Min), 1, "nb01Min");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 50, &v->nb01Max), 2, "nb01Max");
   return StatusOk;
 }
 
@@ -4663,21 +5010,21 @@ void InitPRACH_SystemInformation_modeSpecificInfo_fdd(PRACH_SystemInformation_mo
 }
 
 int DecodePRACH_SystemInformation_modeSpecificInfo_fdd(PerContext* ctx, PRACH_SystemInformation_modeSpecificInfo_fdd* v) {
-  PER_TRY(ReadPresenceBits(ctx, 5, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 5, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeInt8(ctx, -10, 50, &v->primaryCPICH_TX_Power));
+    PER_TRY_IN(DecodeInt8(ctx, -10, 50, &v->primaryCPICH_TX_Power), 0, "primaryCPICH_TX_Power");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeInt8(ctx, -35, -10, &v->constantValue));
+    PER_TRY_IN(DecodeInt8(ctx, -35, -10, &v->constantValue), 1, "constantValue");
   }
   if (v->presence & (1u << 2)) {
-    PER_TRY(DecodePRACH_PowerOffset(ctx, &v->prach_PowerOffset));
+    PER_TRY_IN(DecodePRACH_PowerOffset(ctx, &v->prach_PowerOffset), 2, "prach_PowerOffset");
   }
   if (v->presence & (1u << 3)) {
-    PER_TRY(DecodeRACH_TransmissionParameters(ctx, &v->rach_TransmissionParameters));
+    PER_TRY_IN(DecodeRACH_TransmissionParameters(ctx, &v->rach_TransmissionParameters), 3, "rach_TransmissionParameters");
   }
   if (v->presence & (1u << 4)) {
-    PER_TRY(DecodeAICH_Info(ctx, &v->aich_Info));
+    PER_TRY_IN(DecodeAICH_Info(ctx, &v->aich_Info), 4, "aich_Info");
   }
   return StatusOk;
 }
@@ -4688,10 +5035,10 @@ void InitUL_TS_ChannelisationCodeList(UL_TS_ChannelisationCodeList* v) {
 
 int DecodeUL_TS_ChannelisationCodeList(PerContext* ctx, UL_TS_ChannelisationCodeList* v) {
   ctx->pendingSize = &kSize_1_2;
-  PER_TRY(ReadLength(ctx, &v->count));
-  if (v->count > 2) return StatusTooMany;
+  PER_TRY_IN(ReadLength(ctx, &v->count), kStopBeforeMembers, nullptr);
+  if (v->count > 2) return StopIn(ctx, StatusTooMany, kStopBeforeMembers, nullptr);
   for (uint32_t i = 0; i < v->count; ++i) {
-    PER_TRY(DecodeEnumerated(ctx, 31, &v->items[i]));
+    PER_TRY_IN(DecodeEnumerated(ctx, 31, &v->items[i]), i, nullptr);
   }
   return StatusOk;
 }
@@ -4702,22 +5049,27 @@ void InitUplinkTimeslotsCodes_moreTimeslots(UplinkTimeslotsCodes_moreTimeslots* 
 }
 
 int DecodeUplinkTimeslotsCodes_moreTimeslots(PerContext* ctx, UplinkTimeslotsCodes_moreTimeslots* v) {
+  static const char* const kAlternatives[] = {"noMore", "additionalTimeslots"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
     case 1: {
       auto* alt = static_cast<UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots*>(AllocRecord(ctx, sizeof(UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots(alt);
-      return DecodeUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots(ctx, alt);
+      status = DecodeUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitUplinkTimeslotsCodes(UplinkTimeslotsCodes* v) {
@@ -4727,10 +5079,10 @@ void InitUplinkTimeslotsCodes(UplinkTimeslotsCodes* v) {
 }
 
 int DecodeUplinkTimeslotsCodes(PerContext* ctx, UplinkTimeslotsCodes* v) {
-  PER_TRY(ReadBit(ctx, &v->dynamicSFusage));
-  PER_TRY(DecodeIndividualTimeslotInfo(ctx, &v->firstIndividualTimeslotInfo));
-  PER_TRY(DecodeUL_TS_ChannelisationCodeList(ctx, &v->ul_TS_ChannelisationCodeList));
-  PER_TRY(DecodeUplinkTimeslotsCodes_moreTimeslots(ctx, &v->moreTimeslots));
+  PER_TRY_IN(ReadBit(ctx, &v->dynamicSFusage), 0, "dynamicSFusage");
+  PER_TRY_IN(DecodeIndividualTimeslotInfo(ctx, &v->firstIndividualTimeslotInfo), 1, "firstIndividualTimeslotInfo");
+  PER_TRY_IN(DecodeUL_TS_ChannelisationCodeList(ctx, &v->ul_TS_ChannelisationCodeList), 2, "ul_TS_ChannelisationCodeList");
+  PER_TRY_IN(DecodeUplinkTimeslotsCodes_moreTimeslots(ctx, &v->moreTimeslots), 3, "moreTimeslots");
   return StatusOk;
 }
 
@@ -4745,21 +5097,21 @@ int DecodePUSCH_Info(PerContext* ctx, PUSCH_Info* v) {
   v->presence = 0;
   uint8_t bit = 0;
   uint8_t has_tfcs_ID = 0;
-  PER_TRY(ReadBit(ctx, &has_tfcs_ID));
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &has_tfcs_ID), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 1;
   if (has_tfcs_ID) {
-    PER_TRY(DecodeUInt8(ctx, 1, 8, &v->tfcs_ID));
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 8, &v->tfcs_ID), 0, "tfcs_ID");
   } else {
     v->tfcs_ID = 1;
   }
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeCommonTimeslotInfo(ctx, &v->commonTimeslotInfo));
+    PER_TRY_IN(DecodeCommonTimeslotInfo(ctx, &v->commonTimeslotInfo), 1, "commonTimeslotInfo");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeUplinkTimeslotsCodes(ctx, &v->pusch_TimeslotsCodes));
+    PER_TRY_IN(DecodeUplinkTimeslotsCodes(ctx, &v->pusch_TimeslotsCodes), 2, "pusch_TimeslotsCodes");
   }
   return StatusOk;
 }
@@ -4770,22 +5122,27 @@ void InitUplinkTimeslotsCodes_LCR_r4_moreTimeslots(UplinkTimeslotsCodes_LCR_r4_m
 }
 
 int DecodeUplinkTimeslotsCodes_LCR_r4_moreTimeslots(PerContext* ctx, UplinkTimeslotsCodes_LCR_r4_moreTimeslots* v) {
+  static const char* const kAlternatives[] = {"noMore", "additionalTimeslots"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
     case 1: {
       auto* alt = static_cast<UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots*>(AllocRecord(ctx, sizeof(UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(alt);
-      return DecodeUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(ctx, alt);
+      status = DecodeUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitUplinkTimeslotsCodes_LCR_r4(UplinkTimeslotsCodes_LCR_r4* v) {
@@ -4795,10 +5152,10 @@ void InitUplinkTimeslotsCodes_LCR_r4(UplinkTimeslotsCodes_LCR_r4* v) {
 }
 
 int DecodeUplinkTimeslotsCodes_LCR_r4(PerContext* ctx, UplinkTimeslotsCodes_LCR_r4* v) {
-  PER_TRY(ReadBit(ctx, &v->dynamicSFusage));
-  PER_TRY(DecodeIndividualTimeslotInfo_LCR_r4(ctx, &v->firstIndividualTimeslotInfo));
-  PER_TRY(DecodeUL_TS_ChannelisationCodeList(ctx, &v->ul_TS_ChannelisationCodeList));
-  PER_TRY(DecodeUplinkTimeslotsCodes_LCR_r4_moreTimeslots(ctx, &v->moreTimeslots));
+  PER_TRY_IN(ReadBit(ctx, &v->dynamicSFusage), 0, "dynamicSFusage");
+  PER_TRY_IN(DecodeIndividualTimeslotInfo_LCR_r4(ctx, &v->firstIndividualTimeslotInfo), 1, "firstIndividualTimeslotInfo");
+  PER_TRY_IN(DecodeUL_TS_ChannelisationCodeList(ctx, &v->ul_TS_ChannelisationCodeList), 2, "ul_TS_ChannelisationCodeList");
+  PER_TRY_IN(DecodeUplinkTimeslotsCodes_LCR_r4_moreTimeslots(ctx, &v->moreTimeslots), 3, "moreTimeslots");
   return StatusOk;
 }
 
@@ -4813,21 +5170,21 @@ int DecodePUSCH_Info_LCR_r4(PerContext* ctx, PUSCH_Info_LCR_r4* v) {
   v->presence = 0;
   uint8_t bit = 0;
   uint8_t has_tfcs_ID = 0;
-  PER_TRY(ReadBit(ctx, &has_tfcs_ID));
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &has_tfcs_ID), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 1;
   if (has_tfcs_ID) {
-    PER_TRY(DecodeUInt8(ctx, 1, 8, &v->tfcs_ID));
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 8, &v->tfcs_ID), 0, "tfcs_ID");
   } else {
     v->tfcs_ID = 1;
   }
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeCommonTimeslotInfo(ctx, &v->commonTimeslotInfo));
+    PER_TRY_IN(DecodeCommonTimeslotInfo(ctx, &v->commonTimeslotInfo), 1, "commonTimeslotInfo");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeUplinkTimeslotsCodes_LCR_r4(ctx, &v->pusch_TimeslotsCodes));
+    PER_TRY_IN(DecodeUplinkTimeslotsCodes_LCR_r4(ctx, &v->pusch_TimeslotsCodes), 2, "pusch_TimeslotsCodes");
   }
   return StatusOk;
 }
@@ -4838,10 +5195,10 @@ void InitUL_TS_ChannelisationCodeList_VHCR(UL_TS_ChannelisationCodeList_VHCR* v)
 
 int DecodeUL_TS_ChannelisationCodeList_VHCR(PerContext* ctx, UL_TS_ChannelisationCodeList_VHCR* v) {
   ctx->pendingSize = &kSize_1_2;
-  PER_TRY(ReadLength(ctx, &v->count));
-  if (v->count > 2) return StatusTooMany;
+  PER_TRY_IN(ReadLength(ctx, &v->count), kStopBeforeMembers, nullptr);
+  if (v->count > 2) return StopIn(ctx, StatusTooMany, kStopBeforeMembers, nullptr);
   for (uint32_t i = 0; i < v->count; ++i) {
-    PER_TRY(DecodeEnumerated(ctx, 63, &v->items[i]));
+    PER_TRY_IN(DecodeEnumerated(ctx, 63, &v->items[i]), i, nullptr);
   }
   return StatusOk;
 }
@@ -4852,22 +5209,27 @@ void InitUplinkTimeslotsCodes_VHCR_moreTimeslots(UplinkTimeslotsCodes_VHCR_moreT
 }
 
 int DecodeUplinkTimeslotsCodes_VHCR_moreTimeslots(PerContext* ctx, UplinkTimeslotsCodes_VHCR_moreTimeslots* v) {
+  static const char* const kAlternatives[] = {"noMore", "additionalTimeslots"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
     case 1: {
       auto* alt = static_cast<UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots*>(AllocRecord(ctx, sizeof(UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(alt);
-      return DecodeUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(ctx, alt);
+      status = DecodeUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitUplinkTimeslotsCodes_VHCR(UplinkTimeslotsCodes_VHCR* v) {
@@ -4877,10 +5239,10 @@ void InitUplinkTimeslotsCodes_VHCR(UplinkTimeslotsCodes_VHCR* v) {
 }
 
 int DecodeUplinkTimeslotsCodes_VHCR(PerContext* ctx, UplinkTimeslotsCodes_VHCR* v) {
-  PER_TRY(ReadBit(ctx, &v->dynamicSFusage));
-  PER_TRY(DecodeIndividualTimeslotInfo_VHCR(ctx, &v->firstIndividualTimeslotInfo));
-  PER_TRY(DecodeUL_TS_ChannelisationCodeList_VHCR(ctx, &v->ul_TS_ChannelisationCodeList));
-  PER_TRY(DecodeUplinkTimeslotsCodes_VHCR_moreTimeslots(ctx, &v->moreTimeslots));
+  PER_TRY_IN(ReadBit(ctx, &v->dynamicSFusage), 0, "dynamicSFusage");
+  PER_TRY_IN(DecodeIndividualTimeslotInfo_VHCR(ctx, &v->firstIndividualTimeslotInfo), 1, "firstIndividualTimeslotInfo");
+  PER_TRY_IN(DecodeUL_TS_ChannelisationCodeList_VHCR(ctx, &v->ul_TS_ChannelisationCodeList), 2, "ul_TS_ChannelisationCodeList");
+  PER_TRY_IN(DecodeUplinkTimeslotsCodes_VHCR_moreTimeslots(ctx, &v->moreTimeslots), 3, "moreTimeslots");
   return StatusOk;
 }
 
@@ -4895,21 +5257,21 @@ int DecodePUSCH_Info_VHCR(PerContext* ctx, PUSCH_Info_VHCR* v) {
   v->presence = 0;
   uint8_t bit = 0;
   uint8_t has_tfcs_ID = 0;
-  PER_TRY(ReadBit(ctx, &has_tfcs_ID));
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &has_tfcs_ID), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 1;
   if (has_tfcs_ID) {
-    PER_TRY(DecodeUInt8(ctx, 1, 8, &v->tfcs_ID));
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 8, &v->tfcs_ID), 0, "tfcs_ID");
   } else {
     v->tfcs_ID = 1;
   }
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeCommonTimeslotInfo(ctx, &v->commonTimeslotInfo));
+    PER_TRY_IN(DecodeCommonTimeslotInfo(ctx, &v->commonTimeslotInfo), 1, "commonTimeslotInfo");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeUplinkTimeslotsCodes_VHCR(ctx, &v->pusch_TimeslotsCodes_VHCR));
+    PER_TRY_IN(DecodeUplinkTimeslotsCodes_VHCR(ctx, &v->pusch_TimeslotsCodes_VHCR), 2, "pusch_TimeslotsCodes_VHCR");
   }
   return StatusOk;
 }
@@ -4922,14 +5284,14 @@ void InitPUSCH_SysInfo(PUSCH_SysInfo* v) {
 }
 
 int DecodePUSCH_SysInfo(PerContext* ctx, PUSCH_SysInfo* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
-  PER_TRY(DecodeUInt8(ctx, 1, 64, &v->pusch_Identity));
-  PER_TRY(DecodePUSCH_Info(ctx, &v->pusch_Info));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 64, &v->pusch_Identity), 0, "pusch_Identity");
+  PER_TRY_IN(DecodePUSCH_Info(ctx, &v->pusch_Info), 1, "pusch_Info");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeTransportFormatSet(ctx, &v->usch_TFS));
+    PER_TRY_IN(DecodeTransportFormatSet(ctx, &v->usch_TFS), 2, "usch_TFS");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeTFCS(ctx, &v->usch_TFCS));
+    PER_TRY_IN(DecodeTFCS(ctx, &v->usch_TFCS), 3, "usch_TFCS");
   }
   return StatusOk;
 }
@@ -4940,10 +5302,10 @@ void InitPUSCH_SysInfoList_SFN_Item(PUSCH_SysInfoList_SFN_Item* v) {
 }
 
 int DecodePUSCH_SysInfoList_SFN_Item(PerContext* ctx, PUSCH_SysInfoList_SFN_Item* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodePUSCH_SysInfo(ctx, &v->pusch_SysInfo));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodePUSCH_SysInfo(ctx, &v->pusch_SysInfo), 0, "pusch_SysInfo");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSFN_TimeInfo(ctx, &v->sfn_TimeInfo));
+    PER_TRY_IN(DecodeSFN_TimeInfo(ctx, &v->sfn_TimeInfo), 1, "sfn_TimeInfo");
   }
   return StatusOk;
 }
@@ -4956,17 +5318,17 @@ void InitPUSCH_SysInfoList_SFN(PUSCH_SysInfoList_SFN* v) {
 int DecodePUSCH_SysInfoList_SFN(PerContext* ctx, PUSCH_SysInfoList_SFN* v) {
   ctx->pendingSize = &kSize_1_8;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<PUSCH_SysInfoList_SFN_Item*>(AllocRecord(ctx, sizeof(PUSCH_SysInfoList_SFN_Item) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     PUSCH_SysInfoList_SFN_Item* element = &items[i];
     InitPUSCH_SysInfoList_SFN_Item(element);
-    PER_TRY(DecodePUSCH_SysInfoList_SFN_Item(ctx, element));
+    PER_TRY_IN(DecodePUSCH_SysInfoList_SFN_Item(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -4977,8 +5339,8 @@ void InitUSCH_TransportChannelsInfo_Item(USCH_TransportChannelsInfo_Item* v) {
 }
 
 int DecodeUSCH_TransportChannelsInfo_Item(PerContext* ctx, USCH_TransportChannelsInfo_Item* v) {
-  PER_TRY(DecodeUInt8(ctx, 1, 32, &v->usch_TransportChannelIdentity));
-  PER_TRY(DecodeTransportFormatSet(ctx, &v->usch_TFS));
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 32, &v->usch_TransportChannelIdentity), 0, "usch_TransportChannelIdentity");
+  PER_TRY_IN(DecodeTransportFormatSet(ctx, &v->usch_TFS), 1, "usch_TFS");
   return StatusOk;
 }
 
@@ -4990,17 +5352,17 @@ void InitUSCH_TransportChannelsInfo(USCH_TransportChannelsInfo* v) {
 int DecodeUSCH_TransportChannelsInfo(PerContext* ctx, USCH_TransportChannelsInfo* v) {
   ctx->pendingSize = &kSize_1_32;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<USCH_TransportChannelsInfo_Item*>(AllocRecord(ctx, sizeof(USCH_TransportChannelsInfo_Item) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     USCH_TransportChannelsInfo_Item* element = &items[i];
     InitUSCH_TransportChannelsInfo_Item(element);
-    PER_TRY(DecodeUSCH_TransportChannelsInfo_Item(ctx, element));
+    PER_TRY_IN(DecodeUSCH_TransportChannelsInfo_Item(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -5014,14 +5376,14 @@ void InitPUSCH_SysInfo_HCR_r5(PUSCH_SysInfo_HCR_r5* v) {
 }
 
 int DecodePUSCH_SysInfo_HCR_r5(PerContext* ctx, PUSCH_SysInfo_HCR_r5* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
-  PER_TRY(DecodeUInt8(ctx, 1, 64, &v->pusch_Identity));
-  PER_TRY(DecodePUSCH_Info(ctx, &v->pusch_Info));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 64, &v->pusch_Identity), 0, "pusch_Identity");
+  PER_TRY_IN(DecodePUSCH_Info(ctx, &v->pusch_Info), 1, "pusch_Info");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUSCH_TransportChannelsInfo(ctx, &v->usch_TransportChannelsInfo));
+    PER_TRY_IN(DecodeUSCH_TransportChannelsInfo(ctx, &v->usch_TransportChannelsInfo), 2, "usch_TransportChannelsInfo");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeTFCS(ctx, &v->usch_TFCS));
+    PER_TRY_IN(DecodeTFCS(ctx, &v->usch_TFCS), 3, "usch_TFCS");
   }
   return StatusOk;
 }
@@ -5032,10 +5394,10 @@ void InitPUSCH_SysInfoList_SFN_HCR_r5_Item(PUSCH_SysInfoList_SFN_HCR_r5_Item* v)
 }
 
 int DecodePUSCH_SysInfoList_SFN_HCR_r5_Item(PerContext* ctx, PUSCH_SysInfoList_SFN_HCR_r5_Item* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodePUSCH_SysInfo_HCR_r5(ctx, &v->pusch_SysInfo));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodePUSCH_SysInfo_HCR_r5(ctx, &v->pusch_SysInfo), 0, "pusch_SysInfo");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSFN_TimeInfo(ctx, &v->sfn_TimeInfo));
+    PER_TRY_IN(DecodeSFN_TimeInfo(ctx, &v->sfn_TimeInfo), 1, "sfn_TimeInfo");
   }
   return StatusOk;
 }
@@ -5048,17 +5410,17 @@ void InitPUSCH_SysInfoList_SFN_HCR_r5(PUSCH_SysInfoList_SFN_HCR_r5* v) {
 int DecodePUSCH_SysInfoList_SFN_HCR_r5(PerContext* ctx, PUSCH_SysInfoList_SFN_HCR_r5* v) {
   ctx->pendingSize = &kSize_1_8;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<PUSCH_SysInfoList_SFN_HCR_r5_Item*>(AllocRecord(ctx, sizeof(PUSCH_SysInfoList_SFN_HCR_r5_Item) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     PUSCH_SysInfoList_SFN_HCR_r5_Item* element = &items[i];
     InitPUSCH_SysInfoList_SFN_HCR_r5_Item(element);
-    PER_TRY(DecodePUSCH_SysInfoList_SFN_HCR_r5_Item(ctx, element));
+    PER_TRY_IN(DecodePUSCH_SysInfoList_SFN_HCR_r5_Item(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -5072,14 +5434,14 @@ void InitPUSCH_SysInfo_LCR_r4(PUSCH_SysInfo_LCR_r4* v) {
 }
 
 int DecodePUSCH_SysInfo_LCR_r4(PerContext* ctx, PUSCH_SysInfo_LCR_r4* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
-  PER_TRY(DecodeUInt8(ctx, 1, 64, &v->pusch_Identity));
-  PER_TRY(DecodePUSCH_Info_LCR_r4(ctx, &v->pusch_Info));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 64, &v->pusch_Identity), 0, "pusch_Identity");
+  PER_TRY_IN(DecodePUSCH_Info_LCR_r4(ctx, &v->pusch_Info), 1, "pusch_Info");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeTransportFormatSet(ctx, &v->usch_TFS));
+    PER_TRY_IN(DecodeTransportFormatSet(ctx, &v->usch_TFS), 2, "usch_TFS");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeTFCS(ctx, &v->usch_TFCS));
+    PER_TRY_IN(DecodeTFCS(ctx, &v->usch_TFCS), 3, "usch_TFCS");
   }
   return StatusOk;
 }
@@ -5090,10 +5452,10 @@ void InitPUSCH_SysInfoList_SFN_LCR_r4_Item(PUSCH_SysInfoList_SFN_LCR_r4_Item* v)
 }
 
 int DecodePUSCH_SysInfoList_SFN_LCR_r4_Item(PerContext* ctx, PUSCH_SysInfoList_SFN_LCR_r4_Item* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodePUSCH_SysInfo_LCR_r4(ctx, &v->pusch_SysInfo));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodePUSCH_SysInfo_LCR_r4(ctx, &v->pusch_SysInfo), 0, "pusch_SysInfo");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSFN_TimeInfo(ctx, &v->sfn_TimeInfo));
+    PER_TRY_IN(DecodeSFN_TimeInfo(ctx, &v->sfn_TimeInfo), 1, "sfn_TimeInfo");
   }
   return StatusOk;
 }
@@ -5106,17 +5468,17 @@ void InitPUSCH_SysInfoList_SFN_LCR_r4(PUSCH_SysInfoList_SFN_LCR_r4* v) {
 int DecodePUSCH_SysInfoList_SFN_LCR_r4(PerContext* ctx, PUSCH_SysInfoList_SFN_LCR_r4* v) {
   ctx->pendingSize = &kSize_1_8;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<PUSCH_SysInfoList_SFN_LCR_r4_Item*>(AllocRecord(ctx, sizeof(PUSCH_SysInfoList_SFN_LCR_r4_Item) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     PUSCH_SysInfoList_SFN_LCR_r4_Item* element = &items[i];
     InitPUSCH_SysInfoList_SFN_LCR_r4_Item(element);
-    PER_TRY(DecodePUSCH_SysInfoList_SFN_LCR_r4_Item(ctx, element));
+    PER_TRY_IN(DecodePUSCH_SysInfoList_SFN_LCR_r4_Item(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -5130,14 +5492,14 @@ void InitPUSCH_SysInfo_VHCR(PUSCH_SysInfo_VHCR* v) {
 }
 
 int DecodePUSCH_SysInfo_VHCR(PerContext* ctx, PUSCH_SysInfo_VHCR* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
-  PER_TRY(DecodeUInt8(ctx, 1, 64, &v->pusch_Identity));
-  PER_TRY(DecodePUSCH_Info_VHCR(ctx, &v->pusch_Info_VHCR));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 64, &v->pusch_Identity), 0, "pusch_Identity");
+  PER_TRY_IN(DecodePUSCH_Info_VHCR(ctx, &v->pusch_Info_VHCR), 1, "pusch_Info_VHCR");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUSCH_TransportChannelsInfo(ctx, &v->usch_TransportChannelsInfo));
+    PER_TRY_IN(DecodeUSCH_TransportChannelsInfo(ctx, &v->usch_TransportChannelsInfo), 2, "usch_TransportChannelsInfo");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeTFCS(ctx, &v->usch_TFCS));
+    PER_TRY_IN(DecodeTFCS(ctx, &v->usch_TFCS), 3, "usch_TFCS");
   }
   return StatusOk;
 }
@@ -5148,10 +5510,10 @@ void InitPUSCH_SysInfoList_SFN_VHCR_Item(PUSCH_SysInfoList_SFN_VHCR_Item* v) {
 }
 
 int DecodePUSCH_SysInfoList_SFN_VHCR_Item(PerContext* ctx, PUSCH_SysInfoList_SFN_VHCR_Item* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodePUSCH_SysInfo_VHCR(ctx, &v->pusch_SysInfo_VHCR));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodePUSCH_SysInfo_VHCR(ctx, &v->pusch_SysInfo_VHCR), 0, "pusch_SysInfo_VHCR");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSFN_TimeInfo(ctx, &v->sfn_TimeInfo));
+    PER_TRY_IN(DecodeSFN_TimeInfo(ctx, &v->sfn_TimeInfo), 1, "sfn_TimeInfo");
   }
   return StatusOk;
 }
@@ -5164,59 +5526,59 @@ void InitPUSCH_SysInfoList_SFN_VHCR(PUSCH_SysInfoList_SFN_VHCR* v) {
 int DecodePUSCH_SysInfoList_SFN_VHCR(PerContext* ctx, PUSCH_SysInfoList_SFN_VHCR* v) {
   ctx->pendingSize = &kSize_1_8;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<PUSCH_SysInfoList_SFN_VHCR_Item*>(AllocRecord(ctx, sizeof(PUSCH_SysInfoList_SFN_VHCR_Item) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     PUSCH_SysInfoList_SFN_VHCR_Item* element = &items[i];
     InitPUSCH_SysInfoList_SFN_VHCR_Item(element);
-    PER_TRY(DecodePUSCH_SysInfoList_SFN_VHCR_Item(ctx, element));
+    PER_TRY_IN(DecodePUSCH_SysInfoList_SFN_VHCR_Item(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
 }
 
 int DecodePrimaryCCPCH_Info_LCR_r4_ext(PerContext* ctx, PrimaryCCPCH_Info_LCR_r4_ext* v) {
-  PER_TRY(ReadBit(ctx, &v->tstd_Indicator));
+  PER_TRY_IN(ReadBit(ctx, &v->tstd_Indicator), 0, "tstd_Indicator");
   return StatusOk;
 }
 
 int DecodeRepetitionPeriodLengthAndOffset_repetitionPeriod16(PerContext* ctx, RepetitionPeriodLengthAndOffset_repetitionPeriod16* v) {
-  PER_TRY(DecodeUInt8(ctx, 1, 15, &v->length));
-  PER_TRY(DecodeUInt8(ctx, 0, 15, &v->offset));
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 15, &v->length), 0, "length");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 15, &v->offset), 1, "offset");
   return StatusOk;
 }
 
 int DecodeRepetitionPeriodLengthAndOffset_repetitionPeriod2(PerContext* ctx, RepetitionPeriodLengthAndOffset_repetitionPeriod2* v) {
-  PER_TRY(DecodeUInt8(ctx, 0, 1, &v->offset));
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 1, &v->offset), 1, "offset");
   return StatusOk;
 }
 
 int DecodeRepetitionPeriodLengthAndOffset_repetitionPeriod32(PerContext* ctx, RepetitionPeriodLengthAndOffset_repetitionPeriod32* v) {
-  PER_TRY(DecodeUInt8(ctx, 1, 31, &v->length));
-  PER_TRY(DecodeUInt8(ctx, 0, 31, &v->offset));
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 31, &v->length), 0, "length");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 31, &v->offset), 1, "offset");
   return StatusOk;
 }
 
 int DecodeRepetitionPeriodLengthAndOffset_repetitionPeriod4(PerContext* ctx, RepetitionPeriodLengthAndOffset_repetitionPeriod4* v) {
-  PER_TRY(DecodeUInt8(ctx, 1, 3, &v->length));
-  PER_TRY(DecodeUInt8(ctx, 0, 3, &v->offset));
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 3, &v->length), 0, "length");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 3, &v->offset), 1, "offset");
   return StatusOk;
 }
 
 int DecodeRepetitionPeriodLengthAndOffset_repetitionPeriod64(PerContext* ctx, RepetitionPeriodLengthAndOffset_repetitionPeriod64* v) {
-  PER_TRY(DecodeUInt8(ctx, 1, 63, &v->length));
-  PER_TRY(DecodeUInt8(ctx, 0, 63, &v->offset));
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 63, &v->length), 0, "length");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 63, &v->offset), 1, "offset");
   return StatusOk;
 }
 
 int DecodeRepetitionPeriodLengthAndOffset_repetitionPeriod8(PerContext* ctx, RepetitionPeriodLengthAndOffset_repetitionPeriod8* v) {
-  PER_TRY(DecodeUInt8(ctx, 1, 7, &v->length));
-  PER_TRY(DecodeUInt8(ctx, 0, 7, &v->offset));
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 7, &v->length), 0, "length");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 7, &v->offset), 1, "offset");
   return StatusOk;
 }
 
@@ -5226,10 +5588,10 @@ void InitSCCPCH_ChannelisationCodeList(SCCPCH_ChannelisationCodeList* v) {
 
 int DecodeSCCPCH_ChannelisationCodeList(PerContext* ctx, SCCPCH_ChannelisationCodeList* v) {
   ctx->pendingSize = &kSize_1_16;
-  PER_TRY(ReadLength(ctx, &v->count));
-  if (v->count > 16) return StatusTooMany;
+  PER_TRY_IN(ReadLength(ctx, &v->count), kStopBeforeMembers, nullptr);
+  if (v->count > 16) return StopIn(ctx, StatusTooMany, kStopBeforeMembers, nullptr);
   for (uint32_t i = 0; i < v->count; ++i) {
-    PER_TRY(DecodeEnumerated(ctx, 16, &v->items[i]));
+    PER_TRY_IN(DecodeEnumerated(ctx, 16, &v->items[i]), i, nullptr);
   }
   return StatusOk;
 }
@@ -5240,10 +5602,10 @@ void InitSCCPCH_ChannelisationCodeList_VHCR(SCCPCH_ChannelisationCodeList_VHCR* 
 
 int DecodeSCCPCH_ChannelisationCodeList_VHCR(PerContext* ctx, SCCPCH_ChannelisationCodeList_VHCR* v) {
   ctx->pendingSize = &kSize_1_32;
-  PER_TRY(ReadLength(ctx, &v->count));
-  if (v->count > 32) return StatusTooMany;
+  PER_TRY_IN(ReadLength(ctx, &v->count), kStopBeforeMembers, nullptr);
+  if (v->count > 32) return StopIn(ctx, StatusTooMany, kStopBeforeMembers, nullptr);
   for (uint32_t i = 0; i < v->count; ++i) {
-    PER_TRY(DecodeEnumerated(ctx, 32, &v->items[i]));
+    PER_TRY_IN(DecodeEnumerated(ctx, 32, &v->items[i]), i, nullptr);
   }
   return StatusOk;
 }
@@ -5254,26 +5616,31 @@ void InitSecondaryCCPCH_Info_modeSpecificInfo(SecondaryCCPCH_Info_modeSpecificIn
 }
 
 int DecodeSecondaryCCPCH_Info_modeSpecificInfo(PerContext* ctx, SecondaryCCPCH_Info_modeSpecificInfo* v) {
+  static const char* const kAlternatives[] = {"fdd", "tdd"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<SecondaryCCPCH_Info_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(SecondaryCCPCH_Info_modeSpecificInfo_fdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitSecondaryCCPCH_Info_modeSpecificInfo_fdd(alt);
-      return DecodeSecondaryCCPCH_Info_modeSpecificInfo_fdd(ctx, alt);
+      status = DecodeSecondaryCCPCH_Info_modeSpecificInfo_fdd(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<SecondaryCCPCH_Info_modeSpecificInfo_tdd*>(AllocRecord(ctx, sizeof(SecondaryCCPCH_Info_modeSpecificInfo_tdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitSecondaryCCPCH_Info_modeSpecificInfo_tdd(alt);
-      return DecodeSecondaryCCPCH_Info_modeSpecificInfo_tdd(ctx, alt);
+      status = DecodeSecondaryCCPCH_Info_modeSpecificInfo_tdd(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitSecondaryCCPCH_Info(SecondaryCCPCH_Info* v) {
@@ -5281,7 +5648,7 @@ void InitSecondaryCCPCH_Info(SecondaryCCPCH_Info* v) {
 }
 
 int DecodeSecondaryCCPCH_Info(PerContext* ctx, SecondaryCCPCH_Info* v) {
-  PER_TRY(DecodeSecondaryCCPCH_Info_modeSpecificInfo(ctx, &v->modeSpecificInfo));
+  PER_TRY_IN(DecodeSecondaryCCPCH_Info_modeSpecificInfo(ctx, &v->modeSpecificInfo), 0, "modeSpecificInfo");
   return StatusOk;
 }
 
@@ -5294,16 +5661,16 @@ void InitSCCPCH_SystemInformation(SCCPCH_SystemInformation* v) {
 }
 
 int DecodeSCCPCH_SystemInformation(PerContext* ctx, SCCPCH_SystemInformation* v) {
-  PER_TRY(ReadPresenceBits(ctx, 3, &v->presence));
-  PER_TRY(DecodeSecondaryCCPCH_Info(ctx, &v->secondaryCCPCH_Info));
+  PER_TRY_IN(ReadPresenceBits(ctx, 3, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeSecondaryCCPCH_Info(ctx, &v->secondaryCCPCH_Info), 0, "secondaryCCPCH_Info");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeTFCS(ctx, &v->tfcs));
+    PER_TRY_IN(DecodeTFCS(ctx, &v->tfcs), 1, "tfcs");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeFACH_PCH_InformationList(ctx, &v->fach_PCH_InformationList));
+    PER_TRY_IN(DecodeFACH_PCH_InformationList(ctx, &v->fach_PCH_InformationList), 2, "fach_PCH_InformationList");
   }
   if (v->presence & (1u << 2)) {
-    PER_TRY(DecodePICH_Info(ctx, &v->pich_Info));
+    PER_TRY_IN(DecodePICH_Info(ctx, &v->pich_Info), 3, "pich_Info");
   }
   return StatusOk;
 }
@@ -5316,17 +5683,17 @@ void InitSCCPCH_SystemInformationList(SCCPCH_SystemInformationList* v) {
 int DecodeSCCPCH_SystemInformationList(PerContext* ctx, SCCPCH_SystemInformationList* v) {
   ctx->pendingSize = &kSize_1_16;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<SCCPCH_SystemInformation*>(AllocRecord(ctx, sizeof(SCCPCH_SystemInformation) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     SCCPCH_SystemInformation* element = &items[i];
     InitSCCPCH_SystemInformation(element);
-    PER_TRY(DecodeSCCPCH_SystemInformation(ctx, element));
+    PER_TRY_IN(DecodeSCCPCH_SystemInformation(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -5338,26 +5705,31 @@ void InitSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo(SecondaryCCPCH_Info_HC
 }
 
 int DecodeSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo(PerContext* ctx, SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo* v) {
+  static const char* const kAlternatives[] = {"tdd384", "tdd768"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd384*>(AllocRecord(ctx, sizeof(SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd384)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd384(alt);
-      return DecodeSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd384(ctx, alt);
+      status = DecodeSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd384(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd768*>(AllocRecord(ctx, sizeof(SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd768)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd768(alt);
-      return DecodeSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd768(ctx, alt);
+      status = DecodeSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd768(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitSecondaryCCPCH_Info_HCR_VHCR_r7(SecondaryCCPCH_Info_HCR_VHCR_r7* v) {
@@ -5365,7 +5737,7 @@ void InitSecondaryCCPCH_Info_HCR_VHCR_r7(SecondaryCCPCH_Info_HCR_VHCR_r7* v) {
 }
 
 int DecodeSecondaryCCPCH_Info_HCR_VHCR_r7(PerContext* ctx, SecondaryCCPCH_Info_HCR_VHCR_r7* v) {
-  PER_TRY(DecodeSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo(ctx, &v->modeSpecificInfo));
+  PER_TRY_IN(DecodeSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo(ctx, &v->modeSpecificInfo), 0, "modeSpecificInfo");
   return StatusOk;
 }
 
@@ -5378,16 +5750,16 @@ void InitSCCPCH_SystemInformation_HCR_VHCR_r7(SCCPCH_SystemInformation_HCR_VHCR_
 }
 
 int DecodeSCCPCH_SystemInformation_HCR_VHCR_r7(PerContext* ctx, SCCPCH_SystemInformation_HCR_VHCR_r7* v) {
-  PER_TRY(ReadPresenceBits(ctx, 3, &v->presence));
-  PER_TRY(DecodeSecondaryCCPCH_Info_HCR_VHCR_r7(ctx, &v->secondaryCCPCH_Info));
+  PER_TRY_IN(ReadPresenceBits(ctx, 3, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeSecondaryCCPCH_Info_HCR_VHCR_r7(ctx, &v->secondaryCCPCH_Info), 0, "secondaryCCPCH_Info");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeTFCS(ctx, &v->tfcs));
+    PER_TRY_IN(DecodeTFCS(ctx, &v->tfcs), 1, "tfcs");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeFACH_PCH_InformationList(ctx, &v->fach_PCH_InformationList));
+    PER_TRY_IN(DecodeFACH_PCH_InformationList(ctx, &v->fach_PCH_InformationList), 2, "fach_PCH_InformationList");
   }
   if (v->presence & (1u << 2)) {
-    PER_TRY(DecodePICH_Info_HCR_VHCR_r7(ctx, &v->pich_Info));
+    PER_TRY_IN(DecodePICH_Info_HCR_VHCR_r7(ctx, &v->pich_Info), 3, "pich_Info");
   }
   return StatusOk;
 }
@@ -5400,17 +5772,17 @@ void InitSCCPCH_SystemInformationList_HCR_VHCR_r7(SCCPCH_SystemInformationList_H
 int DecodeSCCPCH_SystemInformationList_HCR_VHCR_r7(PerContext* ctx, SCCPCH_SystemInformationList_HCR_VHCR_r7* v) {
   ctx->pendingSize = &kSize_1_16;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<SCCPCH_SystemInformation_HCR_VHCR_r7*>(AllocRecord(ctx, sizeof(SCCPCH_SystemInformation_HCR_VHCR_r7) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     SCCPCH_SystemInformation_HCR_VHCR_r7* element = &items[i];
     InitSCCPCH_SystemInformation_HCR_VHCR_r7(element);
-    PER_TRY(DecodeSCCPCH_SystemInformation_HCR_VHCR_r7(ctx, element));
+    PER_TRY_IN(DecodeSCCPCH_SystemInformation_HCR_VHCR_r7(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -5421,7 +5793,7 @@ void InitSecondaryCCPCH_Info_LCR_r4_ext(SecondaryCCPCH_Info_LCR_r4_ext* v) {
 }
 
 int DecodeSecondaryCCPCH_Info_LCR_r4_ext(PerContext* ctx, SecondaryCCPCH_Info_LCR_r4_ext* v) {
-  PER_TRY(DecodeIndividualTimeslotInfo_LCR_r4_ext(ctx, &v->individualTimeslotLCR_Ext));
+  PER_TRY_IN(DecodeIndividualTimeslotInfo_LCR_r4_ext(ctx, &v->individualTimeslotLCR_Ext), 0, "individualTimeslotLCR_Ext");
   return StatusOk;
 }
 
@@ -5432,10 +5804,10 @@ void InitSCCPCH_SystemInformation_LCR_r4_ext(SCCPCH_SystemInformation_LCR_r4_ext
 }
 
 int DecodeSCCPCH_SystemInformation_LCR_r4_ext(PerContext* ctx, SCCPCH_SystemInformation_LCR_r4_ext* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeSecondaryCCPCH_Info_LCR_r4_ext(ctx, &v->secondaryCCPCH_LCR_Extensions));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeSecondaryCCPCH_Info_LCR_r4_ext(ctx, &v->secondaryCCPCH_LCR_Extensions), 0, "secondaryCCPCH_LCR_Extensions");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodePICH_Info_LCR_r4(ctx, &v->pich_Info));
+    PER_TRY_IN(DecodePICH_Info_LCR_r4(ctx, &v->pich_Info), 1, "pich_Info");
   }
   return StatusOk;
 }
@@ -5448,17 +5820,17 @@ void InitSCCPCH_SystemInformationList_LCR_r4_ext(SCCPCH_SystemInformationList_LC
 int DecodeSCCPCH_SystemInformationList_LCR_r4_ext(PerContext* ctx, SCCPCH_SystemInformationList_LCR_r4_ext* v) {
   ctx->pendingSize = &kSize_1_16;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<SCCPCH_SystemInformation_LCR_r4_ext*>(AllocRecord(ctx, sizeof(SCCPCH_SystemInformation_LCR_r4_ext) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     SCCPCH_SystemInformation_LCR_r4_ext* element = &items[i];
     InitSCCPCH_SystemInformation_LCR_r4_ext(element);
-    PER_TRY(DecodeSCCPCH_SystemInformation_LCR_r4_ext(ctx, element));
+    PER_TRY_IN(DecodeSCCPCH_SystemInformation_LCR_r4_ext(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -5470,34 +5842,40 @@ void InitSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo(SecondaryCCPCHInfo_MBMS_r6_
 }
 
 int DecodeSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo(PerContext* ctx, SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo* v) {
+  static const char* const kAlternatives[] = {"fdd", "tdd384", "tdd128"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 3, &index));
-  if (index >= 3) return StatusOutOfRange;
+  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
+  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_fdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_fdd(alt);
-      return DecodeSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_fdd(ctx, alt);
+      status = DecodeSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_fdd(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd384*>(AllocRecord(ctx, sizeof(SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd384)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd384(alt);
-      return DecodeSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd384(ctx, alt);
+      status = DecodeSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd384(ctx, alt);
+      break;
     }
     case 2: {
       auto* alt = static_cast<SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd128*>(AllocRecord(ctx, sizeof(SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd128)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd128(alt);
-      return DecodeSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd128(ctx, alt);
+      status = DecodeSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd128(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitSecondaryCCPCHInfo_MBMS_r6(SecondaryCCPCHInfo_MBMS_r6* v) {
@@ -5505,7 +5883,7 @@ void InitSecondaryCCPCHInfo_MBMS_r6(SecondaryCCPCHInfo_MBMS_r6* v) {
 }
 
 int DecodeSecondaryCCPCHInfo_MBMS_r6(PerContext* ctx, SecondaryCCPCHInfo_MBMS_r6* v) {
-  PER_TRY(DecodeSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo(ctx, &v->modeSpecificInfo));
+  PER_TRY_IN(DecodeSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo(ctx, &v->modeSpecificInfo), 0, "modeSpecificInfo");
   return StatusOk;
 }
 
@@ -5515,8 +5893,8 @@ void InitSCCPCH_SystemInformation_MBMS_r6_fachCarryingMCCH(SCCPCH_SystemInformat
 }
 
 int DecodeSCCPCH_SystemInformation_MBMS_r6_fachCarryingMCCH(PerContext* ctx, SCCPCH_SystemInformation_MBMS_r6_fachCarryingMCCH* v) {
-  PER_TRY(DecodeTransportFormatSet(ctx, &v->mcch_transportFormatSet));
-  PER_TRY(DecodeMBMS_MCCH_ConfigurationInfo_r6(ctx, &v->mcch_ConfigurationInfo));
+  PER_TRY_IN(DecodeTransportFormatSet(ctx, &v->mcch_transportFormatSet), 0, "mcch_transportFormatSet");
+  PER_TRY_IN(DecodeMBMS_MCCH_ConfigurationInfo_r6(ctx, &v->mcch_ConfigurationInfo), 1, "mcch_ConfigurationInfo");
   return StatusOk;
 }
 
@@ -5526,8 +5904,8 @@ void InitSCCPCH_SystemInformation_MBMS_r6_fachCarryingMSCH(SCCPCH_SystemInformat
 }
 
 int DecodeSCCPCH_SystemInformation_MBMS_r6_fachCarryingMSCH(PerContext* ctx, SCCPCH_SystemInformation_MBMS_r6_fachCarryingMSCH* v) {
-  PER_TRY(DecodeTransportFormatSet(ctx, &v->msch_transportFormatSet));
-  PER_TRY(DecodeMBMS_MSCH_ConfigurationInfo_r6(ctx, &v->dummy));
+  PER_TRY_IN(DecodeTransportFormatSet(ctx, &v->msch_transportFormatSet), 0, "msch_transportFormatSet");
+  PER_TRY_IN(DecodeMBMS_MSCH_ConfigurationInfo_r6(ctx, &v->dummy), 1, "dummy");
   return StatusOk;
 }
 
@@ -5541,15 +5919,15 @@ void InitSCCPCH_SystemInformation_MBMS_r6(SCCPCH_SystemInformation_MBMS_r6* v) {
 }
 
 int DecodeSCCPCH_SystemInformation_MBMS_r6(PerContext* ctx, SCCPCH_SystemInformation_MBMS_r6* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
-  PER_TRY(DecodeSecondaryCCPCHInfo_MBMS_r6(ctx, &v->secondaryCCPCHInfo_MBMS));
-  PER_TRY(DecodeTFCS(ctx, &v->transportFormatCombinationSet));
-  PER_TRY(DecodeSCCPCH_SystemInformation_MBMS_r6_fachCarryingMCCH(ctx, &v->fachCarryingMCCH));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeSecondaryCCPCHInfo_MBMS_r6(ctx, &v->secondaryCCPCHInfo_MBMS), 0, "secondaryCCPCHInfo_MBMS");
+  PER_TRY_IN(DecodeTFCS(ctx, &v->transportFormatCombinationSet), 1, "transportFormatCombinationSet");
+  PER_TRY_IN(DecodeSCCPCH_SystemInformation_MBMS_r6_fachCarryingMCCH(ctx, &v->fachCarryingMCCH), 2, "fachCarryingMCCH");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeMBMS_FACHCarryingMTCH_List(ctx, &v->fachCarryingMTCH_List));
+    PER_TRY_IN(DecodeMBMS_FACHCarryingMTCH_List(ctx, &v->fachCarryingMTCH_List), 3, "fachCarryingMTCH_List");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeSCCPCH_SystemInformation_MBMS_r6_fachCarryingMSCH(ctx, &v->fachCarryingMSCH));
+    PER_TRY_IN(DecodeSCCPCH_SystemInformation_MBMS_r6_fachCarryingMSCH(ctx, &v->fachCarryingMSCH), 4, "fachCarryingMSCH");
   }
   return StatusOk;
 }
@@ -5560,40 +5938,47 @@ void InitSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo(SecondaryCCPCHInfo_MBMS_r7_
 }
 
 int DecodeSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo(PerContext* ctx, SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo* v) {
+  static const char* const kAlternatives[] = {"fdd", "tdd384", "tdd768", "tdd128"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 4, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 4, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd(alt);
-      return DecodeSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd(ctx, alt);
+      status = DecodeSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384*>(AllocRecord(ctx, sizeof(SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384(alt);
-      return DecodeSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384(ctx, alt);
+      status = DecodeSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384(ctx, alt);
+      break;
     }
     case 2: {
       auto* alt = static_cast<SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768*>(AllocRecord(ctx, sizeof(SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768(alt);
-      return DecodeSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768(ctx, alt);
+      status = DecodeSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768(ctx, alt);
+      break;
     }
     case 3: {
       auto* alt = static_cast<SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128*>(AllocRecord(ctx, sizeof(SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128(alt);
-      return DecodeSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128(ctx, alt);
+      status = DecodeSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitSecondaryCCPCHInfo_MBMS_r7(SecondaryCCPCHInfo_MBMS_r7* v) {
@@ -5601,7 +5986,7 @@ void InitSecondaryCCPCHInfo_MBMS_r7(SecondaryCCPCHInfo_MBMS_r7* v) {
 }
 
 int DecodeSecondaryCCPCHInfo_MBMS_r7(PerContext* ctx, SecondaryCCPCHInfo_MBMS_r7* v) {
-  PER_TRY(DecodeSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo(ctx, &v->modeSpecificInfo));
+  PER_TRY_IN(DecodeSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo(ctx, &v->modeSpecificInfo), 0, "modeSpecificInfo");
   return StatusOk;
 }
 
@@ -5611,8 +5996,8 @@ void InitSCCPCH_SystemInformation_MBMS_r7_fachCarryingMCCH(SCCPCH_SystemInformat
 }
 
 int DecodeSCCPCH_SystemInformation_MBMS_r7_fachCarryingMCCH(PerContext* ctx, SCCPCH_SystemInformation_MBMS_r7_fachCarryingMCCH* v) {
-  PER_TRY(DecodeTransportFormatSet(ctx, &v->mcch_transportFormatSet));
-  PER_TRY(DecodeMBMS_MCCH_ConfigurationInfo_r6(ctx, &v->mcch_ConfigurationInfo));
+  PER_TRY_IN(DecodeTransportFormatSet(ctx, &v->mcch_transportFormatSet), 0, "mcch_transportFormatSet");
+  PER_TRY_IN(DecodeMBMS_MCCH_ConfigurationInfo_r6(ctx, &v->mcch_ConfigurationInfo), 1, "mcch_ConfigurationInfo");
   return StatusOk;
 }
 
@@ -5621,7 +6006,7 @@ void InitSCCPCH_SystemInformation_MBMS_r7_fachCarryingMSCH(SCCPCH_SystemInformat
 }
 
 int DecodeSCCPCH_SystemInformation_MBMS_r7_fachCarryingMSCH(PerContext* ctx, SCCPCH_SystemInformation_MBMS_r7_fachCarryingMSCH* v) {
-  PER_TRY(DecodeTransportFormatSet(ctx, &v->msch_transportFormatSet));
+  PER_TRY_IN(DecodeTransportFormatSet(ctx, &v->msch_transportFormatSet), 0, "msch_transportFormatSet");
   return StatusOk;
 }
 
@@ -5635,15 +6020,15 @@ void InitSCCPCH_SystemInformation_MBMS_r7(SCCPCH_SystemInformation_MBMS_r7* v) {
 }
 
 int DecodeSCCPCH_SystemInformation_MBMS_r7(PerContext* ctx, SCCPCH_SystemInformation_MBMS_r7* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
-  PER_TRY(DecodeSecondaryCCPCHInfo_MBMS_r7(ctx, &v->secondaryCCPCHInfo_MBMS));
-  PER_TRY(DecodeTFCS(ctx, &v->transportFormatCombinationSet));
-  PER_TRY(DecodeSCCPCH_SystemInformation_MBMS_r7_fachCarryingMCCH(ctx, &v->fachCarryingMCCH));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeSecondaryCCPCHInfo_MBMS_r7(ctx, &v->secondaryCCPCHInfo_MBMS), 0, "secondaryCCPCHInfo_MBMS");
+  PER_TRY_IN(DecodeTFCS(ctx, &v->transportFormatCombinationSet), 1, "transportFormatCombinationSet");
+  PER_TRY_IN(DecodeSCCPCH_SystemInformation_MBMS_r7_fachCarryingMCCH(ctx, &v->fachCarryingMCCH), 2, "fachCarryingMCCH");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeMBMS_FACHCarryingMTCH_List(ctx, &v->fachCarryingMTCH_List));
+    PER_TRY_IN(DecodeMBMS_FACHCarryingMTCH_List(ctx, &v->fachCarryingMTCH_List), 3, "fachCarryingMTCH_List");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeSCCPCH_SystemInformation_MBMS_r7_fachCarryingMSCH(ctx, &v->fachCarryingMSCH));
+    PER_TRY_IN(DecodeSCCPCH_SystemInformation_MBMS_r7_fachCarryingMSCH(ctx, &v->fachCarryingMSCH), 4, "fachCarryingMSCH");
   }
   return StatusOk;
 }
@@ -5654,55 +6039,58 @@ void InitSF256_AndCodeNumber(SF256_AndCodeNumber* v) {
 }
 
 int DecodeSF256_AndCodeNumber(PerContext* ctx, SF256_AndCodeNumber* v) {
+  static const char* const kAlternatives[] = {"sf4", "sf8", "sf16", "sf32", "sf64", "sf128", "sf256"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 7, &index));
-  if (index >= 7) return StatusOutOfRange;
+  PER_TRY_IN(ReadWholeNumber(ctx, 7, &index), kStopBeforeMembers, nullptr);
+  if (index >= 7) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 0, 3, &value);
+      status = DecodeUInt8(ctx, 0, 3, &value);
       v->value = value;
-      return status;
+      break;
     }
     case 1: {
       uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 0, 7, &value);
+      status = DecodeUInt8(ctx, 0, 7, &value);
       v->value = value;
-      return status;
+      break;
     }
     case 2: {
       uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 0, 15, &value);
+      status = DecodeUInt8(ctx, 0, 15, &value);
       v->value = value;
-      return status;
+      break;
     }
     case 3: {
       uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 0, 31, &value);
+      status = DecodeUInt8(ctx, 0, 31, &value);
       v->value = value;
-      return status;
+      break;
     }
     case 4: {
       uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 0, 63, &value);
+      status = DecodeUInt8(ctx, 0, 63, &value);
       v->value = value;
-      return status;
+      break;
     }
     case 5: {
       uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 0, 127, &value);
+      status = DecodeUInt8(ctx, 0, 127, &value);
       v->value = value;
-      return status;
+      break;
     }
     case 6: {
       uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 0, 255, &value);
+      status = DecodeUInt8(ctx, 0, 255, &value);
       v->value = value;
-      return status;
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_fdd(SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_fdd* v) {
@@ -5714,17 +6102,17 @@ void InitSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_fdd(SecondaryCCPCHInfo_MBMS
 int DecodeSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_fdd(PerContext* ctx, SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_fdd* v) {
   v->presence = 0;
   uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 0;
   uint8_t has_timingOffset = 0;
-  PER_TRY(ReadBit(ctx, &has_timingOffset));
+  PER_TRY_IN(ReadBit(ctx, &has_timingOffset), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUInt8(ctx, 1, 15, &v->secondaryScramblingCode));
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 15, &v->secondaryScramblingCode), 0, "secondaryScramblingCode");
   }
-  PER_TRY(ReadBit(ctx, &v->sttd_Indicator));
-  PER_TRY(DecodeSF256_AndCodeNumber(ctx, &v->sf_AndCodeNumber));
+  PER_TRY_IN(ReadBit(ctx, &v->sttd_Indicator), 1, "sttd_Indicator");
+  PER_TRY_IN(DecodeSF256_AndCodeNumber(ctx, &v->sf_AndCodeNumber), 2, "sf_AndCodeNumber");
   if (has_timingOffset) {
-    PER_TRY(DecodeUInt8(ctx, 0, 149, &v->timingOffset));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 149, &v->timingOffset), 3, "timingOffset");
   } else {
     v->timingOffset = 0;
   }
@@ -5737,8 +6125,8 @@ void InitSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd128(SecondaryCCPCHInfo_M
 }
 
 int DecodeSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd128(PerContext* ctx, SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd128* v) {
-  PER_TRY(DecodeCommonTimeslotInfoMBMS(ctx, &v->commonTimeslotInfoMBMS));
-  PER_TRY(DecodeDownlinkTimeslotsCodes_LCR_r4(ctx, &v->downlinkTimeslotsCodes));
+  PER_TRY_IN(DecodeCommonTimeslotInfoMBMS(ctx, &v->commonTimeslotInfoMBMS), 0, "commonTimeslotInfoMBMS");
+  PER_TRY_IN(DecodeDownlinkTimeslotsCodes_LCR_r4(ctx, &v->downlinkTimeslotsCodes), 1, "downlinkTimeslotsCodes");
   return StatusOk;
 }
 
@@ -5748,8 +6136,8 @@ void InitSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd384(SecondaryCCPCHInfo_M
 }
 
 int DecodeSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd384(PerContext* ctx, SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd384* v) {
-  PER_TRY(DecodeCommonTimeslotInfoMBMS(ctx, &v->commonTimeslotInfoMBMS));
-  PER_TRY(DecodeDownlinkTimeslotsCodes(ctx, &v->downlinkTimeslotsCodes));
+  PER_TRY_IN(DecodeCommonTimeslotInfoMBMS(ctx, &v->commonTimeslotInfoMBMS), 0, "commonTimeslotInfoMBMS");
+  PER_TRY_IN(DecodeDownlinkTimeslotsCodes(ctx, &v->downlinkTimeslotsCodes), 1, "downlinkTimeslotsCodes");
   return StatusOk;
 }
 
@@ -5759,21 +6147,25 @@ void InitSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd_modulation(SecondaryCCP
 }
 
 int DecodeSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd_modulation(PerContext* ctx, SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd_modulation* v) {
+  static const char* const kAlternatives[] = {"modQPSK", "mod16QAM"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
     case 1: {
       int8_t value = 0;
-      int status = DecodeInt8(ctx, -11, 4, &value);
+      status = DecodeInt8(ctx, -11, 4, &value);
       v->signedValue = value;
-      return status;
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd(SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd* v) {
@@ -5786,24 +6178,24 @@ void InitSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd(SecondaryCCPCHInfo_MBMS
 int DecodeSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd(PerContext* ctx, SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd* v) {
   v->presence = 0;
   uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 0;
   uint8_t has_timingOffset = 0;
-  PER_TRY(ReadBit(ctx, &has_timingOffset));
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &has_timingOffset), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 1;
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUInt8(ctx, 1, 15, &v->secondaryScramblingCode));
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 15, &v->secondaryScramblingCode), 0, "secondaryScramblingCode");
   }
-  PER_TRY(ReadBit(ctx, &v->sttd_Indicator));
-  PER_TRY(DecodeSF256_AndCodeNumber(ctx, &v->sf_AndCodeNumber));
+  PER_TRY_IN(ReadBit(ctx, &v->sttd_Indicator), 1, "sttd_Indicator");
+  PER_TRY_IN(DecodeSF256_AndCodeNumber(ctx, &v->sf_AndCodeNumber), 2, "sf_AndCodeNumber");
   if (has_timingOffset) {
-    PER_TRY(DecodeUInt8(ctx, 0, 149, &v->timingOffset));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 149, &v->timingOffset), 3, "timingOffset");
   } else {
     v->timingOffset = 0;
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd_modulation(ctx, &v->modulation));
+    PER_TRY_IN(DecodeSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd_modulation(ctx, &v->modulation), 4, "modulation");
   }
   return StatusOk;
 }
@@ -5815,13 +6207,13 @@ void InitSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128(SecondaryCCPCHInfo_M
 }
 
 int DecodeSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128(PerContext* ctx, SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeCommonTimeslotInfoMBMS(ctx, &v->commonTimeslotInfoMBMS));
-  PER_TRY(DecodeDownlinkTimeslotsCodes_LCR_r4(ctx, &v->downlinkTimeslotsCodes));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeCommonTimeslotInfoMBMS(ctx, &v->commonTimeslotInfoMBMS), 0, "commonTimeslotInfoMBMS");
+  PER_TRY_IN(DecodeDownlinkTimeslotsCodes_LCR_r4(ctx, &v->downlinkTimeslotsCodes), 1, "downlinkTimeslotsCodes");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeEnumerated(ctx, 4, &v->mbsfnSpecialTimeSlot));
+    PER_TRY_IN(DecodeEnumerated(ctx, 4, &v->mbsfnSpecialTimeSlot), 2, "mbsfnSpecialTimeSlot");
   }
-  PER_TRY(DecodeEnumerated(ctx, 2, &v->modulation));
+  PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->modulation), 3, "modulation");
   return StatusOk;
 }
 
@@ -5831,9 +6223,9 @@ void InitSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384(SecondaryCCPCHInfo_M
 }
 
 int DecodeSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384(PerContext* ctx, SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384* v) {
-  PER_TRY(DecodeCommonTimeslotInfoMBMS(ctx, &v->commonTimeslotInfoMBMS));
-  PER_TRY(DecodeDownlinkTimeslotsCodes_r7(ctx, &v->downlinkTimeslotsCodes));
-  PER_TRY(DecodeEnumerated(ctx, 2, &v->modulation));
+  PER_TRY_IN(DecodeCommonTimeslotInfoMBMS(ctx, &v->commonTimeslotInfoMBMS), 0, "commonTimeslotInfoMBMS");
+  PER_TRY_IN(DecodeDownlinkTimeslotsCodes_r7(ctx, &v->downlinkTimeslotsCodes), 1, "downlinkTimeslotsCodes");
+  PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->modulation), 2, "modulation");
   return StatusOk;
 }
 
@@ -5843,9 +6235,9 @@ void InitSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768(SecondaryCCPCHInfo_M
 }
 
 int DecodeSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768(PerContext* ctx, SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768* v) {
-  PER_TRY(DecodeCommonTimeslotInfoMBMS(ctx, &v->commonTimeslotInfoMBMS));
-  PER_TRY(DecodeDownlinkTimeslotsCodes_VHCR(ctx, &v->downlinkTimeslotsCodes));
-  PER_TRY(DecodeEnumerated(ctx, 2, &v->modulation));
+  PER_TRY_IN(DecodeCommonTimeslotInfoMBMS(ctx, &v->commonTimeslotInfoMBMS), 0, "commonTimeslotInfoMBMS");
+  PER_TRY_IN(DecodeDownlinkTimeslotsCodes_VHCR(ctx, &v->downlinkTimeslotsCodes), 1, "downlinkTimeslotsCodes");
+  PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->modulation), 2, "modulation");
   return StatusOk;
 }
 
@@ -5855,8 +6247,8 @@ void InitSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd384(SecondaryCCPCH_
 }
 
 int DecodeSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd384(PerContext* ctx, SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd384* v) {
-  PER_TRY(DecodeIndividualTimeslotInfo_r7(ctx, &v->individualTimeslotInfo));
-  PER_TRY(DecodeSCCPCH_ChannelisationCodeList(ctx, &v->channelisationCode));
+  PER_TRY_IN(DecodeIndividualTimeslotInfo_r7(ctx, &v->individualTimeslotInfo), 0, "individualTimeslotInfo");
+  PER_TRY_IN(DecodeSCCPCH_ChannelisationCodeList(ctx, &v->channelisationCode), 1, "channelisationCode");
   return StatusOk;
 }
 
@@ -5866,8 +6258,8 @@ void InitSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd768(SecondaryCCPCH_
 }
 
 int DecodeSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd768(PerContext* ctx, SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd768* v) {
-  PER_TRY(DecodeIndividualTimeslotInfo_VHCR(ctx, &v->individualTimeslotInfo));
-  PER_TRY(DecodeSCCPCH_ChannelisationCodeList_VHCR(ctx, &v->channelisationCode));
+  PER_TRY_IN(DecodeIndividualTimeslotInfo_VHCR(ctx, &v->individualTimeslotInfo), 0, "individualTimeslotInfo");
+  PER_TRY_IN(DecodeSCCPCH_ChannelisationCodeList_VHCR(ctx, &v->channelisationCode), 1, "channelisationCode");
   return StatusOk;
 }
 
@@ -5876,11 +6268,11 @@ void InitSecondaryCPICH_Info(SecondaryCPICH_Info* v) {
 }
 
 int DecodeSecondaryCPICH_Info(PerContext* ctx, SecondaryCPICH_Info* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUInt8(ctx, 1, 15, &v->secondaryDL_ScramblingCode));
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 15, &v->secondaryDL_ScramblingCode), 0, "secondaryDL_ScramblingCode");
   }
-  PER_TRY(DecodeUInt8(ctx, 0, 255, &v->channelisationCode));
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 255, &v->channelisationCode), 1, "channelisationCode");
   return StatusOk;
 }
 
@@ -5894,26 +6286,26 @@ void InitSecondaryCCPCH_Info_modeSpecificInfo_fdd(SecondaryCCPCH_Info_modeSpecif
 int DecodeSecondaryCCPCH_Info_modeSpecificInfo_fdd(PerContext* ctx, SecondaryCCPCH_Info_modeSpecificInfo_fdd* v) {
   v->presence = 0;
   uint8_t bit = 0;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 0;
-  PER_TRY(ReadBit(ctx, &bit));
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
   v->presence |= uint32_t{bit} << 1;
   uint8_t has_timingOffset = 0;
-  PER_TRY(ReadBit(ctx, &has_timingOffset));
-  PER_TRY(DecodeEnumerated(ctx, 2, &v->dummy1));
+  PER_TRY_IN(ReadBit(ctx, &has_timingOffset), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->dummy1), 0, "dummy1");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSecondaryCPICH_Info(ctx, &v->dummy2));
+    PER_TRY_IN(DecodeSecondaryCPICH_Info(ctx, &v->dummy2), 1, "dummy2");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeUInt8(ctx, 1, 15, &v->secondaryScramblingCode));
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 15, &v->secondaryScramblingCode), 2, "secondaryScramblingCode");
   }
-  PER_TRY(ReadBit(ctx, &v->sttd_Indicator));
-  PER_TRY(DecodeSF256_AndCodeNumber(ctx, &v->sf_AndCodeNumber));
-  PER_TRY(ReadBit(ctx, &v->pilotSymbolExistence));
-  PER_TRY(ReadBit(ctx, &v->tfci_Existence));
-  PER_TRY(DecodeEnumerated(ctx, 2, &v->positionFixedOrFlexible));
+  PER_TRY_IN(ReadBit(ctx, &v->sttd_Indicator), 3, "sttd_Indicator");
+  PER_TRY_IN(DecodeSF256_AndCodeNumber(ctx, &v->sf_AndCodeNumber), 4, "sf_AndCodeNumber");
+  PER_TRY_IN(ReadBit(ctx, &v->pilotSymbolExistence), 5, "pilotSymbolExistence");
+  PER_TRY_IN(ReadBit(ctx, &v->tfci_Existence), 6, "tfci_Existence");
+  PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->positionFixedOrFlexible), 7, "positionFixedOrFlexible");
   if (has_timingOffset) {
-    PER_TRY(DecodeUInt8(ctx, 0, 149, &v->timingOffset));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 149, &v->timingOffset), 8, "timingOffset");
   } else {
     v->timingOffset = 0;
   }
@@ -5927,9 +6319,9 @@ void InitSecondaryCCPCH_Info_modeSpecificInfo_tdd(SecondaryCCPCH_Info_modeSpecif
 }
 
 int DecodeSecondaryCCPCH_Info_modeSpecificInfo_tdd(PerContext* ctx, SecondaryCCPCH_Info_modeSpecificInfo_tdd* v) {
-  PER_TRY(DecodeCommonTimeslotInfoSCCPCH(ctx, &v->commonTimeslotInfo));
-  PER_TRY(DecodeIndividualTimeslotInfo(ctx, &v->individualTimeslotInfo));
-  PER_TRY(DecodeSCCPCH_ChannelisationCodeList(ctx, &v->channelisationCode));
+  PER_TRY_IN(DecodeCommonTimeslotInfoSCCPCH(ctx, &v->commonTimeslotInfo), 0, "commonTimeslotInfo");
+  PER_TRY_IN(DecodeIndividualTimeslotInfo(ctx, &v->individualTimeslotInfo), 1, "individualTimeslotInfo");
+  PER_TRY_IN(DecodeSCCPCH_ChannelisationCodeList(ctx, &v->channelisationCode), 2, "channelisationCode");
   return StatusOk;
 }
 
@@ -5939,21 +6331,26 @@ void InitSignalledGainFactors_modeSpecificInfo(SignalledGainFactors_modeSpecific
 }
 
 int DecodeSignalledGainFactors_modeSpecificInfo(PerContext* ctx, SignalledGainFactors_modeSpecificInfo* v) {
+  static const char* const kAlternatives[] = {"fdd", "tdd"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<SignalledGainFactors_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(SignalledGainFactors_modeSpecificInfo_fdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeSignalledGainFactors_modeSpecificInfo_fdd(ctx, alt);
+      status = DecodeSignalledGainFactors_modeSpecificInfo_fdd(ctx, alt);
+      break;
     }
     case 1: {
-      return StatusOk;
+      status = StatusOk;
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitSignalledGainFactors(SignalledGainFactors* v) {
@@ -5962,17 +6359,17 @@ void InitSignalledGainFactors(SignalledGainFactors* v) {
 }
 
 int DecodeSignalledGainFactors(PerContext* ctx, SignalledGainFactors* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeSignalledGainFactors_modeSpecificInfo(ctx, &v->modeSpecificInfo));
-  PER_TRY(DecodeUInt8(ctx, 0, 15, &v->gainFactorBetaD));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeSignalledGainFactors_modeSpecificInfo(ctx, &v->modeSpecificInfo), 0, "modeSpecificInfo");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 15, &v->gainFactorBetaD), 1, "gainFactorBetaD");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeUInt8(ctx, 0, 3, &v->referenceTFC_ID));
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 3, &v->referenceTFC_ID), 2, "referenceTFC_ID");
   }
   return StatusOk;
 }
 
 int DecodeSignalledGainFactors_modeSpecificInfo_fdd(PerContext* ctx, SignalledGainFactors_modeSpecificInfo_fdd* v) {
-  PER_TRY(DecodeUInt8(ctx, 0, 15, &v->gainFactorBetaC));
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 15, &v->gainFactorBetaC), 0, "gainFactorBetaC");
   return StatusOk;
 }
 
@@ -5982,26 +6379,31 @@ void InitTFCI_Field2_Information(TFCI_Field2_Information* v) {
 }
 
 int DecodeTFCI_Field2_Information(PerContext* ctx, TFCI_Field2_Information* v) {
+  static const char* const kAlternatives[] = {"tfci_Range", "explicit_config"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<TFCI_RangeList*>(AllocRecord(ctx, sizeof(TFCI_RangeList)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitTFCI_RangeList(alt);
-      return DecodeTFCI_RangeList(ctx, alt);
+      status = DecodeTFCI_RangeList(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<ExplicitTFCS_Configuration*>(AllocRecord(ctx, sizeof(ExplicitTFCS_Configuration)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitExplicitTFCS_Configuration(alt);
-      return DecodeExplicitTFCS_Configuration(ctx, alt);
+      status = DecodeExplicitTFCS_Configuration(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitSplitTFCI_Signalling(SplitTFCI_Signalling* v) {
@@ -6011,18 +6413,18 @@ void InitSplitTFCI_Signalling(SplitTFCI_Signalling* v) {
 }
 
 int DecodeSplitTFCI_Signalling(PerContext* ctx, SplitTFCI_Signalling* v) {
-  PER_TRY(ReadPresenceBits(ctx, 4, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 4, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeEnumerated(ctx, 2, &v->splitType));
+    PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->splitType), 0, "splitType");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeUInt8(ctx, 1, 10, &v->tfci_Field2_Length));
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 10, &v->tfci_Field2_Length), 1, "tfci_Field2_Length");
   }
   if (v->presence & (1u << 2)) {
-    PER_TRY(DecodeExplicitTFCS_Configuration(ctx, &v->tfci_Field1_Information));
+    PER_TRY_IN(DecodeExplicitTFCS_Configuration(ctx, &v->tfci_Field1_Information), 2, "tfci_Field1_Information");
   }
   if (v->presence & (1u << 3)) {
-    PER_TRY(DecodeTFCI_Field2_Information(ctx, &v->tfci_Field2_Information));
+    PER_TRY_IN(DecodeTFCI_Field2_Information(ctx, &v->tfci_Field2_Information), 3, "tfci_Field2_Information");
   }
   return StatusOk;
 }
@@ -6033,25 +6435,30 @@ void InitSysInfoType5_modeSpecificInfo(SysInfoType5_modeSpecificInfo* v) {
 }
 
 int DecodeSysInfoType5_modeSpecificInfo(PerContext* ctx, SysInfoType5_modeSpecificInfo* v) {
+  static const char* const kAlternatives[] = {"fdd", "tdd"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<SysInfoType5_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(SysInfoType5_modeSpecificInfo_fdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeSysInfoType5_modeSpecificInfo_fdd(ctx, alt);
+      status = DecodeSysInfoType5_modeSpecificInfo_fdd(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<SysInfoType5_modeSpecificInfo_tdd*>(AllocRecord(ctx, sizeof(SysInfoType5_modeSpecificInfo_tdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitSysInfoType5_modeSpecificInfo_tdd(alt);
-      return DecodeSysInfoType5_modeSpecificInfo_tdd(ctx, alt);
+      status = DecodeSysInfoType5_modeSpecificInfo_tdd(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitSysInfoType5_v4b0ext_IEs_tdd128SpecificInfo(SysInfoType5_v4b0ext_IEs_tdd128SpecificInfo* v) {
@@ -6062,17 +6469,17 @@ void InitSysInfoType5_v4b0ext_IEs_tdd128SpecificInfo(SysInfoType5_v4b0ext_IEs_td
 }
 
 int DecodeSysInfoType5_v4b0ext_IEs_tdd128SpecificInfo(PerContext* ctx, SysInfoType5_v4b0ext_IEs_tdd128SpecificInfo* v) {
-  PER_TRY(ReadPresenceBits(ctx, 3, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 3, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodePUSCH_SysInfoList_SFN_LCR_r4(ctx, &v->pusch_SysInfoList_SFN));
+    PER_TRY_IN(DecodePUSCH_SysInfoList_SFN_LCR_r4(ctx, &v->pusch_SysInfoList_SFN), 0, "pusch_SysInfoList_SFN");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodePDSCH_SysInfoList_SFN_LCR_r4(ctx, &v->pdsch_SysInfoList_SFN));
+    PER_TRY_IN(DecodePDSCH_SysInfoList_SFN_LCR_r4(ctx, &v->pdsch_SysInfoList_SFN), 1, "pdsch_SysInfoList_SFN");
   }
   if (v->presence & (1u << 2)) {
-    PER_TRY(DecodePrimaryCCPCH_Info_LCR_r4_ext(ctx, &v->pCCPCH_LCR_Extensions));
+    PER_TRY_IN(DecodePrimaryCCPCH_Info_LCR_r4_ext(ctx, &v->pCCPCH_LCR_Extensions), 2, "pCCPCH_LCR_Extensions");
   }
-  PER_TRY(DecodeSCCPCH_SystemInformationList_LCR_r4_ext(ctx, &v->sCCPCH_LCR_ExtensionsList));
+  PER_TRY_IN(DecodeSCCPCH_SystemInformationList_LCR_r4_ext(ctx, &v->sCCPCH_LCR_ExtensionsList), 3, "sCCPCH_LCR_ExtensionsList");
   return StatusOk;
 }
 
@@ -6083,21 +6490,21 @@ void InitSysInfoType5_v4b0ext_IEs(SysInfoType5_v4b0ext_IEs* v) {
 }
 
 int DecodeSysInfoType5_v4b0ext_IEs(PerContext* ctx, SysInfoType5_v4b0ext_IEs* v) {
-  PER_TRY(ReadPresenceBits(ctx, 5, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 5, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodePNBSCH_Allocation_r4(ctx, &v->pNBSCH_Allocation_r4));
+    PER_TRY_IN(DecodePNBSCH_Allocation_r4(ctx, &v->pNBSCH_Allocation_r4), 0, "pNBSCH_Allocation_r4");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeOpenLoopPowerControl_IPDL_TDD_r4(ctx, &v->openLoopPowerControl_IPDL_TDD));
+    PER_TRY_IN(DecodeOpenLoopPowerControl_IPDL_TDD_r4(ctx, &v->openLoopPowerControl_IPDL_TDD), 1, "openLoopPowerControl_IPDL_TDD");
   }
   if (v->presence & (1u << 2)) {
-    PER_TRY(DecodePRACH_SystemInformationList_LCR_r4(ctx, &v->prach_SystemInformationList_LCR_r4));
+    PER_TRY_IN(DecodePRACH_SystemInformationList_LCR_r4(ctx, &v->prach_SystemInformationList_LCR_r4), 2, "prach_SystemInformationList_LCR_r4");
   }
   if (v->presence & (1u << 3)) {
-    PER_TRY(DecodeSysInfoType5_v4b0ext_IEs_tdd128SpecificInfo(ctx, &v->tdd128SpecificInfo));
+    PER_TRY_IN(DecodeSysInfoType5_v4b0ext_IEs_tdd128SpecificInfo(ctx, &v->tdd128SpecificInfo), 3, "tdd128SpecificInfo");
   }
   if (v->presence & (1u << 4)) {
-    PER_TRY(DecodeEnumerated(ctx, 8, &v->frequencyBandIndicator));
+    PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->frequencyBandIndicator), 4, "frequencyBandIndicator");
   }
   return StatusOk;
 }
@@ -6109,12 +6516,12 @@ void InitSysInfoType5_v590ext_IEs_hcr_r5_SpecificInfo(SysInfoType5_v590ext_IEs_h
 }
 
 int DecodeSysInfoType5_v590ext_IEs_hcr_r5_SpecificInfo(PerContext* ctx, SysInfoType5_v590ext_IEs_hcr_r5_SpecificInfo* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodePUSCH_SysInfoList_SFN_HCR_r5(ctx, &v->pusch_SysInfoList_SFN));
+    PER_TRY_IN(DecodePUSCH_SysInfoList_SFN_HCR_r5(ctx, &v->pusch_SysInfoList_SFN), 0, "pusch_SysInfoList_SFN");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodePDSCH_SysInfoList_SFN_HCR_r5(ctx, &v->pdsch_SysInfoList_SFN));
+    PER_TRY_IN(DecodePDSCH_SysInfoList_SFN_HCR_r5(ctx, &v->pdsch_SysInfoList_SFN), 1, "pdsch_SysInfoList_SFN");
   }
   return StatusOk;
 }
@@ -6125,15 +6532,15 @@ void InitSysInfoType5_v590ext_IEs(SysInfoType5_v590ext_IEs* v) {
 }
 
 int DecodeSysInfoType5_v590ext_IEs(PerContext* ctx, SysInfoType5_v590ext_IEs* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSysInfoType5_v590ext_IEs_hcr_r5_SpecificInfo(ctx, &v->hcr_r5_SpecificInfo));
+    PER_TRY_IN(DecodeSysInfoType5_v590ext_IEs_hcr_r5_SpecificInfo(ctx, &v->hcr_r5_SpecificInfo), 0, "hcr_r5_SpecificInfo");
   }
   return StatusOk;
 }
 
 int DecodeSysInfoType5_v650ext_IEs(PerContext* ctx, SysInfoType5_v650ext_IEs* v) {
-  PER_TRY(DecodeEnumerated(ctx, 16, &v->frequencyBandIndicator2));
+  PER_TRY_IN(DecodeEnumerated(ctx, 16, &v->frequencyBandIndicator2), 0, "frequencyBandIndicator2");
   return StatusOk;
 }
 
@@ -6142,9 +6549,9 @@ void InitSysInfoType5_v680ext_IEs(SysInfoType5_v680ext_IEs* v) {
 }
 
 int DecodeSysInfoType5_v680ext_IEs(PerContext* ctx, SysInfoType5_v680ext_IEs* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeEnumerated(ctx, 1, &v->hsdpa_CellIndicator));
+    PER_TRY_IN(DecodeEnumerated(ctx, 1, &v->hsdpa_CellIndicator), 0, "hsdpa_CellIndicator");
   }
   return StatusOk;
 }
@@ -6155,26 +6562,31 @@ void InitSysInfoType5_v690ext_IEs_sccpch_SystemInformation_MBMS(SysInfoType5_v69
 }
 
 int DecodeSysInfoType5_v690ext_IEs_sccpch_SystemInformation_MBMS(PerContext* ctx, SysInfoType5_v690ext_IEs_sccpch_SystemInformation_MBMS* v) {
+  static const char* const kAlternatives[] = {"mcchOnSCCPCHusedForNonMBMS", "mcchOnSCCPCHusedOnlyForMBMS"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<MBMS_MCCH_ConfigurationInfo_r6*>(AllocRecord(ctx, sizeof(MBMS_MCCH_ConfigurationInfo_r6)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitMBMS_MCCH_ConfigurationInfo_r6(alt);
-      return DecodeMBMS_MCCH_ConfigurationInfo_r6(ctx, alt);
+      status = DecodeMBMS_MCCH_ConfigurationInfo_r6(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<SCCPCH_SystemInformation_MBMS_r6*>(AllocRecord(ctx, sizeof(SCCPCH_SystemInformation_MBMS_r6)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitSCCPCH_SystemInformation_MBMS_r6(alt);
-      return DecodeSCCPCH_SystemInformation_MBMS_r6(ctx, alt);
+      status = DecodeSCCPCH_SystemInformation_MBMS_r6(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitSysInfoType5_v690ext_IEs(SysInfoType5_v690ext_IEs* v) {
@@ -6184,18 +6596,18 @@ void InitSysInfoType5_v690ext_IEs(SysInfoType5_v690ext_IEs* v) {
 }
 
 int DecodeSysInfoType5_v690ext_IEs(PerContext* ctx, SysInfoType5_v690ext_IEs* v) {
-  PER_TRY(ReadPresenceBits(ctx, 4, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 4, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeEnumerated(ctx, 1, &v->edch_CellIndicator));
+    PER_TRY_IN(DecodeEnumerated(ctx, 1, &v->edch_CellIndicator), 0, "edch_CellIndicator");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeSysInfoType5_v690ext_IEs_sccpch_SystemInformation_MBMS(ctx, &v->sccpch_SystemInformation_MBMS));
+    PER_TRY_IN(DecodeSysInfoType5_v690ext_IEs_sccpch_SystemInformation_MBMS(ctx, &v->sccpch_SystemInformation_MBMS), 1, "sccpch_SystemInformation_MBMS");
   }
   if (v->presence & (1u << 2)) {
-    PER_TRY(DecodeAdditionalPRACH_TF_and_TFCS_CCCH_List(ctx, &v->additionalPRACH_TF_and_TFCS_CCCH_List));
+    PER_TRY_IN(DecodeAdditionalPRACH_TF_and_TFCS_CCCH_List(ctx, &v->additionalPRACH_TF_and_TFCS_CCCH_List), 2, "additionalPRACH_TF_and_TFCS_CCCH_List");
   }
   if (v->presence & (1u << 3)) {
-    PER_TRY(DecodeEnumerated(ctx, 6, &v->cBS_DRX_Level1Information_extension));
+    PER_TRY_IN(DecodeEnumerated(ctx, 6, &v->cBS_DRX_Level1Information_extension), 3, "cBS_DRX_Level1Information_extension");
   }
   return StatusOk;
 }
@@ -6206,34 +6618,40 @@ void InitSysInfoType5_v770ext_IEs_modeSpecificInfo(SysInfoType5_v770ext_IEs_mode
 }
 
 int DecodeSysInfoType5_v770ext_IEs_modeSpecificInfo(PerContext* ctx, SysInfoType5_v770ext_IEs_modeSpecificInfo* v) {
+  static const char* const kAlternatives[] = {"fdd", "tdd768", "tdd128"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 3, &index));
-  if (index >= 3) return StatusOutOfRange;
+  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
+  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<SysInfoType5_v770ext_IEs_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(SysInfoType5_v770ext_IEs_modeSpecificInfo_fdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitSysInfoType5_v770ext_IEs_modeSpecificInfo_fdd(alt);
-      return DecodeSysInfoType5_v770ext_IEs_modeSpecificInfo_fdd(ctx, alt);
+      status = DecodeSysInfoType5_v770ext_IEs_modeSpecificInfo_fdd(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768*>(AllocRecord(ctx, sizeof(SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768(alt);
-      return DecodeSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768(ctx, alt);
+      status = DecodeSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768(ctx, alt);
+      break;
     }
     case 2: {
       auto* alt = static_cast<SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd128*>(AllocRecord(ctx, sizeof(SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd128)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd128(alt);
-      return DecodeSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd128(ctx, alt);
+      status = DecodeSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd128(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitSysInfoType5_v770ext_IEs_sccpch_SystemInformation_MBMS(SysInfoType5_v770ext_IEs_sccpch_SystemInformation_MBMS* v) {
@@ -6242,23 +6660,27 @@ void InitSysInfoType5_v770ext_IEs_sccpch_SystemInformation_MBMS(SysInfoType5_v77
 }
 
 int DecodeSysInfoType5_v770ext_IEs_sccpch_SystemInformation_MBMS(PerContext* ctx, SysInfoType5_v770ext_IEs_sccpch_SystemInformation_MBMS* v) {
+  static const char* const kAlternatives[] = {"mcchOnSCCPCHusedOnlyForMBMS"};
   uint32_t index = 0;
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<SCCPCH_SystemInformation_MBMS_r7*>(AllocRecord(ctx, sizeof(SCCPCH_SystemInformation_MBMS_r7)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitSCCPCH_SystemInformation_MBMS_r7(alt);
-      return DecodeSCCPCH_SystemInformation_MBMS_r7(ctx, alt);
+      status = DecodeSCCPCH_SystemInformation_MBMS_r7(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 int DecodeTDD_MBSFNTSlotInfo(PerContext* ctx, TDD_MBSFNTSlotInfo* v) {
-  PER_TRY(DecodeUInt8(ctx, 0, 14, &v->timeSlotNumber));
-  PER_TRY(DecodeUInt8(ctx, 0, 127, &v->cellParametersID));
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 14, &v->timeSlotNumber), 0, "timeSlotNumber");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 127, &v->cellParametersID), 1, "cellParametersID");
   return StatusOk;
 }
 
@@ -6270,16 +6692,19 @@ void InitTDD_MBSFNInformation(TDD_MBSFNInformation* v) {
 int DecodeTDD_MBSFNInformation(PerContext* ctx, TDD_MBSFNInformation* v) {
   ctx->pendingSize = &kSize_1_14;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  if (count > 14) {
+    PER_TRY_IN(NoteWarning(ctx, WarningKind::ListAboveSize), kStopBeforeMembers, nullptr);
+  }
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<TDD_MBSFNTSlotInfo*>(AllocRecord(ctx, sizeof(TDD_MBSFNTSlotInfo) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     TDD_MBSFNTSlotInfo* element = &items[i];
-    PER_TRY(DecodeTDD_MBSFNTSlotInfo(ctx, element));
+    PER_TRY_IN(DecodeTDD_MBSFNTSlotInfo(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -6294,18 +6719,18 @@ void InitSysInfoType5_v770ext_IEs(SysInfoType5_v770ext_IEs* v) {
 }
 
 int DecodeSysInfoType5_v770ext_IEs(PerContext* ctx, SysInfoType5_v770ext_IEs* v) {
-  PER_TRY(ReadPresenceBits(ctx, 4, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 4, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSysInfoType5_v770ext_IEs_modeSpecificInfo(ctx, &v->modeSpecificInfo));
+    PER_TRY_IN(DecodeSysInfoType5_v770ext_IEs_modeSpecificInfo(ctx, &v->modeSpecificInfo), 0, "modeSpecificInfo");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeSCCPCH_SystemInformationList_HCR_VHCR_r7(ctx, &v->sccpch_SystemInformationList));
+    PER_TRY_IN(DecodeSCCPCH_SystemInformationList_HCR_VHCR_r7(ctx, &v->sccpch_SystemInformationList), 1, "sccpch_SystemInformationList");
   }
   if (v->presence & (1u << 2)) {
-    PER_TRY(DecodeSysInfoType5_v770ext_IEs_sccpch_SystemInformation_MBMS(ctx, &v->sccpch_SystemInformation_MBMS));
+    PER_TRY_IN(DecodeSysInfoType5_v770ext_IEs_sccpch_SystemInformation_MBMS(ctx, &v->sccpch_SystemInformation_MBMS), 2, "sccpch_SystemInformation_MBMS");
   }
   if (v->presence & (1u << 3)) {
-    PER_TRY(DecodeTDD_MBSFNInformation(ctx, &v->tDD_MBSFNInformation));
+    PER_TRY_IN(DecodeTDD_MBSFNInformation(ctx, &v->tDD_MBSFNInformation), 3, "tDD_MBSFNInformation");
   }
   return StatusOk;
 }
@@ -6322,10 +6747,10 @@ void InitSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650No
 }
 
 int DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions(PerContext* ctx, SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeSysInfoType5_v770ext_IEs(ctx, &v->sysInfoType5_v770ext));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeSysInfoType5_v770ext_IEs(ctx, &v->sysInfoType5_v770ext), 0, "sysInfoType5_v770ext");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(ctx, &v->nonCriticalExtensions));
+    PER_TRY_IN(DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(ctx, &v->nonCriticalExtensions), 1, "nonCriticalExtensions");
   }
   return StatusOk;
 }
@@ -6337,10 +6762,10 @@ void InitSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650No
 }
 
 int DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions(PerContext* ctx, SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeSysInfoType5_v690ext_IEs(ctx, &v->sysInfoType5_v690ext));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeSysInfoType5_v690ext_IEs(ctx, &v->sysInfoType5_v690ext), 0, "sysInfoType5_v690ext");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions(ctx, &v->v770NonCriticalExtensions));
+    PER_TRY_IN(DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions(ctx, &v->v770NonCriticalExtensions), 1, "v770NonCriticalExtensions");
   }
   return StatusOk;
 }
@@ -6352,12 +6777,12 @@ void InitSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650No
 }
 
 int DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions(PerContext* ctx, SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSysInfoType5_v680ext_IEs(ctx, &v->sysInfoType5_v680ext));
+    PER_TRY_IN(DecodeSysInfoType5_v680ext_IEs(ctx, &v->sysInfoType5_v680ext), 0, "sysInfoType5_v680ext");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions(ctx, &v->v690NonCriticalExtensions));
+    PER_TRY_IN(DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions(ctx, &v->v690NonCriticalExtensions), 1, "v690NonCriticalExtensions");
   }
   return StatusOk;
 }
@@ -6368,12 +6793,12 @@ void InitSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650No
 }
 
 int DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions(PerContext* ctx, SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSysInfoType5_v650ext_IEs(ctx, &v->sysInfoType5_v650ext));
+    PER_TRY_IN(DecodeSysInfoType5_v650ext_IEs(ctx, &v->sysInfoType5_v650ext), 0, "sysInfoType5_v650ext");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions(ctx, &v->v680NonCriticalExtensions));
+    PER_TRY_IN(DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions(ctx, &v->v680NonCriticalExtensions), 1, "v680NonCriticalExtensions");
   }
   return StatusOk;
 }
@@ -6385,12 +6810,12 @@ void InitSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions(SysInf
 }
 
 int DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions(PerContext* ctx, SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSysInfoType5_v590ext_IEs(ctx, &v->sysInfoType5_v590ext));
+    PER_TRY_IN(DecodeSysInfoType5_v590ext_IEs(ctx, &v->sysInfoType5_v590ext), 0, "sysInfoType5_v590ext");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions(ctx, &v->v650NonCriticalExtensions));
+    PER_TRY_IN(DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions(ctx, &v->v650NonCriticalExtensions), 1, "v650NonCriticalExtensions");
   }
   return StatusOk;
 }
@@ -6402,12 +6827,12 @@ void InitSysInfoType5_v4b0NonCriticalExtensions(SysInfoType5_v4b0NonCriticalExte
 }
 
 int DecodeSysInfoType5_v4b0NonCriticalExtensions(PerContext* ctx, SysInfoType5_v4b0NonCriticalExtensions* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSysInfoType5_v4b0ext_IEs(ctx, &v->sysInfoType5_v4b0ext));
+    PER_TRY_IN(DecodeSysInfoType5_v4b0ext_IEs(ctx, &v->sysInfoType5_v4b0ext), 0, "sysInfoType5_v4b0ext");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions(ctx, &v->v590NonCriticalExtensions));
+    PER_TRY_IN(DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions(ctx, &v->v590NonCriticalExtensions), 1, "v590NonCriticalExtensions");
   }
   return StatusOk;
 }
@@ -6422,26 +6847,26 @@ void InitSysInfoType5(SysInfoType5* v) {
 }
 
 int DecodeSysInfoType5(PerContext* ctx, SysInfoType5* v) {
-  PER_TRY(ReadPresenceBits(ctx, 3, &v->presence));
-  PER_TRY(ReadBit(ctx, &v->sib6indicator));
-  PER_TRY(DecodeInt8(ctx, -10, 5, &v->pich_PowerOffset));
-  PER_TRY(DecodeSysInfoType5_modeSpecificInfo(ctx, &v->modeSpecificInfo));
+  PER_TRY_IN(ReadPresenceBits(ctx, 3, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(ReadBit(ctx, &v->sib6indicator), 0, "sib6indicator");
+  PER_TRY_IN(DecodeInt8(ctx, -10, 5, &v->pich_PowerOffset), 1, "pich_PowerOffset");
+  PER_TRY_IN(DecodeSysInfoType5_modeSpecificInfo(ctx, &v->modeSpecificInfo), 2, "modeSpecificInfo");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodePrimaryCCPCH_Info(ctx, &v->primaryCCPCH_Info));
+    PER_TRY_IN(DecodePrimaryCCPCH_Info(ctx, &v->primaryCCPCH_Info), 3, "primaryCCPCH_Info");
   }
-  PER_TRY(DecodePRACH_SystemInformationList(ctx, &v->prach_SystemInformationList));
-  PER_TRY(DecodeSCCPCH_SystemInformationList(ctx, &v->sCCPCH_SystemInformationList));
+  PER_TRY_IN(DecodePRACH_SystemInformationList(ctx, &v->prach_SystemInformationList), 4, "prach_SystemInformationList");
+  PER_TRY_IN(DecodeSCCPCH_SystemInformationList(ctx, &v->sCCPCH_SystemInformationList), 5, "sCCPCH_SystemInformationList");
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeCBS_DRX_Level1Information(ctx, &v->cbs_DRX_Level1Information));
+    PER_TRY_IN(DecodeCBS_DRX_Level1Information(ctx, &v->cbs_DRX_Level1Information), 6, "cbs_DRX_Level1Information");
   }
   if (v->presence & (1u << 2)) {
-    PER_TRY(DecodeSysInfoType5_v4b0NonCriticalExtensions(ctx, &v->v4b0NonCriticalExtensions));
+    PER_TRY_IN(DecodeSysInfoType5_v4b0NonCriticalExtensions(ctx, &v->v4b0NonCriticalExtensions), 7, "v4b0NonCriticalExtensions");
   }
   return StatusOk;
 }
 
 int DecodeSysInfoType5_modeSpecificInfo_fdd(PerContext* ctx, SysInfoType5_modeSpecificInfo_fdd* v) {
-  PER_TRY(DecodeInt8(ctx, -22, 5, &v->aich_PowerOffset));
+  PER_TRY_IN(DecodeInt8(ctx, -22, 5, &v->aich_PowerOffset), 0, "aich_PowerOffset");
   return StatusOk;
 }
 
@@ -6453,14 +6878,14 @@ void InitSysInfoType5_modeSpecificInfo_tdd(SysInfoType5_modeSpecificInfo_tdd* v)
 }
 
 int DecodeSysInfoType5_modeSpecificInfo_tdd(PerContext* ctx, SysInfoType5_modeSpecificInfo_tdd* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodePUSCH_SysInfoList_SFN(ctx, &v->pusch_SysInfoList_SFN));
+    PER_TRY_IN(DecodePUSCH_SysInfoList_SFN(ctx, &v->pusch_SysInfoList_SFN), 0, "pusch_SysInfoList_SFN");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodePDSCH_SysInfoList_SFN(ctx, &v->pdsch_SysInfoList_SFN));
+    PER_TRY_IN(DecodePDSCH_SysInfoList_SFN(ctx, &v->pdsch_SysInfoList_SFN), 1, "pdsch_SysInfoList_SFN");
   }
-  PER_TRY(DecodeOpenLoopPowerControl_TDD(ctx, &v->openLoopPowerControl_TDD));
+  PER_TRY_IN(DecodeOpenLoopPowerControl_TDD(ctx, &v->openLoopPowerControl_TDD), 2, "openLoopPowerControl_TDD");
   return StatusOk;
 }
 
@@ -6471,10 +6896,10 @@ void InitSysInfoType5_v770ext_IEs_modeSpecificInfo_fdd(SysInfoType5_v770ext_IEs_
 }
 
 int DecodeSysInfoType5_v770ext_IEs_modeSpecificInfo_fdd(PerContext* ctx, SysInfoType5_v770ext_IEs_modeSpecificInfo_fdd* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeHS_DSCH_CommonSystemInformation(ctx, &v->hs_dsch_CommonSystemInformation));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeHS_DSCH_CommonSystemInformation(ctx, &v->hs_dsch_CommonSystemInformation), 0, "hs_dsch_CommonSystemInformation");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeHS_DSCH_PagingSystemInformation(ctx, &v->hs_dsch_PagingSystemInformation));
+    PER_TRY_IN(DecodeHS_DSCH_PagingSystemInformation(ctx, &v->hs_dsch_PagingSystemInformation), 1, "hs_dsch_PagingSystemInformation");
   }
   return StatusOk;
 }
@@ -6485,9 +6910,9 @@ void InitSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd128(SysInfoType5_v770ext_I
 }
 
 int DecodeSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd128(PerContext* ctx, SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd128* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodePRACH_SystemInformationList_LCR_v770ext(ctx, &v->prach_SystemInformationList));
+    PER_TRY_IN(DecodePRACH_SystemInformationList_LCR_v770ext(ctx, &v->prach_SystemInformationList), 0, "prach_SystemInformationList");
   }
   return StatusOk;
 }
@@ -6500,15 +6925,15 @@ void InitSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768(SysInfoType5_v770ext_I
 }
 
 int DecodeSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768(PerContext* ctx, SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768* v) {
-  PER_TRY(ReadPresenceBits(ctx, 3, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 3, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodePUSCH_SysInfoList_SFN_VHCR(ctx, &v->pusch_SysInfoList_SFN));
+    PER_TRY_IN(DecodePUSCH_SysInfoList_SFN_VHCR(ctx, &v->pusch_SysInfoList_SFN), 0, "pusch_SysInfoList_SFN");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodePDSCH_SysInfoList_VHCR_r7(ctx, &v->pdsch_SysInfoList_SFN));
+    PER_TRY_IN(DecodePDSCH_SysInfoList_VHCR_r7(ctx, &v->pdsch_SysInfoList_SFN), 1, "pdsch_SysInfoList_SFN");
   }
   if (v->presence & (1u << 2)) {
-    PER_TRY(DecodePRACH_SystemInformationList_VHCR_r7(ctx, &v->prach_SystemInformationList));
+    PER_TRY_IN(DecodePRACH_SystemInformationList_VHCR_r7(ctx, &v->prach_SystemInformationList), 2, "prach_SystemInformationList");
   }
   return StatusOk;
 }
@@ -6519,26 +6944,31 @@ void InitSysInfoType6_modeSpecificInfo(SysInfoType6_modeSpecificInfo* v) {
 }
 
 int DecodeSysInfoType6_modeSpecificInfo(PerContext* ctx, SysInfoType6_modeSpecificInfo* v) {
+  static const char* const kAlternatives[] = {"fdd", "tdd"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<SysInfoType6_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(SysInfoType6_modeSpecificInfo_fdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitSysInfoType6_modeSpecificInfo_fdd(alt);
-      return DecodeSysInfoType6_modeSpecificInfo_fdd(ctx, alt);
+      status = DecodeSysInfoType6_modeSpecificInfo_fdd(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<SysInfoType6_modeSpecificInfo_tdd*>(AllocRecord(ctx, sizeof(SysInfoType6_modeSpecificInfo_tdd)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitSysInfoType6_modeSpecificInfo_tdd(alt);
-      return DecodeSysInfoType6_modeSpecificInfo_tdd(ctx, alt);
+      status = DecodeSysInfoType6_modeSpecificInfo_tdd(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitSysInfoType6_v4b0ext_IEs_tdd128SpecificInfo(SysInfoType6_v4b0ext_IEs_tdd128SpecificInfo* v) {
@@ -6549,18 +6979,18 @@ void InitSysInfoType6_v4b0ext_IEs_tdd128SpecificInfo(SysInfoType6_v4b0ext_IEs_td
 }
 
 int DecodeSysInfoType6_v4b0ext_IEs_tdd128SpecificInfo(PerContext* ctx, SysInfoType6_v4b0ext_IEs_tdd128SpecificInfo* v) {
-  PER_TRY(ReadPresenceBits(ctx, 4, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 4, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodePUSCH_SysInfoList_SFN_LCR_r4(ctx, &v->pusch_SysInfoList_SFN));
+    PER_TRY_IN(DecodePUSCH_SysInfoList_SFN_LCR_r4(ctx, &v->pusch_SysInfoList_SFN), 0, "pusch_SysInfoList_SFN");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodePDSCH_SysInfoList_SFN_LCR_r4(ctx, &v->pdsch_SysInfoList_SFN));
+    PER_TRY_IN(DecodePDSCH_SysInfoList_SFN_LCR_r4(ctx, &v->pdsch_SysInfoList_SFN), 1, "pdsch_SysInfoList_SFN");
   }
   if (v->presence & (1u << 2)) {
-    PER_TRY(DecodePrimaryCCPCH_Info_LCR_r4_ext(ctx, &v->pCCPCH_LCR_Extensions));
+    PER_TRY_IN(DecodePrimaryCCPCH_Info_LCR_r4_ext(ctx, &v->pCCPCH_LCR_Extensions), 2, "pCCPCH_LCR_Extensions");
   }
   if (v->presence & (1u << 3)) {
-    PER_TRY(DecodeSCCPCH_SystemInformationList_LCR_r4_ext(ctx, &v->sCCPCH_LCR_ExtensionsList));
+    PER_TRY_IN(DecodeSCCPCH_SystemInformationList_LCR_r4_ext(ctx, &v->sCCPCH_LCR_ExtensionsList), 3, "sCCPCH_LCR_ExtensionsList");
   }
   return StatusOk;
 }
@@ -6572,18 +7002,18 @@ void InitSysInfoType6_v4b0ext_IEs(SysInfoType6_v4b0ext_IEs* v) {
 }
 
 int DecodeSysInfoType6_v4b0ext_IEs(PerContext* ctx, SysInfoType6_v4b0ext_IEs* v) {
-  PER_TRY(ReadPresenceBits(ctx, 4, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 4, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeOpenLoopPowerControl_IPDL_TDD_r4(ctx, &v->openLoopPowerControl_IPDL_TDD));
+    PER_TRY_IN(DecodeOpenLoopPowerControl_IPDL_TDD_r4(ctx, &v->openLoopPowerControl_IPDL_TDD), 0, "openLoopPowerControl_IPDL_TDD");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodePRACH_SystemInformationList_LCR_r4(ctx, &v->prach_SystemInformationList_LCR_r4));
+    PER_TRY_IN(DecodePRACH_SystemInformationList_LCR_r4(ctx, &v->prach_SystemInformationList_LCR_r4), 1, "prach_SystemInformationList_LCR_r4");
   }
   if (v->presence & (1u << 2)) {
-    PER_TRY(DecodeSysInfoType6_v4b0ext_IEs_tdd128SpecificInfo(ctx, &v->tdd128SpecificInfo));
+    PER_TRY_IN(DecodeSysInfoType6_v4b0ext_IEs_tdd128SpecificInfo(ctx, &v->tdd128SpecificInfo), 2, "tdd128SpecificInfo");
   }
   if (v->presence & (1u << 3)) {
-    PER_TRY(DecodeEnumerated(ctx, 8, &v->frequencyBandIndicator));
+    PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->frequencyBandIndicator), 3, "frequencyBandIndicator");
   }
   return StatusOk;
 }
@@ -6595,12 +7025,12 @@ void InitSysInfoType6_v590ext_IEs_hcr_r5_SpecificInfo(SysInfoType6_v590ext_IEs_h
 }
 
 int DecodeSysInfoType6_v590ext_IEs_hcr_r5_SpecificInfo(PerContext* ctx, SysInfoType6_v590ext_IEs_hcr_r5_SpecificInfo* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodePUSCH_SysInfoList_SFN_HCR_r5(ctx, &v->pusch_SysInfoList_SFN));
+    PER_TRY_IN(DecodePUSCH_SysInfoList_SFN_HCR_r5(ctx, &v->pusch_SysInfoList_SFN), 0, "pusch_SysInfoList_SFN");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodePDSCH_SysInfoList_SFN_HCR_r5(ctx, &v->pdsch_SysInfoList_SFN));
+    PER_TRY_IN(DecodePDSCH_SysInfoList_SFN_HCR_r5(ctx, &v->pdsch_SysInfoList_SFN), 1, "pdsch_SysInfoList_SFN");
   }
   return StatusOk;
 }
@@ -6611,15 +7041,15 @@ void InitSysInfoType6_v590ext_IEs(SysInfoType6_v590ext_IEs* v) {
 }
 
 int DecodeSysInfoType6_v590ext_IEs(PerContext* ctx, SysInfoType6_v590ext_IEs* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSysInfoType6_v590ext_IEs_hcr_r5_SpecificInfo(ctx, &v->hcr_r5_SpecificInfo));
+    PER_TRY_IN(DecodeSysInfoType6_v590ext_IEs_hcr_r5_SpecificInfo(ctx, &v->hcr_r5_SpecificInfo), 0, "hcr_r5_SpecificInfo");
   }
   return StatusOk;
 }
 
 int DecodeSysInfoType6_v650ext_IEs(PerContext* ctx, SysInfoType6_v650ext_IEs* v) {
-  PER_TRY(DecodeEnumerated(ctx, 16, &v->frequencyBandIndicator2));
+  PER_TRY_IN(DecodeEnumerated(ctx, 16, &v->frequencyBandIndicator2), 0, "frequencyBandIndicator2");
   return StatusOk;
 }
 
@@ -6629,9 +7059,9 @@ void InitSysInfoType6_v690ext_IEs(SysInfoType6_v690ext_IEs* v) {
 }
 
 int DecodeSysInfoType6_v690ext_IEs(PerContext* ctx, SysInfoType6_v690ext_IEs* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeAdditionalPRACH_TF_and_TFCS_CCCH_List(ctx, &v->additionalPRACH_TF_and_TFCS_CCCH_List));
+    PER_TRY_IN(DecodeAdditionalPRACH_TF_and_TFCS_CCCH_List(ctx, &v->additionalPRACH_TF_and_TFCS_CCCH_List), 0, "additionalPRACH_TF_and_TFCS_CCCH_List");
   }
   return StatusOk;
 }
@@ -6644,15 +7074,15 @@ void InitSysInfoType6_v770ext_IEs_tdd768SpecificInfo(SysInfoType6_v770ext_IEs_td
 }
 
 int DecodeSysInfoType6_v770ext_IEs_tdd768SpecificInfo(PerContext* ctx, SysInfoType6_v770ext_IEs_tdd768SpecificInfo* v) {
-  PER_TRY(ReadPresenceBits(ctx, 3, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 3, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodePUSCH_SysInfoList_SFN_VHCR(ctx, &v->pusch_SysInfoList_SFN));
+    PER_TRY_IN(DecodePUSCH_SysInfoList_SFN_VHCR(ctx, &v->pusch_SysInfoList_SFN), 0, "pusch_SysInfoList_SFN");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodePDSCH_SysInfoList_VHCR_r7(ctx, &v->pdsch_SysInfoList_SFN));
+    PER_TRY_IN(DecodePDSCH_SysInfoList_VHCR_r7(ctx, &v->pdsch_SysInfoList_SFN), 1, "pdsch_SysInfoList_SFN");
   }
   if (v->presence & (1u << 2)) {
-    PER_TRY(DecodePRACH_SystemInformationList_VHCR_r7(ctx, &v->prach_SystemInformationList));
+    PER_TRY_IN(DecodePRACH_SystemInformationList_VHCR_r7(ctx, &v->prach_SystemInformationList), 2, "prach_SystemInformationList");
   }
   return StatusOk;
 }
@@ -6664,12 +7094,12 @@ void InitSysInfoType6_v770ext_IEs(SysInfoType6_v770ext_IEs* v) {
 }
 
 int DecodeSysInfoType6_v770ext_IEs(PerContext* ctx, SysInfoType6_v770ext_IEs* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSysInfoType6_v770ext_IEs_tdd768SpecificInfo(ctx, &v->tdd768SpecificInfo));
+    PER_TRY_IN(DecodeSysInfoType6_v770ext_IEs_tdd768SpecificInfo(ctx, &v->tdd768SpecificInfo), 0, "tdd768SpecificInfo");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeSCCPCH_SystemInformationList_HCR_VHCR_r7(ctx, &v->sccpch_SystemInformationList));
+    PER_TRY_IN(DecodeSCCPCH_SystemInformationList_HCR_VHCR_r7(ctx, &v->sccpch_SystemInformationList), 1, "sccpch_SystemInformationList");
   }
   return StatusOk;
 }
@@ -6686,10 +7116,10 @@ void InitSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650no
 }
 
 int DecodeSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions_v770NonCriticalExtensions(PerContext* ctx, SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions_v770NonCriticalExtensions* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeSysInfoType6_v770ext_IEs(ctx, &v->sysInfoType6_v770ext));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeSysInfoType6_v770ext_IEs(ctx, &v->sysInfoType6_v770ext), 0, "sysInfoType6_v770ext");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(ctx, &v->nonCriticalExtensions));
+    PER_TRY_IN(DecodeSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(ctx, &v->nonCriticalExtensions), 1, "nonCriticalExtensions");
   }
   return StatusOk;
 }
@@ -6701,10 +7131,10 @@ void InitSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650no
 }
 
 int DecodeSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions(PerContext* ctx, SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeSysInfoType6_v690ext_IEs(ctx, &v->sysInfoType6_v690ext));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeSysInfoType6_v690ext_IEs(ctx, &v->sysInfoType6_v690ext), 0, "sysInfoType6_v690ext");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions_v770NonCriticalExtensions(ctx, &v->v770NonCriticalExtensions));
+    PER_TRY_IN(DecodeSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions_v770NonCriticalExtensions(ctx, &v->v770NonCriticalExtensions), 1, "v770NonCriticalExtensions");
   }
   return StatusOk;
 }
@@ -6715,12 +7145,12 @@ void InitSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650no
 }
 
 int DecodeSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions(PerContext* ctx, SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSysInfoType6_v650ext_IEs(ctx, &v->sysInfoType6_v650ext));
+    PER_TRY_IN(DecodeSysInfoType6_v650ext_IEs(ctx, &v->sysInfoType6_v650ext), 0, "sysInfoType6_v650ext");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions(ctx, &v->v690nonCriticalExtensions));
+    PER_TRY_IN(DecodeSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions(ctx, &v->v690nonCriticalExtensions), 1, "v690nonCriticalExtensions");
   }
   return StatusOk;
 }
@@ -6732,12 +7162,12 @@ void InitSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions(SysInf
 }
 
 int DecodeSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions(PerContext* ctx, SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSysInfoType6_v590ext_IEs(ctx, &v->sysInfoType6_v590ext));
+    PER_TRY_IN(DecodeSysInfoType6_v590ext_IEs(ctx, &v->sysInfoType6_v590ext), 0, "sysInfoType6_v590ext");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions(ctx, &v->v650nonCriticalExtensions));
+    PER_TRY_IN(DecodeSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions(ctx, &v->v650nonCriticalExtensions), 1, "v650nonCriticalExtensions");
   }
   return StatusOk;
 }
@@ -6749,12 +7179,12 @@ void InitSysInfoType6_v4b0NonCriticalExtensions(SysInfoType6_v4b0NonCriticalExte
 }
 
 int DecodeSysInfoType6_v4b0NonCriticalExtensions(PerContext* ctx, SysInfoType6_v4b0NonCriticalExtensions* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeSysInfoType6_v4b0ext_IEs(ctx, &v->sysInfoType6_v4b0ext));
+    PER_TRY_IN(DecodeSysInfoType6_v4b0ext_IEs(ctx, &v->sysInfoType6_v4b0ext), 0, "sysInfoType6_v4b0ext");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodeSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions(ctx, &v->v590NonCriticalExtensions));
+    PER_TRY_IN(DecodeSysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions(ctx, &v->v590NonCriticalExtensions), 1, "v590NonCriticalExtensions");
   }
   return StatusOk;
 }
@@ -6769,23 +7199,23 @@ void InitSysInfoType6(SysInfoType6* v) {
 }
 
 int DecodeSysInfoType6(PerContext* ctx, SysInfoType6* v) {
-  PER_TRY(ReadPresenceBits(ctx, 5, &v->presence));
-  PER_TRY(DecodeInt8(ctx, -10, 5, &v->pich_PowerOffset));
-  PER_TRY(DecodeSysInfoType6_modeSpecificInfo(ctx, &v->modeSpecificInfo));
+  PER_TRY_IN(ReadPresenceBits(ctx, 5, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeInt8(ctx, -10, 5, &v->pich_PowerOffset), 0, "pich_PowerOffset");
+  PER_TRY_IN(DecodeSysInfoType6_modeSpecificInfo(ctx, &v->modeSpecificInfo), 1, "modeSpecificInfo");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodePrimaryCCPCH_Info(ctx, &v->primaryCCPCH_Info));
+    PER_TRY_IN(DecodePrimaryCCPCH_Info(ctx, &v->primaryCCPCH_Info), 2, "primaryCCPCH_Info");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodePRACH_SystemInformationList(ctx, &v->prach_SystemInformationList));
+    PER_TRY_IN(DecodePRACH_SystemInformationList(ctx, &v->prach_SystemInformationList), 3, "prach_SystemInformationList");
   }
   if (v->presence & (1u << 2)) {
-    PER_TRY(DecodeSCCPCH_SystemInformationList(ctx, &v->sCCPCH_SystemInformationList));
+    PER_TRY_IN(DecodeSCCPCH_SystemInformationList(ctx, &v->sCCPCH_SystemInformationList), 4, "sCCPCH_SystemInformationList");
   }
   if (v->presence & (1u << 3)) {
-    PER_TRY(DecodeCBS_DRX_Level1Information(ctx, &v->cbs_DRX_Level1Information));
+    PER_TRY_IN(DecodeCBS_DRX_Level1Information(ctx, &v->cbs_DRX_Level1Information), 5, "cbs_DRX_Level1Information");
   }
   if (v->presence & (1u << 4)) {
-    PER_TRY(DecodeSysInfoType6_v4b0NonCriticalExtensions(ctx, &v->v4b0NonCriticalExtensions));
+    PER_TRY_IN(DecodeSysInfoType6_v4b0NonCriticalExtensions(ctx, &v->v4b0NonCriticalExtensions), 6, "v4b0NonCriticalExtensions");
   }
   return StatusOk;
 }
@@ -6795,10 +7225,10 @@ void InitSysInfoType6_modeSpecificInfo_fdd(SysInfoType6_modeSpecificInfo_fdd* v)
 }
 
 int DecodeSysInfoType6_modeSpecificInfo_fdd(PerContext* ctx, SysInfoType6_modeSpecificInfo_fdd* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeInt8(ctx, -22, 5, &v->aich_PowerOffset));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeInt8(ctx, -22, 5, &v->aich_PowerOffset), 0, "aich_PowerOffset");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodeInt8(ctx, -10, 5, &v->dummy));
+    PER_TRY_IN(DecodeInt8(ctx, -10, 5, &v->dummy), 1, "dummy");
   }
   return StatusOk;
 }
@@ -6811,14 +7241,14 @@ void InitSysInfoType6_modeSpecificInfo_tdd(SysInfoType6_modeSpecificInfo_tdd* v)
 }
 
 int DecodeSysInfoType6_modeSpecificInfo_tdd(PerContext* ctx, SysInfoType6_modeSpecificInfo_tdd* v) {
-  PER_TRY(ReadPresenceBits(ctx, 2, &v->presence));
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodePUSCH_SysInfoList_SFN(ctx, &v->pusch_SysInfoList_SFN));
+    PER_TRY_IN(DecodePUSCH_SysInfoList_SFN(ctx, &v->pusch_SysInfoList_SFN), 0, "pusch_SysInfoList_SFN");
   }
   if (v->presence & (1u << 1)) {
-    PER_TRY(DecodePDSCH_SysInfoList_SFN(ctx, &v->pdsch_SysInfoList_SFN));
+    PER_TRY_IN(DecodePDSCH_SysInfoList_SFN(ctx, &v->pdsch_SysInfoList_SFN), 1, "pdsch_SysInfoList_SFN");
   }
-  PER_TRY(DecodeOpenLoopPowerControl_TDD(ctx, &v->openLoopPowerControl_TDD));
+  PER_TRY_IN(DecodeOpenLoopPowerControl_TDD(ctx, &v->openLoopPowerControl_TDD), 2, "openLoopPowerControl_TDD");
   return StatusOk;
 }
 
@@ -6828,10 +7258,10 @@ void InitTDD768_PRACH_CCodeList_sf16(TDD768_PRACH_CCodeList_sf16* v) {
 
 int DecodeTDD768_PRACH_CCodeList_sf16(PerContext* ctx, TDD768_PRACH_CCodeList_sf16* v) {
   ctx->pendingSize = &kSize_1_16;
-  PER_TRY(ReadLength(ctx, &v->count));
-  if (v->count > 16) return StatusTooMany;
+  PER_TRY_IN(ReadLength(ctx, &v->count), kStopBeforeMembers, nullptr);
+  if (v->count > 16) return StopIn(ctx, StatusTooMany, kStopBeforeMembers, nullptr);
   for (uint32_t i = 0; i < v->count; ++i) {
-    PER_TRY(DecodeEnumerated(ctx, 16, &v->items[i]));
+    PER_TRY_IN(DecodeEnumerated(ctx, 16, &v->items[i]), i, nullptr);
   }
   return StatusOk;
 }
@@ -6842,10 +7272,10 @@ void InitTDD768_PRACH_CCodeList_sf32(TDD768_PRACH_CCodeList_sf32* v) {
 
 int DecodeTDD768_PRACH_CCodeList_sf32(PerContext* ctx, TDD768_PRACH_CCodeList_sf32* v) {
   ctx->pendingSize = &kSize_1_16;
-  PER_TRY(ReadLength(ctx, &v->count));
-  if (v->count > 16) return StatusTooMany;
+  PER_TRY_IN(ReadLength(ctx, &v->count), kStopBeforeMembers, nullptr);
+  if (v->count > 16) return StopIn(ctx, StatusTooMany, kStopBeforeMembers, nullptr);
   for (uint32_t i = 0; i < v->count; ++i) {
-    PER_TRY(DecodeEnumerated(ctx, 16, &v->items[i]));
+    PER_TRY_IN(DecodeEnumerated(ctx, 16, &v->items[i]), i, nullptr);
   }
   return StatusOk;
 }
@@ -6856,10 +7286,10 @@ void InitTDD_PRACH_CCodeList_sf16(TDD_PRACH_CCodeList_sf16* v) {
 
 int DecodeTDD_PRACH_CCodeList_sf16(PerContext* ctx, TDD_PRACH_CCodeList_sf16* v) {
   ctx->pendingSize = &kSize_1_8;
-  PER_TRY(ReadLength(ctx, &v->count));
-  if (v->count > 8) return StatusTooMany;
+  PER_TRY_IN(ReadLength(ctx, &v->count), kStopBeforeMembers, nullptr);
+  if (v->count > 8) return StopIn(ctx, StatusTooMany, kStopBeforeMembers, nullptr);
   for (uint32_t i = 0; i < v->count; ++i) {
-    PER_TRY(DecodeEnumerated(ctx, 16, &v->items[i]));
+    PER_TRY_IN(DecodeEnumerated(ctx, 16, &v->items[i]), i, nullptr);
   }
   return StatusOk;
 }
@@ -6870,10 +7300,10 @@ void InitTDD_PRACH_CCodeList_sf8(TDD_PRACH_CCodeList_sf8* v) {
 
 int DecodeTDD_PRACH_CCodeList_sf8(PerContext* ctx, TDD_PRACH_CCodeList_sf8* v) {
   ctx->pendingSize = &kSize_1_8;
-  PER_TRY(ReadLength(ctx, &v->count));
-  if (v->count > 8) return StatusTooMany;
+  PER_TRY_IN(ReadLength(ctx, &v->count), kStopBeforeMembers, nullptr);
+  if (v->count > 8) return StopIn(ctx, StatusTooMany, kStopBeforeMembers, nullptr);
   for (uint32_t i = 0; i < v->count; ++i) {
-    PER_TRY(DecodeEnumerated(ctx, 8, &v->items[i]));
+    PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->items[i]), i, nullptr);
   }
   return StatusOk;
 }
@@ -6884,55 +7314,58 @@ void InitTFCS_InfoForDSCH(TFCS_InfoForDSCH* v) {
 }
 
 int DecodeTFCS_InfoForDSCH(PerContext* ctx, TFCS_InfoForDSCH* v) {
+  static const char* const kAlternatives[] = {"ctfc2bit", "ctfc4bit", "ctfc6bit", "ctfc8bit", "ctfc12bit", "ctfc16bit", "ctfc24bit"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 7, &index));
-  if (index >= 7) return StatusOutOfRange;
+  PER_TRY_IN(ReadWholeNumber(ctx, 7, &index), kStopBeforeMembers, nullptr);
+  if (index >= 7) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 0, 3, &value);
+      status = DecodeUInt8(ctx, 0, 3, &value);
       v->value = value;
-      return status;
+      break;
     }
     case 1: {
       uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 0, 15, &value);
+      status = DecodeUInt8(ctx, 0, 15, &value);
       v->value = value;
-      return status;
+      break;
     }
     case 2: {
       uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 0, 63, &value);
+      status = DecodeUInt8(ctx, 0, 63, &value);
       v->value = value;
-      return status;
+      break;
     }
     case 3: {
       uint8_t value = 0;
-      int status = DecodeUInt8(ctx, 0, 255, &value);
+      status = DecodeUInt8(ctx, 0, 255, &value);
       v->value = value;
-      return status;
+      break;
     }
     case 4: {
       uint16_t value = 0;
-      int status = DecodeUInt16(ctx, 0, 4095, &value);
+      status = DecodeUInt16(ctx, 0, 4095, &value);
       v->value = value;
-      return status;
+      break;
     }
     case 5: {
       uint16_t value = 0;
-      int status = DecodeUInt16(ctx, 0, 65535, &value);
+      status = DecodeUInt16(ctx, 0, 65535, &value);
       v->value = value;
-      return status;
+      break;
     }
     case 6: {
       uint32_t value = 0;
-      int status = DecodeUInt32(ctx, 0, 16777215, &value);
+      status = DecodeUInt32(ctx, 0, 16777215, &value);
       v->value = value;
-      return status;
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitTFCI_Range(TFCI_Range* v) {
@@ -6940,8 +7373,8 @@ void InitTFCI_Range(TFCI_Range* v) {
 }
 
 int DecodeTFCI_Range(PerContext* ctx, TFCI_Range* v) {
-  PER_TRY(DecodeUInt16(ctx, 1, 1023, &v->maxTFCIField2Value));
-  PER_TRY(DecodeTFCS_InfoForDSCH(ctx, &v->tfcs_InfoForDSCH));
+  PER_TRY_IN(DecodeUInt16(ctx, 1, 1023, &v->maxTFCIField2Value), 0, "maxTFCIField2Value");
+  PER_TRY_IN(DecodeTFCS_InfoForDSCH(ctx, &v->tfcs_InfoForDSCH), 1, "tfcs_InfoForDSCH");
   return StatusOk;
 }
 
@@ -6953,17 +7386,17 @@ void InitTFCI_RangeList(TFCI_RangeList* v) {
 int DecodeTFCI_RangeList(PerContext* ctx, TFCI_RangeList* v) {
   ctx->pendingSize = &kSize_1_256;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<TFCI_Range*>(AllocRecord(ctx, sizeof(TFCI_Range) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     TFCI_Range* element = &items[i];
     InitTFCI_Range(element);
-    PER_TRY(DecodeTFCI_Range(ctx, element));
+    PER_TRY_IN(DecodeTFCI_Range(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -6975,10 +7408,10 @@ void InitTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc12Bi
 }
 
 int DecodeTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeUInt16(ctx, 0, 4095, &v->ctfc12));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt16(ctx, 0, 4095, &v->ctfc12), 0, "ctfc12");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodePowerOffsetInformation(ctx, &v->powerOffsetInformation));
+    PER_TRY_IN(DecodePowerOffsetInformation(ctx, &v->powerOffsetInformation), 1, "powerOffsetInformation");
   }
   return StatusOk;
 }
@@ -6991,17 +7424,17 @@ void InitTFCS_ReconfAdd_ctfcSize_ctfc12Bit(TFCS_ReconfAdd_ctfcSize_ctfc12Bit* v)
 int DecodeTFCS_ReconfAdd_ctfcSize_ctfc12Bit(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc12Bit* v) {
   ctx->pendingSize = &kSize_1_1024;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item* element = &items[i];
     InitTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(element);
-    PER_TRY(DecodeTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(ctx, element));
+    PER_TRY_IN(DecodeTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -7013,10 +7446,10 @@ void InitTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc16Bi
 }
 
 int DecodeTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeUInt16(ctx, 0, 65535, &v->ctfc16));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt16(ctx, 0, 65535, &v->ctfc16), 0, "ctfc16");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodePowerOffsetInformation(ctx, &v->powerOffsetInformation));
+    PER_TRY_IN(DecodePowerOffsetInformation(ctx, &v->powerOffsetInformation), 1, "powerOffsetInformation");
   }
   return StatusOk;
 }
@@ -7029,17 +7462,17 @@ void InitTFCS_ReconfAdd_ctfcSize_ctfc16Bit(TFCS_ReconfAdd_ctfcSize_ctfc16Bit* v)
 int DecodeTFCS_ReconfAdd_ctfcSize_ctfc16Bit(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc16Bit* v) {
   ctx->pendingSize = &kSize_1_1024;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item* element = &items[i];
     InitTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(element);
-    PER_TRY(DecodeTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(ctx, element));
+    PER_TRY_IN(DecodeTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -7051,10 +7484,10 @@ void InitTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc24Bi
 }
 
 int DecodeTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeUInt32(ctx, 0, 16777215, &v->ctfc24));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt32(ctx, 0, 16777215, &v->ctfc24), 0, "ctfc24");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodePowerOffsetInformation(ctx, &v->powerOffsetInformation));
+    PER_TRY_IN(DecodePowerOffsetInformation(ctx, &v->powerOffsetInformation), 1, "powerOffsetInformation");
   }
   return StatusOk;
 }
@@ -7067,17 +7500,17 @@ void InitTFCS_ReconfAdd_ctfcSize_ctfc24Bit(TFCS_ReconfAdd_ctfcSize_ctfc24Bit* v)
 int DecodeTFCS_ReconfAdd_ctfcSize_ctfc24Bit(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc24Bit* v) {
   ctx->pendingSize = &kSize_1_1024;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item* element = &items[i];
     InitTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(element);
-    PER_TRY(DecodeTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(ctx, element));
+    PER_TRY_IN(DecodeTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -7089,10 +7522,10 @@ void InitTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc2Bit_
 }
 
 int DecodeTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeUInt8(ctx, 0, 3, &v->ctfc2));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 3, &v->ctfc2), 0, "ctfc2");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodePowerOffsetInformation(ctx, &v->powerOffsetInformation));
+    PER_TRY_IN(DecodePowerOffsetInformation(ctx, &v->powerOffsetInformation), 1, "powerOffsetInformation");
   }
   return StatusOk;
 }
@@ -7105,17 +7538,17 @@ void InitTFCS_ReconfAdd_ctfcSize_ctfc2Bit(TFCS_ReconfAdd_ctfcSize_ctfc2Bit* v) {
 int DecodeTFCS_ReconfAdd_ctfcSize_ctfc2Bit(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc2Bit* v) {
   ctx->pendingSize = &kSize_1_1024;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item* element = &items[i];
     InitTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(element);
-    PER_TRY(DecodeTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(ctx, element));
+    PER_TRY_IN(DecodeTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -7127,10 +7560,10 @@ void InitTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc4Bit_
 }
 
 int DecodeTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeUInt8(ctx, 0, 15, &v->ctfc4));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 15, &v->ctfc4), 0, "ctfc4");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodePowerOffsetInformation(ctx, &v->powerOffsetInformation));
+    PER_TRY_IN(DecodePowerOffsetInformation(ctx, &v->powerOffsetInformation), 1, "powerOffsetInformation");
   }
   return StatusOk;
 }
@@ -7143,17 +7576,17 @@ void InitTFCS_ReconfAdd_ctfcSize_ctfc4Bit(TFCS_ReconfAdd_ctfcSize_ctfc4Bit* v) {
 int DecodeTFCS_ReconfAdd_ctfcSize_ctfc4Bit(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc4Bit* v) {
   ctx->pendingSize = &kSize_1_1024;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item* element = &items[i];
     InitTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(element);
-    PER_TRY(DecodeTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(ctx, element));
+    PER_TRY_IN(DecodeTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -7165,10 +7598,10 @@ void InitTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc6Bit_
 }
 
 int DecodeTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeUInt8(ctx, 0, 63, &v->ctfc6));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 63, &v->ctfc6), 0, "ctfc6");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodePowerOffsetInformation(ctx, &v->powerOffsetInformation));
+    PER_TRY_IN(DecodePowerOffsetInformation(ctx, &v->powerOffsetInformation), 1, "powerOffsetInformation");
   }
   return StatusOk;
 }
@@ -7181,17 +7614,17 @@ void InitTFCS_ReconfAdd_ctfcSize_ctfc6Bit(TFCS_ReconfAdd_ctfcSize_ctfc6Bit* v) {
 int DecodeTFCS_ReconfAdd_ctfcSize_ctfc6Bit(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc6Bit* v) {
   ctx->pendingSize = &kSize_1_1024;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item* element = &items[i];
     InitTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(element);
-    PER_TRY(DecodeTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(ctx, element));
+    PER_TRY_IN(DecodeTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -7203,10 +7636,10 @@ void InitTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc8Bit_
 }
 
 int DecodeTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item* v) {
-  PER_TRY(ReadPresenceBits(ctx, 1, &v->presence));
-  PER_TRY(DecodeUInt8(ctx, 0, 255, &v->ctfc8));
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 255, &v->ctfc8), 0, "ctfc8");
   if (v->presence & (1u << 0)) {
-    PER_TRY(DecodePowerOffsetInformation(ctx, &v->powerOffsetInformation));
+    PER_TRY_IN(DecodePowerOffsetInformation(ctx, &v->powerOffsetInformation), 1, "powerOffsetInformation");
   }
   return StatusOk;
 }
@@ -7219,17 +7652,17 @@ void InitTFCS_ReconfAdd_ctfcSize_ctfc8Bit(TFCS_ReconfAdd_ctfcSize_ctfc8Bit* v) {
 int DecodeTFCS_ReconfAdd_ctfcSize_ctfc8Bit(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc8Bit* v) {
   ctx->pendingSize = &kSize_1_1024;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item* element = &items[i];
     InitTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(element);
-    PER_TRY(DecodeTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(ctx, element));
+    PER_TRY_IN(DecodeTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -7241,25 +7674,30 @@ void InitUplinkAdditionalTimeslots_parameters(UplinkAdditionalTimeslots_paramete
 }
 
 int DecodeUplinkAdditionalTimeslots_parameters(PerContext* ctx, UplinkAdditionalTimeslots_parameters* v) {
+  static const char* const kAlternatives[] = {"sameAsLast", "newParameters"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<UplinkAdditionalTimeslots_parameters_sameAsLast*>(AllocRecord(ctx, sizeof(UplinkAdditionalTimeslots_parameters_sameAsLast)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeUplinkAdditionalTimeslots_parameters_sameAsLast(ctx, alt);
+      status = DecodeUplinkAdditionalTimeslots_parameters_sameAsLast(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<UplinkAdditionalTimeslots_parameters_newParameters*>(AllocRecord(ctx, sizeof(UplinkAdditionalTimeslots_parameters_newParameters)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitUplinkAdditionalTimeslots_parameters_newParameters(alt);
-      return DecodeUplinkAdditionalTimeslots_parameters_newParameters(ctx, alt);
+      status = DecodeUplinkAdditionalTimeslots_parameters_newParameters(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitUplinkAdditionalTimeslots(UplinkAdditionalTimeslots* v) {
@@ -7267,7 +7705,7 @@ void InitUplinkAdditionalTimeslots(UplinkAdditionalTimeslots* v) {
 }
 
 int DecodeUplinkAdditionalTimeslots(PerContext* ctx, UplinkAdditionalTimeslots* v) {
-  PER_TRY(DecodeUplinkAdditionalTimeslots_parameters(ctx, &v->parameters));
+  PER_TRY_IN(DecodeUplinkAdditionalTimeslots_parameters(ctx, &v->parameters), 0, "parameters");
   return StatusOk;
 }
 
@@ -7277,25 +7715,30 @@ void InitUplinkAdditionalTimeslots_LCR_r4_parameters(UplinkAdditionalTimeslots_L
 }
 
 int DecodeUplinkAdditionalTimeslots_LCR_r4_parameters(PerContext* ctx, UplinkAdditionalTimeslots_LCR_r4_parameters* v) {
+  static const char* const kAlternatives[] = {"sameAsLast", "newParameters"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<UplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast*>(AllocRecord(ctx, sizeof(UplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeUplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast(ctx, alt);
+      status = DecodeUplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<UplinkAdditionalTimeslots_LCR_r4_parameters_newParameters*>(AllocRecord(ctx, sizeof(UplinkAdditionalTimeslots_LCR_r4_parameters_newParameters)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitUplinkAdditionalTimeslots_LCR_r4_parameters_newParameters(alt);
-      return DecodeUplinkAdditionalTimeslots_LCR_r4_parameters_newParameters(ctx, alt);
+      status = DecodeUplinkAdditionalTimeslots_LCR_r4_parameters_newParameters(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitUplinkAdditionalTimeslots_LCR_r4(UplinkAdditionalTimeslots_LCR_r4* v) {
@@ -7303,7 +7746,7 @@ void InitUplinkAdditionalTimeslots_LCR_r4(UplinkAdditionalTimeslots_LCR_r4* v) {
 }
 
 int DecodeUplinkAdditionalTimeslots_LCR_r4(PerContext* ctx, UplinkAdditionalTimeslots_LCR_r4* v) {
-  PER_TRY(DecodeUplinkAdditionalTimeslots_LCR_r4_parameters(ctx, &v->parameters));
+  PER_TRY_IN(DecodeUplinkAdditionalTimeslots_LCR_r4_parameters(ctx, &v->parameters), 0, "parameters");
   return StatusOk;
 }
 
@@ -7313,13 +7756,13 @@ void InitUplinkAdditionalTimeslots_LCR_r4_parameters_newParameters(UplinkAdditio
 }
 
 int DecodeUplinkAdditionalTimeslots_LCR_r4_parameters_newParameters(PerContext* ctx, UplinkAdditionalTimeslots_LCR_r4_parameters_newParameters* v) {
-  PER_TRY(DecodeIndividualTimeslotInfo_LCR_r4(ctx, &v->individualTimeslotInfo));
-  PER_TRY(DecodeUL_TS_ChannelisationCodeList(ctx, &v->ul_TS_ChannelisationCodeList));
+  PER_TRY_IN(DecodeIndividualTimeslotInfo_LCR_r4(ctx, &v->individualTimeslotInfo), 0, "individualTimeslotInfo");
+  PER_TRY_IN(DecodeUL_TS_ChannelisationCodeList(ctx, &v->ul_TS_ChannelisationCodeList), 1, "ul_TS_ChannelisationCodeList");
   return StatusOk;
 }
 
 int DecodeUplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast(PerContext* ctx, UplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast* v) {
-  PER_TRY(DecodeUInt8(ctx, 0, 14, &v->timeslotNumber));
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 14, &v->timeslotNumber), 0, "timeslotNumber");
   return StatusOk;
 }
 
@@ -7329,25 +7772,30 @@ void InitUplinkAdditionalTimeslots_VHCR_parameters(UplinkAdditionalTimeslots_VHC
 }
 
 int DecodeUplinkAdditionalTimeslots_VHCR_parameters(PerContext* ctx, UplinkAdditionalTimeslots_VHCR_parameters* v) {
+  static const char* const kAlternatives[] = {"sameAsLast", "newParameters"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<UplinkAdditionalTimeslots_VHCR_parameters_sameAsLast*>(AllocRecord(ctx, sizeof(UplinkAdditionalTimeslots_VHCR_parameters_sameAsLast)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeUplinkAdditionalTimeslots_VHCR_parameters_sameAsLast(ctx, alt);
+      status = DecodeUplinkAdditionalTimeslots_VHCR_parameters_sameAsLast(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<UplinkAdditionalTimeslots_VHCR_parameters_newParameters*>(AllocRecord(ctx, sizeof(UplinkAdditionalTimeslots_VHCR_parameters_newParameters)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitUplinkAdditionalTimeslots_VHCR_parameters_newParameters(alt);
-      return DecodeUplinkAdditionalTimeslots_VHCR_parameters_newParameters(ctx, alt);
+      status = DecodeUplinkAdditionalTimeslots_VHCR_parameters_newParameters(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 void InitUplinkAdditionalTimeslots_VHCR(UplinkAdditionalTimeslots_VHCR* v) {
@@ -7355,7 +7803,7 @@ void InitUplinkAdditionalTimeslots_VHCR(UplinkAdditionalTimeslots_VHCR* v) {
 }
 
 int DecodeUplinkAdditionalTimeslots_VHCR(PerContext* ctx, UplinkAdditionalTimeslots_VHCR* v) {
-  PER_TRY(DecodeUplinkAdditionalTimeslots_VHCR_parameters(ctx, &v->parameters));
+  PER_TRY_IN(DecodeUplinkAdditionalTimeslots_VHCR_parameters(ctx, &v->parameters), 0, "parameters");
   return StatusOk;
 }
 
@@ -7365,13 +7813,13 @@ void InitUplinkAdditionalTimeslots_VHCR_parameters_newParameters(UplinkAdditiona
 }
 
 int DecodeUplinkAdditionalTimeslots_VHCR_parameters_newParameters(PerContext* ctx, UplinkAdditionalTimeslots_VHCR_parameters_newParameters* v) {
-  PER_TRY(DecodeIndividualTimeslotInfo_VHCR(ctx, &v->individualTimeslotInfo));
-  PER_TRY(DecodeUL_TS_ChannelisationCodeList(ctx, &v->ul_TS_ChannelisationCodeList));
+  PER_TRY_IN(DecodeIndividualTimeslotInfo_VHCR(ctx, &v->individualTimeslotInfo), 0, "individualTimeslotInfo");
+  PER_TRY_IN(DecodeUL_TS_ChannelisationCodeList(ctx, &v->ul_TS_ChannelisationCodeList), 1, "ul_TS_ChannelisationCodeList");
   return StatusOk;
 }
 
 int DecodeUplinkAdditionalTimeslots_VHCR_parameters_sameAsLast(PerContext* ctx, UplinkAdditionalTimeslots_VHCR_parameters_sameAsLast* v) {
-  PER_TRY(DecodeUInt8(ctx, 0, 14, &v->timeslotNumber));
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 14, &v->timeslotNumber), 0, "timeslotNumber");
   return StatusOk;
 }
 
@@ -7381,13 +7829,13 @@ void InitUplinkAdditionalTimeslots_parameters_newParameters(UplinkAdditionalTime
 }
 
 int DecodeUplinkAdditionalTimeslots_parameters_newParameters(PerContext* ctx, UplinkAdditionalTimeslots_parameters_newParameters* v) {
-  PER_TRY(DecodeIndividualTimeslotInfo(ctx, &v->individualTimeslotInfo));
-  PER_TRY(DecodeUL_TS_ChannelisationCodeList(ctx, &v->ul_TS_ChannelisationCodeList));
+  PER_TRY_IN(DecodeIndividualTimeslotInfo(ctx, &v->individualTimeslotInfo), 0, "individualTimeslotInfo");
+  PER_TRY_IN(DecodeUL_TS_ChannelisationCodeList(ctx, &v->ul_TS_ChannelisationCodeList), 1, "ul_TS_ChannelisationCodeList");
   return StatusOk;
 }
 
 int DecodeUplinkAdditionalTimeslots_parameters_sameAsLast(PerContext* ctx, UplinkAdditionalTimeslots_parameters_sameAsLast* v) {
-  PER_TRY(DecodeUInt8(ctx, 0, 14, &v->timeslotNumber));
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 14, &v->timeslotNumber), 0, "timeslotNumber");
   return StatusOk;
 }
 
@@ -7397,29 +7845,34 @@ void InitUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(UplinkTim
 }
 
 int DecodeUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(PerContext* ctx, UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots* v) {
+  static const char* const kAlternatives[] = {"consecutive", "timeslotList"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive*>(AllocRecord(ctx, sizeof(UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive(ctx, alt);
+      status = DecodeUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList*>(AllocRecord(ctx, sizeof(UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(alt);
-      return DecodeUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(ctx, alt);
+      status = DecodeUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 int DecodeUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive(PerContext* ctx, UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive* v) {
-  PER_TRY(DecodeUInt8(ctx, 1, 5, &v->numAdditionalTimeslots));
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 5, &v->numAdditionalTimeslots), 0, "numAdditionalTimeslots");
   return StatusOk;
 }
 
@@ -7431,17 +7884,20 @@ void InitUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotL
 int DecodeUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(PerContext* ctx, UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList* v) {
   ctx->pendingSize = &kSize_1_5;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  if (count > 5) {
+    PER_TRY_IN(NoteWarning(ctx, WarningKind::ListAboveSize), kStopBeforeMembers, nullptr);
+  }
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<UplinkAdditionalTimeslots_LCR_r4*>(AllocRecord(ctx, sizeof(UplinkAdditionalTimeslots_LCR_r4) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     UplinkAdditionalTimeslots_LCR_r4* element = &items[i];
     InitUplinkAdditionalTimeslots_LCR_r4(element);
-    PER_TRY(DecodeUplinkAdditionalTimeslots_LCR_r4(ctx, element));
+    PER_TRY_IN(DecodeUplinkAdditionalTimeslots_LCR_r4(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -7453,29 +7909,34 @@ void InitUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(UplinkTimes
 }
 
 int DecodeUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(PerContext* ctx, UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots* v) {
+  static const char* const kAlternatives[] = {"consecutive", "timeslotList"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive*>(AllocRecord(ctx, sizeof(UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive(ctx, alt);
+      status = DecodeUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList*>(AllocRecord(ctx, sizeof(UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(alt);
-      return DecodeUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(ctx, alt);
+      status = DecodeUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 int DecodeUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive(PerContext* ctx, UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive* v) {
-  PER_TRY(DecodeUInt8(ctx, 1, 13, &v->numAdditionalTimeslots));
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 13, &v->numAdditionalTimeslots), 0, "numAdditionalTimeslots");
   return StatusOk;
 }
 
@@ -7487,17 +7948,20 @@ void InitUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotLis
 int DecodeUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(PerContext* ctx, UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList* v) {
   ctx->pendingSize = &kSize_1_13;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  if (count > 13) {
+    PER_TRY_IN(NoteWarning(ctx, WarningKind::ListAboveSize), kStopBeforeMembers, nullptr);
+  }
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<UplinkAdditionalTimeslots_VHCR*>(AllocRecord(ctx, sizeof(UplinkAdditionalTimeslots_VHCR) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     UplinkAdditionalTimeslots_VHCR* element = &items[i];
     InitUplinkAdditionalTimeslots_VHCR(element);
-    PER_TRY(DecodeUplinkAdditionalTimeslots_VHCR(ctx, element));
+    PER_TRY_IN(DecodeUplinkAdditionalTimeslots_VHCR(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -7509,29 +7973,34 @@ void InitUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots(UplinkTimeslotsC
 }
 
 int DecodeUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots(PerContext* ctx, UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots* v) {
+  static const char* const kAlternatives[] = {"consecutive", "timeslotList"};
   uint32_t index = 0;
-  PER_TRY(ReadWholeNumber(ctx, 2, &index));
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
+  int status = StatusOutOfRange;
   switch (index) {
     case 0: {
       auto* alt = static_cast<UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive*>(AllocRecord(ctx, sizeof(UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      return DecodeUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive(ctx, alt);
+      status = DecodeUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive(ctx, alt);
+      break;
     }
     case 1: {
       auto* alt = static_cast<UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList*>(AllocRecord(ctx, sizeof(UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList)));
-      if (alt == nullptr) return StatusNoMemory;
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
       InitUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(alt);
-      return DecodeUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(ctx, alt);
+      status = DecodeUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(ctx, alt);
+      break;
     }
   }
-  return StatusOutOfRange;
+  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  return StatusOk;
 }
 
 int DecodeUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive(PerContext* ctx, UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive* v) {
-  PER_TRY(DecodeUInt8(ctx, 1, 13, &v->numAdditionalTimeslots));
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 13, &v->numAdditionalTimeslots), 0, "numAdditionalTimeslots");
   return StatusOk;
 }
 
@@ -7543,17 +8012,20 @@ void InitUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(Upl
 int DecodeUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(PerContext* ctx, UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList* v) {
   ctx->pendingSize = &kSize_1_13;
   uint32_t count = 0;
-  PER_TRY(ReadLength(ctx, &count));
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  if (count > 13) {
+    PER_TRY_IN(NoteWarning(ctx, WarningKind::ListAboveSize), kStopBeforeMembers, nullptr);
+  }
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
   auto* items = static_cast<UplinkAdditionalTimeslots*>(AllocRecord(ctx, sizeof(UplinkAdditionalTimeslots) * count));
-  if (items == nullptr) return StatusNoMemory;
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
     UplinkAdditionalTimeslots* element = &items[i];
     InitUplinkAdditionalTimeslots(element);
-    PER_TRY(DecodeUplinkAdditionalTimeslots(ctx, element));
+    PER_TRY_IN(DecodeUplinkAdditionalTimeslots(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;

@@ -1,0 +1,214 @@
+// Decode reports: stop paths as the text names members, warnings with theirs.
+#include "api/decode_report.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+
+#include "api/generated/sib_types.h"
+#include "print/json_support.h"
+
+namespace sibdecode {
+
+static_assert(kLongestStopPath < kReportPathSize, "a stop path would be cut");
+static_assert(kDeepestStopPath <= kMaxStopFrames, "a stop path would lose levels");
+
+namespace {
+
+int StopKindOf(int status) {
+  switch (status) {
+    case StatusEndOfData:
+      return kStopEndOfData;
+    case StatusNoMemory:
+      return kStopNoMemory;
+    case StatusUnsupported:
+      return kStopUnsupported;
+    default:
+      return kStopOutOfRange;  // out of range, too many, a bad constraint
+  }
+}
+
+// Appends `text` to the path being built, cutting it (NUL-terminated) at the end of the buffer.
+void Append(char* path, size_t& length, const char* text) {
+  while (*text != '\0' && length + 1 < kReportPathSize) path[length++] = *text++;
+  path[length] = '\0';
+}
+
+// `rootName` and the frames (innermost first, as the unwinding noted them).
+void FormatPath(char* path, const char* rootName, const DecodeNotes& notes) {
+  size_t length = 0;
+  path[0] = '\0';
+  Append(path, length, rootName);
+  const uint32_t kept = notes.depth < kMaxStopFrames ? notes.depth : kMaxStopFrames;
+  for (uint32_t i = kept; i-- > 0;) {
+    const StopFrame& frame = notes.frames[i];
+    if (frame.member == kStopBeforeMembers) continue;
+    if (frame.name != nullptr) {
+      Append(path, length, ".");
+      Append(path, length, frame.name);
+    } else {
+      char index[16];
+      std::snprintf(index, sizeof index, "[%" PRIu32 "]", frame.member);
+      Append(path, length, index);
+    }
+  }
+}
+
+void SetNote(DecodeNote& note, int kind, uint64_t bit, const char* rootName,
+             const DecodeNotes* frames) {
+  note.kind = kind;
+  note.bit = bit;
+  if (frames != nullptr) {
+    FormatPath(note.path, rootName, *frames);
+  } else {
+    size_t length = 0;
+    note.path[0] = '\0';
+    Append(note.path, length, rootName);
+  }
+}
+
+// Decodes the SIB again, stopping at warning `number` (from 1), so that the
+// unwinding notes the warning's path. Kept out of line: it needs a record of its own.
+__attribute__((noinline)) void TraceWarning(DecodeNote& note, const SibDispatchRow& row,
+                                            uint32_t number, const uint8_t* sib, uint32_t sibSize,
+                                            RecordArena* arena) {
+  alignas(std::max_align_t) unsigned char record[kMaxSibRecordSize];
+  DecodeNotes trace;
+  ResetDecodeNotes(&trace);
+  trace.traceWarning = number;
+  PerContext ctx;
+  InitPerContext(&ctx, sib, sibSize, nullptr);  // no summary feed: the first run filled it
+  ctx.arena = arena;
+  ctx.notes = &trace;
+  row.init(record);
+  if (row.decode(&ctx, record) == StatusTraceStop)
+    SetNote(note, note.kind, note.bit, row.name, &trace);
+}
+
+void AddWarning(DecodeReport& report, int kind, uint64_t bit, const char* rootName) {
+  if (report.warningCount < kReportWarnings) {
+    SetNote(report.warnings[report.warningCount], kind, bit, rootName, nullptr);
+  }
+  ++report.warningCount;
+}
+
+}  // namespace
+
+void ResetReport(DecodeReport& report) {
+  report.sibType = 0;
+  report.decoded = 0;
+  report.complete = 0;
+  report.endBit = 0;
+  report.stop.kind = kStopNone;
+  report.stop.bit = 0;
+  report.stop.path[0] = '\0';
+  report.warningCount = 0;
+}
+
+void FillReport(DecodeReport& report, const SibDispatchRow& row, uint32_t sibType, int status,
+                const DecodeNotes& notes, const uint8_t* sib, uint32_t sibSize,
+                RecordArena* arena) {
+  report.sibType = sibType;
+  report.decoded = 1;
+  report.complete = status == StatusOk ? 1 : 0;
+  if (status != StatusOk) SetNote(report.stop, StopKindOf(status), notes.stopBit, row.name, &notes);
+  for (uint32_t i = 0; i < notes.warningCount; ++i) {
+    if (i < kMaxKeptWarnings && i < kReportWarnings) {
+      const WarningSite& site = notes.warnings[i];
+      AddWarning(report, static_cast<int>(site.kind), site.bit, row.name);
+      TraceWarning(report.warnings[i], row, i + 1, sib, sibSize, arena);
+    } else {
+      ++report.warningCount;
+    }
+  }
+}
+
+void AddSibWarning(DecodeReport& report, const SibDispatchRow& row, DecodeWarning kind,
+                   uint64_t bit) {
+  AddWarning(report, kind, bit, row.name);
+}
+
+void NoteBitsLeftOver(DecodeReport& report, const SibDispatchRow& row, const uint8_t* sib,
+                      uint32_t sibSize, uint64_t position) {
+  const uint64_t total = uint64_t{sibSize} * 8;
+  for (uint64_t bit = position; bit < total; ++bit) {
+    if ((sib[bit / 8] >> (7 - bit % 8)) & 1u) {
+      AddWarning(report, kWarnBitsLeftOver, position, row.name);
+      return;
+    }
+  }
+}
+
+uint32_t OutermostFirst(const DecodeNotes& notes, StopFrame* frames) {
+  const uint32_t kept = notes.depth < kMaxStopFrames ? notes.depth : kMaxStopFrames;
+  for (uint32_t i = 0; i < kept; ++i) frames[i] = notes.frames[kept - 1 - i];
+  return kept;
+}
+
+const char* StopText(int kind) {
+  switch (kind) {
+    case kStopEndOfData:
+      return "end of data";
+    case kStopOutOfRange:
+      return "value out of range";
+    case kStopUnsupported:
+      return "unsupported";
+    case kStopNoMemory:
+      return "no memory";
+    default:
+      return "complete";
+  }
+}
+
+const char* WarningText(int kind) {
+  switch (kind) {
+    case kWarnListAboveSize:
+      return "list above its SIZE bound";
+    case kWarnBitsLeftOver:
+      return "bits left over";
+    case kWarnSegmentGap:
+      return "segment gap";
+    default:
+      return "warning";
+  }
+}
+
+namespace {
+
+int WriteJsonNote(TextCursor& cursor, const char* label, const char* text, const DecodeNote& note) {
+  char bit[32];
+  std::snprintf(bit, sizeof bit, "%" PRIu64, note.bit);
+  PRINT_TRY(WriteText(cursor, "{\""));
+  PRINT_TRY(WriteText(cursor, label));
+  PRINT_TRY(WriteText(cursor, "\":\""));
+  PRINT_TRY(WriteText(cursor, text));
+  PRINT_TRY(WriteText(cursor, "\",\"bit\":"));
+  PRINT_TRY(WriteText(cursor, bit));
+  PRINT_TRY(WriteText(cursor, ",\"path\":\""));
+  PRINT_TRY(WriteText(cursor, note.path));  // names and [index]: nothing to escape
+  return WriteText(cursor, "\"}");
+}
+
+}  // namespace
+
+int WriteJsonStop(TextCursor& cursor, const DecodeReport& report) {
+  if (cursor.failed) return -1;
+  // Back over the closing brace; an empty object takes no comma.
+  --cursor.pos;
+  ++cursor.remaining;
+  const bool empty = cursor.pos[-1] == '{';
+  PRINT_TRY(
+      WriteText(cursor, empty ? "\"complete\":false,\"stop\":" : ",\"complete\":false,\"stop\":"));
+  PRINT_TRY(WriteJsonNote(cursor, "reason", StopText(report.stop.kind), report.stop));
+  PRINT_TRY(WriteText(cursor, ",\"warnings\":["));
+  const unsigned kept =
+      report.warningCount < kReportWarnings ? report.warningCount : kReportWarnings;
+  for (unsigned i = 0; i < kept; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(cursor, ","));
+    PRINT_TRY(
+        WriteJsonNote(cursor, "warning", WarningText(report.warnings[i].kind), report.warnings[i]));
+  }
+  return WriteText(cursor, "]}");
+}
+
+}  // namespace sibdecode

@@ -1,0 +1,42 @@
+// The decode report: what a decode's notes (per/decode_notes.h) become for
+// the caller, and the JSON that ends a stopped SIB's object.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "api/sib_dispatch.h"
+#include "per/per.h"
+#include "print/emitter.h"
+#include "sibdecode/sibdecode.h"
+
+namespace sibdecode {
+
+// Nothing decoded yet: not decoded, not complete, no stop, no warnings.
+void ResetReport(DecodeReport& report);
+
+// The report of one decode of `row`'s type that ended with `status` and left
+// `notes`. Warnings the decoder noted get their paths from tracing runs (a
+// decode that stops at the warning), in `arena`.
+void FillReport(DecodeReport& report, const SibDispatchRow& row, uint32_t sibType, int status,
+                const DecodeNotes& notes, const uint8_t* sib, uint32_t sibSize, RecordArena* arena);
+
+// Adds a warning at `bit` whose path is the SIB type itself.
+void AddSibWarning(DecodeReport& report, const SibDispatchRow& row, DecodeWarning kind,
+                   uint64_t bit);
+
+// Notes a warning when a bit after `position` in the SIB's bytes is 1.
+void NoteBitsLeftOver(DecodeReport& report, const SibDispatchRow& row, const uint8_t* sib,
+                      uint32_t sibSize, uint64_t position);
+
+// The stop path outermost first, for the JSON printers; returns its length.
+uint32_t OutermostFirst(const DecodeNotes& notes, StopFrame* frames);
+
+// Replaces the closing "}" of the object just written with the report's
+// "complete", "stop" and "warnings" members and a new "}".
+int WriteJsonStop(TextCursor& cursor, const DecodeReport& report);
+
+const char* StopText(int kind);
+const char* WarningText(int kind);
+
+}  // namespace sibdecode
