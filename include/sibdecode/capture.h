@@ -40,12 +40,12 @@ enum CaptureEventKind : int {
 
 // Why a packet was skipped.
 enum CaptureSkipCause : int {
-  kSkipLinkLayer = 0,     // a link type or network protocol other than IPv4/IPv6
-  kSkipNotUdp = 1,        // not UDP, or cut inside the IP or UDP header
-  kSkipOtherPort = 2,     // UDP, but neither port is GSMTAP's (4729)
-  kSkipNotGsmtap = 3,     // to the GSMTAP port, but not a GSMTAP version 2 header
-  kSkipOtherMessage = 4,  // GSMTAP of another type, or UMTS RRC other than BCCH-BCH
-  kSkipIpFragment = 5,    // an IPv4 fragment: the datagram is not reassembled
+  kSkipLinkLayer = 0,      // a link type or network protocol other than IPv4/IPv6
+  kSkipNotUdp = 1,         // not UDP, or cut inside the IP or UDP header
+  kSkipOtherPort = 2,      // UDP, but neither port is GSMTAP's (4729)
+  kSkipNotGsmtap = 3,      // to the GSMTAP port, but not a GSMTAP version 2 header
+  kSkipOtherMessage = 4,   // GSMTAP of another type, or UMTS RRC other than BCCH-BCH
+  kSkipIpFragment = 5,     // an IPv4 fragment: the datagram is not reassembled
   kSkipRepeatedBlock = 6,  // the GSMTAP frame number and block of the cell's previous block:
                            // the same packet captured twice, fed once
   kSkipCauseCount = 7,
@@ -77,6 +77,7 @@ struct CaptureEvent {
   // Every kind but kCaptureSib: what happened, in one line without file or
   // frame ("BCCH-BCH message of 30 bytes, expected 31 (...)").
   const char* message;
+  const DecodeReport* report;  // kCaptureSib: complete, or where the decode stopped; warnings
 };
 
 struct CaptureCounts {
@@ -88,6 +89,8 @@ struct CaptureCounts {
   uint64_t sibsNotDecoded;              // SIBs without a decoder (MIB, scheduling blocks) or text
   uint64_t chainsDropped;               // kCaptureDrop events
   uint64_t straySegments;               // segments without a pending chain, out of order, repeated
+  uint64_t sibsStopped;                 // ... of sibsDecoded, decoded only up to where they stopped
+  uint64_t sibsWarned;                  // ... of sibsDecoded, with a warning
 };
 
 // Opens a capture file by path (opened once: FIFOs and /dev/fd paths work).

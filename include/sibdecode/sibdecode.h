@@ -174,6 +174,10 @@ struct DecodeReport {
 // "stop" and "warnings".
 SIBDECODE_API int GetDecodeReport(const DecoderState* state, DecodeReport* report);
 
+// A stop reason or a warning in a few words ("end of data", "list above its SIZE bound").
+SIBDECODE_API const char* DecodeStopText(int stop);
+SIBDECODE_API const char* DecodeWarningText(int warning);
+
 // ---- streaming: one block at a time, several cells ----
 
 // Pending segmented SIBs per cell, the decoder state and the text buffer of a
@@ -224,6 +228,9 @@ struct StreamEvent {
   size_t blocksLen;
   const uint64_t* blockTags;
   size_t blockCount;
+  // kSibCompleted: what the decode found (complete or where it stopped, warnings), as
+  // GetDecodeReport gives it; null for kChainDropped. Its `size` is sizeof(DecodeReport).
+  const DecodeReport* report;
 };
 
 typedef void (*StreamCallback)(const StreamEvent& event, void* context);
@@ -234,6 +241,8 @@ struct StreamCounts {
   uint64_t sibsDecoded;        // ... of them with result kDecoded
   uint64_t chainsDropped;      // kChainDropped events
   uint64_t segmentsDiscarded;  // segments without a pending chain, out of order, or repeated
+  uint64_t sibsStopped;  // ... of sibsDecoded, those whose decode stopped before the SIB's end
+  uint64_t sibsWarned;   // ... of sibsDecoded, those with a warning
 };
 
 // Feeds one 31-byte BCH block of the cell `cellKey`; `blockTag` is the caller's

@@ -145,7 +145,7 @@ uint32_t OutermostFirst(const DecodeNotes& notes, StopFrame* frames) {
   return kept;
 }
 
-const char* StopText(int kind) {
+const char* DecodeStopText(int kind) {
   switch (kind) {
     case kStopEndOfData:
       return "end of data";
@@ -160,7 +160,7 @@ const char* StopText(int kind) {
   }
 }
 
-const char* WarningText(int kind) {
+const char* DecodeWarningText(int kind) {
   switch (kind) {
     case kWarnListAboveSize:
       return "list above its SIZE bound";
@@ -199,14 +199,14 @@ int WriteJsonStop(TextCursor& cursor, const DecodeReport& report) {
   const bool empty = cursor.pos[-1] == '{';
   PRINT_TRY(
       WriteText(cursor, empty ? "\"complete\":false,\"stop\":" : ",\"complete\":false,\"stop\":"));
-  PRINT_TRY(WriteJsonNote(cursor, "reason", StopText(report.stop.kind), report.stop));
+  PRINT_TRY(WriteJsonNote(cursor, "reason", DecodeStopText(report.stop.kind), report.stop));
   PRINT_TRY(WriteText(cursor, ",\"warnings\":["));
   const unsigned kept =
       report.warningCount < kReportWarnings ? report.warningCount : kReportWarnings;
   for (unsigned i = 0; i < kept; ++i) {
     if (i > 0) PRINT_TRY(WriteText(cursor, ","));
-    PRINT_TRY(
-        WriteJsonNote(cursor, "warning", WarningText(report.warnings[i].kind), report.warnings[i]));
+    PRINT_TRY(WriteJsonNote(cursor, "warning", DecodeWarningText(report.warnings[i].kind),
+                            report.warnings[i]));
   }
   return WriteText(cursor, "]}");
 }

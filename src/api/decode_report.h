@@ -36,7 +36,4 @@ uint32_t OutermostFirst(const DecodeNotes& notes, StopFrame* frames);
 // "complete", "stop" and "warnings" members and a new "}".
 int WriteJsonStop(TextCursor& cursor, const DecodeReport& report);
 
-const char* StopText(int kind);
-const char* WarningText(int kind);
-
 }  // namespace sibdecode

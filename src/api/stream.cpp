@@ -141,8 +141,14 @@ void Complete(StreamState& state, uint64_t cellKey, uint32_t sibType, const Pend
   event.summary = &state.summary;
   event.sib = packed.data();
   event.sibLen = packed.size();
+  state.decoder.report.size = sizeof(DecodeReport);
+  event.report = &state.decoder.report;
   ++state.counts.sibsCompleted;
-  if (result == kDecoded) ++state.counts.sibsDecoded;
+  if (result == kDecoded) {
+    ++state.counts.sibsDecoded;
+    if (state.decoder.report.complete == 0) ++state.counts.sibsStopped;
+    if (state.decoder.report.warningCount > 0) ++state.counts.sibsWarned;
+  }
   Deliver(delivery, event);
 }
 

@@ -31,6 +31,7 @@ struct QueuedEvent {
   std::vector<uint64_t> frames;
   std::vector<char> text;
   tagSystemInformationBlock summary{};
+  DecodeReport report{};  // kCaptureSib
   std::vector<unsigned char> sib;
   std::vector<unsigned char> blocks;
   const char* fixedMessage = "";  // a message of the library's own, or `message`
@@ -125,6 +126,7 @@ void OnStreamEvent(const StreamEvent& streamEvent, void* context) {
       event->text.assign(streamEvent.text, streamEvent.text + streamEvent.textLen);
       event->sib.assign(streamEvent.sib, streamEvent.sib + streamEvent.sibLen);
       event->summary = *streamEvent.summary;
+      if (streamEvent.report != nullptr) event->report = *streamEvent.report;
     } else {
       event->dropReason = streamEvent.dropReason;
       event->fixedMessage = ChainDropReasonText(streamEvent.dropReason);
@@ -430,6 +432,7 @@ int NextCaptureEvent(CaptureReader* reader, CaptureEvent* event) {
   event->text = queued.text.data();
   event->textLen = queued.text.size();
   event->summary = queued.kind == kCaptureSib ? &queued.summary : nullptr;
+  event->report = queued.kind == kCaptureSib ? &queued.report : nullptr;
   event->sib = queued.sib.data();
   event->sibLen = queued.sib.size();
   event->blocks = queued.blocks.data();
@@ -445,6 +448,8 @@ void GetCaptureCounts(const CaptureReader* reader, CaptureCounts* counts) {
   StreamCounts stream;
   GetStreamCounts(reader->stream, &stream);
   counts->sibsDecoded = stream.sibsDecoded;
+  counts->sibsStopped = stream.sibsStopped;
+  counts->sibsWarned = stream.sibsWarned;
   counts->chainsDropped = stream.chainsDropped;
   counts->straySegments = stream.segmentsDiscarded;
 }
