@@ -26,6 +26,11 @@ constexpr size_t kMaxSibRecordSize = 16384;
 // The row for a SIB-Type value (0..31), or null when the type is not decoded.
 const SibDispatchRow* FindSibRow(uint32_t sibType);
 
+// True when `path` is the type's name followed by members (".name", as the
+// text prints them) and list elements ("[index]") the type has: what a
+// decode report's paths must be.
+bool IsMemberPath(uint32_t sibType, const char* path);
+
 // Adapts one SIB's typed Init, Decode and printers to a dispatch row.
 template <typename Record, void (*Init)(Record*), int (*Decode)(PerContext*, Record*),
           int (*Print)(TextCursor&, const Record&), int (*Json)(TextCursor&, const Record&)>

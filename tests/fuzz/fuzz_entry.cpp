@@ -9,6 +9,8 @@
 #include <cstring>
 #include <vector>
 
+#include "report_check.h"
+
 namespace {
 
 constexpr size_t kWorkBufferSize = 102400;  // where RRCParserX cuts a text
@@ -25,6 +27,10 @@ void CheckStreamEvent(const sibdecode::StreamEvent& event, void*) {
   if (event.kind == sibdecode::kSibCompleted && event.result == sibdecode::kDecoded &&
       (event.textLen == 0 || event.text == nullptr || event.sibLen == 0)) {
     std::abort();
+  }
+  if (event.kind == sibdecode::kSibCompleted && event.result == sibdecode::kDecoded) {
+    if (event.report == nullptr) std::abort();
+    CheckReport(*event.report, event.sibType, uint64_t{event.sibLen} * 8);
   }
 }
 
@@ -89,6 +95,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (jsonResult == sibdecode::kDecoded && (jsonLen == 0 || jsonLen > json.size())) std::abort();
   if ((jsonResult == sibdecode::kNothingDecoded) != (result == sibdecode::kNothingDecoded)) {
     std::abort();
+  }
+  if (jsonResult == sibdecode::kDecoded) {
+    CheckStateReport(SharedState(), jsonType, UINT64_MAX);
+    // A stopped SIB's JSON says so at its end.
+    sibdecode::DecodeReport report;
+    report.size = sizeof report;
+    sibdecode::GetDecodeReport(SharedState(), &report);
+    const char* said =
+        static_cast<const char*>(memmem(json.data(), jsonLen, ",\"complete\":false", 18));
+    if ((report.complete == 0) !=
+        (said != nullptr || std::memcmp(json.data(), "{\"complete\":false", 18) == 0)) {
+      std::abort();
+    }
   }
 
   // The same bytes as a bare SIB of the type named by the third byte.

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "api/generated/sib_types.h"
+#include "report_check.h"
 
 namespace {
 
@@ -67,6 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (textResult != jsonResult) std::abort();
   if (std::memcmp(&textOut, &jsonOut, sizeof textOut) != 0) std::abort();
   if (textResult != sibdecode::kDecoded) return 0;
+  CheckStateReport(SharedState(), sibType, uint64_t{sib.size()} * 8);
 
   // A buffer one byte short takes nothing and is told the full length; an
   // exact-size heap buffer lets ASan catch a write past it.

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "api/sib_dispatch.h"
 #include "sibdecode/sibdecode.h"
 #include "support/model_sibs.h"
 
@@ -79,6 +80,7 @@ TEST(DecodeReport, EverySibCutAtEveryByteSaysWhereItStopped) {
       // The path starts at the type the text opens with and names a member of
       // this SIB (under the names the text prints, which its JSON keys carry).
       const std::string path = report.stop.path;
+      EXPECT_TRUE(IsMemberPath(sample.sibType, path.c_str())) << where << " " << path;
       const std::string root = path.substr(0, path.find('.'));
       EXPECT_EQ(text.text.compare(0, root.size() + 1, root + " "), 0) << where << " " << path;
       const std::string member = LastNamedMember(path);
@@ -132,10 +134,31 @@ TEST(DecodeReport, DeparturesFromTheConstraintsAreWarnings) {
     ASSERT_GE(outcome.report.warningCount, 1u) << c.name;
     const DecodeNote& last = outcome.report.warnings[outcome.report.warningCount - 1];
     EXPECT_EQ(last.kind, c.kind) << c.name;
+    EXPECT_TRUE(IsMemberPath(c.sibType, last.path)) << c.name;
     EXPECT_STREQ(last.path, c.path) << c.name;
     EXPECT_LE(last.bit, c.hex == list4 ? 631u : 640u) << c.name;
   }
   DestroyDecoderState(state);
+}
+
+TEST(DecodeReport, MemberPathsAreTheTypesOwn) {
+  const struct {
+    unsigned int sibType;
+    const char* path;
+    bool member;
+  } cases[] = {
+      {3, "SysInfoType3", true},
+      {3, "SysInfoType3.cellSelectReselectInfo.mappingInfo[0].mappingFunctionParameterList[2]",
+       true},
+      {3, "SysInfoType3.cellIdentity", true},
+      {3, "SysInfoType3.cellIdentity.more", false},  // below a simple value
+      {3, "SysInfoType3.noSuchMember", false},
+      {3, "SysInfoType3[0]", false},  // not a list
+      {3, "SysInfoType3.cellSelectReselectInfo.mappingInfo[]", false},
+      {4, "SysInfoType3.cellIdentity", false},  // another type's path
+      {0, "MasterInformationBlock", false},     // no decoder
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsMemberPath(c.sibType, c.path), c.member) << c.path;
 }
 
 TEST(DecodeReport, ShortSizeFieldCopiesOnlyWhatTheCallerHas) {

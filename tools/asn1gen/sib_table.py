@@ -28,12 +28,98 @@ def emit_sib_dispatch(model):
     w()
     w("}  // namespace")
     w()
+    emit_member_steps(w, model)
     w("const SibDispatchRow* FindSibRow(uint32_t sibType) {")
     w("  return sibType < %d ? kSibDispatchTable[sibType] : nullptr;" % SIB_TYPE_VALUES)
     w("}")
     w()
     w("}  // namespace sibdecode")
     return w.text()
+
+
+def emit_member_steps(w, model):
+    """The member names of every type below the roots, and IsMemberPath walking them."""
+    index = {}
+    order = []
+
+    def visit(node):
+        if node.cname in index:
+            return
+        index[node.cname] = len(order)
+        order.append(node)
+        for f in node.fields:
+            if f.info.node is not None:
+                visit(f.info.node)
+
+    for num in sorted(model.ov.roots):
+        visit(model.named_nodes[model.ov.roots[num]])
+    w("namespace {")
+    w()
+    w("// A member of a type: its printed name (null: a list's elements) and its type (-1: simple).")
+    w("struct MemberStep {")
+    w("  const char* name;")
+    w("  int type;")
+    w("};")
+    w("struct TypeSteps {")
+    w("  uint32_t first;")
+    w("  uint32_t count;")
+    w("};")
+    w()
+    w("const MemberStep kMemberSteps[] = {")
+    first = []
+    n = 0
+    for node in order:
+        first.append(n)
+        for f in node.fields:
+            child = index[f.info.node.cname] if f.info.node is not None else -1
+            name = "nullptr" if node.kind == "SEQUENCE OF" else '"%s"' % f.printed
+            w("    {%s, %d}," % (name, child))
+            n += 1
+    w("};")
+    w("const TypeSteps kTypeSteps[] = {")
+    for i, node in enumerate(order):
+        w("    {%d, %d},  // %s" % (first[i], len(node.fields), node.cname))
+    w("};")
+    w()
+    w("}  // namespace")
+    w()
+    w("bool IsMemberPath(uint32_t sibType, const char* path) {")
+    w("  const SibDispatchRow* row = FindSibRow(sibType);")
+    w("  if (row == nullptr) return false;")
+    w("  static const int kRootTypes[%d] = {%s};" % (SIB_TYPE_VALUES, ", ".join(
+        str(index[model.ov.roots[num]]) if num in model.ov.roots else "-1" for num in range(SIB_TYPE_VALUES))))
+    w("  const size_t rootLength = std::strlen(row->name);")
+    w("  if (std::strncmp(path, row->name, rootLength) != 0) return false;")
+    w("  const char* at = path + rootLength;")
+    w("  int type = kRootTypes[sibType];")
+    w("  while (*at != '\\0') {")
+    w("    if (type < 0) return false;  // a step below a simple value")
+    w("    const TypeSteps& steps = kTypeSteps[type];")
+    w("    const MemberStep* step = nullptr;")
+    w("    if (*at == '[') {")
+    w("      const char* digits = ++at;")
+    w("      while (*at >= '0' && *at <= '9') ++at;")
+    w("      if (at == digits || *at != ']') return false;")
+    w("      ++at;")
+    w("      if (steps.count == 1 && kMemberSteps[steps.first].name == nullptr) step = &kMemberSteps[steps.first];")
+    w("    } else if (*at == '.') {")
+    w("      const char* name = ++at;")
+    w("      while (*at != '\\0' && *at != '.' && *at != '[') ++at;")
+    w("      const size_t length = static_cast<size_t>(at - name);")
+    w("      for (uint32_t i = 0; i < steps.count && step == nullptr; ++i) {")
+    w("        const MemberStep& candidate = kMemberSteps[steps.first + i];")
+    w("        if (candidate.name != nullptr && std::strlen(candidate.name) == length &&")
+    w("            std::strncmp(candidate.name, name, length) == 0) {")
+    w("          step = &candidate;")
+    w("        }")
+    w("      }")
+    w("    }")
+    w("    if (step == nullptr) return false;")
+    w("    type = step->type;")
+    w("  }")
+    w("  return true;")
+    w("}")
+    w()
 
 
 def longest_path(node, memo):

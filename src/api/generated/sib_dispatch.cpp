@@ -69,6 +69,2627 @@ const SibDispatchRow* const kSibDispatchTable[32] = {
 
 }  // namespace
 
+namespace {
+
+// A member of a type: its printed name (null: a list's elements) and its type (-1: simple).
+struct MemberStep {
+  const char* name;
+  int type;
+};
+struct TypeSteps {
+  uint32_t first;
+  uint32_t count;
+};
+
+const MemberStep kMemberSteps[] = {
+    {"cn_CommonGSM_MAP_NAS_SysInfo", -1},
+    {"cn_DomainSysInfoList", 1},
+    {"ue_ConnTimersAndConstants", 4},
+    {"ue_IdleTimersAndConstants", 5},
+    {"v3a0NonCriticalExtensions", 6},
+    {nullptr, 2},
+    {"cn_DomainIdentity", -1},
+    {"cn_Type", 3},
+    {"cn_DRX_CycleLengthCoeff", -1},
+    {"gsm_MAP", -1},
+    {"ansi_41", -1},
+    {"t_301", -1},
+    {"n_301", -1},
+    {"t_302", -1},
+    {"n_302", -1},
+    {"t_304", -1},
+    {"n_304", -1},
+    {"t_305", -1},
+    {"t_307", -1},
+    {"t_308", -1},
+    {"t_309", -1},
+    {"t_310", -1},
+    {"n_310", -1},
+    {"t_311", -1},
+    {"t_312", -1},
+    {"n_312", -1},
+    {"t_313", -1},
+    {"n_313", -1},
+    {"t_314", -1},
+    {"t_315", -1},
+    {"n_315", -1},
+    {"t_316", -1},
+    {"t_317", -1},
+    {"t_300", -1},
+    {"n_300", -1},
+    {"t_312", -1},
+    {"n_312", -1},
+    {"sysInfoType1_v3a0ext", 7},
+    {"nonCriticalExtensions", 10},
+    {"ue_ConnTimersAndConstants_v3a0ext", 8},
+    {"ue_IdleTimersAndConstants_v3a0ext", 9},
+    {"n_312", -1},
+    {"n_315", -1},
+    {"n_312", -1},
+    {"ura_IdentityList", 12},
+    {"nonCriticalExtensions", 13},
+    {nullptr, -1},
+    {"sib4indicator", -1},
+    {"cellIdentity", -1},
+    {"cellSelectReselectInfo", 15},
+    {"cellAccessRestriction", 32},
+    {"v4b0NonCriticalExtensions", 36},
+    {"mappingInfo", 16},
+    {"cellSelectQualityMeasure", 20},
+    {"modeSpecificInfo", 22},
+    {"q_Hyst_l_S", -1},
+    {"t_Reselection_S", -1},
+    {"hcs_ServingCellInformation", 29},
+    {"maxAllowedUL_TX_Power", -1},
+    {nullptr, 17},
+    {"rat", -1},
+    {"mappingFunctionParameterList", 18},
+    {nullptr, 19},
+    {"functionType", -1},
+    {"mapParameter1", -1},
+    {"mapParameter2", -1},
+    {"upperLimit", -1},
+    {"cpich_Ec_N0", 21},
+    {"cpich_RSCP", -1},
+    {"q_HYST_2_S", -1},
+    {"fdd", 23},
+    {"tdd", 26},
+    {"s_Intrasearch", -1},
+    {"s_Intersearch", -1},
+    {"s_SearchHCS", -1},
+    {"rat_List", 24},
+    {"q_QualMin", -1},
+    {"q_RxlevMin", -1},
+    {nullptr, 25},
+    {"rat_Identifier", -1},
+    {"s_SearchRAT", -1},
+    {"s_HCS_RAT", -1},
+    {"s_Limit_SearchRAT", -1},
+    {"s_Intrasearch", -1},
+    {"s_Intersearch", -1},
+    {"s_SearchHCS", -1},
+    {"rat_List", 27},
+    {"q_RxlevMin", -1},
+    {nullptr, 28},
+    {"rat_Identifier", -1},
+    {"s_SearchRAT", -1},
+    {"s_HCS_RAT", -1},
+    {"s_Limit_SearchRAT", -1},
+    {"hcs_PRIO", -1},
+    {"q_HCS", -1},
+    {"t_CR_Max", 30},
+    {"notUsed", -1},
+    {"t30", 31},
+    {"t60", 31},
+    {"t120", 31},
+    {"t180", 31},
+    {"t240", 31},
+    {"n_CR", -1},
+    {"t_CRMaxHyst", -1},
+    {"cellBarred", 33},
+    {"cellReservedForOperatorUse", -1},
+    {"cellReservationExtension", -1},
+    {"accessClassBarredList", 35},
+    {"barred", 34},
+    {"notBarred", -1},
+    {"intraFreqCellReselectionInd", -1},
+    {"t_Barred", -1},
+    {nullptr, -1},
+    {"sysInfoType3_v4b0ext", 37},
+    {"v590NonCriticalExtension", 39},
+    {"mapping_LCR", 38},
+    {"mappingFunctionParameterList", 18},
+    {"sysInfoType3_v590ext", 40},
+    {"v5c0NoncriticalExtension", 42},
+    {"cellSelectReselectInfo_v590ext", 41},
+    {"deltaQrxlevmin", -1},
+    {"deltaQhcs", -1},
+    {"sysInfoType3_v5c0ext", 43},
+    {"v670NonCriticalExtension", 45},
+    {"cellSelectReselectInfoTreselectionScaling_v5c0ext", 44},
+    {"non_HCS_t_CR_Max", 30},
+    {"speedDependentScalingFactor", -1},
+    {"interFrequencyTreselectionScalingFactor", -1},
+    {"interRATTreselectionScalingFactor", -1},
+    {"sysInfoType3_v670ext", 46},
+    {"v770NonCriticalExtension", 52},
+    {"domainSpecificAccessRestrictionParametersForPLMNOfMIB", 47},
+    {"domainSpecificAccessRestictionForSharedNetwork", 50},
+    {"cSDomainSpecificAccessRestriction", 48},
+    {"pSDomainSpecificAccessRestriction", 48},
+    {"noRestriction", -1},
+    {"restriction", 49},
+    {"domainSpecficAccessClassBarredList", 35},
+    {"domainSpecificAccessRestictionList", 51},
+    {"domainSpecificAccessRestictionParametersForAll", 47},
+    {"domainSpecificAccessRestrictionParametersForOperator1", 47},
+    {"domainSpecificAccessRestrictionParametersForOperator2", 47},
+    {"domainSpecificAccessRestrictionParametersForOperator3", 47},
+    {"domainSpecificAccessRestrictionParametersForOperator4", 47},
+    {"domainSpecificAccessRestrictionParametersForOperator5", 47},
+    {"sysInfoType3_v770ext", 53},
+    {"nonCriticalExtensions", 59},
+    {"deferredMeasurementControlReadingSupport", 54},
+    {"q_QualMin_Offset", -1},
+    {"q_RxlevMin_Offset", -1},
+    {"mBSFNOnlyService", -1},
+    {"modeSpecificInfo", 55},
+    {"fdd", 56},
+    {"tdd", 57},
+    {"intraFreqMeasQuantity_FDD", -1},
+    {"intraFreqMeasQuantity_TDDList", 58},
+    {nullptr, -1},
+    {"cellIdentity", -1},
+    {"cellSelectReselectInfo", 15},
+    {"cellAccessRestriction", 32},
+    {"v4b0NonCriticalExtensions", 61},
+    {"sysInfoType4_v4b0ext", 62},
+    {"v590NonCriticalExtension", 63},
+    {"mapping_LCR", 38},
+    {"sysInfoType4_v590ext", 64},
+    {"v5b0NonCriticalExtension", 65},
+    {"cellSelectReselectInfo_v590ext", 41},
+    {"sysInfoType4_v5b0ext", 66},
+    {"v5c0NonCriticalExtension", 68},
+    {"cellSelectReselectInfoPCHFACH_v5b0ext", 67},
+    {"q_Hyst_l_S_PCH", -1},
+    {"q_Hyst_l_S_FACH", -1},
+    {"q_Hyst_2_S_PCH", -1},
+    {"q_Hyst_2_S_FACH", -1},
+    {"t_Reselection_S_PCH", -1},
+    {"t_Reselection_S_FACH", -1},
+    {"sysInfoType4_v5c0ext", 69},
+    {"nonCriticalExtensions", 70},
+    {"cellSelectReselectInfoTreselectionScaling_v5c0ext", 44},
+    {"sib6indicator", -1},
+    {"pich_PowerOffset", -1},
+    {"modeSpecificInfo", 72},
+    {"primaryCCPCH_Info", 189},
+    {"prach_SystemInformationList", 195},
+    {"sCCPCH_SystemInformationList", 222},
+    {"cbs_DRX_Level1Information", 245},
+    {"v4b0NonCriticalExtensions", 246},
+    {"fdd", 73},
+    {"tdd", 74},
+    {"aich_PowerOffset", -1},
+    {"pusch_SysInfoList_SFN", 75},
+    {"pdsch_SysInfoList_SFN", 173},
+    {"openLoopPowerControl_TDD", 188},
+    {nullptr, 76},
+    {"pusch_SysInfo", 77},
+    {"sfn_TimeInfo", 172},
+    {"pusch_Identity", -1},
+    {"pusch_Info", 78},
+    {"usch_TFS", 103},
+    {"usch_TFCS", 141},
+    {"tfcs_ID", -1},
+    {"commonTimeslotInfo", 79},
+    {"pusch_TimeslotsCodes", 81},
+    {"secondInterleavingMode", -1},
+    {"tfci_Coding", -1},
+    {"puncturingLimit", -1},
+    {"repetitionPeriodAndLength", 80},
+    {"repetitionPeriod1", -1},
+    {"repetitionPeriod2", -1},
+    {"repetitionPeriod4", -1},
+    {"repetitionPeriod8", -1},
+    {"repetitionPeriod16", -1},
+    {"repetitionPeriod32", -1},
+    {"repetitionPeriod64", -1},
+    {"dynamicSFusage", -1},
+    {"firstIndividualTimeslotInfo", 82},
+    {"ul_TS_ChannelisationCodeList", 94},
+    {"moreTimeslots", 95},
+    {"timeslotNumber", -1},
+    {"tfci_Existence", -1},
+    {"midambleShiftAndBurstType", 83},
+    {"burstType", 84},
+    {"type1", 85},
+    {"type2", 88},
+    {"type3", 91},
+    {"midambleConfigurationBurstType1and3", -1},
+    {"midambleAllocationMode", 86},
+    {"defaultMidamble", -1},
+    {"commonMidamble", -1},
+    {"ueSpecificMidamble", 87},
+    {"midambleShift", -1},
+    {"midambleConfigurationBurstType2", -1},
+    {"midambleAllocationMode", 89},
+    {"defaultMidamble", -1},
+    {"commonMidamble", -1},
+    {"ueSpecificMidamble", 90},
+    {"midambleShift", -1},
+    {"midambleConfigurationBurstType1and3", -1},
+    {"midambleAllocationMode", 92},
+    {"defaultMidamble", -1},
+    {"ueSpecificMidamble", 93},
+    {"midambleShift", -1},
+    {nullptr, -1},
+    {"noMore", -1},
+    {"additionalTimeslots", 96},
+    {"consecutive", 97},
+    {"timeslotList", 98},
+    {"numAdditionalTimeslots", -1},
+    {nullptr, 99},
+    {"parameters", 100},
+    {"sameAsLast", 101},
+    {"newParameters", 102},
+    {"timeslotNumber", -1},
+    {"individualTimeslotInfo", 82},
+    {"ul_TS_ChannelisationCodeList", 94},
+    {"dedicatedTransChTFS", 104},
+    {"commonTransChTFS", 128},
+    {"tti", 105},
+    {"semistaticTF_Information", 126},
+    {"tti10", 106},
+    {"tti20", 106},
+    {"tti40", 106},
+    {"tti80", 106},
+    {"dynamic", 121},
+    {nullptr, 107},
+    {"rlc_Size", 108},
+    {"numberOfTbSizeList", 116},
+    {"logicalChannelList", 118},
+    {"bitMode", 109},
+    {"octetModeType1", 113},
+    {"sizeType1", -1},
+    {"sizeType2", 110},
+    {"sizeType3", 111},
+    {"sizeType4", 112},
+    {"part1", -1},
+    {"part2", -1},
+    {"part1", -1},
+    {"part2", -1},
+    {"part1", -1},
+    {"part2", -1},
+    {"sizeType1", -1},
+    {"sizeType2", 114},
+    {"sizeType3", 115},
+    {"part1", -1},
+    {"part2", -1},
+    {"part1", -1},
+    {"part2", -1},
+    {nullptr, 117},
+    {"zero", -1},
+    {"one", -1},
+    {"small_", -1},
+    {"large_", -1},
+    {"allSizes", -1},
+    {"configured", -1},
+    {"explicitList", 119},
+    {nullptr, 120},
+    {"rb_Identity", -1},
+    {"logChOfRb", -1},
+    {nullptr, 122},
+    {"rlc_Size", 123},
+    {"numberOfTbSizeAndTTIList", 124},
+    {"logicalChannelList", 118},
+    {"bitMode", 109},
+    {"octetModeType1", 113},
+    {nullptr, 125},
+    {"numberOfTransportBlocks", 117},
+    {"transmissionTimeInterval", -1},
+    {"channelCodingType", 127},
+    {"rateMatchingAttribute", -1},
+    {"crc_Size", -1},
+    {"noCoding", -1},
+    {"convolutional", -1},
+    {"turbo", -1},
+    {"tti", 129},
+    {"semistaticTF_Information", 126},
+    {"tti10", 130},
+    {"tti20", 130},
+    {"tti40", 130},
+    {"tti80", 130},
+    {"dynamic", 138},
+    {nullptr, 131},
+    {"rlc_Size", 132},
+    {"numberOfTbSizeList", 137},
+    {"logicalChannelList", 118},
+    {"fdd", 133},
+    {"tdd", 135},
+    {"octetModeRLC_SizeInfoType2", 134},
+    {"sizeType1", -1},
+    {"sizeType2", -1},
+    {"sizeType3", -1},
+    {"commonTDD_Choice", 136},
+    {"bitModeRLC_SizeInfo", 109},
+    {"octetModeRLC_SizeInfoType1", 113},
+    {nullptr, 117},
+    {nullptr, 139},
+    {"commonTDD_Choice", 140},
+    {"numberOfTbSizeAndTTIList", 124},
+    {"logicalChannelList", 118},
+    {"bitModeRLC_SizeInfo", 109},
+    {"octetModeRLC_SizeInfoType1", 113},
+    {"normalTFCI_Signalling", 142},
+    {"dummy", 167},
+    {"complete", 143},
+    {"addition", 143},
+    {"removal", 164},
+    {"replacement", 166},
+    {"ctfcSize", 144},
+    {"ctfc2Bit", 145},
+    {"ctfc4Bit", 152},
+    {"ctfc6Bit", 154},
+    {"ctfc8Bit", 156},
+    {"ctfc12Bit", 158},
+    {"ctfc16Bit", 160},
+    {"ctfc24Bit", 162},
+    {nullptr, 146},
+    {"ctfc2", -1},
+    {"powerOffsetInformation", 147},
+    {"gainFactorInformation", 148},
+    {"powerOffsetPp_m", -1},
+    {"signalledGainFactors", 149},
+    {"computedGainFactors", -1},
+    {"modeSpecificInfo", 150},
+    {"gainFactorBetaD", -1},
+    {"referenceTFC_ID", -1},
+    {"fdd", 151},
+    {"tdd", -1},
+    {"gainFactorBetaC", -1},
+    {nullptr, 153},
+    {"ctfc4", -1},
+    {"powerOffsetInformation", 147},
+    {nullptr, 155},
+    {"ctfc6", -1},
+    {"powerOffsetInformation", 147},
+    {nullptr, 157},
+    {"ctfc8", -1},
+    {"powerOffsetInformation", 147},
+    {nullptr, 159},
+    {"ctfc12", -1},
+    {"powerOffsetInformation", 147},
+    {nullptr, 161},
+    {"ctfc16", -1},
+    {"powerOffsetInformation", 147},
+    {nullptr, 163},
+    {"ctfc24", -1},
+    {"powerOffsetInformation", 147},
+    {nullptr, 165},
+    {"tfci", -1},
+    {"tfcsRemoval", 164},
+    {"tfcsAdd", 143},
+    {"splitType", -1},
+    {"tfci_Field2_Length", -1},
+    {"tfci_Field1_Information", 142},
+    {"tfci_Field2_Information", 168},
+    {"tfci_Range", 169},
+    {"explicit_config", 142},
+    {nullptr, 170},
+    {"maxTFCIField2Value", -1},
+    {"tfcs_InfoForDSCH", 171},
+    {"ctfc2bit", -1},
+    {"ctfc4bit", -1},
+    {"ctfc6bit", -1},
+    {"ctfc8bit", -1},
+    {"ctfc12bit", -1},
+    {"ctfc16bit", -1},
+    {"ctfc24bit", -1},
+    {"activationTimeSFN", -1},
+    {"physChDuration", -1},
+    {nullptr, 174},
+    {"pdsch_SysInfo", 175},
+    {"sfn_TimeInfo", 172},
+    {"pdsch_Identity", -1},
+    {"pdsch_Info", 176},
+    {"dsch_TFS", 103},
+    {"dsch_TFCS", 141},
+    {"tfcs_ID", -1},
+    {"commonTimeslotInfo", 79},
+    {"pdsch_TimeslotsCodes", 177},
+    {"firstIndividualTimeslotInfo", 82},
+    {"dl_TS_ChannelisationCodesShort", 178},
+    {"moreTimeslots", 181},
+    {"codesRepresentation", 179},
+    {"consecutive", 180},
+    {"bitmap", -1},
+    {"firstChannelisationCode", -1},
+    {"lastChannelisationCode", -1},
+    {"noMore", -1},
+    {"additionalTimeslots", 182},
+    {"consecutive", -1},
+    {"timeslotList", 183},
+    {nullptr, 184},
+    {"parameters", 185},
+    {"sameAsLast", 186},
+    {"newParameters", 187},
+    {"timeslotNumber", -1},
+    {"individualTimeslotInfo", 82},
+    {"dl_TS_ChannelisationCodesShort", 178},
+    {"primaryCCPCH_TX_Power", -1},
+    {"alpha", -1},
+    {"prach_ConstantValue", -1},
+    {"dpch_ConstantValue", -1},
+    {"pusch_ConstantValue", -1},
+    {"fdd", 190},
+    {"tdd", 191},
+    {"tx_DiversityIndicator", -1},
+    {"syncCase", 192},
+    {"cellParametersID", -1},
+    {"sctd_Indicator", -1},
+    {"syncCase1", 193},
+    {"syncCase2", 194},
+    {"timeslot", -1},
+    {"timeslotSync2", -1},
+    {nullptr, 196},
+    {"prach_RACH_Info", 197},
+    {"transportChannelIdentity", -1},
+    {"rach_TransportFormatSet", 103},
+    {"rach_TFCS", 141},
+    {"prach_Partitioning", 204},
+    {"persistenceScalingFactorList", 215},
+    {"ac_To_ASC_MappingTable", 216},
+    {"modeSpecificInfo", 217},
+    {"modeSpecificInfo", 198},
+    {"fdd", 199},
+    {"tdd", 200},
+    {"availableSignatures", -1},
+    {"availableSF", -1},
+    {"preambleScramblingCodeWordNumber", -1},
+    {"puncturingLimit", -1},
+    {"availableSubChannelNumbers", -1},
+    {"timeslot", -1},
+    {"channelisationCodeList", 201},
+    {"prach_Midamble", -1},
+    {"sf8", 202},
+    {"sf16", 203},
+    {nullptr, -1},
+    {nullptr, -1},
+    {"fdd", 205},
+    {"tdd", 208},
+    {nullptr, 206},
+    {"accessServiceClass_FDD", 207},
+    {"availableSignatureStartIndex", -1},
+    {"availableSignatureEndIndex", -1},
+    {"assignedSubChannelNumber", -1},
+    {nullptr, 209},
+    {"accessServiceClass_TDD", 210},
+    {"channelisationCodeIndices", -1},
+    {"subchannelSize", 211},
+    {"size1", -1},
+    {"size2", 212},
+    {"size4", 213},
+    {"size8", 214},
+    {"subchannels", -1},
+    {"subchannels", -1},
+    {"subchannels", -1},
+    {nullptr, -1},
+    {nullptr, -1},
+    {"fdd", 218},
+    {"tdd", -1},
+    {"primaryCPICH_TX_Power", -1},
+    {"constantValue", -1},
+    {"prach_PowerOffset", 219},
+    {"rach_TransmissionParameters", 220},
+    {"aich_Info", 221},
+    {"powerRampStep", -1},
+    {"preambleRetransMax", -1},
+    {"mmax", -1},
+    {"nb01Min", -1},
+    {"nb01Max", -1},
+    {"channelisationCode256", -1},
+    {"sttd_Indicator", -1},
+    {"aich_TransmissionTiming", -1},
+    {nullptr, 223},
+    {"secondaryCCPCH_Info", 224},
+    {"tfcs", 141},
+    {"fach_PCH_InformationList", 239},
+    {"pich_Info", 241},
+    {"modeSpecificInfo", 225},
+    {"fdd", 226},
+    {"tdd", 229},
+    {"dummy1", -1},
+    {"dummy2", 227},
+    {"secondaryScramblingCode", -1},
+    {"sttd_Indicator", -1},
+    {"sf_AndCodeNumber", 228},
+    {"pilotSymbolExistence", -1},
+    {"tfci_Existence", -1},
+    {"positionFixedOrFlexible", -1},
+    {"timingOffset", -1},
+    {"secondaryDL_ScramblingCode", -1},
+    {"channelisationCode", -1},
+    {"sf4", -1},
+    {"sf8", -1},
+    {"sf16", -1},
+    {"sf32", -1},
+    {"sf64", -1},
+    {"sf128", -1},
+    {"sf256", -1},
+    {"commonTimeslotInfo", 230},
+    {"individualTimeslotInfo", 82},
+    {"channelisationCode", 238},
+    {"secondInterleavingMode", -1},
+    {"tfci_Coding", -1},
+    {"puncturingLimit", -1},
+    {"repetitionPeriodLengthAndOffset", 231},
+    {"repetitionPeriod1", -1},
+    {"repetitionPeriod2", 232},
+    {"repetitionPeriod4", 233},
+    {"repetitionPeriod8", 234},
+    {"repetitionPeriod16", 235},
+    {"repetitionPeriod32", 236},
+    {"repetitionPeriod64", 237},
+    {"length", -1},
+    {"offset", -1},
+    {"length", -1},
+    {"offset", -1},
+    {"length", -1},
+    {"offset", -1},
+    {"length", -1},
+    {"offset", -1},
+    {"length", -1},
+    {"offset", -1},
+    {"length", -1},
+    {"offset", -1},
+    {nullptr, -1},
+    {nullptr, 240},
+    {"transportFormatSet", 103},
+    {"transportChannelIdentity", -1},
+    {"ctch_Indicator", -1},
+    {"fdd", 242},
+    {"tdd", 243},
+    {"channelisationCode256", -1},
+    {"pi_CountPerFrame", -1},
+    {"sttd_Indicator", -1},
+    {"channelisationCode", -1},
+    {"timeslot", -1},
+    {"midambleShiftAndBurstType", 83},
+    {"repetitionPeriodLengthOffset", 244},
+    {"pagingIndicatorLength", -1},
+    {"n_GAP", -1},
+    {"n_PCH", -1},
+    {"rpp4_2", -1},
+    {"rpp8_2", -1},
+    {"rpp8_4", -1},
+    {"rpp16_2", -1},
+    {"rpp16_4", -1},
+    {"rpp32_2", -1},
+    {"rpp32_4", -1},
+    {"rpp64_2", -1},
+    {"rpp64_4", -1},
+    {"ctch_AllocationPeriod", -1},
+    {"cbs_FrameOffset", -1},
+    {"sysInfoType5_v4b0ext", 247},
+    {"v590NonCriticalExtensions", 305},
+    {"pNBSCH_Allocation_r4", 248},
+    {"openLoopPowerControl_IPDL_TDD", 249},
+    {"prach_SystemInformationList_LCR_r4", 250},
+    {"tdd128SpecificInfo", 271},
+    {"frequencyBandIndicator", -1},
+    {"numberOfRepetitionsPerSFNPeriod", -1},
+    {"ipdl_alpha", -1},
+    {"maxPowerIncrease", -1},
+    {nullptr, 251},
+    {"prach_RACH_Info_LCR", 252},
+    {"rach_TransportFormatSet_LCR", 261},
+    {"prach_Partitioning_LCR", 264},
+    {"sync_UL_Info", 253},
+    {"prach_DefinitionList", 254},
+    {"sync_UL_Codes_Bitmap", -1},
+    {"prxUpPCHdes", -1},
+    {"powerRampStep", -1},
+    {"max_SYNC_UL_Transmissions", -1},
+    {"mmax", -1},
+    {nullptr, 255},
+    {"timeslot", -1},
+    {"prach_ChanCodes_LCR", 256},
+    {"midambleShiftAndBurstType", 257},
+    {"fpach_Info", 260},
+    {nullptr, -1},
+    {"midambleAllocationMode", 258},
+    {"midambleConfiguration", -1},
+    {"defaultMidamble", -1},
+    {"commonMidamble", -1},
+    {"ueSpecificMidamble", 259},
+    {"midambleShift", -1},
+    {"timeslot", -1},
+    {"channelisationCode", -1},
+    {"midambleShiftAndBurstType", 257},
+    {"wi", -1},
+    {"dedicatedTransChTFS", 104},
+    {"commonTransChTFS_LCR", 262},
+    {"tti", 263},
+    {"semistaticTF_Information", 126},
+    {"tti5", 130},
+    {"tti10", 130},
+    {"tti20", 130},
+    {"tti40", 130},
+    {"tti80", 130},
+    {"dynamic", 138},
+    {nullptr, 265},
+    {"accessServiceClass_TDD_LCR", 266},
+    {"availableSYNC_UlCodesIndics", -1},
+    {"subchannelSize", 267},
+    {"size1", -1},
+    {"size2", 268},
+    {"size4", 269},
+    {"size8", 270},
+    {"subchannels", -1},
+    {"subchannels", -1},
+    {"subchannels", -1},
+    {"pusch_SysInfoList_SFN", 272},
+    {"pdsch_SysInfoList_SFN", 286},
+    {"pCCPCH_LCR_Extensions", 298},
+    {"sCCPCH_LCR_ExtensionsList", 299},
+    {nullptr, 273},
+    {"pusch_SysInfo", 274},
+    {"sfn_TimeInfo", 172},
+    {"pusch_Identity", -1},
+    {"pusch_Info", 275},
+    {"usch_TFS", 103},
+    {"usch_TFCS", 141},
+    {"tfcs_ID", -1},
+    {"commonTimeslotInfo", 79},
+    {"pusch_TimeslotsCodes", 276},
+    {"dynamicSFusage", -1},
+    {"firstIndividualTimeslotInfo", 277},
+    {"ul_TS_ChannelisationCodeList", 94},
+    {"moreTimeslots", 278},
+    {"timeslotNumber", -1},
+    {"tfci_Existence", -1},
+    {"midambleShiftAndBurstType", 257},
+    {"modulation", -1},
+    {"ss_TPC_Symbols", -1},
+    {"additionalSS_TPC_Symbols", -1},
+    {"noMore", -1},
+    {"additionalTimeslots", 279},
+    {"consecutive", 280},
+    {"timeslotList", 281},
+    {"numAdditionalTimeslots", -1},
+    {nullptr, 282},
+    {"parameters", 283},
+    {"sameAsLast", 284},
+    {"newParameters", 285},
+    {"timeslotNumber", -1},
+    {"individualTimeslotInfo", 277},
+    {"ul_TS_ChannelisationCodeList", 94},
+    {nullptr, 287},
+    {"pdsch_SysInfo", 288},
+    {"sfn_TimeInfo", 172},
+    {"pdsch_Identity", -1},
+    {"pdsch_Info", 289},
+    {"dsch_TFS", 103},
+    {"dsch_TFCS", 141},
+    {"tfcs_ID", -1},
+    {"commonTimeslotInfo", 79},
+    {"pdsch_TimeslotsCodes", 290},
+    {"firstIndividualTimeslotInfo", 277},
+    {"dl_TS_ChannelisationCodesShort", 178},
+    {"moreTimeslots", 291},
+    {"noMore", -1},
+    {"additionalTimeslots", 292},
+    {"consecutive", -1},
+    {"timeslotList", 293},
+    {nullptr, 294},
+    {"parameters", 295},
+    {"sameAsLast", 296},
+    {"newParameters", 297},
+    {"timeslotNumber", -1},
+    {"individualTimeslotInfo", 277},
+    {"dl_TS_ChannelisationCodesShort", 178},
+    {"tstd_Indicator", -1},
+    {nullptr, 300},
+    {"secondaryCCPCH_LCR_Extensions", 301},
+    {"pich_Info", 303},
+    {"individualTimeslotLCR_Ext", 302},
+    {"midambleShiftAndBurstType", 257},
+    {"modulation", -1},
+    {"ss_TPC_Symbols", -1},
+    {"timeslot", -1},
+    {"pichChannelisationCodeList_LCR_r4", 304},
+    {"midambleShiftAndBurstType", 257},
+    {"repetitionPeriodLengthOffset", 244},
+    {"pagingIndicatorLength", -1},
+    {"n_GAP", -1},
+    {"n_PCH", -1},
+    {nullptr, -1},
+    {"sysInfoType5_v590ext", 306},
+    {"v650NonCriticalExtensions", 318},
+    {"hcr_r5_SpecificInfo", 307},
+    {"pusch_SysInfoList_SFN", 308},
+    {"pdsch_SysInfoList_SFN", 313},
+    {nullptr, 309},
+    {"pusch_SysInfo", 310},
+    {"sfn_TimeInfo", 172},
+    {"pusch_Identity", -1},
+    {"pusch_Info", 78},
+    {"usch_TransportChannelsInfo", 311},
+    {"usch_TFCS", 141},
+    {nullptr, 312},
+    {"usch_TransportChannelIdentity", -1},
+    {"usch_TFS", 103},
+    {nullptr, 314},
+    {"pdsch_SysInfo", 315},
+    {"sfn_TimeInfo", 172},
+    {"pdsch_Identity", -1},
+    {"pdsch_Info", 176},
+    {"dsch_TransportChannelsInfo", 316},
+    {"dsch_TFCS", 141},
+    {nullptr, 317},
+    {"dsch_transport_channel_identity", -1},
+    {"dsch_TFS", 103},
+    {"sysInfoType5_v650ext", 319},
+    {"v680NonCriticalExtensions", 320},
+    {"frequencyBandIndicator2", -1},
+    {"sysInfoType5_v680ext", 321},
+    {"v690NonCriticalExtensions", 322},
+    {"hsdpa_CellIndicator", -1},
+    {"sysInfoType5_v690ext", 323},
+    {"v770NonCriticalExtensions", 345},
+    {"edch_CellIndicator", -1},
+    {"sccpch_SystemInformation_MBMS", 324},
+    {"additionalPRACH_TF_and_TFCS_CCCH_List", 341},
+    {"cBS_DRX_Level1Information_extension", -1},
+    {"mcchOnSCCPCHusedForNonMBMS", 325},
+    {"mcchOnSCCPCHusedOnlyForMBMS", 328},
+    {"accessInfoPeriodCoefficient", -1},
+    {"repetitionPeriodCoefficient", -1},
+    {"modificationPeriodCoefficient", -1},
+    {"rlc_Info", 326},
+    {"tctf_Presence", -1},
+    {"dl_UM_RLC_LI_size", -1},
+    {"dl_UM_RLC_OutOSeqDelivery_Info", 327},
+    {"timer_OSD", -1},
+    {"windowSize_OSD", -1},
+    {"secondaryCCPCHInfo_MBMS", 329},
+    {"transportFormatCombinationSet", 141},
+    {"fachCarryingMCCH", 335},
+    {"fachCarryingMTCH_List", 336},
+    {"fachCarryingMSCH", 337},
+    {"modeSpecificInfo", 330},
+    {"fdd", 331},
+    {"tdd384", 332},
+    {"tdd128", 334},
+    {"secondaryScramblingCode", -1},
+    {"sttd_Indicator", -1},
+    {"sf_AndCodeNumber", 228},
+    {"timingOffset", -1},
+    {"commonTimeslotInfoMBMS", 333},
+    {"downlinkTimeslotsCodes", 177},
+    {"secondInterleavingMode", -1},
+    {"tfci_Coding", -1},
+    {"puncturingLimit", -1},
+    {"commonTimeslotInfoMBMS", 333},
+    {"downlinkTimeslotsCodes", 290},
+    {"mcch_transportFormatSet", 103},
+    {"mcch_ConfigurationInfo", 325},
+    {nullptr, 103},
+    {"msch_transportFormatSet", 103},
+    {"dummy", 338},
+    {"mschShedulingInfo", 339},
+    {"rlc_Info", 340},
+    {"tctf_Presence", -1},
+    {"schedulingPeriod_32_Offset", -1},
+    {"schedulingPeriod_64_Offset", -1},
+    {"schedulingPeriod_128_Offset", -1},
+    {"schedulingPeriod_256_Offset", -1},
+    {"schedulingPeriod_512_Offset", -1},
+    {"schedulingPeriod_1024_Offset", -1},
+    {"dl_UM_RLC_LI_size", -1},
+    {nullptr, 342},
+    {"additionalPRACH_TF_and_TFCS_CCCH_IEs", 343},
+    {"powerOffsetInformation", 147},
+    {"dynamicTFInformationCCCH", 344},
+    {"octetModeRLC_SizeInfoType2", 134},
+    {"sysInfoType5_v770ext", 346},
+    {"nonCriticalExtensions", 470},
+    {"modeSpecificInfo", 347},
+    {"sccpch_SystemInformationList", 428},
+    {"sccpch_SystemInformation_MBMS", 449},
+    {"tDD_MBSFNInformation", 468},
+    {"fdd", 348},
+    {"tdd768", 363},
+    {"tdd128", 424},
+    {"hs_dsch_CommonSystemInformation", 349},
+    {"hs_dsch_PagingSystemInformation", 359},
+    {"ccch_MappingInfo", 350},
+    {"srb1_MappingInfo", 350},
+    {"common_MAC_ehs_ReorderingQueueList", 351},
+    {"hs_scch_SystemInfo", 353},
+    {"harq_SystemInfo", 355},
+    {"common_H_RNTI_information", 358},
+    {"bcchSpecific_H_RNTI", -1},
+    {"logicalChannelIdentity", -1},
+    {"mac_ehs_QueueId", -1},
+    {nullptr, 352},
+    {"mac_ehs_QueueId", -1},
+    {"t1_ReleaseTimer", -1},
+    {"reorderingResetTimer", -1},
+    {"mac_ehsWindowSize", -1},
+    {"dl_ScramblingCode", -1},
+    {"hS_SCCHChannelisationCodeInfo", 354},
+    {nullptr, -1},
+    {"numberOfProcesses", -1},
+    {"memoryPartitioning", 356},
+    {"implicit", -1},
+    {"explicit_", 357},
+    {nullptr, -1},
+    {nullptr, -1},
+    {"dlScramblingCode", -1},
+    {"pich_ForHSDPASupportedPagingList", 360},
+    {"numberOfPcchTransmissions", -1},
+    {"transportBlockSizeList", 362},
+    {nullptr, 361},
+    {"hsdpa_AssociatedPichInfo", 241},
+    {"hs_pdschChannelisationCode", -1},
+    {nullptr, -1},
+    {"pusch_SysInfoList_SFN", 364},
+    {"pdsch_SysInfoList_SFN", 390},
+    {"prach_SystemInformationList", 408},
+    {nullptr, 365},
+    {"pusch_SysInfo_VHCR", 366},
+    {"sfn_TimeInfo", 172},
+    {"pusch_Identity", -1},
+    {"pusch_Info_VHCR", 367},
+    {"usch_TransportChannelsInfo", 311},
+    {"usch_TFCS", 141},
+    {"tfcs_ID", -1},
+    {"commonTimeslotInfo", 79},
+    {"pusch_TimeslotsCodes_VHCR", 368},
+    {"dynamicSFusage", -1},
+    {"firstIndividualTimeslotInfo", 369},
+    {"ul_TS_ChannelisationCodeList", 381},
+    {"moreTimeslots", 382},
+    {"timeslotNumber", -1},
+    {"tfci_Existence", -1},
+    {"midambleShiftAndBurstType_VHCR", 370},
+    {"burstType", 371},
+    {"type1", 372},
+    {"type2", 375},
+    {"type3", 378},
+    {"mbsfnBurstType4", -1},
+    {"midambleConfigurationBurstType1and3", -1},
+    {"midambleAllocationMode", 373},
+    {"defaultMidamble", -1},
+    {"commonMidamble", -1},
+    {"ueSpecificMidamble", 374},
+    {"midambleShift", -1},
+    {"midambleConfigurationBurstType2", -1},
+    {"midambleAllocationMode", 376},
+    {"defaultMidamble", -1},
+    {"commonMidamble", -1},
+    {"ueSpecificMidamble", 377},
+    {"midambleShift", -1},
+    {"midambleConfigurationBurstType1and3", -1},
+    {"midambleAllocationMode", 379},
+    {"defaultMidamble", -1},
+    {"ueSpecificMidamble", 380},
+    {"midambleShift", -1},
+    {nullptr, -1},
+    {"noMore", -1},
+    {"additionalTimeslots", 383},
+    {"consecutive", 384},
+    {"timeslotList", 385},
+    {"numAdditionalTimeslots", -1},
+    {nullptr, 386},
+    {"parameters", 387},
+    {"sameAsLast", 388},
+    {"newParameters", 389},
+    {"timeslotNumber", -1},
+    {"individualTimeslotInfo", 369},
+    {"ul_TS_ChannelisationCodeList", 94},
+    {nullptr, 391},
+    {"pdsch_Identity", -1},
+    {"pdsch_Info", 392},
+    {"dsch_TransportChannelsInfo", 316},
+    {"dsch_TFCS", 141},
+    {"tfcs_ID", -1},
+    {"commonTimeslotInfo", 79},
+    {"tddOption", 393},
+    {"tdd384", 394},
+    {"tdd768", 395},
+    {"tdd128", 407},
+    {"pdsch_TimeslotsCodes", 177},
+    {"pdsch_TimeslotsCodes", 396},
+    {"firstIndividualTimeslotInfo", 369},
+    {"dl_TS_ChannelisationCodesShort", 397},
+    {"moreTimeslots", 400},
+    {"codesRepresentation", 398},
+    {"consecutive", 399},
+    {"bitmap", -1},
+    {"firstChannelisationCode", -1},
+    {"lastChannelisationCode", -1},
+    {"noMore", -1},
+    {"additionalTimeslots", 401},
+    {"consecutive", -1},
+    {"timeslotList", 402},
+    {nullptr, 403},
+    {"parameters", 404},
+    {"sameAsLast", 405},
+    {"newParameters", 406},
+    {"timeslotNumber", -1},
+    {"individualTimeslotInfo", 369},
+    {"dl_TS_ChannelisationCodesShort", 397},
+    {"pdsch_TimeslotsCodes", 290},
+    {nullptr, 409},
+    {"prach_RACH_Info", 410},
+    {"prach_Partitioning", 414},
+    {"timeslot", -1},
+    {"channelisationCodeList", 411},
+    {"prach_Midamble", -1},
+    {"sf32", 412},
+    {"sf16", 413},
+    {nullptr, -1},
+    {nullptr, -1},
+    {"fdd", 415},
+    {"tdd", 416},
+    {nullptr, 206},
+    {nullptr, 417},
+    {"accessServiceClass_TDD", 418},
+    {"channelisationCodeIndices", -1},
+    {"subchannelSize", 419},
+    {"size1", -1},
+    {"size2", 420},
+    {"size4", 421},
+    {"size8", 422},
+    {"size16", 423},
+    {"subchannels", -1},
+    {"subchannels", -1},
+    {"subchannels", -1},
+    {"subchannels", -1},
+    {"prach_SystemInformationList", 425},
+    {nullptr, 426},
+    {"prach_RACH_Info_LCR", 427},
+    {"e_RUCCH_Sync_UL_Codes_Bitmap", -1},
+    {nullptr, 429},
+    {"secondaryCCPCH_Info", 430},
+    {"tfcs", 141},
+    {"fach_PCH_InformationList", 239},
+    {"pich_Info", 447},
+    {"modeSpecificInfo", 431},
+    {"tdd384", 432},
+    {"tdd768", 445},
+    {"individualTimeslotInfo", 433},
+    {"channelisationCode", 238},
+    {"timeslotNumber", -1},
+    {"tfci_Existence", -1},
+    {"midambleShiftAndBurstType", 434},
+    {"burstType", 435},
+    {"type1", 436},
+    {"type2", 439},
+    {"type3", 442},
+    {"mbsfnBurstType4", -1},
+    {"midambleConfigurationBurstType1and3", -1},
+    {"midambleAllocationMode", 437},
+    {"defaultMidamble", -1},
+    {"commonMidamble", -1},
+    {"ueSpecificMidamble", 438},
+    {"midambleShift", -1},
+    {"midambleConfigurationBurstType2", -1},
+    {"midambleAllocationMode", 440},
+    {"defaultMidamble", -1},
+    {"commonMidamble", -1},
+    {"ueSpecificMidamble", 441},
+    {"midambleShift", -1},
+    {"midambleConfigurationBurstType1and3", -1},
+    {"midambleAllocationMode", 443},
+    {"defaultMidamble", -1},
+    {"ueSpecificMidamble", 444},
+    {"midambleShift", -1},
+    {"individualTimeslotInfo", 369},
+    {"channelisationCode", 446},
+    {nullptr, -1},
+    {"channelisationCode", 448},
+    {"timeslot", -1},
+    {"midambleShiftAndBurstType", 83},
+    {"repetitionPeriodLengthOffset", 244},
+    {"pagingIndicatorLength", -1},
+    {"n_GAP", -1},
+    {"n_PCH", -1},
+    {"tdd384", -1},
+    {"tdd768", -1},
+    {"mcchOnSCCPCHusedOnlyForMBMS", 450},
+    {"secondaryCCPCHInfo_MBMS", 451},
+    {"transportFormatCombinationSet", 141},
+    {"fachCarryingMCCH", 466},
+    {"fachCarryingMTCH_List", 336},
+    {"fachCarryingMSCH", 467},
+    {"modeSpecificInfo", 452},
+    {"fdd", 453},
+    {"tdd384", 455},
+    {"tdd768", 464},
+    {"tdd128", 465},
+    {"secondaryScramblingCode", -1},
+    {"sttd_Indicator", -1},
+    {"sf_AndCodeNumber", 228},
+    {"timingOffset", -1},
+    {"modulation", 454},
+    {"modQPSK", -1},
+    {"mod16QAM", -1},
+    {"commonTimeslotInfoMBMS", 333},
+    {"downlinkTimeslotsCodes", 456},
+    {"modulation", -1},
+    {"firstIndividualTimeslotInfo", 433},
+    {"dl_TS_ChannelisationCodesShort", 178},
+    {"moreTimeslots", 457},
+    {"noMore", -1},
+    {"additionalTimeslots", 458},
+    {"consecutive", -1},
+    {"timeslotList", 459},
+    {nullptr, 460},
+    {"parameters", 461},
+    {"sameAsLast", 462},
+    {"newParameters", 463},
+    {"timeslotNumber", -1},
+    {"individualTimeslotInfo", 433},
+    {"dl_TS_ChannelisationCodesShort", 178},
+    {"commonTimeslotInfoMBMS", 333},
+    {"downlinkTimeslotsCodes", 396},
+    {"modulation", -1},
+    {"commonTimeslotInfoMBMS", 333},
+    {"downlinkTimeslotsCodes", 290},
+    {"mbsfnSpecialTimeSlot", -1},
+    {"modulation", -1},
+    {"mcch_transportFormatSet", 103},
+    {"mcch_ConfigurationInfo", 325},
+    {"msch_transportFormatSet", 103},
+    {nullptr, 469},
+    {"timeSlotNumber", -1},
+    {"cellParametersID", -1},
+    {"pich_PowerOffset", -1},
+    {"modeSpecificInfo", 472},
+    {"primaryCCPCH_Info", 189},
+    {"prach_SystemInformationList", 195},
+    {"sCCPCH_SystemInformationList", 222},
+    {"cbs_DRX_Level1Information", 245},
+    {"v4b0NonCriticalExtensions", 475},
+    {"fdd", 473},
+    {"tdd", 474},
+    {"aich_PowerOffset", -1},
+    {"dummy", -1},
+    {"pusch_SysInfoList_SFN", 75},
+    {"pdsch_SysInfoList_SFN", 173},
+    {"openLoopPowerControl_TDD", 188},
+    {"sysInfoType6_v4b0ext", 476},
+    {"v590NonCriticalExtensions", 478},
+    {"openLoopPowerControl_IPDL_TDD", 249},
+    {"prach_SystemInformationList_LCR_r4", 250},
+    {"tdd128SpecificInfo", 477},
+    {"frequencyBandIndicator", -1},
+    {"pusch_SysInfoList_SFN", 272},
+    {"pdsch_SysInfoList_SFN", 286},
+    {"pCCPCH_LCR_Extensions", 298},
+    {"sCCPCH_LCR_ExtensionsList", 299},
+    {"sysInfoType6_v590ext", 479},
+    {"v650nonCriticalExtensions", 481},
+    {"hcr_r5_SpecificInfo", 480},
+    {"pusch_SysInfoList_SFN", 308},
+    {"pdsch_SysInfoList_SFN", 313},
+    {"sysInfoType6_v650ext", 482},
+    {"v690nonCriticalExtensions", 483},
+    {"frequencyBandIndicator2", -1},
+    {"sysInfoType6_v690ext", 484},
+    {"v770NonCriticalExtensions", 485},
+    {"additionalPRACH_TF_and_TFCS_CCCH_List", 341},
+    {"sysInfoType6_v770ext", 486},
+    {"nonCriticalExtensions", 488},
+    {"tdd768SpecificInfo", 487},
+    {"sccpch_SystemInformationList", 428},
+    {"pusch_SysInfoList_SFN", 364},
+    {"pdsch_SysInfoList_SFN", 390},
+    {"prach_SystemInformationList", 408},
+    {"modeSpecificInfo", 490},
+    {"prach_Information_SIB5_List", 492},
+    {"prach_Information_SIB6_List", 492},
+    {"expirationTimeFactor", -1},
+    {"nonCriticalExtensions", 493},
+    {"fdd", 491},
+    {"tdd", -1},
+    {"ul_Interference", -1},
+    {nullptr, -1},
+    {"sib12indicator", -1},
+    {"fach_MeasurementOccasionInfo", 495},
+    {"measurementControlSysInfo", 497},
+    {"v4b0NonCriticalExtensions", 662},
+    {"fACH_meas_occasion_coeff", -1},
+    {"inter_freq_FDD_meas_ind", -1},
+    {"inter_freq_TDD_meas_ind", -1},
+    {"inter_RAT_meas_ind", 496},
+    {nullptr, -1},
+    {"use_of_HCS", 498},
+    {"trafficVolumeMeasSysInfo", 648},
+    {"dummy", 660},
+    {"hcs_not_used", 499},
+    {"hcs_used", 598},
+    {"cellSelectQualityMeasure", 500},
+    {"interRATMeasurementSysInfo", 580},
+    {"cpich_RSCP", 501},
+    {"cpich_Ec_N0", 562},
+    {"intraFreqMeasurementSysInfo", 502},
+    {"interFreqMeasurementSysInfo", 552},
+    {"intraFreqMeasurementID", -1},
+    {"intraFreqCellInfoSI_List", 503},
+    {"intraFreqMeasQuantity", 521},
+    {"intraFreqReportingQuantityForRACH", 526},
+    {"maxReportedCellsOnRACH", -1},
+    {"reportingInfoForCellDCH", 531},
+    {"removedIntraFreqCellList", 504},
+    {"newIntraFreqCellList", 506},
+    {"removeAllIntraFreqCells", -1},
+    {"removeSomeIntraFreqCells", 505},
+    {"removeNoIntraFreqCells", -1},
+    {nullptr, -1},
+    {nullptr, 507},
+    {"intraFreqCellID", -1},
+    {"cellInfo", 508},
+    {"cellIndividualOffset", -1},
+    {"referenceTimeDifferenceToCell", 509},
+    {"modeSpecificInfo", 510},
+    {"cellSelectionReselectionInfo", 516},
+    {"accuracy40", -1},
+    {"accuracy256", -1},
+    {"accuracy2560", -1},
+    {"fdd", 511},
+    {"tdd", 513},
+    {"primaryCPICH_Info", 512},
+    {"primaryCPICH_TX_Power", -1},
+    {"readSFN_Indicator", -1},
+    {"tx_DiversityIndicator", -1},
+    {"primaryScramblingCode", -1},
+    {"primaryCCPCH_Info", 189},
+    {"primaryCCPCH_TX_Power", -1},
+    {"timeslotInfoList", 514},
+    {"readSFN_Indicator", -1},
+    {nullptr, 515},
+    {"timeslotNumber", -1},
+    {"burstType", -1},
+    {"q_OffsetS_N", -1},
+    {"maxAllowedUL_TX_Power", -1},
+    {"modeSpecificInfo", 517},
+    {"fdd", 518},
+    {"tdd", 519},
+    {"gsm", 520},
+    {"q_QualMin", -1},
+    {"q_RxlevMin", -1},
+    {"q_RxlevMin", -1},
+    {"q_RxlevMin", -1},
+    {"filterCoefficient", -1},
+    {"modeSpecificInfo", 522},
+    {"fdd", 523},
+    {"tdd", 524},
+    {"intraFreqMeasQuantity_FDD", -1},
+    {"intraFreqMeasQuantity_TDDList", 525},
+    {nullptr, -1},
+    {"sfn_SFN_OTD_Type", -1},
+    {"modeSpecificInfo", 527},
+    {"fdd", 528},
+    {"tdd", 529},
+    {"intraFreqRepQuantityRACH_FDD", -1},
+    {"intraFreqRepQuantityRACH_TDDList", 530},
+    {nullptr, -1},
+    {"intraFreqReportingQuantity", 532},
+    {"measurementReportingMode", 537},
+    {"reportCriteria", 538},
+    {"activeSetReportingQuantities", 533},
+    {"monitoredSetReportingQuantities", 533},
+    {"detectedSetReportingQuantities", 533},
+    {"dummy", -1},
+    {"cellIdentity_reportingIndicator", -1},
+    {"cellSynchronisationInfoReportingIndicator", -1},
+    {"modeSpecificInfo", 534},
+    {"fdd", 535},
+    {"tdd", 536},
+    {"cpich_Ec_N0_reportingIndicator", -1},
+    {"cpich_RSCP_reportingIndicator", -1},
+    {"pathloss_reportingIndicator", -1},
+    {"timeslotISCP_reportingIndicator", -1},
+    {"proposedTGSN_ReportingRequired", -1},
+    {"primaryCCPCH_RSCP_reportingIndicator", -1},
+    {"pathloss_reportingIndicator", -1},
+    {"measurementReportTransferMode", -1},
+    {"periodicalOrEventTrigger", -1},
+    {"intraFreqReportingCriteria", 539},
+    {"periodicalReportingCriteria", 551},
+    {"eventCriteriaList", 540},
+    {nullptr, 541},
+    {"event", 542},
+    {"hysteresis", -1},
+    {"timeToTrigger", -1},
+    {"reportingCellStatus", 550},
+    {"e1a", 543},
+    {"e1b", 546},
+    {"e1c", 547},
+    {"e1d", -1},
+    {"e1e", 548},
+    {"e1f", 549},
+    {"e1g", -1},
+    {"e1h", -1},
+    {"e1i", -1},
+    {"triggeringCondition", -1},
+    {"reportingRange", -1},
+    {"forbiddenAffectCellList", 544},
+    {"w", -1},
+    {"reportDeactivationThreshold", -1},
+    {"reportingAmount", -1},
+    {"reportingInterval", -1},
+    {nullptr, 545},
+    {"fdd", 512},
+    {"tdd", 189},
+    {"triggeringCondition", -1},
+    {"reportingRange", -1},
+    {"forbiddenAffectCellList", 544},
+    {"w", -1},
+    {"replacementActivationThreshold", -1},
+    {"reportingAmount", -1},
+    {"reportingInterval", -1},
+    {"triggeringCondition", -1},
+    {"thresholdUsedFrequency", -1},
+    {"triggeringCondition", -1},
+    {"thresholdUsedFrequency", -1},
+    {"withinActiveSet", -1},
+    {"withinMonitoredSetUsedFreq", -1},
+    {"withinActiveAndOrMonitoredUsedFreq", -1},
+    {"withinDetectedSetUsedFreq", -1},
+    {"withinMonitoredAndOrDetectedUsedFreq", -1},
+    {"allActiveplusMonitoredSet", -1},
+    {"allActivePlusDetectedSet", -1},
+    {"allActivePlusMonitoredAndOrDetectedSet", -1},
+    {"withinVirtualActSet", -1},
+    {"withinMonitoredSetNonUsedFreq", -1},
+    {"withinMonitoredAndOrVirtualActiveSetNonUsedFreq", -1},
+    {"allVirtualActSetplusMonitoredSetNonUsedFreq", -1},
+    {"withinActSetOrVirtualActSet_InterRATcells", -1},
+    {"withinActSetAndOrMonitoredUsedFreqOrVirtualActSetAndOrMonitoredNonUsedFreq", -1},
+    {"reportingAmount", -1},
+    {"reportingInterval", -1},
+    {"interFreqCellInfoSI_List", 553},
+    {"removedInterFreqCellList", 554},
+    {"newInterFreqCellList", 556},
+    {"removeAllInterFreqCells", -1},
+    {"removeSomeInterFreqCells", 555},
+    {"removeNoInterFreqCells", -1},
+    {nullptr, -1},
+    {nullptr, 557},
+    {"interFreqCellID", -1},
+    {"frequencyInfo", 558},
+    {"cellInfo", 508},
+    {"modeSpecificInfo", 559},
+    {"fdd", 560},
+    {"tdd", 561},
+    {"uarfcn_UL", -1},
+    {"uarfcn_DL", -1},
+    {"uarfcn_Nt", -1},
+    {"intraFreqMeasurementSysInfo", 563},
+    {"interFreqMeasurementSysInfo", 576},
+    {"intraFreqMeasurementID", -1},
+    {"intraFreqCellInfoSI_List", 564},
+    {"intraFreqMeasQuantity", 521},
+    {"intraFreqReportingQuantityForRACH", 526},
+    {"maxReportedCellsOnRACH", -1},
+    {"reportingInfoForCellDCH", 531},
+    {"removedIntraFreqCellList", 504},
+    {"newIntraFreqCellList", 565},
+    {nullptr, 566},
+    {"intraFreqCellID", -1},
+    {"cellInfo", 567},
+    {"cellIndividualOffset", -1},
+    {"referenceTimeDifferenceToCell", 509},
+    {"modeSpecificInfo", 568},
+    {"cellSelectionReselectionInfo", 571},
+    {"fdd", 569},
+    {"tdd", 570},
+    {"primaryCPICH_Info", 512},
+    {"primaryCPICH_TX_Power", -1},
+    {"readSFN_Indicator", -1},
+    {"tx_DiversityIndicator", -1},
+    {"primaryCCPCH_Info", 189},
+    {"primaryCCPCH_TX_Power", -1},
+    {"timeslotInfoList", 514},
+    {"readSFN_Indicator", -1},
+    {"q_Offset1S_N", -1},
+    {"q_Offset2S_N", -1},
+    {"maxAllowedUL_TX_Power", -1},
+    {"modeSpecificInfo", 572},
+    {"fdd", 573},
+    {"tdd", 574},
+    {"gsm", 575},
+    {"q_QualMin", -1},
+    {"q_RxlevMin", -1},
+    {"q_RxlevMin", -1},
+    {"q_RxlevMin", -1},
+    {"interFreqCellInfoSI_List", 577},
+    {"removedInterFreqCellList", 554},
+    {"newInterFreqCellList", 578},
+    {nullptr, 579},
+    {"interFreqCellID", -1},
+    {"frequencyInfo", 558},
+    {"cellInfo", 567},
+    {"interRATCellInfoList", 581},
+    {"removedInterRATCellList", 582},
+    {"newInterRATCellList", 584},
+    {"removeAllInterRATCells", -1},
+    {"removeSomeInterRATCells", 583},
+    {"removeNoInterRATCells", -1},
+    {nullptr, -1},
+    {nullptr, 585},
+    {"interRATCellID", -1},
+    {"technologySpecificInfo", 586},
+    {"gsm", 587},
+    {"is_2000", 597},
+    {"absent", -1},
+    {"spare1", -1},
+    {"cellSelectionReselectionInfo", 588},
+    {"interRATCellIndividualOffset", -1},
+    {"bsic", 596},
+    {"frequency_band", -1},
+    {"bcch_ARFCN", -1},
+    {"dummy", -1},
+    {"q_Offset1S_N", -1},
+    {"q_Offset2S_N", -1},
+    {"maxAllowedUL_TX_Power", -1},
+    {"hcs_NeighbouringCellInformation_RSCP", 589},
+    {"modeSpecificInfo", 592},
+    {"hcs_PRIO", -1},
+    {"q_HCS", -1},
+    {"hcs_CellReselectInformation", 590},
+    {"penaltyTime", 591},
+    {"notUsed", -1},
+    {"pt10", -1},
+    {"pt20", -1},
+    {"pt30", -1},
+    {"pt40", -1},
+    {"pt50", -1},
+    {"pt60", -1},
+    {"fdd", 593},
+    {"tdd", 594},
+    {"gsm", 595},
+    {"q_QualMin", -1},
+    {"q_RxlevMin", -1},
+    {"q_RxlevMin", -1},
+    {"q_RxlevMin", -1},
+    {"ncc", -1},
+    {"bcc", -1},
+    {"is_2000SpecificMeasInfo", -1},
+    {"cellSelectQualityMeasure", 599},
+    {"interRATMeasurementSysInfo", 640},
+    {"cpich_RSCP", 600},
+    {"cpich_Ec_N0", 618},
+    {"intraFreqMeasurementSysInfo", 601},
+    {"interFreqMeasurementSysInfo", 614},
+    {"intraFreqMeasurementID", -1},
+    {"intraFreqCellInfoSI_List", 602},
+    {"intraFreqMeasQuantity", 521},
+    {"intraFreqReportingQuantityForRACH", 526},
+    {"maxReportedCellsOnRACH", -1},
+    {"reportingInfoForCellDCH", 531},
+    {"removedIntraFreqCellList", 504},
+    {"newIntraFreqCellList", 603},
+    {nullptr, 604},
+    {"intraFreqCellID", -1},
+    {"cellInfo", 605},
+    {"cellIndividualOffset", -1},
+    {"referenceTimeDifferenceToCell", 509},
+    {"modeSpecificInfo", 606},
+    {"cellSelectionReselectionInfo", 609},
+    {"fdd", 607},
+    {"tdd", 608},
+    {"primaryCPICH_Info", 512},
+    {"primaryCPICH_TX_Power", -1},
+    {"readSFN_Indicator", -1},
+    {"tx_DiversityIndicator", -1},
+    {"primaryCCPCH_Info", 189},
+    {"primaryCCPCH_TX_Power", -1},
+    {"timeslotInfoList", 514},
+    {"readSFN_Indicator", -1},
+    {"q_OffsetS_N", -1},
+    {"maxAllowedUL_TX_Power", -1},
+    {"hcs_NeighbouringCellInformation_RSCP", 589},
+    {"modeSpecificInfo", 610},
+    {"fdd", 611},
+    {"tdd", 612},
+    {"gsm", 613},
+    {"q_QualMin", -1},
+    {"q_RxlevMin", -1},
+    {"q_RxlevMin", -1},
+    {"q_RxlevMin", -1},
+    {"interFreqCellInfoSI_List", 615},
+    {"removedInterFreqCellList", 554},
+    {"newInterFreqCellList", 616},
+    {nullptr, 617},
+    {"interFreqCellID", -1},
+    {"frequencyInfo", 558},
+    {"cellInfo", 605},
+    {"intraFreqMeasurementSysInfo", 619},
+    {"interFreqMeasurementSysInfo", 636},
+    {"intraFreqMeasurementID", -1},
+    {"intraFreqCellInfoSI_List", 620},
+    {"intraFreqMeasQuantity", 521},
+    {"intraFreqReportingQuantityForRACH", 526},
+    {"maxReportedCellsOnRACH", -1},
+    {"reportingInfoForCellDCH", 531},
+    {"removedIntraFreqCellList", 504},
+    {"newIntraFreqCellList", 621},
+    {nullptr, 622},
+    {"intraFreqCellID", -1},
+    {"cellInfo", 623},
+    {"cellIndividualOffset", -1},
+    {"referenceTimeDifferenceToCell", 509},
+    {"modeSpecificInfo", 624},
+    {"cellSelectionReselectionInfo", 627},
+    {"fdd", 625},
+    {"tdd", 626},
+    {"primaryCPICH_Info", 512},
+    {"primaryCPICH_TX_Power", -1},
+    {"readSFN_Indicator", -1},
+    {"tx_DiversityIndicator", -1},
+    {"primaryCCPCH_Info", 189},
+    {"primaryCCPCH_TX_Power", -1},
+    {"timeslotInfoList", 514},
+    {"readSFN_Indicator", -1},
+    {"q_Offset1S_N", -1},
+    {"q_Offset2S_N", -1},
+    {"maxAllowedUL_TX_Power", -1},
+    {"hcs_NeighbouringCellInformation_ECN0", 628},
+    {"modeSpecificInfo", 632},
+    {"hcs_PRIO", -1},
+    {"q_HCS", -1},
+    {"hcs_CellReselectInformation", 629},
+    {"penaltyTime", 630},
+    {"notUsed", -1},
+    {"pt10", 631},
+    {"pt20", 631},
+    {"pt30", 631},
+    {"pt40", 631},
+    {"pt50", 631},
+    {"pt60", 631},
+    {"temporaryOffset1", -1},
+    {"temporaryOffset2", -1},
+    {"fdd", 633},
+    {"tdd", 634},
+    {"gsm", 635},
+    {"q_QualMin", -1},
+    {"q_RxlevMin", -1},
+    {"q_RxlevMin", -1},
+    {"q_RxlevMin", -1},
+    {"interFreqCellInfoSI_List", 637},
+    {"removedInterFreqCellList", 554},
+    {"newInterFreqCellList", 638},
+    {nullptr, 639},
+    {"interFreqCellID", -1},
+    {"frequencyInfo", 558},
+    {"cellInfo", 623},
+    {"interRATCellInfoList", 641},
+    {"removedInterRATCellList", 582},
+    {"newInterRATCellList", 642},
+    {"cellsForInterRATMeasList", 647},
+    {nullptr, 643},
+    {"interRATCellID", -1},
+    {"technologySpecificInfo", 644},
+    {"gsm", 645},
+    {"is_2000", 646},
+    {"absent", -1},
+    {"spare1", -1},
+    {"cellSelectionReselectionInfo", 588},
+    {"interRATCellIndividualOffset", -1},
+    {"bsic", 596},
+    {"frequency_band", -1},
+    {"bcch_ARFCN", -1},
+    {"dummy", -1},
+    {"is_2000SpecificMeasInfo", -1},
+    {nullptr, -1},
+    {"trafficVolumeMeasurementID", -1},
+    {"trafficVolumeMeasurementObjectList", 649},
+    {"trafficVolumeMeasQuantity", 651},
+    {"trafficVolumeReportingQuantity", 652},
+    {"dummy", 653},
+    {"measurementValidity", 658},
+    {"measurementReportingMode", 537},
+    {"reportCriteriaSysInf", 659},
+    {nullptr, 650},
+    {"dch", -1},
+    {"rachorcpch", -1},
+    {"usch", -1},
+    {"rlc_BufferPayload", -1},
+    {"averageRLC_BufferPayload", -1},
+    {"varianceOfRLC_BufferPayload", -1},
+    {"rlc_RB_BufferPayload", -1},
+    {"rlc_RB_BufferPayloadAverage", -1},
+    {"rlc_RB_BufferPayloadVariance", -1},
+    {"transChCriteriaList", 654},
+    {nullptr, 655},
+    {"ul_transportChannelID", 650},
+    {"eventSpecificParameters", 656},
+    {nullptr, 657},
+    {"eventID", -1},
+    {"reportingThreshold", -1},
+    {"timeToTrigger", -1},
+    {"pendingTimeAfterTrigger", -1},
+    {"tx_InterruptionAfterTrigger", -1},
+    {"ue_State", -1},
+    {"trafficVolumeReportingCriteria", 653},
+    {"periodicalReportingCriteria", 551},
+    {"ue_InternalMeasurementID", -1},
+    {"ue_InternalMeasQuantity", 661},
+    {"measurementQuantity", -1},
+    {"filterCoefficient", -1},
+    {"sysInfoType11_v4b0ext", 663},
+    {"v590NonCriticalExtension", 724},
+    {"fach_MeasurementOccasionInfo_LCR_Ext", 664},
+    {"measurementControlSysInfo_LCR", 665},
+    {"inter_freq_TDD128_meas_ind", -1},
+    {"use_of_HCS", 666},
+    {"hcs_not_used", 667},
+    {"hcs_used", 702},
+    {"cellSelectQualityMeasure", 668},
+    {"cpich_RSCP", 669},
+    {"cpich_Ec_N0", 692},
+    {"intraFreqMeasurementSysInfo", 670},
+    {"interFreqMeasurementSysInfo", 688},
+    {"intraFreqMeasurementID", -1},
+    {"intraFreqCellInfoSI_List", 671},
+    {"intraFreqMeasQuantity", 521},
+    {"intraFreqReportingQuantityForRACH", 526},
+    {"maxReportedCellsOnRACH", -1},
+    {"reportingInfoForCellDCH", 678},
+    {"removedIntraFreqCellList", 504},
+    {"newIntraFreqCellList", 672},
+    {nullptr, 673},
+    {"intraFreqCellID", -1},
+    {"cellInfo", 674},
+    {"cellIndividualOffset", -1},
+    {"referenceTimeDifferenceToCell", 509},
+    {"primaryCCPCH_Info", 675},
+    {"primaryCCPCH_TX_Power", -1},
+    {"timeslotInfoList", 676},
+    {"readSFN_Indicator", -1},
+    {"cellSelectionReselectionInfo", 516},
+    {"tstd_Indicator", -1},
+    {"cellParametersID", -1},
+    {"sctd_Indicator", -1},
+    {nullptr, 677},
+    {"timeslotNumber", -1},
+    {"intraFreqReportingQuantity", 532},
+    {"measurementReportingMode", 537},
+    {"reportCriteria", 679},
+    {"intraFreqReportingCriteria", 680},
+    {"periodicalReportingCriteria", 551},
+    {"eventCriteriaList", 681},
+    {nullptr, 682},
+    {"event", 683},
+    {"hysteresis", -1},
+    {"timeToTrigger", -1},
+    {"reportingCellStatus", 550},
+    {"e1a", 684},
+    {"e1b", 687},
+    {"e1c", 547},
+    {"e1d", -1},
+    {"e1e", 548},
+    {"e1f", 549},
+    {"e1g", -1},
+    {"e1h", -1},
+    {"e1i", -1},
+    {"triggeringCondition", -1},
+    {"reportingRange", -1},
+    {"forbiddenAffectCellList", 685},
+    {"w", -1},
+    {"reportDeactivationThreshold", -1},
+    {"reportingAmount", -1},
+    {"reportingInterval", -1},
+    {nullptr, 686},
+    {"tdd", 675},
+    {"triggeringCondition", -1},
+    {"reportingRange", -1},
+    {"forbiddenAffectCellList", 685},
+    {"w", -1},
+    {"interFreqCellInfoSI_List", 689},
+    {"removedInterFreqCellList", 554},
+    {"newInterFreqCellList", 690},
+    {nullptr, 691},
+    {"interFreqCellID", -1},
+    {"frequencyInfo", 558},
+    {"cellInfo", 674},
+    {"intraFreqMeasurementSysInfo", 693},
+    {"interFreqMeasurementSysInfo", 698},
+    {"intraFreqMeasurementID", -1},
+    {"intraFreqCellInfoSI_List", 694},
+    {"intraFreqMeasQuantity", 521},
+    {"intraFreqReportingQuantityForRACH", 526},
+    {"maxReportedCellsOnRACH", -1},
+    {"reportingInfoForCellDCH", 678},
+    {"removedIntraFreqCellList", 504},
+    {"newIntraFreqCellList", 695},
+    {nullptr, 696},
+    {"intraFreqCellID", -1},
+    {"cellInfo", 697},
+    {"cellIndividualOffset", -1},
+    {"referenceTimeDifferenceToCell", 509},
+    {"primaryCCPCH_Info", 675},
+    {"primaryCCPCH_TX_Power", -1},
+    {"timeslotInfoList", 676},
+    {"readSFN_Indicator", -1},
+    {"cellSelectionReselectionInfo", 571},
+    {"interFreqCellInfoSI_List", 699},
+    {"removedInterFreqCellList", 554},
+    {"newInterFreqCellList", 700},
+    {nullptr, 701},
+    {"interFreqCellID", -1},
+    {"frequencyInfo", 558},
+    {"cellInfo", 697},
+    {"cellSelectQualityMeasure", 703},
+    {"cpich_RSCP", 704},
+    {"cpich_Ec_N0", 714},
+    {"intraFreqMeasurementSysInfo", 705},
+    {"interFreqMeasurementSysInfo", 710},
+    {"intraFreqMeasurementID", -1},
+    {"intraFreqCellInfoSI_List", 706},
+    {"intraFreqMeasQuantity", 521},
+    {"intraFreqReportingQuantityForRACH", 526},
+    {"maxReportedCellsOnRACH", -1},
+    {"reportingInfoForCellDCH", 678},
+    {"removedIntraFreqCellList", 504},
+    {"newIntraFreqCellList", 707},
+    {nullptr, 708},
+    {"intraFreqCellID", -1},
+    {"cellInfo", 709},
+    {"cellIndividualOffset", -1},
+    {"referenceTimeDifferenceToCell", 509},
+    {"primaryCCPCH_Info", 675},
+    {"primaryCCPCH_TX_Power", -1},
+    {"timeslotInfoList", 676},
+    {"readSFN_Indicator", -1},
+    {"cellSelectionReselectionInfo", 609},
+    {"interFreqCellInfoSI_List", 711},
+    {"removedInterFreqCellList", 554},
+    {"newInterFreqCellList", 712},
+    {nullptr, 713},
+    {"interFreqCellID", -1},
+    {"frequencyInfo", 558},
+    {"cellInfo", 709},
+    {"intraFreqMeasurementSysInfo", 715},
+    {"interFreqMeasurementSysInfo", 720},
+    {"intraFreqMeasurementID", -1},
+    {"intraFreqCellInfoSI_List", 716},
+    {"intraFreqMeasQuantity", 521},
+    {"intraFreqReportingQuantityForRACH", 526},
+    {"maxReportedCellsOnRACH", -1},
+    {"reportingInfoForCellDCH", 678},
+    {"removedIntraFreqCellList", 504},
+    {"newIntraFreqCellList", 717},
+    {nullptr, 718},
+    {"intraFreqCellID", -1},
+    {"cellInfo", 719},
+    {"cellIndividualOffset", -1},
+    {"referenceTimeDifferenceToCell", 509},
+    {"primaryCCPCH_Info", 675},
+    {"primaryCCPCH_TX_Power", -1},
+    {"timeslotInfoList", 676},
+    {"readSFN_Indicator", -1},
+    {"cellSelectionReselectionInfo", 627},
+    {"interFreqCellInfoSI_List", 721},
+    {"removedInterFreqCellList", 554},
+    {"newInterFreqCellList", 722},
+    {nullptr, 723},
+    {"interFreqCellID", -1},
+    {"frequencyInfo", 558},
+    {"cellInfo", 719},
+    {"sysInfoType11_v590ext", 725},
+    {"v690NonCriticalExtensions", 733},
+    {"newIntraFrequencyCellInfoList_v590ext", 726},
+    {"newInterFrequencyCellInfoList_v590ext", 727},
+    {"newInterRATCellInfoList_v590ext", 728},
+    {"intraFreqEventCriteriaList_v590ext", 729},
+    {"intraFreqReportingCriteria_1b_r5", 730},
+    {"intraFreqEvent_1d_r5", 732},
+    {nullptr, 41},
+    {nullptr, 41},
+    {nullptr, 41},
+    {nullptr, -1},
+    {"periodicReportingInfo_1b", 731},
+    {"reportingAmount", -1},
+    {"reportingInterval", -1},
+    {"triggeringCondition", -1},
+    {"useCIO", -1},
+    {"sysInfoType11_v690ext", 734},
+    {"v6b0NonCriticalExtensions", 740},
+    {"dummy", 735},
+    {"modeSpecificInfo", 736},
+    {"interFreqRACHReportingThreshold", -1},
+    {"maxReportedCellsOnRACHinterFreq", -1},
+    {"fdd", 737},
+    {"tdd", 738},
+    {"interFreqRepQuantityRACH_FDD", -1},
+    {"interFreqRepQuantityRACH_TDDList", 739},
+    {nullptr, -1},
+    {"sysInfoType11_v6b0ext", 741},
+    {"v770NonCriticalExtensions", 746},
+    {"interFreqRACHReportingInfo", 742},
+    {"modeSpecificInfo", 743},
+    {"interFreqRACHReportingThreshold", -1},
+    {"maxReportedCellsOnRACHinterFreq", -1},
+    {"fdd", 744},
+    {"tdd", 745},
+    {"interFreqRepQuantityRACH_FDD", -1},
+    {"interFreqRepQuantityRACH_TDDList", 739},
+    {"sysInfoType11_v770ext", 747},
+    {"nonCriticalExtensions", 750},
+    {"mBSFNFrequencyList", 748},
+    {nullptr, 749},
+    {"frequencyInfo", 558},
+    {"cellParametersID", -1},
+    {"fach_MeasurementOccasionInfo", 495},
+    {"measurementControlSysInfo", 497},
+    {"v4b0NonCriticalExtensions", 752},
+    {"sysInfoType12_v4b0ext", 753},
+    {"v590NonCriticalExtension", 754},
+    {"fach_MeasurementOccasionInfo_LCR_Ext", 664},
+    {"measurementControlSysInfo_LCR", 665},
+    {"sysInfoType12_v590ext", 755},
+    {"v690NonCriticalExtensions", 759},
+    {"newIntraFrequencyCellInfoList_v590ext", 756},
+    {"newInterFrequencyCellInfoList_v590ext", 757},
+    {"newInterRATCellInfoList_v590ext", 758},
+    {"intraFreqEventCriteriaList_v590ext", 729},
+    {"intraFreqReportingCriteria_1b_r5", 730},
+    {"intraFreqEvent_1d_r5", 732},
+    {nullptr, 41},
+    {nullptr, 41},
+    {nullptr, 41},
+    {"sysInfoType12_v690ext", 760},
+    {"v6b0NonCriticalExtensions", 761},
+    {"dummy", 735},
+    {"sysInfoType12_v6b0ext", 762},
+    {"nonCriticalExtensions", 763},
+    {"interFreqRACHReportingInfo", 742},
+    {"cn_DomainSysInfoList", 1},
+    {"ue_IdleTimersAndConstants", 5},
+    {"capabilityUpdateRequirement", 765},
+    {"v3a0NonCriticalExtensions", 767},
+    {"ue_RadioCapabilityFDDUpdateRequirement", -1},
+    {"ue_RadioCapabilityTDDUpdateRequirement", -1},
+    {"systemSpecificCapUpdateReqList", 766},
+    {nullptr, -1},
+    {"sysInfoType13_v3a0ext", 768},
+    {"v4b0NonCriticalExtensions", 769},
+    {"ue_IdleTimersAndConstants_v3a0ext", 9},
+    {"sysInfoType13_v4b0ext", 770},
+    {"v770NonCriticalExtensions", 772},
+    {"capabilityUpdateRequirement_r4Ext", 771},
+    {"ue_RadioCapabilityUpdateRequirement_TDD128", -1},
+    {"sysInfoType13_v770ext", 773},
+    {"nonCriticalExtensions", 775},
+    {"capabilityUpdateRequirement", 774},
+    {"ue_RadioCapabilityTDDUpdateRequirement_TDD768", -1},
+};
+const TypeSteps kTypeSteps[] = {
+    {0, 5},  // SysInfoType1
+    {5, 1},  // CN_DomainSysInfoList
+    {6, 3},  // CN_DomainSysInfo
+    {9, 2},  // CN_DomainSysInfo_cn_Type
+    {11, 22},  // UE_ConnTimersAndConstants
+    {33, 4},  // UE_IdleTimersAndConstants
+    {37, 2},  // SysInfoType1_v3a0NonCriticalExtensions
+    {39, 2},  // SysInfoType1_v3a0ext_IEs
+    {41, 2},  // UE_ConnTimersAndConstants_v3a0ext
+    {43, 1},  // UE_IdleTimersAndConstants_v3a0ext
+    {44, 0},  // SysInfoType1_v3a0NonCriticalExtensions_nonCriticalExtensions
+    {44, 2},  // SysInfoType2
+    {46, 1},  // URA_IdentityList
+    {47, 0},  // SysInfoType2_nonCriticalExtensions
+    {47, 5},  // SysInfoType3
+    {52, 7},  // CellSelectReselectInfoSIB_3_4
+    {59, 1},  // MappingInfo
+    {60, 2},  // Mapping
+    {62, 1},  // MappingFunctionParameterList
+    {63, 4},  // MappingFunctionParameter
+    {67, 2},  // CellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure
+    {69, 1},  // CellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure_cpich_Ec_N0
+    {70, 2},  // CellSelectReselectInfoSIB_3_4_modeSpecificInfo
+    {72, 6},  // CellSelectReselectInfoSIB_3_4_modeSpecificInfo_fdd
+    {78, 1},  // RAT_FDD_InfoList
+    {79, 4},  // RAT_FDD_Info
+    {83, 5},  // CellSelectReselectInfoSIB_3_4_modeSpecificInfo_tdd
+    {88, 1},  // RAT_TDD_InfoList
+    {89, 4},  // RAT_TDD_Info
+    {93, 3},  // HCS_ServingCellInformation
+    {96, 6},  // T_CRMax
+    {102, 2},  // N_CR_T_CRMaxHyst
+    {104, 4},  // CellAccessRestriction
+    {108, 2},  // CellBarred
+    {110, 2},  // CellBarred_barred
+    {112, 1},  // AccessClassBarredList
+    {113, 2},  // SysInfoType3_v4b0NonCriticalExtensions
+    {115, 1},  // SysInfoType3_v4b0ext_IEs
+    {116, 1},  // Mapping_LCR_r4
+    {117, 2},  // SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension
+    {119, 1},  // SysInfoType3_v590ext
+    {120, 2},  // CellSelectReselectInfo_v590ext
+    {122, 2},  // SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension
+    {124, 1},  // SysInfoType3_v5c0ext_IEs
+    {125, 4},  // CellSelectReselectInfoTreselectionScaling_v5c0ext
+    {129, 2},  // SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension
+    {131, 2},  // SysInfoType3_v670ext
+    {133, 2},  // DomainSpecificAccessRestrictionParam_v670ext
+    {135, 2},  // DomainSpecificAccessRestriction_v670ext
+    {137, 1},  // DomainSpecificAccessRestriction_v670ext_restriction
+    {138, 2},  // DomainSpecificAccessRestrictionForSharedNetwork_v670ext
+    {140, 5},  // DomainSpecificAccessRestrictionList_v670ext
+    {145, 2},  // SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension
+    {147, 4},  // SysInfoType3_v770ext_IEs
+    {151, 1},  // DeferredMeasurementControlReadingSupport
+    {152, 2},  // DeferredMeasurementControlReadingSupport_modeSpecificInfo
+    {154, 1},  // DeferredMeasurementControlReadingSupport_modeSpecificInfo_fdd
+    {155, 1},  // DeferredMeasurementControlReadingSupport_modeSpecificInfo_tdd
+    {156, 1},  // IntraFreqMeasQuantity_TDD_sib3List
+    {157, 0},  // SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_nonCriticalExtensions
+    {157, 4},  // SysInfoType4
+    {161, 2},  // SysInfoType4_v4b0NonCriticalExtensions
+    {163, 1},  // SysInfoType4_v4b0ext_IEs
+    {164, 2},  // SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension
+    {166, 1},  // SysInfoType4_v590ext
+    {167, 2},  // SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension
+    {169, 1},  // SysInfoType4_v5b0ext_IEs
+    {170, 6},  // CellSelectReselectInfoPCHFACH_v5b0ext
+    {176, 2},  // SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension_v5c0NonCriticalExtension
+    {178, 1},  // SysInfoType4_v5c0ext_IEs
+    {179, 0},  // SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension_v5c0NonCriticalExtension_nonCriticalExtensions
+    {179, 8},  // SysInfoType5
+    {187, 2},  // SysInfoType5_modeSpecificInfo
+    {189, 1},  // SysInfoType5_modeSpecificInfo_fdd
+    {190, 3},  // SysInfoType5_modeSpecificInfo_tdd
+    {193, 1},  // PUSCH_SysInfoList_SFN
+    {194, 2},  // PUSCH_SysInfoList_SFN_Item
+    {196, 4},  // PUSCH_SysInfo
+    {200, 3},  // PUSCH_Info
+    {203, 4},  // CommonTimeslotInfo
+    {207, 7},  // RepetitionPeriodAndLength
+    {214, 4},  // UplinkTimeslotsCodes
+    {218, 3},  // IndividualTimeslotInfo
+    {221, 1},  // MidambleShiftAndBurstType
+    {222, 3},  // MidambleShiftAndBurstType_burstType
+    {225, 2},  // MidambleShiftAndBurstType_burstType_type1
+    {227, 3},  // MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode
+    {230, 1},  // MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble
+    {231, 2},  // MidambleShiftAndBurstType_burstType_type2
+    {233, 3},  // MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode
+    {236, 1},  // MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble
+    {237, 2},  // MidambleShiftAndBurstType_burstType_type3
+    {239, 2},  // MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode
+    {241, 1},  // MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble
+    {242, 1},  // UL_TS_ChannelisationCodeList
+    {243, 2},  // UplinkTimeslotsCodes_moreTimeslots
+    {245, 2},  // UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots
+    {247, 1},  // UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive
+    {248, 1},  // UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList
+    {249, 1},  // UplinkAdditionalTimeslots
+    {250, 2},  // UplinkAdditionalTimeslots_parameters
+    {252, 1},  // UplinkAdditionalTimeslots_parameters_sameAsLast
+    {253, 2},  // UplinkAdditionalTimeslots_parameters_newParameters
+    {255, 2},  // TransportFormatSet
+    {257, 2},  // DedicatedTransChTFS
+    {259, 5},  // DedicatedTransChTFS_tti
+    {264, 1},  // DedicatedDynamicTF_InfoList
+    {265, 3},  // DedicatedDynamicTF_Info
+    {268, 2},  // DedicatedDynamicTF_Info_rlc_Size
+    {270, 4},  // BitModeRLC_SizeInfo
+    {274, 2},  // BitModeRLC_SizeInfo_sizeType2
+    {276, 2},  // BitModeRLC_SizeInfo_sizeType3
+    {278, 2},  // BitModeRLC_SizeInfo_sizeType4
+    {280, 3},  // OctetModeRLC_SizeInfoType1
+    {283, 2},  // OctetModeRLC_SizeInfoType1_sizeType2
+    {285, 2},  // OctetModeRLC_SizeInfoType1_sizeType3
+    {287, 1},  // DedicatedDynamicTF_Info_numberOfTbSizeList
+    {288, 4},  // NumberOfTransportBlocks
+    {292, 3},  // LogicalChannelList
+    {295, 1},  // LogicalChannelList_explicitList
+    {296, 2},  // LogicalChannelByRB
+    {298, 1},  // DedicatedDynamicTF_InfoList_DynamicTTI
+    {299, 3},  // DedicatedDynamicTF_Info_DynamicTTI
+    {302, 2},  // DedicatedDynamicTF_Info_DynamicTTI_rlc_Size
+    {304, 1},  // NumberOfTbSizeAndTTIList
+    {305, 2},  // NumberOfTbSizeAndTTIList_Item
+    {307, 3},  // SemistaticTF_Information
+    {310, 3},  // ChannelCodingType
+    {313, 2},  // CommonTransChTFS
+    {315, 5},  // CommonTransChTFS_tti
+    {320, 1},  // CommonDynamicTF_InfoList
+    {321, 3},  // CommonDynamicTF_Info
+    {324, 2},  // CommonDynamicTF_Info_rlc_Size
+    {326, 1},  // CommonDynamicTF_Info_rlc_Size_fdd
+    {327, 3},  // OctetModeRLC_SizeInfoType2
+    {330, 1},  // CommonDynamicTF_Info_rlc_Size_tdd
+    {331, 2},  // CommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice
+    {333, 1},  // CommonDynamicTF_Info_numberOfTbSizeList
+    {334, 1},  // CommonDynamicTF_InfoList_DynamicTTI
+    {335, 3},  // CommonDynamicTF_Info_DynamicTTI
+    {338, 2},  // CommonDynamicTF_Info_DynamicTTI_commonTDD_Choice
+    {340, 2},  // TFCS
+    {342, 4},  // ExplicitTFCS_Configuration
+    {346, 1},  // TFCS_ReconfAdd
+    {347, 7},  // TFCS_ReconfAdd_ctfcSize
+    {354, 1},  // TFCS_ReconfAdd_ctfcSize_ctfc2Bit
+    {355, 2},  // TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item
+    {357, 2},  // PowerOffsetInformation
+    {359, 2},  // GainFactorInformation
+    {361, 3},  // SignalledGainFactors
+    {364, 2},  // SignalledGainFactors_modeSpecificInfo
+    {366, 1},  // SignalledGainFactors_modeSpecificInfo_fdd
+    {367, 1},  // TFCS_ReconfAdd_ctfcSize_ctfc4Bit
+    {368, 2},  // TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item
+    {370, 1},  // TFCS_ReconfAdd_ctfcSize_ctfc6Bit
+    {371, 2},  // TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item
+    {373, 1},  // TFCS_ReconfAdd_ctfcSize_ctfc8Bit
+    {374, 2},  // TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item
+    {376, 1},  // TFCS_ReconfAdd_ctfcSize_ctfc12Bit
+    {377, 2},  // TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item
+    {379, 1},  // TFCS_ReconfAdd_ctfcSize_ctfc16Bit
+    {380, 2},  // TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item
+    {382, 1},  // TFCS_ReconfAdd_ctfcSize_ctfc24Bit
+    {383, 2},  // TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item
+    {385, 1},  // TFCS_RemovalList
+    {386, 1},  // TFCS_Removal
+    {387, 2},  // ExplicitTFCS_Configuration_replacement
+    {389, 4},  // SplitTFCI_Signalling
+    {393, 2},  // TFCI_Field2_Information
+    {395, 1},  // TFCI_RangeList
+    {396, 2},  // TFCI_Range
+    {398, 7},  // TFCS_InfoForDSCH
+    {405, 2},  // SFN_TimeInfo
+    {407, 1},  // PDSCH_SysInfoList_SFN
+    {408, 2},  // PDSCH_SysInfoList_SFN_Item
+    {410, 4},  // PDSCH_SysInfo
+    {414, 3},  // PDSCH_Info
+    {417, 3},  // DownlinkTimeslotsCodes
+    {420, 1},  // DL_TS_ChannelisationCodesShort
+    {421, 2},  // DL_TS_ChannelisationCodesShort_codesRepresentation
+    {423, 2},  // DL_TS_ChannelisationCodesShort_codesRepresentation_consecutive
+    {425, 2},  // DownlinkTimeslotsCodes_moreTimeslots
+    {427, 2},  // DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots
+    {429, 1},  // DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList
+    {430, 1},  // DownlinkAdditionalTimeslots
+    {431, 2},  // DownlinkAdditionalTimeslots_parameters
+    {433, 1},  // DownlinkAdditionalTimeslots_parameters_sameAsLast
+    {434, 2},  // DownlinkAdditionalTimeslots_parameters_newParameters
+    {436, 5},  // OpenLoopPowerControl_TDD
+    {441, 2},  // PrimaryCCPCH_Info
+    {443, 1},  // PrimaryCCPCH_Info_fdd
+    {444, 3},  // PrimaryCCPCH_Info_tdd
+    {447, 2},  // PrimaryCCPCH_Info_tdd_syncCase
+    {449, 1},  // PrimaryCCPCH_Info_tdd_syncCase_syncCase1
+    {450, 1},  // PrimaryCCPCH_Info_tdd_syncCase_syncCase2
+    {451, 1},  // PRACH_SystemInformationList
+    {452, 8},  // PRACH_SystemInformation
+    {460, 1},  // PRACH_RACH_Info
+    {461, 2},  // PRACH_RACH_Info_modeSpecificInfo
+    {463, 5},  // PRACH_RACH_Info_modeSpecificInfo_fdd
+    {468, 3},  // PRACH_RACH_Info_modeSpecificInfo_tdd
+    {471, 2},  // TDD_PRACH_CCodeList
+    {473, 1},  // TDD_PRACH_CCodeList_sf8
+    {474, 1},  // TDD_PRACH_CCodeList_sf16
+    {475, 2},  // PRACH_Partitioning
+    {477, 1},  // PRACH_Partitioning_fdd
+    {478, 1},  // ASCSetting_FDD
+    {479, 3},  // AccessServiceClass_FDD
+    {482, 1},  // PRACH_Partitioning_tdd
+    {483, 1},  // ASCSetting_TDD
+    {484, 2},  // AccessServiceClass_TDD
+    {486, 4},  // AccessServiceClass_TDD_subchannelSize
+    {490, 1},  // AccessServiceClass_TDD_subchannelSize_size2
+    {491, 1},  // AccessServiceClass_TDD_subchannelSize_size4
+    {492, 1},  // AccessServiceClass_TDD_subchannelSize_size8
+    {493, 1},  // PersistenceScalingFactorList
+    {494, 1},  // AC_To_ASC_MappingTable
+    {495, 2},  // PRACH_SystemInformation_modeSpecificInfo
+    {497, 5},  // PRACH_SystemInformation_modeSpecificInfo_fdd
+    {502, 2},  // PRACH_PowerOffset
+    {504, 3},  // RACH_TransmissionParameters
+    {507, 3},  // AICH_Info
+    {510, 1},  // SCCPCH_SystemInformationList
+    {511, 4},  // SCCPCH_SystemInformation
+    {515, 1},  // SecondaryCCPCH_Info
+    {516, 2},  // SecondaryCCPCH_Info_modeSpecificInfo
+    {518, 9},  // SecondaryCCPCH_Info_modeSpecificInfo_fdd
+    {527, 2},  // SecondaryCPICH_Info
+    {529, 7},  // SF256_AndCodeNumber
+    {536, 3},  // SecondaryCCPCH_Info_modeSpecificInfo_tdd
+    {539, 4},  // CommonTimeslotInfoSCCPCH
+    {543, 7},  // RepetitionPeriodLengthAndOffset
+    {550, 2},  // RepetitionPeriodLengthAndOffset_repetitionPeriod2
+    {552, 2},  // RepetitionPeriodLengthAndOffset_repetitionPeriod4
+    {554, 2},  // RepetitionPeriodLengthAndOffset_repetitionPeriod8
+    {556, 2},  // RepetitionPeriodLengthAndOffset_repetitionPeriod16
+    {558, 2},  // RepetitionPeriodLengthAndOffset_repetitionPeriod32
+    {560, 2},  // RepetitionPeriodLengthAndOffset_repetitionPeriod64
+    {562, 1},  // SCCPCH_ChannelisationCodeList
+    {563, 1},  // FACH_PCH_InformationList
+    {564, 3},  // FACH_PCH_Information
+    {567, 2},  // PICH_Info
+    {569, 3},  // PICH_Info_fdd
+    {572, 7},  // PICH_Info_tdd
+    {579, 9},  // RepPerLengthOffset_PICH
+    {588, 2},  // CBS_DRX_Level1Information
+    {590, 2},  // SysInfoType5_v4b0NonCriticalExtensions
+    {592, 5},  // SysInfoType5_v4b0ext_IEs
+    {597, 1},  // PNBSCH_Allocation_r4
+    {598, 2},  // OpenLoopPowerControl_IPDL_TDD_r4
+    {600, 1},  // PRACH_SystemInformationList_LCR_r4
+    {601, 3},  // PRACH_SystemInformation_LCR_r4
+    {604, 2},  // PRACH_RACH_Info_LCR_r4
+    {606, 5},  // SYNC_UL_Info_r4
+    {611, 1},  // PRACH_RACH_Info_LCR_r4_prach_DefinitionList
+    {612, 4},  // PRACH_Definition_LCR_r4
+    {616, 1},  // PRACH_ChanCodes_LCR_r4
+    {617, 2},  // MidambleShiftAndBurstType_LCR_r4
+    {619, 3},  // MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode
+    {622, 1},  // MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble
+    {623, 4},  // FPACH_Info_r4
+    {627, 2},  // TransportFormatSet_LCR
+    {629, 2},  // CommonTransChTFS_LCR
+    {631, 6},  // CommonTransChTFS_LCR_tti
+    {637, 1},  // PRACH_Partitioning_LCR_r4
+    {638, 1},  // ASCSetting_TDD_LCR_r4
+    {639, 2},  // AccessServiceClass_TDD_LCR_r4
+    {641, 4},  // AccessServiceClass_TDD_LCR_r4_subchannelSize
+    {645, 1},  // AccessServiceClass_TDD_LCR_r4_subchannelSize_size2
+    {646, 1},  // AccessServiceClass_TDD_LCR_r4_subchannelSize_size4
+    {647, 1},  // AccessServiceClass_TDD_LCR_r4_subchannelSize_size8
+    {648, 4},  // SysInfoType5_v4b0ext_IEs_tdd128SpecificInfo
+    {652, 1},  // PUSCH_SysInfoList_SFN_LCR_r4
+    {653, 2},  // PUSCH_SysInfoList_SFN_LCR_r4_Item
+    {655, 4},  // PUSCH_SysInfo_LCR_r4
+    {659, 3},  // PUSCH_Info_LCR_r4
+    {662, 4},  // UplinkTimeslotsCodes_LCR_r4
+    {666, 6},  // IndividualTimeslotInfo_LCR_r4
+    {672, 2},  // UplinkTimeslotsCodes_LCR_r4_moreTimeslots
+    {674, 2},  // UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots
+    {676, 1},  // UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive
+    {677, 1},  // UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList
+    {678, 1},  // UplinkAdditionalTimeslots_LCR_r4
+    {679, 2},  // UplinkAdditionalTimeslots_LCR_r4_parameters
+    {681, 1},  // UplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast
+    {682, 2},  // UplinkAdditionalTimeslots_LCR_r4_parameters_newParameters
+    {684, 1},  // PDSCH_SysInfoList_SFN_LCR_r4
+    {685, 2},  // PDSCH_SysInfoList_SFN_LCR_r4_Item
+    {687, 4},  // PDSCH_SysInfo_LCR_r4
+    {691, 3},  // PDSCH_Info_LCR_r4
+    {694, 3},  // DownlinkTimeslotsCodes_LCR_r4
+    {697, 2},  // DownlinkTimeslotsCodes_LCR_r4_moreTimeslots
+    {699, 2},  // DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots
+    {701, 1},  // DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList
+    {702, 1},  // DownlinkAdditionalTimeslots_LCR_r4
+    {703, 2},  // DownlinkAdditionalTimeslots_LCR_r4_parameters
+    {705, 1},  // DownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast
+    {706, 2},  // DownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters
+    {708, 1},  // PrimaryCCPCH_Info_LCR_r4_ext
+    {709, 1},  // SCCPCH_SystemInformationList_LCR_r4_ext
+    {710, 2},  // SCCPCH_SystemInformation_LCR_r4_ext
+    {712, 1},  // SecondaryCCPCH_Info_LCR_r4_ext
+    {713, 3},  // IndividualTimeslotInfo_LCR_r4_ext
+    {716, 7},  // PICH_Info_LCR_r4
+    {723, 1},  // PichChannelisationCodeList_LCR_r4
+    {724, 2},  // SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions
+    {726, 1},  // SysInfoType5_v590ext_IEs
+    {727, 2},  // SysInfoType5_v590ext_IEs_hcr_r5_SpecificInfo
+    {729, 1},  // PUSCH_SysInfoList_SFN_HCR_r5
+    {730, 2},  // PUSCH_SysInfoList_SFN_HCR_r5_Item
+    {732, 4},  // PUSCH_SysInfo_HCR_r5
+    {736, 1},  // USCH_TransportChannelsInfo
+    {737, 2},  // USCH_TransportChannelsInfo_Item
+    {739, 1},  // PDSCH_SysInfoList_SFN_HCR_r5
+    {740, 2},  // PDSCH_SysInfoList_SFN_HCR_r5_Item
+    {742, 4},  // PDSCH_SysInfo_HCR_r5
+    {746, 1},  // DSCH_TransportChannelsInfo
+    {747, 2},  // DSCH_TransportChannelsInfo_Item
+    {749, 2},  // SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions
+    {751, 1},  // SysInfoType5_v650ext_IEs
+    {752, 2},  // SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions
+    {754, 1},  // SysInfoType5_v680ext_IEs
+    {755, 2},  // SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions
+    {757, 4},  // SysInfoType5_v690ext_IEs
+    {761, 2},  // SysInfoType5_v690ext_IEs_sccpch_SystemInformation_MBMS
+    {763, 5},  // MBMS_MCCH_ConfigurationInfo_r6
+    {768, 2},  // RLC_Info_MCCH_r6
+    {770, 2},  // UM_RLC_OutOSeqDelivery_Info_r6
+    {772, 5},  // SCCPCH_SystemInformation_MBMS_r6
+    {777, 1},  // SecondaryCCPCHInfo_MBMS_r6
+    {778, 3},  // SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo
+    {781, 4},  // SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_fdd
+    {785, 2},  // SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd384
+    {787, 3},  // CommonTimeslotInfoMBMS
+    {790, 2},  // SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd128
+    {792, 2},  // SCCPCH_SystemInformation_MBMS_r6_fachCarryingMCCH
+    {794, 1},  // MBMS_FACHCarryingMTCH_List
+    {795, 2},  // SCCPCH_SystemInformation_MBMS_r6_fachCarryingMSCH
+    {797, 3},  // MBMS_MSCH_ConfigurationInfo_r6
+    {800, 6},  // MBMS_MSCHSchedulingInfo
+    {806, 1},  // RLC_Info_MSCH_r6
+    {807, 1},  // AdditionalPRACH_TF_and_TFCS_CCCH_List
+    {808, 1},  // AdditionalPRACH_TF_and_TFCS_CCCH
+    {809, 2},  // AdditionalPRACH_TF_and_TFCS_CCCH_IEs
+    {811, 1},  // DynamicTFInformationCCCH
+    {812, 2},  // SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions
+    {814, 4},  // SysInfoType5_v770ext_IEs
+    {818, 3},  // SysInfoType5_v770ext_IEs_modeSpecificInfo
+    {821, 2},  // SysInfoType5_v770ext_IEs_modeSpecificInfo_fdd
+    {823, 7},  // HS_DSCH_CommonSystemInformation
+    {830, 2},  // CommonRBMappingInfo
+    {832, 1},  // Common_MAC_ehs_ReorderingQueueList
+    {833, 4},  // Common_MAC_ehs_ReorderingQueue
+    {837, 2},  // HS_SCCH_SystemInfo
+    {839, 1},  // HS_SCCH_SystemInfo_hS_SCCHChannelisationCodeInfo
+    {840, 2},  // HARQ_Info
+    {842, 2},  // HARQ_Info_memoryPartitioning
+    {844, 1},  // HARQ_Info_memoryPartitioning_explicit
+    {845, 1},  // HS_DSCH_CommonSystemInformation_common_H_RNTI_information
+    {846, 4},  // HS_DSCH_PagingSystemInformation
+    {850, 1},  // HS_DSCH_PagingSystemInformation_pich_ForHSDPASupportedPagingList
+    {851, 2},  // PICH_ForHSDPASupportedPaging
+    {853, 1},  // HS_DSCH_PagingSystemInformation_transportBlockSizeList
+    {854, 3},  // SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768
+    {857, 1},  // PUSCH_SysInfoList_SFN_VHCR
+    {858, 2},  // PUSCH_SysInfoList_SFN_VHCR_Item
+    {860, 4},  // PUSCH_SysInfo_VHCR
+    {864, 3},  // PUSCH_Info_VHCR
+    {867, 4},  // UplinkTimeslotsCodes_VHCR
+    {871, 3},  // IndividualTimeslotInfo_VHCR
+    {874, 1},  // MidambleShiftAndBurstType_VHCR
+    {875, 4},  // MidambleShiftAndBurstType_VHCR_burstType
+    {879, 2},  // MidambleShiftAndBurstType_VHCR_burstType_type1
+    {881, 3},  // MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode
+    {884, 1},  // MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble
+    {885, 2},  // MidambleShiftAndBurstType_VHCR_burstType_type2
+    {887, 3},  // MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode
+    {890, 1},  // MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble
+    {891, 2},  // MidambleShiftAndBurstType_VHCR_burstType_type3
+    {893, 2},  // MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode
+    {895, 1},  // MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble
+    {896, 1},  // UL_TS_ChannelisationCodeList_VHCR
+    {897, 2},  // UplinkTimeslotsCodes_VHCR_moreTimeslots
+    {899, 2},  // UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots
+    {901, 1},  // UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive
+    {902, 1},  // UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList
+    {903, 1},  // UplinkAdditionalTimeslots_VHCR
+    {904, 2},  // UplinkAdditionalTimeslots_VHCR_parameters
+    {906, 1},  // UplinkAdditionalTimeslots_VHCR_parameters_sameAsLast
+    {907, 2},  // UplinkAdditionalTimeslots_VHCR_parameters_newParameters
+    {909, 1},  // PDSCH_SysInfoList_VHCR_r7
+    {910, 4},  // PDSCH_SysInfo_VHCR_r7
+    {914, 3},  // PDSCH_Info_r7
+    {917, 3},  // PDSCH_Info_r7_tddOption
+    {920, 1},  // PDSCH_Info_r7_tddOption_tdd384
+    {921, 1},  // PDSCH_Info_r7_tddOption_tdd768
+    {922, 3},  // DownlinkTimeslotsCodes_VHCR
+    {925, 1},  // DL_TS_ChannelisationCodesShort_VHCR
+    {926, 2},  // DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation
+    {928, 2},  // DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive
+    {930, 2},  // DownlinkTimeslotsCodes_VHCR_moreTimeslots
+    {932, 2},  // DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots
+    {934, 1},  // DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList
+    {935, 1},  // DownlinkAdditionalTimeslots_VHCR
+    {936, 2},  // DownlinkAdditionalTimeslots_VHCR_parameters
+    {938, 1},  // DownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast
+    {939, 2},  // DownlinkAdditionalTimeslots_VHCR_parameters_newParameters
+    {941, 1},  // PDSCH_Info_r7_tddOption_tdd128
+    {942, 1},  // PRACH_SystemInformationList_VHCR_r7
+    {943, 2},  // PRACH_SystemInformation_VHCR_r7
+    {945, 3},  // PRACH_RACH_Info_VHCR_r7
+    {948, 2},  // TDD768_PRACH_CCodeList
+    {950, 1},  // TDD768_PRACH_CCodeList_sf32
+    {951, 1},  // TDD768_PRACH_CCodeList_sf16
+    {952, 2},  // PRACH_Partitioning_r7
+    {954, 1},  // PRACH_Partitioning_r7_fdd
+    {955, 1},  // PRACH_Partitioning_r7_tdd
+    {956, 1},  // ASCSetting_TDD_r7
+    {957, 2},  // AccessServiceClass_TDD_r7
+    {959, 5},  // AccessServiceClass_TDD_r7_subchannelSize
+    {964, 1},  // AccessServiceClass_TDD_r7_subchannelSize_size2
+    {965, 1},  // AccessServiceClass_TDD_r7_subchannelSize_size4
+    {966, 1},  // AccessServiceClass_TDD_r7_subchannelSize_size8
+    {967, 1},  // AccessServiceClass_TDD_r7_subchannelSize_size16
+    {968, 1},  // SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd128
+    {969, 1},  // PRACH_SystemInformationList_LCR_v770ext
+    {970, 1},  // PRACH_SystemInformation_LCR_v770ext
+    {971, 1},  // PRACH_RACH_Info_LCR_v770ext
+    {972, 1},  // SCCPCH_SystemInformationList_HCR_VHCR_r7
+    {973, 4},  // SCCPCH_SystemInformation_HCR_VHCR_r7
+    {977, 1},  // SecondaryCCPCH_Info_HCR_VHCR_r7
+    {978, 2},  // SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo
+    {980, 2},  // SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd384
+    {982, 3},  // IndividualTimeslotInfo_r7
+    {985, 1},  // MidambleShiftAndBurstType_r7
+    {986, 4},  // MidambleShiftAndBurstType_r7_burstType
+    {990, 2},  // MidambleShiftAndBurstType_r7_burstType_type1
+    {992, 3},  // MidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode
+    {995, 1},  // MidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode_ueSpecificMidamble
+    {996, 2},  // MidambleShiftAndBurstType_r7_burstType_type2
+    {998, 3},  // MidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode
+    {1001, 1},  // MidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode_ueSpecificMidamble
+    {1002, 2},  // MidambleShiftAndBurstType_r7_burstType_type3
+    {1004, 2},  // MidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode
+    {1006, 1},  // MidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode_ueSpecificMidamble
+    {1007, 2},  // SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd768
+    {1009, 1},  // SCCPCH_ChannelisationCodeList_VHCR
+    {1010, 7},  // PICH_Info_HCR_VHCR_r7
+    {1017, 2},  // PICH_Info_HCR_VHCR_r7_channelisationCode
+    {1019, 1},  // SysInfoType5_v770ext_IEs_sccpch_SystemInformation_MBMS
+    {1020, 5},  // SCCPCH_SystemInformation_MBMS_r7
+    {1025, 1},  // SecondaryCCPCHInfo_MBMS_r7
+    {1026, 4},  // SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo
+    {1030, 5},  // SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd
+    {1035, 2},  // SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd_modulation
+    {1037, 3},  // SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384
+    {1040, 3},  // DownlinkTimeslotsCodes_r7
+    {1043, 2},  // DownlinkTimeslotsCodes_r7_moreTimeslots
+    {1045, 2},  // DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots
+    {1047, 1},  // DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList
+    {1048, 1},  // DownlinkAdditionalTimeslots_r7
+    {1049, 2},  // DownlinkAdditionalTimeslots_r7_parameters
+    {1051, 1},  // DownlinkAdditionalTimeslots_r7_parameters_sameAsLast
+    {1052, 2},  // DownlinkAdditionalTimeslots_r7_parameters_newParameters
+    {1054, 3},  // SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768
+    {1057, 4},  // SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128
+    {1061, 2},  // SCCPCH_SystemInformation_MBMS_r7_fachCarryingMCCH
+    {1063, 1},  // SCCPCH_SystemInformation_MBMS_r7_fachCarryingMSCH
+    {1064, 1},  // TDD_MBSFNInformation
+    {1065, 2},  // TDD_MBSFNTSlotInfo
+    {1067, 0},  // SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions
+    {1067, 7},  // SysInfoType6
+    {1074, 2},  // SysInfoType6_modeSpecificInfo
+    {1076, 2},  // SysInfoType6_modeSpecificInfo_fdd
+    {1078, 3},  // SysInfoType6_modeSpecificInfo_tdd
+    {1081, 2},  // SysInfoType6_v4b0NonCriticalExtensions
+    {1083, 4},  // SysInfoType6_v4b0ext_IEs
+    {1087, 4},  // SysInfoType6_v4b0ext_IEs_tdd128SpecificInfo
+    {1091, 2},  // SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions
+    {1093, 1},  // SysInfoType6_v590ext_IEs
+    {1094, 2},  // SysInfoType6_v590ext_IEs_hcr_r5_SpecificInfo
+    {1096, 2},  // SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions
+    {1098, 1},  // SysInfoType6_v650ext_IEs
+    {1099, 2},  // SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions
+    {1101, 1},  // SysInfoType6_v690ext_IEs
+    {1102, 2},  // SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions_v770NonCriticalExtensions
+    {1104, 2},  // SysInfoType6_v770ext_IEs
+    {1106, 3},  // SysInfoType6_v770ext_IEs_tdd768SpecificInfo
+    {1109, 0},  // SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions
+    {1109, 5},  // SysInfoType7
+    {1114, 2},  // SysInfoType7_modeSpecificInfo
+    {1116, 1},  // SysInfoType7_modeSpecificInfo_fdd
+    {1117, 1},  // DynamicPersistenceLevelList
+    {1118, 0},  // SysInfoType7_nonCriticalExtensions
+    {1118, 4},  // SysInfoType11
+    {1122, 4},  // FACH_MeasurementOccasionInfo
+    {1126, 1},  // FACH_MeasurementOccasionInfo_inter_RAT_meas_ind
+    {1127, 3},  // MeasurementControlSysInfo
+    {1130, 2},  // MeasurementControlSysInfo_use_of_HCS
+    {1132, 2},  // MeasurementControlSysInfo_use_of_HCS_hcs_not_used
+    {1134, 2},  // MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure
+    {1136, 2},  // MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP
+    {1138, 6},  // IntraFreqMeasurementSysInfo_RSCP
+    {1144, 2},  // IntraFreqCellInfoSI_List_RSCP
+    {1146, 3},  // RemovedIntraFreqCellList
+    {1149, 1},  // RemovedIntraFreqCellList_removeSomeIntraFreqCells
+    {1150, 1},  // NewIntraFreqCellSI_List_RSCP
+    {1151, 2},  // NewIntraFreqCellSI_RSCP
+    {1153, 4},  // CellInfoSI_RSCP
+    {1157, 3},  // ReferenceTimeDifferenceToCell
+    {1160, 2},  // CellInfoSI_RSCP_modeSpecificInfo
+    {1162, 4},  // CellInfoSI_RSCP_modeSpecificInfo_fdd
+    {1166, 1},  // PrimaryCPICH_Info
+    {1167, 4},  // CellInfoSI_RSCP_modeSpecificInfo_tdd
+    {1171, 1},  // TimeslotInfoList
+    {1172, 2},  // TimeslotInfo
+    {1174, 3},  // CellSelectReselectInfoSIB_11_12_RSCP
+    {1177, 3},  // CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo
+    {1180, 2},  // CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_fdd
+    {1182, 1},  // CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_tdd
+    {1183, 1},  // CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_gsm
+    {1184, 2},  // IntraFreqMeasQuantity
+    {1186, 2},  // IntraFreqMeasQuantity_modeSpecificInfo
+    {1188, 1},  // IntraFreqMeasQuantity_modeSpecificInfo_fdd
+    {1189, 1},  // IntraFreqMeasQuantity_modeSpecificInfo_tdd
+    {1190, 1},  // IntraFreqMeasQuantity_TDDList
+    {1191, 2},  // IntraFreqReportingQuantityForRACH
+    {1193, 2},  // IntraFreqReportingQuantityForRACH_modeSpecificInfo
+    {1195, 1},  // IntraFreqReportingQuantityForRACH_modeSpecificInfo_fdd
+    {1196, 1},  // IntraFreqReportingQuantityForRACH_modeSpecificInfo_tdd
+    {1197, 1},  // IntraFreqRepQuantityRACH_TDDList
+    {1198, 3},  // ReportingInfoForCellDCH
+    {1201, 3},  // IntraFreqReportingQuantity
+    {1204, 4},  // CellReportingQuantities
+    {1208, 2},  // CellReportingQuantities_modeSpecificInfo
+    {1210, 3},  // CellReportingQuantities_modeSpecificInfo_fdd
+    {1213, 4},  // CellReportingQuantities_modeSpecificInfo_tdd
+    {1217, 2},  // MeasurementReportingMode
+    {1219, 2},  // CellDCH_ReportCriteria
+    {1221, 1},  // IntraFreqReportingCriteria
+    {1222, 1},  // IntraFreqEventCriteriaList
+    {1223, 4},  // IntraFreqEventCriteria
+    {1227, 9},  // IntraFreqEvent
+    {1236, 7},  // Event1a
+    {1243, 1},  // ForbiddenAffectCellList
+    {1244, 2},  // ForbiddenAffectCell
+    {1246, 4},  // Event1b
+    {1250, 3},  // Event1c
+    {1253, 2},  // Event1e
+    {1255, 2},  // Event1f
+    {1257, 14},  // ReportingCellStatus
+    {1271, 2},  // PeriodicalReportingCriteria
+    {1273, 1},  // InterFreqMeasurementSysInfo_RSCP
+    {1274, 2},  // InterFreqCellInfoSI_List_RSCP
+    {1276, 3},  // RemovedInterFreqCellList
+    {1279, 1},  // RemovedInterFreqCellList_removeSomeInterFreqCells
+    {1280, 1},  // NewInterFreqCellSI_List_RSCP
+    {1281, 3},  // NewInterFreqCellSI_RSCP
+    {1284, 1},  // FrequencyInfo
+    {1285, 2},  // FrequencyInfo_modeSpecificInfo
+    {1287, 2},  // FrequencyInfoFDD
+    {1289, 1},  // FrequencyInfoTDD
+    {1290, 2},  // MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0
+    {1292, 6},  // IntraFreqMeasurementSysInfo_ECN0
+    {1298, 2},  // IntraFreqCellInfoSI_List_ECN0
+    {1300, 1},  // NewIntraFreqCellSI_List_ECN0
+    {1301, 2},  // NewIntraFreqCellSI_ECN0
+    {1303, 4},  // CellInfoSI_ECN0
+    {1307, 2},  // CellInfoSI_ECN0_modeSpecificInfo
+    {1309, 4},  // CellInfoSI_ECN0_modeSpecificInfo_fdd
+    {1313, 4},  // CellInfoSI_ECN0_modeSpecificInfo_tdd
+    {1317, 4},  // CellSelectReselectInfoSIB_11_12_ECN0
+    {1321, 3},  // CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo
+    {1324, 2},  // CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_fdd
+    {1326, 1},  // CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_tdd
+    {1327, 1},  // CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_gsm
+    {1328, 1},  // InterFreqMeasurementSysInfo_ECN0
+    {1329, 2},  // InterFreqCellInfoSI_List_ECN0
+    {1331, 1},  // NewInterFreqCellSI_List_ECN0
+    {1332, 3},  // NewInterFreqCellSI_ECN0
+    {1335, 1},  // InterRATMeasurementSysInfo_B
+    {1336, 2},  // InterRATCellInfoList_B
+    {1338, 3},  // RemovedInterRATCellList
+    {1341, 1},  // RemovedInterRATCellList_removeSomeInterRATCells
+    {1342, 1},  // NewInterRATCellList_B
+    {1343, 2},  // NewInterRATCell_B
+    {1345, 4},  // NewInterRATCell_B_technologySpecificInfo
+    {1349, 6},  // NewInterRATCell_B_technologySpecificInfo_gsm
+    {1355, 5},  // CellSelectReselectInfoSIB_11_12
+    {1360, 3},  // HCS_NeighbouringCellInformation_RSCP
+    {1363, 1},  // HCS_CellReselectInformation_RSCP
+    {1364, 7},  // PenaltyTime_RSCP
+    {1371, 3},  // CellSelectReselectInfoSIB_11_12_modeSpecificInfo
+    {1374, 2},  // CellSelectReselectInfoSIB_11_12_modeSpecificInfo_fdd
+    {1376, 1},  // CellSelectReselectInfoSIB_11_12_modeSpecificInfo_tdd
+    {1377, 1},  // CellSelectReselectInfoSIB_11_12_modeSpecificInfo_gsm
+    {1378, 2},  // BSIC
+    {1380, 1},  // NewInterRATCell_B_technologySpecificInfo_is_2000
+    {1381, 2},  // MeasurementControlSysInfo_use_of_HCS_hcs_used
+    {1383, 2},  // MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure
+    {1385, 2},  // MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP
+    {1387, 6},  // IntraFreqMeasurementSysInfo_HCS_RSCP
+    {1393, 2},  // IntraFreqCellInfoSI_List_HCS_RSCP
+    {1395, 1},  // NewIntraFreqCellSI_List_HCS_RSCP
+    {1396, 2},  // NewIntraFreqCellSI_HCS_RSCP
+    {1398, 4},  // CellInfoSI_HCS_RSCP
+    {1402, 2},  // CellInfoSI_HCS_RSCP_modeSpecificInfo
+    {1404, 4},  // CellInfoSI_HCS_RSCP_modeSpecificInfo_fdd
+    {1408, 4},  // CellInfoSI_HCS_RSCP_modeSpecificInfo_tdd
+    {1412, 4},  // CellSelectReselectInfoSIB_11_12_HCS_RSCP
+    {1416, 3},  // CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo
+    {1419, 2},  // CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_fdd
+    {1421, 1},  // CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_tdd
+    {1422, 1},  // CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_gsm
+    {1423, 1},  // InterFreqMeasurementSysInfo_HCS_RSCP
+    {1424, 2},  // InterFreqCellInfoSI_List_HCS_RSCP
+    {1426, 1},  // NewInterFreqCellSI_List_HCS_RSCP
+    {1427, 3},  // NewInterFreqCellSI_HCS_RSCP
+    {1430, 2},  // MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0
+    {1432, 6},  // IntraFreqMeasurementSysInfo_HCS_ECN0
+    {1438, 2},  // IntraFreqCellInfoSI_List_HCS_ECN0
+    {1440, 1},  // NewIntraFreqCellSI_List_HCS_ECN0
+    {1441, 2},  // NewIntraFreqCellSI_HCS_ECN0
+    {1443, 4},  // CellInfoSI_HCS_ECN0
+    {1447, 2},  // CellInfoSI_HCS_ECN0_modeSpecificInfo
+    {1449, 4},  // CellInfoSI_HCS_ECN0_modeSpecificInfo_fdd
+    {1453, 4},  // CellInfoSI_HCS_ECN0_modeSpecificInfo_tdd
+    {1457, 5},  // CellSelectReselectInfoSIB_11_12_HCS_ECN0
+    {1462, 3},  // HCS_NeighbouringCellInformation_ECN0
+    {1465, 1},  // HCS_CellReselectInformation_ECN0
+    {1466, 7},  // PenaltyTime_ECN0
+    {1473, 2},  // TemporaryOffsetList
+    {1475, 3},  // CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo
+    {1478, 2},  // CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_fdd
+    {1480, 1},  // CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_tdd
+    {1481, 1},  // CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_gsm
+    {1482, 1},  // InterFreqMeasurementSysInfo_HCS_ECN0
+    {1483, 2},  // InterFreqCellInfoSI_List_HCS_ECN0
+    {1485, 1},  // NewInterFreqCellSI_List_HCS_ECN0
+    {1486, 3},  // NewInterFreqCellSI_HCS_ECN0
+    {1489, 1},  // InterRATMeasurementSysInfo
+    {1490, 3},  // InterRATCellInfoList
+    {1493, 1},  // NewInterRATCellList
+    {1494, 2},  // NewInterRATCell
+    {1496, 4},  // NewInterRATCell_technologySpecificInfo
+    {1500, 6},  // NewInterRATCell_technologySpecificInfo_gsm
+    {1506, 1},  // NewInterRATCell_technologySpecificInfo_is_2000
+    {1507, 1},  // CellsForInterRATMeasList
+    {1508, 8},  // TrafficVolumeMeasSysInfo
+    {1516, 1},  // TrafficVolumeMeasurementObjectList
+    {1517, 3},  // UL_TrCH_Identity
+    {1520, 3},  // TrafficVolumeMeasQuantity
+    {1523, 3},  // TrafficVolumeReportingQuantity
+    {1526, 1},  // TrafficVolumeReportingCriteria
+    {1527, 1},  // TransChCriteriaList
+    {1528, 2},  // TransChCriteria
+    {1530, 1},  // TransChCriteria_eventSpecificParameters
+    {1531, 5},  // TrafficVolumeEventParam
+    {1536, 1},  // MeasurementValidity
+    {1537, 2},  // TrafficVolumeReportCriteriaSysInfo
+    {1539, 2},  // UE_InternalMeasurementSysInfo
+    {1541, 2},  // UE_InternalMeasQuantity
+    {1543, 2},  // SysInfoType11_v4b0NonCriticalExtensions
+    {1545, 2},  // SysInfoType11_v4b0ext_IEs
+    {1547, 1},  // FACH_MeasurementOccasionInfo_LCR_r4_ext
+    {1548, 1},  // MeasurementControlSysInfo_LCR_r4_ext
+    {1549, 2},  // MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS
+    {1551, 1},  // MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used
+    {1552, 2},  // MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure
+    {1554, 2},  // MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP
+    {1556, 6},  // IntraFreqMeasurementSysInfo_RSCP_LCR_r4
+    {1562, 2},  // IntraFreqCellInfoSI_List_RSCP_LCR_r4
+    {1564, 1},  // NewIntraFreqCellSI_List_RSCP_LCR_r4
+    {1565, 2},  // NewIntraFreqCellSI_RSCP_LCR_r4
+    {1567, 7},  // CellInfoSI_RSCP_LCR_r4
+    {1574, 3},  // PrimaryCCPCH_Info_LCR_r4
+    {1577, 1},  // TimeslotInfoList_LCR_r4
+    {1578, 1},  // TimeslotInfo_LCR_r4
+    {1579, 3},  // ReportingInfoForCellDCH_LCR_r4
+    {1582, 2},  // CellDCH_ReportCriteria_LCR_r4
+    {1584, 1},  // IntraFreqReportingCriteria_LCR_r4
+    {1585, 1},  // IntraFreqEventCriteriaList_LCR_r4
+    {1586, 4},  // IntraFreqEventCriteria_LCR_r4
+    {1590, 9},  // IntraFreqEvent_LCR_r4
+    {1599, 7},  // Event1a_LCR_r4
+    {1606, 1},  // ForbiddenAffectCellList_LCR_r4
+    {1607, 1},  // ForbiddenAffectCell_LCR_r4
+    {1608, 4},  // Event1b_LCR_r4
+    {1612, 1},  // InterFreqMeasurementSysInfo_RSCP_LCR_r4
+    {1613, 2},  // InterFreqCellInfoSI_List_RSCP_LCR
+    {1615, 1},  // NewInterFreqCellSI_List_RSCP_LCR_r4
+    {1616, 3},  // NewInterFreqCellSI_RSCP_LCR_r4
+    {1619, 2},  // MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0
+    {1621, 6},  // IntraFreqMeasurementSysInfo_ECN0_LCR_r4
+    {1627, 2},  // IntraFreqCellInfoSI_List_ECN0_LCR_r4
+    {1629, 1},  // NewIntraFreqCellSI_List_ECN0_LCR_r4
+    {1630, 2},  // NewIntraFreqCellSI_ECN0_LCR_r4
+    {1632, 7},  // CellInfoSI_ECN0_LCR_r4
+    {1639, 1},  // InterFreqMeasurementSysInfo_ECN0_LCR_r4
+    {1640, 2},  // InterFreqCellInfoSI_List_ECN0_LCR
+    {1642, 1},  // NewInterFreqCellSI_List_ECN0_LCR_r4
+    {1643, 3},  // NewInterFreqCellSI_ECN0_LCR_r4
+    {1646, 1},  // MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used
+    {1647, 2},  // MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure
+    {1649, 2},  // MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP
+    {1651, 6},  // IntraFreqMeasurementSysInfo_HCS_RSCP_LCR_r4
+    {1657, 2},  // IntraFreqCellInfoSI_List_HCS_RSCP_LCR_r4
+    {1659, 1},  // NewIntraFreqCellSI_List_HCS_RSCP_LCR_r4
+    {1660, 2},  // NewIntraFreqCellSI_HCS_RSCP_LCR_r4
+    {1662, 7},  // CellInfoSI_HCS_RSCP_LCR_r4
+    {1669, 1},  // InterFreqMeasurementSysInfo_HCS_RSCP_LCR_r4
+    {1670, 2},  // InterFreqCellInfoSI_List_HCS_RSCP_LCR
+    {1672, 1},  // NewInterFreqCellSI_List_HCS_RSCP_LCR_r4
+    {1673, 3},  // NewInterFreqCellSI_HCS_RSCP_LCR_r4
+    {1676, 2},  // MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0
+    {1678, 6},  // IntraFreqMeasurementSysInfo_HCS_ECN0_LCR_r4
+    {1684, 2},  // IntraFreqCellInfoSI_List_HCS_ECN0_LCR_r4
+    {1686, 1},  // NewIntraFreqCellSI_List_HCS_ECN0_LCR_r4
+    {1687, 2},  // NewIntraFreqCellSI_HCS_ECN0_LCR_r4
+    {1689, 7},  // CellInfoSI_HCS_ECN0_LCR_r4
+    {1696, 1},  // InterFreqMeasurementSysInfo_HCS_ECN0_LCR_r4
+    {1697, 2},  // InterFreqCellInfoSI_List_HCS_ECN0_LCR
+    {1699, 1},  // NewInterFreqCellSI_List_HCS_ECN0_LCR_r4
+    {1700, 3},  // NewInterFreqCellSI_HCS_ECN0_LCR_r4
+    {1703, 2},  // SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension
+    {1705, 6},  // SysInfoType11_v590ext_IEs
+    {1711, 1},  // SysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext
+    {1712, 1},  // SysInfoType11_v590ext_IEs_newInterFrequencyCellInfoList_v590ext
+    {1713, 1},  // SysInfoType11_v590ext_IEs_newInterRATCellInfoList_v590ext
+    {1714, 1},  // Intra_FreqEventCriteriaList_v590ext
+    {1715, 1},  // IntraFreqReportingCriteria_1b_r5
+    {1716, 2},  // PeriodicReportingInfo_1b
+    {1718, 2},  // IntraFreqEvent_1d_r5
+    {1720, 2},  // SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions
+    {1722, 1},  // SysInfoType11_v690ext_IEs
+    {1723, 3},  // Dummy_InterFreqRACHReportingInfo
+    {1726, 2},  // Dummy_InterFreqRACHReportingInfo_modeSpecificInfo
+    {1728, 1},  // Dummy_InterFreqRACHReportingInfo_modeSpecificInfo_fdd
+    {1729, 1},  // Dummy_InterFreqRACHReportingInfo_modeSpecificInfo_tdd
+    {1730, 1},  // InterFreqRepQuantityRACH_TDDList
+    {1731, 2},  // SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions
+    {1733, 1},  // SysInfoType11_v6b0ext_IEs
+    {1734, 3},  // InterFreqRACHReportingInfo
+    {1737, 2},  // InterFreqRACHReportingInfo_modeSpecificInfo
+    {1739, 1},  // InterFreqRACHReportingInfo_modeSpecificInfo_fdd
+    {1740, 1},  // InterFreqRACHReportingInfo_modeSpecificInfo_tdd
+    {1741, 2},  // SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions
+    {1743, 1},  // SysInfoType11_v770ext_IEs
+    {1744, 1},  // MBSFNFrequencyList
+    {1745, 2},  // MBSFNFrequency
+    {1747, 0},  // SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions
+    {1747, 3},  // SysInfoType12
+    {1750, 2},  // SysInfoType12_v4b0NonCriticalExtensions
+    {1752, 2},  // SysInfoType12_v4b0ext_IEs
+    {1754, 2},  // SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension
+    {1756, 6},  // SysInfoType12_v590ext_IEs
+    {1762, 1},  // SysInfoType12_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext
+    {1763, 1},  // SysInfoType12_v590ext_IEs_newInterFrequencyCellInfoList_v590ext
+    {1764, 1},  // SysInfoType12_v590ext_IEs_newInterRATCellInfoList_v590ext
+    {1765, 2},  // SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions
+    {1767, 1},  // SysInfoType12_v690ext_IEs
+    {1768, 2},  // SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions
+    {1770, 1},  // SysInfoType12_v6b0ext_IEs
+    {1771, 0},  // SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_nonCriticalExtensions
+    {1771, 4},  // SysInfoType13
+    {1775, 3},  // CapabilityUpdateRequirement
+    {1778, 1},  // SystemSpecificCapUpdateReqList
+    {1779, 2},  // SysInfoType13_v3a0NonCriticalExtensions
+    {1781, 1},  // SysInfoType13_v3a0ext_IEs
+    {1782, 2},  // SysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions
+    {1784, 1},  // SysInfoType13_v4b0ext_IEs
+    {1785, 1},  // CapabilityUpdateRequirement_r4_ext
+    {1786, 2},  // SysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions_v770NonCriticalExtensions
+    {1788, 1},  // SysInfoType13_v770ext_IEs
+    {1789, 1},  // CapabilityUpdateRequirement_v770ext
+    {1790, 0},  // SysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions
+};
+
+}  // namespace
+
+bool IsMemberPath(uint32_t sibType, const char* path) {
+  const SibDispatchRow* row = FindSibRow(sibType);
+  if (row == nullptr) return false;
+  static const int kRootTypes[32] = {-1, 0, 11, 14, 60, 71, 471, 489, -1, -1, -1, 494, 751, 764, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+  const size_t rootLength = std::strlen(row->name);
+  if (std::strncmp(path, row->name, rootLength) != 0) return false;
+  const char* at = path + rootLength;
+  int type = kRootTypes[sibType];
+  while (*at != '\0') {
+    if (type < 0) return false;  // a step below a simple value
+    const TypeSteps& steps = kTypeSteps[type];
+    const MemberStep* step = nullptr;
+    if (*at == '[') {
+      const char* digits = ++at;
+      while (*at >= '0' && *at <= '9') ++at;
+      if (at == digits || *at != ']') return false;
+      ++at;
+      if (steps.count == 1 && kMemberSteps[steps.first].name == nullptr) step = &kMemberSteps[steps.first];
+    } else if (*at == '.') {
+      const char* name = ++at;
+      while (*at != '\0' && *at != '.' && *at != '[') ++at;
+      const size_t length = static_cast<size_t>(at - name);
+      for (uint32_t i = 0; i < steps.count && step == nullptr; ++i) {
+        const MemberStep& candidate = kMemberSteps[steps.first + i];
+        if (candidate.name != nullptr && std::strlen(candidate.name) == length &&
+            std::strncmp(candidate.name, name, length) == 0) {
+          step = &candidate;
+        }
+      }
+    }
+    if (step == nullptr) return false;
+    type = step->type;
+  }
+  return true;
+}
+
 const SibDispatchRow* FindSibRow(uint32_t sibType) {
   return sibType < 32 ? kSibDispatchTable[sibType] : nullptr;
 }
