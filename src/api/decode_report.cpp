@@ -130,13 +130,12 @@ void AddSibWarning(DecodeReport& report, const SibDispatchRow& row, DecodeWarnin
 
 void NoteBitsLeftOver(DecodeReport& report, const SibDispatchRow& row, const uint8_t* sib,
                       uint32_t sibSize, uint64_t position) {
-  const uint64_t total = uint64_t{sibSize} * 8;
-  for (uint64_t bit = position; bit < total; ++bit) {
-    if ((sib[bit / 8] >> (7 - bit % 8)) & 1u) {
-      AddWarning(report, kWarnBitsLeftOver, position, row.name);
-      return;
-    }
-  }
+  const uint64_t first = position / 8;
+  if (first >= sibSize) return;
+  // The rest of the byte the decoder ended in, then whole bytes.
+  bool leftOver = (sib[first] & (0xFFu >> (position % 8))) != 0;
+  for (uint64_t i = first + 1; i < sibSize && !leftOver; ++i) leftOver = sib[i] != 0;
+  if (leftOver) AddWarning(report, kWarnBitsLeftOver, position, row.name);
 }
 
 uint32_t OutermostFirst(const DecodeNotes& notes, StopFrame* frames) {
