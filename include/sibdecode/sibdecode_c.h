@@ -126,6 +126,47 @@ SIBDECODE_C_API int32_t sibdecode_decode_sib_json(sibdecode_decoder* decoder, ui
                                                   sibdecode_summary* summary, char* json,
                                                   size_t json_capacity, size_t* json_len);
 
+/* ---- decode reports: where a decode stopped and what it noticed ---- */
+
+#define SIBDECODE_STOP_NONE 0         /* complete, or nothing decoded */
+#define SIBDECODE_STOP_END_OF_DATA 1  /* the SIB's bits ended inside a value */
+#define SIBDECODE_STOP_OUT_OF_RANGE 2 /* a value outside its type */
+#define SIBDECODE_STOP_UNSUPPORTED 3  /* an encoding not taken, or a SIB type without decoder */
+#define SIBDECODE_STOP_NO_MEMORY 4
+
+#define SIBDECODE_WARN_LIST_ABOVE_SIZE 1 /* a list count above its SIZE bound (decoded) */
+#define SIBDECODE_WARN_BITS_LEFT_OVER 2  /* non-zero bits after the end of the SIB */
+#define SIBDECODE_WARN_SEGMENT_GAP 3     /* a batch's segment chain lacks an index */
+
+#define SIBDECODE_REPORT_PATH_SIZE 640
+#define SIBDECODE_REPORT_WARNINGS 8
+
+/* A stop or a warning: the bit (from the SIB's first) and the member path as
+ * the text names it ("SysInfoType3.cellSelectReselectInfo.mappingInfo[0]..."). */
+typedef struct sibdecode_note {
+  int32_t kind; /* SIBDECODE_STOP_... or SIBDECODE_WARN_... */
+  uint64_t bit;
+  char path[SIBDECODE_REPORT_PATH_SIZE]; /* NUL-terminated */
+} sibdecode_note;
+
+typedef struct sibdecode_report {
+  uint32_t struct_size; /* set by the caller; only that many bytes are written */
+  uint32_t sib_type;
+  int32_t decoded;  /* 1: the SIB went through a decoder */
+  int32_t complete; /* 1: decoded to its end; stop.kind is then SIBDECODE_STOP_NONE */
+  uint64_t end_bit; /* where the decoder stopped reading */
+  sibdecode_note stop;
+  uint32_t warning_count; /* every warning; the first SIBDECODE_REPORT_WARNINGS are kept */
+  sibdecode_note warnings[SIBDECODE_REPORT_WARNINGS];
+} sibdecode_report;
+
+/* The report of the decoder's last decode call. 0, or SIBDECODE_BAD_ARGUMENT. */
+SIBDECODE_C_API int32_t sibdecode_decoder_report_get(const sibdecode_decoder* decoder,
+                                                     sibdecode_report* report);
+/* A stop reason or a warning in a few words. */
+SIBDECODE_C_API const char* sibdecode_stop_text(int32_t stop);
+SIBDECODE_C_API const char* sibdecode_warning_text(int32_t warning);
+
 /* ---- stream: one block at a time, several cells ---- */
 
 typedef struct sibdecode_stream sibdecode_stream;
@@ -171,6 +212,8 @@ typedef struct sibdecode_stream_counts {
   uint64_t sibs_decoded;
   uint64_t chains_dropped;
   uint64_t segments_discarded; /* without a pending chain, out of order, or repeated */
+  uint64_t sibs_stopped;       /* decoded only up to where the decode stopped */
+  uint64_t sibs_warned;        /* decoded with a warning */
 } sibdecode_stream_counts;
 
 SIBDECODE_C_API sibdecode_stream* sibdecode_stream_create(void);

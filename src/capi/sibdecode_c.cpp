@@ -65,6 +65,13 @@ static_assert(SIBDECODE_CAPTURE_EVENT_SIB == sibdecode::kCaptureSib &&
                   SIBDECODE_CAPTURE_EVENT_NO_MEMORY == sibdecode::kCaptureNoMemoryEvent,
               "capture events");
 
+static_assert(SIBDECODE_REPORT_PATH_SIZE == sibdecode::kReportPathSize &&
+                  SIBDECODE_REPORT_WARNINGS == sibdecode::kReportWarnings &&
+                  SIBDECODE_STOP_END_OF_DATA == sibdecode::kStopEndOfData &&
+                  SIBDECODE_STOP_NO_MEMORY == sibdecode::kStopNoMemory &&
+                  SIBDECODE_WARN_SEGMENT_GAP == sibdecode::kWarnSegmentGap,
+              "decode reports");
+
 #define SIBDECODE_STRINGIFY2(x) #x
 #define SIBDECODE_STRINGIFY(x) SIBDECODE_STRINGIFY2(x)
 
@@ -276,7 +283,46 @@ int32_t sibdecode_stream_counts_get(const sibdecode_stream* stream,
   filled.sibs_decoded = c.sibsDecoded;
   filled.chains_dropped = c.chainsDropped;
   filled.segments_discarded = c.segmentsDiscarded;
+  filled.sibs_stopped = c.sibsStopped;
+  filled.sibs_warned = c.sibsWarned;
   return CopyOut(filled, counts) ? 0 : SIBDECODE_BAD_ARGUMENT;
+}
+
+namespace {
+
+void ToCNote(const sibdecode::DecodeNote& note, sibdecode_note* c) {
+  c->kind = note.kind;
+  c->bit = note.bit;
+  std::memcpy(c->path, note.path, sizeof c->path);
+}
+
+}  // namespace
+
+int32_t sibdecode_decoder_report_get(const sibdecode_decoder* decoder, sibdecode_report* report) {
+  if (decoder == nullptr || report == nullptr) return SIBDECODE_BAD_ARGUMENT;
+  sibdecode::DecodeReport r;
+  r.size = sizeof r;
+  if (sibdecode::GetDecodeReport(reinterpret_cast<const sibdecode::DecoderState*>(decoder), &r) !=
+      1) {
+    return SIBDECODE_BAD_ARGUMENT;
+  }
+  sibdecode_report filled{};
+  filled.sib_type = r.sibType;
+  filled.decoded = r.decoded;
+  filled.complete = r.complete;
+  filled.end_bit = r.endBit;
+  ToCNote(r.stop, &filled.stop);
+  filled.warning_count = r.warningCount;
+  for (unsigned int i = 0; i < r.warningCount && i < sibdecode::kReportWarnings; ++i) {
+    ToCNote(r.warnings[i], &filled.warnings[i]);
+  }
+  return CopyOut(filled, report) ? 0 : SIBDECODE_BAD_ARGUMENT;
+}
+
+const char* sibdecode_stop_text(int32_t stop) { return sibdecode::DecodeStopText(stop); }
+
+const char* sibdecode_warning_text(int32_t warning) {
+  return sibdecode::DecodeWarningText(warning);
 }
 
 int32_t sibdecode_capture_open_file(const char* path, sibdecode_capture** capture, char* message,

@@ -110,6 +110,34 @@ static void check_decoder(sibdecode_decoder* decoder) {
   }
 }
 
+/* The report of a whole sample SIB and of a SIB3 cut after 7 bytes. */
+static void check_report(sibdecode_decoder* decoder) {
+  static const uint8_t cut[] = {0x16, 0xDF, 0x87, 0x5E, 0x0E, 0x3E, 0x86};
+  sibdecode_report report;
+  char text[65536];
+  size_t len = 0;
+  memset(&report, 0, sizeof report);
+  report.struct_size = sizeof report;
+  CHECK(sibdecode_decode_batch(decoder, batches[0].bytes, batches[0].size, NULL, text, sizeof text,
+                               &len) == SIBDECODE_DECODED,
+        "sample decodes");
+  CHECK(sibdecode_decoder_report_get(decoder, &report) == 0, "report given");
+  CHECK(report.decoded == 1 && report.complete == 1 && report.stop.kind == SIBDECODE_STOP_NONE,
+        "sample complete");
+  CHECK(sibdecode_decode_sib(decoder, 3, cut, sizeof cut, NULL, text, sizeof text, &len) ==
+            SIBDECODE_DECODED,
+        "cut SIB3 printed as far as it got");
+  CHECK(sibdecode_decoder_report_get(decoder, &report) == 0, "report of the cut SIB");
+  CHECK(report.sib_type == 3 && report.complete == 0 &&
+            report.stop.kind == SIBDECODE_STOP_END_OF_DATA && report.stop.bit <= 56 &&
+            strncmp(report.stop.path, "SysInfoType3.", 13) == 0,
+        "cut SIB3 stopped");
+  CHECK(strcmp(sibdecode_stop_text(report.stop.kind), "end of data") == 0, "stop text");
+  report.struct_size = 4;
+  CHECK(sibdecode_decoder_report_get(decoder, &report) == SIBDECODE_BAD_ARGUMENT,
+        "a struct without room");
+}
+
 /* What the stream callback keeps. */
 typedef struct Collected {
   sibdecode_decoder* decoder;
@@ -392,6 +420,7 @@ int main(int argc, char** argv) {
   CHECK(decoder != NULL, "decoder created");
   check_version();
   check_decoder(decoder);
+  check_report(decoder);
   check_stream(decoder);
   check_fed_capture(decoder);
   if (argc > 2) check_capture_files(decoder, argv[2], argv[1]);
