@@ -239,13 +239,30 @@ class Decoder:
         result, value = self._call(self._lib.sibdecode_decode_sib_json, (sib_type,), data)
         return (value if result == _native.DECODED else None), self._record()
 
+    def report(self) -> "Stop":
+        """Where the last decode call stopped: Stop(complete, reason, bit, path,
+        warnings), warnings a list of (text, bit, path); reason None when complete."""
+        report = _native.Report()
+        report.struct_size = ctypes.sizeof(report)
+        if self._lib.sibdecode_decoder_report_get(self._handle, ctypes.byref(report)) != 0:
+            raise SibdecodeError("no decode report")
+        text = self._lib.sibdecode_warning_text
+        warnings = [(text(n.kind).decode(), n.bit, n.path.decode())
+                    for n in report.warnings[:min(report.warning_count, 8)]]
+        if report.complete:
+            return Stop(True, None, None, None, warnings)
+        return Stop(False, self._lib.sibdecode_stop_text(report.stop.kind).decode(),
+                    report.stop.bit, report.stop.path.decode(), warnings)
+
     def decode_batch(self, data: bytes) -> Optional["Sib"]:
         """The SIB a batch of BCH blocks carries (its text ends in the raw-data
         trailer of the batch), or None when nothing was decoded."""
         text, record = self.batch_text(data)
         if text is None:
             return None
-        return Sib(_sib_type_of(text), text, record, _Source("batch", bytes(data)))
+        sib = Sib(_sib_type_of(text), text, record, _Source("batch", bytes(data)))
+        sib.stop = self.report()
+        return sib
 
     def decode_sib(self, sib_type: int, data: bytes) -> Optional["Sib"]:
         """A bare SIB of type sib_type (its encoding without BCH framing; no
@@ -253,7 +270,9 @@ class Decoder:
         text, record = self.sib_text(sib_type, data)
         if text is None:
             return None
-        return Sib(sib_type, text, record, _Source("sib", bytes(data)))
+        sib = Sib(sib_type, text, record, _Source("sib", bytes(data)))
+        sib.stop = self.report()
+        return sib
 
 
 def _sib_type_of(text: bytes) -> int:
@@ -284,6 +303,16 @@ class _Source(NamedTuple):
     data: bytes
 
 
+class Stop(NamedTuple):
+    """What a decode found: complete, or why (reason), where (bit, from the
+    SIB's first) and in what (path, as the text names members) it stopped."""
+    complete: bool
+    reason: Optional[str]
+    bit: Optional[int]
+    path: Optional[str]
+    warnings: List[Tuple[str, int, str]]
+
+
 class Sib:
     """One decoded SIB.
 
@@ -296,10 +325,13 @@ class Sib:
     arfcn    the cell's ARFCN (captures)
     time     time of the last carrying block, an aware UTC datetime (captures)
     file     the capture it came from
+    stop     Stop: complete, or where the decode stopped (Decoder's SIBs; None
+             for a capture's)
+    complete stop.complete (None when not known)
     """
 
     __slots__ = ("type", "_text", "_record", "_source", "frames", "arfcn", "time", "file",
-                 "_value", "_summary")
+                 "_value", "_summary", "stop")
 
     def __init__(self, sib_type: int, text: bytes, record: bytes, source: _Source,
                  frames: Optional[Tuple[int, ...]] = None, arfcn: Optional[int] = None,
@@ -314,6 +346,11 @@ class Sib:
         self.file = file
         self._value: Optional[Dict[str, Any]] = None
         self._summary: Optional[Summary] = None
+        self.stop: Optional[Stop] = None
+
+    @property
+    def complete(self) -> Optional[bool]:
+        return None if self.stop is None else self.stop.complete
 
     @property
     def text(self) -> str:

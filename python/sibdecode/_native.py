@@ -66,6 +66,17 @@ class CaptureCounts(ctypes.Structure):
     ]
 
 
+class Note(ctypes.Structure):
+    _fields_ = [("kind", ctypes.c_int32), ("bit", ctypes.c_uint64), ("path", ctypes.c_char * 640)]
+
+
+class Report(ctypes.Structure):
+    _fields_ = [("struct_size", ctypes.c_uint32), ("sib_type", ctypes.c_uint32),
+                ("decoded", ctypes.c_int32), ("complete", ctypes.c_int32),
+                ("end_bit", ctypes.c_uint64), ("stop", Note),
+                ("warning_count", ctypes.c_uint32), ("warnings", Note * 8)]
+
+
 READ_FUNCTION = ctypes.CFUNCTYPE(ctypes.c_int64, ctypes.c_void_p, ctypes.c_void_p,
                                  ctypes.c_size_t)
 
@@ -97,6 +108,9 @@ _SIGNATURES = {
     "sibdecode_capture_counts_get": (ctypes.c_int32, [_P, ctypes.POINTER(CaptureCounts)]),
     "sibdecode_capture_close": (None, [_P]),
     "sibdecode_is_capture_magic": (ctypes.c_int32, [ctypes.c_char_p, _SIZE]),
+    "sibdecode_decoder_report_get": (ctypes.c_int32, [_P, ctypes.POINTER(Report)]),
+    "sibdecode_stop_text": (ctypes.c_char_p, [ctypes.c_int32]),
+    "sibdecode_warning_text": (ctypes.c_char_p, [ctypes.c_int32]),
 }
 
 _library: Optional[ctypes.CDLL] = None

@@ -314,3 +314,19 @@ def test_gsmtap_reader_takes_datagrams_from_a_socket():
     reader.close()
     receiver.close()
     sender.close()
+
+
+@pytest.mark.parametrize("hex_sib, reason", [
+    ("16df875e0e3e86", "end of data"),  # a SIB3 cut after 7 bytes
+    ("80", "end of data"),
+])
+def test_sib_says_where_its_decode_stopped(hex_sib, reason):
+    with sibdecode.Decoder() as decoder:
+        sib = decoder.decode_sib(3, bytes.fromhex(hex_sib))
+        assert sib.complete is False
+        assert sib.stop.reason == reason
+        assert sib.stop.path.startswith("SysInfoType3")
+        assert sib.stop.bit <= 8 * len(hex_sib) // 2
+        batch = [line for line in open(SAMPLE_HEX) if line.startswith("000E03")][0]
+        whole = decoder.decode_batch(bytes.fromhex(batch.strip()))
+        assert whole.complete and whole.stop.reason is None and whole.stop.warnings == []
