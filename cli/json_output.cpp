@@ -46,9 +46,10 @@ void OutIdentity(bool given, unsigned int identity) {
 void WriteJsonSummary(const tagSystemInformationBlock& s, unsigned int sibType) {
   const tagSystemInformationBlockType11& lists = s.sib11;
   OutLiteral("{\"sib3\":{\"cellIdentity\":");
-  OutIdentity(sibType == 3, s.sib3.cellIdentity);
+  const unsigned int parts = sibdecode::SibSummaryParts(sibType);
+  OutIdentity(parts & sibdecode::kSummarySib3CellIdentity, s.sib3.cellIdentity);
   OutLiteral("},\"sib4\":{\"cellIdentity\":");
-  OutIdentity(sibType == 4, s.sib4.cellIdentity);
+  OutIdentity(parts & sibdecode::kSummarySib4CellIdentity, s.sib4.cellIdentity);
   OutLiteral("},\"sib11\":{\"interRATCells\":[");
   for (unsigned int k = 0; k < lists.interRATCellCount && k < 32; ++k) {
     const tagInterRATCell& cell = lists.interRATCells[k];

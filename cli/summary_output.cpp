@@ -27,9 +27,10 @@ void OutIdentity(bool given, unsigned int identity) {
 
 void WriteSummary(const tagSystemInformationBlock& out, unsigned int sibType) {
   OutLiteral("summary: sib3.cellIdentity = ");
-  OutIdentity(sibType == 3, out.sib3.cellIdentity);
+  const unsigned int parts = sibdecode::SibSummaryParts(sibType);
+  OutIdentity(parts & sibdecode::kSummarySib3CellIdentity, out.sib3.cellIdentity);
   OutLiteral(", sib4.cellIdentity = ");
-  OutIdentity(sibType == 4, out.sib4.cellIdentity);
+  OutIdentity(parts & sibdecode::kSummarySib4CellIdentity, out.sib4.cellIdentity);
   const tagSystemInformationBlockType11& lists = out.sib11;
   OutLiteral("\n  intraFreqCells: ");
   OutUnsigned(lists.intraFreqCellCount);
