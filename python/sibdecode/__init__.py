@@ -298,7 +298,7 @@ class _Source(NamedTuple):
 class Sib:
     """One decoded SIB.
 
-    type     SIB type (1-7, 11, 12, 13)
+    type     SIB type (a type the library decodes)
     text     the library's text (\\r\\n line ends; from a batch or a capture with
              the raw-data trailer of the blocks that carried it)
     value    the decoded value as a dict (built from the library's JSON on first use)
