@@ -4,8 +4,6 @@
 
 namespace cli {
 
-namespace {}  // namespace
-
 void WriteSummary(const tagSystemInformationBlock& out, unsigned int sibType) {
   OutLiteral("summary: sib3.cellIdentity = ");
   const unsigned int parts = sibdecode::SibSummaryParts(sibType);
