@@ -122,11 +122,12 @@ bool RecordSib(CellBook& book, const SibSeen& sib, long long* copies) {
   ++record.count;
   record.versions.insert(std::hash<std::string_view>()(encoding));
   if (sib.decoded && sib.summary != nullptr) {
-    if (sib.sibType == 3 || sib.sibType == 4) {
+    const unsigned int parts = sibdecode::SibSummaryParts(sib.sibType);
+    if (parts & (sibdecode::kSummarySib3CellIdentity | sibdecode::kSummarySib4CellIdentity)) {
       cell.hasIdentity = true;
-      cell.identity =
-          sib.sibType == 3 ? sib.summary->sib3.cellIdentity : sib.summary->sib4.cellIdentity;
-    } else if (sib.sibType == 11 || sib.sibType == 12) {
+      cell.identity = parts & sibdecode::kSummarySib3CellIdentity ? sib.summary->sib3.cellIdentity
+                                                                  : sib.summary->sib4.cellIdentity;
+    } else if (parts & sibdecode::kSummaryNeighbourCells) {
       cell.hasNeighbours = true;
       cell.intraCells = sib.summary->sib11.intraFreqCellCount;
       cell.interCells = sib.summary->sib11.interFreqCellCount;

@@ -26,39 +26,23 @@ void WriteEscaped(const std::string& text) {
   OutAppend(text.data() + plain, text.size() - plain);
 }
 
-// A number of the record, or null where the message did not hold it.
-void OutValue(int value) {
-  if (value == kAbsentValue) {
-    OutLiteral("null");
-  } else {
-    OutSigned(value);
-  }
-}
-
-void OutIdentity(bool given, unsigned int identity) {
-  if (given) {
-    OutUnsigned(identity);
-  } else {
-    OutLiteral("null");
-  }
-}
-
 void WriteJsonSummary(const tagSystemInformationBlock& s, unsigned int sibType) {
   const tagSystemInformationBlockType11& lists = s.sib11;
   OutLiteral("{\"sib3\":{\"cellIdentity\":");
-  OutIdentity(sibType == 3, s.sib3.cellIdentity);
+  const unsigned int parts = sibdecode::SibSummaryParts(sibType);
+  OutCellIdentity(parts & sibdecode::kSummarySib3CellIdentity, s.sib3.cellIdentity, "null");
   OutLiteral("},\"sib4\":{\"cellIdentity\":");
-  OutIdentity(sibType == 4, s.sib4.cellIdentity);
+  OutCellIdentity(parts & sibdecode::kSummarySib4CellIdentity, s.sib4.cellIdentity, "null");
   OutLiteral("},\"sib11\":{\"interRATCells\":[");
   for (unsigned int k = 0; k < lists.interRATCellCount && k < 32; ++k) {
     const tagInterRATCell& cell = lists.interRATCells[k];
     if (k != 0) OutLiteral(",");
     OutLiteral("{\"interRATCellID\":");
-    OutValue(cell.interRATCellID);
+    OutRecordValue(cell.interRATCellID, "null");
     OutLiteral(",\"bcch_ARFCN\":");
-    OutValue(cell.bcch_ARFCN);
+    OutRecordValue(cell.bcch_ARFCN, "null");
     OutLiteral(",\"bsic\":");
-    OutValue(cell.bsic);
+    OutRecordValue(cell.bsic, "null");
     OutLiteral("}");
   }
   OutLiteral("],\"intraFreqCells\":[");
@@ -66,9 +50,9 @@ void WriteJsonSummary(const tagSystemInformationBlock& s, unsigned int sibType) 
     const tagIntraFreqCell& cell = lists.intraFreqCells[k];
     if (k != 0) OutLiteral(",");
     OutLiteral("{\"intraFreqCellID\":");
-    OutValue(cell.intraFreqCellID);
+    OutRecordValue(cell.intraFreqCellID, "null");
     OutLiteral(",\"cellParametersID\":");
-    OutValue(cell.cellParametersID);
+    OutRecordValue(cell.cellParametersID, "null");
     OutLiteral("}");
   }
   OutLiteral("],\"interFreqCells\":[");
@@ -76,11 +60,11 @@ void WriteJsonSummary(const tagSystemInformationBlock& s, unsigned int sibType) 
     const tagInterFreqCell& cell = lists.interFreqCells[k];
     if (k != 0) OutLiteral(",");
     OutLiteral("{\"interFreqCellID\":");
-    OutValue(cell.interFreqCellID);
+    OutRecordValue(cell.interFreqCellID, "null");
     OutLiteral(",\"uarfcn_Nt\":");
-    OutValue(cell.uarfcn_Nt);
+    OutRecordValue(cell.uarfcn_Nt, "null");
     OutLiteral(",\"cellParametersID\":");
-    OutValue(cell.cellParametersID);
+    OutRecordValue(cell.cellParametersID, "null");
     OutLiteral("}");
   }
   OutLiteral("]}}");

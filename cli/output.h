@@ -24,6 +24,12 @@ void OutLiteral(const char (&text)[N]) {
   OutAppend(text, N - 1);
 }
 
+// A number of the summary record, or `absent` ("absent", "null") where the
+// message did not hold it (kAbsentValue) or, for a cell identity, where the
+// SIB type gives none.
+void OutRecordValue(int value, const char* absent);
+void OutCellIdentity(bool given, unsigned int identity, const char* absent);
+
 // The time as 2026-01-15T09:00:00.040000Z (UTC); returns the characters written.
 size_t OutUtcTime(const struct timeval& time);
 

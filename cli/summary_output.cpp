@@ -4,32 +4,12 @@
 
 namespace cli {
 
-namespace {
-
-// A number of the record, or "absent" where the message did not hold it.
-void OutValue(int value) {
-  if (value == kAbsentValue) {
-    OutLiteral("absent");
-  } else {
-    OutSigned(value);
-  }
-}
-
-void OutIdentity(bool given, unsigned int identity) {
-  if (given) {
-    OutUnsigned(identity);
-  } else {
-    OutLiteral("absent");
-  }
-}
-
-}  // namespace
-
 void WriteSummary(const tagSystemInformationBlock& out, unsigned int sibType) {
   OutLiteral("summary: sib3.cellIdentity = ");
-  OutIdentity(sibType == 3, out.sib3.cellIdentity);
+  const unsigned int parts = sibdecode::SibSummaryParts(sibType);
+  OutCellIdentity(parts & sibdecode::kSummarySib3CellIdentity, out.sib3.cellIdentity, "absent");
   OutLiteral(", sib4.cellIdentity = ");
-  OutIdentity(sibType == 4, out.sib4.cellIdentity);
+  OutCellIdentity(parts & sibdecode::kSummarySib4CellIdentity, out.sib4.cellIdentity, "absent");
   const tagSystemInformationBlockType11& lists = out.sib11;
   OutLiteral("\n  intraFreqCells: ");
   OutUnsigned(lists.intraFreqCellCount);
@@ -38,9 +18,9 @@ void WriteSummary(const tagSystemInformationBlock& out, unsigned int sibType) {
     OutLiteral("    [");
     OutUnsigned(k);
     OutLiteral("] intraFreqCellID = ");
-    OutValue(lists.intraFreqCells[k].intraFreqCellID);
+    OutRecordValue(lists.intraFreqCells[k].intraFreqCellID, "absent");
     OutLiteral(", cellParametersID = ");
-    OutValue(lists.intraFreqCells[k].cellParametersID);
+    OutRecordValue(lists.intraFreqCells[k].cellParametersID, "absent");
     OutLiteral("\n");
   }
   OutLiteral("  interFreqCells: ");
@@ -50,11 +30,11 @@ void WriteSummary(const tagSystemInformationBlock& out, unsigned int sibType) {
     OutLiteral("    [");
     OutUnsigned(k);
     OutLiteral("] interFreqCellID = ");
-    OutValue(lists.interFreqCells[k].interFreqCellID);
+    OutRecordValue(lists.interFreqCells[k].interFreqCellID, "absent");
     OutLiteral(", uarfcn_Nt = ");
-    OutValue(lists.interFreqCells[k].uarfcn_Nt);
+    OutRecordValue(lists.interFreqCells[k].uarfcn_Nt, "absent");
     OutLiteral(", cellParametersID = ");
-    OutValue(lists.interFreqCells[k].cellParametersID);
+    OutRecordValue(lists.interFreqCells[k].cellParametersID, "absent");
     OutLiteral("\n");
   }
   OutLiteral("  interRATCells: ");
@@ -64,11 +44,11 @@ void WriteSummary(const tagSystemInformationBlock& out, unsigned int sibType) {
     OutLiteral("    [");
     OutUnsigned(k);
     OutLiteral("] interRATCellID = ");
-    OutValue(lists.interRATCells[k].interRATCellID);
+    OutRecordValue(lists.interRATCells[k].interRATCellID, "absent");
     OutLiteral(", bcch_ARFCN = ");
-    OutValue(lists.interRATCells[k].bcch_ARFCN);
+    OutRecordValue(lists.interRATCells[k].bcch_ARFCN, "absent");
     OutLiteral(", bsic = ");
-    OutValue(lists.interRATCells[k].bsic);
+    OutRecordValue(lists.interRATCells[k].bsic, "absent");
     OutLiteral("\n");
   }
 }

@@ -138,6 +138,22 @@ void OutUnsigned(unsigned long long value) {
   OutAppend(digits + sizeof(digits) - n, n);
 }
 
+void OutRecordValue(int value, const char* absent) {
+  if (value == kAbsentValue) {
+    OutAppend(absent, std::strlen(absent));
+  } else {
+    OutSigned(value);
+  }
+}
+
+void OutCellIdentity(bool given, unsigned int identity, const char* absent) {
+  if (given) {
+    OutUnsigned(identity);
+  } else {
+    OutAppend(absent, std::strlen(absent));
+  }
+}
+
 void OutSigned(long long value) {
   if (value < 0) {
     OutLiteral("-");

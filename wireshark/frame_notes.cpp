@@ -47,7 +47,7 @@ guint32* FramesOf(const sibdecode::StreamEvent& event) {
 }
 
 bool HasSummary(guint32 sibType) {
-  return sibType == 3 || sibType == 4 || sibType == 11 || sibType == 12;
+  return sibdecode::SibSummaryParts(sibType) != sibdecode::kSummaryNothing;
 }
 
 void NoteCompleted(const sibdecode::StreamEvent& event, guint32 frame) {

@@ -244,9 +244,11 @@ void AddSummary(proto_tree* tree, tvbuff_t* tvb, const CompletedSib& sib) {
   const tagSystemInformationBlock& summary = *sib.summary;
   proto_tree* subtree =
       proto_tree_add_subtree(tree, tvb, 0, 0, ett_summary, nullptr, "sibdecode summary record");
-  if (sib.sibType == 3 || sib.sibType == 4) {
-    const unsigned int identity =
-        sib.sibType == 3 ? summary.sib3.cellIdentity : summary.sib4.cellIdentity;
+  const unsigned int parts = sibdecode::SibSummaryParts(sib.sibType);
+  if (parts & (sibdecode::kSummarySib3CellIdentity | sibdecode::kSummarySib4CellIdentity)) {
+    const unsigned int identity = parts & sibdecode::kSummarySib3CellIdentity
+                                      ? summary.sib3.cellIdentity
+                                      : summary.sib4.cellIdentity;
     AddGenerated(proto_tree_add_uint(subtree, hf_cell_identity, tvb, 0, 0, identity));
     return;
   }

@@ -95,6 +95,21 @@ enum DecodeResult : int {
 // one (a SIB5 or SIB6 with long lists) gets kTextTooSmall from the calls below.
 SIBDECODE_API size_t MaxTextSize(size_t len);
 
+// The parts of the summary record a SIB type fills (bits, or'ed).
+enum SummaryPart : unsigned int {
+  kSummaryNothing = 0,
+  kSummarySib3CellIdentity = 1,  // sib3.cellIdentity
+  kSummarySib4CellIdentity = 2,  // sib4.cellIdentity
+  kSummaryNeighbourCells = 4,    // the intra-frequency, inter-frequency and GSM cells of sib11
+};
+
+// What a decoded SIB of this type puts into the summary record (0 for a type
+// without a decoder; the rest of the record stays zero).
+SIBDECODE_API unsigned int SibSummaryParts(unsigned int sibType);
+
+// True for the SIB types the library decodes and prints.
+SIBDECODE_API bool IsDecodedSibType(unsigned int sibType);
+
 // RRCParserX's results, but the text comes whole however long it is (RRCParserX
 // cuts it at 102400 bytes), and never more than textCapacity bytes are written.
 // *textLen receives the bytes written, or the bytes needed when kTextTooSmall:

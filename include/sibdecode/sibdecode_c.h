@@ -99,6 +99,13 @@ SIBDECODE_C_API void sibdecode_decoder_destroy(sibdecode_decoder* decoder);
  * (the 102400-byte work buffer plus the raw-data trailer). */
 SIBDECODE_C_API size_t sibdecode_max_text_size(size_t len);
 
+/* The parts of the summary record a decoded SIB of this type fills (bits, or'ed; 0 for a type
+ * without a decoder). */
+#define SIBDECODE_SUMMARY_SIB3_CELL_IDENTITY 1 /* sib3.cellIdentity (word 0) */
+#define SIBDECODE_SUMMARY_SIB4_CELL_IDENTITY 2 /* sib4.cellIdentity (word 1) */
+#define SIBDECODE_SUMMARY_NEIGHBOUR_CELLS 4    /* the intra, inter-frequency and GSM cells */
+SIBDECODE_C_API uint32_t sibdecode_sib_summary_parts(uint32_t sib_type);
+
 /* Decodes one batch of BCH blocks: the SIB's text (\r\n line ends) and the
  * raw-data trailer into text[0 .. *text_len), the summary record into
  * *summary (may be null). Returns SIBDECODE_DECODED, _NOTHING_DECODED,

@@ -39,7 +39,8 @@ __all__ = [
     "DroppedChain", "CaptureFault", "CaptureCounts", "CaptureReader", "GsmtapReader",
     "read_capture",
     "is_capture", "SibdecodeError", "CaptureError", "CaptureWarning", "DroppedChainWarning",
-    "library_version",
+    "library_version", "summary_parts", "SUMMARY_SIB3_CELL_IDENTITY",
+    "SUMMARY_SIB4_CELL_IDENTITY", "SUMMARY_NEIGHBOUR_CELLS",
 ]
 
 ABSENT = -65535  # the summary record's mark of an optional number absent from the message
@@ -80,6 +81,16 @@ def library_version() -> str:
 
 
 # ---- the summary record ----
+
+SUMMARY_SIB3_CELL_IDENTITY = 1  # sib3.cellIdentity
+SUMMARY_SIB4_CELL_IDENTITY = 2  # sib4.cellIdentity
+SUMMARY_NEIGHBOUR_CELLS = 4  # the intra-frequency, inter-frequency and GSM cells
+
+
+def summary_parts(sib_type: int) -> int:
+    """The parts of the summary record a decoded SIB of this type fills:
+    SUMMARY_* bits, or'ed (0 for a type the library does not decode)."""
+    return _native.library().sibdecode_sib_summary_parts(sib_type)
 
 
 class IntraFreqCell(NamedTuple):
@@ -316,7 +327,7 @@ class Stop(NamedTuple):
 class Sib:
     """One decoded SIB.
 
-    type     SIB type (1-7, 11, 12, 13)
+    type     SIB type (a type the library decodes)
     text     the library's text (\\r\\n line ends; from a batch or a capture with
              the raw-data trailer of the blocks that carried it)
     value    the decoded value as a dict (built from the library's JSON on first use)

@@ -11,7 +11,8 @@ import os
 import sys
 from typing import BinaryIO, List, Optional
 
-from . import CaptureReader, CaptureError, Decoder, DroppedChain, Sib, Summary
+from . import (SUMMARY_SIB3_CELL_IDENTITY, SUMMARY_SIB4_CELL_IDENTITY, CaptureReader, CaptureError,
+               Decoder, DroppedChain, Sib, Summary, summary_parts)
 
 EXIT_OK, EXIT_IO, EXIT_MALFORMED = 0, 1, 2
 
@@ -99,7 +100,9 @@ def _value(word: int, absent: str) -> str:
 
 def _identities(w: List[int], sib_type: int, absent: str) -> "tuple[str, str]":
     """The cell identities as the tool shows them: only for the SIB that carries one."""
-    return (str(w[0]) if sib_type == 3 else absent, str(w[1]) if sib_type == 4 else absent)
+    parts = summary_parts(sib_type)
+    return (str(w[0]) if parts & SUMMARY_SIB3_CELL_IDENTITY else absent,
+            str(w[1]) if parts & SUMMARY_SIB4_CELL_IDENTITY else absent)
 
 
 def summary_lines(record: bytes, sib_type: int) -> bytes:

@@ -91,6 +91,7 @@ _SIGNATURES = {
     "sibdecode_decoder_create": (_P, []),
     "sibdecode_decoder_destroy": (None, [_P]),
     "sibdecode_max_text_size": (_SIZE, [_SIZE]),
+    "sibdecode_sib_summary_parts": (ctypes.c_uint32, [ctypes.c_uint32]),
     "sibdecode_decode_batch": (ctypes.c_int32, _DECODE_ARGS),
     "sibdecode_decode_batch_json": (ctypes.c_int32,
                                     _DECODE_ARGS + [ctypes.POINTER(ctypes.c_uint32)]),

@@ -18,7 +18,7 @@ from typing import Any, Dict, Iterable, Iterator, List, Optional, Sequence, Tupl
 
 import dask.bag
 
-from . import Sib, read_capture
+from . import SUMMARY_SIB3_CELL_IDENTITY, SUMMARY_SIB4_CELL_IDENTITY, Sib, read_capture, summary_parts
 
 __all__ = ["capture_records", "read_captures", "summary_rows", "summary_frame", "SUMMARY_COLUMNS"]
 
@@ -102,9 +102,10 @@ def summary_rows(record: Dict[str, Any]) -> Dict[str, Any]:
 
     summary = record["summary"]
     identity: Optional[int] = None
-    if record["sib"] == 3:
+    parts = summary_parts(record["sib"])
+    if parts & SUMMARY_SIB3_CELL_IDENTITY:
         identity = summary["sib3_cell_identity"]
-    elif record["sib"] == 4:
+    elif parts & SUMMARY_SIB4_CELL_IDENTITY:
         identity = summary["sib4_cell_identity"]
     return {
         "file": record["file"],

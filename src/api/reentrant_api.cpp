@@ -5,6 +5,7 @@
 #include "api/decoder_state.h"
 #include "api/entry.h"
 #include "api/raw_trailer.h"
+#include "api/sib_dispatch.h"
 #include "print/emitter.h"
 #include "sibdecode/sibdecode.h"
 
@@ -21,6 +22,13 @@ int GetDecodeReport(const DecoderState* state, DecodeReport* report) {
 }
 
 size_t MaxTextSize(size_t len) { return TextBufferSize + RawTrailerSize(len); }
+
+unsigned int SibSummaryParts(unsigned int sibType) {
+  const SibDispatchRow* row = FindSibRow(sibType);
+  return row == nullptr ? kSummaryNothing : row->summaryParts;
+}
+
+bool IsDecodedSibType(unsigned int sibType) { return FindSibRow(sibType) != nullptr; }
 
 int DecodeBatch(DecoderState* state, const unsigned char* data, size_t len,
                 tagSystemInformationBlock* out, char* text, size_t textCapacity, size_t* textLen) {

@@ -8,6 +8,7 @@
 
 #include "per/per.h"
 #include "print/emitter.h"
+#include "sibdecode/sibdecode.h"
 
 namespace sibdecode {
 
@@ -18,6 +19,7 @@ struct SibDispatchRow {
   int (*decode)(PerContext* ctx, void* record);
   int (*print)(TextCursor& cursor, const void* record);
   int (*printJson)(TextCursor& cursor, const void* record);  // the value as one JSON object
+  unsigned int summaryParts;  // SummaryPart bits: what its decode feeds into the summary record
 };
 
 // Storage the entry point keeps on its stack for any top-level SIB record.
@@ -54,10 +56,10 @@ struct SibOps {
 
 template <typename Record, void (*Init)(Record*), int (*Decode)(PerContext*, Record*),
           int (*Print)(TextCursor&, const Record&), int (*Json)(TextCursor&, const Record&)>
-constexpr SibDispatchRow SibRow(const char* name) noexcept {
+constexpr SibDispatchRow SibRow(const char* name, unsigned int summaryParts) noexcept {
   using Ops = SibOps<Record, Init, Decode, Print, Json>;
-  return {name,          sizeof(Record), Ops::InitRecord, Ops::DecodeRecord, Ops::PrintRecord,
-          Ops::PrintJson};
+  return {name,           sizeof(Record), Ops::InitRecord, Ops::DecodeRecord, Ops::PrintRecord,
+          Ops::PrintJson, summaryParts};
 }
 
 }  // namespace sibdecode

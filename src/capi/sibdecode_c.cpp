@@ -43,6 +43,10 @@ static_assert(SIBDECODE_DECODED == sibdecode::kDecoded &&
                   SIBDECODE_TEXT_TOO_SMALL == sibdecode::kTextTooSmall &&
                   SIBDECODE_NO_MEMORY == sibdecode::kNoMemory,
               "results");
+static_assert(SIBDECODE_SUMMARY_SIB3_CELL_IDENTITY == sibdecode::kSummarySib3CellIdentity &&
+                  SIBDECODE_SUMMARY_SIB4_CELL_IDENTITY == sibdecode::kSummarySib4CellIdentity &&
+                  SIBDECODE_SUMMARY_NEIGHBOUR_CELLS == sibdecode::kSummaryNeighbourCells,
+              "summary parts");
 static_assert(SIBDECODE_SIB_COMPLETED == sibdecode::kSibCompleted &&
                   SIBDECODE_CHAIN_DROPPED == sibdecode::kChainDropped,
               "stream events");
@@ -205,6 +209,10 @@ void sibdecode_decoder_destroy(sibdecode_decoder* decoder) {
 }
 
 size_t sibdecode_max_text_size(size_t len) { return sibdecode::MaxTextSize(len); }
+
+uint32_t sibdecode_sib_summary_parts(uint32_t sib_type) {
+  return sibdecode::SibSummaryParts(sib_type);
+}
 
 int32_t sibdecode_decode_batch(sibdecode_decoder* decoder, const uint8_t* data, size_t len,
                                sibdecode_summary* summary, char* text, size_t text_capacity,

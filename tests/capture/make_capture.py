@@ -572,12 +572,13 @@ def packets_of(datagrams, link):
 
 def sample(path):
     """One TD-SCDMA cell: MIB, SIB1, 2, 3, 5, 7 and 11 (LCR intra- and
-    inter-frequency and GSM neighbours), two repetitions."""
+    inter-frequency and GSM neighbours), sent twice with the same contents, as
+    a cell repeats its broadcast."""
     model = load_model()
     rng = random.Random(20260120)
     order = [0, 1, 2, 3, 5, 7, 11]
-    sibs = cell_sibs(model, rng, order, realistic_neighbours, LiveCellPolicy) + \
-        cell_sibs(model, rng, order, realistic_neighbours, LiveCellPolicy)
+    once = cell_sibs(model, rng, order, realistic_neighbours, LiveCellPolicy)
+    sibs = once + [Sib(sib.type, sib.bits, sib.name) for sib in once]
     cell = Cell(SERVING_UARFCN, sibs, 512)
     timed = interleave([cell])
     linktype, packets = packets_of(datagrams_of([cell], timed), "ethernet")

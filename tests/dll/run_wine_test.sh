@@ -40,6 +40,7 @@ for name in \
   'sibdecode_decoder_create' \
   'sibdecode_decoder_destroy' \
   'sibdecode_max_text_size' \
+  'sibdecode_sib_summary_parts' \
   'sibdecode_decode_batch' \
   'sibdecode_decode_sib' \
   'sibdecode_decode_batch_json' \

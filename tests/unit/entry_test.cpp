@@ -14,6 +14,7 @@
 #include "api/summary_record.h"
 #include "api/text_delivery.h"
 #include "support/bch_blocks.h"
+#include "support/model_sibs.h"
 #include "support/segments.h"
 
 namespace sibdecode {
@@ -395,6 +396,43 @@ TEST(DecodeSib, UnsupportedTypesDecodeNothing) {
     EXPECT_TRUE(AllZero(out)) << type;
     EXPECT_EQ(textLen, 3u) << type;
   }
+  DestroyDecoderState(state);
+}
+
+// A SIB fills the parts of the summary record its type names and nothing else;
+// each part named is filled by some model SIB of the type.
+TEST(SibSummaryParts, NameWhatADecodedSibFills) {
+  const std::vector<sibtest::ModelSib> samples =
+      sibtest::LoadModelSibs(std::string(SIBDECODE_TEST_DATA_DIR) + "/model_sibs.txt");
+  ASSERT_GE(samples.size(), 20u);
+  DecoderState* state = CreateDecoderState();
+  std::vector<char> text(1 << 20);
+  unsigned int seen[32] = {};
+  for (const sibtest::ModelSib& sample : samples) {
+    const unsigned int parts = SibSummaryParts(sample.sibType);
+    EXPECT_TRUE(IsDecodedSibType(sample.sibType));
+    tagSystemInformationBlock out;
+    size_t textLen = 0;
+    ASSERT_EQ(DecodeSib(state, sample.sibType, sample.bare.data(), sample.bare.size(), &out,
+                        text.data(), text.size(), &textLen),
+              kDecoded);
+    if (out.sib3.cellIdentity != 0) seen[sample.sibType] |= kSummarySib3CellIdentity;
+    if (out.sib4.cellIdentity != 0) seen[sample.sibType] |= kSummarySib4CellIdentity;
+    const tagSystemInformationBlockType11& cells = out.sib11;
+    if (cells.intraFreqCellCount + cells.interFreqCellCount + cells.interRATCellCount != 0) {
+      seen[sample.sibType] |= kSummaryNeighbourCells;
+    }
+    EXPECT_EQ(seen[sample.sibType] & ~parts, 0u) << "SIB" << sample.sibType;
+  }
+  for (unsigned int type = 0; type < 32; ++type) {
+    if (IsDecodedSibType(type)) {
+      EXPECT_EQ(seen[type], SibSummaryParts(type)) << "SIB" << type;
+    } else {
+      EXPECT_EQ(SibSummaryParts(type), 0u) << "SIB" << type;
+    }
+  }
+  EXPECT_EQ(SibSummaryParts(1000), 0u);
+  EXPECT_FALSE(IsDecodedSibType(1000));
   DestroyDecoderState(state);
 }
 

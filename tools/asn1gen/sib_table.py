@@ -4,6 +4,16 @@ decoded types (src/api/generated/sib_types.h)."""
 
 from cpp import cpp_file
 from model import cident
+from model_json import summary_hooks
+
+# The part of the summary record each feed function fills (SummaryPart in sibdecode.h).
+SUMMARY_PART_OF_HOOK = {
+    "FeedSib3CellIdentity": "kSummarySib3CellIdentity",
+    "FeedSib4CellIdentity": "kSummarySib4CellIdentity",
+    "FeedIntraFreqCell": "kSummaryNeighbourCells",
+    "FeedInterFreqCell": "kSummaryNeighbourCells",
+    "FeedInterRatCell": "kSummaryNeighbourCells",
+}
 
 # SIB-Type values: 0 (master information block) to 31.
 SIB_TYPE_VALUES = 32
@@ -17,8 +27,14 @@ def emit_sib_dispatch(model):
     w()
     for num in sorted(roots):
         t = cident(roots[num])
+        hooks = summary_hooks(model.ov, model.named_nodes[roots[num]])
+        unknown = [h for h in hooks if h not in SUMMARY_PART_OF_HOOK]
+        if unknown:
+            raise SystemExit("hooks without a summary part: %s" % ", ".join(unknown))
+        parts = sorted({SUMMARY_PART_OF_HOOK[h] for h in hooks})
         w("const SibDispatchRow kSib%d =" % num)
-        w('    SibRow<%s, Init%s, Decode%s, Print%sText, Json%s>("%s");' % ((t,) * 6))
+        w('    SibRow<%s, Init%s, Decode%s, Print%sText, Json%s>("%s", %s);'
+          % ((t,) * 6 + (" | ".join(parts) or "kSummaryNothing",)))
     w()
     w("// Indexed by the SIB-Type value; a null row means the type is not decoded.")
     w("const SibDispatchRow* const kSibDispatchTable[%d] = {" % SIB_TYPE_VALUES)

@@ -11,25 +11,25 @@ namespace sibdecode {
 namespace {
 
 const SibDispatchRow kSib1 =
-    SibRow<SysInfoType1, InitSysInfoType1, DecodeSysInfoType1, PrintSysInfoType1Text, JsonSysInfoType1>("SysInfoType1");
+    SibRow<SysInfoType1, InitSysInfoType1, DecodeSysInfoType1, PrintSysInfoType1Text, JsonSysInfoType1>("SysInfoType1", kSummaryNothing);
 const SibDispatchRow kSib2 =
-    SibRow<SysInfoType2, InitSysInfoType2, DecodeSysInfoType2, PrintSysInfoType2Text, JsonSysInfoType2>("SysInfoType2");
+    SibRow<SysInfoType2, InitSysInfoType2, DecodeSysInfoType2, PrintSysInfoType2Text, JsonSysInfoType2>("SysInfoType2", kSummaryNothing);
 const SibDispatchRow kSib3 =
-    SibRow<SysInfoType3, InitSysInfoType3, DecodeSysInfoType3, PrintSysInfoType3Text, JsonSysInfoType3>("SysInfoType3");
+    SibRow<SysInfoType3, InitSysInfoType3, DecodeSysInfoType3, PrintSysInfoType3Text, JsonSysInfoType3>("SysInfoType3", kSummarySib3CellIdentity);
 const SibDispatchRow kSib4 =
-    SibRow<SysInfoType4, InitSysInfoType4, DecodeSysInfoType4, PrintSysInfoType4Text, JsonSysInfoType4>("SysInfoType4");
+    SibRow<SysInfoType4, InitSysInfoType4, DecodeSysInfoType4, PrintSysInfoType4Text, JsonSysInfoType4>("SysInfoType4", kSummarySib4CellIdentity);
 const SibDispatchRow kSib5 =
-    SibRow<SysInfoType5, InitSysInfoType5, DecodeSysInfoType5, PrintSysInfoType5Text, JsonSysInfoType5>("SysInfoType5");
+    SibRow<SysInfoType5, InitSysInfoType5, DecodeSysInfoType5, PrintSysInfoType5Text, JsonSysInfoType5>("SysInfoType5", kSummaryNothing);
 const SibDispatchRow kSib6 =
-    SibRow<SysInfoType6, InitSysInfoType6, DecodeSysInfoType6, PrintSysInfoType6Text, JsonSysInfoType6>("SysInfoType6");
+    SibRow<SysInfoType6, InitSysInfoType6, DecodeSysInfoType6, PrintSysInfoType6Text, JsonSysInfoType6>("SysInfoType6", kSummaryNothing);
 const SibDispatchRow kSib7 =
-    SibRow<SysInfoType7, InitSysInfoType7, DecodeSysInfoType7, PrintSysInfoType7Text, JsonSysInfoType7>("SysInfoType7");
+    SibRow<SysInfoType7, InitSysInfoType7, DecodeSysInfoType7, PrintSysInfoType7Text, JsonSysInfoType7>("SysInfoType7", kSummaryNothing);
 const SibDispatchRow kSib11 =
-    SibRow<SysInfoType11, InitSysInfoType11, DecodeSysInfoType11, PrintSysInfoType11Text, JsonSysInfoType11>("SysInfoType11");
+    SibRow<SysInfoType11, InitSysInfoType11, DecodeSysInfoType11, PrintSysInfoType11Text, JsonSysInfoType11>("SysInfoType11", kSummaryNeighbourCells);
 const SibDispatchRow kSib12 =
-    SibRow<SysInfoType12, InitSysInfoType12, DecodeSysInfoType12, PrintSysInfoType12Text, JsonSysInfoType12>("SysInfoType12");
+    SibRow<SysInfoType12, InitSysInfoType12, DecodeSysInfoType12, PrintSysInfoType12Text, JsonSysInfoType12>("SysInfoType12", kSummaryNeighbourCells);
 const SibDispatchRow kSib13 =
-    SibRow<SysInfoType13, InitSysInfoType13, DecodeSysInfoType13, PrintSysInfoType13Text, JsonSysInfoType13>("SysInfoType13");
+    SibRow<SysInfoType13, InitSysInfoType13, DecodeSysInfoType13, PrintSysInfoType13Text, JsonSysInfoType13>("SysInfoType13", kSummaryNothing);
 
 // Indexed by the SIB-Type value; a null row means the type is not decoded.
 const SibDispatchRow* const kSibDispatchTable[32] = {
