@@ -256,8 +256,14 @@ struct StreamCounts {
   uint64_t sibsDecoded;        // ... of them with result kDecoded
   uint64_t chainsDropped;      // kChainDropped events
   uint64_t segmentsDiscarded;  // segments without a pending chain, out of order, or repeated
-  uint64_t sibsStopped;  // ... of sibsDecoded, those whose decode stopped before the SIB's end
-  uint64_t sibsWarned;   // ... of sibsDecoded, those with a warning
+};
+
+// Of a stream's decoded SIBs (StreamCounts::sibsDecoded), those whose decode
+// stopped before the SIB's end and those with a warning. A record of its own:
+// StreamCounts keeps the size programs built against it expect.
+struct StreamDecodeCounts {
+  uint64_t sibsStopped;
+  uint64_t sibsWarned;
 };
 
 // Feeds one 31-byte BCH block of the cell `cellKey`; `blockTag` is the caller's
@@ -286,5 +292,6 @@ SIBDECODE_API int FeedBlock(StreamState* state, uint64_t cellKey, uint64_t block
 SIBDECODE_API int FlushStream(StreamState* state, StreamCallback callback, void* context);
 
 SIBDECODE_API void GetStreamCounts(const StreamState* state, StreamCounts* counts);
+SIBDECODE_API void GetStreamDecodeCounts(const StreamState* state, StreamDecodeCounts* counts);
 
 }  // namespace sibdecode

@@ -73,6 +73,7 @@ struct StreamState {
   SegmentQueue blockSegments;  // the segments of the block being fed
   std::unordered_map<uint64_t, CellChains> cells;
   StreamCounts counts = {};
+  StreamDecodeCounts decodeCounts = {};
   uint64_t feedNumber = 0;
   tagSystemInformationBlock summary = {};
   std::vector<char> text;
@@ -146,8 +147,8 @@ void Complete(StreamState& state, uint64_t cellKey, uint32_t sibType, const Pend
   ++state.counts.sibsCompleted;
   if (result == kDecoded) {
     ++state.counts.sibsDecoded;
-    if (state.decoder.report.complete == 0) ++state.counts.sibsStopped;
-    if (state.decoder.report.warningCount > 0) ++state.counts.sibsWarned;
+    if (state.decoder.report.complete == 0) ++state.decodeCounts.sibsStopped;
+    if (state.decoder.report.warningCount > 0) ++state.decodeCounts.sibsWarned;
   }
   Deliver(delivery, event);
 }
@@ -329,6 +330,11 @@ int FlushStream(StreamState* state, StreamCallback callback, void* context) {
 void GetStreamCounts(const StreamState* state, StreamCounts* counts) {
   if (state == nullptr || counts == nullptr) return;
   *counts = state->counts;
+}
+
+void GetStreamDecodeCounts(const StreamState* state, StreamDecodeCounts* counts) {
+  if (state == nullptr || counts == nullptr) return;
+  *counts = state->decodeCounts;
 }
 
 }  // namespace sibdecode

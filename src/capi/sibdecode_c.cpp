@@ -291,8 +291,11 @@ int32_t sibdecode_stream_counts_get(const sibdecode_stream* stream,
   filled.sibs_decoded = c.sibsDecoded;
   filled.chains_dropped = c.chainsDropped;
   filled.segments_discarded = c.segmentsDiscarded;
-  filled.sibs_stopped = c.sibsStopped;
-  filled.sibs_warned = c.sibsWarned;
+  sibdecode::StreamDecodeCounts decoded;
+  sibdecode::GetStreamDecodeCounts(reinterpret_cast<const sibdecode::StreamState*>(stream),
+                                   &decoded);
+  filled.sibs_stopped = decoded.sibsStopped;
+  filled.sibs_warned = decoded.sibsWarned;
   return CopyOut(filled, counts) ? 0 : SIBDECODE_BAD_ARGUMENT;
 }
 

@@ -448,8 +448,10 @@ void GetCaptureCounts(const CaptureReader* reader, CaptureCounts* counts) {
   StreamCounts stream;
   GetStreamCounts(reader->stream, &stream);
   counts->sibsDecoded = stream.sibsDecoded;
-  counts->sibsStopped = stream.sibsStopped;
-  counts->sibsWarned = stream.sibsWarned;
+  StreamDecodeCounts decoded;
+  GetStreamDecodeCounts(reader->stream, &decoded);
+  counts->sibsStopped = decoded.sibsStopped;
+  counts->sibsWarned = decoded.sibsWarned;
   counts->chainsDropped = stream.chainsDropped;
   counts->straySegments = stream.segmentsDiscarded;
 }

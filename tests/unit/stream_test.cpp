@@ -272,6 +272,31 @@ TEST(FeedBlock, EachSibAsDecodeBatchDecodesItsOwnSegments) {
   }
 }
 
+void CountReports(const StreamEvent& event, void* context) {
+  auto* seen = static_cast<StreamDecodeCounts*>(context);
+  if (event.kind != kSibCompleted || event.result != kDecoded) return;
+  ASSERT_NE(event.report, nullptr);
+  if (!event.report->complete) ++seen->sibsStopped;
+  if (event.report->warningCount > 0) ++seen->sibsWarned;
+}
+
+TEST(FeedBlock, DecodeCountsAreThoseOfTheEventsReports) {
+  StreamState* stream = CreateStreamState();
+  StreamDecodeCounts seen = {};
+  uint64_t tag = 0;
+  for (const Scenario& scenario : Scenarios()) {
+    for (const Fed& fed : scenario.fed) {
+      FeedBlock(stream, fed.cell, tag++, fed.block.data(), CountReports, &seen);
+    }
+  }
+  StreamDecodeCounts counts;
+  GetStreamDecodeCounts(stream, &counts);
+  EXPECT_GT(seen.sibsStopped, 0u) << "random SIB bits stop some decodes";
+  EXPECT_EQ(counts.sibsStopped, seen.sibsStopped);
+  EXPECT_EQ(counts.sibsWarned, seen.sibsWarned);
+  DestroyStreamState(stream);
+}
+
 TEST(FeedBlock, CountsWhatItDeliversDropsAndDiscards) {
   // The last scenario: one SIB decoded, two chains flushed, the repeated
   // blocks and the stray last segment discarded.
