@@ -196,7 +196,10 @@ def emit_decode(w, model, node):
                 w(line)
             w("    }")
         w("  }")
-        w("  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);")
+        # An index that names no alternative has no name to give.
+        w("  if (status != StatusOk)")
+        w("    return StopIn(ctx, status, index, index < %d ? kAlternatives[index] : nullptr);"
+          % len(node.fields))
         w("  return StatusOk;")
     else:
         el = node.fields[0].info

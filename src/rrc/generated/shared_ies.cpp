@@ -34,7 +34,8 @@ int DecodePrimaryCCPCH_Info(PerContext* ctx, PrimaryCCPCH_Info* v) {
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -85,7 +86,8 @@ int DecodePrimaryCCPCH_Info_tdd_syncCase(PerContext* ctx, PrimaryCCPCH_Info_tdd_
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 

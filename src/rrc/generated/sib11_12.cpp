@@ -50,7 +50,8 @@ int DecodeCellDCH_ReportCriteria(PerContext* ctx, CellDCH_ReportCriteria* v) {
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -83,7 +84,8 @@ int DecodeCellDCH_ReportCriteria_LCR_r4(PerContext* ctx, CellDCH_ReportCriteria_
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -119,7 +121,8 @@ int DecodeReferenceTimeDifferenceToCell(PerContext* ctx, ReferenceTimeDifference
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -152,7 +155,8 @@ int DecodeCellInfoSI_ECN0_modeSpecificInfo(PerContext* ctx, CellInfoSI_ECN0_mode
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -194,7 +198,8 @@ int DecodeCellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo(PerContext* ctx,
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -454,7 +459,8 @@ int DecodeCellInfoSI_HCS_ECN0_modeSpecificInfo(PerContext* ctx, CellInfoSI_HCS_E
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -483,7 +489,8 @@ int DecodePenaltyTime_ECN0(PerContext* ctx, PenaltyTime_ECN0* v) {
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 7 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -559,7 +566,8 @@ int DecodeCellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo(PerContext* 
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -743,7 +751,8 @@ int DecodeCellInfoSI_HCS_RSCP_modeSpecificInfo(PerContext* ctx, CellInfoSI_HCS_R
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -769,7 +778,8 @@ int DecodePenaltyTime_RSCP(PerContext* ctx, PenaltyTime_RSCP* v) {
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 7 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -845,7 +855,8 @@ int DecodeCellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo(PerContext* 
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -1021,7 +1032,8 @@ int DecodeCellInfoSI_RSCP_modeSpecificInfo(PerContext* ctx, CellInfoSI_RSCP_mode
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -1063,7 +1075,8 @@ int DecodeCellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo(PerContext* ctx,
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -1231,7 +1244,8 @@ int DecodeCellReportingQuantities_modeSpecificInfo(PerContext* ctx, CellReportin
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -1300,7 +1314,8 @@ int DecodeCellSelectReselectInfoSIB_11_12_modeSpecificInfo(PerContext* ctx, Cell
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -1577,7 +1592,8 @@ int DecodeDummy_InterFreqRACHReportingInfo_modeSpecificInfo(PerContext* ctx, Dum
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -1648,7 +1664,8 @@ int DecodeForbiddenAffectCell(PerContext* ctx, ForbiddenAffectCell* v) {
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -1863,7 +1880,8 @@ int DecodeFrequencyInfo_modeSpecificInfo(PerContext* ctx, FrequencyInfo_modeSpec
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -1920,7 +1938,8 @@ int DecodeRemovedInterFreqCellList(PerContext* ctx, RemovedInterFreqCellList* v)
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -2529,7 +2548,8 @@ int DecodeInterFreqRACHReportingInfo_modeSpecificInfo(PerContext* ctx, InterFreq
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -2584,7 +2604,8 @@ int DecodeRemovedInterRATCellList(PerContext* ctx, RemovedInterRATCellList* v) {
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -2620,7 +2641,8 @@ int DecodeNewInterRATCell_technologySpecificInfo(PerContext* ctx, NewInterRATCel
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 4 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -2711,7 +2733,8 @@ int DecodeNewInterRATCell_B_technologySpecificInfo(PerContext* ctx, NewInterRATC
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 4 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -2817,7 +2840,8 @@ int DecodeRemovedIntraFreqCellList(PerContext* ctx, RemovedIntraFreqCellList* v)
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -3307,7 +3331,8 @@ int DecodeIntraFreqEvent(PerContext* ctx, IntraFreqEvent* v) {
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 9 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -3333,7 +3358,8 @@ int DecodeReportingCellStatus(PerContext* ctx, ReportingCellStatus* v) {
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 14 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -3439,7 +3465,8 @@ int DecodeIntraFreqEvent_LCR_r4(PerContext* ctx, IntraFreqEvent_LCR_r4* v) {
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 9 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -3527,7 +3554,8 @@ int DecodeIntraFreqMeasQuantity_modeSpecificInfo(PerContext* ctx, IntraFreqMeasQ
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -3604,7 +3632,8 @@ int DecodeIntraFreqReportingQuantityForRACH_modeSpecificInfo(PerContext* ctx, In
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -4190,7 +4219,8 @@ int DecodeMeasurementControlSysInfo_use_of_HCS(PerContext* ctx, MeasurementContr
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -4218,7 +4248,8 @@ int DecodeUL_TrCH_Identity(PerContext* ctx, UL_TrCH_Identity* v) {
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -4270,7 +4301,8 @@ int DecodeTrafficVolumeMeasQuantity(PerContext* ctx, TrafficVolumeMeasQuantity* 
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -4413,7 +4445,8 @@ int DecodeTrafficVolumeReportCriteriaSysInfo(PerContext* ctx, TrafficVolumeRepor
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -4547,7 +4580,8 @@ int DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS(PerContext* ctx, Measu
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -4589,7 +4623,8 @@ int DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelec
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -4665,7 +4700,8 @@ int DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQua
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -4741,7 +4777,8 @@ int DecodeMeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMea
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -4823,7 +4860,8 @@ int DecodeMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 

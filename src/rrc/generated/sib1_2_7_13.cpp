@@ -42,7 +42,8 @@ int DecodeCN_DomainSysInfo_cn_Type(PerContext* ctx, CN_DomainSysInfo_cn_Type* v)
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -573,7 +574,8 @@ int DecodeSysInfoType7_modeSpecificInfo(PerContext* ctx, SysInfoType7_modeSpecif
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 

@@ -51,7 +51,8 @@ int DecodeCellBarred(PerContext* ctx, CellBarred* v) {
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -208,7 +209,8 @@ int DecodeCellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure(PerContext* ctx
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -241,7 +243,8 @@ int DecodeCellSelectReselectInfoSIB_3_4_modeSpecificInfo(PerContext* ctx, CellSe
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -271,7 +274,8 @@ int DecodeT_CRMax(PerContext* ctx, T_CRMax* v) {
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 6 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -524,7 +528,8 @@ int DecodeDeferredMeasurementControlReadingSupport_modeSpecificInfo(PerContext* 
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -598,7 +603,8 @@ int DecodeDomainSpecificAccessRestrictionForSharedNetwork_v670ext(PerContext* ct
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -627,7 +633,8 @@ int DecodeDomainSpecificAccessRestriction_v670ext(PerContext* ctx, DomainSpecifi
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 

@@ -106,7 +106,8 @@ int DecodeAccessServiceClass_TDD_subchannelSize(PerContext* ctx, AccessServiceCl
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 4 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -179,7 +180,8 @@ int DecodeAccessServiceClass_TDD_LCR_r4_subchannelSize(PerContext* ctx, AccessSe
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 4 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -261,7 +263,8 @@ int DecodeAccessServiceClass_TDD_r7_subchannelSize(PerContext* ctx, AccessServic
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 5 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -447,7 +450,8 @@ int DecodeGainFactorInformation(PerContext* ctx, GainFactorInformation* v) {
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -497,7 +501,8 @@ int DecodeOctetModeRLC_SizeInfoType2(PerContext* ctx, OctetModeRLC_SizeInfoType2
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -601,7 +606,8 @@ int DecodeBitModeRLC_SizeInfo(PerContext* ctx, BitModeRLC_SizeInfo* v) {
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 4 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -672,7 +678,8 @@ int DecodeChannelCodingType(PerContext* ctx, ChannelCodingType* v) {
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -705,7 +712,8 @@ int DecodeCommonDynamicTF_Info_rlc_Size(PerContext* ctx, CommonDynamicTF_Info_rl
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -738,7 +746,8 @@ int DecodeNumberOfTransportBlocks(PerContext* ctx, NumberOfTransportBlocks* v) {
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 4 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -792,7 +801,8 @@ int DecodeLogicalChannelList(PerContext* ctx, LogicalChannelList* v) {
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -862,7 +872,8 @@ int DecodeCommonDynamicTF_Info_DynamicTTI_commonTDD_Choice(PerContext* ctx, Comm
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -975,7 +986,8 @@ int DecodeCommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice(PerContext* ctx, Co
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -1048,7 +1060,8 @@ int DecodeRepetitionPeriodAndLength(PerContext* ctx, RepetitionPeriodAndLength* 
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 7 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -1144,7 +1157,8 @@ int DecodeRepetitionPeriodLengthAndOffset(PerContext* ctx, RepetitionPeriodLengt
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 7 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -1196,7 +1210,8 @@ int DecodeCommonTransChTFS_tti(PerContext* ctx, CommonTransChTFS_tti* v) {
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 5 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -1252,7 +1267,8 @@ int DecodeCommonTransChTFS_LCR_tti(PerContext* ctx, CommonTransChTFS_LCR_tti* v)
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 6 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -1335,7 +1351,8 @@ int DecodeDL_TS_ChannelisationCodesShort_codesRepresentation(PerContext* ctx, DL
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -1377,7 +1394,8 @@ int DecodeDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation(PerContext* ct
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -1431,7 +1449,8 @@ int DecodeTransportFormatSet(PerContext* ctx, TransportFormatSet* v) {
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -1498,7 +1517,8 @@ int DecodeDedicatedDynamicTF_Info_rlc_Size(PerContext* ctx, DedicatedDynamicTF_I
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -1592,7 +1612,8 @@ int DecodeDedicatedDynamicTF_Info_DynamicTTI_rlc_Size(PerContext* ctx, Dedicated
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -1663,7 +1684,8 @@ int DecodeDedicatedTransChTFS_tti(PerContext* ctx, DedicatedTransChTFS_tti* v) {
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 5 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -1706,7 +1728,8 @@ int DecodeDownlinkAdditionalTimeslots_parameters(PerContext* ctx, DownlinkAdditi
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -1747,7 +1770,8 @@ int DecodeDownlinkAdditionalTimeslots_LCR_r4_parameters(PerContext* ctx, Downlin
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -1785,7 +1809,8 @@ int DecodeMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode(PerContext* ct
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -1861,7 +1886,8 @@ int DecodeDownlinkAdditionalTimeslots_VHCR_parameters(PerContext* ctx, DownlinkA
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -1915,7 +1941,8 @@ int DecodeMidambleShiftAndBurstType_VHCR_burstType(PerContext* ctx, MidambleShif
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 4 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -1993,7 +2020,8 @@ int DecodeMidambleShiftAndBurstType_burstType(PerContext* ctx, MidambleShiftAndB
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -2061,7 +2089,8 @@ int DecodeDownlinkAdditionalTimeslots_r7_parameters(PerContext* ctx, DownlinkAdd
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -2115,7 +2144,8 @@ int DecodeMidambleShiftAndBurstType_r7_burstType(PerContext* ctx, MidambleShiftA
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 4 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -2180,7 +2210,8 @@ int DecodeDownlinkTimeslotsCodes_moreTimeslots(PerContext* ctx, DownlinkTimeslot
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -2222,7 +2253,8 @@ int DecodeDownlinkTimeslotsCodes_LCR_r4_moreTimeslots(PerContext* ctx, DownlinkT
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -2266,7 +2298,8 @@ int DecodeDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(PerCon
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -2322,7 +2355,8 @@ int DecodeDownlinkTimeslotsCodes_VHCR_moreTimeslots(PerContext* ctx, DownlinkTim
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -2366,7 +2400,8 @@ int DecodeDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(PerConte
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -2424,7 +2459,8 @@ int DecodeDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots(PerContext* c
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -2480,7 +2516,8 @@ int DecodeDownlinkTimeslotsCodes_r7_moreTimeslots(PerContext* ctx, DownlinkTimes
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -2524,7 +2561,8 @@ int DecodeDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots(PerContext
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -2592,7 +2630,8 @@ int DecodeExplicitTFCS_Configuration(PerContext* ctx, ExplicitTFCS_Configuration
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 4 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -2694,7 +2733,8 @@ int DecodeTFCS_ReconfAdd_ctfcSize(PerContext* ctx, TFCS_ReconfAdd_ctfcSize* v) {
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 7 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -2790,7 +2830,8 @@ int DecodeHARQ_Info_memoryPartitioning(PerContext* ctx, HARQ_Info_memoryPartitio
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -2913,7 +2954,8 @@ int DecodePICH_Info(PerContext* ctx, PICH_Info* v) {
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -3151,7 +3193,8 @@ int DecodeMBMS_MSCHSchedulingInfo(PerContext* ctx, MBMS_MSCHSchedulingInfo* v) {
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 6 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -3209,7 +3252,8 @@ int DecodeMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode(
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -3253,7 +3297,8 @@ int DecodeMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode(
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -3296,7 +3341,8 @@ int DecodeMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode(
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -3340,7 +3386,8 @@ int DecodeMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode(PerCo
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -3384,7 +3431,8 @@ int DecodeMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode(PerCo
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -3427,7 +3475,8 @@ int DecodeMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode(PerCo
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -3471,7 +3520,8 @@ int DecodeMidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode(Pe
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -3515,7 +3565,8 @@ int DecodeMidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode(Pe
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -3558,7 +3609,8 @@ int DecodeMidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode(Pe
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -3613,7 +3665,8 @@ int DecodeOctetModeRLC_SizeInfoType1(PerContext* ctx, OctetModeRLC_SizeInfoType1
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -3765,7 +3818,8 @@ int DecodePDSCH_Info_r7_tddOption(PerContext* ctx, PDSCH_Info_r7_tddOption* v) {
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -3863,7 +3917,8 @@ int DecodeTFCS(PerContext* ctx, TFCS* v) {
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -4112,7 +4167,8 @@ int DecodePICH_Info_HCR_VHCR_r7_channelisationCode(PerContext* ctx, PICH_Info_HC
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -4160,7 +4216,8 @@ int DecodeRepPerLengthOffset_PICH(PerContext* ctx, RepPerLengthOffset_PICH* v) {
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 9 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -4401,7 +4458,8 @@ int DecodePRACH_Partitioning(PerContext* ctx, PRACH_Partitioning* v) {
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -4482,7 +4540,8 @@ int DecodePRACH_Partitioning_r7(PerContext* ctx, PRACH_Partitioning_r7* v) {
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -4592,7 +4651,8 @@ int DecodePRACH_RACH_Info_modeSpecificInfo(PerContext* ctx, PRACH_RACH_Info_mode
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -4684,7 +4744,8 @@ int DecodeTDD768_PRACH_CCodeList(PerContext* ctx, TDD768_PRACH_CCodeList* v) {
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -4739,7 +4800,8 @@ int DecodeTDD_PRACH_CCodeList(PerContext* ctx, TDD_PRACH_CCodeList* v) {
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -4793,7 +4855,8 @@ int DecodePRACH_SystemInformation_modeSpecificInfo(PerContext* ctx, PRACH_System
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -4884,7 +4947,8 @@ int DecodeTransportFormatSet_LCR(PerContext* ctx, TransportFormatSet_LCR* v) {
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -5068,7 +5132,8 @@ int DecodeUplinkTimeslotsCodes_moreTimeslots(PerContext* ctx, UplinkTimeslotsCod
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -5141,7 +5206,8 @@ int DecodeUplinkTimeslotsCodes_LCR_r4_moreTimeslots(PerContext* ctx, UplinkTimes
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -5228,7 +5294,8 @@ int DecodeUplinkTimeslotsCodes_VHCR_moreTimeslots(PerContext* ctx, UplinkTimeslo
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -5639,7 +5706,8 @@ int DecodeSecondaryCCPCH_Info_modeSpecificInfo(PerContext* ctx, SecondaryCCPCH_I
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -5728,7 +5796,8 @@ int DecodeSecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo(PerContext* ctx, Seco
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -5874,7 +5943,8 @@ int DecodeSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo(PerContext* ctx, Secondary
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -5977,7 +6047,8 @@ int DecodeSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo(PerContext* ctx, Secondary
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 4 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -6089,7 +6160,8 @@ int DecodeSF256_AndCodeNumber(PerContext* ctx, SF256_AndCodeNumber* v) {
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 7 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -6164,7 +6236,8 @@ int DecodeSecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd_modulation(PerContext*
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -6349,7 +6422,8 @@ int DecodeSignalledGainFactors_modeSpecificInfo(PerContext* ctx, SignalledGainFa
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -6402,7 +6476,8 @@ int DecodeTFCI_Field2_Information(PerContext* ctx, TFCI_Field2_Information* v) {
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -6457,7 +6532,8 @@ int DecodeSysInfoType5_modeSpecificInfo(PerContext* ctx, SysInfoType5_modeSpecif
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -6585,7 +6661,8 @@ int DecodeSysInfoType5_v690ext_IEs_sccpch_SystemInformation_MBMS(PerContext* ctx
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -6650,7 +6727,8 @@ int DecodeSysInfoType5_v770ext_IEs_modeSpecificInfo(PerContext* ctx, SysInfoType
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -6674,7 +6752,8 @@ int DecodeSysInfoType5_v770ext_IEs_sccpch_SystemInformation_MBMS(PerContext* ctx
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 1 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -6967,7 +7046,8 @@ int DecodeSysInfoType6_modeSpecificInfo(PerContext* ctx, SysInfoType6_modeSpecif
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -7364,7 +7444,8 @@ int DecodeTFCS_InfoForDSCH(PerContext* ctx, TFCS_InfoForDSCH* v) {
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 7 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -7696,7 +7777,8 @@ int DecodeUplinkAdditionalTimeslots_parameters(PerContext* ctx, UplinkAdditional
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -7737,7 +7819,8 @@ int DecodeUplinkAdditionalTimeslots_LCR_r4_parameters(PerContext* ctx, UplinkAdd
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -7794,7 +7877,8 @@ int DecodeUplinkAdditionalTimeslots_VHCR_parameters(PerContext* ctx, UplinkAddit
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -7867,7 +7951,8 @@ int DecodeUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(PerConte
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -7931,7 +8016,8 @@ int DecodeUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(PerContext
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -7995,7 +8081,8 @@ int DecodeUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots(PerContext* ctx
       break;
     }
   }
-  if (status != StatusOk) return StopIn(ctx, status, index, kAlternatives[index]);
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
