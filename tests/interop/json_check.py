@@ -144,6 +144,11 @@ def check_sib(binary, sib, samples, rng):
         if obj.get("sib") != sib or set(obj) != {"sib", "source", "summary", "value"}:
             failures.append("object %d: unexpected keys or type: %s" % (n, sorted(obj)))
             continue
+        if obj["value"].get("complete") is False:
+            # The JSON of a decode that stopped leaves out what was never reached, while the
+            # text prints it as the zero-filled record holds it: the unit tests compare such
+            # JSON with the whole SIB's JSON up to the stop.
+            continue
         root = parse_text(lines)
         why = compare_block(root.children, entries(obj["value"]), "SysInfoType%d" % sib)
         if why:
