@@ -1,6 +1,7 @@
 // One batch through DecodeBatch (or one bare SIB through DecodeSib) to the outputs.
-#include <climits>
+#include <cstddef>
 #include <cstring>
+#include <string>
 
 #include "cells.h"
 #include "inputs.h"
@@ -10,6 +11,29 @@
 namespace cli {
 
 namespace {
+
+std::string Where(const BatchSource& source) {
+  if (source.line == 0) return *source.file;
+  return *source.file + ":" + std::to_string(source.line);
+}
+
+// The member part of a path: what follows the SIB type, or the type itself.
+const char* MemberPart(const char* path) {
+  const char* dot = std::strchr(path, '.');
+  return dot != nullptr ? dot + 1 : path;
+}
+
+// The report of the state's last decode, whole only when there is something
+// to note (most SIBs are complete without warnings: their report is not copied).
+bool ReportToNote(const BatchDecoder& decoder, sibdecode::DecodeReport* report) {
+  report->size = offsetof(sibdecode::DecodeReport, warnings);
+  if (sibdecode::GetDecodeReport(decoder.state, report) != 1 || report->decoded == 0 ||
+      (report->complete != 0 && report->warningCount == 0)) {
+    return false;
+  }
+  report->size = sizeof *report;
+  return sibdecode::GetDecodeReport(decoder.state, report) == 1;
+}
 
 void NoteAt(const BatchSource& source, const char* message) {
   if (source.line == 0) {
@@ -42,11 +66,13 @@ size_t TextBodyLength(const char* text, size_t textLen) {
 }
 
 // --changes and --cells: counts the SIB; false when it is not to be printed.
-// *repeats receives the identical copies since the last print (-1: none printed).
+// *repeats receives the identical copies since the last print (-1: none printed);
+// *changed is false for an identical copy of the cell's SIB of that type.
 bool Fold(const Options& options, BatchDecoder& decoder, unsigned int sibType,
           const tagSystemInformationBlock& out, const char* content, size_t contentLen,
-          long long* repeats) {
+          long long* repeats, bool* changed) {
   *repeats = -1;
+  *changed = true;
   if (!options.changes && !options.cells) return true;
   SibSeen seen;
   seen.sibType = sibType;
@@ -54,12 +80,21 @@ bool Fold(const Options& options, BatchDecoder& decoder, unsigned int sibType,
   seen.summary = &out;
   seen.encoding = reinterpret_cast<const unsigned char*>(content);
   seen.encodingLen = contentLen;
-  const bool changed = RecordSib(decoder.cells, seen, repeats);
-  return !options.cells && (!options.changes || changed);
+  *changed = RecordSib(decoder.cells, seen, repeats);
+  return !options.cells && (!options.changes || *changed);
 }
 
-void DecodeJson(const Options& options, BatchDecoder& decoder, const BatchSource& source,
-                const unsigned char* bytes, size_t size) {
+// Notes the last decode's report unless the SIB is an identical copy (its
+// first copy had the note). kExitMalformed for a SIB that stopped early.
+int NoteReport(const BatchDecoder& decoder, const BatchSource& source, bool changed) {
+  sibdecode::DecodeReport report;
+  if (!ReportToNote(decoder, &report)) return kExitOk;
+  if (changed) NoteDecodeReport(Where(source), "", report);
+  return report.complete == 0 ? kExitMalformed : kExitOk;
+}
+
+int DecodeJson(const Options& options, BatchDecoder& decoder, const BatchSource& source,
+               const unsigned char* bytes, size_t size) {
   tagSystemInformationBlock out;
   std::vector<char>& json = decoder.json;
   if (json.size() < sibdecode::MaxTextSize(size)) json.resize(sibdecode::MaxTextSize(size));
@@ -78,44 +113,43 @@ void DecodeJson(const Options& options, BatchDecoder& decoder, const BatchSource
   } while (result == sibdecode::kTextTooSmall && jsonLen > json.size());
   if (result != sibdecode::kDecoded) {
     NoteAt(source, "nothing decoded");
-    return;
+    return kExitOk;
   }
   ++decoder.sibs;
   JsonOrigin origin;
   origin.file = source.file;
   origin.line = source.line;
-  if (!Fold(options, decoder, sibType, out, json.data(), jsonLen, &origin.repeats)) return;
-  WriteJsonLine(sibType, origin, out, json.data(), jsonLen);
-}
-
-// A batch through RRCParserX, the hosts' call, which prints straight into the
-// output. Its text stops at 102400 bytes: a text that may have come near that
-// (closer than any single write of a text is long) is left to DecodeBatch,
-// which delivers it whole; so is a batch that decoded nothing, for its note.
-bool DecodeWithHostCall(const unsigned char* bytes, size_t size, tagSystemInformationBlock* out,
-                        unsigned int* sibType) {
-  constexpr size_t kWorkBufferSize = 102400;
-  constexpr size_t kLongestWrite = 8192;
-  if (size > UINT_MAX) return false;
-  const size_t capacity = sibdecode::MaxTextSize(size);
-  char* text = OutReserve(capacity + 2);
-  if (text == nullptr) return false;
-  unsigned int textLen = 0;
-  if (!RRCParserX(const_cast<unsigned char*>(bytes), static_cast<unsigned int>(size), out, text,
-                  textLen)) {
-    return false;
-  }
-  const size_t trailerSize = capacity - kWorkBufferSize;
-  if (textLen < trailerSize || textLen - trailerSize + kLongestWrite >= kWorkBufferSize)
-    return false;
-  *sibType = SibTypeOfText(text, textLen);
-  text[textLen] = '\r';
-  text[textLen + 1] = '\n';
-  OutCommit(textLen + 2);
-  return true;
+  bool changed = true;
+  const bool print =
+      Fold(options, decoder, sibType, out, json.data(), jsonLen, &origin.repeats, &changed);
+  const int status = NoteReport(decoder, source, changed);
+  if (print) WriteJsonLine(sibType, origin, out, json.data(), jsonLen);
+  return status;
 }
 
 }  // namespace
+
+void NoteDecodeReport(const std::string& where, const char* cell,
+                      const sibdecode::DecodeReport& report) {
+  std::string line = where + ": SIB" + std::to_string(report.sibType) + cell;
+  if (report.complete == 0) {
+    line += " stopped at bit " + std::to_string(report.stop.bit) + " in " +
+            MemberPart(report.stop.path) + ": " + sibdecode::DecodeStopText(report.stop.kind);
+  }
+  const unsigned int kept = report.warningCount < sibdecode::kReportWarnings
+                                ? report.warningCount
+                                : sibdecode::kReportWarnings;
+  for (unsigned int i = 0; i < kept; ++i) {
+    const sibdecode::DecodeNote& warning = report.warnings[i];
+    line += i > 0 || report.complete == 0 ? "; warning" : " warning";
+    line += " at bit " + std::to_string(warning.bit) + " in " + MemberPart(warning.path) + ": " +
+            sibdecode::DecodeWarningText(warning.kind);
+  }
+  if (report.warningCount > kept) {
+    line += "; " + std::to_string(report.warningCount - kept) + " more warnings";
+  }
+  Note("%s\n", line.c_str());
+}
 
 int DecodeAndWriteBatch(const Options& options, BatchDecoder& decoder, const BatchSource& source,
                         const unsigned char* bytes, size_t size) {
@@ -131,21 +165,12 @@ int DecodeAndWriteBatch(const Options& options, BatchDecoder& decoder, const Bat
     size -= size % kBlockBytes;
     if (size == 0) return status;
   }
-  if (options.json) {
-    DecodeJson(options, decoder, source, bytes, size);
-    return status;
-  }
+  if (options.json) return WorseExit(status, DecodeJson(options, decoder, source, bytes, size));
   // The text is decoded straight into the output, "\r\n" behind it, unless it
   // may be folded or only counted.
   tagSystemInformationBlock out;
   unsigned int sibType = 0;
   const bool direct = !options.changes && !options.cells;
-  if (direct && !options.bareSib && DecodeWithHostCall(bytes, size, &out, &sibType)) {
-    ++decoder.sibs;
-    if (options.summary) WriteSummary(out, sibType);
-    OutEndRecord();
-    return status;
-  }
   if (decoder.textCapacity < sibdecode::MaxTextSize(size)) {
     decoder.textCapacity = sibdecode::MaxTextSize(size);
   }
@@ -181,9 +206,11 @@ int DecodeAndWriteBatch(const Options& options, BatchDecoder& decoder, const Bat
   ++decoder.sibs;
   sibType = options.bareSib ? options.sibType : SibTypeOfText(text, textLen);
   long long repeats = -1;
-  if (!Fold(options, decoder, sibType, out, text, TextBodyLength(text, textLen), &repeats)) {
-    return status;
-  }
+  bool changed = true;
+  const bool print =
+      Fold(options, decoder, sibType, out, text, TextBodyLength(text, textLen), &repeats, &changed);
+  status = WorseExit(status, NoteReport(decoder, source, changed));
+  if (!print) return status;
   if (repeats >= 0) {
     OutLiteral("# ");
     OutAppend(source.file->data(), source.file->size());

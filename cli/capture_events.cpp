@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "cells.h"
+#include "inputs.h"
 #include "json_output.h"
 #include "output.h"
 
@@ -56,8 +57,19 @@ struct timeval TimeOf(const sibdecode::CaptureEvent& event) {
   return time;
 }
 
-void WriteSib(CaptureRun& run, const sibdecode::CaptureEvent& event) {
+// Notes a SIB that stopped early or carried warnings, as its drop would be noted.
+void NoteSibReport(const CaptureRun& run, const sibdecode::CaptureEvent& event) {
+  const sibdecode::DecodeReport& report = *event.report;
+  if (report.decoded == 0 || (report.complete != 0 && report.warningCount == 0)) return;
+  const std::string cell = " on ARFCN " + std::to_string(event.arfcn);
+  NoteDecodeReport(run.name + ": frames " + FrameList(event), cell.c_str(), report);
+}
+
+// Returns the exit status the SIB calls for. An identical copy of the cell's
+// SIB (--changes, --cells) gets no note of its own: the first copy had it.
+int WriteSib(CaptureRun& run, const sibdecode::CaptureEvent& event) {
   ++run.decoder.sibs;
+  const int status = event.report->complete == 0 ? kExitMalformed : kExitOk;
   long long repeats = -1;
   if (run.options.changes || run.options.cells) {
     RecordTime(run.decoder.cells, event.arfcn, TimeOf(event));
@@ -69,11 +81,14 @@ void WriteSib(CaptureRun& run, const sibdecode::CaptureEvent& event) {
     seen.encoding = event.sib;
     seen.encodingLen = event.sibLen;
     const bool changed = RecordSib(run.decoder.cells, seen, &repeats);
-    if (run.options.cells || !changed) return;
+    if (changed) NoteSibReport(run, event);
+    if (run.options.cells || !changed) return status;
+  } else {
+    NoteSibReport(run, event);
   }
   if (run.options.json) {
     WriteSibJson(run, event, repeats);
-    return;
+    return status;
   }
   OutLiteral("# frames ");
   WriteFrameList(event);
@@ -90,6 +105,7 @@ void WriteSib(CaptureRun& run, const sibdecode::CaptureEvent& event) {
   WriteSibText(event.text, event.textLen);
   if (run.options.summary) WriteSummary(*event.summary, event.sibType);
   OutEndRecord();
+  return status;
 }
 
 }  // namespace
@@ -102,7 +118,7 @@ bool TakeCaptureEvent(CaptureRun& run, sibdecode::CaptureReader* reader, int* st
   const char* name = run.name.c_str();
   switch (event.kind) {
     case sibdecode::kCaptureSib:
-      WriteSib(run, event);
+      *status = WorseExit(*status, WriteSib(run, event));
       break;
     case sibdecode::kCaptureDrop:
       Note("%s: frames %s: SIB type %u on ARFCN %" PRIu64 " dropped: %s\n", name,
@@ -140,11 +156,12 @@ void WriteCaptureCounts(const CaptureRun& run, const sibdecode::CaptureReader* r
     folded = ", " + std::to_string(run.decoder.cells.copiesFolded - run.foldedBefore) +
              " identical copies not printed";
   }
-  Note("%s: %" PRIu64 " %s, %" PRIu64 " skipped%s; %" PRIu64 " SIBs decoded, %" PRIu64
-       " not decoded, %" PRIu64 " chains dropped, %" PRIu64 " stray segments%s\n",
+  Note("%s: %" PRIu64 " %s, %" PRIu64 " skipped%s; %" PRIu64 " SIBs decoded (%" PRIu64
+       " complete, %" PRIu64 " stopped early), %" PRIu64 " not decoded, %" PRIu64
+       " chains dropped, %" PRIu64 " stray segments%s\n",
        run.name.c_str(), counts.frames, run.unit, counts.skipped, causes.c_str(),
-       counts.sibsDecoded, counts.sibsNotDecoded, counts.chainsDropped, counts.straySegments,
-       folded.c_str());
+       counts.sibsDecoded, counts.sibsDecoded - counts.sibsStopped, counts.sibsStopped,
+       counts.sibsNotDecoded, counts.chainsDropped, counts.straySegments, folded.c_str());
 }
 
 }  // namespace cli

@@ -36,6 +36,12 @@ struct BatchSource {
 int DecodeAndWriteBatch(const Options& options, BatchDecoder& decoder, const BatchSource& source,
                         const unsigned char* bytes, size_t size);
 
+// One note on standard error for a SIB whose decode stopped early or carried
+// warnings: `where` ("FILE:LINE", "FILE: frames 4,5"), "SIB3", `cell` (" on ARFCN 10054"
+// or ""), then where it stopped and why, and its warnings.
+void NoteDecodeReport(const std::string& where, const char* cell,
+                      const sibdecode::DecodeReport& report);
+
 // An opened file and the bytes read from it that are not consumed yet.
 struct InputFile {
   int fd = -1;

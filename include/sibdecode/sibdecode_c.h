@@ -206,6 +206,7 @@ typedef struct sibdecode_stream_event {
   size_t blocks_len;
   const uint64_t* block_tags; /* the tag fed with each block */
   size_t block_count;
+  const sibdecode_report* report; /* completed: complete, or where the decode stopped; warnings */
 } sibdecode_stream_event;
 
 /* Called with each event; the event and what it points to are valid during
@@ -280,7 +281,8 @@ typedef struct sibdecode_capture_event {
   size_t sib_len;
   const uint8_t* blocks; /* SIB, DROP: the 31-byte blocks */
   size_t blocks_len;
-  const char* message; /* all but SIB: one line, NUL-terminated, without file or frame */
+  const char* message;            /* all but SIB: one line, NUL-terminated, without file or frame */
+  const sibdecode_report* report; /* SIB: complete, or where the decode stopped; warnings */
 } sibdecode_capture_event;
 
 typedef struct sibdecode_capture_counts {
@@ -301,6 +303,8 @@ typedef struct sibdecode_capture_counts {
   uint64_t skipped_ip_fragment;    /* an IPv4 fragment (not reassembled) */
   uint64_t skipped_repeated_block; /* the GSMTAP frame number and block of the cell's
                                       previous block: the same packet captured twice */
+  uint64_t sibs_stopped; /* of sibs_decoded: decoded only up to where the decode stopped */
+  uint64_t sibs_warned;  /* of sibs_decoded: decoded with a warning */
 } sibdecode_capture_counts;
 
 /* Opens a capture file (opened once: FIFOs and /dev/fd paths work). On failure

@@ -257,13 +257,7 @@ class Decoder:
         report.struct_size = ctypes.sizeof(report)
         if self._lib.sibdecode_decoder_report_get(self._handle, ctypes.byref(report)) != 0:
             raise SibdecodeError("no decode report")
-        text = self._lib.sibdecode_warning_text
-        warnings = [(text(n.kind).decode(), n.bit, n.path.decode())
-                    for n in report.warnings[:min(report.warning_count, 8)]]
-        if report.complete:
-            return Stop(True, None, None, None, warnings)
-        return Stop(False, self._lib.sibdecode_stop_text(report.stop.kind).decode(),
-                    report.stop.bit, report.stop.path.decode(), warnings)
+        return _stop_of(self._lib, report)
 
     def decode_batch(self, data: bytes) -> Optional["Sib"]:
         """The SIB a batch of BCH blocks carries (its text ends in the raw-data
@@ -284,6 +278,19 @@ class Decoder:
         sib = Sib(sib_type, text, record, _Source("sib", bytes(data)))
         sib.stop = self.report()
         return sib
+
+
+def _stop_of(lib: ctypes.CDLL, report: Any) -> "Stop":
+    """The Stop of a C report."""
+    if report.complete and not report.warning_count:  # most SIBs: nothing to convert
+        return Stop(True, None, None, None, [], 0)
+    text = lib.sibdecode_warning_text
+    warnings = [(text(n.kind).decode(), n.bit, n.path.decode())
+                for n in report.warnings[:min(report.warning_count, 8)]]
+    if report.complete:
+        return Stop(True, None, None, None, warnings, report.warning_count)
+    return Stop(False, lib.sibdecode_stop_text(report.stop.kind).decode(), report.stop.bit,
+                report.stop.path.decode(), warnings, report.warning_count)
 
 
 def _sib_type_of(text: bytes) -> int:
@@ -316,12 +323,14 @@ class _Source(NamedTuple):
 
 class Stop(NamedTuple):
     """What a decode found: complete, or why (reason), where (bit, from the
-    SIB's first) and in what (path, as the text names members) it stopped."""
+    SIB's first) and in what (path, as the text names members) it stopped;
+    warnings (text, bit, path), the first 8 of warning_count."""
     complete: bool
     reason: Optional[str]
     bit: Optional[int]
     path: Optional[str]
     warnings: List[Tuple[str, int, str]]
+    warning_count: int = 0
 
 
 class Sib:
@@ -336,9 +345,8 @@ class Sib:
     arfcn    the cell's ARFCN (captures)
     time     time of the last carrying block, an aware UTC datetime (captures)
     file     the capture it came from
-    stop     Stop: complete, or where the decode stopped (Decoder's SIBs; None
-             for a capture's)
-    complete stop.complete (None when not known)
+    stop     Stop: complete, or where the decode stopped, and its warnings
+    complete stop.complete
     """
 
     __slots__ = ("type", "_text", "_record", "_source", "frames", "arfcn", "time", "file",
@@ -478,6 +486,8 @@ class CaptureCounts:
     stray_segments: int
     skipped_ip_fragment: int
     skipped_repeated_block: int  # the same packet captured twice: fed once
+    sibs_stopped: int  # of sibs_decoded: decoded only up to where the decode stopped
+    sibs_warned: int  # of sibs_decoded: decoded with a warning
 
 
 _EPOCH = datetime.datetime(1970, 1, 1, tzinfo=datetime.timezone.utc)
@@ -517,10 +527,12 @@ class _EventSource:
             time = _EPOCH + datetime.timedelta(seconds=event.seconds,
                                                microseconds=event.microseconds)
             if event.kind == _native.EVENT_SIB:
-                yield Sib(event.sib_type, ctypes.string_at(event.text, event.text_len),
+                sib = Sib(event.sib_type, ctypes.string_at(event.text, event.text_len),
                           ctypes.string_at(event.summary, _native.SUMMARY_SIZE),
                           _Source("sib", ctypes.string_at(event.sib, event.sib_len)),
                           tuple(event.frames[:event.frame_count]), event.arfcn, time, name)
+                sib.stop = _stop_of(lib, event.report.contents)
+                yield sib
             elif event.kind == _native.EVENT_DROP:
                 yield DroppedChain(name, event.sib_type, event.arfcn,
                                    tuple(event.frames[:event.frame_count]),

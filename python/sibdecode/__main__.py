@@ -12,7 +12,7 @@ import sys
 from typing import BinaryIO, List, Optional
 
 from . import (SUMMARY_SIB3_CELL_IDENTITY, SUMMARY_SIB4_CELL_IDENTITY, CaptureReader, CaptureError,
-               Decoder, DroppedChain, Sib, Summary, summary_parts)
+               Decoder, DroppedChain, Sib, Stop, Summary, summary_parts)
 
 EXIT_OK, EXIT_IO, EXIT_MALFORMED = 0, 1, 2
 
@@ -190,6 +190,7 @@ class Run:
             if value is None:
                 out.note("%s: nothing decoded\n" % source)
                 return status
+            status = max(status, self.note_report(source, "", sib_type, self.decoder.report()))
             out.write(json_line(sib_type, source, None, None, record, value))
             return status
         if options.sib_type is not None:
@@ -198,13 +199,30 @@ class Run:
             text, record = self.decoder.batch_text(data)
         sib_type = 0
         if text is not None:
-            out.write(text + b"\r\n")
             sib_type = options.sib_type if options.sib_type is not None else _sib_type_of(text)
+            status = max(status, self.note_report(source, "", sib_type, self.decoder.report()))
+            out.write(text + b"\r\n")
         else:
             out.note("%s: nothing decoded\n" % source)
         if options.summary:
             out.write(summary_lines(record, sib_type))
         return status
+
+    def note_report(self, where: str, cell: str, sib_type: int, stop: Stop) -> int:
+        """A note for a SIB that stopped early or carried warnings; the exit status."""
+        if stop.complete and not stop.warning_count:
+            return EXIT_OK
+        line = "%s: SIB%d%s" % (where, sib_type, cell)
+        if not stop.complete:
+            line += " stopped at bit %d in %s: %s" % (stop.bit, _member_part(stop.path),
+                                                      stop.reason)
+        for i, (text, bit, path) in enumerate(stop.warnings):
+            line += "; warning" if i > 0 or not stop.complete else " warning"
+            line += " at bit %d in %s: %s" % (bit, _member_part(path), text)
+        if stop.warning_count > len(stop.warnings):
+            line += "; %d more warnings" % (stop.warning_count - len(stop.warnings))
+        self.output.note(line + "\n")
+        return EXIT_OK if stop.complete else EXIT_MALFORMED
 
     def hex(self, stream: BinaryIO, head: bytes, name: str) -> int:
         status = EXIT_OK
@@ -234,6 +252,9 @@ class Run:
         with reader:
             for event in reader:
                 if isinstance(event, Sib):
+                    status = max(status, self.note_report(
+                        "%s: frames %s" % (name, ",".join(map(str, event.frames))),
+                        " on ARFCN %d" % event.arfcn, event.type, event.stop))
                     if options.json:
                         value, _ = self.decoder.sib_json(event.type, event.sib_bits)
                         if value is not None:
@@ -261,10 +282,11 @@ class Run:
                 (c.skipped_other_message, "other GSMTAP type or sub-type"),
                 (c.skipped_ip_fragment, "IP fragment"),
                 (c.skipped_repeated_block, "captured twice")) if n)
-            out.note("%s: %d frames, %d skipped%s; %d SIBs decoded, %d not decoded, "
-                     "%d chains dropped, %d stray segments\n" % (
+            out.note("%s: %d frames, %d skipped%s; %d SIBs decoded (%d complete, %d stopped early), "
+                     "%d not decoded, %d chains dropped, %d stray segments\n" % (
                          name, c.frames, c.skipped, " (%s)" % causes if causes else "",
-                         c.sibs_decoded, c.sibs_not_decoded, c.chains_dropped, c.stray_segments))
+                         c.sibs_decoded, c.sibs_decoded - c.sibs_stopped, c.sibs_stopped,
+                         c.sibs_not_decoded, c.chains_dropped, c.stray_segments))
         return status
 
     def one(self, path: str) -> int:
@@ -293,6 +315,11 @@ class Run:
 
 
 BLOCK_BYTES = 31  # one BCH transport block
+
+
+def _member_part(path: str) -> str:
+    """What follows the SIB type in a path, or the type itself."""
+    return path.split(".", 1)[1] if "." in path else path
 
 
 def _sib_type_of(text: bytes) -> int:

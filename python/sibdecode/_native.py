@@ -33,6 +33,17 @@ class Summary(ctypes.Structure):
     _fields_ = [("raw", ctypes.c_uint8 * SUMMARY_SIZE)]
 
 
+class Note(ctypes.Structure):
+    _fields_ = [("kind", ctypes.c_int32), ("bit", ctypes.c_uint64), ("path", ctypes.c_char * 640)]
+
+
+class Report(ctypes.Structure):
+    _fields_ = [("struct_size", ctypes.c_uint32), ("sib_type", ctypes.c_uint32),
+                ("decoded", ctypes.c_int32), ("complete", ctypes.c_int32),
+                ("end_bit", ctypes.c_uint64), ("stop", Note),
+                ("warning_count", ctypes.c_uint32), ("warnings", Note * 8)]
+
+
 class CaptureEvent(ctypes.Structure):
     _fields_ = [
         ("struct_size", ctypes.c_uint32),
@@ -53,6 +64,7 @@ class CaptureEvent(ctypes.Structure):
         ("blocks", ctypes.c_void_p),
         ("blocks_len", ctypes.c_size_t),
         ("message", ctypes.c_char_p),
+        ("report", ctypes.POINTER(Report)),
     ]
 
 
@@ -62,19 +74,9 @@ class CaptureCounts(ctypes.Structure):
         for name in ("frames", "skipped", "skipped_link_layer", "skipped_not_udp",
                      "skipped_other_port", "skipped_not_gsmtap", "skipped_other_message",
                      "wrong_size", "sibs_decoded", "sibs_not_decoded", "chains_dropped",
-                     "stray_segments", "skipped_ip_fragment", "skipped_repeated_block")
+                     "stray_segments", "skipped_ip_fragment", "skipped_repeated_block",
+                     "sibs_stopped", "sibs_warned")
     ]
-
-
-class Note(ctypes.Structure):
-    _fields_ = [("kind", ctypes.c_int32), ("bit", ctypes.c_uint64), ("path", ctypes.c_char * 640)]
-
-
-class Report(ctypes.Structure):
-    _fields_ = [("struct_size", ctypes.c_uint32), ("sib_type", ctypes.c_uint32),
-                ("decoded", ctypes.c_int32), ("complete", ctypes.c_int32),
-                ("end_bit", ctypes.c_uint64), ("stop", Note),
-                ("warning_count", ctypes.c_uint32), ("warnings", Note * 8)]
 
 
 READ_FUNCTION = ctypes.CFUNCTYPE(ctypes.c_int64, ctypes.c_void_p, ctypes.c_void_p,

@@ -83,6 +83,7 @@ struct sibdecode_capture {
   sibdecode::CaptureReader* reader = nullptr;
   sibdecode_read_function read = nullptr;  // sibdecode_capture_open_read
   void* readContext = nullptr;
+  sibdecode_report report;  // the last SIB event's, until the next call
 };
 
 namespace {
@@ -130,6 +131,25 @@ int32_t DecodeInto(sibdecode_decoder* decoder, const uint8_t* data, char* text, 
   return result;
 }
 
+void ToCNote(const sibdecode::DecodeNote& note, sibdecode_note* c) {
+  c->kind = note.kind;
+  c->bit = note.bit;
+  std::memcpy(c->path, note.path, sizeof c->path);
+}
+
+// Fills all but struct_size.
+void ToCReport(const sibdecode::DecodeReport& r, sibdecode_report* c) {
+  c->sib_type = r.sibType;
+  c->decoded = r.decoded;
+  c->complete = r.complete;
+  c->end_bit = r.endBit;
+  ToCNote(r.stop, &c->stop);
+  c->warning_count = r.warningCount;
+  for (unsigned int i = 0; i < r.warningCount && i < sibdecode::kReportWarnings; ++i) {
+    ToCNote(r.warnings[i], &c->warnings[i]);
+  }
+}
+
 struct StreamCallbackContext {
   sibdecode_stream_callback callback;
   void* context;
@@ -157,6 +177,12 @@ void ToCStreamEvent(const sibdecode::StreamEvent& event, void* context) {
   c.blocks_len = event.blocksLen;
   c.block_tags = event.blockTags;
   c.block_count = event.blockCount;
+  sibdecode_report report;
+  if (event.report != nullptr) {
+    report.struct_size = sizeof report;
+    ToCReport(*event.report, &report);
+    c.report = &report;
+  }
   if (target.callback != nullptr) target.callback(&c, target.context);
 }
 
@@ -299,16 +325,6 @@ int32_t sibdecode_stream_counts_get(const sibdecode_stream* stream,
   return CopyOut(filled, counts) ? 0 : SIBDECODE_BAD_ARGUMENT;
 }
 
-namespace {
-
-void ToCNote(const sibdecode::DecodeNote& note, sibdecode_note* c) {
-  c->kind = note.kind;
-  c->bit = note.bit;
-  std::memcpy(c->path, note.path, sizeof c->path);
-}
-
-}  // namespace
-
 int32_t sibdecode_decoder_report_get(const sibdecode_decoder* decoder, sibdecode_report* report) {
   if (decoder == nullptr || report == nullptr) return SIBDECODE_BAD_ARGUMENT;
   sibdecode::DecodeReport r;
@@ -318,15 +334,7 @@ int32_t sibdecode_decoder_report_get(const sibdecode_decoder* decoder, sibdecode
     return SIBDECODE_BAD_ARGUMENT;
   }
   sibdecode_report filled{};
-  filled.sib_type = r.sibType;
-  filled.decoded = r.decoded;
-  filled.complete = r.complete;
-  filled.end_bit = r.endBit;
-  ToCNote(r.stop, &filled.stop);
-  filled.warning_count = r.warningCount;
-  for (unsigned int i = 0; i < r.warningCount && i < sibdecode::kReportWarnings; ++i) {
-    ToCNote(r.warnings[i], &filled.warnings[i]);
-  }
+  ToCReport(r, &filled);
   return CopyOut(filled, report) ? 0 : SIBDECODE_BAD_ARGUMENT;
 }
 
@@ -440,6 +448,11 @@ int32_t sibdecode_capture_next(sibdecode_capture* capture, sibdecode_capture_eve
   c.blocks = e.blocks;
   c.blocks_len = e.blocksLen;
   c.message = e.message;
+  if (e.report != nullptr) {
+    capture->report.struct_size = sizeof capture->report;
+    ToCReport(*e.report, &capture->report);
+    c.report = &capture->report;
+  }
   CopyOut(c, event);
   return 1;
 }
@@ -464,6 +477,8 @@ int32_t sibdecode_capture_counts_get(const sibdecode_capture* capture,
   filled.stray_segments = c.straySegments;
   filled.skipped_ip_fragment = c.skippedBy[sibdecode::kSkipIpFragment];
   filled.skipped_repeated_block = c.skippedBy[sibdecode::kSkipRepeatedBlock];
+  filled.sibs_stopped = c.sibsStopped;
+  filled.sibs_warned = c.sibsWarned;
   return CopyOut(filled, counts) ? 0 : SIBDECODE_BAD_ARGUMENT;
 }
 

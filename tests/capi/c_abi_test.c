@@ -183,6 +183,10 @@ static void on_stream_event(const sibdecode_stream_event* event, void* context) 
   check_sib_event(c->decoder, c->sibs < batch_count ? &batches[c->sibs] : NULL, event->sib_type,
                   event->text, event->text_len, event->sib, event->sib_len, &c->mismatches);
   if (event->summary == NULL || event->block_count != event->blocks_len / 31) ++c->mismatches;
+  if (event->report == NULL || event->report->sib_type != event->sib_type ||
+      event->report->complete != 1 || event->report->stop.kind != SIBDECODE_STOP_NONE) {
+    ++c->mismatches;
+  }
   ++c->sibs;
 }
 
@@ -265,7 +269,8 @@ static CaptureSummary read_events(sibdecode_capture* capture, sibdecode_decoder*
     s.text_bytes += event.text_len;
     for (k = 0; k < event.frame_count; ++k) s.frame_sum += event.frames[k];
     if (event.frame_count == 0 || event.frames[event.frame_count - 1] != event.frame ||
-        event.summary == NULL || event.seconds <= 0) {
+        event.summary == NULL || event.seconds <= 0 || event.report == NULL ||
+        event.report->sib_type != event.sib_type || event.report->complete != 1) {
       ++s.mismatches;
     }
     if (sibdecode_decode_sib(decoder, event.sib_type, event.sib, event.sib_len, NULL, bare,

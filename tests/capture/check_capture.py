@@ -26,8 +26,11 @@ import make_capture  # noqa: E402
 
 MARKER = b"<<<-----raw data ----->>>\r\n"
 COMMENT = re.compile(rb"^# frames ([0-9,]+) arfcn (\d+) time (\S+)\n", re.M)
-COUNTS = re.compile(r": (\d+) frames, (\d+) skipped(?: \(([^)]*)\))?; (\d+) SIBs decoded, "
+COUNTS = re.compile(r": (\d+) frames, (\d+) skipped(?: \(([^)]*)\))?; (\d+) SIBs decoded "
+                    r"\((\d+) complete, (\d+) stopped early\), "
                     r"(\d+) not decoded, (\d+) chains dropped, (\d+) stray segments$", re.M)
+STOPPED = re.compile(r"^(.*): frames ([0-9,]+): SIB(\d+) on ARFCN (\d+) stopped at bit (\d+) "
+                     r"in ([A-Za-z0-9_.\[\]]+): end of data$", re.M)
 
 failures = []
 
@@ -100,10 +103,10 @@ def check_counts(stderr, name, expected, decoded, dropped, skipped):
     if m is None:
         return
     causes = m.group(3)
-    frames, skipped_seen, decoded_seen, _, dropped_seen, _ = \
+    frames, skipped_seen, decoded_seen, complete, stopped, _, dropped_seen, _ = \
         (int(g) for g in m.groups()[:2] + m.groups()[3:])
-    check((frames, skipped_seen, decoded_seen, dropped_seen) ==
-          (expected, skipped, decoded, dropped),
+    check((frames, skipped_seen, decoded_seen, complete, stopped, dropped_seen) ==
+          (expected, skipped, decoded, decoded, 0, dropped),
           "%s: counts %s" % (name, m.group(0)))
     # The skipped packets of the test captures: a DNS query and a GSMTAP BCCH-FACH message.
     check(causes == "1 not GSMTAP, 1 other GSMTAP type or sub-type",
@@ -176,6 +179,25 @@ def main():
               "wrong_size.pcap: message: " + stderr)
         check(without_comments(wrong_output) == without_comments(output),
               "wrong_size.pcap: the other packets are not decoded as in cells.pcap")
+
+        # SIBs whose encodings end half-way: printed as far as they go, one note
+        # each saying where, counted as stopped early, exit 2.
+        stopped = os.path.join(workdir, "stopped.pcap")
+        want = expected["stopped"]
+        rc, stopped_output, stderr = run(tool, stopped)
+        notes = STOPPED.findall(stderr)
+        sibs = split_sibs(stopped_output)
+        printed = [int(re.match(rb"SysInfoType(\d+)", body).group(1)) for _, _, body in sibs]
+        check(rc == 2 and sorted(printed) == sorted(want["types"] + want["complete"]),
+              "stopped.pcap: exit %d, SIBs %s" % (rc, printed))
+        cut = [",".join(map(str, frames)) for frames, _, body in sibs
+               if int(re.match(rb"SysInfoType(\d+)", body).group(1)) in want["types"]]
+        check([(n[0], n[1], int(n[2]), int(n[3])) for n in notes] ==
+              [(stopped, f, t, want["arfcn"]) for f, t in zip(cut, want["types"])],
+              "stopped.pcap: notes " + stderr)
+        check(re.search(r"; %d SIBs decoded \(%d complete, %d stopped early\), " % (
+            len(printed), len(want["complete"]), len(want["types"])), stderr) is not None,
+              "stopped.pcap: counts " + stderr)
 
         # Truncated inside the last packet: the SIBs completed before it, exit 1.
         with open(cells, "rb") as f:

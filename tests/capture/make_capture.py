@@ -654,6 +654,18 @@ def test_captures(out_dir):
     write_pcap(os.path.join(out_dir, "wrong_size.pcap"), linktype, packets)
     expected["wrong_size_frame"] = 13
 
+    # A cell whose SIB3 and SIB11 encodings end half-way (a faulty cell or
+    # recorder): decoded as far as they go, between a whole SIB7 and SIB2.
+    policy = per_encoder.Policy(p_optional=0.5, p_extension=0.8)
+    sibs = [Sib(t, draw(model, t, rng, policy, max_bits=4 * 222), "SIB%d" % t) for t in (7, 3, 11, 2)]
+    for sib in sibs:
+        if sib.type in (3, 11):
+            sib.bits = sib.bits[:len(sib.bits) // 2]
+    cell = Cell(10071, with_mib(sibs), 300)
+    linktype, packets = packets_of(datagrams_of([cell], interleave([cell])), "ethernet")
+    write_pcap(os.path.join(out_dir, "stopped.pcap"), linktype, packets)
+    expected["stopped"] = {"arfcn": 10071, "types": [3, 11], "complete": [7, 2]}
+
     with open(os.path.join(out_dir, "expected.json"), "w") as f:
         json.dump(expected, f, indent=1)
 

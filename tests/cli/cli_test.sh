@@ -70,12 +70,12 @@ grep -q "SysInfoType3 ::=" "$work/out"; check "--bin decodes" $?
 grep -q "sib3.cellIdentity = " "$work/out"; check "--summary" $?
 
 # --sib N: a bare SIB3 has no raw-data trailer.
-printf '4000000000\n' | "$tool" --sib 3 >"$work/out" 2>"$work/err"; rc=$?
+printf '058F9F00000000000000\n' | "$tool" --sib 3 >"$work/out" 2>"$work/err"; rc=$?
 check "--sib exit 0" $rc
 grep -q "SysInfoType3 ::=" "$work/out" && ! grep -q "raw data" "$work/out"; check "--sib text" $?
 
 # Arguments: exit status and what the first line of stdout or stderr says.
-printf '4000000000\n' >"$work/bare3.hex"
+printf '058F9F00000000000000\n' >"$work/bare3.hex"
 while IFS='|' read -r name args want_rc want_line; do
   # shellcheck disable=SC2086  # the table's arguments split on purpose
   "$tool" $args </dev/null >"$work/out" 2>"$work/err"; rc=$?
@@ -97,7 +97,7 @@ unknown option|--frobnicate|2|sibdecode: unknown option '--frobnicate' (see --he
 --listen bad address|--listen=[::1|1|sibdecode: --listen [::1: expected [ADDR:]PORT (PORT 1..65535)
 --listen bad port|--listen 127.0.0.1:99999|1|sibdecode: --listen 127.0.0.1:99999: expected [ADDR:]PORT (PORT 1..65535)
 --listen bad IPv6 port|--listen=[::1]:0|1|sibdecode: --listen [::1]:0: expected [ADDR:]PORT (PORT 1..65535)
--- before a file name|-- $work/bare3.hex|2|$work/bare3.hex:1: 5 bytes are not a whole number of 31-byte blocks*
+-- before a file name|-- $work/bare3.hex|2|$work/bare3.hex:1: 10 bytes are not a whole number of 31-byte blocks*
 missing file|$work/missing.hex|1|$work/missing.hex: No such file or directory
 EOF2
 
@@ -108,17 +108,26 @@ printf '\xef\xbb\xbf%s\r\n%s\n' "$sib3" "$sib3" >"$work/bom.hex"
 printf '\xef\xbb\xbf%s\n' "$sib3" >"$work/bom_later.hex"
 printf '%s00' "$sib3" | sed 's/../\\x&/g' | xargs -0 printf '%b' >"$work/extra.bin"
 mkdir -p "$work/folder"
+# Decodes that stop early (exit 2) or depart from a constraint (a note, exit 0):
+# a SIB3 cut after 7 bytes and after 1; a SIB3 whose mappingFunctionParameterList
+# (SIZE(1..3)) has 4 elements, then the same with a bit set after its end.
+printf '16df875e0e3e86\n80\n' >"$work/cut3.hex"
+list4=f7e4a6ef2fffffed7ffff6bffffb5ffffdaeffffed7ffff6bffffb5dffffdaffffed5fffffe2c588bc58b138b178b162b69fff1dffa6fdffffdaffffed7ffff6bf3eaf5fffffffffffffffffffe7fe
+printf '%s\n%s0080\n' "$list4" "$list4" >"$work/list4.hex"
 while IFS='|' read -r name args want_rc want_texts want_err; do
   # shellcheck disable=SC2086
   "$tool" $args >"$work/out" 2>"$work/err"; rc=$?
   [ $rc -eq "$want_rc" ] && [ "$(grep -c '::=' "$work/out")" -eq "$want_texts" ] &&
-    [ "$(cat "$work/err")" = "$want_err" ]; check "input fault: $name ($rc: $(cat "$work/err"))" $?
+    [ "$(cat "$work/err")" = "$(printf '%b' "$want_err")" ]; check "input fault: $name ($rc: $(cat "$work/err"))" $?
 done <<EOF2
 32-byte batch|$work/extra.hex|2|2|$work/extra.hex:1: 32 bytes are not a whole number of 31-byte blocks: the last 1 not decoded
 30-byte batch|$work/short.hex|2|1|$work/short.hex:1: 30 bytes are not a whole number of 31-byte blocks: the last 30 not decoded
 --bin of 32 bytes|--bin $work/extra.bin|2|1|$work/extra.bin: 32 bytes are not a whole number of 31-byte blocks: the last 1 not decoded
 byte-order mark|$work/bom.hex|0|2|
 directory|$work/folder $work/bom.hex|1|2|$work/folder: Is a directory
+cut SIBs|--sib 3 $work/cut3.hex|2|2|$work/cut3.hex:1: SIB3 stopped at bit 55 in cellSelectReselectInfo.mappingInfo[0].mappingFunctionParameterList[1].mapParameter2: end of data\n$work/cut3.hex:2: SIB3 stopped at bit 2 in cellIdentity: end of data
+cut SIBs as JSON|--json --sib=3 $work/cut3.hex|2|0|$work/cut3.hex:1: SIB3 stopped at bit 55 in cellSelectReselectInfo.mappingInfo[0].mappingFunctionParameterList[1].mapParameter2: end of data\n$work/cut3.hex:2: SIB3 stopped at bit 2 in cellIdentity: end of data
+list above SIZE|--sib 3 $work/list4.hex|0|2|$work/list4.hex:1: SIB3 warning at bit 40 in cellSelectReselectInfo.mappingInfo[0].mappingFunctionParameterList: list above its SIZE bound\n$work/list4.hex:2: SIB3 warning at bit 40 in cellSelectReselectInfo.mappingInfo[0].mappingFunctionParameterList: list above its SIZE bound; warning at bit 631 in SysInfoType3: bits left over
 EOF2
 "$tool" "$work/extra.hex" 2>/dev/null | grep -A2 'raw data' | sed -n 2p >"$work/out"
 [ "$(cat "$work/out")" = "$(echo "$sib3" | tr -d '\n')"$'\r' ]; check "a cut batch's trailer holds its whole blocks" $?
@@ -274,7 +283,7 @@ if [ -f "$pcap" ]; then
   n=$(grep -c '^# frames' "$work/sample.out")
   [ $rc -eq 0 ] && [ "$(grep -c '^# frames' "$work/out")" -eq "$n" ] &&
     cmp -s <(grep -v '^# frames' "$work/out") <(grep -v '^# frames' "$work/sample.out") &&
-    grep -q ": $((2 * frames)) frames, $frames skipped ($frames captured twice); $n SIBs decoded, " "$work/err"
+    grep -q ": $((2 * frames)) frames, $frames skipped ($frames captured twice); $n SIBs decoded ($n complete, 0 stopped early), " "$work/err"
   check "packets captured twice" $?
 
   # --changes on an hour-like capture: two cells repeat their SIBs 1000 times,
@@ -286,7 +295,7 @@ if [ -f "$pcap" ]; then
     /::=$/ { sub("SysInfoType", "", $1); print arfcn, $1, copies }' | LC_ALL=C sort >"$work/changes"
   head -n 10 "$work/repeats_expected.txt" >"$work/changes.expected"
   [ $rc -eq 0 ] && cmp -s "$work/changes" "$work/changes.expected" &&
-    grep -q ' 8000 SIBs decoded, .*, 7990 identical copies not printed$' "$work/err"
+    grep -q ' 8000 SIBs decoded (8000 complete, 0 stopped early), .*, 7990 identical copies not printed$' "$work/err"
   check "--changes prints the first and the changed copies" $?
   "$tool" --changes --json "$work/repeats.pcap" 2>/dev/null |
     python3 -c 'import json, sys; print(sorted(o.get("repeats", -1) for o in map(json.loads, sys.stdin)))' \

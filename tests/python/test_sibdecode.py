@@ -241,14 +241,22 @@ def test_iteration_streams_in_flat_memory():
     ["--summary", "SAMPLE_HEX"], ["--json", "SAMPLE_HEX"], ["--sib", "3", "SAMPLE_HEX"],
     ["cells.pcap", "cut.pcap", "bad.pcap", "wrong_size.pcap", "SAMPLE_HEX", "missing.pcap"],
     ["--summary", "FAULTS_HEX", "FOLDER", "SAMPLE_HEX"], ["--sib=3", "SAMPLE_HEX"],
+    ["stopped.pcap"], ["--json", "stopped.pcap"], ["--sib", "3", "STOPPED_HEX"],
+    ["--json", "--sib", "3", "STOPPED_HEX"],
 ])
 def test_module_prints_what_the_tool_prints(args, captures, tmp_path):
     # Hex input faults: a byte-order mark, batches of 32 and 30 bytes; a folder.
     sib3 = [line for line in open(SAMPLE_HEX) if line.startswith("000E03")][0].strip()
     (tmp_path / "faults.hex").write_bytes(
         b"\xef\xbb\xbf" + ("%s00\n%s\n%s\n" % (sib3, sib3[:60], sib3)).encode())
+    # SIB3s that stop early (cut after 7 bytes, after 1) and one whose list
+    # exceeds its SIZE bound, then the same with bits set after its end.
+    list4 = ("f7e4a6ef2fffffed7ffff6bffffb5ffffdaeffffed7ffff6bffffb5dffffdaffffed5fffffe2c5"
+             "88bc58b138b178b162b69fff1dffa6fdffffdaffffed7ffff6bf3eaf5fffffffffffffffffffe7fe")
+    (tmp_path / "stopped.hex").write_text("16df875e0e3e86\n80\n%s\n%s0080\n" % (list4, list4))
     paths = {"SAMPLE_PCAP": SAMPLE_PCAP, "SAMPLE_HEX": SAMPLE_HEX,
-             "FAULTS_HEX": str(tmp_path / "faults.hex"), "FOLDER": str(tmp_path)}
+             "FAULTS_HEX": str(tmp_path / "faults.hex"), "FOLDER": str(tmp_path),
+             "STOPPED_HEX": str(tmp_path / "stopped.hex")}
     argv = [paths.get(a, str(captures / a) if a.endswith(("pcap", "pcapng")) else a)
             for a in args]
     want = tool(*argv)
@@ -330,3 +338,15 @@ def test_sib_says_where_its_decode_stopped(hex_sib, reason):
         batch = [line for line in open(SAMPLE_HEX) if line.startswith("000E03")][0]
         whole = decoder.decode_batch(bytes.fromhex(batch.strip()))
         assert whole.complete and whole.stop.reason is None and whole.stop.warnings == []
+
+
+def test_capture_sibs_say_where_their_decode_stopped(captures):
+    stopped = {sib.type: sib.stop for sib in sibdecode.read_capture(str(captures / "stopped.pcap"))}
+    assert sorted(t for t, stop in stopped.items() if not stop.complete) == [3, 11]
+    assert all(stop.reason == "end of data" and stop.path.startswith("SysInfoType%d." % t)
+               for t, stop in stopped.items() if not stop.complete)
+    assert all(stop.complete and stop.warning_count == 0
+               for t, stop in stopped.items() if t in (2, 7))
+    with sibdecode.CaptureReader(str(captures / "stopped.pcap")) as reader:
+        list(reader)
+        assert (reader.counts.sibs_decoded, reader.counts.sibs_stopped) == (4, 2)
