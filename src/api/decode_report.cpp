@@ -48,7 +48,7 @@ void FormatPath(char* path, const char* rootName, const DecodeNotes& notes) {
       Append(path, length, frame.name);
     } else {
       char index[16];
-      std::snprintf(index, sizeof index, "[%" PRIu32 "]", frame.member);
+      (void)std::snprintf(index, sizeof index, "[%" PRIu32 "]", frame.member);
       Append(path, length, index);
     }
   }
@@ -176,7 +176,7 @@ namespace {
 
 int WriteJsonNote(TextCursor& cursor, const char* label, const char* text, const DecodeNote& note) {
   char bit[32];
-  std::snprintf(bit, sizeof bit, "%" PRIu64, note.bit);
+  (void)std::snprintf(bit, sizeof bit, "%" PRIu64, note.bit);
   PRINT_TRY(WriteText(cursor, "{\""));
   PRINT_TRY(WriteText(cursor, label));
   PRINT_TRY(WriteText(cursor, "\":\""));
