@@ -190,16 +190,18 @@ int WriteJsonNote(TextCursor& cursor, const char* label, const char* text, const
 
 }  // namespace
 
-int WriteJsonStop(TextCursor& cursor, const DecodeReport& report) {
+int WriteJsonReport(TextCursor& cursor, const DecodeReport& report) {
   if (cursor.failed) return -1;
   // Back over the closing brace; an empty object takes no comma.
   --cursor.pos;
   ++cursor.remaining;
-  const bool empty = cursor.pos[-1] == '{';
-  PRINT_TRY(
-      WriteText(cursor, empty ? "\"complete\":false,\"stop\":" : ",\"complete\":false,\"stop\":"));
-  PRINT_TRY(WriteJsonNote(cursor, "reason", DecodeStopText(report.stop.kind), report.stop));
-  PRINT_TRY(WriteText(cursor, ",\"warnings\":["));
+  if (cursor.pos[-1] != '{') PRINT_TRY(WriteText(cursor, ","));
+  if (report.complete == 0) {
+    PRINT_TRY(WriteText(cursor, "\"complete\":false,\"stop\":"));
+    PRINT_TRY(WriteJsonNote(cursor, "reason", DecodeStopText(report.stop.kind), report.stop));
+    PRINT_TRY(WriteText(cursor, ","));
+  }
+  PRINT_TRY(WriteText(cursor, "\"warnings\":["));
   const unsigned kept =
       report.warningCount < kReportWarnings ? report.warningCount : kReportWarnings;
   for (unsigned i = 0; i < kept; ++i) {

@@ -33,7 +33,8 @@ void NoteBitsLeftOver(DecodeReport& report, const SibDispatchRow& row, const uin
 uint32_t OutermostFirst(const DecodeNotes& notes, StopFrame* frames);
 
 // Replaces the closing "}" of the object just written with the report's
-// "complete", "stop" and "warnings" members and a new "}".
-int WriteJsonStop(TextCursor& cursor, const DecodeReport& report);
+// members and a new "}": "complete": false, "stop" and "warnings" for a decode
+// that stopped; "warnings" for a complete one.
+int WriteJsonReport(TextCursor& cursor, const DecodeReport& report);
 
 }  // namespace sibdecode

@@ -117,7 +117,9 @@ int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, s
       c.stopEnd = stopPath + stopDepth;
     }
     (void)print(c, record);  // what was written before a failure is the text
-    if (format == TextFormat::Json && status != StatusOk) (void)WriteJsonStop(c, report);
+    if (format == TextFormat::Json && (status != StatusOk || report.warningCount > 0)) {
+      (void)WriteJsonReport(c, report);
+    }
   };
   render(cursor);
   while (limit == TextLimit::Whole && cursor.failed && workSize < kLargestWholeText) {

@@ -137,6 +137,14 @@ TEST(DecodeReport, DeparturesFromTheConstraintsAreWarnings) {
     EXPECT_TRUE(IsMemberPath(c.sibType, last.path)) << c.name;
     EXPECT_STREQ(last.path, c.path) << c.name;
     EXPECT_LE(last.bit, c.hex == list4 ? 631u : 640u) << c.name;
+    // The JSON lists the warnings after the values, and no stop.
+    const Outcome json = Decode(state, c.sibType, sibtest::FromHex(c.hex), true);
+    const std::string listed = "\"warning\":\"" + std::string(DecodeWarningText(c.kind)) +
+                               "\",\"bit\":" + std::to_string(last.bit) + ",\"path\":\"" + c.path +
+                               "\"}]}";
+    EXPECT_NE(json.text.find(",\"warnings\":[{\"warning\":"), std::string::npos) << c.name;
+    EXPECT_NE(json.text.find(listed), std::string::npos) << c.name << " " << json.text;
+    EXPECT_EQ(json.text.find("\"complete\""), std::string::npos) << c.name;
   }
   DestroyDecoderState(state);
 }
