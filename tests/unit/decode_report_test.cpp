@@ -149,6 +149,41 @@ TEST(DecodeReport, DeparturesFromTheConstraintsAreWarnings) {
   DestroyDecoderState(state);
 }
 
+TEST(DecodeReport, ABatchWithoutOneOfItsSegmentsWarnsOfTheGap) {
+  // Each segmented model SIB without its second block: the segments left are
+  // joined (the decode may then stop anywhere), with a warning where the gap is.
+  const std::vector<sibtest::ModelSib> samples =
+      sibtest::LoadModelSibs(std::string(SIBDECODE_TEST_DATA_DIR) + "/model_sibs.txt");
+  DecoderState* state = CreateDecoderState();
+  std::vector<char> text(1 << 20);
+  size_t gaps = 0;
+  for (const sibtest::ModelSib& sample : samples) {
+    if (sample.batch.size() < 3 * 31) continue;
+    std::vector<uint8_t> batch(sample.batch);
+    batch.erase(batch.begin() + 31, batch.begin() + 62);
+    tagSystemInformationBlock summary;
+    size_t length = 0;
+    const int result =
+        DecodeBatch(state, batch.data(), batch.size(), &summary, text.data(), text.size(), &length);
+    const std::string where = "SIB" + std::to_string(sample.sibType);
+    ASSERT_EQ(result, kDecoded) << where;
+    DecodeReport report{};
+    report.size = sizeof report;
+    ASSERT_EQ(GetDecodeReport(state, &report), 1);
+    const unsigned int kept =
+        report.warningCount < kReportWarnings ? report.warningCount : kReportWarnings;
+    ASSERT_GE(kept, 1u) << where;
+    const DecodeNote& gap = report.warnings[kept - 1];
+    EXPECT_EQ(gap.kind, kWarnSegmentGap) << where;
+    EXPECT_EQ(std::string(gap.path), "SysInfoType" + std::to_string(sample.sibType)) << where;
+    EXPECT_GT(gap.bit, 0u) << where;
+    EXPECT_LT(gap.bit, 8 * batch.size()) << where;
+    ++gaps;
+  }
+  DestroyDecoderState(state);
+  EXPECT_GT(gaps, 3u);
+}
+
 TEST(DecodeReport, MemberPathsAreTheTypesOwn) {
   const struct {
     unsigned int sibType;
