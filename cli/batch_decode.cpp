@@ -26,7 +26,7 @@ const char* MemberPart(const char* path) {
 // The report of the state's last decode, whole only when there is something
 // to note (most SIBs are complete without warnings: their report is not copied).
 bool ReportToNote(const BatchDecoder& decoder, sibdecode::DecodeReport* report) {
-  report->size = offsetof(sibdecode::DecodeReport, warnings);
+  report->size = offsetof(sibdecode::DecodeReport, stop);
   if (sibdecode::GetDecodeReport(decoder.state, report) != 1 || report->decoded == 0 ||
       (report->complete != 0 && report->warningCount == 0)) {
     return false;
@@ -66,14 +66,16 @@ size_t TextBodyLength(const char* text, size_t textLen) {
 }
 
 // --changes and --cells: counts the SIB; false when it is not to be printed.
+// The content is a text or JSON; a text's raw-data trailer is not compared.
 // *repeats receives the identical copies since the last print (-1: none printed);
 // *changed is false for an identical copy of the cell's SIB of that type.
 bool Fold(const Options& options, BatchDecoder& decoder, unsigned int sibType,
           const tagSystemInformationBlock& out, const char* content, size_t contentLen,
-          long long* repeats, bool* changed) {
+          bool withTrailer, long long* repeats, bool* changed) {
   *repeats = -1;
   *changed = true;
   if (!options.changes && !options.cells) return true;
+  if (withTrailer) contentLen = TextBodyLength(content, contentLen);
   SibSeen seen;
   seen.sibType = sibType;
   seen.decoded = true;
@@ -121,7 +123,7 @@ int DecodeJson(const Options& options, BatchDecoder& decoder, const BatchSource&
   origin.line = source.line;
   bool changed = true;
   const bool print =
-      Fold(options, decoder, sibType, out, json.data(), jsonLen, &origin.repeats, &changed);
+      Fold(options, decoder, sibType, out, json.data(), jsonLen, false, &origin.repeats, &changed);
   const int status = NoteReport(decoder, source, changed);
   if (print) WriteJsonLine(sibType, origin, out, json.data(), jsonLen);
   return status;
@@ -207,8 +209,7 @@ int DecodeAndWriteBatch(const Options& options, BatchDecoder& decoder, const Bat
   sibType = options.bareSib ? options.sibType : SibTypeOfText(text, textLen);
   long long repeats = -1;
   bool changed = true;
-  const bool print =
-      Fold(options, decoder, sibType, out, text, TextBodyLength(text, textLen), &repeats, &changed);
+  const bool print = Fold(options, decoder, sibType, out, text, textLen, true, &repeats, &changed);
   status = WorseExit(status, NoteReport(decoder, source, changed));
   if (!print) return status;
   if (repeats >= 0) {

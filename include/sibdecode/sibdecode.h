@@ -169,15 +169,17 @@ struct DecodeNote {
 
 // What the last decode of a DecoderState (or a stream's kSibCompleted event)
 // found. Set `size` to sizeof(DecodeReport) before asking: later versions may
-// add members at the end, and only `size` bytes are written.
+// add members at the end, and only `size` bytes are written (a caller that
+// only wants to know whether there is anything to note may ask for the
+// members before `stop`).
 struct DecodeReport {
   size_t size;
   unsigned int sibType;
-  int decoded;      // 1 when the SIB went through a decoder (its text, as far as it got, was made)
-  int complete;     // 1 when the decoder reached the end of the SIB; `stop` is then kStopNone
+  int decoded;   // 1 when the SIB went through a decoder (its text, as far as it got, was made)
+  int complete;  // 1 when the decoder reached the end of the SIB; `stop` is then kStopNone
+  unsigned int warningCount;  // every warning; the first kReportWarnings are in `warnings`
   uint64_t endBit;  // where the decoder stopped reading (complete: the end of the SIB's encoding)
   DecodeNote stop;
-  unsigned int warningCount;  // every warning; the first kReportWarnings are in `warnings`
   DecodeNote warnings[kReportWarnings];
 };
 

@@ -159,11 +159,11 @@ typedef struct sibdecode_note {
 typedef struct sibdecode_report {
   uint32_t struct_size; /* set by the caller; only that many bytes are written */
   uint32_t sib_type;
-  int32_t decoded;  /* 1: the SIB went through a decoder */
-  int32_t complete; /* 1: decoded to its end; stop.kind is then SIBDECODE_STOP_NONE */
-  uint64_t end_bit; /* where the decoder stopped reading */
-  sibdecode_note stop;
+  int32_t decoded;        /* 1: the SIB went through a decoder */
+  int32_t complete;       /* 1: decoded to its end; stop.kind is then SIBDECODE_STOP_NONE */
   uint32_t warning_count; /* every warning; the first SIBDECODE_REPORT_WARNINGS are kept */
+  uint64_t end_bit;       /* where the decoder stopped reading */
+  sibdecode_note stop;
   sibdecode_note warnings[SIBDECODE_REPORT_WARNINGS];
 } sibdecode_report;
 

@@ -40,8 +40,8 @@ class Note(ctypes.Structure):
 class Report(ctypes.Structure):
     _fields_ = [("struct_size", ctypes.c_uint32), ("sib_type", ctypes.c_uint32),
                 ("decoded", ctypes.c_int32), ("complete", ctypes.c_int32),
-                ("end_bit", ctypes.c_uint64), ("stop", Note),
-                ("warning_count", ctypes.c_uint32), ("warnings", Note * 8)]
+                ("warning_count", ctypes.c_uint32), ("end_bit", ctypes.c_uint64),
+                ("stop", Note), ("warnings", Note * 8)]
 
 
 class CaptureEvent(ctypes.Structure):
