@@ -2,6 +2,10 @@
 // SIBs completed in a frame, the segments it carries of SIBs completed later,
 // the chains given up in it. The stream is fed once, in frame order, on the
 // first pass; every later dissection of a frame reads its notes.
+//
+// A forecast, the same notes from a read-ahead of the whole file, gives the
+// first pass what points at later frames; it is used only while what the first
+// pass sees itself agrees with it.
 #pragma once
 
 #include <epan/packet.h>
@@ -72,5 +76,19 @@ void ReportPendingAsEnded();
 // of the capture whose last segment it carries (null when none).
 const FrameNotes* NotesOf(guint32 frame);
 const DroppedChain* EndedChainsOf(guint32 frame);
+
+// The read-ahead: a fresh forecast stream (false when the heap is exhausted),
+// fed with every block of the file in frame order (false: the forecast is
+// given up), then finished at the file's last frame, which trusts it.
+bool StartForecast();
+bool ForecastBlock(guint32 frame, guint32 cell, const guint8* block);
+void FinishForecast(guint32 lastFrame);
+// First pass, after `frame` was fed: the forecast is given up for good when
+// its SIBs or drops in the frame, or its first block, are not the first pass's.
+void CheckForecast(guint32 frame);
+// While the forecast is trusted: the frame's segments of SIBs completed later,
+// and the chains it ends that are still pending at the end of the file.
+const SegmentNote* ForecastSegmentsOf(guint32 frame);
+const DroppedChain* ForecastEndedChainsOf(guint32 frame);
 
 }  // namespace sibplugin

@@ -12,7 +12,9 @@ a copy with a frame captured twice) it checks that:
     that completes its SIB;
   - the rrc.* tree under each reassembled SIB agrees with the tool's text of
     it (the interop comparison);
-  - -V, -2 -V and a display filter give the same subtrees;
+  - -V, -2 -V and a display filter give the same subtrees (in one pass, the
+    notes on later frames come from reading the file ahead; from a pipe, or
+    when the read-ahead disagrees with the first pass, they are left out);
   - the preferences switch the plugin off and make the capture one cell.
 Hostile captures (truncated, wrong payload and UDP lengths, random GSMTAP
 headers and payloads) are read without a sanitizer finding (with
@@ -82,7 +84,7 @@ class Tshark:
                 os.chmod(os.path.join(base, name), 0o644)
         os.chmod(workdir, 0o777)
 
-    def run(self, *args, plugin=True):
+    def run(self, *args, plugin=True, stdin=None):
         env = dict(os.environ, HOME=self.home if plugin else self.bare_home)
         env.pop("WIRESHARK_CONFIG_DIR", None)
         command = [self.tshark] + list(args) + ([] if args[0] == "-G" else ["-n"])
@@ -92,7 +94,7 @@ class Tshark:
             env["UBSAN_OPTIONS"] = "print_stacktrace=1:halt_on_error=1:exitcode=99"
         if os.geteuid() == 0:
             command = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"] + command
-        proc = subprocess.run(command, env=env, capture_output=True, timeout=600)
+        proc = subprocess.run(command, env=env, capture_output=True, timeout=600, stdin=stdin)
         stderr = proc.stderr.decode(errors="replace")
         check("AddressSanitizer" not in stderr and "runtime error" not in stderr,
               "sanitizer finding with %s: %s" % (" ".join(args), stderr[-3000:]))
@@ -266,24 +268,43 @@ def needs_second_pass(subtree):
     return subtree[0].lstrip(" [").startswith("Segment ") or "the capture ended" in subtree[0]
 
 
-def check_passes(tshark, path):
-    name = os.path.basename(path)
-    _, one_pass, _ = tshark.run("-r", path, "-V")
-    _, two_pass, _ = tshark.run("-r", path, "-2", "-V")
-    single, double = sibdecode_blocks(one_pass), sibdecode_blocks(two_pass)
+def one_pass(tshark, path, how, *options):
+    """tshark -r PATH, or the capture on standard input: the file itself, or a pipe."""
+    if how == "file":
+        return tshark.run("-r", path, *options)[1]
+    with open(path, "rb") as f:
+        if how == "stdin":
+            return tshark.run("-r", "-", *options, stdin=f)[1]
+        feeder = subprocess.Popen(["cat"], stdin=f, stdout=subprocess.PIPE)
+        out = tshark.run("-r", "-", *options, stdin=feeder.stdout)[1]
+        feeder.wait()
+        return out
+
+
+def check_passes(tshark, path, options, how, forward):
+    """-V against -2 -V, the whole subtrees (or without the notes that point at
+    later frames, where the file cannot be read ahead); the same with -Y."""
+    name = "%s %s (%s)" % (os.path.basename(path), " ".join(options), how)
+    single = sibdecode_blocks(one_pass(tshark, path, how, "-V", *options))
+    _, two_pass, _ = tshark.run("-r", path, "-2", "-V", *options)
+    double = sibdecode_blocks(two_pass)
     check(any(single.values()), "%s: no plugin tree with -V" % name)
+    check(any(needs_second_pass(t) for trees in double.values() for t in trees),
+          "%s: nothing that points at later frames" % name)
     for frame in sorted(set(single) | set(double)):
-        kept = [t for t in double.get(frame, []) if not needs_second_pass(t)]
+        kept = [t for t in double.get(frame, []) if forward or not needs_second_pass(t)]
         check(single.get(frame, []) == kept, "%s: frame %d: -V and -2 -V differ" % (name, frame))
-    for options in (["-Y", "sibdecode.sib_type == 11"], ["-2", "-Y", "sibdecode.sib_type == 11"]):
-        _, filtered, _ = tshark.run("-r", path, "-V", *options)
-        shown = sibdecode_blocks(filtered)
-        reference = double if "-2" in options else single
+    sib11 = ["-Y", "sibdecode.sib_type == 11"]
+    for passes in ([], ["-2"]):
+        if passes:
+            shown = sibdecode_blocks(tshark.run("-r", path, "-V", *(options + passes + sib11))[1])
+        else:
+            shown = sibdecode_blocks(one_pass(tshark, path, how, "-V", *(options + sib11)))
+        reference = double if passes or forward else single
         with_sib11 = {f for f, trees in reference.items()
                       if any(t[0].lstrip(" [").startswith("SIB type 11, reassembled") for t in trees)}
-        check(set(shown) == with_sib11 and
-              all(shown[f] == reference[f] for f in shown),
-              "%s: %s shows other frames or subtrees" % (name, " ".join(options)))
+        check(set(shown) == with_sib11 and all(shown[f] == reference[f] for f in shown),
+              "%s: %s shows other frames or subtrees" % (name, " ".join(passes + sib11)))
 
 
 def without_plugin_tree(text):
@@ -332,6 +353,14 @@ def captured_twice(cells, expected, out):
     with open(out, "wb") as f:
         f.write(header + b"".join(records))
     return frame
+
+
+def on_other_port(path, out, port):
+    """The Ethernet and IPv4 capture with its GSMTAP sent to another UDP port."""
+    header, records = pcap_records(path)
+    with open(out, "wb") as f:
+        f.write(header + b"".join(r[:16 + 36] + struct.pack(">H", port) + r[16 + 38:]
+                                  for r in records))
 
 
 def cut_captures(sample, sample_sibs, model, rng, workdir):
@@ -462,8 +491,23 @@ def main():
         check(b"BCCH-BCH message of 30 bytes, expected 31" in wrong,
               "wrong_size.pcap: no expert info for the 30-byte message")
 
-        for name in ("sample.pcap", "cells.pcap", "captured_twice.pcap", "ended_early.pcap"):
-            check_passes(tshark, os.path.join(captures, name))
+        other_port = os.path.join(captures, "other_port.pcap")
+        on_other_port(os.path.join(captures, "sample.pcap"), other_port, 4730)
+        os.chmod(other_port, 0o644)
+        # capture, tshark options, how one pass reads it, notes on later frames in one pass
+        for name, options, how, forward in (
+                ("sample.pcap", [], "file", True),
+                ("cells.pcap", [], "file", True),
+                ("cells_cooked_ipv6.pcapng", [], "file", True),
+                ("captured_twice.pcap", [], "file", True),
+                ("ended_early.pcap", [], "file", True),
+                ("cells.pcap", ["-o", "sibdecode.cells_by_arfcn:FALSE"], "file", True),
+                ("sample.pcap", [], "stdin", True),  # tshark -r - < F: standard input is the file
+                ("sample.pcap", [], "pipe", False),  # nothing to read ahead
+                # GSMTAP on a port only Wireshark is told of: the read-ahead finds
+                # no block where the first pass does, and is given up.
+                ("other_port.pcap", ["-d", "udp.port==4730,gsmtap"], "file", False)):
+            check_passes(tshark, os.path.join(captures, name), options, how, forward)
 
         # Preferences: off; one cell (the sample's SIBs on cell 0).
         off, _, _ = plugin_view(tshark, cells, "-o", "sibdecode.enabled:FALSE")
