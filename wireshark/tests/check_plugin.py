@@ -36,6 +36,8 @@ import struct
 import subprocess
 import sys
 import tempfile
+import threading
+import time
 import xml.etree.ElementTree as ET
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -269,9 +271,28 @@ def needs_second_pass(subtree):
 
 
 def one_pass(tshark, path, how, *options):
-    """tshark -r PATH, or the capture on standard input: the file itself, or a pipe."""
+    """tshark -r PATH, or the capture on standard input: the file itself, a pipe,
+    or a live capture from a pipe that sends the second half a second later."""
     if how == "file":
         return tshark.run("-r", path, *options)[1]
+    if how == "live":  # dumpcap, tshark's child, writes the file that tshark reads
+        header, records = pcap_records(path)
+        half = len(records) // 2
+        read_end, write_end = os.pipe()
+
+        def feed():
+            with os.fdopen(write_end, "wb") as pipe:
+                pipe.write(header + b"".join(records[:half]))
+                pipe.flush()
+                time.sleep(1)
+                pipe.write(b"".join(records[half:]))
+
+        feeder = threading.Thread(target=feed)
+        feeder.start()
+        with os.fdopen(read_end, "rb") as pipe:
+            out = tshark.run("-i", "-", *options, stdin=pipe)[1]
+        feeder.join()
+        return out
     with open(path, "rb") as f:
         if how == "stdin":
             return tshark.run("-r", "-", *options, stdin=f)[1]
@@ -504,6 +525,7 @@ def main():
                 ("cells.pcap", ["-o", "sibdecode.cells_by_arfcn:FALSE"], "file", True),
                 ("sample.pcap", [], "stdin", True),  # tshark -r - < F: standard input is the file
                 ("sample.pcap", [], "pipe", False),  # nothing to read ahead
+                ("sample.pcap", [], "live", False),  # the file's end is not the capture's
                 # GSMTAP on a port only Wireshark is told of: the read-ahead finds
                 # no block where the first pass does, and is given up.
                 ("other_port.pcap", ["-d", "udp.port==4730,gsmtap"], "file", False)):
