@@ -112,4 +112,64 @@ TEST_F(FrameNotesTest, FirstPassGoesOnAfterTheChainsWereReportedAsEnded) {
   EXPECT_EQ(sibplugin::NotesOf(4)->drops, nullptr);
 }
 
+// The forecast of a read-ahead gives the first pass the notes on later frames
+// only while the frames it has seen itself agree with it.
+TEST_F(FrameNotesTest, ForecastIsTrustedOnlyWhileTheFirstPassAgrees) {
+  struct Row {
+    const char* what;
+    std::vector<guint32> foreseen;  // the frames of the SIB5's blocks in the read-ahead
+    guint32 lastFrame;              // of the file read ahead
+    std::vector<guint32> seen;      // ... in the first pass
+    bool trusted;                   // after the first pass's last frame
+  };
+  const Row rows[] = {
+      {"the same frames", {3, 5, 7, 9}, 12, {3, 5, 7, 9}, true},
+      {"a block in another frame", {3, 5, 7, 9}, 12, {3, 5, 8, 9}, false},
+      {"the first block in another frame", {2, 5, 7, 9}, 12, {3, 5, 7, 9}, false},
+      {"more frames than were read ahead", {3, 5, 7}, 7, {3, 5, 7, 9}, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    sibplugin::EndCapture();
+    ASSERT_TRUE(sibplugin::StartCapture());
+    ASSERT_TRUE(sibplugin::StartForecast());
+    for (size_t k = 0; k < row.foreseen.size(); ++k) {
+      ASSERT_TRUE(
+          sibplugin::ForecastBlock(row.foreseen[k], 10088, blocks_.data() + k * kBlockBytes));
+    }
+    sibplugin::FinishForecast(row.lastFrame);
+    for (size_t k = 0; k < row.seen.size(); ++k) {
+      Feed(k, row.seen[k]);
+      sibplugin::CheckForecast(row.seen[k]);
+    }
+    const sibplugin::SegmentNote* first = sibplugin::ForecastSegmentsOf(row.seen[0]);
+    ASSERT_EQ(first != nullptr, row.trusted);
+    if (row.trusted) {
+      EXPECT_EQ(first->index, 1u);
+      EXPECT_EQ(first->count, 4u);
+      EXPECT_EQ(first->reassembledIn, row.seen.back());
+    }
+  }
+}
+
+TEST_F(FrameNotesTest, ForecastNamesTheChainsTheEndOfTheFileGivesUp) {
+  ASSERT_TRUE(sibplugin::StartForecast());
+  ASSERT_TRUE(sibplugin::ForecastBlock(1, 10088, blocks_.data()));
+  ASSERT_TRUE(sibplugin::ForecastBlock(2, 10088, blocks_.data() + kBlockBytes));
+  sibplugin::FinishForecast(4);
+  for (guint32 frame = 1; frame <= 2; ++frame) {
+    Feed(frame - 1, frame);
+    sibplugin::CheckForecast(frame);
+  }
+  EXPECT_EQ(sibplugin::ForecastEndedChainsOf(1), nullptr);
+  const sibplugin::DroppedChain* ended = sibplugin::ForecastEndedChainsOf(2);
+  ASSERT_NE(ended, nullptr);
+  EXPECT_EQ(ended->reason, sibdecode::kDropFlushed);
+  EXPECT_EQ(Frames(ended->frames, ended->frameCount), (std::vector<guint32>{1, 2}));
+  EXPECT_EQ(sibplugin::ForecastSegmentsOf(1), nullptr);  // its SIB never completes
+  sibplugin::CheckForecast(3);
+  sibplugin::CheckForecast(4);
+  EXPECT_NE(sibplugin::ForecastEndedChainsOf(2), nullptr);
+}
+
 }  // namespace
