@@ -6,7 +6,6 @@
 #include <wiretap/wtap.h>
 #include <wsutil/buffer.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -60,10 +59,11 @@ bool HasChildProcess() {
     if (g_file_get_contents(path, &stat, nullptr, nullptr)) {
       // "pid (command) state ppid ...", the command may hold any character
       const char* afterCommand = std::strrchr(stat, ')');
-      char state = 0;
-      long parent = 0;
-      found = afterCommand != nullptr &&
-              std::sscanf(afterCommand + 1, " %c %ld", &state, &parent) == 2 && parent == self;
+      if (afterCommand != nullptr && std::strlen(afterCommand) > 4) {
+        const char* parentField = afterCommand + 4;  // past ") S "
+        char* end = nullptr;
+        found = std::strtol(parentField, &end, 10) == self && end != parentField;
+      }
     }
     g_free(stat);
     g_free(path);
