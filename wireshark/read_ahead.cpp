@@ -145,7 +145,7 @@ bool ForecastRecord(guint32 frame, bool cellsByArfcn) {
 
 void FindCaptureFile(const guint8* frame, guint length) {
   CloseCaptureFile();
-  if (HasChildProcess()) return;
+  if (frame == nullptr || length == 0 || HasChildProcess()) return;
   wtap_rec_init(&capture.record);
   ws_buffer_init(&capture.buffer, 1514);
   GPtrArray* paths = OpenRegularFiles();  // before any is opened here
