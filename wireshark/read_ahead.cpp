@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "capture/gsmtap.h"  // the library's GSMTAP parser, the one its capture reader uses
 #include "frame_notes.h"
@@ -44,8 +45,9 @@ int PcapLinkType(int encapsulation) {
 }
 
 // A live capture: Wireshark and tshark read the file that dumpcap, their child
-// process, is still writing, so its end is not the capture's.
-bool HasChildProcess() {
+// process, is still writing, so its end is not the capture's. (Other children,
+// such as the GeoIP resolver, do not count.)
+bool CaptureChildRuns() {
   DIR* processes = opendir("/proc");
   if (processes == nullptr) return false;
   const long self = static_cast<long>(getpid());
@@ -58,11 +60,14 @@ bool HasChildProcess() {
     gchar* stat = nullptr;
     if (g_file_get_contents(path, &stat, nullptr, nullptr)) {
       // "pid (command) state ppid ...", the command may hold any character
+      const char* command = std::strchr(stat, '(');
       const char* afterCommand = std::strrchr(stat, ')');
-      if (afterCommand != nullptr && std::strlen(afterCommand) > 4) {
+      if (command != nullptr && afterCommand != nullptr && std::strlen(afterCommand) > 4) {
         const char* parentField = afterCommand + 4;  // past ") S "
         char* end = nullptr;
-        found = std::strtol(parentField, &end, 10) == self && end != parentField;
+        const long parent = std::strtol(parentField, &end, 10);
+        const std::string_view name(command + 1, static_cast<size_t>(afterCommand - command - 1));
+        found = end != parentField && parent == self && name == "dumpcap";
       }
     }
     g_free(stat);
@@ -145,7 +150,7 @@ bool ForecastRecord(guint32 frame, bool cellsByArfcn) {
 
 void FindCaptureFile(const guint8* frame, guint length) {
   CloseCaptureFile();
-  if (frame == nullptr || length == 0 || HasChildProcess()) return;
+  if (frame == nullptr || length == 0 || CaptureChildRuns()) return;
   wtap_rec_init(&capture.record);
   ws_buffer_init(&capture.buffer, 1514);
   GPtrArray* paths = OpenRegularFiles();  // before any is opened here
