@@ -28,6 +28,7 @@ struct CaptureState {
   sibdecode::StreamState* stream = nullptr;
   guint32 firstFed = 0;
   guint32 lastFed = 0;
+  guint lastFedDigest = 0;
   bool pendingReported = false;  // the stream was flushed after its last block
   GArray* heldBlocks = nullptr;  // of HeldBlock
   Notebook notes;
@@ -38,13 +39,24 @@ struct CaptureState {
 struct ForecastState {
   sibdecode::StreamState* stream = nullptr;
   guint32 firstFed = 0;
-  guint32 lastFrame = 0;  // the file's last frame, once read through
+  guint32 lastFrame = 0;                // the file's last frame, once read through
+  wmem_map_t* digestByFrame = nullptr;  // frame number -> BlockDigest of its block
   bool trusted = false;
   Notebook notes{nullptr, nullptr, false};
 };
 
 CaptureState capture;
 ForecastState forecast;
+
+// A block and its cell, to tell whether the first pass fed the read-ahead's
+// block in a frame; never 0, which is no block.
+guint BlockDigest(guint32 cell, const guint8* block) {
+  guint32 hash = 2166136261u;  // FNV-1a
+  const auto mix = [&hash](guint8 byte) { hash = (hash ^ byte) * 16777619u; };
+  for (int shift = 0; shift < 32; shift += 8) mix(static_cast<guint8>(cell >> shift));
+  for (guint i = 0; i < kBlockBytes; ++i) mix(block[i]);
+  return hash | 1u;
+}
 
 struct FeedContext {
   Notebook* book;
@@ -239,6 +251,7 @@ void EndCapture() {
   capture.stream = nullptr;
   capture.firstFed = 0;
   capture.lastFed = 0;
+  capture.lastFedDigest = 0;
   capture.pendingReported = false;
   g_array_set_size(capture.heldBlocks, 0);
   capture.notes.endedByFrame = nullptr;  // its memory goes with the file scope
@@ -250,6 +263,7 @@ void FeedBlock(guint32 frame, guint32 cell, const guint8* block) {
   if (capture.pendingReported) TakeUpHeldChains();
   if (capture.firstFed == 0) capture.firstFed = frame;
   capture.lastFed = frame;
+  capture.lastFedDigest = BlockDigest(cell, block);
   // Out of memory, the library gives up its pending chains: their later
   // segments come as strays, which is all the plugin can show of them.
   FeedContext context = {&capture.notes, frame};
@@ -279,12 +293,15 @@ bool StartForecast() {
   if (forecast.stream == nullptr) return false;
   forecast.notes.notesByFrame = wmem_map_new(wmem_file_scope(), g_direct_hash, g_direct_equal);
   forecast.notes.endedByFrame = wmem_map_new(wmem_file_scope(), g_direct_hash, g_direct_equal);
+  forecast.digestByFrame = wmem_map_new(wmem_file_scope(), g_direct_hash, g_direct_equal);
   return true;
 }
 
 bool ForecastBlock(guint32 frame, guint32 cell, const guint8* block) {
   if (forecast.stream == nullptr) return false;
   if (forecast.firstFed == 0) forecast.firstFed = frame;
+  wmem_map_insert(forecast.digestByFrame, GUINT_TO_POINTER(frame),
+                  GUINT_TO_POINTER(BlockDigest(cell, block)));
   FeedContext context = {&forecast.notes, frame};
   if (sibdecode::FeedBlock(forecast.stream, cell, frame, block, OnFeedEvent, &context) ==
       sibdecode::kNoMemory) {
@@ -305,9 +322,15 @@ void FinishForecast(guint32 lastFrame) {
 
 void CheckForecast(guint32 frame) {
   if (!forecast.trusted) return;
+  const guint seenDigest = capture.lastFed == frame ? capture.lastFedDigest : 0;
+  const guint foreseenDigest =
+      GPOINTER_TO_UINT(wmem_map_lookup(forecast.digestByFrame, GUINT_TO_POINTER(frame)));
   const FrameNotes* seen = NotesOf(frame);
   const FrameNotes* foreseen = Lookup(forecast.notes, frame);
-  const bool agrees = frame <= forecast.lastFrame && forecast.firstFed == capture.firstFed &&
+  // Before the first pass's first block, its absence in the frame is checked.
+  const bool agrees = frame <= forecast.lastFrame &&
+                      (capture.firstFed == 0 || forecast.firstFed == capture.firstFed) &&
+                      seenDigest == foreseenDigest &&
                       SameSibs(seen != nullptr ? seen->sibs : nullptr,
                                foreseen != nullptr ? foreseen->sibs : nullptr) &&
                       SameDrops(seen != nullptr ? seen->drops : nullptr,

@@ -84,7 +84,8 @@ bool StartForecast();
 bool ForecastBlock(guint32 frame, guint32 cell, const guint8* block);
 void FinishForecast(guint32 lastFrame);
 // First pass, after `frame` was fed: the forecast is given up for good when
-// its SIBs or drops in the frame, or its first block, are not the first pass's.
+// its block, SIBs or drops in the frame, or its first block, are not the first
+// pass's.
 void CheckForecast(guint32 frame);
 // While the forecast is trusted: the frame's segments of SIBs completed later,
 // and the chains it ends that are still pending at the end of the file.
