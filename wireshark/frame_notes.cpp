@@ -24,8 +24,15 @@ struct Notebook {
   bool keepContent = true;             // the SIB's bits and summary, for the tree
 };
 
+// A cell's last block fed, to pass over the same packet captured twice.
+struct LastBlock {
+  guint32 gsmtapFrame;
+  guint8 block[kBlockBytes];
+};
+
 struct CaptureState {
   sibdecode::StreamState* stream = nullptr;
+  wmem_map_t* lastBlocks = nullptr;  // cell -> LastBlock, file scope
   guint32 firstFed = 0;
   guint32 lastFed = 0;
   guint lastFedDigest = 0;
@@ -38,6 +45,7 @@ struct CaptureState {
 // pass reaches it, trusted only while the first pass agrees with it.
 struct ForecastState {
   sibdecode::StreamState* stream = nullptr;
+  wmem_map_t* lastBlocks = nullptr;  // cell -> LastBlock, file scope
   guint32 firstFed = 0;
   guint32 lastFrame = 0;                // the file's last frame, once read through
   wmem_map_t* digestByFrame = nullptr;  // frame number -> BlockDigest of its block
@@ -56,6 +64,26 @@ guint BlockDigest(guint32 cell, const guint8* block) {
   for (int shift = 0; shift < 32; shift += 8) mix(static_cast<guint8>(cell >> shift));
   for (guint i = 0; i < kBlockBytes; ++i) mix(block[i]);
   return hash | 1u;
+}
+
+// The block and GSMTAP frame number of the cell's previous block: the same
+// packet captured twice, which is fed once, as the command-line tool does.
+bool IsRepeatedBlock(wmem_map_t*& lastBlocks, guint32 cell, guint32 gsmtapFrame,
+                     const guint8* block) {
+  if (lastBlocks == nullptr) {
+    lastBlocks = wmem_map_new(wmem_file_scope(), g_direct_hash, g_direct_equal);
+  }
+  auto* last = static_cast<LastBlock*>(wmem_map_lookup(lastBlocks, GUINT_TO_POINTER(cell)));
+  if (last == nullptr) {
+    last = wmem_new(wmem_file_scope(), LastBlock);
+    wmem_map_insert(lastBlocks, GUINT_TO_POINTER(cell), last);
+  } else if (last->gsmtapFrame == gsmtapFrame &&
+             std::memcmp(last->block, block, kBlockBytes) == 0) {
+    return true;
+  }
+  last->gsmtapFrame = gsmtapFrame;
+  std::memcpy(last->block, block, kBlockBytes);
+  return false;
 }
 
 struct FeedContext {
@@ -249,6 +277,7 @@ bool StartCapture() {
 void EndCapture() {
   sibdecode::DestroyStreamState(capture.stream);
   capture.stream = nullptr;
+  capture.lastBlocks = nullptr;  // its memory goes with the file scope
   capture.firstFed = 0;
   capture.lastFed = 0;
   capture.lastFedDigest = 0;
@@ -258,8 +287,9 @@ void EndCapture() {
   DropForecast();
 }
 
-void FeedBlock(guint32 frame, guint32 cell, const guint8* block) {
+void FeedBlock(guint32 frame, guint32 cell, guint32 gsmtapFrame, const guint8* block) {
   if (capture.stream == nullptr || frame <= capture.lastFed) return;
+  if (IsRepeatedBlock(capture.lastBlocks, cell, gsmtapFrame, block)) return;
   if (capture.pendingReported) TakeUpHeldChains();
   if (capture.firstFed == 0) capture.firstFed = frame;
   capture.lastFed = frame;
@@ -297,8 +327,9 @@ bool StartForecast() {
   return true;
 }
 
-bool ForecastBlock(guint32 frame, guint32 cell, const guint8* block) {
+bool ForecastBlock(guint32 frame, guint32 cell, guint32 gsmtapFrame, const guint8* block) {
   if (forecast.stream == nullptr) return false;
+  if (IsRepeatedBlock(forecast.lastBlocks, cell, gsmtapFrame, block)) return true;
   if (forecast.firstFed == 0) forecast.firstFed = frame;
   wmem_map_insert(forecast.digestByFrame, GUINT_TO_POINTER(frame),
                   GUINT_TO_POINTER(BlockDigest(cell, block)));

@@ -61,9 +61,11 @@ bool StartCapture();
 // The capture file is closed.
 void EndCapture();
 
-// First pass: one BCH block of the given cell, carried by `frame`. Frames come
-// in increasing order; a frame met again is not fed twice.
-void FeedBlock(guint32 frame, guint32 cell, const guint8* block);
+// First pass: one BCH block of the given cell, carried by `frame`, with its
+// GSMTAP frame number. Frames come in increasing order; a frame met again is
+// not fed twice, nor the cell's previous block again with the same GSMTAP frame
+// number (the same packet captured twice).
+void FeedBlock(guint32 frame, guint32 cell, guint32 gsmtapFrame, const guint8* block);
 // First pass: a BCCH-BCH message of another size in `frame`.
 void NoteWrongSize(guint32 frame, guint payloadSize);
 
@@ -81,7 +83,7 @@ const DroppedChain* EndedChainsOf(guint32 frame);
 // fed with every block of the file in frame order (false: the forecast is
 // given up), then finished at the file's last frame, which trusts it.
 bool StartForecast();
-bool ForecastBlock(guint32 frame, guint32 cell, const guint8* block);
+bool ForecastBlock(guint32 frame, guint32 cell, guint32 gsmtapFrame, const guint8* block);
 void FinishForecast(guint32 lastFrame);
 // First pass, after `frame` was fed: the forecast is given up for good when
 // its block, SIBs or drops in the frame, or its first block, are not the first

@@ -213,7 +213,8 @@ bool FeedGsmtapBlocks(packet_info* pinfo, proto_tree* tree) {
     const guint16 arfcn = tvb_get_ntohs(data, start + 4) & ~kArfcnFlags;
     guint8 block[kBlockBytes];
     tvb_memcpy(data, block, start + headerBytes, kBlockBytes);
-    sibplugin::FeedBlock(pinfo->num, pref_cells_by_arfcn ? arfcn : 0, block);
+    const guint32 gsmtapFrame = tvb_get_ntohl(data, start + 8);
+    sibplugin::FeedBlock(pinfo->num, pref_cells_by_arfcn ? arfcn : 0, gsmtapFrame, block);
     fed = true;
   }
   return fed;

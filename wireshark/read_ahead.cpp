@@ -143,7 +143,7 @@ bool ForecastRecord(guint32 frame, bool cellsByArfcn) {
                                &bch) != sibdecode::PacketKind::kBchBlock) {
     return true;
   }
-  return ForecastBlock(frame, cellsByArfcn ? bch.arfcn : 0, bch.payload);
+  return ForecastBlock(frame, cellsByArfcn ? bch.arfcn : 0, bch.frameNumber, bch.payload);
 }
 
 }  // namespace

@@ -365,15 +365,13 @@ def pcap_records(path):
     return data[:24], records
 
 
-def captured_twice(cells, expected, out):
-    """cells.pcap with a middle segment of a three-block (or longer) SIB captured twice."""
-    sib = next(s for s in expected["sibs"] if len(s["frames"]) >= 3)
-    frame = sib["frames"][1]
-    header, records = pcap_records(cells)
+def captured_twice(path, frame, out):
+    """The capture with `frame` captured twice, the copy right behind it."""
+    header, records = pcap_records(path)
     records.insert(frame, records[frame - 1])
     with open(out, "wb") as f:
         f.write(header + b"".join(records))
-    return frame
+    os.chmod(out, 0o644)
 
 
 def on_other_port(path, out, port):
@@ -484,8 +482,9 @@ def main():
         check({4, 5, 6, 8}.issubset(expected["alternatives"]),
               "the capture lacks shared blocks: %s" % expected["alternatives"])
         cells = os.path.join(captures, "cells.pcap")
-        twice = os.path.join(captures, "captured_twice.pcap")
-        frame = captured_twice(cells, expected, twice)
+        # a middle segment of a three-block (or longer) SIB captured twice
+        frame = next(s for s in expected["sibs"] if len(s["frames"]) >= 3)["frames"][1]
+        captured_twice(cells, frame, os.path.join(captures, "captured_twice.pcap"))
         hostile = hostile_captures(captures, cells, rng)
         os.chmod(captures, 0o777)
         for name in os.listdir(captures):
@@ -502,10 +501,18 @@ def main():
             os.chmod(path, 0o644)
             _, drops = check_against_tool(tshark, args.sibdecode, model, path)
             check([d[2] for d in drops] == [reason], "%s: drops %s" % (path, drops))
-        # The copy of a segment is passed over: the same SIBs, later frames one on.
-        renumbered = [[f + (f > frame) for f in s["frames"]] for s in results["cells.pcap"][0]]
-        check([s["frames"] for s in results["captured_twice.pcap"][0]] == renumbered,
-              "captured_twice.pcap: the repeated frame changed the SIBs")
+        # The copy of a segment, or of a block of whole SIBs, is passed over: the
+        # same SIBs, later frames one on.
+        whole = next(s["frames"][0] for s in results["sample.pcap"][0] if len(s["frames"]) == 1)
+        captured_twice(os.path.join(captures, "sample.pcap"), whole,
+                       os.path.join(captures, "sample_twice.pcap"))
+        results["sample_twice.pcap"] = check_against_tool(
+            tshark, args.sibdecode, model, os.path.join(captures, "sample_twice.pcap"))
+        for name, original, copied in (("captured_twice.pcap", "cells.pcap", frame),
+                                       ("sample_twice.pcap", "sample.pcap", whole)):
+            renumbered = [[f + (f > copied) for f in s["frames"]] for s in results[original][0]]
+            check([s["frames"] for s in results[name][0]] == renumbered,
+                  "%s: the repeated frame changed the SIBs" % name)
         check(len(results["cells.pcap"][1]) == expected["dropped"] >= 2,
               "cells.pcap: %d drops" % len(results["cells.pcap"][1]))
         _, wrong, _ = tshark.run("-r", os.path.join(captures, "wrong_size.pcap"), "-2", "-V")
@@ -521,6 +528,7 @@ def main():
                 ("cells.pcap", [], "file", True),
                 ("cells_cooked_ipv6.pcapng", [], "file", True),
                 ("captured_twice.pcap", [], "file", True),
+                ("sample_twice.pcap", [], "file", True),
                 ("ended_early.pcap", [], "file", True),
                 ("cells.pcap", ["-o", "sibdecode.cells_by_arfcn:FALSE"], "file", True),
                 ("sample.pcap", [], "stdin", True),  # tshark -r - < F: standard input is the file

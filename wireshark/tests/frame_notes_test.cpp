@@ -59,7 +59,7 @@ class FrameNotesTest : public testing::Test {
   }
   // Block k of the SIB5 (from 0) as the given frame, on cell 10088.
   void Feed(size_t k, guint32 frame) {
-    sibplugin::FeedBlock(frame, 10088, blocks_.data() + k * kBlockBytes);
+    sibplugin::FeedBlock(frame, 10088, frame, blocks_.data() + k * kBlockBytes);
   }
   void ExpectCompletedIn(guint32 frame, const std::vector<guint32>& carriers) {
     const sibplugin::FrameNotes* notes = sibplugin::NotesOf(frame);
@@ -137,8 +137,8 @@ TEST_F(FrameNotesTest, ForecastIsTrustedOnlyWhileTheFirstPassAgrees) {
     ASSERT_TRUE(sibplugin::StartCapture());
     ASSERT_TRUE(sibplugin::StartForecast());
     for (size_t k = 0; k < row.foreseen.size(); ++k) {
-      ASSERT_TRUE(
-          sibplugin::ForecastBlock(row.foreseen[k], 10088, blocks_.data() + k * kBlockBytes));
+      ASSERT_TRUE(sibplugin::ForecastBlock(row.foreseen[k], 10088, row.foreseen[k],
+                                           blocks_.data() + k * kBlockBytes));
     }
     sibplugin::FinishForecast(row.lastFrame);
     for (guint32 frame = 1; frame <= row.seen.back(); ++frame) {  // the first pass
@@ -158,8 +158,8 @@ TEST_F(FrameNotesTest, ForecastIsTrustedOnlyWhileTheFirstPassAgrees) {
 
 TEST_F(FrameNotesTest, ForecastNamesTheChainsTheEndOfTheFileGivesUp) {
   ASSERT_TRUE(sibplugin::StartForecast());
-  ASSERT_TRUE(sibplugin::ForecastBlock(1, 10088, blocks_.data()));
-  ASSERT_TRUE(sibplugin::ForecastBlock(2, 10088, blocks_.data() + kBlockBytes));
+  ASSERT_TRUE(sibplugin::ForecastBlock(1, 10088, 1, blocks_.data()));
+  ASSERT_TRUE(sibplugin::ForecastBlock(2, 10088, 2, blocks_.data() + kBlockBytes));
   sibplugin::FinishForecast(4);
   for (guint32 frame = 1; frame <= 2; ++frame) {
     Feed(frame - 1, frame);
