@@ -5,7 +5,7 @@ tshark runs with the plugin in a personal plugin folder under a temporary HOME
 (as the user nobody when run as root: Wireshark loads no personal plugin for
 root). On examples/sample.pcap and the capture tests (two interleaved cells,
 lastAndFirst, completeAndFirst and completeSIB-List blocks, dropped chains, and
-a copy with a frame captured twice) it checks that:
+copies with a segment or a block of whole SIBs captured twice) it checks that:
   - the SIBs the plugin reassembles (type, carrying frames, cell) and its
     summary fields are those of the tool's "# frames" lines and summaries, the
     drops are the tool's drops, and every earlier carrier points at the frame
