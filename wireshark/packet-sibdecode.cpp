@@ -16,6 +16,7 @@
 #include <wsutil/wmem/wmem.h>
 
 #include "frame_notes.h"
+#include "read_ahead.h"
 
 extern "C" {
 #include <epan/show_exception.h>  // declared without C linkage for C++
@@ -175,9 +176,10 @@ field_info* EnclosingUdpLength(proto_tree* tree, const field_info* gsmtap) {
 
 // Each GSMTAP header in the frame (the postdissector asks for GSMTAP's
 // protocol item and the UDP length): a UMTS RRC BCCH-BCH message behind it
-// is fed when it is one whole block.
-void FeedGsmtapBlocks(packet_info* pinfo, proto_tree* tree) {
-  if (proto_gsmtap == -1) return;
+// is fed when it is one whole block. True when one was fed.
+bool FeedGsmtapBlocks(packet_info* pinfo, proto_tree* tree) {
+  bool fed = false;
+  if (proto_gsmtap == -1) return fed;
   GPtrArray* items = proto_get_finfo_ptr_array(tree, proto_gsmtap);
   for (guint i = 0; items != nullptr && i < items->len; ++i) {
     auto* item = static_cast<field_info*>(g_ptr_array_index(items, i));
@@ -211,8 +213,11 @@ void FeedGsmtapBlocks(packet_info* pinfo, proto_tree* tree) {
     const guint16 arfcn = tvb_get_ntohs(data, start + 4) & ~kArfcnFlags;
     guint8 block[kBlockBytes];
     tvb_memcpy(data, block, start + headerBytes, kBlockBytes);
-    sibplugin::FeedBlock(pinfo->num, pref_cells_by_arfcn ? arfcn : 0, block);
+    const guint32 gsmtapFrame = tvb_get_ntohl(data, start + 8);
+    sibplugin::FeedBlock(pinfo->num, pref_cells_by_arfcn ? arfcn : 0, gsmtapFrame, block);
+    fed = true;
   }
+  return fed;
 }
 
 // ---- the tree ----
@@ -356,21 +361,30 @@ void AddDrop(proto_tree* tree, tvbuff_t* tvb, packet_info* pinfo, const DroppedC
 
 int DissectSibdecode(tvbuff_t* tvb, packet_info* pinfo, proto_tree* tree, void*) {
   if (!pref_enabled || tree == nullptr) return 0;
-  if (!PINFO_FD_VISITED(pinfo)) {
-    FeedGsmtapBlocks(pinfo, tree);
+  const bool firstPass = !PINFO_FD_VISITED(pinfo);
+  if (firstPass) {
+    if (pinfo->num == 1) {
+      sibplugin::FindCaptureFile(tvb_get_ptr(tvb, 0, -1), tvb_captured_length(tvb));
+    }
+    // Read ahead only for a capture with blocks, when the first one comes.
+    if (FeedGsmtapBlocks(pinfo, tree)) sibplugin::ReadCaptureAhead(pref_cells_by_arfcn);
+    sibplugin::CheckForecast(pinfo->num);
   } else {
     sibplugin::ReportPendingAsEnded();  // the first pass is over: every block came
   }
   const FrameNotes* notes = sibplugin::NotesOf(pinfo->num);
+  const SegmentNote* segments = notes != nullptr ? notes->segments : nullptr;
   const DroppedChain* ended = sibplugin::EndedChainsOf(pinfo->num);
-  if (notes == nullptr && ended == nullptr) return 0;
+  if (firstPass) {  // what points at later frames, the first pass knows only from the forecast
+    if (segments == nullptr) segments = sibplugin::ForecastSegmentsOf(pinfo->num);
+    if (ended == nullptr) ended = sibplugin::ForecastEndedChainsOf(pinfo->num);
+  }
+  if (notes == nullptr && segments == nullptr && ended == nullptr) return 0;
 
   proto_item* top = proto_tree_add_item(tree, proto_sibdecode, tvb, 0, 0, ENC_NA);
   proto_tree* subtree = proto_item_add_subtree(top, ett_sibdecode);
+  for (const SegmentNote* s = segments; s != nullptr; s = s->next) AddSegment(subtree, tvb, *s);
   if (notes != nullptr) {
-    for (const SegmentNote* s = notes->segments; s != nullptr; s = s->next) {
-      AddSegment(subtree, tvb, *s);
-    }
     for (const DroppedChain* d = notes->drops; d != nullptr; d = d->next) {
       AddDrop(subtree, tvb, pinfo, *d);
     }
@@ -387,7 +401,13 @@ int DissectSibdecode(tvbuff_t* tvb, packet_info* pinfo, proto_tree* tree, void*)
   return 0;  // nothing of the packet's own bytes is taken
 }
 
+void EndCapture() {
+  sibplugin::CloseCaptureFile();
+  sibplugin::EndCapture();
+}
+
 void InitCapture() {
+  sibplugin::CloseCaptureFile();
   if (!sibplugin::StartCapture()) {
     ws_warning("sibdecode: out of memory, SIBs are not reassembled");
   }
@@ -506,7 +526,7 @@ void ProtoRegister() {
 
   sibplugin::RegisterFrameNotes();
   register_init_routine(InitCapture);
-  register_cleanup_routine(sibplugin::EndCapture);
+  register_cleanup_routine(EndCapture);
   sibdecode_handle = create_dissector_handle(DissectSibdecode, proto_sibdecode);
   register_postdissector(sibdecode_handle);
 }

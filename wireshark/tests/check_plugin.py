@@ -5,14 +5,16 @@ tshark runs with the plugin in a personal plugin folder under a temporary HOME
 (as the user nobody when run as root: Wireshark loads no personal plugin for
 root). On examples/sample.pcap and the capture tests (two interleaved cells,
 lastAndFirst, completeAndFirst and completeSIB-List blocks, dropped chains, and
-a copy with a frame captured twice) it checks that:
+copies with a segment or a block of whole SIBs captured twice) it checks that:
   - the SIBs the plugin reassembles (type, carrying frames, cell) and its
     summary fields are those of the tool's "# frames" lines and summaries, the
     drops are the tool's drops, and every earlier carrier points at the frame
     that completes its SIB;
   - the rrc.* tree under each reassembled SIB agrees with the tool's text of
     it (the interop comparison);
-  - -V, -2 -V and a display filter give the same subtrees;
+  - -V, -2 -V and a display filter give the same subtrees (in one pass, the
+    notes on later frames come from reading the file ahead; from a pipe, or
+    when the read-ahead disagrees with the first pass, they are left out);
   - the preferences switch the plugin off and make the capture one cell.
 Hostile captures (truncated, wrong payload and UDP lengths, random GSMTAP
 headers and payloads) are read without a sanitizer finding (with
@@ -34,6 +36,8 @@ import struct
 import subprocess
 import sys
 import tempfile
+import threading
+import time
 import xml.etree.ElementTree as ET
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -82,7 +86,7 @@ class Tshark:
                 os.chmod(os.path.join(base, name), 0o644)
         os.chmod(workdir, 0o777)
 
-    def run(self, *args, plugin=True):
+    def run(self, *args, plugin=True, stdin=None):
         env = dict(os.environ, HOME=self.home if plugin else self.bare_home)
         env.pop("WIRESHARK_CONFIG_DIR", None)
         command = [self.tshark] + list(args) + ([] if args[0] == "-G" else ["-n"])
@@ -92,7 +96,7 @@ class Tshark:
             env["UBSAN_OPTIONS"] = "print_stacktrace=1:halt_on_error=1:exitcode=99"
         if os.geteuid() == 0:
             command = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"] + command
-        proc = subprocess.run(command, env=env, capture_output=True, timeout=600)
+        proc = subprocess.run(command, env=env, capture_output=True, timeout=600, stdin=stdin)
         stderr = proc.stderr.decode(errors="replace")
         check("AddressSanitizer" not in stderr and "runtime error" not in stderr,
               "sanitizer finding with %s: %s" % (" ".join(args), stderr[-3000:]))
@@ -266,24 +270,62 @@ def needs_second_pass(subtree):
     return subtree[0].lstrip(" [").startswith("Segment ") or "the capture ended" in subtree[0]
 
 
-def check_passes(tshark, path):
-    name = os.path.basename(path)
-    _, one_pass, _ = tshark.run("-r", path, "-V")
-    _, two_pass, _ = tshark.run("-r", path, "-2", "-V")
-    single, double = sibdecode_blocks(one_pass), sibdecode_blocks(two_pass)
+def one_pass(tshark, path, how, *options):
+    """tshark -r PATH, or the capture on standard input: the file itself, a pipe,
+    or a live capture from a pipe that sends the second half a second later."""
+    if how == "file":
+        return tshark.run("-r", path, *options)[1]
+    if how == "live":  # dumpcap, tshark's child, writes the file that tshark reads
+        header, records = pcap_records(path)
+        half = len(records) // 2
+        read_end, write_end = os.pipe()
+
+        def feed():
+            with os.fdopen(write_end, "wb") as pipe:
+                pipe.write(header + b"".join(records[:half]))
+                pipe.flush()
+                time.sleep(1)
+                pipe.write(b"".join(records[half:]))
+
+        feeder = threading.Thread(target=feed)
+        feeder.start()
+        with os.fdopen(read_end, "rb") as pipe:
+            out = tshark.run("-i", "-", *options, stdin=pipe)[1]
+        feeder.join()
+        return out
+    with open(path, "rb") as f:
+        if how == "stdin":
+            return tshark.run("-r", "-", *options, stdin=f)[1]
+        feeder = subprocess.Popen(["cat"], stdin=f, stdout=subprocess.PIPE)
+        out = tshark.run("-r", "-", *options, stdin=feeder.stdout)[1]
+        feeder.wait()
+        return out
+
+
+def check_passes(tshark, path, options, how, forward):
+    """-V against -2 -V, the whole subtrees (or without the notes that point at
+    later frames, where the file cannot be read ahead); the same with -Y."""
+    name = "%s %s (%s)" % (os.path.basename(path), " ".join(options), how)
+    single = sibdecode_blocks(one_pass(tshark, path, how, "-V", *options))
+    _, two_pass, _ = tshark.run("-r", path, "-2", "-V", *options)
+    double = sibdecode_blocks(two_pass)
     check(any(single.values()), "%s: no plugin tree with -V" % name)
+    check(any(needs_second_pass(t) for trees in double.values() for t in trees),
+          "%s: nothing that points at later frames" % name)
     for frame in sorted(set(single) | set(double)):
-        kept = [t for t in double.get(frame, []) if not needs_second_pass(t)]
+        kept = [t for t in double.get(frame, []) if forward or not needs_second_pass(t)]
         check(single.get(frame, []) == kept, "%s: frame %d: -V and -2 -V differ" % (name, frame))
-    for options in (["-Y", "sibdecode.sib_type == 11"], ["-2", "-Y", "sibdecode.sib_type == 11"]):
-        _, filtered, _ = tshark.run("-r", path, "-V", *options)
-        shown = sibdecode_blocks(filtered)
-        reference = double if "-2" in options else single
+    sib11 = ["-Y", "sibdecode.sib_type == 11"]
+    for passes in ([], ["-2"]):
+        if passes:
+            shown = sibdecode_blocks(tshark.run("-r", path, "-V", *(options + passes + sib11))[1])
+        else:
+            shown = sibdecode_blocks(one_pass(tshark, path, how, "-V", *(options + sib11)))
+        reference = double if passes or forward else single
         with_sib11 = {f for f, trees in reference.items()
                       if any(t[0].lstrip(" [").startswith("SIB type 11, reassembled") for t in trees)}
-        check(set(shown) == with_sib11 and
-              all(shown[f] == reference[f] for f in shown),
-              "%s: %s shows other frames or subtrees" % (name, " ".join(options)))
+        check(set(shown) == with_sib11 and all(shown[f] == reference[f] for f in shown),
+              "%s: %s shows other frames or subtrees" % (name, " ".join(passes + sib11)))
 
 
 def without_plugin_tree(text):
@@ -323,15 +365,21 @@ def pcap_records(path):
     return data[:24], records
 
 
-def captured_twice(cells, expected, out):
-    """cells.pcap with a middle segment of a three-block (or longer) SIB captured twice."""
-    sib = next(s for s in expected["sibs"] if len(s["frames"]) >= 3)
-    frame = sib["frames"][1]
-    header, records = pcap_records(cells)
+def captured_twice(path, frame, out):
+    """The capture with `frame` captured twice, the copy right behind it."""
+    header, records = pcap_records(path)
     records.insert(frame, records[frame - 1])
     with open(out, "wb") as f:
         f.write(header + b"".join(records))
-    return frame
+    os.chmod(out, 0o644)
+
+
+def on_other_port(path, out, port):
+    """The Ethernet and IPv4 capture with its GSMTAP sent to another UDP port."""
+    header, records = pcap_records(path)
+    with open(out, "wb") as f:
+        f.write(header + b"".join(r[:16 + 36] + struct.pack(">H", port) + r[16 + 38:]
+                                  for r in records))
 
 
 def cut_captures(sample, sample_sibs, model, rng, workdir):
@@ -434,8 +482,9 @@ def main():
         check({4, 5, 6, 8}.issubset(expected["alternatives"]),
               "the capture lacks shared blocks: %s" % expected["alternatives"])
         cells = os.path.join(captures, "cells.pcap")
-        twice = os.path.join(captures, "captured_twice.pcap")
-        frame = captured_twice(cells, expected, twice)
+        # a middle segment of a three-block (or longer) SIB captured twice
+        frame = next(s for s in expected["sibs"] if len(s["frames"]) >= 3)["frames"][1]
+        captured_twice(cells, frame, os.path.join(captures, "captured_twice.pcap"))
         hostile = hostile_captures(captures, cells, rng)
         os.chmod(captures, 0o777)
         for name in os.listdir(captures):
@@ -452,18 +501,46 @@ def main():
             os.chmod(path, 0o644)
             _, drops = check_against_tool(tshark, args.sibdecode, model, path)
             check([d[2] for d in drops] == [reason], "%s: drops %s" % (path, drops))
-        # The copy of a segment is passed over: the same SIBs, later frames one on.
-        renumbered = [[f + (f > frame) for f in s["frames"]] for s in results["cells.pcap"][0]]
-        check([s["frames"] for s in results["captured_twice.pcap"][0]] == renumbered,
-              "captured_twice.pcap: the repeated frame changed the SIBs")
+        # The copy of a segment, or of a block of whole SIBs, is passed over: the
+        # same SIBs, later frames one on.
+        whole = next(s["frames"][0] for s in results["sample.pcap"][0] if len(s["frames"]) == 1)
+        captured_twice(os.path.join(captures, "sample.pcap"), whole,
+                       os.path.join(captures, "sample_twice.pcap"))
+        results["sample_twice.pcap"] = check_against_tool(
+            tshark, args.sibdecode, model, os.path.join(captures, "sample_twice.pcap"))
+        for name, original, copied in (("captured_twice.pcap", "cells.pcap", frame),
+                                       ("sample_twice.pcap", "sample.pcap", whole)):
+            renumbered = [[f + (f > copied) for f in s["frames"]] for s in results[original][0]]
+            check([s["frames"] for s in results[name][0]] == renumbered,
+                  "%s: the repeated frame changed the SIBs" % name)
         check(len(results["cells.pcap"][1]) == expected["dropped"] >= 2,
               "cells.pcap: %d drops" % len(results["cells.pcap"][1]))
         _, wrong, _ = tshark.run("-r", os.path.join(captures, "wrong_size.pcap"), "-2", "-V")
         check(b"BCCH-BCH message of 30 bytes, expected 31" in wrong,
               "wrong_size.pcap: no expert info for the 30-byte message")
 
-        for name in ("sample.pcap", "cells.pcap", "captured_twice.pcap", "ended_early.pcap"):
-            check_passes(tshark, os.path.join(captures, name))
+        other_port = os.path.join(captures, "other_port.pcap")
+        on_other_port(os.path.join(captures, "sample.pcap"), other_port, 4730)
+        os.chmod(other_port, 0o644)
+        # capture, tshark options, how one pass reads it, notes on later frames in one pass
+        for name, options, how, forward in (
+                ("sample.pcap", [], "file", True),
+                ("cells.pcap", [], "file", True),
+                ("cells_cooked_ipv6.pcapng", [], "file", True),
+                ("captured_twice.pcap", [], "file", True),
+                ("sample_twice.pcap", [], "file", True),
+                ("ended_early.pcap", [], "file", True),
+                ("cells.pcap", ["-o", "sibdecode.cells_by_arfcn:FALSE"], "file", True),
+                ("sample.pcap", [], "stdin", True),  # tshark -r - < F: standard input is the file
+                ("sample.pcap", [], "pipe", False),  # nothing to read ahead
+                ("sample.pcap", [], "live", False),  # the file's end is not the capture's
+                # GSMTAP on a port only Wireshark is told of: the read-ahead finds
+                # no block where the first pass does, and is given up.
+                ("other_port.pcap", ["-d", "udp.port==4730,gsmtap"], "file", False)):
+            # A live capture does not end with the sanitizer runtime loaded (with
+            # or without this plugin), as tshark -G plugins does not.
+            if how != "live" or not args.asan_runtime:
+                check_passes(tshark, os.path.join(captures, name), options, how, forward)
 
         # Preferences: off; one cell (the sample's SIBs on cell 0).
         off, _, _ = plugin_view(tshark, cells, "-o", "sibdecode.enabled:FALSE")

@@ -59,7 +59,7 @@ class FrameNotesTest : public testing::Test {
   }
   // Block k of the SIB5 (from 0) as the given frame, on cell 10088.
   void Feed(size_t k, guint32 frame) {
-    sibplugin::FeedBlock(frame, 10088, blocks_.data() + k * kBlockBytes);
+    sibplugin::FeedBlock(frame, 10088, frame, blocks_.data() + k * kBlockBytes);
   }
   void ExpectCompletedIn(guint32 frame, const std::vector<guint32>& carriers) {
     const sibplugin::FrameNotes* notes = sibplugin::NotesOf(frame);
@@ -110,6 +110,70 @@ TEST_F(FrameNotesTest, FirstPassGoesOnAfterTheChainsWereReportedAsEnded) {
   sibplugin::ReportPendingAsEnded();
   EXPECT_EQ(sibplugin::EndedChainsOf(3), nullptr);
   EXPECT_EQ(sibplugin::NotesOf(4)->drops, nullptr);
+}
+
+// The forecast of a read-ahead gives the first pass the notes on later frames
+// only while the frames it has seen itself agree with it.
+TEST_F(FrameNotesTest, ForecastIsTrustedOnlyWhileTheFirstPassAgrees) {
+  struct Row {
+    const char* what;
+    std::vector<guint32> foreseen;  // the frames of the SIB5's blocks in the read-ahead
+    guint32 lastFrame;              // of the file read ahead
+    std::vector<guint32> seen;      // ... in the first pass
+    guint32 secondAgainIn;          // the first pass only: the second block captured twice
+    guint32 givenUpIn;              // the first frame without the forecast (0: none)
+  };
+  const Row rows[] = {
+      {"the same frames", {3, 5, 7, 9}, 12, {3, 5, 7, 9}, 0, 0},
+      {"a block in another frame", {3, 5, 7, 9}, 12, {3, 5, 8, 9}, 0, 7},
+      {"the first block in another frame", {2, 5, 7, 9}, 12, {3, 5, 7, 9}, 0, 2},
+      {"more frames than were read ahead", {3, 5, 7}, 7, {3, 5, 7, 9}, 0, 8},
+      // The copy is passed over: the same SIB, but not the same blocks.
+      {"a block the read-ahead did not see", {3, 5, 7, 9}, 12, {3, 5, 7, 9}, 6, 6},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    sibplugin::EndCapture();
+    ASSERT_TRUE(sibplugin::StartCapture());
+    ASSERT_TRUE(sibplugin::StartForecast());
+    for (size_t k = 0; k < row.foreseen.size(); ++k) {
+      ASSERT_TRUE(sibplugin::ForecastBlock(row.foreseen[k], 10088, row.foreseen[k],
+                                           blocks_.data() + k * kBlockBytes));
+    }
+    sibplugin::FinishForecast(row.lastFrame);
+    for (guint32 frame = 1; frame <= row.seen.back(); ++frame) {  // the first pass
+      for (size_t k = 0; k < row.seen.size(); ++k) {
+        if (row.seen[k] == frame) Feed(k, frame);
+      }
+      if (frame == row.secondAgainIn) Feed(1, frame);
+      sibplugin::CheckForecast(frame);
+      const bool trusted = sibplugin::ForecastSegmentsOf(row.foreseen[0]) != nullptr ||
+                           sibplugin::ForecastEndedChainsOf(row.foreseen.back()) != nullptr;
+      EXPECT_EQ(trusted, row.givenUpIn == 0 || frame < row.givenUpIn) << "frame " << frame;
+    }
+  }
+  const sibplugin::SegmentNote* first = sibplugin::ForecastSegmentsOf(3);
+  ASSERT_EQ(first, nullptr);  // the last row's forecast was given up
+}
+
+TEST_F(FrameNotesTest, ForecastNamesTheChainsTheEndOfTheFileGivesUp) {
+  ASSERT_TRUE(sibplugin::StartForecast());
+  ASSERT_TRUE(sibplugin::ForecastBlock(1, 10088, 1, blocks_.data()));
+  ASSERT_TRUE(sibplugin::ForecastBlock(2, 10088, 2, blocks_.data() + kBlockBytes));
+  sibplugin::FinishForecast(4);
+  for (guint32 frame = 1; frame <= 2; ++frame) {
+    Feed(frame - 1, frame);
+    sibplugin::CheckForecast(frame);
+  }
+  EXPECT_EQ(sibplugin::ForecastEndedChainsOf(1), nullptr);
+  const sibplugin::DroppedChain* ended = sibplugin::ForecastEndedChainsOf(2);
+  ASSERT_NE(ended, nullptr);
+  EXPECT_EQ(ended->reason, sibdecode::kDropFlushed);
+  EXPECT_EQ(Frames(ended->frames, ended->frameCount), (std::vector<guint32>{1, 2}));
+  EXPECT_EQ(sibplugin::ForecastSegmentsOf(1), nullptr);  // its SIB never completes
+  sibplugin::CheckForecast(3);
+  sibplugin::CheckForecast(4);
+  EXPECT_NE(sibplugin::ForecastEndedChainsOf(2), nullptr);
 }
 
 }  // namespace
