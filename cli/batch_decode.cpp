@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "cells.h"
 #include "inputs.h"
@@ -15,12 +16,6 @@ namespace {
 std::string Where(const BatchSource& source) {
   if (source.line == 0) return *source.file;
   return *source.file + ":" + std::to_string(source.line);
-}
-
-// The member part of a path: what follows the SIB type, or the type itself.
-const char* MemberPart(const char* path) {
-  const char* dot = std::strchr(path, '.');
-  return dot != nullptr ? dot + 1 : path;
 }
 
 // The report of the state's last decode, whole only when there is something
@@ -133,24 +128,13 @@ int DecodeJson(const Options& options, BatchDecoder& decoder, const BatchSource&
 
 void NoteDecodeReport(const std::string& where, const char* cell,
                       const sibdecode::DecodeReport& report) {
-  std::string line = where + ": SIB" + std::to_string(report.sibType) + cell;
-  if (report.complete == 0) {
-    line += " stopped at bit " + std::to_string(report.stop.bit) + " in " +
-            MemberPart(report.stop.path) + ": " + sibdecode::DecodeStopText(report.stop.kind);
+  std::vector<char> line(1024);
+  const size_t length = sibdecode::DescribeDecodeReport(&report, line.data(), line.size());
+  if (length >= line.size()) {
+    line.resize(length + 1);
+    sibdecode::DescribeDecodeReport(&report, line.data(), line.size());
   }
-  const unsigned int kept = report.warningCount < sibdecode::kReportWarnings
-                                ? report.warningCount
-                                : sibdecode::kReportWarnings;
-  for (unsigned int i = 0; i < kept; ++i) {
-    const sibdecode::DecodeNote& warning = report.warnings[i];
-    line += i > 0 || report.complete == 0 ? "; warning" : " warning";
-    line += " at bit " + std::to_string(warning.bit) + " in " + MemberPart(warning.path) + ": " +
-            sibdecode::DecodeWarningText(warning.kind);
-  }
-  if (report.warningCount > kept) {
-    line += "; " + std::to_string(report.warningCount - kept) + " more warnings";
-  }
-  Note("%s\n", line.c_str());
+  Note("%s: SIB%u%s %s\n", where.c_str(), report.sibType, cell, line.data());
 }
 
 int DecodeAndWriteBatch(const Options& options, BatchDecoder& decoder, const BatchSource& source,

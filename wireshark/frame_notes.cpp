@@ -119,6 +119,15 @@ void NoteCompleted(Notebook& book, const sibdecode::StreamEvent& event, guint32 
   sib->sibType = event.sibType;
   sib->cell = static_cast<guint32>(event.cellKey);
   sib->decoded = event.result == sibdecode::kDecoded;
+  if (sib->decoded && event.report != nullptr) {
+    sib->complete = event.report->complete != 0;
+    const size_t length = sibdecode::DescribeDecodeReport(event.report, nullptr, 0);
+    if (length > 0) {
+      auto* line = static_cast<char*>(wmem_alloc(wmem_file_scope(), length + 1));
+      sibdecode::DescribeDecodeReport(event.report, line, length + 1);
+      sib->decodeNote = line;
+    }
+  }
   sib->frames = FramesOf(event);
   sib->frameCount = static_cast<guint>(event.blockCount);
   sib->bitsLen = static_cast<guint>(event.sibLen);

@@ -17,7 +17,9 @@ struct CompletedSib {
   CompletedSib* next;
   guint32 sibType;
   guint32 cell;
-  bool decoded;  // sibdecode has a decoder for the type and printed it
+  bool decoded;            // sibdecode has a decoder for the type and printed it
+  bool complete;           // decoded to the SIB's end
+  const char* decodeNote;  // decoded: where it stopped, its warnings; null when there are none
   guint32* frames;
   guint frameCount;
   guint8* bits;  // the SIB's own bits, packed

@@ -118,6 +118,8 @@ int hf_sib_type = -1;
 int hf_cell = -1;
 int hf_frame = -1;
 int hf_decoded = -1;
+int hf_complete = -1;
+int hf_decode_report = -1;
 int hf_sib_length = -1;
 int hf_rrc = -1;
 int hf_cell_identity = -1;
@@ -155,6 +157,8 @@ gint ett_drop = -1;
 
 expert_field ei_dropped = EI_INIT;
 expert_field ei_wrong_size = EI_INIT;
+expert_field ei_decode_stopped = EI_INIT;
+expert_field ei_decode_warning = EI_INIT;
 
 // ---- first pass: the GSMTAP BCCH-BCH block of a frame ----
 
@@ -327,6 +331,15 @@ void AddCompletedSib(proto_tree* tree, tvbuff_t* tvb, packet_info* pinfo, const 
   }
   AddGenerated(proto_tree_add_uint(subtree, hf_sib_length, tvb, 0, 0, sib.bitsLen));
   AddGenerated(proto_tree_add_boolean(subtree, hf_decoded, tvb, 0, 0, sib.decoded));
+  if (sib.decoded) {
+    AddGenerated(proto_tree_add_boolean(subtree, hf_complete, tvb, 0, 0, sib.complete));
+  }
+  if (sib.decodeNote != nullptr) {
+    proto_item* note =
+        AddGenerated(proto_tree_add_string(subtree, hf_decode_report, tvb, 0, 0, sib.decodeNote));
+    expert_add_info_format(pinfo, note, sib.complete ? &ei_decode_warning : &ei_decode_stopped,
+                           "SIB type %u: %s", sib.sibType, sib.decodeNote);
+  }
   AddRrcTree(subtree, tvb, pinfo, sib);
   if (sib.summary != nullptr) AddSummary(subtree, tvb, sib);
 }
@@ -433,6 +446,12 @@ void ProtoRegister() {
       {&hf_decoded,
        {"Decoded by sibdecode", "sibdecode.decoded", FT_BOOLEAN, BASE_NONE, nullptr, 0x0, nullptr,
         HFILL}},
+      {&hf_complete,
+       {"Decoded to its end", "sibdecode.complete", FT_BOOLEAN, BASE_NONE, nullptr, 0x0,
+        "False when sibdecode's decode stopped before the end of the SIB", HFILL}},
+      {&hf_decode_report,
+       {"Decode report", "sibdecode.report", FT_STRING, BASE_NONE, nullptr, 0x0,
+        "Where the decode stopped and why, and the SIB's departures from its constraints", HFILL}},
       {&hf_rrc, {"RRC", "sibdecode.rrc", FT_NONE, BASE_NONE, nullptr, 0x0, nullptr, HFILL}},
       {&hf_cell_identity,
        {"Cell identity", "sibdecode.cell_identity", FT_UINT32, BASE_DEC_HEX, nullptr, 0x0, nullptr,
@@ -507,6 +526,12 @@ void ProtoRegister() {
       {&ei_dropped, {"sibdecode.dropped", PI_SEQUENCE, PI_WARN, "SIB segments given up", EXPFILL}},
       {&ei_wrong_size,
        {"sibdecode.wrong_size", PI_MALFORMED, PI_WARN, "BCCH-BCH message not 31 bytes long",
+        EXPFILL}},
+      {&ei_decode_stopped,
+       {"sibdecode.stopped", PI_MALFORMED, PI_WARN, "SIB decode stopped before the SIB's end",
+        EXPFILL}},
+      {&ei_decode_warning,
+       {"sibdecode.decode_warning", PI_PROTOCOL, PI_NOTE, "SIB departs from a constraint",
         EXPFILL}},
   };
 

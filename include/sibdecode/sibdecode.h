@@ -195,6 +195,16 @@ SIBDECODE_API int GetDecodeReport(const DecoderState* state, DecodeReport* repor
 SIBDECODE_API const char* DecodeStopText(int stop);
 SIBDECODE_API const char* DecodeWarningText(int warning);
 
+// The report in one line, members named below the SIB type:
+// "stopped at bit 55 in cellSelectReselectInfo.mappingInfo[0]...: end of data;
+// warning at bit 631 in SysInfoType3: bits left over; 3 more warnings". Empty
+// for a complete decode without warnings (or a report of nothing decoded);
+// `report` is one fetched whole.
+// Writes at most `capacity` bytes, NUL-terminated when capacity > 0; returns
+// the length of the whole line (call again with more room when it is not
+// below capacity).
+SIBDECODE_API size_t DescribeDecodeReport(const DecodeReport* report, char* text, size_t capacity);
+
 // ---- streaming: one block at a time, several cells ----
 
 // Pending segmented SIBs per cell, the decoder state and the text buffer of a

@@ -173,6 +173,12 @@ SIBDECODE_C_API int32_t sibdecode_decoder_report_get(const sibdecode_decoder* de
 /* A stop reason or a warning in a few words. */
 SIBDECODE_C_API const char* sibdecode_stop_text(int32_t stop);
 SIBDECODE_C_API const char* sibdecode_warning_text(int32_t warning);
+/* The report in one line ("stopped at bit 55 in cellSelectReselectInfo...: end of
+ * data; warning at bit ..."), empty for a complete decode without warnings. At
+ * most `capacity` bytes, NUL-terminated when capacity > 0; returns the length of
+ * the whole line. */
+SIBDECODE_C_API size_t sibdecode_report_describe(const sibdecode_report* report, char* text,
+                                                 size_t capacity);
 
 /* ---- stream: one block at a time, several cells ---- */
 

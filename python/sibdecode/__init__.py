@@ -283,14 +283,20 @@ class Decoder:
 def _stop_of(lib: ctypes.CDLL, report: Any) -> "Stop":
     """The Stop of a C report."""
     if report.complete and not report.warning_count:  # most SIBs: nothing to convert
-        return Stop(True, None, None, None, [], 0)
+        return Stop(True, None, None, None, [], 0, "")
     text = lib.sibdecode_warning_text
     warnings = [(text(n.kind).decode(), n.bit, n.path.decode())
                 for n in report.warnings[:min(report.warning_count, 8)]]
+    line = ctypes.create_string_buffer(1024)
+    length = lib.sibdecode_report_describe(ctypes.byref(report), line, len(line))
+    if length >= len(line):
+        line = ctypes.create_string_buffer(length + 1)
+        lib.sibdecode_report_describe(ctypes.byref(report), line, len(line))
+    note = line.value.decode()
     if report.complete:
-        return Stop(True, None, None, None, warnings, report.warning_count)
+        return Stop(True, None, None, None, warnings, report.warning_count, note)
     return Stop(False, lib.sibdecode_stop_text(report.stop.kind).decode(), report.stop.bit,
-                report.stop.path.decode(), warnings, report.warning_count)
+                report.stop.path.decode(), warnings, report.warning_count, note)
 
 
 def _sib_type_of(text: bytes) -> int:
@@ -324,13 +330,15 @@ class _Source(NamedTuple):
 class Stop(NamedTuple):
     """What a decode found: complete, or why (reason), where (bit, from the
     SIB's first) and in what (path, as the text names members) it stopped;
-    warnings (text, bit, path), the first 8 of warning_count."""
+    warnings (text, bit, path), the first 8 of warning_count; note, all of it in
+    one line as the tool prints it ("stopped at bit 55 in ...: end of data")."""
     complete: bool
     reason: Optional[str]
     bit: Optional[int]
     path: Optional[str]
     warnings: List[Tuple[str, int, str]]
     warning_count: int = 0
+    note: str = ""
 
 
 class Sib:

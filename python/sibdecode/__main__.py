@@ -212,15 +212,7 @@ class Run:
         """A note for a SIB that stopped early or carried warnings; the exit status."""
         if stop.complete and not stop.warning_count:
             return EXIT_OK
-        line = "%s: SIB%d%s" % (where, sib_type, cell)
-        if not stop.complete:
-            line += " stopped at bit %d in %s: %s" % (stop.bit, _member_part(stop.path),
-                                                      stop.reason)
-        for i, (text, bit, path) in enumerate(stop.warnings):
-            line += "; warning" if i > 0 or not stop.complete else " warning"
-            line += " at bit %d in %s: %s" % (bit, _member_part(path), text)
-        if stop.warning_count > len(stop.warnings):
-            line += "; %d more warnings" % (stop.warning_count - len(stop.warnings))
+        line = "%s: SIB%d%s %s" % (where, sib_type, cell, stop.note)
         self.output.note(line + "\n")
         return EXIT_OK if stop.complete else EXIT_MALFORMED
 
@@ -315,11 +307,6 @@ class Run:
 
 
 BLOCK_BYTES = 31  # one BCH transport block
-
-
-def _member_part(path: str) -> str:
-    """What follows the SIB type in a path, or the type itself."""
-    return path.split(".", 1)[1] if "." in path else path
 
 
 def _sib_type_of(text: bytes) -> int:

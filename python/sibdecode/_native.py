@@ -114,6 +114,8 @@ _SIGNATURES = {
     "sibdecode_decoder_report_get": (ctypes.c_int32, [_P, ctypes.POINTER(Report)]),
     "sibdecode_stop_text": (ctypes.c_char_p, [ctypes.c_int32]),
     "sibdecode_warning_text": (ctypes.c_char_p, [ctypes.c_int32]),
+    "sibdecode_report_describe": (ctypes.c_size_t, [ctypes.POINTER(Report), ctypes.c_char_p,
+                                                    ctypes.c_size_t]),
 }
 
 _library: Optional[ctypes.CDLL] = None

@@ -159,6 +159,67 @@ const char* DecodeStopText(int kind) {
   }
 }
 
+namespace {
+
+// Appends as far as the buffer reaches (one byte kept for the NUL), counting
+// the whole line.
+struct LineWriter {
+  char* text;
+  size_t capacity;
+  size_t length;
+
+  void Add(const char* piece) {
+    const size_t size = std::strlen(piece);
+    if (length + 1 < capacity) {
+      const size_t room = capacity - 1 - length;
+      std::memcpy(text + length, piece, size < room ? size : room);
+    }
+    length += size;
+  }
+  void AddNumber(uint64_t number) {
+    char digits[24];
+    (void)std::snprintf(digits, sizeof digits, "%" PRIu64, number);
+    Add(digits);
+  }
+  // "at bit N in PATH: WHAT", the path below the SIB type (the type itself for the whole SIB).
+  void AddNote(const DecodeNote& note, const char* what) {
+    const char* dot = std::strchr(note.path, '.');
+    Add("at bit ");
+    AddNumber(note.bit);
+    Add(" in ");
+    Add(dot != nullptr ? dot + 1 : note.path);
+    Add(": ");
+    Add(what);
+  }
+};
+
+}  // namespace
+
+size_t DescribeDecodeReport(const DecodeReport* report, char* text, size_t capacity) {
+  LineWriter line{text, text != nullptr ? capacity : 0, 0};
+  if (report != nullptr && report->decoded != 0) {
+    if (report->complete == 0) {
+      line.Add("stopped ");
+      line.AddNote(report->stop, DecodeStopText(report->stop.kind));
+    }
+    const unsigned int kept =
+        report->warningCount < kReportWarnings ? report->warningCount : kReportWarnings;
+    for (unsigned int i = 0; i < kept; ++i) {
+      line.Add(i > 0 || report->complete == 0 ? "; warning " : "warning ");
+      line.AddNote(report->warnings[i], DecodeWarningText(report->warnings[i].kind));
+    }
+    if (report->warningCount > kept) {
+      line.Add("; ");
+      line.AddNumber(report->warningCount - kept);
+      line.Add(" more warnings");
+    }
+  }
+  if (line.capacity > 0) {
+    text[line.length < line.capacity ? line.length : line.capacity - 1] = '\0';
+  }
+  return line.length;
+}
+
 const char* DecodeWarningText(int kind) {
   switch (kind) {
     case kWarnListAboveSize:

@@ -137,6 +137,13 @@ void ToCNote(const sibdecode::DecodeNote& note, sibdecode_note* c) {
   std::memcpy(c->path, note.path, sizeof c->path);
 }
 
+void FromCNote(const sibdecode_note& c, sibdecode::DecodeNote* note) {
+  note->kind = c.kind;
+  note->bit = c.bit;
+  std::memcpy(note->path, c.path, sizeof note->path);
+  note->path[sizeof note->path - 1] = '\0';  // a caller's path may lack its NUL
+}
+
 // Fills all but struct_size.
 void ToCReport(const sibdecode::DecodeReport& r, sibdecode_report* c) {
   c->sib_type = r.sibType;
@@ -336,6 +343,22 @@ int32_t sibdecode_decoder_report_get(const sibdecode_decoder* decoder, sibdecode
   sibdecode_report filled{};
   ToCReport(r, &filled);
   return CopyOut(filled, report) ? 0 : SIBDECODE_BAD_ARGUMENT;
+}
+
+size_t sibdecode_report_describe(const sibdecode_report* report, char* text, size_t capacity) {
+  if (report == nullptr) return sibdecode::DescribeDecodeReport(nullptr, text, capacity);
+  sibdecode::DecodeReport r;
+  r.size = sizeof r;
+  r.sibType = report->sib_type;
+  r.decoded = report->decoded;
+  r.complete = report->complete;
+  r.warningCount = report->warning_count;
+  r.endBit = report->end_bit;
+  FromCNote(report->stop, &r.stop);
+  for (unsigned int i = 0; i < r.warningCount && i < sibdecode::kReportWarnings; ++i) {
+    FromCNote(report->warnings[i], &r.warnings[i]);
+  }
+  return sibdecode::DescribeDecodeReport(&r, text, capacity);
 }
 
 const char* sibdecode_stop_text(int32_t stop) { return sibdecode::DecodeStopText(stop); }

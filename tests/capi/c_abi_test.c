@@ -133,6 +133,24 @@ static void check_report(sibdecode_decoder* decoder) {
             strncmp(report.stop.path, "SysInfoType3.", 13) == 0,
         "cut SIB3 stopped");
   CHECK(strcmp(sibdecode_stop_text(report.stop.kind), "end of data") == 0, "stop text");
+  {
+    /* In one line, the path below the type; a short buffer gets a cut, terminated line. */
+    char line[1024], shorter[12];
+    const size_t length = sibdecode_report_describe(&report, line, sizeof line);
+    CHECK(length == strlen(line) && strncmp(line, "stopped at bit ", 15) == 0 &&
+              strstr(line, " in cellSelectReselectInfo.") != NULL &&
+              strcmp(line + length - 13, ": end of data") == 0,
+          "report in one line");
+    CHECK(sibdecode_report_describe(&report, NULL, 0) == length &&
+              sibdecode_report_describe(&report, shorter, sizeof shorter) == length &&
+              strlen(shorter) == sizeof shorter - 1 &&
+              strncmp(shorter, line, sizeof shorter - 1) == 0,
+          "report line cut to the buffer");
+    report.complete = 1;
+    report.warning_count = 0;
+    CHECK(sibdecode_report_describe(&report, line, sizeof line) == 0 && line[0] == '\0',
+          "nothing to say of a complete decode");
+  }
   report.struct_size = 4;
   CHECK(sibdecode_decoder_report_get(decoder, &report) == SIBDECODE_BAD_ARGUMENT,
         "a struct without room");

@@ -148,6 +148,10 @@ def plugin_view(tshark, path, *options):
                         "cell": shows(item, "sibdecode.cell")[0],
                         "frames": shows(item, "sibdecode.frame"),
                         "decoded": shows(item, "sibdecode.decoded")[0] == 1,
+                        "complete_shown": (shows(item, "sibdecode.complete") or [None])[0] == 1
+                        if children(item, "sibdecode.complete") else None,
+                        "report": next((f.get("show") for f in children(item, "sibdecode.report")),
+                                       None),
                         "length": shows(item, "sibdecode.sib_length")[0],
                         "summary": summary_of(item), "rrc": rrc[0] if rrc else None})
                 elif name == "sibdecode.segment":
@@ -167,6 +171,8 @@ def plugin_view(tshark, path, *options):
 # ---- what the tool prints ----
 
 DROP_LINE = re.compile(r": frames ([0-9,]+): SIB type (\d+) on ARFCN (\d+) dropped: (.*)$", re.M)
+REPORT_LINE = re.compile(
+    r": frames ([0-9,]+): SIB(\d+) on ARFCN \d+ ((?:stopped|warning) at bit .*)$", re.M)
 DROP_REASONS = {"a new first segment of the same SIB type came first": 1,
                 "a segment is missing or repeated": 2,
                 "the capture ended before its last segment": 3,
@@ -200,14 +206,17 @@ def tool_summary(body):
 
 
 def tool_view(sibdecode, path):
-    """[(frames, arfcn, type, text lines, summary)] and drops of `sibdecode --summary`."""
+    """[(frames, arfcn, type, text lines, summary, decode note)] and drops of
+    `sibdecode --summary`."""
     proc = subprocess.run([sibdecode, "--summary", path], capture_output=True)
     sibs = []
+    stderr = proc.stderr.decode()
+    notes = {(tuple(int(f) for f in frames.split(",")), int(sib)): note
+             for frames, sib, note in REPORT_LINE.findall(stderr)}
     for frames, arfcn, body in check_capture.split_sibs(proc.stdout):
         lines = sib_side.split_texts(body.decode("latin-1"))[0]
         sib = int(sib_side.HEADER_RE.match(lines[0]).group(1))
-        sibs.append((frames, arfcn, sib, lines, tool_summary(body)))
-    stderr = proc.stderr.decode()
+        sibs.append((frames, arfcn, sib, lines, tool_summary(body), notes.get((tuple(frames), sib))))
     drops = sorted((int(t), int(a), DROP_REASONS[why], [int(f) for f in frames.split(",")])
                    for frames, t, a, why in DROP_LINE.findall(stderr))
     return sibs, drops
@@ -221,7 +230,7 @@ def check_against_tool(tshark, sibdecode, model, path):
     tool_sibs, tool_drops = tool_view(sibdecode, path)
     decoded = [s for s in sibs if s["decoded"]]
     check([(s["frames"], s["cell"], s["type"]) for s in decoded] ==
-          [(frames, arfcn, sib) for frames, arfcn, sib, _, _ in tool_sibs],
+          [(frames, arfcn, sib) for frames, arfcn, sib, _, _, _ in tool_sibs],
           "%s: the plugin's SIBs differ from the tool's" % name)
     check(all(s["frame"] == s["frames"][-1] for s in sibs),
           "%s: a SIB shown in another frame than its last" % name)
@@ -230,8 +239,13 @@ def check_against_tool(tshark, sibdecode, model, path):
                                for s in sibs for k, f in enumerate(s["frames"][:-1]))
     check(sorted(segments) == expected_segments, "%s: segment references differ" % name)
     agreeing = 0
-    for s, (_, _, sib, lines, summary) in zip(decoded, tool_sibs):
+    stopped = 0
+    for s, (_, _, sib, lines, summary, note) in zip(decoded, tool_sibs):
         what = "%s: SIB%d in frames %s" % (name, sib, s["frames"])
+        check(s["report"] == note, "%s: decode report %r, the tool's %r" % (what, s["report"], note))
+        if note is not None and note.startswith("stopped"):
+            stopped += 1  # tshark's tree of a cut SIB is not the text's
+            continue
         if model["feeds"].get(str(s["type"])):  # the types that fill the summary record
             check(s["summary"] == summary, "%s: summary %s, the tool's %s" %
                   (what, s["summary"], summary))
@@ -242,8 +256,8 @@ def check_against_tool(tshark, sibdecode, model, path):
         check(result["ok"] and result["compared"] > 0,
               "%s: rrc.* values disagree with the text: %s" % (what, result))
         agreeing += result["ok"]
-    print("%s: %d SIBs (%d decoded, rrc.* agreeing %d), %d segment references, %d drops" %
-          (name, len(sibs), len(decoded), agreeing, len(segments), len(drops)))
+    print("%s: %d SIBs (%d decoded, %d stopped, rrc.* agreeing %d), %d segment references, "
+          "%d drops" % (name, len(sibs), len(decoded), stopped, agreeing, len(segments), len(drops)))
     return sibs, drops
 
 
@@ -492,7 +506,8 @@ def main():
 
         results = {}
         for name in ("sample.pcap", "cells.pcap", "cells_cooked_ipv6.pcapng",
-                     "cells_raw_ipv4.pcap", "wrong_size.pcap", "captured_twice.pcap"):
+                     "cells_raw_ipv4.pcap", "wrong_size.pcap", "captured_twice.pcap",
+                     "stopped.pcap"):
             results[name] = check_against_tool(tshark, args.sibdecode, model,
                                                os.path.join(captures, name))
         ended, late = cut_captures(os.path.join(captures, "sample.pcap"),
@@ -513,6 +528,8 @@ def main():
             renumbered = [[f + (f > copied) for f in s["frames"]] for s in results[original][0]]
             check([s["frames"] for s in results[name][0]] == renumbered,
                   "%s: the repeated frame changed the SIBs" % name)
+        check(sum(1 for s in results["stopped.pcap"][0] if s["complete_shown"] is False) ==
+              len(expected["stopped"]["types"]), "stopped.pcap: the stopped SIBs not shown")
         check(len(results["cells.pcap"][1]) == expected["dropped"] >= 2,
               "cells.pcap: %d drops" % len(results["cells.pcap"][1]))
         _, wrong, _ = tshark.run("-r", os.path.join(captures, "wrong_size.pcap"), "-2", "-V")
