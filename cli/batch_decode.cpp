@@ -22,8 +22,7 @@ std::string Where(const BatchSource& source) {
 // to note (most SIBs are complete without warnings: their report is not copied).
 bool ReportToNote(const BatchDecoder& decoder, sibdecode::DecodeReport* report) {
   report->size = offsetof(sibdecode::DecodeReport, stop);
-  if (sibdecode::GetDecodeReport(decoder.state, report) != 1 || report->decoded == 0 ||
-      (report->complete != 0 && report->warningCount == 0)) {
+  if (sibdecode::GetDecodeReport(decoder.state, report) != 1 || !HasDecodeNote(*report)) {
     return false;
   }
   report->size = sizeof *report;

@@ -59,10 +59,9 @@ struct timeval TimeOf(const sibdecode::CaptureEvent& event) {
 
 // Notes a SIB that stopped early or carried warnings, as its drop would be noted.
 void NoteSibReport(const CaptureRun& run, const sibdecode::CaptureEvent& event) {
-  const sibdecode::DecodeReport& report = *event.report;
-  if (report.decoded == 0 || (report.complete != 0 && report.warningCount == 0)) return;
+  if (!HasDecodeNote(*event.report)) return;
   const std::string cell = " on ARFCN " + std::to_string(event.arfcn);
-  NoteDecodeReport(run.name + ": frames " + FrameList(event), cell.c_str(), report);
+  NoteDecodeReport(run.name + ": frames " + FrameList(event), cell.c_str(), *event.report);
 }
 
 // Returns the exit status the SIB calls for. An identical copy of the cell's
@@ -71,6 +70,7 @@ int WriteSib(CaptureRun& run, const sibdecode::CaptureEvent& event) {
   ++run.decoder.sibs;
   const int status = event.report->complete == 0 ? kExitMalformed : kExitOk;
   long long repeats = -1;
+  bool changed = true;
   if (run.options.changes || run.options.cells) {
     RecordTime(run.decoder.cells, event.arfcn, TimeOf(event));
     SibSeen seen;
@@ -80,12 +80,10 @@ int WriteSib(CaptureRun& run, const sibdecode::CaptureEvent& event) {
     seen.summary = event.summary;
     seen.encoding = event.sib;
     seen.encodingLen = event.sibLen;
-    const bool changed = RecordSib(run.decoder.cells, seen, &repeats);
-    if (changed) NoteSibReport(run, event);
-    if (run.options.cells || !changed) return status;
-  } else {
-    NoteSibReport(run, event);
+    changed = RecordSib(run.decoder.cells, seen, &repeats);
   }
+  if (changed) NoteSibReport(run, event);
+  if (run.options.cells || !changed) return status;
   if (run.options.json) {
     WriteSibJson(run, event, repeats);
     return status;

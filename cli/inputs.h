@@ -36,6 +36,12 @@ struct BatchSource {
 int DecodeAndWriteBatch(const Options& options, BatchDecoder& decoder, const BatchSource& source,
                         const unsigned char* bytes, size_t size);
 
+// A decoded SIB that stopped early or carried warnings: what gets a note
+// (read from the members before the report's stop).
+inline bool HasDecodeNote(const sibdecode::DecodeReport& report) {
+  return report.decoded != 0 && (report.complete == 0 || report.warningCount > 0);
+}
+
 // One note on standard error for a SIB whose decode stopped early or carried
 // warnings: `where` ("FILE:LINE", "FILE: frames 4,5"), "SIB3", `cell` (" on ARFCN 10054"
 // or ""), then where it stopped and why, and its warnings.

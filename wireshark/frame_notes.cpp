@@ -21,7 +21,7 @@ struct HeldBlock {
 struct Notebook {
   wmem_map_t* notesByFrame = nullptr;  // frame number -> FrameNotes, file scope
   wmem_map_t* endedByFrame = nullptr;  // frame number -> DroppedChain list, file scope
-  bool keepContent = true;             // the SIB's bits and summary, for the tree
+  bool keepContent = true;             // the SIB's bits, summary and decode report, for the tree
 };
 
 // A cell's last block fed, to pass over the same packet captured twice.
@@ -119,7 +119,7 @@ void NoteCompleted(Notebook& book, const sibdecode::StreamEvent& event, guint32 
   sib->sibType = event.sibType;
   sib->cell = static_cast<guint32>(event.cellKey);
   sib->decoded = event.result == sibdecode::kDecoded;
-  if (sib->decoded && event.report != nullptr) {
+  if (book.keepContent && sib->decoded && event.report != nullptr) {
     sib->complete = event.report->complete != 0;
     const size_t length = sibdecode::DescribeDecodeReport(event.report, nullptr, 0);
     if (length > 0) {

@@ -18,7 +18,7 @@ struct CompletedSib {
   guint32 sibType;
   guint32 cell;
   bool decoded;            // sibdecode has a decoder for the type and printed it
-  bool complete;           // decoded to the SIB's end
+  bool complete;           // decoded to the SIB's end (first pass)
   const char* decodeNote;  // decoded: where it stopped, its warnings; null when there are none
   guint32* frames;
   guint frameCount;

@@ -2,6 +2,7 @@
 #include "api/decode_report.h"
 
 #include <cinttypes>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 
@@ -103,6 +104,29 @@ void ResetReport(DecodeReport& report) {
   report.stop.bit = 0;
   report.stop.path[0] = '\0';
   report.warningCount = 0;
+}
+
+namespace {
+
+void CopyNote(const DecodeNote& from, DecodeNote* to) {
+  to->kind = from.kind;
+  to->bit = from.bit;
+  const void* end = std::memchr(from.path, '\0', sizeof from.path - 1);
+  const size_t length = end != nullptr
+                            ? static_cast<size_t>(static_cast<const char*>(end) - from.path)
+                            : sizeof from.path - 1;
+  std::memcpy(to->path, from.path, length);
+  to->path[length] = '\0';
+}
+
+}  // namespace
+
+void CopyDecodeReport(const DecodeReport& from, DecodeReport* to) {
+  std::memcpy(to, &from, offsetof(DecodeReport, stop));
+  CopyNote(from.stop, &to->stop);
+  const unsigned int kept =
+      from.warningCount < kReportWarnings ? from.warningCount : kReportWarnings;
+  for (unsigned int i = 0; i < kept; ++i) CopyNote(from.warnings[i], &to->warnings[i]);
 }
 
 void FillReport(DecodeReport& report, const SibDispatchRow& row, uint32_t sibType, int status,

@@ -15,6 +15,10 @@ namespace sibdecode {
 // Nothing decoded yet: not decoded, not complete, no stop, no warnings.
 void ResetReport(DecodeReport& report);
 
+// Copies what a report holds (its members, the stop and the kept warnings, each
+// path up to its end), not the whole struct's room for paths.
+void CopyDecodeReport(const DecodeReport& from, DecodeReport* to);
+
 // The report of one decode of `row`'s type that ended with `status` and left
 // `notes`. Warnings the decoder noted get their paths from tracing runs (a
 // decode that stops at the warning), in `arena`.

@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "api/decode_report.h"
 #include "gsmtap.h"
 #ifndef _WIN32
 #include "pcap_library.h"
@@ -126,7 +127,7 @@ void OnStreamEvent(const StreamEvent& streamEvent, void* context) {
       event->text.assign(streamEvent.text, streamEvent.text + streamEvent.textLen);
       event->sib.assign(streamEvent.sib, streamEvent.sib + streamEvent.sibLen);
       event->summary = *streamEvent.summary;
-      if (streamEvent.report != nullptr) event->report = *streamEvent.report;
+      if (streamEvent.report != nullptr) CopyDecodeReport(*streamEvent.report, &event->report);
     } else {
       event->dropReason = streamEvent.dropReason;
       event->fixedMessage = ChainDropReasonText(streamEvent.dropReason);
