@@ -20,7 +20,23 @@ struct SibDispatchRow {
   int (*print)(TextCursor& cursor, const void* record);
   int (*printJson)(TextCursor& cursor, const void* record);  // the value as one JSON object
   unsigned int summaryParts;  // SummaryPart bits: what its decode feeds into the summary record
+  int memberSteps;            // its type in kTypeSteps
 };
+
+// The members of the types below the roots, generated with the table, for
+// IsMemberPath: a member's printed name (null: a list's elements) and its
+// type's index in kTypeSteps (-1: a simple value) ...
+struct MemberStep {
+  const char* name;
+  int type;
+};
+// ... and each type's members, kMemberSteps[first] to kMemberSteps[first + count - 1].
+struct TypeSteps {
+  uint32_t first;
+  uint32_t count;
+};
+extern const MemberStep kMemberSteps[];
+extern const TypeSteps kTypeSteps[];
 
 // Storage the entry point keeps on its stack for any top-level SIB record.
 constexpr size_t kMaxSibRecordSize = 16384;
@@ -56,10 +72,11 @@ struct SibOps {
 
 template <typename Record, void (*Init)(Record*), int (*Decode)(PerContext*, Record*),
           int (*Print)(TextCursor&, const Record&), int (*Json)(TextCursor&, const Record&)>
-constexpr SibDispatchRow SibRow(const char* name, unsigned int summaryParts) noexcept {
+constexpr SibDispatchRow SibRow(const char* name, unsigned int summaryParts,
+                                int memberSteps) noexcept {
   using Ops = SibOps<Record, Init, Decode, Print, Json>;
   return {name,           sizeof(Record), Ops::InitRecord, Ops::DecodeRecord, Ops::PrintRecord,
-          Ops::PrintJson, summaryParts};
+          Ops::PrintJson, summaryParts,   memberSteps};
 }
 
 }  // namespace sibdecode

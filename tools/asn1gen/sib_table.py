@@ -21,6 +21,7 @@ SIB_TYPE_VALUES = 32
 
 def emit_sib_dispatch(model):
     roots = model.ov.roots
+    order, index = member_step_types(model)
     w = cpp_file(["api/sib_dispatch.h", "print/generated/rrc_json.h", "print/generated/rrc_print.h",
                   "rrc/generated/rrc_types.h"])
     w("namespace {")
@@ -33,8 +34,8 @@ def emit_sib_dispatch(model):
             raise SystemExit("hooks without a summary part: %s" % ", ".join(unknown))
         parts = sorted({SUMMARY_PART_OF_HOOK[h] for h in hooks})
         w("const SibDispatchRow kSib%d =" % num)
-        w('    SibRow<%s, Init%s, Decode%s, Print%sText, Json%s>("%s", %s);'
-          % ((t,) * 6 + (" | ".join(parts) or "kSummaryNothing",)))
+        w('    SibRow<%s, Init%s, Decode%s, Print%sText, Json%s>("%s", %s, %d);'
+          % ((t,) * 6 + (" | ".join(parts) or "kSummaryNothing", index[roots[num]])))
     w()
     w("// Indexed by the SIB-Type value; a null row means the type is not decoded.")
     w("const SibDispatchRow* const kSibDispatchTable[%d] = {" % SIB_TYPE_VALUES)
@@ -44,7 +45,7 @@ def emit_sib_dispatch(model):
     w()
     w("}  // namespace")
     w()
-    emit_member_steps(w, model)
+    emit_member_steps(w, order, index)
     w("const SibDispatchRow* FindSibRow(uint32_t sibType) {")
     w("  return sibType < %d ? kSibDispatchTable[sibType] : nullptr;" % SIB_TYPE_VALUES)
     w("}")
@@ -53,8 +54,8 @@ def emit_sib_dispatch(model):
     return w.text()
 
 
-def emit_member_steps(w, model):
-    """The member names of every type below the roots, and IsMemberPath walking them."""
+def member_step_types(model):
+    """The types below the roots, each once (roots first met first), and their indexes."""
     index = {}
     order = []
 
@@ -69,18 +70,12 @@ def emit_member_steps(w, model):
 
     for num in sorted(model.ov.roots):
         visit(model.named_nodes[model.ov.roots[num]])
-    w("namespace {")
-    w()
-    w("// A member of a type: its printed name (null: a list's elements) and its type (-1: simple).")
-    w("struct MemberStep {")
-    w("  const char* name;")
-    w("  int type;")
-    w("};")
-    w("struct TypeSteps {")
-    w("  uint32_t first;")
-    w("  uint32_t count;")
-    w("};")
-    w()
+    return order, index
+
+
+def emit_member_steps(w, order, index):
+    """kMemberSteps and kTypeSteps (api/sib_dispatch.h): the printed member names of
+    every type below the roots, with their types, for IsMemberPath."""
     w("const MemberStep kMemberSteps[] = {")
     first = []
     n = 0
@@ -92,49 +87,11 @@ def emit_member_steps(w, model):
             w("    {%s, %d}," % (name, child))
             n += 1
     w("};")
+    w()
     w("const TypeSteps kTypeSteps[] = {")
     for i, node in enumerate(order):
         w("    {%d, %d},  // %s" % (first[i], len(node.fields), node.cname))
     w("};")
-    w()
-    w("}  // namespace")
-    w()
-    w("bool IsMemberPath(uint32_t sibType, const char* path) {")
-    w("  const SibDispatchRow* row = FindSibRow(sibType);")
-    w("  if (row == nullptr) return false;")
-    w("  static const int kRootTypes[%d] = {%s};" % (SIB_TYPE_VALUES, ", ".join(
-        str(index[model.ov.roots[num]]) if num in model.ov.roots else "-1" for num in range(SIB_TYPE_VALUES))))
-    w("  const size_t rootLength = std::strlen(row->name);")
-    w("  if (std::strncmp(path, row->name, rootLength) != 0) return false;")
-    w("  const char* at = path + rootLength;")
-    w("  int type = kRootTypes[sibType];")
-    w("  while (*at != '\\0') {")
-    w("    if (type < 0) return false;  // a step below a simple value")
-    w("    const TypeSteps& steps = kTypeSteps[type];")
-    w("    const MemberStep* step = nullptr;")
-    w("    if (*at == '[') {")
-    w("      const char* digits = ++at;")
-    w("      while (*at >= '0' && *at <= '9') ++at;")
-    w("      if (at == digits || *at != ']') return false;")
-    w("      ++at;")
-    w("      if (steps.count == 1 && kMemberSteps[steps.first].name == nullptr) step = &kMemberSteps[steps.first];")
-    w("    } else if (*at == '.') {")
-    w("      const char* name = ++at;")
-    w("      while (*at != '\\0' && *at != '.' && *at != '[') ++at;")
-    w("      const size_t length = static_cast<size_t>(at - name);")
-    w("      for (uint32_t i = 0; i < steps.count && step == nullptr; ++i) {")
-    w("        const MemberStep& candidate = kMemberSteps[steps.first + i];")
-    w("        if (candidate.name != nullptr && std::strlen(candidate.name) == length &&")
-    w("            std::strncmp(candidate.name, name, length) == 0) {")
-    w("          step = &candidate;")
-    w("        }")
-    w("      }")
-    w("    }")
-    w("    if (step == nullptr) return false;")
-    w("    type = step->type;")
-    w("  }")
-    w("  return true;")
-    w("}")
     w()
 
 
@@ -155,8 +112,8 @@ def longest_path(node, memo):
 def emit_sib_types(model):
     types = sorted(model.ov.roots)
     memo = {}
-    paths = [(len(cident(name)) + longest_path(model.named_nodes[name], memo)[0],
-              1 + longest_path(model.named_nodes[name], memo)[1]) for name in model.ov.roots.values()]
+    below = [(name, longest_path(model.named_nodes[name], memo)) for name in model.ov.roots.values()]
+    paths = [(len(cident(name)) + chars, 1 + levels) for name, (chars, levels) in below]
     w = cpp_file([], header=True)
     w("// The SIB types that have a decoder, in increasing order.")
     w("constexpr unsigned int kDecodedSibTypes[] = {%s};" % ", ".join(str(t) for t in types))

@@ -11,25 +11,25 @@ namespace sibdecode {
 namespace {
 
 const SibDispatchRow kSib1 =
-    SibRow<SysInfoType1, InitSysInfoType1, DecodeSysInfoType1, PrintSysInfoType1Text, JsonSysInfoType1>("SysInfoType1", kSummaryNothing);
+    SibRow<SysInfoType1, InitSysInfoType1, DecodeSysInfoType1, PrintSysInfoType1Text, JsonSysInfoType1>("SysInfoType1", kSummaryNothing, 0);
 const SibDispatchRow kSib2 =
-    SibRow<SysInfoType2, InitSysInfoType2, DecodeSysInfoType2, PrintSysInfoType2Text, JsonSysInfoType2>("SysInfoType2", kSummaryNothing);
+    SibRow<SysInfoType2, InitSysInfoType2, DecodeSysInfoType2, PrintSysInfoType2Text, JsonSysInfoType2>("SysInfoType2", kSummaryNothing, 11);
 const SibDispatchRow kSib3 =
-    SibRow<SysInfoType3, InitSysInfoType3, DecodeSysInfoType3, PrintSysInfoType3Text, JsonSysInfoType3>("SysInfoType3", kSummarySib3CellIdentity);
+    SibRow<SysInfoType3, InitSysInfoType3, DecodeSysInfoType3, PrintSysInfoType3Text, JsonSysInfoType3>("SysInfoType3", kSummarySib3CellIdentity, 14);
 const SibDispatchRow kSib4 =
-    SibRow<SysInfoType4, InitSysInfoType4, DecodeSysInfoType4, PrintSysInfoType4Text, JsonSysInfoType4>("SysInfoType4", kSummarySib4CellIdentity);
+    SibRow<SysInfoType4, InitSysInfoType4, DecodeSysInfoType4, PrintSysInfoType4Text, JsonSysInfoType4>("SysInfoType4", kSummarySib4CellIdentity, 60);
 const SibDispatchRow kSib5 =
-    SibRow<SysInfoType5, InitSysInfoType5, DecodeSysInfoType5, PrintSysInfoType5Text, JsonSysInfoType5>("SysInfoType5", kSummaryNothing);
+    SibRow<SysInfoType5, InitSysInfoType5, DecodeSysInfoType5, PrintSysInfoType5Text, JsonSysInfoType5>("SysInfoType5", kSummaryNothing, 71);
 const SibDispatchRow kSib6 =
-    SibRow<SysInfoType6, InitSysInfoType6, DecodeSysInfoType6, PrintSysInfoType6Text, JsonSysInfoType6>("SysInfoType6", kSummaryNothing);
+    SibRow<SysInfoType6, InitSysInfoType6, DecodeSysInfoType6, PrintSysInfoType6Text, JsonSysInfoType6>("SysInfoType6", kSummaryNothing, 471);
 const SibDispatchRow kSib7 =
-    SibRow<SysInfoType7, InitSysInfoType7, DecodeSysInfoType7, PrintSysInfoType7Text, JsonSysInfoType7>("SysInfoType7", kSummaryNothing);
+    SibRow<SysInfoType7, InitSysInfoType7, DecodeSysInfoType7, PrintSysInfoType7Text, JsonSysInfoType7>("SysInfoType7", kSummaryNothing, 489);
 const SibDispatchRow kSib11 =
-    SibRow<SysInfoType11, InitSysInfoType11, DecodeSysInfoType11, PrintSysInfoType11Text, JsonSysInfoType11>("SysInfoType11", kSummaryNeighbourCells);
+    SibRow<SysInfoType11, InitSysInfoType11, DecodeSysInfoType11, PrintSysInfoType11Text, JsonSysInfoType11>("SysInfoType11", kSummaryNeighbourCells, 494);
 const SibDispatchRow kSib12 =
-    SibRow<SysInfoType12, InitSysInfoType12, DecodeSysInfoType12, PrintSysInfoType12Text, JsonSysInfoType12>("SysInfoType12", kSummaryNeighbourCells);
+    SibRow<SysInfoType12, InitSysInfoType12, DecodeSysInfoType12, PrintSysInfoType12Text, JsonSysInfoType12>("SysInfoType12", kSummaryNeighbourCells, 751);
 const SibDispatchRow kSib13 =
-    SibRow<SysInfoType13, InitSysInfoType13, DecodeSysInfoType13, PrintSysInfoType13Text, JsonSysInfoType13>("SysInfoType13", kSummaryNothing);
+    SibRow<SysInfoType13, InitSysInfoType13, DecodeSysInfoType13, PrintSysInfoType13Text, JsonSysInfoType13>("SysInfoType13", kSummaryNothing, 764);
 
 // Indexed by the SIB-Type value; a null row means the type is not decoded.
 const SibDispatchRow* const kSibDispatchTable[32] = {
@@ -68,18 +68,6 @@ const SibDispatchRow* const kSibDispatchTable[32] = {
 };
 
 }  // namespace
-
-namespace {
-
-// A member of a type: its printed name (null: a list's elements) and its type (-1: simple).
-struct MemberStep {
-  const char* name;
-  int type;
-};
-struct TypeSteps {
-  uint32_t first;
-  uint32_t count;
-};
 
 const MemberStep kMemberSteps[] = {
     {"cn_CommonGSM_MAP_NAS_SysInfo", -1},
@@ -1873,6 +1861,7 @@ const MemberStep kMemberSteps[] = {
     {"capabilityUpdateRequirement", 774},
     {"ue_RadioCapabilityTDDUpdateRequirement_TDD768", -1},
 };
+
 const TypeSteps kTypeSteps[] = {
     {0, 5},  // SysInfoType1
     {5, 1},  // CN_DomainSysInfoList
@@ -2651,44 +2640,6 @@ const TypeSteps kTypeSteps[] = {
     {1789, 1},  // CapabilityUpdateRequirement_v770ext
     {1790, 0},  // SysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions
 };
-
-}  // namespace
-
-bool IsMemberPath(uint32_t sibType, const char* path) {
-  const SibDispatchRow* row = FindSibRow(sibType);
-  if (row == nullptr) return false;
-  static const int kRootTypes[32] = {-1, 0, 11, 14, 60, 71, 471, 489, -1, -1, -1, 494, 751, 764, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
-  const size_t rootLength = std::strlen(row->name);
-  if (std::strncmp(path, row->name, rootLength) != 0) return false;
-  const char* at = path + rootLength;
-  int type = kRootTypes[sibType];
-  while (*at != '\0') {
-    if (type < 0) return false;  // a step below a simple value
-    const TypeSteps& steps = kTypeSteps[type];
-    const MemberStep* step = nullptr;
-    if (*at == '[') {
-      const char* digits = ++at;
-      while (*at >= '0' && *at <= '9') ++at;
-      if (at == digits || *at != ']') return false;
-      ++at;
-      if (steps.count == 1 && kMemberSteps[steps.first].name == nullptr) step = &kMemberSteps[steps.first];
-    } else if (*at == '.') {
-      const char* name = ++at;
-      while (*at != '\0' && *at != '.' && *at != '[') ++at;
-      const size_t length = static_cast<size_t>(at - name);
-      for (uint32_t i = 0; i < steps.count && step == nullptr; ++i) {
-        const MemberStep& candidate = kMemberSteps[steps.first + i];
-        if (candidate.name != nullptr && std::strlen(candidate.name) == length &&
-            std::strncmp(candidate.name, name, length) == 0) {
-          step = &candidate;
-        }
-      }
-    }
-    if (step == nullptr) return false;
-    type = step->type;
-  }
-  return true;
-}
 
 const SibDispatchRow* FindSibRow(uint32_t sibType) {
   return sibType < 32 ? kSibDispatchTable[sibType] : nullptr;
