@@ -103,12 +103,55 @@ enum SummaryPart : unsigned int {
   kSummaryNeighbourCells = 4,    // the intra-frequency, inter-frequency and GSM cells of sib11
 };
 
+// ---- SIB types: numbers and names ----
+//
+// A SIB type number is the SIB-Type index of the BCH (0 master information
+// block, 1..7, 11..13 SIB1..SIB13, 27 and 28 the scheduling blocks, ...; 31 is
+// extensionType, a SIB whose type only the cell's schedule names), or, for the
+// types named that way, 32 + the SIB-TypeExt index (32 SIB11bis, 33 SIB15bis,
+// 34 SIB15.1bis, 35 SIB15.2bis, 36 SIB15.3bis, 37..39 SIB15.6..SIB15.8) or 40 +
+// the SIB-TypeExt2 index (40 SIB19, 41 SIB15.2ter, 42 SIB20). These numbers are
+// stable.
+constexpr unsigned int kSibTypeExtension = 31;
+constexpr unsigned int kSibTypeExtensionBase = 32;
+constexpr unsigned int kSibTypeExtension2Base = 40;
+constexpr unsigned int kSibTypeNumbers = 48;  // every number is below this
+
+// The type's short name: "MIB", "SB1", "SIB3", "SIB5bis", "SIB13.1", "SIB15.1bis",
+// "SIB19", "extensionType" (31); null for a number that names no type.
+SIBDECODE_API const char* SibTypeName(unsigned int sibType);
+
+// The type a name gives: a short name as SibTypeName writes it, without case
+// and with the "SIB" prefix optional ("mib", "sb1", "11bis", "SIB15.1bis",
+// "19" for SIB19), or a SIB-Type index 0..31 that names no SIB by its number
+// ("0" the MIB, "27" SB1). Returns 1 and sets *sibType, or 0.
+SIBDECODE_API int SibTypeFromName(const char* name, unsigned int* sibType);
+
+// What a decode covers. kRelease7: RRCParserX's ten types (1..7, 11, 12, 13),
+// their extension chains ending at the Release 7 level (a later container is
+// reported with kWarnLaterRelease, not decoded), its text byte for byte.
+// kReleaseLatest: every type the BCH carries, each to the end of its extension
+// chain (Release 9).
+enum DecodeRelease : int {
+  kRelease7 = 7,
+  kReleaseLatest = 9,
+};
+
+// True when a decode at `release` decodes and prints SIBs of this type.
+SIBDECODE_API bool IsDecodedSibTypeAt(unsigned int sibType, DecodeRelease release);
+
 // What a decoded SIB of this type puts into the summary record (0 for a type
 // without a decoder; the rest of the record stays zero).
 SIBDECODE_API unsigned int SibSummaryParts(unsigned int sibType);
 
-// True for the SIB types the library decodes and prints.
+// True for the SIB types the library decodes and prints at Release 7 (the
+// default of a DecoderState and a stream).
 SIBDECODE_API bool IsDecodedSibType(unsigned int sibType);
+
+// The release the state's later calls decode at (DecodeBatch, DecodeSib and
+// their JSON forms): kRelease7 (the default, RRCParserX's results) or
+// kReleaseLatest. Ignored for a null state or another value.
+SIBDECODE_API void SetDecodeRelease(DecoderState* state, DecodeRelease release);
 
 // RRCParserX's results, but the text comes whole however long it is (RRCParserX
 // cuts it at 102400 bytes), and never more than textCapacity bytes are written.
@@ -152,6 +195,8 @@ enum DecodeWarning : int {
   kWarnListAboveSize = 1,  // a list's count is above its SIZE bound (its elements are decoded)
   kWarnBitsLeftOver = 2,   // non-zero bits follow the end of the SIB
   kWarnSegmentGap = 3,     // DecodeBatch joined a segment chain with an index missing
+  kWarnLaterRelease = 4,   // at Release 7: an extension container of a later release is present;
+                           // its path names it, its content is not decoded
 };
 
 constexpr size_t kReportPathSize = 640;  // longer than the longest path of any SIB type

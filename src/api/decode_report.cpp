@@ -72,7 +72,7 @@ void SetNote(DecodeNote& note, int kind, uint64_t bit, const char* rootName,
 // unwinding notes the warning's path. Kept out of line: it needs a record of its own.
 __attribute__((noinline)) void TraceWarning(DecodeNote& note, const SibDispatchRow& row,
                                             uint32_t number, const uint8_t* sib, uint32_t sibSize,
-                                            RecordArena* arena) {
+                                            bool release7, RecordArena* arena) {
   alignas(std::max_align_t) unsigned char record[kMaxSibRecordSize];
   DecodeNotes trace;
   ResetDecodeNotes(&trace);
@@ -81,6 +81,7 @@ __attribute__((noinline)) void TraceWarning(DecodeNote& note, const SibDispatchR
   InitPerContext(&ctx, sib, sibSize, nullptr);  // no summary feed: the first run filled it
   ctx.arena = arena;
   ctx.notes = &trace;
+  ctx.release7 = release7;
   row.init(record);
   if (row.decode(&ctx, record) == StatusTraceStop)
     SetNote(note, note.kind, note.bit, row.name, &trace);
@@ -167,7 +168,7 @@ void CopyDecodeReport(const DecodeReport& from, DecodeReport* to) {
 }
 
 void FillReport(DecodeReport& report, const SibDispatchRow& row, uint32_t sibType, int status,
-                const DecodeNotes& notes, const uint8_t* sib, uint32_t sibSize,
+                const DecodeNotes& notes, const uint8_t* sib, uint32_t sibSize, bool release7,
                 RecordArena* arena) {
   report.sibType = sibType;
   report.decoded = 1;
@@ -177,7 +178,7 @@ void FillReport(DecodeReport& report, const SibDispatchRow& row, uint32_t sibTyp
     if (i < kMaxKeptWarnings && i < kReportWarnings) {
       const WarningSite& site = notes.warnings[i];
       AddWarning(report, static_cast<int>(site.kind), site.bit, row.name);
-      TraceWarning(report.warnings[i], row, i + 1, sib, sibSize, arena);
+      TraceWarning(report.warnings[i], row, i + 1, sib, sibSize, release7, arena);
     } else {
       ++report.warningCount;
     }
@@ -289,6 +290,8 @@ const char* DecodeWarningText(int kind) {
       return "bits left over";
     case kWarnSegmentGap:
       return "segment gap";
+    case kWarnLaterRelease:
+      return "later-release extension not decoded at Release 7";
     default:
       return "warning";
   }

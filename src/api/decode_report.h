@@ -21,9 +21,10 @@ void CopyDecodeReport(const DecodeReport& from, DecodeReport* to);
 
 // The report of one decode of `row`'s type that ended with `status` and left
 // `notes`. Warnings the decoder noted get their paths from tracing runs (a
-// decode that stops at the warning), in `arena`.
+// decode that stops at the warning, at the same release), in `arena`.
 void FillReport(DecodeReport& report, const SibDispatchRow& row, uint32_t sibType, int status,
-                const DecodeNotes& notes, const uint8_t* sib, uint32_t sibSize, RecordArena* arena);
+                const DecodeNotes& notes, const uint8_t* sib, uint32_t sibSize, bool release7,
+                RecordArena* arena);
 
 // Adds a warning at `bit` whose path is the SIB type itself.
 void AddSibWarning(DecodeReport& report, const SibDispatchRow& row, DecodeWarning kind,

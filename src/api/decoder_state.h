@@ -26,6 +26,8 @@ struct DecoderState {
   // Bit of the reassembled SIB where a batch's segment chain lacks an index; kNoGap when whole.
   uint64_t segmentGapBit = kNoGap;
   static constexpr uint64_t kNoGap = UINT64_MAX;
+  // Release 7 (RRCParserX's ten types and levels) unless the caller asked for everything.
+  bool release7 = true;
 };
 
 }  // namespace sibdecode

@@ -59,6 +59,7 @@ int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, s
                     bool withTrailer, TextLimit limit, TextFormat format, char* text,
                     size_t capacity, size_t* textLen) {
   const SibDispatchRow* row = FindSibRow(sibType);
+  if (row != nullptr && state.release7 && !row->release7) row = nullptr;
   if (row == nullptr || row->init == nullptr || row->decode == nullptr || row->print == nullptr ||
       row->printJson == nullptr || row->recordSize > kMaxSibRecordSize) {
     state.report.sibType = sibType;
@@ -74,6 +75,7 @@ int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, s
   ctx.arena = &state.arena;  // the decoded tree goes in one step, after printing
   ResetDecodeNotes(&state.notes);
   ctx.notes = &state.notes;
+  ctx.release7 = state.release7;
 
   // With the work buffer's limit, a caller's buffer that holds the largest
   // possible text takes the print directly; otherwise the state's own work
@@ -91,6 +93,7 @@ int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, s
   if (work == nullptr) return NoMemory(state, out, textLen);
   TextCursor cursor;
   InitTextCursor(cursor, work, static_cast<uint32_t>(workSize));
+  cursor.release7 = state.release7;
 
   alignas(std::max_align_t) unsigned char record[kMaxSibRecordSize];
   row->init(record);
@@ -101,9 +104,12 @@ int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, s
     return NoMemory(state, out, textLen);
   }
   DecodeReport& report = state.report;
-  FillReport(report, *row, sibType, status, state.notes, sib, size, &state.arena);
+  FillReport(report, *row, sibType, status, state.notes, sib, size, state.release7, &state.arena);
   report.endBit = BitPosition(&ctx);
-  if (status == StatusOk) NoteBitsLeftOver(report, *row, sib, size, BitPosition(&ctx));
+  // After a later release's container the bits are that container's, not left over.
+  if (status == StatusOk && !HasWarning(state.notes, WarningKind::LaterRelease)) {
+    NoteBitsLeftOver(report, *row, sib, size, BitPosition(&ctx));
+  }
   if (state.segmentGapBit != DecoderState::kNoGap) {
     AddSibWarning(report, *row, kWarnSegmentGap, state.segmentGapBit);
   }
@@ -131,6 +137,7 @@ int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, s
       return NoMemory(state, out, textLen);
     }
     InitTextCursor(cursor, work, static_cast<uint32_t>(workSize));
+    cursor.release7 = state.release7;
     render(cursor);
   }
   ResetArena(&state.arena);

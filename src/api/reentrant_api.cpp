@@ -28,7 +28,17 @@ unsigned int SibSummaryParts(unsigned int sibType) {
   return row == nullptr ? kSummaryNothing : row->summaryParts;
 }
 
-bool IsDecodedSibType(unsigned int sibType) { return FindSibRow(sibType) != nullptr; }
+bool IsDecodedSibTypeAt(unsigned int sibType, DecodeRelease release) {
+  const SibDispatchRow* row = FindSibRow(sibType);
+  return row != nullptr && (release != kRelease7 || row->release7);
+}
+
+bool IsDecodedSibType(unsigned int sibType) { return IsDecodedSibTypeAt(sibType, kRelease7); }
+
+void SetDecodeRelease(DecoderState* state, DecodeRelease release) {
+  if (state == nullptr || (release != kRelease7 && release != kReleaseLatest)) return;
+  state->release7 = release == kRelease7;
+}
 
 int DecodeBatch(DecoderState* state, const unsigned char* data, size_t len,
                 tagSystemInformationBlock* out, char* text, size_t textCapacity, size_t* textLen) {

@@ -21,6 +21,7 @@ struct SibDispatchRow {
   int (*printJson)(TextCursor& cursor, const void* record);  // the value as one JSON object
   unsigned int summaryParts;  // SummaryPart bits: what its decode feeds into the summary record
   int memberSteps;            // its type in kTypeSteps
+  bool release7;              // decoded at Release 7 too (the ten types of the Release 7 text)
 };
 
 // The members of the types below the roots, generated with the table, for
@@ -41,7 +42,8 @@ extern const TypeSteps kTypeSteps[];
 // Storage the entry point keeps on its stack for any top-level SIB record.
 constexpr size_t kMaxSibRecordSize = 16384;
 
-// The row for a SIB-Type value (0..31), or null when the type is not decoded.
+// The row for a SIB type number (sibdecode.h: SIB-Type index, extension types from
+// kSibTypeExtensionBase), or null when the type is not decoded.
 const SibDispatchRow* FindSibRow(uint32_t sibType);
 
 // True when `path` is the type's name followed by members (".name", as the
@@ -72,11 +74,11 @@ struct SibOps {
 
 template <typename Record, void (*Init)(Record*), int (*Decode)(PerContext*, Record*),
           int (*Print)(TextCursor&, const Record&), int (*Json)(TextCursor&, const Record&)>
-constexpr SibDispatchRow SibRow(const char* name, unsigned int summaryParts,
-                                int memberSteps) noexcept {
+constexpr SibDispatchRow SibRow(const char* name, unsigned int summaryParts, int memberSteps,
+                                bool release7) noexcept {
   using Ops = SibOps<Record, Init, Decode, Print, Json>;
   return {name,           sizeof(Record), Ops::InitRecord, Ops::DecodeRecord, Ops::PrintRecord,
-          Ops::PrintJson, summaryParts,   memberSteps};
+          Ops::PrintJson, summaryParts,   memberSteps,     release7};
 }
 
 }  // namespace sibdecode

@@ -64,6 +64,7 @@ void InitPerContext(PerContext* ctx, const uint8_t* data, uint32_t size, Summary
   ctx->feed = feed;
   ctx->arena = nullptr;
   ctx->notes = nullptr;
+  ctx->release7 = false;
 }
 
 int StopIn(PerContext* ctx, int status, uint32_t member, const char* name) {
@@ -85,6 +86,7 @@ int NoteWarning(PerContext* ctx, WarningKind kind) {
     notes->warnings[notes->warningCount] = {kind, ctx->position};
   }
   ++notes->warningCount;
+  notes->warningKinds |= 1u << static_cast<unsigned>(kind);
   return notes->warningCount == notes->traceWarning ? StatusTraceStop : StatusOk;
 }
 

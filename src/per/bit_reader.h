@@ -55,6 +55,7 @@ struct PerContext {
   SummaryFeed* feed;   // where the SIB3/4/11/12 decoders leave summary values; may be null
   RecordArena* arena;  // where decoded records are allocated; null: the heap
   DecodeNotes* notes;  // where a stop and warnings are noted; may be null
+  bool release7;       // extension containers past the Release 7 level are noted, not decoded
 };
 
 void InitPerContext(PerContext* ctx, const uint8_t* data, uint32_t size,
@@ -214,6 +215,11 @@ SIBDECODE_HOT_INLINE int DecodeInt16(PerContext* ctx, int32_t lower, int32_t upp
     *field = static_cast<int16_t>(lower);
     return StatusOk;
   }
+  return per_detail::StoreThenCheck(ctx, lower, upper, field);
+}
+SIBDECODE_HOT_INLINE int DecodeInt32(PerContext* ctx, int32_t lower, int32_t upper,
+                                     int32_t* field) {
+  if (lower > upper) return StatusBadConstraint;
   return per_detail::StoreThenCheck(ctx, lower, upper, field);
 }
 

@@ -27,6 +27,7 @@ enum class WarningKind : uint8_t {
   ListAboveSize = 1,  // a list count above its SIZE bound (its length field allows more)
   BitsLeftOver = 2,   // non-zero bits after the end of the SIB
   SegmentGap = 3,     // a segment chain of a batch with an index missing
+  LaterRelease = 4,   // at Release 7: an extension container of a later release, not decoded
 };
 
 struct WarningSite {
@@ -42,17 +43,24 @@ struct DecodeNotes {
   uint32_t depth;    // frames recorded
   StopFrame frames[kMaxStopFrames];
   uint32_t warningCount;  // every warning, also those past kMaxKeptWarnings
+  uint32_t warningKinds;  // bit 1 << kind of every kind noted
   WarningSite warnings[kMaxKeptWarnings];
   // A tracing run stops with StatusTraceStop at warning number traceWarning
   // (from 1), so that its unwinding records the warning's path; 0 otherwise.
   uint32_t traceWarning;
 };
 
+// Whether a warning of `kind` was noted (kept or not).
+inline bool HasWarning(const DecodeNotes& notes, WarningKind kind) {
+  return (notes.warningKinds & (1u << static_cast<unsigned>(kind))) != 0;
+}
+
 inline void ResetDecodeNotes(DecodeNotes* notes) {
   notes->status = 0;
   notes->stopBit = 0;
   notes->depth = 0;
   notes->warningCount = 0;
+  notes->warningKinds = 0;
   notes->traceWarning = 0;
 }
 

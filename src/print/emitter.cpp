@@ -100,6 +100,7 @@ void InitTextCursor(TextCursor& cursor, char* buffer, uint32_t size) {
   cursor.failed = false;
   cursor.stopAt = nullptr;
   cursor.stopEnd = nullptr;
+  cursor.release7 = false;
 }
 
 int OpenBlock(TextCursor& cursor, int depth, const char* name) {

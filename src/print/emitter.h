@@ -24,6 +24,8 @@ struct TextCursor {
   // JSON of a stopped decode: the stop path's next frame and its end (null: none).
   const StopFrame* stopAt;
   const StopFrame* stopEnd;
+  // The Release 7 text: extension chains end where that release's do.
+  bool release7;
 };
 
 void InitTextCursor(TextCursor& cursor, char* buffer, uint32_t size);

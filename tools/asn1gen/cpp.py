@@ -19,6 +19,8 @@ def int_ctype(lb, ub):
         return "int8_t"
     if lb >= -32768 and ub <= 32767:
         return "int16_t"
+    if lb >= -(1 << 31) and ub < (1 << 31):
+        return "int32_t"
     raise SystemExit("INTEGER (%d..%d) does not fit the value model" % (lb, ub))
 
 
@@ -29,6 +31,7 @@ def int_decoder(lb, ub):
         "uint32_t": "DecodeUInt32",
         "int8_t": "DecodeInt8",
         "int16_t": "DecodeInt16",
+        "int32_t": "DecodeInt32",
     }[int_ctype(lb, ub)]
 
 

@@ -158,7 +158,17 @@ def emit_decode(w, model, node):
                 body.append(" " * (4 if f.optional else 2) + "%s(ctx, v->%s);" % (hook, f.cname))
             if not body:
                 continue
-            if f.optional:
+            if f.release7_cut:
+                # At Release 7 the container is noted, not decoded: it is what a later release added.
+                w("  if (v->presence & (1u << %d)) {" % f.presence_bit)
+                w("    if (ctx->release7) {")
+                w("      PER_TRY_IN(NoteWarning(ctx, WarningKind::LaterRelease), %s);" % member_stop(index, f.printed))
+                w("    } else {")
+                for line in body:
+                    w("  " + line)
+                w("    }")
+                w("  }")
+            elif f.optional:
                 w("  if (v->presence & (1u << %d)) {" % f.presence_bit)
                 for line in body:
                     w(line)

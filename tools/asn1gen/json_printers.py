@@ -71,8 +71,17 @@ def emit_json(w, node):
                 w("  if ((v.presence & (1u << %d)) && %s) {" % (f.presence_bit, reached))
             else:
                 w("  if (%s) {" % reached)
-            w('    PRINT_TRY(JsonName(c, first, "%s"));' % f.printed)
-            w("    PRINT_TRY(%s);" % json_value(f.info, "v." + f.cname))
+            if f.release7_cut:
+                w("    if (c.release7) {")
+                w('      PRINT_TRY(JsonName(c, first, "nonCriticalExtensions"));')
+                w('      PRINT_TRY(WriteText(c, "{}"));')
+                w("    } else {")
+                w('      PRINT_TRY(JsonName(c, first, "%s"));' % f.printed)
+                w("      PRINT_TRY(%s);" % json_value(f.info, "v." + f.cname))
+                w("    }")
+            else:
+                w('    PRINT_TRY(JsonName(c, first, "%s"));' % f.printed)
+                w("    PRINT_TRY(%s);" % json_value(f.info, "v." + f.cname))
             w("  }")
         w('  return WriteText(c, "}");')
     elif node.kind == "CHOICE":

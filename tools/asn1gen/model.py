@@ -54,6 +54,7 @@ class Field:
         self.optional = optional
         self.default = default
         self.presence_bit = None
+        self.release7_cut = False  # an extension container past the Release 7 level
 
 
 class Node:
@@ -106,6 +107,7 @@ class Model:
         self.size_constraints = set()
         self.family_printed = set()  # cnames of shared types printed differently per SIB family
         self.holder_printed = {}  # cname -> paths of the types that print it with a layout of their own
+        self.root_nodes = {}  # SIB type number -> the record its type resolves to
 
     # ---- overlay lookups (each use is recorded so unused entries are reported) ----
     def lookup(self, mapping, key, default=None):
@@ -182,6 +184,9 @@ class Model:
 
     # ---- extension cuts ----
     def apply_cuts(self):
+        """Marks the extension containers where the Release 7 level ends: decoded with everything
+        else, but at Release 7 only their presence is read and they print as the empty
+        `nonCriticalExtensions` that ends a Release 7 chain."""
         for path in self.ov.cuts:
             parts = path.split(".")
             t = self.table.get(parts[0])
@@ -190,10 +195,11 @@ class Model:
             members = t.members if t.kind == "SEQUENCE" else None
             if members is None:
                 raise SystemExit("cut %s: parent is not a SEQUENCE" % path)
-            for i, m in enumerate(members):
+            for m in members:
                 if m.name == parts[-1]:
-                    members[i] = asn1.Member("nonCriticalExtensions", asn1.Type("SEQUENCE", members=[]),
-                                             optional=True)
+                    if not m.optional:
+                        raise SystemExit("cut %s: not an OPTIONAL member" % path)
+                    m.release7_cut = True
                     break
             else:
                 raise SystemExit("cut %s: no such member" % path)
@@ -317,6 +323,7 @@ class Model:
                 raise SystemExit("%s is a C++ keyword: rename it in the overlay" % mpath)
             info = self.resolve(m.type, mpath, cname + "_" + cident(m.name), family)
             field = Field(m.name, printed, mpath, info, m.optional, m.default)
+            field.release7_cut = getattr(m, "release7_cut", False)
             if m.optional:
                 field.presence_bit = bit
                 bit += 1
@@ -393,6 +400,10 @@ def build_model(asn1_folder):
     model.finish()
     model.find_family_printed()
     model.find_holder_printed()
-    for name in ov.roots.values():
-        model.named_nodes[name].is_root = True
+    for num, name in ov.roots.items():
+        target = name
+        while model.table.get(target).kind == "ref":  # SysInfoType5bis ::= SysInfoType5
+            target = model.table.get(target).name
+        model.root_nodes[num] = model.named_nodes[target]
+        model.root_nodes[num].is_root = True
     return model

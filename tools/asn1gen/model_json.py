@@ -5,6 +5,7 @@ types: their root types, families and the summary hooks each one reaches."""
 import json
 
 from model import cident
+from sib_names import type_names
 
 
 
@@ -40,10 +41,13 @@ def model_json(model):
     for node in model.named_nodes.values():
         types[node.cname] = node_json(node)
     ov = model.ov
-    roots = {str(k): cident(v) for k, v in sorted(ov.roots.items())}
+    roots = {str(k): model.root_nodes[k].cname for k in sorted(ov.roots)}
+    headers = {str(k): cident(v) for k, v in sorted(ov.roots.items())}  # the text's first line
+    names = {str(k): v for k, v in sorted(type_names(model).items())}
     families = {str(k): v for k, v in sorted(ov.families.items())}
-    feeds = {str(k): summary_hooks(ov, model.named_nodes[v]) for k, v in sorted(ov.roots.items())}
-    return json.dumps({"roots": roots, "families": families, "feeds": feeds, "types": types},
+    feeds = {str(k): summary_hooks(ov, model.root_nodes[k]) for k in sorted(ov.roots)}
+    return json.dumps({"roots": roots, "headers": headers, "names": names, "release7": sorted(ov.release7),
+                       "families": families, "feeds": feeds, "types": types},
                       indent=1, sort_keys=True) + "\n"
 
 

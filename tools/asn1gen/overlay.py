@@ -23,6 +23,7 @@ class Overlay:
         self.element_hooks = {}  # list type (name or member path) -> function per element
         self.roots = {}  # SIB type number -> top-level type name
         self.families = {}  # SIB type number -> family (the source files its code goes to)
+        self.release7 = set()  # SIB type numbers decoded at Release 7 as well
 
 
 def read_overlay(path):
@@ -48,9 +49,12 @@ def read_overlay(path):
             return args[0] if len(args) == 2 else (args[2], args[0])
 
         if kind == "root":
-            need(3)
+            if len(args) not in (3, 4) or (len(args) == 4 and args[3] != "release7"):
+                raise SyntaxError("%s:%d: root takes N Type FAMILY [release7]" % (path, lineno))
             ov.roots[int(args[0])] = args[1]
             ov.families[int(args[0])] = args[2]
+            if len(args) == 4:
+                ov.release7.add(int(args[0]))
         elif kind == "cut":
             need(1)
             ov.cuts.append(args[0])

@@ -5,6 +5,7 @@ decoded types (src/api/generated/sib_types.h)."""
 from cpp import cpp_file
 from model import cident
 from model_json import summary_hooks
+from sib_names import SIB_TYPE_VALUES, type_names
 
 # The part of the summary record each feed function fills (SummaryPart in sibdecode.h).
 SUMMARY_PART_OF_HOOK = {
@@ -15,10 +16,6 @@ SUMMARY_PART_OF_HOOK = {
     "FeedInterRatCell": "kSummaryNeighbourCells",
 }
 
-# SIB-Type values: 0 (master information block) to 31.
-SIB_TYPE_VALUES = 32
-
-
 def emit_sib_dispatch(model):
     roots = model.ov.roots
     order, index = member_step_types(model)
@@ -27,15 +24,18 @@ def emit_sib_dispatch(model):
     w("namespace {")
     w()
     for num in sorted(roots):
-        t = cident(roots[num])
-        hooks = summary_hooks(model.ov, model.named_nodes[roots[num]])
+        node = model.root_nodes[num]
+        t = node.cname
+        hooks = summary_hooks(model.ov, node)
         unknown = [h for h in hooks if h not in SUMMARY_PART_OF_HOOK]
         if unknown:
             raise SystemExit("hooks without a summary part: %s" % ", ".join(unknown))
         parts = sorted({SUMMARY_PART_OF_HOOK[h] for h in hooks})
         w("const SibDispatchRow kSib%d =" % num)
-        w('    SibRow<%s, Init%s, Decode%s, Print%sText, Json%s>("%s", %s, %d);'
-          % ((t,) * 6 + (" | ".join(parts) or "kSummaryNothing", index[roots[num]])))
+        name = cident(roots[num])
+        w('    SibRow<%s, Init%s, Decode%s, Print%sText, Json%s>("%s", %s, %d, %s);'
+          % (t, t, t, name, t, name, " | ".join(parts) or "kSummaryNothing", index[t],
+             "true" if num in model.ov.release7 else "false"))
     w()
     w("// Indexed by the SIB-Type value; a null row means the type is not decoded.")
     w("const SibDispatchRow* const kSibDispatchTable[%d] = {" % SIB_TYPE_VALUES)
@@ -43,11 +43,23 @@ def emit_sib_dispatch(model):
         w("    %s," % ("&kSib%d" % num if num in roots else "nullptr"))
     w("};")
     w()
+    w()
+    names = type_names(model)
+    w("// Indexed by the SIB type number; null: no type of that number.")
+    w("const char* const kSibTypeNames[%d] = {" % SIB_TYPE_VALUES)
+    for num in range(SIB_TYPE_VALUES):
+        w("    %s," % ('"%s"' % names[num] if num in names else "nullptr"))
+    w("};")
+    w()
     w("}  // namespace")
     w()
     emit_member_steps(w, order, index)
     w("const SibDispatchRow* FindSibRow(uint32_t sibType) {")
     w("  return sibType < %d ? kSibDispatchTable[sibType] : nullptr;" % SIB_TYPE_VALUES)
+    w("}")
+    w()
+    w("const char* SibTypeName(unsigned int sibType) {")
+    w("  return sibType < %d ? kSibTypeNames[sibType] : nullptr;" % SIB_TYPE_VALUES)
     w("}")
     w()
     w("}  // namespace sibdecode")
@@ -69,7 +81,7 @@ def member_step_types(model):
                 visit(f.info.node)
 
     for num in sorted(model.ov.roots):
-        visit(model.named_nodes[model.ov.roots[num]])
+        visit(model.root_nodes[num])
     return order, index
 
 
@@ -112,12 +124,16 @@ def longest_path(node, memo):
 def emit_sib_types(model):
     types = sorted(model.ov.roots)
     memo = {}
-    below = [(name, longest_path(model.named_nodes[name], memo)) for name in model.ov.roots.values()]
+    below = [(name, longest_path(model.root_nodes[num], memo)) for num, name in model.ov.roots.items()]
     paths = [(len(cident(name)) + chars, 1 + levels) for name, (chars, levels) in below]
     w = cpp_file([], header=True)
-    w("// The SIB types that have a decoder, in increasing order.")
+    w("// The SIB types that have a decoder, in increasing order, and those of them decoded at")
+    w("// Release 7 too.")
     w("constexpr unsigned int kDecodedSibTypes[] = {%s};" % ", ".join(str(t) for t in types))
     w("constexpr unsigned int kDecodedSibTypeCount = %d;" % len(types))
+    r7 = sorted(model.ov.release7)
+    w("constexpr unsigned int kRelease7SibTypes[] = {%s};" % ", ".join(str(t) for t in r7))
+    w("constexpr unsigned int kRelease7SibTypeCount = %d;" % len(r7))
     w()
     w("// The longest stop path of any decoded type (characters, without the NUL)")
     w("// and the most levels one can have.")

@@ -3,7 +3,7 @@ the overlay scopes a layout to one), the enumeration texts, and the print
 roots of the SIBs (src/print/generated/*)."""
 
 from cpp import cpp_file, ctype
-from model import SHARED_FAMILY, family_of, list_is_value_list
+from model import SHARED_FAMILY, cident, family_of, list_is_value_list
 
 DEFAULT_LINE_DEPTH = 4
 DEFAULT_ELEMENT_DEPTH = 8
@@ -89,6 +89,14 @@ def emit_print(w, model, node, family, holder):
         for f in node.fields:
             off = scalar_off if f.info.simple else DEFAULT_LINE_DEPTH
             lines = print_field(model, f, "v." + f.cname, "depth", 4 if f.optional else 2, off, *here)
+            if f.release7_cut:
+                # The Release 7 text ends the chain with an empty nonCriticalExtensions block.
+                cut_depth = "depth + %d" % model.layout(model.ov.line_depth, node.path + ".nonCriticalExtensions",
+                                                        off, family, holder)
+                lines = ["    if (c.release7) {",
+                         '      PRINT_TRY(OpenBlock(c, %s, "nonCriticalExtensions", 21));' % cut_depth,
+                         "      PRINT_TRY(CloseBlock(c, %s));" % cut_depth,
+                         "    } else {"] + ["  " + line for line in lines] + ["    }"]
             if f.optional:
                 w("  if (v.presence & (1u << %d)) {" % f.presence_bit)
                 for line in lines:
@@ -201,8 +209,8 @@ def emit_print_header(model, order):
         for family, holder in print_variants(model, node):
             w(print_signature(model, node, family, holder) + ";")
     for num in sorted(model.ov.roots):
-        root = model.named_nodes[model.ov.roots[num]]
-        w("int Print%sText(TextCursor& c, const %s& v);" % (root.cname, root.cname))
+        root = model.root_nodes[num]
+        w("int Print%sText(TextCursor& c, const %s& v);" % (cident(model.ov.roots[num]), root.cname))
     w()
     w("}  // namespace sibdecode")
     return w.text()
@@ -216,12 +224,13 @@ def emit_printer_source(model, order, family):
             if (f or SHARED_FAMILY) == family:
                 emit_print(pr, model, n, f, holder)
     for num in sorted(model.ov.roots):
-        root = model.named_nodes[model.ov.roots[num]]
+        root = model.root_nodes[num]
         if family_of(root) != family:
             continue
-        pr("int Print%sText(TextCursor& c, const %s& v) {" % (root.cname, root.cname))
+        name = cident(model.ov.roots[num])  # SysInfoType5bis prints its own name over SysInfoType5's record
+        pr("int Print%sText(TextCursor& c, const %s& v) {" % (name, root.cname))
         pr("  char* start = c.pos;")
-        pr('  PRINT_TRY(OpenBlock(c, 0, "%s ::="));' % root.cname)
+        pr('  PRINT_TRY(OpenBlock(c, 0, "%s ::="));' % name)
         pr("  PRINT_TRY(Print%s(c, v, 0));" % root.cname)
         pr("  PRINT_TRY(CloseBlock(c, 0));")
         pr("  c.pos = start;  // hand the cursor back: the text starts where this SIB began")

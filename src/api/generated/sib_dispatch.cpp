@@ -10,30 +10,94 @@ namespace sibdecode {
 
 namespace {
 
+const SibDispatchRow kSib0 =
+    SibRow<MasterInformationBlock, InitMasterInformationBlock, DecodeMasterInformationBlock, PrintMasterInformationBlockText, JsonMasterInformationBlock>("MasterInformationBlock", kSummaryNothing, 0, false);
 const SibDispatchRow kSib1 =
-    SibRow<SysInfoType1, InitSysInfoType1, DecodeSysInfoType1, PrintSysInfoType1Text, JsonSysInfoType1>("SysInfoType1", kSummaryNothing, 0);
+    SibRow<SysInfoType1, InitSysInfoType1, DecodeSysInfoType1, PrintSysInfoType1Text, JsonSysInfoType1>("SysInfoType1", kSummaryNothing, 39, true);
 const SibDispatchRow kSib2 =
-    SibRow<SysInfoType2, InitSysInfoType2, DecodeSysInfoType2, PrintSysInfoType2Text, JsonSysInfoType2>("SysInfoType2", kSummaryNothing, 11);
+    SibRow<SysInfoType2, InitSysInfoType2, DecodeSysInfoType2, PrintSysInfoType2Text, JsonSysInfoType2>("SysInfoType2", kSummaryNothing, 53, true);
 const SibDispatchRow kSib3 =
-    SibRow<SysInfoType3, InitSysInfoType3, DecodeSysInfoType3, PrintSysInfoType3Text, JsonSysInfoType3>("SysInfoType3", kSummarySib3CellIdentity, 14);
+    SibRow<SysInfoType3, InitSysInfoType3, DecodeSysInfoType3, PrintSysInfoType3Text, JsonSysInfoType3>("SysInfoType3", kSummarySib3CellIdentity, 56, true);
 const SibDispatchRow kSib4 =
-    SibRow<SysInfoType4, InitSysInfoType4, DecodeSysInfoType4, PrintSysInfoType4Text, JsonSysInfoType4>("SysInfoType4", kSummarySib4CellIdentity, 60);
+    SibRow<SysInfoType4, InitSysInfoType4, DecodeSysInfoType4, PrintSysInfoType4Text, JsonSysInfoType4>("SysInfoType4", kSummarySib4CellIdentity, 117, true);
 const SibDispatchRow kSib5 =
-    SibRow<SysInfoType5, InitSysInfoType5, DecodeSysInfoType5, PrintSysInfoType5Text, JsonSysInfoType5>("SysInfoType5", kSummaryNothing, 71);
+    SibRow<SysInfoType5, InitSysInfoType5, DecodeSysInfoType5, PrintSysInfoType5Text, JsonSysInfoType5>("SysInfoType5", kSummaryNothing, 128, true);
 const SibDispatchRow kSib6 =
-    SibRow<SysInfoType6, InitSysInfoType6, DecodeSysInfoType6, PrintSysInfoType6Text, JsonSysInfoType6>("SysInfoType6", kSummaryNothing, 471);
+    SibRow<SysInfoType6, InitSysInfoType6, DecodeSysInfoType6, PrintSysInfoType6Text, JsonSysInfoType6>("SysInfoType6", kSummaryNothing, 611, true);
 const SibDispatchRow kSib7 =
-    SibRow<SysInfoType7, InitSysInfoType7, DecodeSysInfoType7, PrintSysInfoType7Text, JsonSysInfoType7>("SysInfoType7", kSummaryNothing, 489);
+    SibRow<SysInfoType7, InitSysInfoType7, DecodeSysInfoType7, PrintSysInfoType7Text, JsonSysInfoType7>("SysInfoType7", kSummaryNothing, 629, true);
+const SibDispatchRow kSib8 =
+    SibRow<SysInfoType8, InitSysInfoType8, DecodeSysInfoType8, PrintSysInfoType8Text, JsonSysInfoType8>("SysInfoType8", kSummaryNothing, 634, false);
+const SibDispatchRow kSib9 =
+    SibRow<SysInfoType9, InitSysInfoType9, DecodeSysInfoType9, PrintSysInfoType9Text, JsonSysInfoType9>("SysInfoType9", kSummaryNothing, 654, false);
+const SibDispatchRow kSib10 =
+    SibRow<SysInfoType10, InitSysInfoType10, DecodeSysInfoType10, PrintSysInfoType10Text, JsonSysInfoType10>("SysInfoType10", kSummaryNothing, 659, false);
 const SibDispatchRow kSib11 =
-    SibRow<SysInfoType11, InitSysInfoType11, DecodeSysInfoType11, PrintSysInfoType11Text, JsonSysInfoType11>("SysInfoType11", kSummaryNeighbourCells, 494);
+    SibRow<SysInfoType11, InitSysInfoType11, DecodeSysInfoType11, PrintSysInfoType11Text, JsonSysInfoType11>("SysInfoType11", kSummaryNeighbourCells, 663, true);
 const SibDispatchRow kSib12 =
-    SibRow<SysInfoType12, InitSysInfoType12, DecodeSysInfoType12, PrintSysInfoType12Text, JsonSysInfoType12>("SysInfoType12", kSummaryNeighbourCells, 751);
+    SibRow<SysInfoType12, InitSysInfoType12, DecodeSysInfoType12, PrintSysInfoType12Text, JsonSysInfoType12>("SysInfoType12", kSummaryNeighbourCells, 927, true);
 const SibDispatchRow kSib13 =
-    SibRow<SysInfoType13, InitSysInfoType13, DecodeSysInfoType13, PrintSysInfoType13Text, JsonSysInfoType13>("SysInfoType13", kSummaryNothing, 764);
+    SibRow<SysInfoType13, InitSysInfoType13, DecodeSysInfoType13, PrintSysInfoType13Text, JsonSysInfoType13>("SysInfoType13", kSummaryNothing, 942, true);
+const SibDispatchRow kSib14 =
+    SibRow<SysInfoType13_1, InitSysInfoType13_1, DecodeSysInfoType13_1, PrintSysInfoType13_1Text, JsonSysInfoType13_1>("SysInfoType13_1", kSummaryNothing, 954, false);
+const SibDispatchRow kSib15 =
+    SibRow<SysInfoType13_2, InitSysInfoType13_2, DecodeSysInfoType13_2, PrintSysInfoType13_2Text, JsonSysInfoType13_2>("SysInfoType13_2", kSummaryNothing, 956, false);
+const SibDispatchRow kSib16 =
+    SibRow<SysInfoType13_3, InitSysInfoType13_3, DecodeSysInfoType13_3, PrintSysInfoType13_3Text, JsonSysInfoType13_3>("SysInfoType13_3", kSummaryNothing, 958, false);
+const SibDispatchRow kSib17 =
+    SibRow<SysInfoType13_4, InitSysInfoType13_4, DecodeSysInfoType13_4, PrintSysInfoType13_4Text, JsonSysInfoType13_4>("SysInfoType13_4", kSummaryNothing, 960, false);
+const SibDispatchRow kSib18 =
+    SibRow<SysInfoType14, InitSysInfoType14, DecodeSysInfoType14, PrintSysInfoType14Text, JsonSysInfoType14>("SysInfoType14", kSummaryNothing, 962, false);
+const SibDispatchRow kSib19 =
+    SibRow<SysInfoType15, InitSysInfoType15, DecodeSysInfoType15, PrintSysInfoType15Text, JsonSysInfoType15>("SysInfoType15", kSummaryNothing, 966, false);
+const SibDispatchRow kSib20 =
+    SibRow<SysInfoType15_1, InitSysInfoType15_1, DecodeSysInfoType15_1, PrintSysInfoType15_1Text, JsonSysInfoType15_1>("SysInfoType15_1", kSummaryNothing, 987, false);
+const SibDispatchRow kSib21 =
+    SibRow<SysInfoType15_2, InitSysInfoType15_2, DecodeSysInfoType15_2, PrintSysInfoType15_2Text, JsonSysInfoType15_2>("SysInfoType15_2", kSummaryNothing, 997, false);
+const SibDispatchRow kSib22 =
+    SibRow<SysInfoType15_3, InitSysInfoType15_3, DecodeSysInfoType15_3, PrintSysInfoType15_3Text, JsonSysInfoType15_3>("SysInfoType15_3", kSummaryNothing, 1001, false);
+const SibDispatchRow kSib23 =
+    SibRow<SysInfoType16, InitSysInfoType16, DecodeSysInfoType16, PrintSysInfoType16Text, JsonSysInfoType16>("SysInfoType16", kSummaryNothing, 1008, false);
+const SibDispatchRow kSib24 =
+    SibRow<SysInfoType17, InitSysInfoType17, DecodeSysInfoType17, PrintSysInfoType17Text, JsonSysInfoType17>("SysInfoType17", kSummaryNothing, 1107, false);
+const SibDispatchRow kSib25 =
+    SibRow<SysInfoType15_4, InitSysInfoType15_4, DecodeSysInfoType15_4, PrintSysInfoType15_4Text, JsonSysInfoType15_4>("SysInfoType15_4", kSummaryNothing, 1124, false);
+const SibDispatchRow kSib26 =
+    SibRow<SysInfoType18, InitSysInfoType18, DecodeSysInfoType18, PrintSysInfoType18Text, JsonSysInfoType18>("SysInfoType18", kSummaryNothing, 1151, false);
+const SibDispatchRow kSib27 =
+    SibRow<SysInfoTypeSB1, InitSysInfoTypeSB1, DecodeSysInfoTypeSB1, PrintSysInfoTypeSB1Text, JsonSysInfoTypeSB1>("SysInfoTypeSB1", kSummaryNothing, 1171, false);
+const SibDispatchRow kSib28 =
+    SibRow<SysInfoTypeSB2, InitSysInfoTypeSB2, DecodeSysInfoTypeSB2, PrintSysInfoTypeSB2Text, JsonSysInfoTypeSB2>("SysInfoTypeSB2", kSummaryNothing, 1180, false);
+const SibDispatchRow kSib29 =
+    SibRow<SysInfoType15_5, InitSysInfoType15_5, DecodeSysInfoType15_5, PrintSysInfoType15_5Text, JsonSysInfoType15_5>("SysInfoType15_5", kSummaryNothing, 1186, false);
+const SibDispatchRow kSib30 =
+    SibRow<SysInfoType5, InitSysInfoType5, DecodeSysInfoType5, PrintSysInfoType5bisText, JsonSysInfoType5>("SysInfoType5bis", kSummaryNothing, 128, false);
+const SibDispatchRow kSib32 =
+    SibRow<SysInfoType11bis, InitSysInfoType11bis, DecodeSysInfoType11bis, PrintSysInfoType11bisText, JsonSysInfoType11bis>("SysInfoType11bis", kSummaryNeighbourCells, 1209, false);
+const SibDispatchRow kSib33 =
+    SibRow<SysInfoType15bis, InitSysInfoType15bis, DecodeSysInfoType15bis, PrintSysInfoType15bisText, JsonSysInfoType15bis>("SysInfoType15bis", kSummaryNothing, 1240, false);
+const SibDispatchRow kSib34 =
+    SibRow<SysInfoType15_1bis, InitSysInfoType15_1bis, DecodeSysInfoType15_1bis, PrintSysInfoType15_1bisText, JsonSysInfoType15_1bis>("SysInfoType15_1bis", kSummaryNothing, 1254, false);
+const SibDispatchRow kSib35 =
+    SibRow<SysInfoType15_2bis, InitSysInfoType15_2bis, DecodeSysInfoType15_2bis, PrintSysInfoType15_2bisText, JsonSysInfoType15_2bis>("SysInfoType15_2bis", kSummaryNothing, 1268, false);
+const SibDispatchRow kSib36 =
+    SibRow<SysInfoType15_3bis, InitSysInfoType15_3bis, DecodeSysInfoType15_3bis, PrintSysInfoType15_3bisText, JsonSysInfoType15_3bis>("SysInfoType15_3bis", kSummaryNothing, 1278, false);
+const SibDispatchRow kSib37 =
+    SibRow<SysInfoType15_6, InitSysInfoType15_6, DecodeSysInfoType15_6, PrintSysInfoType15_6Text, JsonSysInfoType15_6>("SysInfoType15_6", kSummaryNothing, 1315, false);
+const SibDispatchRow kSib38 =
+    SibRow<SysInfoType15_7, InitSysInfoType15_7, DecodeSysInfoType15_7, PrintSysInfoType15_7Text, JsonSysInfoType15_7>("SysInfoType15_7", kSummaryNothing, 1322, false);
+const SibDispatchRow kSib39 =
+    SibRow<SysInfoType15_8, InitSysInfoType15_8, DecodeSysInfoType15_8, PrintSysInfoType15_8Text, JsonSysInfoType15_8>("SysInfoType15_8", kSummaryNothing, 1329, false);
+const SibDispatchRow kSib40 =
+    SibRow<SysInfoType19, InitSysInfoType19, DecodeSysInfoType19, PrintSysInfoType19Text, JsonSysInfoType19>("SysInfoType19", kSummaryNothing, 1333, false);
+const SibDispatchRow kSib41 =
+    SibRow<SysInfoType15_2ter, InitSysInfoType15_2ter, DecodeSysInfoType15_2ter, PrintSysInfoType15_2terText, JsonSysInfoType15_2ter>("SysInfoType15_2ter", kSummaryNothing, 1357, false);
+const SibDispatchRow kSib42 =
+    SibRow<SysInfoType20, InitSysInfoType20, DecodeSysInfoType20, PrintSysInfoType20Text, JsonSysInfoType20>("SysInfoType20", kSummaryNothing, 1372, false);
 
 // Indexed by the SIB-Type value; a null row means the type is not decoded.
-const SibDispatchRow* const kSibDispatchTable[32] = {
-    nullptr,
+const SibDispatchRow* const kSibDispatchTable[48] = {
+    &kSib0,
     &kSib1,
     &kSib2,
     &kSib3,
@@ -41,25 +105,94 @@ const SibDispatchRow* const kSibDispatchTable[32] = {
     &kSib5,
     &kSib6,
     &kSib7,
-    nullptr,
-    nullptr,
-    nullptr,
+    &kSib8,
+    &kSib9,
+    &kSib10,
     &kSib11,
     &kSib12,
     &kSib13,
+    &kSib14,
+    &kSib15,
+    &kSib16,
+    &kSib17,
+    &kSib18,
+    &kSib19,
+    &kSib20,
+    &kSib21,
+    &kSib22,
+    &kSib23,
+    &kSib24,
+    &kSib25,
+    &kSib26,
+    &kSib27,
+    &kSib28,
+    &kSib29,
+    &kSib30,
+    nullptr,
+    &kSib32,
+    &kSib33,
+    &kSib34,
+    &kSib35,
+    &kSib36,
+    &kSib37,
+    &kSib38,
+    &kSib39,
+    &kSib40,
+    &kSib41,
+    &kSib42,
     nullptr,
     nullptr,
     nullptr,
     nullptr,
     nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
+};
+
+
+// Indexed by the SIB type number; null: no type of that number.
+const char* const kSibTypeNames[48] = {
+    "MIB",
+    "SIB1",
+    "SIB2",
+    "SIB3",
+    "SIB4",
+    "SIB5",
+    "SIB6",
+    "SIB7",
+    "SIB8",
+    "SIB9",
+    "SIB10",
+    "SIB11",
+    "SIB12",
+    "SIB13",
+    "SIB13.1",
+    "SIB13.2",
+    "SIB13.3",
+    "SIB13.4",
+    "SIB14",
+    "SIB15",
+    "SIB15.1",
+    "SIB15.2",
+    "SIB15.3",
+    "SIB16",
+    "SIB17",
+    "SIB15.4",
+    "SIB18",
+    "SB1",
+    "SB2",
+    "SIB15.5",
+    "SIB5bis",
+    "extensionType",
+    "SIB11bis",
+    "SIB15bis",
+    "SIB15.1bis",
+    "SIB15.2bis",
+    "SIB15.3bis",
+    "SIB15.6",
+    "SIB15.7",
+    "SIB15.8",
+    "SIB19",
+    "SIB15.2ter",
+    "SIB20",
     nullptr,
     nullptr,
     nullptr,
@@ -70,14 +203,159 @@ const SibDispatchRow* const kSibDispatchTable[32] = {
 }  // namespace
 
 const MemberStep kMemberSteps[] = {
+    {"mib_ValueTag", -1},
+    {"plmn_Type", 1},
+    {"sibSb_ReferenceList", 8},
+    {"v690NonCriticalExtensions", 17},
+    {"gsm_MAP", 2},
+    {"ansi_41", 6},
+    {"gsm_MAP_and_ANSI_41", 7},
+    {"spare", -1},
+    {"plmn_Identity", 3},
+    {"mcc", 4},
+    {"mnc", 5},
+    {nullptr, -1},
+    {nullptr, -1},
+    {"p_REV", -1},
+    {"min_P_REV", -1},
+    {"sid", -1},
+    {"nid", -1},
+    {"plmn_Identity", 3},
+    {"p_REV", -1},
+    {"min_P_REV", -1},
+    {"sid", -1},
+    {"nid", -1},
+    {nullptr, 9},
+    {"sibSb_Type", 10},
+    {"scheduling", 13},
+    {"sysInfoType1", -1},
+    {"sysInfoType2", -1},
+    {"sysInfoType3", -1},
+    {"sysInfoType4", -1},
+    {"sysInfoType5", -1},
+    {"sysInfoType6", -1},
+    {"sysInfoType7", -1},
+    {"dummy", -1},
+    {"dummy2", -1},
+    {"dummy3", -1},
+    {"sysInfoType11", -1},
+    {"sysInfoType12", -1},
+    {"sysInfoType13", -1},
+    {"sysInfoType13_1", -1},
+    {"sysInfoType13_2", -1},
+    {"sysInfoType13_3", -1},
+    {"sysInfoType13_4", -1},
+    {"sysInfoType14", -1},
+    {"sysInfoType15", -1},
+    {"sysInfoType16", 11},
+    {"sysInfoType17", -1},
+    {"sysInfoTypeSB1", -1},
+    {"sysInfoTypeSB2", -1},
+    {"sysInfoType15_1", -1},
+    {"sysInfoType15_2", 12},
+    {"sysInfoType15_3", 12},
+    {"sysInfoType15_4", -1},
+    {"sysInfoType18", -1},
+    {"sysInfoType15_5", -1},
+    {"sysInfoType5bis", -1},
+    {"spare2", -1},
+    {"spare1", -1},
+    {"predefinedConfigIdentity", -1},
+    {"predefinedConfigValueTag", -1},
+    {"sibOccurIdentity", -1},
+    {"sibOccurValueTag", -1},
+    {"scheduling", 14},
+    {"segCount", -1},
+    {"sib_Pos", 15},
+    {"sib_PosOffsetInfo", 16},
+    {"rep4", -1},
+    {"rep8", -1},
+    {"rep16", -1},
+    {"rep32", -1},
+    {"rep64", -1},
+    {"rep128", -1},
+    {"rep256", -1},
+    {"rep512", -1},
+    {"rep1024", -1},
+    {"rep2048", -1},
+    {"rep4096", -1},
+    {nullptr, -1},
+    {"masterInformationBlock_v690ext", 18},
+    {"v6b0NonCriticalExtensions", 22},
+    {"multiplePLMN_List", 19},
+    {"mibPLMN_Identity", -1},
+    {"multiplePLMNs", 20},
+    {nullptr, 21},
+    {"mcc", 4},
+    {"mnc", 5},
+    {"masterInformationBlock_v6b0ext", 23},
+    {"v860NonCriticalExtensions", 28},
+    {"extSIBTypeInfoSchedulingInfo_List", 24},
+    {nullptr, 25},
+    {"extensionSIB_Type", 26},
+    {"schedulingInfo", 13},
+    {"valueTagInfo", 27},
+    {"systemInfoType11bis", -1},
+    {"systemInfoType15bis", -1},
+    {"systemInfoType15_1bis", -1},
+    {"systemInfoType15_2bis", -1},
+    {"systemInfoType15_3bis", -1},
+    {"systemInfoType15_6", -1},
+    {"systemInfoType15_7", -1},
+    {"systemInfoType15_8", -1},
+    {"none", -1},
+    {"cellValueTag", -1},
+    {"plmn_ValueTag", -1},
+    {"sIBOccurrenceIdentityAndValueTag", 12},
+    {"masterInformationBlock_v860ext", 29},
+    {"nonCriticalExtensions", 38},
+    {"extSIBTypeInfoSchedulingInfo_List", 30},
+    {"extGANSS_SIBTypeInfoSchedulingInfoList", 33},
+    {"csg_Indicator", -1},
+    {nullptr, 31},
+    {"extensionSIB_Type2", 32},
+    {"schedulingInfo", 13},
+    {"valueTagInfo", 27},
+    {"systemInfoType19", -1},
+    {"systemInfoType15_2ter", -1},
+    {"systemInfoType20", -1},
+    {"spare5", -1},
+    {"spare4", -1},
+    {"spare3", -1},
+    {"spare2", -1},
+    {"spare1", -1},
+    {nullptr, 34},
+    {"ganssID", -1},
+    {"sbasID", -1},
+    {"ganssScheduling", 35},
+    {nullptr, 36},
+    {"extensionGANSS_SIBType", 37},
+    {"schedulingInfo", 13},
+    {"valueTagInfo", 27},
+    {"systemInfoType15_1bis", -1},
+    {"systemInfoType15_2bis", -1},
+    {"systemInfoType15_2ter", -1},
+    {"systemInfoType15_3bis", -1},
+    {"systemInfoType15_6", -1},
+    {"systemInfoType15_7", -1},
+    {"systemInfoType15_8", -1},
+    {"spare9", -1},
+    {"spare8", -1},
+    {"spare7", -1},
+    {"spare6", -1},
+    {"spare5", -1},
+    {"spare4", -1},
+    {"spare3", -1},
+    {"spare2", -1},
+    {"spare1", -1},
     {"cn_CommonGSM_MAP_NAS_SysInfo", -1},
-    {"cn_DomainSysInfoList", 1},
-    {"ue_ConnTimersAndConstants", 4},
-    {"ue_IdleTimersAndConstants", 5},
-    {"v3a0NonCriticalExtensions", 6},
-    {nullptr, 2},
+    {"cn_DomainSysInfoList", 40},
+    {"ue_ConnTimersAndConstants", 43},
+    {"ue_IdleTimersAndConstants", 44},
+    {"v3a0NonCriticalExtensions", 45},
+    {nullptr, 41},
     {"cn_DomainIdentity", -1},
-    {"cn_Type", 3},
+    {"cn_Type", 42},
     {"cn_DRX_CycleLengthCoeff", -1},
     {"gsm_MAP", -1},
     {"ansi_41", -1},
@@ -107,48 +385,52 @@ const MemberStep kMemberSteps[] = {
     {"n_300", -1},
     {"t_312", -1},
     {"n_312", -1},
-    {"sysInfoType1_v3a0ext", 7},
-    {"nonCriticalExtensions", 10},
-    {"ue_ConnTimersAndConstants_v3a0ext", 8},
-    {"ue_IdleTimersAndConstants_v3a0ext", 9},
+    {"sysInfoType1_v3a0ext", 46},
+    {"v860NonCriticalExtentions", 49},
+    {"ue_ConnTimersAndConstants_v3a0ext", 47},
+    {"ue_IdleTimersAndConstants_v3a0ext", 48},
     {"n_312", -1},
     {"n_315", -1},
     {"n_312", -1},
-    {"ura_IdentityList", 12},
-    {"nonCriticalExtensions", 13},
+    {"sysInfoType1_v860ext", 50},
+    {"nonCriticalExtensions", 52},
+    {"ue_ConnTimersAndConstants", 51},
+    {"t_323", -1},
+    {"ura_IdentityList", 54},
+    {"nonCriticalExtensions", 55},
     {nullptr, -1},
     {"sib4indicator", -1},
     {"cellIdentity", -1},
-    {"cellSelectReselectInfo", 15},
-    {"cellAccessRestriction", 32},
-    {"v4b0NonCriticalExtensions", 36},
-    {"mappingInfo", 16},
-    {"cellSelectQualityMeasure", 20},
-    {"modeSpecificInfo", 22},
+    {"cellSelectReselectInfo", 57},
+    {"cellAccessRestriction", 74},
+    {"v4b0NonCriticalExtensions", 78},
+    {"mappingInfo", 58},
+    {"cellSelectQualityMeasure", 62},
+    {"modeSpecificInfo", 64},
     {"q_Hyst_l_S", -1},
     {"t_Reselection_S", -1},
-    {"hcs_ServingCellInformation", 29},
+    {"hcs_ServingCellInformation", 71},
     {"maxAllowedUL_TX_Power", -1},
-    {nullptr, 17},
+    {nullptr, 59},
     {"rat", -1},
-    {"mappingFunctionParameterList", 18},
-    {nullptr, 19},
+    {"mappingFunctionParameterList", 60},
+    {nullptr, 61},
     {"functionType", -1},
     {"mapParameter1", -1},
     {"mapParameter2", -1},
     {"upperLimit", -1},
-    {"cpich_Ec_N0", 21},
+    {"cpich_Ec_N0", 63},
     {"cpich_RSCP", -1},
     {"q_HYST_2_S", -1},
-    {"fdd", 23},
-    {"tdd", 26},
+    {"fdd", 65},
+    {"tdd", 68},
     {"s_Intrasearch", -1},
     {"s_Intersearch", -1},
     {"s_SearchHCS", -1},
-    {"rat_List", 24},
+    {"rat_List", 66},
     {"q_QualMin", -1},
     {"q_RxlevMin", -1},
-    {nullptr, 25},
+    {nullptr, 67},
     {"rat_Identifier", -1},
     {"s_SearchRAT", -1},
     {"s_HCS_RAT", -1},
@@ -156,127 +438,158 @@ const MemberStep kMemberSteps[] = {
     {"s_Intrasearch", -1},
     {"s_Intersearch", -1},
     {"s_SearchHCS", -1},
-    {"rat_List", 27},
+    {"rat_List", 69},
     {"q_RxlevMin", -1},
-    {nullptr, 28},
+    {nullptr, 70},
     {"rat_Identifier", -1},
     {"s_SearchRAT", -1},
     {"s_HCS_RAT", -1},
     {"s_Limit_SearchRAT", -1},
     {"hcs_PRIO", -1},
     {"q_HCS", -1},
-    {"t_CR_Max", 30},
+    {"t_CR_Max", 72},
     {"notUsed", -1},
-    {"t30", 31},
-    {"t60", 31},
-    {"t120", 31},
-    {"t180", 31},
-    {"t240", 31},
+    {"t30", 73},
+    {"t60", 73},
+    {"t120", 73},
+    {"t180", 73},
+    {"t240", 73},
     {"n_CR", -1},
     {"t_CRMaxHyst", -1},
-    {"cellBarred", 33},
+    {"cellBarred", 75},
     {"cellReservedForOperatorUse", -1},
     {"cellReservationExtension", -1},
-    {"accessClassBarredList", 35},
-    {"barred", 34},
+    {"accessClassBarredList", 77},
+    {"barred", 76},
     {"notBarred", -1},
     {"intraFreqCellReselectionInd", -1},
     {"t_Barred", -1},
     {nullptr, -1},
-    {"sysInfoType3_v4b0ext", 37},
-    {"v590NonCriticalExtension", 39},
-    {"mapping_LCR", 38},
-    {"mappingFunctionParameterList", 18},
-    {"sysInfoType3_v590ext", 40},
-    {"v5c0NoncriticalExtension", 42},
-    {"cellSelectReselectInfo_v590ext", 41},
+    {"sysInfoType3_v4b0ext", 79},
+    {"v590NonCriticalExtension", 81},
+    {"mapping_LCR", 80},
+    {"mappingFunctionParameterList", 60},
+    {"sysInfoType3_v590ext", 82},
+    {"v5c0NoncriticalExtension", 84},
+    {"cellSelectReselectInfo_v590ext", 83},
     {"deltaQrxlevmin", -1},
     {"deltaQhcs", -1},
-    {"sysInfoType3_v5c0ext", 43},
-    {"v670NonCriticalExtension", 45},
-    {"cellSelectReselectInfoTreselectionScaling_v5c0ext", 44},
-    {"non_HCS_t_CR_Max", 30},
+    {"sysInfoType3_v5c0ext", 85},
+    {"v670NonCriticalExtension", 87},
+    {"cellSelectReselectInfoTreselectionScaling_v5c0ext", 86},
+    {"non_HCS_t_CR_Max", 72},
     {"speedDependentScalingFactor", -1},
     {"interFrequencyTreselectionScalingFactor", -1},
     {"interRATTreselectionScalingFactor", -1},
-    {"sysInfoType3_v670ext", 46},
-    {"v770NonCriticalExtension", 52},
-    {"domainSpecificAccessRestrictionParametersForPLMNOfMIB", 47},
-    {"domainSpecificAccessRestictionForSharedNetwork", 50},
-    {"cSDomainSpecificAccessRestriction", 48},
-    {"pSDomainSpecificAccessRestriction", 48},
+    {"sysInfoType3_v670ext", 88},
+    {"v770NonCriticalExtension", 94},
+    {"domainSpecificAccessRestrictionParametersForPLMNOfMIB", 89},
+    {"domainSpecificAccessRestictionForSharedNetwork", 92},
+    {"cSDomainSpecificAccessRestriction", 90},
+    {"pSDomainSpecificAccessRestriction", 90},
     {"noRestriction", -1},
-    {"restriction", 49},
-    {"domainSpecficAccessClassBarredList", 35},
-    {"domainSpecificAccessRestictionList", 51},
-    {"domainSpecificAccessRestictionParametersForAll", 47},
-    {"domainSpecificAccessRestrictionParametersForOperator1", 47},
-    {"domainSpecificAccessRestrictionParametersForOperator2", 47},
-    {"domainSpecificAccessRestrictionParametersForOperator3", 47},
-    {"domainSpecificAccessRestrictionParametersForOperator4", 47},
-    {"domainSpecificAccessRestrictionParametersForOperator5", 47},
-    {"sysInfoType3_v770ext", 53},
-    {"nonCriticalExtensions", 59},
-    {"deferredMeasurementControlReadingSupport", 54},
+    {"restriction", 91},
+    {"domainSpecficAccessClassBarredList", 77},
+    {"domainSpecificAccessRestictionList", 93},
+    {"domainSpecificAccessRestictionParametersForAll", 89},
+    {"domainSpecificAccessRestrictionParametersForOperator1", 89},
+    {"domainSpecificAccessRestrictionParametersForOperator2", 89},
+    {"domainSpecificAccessRestrictionParametersForOperator3", 89},
+    {"domainSpecificAccessRestrictionParametersForOperator4", 89},
+    {"domainSpecificAccessRestrictionParametersForOperator5", 89},
+    {"sysInfoType3_v770ext", 95},
+    {"v830NonCriticalExtension", 101},
+    {"deferredMeasurementControlReadingSupport", 96},
     {"q_QualMin_Offset", -1},
     {"q_RxlevMin_Offset", -1},
     {"mBSFNOnlyService", -1},
-    {"modeSpecificInfo", 55},
-    {"fdd", 56},
-    {"tdd", 57},
+    {"modeSpecificInfo", 97},
+    {"fdd", 98},
+    {"tdd", 99},
     {"intraFreqMeasQuantity_FDD", -1},
-    {"intraFreqMeasQuantity_TDDList", 58},
+    {"intraFreqMeasQuantity_TDDList", 100},
     {nullptr, -1},
+    {"sysInfoType3_v830ext", 102},
+    {"v860NonCriticalExtension", 108},
+    {"pagingPermissionWithAccessControlParametersForPLMNOfMIB", 103},
+    {"pagingPermissionWithAccessControlParametersForSharedNetwork", 106},
+    {"pagingResponseRestrictionIndicator", -1},
+    {"locationRegistrationRestrictionIndicator", -1},
+    {"locationRegistration", 104},
+    {"noRestriction", -1},
+    {"restriction", 105},
+    {nullptr, -1},
+    {"pagingPermissionWithAccessControlList", 107},
+    {"pagingPermissionWithAccessControlForAll", 103},
+    {"pagingPermissionWithAccessControlParametersForOperator1", 103},
+    {"pagingPermissionWithAccessControlParametersForOperator2", 103},
+    {"pagingPermissionWithAccessControlParametersForOperator3", 103},
+    {"pagingPermissionWithAccessControlParametersForOperator4", 103},
+    {"pagingPermissionWithAccessControlParametersForOperator5", 103},
+    {"sysInfoType3_v860ext", 109},
+    {"v870NonCriticalExtension", 111},
+    {"csgIdentity", -1},
+    {"csg_PSCSplitInfo", 110},
+    {"startPSC", -1},
+    {"numberOfPSCs", -1},
+    {"pscRange2Offset", -1},
+    {"sysInfoType3_v870ext", 112},
+    {"v900NonCriticalExtension", 114},
+    {"cellAccessRestriction", 113},
+    {"cellReservedForCSG", -1},
+    {"sysInfoType3_v920ext", 115},
+    {"nonCriticalExtensions", 116},
+    {"imsEmergencySupportIndicator", -1},
     {"cellIdentity", -1},
-    {"cellSelectReselectInfo", 15},
-    {"cellAccessRestriction", 32},
-    {"v4b0NonCriticalExtensions", 61},
-    {"sysInfoType4_v4b0ext", 62},
-    {"v590NonCriticalExtension", 63},
-    {"mapping_LCR", 38},
-    {"sysInfoType4_v590ext", 64},
-    {"v5b0NonCriticalExtension", 65},
-    {"cellSelectReselectInfo_v590ext", 41},
-    {"sysInfoType4_v5b0ext", 66},
-    {"v5c0NonCriticalExtension", 68},
-    {"cellSelectReselectInfoPCHFACH_v5b0ext", 67},
+    {"cellSelectReselectInfo", 57},
+    {"cellAccessRestriction", 74},
+    {"v4b0NonCriticalExtensions", 118},
+    {"sysInfoType4_v4b0ext", 119},
+    {"v590NonCriticalExtension", 120},
+    {"mapping_LCR", 80},
+    {"sysInfoType4_v590ext", 121},
+    {"v5b0NonCriticalExtension", 122},
+    {"cellSelectReselectInfo_v590ext", 83},
+    {"sysInfoType4_v5b0ext", 123},
+    {"v5c0NonCriticalExtension", 125},
+    {"cellSelectReselectInfoPCHFACH_v5b0ext", 124},
     {"q_Hyst_l_S_PCH", -1},
     {"q_Hyst_l_S_FACH", -1},
     {"q_Hyst_2_S_PCH", -1},
     {"q_Hyst_2_S_FACH", -1},
     {"t_Reselection_S_PCH", -1},
     {"t_Reselection_S_FACH", -1},
-    {"sysInfoType4_v5c0ext", 69},
-    {"nonCriticalExtensions", 70},
-    {"cellSelectReselectInfoTreselectionScaling_v5c0ext", 44},
+    {"sysInfoType4_v5c0ext", 126},
+    {"nonCriticalExtensions", 127},
+    {"cellSelectReselectInfoTreselectionScaling_v5c0ext", 86},
     {"sib6indicator", -1},
     {"pich_PowerOffset", -1},
-    {"modeSpecificInfo", 72},
-    {"primaryCCPCH_Info", 189},
-    {"prach_SystemInformationList", 195},
-    {"sCCPCH_SystemInformationList", 222},
-    {"cbs_DRX_Level1Information", 245},
-    {"v4b0NonCriticalExtensions", 246},
-    {"fdd", 73},
-    {"tdd", 74},
+    {"modeSpecificInfo", 129},
+    {"primaryCCPCH_Info", 246},
+    {"prach_SystemInformationList", 252},
+    {"sCCPCH_SystemInformationList", 279},
+    {"cbs_DRX_Level1Information", 302},
+    {"v4b0NonCriticalExtensions", 303},
+    {"fdd", 130},
+    {"tdd", 131},
     {"aich_PowerOffset", -1},
-    {"pusch_SysInfoList_SFN", 75},
-    {"pdsch_SysInfoList_SFN", 173},
-    {"openLoopPowerControl_TDD", 188},
-    {nullptr, 76},
-    {"pusch_SysInfo", 77},
-    {"sfn_TimeInfo", 172},
+    {"pusch_SysInfoList_SFN", 132},
+    {"pdsch_SysInfoList_SFN", 230},
+    {"openLoopPowerControl_TDD", 245},
+    {nullptr, 133},
+    {"pusch_SysInfo", 134},
+    {"sfn_TimeInfo", 229},
     {"pusch_Identity", -1},
-    {"pusch_Info", 78},
-    {"usch_TFS", 103},
-    {"usch_TFCS", 141},
+    {"pusch_Info", 135},
+    {"usch_TFS", 160},
+    {"usch_TFCS", 198},
     {"tfcs_ID", -1},
-    {"commonTimeslotInfo", 79},
-    {"pusch_TimeslotsCodes", 81},
+    {"commonTimeslotInfo", 136},
+    {"pusch_TimeslotsCodes", 138},
     {"secondInterleavingMode", -1},
     {"tfci_Coding", -1},
     {"puncturingLimit", -1},
-    {"repetitionPeriodAndLength", 80},
+    {"repetitionPeriodAndLength", 137},
     {"repetitionPeriod1", -1},
     {"repetitionPeriod2", -1},
     {"repetitionPeriod4", -1},
@@ -285,65 +598,65 @@ const MemberStep kMemberSteps[] = {
     {"repetitionPeriod32", -1},
     {"repetitionPeriod64", -1},
     {"dynamicSFusage", -1},
-    {"firstIndividualTimeslotInfo", 82},
-    {"ul_TS_ChannelisationCodeList", 94},
-    {"moreTimeslots", 95},
+    {"firstIndividualTimeslotInfo", 139},
+    {"ul_TS_ChannelisationCodeList", 151},
+    {"moreTimeslots", 152},
     {"timeslotNumber", -1},
     {"tfci_Existence", -1},
-    {"midambleShiftAndBurstType", 83},
-    {"burstType", 84},
-    {"type1", 85},
-    {"type2", 88},
-    {"type3", 91},
+    {"midambleShiftAndBurstType", 140},
+    {"burstType", 141},
+    {"type1", 142},
+    {"type2", 145},
+    {"type3", 148},
     {"midambleConfigurationBurstType1and3", -1},
-    {"midambleAllocationMode", 86},
+    {"midambleAllocationMode", 143},
     {"defaultMidamble", -1},
     {"commonMidamble", -1},
-    {"ueSpecificMidamble", 87},
+    {"ueSpecificMidamble", 144},
     {"midambleShift", -1},
     {"midambleConfigurationBurstType2", -1},
-    {"midambleAllocationMode", 89},
+    {"midambleAllocationMode", 146},
     {"defaultMidamble", -1},
     {"commonMidamble", -1},
-    {"ueSpecificMidamble", 90},
+    {"ueSpecificMidamble", 147},
     {"midambleShift", -1},
     {"midambleConfigurationBurstType1and3", -1},
-    {"midambleAllocationMode", 92},
+    {"midambleAllocationMode", 149},
     {"defaultMidamble", -1},
-    {"ueSpecificMidamble", 93},
+    {"ueSpecificMidamble", 150},
     {"midambleShift", -1},
     {nullptr, -1},
     {"noMore", -1},
-    {"additionalTimeslots", 96},
-    {"consecutive", 97},
-    {"timeslotList", 98},
+    {"additionalTimeslots", 153},
+    {"consecutive", 154},
+    {"timeslotList", 155},
     {"numAdditionalTimeslots", -1},
-    {nullptr, 99},
-    {"parameters", 100},
-    {"sameAsLast", 101},
-    {"newParameters", 102},
+    {nullptr, 156},
+    {"parameters", 157},
+    {"sameAsLast", 158},
+    {"newParameters", 159},
     {"timeslotNumber", -1},
-    {"individualTimeslotInfo", 82},
-    {"ul_TS_ChannelisationCodeList", 94},
-    {"dedicatedTransChTFS", 104},
-    {"commonTransChTFS", 128},
-    {"tti", 105},
-    {"semistaticTF_Information", 126},
-    {"tti10", 106},
-    {"tti20", 106},
-    {"tti40", 106},
-    {"tti80", 106},
-    {"dynamic", 121},
-    {nullptr, 107},
-    {"rlc_Size", 108},
-    {"numberOfTbSizeList", 116},
-    {"logicalChannelList", 118},
-    {"bitMode", 109},
-    {"octetModeType1", 113},
+    {"individualTimeslotInfo", 139},
+    {"ul_TS_ChannelisationCodeList", 151},
+    {"dedicatedTransChTFS", 161},
+    {"commonTransChTFS", 185},
+    {"tti", 162},
+    {"semistaticTF_Information", 183},
+    {"tti10", 163},
+    {"tti20", 163},
+    {"tti40", 163},
+    {"tti80", 163},
+    {"dynamic", 178},
+    {nullptr, 164},
+    {"rlc_Size", 165},
+    {"numberOfTbSizeList", 173},
+    {"logicalChannelList", 175},
+    {"bitMode", 166},
+    {"octetModeType1", 170},
     {"sizeType1", -1},
-    {"sizeType2", 110},
-    {"sizeType3", 111},
-    {"sizeType4", 112},
+    {"sizeType2", 167},
+    {"sizeType3", 168},
+    {"sizeType4", 169},
     {"part1", -1},
     {"part2", -1},
     {"part1", -1},
@@ -351,123 +664,123 @@ const MemberStep kMemberSteps[] = {
     {"part1", -1},
     {"part2", -1},
     {"sizeType1", -1},
-    {"sizeType2", 114},
-    {"sizeType3", 115},
+    {"sizeType2", 171},
+    {"sizeType3", 172},
     {"part1", -1},
     {"part2", -1},
     {"part1", -1},
     {"part2", -1},
-    {nullptr, 117},
+    {nullptr, 174},
     {"zero", -1},
     {"one", -1},
     {"small_", -1},
     {"large_", -1},
     {"allSizes", -1},
     {"configured", -1},
-    {"explicitList", 119},
-    {nullptr, 120},
+    {"explicitList", 176},
+    {nullptr, 177},
     {"rb_Identity", -1},
     {"logChOfRb", -1},
-    {nullptr, 122},
-    {"rlc_Size", 123},
-    {"numberOfTbSizeAndTTIList", 124},
-    {"logicalChannelList", 118},
-    {"bitMode", 109},
-    {"octetModeType1", 113},
-    {nullptr, 125},
-    {"numberOfTransportBlocks", 117},
+    {nullptr, 179},
+    {"rlc_Size", 180},
+    {"numberOfTbSizeAndTTIList", 181},
+    {"logicalChannelList", 175},
+    {"bitMode", 166},
+    {"octetModeType1", 170},
+    {nullptr, 182},
+    {"numberOfTransportBlocks", 174},
     {"transmissionTimeInterval", -1},
-    {"channelCodingType", 127},
+    {"channelCodingType", 184},
     {"rateMatchingAttribute", -1},
     {"crc_Size", -1},
     {"noCoding", -1},
     {"convolutional", -1},
     {"turbo", -1},
-    {"tti", 129},
-    {"semistaticTF_Information", 126},
-    {"tti10", 130},
-    {"tti20", 130},
-    {"tti40", 130},
-    {"tti80", 130},
-    {"dynamic", 138},
-    {nullptr, 131},
-    {"rlc_Size", 132},
-    {"numberOfTbSizeList", 137},
-    {"logicalChannelList", 118},
-    {"fdd", 133},
-    {"tdd", 135},
-    {"octetModeRLC_SizeInfoType2", 134},
+    {"tti", 186},
+    {"semistaticTF_Information", 183},
+    {"tti10", 187},
+    {"tti20", 187},
+    {"tti40", 187},
+    {"tti80", 187},
+    {"dynamic", 195},
+    {nullptr, 188},
+    {"rlc_Size", 189},
+    {"numberOfTbSizeList", 194},
+    {"logicalChannelList", 175},
+    {"fdd", 190},
+    {"tdd", 192},
+    {"octetModeRLC_SizeInfoType2", 191},
     {"sizeType1", -1},
     {"sizeType2", -1},
     {"sizeType3", -1},
-    {"commonTDD_Choice", 136},
-    {"bitModeRLC_SizeInfo", 109},
-    {"octetModeRLC_SizeInfoType1", 113},
-    {nullptr, 117},
-    {nullptr, 139},
-    {"commonTDD_Choice", 140},
-    {"numberOfTbSizeAndTTIList", 124},
-    {"logicalChannelList", 118},
-    {"bitModeRLC_SizeInfo", 109},
-    {"octetModeRLC_SizeInfoType1", 113},
-    {"normalTFCI_Signalling", 142},
-    {"dummy", 167},
-    {"complete", 143},
-    {"addition", 143},
-    {"removal", 164},
-    {"replacement", 166},
-    {"ctfcSize", 144},
-    {"ctfc2Bit", 145},
-    {"ctfc4Bit", 152},
-    {"ctfc6Bit", 154},
-    {"ctfc8Bit", 156},
-    {"ctfc12Bit", 158},
-    {"ctfc16Bit", 160},
-    {"ctfc24Bit", 162},
-    {nullptr, 146},
+    {"commonTDD_Choice", 193},
+    {"bitModeRLC_SizeInfo", 166},
+    {"octetModeRLC_SizeInfoType1", 170},
+    {nullptr, 174},
+    {nullptr, 196},
+    {"commonTDD_Choice", 197},
+    {"numberOfTbSizeAndTTIList", 181},
+    {"logicalChannelList", 175},
+    {"bitModeRLC_SizeInfo", 166},
+    {"octetModeRLC_SizeInfoType1", 170},
+    {"normalTFCI_Signalling", 199},
+    {"dummy", 224},
+    {"complete", 200},
+    {"addition", 200},
+    {"removal", 221},
+    {"replacement", 223},
+    {"ctfcSize", 201},
+    {"ctfc2Bit", 202},
+    {"ctfc4Bit", 209},
+    {"ctfc6Bit", 211},
+    {"ctfc8Bit", 213},
+    {"ctfc12Bit", 215},
+    {"ctfc16Bit", 217},
+    {"ctfc24Bit", 219},
+    {nullptr, 203},
     {"ctfc2", -1},
-    {"powerOffsetInformation", 147},
-    {"gainFactorInformation", 148},
+    {"powerOffsetInformation", 204},
+    {"gainFactorInformation", 205},
     {"powerOffsetPp_m", -1},
-    {"signalledGainFactors", 149},
+    {"signalledGainFactors", 206},
     {"computedGainFactors", -1},
-    {"modeSpecificInfo", 150},
+    {"modeSpecificInfo", 207},
     {"gainFactorBetaD", -1},
     {"referenceTFC_ID", -1},
-    {"fdd", 151},
+    {"fdd", 208},
     {"tdd", -1},
     {"gainFactorBetaC", -1},
-    {nullptr, 153},
+    {nullptr, 210},
     {"ctfc4", -1},
-    {"powerOffsetInformation", 147},
-    {nullptr, 155},
+    {"powerOffsetInformation", 204},
+    {nullptr, 212},
     {"ctfc6", -1},
-    {"powerOffsetInformation", 147},
-    {nullptr, 157},
+    {"powerOffsetInformation", 204},
+    {nullptr, 214},
     {"ctfc8", -1},
-    {"powerOffsetInformation", 147},
-    {nullptr, 159},
+    {"powerOffsetInformation", 204},
+    {nullptr, 216},
     {"ctfc12", -1},
-    {"powerOffsetInformation", 147},
-    {nullptr, 161},
+    {"powerOffsetInformation", 204},
+    {nullptr, 218},
     {"ctfc16", -1},
-    {"powerOffsetInformation", 147},
-    {nullptr, 163},
+    {"powerOffsetInformation", 204},
+    {nullptr, 220},
     {"ctfc24", -1},
-    {"powerOffsetInformation", 147},
-    {nullptr, 165},
+    {"powerOffsetInformation", 204},
+    {nullptr, 222},
     {"tfci", -1},
-    {"tfcsRemoval", 164},
-    {"tfcsAdd", 143},
+    {"tfcsRemoval", 221},
+    {"tfcsAdd", 200},
     {"splitType", -1},
     {"tfci_Field2_Length", -1},
-    {"tfci_Field1_Information", 142},
-    {"tfci_Field2_Information", 168},
-    {"tfci_Range", 169},
-    {"explicit_config", 142},
-    {nullptr, 170},
+    {"tfci_Field1_Information", 199},
+    {"tfci_Field2_Information", 225},
+    {"tfci_Range", 226},
+    {"explicit_config", 199},
+    {nullptr, 227},
     {"maxTFCIField2Value", -1},
-    {"tfcs_InfoForDSCH", 171},
+    {"tfcs_InfoForDSCH", 228},
     {"ctfc2bit", -1},
     {"ctfc4bit", -1},
     {"ctfc6bit", -1},
@@ -477,101 +790,101 @@ const MemberStep kMemberSteps[] = {
     {"ctfc24bit", -1},
     {"activationTimeSFN", -1},
     {"physChDuration", -1},
-    {nullptr, 174},
-    {"pdsch_SysInfo", 175},
-    {"sfn_TimeInfo", 172},
+    {nullptr, 231},
+    {"pdsch_SysInfo", 232},
+    {"sfn_TimeInfo", 229},
     {"pdsch_Identity", -1},
-    {"pdsch_Info", 176},
-    {"dsch_TFS", 103},
-    {"dsch_TFCS", 141},
+    {"pdsch_Info", 233},
+    {"dsch_TFS", 160},
+    {"dsch_TFCS", 198},
     {"tfcs_ID", -1},
-    {"commonTimeslotInfo", 79},
-    {"pdsch_TimeslotsCodes", 177},
-    {"firstIndividualTimeslotInfo", 82},
-    {"dl_TS_ChannelisationCodesShort", 178},
-    {"moreTimeslots", 181},
-    {"codesRepresentation", 179},
-    {"consecutive", 180},
+    {"commonTimeslotInfo", 136},
+    {"pdsch_TimeslotsCodes", 234},
+    {"firstIndividualTimeslotInfo", 139},
+    {"dl_TS_ChannelisationCodesShort", 235},
+    {"moreTimeslots", 238},
+    {"codesRepresentation", 236},
+    {"consecutive", 237},
     {"bitmap", -1},
     {"firstChannelisationCode", -1},
     {"lastChannelisationCode", -1},
     {"noMore", -1},
-    {"additionalTimeslots", 182},
+    {"additionalTimeslots", 239},
     {"consecutive", -1},
-    {"timeslotList", 183},
-    {nullptr, 184},
-    {"parameters", 185},
-    {"sameAsLast", 186},
-    {"newParameters", 187},
+    {"timeslotList", 240},
+    {nullptr, 241},
+    {"parameters", 242},
+    {"sameAsLast", 243},
+    {"newParameters", 244},
     {"timeslotNumber", -1},
-    {"individualTimeslotInfo", 82},
-    {"dl_TS_ChannelisationCodesShort", 178},
+    {"individualTimeslotInfo", 139},
+    {"dl_TS_ChannelisationCodesShort", 235},
     {"primaryCCPCH_TX_Power", -1},
     {"alpha", -1},
     {"prach_ConstantValue", -1},
     {"dpch_ConstantValue", -1},
     {"pusch_ConstantValue", -1},
-    {"fdd", 190},
-    {"tdd", 191},
+    {"fdd", 247},
+    {"tdd", 248},
     {"tx_DiversityIndicator", -1},
-    {"syncCase", 192},
+    {"syncCase", 249},
     {"cellParametersID", -1},
     {"sctd_Indicator", -1},
-    {"syncCase1", 193},
-    {"syncCase2", 194},
+    {"syncCase1", 250},
+    {"syncCase2", 251},
     {"timeslot", -1},
     {"timeslotSync2", -1},
-    {nullptr, 196},
-    {"prach_RACH_Info", 197},
+    {nullptr, 253},
+    {"prach_RACH_Info", 254},
     {"transportChannelIdentity", -1},
-    {"rach_TransportFormatSet", 103},
-    {"rach_TFCS", 141},
-    {"prach_Partitioning", 204},
-    {"persistenceScalingFactorList", 215},
-    {"ac_To_ASC_MappingTable", 216},
-    {"modeSpecificInfo", 217},
-    {"modeSpecificInfo", 198},
-    {"fdd", 199},
-    {"tdd", 200},
+    {"rach_TransportFormatSet", 160},
+    {"rach_TFCS", 198},
+    {"prach_Partitioning", 261},
+    {"persistenceScalingFactorList", 272},
+    {"ac_To_ASC_MappingTable", 273},
+    {"modeSpecificInfo", 274},
+    {"modeSpecificInfo", 255},
+    {"fdd", 256},
+    {"tdd", 257},
     {"availableSignatures", -1},
     {"availableSF", -1},
     {"preambleScramblingCodeWordNumber", -1},
     {"puncturingLimit", -1},
     {"availableSubChannelNumbers", -1},
     {"timeslot", -1},
-    {"channelisationCodeList", 201},
+    {"channelisationCodeList", 258},
     {"prach_Midamble", -1},
-    {"sf8", 202},
-    {"sf16", 203},
+    {"sf8", 259},
+    {"sf16", 260},
     {nullptr, -1},
     {nullptr, -1},
-    {"fdd", 205},
-    {"tdd", 208},
-    {nullptr, 206},
-    {"accessServiceClass_FDD", 207},
+    {"fdd", 262},
+    {"tdd", 265},
+    {nullptr, 263},
+    {"accessServiceClass_FDD", 264},
     {"availableSignatureStartIndex", -1},
     {"availableSignatureEndIndex", -1},
     {"assignedSubChannelNumber", -1},
-    {nullptr, 209},
-    {"accessServiceClass_TDD", 210},
+    {nullptr, 266},
+    {"accessServiceClass_TDD", 267},
     {"channelisationCodeIndices", -1},
-    {"subchannelSize", 211},
+    {"subchannelSize", 268},
     {"size1", -1},
-    {"size2", 212},
-    {"size4", 213},
-    {"size8", 214},
+    {"size2", 269},
+    {"size4", 270},
+    {"size8", 271},
     {"subchannels", -1},
     {"subchannels", -1},
     {"subchannels", -1},
     {nullptr, -1},
     {nullptr, -1},
-    {"fdd", 218},
+    {"fdd", 275},
     {"tdd", -1},
     {"primaryCPICH_TX_Power", -1},
     {"constantValue", -1},
-    {"prach_PowerOffset", 219},
-    {"rach_TransmissionParameters", 220},
-    {"aich_Info", 221},
+    {"prach_PowerOffset", 276},
+    {"rach_TransmissionParameters", 277},
+    {"aich_Info", 278},
     {"powerRampStep", -1},
     {"preambleRetransMax", -1},
     {"mmax", -1},
@@ -580,19 +893,19 @@ const MemberStep kMemberSteps[] = {
     {"channelisationCode256", -1},
     {"sttd_Indicator", -1},
     {"aich_TransmissionTiming", -1},
-    {nullptr, 223},
-    {"secondaryCCPCH_Info", 224},
-    {"tfcs", 141},
-    {"fach_PCH_InformationList", 239},
-    {"pich_Info", 241},
-    {"modeSpecificInfo", 225},
-    {"fdd", 226},
-    {"tdd", 229},
+    {nullptr, 280},
+    {"secondaryCCPCH_Info", 281},
+    {"tfcs", 198},
+    {"fach_PCH_InformationList", 296},
+    {"pich_Info", 298},
+    {"modeSpecificInfo", 282},
+    {"fdd", 283},
+    {"tdd", 286},
     {"dummy1", -1},
-    {"dummy2", 227},
+    {"dummy2", 284},
     {"secondaryScramblingCode", -1},
     {"sttd_Indicator", -1},
-    {"sf_AndCodeNumber", 228},
+    {"sf_AndCodeNumber", 285},
     {"pilotSymbolExistence", -1},
     {"tfci_Existence", -1},
     {"positionFixedOrFlexible", -1},
@@ -606,20 +919,20 @@ const MemberStep kMemberSteps[] = {
     {"sf64", -1},
     {"sf128", -1},
     {"sf256", -1},
-    {"commonTimeslotInfo", 230},
-    {"individualTimeslotInfo", 82},
-    {"channelisationCode", 238},
+    {"commonTimeslotInfo", 287},
+    {"individualTimeslotInfo", 139},
+    {"channelisationCode", 295},
     {"secondInterleavingMode", -1},
     {"tfci_Coding", -1},
     {"puncturingLimit", -1},
-    {"repetitionPeriodLengthAndOffset", 231},
+    {"repetitionPeriodLengthAndOffset", 288},
     {"repetitionPeriod1", -1},
-    {"repetitionPeriod2", 232},
-    {"repetitionPeriod4", 233},
-    {"repetitionPeriod8", 234},
-    {"repetitionPeriod16", 235},
-    {"repetitionPeriod32", 236},
-    {"repetitionPeriod64", 237},
+    {"repetitionPeriod2", 289},
+    {"repetitionPeriod4", 290},
+    {"repetitionPeriod8", 291},
+    {"repetitionPeriod16", 292},
+    {"repetitionPeriod32", 293},
+    {"repetitionPeriod64", 294},
     {"length", -1},
     {"offset", -1},
     {"length", -1},
@@ -633,19 +946,19 @@ const MemberStep kMemberSteps[] = {
     {"length", -1},
     {"offset", -1},
     {nullptr, -1},
-    {nullptr, 240},
-    {"transportFormatSet", 103},
+    {nullptr, 297},
+    {"transportFormatSet", 160},
     {"transportChannelIdentity", -1},
     {"ctch_Indicator", -1},
-    {"fdd", 242},
-    {"tdd", 243},
+    {"fdd", 299},
+    {"tdd", 300},
     {"channelisationCode256", -1},
     {"pi_CountPerFrame", -1},
     {"sttd_Indicator", -1},
     {"channelisationCode", -1},
     {"timeslot", -1},
-    {"midambleShiftAndBurstType", 83},
-    {"repetitionPeriodLengthOffset", 244},
+    {"midambleShiftAndBurstType", 140},
+    {"repetitionPeriodLengthOffset", 301},
     {"pagingIndicatorLength", -1},
     {"n_GAP", -1},
     {"n_PCH", -1},
@@ -660,215 +973,215 @@ const MemberStep kMemberSteps[] = {
     {"rpp64_4", -1},
     {"ctch_AllocationPeriod", -1},
     {"cbs_FrameOffset", -1},
-    {"sysInfoType5_v4b0ext", 247},
-    {"v590NonCriticalExtensions", 305},
-    {"pNBSCH_Allocation_r4", 248},
-    {"openLoopPowerControl_IPDL_TDD", 249},
-    {"prach_SystemInformationList_LCR_r4", 250},
-    {"tdd128SpecificInfo", 271},
+    {"sysInfoType5_v4b0ext", 304},
+    {"v590NonCriticalExtensions", 362},
+    {"pNBSCH_Allocation_r4", 305},
+    {"openLoopPowerControl_IPDL_TDD", 306},
+    {"prach_SystemInformationList_LCR_r4", 307},
+    {"tdd128SpecificInfo", 328},
     {"frequencyBandIndicator", -1},
     {"numberOfRepetitionsPerSFNPeriod", -1},
     {"ipdl_alpha", -1},
     {"maxPowerIncrease", -1},
-    {nullptr, 251},
-    {"prach_RACH_Info_LCR", 252},
-    {"rach_TransportFormatSet_LCR", 261},
-    {"prach_Partitioning_LCR", 264},
-    {"sync_UL_Info", 253},
-    {"prach_DefinitionList", 254},
+    {nullptr, 308},
+    {"prach_RACH_Info_LCR", 309},
+    {"rach_TransportFormatSet_LCR", 318},
+    {"prach_Partitioning_LCR", 321},
+    {"sync_UL_Info", 310},
+    {"prach_DefinitionList", 311},
     {"sync_UL_Codes_Bitmap", -1},
     {"prxUpPCHdes", -1},
     {"powerRampStep", -1},
     {"max_SYNC_UL_Transmissions", -1},
     {"mmax", -1},
-    {nullptr, 255},
+    {nullptr, 312},
     {"timeslot", -1},
-    {"prach_ChanCodes_LCR", 256},
-    {"midambleShiftAndBurstType", 257},
-    {"fpach_Info", 260},
+    {"prach_ChanCodes_LCR", 313},
+    {"midambleShiftAndBurstType", 314},
+    {"fpach_Info", 317},
     {nullptr, -1},
-    {"midambleAllocationMode", 258},
+    {"midambleAllocationMode", 315},
     {"midambleConfiguration", -1},
     {"defaultMidamble", -1},
     {"commonMidamble", -1},
-    {"ueSpecificMidamble", 259},
+    {"ueSpecificMidamble", 316},
     {"midambleShift", -1},
     {"timeslot", -1},
     {"channelisationCode", -1},
-    {"midambleShiftAndBurstType", 257},
+    {"midambleShiftAndBurstType", 314},
     {"wi", -1},
-    {"dedicatedTransChTFS", 104},
-    {"commonTransChTFS_LCR", 262},
-    {"tti", 263},
-    {"semistaticTF_Information", 126},
-    {"tti5", 130},
-    {"tti10", 130},
-    {"tti20", 130},
-    {"tti40", 130},
-    {"tti80", 130},
-    {"dynamic", 138},
-    {nullptr, 265},
-    {"accessServiceClass_TDD_LCR", 266},
+    {"dedicatedTransChTFS", 161},
+    {"commonTransChTFS_LCR", 319},
+    {"tti", 320},
+    {"semistaticTF_Information", 183},
+    {"tti5", 187},
+    {"tti10", 187},
+    {"tti20", 187},
+    {"tti40", 187},
+    {"tti80", 187},
+    {"dynamic", 195},
+    {nullptr, 322},
+    {"accessServiceClass_TDD_LCR", 323},
     {"availableSYNC_UlCodesIndics", -1},
-    {"subchannelSize", 267},
+    {"subchannelSize", 324},
     {"size1", -1},
-    {"size2", 268},
-    {"size4", 269},
-    {"size8", 270},
+    {"size2", 325},
+    {"size4", 326},
+    {"size8", 327},
     {"subchannels", -1},
     {"subchannels", -1},
     {"subchannels", -1},
-    {"pusch_SysInfoList_SFN", 272},
-    {"pdsch_SysInfoList_SFN", 286},
-    {"pCCPCH_LCR_Extensions", 298},
-    {"sCCPCH_LCR_ExtensionsList", 299},
-    {nullptr, 273},
-    {"pusch_SysInfo", 274},
-    {"sfn_TimeInfo", 172},
+    {"pusch_SysInfoList_SFN", 329},
+    {"pdsch_SysInfoList_SFN", 343},
+    {"pCCPCH_LCR_Extensions", 355},
+    {"sCCPCH_LCR_ExtensionsList", 356},
+    {nullptr, 330},
+    {"pusch_SysInfo", 331},
+    {"sfn_TimeInfo", 229},
     {"pusch_Identity", -1},
-    {"pusch_Info", 275},
-    {"usch_TFS", 103},
-    {"usch_TFCS", 141},
+    {"pusch_Info", 332},
+    {"usch_TFS", 160},
+    {"usch_TFCS", 198},
     {"tfcs_ID", -1},
-    {"commonTimeslotInfo", 79},
-    {"pusch_TimeslotsCodes", 276},
+    {"commonTimeslotInfo", 136},
+    {"pusch_TimeslotsCodes", 333},
     {"dynamicSFusage", -1},
-    {"firstIndividualTimeslotInfo", 277},
-    {"ul_TS_ChannelisationCodeList", 94},
-    {"moreTimeslots", 278},
+    {"firstIndividualTimeslotInfo", 334},
+    {"ul_TS_ChannelisationCodeList", 151},
+    {"moreTimeslots", 335},
     {"timeslotNumber", -1},
     {"tfci_Existence", -1},
-    {"midambleShiftAndBurstType", 257},
+    {"midambleShiftAndBurstType", 314},
     {"modulation", -1},
     {"ss_TPC_Symbols", -1},
     {"additionalSS_TPC_Symbols", -1},
     {"noMore", -1},
-    {"additionalTimeslots", 279},
-    {"consecutive", 280},
-    {"timeslotList", 281},
+    {"additionalTimeslots", 336},
+    {"consecutive", 337},
+    {"timeslotList", 338},
     {"numAdditionalTimeslots", -1},
-    {nullptr, 282},
-    {"parameters", 283},
-    {"sameAsLast", 284},
-    {"newParameters", 285},
+    {nullptr, 339},
+    {"parameters", 340},
+    {"sameAsLast", 341},
+    {"newParameters", 342},
     {"timeslotNumber", -1},
-    {"individualTimeslotInfo", 277},
-    {"ul_TS_ChannelisationCodeList", 94},
-    {nullptr, 287},
-    {"pdsch_SysInfo", 288},
-    {"sfn_TimeInfo", 172},
+    {"individualTimeslotInfo", 334},
+    {"ul_TS_ChannelisationCodeList", 151},
+    {nullptr, 344},
+    {"pdsch_SysInfo", 345},
+    {"sfn_TimeInfo", 229},
     {"pdsch_Identity", -1},
-    {"pdsch_Info", 289},
-    {"dsch_TFS", 103},
-    {"dsch_TFCS", 141},
+    {"pdsch_Info", 346},
+    {"dsch_TFS", 160},
+    {"dsch_TFCS", 198},
     {"tfcs_ID", -1},
-    {"commonTimeslotInfo", 79},
-    {"pdsch_TimeslotsCodes", 290},
-    {"firstIndividualTimeslotInfo", 277},
-    {"dl_TS_ChannelisationCodesShort", 178},
-    {"moreTimeslots", 291},
+    {"commonTimeslotInfo", 136},
+    {"pdsch_TimeslotsCodes", 347},
+    {"firstIndividualTimeslotInfo", 334},
+    {"dl_TS_ChannelisationCodesShort", 235},
+    {"moreTimeslots", 348},
     {"noMore", -1},
-    {"additionalTimeslots", 292},
+    {"additionalTimeslots", 349},
     {"consecutive", -1},
-    {"timeslotList", 293},
-    {nullptr, 294},
-    {"parameters", 295},
-    {"sameAsLast", 296},
-    {"newParameters", 297},
+    {"timeslotList", 350},
+    {nullptr, 351},
+    {"parameters", 352},
+    {"sameAsLast", 353},
+    {"newParameters", 354},
     {"timeslotNumber", -1},
-    {"individualTimeslotInfo", 277},
-    {"dl_TS_ChannelisationCodesShort", 178},
+    {"individualTimeslotInfo", 334},
+    {"dl_TS_ChannelisationCodesShort", 235},
     {"tstd_Indicator", -1},
-    {nullptr, 300},
-    {"secondaryCCPCH_LCR_Extensions", 301},
-    {"pich_Info", 303},
-    {"individualTimeslotLCR_Ext", 302},
-    {"midambleShiftAndBurstType", 257},
+    {nullptr, 357},
+    {"secondaryCCPCH_LCR_Extensions", 358},
+    {"pich_Info", 360},
+    {"individualTimeslotLCR_Ext", 359},
+    {"midambleShiftAndBurstType", 314},
     {"modulation", -1},
     {"ss_TPC_Symbols", -1},
     {"timeslot", -1},
-    {"pichChannelisationCodeList_LCR_r4", 304},
-    {"midambleShiftAndBurstType", 257},
-    {"repetitionPeriodLengthOffset", 244},
+    {"pichChannelisationCodeList_LCR_r4", 361},
+    {"midambleShiftAndBurstType", 314},
+    {"repetitionPeriodLengthOffset", 301},
     {"pagingIndicatorLength", -1},
     {"n_GAP", -1},
     {"n_PCH", -1},
     {nullptr, -1},
-    {"sysInfoType5_v590ext", 306},
-    {"v650NonCriticalExtensions", 318},
-    {"hcr_r5_SpecificInfo", 307},
-    {"pusch_SysInfoList_SFN", 308},
-    {"pdsch_SysInfoList_SFN", 313},
-    {nullptr, 309},
-    {"pusch_SysInfo", 310},
-    {"sfn_TimeInfo", 172},
+    {"sysInfoType5_v590ext", 363},
+    {"v650NonCriticalExtensions", 375},
+    {"hcr_r5_SpecificInfo", 364},
+    {"pusch_SysInfoList_SFN", 365},
+    {"pdsch_SysInfoList_SFN", 370},
+    {nullptr, 366},
+    {"pusch_SysInfo", 367},
+    {"sfn_TimeInfo", 229},
     {"pusch_Identity", -1},
-    {"pusch_Info", 78},
-    {"usch_TransportChannelsInfo", 311},
-    {"usch_TFCS", 141},
-    {nullptr, 312},
+    {"pusch_Info", 135},
+    {"usch_TransportChannelsInfo", 368},
+    {"usch_TFCS", 198},
+    {nullptr, 369},
     {"usch_TransportChannelIdentity", -1},
-    {"usch_TFS", 103},
-    {nullptr, 314},
-    {"pdsch_SysInfo", 315},
-    {"sfn_TimeInfo", 172},
+    {"usch_TFS", 160},
+    {nullptr, 371},
+    {"pdsch_SysInfo", 372},
+    {"sfn_TimeInfo", 229},
     {"pdsch_Identity", -1},
-    {"pdsch_Info", 176},
-    {"dsch_TransportChannelsInfo", 316},
-    {"dsch_TFCS", 141},
-    {nullptr, 317},
+    {"pdsch_Info", 233},
+    {"dsch_TransportChannelsInfo", 373},
+    {"dsch_TFCS", 198},
+    {nullptr, 374},
     {"dsch_transport_channel_identity", -1},
-    {"dsch_TFS", 103},
-    {"sysInfoType5_v650ext", 319},
-    {"v680NonCriticalExtensions", 320},
+    {"dsch_TFS", 160},
+    {"sysInfoType5_v650ext", 376},
+    {"v680NonCriticalExtensions", 377},
     {"frequencyBandIndicator2", -1},
-    {"sysInfoType5_v680ext", 321},
-    {"v690NonCriticalExtensions", 322},
+    {"sysInfoType5_v680ext", 378},
+    {"v690NonCriticalExtensions", 379},
     {"hsdpa_CellIndicator", -1},
-    {"sysInfoType5_v690ext", 323},
-    {"v770NonCriticalExtensions", 345},
+    {"sysInfoType5_v690ext", 380},
+    {"v770NonCriticalExtensions", 402},
     {"edch_CellIndicator", -1},
-    {"sccpch_SystemInformation_MBMS", 324},
-    {"additionalPRACH_TF_and_TFCS_CCCH_List", 341},
+    {"sccpch_SystemInformation_MBMS", 381},
+    {"additionalPRACH_TF_and_TFCS_CCCH_List", 398},
     {"cBS_DRX_Level1Information_extension", -1},
-    {"mcchOnSCCPCHusedForNonMBMS", 325},
-    {"mcchOnSCCPCHusedOnlyForMBMS", 328},
+    {"mcchOnSCCPCHusedForNonMBMS", 382},
+    {"mcchOnSCCPCHusedOnlyForMBMS", 385},
     {"accessInfoPeriodCoefficient", -1},
     {"repetitionPeriodCoefficient", -1},
     {"modificationPeriodCoefficient", -1},
-    {"rlc_Info", 326},
+    {"rlc_Info", 383},
     {"tctf_Presence", -1},
     {"dl_UM_RLC_LI_size", -1},
-    {"dl_UM_RLC_OutOSeqDelivery_Info", 327},
+    {"dl_UM_RLC_OutOSeqDelivery_Info", 384},
     {"timer_OSD", -1},
     {"windowSize_OSD", -1},
-    {"secondaryCCPCHInfo_MBMS", 329},
-    {"transportFormatCombinationSet", 141},
-    {"fachCarryingMCCH", 335},
-    {"fachCarryingMTCH_List", 336},
-    {"fachCarryingMSCH", 337},
-    {"modeSpecificInfo", 330},
-    {"fdd", 331},
-    {"tdd384", 332},
-    {"tdd128", 334},
+    {"secondaryCCPCHInfo_MBMS", 386},
+    {"transportFormatCombinationSet", 198},
+    {"fachCarryingMCCH", 392},
+    {"fachCarryingMTCH_List", 393},
+    {"fachCarryingMSCH", 394},
+    {"modeSpecificInfo", 387},
+    {"fdd", 388},
+    {"tdd384", 389},
+    {"tdd128", 391},
     {"secondaryScramblingCode", -1},
     {"sttd_Indicator", -1},
-    {"sf_AndCodeNumber", 228},
+    {"sf_AndCodeNumber", 285},
     {"timingOffset", -1},
-    {"commonTimeslotInfoMBMS", 333},
-    {"downlinkTimeslotsCodes", 177},
+    {"commonTimeslotInfoMBMS", 390},
+    {"downlinkTimeslotsCodes", 234},
     {"secondInterleavingMode", -1},
     {"tfci_Coding", -1},
     {"puncturingLimit", -1},
-    {"commonTimeslotInfoMBMS", 333},
-    {"downlinkTimeslotsCodes", 290},
-    {"mcch_transportFormatSet", 103},
-    {"mcch_ConfigurationInfo", 325},
-    {nullptr, 103},
-    {"msch_transportFormatSet", 103},
-    {"dummy", 338},
-    {"mschShedulingInfo", 339},
-    {"rlc_Info", 340},
+    {"commonTimeslotInfoMBMS", 390},
+    {"downlinkTimeslotsCodes", 347},
+    {"mcch_transportFormatSet", 160},
+    {"mcch_ConfigurationInfo", 382},
+    {nullptr, 160},
+    {"msch_transportFormatSet", 160},
+    {"dummy", 395},
+    {"mschShedulingInfo", 396},
+    {"rlc_Info", 397},
     {"tctf_Presence", -1},
     {"schedulingPeriod_32_Offset", -1},
     {"schedulingPeriod_64_Offset", -1},
@@ -877,242 +1190,129 @@ const MemberStep kMemberSteps[] = {
     {"schedulingPeriod_512_Offset", -1},
     {"schedulingPeriod_1024_Offset", -1},
     {"dl_UM_RLC_LI_size", -1},
-    {nullptr, 342},
-    {"additionalPRACH_TF_and_TFCS_CCCH_IEs", 343},
-    {"powerOffsetInformation", 147},
-    {"dynamicTFInformationCCCH", 344},
-    {"octetModeRLC_SizeInfoType2", 134},
-    {"sysInfoType5_v770ext", 346},
-    {"nonCriticalExtensions", 470},
-    {"modeSpecificInfo", 347},
-    {"sccpch_SystemInformationList", 428},
-    {"sccpch_SystemInformation_MBMS", 449},
-    {"tDD_MBSFNInformation", 468},
-    {"fdd", 348},
-    {"tdd768", 363},
-    {"tdd128", 424},
-    {"hs_dsch_CommonSystemInformation", 349},
-    {"hs_dsch_PagingSystemInformation", 359},
-    {"ccch_MappingInfo", 350},
-    {"srb1_MappingInfo", 350},
-    {"common_MAC_ehs_ReorderingQueueList", 351},
-    {"hs_scch_SystemInfo", 353},
-    {"harq_SystemInfo", 355},
-    {"common_H_RNTI_information", 358},
+    {nullptr, 399},
+    {"additionalPRACH_TF_and_TFCS_CCCH_IEs", 400},
+    {"powerOffsetInformation", 204},
+    {"dynamicTFInformationCCCH", 401},
+    {"octetModeRLC_SizeInfoType2", 191},
+    {"sysInfoType5_v770ext", 403},
+    {"v860NonCriticalExtensions", 527},
+    {"modeSpecificInfo", 404},
+    {"sccpch_SystemInformationList", 485},
+    {"sccpch_SystemInformation_MBMS", 506},
+    {"tDD_MBSFNInformation", 525},
+    {"fdd", 405},
+    {"tdd768", 420},
+    {"tdd128", 481},
+    {"hs_dsch_CommonSystemInformation", 406},
+    {"hs_dsch_PagingSystemInformation", 416},
+    {"ccch_MappingInfo", 407},
+    {"srb1_MappingInfo", 407},
+    {"common_MAC_ehs_ReorderingQueueList", 408},
+    {"hs_scch_SystemInfo", 410},
+    {"harq_SystemInfo", 412},
+    {"common_H_RNTI_information", 415},
     {"bcchSpecific_H_RNTI", -1},
     {"logicalChannelIdentity", -1},
     {"mac_ehs_QueueId", -1},
-    {nullptr, 352},
+    {nullptr, 409},
     {"mac_ehs_QueueId", -1},
     {"t1_ReleaseTimer", -1},
     {"reorderingResetTimer", -1},
     {"mac_ehsWindowSize", -1},
     {"dl_ScramblingCode", -1},
-    {"hS_SCCHChannelisationCodeInfo", 354},
+    {"hS_SCCHChannelisationCodeInfo", 411},
     {nullptr, -1},
     {"numberOfProcesses", -1},
-    {"memoryPartitioning", 356},
+    {"memoryPartitioning", 413},
     {"implicit", -1},
-    {"explicit_", 357},
+    {"explicit_", 414},
     {nullptr, -1},
     {nullptr, -1},
     {"dlScramblingCode", -1},
-    {"pich_ForHSDPASupportedPagingList", 360},
+    {"pich_ForHSDPASupportedPagingList", 417},
     {"numberOfPcchTransmissions", -1},
-    {"transportBlockSizeList", 362},
-    {nullptr, 361},
-    {"hsdpa_AssociatedPichInfo", 241},
+    {"transportBlockSizeList", 419},
+    {nullptr, 418},
+    {"hsdpa_AssociatedPichInfo", 298},
     {"hs_pdschChannelisationCode", -1},
     {nullptr, -1},
-    {"pusch_SysInfoList_SFN", 364},
-    {"pdsch_SysInfoList_SFN", 390},
-    {"prach_SystemInformationList", 408},
-    {nullptr, 365},
-    {"pusch_SysInfo_VHCR", 366},
-    {"sfn_TimeInfo", 172},
+    {"pusch_SysInfoList_SFN", 421},
+    {"pdsch_SysInfoList_SFN", 447},
+    {"prach_SystemInformationList", 465},
+    {nullptr, 422},
+    {"pusch_SysInfo_VHCR", 423},
+    {"sfn_TimeInfo", 229},
     {"pusch_Identity", -1},
-    {"pusch_Info_VHCR", 367},
-    {"usch_TransportChannelsInfo", 311},
-    {"usch_TFCS", 141},
+    {"pusch_Info_VHCR", 424},
+    {"usch_TransportChannelsInfo", 368},
+    {"usch_TFCS", 198},
     {"tfcs_ID", -1},
-    {"commonTimeslotInfo", 79},
-    {"pusch_TimeslotsCodes_VHCR", 368},
+    {"commonTimeslotInfo", 136},
+    {"pusch_TimeslotsCodes_VHCR", 425},
     {"dynamicSFusage", -1},
-    {"firstIndividualTimeslotInfo", 369},
-    {"ul_TS_ChannelisationCodeList", 381},
-    {"moreTimeslots", 382},
+    {"firstIndividualTimeslotInfo", 426},
+    {"ul_TS_ChannelisationCodeList", 438},
+    {"moreTimeslots", 439},
     {"timeslotNumber", -1},
     {"tfci_Existence", -1},
-    {"midambleShiftAndBurstType_VHCR", 370},
-    {"burstType", 371},
-    {"type1", 372},
-    {"type2", 375},
-    {"type3", 378},
+    {"midambleShiftAndBurstType_VHCR", 427},
+    {"burstType", 428},
+    {"type1", 429},
+    {"type2", 432},
+    {"type3", 435},
     {"mbsfnBurstType4", -1},
     {"midambleConfigurationBurstType1and3", -1},
-    {"midambleAllocationMode", 373},
+    {"midambleAllocationMode", 430},
     {"defaultMidamble", -1},
     {"commonMidamble", -1},
-    {"ueSpecificMidamble", 374},
+    {"ueSpecificMidamble", 431},
     {"midambleShift", -1},
     {"midambleConfigurationBurstType2", -1},
-    {"midambleAllocationMode", 376},
+    {"midambleAllocationMode", 433},
     {"defaultMidamble", -1},
     {"commonMidamble", -1},
-    {"ueSpecificMidamble", 377},
+    {"ueSpecificMidamble", 434},
     {"midambleShift", -1},
     {"midambleConfigurationBurstType1and3", -1},
-    {"midambleAllocationMode", 379},
+    {"midambleAllocationMode", 436},
     {"defaultMidamble", -1},
-    {"ueSpecificMidamble", 380},
+    {"ueSpecificMidamble", 437},
     {"midambleShift", -1},
     {nullptr, -1},
     {"noMore", -1},
-    {"additionalTimeslots", 383},
-    {"consecutive", 384},
-    {"timeslotList", 385},
+    {"additionalTimeslots", 440},
+    {"consecutive", 441},
+    {"timeslotList", 442},
     {"numAdditionalTimeslots", -1},
-    {nullptr, 386},
-    {"parameters", 387},
-    {"sameAsLast", 388},
-    {"newParameters", 389},
+    {nullptr, 443},
+    {"parameters", 444},
+    {"sameAsLast", 445},
+    {"newParameters", 446},
     {"timeslotNumber", -1},
-    {"individualTimeslotInfo", 369},
-    {"ul_TS_ChannelisationCodeList", 94},
-    {nullptr, 391},
+    {"individualTimeslotInfo", 426},
+    {"ul_TS_ChannelisationCodeList", 151},
+    {nullptr, 448},
     {"pdsch_Identity", -1},
-    {"pdsch_Info", 392},
-    {"dsch_TransportChannelsInfo", 316},
-    {"dsch_TFCS", 141},
+    {"pdsch_Info", 449},
+    {"dsch_TransportChannelsInfo", 373},
+    {"dsch_TFCS", 198},
     {"tfcs_ID", -1},
-    {"commonTimeslotInfo", 79},
-    {"tddOption", 393},
-    {"tdd384", 394},
-    {"tdd768", 395},
-    {"tdd128", 407},
-    {"pdsch_TimeslotsCodes", 177},
-    {"pdsch_TimeslotsCodes", 396},
-    {"firstIndividualTimeslotInfo", 369},
-    {"dl_TS_ChannelisationCodesShort", 397},
-    {"moreTimeslots", 400},
-    {"codesRepresentation", 398},
-    {"consecutive", 399},
+    {"commonTimeslotInfo", 136},
+    {"tddOption", 450},
+    {"tdd384", 451},
+    {"tdd768", 452},
+    {"tdd128", 464},
+    {"pdsch_TimeslotsCodes", 234},
+    {"pdsch_TimeslotsCodes", 453},
+    {"firstIndividualTimeslotInfo", 426},
+    {"dl_TS_ChannelisationCodesShort", 454},
+    {"moreTimeslots", 457},
+    {"codesRepresentation", 455},
+    {"consecutive", 456},
     {"bitmap", -1},
     {"firstChannelisationCode", -1},
     {"lastChannelisationCode", -1},
-    {"noMore", -1},
-    {"additionalTimeslots", 401},
-    {"consecutive", -1},
-    {"timeslotList", 402},
-    {nullptr, 403},
-    {"parameters", 404},
-    {"sameAsLast", 405},
-    {"newParameters", 406},
-    {"timeslotNumber", -1},
-    {"individualTimeslotInfo", 369},
-    {"dl_TS_ChannelisationCodesShort", 397},
-    {"pdsch_TimeslotsCodes", 290},
-    {nullptr, 409},
-    {"prach_RACH_Info", 410},
-    {"prach_Partitioning", 414},
-    {"timeslot", -1},
-    {"channelisationCodeList", 411},
-    {"prach_Midamble", -1},
-    {"sf32", 412},
-    {"sf16", 413},
-    {nullptr, -1},
-    {nullptr, -1},
-    {"fdd", 415},
-    {"tdd", 416},
-    {nullptr, 206},
-    {nullptr, 417},
-    {"accessServiceClass_TDD", 418},
-    {"channelisationCodeIndices", -1},
-    {"subchannelSize", 419},
-    {"size1", -1},
-    {"size2", 420},
-    {"size4", 421},
-    {"size8", 422},
-    {"size16", 423},
-    {"subchannels", -1},
-    {"subchannels", -1},
-    {"subchannels", -1},
-    {"subchannels", -1},
-    {"prach_SystemInformationList", 425},
-    {nullptr, 426},
-    {"prach_RACH_Info_LCR", 427},
-    {"e_RUCCH_Sync_UL_Codes_Bitmap", -1},
-    {nullptr, 429},
-    {"secondaryCCPCH_Info", 430},
-    {"tfcs", 141},
-    {"fach_PCH_InformationList", 239},
-    {"pich_Info", 447},
-    {"modeSpecificInfo", 431},
-    {"tdd384", 432},
-    {"tdd768", 445},
-    {"individualTimeslotInfo", 433},
-    {"channelisationCode", 238},
-    {"timeslotNumber", -1},
-    {"tfci_Existence", -1},
-    {"midambleShiftAndBurstType", 434},
-    {"burstType", 435},
-    {"type1", 436},
-    {"type2", 439},
-    {"type3", 442},
-    {"mbsfnBurstType4", -1},
-    {"midambleConfigurationBurstType1and3", -1},
-    {"midambleAllocationMode", 437},
-    {"defaultMidamble", -1},
-    {"commonMidamble", -1},
-    {"ueSpecificMidamble", 438},
-    {"midambleShift", -1},
-    {"midambleConfigurationBurstType2", -1},
-    {"midambleAllocationMode", 440},
-    {"defaultMidamble", -1},
-    {"commonMidamble", -1},
-    {"ueSpecificMidamble", 441},
-    {"midambleShift", -1},
-    {"midambleConfigurationBurstType1and3", -1},
-    {"midambleAllocationMode", 443},
-    {"defaultMidamble", -1},
-    {"ueSpecificMidamble", 444},
-    {"midambleShift", -1},
-    {"individualTimeslotInfo", 369},
-    {"channelisationCode", 446},
-    {nullptr, -1},
-    {"channelisationCode", 448},
-    {"timeslot", -1},
-    {"midambleShiftAndBurstType", 83},
-    {"repetitionPeriodLengthOffset", 244},
-    {"pagingIndicatorLength", -1},
-    {"n_GAP", -1},
-    {"n_PCH", -1},
-    {"tdd384", -1},
-    {"tdd768", -1},
-    {"mcchOnSCCPCHusedOnlyForMBMS", 450},
-    {"secondaryCCPCHInfo_MBMS", 451},
-    {"transportFormatCombinationSet", 141},
-    {"fachCarryingMCCH", 466},
-    {"fachCarryingMTCH_List", 336},
-    {"fachCarryingMSCH", 467},
-    {"modeSpecificInfo", 452},
-    {"fdd", 453},
-    {"tdd384", 455},
-    {"tdd768", 464},
-    {"tdd128", 465},
-    {"secondaryScramblingCode", -1},
-    {"sttd_Indicator", -1},
-    {"sf_AndCodeNumber", 228},
-    {"timingOffset", -1},
-    {"modulation", 454},
-    {"modQPSK", -1},
-    {"mod16QAM", -1},
-    {"commonTimeslotInfoMBMS", 333},
-    {"downlinkTimeslotsCodes", 456},
-    {"modulation", -1},
-    {"firstIndividualTimeslotInfo", 433},
-    {"dl_TS_ChannelisationCodesShort", 178},
-    {"moreTimeslots", 457},
     {"noMore", -1},
     {"additionalTimeslots", 458},
     {"consecutive", -1},
@@ -1122,164 +1322,600 @@ const MemberStep kMemberSteps[] = {
     {"sameAsLast", 462},
     {"newParameters", 463},
     {"timeslotNumber", -1},
-    {"individualTimeslotInfo", 433},
-    {"dl_TS_ChannelisationCodesShort", 178},
-    {"commonTimeslotInfoMBMS", 333},
-    {"downlinkTimeslotsCodes", 396},
+    {"individualTimeslotInfo", 426},
+    {"dl_TS_ChannelisationCodesShort", 454},
+    {"pdsch_TimeslotsCodes", 347},
+    {nullptr, 466},
+    {"prach_RACH_Info", 467},
+    {"prach_Partitioning", 471},
+    {"timeslot", -1},
+    {"channelisationCodeList", 468},
+    {"prach_Midamble", -1},
+    {"sf32", 469},
+    {"sf16", 470},
+    {nullptr, -1},
+    {nullptr, -1},
+    {"fdd", 472},
+    {"tdd", 473},
+    {nullptr, 263},
+    {nullptr, 474},
+    {"accessServiceClass_TDD", 475},
+    {"channelisationCodeIndices", -1},
+    {"subchannelSize", 476},
+    {"size1", -1},
+    {"size2", 477},
+    {"size4", 478},
+    {"size8", 479},
+    {"size16", 480},
+    {"subchannels", -1},
+    {"subchannels", -1},
+    {"subchannels", -1},
+    {"subchannels", -1},
+    {"prach_SystemInformationList", 482},
+    {nullptr, 483},
+    {"prach_RACH_Info_LCR", 484},
+    {"e_RUCCH_Sync_UL_Codes_Bitmap", -1},
+    {nullptr, 486},
+    {"secondaryCCPCH_Info", 487},
+    {"tfcs", 198},
+    {"fach_PCH_InformationList", 296},
+    {"pich_Info", 504},
+    {"modeSpecificInfo", 488},
+    {"tdd384", 489},
+    {"tdd768", 502},
+    {"individualTimeslotInfo", 490},
+    {"channelisationCode", 295},
+    {"timeslotNumber", -1},
+    {"tfci_Existence", -1},
+    {"midambleShiftAndBurstType", 491},
+    {"burstType", 492},
+    {"type1", 493},
+    {"type2", 496},
+    {"type3", 499},
+    {"mbsfnBurstType4", -1},
+    {"midambleConfigurationBurstType1and3", -1},
+    {"midambleAllocationMode", 494},
+    {"defaultMidamble", -1},
+    {"commonMidamble", -1},
+    {"ueSpecificMidamble", 495},
+    {"midambleShift", -1},
+    {"midambleConfigurationBurstType2", -1},
+    {"midambleAllocationMode", 497},
+    {"defaultMidamble", -1},
+    {"commonMidamble", -1},
+    {"ueSpecificMidamble", 498},
+    {"midambleShift", -1},
+    {"midambleConfigurationBurstType1and3", -1},
+    {"midambleAllocationMode", 500},
+    {"defaultMidamble", -1},
+    {"ueSpecificMidamble", 501},
+    {"midambleShift", -1},
+    {"individualTimeslotInfo", 426},
+    {"channelisationCode", 503},
+    {nullptr, -1},
+    {"channelisationCode", 505},
+    {"timeslot", -1},
+    {"midambleShiftAndBurstType", 140},
+    {"repetitionPeriodLengthOffset", 301},
+    {"pagingIndicatorLength", -1},
+    {"n_GAP", -1},
+    {"n_PCH", -1},
+    {"tdd384", -1},
+    {"tdd768", -1},
+    {"mcchOnSCCPCHusedOnlyForMBMS", 507},
+    {"secondaryCCPCHInfo_MBMS", 508},
+    {"transportFormatCombinationSet", 198},
+    {"fachCarryingMCCH", 523},
+    {"fachCarryingMTCH_List", 393},
+    {"fachCarryingMSCH", 524},
+    {"modeSpecificInfo", 509},
+    {"fdd", 510},
+    {"tdd384", 512},
+    {"tdd768", 521},
+    {"tdd128", 522},
+    {"secondaryScramblingCode", -1},
+    {"sttd_Indicator", -1},
+    {"sf_AndCodeNumber", 285},
+    {"timingOffset", -1},
+    {"modulation", 511},
+    {"modQPSK", -1},
+    {"mod16QAM", -1},
+    {"commonTimeslotInfoMBMS", 390},
+    {"downlinkTimeslotsCodes", 513},
     {"modulation", -1},
-    {"commonTimeslotInfoMBMS", 333},
-    {"downlinkTimeslotsCodes", 290},
+    {"firstIndividualTimeslotInfo", 490},
+    {"dl_TS_ChannelisationCodesShort", 235},
+    {"moreTimeslots", 514},
+    {"noMore", -1},
+    {"additionalTimeslots", 515},
+    {"consecutive", -1},
+    {"timeslotList", 516},
+    {nullptr, 517},
+    {"parameters", 518},
+    {"sameAsLast", 519},
+    {"newParameters", 520},
+    {"timeslotNumber", -1},
+    {"individualTimeslotInfo", 490},
+    {"dl_TS_ChannelisationCodesShort", 235},
+    {"commonTimeslotInfoMBMS", 390},
+    {"downlinkTimeslotsCodes", 453},
+    {"modulation", -1},
+    {"commonTimeslotInfoMBMS", 390},
+    {"downlinkTimeslotsCodes", 347},
     {"mbsfnSpecialTimeSlot", -1},
     {"modulation", -1},
-    {"mcch_transportFormatSet", 103},
-    {"mcch_ConfigurationInfo", 325},
-    {"msch_transportFormatSet", 103},
-    {nullptr, 469},
+    {"mcch_transportFormatSet", 160},
+    {"mcch_ConfigurationInfo", 382},
+    {"msch_transportFormatSet", 160},
+    {nullptr, 526},
     {"timeSlotNumber", -1},
     {"cellParametersID", -1},
+    {"sysInfoType5_v860ext", 528},
+    {"v890NonCriticalExtensions", 556},
+    {"dummy", 529},
+    {"modeSpecificInfo", 530},
+    {"fdd", 531},
+    {"tdd128", 533},
+    {"hs_dsch_DrxCellfach_info", 532},
+    {"t_321", -1},
+    {"hs_dsch_DrxCycleFach", -1},
+    {"hs_dsch_DrxBurstFach", -1},
+    {"drxInterruption_hs_dsch", -1},
+    {"hs_dsch_CommonSysInfo", 534},
+    {"hs_dsch_DrxCellfach_info", 555},
+    {"hs_dsch_CommonSystemInformation", 535},
+    {"hs_dsch_PagingSystemInformation", 546},
+    {"ccch_MappingInfo", 407},
+    {"srb1_MappingInfo", 407},
+    {"common_MAC_ehs_ReorderingQueueList", 408},
+    {"hs_scch_SystemInfo_tdd128", 536},
+    {"harq_SystemInfo", 412},
+    {"hs_pdsch_MidambleConfiguration", 543},
+    {"common_H_RNTI_information", 545},
+    {"bcchSpecific_H_RNTI", -1},
+    {"hs_SCCH_SetConfiguration", 537},
+    {"power_level_HSSICH", -1},
+    {"nack_ack_power_offset", -1},
+    {"tpc_step_size", -1},
+    {"bler_target", -1},
+    {"power_control_gap", -1},
+    {"pathloss_compensation_switch", -1},
+    {nullptr, 538},
+    {"timeslotNumber", -1},
+    {"firstChannelisationCode", -1},
+    {"secondChannelisationCode", -1},
+    {"midambleAllocationMode", 539},
+    {"midambleConfiguration", -1},
+    {"hs_sich_configuration", 540},
+    {"defaultMidamble", -1},
+    {"commonMidamble", -1},
+    {"ueSpecificMidamble", -1},
+    {"timeslotNumber", -1},
+    {"channelisationCode", -1},
+    {"midambleAllocationMode", 541},
+    {"midambleConfiguration", -1},
+    {"defaultMidamble", -1},
+    {"ueSpecificMidamble", 542},
+    {"midambleShift", -1},
+    {"midambleAllocationMode", 544},
+    {"midambleConfiguration", -1},
+    {"defaultMidamble", -1},
+    {"commonMidamble", -1},
+    {"ueSpecificMidamble", -1},
+    {nullptr, -1},
+    {"pich_ForHsdschList", 547},
+    {"dtch_DCCH_reception_window_size", -1},
+    {"pcch_InformationList", 550},
+    {nullptr, 548},
+    {"implicit", 549},
+    {"explicit_", 360},
+    {"occurrenceSequenceNumberOfPICH", -1},
+    {"paging_associatedHspdschInfo", 551},
+    {"paging_sub_Channel_size", -1},
+    {"transportBlockSizeList", 554},
+    {nullptr, 552},
+    {"hs_pdsch_MidambleConfiguration", 543},
+    {"timeslotResourceRelatedInfo", -1},
+    {"codeResourceInformation", 553},
+    {"start_code", -1},
+    {"stop_code", -1},
+    {nullptr, -1},
+    {"t_321", -1},
+    {"hs_dsch_DrxCycleFach", -1},
+    {"hs_dsch_DrxBurstFach", -1},
+    {"sysInfoType5_v890ext", 557},
+    {"nonCriticalExtensions", 610},
+    {"secondFrequencyInfo", 558},
+    {"commonEDCHSystemInfo", 559},
+    {"uarfcn_Nt", -1},
+    {"ul_InterferenceForCommonEDCH", -1},
+    {"common_E_DCH_MAC_d_FlowList", 560},
+    {"modeSpecificInfo", 562},
+    {nullptr, 561},
+    {"mac_d_FlowIdentity", -1},
+    {"mac_d_FlowPowerOffset", -1},
+    {"mac_d_FlowMaxRetrans", -1},
+    {"mac_d_FlowMultiplexingList", -1},
+    {"e_dch_mac_d_flow_retransmission_timer", -1},
+    {"fdd", 563},
+    {"tdd", 582},
+    {"prach_PreambleForEnhancedUplink", 564},
+    {"initialServingGrantValue", -1},
+    {"e_dch_TTI", -1},
+    {"e_agch_Information", 565},
+    {"harq_Info", -1},
+    {"ul_DPCHpowerControlInfoForCommonEDCH", 566},
+    {"e_dpcch_Info", 568},
+    {"e_dpdch_Info", 570},
+    {"dl_FDPCH_TPCcommandErrorRate", -1},
+    {"additional_E_DCH_TransmitBackoff", -1},
+    {"max_CCCH_ResourceAllocation", -1},
+    {"max_PeriodForCollisionResolution", -1},
+    {"e_dch_TransmitContinuationOffset", -1},
+    {"ack_nack_support_on_HS_DPCCH", -1},
+    {"measurement_Feedback_Info", 574},
+    {"common_E_DCH_ResourceInfoList", 577},
+    {"availableSignatures", -1},
+    {"e_ai_Indication", -1},
+    {"preambleScramblingCodeWordNumber", -1},
+    {"availableSubChannelNumbers", -1},
+    {"prach_Partitioning", 471},
+    {"persistenceScalingFactorList", 272},
+    {"ac_To_ASC_MappingTable", 273},
+    {"primaryCPICH_TX_Power", -1},
+    {"constantValue", -1},
+    {"prach_PowerOffset", 276},
+    {"rach_TransmissionParameters", 277},
+    {"aich_Info", 278},
+    {"powerOffsetPp_e", -1},
+    {"e_AGCH_ChannelisationCode", -1},
+    {"powerControlAlgorithm", 567},
+    {"deltaACK", -1},
+    {"deltaNACK", -1},
+    {"ack_NACK_repetition_factor", -1},
+    {"algorithm1", -1},
+    {"algorithm2", -1},
+    {"e_DPCCH_DPCCH_PowerOffset", -1},
+    {"happyBit_DelayCondition", -1},
+    {"e_TFC_Boost_Info", 569},
+    {"e_DPDCH_PowerInterpolation", -1},
+    {"e_TFCI_Boost", -1},
+    {"delta_T2TP", -1},
+    {"e_TFCI_TableIndex", -1},
+    {"e_DCH_MinimumSet_E_TFCI", -1},
+    {"reference_E_TFCIs", 571},
+    {"minReduced_E_DPDCH_GainFactor", -1},
+    {"maxChannelisationCodes", -1},
+    {"pl_NonMax", -1},
+    {"schedulingInfoConfiguration", 573},
+    {"threeIndexStepThreshold", -1},
+    {"twoIndexStepThreshold", -1},
+    {nullptr, 572},
+    {"reference_E_TFCI", -1},
+    {"reference_E_TFCI_PO_r7", -1},
+    {"periodicityOfSchedInfo_NoGrant", -1},
+    {"periodicityOfSchedInfo_Grant", -1},
+    {"powerOffsetForSchedInfo", -1},
+    {"modeSpecificInfo", 575},
+    {"fdd", 576},
+    {"tdd", -1},
+    {"measurementPowerOffset", -1},
+    {"feedback_cycle", -1},
+    {"cqi_RepetitionFactor", -1},
+    {"deltaCQI", -1},
+    {nullptr, 578},
+    {"s_offset", -1},
+    {"f_dpch_ChannelisationCodeNumber", -1},
+    {"e_RGCH_Information", 579},
+    {"e_hich_Info", 580},
+    {"ul_DPCH_CodeInfoForCommonEDCH", 581},
+    {"signatureSequence", -1},
+    {"rg_CombinationIndex", -1},
+    {"channelisationCode", -1},
+    {"signatureSequence", -1},
+    {"ul_DPCCHscramblingCodeType", -1},
+    {"ul_DPCCHscramblingCode", -1},
+    {"tdd768", -1},
+    {"tdd384", -1},
+    {"tdd128", 583},
+    {"e_RUCCH_Info", 584},
+    {"e_PUCH_Info", 589},
+    {"e_hich_Information", 599},
+    {"e_agch_Information", 603},
+    {"harq_Info", -1},
+    {"ccch_transmission_Info", 607},
+    {"t_RUCCH", -1},
+    {"n_RUCCH", -1},
+    {"t_WAIT", -1},
+    {"t_SI", -1},
+    {"extendedEstimationWindow", -1},
+    {"e_RUCCH_AccessServiceClass", 321},
+    {"e_RUCCH_PersistenceScalingFactor", 272},
+    {"sync_UL_InfoForE_RUCCH", 585},
+    {"prach_information", 586},
+    {"prxUpPCHdes", -1},
+    {"powerRampStep", -1},
+    {"max_SYNC_UL_Transmissions", -1},
+    {"e_RUCCH_Sync_UL_Codes_Bitmap", -1},
+    {"mmax", -1},
+    {nullptr, 587},
+    {"timeslot", -1},
+    {"prach_ChanCodes_list_LCR", 588},
+    {"midambleShiftAndBurstType", 314},
+    {"fpach_Info", 317},
+    {nullptr, -1},
+    {"e_TFCS_Info", 590},
+    {"snpl_ReportType", -1},
+    {"prxBASEdes", -1},
+    {"beaconPLEst", -1},
+    {"tpc_StepSize", -1},
+    {"pebase_PowerControlGAP", -1},
+    {"ul_SynchronisationParameters", 595},
+    {"e_PUCH_TS_ConfigurationList", 596},
+    {"minimum_Allowed_Code_Rate", -1},
+    {"maximum_Allowed_Code_Rate", -1},
+    {"maximumNumOfRetransSchedInfo", -1},
+    {"retransTimerForSchedInfo", -1},
+    {"dummy", -1},
+    {"reference_Beta_QPSK_List", 591},
+    {"reference_Beta_16QAM_List", 593},
+    {nullptr, 592},
+    {"reference_Code_Rate", -1},
+    {"reference_Beta", -1},
+    {nullptr, 594},
+    {"reference_Code_Rate", -1},
+    {"reference_Beta", -1},
+    {"stepSize", -1},
+    {"frequency", -1},
+    {nullptr, 597},
+    {"timeslotNumber", -1},
+    {"midambleAllocationMode", 598},
+    {"midambleConfiguration", -1},
+    {"defaultMidamble", -1},
+    {"ueSpecificMidamble", -1},
+    {"n_E_HICH", -1},
+    {"e_HICH_InfoList", 600},
+    {nullptr, 601},
+    {"ei", -1},
+    {"timeslotNumber", -1},
+    {"channelisation_Code", -1},
+    {"midambleAllocationMode", 602},
+    {"midambleConfiguration", -1},
+    {"defaultMidamble", -1},
+    {"ueSpecificMidamble", -1},
+    {"rdi_Indicator", -1},
+    {"tpc_StepSize", -1},
+    {"e_AGCH_Set_Config", 604},
+    {"e_AGCH_BLER_Target", -1},
+    {nullptr, 605},
+    {"timeslotNumber", -1},
+    {"firstChannelisationCode", -1},
+    {"secondChannelisationCode", -1},
+    {"midambleAllocationMode", 606},
+    {"midambleConfiguration", -1},
+    {"defaultMidamble", -1},
+    {"commonMidamble", -1},
+    {"ueSpecificMidamble", -1},
+    {"common_e_rnti_Info", 608},
+    {"harq_MaximumNumberOfRetransmissions", -1},
+    {"harq_retransmission_timer", -1},
+    {"harq_power_offset", -1},
+    {nullptr, 609},
+    {"starting_E_RNTI", -1},
+    {"number_of_group", -1},
+    {"number_of_ENRTI_per_group", -1},
     {"pich_PowerOffset", -1},
-    {"modeSpecificInfo", 472},
-    {"primaryCCPCH_Info", 189},
-    {"prach_SystemInformationList", 195},
-    {"sCCPCH_SystemInformationList", 222},
-    {"cbs_DRX_Level1Information", 245},
-    {"v4b0NonCriticalExtensions", 475},
-    {"fdd", 473},
-    {"tdd", 474},
+    {"modeSpecificInfo", 612},
+    {"primaryCCPCH_Info", 246},
+    {"prach_SystemInformationList", 252},
+    {"sCCPCH_SystemInformationList", 279},
+    {"cbs_DRX_Level1Information", 302},
+    {"v4b0NonCriticalExtensions", 615},
+    {"fdd", 613},
+    {"tdd", 614},
     {"aich_PowerOffset", -1},
     {"dummy", -1},
-    {"pusch_SysInfoList_SFN", 75},
-    {"pdsch_SysInfoList_SFN", 173},
-    {"openLoopPowerControl_TDD", 188},
-    {"sysInfoType6_v4b0ext", 476},
-    {"v590NonCriticalExtensions", 478},
-    {"openLoopPowerControl_IPDL_TDD", 249},
-    {"prach_SystemInformationList_LCR_r4", 250},
-    {"tdd128SpecificInfo", 477},
+    {"pusch_SysInfoList_SFN", 132},
+    {"pdsch_SysInfoList_SFN", 230},
+    {"openLoopPowerControl_TDD", 245},
+    {"sysInfoType6_v4b0ext", 616},
+    {"v590NonCriticalExtensions", 618},
+    {"openLoopPowerControl_IPDL_TDD", 306},
+    {"prach_SystemInformationList_LCR_r4", 307},
+    {"tdd128SpecificInfo", 617},
     {"frequencyBandIndicator", -1},
-    {"pusch_SysInfoList_SFN", 272},
-    {"pdsch_SysInfoList_SFN", 286},
-    {"pCCPCH_LCR_Extensions", 298},
-    {"sCCPCH_LCR_ExtensionsList", 299},
-    {"sysInfoType6_v590ext", 479},
-    {"v650nonCriticalExtensions", 481},
-    {"hcr_r5_SpecificInfo", 480},
-    {"pusch_SysInfoList_SFN", 308},
-    {"pdsch_SysInfoList_SFN", 313},
-    {"sysInfoType6_v650ext", 482},
-    {"v690nonCriticalExtensions", 483},
+    {"pusch_SysInfoList_SFN", 329},
+    {"pdsch_SysInfoList_SFN", 343},
+    {"pCCPCH_LCR_Extensions", 355},
+    {"sCCPCH_LCR_ExtensionsList", 356},
+    {"sysInfoType6_v590ext", 619},
+    {"v650nonCriticalExtensions", 621},
+    {"hcr_r5_SpecificInfo", 620},
+    {"pusch_SysInfoList_SFN", 365},
+    {"pdsch_SysInfoList_SFN", 370},
+    {"sysInfoType6_v650ext", 622},
+    {"v690nonCriticalExtensions", 623},
     {"frequencyBandIndicator2", -1},
-    {"sysInfoType6_v690ext", 484},
-    {"v770NonCriticalExtensions", 485},
-    {"additionalPRACH_TF_and_TFCS_CCCH_List", 341},
-    {"sysInfoType6_v770ext", 486},
-    {"nonCriticalExtensions", 488},
-    {"tdd768SpecificInfo", 487},
-    {"sccpch_SystemInformationList", 428},
-    {"pusch_SysInfoList_SFN", 364},
-    {"pdsch_SysInfoList_SFN", 390},
-    {"prach_SystemInformationList", 408},
-    {"modeSpecificInfo", 490},
-    {"prach_Information_SIB5_List", 492},
-    {"prach_Information_SIB6_List", 492},
+    {"sysInfoType6_v690ext", 624},
+    {"v770NonCriticalExtensions", 625},
+    {"additionalPRACH_TF_and_TFCS_CCCH_List", 398},
+    {"sysInfoType6_v770ext", 626},
+    {"nonCriticalExtensions", 628},
+    {"tdd768SpecificInfo", 627},
+    {"sccpch_SystemInformationList", 485},
+    {"pusch_SysInfoList_SFN", 421},
+    {"pdsch_SysInfoList_SFN", 447},
+    {"prach_SystemInformationList", 465},
+    {"modeSpecificInfo", 630},
+    {"prach_Information_SIB5_List", 632},
+    {"prach_Information_SIB6_List", 632},
     {"expirationTimeFactor", -1},
-    {"nonCriticalExtensions", 493},
-    {"fdd", 491},
+    {"nonCriticalExtensions", 633},
+    {"fdd", 631},
     {"tdd", -1},
     {"ul_Interference", -1},
     {nullptr, -1},
+    {"dummy1", 635},
+    {"dummy2", 638},
+    {"dummy3", -1},
+    {"nonCriticalExtensions", 653},
+    {"initialPriorityDelayList", 636},
+    {"backoffControlParams", 637},
+    {"powerControlAlgorithm", 567},
+    {"dl_DPCCH_BER", -1},
+    {nullptr, -1},
+    {"n_AP_RetransMax", -1},
+    {"n_AccessFails", -1},
+    {"nf_BO_NoAICH", -1},
+    {"ns_BO_Busy", -1},
+    {"nf_BO_AllBusy", -1},
+    {"nf_BO_Mismatch", -1},
+    {"t_CPCH", -1},
+    {nullptr, 639},
+    {"cpch_SetID", -1},
+    {"transportFormatSet", 160},
+    {"tfcs", 198},
+    {"ap_PreambleScramblingCode", -1},
+    {"ap_AICH_ChannelisationCode", -1},
+    {"cd_PreambleScramblingCode", -1},
+    {"cd_CA_ICH_ChannelisationCode", -1},
+    {"cd_AccessSlotSubchannelList", 640},
+    {"cd_SignatureCodeList", 641},
+    {"deltaPp_m", -1},
+    {"ul_DPCCH_SlotFormat", -1},
+    {"n_StartMessage", -1},
+    {"n_EOT", -1},
+    {"channelAssignmentActive", 642},
+    {"cpch_StatusIndicationMode", -1},
+    {"pcpch_ChannelInfoList", 648},
+    {nullptr, -1},
+    {nullptr, -1},
+    {"notActive", -1},
+    {"isActive", 643},
+    {nullptr, 644},
+    {"minimumSpreadingFactor", -1},
+    {"nf_Max", -1},
+    {"maxAvailablePCPCH_Number", -1},
+    {"availableAP_Signature_VCAMList", 645},
+    {nullptr, 646},
+    {"ap_Signature", -1},
+    {"availableAP_SubchannelList", 647},
+    {nullptr, -1},
+    {nullptr, 649},
+    {"pcpch_UL_ScramblingCode", -1},
+    {"pcpch_DL_ChannelisationCode", -1},
+    {"pcpch_DL_ScramblingCode", -1},
+    {"pcp_Length", -1},
+    {"ucsm_Info", 650},
+    {"minimumSpreadingFactor", -1},
+    {"nf_Max", -1},
+    {"channelReqParamsForUCSM", 651},
+    {"availableAP_SignatureList", 652},
+    {"availableAP_SubchannelList", 647},
+    {nullptr, -1},
+    {"dummy", 655},
+    {"nonCriticalExtensions", 658},
+    {nullptr, 656},
+    {"cpch_SetID", -1},
+    {"dynamicPersistenceLevelTF_List", 657},
+    {nullptr, -1},
+    {"dummy", 660},
+    {"nonCriticalExtensions", 662},
+    {nullptr, 661},
+    {"transmissionProbability", -1},
+    {"maximumBitRate", -1},
     {"sib12indicator", -1},
-    {"fach_MeasurementOccasionInfo", 495},
-    {"measurementControlSysInfo", 497},
-    {"v4b0NonCriticalExtensions", 662},
+    {"fach_MeasurementOccasionInfo", 664},
+    {"measurementControlSysInfo", 666},
+    {"v4b0NonCriticalExtensions", 830},
     {"fACH_meas_occasion_coeff", -1},
     {"inter_freq_FDD_meas_ind", -1},
     {"inter_freq_TDD_meas_ind", -1},
-    {"inter_RAT_meas_ind", 496},
+    {"inter_RAT_meas_ind", 665},
     {nullptr, -1},
-    {"use_of_HCS", 498},
-    {"trafficVolumeMeasSysInfo", 648},
-    {"dummy", 660},
-    {"hcs_not_used", 499},
-    {"hcs_used", 598},
-    {"cellSelectQualityMeasure", 500},
-    {"interRATMeasurementSysInfo", 580},
-    {"cpich_RSCP", 501},
-    {"cpich_Ec_N0", 562},
-    {"intraFreqMeasurementSysInfo", 502},
-    {"interFreqMeasurementSysInfo", 552},
+    {"use_of_HCS", 667},
+    {"trafficVolumeMeasSysInfo", 816},
+    {"dummy", 828},
+    {"hcs_not_used", 668},
+    {"hcs_used", 766},
+    {"cellSelectQualityMeasure", 669},
+    {"interRATMeasurementSysInfo", 748},
+    {"cpich_RSCP", 670},
+    {"cpich_Ec_N0", 730},
+    {"intraFreqMeasurementSysInfo", 671},
+    {"interFreqMeasurementSysInfo", 721},
     {"intraFreqMeasurementID", -1},
-    {"intraFreqCellInfoSI_List", 503},
-    {"intraFreqMeasQuantity", 521},
-    {"intraFreqReportingQuantityForRACH", 526},
+    {"intraFreqCellInfoSI_List", 672},
+    {"intraFreqMeasQuantity", 690},
+    {"intraFreqReportingQuantityForRACH", 695},
     {"maxReportedCellsOnRACH", -1},
-    {"reportingInfoForCellDCH", 531},
-    {"removedIntraFreqCellList", 504},
-    {"newIntraFreqCellList", 506},
+    {"reportingInfoForCellDCH", 700},
+    {"removedIntraFreqCellList", 673},
+    {"newIntraFreqCellList", 675},
     {"removeAllIntraFreqCells", -1},
-    {"removeSomeIntraFreqCells", 505},
+    {"removeSomeIntraFreqCells", 674},
     {"removeNoIntraFreqCells", -1},
     {nullptr, -1},
-    {nullptr, 507},
+    {nullptr, 676},
     {"intraFreqCellID", -1},
-    {"cellInfo", 508},
+    {"cellInfo", 677},
     {"cellIndividualOffset", -1},
-    {"referenceTimeDifferenceToCell", 509},
-    {"modeSpecificInfo", 510},
-    {"cellSelectionReselectionInfo", 516},
+    {"referenceTimeDifferenceToCell", 678},
+    {"modeSpecificInfo", 679},
+    {"cellSelectionReselectionInfo", 685},
     {"accuracy40", -1},
     {"accuracy256", -1},
     {"accuracy2560", -1},
-    {"fdd", 511},
-    {"tdd", 513},
-    {"primaryCPICH_Info", 512},
+    {"fdd", 680},
+    {"tdd", 682},
+    {"primaryCPICH_Info", 681},
     {"primaryCPICH_TX_Power", -1},
     {"readSFN_Indicator", -1},
     {"tx_DiversityIndicator", -1},
     {"primaryScramblingCode", -1},
-    {"primaryCCPCH_Info", 189},
+    {"primaryCCPCH_Info", 246},
     {"primaryCCPCH_TX_Power", -1},
-    {"timeslotInfoList", 514},
+    {"timeslotInfoList", 683},
     {"readSFN_Indicator", -1},
-    {nullptr, 515},
+    {nullptr, 684},
     {"timeslotNumber", -1},
     {"burstType", -1},
     {"q_OffsetS_N", -1},
     {"maxAllowedUL_TX_Power", -1},
-    {"modeSpecificInfo", 517},
-    {"fdd", 518},
-    {"tdd", 519},
-    {"gsm", 520},
+    {"modeSpecificInfo", 686},
+    {"fdd", 687},
+    {"tdd", 688},
+    {"gsm", 689},
     {"q_QualMin", -1},
     {"q_RxlevMin", -1},
     {"q_RxlevMin", -1},
     {"q_RxlevMin", -1},
     {"filterCoefficient", -1},
-    {"modeSpecificInfo", 522},
-    {"fdd", 523},
-    {"tdd", 524},
+    {"modeSpecificInfo", 691},
+    {"fdd", 692},
+    {"tdd", 693},
     {"intraFreqMeasQuantity_FDD", -1},
-    {"intraFreqMeasQuantity_TDDList", 525},
+    {"intraFreqMeasQuantity_TDDList", 694},
     {nullptr, -1},
     {"sfn_SFN_OTD_Type", -1},
-    {"modeSpecificInfo", 527},
-    {"fdd", 528},
-    {"tdd", 529},
+    {"modeSpecificInfo", 696},
+    {"fdd", 697},
+    {"tdd", 698},
     {"intraFreqRepQuantityRACH_FDD", -1},
-    {"intraFreqRepQuantityRACH_TDDList", 530},
+    {"intraFreqRepQuantityRACH_TDDList", 699},
     {nullptr, -1},
-    {"intraFreqReportingQuantity", 532},
-    {"measurementReportingMode", 537},
-    {"reportCriteria", 538},
-    {"activeSetReportingQuantities", 533},
-    {"monitoredSetReportingQuantities", 533},
-    {"detectedSetReportingQuantities", 533},
+    {"intraFreqReportingQuantity", 701},
+    {"measurementReportingMode", 706},
+    {"reportCriteria", 707},
+    {"activeSetReportingQuantities", 702},
+    {"monitoredSetReportingQuantities", 702},
+    {"detectedSetReportingQuantities", 702},
     {"dummy", -1},
     {"cellIdentity_reportingIndicator", -1},
     {"cellSynchronisationInfoReportingIndicator", -1},
-    {"modeSpecificInfo", 534},
-    {"fdd", 535},
-    {"tdd", 536},
+    {"modeSpecificInfo", 703},
+    {"fdd", 704},
+    {"tdd", 705},
     {"cpich_Ec_N0_reportingIndicator", -1},
     {"cpich_RSCP_reportingIndicator", -1},
     {"pathloss_reportingIndicator", -1},
@@ -1289,36 +1925,36 @@ const MemberStep kMemberSteps[] = {
     {"pathloss_reportingIndicator", -1},
     {"measurementReportTransferMode", -1},
     {"periodicalOrEventTrigger", -1},
-    {"intraFreqReportingCriteria", 539},
-    {"periodicalReportingCriteria", 551},
-    {"eventCriteriaList", 540},
-    {nullptr, 541},
-    {"event", 542},
+    {"intraFreqReportingCriteria", 708},
+    {"periodicalReportingCriteria", 720},
+    {"eventCriteriaList", 709},
+    {nullptr, 710},
+    {"event", 711},
     {"hysteresis", -1},
     {"timeToTrigger", -1},
-    {"reportingCellStatus", 550},
-    {"e1a", 543},
-    {"e1b", 546},
-    {"e1c", 547},
+    {"reportingCellStatus", 719},
+    {"e1a", 712},
+    {"e1b", 715},
+    {"e1c", 716},
     {"e1d", -1},
-    {"e1e", 548},
-    {"e1f", 549},
+    {"e1e", 717},
+    {"e1f", 718},
     {"e1g", -1},
     {"e1h", -1},
     {"e1i", -1},
     {"triggeringCondition", -1},
     {"reportingRange", -1},
-    {"forbiddenAffectCellList", 544},
+    {"forbiddenAffectCellList", 713},
     {"w", -1},
     {"reportDeactivationThreshold", -1},
     {"reportingAmount", -1},
     {"reportingInterval", -1},
-    {nullptr, 545},
-    {"fdd", 512},
-    {"tdd", 189},
+    {nullptr, 714},
+    {"fdd", 681},
+    {"tdd", 246},
     {"triggeringCondition", -1},
     {"reportingRange", -1},
-    {"forbiddenAffectCellList", 544},
+    {"forbiddenAffectCellList", 713},
     {"w", -1},
     {"replacementActivationThreshold", -1},
     {"reportingAmount", -1},
@@ -1343,97 +1979,96 @@ const MemberStep kMemberSteps[] = {
     {"withinActSetAndOrMonitoredUsedFreqOrVirtualActSetAndOrMonitoredNonUsedFreq", -1},
     {"reportingAmount", -1},
     {"reportingInterval", -1},
-    {"interFreqCellInfoSI_List", 553},
-    {"removedInterFreqCellList", 554},
-    {"newInterFreqCellList", 556},
+    {"interFreqCellInfoSI_List", 722},
+    {"removedInterFreqCellList", 723},
+    {"newInterFreqCellList", 725},
     {"removeAllInterFreqCells", -1},
-    {"removeSomeInterFreqCells", 555},
+    {"removeSomeInterFreqCells", 724},
     {"removeNoInterFreqCells", -1},
     {nullptr, -1},
-    {nullptr, 557},
+    {nullptr, 726},
     {"interFreqCellID", -1},
-    {"frequencyInfo", 558},
-    {"cellInfo", 508},
-    {"modeSpecificInfo", 559},
-    {"fdd", 560},
-    {"tdd", 561},
+    {"frequencyInfo", 727},
+    {"cellInfo", 677},
+    {"modeSpecificInfo", 728},
+    {"fdd", 729},
+    {"tdd", 558},
     {"uarfcn_UL", -1},
     {"uarfcn_DL", -1},
-    {"uarfcn_Nt", -1},
-    {"intraFreqMeasurementSysInfo", 563},
-    {"interFreqMeasurementSysInfo", 576},
+    {"intraFreqMeasurementSysInfo", 731},
+    {"interFreqMeasurementSysInfo", 744},
     {"intraFreqMeasurementID", -1},
-    {"intraFreqCellInfoSI_List", 564},
-    {"intraFreqMeasQuantity", 521},
-    {"intraFreqReportingQuantityForRACH", 526},
+    {"intraFreqCellInfoSI_List", 732},
+    {"intraFreqMeasQuantity", 690},
+    {"intraFreqReportingQuantityForRACH", 695},
     {"maxReportedCellsOnRACH", -1},
-    {"reportingInfoForCellDCH", 531},
-    {"removedIntraFreqCellList", 504},
-    {"newIntraFreqCellList", 565},
-    {nullptr, 566},
+    {"reportingInfoForCellDCH", 700},
+    {"removedIntraFreqCellList", 673},
+    {"newIntraFreqCellList", 733},
+    {nullptr, 734},
     {"intraFreqCellID", -1},
-    {"cellInfo", 567},
+    {"cellInfo", 735},
     {"cellIndividualOffset", -1},
-    {"referenceTimeDifferenceToCell", 509},
-    {"modeSpecificInfo", 568},
-    {"cellSelectionReselectionInfo", 571},
-    {"fdd", 569},
-    {"tdd", 570},
-    {"primaryCPICH_Info", 512},
+    {"referenceTimeDifferenceToCell", 678},
+    {"modeSpecificInfo", 736},
+    {"cellSelectionReselectionInfo", 739},
+    {"fdd", 737},
+    {"tdd", 738},
+    {"primaryCPICH_Info", 681},
     {"primaryCPICH_TX_Power", -1},
     {"readSFN_Indicator", -1},
     {"tx_DiversityIndicator", -1},
-    {"primaryCCPCH_Info", 189},
+    {"primaryCCPCH_Info", 246},
     {"primaryCCPCH_TX_Power", -1},
-    {"timeslotInfoList", 514},
+    {"timeslotInfoList", 683},
     {"readSFN_Indicator", -1},
     {"q_Offset1S_N", -1},
     {"q_Offset2S_N", -1},
     {"maxAllowedUL_TX_Power", -1},
-    {"modeSpecificInfo", 572},
-    {"fdd", 573},
-    {"tdd", 574},
-    {"gsm", 575},
+    {"modeSpecificInfo", 740},
+    {"fdd", 741},
+    {"tdd", 742},
+    {"gsm", 743},
     {"q_QualMin", -1},
     {"q_RxlevMin", -1},
     {"q_RxlevMin", -1},
     {"q_RxlevMin", -1},
-    {"interFreqCellInfoSI_List", 577},
-    {"removedInterFreqCellList", 554},
-    {"newInterFreqCellList", 578},
-    {nullptr, 579},
+    {"interFreqCellInfoSI_List", 745},
+    {"removedInterFreqCellList", 723},
+    {"newInterFreqCellList", 746},
+    {nullptr, 747},
     {"interFreqCellID", -1},
-    {"frequencyInfo", 558},
-    {"cellInfo", 567},
-    {"interRATCellInfoList", 581},
-    {"removedInterRATCellList", 582},
-    {"newInterRATCellList", 584},
+    {"frequencyInfo", 727},
+    {"cellInfo", 735},
+    {"interRATCellInfoList", 749},
+    {"removedInterRATCellList", 750},
+    {"newInterRATCellList", 752},
     {"removeAllInterRATCells", -1},
-    {"removeSomeInterRATCells", 583},
+    {"removeSomeInterRATCells", 751},
     {"removeNoInterRATCells", -1},
     {nullptr, -1},
-    {nullptr, 585},
+    {nullptr, 753},
     {"interRATCellID", -1},
-    {"technologySpecificInfo", 586},
-    {"gsm", 587},
-    {"is_2000", 597},
+    {"technologySpecificInfo", 754},
+    {"gsm", 755},
+    {"is_2000", 765},
     {"absent", -1},
     {"spare1", -1},
-    {"cellSelectionReselectionInfo", 588},
+    {"cellSelectionReselectionInfo", 756},
     {"interRATCellIndividualOffset", -1},
-    {"bsic", 596},
+    {"bsic", 764},
     {"frequency_band", -1},
     {"bcch_ARFCN", -1},
     {"dummy", -1},
     {"q_Offset1S_N", -1},
     {"q_Offset2S_N", -1},
     {"maxAllowedUL_TX_Power", -1},
-    {"hcs_NeighbouringCellInformation_RSCP", 589},
-    {"modeSpecificInfo", 592},
+    {"hcs_NeighbouringCellInformation_RSCP", 757},
+    {"modeSpecificInfo", 760},
     {"hcs_PRIO", -1},
     {"q_HCS", -1},
-    {"hcs_CellReselectInformation", 590},
-    {"penaltyTime", 591},
+    {"hcs_CellReselectInformation", 758},
+    {"penaltyTime", 759},
     {"notUsed", -1},
     {"pt10", -1},
     {"pt20", -1},
@@ -1441,9 +2076,9 @@ const MemberStep kMemberSteps[] = {
     {"pt40", -1},
     {"pt50", -1},
     {"pt60", -1},
-    {"fdd", 593},
-    {"tdd", 594},
-    {"gsm", 595},
+    {"fdd", 761},
+    {"tdd", 762},
+    {"gsm", 763},
     {"q_QualMin", -1},
     {"q_RxlevMin", -1},
     {"q_RxlevMin", -1},
@@ -1451,142 +2086,142 @@ const MemberStep kMemberSteps[] = {
     {"ncc", -1},
     {"bcc", -1},
     {"is_2000SpecificMeasInfo", -1},
-    {"cellSelectQualityMeasure", 599},
-    {"interRATMeasurementSysInfo", 640},
-    {"cpich_RSCP", 600},
-    {"cpich_Ec_N0", 618},
-    {"intraFreqMeasurementSysInfo", 601},
-    {"interFreqMeasurementSysInfo", 614},
+    {"cellSelectQualityMeasure", 767},
+    {"interRATMeasurementSysInfo", 808},
+    {"cpich_RSCP", 768},
+    {"cpich_Ec_N0", 786},
+    {"intraFreqMeasurementSysInfo", 769},
+    {"interFreqMeasurementSysInfo", 782},
     {"intraFreqMeasurementID", -1},
-    {"intraFreqCellInfoSI_List", 602},
-    {"intraFreqMeasQuantity", 521},
-    {"intraFreqReportingQuantityForRACH", 526},
+    {"intraFreqCellInfoSI_List", 770},
+    {"intraFreqMeasQuantity", 690},
+    {"intraFreqReportingQuantityForRACH", 695},
     {"maxReportedCellsOnRACH", -1},
-    {"reportingInfoForCellDCH", 531},
-    {"removedIntraFreqCellList", 504},
-    {"newIntraFreqCellList", 603},
-    {nullptr, 604},
+    {"reportingInfoForCellDCH", 700},
+    {"removedIntraFreqCellList", 673},
+    {"newIntraFreqCellList", 771},
+    {nullptr, 772},
     {"intraFreqCellID", -1},
-    {"cellInfo", 605},
+    {"cellInfo", 773},
     {"cellIndividualOffset", -1},
-    {"referenceTimeDifferenceToCell", 509},
-    {"modeSpecificInfo", 606},
-    {"cellSelectionReselectionInfo", 609},
-    {"fdd", 607},
-    {"tdd", 608},
-    {"primaryCPICH_Info", 512},
+    {"referenceTimeDifferenceToCell", 678},
+    {"modeSpecificInfo", 774},
+    {"cellSelectionReselectionInfo", 777},
+    {"fdd", 775},
+    {"tdd", 776},
+    {"primaryCPICH_Info", 681},
     {"primaryCPICH_TX_Power", -1},
     {"readSFN_Indicator", -1},
     {"tx_DiversityIndicator", -1},
-    {"primaryCCPCH_Info", 189},
+    {"primaryCCPCH_Info", 246},
     {"primaryCCPCH_TX_Power", -1},
-    {"timeslotInfoList", 514},
+    {"timeslotInfoList", 683},
     {"readSFN_Indicator", -1},
     {"q_OffsetS_N", -1},
     {"maxAllowedUL_TX_Power", -1},
-    {"hcs_NeighbouringCellInformation_RSCP", 589},
-    {"modeSpecificInfo", 610},
-    {"fdd", 611},
-    {"tdd", 612},
-    {"gsm", 613},
+    {"hcs_NeighbouringCellInformation_RSCP", 757},
+    {"modeSpecificInfo", 778},
+    {"fdd", 779},
+    {"tdd", 780},
+    {"gsm", 781},
     {"q_QualMin", -1},
     {"q_RxlevMin", -1},
     {"q_RxlevMin", -1},
     {"q_RxlevMin", -1},
-    {"interFreqCellInfoSI_List", 615},
-    {"removedInterFreqCellList", 554},
-    {"newInterFreqCellList", 616},
-    {nullptr, 617},
+    {"interFreqCellInfoSI_List", 783},
+    {"removedInterFreqCellList", 723},
+    {"newInterFreqCellList", 784},
+    {nullptr, 785},
     {"interFreqCellID", -1},
-    {"frequencyInfo", 558},
-    {"cellInfo", 605},
-    {"intraFreqMeasurementSysInfo", 619},
-    {"interFreqMeasurementSysInfo", 636},
+    {"frequencyInfo", 727},
+    {"cellInfo", 773},
+    {"intraFreqMeasurementSysInfo", 787},
+    {"interFreqMeasurementSysInfo", 804},
     {"intraFreqMeasurementID", -1},
-    {"intraFreqCellInfoSI_List", 620},
-    {"intraFreqMeasQuantity", 521},
-    {"intraFreqReportingQuantityForRACH", 526},
+    {"intraFreqCellInfoSI_List", 788},
+    {"intraFreqMeasQuantity", 690},
+    {"intraFreqReportingQuantityForRACH", 695},
     {"maxReportedCellsOnRACH", -1},
-    {"reportingInfoForCellDCH", 531},
-    {"removedIntraFreqCellList", 504},
-    {"newIntraFreqCellList", 621},
-    {nullptr, 622},
+    {"reportingInfoForCellDCH", 700},
+    {"removedIntraFreqCellList", 673},
+    {"newIntraFreqCellList", 789},
+    {nullptr, 790},
     {"intraFreqCellID", -1},
-    {"cellInfo", 623},
+    {"cellInfo", 791},
     {"cellIndividualOffset", -1},
-    {"referenceTimeDifferenceToCell", 509},
-    {"modeSpecificInfo", 624},
-    {"cellSelectionReselectionInfo", 627},
-    {"fdd", 625},
-    {"tdd", 626},
-    {"primaryCPICH_Info", 512},
+    {"referenceTimeDifferenceToCell", 678},
+    {"modeSpecificInfo", 792},
+    {"cellSelectionReselectionInfo", 795},
+    {"fdd", 793},
+    {"tdd", 794},
+    {"primaryCPICH_Info", 681},
     {"primaryCPICH_TX_Power", -1},
     {"readSFN_Indicator", -1},
     {"tx_DiversityIndicator", -1},
-    {"primaryCCPCH_Info", 189},
+    {"primaryCCPCH_Info", 246},
     {"primaryCCPCH_TX_Power", -1},
-    {"timeslotInfoList", 514},
+    {"timeslotInfoList", 683},
     {"readSFN_Indicator", -1},
     {"q_Offset1S_N", -1},
     {"q_Offset2S_N", -1},
     {"maxAllowedUL_TX_Power", -1},
-    {"hcs_NeighbouringCellInformation_ECN0", 628},
-    {"modeSpecificInfo", 632},
+    {"hcs_NeighbouringCellInformation_ECN0", 796},
+    {"modeSpecificInfo", 800},
     {"hcs_PRIO", -1},
     {"q_HCS", -1},
-    {"hcs_CellReselectInformation", 629},
-    {"penaltyTime", 630},
+    {"hcs_CellReselectInformation", 797},
+    {"penaltyTime", 798},
     {"notUsed", -1},
-    {"pt10", 631},
-    {"pt20", 631},
-    {"pt30", 631},
-    {"pt40", 631},
-    {"pt50", 631},
-    {"pt60", 631},
+    {"pt10", 799},
+    {"pt20", 799},
+    {"pt30", 799},
+    {"pt40", 799},
+    {"pt50", 799},
+    {"pt60", 799},
     {"temporaryOffset1", -1},
     {"temporaryOffset2", -1},
-    {"fdd", 633},
-    {"tdd", 634},
-    {"gsm", 635},
+    {"fdd", 801},
+    {"tdd", 802},
+    {"gsm", 803},
     {"q_QualMin", -1},
     {"q_RxlevMin", -1},
     {"q_RxlevMin", -1},
     {"q_RxlevMin", -1},
-    {"interFreqCellInfoSI_List", 637},
-    {"removedInterFreqCellList", 554},
-    {"newInterFreqCellList", 638},
-    {nullptr, 639},
+    {"interFreqCellInfoSI_List", 805},
+    {"removedInterFreqCellList", 723},
+    {"newInterFreqCellList", 806},
+    {nullptr, 807},
     {"interFreqCellID", -1},
-    {"frequencyInfo", 558},
-    {"cellInfo", 623},
-    {"interRATCellInfoList", 641},
-    {"removedInterRATCellList", 582},
-    {"newInterRATCellList", 642},
-    {"cellsForInterRATMeasList", 647},
-    {nullptr, 643},
+    {"frequencyInfo", 727},
+    {"cellInfo", 791},
+    {"interRATCellInfoList", 809},
+    {"removedInterRATCellList", 750},
+    {"newInterRATCellList", 810},
+    {"cellsForInterRATMeasList", 815},
+    {nullptr, 811},
     {"interRATCellID", -1},
-    {"technologySpecificInfo", 644},
-    {"gsm", 645},
-    {"is_2000", 646},
+    {"technologySpecificInfo", 812},
+    {"gsm", 813},
+    {"is_2000", 814},
     {"absent", -1},
     {"spare1", -1},
-    {"cellSelectionReselectionInfo", 588},
+    {"cellSelectionReselectionInfo", 756},
     {"interRATCellIndividualOffset", -1},
-    {"bsic", 596},
+    {"bsic", 764},
     {"frequency_band", -1},
     {"bcch_ARFCN", -1},
     {"dummy", -1},
     {"is_2000SpecificMeasInfo", -1},
     {nullptr, -1},
     {"trafficVolumeMeasurementID", -1},
-    {"trafficVolumeMeasurementObjectList", 649},
-    {"trafficVolumeMeasQuantity", 651},
-    {"trafficVolumeReportingQuantity", 652},
-    {"dummy", 653},
-    {"measurementValidity", 658},
-    {"measurementReportingMode", 537},
-    {"reportCriteriaSysInf", 659},
-    {nullptr, 650},
+    {"trafficVolumeMeasurementObjectList", 817},
+    {"trafficVolumeMeasQuantity", 819},
+    {"trafficVolumeReportingQuantity", 820},
+    {"dummy", 821},
+    {"measurementValidity", 826},
+    {"measurementReportingMode", 706},
+    {"reportCriteriaSysInf", 827},
+    {nullptr, 818},
     {"dch", -1},
     {"rachorcpch", -1},
     {"usch", -1},
@@ -1596,1053 +2231,2757 @@ const MemberStep kMemberSteps[] = {
     {"rlc_RB_BufferPayload", -1},
     {"rlc_RB_BufferPayloadAverage", -1},
     {"rlc_RB_BufferPayloadVariance", -1},
-    {"transChCriteriaList", 654},
-    {nullptr, 655},
-    {"ul_transportChannelID", 650},
-    {"eventSpecificParameters", 656},
-    {nullptr, 657},
+    {"transChCriteriaList", 822},
+    {nullptr, 823},
+    {"ul_transportChannelID", 818},
+    {"eventSpecificParameters", 824},
+    {nullptr, 825},
     {"eventID", -1},
     {"reportingThreshold", -1},
     {"timeToTrigger", -1},
     {"pendingTimeAfterTrigger", -1},
     {"tx_InterruptionAfterTrigger", -1},
     {"ue_State", -1},
-    {"trafficVolumeReportingCriteria", 653},
-    {"periodicalReportingCriteria", 551},
+    {"trafficVolumeReportingCriteria", 821},
+    {"periodicalReportingCriteria", 720},
     {"ue_InternalMeasurementID", -1},
-    {"ue_InternalMeasQuantity", 661},
+    {"ue_InternalMeasQuantity", 829},
     {"measurementQuantity", -1},
     {"filterCoefficient", -1},
-    {"sysInfoType11_v4b0ext", 663},
-    {"v590NonCriticalExtension", 724},
-    {"fach_MeasurementOccasionInfo_LCR_Ext", 664},
-    {"measurementControlSysInfo_LCR", 665},
+    {"sysInfoType11_v4b0ext", 831},
+    {"v590NonCriticalExtension", 892},
+    {"fach_MeasurementOccasionInfo_LCR_Ext", 832},
+    {"measurementControlSysInfo_LCR", 833},
     {"inter_freq_TDD128_meas_ind", -1},
-    {"use_of_HCS", 666},
-    {"hcs_not_used", 667},
-    {"hcs_used", 702},
-    {"cellSelectQualityMeasure", 668},
-    {"cpich_RSCP", 669},
-    {"cpich_Ec_N0", 692},
-    {"intraFreqMeasurementSysInfo", 670},
-    {"interFreqMeasurementSysInfo", 688},
+    {"use_of_HCS", 834},
+    {"hcs_not_used", 835},
+    {"hcs_used", 870},
+    {"cellSelectQualityMeasure", 836},
+    {"cpich_RSCP", 837},
+    {"cpich_Ec_N0", 860},
+    {"intraFreqMeasurementSysInfo", 838},
+    {"interFreqMeasurementSysInfo", 856},
     {"intraFreqMeasurementID", -1},
-    {"intraFreqCellInfoSI_List", 671},
-    {"intraFreqMeasQuantity", 521},
-    {"intraFreqReportingQuantityForRACH", 526},
+    {"intraFreqCellInfoSI_List", 839},
+    {"intraFreqMeasQuantity", 690},
+    {"intraFreqReportingQuantityForRACH", 695},
     {"maxReportedCellsOnRACH", -1},
-    {"reportingInfoForCellDCH", 678},
-    {"removedIntraFreqCellList", 504},
-    {"newIntraFreqCellList", 672},
-    {nullptr, 673},
+    {"reportingInfoForCellDCH", 846},
+    {"removedIntraFreqCellList", 673},
+    {"newIntraFreqCellList", 840},
+    {nullptr, 841},
     {"intraFreqCellID", -1},
-    {"cellInfo", 674},
+    {"cellInfo", 842},
     {"cellIndividualOffset", -1},
-    {"referenceTimeDifferenceToCell", 509},
-    {"primaryCCPCH_Info", 675},
+    {"referenceTimeDifferenceToCell", 678},
+    {"primaryCCPCH_Info", 843},
     {"primaryCCPCH_TX_Power", -1},
-    {"timeslotInfoList", 676},
+    {"timeslotInfoList", 844},
     {"readSFN_Indicator", -1},
-    {"cellSelectionReselectionInfo", 516},
+    {"cellSelectionReselectionInfo", 685},
     {"tstd_Indicator", -1},
     {"cellParametersID", -1},
     {"sctd_Indicator", -1},
-    {nullptr, 677},
+    {nullptr, 845},
     {"timeslotNumber", -1},
-    {"intraFreqReportingQuantity", 532},
-    {"measurementReportingMode", 537},
-    {"reportCriteria", 679},
-    {"intraFreqReportingCriteria", 680},
-    {"periodicalReportingCriteria", 551},
-    {"eventCriteriaList", 681},
-    {nullptr, 682},
-    {"event", 683},
+    {"intraFreqReportingQuantity", 701},
+    {"measurementReportingMode", 706},
+    {"reportCriteria", 847},
+    {"intraFreqReportingCriteria", 848},
+    {"periodicalReportingCriteria", 720},
+    {"eventCriteriaList", 849},
+    {nullptr, 850},
+    {"event", 851},
     {"hysteresis", -1},
     {"timeToTrigger", -1},
-    {"reportingCellStatus", 550},
-    {"e1a", 684},
-    {"e1b", 687},
-    {"e1c", 547},
+    {"reportingCellStatus", 719},
+    {"e1a", 852},
+    {"e1b", 855},
+    {"e1c", 716},
     {"e1d", -1},
-    {"e1e", 548},
-    {"e1f", 549},
+    {"e1e", 717},
+    {"e1f", 718},
     {"e1g", -1},
     {"e1h", -1},
     {"e1i", -1},
     {"triggeringCondition", -1},
     {"reportingRange", -1},
-    {"forbiddenAffectCellList", 685},
+    {"forbiddenAffectCellList", 853},
     {"w", -1},
     {"reportDeactivationThreshold", -1},
     {"reportingAmount", -1},
     {"reportingInterval", -1},
-    {nullptr, 686},
-    {"tdd", 675},
+    {nullptr, 854},
+    {"tdd", 843},
     {"triggeringCondition", -1},
     {"reportingRange", -1},
-    {"forbiddenAffectCellList", 685},
+    {"forbiddenAffectCellList", 853},
     {"w", -1},
-    {"interFreqCellInfoSI_List", 689},
-    {"removedInterFreqCellList", 554},
-    {"newInterFreqCellList", 690},
-    {nullptr, 691},
+    {"interFreqCellInfoSI_List", 857},
+    {"removedInterFreqCellList", 723},
+    {"newInterFreqCellList", 858},
+    {nullptr, 859},
     {"interFreqCellID", -1},
-    {"frequencyInfo", 558},
-    {"cellInfo", 674},
-    {"intraFreqMeasurementSysInfo", 693},
-    {"interFreqMeasurementSysInfo", 698},
+    {"frequencyInfo", 727},
+    {"cellInfo", 842},
+    {"intraFreqMeasurementSysInfo", 861},
+    {"interFreqMeasurementSysInfo", 866},
     {"intraFreqMeasurementID", -1},
-    {"intraFreqCellInfoSI_List", 694},
-    {"intraFreqMeasQuantity", 521},
-    {"intraFreqReportingQuantityForRACH", 526},
+    {"intraFreqCellInfoSI_List", 862},
+    {"intraFreqMeasQuantity", 690},
+    {"intraFreqReportingQuantityForRACH", 695},
     {"maxReportedCellsOnRACH", -1},
-    {"reportingInfoForCellDCH", 678},
-    {"removedIntraFreqCellList", 504},
-    {"newIntraFreqCellList", 695},
-    {nullptr, 696},
+    {"reportingInfoForCellDCH", 846},
+    {"removedIntraFreqCellList", 673},
+    {"newIntraFreqCellList", 863},
+    {nullptr, 864},
     {"intraFreqCellID", -1},
-    {"cellInfo", 697},
+    {"cellInfo", 865},
     {"cellIndividualOffset", -1},
-    {"referenceTimeDifferenceToCell", 509},
-    {"primaryCCPCH_Info", 675},
+    {"referenceTimeDifferenceToCell", 678},
+    {"primaryCCPCH_Info", 843},
     {"primaryCCPCH_TX_Power", -1},
-    {"timeslotInfoList", 676},
+    {"timeslotInfoList", 844},
     {"readSFN_Indicator", -1},
-    {"cellSelectionReselectionInfo", 571},
-    {"interFreqCellInfoSI_List", 699},
-    {"removedInterFreqCellList", 554},
-    {"newInterFreqCellList", 700},
-    {nullptr, 701},
+    {"cellSelectionReselectionInfo", 739},
+    {"interFreqCellInfoSI_List", 867},
+    {"removedInterFreqCellList", 723},
+    {"newInterFreqCellList", 868},
+    {nullptr, 869},
     {"interFreqCellID", -1},
-    {"frequencyInfo", 558},
-    {"cellInfo", 697},
-    {"cellSelectQualityMeasure", 703},
-    {"cpich_RSCP", 704},
-    {"cpich_Ec_N0", 714},
-    {"intraFreqMeasurementSysInfo", 705},
-    {"interFreqMeasurementSysInfo", 710},
+    {"frequencyInfo", 727},
+    {"cellInfo", 865},
+    {"cellSelectQualityMeasure", 871},
+    {"cpich_RSCP", 872},
+    {"cpich_Ec_N0", 882},
+    {"intraFreqMeasurementSysInfo", 873},
+    {"interFreqMeasurementSysInfo", 878},
     {"intraFreqMeasurementID", -1},
-    {"intraFreqCellInfoSI_List", 706},
-    {"intraFreqMeasQuantity", 521},
-    {"intraFreqReportingQuantityForRACH", 526},
+    {"intraFreqCellInfoSI_List", 874},
+    {"intraFreqMeasQuantity", 690},
+    {"intraFreqReportingQuantityForRACH", 695},
     {"maxReportedCellsOnRACH", -1},
-    {"reportingInfoForCellDCH", 678},
-    {"removedIntraFreqCellList", 504},
-    {"newIntraFreqCellList", 707},
-    {nullptr, 708},
+    {"reportingInfoForCellDCH", 846},
+    {"removedIntraFreqCellList", 673},
+    {"newIntraFreqCellList", 875},
+    {nullptr, 876},
     {"intraFreqCellID", -1},
-    {"cellInfo", 709},
+    {"cellInfo", 877},
     {"cellIndividualOffset", -1},
-    {"referenceTimeDifferenceToCell", 509},
-    {"primaryCCPCH_Info", 675},
+    {"referenceTimeDifferenceToCell", 678},
+    {"primaryCCPCH_Info", 843},
     {"primaryCCPCH_TX_Power", -1},
-    {"timeslotInfoList", 676},
+    {"timeslotInfoList", 844},
     {"readSFN_Indicator", -1},
-    {"cellSelectionReselectionInfo", 609},
-    {"interFreqCellInfoSI_List", 711},
-    {"removedInterFreqCellList", 554},
-    {"newInterFreqCellList", 712},
-    {nullptr, 713},
+    {"cellSelectionReselectionInfo", 777},
+    {"interFreqCellInfoSI_List", 879},
+    {"removedInterFreqCellList", 723},
+    {"newInterFreqCellList", 880},
+    {nullptr, 881},
     {"interFreqCellID", -1},
-    {"frequencyInfo", 558},
-    {"cellInfo", 709},
-    {"intraFreqMeasurementSysInfo", 715},
-    {"interFreqMeasurementSysInfo", 720},
+    {"frequencyInfo", 727},
+    {"cellInfo", 877},
+    {"intraFreqMeasurementSysInfo", 883},
+    {"interFreqMeasurementSysInfo", 888},
     {"intraFreqMeasurementID", -1},
-    {"intraFreqCellInfoSI_List", 716},
-    {"intraFreqMeasQuantity", 521},
-    {"intraFreqReportingQuantityForRACH", 526},
+    {"intraFreqCellInfoSI_List", 884},
+    {"intraFreqMeasQuantity", 690},
+    {"intraFreqReportingQuantityForRACH", 695},
     {"maxReportedCellsOnRACH", -1},
-    {"reportingInfoForCellDCH", 678},
-    {"removedIntraFreqCellList", 504},
-    {"newIntraFreqCellList", 717},
-    {nullptr, 718},
+    {"reportingInfoForCellDCH", 846},
+    {"removedIntraFreqCellList", 673},
+    {"newIntraFreqCellList", 885},
+    {nullptr, 886},
     {"intraFreqCellID", -1},
-    {"cellInfo", 719},
+    {"cellInfo", 887},
     {"cellIndividualOffset", -1},
-    {"referenceTimeDifferenceToCell", 509},
-    {"primaryCCPCH_Info", 675},
+    {"referenceTimeDifferenceToCell", 678},
+    {"primaryCCPCH_Info", 843},
     {"primaryCCPCH_TX_Power", -1},
-    {"timeslotInfoList", 676},
+    {"timeslotInfoList", 844},
     {"readSFN_Indicator", -1},
-    {"cellSelectionReselectionInfo", 627},
-    {"interFreqCellInfoSI_List", 721},
-    {"removedInterFreqCellList", 554},
-    {"newInterFreqCellList", 722},
-    {nullptr, 723},
+    {"cellSelectionReselectionInfo", 795},
+    {"interFreqCellInfoSI_List", 889},
+    {"removedInterFreqCellList", 723},
+    {"newInterFreqCellList", 890},
+    {nullptr, 891},
     {"interFreqCellID", -1},
-    {"frequencyInfo", 558},
-    {"cellInfo", 719},
-    {"sysInfoType11_v590ext", 725},
-    {"v690NonCriticalExtensions", 733},
-    {"newIntraFrequencyCellInfoList_v590ext", 726},
-    {"newInterFrequencyCellInfoList_v590ext", 727},
-    {"newInterRATCellInfoList_v590ext", 728},
-    {"intraFreqEventCriteriaList_v590ext", 729},
-    {"intraFreqReportingCriteria_1b_r5", 730},
-    {"intraFreqEvent_1d_r5", 732},
-    {nullptr, 41},
-    {nullptr, 41},
-    {nullptr, 41},
+    {"frequencyInfo", 727},
+    {"cellInfo", 887},
+    {"sysInfoType11_v590ext", 893},
+    {"v690NonCriticalExtensions", 901},
+    {"newIntraFrequencyCellInfoList_v590ext", 894},
+    {"newInterFrequencyCellInfoList_v590ext", 895},
+    {"newInterRATCellInfoList_v590ext", 896},
+    {"intraFreqEventCriteriaList_v590ext", 897},
+    {"intraFreqReportingCriteria_1b_r5", 898},
+    {"intraFreqEvent_1d_r5", 900},
+    {nullptr, 83},
+    {nullptr, 83},
+    {nullptr, 83},
     {nullptr, -1},
-    {"periodicReportingInfo_1b", 731},
+    {"periodicReportingInfo_1b", 899},
     {"reportingAmount", -1},
     {"reportingInterval", -1},
     {"triggeringCondition", -1},
     {"useCIO", -1},
-    {"sysInfoType11_v690ext", 734},
-    {"v6b0NonCriticalExtensions", 740},
-    {"dummy", 735},
-    {"modeSpecificInfo", 736},
+    {"sysInfoType11_v690ext", 902},
+    {"v6b0NonCriticalExtensions", 908},
+    {"dummy", 903},
+    {"modeSpecificInfo", 904},
     {"interFreqRACHReportingThreshold", -1},
     {"maxReportedCellsOnRACHinterFreq", -1},
-    {"fdd", 737},
-    {"tdd", 738},
+    {"fdd", 905},
+    {"tdd", 906},
     {"interFreqRepQuantityRACH_FDD", -1},
-    {"interFreqRepQuantityRACH_TDDList", 739},
+    {"interFreqRepQuantityRACH_TDDList", 907},
     {nullptr, -1},
-    {"sysInfoType11_v6b0ext", 741},
-    {"v770NonCriticalExtensions", 746},
-    {"interFreqRACHReportingInfo", 742},
-    {"modeSpecificInfo", 743},
+    {"sysInfoType11_v6b0ext", 909},
+    {"v770NonCriticalExtensions", 914},
+    {"interFreqRACHReportingInfo", 910},
+    {"modeSpecificInfo", 911},
     {"interFreqRACHReportingThreshold", -1},
     {"maxReportedCellsOnRACHinterFreq", -1},
-    {"fdd", 744},
-    {"tdd", 745},
+    {"fdd", 912},
+    {"tdd", 913},
     {"interFreqRepQuantityRACH_FDD", -1},
-    {"interFreqRepQuantityRACH_TDDList", 739},
-    {"sysInfoType11_v770ext", 747},
-    {"nonCriticalExtensions", 750},
-    {"mBSFNFrequencyList", 748},
-    {nullptr, 749},
-    {"frequencyInfo", 558},
+    {"interFreqRepQuantityRACH_TDDList", 907},
+    {"sysInfoType11_v770ext", 915},
+    {"v7b0NonCriticalExtensions", 918},
+    {"mBSFNFrequencyList", 916},
+    {nullptr, 917},
+    {"frequencyInfo", 727},
     {"cellParametersID", -1},
-    {"fach_MeasurementOccasionInfo", 495},
-    {"measurementControlSysInfo", 497},
-    {"v4b0NonCriticalExtensions", 752},
-    {"sysInfoType12_v4b0ext", 753},
-    {"v590NonCriticalExtension", 754},
-    {"fach_MeasurementOccasionInfo_LCR_Ext", 664},
-    {"measurementControlSysInfo_LCR", 665},
-    {"sysInfoType12_v590ext", 755},
-    {"v690NonCriticalExtensions", 759},
-    {"newIntraFrequencyCellInfoList_v590ext", 756},
-    {"newInterFrequencyCellInfoList_v590ext", 757},
-    {"newInterRATCellInfoList_v590ext", 758},
-    {"intraFreqEventCriteriaList_v590ext", 729},
-    {"intraFreqReportingCriteria_1b_r5", 730},
-    {"intraFreqEvent_1d_r5", 732},
-    {nullptr, 41},
-    {nullptr, 41},
-    {nullptr, 41},
-    {"sysInfoType12_v690ext", 760},
-    {"v6b0NonCriticalExtensions", 761},
-    {"dummy", 735},
-    {"sysInfoType12_v6b0ext", 762},
-    {"nonCriticalExtensions", 763},
-    {"interFreqRACHReportingInfo", 742},
-    {"cn_DomainSysInfoList", 1},
-    {"ue_IdleTimersAndConstants", 5},
-    {"capabilityUpdateRequirement", 765},
-    {"v3a0NonCriticalExtensions", 767},
+    {"sysInfoType11_v7b0ext", 919},
+    {"v860NonCriticalExtensions", 922},
+    {"newInterFreqCellList", 920},
+    {nullptr, 921},
+    {"intraSecondaryFreqIndicator", -1},
+    {"sysInfoType11_v860ext", 923},
+    {"nonCriticalExtensions", 926},
+    {"mbsfnFrequencyList", 924},
+    {nullptr, 925},
+    {"imb_Indication", -1},
+    {"fach_MeasurementOccasionInfo", 664},
+    {"measurementControlSysInfo", 666},
+    {"v4b0NonCriticalExtensions", 928},
+    {"sysInfoType12_v4b0ext", 929},
+    {"v590NonCriticalExtension", 930},
+    {"fach_MeasurementOccasionInfo_LCR_Ext", 832},
+    {"measurementControlSysInfo_LCR", 833},
+    {"sysInfoType12_v590ext", 931},
+    {"v690NonCriticalExtensions", 935},
+    {"newIntraFrequencyCellInfoList_v590ext", 932},
+    {"newInterFrequencyCellInfoList_v590ext", 933},
+    {"newInterRATCellInfoList_v590ext", 934},
+    {"intraFreqEventCriteriaList_v590ext", 897},
+    {"intraFreqReportingCriteria_1b_r5", 898},
+    {"intraFreqEvent_1d_r5", 900},
+    {nullptr, 83},
+    {nullptr, 83},
+    {nullptr, 83},
+    {"sysInfoType12_v690ext", 936},
+    {"v6b0NonCriticalExtensions", 937},
+    {"dummy", 903},
+    {"sysInfoType12_v6b0ext", 938},
+    {"v7b0NonCriticalExtensions", 939},
+    {"interFreqRACHReportingInfo", 910},
+    {"sysInfoType12_v7b0ext", 940},
+    {"nonCriticalExtensions", 941},
+    {"newInterFreqCellList", 920},
+    {"cn_DomainSysInfoList", 40},
+    {"ue_IdleTimersAndConstants", 44},
+    {"capabilityUpdateRequirement", 943},
+    {"v3a0NonCriticalExtensions", 945},
     {"ue_RadioCapabilityFDDUpdateRequirement", -1},
     {"ue_RadioCapabilityTDDUpdateRequirement", -1},
-    {"systemSpecificCapUpdateReqList", 766},
+    {"systemSpecificCapUpdateReqList", 944},
     {nullptr, -1},
-    {"sysInfoType13_v3a0ext", 768},
-    {"v4b0NonCriticalExtensions", 769},
-    {"ue_IdleTimersAndConstants_v3a0ext", 9},
-    {"sysInfoType13_v4b0ext", 770},
-    {"v770NonCriticalExtensions", 772},
-    {"capabilityUpdateRequirement_r4Ext", 771},
+    {"sysInfoType13_v3a0ext", 946},
+    {"v4b0NonCriticalExtensions", 947},
+    {"ue_IdleTimersAndConstants_v3a0ext", 48},
+    {"sysInfoType13_v4b0ext", 948},
+    {"v770NonCriticalExtensions", 950},
+    {"capabilityUpdateRequirement_r4Ext", 949},
     {"ue_RadioCapabilityUpdateRequirement_TDD128", -1},
-    {"sysInfoType13_v770ext", 773},
-    {"nonCriticalExtensions", 775},
-    {"capabilityUpdateRequirement", 774},
+    {"sysInfoType13_v770ext", 951},
+    {"nonCriticalExtensions", 953},
+    {"capabilityUpdateRequirement", 952},
     {"ue_RadioCapabilityTDDUpdateRequirement_TDD768", -1},
+    {"ansi_41_RAND_Information", -1},
+    {"nonCriticalExtensions", 955},
+    {"ansi_41_UserZoneID_Information", -1},
+    {"nonCriticalExtensions", 957},
+    {"ansi_41_PrivateNeighbourListInfo", -1},
+    {"nonCriticalExtensions", 959},
+    {"ansi_41_GlobalServiceRedirectInfo", -1},
+    {"nonCriticalExtensions", 961},
+    {"individualTS_InterferenceList", 963},
+    {"expirationTimeFactor", -1},
+    {"nonCriticalExtensions", 965},
+    {nullptr, 964},
+    {"timeslot", -1},
+    {"ul_TimeslotInterference", -1},
+    {"ue_positioning_GPS_CipherParameters", 967},
+    {"ue_positioning_GPS_ReferenceLocation", 968},
+    {"ue_positioning_GPS_ReferenceTime", 970},
+    {"ue_positioning_GPS_Real_timeIntegrity", 978},
+    {"v4b0NonCriticalExtensions", 979},
+    {"cipheringKeyFlag", -1},
+    {"cipheringSerialNumber", -1},
+    {"ellipsoidPointAltitudeEllipsoide", 969},
+    {"latitudeSign", -1},
+    {"latitude", -1},
+    {"longitude", -1},
+    {"altitudeDirection", -1},
+    {"altitude", -1},
+    {"uncertaintySemiMajor", -1},
+    {"uncertaintySemiMinor", -1},
+    {"orientationMajorAxis", -1},
+    {"uncertaintyAltitude", -1},
+    {"confidence", -1},
+    {"gps_Week", -1},
+    {"gps_tow_1msec", -1},
+    {"utran_GPSReferenceTime", 971},
+    {"sfn_tow_Uncertainty", -1},
+    {"utran_GPS_DriftRate", -1},
+    {"gps_TOW_AssistList", 976},
+    {"utran_GPSTimingOfCell", 972},
+    {"modeSpecificInfo", 973},
+    {"sfn", -1},
+    {"ms_part", -1},
+    {"ls_part", -1},
+    {"fdd", 974},
+    {"tdd", 975},
+    {"referenceIdentity", 681},
+    {"referenceIdentity", -1},
+    {nullptr, 977},
+    {"satID", -1},
+    {"tlm_Message", -1},
+    {"tlm_Reserved", -1},
+    {"alert", -1},
+    {"antiSpoof", -1},
+    {nullptr, -1},
+    {"sysInfoType15_v4b0ext", 980},
+    {"v770NonCriticalExtensions", 983},
+    {"up_Ipdl_Parameters_TDD", 981},
+    {"ip_Spacing", -1},
+    {"ip_slot", -1},
+    {"ip_Start", -1},
+    {"ip_PCCPCG", -1},
+    {"burstModeParameters", 982},
+    {"burstStart", -1},
+    {"burstLength", -1},
+    {"burstFreq", -1},
+    {"sysInfoType15_v770ext", 984},
+    {"nonCriticalExtensions", 986},
+    {"ue_Positioning_GPS_ReferenceTime", 985},
+    {"ue_Positioning_GPS_ReferenceTimeUncertainty", -1},
+    {"ue_positioning_GPS_DGPS_Corrections", 988},
+    {"v920NonCriticalExtensions", 991},
+    {"gps_TOW", -1},
+    {"statusHealth", -1},
+    {"dgps_CorrectionSatInfoList", 989},
+    {nullptr, 990},
+    {"satID", -1},
+    {"iode", -1},
+    {"udre", -1},
+    {"prc", -1},
+    {"rrc", -1},
+    {"dummy1", -1},
+    {"dummy2", -1},
+    {"dummy3", -1},
+    {"dummy4", -1},
+    {"sysInfoType15_1_v920ext", 992},
+    {"nonCriticalExtensions", 996},
+    {"ue_positioning_GPS_DGPS_Corrections", 993},
+    {"dgps_CorrectionSatInfoList", 994},
+    {nullptr, 995},
+    {"udreGrowthRate", -1},
+    {"udreValidityTime", -1},
+    {"transmissionTOW", -1},
+    {"satID", -1},
+    {"ephemerisParameter", 998},
+    {"nonCriticalExtensions", 1000},
+    {"codeOnL2", -1},
+    {"uraIndex", -1},
+    {"satHealth", -1},
+    {"iodc", -1},
+    {"l2Pflag", -1},
+    {"sf1Revd", 999},
+    {"t_GD", -1},
+    {"t_oc", -1},
+    {"af2", -1},
+    {"af1", -1},
+    {"af0", -1},
+    {"c_rs", -1},
+    {"delta_n", -1},
+    {"m0", -1},
+    {"c_uc", -1},
+    {"e", -1},
+    {"c_us", -1},
+    {"a_Sqrt", -1},
+    {"t_oe", -1},
+    {"fitInterval", -1},
+    {"aodo", -1},
+    {"c_ic", -1},
+    {"omega0", -1},
+    {"c_is", -1},
+    {"i0", -1},
+    {"c_rc", -1},
+    {"omega", -1},
+    {"omegaDot", -1},
+    {"iDot", -1},
+    {"reserved1", -1},
+    {"reserved2", -1},
+    {"reserved3", -1},
+    {"reserved4", -1},
+    {"transmissionTOW", -1},
+    {"ue_positioning_GPS_Almanac", 1002},
+    {"ue_positioning_GPS_IonosphericModel", 1005},
+    {"ue_positioning_GPS_UTC_Model", 1006},
+    {"satMask", -1},
+    {"lsbTOW", -1},
+    {"nonCriticalExtensions", 1007},
+    {"wn_a", -1},
+    {"almanacSatInfoList", 1003},
+    {"sv_GlobalHealth", -1},
+    {nullptr, 1004},
+    {"dataID", -1},
+    {"satID", -1},
+    {"e", -1},
+    {"t_oa", -1},
+    {"deltaI", -1},
+    {"omegaDot", -1},
+    {"satHealth", -1},
+    {"a_Sqrt", -1},
+    {"omega0", -1},
+    {"m0", -1},
+    {"omega", -1},
+    {"af0", -1},
+    {"af1", -1},
+    {"alpha0", -1},
+    {"alpha1", -1},
+    {"alpha2", -1},
+    {"alpha3", -1},
+    {"beta0", -1},
+    {"beta1", -1},
+    {"beta2", -1},
+    {"beta3", -1},
+    {"a1", -1},
+    {"a0", -1},
+    {"t_ot", -1},
+    {"wn_t", -1},
+    {"delta_t_LS", -1},
+    {"wn_lsf", -1},
+    {"dn", -1},
+    {"delta_t_LSF", -1},
+    {"preDefinedRadioConfiguration", 1009},
+    {"v770NonCriticalExtensions", 1096},
+    {"predefinedRB_Configuration", 1010},
+    {"preDefTransChConfiguration", 1049},
+    {"preDefPhyChConfiguration", 1082},
+    {"re_EstablishmentTimer", -1},
+    {"srb_InformationList", 1011},
+    {"rb_InformationList", 1041},
+    {nullptr, 1012},
+    {"rb_Identity", -1},
+    {"rlc_InfoChoice", 1013},
+    {"rb_MappingInfo", 1027},
+    {"rlc_Info", 1014},
+    {"same_as_RB", -1},
+    {"ul_RLC_Mode", 1015},
+    {"dl_RLC_Mode", 1023},
+    {"ul_AM_RLC_Mode", 1016},
+    {"ul_UM_RLC_Mode", 1021},
+    {"ul_TM_RLC_Mode", 1022},
+    {"spare", -1},
+    {"transmissionRLC_Discard", 1017},
+    {"transmissionWindowSize", -1},
+    {"timerRST", -1},
+    {"max_RST", -1},
+    {"pollingInfo", 1020},
+    {"timerBasedExplicit", 1018},
+    {"timerBasedNoExplicit", -1},
+    {"maxDAT_Retransmissions", 1019},
+    {"noDiscard", -1},
+    {"timerMRW", -1},
+    {"timerDiscard", -1},
+    {"maxMRW", -1},
+    {"maxDAT", -1},
+    {"timerMRW", -1},
+    {"maxMRW", -1},
+    {"timerPollProhibit", -1},
+    {"timerPoll", -1},
+    {"poll_PDU", -1},
+    {"poll_SDU", -1},
+    {"lastTransmissionPDU_Poll", -1},
+    {"lastRetransmissionPDU_Poll", -1},
+    {"pollWindow", -1},
+    {"timerPollPeriodic", -1},
+    {"transmissionRLC_Discard", 1017},
+    {"transmissionRLC_Discard", 1017},
+    {"segmentationIndication", -1},
+    {"dl_AM_RLC_Mode", 1024},
+    {"dl_UM_RLC_Mode", -1},
+    {"dl_TM_RLC_Mode", 1026},
+    {"inSequenceDelivery", -1},
+    {"receivingWindowSize", -1},
+    {"dl_RLC_StatusInfo", 1025},
+    {"timerStatusProhibit", -1},
+    {"dummy", -1},
+    {"missingPDU_Indicator", -1},
+    {"timerStatusPeriodic", -1},
+    {"segmentationIndication", -1},
+    {nullptr, 1028},
+    {"ul_LogicalChannelMappings", 1029},
+    {"dl_LogicalChannelMappingList", 1037},
+    {"oneLogicalChannel", 1030},
+    {"twoLogicalChannels", 1035},
+    {"ul_TransportChannelType", 1031},
+    {"logicalChannelIdentity", -1},
+    {"rlc_SizeList", 1032},
+    {"mac_LogicalChannelPriority", -1},
+    {"dch", -1},
+    {"rach", -1},
+    {"dummy", -1},
+    {"usch", -1},
+    {"allSizes", -1},
+    {"configured", -1},
+    {"explicitList", 1033},
+    {nullptr, 1034},
+    {"rlc_SizeIndex", -1},
+    {"rlc_LogicalChannelMappingIndicator", -1},
+    {"ul_LogicalChannelMapping", 1036},
+    {nullptr, 1030},
+    {nullptr, 1038},
+    {"dl_TransportChannelType", 1039},
+    {"logicalChannelIdentity", -1},
+    {"dch", -1},
+    {"fach", -1},
+    {"dsch", -1},
+    {"dch_and_dsch", 1040},
+    {"dch_transport_ch_id", -1},
+    {"dsch_transport_ch_id", -1},
+    {nullptr, 1042},
+    {"rb_Identity", -1},
+    {"pdcp_Info", 1043},
+    {"rlc_InfoChoice", 1013},
+    {"rb_MappingInfo", 1027},
+    {"losslessSRNS_RelocSupport", 1044},
+    {"pdcp_PDU_Header", -1},
+    {"headerCompressionInfoList", 1045},
+    {"supported", -1},
+    {"notSupported", -1},
+    {nullptr, 1046},
+    {"algorithmSpecificInfo", 1047},
+    {"rfc2507_Info", 1048},
+    {"f_MAX_PERIOD", -1},
+    {"f_MAX_TIME", -1},
+    {"max_HEADER", -1},
+    {"tcp_SPACE", -1},
+    {"non_TCP_SPACE", -1},
+    {"expectReordering", -1},
+    {"ul_CommonTransChInfo", 1050},
+    {"ul_AddReconfTrChInfoList", 1063},
+    {"dl_CommonTransChInfo", 1065},
+    {"dl_TrChInfoList", 1073},
+    {"tfc_Subset", 1051},
+    {"prach_TFCS", 198},
+    {"modeSpecificInfo", 1057},
+    {"minimumAllowedTFC_Number", -1},
+    {"allowedTFC_List", 1052},
+    {"non_allowedTFC_List", 1053},
+    {"restrictedTrChInfoList", 1054},
+    {"fullTFCS", -1},
+    {nullptr, -1},
+    {nullptr, -1},
+    {nullptr, 1055},
+    {"ul_TransportChannelType", -1},
+    {"restrictedTrChIdentity", -1},
+    {"allowedTFI_List", 1056},
+    {nullptr, -1},
+    {"fdd", 1058},
+    {"tdd", 1059},
+    {"ul_TFCS", 198},
+    {"individualUL_CCTrCH_InfoList", 1060},
+    {nullptr, 1061},
+    {"ul_TFCS_Identity", 1062},
+    {"ul_TFCS", 198},
+    {"tfc_Subset", 1051},
+    {"tfcs_ID", -1},
+    {"sharedChannelIndicator", -1},
+    {nullptr, 1064},
+    {"ul_TransportChannelType", -1},
+    {"transportChannelIdentity", -1},
+    {"transportFormatSet", 160},
+    {"sccpch_TFCS", 198},
+    {"modeSpecificInfo", 1066},
+    {"fdd", 1067},
+    {"tdd", 1069},
+    {"dl_Parameters", 1068},
+    {"dl_DCH_TFCS", 198},
+    {"sameAsUL", -1},
+    {"individualDL_CCTrCH_InfoList", 1070},
+    {nullptr, 1071},
+    {"dl_TFCS_Identity", 1062},
+    {"tfcs_SignallingMode", 1072},
+    {"explicit_config", 198},
+    {"sameAsUL", 1062},
+    {nullptr, 1074},
+    {"dl_TransportChannelType", -1},
+    {"dl_transportChannelIdentity", -1},
+    {"tfs_SignallingMode", 1075},
+    {"dch_QualityTarget", 1077},
+    {"dummy", 1078},
+    {"explicit_config", 160},
+    {"sameAsULTrCH", 1076},
+    {"ul_TransportChannelType", -1},
+    {"ul_TransportChannelIdentity", -1},
+    {"bler_QualityValue", -1},
+    {"messType", -1},
+    {"tm_SignallingMode", 1079},
+    {"mode1", -1},
+    {"mode2", 1080},
+    {"ul_controlledTrChList", 1081},
+    {nullptr, -1},
+    {"ul_DPCH_InfoPredef", 1083},
+    {"dl_CommonInformationPredef", 1090},
+    {"ul_DPCH_PowerControlInfo", 1084},
+    {"modeSpecificInfo", 1087},
+    {"fdd", 1085},
+    {"tdd", 1086},
+    {"powerControlAlgorithm", 567},
+    {"dpch_ConstantValue", -1},
+    {"fdd", 1088},
+    {"tdd", 1089},
+    {"tfci_Existence", -1},
+    {"puncturingLimit", -1},
+    {"commonTimeslotInfo", 136},
+    {"dl_DPCH_InfoCommon", 1091},
+    {"modeSpecificInfo", 1092},
+    {"fdd", 1093},
+    {"tdd", 1095},
+    {"spreadingFactorAndPilot", 1094},
+    {"positionFixedOrFlexible", -1},
+    {"tfci_Existence", -1},
+    {"sfd4", -1},
+    {"sfd8", -1},
+    {"sfd16", -1},
+    {"sfd32", -1},
+    {"sfd64", -1},
+    {"sfd128", -1},
+    {"sfd256", -1},
+    {"sfd512", -1},
+    {"commonTimeslotInfo", 136},
+    {"sysInfoType16_v770ext", 1097},
+    {"v920NonCriticalExtensions", 1103},
+    {"preDefinedRadioConfiguration", 1098},
+    {"preDefPhyChConfiguration", 1099},
+    {"ul_DPCH_InfoPredef", 1100},
+    {"modeSpecificInfo", 1101},
+    {"fdd", 1102},
+    {"tdd", -1},
+    {"numberOfTPC_Bits", -1},
+    {"sysInfoType16_v920ext", 1104},
+    {"nonCriticalExtensions", 1106},
+    {"preDefinedRadioConfiguration", 1105},
+    {"mac_ehsWindowSize", -1},
+    {"pusch_SysInfoList", 1108},
+    {"pdsch_SysInfoList", 1109},
+    {"v4b0NonCriticalExtensions", 1110},
+    {nullptr, 134},
+    {nullptr, 232},
+    {"sysInfoType17_v4b0ext", 1111},
+    {"v590NonCriticalExtensions", 1115},
+    {"tdd128SpecificInfo", 1112},
+    {"pusch_SysInfoList", 1113},
+    {"pdsch_SysInfoList", 1114},
+    {nullptr, 331},
+    {nullptr, 345},
+    {"sysInfoType17_v590ext", 1116},
+    {"v770NonCriticalExtensions", 1120},
+    {"hcr_r5_SpecificInfo", 1117},
+    {"pusch_SysInfoList", 1118},
+    {"pdsch_SysInfoList", 1119},
+    {nullptr, 367},
+    {nullptr, 372},
+    {"sysInfoType17_v770ext", 1121},
+    {"nonCriticalExtensions", 1123},
+    {"tdd768SpecificInfo", 1122},
+    {"pusch_SysInfoList_SFN", 421},
+    {"pdsch_SysInfoList_SFN", 447},
+    {"ue_positioning_OTDOA_CipherParameters", 967},
+    {"ue_positioning_OTDOA_AssistanceData", 1125},
+    {"v3a0NonCriticalExtensions", 1144},
+    {"ue_positioning_OTDOA_ReferenceCellInfo", 1126},
+    {"ue_positioning_OTDOA_NeighbourCellList", 1135},
+    {"sfn", -1},
+    {"modeSpecificInfo", 1127},
+    {"frequencyInfo", 727},
+    {"positioningMode", 1131},
+    {"ue_positioning_IPDL_Paremeters", 1134},
+    {"fdd", 1128},
+    {"tdd", 1129},
+    {"primaryCPICH_Info", 681},
+    {"cellAndChannelIdentity", 1130},
+    {"burstType", -1},
+    {"midambleShift", -1},
+    {"timeslot", -1},
+    {"cellParametersID", -1},
+    {"ueBased", 1132},
+    {"ueAssisted", 1133},
+    {"ip_Spacing", -1},
+    {"ip_Length", -1},
+    {"ip_Offset", -1},
+    {"seed", -1},
+    {"burstModeParameters", 982},
+    {nullptr, 1136},
+    {"modeSpecificInfo", 1137},
+    {"frequencyInfo", 727},
+    {"ue_positioning_IPDL_Paremeters", 1134},
+    {"sfn_SFN_RelTimeDifference", 1140},
+    {"sfn_SFN_Drift", -1},
+    {"searchWindowSize", -1},
+    {"positioningMode", 1141},
+    {"fdd", 1138},
+    {"tdd", 1139},
+    {"primaryCPICH_Info", 681},
+    {"cellAndChannelIdentity", 1130},
+    {"sfn_Offset", -1},
+    {"sfn_sfn_Reltimedifference", -1},
+    {"ueBased", 1142},
+    {"ueAssisted", 1143},
+    {"sysInfoType15_4_v3a0ext", 1145},
+    {"v4b0NonCriticalExtensions", 1146},
+    {"sfn_Offset_Validity", -1},
+    {"sysInfoType15_4_v4b0ext", 1147},
+    {"nonCriticalExtensions", 1150},
+    {"ue_Positioning_OTDOA_AssistanceData_r4ext", 1148},
+    {"ue_Positioning_IPDL_Parameters_TDD_r4_ext", 981},
+    {"ue_Positioning_IPDL_Parameters_TDDList_r4_ext", 1149},
+    {nullptr, 981},
+    {"idleModePLMNIdentities", 1152},
+    {"connectedModePLMNIdentities", 1152},
+    {"v6b0NonCriticalExtensions", 1159},
+    {"plmnsOfIntraFreqCellsList", 1153},
+    {"plmnsOfInterFreqCellsList", 1155},
+    {"plmnsOfInterRATCellsList", 1157},
+    {nullptr, 1154},
+    {"plmn_Identity", 3},
+    {nullptr, 1156},
+    {"plmn_Identity", 3},
+    {nullptr, 1158},
+    {"plmn_Identity", 3},
+    {"sysInfoType18_v6b0ext", 1160},
+    {"v860NonCriticalExtensions", 1161},
+    {"idleModePLMNIdentitiesSIB11bis", 1152},
+    {"connectedModePLMNIdentitiesSIB11bis", 1152},
+    {"sysInfoType18_v860ext", 1162},
+    {"nonCriticalExtensions", 1170},
+    {"idleModePLMNIdentities", 1163},
+    {"connectedModePLMNIdentities", 1163},
+    {"multipleplmnsOfIntraFreqCellsList", 1164},
+    {"multipleplmnsOfInterFreqCellsList", 1167},
+    {nullptr, 1165},
+    {"multiplePLMN_list", 1166},
+    {nullptr, 21},
+    {nullptr, 1168},
+    {"multiplePLMN_list", 1169},
+    {nullptr, 21},
+    {"sib_ReferenceList", 1172},
+    {"v6b0NonCriticalExtensions", 1175},
+    {nullptr, 1173},
+    {"sib_Type", 1174},
+    {"scheduling", 13},
+    {"sysInfoType1", -1},
+    {"sysInfoType2", -1},
+    {"sysInfoType3", -1},
+    {"sysInfoType4", -1},
+    {"sysInfoType5", -1},
+    {"sysInfoType6", -1},
+    {"sysInfoType7", -1},
+    {"dummy", -1},
+    {"dummy2", -1},
+    {"dummy3", -1},
+    {"sysInfoType11", -1},
+    {"sysInfoType12", -1},
+    {"sysInfoType13", -1},
+    {"sysInfoType13_1", -1},
+    {"sysInfoType13_2", -1},
+    {"sysInfoType13_3", -1},
+    {"sysInfoType13_4", -1},
+    {"sysInfoType14", -1},
+    {"sysInfoType15", -1},
+    {"sysInfoType16", 11},
+    {"sysInfoType17", -1},
+    {"sysInfoType15_1", -1},
+    {"sysInfoType15_2", 12},
+    {"sysInfoType15_3", 12},
+    {"sysInfoType15_4", -1},
+    {"sysInfoType18", -1},
+    {"sysInfoType15_5", -1},
+    {"sysInfoType5bis", -1},
+    {"spare4", -1},
+    {"spare3", -1},
+    {"spare2", -1},
+    {"spare1", -1},
+    {"sysInfoTypeSB1_v6b0ext", 1176},
+    {"v860NonCriticalExtensions", 1177},
+    {"extSIBTypeInfoSchedulingInfo_List", 24},
+    {"sysInfoTypeSB1_v860ext", 1178},
+    {"nonCriticalExtensions", 1179},
+    {"extSIBTypeInfoSchedulingInfo_List", 30},
+    {"extGANSS_SIBTypeInfoSchedulingInfoList", 33},
+    {"sib_ReferenceList", 1172},
+    {"v6b0NonCriticalExtensions", 1181},
+    {"sysInfoTypeSB2_v6b0ext", 1182},
+    {"v860NonCriticalExtensions", 1183},
+    {"extSIBTypeInfoSchedulingInfo_List", 24},
+    {"sysInfoTypeSB2_v860ext", 1184},
+    {"nonCriticalExtensions", 1185},
+    {"extSIBTypeInfoSchedulingInfo_List", 30},
+    {"extGANSS_SIBTypeInfoSchedulingInfoList", 33},
+    {"ue_positioning_OTDOA_AssistanceData_UEB", 1187},
+    {"v3a0NonCriticalExtensions", 1200},
+    {"ue_positioning_OTDOA_ReferenceCellInfo_UEB", 1188},
+    {"ue_positioning_OTDOA_NeighbourCellList_UEB", 1195},
+    {"sfn", -1},
+    {"modeSpecificInfo", 1189},
+    {"frequencyInfo", 727},
+    {"cellPosition", 1192},
+    {"roundTripTime", -1},
+    {"ue_positioning_IPDL_Paremeters", 1134},
+    {"fdd", 1190},
+    {"tdd", 1191},
+    {"primaryCPICH_Info", 681},
+    {"cellAndChannelIdentity", 1130},
+    {"ellipsoidPoint", 1193},
+    {"ellipsoidPointWithAltitude", 1194},
+    {"latitudeSign", -1},
+    {"latitude", -1},
+    {"longitude", -1},
+    {"latitudeSign", -1},
+    {"latitude", -1},
+    {"longitude", -1},
+    {"altitudeDirection", -1},
+    {"altitude", -1},
+    {nullptr, 1196},
+    {"modeSpecificInfo", 1197},
+    {"frequencyInfo", 727},
+    {"ue_positioning_IPDL_Paremeters", 1134},
+    {"sfn_SFN_RelTimeDifference", 1140},
+    {"sfn_SFN_Drift", -1},
+    {"searchWindowSize", -1},
+    {"relativeNorth", -1},
+    {"relativeEast", -1},
+    {"relativeAltitude", -1},
+    {"fineSFN_SFN", -1},
+    {"roundTripTime", -1},
+    {"fdd", 1198},
+    {"tdd", 1199},
+    {"primaryCPICH_Info", 681},
+    {"cellAndChannelIdentity", 1130},
+    {"sysInfoType15_5_v3a0ext", 1201},
+    {"v770NonCriticalExtensions", 1202},
+    {"sfn_Offset_Validity", -1},
+    {"sysInfoType15_5_v770ext", 1203},
+    {"nonCriticalExtensions", 1208},
+    {"ue_Positioning_OTDOA_AssistanceData_UEB_ext", 1204},
+    {"ue_positioning_OTDOA_ReferenceCellInfo_UEB_ext", 1205},
+    {"ue_positioning_OTDOA_NeighbourCellList_UEB_ext", 1206},
+    {"roundTripTimeExtension", -1},
+    {nullptr, 1207},
+    {"roundTripTimeExtension", -1},
+    {"measurementControlSysInfo", 1210},
+    {"measurementControlSysInfo_LCR", 1220},
+    {"measurementControlSysInfoExtensionAddon_r5", 1230},
+    {"v7b0NonCriticalExtensions", 1234},
+    {"use_of_HCS", 1211},
+    {"hcs_not_used", 1212},
+    {"hcs_used", 1216},
+    {"cellSelectQualityMeasure", 1213},
+    {"newInterRATCellList", 810},
+    {"cpich_RSCP", 1214},
+    {"cpich_Ec_N0", 1215},
+    {"newIntraFreqCellList", 675},
+    {"newInterFreqCellList", 725},
+    {"newIntraFreqCellList", 733},
+    {"newInterFreqCellList", 746},
+    {"cellSelectQualityMeasure", 1217},
+    {"newInterRATCellList", 810},
+    {"cpich_RSCP", 1218},
+    {"cpich_Ec_N0", 1219},
+    {"newIntraFreqCellList", 771},
+    {"newInterFreqCellList", 784},
+    {"newIntraFreqCellList", 789},
+    {"newInterFreqCellList", 806},
+    {"use_of_HCS", 1221},
+    {"hcs_not_used", 1222},
+    {"hcs_used", 1226},
+    {"cellSelectQualityMeasure", 1223},
+    {"newInterRATCellList", 810},
+    {"cpich_RSCP", 1224},
+    {"cpich_Ec_N0", 1225},
+    {"newIntraFreqCellList", 840},
+    {"newInterFreqCellList", 858},
+    {"newIntraFreqCellList", 863},
+    {"newInterFreqCellList", 868},
+    {"cellSelectQualityMeasure", 1227},
+    {"newInterRATCellList", 810},
+    {"cpich_RSCP", 1228},
+    {"cpich_Ec_N0", 1229},
+    {"newIntraFreqCellList", 875},
+    {"newInterFreqCellList", 880},
+    {"newIntraFreqCellList", 885},
+    {"newInterFreqCellList", 890},
+    {"newIntraFrequencyCellInfoListAddon_r5", 1231},
+    {"newInterFrequencyCellInfoListAddon_r5", 1232},
+    {"newInterRATCellInfoListAddon_r5", 1233},
+    {nullptr, 83},
+    {nullptr, 83},
+    {nullptr, 83},
+    {"sysInfoType11bis_v7b0ext", 1235},
+    {"v860NonCriticalExtensions", 1236},
+    {"newInterFreqCellList", 920},
+    {"sysInfoType11bis_v860ext", 1237},
+    {"nonCriticalExtensions", 1239},
+    {"csg_PSCSplitInfo", 110},
+    {"csg_DedicatedFrequencyInfoList", 1238},
+    {nullptr, 727},
+    {"ue_positioning_GANSS_ReferencePosition", 1241},
+    {"ue_positioning_GANSS_ReferenceTime", 1242},
+    {"ue_positioning_GANSS_IonosphericModel", 1247},
+    {"v860NonCriticalExtensions", 1249},
+    {"ellipsoidPointAltitudeEllipsoide", 969},
+    {"ganssDay", -1},
+    {"ganssTod", -1},
+    {"ganssTodUncertainty", -1},
+    {"ganssTimeId", -1},
+    {"utran_ganssreferenceTime", 1243},
+    {"tutran_ganss_driftRate", -1},
+    {"timingOfCellFrames", -1},
+    {"mode", 1244},
+    {"referenceSfn", -1},
+    {"fdd", 1245},
+    {"tdd", 1246},
+    {"primary_CPICH_Info", 681},
+    {"cellParameters", -1},
+    {"alpha_zero_ionos", -1},
+    {"alpha_one_ionos", -1},
+    {"alpha_two_ionos", -1},
+    {"gANSS_storm_flags", 1248},
+    {"storm_flag_one", -1},
+    {"storm_flag_two", -1},
+    {"storm_flag_three", -1},
+    {"storm_flag_four", -1},
+    {"storm_flag_five", -1},
+    {"sysInfoType15bis_v860ext", 1250},
+    {"nonCriticalExtensions", 1253},
+    {"ue_Positioning_GANSS_AddIonoModel", 1251},
+    {"ue_Positioning_GANSS_EarthOrientationPara", 1252},
+    {"dataID", -1},
+    {"alpha_beta_parameters", 1005},
+    {"teop", -1},
+    {"pmX", -1},
+    {"pmXdot", -1},
+    {"pmY", -1},
+    {"pmYdot", -1},
+    {"deltaUT1", -1},
+    {"deltaUT1dot", -1},
+    {"ue_positioning_GANSS_DGANSS_Corrections", 1255},
+    {"v920NonCriticalExtensions", 1260},
+    {"dganssreferencetime", -1},
+    {"dganssInfoList", 1256},
+    {nullptr, 1257},
+    {"ganssSignalId", -1},
+    {"ganssStatusHealth", -1},
+    {"dgansssignalInformationList", 1258},
+    {nullptr, 1259},
+    {"satId", -1},
+    {"iode_dganss", -1},
+    {"udre", -1},
+    {"ganss_prc", -1},
+    {"ganss_rrc", -1},
+    {"sysInfoType15_1bis_v920ext", 1261},
+    {"nonCriticalExtensions", 1267},
+    {"ue_positioning_GANSS_DGANSS_Corrections", 1262},
+    {"dganssInfoList", 1263},
+    {nullptr, 1264},
+    {"dgansssignalInformationList", 1265},
+    {nullptr, 1266},
+    {"udreGrowthRate", -1},
+    {"udreValidityTime", -1},
+    {"ue_positioning_GANSS_navigationModel", 1269},
+    {"nonCriticalExtensions", 1277},
+    {"non_broadcastIndication", -1},
+    {"ganssSatInfoNavList", 1270},
+    {nullptr, 1271},
+    {"satId", -1},
+    {"svHealth", -1},
+    {"iod", -1},
+    {"ganssClockModel", 1272},
+    {"ganssOrbitModel", 1275},
+    {"satellite_clock_modelList", 1273},
+    {nullptr, 1274},
+    {"t_oc", -1},
+    {"af2", -1},
+    {"af1", -1},
+    {"af0", -1},
+    {"tgd", -1},
+    {"model_id", -1},
+    {"keplerianParameters", 1276},
+    {"toe_nav", -1},
+    {"ganss_omega_nav", -1},
+    {"delta_n_nav", -1},
+    {"m_zero_nav", -1},
+    {"omegadot_nav", -1},
+    {"ganss_e_nav", -1},
+    {"idot_nav", -1},
+    {"a_sqrt_nav", -1},
+    {"i_zero_nav", -1},
+    {"omega_zero_nav", -1},
+    {"c_rs_nav", -1},
+    {"c_is_nav", -1},
+    {"c_us_nav", -1},
+    {"c_rc_nav", -1},
+    {"c_ic_nav", -1},
+    {"c_uc_nav", -1},
+    {"ue_positioning_GANSS_Almanac", 1279},
+    {"ue_positioning_GANSS_TimeModels", 1283},
+    {"ue_positioning_GANSS_UTC_Model", 1285},
+    {"v860NonCriticalExtensions", 1286},
+    {"ganss_wk_number", -1},
+    {"alm_keplerianParameters", 1280},
+    {"t_oa", -1},
+    {"iod_a", -1},
+    {"sat_info_kpList", 1281},
+    {nullptr, 1282},
+    {"svId", -1},
+    {"ganss_alm_e", -1},
+    {"ganss_delta_I_alm", -1},
+    {"ganss_omegadot_alm", -1},
+    {"ganss_svhealth_alm", -1},
+    {"ganss_delta_a_sqrt_alm", -1},
+    {"ganss_omegazero_alm", -1},
+    {"ganss_m_zero_alm", -1},
+    {"ganss_omega_alm", -1},
+    {"ganss_af_zero_alm", -1},
+    {"ganss_af_one_alm", -1},
+    {nullptr, 1284},
+    {"ganss_timeModelreferenceTime", -1},
+    {"ganss_t_a0", -1},
+    {"ganss_t_a1", -1},
+    {"ganss_t_a2", -1},
+    {"gnss_to_id", -1},
+    {"ganss_wk_number", -1},
+    {"a_one_utc", -1},
+    {"a_zero_utc", -1},
+    {"t_ot_utc", -1},
+    {"delta_t_ls_utc", -1},
+    {"w_n_t_utc", -1},
+    {"w_n_lsf_utc", -1},
+    {"dn_utc", -1},
+    {"delta_t_lsf_utc", -1},
+    {"sysInfoType15_3bis_v860ext", 1287},
+    {"nonCriticalExtensions", 1314},
+    {"ue_Positioning_GANSS_Almanac", 1288},
+    {"ue_Positioning_GANSS_AddUTCModels", 1304},
+    {"ue_Positioning_GANSS_AuxiliaryInfo", 1309},
+    {"alm_keplerianNAVAlmanac", 1289},
+    {"alm_keplerianReducedAlmanac", 1292},
+    {"alm_keplerianMidiAlmanac", 1295},
+    {"alm_keplerianGLONASS", 1298},
+    {"alm_ecefSBASAlmanac", 1301},
+    {"t_oa", -1},
+    {"sat_info_NAVkpList", 1290},
+    {nullptr, 1291},
+    {"svID", -1},
+    {"navAlmE", -1},
+    {"navAlmDeltaI", -1},
+    {"navAlmOMEGADOT", -1},
+    {"navAlmSVHealth", -1},
+    {"navAlmSqrtA", -1},
+    {"navAlmOMEGAo", -1},
+    {"navAlmOmega", -1},
+    {"navAlmMo", -1},
+    {"navAlmaf0", -1},
+    {"navAlmaf1", -1},
+    {"t_oa", -1},
+    {"sat_info_REDkpList", 1293},
+    {nullptr, 1294},
+    {"svID", -1},
+    {"redAlmDeltaA", -1},
+    {"redAlmOmega0", -1},
+    {"redAlmPhi0", -1},
+    {"redAlmL1Health", -1},
+    {"redAlmL2Health", -1},
+    {"redAlmL5Health", -1},
+    {"t_oa", -1},
+    {"sat_info_MIDIkpList", 1296},
+    {nullptr, 1297},
+    {"svID", -1},
+    {"midiAlmE", -1},
+    {"midiAlmDeltaI", -1},
+    {"midiAlmOmegaDot", -1},
+    {"midiAlmSqrtA", -1},
+    {"midiAlmOmega0", -1},
+    {"midiAlmOmega", -1},
+    {"midiAlmMo", -1},
+    {"midiAlmaf0", -1},
+    {"midiAlmaf1", -1},
+    {"midiAlmL1Health", -1},
+    {"midiAlmL2Health", -1},
+    {"midiAlmL5Health", -1},
+    {"sat_info_GLOkpList", 1299},
+    {nullptr, 1300},
+    {"gloAlmNA", -1},
+    {"gloAlmnA", -1},
+    {"gloAlmHA", -1},
+    {"gloAlmLambdaA", -1},
+    {"gloAlmTlambdaA", -1},
+    {"gloAlmDeltaIA", -1},
+    {"gloAkmDeltaTA", -1},
+    {"gloAlmDeltaTdotA", -1},
+    {"gloAlmEpsilonA", -1},
+    {"gloAlmOmegaA", -1},
+    {"gloAlmTauA", -1},
+    {"gloAlmCA", -1},
+    {"gloAlmMA", -1},
+    {"sat_info_SBASecefList", 1302},
+    {nullptr, 1303},
+    {"sbasAlmDataID", -1},
+    {"svID", -1},
+    {"sbasAlmHealth", -1},
+    {"sbasAlmXg", -1},
+    {"sbasAlmYg", -1},
+    {"sbasAlmZg", -1},
+    {"sbasAlmXgdot", -1},
+    {"sbasAlmYgDot", -1},
+    {"sbasAlmZgDot", -1},
+    {"sbasAlmTo", -1},
+    {"utcModel1", 1305},
+    {"utcModel2", 1306},
+    {"utcModel3", 1308},
+    {"utcA0", -1},
+    {"utcA1", -1},
+    {"utcA2", -1},
+    {"utcDeltaTls", -1},
+    {"utcTot", -1},
+    {"utcWNot", -1},
+    {"utcWNlsf", -1},
+    {"utcDN", -1},
+    {"utcDeltaTlsf", -1},
+    {"nA", -1},
+    {"tauC", -1},
+    {"deltaUT1", 1307},
+    {"kp", -1},
+    {"b1", -1},
+    {"b2", -1},
+    {"utcA1wnt", -1},
+    {"utcA0wnt", -1},
+    {"utcTot", -1},
+    {"utcWNt", -1},
+    {"utcDeltaTls", -1},
+    {"utcWNlsf", -1},
+    {"utcDN", -1},
+    {"utcDeltaTlsf", -1},
+    {"utcStandardID", -1},
+    {"ganssID1", 1310},
+    {"ganssID3", 1312},
+    {nullptr, 1311},
+    {"svID", -1},
+    {"signalsAvailable", -1},
+    {nullptr, 1313},
+    {"svID", -1},
+    {"signalsAvailable", -1},
+    {"channelNumber", -1},
+    {"ue_positioning_GANSS_TOD", -1},
+    {"ue_positioning_GANSS_ReferenceMeasurementInformation", 1316},
+    {"nonCriticalExtensions", 1321},
+    {"ganssSignalId", -1},
+    {"satelliteInformationList", 1317},
+    {nullptr, 1318},
+    {"ganssSatId", -1},
+    {"dopplerZeroOrder", -1},
+    {"extraDoppler", 1319},
+    {"codePhase", -1},
+    {"integerCodePhase", -1},
+    {"codePhaseSearchWindow", -1},
+    {"azimuthandElevation", 1320},
+    {"dopplerFirstOrder", -1},
+    {"dopplerUncertainty", -1},
+    {"azimuth", -1},
+    {"elevation", -1},
+    {"ue_positioning_GANSS_DataBitAssistance", 1323},
+    {"nonCriticalExtensions", 1328},
+    {"ganss_tod", -1},
+    {"dataBitAssistanceList", 1324},
+    {nullptr, 1325},
+    {"satID", -1},
+    {"dataBitAssistanceSgnList", 1326},
+    {nullptr, 1327},
+    {"ganss_signal_id", -1},
+    {"data_bits", -1},
+    {"ue_positioning_GANSS_DataCipheringInfo", 967},
+    {"ue_positioning_GANSS_realTimeIntegrity", 1330},
+    {"nonCriticalExtensions", 1332},
+    {nullptr, 1331},
+    {"bad_ganss_satId", -1},
+    {"bad_ganss_signalId", -1},
+    {"utra_PriorityInfoList", 1334},
+    {"gsm_PriorityInfoList", 1340},
+    {"eutra_FrequencyAndPriorityInfoList", 1347},
+    {"v920NonCriticalExtensions", 1351},
+    {"utra_ServingCell", 1335},
+    {"utran_FDD_FrequencyList", 1336},
+    {"utran_TDD_FrequencyList", 1338},
+    {"priority", -1},
+    {"s_PrioritySearch1", -1},
+    {"s_PrioritySearch2", -1},
+    {"threshServingLow", -1},
+    {nullptr, 1337},
+    {"uarfcn", -1},
+    {"priority", -1},
+    {"threshXhigh", -1},
+    {"threshXlow", -1},
+    {"qQualMinFDD", -1},
+    {"qRxLevMinFDD", -1},
+    {nullptr, 1339},
+    {"uarfcn", -1},
+    {"priority", -1},
+    {"threshXhigh", -1},
+    {"threshXlow", -1},
+    {"qRxLevMinTDD", -1},
+    {nullptr, 1341},
+    {"gsmCellGroup", 1342},
+    {"priority", -1},
+    {"qRxLevMinGSM", -1},
+    {"threshXhigh", -1},
+    {"threshXlow", -1},
+    {"startingARFCN", -1},
+    {"bandIndicator", -1},
+    {"followingARFCNs", 1343},
+    {"explicitListOfARFCNs", 1344},
+    {"equallySpacedARFCNs", 1345},
+    {"variableBitMapOfARFCNs", -1},
+    {"continuousRangeOfARFCNs", 1346},
+    {nullptr, -1},
+    {"arfcn_Spacing", -1},
+    {"numberOfFollowingARFCNs", -1},
+    {"endingARFCN", -1},
+    {nullptr, 1348},
+    {"earfcn", -1},
+    {"measurementBandwidth", -1},
+    {"priority", -1},
+    {"qRxLevMinEUTRA", -1},
+    {"threshXhigh", -1},
+    {"threshXlow", -1},
+    {"eutra_blackListedCellList", 1349},
+    {"eutraDetection", -1},
+    {nullptr, 1350},
+    {"physicalCellIdentity", -1},
+    {"sysInfoType19_v920ext", 1352},
+    {"nonCriticalExtensions", 1356},
+    {"utra_PriorityInfoList_v920ext", 1353},
+    {"eutra_FrequencyAndPriorityInfoList_v920ext", 1354},
+    {"threshServingLow2", -1},
+    {nullptr, 1355},
+    {"qqualMinEUTRA", -1},
+    {"threshXhigh2", -1},
+    {"threshXlow2", -1},
+    {"ue_positioning_GANSS_AddNavigationModels", 1358},
+    {"nonCriticalExtensions", 1371},
+    {"non_broadcastIndication", -1},
+    {"ganssSatInfoNavList", 1359},
+    {nullptr, 1360},
+    {"satId", -1},
+    {"svHealth", -1},
+    {"iod", -1},
+    {"ganssClockModel", 1361},
+    {"ganssOrbitModel", 1366},
+    {"navClockModel", 1362},
+    {"cnavClockModel", 1363},
+    {"glonassClockModel", 1364},
+    {"sbasClockModel", 1365},
+    {"navToc", -1},
+    {"navaf2", -1},
+    {"navaf1", -1},
+    {"navaf0", -1},
+    {"navTgd", -1},
+    {"cnavToc", -1},
+    {"cnavTop", -1},
+    {"cnavURA0", -1},
+    {"cnavURA1", -1},
+    {"cnavURA2", -1},
+    {"cnavAf2", -1},
+    {"cnavAf1", -1},
+    {"cnavAf0", -1},
+    {"cnavTgd", -1},
+    {"cnavISCl1cp", -1},
+    {"cnavISCl1cd", -1},
+    {"cnavISCl1ca", -1},
+    {"cnavISCl2c", -1},
+    {"cnavISCl5i5", -1},
+    {"cnavISCl5q5", -1},
+    {"gloTau", -1},
+    {"gloGamma", -1},
+    {"gloDeltaTau", -1},
+    {"sbasTo", -1},
+    {"sbasAgfo", -1},
+    {"sbasAgf1", -1},
+    {"navKeplerianSet", 1367},
+    {"cnavKeplerianSet", 1368},
+    {"glonassECEF", 1369},
+    {"sbasECEF", 1370},
+    {"navURA", -1},
+    {"navFitFlag", -1},
+    {"navToe", -1},
+    {"navOmega", -1},
+    {"navDeltaN", -1},
+    {"navM0", -1},
+    {"navOmegaADot", -1},
+    {"navE", -1},
+    {"navIDot", -1},
+    {"navAPowerHalf", -1},
+    {"navI0", -1},
+    {"navOmegaA0", -1},
+    {"navCrs", -1},
+    {"navCis", -1},
+    {"navCus", -1},
+    {"navCrc", -1},
+    {"navCic", -1},
+    {"navCuc", -1},
+    {"cnavTop", -1},
+    {"cnavURAindex", -1},
+    {"cnavDeltaA", -1},
+    {"cnavAdot", -1},
+    {"cnavDeltaNo", -1},
+    {"cnavDeltaNoDot", -1},
+    {"cnavMo", -1},
+    {"cnavE", -1},
+    {"cnavOmega", -1},
+    {"cnavOMEGA0", -1},
+    {"cnavDeltaOmegaDot", -1},
+    {"cnavIo", -1},
+    {"cnavIoDot", -1},
+    {"cnavCis", -1},
+    {"cnavCic", -1},
+    {"cnavCrs", -1},
+    {"cnavCrc", -1},
+    {"cnavCus", -1},
+    {"cnavCuc", -1},
+    {"gloEn", -1},
+    {"gloP1", -1},
+    {"gloP2", -1},
+    {"gloM", -1},
+    {"gloX", -1},
+    {"gloXdot", -1},
+    {"gloXdotdot", -1},
+    {"gloY", -1},
+    {"gloYdot", -1},
+    {"gloYdotdot", -1},
+    {"gloZ", -1},
+    {"gloZdot", -1},
+    {"gloZdotdot", -1},
+    {"sbasTo", -1},
+    {"sbasAccuracy", -1},
+    {"sbasXg", -1},
+    {"sbasYg", -1},
+    {"sbasZg", -1},
+    {"sbasXgDot", -1},
+    {"sbasYgDot", -1},
+    {"sbasZgDot", -1},
+    {"sbasXgDotDot", -1},
+    {"sbagYgDotDot", -1},
+    {"sbasZgDotDot", -1},
+    {"hNBName", -1},
+    {"nonCriticalExtensions", 1373},
 };
 
 const TypeSteps kTypeSteps[] = {
-    {0, 5},  // SysInfoType1
-    {5, 1},  // CN_DomainSysInfoList
-    {6, 3},  // CN_DomainSysInfo
-    {9, 2},  // CN_DomainSysInfo_cn_Type
-    {11, 22},  // UE_ConnTimersAndConstants
-    {33, 4},  // UE_IdleTimersAndConstants
-    {37, 2},  // SysInfoType1_v3a0NonCriticalExtensions
-    {39, 2},  // SysInfoType1_v3a0ext_IEs
-    {41, 2},  // UE_ConnTimersAndConstants_v3a0ext
-    {43, 1},  // UE_IdleTimersAndConstants_v3a0ext
-    {44, 0},  // SysInfoType1_v3a0NonCriticalExtensions_nonCriticalExtensions
-    {44, 2},  // SysInfoType2
-    {46, 1},  // URA_IdentityList
-    {47, 0},  // SysInfoType2_nonCriticalExtensions
-    {47, 5},  // SysInfoType3
-    {52, 7},  // CellSelectReselectInfoSIB_3_4
-    {59, 1},  // MappingInfo
-    {60, 2},  // Mapping
-    {62, 1},  // MappingFunctionParameterList
-    {63, 4},  // MappingFunctionParameter
-    {67, 2},  // CellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure
-    {69, 1},  // CellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure_cpich_Ec_N0
-    {70, 2},  // CellSelectReselectInfoSIB_3_4_modeSpecificInfo
-    {72, 6},  // CellSelectReselectInfoSIB_3_4_modeSpecificInfo_fdd
-    {78, 1},  // RAT_FDD_InfoList
-    {79, 4},  // RAT_FDD_Info
-    {83, 5},  // CellSelectReselectInfoSIB_3_4_modeSpecificInfo_tdd
-    {88, 1},  // RAT_TDD_InfoList
-    {89, 4},  // RAT_TDD_Info
-    {93, 3},  // HCS_ServingCellInformation
-    {96, 6},  // T_CRMax
-    {102, 2},  // N_CR_T_CRMaxHyst
-    {104, 4},  // CellAccessRestriction
-    {108, 2},  // CellBarred
-    {110, 2},  // CellBarred_barred
-    {112, 1},  // AccessClassBarredList
-    {113, 2},  // SysInfoType3_v4b0NonCriticalExtensions
-    {115, 1},  // SysInfoType3_v4b0ext_IEs
-    {116, 1},  // Mapping_LCR_r4
-    {117, 2},  // SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension
-    {119, 1},  // SysInfoType3_v590ext
-    {120, 2},  // CellSelectReselectInfo_v590ext
-    {122, 2},  // SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension
-    {124, 1},  // SysInfoType3_v5c0ext_IEs
-    {125, 4},  // CellSelectReselectInfoTreselectionScaling_v5c0ext
-    {129, 2},  // SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension
-    {131, 2},  // SysInfoType3_v670ext
-    {133, 2},  // DomainSpecificAccessRestrictionParam_v670ext
-    {135, 2},  // DomainSpecificAccessRestriction_v670ext
-    {137, 1},  // DomainSpecificAccessRestriction_v670ext_restriction
-    {138, 2},  // DomainSpecificAccessRestrictionForSharedNetwork_v670ext
-    {140, 5},  // DomainSpecificAccessRestrictionList_v670ext
-    {145, 2},  // SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension
-    {147, 4},  // SysInfoType3_v770ext_IEs
-    {151, 1},  // DeferredMeasurementControlReadingSupport
-    {152, 2},  // DeferredMeasurementControlReadingSupport_modeSpecificInfo
-    {154, 1},  // DeferredMeasurementControlReadingSupport_modeSpecificInfo_fdd
-    {155, 1},  // DeferredMeasurementControlReadingSupport_modeSpecificInfo_tdd
-    {156, 1},  // IntraFreqMeasQuantity_TDD_sib3List
-    {157, 0},  // SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_nonCriticalExtensions
-    {157, 4},  // SysInfoType4
-    {161, 2},  // SysInfoType4_v4b0NonCriticalExtensions
-    {163, 1},  // SysInfoType4_v4b0ext_IEs
-    {164, 2},  // SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension
-    {166, 1},  // SysInfoType4_v590ext
-    {167, 2},  // SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension
-    {169, 1},  // SysInfoType4_v5b0ext_IEs
-    {170, 6},  // CellSelectReselectInfoPCHFACH_v5b0ext
-    {176, 2},  // SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension_v5c0NonCriticalExtension
-    {178, 1},  // SysInfoType4_v5c0ext_IEs
-    {179, 0},  // SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension_v5c0NonCriticalExtension_nonCriticalExtensions
-    {179, 8},  // SysInfoType5
-    {187, 2},  // SysInfoType5_modeSpecificInfo
-    {189, 1},  // SysInfoType5_modeSpecificInfo_fdd
-    {190, 3},  // SysInfoType5_modeSpecificInfo_tdd
-    {193, 1},  // PUSCH_SysInfoList_SFN
-    {194, 2},  // PUSCH_SysInfoList_SFN_Item
-    {196, 4},  // PUSCH_SysInfo
-    {200, 3},  // PUSCH_Info
-    {203, 4},  // CommonTimeslotInfo
-    {207, 7},  // RepetitionPeriodAndLength
-    {214, 4},  // UplinkTimeslotsCodes
-    {218, 3},  // IndividualTimeslotInfo
-    {221, 1},  // MidambleShiftAndBurstType
-    {222, 3},  // MidambleShiftAndBurstType_burstType
-    {225, 2},  // MidambleShiftAndBurstType_burstType_type1
-    {227, 3},  // MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode
-    {230, 1},  // MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble
-    {231, 2},  // MidambleShiftAndBurstType_burstType_type2
-    {233, 3},  // MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode
-    {236, 1},  // MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble
-    {237, 2},  // MidambleShiftAndBurstType_burstType_type3
-    {239, 2},  // MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode
-    {241, 1},  // MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble
-    {242, 1},  // UL_TS_ChannelisationCodeList
-    {243, 2},  // UplinkTimeslotsCodes_moreTimeslots
-    {245, 2},  // UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots
-    {247, 1},  // UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive
-    {248, 1},  // UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList
-    {249, 1},  // UplinkAdditionalTimeslots
-    {250, 2},  // UplinkAdditionalTimeslots_parameters
-    {252, 1},  // UplinkAdditionalTimeslots_parameters_sameAsLast
-    {253, 2},  // UplinkAdditionalTimeslots_parameters_newParameters
-    {255, 2},  // TransportFormatSet
-    {257, 2},  // DedicatedTransChTFS
-    {259, 5},  // DedicatedTransChTFS_tti
-    {264, 1},  // DedicatedDynamicTF_InfoList
-    {265, 3},  // DedicatedDynamicTF_Info
-    {268, 2},  // DedicatedDynamicTF_Info_rlc_Size
-    {270, 4},  // BitModeRLC_SizeInfo
-    {274, 2},  // BitModeRLC_SizeInfo_sizeType2
-    {276, 2},  // BitModeRLC_SizeInfo_sizeType3
-    {278, 2},  // BitModeRLC_SizeInfo_sizeType4
-    {280, 3},  // OctetModeRLC_SizeInfoType1
-    {283, 2},  // OctetModeRLC_SizeInfoType1_sizeType2
-    {285, 2},  // OctetModeRLC_SizeInfoType1_sizeType3
-    {287, 1},  // DedicatedDynamicTF_Info_numberOfTbSizeList
-    {288, 4},  // NumberOfTransportBlocks
-    {292, 3},  // LogicalChannelList
-    {295, 1},  // LogicalChannelList_explicitList
-    {296, 2},  // LogicalChannelByRB
-    {298, 1},  // DedicatedDynamicTF_InfoList_DynamicTTI
-    {299, 3},  // DedicatedDynamicTF_Info_DynamicTTI
-    {302, 2},  // DedicatedDynamicTF_Info_DynamicTTI_rlc_Size
-    {304, 1},  // NumberOfTbSizeAndTTIList
-    {305, 2},  // NumberOfTbSizeAndTTIList_Item
-    {307, 3},  // SemistaticTF_Information
-    {310, 3},  // ChannelCodingType
-    {313, 2},  // CommonTransChTFS
-    {315, 5},  // CommonTransChTFS_tti
-    {320, 1},  // CommonDynamicTF_InfoList
-    {321, 3},  // CommonDynamicTF_Info
-    {324, 2},  // CommonDynamicTF_Info_rlc_Size
-    {326, 1},  // CommonDynamicTF_Info_rlc_Size_fdd
-    {327, 3},  // OctetModeRLC_SizeInfoType2
-    {330, 1},  // CommonDynamicTF_Info_rlc_Size_tdd
-    {331, 2},  // CommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice
-    {333, 1},  // CommonDynamicTF_Info_numberOfTbSizeList
-    {334, 1},  // CommonDynamicTF_InfoList_DynamicTTI
-    {335, 3},  // CommonDynamicTF_Info_DynamicTTI
-    {338, 2},  // CommonDynamicTF_Info_DynamicTTI_commonTDD_Choice
-    {340, 2},  // TFCS
-    {342, 4},  // ExplicitTFCS_Configuration
-    {346, 1},  // TFCS_ReconfAdd
-    {347, 7},  // TFCS_ReconfAdd_ctfcSize
-    {354, 1},  // TFCS_ReconfAdd_ctfcSize_ctfc2Bit
-    {355, 2},  // TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item
-    {357, 2},  // PowerOffsetInformation
-    {359, 2},  // GainFactorInformation
-    {361, 3},  // SignalledGainFactors
-    {364, 2},  // SignalledGainFactors_modeSpecificInfo
-    {366, 1},  // SignalledGainFactors_modeSpecificInfo_fdd
-    {367, 1},  // TFCS_ReconfAdd_ctfcSize_ctfc4Bit
-    {368, 2},  // TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item
-    {370, 1},  // TFCS_ReconfAdd_ctfcSize_ctfc6Bit
-    {371, 2},  // TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item
-    {373, 1},  // TFCS_ReconfAdd_ctfcSize_ctfc8Bit
-    {374, 2},  // TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item
-    {376, 1},  // TFCS_ReconfAdd_ctfcSize_ctfc12Bit
-    {377, 2},  // TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item
-    {379, 1},  // TFCS_ReconfAdd_ctfcSize_ctfc16Bit
-    {380, 2},  // TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item
-    {382, 1},  // TFCS_ReconfAdd_ctfcSize_ctfc24Bit
-    {383, 2},  // TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item
-    {385, 1},  // TFCS_RemovalList
-    {386, 1},  // TFCS_Removal
-    {387, 2},  // ExplicitTFCS_Configuration_replacement
-    {389, 4},  // SplitTFCI_Signalling
-    {393, 2},  // TFCI_Field2_Information
-    {395, 1},  // TFCI_RangeList
-    {396, 2},  // TFCI_Range
-    {398, 7},  // TFCS_InfoForDSCH
-    {405, 2},  // SFN_TimeInfo
-    {407, 1},  // PDSCH_SysInfoList_SFN
-    {408, 2},  // PDSCH_SysInfoList_SFN_Item
-    {410, 4},  // PDSCH_SysInfo
-    {414, 3},  // PDSCH_Info
-    {417, 3},  // DownlinkTimeslotsCodes
-    {420, 1},  // DL_TS_ChannelisationCodesShort
-    {421, 2},  // DL_TS_ChannelisationCodesShort_codesRepresentation
-    {423, 2},  // DL_TS_ChannelisationCodesShort_codesRepresentation_consecutive
-    {425, 2},  // DownlinkTimeslotsCodes_moreTimeslots
-    {427, 2},  // DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots
-    {429, 1},  // DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList
-    {430, 1},  // DownlinkAdditionalTimeslots
-    {431, 2},  // DownlinkAdditionalTimeslots_parameters
-    {433, 1},  // DownlinkAdditionalTimeslots_parameters_sameAsLast
-    {434, 2},  // DownlinkAdditionalTimeslots_parameters_newParameters
-    {436, 5},  // OpenLoopPowerControl_TDD
-    {441, 2},  // PrimaryCCPCH_Info
-    {443, 1},  // PrimaryCCPCH_Info_fdd
-    {444, 3},  // PrimaryCCPCH_Info_tdd
-    {447, 2},  // PrimaryCCPCH_Info_tdd_syncCase
-    {449, 1},  // PrimaryCCPCH_Info_tdd_syncCase_syncCase1
-    {450, 1},  // PrimaryCCPCH_Info_tdd_syncCase_syncCase2
-    {451, 1},  // PRACH_SystemInformationList
-    {452, 8},  // PRACH_SystemInformation
-    {460, 1},  // PRACH_RACH_Info
-    {461, 2},  // PRACH_RACH_Info_modeSpecificInfo
-    {463, 5},  // PRACH_RACH_Info_modeSpecificInfo_fdd
-    {468, 3},  // PRACH_RACH_Info_modeSpecificInfo_tdd
-    {471, 2},  // TDD_PRACH_CCodeList
-    {473, 1},  // TDD_PRACH_CCodeList_sf8
-    {474, 1},  // TDD_PRACH_CCodeList_sf16
-    {475, 2},  // PRACH_Partitioning
-    {477, 1},  // PRACH_Partitioning_fdd
-    {478, 1},  // ASCSetting_FDD
-    {479, 3},  // AccessServiceClass_FDD
-    {482, 1},  // PRACH_Partitioning_tdd
-    {483, 1},  // ASCSetting_TDD
-    {484, 2},  // AccessServiceClass_TDD
-    {486, 4},  // AccessServiceClass_TDD_subchannelSize
-    {490, 1},  // AccessServiceClass_TDD_subchannelSize_size2
-    {491, 1},  // AccessServiceClass_TDD_subchannelSize_size4
-    {492, 1},  // AccessServiceClass_TDD_subchannelSize_size8
-    {493, 1},  // PersistenceScalingFactorList
-    {494, 1},  // AC_To_ASC_MappingTable
-    {495, 2},  // PRACH_SystemInformation_modeSpecificInfo
-    {497, 5},  // PRACH_SystemInformation_modeSpecificInfo_fdd
-    {502, 2},  // PRACH_PowerOffset
-    {504, 3},  // RACH_TransmissionParameters
-    {507, 3},  // AICH_Info
-    {510, 1},  // SCCPCH_SystemInformationList
-    {511, 4},  // SCCPCH_SystemInformation
-    {515, 1},  // SecondaryCCPCH_Info
-    {516, 2},  // SecondaryCCPCH_Info_modeSpecificInfo
-    {518, 9},  // SecondaryCCPCH_Info_modeSpecificInfo_fdd
-    {527, 2},  // SecondaryCPICH_Info
-    {529, 7},  // SF256_AndCodeNumber
-    {536, 3},  // SecondaryCCPCH_Info_modeSpecificInfo_tdd
-    {539, 4},  // CommonTimeslotInfoSCCPCH
-    {543, 7},  // RepetitionPeriodLengthAndOffset
-    {550, 2},  // RepetitionPeriodLengthAndOffset_repetitionPeriod2
-    {552, 2},  // RepetitionPeriodLengthAndOffset_repetitionPeriod4
-    {554, 2},  // RepetitionPeriodLengthAndOffset_repetitionPeriod8
-    {556, 2},  // RepetitionPeriodLengthAndOffset_repetitionPeriod16
-    {558, 2},  // RepetitionPeriodLengthAndOffset_repetitionPeriod32
-    {560, 2},  // RepetitionPeriodLengthAndOffset_repetitionPeriod64
-    {562, 1},  // SCCPCH_ChannelisationCodeList
-    {563, 1},  // FACH_PCH_InformationList
-    {564, 3},  // FACH_PCH_Information
-    {567, 2},  // PICH_Info
-    {569, 3},  // PICH_Info_fdd
-    {572, 7},  // PICH_Info_tdd
-    {579, 9},  // RepPerLengthOffset_PICH
-    {588, 2},  // CBS_DRX_Level1Information
-    {590, 2},  // SysInfoType5_v4b0NonCriticalExtensions
-    {592, 5},  // SysInfoType5_v4b0ext_IEs
-    {597, 1},  // PNBSCH_Allocation_r4
-    {598, 2},  // OpenLoopPowerControl_IPDL_TDD_r4
-    {600, 1},  // PRACH_SystemInformationList_LCR_r4
-    {601, 3},  // PRACH_SystemInformation_LCR_r4
-    {604, 2},  // PRACH_RACH_Info_LCR_r4
-    {606, 5},  // SYNC_UL_Info_r4
-    {611, 1},  // PRACH_RACH_Info_LCR_r4_prach_DefinitionList
-    {612, 4},  // PRACH_Definition_LCR_r4
-    {616, 1},  // PRACH_ChanCodes_LCR_r4
-    {617, 2},  // MidambleShiftAndBurstType_LCR_r4
-    {619, 3},  // MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode
-    {622, 1},  // MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble
-    {623, 4},  // FPACH_Info_r4
-    {627, 2},  // TransportFormatSet_LCR
-    {629, 2},  // CommonTransChTFS_LCR
-    {631, 6},  // CommonTransChTFS_LCR_tti
-    {637, 1},  // PRACH_Partitioning_LCR_r4
-    {638, 1},  // ASCSetting_TDD_LCR_r4
-    {639, 2},  // AccessServiceClass_TDD_LCR_r4
-    {641, 4},  // AccessServiceClass_TDD_LCR_r4_subchannelSize
-    {645, 1},  // AccessServiceClass_TDD_LCR_r4_subchannelSize_size2
-    {646, 1},  // AccessServiceClass_TDD_LCR_r4_subchannelSize_size4
-    {647, 1},  // AccessServiceClass_TDD_LCR_r4_subchannelSize_size8
-    {648, 4},  // SysInfoType5_v4b0ext_IEs_tdd128SpecificInfo
-    {652, 1},  // PUSCH_SysInfoList_SFN_LCR_r4
-    {653, 2},  // PUSCH_SysInfoList_SFN_LCR_r4_Item
-    {655, 4},  // PUSCH_SysInfo_LCR_r4
-    {659, 3},  // PUSCH_Info_LCR_r4
-    {662, 4},  // UplinkTimeslotsCodes_LCR_r4
-    {666, 6},  // IndividualTimeslotInfo_LCR_r4
-    {672, 2},  // UplinkTimeslotsCodes_LCR_r4_moreTimeslots
-    {674, 2},  // UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots
-    {676, 1},  // UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive
-    {677, 1},  // UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList
-    {678, 1},  // UplinkAdditionalTimeslots_LCR_r4
-    {679, 2},  // UplinkAdditionalTimeslots_LCR_r4_parameters
-    {681, 1},  // UplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast
-    {682, 2},  // UplinkAdditionalTimeslots_LCR_r4_parameters_newParameters
-    {684, 1},  // PDSCH_SysInfoList_SFN_LCR_r4
-    {685, 2},  // PDSCH_SysInfoList_SFN_LCR_r4_Item
-    {687, 4},  // PDSCH_SysInfo_LCR_r4
-    {691, 3},  // PDSCH_Info_LCR_r4
-    {694, 3},  // DownlinkTimeslotsCodes_LCR_r4
-    {697, 2},  // DownlinkTimeslotsCodes_LCR_r4_moreTimeslots
-    {699, 2},  // DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots
-    {701, 1},  // DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList
-    {702, 1},  // DownlinkAdditionalTimeslots_LCR_r4
-    {703, 2},  // DownlinkAdditionalTimeslots_LCR_r4_parameters
-    {705, 1},  // DownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast
-    {706, 2},  // DownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters
-    {708, 1},  // PrimaryCCPCH_Info_LCR_r4_ext
-    {709, 1},  // SCCPCH_SystemInformationList_LCR_r4_ext
-    {710, 2},  // SCCPCH_SystemInformation_LCR_r4_ext
-    {712, 1},  // SecondaryCCPCH_Info_LCR_r4_ext
-    {713, 3},  // IndividualTimeslotInfo_LCR_r4_ext
-    {716, 7},  // PICH_Info_LCR_r4
-    {723, 1},  // PichChannelisationCodeList_LCR_r4
-    {724, 2},  // SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions
-    {726, 1},  // SysInfoType5_v590ext_IEs
-    {727, 2},  // SysInfoType5_v590ext_IEs_hcr_r5_SpecificInfo
-    {729, 1},  // PUSCH_SysInfoList_SFN_HCR_r5
-    {730, 2},  // PUSCH_SysInfoList_SFN_HCR_r5_Item
-    {732, 4},  // PUSCH_SysInfo_HCR_r5
-    {736, 1},  // USCH_TransportChannelsInfo
-    {737, 2},  // USCH_TransportChannelsInfo_Item
-    {739, 1},  // PDSCH_SysInfoList_SFN_HCR_r5
-    {740, 2},  // PDSCH_SysInfoList_SFN_HCR_r5_Item
-    {742, 4},  // PDSCH_SysInfo_HCR_r5
-    {746, 1},  // DSCH_TransportChannelsInfo
-    {747, 2},  // DSCH_TransportChannelsInfo_Item
-    {749, 2},  // SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions
-    {751, 1},  // SysInfoType5_v650ext_IEs
-    {752, 2},  // SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions
-    {754, 1},  // SysInfoType5_v680ext_IEs
-    {755, 2},  // SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions
-    {757, 4},  // SysInfoType5_v690ext_IEs
-    {761, 2},  // SysInfoType5_v690ext_IEs_sccpch_SystemInformation_MBMS
-    {763, 5},  // MBMS_MCCH_ConfigurationInfo_r6
-    {768, 2},  // RLC_Info_MCCH_r6
-    {770, 2},  // UM_RLC_OutOSeqDelivery_Info_r6
-    {772, 5},  // SCCPCH_SystemInformation_MBMS_r6
-    {777, 1},  // SecondaryCCPCHInfo_MBMS_r6
-    {778, 3},  // SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo
-    {781, 4},  // SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_fdd
-    {785, 2},  // SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd384
-    {787, 3},  // CommonTimeslotInfoMBMS
-    {790, 2},  // SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd128
-    {792, 2},  // SCCPCH_SystemInformation_MBMS_r6_fachCarryingMCCH
-    {794, 1},  // MBMS_FACHCarryingMTCH_List
-    {795, 2},  // SCCPCH_SystemInformation_MBMS_r6_fachCarryingMSCH
-    {797, 3},  // MBMS_MSCH_ConfigurationInfo_r6
-    {800, 6},  // MBMS_MSCHSchedulingInfo
-    {806, 1},  // RLC_Info_MSCH_r6
-    {807, 1},  // AdditionalPRACH_TF_and_TFCS_CCCH_List
-    {808, 1},  // AdditionalPRACH_TF_and_TFCS_CCCH
-    {809, 2},  // AdditionalPRACH_TF_and_TFCS_CCCH_IEs
-    {811, 1},  // DynamicTFInformationCCCH
-    {812, 2},  // SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions
-    {814, 4},  // SysInfoType5_v770ext_IEs
-    {818, 3},  // SysInfoType5_v770ext_IEs_modeSpecificInfo
-    {821, 2},  // SysInfoType5_v770ext_IEs_modeSpecificInfo_fdd
-    {823, 7},  // HS_DSCH_CommonSystemInformation
-    {830, 2},  // CommonRBMappingInfo
-    {832, 1},  // Common_MAC_ehs_ReorderingQueueList
-    {833, 4},  // Common_MAC_ehs_ReorderingQueue
-    {837, 2},  // HS_SCCH_SystemInfo
-    {839, 1},  // HS_SCCH_SystemInfo_hS_SCCHChannelisationCodeInfo
-    {840, 2},  // HARQ_Info
-    {842, 2},  // HARQ_Info_memoryPartitioning
-    {844, 1},  // HARQ_Info_memoryPartitioning_explicit
-    {845, 1},  // HS_DSCH_CommonSystemInformation_common_H_RNTI_information
-    {846, 4},  // HS_DSCH_PagingSystemInformation
-    {850, 1},  // HS_DSCH_PagingSystemInformation_pich_ForHSDPASupportedPagingList
-    {851, 2},  // PICH_ForHSDPASupportedPaging
-    {853, 1},  // HS_DSCH_PagingSystemInformation_transportBlockSizeList
-    {854, 3},  // SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768
-    {857, 1},  // PUSCH_SysInfoList_SFN_VHCR
-    {858, 2},  // PUSCH_SysInfoList_SFN_VHCR_Item
-    {860, 4},  // PUSCH_SysInfo_VHCR
-    {864, 3},  // PUSCH_Info_VHCR
-    {867, 4},  // UplinkTimeslotsCodes_VHCR
-    {871, 3},  // IndividualTimeslotInfo_VHCR
-    {874, 1},  // MidambleShiftAndBurstType_VHCR
-    {875, 4},  // MidambleShiftAndBurstType_VHCR_burstType
-    {879, 2},  // MidambleShiftAndBurstType_VHCR_burstType_type1
-    {881, 3},  // MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode
-    {884, 1},  // MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble
-    {885, 2},  // MidambleShiftAndBurstType_VHCR_burstType_type2
-    {887, 3},  // MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode
-    {890, 1},  // MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble
-    {891, 2},  // MidambleShiftAndBurstType_VHCR_burstType_type3
-    {893, 2},  // MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode
-    {895, 1},  // MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble
-    {896, 1},  // UL_TS_ChannelisationCodeList_VHCR
-    {897, 2},  // UplinkTimeslotsCodes_VHCR_moreTimeslots
-    {899, 2},  // UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots
-    {901, 1},  // UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive
-    {902, 1},  // UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList
-    {903, 1},  // UplinkAdditionalTimeslots_VHCR
-    {904, 2},  // UplinkAdditionalTimeslots_VHCR_parameters
-    {906, 1},  // UplinkAdditionalTimeslots_VHCR_parameters_sameAsLast
-    {907, 2},  // UplinkAdditionalTimeslots_VHCR_parameters_newParameters
-    {909, 1},  // PDSCH_SysInfoList_VHCR_r7
-    {910, 4},  // PDSCH_SysInfo_VHCR_r7
-    {914, 3},  // PDSCH_Info_r7
-    {917, 3},  // PDSCH_Info_r7_tddOption
-    {920, 1},  // PDSCH_Info_r7_tddOption_tdd384
-    {921, 1},  // PDSCH_Info_r7_tddOption_tdd768
-    {922, 3},  // DownlinkTimeslotsCodes_VHCR
-    {925, 1},  // DL_TS_ChannelisationCodesShort_VHCR
-    {926, 2},  // DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation
-    {928, 2},  // DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive
-    {930, 2},  // DownlinkTimeslotsCodes_VHCR_moreTimeslots
-    {932, 2},  // DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots
-    {934, 1},  // DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList
-    {935, 1},  // DownlinkAdditionalTimeslots_VHCR
-    {936, 2},  // DownlinkAdditionalTimeslots_VHCR_parameters
-    {938, 1},  // DownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast
-    {939, 2},  // DownlinkAdditionalTimeslots_VHCR_parameters_newParameters
-    {941, 1},  // PDSCH_Info_r7_tddOption_tdd128
-    {942, 1},  // PRACH_SystemInformationList_VHCR_r7
-    {943, 2},  // PRACH_SystemInformation_VHCR_r7
-    {945, 3},  // PRACH_RACH_Info_VHCR_r7
-    {948, 2},  // TDD768_PRACH_CCodeList
-    {950, 1},  // TDD768_PRACH_CCodeList_sf32
-    {951, 1},  // TDD768_PRACH_CCodeList_sf16
-    {952, 2},  // PRACH_Partitioning_r7
-    {954, 1},  // PRACH_Partitioning_r7_fdd
-    {955, 1},  // PRACH_Partitioning_r7_tdd
-    {956, 1},  // ASCSetting_TDD_r7
-    {957, 2},  // AccessServiceClass_TDD_r7
-    {959, 5},  // AccessServiceClass_TDD_r7_subchannelSize
-    {964, 1},  // AccessServiceClass_TDD_r7_subchannelSize_size2
-    {965, 1},  // AccessServiceClass_TDD_r7_subchannelSize_size4
-    {966, 1},  // AccessServiceClass_TDD_r7_subchannelSize_size8
-    {967, 1},  // AccessServiceClass_TDD_r7_subchannelSize_size16
-    {968, 1},  // SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd128
-    {969, 1},  // PRACH_SystemInformationList_LCR_v770ext
-    {970, 1},  // PRACH_SystemInformation_LCR_v770ext
-    {971, 1},  // PRACH_RACH_Info_LCR_v770ext
-    {972, 1},  // SCCPCH_SystemInformationList_HCR_VHCR_r7
-    {973, 4},  // SCCPCH_SystemInformation_HCR_VHCR_r7
-    {977, 1},  // SecondaryCCPCH_Info_HCR_VHCR_r7
-    {978, 2},  // SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo
-    {980, 2},  // SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd384
-    {982, 3},  // IndividualTimeslotInfo_r7
-    {985, 1},  // MidambleShiftAndBurstType_r7
-    {986, 4},  // MidambleShiftAndBurstType_r7_burstType
-    {990, 2},  // MidambleShiftAndBurstType_r7_burstType_type1
-    {992, 3},  // MidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode
-    {995, 1},  // MidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode_ueSpecificMidamble
-    {996, 2},  // MidambleShiftAndBurstType_r7_burstType_type2
-    {998, 3},  // MidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode
-    {1001, 1},  // MidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode_ueSpecificMidamble
-    {1002, 2},  // MidambleShiftAndBurstType_r7_burstType_type3
-    {1004, 2},  // MidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode
-    {1006, 1},  // MidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode_ueSpecificMidamble
-    {1007, 2},  // SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd768
-    {1009, 1},  // SCCPCH_ChannelisationCodeList_VHCR
-    {1010, 7},  // PICH_Info_HCR_VHCR_r7
-    {1017, 2},  // PICH_Info_HCR_VHCR_r7_channelisationCode
-    {1019, 1},  // SysInfoType5_v770ext_IEs_sccpch_SystemInformation_MBMS
-    {1020, 5},  // SCCPCH_SystemInformation_MBMS_r7
-    {1025, 1},  // SecondaryCCPCHInfo_MBMS_r7
-    {1026, 4},  // SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo
-    {1030, 5},  // SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd
-    {1035, 2},  // SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd_modulation
-    {1037, 3},  // SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384
-    {1040, 3},  // DownlinkTimeslotsCodes_r7
-    {1043, 2},  // DownlinkTimeslotsCodes_r7_moreTimeslots
-    {1045, 2},  // DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots
-    {1047, 1},  // DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList
-    {1048, 1},  // DownlinkAdditionalTimeslots_r7
-    {1049, 2},  // DownlinkAdditionalTimeslots_r7_parameters
-    {1051, 1},  // DownlinkAdditionalTimeslots_r7_parameters_sameAsLast
-    {1052, 2},  // DownlinkAdditionalTimeslots_r7_parameters_newParameters
-    {1054, 3},  // SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768
-    {1057, 4},  // SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128
-    {1061, 2},  // SCCPCH_SystemInformation_MBMS_r7_fachCarryingMCCH
-    {1063, 1},  // SCCPCH_SystemInformation_MBMS_r7_fachCarryingMSCH
-    {1064, 1},  // TDD_MBSFNInformation
-    {1065, 2},  // TDD_MBSFNTSlotInfo
-    {1067, 0},  // SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions
-    {1067, 7},  // SysInfoType6
-    {1074, 2},  // SysInfoType6_modeSpecificInfo
-    {1076, 2},  // SysInfoType6_modeSpecificInfo_fdd
-    {1078, 3},  // SysInfoType6_modeSpecificInfo_tdd
-    {1081, 2},  // SysInfoType6_v4b0NonCriticalExtensions
-    {1083, 4},  // SysInfoType6_v4b0ext_IEs
-    {1087, 4},  // SysInfoType6_v4b0ext_IEs_tdd128SpecificInfo
-    {1091, 2},  // SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions
-    {1093, 1},  // SysInfoType6_v590ext_IEs
-    {1094, 2},  // SysInfoType6_v590ext_IEs_hcr_r5_SpecificInfo
-    {1096, 2},  // SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions
-    {1098, 1},  // SysInfoType6_v650ext_IEs
-    {1099, 2},  // SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions
-    {1101, 1},  // SysInfoType6_v690ext_IEs
-    {1102, 2},  // SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions_v770NonCriticalExtensions
-    {1104, 2},  // SysInfoType6_v770ext_IEs
-    {1106, 3},  // SysInfoType6_v770ext_IEs_tdd768SpecificInfo
-    {1109, 0},  // SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions
-    {1109, 5},  // SysInfoType7
-    {1114, 2},  // SysInfoType7_modeSpecificInfo
-    {1116, 1},  // SysInfoType7_modeSpecificInfo_fdd
-    {1117, 1},  // DynamicPersistenceLevelList
-    {1118, 0},  // SysInfoType7_nonCriticalExtensions
-    {1118, 4},  // SysInfoType11
-    {1122, 4},  // FACH_MeasurementOccasionInfo
-    {1126, 1},  // FACH_MeasurementOccasionInfo_inter_RAT_meas_ind
-    {1127, 3},  // MeasurementControlSysInfo
-    {1130, 2},  // MeasurementControlSysInfo_use_of_HCS
-    {1132, 2},  // MeasurementControlSysInfo_use_of_HCS_hcs_not_used
-    {1134, 2},  // MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure
-    {1136, 2},  // MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP
-    {1138, 6},  // IntraFreqMeasurementSysInfo_RSCP
-    {1144, 2},  // IntraFreqCellInfoSI_List_RSCP
-    {1146, 3},  // RemovedIntraFreqCellList
-    {1149, 1},  // RemovedIntraFreqCellList_removeSomeIntraFreqCells
-    {1150, 1},  // NewIntraFreqCellSI_List_RSCP
-    {1151, 2},  // NewIntraFreqCellSI_RSCP
-    {1153, 4},  // CellInfoSI_RSCP
-    {1157, 3},  // ReferenceTimeDifferenceToCell
-    {1160, 2},  // CellInfoSI_RSCP_modeSpecificInfo
-    {1162, 4},  // CellInfoSI_RSCP_modeSpecificInfo_fdd
-    {1166, 1},  // PrimaryCPICH_Info
-    {1167, 4},  // CellInfoSI_RSCP_modeSpecificInfo_tdd
-    {1171, 1},  // TimeslotInfoList
-    {1172, 2},  // TimeslotInfo
-    {1174, 3},  // CellSelectReselectInfoSIB_11_12_RSCP
-    {1177, 3},  // CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo
-    {1180, 2},  // CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_fdd
-    {1182, 1},  // CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_tdd
-    {1183, 1},  // CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_gsm
-    {1184, 2},  // IntraFreqMeasQuantity
-    {1186, 2},  // IntraFreqMeasQuantity_modeSpecificInfo
-    {1188, 1},  // IntraFreqMeasQuantity_modeSpecificInfo_fdd
-    {1189, 1},  // IntraFreqMeasQuantity_modeSpecificInfo_tdd
-    {1190, 1},  // IntraFreqMeasQuantity_TDDList
-    {1191, 2},  // IntraFreqReportingQuantityForRACH
-    {1193, 2},  // IntraFreqReportingQuantityForRACH_modeSpecificInfo
-    {1195, 1},  // IntraFreqReportingQuantityForRACH_modeSpecificInfo_fdd
-    {1196, 1},  // IntraFreqReportingQuantityForRACH_modeSpecificInfo_tdd
-    {1197, 1},  // IntraFreqRepQuantityRACH_TDDList
-    {1198, 3},  // ReportingInfoForCellDCH
-    {1201, 3},  // IntraFreqReportingQuantity
-    {1204, 4},  // CellReportingQuantities
-    {1208, 2},  // CellReportingQuantities_modeSpecificInfo
-    {1210, 3},  // CellReportingQuantities_modeSpecificInfo_fdd
-    {1213, 4},  // CellReportingQuantities_modeSpecificInfo_tdd
-    {1217, 2},  // MeasurementReportingMode
-    {1219, 2},  // CellDCH_ReportCriteria
-    {1221, 1},  // IntraFreqReportingCriteria
-    {1222, 1},  // IntraFreqEventCriteriaList
-    {1223, 4},  // IntraFreqEventCriteria
-    {1227, 9},  // IntraFreqEvent
-    {1236, 7},  // Event1a
-    {1243, 1},  // ForbiddenAffectCellList
-    {1244, 2},  // ForbiddenAffectCell
-    {1246, 4},  // Event1b
-    {1250, 3},  // Event1c
-    {1253, 2},  // Event1e
-    {1255, 2},  // Event1f
-    {1257, 14},  // ReportingCellStatus
-    {1271, 2},  // PeriodicalReportingCriteria
-    {1273, 1},  // InterFreqMeasurementSysInfo_RSCP
-    {1274, 2},  // InterFreqCellInfoSI_List_RSCP
-    {1276, 3},  // RemovedInterFreqCellList
-    {1279, 1},  // RemovedInterFreqCellList_removeSomeInterFreqCells
-    {1280, 1},  // NewInterFreqCellSI_List_RSCP
-    {1281, 3},  // NewInterFreqCellSI_RSCP
-    {1284, 1},  // FrequencyInfo
-    {1285, 2},  // FrequencyInfo_modeSpecificInfo
-    {1287, 2},  // FrequencyInfoFDD
-    {1289, 1},  // FrequencyInfoTDD
-    {1290, 2},  // MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0
-    {1292, 6},  // IntraFreqMeasurementSysInfo_ECN0
-    {1298, 2},  // IntraFreqCellInfoSI_List_ECN0
-    {1300, 1},  // NewIntraFreqCellSI_List_ECN0
-    {1301, 2},  // NewIntraFreqCellSI_ECN0
-    {1303, 4},  // CellInfoSI_ECN0
-    {1307, 2},  // CellInfoSI_ECN0_modeSpecificInfo
-    {1309, 4},  // CellInfoSI_ECN0_modeSpecificInfo_fdd
-    {1313, 4},  // CellInfoSI_ECN0_modeSpecificInfo_tdd
-    {1317, 4},  // CellSelectReselectInfoSIB_11_12_ECN0
-    {1321, 3},  // CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo
-    {1324, 2},  // CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_fdd
-    {1326, 1},  // CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_tdd
-    {1327, 1},  // CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_gsm
-    {1328, 1},  // InterFreqMeasurementSysInfo_ECN0
-    {1329, 2},  // InterFreqCellInfoSI_List_ECN0
-    {1331, 1},  // NewInterFreqCellSI_List_ECN0
-    {1332, 3},  // NewInterFreqCellSI_ECN0
-    {1335, 1},  // InterRATMeasurementSysInfo_B
-    {1336, 2},  // InterRATCellInfoList_B
-    {1338, 3},  // RemovedInterRATCellList
-    {1341, 1},  // RemovedInterRATCellList_removeSomeInterRATCells
-    {1342, 1},  // NewInterRATCellList_B
-    {1343, 2},  // NewInterRATCell_B
-    {1345, 4},  // NewInterRATCell_B_technologySpecificInfo
-    {1349, 6},  // NewInterRATCell_B_technologySpecificInfo_gsm
-    {1355, 5},  // CellSelectReselectInfoSIB_11_12
-    {1360, 3},  // HCS_NeighbouringCellInformation_RSCP
-    {1363, 1},  // HCS_CellReselectInformation_RSCP
-    {1364, 7},  // PenaltyTime_RSCP
-    {1371, 3},  // CellSelectReselectInfoSIB_11_12_modeSpecificInfo
-    {1374, 2},  // CellSelectReselectInfoSIB_11_12_modeSpecificInfo_fdd
-    {1376, 1},  // CellSelectReselectInfoSIB_11_12_modeSpecificInfo_tdd
-    {1377, 1},  // CellSelectReselectInfoSIB_11_12_modeSpecificInfo_gsm
-    {1378, 2},  // BSIC
-    {1380, 1},  // NewInterRATCell_B_technologySpecificInfo_is_2000
-    {1381, 2},  // MeasurementControlSysInfo_use_of_HCS_hcs_used
-    {1383, 2},  // MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure
-    {1385, 2},  // MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP
-    {1387, 6},  // IntraFreqMeasurementSysInfo_HCS_RSCP
-    {1393, 2},  // IntraFreqCellInfoSI_List_HCS_RSCP
-    {1395, 1},  // NewIntraFreqCellSI_List_HCS_RSCP
-    {1396, 2},  // NewIntraFreqCellSI_HCS_RSCP
-    {1398, 4},  // CellInfoSI_HCS_RSCP
-    {1402, 2},  // CellInfoSI_HCS_RSCP_modeSpecificInfo
-    {1404, 4},  // CellInfoSI_HCS_RSCP_modeSpecificInfo_fdd
-    {1408, 4},  // CellInfoSI_HCS_RSCP_modeSpecificInfo_tdd
-    {1412, 4},  // CellSelectReselectInfoSIB_11_12_HCS_RSCP
-    {1416, 3},  // CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo
-    {1419, 2},  // CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_fdd
-    {1421, 1},  // CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_tdd
-    {1422, 1},  // CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_gsm
-    {1423, 1},  // InterFreqMeasurementSysInfo_HCS_RSCP
-    {1424, 2},  // InterFreqCellInfoSI_List_HCS_RSCP
-    {1426, 1},  // NewInterFreqCellSI_List_HCS_RSCP
-    {1427, 3},  // NewInterFreqCellSI_HCS_RSCP
-    {1430, 2},  // MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0
-    {1432, 6},  // IntraFreqMeasurementSysInfo_HCS_ECN0
-    {1438, 2},  // IntraFreqCellInfoSI_List_HCS_ECN0
-    {1440, 1},  // NewIntraFreqCellSI_List_HCS_ECN0
-    {1441, 2},  // NewIntraFreqCellSI_HCS_ECN0
-    {1443, 4},  // CellInfoSI_HCS_ECN0
-    {1447, 2},  // CellInfoSI_HCS_ECN0_modeSpecificInfo
-    {1449, 4},  // CellInfoSI_HCS_ECN0_modeSpecificInfo_fdd
-    {1453, 4},  // CellInfoSI_HCS_ECN0_modeSpecificInfo_tdd
-    {1457, 5},  // CellSelectReselectInfoSIB_11_12_HCS_ECN0
-    {1462, 3},  // HCS_NeighbouringCellInformation_ECN0
-    {1465, 1},  // HCS_CellReselectInformation_ECN0
-    {1466, 7},  // PenaltyTime_ECN0
-    {1473, 2},  // TemporaryOffsetList
-    {1475, 3},  // CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo
-    {1478, 2},  // CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_fdd
-    {1480, 1},  // CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_tdd
-    {1481, 1},  // CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_gsm
-    {1482, 1},  // InterFreqMeasurementSysInfo_HCS_ECN0
-    {1483, 2},  // InterFreqCellInfoSI_List_HCS_ECN0
-    {1485, 1},  // NewInterFreqCellSI_List_HCS_ECN0
-    {1486, 3},  // NewInterFreqCellSI_HCS_ECN0
-    {1489, 1},  // InterRATMeasurementSysInfo
-    {1490, 3},  // InterRATCellInfoList
-    {1493, 1},  // NewInterRATCellList
-    {1494, 2},  // NewInterRATCell
-    {1496, 4},  // NewInterRATCell_technologySpecificInfo
-    {1500, 6},  // NewInterRATCell_technologySpecificInfo_gsm
-    {1506, 1},  // NewInterRATCell_technologySpecificInfo_is_2000
-    {1507, 1},  // CellsForInterRATMeasList
-    {1508, 8},  // TrafficVolumeMeasSysInfo
-    {1516, 1},  // TrafficVolumeMeasurementObjectList
-    {1517, 3},  // UL_TrCH_Identity
-    {1520, 3},  // TrafficVolumeMeasQuantity
-    {1523, 3},  // TrafficVolumeReportingQuantity
-    {1526, 1},  // TrafficVolumeReportingCriteria
-    {1527, 1},  // TransChCriteriaList
-    {1528, 2},  // TransChCriteria
-    {1530, 1},  // TransChCriteria_eventSpecificParameters
-    {1531, 5},  // TrafficVolumeEventParam
-    {1536, 1},  // MeasurementValidity
-    {1537, 2},  // TrafficVolumeReportCriteriaSysInfo
-    {1539, 2},  // UE_InternalMeasurementSysInfo
-    {1541, 2},  // UE_InternalMeasQuantity
-    {1543, 2},  // SysInfoType11_v4b0NonCriticalExtensions
-    {1545, 2},  // SysInfoType11_v4b0ext_IEs
-    {1547, 1},  // FACH_MeasurementOccasionInfo_LCR_r4_ext
-    {1548, 1},  // MeasurementControlSysInfo_LCR_r4_ext
-    {1549, 2},  // MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS
-    {1551, 1},  // MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used
-    {1552, 2},  // MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure
-    {1554, 2},  // MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP
-    {1556, 6},  // IntraFreqMeasurementSysInfo_RSCP_LCR_r4
-    {1562, 2},  // IntraFreqCellInfoSI_List_RSCP_LCR_r4
-    {1564, 1},  // NewIntraFreqCellSI_List_RSCP_LCR_r4
-    {1565, 2},  // NewIntraFreqCellSI_RSCP_LCR_r4
-    {1567, 7},  // CellInfoSI_RSCP_LCR_r4
-    {1574, 3},  // PrimaryCCPCH_Info_LCR_r4
-    {1577, 1},  // TimeslotInfoList_LCR_r4
-    {1578, 1},  // TimeslotInfo_LCR_r4
-    {1579, 3},  // ReportingInfoForCellDCH_LCR_r4
-    {1582, 2},  // CellDCH_ReportCriteria_LCR_r4
-    {1584, 1},  // IntraFreqReportingCriteria_LCR_r4
-    {1585, 1},  // IntraFreqEventCriteriaList_LCR_r4
-    {1586, 4},  // IntraFreqEventCriteria_LCR_r4
-    {1590, 9},  // IntraFreqEvent_LCR_r4
-    {1599, 7},  // Event1a_LCR_r4
-    {1606, 1},  // ForbiddenAffectCellList_LCR_r4
-    {1607, 1},  // ForbiddenAffectCell_LCR_r4
-    {1608, 4},  // Event1b_LCR_r4
-    {1612, 1},  // InterFreqMeasurementSysInfo_RSCP_LCR_r4
-    {1613, 2},  // InterFreqCellInfoSI_List_RSCP_LCR
-    {1615, 1},  // NewInterFreqCellSI_List_RSCP_LCR_r4
-    {1616, 3},  // NewInterFreqCellSI_RSCP_LCR_r4
-    {1619, 2},  // MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0
-    {1621, 6},  // IntraFreqMeasurementSysInfo_ECN0_LCR_r4
-    {1627, 2},  // IntraFreqCellInfoSI_List_ECN0_LCR_r4
-    {1629, 1},  // NewIntraFreqCellSI_List_ECN0_LCR_r4
-    {1630, 2},  // NewIntraFreqCellSI_ECN0_LCR_r4
-    {1632, 7},  // CellInfoSI_ECN0_LCR_r4
-    {1639, 1},  // InterFreqMeasurementSysInfo_ECN0_LCR_r4
-    {1640, 2},  // InterFreqCellInfoSI_List_ECN0_LCR
-    {1642, 1},  // NewInterFreqCellSI_List_ECN0_LCR_r4
-    {1643, 3},  // NewInterFreqCellSI_ECN0_LCR_r4
-    {1646, 1},  // MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used
-    {1647, 2},  // MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure
-    {1649, 2},  // MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP
-    {1651, 6},  // IntraFreqMeasurementSysInfo_HCS_RSCP_LCR_r4
-    {1657, 2},  // IntraFreqCellInfoSI_List_HCS_RSCP_LCR_r4
-    {1659, 1},  // NewIntraFreqCellSI_List_HCS_RSCP_LCR_r4
-    {1660, 2},  // NewIntraFreqCellSI_HCS_RSCP_LCR_r4
-    {1662, 7},  // CellInfoSI_HCS_RSCP_LCR_r4
-    {1669, 1},  // InterFreqMeasurementSysInfo_HCS_RSCP_LCR_r4
-    {1670, 2},  // InterFreqCellInfoSI_List_HCS_RSCP_LCR
-    {1672, 1},  // NewInterFreqCellSI_List_HCS_RSCP_LCR_r4
-    {1673, 3},  // NewInterFreqCellSI_HCS_RSCP_LCR_r4
-    {1676, 2},  // MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0
-    {1678, 6},  // IntraFreqMeasurementSysInfo_HCS_ECN0_LCR_r4
-    {1684, 2},  // IntraFreqCellInfoSI_List_HCS_ECN0_LCR_r4
-    {1686, 1},  // NewIntraFreqCellSI_List_HCS_ECN0_LCR_r4
-    {1687, 2},  // NewIntraFreqCellSI_HCS_ECN0_LCR_r4
-    {1689, 7},  // CellInfoSI_HCS_ECN0_LCR_r4
-    {1696, 1},  // InterFreqMeasurementSysInfo_HCS_ECN0_LCR_r4
-    {1697, 2},  // InterFreqCellInfoSI_List_HCS_ECN0_LCR
-    {1699, 1},  // NewInterFreqCellSI_List_HCS_ECN0_LCR_r4
-    {1700, 3},  // NewInterFreqCellSI_HCS_ECN0_LCR_r4
-    {1703, 2},  // SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension
-    {1705, 6},  // SysInfoType11_v590ext_IEs
-    {1711, 1},  // SysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext
-    {1712, 1},  // SysInfoType11_v590ext_IEs_newInterFrequencyCellInfoList_v590ext
-    {1713, 1},  // SysInfoType11_v590ext_IEs_newInterRATCellInfoList_v590ext
-    {1714, 1},  // Intra_FreqEventCriteriaList_v590ext
-    {1715, 1},  // IntraFreqReportingCriteria_1b_r5
-    {1716, 2},  // PeriodicReportingInfo_1b
-    {1718, 2},  // IntraFreqEvent_1d_r5
-    {1720, 2},  // SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions
-    {1722, 1},  // SysInfoType11_v690ext_IEs
-    {1723, 3},  // Dummy_InterFreqRACHReportingInfo
-    {1726, 2},  // Dummy_InterFreqRACHReportingInfo_modeSpecificInfo
-    {1728, 1},  // Dummy_InterFreqRACHReportingInfo_modeSpecificInfo_fdd
-    {1729, 1},  // Dummy_InterFreqRACHReportingInfo_modeSpecificInfo_tdd
-    {1730, 1},  // InterFreqRepQuantityRACH_TDDList
-    {1731, 2},  // SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions
-    {1733, 1},  // SysInfoType11_v6b0ext_IEs
-    {1734, 3},  // InterFreqRACHReportingInfo
-    {1737, 2},  // InterFreqRACHReportingInfo_modeSpecificInfo
-    {1739, 1},  // InterFreqRACHReportingInfo_modeSpecificInfo_fdd
-    {1740, 1},  // InterFreqRACHReportingInfo_modeSpecificInfo_tdd
-    {1741, 2},  // SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions
-    {1743, 1},  // SysInfoType11_v770ext_IEs
-    {1744, 1},  // MBSFNFrequencyList
-    {1745, 2},  // MBSFNFrequency
-    {1747, 0},  // SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions
-    {1747, 3},  // SysInfoType12
-    {1750, 2},  // SysInfoType12_v4b0NonCriticalExtensions
-    {1752, 2},  // SysInfoType12_v4b0ext_IEs
-    {1754, 2},  // SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension
-    {1756, 6},  // SysInfoType12_v590ext_IEs
-    {1762, 1},  // SysInfoType12_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext
-    {1763, 1},  // SysInfoType12_v590ext_IEs_newInterFrequencyCellInfoList_v590ext
-    {1764, 1},  // SysInfoType12_v590ext_IEs_newInterRATCellInfoList_v590ext
-    {1765, 2},  // SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions
-    {1767, 1},  // SysInfoType12_v690ext_IEs
-    {1768, 2},  // SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions
-    {1770, 1},  // SysInfoType12_v6b0ext_IEs
-    {1771, 0},  // SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_nonCriticalExtensions
-    {1771, 4},  // SysInfoType13
-    {1775, 3},  // CapabilityUpdateRequirement
-    {1778, 1},  // SystemSpecificCapUpdateReqList
-    {1779, 2},  // SysInfoType13_v3a0NonCriticalExtensions
-    {1781, 1},  // SysInfoType13_v3a0ext_IEs
-    {1782, 2},  // SysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions
-    {1784, 1},  // SysInfoType13_v4b0ext_IEs
-    {1785, 1},  // CapabilityUpdateRequirement_r4_ext
-    {1786, 2},  // SysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions_v770NonCriticalExtensions
-    {1788, 1},  // SysInfoType13_v770ext_IEs
-    {1789, 1},  // CapabilityUpdateRequirement_v770ext
-    {1790, 0},  // SysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions
+    {0, 4},  // MasterInformationBlock
+    {4, 4},  // PLMN_Type
+    {8, 1},  // PLMN_Type_gsm_MAP
+    {9, 2},  // PLMN_Identity
+    {11, 1},  // MCC
+    {12, 1},  // MNC
+    {13, 4},  // PLMN_Type_ansi_41
+    {17, 5},  // PLMN_Type_gsm_MAP_and_ANSI_41
+    {22, 1},  // SIBSb_ReferenceList
+    {23, 2},  // SchedulingInformationSIBSb
+    {25, 32},  // SIBSb_TypeAndTag
+    {57, 2},  // PredefinedConfigIdentityAndValueTag
+    {59, 2},  // SIBOccurrenceIdentityAndValueTag
+    {61, 1},  // SchedulingInformation
+    {62, 3},  // SchedulingInformation_scheduling
+    {65, 11},  // SchedulingInformation_scheduling_sib_Pos
+    {76, 1},  // SibOFF_List
+    {77, 2},  // MasterInformationBlock_v690NonCriticalExtensions
+    {79, 1},  // MasterInformationBlock_v690ext
+    {80, 2},  // MultiplePLMN_List_r6
+    {82, 1},  // MultiplePLMN_List_r6_multiplePLMNs
+    {83, 2},  // PLMN_IdentityWithOptionalMCC_r6
+    {85, 2},  // MasterInformationBlock_v690NonCriticalExtensions_v6b0NonCriticalExtensions
+    {87, 1},  // MasterInformationBlock_v6b0ext_IEs
+    {88, 1},  // ExtSIBTypeInfoSchedulingInfo_List
+    {89, 3},  // ExtSIBTypeInfoSchedulingInfo
+    {92, 8},  // SIB_TypeExt
+    {100, 4},  // ValueTagInfo
+    {104, 2},  // MasterInformationBlock_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v860NonCriticalExtensions
+    {106, 3},  // MasterInformationBlock_v860ext_IEs
+    {109, 1},  // ExtSIBTypeInfoSchedulingInfo_List2
+    {110, 3},  // ExtSIBTypeInfoSchedulingInfo2
+    {113, 8},  // SIB_TypeExt2
+    {121, 1},  // ExtGANSS_SIBTypeInfoSchedulingInfoList
+    {122, 3},  // ExtGANSS_SIBTypeInfoSchedulingInfo
+    {125, 1},  // ExtGANSS_SIBTypeInfoSchedulingInfo_ganssScheduling
+    {126, 3},  // ExtGANSS_SchedulingInfo
+    {129, 16},  // SIB_TypeExtGANSS
+    {145, 0},  // MasterInformationBlock_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions
+    {145, 5},  // SysInfoType1
+    {150, 1},  // CN_DomainSysInfoList
+    {151, 3},  // CN_DomainSysInfo
+    {154, 2},  // CN_DomainSysInfo_cn_Type
+    {156, 22},  // UE_ConnTimersAndConstants
+    {178, 4},  // UE_IdleTimersAndConstants
+    {182, 2},  // SysInfoType1_v3a0NonCriticalExtensions
+    {184, 2},  // SysInfoType1_v3a0ext_IEs
+    {186, 2},  // UE_ConnTimersAndConstants_v3a0ext
+    {188, 1},  // UE_IdleTimersAndConstants_v3a0ext
+    {189, 2},  // SysInfoType1_v3a0NonCriticalExtensions_v860NonCriticalExtentions
+    {191, 1},  // SysInfoType1_v860ext_IEs
+    {192, 1},  // UE_ConnTimersAndConstants_v860ext
+    {193, 0},  // SysInfoType1_v3a0NonCriticalExtensions_v860NonCriticalExtentions_nonCriticalExtensions
+    {193, 2},  // SysInfoType2
+    {195, 1},  // URA_IdentityList
+    {196, 0},  // SysInfoType2_nonCriticalExtensions
+    {196, 5},  // SysInfoType3
+    {201, 7},  // CellSelectReselectInfoSIB_3_4
+    {208, 1},  // MappingInfo
+    {209, 2},  // Mapping
+    {211, 1},  // MappingFunctionParameterList
+    {212, 4},  // MappingFunctionParameter
+    {216, 2},  // CellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure
+    {218, 1},  // CellSelectReselectInfoSIB_3_4_cellSelectQualityMeasure_cpich_Ec_N0
+    {219, 2},  // CellSelectReselectInfoSIB_3_4_modeSpecificInfo
+    {221, 6},  // CellSelectReselectInfoSIB_3_4_modeSpecificInfo_fdd
+    {227, 1},  // RAT_FDD_InfoList
+    {228, 4},  // RAT_FDD_Info
+    {232, 5},  // CellSelectReselectInfoSIB_3_4_modeSpecificInfo_tdd
+    {237, 1},  // RAT_TDD_InfoList
+    {238, 4},  // RAT_TDD_Info
+    {242, 3},  // HCS_ServingCellInformation
+    {245, 6},  // T_CRMax
+    {251, 2},  // N_CR_T_CRMaxHyst
+    {253, 4},  // CellAccessRestriction
+    {257, 2},  // CellBarred
+    {259, 2},  // CellBarred_barred
+    {261, 1},  // AccessClassBarredList
+    {262, 2},  // SysInfoType3_v4b0NonCriticalExtensions
+    {264, 1},  // SysInfoType3_v4b0ext_IEs
+    {265, 1},  // Mapping_LCR_r4
+    {266, 2},  // SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension
+    {268, 1},  // SysInfoType3_v590ext
+    {269, 2},  // CellSelectReselectInfo_v590ext
+    {271, 2},  // SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension
+    {273, 1},  // SysInfoType3_v5c0ext_IEs
+    {274, 4},  // CellSelectReselectInfoTreselectionScaling_v5c0ext
+    {278, 2},  // SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension
+    {280, 2},  // SysInfoType3_v670ext
+    {282, 2},  // DomainSpecificAccessRestrictionParam_v670ext
+    {284, 2},  // DomainSpecificAccessRestriction_v670ext
+    {286, 1},  // DomainSpecificAccessRestriction_v670ext_restriction
+    {287, 2},  // DomainSpecificAccessRestrictionForSharedNetwork_v670ext
+    {289, 5},  // DomainSpecificAccessRestrictionList_v670ext
+    {294, 2},  // SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension
+    {296, 4},  // SysInfoType3_v770ext_IEs
+    {300, 1},  // DeferredMeasurementControlReadingSupport
+    {301, 2},  // DeferredMeasurementControlReadingSupport_modeSpecificInfo
+    {303, 1},  // DeferredMeasurementControlReadingSupport_modeSpecificInfo_fdd
+    {304, 1},  // DeferredMeasurementControlReadingSupport_modeSpecificInfo_tdd
+    {305, 1},  // IntraFreqMeasQuantity_TDD_sib3List
+    {306, 2},  // SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension
+    {308, 2},  // SysInfoType3_v830ext_IEs
+    {310, 3},  // PagingPermissionWithAccessControlParameters
+    {313, 2},  // LocationRegistrationParameters
+    {315, 1},  // LocationRegistrationAccessClassBarredList
+    {316, 2},  // PagingPermissionWithAccessControlForSharedNetwork
+    {318, 5},  // PagingPermissionWithAccessControlList
+    {323, 2},  // SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension
+    {325, 2},  // SysInfoType3_v860ext_IEs
+    {327, 3},  // CSG_PSCSplitInfo
+    {330, 2},  // SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension
+    {332, 1},  // SysInfoType3_v870ext_IEs
+    {333, 1},  // CellAccessRestriction_v870ext
+    {334, 2},  // SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension_v900NonCriticalExtension
+    {336, 1},  // SysInfoType3_v920ext_IEs
+    {337, 0},  // SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension_v900NonCriticalExtension_nonCriticalExtensions
+    {337, 4},  // SysInfoType4
+    {341, 2},  // SysInfoType4_v4b0NonCriticalExtensions
+    {343, 1},  // SysInfoType4_v4b0ext_IEs
+    {344, 2},  // SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension
+    {346, 1},  // SysInfoType4_v590ext
+    {347, 2},  // SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension
+    {349, 1},  // SysInfoType4_v5b0ext_IEs
+    {350, 6},  // CellSelectReselectInfoPCHFACH_v5b0ext
+    {356, 2},  // SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension_v5c0NonCriticalExtension
+    {358, 1},  // SysInfoType4_v5c0ext_IEs
+    {359, 0},  // SysInfoType4_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5b0NonCriticalExtension_v5c0NonCriticalExtension_nonCriticalExtensions
+    {359, 8},  // SysInfoType5
+    {367, 2},  // SysInfoType5_modeSpecificInfo
+    {369, 1},  // SysInfoType5_modeSpecificInfo_fdd
+    {370, 3},  // SysInfoType5_modeSpecificInfo_tdd
+    {373, 1},  // PUSCH_SysInfoList_SFN
+    {374, 2},  // PUSCH_SysInfoList_SFN_Item
+    {376, 4},  // PUSCH_SysInfo
+    {380, 3},  // PUSCH_Info
+    {383, 4},  // CommonTimeslotInfo
+    {387, 7},  // RepetitionPeriodAndLength
+    {394, 4},  // UplinkTimeslotsCodes
+    {398, 3},  // IndividualTimeslotInfo
+    {401, 1},  // MidambleShiftAndBurstType
+    {402, 3},  // MidambleShiftAndBurstType_burstType
+    {405, 2},  // MidambleShiftAndBurstType_burstType_type1
+    {407, 3},  // MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode
+    {410, 1},  // MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble
+    {411, 2},  // MidambleShiftAndBurstType_burstType_type2
+    {413, 3},  // MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode
+    {416, 1},  // MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble
+    {417, 2},  // MidambleShiftAndBurstType_burstType_type3
+    {419, 2},  // MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode
+    {421, 1},  // MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble
+    {422, 1},  // UL_TS_ChannelisationCodeList
+    {423, 2},  // UplinkTimeslotsCodes_moreTimeslots
+    {425, 2},  // UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots
+    {427, 1},  // UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive
+    {428, 1},  // UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList
+    {429, 1},  // UplinkAdditionalTimeslots
+    {430, 2},  // UplinkAdditionalTimeslots_parameters
+    {432, 1},  // UplinkAdditionalTimeslots_parameters_sameAsLast
+    {433, 2},  // UplinkAdditionalTimeslots_parameters_newParameters
+    {435, 2},  // TransportFormatSet
+    {437, 2},  // DedicatedTransChTFS
+    {439, 5},  // DedicatedTransChTFS_tti
+    {444, 1},  // DedicatedDynamicTF_InfoList
+    {445, 3},  // DedicatedDynamicTF_Info
+    {448, 2},  // DedicatedDynamicTF_Info_rlc_Size
+    {450, 4},  // BitModeRLC_SizeInfo
+    {454, 2},  // BitModeRLC_SizeInfo_sizeType2
+    {456, 2},  // BitModeRLC_SizeInfo_sizeType3
+    {458, 2},  // BitModeRLC_SizeInfo_sizeType4
+    {460, 3},  // OctetModeRLC_SizeInfoType1
+    {463, 2},  // OctetModeRLC_SizeInfoType1_sizeType2
+    {465, 2},  // OctetModeRLC_SizeInfoType1_sizeType3
+    {467, 1},  // DedicatedDynamicTF_Info_numberOfTbSizeList
+    {468, 4},  // NumberOfTransportBlocks
+    {472, 3},  // LogicalChannelList
+    {475, 1},  // LogicalChannelList_explicitList
+    {476, 2},  // LogicalChannelByRB
+    {478, 1},  // DedicatedDynamicTF_InfoList_DynamicTTI
+    {479, 3},  // DedicatedDynamicTF_Info_DynamicTTI
+    {482, 2},  // DedicatedDynamicTF_Info_DynamicTTI_rlc_Size
+    {484, 1},  // NumberOfTbSizeAndTTIList
+    {485, 2},  // NumberOfTbSizeAndTTIList_Item
+    {487, 3},  // SemistaticTF_Information
+    {490, 3},  // ChannelCodingType
+    {493, 2},  // CommonTransChTFS
+    {495, 5},  // CommonTransChTFS_tti
+    {500, 1},  // CommonDynamicTF_InfoList
+    {501, 3},  // CommonDynamicTF_Info
+    {504, 2},  // CommonDynamicTF_Info_rlc_Size
+    {506, 1},  // CommonDynamicTF_Info_rlc_Size_fdd
+    {507, 3},  // OctetModeRLC_SizeInfoType2
+    {510, 1},  // CommonDynamicTF_Info_rlc_Size_tdd
+    {511, 2},  // CommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice
+    {513, 1},  // CommonDynamicTF_Info_numberOfTbSizeList
+    {514, 1},  // CommonDynamicTF_InfoList_DynamicTTI
+    {515, 3},  // CommonDynamicTF_Info_DynamicTTI
+    {518, 2},  // CommonDynamicTF_Info_DynamicTTI_commonTDD_Choice
+    {520, 2},  // TFCS
+    {522, 4},  // ExplicitTFCS_Configuration
+    {526, 1},  // TFCS_ReconfAdd
+    {527, 7},  // TFCS_ReconfAdd_ctfcSize
+    {534, 1},  // TFCS_ReconfAdd_ctfcSize_ctfc2Bit
+    {535, 2},  // TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item
+    {537, 2},  // PowerOffsetInformation
+    {539, 2},  // GainFactorInformation
+    {541, 3},  // SignalledGainFactors
+    {544, 2},  // SignalledGainFactors_modeSpecificInfo
+    {546, 1},  // SignalledGainFactors_modeSpecificInfo_fdd
+    {547, 1},  // TFCS_ReconfAdd_ctfcSize_ctfc4Bit
+    {548, 2},  // TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item
+    {550, 1},  // TFCS_ReconfAdd_ctfcSize_ctfc6Bit
+    {551, 2},  // TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item
+    {553, 1},  // TFCS_ReconfAdd_ctfcSize_ctfc8Bit
+    {554, 2},  // TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item
+    {556, 1},  // TFCS_ReconfAdd_ctfcSize_ctfc12Bit
+    {557, 2},  // TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item
+    {559, 1},  // TFCS_ReconfAdd_ctfcSize_ctfc16Bit
+    {560, 2},  // TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item
+    {562, 1},  // TFCS_ReconfAdd_ctfcSize_ctfc24Bit
+    {563, 2},  // TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item
+    {565, 1},  // TFCS_RemovalList
+    {566, 1},  // TFCS_Removal
+    {567, 2},  // ExplicitTFCS_Configuration_replacement
+    {569, 4},  // SplitTFCI_Signalling
+    {573, 2},  // TFCI_Field2_Information
+    {575, 1},  // TFCI_RangeList
+    {576, 2},  // TFCI_Range
+    {578, 7},  // TFCS_InfoForDSCH
+    {585, 2},  // SFN_TimeInfo
+    {587, 1},  // PDSCH_SysInfoList_SFN
+    {588, 2},  // PDSCH_SysInfoList_SFN_Item
+    {590, 4},  // PDSCH_SysInfo
+    {594, 3},  // PDSCH_Info
+    {597, 3},  // DownlinkTimeslotsCodes
+    {600, 1},  // DL_TS_ChannelisationCodesShort
+    {601, 2},  // DL_TS_ChannelisationCodesShort_codesRepresentation
+    {603, 2},  // DL_TS_ChannelisationCodesShort_codesRepresentation_consecutive
+    {605, 2},  // DownlinkTimeslotsCodes_moreTimeslots
+    {607, 2},  // DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots
+    {609, 1},  // DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList
+    {610, 1},  // DownlinkAdditionalTimeslots
+    {611, 2},  // DownlinkAdditionalTimeslots_parameters
+    {613, 1},  // DownlinkAdditionalTimeslots_parameters_sameAsLast
+    {614, 2},  // DownlinkAdditionalTimeslots_parameters_newParameters
+    {616, 5},  // OpenLoopPowerControl_TDD
+    {621, 2},  // PrimaryCCPCH_Info
+    {623, 1},  // PrimaryCCPCH_Info_fdd
+    {624, 3},  // PrimaryCCPCH_Info_tdd
+    {627, 2},  // PrimaryCCPCH_Info_tdd_syncCase
+    {629, 1},  // PrimaryCCPCH_Info_tdd_syncCase_syncCase1
+    {630, 1},  // PrimaryCCPCH_Info_tdd_syncCase_syncCase2
+    {631, 1},  // PRACH_SystemInformationList
+    {632, 8},  // PRACH_SystemInformation
+    {640, 1},  // PRACH_RACH_Info
+    {641, 2},  // PRACH_RACH_Info_modeSpecificInfo
+    {643, 5},  // PRACH_RACH_Info_modeSpecificInfo_fdd
+    {648, 3},  // PRACH_RACH_Info_modeSpecificInfo_tdd
+    {651, 2},  // TDD_PRACH_CCodeList
+    {653, 1},  // TDD_PRACH_CCodeList_sf8
+    {654, 1},  // TDD_PRACH_CCodeList_sf16
+    {655, 2},  // PRACH_Partitioning
+    {657, 1},  // PRACH_Partitioning_fdd
+    {658, 1},  // ASCSetting_FDD
+    {659, 3},  // AccessServiceClass_FDD
+    {662, 1},  // PRACH_Partitioning_tdd
+    {663, 1},  // ASCSetting_TDD
+    {664, 2},  // AccessServiceClass_TDD
+    {666, 4},  // AccessServiceClass_TDD_subchannelSize
+    {670, 1},  // AccessServiceClass_TDD_subchannelSize_size2
+    {671, 1},  // AccessServiceClass_TDD_subchannelSize_size4
+    {672, 1},  // AccessServiceClass_TDD_subchannelSize_size8
+    {673, 1},  // PersistenceScalingFactorList
+    {674, 1},  // AC_To_ASC_MappingTable
+    {675, 2},  // PRACH_SystemInformation_modeSpecificInfo
+    {677, 5},  // PRACH_SystemInformation_modeSpecificInfo_fdd
+    {682, 2},  // PRACH_PowerOffset
+    {684, 3},  // RACH_TransmissionParameters
+    {687, 3},  // AICH_Info
+    {690, 1},  // SCCPCH_SystemInformationList
+    {691, 4},  // SCCPCH_SystemInformation
+    {695, 1},  // SecondaryCCPCH_Info
+    {696, 2},  // SecondaryCCPCH_Info_modeSpecificInfo
+    {698, 9},  // SecondaryCCPCH_Info_modeSpecificInfo_fdd
+    {707, 2},  // SecondaryCPICH_Info
+    {709, 7},  // SF256_AndCodeNumber
+    {716, 3},  // SecondaryCCPCH_Info_modeSpecificInfo_tdd
+    {719, 4},  // CommonTimeslotInfoSCCPCH
+    {723, 7},  // RepetitionPeriodLengthAndOffset
+    {730, 2},  // RepetitionPeriodLengthAndOffset_repetitionPeriod2
+    {732, 2},  // RepetitionPeriodLengthAndOffset_repetitionPeriod4
+    {734, 2},  // RepetitionPeriodLengthAndOffset_repetitionPeriod8
+    {736, 2},  // RepetitionPeriodLengthAndOffset_repetitionPeriod16
+    {738, 2},  // RepetitionPeriodLengthAndOffset_repetitionPeriod32
+    {740, 2},  // RepetitionPeriodLengthAndOffset_repetitionPeriod64
+    {742, 1},  // SCCPCH_ChannelisationCodeList
+    {743, 1},  // FACH_PCH_InformationList
+    {744, 3},  // FACH_PCH_Information
+    {747, 2},  // PICH_Info
+    {749, 3},  // PICH_Info_fdd
+    {752, 7},  // PICH_Info_tdd
+    {759, 9},  // RepPerLengthOffset_PICH
+    {768, 2},  // CBS_DRX_Level1Information
+    {770, 2},  // SysInfoType5_v4b0NonCriticalExtensions
+    {772, 5},  // SysInfoType5_v4b0ext_IEs
+    {777, 1},  // PNBSCH_Allocation_r4
+    {778, 2},  // OpenLoopPowerControl_IPDL_TDD_r4
+    {780, 1},  // PRACH_SystemInformationList_LCR_r4
+    {781, 3},  // PRACH_SystemInformation_LCR_r4
+    {784, 2},  // PRACH_RACH_Info_LCR_r4
+    {786, 5},  // SYNC_UL_Info_r4
+    {791, 1},  // PRACH_RACH_Info_LCR_r4_prach_DefinitionList
+    {792, 4},  // PRACH_Definition_LCR_r4
+    {796, 1},  // PRACH_ChanCodes_LCR_r4
+    {797, 2},  // MidambleShiftAndBurstType_LCR_r4
+    {799, 3},  // MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode
+    {802, 1},  // MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble
+    {803, 4},  // FPACH_Info_r4
+    {807, 2},  // TransportFormatSet_LCR
+    {809, 2},  // CommonTransChTFS_LCR
+    {811, 6},  // CommonTransChTFS_LCR_tti
+    {817, 1},  // PRACH_Partitioning_LCR_r4
+    {818, 1},  // ASCSetting_TDD_LCR_r4
+    {819, 2},  // AccessServiceClass_TDD_LCR_r4
+    {821, 4},  // AccessServiceClass_TDD_LCR_r4_subchannelSize
+    {825, 1},  // AccessServiceClass_TDD_LCR_r4_subchannelSize_size2
+    {826, 1},  // AccessServiceClass_TDD_LCR_r4_subchannelSize_size4
+    {827, 1},  // AccessServiceClass_TDD_LCR_r4_subchannelSize_size8
+    {828, 4},  // SysInfoType5_v4b0ext_IEs_tdd128SpecificInfo
+    {832, 1},  // PUSCH_SysInfoList_SFN_LCR_r4
+    {833, 2},  // PUSCH_SysInfoList_SFN_LCR_r4_Item
+    {835, 4},  // PUSCH_SysInfo_LCR_r4
+    {839, 3},  // PUSCH_Info_LCR_r4
+    {842, 4},  // UplinkTimeslotsCodes_LCR_r4
+    {846, 6},  // IndividualTimeslotInfo_LCR_r4
+    {852, 2},  // UplinkTimeslotsCodes_LCR_r4_moreTimeslots
+    {854, 2},  // UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots
+    {856, 1},  // UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive
+    {857, 1},  // UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList
+    {858, 1},  // UplinkAdditionalTimeslots_LCR_r4
+    {859, 2},  // UplinkAdditionalTimeslots_LCR_r4_parameters
+    {861, 1},  // UplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast
+    {862, 2},  // UplinkAdditionalTimeslots_LCR_r4_parameters_newParameters
+    {864, 1},  // PDSCH_SysInfoList_SFN_LCR_r4
+    {865, 2},  // PDSCH_SysInfoList_SFN_LCR_r4_Item
+    {867, 4},  // PDSCH_SysInfo_LCR_r4
+    {871, 3},  // PDSCH_Info_LCR_r4
+    {874, 3},  // DownlinkTimeslotsCodes_LCR_r4
+    {877, 2},  // DownlinkTimeslotsCodes_LCR_r4_moreTimeslots
+    {879, 2},  // DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots
+    {881, 1},  // DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList
+    {882, 1},  // DownlinkAdditionalTimeslots_LCR_r4
+    {883, 2},  // DownlinkAdditionalTimeslots_LCR_r4_parameters
+    {885, 1},  // DownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast
+    {886, 2},  // DownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters
+    {888, 1},  // PrimaryCCPCH_Info_LCR_r4_ext
+    {889, 1},  // SCCPCH_SystemInformationList_LCR_r4_ext
+    {890, 2},  // SCCPCH_SystemInformation_LCR_r4_ext
+    {892, 1},  // SecondaryCCPCH_Info_LCR_r4_ext
+    {893, 3},  // IndividualTimeslotInfo_LCR_r4_ext
+    {896, 7},  // PICH_Info_LCR_r4
+    {903, 1},  // PichChannelisationCodeList_LCR_r4
+    {904, 2},  // SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions
+    {906, 1},  // SysInfoType5_v590ext_IEs
+    {907, 2},  // SysInfoType5_v590ext_IEs_hcr_r5_SpecificInfo
+    {909, 1},  // PUSCH_SysInfoList_SFN_HCR_r5
+    {910, 2},  // PUSCH_SysInfoList_SFN_HCR_r5_Item
+    {912, 4},  // PUSCH_SysInfo_HCR_r5
+    {916, 1},  // USCH_TransportChannelsInfo
+    {917, 2},  // USCH_TransportChannelsInfo_Item
+    {919, 1},  // PDSCH_SysInfoList_SFN_HCR_r5
+    {920, 2},  // PDSCH_SysInfoList_SFN_HCR_r5_Item
+    {922, 4},  // PDSCH_SysInfo_HCR_r5
+    {926, 1},  // DSCH_TransportChannelsInfo
+    {927, 2},  // DSCH_TransportChannelsInfo_Item
+    {929, 2},  // SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions
+    {931, 1},  // SysInfoType5_v650ext_IEs
+    {932, 2},  // SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions
+    {934, 1},  // SysInfoType5_v680ext_IEs
+    {935, 2},  // SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions
+    {937, 4},  // SysInfoType5_v690ext_IEs
+    {941, 2},  // SysInfoType5_v690ext_IEs_sccpch_SystemInformation_MBMS
+    {943, 5},  // MBMS_MCCH_ConfigurationInfo_r6
+    {948, 2},  // RLC_Info_MCCH_r6
+    {950, 2},  // UM_RLC_OutOSeqDelivery_Info_r6
+    {952, 5},  // SCCPCH_SystemInformation_MBMS_r6
+    {957, 1},  // SecondaryCCPCHInfo_MBMS_r6
+    {958, 3},  // SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo
+    {961, 4},  // SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_fdd
+    {965, 2},  // SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd384
+    {967, 3},  // CommonTimeslotInfoMBMS
+    {970, 2},  // SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd128
+    {972, 2},  // SCCPCH_SystemInformation_MBMS_r6_fachCarryingMCCH
+    {974, 1},  // MBMS_FACHCarryingMTCH_List
+    {975, 2},  // SCCPCH_SystemInformation_MBMS_r6_fachCarryingMSCH
+    {977, 3},  // MBMS_MSCH_ConfigurationInfo_r6
+    {980, 6},  // MBMS_MSCHSchedulingInfo
+    {986, 1},  // RLC_Info_MSCH_r6
+    {987, 1},  // AdditionalPRACH_TF_and_TFCS_CCCH_List
+    {988, 1},  // AdditionalPRACH_TF_and_TFCS_CCCH
+    {989, 2},  // AdditionalPRACH_TF_and_TFCS_CCCH_IEs
+    {991, 1},  // DynamicTFInformationCCCH
+    {992, 2},  // SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions
+    {994, 4},  // SysInfoType5_v770ext_IEs
+    {998, 3},  // SysInfoType5_v770ext_IEs_modeSpecificInfo
+    {1001, 2},  // SysInfoType5_v770ext_IEs_modeSpecificInfo_fdd
+    {1003, 7},  // HS_DSCH_CommonSystemInformation
+    {1010, 2},  // CommonRBMappingInfo
+    {1012, 1},  // Common_MAC_ehs_ReorderingQueueList
+    {1013, 4},  // Common_MAC_ehs_ReorderingQueue
+    {1017, 2},  // HS_SCCH_SystemInfo
+    {1019, 1},  // HS_SCCH_SystemInfo_hS_SCCHChannelisationCodeInfo
+    {1020, 2},  // HARQ_Info
+    {1022, 2},  // HARQ_Info_memoryPartitioning
+    {1024, 1},  // HARQ_Info_memoryPartitioning_explicit
+    {1025, 1},  // HS_DSCH_CommonSystemInformation_common_H_RNTI_information
+    {1026, 4},  // HS_DSCH_PagingSystemInformation
+    {1030, 1},  // HS_DSCH_PagingSystemInformation_pich_ForHSDPASupportedPagingList
+    {1031, 2},  // PICH_ForHSDPASupportedPaging
+    {1033, 1},  // HS_DSCH_PagingSystemInformation_transportBlockSizeList
+    {1034, 3},  // SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768
+    {1037, 1},  // PUSCH_SysInfoList_SFN_VHCR
+    {1038, 2},  // PUSCH_SysInfoList_SFN_VHCR_Item
+    {1040, 4},  // PUSCH_SysInfo_VHCR
+    {1044, 3},  // PUSCH_Info_VHCR
+    {1047, 4},  // UplinkTimeslotsCodes_VHCR
+    {1051, 3},  // IndividualTimeslotInfo_VHCR
+    {1054, 1},  // MidambleShiftAndBurstType_VHCR
+    {1055, 4},  // MidambleShiftAndBurstType_VHCR_burstType
+    {1059, 2},  // MidambleShiftAndBurstType_VHCR_burstType_type1
+    {1061, 3},  // MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode
+    {1064, 1},  // MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble
+    {1065, 2},  // MidambleShiftAndBurstType_VHCR_burstType_type2
+    {1067, 3},  // MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode
+    {1070, 1},  // MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble
+    {1071, 2},  // MidambleShiftAndBurstType_VHCR_burstType_type3
+    {1073, 2},  // MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode
+    {1075, 1},  // MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble
+    {1076, 1},  // UL_TS_ChannelisationCodeList_VHCR
+    {1077, 2},  // UplinkTimeslotsCodes_VHCR_moreTimeslots
+    {1079, 2},  // UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots
+    {1081, 1},  // UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive
+    {1082, 1},  // UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList
+    {1083, 1},  // UplinkAdditionalTimeslots_VHCR
+    {1084, 2},  // UplinkAdditionalTimeslots_VHCR_parameters
+    {1086, 1},  // UplinkAdditionalTimeslots_VHCR_parameters_sameAsLast
+    {1087, 2},  // UplinkAdditionalTimeslots_VHCR_parameters_newParameters
+    {1089, 1},  // PDSCH_SysInfoList_VHCR_r7
+    {1090, 4},  // PDSCH_SysInfo_VHCR_r7
+    {1094, 3},  // PDSCH_Info_r7
+    {1097, 3},  // PDSCH_Info_r7_tddOption
+    {1100, 1},  // PDSCH_Info_r7_tddOption_tdd384
+    {1101, 1},  // PDSCH_Info_r7_tddOption_tdd768
+    {1102, 3},  // DownlinkTimeslotsCodes_VHCR
+    {1105, 1},  // DL_TS_ChannelisationCodesShort_VHCR
+    {1106, 2},  // DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation
+    {1108, 2},  // DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive
+    {1110, 2},  // DownlinkTimeslotsCodes_VHCR_moreTimeslots
+    {1112, 2},  // DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots
+    {1114, 1},  // DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList
+    {1115, 1},  // DownlinkAdditionalTimeslots_VHCR
+    {1116, 2},  // DownlinkAdditionalTimeslots_VHCR_parameters
+    {1118, 1},  // DownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast
+    {1119, 2},  // DownlinkAdditionalTimeslots_VHCR_parameters_newParameters
+    {1121, 1},  // PDSCH_Info_r7_tddOption_tdd128
+    {1122, 1},  // PRACH_SystemInformationList_VHCR_r7
+    {1123, 2},  // PRACH_SystemInformation_VHCR_r7
+    {1125, 3},  // PRACH_RACH_Info_VHCR_r7
+    {1128, 2},  // TDD768_PRACH_CCodeList
+    {1130, 1},  // TDD768_PRACH_CCodeList_sf32
+    {1131, 1},  // TDD768_PRACH_CCodeList_sf16
+    {1132, 2},  // PRACH_Partitioning_r7
+    {1134, 1},  // PRACH_Partitioning_r7_fdd
+    {1135, 1},  // PRACH_Partitioning_r7_tdd
+    {1136, 1},  // ASCSetting_TDD_r7
+    {1137, 2},  // AccessServiceClass_TDD_r7
+    {1139, 5},  // AccessServiceClass_TDD_r7_subchannelSize
+    {1144, 1},  // AccessServiceClass_TDD_r7_subchannelSize_size2
+    {1145, 1},  // AccessServiceClass_TDD_r7_subchannelSize_size4
+    {1146, 1},  // AccessServiceClass_TDD_r7_subchannelSize_size8
+    {1147, 1},  // AccessServiceClass_TDD_r7_subchannelSize_size16
+    {1148, 1},  // SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd128
+    {1149, 1},  // PRACH_SystemInformationList_LCR_v770ext
+    {1150, 1},  // PRACH_SystemInformation_LCR_v770ext
+    {1151, 1},  // PRACH_RACH_Info_LCR_v770ext
+    {1152, 1},  // SCCPCH_SystemInformationList_HCR_VHCR_r7
+    {1153, 4},  // SCCPCH_SystemInformation_HCR_VHCR_r7
+    {1157, 1},  // SecondaryCCPCH_Info_HCR_VHCR_r7
+    {1158, 2},  // SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo
+    {1160, 2},  // SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd384
+    {1162, 3},  // IndividualTimeslotInfo_r7
+    {1165, 1},  // MidambleShiftAndBurstType_r7
+    {1166, 4},  // MidambleShiftAndBurstType_r7_burstType
+    {1170, 2},  // MidambleShiftAndBurstType_r7_burstType_type1
+    {1172, 3},  // MidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode
+    {1175, 1},  // MidambleShiftAndBurstType_r7_burstType_type1_midambleAllocationMode_ueSpecificMidamble
+    {1176, 2},  // MidambleShiftAndBurstType_r7_burstType_type2
+    {1178, 3},  // MidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode
+    {1181, 1},  // MidambleShiftAndBurstType_r7_burstType_type2_midambleAllocationMode_ueSpecificMidamble
+    {1182, 2},  // MidambleShiftAndBurstType_r7_burstType_type3
+    {1184, 2},  // MidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode
+    {1186, 1},  // MidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode_ueSpecificMidamble
+    {1187, 2},  // SecondaryCCPCH_Info_HCR_VHCR_r7_modeSpecificInfo_tdd768
+    {1189, 1},  // SCCPCH_ChannelisationCodeList_VHCR
+    {1190, 7},  // PICH_Info_HCR_VHCR_r7
+    {1197, 2},  // PICH_Info_HCR_VHCR_r7_channelisationCode
+    {1199, 1},  // SysInfoType5_v770ext_IEs_sccpch_SystemInformation_MBMS
+    {1200, 5},  // SCCPCH_SystemInformation_MBMS_r7
+    {1205, 1},  // SecondaryCCPCHInfo_MBMS_r7
+    {1206, 4},  // SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo
+    {1210, 5},  // SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd
+    {1215, 2},  // SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_fdd_modulation
+    {1217, 3},  // SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd384
+    {1220, 3},  // DownlinkTimeslotsCodes_r7
+    {1223, 2},  // DownlinkTimeslotsCodes_r7_moreTimeslots
+    {1225, 2},  // DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots
+    {1227, 1},  // DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList
+    {1228, 1},  // DownlinkAdditionalTimeslots_r7
+    {1229, 2},  // DownlinkAdditionalTimeslots_r7_parameters
+    {1231, 1},  // DownlinkAdditionalTimeslots_r7_parameters_sameAsLast
+    {1232, 2},  // DownlinkAdditionalTimeslots_r7_parameters_newParameters
+    {1234, 3},  // SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768
+    {1237, 4},  // SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd128
+    {1241, 2},  // SCCPCH_SystemInformation_MBMS_r7_fachCarryingMCCH
+    {1243, 1},  // SCCPCH_SystemInformation_MBMS_r7_fachCarryingMSCH
+    {1244, 1},  // TDD_MBSFNInformation
+    {1245, 2},  // TDD_MBSFNTSlotInfo
+    {1247, 2},  // SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions
+    {1249, 2},  // SysInfoType5_v860ext_IEs
+    {1251, 0},  // SysInfoType5_v860ext_IEs_dummy
+    {1251, 2},  // SysInfoType5_v860ext_IEs_modeSpecificInfo
+    {1253, 1},  // SysInfoType5_v860ext_IEs_modeSpecificInfo_fdd
+    {1254, 4},  // HS_DSCH_DrxCellfach_info
+    {1258, 2},  // SysInfoType5_v860ext_IEs_modeSpecificInfo_tdd128
+    {1260, 2},  // SysInfoType5_v860ext_IEs_modeSpecificInfo_tdd128_hs_dsch_CommonSysInfo
+    {1262, 8},  // HS_DSCH_CommonSystemInformation_TDD128
+    {1270, 7},  // HS_SCCH_SystemInfo_TDD128
+    {1277, 1},  // HS_SCCH_SystemInfo_TDD128_hs_SCCH_SetConfiguration
+    {1278, 6},  // HS_SCCH_TDD128_r6
+    {1284, 3},  // HS_SCCH_TDD128_r6_midambleAllocationMode
+    {1287, 4},  // HS_SICH_Configuration_TDD128_r6
+    {1291, 2},  // HS_SICH_Configuration_TDD128_r6_midambleAllocationMode
+    {1293, 1},  // HS_SICH_Configuration_TDD128_r6_midambleAllocationMode_ueSpecificMidamble
+    {1294, 2},  // HS_PDSCH_Midamble_Configuration_TDD128
+    {1296, 3},  // HS_PDSCH_Midamble_Configuration_TDD128_midambleAllocationMode
+    {1299, 1},  // HS_DSCH_CommonSystemInformation_TDD128_common_H_RNTI_information
+    {1300, 3},  // HS_DSCH_PagingSystemInformation_TDD128
+    {1303, 1},  // HS_DSCH_PagingSystemInformation_TDD128_pich_ForHsdschList
+    {1304, 2},  // PICH_ForHSDPASupportedPaging_TDD128
+    {1306, 1},  // PICH_ForHSDPASupportedPaging_TDD128_implicit
+    {1307, 3},  // PCCH_InformationList
+    {1310, 1},  // PCCH_InformationList_paging_associatedHspdschInfo
+    {1311, 3},  // PCCH_InformationList_paging_associatedHspdschInfo_Item
+    {1314, 2},  // CodeResourceInformation_TDD128
+    {1316, 1},  // PCCH_InformationList_transportBlockSizeList
+    {1317, 3},  // HS_DSCH_DrxCellfach_info_TDD128
+    {1320, 2},  // SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions_v890NonCriticalExtensions
+    {1322, 2},  // SysInfoType5_v890ext_IEs
+    {1324, 1},  // FrequencyInfoTDD
+    {1325, 3},  // CommonEDCHSystemInfo
+    {1328, 1},  // Common_E_DCH_MAC_d_FlowList
+    {1329, 5},  // Common_E_DCH_MAC_d_Flow
+    {1334, 2},  // CommonEDCHSystemInfo_modeSpecificInfo
+    {1336, 16},  // CommonEDCHSystemInfo_modeSpecificInfo_fdd
+    {1352, 13},  // PRACH_PreambleForEnhancedUplink
+    {1365, 1},  // E_AGCH_Information
+    {1366, 4},  // UL_DPCHpowerControlInfoForCommonEDCH
+    {1370, 2},  // PowerControlAlgorithm
+    {1372, 4},  // E_DPCCH_Info_r7
+    {1376, 2},  // E_TFC_Boost_Info_r7
+    {1378, 9},  // E_DPDCH_Info_r8
+    {1387, 1},  // E_DPDCH_Reference_E_TFCIList_r7
+    {1388, 2},  // E_DPDCH_Reference_E_TFCI_r7
+    {1390, 3},  // E_DPDCH_SchedulingInfoConfiguration
+    {1393, 1},  // Measurement_Feedback_Info_r7
+    {1394, 2},  // Measurement_Feedback_Info_r7_modeSpecificInfo
+    {1396, 4},  // Measurement_Feedback_Info_r7_modeSpecificInfo_fdd
+    {1400, 1},  // CommonEDCHSystemInfo_modeSpecificInfo_fdd_common_E_DCH_ResourceInfoList
+    {1401, 5},  // Common_E_DCH_ResourceInfoList
+    {1406, 2},  // E_RGCH_Information
+    {1408, 2},  // E_HICH_Information
+    {1410, 2},  // UL_DPCH_CodeInfoForCommonEDCH
+    {1412, 3},  // CommonEDCHSystemInfo_modeSpecificInfo_tdd
+    {1415, 6},  // CommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128
+    {1421, 9},  // E_RUCCH_Info_TDD128
+    {1430, 5},  // SYNC_UL_InfoForE_RUCCH
+    {1435, 1},  // PRACH_Information_LCR_List
+    {1436, 4},  // PRACH_Information_LCR
+    {1440, 1},  // PRACH_ChanCodes_List_LCR
+    {1441, 13},  // E_PUCH_Info_TDD128
+    {1454, 2},  // E_TFCS_Info
+    {1456, 1},  // E_TFCS_Info_reference_Beta_QPSK_List
+    {1457, 2},  // Reference_Beta_QPSK
+    {1459, 1},  // E_TFCS_Info_reference_Beta_16QAM_List
+    {1460, 2},  // Reference_Beta_16QAM
+    {1462, 2},  // UL_SynchronisationParameters_r4
+    {1464, 1},  // E_PUCH_Info_TDD128_e_PUCH_TS_ConfigurationList
+    {1465, 3},  // E_PUCH_TS_Slots_LCR
+    {1468, 2},  // E_PUCH_TS_Slots_LCR_midambleAllocationMode
+    {1470, 2},  // E_HICH_Information_TDD128
+    {1472, 1},  // E_HICH_Information_LCR_List
+    {1473, 5},  // E_HICH_Information_LCR
+    {1478, 2},  // E_HICH_Information_LCR_midambleAllocationMode
+    {1480, 4},  // E_AGCH_Information_TDD128
+    {1484, 1},  // E_AGCH_Set_Config_LCR
+    {1485, 5},  // E_AGCH_Individual_LCR
+    {1490, 3},  // E_AGCH_Individual_LCR_midambleAllocationMode
+    {1493, 4},  // CommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128_ccch_transmission_Info
+    {1497, 1},  // Common_E_RNTI_Info
+    {1498, 3},  // Common_E_RNTI_Info_Item
+    {1501, 0},  // SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions_v890NonCriticalExtensions_nonCriticalExtensions
+    {1501, 7},  // SysInfoType6
+    {1508, 2},  // SysInfoType6_modeSpecificInfo
+    {1510, 2},  // SysInfoType6_modeSpecificInfo_fdd
+    {1512, 3},  // SysInfoType6_modeSpecificInfo_tdd
+    {1515, 2},  // SysInfoType6_v4b0NonCriticalExtensions
+    {1517, 4},  // SysInfoType6_v4b0ext_IEs
+    {1521, 4},  // SysInfoType6_v4b0ext_IEs_tdd128SpecificInfo
+    {1525, 2},  // SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions
+    {1527, 1},  // SysInfoType6_v590ext_IEs
+    {1528, 2},  // SysInfoType6_v590ext_IEs_hcr_r5_SpecificInfo
+    {1530, 2},  // SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions
+    {1532, 1},  // SysInfoType6_v650ext_IEs
+    {1533, 2},  // SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions
+    {1535, 1},  // SysInfoType6_v690ext_IEs
+    {1536, 2},  // SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions_v770NonCriticalExtensions
+    {1538, 2},  // SysInfoType6_v770ext_IEs
+    {1540, 3},  // SysInfoType6_v770ext_IEs_tdd768SpecificInfo
+    {1543, 0},  // SysInfoType6_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650nonCriticalExtensions_v690nonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions
+    {1543, 5},  // SysInfoType7
+    {1548, 2},  // SysInfoType7_modeSpecificInfo
+    {1550, 1},  // SysInfoType7_modeSpecificInfo_fdd
+    {1551, 1},  // DynamicPersistenceLevelList
+    {1552, 0},  // SysInfoType7_nonCriticalExtensions
+    {1552, 4},  // SysInfoType8
+    {1556, 4},  // CPCH_Parameters
+    {1560, 1},  // InitialPriorityDelayList
+    {1561, 7},  // BackoffControlParams
+    {1568, 1},  // CPCH_SetInfoList
+    {1569, 16},  // CPCH_SetInfo
+    {1585, 1},  // CD_AccessSlotSubchannelList
+    {1586, 1},  // CD_SignatureCodeList
+    {1587, 2},  // ChannelAssignmentActive
+    {1589, 1},  // AvailableMinimumSF_ListVCAM
+    {1590, 4},  // AvailableMinimumSF_VCAM
+    {1594, 1},  // AvailableAP_Signature_VCAMList
+    {1595, 2},  // AP_Signature_VCAM
+    {1597, 1},  // AvailableAP_SubchannelList
+    {1598, 1},  // PCPCH_ChannelInfoList
+    {1599, 5},  // PCPCH_ChannelInfo
+    {1604, 3},  // UCSM_Info
+    {1607, 2},  // ChannelReqParamsForUCSM
+    {1609, 1},  // AvailableAP_SignatureList
+    {1610, 0},  // SysInfoType8_nonCriticalExtensions
+    {1610, 2},  // SysInfoType9
+    {1612, 1},  // CPCH_PersistenceLevelsList
+    {1613, 2},  // CPCH_PersistenceLevels
+    {1615, 1},  // DynamicPersistenceLevelTF_List
+    {1616, 0},  // SysInfoType9_nonCriticalExtensions
+    {1616, 2},  // SysInfoType10
+    {1618, 1},  // DRAC_SysInfoList
+    {1619, 2},  // DRAC_SysInfo
+    {1621, 0},  // SysInfoType10_nonCriticalExtensions
+    {1621, 4},  // SysInfoType11
+    {1625, 4},  // FACH_MeasurementOccasionInfo
+    {1629, 1},  // FACH_MeasurementOccasionInfo_inter_RAT_meas_ind
+    {1630, 3},  // MeasurementControlSysInfo
+    {1633, 2},  // MeasurementControlSysInfo_use_of_HCS
+    {1635, 2},  // MeasurementControlSysInfo_use_of_HCS_hcs_not_used
+    {1637, 2},  // MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure
+    {1639, 2},  // MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP
+    {1641, 6},  // IntraFreqMeasurementSysInfo_RSCP
+    {1647, 2},  // IntraFreqCellInfoSI_List_RSCP
+    {1649, 3},  // RemovedIntraFreqCellList
+    {1652, 1},  // RemovedIntraFreqCellList_removeSomeIntraFreqCells
+    {1653, 1},  // NewIntraFreqCellSI_List_RSCP
+    {1654, 2},  // NewIntraFreqCellSI_RSCP
+    {1656, 4},  // CellInfoSI_RSCP
+    {1660, 3},  // ReferenceTimeDifferenceToCell
+    {1663, 2},  // CellInfoSI_RSCP_modeSpecificInfo
+    {1665, 4},  // CellInfoSI_RSCP_modeSpecificInfo_fdd
+    {1669, 1},  // PrimaryCPICH_Info
+    {1670, 4},  // CellInfoSI_RSCP_modeSpecificInfo_tdd
+    {1674, 1},  // TimeslotInfoList
+    {1675, 2},  // TimeslotInfo
+    {1677, 3},  // CellSelectReselectInfoSIB_11_12_RSCP
+    {1680, 3},  // CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo
+    {1683, 2},  // CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_fdd
+    {1685, 1},  // CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_tdd
+    {1686, 1},  // CellSelectReselectInfoSIB_11_12_RSCP_modeSpecificInfo_gsm
+    {1687, 2},  // IntraFreqMeasQuantity
+    {1689, 2},  // IntraFreqMeasQuantity_modeSpecificInfo
+    {1691, 1},  // IntraFreqMeasQuantity_modeSpecificInfo_fdd
+    {1692, 1},  // IntraFreqMeasQuantity_modeSpecificInfo_tdd
+    {1693, 1},  // IntraFreqMeasQuantity_TDDList
+    {1694, 2},  // IntraFreqReportingQuantityForRACH
+    {1696, 2},  // IntraFreqReportingQuantityForRACH_modeSpecificInfo
+    {1698, 1},  // IntraFreqReportingQuantityForRACH_modeSpecificInfo_fdd
+    {1699, 1},  // IntraFreqReportingQuantityForRACH_modeSpecificInfo_tdd
+    {1700, 1},  // IntraFreqRepQuantityRACH_TDDList
+    {1701, 3},  // ReportingInfoForCellDCH
+    {1704, 3},  // IntraFreqReportingQuantity
+    {1707, 4},  // CellReportingQuantities
+    {1711, 2},  // CellReportingQuantities_modeSpecificInfo
+    {1713, 3},  // CellReportingQuantities_modeSpecificInfo_fdd
+    {1716, 4},  // CellReportingQuantities_modeSpecificInfo_tdd
+    {1720, 2},  // MeasurementReportingMode
+    {1722, 2},  // CellDCH_ReportCriteria
+    {1724, 1},  // IntraFreqReportingCriteria
+    {1725, 1},  // IntraFreqEventCriteriaList
+    {1726, 4},  // IntraFreqEventCriteria
+    {1730, 9},  // IntraFreqEvent
+    {1739, 7},  // Event1a
+    {1746, 1},  // ForbiddenAffectCellList
+    {1747, 2},  // ForbiddenAffectCell
+    {1749, 4},  // Event1b
+    {1753, 3},  // Event1c
+    {1756, 2},  // Event1e
+    {1758, 2},  // Event1f
+    {1760, 14},  // ReportingCellStatus
+    {1774, 2},  // PeriodicalReportingCriteria
+    {1776, 1},  // InterFreqMeasurementSysInfo_RSCP
+    {1777, 2},  // InterFreqCellInfoSI_List_RSCP
+    {1779, 3},  // RemovedInterFreqCellList
+    {1782, 1},  // RemovedInterFreqCellList_removeSomeInterFreqCells
+    {1783, 1},  // NewInterFreqCellSI_List_RSCP
+    {1784, 3},  // NewInterFreqCellSI_RSCP
+    {1787, 1},  // FrequencyInfo
+    {1788, 2},  // FrequencyInfo_modeSpecificInfo
+    {1790, 2},  // FrequencyInfoFDD
+    {1792, 2},  // MeasurementControlSysInfo_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0
+    {1794, 6},  // IntraFreqMeasurementSysInfo_ECN0
+    {1800, 2},  // IntraFreqCellInfoSI_List_ECN0
+    {1802, 1},  // NewIntraFreqCellSI_List_ECN0
+    {1803, 2},  // NewIntraFreqCellSI_ECN0
+    {1805, 4},  // CellInfoSI_ECN0
+    {1809, 2},  // CellInfoSI_ECN0_modeSpecificInfo
+    {1811, 4},  // CellInfoSI_ECN0_modeSpecificInfo_fdd
+    {1815, 4},  // CellInfoSI_ECN0_modeSpecificInfo_tdd
+    {1819, 4},  // CellSelectReselectInfoSIB_11_12_ECN0
+    {1823, 3},  // CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo
+    {1826, 2},  // CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_fdd
+    {1828, 1},  // CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_tdd
+    {1829, 1},  // CellSelectReselectInfoSIB_11_12_ECN0_modeSpecificInfo_gsm
+    {1830, 1},  // InterFreqMeasurementSysInfo_ECN0
+    {1831, 2},  // InterFreqCellInfoSI_List_ECN0
+    {1833, 1},  // NewInterFreqCellSI_List_ECN0
+    {1834, 3},  // NewInterFreqCellSI_ECN0
+    {1837, 1},  // InterRATMeasurementSysInfo_B
+    {1838, 2},  // InterRATCellInfoList_B
+    {1840, 3},  // RemovedInterRATCellList
+    {1843, 1},  // RemovedInterRATCellList_removeSomeInterRATCells
+    {1844, 1},  // NewInterRATCellList_B
+    {1845, 2},  // NewInterRATCell_B
+    {1847, 4},  // NewInterRATCell_B_technologySpecificInfo
+    {1851, 6},  // NewInterRATCell_B_technologySpecificInfo_gsm
+    {1857, 5},  // CellSelectReselectInfoSIB_11_12
+    {1862, 3},  // HCS_NeighbouringCellInformation_RSCP
+    {1865, 1},  // HCS_CellReselectInformation_RSCP
+    {1866, 7},  // PenaltyTime_RSCP
+    {1873, 3},  // CellSelectReselectInfoSIB_11_12_modeSpecificInfo
+    {1876, 2},  // CellSelectReselectInfoSIB_11_12_modeSpecificInfo_fdd
+    {1878, 1},  // CellSelectReselectInfoSIB_11_12_modeSpecificInfo_tdd
+    {1879, 1},  // CellSelectReselectInfoSIB_11_12_modeSpecificInfo_gsm
+    {1880, 2},  // BSIC
+    {1882, 1},  // NewInterRATCell_B_technologySpecificInfo_is_2000
+    {1883, 2},  // MeasurementControlSysInfo_use_of_HCS_hcs_used
+    {1885, 2},  // MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure
+    {1887, 2},  // MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP
+    {1889, 6},  // IntraFreqMeasurementSysInfo_HCS_RSCP
+    {1895, 2},  // IntraFreqCellInfoSI_List_HCS_RSCP
+    {1897, 1},  // NewIntraFreqCellSI_List_HCS_RSCP
+    {1898, 2},  // NewIntraFreqCellSI_HCS_RSCP
+    {1900, 4},  // CellInfoSI_HCS_RSCP
+    {1904, 2},  // CellInfoSI_HCS_RSCP_modeSpecificInfo
+    {1906, 4},  // CellInfoSI_HCS_RSCP_modeSpecificInfo_fdd
+    {1910, 4},  // CellInfoSI_HCS_RSCP_modeSpecificInfo_tdd
+    {1914, 4},  // CellSelectReselectInfoSIB_11_12_HCS_RSCP
+    {1918, 3},  // CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo
+    {1921, 2},  // CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_fdd
+    {1923, 1},  // CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_tdd
+    {1924, 1},  // CellSelectReselectInfoSIB_11_12_HCS_RSCP_modeSpecificInfo_gsm
+    {1925, 1},  // InterFreqMeasurementSysInfo_HCS_RSCP
+    {1926, 2},  // InterFreqCellInfoSI_List_HCS_RSCP
+    {1928, 1},  // NewInterFreqCellSI_List_HCS_RSCP
+    {1929, 3},  // NewInterFreqCellSI_HCS_RSCP
+    {1932, 2},  // MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0
+    {1934, 6},  // IntraFreqMeasurementSysInfo_HCS_ECN0
+    {1940, 2},  // IntraFreqCellInfoSI_List_HCS_ECN0
+    {1942, 1},  // NewIntraFreqCellSI_List_HCS_ECN0
+    {1943, 2},  // NewIntraFreqCellSI_HCS_ECN0
+    {1945, 4},  // CellInfoSI_HCS_ECN0
+    {1949, 2},  // CellInfoSI_HCS_ECN0_modeSpecificInfo
+    {1951, 4},  // CellInfoSI_HCS_ECN0_modeSpecificInfo_fdd
+    {1955, 4},  // CellInfoSI_HCS_ECN0_modeSpecificInfo_tdd
+    {1959, 5},  // CellSelectReselectInfoSIB_11_12_HCS_ECN0
+    {1964, 3},  // HCS_NeighbouringCellInformation_ECN0
+    {1967, 1},  // HCS_CellReselectInformation_ECN0
+    {1968, 7},  // PenaltyTime_ECN0
+    {1975, 2},  // TemporaryOffsetList
+    {1977, 3},  // CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo
+    {1980, 2},  // CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_fdd
+    {1982, 1},  // CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_tdd
+    {1983, 1},  // CellSelectReselectInfoSIB_11_12_HCS_ECN0_modeSpecificInfo_gsm
+    {1984, 1},  // InterFreqMeasurementSysInfo_HCS_ECN0
+    {1985, 2},  // InterFreqCellInfoSI_List_HCS_ECN0
+    {1987, 1},  // NewInterFreqCellSI_List_HCS_ECN0
+    {1988, 3},  // NewInterFreqCellSI_HCS_ECN0
+    {1991, 1},  // InterRATMeasurementSysInfo
+    {1992, 3},  // InterRATCellInfoList
+    {1995, 1},  // NewInterRATCellList
+    {1996, 2},  // NewInterRATCell
+    {1998, 4},  // NewInterRATCell_technologySpecificInfo
+    {2002, 6},  // NewInterRATCell_technologySpecificInfo_gsm
+    {2008, 1},  // NewInterRATCell_technologySpecificInfo_is_2000
+    {2009, 1},  // CellsForInterRATMeasList
+    {2010, 8},  // TrafficVolumeMeasSysInfo
+    {2018, 1},  // TrafficVolumeMeasurementObjectList
+    {2019, 3},  // UL_TrCH_Identity
+    {2022, 3},  // TrafficVolumeMeasQuantity
+    {2025, 3},  // TrafficVolumeReportingQuantity
+    {2028, 1},  // TrafficVolumeReportingCriteria
+    {2029, 1},  // TransChCriteriaList
+    {2030, 2},  // TransChCriteria
+    {2032, 1},  // TransChCriteria_eventSpecificParameters
+    {2033, 5},  // TrafficVolumeEventParam
+    {2038, 1},  // MeasurementValidity
+    {2039, 2},  // TrafficVolumeReportCriteriaSysInfo
+    {2041, 2},  // UE_InternalMeasurementSysInfo
+    {2043, 2},  // UE_InternalMeasQuantity
+    {2045, 2},  // SysInfoType11_v4b0NonCriticalExtensions
+    {2047, 2},  // SysInfoType11_v4b0ext_IEs
+    {2049, 1},  // FACH_MeasurementOccasionInfo_LCR_r4_ext
+    {2050, 1},  // MeasurementControlSysInfo_LCR_r4_ext
+    {2051, 2},  // MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS
+    {2053, 1},  // MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used
+    {2054, 2},  // MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure
+    {2056, 2},  // MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP
+    {2058, 6},  // IntraFreqMeasurementSysInfo_RSCP_LCR_r4
+    {2064, 2},  // IntraFreqCellInfoSI_List_RSCP_LCR_r4
+    {2066, 1},  // NewIntraFreqCellSI_List_RSCP_LCR_r4
+    {2067, 2},  // NewIntraFreqCellSI_RSCP_LCR_r4
+    {2069, 7},  // CellInfoSI_RSCP_LCR_r4
+    {2076, 3},  // PrimaryCCPCH_Info_LCR_r4
+    {2079, 1},  // TimeslotInfoList_LCR_r4
+    {2080, 1},  // TimeslotInfo_LCR_r4
+    {2081, 3},  // ReportingInfoForCellDCH_LCR_r4
+    {2084, 2},  // CellDCH_ReportCriteria_LCR_r4
+    {2086, 1},  // IntraFreqReportingCriteria_LCR_r4
+    {2087, 1},  // IntraFreqEventCriteriaList_LCR_r4
+    {2088, 4},  // IntraFreqEventCriteria_LCR_r4
+    {2092, 9},  // IntraFreqEvent_LCR_r4
+    {2101, 7},  // Event1a_LCR_r4
+    {2108, 1},  // ForbiddenAffectCellList_LCR_r4
+    {2109, 1},  // ForbiddenAffectCell_LCR_r4
+    {2110, 4},  // Event1b_LCR_r4
+    {2114, 1},  // InterFreqMeasurementSysInfo_RSCP_LCR_r4
+    {2115, 2},  // InterFreqCellInfoSI_List_RSCP_LCR
+    {2117, 1},  // NewInterFreqCellSI_List_RSCP_LCR_r4
+    {2118, 3},  // NewInterFreqCellSI_RSCP_LCR_r4
+    {2121, 2},  // MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0
+    {2123, 6},  // IntraFreqMeasurementSysInfo_ECN0_LCR_r4
+    {2129, 2},  // IntraFreqCellInfoSI_List_ECN0_LCR_r4
+    {2131, 1},  // NewIntraFreqCellSI_List_ECN0_LCR_r4
+    {2132, 2},  // NewIntraFreqCellSI_ECN0_LCR_r4
+    {2134, 7},  // CellInfoSI_ECN0_LCR_r4
+    {2141, 1},  // InterFreqMeasurementSysInfo_ECN0_LCR_r4
+    {2142, 2},  // InterFreqCellInfoSI_List_ECN0_LCR
+    {2144, 1},  // NewInterFreqCellSI_List_ECN0_LCR_r4
+    {2145, 3},  // NewInterFreqCellSI_ECN0_LCR_r4
+    {2148, 1},  // MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used
+    {2149, 2},  // MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure
+    {2151, 2},  // MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP
+    {2153, 6},  // IntraFreqMeasurementSysInfo_HCS_RSCP_LCR_r4
+    {2159, 2},  // IntraFreqCellInfoSI_List_HCS_RSCP_LCR_r4
+    {2161, 1},  // NewIntraFreqCellSI_List_HCS_RSCP_LCR_r4
+    {2162, 2},  // NewIntraFreqCellSI_HCS_RSCP_LCR_r4
+    {2164, 7},  // CellInfoSI_HCS_RSCP_LCR_r4
+    {2171, 1},  // InterFreqMeasurementSysInfo_HCS_RSCP_LCR_r4
+    {2172, 2},  // InterFreqCellInfoSI_List_HCS_RSCP_LCR
+    {2174, 1},  // NewInterFreqCellSI_List_HCS_RSCP_LCR_r4
+    {2175, 3},  // NewInterFreqCellSI_HCS_RSCP_LCR_r4
+    {2178, 2},  // MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0
+    {2180, 6},  // IntraFreqMeasurementSysInfo_HCS_ECN0_LCR_r4
+    {2186, 2},  // IntraFreqCellInfoSI_List_HCS_ECN0_LCR_r4
+    {2188, 1},  // NewIntraFreqCellSI_List_HCS_ECN0_LCR_r4
+    {2189, 2},  // NewIntraFreqCellSI_HCS_ECN0_LCR_r4
+    {2191, 7},  // CellInfoSI_HCS_ECN0_LCR_r4
+    {2198, 1},  // InterFreqMeasurementSysInfo_HCS_ECN0_LCR_r4
+    {2199, 2},  // InterFreqCellInfoSI_List_HCS_ECN0_LCR
+    {2201, 1},  // NewInterFreqCellSI_List_HCS_ECN0_LCR_r4
+    {2202, 3},  // NewInterFreqCellSI_HCS_ECN0_LCR_r4
+    {2205, 2},  // SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension
+    {2207, 6},  // SysInfoType11_v590ext_IEs
+    {2213, 1},  // SysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext
+    {2214, 1},  // SysInfoType11_v590ext_IEs_newInterFrequencyCellInfoList_v590ext
+    {2215, 1},  // SysInfoType11_v590ext_IEs_newInterRATCellInfoList_v590ext
+    {2216, 1},  // Intra_FreqEventCriteriaList_v590ext
+    {2217, 1},  // IntraFreqReportingCriteria_1b_r5
+    {2218, 2},  // PeriodicReportingInfo_1b
+    {2220, 2},  // IntraFreqEvent_1d_r5
+    {2222, 2},  // SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions
+    {2224, 1},  // SysInfoType11_v690ext_IEs
+    {2225, 3},  // Dummy_InterFreqRACHReportingInfo
+    {2228, 2},  // Dummy_InterFreqRACHReportingInfo_modeSpecificInfo
+    {2230, 1},  // Dummy_InterFreqRACHReportingInfo_modeSpecificInfo_fdd
+    {2231, 1},  // Dummy_InterFreqRACHReportingInfo_modeSpecificInfo_tdd
+    {2232, 1},  // InterFreqRepQuantityRACH_TDDList
+    {2233, 2},  // SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions
+    {2235, 1},  // SysInfoType11_v6b0ext_IEs
+    {2236, 3},  // InterFreqRACHReportingInfo
+    {2239, 2},  // InterFreqRACHReportingInfo_modeSpecificInfo
+    {2241, 1},  // InterFreqRACHReportingInfo_modeSpecificInfo_fdd
+    {2242, 1},  // InterFreqRACHReportingInfo_modeSpecificInfo_tdd
+    {2243, 2},  // SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions
+    {2245, 1},  // SysInfoType11_v770ext_IEs
+    {2246, 1},  // MBSFNFrequencyList
+    {2247, 2},  // MBSFNFrequency
+    {2249, 2},  // SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions
+    {2251, 1},  // SysInfoType11_v7b0ext_IEs
+    {2252, 1},  // NewInterFreqCellList_v7b0ext
+    {2253, 1},  // NewInterFreqCell_v7b0ext
+    {2254, 2},  // SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions_v860NonCriticalExtensions
+    {2256, 1},  // SysInfoType11_v860ext_IEs
+    {2257, 1},  // MBSFNFrequencyList_v860ext
+    {2258, 1},  // MBSFNFrequency_v860ext
+    {2259, 0},  // SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions
+    {2259, 3},  // SysInfoType12
+    {2262, 2},  // SysInfoType12_v4b0NonCriticalExtensions
+    {2264, 2},  // SysInfoType12_v4b0ext_IEs
+    {2266, 2},  // SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension
+    {2268, 6},  // SysInfoType12_v590ext_IEs
+    {2274, 1},  // SysInfoType12_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext
+    {2275, 1},  // SysInfoType12_v590ext_IEs_newInterFrequencyCellInfoList_v590ext
+    {2276, 1},  // SysInfoType12_v590ext_IEs_newInterRATCellInfoList_v590ext
+    {2277, 2},  // SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions
+    {2279, 1},  // SysInfoType12_v690ext_IEs
+    {2280, 2},  // SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions
+    {2282, 1},  // SysInfoType12_v6b0ext_IEs
+    {2283, 2},  // SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v7b0NonCriticalExtensions
+    {2285, 1},  // SysInfoType12_v7b0ext_IEs
+    {2286, 0},  // SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v7b0NonCriticalExtensions_nonCriticalExtensions
+    {2286, 4},  // SysInfoType13
+    {2290, 3},  // CapabilityUpdateRequirement
+    {2293, 1},  // SystemSpecificCapUpdateReqList
+    {2294, 2},  // SysInfoType13_v3a0NonCriticalExtensions
+    {2296, 1},  // SysInfoType13_v3a0ext_IEs
+    {2297, 2},  // SysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions
+    {2299, 1},  // SysInfoType13_v4b0ext_IEs
+    {2300, 1},  // CapabilityUpdateRequirement_r4_ext
+    {2301, 2},  // SysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions_v770NonCriticalExtensions
+    {2303, 1},  // SysInfoType13_v770ext_IEs
+    {2304, 1},  // CapabilityUpdateRequirement_v770ext
+    {2305, 0},  // SysInfoType13_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions
+    {2305, 2},  // SysInfoType13_1
+    {2307, 0},  // SysInfoType13_1_nonCriticalExtensions
+    {2307, 2},  // SysInfoType13_2
+    {2309, 0},  // SysInfoType13_2_nonCriticalExtensions
+    {2309, 2},  // SysInfoType13_3
+    {2311, 0},  // SysInfoType13_3_nonCriticalExtensions
+    {2311, 2},  // SysInfoType13_4
+    {2313, 0},  // SysInfoType13_4_nonCriticalExtensions
+    {2313, 3},  // SysInfoType14
+    {2316, 1},  // IndividualTS_InterferenceList
+    {2317, 2},  // IndividualTS_Interference
+    {2319, 0},  // SysInfoType14_nonCriticalExtensions
+    {2319, 5},  // SysInfoType15
+    {2324, 2},  // UE_Positioning_CipherParameters
+    {2326, 1},  // ReferenceLocation
+    {2327, 10},  // EllipsoidPointAltitudeEllipsoide
+    {2337, 6},  // UE_Positioning_GPS_ReferenceTime
+    {2343, 3},  // UTRAN_GPSReferenceTime
+    {2346, 2},  // UTRAN_GPSReferenceTime_utran_GPSTimingOfCell
+    {2348, 2},  // UTRAN_GPSReferenceTime_modeSpecificInfo
+    {2350, 1},  // UTRAN_GPSReferenceTime_modeSpecificInfo_fdd
+    {2351, 1},  // UTRAN_GPSReferenceTime_modeSpecificInfo_tdd
+    {2352, 1},  // GPS_TOW_AssistList
+    {2353, 5},  // GPS_TOW_Assist
+    {2358, 1},  // BadSatList
+    {2359, 2},  // SysInfoType15_v4b0NonCriticalExtensions
+    {2361, 1},  // SysInfoType15_v4b0ext_IEs
+    {2362, 5},  // UE_Positioning_IPDL_Parameters_TDD_r4_ext
+    {2367, 3},  // BurstModeParameters
+    {2370, 2},  // SysInfoType15_v4b0NonCriticalExtensions_v770NonCriticalExtensions
+    {2372, 1},  // SysInfoType15_v770ext_IEs
+    {2373, 1},  // UE_Positioning_GPS_ReferenceTime_v770ext
+    {2374, 0},  // SysInfoType15_v4b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions
+    {2374, 2},  // SysInfoType15_1
+    {2376, 3},  // UE_Positioning_GPS_DGPS_Corrections
+    {2379, 1},  // DGPS_CorrectionSatInfoList
+    {2380, 9},  // DGPS_CorrectionSatInfo
+    {2389, 2},  // SysInfoType15_1_v920NonCriticalExtensions
+    {2391, 1},  // SysInfoType15_1_v920ext_IEs
+    {2392, 1},  // UE_Positioning_GPS_DGPS_Corrections_v920ext
+    {2393, 1},  // DGPS_CorrectionSatInfoList_v920ext
+    {2394, 2},  // DGPS_CorrectionSatInfo_v920ext
+    {2396, 0},  // SysInfoType15_1_v920NonCriticalExtensions_nonCriticalExtensions
+    {2396, 4},  // SysInfoType15_2
+    {2400, 29},  // EphemerisParameter
+    {2429, 4},  // SubFrame1Reserved
+    {2433, 0},  // SysInfoType15_2_nonCriticalExtensions
+    {2433, 7},  // SysInfoType15_3
+    {2440, 3},  // UE_Positioning_GPS_Almanac
+    {2443, 1},  // AlmanacSatInfoList
+    {2444, 13},  // AlmanacSatInfo
+    {2457, 8},  // UE_Positioning_GPS_IonosphericModel
+    {2465, 8},  // UE_Positioning_GPS_UTC_Model
+    {2473, 0},  // SysInfoType15_3_nonCriticalExtensions
+    {2473, 2},  // SysInfoType16
+    {2475, 3},  // PreDefRadioConfiguration
+    {2478, 3},  // PredefinedRB_Configuration
+    {2481, 1},  // SRB_InformationSetupList
+    {2482, 3},  // SRB_InformationSetup
+    {2485, 2},  // RLC_InfoChoice
+    {2487, 2},  // RLC_Info
+    {2489, 4},  // UL_RLC_Mode
+    {2493, 5},  // UL_AM_RLC_Mode
+    {2498, 4},  // TransmissionRLC_Discard
+    {2502, 3},  // ExplicitDiscard
+    {2505, 3},  // MaxDAT_Retransmissions
+    {2508, 8},  // PollingInfo
+    {2516, 1},  // UL_UM_RLC_Mode
+    {2517, 2},  // UL_TM_RLC_Mode
+    {2519, 3},  // DL_RLC_Mode
+    {2522, 3},  // DL_AM_RLC_Mode
+    {2525, 4},  // DL_RLC_StatusInfo
+    {2529, 1},  // DL_TM_RLC_Mode
+    {2530, 1},  // RB_MappingInfo
+    {2531, 2},  // RB_MappingOption
+    {2533, 2},  // UL_LogicalChannelMappings
+    {2535, 4},  // UL_LogicalChannelMapping
+    {2539, 4},  // UL_TransportChannelType
+    {2543, 3},  // UL_LogicalChannelMapping_rlc_SizeList
+    {2546, 1},  // RLC_SizeExplicitList
+    {2547, 1},  // RLC_SizeInfo
+    {2548, 2},  // UL_LogicalChannelMappingList
+    {2550, 1},  // UL_LogicalChannelMappingList_ul_LogicalChannelMapping
+    {2551, 1},  // DL_LogicalChannelMappingList
+    {2552, 2},  // DL_LogicalChannelMapping
+    {2554, 4},  // DL_TransportChannelType
+    {2558, 2},  // TransportChannelIdentityDCHandDSCH
+    {2560, 1},  // RB_InformationSetupList
+    {2561, 4},  // RB_InformationSetup
+    {2565, 3},  // PDCP_Info
+    {2568, 2},  // LosslessSRNS_RelocSupport
+    {2570, 1},  // HeaderCompressionInfoList
+    {2571, 1},  // HeaderCompressionInfo
+    {2572, 1},  // AlgorithmSpecificInfo
+    {2573, 6},  // RFC2507_Info
+    {2579, 4},  // PreDefTransChConfiguration
+    {2583, 3},  // UL_CommonTransChInfo
+    {2586, 5},  // TFC_Subset
+    {2591, 1},  // AllowedTFC_List
+    {2592, 1},  // Non_allowedTFC_List
+    {2593, 1},  // RestrictedTrChInfoList
+    {2594, 3},  // RestrictedTrChInfo
+    {2597, 1},  // AllowedTFI_List
+    {2598, 2},  // UL_CommonTransChInfo_modeSpecificInfo
+    {2600, 1},  // UL_CommonTransChInfo_modeSpecificInfo_fdd
+    {2601, 1},  // UL_CommonTransChInfo_modeSpecificInfo_tdd
+    {2602, 1},  // IndividualUL_CCTrCH_InfoList
+    {2603, 3},  // IndividualUL_CCTrCH_Info
+    {2606, 2},  // TFCS_Identity
+    {2608, 1},  // UL_AddReconfTransChInfoList
+    {2609, 3},  // UL_AddReconfTransChInformation
+    {2612, 2},  // DL_CommonTransChInfo
+    {2614, 2},  // DL_CommonTransChInfo_modeSpecificInfo
+    {2616, 1},  // DL_CommonTransChInfo_modeSpecificInfo_fdd
+    {2617, 2},  // DL_CommonTransChInfo_modeSpecificInfo_fdd_dl_Parameters
+    {2619, 1},  // DL_CommonTransChInfo_modeSpecificInfo_tdd
+    {2620, 1},  // IndividualDL_CCTrCH_InfoList
+    {2621, 2},  // IndividualDL_CCTrCH_Info
+    {2623, 2},  // IndividualDL_CCTrCH_Info_tfcs_SignallingMode
+    {2625, 1},  // DL_AddReconfTransChInfoList
+    {2626, 5},  // DL_AddReconfTransChInformation
+    {2631, 2},  // DL_AddReconfTransChInformation_tfs_SignallingMode
+    {2633, 2},  // UL_TransportChannelIdentity
+    {2635, 1},  // QualityTarget
+    {2636, 2},  // TM_SignallingInfo
+    {2638, 2},  // TM_SignallingInfo_tm_SignallingMode
+    {2640, 1},  // TM_SignallingInfo_tm_SignallingMode_mode2
+    {2641, 1},  // UL_ControlledTrChList
+    {2642, 2},  // PreDefPhyChConfiguration
+    {2644, 2},  // UL_DPCH_InfoPredef
+    {2646, 2},  // UL_DPCH_PowerControlInfoPredef
+    {2648, 1},  // UL_DPCH_PowerControlInfoPredef_fdd
+    {2649, 1},  // UL_DPCH_PowerControlInfoPredef_tdd
+    {2650, 2},  // UL_DPCH_InfoPredef_modeSpecificInfo
+    {2652, 2},  // UL_DPCH_InfoPredef_modeSpecificInfo_fdd
+    {2654, 1},  // UL_DPCH_InfoPredef_modeSpecificInfo_tdd
+    {2655, 1},  // DL_CommonInformationPredef
+    {2656, 1},  // DL_DPCH_InfoCommonPredef
+    {2657, 2},  // DL_DPCH_InfoCommonPredef_modeSpecificInfo
+    {2659, 3},  // DL_DPCH_InfoCommonPredef_modeSpecificInfo_fdd
+    {2662, 8},  // SF512_AndPilot
+    {2670, 1},  // DL_DPCH_InfoCommonPredef_modeSpecificInfo_tdd
+    {2671, 2},  // SysInfoType16_v770NonCriticalExtensions
+    {2673, 1},  // SysInfoType16_v770ext_IEs
+    {2674, 1},  // PreDefRadioConfiguration_v770ext
+    {2675, 1},  // PreDefPhyChConfiguration_v770ext
+    {2676, 1},  // UL_DPCH_InfoPredef_v770ext
+    {2677, 2},  // UL_DPCH_InfoPredef_v770ext_modeSpecificInfo
+    {2679, 1},  // UL_DPCH_InfoPredef_v770ext_modeSpecificInfo_fdd
+    {2680, 2},  // SysInfoType16_v770NonCriticalExtensions_v920NonCriticalExtensions
+    {2682, 1},  // SysInfoType16_v920ext_IEs
+    {2683, 1},  // PreDefRadioConfiguration_v920ext
+    {2684, 0},  // SysInfoType16_v770NonCriticalExtensions_v920NonCriticalExtensions_nonCriticalExtensions
+    {2684, 3},  // SysInfoType17
+    {2687, 1},  // PUSCH_SysInfoList
+    {2688, 1},  // PDSCH_SysInfoList
+    {2689, 2},  // SysInfoType17_v4b0NonCriticalExtensions
+    {2691, 1},  // SysInfoType17_v4b0ext_IEs
+    {2692, 2},  // SysInfoType17_v4b0ext_IEs_tdd128SpecificInfo
+    {2694, 1},  // PUSCH_SysInfoList_LCR_r4
+    {2695, 1},  // PDSCH_SysInfoList_LCR_r4
+    {2696, 2},  // SysInfoType17_v4b0NonCriticalExtensions_v590NonCriticalExtensions
+    {2698, 1},  // SysInfoType17_v590ext_IEs
+    {2699, 2},  // SysInfoType17_v590ext_IEs_hcr_r5_SpecificInfo
+    {2701, 1},  // PUSCH_SysInfoList_HCR_r5
+    {2702, 1},  // PDSCH_SysInfoList_HCR_r5
+    {2703, 2},  // SysInfoType17_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v770NonCriticalExtensions
+    {2705, 1},  // SysInfoType17_v770ext_IEs
+    {2706, 2},  // SysInfoType17_v770ext_IEs_tdd768SpecificInfo
+    {2708, 0},  // SysInfoType17_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions
+    {2708, 3},  // SysInfoType15_4
+    {2711, 2},  // UE_Positioning_OTDOA_AssistanceData
+    {2713, 5},  // UE_Positioning_OTDOA_ReferenceCellInfo
+    {2718, 2},  // UE_Positioning_OTDOA_ReferenceCellInfo_modeSpecificInfo
+    {2720, 1},  // UE_Positioning_OTDOA_ReferenceCellInfo_modeSpecificInfo_fdd
+    {2721, 1},  // UE_Positioning_OTDOA_ReferenceCellInfo_modeSpecificInfo_tdd
+    {2722, 4},  // CellAndChannelIdentity
+    {2726, 2},  // UE_Positioning_OTDOA_ReferenceCellInfo_positioningMode
+    {2728, 0},  // UE_Positioning_OTDOA_ReferenceCellInfo_positioningMode_ueBased
+    {2728, 0},  // UE_Positioning_OTDOA_ReferenceCellInfo_positioningMode_ueAssisted
+    {2728, 5},  // UE_Positioning_IPDL_Parameters
+    {2733, 1},  // UE_Positioning_OTDOA_NeighbourCellList
+    {2734, 7},  // UE_Positioning_OTDOA_NeighbourCellInfo
+    {2741, 2},  // UE_Positioning_OTDOA_NeighbourCellInfo_modeSpecificInfo
+    {2743, 1},  // UE_Positioning_OTDOA_NeighbourCellInfo_modeSpecificInfo_fdd
+    {2744, 1},  // UE_Positioning_OTDOA_NeighbourCellInfo_modeSpecificInfo_tdd
+    {2745, 2},  // SFN_SFN_RelTimeDifference1
+    {2747, 2},  // UE_Positioning_OTDOA_NeighbourCellInfo_positioningMode
+    {2749, 0},  // UE_Positioning_OTDOA_NeighbourCellInfo_positioningMode_ueBased
+    {2749, 0},  // UE_Positioning_OTDOA_NeighbourCellInfo_positioningMode_ueAssisted
+    {2749, 2},  // SysInfoType15_4_v3a0NonCriticalExtensions
+    {2751, 1},  // SysInfoType15_4_v3a0ext
+    {2752, 2},  // SysInfoType15_4_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions
+    {2754, 1},  // SysInfoType15_4_v4b0ext
+    {2755, 2},  // UE_Positioning_OTDOA_AssistanceData_r4ext
+    {2757, 1},  // UE_Positioning_IPDL_Parameters_TDDList_r4_ext
+    {2758, 0},  // SysInfoType15_4_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions_nonCriticalExtensions
+    {2758, 3},  // SysInfoType18
+    {2761, 3},  // PLMNIdentitiesOfNeighbourCells
+    {2764, 1},  // PLMNsOfIntraFreqCellsList
+    {2765, 1},  // PLMNsOfIntraFreqCellsList_Item
+    {2766, 1},  // PLMNsOfInterFreqCellsList
+    {2767, 1},  // PLMNsOfInterFreqCellsList_Item
+    {2768, 1},  // PLMNsOfInterRATCellsList
+    {2769, 1},  // PLMNsOfInterRATCellsList_Item
+    {2770, 2},  // SysInfoType18_v6b0NonCriticalExtensions
+    {2772, 2},  // SysInfoType18_v6b0ext
+    {2774, 2},  // SysInfoType18_v6b0NonCriticalExtensions_v860NonCriticalExtensions
+    {2776, 2},  // SysInfoType18_v860ext
+    {2778, 2},  // PLMNIdentitiesOfNeighbourCells_v860ext
+    {2780, 1},  // MultiplePLMNsOfIntraFreqCellsList
+    {2781, 1},  // MultiplePLMNsOfIntraFreqCellsList_Item
+    {2782, 1},  // MultiplePLMNsOfIntraFreqCellsList_Item_multiplePLMN_list
+    {2783, 1},  // MultiplePLMNsOfInterFreqCellsList
+    {2784, 1},  // MultiplePLMNsOfInterFreqCellsList_Item
+    {2785, 1},  // MultiplePLMNsOfInterFreqCellsList_Item_multiplePLMN_list
+    {2786, 0},  // SysInfoType18_v6b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions
+    {2786, 2},  // SysInfoTypeSB1
+    {2788, 1},  // SIB_ReferenceList
+    {2789, 2},  // SchedulingInformationSIB
+    {2791, 32},  // SIB_TypeAndTag
+    {2823, 2},  // SysInfoTypeSB1_v6b0NonCriticalExtensions
+    {2825, 1},  // SysInfoTypeSB1_v6b0ext
+    {2826, 2},  // SysInfoTypeSB1_v6b0NonCriticalExtensions_v860NonCriticalExtensions
+    {2828, 2},  // SysInfoTypeSB1_v860ext
+    {2830, 0},  // SysInfoTypeSB1_v6b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions
+    {2830, 2},  // SysInfoTypeSB2
+    {2832, 2},  // SysInfoTypeSB2_v6b0NonCriticalExtensions
+    {2834, 1},  // SysInfoTypeSB2_v6b0ext
+    {2835, 2},  // SysInfoTypeSB2_v6b0NonCriticalExtensions_v860NonCriticalExtensions
+    {2837, 2},  // SysInfoTypeSB2_v860ext
+    {2839, 0},  // SysInfoTypeSB2_v6b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions
+    {2839, 2},  // SysInfoType15_5
+    {2841, 2},  // UE_Positioning_OTDOA_AssistanceData_UEB
+    {2843, 6},  // UE_Positioning_OTDOA_ReferenceCellInfo_UEB
+    {2849, 2},  // UE_Positioning_OTDOA_ReferenceCellInfo_UEB_modeSpecificInfo
+    {2851, 1},  // UE_Positioning_OTDOA_ReferenceCellInfo_UEB_modeSpecificInfo_fdd
+    {2852, 1},  // UE_Positioning_OTDOA_ReferenceCellInfo_UEB_modeSpecificInfo_tdd
+    {2853, 2},  // ReferenceCellPosition
+    {2855, 3},  // EllipsoidPoint
+    {2858, 5},  // EllipsoidPointAltitude
+    {2863, 1},  // UE_Positioning_OTDOA_NeighbourCellList_UEB
+    {2864, 11},  // UE_Positioning_OTDOA_NeighbourCellInfo_UEB
+    {2875, 2},  // UE_Positioning_OTDOA_NeighbourCellInfo_UEB_modeSpecificInfo
+    {2877, 1},  // UE_Positioning_OTDOA_NeighbourCellInfo_UEB_modeSpecificInfo_fdd
+    {2878, 1},  // UE_Positioning_OTDOA_NeighbourCellInfo_UEB_modeSpecificInfo_tdd
+    {2879, 2},  // SysInfoType15_5_v3a0NonCriticalExtensions
+    {2881, 1},  // SysInfoType15_5_v3a0ext
+    {2882, 2},  // SysInfoType15_5_v3a0NonCriticalExtensions_v770NonCriticalExtensions
+    {2884, 1},  // SysInfoType15_5_v770ext_IEs
+    {2885, 2},  // UE_Positioning_OTDOA_AssistanceData_UEB_ext
+    {2887, 1},  // UE_Positioning_OTDOA_ReferenceCellInfo_UEB_ext
+    {2888, 1},  // UE_Positioning_OTDOA_NeighbourCellList_UEB_ext
+    {2889, 1},  // UE_Positioning_OTDOA_NeighbourCellInfo_UEB_ext
+    {2890, 0},  // SysInfoType15_5_v3a0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions
+    {2890, 4},  // SysInfoType11bis
+    {2894, 1},  // MeasurementControlSysInfoExtension
+    {2895, 2},  // MeasurementControlSysInfoExtension_use_of_HCS
+    {2897, 2},  // MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used
+    {2899, 2},  // MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure
+    {2901, 2},  // MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP
+    {2903, 2},  // MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0
+    {2905, 2},  // MeasurementControlSysInfoExtension_use_of_HCS_hcs_used
+    {2907, 2},  // MeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure
+    {2909, 2},  // MeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP
+    {2911, 2},  // MeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0
+    {2913, 1},  // MeasurementControlSysInfoExtension_LCR_r4
+    {2914, 2},  // MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS
+    {2916, 2},  // MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used
+    {2918, 2},  // MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure
+    {2920, 2},  // MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP
+    {2922, 2},  // MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0
+    {2924, 2},  // MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used
+    {2926, 2},  // MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure
+    {2928, 2},  // MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP
+    {2930, 2},  // MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0
+    {2932, 3},  // MeasurementControlSysInfoExtensionAddon_r5
+    {2935, 1},  // MeasurementControlSysInfoExtensionAddon_r5_newIntraFrequencyCellInfoListAddon_r5
+    {2936, 1},  // MeasurementControlSysInfoExtensionAddon_r5_newInterFrequencyCellInfoListAddon_r5
+    {2937, 1},  // MeasurementControlSysInfoExtensionAddon_r5_newInterRATCellInfoListAddon_r5
+    {2938, 2},  // SysInfoType11bis_v7b0NonCriticalExtensions
+    {2940, 1},  // SysInfoType11bis_v7b0ext_IEs
+    {2941, 2},  // SysInfoType11bis_v7b0NonCriticalExtensions_v860NonCriticalExtensions
+    {2943, 2},  // SysInfoType11bis_v860ext_IEs
+    {2945, 1},  // CSG_DedicatedFrequencyInfoList
+    {2946, 0},  // SysInfoType11bis_v7b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions
+    {2946, 4},  // SysInfoType15bis
+    {2950, 1},  // ReferenceLocationGANSS
+    {2951, 6},  // UE_Positioning_GANSS_ReferenceTime
+    {2957, 3},  // UE_Positioning_GANSS_ReferenceTime_utran_ganssreferenceTime
+    {2960, 2},  // UE_Positioning_GANSS_ReferenceTime_utran_ganssreferenceTime_mode
+    {2962, 1},  // UE_Positioning_GANSS_ReferenceTime_utran_ganssreferenceTime_mode_fdd
+    {2963, 1},  // UE_Positioning_GANSS_ReferenceTime_utran_ganssreferenceTime_mode_tdd
+    {2964, 4},  // UE_Positioning_GANSS_IonosphericModel
+    {2968, 5},  // GANSS_Storm_Flag
+    {2973, 2},  // SysInfoType15bis_v860NonCriticalExtensions
+    {2975, 2},  // SysInfoType15bis_v860ext_IEs
+    {2977, 2},  // UE_Positioning_GANSS_AddIonoModel
+    {2979, 7},  // UE_Positioning_GANSS_EarthOrientPara
+    {2986, 0},  // SysInfoType15bis_v860NonCriticalExtensions_nonCriticalExtensions
+    {2986, 2},  // SysInfoType15_1bis
+    {2988, 2},  // UE_Positioning_DGANSSCorrections
+    {2990, 1},  // DGANSSInfoList
+    {2991, 3},  // DGANSSInfo
+    {2994, 1},  // DGANSSSignalInformationList
+    {2995, 5},  // DGANSSSignalInformation
+    {3000, 2},  // SysInfoType15_1bis_v920NonCriticalExtensions
+    {3002, 1},  // SysInfoType15_1bis_v920ext_IEs
+    {3003, 1},  // UE_Positioning_DGANSSCorrections_v920ext
+    {3004, 1},  // DGANSSInfoList_v920ext
+    {3005, 1},  // DGANSSInfo_v920ext
+    {3006, 1},  // DGANSSSignalInformationList_v920ext
+    {3007, 2},  // DGANSSSignalInformation_v920ext
+    {3009, 0},  // SysInfoType15_1bis_v920NonCriticalExtensions_nonCriticalExtensions
+    {3009, 2},  // SysInfoType15_2bis
+    {3011, 2},  // UE_Positioning_GANSS_NavigationModel
+    {3013, 1},  // Ganss_Sat_Info_NavList
+    {3014, 5},  // Ganss_Sat_Info_Nav
+    {3019, 1},  // UE_Positioning_GANSS_ClockModel
+    {3020, 1},  // Satellite_clock_modelList
+    {3021, 6},  // Satellite_clock_model
+    {3027, 1},  // UE_Positioning_GANSS_OrbitModel
+    {3028, 16},  // KeplerianParameters
+    {3044, 0},  // SysInfoType15_2bis_nonCriticalExtensions
+    {3044, 4},  // SysInfoType15_3bis
+    {3048, 2},  // UE_Positioning_GANSS_Almanac
+    {3050, 3},  // ALM_keplerianParameters
+    {3053, 1},  // GANSS_SAT_Info_Almanac_KpList
+    {3054, 11},  // GANSS_SAT_Info_Almanac_Kp
+    {3065, 1},  // UE_Positioning_GANSS_TimeModels
+    {3066, 6},  // UE_Positioning_GANSS_TimeModel
+    {3072, 8},  // UE_Positioning_GANSS_UTCModel
+    {3080, 2},  // SysInfoType15_3bis_v860NonCriticalExtensions
+    {3082, 3},  // SysInfoType15_3bis_v860ext_IEs
+    {3085, 5},  // UE_Positioning_GANSS_Almanac_v860ext
+    {3090, 2},  // ALM_NAVKeplerianSet
+    {3092, 1},  // GANSS_SAT_Info_Almanac_NAVkpList
+    {3093, 11},  // GANSS_SAT_Info_Almanac_NAVkp
+    {3104, 2},  // ALM_ReducedKeplerianSet
+    {3106, 1},  // GANSS_SAT_Info_Almanac_REDkpList
+    {3107, 7},  // GANSS_SAT_Info_Almanac_REDkp
+    {3114, 2},  // ALM_MidiAlmanacSet
+    {3116, 1},  // GANSS_SAT_Info_Almanac_MIDIkpList
+    {3117, 13},  // GANSS_SAT_Info_Almanac_MIDIkp
+    {3130, 1},  // ALM_GlonassAlmanacSet
+    {3131, 1},  // GANSS_SAT_Info_Almanac_GLOkpList
+    {3132, 13},  // GANSS_SAT_Info_Almanac_GLOkp
+    {3145, 1},  // ALM_ECEFsbasAlmanacSet
+    {3146, 1},  // GANSS_SAT_Info_Almanac_SBASecefList
+    {3147, 10},  // GANSS_SAT_Info_Almanac_SBASecef
+    {3157, 3},  // UE_Positioning_GANSS_AddUTCModels
+    {3160, 9},  // UTCmodelSet1
+    {3169, 4},  // UTCmodelSet2
+    {3173, 2},  // DeltaUT1
+    {3175, 9},  // UTCmodelSet3
+    {3184, 2},  // UE_Positioning_GANSS_AuxiliaryInfo
+    {3186, 1},  // AuxInfoGANSS_ID1
+    {3187, 2},  // AuxInfoGANSS_ID1_element
+    {3189, 1},  // AuxInfoGANSS_ID3
+    {3190, 3},  // AuxInfoGANSS_ID3_element
+    {3193, 0},  // SysInfoType15_3bis_v860NonCriticalExtensions_nonCriticalExtensions
+    {3193, 3},  // SysInfoType15_6
+    {3196, 2},  // UE_Positioning_GANSS_ReferenceMeasurementInfo
+    {3198, 1},  // GANSSSatelliteInformationList
+    {3199, 7},  // GANSSSatelliteInformation
+    {3206, 2},  // ExtraDoppler
+    {3208, 2},  // AzimuthAndElevation
+    {3210, 0},  // SysInfoType15_6_nonCriticalExtensions
+    {3210, 2},  // SysInfoType15_7
+    {3212, 2},  // UE_Positioning_GANSS_Data_Bit_Assistance
+    {3214, 1},  // DataBitAssistanceList
+    {3215, 2},  // DataBitAssistanceSat
+    {3217, 1},  // DataBitAssistanceSgnList
+    {3218, 2},  // DataBitAssistance
+    {3220, 0},  // SysInfoType15_7_nonCriticalExtensions
+    {3220, 3},  // SysInfoType15_8
+    {3223, 1},  // UE_Positioning_GANSS_RealTimeIntegrity
+    {3224, 2},  // UE_Positioning_GANSS_RealTimeIntegrity_Item
+    {3226, 0},  // SysInfoType15_8_nonCriticalExtensions
+    {3226, 4},  // SysInfoType19
+    {3230, 3},  // UTRA_PriorityInfoList
+    {3233, 4},  // UTRA_PriorityInfoList_utra_ServingCell
+    {3237, 1},  // UTRAN_FDD_FrequencyList
+    {3238, 6},  // UTRAN_FDD_Frequency
+    {3244, 1},  // UTRAN_TDD_FrequencyList
+    {3245, 5},  // UTRAN_TDD_Frequency
+    {3250, 1},  // GSM_PriorityInfoList
+    {3251, 5},  // GSM_PriorityInfo
+    {3256, 3},  // GSM_CellGroup
+    {3259, 4},  // GSM_CellGroup_followingARFCNs
+    {3263, 1},  // GSM_CellGroup_followingARFCNs_explicitListOfARFCNs
+    {3264, 2},  // GSM_CellGroup_followingARFCNs_equallySpacedARFCNs
+    {3266, 1},  // GSM_CellGroup_followingARFCNs_continuousRangeOfARFCNs
+    {3267, 1},  // EUTRA_FrequencyAndPriorityInfoList
+    {3268, 8},  // EUTRA_FrequencyAndPriorityInfo
+    {3276, 1},  // EUTRA_BlacklistedCellPerFreqList
+    {3277, 1},  // EUTRA_BlacklistedCell
+    {3278, 2},  // SysInfoType19_v920NonCriticalExtensions
+    {3280, 2},  // SysInfoType19_v920ext
+    {3282, 1},  // UTRA_PriorityInfoList_v920ext
+    {3283, 1},  // EUTRA_FrequencyAndPriorityInfoList_v920ext
+    {3284, 3},  // EUTRA_FrequencyAndPriorityInfo_v920ext
+    {3287, 0},  // SysInfoType19_v920NonCriticalExtensions_nonCriticalExtensions
+    {3287, 2},  // SysInfoType15_2ter
+    {3289, 2},  // UE_Positioning_GANSS_AddNavigationModels
+    {3291, 1},  // Ganss_Sat_Info_AddNavList
+    {3292, 5},  // Ganss_Sat_Info_AddNav
+    {3297, 4},  // UE_Positioning_GANSS_AddClockModels
+    {3301, 5},  // NAVclockModel
+    {3306, 15},  // CNAVclockModel
+    {3321, 3},  // GLONASSclockModel
+    {3324, 3},  // SBASclockModel
+    {3327, 4},  // UE_Positioning_GANSS_AddOrbitModels
+    {3331, 18},  // NavModel_NAVKeplerianSet
+    {3349, 19},  // NavModel_CNAVKeplerianSet
+    {3368, 13},  // NavModel_GLONASSecef
+    {3381, 11},  // NavModel_SBASecef
+    {3392, 0},  // SysInfoType15_2ter_nonCriticalExtensions
+    {3392, 2},  // SysInfoType20
+    {3394, 0},  // SysInfoType20_nonCriticalExtensions
 };
 
 const SibDispatchRow* FindSibRow(uint32_t sibType) {
-  return sibType < 32 ? kSibDispatchTable[sibType] : nullptr;
+  return sibType < 48 ? kSibDispatchTable[sibType] : nullptr;
+}
+
+const char* SibTypeName(unsigned int sibType) {
+  return sibType < 48 ? kSibTypeNames[sibType] : nullptr;
 }
 
 }  // namespace sibdecode

@@ -5,13 +5,16 @@
 
 namespace sibdecode {
 
-// The SIB types that have a decoder, in increasing order.
-constexpr unsigned int kDecodedSibTypes[] = {1, 2, 3, 4, 5, 6, 7, 11, 12, 13};
-constexpr unsigned int kDecodedSibTypeCount = 10;
+// The SIB types that have a decoder, in increasing order, and those of them decoded at
+// Release 7 too.
+constexpr unsigned int kDecodedSibTypes[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42};
+constexpr unsigned int kDecodedSibTypeCount = 42;
+constexpr unsigned int kRelease7SibTypes[] = {1, 2, 3, 4, 5, 6, 7, 11, 12, 13};
+constexpr unsigned int kRelease7SibTypeCount = 10;
 
 // The longest stop path of any decoded type (characters, without the NUL)
 // and the most levels one can have.
-constexpr unsigned int kLongestStopPath = 523;
+constexpr unsigned int kLongestStopPath = 526;
 constexpr unsigned int kDeepestStopPath = 27;
 
 }  // namespace sibdecode

@@ -50,15 +50,55 @@ static const char* const kEnum_CN_DomainIdentity_names[] = {"cs-domain", "ps-dom
 static const uint8_t kEnum_CN_DomainIdentity_lengths[] = {13, 13};
 const EnumTexts kEnum_CN_DomainIdentity = {kEnum_CN_DomainIdentity_texts, 2, " = ???\n", kEnum_CN_DomainIdentity_names, kEnum_CN_DomainIdentity_lengths, 7};
 
+static const char* const kEnum_CPCH_StatusIndicationMode_texts[] = {" = pa-mode\n", " = pamsf-mode\n"};
+static const char* const kEnum_CPCH_StatusIndicationMode_names[] = {"pa-mode", "pamsf-mode"};
+static const uint8_t kEnum_CPCH_StatusIndicationMode_lengths[] = {11, 14};
+const EnumTexts kEnum_CPCH_StatusIndicationMode = {kEnum_CPCH_StatusIndicationMode_texts, 2, " = ???\n", kEnum_CPCH_StatusIndicationMode_names, kEnum_CPCH_StatusIndicationMode_lengths, 7};
+
 static const char* const kEnum_CRC_Size_texts[] = {" = crc0\n", " = crc8\n", " = crc12\n", " = crc16\n", " = crc24\n"};
 static const char* const kEnum_CRC_Size_names[] = {"crc0", "crc8", "crc12", "crc16", "crc24"};
 static const uint8_t kEnum_CRC_Size_lengths[] = {8, 8, 9, 9, 9};
 const EnumTexts kEnum_CRC_Size = {kEnum_CRC_Size_texts, 5, " = ???\n", kEnum_CRC_Size_names, kEnum_CRC_Size_lengths, 7};
 
+static const char* const kEnum_CSG_PSCSplitInfo_numberOfPSCs_texts[] = {" = psc5\n", " = psc10\n", " = psc15\n", " = psc20\n", " = psc30\n", " = psc40\n", " = psc50\n", " = psc64\n", " = psc80\n", " = psc120\n", " = psc160\n", " = psc256\n", " = alltheRest\n", " = spare3\n", " = spare2\n", " = spare1\n"};
+static const char* const kEnum_CSG_PSCSplitInfo_numberOfPSCs_names[] = {"psc5", "psc10", "psc15", "psc20", "psc30", "psc40", "psc50", "psc64", "psc80", "psc120", "psc160", "psc256", "alltheRest", "spare3", "spare2", "spare1"};
+static const uint8_t kEnum_CSG_PSCSplitInfo_numberOfPSCs_lengths[] = {8, 9, 9, 9, 9, 9, 9, 9, 9, 10, 10, 10, 14, 10, 10, 10};
+const EnumTexts kEnum_CSG_PSCSplitInfo_numberOfPSCs = {kEnum_CSG_PSCSplitInfo_numberOfPSCs_texts, 16, " = ???\n", kEnum_CSG_PSCSplitInfo_numberOfPSCs_names, kEnum_CSG_PSCSplitInfo_numberOfPSCs_lengths, 7};
+
+static const char* const kEnum_CellAccessRestriction_v870ext_cellReservedForCSG_texts[] = {" = true\n"};
+static const char* const kEnum_CellAccessRestriction_v870ext_cellReservedForCSG_names[] = {"true"};
+static const uint8_t kEnum_CellAccessRestriction_v870ext_cellReservedForCSG_lengths[] = {8};
+const EnumTexts kEnum_CellAccessRestriction_v870ext_cellReservedForCSG = {kEnum_CellAccessRestriction_v870ext_cellReservedForCSG_texts, 1, " = ???\n", kEnum_CellAccessRestriction_v870ext_cellReservedForCSG_names, kEnum_CellAccessRestriction_v870ext_cellReservedForCSG_lengths, 7};
+
 static const char* const kEnum_CodingRate_texts[] = {" = half\n", " = third\n"};
 static const char* const kEnum_CodingRate_names[] = {"half", "third"};
 static const uint8_t kEnum_CodingRate_lengths[] = {8, 9};
 const EnumTexts kEnum_CodingRate = {kEnum_CodingRate_texts, 2, " = ???\n", kEnum_CodingRate_names, kEnum_CodingRate_lengths, 7};
+
+static const char* const kEnum_CommonEDCHSystemInfo_modeSpecificInfo_fdd_e_dch_TransmitContinuationOffset_texts[] = {" = tti0\n", " = tti8\n", " = tti16\n", " = tti24\n", " = tti40\n", " = tti80\n", " = tti120\n", " = infinity\n"};
+static const char* const kEnum_CommonEDCHSystemInfo_modeSpecificInfo_fdd_e_dch_TransmitContinuationOffset_names[] = {"tti0", "tti8", "tti16", "tti24", "tti40", "tti80", "tti120", "infinity"};
+static const uint8_t kEnum_CommonEDCHSystemInfo_modeSpecificInfo_fdd_e_dch_TransmitContinuationOffset_lengths[] = {8, 8, 9, 9, 9, 9, 10, 12};
+const EnumTexts kEnum_CommonEDCHSystemInfo_modeSpecificInfo_fdd_e_dch_TransmitContinuationOffset = {kEnum_CommonEDCHSystemInfo_modeSpecificInfo_fdd_e_dch_TransmitContinuationOffset_texts, 8, " = ???\n", kEnum_CommonEDCHSystemInfo_modeSpecificInfo_fdd_e_dch_TransmitContinuationOffset_names, kEnum_CommonEDCHSystemInfo_modeSpecificInfo_fdd_e_dch_TransmitContinuationOffset_lengths, 7};
+
+static const char* const kEnum_CommonEDCHSystemInfo_modeSpecificInfo_fdd_harq_Info_texts[] = {" = rv0\n", " = rvtable\n"};
+static const char* const kEnum_CommonEDCHSystemInfo_modeSpecificInfo_fdd_harq_Info_names[] = {"rv0", "rvtable"};
+static const uint8_t kEnum_CommonEDCHSystemInfo_modeSpecificInfo_fdd_harq_Info_lengths[] = {7, 11};
+const EnumTexts kEnum_CommonEDCHSystemInfo_modeSpecificInfo_fdd_harq_Info = {kEnum_CommonEDCHSystemInfo_modeSpecificInfo_fdd_harq_Info_texts, 2, " = ???\n", kEnum_CommonEDCHSystemInfo_modeSpecificInfo_fdd_harq_Info_names, kEnum_CommonEDCHSystemInfo_modeSpecificInfo_fdd_harq_Info_lengths, 7};
+
+static const char* const kEnum_CommonEDCHSystemInfo_modeSpecificInfo_fdd_max_CCCH_ResourceAllocation_texts[] = {" = tti8\n", " = tti12\n", " = tti16\n", " = tti24\n", " = tti32\n", " = tti40\n", " = tti80\n", " = tti120\n"};
+static const char* const kEnum_CommonEDCHSystemInfo_modeSpecificInfo_fdd_max_CCCH_ResourceAllocation_names[] = {"tti8", "tti12", "tti16", "tti24", "tti32", "tti40", "tti80", "tti120"};
+static const uint8_t kEnum_CommonEDCHSystemInfo_modeSpecificInfo_fdd_max_CCCH_ResourceAllocation_lengths[] = {8, 9, 9, 9, 9, 9, 9, 10};
+const EnumTexts kEnum_CommonEDCHSystemInfo_modeSpecificInfo_fdd_max_CCCH_ResourceAllocation = {kEnum_CommonEDCHSystemInfo_modeSpecificInfo_fdd_max_CCCH_ResourceAllocation_texts, 8, " = ???\n", kEnum_CommonEDCHSystemInfo_modeSpecificInfo_fdd_max_CCCH_ResourceAllocation_names, kEnum_CommonEDCHSystemInfo_modeSpecificInfo_fdd_max_CCCH_ResourceAllocation_lengths, 7};
+
+static const char* const kEnum_CommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128_ccch_transmission_Info_harq_retransmission_timer_texts[] = {" = ms10\n", " = ms15\n", " = ms20\n", " = ms25\n", " = ms30\n", " = ms35\n", " = ms40\n", " = ms45\n", " = ms50\n", " = ms55\n", " = ms60\n", " = ms65\n", " = ms70\n", " = ms75\n", " = ms80\n", " = ms85\n", " = ms90\n", " = ms95\n", " = ms100\n", " = ms110\n", " = ms120\n", " = ms140\n", " = ms160\n"};
+static const char* const kEnum_CommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128_ccch_transmission_Info_harq_retransmission_timer_names[] = {"ms10", "ms15", "ms20", "ms25", "ms30", "ms35", "ms40", "ms45", "ms50", "ms55", "ms60", "ms65", "ms70", "ms75", "ms80", "ms85", "ms90", "ms95", "ms100", "ms110", "ms120", "ms140", "ms160"};
+static const uint8_t kEnum_CommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128_ccch_transmission_Info_harq_retransmission_timer_lengths[] = {8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 9, 9, 9, 9, 9};
+const EnumTexts kEnum_CommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128_ccch_transmission_Info_harq_retransmission_timer = {kEnum_CommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128_ccch_transmission_Info_harq_retransmission_timer_texts, 23, " = ???\n", kEnum_CommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128_ccch_transmission_Info_harq_retransmission_timer_names, kEnum_CommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128_ccch_transmission_Info_harq_retransmission_timer_lengths, 7};
+
+static const char* const kEnum_CommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128_harq_Info_texts[] = {" = rv0\n", " = rvtable\n"};
+static const char* const kEnum_CommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128_harq_Info_names[] = {"rv0", "rvtable"};
+static const uint8_t kEnum_CommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128_harq_Info_lengths[] = {7, 11};
+const EnumTexts kEnum_CommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128_harq_Info = {kEnum_CommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128_harq_Info_texts, 2, " = ???\n", kEnum_CommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128_harq_Info_names, kEnum_CommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128_harq_Info_lengths, 7};
 
 static const char* const kEnum_DL_TS_ChannelisationCode_texts[] = {" = cc16-1\n", " = cc16-2\n", " = cc16-3\n", " = cc16-4\n", " = cc16-5\n", " = cc16-6\n", " = cc16-7\n", " = cc16-8\n", " = cc16-9\n", " = cc16-10\n", " = cc16-11\n", " = cc16-12\n", " = cc16-13\n", " = cc16-14\n", " = cc16-15\n", " = cc16-16\n"};
 static const char* const kEnum_DL_TS_ChannelisationCode_names[] = {"cc16-1", "cc16-2", "cc16-3", "cc16-4", "cc16-5", "cc16-6", "cc16-7", "cc16-8", "cc16-9", "cc16-10", "cc16-11", "cc16-12", "cc16-13", "cc16-14", "cc16-15", "cc16-16"};
@@ -70,10 +110,110 @@ static const char* const kEnum_DL_TS_ChannelisationCode_VHCR_names[] = {"cc32-1"
 static const uint8_t kEnum_DL_TS_ChannelisationCode_VHCR_lengths[] = {10, 10, 10, 10, 11, 10, 10, 10, 10, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11};
 const EnumTexts kEnum_DL_TS_ChannelisationCode_VHCR = {kEnum_DL_TS_ChannelisationCode_VHCR_texts, 32, " = ???\n", kEnum_DL_TS_ChannelisationCode_VHCR_names, kEnum_DL_TS_ChannelisationCode_VHCR_lengths, 7};
 
+static const char* const kEnum_DL_TrCH_Type_texts[] = {" = dch\n", " = dsch\n"};
+static const char* const kEnum_DL_TrCH_Type_names[] = {"dch", "dsch"};
+static const uint8_t kEnum_DL_TrCH_Type_lengths[] = {7, 8};
+const EnumTexts kEnum_DL_TrCH_Type = {kEnum_DL_TrCH_Type_texts, 2, " = ???\n", kEnum_DL_TrCH_Type_names, kEnum_DL_TrCH_Type_lengths, 7};
+
 static const char* const kEnum_DL_UM_RLC_LI_size_texts[] = {" = size7\n", " = size15\n"};
 static const char* const kEnum_DL_UM_RLC_LI_size_names[] = {"size7", "size15"};
 static const uint8_t kEnum_DL_UM_RLC_LI_size_lengths[] = {9, 10};
 const EnumTexts kEnum_DL_UM_RLC_LI_size = {kEnum_DL_UM_RLC_LI_size_texts, 2, " = ???\n", kEnum_DL_UM_RLC_LI_size_names, kEnum_DL_UM_RLC_LI_size_lengths, 7};
+
+static const char* const kEnum_DiffCorrectionStatus_texts[] = {" = udre-1-0\n", " = udre-0-75\n", " = udre-0-5\n", " = udre-0-3\n", " = udre-0-2\n", " = udre-0-1\n", " = noData\n", " = invalidData\n"};
+static const char* const kEnum_DiffCorrectionStatus_names[] = {"udre-1-0", "udre-0-75", "udre-0-5", "udre-0-3", "udre-0-2", "udre-0-1", "noData", "invalidData"};
+static const uint8_t kEnum_DiffCorrectionStatus_lengths[] = {12, 13, 12, 12, 12, 12, 10, 15};
+const EnumTexts kEnum_DiffCorrectionStatus = {kEnum_DiffCorrectionStatus_texts, 8, " = ???\n", kEnum_DiffCorrectionStatus_names, kEnum_DiffCorrectionStatus_lengths, 7};
+
+static const char* const kEnum_EUTRA_MeasurementBandwidth_texts[] = {" = mbw6\n", " = mbw15\n", " = mbw25\n", " = mbw50\n", " = mbw75\n", " = mbw100\n"};
+static const char* const kEnum_EUTRA_MeasurementBandwidth_names[] = {"mbw6", "mbw15", "mbw25", "mbw50", "mbw75", "mbw100"};
+static const uint8_t kEnum_EUTRA_MeasurementBandwidth_lengths[] = {8, 9, 9, 9, 9, 10};
+const EnumTexts kEnum_EUTRA_MeasurementBandwidth = {kEnum_EUTRA_MeasurementBandwidth_texts, 6, " = ???\n", kEnum_EUTRA_MeasurementBandwidth_names, kEnum_EUTRA_MeasurementBandwidth_lengths, 7};
+
+static const char* const kEnum_E_DCH_MAC_d_FlowRetransTimer_texts[] = {" = ms10\n", " = ms15\n", " = ms20\n", " = ms25\n", " = ms30\n", " = ms35\n", " = ms40\n", " = ms45\n", " = ms50\n", " = ms55\n", " = ms60\n", " = ms65\n", " = ms70\n", " = ms75\n", " = ms80\n", " = ms85\n", " = ms90\n", " = ms95\n", " = ms100\n", " = ms110\n", " = ms120\n", " = ms140\n", " = ms160\n", " = ms200\n", " = ms240\n", " = ms280\n", " = ms320\n", " = ms400\n", " = ms480\n", " = ms560\n"};
+static const char* const kEnum_E_DCH_MAC_d_FlowRetransTimer_names[] = {"ms10", "ms15", "ms20", "ms25", "ms30", "ms35", "ms40", "ms45", "ms50", "ms55", "ms60", "ms65", "ms70", "ms75", "ms80", "ms85", "ms90", "ms95", "ms100", "ms110", "ms120", "ms140", "ms160", "ms200", "ms240", "ms280", "ms320", "ms400", "ms480", "ms560"};
+static const uint8_t kEnum_E_DCH_MAC_d_FlowRetransTimer_lengths[] = {8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9};
+const EnumTexts kEnum_E_DCH_MAC_d_FlowRetransTimer = {kEnum_E_DCH_MAC_d_FlowRetransTimer_texts, 30, " = ???\n", kEnum_E_DCH_MAC_d_FlowRetransTimer_names, kEnum_E_DCH_MAC_d_FlowRetransTimer_lengths, 7};
+
+static const char* const kEnum_E_DCH_TTI_texts[] = {" = tti2\n", " = tti10\n"};
+static const char* const kEnum_E_DCH_TTI_names[] = {"tti2", "tti10"};
+static const uint8_t kEnum_E_DCH_TTI_lengths[] = {8, 9};
+const EnumTexts kEnum_E_DCH_TTI = {kEnum_E_DCH_TTI_texts, 2, " = ???\n", kEnum_E_DCH_TTI_names, kEnum_E_DCH_TTI_lengths, 7};
+
+static const char* const kEnum_E_DPDCH_MaxChannelisationCodes_texts[] = {" = sf256\n", " = sf128\n", " = sf64\n", " = sf32\n", " = sf16\n", " = sf8\n", " = sf4\n", " = sf4x2\n", " = sf2x2\n", " = sf4x2-and-sf2x2\n"};
+static const char* const kEnum_E_DPDCH_MaxChannelisationCodes_names[] = {"sf256", "sf128", "sf64", "sf32", "sf16", "sf8", "sf4", "sf4x2", "sf2x2", "sf4x2-and-sf2x2"};
+static const uint8_t kEnum_E_DPDCH_MaxChannelisationCodes_lengths[] = {9, 9, 8, 8, 8, 7, 7, 9, 9, 19};
+const EnumTexts kEnum_E_DPDCH_MaxChannelisationCodes = {kEnum_E_DPDCH_MaxChannelisationCodes_texts, 10, " = ???\n", kEnum_E_DPDCH_MaxChannelisationCodes_names, kEnum_E_DPDCH_MaxChannelisationCodes_lengths, 7};
+
+static const char* const kEnum_E_DPDCH_PeriodicyOfSchedInfo_texts[] = {" = everyEDCHTTI\n", " = ms4\n", " = ms10\n", " = ms20\n", " = ms50\n", " = ms100\n", " = ms200\n", " = ms500\n", " = ms1000\n"};
+static const char* const kEnum_E_DPDCH_PeriodicyOfSchedInfo_names[] = {"everyEDCHTTI", "ms4", "ms10", "ms20", "ms50", "ms100", "ms200", "ms500", "ms1000"};
+static const uint8_t kEnum_E_DPDCH_PeriodicyOfSchedInfo_lengths[] = {16, 7, 8, 8, 8, 9, 9, 9, 10};
+const EnumTexts kEnum_E_DPDCH_PeriodicyOfSchedInfo = {kEnum_E_DPDCH_PeriodicyOfSchedInfo_texts, 9, " = ???\n", kEnum_E_DPDCH_PeriodicyOfSchedInfo_names, kEnum_E_DPDCH_PeriodicyOfSchedInfo_lengths, 7};
+
+static const char* const kEnum_E_PUCH_Info_TDD128_retransTimerForSchedInfo_texts[] = {" = ms10\n", " = ms15\n", " = ms20\n", " = ms25\n", " = ms30\n", " = ms35\n", " = ms40\n", " = ms45\n", " = ms50\n", " = ms55\n", " = ms60\n", " = ms65\n", " = ms70\n", " = ms75\n", " = ms80\n", " = ms85\n", " = ms90\n", " = ms95\n", " = ms100\n", " = ms110\n", " = ms120\n", " = ms140\n", " = ms160\n", " = ms200\n", " = ms240\n", " = ms280\n", " = ms320\n", " = ms400\n", " = ms480\n", " = ms560\n"};
+static const char* const kEnum_E_PUCH_Info_TDD128_retransTimerForSchedInfo_names[] = {"ms10", "ms15", "ms20", "ms25", "ms30", "ms35", "ms40", "ms45", "ms50", "ms55", "ms60", "ms65", "ms70", "ms75", "ms80", "ms85", "ms90", "ms95", "ms100", "ms110", "ms120", "ms140", "ms160", "ms200", "ms240", "ms280", "ms320", "ms400", "ms480", "ms560"};
+static const uint8_t kEnum_E_PUCH_Info_TDD128_retransTimerForSchedInfo_lengths[] = {8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9};
+const EnumTexts kEnum_E_PUCH_Info_TDD128_retransTimerForSchedInfo = {kEnum_E_PUCH_Info_TDD128_retransTimerForSchedInfo_texts, 30, " = ???\n", kEnum_E_PUCH_Info_TDD128_retransTimerForSchedInfo_names, kEnum_E_PUCH_Info_TDD128_retransTimerForSchedInfo_lengths, 7};
+
+static const char* const kEnum_E_PUCH_Info_TDD128_snpl_ReportType_texts[] = {" = type1\n", " = type2\n"};
+static const char* const kEnum_E_PUCH_Info_TDD128_snpl_ReportType_names[] = {"type1", "type2"};
+static const uint8_t kEnum_E_PUCH_Info_TDD128_snpl_ReportType_lengths[] = {9, 9};
+const EnumTexts kEnum_E_PUCH_Info_TDD128_snpl_ReportType = {kEnum_E_PUCH_Info_TDD128_snpl_ReportType_texts, 2, " = ???\n", kEnum_E_PUCH_Info_TDD128_snpl_ReportType_names, kEnum_E_PUCH_Info_TDD128_snpl_ReportType_lengths, 7};
+
+static const char* const kEnum_E_RUCCH_Info_TDD128_t_RUCCH_texts[] = {" = ms20\n", " = ms40\n", " = ms60\n", " = ms80\n", " = ms120\n", " = ms160\n", " = ms200\n", " = ms240\n", " = ms280\n", " = ms320\n", " = ms400\n", " = ms500\n", " = ms600\n", " = ms800\n", " = ms1000\n", " = ms2000\n"};
+static const char* const kEnum_E_RUCCH_Info_TDD128_t_RUCCH_names[] = {"ms20", "ms40", "ms60", "ms80", "ms120", "ms160", "ms200", "ms240", "ms280", "ms320", "ms400", "ms500", "ms600", "ms800", "ms1000", "ms2000"};
+static const uint8_t kEnum_E_RUCCH_Info_TDD128_t_RUCCH_lengths[] = {8, 8, 8, 8, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 10, 10};
+const EnumTexts kEnum_E_RUCCH_Info_TDD128_t_RUCCH = {kEnum_E_RUCCH_Info_TDD128_t_RUCCH_texts, 16, " = ???\n", kEnum_E_RUCCH_Info_TDD128_t_RUCCH_names, kEnum_E_RUCCH_Info_TDD128_t_RUCCH_lengths, 7};
+
+static const char* const kEnum_E_RUCCH_Info_TDD128_t_SI_texts[] = {" = everyEDCHTTI\n", " = ms20\n", " = ms40\n", " = ms60\n", " = ms80\n", " = ms160\n", " = ms200\n"};
+static const char* const kEnum_E_RUCCH_Info_TDD128_t_SI_names[] = {"everyEDCHTTI", "ms20", "ms40", "ms60", "ms80", "ms160", "ms200"};
+static const uint8_t kEnum_E_RUCCH_Info_TDD128_t_SI_lengths[] = {16, 8, 8, 8, 8, 9, 9};
+const EnumTexts kEnum_E_RUCCH_Info_TDD128_t_SI = {kEnum_E_RUCCH_Info_TDD128_t_SI_texts, 7, " = ???\n", kEnum_E_RUCCH_Info_TDD128_t_SI_names, kEnum_E_RUCCH_Info_TDD128_t_SI_lengths, 7};
+
+static const char* const kEnum_E_RUCCH_Info_TDD128_t_WAIT_texts[] = {" = everyEDCHTTI\n", " = ms40\n", " = ms80\n", " = ms160\n", " = ms320\n", " = ms640\n", " = ms1000\n", " = ms2000\n"};
+static const char* const kEnum_E_RUCCH_Info_TDD128_t_WAIT_names[] = {"everyEDCHTTI", "ms40", "ms80", "ms160", "ms320", "ms640", "ms1000", "ms2000"};
+static const uint8_t kEnum_E_RUCCH_Info_TDD128_t_WAIT_lengths[] = {16, 8, 8, 9, 9, 9, 10, 10};
+const EnumTexts kEnum_E_RUCCH_Info_TDD128_t_WAIT = {kEnum_E_RUCCH_Info_TDD128_t_WAIT_texts, 8, " = ???\n", kEnum_E_RUCCH_Info_TDD128_t_WAIT_names, kEnum_E_RUCCH_Info_TDD128_t_WAIT_lengths, 7};
+
+static const char* const kEnum_EllipsoidPointAltitudeEllipsoide_altitudeDirection_texts[] = {" = height\n", " = depth\n"};
+static const char* const kEnum_EllipsoidPointAltitudeEllipsoide_altitudeDirection_names[] = {"height", "depth"};
+static const uint8_t kEnum_EllipsoidPointAltitudeEllipsoide_altitudeDirection_lengths[] = {10, 9};
+const EnumTexts kEnum_EllipsoidPointAltitudeEllipsoide_altitudeDirection = {kEnum_EllipsoidPointAltitudeEllipsoide_altitudeDirection_texts, 2, " = ???\n", kEnum_EllipsoidPointAltitudeEllipsoide_altitudeDirection_names, kEnum_EllipsoidPointAltitudeEllipsoide_altitudeDirection_lengths, 7};
+
+static const char* const kEnum_EllipsoidPointAltitudeEllipsoide_latitudeSign_texts[] = {" = north\n", " = south\n"};
+static const char* const kEnum_EllipsoidPointAltitudeEllipsoide_latitudeSign_names[] = {"north", "south"};
+static const uint8_t kEnum_EllipsoidPointAltitudeEllipsoide_latitudeSign_lengths[] = {9, 9};
+const EnumTexts kEnum_EllipsoidPointAltitudeEllipsoide_latitudeSign = {kEnum_EllipsoidPointAltitudeEllipsoide_latitudeSign_texts, 2, " = ???\n", kEnum_EllipsoidPointAltitudeEllipsoide_latitudeSign_names, kEnum_EllipsoidPointAltitudeEllipsoide_latitudeSign_lengths, 7};
+
+static const char* const kEnum_EllipsoidPointAltitude_altitudeDirection_texts[] = {" = height\n", " = depth\n"};
+static const char* const kEnum_EllipsoidPointAltitude_altitudeDirection_names[] = {"height", "depth"};
+static const uint8_t kEnum_EllipsoidPointAltitude_altitudeDirection_lengths[] = {10, 9};
+const EnumTexts kEnum_EllipsoidPointAltitude_altitudeDirection = {kEnum_EllipsoidPointAltitude_altitudeDirection_texts, 2, " = ???\n", kEnum_EllipsoidPointAltitude_altitudeDirection_names, kEnum_EllipsoidPointAltitude_altitudeDirection_lengths, 7};
+
+static const char* const kEnum_EllipsoidPointAltitude_latitudeSign_texts[] = {" = north\n", " = south\n"};
+static const char* const kEnum_EllipsoidPointAltitude_latitudeSign_names[] = {"north", "south"};
+static const uint8_t kEnum_EllipsoidPointAltitude_latitudeSign_lengths[] = {9, 9};
+const EnumTexts kEnum_EllipsoidPointAltitude_latitudeSign = {kEnum_EllipsoidPointAltitude_latitudeSign_texts, 2, " = ???\n", kEnum_EllipsoidPointAltitude_latitudeSign_names, kEnum_EllipsoidPointAltitude_latitudeSign_lengths, 7};
+
+static const char* const kEnum_EllipsoidPoint_latitudeSign_texts[] = {" = north\n", " = south\n"};
+static const char* const kEnum_EllipsoidPoint_latitudeSign_names[] = {"north", "south"};
+static const uint8_t kEnum_EllipsoidPoint_latitudeSign_lengths[] = {9, 9};
+const EnumTexts kEnum_EllipsoidPoint_latitudeSign = {kEnum_EllipsoidPoint_latitudeSign_texts, 2, " = ???\n", kEnum_EllipsoidPoint_latitudeSign_names, kEnum_EllipsoidPoint_latitudeSign_lengths, 7};
+
+static const char* const kEnum_ExpectReordering_texts[] = {" = reorderingNotExpected\n", " = reorderingExpected\n"};
+static const char* const kEnum_ExpectReordering_names[] = {"reorderingNotExpected", "reorderingExpected"};
+static const uint8_t kEnum_ExpectReordering_lengths[] = {25, 22};
+const EnumTexts kEnum_ExpectReordering = {kEnum_ExpectReordering_texts, 2, " = ???\n", kEnum_ExpectReordering_names, kEnum_ExpectReordering_lengths, 7};
+
+static const char* const kEnum_ExtraDoppler_dopplerUncertainty_texts[] = {" = dopU40\n", " = dopU20\n", " = dopU10\n", " = dopU5\n", " = dopU2-5\n", " = spare3\n", " = spare2\n", " = spare1\n"};
+static const char* const kEnum_ExtraDoppler_dopplerUncertainty_names[] = {"dopU40", "dopU20", "dopU10", "dopU5", "dopU2-5", "spare3", "spare2", "spare1"};
+static const uint8_t kEnum_ExtraDoppler_dopplerUncertainty_lengths[] = {10, 10, 10, 9, 11, 10, 10, 10};
+const EnumTexts kEnum_ExtraDoppler_dopplerUncertainty = {kEnum_ExtraDoppler_dopplerUncertainty_texts, 8, " = ???\n", kEnum_ExtraDoppler_dopplerUncertainty_names, kEnum_ExtraDoppler_dopplerUncertainty_lengths, 7};
+
+static const char* const kEnum_Feedback_cycle_r7_texts[] = {" = fc0\n", " = fc2\n", " = fc4\n", " = fc8\n", " = fc10\n", " = fc20\n", " = fc40\n", " = fc80\n", " = fc160\n", " = fc16\n", " = fc32\n", " = fc64\n", " = spare4\n", " = spare3\n", " = spare2\n", " = spare1\n"};
+static const char* const kEnum_Feedback_cycle_r7_names[] = {"fc0", "fc2", "fc4", "fc8", "fc10", "fc20", "fc40", "fc80", "fc160", "fc16", "fc32", "fc64", "spare4", "spare3", "spare2", "spare1"};
+static const uint8_t kEnum_Feedback_cycle_r7_lengths[] = {7, 7, 7, 7, 8, 8, 8, 8, 9, 8, 8, 8, 10, 10, 10, 10};
+const EnumTexts kEnum_Feedback_cycle_r7 = {kEnum_Feedback_cycle_r7_texts, 16, " = ???\n", kEnum_Feedback_cycle_r7_names, kEnum_Feedback_cycle_r7_lengths, 7};
 
 static const char* const kEnum_FilterCoefficient_texts[] = {" = fc0\r\n", " = fc1\n", " = fc2\n", " = fc3\n", " = fc4\n", " = fc5\n", " = fc6\n", " = fc7\n", " = fc8\n", " = fc9\n", " = fc11\n", " = fc13\n", " = fc15\n", " = fc17\n", " = fc19\n", " = spare1\n"};
 static const char* const kEnum_FilterCoefficient_names[] = {"fc0", "fc1", "fc2", "fc3", "fc4", "fc5", "fc6", "fc7", "fc8", "fc9", "fc11", "fc13", "fc15", "fc17", "fc19", "spare1"};
@@ -85,10 +225,60 @@ static const char* const kEnum_Frequency_Band_names[] = {"dcs1800BandUsed", "pcs
 static const uint8_t kEnum_Frequency_Band_lengths[] = {20, 20};
 const EnumTexts kEnum_Frequency_Band = {kEnum_Frequency_Band_texts, 2, " = ???\r\n", kEnum_Frequency_Band_names, kEnum_Frequency_Band_lengths, 8};
 
+static const char* const kEnum_GANSS_Status_Health_texts[] = {" = udre-scale-1dot0\n", " = udre-scale-0dot75\n", " = udre-scale-0dot5\n", " = udre-scale-0dot3\n", " = udre-scale-0dot2\n", " = udre-scale-0dot1\n", " = no-data\n", " = invalid-data\n"};
+static const char* const kEnum_GANSS_Status_Health_names[] = {"udre-scale-1dot0", "udre-scale-0dot75", "udre-scale-0dot5", "udre-scale-0dot3", "udre-scale-0dot2", "udre-scale-0dot1", "no-data", "invalid-data"};
+static const uint8_t kEnum_GANSS_Status_Health_lengths[] = {20, 21, 20, 20, 20, 20, 11, 16};
+const EnumTexts kEnum_GANSS_Status_Health = {kEnum_GANSS_Status_Health_texts, 8, " = ???\n", kEnum_GANSS_Status_Health_names, kEnum_GANSS_Status_Health_lengths, 7};
+
+static const char* const kEnum_GSM_CellGroup_bandIndicator_texts[] = {" = dcs1800\n", " = pcs1900\n"};
+static const char* const kEnum_GSM_CellGroup_bandIndicator_names[] = {"dcs1800", "pcs1900"};
+static const uint8_t kEnum_GSM_CellGroup_bandIndicator_lengths[] = {11, 11};
+const EnumTexts kEnum_GSM_CellGroup_bandIndicator = {kEnum_GSM_CellGroup_bandIndicator_texts, 2, " = ???\n", kEnum_GSM_CellGroup_bandIndicator_names, kEnum_GSM_CellGroup_bandIndicator_lengths, 7};
+
 static const char* const kEnum_HARQMemorySize_texts[] = {" = hms800\n", " = hms1600\n", " = hms2400\n", " = hms3200\n", " = hms4000\n", " = hms4800\n", " = hms5600\n", " = hms6400\n", " = hms7200\n", " = hms8000\n", " = hms8800\n", " = hms9600\n", " = hms10400\n", " = hms11200\n", " = hms12000\n", " = hms12800\n", " = hms13600\n", " = hms14400\n", " = hms15200\n", " = hms16000\n", " = hms17600\n", " = hms19200\n", " = hms20800\n", " = hms22400\n", " = hms24000\n", " = hms25600\n", " = hms27200\n", " = hms28800\n", " = hms30400\n", " = hms32000\n", " = hms36000\n", " = hms40000\n", " = hms44000\n", " = hms48000\n", " = hms52000\n", " = hms56000\n", " = hms60000\n", " = hms64000\n", " = hms68000\n", " = hms72000\n", " = hms76000\n", " = hms80000\n", " = hms88000\n", " = hms96000\n", " = hms104000\n", " = hms112000\n", " = hms120000\n", " = hms128000\n", " = hms136000\n", " = hms144000\n", " = hms152000\n", " = hms160000\n", " = hms176000\n", " = hms192000\n", " = hms208000\n", " = hms224000\n", " = hms240000\n", " = hms256000\n", " = hms272000\n", " = hms288000\n", " = hms304000\n"};
 static const char* const kEnum_HARQMemorySize_names[] = {"hms800", "hms1600", "hms2400", "hms3200", "hms4000", "hms4800", "hms5600", "hms6400", "hms7200", "hms8000", "hms8800", "hms9600", "hms10400", "hms11200", "hms12000", "hms12800", "hms13600", "hms14400", "hms15200", "hms16000", "hms17600", "hms19200", "hms20800", "hms22400", "hms24000", "hms25600", "hms27200", "hms28800", "hms30400", "hms32000", "hms36000", "hms40000", "hms44000", "hms48000", "hms52000", "hms56000", "hms60000", "hms64000", "hms68000", "hms72000", "hms76000", "hms80000", "hms88000", "hms96000", "hms104000", "hms112000", "hms120000", "hms128000", "hms136000", "hms144000", "hms152000", "hms160000", "hms176000", "hms192000", "hms208000", "hms224000", "hms240000", "hms256000", "hms272000", "hms288000", "hms304000"};
 static const uint8_t kEnum_HARQMemorySize_lengths[] = {10, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13};
 const EnumTexts kEnum_HARQMemorySize = {kEnum_HARQMemorySize_texts, 61, " = ???\n", kEnum_HARQMemorySize_names, kEnum_HARQMemorySize_lengths, 7};
+
+static const char* const kEnum_HS_ChannelisationCode_LCR_texts[] = {" = cc16-1\n", " = cc16-2\n", " = cc16-3\n", " = cc16-4\n", " = cc16-5\n", " = cc16-6\n", " = cc16-7\n", " = cc16-8\n", " = cc16-9\n", " = cc16-10\n", " = cc16-11\n", " = cc16-12\n", " = cc16-13\n", " = cc16-14\n", " = cc16-15\n", " = cc16-16\n"};
+static const char* const kEnum_HS_ChannelisationCode_LCR_names[] = {"cc16-1", "cc16-2", "cc16-3", "cc16-4", "cc16-5", "cc16-6", "cc16-7", "cc16-8", "cc16-9", "cc16-10", "cc16-11", "cc16-12", "cc16-13", "cc16-14", "cc16-15", "cc16-16"};
+static const uint8_t kEnum_HS_ChannelisationCode_LCR_lengths[] = {10, 10, 10, 10, 10, 10, 10, 10, 10, 11, 11, 11, 11, 11, 11, 11};
+const EnumTexts kEnum_HS_ChannelisationCode_LCR = {kEnum_HS_ChannelisationCode_LCR_texts, 16, " = ???\n", kEnum_HS_ChannelisationCode_LCR_names, kEnum_HS_ChannelisationCode_LCR_lengths, 7};
+
+static const char* const kEnum_HS_DSCH_DrxBurstFach_texts[] = {" = f1\n", " = f2\n", " = f4\n", " = f8\n", " = f16\n", " = spare3\n", " = spare2\n", " = spare1\n"};
+static const char* const kEnum_HS_DSCH_DrxBurstFach_names[] = {"f1", "f2", "f4", "f8", "f16", "spare3", "spare2", "spare1"};
+static const uint8_t kEnum_HS_DSCH_DrxBurstFach_lengths[] = {6, 6, 6, 6, 7, 10, 10, 10};
+const EnumTexts kEnum_HS_DSCH_DrxBurstFach = {kEnum_HS_DSCH_DrxBurstFach_texts, 8, " = ???\n", kEnum_HS_DSCH_DrxBurstFach_names, kEnum_HS_DSCH_DrxBurstFach_lengths, 7};
+
+static const char* const kEnum_HS_DSCH_DrxCycleFach_texts[] = {" = f4\n", " = f8\n", " = f16\n", " = f32\n"};
+static const char* const kEnum_HS_DSCH_DrxCycleFach_names[] = {"f4", "f8", "f16", "f32"};
+static const uint8_t kEnum_HS_DSCH_DrxCycleFach_lengths[] = {6, 6, 7, 7};
+const EnumTexts kEnum_HS_DSCH_DrxCycleFach = {kEnum_HS_DSCH_DrxCycleFach_texts, 4, " = ???\n", kEnum_HS_DSCH_DrxCycleFach_names, kEnum_HS_DSCH_DrxCycleFach_lengths, 7};
+
+static const char* const kEnum_HS_SCCH_SystemInfo_TDD128_tpc_step_size_texts[] = {" = s1\n", " = s2\n", " = s3\n", " = spare1\n"};
+static const char* const kEnum_HS_SCCH_SystemInfo_TDD128_tpc_step_size_names[] = {"s1", "s2", "s3", "spare1"};
+static const uint8_t kEnum_HS_SCCH_SystemInfo_TDD128_tpc_step_size_lengths[] = {6, 6, 6, 10};
+const EnumTexts kEnum_HS_SCCH_SystemInfo_TDD128_tpc_step_size = {kEnum_HS_SCCH_SystemInfo_TDD128_tpc_step_size_texts, 4, " = ???\n", kEnum_HS_SCCH_SystemInfo_TDD128_tpc_step_size_names, kEnum_HS_SCCH_SystemInfo_TDD128_tpc_step_size_lengths, 7};
+
+static const char* const kEnum_HappyBit_DelayCondition_texts[] = {" = ms2\n", " = ms10\n", " = ms20\n", " = ms50\n", " = ms100\n", " = ms200\n", " = ms500\n", " = ms1000\n"};
+static const char* const kEnum_HappyBit_DelayCondition_names[] = {"ms2", "ms10", "ms20", "ms50", "ms100", "ms200", "ms500", "ms1000"};
+static const uint8_t kEnum_HappyBit_DelayCondition_lengths[] = {7, 8, 8, 8, 9, 9, 9, 10};
+const EnumTexts kEnum_HappyBit_DelayCondition = {kEnum_HappyBit_DelayCondition_texts, 8, " = ???\n", kEnum_HappyBit_DelayCondition_names, kEnum_HappyBit_DelayCondition_lengths, 7};
+
+static const char* const kEnum_IP_Length_texts[] = {" = ipl5\n", " = ipl10\n"};
+static const char* const kEnum_IP_Length_names[] = {"ipl5", "ipl10"};
+static const uint8_t kEnum_IP_Length_lengths[] = {8, 9};
+const EnumTexts kEnum_IP_Length = {kEnum_IP_Length_texts, 2, " = ???\n", kEnum_IP_Length_names, kEnum_IP_Length_lengths, 7};
+
+static const char* const kEnum_IP_Spacing_texts[] = {" = e5\n", " = e7\n", " = e10\n", " = e15\n", " = e20\n", " = e30\n", " = e40\n", " = e50\n"};
+static const char* const kEnum_IP_Spacing_names[] = {"e5", "e7", "e10", "e15", "e20", "e30", "e40", "e50"};
+static const uint8_t kEnum_IP_Spacing_lengths[] = {6, 6, 7, 7, 7, 7, 7, 7};
+const EnumTexts kEnum_IP_Spacing = {kEnum_IP_Spacing_texts, 8, " = ???\n", kEnum_IP_Spacing_names, kEnum_IP_Spacing_lengths, 7};
+
+static const char* const kEnum_IP_Spacing_TDD_texts[] = {" = e30\n", " = e40\n", " = e50\n", " = e70\n", " = e100\n"};
+static const char* const kEnum_IP_Spacing_TDD_names[] = {"e30", "e40", "e50", "e70", "e100"};
+static const uint8_t kEnum_IP_Spacing_TDD_lengths[] = {7, 7, 7, 7, 8};
+const EnumTexts kEnum_IP_Spacing_TDD = {kEnum_IP_Spacing_TDD_texts, 5, " = ???\n", kEnum_IP_Spacing_TDD_names, kEnum_IP_Spacing_TDD_lengths, 7};
 
 static const char* const kEnum_IS_2000SpecificMeasInfo_texts[] = {" = frequency\n", " = timeslot\n", " = colourcode\n", " = outputpower\n", " = pn-Offset\n"};
 static const char* const kEnum_IS_2000SpecificMeasInfo_names[] = {"frequency", "timeslot", "colourcode", "outputpower", "pn-Offset"};
@@ -160,10 +350,20 @@ static const char* const kEnum_MAC_hs_WindowSize_names[] = {"mws4", "mws6", "mws
 static const uint8_t kEnum_MAC_hs_WindowSize_lengths[] = {8, 8, 8, 9, 9, 9, 9};
 const EnumTexts kEnum_MAC_hs_WindowSize = {kEnum_MAC_hs_WindowSize_texts, 7, " = ???\n", kEnum_MAC_hs_WindowSize_names, kEnum_MAC_hs_WindowSize_lengths, 7};
 
+static const char* const kEnum_MAC_hs_WindowSize_r9_texts[] = {" = mws4\n", " = mws6\n", " = mws8\n", " = mws12\n", " = mws16\n", " = mws24\n", " = mws32\n", " = mw64\n", " = mw128\n"};
+static const char* const kEnum_MAC_hs_WindowSize_r9_names[] = {"mws4", "mws6", "mws8", "mws12", "mws16", "mws24", "mws32", "mw64", "mw128"};
+static const uint8_t kEnum_MAC_hs_WindowSize_r9_lengths[] = {8, 8, 8, 9, 9, 9, 9, 8, 9};
+const EnumTexts kEnum_MAC_hs_WindowSize_r9 = {kEnum_MAC_hs_WindowSize_r9_texts, 9, " = ???\n", kEnum_MAC_hs_WindowSize_r9_names, kEnum_MAC_hs_WindowSize_r9_lengths, 7};
+
 static const char* const kEnum_MBMS_TCTF_Presence_texts[] = {" = false\n"};
 static const char* const kEnum_MBMS_TCTF_Presence_names[] = {"false"};
 static const uint8_t kEnum_MBMS_TCTF_Presence_lengths[] = {9};
 const EnumTexts kEnum_MBMS_TCTF_Presence = {kEnum_MBMS_TCTF_Presence_texts, 1, " = ???\n", kEnum_MBMS_TCTF_Presence_names, kEnum_MBMS_TCTF_Presence_lengths, 7};
+
+static const char* const kEnum_MBSFNFrequency_v860ext_imb_Indication_texts[] = {" = true\n"};
+static const char* const kEnum_MBSFNFrequency_v860ext_imb_Indication_names[] = {"true"};
+static const uint8_t kEnum_MBSFNFrequency_v860ext_imb_Indication_lengths[] = {8};
+const EnumTexts kEnum_MBSFNFrequency_v860ext_imb_Indication = {kEnum_MBSFNFrequency_v860ext_imb_Indication_texts, 1, " = ???\n", kEnum_MBSFNFrequency_v860ext_imb_Indication_names, kEnum_MBSFNFrequency_v860ext_imb_Indication_lengths, 7};
 
 static const char* const kEnum_MBSFNOnlyService_texts[] = {" = true\n"};
 static const char* const kEnum_MBSFNOnlyService_names[] = {"true"};
@@ -174,6 +374,21 @@ static const char* const kEnum_MappingFunctionType_texts[] = {" = linear\r\n", "
 static const char* const kEnum_MappingFunctionType_names[] = {"linear", "functionType2", "functionType3", "functionType4"};
 static const uint8_t kEnum_MappingFunctionType_lengths[] = {11, 18, 18, 18};
 const EnumTexts kEnum_MappingFunctionType = {kEnum_MappingFunctionType_texts, 4, " = ???\r\n", kEnum_MappingFunctionType_names, kEnum_MappingFunctionType_lengths, 8};
+
+static const char* const kEnum_MasterInformationBlock_v860ext_IEs_csg_Indicator_texts[] = {" = true\n"};
+static const char* const kEnum_MasterInformationBlock_v860ext_IEs_csg_Indicator_names[] = {"true"};
+static const uint8_t kEnum_MasterInformationBlock_v860ext_IEs_csg_Indicator_lengths[] = {8};
+const EnumTexts kEnum_MasterInformationBlock_v860ext_IEs_csg_Indicator = {kEnum_MasterInformationBlock_v860ext_IEs_csg_Indicator_texts, 1, " = ???\n", kEnum_MasterInformationBlock_v860ext_IEs_csg_Indicator_names, kEnum_MasterInformationBlock_v860ext_IEs_csg_Indicator_lengths, 7};
+
+static const char* const kEnum_MaxDAT_texts[] = {" = dat1\n", " = dat2\n", " = dat3\n", " = dat4\n", " = dat5\n", " = dat6\n", " = dat7\n", " = dat8\n", " = dat9\n", " = dat10\n", " = dat15\n", " = dat20\n", " = dat25\n", " = dat30\n", " = dat35\n", " = dat40\n"};
+static const char* const kEnum_MaxDAT_names[] = {"dat1", "dat2", "dat3", "dat4", "dat5", "dat6", "dat7", "dat8", "dat9", "dat10", "dat15", "dat20", "dat25", "dat30", "dat35", "dat40"};
+static const uint8_t kEnum_MaxDAT_lengths[] = {8, 8, 8, 8, 8, 8, 8, 8, 8, 9, 9, 9, 9, 9, 9, 9};
+const EnumTexts kEnum_MaxDAT = {kEnum_MaxDAT_texts, 16, " = ???\n", kEnum_MaxDAT_names, kEnum_MaxDAT_lengths, 7};
+
+static const char* const kEnum_MaxMRW_texts[] = {" = mm1\n", " = mm4\n", " = mm6\n", " = mm8\n", " = mm12\n", " = mm16\n", " = mm24\n", " = mm32\n"};
+static const char* const kEnum_MaxMRW_names[] = {"mm1", "mm4", "mm6", "mm8", "mm12", "mm16", "mm24", "mm32"};
+static const uint8_t kEnum_MaxMRW_lengths[] = {7, 7, 7, 7, 8, 8, 8, 8};
+const EnumTexts kEnum_MaxMRW = {kEnum_MaxMRW_texts, 8, " = ???\n", kEnum_MaxMRW_names, kEnum_MaxMRW_lengths, 7};
 
 static const char* const kEnum_MaxNumberOfReportingCellsType1_texts[] = {" = e1\r\n", " = e2\r\n", " = e3\r\n", " = e4\r\n", " = e5\r\n", " = e6\r\n"};
 static const char* const kEnum_MaxNumberOfReportingCellsType1_names[] = {"e1", "e2", "e3", "e4", "e5", "e6"};
@@ -190,6 +405,16 @@ static const char* const kEnum_MaxNumberOfReportingCellsType3_names[] = {"viactC
 static const uint8_t kEnum_MaxNumberOfReportingCellsType3_lengths[] = {20, 20, 20, 20, 20, 20};
 const EnumTexts kEnum_MaxNumberOfReportingCellsType3 = {kEnum_MaxNumberOfReportingCellsType3_texts, 6, " = ???\r\n", kEnum_MaxNumberOfReportingCellsType3_names, kEnum_MaxNumberOfReportingCellsType3_lengths, 8};
 
+static const char* const kEnum_MaxPDCP_SN_WindowSize_texts[] = {" = sn255\n", " = sn65535\n"};
+static const char* const kEnum_MaxPDCP_SN_WindowSize_names[] = {"sn255", "sn65535"};
+static const uint8_t kEnum_MaxPDCP_SN_WindowSize_lengths[] = {9, 11};
+const EnumTexts kEnum_MaxPDCP_SN_WindowSize = {kEnum_MaxPDCP_SN_WindowSize_texts, 2, " = ???\n", kEnum_MaxPDCP_SN_WindowSize_names, kEnum_MaxPDCP_SN_WindowSize_lengths, 7};
+
+static const char* const kEnum_MaxRST_texts[] = {" = rst1\n", " = rst4\n", " = rst6\n", " = rst8\n", " = rst12\n", " = rst16\n", " = rst24\n", " = rst32\n"};
+static const char* const kEnum_MaxRST_names[] = {"rst1", "rst4", "rst6", "rst8", "rst12", "rst16", "rst24", "rst32"};
+static const uint8_t kEnum_MaxRST_lengths[] = {8, 8, 8, 8, 9, 9, 9, 9};
+const EnumTexts kEnum_MaxRST = {kEnum_MaxRST_texts, 8, " = ???\n", kEnum_MaxRST_names, kEnum_MaxRST_lengths, 7};
+
 static const char* const kEnum_MaxReportedCellsOnRACH_texts[] = {" = noReport\r\n", " = currentCell\r\n", " = currentAnd-1-BestNeighbour\r\n", " = currentAnd-2-BestNeighbour\r\n", " = currentAnd-3-BestNeighbour\r\n", " = currentAnd-4-BestNeighbour\r\n", " = currentAnd-5-BestNeighbour\r\n", " = currentAnd-6-BestNeighbour\r\n"};
 static const char* const kEnum_MaxReportedCellsOnRACH_names[] = {"noReport", "currentCell", "currentAnd-1-BestNeighbour", "currentAnd-2-BestNeighbour", "currentAnd-3-BestNeighbour", "currentAnd-4-BestNeighbour", "currentAnd-5-BestNeighbour", "currentAnd-6-BestNeighbour"};
 static const uint8_t kEnum_MaxReportedCellsOnRACH_lengths[] = {13, 16, 31, 31, 31, 31, 31, 31};
@@ -199,6 +424,11 @@ static const char* const kEnum_MeasurementValidity_ue_State_texts[] = {" = cell-
 static const char* const kEnum_MeasurementValidity_ue_State_names[] = {"cell-DCH", "all-But-Cell-DCH", "all-States"};
 static const uint8_t kEnum_MeasurementValidity_ue_State_lengths[] = {12, 20, 14};
 const EnumTexts kEnum_MeasurementValidity_ue_State = {kEnum_MeasurementValidity_ue_State_texts, 3, " = ???\n", kEnum_MeasurementValidity_ue_State_names, kEnum_MeasurementValidity_ue_State_lengths, 7};
+
+static const char* const kEnum_MessType_texts[] = {" = transportFormatCombinationControl\n"};
+static const char* const kEnum_MessType_names[] = {"transportFormatCombinationControl"};
+static const uint8_t kEnum_MessType_lengths[] = {37};
+const EnumTexts kEnum_MessType = {kEnum_MessType_texts, 1, " = ???\n", kEnum_MessType_names, kEnum_MessType_lengths, 7};
 
 static const char* const kEnum_MidambleConfigurationBurstType1and3_texts[] = {" = ms4\n", " = ms8\n", " = ms16\n"};
 static const char* const kEnum_MidambleConfigurationBurstType1and3_names[] = {"ms4", "ms8", "ms16"};
@@ -214,6 +444,16 @@ static const char* const kEnum_MidambleConfigurationBurstType2_VHCR_texts[] = {"
 static const char* const kEnum_MidambleConfigurationBurstType2_VHCR_names[] = {"ms4", "ms8"};
 static const uint8_t kEnum_MidambleConfigurationBurstType2_VHCR_lengths[] = {7, 7};
 const EnumTexts kEnum_MidambleConfigurationBurstType2_VHCR = {kEnum_MidambleConfigurationBurstType2_VHCR_texts, 2, " = ???\n", kEnum_MidambleConfigurationBurstType2_VHCR_names, kEnum_MidambleConfigurationBurstType2_VHCR_lengths, 7};
+
+static const char* const kEnum_MinReduced_E_DPDCH_GainFactor_texts[] = {" = m8-15\n", " = m11-15\n", " = m15-15\n", " = m21-15\n", " = m30-15\n", " = m42-15\n", " = m60-15\n", " = m84-15\n"};
+static const char* const kEnum_MinReduced_E_DPDCH_GainFactor_names[] = {"m8-15", "m11-15", "m15-15", "m21-15", "m30-15", "m42-15", "m60-15", "m84-15"};
+static const uint8_t kEnum_MinReduced_E_DPDCH_GainFactor_lengths[] = {9, 10, 10, 10, 10, 10, 10, 10};
+const EnumTexts kEnum_MinReduced_E_DPDCH_GainFactor = {kEnum_MinReduced_E_DPDCH_GainFactor_texts, 8, " = ???\n", kEnum_MinReduced_E_DPDCH_GainFactor_names, kEnum_MinReduced_E_DPDCH_GainFactor_lengths, 7};
+
+static const char* const kEnum_MinimumSpreadingFactor_texts[] = {" = sf4\n", " = sf8\n", " = sf16\n", " = sf32\n", " = sf64\n", " = sf128\n", " = sf256\n"};
+static const char* const kEnum_MinimumSpreadingFactor_names[] = {"sf4", "sf8", "sf16", "sf32", "sf64", "sf128", "sf256"};
+static const uint8_t kEnum_MinimumSpreadingFactor_lengths[] = {7, 7, 8, 8, 8, 9, 9};
+const EnumTexts kEnum_MinimumSpreadingFactor = {kEnum_MinimumSpreadingFactor_texts, 7, " = ???\n", kEnum_MinimumSpreadingFactor_names, kEnum_MinimumSpreadingFactor_lengths, 7};
 
 static const char* const kEnum_N_312_texts[] = {" = s1\n", " = s50\n", " = s100\n", " = s200\n", " = s400\n", " = s600\n", " = s800\n", " = s1000\n"};
 static const char* const kEnum_N_312_names[] = {"s1", "s50", "s100", "s200", "s400", "s600", "s800", "s1000"};
@@ -245,10 +485,35 @@ static const char* const kEnum_N_GAP_names[] = {"f2", "f4", "f8"};
 static const uint8_t kEnum_N_GAP_lengths[] = {6, 6, 6};
 const EnumTexts kEnum_N_GAP = {kEnum_N_GAP_texts, 3, " = ???\n", kEnum_N_GAP_names, kEnum_N_GAP_lengths, 7};
 
+static const char* const kEnum_NoExplicitDiscard_texts[] = {" = dt10\n", " = dt20\n", " = dt30\n", " = dt40\n", " = dt50\n", " = dt60\n", " = dt70\n", " = dt80\n", " = dt90\n", " = dt100\n"};
+static const char* const kEnum_NoExplicitDiscard_names[] = {"dt10", "dt20", "dt30", "dt40", "dt50", "dt60", "dt70", "dt80", "dt90", "dt100"};
+static const uint8_t kEnum_NoExplicitDiscard_lengths[] = {8, 8, 8, 8, 8, 8, 8, 8, 8, 9};
+const EnumTexts kEnum_NoExplicitDiscard = {kEnum_NoExplicitDiscard_texts, 10, " = ???\n", kEnum_NoExplicitDiscard_names, kEnum_NoExplicitDiscard_lengths, 7};
+
+static const char* const kEnum_NumberOfTPC_Bits_texts[] = {" = tpc4\n"};
+static const char* const kEnum_NumberOfTPC_Bits_names[] = {"tpc4"};
+static const uint8_t kEnum_NumberOfTPC_Bits_lengths[] = {8};
+const EnumTexts kEnum_NumberOfTPC_Bits = {kEnum_NumberOfTPC_Bits_texts, 1, " = ???\n", kEnum_NumberOfTPC_Bits_names, kEnum_NumberOfTPC_Bits_lengths, 7};
+
+static const char* const kEnum_OTDOA_SearchWindowSize_texts[] = {" = c20\n", " = c40\n", " = c80\n", " = c160\n", " = c320\n", " = c640\n", " = c1280\n", " = moreThan1280\n"};
+static const char* const kEnum_OTDOA_SearchWindowSize_names[] = {"c20", "c40", "c80", "c160", "c320", "c640", "c1280", "moreThan1280"};
+static const uint8_t kEnum_OTDOA_SearchWindowSize_lengths[] = {7, 7, 7, 8, 8, 8, 9, 16};
+const EnumTexts kEnum_OTDOA_SearchWindowSize = {kEnum_OTDOA_SearchWindowSize_texts, 8, " = ???\n", kEnum_OTDOA_SearchWindowSize_names, kEnum_OTDOA_SearchWindowSize_lengths, 7};
+
 static const char* const kEnum_PCPICH_UsageForChannelEst_texts[] = {" = mayBeUsed\n", " = shallNotBeUsed\n"};
 static const char* const kEnum_PCPICH_UsageForChannelEst_names[] = {"mayBeUsed", "shallNotBeUsed"};
 static const uint8_t kEnum_PCPICH_UsageForChannelEst_lengths[] = {13, 18};
 const EnumTexts kEnum_PCPICH_UsageForChannelEst = {kEnum_PCPICH_UsageForChannelEst_texts, 2, " = ???\n", kEnum_PCPICH_UsageForChannelEst_names, kEnum_PCPICH_UsageForChannelEst_lengths, 7};
+
+static const char* const kEnum_PCP_Length_texts[] = {" = as0\n", " = as8\n"};
+static const char* const kEnum_PCP_Length_names[] = {"as0", "as8"};
+static const uint8_t kEnum_PCP_Length_lengths[] = {7, 7};
+const EnumTexts kEnum_PCP_Length = {kEnum_PCP_Length_texts, 2, " = ???\n", kEnum_PCP_Length_names, kEnum_PCP_Length_lengths, 7};
+
+static const char* const kEnum_PDCP_PDU_Header_texts[] = {" = present\n", " = absent\n"};
+static const char* const kEnum_PDCP_PDU_Header_names[] = {"present", "absent"};
+static const uint8_t kEnum_PDCP_PDU_Header_lengths[] = {11, 10};
+const EnumTexts kEnum_PDCP_PDU_Header = {kEnum_PDCP_PDU_Header_texts, 2, " = ???\n", kEnum_PDCP_PDU_Header_names, kEnum_PDCP_PDU_Header_lengths, 7};
 
 static const char* const kEnum_PI_CountPerFrame_texts[] = {" = e18\n", " = e36\n", " = e72\n", " = e144\n"};
 static const char* const kEnum_PI_CountPerFrame_names[] = {"e18", "e36", "e72", "e144"};
@@ -270,6 +535,16 @@ static const char* const kEnum_PagingIndicatorLength_names[] = {"pi4", "pi8", "p
 static const uint8_t kEnum_PagingIndicatorLength_lengths[] = {7, 7, 8};
 const EnumTexts kEnum_PagingIndicatorLength = {kEnum_PagingIndicatorLength_texts, 3, " = ???\n", kEnum_PagingIndicatorLength_names, kEnum_PagingIndicatorLength_lengths, 7};
 
+static const char* const kEnum_PagingPermissionWithAccessControlParameters_locationRegistrationRestrictionIndicator_texts[] = {" = all\n", " = cS\n", " = pS\n"};
+static const char* const kEnum_PagingPermissionWithAccessControlParameters_locationRegistrationRestrictionIndicator_names[] = {"all", "cS", "pS"};
+static const uint8_t kEnum_PagingPermissionWithAccessControlParameters_locationRegistrationRestrictionIndicator_lengths[] = {7, 6, 6};
+const EnumTexts kEnum_PagingPermissionWithAccessControlParameters_locationRegistrationRestrictionIndicator = {kEnum_PagingPermissionWithAccessControlParameters_locationRegistrationRestrictionIndicator_texts, 3, " = ???\n", kEnum_PagingPermissionWithAccessControlParameters_locationRegistrationRestrictionIndicator_names, kEnum_PagingPermissionWithAccessControlParameters_locationRegistrationRestrictionIndicator_lengths, 7};
+
+static const char* const kEnum_PagingPermissionWithAccessControlParameters_pagingResponseRestrictionIndicator_texts[] = {" = all\n", " = cS\n", " = pS\n", " = none\n"};
+static const char* const kEnum_PagingPermissionWithAccessControlParameters_pagingResponseRestrictionIndicator_names[] = {"all", "cS", "pS", "none"};
+static const uint8_t kEnum_PagingPermissionWithAccessControlParameters_pagingResponseRestrictionIndicator_lengths[] = {7, 6, 6, 8};
+const EnumTexts kEnum_PagingPermissionWithAccessControlParameters_pagingResponseRestrictionIndicator = {kEnum_PagingPermissionWithAccessControlParameters_pagingResponseRestrictionIndicator_texts, 4, " = ???\n", kEnum_PagingPermissionWithAccessControlParameters_pagingResponseRestrictionIndicator_names, kEnum_PagingPermissionWithAccessControlParameters_pagingResponseRestrictionIndicator_lengths, 7};
+
 static const char* const kEnum_PendingTimeAfterTrigger_texts[] = {" = ptat0-25\n", " = ptat0-5\n", " = ptat1\n", " = ptat2\n", " = ptat4\n", " = ptat8\n", " = ptat16\n"};
 static const char* const kEnum_PendingTimeAfterTrigger_names[] = {"ptat0-25", "ptat0-5", "ptat1", "ptat2", "ptat4", "ptat8", "ptat16"};
 static const uint8_t kEnum_PendingTimeAfterTrigger_lengths[] = {12, 11, 9, 9, 9, 9, 10};
@@ -284,6 +559,31 @@ static const char* const kEnum_PersistenceScalingFactor_texts[] = {" = psf0-9\n"
 static const char* const kEnum_PersistenceScalingFactor_names[] = {"psf0-9", "psf0-8", "psf0-7", "psf0-6", "psf0-5", "psf0-4", "psf0-3", "psf0-2"};
 static const uint8_t kEnum_PersistenceScalingFactor_lengths[] = {10, 10, 10, 10, 10, 10, 10, 10};
 const EnumTexts kEnum_PersistenceScalingFactor = {kEnum_PersistenceScalingFactor_texts, 8, " = ???\n", kEnum_PersistenceScalingFactor_names, kEnum_PersistenceScalingFactor_lengths, 7};
+
+static const char* const kEnum_PilotBits128_texts[] = {" = pb4\n", " = pb8\n"};
+static const char* const kEnum_PilotBits128_names[] = {"pb4", "pb8"};
+static const uint8_t kEnum_PilotBits128_lengths[] = {7, 7};
+const EnumTexts kEnum_PilotBits128 = {kEnum_PilotBits128_texts, 2, " = ???\n", kEnum_PilotBits128_names, kEnum_PilotBits128_lengths, 7};
+
+static const char* const kEnum_PilotBits256_texts[] = {" = pb2\n", " = pb4\n", " = pb8\n"};
+static const char* const kEnum_PilotBits256_names[] = {"pb2", "pb4", "pb8"};
+static const uint8_t kEnum_PilotBits256_lengths[] = {7, 7, 7};
+const EnumTexts kEnum_PilotBits256 = {kEnum_PilotBits256_texts, 3, " = ???\n", kEnum_PilotBits256_names, kEnum_PilotBits256_lengths, 7};
+
+static const char* const kEnum_PollWindow_texts[] = {" = pw50\n", " = pw60\n", " = pw70\n", " = pw80\n", " = pw85\n", " = pw90\n", " = pw95\n", " = pw99\n"};
+static const char* const kEnum_PollWindow_names[] = {"pw50", "pw60", "pw70", "pw80", "pw85", "pw90", "pw95", "pw99"};
+static const uint8_t kEnum_PollWindow_lengths[] = {8, 8, 8, 8, 8, 8, 8, 8};
+const EnumTexts kEnum_PollWindow = {kEnum_PollWindow_texts, 8, " = ???\n", kEnum_PollWindow_names, kEnum_PollWindow_lengths, 7};
+
+static const char* const kEnum_Poll_PDU_texts[] = {" = pdu1\n", " = pdu2\n", " = pdu4\n", " = pdu8\n", " = pdu16\n", " = pdu32\n", " = pdu64\n", " = pdu128\n"};
+static const char* const kEnum_Poll_PDU_names[] = {"pdu1", "pdu2", "pdu4", "pdu8", "pdu16", "pdu32", "pdu64", "pdu128"};
+static const uint8_t kEnum_Poll_PDU_lengths[] = {8, 8, 8, 8, 9, 9, 9, 10};
+const EnumTexts kEnum_Poll_PDU = {kEnum_Poll_PDU_texts, 8, " = ???\n", kEnum_Poll_PDU_names, kEnum_Poll_PDU_lengths, 7};
+
+static const char* const kEnum_Poll_SDU_texts[] = {" = sdu1\n", " = sdu4\n", " = sdu16\n", " = sdu64\n"};
+static const char* const kEnum_Poll_SDU_names[] = {"sdu1", "sdu4", "sdu16", "sdu64"};
+static const uint8_t kEnum_Poll_SDU_lengths[] = {8, 8, 9, 9};
+const EnumTexts kEnum_Poll_SDU = {kEnum_Poll_SDU_texts, 4, " = ???\n", kEnum_Poll_SDU_names, kEnum_Poll_SDU_lengths, 7};
 
 static const char* const kEnum_PositionFixedOrFlexible_texts[] = {" = fixed\n", " = flexible\n"};
 static const char* const kEnum_PositionFixedOrFlexible_names[] = {"fixed", "flexible"};
@@ -319,6 +619,16 @@ static const char* const kEnum_RadioFrequencyBandFDD2_texts[] = {" = bandVIII\n"
 static const char* const kEnum_RadioFrequencyBandFDD2_names[] = {"bandVIII", "bandIX", "bandX", "bandXI", "bandXII", "bandXIII", "bandXIV", "bandXV", "bandXVI", "bandXVII", "bandXVIII", "bandXIX", "bandXX", "bandXXI", "bandXXII", "extension-indicator"};
 static const uint8_t kEnum_RadioFrequencyBandFDD2_lengths[] = {12, 10, 9, 10, 11, 12, 11, 10, 11, 12, 13, 11, 10, 11, 12, 23};
 const EnumTexts kEnum_RadioFrequencyBandFDD2 = {kEnum_RadioFrequencyBandFDD2_texts, 16, " = ???\n", kEnum_RadioFrequencyBandFDD2_names, kEnum_RadioFrequencyBandFDD2_lengths, 7};
+
+static const char* const kEnum_Re_EstablishmentTimer_texts[] = {" = useT314\n", " = useT315\n"};
+static const char* const kEnum_Re_EstablishmentTimer_names[] = {"useT314", "useT315"};
+static const uint8_t kEnum_Re_EstablishmentTimer_lengths[] = {11, 11};
+const EnumTexts kEnum_Re_EstablishmentTimer = {kEnum_Re_EstablishmentTimer_texts, 2, " = ???\n", kEnum_Re_EstablishmentTimer_names, kEnum_Re_EstablishmentTimer_lengths, 7};
+
+static const char* const kEnum_ReceivingWindowSize_texts[] = {" = rw1\n", " = rw8\n", " = rw16\n", " = rw32\n", " = rw64\n", " = rw128\n", " = rw256\n", " = rw512\n", " = rw768\n", " = rw1024\n", " = rw1536\n", " = rw2047\n", " = rw2560\n", " = rw3072\n", " = rw3584\n", " = rw4095\n"};
+static const char* const kEnum_ReceivingWindowSize_names[] = {"rw1", "rw8", "rw16", "rw32", "rw64", "rw128", "rw256", "rw512", "rw768", "rw1024", "rw1536", "rw2047", "rw2560", "rw3072", "rw3584", "rw4095"};
+static const uint8_t kEnum_ReceivingWindowSize_lengths[] = {7, 7, 8, 8, 8, 9, 9, 9, 9, 10, 10, 10, 10, 10, 10, 10};
+const EnumTexts kEnum_ReceivingWindowSize = {kEnum_ReceivingWindowSize_texts, 16, " = ???\n", kEnum_ReceivingWindowSize_names, kEnum_ReceivingWindowSize_lengths, 7};
 
 static const char* const kEnum_ReplacementActivationThreshold_texts[] = {" = notApplicable\n", " = t1\n", " = t2\n", " = t3\n", " = t4\n", " = t5\n", " = t6\n", " = t7\n"};
 static const char* const kEnum_ReplacementActivationThreshold_names[] = {"notApplicable", "t1", "t2", "t3", "t4", "t5", "t6", "t7"};
@@ -360,20 +670,45 @@ static const char* const kEnum_SCCPCH_ChannelisationCode_VHCR_names[] = {"cc32-1
 static const uint8_t kEnum_SCCPCH_ChannelisationCode_VHCR_lengths[] = {10, 10, 10, 10, 10, 10, 10, 10, 10, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11};
 const EnumTexts kEnum_SCCPCH_ChannelisationCode_VHCR = {kEnum_SCCPCH_ChannelisationCode_VHCR_texts, 32, " = ???\n", kEnum_SCCPCH_ChannelisationCode_VHCR_names, kEnum_SCCPCH_ChannelisationCode_VHCR_lengths, 7};
 
+static const char* const kEnum_SFN_Offset_Validity_texts[] = {" = false\n"};
+static const char* const kEnum_SFN_Offset_Validity_names[] = {"false"};
+static const uint8_t kEnum_SFN_Offset_Validity_lengths[] = {9};
+const EnumTexts kEnum_SFN_Offset_Validity = {kEnum_SFN_Offset_Validity_texts, 1, " = ???\n", kEnum_SFN_Offset_Validity_names, kEnum_SFN_Offset_Validity_lengths, 7};
+
+static const char* const kEnum_SFN_SFN_Drift_texts[] = {" = sfnsfndrift0\n", " = sfnsfndrift1\n", " = sfnsfndrift2\n", " = sfnsfndrift3\n", " = sfnsfndrift4\n", " = sfnsfndrift5\n", " = sfnsfndrift8\n", " = sfnsfndrift10\n", " = sfnsfndrift15\n", " = sfnsfndrift25\n", " = sfnsfndrift35\n", " = sfnsfndrift50\n", " = sfnsfndrift65\n", " = sfnsfndrift80\n", " = sfnsfndrift100\n", " = sfnsfndrift-1\n", " = sfnsfndrift-2\n", " = sfnsfndrift-3\n", " = sfnsfndrift-4\n", " = sfnsfndrift-5\n", " = sfnsfndrift-8\n", " = sfnsfndrift-10\n", " = sfnsfndrift-15\n", " = sfnsfndrift-25\n", " = sfnsfndrift-35\n", " = sfnsfndrift-50\n", " = sfnsfndrift-65\n", " = sfnsfndrift-80\n", " = sfnsfndrift-100\n"};
+static const char* const kEnum_SFN_SFN_Drift_names[] = {"sfnsfndrift0", "sfnsfndrift1", "sfnsfndrift2", "sfnsfndrift3", "sfnsfndrift4", "sfnsfndrift5", "sfnsfndrift8", "sfnsfndrift10", "sfnsfndrift15", "sfnsfndrift25", "sfnsfndrift35", "sfnsfndrift50", "sfnsfndrift65", "sfnsfndrift80", "sfnsfndrift100", "sfnsfndrift-1", "sfnsfndrift-2", "sfnsfndrift-3", "sfnsfndrift-4", "sfnsfndrift-5", "sfnsfndrift-8", "sfnsfndrift-10", "sfnsfndrift-15", "sfnsfndrift-25", "sfnsfndrift-35", "sfnsfndrift-50", "sfnsfndrift-65", "sfnsfndrift-80", "sfnsfndrift-100"};
+static const uint8_t kEnum_SFN_SFN_Drift_lengths[] = {16, 16, 16, 16, 16, 16, 16, 17, 17, 17, 17, 17, 17, 17, 18, 17, 17, 17, 17, 17, 17, 18, 18, 18, 18, 18, 18, 18, 19};
+const EnumTexts kEnum_SFN_SFN_Drift = {kEnum_SFN_SFN_Drift_texts, 29, " = ???\n", kEnum_SFN_SFN_Drift_names, kEnum_SFN_SFN_Drift_lengths, 7};
+
 static const char* const kEnum_SFN_SFN_OTD_Type_texts[] = {" = noReport\r\n", " = type1\r\n", " = type2\r\n"};
 static const char* const kEnum_SFN_SFN_OTD_Type_names[] = {"noReport", "type1", "type2"};
 static const uint8_t kEnum_SFN_SFN_OTD_Type_lengths[] = {13, 10, 10};
 const EnumTexts kEnum_SFN_SFN_OTD_Type = {kEnum_SFN_SFN_OTD_Type_texts, 3, " = ???\r\n", kEnum_SFN_SFN_OTD_Type_names, kEnum_SFN_SFN_OTD_Type_lengths, 8};
+
+static const char* const kEnum_SFN_TOW_Uncertainty_texts[] = {" = lessThan10\n", " = moreThan10\n"};
+static const char* const kEnum_SFN_TOW_Uncertainty_names[] = {"lessThan10", "moreThan10"};
+static const uint8_t kEnum_SFN_TOW_Uncertainty_lengths[] = {14, 14};
+const EnumTexts kEnum_SFN_TOW_Uncertainty = {kEnum_SFN_TOW_Uncertainty_texts, 2, " = ???\n", kEnum_SFN_TOW_Uncertainty_names, kEnum_SFN_TOW_Uncertainty_lengths, 7};
 
 static const char* const kEnum_SF_PRACH_texts[] = {" = sfpr32\n", " = sfpr64\n", " = sfpr128\n", " = sfpr256\n"};
 static const char* const kEnum_SF_PRACH_names[] = {"sfpr32", "sfpr64", "sfpr128", "sfpr256"};
 static const uint8_t kEnum_SF_PRACH_lengths[] = {10, 10, 11, 11};
 const EnumTexts kEnum_SF_PRACH = {kEnum_SF_PRACH_texts, 4, " = ???\n", kEnum_SF_PRACH_names, kEnum_SF_PRACH_lengths, 7};
 
+static const char* const kEnum_SYNC_UL_InfoForE_RUCCH_max_SYNC_UL_Transmissions_texts[] = {" = tr1\n", " = tr2\n", " = tr4\n", " = tr8\n"};
+static const char* const kEnum_SYNC_UL_InfoForE_RUCCH_max_SYNC_UL_Transmissions_names[] = {"tr1", "tr2", "tr4", "tr8"};
+static const uint8_t kEnum_SYNC_UL_InfoForE_RUCCH_max_SYNC_UL_Transmissions_lengths[] = {7, 7, 7, 7};
+const EnumTexts kEnum_SYNC_UL_InfoForE_RUCCH_max_SYNC_UL_Transmissions = {kEnum_SYNC_UL_InfoForE_RUCCH_max_SYNC_UL_Transmissions_texts, 4, " = ???\n", kEnum_SYNC_UL_InfoForE_RUCCH_max_SYNC_UL_Transmissions_names, kEnum_SYNC_UL_InfoForE_RUCCH_max_SYNC_UL_Transmissions_lengths, 7};
+
 static const char* const kEnum_SYNC_UL_Info_r4_max_SYNC_UL_Transmissions_texts[] = {" = tr1\n", " = tr2\n", " = tr4\n", " = tr8\n"};
 static const char* const kEnum_SYNC_UL_Info_r4_max_SYNC_UL_Transmissions_names[] = {"tr1", "tr2", "tr4", "tr8"};
 static const uint8_t kEnum_SYNC_UL_Info_r4_max_SYNC_UL_Transmissions_lengths[] = {7, 7, 7, 7};
 const EnumTexts kEnum_SYNC_UL_Info_r4_max_SYNC_UL_Transmissions = {kEnum_SYNC_UL_Info_r4_max_SYNC_UL_Transmissions_texts, 4, " = ???\n", kEnum_SYNC_UL_Info_r4_max_SYNC_UL_Transmissions_names, kEnum_SYNC_UL_Info_r4_max_SYNC_UL_Transmissions_lengths, 7};
+
+static const char* const kEnum_ScramblingCodeType_texts[] = {" = shortSC\n", " = longSC\n"};
+static const char* const kEnum_ScramblingCodeType_names[] = {"shortSC", "longSC"};
+static const uint8_t kEnum_ScramblingCodeType_lengths[] = {11, 10};
+const EnumTexts kEnum_ScramblingCodeType = {kEnum_ScramblingCodeType_texts, 2, " = ???\n", kEnum_ScramblingCodeType_names, kEnum_ScramblingCodeType_lengths, 7};
 
 static const char* const kEnum_SecondInterleavingMode_texts[] = {" = frameRelated\n", " = timeslotRelated\n"};
 static const char* const kEnum_SecondInterleavingMode_names[] = {"frameRelated", "timeslotRelated"};
@@ -395,10 +730,20 @@ static const char* const kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd76
 static const uint8_t kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768_modulation_lengths[] = {11, 12};
 const EnumTexts kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768_modulation = {kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768_modulation_texts, 2, " = ???\n", kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768_modulation_names, kEnum_SecondaryCCPCHInfo_MBMS_r7_modeSpecificInfo_tdd768_modulation_lengths, 7};
 
+static const char* const kEnum_SibOFF_texts[] = {" = so2\n", " = so4\n", " = so6\n", " = so8\n", " = so10\n", " = so12\n", " = so14\n", " = so16\n", " = so18\n", " = so20\n", " = so22\n", " = so24\n", " = so26\n", " = so28\n", " = so30\n", " = so32\n"};
+static const char* const kEnum_SibOFF_names[] = {"so2", "so4", "so6", "so8", "so10", "so12", "so14", "so16", "so18", "so20", "so22", "so24", "so26", "so28", "so30", "so32"};
+static const uint8_t kEnum_SibOFF_lengths[] = {7, 7, 7, 7, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8};
+const EnumTexts kEnum_SibOFF = {kEnum_SibOFF_texts, 16, " = ???\n", kEnum_SibOFF_names, kEnum_SibOFF_lengths, 7};
+
 static const char* const kEnum_SplitType_texts[] = {" = hardSplit\n", " = logicalSplit\n"};
 static const char* const kEnum_SplitType_names[] = {"hardSplit", "logicalSplit"};
 static const uint8_t kEnum_SplitType_lengths[] = {13, 16};
 const EnumTexts kEnum_SplitType = {kEnum_SplitType_texts, 2, " = ???\n", kEnum_SplitType_names, kEnum_SplitType_lengths, 7};
+
+static const char* const kEnum_SysInfoType3_v920ext_IEs_imsEmergencySupportIndicator_texts[] = {" = supported\n"};
+static const char* const kEnum_SysInfoType3_v920ext_IEs_imsEmergencySupportIndicator_names[] = {"supported"};
+static const uint8_t kEnum_SysInfoType3_v920ext_IEs_imsEmergencySupportIndicator_lengths[] = {13};
+const EnumTexts kEnum_SysInfoType3_v920ext_IEs_imsEmergencySupportIndicator = {kEnum_SysInfoType3_v920ext_IEs_imsEmergencySupportIndicator_texts, 1, " = ???\n", kEnum_SysInfoType3_v920ext_IEs_imsEmergencySupportIndicator_names, kEnum_SysInfoType3_v920ext_IEs_imsEmergencySupportIndicator_lengths, 7};
 
 static const char* const kEnum_SysInfoType5_v680ext_IEs_hsdpa_CellIndicator_texts[] = {" = hsdpa-CapableCell\n"};
 static const char* const kEnum_SysInfoType5_v680ext_IEs_hsdpa_CellIndicator_names[] = {"hsdpa-CapableCell"};
@@ -535,10 +880,25 @@ static const char* const kEnum_T_317_names[] = {"infinity0", "infinity1", "infin
 static const uint8_t kEnum_T_317_lengths[] = {13, 13, 13, 13, 13, 13, 13, 13};
 const EnumTexts kEnum_T_317 = {kEnum_T_317_texts, 8, " = ???\n", kEnum_T_317_names, kEnum_T_317_lengths, 7};
 
+static const char* const kEnum_T_321_texts[] = {" = ms100\n", " = ms200\n", " = ms400\n", " = ms800\n"};
+static const char* const kEnum_T_321_names[] = {"ms100", "ms200", "ms400", "ms800"};
+static const uint8_t kEnum_T_321_lengths[] = {9, 9, 9, 9};
+const EnumTexts kEnum_T_321 = {kEnum_T_321_texts, 4, " = ???\n", kEnum_T_321_names, kEnum_T_321_lengths, 7};
+
+static const char* const kEnum_T_323_texts[] = {" = s0\n", " = s5\n", " = s10\n", " = s20\n", " = s30\n", " = s60\n", " = s90\n", " = s120\n"};
+static const char* const kEnum_T_323_names[] = {"s0", "s5", "s10", "s20", "s30", "s60", "s90", "s120"};
+static const uint8_t kEnum_T_323_lengths[] = {6, 6, 7, 7, 7, 7, 7, 8};
+const EnumTexts kEnum_T_323 = {kEnum_T_323_texts, 8, " = ???\n", kEnum_T_323_names, kEnum_T_323_lengths, 7};
+
 static const char* const kEnum_T_Barred_texts[] = {" = s10\n", " = s20\n", " = s40\n", " = s80\n", " = s160\n", " = s320\n", " = s640\n", " = s1280\n"};
 static const char* const kEnum_T_Barred_names[] = {"s10", "s20", "s40", "s80", "s160", "s320", "s640", "s1280"};
 static const uint8_t kEnum_T_Barred_lengths[] = {7, 7, 7, 7, 8, 8, 8, 9};
 const EnumTexts kEnum_T_Barred = {kEnum_T_Barred_texts, 8, " = ???\n", kEnum_T_Barred_names, kEnum_T_Barred_lengths, 7};
+
+static const char* const kEnum_T_CPCH_texts[] = {" = ct0\n", " = ct1\n"};
+static const char* const kEnum_T_CPCH_names[] = {"ct0", "ct1"};
+static const uint8_t kEnum_T_CPCH_lengths[] = {7, 7};
+const EnumTexts kEnum_T_CPCH = {kEnum_T_CPCH_texts, 2, " = ???\n", kEnum_T_CPCH_names, kEnum_T_CPCH_lengths, 7};
 
 static const char* const kEnum_T_CRMaxHyst_texts[] = {" = notUsed\n", " = t10\n", " = t20\n", " = t30\n", " = t40\n", " = t50\n", " = t60\n", " = t70\n"};
 static const char* const kEnum_T_CRMaxHyst_names[] = {"notUsed", "t10", "t20", "t30", "t40", "t50", "t60", "t70"};
@@ -565,10 +925,55 @@ static const char* const kEnum_TimeToTrigger_names[] = {"ttt0", "ttt10", "ttt20"
 static const uint8_t kEnum_TimeToTrigger_lengths[] = {9, 10, 10, 10, 10, 10, 11, 11, 11, 11, 11, 11, 11, 12, 12, 12};
 const EnumTexts kEnum_TimeToTrigger = {kEnum_TimeToTrigger_texts, 16, " = ???\r\n", kEnum_TimeToTrigger_names, kEnum_TimeToTrigger_lengths, 8};
 
+static const char* const kEnum_TimerDiscard_texts[] = {" = td0-1\n", " = td0-25\n", " = td0-5\n", " = td0-75\n", " = td1\n", " = td1-25\n", " = td1-5\n", " = td1-75\n", " = td2\n", " = td2-5\n", " = td3\n", " = td3-5\n", " = td4\n", " = td4-5\n", " = td5\n", " = td7-5\n"};
+static const char* const kEnum_TimerDiscard_names[] = {"td0-1", "td0-25", "td0-5", "td0-75", "td1", "td1-25", "td1-5", "td1-75", "td2", "td2-5", "td3", "td3-5", "td4", "td4-5", "td5", "td7-5"};
+static const uint8_t kEnum_TimerDiscard_lengths[] = {9, 10, 9, 10, 7, 10, 9, 10, 7, 9, 7, 9, 7, 9, 7, 9};
+const EnumTexts kEnum_TimerDiscard = {kEnum_TimerDiscard_texts, 16, " = ???\n", kEnum_TimerDiscard_names, kEnum_TimerDiscard_lengths, 7};
+
+static const char* const kEnum_TimerEPC_texts[] = {" = te50\n", " = te60\n", " = te70\n", " = te80\n", " = te90\n", " = te100\n", " = te120\n", " = te140\n", " = te160\n", " = te180\n", " = te200\n", " = te300\n", " = te400\n", " = te500\n", " = te700\n", " = te900\n"};
+static const char* const kEnum_TimerEPC_names[] = {"te50", "te60", "te70", "te80", "te90", "te100", "te120", "te140", "te160", "te180", "te200", "te300", "te400", "te500", "te700", "te900"};
+static const uint8_t kEnum_TimerEPC_lengths[] = {8, 8, 8, 8, 8, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9};
+const EnumTexts kEnum_TimerEPC = {kEnum_TimerEPC_texts, 16, " = ???\n", kEnum_TimerEPC_names, kEnum_TimerEPC_lengths, 7};
+
+static const char* const kEnum_TimerMRW_texts[] = {" = te50\n", " = te60\n", " = te70\n", " = te80\n", " = te90\n", " = te100\n", " = te120\n", " = te140\n", " = te160\n", " = te180\n", " = te200\n", " = te300\n", " = te400\n", " = te500\n", " = te700\n", " = te900\n"};
+static const char* const kEnum_TimerMRW_names[] = {"te50", "te60", "te70", "te80", "te90", "te100", "te120", "te140", "te160", "te180", "te200", "te300", "te400", "te500", "te700", "te900"};
+static const uint8_t kEnum_TimerMRW_lengths[] = {8, 8, 8, 8, 8, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9};
+const EnumTexts kEnum_TimerMRW = {kEnum_TimerMRW_texts, 16, " = ???\n", kEnum_TimerMRW_names, kEnum_TimerMRW_lengths, 7};
+
 static const char* const kEnum_TimerOSD_r6_texts[] = {" = ms40\n", " = ms80\n", " = ms120\n", " = ms160\n", " = ms240\n", " = ms320\n", " = ms480\n", " = ms640\n", " = ms960\n", " = ms1280\n", " = ms1920\n", " = ms2560\n", " = ms3840\n", " = ms5120\n"};
 static const char* const kEnum_TimerOSD_r6_names[] = {"ms40", "ms80", "ms120", "ms160", "ms240", "ms320", "ms480", "ms640", "ms960", "ms1280", "ms1920", "ms2560", "ms3840", "ms5120"};
 static const uint8_t kEnum_TimerOSD_r6_lengths[] = {8, 8, 9, 9, 9, 9, 9, 9, 9, 10, 10, 10, 10, 10};
 const EnumTexts kEnum_TimerOSD_r6 = {kEnum_TimerOSD_r6_texts, 14, " = ???\n", kEnum_TimerOSD_r6_names, kEnum_TimerOSD_r6_lengths, 7};
+
+static const char* const kEnum_TimerPoll_texts[] = {" = tp10\n", " = tp20\n", " = tp30\n", " = tp40\n", " = tp50\n", " = tp60\n", " = tp70\n", " = tp80\n", " = tp90\n", " = tp100\n", " = tp110\n", " = tp120\n", " = tp130\n", " = tp140\n", " = tp150\n", " = tp160\n", " = tp170\n", " = tp180\n", " = tp190\n", " = tp200\n", " = tp210\n", " = tp220\n", " = tp230\n", " = tp240\n", " = tp250\n", " = tp260\n", " = tp270\n", " = tp280\n", " = tp290\n", " = tp300\n", " = tp310\n", " = tp320\n", " = tp330\n", " = tp340\n", " = tp350\n", " = tp360\n", " = tp370\n", " = tp380\n", " = tp390\n", " = tp400\n", " = tp410\n", " = tp420\n", " = tp430\n", " = tp440\n", " = tp450\n", " = tp460\n", " = tp470\n", " = tp480\n", " = tp490\n", " = tp500\n", " = tp510\n", " = tp520\n", " = tp530\n", " = tp540\n", " = tp550\n", " = tp600\n", " = tp650\n", " = tp700\n", " = tp750\n", " = tp800\n", " = tp850\n", " = tp900\n", " = tp950\n", " = tp1000\n"};
+static const char* const kEnum_TimerPoll_names[] = {"tp10", "tp20", "tp30", "tp40", "tp50", "tp60", "tp70", "tp80", "tp90", "tp100", "tp110", "tp120", "tp130", "tp140", "tp150", "tp160", "tp170", "tp180", "tp190", "tp200", "tp210", "tp220", "tp230", "tp240", "tp250", "tp260", "tp270", "tp280", "tp290", "tp300", "tp310", "tp320", "tp330", "tp340", "tp350", "tp360", "tp370", "tp380", "tp390", "tp400", "tp410", "tp420", "tp430", "tp440", "tp450", "tp460", "tp470", "tp480", "tp490", "tp500", "tp510", "tp520", "tp530", "tp540", "tp550", "tp600", "tp650", "tp700", "tp750", "tp800", "tp850", "tp900", "tp950", "tp1000"};
+static const uint8_t kEnum_TimerPoll_lengths[] = {8, 8, 8, 8, 8, 8, 8, 8, 8, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 10};
+const EnumTexts kEnum_TimerPoll = {kEnum_TimerPoll_texts, 64, " = ???\n", kEnum_TimerPoll_names, kEnum_TimerPoll_lengths, 7};
+
+static const char* const kEnum_TimerPollPeriodic_texts[] = {" = tper100\n", " = tper200\n", " = tper300\n", " = tper400\n", " = tper500\n", " = tper750\n", " = tper1000\n", " = tper2000\n"};
+static const char* const kEnum_TimerPollPeriodic_names[] = {"tper100", "tper200", "tper300", "tper400", "tper500", "tper750", "tper1000", "tper2000"};
+static const uint8_t kEnum_TimerPollPeriodic_lengths[] = {11, 11, 11, 11, 11, 11, 12, 12};
+const EnumTexts kEnum_TimerPollPeriodic = {kEnum_TimerPollPeriodic_texts, 8, " = ???\n", kEnum_TimerPollPeriodic_names, kEnum_TimerPollPeriodic_lengths, 7};
+
+static const char* const kEnum_TimerPollProhibit_texts[] = {" = tpp10\n", " = tpp20\n", " = tpp30\n", " = tpp40\n", " = tpp50\n", " = tpp60\n", " = tpp70\n", " = tpp80\n", " = tpp90\n", " = tpp100\n", " = tpp110\n", " = tpp120\n", " = tpp130\n", " = tpp140\n", " = tpp150\n", " = tpp160\n", " = tpp170\n", " = tpp180\n", " = tpp190\n", " = tpp200\n", " = tpp210\n", " = tpp220\n", " = tpp230\n", " = tpp240\n", " = tpp250\n", " = tpp260\n", " = tpp270\n", " = tpp280\n", " = tpp290\n", " = tpp300\n", " = tpp310\n", " = tpp320\n", " = tpp330\n", " = tpp340\n", " = tpp350\n", " = tpp360\n", " = tpp370\n", " = tpp380\n", " = tpp390\n", " = tpp400\n", " = tpp410\n", " = tpp420\n", " = tpp430\n", " = tpp440\n", " = tpp450\n", " = tpp460\n", " = tpp470\n", " = tpp480\n", " = tpp490\n", " = tpp500\n", " = tpp510\n", " = tpp520\n", " = tpp530\n", " = tpp540\n", " = tpp550\n", " = tpp600\n", " = tpp650\n", " = tpp700\n", " = tpp750\n", " = tpp800\n", " = tpp850\n", " = tpp900\n", " = tpp950\n", " = tpp1000\n"};
+static const char* const kEnum_TimerPollProhibit_names[] = {"tpp10", "tpp20", "tpp30", "tpp40", "tpp50", "tpp60", "tpp70", "tpp80", "tpp90", "tpp100", "tpp110", "tpp120", "tpp130", "tpp140", "tpp150", "tpp160", "tpp170", "tpp180", "tpp190", "tpp200", "tpp210", "tpp220", "tpp230", "tpp240", "tpp250", "tpp260", "tpp270", "tpp280", "tpp290", "tpp300", "tpp310", "tpp320", "tpp330", "tpp340", "tpp350", "tpp360", "tpp370", "tpp380", "tpp390", "tpp400", "tpp410", "tpp420", "tpp430", "tpp440", "tpp450", "tpp460", "tpp470", "tpp480", "tpp490", "tpp500", "tpp510", "tpp520", "tpp530", "tpp540", "tpp550", "tpp600", "tpp650", "tpp700", "tpp750", "tpp800", "tpp850", "tpp900", "tpp950", "tpp1000"};
+static const uint8_t kEnum_TimerPollProhibit_lengths[] = {9, 9, 9, 9, 9, 9, 9, 9, 9, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 11};
+const EnumTexts kEnum_TimerPollProhibit = {kEnum_TimerPollProhibit_texts, 64, " = ???\n", kEnum_TimerPollProhibit_names, kEnum_TimerPollProhibit_lengths, 7};
+
+static const char* const kEnum_TimerRST_texts[] = {" = tr50\n", " = tr100\n", " = tr150\n", " = tr200\n", " = tr250\n", " = tr300\n", " = tr350\n", " = tr400\n", " = tr450\n", " = tr500\n", " = tr550\n", " = tr600\n", " = tr700\n", " = tr800\n", " = tr900\n", " = tr1000\n"};
+static const char* const kEnum_TimerRST_names[] = {"tr50", "tr100", "tr150", "tr200", "tr250", "tr300", "tr350", "tr400", "tr450", "tr500", "tr550", "tr600", "tr700", "tr800", "tr900", "tr1000"};
+static const uint8_t kEnum_TimerRST_lengths[] = {8, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 10};
+const EnumTexts kEnum_TimerRST = {kEnum_TimerRST_texts, 16, " = ???\n", kEnum_TimerRST_names, kEnum_TimerRST_lengths, 7};
+
+static const char* const kEnum_TimerStatusPeriodic_texts[] = {" = tsp100\n", " = tsp200\n", " = tsp300\n", " = tsp400\n", " = tsp500\n", " = tsp750\n", " = tsp1000\n", " = tsp2000\n"};
+static const char* const kEnum_TimerStatusPeriodic_names[] = {"tsp100", "tsp200", "tsp300", "tsp400", "tsp500", "tsp750", "tsp1000", "tsp2000"};
+static const uint8_t kEnum_TimerStatusPeriodic_lengths[] = {10, 10, 10, 10, 10, 10, 11, 11};
+const EnumTexts kEnum_TimerStatusPeriodic = {kEnum_TimerStatusPeriodic_texts, 8, " = ???\n", kEnum_TimerStatusPeriodic_names, kEnum_TimerStatusPeriodic_lengths, 7};
+
+static const char* const kEnum_TimerStatusProhibit_texts[] = {" = tsp10\n", " = tsp20\n", " = tsp30\n", " = tsp40\n", " = tsp50\n", " = tsp60\n", " = tsp70\n", " = tsp80\n", " = tsp90\n", " = tsp100\n", " = tsp110\n", " = tsp120\n", " = tsp130\n", " = tsp140\n", " = tsp150\n", " = tsp160\n", " = tsp170\n", " = tsp180\n", " = tsp190\n", " = tsp200\n", " = tsp210\n", " = tsp220\n", " = tsp230\n", " = tsp240\n", " = tsp250\n", " = tsp260\n", " = tsp270\n", " = tsp280\n", " = tsp290\n", " = tsp300\n", " = tsp310\n", " = tsp320\n", " = tsp330\n", " = tsp340\n", " = tsp350\n", " = tsp360\n", " = tsp370\n", " = tsp380\n", " = tsp390\n", " = tsp400\n", " = tsp410\n", " = tsp420\n", " = tsp430\n", " = tsp440\n", " = tsp450\n", " = tsp460\n", " = tsp470\n", " = tsp480\n", " = tsp490\n", " = tsp500\n", " = tsp510\n", " = tsp520\n", " = tsp530\n", " = tsp540\n", " = tsp550\n", " = tsp600\n", " = tsp650\n", " = tsp700\n", " = tsp750\n", " = tsp800\n", " = tsp850\n", " = tsp900\n", " = tsp950\n", " = tsp1000\n"};
+static const char* const kEnum_TimerStatusProhibit_names[] = {"tsp10", "tsp20", "tsp30", "tsp40", "tsp50", "tsp60", "tsp70", "tsp80", "tsp90", "tsp100", "tsp110", "tsp120", "tsp130", "tsp140", "tsp150", "tsp160", "tsp170", "tsp180", "tsp190", "tsp200", "tsp210", "tsp220", "tsp230", "tsp240", "tsp250", "tsp260", "tsp270", "tsp280", "tsp290", "tsp300", "tsp310", "tsp320", "tsp330", "tsp340", "tsp350", "tsp360", "tsp370", "tsp380", "tsp390", "tsp400", "tsp410", "tsp420", "tsp430", "tsp440", "tsp450", "tsp460", "tsp470", "tsp480", "tsp490", "tsp500", "tsp510", "tsp520", "tsp530", "tsp540", "tsp550", "tsp600", "tsp650", "tsp700", "tsp750", "tsp800", "tsp850", "tsp900", "tsp950", "tsp1000"};
+static const uint8_t kEnum_TimerStatusProhibit_lengths[] = {9, 9, 9, 9, 9, 9, 9, 9, 9, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 11};
+const EnumTexts kEnum_TimerStatusProhibit = {kEnum_TimerStatusProhibit_texts, 64, " = ???\n", kEnum_TimerStatusProhibit_names, kEnum_TimerStatusProhibit_lengths, 7};
 
 static const char* const kEnum_TrafficVolumeEventType_texts[] = {" = e4a\n", " = e4b\n"};
 static const char* const kEnum_TrafficVolumeEventType_names[] = {"e4a", "e4b"};
@@ -590,6 +995,11 @@ static const char* const kEnum_TransmissionTimeInterval_names[] = {"tti10", "tti
 static const uint8_t kEnum_TransmissionTimeInterval_lengths[] = {9, 9, 9, 9};
 const EnumTexts kEnum_TransmissionTimeInterval = {kEnum_TransmissionTimeInterval_texts, 4, " = ???\n", kEnum_TransmissionTimeInterval_names, kEnum_TransmissionTimeInterval_lengths, 7};
 
+static const char* const kEnum_TransmissionWindowSize_texts[] = {" = tw1\n", " = tw8\n", " = tw16\n", " = tw32\n", " = tw64\n", " = tw128\n", " = tw256\n", " = tw512\n", " = tw768\n", " = tw1024\n", " = tw1536\n", " = tw2047\n", " = tw2560\n", " = tw3072\n", " = tw3584\n", " = tw4095\n"};
+static const char* const kEnum_TransmissionWindowSize_names[] = {"tw1", "tw8", "tw16", "tw32", "tw64", "tw128", "tw256", "tw512", "tw768", "tw1024", "tw1536", "tw2047", "tw2560", "tw3072", "tw3584", "tw4095"};
+static const uint8_t kEnum_TransmissionWindowSize_lengths[] = {7, 7, 8, 8, 8, 9, 9, 9, 9, 10, 10, 10, 10, 10, 10, 10};
+const EnumTexts kEnum_TransmissionWindowSize = {kEnum_TransmissionWindowSize_texts, 16, " = ???\n", kEnum_TransmissionWindowSize_names, kEnum_TransmissionWindowSize_lengths, 7};
+
 static const char* const kEnum_Treset_ResetTimer_texts[] = {" = rt1\n", " = rt2\n", " = rt3\n", " = rt4\n"};
 static const char* const kEnum_Treset_ResetTimer_names[] = {"rt1", "rt2", "rt3", "rt4"};
 static const uint8_t kEnum_Treset_ResetTimer_lengths[] = {7, 7, 7, 7};
@@ -605,10 +1015,55 @@ static const char* const kEnum_TriggeringCondition2_names[] = {"activeSetCellsOn
 static const uint8_t kEnum_TriggeringCondition2_lengths[] = {22, 25, 33, 24, 35};
 const EnumTexts kEnum_TriggeringCondition2 = {kEnum_TriggeringCondition2_texts, 5, " = ???\n", kEnum_TriggeringCondition2_names, kEnum_TriggeringCondition2_lengths, 7};
 
+static const char* const kEnum_Tutran_Ganss_DriftRate_texts[] = {" = ugdr0\n", " = ugdr1\n", " = ugdr2\n", " = ugdr5\n", " = ugdr10\n", " = ugdr15\n", " = ugdr25\n", " = ugdr50\n", " = ugdr-1\n", " = ugdr-2\n", " = ugdr-5\n", " = ugdr-10\n", " = ugdr-15\n", " = ugdr-25\n", " = ugdr-50\n", " = spare\n"};
+static const char* const kEnum_Tutran_Ganss_DriftRate_names[] = {"ugdr0", "ugdr1", "ugdr2", "ugdr5", "ugdr10", "ugdr15", "ugdr25", "ugdr50", "ugdr-1", "ugdr-2", "ugdr-5", "ugdr-10", "ugdr-15", "ugdr-25", "ugdr-50", "spare"};
+static const uint8_t kEnum_Tutran_Ganss_DriftRate_lengths[] = {9, 9, 9, 9, 10, 10, 10, 10, 10, 10, 10, 11, 11, 11, 11, 9};
+const EnumTexts kEnum_Tutran_Ganss_DriftRate = {kEnum_Tutran_Ganss_DriftRate_texts, 16, " = ???\n", kEnum_Tutran_Ganss_DriftRate_names, kEnum_Tutran_Ganss_DriftRate_lengths, 7};
+
+static const char* const kEnum_UDRE_texts[] = {" = lessThan1\n", " = between1-and-4\n", " = between4-and-8\n", " = over8\n"};
+static const char* const kEnum_UDRE_names[] = {"lessThan1", "between1-and-4", "between4-and-8", "over8"};
+static const uint8_t kEnum_UDRE_lengths[] = {13, 18, 18, 9};
+const EnumTexts kEnum_UDRE = {kEnum_UDRE_texts, 4, " = ???\n", kEnum_UDRE_names, kEnum_UDRE_lengths, 7};
+
+static const char* const kEnum_UDREGrowthRate_texts[] = {" = growth-1-5\n", " = growth-2\n", " = growth-4\n", " = growth-6\n", " = growth-8\n", " = growth-10\n", " = growth-12\n", " = growth-16\n"};
+static const char* const kEnum_UDREGrowthRate_names[] = {"growth-1-5", "growth-2", "growth-4", "growth-6", "growth-8", "growth-10", "growth-12", "growth-16"};
+static const uint8_t kEnum_UDREGrowthRate_lengths[] = {14, 12, 12, 12, 12, 13, 13, 13};
+const EnumTexts kEnum_UDREGrowthRate = {kEnum_UDREGrowthRate_texts, 8, " = ???\n", kEnum_UDREGrowthRate_names, kEnum_UDREGrowthRate_lengths, 7};
+
+static const char* const kEnum_UDREValidityTime_texts[] = {" = val-20sec\n", " = val-40sec\n", " = val-80sec\n", " = val-160sec\n", " = val-320sec\n", " = val-640sec\n", " = val-1280sec\n", " = val-2560sec\n"};
+static const char* const kEnum_UDREValidityTime_names[] = {"val-20sec", "val-40sec", "val-80sec", "val-160sec", "val-320sec", "val-640sec", "val-1280sec", "val-2560sec"};
+static const uint8_t kEnum_UDREValidityTime_lengths[] = {13, 13, 13, 14, 14, 14, 15, 15};
+const EnumTexts kEnum_UDREValidityTime = {kEnum_UDREValidityTime_texts, 8, " = ???\n", kEnum_UDREValidityTime_names, kEnum_UDREValidityTime_lengths, 7};
+
 static const char* const kEnum_UE_MeasurementQuantity_texts[] = {" = ue-TransmittedPower\n", " = utra-Carrier-RSSI\n", " = ue-RX-TX-TimeDifference\n"};
 static const char* const kEnum_UE_MeasurementQuantity_names[] = {"ue-TransmittedPower", "utra-Carrier-RSSI", "ue-RX-TX-TimeDifference"};
 static const uint8_t kEnum_UE_MeasurementQuantity_lengths[] = {23, 21, 27};
 const EnumTexts kEnum_UE_MeasurementQuantity = {kEnum_UE_MeasurementQuantity_texts, 3, " = ???\n", kEnum_UE_MeasurementQuantity_names, kEnum_UE_MeasurementQuantity_lengths, 7};
+
+static const char* const kEnum_UE_Positioning_GANSS_AddNavigationModels_non_broadcastIndication_texts[] = {" = true\n"};
+static const char* const kEnum_UE_Positioning_GANSS_AddNavigationModels_non_broadcastIndication_names[] = {"true"};
+static const uint8_t kEnum_UE_Positioning_GANSS_AddNavigationModels_non_broadcastIndication_lengths[] = {8};
+const EnumTexts kEnum_UE_Positioning_GANSS_AddNavigationModels_non_broadcastIndication = {kEnum_UE_Positioning_GANSS_AddNavigationModels_non_broadcastIndication_texts, 1, " = ???\n", kEnum_UE_Positioning_GANSS_AddNavigationModels_non_broadcastIndication_names, kEnum_UE_Positioning_GANSS_AddNavigationModels_non_broadcastIndication_lengths, 7};
+
+static const char* const kEnum_UE_Positioning_GANSS_NavigationModel_non_broadcastIndication_texts[] = {" = true\n"};
+static const char* const kEnum_UE_Positioning_GANSS_NavigationModel_non_broadcastIndication_names[] = {"true"};
+static const uint8_t kEnum_UE_Positioning_GANSS_NavigationModel_non_broadcastIndication_lengths[] = {8};
+const EnumTexts kEnum_UE_Positioning_GANSS_NavigationModel_non_broadcastIndication = {kEnum_UE_Positioning_GANSS_NavigationModel_non_broadcastIndication_texts, 1, " = ???\n", kEnum_UE_Positioning_GANSS_NavigationModel_non_broadcastIndication_names, kEnum_UE_Positioning_GANSS_NavigationModel_non_broadcastIndication_lengths, 7};
+
+static const char* const kEnum_UE_Positioning_GANSS_SBAS_ID_texts[] = {" = waas\n", " = egnos\n", " = msas\n", " = gagan\n", " = spare4\n", " = spare3\n", " = spare2\n", " = spare1\n"};
+static const char* const kEnum_UE_Positioning_GANSS_SBAS_ID_names[] = {"waas", "egnos", "msas", "gagan", "spare4", "spare3", "spare2", "spare1"};
+static const uint8_t kEnum_UE_Positioning_GANSS_SBAS_ID_lengths[] = {8, 9, 8, 9, 10, 10, 10, 10};
+const EnumTexts kEnum_UE_Positioning_GANSS_SBAS_ID = {kEnum_UE_Positioning_GANSS_SBAS_ID_texts, 8, " = ???\n", kEnum_UE_Positioning_GANSS_SBAS_ID_names, kEnum_UE_Positioning_GANSS_SBAS_ID_lengths, 7};
+
+static const char* const kEnum_UE_Positioning_GANSS_TimeModel_gnss_to_id_texts[] = {" = gps\n", " = galileo\n", " = qzss\n", " = glonass\n", " = spare4\n", " = spare3\n", " = spare2\n", " = spare1\n"};
+static const char* const kEnum_UE_Positioning_GANSS_TimeModel_gnss_to_id_names[] = {"gps", "galileo", "qzss", "glonass", "spare4", "spare3", "spare2", "spare1"};
+static const uint8_t kEnum_UE_Positioning_GANSS_TimeModel_gnss_to_id_lengths[] = {7, 11, 8, 11, 10, 10, 10, 10};
+const EnumTexts kEnum_UE_Positioning_GANSS_TimeModel_gnss_to_id = {kEnum_UE_Positioning_GANSS_TimeModel_gnss_to_id_texts, 8, " = ???\n", kEnum_UE_Positioning_GANSS_TimeModel_gnss_to_id_names, kEnum_UE_Positioning_GANSS_TimeModel_gnss_to_id_lengths, 7};
+
+static const char* const kEnum_UL_DPCCH_SlotFormat_texts[] = {" = slf0\n", " = slf1\n", " = slf2\n"};
+static const char* const kEnum_UL_DPCCH_SlotFormat_names[] = {"slf0", "slf1", "slf2"};
+static const uint8_t kEnum_UL_DPCCH_SlotFormat_lengths[] = {8, 8, 8};
+const EnumTexts kEnum_UL_DPCCH_SlotFormat = {kEnum_UL_DPCCH_SlotFormat_texts, 3, " = ???\n", kEnum_UL_DPCCH_SlotFormat_names, kEnum_UL_DPCCH_SlotFormat_lengths, 7};
 
 static const char* const kEnum_UL_TS_ChannelisationCode_texts[] = {" = cc1-1\n", " = cc2-1\n", " = cc2-2\n", " = cc4-1\n", " = cc4-2\n", " = cc4-3\n", " = cc4-4\n", " = cc8-1\n", " = cc8-2\n", " = cc8-3\n", " = cc8-4\n", " = cc8-5\n", " = cc8-6\n", " = cc8-7\n", " = cc8-8\n", " = cc16-1\n", " = cc16-2\n", " = cc16-3\n", " = cc16-4\n", " = cc16-5\n", " = cc16-6\n", " = cc16-7\n", " = cc16-8\n", " = cc16-9\n", " = cc16-10\n", " = cc16-11\n", " = cc16-12\n", " = cc16-13\n", " = cc16-14\n", " = cc16-15\n", " = cc16-16\n"};
 static const char* const kEnum_UL_TS_ChannelisationCode_names[] = {"cc1-1", "cc2-1", "cc2-2", "cc4-1", "cc4-2", "cc4-3", "cc4-4", "cc8-1", "cc8-2", "cc8-3", "cc8-4", "cc8-5", "cc8-6", "cc8-7", "cc8-8", "cc16-1", "cc16-2", "cc16-3", "cc16-4", "cc16-5", "cc16-6", "cc16-7", "cc16-8", "cc16-9", "cc16-10", "cc16-11", "cc16-12", "cc16-13", "cc16-14", "cc16-15", "cc16-16"};
@@ -619,6 +1074,16 @@ static const char* const kEnum_UL_TS_ChannelisationCode_VHCR_texts[] = {" = cc1-
 static const char* const kEnum_UL_TS_ChannelisationCode_VHCR_names[] = {"cc1-1", "cc2-1", "cc2-2", "cc4-1", "cc4-2", "cc4-3", "cc4-4", "cc8-1", "cc8-2", "cc8-3", "cc8-4", "cc8-5", "cc8-6", "cc8-7", "cc8-8", "cc16-1", "cc16-2", "cc16-3", "cc16-4", "cc16-5", "cc16-6", "cc16-7", "cc16-8", "cc16-9", "cc16-10", "cc16-11", "cc16-12", "cc16-13", "cc16-14", "cc16-15", "cc16-16", "cc32-1", "cc32-2", "cc32-3", "cc32-4", "cc32-5", "cc32-6", "cc32-7", "cc32-8", "cc32-9", "cc32-10", "cc32-11", "cc32-12", "cc32-13", "cc32-14", "cc32-15", "cc32-16", "cc32-17", "cc32-18", "cc32-19", "cc32-20", "cc32-21", "cc32-22", "cc32-23", "cc32-24", "cc32-25", "cc32-26", "cc32-27", "cc32-28", "cc32-29", "cc32-30", "cc32-31", "cc32-32"};
 static const uint8_t kEnum_UL_TS_ChannelisationCode_VHCR_lengths[] = {9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 10, 10, 10, 10, 10, 10, 10, 10, 10, 11, 11, 11, 11, 11, 11, 11, 10, 10, 10, 10, 10, 10, 10, 10, 10, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11};
 const EnumTexts kEnum_UL_TS_ChannelisationCode_VHCR = {kEnum_UL_TS_ChannelisationCode_VHCR_texts, 63, " = ???\n", kEnum_UL_TS_ChannelisationCode_VHCR_names, kEnum_UL_TS_ChannelisationCode_VHCR_lengths, 7};
+
+static const char* const kEnum_UL_TrCH_Type_texts[] = {" = dch\n", " = usch\n"};
+static const char* const kEnum_UL_TrCH_Type_names[] = {"dch", "usch"};
+static const uint8_t kEnum_UL_TrCH_Type_lengths[] = {7, 8};
+const EnumTexts kEnum_UL_TrCH_Type = {kEnum_UL_TrCH_Type_texts, 2, " = ???\n", kEnum_UL_TrCH_Type_names, kEnum_UL_TrCH_Type_lengths, 7};
+
+static const char* const kEnum_UTRAN_GPS_DriftRate_texts[] = {" = utran-GPSDrift0\n", " = utran-GPSDrift1\n", " = utran-GPSDrift2\n", " = utran-GPSDrift5\n", " = utran-GPSDrift10\n", " = utran-GPSDrift15\n", " = utran-GPSDrift25\n", " = utran-GPSDrift50\n", " = utran-GPSDrift-1\n", " = utran-GPSDrift-2\n", " = utran-GPSDrift-5\n", " = utran-GPSDrift-10\n", " = utran-GPSDrift-15\n", " = utran-GPSDrift-25\n", " = utran-GPSDrift-50\n"};
+static const char* const kEnum_UTRAN_GPS_DriftRate_names[] = {"utran-GPSDrift0", "utran-GPSDrift1", "utran-GPSDrift2", "utran-GPSDrift5", "utran-GPSDrift10", "utran-GPSDrift15", "utran-GPSDrift25", "utran-GPSDrift50", "utran-GPSDrift-1", "utran-GPSDrift-2", "utran-GPSDrift-5", "utran-GPSDrift-10", "utran-GPSDrift-15", "utran-GPSDrift-25", "utran-GPSDrift-50"};
+static const uint8_t kEnum_UTRAN_GPS_DriftRate_lengths[] = {19, 19, 19, 19, 20, 20, 20, 20, 20, 20, 20, 21, 21, 21, 21};
+const EnumTexts kEnum_UTRAN_GPS_DriftRate = {kEnum_UTRAN_GPS_DriftRate_texts, 15, " = ???\n", kEnum_UTRAN_GPS_DriftRate_names, kEnum_UTRAN_GPS_DriftRate_lengths, 7};
 
 static const char* const kEnum_WindowSizeOSD_r6_texts[] = {" = ws8\n", " = ws16\n", " = ws32\n", " = ws40\n", " = ws48\n", " = ws56\n", " = ws64\n"};
 static const char* const kEnum_WindowSizeOSD_r6_names[] = {"ws8", "ws16", "ws32", "ws40", "ws48", "ws56", "ws64"};

@@ -6,6 +6,279 @@
 
 namespace sibdecode {
 
+int JsonGainFactorInformation(TextCursor& c, const GainFactorInformation& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "signalledGainFactors"));
+      PRINT_TRY(JsonSignalledGainFactors(c, (*static_cast<const SignalledGainFactors*>(v.ptr))));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      PRINT_TRY(JsonName(c, "computedGainFactors"));
+      PRINT_TRY(JsonInteger(c, v.value));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonPowerOffsetInformation(TextCursor& c, const PowerOffsetInformation& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "gainFactorInformation"));
+    PRINT_TRY(JsonGainFactorInformation(c, v.gainFactorInformation));
+  }
+  if ((v.presence & (1u << 0)) && reached > 1) {
+    PRINT_TRY(JsonName(c, first, "powerOffsetPp_m"));
+    PRINT_TRY(JsonInteger(c, v.powerOffsetPp_m));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonOctetModeRLC_SizeInfoType2(TextCursor& c, const OctetModeRLC_SizeInfoType2& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      PRINT_TRY(JsonName(c, "sizeType1"));
+      PRINT_TRY(JsonInteger(c, v.value));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      PRINT_TRY(JsonName(c, "sizeType2"));
+      PRINT_TRY(JsonInteger(c, v.value));
+      break;
+    case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
+      PRINT_TRY(JsonName(c, "sizeType3"));
+      PRINT_TRY(JsonInteger(c, v.value));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonBitModeRLC_SizeInfo(TextCursor& c, const BitModeRLC_SizeInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      PRINT_TRY(JsonName(c, "sizeType1"));
+      PRINT_TRY(JsonInteger(c, v.value));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "sizeType2"));
+      PRINT_TRY(JsonBitModeRLC_SizeInfo_sizeType2(c, (*static_cast<const BitModeRLC_SizeInfo_sizeType2*>(v.ptr))));
+      break;
+    case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "sizeType3"));
+      PRINT_TRY(JsonBitModeRLC_SizeInfo_sizeType3(c, (*static_cast<const BitModeRLC_SizeInfo_sizeType3*>(v.ptr))));
+      break;
+    case 4:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 3)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "sizeType4"));
+      PRINT_TRY(JsonBitModeRLC_SizeInfo_sizeType4(c, (*static_cast<const BitModeRLC_SizeInfo_sizeType4*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonBitModeRLC_SizeInfo_sizeType2(TextCursor& c, const BitModeRLC_SizeInfo_sizeType2& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "part1"));
+    PRINT_TRY(JsonInteger(c, v.part1));
+  }
+  if ((v.presence & (1u << 0)) && reached > 1) {
+    PRINT_TRY(JsonName(c, first, "part2"));
+    PRINT_TRY(JsonInteger(c, v.part2));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonBitModeRLC_SizeInfo_sizeType3(TextCursor& c, const BitModeRLC_SizeInfo_sizeType3& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "part1"));
+    PRINT_TRY(JsonInteger(c, v.part1));
+  }
+  if ((v.presence & (1u << 0)) && reached > 1) {
+    PRINT_TRY(JsonName(c, first, "part2"));
+    PRINT_TRY(JsonInteger(c, v.part2));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonBitModeRLC_SizeInfo_sizeType4(TextCursor& c, const BitModeRLC_SizeInfo_sizeType4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "part1"));
+    PRINT_TRY(JsonInteger(c, v.part1));
+  }
+  if ((v.presence & (1u << 0)) && reached > 1) {
+    PRINT_TRY(JsonName(c, first, "part2"));
+    PRINT_TRY(JsonInteger(c, v.part2));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonPowerControlAlgorithm(TextCursor& c, const PowerControlAlgorithm& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      PRINT_TRY(JsonName(c, "algorithm1"));
+      PRINT_TRY(JsonInteger(c, v.value));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      PRINT_TRY(JsonName(c, "algorithm2"));
+      PRINT_TRY(JsonNull(c));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonTransportFormatSet(TextCursor& c, const TransportFormatSet& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "dedicatedTransChTFS"));
+      PRINT_TRY(JsonDedicatedTransChTFS(c, (*static_cast<const DedicatedTransChTFS*>(v.ptr))));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "commonTransChTFS"));
+      PRINT_TRY(JsonCommonTransChTFS(c, (*static_cast<const CommonTransChTFS*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonTFCS(TextCursor& c, const TFCS& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "normalTFCI_Signalling"));
+      PRINT_TRY(JsonExplicitTFCS_Configuration(c, (*static_cast<const ExplicitTFCS_Configuration*>(v.ptr))));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "dummy"));
+      PRINT_TRY(JsonSplitTFCI_Signalling(c, (*static_cast<const SplitTFCI_Signalling*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonFrequencyInfo_modeSpecificInfo(TextCursor& c, const FrequencyInfo_modeSpecificInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "fdd"));
+      PRINT_TRY(JsonFrequencyInfoFDD(c, (*static_cast<const FrequencyInfoFDD*>(v.ptr))));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "tdd"));
+      PRINT_TRY(JsonFrequencyInfoTDD(c, (*static_cast<const FrequencyInfoTDD*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonFrequencyInfo(TextCursor& c, const FrequencyInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
+    PRINT_TRY(JsonFrequencyInfo_modeSpecificInfo(c, v.modeSpecificInfo));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonCSG_PSCSplitInfo(TextCursor& c, const CSG_PSCSplitInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "startPSC"));
+    PRINT_TRY(JsonInteger(c, v.startPSC));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "numberOfPSCs"));
+    PRINT_TRY(JsonEnum(c, v.numberOfPSCs, kEnum_CSG_PSCSplitInfo_numberOfPSCs));
+  }
+  if ((v.presence & (1u << 0)) && reached > 2) {
+    PRINT_TRY(JsonName(c, first, "pscRange2Offset"));
+    PRINT_TRY(JsonInteger(c, v.pscRange2Offset));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonPrimaryCPICH_Info(TextCursor& c, const PrimaryCPICH_Info& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "primaryScramblingCode"));
+    PRINT_TRY(JsonInteger(c, v.primaryScramblingCode));
+  }
+  return WriteText(c, "}");
+}
+
 int JsonPrimaryCCPCH_Info(TextCursor& c, const PrimaryCCPCH_Info& v) {
   const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
@@ -42,6 +315,2651 @@ int JsonCellSelectReselectInfo_v590ext(TextCursor& c, const CellSelectReselectIn
     PRINT_TRY(JsonInteger(c, v.deltaQhcs));
   }
   return WriteText(c, "}");
+}
+
+int JsonChannelCodingType(TextCursor& c, const ChannelCodingType& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      PRINT_TRY(JsonName(c, "noCoding"));
+      PRINT_TRY(JsonNull(c));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      PRINT_TRY(JsonName(c, "convolutional"));
+      PRINT_TRY(JsonEnum(c, v.value, kEnum_CodingRate));
+      break;
+    case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
+      PRINT_TRY(JsonName(c, "turbo"));
+      PRINT_TRY(JsonNull(c));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonCommonDynamicTF_Info_rlc_Size(TextCursor& c, const CommonDynamicTF_Info_rlc_Size& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "fdd"));
+      PRINT_TRY(JsonCommonDynamicTF_Info_rlc_Size_fdd(c, (*static_cast<const CommonDynamicTF_Info_rlc_Size_fdd*>(v.ptr))));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "tdd"));
+      PRINT_TRY(JsonCommonDynamicTF_Info_rlc_Size_tdd(c, (*static_cast<const CommonDynamicTF_Info_rlc_Size_tdd*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonNumberOfTransportBlocks(TextCursor& c, const NumberOfTransportBlocks& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      PRINT_TRY(JsonName(c, "zero"));
+      PRINT_TRY(JsonNull(c));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      PRINT_TRY(JsonName(c, "one"));
+      PRINT_TRY(JsonNull(c));
+      break;
+    case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
+      PRINT_TRY(JsonName(c, "small_"));
+      PRINT_TRY(JsonInteger(c, v.value));
+      break;
+    case 4:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 3)) break;
+      PRINT_TRY(JsonName(c, "large_"));
+      PRINT_TRY(JsonInteger(c, v.value));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonCommonDynamicTF_Info_numberOfTbSizeList(TextCursor& c, const CommonDynamicTF_Info_numberOfTbSizeList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNumberOfTransportBlocks(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNumberOfTransportBlocks(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonLogicalChannelList(TextCursor& c, const LogicalChannelList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      PRINT_TRY(JsonName(c, "allSizes"));
+      PRINT_TRY(JsonNull(c));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      PRINT_TRY(JsonName(c, "configured"));
+      PRINT_TRY(JsonNull(c));
+      break;
+    case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "explicitList"));
+      PRINT_TRY(JsonLogicalChannelList_explicitList(c, (*static_cast<const LogicalChannelList_explicitList*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonCommonDynamicTF_Info(TextCursor& c, const CommonDynamicTF_Info& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "rlc_Size"));
+    PRINT_TRY(JsonCommonDynamicTF_Info_rlc_Size(c, v.rlc_Size));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "numberOfTbSizeList"));
+    PRINT_TRY(JsonCommonDynamicTF_Info_numberOfTbSizeList(c, v.numberOfTbSizeList));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "logicalChannelList"));
+    PRINT_TRY(JsonLogicalChannelList(c, v.logicalChannelList));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonCommonDynamicTF_InfoList(TextCursor& c, const CommonDynamicTF_InfoList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonCommonDynamicTF_Info(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonCommonDynamicTF_Info(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonCommonDynamicTF_Info_DynamicTTI_commonTDD_Choice(TextCursor& c, const CommonDynamicTF_Info_DynamicTTI_commonTDD_Choice& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "bitModeRLC_SizeInfo"));
+      PRINT_TRY(JsonBitModeRLC_SizeInfo(c, (*static_cast<const BitModeRLC_SizeInfo*>(v.ptr))));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "octetModeRLC_SizeInfoType1"));
+      PRINT_TRY(JsonOctetModeRLC_SizeInfoType1(c, (*static_cast<const OctetModeRLC_SizeInfoType1*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonNumberOfTbSizeAndTTIList_Item(TextCursor& c, const NumberOfTbSizeAndTTIList_Item& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "numberOfTransportBlocks"));
+    PRINT_TRY(JsonNumberOfTransportBlocks(c, v.numberOfTransportBlocks));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "transmissionTimeInterval"));
+    PRINT_TRY(JsonEnum(c, v.transmissionTimeInterval, kEnum_TransmissionTimeInterval));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonNumberOfTbSizeAndTTIList(TextCursor& c, const NumberOfTbSizeAndTTIList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNumberOfTbSizeAndTTIList_Item(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNumberOfTbSizeAndTTIList_Item(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonCommonDynamicTF_Info_DynamicTTI(TextCursor& c, const CommonDynamicTF_Info_DynamicTTI& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "commonTDD_Choice"));
+    PRINT_TRY(JsonCommonDynamicTF_Info_DynamicTTI_commonTDD_Choice(c, v.commonTDD_Choice));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "numberOfTbSizeAndTTIList"));
+    PRINT_TRY(JsonNumberOfTbSizeAndTTIList(c, v.numberOfTbSizeAndTTIList));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "logicalChannelList"));
+    PRINT_TRY(JsonLogicalChannelList(c, v.logicalChannelList));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonCommonDynamicTF_InfoList_DynamicTTI(TextCursor& c, const CommonDynamicTF_InfoList_DynamicTTI& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonCommonDynamicTF_Info_DynamicTTI(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonCommonDynamicTF_Info_DynamicTTI(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonCommonDynamicTF_Info_rlc_Size_fdd(TextCursor& c, const CommonDynamicTF_Info_rlc_Size_fdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "octetModeRLC_SizeInfoType2"));
+    PRINT_TRY(JsonOctetModeRLC_SizeInfoType2(c, v.octetModeRLC_SizeInfoType2));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonCommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice(TextCursor& c, const CommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "bitModeRLC_SizeInfo"));
+      PRINT_TRY(JsonBitModeRLC_SizeInfo(c, (*static_cast<const BitModeRLC_SizeInfo*>(v.ptr))));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "octetModeRLC_SizeInfoType1"));
+      PRINT_TRY(JsonOctetModeRLC_SizeInfoType1(c, (*static_cast<const OctetModeRLC_SizeInfoType1*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonCommonDynamicTF_Info_rlc_Size_tdd(TextCursor& c, const CommonDynamicTF_Info_rlc_Size_tdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "commonTDD_Choice"));
+    PRINT_TRY(JsonCommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice(c, v.commonTDD_Choice));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      PRINT_TRY(JsonName(c, "defaultMidamble"));
+      PRINT_TRY(JsonNull(c));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      PRINT_TRY(JsonName(c, "commonMidamble"));
+      PRINT_TRY(JsonNull(c));
+      break;
+    case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "ueSpecificMidamble"));
+      PRINT_TRY(JsonMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMidambleShiftAndBurstType_LCR_r4(TextCursor& c, const MidambleShiftAndBurstType_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "midambleAllocationMode"));
+    PRINT_TRY(JsonMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode(c, v.midambleAllocationMode));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "midambleConfiguration"));
+    PRINT_TRY(JsonInteger(c, v.midambleConfiguration));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonRepetitionPeriodAndLength(TextCursor& c, const RepetitionPeriodAndLength& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      PRINT_TRY(JsonName(c, "repetitionPeriod1"));
+      PRINT_TRY(JsonNull(c));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      PRINT_TRY(JsonName(c, "repetitionPeriod2"));
+      PRINT_TRY(JsonInteger(c, v.value));
+      break;
+    case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
+      PRINT_TRY(JsonName(c, "repetitionPeriod4"));
+      PRINT_TRY(JsonInteger(c, v.value));
+      break;
+    case 4:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 3)) break;
+      PRINT_TRY(JsonName(c, "repetitionPeriod8"));
+      PRINT_TRY(JsonInteger(c, v.value));
+      break;
+    case 5:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 4)) break;
+      PRINT_TRY(JsonName(c, "repetitionPeriod16"));
+      PRINT_TRY(JsonInteger(c, v.value));
+      break;
+    case 6:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 5)) break;
+      PRINT_TRY(JsonName(c, "repetitionPeriod32"));
+      PRINT_TRY(JsonInteger(c, v.value));
+      break;
+    case 7:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 6)) break;
+      PRINT_TRY(JsonName(c, "repetitionPeriod64"));
+      PRINT_TRY(JsonInteger(c, v.value));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonCommonTimeslotInfo(TextCursor& c, const CommonTimeslotInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "secondInterleavingMode"));
+    PRINT_TRY(JsonEnum(c, v.secondInterleavingMode, kEnum_SecondInterleavingMode));
+  }
+  if ((v.presence & (1u << 0)) && reached > 1) {
+    PRINT_TRY(JsonName(c, first, "tfci_Coding"));
+    PRINT_TRY(JsonEnum(c, v.tfci_Coding, kEnum_TFCI_Coding));
+  }
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "puncturingLimit"));
+    PRINT_TRY(JsonEnum(c, v.puncturingLimit, kEnum_PuncturingLimit));
+  }
+  if ((v.presence & (1u << 1)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
+    PRINT_TRY(JsonName(c, first, "repetitionPeriodAndLength"));
+    PRINT_TRY(JsonRepetitionPeriodAndLength(c, v.repetitionPeriodAndLength));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonCommonTransChTFS_tti(TextCursor& c, const CommonTransChTFS_tti& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "tti10"));
+      PRINT_TRY(JsonCommonDynamicTF_InfoList(c, (*static_cast<const CommonDynamicTF_InfoList*>(v.ptr))));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "tti20"));
+      PRINT_TRY(JsonCommonDynamicTF_InfoList(c, (*static_cast<const CommonDynamicTF_InfoList*>(v.ptr))));
+      break;
+    case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "tti40"));
+      PRINT_TRY(JsonCommonDynamicTF_InfoList(c, (*static_cast<const CommonDynamicTF_InfoList*>(v.ptr))));
+      break;
+    case 4:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 3)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "tti80"));
+      PRINT_TRY(JsonCommonDynamicTF_InfoList(c, (*static_cast<const CommonDynamicTF_InfoList*>(v.ptr))));
+      break;
+    case 5:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 4)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "dynamic"));
+      PRINT_TRY(JsonCommonDynamicTF_InfoList_DynamicTTI(c, (*static_cast<const CommonDynamicTF_InfoList_DynamicTTI*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonSemistaticTF_Information(TextCursor& c, const SemistaticTF_Information& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "channelCodingType"));
+    PRINT_TRY(JsonChannelCodingType(c, v.channelCodingType));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "rateMatchingAttribute"));
+    PRINT_TRY(JsonInteger(c, v.rateMatchingAttribute));
+  }
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "crc_Size"));
+    PRINT_TRY(JsonEnum(c, v.crc_Size, kEnum_CRC_Size));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonCommonTransChTFS(TextCursor& c, const CommonTransChTFS& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "tti"));
+    PRINT_TRY(JsonCommonTransChTFS_tti(c, v.tti));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "semistaticTF_Information"));
+    PRINT_TRY(JsonSemistaticTF_Information(c, v.semistaticTF_Information));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonDL_TS_ChannelisationCodesShort_codesRepresentation(TextCursor& c, const DL_TS_ChannelisationCodesShort_codesRepresentation& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "consecutive"));
+      PRINT_TRY(JsonDL_TS_ChannelisationCodesShort_codesRepresentation_consecutive(c, (*static_cast<const DL_TS_ChannelisationCodesShort_codesRepresentation_consecutive*>(v.ptr))));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "bitmap"));
+      PRINT_TRY(JsonBitString(c, (*static_cast<const BitStringValue<2>*>(v.ptr)).bitCount, (*static_cast<const BitStringValue<2>*>(v.ptr)).bytes, sizeof (*static_cast<const BitStringValue<2>*>(v.ptr)).bytes));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonDL_TS_ChannelisationCodesShort(TextCursor& c, const DL_TS_ChannelisationCodesShort& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "codesRepresentation"));
+    PRINT_TRY(JsonDL_TS_ChannelisationCodesShort_codesRepresentation(c, v.codesRepresentation));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation(TextCursor& c, const DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "consecutive"));
+      PRINT_TRY(JsonDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive(c, (*static_cast<const DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive*>(v.ptr))));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "bitmap"));
+      PRINT_TRY(JsonBitString(c, (*static_cast<const BitStringValue<4>*>(v.ptr)).bitCount, (*static_cast<const BitStringValue<4>*>(v.ptr)).bytes, sizeof (*static_cast<const BitStringValue<4>*>(v.ptr)).bytes));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonDL_TS_ChannelisationCodesShort_VHCR(TextCursor& c, const DL_TS_ChannelisationCodesShort_VHCR& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "codesRepresentation"));
+    PRINT_TRY(JsonDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation(c, v.codesRepresentation));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive(TextCursor& c, const DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "firstChannelisationCode"));
+    PRINT_TRY(JsonEnum(c, v.firstChannelisationCode, kEnum_DL_TS_ChannelisationCode_VHCR));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "lastChannelisationCode"));
+    PRINT_TRY(JsonEnum(c, v.lastChannelisationCode, kEnum_DL_TS_ChannelisationCode_VHCR));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonDL_TS_ChannelisationCodesShort_codesRepresentation_consecutive(TextCursor& c, const DL_TS_ChannelisationCodesShort_codesRepresentation_consecutive& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "firstChannelisationCode"));
+    PRINT_TRY(JsonEnum(c, v.firstChannelisationCode, kEnum_DL_TS_ChannelisationCode));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "lastChannelisationCode"));
+    PRINT_TRY(JsonEnum(c, v.lastChannelisationCode, kEnum_DL_TS_ChannelisationCode));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonDSCH_TransportChannelsInfo_Item(TextCursor& c, const DSCH_TransportChannelsInfo_Item& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "dsch_transport_channel_identity"));
+    PRINT_TRY(JsonInteger(c, v.dsch_transport_channel_identity));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "dsch_TFS"));
+    PRINT_TRY(JsonTransportFormatSet(c, v.dsch_TFS));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonDSCH_TransportChannelsInfo(TextCursor& c, const DSCH_TransportChannelsInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonDSCH_TransportChannelsInfo_Item(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonDSCH_TransportChannelsInfo_Item(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonDedicatedDynamicTF_Info_rlc_Size(TextCursor& c, const DedicatedDynamicTF_Info_rlc_Size& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "bitMode"));
+      PRINT_TRY(JsonBitModeRLC_SizeInfo(c, (*static_cast<const BitModeRLC_SizeInfo*>(v.ptr))));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "octetModeType1"));
+      PRINT_TRY(JsonOctetModeRLC_SizeInfoType1(c, (*static_cast<const OctetModeRLC_SizeInfoType1*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonDedicatedDynamicTF_Info_numberOfTbSizeList(TextCursor& c, const DedicatedDynamicTF_Info_numberOfTbSizeList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNumberOfTransportBlocks(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNumberOfTransportBlocks(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonDedicatedDynamicTF_Info(TextCursor& c, const DedicatedDynamicTF_Info& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "rlc_Size"));
+    PRINT_TRY(JsonDedicatedDynamicTF_Info_rlc_Size(c, v.rlc_Size));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "numberOfTbSizeList"));
+    PRINT_TRY(JsonDedicatedDynamicTF_Info_numberOfTbSizeList(c, v.numberOfTbSizeList));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "logicalChannelList"));
+    PRINT_TRY(JsonLogicalChannelList(c, v.logicalChannelList));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonDedicatedDynamicTF_InfoList(TextCursor& c, const DedicatedDynamicTF_InfoList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonDedicatedDynamicTF_Info(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonDedicatedDynamicTF_Info(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonDedicatedDynamicTF_Info_DynamicTTI_rlc_Size(TextCursor& c, const DedicatedDynamicTF_Info_DynamicTTI_rlc_Size& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "bitMode"));
+      PRINT_TRY(JsonBitModeRLC_SizeInfo(c, (*static_cast<const BitModeRLC_SizeInfo*>(v.ptr))));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "octetModeType1"));
+      PRINT_TRY(JsonOctetModeRLC_SizeInfoType1(c, (*static_cast<const OctetModeRLC_SizeInfoType1*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonDedicatedDynamicTF_Info_DynamicTTI(TextCursor& c, const DedicatedDynamicTF_Info_DynamicTTI& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "rlc_Size"));
+    PRINT_TRY(JsonDedicatedDynamicTF_Info_DynamicTTI_rlc_Size(c, v.rlc_Size));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "numberOfTbSizeAndTTIList"));
+    PRINT_TRY(JsonNumberOfTbSizeAndTTIList(c, v.numberOfTbSizeAndTTIList));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "logicalChannelList"));
+    PRINT_TRY(JsonLogicalChannelList(c, v.logicalChannelList));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonDedicatedDynamicTF_InfoList_DynamicTTI(TextCursor& c, const DedicatedDynamicTF_InfoList_DynamicTTI& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonDedicatedDynamicTF_Info_DynamicTTI(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonDedicatedDynamicTF_Info_DynamicTTI(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonDedicatedTransChTFS_tti(TextCursor& c, const DedicatedTransChTFS_tti& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "tti10"));
+      PRINT_TRY(JsonDedicatedDynamicTF_InfoList(c, (*static_cast<const DedicatedDynamicTF_InfoList*>(v.ptr))));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "tti20"));
+      PRINT_TRY(JsonDedicatedDynamicTF_InfoList(c, (*static_cast<const DedicatedDynamicTF_InfoList*>(v.ptr))));
+      break;
+    case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "tti40"));
+      PRINT_TRY(JsonDedicatedDynamicTF_InfoList(c, (*static_cast<const DedicatedDynamicTF_InfoList*>(v.ptr))));
+      break;
+    case 4:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 3)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "tti80"));
+      PRINT_TRY(JsonDedicatedDynamicTF_InfoList(c, (*static_cast<const DedicatedDynamicTF_InfoList*>(v.ptr))));
+      break;
+    case 5:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 4)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "dynamic"));
+      PRINT_TRY(JsonDedicatedDynamicTF_InfoList_DynamicTTI(c, (*static_cast<const DedicatedDynamicTF_InfoList_DynamicTTI*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonDedicatedTransChTFS(TextCursor& c, const DedicatedTransChTFS& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "tti"));
+    PRINT_TRY(JsonDedicatedTransChTFS_tti(c, v.tti));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "semistaticTF_Information"));
+    PRINT_TRY(JsonSemistaticTF_Information(c, v.semistaticTF_Information));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonDownlinkAdditionalTimeslots_parameters(TextCursor& c, const DownlinkAdditionalTimeslots_parameters& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "sameAsLast"));
+      PRINT_TRY(JsonDownlinkAdditionalTimeslots_parameters_sameAsLast(c, (*static_cast<const DownlinkAdditionalTimeslots_parameters_sameAsLast*>(v.ptr))));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "newParameters"));
+      PRINT_TRY(JsonDownlinkAdditionalTimeslots_parameters_newParameters(c, (*static_cast<const DownlinkAdditionalTimeslots_parameters_newParameters*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonDownlinkAdditionalTimeslots(TextCursor& c, const DownlinkAdditionalTimeslots& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "parameters"));
+    PRINT_TRY(JsonDownlinkAdditionalTimeslots_parameters(c, v.parameters));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonDownlinkAdditionalTimeslots_LCR_r4_parameters(TextCursor& c, const DownlinkAdditionalTimeslots_LCR_r4_parameters& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "sameAsLast"));
+      PRINT_TRY(JsonDownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast(c, (*static_cast<const DownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast*>(v.ptr))));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "newParameters"));
+      PRINT_TRY(JsonDownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters(c, (*static_cast<const DownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonDownlinkAdditionalTimeslots_LCR_r4(TextCursor& c, const DownlinkAdditionalTimeslots_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "parameters"));
+    PRINT_TRY(JsonDownlinkAdditionalTimeslots_LCR_r4_parameters(c, v.parameters));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonIndividualTimeslotInfo_LCR_r4(TextCursor& c, const IndividualTimeslotInfo_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "timeslotNumber"));
+    PRINT_TRY(JsonInteger(c, v.timeslotNumber));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "tfci_Existence"));
+    PRINT_TRY(JsonBool(c, v.tfci_Existence));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "midambleShiftAndBurstType"));
+    PRINT_TRY(JsonMidambleShiftAndBurstType_LCR_r4(c, v.midambleShiftAndBurstType));
+  }
+  if (reached > 3) {
+    PRINT_TRY(JsonName(c, first, "modulation"));
+    PRINT_TRY(JsonEnum(c, v.modulation, kEnum_IndividualTimeslotInfo_LCR_r4_modulation));
+  }
+  if (reached > 4) {
+    PRINT_TRY(JsonName(c, first, "ss_TPC_Symbols"));
+    PRINT_TRY(JsonEnum(c, v.ss_TPC_Symbols, kEnum_IndividualTimeslotInfo_LCR_r4_ss_TPC_Symbols));
+  }
+  if ((v.presence & (1u << 0)) && reached > 5) {
+    PRINT_TRY(JsonName(c, first, "additionalSS_TPC_Symbols"));
+    PRINT_TRY(JsonInteger(c, v.additionalSS_TPC_Symbols));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonDownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters(TextCursor& c, const DownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "individualTimeslotInfo"));
+    PRINT_TRY(JsonIndividualTimeslotInfo_LCR_r4(c, v.individualTimeslotInfo));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "dl_TS_ChannelisationCodesShort"));
+    PRINT_TRY(JsonDL_TS_ChannelisationCodesShort(c, v.dl_TS_ChannelisationCodesShort));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonDownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast(TextCursor& c, const DownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "timeslotNumber"));
+    PRINT_TRY(JsonInteger(c, v.timeslotNumber));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonDownlinkAdditionalTimeslots_VHCR_parameters(TextCursor& c, const DownlinkAdditionalTimeslots_VHCR_parameters& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "sameAsLast"));
+      PRINT_TRY(JsonDownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast(c, (*static_cast<const DownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast*>(v.ptr))));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "newParameters"));
+      PRINT_TRY(JsonDownlinkAdditionalTimeslots_VHCR_parameters_newParameters(c, (*static_cast<const DownlinkAdditionalTimeslots_VHCR_parameters_newParameters*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonDownlinkAdditionalTimeslots_VHCR(TextCursor& c, const DownlinkAdditionalTimeslots_VHCR& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "parameters"));
+    PRINT_TRY(JsonDownlinkAdditionalTimeslots_VHCR_parameters(c, v.parameters));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMidambleShiftAndBurstType_VHCR_burstType(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "type1"));
+      PRINT_TRY(JsonMidambleShiftAndBurstType_VHCR_burstType_type1(c, (*static_cast<const MidambleShiftAndBurstType_VHCR_burstType_type1*>(v.ptr))));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "type2"));
+      PRINT_TRY(JsonMidambleShiftAndBurstType_VHCR_burstType_type2(c, (*static_cast<const MidambleShiftAndBurstType_VHCR_burstType_type2*>(v.ptr))));
+      break;
+    case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "type3"));
+      PRINT_TRY(JsonMidambleShiftAndBurstType_VHCR_burstType_type3(c, (*static_cast<const MidambleShiftAndBurstType_VHCR_burstType_type3*>(v.ptr))));
+      break;
+    case 4:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 3)) break;
+      PRINT_TRY(JsonName(c, "mbsfnBurstType4"));
+      PRINT_TRY(JsonNull(c));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMidambleShiftAndBurstType_VHCR(TextCursor& c, const MidambleShiftAndBurstType_VHCR& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "burstType"));
+    PRINT_TRY(JsonMidambleShiftAndBurstType_VHCR_burstType(c, v.burstType));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonIndividualTimeslotInfo_VHCR(TextCursor& c, const IndividualTimeslotInfo_VHCR& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "timeslotNumber"));
+    PRINT_TRY(JsonInteger(c, v.timeslotNumber));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "tfci_Existence"));
+    PRINT_TRY(JsonBool(c, v.tfci_Existence));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "midambleShiftAndBurstType_VHCR"));
+    PRINT_TRY(JsonMidambleShiftAndBurstType_VHCR(c, v.midambleShiftAndBurstType_VHCR));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonDownlinkAdditionalTimeslots_VHCR_parameters_newParameters(TextCursor& c, const DownlinkAdditionalTimeslots_VHCR_parameters_newParameters& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "individualTimeslotInfo"));
+    PRINT_TRY(JsonIndividualTimeslotInfo_VHCR(c, v.individualTimeslotInfo));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "dl_TS_ChannelisationCodesShort"));
+    PRINT_TRY(JsonDL_TS_ChannelisationCodesShort_VHCR(c, v.dl_TS_ChannelisationCodesShort));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonDownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast(TextCursor& c, const DownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "timeslotNumber"));
+    PRINT_TRY(JsonInteger(c, v.timeslotNumber));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMidambleShiftAndBurstType_burstType(TextCursor& c, const MidambleShiftAndBurstType_burstType& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "type1"));
+      PRINT_TRY(JsonMidambleShiftAndBurstType_burstType_type1(c, (*static_cast<const MidambleShiftAndBurstType_burstType_type1*>(v.ptr))));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "type2"));
+      PRINT_TRY(JsonMidambleShiftAndBurstType_burstType_type2(c, (*static_cast<const MidambleShiftAndBurstType_burstType_type2*>(v.ptr))));
+      break;
+    case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "type3"));
+      PRINT_TRY(JsonMidambleShiftAndBurstType_burstType_type3(c, (*static_cast<const MidambleShiftAndBurstType_burstType_type3*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMidambleShiftAndBurstType(TextCursor& c, const MidambleShiftAndBurstType& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "burstType"));
+    PRINT_TRY(JsonMidambleShiftAndBurstType_burstType(c, v.burstType));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonIndividualTimeslotInfo(TextCursor& c, const IndividualTimeslotInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "timeslotNumber"));
+    PRINT_TRY(JsonInteger(c, v.timeslotNumber));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "tfci_Existence"));
+    PRINT_TRY(JsonBool(c, v.tfci_Existence));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "midambleShiftAndBurstType"));
+    PRINT_TRY(JsonMidambleShiftAndBurstType(c, v.midambleShiftAndBurstType));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonDownlinkAdditionalTimeslots_parameters_newParameters(TextCursor& c, const DownlinkAdditionalTimeslots_parameters_newParameters& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "individualTimeslotInfo"));
+    PRINT_TRY(JsonIndividualTimeslotInfo(c, v.individualTimeslotInfo));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "dl_TS_ChannelisationCodesShort"));
+    PRINT_TRY(JsonDL_TS_ChannelisationCodesShort(c, v.dl_TS_ChannelisationCodesShort));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonDownlinkAdditionalTimeslots_parameters_sameAsLast(TextCursor& c, const DownlinkAdditionalTimeslots_parameters_sameAsLast& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "timeslotNumber"));
+    PRINT_TRY(JsonInteger(c, v.timeslotNumber));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonDownlinkTimeslotsCodes_moreTimeslots(TextCursor& c, const DownlinkTimeslotsCodes_moreTimeslots& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      PRINT_TRY(JsonName(c, "noMore"));
+      PRINT_TRY(JsonNull(c));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "additionalTimeslots"));
+      PRINT_TRY(JsonDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots(c, (*static_cast<const DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonDownlinkTimeslotsCodes(TextCursor& c, const DownlinkTimeslotsCodes& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "firstIndividualTimeslotInfo"));
+    PRINT_TRY(JsonIndividualTimeslotInfo(c, v.firstIndividualTimeslotInfo));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "dl_TS_ChannelisationCodesShort"));
+    PRINT_TRY(JsonDL_TS_ChannelisationCodesShort(c, v.dl_TS_ChannelisationCodesShort));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "moreTimeslots"));
+    PRINT_TRY(JsonDownlinkTimeslotsCodes_moreTimeslots(c, v.moreTimeslots));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonDownlinkTimeslotsCodes_LCR_r4_moreTimeslots(TextCursor& c, const DownlinkTimeslotsCodes_LCR_r4_moreTimeslots& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      PRINT_TRY(JsonName(c, "noMore"));
+      PRINT_TRY(JsonNull(c));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "additionalTimeslots"));
+      PRINT_TRY(JsonDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(c, (*static_cast<const DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonDownlinkTimeslotsCodes_LCR_r4(TextCursor& c, const DownlinkTimeslotsCodes_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "firstIndividualTimeslotInfo"));
+    PRINT_TRY(JsonIndividualTimeslotInfo_LCR_r4(c, v.firstIndividualTimeslotInfo));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "dl_TS_ChannelisationCodesShort"));
+    PRINT_TRY(JsonDL_TS_ChannelisationCodesShort(c, v.dl_TS_ChannelisationCodesShort));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "moreTimeslots"));
+    PRINT_TRY(JsonDownlinkTimeslotsCodes_LCR_r4_moreTimeslots(c, v.moreTimeslots));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(TextCursor& c, const DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      PRINT_TRY(JsonName(c, "consecutive"));
+      PRINT_TRY(JsonInteger(c, v.value));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "timeslotList"));
+      PRINT_TRY(JsonDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(c, (*static_cast<const DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonDownlinkAdditionalTimeslots_LCR_r4(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonDownlinkAdditionalTimeslots_LCR_r4(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonDownlinkTimeslotsCodes_VHCR_moreTimeslots(TextCursor& c, const DownlinkTimeslotsCodes_VHCR_moreTimeslots& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      PRINT_TRY(JsonName(c, "noMore"));
+      PRINT_TRY(JsonNull(c));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "additionalTimeslots"));
+      PRINT_TRY(JsonDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(c, (*static_cast<const DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonDownlinkTimeslotsCodes_VHCR(TextCursor& c, const DownlinkTimeslotsCodes_VHCR& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "firstIndividualTimeslotInfo"));
+    PRINT_TRY(JsonIndividualTimeslotInfo_VHCR(c, v.firstIndividualTimeslotInfo));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "dl_TS_ChannelisationCodesShort"));
+    PRINT_TRY(JsonDL_TS_ChannelisationCodesShort_VHCR(c, v.dl_TS_ChannelisationCodesShort));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "moreTimeslots"));
+    PRINT_TRY(JsonDownlinkTimeslotsCodes_VHCR_moreTimeslots(c, v.moreTimeslots));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(TextCursor& c, const DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      PRINT_TRY(JsonName(c, "consecutive"));
+      PRINT_TRY(JsonInteger(c, v.value));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "timeslotList"));
+      PRINT_TRY(JsonDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(c, (*static_cast<const DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonDownlinkAdditionalTimeslots_VHCR(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonDownlinkAdditionalTimeslots_VHCR(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots(TextCursor& c, const DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      PRINT_TRY(JsonName(c, "consecutive"));
+      PRINT_TRY(JsonInteger(c, v.value));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "timeslotList"));
+      PRINT_TRY(JsonDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(c, (*static_cast<const DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonDownlinkAdditionalTimeslots(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonDownlinkAdditionalTimeslots(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonExplicitTFCS_Configuration(TextCursor& c, const ExplicitTFCS_Configuration& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "complete"));
+      PRINT_TRY(JsonTFCS_ReconfAdd(c, (*static_cast<const TFCS_ReconfAdd*>(v.ptr))));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "addition"));
+      PRINT_TRY(JsonTFCS_ReconfAdd(c, (*static_cast<const TFCS_ReconfAdd*>(v.ptr))));
+      break;
+    case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "removal"));
+      PRINT_TRY(JsonTFCS_RemovalList(c, (*static_cast<const TFCS_RemovalList*>(v.ptr))));
+      break;
+    case 4:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 3)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "replacement"));
+      PRINT_TRY(JsonExplicitTFCS_Configuration_replacement(c, (*static_cast<const ExplicitTFCS_Configuration_replacement*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonTFCS_Removal(TextCursor& c, const TFCS_Removal& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "tfci"));
+    PRINT_TRY(JsonInteger(c, v.tfci));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonTFCS_RemovalList(TextCursor& c, const TFCS_RemovalList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTFCS_Removal(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTFCS_Removal(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonTFCS_ReconfAdd_ctfcSize(TextCursor& c, const TFCS_ReconfAdd_ctfcSize& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "ctfc2Bit"));
+      PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc2Bit(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc2Bit*>(v.ptr))));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "ctfc4Bit"));
+      PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc4Bit(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc4Bit*>(v.ptr))));
+      break;
+    case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "ctfc6Bit"));
+      PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc6Bit(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc6Bit*>(v.ptr))));
+      break;
+    case 4:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 3)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "ctfc8Bit"));
+      PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc8Bit(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc8Bit*>(v.ptr))));
+      break;
+    case 5:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 4)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "ctfc12Bit"));
+      PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc12Bit(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc12Bit*>(v.ptr))));
+      break;
+    case 6:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 5)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "ctfc16Bit"));
+      PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc16Bit(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc16Bit*>(v.ptr))));
+      break;
+    case 7:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 6)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "ctfc24Bit"));
+      PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc24Bit(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc24Bit*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonTFCS_ReconfAdd(TextCursor& c, const TFCS_ReconfAdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "ctfcSize"));
+    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize(c, v.ctfcSize));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonExplicitTFCS_Configuration_replacement(TextCursor& c, const ExplicitTFCS_Configuration_replacement& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "tfcsRemoval"));
+    PRINT_TRY(JsonTFCS_RemovalList(c, v.tfcsRemoval));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "tfcsAdd"));
+    PRINT_TRY(JsonTFCS_ReconfAdd(c, v.tfcsAdd));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonFrequencyInfoFDD(TextCursor& c, const FrequencyInfoFDD& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((v.presence & (1u << 0)) && reached > 0) {
+    PRINT_TRY(JsonName(c, first, "uarfcn_UL"));
+    PRINT_TRY(JsonInteger(c, v.uarfcn_UL));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "uarfcn_DL"));
+    PRINT_TRY(JsonInteger(c, v.uarfcn_DL));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonFrequencyInfoTDD(TextCursor& c, const FrequencyInfoTDD& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "uarfcn_Nt"));
+    PRINT_TRY(JsonInteger(c, v.uarfcn_Nt));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonLogicalChannelByRB(TextCursor& c, const LogicalChannelByRB& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "rb_Identity"));
+    PRINT_TRY(JsonInteger(c, v.rb_Identity));
+  }
+  if ((v.presence & (1u << 0)) && reached > 1) {
+    PRINT_TRY(JsonName(c, first, "logChOfRb"));
+    PRINT_TRY(JsonInteger(c, v.logChOfRb));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonLogicalChannelList_explicitList(TextCursor& c, const LogicalChannelList_explicitList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonLogicalChannelByRB(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonLogicalChannelByRB(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonMCC(TextCursor& c, const MCC& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < 3 && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonInteger(c, v.items[i]));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonMNC(TextCursor& c, const MNC& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < 3 && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonInteger(c, v.items[i]));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonPLMN_IdentityWithOptionalMCC_r6(TextCursor& c, const PLMN_IdentityWithOptionalMCC_r6& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "mcc"));
+    PRINT_TRY(JsonMCC(c, v.mcc));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "mnc"));
+    PRINT_TRY(JsonMNC(c, v.mnc));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "midambleShift"));
+    PRINT_TRY(JsonInteger(c, v.midambleShift));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      PRINT_TRY(JsonName(c, "defaultMidamble"));
+      PRINT_TRY(JsonNull(c));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      PRINT_TRY(JsonName(c, "commonMidamble"));
+      PRINT_TRY(JsonNull(c));
+      break;
+    case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "ueSpecificMidamble"));
+      PRINT_TRY(JsonMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMidambleShiftAndBurstType_VHCR_burstType_type1(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type1& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "midambleConfigurationBurstType1and3"));
+    PRINT_TRY(JsonEnum(c, v.midambleConfigurationBurstType1and3, kEnum_MidambleConfigurationBurstType1and3));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "midambleAllocationMode"));
+    PRINT_TRY(JsonMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode(c, v.midambleAllocationMode));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "midambleShift"));
+    PRINT_TRY(JsonInteger(c, v.midambleShift));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      PRINT_TRY(JsonName(c, "defaultMidamble"));
+      PRINT_TRY(JsonNull(c));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      PRINT_TRY(JsonName(c, "commonMidamble"));
+      PRINT_TRY(JsonNull(c));
+      break;
+    case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "ueSpecificMidamble"));
+      PRINT_TRY(JsonMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMidambleShiftAndBurstType_VHCR_burstType_type2(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type2& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "midambleConfigurationBurstType2"));
+    PRINT_TRY(JsonEnum(c, v.midambleConfigurationBurstType2, kEnum_MidambleConfigurationBurstType2_VHCR));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "midambleAllocationMode"));
+    PRINT_TRY(JsonMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode(c, v.midambleAllocationMode));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "midambleShift"));
+    PRINT_TRY(JsonInteger(c, v.midambleShift));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      PRINT_TRY(JsonName(c, "defaultMidamble"));
+      PRINT_TRY(JsonNull(c));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "ueSpecificMidamble"));
+      PRINT_TRY(JsonMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMidambleShiftAndBurstType_VHCR_burstType_type3(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type3& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "midambleConfigurationBurstType1and3"));
+    PRINT_TRY(JsonEnum(c, v.midambleConfigurationBurstType1and3, kEnum_MidambleConfigurationBurstType1and3));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "midambleAllocationMode"));
+    PRINT_TRY(JsonMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode(c, v.midambleAllocationMode));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "midambleShift"));
+    PRINT_TRY(JsonInteger(c, v.midambleShift));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      PRINT_TRY(JsonName(c, "defaultMidamble"));
+      PRINT_TRY(JsonNull(c));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      PRINT_TRY(JsonName(c, "commonMidamble"));
+      PRINT_TRY(JsonNull(c));
+      break;
+    case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "ueSpecificMidamble"));
+      PRINT_TRY(JsonMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMidambleShiftAndBurstType_burstType_type1(TextCursor& c, const MidambleShiftAndBurstType_burstType_type1& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "midambleConfigurationBurstType1and3"));
+    PRINT_TRY(JsonEnum(c, v.midambleConfigurationBurstType1and3, kEnum_MidambleConfigurationBurstType1and3));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "midambleAllocationMode"));
+    PRINT_TRY(JsonMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode(c, v.midambleAllocationMode));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "midambleShift"));
+    PRINT_TRY(JsonInteger(c, v.midambleShift));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      PRINT_TRY(JsonName(c, "defaultMidamble"));
+      PRINT_TRY(JsonNull(c));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      PRINT_TRY(JsonName(c, "commonMidamble"));
+      PRINT_TRY(JsonNull(c));
+      break;
+    case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "ueSpecificMidamble"));
+      PRINT_TRY(JsonMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMidambleShiftAndBurstType_burstType_type2(TextCursor& c, const MidambleShiftAndBurstType_burstType_type2& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "midambleConfigurationBurstType2"));
+    PRINT_TRY(JsonEnum(c, v.midambleConfigurationBurstType2, kEnum_MidambleConfigurationBurstType2));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "midambleAllocationMode"));
+    PRINT_TRY(JsonMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode(c, v.midambleAllocationMode));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "midambleShift"));
+    PRINT_TRY(JsonInteger(c, v.midambleShift));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      PRINT_TRY(JsonName(c, "defaultMidamble"));
+      PRINT_TRY(JsonNull(c));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "ueSpecificMidamble"));
+      PRINT_TRY(JsonMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMidambleShiftAndBurstType_burstType_type3(TextCursor& c, const MidambleShiftAndBurstType_burstType_type3& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "midambleConfigurationBurstType1and3"));
+    PRINT_TRY(JsonEnum(c, v.midambleConfigurationBurstType1and3, kEnum_MidambleConfigurationBurstType1and3));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "midambleAllocationMode"));
+    PRINT_TRY(JsonMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode(c, v.midambleAllocationMode));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "midambleShift"));
+    PRINT_TRY(JsonInteger(c, v.midambleShift));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonOctetModeRLC_SizeInfoType1(TextCursor& c, const OctetModeRLC_SizeInfoType1& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      PRINT_TRY(JsonName(c, "sizeType1"));
+      PRINT_TRY(JsonInteger(c, v.value));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "sizeType2"));
+      PRINT_TRY(JsonOctetModeRLC_SizeInfoType1_sizeType2(c, (*static_cast<const OctetModeRLC_SizeInfoType1_sizeType2*>(v.ptr))));
+      break;
+    case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "sizeType3"));
+      PRINT_TRY(JsonOctetModeRLC_SizeInfoType1_sizeType3(c, (*static_cast<const OctetModeRLC_SizeInfoType1_sizeType3*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonOctetModeRLC_SizeInfoType1_sizeType2(TextCursor& c, const OctetModeRLC_SizeInfoType1_sizeType2& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "part1"));
+    PRINT_TRY(JsonInteger(c, v.part1));
+  }
+  if ((v.presence & (1u << 0)) && reached > 1) {
+    PRINT_TRY(JsonName(c, first, "part2"));
+    PRINT_TRY(JsonInteger(c, v.part2));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonOctetModeRLC_SizeInfoType1_sizeType3(TextCursor& c, const OctetModeRLC_SizeInfoType1_sizeType3& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "part1"));
+    PRINT_TRY(JsonInteger(c, v.part1));
+  }
+  if ((v.presence & (1u << 0)) && reached > 1) {
+    PRINT_TRY(JsonName(c, first, "part2"));
+    PRINT_TRY(JsonInteger(c, v.part2));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonPDSCH_Info(TextCursor& c, const PDSCH_Info& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "tfcs_ID"));
+    PRINT_TRY(JsonInteger(c, v.tfcs_ID));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "commonTimeslotInfo"));
+    PRINT_TRY(JsonCommonTimeslotInfo(c, v.commonTimeslotInfo));
+  }
+  if ((v.presence & (1u << 1)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "pdsch_TimeslotsCodes"));
+    PRINT_TRY(JsonDownlinkTimeslotsCodes(c, v.pdsch_TimeslotsCodes));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonPDSCH_Info_LCR_r4(TextCursor& c, const PDSCH_Info_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "tfcs_ID"));
+    PRINT_TRY(JsonInteger(c, v.tfcs_ID));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "commonTimeslotInfo"));
+    PRINT_TRY(JsonCommonTimeslotInfo(c, v.commonTimeslotInfo));
+  }
+  if ((v.presence & (1u << 1)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "pdsch_TimeslotsCodes"));
+    PRINT_TRY(JsonDownlinkTimeslotsCodes_LCR_r4(c, v.pdsch_TimeslotsCodes));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonPDSCH_Info_r7_tddOption(TextCursor& c, const PDSCH_Info_r7_tddOption& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "tdd384"));
+      PRINT_TRY(JsonPDSCH_Info_r7_tddOption_tdd384(c, (*static_cast<const PDSCH_Info_r7_tddOption_tdd384*>(v.ptr))));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "tdd768"));
+      PRINT_TRY(JsonPDSCH_Info_r7_tddOption_tdd768(c, (*static_cast<const PDSCH_Info_r7_tddOption_tdd768*>(v.ptr))));
+      break;
+    case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "tdd128"));
+      PRINT_TRY(JsonPDSCH_Info_r7_tddOption_tdd128(c, (*static_cast<const PDSCH_Info_r7_tddOption_tdd128*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonPDSCH_Info_r7(TextCursor& c, const PDSCH_Info_r7& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "tfcs_ID"));
+    PRINT_TRY(JsonInteger(c, v.tfcs_ID));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "commonTimeslotInfo"));
+    PRINT_TRY(JsonCommonTimeslotInfo(c, v.commonTimeslotInfo));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "tddOption"));
+    PRINT_TRY(JsonPDSCH_Info_r7_tddOption(c, v.tddOption));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonPDSCH_Info_r7_tddOption_tdd128(TextCursor& c, const PDSCH_Info_r7_tddOption_tdd128& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "pdsch_TimeslotsCodes"));
+    PRINT_TRY(JsonDownlinkTimeslotsCodes_LCR_r4(c, v.pdsch_TimeslotsCodes));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonPDSCH_Info_r7_tddOption_tdd384(TextCursor& c, const PDSCH_Info_r7_tddOption_tdd384& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "pdsch_TimeslotsCodes"));
+    PRINT_TRY(JsonDownlinkTimeslotsCodes(c, v.pdsch_TimeslotsCodes));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonPDSCH_Info_r7_tddOption_tdd768(TextCursor& c, const PDSCH_Info_r7_tddOption_tdd768& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "pdsch_TimeslotsCodes"));
+    PRINT_TRY(JsonDownlinkTimeslotsCodes_VHCR(c, v.pdsch_TimeslotsCodes));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonPDSCH_SysInfo(TextCursor& c, const PDSCH_SysInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "pdsch_Identity"));
+    PRINT_TRY(JsonInteger(c, v.pdsch_Identity));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "pdsch_Info"));
+    PRINT_TRY(JsonPDSCH_Info(c, v.pdsch_Info));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "dsch_TFS"));
+    PRINT_TRY(JsonTransportFormatSet(c, v.dsch_TFS));
+  }
+  if ((v.presence & (1u << 1)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
+    PRINT_TRY(JsonName(c, first, "dsch_TFCS"));
+    PRINT_TRY(JsonTFCS(c, v.dsch_TFCS));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonPDSCH_SysInfo_HCR_r5(TextCursor& c, const PDSCH_SysInfo_HCR_r5& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "pdsch_Identity"));
+    PRINT_TRY(JsonInteger(c, v.pdsch_Identity));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "pdsch_Info"));
+    PRINT_TRY(JsonPDSCH_Info(c, v.pdsch_Info));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "dsch_TransportChannelsInfo"));
+    PRINT_TRY(JsonDSCH_TransportChannelsInfo(c, v.dsch_TransportChannelsInfo));
+  }
+  if ((v.presence & (1u << 1)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
+    PRINT_TRY(JsonName(c, first, "dsch_TFCS"));
+    PRINT_TRY(JsonTFCS(c, v.dsch_TFCS));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonPDSCH_SysInfo_LCR_r4(TextCursor& c, const PDSCH_SysInfo_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "pdsch_Identity"));
+    PRINT_TRY(JsonInteger(c, v.pdsch_Identity));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "pdsch_Info"));
+    PRINT_TRY(JsonPDSCH_Info_LCR_r4(c, v.pdsch_Info));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "dsch_TFS"));
+    PRINT_TRY(JsonTransportFormatSet(c, v.dsch_TFS));
+  }
+  if ((v.presence & (1u << 1)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
+    PRINT_TRY(JsonName(c, first, "dsch_TFCS"));
+    PRINT_TRY(JsonTFCS(c, v.dsch_TFCS));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonSFN_TimeInfo(TextCursor& c, const SFN_TimeInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "activationTimeSFN"));
+    PRINT_TRY(JsonInteger(c, v.activationTimeSFN));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "physChDuration"));
+    PRINT_TRY(JsonInteger(c, v.physChDuration));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonPDSCH_SysInfo_VHCR_r7(TextCursor& c, const PDSCH_SysInfo_VHCR_r7& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "pdsch_Identity"));
+    PRINT_TRY(JsonInteger(c, v.pdsch_Identity));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "pdsch_Info"));
+    PRINT_TRY(JsonPDSCH_Info_r7(c, v.pdsch_Info));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "dsch_TransportChannelsInfo"));
+    PRINT_TRY(JsonDSCH_TransportChannelsInfo(c, v.dsch_TransportChannelsInfo));
+  }
+  if ((v.presence & (1u << 1)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
+    PRINT_TRY(JsonName(c, first, "dsch_TFCS"));
+    PRINT_TRY(JsonTFCS(c, v.dsch_TFCS));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonPDSCH_SysInfoList_VHCR_r7(TextCursor& c, const PDSCH_SysInfoList_VHCR_r7& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonPDSCH_SysInfo_VHCR_r7(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonPDSCH_SysInfo_VHCR_r7(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonPLMN_Identity(TextCursor& c, const PLMN_Identity& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "mcc"));
+    PRINT_TRY(JsonMCC(c, v.mcc));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "mnc"));
+    PRINT_TRY(JsonMNC(c, v.mnc));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonUL_TS_ChannelisationCodeList(TextCursor& c, const UL_TS_ChannelisationCodeList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < 2 && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonEnum(c, v.items[i], kEnum_UL_TS_ChannelisationCode));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonUplinkTimeslotsCodes_moreTimeslots(TextCursor& c, const UplinkTimeslotsCodes_moreTimeslots& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      PRINT_TRY(JsonName(c, "noMore"));
+      PRINT_TRY(JsonNull(c));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "additionalTimeslots"));
+      PRINT_TRY(JsonUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots(c, (*static_cast<const UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonUplinkTimeslotsCodes(TextCursor& c, const UplinkTimeslotsCodes& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "dynamicSFusage"));
+    PRINT_TRY(JsonBool(c, v.dynamicSFusage));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "firstIndividualTimeslotInfo"));
+    PRINT_TRY(JsonIndividualTimeslotInfo(c, v.firstIndividualTimeslotInfo));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "ul_TS_ChannelisationCodeList"));
+    PRINT_TRY(JsonUL_TS_ChannelisationCodeList(c, v.ul_TS_ChannelisationCodeList));
+  }
+  if ((reached > 3 || EnterStopFrame(c, stop, 3))) {
+    PRINT_TRY(JsonName(c, first, "moreTimeslots"));
+    PRINT_TRY(JsonUplinkTimeslotsCodes_moreTimeslots(c, v.moreTimeslots));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonPUSCH_Info(TextCursor& c, const PUSCH_Info& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "tfcs_ID"));
+    PRINT_TRY(JsonInteger(c, v.tfcs_ID));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "commonTimeslotInfo"));
+    PRINT_TRY(JsonCommonTimeslotInfo(c, v.commonTimeslotInfo));
+  }
+  if ((v.presence & (1u << 1)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "pusch_TimeslotsCodes"));
+    PRINT_TRY(JsonUplinkTimeslotsCodes(c, v.pusch_TimeslotsCodes));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonUplinkTimeslotsCodes_LCR_r4_moreTimeslots(TextCursor& c, const UplinkTimeslotsCodes_LCR_r4_moreTimeslots& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      PRINT_TRY(JsonName(c, "noMore"));
+      PRINT_TRY(JsonNull(c));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "additionalTimeslots"));
+      PRINT_TRY(JsonUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(c, (*static_cast<const UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonUplinkTimeslotsCodes_LCR_r4(TextCursor& c, const UplinkTimeslotsCodes_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "dynamicSFusage"));
+    PRINT_TRY(JsonBool(c, v.dynamicSFusage));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "firstIndividualTimeslotInfo"));
+    PRINT_TRY(JsonIndividualTimeslotInfo_LCR_r4(c, v.firstIndividualTimeslotInfo));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "ul_TS_ChannelisationCodeList"));
+    PRINT_TRY(JsonUL_TS_ChannelisationCodeList(c, v.ul_TS_ChannelisationCodeList));
+  }
+  if ((reached > 3 || EnterStopFrame(c, stop, 3))) {
+    PRINT_TRY(JsonName(c, first, "moreTimeslots"));
+    PRINT_TRY(JsonUplinkTimeslotsCodes_LCR_r4_moreTimeslots(c, v.moreTimeslots));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonPUSCH_Info_LCR_r4(TextCursor& c, const PUSCH_Info_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "tfcs_ID"));
+    PRINT_TRY(JsonInteger(c, v.tfcs_ID));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "commonTimeslotInfo"));
+    PRINT_TRY(JsonCommonTimeslotInfo(c, v.commonTimeslotInfo));
+  }
+  if ((v.presence & (1u << 1)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "pusch_TimeslotsCodes"));
+    PRINT_TRY(JsonUplinkTimeslotsCodes_LCR_r4(c, v.pusch_TimeslotsCodes));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonUL_TS_ChannelisationCodeList_VHCR(TextCursor& c, const UL_TS_ChannelisationCodeList_VHCR& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < 2 && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonEnum(c, v.items[i], kEnum_UL_TS_ChannelisationCode_VHCR));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonUplinkTimeslotsCodes_VHCR_moreTimeslots(TextCursor& c, const UplinkTimeslotsCodes_VHCR_moreTimeslots& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      PRINT_TRY(JsonName(c, "noMore"));
+      PRINT_TRY(JsonNull(c));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "additionalTimeslots"));
+      PRINT_TRY(JsonUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(c, (*static_cast<const UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonUplinkTimeslotsCodes_VHCR(TextCursor& c, const UplinkTimeslotsCodes_VHCR& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "dynamicSFusage"));
+    PRINT_TRY(JsonBool(c, v.dynamicSFusage));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "firstIndividualTimeslotInfo"));
+    PRINT_TRY(JsonIndividualTimeslotInfo_VHCR(c, v.firstIndividualTimeslotInfo));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "ul_TS_ChannelisationCodeList"));
+    PRINT_TRY(JsonUL_TS_ChannelisationCodeList_VHCR(c, v.ul_TS_ChannelisationCodeList));
+  }
+  if ((reached > 3 || EnterStopFrame(c, stop, 3))) {
+    PRINT_TRY(JsonName(c, first, "moreTimeslots"));
+    PRINT_TRY(JsonUplinkTimeslotsCodes_VHCR_moreTimeslots(c, v.moreTimeslots));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonPUSCH_Info_VHCR(TextCursor& c, const PUSCH_Info_VHCR& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "tfcs_ID"));
+    PRINT_TRY(JsonInteger(c, v.tfcs_ID));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "commonTimeslotInfo"));
+    PRINT_TRY(JsonCommonTimeslotInfo(c, v.commonTimeslotInfo));
+  }
+  if ((v.presence & (1u << 1)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "pusch_TimeslotsCodes_VHCR"));
+    PRINT_TRY(JsonUplinkTimeslotsCodes_VHCR(c, v.pusch_TimeslotsCodes_VHCR));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonPUSCH_SysInfo(TextCursor& c, const PUSCH_SysInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "pusch_Identity"));
+    PRINT_TRY(JsonInteger(c, v.pusch_Identity));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "pusch_Info"));
+    PRINT_TRY(JsonPUSCH_Info(c, v.pusch_Info));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "usch_TFS"));
+    PRINT_TRY(JsonTransportFormatSet(c, v.usch_TFS));
+  }
+  if ((v.presence & (1u << 1)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
+    PRINT_TRY(JsonName(c, first, "usch_TFCS"));
+    PRINT_TRY(JsonTFCS(c, v.usch_TFCS));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonUSCH_TransportChannelsInfo_Item(TextCursor& c, const USCH_TransportChannelsInfo_Item& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "usch_TransportChannelIdentity"));
+    PRINT_TRY(JsonInteger(c, v.usch_TransportChannelIdentity));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "usch_TFS"));
+    PRINT_TRY(JsonTransportFormatSet(c, v.usch_TFS));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonUSCH_TransportChannelsInfo(TextCursor& c, const USCH_TransportChannelsInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonUSCH_TransportChannelsInfo_Item(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonUSCH_TransportChannelsInfo_Item(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonPUSCH_SysInfo_HCR_r5(TextCursor& c, const PUSCH_SysInfo_HCR_r5& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "pusch_Identity"));
+    PRINT_TRY(JsonInteger(c, v.pusch_Identity));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "pusch_Info"));
+    PRINT_TRY(JsonPUSCH_Info(c, v.pusch_Info));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "usch_TransportChannelsInfo"));
+    PRINT_TRY(JsonUSCH_TransportChannelsInfo(c, v.usch_TransportChannelsInfo));
+  }
+  if ((v.presence & (1u << 1)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
+    PRINT_TRY(JsonName(c, first, "usch_TFCS"));
+    PRINT_TRY(JsonTFCS(c, v.usch_TFCS));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonPUSCH_SysInfo_LCR_r4(TextCursor& c, const PUSCH_SysInfo_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "pusch_Identity"));
+    PRINT_TRY(JsonInteger(c, v.pusch_Identity));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "pusch_Info"));
+    PRINT_TRY(JsonPUSCH_Info_LCR_r4(c, v.pusch_Info));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "usch_TFS"));
+    PRINT_TRY(JsonTransportFormatSet(c, v.usch_TFS));
+  }
+  if ((v.presence & (1u << 1)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
+    PRINT_TRY(JsonName(c, first, "usch_TFCS"));
+    PRINT_TRY(JsonTFCS(c, v.usch_TFCS));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonPUSCH_SysInfo_VHCR(TextCursor& c, const PUSCH_SysInfo_VHCR& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "pusch_Identity"));
+    PRINT_TRY(JsonInteger(c, v.pusch_Identity));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "pusch_Info_VHCR"));
+    PRINT_TRY(JsonPUSCH_Info_VHCR(c, v.pusch_Info_VHCR));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "usch_TransportChannelsInfo"));
+    PRINT_TRY(JsonUSCH_TransportChannelsInfo(c, v.usch_TransportChannelsInfo));
+  }
+  if ((v.presence & (1u << 1)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
+    PRINT_TRY(JsonName(c, first, "usch_TFCS"));
+    PRINT_TRY(JsonTFCS(c, v.usch_TFCS));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonPUSCH_SysInfoList_SFN_VHCR_Item(TextCursor& c, const PUSCH_SysInfoList_SFN_VHCR_Item& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "pusch_SysInfo_VHCR"));
+    PRINT_TRY(JsonPUSCH_SysInfo_VHCR(c, v.pusch_SysInfo_VHCR));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "sfn_TimeInfo"));
+    PRINT_TRY(JsonSFN_TimeInfo(c, v.sfn_TimeInfo));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonPUSCH_SysInfoList_SFN_VHCR(TextCursor& c, const PUSCH_SysInfoList_SFN_VHCR& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonPUSCH_SysInfoList_SFN_VHCR_Item(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonPUSCH_SysInfoList_SFN_VHCR_Item(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
 }
 
 int JsonPrimaryCCPCH_Info_fdd(TextCursor& c, const PrimaryCCPCH_Info_fdd& v) {
@@ -120,6 +3038,742 @@ int JsonPrimaryCCPCH_Info_tdd_syncCase_syncCase2(TextCursor& c, const PrimaryCCP
     PRINT_TRY(JsonInteger(c, v.timeslotSync2));
   }
   return WriteText(c, "}");
+}
+
+int JsonSignalledGainFactors_modeSpecificInfo(TextCursor& c, const SignalledGainFactors_modeSpecificInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "fdd"));
+      PRINT_TRY(JsonSignalledGainFactors_modeSpecificInfo_fdd(c, (*static_cast<const SignalledGainFactors_modeSpecificInfo_fdd*>(v.ptr))));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      PRINT_TRY(JsonName(c, "tdd"));
+      PRINT_TRY(JsonNull(c));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonSignalledGainFactors(TextCursor& c, const SignalledGainFactors& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
+    PRINT_TRY(JsonSignalledGainFactors_modeSpecificInfo(c, v.modeSpecificInfo));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "gainFactorBetaD"));
+    PRINT_TRY(JsonInteger(c, v.gainFactorBetaD));
+  }
+  if ((v.presence & (1u << 0)) && reached > 2) {
+    PRINT_TRY(JsonName(c, first, "referenceTFC_ID"));
+    PRINT_TRY(JsonInteger(c, v.referenceTFC_ID));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonSignalledGainFactors_modeSpecificInfo_fdd(TextCursor& c, const SignalledGainFactors_modeSpecificInfo_fdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "gainFactorBetaC"));
+    PRINT_TRY(JsonInteger(c, v.gainFactorBetaC));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonTFCI_Field2_Information(TextCursor& c, const TFCI_Field2_Information& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "tfci_Range"));
+      PRINT_TRY(JsonTFCI_RangeList(c, (*static_cast<const TFCI_RangeList*>(v.ptr))));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "explicit_config"));
+      PRINT_TRY(JsonExplicitTFCS_Configuration(c, (*static_cast<const ExplicitTFCS_Configuration*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonSplitTFCI_Signalling(TextCursor& c, const SplitTFCI_Signalling& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((v.presence & (1u << 0)) && reached > 0) {
+    PRINT_TRY(JsonName(c, first, "splitType"));
+    PRINT_TRY(JsonEnum(c, v.splitType, kEnum_SplitType));
+  }
+  if ((v.presence & (1u << 1)) && reached > 1) {
+    PRINT_TRY(JsonName(c, first, "tfci_Field2_Length"));
+    PRINT_TRY(JsonInteger(c, v.tfci_Field2_Length));
+  }
+  if ((v.presence & (1u << 2)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "tfci_Field1_Information"));
+    PRINT_TRY(JsonExplicitTFCS_Configuration(c, v.tfci_Field1_Information));
+  }
+  if ((v.presence & (1u << 3)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
+    PRINT_TRY(JsonName(c, first, "tfci_Field2_Information"));
+    PRINT_TRY(JsonTFCI_Field2_Information(c, v.tfci_Field2_Information));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonTFCS_InfoForDSCH(TextCursor& c, const TFCS_InfoForDSCH& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      PRINT_TRY(JsonName(c, "ctfc2bit"));
+      PRINT_TRY(JsonInteger(c, v.value));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      PRINT_TRY(JsonName(c, "ctfc4bit"));
+      PRINT_TRY(JsonInteger(c, v.value));
+      break;
+    case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
+      PRINT_TRY(JsonName(c, "ctfc6bit"));
+      PRINT_TRY(JsonInteger(c, v.value));
+      break;
+    case 4:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 3)) break;
+      PRINT_TRY(JsonName(c, "ctfc8bit"));
+      PRINT_TRY(JsonInteger(c, v.value));
+      break;
+    case 5:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 4)) break;
+      PRINT_TRY(JsonName(c, "ctfc12bit"));
+      PRINT_TRY(JsonInteger(c, v.value));
+      break;
+    case 6:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 5)) break;
+      PRINT_TRY(JsonName(c, "ctfc16bit"));
+      PRINT_TRY(JsonInteger(c, v.value));
+      break;
+    case 7:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 6)) break;
+      PRINT_TRY(JsonName(c, "ctfc24bit"));
+      PRINT_TRY(JsonInteger(c, v.value));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonTFCI_Range(TextCursor& c, const TFCI_Range& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "maxTFCIField2Value"));
+    PRINT_TRY(JsonInteger(c, v.maxTFCIField2Value));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "tfcs_InfoForDSCH"));
+    PRINT_TRY(JsonTFCS_InfoForDSCH(c, v.tfcs_InfoForDSCH));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonTFCI_RangeList(TextCursor& c, const TFCI_RangeList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTFCI_Range(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTFCI_Range(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "ctfc12"));
+    PRINT_TRY(JsonInteger(c, v.ctfc12));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "powerOffsetInformation"));
+    PRINT_TRY(JsonPowerOffsetInformation(c, v.powerOffsetInformation));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonTFCS_ReconfAdd_ctfcSize_ctfc12Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc12Bit& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "ctfc16"));
+    PRINT_TRY(JsonInteger(c, v.ctfc16));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "powerOffsetInformation"));
+    PRINT_TRY(JsonPowerOffsetInformation(c, v.powerOffsetInformation));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonTFCS_ReconfAdd_ctfcSize_ctfc16Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc16Bit& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "ctfc24"));
+    PRINT_TRY(JsonInteger(c, v.ctfc24));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "powerOffsetInformation"));
+    PRINT_TRY(JsonPowerOffsetInformation(c, v.powerOffsetInformation));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonTFCS_ReconfAdd_ctfcSize_ctfc24Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc24Bit& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "ctfc2"));
+    PRINT_TRY(JsonInteger(c, v.ctfc2));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "powerOffsetInformation"));
+    PRINT_TRY(JsonPowerOffsetInformation(c, v.powerOffsetInformation));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonTFCS_ReconfAdd_ctfcSize_ctfc2Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc2Bit& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "ctfc4"));
+    PRINT_TRY(JsonInteger(c, v.ctfc4));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "powerOffsetInformation"));
+    PRINT_TRY(JsonPowerOffsetInformation(c, v.powerOffsetInformation));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonTFCS_ReconfAdd_ctfcSize_ctfc4Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc4Bit& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "ctfc6"));
+    PRINT_TRY(JsonInteger(c, v.ctfc6));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "powerOffsetInformation"));
+    PRINT_TRY(JsonPowerOffsetInformation(c, v.powerOffsetInformation));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonTFCS_ReconfAdd_ctfcSize_ctfc6Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc6Bit& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "ctfc8"));
+    PRINT_TRY(JsonInteger(c, v.ctfc8));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "powerOffsetInformation"));
+    PRINT_TRY(JsonPowerOffsetInformation(c, v.powerOffsetInformation));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonTFCS_ReconfAdd_ctfcSize_ctfc8Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc8Bit& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonUplinkAdditionalTimeslots_parameters(TextCursor& c, const UplinkAdditionalTimeslots_parameters& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "sameAsLast"));
+      PRINT_TRY(JsonUplinkAdditionalTimeslots_parameters_sameAsLast(c, (*static_cast<const UplinkAdditionalTimeslots_parameters_sameAsLast*>(v.ptr))));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "newParameters"));
+      PRINT_TRY(JsonUplinkAdditionalTimeslots_parameters_newParameters(c, (*static_cast<const UplinkAdditionalTimeslots_parameters_newParameters*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonUplinkAdditionalTimeslots(TextCursor& c, const UplinkAdditionalTimeslots& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "parameters"));
+    PRINT_TRY(JsonUplinkAdditionalTimeslots_parameters(c, v.parameters));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonUplinkAdditionalTimeslots_LCR_r4_parameters(TextCursor& c, const UplinkAdditionalTimeslots_LCR_r4_parameters& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "sameAsLast"));
+      PRINT_TRY(JsonUplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast(c, (*static_cast<const UplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast*>(v.ptr))));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "newParameters"));
+      PRINT_TRY(JsonUplinkAdditionalTimeslots_LCR_r4_parameters_newParameters(c, (*static_cast<const UplinkAdditionalTimeslots_LCR_r4_parameters_newParameters*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonUplinkAdditionalTimeslots_LCR_r4(TextCursor& c, const UplinkAdditionalTimeslots_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "parameters"));
+    PRINT_TRY(JsonUplinkAdditionalTimeslots_LCR_r4_parameters(c, v.parameters));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonUplinkAdditionalTimeslots_LCR_r4_parameters_newParameters(TextCursor& c, const UplinkAdditionalTimeslots_LCR_r4_parameters_newParameters& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "individualTimeslotInfo"));
+    PRINT_TRY(JsonIndividualTimeslotInfo_LCR_r4(c, v.individualTimeslotInfo));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "ul_TS_ChannelisationCodeList"));
+    PRINT_TRY(JsonUL_TS_ChannelisationCodeList(c, v.ul_TS_ChannelisationCodeList));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonUplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast(TextCursor& c, const UplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "timeslotNumber"));
+    PRINT_TRY(JsonInteger(c, v.timeslotNumber));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonUplinkAdditionalTimeslots_VHCR_parameters(TextCursor& c, const UplinkAdditionalTimeslots_VHCR_parameters& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "sameAsLast"));
+      PRINT_TRY(JsonUplinkAdditionalTimeslots_VHCR_parameters_sameAsLast(c, (*static_cast<const UplinkAdditionalTimeslots_VHCR_parameters_sameAsLast*>(v.ptr))));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "newParameters"));
+      PRINT_TRY(JsonUplinkAdditionalTimeslots_VHCR_parameters_newParameters(c, (*static_cast<const UplinkAdditionalTimeslots_VHCR_parameters_newParameters*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonUplinkAdditionalTimeslots_VHCR(TextCursor& c, const UplinkAdditionalTimeslots_VHCR& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "parameters"));
+    PRINT_TRY(JsonUplinkAdditionalTimeslots_VHCR_parameters(c, v.parameters));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonUplinkAdditionalTimeslots_VHCR_parameters_newParameters(TextCursor& c, const UplinkAdditionalTimeslots_VHCR_parameters_newParameters& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "individualTimeslotInfo"));
+    PRINT_TRY(JsonIndividualTimeslotInfo_VHCR(c, v.individualTimeslotInfo));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "ul_TS_ChannelisationCodeList"));
+    PRINT_TRY(JsonUL_TS_ChannelisationCodeList(c, v.ul_TS_ChannelisationCodeList));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonUplinkAdditionalTimeslots_VHCR_parameters_sameAsLast(TextCursor& c, const UplinkAdditionalTimeslots_VHCR_parameters_sameAsLast& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "timeslotNumber"));
+    PRINT_TRY(JsonInteger(c, v.timeslotNumber));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonUplinkAdditionalTimeslots_parameters_newParameters(TextCursor& c, const UplinkAdditionalTimeslots_parameters_newParameters& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "individualTimeslotInfo"));
+    PRINT_TRY(JsonIndividualTimeslotInfo(c, v.individualTimeslotInfo));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "ul_TS_ChannelisationCodeList"));
+    PRINT_TRY(JsonUL_TS_ChannelisationCodeList(c, v.ul_TS_ChannelisationCodeList));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonUplinkAdditionalTimeslots_parameters_sameAsLast(TextCursor& c, const UplinkAdditionalTimeslots_parameters_sameAsLast& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "timeslotNumber"));
+    PRINT_TRY(JsonInteger(c, v.timeslotNumber));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(TextCursor& c, const UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "consecutive"));
+      PRINT_TRY(JsonUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive(c, (*static_cast<const UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive*>(v.ptr))));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "timeslotList"));
+      PRINT_TRY(JsonUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(c, (*static_cast<const UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive(TextCursor& c, const UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "numAdditionalTimeslots"));
+    PRINT_TRY(JsonInteger(c, v.numAdditionalTimeslots));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonUplinkAdditionalTimeslots_LCR_r4(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonUplinkAdditionalTimeslots_LCR_r4(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(TextCursor& c, const UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "consecutive"));
+      PRINT_TRY(JsonUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive(c, (*static_cast<const UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive*>(v.ptr))));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "timeslotList"));
+      PRINT_TRY(JsonUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(c, (*static_cast<const UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive(TextCursor& c, const UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "numAdditionalTimeslots"));
+    PRINT_TRY(JsonInteger(c, v.numAdditionalTimeslots));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonUplinkAdditionalTimeslots_VHCR(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonUplinkAdditionalTimeslots_VHCR(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots(TextCursor& c, const UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "consecutive"));
+      PRINT_TRY(JsonUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive(c, (*static_cast<const UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive*>(v.ptr))));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "timeslotList"));
+      PRINT_TRY(JsonUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(c, (*static_cast<const UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive(TextCursor& c, const UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "numAdditionalTimeslots"));
+    PRINT_TRY(JsonInteger(c, v.numAdditionalTimeslots));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonUplinkAdditionalTimeslots(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonUplinkAdditionalTimeslots(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
 }
 
 }  // namespace sibdecode

@@ -5,12 +5,2008 @@
 
 namespace sibdecode {
 
+int PrintGainFactorInformation(TextCursor& c, const GainFactorInformation& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "signalledGainFactors", 20));
+      PRINT_TRY(PrintSignalledGainFactors(c, (*static_cast<const SignalledGainFactors*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 2:
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "computedGainFactors", 19, v.value));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintPowerOffsetInformation(TextCursor& c, const PowerOffsetInformation& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "gainFactorInformation", 21));
+  PRINT_TRY(PrintGainFactorInformation(c, v.gainFactorInformation, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "powerOffsetPp_m", 15, v.powerOffsetPp_m));
+  }
+  return 0;
+}
+
+int PrintOctetModeRLC_SizeInfoType2(TextCursor& c, const OctetModeRLC_SizeInfoType2& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "sizeType1", 9, v.value));
+      break;
+    case 2:
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "sizeType2", 9, v.value));
+      break;
+    case 3:
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "sizeType3", 9, v.value));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintBitModeRLC_SizeInfo(TextCursor& c, const BitModeRLC_SizeInfo& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "sizeType1", 9, v.value));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "sizeType2", 9));
+      PRINT_TRY(PrintBitModeRLC_SizeInfo_sizeType2(c, (*static_cast<const BitModeRLC_SizeInfo_sizeType2*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 3:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "sizeType3", 9));
+      PRINT_TRY(PrintBitModeRLC_SizeInfo_sizeType3(c, (*static_cast<const BitModeRLC_SizeInfo_sizeType3*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 4:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "sizeType4", 9));
+      PRINT_TRY(PrintBitModeRLC_SizeInfo_sizeType4(c, (*static_cast<const BitModeRLC_SizeInfo_sizeType4*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintBitModeRLC_SizeInfo_sizeType2(TextCursor& c, const BitModeRLC_SizeInfo_sizeType2& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "part1", 5, v.part1));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "part2", 5, v.part2));
+  }
+  return 0;
+}
+
+int PrintBitModeRLC_SizeInfo_sizeType3(TextCursor& c, const BitModeRLC_SizeInfo_sizeType3& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "part1", 5, v.part1));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "part2", 5, v.part2));
+  }
+  return 0;
+}
+
+int PrintBitModeRLC_SizeInfo_sizeType4(TextCursor& c, const BitModeRLC_SizeInfo_sizeType4& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "part1", 5, v.part1));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "part2", 5, v.part2));
+  }
+  return 0;
+}
+
+int PrintPowerControlAlgorithm(TextCursor& c, const PowerControlAlgorithm& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "algorithm1", 10, v.value));
+      break;
+    case 2:
+      PrintNameLine(c, depth + 4, "algorithm2", 10);  // count not tested
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintTransportFormatSet(TextCursor& c, const TransportFormatSet& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "dedicatedTransChTFS", 19));
+      PRINT_TRY(PrintDedicatedTransChTFS(c, (*static_cast<const DedicatedTransChTFS*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "commonTransChTFS", 16));
+      PRINT_TRY(PrintCommonTransChTFS(c, (*static_cast<const CommonTransChTFS*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintTFCS(TextCursor& c, const TFCS& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "normalTFCI_Signalling", 21));
+      PRINT_TRY(PrintExplicitTFCS_Configuration(c, (*static_cast<const ExplicitTFCS_Configuration*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "dummy", 5));
+      PRINT_TRY(PrintSplitTFCI_Signalling(c, (*static_cast<const SplitTFCI_Signalling*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintFrequencyInfo_modeSpecificInfo(TextCursor& c, const FrequencyInfo_modeSpecificInfo& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "fdd", 3));
+      PRINT_TRY(PrintFrequencyInfoFDD(c, (*static_cast<const FrequencyInfoFDD*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd", 3));
+      PRINT_TRY(PrintFrequencyInfoTDD(c, (*static_cast<const FrequencyInfoTDD*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintFrequencyInfo(TextCursor& c, const FrequencyInfo& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo", 16));
+  PRINT_TRY(PrintFrequencyInfo_modeSpecificInfo(c, v.modeSpecificInfo, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintCSG_PSCSplitInfo(TextCursor& c, const CSG_PSCSplitInfo& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "startPSC", 8, v.startPSC));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "numberOfPSCs", 12, v.numberOfPSCs, kEnum_CSG_PSCSplitInfo_numberOfPSCs));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "pscRange2Offset", 15, v.pscRange2Offset));
+  }
+  return 0;
+}
+
+int PrintPrimaryCPICH_Info(TextCursor& c, const PrimaryCPICH_Info& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 8, "primaryScramblingCode", 21, v.primaryScramblingCode));
+  return 0;
+}
+
 int PrintCellSelectReselectInfo_v590ext(TextCursor& c, const CellSelectReselectInfo_v590ext& v, int depth) {
   if (v.presence & (1u << 0)) {
     PRINT_TRY(PrintIntegerLine(c, depth + 8, "deltaQrxlevmin", 14, v.deltaQrxlevmin));
   }
   if (v.presence & (1u << 1)) {
     PRINT_TRY(PrintIntegerLine(c, depth + 8, "deltaQhcs", 9, v.deltaQhcs));
+  }
+  return 0;
+}
+
+int PrintChannelCodingType(TextCursor& c, const ChannelCodingType& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      PrintNameLine(c, depth + 4, "noCoding", 8);  // count not tested
+      break;
+    case 2:
+      PRINT_TRY(PrintEnumLine(c, depth + 4, "convolutional", 13, v.value, kEnum_CodingRate));
+      break;
+    case 3:
+      PrintNameLine(c, depth + 4, "turbo", 5);  // count not tested
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintCommonDynamicTF_Info_rlc_Size(TextCursor& c, const CommonDynamicTF_Info_rlc_Size& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "fdd", 3));
+      PRINT_TRY(PrintCommonDynamicTF_Info_rlc_Size_fdd(c, (*static_cast<const CommonDynamicTF_Info_rlc_Size_fdd*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd", 3));
+      PRINT_TRY(PrintCommonDynamicTF_Info_rlc_Size_tdd(c, (*static_cast<const CommonDynamicTF_Info_rlc_Size_tdd*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintNumberOfTransportBlocks(TextCursor& c, const NumberOfTransportBlocks& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      PrintNameLine(c, depth + 4, "zero", 4);  // count not tested
+      break;
+    case 2:
+      PrintNameLine(c, depth + 4, "one", 3);  // count not tested
+      break;
+    case 3:
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "small_", 6, v.value));
+      break;
+    case 4:
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "large_", 6, v.value));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintCommonDynamicTF_Info_numberOfTbSizeList(TextCursor& c, const CommonDynamicTF_Info_numberOfTbSizeList& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const NumberOfTransportBlocks& element = v.items[index];
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
+    PRINT_TRY(PrintNumberOfTransportBlocks(c, element, depth));
+    PRINT_TRY(CloseBlock(c, depth));
+  }
+  return 0;
+}
+
+int PrintLogicalChannelList(TextCursor& c, const LogicalChannelList& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      PrintNameLine(c, depth + 4, "allSizes", 8);  // count not tested
+      break;
+    case 2:
+      PrintNameLine(c, depth + 4, "configured", 10);  // count not tested
+      break;
+    case 3:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(PrintLogicalChannelList_explicitList(c, (*static_cast<const LogicalChannelList_explicitList*>(v.ptr)), depth + 4, "explicitList"));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintCommonDynamicTF_Info(TextCursor& c, const CommonDynamicTF_Info& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "rlc_Size", 8));
+  PRINT_TRY(PrintCommonDynamicTF_Info_rlc_Size(c, v.rlc_Size, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  PRINT_TRY(PrintCommonDynamicTF_Info_numberOfTbSizeList(c, v.numberOfTbSizeList, depth + 8, "numberOfTbSizeList"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "logicalChannelList", 18));
+  PRINT_TRY(PrintLogicalChannelList(c, v.logicalChannelList, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintCommonDynamicTF_InfoList(TextCursor& c, const CommonDynamicTF_InfoList& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const CommonDynamicTF_Info& element = v.items[index];
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
+    PRINT_TRY(PrintCommonDynamicTF_Info(c, element, depth));
+    PRINT_TRY(CloseBlock(c, depth));
+  }
+  return 0;
+}
+
+int PrintCommonDynamicTF_Info_DynamicTTI_commonTDD_Choice(TextCursor& c, const CommonDynamicTF_Info_DynamicTTI_commonTDD_Choice& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "bitModeRLC_SizeInfo", 19));
+      PRINT_TRY(PrintBitModeRLC_SizeInfo(c, (*static_cast<const BitModeRLC_SizeInfo*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "octetModeRLC_SizeInfoType1", 26));
+      PRINT_TRY(PrintOctetModeRLC_SizeInfoType1(c, (*static_cast<const OctetModeRLC_SizeInfoType1*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintNumberOfTbSizeAndTTIList_Item(TextCursor& c, const NumberOfTbSizeAndTTIList_Item& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "numberOfTransportBlocks", 23));
+  PRINT_TRY(PrintNumberOfTransportBlocks(c, v.numberOfTransportBlocks, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "transmissionTimeInterval", 24, v.transmissionTimeInterval, kEnum_TransmissionTimeInterval));
+  return 0;
+}
+
+int PrintNumberOfTbSizeAndTTIList(TextCursor& c, const NumberOfTbSizeAndTTIList& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const NumberOfTbSizeAndTTIList_Item& element = v.items[index];
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
+    PRINT_TRY(PrintNumberOfTbSizeAndTTIList_Item(c, element, depth));
+    PRINT_TRY(CloseBlock(c, depth));
+  }
+  return 0;
+}
+
+int PrintCommonDynamicTF_Info_DynamicTTI(TextCursor& c, const CommonDynamicTF_Info_DynamicTTI& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "commonTDD_Choice", 16));
+  PRINT_TRY(PrintCommonDynamicTF_Info_DynamicTTI_commonTDD_Choice(c, v.commonTDD_Choice, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  PRINT_TRY(PrintNumberOfTbSizeAndTTIList(c, v.numberOfTbSizeAndTTIList, depth + 8, "numberOfTbSizeAndTTIList"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "logicalChannelList", 18));
+  PRINT_TRY(PrintLogicalChannelList(c, v.logicalChannelList, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintCommonDynamicTF_InfoList_DynamicTTI(TextCursor& c, const CommonDynamicTF_InfoList_DynamicTTI& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const CommonDynamicTF_Info_DynamicTTI& element = v.items[index];
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
+    PRINT_TRY(PrintCommonDynamicTF_Info_DynamicTTI(c, element, depth));
+    PRINT_TRY(CloseBlock(c, depth));
+  }
+  return 0;
+}
+
+int PrintCommonDynamicTF_Info_rlc_Size_fdd(TextCursor& c, const CommonDynamicTF_Info_rlc_Size_fdd& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "octetModeRLC_SizeInfoType2", 26));
+  PRINT_TRY(PrintOctetModeRLC_SizeInfoType2(c, v.octetModeRLC_SizeInfoType2, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintCommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice(TextCursor& c, const CommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "bitModeRLC_SizeInfo", 19));
+      PRINT_TRY(PrintBitModeRLC_SizeInfo(c, (*static_cast<const BitModeRLC_SizeInfo*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "octetModeRLC_SizeInfoType1", 26));
+      PRINT_TRY(PrintOctetModeRLC_SizeInfoType1(c, (*static_cast<const OctetModeRLC_SizeInfoType1*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintCommonDynamicTF_Info_rlc_Size_tdd(TextCursor& c, const CommonDynamicTF_Info_rlc_Size_tdd& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "commonTDD_Choice", 16));
+  PRINT_TRY(PrintCommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice(c, v.commonTDD_Choice, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      PrintNameLine(c, depth + 4, "defaultMidamble", 15);  // count not tested
+      break;
+    case 2:
+      PrintNameLine(c, depth + 4, "commonMidamble", 14);  // count not tested
+      break;
+    case 3:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "ueSpecificMidamble", 18));
+      PRINT_TRY(PrintMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintMidambleShiftAndBurstType_LCR_r4(TextCursor& c, const MidambleShiftAndBurstType_LCR_r4& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "midambleAllocationMode", 22));
+  PRINT_TRY(PrintMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode(c, v.midambleAllocationMode, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "midambleConfiguration", 21, v.midambleConfiguration));
+  return 0;
+}
+
+int PrintRepetitionPeriodAndLength(TextCursor& c, const RepetitionPeriodAndLength& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      PrintNameLine(c, depth + 4, "repetitionPeriod1", 17);  // count not tested
+      break;
+    case 2:
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "repetitionPeriod2", 17, v.value));
+      break;
+    case 3:
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "repetitionPeriod4", 17, v.value));
+      break;
+    case 4:
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "repetitionPeriod8", 17, v.value));
+      break;
+    case 5:
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "repetitionPeriod16", 18, v.value));
+      break;
+    case 6:
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "repetitionPeriod32", 18, v.value));
+      break;
+    case 7:
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "repetitionPeriod64", 18, v.value));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintCommonTimeslotInfo(TextCursor& c, const CommonTimeslotInfo& v, int depth) {
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "secondInterleavingMode", 22, v.secondInterleavingMode, kEnum_SecondInterleavingMode));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintEnumLine(c, depth + 4, "tfci_Coding", 11, v.tfci_Coding, kEnum_TFCI_Coding));
+  }
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "puncturingLimit", 15, v.puncturingLimit, kEnum_PuncturingLimit));
+  if (v.presence & (1u << 1)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "repetitionPeriodAndLength", 25));
+    PRINT_TRY(PrintRepetitionPeriodAndLength(c, v.repetitionPeriodAndLength, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintCommonTransChTFS_tti(TextCursor& c, const CommonTransChTFS_tti& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(PrintCommonDynamicTF_InfoList(c, (*static_cast<const CommonDynamicTF_InfoList*>(v.ptr)), depth + 4, "tti10"));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(PrintCommonDynamicTF_InfoList(c, (*static_cast<const CommonDynamicTF_InfoList*>(v.ptr)), depth + 4, "tti20"));
+      break;
+    case 3:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(PrintCommonDynamicTF_InfoList(c, (*static_cast<const CommonDynamicTF_InfoList*>(v.ptr)), depth + 4, "tti40"));
+      break;
+    case 4:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(PrintCommonDynamicTF_InfoList(c, (*static_cast<const CommonDynamicTF_InfoList*>(v.ptr)), depth + 4, "tti80"));
+      break;
+    case 5:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(PrintCommonDynamicTF_InfoList_DynamicTTI(c, (*static_cast<const CommonDynamicTF_InfoList_DynamicTTI*>(v.ptr)), depth + 4, "dynamic"));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintSemistaticTF_Information(TextCursor& c, const SemistaticTF_Information& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "channelCodingType", 17));
+  PRINT_TRY(PrintChannelCodingType(c, v.channelCodingType, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "rateMatchingAttribute", 21, v.rateMatchingAttribute));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "crc_Size", 8, v.crc_Size, kEnum_CRC_Size));
+  return 0;
+}
+
+int PrintCommonTransChTFS(TextCursor& c, const CommonTransChTFS& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "tti", 3));
+  PRINT_TRY(PrintCommonTransChTFS_tti(c, v.tti, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  PRINT_TRY(OpenBlock(c, depth + 4, "semistaticTF_Information", 24));
+  PRINT_TRY(PrintSemistaticTF_Information(c, v.semistaticTF_Information, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintDL_TS_ChannelisationCodesShort_codesRepresentation(TextCursor& c, const DL_TS_ChannelisationCodesShort_codesRepresentation& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "consecutive", 11));
+      PRINT_TRY(PrintDL_TS_ChannelisationCodesShort_codesRepresentation_consecutive(c, (*static_cast<const DL_TS_ChannelisationCodesShort_codesRepresentation_consecutive*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(PrintBitStringLine(c, depth + 4, "bitmap", 6, (*static_cast<const BitStringValue<2>*>(v.ptr)).bitCount, (*static_cast<const BitStringValue<2>*>(v.ptr)).bytes, sizeof (*static_cast<const BitStringValue<2>*>(v.ptr)).bytes));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintDL_TS_ChannelisationCodesShort(TextCursor& c, const DL_TS_ChannelisationCodesShort& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "codesRepresentation", 19));
+  PRINT_TRY(PrintDL_TS_ChannelisationCodesShort_codesRepresentation(c, v.codesRepresentation, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation(TextCursor& c, const DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "consecutive", 11));
+      PRINT_TRY(PrintDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive(c, (*static_cast<const DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(PrintBitStringLine(c, depth + 4, "bitmap", 6, (*static_cast<const BitStringValue<4>*>(v.ptr)).bitCount, (*static_cast<const BitStringValue<4>*>(v.ptr)).bytes, sizeof (*static_cast<const BitStringValue<4>*>(v.ptr)).bytes));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintDL_TS_ChannelisationCodesShort_VHCR(TextCursor& c, const DL_TS_ChannelisationCodesShort_VHCR& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "codesRepresentation", 19));
+  PRINT_TRY(PrintDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation(c, v.codesRepresentation, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive(TextCursor& c, const DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive& v, int depth) {
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "firstChannelisationCode", 23, v.firstChannelisationCode, kEnum_DL_TS_ChannelisationCode_VHCR));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "lastChannelisationCode", 22, v.lastChannelisationCode, kEnum_DL_TS_ChannelisationCode_VHCR));
+  return 0;
+}
+
+int PrintDL_TS_ChannelisationCodesShort_codesRepresentation_consecutive(TextCursor& c, const DL_TS_ChannelisationCodesShort_codesRepresentation_consecutive& v, int depth) {
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "firstChannelisationCode", 23, v.firstChannelisationCode, kEnum_DL_TS_ChannelisationCode));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "lastChannelisationCode", 22, v.lastChannelisationCode, kEnum_DL_TS_ChannelisationCode));
+  return 0;
+}
+
+int PrintDSCH_TransportChannelsInfo_Item(TextCursor& c, const DSCH_TransportChannelsInfo_Item& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "dsch_transport_channel_identity", 31, v.dsch_transport_channel_identity));
+  PRINT_TRY(OpenBlock(c, depth + 4, "dsch_TFS", 8));
+  PRINT_TRY(PrintTransportFormatSet(c, v.dsch_TFS, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintDSCH_TransportChannelsInfo(TextCursor& c, const DSCH_TransportChannelsInfo& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const DSCH_TransportChannelsInfo_Item& element = v.items[index];
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
+    PRINT_TRY(PrintDSCH_TransportChannelsInfo_Item(c, element, depth));
+    PRINT_TRY(CloseBlock(c, depth));
+  }
+  return 0;
+}
+
+int PrintDedicatedDynamicTF_Info_rlc_Size(TextCursor& c, const DedicatedDynamicTF_Info_rlc_Size& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "bitMode", 7));
+      PRINT_TRY(PrintBitModeRLC_SizeInfo(c, (*static_cast<const BitModeRLC_SizeInfo*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "octetModeType1", 14));
+      PRINT_TRY(PrintOctetModeRLC_SizeInfoType1(c, (*static_cast<const OctetModeRLC_SizeInfoType1*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintDedicatedDynamicTF_Info_numberOfTbSizeList(TextCursor& c, const DedicatedDynamicTF_Info_numberOfTbSizeList& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const NumberOfTransportBlocks& element = v.items[index];
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
+    PRINT_TRY(PrintNumberOfTransportBlocks(c, element, depth));
+    PRINT_TRY(CloseBlock(c, depth));
+  }
+  return 0;
+}
+
+int PrintDedicatedDynamicTF_Info(TextCursor& c, const DedicatedDynamicTF_Info& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "rlc_Size", 8));
+  PRINT_TRY(PrintDedicatedDynamicTF_Info_rlc_Size(c, v.rlc_Size, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  PRINT_TRY(PrintDedicatedDynamicTF_Info_numberOfTbSizeList(c, v.numberOfTbSizeList, depth + 8, "numberOfTbSizeList"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "logicalChannelList", 18));
+  PRINT_TRY(PrintLogicalChannelList(c, v.logicalChannelList, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintDedicatedDynamicTF_InfoList(TextCursor& c, const DedicatedDynamicTF_InfoList& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const DedicatedDynamicTF_Info& element = v.items[index];
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
+    PRINT_TRY(PrintDedicatedDynamicTF_Info(c, element, depth));
+    PRINT_TRY(CloseBlock(c, depth));
+  }
+  return 0;
+}
+
+int PrintDedicatedDynamicTF_Info_DynamicTTI_rlc_Size(TextCursor& c, const DedicatedDynamicTF_Info_DynamicTTI_rlc_Size& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "bitMode", 7));
+      PRINT_TRY(PrintBitModeRLC_SizeInfo(c, (*static_cast<const BitModeRLC_SizeInfo*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "octetModeType1", 14));
+      PRINT_TRY(PrintOctetModeRLC_SizeInfoType1(c, (*static_cast<const OctetModeRLC_SizeInfoType1*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintDedicatedDynamicTF_Info_DynamicTTI(TextCursor& c, const DedicatedDynamicTF_Info_DynamicTTI& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "rlc_Size", 8));
+  PRINT_TRY(PrintDedicatedDynamicTF_Info_DynamicTTI_rlc_Size(c, v.rlc_Size, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  PRINT_TRY(PrintNumberOfTbSizeAndTTIList(c, v.numberOfTbSizeAndTTIList, depth + 8, "numberOfTbSizeAndTTIList"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "logicalChannelList", 18));
+  PRINT_TRY(PrintLogicalChannelList(c, v.logicalChannelList, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintDedicatedDynamicTF_InfoList_DynamicTTI(TextCursor& c, const DedicatedDynamicTF_InfoList_DynamicTTI& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const DedicatedDynamicTF_Info_DynamicTTI& element = v.items[index];
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
+    PRINT_TRY(PrintDedicatedDynamicTF_Info_DynamicTTI(c, element, depth));
+    PRINT_TRY(CloseBlock(c, depth));
+  }
+  return 0;
+}
+
+int PrintDedicatedTransChTFS_tti(TextCursor& c, const DedicatedTransChTFS_tti& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(PrintDedicatedDynamicTF_InfoList(c, (*static_cast<const DedicatedDynamicTF_InfoList*>(v.ptr)), depth + 4, "tti10"));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(PrintDedicatedDynamicTF_InfoList(c, (*static_cast<const DedicatedDynamicTF_InfoList*>(v.ptr)), depth + 4, "tti20"));
+      break;
+    case 3:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(PrintDedicatedDynamicTF_InfoList(c, (*static_cast<const DedicatedDynamicTF_InfoList*>(v.ptr)), depth + 4, "tti40"));
+      break;
+    case 4:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(PrintDedicatedDynamicTF_InfoList(c, (*static_cast<const DedicatedDynamicTF_InfoList*>(v.ptr)), depth + 4, "tti80"));
+      break;
+    case 5:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(PrintDedicatedDynamicTF_InfoList_DynamicTTI(c, (*static_cast<const DedicatedDynamicTF_InfoList_DynamicTTI*>(v.ptr)), depth + 4, "dynamic"));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintDedicatedTransChTFS(TextCursor& c, const DedicatedTransChTFS& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "tti", 3));
+  PRINT_TRY(PrintDedicatedTransChTFS_tti(c, v.tti, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  PRINT_TRY(OpenBlock(c, depth + 4, "semistaticTF_Information", 24));
+  PRINT_TRY(PrintSemistaticTF_Information(c, v.semistaticTF_Information, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintDownlinkAdditionalTimeslots_parameters(TextCursor& c, const DownlinkAdditionalTimeslots_parameters& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "sameAsLast", 10));
+      PRINT_TRY(PrintDownlinkAdditionalTimeslots_parameters_sameAsLast(c, (*static_cast<const DownlinkAdditionalTimeslots_parameters_sameAsLast*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "newParameters", 13));
+      PRINT_TRY(PrintDownlinkAdditionalTimeslots_parameters_newParameters(c, (*static_cast<const DownlinkAdditionalTimeslots_parameters_newParameters*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintDownlinkAdditionalTimeslots(TextCursor& c, const DownlinkAdditionalTimeslots& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "parameters", 10));
+  PRINT_TRY(PrintDownlinkAdditionalTimeslots_parameters(c, v.parameters, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintDownlinkAdditionalTimeslots_LCR_r4_parameters(TextCursor& c, const DownlinkAdditionalTimeslots_LCR_r4_parameters& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "sameAsLast", 10));
+      PRINT_TRY(PrintDownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast(c, (*static_cast<const DownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "newParameters", 13));
+      PRINT_TRY(PrintDownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters(c, (*static_cast<const DownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintDownlinkAdditionalTimeslots_LCR_r4(TextCursor& c, const DownlinkAdditionalTimeslots_LCR_r4& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "parameters", 10));
+  PRINT_TRY(PrintDownlinkAdditionalTimeslots_LCR_r4_parameters(c, v.parameters, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintIndividualTimeslotInfo_LCR_r4(TextCursor& c, const IndividualTimeslotInfo_LCR_r4& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", 14, v.timeslotNumber));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "tfci_Existence", 14, v.tfci_Existence));
+  PRINT_TRY(OpenBlock(c, depth + 4, "midambleShiftAndBurstType", 25));
+  PRINT_TRY(PrintMidambleShiftAndBurstType_LCR_r4(c, v.midambleShiftAndBurstType, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "modulation", 10, v.modulation, kEnum_IndividualTimeslotInfo_LCR_r4_modulation));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "ss_TPC_Symbols", 14, v.ss_TPC_Symbols, kEnum_IndividualTimeslotInfo_LCR_r4_ss_TPC_Symbols));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "additionalSS_TPC_Symbols", 24, v.additionalSS_TPC_Symbols));
+  }
+  return 0;
+}
+
+int PrintDownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters(TextCursor& c, const DownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "individualTimeslotInfo", 22));
+  PRINT_TRY(PrintIndividualTimeslotInfo_LCR_r4(c, v.individualTimeslotInfo, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  PRINT_TRY(OpenBlock(c, depth + 4, "dl_TS_ChannelisationCodesShort", 30));
+  PRINT_TRY(PrintDL_TS_ChannelisationCodesShort(c, v.dl_TS_ChannelisationCodesShort, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintDownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast(TextCursor& c, const DownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", 14, v.timeslotNumber));
+  return 0;
+}
+
+int PrintDownlinkAdditionalTimeslots_VHCR_parameters(TextCursor& c, const DownlinkAdditionalTimeslots_VHCR_parameters& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "sameAsLast", 10));
+      PRINT_TRY(PrintDownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast(c, (*static_cast<const DownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "newParameters", 13));
+      PRINT_TRY(PrintDownlinkAdditionalTimeslots_VHCR_parameters_newParameters(c, (*static_cast<const DownlinkAdditionalTimeslots_VHCR_parameters_newParameters*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintDownlinkAdditionalTimeslots_VHCR(TextCursor& c, const DownlinkAdditionalTimeslots_VHCR& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "parameters", 10));
+  PRINT_TRY(PrintDownlinkAdditionalTimeslots_VHCR_parameters(c, v.parameters, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintMidambleShiftAndBurstType_VHCR_burstType(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "type1", 5));
+      PRINT_TRY(PrintMidambleShiftAndBurstType_VHCR_burstType_type1(c, (*static_cast<const MidambleShiftAndBurstType_VHCR_burstType_type1*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "type2", 5));
+      PRINT_TRY(PrintMidambleShiftAndBurstType_VHCR_burstType_type2(c, (*static_cast<const MidambleShiftAndBurstType_VHCR_burstType_type2*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 3:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "type3", 5));
+      PRINT_TRY(PrintMidambleShiftAndBurstType_VHCR_burstType_type3(c, (*static_cast<const MidambleShiftAndBurstType_VHCR_burstType_type3*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 4:
+      PrintNameLine(c, depth + 4, "mbsfnBurstType4", 15);  // count not tested
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintMidambleShiftAndBurstType_VHCR(TextCursor& c, const MidambleShiftAndBurstType_VHCR& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "burstType", 9));
+  PRINT_TRY(PrintMidambleShiftAndBurstType_VHCR_burstType(c, v.burstType, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintIndividualTimeslotInfo_VHCR(TextCursor& c, const IndividualTimeslotInfo_VHCR& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", 14, v.timeslotNumber));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "tfci_Existence", 14, v.tfci_Existence));
+  PRINT_TRY(OpenBlock(c, depth + 4, "midambleShiftAndBurstType_VHCR", 30));
+  PRINT_TRY(PrintMidambleShiftAndBurstType_VHCR(c, v.midambleShiftAndBurstType_VHCR, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintDownlinkAdditionalTimeslots_VHCR_parameters_newParameters(TextCursor& c, const DownlinkAdditionalTimeslots_VHCR_parameters_newParameters& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "individualTimeslotInfo", 22));
+  PRINT_TRY(PrintIndividualTimeslotInfo_VHCR(c, v.individualTimeslotInfo, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  PRINT_TRY(OpenBlock(c, depth + 4, "dl_TS_ChannelisationCodesShort", 30));
+  PRINT_TRY(PrintDL_TS_ChannelisationCodesShort_VHCR(c, v.dl_TS_ChannelisationCodesShort, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintDownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast(TextCursor& c, const DownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", 14, v.timeslotNumber));
+  return 0;
+}
+
+int PrintMidambleShiftAndBurstType_burstType(TextCursor& c, const MidambleShiftAndBurstType_burstType& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "type1", 5));
+      PRINT_TRY(PrintMidambleShiftAndBurstType_burstType_type1(c, (*static_cast<const MidambleShiftAndBurstType_burstType_type1*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "type2", 5));
+      PRINT_TRY(PrintMidambleShiftAndBurstType_burstType_type2(c, (*static_cast<const MidambleShiftAndBurstType_burstType_type2*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 3:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "type3", 5));
+      PRINT_TRY(PrintMidambleShiftAndBurstType_burstType_type3(c, (*static_cast<const MidambleShiftAndBurstType_burstType_type3*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintMidambleShiftAndBurstType(TextCursor& c, const MidambleShiftAndBurstType& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "burstType", 9));
+  PRINT_TRY(PrintMidambleShiftAndBurstType_burstType(c, v.burstType, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintIndividualTimeslotInfo(TextCursor& c, const IndividualTimeslotInfo& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", 14, v.timeslotNumber));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "tfci_Existence", 14, v.tfci_Existence));
+  PRINT_TRY(OpenBlock(c, depth + 4, "midambleShiftAndBurstType", 25));
+  PRINT_TRY(PrintMidambleShiftAndBurstType(c, v.midambleShiftAndBurstType, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintDownlinkAdditionalTimeslots_parameters_newParameters(TextCursor& c, const DownlinkAdditionalTimeslots_parameters_newParameters& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "individualTimeslotInfo", 22));
+  PRINT_TRY(PrintIndividualTimeslotInfo(c, v.individualTimeslotInfo, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  PRINT_TRY(OpenBlock(c, depth + 4, "dl_TS_ChannelisationCodesShort", 30));
+  PRINT_TRY(PrintDL_TS_ChannelisationCodesShort(c, v.dl_TS_ChannelisationCodesShort, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintDownlinkAdditionalTimeslots_parameters_sameAsLast(TextCursor& c, const DownlinkAdditionalTimeslots_parameters_sameAsLast& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", 14, v.timeslotNumber));
+  return 0;
+}
+
+int PrintDownlinkTimeslotsCodes_moreTimeslots(TextCursor& c, const DownlinkTimeslotsCodes_moreTimeslots& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      PrintNameLine(c, depth + 4, "noMore", 6);  // count not tested
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "additionalTimeslots", 19));
+      PRINT_TRY(PrintDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots(c, (*static_cast<const DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintDownlinkTimeslotsCodes(TextCursor& c, const DownlinkTimeslotsCodes& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "firstIndividualTimeslotInfo", 27));
+  PRINT_TRY(PrintIndividualTimeslotInfo(c, v.firstIndividualTimeslotInfo, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  PRINT_TRY(OpenBlock(c, depth + 4, "dl_TS_ChannelisationCodesShort", 30));
+  PRINT_TRY(PrintDL_TS_ChannelisationCodesShort(c, v.dl_TS_ChannelisationCodesShort, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  PRINT_TRY(OpenBlock(c, depth + 4, "moreTimeslots", 13));
+  PRINT_TRY(PrintDownlinkTimeslotsCodes_moreTimeslots(c, v.moreTimeslots, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintDownlinkTimeslotsCodes_LCR_r4_moreTimeslots(TextCursor& c, const DownlinkTimeslotsCodes_LCR_r4_moreTimeslots& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      PrintNameLine(c, depth + 4, "noMore", 6);  // count not tested
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "additionalTimeslots", 19));
+      PRINT_TRY(PrintDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(c, (*static_cast<const DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintDownlinkTimeslotsCodes_LCR_r4(TextCursor& c, const DownlinkTimeslotsCodes_LCR_r4& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "firstIndividualTimeslotInfo", 27));
+  PRINT_TRY(PrintIndividualTimeslotInfo_LCR_r4(c, v.firstIndividualTimeslotInfo, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  PRINT_TRY(OpenBlock(c, depth + 4, "dl_TS_ChannelisationCodesShort", 30));
+  PRINT_TRY(PrintDL_TS_ChannelisationCodesShort(c, v.dl_TS_ChannelisationCodesShort, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  PRINT_TRY(OpenBlock(c, depth + 4, "moreTimeslots", 13));
+  PRINT_TRY(PrintDownlinkTimeslotsCodes_LCR_r4_moreTimeslots(c, v.moreTimeslots, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(TextCursor& c, const DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "consecutive", 11, v.value));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(PrintDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(c, (*static_cast<const DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList*>(v.ptr)), depth + 4, "timeslotList"));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const DownlinkAdditionalTimeslots_LCR_r4& element = v.items[index];
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
+    PRINT_TRY(PrintDownlinkAdditionalTimeslots_LCR_r4(c, element, depth));
+    PRINT_TRY(CloseBlock(c, depth));
+  }
+  return 0;
+}
+
+int PrintDownlinkTimeslotsCodes_VHCR_moreTimeslots(TextCursor& c, const DownlinkTimeslotsCodes_VHCR_moreTimeslots& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      PrintNameLine(c, depth + 4, "noMore", 6);  // count not tested
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "additionalTimeslots", 19));
+      PRINT_TRY(PrintDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(c, (*static_cast<const DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintDownlinkTimeslotsCodes_VHCR(TextCursor& c, const DownlinkTimeslotsCodes_VHCR& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "firstIndividualTimeslotInfo", 27));
+  PRINT_TRY(PrintIndividualTimeslotInfo_VHCR(c, v.firstIndividualTimeslotInfo, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  PRINT_TRY(OpenBlock(c, depth + 4, "dl_TS_ChannelisationCodesShort", 30));
+  PRINT_TRY(PrintDL_TS_ChannelisationCodesShort_VHCR(c, v.dl_TS_ChannelisationCodesShort, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  PRINT_TRY(OpenBlock(c, depth + 4, "moreTimeslots", 13));
+  PRINT_TRY(PrintDownlinkTimeslotsCodes_VHCR_moreTimeslots(c, v.moreTimeslots, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(TextCursor& c, const DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "consecutive", 11, v.value));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(PrintDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(c, (*static_cast<const DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList*>(v.ptr)), depth + 4, "timeslotList"));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const DownlinkAdditionalTimeslots_VHCR& element = v.items[index];
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
+    PRINT_TRY(PrintDownlinkAdditionalTimeslots_VHCR(c, element, depth));
+    PRINT_TRY(CloseBlock(c, depth));
+  }
+  return 0;
+}
+
+int PrintDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots(TextCursor& c, const DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "consecutive", 11, v.value));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(PrintDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(c, (*static_cast<const DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList*>(v.ptr)), depth + 4, "timeslotList"));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const DownlinkAdditionalTimeslots& element = v.items[index];
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
+    PRINT_TRY(PrintDownlinkAdditionalTimeslots(c, element, depth));
+    PRINT_TRY(CloseBlock(c, depth));
+  }
+  return 0;
+}
+
+int PrintExplicitTFCS_Configuration(TextCursor& c, const ExplicitTFCS_Configuration& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "complete", 8));
+      PRINT_TRY(PrintTFCS_ReconfAdd(c, (*static_cast<const TFCS_ReconfAdd*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "addition", 8));
+      PRINT_TRY(PrintTFCS_ReconfAdd(c, (*static_cast<const TFCS_ReconfAdd*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 3:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(PrintTFCS_RemovalList(c, (*static_cast<const TFCS_RemovalList*>(v.ptr)), depth + 4, "removal"));
+      break;
+    case 4:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "replacement", 11));
+      PRINT_TRY(PrintExplicitTFCS_Configuration_replacement(c, (*static_cast<const ExplicitTFCS_Configuration_replacement*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintTFCS_Removal(TextCursor& c, const TFCS_Removal& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "tfci", 4, v.tfci));
+  return 0;
+}
+
+int PrintTFCS_RemovalList(TextCursor& c, const TFCS_RemovalList& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const TFCS_Removal& element = v.items[index];
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
+    PRINT_TRY(PrintTFCS_Removal(c, element, depth));
+    PRINT_TRY(CloseBlock(c, depth));
+  }
+  return 0;
+}
+
+int PrintTFCS_ReconfAdd_ctfcSize(TextCursor& c, const TFCS_ReconfAdd_ctfcSize& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc2Bit(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc2Bit*>(v.ptr)), depth + 4, "ctfc2Bit"));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc4Bit(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc4Bit*>(v.ptr)), depth + 4, "ctfc4Bit"));
+      break;
+    case 3:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc6Bit(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc6Bit*>(v.ptr)), depth + 4, "ctfc6Bit"));
+      break;
+    case 4:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc8Bit(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc8Bit*>(v.ptr)), depth + 4, "ctfc8Bit"));
+      break;
+    case 5:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc12Bit(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc12Bit*>(v.ptr)), depth + 4, "ctfc12Bit"));
+      break;
+    case 6:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc16Bit(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc16Bit*>(v.ptr)), depth + 4, "ctfc16Bit"));
+      break;
+    case 7:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc24Bit(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc24Bit*>(v.ptr)), depth + 4, "ctfc24Bit"));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintTFCS_ReconfAdd(TextCursor& c, const TFCS_ReconfAdd& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "ctfcSize", 8));
+  PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize(c, v.ctfcSize, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintExplicitTFCS_Configuration_replacement(TextCursor& c, const ExplicitTFCS_Configuration_replacement& v, int depth) {
+  PRINT_TRY(PrintTFCS_RemovalList(c, v.tfcsRemoval, depth + 8, "tfcsRemoval"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "tfcsAdd", 7));
+  PRINT_TRY(PrintTFCS_ReconfAdd(c, v.tfcsAdd, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintFrequencyInfoFDD(TextCursor& c, const FrequencyInfoFDD& v, int depth) {
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "uarfcn_UL", 9, v.uarfcn_UL));
+  }
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "uarfcn_DL", 9, v.uarfcn_DL));
+  return 0;
+}
+
+int PrintFrequencyInfoTDD(TextCursor& c, const FrequencyInfoTDD& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "uarfcn_Nt", 9, v.uarfcn_Nt));
+  return 0;
+}
+
+int PrintLogicalChannelByRB(TextCursor& c, const LogicalChannelByRB& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "rb_Identity", 11, v.rb_Identity));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "logChOfRb", 9, v.logChOfRb));
+  }
+  return 0;
+}
+
+int PrintLogicalChannelList_explicitList(TextCursor& c, const LogicalChannelList_explicitList& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const LogicalChannelByRB& element = v.items[index];
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
+    PRINT_TRY(PrintLogicalChannelByRB(c, element, depth));
+    PRINT_TRY(CloseBlock(c, depth));
+  }
+  return 0;
+}
+
+int PrintMCC(TextCursor& c, const MCC& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t i = 0; i < v.count && i < 3; ++i) {
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintIntegerLine(c, depth, elementName.text, elementName.length, v.items[i]));
+  }
+  return 0;
+}
+
+int PrintMNC(TextCursor& c, const MNC& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t i = 0; i < v.count && i < 3; ++i) {
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintIntegerLine(c, depth, elementName.text, elementName.length, v.items[i]));
+  }
+  return 0;
+}
+
+int PrintPLMN_IdentityWithOptionalMCC_r6(TextCursor& c, const PLMN_IdentityWithOptionalMCC_r6& v, int depth) {
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintMCC(c, v.mcc, depth + 8, "mcc"));
+  }
+  PRINT_TRY(PrintMNC(c, v.mnc, depth + 8, "mnc"));
+  return 0;
+}
+
+int PrintMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "midambleShift", 13, v.midambleShift));
+  return 0;
+}
+
+int PrintMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      PrintNameLine(c, depth + 4, "defaultMidamble", 15);  // count not tested
+      break;
+    case 2:
+      PrintNameLine(c, depth + 4, "commonMidamble", 14);  // count not tested
+      break;
+    case 3:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "ueSpecificMidamble", 18));
+      PRINT_TRY(PrintMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintMidambleShiftAndBurstType_VHCR_burstType_type1(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type1& v, int depth) {
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "midambleConfigurationBurstType1and3", 35, v.midambleConfigurationBurstType1and3, kEnum_MidambleConfigurationBurstType1and3));
+  PRINT_TRY(OpenBlock(c, depth + 4, "midambleAllocationMode", 22));
+  PRINT_TRY(PrintMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode(c, v.midambleAllocationMode, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "midambleShift", 13, v.midambleShift));
+  return 0;
+}
+
+int PrintMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      PrintNameLine(c, depth + 4, "defaultMidamble", 15);  // count not tested
+      break;
+    case 2:
+      PrintNameLine(c, depth + 4, "commonMidamble", 14);  // count not tested
+      break;
+    case 3:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "ueSpecificMidamble", 18));
+      PRINT_TRY(PrintMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintMidambleShiftAndBurstType_VHCR_burstType_type2(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type2& v, int depth) {
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "midambleConfigurationBurstType2", 31, v.midambleConfigurationBurstType2, kEnum_MidambleConfigurationBurstType2_VHCR));
+  PRINT_TRY(OpenBlock(c, depth + 4, "midambleAllocationMode", 22));
+  PRINT_TRY(PrintMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode(c, v.midambleAllocationMode, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "midambleShift", 13, v.midambleShift));
+  return 0;
+}
+
+int PrintMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      PrintNameLine(c, depth + 4, "defaultMidamble", 15);  // count not tested
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "ueSpecificMidamble", 18));
+      PRINT_TRY(PrintMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintMidambleShiftAndBurstType_VHCR_burstType_type3(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type3& v, int depth) {
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "midambleConfigurationBurstType1and3", 35, v.midambleConfigurationBurstType1and3, kEnum_MidambleConfigurationBurstType1and3));
+  PRINT_TRY(OpenBlock(c, depth + 4, "midambleAllocationMode", 22));
+  PRINT_TRY(PrintMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode(c, v.midambleAllocationMode, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "midambleShift", 13, v.midambleShift));
+  return 0;
+}
+
+int PrintMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      PrintNameLine(c, depth + 4, "defaultMidamble", 15);  // count not tested
+      break;
+    case 2:
+      PrintNameLine(c, depth + 4, "commonMidamble", 14);  // count not tested
+      break;
+    case 3:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "ueSpecificMidamble", 18));
+      PRINT_TRY(PrintMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintMidambleShiftAndBurstType_burstType_type1(TextCursor& c, const MidambleShiftAndBurstType_burstType_type1& v, int depth) {
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "midambleConfigurationBurstType1and3", 35, v.midambleConfigurationBurstType1and3, kEnum_MidambleConfigurationBurstType1and3));
+  PRINT_TRY(OpenBlock(c, depth + 4, "midambleAllocationMode", 22));
+  PRINT_TRY(PrintMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode(c, v.midambleAllocationMode, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "midambleShift", 13, v.midambleShift));
+  return 0;
+}
+
+int PrintMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      PrintNameLine(c, depth + 4, "defaultMidamble", 15);  // count not tested
+      break;
+    case 2:
+      PrintNameLine(c, depth + 4, "commonMidamble", 14);  // count not tested
+      break;
+    case 3:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "ueSpecificMidamble", 18));
+      PRINT_TRY(PrintMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintMidambleShiftAndBurstType_burstType_type2(TextCursor& c, const MidambleShiftAndBurstType_burstType_type2& v, int depth) {
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "midambleConfigurationBurstType2", 31, v.midambleConfigurationBurstType2, kEnum_MidambleConfigurationBurstType2));
+  PRINT_TRY(OpenBlock(c, depth + 4, "midambleAllocationMode", 22));
+  PRINT_TRY(PrintMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode(c, v.midambleAllocationMode, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "midambleShift", 13, v.midambleShift));
+  return 0;
+}
+
+int PrintMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      PrintNameLine(c, depth + 4, "defaultMidamble", 15);  // count not tested
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "ueSpecificMidamble", 18));
+      PRINT_TRY(PrintMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintMidambleShiftAndBurstType_burstType_type3(TextCursor& c, const MidambleShiftAndBurstType_burstType_type3& v, int depth) {
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "midambleConfigurationBurstType1and3", 35, v.midambleConfigurationBurstType1and3, kEnum_MidambleConfigurationBurstType1and3));
+  PRINT_TRY(OpenBlock(c, depth + 4, "midambleAllocationMode", 22));
+  PRINT_TRY(PrintMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode(c, v.midambleAllocationMode, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "midambleShift", 13, v.midambleShift));
+  return 0;
+}
+
+int PrintOctetModeRLC_SizeInfoType1(TextCursor& c, const OctetModeRLC_SizeInfoType1& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "sizeType1", 9, v.value));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "sizeType2", 9));
+      PRINT_TRY(PrintOctetModeRLC_SizeInfoType1_sizeType2(c, (*static_cast<const OctetModeRLC_SizeInfoType1_sizeType2*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 3:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "sizeType3", 9));
+      PRINT_TRY(PrintOctetModeRLC_SizeInfoType1_sizeType3(c, (*static_cast<const OctetModeRLC_SizeInfoType1_sizeType3*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintOctetModeRLC_SizeInfoType1_sizeType2(TextCursor& c, const OctetModeRLC_SizeInfoType1_sizeType2& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "part1", 5, v.part1));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "part2", 5, v.part2));
+  }
+  return 0;
+}
+
+int PrintOctetModeRLC_SizeInfoType1_sizeType3(TextCursor& c, const OctetModeRLC_SizeInfoType1_sizeType3& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "part1", 5, v.part1));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "part2", 5, v.part2));
+  }
+  return 0;
+}
+
+int PrintPDSCH_Info(TextCursor& c, const PDSCH_Info& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "tfcs_ID", 7, v.tfcs_ID));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "commonTimeslotInfo", 18));
+    PRINT_TRY(PrintCommonTimeslotInfo(c, v.commonTimeslotInfo, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  if (v.presence & (1u << 1)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "pdsch_TimeslotsCodes", 20));
+    PRINT_TRY(PrintDownlinkTimeslotsCodes(c, v.pdsch_TimeslotsCodes, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintPDSCH_Info_LCR_r4(TextCursor& c, const PDSCH_Info_LCR_r4& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "tfcs_ID", 7, v.tfcs_ID));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "commonTimeslotInfo", 18));
+    PRINT_TRY(PrintCommonTimeslotInfo(c, v.commonTimeslotInfo, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  if (v.presence & (1u << 1)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "pdsch_TimeslotsCodes", 20));
+    PRINT_TRY(PrintDownlinkTimeslotsCodes_LCR_r4(c, v.pdsch_TimeslotsCodes, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintPDSCH_Info_r7_tddOption(TextCursor& c, const PDSCH_Info_r7_tddOption& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd384", 6));
+      PRINT_TRY(PrintPDSCH_Info_r7_tddOption_tdd384(c, (*static_cast<const PDSCH_Info_r7_tddOption_tdd384*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd768", 6));
+      PRINT_TRY(PrintPDSCH_Info_r7_tddOption_tdd768(c, (*static_cast<const PDSCH_Info_r7_tddOption_tdd768*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 3:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd128", 6));
+      PRINT_TRY(PrintPDSCH_Info_r7_tddOption_tdd128(c, (*static_cast<const PDSCH_Info_r7_tddOption_tdd128*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintPDSCH_Info_r7(TextCursor& c, const PDSCH_Info_r7& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "tfcs_ID", 7, v.tfcs_ID));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "commonTimeslotInfo", 18));
+    PRINT_TRY(PrintCommonTimeslotInfo(c, v.commonTimeslotInfo, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  PRINT_TRY(OpenBlock(c, depth + 4, "tddOption", 9));
+  PRINT_TRY(PrintPDSCH_Info_r7_tddOption(c, v.tddOption, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintPDSCH_Info_r7_tddOption_tdd128(TextCursor& c, const PDSCH_Info_r7_tddOption_tdd128& v, int depth) {
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "pdsch_TimeslotsCodes", 20));
+    PRINT_TRY(PrintDownlinkTimeslotsCodes_LCR_r4(c, v.pdsch_TimeslotsCodes, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintPDSCH_Info_r7_tddOption_tdd384(TextCursor& c, const PDSCH_Info_r7_tddOption_tdd384& v, int depth) {
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "pdsch_TimeslotsCodes", 20));
+    PRINT_TRY(PrintDownlinkTimeslotsCodes(c, v.pdsch_TimeslotsCodes, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintPDSCH_Info_r7_tddOption_tdd768(TextCursor& c, const PDSCH_Info_r7_tddOption_tdd768& v, int depth) {
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "pdsch_TimeslotsCodes", 20));
+    PRINT_TRY(PrintDownlinkTimeslotsCodes_VHCR(c, v.pdsch_TimeslotsCodes, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintPDSCH_SysInfo(TextCursor& c, const PDSCH_SysInfo& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "pdsch_Identity", 14, v.pdsch_Identity));
+  PRINT_TRY(OpenBlock(c, depth + 4, "pdsch_Info", 10));
+  PRINT_TRY(PrintPDSCH_Info(c, v.pdsch_Info, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "dsch_TFS", 8));
+    PRINT_TRY(PrintTransportFormatSet(c, v.dsch_TFS, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  if (v.presence & (1u << 1)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "dsch_TFCS", 9));
+    PRINT_TRY(PrintTFCS(c, v.dsch_TFCS, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintPDSCH_SysInfo_HCR_r5(TextCursor& c, const PDSCH_SysInfo_HCR_r5& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "pdsch_Identity", 14, v.pdsch_Identity));
+  PRINT_TRY(OpenBlock(c, depth + 4, "pdsch_Info", 10));
+  PRINT_TRY(PrintPDSCH_Info(c, v.pdsch_Info, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintDSCH_TransportChannelsInfo(c, v.dsch_TransportChannelsInfo, depth + 8, "dsch_TransportChannelsInfo"));
+  }
+  if (v.presence & (1u << 1)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "dsch_TFCS", 9));
+    PRINT_TRY(PrintTFCS(c, v.dsch_TFCS, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintPDSCH_SysInfo_LCR_r4(TextCursor& c, const PDSCH_SysInfo_LCR_r4& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "pdsch_Identity", 14, v.pdsch_Identity));
+  PRINT_TRY(OpenBlock(c, depth + 4, "pdsch_Info", 10));
+  PRINT_TRY(PrintPDSCH_Info_LCR_r4(c, v.pdsch_Info, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "dsch_TFS", 8));
+    PRINT_TRY(PrintTransportFormatSet(c, v.dsch_TFS, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  if (v.presence & (1u << 1)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "dsch_TFCS", 9));
+    PRINT_TRY(PrintTFCS(c, v.dsch_TFCS, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintSFN_TimeInfo(TextCursor& c, const SFN_TimeInfo& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "activationTimeSFN", 17, v.activationTimeSFN));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "physChDuration", 14, v.physChDuration));
+  return 0;
+}
+
+int PrintPDSCH_SysInfo_VHCR_r7(TextCursor& c, const PDSCH_SysInfo_VHCR_r7& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "pdsch_Identity", 14, v.pdsch_Identity));
+  PRINT_TRY(OpenBlock(c, depth + 4, "pdsch_Info", 10));
+  PRINT_TRY(PrintPDSCH_Info_r7(c, v.pdsch_Info, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintDSCH_TransportChannelsInfo(c, v.dsch_TransportChannelsInfo, depth + 8, "dsch_TransportChannelsInfo"));
+  }
+  if (v.presence & (1u << 1)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "dsch_TFCS", 9));
+    PRINT_TRY(PrintTFCS(c, v.dsch_TFCS, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintPDSCH_SysInfoList_VHCR_r7(TextCursor& c, const PDSCH_SysInfoList_VHCR_r7& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const PDSCH_SysInfo_VHCR_r7& element = v.items[index];
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
+    PRINT_TRY(PrintPDSCH_SysInfo_VHCR_r7(c, element, depth));
+    PRINT_TRY(CloseBlock(c, depth));
+  }
+  return 0;
+}
+
+int PrintPLMN_Identity(TextCursor& c, const PLMN_Identity& v, int depth) {
+  PRINT_TRY(PrintMCC(c, v.mcc, depth + 8, "mcc"));
+  PRINT_TRY(PrintMNC(c, v.mnc, depth + 8, "mnc"));
+  return 0;
+}
+
+int PrintUL_TS_ChannelisationCodeList(TextCursor& c, const UL_TS_ChannelisationCodeList& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t i = 0; i < v.count && i < 2; ++i) {
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, elementName.length, v.items[i], kEnum_UL_TS_ChannelisationCode));
+  }
+  return 0;
+}
+
+int PrintUplinkTimeslotsCodes_moreTimeslots(TextCursor& c, const UplinkTimeslotsCodes_moreTimeslots& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      PrintNameLine(c, depth + 4, "noMore", 6);  // count not tested
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "additionalTimeslots", 19));
+      PRINT_TRY(PrintUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots(c, (*static_cast<const UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintUplinkTimeslotsCodes(TextCursor& c, const UplinkTimeslotsCodes& v, int depth) {
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "dynamicSFusage", 14, v.dynamicSFusage));
+  PRINT_TRY(OpenBlock(c, depth + 4, "firstIndividualTimeslotInfo", 27));
+  PRINT_TRY(PrintIndividualTimeslotInfo(c, v.firstIndividualTimeslotInfo, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  PRINT_TRY(PrintUL_TS_ChannelisationCodeList(c, v.ul_TS_ChannelisationCodeList, depth + 8, "ul_TS_ChannelisationCodeList"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "moreTimeslots", 13));
+  PRINT_TRY(PrintUplinkTimeslotsCodes_moreTimeslots(c, v.moreTimeslots, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintPUSCH_Info(TextCursor& c, const PUSCH_Info& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "tfcs_ID", 7, v.tfcs_ID));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "commonTimeslotInfo", 18));
+    PRINT_TRY(PrintCommonTimeslotInfo(c, v.commonTimeslotInfo, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  if (v.presence & (1u << 1)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "pusch_TimeslotsCodes", 20));
+    PRINT_TRY(PrintUplinkTimeslotsCodes(c, v.pusch_TimeslotsCodes, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintUplinkTimeslotsCodes_LCR_r4_moreTimeslots(TextCursor& c, const UplinkTimeslotsCodes_LCR_r4_moreTimeslots& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      PrintNameLine(c, depth + 4, "noMore", 6);  // count not tested
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "additionalTimeslots", 19));
+      PRINT_TRY(PrintUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(c, (*static_cast<const UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintUplinkTimeslotsCodes_LCR_r4(TextCursor& c, const UplinkTimeslotsCodes_LCR_r4& v, int depth) {
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "dynamicSFusage", 14, v.dynamicSFusage));
+  PRINT_TRY(OpenBlock(c, depth + 4, "firstIndividualTimeslotInfo", 27));
+  PRINT_TRY(PrintIndividualTimeslotInfo_LCR_r4(c, v.firstIndividualTimeslotInfo, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  PRINT_TRY(PrintUL_TS_ChannelisationCodeList(c, v.ul_TS_ChannelisationCodeList, depth + 8, "ul_TS_ChannelisationCodeList"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "moreTimeslots", 13));
+  PRINT_TRY(PrintUplinkTimeslotsCodes_LCR_r4_moreTimeslots(c, v.moreTimeslots, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintPUSCH_Info_LCR_r4(TextCursor& c, const PUSCH_Info_LCR_r4& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "tfcs_ID", 7, v.tfcs_ID));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "commonTimeslotInfo", 18));
+    PRINT_TRY(PrintCommonTimeslotInfo(c, v.commonTimeslotInfo, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  if (v.presence & (1u << 1)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "pusch_TimeslotsCodes", 20));
+    PRINT_TRY(PrintUplinkTimeslotsCodes_LCR_r4(c, v.pusch_TimeslotsCodes, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintUL_TS_ChannelisationCodeList_VHCR(TextCursor& c, const UL_TS_ChannelisationCodeList_VHCR& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t i = 0; i < v.count && i < 2; ++i) {
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, elementName.length, v.items[i], kEnum_UL_TS_ChannelisationCode_VHCR));
+  }
+  return 0;
+}
+
+int PrintUplinkTimeslotsCodes_VHCR_moreTimeslots(TextCursor& c, const UplinkTimeslotsCodes_VHCR_moreTimeslots& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      PrintNameLine(c, depth + 4, "noMore", 6);  // count not tested
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "additionalTimeslots", 19));
+      PRINT_TRY(PrintUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(c, (*static_cast<const UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintUplinkTimeslotsCodes_VHCR(TextCursor& c, const UplinkTimeslotsCodes_VHCR& v, int depth) {
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "dynamicSFusage", 14, v.dynamicSFusage));
+  PRINT_TRY(OpenBlock(c, depth + 4, "firstIndividualTimeslotInfo", 27));
+  PRINT_TRY(PrintIndividualTimeslotInfo_VHCR(c, v.firstIndividualTimeslotInfo, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  PRINT_TRY(PrintUL_TS_ChannelisationCodeList_VHCR(c, v.ul_TS_ChannelisationCodeList, depth + 8, "ul_TS_ChannelisationCodeList"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "moreTimeslots", 13));
+  PRINT_TRY(PrintUplinkTimeslotsCodes_VHCR_moreTimeslots(c, v.moreTimeslots, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintPUSCH_Info_VHCR(TextCursor& c, const PUSCH_Info_VHCR& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "tfcs_ID", 7, v.tfcs_ID));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "commonTimeslotInfo", 18));
+    PRINT_TRY(PrintCommonTimeslotInfo(c, v.commonTimeslotInfo, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  if (v.presence & (1u << 1)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "pusch_TimeslotsCodes_VHCR", 25));
+    PRINT_TRY(PrintUplinkTimeslotsCodes_VHCR(c, v.pusch_TimeslotsCodes_VHCR, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintPUSCH_SysInfo(TextCursor& c, const PUSCH_SysInfo& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "pusch_Identity", 14, v.pusch_Identity));
+  PRINT_TRY(OpenBlock(c, depth + 4, "pusch_Info", 10));
+  PRINT_TRY(PrintPUSCH_Info(c, v.pusch_Info, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "usch_TFS", 8));
+    PRINT_TRY(PrintTransportFormatSet(c, v.usch_TFS, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  if (v.presence & (1u << 1)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "usch_TFCS", 9));
+    PRINT_TRY(PrintTFCS(c, v.usch_TFCS, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintUSCH_TransportChannelsInfo_Item(TextCursor& c, const USCH_TransportChannelsInfo_Item& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "usch_TransportChannelIdentity", 29, v.usch_TransportChannelIdentity));
+  PRINT_TRY(OpenBlock(c, depth + 4, "usch_TFS", 8));
+  PRINT_TRY(PrintTransportFormatSet(c, v.usch_TFS, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintUSCH_TransportChannelsInfo(TextCursor& c, const USCH_TransportChannelsInfo& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const USCH_TransportChannelsInfo_Item& element = v.items[index];
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
+    PRINT_TRY(PrintUSCH_TransportChannelsInfo_Item(c, element, depth));
+    PRINT_TRY(CloseBlock(c, depth));
+  }
+  return 0;
+}
+
+int PrintPUSCH_SysInfo_HCR_r5(TextCursor& c, const PUSCH_SysInfo_HCR_r5& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "pusch_Identity", 14, v.pusch_Identity));
+  PRINT_TRY(OpenBlock(c, depth + 4, "pusch_Info", 10));
+  PRINT_TRY(PrintPUSCH_Info(c, v.pusch_Info, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintUSCH_TransportChannelsInfo(c, v.usch_TransportChannelsInfo, depth + 8, "usch_TransportChannelsInfo"));
+  }
+  if (v.presence & (1u << 1)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "usch_TFCS", 9));
+    PRINT_TRY(PrintTFCS(c, v.usch_TFCS, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintPUSCH_SysInfo_LCR_r4(TextCursor& c, const PUSCH_SysInfo_LCR_r4& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "pusch_Identity", 14, v.pusch_Identity));
+  PRINT_TRY(OpenBlock(c, depth + 4, "pusch_Info", 10));
+  PRINT_TRY(PrintPUSCH_Info_LCR_r4(c, v.pusch_Info, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "usch_TFS", 8));
+    PRINT_TRY(PrintTransportFormatSet(c, v.usch_TFS, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  if (v.presence & (1u << 1)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "usch_TFCS", 9));
+    PRINT_TRY(PrintTFCS(c, v.usch_TFCS, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintPUSCH_SysInfo_VHCR(TextCursor& c, const PUSCH_SysInfo_VHCR& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "pusch_Identity", 14, v.pusch_Identity));
+  PRINT_TRY(OpenBlock(c, depth + 4, "pusch_Info_VHCR", 15));
+  PRINT_TRY(PrintPUSCH_Info_VHCR(c, v.pusch_Info_VHCR, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintUSCH_TransportChannelsInfo(c, v.usch_TransportChannelsInfo, depth + 8, "usch_TransportChannelsInfo"));
+  }
+  if (v.presence & (1u << 1)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "usch_TFCS", 9));
+    PRINT_TRY(PrintTFCS(c, v.usch_TFCS, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintPUSCH_SysInfoList_SFN_VHCR_Item(TextCursor& c, const PUSCH_SysInfoList_SFN_VHCR_Item& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "pusch_SysInfo_VHCR", 18));
+  PRINT_TRY(PrintPUSCH_SysInfo_VHCR(c, v.pusch_SysInfo_VHCR, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "sfn_TimeInfo", 12));
+    PRINT_TRY(PrintSFN_TimeInfo(c, v.sfn_TimeInfo, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintPUSCH_SysInfoList_SFN_VHCR(TextCursor& c, const PUSCH_SysInfoList_SFN_VHCR& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const PUSCH_SysInfoList_SFN_VHCR_Item& element = v.items[index];
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
+    PRINT_TRY(PrintPUSCH_SysInfoList_SFN_VHCR_Item(c, element, depth));
+    PRINT_TRY(CloseBlock(c, depth));
   }
   return 0;
 }
@@ -22,6 +2018,516 @@ int PrintPrimaryCCPCH_Info_fdd(TextCursor& c, const PrimaryCCPCH_Info_fdd& v, in
 
 int PrintPrimaryCCPCH_Info_tdd_syncCase_syncCase1(TextCursor& c, const PrimaryCCPCH_Info_tdd_syncCase_syncCase1& v, int depth) {
   PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslot", 8, v.timeslot));
+  return 0;
+}
+
+int PrintSignalledGainFactors_modeSpecificInfo(TextCursor& c, const SignalledGainFactors_modeSpecificInfo& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "fdd", 3));
+      PRINT_TRY(PrintSignalledGainFactors_modeSpecificInfo_fdd(c, (*static_cast<const SignalledGainFactors_modeSpecificInfo_fdd*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 2:
+      PrintNameLine(c, depth + 4, "tdd", 3);  // count not tested
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintSignalledGainFactors(TextCursor& c, const SignalledGainFactors& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo", 16));
+  PRINT_TRY(PrintSignalledGainFactors_modeSpecificInfo(c, v.modeSpecificInfo, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "gainFactorBetaD", 15, v.gainFactorBetaD));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "referenceTFC_ID", 15, v.referenceTFC_ID));
+  }
+  return 0;
+}
+
+int PrintSignalledGainFactors_modeSpecificInfo_fdd(TextCursor& c, const SignalledGainFactors_modeSpecificInfo_fdd& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "gainFactorBetaC", 15, v.gainFactorBetaC));
+  return 0;
+}
+
+int PrintTFCI_Field2_Information(TextCursor& c, const TFCI_Field2_Information& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(PrintTFCI_RangeList(c, (*static_cast<const TFCI_RangeList*>(v.ptr)), depth + 4, "tfci_Range"));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "explicit_config", 15));
+      PRINT_TRY(PrintExplicitTFCS_Configuration(c, (*static_cast<const ExplicitTFCS_Configuration*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintSplitTFCI_Signalling(TextCursor& c, const SplitTFCI_Signalling& v, int depth) {
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintEnumLine(c, depth + 4, "splitType", 9, v.splitType, kEnum_SplitType));
+  }
+  if (v.presence & (1u << 1)) {
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "tfci_Field2_Length", 18, v.tfci_Field2_Length));
+  }
+  if (v.presence & (1u << 2)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "tfci_Field1_Information", 23));
+    PRINT_TRY(PrintExplicitTFCS_Configuration(c, v.tfci_Field1_Information, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  if (v.presence & (1u << 3)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "tfci_Field2_Information", 23));
+    PRINT_TRY(PrintTFCI_Field2_Information(c, v.tfci_Field2_Information, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintTFCS_InfoForDSCH(TextCursor& c, const TFCS_InfoForDSCH& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc2bit", 8, v.value));
+      break;
+    case 2:
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc4bit", 8, v.value));
+      break;
+    case 3:
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc6bit", 8, v.value));
+      break;
+    case 4:
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc8bit", 8, v.value));
+      break;
+    case 5:
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc12bit", 9, v.value));
+      break;
+    case 6:
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc16bit", 9, v.value));
+      break;
+    case 7:
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc24bit", 9, v.value));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintTFCI_Range(TextCursor& c, const TFCI_Range& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "maxTFCIField2Value", 18, v.maxTFCIField2Value));
+  PRINT_TRY(OpenBlock(c, depth + 4, "tfcs_InfoForDSCH", 16));
+  PRINT_TRY(PrintTFCS_InfoForDSCH(c, v.tfcs_InfoForDSCH, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintTFCI_RangeList(TextCursor& c, const TFCI_RangeList& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const TFCI_Range& element = v.items[index];
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
+    PRINT_TRY(PrintTFCI_Range(c, element, depth));
+    PRINT_TRY(CloseBlock(c, depth));
+  }
+  return 0;
+}
+
+int PrintTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc12", 6, v.ctfc12));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "powerOffsetInformation", 22));
+    PRINT_TRY(PrintPowerOffsetInformation(c, v.powerOffsetInformation, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintTFCS_ReconfAdd_ctfcSize_ctfc12Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc12Bit& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item& element = v.items[index];
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
+    PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(c, element, depth));
+    PRINT_TRY(CloseBlock(c, depth));
+  }
+  return 0;
+}
+
+int PrintTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc16", 6, v.ctfc16));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "powerOffsetInformation", 22));
+    PRINT_TRY(PrintPowerOffsetInformation(c, v.powerOffsetInformation, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintTFCS_ReconfAdd_ctfcSize_ctfc16Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc16Bit& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item& element = v.items[index];
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
+    PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(c, element, depth));
+    PRINT_TRY(CloseBlock(c, depth));
+  }
+  return 0;
+}
+
+int PrintTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc24", 6, v.ctfc24));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "powerOffsetInformation", 22));
+    PRINT_TRY(PrintPowerOffsetInformation(c, v.powerOffsetInformation, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintTFCS_ReconfAdd_ctfcSize_ctfc24Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc24Bit& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item& element = v.items[index];
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
+    PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(c, element, depth));
+    PRINT_TRY(CloseBlock(c, depth));
+  }
+  return 0;
+}
+
+int PrintTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc2", 5, v.ctfc2));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "powerOffsetInformation", 22));
+    PRINT_TRY(PrintPowerOffsetInformation(c, v.powerOffsetInformation, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintTFCS_ReconfAdd_ctfcSize_ctfc2Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc2Bit& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item& element = v.items[index];
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
+    PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(c, element, depth));
+    PRINT_TRY(CloseBlock(c, depth));
+  }
+  return 0;
+}
+
+int PrintTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc4", 5, v.ctfc4));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "powerOffsetInformation", 22));
+    PRINT_TRY(PrintPowerOffsetInformation(c, v.powerOffsetInformation, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintTFCS_ReconfAdd_ctfcSize_ctfc4Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc4Bit& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item& element = v.items[index];
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
+    PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(c, element, depth));
+    PRINT_TRY(CloseBlock(c, depth));
+  }
+  return 0;
+}
+
+int PrintTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc6", 5, v.ctfc6));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "powerOffsetInformation", 22));
+    PRINT_TRY(PrintPowerOffsetInformation(c, v.powerOffsetInformation, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintTFCS_ReconfAdd_ctfcSize_ctfc6Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc6Bit& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item& element = v.items[index];
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
+    PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(c, element, depth));
+    PRINT_TRY(CloseBlock(c, depth));
+  }
+  return 0;
+}
+
+int PrintTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc8", 5, v.ctfc8));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "powerOffsetInformation", 22));
+    PRINT_TRY(PrintPowerOffsetInformation(c, v.powerOffsetInformation, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintTFCS_ReconfAdd_ctfcSize_ctfc8Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc8Bit& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item& element = v.items[index];
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
+    PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(c, element, depth));
+    PRINT_TRY(CloseBlock(c, depth));
+  }
+  return 0;
+}
+
+int PrintUplinkAdditionalTimeslots_parameters(TextCursor& c, const UplinkAdditionalTimeslots_parameters& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "sameAsLast", 10));
+      PRINT_TRY(PrintUplinkAdditionalTimeslots_parameters_sameAsLast(c, (*static_cast<const UplinkAdditionalTimeslots_parameters_sameAsLast*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "newParameters", 13));
+      PRINT_TRY(PrintUplinkAdditionalTimeslots_parameters_newParameters(c, (*static_cast<const UplinkAdditionalTimeslots_parameters_newParameters*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintUplinkAdditionalTimeslots(TextCursor& c, const UplinkAdditionalTimeslots& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "parameters", 10));
+  PRINT_TRY(PrintUplinkAdditionalTimeslots_parameters(c, v.parameters, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintUplinkAdditionalTimeslots_LCR_r4_parameters(TextCursor& c, const UplinkAdditionalTimeslots_LCR_r4_parameters& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "sameAsLast", 10));
+      PRINT_TRY(PrintUplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast(c, (*static_cast<const UplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "newParameters", 13));
+      PRINT_TRY(PrintUplinkAdditionalTimeslots_LCR_r4_parameters_newParameters(c, (*static_cast<const UplinkAdditionalTimeslots_LCR_r4_parameters_newParameters*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintUplinkAdditionalTimeslots_LCR_r4(TextCursor& c, const UplinkAdditionalTimeslots_LCR_r4& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "parameters", 10));
+  PRINT_TRY(PrintUplinkAdditionalTimeslots_LCR_r4_parameters(c, v.parameters, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintUplinkAdditionalTimeslots_LCR_r4_parameters_newParameters(TextCursor& c, const UplinkAdditionalTimeslots_LCR_r4_parameters_newParameters& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "individualTimeslotInfo", 22));
+  PRINT_TRY(PrintIndividualTimeslotInfo_LCR_r4(c, v.individualTimeslotInfo, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  PRINT_TRY(PrintUL_TS_ChannelisationCodeList(c, v.ul_TS_ChannelisationCodeList, depth + 8, "ul_TS_ChannelisationCodeList"));
+  return 0;
+}
+
+int PrintUplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast(TextCursor& c, const UplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", 14, v.timeslotNumber));
+  return 0;
+}
+
+int PrintUplinkAdditionalTimeslots_VHCR_parameters(TextCursor& c, const UplinkAdditionalTimeslots_VHCR_parameters& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "sameAsLast", 10));
+      PRINT_TRY(PrintUplinkAdditionalTimeslots_VHCR_parameters_sameAsLast(c, (*static_cast<const UplinkAdditionalTimeslots_VHCR_parameters_sameAsLast*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "newParameters", 13));
+      PRINT_TRY(PrintUplinkAdditionalTimeslots_VHCR_parameters_newParameters(c, (*static_cast<const UplinkAdditionalTimeslots_VHCR_parameters_newParameters*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintUplinkAdditionalTimeslots_VHCR(TextCursor& c, const UplinkAdditionalTimeslots_VHCR& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "parameters", 10));
+  PRINT_TRY(PrintUplinkAdditionalTimeslots_VHCR_parameters(c, v.parameters, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintUplinkAdditionalTimeslots_VHCR_parameters_newParameters(TextCursor& c, const UplinkAdditionalTimeslots_VHCR_parameters_newParameters& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "individualTimeslotInfo", 22));
+  PRINT_TRY(PrintIndividualTimeslotInfo_VHCR(c, v.individualTimeslotInfo, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  PRINT_TRY(PrintUL_TS_ChannelisationCodeList(c, v.ul_TS_ChannelisationCodeList, depth + 8, "ul_TS_ChannelisationCodeList"));
+  return 0;
+}
+
+int PrintUplinkAdditionalTimeslots_VHCR_parameters_sameAsLast(TextCursor& c, const UplinkAdditionalTimeslots_VHCR_parameters_sameAsLast& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", 14, v.timeslotNumber));
+  return 0;
+}
+
+int PrintUplinkAdditionalTimeslots_parameters_newParameters(TextCursor& c, const UplinkAdditionalTimeslots_parameters_newParameters& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "individualTimeslotInfo", 22));
+  PRINT_TRY(PrintIndividualTimeslotInfo(c, v.individualTimeslotInfo, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  PRINT_TRY(PrintUL_TS_ChannelisationCodeList(c, v.ul_TS_ChannelisationCodeList, depth + 8, "ul_TS_ChannelisationCodeList"));
+  return 0;
+}
+
+int PrintUplinkAdditionalTimeslots_parameters_sameAsLast(TextCursor& c, const UplinkAdditionalTimeslots_parameters_sameAsLast& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", 14, v.timeslotNumber));
+  return 0;
+}
+
+int PrintUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(TextCursor& c, const UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "consecutive", 11));
+      PRINT_TRY(PrintUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive(c, (*static_cast<const UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(PrintUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(c, (*static_cast<const UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList*>(v.ptr)), depth + 4, "timeslotList"));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive(TextCursor& c, const UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "numAdditionalTimeslots", 22, v.numAdditionalTimeslots));
+  return 0;
+}
+
+int PrintUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const UplinkAdditionalTimeslots_LCR_r4& element = v.items[index];
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
+    PRINT_TRY(PrintUplinkAdditionalTimeslots_LCR_r4(c, element, depth));
+    PRINT_TRY(CloseBlock(c, depth));
+  }
+  return 0;
+}
+
+int PrintUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(TextCursor& c, const UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "consecutive", 11));
+      PRINT_TRY(PrintUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive(c, (*static_cast<const UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(PrintUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(c, (*static_cast<const UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList*>(v.ptr)), depth + 4, "timeslotList"));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive(TextCursor& c, const UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "numAdditionalTimeslots", 22, v.numAdditionalTimeslots));
+  return 0;
+}
+
+int PrintUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const UplinkAdditionalTimeslots_VHCR& element = v.items[index];
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
+    PRINT_TRY(PrintUplinkAdditionalTimeslots_VHCR(c, element, depth));
+    PRINT_TRY(CloseBlock(c, depth));
+  }
+  return 0;
+}
+
+int PrintUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots(TextCursor& c, const UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "consecutive", 11));
+      PRINT_TRY(PrintUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive(c, (*static_cast<const UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(PrintUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(c, (*static_cast<const UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList*>(v.ptr)), depth + 4, "timeslotList"));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive(TextCursor& c, const UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "numAdditionalTimeslots", 22, v.numAdditionalTimeslots));
+  return 0;
+}
+
+int PrintUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const UplinkAdditionalTimeslots& element = v.items[index];
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
+    PRINT_TRY(PrintUplinkAdditionalTimeslots(c, element, depth));
+    PRINT_TRY(CloseBlock(c, depth));
+  }
   return 0;
 }
 

@@ -22,6 +22,22 @@ int JsonBSIC(TextCursor& c, const BSIC& v) {
   return WriteText(c, "}");
 }
 
+int JsonCSG_DedicatedFrequencyInfoList(TextCursor& c, const CSG_DedicatedFrequencyInfoList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonFrequencyInfo(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonFrequencyInfo(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
+}
+
 int JsonCellDCH_ReportCriteria(TextCursor& c, const CellDCH_ReportCriteria& v) {
   const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
@@ -269,18 +285,6 @@ int JsonCellInfoSI_ECN0_LCR_r4(TextCursor& c, const CellInfoSI_ECN0_LCR_r4& v) {
   if ((v.presence & (1u << 3)) && (reached > 6 || EnterStopFrame(c, stop, 6))) {
     PRINT_TRY(JsonName(c, first, "cellSelectionReselectionInfo"));
     PRINT_TRY(JsonCellSelectReselectInfoSIB_11_12_ECN0(c, v.cellSelectionReselectionInfo));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonPrimaryCPICH_Info(TextCursor& c, const PrimaryCPICH_Info& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "primaryScramblingCode"));
-    PRINT_TRY(JsonInteger(c, v.primaryScramblingCode));
   }
   return WriteText(c, "}");
 }
@@ -1786,68 +1790,6 @@ int JsonFACH_MeasurementOccasionInfo_LCR_r4_ext(TextCursor& c, const FACH_Measur
   if (reached > 0) {
     PRINT_TRY(JsonName(c, first, "inter_freq_TDD128_meas_ind"));
     PRINT_TRY(JsonBool(c, v.inter_freq_TDD128_meas_ind));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonFrequencyInfo_modeSpecificInfo(TextCursor& c, const FrequencyInfo_modeSpecificInfo& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "fdd"));
-      PRINT_TRY(JsonFrequencyInfoFDD(c, (*static_cast<const FrequencyInfoFDD*>(v.ptr))));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "tdd"));
-      PRINT_TRY(JsonFrequencyInfoTDD(c, (*static_cast<const FrequencyInfoTDD*>(v.ptr))));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonFrequencyInfo(TextCursor& c, const FrequencyInfo& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
-    PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
-    PRINT_TRY(JsonFrequencyInfo_modeSpecificInfo(c, v.modeSpecificInfo));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonFrequencyInfoFDD(TextCursor& c, const FrequencyInfoFDD& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if ((v.presence & (1u << 0)) && reached > 0) {
-    PRINT_TRY(JsonName(c, first, "uarfcn_UL"));
-    PRINT_TRY(JsonInteger(c, v.uarfcn_UL));
-  }
-  if (reached > 1) {
-    PRINT_TRY(JsonName(c, first, "uarfcn_DL"));
-    PRINT_TRY(JsonInteger(c, v.uarfcn_DL));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonFrequencyInfoTDD(TextCursor& c, const FrequencyInfoTDD& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "uarfcn_Nt"));
-    PRINT_TRY(JsonInteger(c, v.uarfcn_Nt));
   }
   return WriteText(c, "}");
 }
@@ -3949,6 +3891,34 @@ int JsonMBSFNFrequencyList(TextCursor& c, const MBSFNFrequencyList& v) {
   return WriteText(c, "]");
 }
 
+int JsonMBSFNFrequency_v860ext(TextCursor& c, const MBSFNFrequency_v860ext& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((v.presence & (1u << 0)) && reached > 0) {
+    PRINT_TRY(JsonName(c, first, "imb_Indication"));
+    PRINT_TRY(JsonEnum(c, v.imb_Indication, kEnum_MBSFNFrequency_v860ext_imb_Indication));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMBSFNFrequencyList_v860ext(TextCursor& c, const MBSFNFrequencyList_v860ext& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonMBSFNFrequency_v860ext(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonMBSFNFrequency_v860ext(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
+}
+
 int JsonMeasurementControlSysInfo_use_of_HCS(TextCursor& c, const MeasurementControlSysInfo_use_of_HCS& v) {
   const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
@@ -4271,6 +4241,422 @@ int JsonMeasurementControlSysInfo(TextCursor& c, const MeasurementControlSysInfo
   return WriteText(c, "}");
 }
 
+int JsonMeasurementControlSysInfoExtension_use_of_HCS(TextCursor& c, const MeasurementControlSysInfoExtension_use_of_HCS& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "hcs_not_used"));
+      PRINT_TRY(JsonMeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used(c, (*static_cast<const MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used*>(v.ptr))));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "hcs_used"));
+      PRINT_TRY(JsonMeasurementControlSysInfoExtension_use_of_HCS_hcs_used(c, (*static_cast<const MeasurementControlSysInfoExtension_use_of_HCS_hcs_used*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMeasurementControlSysInfoExtension(TextCursor& c, const MeasurementControlSysInfoExtension& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "use_of_HCS"));
+    PRINT_TRY(JsonMeasurementControlSysInfoExtension_use_of_HCS(c, v.use_of_HCS));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMeasurementControlSysInfoExtensionAddon_r5_newIntraFrequencyCellInfoListAddon_r5(TextCursor& c, const MeasurementControlSysInfoExtensionAddon_r5_newIntraFrequencyCellInfoListAddon_r5& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonCellSelectReselectInfo_v590ext(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonCellSelectReselectInfo_v590ext(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonMeasurementControlSysInfoExtensionAddon_r5_newInterFrequencyCellInfoListAddon_r5(TextCursor& c, const MeasurementControlSysInfoExtensionAddon_r5_newInterFrequencyCellInfoListAddon_r5& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonCellSelectReselectInfo_v590ext(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonCellSelectReselectInfo_v590ext(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonMeasurementControlSysInfoExtensionAddon_r5_newInterRATCellInfoListAddon_r5(TextCursor& c, const MeasurementControlSysInfoExtensionAddon_r5_newInterRATCellInfoListAddon_r5& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonCellSelectReselectInfo_v590ext(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonCellSelectReselectInfo_v590ext(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonMeasurementControlSysInfoExtensionAddon_r5(TextCursor& c, const MeasurementControlSysInfoExtensionAddon_r5& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "newIntraFrequencyCellInfoListAddon_r5"));
+    PRINT_TRY(JsonMeasurementControlSysInfoExtensionAddon_r5_newIntraFrequencyCellInfoListAddon_r5(c, v.newIntraFrequencyCellInfoListAddon_r5));
+  }
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "newInterFrequencyCellInfoListAddon_r5"));
+    PRINT_TRY(JsonMeasurementControlSysInfoExtensionAddon_r5_newInterFrequencyCellInfoListAddon_r5(c, v.newInterFrequencyCellInfoListAddon_r5));
+  }
+  if ((v.presence & (1u << 2)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "newInterRATCellInfoListAddon_r5"));
+    PRINT_TRY(JsonMeasurementControlSysInfoExtensionAddon_r5_newInterRATCellInfoListAddon_r5(c, v.newInterRATCellInfoListAddon_r5));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS(TextCursor& c, const MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "hcs_not_used"));
+      PRINT_TRY(JsonMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used(c, (*static_cast<const MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used*>(v.ptr))));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "hcs_used"));
+      PRINT_TRY(JsonMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used(c, (*static_cast<const MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMeasurementControlSysInfoExtension_LCR_r4(TextCursor& c, const MeasurementControlSysInfoExtension_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "use_of_HCS"));
+    PRINT_TRY(JsonMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS(c, v.use_of_HCS));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(TextCursor& c, const MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "cpich_RSCP"));
+      PRINT_TRY(JsonMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(c, (*static_cast<const MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP*>(v.ptr))));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "cpich_Ec_N0"));
+      PRINT_TRY(JsonMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(c, (*static_cast<const MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used(TextCursor& c, const MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "cellSelectQualityMeasure"));
+    PRINT_TRY(JsonMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(c, v.cellSelectQualityMeasure));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "newInterRATCellList"));
+    PRINT_TRY(JsonNewInterRATCellList(c, v.newInterRATCellList));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(TextCursor& c, const MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "newIntraFreqCellList"));
+    PRINT_TRY(JsonNewIntraFreqCellSI_List_ECN0_LCR_r4(c, v.newIntraFreqCellList));
+  }
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "newInterFreqCellList"));
+    PRINT_TRY(JsonNewInterFreqCellSI_List_ECN0_LCR_r4(c, v.newInterFreqCellList));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(TextCursor& c, const MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "newIntraFreqCellList"));
+    PRINT_TRY(JsonNewIntraFreqCellSI_List_RSCP_LCR_r4(c, v.newIntraFreqCellList));
+  }
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "newInterFreqCellList"));
+    PRINT_TRY(JsonNewInterFreqCellSI_List_RSCP_LCR_r4(c, v.newInterFreqCellList));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure(TextCursor& c, const MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "cpich_RSCP"));
+      PRINT_TRY(JsonMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(c, (*static_cast<const MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP*>(v.ptr))));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "cpich_Ec_N0"));
+      PRINT_TRY(JsonMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(c, (*static_cast<const MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used(TextCursor& c, const MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "cellSelectQualityMeasure"));
+    PRINT_TRY(JsonMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure(c, v.cellSelectQualityMeasure));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "newInterRATCellList"));
+    PRINT_TRY(JsonNewInterRATCellList(c, v.newInterRATCellList));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(TextCursor& c, const MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "newIntraFreqCellList"));
+    PRINT_TRY(JsonNewIntraFreqCellSI_List_HCS_ECN0_LCR_r4(c, v.newIntraFreqCellList));
+  }
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "newInterFreqCellList"));
+    PRINT_TRY(JsonNewInterFreqCellSI_List_HCS_ECN0_LCR_r4(c, v.newInterFreqCellList));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(TextCursor& c, const MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "newIntraFreqCellList"));
+    PRINT_TRY(JsonNewIntraFreqCellSI_List_HCS_RSCP_LCR_r4(c, v.newIntraFreqCellList));
+  }
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "newInterFreqCellList"));
+    PRINT_TRY(JsonNewInterFreqCellSI_List_HCS_RSCP_LCR_r4(c, v.newInterFreqCellList));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(TextCursor& c, const MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "cpich_RSCP"));
+      PRINT_TRY(JsonMeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(c, (*static_cast<const MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP*>(v.ptr))));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "cpich_Ec_N0"));
+      PRINT_TRY(JsonMeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(c, (*static_cast<const MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used(TextCursor& c, const MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "cellSelectQualityMeasure"));
+    PRINT_TRY(JsonMeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(c, v.cellSelectQualityMeasure));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "newInterRATCellList"));
+    PRINT_TRY(JsonNewInterRATCellList(c, v.newInterRATCellList));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(TextCursor& c, const MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "newIntraFreqCellList"));
+    PRINT_TRY(JsonNewIntraFreqCellSI_List_ECN0(c, v.newIntraFreqCellList));
+  }
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "newInterFreqCellList"));
+    PRINT_TRY(JsonNewInterFreqCellSI_List_ECN0(c, v.newInterFreqCellList));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(TextCursor& c, const MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "newIntraFreqCellList"));
+    PRINT_TRY(JsonNewIntraFreqCellSI_List_RSCP(c, v.newIntraFreqCellList));
+  }
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "newInterFreqCellList"));
+    PRINT_TRY(JsonNewInterFreqCellSI_List_RSCP(c, v.newInterFreqCellList));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure(TextCursor& c, const MeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "cpich_RSCP"));
+      PRINT_TRY(JsonMeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(c, (*static_cast<const MeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP*>(v.ptr))));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "cpich_Ec_N0"));
+      PRINT_TRY(JsonMeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(c, (*static_cast<const MeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMeasurementControlSysInfoExtension_use_of_HCS_hcs_used(TextCursor& c, const MeasurementControlSysInfoExtension_use_of_HCS_hcs_used& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "cellSelectQualityMeasure"));
+    PRINT_TRY(JsonMeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure(c, v.cellSelectQualityMeasure));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "newInterRATCellList"));
+    PRINT_TRY(JsonNewInterRATCellList(c, v.newInterRATCellList));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(TextCursor& c, const MeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "newIntraFreqCellList"));
+    PRINT_TRY(JsonNewIntraFreqCellSI_List_HCS_ECN0(c, v.newIntraFreqCellList));
+  }
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "newInterFreqCellList"));
+    PRINT_TRY(JsonNewInterFreqCellSI_List_HCS_ECN0(c, v.newInterFreqCellList));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonMeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(TextCursor& c, const MeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "newIntraFreqCellList"));
+    PRINT_TRY(JsonNewIntraFreqCellSI_List_HCS_RSCP(c, v.newIntraFreqCellList));
+  }
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "newInterFreqCellList"));
+    PRINT_TRY(JsonNewInterFreqCellSI_List_HCS_RSCP(c, v.newInterFreqCellList));
+  }
+  return WriteText(c, "}");
+}
+
 int JsonMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS(TextCursor& c, const MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS& v) {
   const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
@@ -4577,6 +4963,34 @@ int JsonMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_c
   return WriteText(c, "}");
 }
 
+int JsonNewInterFreqCell_v7b0ext(TextCursor& c, const NewInterFreqCell_v7b0ext& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "intraSecondaryFreqIndicator"));
+    PRINT_TRY(JsonBool(c, v.intraSecondaryFreqIndicator));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonNewInterFreqCellList_v7b0ext(TextCursor& c, const NewInterFreqCellList_v7b0ext& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNewInterFreqCell_v7b0ext(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonNewInterFreqCell_v7b0ext(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
+}
+
 int JsonNewInterRATCell_B_technologySpecificInfo_gsm(TextCursor& c, const NewInterRATCell_B_technologySpecificInfo_gsm& v) {
   const StopFrame* stop = TakeStopFrame(c);
   const uint32_t reached = MembersReached(stop);
@@ -4846,10 +5260,66 @@ int JsonSysInfoType11_v770ext_IEs(TextCursor& c, const SysInfoType11_v770ext_IEs
   return WriteText(c, "}");
 }
 
-int JsonSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(TextCursor& c, const SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions& v) {
+int JsonSysInfoType11_v7b0ext_IEs(TextCursor& c, const SysInfoType11_v7b0ext_IEs& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "newInterFreqCellList"));
+    PRINT_TRY(JsonNewInterFreqCellList_v7b0ext(c, v.newInterFreqCellList));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonSysInfoType11_v860ext_IEs(TextCursor& c, const SysInfoType11_v860ext_IEs& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "mbsfnFrequencyList"));
+    PRINT_TRY(JsonMBSFNFrequencyList_v860ext(c, v.mbsfnFrequencyList));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions(TextCursor& c, const SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions& v) {
   PRINT_TRY(WriteText(c, "{"));
   (void)v;  // an empty SEQUENCE: {}
   (void)TakeStopFrame(c);
+  return WriteText(c, "}");
+}
+
+int JsonSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions_v860NonCriticalExtensions(TextCursor& c, const SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions_v860NonCriticalExtensions& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "sysInfoType11_v860ext"));
+    PRINT_TRY(JsonSysInfoType11_v860ext_IEs(c, v.sysInfoType11_v860ext));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "nonCriticalExtensions"));
+    PRINT_TRY(JsonSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions(c, v.nonCriticalExtensions));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions(TextCursor& c, const SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "sysInfoType11_v7b0ext"));
+    PRINT_TRY(JsonSysInfoType11_v7b0ext_IEs(c, v.sysInfoType11_v7b0ext));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "v860NonCriticalExtensions"));
+    PRINT_TRY(JsonSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions_v860NonCriticalExtensions(c, v.v860NonCriticalExtensions));
+  }
   return WriteText(c, "}");
 }
 
@@ -4863,8 +5333,13 @@ int JsonSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690Non
     PRINT_TRY(JsonSysInfoType11_v770ext_IEs(c, v.sysInfoType11_v770ext));
   }
   if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "nonCriticalExtensions"));
-    PRINT_TRY(JsonSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(c, v.nonCriticalExtensions));
+    if (c.release7) {
+      PRINT_TRY(JsonName(c, first, "nonCriticalExtensions"));
+      PRINT_TRY(WriteText(c, "{}"));
+    } else {
+      PRINT_TRY(JsonName(c, first, "v7b0NonCriticalExtensions"));
+      PRINT_TRY(JsonSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions(c, v.v7b0NonCriticalExtensions));
+    }
   }
   return WriteText(c, "}");
 }
@@ -4953,6 +5428,97 @@ int JsonSysInfoType11(TextCursor& c, const SysInfoType11& v) {
   if ((v.presence & (1u << 1)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "v4b0NonCriticalExtensions"));
     PRINT_TRY(JsonSysInfoType11_v4b0NonCriticalExtensions(c, v.v4b0NonCriticalExtensions));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonSysInfoType11bis_v7b0ext_IEs(TextCursor& c, const SysInfoType11bis_v7b0ext_IEs& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "newInterFreqCellList"));
+    PRINT_TRY(JsonNewInterFreqCellList_v7b0ext(c, v.newInterFreqCellList));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonSysInfoType11bis_v860ext_IEs(TextCursor& c, const SysInfoType11bis_v860ext_IEs& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "csg_PSCSplitInfo"));
+    PRINT_TRY(JsonCSG_PSCSplitInfo(c, v.csg_PSCSplitInfo));
+  }
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "csg_DedicatedFrequencyInfoList"));
+    PRINT_TRY(JsonCSG_DedicatedFrequencyInfoList(c, v.csg_DedicatedFrequencyInfoList));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonSysInfoType11bis_v7b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions(TextCursor& c, const SysInfoType11bis_v7b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions& v) {
+  PRINT_TRY(WriteText(c, "{"));
+  (void)v;  // an empty SEQUENCE: {}
+  (void)TakeStopFrame(c);
+  return WriteText(c, "}");
+}
+
+int JsonSysInfoType11bis_v7b0NonCriticalExtensions_v860NonCriticalExtensions(TextCursor& c, const SysInfoType11bis_v7b0NonCriticalExtensions_v860NonCriticalExtensions& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "sysInfoType11bis_v860ext"));
+    PRINT_TRY(JsonSysInfoType11bis_v860ext_IEs(c, v.sysInfoType11bis_v860ext));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "nonCriticalExtensions"));
+    PRINT_TRY(JsonSysInfoType11bis_v7b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions(c, v.nonCriticalExtensions));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonSysInfoType11bis_v7b0NonCriticalExtensions(TextCursor& c, const SysInfoType11bis_v7b0NonCriticalExtensions& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "sysInfoType11bis_v7b0ext"));
+    PRINT_TRY(JsonSysInfoType11bis_v7b0ext_IEs(c, v.sysInfoType11bis_v7b0ext));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "v860NonCriticalExtensions"));
+    PRINT_TRY(JsonSysInfoType11bis_v7b0NonCriticalExtensions_v860NonCriticalExtensions(c, v.v860NonCriticalExtensions));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonSysInfoType11bis(TextCursor& c, const SysInfoType11bis& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "measurementControlSysInfo"));
+    PRINT_TRY(JsonMeasurementControlSysInfoExtension(c, v.measurementControlSysInfo));
+  }
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "measurementControlSysInfo_LCR"));
+    PRINT_TRY(JsonMeasurementControlSysInfoExtension_LCR_r4(c, v.measurementControlSysInfo_LCR));
+  }
+  if ((v.presence & (1u << 2)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "measurementControlSysInfoExtensionAddon_r5"));
+    PRINT_TRY(JsonMeasurementControlSysInfoExtensionAddon_r5(c, v.measurementControlSysInfoExtensionAddon_r5));
+  }
+  if ((v.presence & (1u << 3)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
+    PRINT_TRY(JsonName(c, first, "v7b0NonCriticalExtensions"));
+    PRINT_TRY(JsonSysInfoType11bis_v7b0NonCriticalExtensions(c, v.v7b0NonCriticalExtensions));
   }
   return WriteText(c, "}");
 }
@@ -5077,10 +5643,38 @@ int JsonSysInfoType12_v6b0ext_IEs(TextCursor& c, const SysInfoType12_v6b0ext_IEs
   return WriteText(c, "}");
 }
 
-int JsonSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_nonCriticalExtensions(TextCursor& c, const SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_nonCriticalExtensions& v) {
+int JsonSysInfoType12_v7b0ext_IEs(TextCursor& c, const SysInfoType12_v7b0ext_IEs& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "newInterFreqCellList"));
+    PRINT_TRY(JsonNewInterFreqCellList_v7b0ext(c, v.newInterFreqCellList));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v7b0NonCriticalExtensions_nonCriticalExtensions(TextCursor& c, const SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v7b0NonCriticalExtensions_nonCriticalExtensions& v) {
   PRINT_TRY(WriteText(c, "{"));
   (void)v;  // an empty SEQUENCE: {}
   (void)TakeStopFrame(c);
+  return WriteText(c, "}");
+}
+
+int JsonSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v7b0NonCriticalExtensions(TextCursor& c, const SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v7b0NonCriticalExtensions& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "sysInfoType12_v7b0ext"));
+    PRINT_TRY(JsonSysInfoType12_v7b0ext_IEs(c, v.sysInfoType12_v7b0ext));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "nonCriticalExtensions"));
+    PRINT_TRY(JsonSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v7b0NonCriticalExtensions_nonCriticalExtensions(c, v.nonCriticalExtensions));
+  }
   return WriteText(c, "}");
 }
 
@@ -5094,8 +5688,13 @@ int JsonSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690Non
     PRINT_TRY(JsonSysInfoType12_v6b0ext_IEs(c, v.sysInfoType12_v6b0ext));
   }
   if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "nonCriticalExtensions"));
-    PRINT_TRY(JsonSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_nonCriticalExtensions(c, v.nonCriticalExtensions));
+    if (c.release7) {
+      PRINT_TRY(JsonName(c, first, "nonCriticalExtensions"));
+      PRINT_TRY(WriteText(c, "{}"));
+    } else {
+      PRINT_TRY(JsonName(c, first, "v7b0NonCriticalExtensions"));
+      PRINT_TRY(JsonSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v7b0NonCriticalExtensions(c, v.v7b0NonCriticalExtensions));
+    }
   }
   return WriteText(c, "}");
 }

@@ -11,6 +11,19 @@ int PrintBSIC(TextCursor& c, const BSIC& v, int depth) {
   return 0;
 }
 
+int PrintCSG_DedicatedFrequencyInfoList(TextCursor& c, const CSG_DedicatedFrequencyInfoList& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const FrequencyInfo& element = v.items[index];
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
+    PRINT_TRY(PrintFrequencyInfo(c, element, depth));
+    PRINT_TRY(CloseBlock(c, depth));
+  }
+  return 0;
+}
+
 int PrintCellDCH_ReportCriteria(TextCursor& c, const CellDCH_ReportCriteria& v, int depth) {
   switch (v.tag) {
     case 1:
@@ -193,11 +206,6 @@ int PrintCellInfoSI_ECN0_LCR_r4(TextCursor& c, const CellInfoSI_ECN0_LCR_r4& v, 
     PRINT_TRY(PrintCellSelectReselectInfoSIB_11_12_ECN0(c, v.cellSelectionReselectionInfo, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
-  return 0;
-}
-
-int PrintPrimaryCPICH_Info(TextCursor& c, const PrimaryCPICH_Info& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 8, "primaryScramblingCode", 21, v.primaryScramblingCode));
   return 0;
 }
 
@@ -1182,46 +1190,6 @@ int PrintFACH_MeasurementOccasionInfo(TextCursor& c, const FACH_MeasurementOccas
 
 int PrintFACH_MeasurementOccasionInfo_LCR_r4_ext(TextCursor& c, const FACH_MeasurementOccasionInfo_LCR_r4_ext& v, int depth) {
   PRINT_TRY(PrintBoolLine(c, depth + 4, "inter_freq_TDD128_meas_ind", 26, v.inter_freq_TDD128_meas_ind));
-  return 0;
-}
-
-int PrintFrequencyInfo_modeSpecificInfo(TextCursor& c, const FrequencyInfo_modeSpecificInfo& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "fdd", 3));
-      PRINT_TRY(PrintFrequencyInfoFDD(c, (*static_cast<const FrequencyInfoFDD*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    case 2:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "tdd", 3));
-      PRINT_TRY(PrintFrequencyInfoTDD(c, (*static_cast<const FrequencyInfoTDD*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintFrequencyInfo(TextCursor& c, const FrequencyInfo& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo", 16));
-  PRINT_TRY(PrintFrequencyInfo_modeSpecificInfo(c, v.modeSpecificInfo, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  return 0;
-}
-
-int PrintFrequencyInfoFDD(TextCursor& c, const FrequencyInfoFDD& v, int depth) {
-  if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "uarfcn_UL", 9, v.uarfcn_UL));
-  }
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "uarfcn_DL", 9, v.uarfcn_DL));
-  return 0;
-}
-
-int PrintFrequencyInfoTDD(TextCursor& c, const FrequencyInfoTDD& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "uarfcn_Nt", 9, v.uarfcn_Nt));
   return 0;
 }
 
@@ -2750,6 +2718,26 @@ int PrintMBSFNFrequencyList(TextCursor& c, const MBSFNFrequencyList& v, int dept
   return 0;
 }
 
+int PrintMBSFNFrequency_v860ext(TextCursor& c, const MBSFNFrequency_v860ext& v, int depth) {
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintEnumLine(c, depth + 4, "imb_Indication", 14, v.imb_Indication, kEnum_MBSFNFrequency_v860ext_imb_Indication));
+  }
+  return 0;
+}
+
+int PrintMBSFNFrequencyList_v860ext(TextCursor& c, const MBSFNFrequencyList_v860ext& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const MBSFNFrequency_v860ext& element = v.items[index];
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
+    PRINT_TRY(PrintMBSFNFrequency_v860ext(c, element, depth));
+    PRINT_TRY(CloseBlock(c, depth));
+  }
+  return 0;
+}
+
 int PrintMeasurementControlSysInfo_use_of_HCS(TextCursor& c, const MeasurementControlSysInfo_use_of_HCS& v, int depth) {
   switch (v.tag) {
     case 1:
@@ -2987,6 +2975,312 @@ int PrintMeasurementControlSysInfo(TextCursor& c, const MeasurementControlSysInf
     PRINT_TRY(OpenBlock(c, depth + 4, "dummy", 5));
     PRINT_TRY(PrintUE_InternalMeasurementSysInfo(c, v.dummy, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintMeasurementControlSysInfoExtension_use_of_HCS(TextCursor& c, const MeasurementControlSysInfoExtension_use_of_HCS& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "hcs_not_used", 12));
+      PRINT_TRY(PrintMeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used(c, (*static_cast<const MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "hcs_used", 8));
+      PRINT_TRY(PrintMeasurementControlSysInfoExtension_use_of_HCS_hcs_used(c, (*static_cast<const MeasurementControlSysInfoExtension_use_of_HCS_hcs_used*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintMeasurementControlSysInfoExtension(TextCursor& c, const MeasurementControlSysInfoExtension& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "use_of_HCS", 10));
+  PRINT_TRY(PrintMeasurementControlSysInfoExtension_use_of_HCS(c, v.use_of_HCS, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintMeasurementControlSysInfoExtensionAddon_r5_newIntraFrequencyCellInfoListAddon_r5(TextCursor& c, const MeasurementControlSysInfoExtensionAddon_r5_newIntraFrequencyCellInfoListAddon_r5& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const CellSelectReselectInfo_v590ext& element = v.items[index];
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
+    PRINT_TRY(PrintCellSelectReselectInfo_v590ext(c, element, depth));
+    PRINT_TRY(CloseBlock(c, depth));
+  }
+  return 0;
+}
+
+int PrintMeasurementControlSysInfoExtensionAddon_r5_newInterFrequencyCellInfoListAddon_r5(TextCursor& c, const MeasurementControlSysInfoExtensionAddon_r5_newInterFrequencyCellInfoListAddon_r5& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const CellSelectReselectInfo_v590ext& element = v.items[index];
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
+    PRINT_TRY(PrintCellSelectReselectInfo_v590ext(c, element, depth));
+    PRINT_TRY(CloseBlock(c, depth));
+  }
+  return 0;
+}
+
+int PrintMeasurementControlSysInfoExtensionAddon_r5_newInterRATCellInfoListAddon_r5(TextCursor& c, const MeasurementControlSysInfoExtensionAddon_r5_newInterRATCellInfoListAddon_r5& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const CellSelectReselectInfo_v590ext& element = v.items[index];
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
+    PRINT_TRY(PrintCellSelectReselectInfo_v590ext(c, element, depth));
+    PRINT_TRY(CloseBlock(c, depth));
+  }
+  return 0;
+}
+
+int PrintMeasurementControlSysInfoExtensionAddon_r5(TextCursor& c, const MeasurementControlSysInfoExtensionAddon_r5& v, int depth) {
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintMeasurementControlSysInfoExtensionAddon_r5_newIntraFrequencyCellInfoListAddon_r5(c, v.newIntraFrequencyCellInfoListAddon_r5, depth + 8, "newIntraFrequencyCellInfoListAddon_r5"));
+  }
+  if (v.presence & (1u << 1)) {
+    PRINT_TRY(PrintMeasurementControlSysInfoExtensionAddon_r5_newInterFrequencyCellInfoListAddon_r5(c, v.newInterFrequencyCellInfoListAddon_r5, depth + 8, "newInterFrequencyCellInfoListAddon_r5"));
+  }
+  if (v.presence & (1u << 2)) {
+    PRINT_TRY(PrintMeasurementControlSysInfoExtensionAddon_r5_newInterRATCellInfoListAddon_r5(c, v.newInterRATCellInfoListAddon_r5, depth + 8, "newInterRATCellInfoListAddon_r5"));
+  }
+  return 0;
+}
+
+int PrintMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS(TextCursor& c, const MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "hcs_not_used", 12));
+      PRINT_TRY(PrintMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used(c, (*static_cast<const MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "hcs_used", 8));
+      PRINT_TRY(PrintMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used(c, (*static_cast<const MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintMeasurementControlSysInfoExtension_LCR_r4(TextCursor& c, const MeasurementControlSysInfoExtension_LCR_r4& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "use_of_HCS", 10));
+  PRINT_TRY(PrintMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS(c, v.use_of_HCS, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(TextCursor& c, const MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "cpich_RSCP", 10));
+      PRINT_TRY(PrintMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(c, (*static_cast<const MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "cpich_Ec_N0", 11));
+      PRINT_TRY(PrintMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(c, (*static_cast<const MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used(TextCursor& c, const MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectQualityMeasure", 24));
+  PRINT_TRY(PrintMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(c, v.cellSelectQualityMeasure, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintNewInterRATCellList(c, v.newInterRATCellList, depth + 8, "newInterRATCellList"));
+  }
+  return 0;
+}
+
+int PrintMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(TextCursor& c, const MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0& v, int depth) {
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintNewIntraFreqCellSI_List_ECN0_LCR_r4(c, v.newIntraFreqCellList, depth + 8, "newIntraFreqCellList"));
+  }
+  if (v.presence & (1u << 1)) {
+    PRINT_TRY(PrintNewInterFreqCellSI_List_ECN0_LCR_r4(c, v.newInterFreqCellList, depth + 8, "newInterFreqCellList"));
+  }
+  return 0;
+}
+
+int PrintMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(TextCursor& c, const MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP& v, int depth) {
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintNewIntraFreqCellSI_List_RSCP_LCR_r4(c, v.newIntraFreqCellList, depth + 8, "newIntraFreqCellList"));
+  }
+  if (v.presence & (1u << 1)) {
+    PRINT_TRY(PrintNewInterFreqCellSI_List_RSCP_LCR_r4(c, v.newInterFreqCellList, depth + 8, "newInterFreqCellList"));
+  }
+  return 0;
+}
+
+int PrintMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure(TextCursor& c, const MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "cpich_RSCP", 10));
+      PRINT_TRY(PrintMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(c, (*static_cast<const MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "cpich_Ec_N0", 11));
+      PRINT_TRY(PrintMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(c, (*static_cast<const MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used(TextCursor& c, const MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectQualityMeasure", 24));
+  PRINT_TRY(PrintMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure(c, v.cellSelectQualityMeasure, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintNewInterRATCellList(c, v.newInterRATCellList, depth + 8, "newInterRATCellList"));
+  }
+  return 0;
+}
+
+int PrintMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(TextCursor& c, const MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0& v, int depth) {
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintNewIntraFreqCellSI_List_HCS_ECN0_LCR_r4(c, v.newIntraFreqCellList, depth + 8, "newIntraFreqCellList"));
+  }
+  if (v.presence & (1u << 1)) {
+    PRINT_TRY(PrintNewInterFreqCellSI_List_HCS_ECN0_LCR_r4(c, v.newInterFreqCellList, depth + 8, "newInterFreqCellList"));
+  }
+  return 0;
+}
+
+int PrintMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(TextCursor& c, const MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP& v, int depth) {
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintNewIntraFreqCellSI_List_HCS_RSCP_LCR_r4(c, v.newIntraFreqCellList, depth + 8, "newIntraFreqCellList"));
+  }
+  if (v.presence & (1u << 1)) {
+    PRINT_TRY(PrintNewInterFreqCellSI_List_HCS_RSCP_LCR_r4(c, v.newInterFreqCellList, depth + 8, "newInterFreqCellList"));
+  }
+  return 0;
+}
+
+int PrintMeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(TextCursor& c, const MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "cpich_RSCP", 10));
+      PRINT_TRY(PrintMeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(c, (*static_cast<const MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "cpich_Ec_N0", 11));
+      PRINT_TRY(PrintMeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(c, (*static_cast<const MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintMeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used(TextCursor& c, const MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectQualityMeasure", 24));
+  PRINT_TRY(PrintMeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(c, v.cellSelectQualityMeasure, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintNewInterRATCellList(c, v.newInterRATCellList, depth + 8, "newInterRATCellList"));
+  }
+  return 0;
+}
+
+int PrintMeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(TextCursor& c, const MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0& v, int depth) {
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintNewIntraFreqCellSI_List_ECN0(c, v.newIntraFreqCellList, depth + 8, "newIntraFreqCellList"));
+  }
+  if (v.presence & (1u << 1)) {
+    PRINT_TRY(PrintNewInterFreqCellSI_List_ECN0(c, v.newInterFreqCellList, depth + 8, "newInterFreqCellList"));
+  }
+  return 0;
+}
+
+int PrintMeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(TextCursor& c, const MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP& v, int depth) {
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintNewIntraFreqCellSI_List_RSCP(c, v.newIntraFreqCellList, depth + 8, "newIntraFreqCellList"));
+  }
+  if (v.presence & (1u << 1)) {
+    PRINT_TRY(PrintNewInterFreqCellSI_List_RSCP(c, v.newInterFreqCellList, depth + 8, "newInterFreqCellList"));
+  }
+  return 0;
+}
+
+int PrintMeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure(TextCursor& c, const MeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "cpich_RSCP", 10));
+      PRINT_TRY(PrintMeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(c, (*static_cast<const MeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "cpich_Ec_N0", 11));
+      PRINT_TRY(PrintMeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(c, (*static_cast<const MeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintMeasurementControlSysInfoExtension_use_of_HCS_hcs_used(TextCursor& c, const MeasurementControlSysInfoExtension_use_of_HCS_hcs_used& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectQualityMeasure", 24));
+  PRINT_TRY(PrintMeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure(c, v.cellSelectQualityMeasure, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintNewInterRATCellList(c, v.newInterRATCellList, depth + 8, "newInterRATCellList"));
+  }
+  return 0;
+}
+
+int PrintMeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(TextCursor& c, const MeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0& v, int depth) {
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintNewIntraFreqCellSI_List_HCS_ECN0(c, v.newIntraFreqCellList, depth + 8, "newIntraFreqCellList"));
+  }
+  if (v.presence & (1u << 1)) {
+    PRINT_TRY(PrintNewInterFreqCellSI_List_HCS_ECN0(c, v.newInterFreqCellList, depth + 8, "newInterFreqCellList"));
+  }
+  return 0;
+}
+
+int PrintMeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(TextCursor& c, const MeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP& v, int depth) {
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintNewIntraFreqCellSI_List_HCS_RSCP(c, v.newIntraFreqCellList, depth + 8, "newIntraFreqCellList"));
+  }
+  if (v.presence & (1u << 1)) {
+    PRINT_TRY(PrintNewInterFreqCellSI_List_HCS_RSCP(c, v.newInterFreqCellList, depth + 8, "newInterFreqCellList"));
   }
   return 0;
 }
@@ -3248,6 +3542,24 @@ int PrintMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_
   return 0;
 }
 
+int PrintNewInterFreqCell_v7b0ext(TextCursor& c, const NewInterFreqCell_v7b0ext& v, int depth) {
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "intraSecondaryFreqIndicator", 27, v.intraSecondaryFreqIndicator));
+  return 0;
+}
+
+int PrintNewInterFreqCellList_v7b0ext(TextCursor& c, const NewInterFreqCellList_v7b0ext& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const NewInterFreqCell_v7b0ext& element = v.items[index];
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
+    PRINT_TRY(PrintNewInterFreqCell_v7b0ext(c, element, depth));
+    PRINT_TRY(CloseBlock(c, depth));
+  }
+  return 0;
+}
+
 int PrintNewInterRATCell_B_technologySpecificInfo_gsm(TextCursor& c, const NewInterRATCell_B_technologySpecificInfo_gsm& v, int depth) {
   if (v.presence & (1u << 0)) {
     PRINT_TRY(OpenBlock(c, depth + 4, "cellSelectionReselectionInfo", 28));
@@ -3470,10 +3782,48 @@ int PrintSysInfoType11_v770ext_IEs(TextCursor& c, const SysInfoType11_v770ext_IE
   return 0;
 }
 
-int PrintSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(TextCursor& c, const SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions& v, int depth) {
+int PrintSysInfoType11_v7b0ext_IEs(TextCursor& c, const SysInfoType11_v7b0ext_IEs& v, int depth) {
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintNewInterFreqCellList_v7b0ext(c, v.newInterFreqCellList, depth + 8, "newInterFreqCellList"));
+  }
+  return 0;
+}
+
+int PrintSysInfoType11_v860ext_IEs(TextCursor& c, const SysInfoType11_v860ext_IEs& v, int depth) {
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintMBSFNFrequencyList_v860ext(c, v.mbsfnFrequencyList, depth + 8, "mbsfnFrequencyList"));
+  }
+  return 0;
+}
+
+int PrintSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions(TextCursor& c, const SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions& v, int depth) {
   (void)c;
   (void)v;
   (void)depth;
+  return 0;
+}
+
+int PrintSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions_v860NonCriticalExtensions(TextCursor& c, const SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions_v860NonCriticalExtensions& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType11_v860ext", 21));
+  PRINT_TRY(PrintSysInfoType11_v860ext_IEs(c, v.sysInfoType11_v860ext, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "nonCriticalExtensions", 21));
+    PRINT_TRY(PrintSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions(c, v.nonCriticalExtensions, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions(TextCursor& c, const SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType11_v7b0ext", 21));
+  PRINT_TRY(PrintSysInfoType11_v7b0ext_IEs(c, v.sysInfoType11_v7b0ext, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "v860NonCriticalExtensions", 25));
+    PRINT_TRY(PrintSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions_v860NonCriticalExtensions(c, v.v860NonCriticalExtensions, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
   return 0;
 }
 
@@ -3482,9 +3832,14 @@ int PrintSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690No
   PRINT_TRY(PrintSysInfoType11_v770ext_IEs(c, v.sysInfoType11_v770ext, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "nonCriticalExtensions", 21));
-    PRINT_TRY(PrintSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(c, v.nonCriticalExtensions, depth + 4));
-    PRINT_TRY(CloseBlock(c, depth + 4));
+    if (c.release7) {
+      PRINT_TRY(OpenBlock(c, depth + 4, "nonCriticalExtensions", 21));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+    } else {
+      PRINT_TRY(OpenBlock(c, depth + 4, "v7b0NonCriticalExtensions", 25));
+      PRINT_TRY(PrintSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions(c, v.v7b0NonCriticalExtensions, depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+    }
   }
   return 0;
 }
@@ -3552,6 +3907,80 @@ int PrintSysInfoType11(TextCursor& c, const SysInfoType11& v, int depth) {
   if (v.presence & (1u << 1)) {
     PRINT_TRY(OpenBlock(c, depth + 4, "v4b0NonCriticalExtensions", 25));
     PRINT_TRY(PrintSysInfoType11_v4b0NonCriticalExtensions(c, v.v4b0NonCriticalExtensions, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintSysInfoType11bis_v7b0ext_IEs(TextCursor& c, const SysInfoType11bis_v7b0ext_IEs& v, int depth) {
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintNewInterFreqCellList_v7b0ext(c, v.newInterFreqCellList, depth + 8, "newInterFreqCellList"));
+  }
+  return 0;
+}
+
+int PrintSysInfoType11bis_v860ext_IEs(TextCursor& c, const SysInfoType11bis_v860ext_IEs& v, int depth) {
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "csg_PSCSplitInfo", 16));
+    PRINT_TRY(PrintCSG_PSCSplitInfo(c, v.csg_PSCSplitInfo, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  if (v.presence & (1u << 1)) {
+    PRINT_TRY(PrintCSG_DedicatedFrequencyInfoList(c, v.csg_DedicatedFrequencyInfoList, depth + 8, "csg_DedicatedFrequencyInfoList"));
+  }
+  return 0;
+}
+
+int PrintSysInfoType11bis_v7b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions(TextCursor& c, const SysInfoType11bis_v7b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions& v, int depth) {
+  (void)c;
+  (void)v;
+  (void)depth;
+  return 0;
+}
+
+int PrintSysInfoType11bis_v7b0NonCriticalExtensions_v860NonCriticalExtensions(TextCursor& c, const SysInfoType11bis_v7b0NonCriticalExtensions_v860NonCriticalExtensions& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType11bis_v860ext", 24));
+  PRINT_TRY(PrintSysInfoType11bis_v860ext_IEs(c, v.sysInfoType11bis_v860ext, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "nonCriticalExtensions", 21));
+    PRINT_TRY(PrintSysInfoType11bis_v7b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions(c, v.nonCriticalExtensions, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintSysInfoType11bis_v7b0NonCriticalExtensions(TextCursor& c, const SysInfoType11bis_v7b0NonCriticalExtensions& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType11bis_v7b0ext", 24));
+  PRINT_TRY(PrintSysInfoType11bis_v7b0ext_IEs(c, v.sysInfoType11bis_v7b0ext, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "v860NonCriticalExtensions", 25));
+    PRINT_TRY(PrintSysInfoType11bis_v7b0NonCriticalExtensions_v860NonCriticalExtensions(c, v.v860NonCriticalExtensions, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintSysInfoType11bis(TextCursor& c, const SysInfoType11bis& v, int depth) {
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "measurementControlSysInfo", 25));
+    PRINT_TRY(PrintMeasurementControlSysInfoExtension(c, v.measurementControlSysInfo, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  if (v.presence & (1u << 1)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "measurementControlSysInfo_LCR", 29));
+    PRINT_TRY(PrintMeasurementControlSysInfoExtension_LCR_r4(c, v.measurementControlSysInfo_LCR, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  if (v.presence & (1u << 2)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "measurementControlSysInfoExtensionAddon_r5", 42));
+    PRINT_TRY(PrintMeasurementControlSysInfoExtensionAddon_r5(c, v.measurementControlSysInfoExtensionAddon_r5, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  if (v.presence & (1u << 3)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "v7b0NonCriticalExtensions", 25));
+    PRINT_TRY(PrintSysInfoType11bis_v7b0NonCriticalExtensions(c, v.v7b0NonCriticalExtensions, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   return 0;
@@ -3652,10 +4081,29 @@ int PrintSysInfoType12_v6b0ext_IEs(TextCursor& c, const SysInfoType12_v6b0ext_IE
   return 0;
 }
 
-int PrintSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_nonCriticalExtensions(TextCursor& c, const SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_nonCriticalExtensions& v, int depth) {
+int PrintSysInfoType12_v7b0ext_IEs(TextCursor& c, const SysInfoType12_v7b0ext_IEs& v, int depth) {
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintNewInterFreqCellList_v7b0ext(c, v.newInterFreqCellList, depth + 8, "newInterFreqCellList"));
+  }
+  return 0;
+}
+
+int PrintSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v7b0NonCriticalExtensions_nonCriticalExtensions(TextCursor& c, const SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v7b0NonCriticalExtensions_nonCriticalExtensions& v, int depth) {
   (void)c;
   (void)v;
   (void)depth;
+  return 0;
+}
+
+int PrintSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v7b0NonCriticalExtensions(TextCursor& c, const SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v7b0NonCriticalExtensions& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType12_v7b0ext", 21));
+  PRINT_TRY(PrintSysInfoType12_v7b0ext_IEs(c, v.sysInfoType12_v7b0ext, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "nonCriticalExtensions", 21));
+    PRINT_TRY(PrintSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v7b0NonCriticalExtensions_nonCriticalExtensions(c, v.nonCriticalExtensions, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
   return 0;
 }
 
@@ -3664,9 +4112,14 @@ int PrintSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690No
   PRINT_TRY(PrintSysInfoType12_v6b0ext_IEs(c, v.sysInfoType12_v6b0ext, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "nonCriticalExtensions", 21));
-    PRINT_TRY(PrintSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_nonCriticalExtensions(c, v.nonCriticalExtensions, depth + 4));
-    PRINT_TRY(CloseBlock(c, depth + 4));
+    if (c.release7) {
+      PRINT_TRY(OpenBlock(c, depth + 4, "nonCriticalExtensions", 21));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+    } else {
+      PRINT_TRY(OpenBlock(c, depth + 4, "v7b0NonCriticalExtensions", 25));
+      PRINT_TRY(PrintSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v7b0NonCriticalExtensions(c, v.v7b0NonCriticalExtensions, depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+    }
   }
   return 0;
 }
@@ -3745,6 +4198,15 @@ int PrintSysInfoType12Text(TextCursor& c, const SysInfoType12& v) {
   char* start = c.pos;
   PRINT_TRY(OpenBlock(c, 0, "SysInfoType12 ::="));
   PRINT_TRY(PrintSysInfoType12(c, v, 0));
+  PRINT_TRY(CloseBlock(c, 0));
+  c.pos = start;  // hand the cursor back: the text starts where this SIB began
+  return 0;
+}
+
+int PrintSysInfoType11bisText(TextCursor& c, const SysInfoType11bis& v) {
+  char* start = c.pos;
+  PRINT_TRY(OpenBlock(c, 0, "SysInfoType11bis ::="));
+  PRINT_TRY(PrintSysInfoType11bis(c, v, 0));
   PRINT_TRY(CloseBlock(c, 0));
   c.pos = start;  // hand the cursor back: the text starts where this SIB began
   return 0;

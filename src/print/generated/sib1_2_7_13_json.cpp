@@ -294,10 +294,50 @@ int JsonSysInfoType1_v3a0ext_IEs(TextCursor& c, const SysInfoType1_v3a0ext_IEs& 
   return WriteText(c, "}");
 }
 
-int JsonSysInfoType1_v3a0NonCriticalExtensions_nonCriticalExtensions(TextCursor& c, const SysInfoType1_v3a0NonCriticalExtensions_nonCriticalExtensions& v) {
+int JsonUE_ConnTimersAndConstants_v860ext(TextCursor& c, const UE_ConnTimersAndConstants_v860ext& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((v.presence & (1u << 0)) && reached > 0) {
+    PRINT_TRY(JsonName(c, first, "t_323"));
+    PRINT_TRY(JsonEnum(c, v.t_323, kEnum_T_323));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonSysInfoType1_v860ext_IEs(TextCursor& c, const SysInfoType1_v860ext_IEs& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "ue_ConnTimersAndConstants"));
+    PRINT_TRY(JsonUE_ConnTimersAndConstants_v860ext(c, v.ue_ConnTimersAndConstants));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonSysInfoType1_v3a0NonCriticalExtensions_v860NonCriticalExtentions_nonCriticalExtensions(TextCursor& c, const SysInfoType1_v3a0NonCriticalExtensions_v860NonCriticalExtentions_nonCriticalExtensions& v) {
   PRINT_TRY(WriteText(c, "{"));
   (void)v;  // an empty SEQUENCE: {}
   (void)TakeStopFrame(c);
+  return WriteText(c, "}");
+}
+
+int JsonSysInfoType1_v3a0NonCriticalExtensions_v860NonCriticalExtentions(TextCursor& c, const SysInfoType1_v3a0NonCriticalExtensions_v860NonCriticalExtentions& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "sysInfoType1_v860ext"));
+    PRINT_TRY(JsonSysInfoType1_v860ext_IEs(c, v.sysInfoType1_v860ext));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "nonCriticalExtensions"));
+    PRINT_TRY(JsonSysInfoType1_v3a0NonCriticalExtensions_v860NonCriticalExtentions_nonCriticalExtensions(c, v.nonCriticalExtensions));
+  }
   return WriteText(c, "}");
 }
 
@@ -311,8 +351,13 @@ int JsonSysInfoType1_v3a0NonCriticalExtensions(TextCursor& c, const SysInfoType1
     PRINT_TRY(JsonSysInfoType1_v3a0ext_IEs(c, v.sysInfoType1_v3a0ext));
   }
   if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "nonCriticalExtensions"));
-    PRINT_TRY(JsonSysInfoType1_v3a0NonCriticalExtensions_nonCriticalExtensions(c, v.nonCriticalExtensions));
+    if (c.release7) {
+      PRINT_TRY(JsonName(c, first, "nonCriticalExtensions"));
+      PRINT_TRY(WriteText(c, "{}"));
+    } else {
+      PRINT_TRY(JsonName(c, first, "v860NonCriticalExtentions"));
+      PRINT_TRY(JsonSysInfoType1_v3a0NonCriticalExtensions_v860NonCriticalExtentions(c, v.v860NonCriticalExtentions));
+    }
   }
   return WriteText(c, "}");
 }
@@ -456,6 +501,98 @@ int JsonSysInfoType13(TextCursor& c, const SysInfoType13& v) {
   if ((v.presence & (1u << 2)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "v3a0NonCriticalExtensions"));
     PRINT_TRY(JsonSysInfoType13_v3a0NonCriticalExtensions(c, v.v3a0NonCriticalExtensions));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonSysInfoType13_1_nonCriticalExtensions(TextCursor& c, const SysInfoType13_1_nonCriticalExtensions& v) {
+  PRINT_TRY(WriteText(c, "{"));
+  (void)v;  // an empty SEQUENCE: {}
+  (void)TakeStopFrame(c);
+  return WriteText(c, "}");
+}
+
+int JsonSysInfoType13_1(TextCursor& c, const SysInfoType13_1& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "ansi_41_RAND_Information"));
+    PRINT_TRY(JsonBitString(c, v.ansi_41_RAND_Information.bitCount, v.ansi_41_RAND_Information.bytes, sizeof v.ansi_41_RAND_Information.bytes));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "nonCriticalExtensions"));
+    PRINT_TRY(JsonSysInfoType13_1_nonCriticalExtensions(c, v.nonCriticalExtensions));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonSysInfoType13_2_nonCriticalExtensions(TextCursor& c, const SysInfoType13_2_nonCriticalExtensions& v) {
+  PRINT_TRY(WriteText(c, "{"));
+  (void)v;  // an empty SEQUENCE: {}
+  (void)TakeStopFrame(c);
+  return WriteText(c, "}");
+}
+
+int JsonSysInfoType13_2(TextCursor& c, const SysInfoType13_2& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "ansi_41_UserZoneID_Information"));
+    PRINT_TRY(JsonBitString(c, v.ansi_41_UserZoneID_Information.bitCount, v.ansi_41_UserZoneID_Information.bytes, sizeof v.ansi_41_UserZoneID_Information.bytes));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "nonCriticalExtensions"));
+    PRINT_TRY(JsonSysInfoType13_2_nonCriticalExtensions(c, v.nonCriticalExtensions));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonSysInfoType13_3_nonCriticalExtensions(TextCursor& c, const SysInfoType13_3_nonCriticalExtensions& v) {
+  PRINT_TRY(WriteText(c, "{"));
+  (void)v;  // an empty SEQUENCE: {}
+  (void)TakeStopFrame(c);
+  return WriteText(c, "}");
+}
+
+int JsonSysInfoType13_3(TextCursor& c, const SysInfoType13_3& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "ansi_41_PrivateNeighbourListInfo"));
+    PRINT_TRY(JsonBitString(c, v.ansi_41_PrivateNeighbourListInfo.bitCount, v.ansi_41_PrivateNeighbourListInfo.bytes, sizeof v.ansi_41_PrivateNeighbourListInfo.bytes));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "nonCriticalExtensions"));
+    PRINT_TRY(JsonSysInfoType13_3_nonCriticalExtensions(c, v.nonCriticalExtensions));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonSysInfoType13_4_nonCriticalExtensions(TextCursor& c, const SysInfoType13_4_nonCriticalExtensions& v) {
+  PRINT_TRY(WriteText(c, "{"));
+  (void)v;  // an empty SEQUENCE: {}
+  (void)TakeStopFrame(c);
+  return WriteText(c, "}");
+}
+
+int JsonSysInfoType13_4(TextCursor& c, const SysInfoType13_4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "ansi_41_GlobalServiceRedirectInfo"));
+    PRINT_TRY(JsonBitString(c, v.ansi_41_GlobalServiceRedirectInfo.bitCount, v.ansi_41_GlobalServiceRedirectInfo.bytes, sizeof v.ansi_41_GlobalServiceRedirectInfo.bytes));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "nonCriticalExtensions"));
+    PRINT_TRY(JsonSysInfoType13_4_nonCriticalExtensions(c, v.nonCriticalExtensions));
   }
   return WriteText(c, "}");
 }

@@ -143,10 +143,36 @@ int PrintSysInfoType1_v3a0ext_IEs(TextCursor& c, const SysInfoType1_v3a0ext_IEs&
   return 0;
 }
 
-int PrintSysInfoType1_v3a0NonCriticalExtensions_nonCriticalExtensions(TextCursor& c, const SysInfoType1_v3a0NonCriticalExtensions_nonCriticalExtensions& v, int depth) {
+int PrintUE_ConnTimersAndConstants_v860ext(TextCursor& c, const UE_ConnTimersAndConstants_v860ext& v, int depth) {
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintEnumLine(c, depth + 4, "t_323", 5, v.t_323, kEnum_T_323));
+  }
+  return 0;
+}
+
+int PrintSysInfoType1_v860ext_IEs(TextCursor& c, const SysInfoType1_v860ext_IEs& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "ue_ConnTimersAndConstants", 25));
+  PRINT_TRY(PrintUE_ConnTimersAndConstants_v860ext(c, v.ue_ConnTimersAndConstants, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintSysInfoType1_v3a0NonCriticalExtensions_v860NonCriticalExtentions_nonCriticalExtensions(TextCursor& c, const SysInfoType1_v3a0NonCriticalExtensions_v860NonCriticalExtentions_nonCriticalExtensions& v, int depth) {
   (void)c;
   (void)v;
   (void)depth;
+  return 0;
+}
+
+int PrintSysInfoType1_v3a0NonCriticalExtensions_v860NonCriticalExtentions(TextCursor& c, const SysInfoType1_v3a0NonCriticalExtensions_v860NonCriticalExtentions& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType1_v860ext", 20));
+  PRINT_TRY(PrintSysInfoType1_v860ext_IEs(c, v.sysInfoType1_v860ext, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "nonCriticalExtensions", 21));
+    PRINT_TRY(PrintSysInfoType1_v3a0NonCriticalExtensions_v860NonCriticalExtentions_nonCriticalExtensions(c, v.nonCriticalExtensions, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
   return 0;
 }
 
@@ -155,9 +181,14 @@ int PrintSysInfoType1_v3a0NonCriticalExtensions(TextCursor& c, const SysInfoType
   PRINT_TRY(PrintSysInfoType1_v3a0ext_IEs(c, v.sysInfoType1_v3a0ext, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "nonCriticalExtensions", 21));
-    PRINT_TRY(PrintSysInfoType1_v3a0NonCriticalExtensions_nonCriticalExtensions(c, v.nonCriticalExtensions, depth + 4));
-    PRINT_TRY(CloseBlock(c, depth + 4));
+    if (c.release7) {
+      PRINT_TRY(OpenBlock(c, depth + 4, "nonCriticalExtensions", 21));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+    } else {
+      PRINT_TRY(OpenBlock(c, depth + 4, "v860NonCriticalExtentions", 25));
+      PRINT_TRY(PrintSysInfoType1_v3a0NonCriticalExtensions_v860NonCriticalExtentions(c, v.v860NonCriticalExtentions, depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+    }
   }
   return 0;
 }
@@ -271,6 +302,74 @@ int PrintSysInfoType13(TextCursor& c, const SysInfoType13& v, int depth) {
   return 0;
 }
 
+int PrintSysInfoType13_1_nonCriticalExtensions(TextCursor& c, const SysInfoType13_1_nonCriticalExtensions& v, int depth) {
+  (void)c;
+  (void)v;
+  (void)depth;
+  return 0;
+}
+
+int PrintSysInfoType13_1(TextCursor& c, const SysInfoType13_1& v, int depth) {
+  PRINT_TRY(PrintBitStringLine(c, depth + 4, "ansi_41_RAND_Information", 24, v.ansi_41_RAND_Information.bitCount, v.ansi_41_RAND_Information.bytes, sizeof v.ansi_41_RAND_Information.bytes));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "nonCriticalExtensions", 21));
+    PRINT_TRY(PrintSysInfoType13_1_nonCriticalExtensions(c, v.nonCriticalExtensions, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintSysInfoType13_2_nonCriticalExtensions(TextCursor& c, const SysInfoType13_2_nonCriticalExtensions& v, int depth) {
+  (void)c;
+  (void)v;
+  (void)depth;
+  return 0;
+}
+
+int PrintSysInfoType13_2(TextCursor& c, const SysInfoType13_2& v, int depth) {
+  PRINT_TRY(PrintBitStringLine(c, depth + 4, "ansi_41_UserZoneID_Information", 30, v.ansi_41_UserZoneID_Information.bitCount, v.ansi_41_UserZoneID_Information.bytes, sizeof v.ansi_41_UserZoneID_Information.bytes));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "nonCriticalExtensions", 21));
+    PRINT_TRY(PrintSysInfoType13_2_nonCriticalExtensions(c, v.nonCriticalExtensions, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintSysInfoType13_3_nonCriticalExtensions(TextCursor& c, const SysInfoType13_3_nonCriticalExtensions& v, int depth) {
+  (void)c;
+  (void)v;
+  (void)depth;
+  return 0;
+}
+
+int PrintSysInfoType13_3(TextCursor& c, const SysInfoType13_3& v, int depth) {
+  PRINT_TRY(PrintBitStringLine(c, depth + 4, "ansi_41_PrivateNeighbourListInfo", 32, v.ansi_41_PrivateNeighbourListInfo.bitCount, v.ansi_41_PrivateNeighbourListInfo.bytes, sizeof v.ansi_41_PrivateNeighbourListInfo.bytes));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "nonCriticalExtensions", 21));
+    PRINT_TRY(PrintSysInfoType13_3_nonCriticalExtensions(c, v.nonCriticalExtensions, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintSysInfoType13_4_nonCriticalExtensions(TextCursor& c, const SysInfoType13_4_nonCriticalExtensions& v, int depth) {
+  (void)c;
+  (void)v;
+  (void)depth;
+  return 0;
+}
+
+int PrintSysInfoType13_4(TextCursor& c, const SysInfoType13_4& v, int depth) {
+  PRINT_TRY(PrintBitStringLine(c, depth + 4, "ansi_41_GlobalServiceRedirectInfo", 33, v.ansi_41_GlobalServiceRedirectInfo.bitCount, v.ansi_41_GlobalServiceRedirectInfo.bytes, sizeof v.ansi_41_GlobalServiceRedirectInfo.bytes));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "nonCriticalExtensions", 21));
+    PRINT_TRY(PrintSysInfoType13_4_nonCriticalExtensions(c, v.nonCriticalExtensions, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
 int PrintURA_IdentityList(TextCursor& c, const URA_IdentityList& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
@@ -377,6 +476,42 @@ int PrintSysInfoType13Text(TextCursor& c, const SysInfoType13& v) {
   char* start = c.pos;
   PRINT_TRY(OpenBlock(c, 0, "SysInfoType13 ::="));
   PRINT_TRY(PrintSysInfoType13(c, v, 0));
+  PRINT_TRY(CloseBlock(c, 0));
+  c.pos = start;  // hand the cursor back: the text starts where this SIB began
+  return 0;
+}
+
+int PrintSysInfoType13_1Text(TextCursor& c, const SysInfoType13_1& v) {
+  char* start = c.pos;
+  PRINT_TRY(OpenBlock(c, 0, "SysInfoType13_1 ::="));
+  PRINT_TRY(PrintSysInfoType13_1(c, v, 0));
+  PRINT_TRY(CloseBlock(c, 0));
+  c.pos = start;  // hand the cursor back: the text starts where this SIB began
+  return 0;
+}
+
+int PrintSysInfoType13_2Text(TextCursor& c, const SysInfoType13_2& v) {
+  char* start = c.pos;
+  PRINT_TRY(OpenBlock(c, 0, "SysInfoType13_2 ::="));
+  PRINT_TRY(PrintSysInfoType13_2(c, v, 0));
+  PRINT_TRY(CloseBlock(c, 0));
+  c.pos = start;  // hand the cursor back: the text starts where this SIB began
+  return 0;
+}
+
+int PrintSysInfoType13_3Text(TextCursor& c, const SysInfoType13_3& v) {
+  char* start = c.pos;
+  PRINT_TRY(OpenBlock(c, 0, "SysInfoType13_3 ::="));
+  PRINT_TRY(PrintSysInfoType13_3(c, v, 0));
+  PRINT_TRY(CloseBlock(c, 0));
+  c.pos = start;  // hand the cursor back: the text starts where this SIB began
+  return 0;
+}
+
+int PrintSysInfoType13_4Text(TextCursor& c, const SysInfoType13_4& v) {
+  char* start = c.pos;
+  PRINT_TRY(OpenBlock(c, 0, "SysInfoType13_4 ::="));
+  PRINT_TRY(PrintSysInfoType13_4(c, v, 0));
   PRINT_TRY(CloseBlock(c, 0));
   c.pos = start;  // hand the cursor back: the text starts where this SIB began
   return 0;

@@ -62,6 +62,18 @@ int JsonCellAccessRestriction(TextCursor& c, const CellAccessRestriction& v) {
   return WriteText(c, "}");
 }
 
+int JsonCellAccessRestriction_v870ext(TextCursor& c, const CellAccessRestriction_v870ext& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((v.presence & (1u << 0)) && reached > 0) {
+    PRINT_TRY(JsonName(c, first, "cellReservedForCSG"));
+    PRINT_TRY(JsonEnum(c, v.cellReservedForCSG, kEnum_CellAccessRestriction_v870ext_cellReservedForCSG));
+  }
+  return WriteText(c, "}");
+}
+
 int JsonCellBarred_barred(TextCursor& c, const CellBarred_barred& v) {
   const StopFrame* stop = TakeStopFrame(c);
   const uint32_t reached = MembersReached(stop);
@@ -670,6 +682,38 @@ int JsonDomainSpecificAccessRestriction_v670ext_restriction(TextCursor& c, const
   return WriteText(c, "}");
 }
 
+int JsonLocationRegistrationAccessClassBarredList(TextCursor& c, const LocationRegistrationAccessClassBarredList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < 15 && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonEnum(c, v.items[i], kEnum_AccessClassBarred));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonLocationRegistrationParameters(TextCursor& c, const LocationRegistrationParameters& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      PRINT_TRY(JsonName(c, "noRestriction"));
+      PRINT_TRY(JsonNull(c));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "restriction"));
+      PRINT_TRY(JsonLocationRegistrationAccessClassBarredList(c, (*static_cast<const LocationRegistrationAccessClassBarredList*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
 int JsonMapping_LCR_r4(TextCursor& c, const Mapping_LCR_r4& v) {
   const StopFrame* stop = TakeStopFrame(c);
   const uint32_t reached = MembersReached(stop);
@@ -694,6 +738,76 @@ int JsonN_CR_T_CRMaxHyst(TextCursor& c, const N_CR_T_CRMaxHyst& v) {
   if (reached > 1) {
     PRINT_TRY(JsonName(c, first, "t_CRMaxHyst"));
     PRINT_TRY(JsonEnum(c, v.t_CRMaxHyst, kEnum_T_CRMaxHyst));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonPagingPermissionWithAccessControlForSharedNetwork(TextCursor& c, const PagingPermissionWithAccessControlForSharedNetwork& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "pagingPermissionWithAccessControlList"));
+      PRINT_TRY(JsonPagingPermissionWithAccessControlList(c, (*static_cast<const PagingPermissionWithAccessControlList*>(v.ptr))));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "pagingPermissionWithAccessControlForAll"));
+      PRINT_TRY(JsonPagingPermissionWithAccessControlParameters(c, (*static_cast<const PagingPermissionWithAccessControlParameters*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonPagingPermissionWithAccessControlParameters(TextCursor& c, const PagingPermissionWithAccessControlParameters& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "pagingResponseRestrictionIndicator"));
+    PRINT_TRY(JsonEnum(c, v.pagingResponseRestrictionIndicator, kEnum_PagingPermissionWithAccessControlParameters_pagingResponseRestrictionIndicator));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "locationRegistrationRestrictionIndicator"));
+    PRINT_TRY(JsonEnum(c, v.locationRegistrationRestrictionIndicator, kEnum_PagingPermissionWithAccessControlParameters_locationRegistrationRestrictionIndicator));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "locationRegistration"));
+    PRINT_TRY(JsonLocationRegistrationParameters(c, v.locationRegistration));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonPagingPermissionWithAccessControlList(TextCursor& c, const PagingPermissionWithAccessControlList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "pagingPermissionWithAccessControlParametersForOperator1"));
+    PRINT_TRY(JsonPagingPermissionWithAccessControlParameters(c, v.pagingPermissionWithAccessControlParametersForOperator1));
+  }
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "pagingPermissionWithAccessControlParametersForOperator2"));
+    PRINT_TRY(JsonPagingPermissionWithAccessControlParameters(c, v.pagingPermissionWithAccessControlParametersForOperator2));
+  }
+  if ((v.presence & (1u << 2)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "pagingPermissionWithAccessControlParametersForOperator3"));
+    PRINT_TRY(JsonPagingPermissionWithAccessControlParameters(c, v.pagingPermissionWithAccessControlParametersForOperator3));
+  }
+  if ((v.presence & (1u << 3)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
+    PRINT_TRY(JsonName(c, first, "pagingPermissionWithAccessControlParametersForOperator4"));
+    PRINT_TRY(JsonPagingPermissionWithAccessControlParameters(c, v.pagingPermissionWithAccessControlParametersForOperator4));
+  }
+  if ((v.presence & (1u << 4)) && (reached > 4 || EnterStopFrame(c, stop, 4))) {
+    PRINT_TRY(JsonName(c, first, "pagingPermissionWithAccessControlParametersForOperator5"));
+    PRINT_TRY(JsonPagingPermissionWithAccessControlParameters(c, v.pagingPermissionWithAccessControlParametersForOperator5));
   }
   return WriteText(c, "}");
 }
@@ -774,10 +888,130 @@ int JsonSysInfoType3_v770ext_IEs(TextCursor& c, const SysInfoType3_v770ext_IEs& 
   return WriteText(c, "}");
 }
 
-int JsonSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_nonCriticalExtensions(TextCursor& c, const SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_nonCriticalExtensions& v) {
+int JsonSysInfoType3_v830ext_IEs(TextCursor& c, const SysInfoType3_v830ext_IEs& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "pagingPermissionWithAccessControlParametersForPLMNOfMIB"));
+    PRINT_TRY(JsonPagingPermissionWithAccessControlParameters(c, v.pagingPermissionWithAccessControlParametersForPLMNOfMIB));
+  }
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "pagingPermissionWithAccessControlParametersForSharedNetwork"));
+    PRINT_TRY(JsonPagingPermissionWithAccessControlForSharedNetwork(c, v.pagingPermissionWithAccessControlParametersForSharedNetwork));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonSysInfoType3_v860ext_IEs(TextCursor& c, const SysInfoType3_v860ext_IEs& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((v.presence & (1u << 0)) && reached > 0) {
+    PRINT_TRY(JsonName(c, first, "csgIdentity"));
+    PRINT_TRY(JsonBitString(c, v.csgIdentity.bitCount, v.csgIdentity.bytes, sizeof v.csgIdentity.bytes));
+  }
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "csg_PSCSplitInfo"));
+    PRINT_TRY(JsonCSG_PSCSplitInfo(c, v.csg_PSCSplitInfo));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonSysInfoType3_v870ext_IEs(TextCursor& c, const SysInfoType3_v870ext_IEs& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "cellAccessRestriction"));
+    PRINT_TRY(JsonCellAccessRestriction_v870ext(c, v.cellAccessRestriction));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonSysInfoType3_v920ext_IEs(TextCursor& c, const SysInfoType3_v920ext_IEs& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((v.presence & (1u << 0)) && reached > 0) {
+    PRINT_TRY(JsonName(c, first, "imsEmergencySupportIndicator"));
+    PRINT_TRY(JsonEnum(c, v.imsEmergencySupportIndicator, kEnum_SysInfoType3_v920ext_IEs_imsEmergencySupportIndicator));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension_v900NonCriticalExtension_nonCriticalExtensions(TextCursor& c, const SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension_v900NonCriticalExtension_nonCriticalExtensions& v) {
   PRINT_TRY(WriteText(c, "{"));
   (void)v;  // an empty SEQUENCE: {}
   (void)TakeStopFrame(c);
+  return WriteText(c, "}");
+}
+
+int JsonSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension_v900NonCriticalExtension(TextCursor& c, const SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension_v900NonCriticalExtension& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "sysInfoType3_v920ext"));
+    PRINT_TRY(JsonSysInfoType3_v920ext_IEs(c, v.sysInfoType3_v920ext));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "nonCriticalExtensions"));
+    PRINT_TRY(JsonSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension_v900NonCriticalExtension_nonCriticalExtensions(c, v.nonCriticalExtensions));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension(TextCursor& c, const SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "sysInfoType3_v870ext"));
+    PRINT_TRY(JsonSysInfoType3_v870ext_IEs(c, v.sysInfoType3_v870ext));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "v900NonCriticalExtension"));
+    PRINT_TRY(JsonSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension_v900NonCriticalExtension(c, v.v900NonCriticalExtension));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension(TextCursor& c, const SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "sysInfoType3_v860ext"));
+    PRINT_TRY(JsonSysInfoType3_v860ext_IEs(c, v.sysInfoType3_v860ext));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "v870NonCriticalExtension"));
+    PRINT_TRY(JsonSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension(c, v.v870NonCriticalExtension));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension(TextCursor& c, const SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "sysInfoType3_v830ext"));
+    PRINT_TRY(JsonSysInfoType3_v830ext_IEs(c, v.sysInfoType3_v830ext));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "v860NonCriticalExtension"));
+    PRINT_TRY(JsonSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension(c, v.v860NonCriticalExtension));
+  }
   return WriteText(c, "}");
 }
 
@@ -791,8 +1025,13 @@ int JsonSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0Nonc
     PRINT_TRY(JsonSysInfoType3_v770ext_IEs(c, v.sysInfoType3_v770ext));
   }
   if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "nonCriticalExtensions"));
-    PRINT_TRY(JsonSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_nonCriticalExtensions(c, v.nonCriticalExtensions));
+    if (c.release7) {
+      PRINT_TRY(JsonName(c, first, "nonCriticalExtensions"));
+      PRINT_TRY(WriteText(c, "{}"));
+    } else {
+      PRINT_TRY(JsonName(c, first, "v830NonCriticalExtension"));
+      PRINT_TRY(JsonSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension(c, v.v830NonCriticalExtension));
+    }
   }
   return WriteText(c, "}");
 }

@@ -44,6 +44,13 @@ int PrintCellAccessRestriction(TextCursor& c, const CellAccessRestriction& v, in
   return 0;
 }
 
+int PrintCellAccessRestriction_v870ext(TextCursor& c, const CellAccessRestriction_v870ext& v, int depth) {
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintEnumLine(c, depth + 4, "cellReservedForCSG", 18, v.cellReservedForCSG, kEnum_CellAccessRestriction_v870ext_cellReservedForCSG));
+  }
+  return 0;
+}
+
 int PrintCellBarred_barred(TextCursor& c, const CellBarred_barred& v, int depth) {
   PRINT_TRY(PrintEnumLine(c, depth + 8, "intraFreqCellReselectionInd", 27, v.intraFreqCellReselectionInd, kEnum_AllowedIndicator));
   PRINT_TRY(PrintEnumLine(c, depth + 8, "t_Barred", 8, v.t_Barred, kEnum_T_Barred));
@@ -464,6 +471,31 @@ int PrintDomainSpecificAccessRestriction_v670ext_restriction(TextCursor& c, cons
   return 0;
 }
 
+int PrintLocationRegistrationAccessClassBarredList(TextCursor& c, const LocationRegistrationAccessClassBarredList& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t i = 0; i < v.count && i < 15; ++i) {
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, elementName.length, v.items[i], kEnum_AccessClassBarred));
+  }
+  return 0;
+}
+
+int PrintLocationRegistrationParameters(TextCursor& c, const LocationRegistrationParameters& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      PrintNameLine(c, depth + 4, "noRestriction", 13);  // count not tested
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(PrintLocationRegistrationAccessClassBarredList(c, (*static_cast<const LocationRegistrationAccessClassBarredList*>(v.ptr)), depth + 4, "restriction"));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
 int PrintMapping_LCR_r4(TextCursor& c, const Mapping_LCR_r4& v, int depth) {
   PRINT_TRY(PrintMappingFunctionParameterList(c, v.mappingFunctionParameterList, depth + 4, "mappingFunctionParameterList"));
   return 0;
@@ -472,6 +504,64 @@ int PrintMapping_LCR_r4(TextCursor& c, const Mapping_LCR_r4& v, int depth) {
 int PrintN_CR_T_CRMaxHyst(TextCursor& c, const N_CR_T_CRMaxHyst& v, int depth) {
   PRINT_TRY(PrintIntegerLine(c, depth + 4, "n_CR", 4, v.n_CR));
   PRINT_TRY(PrintEnumLine(c, depth + 8, "t_CRMaxHyst", 11, v.t_CRMaxHyst, kEnum_T_CRMaxHyst));
+  return 0;
+}
+
+int PrintPagingPermissionWithAccessControlForSharedNetwork(TextCursor& c, const PagingPermissionWithAccessControlForSharedNetwork& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "pagingPermissionWithAccessControlList", 37));
+      PRINT_TRY(PrintPagingPermissionWithAccessControlList(c, (*static_cast<const PagingPermissionWithAccessControlList*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "pagingPermissionWithAccessControlForAll", 39));
+      PRINT_TRY(PrintPagingPermissionWithAccessControlParameters(c, (*static_cast<const PagingPermissionWithAccessControlParameters*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintPagingPermissionWithAccessControlParameters(TextCursor& c, const PagingPermissionWithAccessControlParameters& v, int depth) {
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "pagingResponseRestrictionIndicator", 34, v.pagingResponseRestrictionIndicator, kEnum_PagingPermissionWithAccessControlParameters_pagingResponseRestrictionIndicator));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "locationRegistrationRestrictionIndicator", 40, v.locationRegistrationRestrictionIndicator, kEnum_PagingPermissionWithAccessControlParameters_locationRegistrationRestrictionIndicator));
+  PRINT_TRY(OpenBlock(c, depth + 4, "locationRegistration", 20));
+  PRINT_TRY(PrintLocationRegistrationParameters(c, v.locationRegistration, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintPagingPermissionWithAccessControlList(TextCursor& c, const PagingPermissionWithAccessControlList& v, int depth) {
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "pagingPermissionWithAccessControlParametersForOperator1", 55));
+    PRINT_TRY(PrintPagingPermissionWithAccessControlParameters(c, v.pagingPermissionWithAccessControlParametersForOperator1, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  if (v.presence & (1u << 1)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "pagingPermissionWithAccessControlParametersForOperator2", 55));
+    PRINT_TRY(PrintPagingPermissionWithAccessControlParameters(c, v.pagingPermissionWithAccessControlParametersForOperator2, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  if (v.presence & (1u << 2)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "pagingPermissionWithAccessControlParametersForOperator3", 55));
+    PRINT_TRY(PrintPagingPermissionWithAccessControlParameters(c, v.pagingPermissionWithAccessControlParametersForOperator3, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  if (v.presence & (1u << 3)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "pagingPermissionWithAccessControlParametersForOperator4", 55));
+    PRINT_TRY(PrintPagingPermissionWithAccessControlParameters(c, v.pagingPermissionWithAccessControlParametersForOperator4, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  if (v.presence & (1u << 4)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "pagingPermissionWithAccessControlParametersForOperator5", 55));
+    PRINT_TRY(PrintPagingPermissionWithAccessControlParameters(c, v.pagingPermissionWithAccessControlParametersForOperator5, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
   return 0;
 }
 
@@ -534,10 +624,100 @@ int PrintSysInfoType3_v770ext_IEs(TextCursor& c, const SysInfoType3_v770ext_IEs&
   return 0;
 }
 
-int PrintSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_nonCriticalExtensions(TextCursor& c, const SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_nonCriticalExtensions& v, int depth) {
+int PrintSysInfoType3_v830ext_IEs(TextCursor& c, const SysInfoType3_v830ext_IEs& v, int depth) {
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "pagingPermissionWithAccessControlParametersForPLMNOfMIB", 55));
+    PRINT_TRY(PrintPagingPermissionWithAccessControlParameters(c, v.pagingPermissionWithAccessControlParametersForPLMNOfMIB, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  if (v.presence & (1u << 1)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "pagingPermissionWithAccessControlParametersForSharedNetwork", 59));
+    PRINT_TRY(PrintPagingPermissionWithAccessControlForSharedNetwork(c, v.pagingPermissionWithAccessControlParametersForSharedNetwork, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintSysInfoType3_v860ext_IEs(TextCursor& c, const SysInfoType3_v860ext_IEs& v, int depth) {
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintBitStringLine(c, depth + 4, "csgIdentity", 11, v.csgIdentity.bitCount, v.csgIdentity.bytes, sizeof v.csgIdentity.bytes));
+  }
+  if (v.presence & (1u << 1)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "csg_PSCSplitInfo", 16));
+    PRINT_TRY(PrintCSG_PSCSplitInfo(c, v.csg_PSCSplitInfo, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintSysInfoType3_v870ext_IEs(TextCursor& c, const SysInfoType3_v870ext_IEs& v, int depth) {
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "cellAccessRestriction", 21));
+    PRINT_TRY(PrintCellAccessRestriction_v870ext(c, v.cellAccessRestriction, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintSysInfoType3_v920ext_IEs(TextCursor& c, const SysInfoType3_v920ext_IEs& v, int depth) {
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintEnumLine(c, depth + 4, "imsEmergencySupportIndicator", 28, v.imsEmergencySupportIndicator, kEnum_SysInfoType3_v920ext_IEs_imsEmergencySupportIndicator));
+  }
+  return 0;
+}
+
+int PrintSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension_v900NonCriticalExtension_nonCriticalExtensions(TextCursor& c, const SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension_v900NonCriticalExtension_nonCriticalExtensions& v, int depth) {
   (void)c;
   (void)v;
   (void)depth;
+  return 0;
+}
+
+int PrintSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension_v900NonCriticalExtension(TextCursor& c, const SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension_v900NonCriticalExtension& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType3_v920ext", 20));
+  PRINT_TRY(PrintSysInfoType3_v920ext_IEs(c, v.sysInfoType3_v920ext, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "nonCriticalExtensions", 21));
+    PRINT_TRY(PrintSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension_v900NonCriticalExtension_nonCriticalExtensions(c, v.nonCriticalExtensions, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension(TextCursor& c, const SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType3_v870ext", 20));
+  PRINT_TRY(PrintSysInfoType3_v870ext_IEs(c, v.sysInfoType3_v870ext, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "v900NonCriticalExtension", 24));
+    PRINT_TRY(PrintSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension_v900NonCriticalExtension(c, v.v900NonCriticalExtension, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension(TextCursor& c, const SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType3_v860ext", 20));
+  PRINT_TRY(PrintSysInfoType3_v860ext_IEs(c, v.sysInfoType3_v860ext, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "v870NonCriticalExtension", 24));
+    PRINT_TRY(PrintSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension(c, v.v870NonCriticalExtension, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension(TextCursor& c, const SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType3_v830ext", 20));
+  PRINT_TRY(PrintSysInfoType3_v830ext_IEs(c, v.sysInfoType3_v830ext, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "v860NonCriticalExtension", 24));
+    PRINT_TRY(PrintSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension(c, v.v860NonCriticalExtension, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
   return 0;
 }
 
@@ -546,9 +726,14 @@ int PrintSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0Non
   PRINT_TRY(PrintSysInfoType3_v770ext_IEs(c, v.sysInfoType3_v770ext, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "nonCriticalExtensions", 21));
-    PRINT_TRY(PrintSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_nonCriticalExtensions(c, v.nonCriticalExtensions, depth + 4));
-    PRINT_TRY(CloseBlock(c, depth + 4));
+    if (c.release7) {
+      PRINT_TRY(OpenBlock(c, depth + 4, "nonCriticalExtensions", 21));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+    } else {
+      PRINT_TRY(OpenBlock(c, depth + 4, "v830NonCriticalExtension", 24));
+      PRINT_TRY(PrintSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension(c, v.v830NonCriticalExtension, depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+    }
   }
   return 0;
 }

@@ -378,68 +378,6 @@ int JsonAccessServiceClass_TDD_subchannelSize_size8(TextCursor& c, const AccessS
   return WriteText(c, "}");
 }
 
-int JsonGainFactorInformation(TextCursor& c, const GainFactorInformation& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "signalledGainFactors"));
-      PRINT_TRY(JsonSignalledGainFactors(c, (*static_cast<const SignalledGainFactors*>(v.ptr))));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      PRINT_TRY(JsonName(c, "computedGainFactors"));
-      PRINT_TRY(JsonInteger(c, v.value));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonPowerOffsetInformation(TextCursor& c, const PowerOffsetInformation& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
-    PRINT_TRY(JsonName(c, first, "gainFactorInformation"));
-    PRINT_TRY(JsonGainFactorInformation(c, v.gainFactorInformation));
-  }
-  if ((v.presence & (1u << 0)) && reached > 1) {
-    PRINT_TRY(JsonName(c, first, "powerOffsetPp_m"));
-    PRINT_TRY(JsonInteger(c, v.powerOffsetPp_m));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonOctetModeRLC_SizeInfoType2(TextCursor& c, const OctetModeRLC_SizeInfoType2& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      PRINT_TRY(JsonName(c, "sizeType1"));
-      PRINT_TRY(JsonInteger(c, v.value));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      PRINT_TRY(JsonName(c, "sizeType2"));
-      PRINT_TRY(JsonInteger(c, v.value));
-      break;
-    case 3:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
-      PRINT_TRY(JsonName(c, "sizeType3"));
-      PRINT_TRY(JsonInteger(c, v.value));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
 int JsonDynamicTFInformationCCCH(TextCursor& c, const DynamicTFInformationCCCH& v) {
   const StopFrame* stop = TakeStopFrame(c);
   const uint32_t reached = MembersReached(stop);
@@ -496,87 +434,6 @@ int JsonAdditionalPRACH_TF_and_TFCS_CCCH_List(TextCursor& c, const AdditionalPRA
   return WriteText(c, "]");
 }
 
-int JsonBitModeRLC_SizeInfo(TextCursor& c, const BitModeRLC_SizeInfo& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      PRINT_TRY(JsonName(c, "sizeType1"));
-      PRINT_TRY(JsonInteger(c, v.value));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "sizeType2"));
-      PRINT_TRY(JsonBitModeRLC_SizeInfo_sizeType2(c, (*static_cast<const BitModeRLC_SizeInfo_sizeType2*>(v.ptr))));
-      break;
-    case 3:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "sizeType3"));
-      PRINT_TRY(JsonBitModeRLC_SizeInfo_sizeType3(c, (*static_cast<const BitModeRLC_SizeInfo_sizeType3*>(v.ptr))));
-      break;
-    case 4:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 3)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "sizeType4"));
-      PRINT_TRY(JsonBitModeRLC_SizeInfo_sizeType4(c, (*static_cast<const BitModeRLC_SizeInfo_sizeType4*>(v.ptr))));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonBitModeRLC_SizeInfo_sizeType2(TextCursor& c, const BitModeRLC_SizeInfo_sizeType2& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "part1"));
-    PRINT_TRY(JsonInteger(c, v.part1));
-  }
-  if ((v.presence & (1u << 0)) && reached > 1) {
-    PRINT_TRY(JsonName(c, first, "part2"));
-    PRINT_TRY(JsonInteger(c, v.part2));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonBitModeRLC_SizeInfo_sizeType3(TextCursor& c, const BitModeRLC_SizeInfo_sizeType3& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "part1"));
-    PRINT_TRY(JsonInteger(c, v.part1));
-  }
-  if ((v.presence & (1u << 0)) && reached > 1) {
-    PRINT_TRY(JsonName(c, first, "part2"));
-    PRINT_TRY(JsonInteger(c, v.part2));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonBitModeRLC_SizeInfo_sizeType4(TextCursor& c, const BitModeRLC_SizeInfo_sizeType4& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "part1"));
-    PRINT_TRY(JsonInteger(c, v.part1));
-  }
-  if ((v.presence & (1u << 0)) && reached > 1) {
-    PRINT_TRY(JsonName(c, first, "part2"));
-    PRINT_TRY(JsonInteger(c, v.part2));
-  }
-  return WriteText(c, "}");
-}
-
 int JsonCBS_DRX_Level1Information(TextCursor& c, const CBS_DRX_Level1Information& v) {
   const StopFrame* stop = TakeStopFrame(c);
   const uint32_t reached = MembersReached(stop);
@@ -593,32 +450,67 @@ int JsonCBS_DRX_Level1Information(TextCursor& c, const CBS_DRX_Level1Information
   return WriteText(c, "}");
 }
 
-int JsonChannelCodingType(TextCursor& c, const ChannelCodingType& v) {
+int JsonCodeResourceInformation_TDD128(TextCursor& c, const CodeResourceInformation_TDD128& v) {
   const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      PRINT_TRY(JsonName(c, "noCoding"));
-      PRINT_TRY(JsonNull(c));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      PRINT_TRY(JsonName(c, "convolutional"));
-      PRINT_TRY(JsonEnum(c, v.value, kEnum_CodingRate));
-      break;
-    case 3:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
-      PRINT_TRY(JsonName(c, "turbo"));
-      PRINT_TRY(JsonNull(c));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "start_code"));
+    PRINT_TRY(JsonEnum(c, v.start_code, kEnum_HS_ChannelisationCode_LCR));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "stop_code"));
+    PRINT_TRY(JsonEnum(c, v.stop_code, kEnum_HS_ChannelisationCode_LCR));
   }
   return WriteText(c, "}");
 }
 
-int JsonCommonDynamicTF_Info_rlc_Size(TextCursor& c, const CommonDynamicTF_Info_rlc_Size& v) {
+int JsonCommon_E_DCH_MAC_d_Flow(TextCursor& c, const Common_E_DCH_MAC_d_Flow& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "mac_d_FlowIdentity"));
+    PRINT_TRY(JsonInteger(c, v.mac_d_FlowIdentity));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "mac_d_FlowPowerOffset"));
+    PRINT_TRY(JsonInteger(c, v.mac_d_FlowPowerOffset));
+  }
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "mac_d_FlowMaxRetrans"));
+    PRINT_TRY(JsonInteger(c, v.mac_d_FlowMaxRetrans));
+  }
+  if ((v.presence & (1u << 0)) && reached > 3) {
+    PRINT_TRY(JsonName(c, first, "mac_d_FlowMultiplexingList"));
+    PRINT_TRY(JsonBitString(c, v.mac_d_FlowMultiplexingList.bitCount, v.mac_d_FlowMultiplexingList.bytes, sizeof v.mac_d_FlowMultiplexingList.bytes));
+  }
+  if ((v.presence & (1u << 1)) && reached > 4) {
+    PRINT_TRY(JsonName(c, first, "e_dch_mac_d_flow_retransmission_timer"));
+    PRINT_TRY(JsonEnum(c, v.e_dch_mac_d_flow_retransmission_timer, kEnum_E_DCH_MAC_d_FlowRetransTimer));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonCommon_E_DCH_MAC_d_FlowList(TextCursor& c, const Common_E_DCH_MAC_d_FlowList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonCommon_E_DCH_MAC_d_Flow(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonCommon_E_DCH_MAC_d_Flow(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonCommonEDCHSystemInfo_modeSpecificInfo(TextCursor& c, const CommonEDCHSystemInfo_modeSpecificInfo& v) {
   const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
@@ -626,13 +518,13 @@ int JsonCommonDynamicTF_Info_rlc_Size(TextCursor& c, const CommonDynamicTF_Info_
       if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "fdd"));
-      PRINT_TRY(JsonCommonDynamicTF_Info_rlc_Size_fdd(c, (*static_cast<const CommonDynamicTF_Info_rlc_Size_fdd*>(v.ptr))));
+      PRINT_TRY(JsonCommonEDCHSystemInfo_modeSpecificInfo_fdd(c, (*static_cast<const CommonEDCHSystemInfo_modeSpecificInfo_fdd*>(v.ptr))));
       break;
     case 2:
       if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
       PRINT_TRY(JsonName(c, "tdd"));
-      PRINT_TRY(JsonCommonDynamicTF_Info_rlc_Size_tdd(c, (*static_cast<const CommonDynamicTF_Info_rlc_Size_tdd*>(v.ptr))));
+      PRINT_TRY(JsonCommonEDCHSystemInfo_modeSpecificInfo_tdd(c, (*static_cast<const CommonEDCHSystemInfo_modeSpecificInfo_tdd*>(v.ptr))));
       break;
     default:
       break;  // an alternative outside the choice: an empty object
@@ -640,129 +532,41 @@ int JsonCommonDynamicTF_Info_rlc_Size(TextCursor& c, const CommonDynamicTF_Info_
   return WriteText(c, "}");
 }
 
-int JsonNumberOfTransportBlocks(TextCursor& c, const NumberOfTransportBlocks& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      PRINT_TRY(JsonName(c, "zero"));
-      PRINT_TRY(JsonNull(c));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      PRINT_TRY(JsonName(c, "one"));
-      PRINT_TRY(JsonNull(c));
-      break;
-    case 3:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
-      PRINT_TRY(JsonName(c, "small_"));
-      PRINT_TRY(JsonInteger(c, v.value));
-      break;
-    case 4:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 3)) break;
-      PRINT_TRY(JsonName(c, "large_"));
-      PRINT_TRY(JsonInteger(c, v.value));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonCommonDynamicTF_Info_numberOfTbSizeList(TextCursor& c, const CommonDynamicTF_Info_numberOfTbSizeList& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
-    if (i > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonNumberOfTransportBlocks(c, v.items[i]));
-  }
-  // The element the decode stopped in, as far as it got.
-  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
-    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonNumberOfTransportBlocks(c, v.items[v.count]));
-  }
-  return WriteText(c, "]");
-}
-
-int JsonLogicalChannelList(TextCursor& c, const LogicalChannelList& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      PRINT_TRY(JsonName(c, "allSizes"));
-      PRINT_TRY(JsonNull(c));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      PRINT_TRY(JsonName(c, "configured"));
-      PRINT_TRY(JsonNull(c));
-      break;
-    case 3:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "explicitList"));
-      PRINT_TRY(JsonLogicalChannelList_explicitList(c, (*static_cast<const LogicalChannelList_explicitList*>(v.ptr))));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonCommonDynamicTF_Info(TextCursor& c, const CommonDynamicTF_Info& v) {
+int JsonCommonEDCHSystemInfo(TextCursor& c, const CommonEDCHSystemInfo& v) {
   const StopFrame* stop = TakeStopFrame(c);
   const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
-    PRINT_TRY(JsonName(c, first, "rlc_Size"));
-    PRINT_TRY(JsonCommonDynamicTF_Info_rlc_Size(c, v.rlc_Size));
+  if ((v.presence & (1u << 0)) && reached > 0) {
+    PRINT_TRY(JsonName(c, first, "ul_InterferenceForCommonEDCH"));
+    PRINT_TRY(JsonInteger(c, v.ul_InterferenceForCommonEDCH));
   }
   if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "numberOfTbSizeList"));
-    PRINT_TRY(JsonCommonDynamicTF_Info_numberOfTbSizeList(c, v.numberOfTbSizeList));
+    PRINT_TRY(JsonName(c, first, "common_E_DCH_MAC_d_FlowList"));
+    PRINT_TRY(JsonCommon_E_DCH_MAC_d_FlowList(c, v.common_E_DCH_MAC_d_FlowList));
   }
   if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
-    PRINT_TRY(JsonName(c, first, "logicalChannelList"));
-    PRINT_TRY(JsonLogicalChannelList(c, v.logicalChannelList));
+    PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
+    PRINT_TRY(JsonCommonEDCHSystemInfo_modeSpecificInfo(c, v.modeSpecificInfo));
   }
   return WriteText(c, "}");
 }
 
-int JsonCommonDynamicTF_InfoList(TextCursor& c, const CommonDynamicTF_InfoList& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
-    if (i > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonCommonDynamicTF_Info(c, v.items[i]));
-  }
-  // The element the decode stopped in, as far as it got.
-  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
-    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonCommonDynamicTF_Info(c, v.items[v.count]));
-  }
-  return WriteText(c, "]");
-}
-
-int JsonCommonDynamicTF_Info_DynamicTTI_commonTDD_Choice(TextCursor& c, const CommonDynamicTF_Info_DynamicTTI_commonTDD_Choice& v) {
+int JsonPRACH_Partitioning_r7(TextCursor& c, const PRACH_Partitioning_r7& v) {
   const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
       if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "bitModeRLC_SizeInfo"));
-      PRINT_TRY(JsonBitModeRLC_SizeInfo(c, (*static_cast<const BitModeRLC_SizeInfo*>(v.ptr))));
+      PRINT_TRY(JsonName(c, "fdd"));
+      PRINT_TRY(JsonPRACH_Partitioning_r7_fdd(c, (*static_cast<const PRACH_Partitioning_r7_fdd*>(v.ptr))));
       break;
     case 2:
       if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
       if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "octetModeRLC_SizeInfoType1"));
-      PRINT_TRY(JsonOctetModeRLC_SizeInfoType1(c, (*static_cast<const OctetModeRLC_SizeInfoType1*>(v.ptr))));
+      PRINT_TRY(JsonName(c, "tdd"));
+      PRINT_TRY(JsonPRACH_Partitioning_r7_tdd(c, (*static_cast<const PRACH_Partitioning_r7_tdd*>(v.ptr))));
       break;
     default:
       break;  // an alternative outside the choice: an empty object
@@ -770,101 +574,299 @@ int JsonCommonDynamicTF_Info_DynamicTTI_commonTDD_Choice(TextCursor& c, const Co
   return WriteText(c, "}");
 }
 
-int JsonNumberOfTbSizeAndTTIList_Item(TextCursor& c, const NumberOfTbSizeAndTTIList_Item& v) {
+int JsonPersistenceScalingFactorList(TextCursor& c, const PersistenceScalingFactorList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < 6 && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonEnum(c, v.items[i], kEnum_PersistenceScalingFactor));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonPRACH_PowerOffset(TextCursor& c, const PRACH_PowerOffset& v) {
   const StopFrame* stop = TakeStopFrame(c);
   const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
-    PRINT_TRY(JsonName(c, first, "numberOfTransportBlocks"));
-    PRINT_TRY(JsonNumberOfTransportBlocks(c, v.numberOfTransportBlocks));
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "powerRampStep"));
+    PRINT_TRY(JsonInteger(c, v.powerRampStep));
   }
   if (reached > 1) {
-    PRINT_TRY(JsonName(c, first, "transmissionTimeInterval"));
-    PRINT_TRY(JsonEnum(c, v.transmissionTimeInterval, kEnum_TransmissionTimeInterval));
+    PRINT_TRY(JsonName(c, first, "preambleRetransMax"));
+    PRINT_TRY(JsonInteger(c, v.preambleRetransMax));
   }
   return WriteText(c, "}");
 }
 
-int JsonNumberOfTbSizeAndTTIList(TextCursor& c, const NumberOfTbSizeAndTTIList& v) {
+int JsonRACH_TransmissionParameters(TextCursor& c, const RACH_TransmissionParameters& v) {
   const StopFrame* stop = TakeStopFrame(c);
   const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
-    if (i > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonNumberOfTbSizeAndTTIList_Item(c, v.items[i]));
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "mmax"));
+    PRINT_TRY(JsonInteger(c, v.mmax));
   }
-  // The element the decode stopped in, as far as it got.
-  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
-    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonNumberOfTbSizeAndTTIList_Item(c, v.items[v.count]));
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "nb01Min"));
+    PRINT_TRY(JsonInteger(c, v.nb01Min));
   }
-  return WriteText(c, "]");
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "nb01Max"));
+    PRINT_TRY(JsonInteger(c, v.nb01Max));
+  }
+  return WriteText(c, "}");
 }
 
-int JsonCommonDynamicTF_Info_DynamicTTI(TextCursor& c, const CommonDynamicTF_Info_DynamicTTI& v) {
+int JsonPRACH_PreambleForEnhancedUplink(TextCursor& c, const PRACH_PreambleForEnhancedUplink& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "availableSignatures"));
+    PRINT_TRY(JsonBitString(c, v.availableSignatures.bitCount, v.availableSignatures.bytes, sizeof v.availableSignatures.bytes));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "e_ai_Indication"));
+    PRINT_TRY(JsonBool(c, v.e_ai_Indication));
+  }
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "preambleScramblingCodeWordNumber"));
+    PRINT_TRY(JsonInteger(c, v.preambleScramblingCodeWordNumber));
+  }
+  if (reached > 3) {
+    PRINT_TRY(JsonName(c, first, "availableSubChannelNumbers"));
+    PRINT_TRY(JsonBitString(c, v.availableSubChannelNumbers.bitCount, v.availableSubChannelNumbers.bytes, sizeof v.availableSubChannelNumbers.bytes));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 4 || EnterStopFrame(c, stop, 4))) {
+    PRINT_TRY(JsonName(c, first, "prach_Partitioning"));
+    PRINT_TRY(JsonPRACH_Partitioning_r7(c, v.prach_Partitioning));
+  }
+  if ((v.presence & (1u << 1)) && (reached > 5 || EnterStopFrame(c, stop, 5))) {
+    PRINT_TRY(JsonName(c, first, "persistenceScalingFactorList"));
+    PRINT_TRY(JsonPersistenceScalingFactorList(c, v.persistenceScalingFactorList));
+  }
+  if ((v.presence & (1u << 2)) && (reached > 6 || EnterStopFrame(c, stop, 6))) {
+    PRINT_TRY(JsonName(c, first, "ac_To_ASC_MappingTable"));
+    PRINT_TRY(JsonAC_To_ASC_MappingTable(c, v.ac_To_ASC_MappingTable));
+  }
+  if ((v.presence & (1u << 3)) && reached > 7) {
+    PRINT_TRY(JsonName(c, first, "primaryCPICH_TX_Power"));
+    PRINT_TRY(JsonInteger(c, v.primaryCPICH_TX_Power));
+  }
+  if ((v.presence & (1u << 4)) && reached > 8) {
+    PRINT_TRY(JsonName(c, first, "constantValue"));
+    PRINT_TRY(JsonInteger(c, v.constantValue));
+  }
+  if ((v.presence & (1u << 5)) && (reached > 9 || EnterStopFrame(c, stop, 9))) {
+    PRINT_TRY(JsonName(c, first, "prach_PowerOffset"));
+    PRINT_TRY(JsonPRACH_PowerOffset(c, v.prach_PowerOffset));
+  }
+  if ((v.presence & (1u << 6)) && (reached > 10 || EnterStopFrame(c, stop, 10))) {
+    PRINT_TRY(JsonName(c, first, "rach_TransmissionParameters"));
+    PRINT_TRY(JsonRACH_TransmissionParameters(c, v.rach_TransmissionParameters));
+  }
+  if ((v.presence & (1u << 7)) && (reached > 11 || EnterStopFrame(c, stop, 11))) {
+    PRINT_TRY(JsonName(c, first, "aich_Info"));
+    PRINT_TRY(JsonAICH_Info(c, v.aich_Info));
+  }
+  if (reached > 12) {
+    PRINT_TRY(JsonName(c, first, "powerOffsetPp_e"));
+    PRINT_TRY(JsonInteger(c, v.powerOffsetPp_e));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonE_AGCH_Information(TextCursor& c, const E_AGCH_Information& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "e_AGCH_ChannelisationCode"));
+    PRINT_TRY(JsonInteger(c, v.e_AGCH_ChannelisationCode));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonUL_DPCHpowerControlInfoForCommonEDCH(TextCursor& c, const UL_DPCHpowerControlInfoForCommonEDCH& v) {
   const StopFrame* stop = TakeStopFrame(c);
   const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
   if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
-    PRINT_TRY(JsonName(c, first, "commonTDD_Choice"));
-    PRINT_TRY(JsonCommonDynamicTF_Info_DynamicTTI_commonTDD_Choice(c, v.commonTDD_Choice));
+    PRINT_TRY(JsonName(c, first, "powerControlAlgorithm"));
+    PRINT_TRY(JsonPowerControlAlgorithm(c, v.powerControlAlgorithm));
   }
-  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "numberOfTbSizeAndTTIList"));
-    PRINT_TRY(JsonNumberOfTbSizeAndTTIList(c, v.numberOfTbSizeAndTTIList));
+  if ((v.presence & (1u << 0)) && reached > 1) {
+    PRINT_TRY(JsonName(c, first, "deltaACK"));
+    PRINT_TRY(JsonInteger(c, v.deltaACK));
+  }
+  if ((v.presence & (1u << 1)) && reached > 2) {
+    PRINT_TRY(JsonName(c, first, "deltaNACK"));
+    PRINT_TRY(JsonInteger(c, v.deltaNACK));
+  }
+  if ((v.presence & (1u << 2)) && reached > 3) {
+    PRINT_TRY(JsonName(c, first, "ack_NACK_repetition_factor"));
+    PRINT_TRY(JsonInteger(c, v.ack_NACK_repetition_factor));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonE_TFC_Boost_Info_r7(TextCursor& c, const E_TFC_Boost_Info_r7& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "e_TFCI_Boost"));
+    PRINT_TRY(JsonInteger(c, v.e_TFCI_Boost));
+  }
+  if ((v.presence & (1u << 0)) && reached > 1) {
+    PRINT_TRY(JsonName(c, first, "delta_T2TP"));
+    PRINT_TRY(JsonInteger(c, v.delta_T2TP));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonE_DPCCH_Info_r7(TextCursor& c, const E_DPCCH_Info_r7& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "e_DPCCH_DPCCH_PowerOffset"));
+    PRINT_TRY(JsonInteger(c, v.e_DPCCH_DPCCH_PowerOffset));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "happyBit_DelayCondition"));
+    PRINT_TRY(JsonEnum(c, v.happyBit_DelayCondition, kEnum_HappyBit_DelayCondition));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "e_TFC_Boost_Info"));
+    PRINT_TRY(JsonE_TFC_Boost_Info_r7(c, v.e_TFC_Boost_Info));
+  }
+  if ((v.presence & (1u << 1)) && reached > 3) {
+    PRINT_TRY(JsonName(c, first, "e_DPDCH_PowerInterpolation"));
+    PRINT_TRY(JsonBool(c, v.e_DPDCH_PowerInterpolation));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonE_DPDCH_Reference_E_TFCI_r7(TextCursor& c, const E_DPDCH_Reference_E_TFCI_r7& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "reference_E_TFCI"));
+    PRINT_TRY(JsonInteger(c, v.reference_E_TFCI));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "reference_E_TFCI_PO_r7"));
+    PRINT_TRY(JsonInteger(c, v.reference_E_TFCI_PO_r7));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonE_DPDCH_Reference_E_TFCIList_r7(TextCursor& c, const E_DPDCH_Reference_E_TFCIList_r7& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonE_DPDCH_Reference_E_TFCI_r7(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonE_DPDCH_Reference_E_TFCI_r7(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonE_DPDCH_SchedulingInfoConfiguration(TextCursor& c, const E_DPDCH_SchedulingInfoConfiguration& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((v.presence & (1u << 0)) && reached > 0) {
+    PRINT_TRY(JsonName(c, first, "periodicityOfSchedInfo_NoGrant"));
+    PRINT_TRY(JsonEnum(c, v.periodicityOfSchedInfo_NoGrant, kEnum_E_DPDCH_PeriodicyOfSchedInfo));
+  }
+  if ((v.presence & (1u << 1)) && reached > 1) {
+    PRINT_TRY(JsonName(c, first, "periodicityOfSchedInfo_Grant"));
+    PRINT_TRY(JsonEnum(c, v.periodicityOfSchedInfo_Grant, kEnum_E_DPDCH_PeriodicyOfSchedInfo));
+  }
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "powerOffsetForSchedInfo"));
+    PRINT_TRY(JsonInteger(c, v.powerOffsetForSchedInfo));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonE_DPDCH_Info_r8(TextCursor& c, const E_DPDCH_Info_r8& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "e_TFCI_TableIndex"));
+    PRINT_TRY(JsonInteger(c, v.e_TFCI_TableIndex));
+  }
+  if ((v.presence & (1u << 0)) && reached > 1) {
+    PRINT_TRY(JsonName(c, first, "e_DCH_MinimumSet_E_TFCI"));
+    PRINT_TRY(JsonInteger(c, v.e_DCH_MinimumSet_E_TFCI));
   }
   if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
-    PRINT_TRY(JsonName(c, first, "logicalChannelList"));
-    PRINT_TRY(JsonLogicalChannelList(c, v.logicalChannelList));
+    PRINT_TRY(JsonName(c, first, "reference_E_TFCIs"));
+    PRINT_TRY(JsonE_DPDCH_Reference_E_TFCIList_r7(c, v.reference_E_TFCIs));
+  }
+  if ((v.presence & (1u << 1)) && reached > 3) {
+    PRINT_TRY(JsonName(c, first, "minReduced_E_DPDCH_GainFactor"));
+    PRINT_TRY(JsonEnum(c, v.minReduced_E_DPDCH_GainFactor, kEnum_MinReduced_E_DPDCH_GainFactor));
+  }
+  if (reached > 4) {
+    PRINT_TRY(JsonName(c, first, "maxChannelisationCodes"));
+    PRINT_TRY(JsonEnum(c, v.maxChannelisationCodes, kEnum_E_DPDCH_MaxChannelisationCodes));
+  }
+  if (reached > 5) {
+    PRINT_TRY(JsonName(c, first, "pl_NonMax"));
+    PRINT_TRY(JsonInteger(c, v.pl_NonMax));
+  }
+  if ((reached > 6 || EnterStopFrame(c, stop, 6))) {
+    PRINT_TRY(JsonName(c, first, "schedulingInfoConfiguration"));
+    PRINT_TRY(JsonE_DPDCH_SchedulingInfoConfiguration(c, v.schedulingInfoConfiguration));
+  }
+  if ((v.presence & (1u << 2)) && reached > 7) {
+    PRINT_TRY(JsonName(c, first, "threeIndexStepThreshold"));
+    PRINT_TRY(JsonInteger(c, v.threeIndexStepThreshold));
+  }
+  if ((v.presence & (1u << 3)) && reached > 8) {
+    PRINT_TRY(JsonName(c, first, "twoIndexStepThreshold"));
+    PRINT_TRY(JsonInteger(c, v.twoIndexStepThreshold));
   }
   return WriteText(c, "}");
 }
 
-int JsonCommonDynamicTF_InfoList_DynamicTTI(TextCursor& c, const CommonDynamicTF_InfoList_DynamicTTI& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
-    if (i > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonCommonDynamicTF_Info_DynamicTTI(c, v.items[i]));
-  }
-  // The element the decode stopped in, as far as it got.
-  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
-    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonCommonDynamicTF_Info_DynamicTTI(c, v.items[v.count]));
-  }
-  return WriteText(c, "]");
-}
-
-int JsonCommonDynamicTF_Info_rlc_Size_fdd(TextCursor& c, const CommonDynamicTF_Info_rlc_Size_fdd& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
-    PRINT_TRY(JsonName(c, first, "octetModeRLC_SizeInfoType2"));
-    PRINT_TRY(JsonOctetModeRLC_SizeInfoType2(c, v.octetModeRLC_SizeInfoType2));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonCommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice(TextCursor& c, const CommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice& v) {
+int JsonMeasurement_Feedback_Info_r7_modeSpecificInfo(TextCursor& c, const Measurement_Feedback_Info_r7_modeSpecificInfo& v) {
   const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
   switch (v.tag) {
     case 1:
       if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
       if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "bitModeRLC_SizeInfo"));
-      PRINT_TRY(JsonBitModeRLC_SizeInfo(c, (*static_cast<const BitModeRLC_SizeInfo*>(v.ptr))));
+      PRINT_TRY(JsonName(c, "fdd"));
+      PRINT_TRY(JsonMeasurement_Feedback_Info_r7_modeSpecificInfo_fdd(c, (*static_cast<const Measurement_Feedback_Info_r7_modeSpecificInfo_fdd*>(v.ptr))));
       break;
     case 2:
       if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "octetModeRLC_SizeInfoType1"));
-      PRINT_TRY(JsonOctetModeRLC_SizeInfoType1(c, (*static_cast<const OctetModeRLC_SizeInfoType1*>(v.ptr))));
+      PRINT_TRY(JsonName(c, "tdd"));
+      PRINT_TRY(JsonNull(c));
       break;
     default:
       break;  // an alternative outside the choice: an empty object
@@ -872,14 +874,844 @@ int JsonCommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice(TextCursor& c, const 
   return WriteText(c, "}");
 }
 
-int JsonCommonDynamicTF_Info_rlc_Size_tdd(TextCursor& c, const CommonDynamicTF_Info_rlc_Size_tdd& v) {
+int JsonMeasurement_Feedback_Info_r7(TextCursor& c, const Measurement_Feedback_Info_r7& v) {
   const StopFrame* stop = TakeStopFrame(c);
   const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
   if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
-    PRINT_TRY(JsonName(c, first, "commonTDD_Choice"));
-    PRINT_TRY(JsonCommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice(c, v.commonTDD_Choice));
+    PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
+    PRINT_TRY(JsonMeasurement_Feedback_Info_r7_modeSpecificInfo(c, v.modeSpecificInfo));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonE_RGCH_Information(TextCursor& c, const E_RGCH_Information& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "signatureSequence"));
+    PRINT_TRY(JsonInteger(c, v.signatureSequence));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "rg_CombinationIndex"));
+    PRINT_TRY(JsonInteger(c, v.rg_CombinationIndex));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonE_HICH_Information(TextCursor& c, const E_HICH_Information& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "channelisationCode"));
+    PRINT_TRY(JsonInteger(c, v.channelisationCode));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "signatureSequence"));
+    PRINT_TRY(JsonInteger(c, v.signatureSequence));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonUL_DPCH_CodeInfoForCommonEDCH(TextCursor& c, const UL_DPCH_CodeInfoForCommonEDCH& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "ul_DPCCHscramblingCodeType"));
+    PRINT_TRY(JsonEnum(c, v.ul_DPCCHscramblingCodeType, kEnum_ScramblingCodeType));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "ul_DPCCHscramblingCode"));
+    PRINT_TRY(JsonInteger(c, v.ul_DPCCHscramblingCode));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonCommon_E_DCH_ResourceInfoList(TextCursor& c, const Common_E_DCH_ResourceInfoList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "s_offset"));
+    PRINT_TRY(JsonInteger(c, v.s_offset));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "f_dpch_ChannelisationCodeNumber"));
+    PRINT_TRY(JsonInteger(c, v.f_dpch_ChannelisationCodeNumber));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "e_RGCH_Information"));
+    PRINT_TRY(JsonE_RGCH_Information(c, v.e_RGCH_Information));
+  }
+  if ((reached > 3 || EnterStopFrame(c, stop, 3))) {
+    PRINT_TRY(JsonName(c, first, "e_hich_Info"));
+    PRINT_TRY(JsonE_HICH_Information(c, v.e_hich_Info));
+  }
+  if ((reached > 4 || EnterStopFrame(c, stop, 4))) {
+    PRINT_TRY(JsonName(c, first, "ul_DPCH_CodeInfoForCommonEDCH"));
+    PRINT_TRY(JsonUL_DPCH_CodeInfoForCommonEDCH(c, v.ul_DPCH_CodeInfoForCommonEDCH));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonCommonEDCHSystemInfo_modeSpecificInfo_fdd_common_E_DCH_ResourceInfoList(TextCursor& c, const CommonEDCHSystemInfo_modeSpecificInfo_fdd_common_E_DCH_ResourceInfoList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonCommon_E_DCH_ResourceInfoList(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonCommon_E_DCH_ResourceInfoList(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonCommonEDCHSystemInfo_modeSpecificInfo_fdd(TextCursor& c, const CommonEDCHSystemInfo_modeSpecificInfo_fdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "prach_PreambleForEnhancedUplink"));
+    PRINT_TRY(JsonPRACH_PreambleForEnhancedUplink(c, v.prach_PreambleForEnhancedUplink));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "initialServingGrantValue"));
+    PRINT_TRY(JsonInteger(c, v.initialServingGrantValue));
+  }
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "e_dch_TTI"));
+    PRINT_TRY(JsonEnum(c, v.e_dch_TTI, kEnum_E_DCH_TTI));
+  }
+  if ((reached > 3 || EnterStopFrame(c, stop, 3))) {
+    PRINT_TRY(JsonName(c, first, "e_agch_Information"));
+    PRINT_TRY(JsonE_AGCH_Information(c, v.e_agch_Information));
+  }
+  if (reached > 4) {
+    PRINT_TRY(JsonName(c, first, "harq_Info"));
+    PRINT_TRY(JsonEnum(c, v.harq_Info, kEnum_CommonEDCHSystemInfo_modeSpecificInfo_fdd_harq_Info));
+  }
+  if ((reached > 5 || EnterStopFrame(c, stop, 5))) {
+    PRINT_TRY(JsonName(c, first, "ul_DPCHpowerControlInfoForCommonEDCH"));
+    PRINT_TRY(JsonUL_DPCHpowerControlInfoForCommonEDCH(c, v.ul_DPCHpowerControlInfoForCommonEDCH));
+  }
+  if ((reached > 6 || EnterStopFrame(c, stop, 6))) {
+    PRINT_TRY(JsonName(c, first, "e_dpcch_Info"));
+    PRINT_TRY(JsonE_DPCCH_Info_r7(c, v.e_dpcch_Info));
+  }
+  if ((reached > 7 || EnterStopFrame(c, stop, 7))) {
+    PRINT_TRY(JsonName(c, first, "e_dpdch_Info"));
+    PRINT_TRY(JsonE_DPDCH_Info_r8(c, v.e_dpdch_Info));
+  }
+  if (reached > 8) {
+    PRINT_TRY(JsonName(c, first, "dl_FDPCH_TPCcommandErrorRate"));
+    PRINT_TRY(JsonInteger(c, v.dl_FDPCH_TPCcommandErrorRate));
+  }
+  if (reached > 9) {
+    PRINT_TRY(JsonName(c, first, "additional_E_DCH_TransmitBackoff"));
+    PRINT_TRY(JsonInteger(c, v.additional_E_DCH_TransmitBackoff));
+  }
+  if (reached > 10) {
+    PRINT_TRY(JsonName(c, first, "max_CCCH_ResourceAllocation"));
+    PRINT_TRY(JsonEnum(c, v.max_CCCH_ResourceAllocation, kEnum_CommonEDCHSystemInfo_modeSpecificInfo_fdd_max_CCCH_ResourceAllocation));
+  }
+  if (reached > 11) {
+    PRINT_TRY(JsonName(c, first, "max_PeriodForCollisionResolution"));
+    PRINT_TRY(JsonInteger(c, v.max_PeriodForCollisionResolution));
+  }
+  if (reached > 12) {
+    PRINT_TRY(JsonName(c, first, "e_dch_TransmitContinuationOffset"));
+    PRINT_TRY(JsonEnum(c, v.e_dch_TransmitContinuationOffset, kEnum_CommonEDCHSystemInfo_modeSpecificInfo_fdd_e_dch_TransmitContinuationOffset));
+  }
+  if (reached > 13) {
+    PRINT_TRY(JsonName(c, first, "ack_nack_support_on_HS_DPCCH"));
+    PRINT_TRY(JsonBool(c, v.ack_nack_support_on_HS_DPCCH));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 14 || EnterStopFrame(c, stop, 14))) {
+    PRINT_TRY(JsonName(c, first, "measurement_Feedback_Info"));
+    PRINT_TRY(JsonMeasurement_Feedback_Info_r7(c, v.measurement_Feedback_Info));
+  }
+  if ((reached > 15 || EnterStopFrame(c, stop, 15))) {
+    PRINT_TRY(JsonName(c, first, "common_E_DCH_ResourceInfoList"));
+    PRINT_TRY(JsonCommonEDCHSystemInfo_modeSpecificInfo_fdd_common_E_DCH_ResourceInfoList(c, v.common_E_DCH_ResourceInfoList));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonCommonEDCHSystemInfo_modeSpecificInfo_tdd(TextCursor& c, const CommonEDCHSystemInfo_modeSpecificInfo_tdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      PRINT_TRY(JsonName(c, "tdd768"));
+      PRINT_TRY(JsonNull(c));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      PRINT_TRY(JsonName(c, "tdd384"));
+      PRINT_TRY(JsonNull(c));
+      break;
+    case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "tdd128"));
+      PRINT_TRY(JsonCommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128(c, (*static_cast<const CommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonPRACH_Partitioning_LCR_r4(TextCursor& c, const PRACH_Partitioning_LCR_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonASCSetting_TDD_LCR_r4(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonASCSetting_TDD_LCR_r4(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonSYNC_UL_InfoForE_RUCCH(TextCursor& c, const SYNC_UL_InfoForE_RUCCH& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((v.presence & (1u << 0)) && reached > 0) {
+    PRINT_TRY(JsonName(c, first, "prxUpPCHdes"));
+    PRINT_TRY(JsonInteger(c, v.prxUpPCHdes));
+  }
+  if ((v.presence & (1u << 1)) && reached > 1) {
+    PRINT_TRY(JsonName(c, first, "powerRampStep"));
+    PRINT_TRY(JsonInteger(c, v.powerRampStep));
+  }
+  if ((v.presence & (1u << 2)) && reached > 2) {
+    PRINT_TRY(JsonName(c, first, "max_SYNC_UL_Transmissions"));
+    PRINT_TRY(JsonEnum(c, v.max_SYNC_UL_Transmissions, kEnum_SYNC_UL_InfoForE_RUCCH_max_SYNC_UL_Transmissions));
+  }
+  if (reached > 3) {
+    PRINT_TRY(JsonName(c, first, "e_RUCCH_Sync_UL_Codes_Bitmap"));
+    PRINT_TRY(JsonBitString(c, v.e_RUCCH_Sync_UL_Codes_Bitmap.bitCount, v.e_RUCCH_Sync_UL_Codes_Bitmap.bytes, sizeof v.e_RUCCH_Sync_UL_Codes_Bitmap.bytes));
+  }
+  if (reached > 4) {
+    PRINT_TRY(JsonName(c, first, "mmax"));
+    PRINT_TRY(JsonInteger(c, v.mmax));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonPRACH_ChanCodes_List_LCR(TextCursor& c, const PRACH_ChanCodes_List_LCR& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < 2 && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonEnum(c, v.items[i], kEnum_TDD_PRACH_CCode_LCR_r4));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonFPACH_Info_r4(TextCursor& c, const FPACH_Info_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "timeslot"));
+    PRINT_TRY(JsonInteger(c, v.timeslot));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "channelisationCode"));
+    PRINT_TRY(JsonEnum(c, v.channelisationCode, kEnum_TDD_FPACH_CCode16_r4));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "midambleShiftAndBurstType"));
+    PRINT_TRY(JsonMidambleShiftAndBurstType_LCR_r4(c, v.midambleShiftAndBurstType));
+  }
+  if (reached > 3) {
+    PRINT_TRY(JsonName(c, first, "wi"));
+    PRINT_TRY(JsonInteger(c, v.wi));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonPRACH_Information_LCR(TextCursor& c, const PRACH_Information_LCR& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "timeslot"));
+    PRINT_TRY(JsonInteger(c, v.timeslot));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "prach_ChanCodes_list_LCR"));
+    PRINT_TRY(JsonPRACH_ChanCodes_List_LCR(c, v.prach_ChanCodes_list_LCR));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "midambleShiftAndBurstType"));
+    PRINT_TRY(JsonMidambleShiftAndBurstType_LCR_r4(c, v.midambleShiftAndBurstType));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
+    PRINT_TRY(JsonName(c, first, "fpach_Info"));
+    PRINT_TRY(JsonFPACH_Info_r4(c, v.fpach_Info));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonPRACH_Information_LCR_List(TextCursor& c, const PRACH_Information_LCR_List& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonPRACH_Information_LCR(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonPRACH_Information_LCR(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonE_RUCCH_Info_TDD128(TextCursor& c, const E_RUCCH_Info_TDD128& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((v.presence & (1u << 0)) && reached > 0) {
+    PRINT_TRY(JsonName(c, first, "t_RUCCH"));
+    PRINT_TRY(JsonEnum(c, v.t_RUCCH, kEnum_E_RUCCH_Info_TDD128_t_RUCCH));
+  }
+  if ((v.presence & (1u << 1)) && reached > 1) {
+    PRINT_TRY(JsonName(c, first, "n_RUCCH"));
+    PRINT_TRY(JsonInteger(c, v.n_RUCCH));
+  }
+  if ((v.presence & (1u << 2)) && reached > 2) {
+    PRINT_TRY(JsonName(c, first, "t_WAIT"));
+    PRINT_TRY(JsonEnum(c, v.t_WAIT, kEnum_E_RUCCH_Info_TDD128_t_WAIT));
+  }
+  if ((v.presence & (1u << 3)) && reached > 3) {
+    PRINT_TRY(JsonName(c, first, "t_SI"));
+    PRINT_TRY(JsonEnum(c, v.t_SI, kEnum_E_RUCCH_Info_TDD128_t_SI));
+  }
+  if ((v.presence & (1u << 4)) && reached > 4) {
+    PRINT_TRY(JsonName(c, first, "extendedEstimationWindow"));
+    PRINT_TRY(JsonInteger(c, v.extendedEstimationWindow));
+  }
+  if ((v.presence & (1u << 5)) && (reached > 5 || EnterStopFrame(c, stop, 5))) {
+    PRINT_TRY(JsonName(c, first, "e_RUCCH_AccessServiceClass"));
+    PRINT_TRY(JsonPRACH_Partitioning_LCR_r4(c, v.e_RUCCH_AccessServiceClass));
+  }
+  if ((v.presence & (1u << 6)) && (reached > 6 || EnterStopFrame(c, stop, 6))) {
+    PRINT_TRY(JsonName(c, first, "e_RUCCH_PersistenceScalingFactor"));
+    PRINT_TRY(JsonPersistenceScalingFactorList(c, v.e_RUCCH_PersistenceScalingFactor));
+  }
+  if ((v.presence & (1u << 7)) && (reached > 7 || EnterStopFrame(c, stop, 7))) {
+    PRINT_TRY(JsonName(c, first, "sync_UL_InfoForE_RUCCH"));
+    PRINT_TRY(JsonSYNC_UL_InfoForE_RUCCH(c, v.sync_UL_InfoForE_RUCCH));
+  }
+  if ((v.presence & (1u << 8)) && (reached > 8 || EnterStopFrame(c, stop, 8))) {
+    PRINT_TRY(JsonName(c, first, "prach_information"));
+    PRINT_TRY(JsonPRACH_Information_LCR_List(c, v.prach_information));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonReference_Beta_QPSK(TextCursor& c, const Reference_Beta_QPSK& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "reference_Code_Rate"));
+    PRINT_TRY(JsonInteger(c, v.reference_Code_Rate));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "reference_Beta"));
+    PRINT_TRY(JsonInteger(c, v.reference_Beta));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonE_TFCS_Info_reference_Beta_QPSK_List(TextCursor& c, const E_TFCS_Info_reference_Beta_QPSK_List& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonReference_Beta_QPSK(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonReference_Beta_QPSK(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonReference_Beta_16QAM(TextCursor& c, const Reference_Beta_16QAM& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "reference_Code_Rate"));
+    PRINT_TRY(JsonInteger(c, v.reference_Code_Rate));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "reference_Beta"));
+    PRINT_TRY(JsonInteger(c, v.reference_Beta));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonE_TFCS_Info_reference_Beta_16QAM_List(TextCursor& c, const E_TFCS_Info_reference_Beta_16QAM_List& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonReference_Beta_16QAM(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonReference_Beta_16QAM(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonE_TFCS_Info(TextCursor& c, const E_TFCS_Info& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "reference_Beta_QPSK_List"));
+    PRINT_TRY(JsonE_TFCS_Info_reference_Beta_QPSK_List(c, v.reference_Beta_QPSK_List));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "reference_Beta_16QAM_List"));
+    PRINT_TRY(JsonE_TFCS_Info_reference_Beta_16QAM_List(c, v.reference_Beta_16QAM_List));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonUL_SynchronisationParameters_r4(TextCursor& c, const UL_SynchronisationParameters_r4& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "stepSize"));
+    PRINT_TRY(JsonInteger(c, v.stepSize));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "frequency"));
+    PRINT_TRY(JsonInteger(c, v.frequency));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonE_PUCH_TS_Slots_LCR_midambleAllocationMode(TextCursor& c, const E_PUCH_TS_Slots_LCR_midambleAllocationMode& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      PRINT_TRY(JsonName(c, "defaultMidamble"));
+      PRINT_TRY(JsonNull(c));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      PRINT_TRY(JsonName(c, "ueSpecificMidamble"));
+      PRINT_TRY(JsonInteger(c, v.value));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonE_PUCH_TS_Slots_LCR(TextCursor& c, const E_PUCH_TS_Slots_LCR& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "timeslotNumber"));
+    PRINT_TRY(JsonInteger(c, v.timeslotNumber));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "midambleAllocationMode"));
+    PRINT_TRY(JsonE_PUCH_TS_Slots_LCR_midambleAllocationMode(c, v.midambleAllocationMode));
+  }
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "midambleConfiguration"));
+    PRINT_TRY(JsonInteger(c, v.midambleConfiguration));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonE_PUCH_Info_TDD128_e_PUCH_TS_ConfigurationList(TextCursor& c, const E_PUCH_Info_TDD128_e_PUCH_TS_ConfigurationList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonE_PUCH_TS_Slots_LCR(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonE_PUCH_TS_Slots_LCR(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonE_PUCH_Info_TDD128(TextCursor& c, const E_PUCH_Info_TDD128& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "e_TFCS_Info"));
+    PRINT_TRY(JsonE_TFCS_Info(c, v.e_TFCS_Info));
+  }
+  if ((v.presence & (1u << 0)) && reached > 1) {
+    PRINT_TRY(JsonName(c, first, "snpl_ReportType"));
+    PRINT_TRY(JsonEnum(c, v.snpl_ReportType, kEnum_E_PUCH_Info_TDD128_snpl_ReportType));
+  }
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "prxBASEdes"));
+    PRINT_TRY(JsonInteger(c, v.prxBASEdes));
+  }
+  if ((v.presence & (1u << 1)) && reached > 3) {
+    PRINT_TRY(JsonName(c, first, "beaconPLEst"));
+    PRINT_TRY(JsonBool(c, v.beaconPLEst));
+  }
+  if (reached > 4) {
+    PRINT_TRY(JsonName(c, first, "tpc_StepSize"));
+    PRINT_TRY(JsonInteger(c, v.tpc_StepSize));
+  }
+  if ((v.presence & (1u << 2)) && reached > 5) {
+    PRINT_TRY(JsonName(c, first, "pebase_PowerControlGAP"));
+    PRINT_TRY(JsonInteger(c, v.pebase_PowerControlGAP));
+  }
+  if ((v.presence & (1u << 3)) && (reached > 6 || EnterStopFrame(c, stop, 6))) {
+    PRINT_TRY(JsonName(c, first, "ul_SynchronisationParameters"));
+    PRINT_TRY(JsonUL_SynchronisationParameters_r4(c, v.ul_SynchronisationParameters));
+  }
+  if ((reached > 7 || EnterStopFrame(c, stop, 7))) {
+    PRINT_TRY(JsonName(c, first, "e_PUCH_TS_ConfigurationList"));
+    PRINT_TRY(JsonE_PUCH_Info_TDD128_e_PUCH_TS_ConfigurationList(c, v.e_PUCH_TS_ConfigurationList));
+  }
+  if (reached > 8) {
+    PRINT_TRY(JsonName(c, first, "minimum_Allowed_Code_Rate"));
+    PRINT_TRY(JsonInteger(c, v.minimum_Allowed_Code_Rate));
+  }
+  if (reached > 9) {
+    PRINT_TRY(JsonName(c, first, "maximum_Allowed_Code_Rate"));
+    PRINT_TRY(JsonInteger(c, v.maximum_Allowed_Code_Rate));
+  }
+  if (reached > 10) {
+    PRINT_TRY(JsonName(c, first, "maximumNumOfRetransSchedInfo"));
+    PRINT_TRY(JsonInteger(c, v.maximumNumOfRetransSchedInfo));
+  }
+  if (reached > 11) {
+    PRINT_TRY(JsonName(c, first, "retransTimerForSchedInfo"));
+    PRINT_TRY(JsonEnum(c, v.retransTimerForSchedInfo, kEnum_E_PUCH_Info_TDD128_retransTimerForSchedInfo));
+  }
+  if ((v.presence & (1u << 4)) && reached > 12) {
+    PRINT_TRY(JsonName(c, first, "dummy"));
+    PRINT_TRY(JsonInteger(c, v.dummy));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonE_HICH_Information_LCR_midambleAllocationMode(TextCursor& c, const E_HICH_Information_LCR_midambleAllocationMode& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      PRINT_TRY(JsonName(c, "defaultMidamble"));
+      PRINT_TRY(JsonNull(c));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      PRINT_TRY(JsonName(c, "ueSpecificMidamble"));
+      PRINT_TRY(JsonInteger(c, v.value));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonE_HICH_Information_LCR(TextCursor& c, const E_HICH_Information_LCR& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "ei"));
+    PRINT_TRY(JsonInteger(c, v.ei));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "timeslotNumber"));
+    PRINT_TRY(JsonInteger(c, v.timeslotNumber));
+  }
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "channelisation_Code"));
+    PRINT_TRY(JsonEnum(c, v.channelisation_Code, kEnum_HS_ChannelisationCode_LCR));
+  }
+  if ((reached > 3 || EnterStopFrame(c, stop, 3))) {
+    PRINT_TRY(JsonName(c, first, "midambleAllocationMode"));
+    PRINT_TRY(JsonE_HICH_Information_LCR_midambleAllocationMode(c, v.midambleAllocationMode));
+  }
+  if (reached > 4) {
+    PRINT_TRY(JsonName(c, first, "midambleConfiguration"));
+    PRINT_TRY(JsonInteger(c, v.midambleConfiguration));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonE_HICH_Information_LCR_List(TextCursor& c, const E_HICH_Information_LCR_List& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonE_HICH_Information_LCR(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonE_HICH_Information_LCR(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonE_HICH_Information_TDD128(TextCursor& c, const E_HICH_Information_TDD128& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "n_E_HICH"));
+    PRINT_TRY(JsonInteger(c, v.n_E_HICH));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "e_HICH_InfoList"));
+    PRINT_TRY(JsonE_HICH_Information_LCR_List(c, v.e_HICH_InfoList));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonE_AGCH_Individual_LCR_midambleAllocationMode(TextCursor& c, const E_AGCH_Individual_LCR_midambleAllocationMode& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      PRINT_TRY(JsonName(c, "defaultMidamble"));
+      PRINT_TRY(JsonNull(c));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      PRINT_TRY(JsonName(c, "commonMidamble"));
+      PRINT_TRY(JsonNull(c));
+      break;
+    case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
+      PRINT_TRY(JsonName(c, "ueSpecificMidamble"));
+      PRINT_TRY(JsonInteger(c, v.value));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonE_AGCH_Individual_LCR(TextCursor& c, const E_AGCH_Individual_LCR& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "timeslotNumber"));
+    PRINT_TRY(JsonInteger(c, v.timeslotNumber));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "firstChannelisationCode"));
+    PRINT_TRY(JsonEnum(c, v.firstChannelisationCode, kEnum_HS_ChannelisationCode_LCR));
+  }
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "secondChannelisationCode"));
+    PRINT_TRY(JsonEnum(c, v.secondChannelisationCode, kEnum_HS_ChannelisationCode_LCR));
+  }
+  if ((reached > 3 || EnterStopFrame(c, stop, 3))) {
+    PRINT_TRY(JsonName(c, first, "midambleAllocationMode"));
+    PRINT_TRY(JsonE_AGCH_Individual_LCR_midambleAllocationMode(c, v.midambleAllocationMode));
+  }
+  if (reached > 4) {
+    PRINT_TRY(JsonName(c, first, "midambleConfiguration"));
+    PRINT_TRY(JsonInteger(c, v.midambleConfiguration));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonE_AGCH_Set_Config_LCR(TextCursor& c, const E_AGCH_Set_Config_LCR& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonE_AGCH_Individual_LCR(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonE_AGCH_Individual_LCR(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonE_AGCH_Information_TDD128(TextCursor& c, const E_AGCH_Information_TDD128& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "rdi_Indicator"));
+    PRINT_TRY(JsonBool(c, v.rdi_Indicator));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "tpc_StepSize"));
+    PRINT_TRY(JsonInteger(c, v.tpc_StepSize));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "e_AGCH_Set_Config"));
+    PRINT_TRY(JsonE_AGCH_Set_Config_LCR(c, v.e_AGCH_Set_Config));
+  }
+  if (reached > 3) {
+    PRINT_TRY(JsonName(c, first, "e_AGCH_BLER_Target"));
+    PRINT_TRY(JsonInteger(c, v.e_AGCH_BLER_Target));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonCommon_E_RNTI_Info_Item(TextCursor& c, const Common_E_RNTI_Info_Item& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "starting_E_RNTI"));
+    PRINT_TRY(JsonBitString(c, v.starting_E_RNTI.bitCount, v.starting_E_RNTI.bytes, sizeof v.starting_E_RNTI.bytes));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "number_of_group"));
+    PRINT_TRY(JsonInteger(c, v.number_of_group));
+  }
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "number_of_ENRTI_per_group"));
+    PRINT_TRY(JsonInteger(c, v.number_of_ENRTI_per_group));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonCommon_E_RNTI_Info(TextCursor& c, const Common_E_RNTI_Info& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonCommon_E_RNTI_Info_Item(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonCommon_E_RNTI_Info_Item(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonCommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128_ccch_transmission_Info(TextCursor& c, const CommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128_ccch_transmission_Info& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "common_e_rnti_Info"));
+    PRINT_TRY(JsonCommon_E_RNTI_Info(c, v.common_e_rnti_Info));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "harq_MaximumNumberOfRetransmissions"));
+    PRINT_TRY(JsonInteger(c, v.harq_MaximumNumberOfRetransmissions));
+  }
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "harq_retransmission_timer"));
+    PRINT_TRY(JsonEnum(c, v.harq_retransmission_timer, kEnum_CommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128_ccch_transmission_Info_harq_retransmission_timer));
+  }
+  if (reached > 3) {
+    PRINT_TRY(JsonName(c, first, "harq_power_offset"));
+    PRINT_TRY(JsonInteger(c, v.harq_power_offset));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonCommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128(TextCursor& c, const CommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "e_RUCCH_Info"));
+    PRINT_TRY(JsonE_RUCCH_Info_TDD128(c, v.e_RUCCH_Info));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "e_PUCH_Info"));
+    PRINT_TRY(JsonE_PUCH_Info_TDD128(c, v.e_PUCH_Info));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "e_hich_Information"));
+    PRINT_TRY(JsonE_HICH_Information_TDD128(c, v.e_hich_Information));
+  }
+  if ((reached > 3 || EnterStopFrame(c, stop, 3))) {
+    PRINT_TRY(JsonName(c, first, "e_agch_Information"));
+    PRINT_TRY(JsonE_AGCH_Information_TDD128(c, v.e_agch_Information));
+  }
+  if (reached > 4) {
+    PRINT_TRY(JsonName(c, first, "harq_Info"));
+    PRINT_TRY(JsonEnum(c, v.harq_Info, kEnum_CommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128_harq_Info));
+  }
+  if ((reached > 5 || EnterStopFrame(c, stop, 5))) {
+    PRINT_TRY(JsonName(c, first, "ccch_transmission_Info"));
+    PRINT_TRY(JsonCommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128_ccch_transmission_Info(c, v.ccch_transmission_Info));
   }
   return WriteText(c, "}");
 }
@@ -896,75 +1728,6 @@ int JsonCommonRBMappingInfo(TextCursor& c, const CommonRBMappingInfo& v) {
   if (reached > 1) {
     PRINT_TRY(JsonName(c, first, "mac_ehs_QueueId"));
     PRINT_TRY(JsonInteger(c, v.mac_ehs_QueueId));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonRepetitionPeriodAndLength(TextCursor& c, const RepetitionPeriodAndLength& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      PRINT_TRY(JsonName(c, "repetitionPeriod1"));
-      PRINT_TRY(JsonNull(c));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      PRINT_TRY(JsonName(c, "repetitionPeriod2"));
-      PRINT_TRY(JsonInteger(c, v.value));
-      break;
-    case 3:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
-      PRINT_TRY(JsonName(c, "repetitionPeriod4"));
-      PRINT_TRY(JsonInteger(c, v.value));
-      break;
-    case 4:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 3)) break;
-      PRINT_TRY(JsonName(c, "repetitionPeriod8"));
-      PRINT_TRY(JsonInteger(c, v.value));
-      break;
-    case 5:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 4)) break;
-      PRINT_TRY(JsonName(c, "repetitionPeriod16"));
-      PRINT_TRY(JsonInteger(c, v.value));
-      break;
-    case 6:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 5)) break;
-      PRINT_TRY(JsonName(c, "repetitionPeriod32"));
-      PRINT_TRY(JsonInteger(c, v.value));
-      break;
-    case 7:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 6)) break;
-      PRINT_TRY(JsonName(c, "repetitionPeriod64"));
-      PRINT_TRY(JsonInteger(c, v.value));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonCommonTimeslotInfo(TextCursor& c, const CommonTimeslotInfo& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "secondInterleavingMode"));
-    PRINT_TRY(JsonEnum(c, v.secondInterleavingMode, kEnum_SecondInterleavingMode));
-  }
-  if ((v.presence & (1u << 0)) && reached > 1) {
-    PRINT_TRY(JsonName(c, first, "tfci_Coding"));
-    PRINT_TRY(JsonEnum(c, v.tfci_Coding, kEnum_TFCI_Coding));
-  }
-  if (reached > 2) {
-    PRINT_TRY(JsonName(c, first, "puncturingLimit"));
-    PRINT_TRY(JsonEnum(c, v.puncturingLimit, kEnum_PuncturingLimit));
-  }
-  if ((v.presence & (1u << 1)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
-    PRINT_TRY(JsonName(c, first, "repetitionPeriodAndLength"));
-    PRINT_TRY(JsonRepetitionPeriodAndLength(c, v.repetitionPeriodAndLength));
   }
   return WriteText(c, "}");
 }
@@ -1060,82 +1823,6 @@ int JsonCommonTimeslotInfoSCCPCH(TextCursor& c, const CommonTimeslotInfoSCCPCH& 
   if ((v.presence & (1u << 1)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
     PRINT_TRY(JsonName(c, first, "repetitionPeriodLengthAndOffset"));
     PRINT_TRY(JsonRepetitionPeriodLengthAndOffset(c, v.repetitionPeriodLengthAndOffset));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonCommonTransChTFS_tti(TextCursor& c, const CommonTransChTFS_tti& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "tti10"));
-      PRINT_TRY(JsonCommonDynamicTF_InfoList(c, (*static_cast<const CommonDynamicTF_InfoList*>(v.ptr))));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "tti20"));
-      PRINT_TRY(JsonCommonDynamicTF_InfoList(c, (*static_cast<const CommonDynamicTF_InfoList*>(v.ptr))));
-      break;
-    case 3:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "tti40"));
-      PRINT_TRY(JsonCommonDynamicTF_InfoList(c, (*static_cast<const CommonDynamicTF_InfoList*>(v.ptr))));
-      break;
-    case 4:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 3)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "tti80"));
-      PRINT_TRY(JsonCommonDynamicTF_InfoList(c, (*static_cast<const CommonDynamicTF_InfoList*>(v.ptr))));
-      break;
-    case 5:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 4)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "dynamic"));
-      PRINT_TRY(JsonCommonDynamicTF_InfoList_DynamicTTI(c, (*static_cast<const CommonDynamicTF_InfoList_DynamicTTI*>(v.ptr))));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonSemistaticTF_Information(TextCursor& c, const SemistaticTF_Information& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
-    PRINT_TRY(JsonName(c, first, "channelCodingType"));
-    PRINT_TRY(JsonChannelCodingType(c, v.channelCodingType));
-  }
-  if (reached > 1) {
-    PRINT_TRY(JsonName(c, first, "rateMatchingAttribute"));
-    PRINT_TRY(JsonInteger(c, v.rateMatchingAttribute));
-  }
-  if (reached > 2) {
-    PRINT_TRY(JsonName(c, first, "crc_Size"));
-    PRINT_TRY(JsonEnum(c, v.crc_Size, kEnum_CRC_Size));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonCommonTransChTFS(TextCursor& c, const CommonTransChTFS& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
-    PRINT_TRY(JsonName(c, first, "tti"));
-    PRINT_TRY(JsonCommonTransChTFS_tti(c, v.tti));
-  }
-  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "semistaticTF_Information"));
-    PRINT_TRY(JsonSemistaticTF_Information(c, v.semistaticTF_Information));
   }
   return WriteText(c, "}");
 }
@@ -1240,733 +1927,6 @@ int JsonCommon_MAC_ehs_ReorderingQueueList(TextCursor& c, const Common_MAC_ehs_R
     PRINT_TRY(JsonCommon_MAC_ehs_ReorderingQueue(c, v.items[v.count]));
   }
   return WriteText(c, "]");
-}
-
-int JsonDL_TS_ChannelisationCodesShort_codesRepresentation(TextCursor& c, const DL_TS_ChannelisationCodesShort_codesRepresentation& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "consecutive"));
-      PRINT_TRY(JsonDL_TS_ChannelisationCodesShort_codesRepresentation_consecutive(c, (*static_cast<const DL_TS_ChannelisationCodesShort_codesRepresentation_consecutive*>(v.ptr))));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "bitmap"));
-      PRINT_TRY(JsonBitString(c, (*static_cast<const BitStringValue<2>*>(v.ptr)).bitCount, (*static_cast<const BitStringValue<2>*>(v.ptr)).bytes, sizeof (*static_cast<const BitStringValue<2>*>(v.ptr)).bytes));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonDL_TS_ChannelisationCodesShort(TextCursor& c, const DL_TS_ChannelisationCodesShort& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
-    PRINT_TRY(JsonName(c, first, "codesRepresentation"));
-    PRINT_TRY(JsonDL_TS_ChannelisationCodesShort_codesRepresentation(c, v.codesRepresentation));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation(TextCursor& c, const DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "consecutive"));
-      PRINT_TRY(JsonDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive(c, (*static_cast<const DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive*>(v.ptr))));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "bitmap"));
-      PRINT_TRY(JsonBitString(c, (*static_cast<const BitStringValue<4>*>(v.ptr)).bitCount, (*static_cast<const BitStringValue<4>*>(v.ptr)).bytes, sizeof (*static_cast<const BitStringValue<4>*>(v.ptr)).bytes));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonDL_TS_ChannelisationCodesShort_VHCR(TextCursor& c, const DL_TS_ChannelisationCodesShort_VHCR& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
-    PRINT_TRY(JsonName(c, first, "codesRepresentation"));
-    PRINT_TRY(JsonDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation(c, v.codesRepresentation));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive(TextCursor& c, const DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "firstChannelisationCode"));
-    PRINT_TRY(JsonEnum(c, v.firstChannelisationCode, kEnum_DL_TS_ChannelisationCode_VHCR));
-  }
-  if (reached > 1) {
-    PRINT_TRY(JsonName(c, first, "lastChannelisationCode"));
-    PRINT_TRY(JsonEnum(c, v.lastChannelisationCode, kEnum_DL_TS_ChannelisationCode_VHCR));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonDL_TS_ChannelisationCodesShort_codesRepresentation_consecutive(TextCursor& c, const DL_TS_ChannelisationCodesShort_codesRepresentation_consecutive& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "firstChannelisationCode"));
-    PRINT_TRY(JsonEnum(c, v.firstChannelisationCode, kEnum_DL_TS_ChannelisationCode));
-  }
-  if (reached > 1) {
-    PRINT_TRY(JsonName(c, first, "lastChannelisationCode"));
-    PRINT_TRY(JsonEnum(c, v.lastChannelisationCode, kEnum_DL_TS_ChannelisationCode));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonTransportFormatSet(TextCursor& c, const TransportFormatSet& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "dedicatedTransChTFS"));
-      PRINT_TRY(JsonDedicatedTransChTFS(c, (*static_cast<const DedicatedTransChTFS*>(v.ptr))));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "commonTransChTFS"));
-      PRINT_TRY(JsonCommonTransChTFS(c, (*static_cast<const CommonTransChTFS*>(v.ptr))));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonDSCH_TransportChannelsInfo_Item(TextCursor& c, const DSCH_TransportChannelsInfo_Item& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "dsch_transport_channel_identity"));
-    PRINT_TRY(JsonInteger(c, v.dsch_transport_channel_identity));
-  }
-  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "dsch_TFS"));
-    PRINT_TRY(JsonTransportFormatSet(c, v.dsch_TFS));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonDSCH_TransportChannelsInfo(TextCursor& c, const DSCH_TransportChannelsInfo& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
-    if (i > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonDSCH_TransportChannelsInfo_Item(c, v.items[i]));
-  }
-  // The element the decode stopped in, as far as it got.
-  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
-    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonDSCH_TransportChannelsInfo_Item(c, v.items[v.count]));
-  }
-  return WriteText(c, "]");
-}
-
-int JsonDedicatedDynamicTF_Info_rlc_Size(TextCursor& c, const DedicatedDynamicTF_Info_rlc_Size& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "bitMode"));
-      PRINT_TRY(JsonBitModeRLC_SizeInfo(c, (*static_cast<const BitModeRLC_SizeInfo*>(v.ptr))));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "octetModeType1"));
-      PRINT_TRY(JsonOctetModeRLC_SizeInfoType1(c, (*static_cast<const OctetModeRLC_SizeInfoType1*>(v.ptr))));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonDedicatedDynamicTF_Info_numberOfTbSizeList(TextCursor& c, const DedicatedDynamicTF_Info_numberOfTbSizeList& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
-    if (i > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonNumberOfTransportBlocks(c, v.items[i]));
-  }
-  // The element the decode stopped in, as far as it got.
-  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
-    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonNumberOfTransportBlocks(c, v.items[v.count]));
-  }
-  return WriteText(c, "]");
-}
-
-int JsonDedicatedDynamicTF_Info(TextCursor& c, const DedicatedDynamicTF_Info& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
-    PRINT_TRY(JsonName(c, first, "rlc_Size"));
-    PRINT_TRY(JsonDedicatedDynamicTF_Info_rlc_Size(c, v.rlc_Size));
-  }
-  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "numberOfTbSizeList"));
-    PRINT_TRY(JsonDedicatedDynamicTF_Info_numberOfTbSizeList(c, v.numberOfTbSizeList));
-  }
-  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
-    PRINT_TRY(JsonName(c, first, "logicalChannelList"));
-    PRINT_TRY(JsonLogicalChannelList(c, v.logicalChannelList));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonDedicatedDynamicTF_InfoList(TextCursor& c, const DedicatedDynamicTF_InfoList& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
-    if (i > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonDedicatedDynamicTF_Info(c, v.items[i]));
-  }
-  // The element the decode stopped in, as far as it got.
-  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
-    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonDedicatedDynamicTF_Info(c, v.items[v.count]));
-  }
-  return WriteText(c, "]");
-}
-
-int JsonDedicatedDynamicTF_Info_DynamicTTI_rlc_Size(TextCursor& c, const DedicatedDynamicTF_Info_DynamicTTI_rlc_Size& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "bitMode"));
-      PRINT_TRY(JsonBitModeRLC_SizeInfo(c, (*static_cast<const BitModeRLC_SizeInfo*>(v.ptr))));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "octetModeType1"));
-      PRINT_TRY(JsonOctetModeRLC_SizeInfoType1(c, (*static_cast<const OctetModeRLC_SizeInfoType1*>(v.ptr))));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonDedicatedDynamicTF_Info_DynamicTTI(TextCursor& c, const DedicatedDynamicTF_Info_DynamicTTI& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
-    PRINT_TRY(JsonName(c, first, "rlc_Size"));
-    PRINT_TRY(JsonDedicatedDynamicTF_Info_DynamicTTI_rlc_Size(c, v.rlc_Size));
-  }
-  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "numberOfTbSizeAndTTIList"));
-    PRINT_TRY(JsonNumberOfTbSizeAndTTIList(c, v.numberOfTbSizeAndTTIList));
-  }
-  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
-    PRINT_TRY(JsonName(c, first, "logicalChannelList"));
-    PRINT_TRY(JsonLogicalChannelList(c, v.logicalChannelList));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonDedicatedDynamicTF_InfoList_DynamicTTI(TextCursor& c, const DedicatedDynamicTF_InfoList_DynamicTTI& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
-    if (i > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonDedicatedDynamicTF_Info_DynamicTTI(c, v.items[i]));
-  }
-  // The element the decode stopped in, as far as it got.
-  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
-    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonDedicatedDynamicTF_Info_DynamicTTI(c, v.items[v.count]));
-  }
-  return WriteText(c, "]");
-}
-
-int JsonDedicatedTransChTFS_tti(TextCursor& c, const DedicatedTransChTFS_tti& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "tti10"));
-      PRINT_TRY(JsonDedicatedDynamicTF_InfoList(c, (*static_cast<const DedicatedDynamicTF_InfoList*>(v.ptr))));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "tti20"));
-      PRINT_TRY(JsonDedicatedDynamicTF_InfoList(c, (*static_cast<const DedicatedDynamicTF_InfoList*>(v.ptr))));
-      break;
-    case 3:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "tti40"));
-      PRINT_TRY(JsonDedicatedDynamicTF_InfoList(c, (*static_cast<const DedicatedDynamicTF_InfoList*>(v.ptr))));
-      break;
-    case 4:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 3)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "tti80"));
-      PRINT_TRY(JsonDedicatedDynamicTF_InfoList(c, (*static_cast<const DedicatedDynamicTF_InfoList*>(v.ptr))));
-      break;
-    case 5:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 4)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "dynamic"));
-      PRINT_TRY(JsonDedicatedDynamicTF_InfoList_DynamicTTI(c, (*static_cast<const DedicatedDynamicTF_InfoList_DynamicTTI*>(v.ptr))));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonDedicatedTransChTFS(TextCursor& c, const DedicatedTransChTFS& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
-    PRINT_TRY(JsonName(c, first, "tti"));
-    PRINT_TRY(JsonDedicatedTransChTFS_tti(c, v.tti));
-  }
-  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "semistaticTF_Information"));
-    PRINT_TRY(JsonSemistaticTF_Information(c, v.semistaticTF_Information));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonDownlinkAdditionalTimeslots_parameters(TextCursor& c, const DownlinkAdditionalTimeslots_parameters& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "sameAsLast"));
-      PRINT_TRY(JsonDownlinkAdditionalTimeslots_parameters_sameAsLast(c, (*static_cast<const DownlinkAdditionalTimeslots_parameters_sameAsLast*>(v.ptr))));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "newParameters"));
-      PRINT_TRY(JsonDownlinkAdditionalTimeslots_parameters_newParameters(c, (*static_cast<const DownlinkAdditionalTimeslots_parameters_newParameters*>(v.ptr))));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonDownlinkAdditionalTimeslots(TextCursor& c, const DownlinkAdditionalTimeslots& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
-    PRINT_TRY(JsonName(c, first, "parameters"));
-    PRINT_TRY(JsonDownlinkAdditionalTimeslots_parameters(c, v.parameters));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonDownlinkAdditionalTimeslots_LCR_r4_parameters(TextCursor& c, const DownlinkAdditionalTimeslots_LCR_r4_parameters& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "sameAsLast"));
-      PRINT_TRY(JsonDownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast(c, (*static_cast<const DownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast*>(v.ptr))));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "newParameters"));
-      PRINT_TRY(JsonDownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters(c, (*static_cast<const DownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters*>(v.ptr))));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonDownlinkAdditionalTimeslots_LCR_r4(TextCursor& c, const DownlinkAdditionalTimeslots_LCR_r4& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
-    PRINT_TRY(JsonName(c, first, "parameters"));
-    PRINT_TRY(JsonDownlinkAdditionalTimeslots_LCR_r4_parameters(c, v.parameters));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      PRINT_TRY(JsonName(c, "defaultMidamble"));
-      PRINT_TRY(JsonNull(c));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      PRINT_TRY(JsonName(c, "commonMidamble"));
-      PRINT_TRY(JsonNull(c));
-      break;
-    case 3:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "ueSpecificMidamble"));
-      PRINT_TRY(JsonMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble*>(v.ptr))));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonMidambleShiftAndBurstType_LCR_r4(TextCursor& c, const MidambleShiftAndBurstType_LCR_r4& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
-    PRINT_TRY(JsonName(c, first, "midambleAllocationMode"));
-    PRINT_TRY(JsonMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode(c, v.midambleAllocationMode));
-  }
-  if (reached > 1) {
-    PRINT_TRY(JsonName(c, first, "midambleConfiguration"));
-    PRINT_TRY(JsonInteger(c, v.midambleConfiguration));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonIndividualTimeslotInfo_LCR_r4(TextCursor& c, const IndividualTimeslotInfo_LCR_r4& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "timeslotNumber"));
-    PRINT_TRY(JsonInteger(c, v.timeslotNumber));
-  }
-  if (reached > 1) {
-    PRINT_TRY(JsonName(c, first, "tfci_Existence"));
-    PRINT_TRY(JsonBool(c, v.tfci_Existence));
-  }
-  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
-    PRINT_TRY(JsonName(c, first, "midambleShiftAndBurstType"));
-    PRINT_TRY(JsonMidambleShiftAndBurstType_LCR_r4(c, v.midambleShiftAndBurstType));
-  }
-  if (reached > 3) {
-    PRINT_TRY(JsonName(c, first, "modulation"));
-    PRINT_TRY(JsonEnum(c, v.modulation, kEnum_IndividualTimeslotInfo_LCR_r4_modulation));
-  }
-  if (reached > 4) {
-    PRINT_TRY(JsonName(c, first, "ss_TPC_Symbols"));
-    PRINT_TRY(JsonEnum(c, v.ss_TPC_Symbols, kEnum_IndividualTimeslotInfo_LCR_r4_ss_TPC_Symbols));
-  }
-  if ((v.presence & (1u << 0)) && reached > 5) {
-    PRINT_TRY(JsonName(c, first, "additionalSS_TPC_Symbols"));
-    PRINT_TRY(JsonInteger(c, v.additionalSS_TPC_Symbols));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonDownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters(TextCursor& c, const DownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
-    PRINT_TRY(JsonName(c, first, "individualTimeslotInfo"));
-    PRINT_TRY(JsonIndividualTimeslotInfo_LCR_r4(c, v.individualTimeslotInfo));
-  }
-  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "dl_TS_ChannelisationCodesShort"));
-    PRINT_TRY(JsonDL_TS_ChannelisationCodesShort(c, v.dl_TS_ChannelisationCodesShort));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonDownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast(TextCursor& c, const DownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "timeslotNumber"));
-    PRINT_TRY(JsonInteger(c, v.timeslotNumber));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonDownlinkAdditionalTimeslots_VHCR_parameters(TextCursor& c, const DownlinkAdditionalTimeslots_VHCR_parameters& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "sameAsLast"));
-      PRINT_TRY(JsonDownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast(c, (*static_cast<const DownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast*>(v.ptr))));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "newParameters"));
-      PRINT_TRY(JsonDownlinkAdditionalTimeslots_VHCR_parameters_newParameters(c, (*static_cast<const DownlinkAdditionalTimeslots_VHCR_parameters_newParameters*>(v.ptr))));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonDownlinkAdditionalTimeslots_VHCR(TextCursor& c, const DownlinkAdditionalTimeslots_VHCR& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
-    PRINT_TRY(JsonName(c, first, "parameters"));
-    PRINT_TRY(JsonDownlinkAdditionalTimeslots_VHCR_parameters(c, v.parameters));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonMidambleShiftAndBurstType_VHCR_burstType(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "type1"));
-      PRINT_TRY(JsonMidambleShiftAndBurstType_VHCR_burstType_type1(c, (*static_cast<const MidambleShiftAndBurstType_VHCR_burstType_type1*>(v.ptr))));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "type2"));
-      PRINT_TRY(JsonMidambleShiftAndBurstType_VHCR_burstType_type2(c, (*static_cast<const MidambleShiftAndBurstType_VHCR_burstType_type2*>(v.ptr))));
-      break;
-    case 3:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "type3"));
-      PRINT_TRY(JsonMidambleShiftAndBurstType_VHCR_burstType_type3(c, (*static_cast<const MidambleShiftAndBurstType_VHCR_burstType_type3*>(v.ptr))));
-      break;
-    case 4:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 3)) break;
-      PRINT_TRY(JsonName(c, "mbsfnBurstType4"));
-      PRINT_TRY(JsonNull(c));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonMidambleShiftAndBurstType_VHCR(TextCursor& c, const MidambleShiftAndBurstType_VHCR& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
-    PRINT_TRY(JsonName(c, first, "burstType"));
-    PRINT_TRY(JsonMidambleShiftAndBurstType_VHCR_burstType(c, v.burstType));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonIndividualTimeslotInfo_VHCR(TextCursor& c, const IndividualTimeslotInfo_VHCR& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "timeslotNumber"));
-    PRINT_TRY(JsonInteger(c, v.timeslotNumber));
-  }
-  if (reached > 1) {
-    PRINT_TRY(JsonName(c, first, "tfci_Existence"));
-    PRINT_TRY(JsonBool(c, v.tfci_Existence));
-  }
-  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
-    PRINT_TRY(JsonName(c, first, "midambleShiftAndBurstType_VHCR"));
-    PRINT_TRY(JsonMidambleShiftAndBurstType_VHCR(c, v.midambleShiftAndBurstType_VHCR));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonDownlinkAdditionalTimeslots_VHCR_parameters_newParameters(TextCursor& c, const DownlinkAdditionalTimeslots_VHCR_parameters_newParameters& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
-    PRINT_TRY(JsonName(c, first, "individualTimeslotInfo"));
-    PRINT_TRY(JsonIndividualTimeslotInfo_VHCR(c, v.individualTimeslotInfo));
-  }
-  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "dl_TS_ChannelisationCodesShort"));
-    PRINT_TRY(JsonDL_TS_ChannelisationCodesShort_VHCR(c, v.dl_TS_ChannelisationCodesShort));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonDownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast(TextCursor& c, const DownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "timeslotNumber"));
-    PRINT_TRY(JsonInteger(c, v.timeslotNumber));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonMidambleShiftAndBurstType_burstType(TextCursor& c, const MidambleShiftAndBurstType_burstType& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "type1"));
-      PRINT_TRY(JsonMidambleShiftAndBurstType_burstType_type1(c, (*static_cast<const MidambleShiftAndBurstType_burstType_type1*>(v.ptr))));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "type2"));
-      PRINT_TRY(JsonMidambleShiftAndBurstType_burstType_type2(c, (*static_cast<const MidambleShiftAndBurstType_burstType_type2*>(v.ptr))));
-      break;
-    case 3:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "type3"));
-      PRINT_TRY(JsonMidambleShiftAndBurstType_burstType_type3(c, (*static_cast<const MidambleShiftAndBurstType_burstType_type3*>(v.ptr))));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonMidambleShiftAndBurstType(TextCursor& c, const MidambleShiftAndBurstType& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
-    PRINT_TRY(JsonName(c, first, "burstType"));
-    PRINT_TRY(JsonMidambleShiftAndBurstType_burstType(c, v.burstType));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonIndividualTimeslotInfo(TextCursor& c, const IndividualTimeslotInfo& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "timeslotNumber"));
-    PRINT_TRY(JsonInteger(c, v.timeslotNumber));
-  }
-  if (reached > 1) {
-    PRINT_TRY(JsonName(c, first, "tfci_Existence"));
-    PRINT_TRY(JsonBool(c, v.tfci_Existence));
-  }
-  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
-    PRINT_TRY(JsonName(c, first, "midambleShiftAndBurstType"));
-    PRINT_TRY(JsonMidambleShiftAndBurstType(c, v.midambleShiftAndBurstType));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonDownlinkAdditionalTimeslots_parameters_newParameters(TextCursor& c, const DownlinkAdditionalTimeslots_parameters_newParameters& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
-    PRINT_TRY(JsonName(c, first, "individualTimeslotInfo"));
-    PRINT_TRY(JsonIndividualTimeslotInfo(c, v.individualTimeslotInfo));
-  }
-  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "dl_TS_ChannelisationCodesShort"));
-    PRINT_TRY(JsonDL_TS_ChannelisationCodesShort(c, v.dl_TS_ChannelisationCodesShort));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonDownlinkAdditionalTimeslots_parameters_sameAsLast(TextCursor& c, const DownlinkAdditionalTimeslots_parameters_sameAsLast& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "timeslotNumber"));
-    PRINT_TRY(JsonInteger(c, v.timeslotNumber));
-  }
-  return WriteText(c, "}");
 }
 
 int JsonDownlinkAdditionalTimeslots_r7_parameters(TextCursor& c, const DownlinkAdditionalTimeslots_r7_parameters& v) {
@@ -2096,240 +2056,6 @@ int JsonDownlinkAdditionalTimeslots_r7_parameters_sameAsLast(TextCursor& c, cons
   return WriteText(c, "}");
 }
 
-int JsonDownlinkTimeslotsCodes_moreTimeslots(TextCursor& c, const DownlinkTimeslotsCodes_moreTimeslots& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      PRINT_TRY(JsonName(c, "noMore"));
-      PRINT_TRY(JsonNull(c));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "additionalTimeslots"));
-      PRINT_TRY(JsonDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots(c, (*static_cast<const DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots*>(v.ptr))));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonDownlinkTimeslotsCodes(TextCursor& c, const DownlinkTimeslotsCodes& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
-    PRINT_TRY(JsonName(c, first, "firstIndividualTimeslotInfo"));
-    PRINT_TRY(JsonIndividualTimeslotInfo(c, v.firstIndividualTimeslotInfo));
-  }
-  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "dl_TS_ChannelisationCodesShort"));
-    PRINT_TRY(JsonDL_TS_ChannelisationCodesShort(c, v.dl_TS_ChannelisationCodesShort));
-  }
-  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
-    PRINT_TRY(JsonName(c, first, "moreTimeslots"));
-    PRINT_TRY(JsonDownlinkTimeslotsCodes_moreTimeslots(c, v.moreTimeslots));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonDownlinkTimeslotsCodes_LCR_r4_moreTimeslots(TextCursor& c, const DownlinkTimeslotsCodes_LCR_r4_moreTimeslots& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      PRINT_TRY(JsonName(c, "noMore"));
-      PRINT_TRY(JsonNull(c));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "additionalTimeslots"));
-      PRINT_TRY(JsonDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(c, (*static_cast<const DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots*>(v.ptr))));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonDownlinkTimeslotsCodes_LCR_r4(TextCursor& c, const DownlinkTimeslotsCodes_LCR_r4& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
-    PRINT_TRY(JsonName(c, first, "firstIndividualTimeslotInfo"));
-    PRINT_TRY(JsonIndividualTimeslotInfo_LCR_r4(c, v.firstIndividualTimeslotInfo));
-  }
-  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "dl_TS_ChannelisationCodesShort"));
-    PRINT_TRY(JsonDL_TS_ChannelisationCodesShort(c, v.dl_TS_ChannelisationCodesShort));
-  }
-  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
-    PRINT_TRY(JsonName(c, first, "moreTimeslots"));
-    PRINT_TRY(JsonDownlinkTimeslotsCodes_LCR_r4_moreTimeslots(c, v.moreTimeslots));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(TextCursor& c, const DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      PRINT_TRY(JsonName(c, "consecutive"));
-      PRINT_TRY(JsonInteger(c, v.value));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "timeslotList"));
-      PRINT_TRY(JsonDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(c, (*static_cast<const DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList*>(v.ptr))));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
-    if (i > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonDownlinkAdditionalTimeslots_LCR_r4(c, v.items[i]));
-  }
-  // The element the decode stopped in, as far as it got.
-  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
-    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonDownlinkAdditionalTimeslots_LCR_r4(c, v.items[v.count]));
-  }
-  return WriteText(c, "]");
-}
-
-int JsonDownlinkTimeslotsCodes_VHCR_moreTimeslots(TextCursor& c, const DownlinkTimeslotsCodes_VHCR_moreTimeslots& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      PRINT_TRY(JsonName(c, "noMore"));
-      PRINT_TRY(JsonNull(c));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "additionalTimeslots"));
-      PRINT_TRY(JsonDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(c, (*static_cast<const DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots*>(v.ptr))));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonDownlinkTimeslotsCodes_VHCR(TextCursor& c, const DownlinkTimeslotsCodes_VHCR& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
-    PRINT_TRY(JsonName(c, first, "firstIndividualTimeslotInfo"));
-    PRINT_TRY(JsonIndividualTimeslotInfo_VHCR(c, v.firstIndividualTimeslotInfo));
-  }
-  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "dl_TS_ChannelisationCodesShort"));
-    PRINT_TRY(JsonDL_TS_ChannelisationCodesShort_VHCR(c, v.dl_TS_ChannelisationCodesShort));
-  }
-  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
-    PRINT_TRY(JsonName(c, first, "moreTimeslots"));
-    PRINT_TRY(JsonDownlinkTimeslotsCodes_VHCR_moreTimeslots(c, v.moreTimeslots));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(TextCursor& c, const DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      PRINT_TRY(JsonName(c, "consecutive"));
-      PRINT_TRY(JsonInteger(c, v.value));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "timeslotList"));
-      PRINT_TRY(JsonDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(c, (*static_cast<const DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList*>(v.ptr))));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
-    if (i > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonDownlinkAdditionalTimeslots_VHCR(c, v.items[i]));
-  }
-  // The element the decode stopped in, as far as it got.
-  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
-    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonDownlinkAdditionalTimeslots_VHCR(c, v.items[v.count]));
-  }
-  return WriteText(c, "]");
-}
-
-int JsonDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots(TextCursor& c, const DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      PRINT_TRY(JsonName(c, "consecutive"));
-      PRINT_TRY(JsonInteger(c, v.value));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "timeslotList"));
-      PRINT_TRY(JsonDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(c, (*static_cast<const DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList*>(v.ptr))));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
-    if (i > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonDownlinkAdditionalTimeslots(c, v.items[i]));
-  }
-  // The element the decode stopped in, as far as it got.
-  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
-    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonDownlinkAdditionalTimeslots(c, v.items[v.count]));
-  }
-  return WriteText(c, "]");
-}
-
 int JsonDownlinkTimeslotsCodes_r7_moreTimeslots(TextCursor& c, const DownlinkTimeslotsCodes_r7_moreTimeslots& v) {
   const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
@@ -2408,148 +2134,6 @@ int JsonDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList
   return WriteText(c, "]");
 }
 
-int JsonExplicitTFCS_Configuration(TextCursor& c, const ExplicitTFCS_Configuration& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "complete"));
-      PRINT_TRY(JsonTFCS_ReconfAdd(c, (*static_cast<const TFCS_ReconfAdd*>(v.ptr))));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "addition"));
-      PRINT_TRY(JsonTFCS_ReconfAdd(c, (*static_cast<const TFCS_ReconfAdd*>(v.ptr))));
-      break;
-    case 3:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "removal"));
-      PRINT_TRY(JsonTFCS_RemovalList(c, (*static_cast<const TFCS_RemovalList*>(v.ptr))));
-      break;
-    case 4:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 3)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "replacement"));
-      PRINT_TRY(JsonExplicitTFCS_Configuration_replacement(c, (*static_cast<const ExplicitTFCS_Configuration_replacement*>(v.ptr))));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonTFCS_Removal(TextCursor& c, const TFCS_Removal& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "tfci"));
-    PRINT_TRY(JsonInteger(c, v.tfci));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonTFCS_RemovalList(TextCursor& c, const TFCS_RemovalList& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
-    if (i > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonTFCS_Removal(c, v.items[i]));
-  }
-  // The element the decode stopped in, as far as it got.
-  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
-    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonTFCS_Removal(c, v.items[v.count]));
-  }
-  return WriteText(c, "]");
-}
-
-int JsonTFCS_ReconfAdd_ctfcSize(TextCursor& c, const TFCS_ReconfAdd_ctfcSize& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "ctfc2Bit"));
-      PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc2Bit(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc2Bit*>(v.ptr))));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "ctfc4Bit"));
-      PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc4Bit(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc4Bit*>(v.ptr))));
-      break;
-    case 3:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "ctfc6Bit"));
-      PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc6Bit(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc6Bit*>(v.ptr))));
-      break;
-    case 4:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 3)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "ctfc8Bit"));
-      PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc8Bit(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc8Bit*>(v.ptr))));
-      break;
-    case 5:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 4)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "ctfc12Bit"));
-      PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc12Bit(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc12Bit*>(v.ptr))));
-      break;
-    case 6:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 5)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "ctfc16Bit"));
-      PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc16Bit(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc16Bit*>(v.ptr))));
-      break;
-    case 7:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 6)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "ctfc24Bit"));
-      PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc24Bit(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc24Bit*>(v.ptr))));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonTFCS_ReconfAdd(TextCursor& c, const TFCS_ReconfAdd& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
-    PRINT_TRY(JsonName(c, first, "ctfcSize"));
-    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize(c, v.ctfcSize));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonExplicitTFCS_Configuration_replacement(TextCursor& c, const ExplicitTFCS_Configuration_replacement& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
-    PRINT_TRY(JsonName(c, first, "tfcsRemoval"));
-    PRINT_TRY(JsonTFCS_RemovalList(c, v.tfcsRemoval));
-  }
-  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "tfcsAdd"));
-    PRINT_TRY(JsonTFCS_ReconfAdd(c, v.tfcsAdd));
-  }
-  return WriteText(c, "}");
-}
-
 int JsonFACH_PCH_Information(TextCursor& c, const FACH_PCH_Information& v) {
   const StopFrame* stop = TakeStopFrame(c);
   const uint32_t reached = MembersReached(stop);
@@ -2584,30 +2168,6 @@ int JsonFACH_PCH_InformationList(TextCursor& c, const FACH_PCH_InformationList& 
     PRINT_TRY(JsonFACH_PCH_Information(c, v.items[v.count]));
   }
   return WriteText(c, "]");
-}
-
-int JsonFPACH_Info_r4(TextCursor& c, const FPACH_Info_r4& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "timeslot"));
-    PRINT_TRY(JsonInteger(c, v.timeslot));
-  }
-  if (reached > 1) {
-    PRINT_TRY(JsonName(c, first, "channelisationCode"));
-    PRINT_TRY(JsonEnum(c, v.channelisationCode, kEnum_TDD_FPACH_CCode16_r4));
-  }
-  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
-    PRINT_TRY(JsonName(c, first, "midambleShiftAndBurstType"));
-    PRINT_TRY(JsonMidambleShiftAndBurstType_LCR_r4(c, v.midambleShiftAndBurstType));
-  }
-  if (reached > 3) {
-    PRINT_TRY(JsonName(c, first, "wi"));
-    PRINT_TRY(JsonInteger(c, v.wi));
-  }
-  return WriteText(c, "}");
 }
 
 int JsonHARQ_Info_memoryPartitioning(TextCursor& c, const HARQ_Info_memoryPartitioning& v) {
@@ -2732,6 +2292,296 @@ int JsonHS_DSCH_CommonSystemInformation(TextCursor& c, const HS_DSCH_CommonSyste
   return WriteText(c, "}");
 }
 
+int JsonHS_SCCH_TDD128_r6_midambleAllocationMode(TextCursor& c, const HS_SCCH_TDD128_r6_midambleAllocationMode& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      PRINT_TRY(JsonName(c, "defaultMidamble"));
+      PRINT_TRY(JsonNull(c));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      PRINT_TRY(JsonName(c, "commonMidamble"));
+      PRINT_TRY(JsonNull(c));
+      break;
+    case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
+      PRINT_TRY(JsonName(c, "ueSpecificMidamble"));
+      PRINT_TRY(JsonInteger(c, v.value));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonHS_SICH_Configuration_TDD128_r6_midambleAllocationMode(TextCursor& c, const HS_SICH_Configuration_TDD128_r6_midambleAllocationMode& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      PRINT_TRY(JsonName(c, "defaultMidamble"));
+      PRINT_TRY(JsonNull(c));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "ueSpecificMidamble"));
+      PRINT_TRY(JsonHS_SICH_Configuration_TDD128_r6_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const HS_SICH_Configuration_TDD128_r6_midambleAllocationMode_ueSpecificMidamble*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonHS_SICH_Configuration_TDD128_r6(TextCursor& c, const HS_SICH_Configuration_TDD128_r6& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "timeslotNumber"));
+    PRINT_TRY(JsonInteger(c, v.timeslotNumber));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "channelisationCode"));
+    PRINT_TRY(JsonEnum(c, v.channelisationCode, kEnum_HS_ChannelisationCode_LCR));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "midambleAllocationMode"));
+    PRINT_TRY(JsonHS_SICH_Configuration_TDD128_r6_midambleAllocationMode(c, v.midambleAllocationMode));
+  }
+  if (reached > 3) {
+    PRINT_TRY(JsonName(c, first, "midambleConfiguration"));
+    PRINT_TRY(JsonInteger(c, v.midambleConfiguration));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonHS_SCCH_TDD128_r6(TextCursor& c, const HS_SCCH_TDD128_r6& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "timeslotNumber"));
+    PRINT_TRY(JsonInteger(c, v.timeslotNumber));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "firstChannelisationCode"));
+    PRINT_TRY(JsonEnum(c, v.firstChannelisationCode, kEnum_HS_ChannelisationCode_LCR));
+  }
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "secondChannelisationCode"));
+    PRINT_TRY(JsonEnum(c, v.secondChannelisationCode, kEnum_HS_ChannelisationCode_LCR));
+  }
+  if ((reached > 3 || EnterStopFrame(c, stop, 3))) {
+    PRINT_TRY(JsonName(c, first, "midambleAllocationMode"));
+    PRINT_TRY(JsonHS_SCCH_TDD128_r6_midambleAllocationMode(c, v.midambleAllocationMode));
+  }
+  if (reached > 4) {
+    PRINT_TRY(JsonName(c, first, "midambleConfiguration"));
+    PRINT_TRY(JsonInteger(c, v.midambleConfiguration));
+  }
+  if ((reached > 5 || EnterStopFrame(c, stop, 5))) {
+    PRINT_TRY(JsonName(c, first, "hs_sich_configuration"));
+    PRINT_TRY(JsonHS_SICH_Configuration_TDD128_r6(c, v.hs_sich_configuration));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonHS_SCCH_SystemInfo_TDD128_hs_SCCH_SetConfiguration(TextCursor& c, const HS_SCCH_SystemInfo_TDD128_hs_SCCH_SetConfiguration& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonHS_SCCH_TDD128_r6(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonHS_SCCH_TDD128_r6(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonHS_SCCH_SystemInfo_TDD128(TextCursor& c, const HS_SCCH_SystemInfo_TDD128& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "hs_SCCH_SetConfiguration"));
+    PRINT_TRY(JsonHS_SCCH_SystemInfo_TDD128_hs_SCCH_SetConfiguration(c, v.hs_SCCH_SetConfiguration));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "power_level_HSSICH"));
+    PRINT_TRY(JsonInteger(c, v.power_level_HSSICH));
+  }
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "nack_ack_power_offset"));
+    PRINT_TRY(JsonInteger(c, v.nack_ack_power_offset));
+  }
+  if (reached > 3) {
+    PRINT_TRY(JsonName(c, first, "tpc_step_size"));
+    PRINT_TRY(JsonEnum(c, v.tpc_step_size, kEnum_HS_SCCH_SystemInfo_TDD128_tpc_step_size));
+  }
+  if (reached > 4) {
+    PRINT_TRY(JsonName(c, first, "bler_target"));
+    PRINT_TRY(JsonInteger(c, v.bler_target));
+  }
+  if ((v.presence & (1u << 0)) && reached > 5) {
+    PRINT_TRY(JsonName(c, first, "power_control_gap"));
+    PRINT_TRY(JsonInteger(c, v.power_control_gap));
+  }
+  if ((v.presence & (1u << 1)) && reached > 6) {
+    PRINT_TRY(JsonName(c, first, "pathloss_compensation_switch"));
+    PRINT_TRY(JsonBool(c, v.pathloss_compensation_switch));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonHS_PDSCH_Midamble_Configuration_TDD128_midambleAllocationMode(TextCursor& c, const HS_PDSCH_Midamble_Configuration_TDD128_midambleAllocationMode& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      PRINT_TRY(JsonName(c, "defaultMidamble"));
+      PRINT_TRY(JsonNull(c));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      PRINT_TRY(JsonName(c, "commonMidamble"));
+      PRINT_TRY(JsonNull(c));
+      break;
+    case 3:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
+      PRINT_TRY(JsonName(c, "ueSpecificMidamble"));
+      PRINT_TRY(JsonInteger(c, v.value));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonHS_PDSCH_Midamble_Configuration_TDD128(TextCursor& c, const HS_PDSCH_Midamble_Configuration_TDD128& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "midambleAllocationMode"));
+    PRINT_TRY(JsonHS_PDSCH_Midamble_Configuration_TDD128_midambleAllocationMode(c, v.midambleAllocationMode));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "midambleConfiguration"));
+    PRINT_TRY(JsonInteger(c, v.midambleConfiguration));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonHS_DSCH_CommonSystemInformation_TDD128_common_H_RNTI_information(TextCursor& c, const HS_DSCH_CommonSystemInformation_TDD128_common_H_RNTI_information& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < 4 && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonBitString(c, v.items[i].bitCount, v.items[i].bytes, sizeof v.items[i].bytes));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonHS_DSCH_CommonSystemInformation_TDD128(TextCursor& c, const HS_DSCH_CommonSystemInformation_TDD128& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "ccch_MappingInfo"));
+    PRINT_TRY(JsonCommonRBMappingInfo(c, v.ccch_MappingInfo));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "srb1_MappingInfo"));
+    PRINT_TRY(JsonCommonRBMappingInfo(c, v.srb1_MappingInfo));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "common_MAC_ehs_ReorderingQueueList"));
+    PRINT_TRY(JsonCommon_MAC_ehs_ReorderingQueueList(c, v.common_MAC_ehs_ReorderingQueueList));
+  }
+  if ((reached > 3 || EnterStopFrame(c, stop, 3))) {
+    PRINT_TRY(JsonName(c, first, "hs_scch_SystemInfo_tdd128"));
+    PRINT_TRY(JsonHS_SCCH_SystemInfo_TDD128(c, v.hs_scch_SystemInfo_tdd128));
+  }
+  if ((reached > 4 || EnterStopFrame(c, stop, 4))) {
+    PRINT_TRY(JsonName(c, first, "harq_SystemInfo"));
+    PRINT_TRY(JsonHARQ_Info(c, v.harq_SystemInfo));
+  }
+  if ((reached > 5 || EnterStopFrame(c, stop, 5))) {
+    PRINT_TRY(JsonName(c, first, "hs_pdsch_MidambleConfiguration"));
+    PRINT_TRY(JsonHS_PDSCH_Midamble_Configuration_TDD128(c, v.hs_pdsch_MidambleConfiguration));
+  }
+  if ((reached > 6 || EnterStopFrame(c, stop, 6))) {
+    PRINT_TRY(JsonName(c, first, "common_H_RNTI_information"));
+    PRINT_TRY(JsonHS_DSCH_CommonSystemInformation_TDD128_common_H_RNTI_information(c, v.common_H_RNTI_information));
+  }
+  if (reached > 7) {
+    PRINT_TRY(JsonName(c, first, "bcchSpecific_H_RNTI"));
+    PRINT_TRY(JsonBitString(c, v.bcchSpecific_H_RNTI.bitCount, v.bcchSpecific_H_RNTI.bytes, sizeof v.bcchSpecific_H_RNTI.bytes));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonHS_DSCH_DrxCellfach_info(TextCursor& c, const HS_DSCH_DrxCellfach_info& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "t_321"));
+    PRINT_TRY(JsonEnum(c, v.t_321, kEnum_T_321));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "hs_dsch_DrxCycleFach"));
+    PRINT_TRY(JsonEnum(c, v.hs_dsch_DrxCycleFach, kEnum_HS_DSCH_DrxCycleFach));
+  }
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "hs_dsch_DrxBurstFach"));
+    PRINT_TRY(JsonEnum(c, v.hs_dsch_DrxBurstFach, kEnum_HS_DSCH_DrxBurstFach));
+  }
+  if (reached > 3) {
+    PRINT_TRY(JsonName(c, first, "drxInterruption_hs_dsch"));
+    PRINT_TRY(JsonBool(c, v.drxInterruption_hs_dsch));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonHS_DSCH_DrxCellfach_info_TDD128(TextCursor& c, const HS_DSCH_DrxCellfach_info_TDD128& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "t_321"));
+    PRINT_TRY(JsonEnum(c, v.t_321, kEnum_T_321));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "hs_dsch_DrxCycleFach"));
+    PRINT_TRY(JsonEnum(c, v.hs_dsch_DrxCycleFach, kEnum_HS_DSCH_DrxCycleFach));
+  }
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "hs_dsch_DrxBurstFach"));
+    PRINT_TRY(JsonEnum(c, v.hs_dsch_DrxBurstFach, kEnum_HS_DSCH_DrxBurstFach));
+  }
+  return WriteText(c, "}");
+}
+
 int JsonPICH_Info(TextCursor& c, const PICH_Info& v) {
   const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
@@ -2821,6 +2671,143 @@ int JsonHS_DSCH_PagingSystemInformation(TextCursor& c, const HS_DSCH_PagingSyste
   return WriteText(c, "}");
 }
 
+int JsonPICH_ForHSDPASupportedPaging_TDD128(TextCursor& c, const PICH_ForHSDPASupportedPaging_TDD128& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "implicit"));
+      PRINT_TRY(JsonPICH_ForHSDPASupportedPaging_TDD128_implicit(c, (*static_cast<const PICH_ForHSDPASupportedPaging_TDD128_implicit*>(v.ptr))));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "explicit_"));
+      PRINT_TRY(JsonPICH_Info_LCR_r4(c, (*static_cast<const PICH_Info_LCR_r4*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonHS_DSCH_PagingSystemInformation_TDD128_pich_ForHsdschList(TextCursor& c, const HS_DSCH_PagingSystemInformation_TDD128_pich_ForHsdschList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonPICH_ForHSDPASupportedPaging_TDD128(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonPICH_ForHSDPASupportedPaging_TDD128(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonPCCH_InformationList_paging_associatedHspdschInfo_Item(TextCursor& c, const PCCH_InformationList_paging_associatedHspdschInfo_Item& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "hs_pdsch_MidambleConfiguration"));
+    PRINT_TRY(JsonHS_PDSCH_Midamble_Configuration_TDD128(c, v.hs_pdsch_MidambleConfiguration));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "timeslotResourceRelatedInfo"));
+    PRINT_TRY(JsonBitString(c, v.timeslotResourceRelatedInfo.bitCount, v.timeslotResourceRelatedInfo.bytes, sizeof v.timeslotResourceRelatedInfo.bytes));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "codeResourceInformation"));
+    PRINT_TRY(JsonCodeResourceInformation_TDD128(c, v.codeResourceInformation));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonPCCH_InformationList_paging_associatedHspdschInfo(TextCursor& c, const PCCH_InformationList_paging_associatedHspdschInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonPCCH_InformationList_paging_associatedHspdschInfo_Item(c, v.items[i]));
+  }
+  // The element the decode stopped in, as far as it got.
+  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
+    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonPCCH_InformationList_paging_associatedHspdschInfo_Item(c, v.items[v.count]));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonPCCH_InformationList_transportBlockSizeList(TextCursor& c, const PCCH_InformationList_transportBlockSizeList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "["));
+  for (uint32_t i = 0; i < v.count && i < 2 && i < reached; ++i) {
+    if (i > 0) PRINT_TRY(WriteText(c, ","));
+    PRINT_TRY(JsonInteger(c, v.items[i]));
+  }
+  return WriteText(c, "]");
+}
+
+int JsonPCCH_InformationList(TextCursor& c, const PCCH_InformationList& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "paging_associatedHspdschInfo"));
+    PRINT_TRY(JsonPCCH_InformationList_paging_associatedHspdschInfo(c, v.paging_associatedHspdschInfo));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "paging_sub_Channel_size"));
+    PRINT_TRY(JsonInteger(c, v.paging_sub_Channel_size));
+  }
+  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "transportBlockSizeList"));
+    PRINT_TRY(JsonPCCH_InformationList_transportBlockSizeList(c, v.transportBlockSizeList));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonHS_DSCH_PagingSystemInformation_TDD128(TextCursor& c, const HS_DSCH_PagingSystemInformation_TDD128& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "pich_ForHsdschList"));
+    PRINT_TRY(JsonHS_DSCH_PagingSystemInformation_TDD128_pich_ForHsdschList(c, v.pich_ForHsdschList));
+  }
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "dtch_DCCH_reception_window_size"));
+    PRINT_TRY(JsonInteger(c, v.dtch_DCCH_reception_window_size));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
+    PRINT_TRY(JsonName(c, first, "pcch_InformationList"));
+    PRINT_TRY(JsonPCCH_InformationList(c, v.pcch_InformationList));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonHS_SICH_Configuration_TDD128_r6_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const HS_SICH_Configuration_TDD128_r6_midambleAllocationMode_ueSpecificMidamble& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if (reached > 0) {
+    PRINT_TRY(JsonName(c, first, "midambleShift"));
+    PRINT_TRY(JsonInteger(c, v.midambleShift));
+  }
+  return WriteText(c, "}");
+}
+
 int JsonIndividualTimeslotInfo_LCR_r4_ext(TextCursor& c, const IndividualTimeslotInfo_LCR_r4_ext& v) {
   const StopFrame* stop = TakeStopFrame(c);
   const uint32_t reached = MembersReached(stop);
@@ -2839,38 +2826,6 @@ int JsonIndividualTimeslotInfo_LCR_r4_ext(TextCursor& c, const IndividualTimeslo
     PRINT_TRY(JsonEnum(c, v.ss_TPC_Symbols, kEnum_IndividualTimeslotInfo_LCR_r4_ext_ss_TPC_Symbols));
   }
   return WriteText(c, "}");
-}
-
-int JsonLogicalChannelByRB(TextCursor& c, const LogicalChannelByRB& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "rb_Identity"));
-    PRINT_TRY(JsonInteger(c, v.rb_Identity));
-  }
-  if ((v.presence & (1u << 0)) && reached > 1) {
-    PRINT_TRY(JsonName(c, first, "logChOfRb"));
-    PRINT_TRY(JsonInteger(c, v.logChOfRb));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonLogicalChannelList_explicitList(TextCursor& c, const LogicalChannelList_explicitList& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
-    if (i > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonLogicalChannelByRB(c, v.items[i]));
-  }
-  // The element the decode stopped in, as far as it got.
-  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
-    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonLogicalChannelByRB(c, v.items[v.count]));
-  }
-  return WriteText(c, "]");
 }
 
 int JsonMBMS_FACHCarryingMTCH_List(TextCursor& c, const MBMS_FACHCarryingMTCH_List& v) {
@@ -3021,328 +2976,26 @@ int JsonMBMS_MSCH_ConfigurationInfo_r6(TextCursor& c, const MBMS_MSCH_Configurat
   return WriteText(c, "}");
 }
 
-int JsonMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble& v) {
+int JsonMeasurement_Feedback_Info_r7_modeSpecificInfo_fdd(TextCursor& c, const Measurement_Feedback_Info_r7_modeSpecificInfo_fdd& v) {
   const StopFrame* stop = TakeStopFrame(c);
   const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
   if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "midambleShift"));
-    PRINT_TRY(JsonInteger(c, v.midambleShift));
+    PRINT_TRY(JsonName(c, first, "measurementPowerOffset"));
+    PRINT_TRY(JsonInteger(c, v.measurementPowerOffset));
   }
-  return WriteText(c, "}");
-}
-
-int JsonMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      PRINT_TRY(JsonName(c, "defaultMidamble"));
-      PRINT_TRY(JsonNull(c));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      PRINT_TRY(JsonName(c, "commonMidamble"));
-      PRINT_TRY(JsonNull(c));
-      break;
-    case 3:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "ueSpecificMidamble"));
-      PRINT_TRY(JsonMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble*>(v.ptr))));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
+  if (reached > 1) {
+    PRINT_TRY(JsonName(c, first, "feedback_cycle"));
+    PRINT_TRY(JsonEnum(c, v.feedback_cycle, kEnum_Feedback_cycle_r7));
   }
-  return WriteText(c, "}");
-}
-
-int JsonMidambleShiftAndBurstType_VHCR_burstType_type1(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type1& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "midambleConfigurationBurstType1and3"));
-    PRINT_TRY(JsonEnum(c, v.midambleConfigurationBurstType1and3, kEnum_MidambleConfigurationBurstType1and3));
+  if (reached > 2) {
+    PRINT_TRY(JsonName(c, first, "cqi_RepetitionFactor"));
+    PRINT_TRY(JsonInteger(c, v.cqi_RepetitionFactor));
   }
-  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "midambleAllocationMode"));
-    PRINT_TRY(JsonMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode(c, v.midambleAllocationMode));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "midambleShift"));
-    PRINT_TRY(JsonInteger(c, v.midambleShift));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      PRINT_TRY(JsonName(c, "defaultMidamble"));
-      PRINT_TRY(JsonNull(c));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      PRINT_TRY(JsonName(c, "commonMidamble"));
-      PRINT_TRY(JsonNull(c));
-      break;
-    case 3:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "ueSpecificMidamble"));
-      PRINT_TRY(JsonMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble*>(v.ptr))));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonMidambleShiftAndBurstType_VHCR_burstType_type2(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type2& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "midambleConfigurationBurstType2"));
-    PRINT_TRY(JsonEnum(c, v.midambleConfigurationBurstType2, kEnum_MidambleConfigurationBurstType2_VHCR));
-  }
-  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "midambleAllocationMode"));
-    PRINT_TRY(JsonMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode(c, v.midambleAllocationMode));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "midambleShift"));
-    PRINT_TRY(JsonInteger(c, v.midambleShift));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      PRINT_TRY(JsonName(c, "defaultMidamble"));
-      PRINT_TRY(JsonNull(c));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "ueSpecificMidamble"));
-      PRINT_TRY(JsonMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble*>(v.ptr))));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonMidambleShiftAndBurstType_VHCR_burstType_type3(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type3& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "midambleConfigurationBurstType1and3"));
-    PRINT_TRY(JsonEnum(c, v.midambleConfigurationBurstType1and3, kEnum_MidambleConfigurationBurstType1and3));
-  }
-  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "midambleAllocationMode"));
-    PRINT_TRY(JsonMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode(c, v.midambleAllocationMode));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "midambleShift"));
-    PRINT_TRY(JsonInteger(c, v.midambleShift));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      PRINT_TRY(JsonName(c, "defaultMidamble"));
-      PRINT_TRY(JsonNull(c));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      PRINT_TRY(JsonName(c, "commonMidamble"));
-      PRINT_TRY(JsonNull(c));
-      break;
-    case 3:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "ueSpecificMidamble"));
-      PRINT_TRY(JsonMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble*>(v.ptr))));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonMidambleShiftAndBurstType_burstType_type1(TextCursor& c, const MidambleShiftAndBurstType_burstType_type1& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "midambleConfigurationBurstType1and3"));
-    PRINT_TRY(JsonEnum(c, v.midambleConfigurationBurstType1and3, kEnum_MidambleConfigurationBurstType1and3));
-  }
-  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "midambleAllocationMode"));
-    PRINT_TRY(JsonMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode(c, v.midambleAllocationMode));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "midambleShift"));
-    PRINT_TRY(JsonInteger(c, v.midambleShift));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      PRINT_TRY(JsonName(c, "defaultMidamble"));
-      PRINT_TRY(JsonNull(c));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      PRINT_TRY(JsonName(c, "commonMidamble"));
-      PRINT_TRY(JsonNull(c));
-      break;
-    case 3:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "ueSpecificMidamble"));
-      PRINT_TRY(JsonMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble*>(v.ptr))));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonMidambleShiftAndBurstType_burstType_type2(TextCursor& c, const MidambleShiftAndBurstType_burstType_type2& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "midambleConfigurationBurstType2"));
-    PRINT_TRY(JsonEnum(c, v.midambleConfigurationBurstType2, kEnum_MidambleConfigurationBurstType2));
-  }
-  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "midambleAllocationMode"));
-    PRINT_TRY(JsonMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode(c, v.midambleAllocationMode));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "midambleShift"));
-    PRINT_TRY(JsonInteger(c, v.midambleShift));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      PRINT_TRY(JsonName(c, "defaultMidamble"));
-      PRINT_TRY(JsonNull(c));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "ueSpecificMidamble"));
-      PRINT_TRY(JsonMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble*>(v.ptr))));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonMidambleShiftAndBurstType_burstType_type3(TextCursor& c, const MidambleShiftAndBurstType_burstType_type3& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "midambleConfigurationBurstType1and3"));
-    PRINT_TRY(JsonEnum(c, v.midambleConfigurationBurstType1and3, kEnum_MidambleConfigurationBurstType1and3));
-  }
-  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "midambleAllocationMode"));
-    PRINT_TRY(JsonMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode(c, v.midambleAllocationMode));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "midambleShift"));
-    PRINT_TRY(JsonInteger(c, v.midambleShift));
+  if (reached > 3) {
+    PRINT_TRY(JsonName(c, first, "deltaCQI"));
+    PRINT_TRY(JsonInteger(c, v.deltaCQI));
   }
   return WriteText(c, "}");
 }
@@ -3504,65 +3157,6 @@ int JsonMidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode_ueSp
   return WriteText(c, "}");
 }
 
-int JsonOctetModeRLC_SizeInfoType1(TextCursor& c, const OctetModeRLC_SizeInfoType1& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      PRINT_TRY(JsonName(c, "sizeType1"));
-      PRINT_TRY(JsonInteger(c, v.value));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "sizeType2"));
-      PRINT_TRY(JsonOctetModeRLC_SizeInfoType1_sizeType2(c, (*static_cast<const OctetModeRLC_SizeInfoType1_sizeType2*>(v.ptr))));
-      break;
-    case 3:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "sizeType3"));
-      PRINT_TRY(JsonOctetModeRLC_SizeInfoType1_sizeType3(c, (*static_cast<const OctetModeRLC_SizeInfoType1_sizeType3*>(v.ptr))));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonOctetModeRLC_SizeInfoType1_sizeType2(TextCursor& c, const OctetModeRLC_SizeInfoType1_sizeType2& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "part1"));
-    PRINT_TRY(JsonInteger(c, v.part1));
-  }
-  if ((v.presence & (1u << 0)) && reached > 1) {
-    PRINT_TRY(JsonName(c, first, "part2"));
-    PRINT_TRY(JsonInteger(c, v.part2));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonOctetModeRLC_SizeInfoType1_sizeType3(TextCursor& c, const OctetModeRLC_SizeInfoType1_sizeType3& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "part1"));
-    PRINT_TRY(JsonInteger(c, v.part1));
-  }
-  if ((v.presence & (1u << 0)) && reached > 1) {
-    PRINT_TRY(JsonName(c, first, "part2"));
-    PRINT_TRY(JsonInteger(c, v.part2));
-  }
-  return WriteText(c, "}");
-}
-
 int JsonOpenLoopPowerControl_IPDL_TDD_r4(TextCursor& c, const OpenLoopPowerControl_IPDL_TDD_r4& v) {
   const StopFrame* stop = TakeStopFrame(c);
   const uint32_t reached = MembersReached(stop);
@@ -3607,192 +3201,6 @@ int JsonOpenLoopPowerControl_TDD(TextCursor& c, const OpenLoopPowerControl_TDD& 
   return WriteText(c, "}");
 }
 
-int JsonPDSCH_Info(TextCursor& c, const PDSCH_Info& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "tfcs_ID"));
-    PRINT_TRY(JsonInteger(c, v.tfcs_ID));
-  }
-  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "commonTimeslotInfo"));
-    PRINT_TRY(JsonCommonTimeslotInfo(c, v.commonTimeslotInfo));
-  }
-  if ((v.presence & (1u << 1)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
-    PRINT_TRY(JsonName(c, first, "pdsch_TimeslotsCodes"));
-    PRINT_TRY(JsonDownlinkTimeslotsCodes(c, v.pdsch_TimeslotsCodes));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonPDSCH_Info_LCR_r4(TextCursor& c, const PDSCH_Info_LCR_r4& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "tfcs_ID"));
-    PRINT_TRY(JsonInteger(c, v.tfcs_ID));
-  }
-  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "commonTimeslotInfo"));
-    PRINT_TRY(JsonCommonTimeslotInfo(c, v.commonTimeslotInfo));
-  }
-  if ((v.presence & (1u << 1)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
-    PRINT_TRY(JsonName(c, first, "pdsch_TimeslotsCodes"));
-    PRINT_TRY(JsonDownlinkTimeslotsCodes_LCR_r4(c, v.pdsch_TimeslotsCodes));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonPDSCH_Info_r7_tddOption(TextCursor& c, const PDSCH_Info_r7_tddOption& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "tdd384"));
-      PRINT_TRY(JsonPDSCH_Info_r7_tddOption_tdd384(c, (*static_cast<const PDSCH_Info_r7_tddOption_tdd384*>(v.ptr))));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "tdd768"));
-      PRINT_TRY(JsonPDSCH_Info_r7_tddOption_tdd768(c, (*static_cast<const PDSCH_Info_r7_tddOption_tdd768*>(v.ptr))));
-      break;
-    case 3:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "tdd128"));
-      PRINT_TRY(JsonPDSCH_Info_r7_tddOption_tdd128(c, (*static_cast<const PDSCH_Info_r7_tddOption_tdd128*>(v.ptr))));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonPDSCH_Info_r7(TextCursor& c, const PDSCH_Info_r7& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "tfcs_ID"));
-    PRINT_TRY(JsonInteger(c, v.tfcs_ID));
-  }
-  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "commonTimeslotInfo"));
-    PRINT_TRY(JsonCommonTimeslotInfo(c, v.commonTimeslotInfo));
-  }
-  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
-    PRINT_TRY(JsonName(c, first, "tddOption"));
-    PRINT_TRY(JsonPDSCH_Info_r7_tddOption(c, v.tddOption));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonPDSCH_Info_r7_tddOption_tdd128(TextCursor& c, const PDSCH_Info_r7_tddOption_tdd128& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
-    PRINT_TRY(JsonName(c, first, "pdsch_TimeslotsCodes"));
-    PRINT_TRY(JsonDownlinkTimeslotsCodes_LCR_r4(c, v.pdsch_TimeslotsCodes));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonPDSCH_Info_r7_tddOption_tdd384(TextCursor& c, const PDSCH_Info_r7_tddOption_tdd384& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
-    PRINT_TRY(JsonName(c, first, "pdsch_TimeslotsCodes"));
-    PRINT_TRY(JsonDownlinkTimeslotsCodes(c, v.pdsch_TimeslotsCodes));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonPDSCH_Info_r7_tddOption_tdd768(TextCursor& c, const PDSCH_Info_r7_tddOption_tdd768& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
-    PRINT_TRY(JsonName(c, first, "pdsch_TimeslotsCodes"));
-    PRINT_TRY(JsonDownlinkTimeslotsCodes_VHCR(c, v.pdsch_TimeslotsCodes));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonTFCS(TextCursor& c, const TFCS& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "normalTFCI_Signalling"));
-      PRINT_TRY(JsonExplicitTFCS_Configuration(c, (*static_cast<const ExplicitTFCS_Configuration*>(v.ptr))));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "dummy"));
-      PRINT_TRY(JsonSplitTFCI_Signalling(c, (*static_cast<const SplitTFCI_Signalling*>(v.ptr))));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonPDSCH_SysInfo(TextCursor& c, const PDSCH_SysInfo& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "pdsch_Identity"));
-    PRINT_TRY(JsonInteger(c, v.pdsch_Identity));
-  }
-  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "pdsch_Info"));
-    PRINT_TRY(JsonPDSCH_Info(c, v.pdsch_Info));
-  }
-  if ((v.presence & (1u << 0)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
-    PRINT_TRY(JsonName(c, first, "dsch_TFS"));
-    PRINT_TRY(JsonTransportFormatSet(c, v.dsch_TFS));
-  }
-  if ((v.presence & (1u << 1)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
-    PRINT_TRY(JsonName(c, first, "dsch_TFCS"));
-    PRINT_TRY(JsonTFCS(c, v.dsch_TFCS));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonSFN_TimeInfo(TextCursor& c, const SFN_TimeInfo& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "activationTimeSFN"));
-    PRINT_TRY(JsonInteger(c, v.activationTimeSFN));
-  }
-  if (reached > 1) {
-    PRINT_TRY(JsonName(c, first, "physChDuration"));
-    PRINT_TRY(JsonInteger(c, v.physChDuration));
-  }
-  return WriteText(c, "}");
-}
-
 int JsonPDSCH_SysInfoList_SFN_Item(TextCursor& c, const PDSCH_SysInfoList_SFN_Item& v) {
   const StopFrame* stop = TakeStopFrame(c);
   const uint32_t reached = MembersReached(stop);
@@ -3823,30 +3231,6 @@ int JsonPDSCH_SysInfoList_SFN(TextCursor& c, const PDSCH_SysInfoList_SFN& v) {
     PRINT_TRY(JsonPDSCH_SysInfoList_SFN_Item(c, v.items[v.count]));
   }
   return WriteText(c, "]");
-}
-
-int JsonPDSCH_SysInfo_HCR_r5(TextCursor& c, const PDSCH_SysInfo_HCR_r5& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "pdsch_Identity"));
-    PRINT_TRY(JsonInteger(c, v.pdsch_Identity));
-  }
-  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "pdsch_Info"));
-    PRINT_TRY(JsonPDSCH_Info(c, v.pdsch_Info));
-  }
-  if ((v.presence & (1u << 0)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
-    PRINT_TRY(JsonName(c, first, "dsch_TransportChannelsInfo"));
-    PRINT_TRY(JsonDSCH_TransportChannelsInfo(c, v.dsch_TransportChannelsInfo));
-  }
-  if ((v.presence & (1u << 1)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
-    PRINT_TRY(JsonName(c, first, "dsch_TFCS"));
-    PRINT_TRY(JsonTFCS(c, v.dsch_TFCS));
-  }
-  return WriteText(c, "}");
 }
 
 int JsonPDSCH_SysInfoList_SFN_HCR_r5_Item(TextCursor& c, const PDSCH_SysInfoList_SFN_HCR_r5_Item& v) {
@@ -3881,30 +3265,6 @@ int JsonPDSCH_SysInfoList_SFN_HCR_r5(TextCursor& c, const PDSCH_SysInfoList_SFN_
   return WriteText(c, "]");
 }
 
-int JsonPDSCH_SysInfo_LCR_r4(TextCursor& c, const PDSCH_SysInfo_LCR_r4& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "pdsch_Identity"));
-    PRINT_TRY(JsonInteger(c, v.pdsch_Identity));
-  }
-  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "pdsch_Info"));
-    PRINT_TRY(JsonPDSCH_Info_LCR_r4(c, v.pdsch_Info));
-  }
-  if ((v.presence & (1u << 0)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
-    PRINT_TRY(JsonName(c, first, "dsch_TFS"));
-    PRINT_TRY(JsonTransportFormatSet(c, v.dsch_TFS));
-  }
-  if ((v.presence & (1u << 1)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
-    PRINT_TRY(JsonName(c, first, "dsch_TFCS"));
-    PRINT_TRY(JsonTFCS(c, v.dsch_TFCS));
-  }
-  return WriteText(c, "}");
-}
-
 int JsonPDSCH_SysInfoList_SFN_LCR_r4_Item(TextCursor& c, const PDSCH_SysInfoList_SFN_LCR_r4_Item& v) {
   const StopFrame* stop = TakeStopFrame(c);
   const uint32_t reached = MembersReached(stop);
@@ -3937,44 +3297,16 @@ int JsonPDSCH_SysInfoList_SFN_LCR_r4(TextCursor& c, const PDSCH_SysInfoList_SFN_
   return WriteText(c, "]");
 }
 
-int JsonPDSCH_SysInfo_VHCR_r7(TextCursor& c, const PDSCH_SysInfo_VHCR_r7& v) {
+int JsonPICH_ForHSDPASupportedPaging_TDD128_implicit(TextCursor& c, const PICH_ForHSDPASupportedPaging_TDD128_implicit& v) {
   const StopFrame* stop = TakeStopFrame(c);
   const uint32_t reached = MembersReached(stop);
   PRINT_TRY(WriteText(c, "{"));
   bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "pdsch_Identity"));
-    PRINT_TRY(JsonInteger(c, v.pdsch_Identity));
-  }
-  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "pdsch_Info"));
-    PRINT_TRY(JsonPDSCH_Info_r7(c, v.pdsch_Info));
-  }
-  if ((v.presence & (1u << 0)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
-    PRINT_TRY(JsonName(c, first, "dsch_TransportChannelsInfo"));
-    PRINT_TRY(JsonDSCH_TransportChannelsInfo(c, v.dsch_TransportChannelsInfo));
-  }
-  if ((v.presence & (1u << 1)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
-    PRINT_TRY(JsonName(c, first, "dsch_TFCS"));
-    PRINT_TRY(JsonTFCS(c, v.dsch_TFCS));
+  if ((v.presence & (1u << 0)) && reached > 0) {
+    PRINT_TRY(JsonName(c, first, "occurrenceSequenceNumberOfPICH"));
+    PRINT_TRY(JsonInteger(c, v.occurrenceSequenceNumberOfPICH));
   }
   return WriteText(c, "}");
-}
-
-int JsonPDSCH_SysInfoList_VHCR_r7(TextCursor& c, const PDSCH_SysInfoList_VHCR_r7& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
-    if (i > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonPDSCH_SysInfo_VHCR_r7(c, v.items[i]));
-  }
-  // The element the decode stopped in, as far as it got.
-  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
-    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonPDSCH_SysInfo_VHCR_r7(c, v.items[v.count]));
-  }
-  return WriteText(c, "]");
 }
 
 int JsonPICH_Info_HCR_VHCR_r7_channelisationCode(TextCursor& c, const PICH_Info_HCR_VHCR_r7_channelisationCode& v) {
@@ -4260,22 +3592,6 @@ int JsonPRACH_Partitioning(TextCursor& c, const PRACH_Partitioning& v) {
   return WriteText(c, "}");
 }
 
-int JsonPRACH_Partitioning_LCR_r4(TextCursor& c, const PRACH_Partitioning_LCR_r4& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
-    if (i > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonASCSetting_TDD_LCR_r4(c, v.items[i]));
-  }
-  // The element the decode stopped in, as far as it got.
-  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
-    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonASCSetting_TDD_LCR_r4(c, v.items[v.count]));
-  }
-  return WriteText(c, "]");
-}
-
 int JsonPRACH_Partitioning_fdd(TextCursor& c, const PRACH_Partitioning_fdd& v) {
   const StopFrame* stop = TakeStopFrame(c);
   const uint32_t reached = MembersReached(stop);
@@ -4290,28 +3606,6 @@ int JsonPRACH_Partitioning_fdd(TextCursor& c, const PRACH_Partitioning_fdd& v) {
     PRINT_TRY(JsonASCSetting_FDD(c, v.items[v.count]));
   }
   return WriteText(c, "]");
-}
-
-int JsonPRACH_Partitioning_r7(TextCursor& c, const PRACH_Partitioning_r7& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "fdd"));
-      PRINT_TRY(JsonPRACH_Partitioning_r7_fdd(c, (*static_cast<const PRACH_Partitioning_r7_fdd*>(v.ptr))));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "tdd"));
-      PRINT_TRY(JsonPRACH_Partitioning_r7_tdd(c, (*static_cast<const PRACH_Partitioning_r7_tdd*>(v.ptr))));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
 }
 
 int JsonPRACH_Partitioning_r7_fdd(TextCursor& c, const PRACH_Partitioning_r7_fdd& v) {
@@ -4360,22 +3654,6 @@ int JsonPRACH_Partitioning_tdd(TextCursor& c, const PRACH_Partitioning_tdd& v) {
     PRINT_TRY(JsonASCSetting_TDD(c, v.items[v.count]));
   }
   return WriteText(c, "]");
-}
-
-int JsonPRACH_PowerOffset(TextCursor& c, const PRACH_PowerOffset& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "powerRampStep"));
-    PRINT_TRY(JsonInteger(c, v.powerRampStep));
-  }
-  if (reached > 1) {
-    PRINT_TRY(JsonName(c, first, "preambleRetransMax"));
-    PRINT_TRY(JsonInteger(c, v.preambleRetransMax));
-  }
-  return WriteText(c, "}");
 }
 
 int JsonPRACH_RACH_Info_modeSpecificInfo(TextCursor& c, const PRACH_RACH_Info_modeSpecificInfo& v) {
@@ -4596,17 +3874,6 @@ int JsonPRACH_RACH_Info_modeSpecificInfo_tdd(TextCursor& c, const PRACH_RACH_Inf
   return WriteText(c, "}");
 }
 
-int JsonPersistenceScalingFactorList(TextCursor& c, const PersistenceScalingFactorList& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < 6 && i < reached; ++i) {
-    if (i > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonEnum(c, v.items[i], kEnum_PersistenceScalingFactor));
-  }
-  return WriteText(c, "]");
-}
-
 int JsonPRACH_SystemInformation_modeSpecificInfo(TextCursor& c, const PRACH_SystemInformation_modeSpecificInfo& v) {
   const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
@@ -4802,26 +4069,6 @@ int JsonPRACH_SystemInformationList_VHCR_r7(TextCursor& c, const PRACH_SystemInf
   return WriteText(c, "]");
 }
 
-int JsonRACH_TransmissionParameters(TextCursor& c, const RACH_TransmissionParameters& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "mmax"));
-    PRINT_TRY(JsonInteger(c, v.mmax));
-  }
-  if (reached > 1) {
-    PRINT_TRY(JsonName(c, first, "nb01Min"));
-    PRINT_TRY(JsonInteger(c, v.nb01Min));
-  }
-  if (reached > 2) {
-    PRINT_TRY(JsonName(c, first, "nb01Max"));
-    PRINT_TRY(JsonInteger(c, v.nb01Max));
-  }
-  return WriteText(c, "}");
-}
-
 int JsonPRACH_SystemInformation_modeSpecificInfo_fdd(TextCursor& c, const PRACH_SystemInformation_modeSpecificInfo_fdd& v) {
   const StopFrame* stop = TakeStopFrame(c);
   const uint32_t reached = MembersReached(stop);
@@ -4846,247 +4093,6 @@ int JsonPRACH_SystemInformation_modeSpecificInfo_fdd(TextCursor& c, const PRACH_
   if ((v.presence & (1u << 4)) && (reached > 4 || EnterStopFrame(c, stop, 4))) {
     PRINT_TRY(JsonName(c, first, "aich_Info"));
     PRINT_TRY(JsonAICH_Info(c, v.aich_Info));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonUL_TS_ChannelisationCodeList(TextCursor& c, const UL_TS_ChannelisationCodeList& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < 2 && i < reached; ++i) {
-    if (i > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonEnum(c, v.items[i], kEnum_UL_TS_ChannelisationCode));
-  }
-  return WriteText(c, "]");
-}
-
-int JsonUplinkTimeslotsCodes_moreTimeslots(TextCursor& c, const UplinkTimeslotsCodes_moreTimeslots& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      PRINT_TRY(JsonName(c, "noMore"));
-      PRINT_TRY(JsonNull(c));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "additionalTimeslots"));
-      PRINT_TRY(JsonUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots(c, (*static_cast<const UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots*>(v.ptr))));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonUplinkTimeslotsCodes(TextCursor& c, const UplinkTimeslotsCodes& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "dynamicSFusage"));
-    PRINT_TRY(JsonBool(c, v.dynamicSFusage));
-  }
-  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "firstIndividualTimeslotInfo"));
-    PRINT_TRY(JsonIndividualTimeslotInfo(c, v.firstIndividualTimeslotInfo));
-  }
-  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
-    PRINT_TRY(JsonName(c, first, "ul_TS_ChannelisationCodeList"));
-    PRINT_TRY(JsonUL_TS_ChannelisationCodeList(c, v.ul_TS_ChannelisationCodeList));
-  }
-  if ((reached > 3 || EnterStopFrame(c, stop, 3))) {
-    PRINT_TRY(JsonName(c, first, "moreTimeslots"));
-    PRINT_TRY(JsonUplinkTimeslotsCodes_moreTimeslots(c, v.moreTimeslots));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonPUSCH_Info(TextCursor& c, const PUSCH_Info& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "tfcs_ID"));
-    PRINT_TRY(JsonInteger(c, v.tfcs_ID));
-  }
-  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "commonTimeslotInfo"));
-    PRINT_TRY(JsonCommonTimeslotInfo(c, v.commonTimeslotInfo));
-  }
-  if ((v.presence & (1u << 1)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
-    PRINT_TRY(JsonName(c, first, "pusch_TimeslotsCodes"));
-    PRINT_TRY(JsonUplinkTimeslotsCodes(c, v.pusch_TimeslotsCodes));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonUplinkTimeslotsCodes_LCR_r4_moreTimeslots(TextCursor& c, const UplinkTimeslotsCodes_LCR_r4_moreTimeslots& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      PRINT_TRY(JsonName(c, "noMore"));
-      PRINT_TRY(JsonNull(c));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "additionalTimeslots"));
-      PRINT_TRY(JsonUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(c, (*static_cast<const UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots*>(v.ptr))));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonUplinkTimeslotsCodes_LCR_r4(TextCursor& c, const UplinkTimeslotsCodes_LCR_r4& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "dynamicSFusage"));
-    PRINT_TRY(JsonBool(c, v.dynamicSFusage));
-  }
-  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "firstIndividualTimeslotInfo"));
-    PRINT_TRY(JsonIndividualTimeslotInfo_LCR_r4(c, v.firstIndividualTimeslotInfo));
-  }
-  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
-    PRINT_TRY(JsonName(c, first, "ul_TS_ChannelisationCodeList"));
-    PRINT_TRY(JsonUL_TS_ChannelisationCodeList(c, v.ul_TS_ChannelisationCodeList));
-  }
-  if ((reached > 3 || EnterStopFrame(c, stop, 3))) {
-    PRINT_TRY(JsonName(c, first, "moreTimeslots"));
-    PRINT_TRY(JsonUplinkTimeslotsCodes_LCR_r4_moreTimeslots(c, v.moreTimeslots));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonPUSCH_Info_LCR_r4(TextCursor& c, const PUSCH_Info_LCR_r4& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "tfcs_ID"));
-    PRINT_TRY(JsonInteger(c, v.tfcs_ID));
-  }
-  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "commonTimeslotInfo"));
-    PRINT_TRY(JsonCommonTimeslotInfo(c, v.commonTimeslotInfo));
-  }
-  if ((v.presence & (1u << 1)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
-    PRINT_TRY(JsonName(c, first, "pusch_TimeslotsCodes"));
-    PRINT_TRY(JsonUplinkTimeslotsCodes_LCR_r4(c, v.pusch_TimeslotsCodes));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonUL_TS_ChannelisationCodeList_VHCR(TextCursor& c, const UL_TS_ChannelisationCodeList_VHCR& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < 2 && i < reached; ++i) {
-    if (i > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonEnum(c, v.items[i], kEnum_UL_TS_ChannelisationCode_VHCR));
-  }
-  return WriteText(c, "]");
-}
-
-int JsonUplinkTimeslotsCodes_VHCR_moreTimeslots(TextCursor& c, const UplinkTimeslotsCodes_VHCR_moreTimeslots& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      PRINT_TRY(JsonName(c, "noMore"));
-      PRINT_TRY(JsonNull(c));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "additionalTimeslots"));
-      PRINT_TRY(JsonUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(c, (*static_cast<const UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots*>(v.ptr))));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonUplinkTimeslotsCodes_VHCR(TextCursor& c, const UplinkTimeslotsCodes_VHCR& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "dynamicSFusage"));
-    PRINT_TRY(JsonBool(c, v.dynamicSFusage));
-  }
-  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "firstIndividualTimeslotInfo"));
-    PRINT_TRY(JsonIndividualTimeslotInfo_VHCR(c, v.firstIndividualTimeslotInfo));
-  }
-  if ((reached > 2 || EnterStopFrame(c, stop, 2))) {
-    PRINT_TRY(JsonName(c, first, "ul_TS_ChannelisationCodeList"));
-    PRINT_TRY(JsonUL_TS_ChannelisationCodeList_VHCR(c, v.ul_TS_ChannelisationCodeList));
-  }
-  if ((reached > 3 || EnterStopFrame(c, stop, 3))) {
-    PRINT_TRY(JsonName(c, first, "moreTimeslots"));
-    PRINT_TRY(JsonUplinkTimeslotsCodes_VHCR_moreTimeslots(c, v.moreTimeslots));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonPUSCH_Info_VHCR(TextCursor& c, const PUSCH_Info_VHCR& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "tfcs_ID"));
-    PRINT_TRY(JsonInteger(c, v.tfcs_ID));
-  }
-  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "commonTimeslotInfo"));
-    PRINT_TRY(JsonCommonTimeslotInfo(c, v.commonTimeslotInfo));
-  }
-  if ((v.presence & (1u << 1)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
-    PRINT_TRY(JsonName(c, first, "pusch_TimeslotsCodes_VHCR"));
-    PRINT_TRY(JsonUplinkTimeslotsCodes_VHCR(c, v.pusch_TimeslotsCodes_VHCR));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonPUSCH_SysInfo(TextCursor& c, const PUSCH_SysInfo& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "pusch_Identity"));
-    PRINT_TRY(JsonInteger(c, v.pusch_Identity));
-  }
-  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "pusch_Info"));
-    PRINT_TRY(JsonPUSCH_Info(c, v.pusch_Info));
-  }
-  if ((v.presence & (1u << 0)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
-    PRINT_TRY(JsonName(c, first, "usch_TFS"));
-    PRINT_TRY(JsonTransportFormatSet(c, v.usch_TFS));
-  }
-  if ((v.presence & (1u << 1)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
-    PRINT_TRY(JsonName(c, first, "usch_TFCS"));
-    PRINT_TRY(JsonTFCS(c, v.usch_TFCS));
   }
   return WriteText(c, "}");
 }
@@ -5123,62 +4129,6 @@ int JsonPUSCH_SysInfoList_SFN(TextCursor& c, const PUSCH_SysInfoList_SFN& v) {
   return WriteText(c, "]");
 }
 
-int JsonUSCH_TransportChannelsInfo_Item(TextCursor& c, const USCH_TransportChannelsInfo_Item& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "usch_TransportChannelIdentity"));
-    PRINT_TRY(JsonInteger(c, v.usch_TransportChannelIdentity));
-  }
-  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "usch_TFS"));
-    PRINT_TRY(JsonTransportFormatSet(c, v.usch_TFS));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonUSCH_TransportChannelsInfo(TextCursor& c, const USCH_TransportChannelsInfo& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
-    if (i > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonUSCH_TransportChannelsInfo_Item(c, v.items[i]));
-  }
-  // The element the decode stopped in, as far as it got.
-  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
-    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonUSCH_TransportChannelsInfo_Item(c, v.items[v.count]));
-  }
-  return WriteText(c, "]");
-}
-
-int JsonPUSCH_SysInfo_HCR_r5(TextCursor& c, const PUSCH_SysInfo_HCR_r5& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "pusch_Identity"));
-    PRINT_TRY(JsonInteger(c, v.pusch_Identity));
-  }
-  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "pusch_Info"));
-    PRINT_TRY(JsonPUSCH_Info(c, v.pusch_Info));
-  }
-  if ((v.presence & (1u << 0)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
-    PRINT_TRY(JsonName(c, first, "usch_TransportChannelsInfo"));
-    PRINT_TRY(JsonUSCH_TransportChannelsInfo(c, v.usch_TransportChannelsInfo));
-  }
-  if ((v.presence & (1u << 1)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
-    PRINT_TRY(JsonName(c, first, "usch_TFCS"));
-    PRINT_TRY(JsonTFCS(c, v.usch_TFCS));
-  }
-  return WriteText(c, "}");
-}
-
 int JsonPUSCH_SysInfoList_SFN_HCR_r5_Item(TextCursor& c, const PUSCH_SysInfoList_SFN_HCR_r5_Item& v) {
   const StopFrame* stop = TakeStopFrame(c);
   const uint32_t reached = MembersReached(stop);
@@ -5211,30 +4161,6 @@ int JsonPUSCH_SysInfoList_SFN_HCR_r5(TextCursor& c, const PUSCH_SysInfoList_SFN_
   return WriteText(c, "]");
 }
 
-int JsonPUSCH_SysInfo_LCR_r4(TextCursor& c, const PUSCH_SysInfo_LCR_r4& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "pusch_Identity"));
-    PRINT_TRY(JsonInteger(c, v.pusch_Identity));
-  }
-  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "pusch_Info"));
-    PRINT_TRY(JsonPUSCH_Info_LCR_r4(c, v.pusch_Info));
-  }
-  if ((v.presence & (1u << 0)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
-    PRINT_TRY(JsonName(c, first, "usch_TFS"));
-    PRINT_TRY(JsonTransportFormatSet(c, v.usch_TFS));
-  }
-  if ((v.presence & (1u << 1)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
-    PRINT_TRY(JsonName(c, first, "usch_TFCS"));
-    PRINT_TRY(JsonTFCS(c, v.usch_TFCS));
-  }
-  return WriteText(c, "}");
-}
-
 int JsonPUSCH_SysInfoList_SFN_LCR_r4_Item(TextCursor& c, const PUSCH_SysInfoList_SFN_LCR_r4_Item& v) {
   const StopFrame* stop = TakeStopFrame(c);
   const uint32_t reached = MembersReached(stop);
@@ -5263,62 +4189,6 @@ int JsonPUSCH_SysInfoList_SFN_LCR_r4(TextCursor& c, const PUSCH_SysInfoList_SFN_
   if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
     if (v.count > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonPUSCH_SysInfoList_SFN_LCR_r4_Item(c, v.items[v.count]));
-  }
-  return WriteText(c, "]");
-}
-
-int JsonPUSCH_SysInfo_VHCR(TextCursor& c, const PUSCH_SysInfo_VHCR& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "pusch_Identity"));
-    PRINT_TRY(JsonInteger(c, v.pusch_Identity));
-  }
-  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "pusch_Info_VHCR"));
-    PRINT_TRY(JsonPUSCH_Info_VHCR(c, v.pusch_Info_VHCR));
-  }
-  if ((v.presence & (1u << 0)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
-    PRINT_TRY(JsonName(c, first, "usch_TransportChannelsInfo"));
-    PRINT_TRY(JsonUSCH_TransportChannelsInfo(c, v.usch_TransportChannelsInfo));
-  }
-  if ((v.presence & (1u << 1)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
-    PRINT_TRY(JsonName(c, first, "usch_TFCS"));
-    PRINT_TRY(JsonTFCS(c, v.usch_TFCS));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonPUSCH_SysInfoList_SFN_VHCR_Item(TextCursor& c, const PUSCH_SysInfoList_SFN_VHCR_Item& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
-    PRINT_TRY(JsonName(c, first, "pusch_SysInfo_VHCR"));
-    PRINT_TRY(JsonPUSCH_SysInfo_VHCR(c, v.pusch_SysInfo_VHCR));
-  }
-  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "sfn_TimeInfo"));
-    PRINT_TRY(JsonSFN_TimeInfo(c, v.sfn_TimeInfo));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonPUSCH_SysInfoList_SFN_VHCR(TextCursor& c, const PUSCH_SysInfoList_SFN_VHCR& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
-    if (i > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonPUSCH_SysInfoList_SFN_VHCR_Item(c, v.items[i]));
-  }
-  // The element the decode stopped in, as far as it got.
-  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
-    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonPUSCH_SysInfoList_SFN_VHCR_Item(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }
@@ -6172,105 +5042,6 @@ int JsonSecondaryCCPCH_Info_modeSpecificInfo_tdd(TextCursor& c, const SecondaryC
   return WriteText(c, "}");
 }
 
-int JsonSignalledGainFactors_modeSpecificInfo(TextCursor& c, const SignalledGainFactors_modeSpecificInfo& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "fdd"));
-      PRINT_TRY(JsonSignalledGainFactors_modeSpecificInfo_fdd(c, (*static_cast<const SignalledGainFactors_modeSpecificInfo_fdd*>(v.ptr))));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      PRINT_TRY(JsonName(c, "tdd"));
-      PRINT_TRY(JsonNull(c));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonSignalledGainFactors(TextCursor& c, const SignalledGainFactors& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
-    PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
-    PRINT_TRY(JsonSignalledGainFactors_modeSpecificInfo(c, v.modeSpecificInfo));
-  }
-  if (reached > 1) {
-    PRINT_TRY(JsonName(c, first, "gainFactorBetaD"));
-    PRINT_TRY(JsonInteger(c, v.gainFactorBetaD));
-  }
-  if ((v.presence & (1u << 0)) && reached > 2) {
-    PRINT_TRY(JsonName(c, first, "referenceTFC_ID"));
-    PRINT_TRY(JsonInteger(c, v.referenceTFC_ID));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonSignalledGainFactors_modeSpecificInfo_fdd(TextCursor& c, const SignalledGainFactors_modeSpecificInfo_fdd& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "gainFactorBetaC"));
-    PRINT_TRY(JsonInteger(c, v.gainFactorBetaC));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonTFCI_Field2_Information(TextCursor& c, const TFCI_Field2_Information& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "tfci_Range"));
-      PRINT_TRY(JsonTFCI_RangeList(c, (*static_cast<const TFCI_RangeList*>(v.ptr))));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "explicit_config"));
-      PRINT_TRY(JsonExplicitTFCS_Configuration(c, (*static_cast<const ExplicitTFCS_Configuration*>(v.ptr))));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonSplitTFCI_Signalling(TextCursor& c, const SplitTFCI_Signalling& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if ((v.presence & (1u << 0)) && reached > 0) {
-    PRINT_TRY(JsonName(c, first, "splitType"));
-    PRINT_TRY(JsonEnum(c, v.splitType, kEnum_SplitType));
-  }
-  if ((v.presence & (1u << 1)) && reached > 1) {
-    PRINT_TRY(JsonName(c, first, "tfci_Field2_Length"));
-    PRINT_TRY(JsonInteger(c, v.tfci_Field2_Length));
-  }
-  if ((v.presence & (1u << 2)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
-    PRINT_TRY(JsonName(c, first, "tfci_Field1_Information"));
-    PRINT_TRY(JsonExplicitTFCS_Configuration(c, v.tfci_Field1_Information));
-  }
-  if ((v.presence & (1u << 3)) && (reached > 3 || EnterStopFrame(c, stop, 3))) {
-    PRINT_TRY(JsonName(c, first, "tfci_Field2_Information"));
-    PRINT_TRY(JsonTFCI_Field2_Information(c, v.tfci_Field2_Information));
-  }
-  return WriteText(c, "}");
-}
-
 int JsonSysInfoType5_modeSpecificInfo(TextCursor& c, const SysInfoType5_modeSpecificInfo& v) {
   const StopFrame* stop = TakeStopFrame(c);
   PRINT_TRY(WriteText(c, "{"));
@@ -6543,10 +5314,103 @@ int JsonSysInfoType5_v770ext_IEs(TextCursor& c, const SysInfoType5_v770ext_IEs& 
   return WriteText(c, "}");
 }
 
-int JsonSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(TextCursor& c, const SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions& v) {
+int JsonSysInfoType5_v860ext_IEs_dummy(TextCursor& c, const SysInfoType5_v860ext_IEs_dummy& v) {
   PRINT_TRY(WriteText(c, "{"));
   (void)v;  // an empty SEQUENCE: {}
   (void)TakeStopFrame(c);
+  return WriteText(c, "}");
+}
+
+int JsonSysInfoType5_v860ext_IEs_modeSpecificInfo(TextCursor& c, const SysInfoType5_v860ext_IEs_modeSpecificInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  PRINT_TRY(WriteText(c, "{"));
+  switch (v.tag) {
+    case 1:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "fdd"));
+      PRINT_TRY(JsonSysInfoType5_v860ext_IEs_modeSpecificInfo_fdd(c, (*static_cast<const SysInfoType5_v860ext_IEs_modeSpecificInfo_fdd*>(v.ptr))));
+      break;
+    case 2:
+      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(JsonName(c, "tdd128"));
+      PRINT_TRY(JsonSysInfoType5_v860ext_IEs_modeSpecificInfo_tdd128(c, (*static_cast<const SysInfoType5_v860ext_IEs_modeSpecificInfo_tdd128*>(v.ptr))));
+      break;
+    default:
+      break;  // an alternative outside the choice: an empty object
+  }
+  return WriteText(c, "}");
+}
+
+int JsonSysInfoType5_v860ext_IEs(TextCursor& c, const SysInfoType5_v860ext_IEs& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "dummy"));
+    PRINT_TRY(JsonSysInfoType5_v860ext_IEs_dummy(c, v.dummy));
+  }
+  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "modeSpecificInfo"));
+    PRINT_TRY(JsonSysInfoType5_v860ext_IEs_modeSpecificInfo(c, v.modeSpecificInfo));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonSysInfoType5_v890ext_IEs(TextCursor& c, const SysInfoType5_v890ext_IEs& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "secondFrequencyInfo"));
+    PRINT_TRY(JsonFrequencyInfoTDD(c, v.secondFrequencyInfo));
+  }
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "commonEDCHSystemInfo"));
+    PRINT_TRY(JsonCommonEDCHSystemInfo(c, v.commonEDCHSystemInfo));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions_v890NonCriticalExtensions_nonCriticalExtensions(TextCursor& c, const SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions_v890NonCriticalExtensions_nonCriticalExtensions& v) {
+  PRINT_TRY(WriteText(c, "{"));
+  (void)v;  // an empty SEQUENCE: {}
+  (void)TakeStopFrame(c);
+  return WriteText(c, "}");
+}
+
+int JsonSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions_v890NonCriticalExtensions(TextCursor& c, const SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions_v890NonCriticalExtensions& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "sysInfoType5_v890ext"));
+    PRINT_TRY(JsonSysInfoType5_v890ext_IEs(c, v.sysInfoType5_v890ext));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "nonCriticalExtensions"));
+    PRINT_TRY(JsonSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions_v890NonCriticalExtensions_nonCriticalExtensions(c, v.nonCriticalExtensions));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions(TextCursor& c, const SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "sysInfoType5_v860ext"));
+    PRINT_TRY(JsonSysInfoType5_v860ext_IEs(c, v.sysInfoType5_v860ext));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "v890NonCriticalExtensions"));
+    PRINT_TRY(JsonSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions_v890NonCriticalExtensions(c, v.v890NonCriticalExtensions));
+  }
   return WriteText(c, "}");
 }
 
@@ -6560,8 +5424,13 @@ int JsonSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650Non
     PRINT_TRY(JsonSysInfoType5_v770ext_IEs(c, v.sysInfoType5_v770ext));
   }
   if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "nonCriticalExtensions"));
-    PRINT_TRY(JsonSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(c, v.nonCriticalExtensions));
+    if (c.release7) {
+      PRINT_TRY(JsonName(c, first, "nonCriticalExtensions"));
+      PRINT_TRY(WriteText(c, "{}"));
+    } else {
+      PRINT_TRY(JsonName(c, first, "v860NonCriticalExtensions"));
+      PRINT_TRY(JsonSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions(c, v.v860NonCriticalExtensions));
+    }
   }
   return WriteText(c, "}");
 }
@@ -6762,6 +5631,50 @@ int JsonSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768(TextCursor& c, const Sy
   if ((v.presence & (1u << 2)) && (reached > 2 || EnterStopFrame(c, stop, 2))) {
     PRINT_TRY(JsonName(c, first, "prach_SystemInformationList"));
     PRINT_TRY(JsonPRACH_SystemInformationList_VHCR_r7(c, v.prach_SystemInformationList));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonSysInfoType5_v860ext_IEs_modeSpecificInfo_fdd(TextCursor& c, const SysInfoType5_v860ext_IEs_modeSpecificInfo_fdd& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "hs_dsch_DrxCellfach_info"));
+    PRINT_TRY(JsonHS_DSCH_DrxCellfach_info(c, v.hs_dsch_DrxCellfach_info));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonSysInfoType5_v860ext_IEs_modeSpecificInfo_tdd128_hs_dsch_CommonSysInfo(TextCursor& c, const SysInfoType5_v860ext_IEs_modeSpecificInfo_tdd128_hs_dsch_CommonSysInfo& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "hs_dsch_CommonSystemInformation"));
+    PRINT_TRY(JsonHS_DSCH_CommonSystemInformation_TDD128(c, v.hs_dsch_CommonSystemInformation));
+  }
+  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "hs_dsch_PagingSystemInformation"));
+    PRINT_TRY(JsonHS_DSCH_PagingSystemInformation_TDD128(c, v.hs_dsch_PagingSystemInformation));
+  }
+  return WriteText(c, "}");
+}
+
+int JsonSysInfoType5_v860ext_IEs_modeSpecificInfo_tdd128(TextCursor& c, const SysInfoType5_v860ext_IEs_modeSpecificInfo_tdd128& v) {
+  const StopFrame* stop = TakeStopFrame(c);
+  const uint32_t reached = MembersReached(stop);
+  PRINT_TRY(WriteText(c, "{"));
+  bool first = true;
+  if ((v.presence & (1u << 0)) && (reached > 0 || EnterStopFrame(c, stop, 0))) {
+    PRINT_TRY(JsonName(c, first, "hs_dsch_CommonSysInfo"));
+    PRINT_TRY(JsonSysInfoType5_v860ext_IEs_modeSpecificInfo_tdd128_hs_dsch_CommonSysInfo(c, v.hs_dsch_CommonSysInfo));
+  }
+  if ((v.presence & (1u << 1)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
+    PRINT_TRY(JsonName(c, first, "hs_dsch_DrxCellfach_info"));
+    PRINT_TRY(JsonHS_DSCH_DrxCellfach_info_TDD128(c, v.hs_dsch_DrxCellfach_info));
   }
   return WriteText(c, "}");
 }
@@ -7123,643 +6036,6 @@ int JsonTDD_PRACH_CCodeList_sf8(TextCursor& c, const TDD_PRACH_CCodeList_sf8& v)
   for (uint32_t i = 0; i < v.count && i < 8 && i < reached; ++i) {
     if (i > 0) PRINT_TRY(WriteText(c, ","));
     PRINT_TRY(JsonEnum(c, v.items[i], kEnum_TDD_PRACH_CCode8));
-  }
-  return WriteText(c, "]");
-}
-
-int JsonTFCS_InfoForDSCH(TextCursor& c, const TFCS_InfoForDSCH& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      PRINT_TRY(JsonName(c, "ctfc2bit"));
-      PRINT_TRY(JsonInteger(c, v.value));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      PRINT_TRY(JsonName(c, "ctfc4bit"));
-      PRINT_TRY(JsonInteger(c, v.value));
-      break;
-    case 3:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 2)) break;
-      PRINT_TRY(JsonName(c, "ctfc6bit"));
-      PRINT_TRY(JsonInteger(c, v.value));
-      break;
-    case 4:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 3)) break;
-      PRINT_TRY(JsonName(c, "ctfc8bit"));
-      PRINT_TRY(JsonInteger(c, v.value));
-      break;
-    case 5:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 4)) break;
-      PRINT_TRY(JsonName(c, "ctfc12bit"));
-      PRINT_TRY(JsonInteger(c, v.value));
-      break;
-    case 6:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 5)) break;
-      PRINT_TRY(JsonName(c, "ctfc16bit"));
-      PRINT_TRY(JsonInteger(c, v.value));
-      break;
-    case 7:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 6)) break;
-      PRINT_TRY(JsonName(c, "ctfc24bit"));
-      PRINT_TRY(JsonInteger(c, v.value));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonTFCI_Range(TextCursor& c, const TFCI_Range& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "maxTFCIField2Value"));
-    PRINT_TRY(JsonInteger(c, v.maxTFCIField2Value));
-  }
-  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "tfcs_InfoForDSCH"));
-    PRINT_TRY(JsonTFCS_InfoForDSCH(c, v.tfcs_InfoForDSCH));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonTFCI_RangeList(TextCursor& c, const TFCI_RangeList& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
-    if (i > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonTFCI_Range(c, v.items[i]));
-  }
-  // The element the decode stopped in, as far as it got.
-  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
-    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonTFCI_Range(c, v.items[v.count]));
-  }
-  return WriteText(c, "]");
-}
-
-int JsonTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "ctfc12"));
-    PRINT_TRY(JsonInteger(c, v.ctfc12));
-  }
-  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "powerOffsetInformation"));
-    PRINT_TRY(JsonPowerOffsetInformation(c, v.powerOffsetInformation));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonTFCS_ReconfAdd_ctfcSize_ctfc12Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc12Bit& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
-    if (i > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(c, v.items[i]));
-  }
-  // The element the decode stopped in, as far as it got.
-  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
-    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(c, v.items[v.count]));
-  }
-  return WriteText(c, "]");
-}
-
-int JsonTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "ctfc16"));
-    PRINT_TRY(JsonInteger(c, v.ctfc16));
-  }
-  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "powerOffsetInformation"));
-    PRINT_TRY(JsonPowerOffsetInformation(c, v.powerOffsetInformation));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonTFCS_ReconfAdd_ctfcSize_ctfc16Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc16Bit& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
-    if (i > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(c, v.items[i]));
-  }
-  // The element the decode stopped in, as far as it got.
-  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
-    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(c, v.items[v.count]));
-  }
-  return WriteText(c, "]");
-}
-
-int JsonTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "ctfc24"));
-    PRINT_TRY(JsonInteger(c, v.ctfc24));
-  }
-  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "powerOffsetInformation"));
-    PRINT_TRY(JsonPowerOffsetInformation(c, v.powerOffsetInformation));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonTFCS_ReconfAdd_ctfcSize_ctfc24Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc24Bit& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
-    if (i > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(c, v.items[i]));
-  }
-  // The element the decode stopped in, as far as it got.
-  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
-    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(c, v.items[v.count]));
-  }
-  return WriteText(c, "]");
-}
-
-int JsonTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "ctfc2"));
-    PRINT_TRY(JsonInteger(c, v.ctfc2));
-  }
-  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "powerOffsetInformation"));
-    PRINT_TRY(JsonPowerOffsetInformation(c, v.powerOffsetInformation));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonTFCS_ReconfAdd_ctfcSize_ctfc2Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc2Bit& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
-    if (i > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(c, v.items[i]));
-  }
-  // The element the decode stopped in, as far as it got.
-  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
-    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(c, v.items[v.count]));
-  }
-  return WriteText(c, "]");
-}
-
-int JsonTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "ctfc4"));
-    PRINT_TRY(JsonInteger(c, v.ctfc4));
-  }
-  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "powerOffsetInformation"));
-    PRINT_TRY(JsonPowerOffsetInformation(c, v.powerOffsetInformation));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonTFCS_ReconfAdd_ctfcSize_ctfc4Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc4Bit& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
-    if (i > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(c, v.items[i]));
-  }
-  // The element the decode stopped in, as far as it got.
-  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
-    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(c, v.items[v.count]));
-  }
-  return WriteText(c, "]");
-}
-
-int JsonTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "ctfc6"));
-    PRINT_TRY(JsonInteger(c, v.ctfc6));
-  }
-  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "powerOffsetInformation"));
-    PRINT_TRY(JsonPowerOffsetInformation(c, v.powerOffsetInformation));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonTFCS_ReconfAdd_ctfcSize_ctfc6Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc6Bit& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
-    if (i > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(c, v.items[i]));
-  }
-  // The element the decode stopped in, as far as it got.
-  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
-    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(c, v.items[v.count]));
-  }
-  return WriteText(c, "]");
-}
-
-int JsonTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "ctfc8"));
-    PRINT_TRY(JsonInteger(c, v.ctfc8));
-  }
-  if ((v.presence & (1u << 0)) && (reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "powerOffsetInformation"));
-    PRINT_TRY(JsonPowerOffsetInformation(c, v.powerOffsetInformation));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonTFCS_ReconfAdd_ctfcSize_ctfc8Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc8Bit& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
-    if (i > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(c, v.items[i]));
-  }
-  // The element the decode stopped in, as far as it got.
-  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
-    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(c, v.items[v.count]));
-  }
-  return WriteText(c, "]");
-}
-
-int JsonUplinkAdditionalTimeslots_parameters(TextCursor& c, const UplinkAdditionalTimeslots_parameters& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "sameAsLast"));
-      PRINT_TRY(JsonUplinkAdditionalTimeslots_parameters_sameAsLast(c, (*static_cast<const UplinkAdditionalTimeslots_parameters_sameAsLast*>(v.ptr))));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "newParameters"));
-      PRINT_TRY(JsonUplinkAdditionalTimeslots_parameters_newParameters(c, (*static_cast<const UplinkAdditionalTimeslots_parameters_newParameters*>(v.ptr))));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonUplinkAdditionalTimeslots(TextCursor& c, const UplinkAdditionalTimeslots& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
-    PRINT_TRY(JsonName(c, first, "parameters"));
-    PRINT_TRY(JsonUplinkAdditionalTimeslots_parameters(c, v.parameters));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonUplinkAdditionalTimeslots_LCR_r4_parameters(TextCursor& c, const UplinkAdditionalTimeslots_LCR_r4_parameters& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "sameAsLast"));
-      PRINT_TRY(JsonUplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast(c, (*static_cast<const UplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast*>(v.ptr))));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "newParameters"));
-      PRINT_TRY(JsonUplinkAdditionalTimeslots_LCR_r4_parameters_newParameters(c, (*static_cast<const UplinkAdditionalTimeslots_LCR_r4_parameters_newParameters*>(v.ptr))));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonUplinkAdditionalTimeslots_LCR_r4(TextCursor& c, const UplinkAdditionalTimeslots_LCR_r4& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
-    PRINT_TRY(JsonName(c, first, "parameters"));
-    PRINT_TRY(JsonUplinkAdditionalTimeslots_LCR_r4_parameters(c, v.parameters));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonUplinkAdditionalTimeslots_LCR_r4_parameters_newParameters(TextCursor& c, const UplinkAdditionalTimeslots_LCR_r4_parameters_newParameters& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
-    PRINT_TRY(JsonName(c, first, "individualTimeslotInfo"));
-    PRINT_TRY(JsonIndividualTimeslotInfo_LCR_r4(c, v.individualTimeslotInfo));
-  }
-  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "ul_TS_ChannelisationCodeList"));
-    PRINT_TRY(JsonUL_TS_ChannelisationCodeList(c, v.ul_TS_ChannelisationCodeList));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonUplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast(TextCursor& c, const UplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "timeslotNumber"));
-    PRINT_TRY(JsonInteger(c, v.timeslotNumber));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonUplinkAdditionalTimeslots_VHCR_parameters(TextCursor& c, const UplinkAdditionalTimeslots_VHCR_parameters& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "sameAsLast"));
-      PRINT_TRY(JsonUplinkAdditionalTimeslots_VHCR_parameters_sameAsLast(c, (*static_cast<const UplinkAdditionalTimeslots_VHCR_parameters_sameAsLast*>(v.ptr))));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "newParameters"));
-      PRINT_TRY(JsonUplinkAdditionalTimeslots_VHCR_parameters_newParameters(c, (*static_cast<const UplinkAdditionalTimeslots_VHCR_parameters_newParameters*>(v.ptr))));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonUplinkAdditionalTimeslots_VHCR(TextCursor& c, const UplinkAdditionalTimeslots_VHCR& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
-    PRINT_TRY(JsonName(c, first, "parameters"));
-    PRINT_TRY(JsonUplinkAdditionalTimeslots_VHCR_parameters(c, v.parameters));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonUplinkAdditionalTimeslots_VHCR_parameters_newParameters(TextCursor& c, const UplinkAdditionalTimeslots_VHCR_parameters_newParameters& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
-    PRINT_TRY(JsonName(c, first, "individualTimeslotInfo"));
-    PRINT_TRY(JsonIndividualTimeslotInfo_VHCR(c, v.individualTimeslotInfo));
-  }
-  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "ul_TS_ChannelisationCodeList"));
-    PRINT_TRY(JsonUL_TS_ChannelisationCodeList(c, v.ul_TS_ChannelisationCodeList));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonUplinkAdditionalTimeslots_VHCR_parameters_sameAsLast(TextCursor& c, const UplinkAdditionalTimeslots_VHCR_parameters_sameAsLast& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "timeslotNumber"));
-    PRINT_TRY(JsonInteger(c, v.timeslotNumber));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonUplinkAdditionalTimeslots_parameters_newParameters(TextCursor& c, const UplinkAdditionalTimeslots_parameters_newParameters& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if ((reached > 0 || EnterStopFrame(c, stop, 0))) {
-    PRINT_TRY(JsonName(c, first, "individualTimeslotInfo"));
-    PRINT_TRY(JsonIndividualTimeslotInfo(c, v.individualTimeslotInfo));
-  }
-  if ((reached > 1 || EnterStopFrame(c, stop, 1))) {
-    PRINT_TRY(JsonName(c, first, "ul_TS_ChannelisationCodeList"));
-    PRINT_TRY(JsonUL_TS_ChannelisationCodeList(c, v.ul_TS_ChannelisationCodeList));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonUplinkAdditionalTimeslots_parameters_sameAsLast(TextCursor& c, const UplinkAdditionalTimeslots_parameters_sameAsLast& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "timeslotNumber"));
-    PRINT_TRY(JsonInteger(c, v.timeslotNumber));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(TextCursor& c, const UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "consecutive"));
-      PRINT_TRY(JsonUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive(c, (*static_cast<const UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive*>(v.ptr))));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "timeslotList"));
-      PRINT_TRY(JsonUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(c, (*static_cast<const UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList*>(v.ptr))));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive(TextCursor& c, const UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "numAdditionalTimeslots"));
-    PRINT_TRY(JsonInteger(c, v.numAdditionalTimeslots));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
-    if (i > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonUplinkAdditionalTimeslots_LCR_r4(c, v.items[i]));
-  }
-  // The element the decode stopped in, as far as it got.
-  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
-    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonUplinkAdditionalTimeslots_LCR_r4(c, v.items[v.count]));
-  }
-  return WriteText(c, "]");
-}
-
-int JsonUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(TextCursor& c, const UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "consecutive"));
-      PRINT_TRY(JsonUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive(c, (*static_cast<const UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive*>(v.ptr))));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "timeslotList"));
-      PRINT_TRY(JsonUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(c, (*static_cast<const UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList*>(v.ptr))));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive(TextCursor& c, const UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "numAdditionalTimeslots"));
-    PRINT_TRY(JsonInteger(c, v.numAdditionalTimeslots));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
-    if (i > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonUplinkAdditionalTimeslots_VHCR(c, v.items[i]));
-  }
-  // The element the decode stopped in, as far as it got.
-  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
-    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonUplinkAdditionalTimeslots_VHCR(c, v.items[v.count]));
-  }
-  return WriteText(c, "]");
-}
-
-int JsonUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots(TextCursor& c, const UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  PRINT_TRY(WriteText(c, "{"));
-  switch (v.tag) {
-    case 1:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 0)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "consecutive"));
-      PRINT_TRY(JsonUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive(c, (*static_cast<const UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive*>(v.ptr))));
-      break;
-    case 2:
-      if (stop != nullptr && !EnterStopFrame(c, stop, 1)) break;
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(JsonName(c, "timeslotList"));
-      PRINT_TRY(JsonUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(c, (*static_cast<const UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList*>(v.ptr))));
-      break;
-    default:
-      break;  // an alternative outside the choice: an empty object
-  }
-  return WriteText(c, "}");
-}
-
-int JsonUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive(TextCursor& c, const UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "{"));
-  bool first = true;
-  if (reached > 0) {
-    PRINT_TRY(JsonName(c, first, "numAdditionalTimeslots"));
-    PRINT_TRY(JsonInteger(c, v.numAdditionalTimeslots));
-  }
-  return WriteText(c, "}");
-}
-
-int JsonUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList& v) {
-  const StopFrame* stop = TakeStopFrame(c);
-  const uint32_t reached = MembersReached(stop);
-  PRINT_TRY(WriteText(c, "["));
-  for (uint32_t i = 0; i < v.count && i < reached; ++i) {
-    if (i > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonUplinkAdditionalTimeslots(c, v.items[i]));
-  }
-  // The element the decode stopped in, as far as it got.
-  if (v.items != nullptr && EnterStopFrame(c, stop, v.count)) {
-    if (v.count > 0) PRINT_TRY(WriteText(c, ","));
-    PRINT_TRY(JsonUplinkAdditionalTimeslots(c, v.items[v.count]));
   }
   return WriteText(c, "]");
 }

@@ -258,50 +258,6 @@ int PrintAccessServiceClass_TDD_subchannelSize_size8(TextCursor& c, const Access
   return 0;
 }
 
-int PrintGainFactorInformation(TextCursor& c, const GainFactorInformation& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "signalledGainFactors", 20));
-      PRINT_TRY(PrintSignalledGainFactors(c, (*static_cast<const SignalledGainFactors*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    case 2:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "computedGainFactors", 19, v.value));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintPowerOffsetInformation(TextCursor& c, const PowerOffsetInformation& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "gainFactorInformation", 21));
-  PRINT_TRY(PrintGainFactorInformation(c, v.gainFactorInformation, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "powerOffsetPp_m", 15, v.powerOffsetPp_m));
-  }
-  return 0;
-}
-
-int PrintOctetModeRLC_SizeInfoType2(TextCursor& c, const OctetModeRLC_SizeInfoType2& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "sizeType1", 9, v.value));
-      break;
-    case 2:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "sizeType2", 9, v.value));
-      break;
-    case 3:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "sizeType3", 9, v.value));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
 int PrintDynamicTFInformationCCCH(TextCursor& c, const DynamicTFInformationCCCH& v, int depth) {
   PRINT_TRY(OpenBlock(c, depth + 4, "octetModeRLC_SizeInfoType2", 26));
   PRINT_TRY(PrintOctetModeRLC_SizeInfoType2(c, v.octetModeRLC_SizeInfoType2, depth + 4));
@@ -341,59 +297,6 @@ int PrintAdditionalPRACH_TF_and_TFCS_CCCH_List(TextCursor& c, const AdditionalPR
   return 0;
 }
 
-int PrintBitModeRLC_SizeInfo(TextCursor& c, const BitModeRLC_SizeInfo& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "sizeType1", 9, v.value));
-      break;
-    case 2:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "sizeType2", 9));
-      PRINT_TRY(PrintBitModeRLC_SizeInfo_sizeType2(c, (*static_cast<const BitModeRLC_SizeInfo_sizeType2*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    case 3:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "sizeType3", 9));
-      PRINT_TRY(PrintBitModeRLC_SizeInfo_sizeType3(c, (*static_cast<const BitModeRLC_SizeInfo_sizeType3*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    case 4:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "sizeType4", 9));
-      PRINT_TRY(PrintBitModeRLC_SizeInfo_sizeType4(c, (*static_cast<const BitModeRLC_SizeInfo_sizeType4*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintBitModeRLC_SizeInfo_sizeType2(TextCursor& c, const BitModeRLC_SizeInfo_sizeType2& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "part1", 5, v.part1));
-  if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "part2", 5, v.part2));
-  }
-  return 0;
-}
-
-int PrintBitModeRLC_SizeInfo_sizeType3(TextCursor& c, const BitModeRLC_SizeInfo_sizeType3& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "part1", 5, v.part1));
-  if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "part2", 5, v.part2));
-  }
-  return 0;
-}
-
-int PrintBitModeRLC_SizeInfo_sizeType4(TextCursor& c, const BitModeRLC_SizeInfo_sizeType4& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "part1", 5, v.part1));
-  if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "part2", 5, v.part2));
-  }
-  return 0;
-}
-
 int PrintCBS_DRX_Level1Information(TextCursor& c, const CBS_DRX_Level1Information& v, int depth) {
   PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctch_AllocationPeriod", 21, v.ctch_AllocationPeriod));
   PRINT_TRY(PrintIntegerLine(c, depth + 4, "cbs_FrameOffset", 15, v.cbs_FrameOffset));
@@ -420,35 +323,50 @@ int PrintPrimaryCCPCH_Info_sib5_6(TextCursor& c, const PrimaryCCPCH_Info& v, int
   return 0;
 }
 
-int PrintChannelCodingType(TextCursor& c, const ChannelCodingType& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      PrintNameLine(c, depth + 4, "noCoding", 8);  // count not tested
-      break;
-    case 2:
-      PRINT_TRY(PrintEnumLine(c, depth + 4, "convolutional", 13, v.value, kEnum_CodingRate));
-      break;
-    case 3:
-      PrintNameLine(c, depth + 4, "turbo", 5);  // count not tested
-      break;
-    default:
-      break;
+int PrintCodeResourceInformation_TDD128(TextCursor& c, const CodeResourceInformation_TDD128& v, int depth) {
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "start_code", 10, v.start_code, kEnum_HS_ChannelisationCode_LCR));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "stop_code", 9, v.stop_code, kEnum_HS_ChannelisationCode_LCR));
+  return 0;
+}
+
+int PrintCommon_E_DCH_MAC_d_Flow(TextCursor& c, const Common_E_DCH_MAC_d_Flow& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "mac_d_FlowIdentity", 18, v.mac_d_FlowIdentity));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "mac_d_FlowPowerOffset", 21, v.mac_d_FlowPowerOffset));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "mac_d_FlowMaxRetrans", 20, v.mac_d_FlowMaxRetrans));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintBitStringLine(c, depth + 4, "mac_d_FlowMultiplexingList", 26, v.mac_d_FlowMultiplexingList.bitCount, v.mac_d_FlowMultiplexingList.bytes, sizeof v.mac_d_FlowMultiplexingList.bytes));
+  }
+  if (v.presence & (1u << 1)) {
+    PRINT_TRY(PrintEnumLine(c, depth + 4, "e_dch_mac_d_flow_retransmission_timer", 37, v.e_dch_mac_d_flow_retransmission_timer, kEnum_E_DCH_MAC_d_FlowRetransTimer));
   }
   return 0;
 }
 
-int PrintCommonDynamicTF_Info_rlc_Size(TextCursor& c, const CommonDynamicTF_Info_rlc_Size& v, int depth) {
+int PrintCommon_E_DCH_MAC_d_FlowList(TextCursor& c, const Common_E_DCH_MAC_d_FlowList& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const Common_E_DCH_MAC_d_Flow& element = v.items[index];
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
+    PRINT_TRY(PrintCommon_E_DCH_MAC_d_Flow(c, element, depth));
+    PRINT_TRY(CloseBlock(c, depth));
+  }
+  return 0;
+}
+
+int PrintCommonEDCHSystemInfo_modeSpecificInfo(TextCursor& c, const CommonEDCHSystemInfo_modeSpecificInfo& v, int depth) {
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
       PRINT_TRY(OpenBlock(c, depth + 4, "fdd", 3));
-      PRINT_TRY(PrintCommonDynamicTF_Info_rlc_Size_fdd(c, (*static_cast<const CommonDynamicTF_Info_rlc_Size_fdd*>(v.ptr)), depth + 4));
+      PRINT_TRY(PrintCommonEDCHSystemInfo_modeSpecificInfo_fdd(c, (*static_cast<const CommonEDCHSystemInfo_modeSpecificInfo_fdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     case 2:
       if (v.ptr == nullptr) break;
       PRINT_TRY(OpenBlock(c, depth + 4, "tdd", 3));
-      PRINT_TRY(PrintCommonDynamicTF_Info_rlc_Size_tdd(c, (*static_cast<const CommonDynamicTF_Info_rlc_Size_tdd*>(v.ptr)), depth + 4));
+      PRINT_TRY(PrintCommonEDCHSystemInfo_modeSpecificInfo_tdd(c, (*static_cast<const CommonEDCHSystemInfo_modeSpecificInfo_tdd*>(v.ptr)), depth + 4));
       PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     default:
@@ -457,19 +375,312 @@ int PrintCommonDynamicTF_Info_rlc_Size(TextCursor& c, const CommonDynamicTF_Info
   return 0;
 }
 
-int PrintNumberOfTransportBlocks(TextCursor& c, const NumberOfTransportBlocks& v, int depth) {
+int PrintCommonEDCHSystemInfo(TextCursor& c, const CommonEDCHSystemInfo& v, int depth) {
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "ul_InterferenceForCommonEDCH", 28, v.ul_InterferenceForCommonEDCH));
+  }
+  PRINT_TRY(PrintCommon_E_DCH_MAC_d_FlowList(c, v.common_E_DCH_MAC_d_FlowList, depth + 8, "common_E_DCH_MAC_d_FlowList"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo", 16));
+  PRINT_TRY(PrintCommonEDCHSystemInfo_modeSpecificInfo(c, v.modeSpecificInfo, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintPRACH_Partitioning_r7(TextCursor& c, const PRACH_Partitioning_r7& v, int depth) {
   switch (v.tag) {
     case 1:
-      PrintNameLine(c, depth + 4, "zero", 4);  // count not tested
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(PrintPRACH_Partitioning_r7_fdd(c, (*static_cast<const PRACH_Partitioning_r7_fdd*>(v.ptr)), depth + 4, "fdd"));
       break;
     case 2:
-      PrintNameLine(c, depth + 4, "one", 3);  // count not tested
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(PrintPRACH_Partitioning_r7_tdd(c, (*static_cast<const PRACH_Partitioning_r7_tdd*>(v.ptr)), depth + 4, "tdd"));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintPersistenceScalingFactorList(TextCursor& c, const PersistenceScalingFactorList& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t i = 0; i < v.count && i < 6; ++i) {
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, elementName.length, v.items[i], kEnum_PersistenceScalingFactor));
+  }
+  return 0;
+}
+
+int PrintPRACH_PowerOffset(TextCursor& c, const PRACH_PowerOffset& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "powerRampStep", 13, v.powerRampStep));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "preambleRetransMax", 18, v.preambleRetransMax));
+  return 0;
+}
+
+int PrintRACH_TransmissionParameters(TextCursor& c, const RACH_TransmissionParameters& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "mmax", 4, v.mmax));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "nb01Min", 7, v.nb01Min));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "nb01Max", 7, v.nb01Max));
+  return 0;
+}
+
+int PrintPRACH_PreambleForEnhancedUplink(TextCursor& c, const PRACH_PreambleForEnhancedUplink& v, int depth) {
+  PRINT_TRY(PrintBitStringLine(c, depth + 4, "availableSignatures", 19, v.availableSignatures.bitCount, v.availableSignatures.bytes, sizeof v.availableSignatures.bytes));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "e_ai_Indication", 15, v.e_ai_Indication));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "preambleScramblingCodeWordNumber", 32, v.preambleScramblingCodeWordNumber));
+  PRINT_TRY(PrintBitStringLine(c, depth + 4, "availableSubChannelNumbers", 26, v.availableSubChannelNumbers.bitCount, v.availableSubChannelNumbers.bytes, sizeof v.availableSubChannelNumbers.bytes));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "prach_Partitioning", 18));
+    PRINT_TRY(PrintPRACH_Partitioning_r7(c, v.prach_Partitioning, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  if (v.presence & (1u << 1)) {
+    PRINT_TRY(PrintPersistenceScalingFactorList(c, v.persistenceScalingFactorList, depth + 8, "persistenceScalingFactorList"));
+  }
+  if (v.presence & (1u << 2)) {
+    PRINT_TRY(PrintAC_To_ASC_MappingTable(c, v.ac_To_ASC_MappingTable, depth + 8, "ac_To_ASC_MappingTable"));
+  }
+  if (v.presence & (1u << 3)) {
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "primaryCPICH_TX_Power", 21, v.primaryCPICH_TX_Power));
+  }
+  if (v.presence & (1u << 4)) {
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "constantValue", 13, v.constantValue));
+  }
+  if (v.presence & (1u << 5)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "prach_PowerOffset", 17));
+    PRINT_TRY(PrintPRACH_PowerOffset(c, v.prach_PowerOffset, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  if (v.presence & (1u << 6)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "rach_TransmissionParameters", 27));
+    PRINT_TRY(PrintRACH_TransmissionParameters(c, v.rach_TransmissionParameters, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  if (v.presence & (1u << 7)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "aich_Info", 9));
+    PRINT_TRY(PrintAICH_Info(c, v.aich_Info, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "powerOffsetPp_e", 15, v.powerOffsetPp_e));
+  return 0;
+}
+
+int PrintE_AGCH_Information(TextCursor& c, const E_AGCH_Information& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "e_AGCH_ChannelisationCode", 25, v.e_AGCH_ChannelisationCode));
+  return 0;
+}
+
+int PrintUL_DPCHpowerControlInfoForCommonEDCH(TextCursor& c, const UL_DPCHpowerControlInfoForCommonEDCH& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "powerControlAlgorithm", 21));
+  PRINT_TRY(PrintPowerControlAlgorithm(c, v.powerControlAlgorithm, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "deltaACK", 8, v.deltaACK));
+  }
+  if (v.presence & (1u << 1)) {
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "deltaNACK", 9, v.deltaNACK));
+  }
+  if (v.presence & (1u << 2)) {
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "ack_NACK_repetition_factor", 26, v.ack_NACK_repetition_factor));
+  }
+  return 0;
+}
+
+int PrintE_TFC_Boost_Info_r7(TextCursor& c, const E_TFC_Boost_Info_r7& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "e_TFCI_Boost", 12, v.e_TFCI_Boost));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "delta_T2TP", 10, v.delta_T2TP));
+  }
+  return 0;
+}
+
+int PrintE_DPCCH_Info_r7(TextCursor& c, const E_DPCCH_Info_r7& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "e_DPCCH_DPCCH_PowerOffset", 25, v.e_DPCCH_DPCCH_PowerOffset));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "happyBit_DelayCondition", 23, v.happyBit_DelayCondition, kEnum_HappyBit_DelayCondition));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "e_TFC_Boost_Info", 16));
+    PRINT_TRY(PrintE_TFC_Boost_Info_r7(c, v.e_TFC_Boost_Info, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  if (v.presence & (1u << 1)) {
+    PRINT_TRY(PrintBoolLine(c, depth + 4, "e_DPDCH_PowerInterpolation", 26, v.e_DPDCH_PowerInterpolation));
+  }
+  return 0;
+}
+
+int PrintE_DPDCH_Reference_E_TFCI_r7(TextCursor& c, const E_DPDCH_Reference_E_TFCI_r7& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "reference_E_TFCI", 16, v.reference_E_TFCI));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "reference_E_TFCI_PO_r7", 22, v.reference_E_TFCI_PO_r7));
+  return 0;
+}
+
+int PrintE_DPDCH_Reference_E_TFCIList_r7(TextCursor& c, const E_DPDCH_Reference_E_TFCIList_r7& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const E_DPDCH_Reference_E_TFCI_r7& element = v.items[index];
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
+    PRINT_TRY(PrintE_DPDCH_Reference_E_TFCI_r7(c, element, depth));
+    PRINT_TRY(CloseBlock(c, depth));
+  }
+  return 0;
+}
+
+int PrintE_DPDCH_SchedulingInfoConfiguration(TextCursor& c, const E_DPDCH_SchedulingInfoConfiguration& v, int depth) {
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintEnumLine(c, depth + 4, "periodicityOfSchedInfo_NoGrant", 30, v.periodicityOfSchedInfo_NoGrant, kEnum_E_DPDCH_PeriodicyOfSchedInfo));
+  }
+  if (v.presence & (1u << 1)) {
+    PRINT_TRY(PrintEnumLine(c, depth + 4, "periodicityOfSchedInfo_Grant", 28, v.periodicityOfSchedInfo_Grant, kEnum_E_DPDCH_PeriodicyOfSchedInfo));
+  }
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "powerOffsetForSchedInfo", 23, v.powerOffsetForSchedInfo));
+  return 0;
+}
+
+int PrintE_DPDCH_Info_r8(TextCursor& c, const E_DPDCH_Info_r8& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "e_TFCI_TableIndex", 17, v.e_TFCI_TableIndex));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "e_DCH_MinimumSet_E_TFCI", 23, v.e_DCH_MinimumSet_E_TFCI));
+  }
+  PRINT_TRY(PrintE_DPDCH_Reference_E_TFCIList_r7(c, v.reference_E_TFCIs, depth + 8, "reference_E_TFCIs"));
+  if (v.presence & (1u << 1)) {
+    PRINT_TRY(PrintEnumLine(c, depth + 4, "minReduced_E_DPDCH_GainFactor", 29, v.minReduced_E_DPDCH_GainFactor, kEnum_MinReduced_E_DPDCH_GainFactor));
+  }
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "maxChannelisationCodes", 22, v.maxChannelisationCodes, kEnum_E_DPDCH_MaxChannelisationCodes));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "pl_NonMax", 9, v.pl_NonMax));
+  PRINT_TRY(OpenBlock(c, depth + 4, "schedulingInfoConfiguration", 27));
+  PRINT_TRY(PrintE_DPDCH_SchedulingInfoConfiguration(c, v.schedulingInfoConfiguration, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  if (v.presence & (1u << 2)) {
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "threeIndexStepThreshold", 23, v.threeIndexStepThreshold));
+  }
+  if (v.presence & (1u << 3)) {
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "twoIndexStepThreshold", 21, v.twoIndexStepThreshold));
+  }
+  return 0;
+}
+
+int PrintMeasurement_Feedback_Info_r7_modeSpecificInfo(TextCursor& c, const Measurement_Feedback_Info_r7_modeSpecificInfo& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "fdd", 3));
+      PRINT_TRY(PrintMeasurement_Feedback_Info_r7_modeSpecificInfo_fdd(c, (*static_cast<const Measurement_Feedback_Info_r7_modeSpecificInfo_fdd*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 2:
+      PrintNameLine(c, depth + 4, "tdd", 3);  // count not tested
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintMeasurement_Feedback_Info_r7(TextCursor& c, const Measurement_Feedback_Info_r7& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo", 16));
+  PRINT_TRY(PrintMeasurement_Feedback_Info_r7_modeSpecificInfo(c, v.modeSpecificInfo, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintE_RGCH_Information(TextCursor& c, const E_RGCH_Information& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "signatureSequence", 17, v.signatureSequence));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "rg_CombinationIndex", 19, v.rg_CombinationIndex));
+  return 0;
+}
+
+int PrintE_HICH_Information(TextCursor& c, const E_HICH_Information& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "channelisationCode", 18, v.channelisationCode));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "signatureSequence", 17, v.signatureSequence));
+  return 0;
+}
+
+int PrintUL_DPCH_CodeInfoForCommonEDCH(TextCursor& c, const UL_DPCH_CodeInfoForCommonEDCH& v, int depth) {
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "ul_DPCCHscramblingCodeType", 26, v.ul_DPCCHscramblingCodeType, kEnum_ScramblingCodeType));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "ul_DPCCHscramblingCode", 22, v.ul_DPCCHscramblingCode));
+  return 0;
+}
+
+int PrintCommon_E_DCH_ResourceInfoList(TextCursor& c, const Common_E_DCH_ResourceInfoList& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "s_offset", 8, v.s_offset));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "f_dpch_ChannelisationCodeNumber", 31, v.f_dpch_ChannelisationCodeNumber));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "e_RGCH_Information", 18));
+    PRINT_TRY(PrintE_RGCH_Information(c, v.e_RGCH_Information, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  PRINT_TRY(OpenBlock(c, depth + 4, "e_hich_Info", 11));
+  PRINT_TRY(PrintE_HICH_Information(c, v.e_hich_Info, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  PRINT_TRY(OpenBlock(c, depth + 4, "ul_DPCH_CodeInfoForCommonEDCH", 29));
+  PRINT_TRY(PrintUL_DPCH_CodeInfoForCommonEDCH(c, v.ul_DPCH_CodeInfoForCommonEDCH, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintCommonEDCHSystemInfo_modeSpecificInfo_fdd_common_E_DCH_ResourceInfoList(TextCursor& c, const CommonEDCHSystemInfo_modeSpecificInfo_fdd_common_E_DCH_ResourceInfoList& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const Common_E_DCH_ResourceInfoList& element = v.items[index];
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
+    PRINT_TRY(PrintCommon_E_DCH_ResourceInfoList(c, element, depth));
+    PRINT_TRY(CloseBlock(c, depth));
+  }
+  return 0;
+}
+
+int PrintCommonEDCHSystemInfo_modeSpecificInfo_fdd(TextCursor& c, const CommonEDCHSystemInfo_modeSpecificInfo_fdd& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "prach_PreambleForEnhancedUplink", 31));
+  PRINT_TRY(PrintPRACH_PreambleForEnhancedUplink(c, v.prach_PreambleForEnhancedUplink, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "initialServingGrantValue", 24, v.initialServingGrantValue));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "e_dch_TTI", 9, v.e_dch_TTI, kEnum_E_DCH_TTI));
+  PRINT_TRY(OpenBlock(c, depth + 4, "e_agch_Information", 18));
+  PRINT_TRY(PrintE_AGCH_Information(c, v.e_agch_Information, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "harq_Info", 9, v.harq_Info, kEnum_CommonEDCHSystemInfo_modeSpecificInfo_fdd_harq_Info));
+  PRINT_TRY(OpenBlock(c, depth + 4, "ul_DPCHpowerControlInfoForCommonEDCH", 36));
+  PRINT_TRY(PrintUL_DPCHpowerControlInfoForCommonEDCH(c, v.ul_DPCHpowerControlInfoForCommonEDCH, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  PRINT_TRY(OpenBlock(c, depth + 4, "e_dpcch_Info", 12));
+  PRINT_TRY(PrintE_DPCCH_Info_r7(c, v.e_dpcch_Info, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  PRINT_TRY(OpenBlock(c, depth + 4, "e_dpdch_Info", 12));
+  PRINT_TRY(PrintE_DPDCH_Info_r8(c, v.e_dpdch_Info, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "dl_FDPCH_TPCcommandErrorRate", 28, v.dl_FDPCH_TPCcommandErrorRate));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "additional_E_DCH_TransmitBackoff", 32, v.additional_E_DCH_TransmitBackoff));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "max_CCCH_ResourceAllocation", 27, v.max_CCCH_ResourceAllocation, kEnum_CommonEDCHSystemInfo_modeSpecificInfo_fdd_max_CCCH_ResourceAllocation));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "max_PeriodForCollisionResolution", 32, v.max_PeriodForCollisionResolution));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "e_dch_TransmitContinuationOffset", 32, v.e_dch_TransmitContinuationOffset, kEnum_CommonEDCHSystemInfo_modeSpecificInfo_fdd_e_dch_TransmitContinuationOffset));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "ack_nack_support_on_HS_DPCCH", 28, v.ack_nack_support_on_HS_DPCCH));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "measurement_Feedback_Info", 25));
+    PRINT_TRY(PrintMeasurement_Feedback_Info_r7(c, v.measurement_Feedback_Info, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  PRINT_TRY(PrintCommonEDCHSystemInfo_modeSpecificInfo_fdd_common_E_DCH_ResourceInfoList(c, v.common_E_DCH_ResourceInfoList, depth + 8, "common_E_DCH_ResourceInfoList"));
+  return 0;
+}
+
+int PrintCommonEDCHSystemInfo_modeSpecificInfo_tdd(TextCursor& c, const CommonEDCHSystemInfo_modeSpecificInfo_tdd& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      PrintNameLine(c, depth + 4, "tdd768", 6);  // count not tested
+      break;
+    case 2:
+      PrintNameLine(c, depth + 4, "tdd384", 6);  // count not tested
       break;
     case 3:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "small_", 6, v.value));
-      break;
-    case 4:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "large_", 6, v.value));
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd128", 6));
+      PRINT_TRY(PrintCommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128(c, (*static_cast<const CommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
       break;
     default:
       break;
@@ -477,30 +688,285 @@ int PrintNumberOfTransportBlocks(TextCursor& c, const NumberOfTransportBlocks& v
   return 0;
 }
 
-int PrintCommonDynamicTF_Info_numberOfTbSizeList(TextCursor& c, const CommonDynamicTF_Info_numberOfTbSizeList& v, int depth, const char* name) {
+int PrintPRACH_Partitioning_LCR_r4(TextCursor& c, const PRACH_Partitioning_LCR_r4& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
   for (uint32_t index = 0; index < v.count; ++index) {
     SetElementIndex(elementName, static_cast<int>(index));
-    const NumberOfTransportBlocks& element = v.items[index];
+    const ASCSetting_TDD_LCR_r4& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
-    PRINT_TRY(PrintNumberOfTransportBlocks(c, element, depth));
+    PRINT_TRY(PrintASCSetting_TDD_LCR_r4(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
   return 0;
 }
 
-int PrintLogicalChannelList(TextCursor& c, const LogicalChannelList& v, int depth) {
+int PrintSYNC_UL_InfoForE_RUCCH(TextCursor& c, const SYNC_UL_InfoForE_RUCCH& v, int depth) {
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "prxUpPCHdes", 11, v.prxUpPCHdes));
+  }
+  if (v.presence & (1u << 1)) {
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "powerRampStep", 13, v.powerRampStep));
+  }
+  if (v.presence & (1u << 2)) {
+    PRINT_TRY(PrintEnumLine(c, depth + 4, "max_SYNC_UL_Transmissions", 25, v.max_SYNC_UL_Transmissions, kEnum_SYNC_UL_InfoForE_RUCCH_max_SYNC_UL_Transmissions));
+  }
+  PRINT_TRY(PrintBitStringLine(c, depth + 4, "e_RUCCH_Sync_UL_Codes_Bitmap", 28, v.e_RUCCH_Sync_UL_Codes_Bitmap.bitCount, v.e_RUCCH_Sync_UL_Codes_Bitmap.bytes, sizeof v.e_RUCCH_Sync_UL_Codes_Bitmap.bytes));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "mmax", 4, v.mmax));
+  return 0;
+}
+
+int PrintPRACH_ChanCodes_List_LCR(TextCursor& c, const PRACH_ChanCodes_List_LCR& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t i = 0; i < v.count && i < 2; ++i) {
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, elementName.length, v.items[i], kEnum_TDD_PRACH_CCode_LCR_r4));
+  }
+  return 0;
+}
+
+int PrintFPACH_Info_r4(TextCursor& c, const FPACH_Info_r4& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslot", 8, v.timeslot));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "channelisationCode", 18, v.channelisationCode, kEnum_TDD_FPACH_CCode16_r4));
+  PRINT_TRY(OpenBlock(c, depth + 4, "midambleShiftAndBurstType", 25));
+  PRINT_TRY(PrintMidambleShiftAndBurstType_LCR_r4(c, v.midambleShiftAndBurstType, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "wi", 2, v.wi));
+  return 0;
+}
+
+int PrintPRACH_Information_LCR(TextCursor& c, const PRACH_Information_LCR& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslot", 8, v.timeslot));
+  PRINT_TRY(PrintPRACH_ChanCodes_List_LCR(c, v.prach_ChanCodes_list_LCR, depth + 8, "prach_ChanCodes_list_LCR"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "midambleShiftAndBurstType", 25));
+  PRINT_TRY(PrintMidambleShiftAndBurstType_LCR_r4(c, v.midambleShiftAndBurstType, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "fpach_Info", 10));
+    PRINT_TRY(PrintFPACH_Info_r4(c, v.fpach_Info, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintPRACH_Information_LCR_List(TextCursor& c, const PRACH_Information_LCR_List& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const PRACH_Information_LCR& element = v.items[index];
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
+    PRINT_TRY(PrintPRACH_Information_LCR(c, element, depth));
+    PRINT_TRY(CloseBlock(c, depth));
+  }
+  return 0;
+}
+
+int PrintE_RUCCH_Info_TDD128(TextCursor& c, const E_RUCCH_Info_TDD128& v, int depth) {
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintEnumLine(c, depth + 4, "t_RUCCH", 7, v.t_RUCCH, kEnum_E_RUCCH_Info_TDD128_t_RUCCH));
+  }
+  if (v.presence & (1u << 1)) {
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "n_RUCCH", 7, v.n_RUCCH));
+  }
+  if (v.presence & (1u << 2)) {
+    PRINT_TRY(PrintEnumLine(c, depth + 4, "t_WAIT", 6, v.t_WAIT, kEnum_E_RUCCH_Info_TDD128_t_WAIT));
+  }
+  if (v.presence & (1u << 3)) {
+    PRINT_TRY(PrintEnumLine(c, depth + 4, "t_SI", 4, v.t_SI, kEnum_E_RUCCH_Info_TDD128_t_SI));
+  }
+  if (v.presence & (1u << 4)) {
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "extendedEstimationWindow", 24, v.extendedEstimationWindow));
+  }
+  if (v.presence & (1u << 5)) {
+    PRINT_TRY(PrintPRACH_Partitioning_LCR_r4(c, v.e_RUCCH_AccessServiceClass, depth + 8, "e_RUCCH_AccessServiceClass"));
+  }
+  if (v.presence & (1u << 6)) {
+    PRINT_TRY(PrintPersistenceScalingFactorList(c, v.e_RUCCH_PersistenceScalingFactor, depth + 8, "e_RUCCH_PersistenceScalingFactor"));
+  }
+  if (v.presence & (1u << 7)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "sync_UL_InfoForE_RUCCH", 22));
+    PRINT_TRY(PrintSYNC_UL_InfoForE_RUCCH(c, v.sync_UL_InfoForE_RUCCH, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  if (v.presence & (1u << 8)) {
+    PRINT_TRY(PrintPRACH_Information_LCR_List(c, v.prach_information, depth + 8, "prach_information"));
+  }
+  return 0;
+}
+
+int PrintReference_Beta_QPSK(TextCursor& c, const Reference_Beta_QPSK& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "reference_Code_Rate", 19, v.reference_Code_Rate));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "reference_Beta", 14, v.reference_Beta));
+  return 0;
+}
+
+int PrintE_TFCS_Info_reference_Beta_QPSK_List(TextCursor& c, const E_TFCS_Info_reference_Beta_QPSK_List& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const Reference_Beta_QPSK& element = v.items[index];
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
+    PRINT_TRY(PrintReference_Beta_QPSK(c, element, depth));
+    PRINT_TRY(CloseBlock(c, depth));
+  }
+  return 0;
+}
+
+int PrintReference_Beta_16QAM(TextCursor& c, const Reference_Beta_16QAM& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "reference_Code_Rate", 19, v.reference_Code_Rate));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "reference_Beta", 14, v.reference_Beta));
+  return 0;
+}
+
+int PrintE_TFCS_Info_reference_Beta_16QAM_List(TextCursor& c, const E_TFCS_Info_reference_Beta_16QAM_List& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const Reference_Beta_16QAM& element = v.items[index];
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
+    PRINT_TRY(PrintReference_Beta_16QAM(c, element, depth));
+    PRINT_TRY(CloseBlock(c, depth));
+  }
+  return 0;
+}
+
+int PrintE_TFCS_Info(TextCursor& c, const E_TFCS_Info& v, int depth) {
+  PRINT_TRY(PrintE_TFCS_Info_reference_Beta_QPSK_List(c, v.reference_Beta_QPSK_List, depth + 8, "reference_Beta_QPSK_List"));
+  PRINT_TRY(PrintE_TFCS_Info_reference_Beta_16QAM_List(c, v.reference_Beta_16QAM_List, depth + 8, "reference_Beta_16QAM_List"));
+  return 0;
+}
+
+int PrintUL_SynchronisationParameters_r4(TextCursor& c, const UL_SynchronisationParameters_r4& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "stepSize", 8, v.stepSize));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "frequency", 9, v.frequency));
+  return 0;
+}
+
+int PrintE_PUCH_TS_Slots_LCR_midambleAllocationMode(TextCursor& c, const E_PUCH_TS_Slots_LCR_midambleAllocationMode& v, int depth) {
   switch (v.tag) {
     case 1:
-      PrintNameLine(c, depth + 4, "allSizes", 8);  // count not tested
+      PrintNameLine(c, depth + 4, "defaultMidamble", 15);  // count not tested
       break;
     case 2:
-      PrintNameLine(c, depth + 4, "configured", 10);  // count not tested
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "ueSpecificMidamble", 18, v.value));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintE_PUCH_TS_Slots_LCR(TextCursor& c, const E_PUCH_TS_Slots_LCR& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", 14, v.timeslotNumber));
+  PRINT_TRY(OpenBlock(c, depth + 4, "midambleAllocationMode", 22));
+  PRINT_TRY(PrintE_PUCH_TS_Slots_LCR_midambleAllocationMode(c, v.midambleAllocationMode, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "midambleConfiguration", 21, v.midambleConfiguration));
+  return 0;
+}
+
+int PrintE_PUCH_Info_TDD128_e_PUCH_TS_ConfigurationList(TextCursor& c, const E_PUCH_Info_TDD128_e_PUCH_TS_ConfigurationList& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const E_PUCH_TS_Slots_LCR& element = v.items[index];
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
+    PRINT_TRY(PrintE_PUCH_TS_Slots_LCR(c, element, depth));
+    PRINT_TRY(CloseBlock(c, depth));
+  }
+  return 0;
+}
+
+int PrintE_PUCH_Info_TDD128(TextCursor& c, const E_PUCH_Info_TDD128& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "e_TFCS_Info", 11));
+  PRINT_TRY(PrintE_TFCS_Info(c, v.e_TFCS_Info, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintEnumLine(c, depth + 4, "snpl_ReportType", 15, v.snpl_ReportType, kEnum_E_PUCH_Info_TDD128_snpl_ReportType));
+  }
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "prxBASEdes", 10, v.prxBASEdes));
+  if (v.presence & (1u << 1)) {
+    PRINT_TRY(PrintBoolLine(c, depth + 4, "beaconPLEst", 11, v.beaconPLEst));
+  }
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "tpc_StepSize", 12, v.tpc_StepSize));
+  if (v.presence & (1u << 2)) {
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "pebase_PowerControlGAP", 22, v.pebase_PowerControlGAP));
+  }
+  if (v.presence & (1u << 3)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "ul_SynchronisationParameters", 28));
+    PRINT_TRY(PrintUL_SynchronisationParameters_r4(c, v.ul_SynchronisationParameters, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  PRINT_TRY(PrintE_PUCH_Info_TDD128_e_PUCH_TS_ConfigurationList(c, v.e_PUCH_TS_ConfigurationList, depth + 8, "e_PUCH_TS_ConfigurationList"));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "minimum_Allowed_Code_Rate", 25, v.minimum_Allowed_Code_Rate));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "maximum_Allowed_Code_Rate", 25, v.maximum_Allowed_Code_Rate));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "maximumNumOfRetransSchedInfo", 28, v.maximumNumOfRetransSchedInfo));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "retransTimerForSchedInfo", 24, v.retransTimerForSchedInfo, kEnum_E_PUCH_Info_TDD128_retransTimerForSchedInfo));
+  if (v.presence & (1u << 4)) {
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "dummy", 5, v.dummy));
+  }
+  return 0;
+}
+
+int PrintE_HICH_Information_LCR_midambleAllocationMode(TextCursor& c, const E_HICH_Information_LCR_midambleAllocationMode& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      PrintNameLine(c, depth + 4, "defaultMidamble", 15);  // count not tested
+      break;
+    case 2:
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "ueSpecificMidamble", 18, v.value));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintE_HICH_Information_LCR(TextCursor& c, const E_HICH_Information_LCR& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "ei", 2, v.ei));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", 14, v.timeslotNumber));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "channelisation_Code", 19, v.channelisation_Code, kEnum_HS_ChannelisationCode_LCR));
+  PRINT_TRY(OpenBlock(c, depth + 4, "midambleAllocationMode", 22));
+  PRINT_TRY(PrintE_HICH_Information_LCR_midambleAllocationMode(c, v.midambleAllocationMode, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "midambleConfiguration", 21, v.midambleConfiguration));
+  return 0;
+}
+
+int PrintE_HICH_Information_LCR_List(TextCursor& c, const E_HICH_Information_LCR_List& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const E_HICH_Information_LCR& element = v.items[index];
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
+    PRINT_TRY(PrintE_HICH_Information_LCR(c, element, depth));
+    PRINT_TRY(CloseBlock(c, depth));
+  }
+  return 0;
+}
+
+int PrintE_HICH_Information_TDD128(TextCursor& c, const E_HICH_Information_TDD128& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "n_E_HICH", 8, v.n_E_HICH));
+  PRINT_TRY(PrintE_HICH_Information_LCR_List(c, v.e_HICH_InfoList, depth + 8, "e_HICH_InfoList"));
+  return 0;
+}
+
+int PrintE_AGCH_Individual_LCR_midambleAllocationMode(TextCursor& c, const E_AGCH_Individual_LCR_midambleAllocationMode& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      PrintNameLine(c, depth + 4, "defaultMidamble", 15);  // count not tested
+      break;
+    case 2:
+      PrintNameLine(c, depth + 4, "commonMidamble", 14);  // count not tested
       break;
     case 3:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(PrintLogicalChannelList_explicitList(c, (*static_cast<const LogicalChannelList_explicitList*>(v.ptr)), depth + 4, "explicitList"));
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "ueSpecificMidamble", 18, v.value));
       break;
     default:
       break;
@@ -508,125 +974,82 @@ int PrintLogicalChannelList(TextCursor& c, const LogicalChannelList& v, int dept
   return 0;
 }
 
-int PrintCommonDynamicTF_Info(TextCursor& c, const CommonDynamicTF_Info& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "rlc_Size", 8));
-  PRINT_TRY(PrintCommonDynamicTF_Info_rlc_Size(c, v.rlc_Size, depth + 4));
+int PrintE_AGCH_Individual_LCR(TextCursor& c, const E_AGCH_Individual_LCR& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", 14, v.timeslotNumber));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "firstChannelisationCode", 23, v.firstChannelisationCode, kEnum_HS_ChannelisationCode_LCR));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "secondChannelisationCode", 24, v.secondChannelisationCode, kEnum_HS_ChannelisationCode_LCR));
+  PRINT_TRY(OpenBlock(c, depth + 4, "midambleAllocationMode", 22));
+  PRINT_TRY(PrintE_AGCH_Individual_LCR_midambleAllocationMode(c, v.midambleAllocationMode, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintCommonDynamicTF_Info_numberOfTbSizeList(c, v.numberOfTbSizeList, depth + 8, "numberOfTbSizeList"));
-  PRINT_TRY(OpenBlock(c, depth + 4, "logicalChannelList", 18));
-  PRINT_TRY(PrintLogicalChannelList(c, v.logicalChannelList, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "midambleConfiguration", 21, v.midambleConfiguration));
   return 0;
 }
 
-int PrintCommonDynamicTF_InfoList(TextCursor& c, const CommonDynamicTF_InfoList& v, int depth, const char* name) {
+int PrintE_AGCH_Set_Config_LCR(TextCursor& c, const E_AGCH_Set_Config_LCR& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
   for (uint32_t index = 0; index < v.count; ++index) {
     SetElementIndex(elementName, static_cast<int>(index));
-    const CommonDynamicTF_Info& element = v.items[index];
+    const E_AGCH_Individual_LCR& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
-    PRINT_TRY(PrintCommonDynamicTF_Info(c, element, depth));
+    PRINT_TRY(PrintE_AGCH_Individual_LCR(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
   return 0;
 }
 
-int PrintCommonDynamicTF_Info_DynamicTTI_commonTDD_Choice(TextCursor& c, const CommonDynamicTF_Info_DynamicTTI_commonTDD_Choice& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "bitModeRLC_SizeInfo", 19));
-      PRINT_TRY(PrintBitModeRLC_SizeInfo(c, (*static_cast<const BitModeRLC_SizeInfo*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    case 2:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "octetModeRLC_SizeInfoType1", 26));
-      PRINT_TRY(PrintOctetModeRLC_SizeInfoType1(c, (*static_cast<const OctetModeRLC_SizeInfoType1*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    default:
-      break;
-  }
+int PrintE_AGCH_Information_TDD128(TextCursor& c, const E_AGCH_Information_TDD128& v, int depth) {
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "rdi_Indicator", 13, v.rdi_Indicator));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "tpc_StepSize", 12, v.tpc_StepSize));
+  PRINT_TRY(PrintE_AGCH_Set_Config_LCR(c, v.e_AGCH_Set_Config, depth + 8, "e_AGCH_Set_Config"));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "e_AGCH_BLER_Target", 18, v.e_AGCH_BLER_Target));
   return 0;
 }
 
-int PrintNumberOfTbSizeAndTTIList_Item(TextCursor& c, const NumberOfTbSizeAndTTIList_Item& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "numberOfTransportBlocks", 23));
-  PRINT_TRY(PrintNumberOfTransportBlocks(c, v.numberOfTransportBlocks, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "transmissionTimeInterval", 24, v.transmissionTimeInterval, kEnum_TransmissionTimeInterval));
+int PrintCommon_E_RNTI_Info_Item(TextCursor& c, const Common_E_RNTI_Info_Item& v, int depth) {
+  PRINT_TRY(PrintBitStringLine(c, depth + 4, "starting_E_RNTI", 15, v.starting_E_RNTI.bitCount, v.starting_E_RNTI.bytes, sizeof v.starting_E_RNTI.bytes));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "number_of_group", 15, v.number_of_group));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "number_of_ENRTI_per_group", 25, v.number_of_ENRTI_per_group));
   return 0;
 }
 
-int PrintNumberOfTbSizeAndTTIList(TextCursor& c, const NumberOfTbSizeAndTTIList& v, int depth, const char* name) {
+int PrintCommon_E_RNTI_Info(TextCursor& c, const Common_E_RNTI_Info& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
   for (uint32_t index = 0; index < v.count; ++index) {
     SetElementIndex(elementName, static_cast<int>(index));
-    const NumberOfTbSizeAndTTIList_Item& element = v.items[index];
+    const Common_E_RNTI_Info_Item& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
-    PRINT_TRY(PrintNumberOfTbSizeAndTTIList_Item(c, element, depth));
+    PRINT_TRY(PrintCommon_E_RNTI_Info_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
   return 0;
 }
 
-int PrintCommonDynamicTF_Info_DynamicTTI(TextCursor& c, const CommonDynamicTF_Info_DynamicTTI& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "commonTDD_Choice", 16));
-  PRINT_TRY(PrintCommonDynamicTF_Info_DynamicTTI_commonTDD_Choice(c, v.commonTDD_Choice, depth + 4));
+int PrintCommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128_ccch_transmission_Info(TextCursor& c, const CommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128_ccch_transmission_Info& v, int depth) {
+  PRINT_TRY(PrintCommon_E_RNTI_Info(c, v.common_e_rnti_Info, depth + 8, "common_e_rnti_Info"));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "harq_MaximumNumberOfRetransmissions", 35, v.harq_MaximumNumberOfRetransmissions));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "harq_retransmission_timer", 25, v.harq_retransmission_timer, kEnum_CommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128_ccch_transmission_Info_harq_retransmission_timer));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "harq_power_offset", 17, v.harq_power_offset));
+  return 0;
+}
+
+int PrintCommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128(TextCursor& c, const CommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "e_RUCCH_Info", 12));
+  PRINT_TRY(PrintE_RUCCH_Info_TDD128(c, v.e_RUCCH_Info, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintNumberOfTbSizeAndTTIList(c, v.numberOfTbSizeAndTTIList, depth + 8, "numberOfTbSizeAndTTIList"));
-  PRINT_TRY(OpenBlock(c, depth + 4, "logicalChannelList", 18));
-  PRINT_TRY(PrintLogicalChannelList(c, v.logicalChannelList, depth + 4));
+  PRINT_TRY(OpenBlock(c, depth + 4, "e_PUCH_Info", 11));
+  PRINT_TRY(PrintE_PUCH_Info_TDD128(c, v.e_PUCH_Info, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  return 0;
-}
-
-int PrintCommonDynamicTF_InfoList_DynamicTTI(TextCursor& c, const CommonDynamicTF_InfoList_DynamicTTI& v, int depth, const char* name) {
-  ElementName elementName;
-  StartElementNames(elementName, name);
-  for (uint32_t index = 0; index < v.count; ++index) {
-    SetElementIndex(elementName, static_cast<int>(index));
-    const CommonDynamicTF_Info_DynamicTTI& element = v.items[index];
-    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
-    PRINT_TRY(PrintCommonDynamicTF_Info_DynamicTTI(c, element, depth));
-    PRINT_TRY(CloseBlock(c, depth));
-  }
-  return 0;
-}
-
-int PrintCommonDynamicTF_Info_rlc_Size_fdd(TextCursor& c, const CommonDynamicTF_Info_rlc_Size_fdd& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "octetModeRLC_SizeInfoType2", 26));
-  PRINT_TRY(PrintOctetModeRLC_SizeInfoType2(c, v.octetModeRLC_SizeInfoType2, depth + 4));
+  PRINT_TRY(OpenBlock(c, depth + 4, "e_hich_Information", 18));
+  PRINT_TRY(PrintE_HICH_Information_TDD128(c, v.e_hich_Information, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
-  return 0;
-}
-
-int PrintCommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice(TextCursor& c, const CommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "bitModeRLC_SizeInfo", 19));
-      PRINT_TRY(PrintBitModeRLC_SizeInfo(c, (*static_cast<const BitModeRLC_SizeInfo*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    case 2:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "octetModeRLC_SizeInfoType1", 26));
-      PRINT_TRY(PrintOctetModeRLC_SizeInfoType1(c, (*static_cast<const OctetModeRLC_SizeInfoType1*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintCommonDynamicTF_Info_rlc_Size_tdd(TextCursor& c, const CommonDynamicTF_Info_rlc_Size_tdd& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "commonTDD_Choice", 16));
-  PRINT_TRY(PrintCommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice(c, v.commonTDD_Choice, depth + 4));
+  PRINT_TRY(OpenBlock(c, depth + 4, "e_agch_Information", 18));
+  PRINT_TRY(PrintE_AGCH_Information_TDD128(c, v.e_agch_Information, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "harq_Info", 9, v.harq_Info, kEnum_CommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128_harq_Info));
+  PRINT_TRY(OpenBlock(c, depth + 4, "ccch_transmission_Info", 22));
+  PRINT_TRY(PrintCommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128_ccch_transmission_Info(c, v.ccch_transmission_Info, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   return 0;
 }
@@ -634,49 +1057,6 @@ int PrintCommonDynamicTF_Info_rlc_Size_tdd(TextCursor& c, const CommonDynamicTF_
 int PrintCommonRBMappingInfo(TextCursor& c, const CommonRBMappingInfo& v, int depth) {
   PRINT_TRY(PrintIntegerLine(c, depth + 4, "logicalChannelIdentity", 22, v.logicalChannelIdentity));
   PRINT_TRY(PrintIntegerLine(c, depth + 4, "mac_ehs_QueueId", 15, v.mac_ehs_QueueId));
-  return 0;
-}
-
-int PrintRepetitionPeriodAndLength(TextCursor& c, const RepetitionPeriodAndLength& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      PrintNameLine(c, depth + 4, "repetitionPeriod1", 17);  // count not tested
-      break;
-    case 2:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "repetitionPeriod2", 17, v.value));
-      break;
-    case 3:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "repetitionPeriod4", 17, v.value));
-      break;
-    case 4:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "repetitionPeriod8", 17, v.value));
-      break;
-    case 5:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "repetitionPeriod16", 18, v.value));
-      break;
-    case 6:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "repetitionPeriod32", 18, v.value));
-      break;
-    case 7:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "repetitionPeriod64", 18, v.value));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintCommonTimeslotInfo(TextCursor& c, const CommonTimeslotInfo& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "secondInterleavingMode", 22, v.secondInterleavingMode, kEnum_SecondInterleavingMode));
-  if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintEnumLine(c, depth + 4, "tfci_Coding", 11, v.tfci_Coding, kEnum_TFCI_Coding));
-  }
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "puncturingLimit", 15, v.puncturingLimit, kEnum_PuncturingLimit));
-  if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "repetitionPeriodAndLength", 25));
-    PRINT_TRY(PrintRepetitionPeriodAndLength(c, v.repetitionPeriodAndLength, depth + 4));
-    PRINT_TRY(CloseBlock(c, depth + 4));
-  }
   return 0;
 }
 
@@ -750,53 +1130,6 @@ int PrintCommonTimeslotInfoSCCPCH(TextCursor& c, const CommonTimeslotInfoSCCPCH&
   return 0;
 }
 
-int PrintCommonTransChTFS_tti(TextCursor& c, const CommonTransChTFS_tti& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(PrintCommonDynamicTF_InfoList(c, (*static_cast<const CommonDynamicTF_InfoList*>(v.ptr)), depth + 4, "tti10"));
-      break;
-    case 2:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(PrintCommonDynamicTF_InfoList(c, (*static_cast<const CommonDynamicTF_InfoList*>(v.ptr)), depth + 4, "tti20"));
-      break;
-    case 3:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(PrintCommonDynamicTF_InfoList(c, (*static_cast<const CommonDynamicTF_InfoList*>(v.ptr)), depth + 4, "tti40"));
-      break;
-    case 4:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(PrintCommonDynamicTF_InfoList(c, (*static_cast<const CommonDynamicTF_InfoList*>(v.ptr)), depth + 4, "tti80"));
-      break;
-    case 5:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(PrintCommonDynamicTF_InfoList_DynamicTTI(c, (*static_cast<const CommonDynamicTF_InfoList_DynamicTTI*>(v.ptr)), depth + 4, "dynamic"));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintSemistaticTF_Information(TextCursor& c, const SemistaticTF_Information& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "channelCodingType", 17));
-  PRINT_TRY(PrintChannelCodingType(c, v.channelCodingType, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "rateMatchingAttribute", 21, v.rateMatchingAttribute));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "crc_Size", 8, v.crc_Size, kEnum_CRC_Size));
-  return 0;
-}
-
-int PrintCommonTransChTFS(TextCursor& c, const CommonTransChTFS& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "tti", 3));
-  PRINT_TRY(PrintCommonTransChTFS_tti(c, v.tti, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "semistaticTF_Information", 24));
-  PRINT_TRY(PrintSemistaticTF_Information(c, v.semistaticTF_Information, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  return 0;
-}
-
 int PrintCommonTransChTFS_LCR_tti(TextCursor& c, const CommonTransChTFS_LCR_tti& v, int depth) {
   switch (v.tag) {
     case 1:
@@ -859,503 +1192,6 @@ int PrintCommon_MAC_ehs_ReorderingQueueList(TextCursor& c, const Common_MAC_ehs_
     PRINT_TRY(PrintCommon_MAC_ehs_ReorderingQueue(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
-  return 0;
-}
-
-int PrintDL_TS_ChannelisationCodesShort_codesRepresentation(TextCursor& c, const DL_TS_ChannelisationCodesShort_codesRepresentation& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "consecutive", 11));
-      PRINT_TRY(PrintDL_TS_ChannelisationCodesShort_codesRepresentation_consecutive(c, (*static_cast<const DL_TS_ChannelisationCodesShort_codesRepresentation_consecutive*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    case 2:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(PrintBitStringLine(c, depth + 4, "bitmap", 6, (*static_cast<const BitStringValue<2>*>(v.ptr)).bitCount, (*static_cast<const BitStringValue<2>*>(v.ptr)).bytes, sizeof (*static_cast<const BitStringValue<2>*>(v.ptr)).bytes));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintDL_TS_ChannelisationCodesShort(TextCursor& c, const DL_TS_ChannelisationCodesShort& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "codesRepresentation", 19));
-  PRINT_TRY(PrintDL_TS_ChannelisationCodesShort_codesRepresentation(c, v.codesRepresentation, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  return 0;
-}
-
-int PrintDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation(TextCursor& c, const DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "consecutive", 11));
-      PRINT_TRY(PrintDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive(c, (*static_cast<const DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    case 2:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(PrintBitStringLine(c, depth + 4, "bitmap", 6, (*static_cast<const BitStringValue<4>*>(v.ptr)).bitCount, (*static_cast<const BitStringValue<4>*>(v.ptr)).bytes, sizeof (*static_cast<const BitStringValue<4>*>(v.ptr)).bytes));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintDL_TS_ChannelisationCodesShort_VHCR(TextCursor& c, const DL_TS_ChannelisationCodesShort_VHCR& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "codesRepresentation", 19));
-  PRINT_TRY(PrintDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation(c, v.codesRepresentation, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  return 0;
-}
-
-int PrintDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive(TextCursor& c, const DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "firstChannelisationCode", 23, v.firstChannelisationCode, kEnum_DL_TS_ChannelisationCode_VHCR));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "lastChannelisationCode", 22, v.lastChannelisationCode, kEnum_DL_TS_ChannelisationCode_VHCR));
-  return 0;
-}
-
-int PrintDL_TS_ChannelisationCodesShort_codesRepresentation_consecutive(TextCursor& c, const DL_TS_ChannelisationCodesShort_codesRepresentation_consecutive& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "firstChannelisationCode", 23, v.firstChannelisationCode, kEnum_DL_TS_ChannelisationCode));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "lastChannelisationCode", 22, v.lastChannelisationCode, kEnum_DL_TS_ChannelisationCode));
-  return 0;
-}
-
-int PrintTransportFormatSet(TextCursor& c, const TransportFormatSet& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "dedicatedTransChTFS", 19));
-      PRINT_TRY(PrintDedicatedTransChTFS(c, (*static_cast<const DedicatedTransChTFS*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    case 2:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "commonTransChTFS", 16));
-      PRINT_TRY(PrintCommonTransChTFS(c, (*static_cast<const CommonTransChTFS*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintDSCH_TransportChannelsInfo_Item(TextCursor& c, const DSCH_TransportChannelsInfo_Item& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "dsch_transport_channel_identity", 31, v.dsch_transport_channel_identity));
-  PRINT_TRY(OpenBlock(c, depth + 4, "dsch_TFS", 8));
-  PRINT_TRY(PrintTransportFormatSet(c, v.dsch_TFS, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  return 0;
-}
-
-int PrintDSCH_TransportChannelsInfo(TextCursor& c, const DSCH_TransportChannelsInfo& v, int depth, const char* name) {
-  ElementName elementName;
-  StartElementNames(elementName, name);
-  for (uint32_t index = 0; index < v.count; ++index) {
-    SetElementIndex(elementName, static_cast<int>(index));
-    const DSCH_TransportChannelsInfo_Item& element = v.items[index];
-    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
-    PRINT_TRY(PrintDSCH_TransportChannelsInfo_Item(c, element, depth));
-    PRINT_TRY(CloseBlock(c, depth));
-  }
-  return 0;
-}
-
-int PrintDedicatedDynamicTF_Info_rlc_Size(TextCursor& c, const DedicatedDynamicTF_Info_rlc_Size& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "bitMode", 7));
-      PRINT_TRY(PrintBitModeRLC_SizeInfo(c, (*static_cast<const BitModeRLC_SizeInfo*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    case 2:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "octetModeType1", 14));
-      PRINT_TRY(PrintOctetModeRLC_SizeInfoType1(c, (*static_cast<const OctetModeRLC_SizeInfoType1*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintDedicatedDynamicTF_Info_numberOfTbSizeList(TextCursor& c, const DedicatedDynamicTF_Info_numberOfTbSizeList& v, int depth, const char* name) {
-  ElementName elementName;
-  StartElementNames(elementName, name);
-  for (uint32_t index = 0; index < v.count; ++index) {
-    SetElementIndex(elementName, static_cast<int>(index));
-    const NumberOfTransportBlocks& element = v.items[index];
-    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
-    PRINT_TRY(PrintNumberOfTransportBlocks(c, element, depth));
-    PRINT_TRY(CloseBlock(c, depth));
-  }
-  return 0;
-}
-
-int PrintDedicatedDynamicTF_Info(TextCursor& c, const DedicatedDynamicTF_Info& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "rlc_Size", 8));
-  PRINT_TRY(PrintDedicatedDynamicTF_Info_rlc_Size(c, v.rlc_Size, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintDedicatedDynamicTF_Info_numberOfTbSizeList(c, v.numberOfTbSizeList, depth + 8, "numberOfTbSizeList"));
-  PRINT_TRY(OpenBlock(c, depth + 4, "logicalChannelList", 18));
-  PRINT_TRY(PrintLogicalChannelList(c, v.logicalChannelList, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  return 0;
-}
-
-int PrintDedicatedDynamicTF_InfoList(TextCursor& c, const DedicatedDynamicTF_InfoList& v, int depth, const char* name) {
-  ElementName elementName;
-  StartElementNames(elementName, name);
-  for (uint32_t index = 0; index < v.count; ++index) {
-    SetElementIndex(elementName, static_cast<int>(index));
-    const DedicatedDynamicTF_Info& element = v.items[index];
-    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
-    PRINT_TRY(PrintDedicatedDynamicTF_Info(c, element, depth));
-    PRINT_TRY(CloseBlock(c, depth));
-  }
-  return 0;
-}
-
-int PrintDedicatedDynamicTF_Info_DynamicTTI_rlc_Size(TextCursor& c, const DedicatedDynamicTF_Info_DynamicTTI_rlc_Size& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "bitMode", 7));
-      PRINT_TRY(PrintBitModeRLC_SizeInfo(c, (*static_cast<const BitModeRLC_SizeInfo*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    case 2:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "octetModeType1", 14));
-      PRINT_TRY(PrintOctetModeRLC_SizeInfoType1(c, (*static_cast<const OctetModeRLC_SizeInfoType1*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintDedicatedDynamicTF_Info_DynamicTTI(TextCursor& c, const DedicatedDynamicTF_Info_DynamicTTI& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "rlc_Size", 8));
-  PRINT_TRY(PrintDedicatedDynamicTF_Info_DynamicTTI_rlc_Size(c, v.rlc_Size, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintNumberOfTbSizeAndTTIList(c, v.numberOfTbSizeAndTTIList, depth + 8, "numberOfTbSizeAndTTIList"));
-  PRINT_TRY(OpenBlock(c, depth + 4, "logicalChannelList", 18));
-  PRINT_TRY(PrintLogicalChannelList(c, v.logicalChannelList, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  return 0;
-}
-
-int PrintDedicatedDynamicTF_InfoList_DynamicTTI(TextCursor& c, const DedicatedDynamicTF_InfoList_DynamicTTI& v, int depth, const char* name) {
-  ElementName elementName;
-  StartElementNames(elementName, name);
-  for (uint32_t index = 0; index < v.count; ++index) {
-    SetElementIndex(elementName, static_cast<int>(index));
-    const DedicatedDynamicTF_Info_DynamicTTI& element = v.items[index];
-    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
-    PRINT_TRY(PrintDedicatedDynamicTF_Info_DynamicTTI(c, element, depth));
-    PRINT_TRY(CloseBlock(c, depth));
-  }
-  return 0;
-}
-
-int PrintDedicatedTransChTFS_tti(TextCursor& c, const DedicatedTransChTFS_tti& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(PrintDedicatedDynamicTF_InfoList(c, (*static_cast<const DedicatedDynamicTF_InfoList*>(v.ptr)), depth + 4, "tti10"));
-      break;
-    case 2:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(PrintDedicatedDynamicTF_InfoList(c, (*static_cast<const DedicatedDynamicTF_InfoList*>(v.ptr)), depth + 4, "tti20"));
-      break;
-    case 3:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(PrintDedicatedDynamicTF_InfoList(c, (*static_cast<const DedicatedDynamicTF_InfoList*>(v.ptr)), depth + 4, "tti40"));
-      break;
-    case 4:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(PrintDedicatedDynamicTF_InfoList(c, (*static_cast<const DedicatedDynamicTF_InfoList*>(v.ptr)), depth + 4, "tti80"));
-      break;
-    case 5:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(PrintDedicatedDynamicTF_InfoList_DynamicTTI(c, (*static_cast<const DedicatedDynamicTF_InfoList_DynamicTTI*>(v.ptr)), depth + 4, "dynamic"));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintDedicatedTransChTFS(TextCursor& c, const DedicatedTransChTFS& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "tti", 3));
-  PRINT_TRY(PrintDedicatedTransChTFS_tti(c, v.tti, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "semistaticTF_Information", 24));
-  PRINT_TRY(PrintSemistaticTF_Information(c, v.semistaticTF_Information, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  return 0;
-}
-
-int PrintDownlinkAdditionalTimeslots_parameters(TextCursor& c, const DownlinkAdditionalTimeslots_parameters& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "sameAsLast", 10));
-      PRINT_TRY(PrintDownlinkAdditionalTimeslots_parameters_sameAsLast(c, (*static_cast<const DownlinkAdditionalTimeslots_parameters_sameAsLast*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    case 2:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "newParameters", 13));
-      PRINT_TRY(PrintDownlinkAdditionalTimeslots_parameters_newParameters(c, (*static_cast<const DownlinkAdditionalTimeslots_parameters_newParameters*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintDownlinkAdditionalTimeslots(TextCursor& c, const DownlinkAdditionalTimeslots& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "parameters", 10));
-  PRINT_TRY(PrintDownlinkAdditionalTimeslots_parameters(c, v.parameters, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  return 0;
-}
-
-int PrintDownlinkAdditionalTimeslots_LCR_r4_parameters(TextCursor& c, const DownlinkAdditionalTimeslots_LCR_r4_parameters& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "sameAsLast", 10));
-      PRINT_TRY(PrintDownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast(c, (*static_cast<const DownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    case 2:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "newParameters", 13));
-      PRINT_TRY(PrintDownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters(c, (*static_cast<const DownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintDownlinkAdditionalTimeslots_LCR_r4(TextCursor& c, const DownlinkAdditionalTimeslots_LCR_r4& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "parameters", 10));
-  PRINT_TRY(PrintDownlinkAdditionalTimeslots_LCR_r4_parameters(c, v.parameters, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  return 0;
-}
-
-int PrintMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      PrintNameLine(c, depth + 4, "defaultMidamble", 15);  // count not tested
-      break;
-    case 2:
-      PrintNameLine(c, depth + 4, "commonMidamble", 14);  // count not tested
-      break;
-    case 3:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "ueSpecificMidamble", 18));
-      PRINT_TRY(PrintMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintMidambleShiftAndBurstType_LCR_r4(TextCursor& c, const MidambleShiftAndBurstType_LCR_r4& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "midambleAllocationMode", 22));
-  PRINT_TRY(PrintMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode(c, v.midambleAllocationMode, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "midambleConfiguration", 21, v.midambleConfiguration));
-  return 0;
-}
-
-int PrintIndividualTimeslotInfo_LCR_r4(TextCursor& c, const IndividualTimeslotInfo_LCR_r4& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", 14, v.timeslotNumber));
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "tfci_Existence", 14, v.tfci_Existence));
-  PRINT_TRY(OpenBlock(c, depth + 4, "midambleShiftAndBurstType", 25));
-  PRINT_TRY(PrintMidambleShiftAndBurstType_LCR_r4(c, v.midambleShiftAndBurstType, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "modulation", 10, v.modulation, kEnum_IndividualTimeslotInfo_LCR_r4_modulation));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "ss_TPC_Symbols", 14, v.ss_TPC_Symbols, kEnum_IndividualTimeslotInfo_LCR_r4_ss_TPC_Symbols));
-  if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "additionalSS_TPC_Symbols", 24, v.additionalSS_TPC_Symbols));
-  }
-  return 0;
-}
-
-int PrintDownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters(TextCursor& c, const DownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "individualTimeslotInfo", 22));
-  PRINT_TRY(PrintIndividualTimeslotInfo_LCR_r4(c, v.individualTimeslotInfo, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "dl_TS_ChannelisationCodesShort", 30));
-  PRINT_TRY(PrintDL_TS_ChannelisationCodesShort(c, v.dl_TS_ChannelisationCodesShort, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  return 0;
-}
-
-int PrintDownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast(TextCursor& c, const DownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", 14, v.timeslotNumber));
-  return 0;
-}
-
-int PrintDownlinkAdditionalTimeslots_VHCR_parameters(TextCursor& c, const DownlinkAdditionalTimeslots_VHCR_parameters& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "sameAsLast", 10));
-      PRINT_TRY(PrintDownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast(c, (*static_cast<const DownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    case 2:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "newParameters", 13));
-      PRINT_TRY(PrintDownlinkAdditionalTimeslots_VHCR_parameters_newParameters(c, (*static_cast<const DownlinkAdditionalTimeslots_VHCR_parameters_newParameters*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintDownlinkAdditionalTimeslots_VHCR(TextCursor& c, const DownlinkAdditionalTimeslots_VHCR& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "parameters", 10));
-  PRINT_TRY(PrintDownlinkAdditionalTimeslots_VHCR_parameters(c, v.parameters, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  return 0;
-}
-
-int PrintMidambleShiftAndBurstType_VHCR_burstType(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "type1", 5));
-      PRINT_TRY(PrintMidambleShiftAndBurstType_VHCR_burstType_type1(c, (*static_cast<const MidambleShiftAndBurstType_VHCR_burstType_type1*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    case 2:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "type2", 5));
-      PRINT_TRY(PrintMidambleShiftAndBurstType_VHCR_burstType_type2(c, (*static_cast<const MidambleShiftAndBurstType_VHCR_burstType_type2*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    case 3:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "type3", 5));
-      PRINT_TRY(PrintMidambleShiftAndBurstType_VHCR_burstType_type3(c, (*static_cast<const MidambleShiftAndBurstType_VHCR_burstType_type3*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    case 4:
-      PrintNameLine(c, depth + 4, "mbsfnBurstType4", 15);  // count not tested
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintMidambleShiftAndBurstType_VHCR(TextCursor& c, const MidambleShiftAndBurstType_VHCR& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "burstType", 9));
-  PRINT_TRY(PrintMidambleShiftAndBurstType_VHCR_burstType(c, v.burstType, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  return 0;
-}
-
-int PrintIndividualTimeslotInfo_VHCR(TextCursor& c, const IndividualTimeslotInfo_VHCR& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", 14, v.timeslotNumber));
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "tfci_Existence", 14, v.tfci_Existence));
-  PRINT_TRY(OpenBlock(c, depth + 4, "midambleShiftAndBurstType_VHCR", 30));
-  PRINT_TRY(PrintMidambleShiftAndBurstType_VHCR(c, v.midambleShiftAndBurstType_VHCR, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  return 0;
-}
-
-int PrintDownlinkAdditionalTimeslots_VHCR_parameters_newParameters(TextCursor& c, const DownlinkAdditionalTimeslots_VHCR_parameters_newParameters& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "individualTimeslotInfo", 22));
-  PRINT_TRY(PrintIndividualTimeslotInfo_VHCR(c, v.individualTimeslotInfo, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "dl_TS_ChannelisationCodesShort", 30));
-  PRINT_TRY(PrintDL_TS_ChannelisationCodesShort_VHCR(c, v.dl_TS_ChannelisationCodesShort, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  return 0;
-}
-
-int PrintDownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast(TextCursor& c, const DownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", 14, v.timeslotNumber));
-  return 0;
-}
-
-int PrintMidambleShiftAndBurstType_burstType(TextCursor& c, const MidambleShiftAndBurstType_burstType& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "type1", 5));
-      PRINT_TRY(PrintMidambleShiftAndBurstType_burstType_type1(c, (*static_cast<const MidambleShiftAndBurstType_burstType_type1*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    case 2:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "type2", 5));
-      PRINT_TRY(PrintMidambleShiftAndBurstType_burstType_type2(c, (*static_cast<const MidambleShiftAndBurstType_burstType_type2*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    case 3:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "type3", 5));
-      PRINT_TRY(PrintMidambleShiftAndBurstType_burstType_type3(c, (*static_cast<const MidambleShiftAndBurstType_burstType_type3*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintMidambleShiftAndBurstType(TextCursor& c, const MidambleShiftAndBurstType& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "burstType", 9));
-  PRINT_TRY(PrintMidambleShiftAndBurstType_burstType(c, v.burstType, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  return 0;
-}
-
-int PrintIndividualTimeslotInfo(TextCursor& c, const IndividualTimeslotInfo& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", 14, v.timeslotNumber));
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "tfci_Existence", 14, v.tfci_Existence));
-  PRINT_TRY(OpenBlock(c, depth + 4, "midambleShiftAndBurstType", 25));
-  PRINT_TRY(PrintMidambleShiftAndBurstType(c, v.midambleShiftAndBurstType, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  return 0;
-}
-
-int PrintDownlinkAdditionalTimeslots_parameters_newParameters(TextCursor& c, const DownlinkAdditionalTimeslots_parameters_newParameters& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "individualTimeslotInfo", 22));
-  PRINT_TRY(PrintIndividualTimeslotInfo(c, v.individualTimeslotInfo, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "dl_TS_ChannelisationCodesShort", 30));
-  PRINT_TRY(PrintDL_TS_ChannelisationCodesShort(c, v.dl_TS_ChannelisationCodesShort, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  return 0;
-}
-
-int PrintDownlinkAdditionalTimeslots_parameters_sameAsLast(TextCursor& c, const DownlinkAdditionalTimeslots_parameters_sameAsLast& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", 14, v.timeslotNumber));
   return 0;
 }
 
@@ -1446,180 +1282,6 @@ int PrintDownlinkAdditionalTimeslots_r7_parameters_sameAsLast(TextCursor& c, con
   return 0;
 }
 
-int PrintDownlinkTimeslotsCodes_moreTimeslots(TextCursor& c, const DownlinkTimeslotsCodes_moreTimeslots& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      PrintNameLine(c, depth + 4, "noMore", 6);  // count not tested
-      break;
-    case 2:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "additionalTimeslots", 19));
-      PRINT_TRY(PrintDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots(c, (*static_cast<const DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintDownlinkTimeslotsCodes(TextCursor& c, const DownlinkTimeslotsCodes& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "firstIndividualTimeslotInfo", 27));
-  PRINT_TRY(PrintIndividualTimeslotInfo(c, v.firstIndividualTimeslotInfo, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "dl_TS_ChannelisationCodesShort", 30));
-  PRINT_TRY(PrintDL_TS_ChannelisationCodesShort(c, v.dl_TS_ChannelisationCodesShort, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "moreTimeslots", 13));
-  PRINT_TRY(PrintDownlinkTimeslotsCodes_moreTimeslots(c, v.moreTimeslots, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  return 0;
-}
-
-int PrintDownlinkTimeslotsCodes_LCR_r4_moreTimeslots(TextCursor& c, const DownlinkTimeslotsCodes_LCR_r4_moreTimeslots& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      PrintNameLine(c, depth + 4, "noMore", 6);  // count not tested
-      break;
-    case 2:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "additionalTimeslots", 19));
-      PRINT_TRY(PrintDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(c, (*static_cast<const DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintDownlinkTimeslotsCodes_LCR_r4(TextCursor& c, const DownlinkTimeslotsCodes_LCR_r4& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "firstIndividualTimeslotInfo", 27));
-  PRINT_TRY(PrintIndividualTimeslotInfo_LCR_r4(c, v.firstIndividualTimeslotInfo, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "dl_TS_ChannelisationCodesShort", 30));
-  PRINT_TRY(PrintDL_TS_ChannelisationCodesShort(c, v.dl_TS_ChannelisationCodesShort, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "moreTimeslots", 13));
-  PRINT_TRY(PrintDownlinkTimeslotsCodes_LCR_r4_moreTimeslots(c, v.moreTimeslots, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  return 0;
-}
-
-int PrintDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(TextCursor& c, const DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "consecutive", 11, v.value));
-      break;
-    case 2:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(PrintDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(c, (*static_cast<const DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList*>(v.ptr)), depth + 4, "timeslotList"));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList& v, int depth, const char* name) {
-  ElementName elementName;
-  StartElementNames(elementName, name);
-  for (uint32_t index = 0; index < v.count; ++index) {
-    SetElementIndex(elementName, static_cast<int>(index));
-    const DownlinkAdditionalTimeslots_LCR_r4& element = v.items[index];
-    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
-    PRINT_TRY(PrintDownlinkAdditionalTimeslots_LCR_r4(c, element, depth));
-    PRINT_TRY(CloseBlock(c, depth));
-  }
-  return 0;
-}
-
-int PrintDownlinkTimeslotsCodes_VHCR_moreTimeslots(TextCursor& c, const DownlinkTimeslotsCodes_VHCR_moreTimeslots& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      PrintNameLine(c, depth + 4, "noMore", 6);  // count not tested
-      break;
-    case 2:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "additionalTimeslots", 19));
-      PRINT_TRY(PrintDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(c, (*static_cast<const DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintDownlinkTimeslotsCodes_VHCR(TextCursor& c, const DownlinkTimeslotsCodes_VHCR& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "firstIndividualTimeslotInfo", 27));
-  PRINT_TRY(PrintIndividualTimeslotInfo_VHCR(c, v.firstIndividualTimeslotInfo, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "dl_TS_ChannelisationCodesShort", 30));
-  PRINT_TRY(PrintDL_TS_ChannelisationCodesShort_VHCR(c, v.dl_TS_ChannelisationCodesShort, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "moreTimeslots", 13));
-  PRINT_TRY(PrintDownlinkTimeslotsCodes_VHCR_moreTimeslots(c, v.moreTimeslots, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  return 0;
-}
-
-int PrintDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(TextCursor& c, const DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "consecutive", 11, v.value));
-      break;
-    case 2:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(PrintDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(c, (*static_cast<const DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList*>(v.ptr)), depth + 4, "timeslotList"));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList& v, int depth, const char* name) {
-  ElementName elementName;
-  StartElementNames(elementName, name);
-  for (uint32_t index = 0; index < v.count; ++index) {
-    SetElementIndex(elementName, static_cast<int>(index));
-    const DownlinkAdditionalTimeslots_VHCR& element = v.items[index];
-    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
-    PRINT_TRY(PrintDownlinkAdditionalTimeslots_VHCR(c, element, depth));
-    PRINT_TRY(CloseBlock(c, depth));
-  }
-  return 0;
-}
-
-int PrintDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots(TextCursor& c, const DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "consecutive", 11, v.value));
-      break;
-    case 2:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(PrintDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(c, (*static_cast<const DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList*>(v.ptr)), depth + 4, "timeslotList"));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList& v, int depth, const char* name) {
-  ElementName elementName;
-  StartElementNames(elementName, name);
-  for (uint32_t index = 0; index < v.count; ++index) {
-    SetElementIndex(elementName, static_cast<int>(index));
-    const DownlinkAdditionalTimeslots& element = v.items[index];
-    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
-    PRINT_TRY(PrintDownlinkAdditionalTimeslots(c, element, depth));
-    PRINT_TRY(CloseBlock(c, depth));
-  }
-  return 0;
-}
-
 int PrintDownlinkTimeslotsCodes_r7_moreTimeslots(TextCursor& c, const DownlinkTimeslotsCodes_r7_moreTimeslots& v, int depth) {
   switch (v.tag) {
     case 1:
@@ -1678,105 +1340,6 @@ int PrintDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotLis
   return 0;
 }
 
-int PrintExplicitTFCS_Configuration(TextCursor& c, const ExplicitTFCS_Configuration& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "complete", 8));
-      PRINT_TRY(PrintTFCS_ReconfAdd(c, (*static_cast<const TFCS_ReconfAdd*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    case 2:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "addition", 8));
-      PRINT_TRY(PrintTFCS_ReconfAdd(c, (*static_cast<const TFCS_ReconfAdd*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    case 3:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(PrintTFCS_RemovalList(c, (*static_cast<const TFCS_RemovalList*>(v.ptr)), depth + 4, "removal"));
-      break;
-    case 4:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "replacement", 11));
-      PRINT_TRY(PrintExplicitTFCS_Configuration_replacement(c, (*static_cast<const ExplicitTFCS_Configuration_replacement*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintTFCS_Removal(TextCursor& c, const TFCS_Removal& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "tfci", 4, v.tfci));
-  return 0;
-}
-
-int PrintTFCS_RemovalList(TextCursor& c, const TFCS_RemovalList& v, int depth, const char* name) {
-  ElementName elementName;
-  StartElementNames(elementName, name);
-  for (uint32_t index = 0; index < v.count; ++index) {
-    SetElementIndex(elementName, static_cast<int>(index));
-    const TFCS_Removal& element = v.items[index];
-    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
-    PRINT_TRY(PrintTFCS_Removal(c, element, depth));
-    PRINT_TRY(CloseBlock(c, depth));
-  }
-  return 0;
-}
-
-int PrintTFCS_ReconfAdd_ctfcSize(TextCursor& c, const TFCS_ReconfAdd_ctfcSize& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc2Bit(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc2Bit*>(v.ptr)), depth + 4, "ctfc2Bit"));
-      break;
-    case 2:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc4Bit(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc4Bit*>(v.ptr)), depth + 4, "ctfc4Bit"));
-      break;
-    case 3:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc6Bit(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc6Bit*>(v.ptr)), depth + 4, "ctfc6Bit"));
-      break;
-    case 4:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc8Bit(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc8Bit*>(v.ptr)), depth + 4, "ctfc8Bit"));
-      break;
-    case 5:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc12Bit(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc12Bit*>(v.ptr)), depth + 4, "ctfc12Bit"));
-      break;
-    case 6:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc16Bit(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc16Bit*>(v.ptr)), depth + 4, "ctfc16Bit"));
-      break;
-    case 7:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc24Bit(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc24Bit*>(v.ptr)), depth + 4, "ctfc24Bit"));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintTFCS_ReconfAdd(TextCursor& c, const TFCS_ReconfAdd& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "ctfcSize", 8));
-  PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize(c, v.ctfcSize, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  return 0;
-}
-
-int PrintExplicitTFCS_Configuration_replacement(TextCursor& c, const ExplicitTFCS_Configuration_replacement& v, int depth) {
-  PRINT_TRY(PrintTFCS_RemovalList(c, v.tfcsRemoval, depth + 8, "tfcsRemoval"));
-  PRINT_TRY(OpenBlock(c, depth + 4, "tfcsAdd", 7));
-  PRINT_TRY(PrintTFCS_ReconfAdd(c, v.tfcsAdd, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  return 0;
-}
-
 int PrintFACH_PCH_Information(TextCursor& c, const FACH_PCH_Information& v, int depth) {
   PRINT_TRY(OpenBlock(c, depth + 4, "transportFormatSet", 18));
   PRINT_TRY(PrintTransportFormatSet(c, v.transportFormatSet, depth + 4));
@@ -1796,16 +1359,6 @@ int PrintFACH_PCH_InformationList(TextCursor& c, const FACH_PCH_InformationList&
     PRINT_TRY(PrintFACH_PCH_Information(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
-  return 0;
-}
-
-int PrintFPACH_Info_r4(TextCursor& c, const FPACH_Info_r4& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslot", 8, v.timeslot));
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "channelisationCode", 18, v.channelisationCode, kEnum_TDD_FPACH_CCode16_r4));
-  PRINT_TRY(OpenBlock(c, depth + 4, "midambleShiftAndBurstType", 25));
-  PRINT_TRY(PrintMidambleShiftAndBurstType_LCR_r4(c, v.midambleShiftAndBurstType, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "wi", 2, v.wi));
   return 0;
 }
 
@@ -1891,6 +1444,166 @@ int PrintHS_DSCH_CommonSystemInformation(TextCursor& c, const HS_DSCH_CommonSyst
   return 0;
 }
 
+int PrintHS_SCCH_TDD128_r6_midambleAllocationMode(TextCursor& c, const HS_SCCH_TDD128_r6_midambleAllocationMode& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      PrintNameLine(c, depth + 4, "defaultMidamble", 15);  // count not tested
+      break;
+    case 2:
+      PrintNameLine(c, depth + 4, "commonMidamble", 14);  // count not tested
+      break;
+    case 3:
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "ueSpecificMidamble", 18, v.value));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintHS_SICH_Configuration_TDD128_r6_midambleAllocationMode(TextCursor& c, const HS_SICH_Configuration_TDD128_r6_midambleAllocationMode& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      PrintNameLine(c, depth + 4, "defaultMidamble", 15);  // count not tested
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "ueSpecificMidamble", 18));
+      PRINT_TRY(PrintHS_SICH_Configuration_TDD128_r6_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const HS_SICH_Configuration_TDD128_r6_midambleAllocationMode_ueSpecificMidamble*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintHS_SICH_Configuration_TDD128_r6(TextCursor& c, const HS_SICH_Configuration_TDD128_r6& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", 14, v.timeslotNumber));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "channelisationCode", 18, v.channelisationCode, kEnum_HS_ChannelisationCode_LCR));
+  PRINT_TRY(OpenBlock(c, depth + 4, "midambleAllocationMode", 22));
+  PRINT_TRY(PrintHS_SICH_Configuration_TDD128_r6_midambleAllocationMode(c, v.midambleAllocationMode, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "midambleConfiguration", 21, v.midambleConfiguration));
+  return 0;
+}
+
+int PrintHS_SCCH_TDD128_r6(TextCursor& c, const HS_SCCH_TDD128_r6& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", 14, v.timeslotNumber));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "firstChannelisationCode", 23, v.firstChannelisationCode, kEnum_HS_ChannelisationCode_LCR));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "secondChannelisationCode", 24, v.secondChannelisationCode, kEnum_HS_ChannelisationCode_LCR));
+  PRINT_TRY(OpenBlock(c, depth + 4, "midambleAllocationMode", 22));
+  PRINT_TRY(PrintHS_SCCH_TDD128_r6_midambleAllocationMode(c, v.midambleAllocationMode, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "midambleConfiguration", 21, v.midambleConfiguration));
+  PRINT_TRY(OpenBlock(c, depth + 4, "hs_sich_configuration", 21));
+  PRINT_TRY(PrintHS_SICH_Configuration_TDD128_r6(c, v.hs_sich_configuration, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintHS_SCCH_SystemInfo_TDD128_hs_SCCH_SetConfiguration(TextCursor& c, const HS_SCCH_SystemInfo_TDD128_hs_SCCH_SetConfiguration& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const HS_SCCH_TDD128_r6& element = v.items[index];
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
+    PRINT_TRY(PrintHS_SCCH_TDD128_r6(c, element, depth));
+    PRINT_TRY(CloseBlock(c, depth));
+  }
+  return 0;
+}
+
+int PrintHS_SCCH_SystemInfo_TDD128(TextCursor& c, const HS_SCCH_SystemInfo_TDD128& v, int depth) {
+  PRINT_TRY(PrintHS_SCCH_SystemInfo_TDD128_hs_SCCH_SetConfiguration(c, v.hs_SCCH_SetConfiguration, depth + 8, "hs_SCCH_SetConfiguration"));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "power_level_HSSICH", 18, v.power_level_HSSICH));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "nack_ack_power_offset", 21, v.nack_ack_power_offset));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "tpc_step_size", 13, v.tpc_step_size, kEnum_HS_SCCH_SystemInfo_TDD128_tpc_step_size));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "bler_target", 11, v.bler_target));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "power_control_gap", 17, v.power_control_gap));
+  }
+  if (v.presence & (1u << 1)) {
+    PRINT_TRY(PrintBoolLine(c, depth + 4, "pathloss_compensation_switch", 28, v.pathloss_compensation_switch));
+  }
+  return 0;
+}
+
+int PrintHS_PDSCH_Midamble_Configuration_TDD128_midambleAllocationMode(TextCursor& c, const HS_PDSCH_Midamble_Configuration_TDD128_midambleAllocationMode& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      PrintNameLine(c, depth + 4, "defaultMidamble", 15);  // count not tested
+      break;
+    case 2:
+      PrintNameLine(c, depth + 4, "commonMidamble", 14);  // count not tested
+      break;
+    case 3:
+      PRINT_TRY(PrintIntegerLine(c, depth + 4, "ueSpecificMidamble", 18, v.value));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintHS_PDSCH_Midamble_Configuration_TDD128(TextCursor& c, const HS_PDSCH_Midamble_Configuration_TDD128& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "midambleAllocationMode", 22));
+  PRINT_TRY(PrintHS_PDSCH_Midamble_Configuration_TDD128_midambleAllocationMode(c, v.midambleAllocationMode, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "midambleConfiguration", 21, v.midambleConfiguration));
+  return 0;
+}
+
+int PrintHS_DSCH_CommonSystemInformation_TDD128_common_H_RNTI_information(TextCursor& c, const HS_DSCH_CommonSystemInformation_TDD128_common_H_RNTI_information& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t i = 0; i < v.count && i < 4; ++i) {
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintBitStringLine(c, depth, elementName.text, elementName.length, v.items[i].bitCount, v.items[i].bytes, sizeof v.items[i].bytes));
+  }
+  return 0;
+}
+
+int PrintHS_DSCH_CommonSystemInformation_TDD128(TextCursor& c, const HS_DSCH_CommonSystemInformation_TDD128& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "ccch_MappingInfo", 16));
+  PRINT_TRY(PrintCommonRBMappingInfo(c, v.ccch_MappingInfo, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "srb1_MappingInfo", 16));
+    PRINT_TRY(PrintCommonRBMappingInfo(c, v.srb1_MappingInfo, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  PRINT_TRY(PrintCommon_MAC_ehs_ReorderingQueueList(c, v.common_MAC_ehs_ReorderingQueueList, depth + 8, "common_MAC_ehs_ReorderingQueueList"));
+  PRINT_TRY(OpenBlock(c, depth + 4, "hs_scch_SystemInfo_tdd128", 25));
+  PRINT_TRY(PrintHS_SCCH_SystemInfo_TDD128(c, v.hs_scch_SystemInfo_tdd128, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  PRINT_TRY(OpenBlock(c, depth + 4, "harq_SystemInfo", 15));
+  PRINT_TRY(PrintHARQ_Info(c, v.harq_SystemInfo, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  PRINT_TRY(OpenBlock(c, depth + 4, "hs_pdsch_MidambleConfiguration", 30));
+  PRINT_TRY(PrintHS_PDSCH_Midamble_Configuration_TDD128(c, v.hs_pdsch_MidambleConfiguration, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  PRINT_TRY(PrintHS_DSCH_CommonSystemInformation_TDD128_common_H_RNTI_information(c, v.common_H_RNTI_information, depth + 8, "common_H_RNTI_information"));
+  PRINT_TRY(PrintBitStringLine(c, depth + 4, "bcchSpecific_H_RNTI", 19, v.bcchSpecific_H_RNTI.bitCount, v.bcchSpecific_H_RNTI.bytes, sizeof v.bcchSpecific_H_RNTI.bytes));
+  return 0;
+}
+
+int PrintHS_DSCH_DrxCellfach_info(TextCursor& c, const HS_DSCH_DrxCellfach_info& v, int depth) {
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "t_321", 5, v.t_321, kEnum_T_321));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "hs_dsch_DrxCycleFach", 20, v.hs_dsch_DrxCycleFach, kEnum_HS_DSCH_DrxCycleFach));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "hs_dsch_DrxBurstFach", 20, v.hs_dsch_DrxBurstFach, kEnum_HS_DSCH_DrxBurstFach));
+  PRINT_TRY(PrintBoolLine(c, depth + 4, "drxInterruption_hs_dsch", 23, v.drxInterruption_hs_dsch));
+  return 0;
+}
+
+int PrintHS_DSCH_DrxCellfach_info_TDD128(TextCursor& c, const HS_DSCH_DrxCellfach_info_TDD128& v, int depth) {
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "t_321", 5, v.t_321, kEnum_T_321));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "hs_dsch_DrxCycleFach", 20, v.hs_dsch_DrxCycleFach, kEnum_HS_DSCH_DrxCycleFach));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "hs_dsch_DrxBurstFach", 20, v.hs_dsch_DrxBurstFach, kEnum_HS_DSCH_DrxBurstFach));
+  return 0;
+}
+
 int PrintPICH_Info(TextCursor& c, const PICH_Info& v, int depth) {
   switch (v.tag) {
     case 1:
@@ -1952,33 +1665,102 @@ int PrintHS_DSCH_PagingSystemInformation(TextCursor& c, const HS_DSCH_PagingSyst
   return 0;
 }
 
+int PrintPICH_ForHSDPASupportedPaging_TDD128(TextCursor& c, const PICH_ForHSDPASupportedPaging_TDD128& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "implicit", 8));
+      PRINT_TRY(PrintPICH_ForHSDPASupportedPaging_TDD128_implicit(c, (*static_cast<const PICH_ForHSDPASupportedPaging_TDD128_implicit*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "explicit_", 9));
+      PRINT_TRY(PrintPICH_Info_LCR_r4(c, (*static_cast<const PICH_Info_LCR_r4*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintHS_DSCH_PagingSystemInformation_TDD128_pich_ForHsdschList(TextCursor& c, const HS_DSCH_PagingSystemInformation_TDD128_pich_ForHsdschList& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const PICH_ForHSDPASupportedPaging_TDD128& element = v.items[index];
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
+    PRINT_TRY(PrintPICH_ForHSDPASupportedPaging_TDD128(c, element, depth));
+    PRINT_TRY(CloseBlock(c, depth));
+  }
+  return 0;
+}
+
+int PrintPCCH_InformationList_paging_associatedHspdschInfo_Item(TextCursor& c, const PCCH_InformationList_paging_associatedHspdschInfo_Item& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "hs_pdsch_MidambleConfiguration", 30));
+  PRINT_TRY(PrintHS_PDSCH_Midamble_Configuration_TDD128(c, v.hs_pdsch_MidambleConfiguration, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  PRINT_TRY(PrintBitStringLine(c, depth + 4, "timeslotResourceRelatedInfo", 27, v.timeslotResourceRelatedInfo.bitCount, v.timeslotResourceRelatedInfo.bytes, sizeof v.timeslotResourceRelatedInfo.bytes));
+  PRINT_TRY(OpenBlock(c, depth + 4, "codeResourceInformation", 23));
+  PRINT_TRY(PrintCodeResourceInformation_TDD128(c, v.codeResourceInformation, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintPCCH_InformationList_paging_associatedHspdschInfo(TextCursor& c, const PCCH_InformationList_paging_associatedHspdschInfo& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t index = 0; index < v.count; ++index) {
+    SetElementIndex(elementName, static_cast<int>(index));
+    const PCCH_InformationList_paging_associatedHspdschInfo_Item& element = v.items[index];
+    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
+    PRINT_TRY(PrintPCCH_InformationList_paging_associatedHspdschInfo_Item(c, element, depth));
+    PRINT_TRY(CloseBlock(c, depth));
+  }
+  return 0;
+}
+
+int PrintPCCH_InformationList_transportBlockSizeList(TextCursor& c, const PCCH_InformationList_transportBlockSizeList& v, int depth, const char* name) {
+  ElementName elementName;
+  StartElementNames(elementName, name);
+  for (uint32_t i = 0; i < v.count && i < 2; ++i) {
+    SetElementIndex(elementName, static_cast<int>(i));
+    PRINT_TRY(PrintIntegerLine(c, depth, elementName.text, elementName.length, v.items[i]));
+  }
+  return 0;
+}
+
+int PrintPCCH_InformationList(TextCursor& c, const PCCH_InformationList& v, int depth) {
+  PRINT_TRY(PrintPCCH_InformationList_paging_associatedHspdschInfo(c, v.paging_associatedHspdschInfo, depth + 8, "paging_associatedHspdschInfo"));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "paging_sub_Channel_size", 23, v.paging_sub_Channel_size));
+  PRINT_TRY(PrintPCCH_InformationList_transportBlockSizeList(c, v.transportBlockSizeList, depth + 8, "transportBlockSizeList"));
+  return 0;
+}
+
+int PrintHS_DSCH_PagingSystemInformation_TDD128(TextCursor& c, const HS_DSCH_PagingSystemInformation_TDD128& v, int depth) {
+  PRINT_TRY(PrintHS_DSCH_PagingSystemInformation_TDD128_pich_ForHsdschList(c, v.pich_ForHsdschList, depth + 8, "pich_ForHsdschList"));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "dtch_DCCH_reception_window_size", 31, v.dtch_DCCH_reception_window_size));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "pcch_InformationList", 20));
+    PRINT_TRY(PrintPCCH_InformationList(c, v.pcch_InformationList, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintHS_SICH_Configuration_TDD128_r6_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const HS_SICH_Configuration_TDD128_r6_midambleAllocationMode_ueSpecificMidamble& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "midambleShift", 13, v.midambleShift));
+  return 0;
+}
+
 int PrintIndividualTimeslotInfo_LCR_r4_ext(TextCursor& c, const IndividualTimeslotInfo_LCR_r4_ext& v, int depth) {
   PRINT_TRY(OpenBlock(c, depth + 4, "midambleShiftAndBurstType", 25));
   PRINT_TRY(PrintMidambleShiftAndBurstType_LCR_r4(c, v.midambleShiftAndBurstType, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   PRINT_TRY(PrintEnumLine(c, depth + 4, "modulation", 10, v.modulation, kEnum_IndividualTimeslotInfo_LCR_r4_ext_modulation));
   PRINT_TRY(PrintEnumLine(c, depth + 4, "ss_TPC_Symbols", 14, v.ss_TPC_Symbols, kEnum_IndividualTimeslotInfo_LCR_r4_ext_ss_TPC_Symbols));
-  return 0;
-}
-
-int PrintLogicalChannelByRB(TextCursor& c, const LogicalChannelByRB& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "rb_Identity", 11, v.rb_Identity));
-  if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "logChOfRb", 9, v.logChOfRb));
-  }
-  return 0;
-}
-
-int PrintLogicalChannelList_explicitList(TextCursor& c, const LogicalChannelList_explicitList& v, int depth, const char* name) {
-  ElementName elementName;
-  StartElementNames(elementName, name);
-  for (uint32_t index = 0; index < v.count; ++index) {
-    SetElementIndex(elementName, static_cast<int>(index));
-    const LogicalChannelByRB& element = v.items[index];
-    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
-    PRINT_TRY(PrintLogicalChannelByRB(c, element, depth));
-    PRINT_TRY(CloseBlock(c, depth));
-  }
   return 0;
 }
 
@@ -2074,200 +1856,11 @@ int PrintMBMS_MSCH_ConfigurationInfo_r6(TextCursor& c, const MBMS_MSCH_Configura
   return 0;
 }
 
-int PrintMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "midambleShift", 13, v.midambleShift));
-  return 0;
-}
-
-int PrintMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      PrintNameLine(c, depth + 4, "defaultMidamble", 15);  // count not tested
-      break;
-    case 2:
-      PrintNameLine(c, depth + 4, "commonMidamble", 14);  // count not tested
-      break;
-    case 3:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "ueSpecificMidamble", 18));
-      PRINT_TRY(PrintMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintMidambleShiftAndBurstType_VHCR_burstType_type1(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type1& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "midambleConfigurationBurstType1and3", 35, v.midambleConfigurationBurstType1and3, kEnum_MidambleConfigurationBurstType1and3));
-  PRINT_TRY(OpenBlock(c, depth + 4, "midambleAllocationMode", 22));
-  PRINT_TRY(PrintMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode(c, v.midambleAllocationMode, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  return 0;
-}
-
-int PrintMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "midambleShift", 13, v.midambleShift));
-  return 0;
-}
-
-int PrintMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      PrintNameLine(c, depth + 4, "defaultMidamble", 15);  // count not tested
-      break;
-    case 2:
-      PrintNameLine(c, depth + 4, "commonMidamble", 14);  // count not tested
-      break;
-    case 3:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "ueSpecificMidamble", 18));
-      PRINT_TRY(PrintMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintMidambleShiftAndBurstType_VHCR_burstType_type2(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type2& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "midambleConfigurationBurstType2", 31, v.midambleConfigurationBurstType2, kEnum_MidambleConfigurationBurstType2_VHCR));
-  PRINT_TRY(OpenBlock(c, depth + 4, "midambleAllocationMode", 22));
-  PRINT_TRY(PrintMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode(c, v.midambleAllocationMode, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  return 0;
-}
-
-int PrintMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "midambleShift", 13, v.midambleShift));
-  return 0;
-}
-
-int PrintMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      PrintNameLine(c, depth + 4, "defaultMidamble", 15);  // count not tested
-      break;
-    case 2:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "ueSpecificMidamble", 18));
-      PRINT_TRY(PrintMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintMidambleShiftAndBurstType_VHCR_burstType_type3(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type3& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "midambleConfigurationBurstType1and3", 35, v.midambleConfigurationBurstType1and3, kEnum_MidambleConfigurationBurstType1and3));
-  PRINT_TRY(OpenBlock(c, depth + 4, "midambleAllocationMode", 22));
-  PRINT_TRY(PrintMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode(c, v.midambleAllocationMode, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  return 0;
-}
-
-int PrintMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "midambleShift", 13, v.midambleShift));
-  return 0;
-}
-
-int PrintMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      PrintNameLine(c, depth + 4, "defaultMidamble", 15);  // count not tested
-      break;
-    case 2:
-      PrintNameLine(c, depth + 4, "commonMidamble", 14);  // count not tested
-      break;
-    case 3:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "ueSpecificMidamble", 18));
-      PRINT_TRY(PrintMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintMidambleShiftAndBurstType_burstType_type1(TextCursor& c, const MidambleShiftAndBurstType_burstType_type1& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "midambleConfigurationBurstType1and3", 35, v.midambleConfigurationBurstType1and3, kEnum_MidambleConfigurationBurstType1and3));
-  PRINT_TRY(OpenBlock(c, depth + 4, "midambleAllocationMode", 22));
-  PRINT_TRY(PrintMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode(c, v.midambleAllocationMode, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  return 0;
-}
-
-int PrintMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "midambleShift", 13, v.midambleShift));
-  return 0;
-}
-
-int PrintMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      PrintNameLine(c, depth + 4, "defaultMidamble", 15);  // count not tested
-      break;
-    case 2:
-      PrintNameLine(c, depth + 4, "commonMidamble", 14);  // count not tested
-      break;
-    case 3:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "ueSpecificMidamble", 18));
-      PRINT_TRY(PrintMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintMidambleShiftAndBurstType_burstType_type2(TextCursor& c, const MidambleShiftAndBurstType_burstType_type2& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "midambleConfigurationBurstType2", 31, v.midambleConfigurationBurstType2, kEnum_MidambleConfigurationBurstType2));
-  PRINT_TRY(OpenBlock(c, depth + 4, "midambleAllocationMode", 22));
-  PRINT_TRY(PrintMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode(c, v.midambleAllocationMode, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  return 0;
-}
-
-int PrintMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "midambleShift", 13, v.midambleShift));
-  return 0;
-}
-
-int PrintMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode(TextCursor& c, const MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      PrintNameLine(c, depth + 4, "defaultMidamble", 15);  // count not tested
-      break;
-    case 2:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "ueSpecificMidamble", 18));
-      PRINT_TRY(PrintMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble(c, (*static_cast<const MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintMidambleShiftAndBurstType_burstType_type3(TextCursor& c, const MidambleShiftAndBurstType_burstType_type3& v, int depth) {
-  PRINT_TRY(PrintEnumLine(c, depth + 4, "midambleConfigurationBurstType1and3", 35, v.midambleConfigurationBurstType1and3, kEnum_MidambleConfigurationBurstType1and3));
-  PRINT_TRY(OpenBlock(c, depth + 4, "midambleAllocationMode", 22));
-  PRINT_TRY(PrintMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode(c, v.midambleAllocationMode, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  return 0;
-}
-
-int PrintMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble(TextCursor& c, const MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "midambleShift", 13, v.midambleShift));
+int PrintMeasurement_Feedback_Info_r7_modeSpecificInfo_fdd(TextCursor& c, const Measurement_Feedback_Info_r7_modeSpecificInfo_fdd& v, int depth) {
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "measurementPowerOffset", 22, v.measurementPowerOffset));
+  PRINT_TRY(PrintEnumLine(c, depth + 4, "feedback_cycle", 14, v.feedback_cycle, kEnum_Feedback_cycle_r7));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "cqi_RepetitionFactor", 20, v.cqi_RepetitionFactor));
+  PRINT_TRY(PrintIntegerLine(c, depth + 4, "deltaCQI", 8, v.deltaCQI));
   return 0;
 }
 
@@ -2367,45 +1960,6 @@ int PrintMidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode_ueS
   return 0;
 }
 
-int PrintOctetModeRLC_SizeInfoType1(TextCursor& c, const OctetModeRLC_SizeInfoType1& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "sizeType1", 9, v.value));
-      break;
-    case 2:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "sizeType2", 9));
-      PRINT_TRY(PrintOctetModeRLC_SizeInfoType1_sizeType2(c, (*static_cast<const OctetModeRLC_SizeInfoType1_sizeType2*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    case 3:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "sizeType3", 9));
-      PRINT_TRY(PrintOctetModeRLC_SizeInfoType1_sizeType3(c, (*static_cast<const OctetModeRLC_SizeInfoType1_sizeType3*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintOctetModeRLC_SizeInfoType1_sizeType2(TextCursor& c, const OctetModeRLC_SizeInfoType1_sizeType2& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "part1", 5, v.part1));
-  if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "part2", 5, v.part2));
-  }
-  return 0;
-}
-
-int PrintOctetModeRLC_SizeInfoType1_sizeType3(TextCursor& c, const OctetModeRLC_SizeInfoType1_sizeType3& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "part1", 5, v.part1));
-  if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "part2", 5, v.part2));
-  }
-  return 0;
-}
-
 int PrintOpenLoopPowerControl_IPDL_TDD_r4(TextCursor& c, const OpenLoopPowerControl_IPDL_TDD_r4& v, int depth) {
   PRINT_TRY(PrintIntegerLine(c, depth + 4, "ipdl_alpha", 10, v.ipdl_alpha));
   PRINT_TRY(PrintIntegerLine(c, depth + 4, "maxPowerIncrease", 16, v.maxPowerIncrease));
@@ -2422,146 +1976,6 @@ int PrintOpenLoopPowerControl_TDD(TextCursor& c, const OpenLoopPowerControl_TDD&
   if (v.presence & (1u << 1)) {
     PRINT_TRY(PrintIntegerLine(c, depth + 4, "pusch_ConstantValue", 19, v.pusch_ConstantValue));
   }
-  return 0;
-}
-
-int PrintPDSCH_Info(TextCursor& c, const PDSCH_Info& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "tfcs_ID", 7, v.tfcs_ID));
-  if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "commonTimeslotInfo", 18));
-    PRINT_TRY(PrintCommonTimeslotInfo(c, v.commonTimeslotInfo, depth + 4));
-    PRINT_TRY(CloseBlock(c, depth + 4));
-  }
-  if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "pdsch_TimeslotsCodes", 20));
-    PRINT_TRY(PrintDownlinkTimeslotsCodes(c, v.pdsch_TimeslotsCodes, depth + 4));
-    PRINT_TRY(CloseBlock(c, depth + 4));
-  }
-  return 0;
-}
-
-int PrintPDSCH_Info_LCR_r4(TextCursor& c, const PDSCH_Info_LCR_r4& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "tfcs_ID", 7, v.tfcs_ID));
-  if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "commonTimeslotInfo", 18));
-    PRINT_TRY(PrintCommonTimeslotInfo(c, v.commonTimeslotInfo, depth + 4));
-    PRINT_TRY(CloseBlock(c, depth + 4));
-  }
-  if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "pdsch_TimeslotsCodes", 20));
-    PRINT_TRY(PrintDownlinkTimeslotsCodes_LCR_r4(c, v.pdsch_TimeslotsCodes, depth + 4));
-    PRINT_TRY(CloseBlock(c, depth + 4));
-  }
-  return 0;
-}
-
-int PrintPDSCH_Info_r7_tddOption(TextCursor& c, const PDSCH_Info_r7_tddOption& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "tdd384", 6));
-      PRINT_TRY(PrintPDSCH_Info_r7_tddOption_tdd384(c, (*static_cast<const PDSCH_Info_r7_tddOption_tdd384*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    case 2:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "tdd768", 6));
-      PRINT_TRY(PrintPDSCH_Info_r7_tddOption_tdd768(c, (*static_cast<const PDSCH_Info_r7_tddOption_tdd768*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    case 3:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "tdd128", 6));
-      PRINT_TRY(PrintPDSCH_Info_r7_tddOption_tdd128(c, (*static_cast<const PDSCH_Info_r7_tddOption_tdd128*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintPDSCH_Info_r7(TextCursor& c, const PDSCH_Info_r7& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "tfcs_ID", 7, v.tfcs_ID));
-  if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "commonTimeslotInfo", 18));
-    PRINT_TRY(PrintCommonTimeslotInfo(c, v.commonTimeslotInfo, depth + 4));
-    PRINT_TRY(CloseBlock(c, depth + 4));
-  }
-  PRINT_TRY(OpenBlock(c, depth + 4, "tddOption", 9));
-  PRINT_TRY(PrintPDSCH_Info_r7_tddOption(c, v.tddOption, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  return 0;
-}
-
-int PrintPDSCH_Info_r7_tddOption_tdd128(TextCursor& c, const PDSCH_Info_r7_tddOption_tdd128& v, int depth) {
-  if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "pdsch_TimeslotsCodes", 20));
-    PRINT_TRY(PrintDownlinkTimeslotsCodes_LCR_r4(c, v.pdsch_TimeslotsCodes, depth + 4));
-    PRINT_TRY(CloseBlock(c, depth + 4));
-  }
-  return 0;
-}
-
-int PrintPDSCH_Info_r7_tddOption_tdd384(TextCursor& c, const PDSCH_Info_r7_tddOption_tdd384& v, int depth) {
-  if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "pdsch_TimeslotsCodes", 20));
-    PRINT_TRY(PrintDownlinkTimeslotsCodes(c, v.pdsch_TimeslotsCodes, depth + 4));
-    PRINT_TRY(CloseBlock(c, depth + 4));
-  }
-  return 0;
-}
-
-int PrintPDSCH_Info_r7_tddOption_tdd768(TextCursor& c, const PDSCH_Info_r7_tddOption_tdd768& v, int depth) {
-  if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "pdsch_TimeslotsCodes", 20));
-    PRINT_TRY(PrintDownlinkTimeslotsCodes_VHCR(c, v.pdsch_TimeslotsCodes, depth + 4));
-    PRINT_TRY(CloseBlock(c, depth + 4));
-  }
-  return 0;
-}
-
-int PrintTFCS(TextCursor& c, const TFCS& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "normalTFCI_Signalling", 21));
-      PRINT_TRY(PrintExplicitTFCS_Configuration(c, (*static_cast<const ExplicitTFCS_Configuration*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    case 2:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "dummy", 5));
-      PRINT_TRY(PrintSplitTFCI_Signalling(c, (*static_cast<const SplitTFCI_Signalling*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintPDSCH_SysInfo(TextCursor& c, const PDSCH_SysInfo& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "pdsch_Identity", 14, v.pdsch_Identity));
-  PRINT_TRY(OpenBlock(c, depth + 4, "pdsch_Info", 10));
-  PRINT_TRY(PrintPDSCH_Info(c, v.pdsch_Info, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "dsch_TFS", 8));
-    PRINT_TRY(PrintTransportFormatSet(c, v.dsch_TFS, depth + 4));
-    PRINT_TRY(CloseBlock(c, depth + 4));
-  }
-  if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "dsch_TFCS", 9));
-    PRINT_TRY(PrintTFCS(c, v.dsch_TFCS, depth + 4));
-    PRINT_TRY(CloseBlock(c, depth + 4));
-  }
-  return 0;
-}
-
-int PrintSFN_TimeInfo(TextCursor& c, const SFN_TimeInfo& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "activationTimeSFN", 17, v.activationTimeSFN));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "physChDuration", 14, v.physChDuration));
   return 0;
 }
 
@@ -2586,22 +2000,6 @@ int PrintPDSCH_SysInfoList_SFN(TextCursor& c, const PDSCH_SysInfoList_SFN& v, in
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintPDSCH_SysInfoList_SFN_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
-  }
-  return 0;
-}
-
-int PrintPDSCH_SysInfo_HCR_r5(TextCursor& c, const PDSCH_SysInfo_HCR_r5& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "pdsch_Identity", 14, v.pdsch_Identity));
-  PRINT_TRY(OpenBlock(c, depth + 4, "pdsch_Info", 10));
-  PRINT_TRY(PrintPDSCH_Info(c, v.pdsch_Info, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintDSCH_TransportChannelsInfo(c, v.dsch_TransportChannelsInfo, depth + 8, "dsch_TransportChannelsInfo"));
-  }
-  if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "dsch_TFCS", 9));
-    PRINT_TRY(PrintTFCS(c, v.dsch_TFCS, depth + 4));
-    PRINT_TRY(CloseBlock(c, depth + 4));
   }
   return 0;
 }
@@ -2631,24 +2029,6 @@ int PrintPDSCH_SysInfoList_SFN_HCR_r5(TextCursor& c, const PDSCH_SysInfoList_SFN
   return 0;
 }
 
-int PrintPDSCH_SysInfo_LCR_r4(TextCursor& c, const PDSCH_SysInfo_LCR_r4& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "pdsch_Identity", 14, v.pdsch_Identity));
-  PRINT_TRY(OpenBlock(c, depth + 4, "pdsch_Info", 10));
-  PRINT_TRY(PrintPDSCH_Info_LCR_r4(c, v.pdsch_Info, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "dsch_TFS", 8));
-    PRINT_TRY(PrintTransportFormatSet(c, v.dsch_TFS, depth + 4));
-    PRINT_TRY(CloseBlock(c, depth + 4));
-  }
-  if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "dsch_TFCS", 9));
-    PRINT_TRY(PrintTFCS(c, v.dsch_TFCS, depth + 4));
-    PRINT_TRY(CloseBlock(c, depth + 4));
-  }
-  return 0;
-}
-
 int PrintPDSCH_SysInfoList_SFN_LCR_r4_Item(TextCursor& c, const PDSCH_SysInfoList_SFN_LCR_r4_Item& v, int depth) {
   PRINT_TRY(OpenBlock(c, depth + 4, "pdsch_SysInfo", 13));
   PRINT_TRY(PrintPDSCH_SysInfo_LCR_r4(c, v.pdsch_SysInfo, depth + 4));
@@ -2674,31 +2054,9 @@ int PrintPDSCH_SysInfoList_SFN_LCR_r4(TextCursor& c, const PDSCH_SysInfoList_SFN
   return 0;
 }
 
-int PrintPDSCH_SysInfo_VHCR_r7(TextCursor& c, const PDSCH_SysInfo_VHCR_r7& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "pdsch_Identity", 14, v.pdsch_Identity));
-  PRINT_TRY(OpenBlock(c, depth + 4, "pdsch_Info", 10));
-  PRINT_TRY(PrintPDSCH_Info_r7(c, v.pdsch_Info, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
+int PrintPICH_ForHSDPASupportedPaging_TDD128_implicit(TextCursor& c, const PICH_ForHSDPASupportedPaging_TDD128_implicit& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintDSCH_TransportChannelsInfo(c, v.dsch_TransportChannelsInfo, depth + 8, "dsch_TransportChannelsInfo"));
-  }
-  if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "dsch_TFCS", 9));
-    PRINT_TRY(PrintTFCS(c, v.dsch_TFCS, depth + 4));
-    PRINT_TRY(CloseBlock(c, depth + 4));
-  }
-  return 0;
-}
-
-int PrintPDSCH_SysInfoList_VHCR_r7(TextCursor& c, const PDSCH_SysInfoList_VHCR_r7& v, int depth, const char* name) {
-  ElementName elementName;
-  StartElementNames(elementName, name);
-  for (uint32_t index = 0; index < v.count; ++index) {
-    SetElementIndex(elementName, static_cast<int>(index));
-    const PDSCH_SysInfo_VHCR_r7& element = v.items[index];
-    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
-    PRINT_TRY(PrintPDSCH_SysInfo_VHCR_r7(c, element, depth));
-    PRINT_TRY(CloseBlock(c, depth));
+    PRINT_TRY(PrintIntegerLine(c, depth + 4, "occurrenceSequenceNumberOfPICH", 30, v.occurrenceSequenceNumberOfPICH));
   }
   return 0;
 }
@@ -2875,19 +2233,6 @@ int PrintPRACH_Partitioning(TextCursor& c, const PRACH_Partitioning& v, int dept
   return 0;
 }
 
-int PrintPRACH_Partitioning_LCR_r4(TextCursor& c, const PRACH_Partitioning_LCR_r4& v, int depth, const char* name) {
-  ElementName elementName;
-  StartElementNames(elementName, name);
-  for (uint32_t index = 0; index < v.count; ++index) {
-    SetElementIndex(elementName, static_cast<int>(index));
-    const ASCSetting_TDD_LCR_r4& element = v.items[index];
-    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
-    PRINT_TRY(PrintASCSetting_TDD_LCR_r4(c, element, depth));
-    PRINT_TRY(CloseBlock(c, depth));
-  }
-  return 0;
-}
-
 int PrintPRACH_Partitioning_fdd(TextCursor& c, const PRACH_Partitioning_fdd& v, int depth, const char* name) {
   ElementName elementName;
   StartElementNames(elementName, name);
@@ -2897,22 +2242,6 @@ int PrintPRACH_Partitioning_fdd(TextCursor& c, const PRACH_Partitioning_fdd& v, 
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintASCSetting_FDD(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
-  }
-  return 0;
-}
-
-int PrintPRACH_Partitioning_r7(TextCursor& c, const PRACH_Partitioning_r7& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(PrintPRACH_Partitioning_r7_fdd(c, (*static_cast<const PRACH_Partitioning_r7_fdd*>(v.ptr)), depth + 4, "fdd"));
-      break;
-    case 2:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(PrintPRACH_Partitioning_r7_tdd(c, (*static_cast<const PRACH_Partitioning_r7_tdd*>(v.ptr)), depth + 4, "tdd"));
-      break;
-    default:
-      break;
   }
   return 0;
 }
@@ -2953,12 +2282,6 @@ int PrintPRACH_Partitioning_tdd(TextCursor& c, const PRACH_Partitioning_tdd& v, 
     PRINT_TRY(PrintASCSetting_TDD(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
-  return 0;
-}
-
-int PrintPRACH_PowerOffset(TextCursor& c, const PRACH_PowerOffset& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "powerRampStep", 13, v.powerRampStep));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "preambleRetransMax", 18, v.preambleRetransMax));
   return 0;
 }
 
@@ -3080,16 +2403,6 @@ int PrintPRACH_RACH_Info_modeSpecificInfo_tdd(TextCursor& c, const PRACH_RACH_In
   PRINT_TRY(PrintTDD_PRACH_CCodeList(c, v.channelisationCodeList, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   PRINT_TRY(PrintEnumLine(c, depth + 4, "prach_Midamble", 14, v.prach_Midamble, kEnum_PRACH_Midamble));
-  return 0;
-}
-
-int PrintPersistenceScalingFactorList(TextCursor& c, const PersistenceScalingFactorList& v, int depth, const char* name) {
-  ElementName elementName;
-  StartElementNames(elementName, name);
-  for (uint32_t i = 0; i < v.count && i < 6; ++i) {
-    SetElementIndex(elementName, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, elementName.length, v.items[i], kEnum_PersistenceScalingFactor));
-  }
   return 0;
 }
 
@@ -3248,13 +2561,6 @@ int PrintPRACH_SystemInformationList_VHCR_r7(TextCursor& c, const PRACH_SystemIn
   return 0;
 }
 
-int PrintRACH_TransmissionParameters(TextCursor& c, const RACH_TransmissionParameters& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "mmax", 4, v.mmax));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "nb01Min", 7, v.nb01Min));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "nb01Max", 7, v.nb01Max));
-  return 0;
-}
-
 int PrintPRACH_SystemInformation_modeSpecificInfo_fdd(TextCursor& c, const PRACH_SystemInformation_modeSpecificInfo_fdd& v, int depth) {
   if (v.presence & (1u << 0)) {
     PRINT_TRY(PrintIntegerLine(c, depth + 4, "primaryCPICH_TX_Power", 21, v.primaryCPICH_TX_Power));
@@ -3275,176 +2581,6 @@ int PrintPRACH_SystemInformation_modeSpecificInfo_fdd(TextCursor& c, const PRACH
   if (v.presence & (1u << 4)) {
     PRINT_TRY(OpenBlock(c, depth + 4, "aich_Info", 9));
     PRINT_TRY(PrintAICH_Info(c, v.aich_Info, depth + 4));
-    PRINT_TRY(CloseBlock(c, depth + 4));
-  }
-  return 0;
-}
-
-int PrintUL_TS_ChannelisationCodeList(TextCursor& c, const UL_TS_ChannelisationCodeList& v, int depth, const char* name) {
-  ElementName elementName;
-  StartElementNames(elementName, name);
-  for (uint32_t i = 0; i < v.count && i < 2; ++i) {
-    SetElementIndex(elementName, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, elementName.length, v.items[i], kEnum_UL_TS_ChannelisationCode));
-  }
-  return 0;
-}
-
-int PrintUplinkTimeslotsCodes_moreTimeslots(TextCursor& c, const UplinkTimeslotsCodes_moreTimeslots& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      PrintNameLine(c, depth + 4, "noMore", 6);  // count not tested
-      break;
-    case 2:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "additionalTimeslots", 19));
-      PRINT_TRY(PrintUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots(c, (*static_cast<const UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintUplinkTimeslotsCodes(TextCursor& c, const UplinkTimeslotsCodes& v, int depth) {
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "dynamicSFusage", 14, v.dynamicSFusage));
-  PRINT_TRY(OpenBlock(c, depth + 4, "firstIndividualTimeslotInfo", 27));
-  PRINT_TRY(PrintIndividualTimeslotInfo(c, v.firstIndividualTimeslotInfo, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintUL_TS_ChannelisationCodeList(c, v.ul_TS_ChannelisationCodeList, depth + 8, "ul_TS_ChannelisationCodeList"));
-  PRINT_TRY(OpenBlock(c, depth + 4, "moreTimeslots", 13));
-  PRINT_TRY(PrintUplinkTimeslotsCodes_moreTimeslots(c, v.moreTimeslots, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  return 0;
-}
-
-int PrintPUSCH_Info(TextCursor& c, const PUSCH_Info& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "tfcs_ID", 7, v.tfcs_ID));
-  if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "commonTimeslotInfo", 18));
-    PRINT_TRY(PrintCommonTimeslotInfo(c, v.commonTimeslotInfo, depth + 4));
-    PRINT_TRY(CloseBlock(c, depth + 4));
-  }
-  if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "pusch_TimeslotsCodes", 20));
-    PRINT_TRY(PrintUplinkTimeslotsCodes(c, v.pusch_TimeslotsCodes, depth + 4));
-    PRINT_TRY(CloseBlock(c, depth + 4));
-  }
-  return 0;
-}
-
-int PrintUplinkTimeslotsCodes_LCR_r4_moreTimeslots(TextCursor& c, const UplinkTimeslotsCodes_LCR_r4_moreTimeslots& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      PrintNameLine(c, depth + 4, "noMore", 6);  // count not tested
-      break;
-    case 2:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "additionalTimeslots", 19));
-      PRINT_TRY(PrintUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(c, (*static_cast<const UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintUplinkTimeslotsCodes_LCR_r4(TextCursor& c, const UplinkTimeslotsCodes_LCR_r4& v, int depth) {
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "dynamicSFusage", 14, v.dynamicSFusage));
-  PRINT_TRY(OpenBlock(c, depth + 4, "firstIndividualTimeslotInfo", 27));
-  PRINT_TRY(PrintIndividualTimeslotInfo_LCR_r4(c, v.firstIndividualTimeslotInfo, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintUL_TS_ChannelisationCodeList(c, v.ul_TS_ChannelisationCodeList, depth + 8, "ul_TS_ChannelisationCodeList"));
-  PRINT_TRY(OpenBlock(c, depth + 4, "moreTimeslots", 13));
-  PRINT_TRY(PrintUplinkTimeslotsCodes_LCR_r4_moreTimeslots(c, v.moreTimeslots, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  return 0;
-}
-
-int PrintPUSCH_Info_LCR_r4(TextCursor& c, const PUSCH_Info_LCR_r4& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "tfcs_ID", 7, v.tfcs_ID));
-  if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "commonTimeslotInfo", 18));
-    PRINT_TRY(PrintCommonTimeslotInfo(c, v.commonTimeslotInfo, depth + 4));
-    PRINT_TRY(CloseBlock(c, depth + 4));
-  }
-  if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "pusch_TimeslotsCodes", 20));
-    PRINT_TRY(PrintUplinkTimeslotsCodes_LCR_r4(c, v.pusch_TimeslotsCodes, depth + 4));
-    PRINT_TRY(CloseBlock(c, depth + 4));
-  }
-  return 0;
-}
-
-int PrintUL_TS_ChannelisationCodeList_VHCR(TextCursor& c, const UL_TS_ChannelisationCodeList_VHCR& v, int depth, const char* name) {
-  ElementName elementName;
-  StartElementNames(elementName, name);
-  for (uint32_t i = 0; i < v.count && i < 2; ++i) {
-    SetElementIndex(elementName, static_cast<int>(i));
-    PRINT_TRY(PrintEnumLine(c, depth, elementName.text, elementName.length, v.items[i], kEnum_UL_TS_ChannelisationCode_VHCR));
-  }
-  return 0;
-}
-
-int PrintUplinkTimeslotsCodes_VHCR_moreTimeslots(TextCursor& c, const UplinkTimeslotsCodes_VHCR_moreTimeslots& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      PrintNameLine(c, depth + 4, "noMore", 6);  // count not tested
-      break;
-    case 2:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "additionalTimeslots", 19));
-      PRINT_TRY(PrintUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(c, (*static_cast<const UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintUplinkTimeslotsCodes_VHCR(TextCursor& c, const UplinkTimeslotsCodes_VHCR& v, int depth) {
-  PRINT_TRY(PrintBoolLine(c, depth + 4, "dynamicSFusage", 14, v.dynamicSFusage));
-  PRINT_TRY(OpenBlock(c, depth + 4, "firstIndividualTimeslotInfo", 27));
-  PRINT_TRY(PrintIndividualTimeslotInfo_VHCR(c, v.firstIndividualTimeslotInfo, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintUL_TS_ChannelisationCodeList_VHCR(c, v.ul_TS_ChannelisationCodeList, depth + 8, "ul_TS_ChannelisationCodeList"));
-  PRINT_TRY(OpenBlock(c, depth + 4, "moreTimeslots", 13));
-  PRINT_TRY(PrintUplinkTimeslotsCodes_VHCR_moreTimeslots(c, v.moreTimeslots, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  return 0;
-}
-
-int PrintPUSCH_Info_VHCR(TextCursor& c, const PUSCH_Info_VHCR& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "tfcs_ID", 7, v.tfcs_ID));
-  if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "commonTimeslotInfo", 18));
-    PRINT_TRY(PrintCommonTimeslotInfo(c, v.commonTimeslotInfo, depth + 4));
-    PRINT_TRY(CloseBlock(c, depth + 4));
-  }
-  if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "pusch_TimeslotsCodes_VHCR", 25));
-    PRINT_TRY(PrintUplinkTimeslotsCodes_VHCR(c, v.pusch_TimeslotsCodes_VHCR, depth + 4));
-    PRINT_TRY(CloseBlock(c, depth + 4));
-  }
-  return 0;
-}
-
-int PrintPUSCH_SysInfo(TextCursor& c, const PUSCH_SysInfo& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "pusch_Identity", 14, v.pusch_Identity));
-  PRINT_TRY(OpenBlock(c, depth + 4, "pusch_Info", 10));
-  PRINT_TRY(PrintPUSCH_Info(c, v.pusch_Info, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "usch_TFS", 8));
-    PRINT_TRY(PrintTransportFormatSet(c, v.usch_TFS, depth + 4));
-    PRINT_TRY(CloseBlock(c, depth + 4));
-  }
-  if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "usch_TFCS", 9));
-    PRINT_TRY(PrintTFCS(c, v.usch_TFCS, depth + 4));
     PRINT_TRY(CloseBlock(c, depth + 4));
   }
   return 0;
@@ -3475,43 +2611,6 @@ int PrintPUSCH_SysInfoList_SFN(TextCursor& c, const PUSCH_SysInfoList_SFN& v, in
   return 0;
 }
 
-int PrintUSCH_TransportChannelsInfo_Item(TextCursor& c, const USCH_TransportChannelsInfo_Item& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "usch_TransportChannelIdentity", 29, v.usch_TransportChannelIdentity));
-  PRINT_TRY(OpenBlock(c, depth + 4, "usch_TFS", 8));
-  PRINT_TRY(PrintTransportFormatSet(c, v.usch_TFS, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  return 0;
-}
-
-int PrintUSCH_TransportChannelsInfo(TextCursor& c, const USCH_TransportChannelsInfo& v, int depth, const char* name) {
-  ElementName elementName;
-  StartElementNames(elementName, name);
-  for (uint32_t index = 0; index < v.count; ++index) {
-    SetElementIndex(elementName, static_cast<int>(index));
-    const USCH_TransportChannelsInfo_Item& element = v.items[index];
-    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
-    PRINT_TRY(PrintUSCH_TransportChannelsInfo_Item(c, element, depth));
-    PRINT_TRY(CloseBlock(c, depth));
-  }
-  return 0;
-}
-
-int PrintPUSCH_SysInfo_HCR_r5(TextCursor& c, const PUSCH_SysInfo_HCR_r5& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "pusch_Identity", 14, v.pusch_Identity));
-  PRINT_TRY(OpenBlock(c, depth + 4, "pusch_Info", 10));
-  PRINT_TRY(PrintPUSCH_Info(c, v.pusch_Info, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintUSCH_TransportChannelsInfo(c, v.usch_TransportChannelsInfo, depth + 8, "usch_TransportChannelsInfo"));
-  }
-  if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "usch_TFCS", 9));
-    PRINT_TRY(PrintTFCS(c, v.usch_TFCS, depth + 4));
-    PRINT_TRY(CloseBlock(c, depth + 4));
-  }
-  return 0;
-}
-
 int PrintPUSCH_SysInfoList_SFN_HCR_r5_Item(TextCursor& c, const PUSCH_SysInfoList_SFN_HCR_r5_Item& v, int depth) {
   PRINT_TRY(OpenBlock(c, depth + 4, "pusch_SysInfo", 13));
   PRINT_TRY(PrintPUSCH_SysInfo_HCR_r5(c, v.pusch_SysInfo, depth + 4));
@@ -3537,24 +2636,6 @@ int PrintPUSCH_SysInfoList_SFN_HCR_r5(TextCursor& c, const PUSCH_SysInfoList_SFN
   return 0;
 }
 
-int PrintPUSCH_SysInfo_LCR_r4(TextCursor& c, const PUSCH_SysInfo_LCR_r4& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "pusch_Identity", 14, v.pusch_Identity));
-  PRINT_TRY(OpenBlock(c, depth + 4, "pusch_Info", 10));
-  PRINT_TRY(PrintPUSCH_Info_LCR_r4(c, v.pusch_Info, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "usch_TFS", 8));
-    PRINT_TRY(PrintTransportFormatSet(c, v.usch_TFS, depth + 4));
-    PRINT_TRY(CloseBlock(c, depth + 4));
-  }
-  if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "usch_TFCS", 9));
-    PRINT_TRY(PrintTFCS(c, v.usch_TFCS, depth + 4));
-    PRINT_TRY(CloseBlock(c, depth + 4));
-  }
-  return 0;
-}
-
 int PrintPUSCH_SysInfoList_SFN_LCR_r4_Item(TextCursor& c, const PUSCH_SysInfoList_SFN_LCR_r4_Item& v, int depth) {
   PRINT_TRY(OpenBlock(c, depth + 4, "pusch_SysInfo", 13));
   PRINT_TRY(PrintPUSCH_SysInfo_LCR_r4(c, v.pusch_SysInfo, depth + 4));
@@ -3575,47 +2656,6 @@ int PrintPUSCH_SysInfoList_SFN_LCR_r4(TextCursor& c, const PUSCH_SysInfoList_SFN
     const PUSCH_SysInfoList_SFN_LCR_r4_Item& element = v.items[index];
     PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
     PRINT_TRY(PrintPUSCH_SysInfoList_SFN_LCR_r4_Item(c, element, depth));
-    PRINT_TRY(CloseBlock(c, depth));
-  }
-  return 0;
-}
-
-int PrintPUSCH_SysInfo_VHCR(TextCursor& c, const PUSCH_SysInfo_VHCR& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "pusch_Identity", 14, v.pusch_Identity));
-  PRINT_TRY(OpenBlock(c, depth + 4, "pusch_Info_VHCR", 15));
-  PRINT_TRY(PrintPUSCH_Info_VHCR(c, v.pusch_Info_VHCR, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintUSCH_TransportChannelsInfo(c, v.usch_TransportChannelsInfo, depth + 8, "usch_TransportChannelsInfo"));
-  }
-  if (v.presence & (1u << 1)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "usch_TFCS", 9));
-    PRINT_TRY(PrintTFCS(c, v.usch_TFCS, depth + 4));
-    PRINT_TRY(CloseBlock(c, depth + 4));
-  }
-  return 0;
-}
-
-int PrintPUSCH_SysInfoList_SFN_VHCR_Item(TextCursor& c, const PUSCH_SysInfoList_SFN_VHCR_Item& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "pusch_SysInfo_VHCR", 18));
-  PRINT_TRY(PrintPUSCH_SysInfo_VHCR(c, v.pusch_SysInfo_VHCR, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "sfn_TimeInfo", 12));
-    PRINT_TRY(PrintSFN_TimeInfo(c, v.sfn_TimeInfo, depth + 4));
-    PRINT_TRY(CloseBlock(c, depth + 4));
-  }
-  return 0;
-}
-
-int PrintPUSCH_SysInfoList_SFN_VHCR(TextCursor& c, const PUSCH_SysInfoList_SFN_VHCR& v, int depth, const char* name) {
-  ElementName elementName;
-  StartElementNames(elementName, name);
-  for (uint32_t index = 0; index < v.count; ++index) {
-    SetElementIndex(elementName, static_cast<int>(index));
-    const PUSCH_SysInfoList_SFN_VHCR_Item& element = v.items[index];
-    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
-    PRINT_TRY(PrintPUSCH_SysInfoList_SFN_VHCR_Item(c, element, depth));
     PRINT_TRY(CloseBlock(c, depth));
   }
   return 0;
@@ -4207,77 +3247,6 @@ int PrintSecondaryCCPCH_Info_modeSpecificInfo_tdd(TextCursor& c, const Secondary
   return 0;
 }
 
-int PrintSignalledGainFactors_modeSpecificInfo(TextCursor& c, const SignalledGainFactors_modeSpecificInfo& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "fdd", 3));
-      PRINT_TRY(PrintSignalledGainFactors_modeSpecificInfo_fdd(c, (*static_cast<const SignalledGainFactors_modeSpecificInfo_fdd*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    case 2:
-      PrintNameLine(c, depth + 4, "tdd", 3);  // count not tested
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintSignalledGainFactors(TextCursor& c, const SignalledGainFactors& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo", 16));
-  PRINT_TRY(PrintSignalledGainFactors_modeSpecificInfo(c, v.modeSpecificInfo, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "gainFactorBetaD", 15, v.gainFactorBetaD));
-  if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "referenceTFC_ID", 15, v.referenceTFC_ID));
-  }
-  return 0;
-}
-
-int PrintSignalledGainFactors_modeSpecificInfo_fdd(TextCursor& c, const SignalledGainFactors_modeSpecificInfo_fdd& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "gainFactorBetaC", 15, v.gainFactorBetaC));
-  return 0;
-}
-
-int PrintTFCI_Field2_Information(TextCursor& c, const TFCI_Field2_Information& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(PrintTFCI_RangeList(c, (*static_cast<const TFCI_RangeList*>(v.ptr)), depth + 4, "tfci_Range"));
-      break;
-    case 2:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "explicit_config", 15));
-      PRINT_TRY(PrintExplicitTFCS_Configuration(c, (*static_cast<const ExplicitTFCS_Configuration*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintSplitTFCI_Signalling(TextCursor& c, const SplitTFCI_Signalling& v, int depth) {
-  if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintEnumLine(c, depth + 4, "splitType", 9, v.splitType, kEnum_SplitType));
-  }
-  if (v.presence & (1u << 1)) {
-    PRINT_TRY(PrintIntegerLine(c, depth + 4, "tfci_Field2_Length", 18, v.tfci_Field2_Length));
-  }
-  if (v.presence & (1u << 2)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "tfci_Field1_Information", 23));
-    PRINT_TRY(PrintExplicitTFCS_Configuration(c, v.tfci_Field1_Information, depth + 4));
-    PRINT_TRY(CloseBlock(c, depth + 4));
-  }
-  if (v.presence & (1u << 3)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "tfci_Field2_Information", 23));
-    PRINT_TRY(PrintTFCI_Field2_Information(c, v.tfci_Field2_Information, depth + 4));
-    PRINT_TRY(CloseBlock(c, depth + 4));
-  }
-  return 0;
-}
-
 int PrintSysInfoType5_modeSpecificInfo(TextCursor& c, const SysInfoType5_modeSpecificInfo& v, int depth) {
   switch (v.tag) {
     case 1:
@@ -4487,10 +3456,87 @@ int PrintSysInfoType5_v770ext_IEs(TextCursor& c, const SysInfoType5_v770ext_IEs&
   return 0;
 }
 
-int PrintSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(TextCursor& c, const SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions& v, int depth) {
+int PrintSysInfoType5_v860ext_IEs_dummy(TextCursor& c, const SysInfoType5_v860ext_IEs_dummy& v, int depth) {
   (void)c;
   (void)v;
   (void)depth;
+  return 0;
+}
+
+int PrintSysInfoType5_v860ext_IEs_modeSpecificInfo(TextCursor& c, const SysInfoType5_v860ext_IEs_modeSpecificInfo& v, int depth) {
+  switch (v.tag) {
+    case 1:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "fdd", 3));
+      PRINT_TRY(PrintSysInfoType5_v860ext_IEs_modeSpecificInfo_fdd(c, (*static_cast<const SysInfoType5_v860ext_IEs_modeSpecificInfo_fdd*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    case 2:
+      if (v.ptr == nullptr) break;
+      PRINT_TRY(OpenBlock(c, depth + 4, "tdd128", 6));
+      PRINT_TRY(PrintSysInfoType5_v860ext_IEs_modeSpecificInfo_tdd128(c, (*static_cast<const SysInfoType5_v860ext_IEs_modeSpecificInfo_tdd128*>(v.ptr)), depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int PrintSysInfoType5_v860ext_IEs(TextCursor& c, const SysInfoType5_v860ext_IEs& v, int depth) {
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "dummy", 5));
+    PRINT_TRY(PrintSysInfoType5_v860ext_IEs_dummy(c, v.dummy, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  PRINT_TRY(OpenBlock(c, depth + 4, "modeSpecificInfo", 16));
+  PRINT_TRY(PrintSysInfoType5_v860ext_IEs_modeSpecificInfo(c, v.modeSpecificInfo, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  return 0;
+}
+
+int PrintSysInfoType5_v890ext_IEs(TextCursor& c, const SysInfoType5_v890ext_IEs& v, int depth) {
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "secondFrequencyInfo", 19));
+    PRINT_TRY(PrintFrequencyInfoTDD(c, v.secondFrequencyInfo, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  if (v.presence & (1u << 1)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "commonEDCHSystemInfo", 20));
+    PRINT_TRY(PrintCommonEDCHSystemInfo(c, v.commonEDCHSystemInfo, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions_v890NonCriticalExtensions_nonCriticalExtensions(TextCursor& c, const SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions_v890NonCriticalExtensions_nonCriticalExtensions& v, int depth) {
+  (void)c;
+  (void)v;
+  (void)depth;
+  return 0;
+}
+
+int PrintSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions_v890NonCriticalExtensions(TextCursor& c, const SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions_v890NonCriticalExtensions& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType5_v890ext", 20));
+  PRINT_TRY(PrintSysInfoType5_v890ext_IEs(c, v.sysInfoType5_v890ext, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "nonCriticalExtensions", 21));
+    PRINT_TRY(PrintSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions_v890NonCriticalExtensions_nonCriticalExtensions(c, v.nonCriticalExtensions, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions(TextCursor& c, const SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "sysInfoType5_v860ext", 20));
+  PRINT_TRY(PrintSysInfoType5_v860ext_IEs(c, v.sysInfoType5_v860ext, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "v890NonCriticalExtensions", 25));
+    PRINT_TRY(PrintSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions_v890NonCriticalExtensions(c, v.v890NonCriticalExtensions, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
   return 0;
 }
 
@@ -4499,9 +3545,14 @@ int PrintSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650No
   PRINT_TRY(PrintSysInfoType5_v770ext_IEs(c, v.sysInfoType5_v770ext, depth + 4));
   PRINT_TRY(CloseBlock(c, depth + 4));
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "nonCriticalExtensions", 21));
-    PRINT_TRY(PrintSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(c, v.nonCriticalExtensions, depth + 4));
-    PRINT_TRY(CloseBlock(c, depth + 4));
+    if (c.release7) {
+      PRINT_TRY(OpenBlock(c, depth + 4, "nonCriticalExtensions", 21));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+    } else {
+      PRINT_TRY(OpenBlock(c, depth + 4, "v860NonCriticalExtensions", 25));
+      PRINT_TRY(PrintSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions(c, v.v860NonCriticalExtensions, depth + 4));
+      PRINT_TRY(CloseBlock(c, depth + 4));
+    }
   }
   return 0;
 }
@@ -4646,6 +3697,41 @@ int PrintSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768(TextCursor& c, const S
   }
   if (v.presence & (1u << 2)) {
     PRINT_TRY(PrintPRACH_SystemInformationList_VHCR_r7(c, v.prach_SystemInformationList, depth + 8, "prach_SystemInformationList"));
+  }
+  return 0;
+}
+
+int PrintSysInfoType5_v860ext_IEs_modeSpecificInfo_fdd(TextCursor& c, const SysInfoType5_v860ext_IEs_modeSpecificInfo_fdd& v, int depth) {
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "hs_dsch_DrxCellfach_info", 24));
+    PRINT_TRY(PrintHS_DSCH_DrxCellfach_info(c, v.hs_dsch_DrxCellfach_info, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintSysInfoType5_v860ext_IEs_modeSpecificInfo_tdd128_hs_dsch_CommonSysInfo(TextCursor& c, const SysInfoType5_v860ext_IEs_modeSpecificInfo_tdd128_hs_dsch_CommonSysInfo& v, int depth) {
+  PRINT_TRY(OpenBlock(c, depth + 4, "hs_dsch_CommonSystemInformation", 31));
+  PRINT_TRY(PrintHS_DSCH_CommonSystemInformation_TDD128(c, v.hs_dsch_CommonSystemInformation, depth + 4));
+  PRINT_TRY(CloseBlock(c, depth + 4));
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "hs_dsch_PagingSystemInformation", 31));
+    PRINT_TRY(PrintHS_DSCH_PagingSystemInformation_TDD128(c, v.hs_dsch_PagingSystemInformation, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  return 0;
+}
+
+int PrintSysInfoType5_v860ext_IEs_modeSpecificInfo_tdd128(TextCursor& c, const SysInfoType5_v860ext_IEs_modeSpecificInfo_tdd128& v, int depth) {
+  if (v.presence & (1u << 0)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "hs_dsch_CommonSysInfo", 21));
+    PRINT_TRY(PrintSysInfoType5_v860ext_IEs_modeSpecificInfo_tdd128_hs_dsch_CommonSysInfo(c, v.hs_dsch_CommonSysInfo, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
+  }
+  if (v.presence & (1u << 1)) {
+    PRINT_TRY(OpenBlock(c, depth + 4, "hs_dsch_DrxCellfach_info", 24));
+    PRINT_TRY(PrintHS_DSCH_DrxCellfach_info_TDD128(c, v.hs_dsch_DrxCellfach_info, depth + 4));
+    PRINT_TRY(CloseBlock(c, depth + 4));
   }
   return 0;
 }
@@ -4927,445 +4013,6 @@ int PrintTDD_PRACH_CCodeList_sf8(TextCursor& c, const TDD_PRACH_CCodeList_sf8& v
   return 0;
 }
 
-int PrintTFCS_InfoForDSCH(TextCursor& c, const TFCS_InfoForDSCH& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc2bit", 8, v.value));
-      break;
-    case 2:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc4bit", 8, v.value));
-      break;
-    case 3:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc6bit", 8, v.value));
-      break;
-    case 4:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc8bit", 8, v.value));
-      break;
-    case 5:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc12bit", 9, v.value));
-      break;
-    case 6:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc16bit", 9, v.value));
-      break;
-    case 7:
-      PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc24bit", 9, v.value));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintTFCI_Range(TextCursor& c, const TFCI_Range& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "maxTFCIField2Value", 18, v.maxTFCIField2Value));
-  PRINT_TRY(OpenBlock(c, depth + 4, "tfcs_InfoForDSCH", 16));
-  PRINT_TRY(PrintTFCS_InfoForDSCH(c, v.tfcs_InfoForDSCH, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  return 0;
-}
-
-int PrintTFCI_RangeList(TextCursor& c, const TFCI_RangeList& v, int depth, const char* name) {
-  ElementName elementName;
-  StartElementNames(elementName, name);
-  for (uint32_t index = 0; index < v.count; ++index) {
-    SetElementIndex(elementName, static_cast<int>(index));
-    const TFCI_Range& element = v.items[index];
-    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
-    PRINT_TRY(PrintTFCI_Range(c, element, depth));
-    PRINT_TRY(CloseBlock(c, depth));
-  }
-  return 0;
-}
-
-int PrintTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc12", 6, v.ctfc12));
-  if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "powerOffsetInformation", 22));
-    PRINT_TRY(PrintPowerOffsetInformation(c, v.powerOffsetInformation, depth + 4));
-    PRINT_TRY(CloseBlock(c, depth + 4));
-  }
-  return 0;
-}
-
-int PrintTFCS_ReconfAdd_ctfcSize_ctfc12Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc12Bit& v, int depth, const char* name) {
-  ElementName elementName;
-  StartElementNames(elementName, name);
-  for (uint32_t index = 0; index < v.count; ++index) {
-    SetElementIndex(elementName, static_cast<int>(index));
-    const TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item& element = v.items[index];
-    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
-    PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(c, element, depth));
-    PRINT_TRY(CloseBlock(c, depth));
-  }
-  return 0;
-}
-
-int PrintTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc16", 6, v.ctfc16));
-  if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "powerOffsetInformation", 22));
-    PRINT_TRY(PrintPowerOffsetInformation(c, v.powerOffsetInformation, depth + 4));
-    PRINT_TRY(CloseBlock(c, depth + 4));
-  }
-  return 0;
-}
-
-int PrintTFCS_ReconfAdd_ctfcSize_ctfc16Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc16Bit& v, int depth, const char* name) {
-  ElementName elementName;
-  StartElementNames(elementName, name);
-  for (uint32_t index = 0; index < v.count; ++index) {
-    SetElementIndex(elementName, static_cast<int>(index));
-    const TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item& element = v.items[index];
-    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
-    PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(c, element, depth));
-    PRINT_TRY(CloseBlock(c, depth));
-  }
-  return 0;
-}
-
-int PrintTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc24", 6, v.ctfc24));
-  if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "powerOffsetInformation", 22));
-    PRINT_TRY(PrintPowerOffsetInformation(c, v.powerOffsetInformation, depth + 4));
-    PRINT_TRY(CloseBlock(c, depth + 4));
-  }
-  return 0;
-}
-
-int PrintTFCS_ReconfAdd_ctfcSize_ctfc24Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc24Bit& v, int depth, const char* name) {
-  ElementName elementName;
-  StartElementNames(elementName, name);
-  for (uint32_t index = 0; index < v.count; ++index) {
-    SetElementIndex(elementName, static_cast<int>(index));
-    const TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item& element = v.items[index];
-    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
-    PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(c, element, depth));
-    PRINT_TRY(CloseBlock(c, depth));
-  }
-  return 0;
-}
-
-int PrintTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc2", 5, v.ctfc2));
-  if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "powerOffsetInformation", 22));
-    PRINT_TRY(PrintPowerOffsetInformation(c, v.powerOffsetInformation, depth + 4));
-    PRINT_TRY(CloseBlock(c, depth + 4));
-  }
-  return 0;
-}
-
-int PrintTFCS_ReconfAdd_ctfcSize_ctfc2Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc2Bit& v, int depth, const char* name) {
-  ElementName elementName;
-  StartElementNames(elementName, name);
-  for (uint32_t index = 0; index < v.count; ++index) {
-    SetElementIndex(elementName, static_cast<int>(index));
-    const TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item& element = v.items[index];
-    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
-    PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(c, element, depth));
-    PRINT_TRY(CloseBlock(c, depth));
-  }
-  return 0;
-}
-
-int PrintTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc4", 5, v.ctfc4));
-  if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "powerOffsetInformation", 22));
-    PRINT_TRY(PrintPowerOffsetInformation(c, v.powerOffsetInformation, depth + 4));
-    PRINT_TRY(CloseBlock(c, depth + 4));
-  }
-  return 0;
-}
-
-int PrintTFCS_ReconfAdd_ctfcSize_ctfc4Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc4Bit& v, int depth, const char* name) {
-  ElementName elementName;
-  StartElementNames(elementName, name);
-  for (uint32_t index = 0; index < v.count; ++index) {
-    SetElementIndex(elementName, static_cast<int>(index));
-    const TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item& element = v.items[index];
-    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
-    PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(c, element, depth));
-    PRINT_TRY(CloseBlock(c, depth));
-  }
-  return 0;
-}
-
-int PrintTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc6", 5, v.ctfc6));
-  if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "powerOffsetInformation", 22));
-    PRINT_TRY(PrintPowerOffsetInformation(c, v.powerOffsetInformation, depth + 4));
-    PRINT_TRY(CloseBlock(c, depth + 4));
-  }
-  return 0;
-}
-
-int PrintTFCS_ReconfAdd_ctfcSize_ctfc6Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc6Bit& v, int depth, const char* name) {
-  ElementName elementName;
-  StartElementNames(elementName, name);
-  for (uint32_t index = 0; index < v.count; ++index) {
-    SetElementIndex(elementName, static_cast<int>(index));
-    const TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item& element = v.items[index];
-    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
-    PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(c, element, depth));
-    PRINT_TRY(CloseBlock(c, depth));
-  }
-  return 0;
-}
-
-int PrintTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "ctfc8", 5, v.ctfc8));
-  if (v.presence & (1u << 0)) {
-    PRINT_TRY(OpenBlock(c, depth + 4, "powerOffsetInformation", 22));
-    PRINT_TRY(PrintPowerOffsetInformation(c, v.powerOffsetInformation, depth + 4));
-    PRINT_TRY(CloseBlock(c, depth + 4));
-  }
-  return 0;
-}
-
-int PrintTFCS_ReconfAdd_ctfcSize_ctfc8Bit(TextCursor& c, const TFCS_ReconfAdd_ctfcSize_ctfc8Bit& v, int depth, const char* name) {
-  ElementName elementName;
-  StartElementNames(elementName, name);
-  for (uint32_t index = 0; index < v.count; ++index) {
-    SetElementIndex(elementName, static_cast<int>(index));
-    const TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item& element = v.items[index];
-    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
-    PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(c, element, depth));
-    PRINT_TRY(CloseBlock(c, depth));
-  }
-  return 0;
-}
-
-int PrintUplinkAdditionalTimeslots_parameters(TextCursor& c, const UplinkAdditionalTimeslots_parameters& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "sameAsLast", 10));
-      PRINT_TRY(PrintUplinkAdditionalTimeslots_parameters_sameAsLast(c, (*static_cast<const UplinkAdditionalTimeslots_parameters_sameAsLast*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    case 2:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "newParameters", 13));
-      PRINT_TRY(PrintUplinkAdditionalTimeslots_parameters_newParameters(c, (*static_cast<const UplinkAdditionalTimeslots_parameters_newParameters*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintUplinkAdditionalTimeslots(TextCursor& c, const UplinkAdditionalTimeslots& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "parameters", 10));
-  PRINT_TRY(PrintUplinkAdditionalTimeslots_parameters(c, v.parameters, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  return 0;
-}
-
-int PrintUplinkAdditionalTimeslots_LCR_r4_parameters(TextCursor& c, const UplinkAdditionalTimeslots_LCR_r4_parameters& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "sameAsLast", 10));
-      PRINT_TRY(PrintUplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast(c, (*static_cast<const UplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    case 2:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "newParameters", 13));
-      PRINT_TRY(PrintUplinkAdditionalTimeslots_LCR_r4_parameters_newParameters(c, (*static_cast<const UplinkAdditionalTimeslots_LCR_r4_parameters_newParameters*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintUplinkAdditionalTimeslots_LCR_r4(TextCursor& c, const UplinkAdditionalTimeslots_LCR_r4& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "parameters", 10));
-  PRINT_TRY(PrintUplinkAdditionalTimeslots_LCR_r4_parameters(c, v.parameters, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  return 0;
-}
-
-int PrintUplinkAdditionalTimeslots_LCR_r4_parameters_newParameters(TextCursor& c, const UplinkAdditionalTimeslots_LCR_r4_parameters_newParameters& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "individualTimeslotInfo", 22));
-  PRINT_TRY(PrintIndividualTimeslotInfo_LCR_r4(c, v.individualTimeslotInfo, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintUL_TS_ChannelisationCodeList(c, v.ul_TS_ChannelisationCodeList, depth + 8, "ul_TS_ChannelisationCodeList"));
-  return 0;
-}
-
-int PrintUplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast(TextCursor& c, const UplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", 14, v.timeslotNumber));
-  return 0;
-}
-
-int PrintUplinkAdditionalTimeslots_VHCR_parameters(TextCursor& c, const UplinkAdditionalTimeslots_VHCR_parameters& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "sameAsLast", 10));
-      PRINT_TRY(PrintUplinkAdditionalTimeslots_VHCR_parameters_sameAsLast(c, (*static_cast<const UplinkAdditionalTimeslots_VHCR_parameters_sameAsLast*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    case 2:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "newParameters", 13));
-      PRINT_TRY(PrintUplinkAdditionalTimeslots_VHCR_parameters_newParameters(c, (*static_cast<const UplinkAdditionalTimeslots_VHCR_parameters_newParameters*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintUplinkAdditionalTimeslots_VHCR(TextCursor& c, const UplinkAdditionalTimeslots_VHCR& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "parameters", 10));
-  PRINT_TRY(PrintUplinkAdditionalTimeslots_VHCR_parameters(c, v.parameters, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  return 0;
-}
-
-int PrintUplinkAdditionalTimeslots_VHCR_parameters_newParameters(TextCursor& c, const UplinkAdditionalTimeslots_VHCR_parameters_newParameters& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "individualTimeslotInfo", 22));
-  PRINT_TRY(PrintIndividualTimeslotInfo_VHCR(c, v.individualTimeslotInfo, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintUL_TS_ChannelisationCodeList(c, v.ul_TS_ChannelisationCodeList, depth + 8, "ul_TS_ChannelisationCodeList"));
-  return 0;
-}
-
-int PrintUplinkAdditionalTimeslots_VHCR_parameters_sameAsLast(TextCursor& c, const UplinkAdditionalTimeslots_VHCR_parameters_sameAsLast& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", 14, v.timeslotNumber));
-  return 0;
-}
-
-int PrintUplinkAdditionalTimeslots_parameters_newParameters(TextCursor& c, const UplinkAdditionalTimeslots_parameters_newParameters& v, int depth) {
-  PRINT_TRY(OpenBlock(c, depth + 4, "individualTimeslotInfo", 22));
-  PRINT_TRY(PrintIndividualTimeslotInfo(c, v.individualTimeslotInfo, depth + 4));
-  PRINT_TRY(CloseBlock(c, depth + 4));
-  PRINT_TRY(PrintUL_TS_ChannelisationCodeList(c, v.ul_TS_ChannelisationCodeList, depth + 8, "ul_TS_ChannelisationCodeList"));
-  return 0;
-}
-
-int PrintUplinkAdditionalTimeslots_parameters_sameAsLast(TextCursor& c, const UplinkAdditionalTimeslots_parameters_sameAsLast& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "timeslotNumber", 14, v.timeslotNumber));
-  return 0;
-}
-
-int PrintUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(TextCursor& c, const UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "consecutive", 11));
-      PRINT_TRY(PrintUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive(c, (*static_cast<const UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    case 2:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(PrintUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(c, (*static_cast<const UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList*>(v.ptr)), depth + 4, "timeslotList"));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive(TextCursor& c, const UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "numAdditionalTimeslots", 22, v.numAdditionalTimeslots));
-  return 0;
-}
-
-int PrintUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList& v, int depth, const char* name) {
-  ElementName elementName;
-  StartElementNames(elementName, name);
-  for (uint32_t index = 0; index < v.count; ++index) {
-    SetElementIndex(elementName, static_cast<int>(index));
-    const UplinkAdditionalTimeslots_LCR_r4& element = v.items[index];
-    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
-    PRINT_TRY(PrintUplinkAdditionalTimeslots_LCR_r4(c, element, depth));
-    PRINT_TRY(CloseBlock(c, depth));
-  }
-  return 0;
-}
-
-int PrintUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(TextCursor& c, const UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "consecutive", 11));
-      PRINT_TRY(PrintUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive(c, (*static_cast<const UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    case 2:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(PrintUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(c, (*static_cast<const UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList*>(v.ptr)), depth + 4, "timeslotList"));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive(TextCursor& c, const UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "numAdditionalTimeslots", 22, v.numAdditionalTimeslots));
-  return 0;
-}
-
-int PrintUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList& v, int depth, const char* name) {
-  ElementName elementName;
-  StartElementNames(elementName, name);
-  for (uint32_t index = 0; index < v.count; ++index) {
-    SetElementIndex(elementName, static_cast<int>(index));
-    const UplinkAdditionalTimeslots_VHCR& element = v.items[index];
-    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
-    PRINT_TRY(PrintUplinkAdditionalTimeslots_VHCR(c, element, depth));
-    PRINT_TRY(CloseBlock(c, depth));
-  }
-  return 0;
-}
-
-int PrintUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots(TextCursor& c, const UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots& v, int depth) {
-  switch (v.tag) {
-    case 1:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(OpenBlock(c, depth + 4, "consecutive", 11));
-      PRINT_TRY(PrintUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive(c, (*static_cast<const UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive*>(v.ptr)), depth + 4));
-      PRINT_TRY(CloseBlock(c, depth + 4));
-      break;
-    case 2:
-      if (v.ptr == nullptr) break;
-      PRINT_TRY(PrintUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(c, (*static_cast<const UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList*>(v.ptr)), depth + 4, "timeslotList"));
-      break;
-    default:
-      break;
-  }
-  return 0;
-}
-
-int PrintUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive(TextCursor& c, const UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive& v, int depth) {
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "numAdditionalTimeslots", 22, v.numAdditionalTimeslots));
-  return 0;
-}
-
-int PrintUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(TextCursor& c, const UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList& v, int depth, const char* name) {
-  ElementName elementName;
-  StartElementNames(elementName, name);
-  for (uint32_t index = 0; index < v.count; ++index) {
-    SetElementIndex(elementName, static_cast<int>(index));
-    const UplinkAdditionalTimeslots& element = v.items[index];
-    PRINT_TRY(OpenBlock(c, depth, elementName.text, elementName.length));
-    PRINT_TRY(PrintUplinkAdditionalTimeslots(c, element, depth));
-    PRINT_TRY(CloseBlock(c, depth));
-  }
-  return 0;
-}
-
 int PrintSysInfoType5Text(TextCursor& c, const SysInfoType5& v) {
   char* start = c.pos;
   PRINT_TRY(OpenBlock(c, 0, "SysInfoType5 ::="));
@@ -5379,6 +4026,15 @@ int PrintSysInfoType6Text(TextCursor& c, const SysInfoType6& v) {
   char* start = c.pos;
   PRINT_TRY(OpenBlock(c, 0, "SysInfoType6 ::="));
   PRINT_TRY(PrintSysInfoType6(c, v, 0));
+  PRINT_TRY(CloseBlock(c, 0));
+  c.pos = start;  // hand the cursor back: the text starts where this SIB began
+  return 0;
+}
+
+int PrintSysInfoType5bisText(TextCursor& c, const SysInfoType5& v) {
+  char* start = c.pos;
+  PRINT_TRY(OpenBlock(c, 0, "SysInfoType5bis ::="));
+  PRINT_TRY(PrintSysInfoType5(c, v, 0));
   PRINT_TRY(CloseBlock(c, 0));
   c.pos = start;  // hand the cursor back: the text starts where this SIB began
   return 0;

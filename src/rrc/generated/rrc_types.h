@@ -15,6 +15,141 @@ struct AICH_Info {
   uint32_t aich_TransmissionTiming;
 };
 
+struct GANSS_SAT_Info_Almanac_SBASecef {
+  BitStringValue<1> sbasAlmDataID;
+  uint8_t svID;
+  BitStringValue<1> sbasAlmHealth;
+  BitStringValue<2> sbasAlmXg;
+  BitStringValue<2> sbasAlmYg;
+  BitStringValue<2> sbasAlmZg;
+  BitStringValue<1> sbasAlmXgdot;
+  BitStringValue<1> sbasAlmYgDot;
+  BitStringValue<1> sbasAlmZgDot;
+  BitStringValue<2> sbasAlmTo;
+};
+
+using GANSS_SAT_Info_Almanac_SBASecefList = ValueList<GANSS_SAT_Info_Almanac_SBASecef>;
+
+struct ALM_ECEFsbasAlmanacSet {
+  GANSS_SAT_Info_Almanac_SBASecefList sat_info_SBASecefList;
+};
+
+struct GANSS_SAT_Info_Almanac_GLOkp {
+  static constexpr uint32_t kHas_gloAlmMA = 1u << 0;
+  uint32_t presence;
+  BitStringValue<2> gloAlmNA;
+  BitStringValue<1> gloAlmnA;
+  BitStringValue<1> gloAlmHA;
+  BitStringValue<3> gloAlmLambdaA;
+  BitStringValue<3> gloAlmTlambdaA;
+  BitStringValue<3> gloAlmDeltaIA;
+  BitStringValue<3> gloAkmDeltaTA;
+  BitStringValue<1> gloAlmDeltaTdotA;
+  BitStringValue<2> gloAlmEpsilonA;
+  BitStringValue<2> gloAlmOmegaA;
+  BitStringValue<2> gloAlmTauA;
+  BitStringValue<1> gloAlmCA;
+  BitStringValue<1> gloAlmMA;
+};
+
+using GANSS_SAT_Info_Almanac_GLOkpList = ValueList<GANSS_SAT_Info_Almanac_GLOkp>;
+
+struct ALM_GlonassAlmanacSet {
+  GANSS_SAT_Info_Almanac_GLOkpList sat_info_GLOkpList;
+};
+
+struct GANSS_SAT_Info_Almanac_MIDIkp {
+  uint8_t svID;
+  BitStringValue<2> midiAlmE;
+  BitStringValue<2> midiAlmDeltaI;
+  BitStringValue<2> midiAlmOmegaDot;
+  BitStringValue<3> midiAlmSqrtA;
+  BitStringValue<2> midiAlmOmega0;
+  BitStringValue<2> midiAlmOmega;
+  BitStringValue<2> midiAlmMo;
+  BitStringValue<2> midiAlmaf0;
+  BitStringValue<2> midiAlmaf1;
+  BitStringValue<1> midiAlmL1Health;
+  BitStringValue<1> midiAlmL2Health;
+  BitStringValue<1> midiAlmL5Health;
+};
+
+using GANSS_SAT_Info_Almanac_MIDIkpList = ValueList<GANSS_SAT_Info_Almanac_MIDIkp>;
+
+struct ALM_MidiAlmanacSet {
+  uint8_t t_oa;
+  GANSS_SAT_Info_Almanac_MIDIkpList sat_info_MIDIkpList;
+};
+
+struct GANSS_SAT_Info_Almanac_NAVkp {
+  uint8_t svID;
+  BitStringValue<2> navAlmE;
+  BitStringValue<2> navAlmDeltaI;
+  BitStringValue<2> navAlmOMEGADOT;
+  BitStringValue<1> navAlmSVHealth;
+  BitStringValue<3> navAlmSqrtA;
+  BitStringValue<3> navAlmOMEGAo;
+  BitStringValue<3> navAlmOmega;
+  BitStringValue<3> navAlmMo;
+  BitStringValue<2> navAlmaf0;
+  BitStringValue<2> navAlmaf1;
+};
+
+using GANSS_SAT_Info_Almanac_NAVkpList = ValueList<GANSS_SAT_Info_Almanac_NAVkp>;
+
+struct ALM_NAVKeplerianSet {
+  uint8_t t_oa;
+  GANSS_SAT_Info_Almanac_NAVkpList sat_info_NAVkpList;
+};
+
+struct GANSS_SAT_Info_Almanac_REDkp {
+  uint8_t svID;
+  BitStringValue<1> redAlmDeltaA;
+  BitStringValue<1> redAlmOmega0;
+  BitStringValue<1> redAlmPhi0;
+  BitStringValue<1> redAlmL1Health;
+  BitStringValue<1> redAlmL2Health;
+  BitStringValue<1> redAlmL5Health;
+};
+
+using GANSS_SAT_Info_Almanac_REDkpList = ValueList<GANSS_SAT_Info_Almanac_REDkp>;
+
+struct ALM_ReducedKeplerianSet {
+  uint8_t t_oa;
+  GANSS_SAT_Info_Almanac_REDkpList sat_info_REDkpList;
+};
+
+struct GANSS_SAT_Info_Almanac_Kp {
+  uint8_t svId;
+  BitStringValue<2> ganss_alm_e;
+  BitStringValue<2> ganss_delta_I_alm;
+  BitStringValue<2> ganss_omegadot_alm;
+  BitStringValue<1> ganss_svhealth_alm;
+  BitStringValue<3> ganss_delta_a_sqrt_alm;
+  BitStringValue<2> ganss_omegazero_alm;
+  BitStringValue<2> ganss_m_zero_alm;
+  BitStringValue<2> ganss_omega_alm;
+  BitStringValue<2> ganss_af_zero_alm;
+  BitStringValue<2> ganss_af_one_alm;
+};
+
+using GANSS_SAT_Info_Almanac_KpList = ValueList<GANSS_SAT_Info_Almanac_Kp>;
+
+struct ALM_keplerianParameters {
+  uint8_t t_oa;
+  uint8_t iod_a;
+  GANSS_SAT_Info_Almanac_KpList sat_info_kpList;
+};
+
+using AvailableAP_SubchannelList = FixedArray<uint8_t, 12>;
+
+struct AP_Signature_VCAM {
+  static constexpr uint32_t kHas_availableAP_SubchannelList = 1u << 0;
+  uint32_t presence;
+  uint8_t ap_Signature;
+  AvailableAP_SubchannelList availableAP_SubchannelList;
+};
+
 struct AccessServiceClass_FDD {
   uint8_t availableSignatureStartIndex;
   uint8_t availableSignatureEndIndex;
@@ -190,10 +325,82 @@ struct AdditionalPRACH_TF_and_TFCS_CCCH {
 
 using AdditionalPRACH_TF_and_TFCS_CCCH_List = ValueList<AdditionalPRACH_TF_and_TFCS_CCCH>;
 
+using AlgorithmSpecificInfo = ChoiceValue;
+struct AlgorithmSpecificInfo_Tag {
+  static constexpr uint32_t rfc2507_Info = 1;
+};
+
+using AllowedTFC_List = FixedArray<uint16_t, 1024>;
+
+using AllowedTFI_List = FixedArray<uint8_t, 32>;
+
+struct AlmanacSatInfo {
+  uint8_t dataID;
+  uint8_t satID;
+  BitStringValue<2> e;
+  BitStringValue<1> t_oa;
+  BitStringValue<2> deltaI;
+  BitStringValue<2> omegaDot;
+  BitStringValue<1> satHealth;
+  BitStringValue<3> a_Sqrt;
+  BitStringValue<3> omega0;
+  BitStringValue<3> m0;
+  BitStringValue<3> omega;
+  BitStringValue<2> af0;
+  BitStringValue<2> af1;
+};
+
+using AlmanacSatInfoList = ValueList<AlmanacSatInfo>;
+
+struct AuxInfoGANSS_ID1_element {
+  uint8_t svID;
+  BitStringValue<1> signalsAvailable;
+};
+
+using AuxInfoGANSS_ID1 = ValueList<AuxInfoGANSS_ID1_element>;
+
+struct AuxInfoGANSS_ID3_element {
+  uint8_t svID;
+  BitStringValue<1> signalsAvailable;
+  int8_t channelNumber;
+};
+
+using AuxInfoGANSS_ID3 = ValueList<AuxInfoGANSS_ID3_element>;
+
+using AvailableAP_SignatureList = FixedArray<uint8_t, 16>;
+
+using AvailableAP_Signature_VCAMList = ValueList<AP_Signature_VCAM>;
+
+struct AvailableMinimumSF_VCAM {
+  uint32_t minimumSpreadingFactor;
+  uint8_t nf_Max;
+  uint8_t maxAvailablePCPCH_Number;
+  AvailableAP_Signature_VCAMList availableAP_Signature_VCAMList;
+};
+
+using AvailableMinimumSF_ListVCAM = ValueList<AvailableMinimumSF_VCAM>;
+
+struct AzimuthAndElevation {
+  uint8_t azimuth;
+  uint8_t elevation;
+};
+
 struct BSIC {
   uint8_t ncc;
   uint8_t bcc;
 };
+
+struct BackoffControlParams {
+  uint8_t n_AP_RetransMax;
+  uint8_t n_AccessFails;
+  uint8_t nf_BO_NoAICH;
+  uint8_t ns_BO_Busy;
+  uint8_t nf_BO_AllBusy;
+  uint8_t nf_BO_Mismatch;
+  uint32_t t_CPCH;
+};
+
+using BadSatList = FixedArray<uint8_t, 16>;
 
 using BitModeRLC_SizeInfo = ChoiceValue;
 struct BitModeRLC_SizeInfo_Tag {
@@ -224,9 +431,44 @@ struct BitModeRLC_SizeInfo_sizeType4 {
   uint8_t part2;
 };
 
+struct BurstModeParameters {
+  uint8_t burstStart;
+  uint8_t burstLength;
+  uint8_t burstFreq;
+};
+
 struct CBS_DRX_Level1Information {
   uint16_t ctch_AllocationPeriod;
   uint8_t cbs_FrameOffset;
+};
+
+using CD_AccessSlotSubchannelList = FixedArray<uint8_t, 12>;
+
+using CD_SignatureCodeList = FixedArray<uint8_t, 16>;
+
+struct CNAVclockModel {
+  static constexpr uint32_t kHas_cnavISCl1cp = 1u << 0;
+  static constexpr uint32_t kHas_cnavISCl1cd = 1u << 1;
+  static constexpr uint32_t kHas_cnavISCl1ca = 1u << 2;
+  static constexpr uint32_t kHas_cnavISCl2c = 1u << 3;
+  static constexpr uint32_t kHas_cnavISCl5i5 = 1u << 4;
+  static constexpr uint32_t kHas_cnavISCl5q5 = 1u << 5;
+  uint32_t presence;
+  BitStringValue<2> cnavToc;
+  BitStringValue<2> cnavTop;
+  BitStringValue<1> cnavURA0;
+  BitStringValue<1> cnavURA1;
+  BitStringValue<1> cnavURA2;
+  BitStringValue<2> cnavAf2;
+  BitStringValue<3> cnavAf1;
+  BitStringValue<4> cnavAf0;
+  BitStringValue<2> cnavTgd;
+  BitStringValue<2> cnavISCl1cp;
+  BitStringValue<2> cnavISCl1cd;
+  BitStringValue<2> cnavISCl1ca;
+  BitStringValue<2> cnavISCl2c;
+  BitStringValue<2> cnavISCl5i5;
+  BitStringValue<2> cnavISCl5q5;
 };
 
 using CN_DomainSysInfo_cn_Type = ChoiceValue;
@@ -242,6 +484,120 @@ struct CN_DomainSysInfo {
 };
 
 using CN_DomainSysInfoList = ValueList<CN_DomainSysInfo>;
+
+using InitialPriorityDelayList = FixedArray<uint8_t, 8>;
+
+using PowerControlAlgorithm = ChoiceValue;
+struct PowerControlAlgorithm_Tag {
+  static constexpr uint32_t algorithm1 = 1;
+  static constexpr uint32_t algorithm2 = 2;
+};
+
+struct CPCH_Parameters {
+  static constexpr uint32_t kHas_initialPriorityDelayList = 1u << 0;
+  uint32_t presence;
+  InitialPriorityDelayList initialPriorityDelayList;
+  BackoffControlParams backoffControlParams;
+  PowerControlAlgorithm powerControlAlgorithm;
+  uint8_t dl_DPCCH_BER;
+};
+
+using DynamicPersistenceLevelTF_List = FixedArray<uint8_t, 16>;
+
+struct CPCH_PersistenceLevels {
+  uint8_t cpch_SetID;
+  DynamicPersistenceLevelTF_List dynamicPersistenceLevelTF_List;
+};
+
+using CPCH_PersistenceLevelsList = ValueList<CPCH_PersistenceLevels>;
+
+using TransportFormatSet = ChoiceValue;
+struct TransportFormatSet_Tag {
+  static constexpr uint32_t dedicatedTransChTFS = 1;
+  static constexpr uint32_t commonTransChTFS = 2;
+};
+
+using TFCS = ChoiceValue;
+struct TFCS_Tag {
+  static constexpr uint32_t normalTFCI_Signalling = 1;
+  static constexpr uint32_t dummy = 2;
+};
+
+using ChannelAssignmentActive = ChoiceValue;
+struct ChannelAssignmentActive_Tag {
+  static constexpr uint32_t notActive = 1;
+  static constexpr uint32_t isActive = 2;
+};
+
+struct ChannelReqParamsForUCSM {
+  static constexpr uint32_t kHas_availableAP_SubchannelList = 1u << 0;
+  uint32_t presence;
+  AvailableAP_SignatureList availableAP_SignatureList;
+  AvailableAP_SubchannelList availableAP_SubchannelList;
+};
+
+struct UCSM_Info {
+  uint32_t minimumSpreadingFactor;
+  uint8_t nf_Max;
+  ChannelReqParamsForUCSM channelReqParamsForUCSM;
+};
+
+struct PCPCH_ChannelInfo {
+  static constexpr uint32_t kHas_pcpch_DL_ScramblingCode = 1u << 0;
+  static constexpr uint32_t kHas_ucsm_Info = 1u << 1;
+  uint32_t presence;
+  uint8_t pcpch_UL_ScramblingCode;
+  uint16_t pcpch_DL_ChannelisationCode;
+  uint8_t pcpch_DL_ScramblingCode;
+  uint32_t pcp_Length;
+  UCSM_Info ucsm_Info;
+};
+
+using PCPCH_ChannelInfoList = ValueList<PCPCH_ChannelInfo>;
+
+struct CPCH_SetInfo {
+  static constexpr uint32_t kHas_cd_AccessSlotSubchannelList = 1u << 0;
+  static constexpr uint32_t kHas_cd_SignatureCodeList = 1u << 1;
+  uint32_t presence;
+  uint8_t cpch_SetID;
+  TransportFormatSet transportFormatSet;
+  TFCS tfcs;
+  uint8_t ap_PreambleScramblingCode;
+  uint8_t ap_AICH_ChannelisationCode;
+  uint8_t cd_PreambleScramblingCode;
+  uint8_t cd_CA_ICH_ChannelisationCode;
+  CD_AccessSlotSubchannelList cd_AccessSlotSubchannelList;
+  CD_SignatureCodeList cd_SignatureCodeList;
+  int8_t deltaPp_m;
+  uint32_t ul_DPCCH_SlotFormat;
+  uint8_t n_StartMessage;
+  uint8_t n_EOT;
+  ChannelAssignmentActive channelAssignmentActive;
+  uint32_t cpch_StatusIndicationMode;
+  PCPCH_ChannelInfoList pcpch_ChannelInfoList;
+};
+
+using CPCH_SetInfoList = ValueList<CPCH_SetInfo>;
+
+using FrequencyInfo_modeSpecificInfo = ChoiceValue;
+struct FrequencyInfo_modeSpecificInfo_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+};
+
+struct FrequencyInfo {
+  FrequencyInfo_modeSpecificInfo modeSpecificInfo;
+};
+
+using CSG_DedicatedFrequencyInfoList = ValueList<FrequencyInfo>;
+
+struct CSG_PSCSplitInfo {
+  static constexpr uint32_t kHas_pscRange2Offset = 1u << 0;
+  uint32_t presence;
+  uint8_t startPSC;
+  uint32_t numberOfPSCs;
+  uint8_t pscRange2Offset;
+};
 
 using SystemSpecificCapUpdateReqList = FixedArray<uint32_t, 16>;
 
@@ -274,6 +630,19 @@ struct CellAccessRestriction {
   uint32_t cellReservedForOperatorUse;
   uint32_t cellReservationExtension;
   AccessClassBarredList accessClassBarredList;
+};
+
+struct CellAccessRestriction_v870ext {
+  static constexpr uint32_t kHas_cellReservedForCSG = 1u << 0;
+  uint32_t presence;
+  uint32_t cellReservedForCSG;
+};
+
+struct CellAndChannelIdentity {
+  uint32_t burstType;
+  uint8_t midambleShift;
+  uint8_t timeslot;
+  uint8_t cellParametersID;
 };
 
 struct CellBarred_barred {
@@ -950,6 +1319,11 @@ struct ChannelCodingType_Tag {
   static constexpr uint32_t turbo = 3;
 };
 
+struct CodeResourceInformation_TDD128 {
+  uint32_t start_code;
+  uint32_t stop_code;
+};
+
 using CommonDynamicTF_Info_rlc_Size = ChoiceValue;
 struct CommonDynamicTF_Info_rlc_Size_Tag {
   static constexpr uint32_t fdd = 1;
@@ -1014,6 +1388,404 @@ struct CommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice_Tag {
 
 struct CommonDynamicTF_Info_rlc_Size_tdd {
   CommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice commonTDD_Choice;
+};
+
+struct Common_E_DCH_MAC_d_Flow {
+  static constexpr uint32_t kHas_mac_d_FlowMultiplexingList = 1u << 0;
+  static constexpr uint32_t kHas_e_dch_mac_d_flow_retransmission_timer = 1u << 1;
+  uint32_t presence;
+  uint8_t mac_d_FlowIdentity;
+  uint8_t mac_d_FlowPowerOffset;
+  uint8_t mac_d_FlowMaxRetrans;
+  BitStringValue<1> mac_d_FlowMultiplexingList;
+  uint32_t e_dch_mac_d_flow_retransmission_timer;
+};
+
+using Common_E_DCH_MAC_d_FlowList = ValueList<Common_E_DCH_MAC_d_Flow>;
+
+using CommonEDCHSystemInfo_modeSpecificInfo = ChoiceValue;
+struct CommonEDCHSystemInfo_modeSpecificInfo_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+};
+
+struct CommonEDCHSystemInfo {
+  static constexpr uint32_t kHas_ul_InterferenceForCommonEDCH = 1u << 0;
+  uint32_t presence;
+  int8_t ul_InterferenceForCommonEDCH;
+  Common_E_DCH_MAC_d_FlowList common_E_DCH_MAC_d_FlowList;
+  CommonEDCHSystemInfo_modeSpecificInfo modeSpecificInfo;
+};
+
+using PRACH_Partitioning_r7 = ChoiceValue;
+struct PRACH_Partitioning_r7_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+};
+
+using PersistenceScalingFactorList = FixedArray<uint32_t, 6>;
+
+struct PRACH_PowerOffset {
+  uint8_t powerRampStep;
+  uint8_t preambleRetransMax;
+};
+
+struct RACH_TransmissionParameters {
+  uint8_t mmax;
+  uint8_t nb01Min;
+  uint8_t nb01Max;
+};
+
+struct PRACH_PreambleForEnhancedUplink {
+  static constexpr uint32_t kHas_prach_Partitioning = 1u << 0;
+  static constexpr uint32_t kHas_persistenceScalingFactorList = 1u << 1;
+  static constexpr uint32_t kHas_ac_To_ASC_MappingTable = 1u << 2;
+  static constexpr uint32_t kHas_primaryCPICH_TX_Power = 1u << 3;
+  static constexpr uint32_t kHas_constantValue = 1u << 4;
+  static constexpr uint32_t kHas_prach_PowerOffset = 1u << 5;
+  static constexpr uint32_t kHas_rach_TransmissionParameters = 1u << 6;
+  static constexpr uint32_t kHas_aich_Info = 1u << 7;
+  uint32_t presence;
+  BitStringValue<2> availableSignatures;
+  uint8_t e_ai_Indication;
+  uint8_t preambleScramblingCodeWordNumber;
+  BitStringValue<2> availableSubChannelNumbers;
+  PRACH_Partitioning_r7 prach_Partitioning;
+  PersistenceScalingFactorList persistenceScalingFactorList;
+  AC_To_ASC_MappingTable ac_To_ASC_MappingTable;
+  int8_t primaryCPICH_TX_Power;
+  int8_t constantValue;
+  PRACH_PowerOffset prach_PowerOffset;
+  RACH_TransmissionParameters rach_TransmissionParameters;
+  AICH_Info aich_Info;
+  int8_t powerOffsetPp_e;
+};
+
+struct E_AGCH_Information {
+  uint8_t e_AGCH_ChannelisationCode;
+};
+
+struct UL_DPCHpowerControlInfoForCommonEDCH {
+  static constexpr uint32_t kHas_deltaACK = 1u << 0;
+  static constexpr uint32_t kHas_deltaNACK = 1u << 1;
+  static constexpr uint32_t kHas_ack_NACK_repetition_factor = 1u << 2;
+  uint32_t presence;
+  PowerControlAlgorithm powerControlAlgorithm;
+  uint8_t deltaACK;
+  uint8_t deltaNACK;
+  uint8_t ack_NACK_repetition_factor;
+};
+
+struct E_TFC_Boost_Info_r7 {
+  static constexpr uint32_t kHas_delta_T2TP = 1u << 0;
+  uint32_t presence;
+  uint8_t e_TFCI_Boost;
+  uint8_t delta_T2TP;
+};
+
+struct E_DPCCH_Info_r7 {
+  static constexpr uint32_t kHas_e_TFC_Boost_Info = 1u << 0;
+  static constexpr uint32_t kHas_e_DPDCH_PowerInterpolation = 1u << 1;
+  uint32_t presence;
+  uint8_t e_DPCCH_DPCCH_PowerOffset;
+  uint32_t happyBit_DelayCondition;
+  E_TFC_Boost_Info_r7 e_TFC_Boost_Info;
+  uint8_t e_DPDCH_PowerInterpolation;
+};
+
+struct E_DPDCH_Reference_E_TFCI_r7 {
+  uint8_t reference_E_TFCI;
+  uint8_t reference_E_TFCI_PO_r7;
+};
+
+using E_DPDCH_Reference_E_TFCIList_r7 = ValueList<E_DPDCH_Reference_E_TFCI_r7>;
+
+struct E_DPDCH_SchedulingInfoConfiguration {
+  static constexpr uint32_t kHas_periodicityOfSchedInfo_NoGrant = 1u << 0;
+  static constexpr uint32_t kHas_periodicityOfSchedInfo_Grant = 1u << 1;
+  uint32_t presence;
+  uint32_t periodicityOfSchedInfo_NoGrant;
+  uint32_t periodicityOfSchedInfo_Grant;
+  uint8_t powerOffsetForSchedInfo;
+};
+
+struct E_DPDCH_Info_r8 {
+  static constexpr uint32_t kHas_e_DCH_MinimumSet_E_TFCI = 1u << 0;
+  static constexpr uint32_t kHas_minReduced_E_DPDCH_GainFactor = 1u << 1;
+  static constexpr uint32_t kHas_threeIndexStepThreshold = 1u << 2;
+  static constexpr uint32_t kHas_twoIndexStepThreshold = 1u << 3;
+  uint32_t presence;
+  uint8_t e_TFCI_TableIndex;
+  uint8_t e_DCH_MinimumSet_E_TFCI;
+  E_DPDCH_Reference_E_TFCIList_r7 reference_E_TFCIs;
+  uint32_t minReduced_E_DPDCH_GainFactor;
+  uint32_t maxChannelisationCodes;
+  uint8_t pl_NonMax;
+  E_DPDCH_SchedulingInfoConfiguration schedulingInfoConfiguration;
+  uint8_t threeIndexStepThreshold;
+  uint8_t twoIndexStepThreshold;
+};
+
+using Measurement_Feedback_Info_r7_modeSpecificInfo = ChoiceValue;
+struct Measurement_Feedback_Info_r7_modeSpecificInfo_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+};
+
+struct Measurement_Feedback_Info_r7 {
+  Measurement_Feedback_Info_r7_modeSpecificInfo modeSpecificInfo;
+};
+
+struct E_RGCH_Information {
+  uint8_t signatureSequence;
+  uint8_t rg_CombinationIndex;
+};
+
+struct E_HICH_Information {
+  uint8_t channelisationCode;
+  uint8_t signatureSequence;
+};
+
+struct UL_DPCH_CodeInfoForCommonEDCH {
+  uint32_t ul_DPCCHscramblingCodeType;
+  uint32_t ul_DPCCHscramblingCode;
+};
+
+struct Common_E_DCH_ResourceInfoList {
+  static constexpr uint32_t kHas_e_RGCH_Information = 1u << 0;
+  uint32_t presence;
+  uint8_t s_offset;
+  uint8_t f_dpch_ChannelisationCodeNumber;
+  E_RGCH_Information e_RGCH_Information;
+  E_HICH_Information e_hich_Info;
+  UL_DPCH_CodeInfoForCommonEDCH ul_DPCH_CodeInfoForCommonEDCH;
+};
+
+using CommonEDCHSystemInfo_modeSpecificInfo_fdd_common_E_DCH_ResourceInfoList = ValueList<Common_E_DCH_ResourceInfoList>;
+
+struct CommonEDCHSystemInfo_modeSpecificInfo_fdd {
+  static constexpr uint32_t kHas_measurement_Feedback_Info = 1u << 0;
+  uint32_t presence;
+  PRACH_PreambleForEnhancedUplink prach_PreambleForEnhancedUplink;
+  uint8_t initialServingGrantValue;
+  uint32_t e_dch_TTI;
+  E_AGCH_Information e_agch_Information;
+  uint32_t harq_Info;
+  UL_DPCHpowerControlInfoForCommonEDCH ul_DPCHpowerControlInfoForCommonEDCH;
+  E_DPCCH_Info_r7 e_dpcch_Info;
+  E_DPDCH_Info_r8 e_dpdch_Info;
+  uint8_t dl_FDPCH_TPCcommandErrorRate;
+  uint8_t additional_E_DCH_TransmitBackoff;
+  uint32_t max_CCCH_ResourceAllocation;
+  uint8_t max_PeriodForCollisionResolution;
+  uint32_t e_dch_TransmitContinuationOffset;
+  uint8_t ack_nack_support_on_HS_DPCCH;
+  Measurement_Feedback_Info_r7 measurement_Feedback_Info;
+  CommonEDCHSystemInfo_modeSpecificInfo_fdd_common_E_DCH_ResourceInfoList common_E_DCH_ResourceInfoList;
+};
+
+using CommonEDCHSystemInfo_modeSpecificInfo_tdd = ChoiceValue;
+struct CommonEDCHSystemInfo_modeSpecificInfo_tdd_Tag {
+  static constexpr uint32_t tdd768 = 1;
+  static constexpr uint32_t tdd384 = 2;
+  static constexpr uint32_t tdd128 = 3;
+};
+
+using PRACH_Partitioning_LCR_r4 = ValueList<ASCSetting_TDD_LCR_r4>;
+
+struct SYNC_UL_InfoForE_RUCCH {
+  static constexpr uint32_t kHas_prxUpPCHdes = 1u << 0;
+  static constexpr uint32_t kHas_powerRampStep = 1u << 1;
+  static constexpr uint32_t kHas_max_SYNC_UL_Transmissions = 1u << 2;
+  uint32_t presence;
+  uint8_t prxUpPCHdes;
+  uint8_t powerRampStep;
+  uint32_t max_SYNC_UL_Transmissions;
+  BitStringValue<1> e_RUCCH_Sync_UL_Codes_Bitmap;
+  uint8_t mmax;
+};
+
+using PRACH_ChanCodes_List_LCR = FixedArray<uint32_t, 2>;
+
+using MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode = ChoiceValue;
+struct MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_Tag {
+  static constexpr uint32_t defaultMidamble = 1;
+  static constexpr uint32_t commonMidamble = 2;
+  static constexpr uint32_t ueSpecificMidamble = 3;
+};
+
+struct MidambleShiftAndBurstType_LCR_r4 {
+  MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode midambleAllocationMode;
+  uint8_t midambleConfiguration;
+};
+
+struct FPACH_Info_r4 {
+  uint8_t timeslot;
+  uint32_t channelisationCode;
+  MidambleShiftAndBurstType_LCR_r4 midambleShiftAndBurstType;
+  uint8_t wi;
+};
+
+struct PRACH_Information_LCR {
+  static constexpr uint32_t kHas_fpach_Info = 1u << 0;
+  uint32_t presence;
+  uint8_t timeslot;
+  PRACH_ChanCodes_List_LCR prach_ChanCodes_list_LCR;
+  MidambleShiftAndBurstType_LCR_r4 midambleShiftAndBurstType;
+  FPACH_Info_r4 fpach_Info;
+};
+
+using PRACH_Information_LCR_List = ValueList<PRACH_Information_LCR>;
+
+struct E_RUCCH_Info_TDD128 {
+  static constexpr uint32_t kHas_t_RUCCH = 1u << 0;
+  static constexpr uint32_t kHas_n_RUCCH = 1u << 1;
+  static constexpr uint32_t kHas_t_WAIT = 1u << 2;
+  static constexpr uint32_t kHas_t_SI = 1u << 3;
+  static constexpr uint32_t kHas_extendedEstimationWindow = 1u << 4;
+  static constexpr uint32_t kHas_e_RUCCH_AccessServiceClass = 1u << 5;
+  static constexpr uint32_t kHas_e_RUCCH_PersistenceScalingFactor = 1u << 6;
+  static constexpr uint32_t kHas_sync_UL_InfoForE_RUCCH = 1u << 7;
+  static constexpr uint32_t kHas_prach_information = 1u << 8;
+  uint32_t presence;
+  uint32_t t_RUCCH;
+  uint8_t n_RUCCH;
+  uint32_t t_WAIT;
+  uint32_t t_SI;
+  uint8_t extendedEstimationWindow;
+  PRACH_Partitioning_LCR_r4 e_RUCCH_AccessServiceClass;
+  PersistenceScalingFactorList e_RUCCH_PersistenceScalingFactor;
+  SYNC_UL_InfoForE_RUCCH sync_UL_InfoForE_RUCCH;
+  PRACH_Information_LCR_List prach_information;
+};
+
+struct Reference_Beta_QPSK {
+  uint8_t reference_Code_Rate;
+  int8_t reference_Beta;
+};
+
+using E_TFCS_Info_reference_Beta_QPSK_List = ValueList<Reference_Beta_QPSK>;
+
+struct Reference_Beta_16QAM {
+  uint8_t reference_Code_Rate;
+  int8_t reference_Beta;
+};
+
+using E_TFCS_Info_reference_Beta_16QAM_List = ValueList<Reference_Beta_16QAM>;
+
+struct E_TFCS_Info {
+  E_TFCS_Info_reference_Beta_QPSK_List reference_Beta_QPSK_List;
+  E_TFCS_Info_reference_Beta_16QAM_List reference_Beta_16QAM_List;
+};
+
+struct UL_SynchronisationParameters_r4 {
+  uint8_t stepSize;
+  uint8_t frequency;
+};
+
+using E_PUCH_TS_Slots_LCR_midambleAllocationMode = ChoiceValue;
+struct E_PUCH_TS_Slots_LCR_midambleAllocationMode_Tag {
+  static constexpr uint32_t defaultMidamble = 1;
+  static constexpr uint32_t ueSpecificMidamble = 2;
+};
+
+struct E_PUCH_TS_Slots_LCR {
+  uint8_t timeslotNumber;
+  E_PUCH_TS_Slots_LCR_midambleAllocationMode midambleAllocationMode;
+  uint8_t midambleConfiguration;
+};
+
+using E_PUCH_Info_TDD128_e_PUCH_TS_ConfigurationList = ValueList<E_PUCH_TS_Slots_LCR>;
+
+struct E_PUCH_Info_TDD128 {
+  static constexpr uint32_t kHas_snpl_ReportType = 1u << 0;
+  static constexpr uint32_t kHas_beaconPLEst = 1u << 1;
+  static constexpr uint32_t kHas_pebase_PowerControlGAP = 1u << 2;
+  static constexpr uint32_t kHas_ul_SynchronisationParameters = 1u << 3;
+  static constexpr uint32_t kHas_dummy = 1u << 4;
+  uint32_t presence;
+  E_TFCS_Info e_TFCS_Info;
+  uint32_t snpl_ReportType;
+  int8_t prxBASEdes;
+  uint8_t beaconPLEst;
+  uint8_t tpc_StepSize;
+  uint8_t pebase_PowerControlGAP;
+  UL_SynchronisationParameters_r4 ul_SynchronisationParameters;
+  E_PUCH_Info_TDD128_e_PUCH_TS_ConfigurationList e_PUCH_TS_ConfigurationList;
+  uint8_t minimum_Allowed_Code_Rate;
+  uint8_t maximum_Allowed_Code_Rate;
+  uint8_t maximumNumOfRetransSchedInfo;
+  uint32_t retransTimerForSchedInfo;
+  uint8_t dummy;
+};
+
+using E_HICH_Information_LCR_midambleAllocationMode = ChoiceValue;
+struct E_HICH_Information_LCR_midambleAllocationMode_Tag {
+  static constexpr uint32_t defaultMidamble = 1;
+  static constexpr uint32_t ueSpecificMidamble = 2;
+};
+
+struct E_HICH_Information_LCR {
+  uint8_t ei;
+  uint8_t timeslotNumber;
+  uint32_t channelisation_Code;
+  E_HICH_Information_LCR_midambleAllocationMode midambleAllocationMode;
+  uint8_t midambleConfiguration;
+};
+
+using E_HICH_Information_LCR_List = ValueList<E_HICH_Information_LCR>;
+
+struct E_HICH_Information_TDD128 {
+  uint8_t n_E_HICH;
+  E_HICH_Information_LCR_List e_HICH_InfoList;
+};
+
+using E_AGCH_Individual_LCR_midambleAllocationMode = ChoiceValue;
+struct E_AGCH_Individual_LCR_midambleAllocationMode_Tag {
+  static constexpr uint32_t defaultMidamble = 1;
+  static constexpr uint32_t commonMidamble = 2;
+  static constexpr uint32_t ueSpecificMidamble = 3;
+};
+
+struct E_AGCH_Individual_LCR {
+  uint8_t timeslotNumber;
+  uint32_t firstChannelisationCode;
+  uint32_t secondChannelisationCode;
+  E_AGCH_Individual_LCR_midambleAllocationMode midambleAllocationMode;
+  uint8_t midambleConfiguration;
+};
+
+using E_AGCH_Set_Config_LCR = ValueList<E_AGCH_Individual_LCR>;
+
+struct E_AGCH_Information_TDD128 {
+  uint8_t rdi_Indicator;
+  uint8_t tpc_StepSize;
+  E_AGCH_Set_Config_LCR e_AGCH_Set_Config;
+  int8_t e_AGCH_BLER_Target;
+};
+
+struct Common_E_RNTI_Info_Item {
+  BitStringValue<2> starting_E_RNTI;
+  uint8_t number_of_group;
+  uint8_t number_of_ENRTI_per_group;
+};
+
+using Common_E_RNTI_Info = ValueList<Common_E_RNTI_Info_Item>;
+
+struct CommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128_ccch_transmission_Info {
+  Common_E_RNTI_Info common_e_rnti_Info;
+  uint8_t harq_MaximumNumberOfRetransmissions;
+  uint32_t harq_retransmission_timer;
+  uint8_t harq_power_offset;
+};
+
+struct CommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128 {
+  E_RUCCH_Info_TDD128 e_RUCCH_Info;
+  E_PUCH_Info_TDD128 e_PUCH_Info;
+  E_HICH_Information_TDD128 e_hich_Information;
+  E_AGCH_Information_TDD128 e_agch_Information;
+  uint32_t harq_Info;
+  CommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128_ccch_transmission_Info ccch_transmission_Info;
 };
 
 struct CommonRBMappingInfo {
@@ -1117,6 +1889,238 @@ struct Common_MAC_ehs_ReorderingQueue {
 
 using Common_MAC_ehs_ReorderingQueueList = ValueList<Common_MAC_ehs_ReorderingQueue>;
 
+struct DGANSSSignalInformation {
+  uint8_t satId;
+  BitStringValue<2> iode_dganss;
+  uint32_t udre;
+  int16_t ganss_prc;
+  int8_t ganss_rrc;
+};
+
+using DGANSSSignalInformationList = ValueList<DGANSSSignalInformation>;
+
+struct DGANSSInfo {
+  static constexpr uint32_t kHas_ganssSignalId = 1u << 0;
+  static constexpr uint32_t kHas_dgansssignalInformationList = 1u << 1;
+  uint32_t presence;
+  uint8_t ganssSignalId;
+  uint32_t ganssStatusHealth;
+  DGANSSSignalInformationList dgansssignalInformationList;
+};
+
+using DGANSSInfoList = ValueList<DGANSSInfo>;
+
+struct DGANSSSignalInformation_v920ext {
+  static constexpr uint32_t kHas_udreGrowthRate = 1u << 0;
+  static constexpr uint32_t kHas_udreValidityTime = 1u << 1;
+  uint32_t presence;
+  uint32_t udreGrowthRate;
+  uint32_t udreValidityTime;
+};
+
+using DGANSSSignalInformationList_v920ext = ValueList<DGANSSSignalInformation_v920ext>;
+
+struct DGANSSInfo_v920ext {
+  static constexpr uint32_t kHas_dgansssignalInformationList = 1u << 0;
+  uint32_t presence;
+  DGANSSSignalInformationList_v920ext dgansssignalInformationList;
+};
+
+using DGANSSInfoList_v920ext = ValueList<DGANSSInfo_v920ext>;
+
+struct DGPS_CorrectionSatInfo {
+  static constexpr uint32_t kHas_dummy3 = 1u << 0;
+  static constexpr uint32_t kHas_dummy4 = 1u << 1;
+  uint32_t presence;
+  uint8_t satID;
+  uint8_t iode;
+  uint32_t udre;
+  int16_t prc;
+  int8_t rrc;
+  int8_t dummy1;
+  int8_t dummy2;
+  int8_t dummy3;
+  int8_t dummy4;
+};
+
+using DGPS_CorrectionSatInfoList = ValueList<DGPS_CorrectionSatInfo>;
+
+struct DGPS_CorrectionSatInfo_v920ext {
+  static constexpr uint32_t kHas_udreGrowthRate = 1u << 0;
+  static constexpr uint32_t kHas_udreValidityTime = 1u << 1;
+  uint32_t presence;
+  uint32_t udreGrowthRate;
+  uint32_t udreValidityTime;
+};
+
+using DGPS_CorrectionSatInfoList_v920ext = ValueList<DGPS_CorrectionSatInfo_v920ext>;
+
+struct DL_RLC_StatusInfo {
+  static constexpr uint32_t kHas_timerStatusProhibit = 1u << 0;
+  static constexpr uint32_t kHas_dummy = 1u << 1;
+  static constexpr uint32_t kHas_timerStatusPeriodic = 1u << 2;
+  uint32_t presence;
+  uint32_t timerStatusProhibit;
+  uint32_t dummy;
+  uint8_t missingPDU_Indicator;
+  uint32_t timerStatusPeriodic;
+};
+
+struct DL_AM_RLC_Mode {
+  uint8_t inSequenceDelivery;
+  uint32_t receivingWindowSize;
+  DL_RLC_StatusInfo dl_RLC_StatusInfo;
+};
+
+using DL_AddReconfTransChInformation_tfs_SignallingMode = ChoiceValue;
+struct DL_AddReconfTransChInformation_tfs_SignallingMode_Tag {
+  static constexpr uint32_t explicit_config = 1;
+  static constexpr uint32_t sameAsULTrCH = 2;
+};
+
+struct QualityTarget {
+  int8_t bler_QualityValue;
+};
+
+using TM_SignallingInfo_tm_SignallingMode = ChoiceValue;
+struct TM_SignallingInfo_tm_SignallingMode_Tag {
+  static constexpr uint32_t mode1 = 1;
+  static constexpr uint32_t mode2 = 2;
+};
+
+struct TM_SignallingInfo {
+  uint32_t messType;
+  TM_SignallingInfo_tm_SignallingMode tm_SignallingMode;
+};
+
+struct DL_AddReconfTransChInformation {
+  static constexpr uint32_t kHas_dch_QualityTarget = 1u << 0;
+  static constexpr uint32_t kHas_dummy = 1u << 1;
+  uint32_t presence;
+  uint32_t dl_TransportChannelType;
+  uint8_t dl_transportChannelIdentity;
+  DL_AddReconfTransChInformation_tfs_SignallingMode tfs_SignallingMode;
+  QualityTarget dch_QualityTarget;
+  TM_SignallingInfo dummy;
+};
+
+using DL_AddReconfTransChInfoList = ValueList<DL_AddReconfTransChInformation>;
+
+using DL_DPCH_InfoCommonPredef_modeSpecificInfo = ChoiceValue;
+struct DL_DPCH_InfoCommonPredef_modeSpecificInfo_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+};
+
+struct DL_DPCH_InfoCommonPredef {
+  DL_DPCH_InfoCommonPredef_modeSpecificInfo modeSpecificInfo;
+};
+
+struct DL_CommonInformationPredef {
+  static constexpr uint32_t kHas_dl_DPCH_InfoCommon = 1u << 0;
+  uint32_t presence;
+  DL_DPCH_InfoCommonPredef dl_DPCH_InfoCommon;
+};
+
+using DL_CommonTransChInfo_modeSpecificInfo = ChoiceValue;
+struct DL_CommonTransChInfo_modeSpecificInfo_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+};
+
+struct DL_CommonTransChInfo {
+  static constexpr uint32_t kHas_sccpch_TFCS = 1u << 0;
+  uint32_t presence;
+  TFCS sccpch_TFCS;
+  DL_CommonTransChInfo_modeSpecificInfo modeSpecificInfo;
+};
+
+using DL_CommonTransChInfo_modeSpecificInfo_fdd_dl_Parameters = ChoiceValue;
+struct DL_CommonTransChInfo_modeSpecificInfo_fdd_dl_Parameters_Tag {
+  static constexpr uint32_t dl_DCH_TFCS = 1;
+  static constexpr uint32_t sameAsUL = 2;
+};
+
+struct DL_CommonTransChInfo_modeSpecificInfo_fdd {
+  static constexpr uint32_t kHas_dl_Parameters = 1u << 0;
+  uint32_t presence;
+  DL_CommonTransChInfo_modeSpecificInfo_fdd_dl_Parameters dl_Parameters;
+};
+
+struct TFCS_Identity {
+  uint8_t tfcs_ID;
+  uint8_t sharedChannelIndicator;
+};
+
+using IndividualDL_CCTrCH_Info_tfcs_SignallingMode = ChoiceValue;
+struct IndividualDL_CCTrCH_Info_tfcs_SignallingMode_Tag {
+  static constexpr uint32_t explicit_config = 1;
+  static constexpr uint32_t sameAsUL = 2;
+};
+
+struct IndividualDL_CCTrCH_Info {
+  TFCS_Identity dl_TFCS_Identity;
+  IndividualDL_CCTrCH_Info_tfcs_SignallingMode tfcs_SignallingMode;
+};
+
+using IndividualDL_CCTrCH_InfoList = ValueList<IndividualDL_CCTrCH_Info>;
+
+struct DL_CommonTransChInfo_modeSpecificInfo_tdd {
+  static constexpr uint32_t kHas_individualDL_CCTrCH_InfoList = 1u << 0;
+  uint32_t presence;
+  IndividualDL_CCTrCH_InfoList individualDL_CCTrCH_InfoList;
+};
+
+using SF512_AndPilot = ChoiceValue;
+struct SF512_AndPilot_Tag {
+  static constexpr uint32_t sfd4 = 1;
+  static constexpr uint32_t sfd8 = 2;
+  static constexpr uint32_t sfd16 = 3;
+  static constexpr uint32_t sfd32 = 4;
+  static constexpr uint32_t sfd64 = 5;
+  static constexpr uint32_t sfd128 = 6;
+  static constexpr uint32_t sfd256 = 7;
+  static constexpr uint32_t sfd512 = 8;
+};
+
+struct DL_DPCH_InfoCommonPredef_modeSpecificInfo_fdd {
+  SF512_AndPilot spreadingFactorAndPilot;
+  uint32_t positionFixedOrFlexible;
+  uint8_t tfci_Existence;
+};
+
+struct DL_DPCH_InfoCommonPredef_modeSpecificInfo_tdd {
+  CommonTimeslotInfo commonTimeslotInfo;
+};
+
+using DL_TransportChannelType = ChoiceValue;
+struct DL_TransportChannelType_Tag {
+  static constexpr uint32_t dch = 1;
+  static constexpr uint32_t fach = 2;
+  static constexpr uint32_t dsch = 3;
+  static constexpr uint32_t dch_and_dsch = 4;
+};
+
+struct DL_LogicalChannelMapping {
+  static constexpr uint32_t kHas_logicalChannelIdentity = 1u << 0;
+  uint32_t presence;
+  DL_TransportChannelType dl_TransportChannelType;
+  uint8_t logicalChannelIdentity;
+};
+
+using DL_LogicalChannelMappingList = ValueList<DL_LogicalChannelMapping>;
+
+using DL_RLC_Mode = ChoiceValue;
+struct DL_RLC_Mode_Tag {
+  static constexpr uint32_t dl_AM_RLC_Mode = 1;
+  static constexpr uint32_t dl_UM_RLC_Mode = 2;
+  static constexpr uint32_t dl_TM_RLC_Mode = 3;
+};
+
+struct DL_TM_RLC_Mode {
+  uint8_t segmentationIndication;
+};
+
 using DL_TS_ChannelisationCodesShort_codesRepresentation = ChoiceValue;
 struct DL_TS_ChannelisationCodesShort_codesRepresentation_Tag {
   static constexpr uint32_t consecutive = 1;
@@ -1147,11 +2151,12 @@ struct DL_TS_ChannelisationCodesShort_codesRepresentation_consecutive {
   uint32_t lastChannelisationCode;
 };
 
-using TransportFormatSet = ChoiceValue;
-struct TransportFormatSet_Tag {
-  static constexpr uint32_t dedicatedTransChTFS = 1;
-  static constexpr uint32_t commonTransChTFS = 2;
+struct DRAC_SysInfo {
+  uint8_t transmissionProbability;
+  uint8_t maximumBitRate;
 };
+
+using DRAC_SysInfoList = ValueList<DRAC_SysInfo>;
 
 struct DSCH_TransportChannelsInfo_Item {
   uint8_t dsch_transport_channel_identity;
@@ -1159,6 +2164,20 @@ struct DSCH_TransportChannelsInfo_Item {
 };
 
 using DSCH_TransportChannelsInfo = ValueList<DSCH_TransportChannelsInfo_Item>;
+
+struct DataBitAssistance {
+  uint8_t ganss_signal_id;
+  BitStringValue<128> data_bits;
+};
+
+using DataBitAssistanceSgnList = ValueList<DataBitAssistance>;
+
+struct DataBitAssistanceSat {
+  uint8_t satID;
+  DataBitAssistanceSgnList dataBitAssistanceSgnList;
+};
+
+using DataBitAssistanceList = ValueList<DataBitAssistanceSat>;
 
 using DedicatedDynamicTF_Info_rlc_Size = ChoiceValue;
 struct DedicatedDynamicTF_Info_rlc_Size_Tag {
@@ -1226,6 +2245,11 @@ struct DeferredMeasurementControlReadingSupport_modeSpecificInfo_tdd {
   IntraFreqMeasQuantity_TDD_sib3List intraFreqMeasQuantity_TDDList;
 };
 
+struct DeltaUT1 {
+  BitStringValue<2> b1;
+  BitStringValue<2> b2;
+};
+
 using DomainSpecificAccessRestrictionForSharedNetwork_v670ext = ChoiceValue;
 struct DomainSpecificAccessRestrictionForSharedNetwork_v670ext_Tag {
   static constexpr uint32_t domainSpecificAccessRestictionList = 1;
@@ -1281,18 +2305,6 @@ struct DownlinkAdditionalTimeslots_LCR_r4_parameters_Tag {
 
 struct DownlinkAdditionalTimeslots_LCR_r4 {
   DownlinkAdditionalTimeslots_LCR_r4_parameters parameters;
-};
-
-using MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode = ChoiceValue;
-struct MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_Tag {
-  static constexpr uint32_t defaultMidamble = 1;
-  static constexpr uint32_t commonMidamble = 2;
-  static constexpr uint32_t ueSpecificMidamble = 3;
-};
-
-struct MidambleShiftAndBurstType_LCR_r4 {
-  MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode midambleAllocationMode;
-  uint8_t midambleConfiguration;
 };
 
 struct IndividualTimeslotInfo_LCR_r4 {
@@ -1519,6 +2531,106 @@ struct Dummy_InterFreqRACHReportingInfo_modeSpecificInfo_tdd {
 
 using DynamicPersistenceLevelList = FixedArray<uint8_t, 16>;
 
+struct EUTRA_BlacklistedCell {
+  uint16_t physicalCellIdentity;
+};
+
+using EUTRA_BlacklistedCellPerFreqList = ValueList<EUTRA_BlacklistedCell>;
+
+struct EUTRA_FrequencyAndPriorityInfo {
+  static constexpr uint32_t kHas_measurementBandwidth = 1u << 0;
+  static constexpr uint32_t kHas_eutra_blackListedCellList = 1u << 1;
+  uint32_t presence;
+  uint16_t earfcn;
+  uint32_t measurementBandwidth;
+  uint8_t priority;
+  int8_t qRxLevMinEUTRA;
+  uint8_t threshXhigh;
+  uint8_t threshXlow;
+  EUTRA_BlacklistedCellPerFreqList eutra_blackListedCellList;
+  uint8_t eutraDetection;
+};
+
+using EUTRA_FrequencyAndPriorityInfoList = ValueList<EUTRA_FrequencyAndPriorityInfo>;
+
+struct EUTRA_FrequencyAndPriorityInfo_v920ext {
+  static constexpr uint32_t kHas_qqualMinEUTRA = 1u << 0;
+  static constexpr uint32_t kHas_threshXhigh2 = 1u << 1;
+  static constexpr uint32_t kHas_threshXlow2 = 1u << 2;
+  uint32_t presence;
+  int8_t qqualMinEUTRA;
+  uint8_t threshXhigh2;
+  uint8_t threshXlow2;
+};
+
+using EUTRA_FrequencyAndPriorityInfoList_v920ext = ValueList<EUTRA_FrequencyAndPriorityInfo_v920ext>;
+
+struct EllipsoidPoint {
+  uint32_t latitudeSign;
+  uint32_t latitude;
+  int32_t longitude;
+};
+
+struct EllipsoidPointAltitude {
+  uint32_t latitudeSign;
+  uint32_t latitude;
+  int32_t longitude;
+  uint32_t altitudeDirection;
+  uint16_t altitude;
+};
+
+struct EllipsoidPointAltitudeEllipsoide {
+  uint32_t latitudeSign;
+  uint32_t latitude;
+  int32_t longitude;
+  uint32_t altitudeDirection;
+  uint16_t altitude;
+  uint8_t uncertaintySemiMajor;
+  uint8_t uncertaintySemiMinor;
+  uint8_t orientationMajorAxis;
+  uint8_t uncertaintyAltitude;
+  uint8_t confidence;
+};
+
+struct SubFrame1Reserved {
+  BitStringValue<3> reserved1;
+  BitStringValue<3> reserved2;
+  BitStringValue<3> reserved3;
+  BitStringValue<2> reserved4;
+};
+
+struct EphemerisParameter {
+  BitStringValue<1> codeOnL2;
+  BitStringValue<1> uraIndex;
+  BitStringValue<1> satHealth;
+  BitStringValue<2> iodc;
+  BitStringValue<1> l2Pflag;
+  SubFrame1Reserved sf1Revd;
+  BitStringValue<1> t_GD;
+  BitStringValue<2> t_oc;
+  BitStringValue<1> af2;
+  BitStringValue<2> af1;
+  BitStringValue<3> af0;
+  BitStringValue<2> c_rs;
+  BitStringValue<2> delta_n;
+  BitStringValue<4> m0;
+  BitStringValue<2> c_uc;
+  BitStringValue<4> e;
+  BitStringValue<2> c_us;
+  BitStringValue<4> a_Sqrt;
+  BitStringValue<2> t_oe;
+  BitStringValue<1> fitInterval;
+  BitStringValue<1> aodo;
+  BitStringValue<2> c_ic;
+  BitStringValue<4> omega0;
+  BitStringValue<2> c_is;
+  BitStringValue<4> i0;
+  BitStringValue<2> c_rc;
+  BitStringValue<4> omega;
+  BitStringValue<3> omegaDot;
+  BitStringValue<2> iDot;
+};
+
 using ForbiddenAffectCell = ChoiceValue;
 struct ForbiddenAffectCell_Tag {
   static constexpr uint32_t fdd = 1;
@@ -1591,6 +2703,12 @@ struct Event1f {
   int16_t thresholdUsedFrequency;
 };
 
+struct ExplicitDiscard {
+  uint32_t timerMRW;
+  uint32_t timerDiscard;
+  uint32_t maxMRW;
+};
+
 using ExplicitTFCS_Configuration = ChoiceValue;
 struct ExplicitTFCS_Configuration_Tag {
   static constexpr uint32_t complete = 1;
@@ -1625,6 +2743,127 @@ struct ExplicitTFCS_Configuration_replacement {
   TFCS_ReconfAdd tfcsAdd;
 };
 
+using SIB_TypeExtGANSS = ChoiceValue;
+struct SIB_TypeExtGANSS_Tag {
+  static constexpr uint32_t systemInfoType15_1bis = 1;
+  static constexpr uint32_t systemInfoType15_2bis = 2;
+  static constexpr uint32_t systemInfoType15_2ter = 3;
+  static constexpr uint32_t systemInfoType15_3bis = 4;
+  static constexpr uint32_t systemInfoType15_6 = 5;
+  static constexpr uint32_t systemInfoType15_7 = 6;
+  static constexpr uint32_t systemInfoType15_8 = 7;
+  static constexpr uint32_t spare9 = 8;
+  static constexpr uint32_t spare8 = 9;
+  static constexpr uint32_t spare7 = 10;
+  static constexpr uint32_t spare6 = 11;
+  static constexpr uint32_t spare5 = 12;
+  static constexpr uint32_t spare4 = 13;
+  static constexpr uint32_t spare3 = 14;
+  static constexpr uint32_t spare2 = 15;
+  static constexpr uint32_t spare1 = 16;
+};
+
+using SchedulingInformation_scheduling_sib_Pos = ChoiceValue;
+struct SchedulingInformation_scheduling_sib_Pos_Tag {
+  static constexpr uint32_t rep4 = 1;
+  static constexpr uint32_t rep8 = 2;
+  static constexpr uint32_t rep16 = 3;
+  static constexpr uint32_t rep32 = 4;
+  static constexpr uint32_t rep64 = 5;
+  static constexpr uint32_t rep128 = 6;
+  static constexpr uint32_t rep256 = 7;
+  static constexpr uint32_t rep512 = 8;
+  static constexpr uint32_t rep1024 = 9;
+  static constexpr uint32_t rep2048 = 10;
+  static constexpr uint32_t rep4096 = 11;
+};
+
+using SibOFF_List = FixedArray<uint32_t, 15>;
+
+struct SchedulingInformation_scheduling {
+  static constexpr uint32_t kHas_sib_PosOffsetInfo = 1u << 0;
+  uint32_t presence;
+  uint8_t segCount;
+  SchedulingInformation_scheduling_sib_Pos sib_Pos;
+  SibOFF_List sib_PosOffsetInfo;
+};
+
+struct SchedulingInformation {
+  SchedulingInformation_scheduling scheduling;
+};
+
+using ValueTagInfo = ChoiceValue;
+struct ValueTagInfo_Tag {
+  static constexpr uint32_t none = 1;
+  static constexpr uint32_t cellValueTag = 2;
+  static constexpr uint32_t plmn_ValueTag = 3;
+  static constexpr uint32_t sIBOccurrenceIdentityAndValueTag = 4;
+};
+
+struct ExtGANSS_SchedulingInfo {
+  SIB_TypeExtGANSS extensionGANSS_SIBType;
+  SchedulingInformation schedulingInfo;
+  ValueTagInfo valueTagInfo;
+};
+
+using ExtGANSS_SIBTypeInfoSchedulingInfo_ganssScheduling = ValueList<ExtGANSS_SchedulingInfo>;
+
+struct ExtGANSS_SIBTypeInfoSchedulingInfo {
+  static constexpr uint32_t kHas_ganssID = 1u << 0;
+  static constexpr uint32_t kHas_sbasID = 1u << 1;
+  uint32_t presence;
+  uint8_t ganssID;
+  uint32_t sbasID;
+  ExtGANSS_SIBTypeInfoSchedulingInfo_ganssScheduling ganssScheduling;
+};
+
+using ExtGANSS_SIBTypeInfoSchedulingInfoList = ValueList<ExtGANSS_SIBTypeInfoSchedulingInfo>;
+
+using SIB_TypeExt = ChoiceValue;
+struct SIB_TypeExt_Tag {
+  static constexpr uint32_t systemInfoType11bis = 1;
+  static constexpr uint32_t systemInfoType15bis = 2;
+  static constexpr uint32_t systemInfoType15_1bis = 3;
+  static constexpr uint32_t systemInfoType15_2bis = 4;
+  static constexpr uint32_t systemInfoType15_3bis = 5;
+  static constexpr uint32_t systemInfoType15_6 = 6;
+  static constexpr uint32_t systemInfoType15_7 = 7;
+  static constexpr uint32_t systemInfoType15_8 = 8;
+};
+
+struct ExtSIBTypeInfoSchedulingInfo {
+  SIB_TypeExt extensionSIB_Type;
+  SchedulingInformation schedulingInfo;
+  ValueTagInfo valueTagInfo;
+};
+
+using SIB_TypeExt2 = ChoiceValue;
+struct SIB_TypeExt2_Tag {
+  static constexpr uint32_t systemInfoType19 = 1;
+  static constexpr uint32_t systemInfoType15_2ter = 2;
+  static constexpr uint32_t systemInfoType20 = 3;
+  static constexpr uint32_t spare5 = 4;
+  static constexpr uint32_t spare4 = 5;
+  static constexpr uint32_t spare3 = 6;
+  static constexpr uint32_t spare2 = 7;
+  static constexpr uint32_t spare1 = 8;
+};
+
+struct ExtSIBTypeInfoSchedulingInfo2 {
+  SIB_TypeExt2 extensionSIB_Type2;
+  SchedulingInformation schedulingInfo;
+  ValueTagInfo valueTagInfo;
+};
+
+using ExtSIBTypeInfoSchedulingInfo_List = ValueList<ExtSIBTypeInfoSchedulingInfo>;
+
+using ExtSIBTypeInfoSchedulingInfo_List2 = ValueList<ExtSIBTypeInfoSchedulingInfo2>;
+
+struct ExtraDoppler {
+  int8_t dopplerFirstOrder;
+  uint32_t dopplerUncertainty;
+};
+
 using FACH_MeasurementOccasionInfo_inter_RAT_meas_ind = FixedArray<uint32_t, 15>;
 
 struct FACH_MeasurementOccasionInfo {
@@ -1649,23 +2888,6 @@ struct FACH_PCH_Information {
 
 using FACH_PCH_InformationList = ValueList<FACH_PCH_Information>;
 
-struct FPACH_Info_r4 {
-  uint8_t timeslot;
-  uint32_t channelisationCode;
-  MidambleShiftAndBurstType_LCR_r4 midambleShiftAndBurstType;
-  uint8_t wi;
-};
-
-using FrequencyInfo_modeSpecificInfo = ChoiceValue;
-struct FrequencyInfo_modeSpecificInfo_Tag {
-  static constexpr uint32_t fdd = 1;
-  static constexpr uint32_t tdd = 2;
-};
-
-struct FrequencyInfo {
-  FrequencyInfo_modeSpecificInfo modeSpecificInfo;
-};
-
 struct FrequencyInfoFDD {
   static constexpr uint32_t kHas_uarfcn_UL = 1u << 0;
   uint32_t presence;
@@ -1676,6 +2898,260 @@ struct FrequencyInfoFDD {
 struct FrequencyInfoTDD {
   uint16_t uarfcn_Nt;
 };
+
+struct GANSSSatelliteInformation {
+  static constexpr uint32_t kHas_extraDoppler = 1u << 0;
+  static constexpr uint32_t kHas_azimuthandElevation = 1u << 1;
+  uint32_t presence;
+  uint8_t ganssSatId;
+  int16_t dopplerZeroOrder;
+  ExtraDoppler extraDoppler;
+  uint16_t codePhase;
+  uint8_t integerCodePhase;
+  BitStringValue<1> codePhaseSearchWindow;
+  AzimuthAndElevation azimuthandElevation;
+};
+
+using GANSSSatelliteInformationList = ValueList<GANSSSatelliteInformation>;
+
+struct GANSS_Storm_Flag {
+  uint8_t storm_flag_one;
+  uint8_t storm_flag_two;
+  uint8_t storm_flag_three;
+  uint8_t storm_flag_four;
+  uint8_t storm_flag_five;
+};
+
+struct GLONASSclockModel {
+  static constexpr uint32_t kHas_gloDeltaTau = 1u << 0;
+  uint32_t presence;
+  BitStringValue<3> gloTau;
+  BitStringValue<2> gloGamma;
+  BitStringValue<1> gloDeltaTau;
+};
+
+struct GPS_TOW_Assist {
+  uint8_t satID;
+  BitStringValue<2> tlm_Message;
+  BitStringValue<1> tlm_Reserved;
+  uint8_t alert;
+  uint8_t antiSpoof;
+};
+
+using GPS_TOW_AssistList = ValueList<GPS_TOW_Assist>;
+
+using GSM_CellGroup_followingARFCNs = ChoiceValue;
+struct GSM_CellGroup_followingARFCNs_Tag {
+  static constexpr uint32_t explicitListOfARFCNs = 1;
+  static constexpr uint32_t equallySpacedARFCNs = 2;
+  static constexpr uint32_t variableBitMapOfARFCNs = 3;
+  static constexpr uint32_t continuousRangeOfARFCNs = 4;
+};
+
+struct GSM_CellGroup {
+  uint16_t startingARFCN;
+  uint32_t bandIndicator;
+  GSM_CellGroup_followingARFCNs followingARFCNs;
+};
+
+struct GSM_CellGroup_followingARFCNs_continuousRangeOfARFCNs {
+  uint16_t endingARFCN;
+};
+
+struct GSM_CellGroup_followingARFCNs_equallySpacedARFCNs {
+  uint8_t arfcn_Spacing;
+  uint8_t numberOfFollowingARFCNs;
+};
+
+using GSM_CellGroup_followingARFCNs_explicitListOfARFCNs = FixedArray<uint16_t, 31>;
+
+struct GSM_PriorityInfo {
+  GSM_CellGroup gsmCellGroup;
+  uint8_t priority;
+  int8_t qRxLevMinGSM;
+  uint8_t threshXhigh;
+  uint8_t threshXlow;
+};
+
+using GSM_PriorityInfoList = ValueList<GSM_PriorityInfo>;
+
+struct NAVclockModel {
+  BitStringValue<2> navToc;
+  BitStringValue<1> navaf2;
+  BitStringValue<2> navaf1;
+  BitStringValue<3> navaf0;
+  BitStringValue<1> navTgd;
+};
+
+struct SBASclockModel {
+  BitStringValue<2> sbasTo;
+  BitStringValue<2> sbasAgfo;
+  BitStringValue<1> sbasAgf1;
+};
+
+struct UE_Positioning_GANSS_AddClockModels {
+  static constexpr uint32_t kHas_navClockModel = 1u << 0;
+  static constexpr uint32_t kHas_cnavClockModel = 1u << 1;
+  static constexpr uint32_t kHas_glonassClockModel = 1u << 2;
+  static constexpr uint32_t kHas_sbasClockModel = 1u << 3;
+  uint32_t presence;
+  NAVclockModel navClockModel;
+  CNAVclockModel cnavClockModel;
+  GLONASSclockModel glonassClockModel;
+  SBASclockModel sbasClockModel;
+};
+
+struct NavModel_NAVKeplerianSet {
+  BitStringValue<1> navURA;
+  BitStringValue<1> navFitFlag;
+  BitStringValue<2> navToe;
+  BitStringValue<4> navOmega;
+  BitStringValue<2> navDeltaN;
+  BitStringValue<4> navM0;
+  BitStringValue<3> navOmegaADot;
+  BitStringValue<4> navE;
+  BitStringValue<2> navIDot;
+  BitStringValue<4> navAPowerHalf;
+  BitStringValue<4> navI0;
+  BitStringValue<4> navOmegaA0;
+  BitStringValue<2> navCrs;
+  BitStringValue<2> navCis;
+  BitStringValue<2> navCus;
+  BitStringValue<2> navCrc;
+  BitStringValue<2> navCic;
+  BitStringValue<2> navCuc;
+};
+
+struct NavModel_CNAVKeplerianSet {
+  BitStringValue<2> cnavTop;
+  BitStringValue<1> cnavURAindex;
+  BitStringValue<4> cnavDeltaA;
+  BitStringValue<4> cnavAdot;
+  BitStringValue<3> cnavDeltaNo;
+  BitStringValue<3> cnavDeltaNoDot;
+  BitStringValue<5> cnavMo;
+  BitStringValue<5> cnavE;
+  BitStringValue<5> cnavOmega;
+  BitStringValue<5> cnavOMEGA0;
+  BitStringValue<3> cnavDeltaOmegaDot;
+  BitStringValue<5> cnavIo;
+  BitStringValue<2> cnavIoDot;
+  BitStringValue<2> cnavCis;
+  BitStringValue<2> cnavCic;
+  BitStringValue<3> cnavCrs;
+  BitStringValue<3> cnavCrc;
+  BitStringValue<3> cnavCus;
+  BitStringValue<3> cnavCuc;
+};
+
+struct NavModel_GLONASSecef {
+  static constexpr uint32_t kHas_gloM = 1u << 0;
+  uint32_t presence;
+  BitStringValue<1> gloEn;
+  BitStringValue<1> gloP1;
+  BitStringValue<1> gloP2;
+  BitStringValue<1> gloM;
+  BitStringValue<4> gloX;
+  BitStringValue<3> gloXdot;
+  BitStringValue<1> gloXdotdot;
+  BitStringValue<4> gloY;
+  BitStringValue<3> gloYdot;
+  BitStringValue<1> gloYdotdot;
+  BitStringValue<4> gloZ;
+  BitStringValue<3> gloZdot;
+  BitStringValue<1> gloZdotdot;
+};
+
+struct NavModel_SBASecef {
+  static constexpr uint32_t kHas_sbasTo = 1u << 0;
+  uint32_t presence;
+  BitStringValue<2> sbasTo;
+  BitStringValue<1> sbasAccuracy;
+  BitStringValue<4> sbasXg;
+  BitStringValue<4> sbasYg;
+  BitStringValue<4> sbasZg;
+  BitStringValue<3> sbasXgDot;
+  BitStringValue<3> sbasYgDot;
+  BitStringValue<3> sbasZgDot;
+  BitStringValue<2> sbasXgDotDot;
+  BitStringValue<2> sbagYgDotDot;
+  BitStringValue<2> sbasZgDotDot;
+};
+
+struct UE_Positioning_GANSS_AddOrbitModels {
+  static constexpr uint32_t kHas_navKeplerianSet = 1u << 0;
+  static constexpr uint32_t kHas_cnavKeplerianSet = 1u << 1;
+  static constexpr uint32_t kHas_glonassECEF = 1u << 2;
+  static constexpr uint32_t kHas_sbasECEF = 1u << 3;
+  uint32_t presence;
+  NavModel_NAVKeplerianSet navKeplerianSet;
+  NavModel_CNAVKeplerianSet cnavKeplerianSet;
+  NavModel_GLONASSecef glonassECEF;
+  NavModel_SBASecef sbasECEF;
+};
+
+struct Ganss_Sat_Info_AddNav {
+  uint8_t satId;
+  BitStringValue<1> svHealth;
+  BitStringValue<2> iod;
+  UE_Positioning_GANSS_AddClockModels ganssClockModel;
+  UE_Positioning_GANSS_AddOrbitModels ganssOrbitModel;
+};
+
+using Ganss_Sat_Info_AddNavList = ValueList<Ganss_Sat_Info_AddNav>;
+
+struct Satellite_clock_model {
+  static constexpr uint32_t kHas_tgd = 1u << 0;
+  static constexpr uint32_t kHas_model_id = 1u << 1;
+  uint32_t presence;
+  BitStringValue<2> t_oc;
+  BitStringValue<2> af2;
+  BitStringValue<3> af1;
+  BitStringValue<4> af0;
+  BitStringValue<2> tgd;
+  uint8_t model_id;
+};
+
+using Satellite_clock_modelList = ValueList<Satellite_clock_model>;
+
+struct UE_Positioning_GANSS_ClockModel {
+  Satellite_clock_modelList satellite_clock_modelList;
+};
+
+struct KeplerianParameters {
+  BitStringValue<2> toe_nav;
+  BitStringValue<4> ganss_omega_nav;
+  BitStringValue<2> delta_n_nav;
+  BitStringValue<4> m_zero_nav;
+  BitStringValue<3> omegadot_nav;
+  BitStringValue<4> ganss_e_nav;
+  BitStringValue<2> idot_nav;
+  BitStringValue<4> a_sqrt_nav;
+  BitStringValue<4> i_zero_nav;
+  BitStringValue<4> omega_zero_nav;
+  BitStringValue<2> c_rs_nav;
+  BitStringValue<2> c_is_nav;
+  BitStringValue<2> c_us_nav;
+  BitStringValue<2> c_rc_nav;
+  BitStringValue<2> c_ic_nav;
+  BitStringValue<2> c_uc_nav;
+};
+
+struct UE_Positioning_GANSS_OrbitModel {
+  static constexpr uint32_t kHas_keplerianParameters = 1u << 0;
+  uint32_t presence;
+  KeplerianParameters keplerianParameters;
+};
+
+struct Ganss_Sat_Info_Nav {
+  uint8_t satId;
+  BitStringValue<1> svHealth;
+  BitStringValue<2> iod;
+  UE_Positioning_GANSS_ClockModel ganssClockModel;
+  UE_Positioning_GANSS_OrbitModel ganssOrbitModel;
+};
+
+using Ganss_Sat_Info_NavList = ValueList<Ganss_Sat_Info_Nav>;
 
 using HARQ_Info_memoryPartitioning = ChoiceValue;
 struct HARQ_Info_memoryPartitioning_Tag {
@@ -1713,6 +3189,90 @@ struct HS_DSCH_CommonSystemInformation {
   BitStringValue<2> bcchSpecific_H_RNTI;
 };
 
+using HS_SCCH_TDD128_r6_midambleAllocationMode = ChoiceValue;
+struct HS_SCCH_TDD128_r6_midambleAllocationMode_Tag {
+  static constexpr uint32_t defaultMidamble = 1;
+  static constexpr uint32_t commonMidamble = 2;
+  static constexpr uint32_t ueSpecificMidamble = 3;
+};
+
+using HS_SICH_Configuration_TDD128_r6_midambleAllocationMode = ChoiceValue;
+struct HS_SICH_Configuration_TDD128_r6_midambleAllocationMode_Tag {
+  static constexpr uint32_t defaultMidamble = 1;
+  static constexpr uint32_t ueSpecificMidamble = 2;
+};
+
+struct HS_SICH_Configuration_TDD128_r6 {
+  uint8_t timeslotNumber;
+  uint32_t channelisationCode;
+  HS_SICH_Configuration_TDD128_r6_midambleAllocationMode midambleAllocationMode;
+  uint8_t midambleConfiguration;
+};
+
+struct HS_SCCH_TDD128_r6 {
+  uint8_t timeslotNumber;
+  uint32_t firstChannelisationCode;
+  uint32_t secondChannelisationCode;
+  HS_SCCH_TDD128_r6_midambleAllocationMode midambleAllocationMode;
+  uint8_t midambleConfiguration;
+  HS_SICH_Configuration_TDD128_r6 hs_sich_configuration;
+};
+
+using HS_SCCH_SystemInfo_TDD128_hs_SCCH_SetConfiguration = ValueList<HS_SCCH_TDD128_r6>;
+
+struct HS_SCCH_SystemInfo_TDD128 {
+  static constexpr uint32_t kHas_power_control_gap = 1u << 0;
+  static constexpr uint32_t kHas_pathloss_compensation_switch = 1u << 1;
+  uint32_t presence;
+  HS_SCCH_SystemInfo_TDD128_hs_SCCH_SetConfiguration hs_SCCH_SetConfiguration;
+  int8_t power_level_HSSICH;
+  int8_t nack_ack_power_offset;
+  uint32_t tpc_step_size;
+  int8_t bler_target;
+  uint8_t power_control_gap;
+  uint8_t pathloss_compensation_switch;
+};
+
+using HS_PDSCH_Midamble_Configuration_TDD128_midambleAllocationMode = ChoiceValue;
+struct HS_PDSCH_Midamble_Configuration_TDD128_midambleAllocationMode_Tag {
+  static constexpr uint32_t defaultMidamble = 1;
+  static constexpr uint32_t commonMidamble = 2;
+  static constexpr uint32_t ueSpecificMidamble = 3;
+};
+
+struct HS_PDSCH_Midamble_Configuration_TDD128 {
+  HS_PDSCH_Midamble_Configuration_TDD128_midambleAllocationMode midambleAllocationMode;
+  uint8_t midambleConfiguration;
+};
+
+using HS_DSCH_CommonSystemInformation_TDD128_common_H_RNTI_information = FixedArray<BitStringValue<4>, 4>;
+
+struct HS_DSCH_CommonSystemInformation_TDD128 {
+  static constexpr uint32_t kHas_srb1_MappingInfo = 1u << 0;
+  uint32_t presence;
+  CommonRBMappingInfo ccch_MappingInfo;
+  CommonRBMappingInfo srb1_MappingInfo;
+  Common_MAC_ehs_ReorderingQueueList common_MAC_ehs_ReorderingQueueList;
+  HS_SCCH_SystemInfo_TDD128 hs_scch_SystemInfo_tdd128;
+  HARQ_Info harq_SystemInfo;
+  HS_PDSCH_Midamble_Configuration_TDD128 hs_pdsch_MidambleConfiguration;
+  HS_DSCH_CommonSystemInformation_TDD128_common_H_RNTI_information common_H_RNTI_information;
+  BitStringValue<2> bcchSpecific_H_RNTI;
+};
+
+struct HS_DSCH_DrxCellfach_info {
+  uint32_t t_321;
+  uint32_t hs_dsch_DrxCycleFach;
+  uint32_t hs_dsch_DrxBurstFach;
+  uint8_t drxInterruption_hs_dsch;
+};
+
+struct HS_DSCH_DrxCellfach_info_TDD128 {
+  uint32_t t_321;
+  uint32_t hs_dsch_DrxCycleFach;
+  uint32_t hs_dsch_DrxBurstFach;
+};
+
 using PICH_Info = ChoiceValue;
 struct PICH_Info_Tag {
   static constexpr uint32_t fdd = 1;
@@ -1737,11 +3297,77 @@ struct HS_DSCH_PagingSystemInformation {
   HS_DSCH_PagingSystemInformation_transportBlockSizeList transportBlockSizeList;
 };
 
+using PICH_ForHSDPASupportedPaging_TDD128 = ChoiceValue;
+struct PICH_ForHSDPASupportedPaging_TDD128_Tag {
+  static constexpr uint32_t implicit = 1;
+  static constexpr uint32_t explicit_ = 2;
+};
+
+using HS_DSCH_PagingSystemInformation_TDD128_pich_ForHsdschList = ValueList<PICH_ForHSDPASupportedPaging_TDD128>;
+
+struct PCCH_InformationList_paging_associatedHspdschInfo_Item {
+  HS_PDSCH_Midamble_Configuration_TDD128 hs_pdsch_MidambleConfiguration;
+  BitStringValue<1> timeslotResourceRelatedInfo;
+  CodeResourceInformation_TDD128 codeResourceInformation;
+};
+
+using PCCH_InformationList_paging_associatedHspdschInfo = ValueList<PCCH_InformationList_paging_associatedHspdschInfo_Item>;
+
+using PCCH_InformationList_transportBlockSizeList = FixedArray<uint8_t, 2>;
+
+struct PCCH_InformationList {
+  PCCH_InformationList_paging_associatedHspdschInfo paging_associatedHspdschInfo;
+  uint8_t paging_sub_Channel_size;
+  PCCH_InformationList_transportBlockSizeList transportBlockSizeList;
+};
+
+struct HS_DSCH_PagingSystemInformation_TDD128 {
+  static constexpr uint32_t kHas_pcch_InformationList = 1u << 0;
+  uint32_t presence;
+  HS_DSCH_PagingSystemInformation_TDD128_pich_ForHsdschList pich_ForHsdschList;
+  uint8_t dtch_DCCH_reception_window_size;
+  PCCH_InformationList pcch_InformationList;
+};
+
+struct HS_SICH_Configuration_TDD128_r6_midambleAllocationMode_ueSpecificMidamble {
+  uint8_t midambleShift;
+};
+
+struct HeaderCompressionInfo {
+  AlgorithmSpecificInfo algorithmSpecificInfo;
+};
+
+using HeaderCompressionInfoList = ValueList<HeaderCompressionInfo>;
+
+struct IndividualTS_Interference {
+  uint8_t timeslot;
+  int8_t ul_TimeslotInterference;
+};
+
+using IndividualTS_InterferenceList = ValueList<IndividualTS_Interference>;
+
 struct IndividualTimeslotInfo_LCR_r4_ext {
   MidambleShiftAndBurstType_LCR_r4 midambleShiftAndBurstType;
   uint32_t modulation;
   uint32_t ss_TPC_Symbols;
 };
+
+using TFC_Subset = ChoiceValue;
+struct TFC_Subset_Tag {
+  static constexpr uint32_t minimumAllowedTFC_Number = 1;
+  static constexpr uint32_t allowedTFC_List = 2;
+  static constexpr uint32_t non_allowedTFC_List = 3;
+  static constexpr uint32_t restrictedTrChInfoList = 4;
+  static constexpr uint32_t fullTFCS = 5;
+};
+
+struct IndividualUL_CCTrCH_Info {
+  TFCS_Identity ul_TFCS_Identity;
+  TFCS ul_TFCS;
+  TFC_Subset tfc_Subset;
+};
+
+using IndividualUL_CCTrCH_InfoList = ValueList<IndividualUL_CCTrCH_Info>;
 
 using RemovedInterFreqCellList = ChoiceValue;
 struct RemovedInterFreqCellList_Tag {
@@ -2455,6 +4081,14 @@ struct IntraFreqReportingQuantityForRACH_modeSpecificInfo_tdd {
 
 using Intra_FreqEventCriteriaList_v590ext = FixedArray<int8_t, 8>;
 
+using LocationRegistrationAccessClassBarredList = FixedArray<uint32_t, 15>;
+
+using LocationRegistrationParameters = ChoiceValue;
+struct LocationRegistrationParameters_Tag {
+  static constexpr uint32_t noRestriction = 1;
+  static constexpr uint32_t restriction = 2;
+};
+
 struct LogicalChannelByRB {
   static constexpr uint32_t kHas_logChOfRb = 1u << 0;
   uint32_t presence;
@@ -2463,6 +4097,12 @@ struct LogicalChannelByRB {
 };
 
 using LogicalChannelList_explicitList = ValueList<LogicalChannelByRB>;
+
+using LosslessSRNS_RelocSupport = ChoiceValue;
+struct LosslessSRNS_RelocSupport_Tag {
+  static constexpr uint32_t supported = 1;
+  static constexpr uint32_t notSupported = 2;
+};
 
 using MBMS_FACHCarryingMTCH_List = ValueList<TransportFormatSet>;
 
@@ -2523,8 +4163,146 @@ struct MBSFNFrequency {
 
 using MBSFNFrequencyList = ValueList<MBSFNFrequency>;
 
+struct MBSFNFrequency_v860ext {
+  static constexpr uint32_t kHas_imb_Indication = 1u << 0;
+  uint32_t presence;
+  uint32_t imb_Indication;
+};
+
+using MBSFNFrequencyList_v860ext = ValueList<MBSFNFrequency_v860ext>;
+
+using MCC = FixedArray<uint8_t, 3>;
+
+using MNC = FixedArray<uint8_t, 3>;
+
 struct Mapping_LCR_r4 {
   MappingFunctionParameterList mappingFunctionParameterList;
+};
+
+using PLMN_Type = ChoiceValue;
+struct PLMN_Type_Tag {
+  static constexpr uint32_t gsm_MAP = 1;
+  static constexpr uint32_t ansi_41 = 2;
+  static constexpr uint32_t gsm_MAP_and_ANSI_41 = 3;
+  static constexpr uint32_t spare = 4;
+};
+
+using SIBSb_TypeAndTag = ChoiceValue;
+struct SIBSb_TypeAndTag_Tag {
+  static constexpr uint32_t sysInfoType1 = 1;
+  static constexpr uint32_t sysInfoType2 = 2;
+  static constexpr uint32_t sysInfoType3 = 3;
+  static constexpr uint32_t sysInfoType4 = 4;
+  static constexpr uint32_t sysInfoType5 = 5;
+  static constexpr uint32_t sysInfoType6 = 6;
+  static constexpr uint32_t sysInfoType7 = 7;
+  static constexpr uint32_t dummy = 8;
+  static constexpr uint32_t dummy2 = 9;
+  static constexpr uint32_t dummy3 = 10;
+  static constexpr uint32_t sysInfoType11 = 11;
+  static constexpr uint32_t sysInfoType12 = 12;
+  static constexpr uint32_t sysInfoType13 = 13;
+  static constexpr uint32_t sysInfoType13_1 = 14;
+  static constexpr uint32_t sysInfoType13_2 = 15;
+  static constexpr uint32_t sysInfoType13_3 = 16;
+  static constexpr uint32_t sysInfoType13_4 = 17;
+  static constexpr uint32_t sysInfoType14 = 18;
+  static constexpr uint32_t sysInfoType15 = 19;
+  static constexpr uint32_t sysInfoType16 = 20;
+  static constexpr uint32_t sysInfoType17 = 21;
+  static constexpr uint32_t sysInfoTypeSB1 = 22;
+  static constexpr uint32_t sysInfoTypeSB2 = 23;
+  static constexpr uint32_t sysInfoType15_1 = 24;
+  static constexpr uint32_t sysInfoType15_2 = 25;
+  static constexpr uint32_t sysInfoType15_3 = 26;
+  static constexpr uint32_t sysInfoType15_4 = 27;
+  static constexpr uint32_t sysInfoType18 = 28;
+  static constexpr uint32_t sysInfoType15_5 = 29;
+  static constexpr uint32_t sysInfoType5bis = 30;
+  static constexpr uint32_t spare2 = 31;
+  static constexpr uint32_t spare1 = 32;
+};
+
+struct SchedulingInformationSIBSb {
+  SIBSb_TypeAndTag sibSb_Type;
+  SchedulingInformation scheduling;
+};
+
+using SIBSb_ReferenceList = ValueList<SchedulingInformationSIBSb>;
+
+struct PLMN_IdentityWithOptionalMCC_r6 {
+  static constexpr uint32_t kHas_mcc = 1u << 0;
+  uint32_t presence;
+  MCC mcc;
+  MNC mnc;
+};
+
+using MultiplePLMN_List_r6_multiplePLMNs = ValueList<PLMN_IdentityWithOptionalMCC_r6>;
+
+struct MultiplePLMN_List_r6 {
+  uint8_t mibPLMN_Identity;
+  MultiplePLMN_List_r6_multiplePLMNs multiplePLMNs;
+};
+
+struct MasterInformationBlock_v690ext {
+  static constexpr uint32_t kHas_multiplePLMN_List = 1u << 0;
+  uint32_t presence;
+  MultiplePLMN_List_r6 multiplePLMN_List;
+};
+
+struct MasterInformationBlock_v6b0ext_IEs {
+  static constexpr uint32_t kHas_extSIBTypeInfoSchedulingInfo_List = 1u << 0;
+  uint32_t presence;
+  ExtSIBTypeInfoSchedulingInfo_List extSIBTypeInfoSchedulingInfo_List;
+};
+
+struct MasterInformationBlock_v860ext_IEs {
+  static constexpr uint32_t kHas_extSIBTypeInfoSchedulingInfo_List = 1u << 0;
+  static constexpr uint32_t kHas_extGANSS_SIBTypeInfoSchedulingInfoList = 1u << 1;
+  static constexpr uint32_t kHas_csg_Indicator = 1u << 2;
+  uint32_t presence;
+  ExtSIBTypeInfoSchedulingInfo_List2 extSIBTypeInfoSchedulingInfo_List;
+  ExtGANSS_SIBTypeInfoSchedulingInfoList extGANSS_SIBTypeInfoSchedulingInfoList;
+  uint32_t csg_Indicator;
+};
+
+struct MasterInformationBlock_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions {
+};
+
+struct MasterInformationBlock_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v860NonCriticalExtensions {
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  MasterInformationBlock_v860ext_IEs masterInformationBlock_v860ext;
+  MasterInformationBlock_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions nonCriticalExtensions;
+};
+
+struct MasterInformationBlock_v690NonCriticalExtensions_v6b0NonCriticalExtensions {
+  static constexpr uint32_t kHas_v860NonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  MasterInformationBlock_v6b0ext_IEs masterInformationBlock_v6b0ext;
+  MasterInformationBlock_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v860NonCriticalExtensions v860NonCriticalExtensions;
+};
+
+struct MasterInformationBlock_v690NonCriticalExtensions {
+  static constexpr uint32_t kHas_v6b0NonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  MasterInformationBlock_v690ext masterInformationBlock_v690ext;
+  MasterInformationBlock_v690NonCriticalExtensions_v6b0NonCriticalExtensions v6b0NonCriticalExtensions;
+};
+
+struct MasterInformationBlock {
+  static constexpr uint32_t kHas_v690NonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  uint8_t mib_ValueTag;
+  PLMN_Type plmn_Type;
+  SIBSb_ReferenceList sibSb_ReferenceList;
+  MasterInformationBlock_v690NonCriticalExtensions v690NonCriticalExtensions;
+};
+
+struct MaxDAT_Retransmissions {
+  uint32_t maxDAT;
+  uint32_t timerMRW;
+  uint32_t maxMRW;
 };
 
 using MeasurementControlSysInfo_use_of_HCS = ChoiceValue;
@@ -2629,6 +4407,158 @@ struct MeasurementControlSysInfo {
   MeasurementControlSysInfo_use_of_HCS use_of_HCS;
   TrafficVolumeMeasSysInfo trafficVolumeMeasSysInfo;
   UE_InternalMeasurementSysInfo dummy;
+};
+
+using MeasurementControlSysInfoExtension_use_of_HCS = ChoiceValue;
+struct MeasurementControlSysInfoExtension_use_of_HCS_Tag {
+  static constexpr uint32_t hcs_not_used = 1;
+  static constexpr uint32_t hcs_used = 2;
+};
+
+struct MeasurementControlSysInfoExtension {
+  MeasurementControlSysInfoExtension_use_of_HCS use_of_HCS;
+};
+
+using MeasurementControlSysInfoExtensionAddon_r5_newIntraFrequencyCellInfoListAddon_r5 = ValueList<CellSelectReselectInfo_v590ext>;
+
+using MeasurementControlSysInfoExtensionAddon_r5_newInterFrequencyCellInfoListAddon_r5 = ValueList<CellSelectReselectInfo_v590ext>;
+
+using MeasurementControlSysInfoExtensionAddon_r5_newInterRATCellInfoListAddon_r5 = ValueList<CellSelectReselectInfo_v590ext>;
+
+struct MeasurementControlSysInfoExtensionAddon_r5 {
+  static constexpr uint32_t kHas_newIntraFrequencyCellInfoListAddon_r5 = 1u << 0;
+  static constexpr uint32_t kHas_newInterFrequencyCellInfoListAddon_r5 = 1u << 1;
+  static constexpr uint32_t kHas_newInterRATCellInfoListAddon_r5 = 1u << 2;
+  uint32_t presence;
+  MeasurementControlSysInfoExtensionAddon_r5_newIntraFrequencyCellInfoListAddon_r5 newIntraFrequencyCellInfoListAddon_r5;
+  MeasurementControlSysInfoExtensionAddon_r5_newInterFrequencyCellInfoListAddon_r5 newInterFrequencyCellInfoListAddon_r5;
+  MeasurementControlSysInfoExtensionAddon_r5_newInterRATCellInfoListAddon_r5 newInterRATCellInfoListAddon_r5;
+};
+
+using MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS = ChoiceValue;
+struct MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_Tag {
+  static constexpr uint32_t hcs_not_used = 1;
+  static constexpr uint32_t hcs_used = 2;
+};
+
+struct MeasurementControlSysInfoExtension_LCR_r4 {
+  MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS use_of_HCS;
+};
+
+using MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure = ChoiceValue;
+struct MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_Tag {
+  static constexpr uint32_t cpich_RSCP = 1;
+  static constexpr uint32_t cpich_Ec_N0 = 2;
+};
+
+struct MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used {
+  static constexpr uint32_t kHas_newInterRATCellList = 1u << 0;
+  uint32_t presence;
+  MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure cellSelectQualityMeasure;
+  NewInterRATCellList newInterRATCellList;
+};
+
+struct MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0 {
+  static constexpr uint32_t kHas_newIntraFreqCellList = 1u << 0;
+  static constexpr uint32_t kHas_newInterFreqCellList = 1u << 1;
+  uint32_t presence;
+  NewIntraFreqCellSI_List_ECN0_LCR_r4 newIntraFreqCellList;
+  NewInterFreqCellSI_List_ECN0_LCR_r4 newInterFreqCellList;
+};
+
+struct MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP {
+  static constexpr uint32_t kHas_newIntraFreqCellList = 1u << 0;
+  static constexpr uint32_t kHas_newInterFreqCellList = 1u << 1;
+  uint32_t presence;
+  NewIntraFreqCellSI_List_RSCP_LCR_r4 newIntraFreqCellList;
+  NewInterFreqCellSI_List_RSCP_LCR_r4 newInterFreqCellList;
+};
+
+using MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure = ChoiceValue;
+struct MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure_Tag {
+  static constexpr uint32_t cpich_RSCP = 1;
+  static constexpr uint32_t cpich_Ec_N0 = 2;
+};
+
+struct MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used {
+  static constexpr uint32_t kHas_newInterRATCellList = 1u << 0;
+  uint32_t presence;
+  MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure cellSelectQualityMeasure;
+  NewInterRATCellList newInterRATCellList;
+};
+
+struct MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0 {
+  static constexpr uint32_t kHas_newIntraFreqCellList = 1u << 0;
+  static constexpr uint32_t kHas_newInterFreqCellList = 1u << 1;
+  uint32_t presence;
+  NewIntraFreqCellSI_List_HCS_ECN0_LCR_r4 newIntraFreqCellList;
+  NewInterFreqCellSI_List_HCS_ECN0_LCR_r4 newInterFreqCellList;
+};
+
+struct MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP {
+  static constexpr uint32_t kHas_newIntraFreqCellList = 1u << 0;
+  static constexpr uint32_t kHas_newInterFreqCellList = 1u << 1;
+  uint32_t presence;
+  NewIntraFreqCellSI_List_HCS_RSCP_LCR_r4 newIntraFreqCellList;
+  NewInterFreqCellSI_List_HCS_RSCP_LCR_r4 newInterFreqCellList;
+};
+
+using MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure = ChoiceValue;
+struct MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_Tag {
+  static constexpr uint32_t cpich_RSCP = 1;
+  static constexpr uint32_t cpich_Ec_N0 = 2;
+};
+
+struct MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used {
+  static constexpr uint32_t kHas_newInterRATCellList = 1u << 0;
+  uint32_t presence;
+  MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure cellSelectQualityMeasure;
+  NewInterRATCellList newInterRATCellList;
+};
+
+struct MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0 {
+  static constexpr uint32_t kHas_newIntraFreqCellList = 1u << 0;
+  static constexpr uint32_t kHas_newInterFreqCellList = 1u << 1;
+  uint32_t presence;
+  NewIntraFreqCellSI_List_ECN0 newIntraFreqCellList;
+  NewInterFreqCellSI_List_ECN0 newInterFreqCellList;
+};
+
+struct MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP {
+  static constexpr uint32_t kHas_newIntraFreqCellList = 1u << 0;
+  static constexpr uint32_t kHas_newInterFreqCellList = 1u << 1;
+  uint32_t presence;
+  NewIntraFreqCellSI_List_RSCP newIntraFreqCellList;
+  NewInterFreqCellSI_List_RSCP newInterFreqCellList;
+};
+
+using MeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure = ChoiceValue;
+struct MeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure_Tag {
+  static constexpr uint32_t cpich_RSCP = 1;
+  static constexpr uint32_t cpich_Ec_N0 = 2;
+};
+
+struct MeasurementControlSysInfoExtension_use_of_HCS_hcs_used {
+  static constexpr uint32_t kHas_newInterRATCellList = 1u << 0;
+  uint32_t presence;
+  MeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure cellSelectQualityMeasure;
+  NewInterRATCellList newInterRATCellList;
+};
+
+struct MeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0 {
+  static constexpr uint32_t kHas_newIntraFreqCellList = 1u << 0;
+  static constexpr uint32_t kHas_newInterFreqCellList = 1u << 1;
+  uint32_t presence;
+  NewIntraFreqCellSI_List_HCS_ECN0 newIntraFreqCellList;
+  NewInterFreqCellSI_List_HCS_ECN0 newInterFreqCellList;
+};
+
+struct MeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP {
+  static constexpr uint32_t kHas_newIntraFreqCellList = 1u << 0;
+  static constexpr uint32_t kHas_newInterFreqCellList = 1u << 1;
+  uint32_t presence;
+  NewIntraFreqCellSI_List_HCS_RSCP newIntraFreqCellList;
+  NewInterFreqCellSI_List_HCS_RSCP newInterFreqCellList;
 };
 
 using MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS = ChoiceValue;
@@ -2749,6 +4679,13 @@ struct MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cp
   uint32_t presence;
   IntraFreqMeasurementSysInfo_HCS_RSCP intraFreqMeasurementSysInfo;
   InterFreqMeasurementSysInfo_HCS_RSCP interFreqMeasurementSysInfo;
+};
+
+struct Measurement_Feedback_Info_r7_modeSpecificInfo_fdd {
+  int8_t measurementPowerOffset;
+  uint32_t feedback_cycle;
+  uint8_t cqi_RepetitionFactor;
+  uint8_t deltaCQI;
 };
 
 struct MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble {
@@ -2896,10 +4833,36 @@ struct MidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode_ueSpe
   uint8_t midambleShift;
 };
 
+using MultiplePLMNsOfInterFreqCellsList_Item_multiplePLMN_list = ValueList<PLMN_IdentityWithOptionalMCC_r6>;
+
+struct MultiplePLMNsOfInterFreqCellsList_Item {
+  static constexpr uint32_t kHas_multiplePLMN_list = 1u << 0;
+  uint32_t presence;
+  MultiplePLMNsOfInterFreqCellsList_Item_multiplePLMN_list multiplePLMN_list;
+};
+
+using MultiplePLMNsOfInterFreqCellsList = ValueList<MultiplePLMNsOfInterFreqCellsList_Item>;
+
+using MultiplePLMNsOfIntraFreqCellsList_Item_multiplePLMN_list = ValueList<PLMN_IdentityWithOptionalMCC_r6>;
+
+struct MultiplePLMNsOfIntraFreqCellsList_Item {
+  static constexpr uint32_t kHas_multiplePLMN_list = 1u << 0;
+  uint32_t presence;
+  MultiplePLMNsOfIntraFreqCellsList_Item_multiplePLMN_list multiplePLMN_list;
+};
+
+using MultiplePLMNsOfIntraFreqCellsList = ValueList<MultiplePLMNsOfIntraFreqCellsList_Item>;
+
 struct N_CR_T_CRMaxHyst {
   uint8_t n_CR;
   uint32_t t_CRMaxHyst;
 };
+
+struct NewInterFreqCell_v7b0ext {
+  uint8_t intraSecondaryFreqIndicator;
+};
+
+using NewInterFreqCellList_v7b0ext = ValueList<NewInterFreqCell_v7b0ext>;
 
 struct NewInterRATCell_B_technologySpecificInfo_gsm {
   static constexpr uint32_t kHas_cellSelectionReselectionInfo = 1u << 0;
@@ -2930,6 +4893,8 @@ struct NewInterRATCell_technologySpecificInfo_gsm {
 struct NewInterRATCell_technologySpecificInfo_is_2000 {
   uint32_t is_2000SpecificMeasInfo;
 };
+
+using Non_allowedTFC_List = FixedArray<uint16_t, 1024>;
 
 using OctetModeRLC_SizeInfoType1 = ChoiceValue;
 struct OctetModeRLC_SizeInfoType1_Tag {
@@ -2966,6 +4931,15 @@ struct OpenLoopPowerControl_TDD {
   int8_t prach_ConstantValue;
   int8_t dpch_ConstantValue;
   int8_t pusch_ConstantValue;
+};
+
+struct PDCP_Info {
+  static constexpr uint32_t kHas_losslessSRNS_RelocSupport = 1u << 0;
+  static constexpr uint32_t kHas_headerCompressionInfoList = 1u << 1;
+  uint32_t presence;
+  LosslessSRNS_RelocSupport losslessSRNS_RelocSupport;
+  uint32_t pdcp_PDU_Header;
+  HeaderCompressionInfoList headerCompressionInfoList;
 };
 
 struct PDSCH_Info {
@@ -3019,12 +4993,6 @@ struct PDSCH_Info_r7_tddOption_tdd768 {
   DownlinkTimeslotsCodes_VHCR pdsch_TimeslotsCodes;
 };
 
-using TFCS = ChoiceValue;
-struct TFCS_Tag {
-  static constexpr uint32_t normalTFCI_Signalling = 1;
-  static constexpr uint32_t dummy = 2;
-};
-
 struct PDSCH_SysInfo {
   static constexpr uint32_t kHas_dsch_TFS = 1u << 0;
   static constexpr uint32_t kHas_dsch_TFCS = 1u << 1;
@@ -3034,6 +5002,32 @@ struct PDSCH_SysInfo {
   TransportFormatSet dsch_TFS;
   TFCS dsch_TFCS;
 };
+
+using PDSCH_SysInfoList = ValueList<PDSCH_SysInfo>;
+
+struct PDSCH_SysInfo_HCR_r5 {
+  static constexpr uint32_t kHas_dsch_TransportChannelsInfo = 1u << 0;
+  static constexpr uint32_t kHas_dsch_TFCS = 1u << 1;
+  uint32_t presence;
+  uint8_t pdsch_Identity;
+  PDSCH_Info pdsch_Info;
+  DSCH_TransportChannelsInfo dsch_TransportChannelsInfo;
+  TFCS dsch_TFCS;
+};
+
+using PDSCH_SysInfoList_HCR_r5 = ValueList<PDSCH_SysInfo_HCR_r5>;
+
+struct PDSCH_SysInfo_LCR_r4 {
+  static constexpr uint32_t kHas_dsch_TFS = 1u << 0;
+  static constexpr uint32_t kHas_dsch_TFCS = 1u << 1;
+  uint32_t presence;
+  uint8_t pdsch_Identity;
+  PDSCH_Info_LCR_r4 pdsch_Info;
+  TransportFormatSet dsch_TFS;
+  TFCS dsch_TFCS;
+};
+
+using PDSCH_SysInfoList_LCR_r4 = ValueList<PDSCH_SysInfo_LCR_r4>;
 
 struct SFN_TimeInfo {
   uint16_t activationTimeSFN;
@@ -3049,16 +5043,6 @@ struct PDSCH_SysInfoList_SFN_Item {
 
 using PDSCH_SysInfoList_SFN = ValueList<PDSCH_SysInfoList_SFN_Item>;
 
-struct PDSCH_SysInfo_HCR_r5 {
-  static constexpr uint32_t kHas_dsch_TransportChannelsInfo = 1u << 0;
-  static constexpr uint32_t kHas_dsch_TFCS = 1u << 1;
-  uint32_t presence;
-  uint8_t pdsch_Identity;
-  PDSCH_Info pdsch_Info;
-  DSCH_TransportChannelsInfo dsch_TransportChannelsInfo;
-  TFCS dsch_TFCS;
-};
-
 struct PDSCH_SysInfoList_SFN_HCR_r5_Item {
   static constexpr uint32_t kHas_sfn_TimeInfo = 1u << 0;
   uint32_t presence;
@@ -3067,16 +5051,6 @@ struct PDSCH_SysInfoList_SFN_HCR_r5_Item {
 };
 
 using PDSCH_SysInfoList_SFN_HCR_r5 = ValueList<PDSCH_SysInfoList_SFN_HCR_r5_Item>;
-
-struct PDSCH_SysInfo_LCR_r4 {
-  static constexpr uint32_t kHas_dsch_TFS = 1u << 0;
-  static constexpr uint32_t kHas_dsch_TFCS = 1u << 1;
-  uint32_t presence;
-  uint8_t pdsch_Identity;
-  PDSCH_Info_LCR_r4 pdsch_Info;
-  TransportFormatSet dsch_TFS;
-  TFCS dsch_TFCS;
-};
 
 struct PDSCH_SysInfoList_SFN_LCR_r4_Item {
   static constexpr uint32_t kHas_sfn_TimeInfo = 1u << 0;
@@ -3098,6 +5072,12 @@ struct PDSCH_SysInfo_VHCR_r7 {
 };
 
 using PDSCH_SysInfoList_VHCR_r7 = ValueList<PDSCH_SysInfo_VHCR_r7>;
+
+struct PICH_ForHSDPASupportedPaging_TDD128_implicit {
+  static constexpr uint32_t kHas_occurrenceSequenceNumberOfPICH = 1u << 0;
+  uint32_t presence;
+  uint8_t occurrenceSequenceNumberOfPICH;
+};
 
 using PICH_Info_HCR_VHCR_r7_channelisationCode = ChoiceValue;
 struct PICH_Info_HCR_VHCR_r7_channelisationCode_Tag {
@@ -3167,6 +5147,72 @@ struct PICH_Info_tdd {
   uint8_t n_PCH;
 };
 
+struct PLMN_Identity {
+  MCC mcc;
+  MNC mnc;
+};
+
+struct PLMNsOfIntraFreqCellsList_Item {
+  static constexpr uint32_t kHas_plmn_Identity = 1u << 0;
+  uint32_t presence;
+  PLMN_Identity plmn_Identity;
+};
+
+using PLMNsOfIntraFreqCellsList = ValueList<PLMNsOfIntraFreqCellsList_Item>;
+
+struct PLMNsOfInterFreqCellsList_Item {
+  static constexpr uint32_t kHas_plmn_Identity = 1u << 0;
+  uint32_t presence;
+  PLMN_Identity plmn_Identity;
+};
+
+using PLMNsOfInterFreqCellsList = ValueList<PLMNsOfInterFreqCellsList_Item>;
+
+struct PLMNsOfInterRATCellsList_Item {
+  static constexpr uint32_t kHas_plmn_Identity = 1u << 0;
+  uint32_t presence;
+  PLMN_Identity plmn_Identity;
+};
+
+using PLMNsOfInterRATCellsList = ValueList<PLMNsOfInterRATCellsList_Item>;
+
+struct PLMNIdentitiesOfNeighbourCells {
+  static constexpr uint32_t kHas_plmnsOfIntraFreqCellsList = 1u << 0;
+  static constexpr uint32_t kHas_plmnsOfInterFreqCellsList = 1u << 1;
+  static constexpr uint32_t kHas_plmnsOfInterRATCellsList = 1u << 2;
+  uint32_t presence;
+  PLMNsOfIntraFreqCellsList plmnsOfIntraFreqCellsList;
+  PLMNsOfInterFreqCellsList plmnsOfInterFreqCellsList;
+  PLMNsOfInterRATCellsList plmnsOfInterRATCellsList;
+};
+
+struct PLMNIdentitiesOfNeighbourCells_v860ext {
+  static constexpr uint32_t kHas_multipleplmnsOfIntraFreqCellsList = 1u << 0;
+  static constexpr uint32_t kHas_multipleplmnsOfInterFreqCellsList = 1u << 1;
+  uint32_t presence;
+  MultiplePLMNsOfIntraFreqCellsList multipleplmnsOfIntraFreqCellsList;
+  MultiplePLMNsOfInterFreqCellsList multipleplmnsOfInterFreqCellsList;
+};
+
+struct PLMN_Type_ansi_41 {
+  BitStringValue<1> p_REV;
+  BitStringValue<1> min_P_REV;
+  BitStringValue<2> sid;
+  BitStringValue<2> nid;
+};
+
+struct PLMN_Type_gsm_MAP {
+  PLMN_Identity plmn_Identity;
+};
+
+struct PLMN_Type_gsm_MAP_and_ANSI_41 {
+  PLMN_Identity plmn_Identity;
+  BitStringValue<1> p_REV;
+  BitStringValue<1> min_P_REV;
+  BitStringValue<2> sid;
+  BitStringValue<2> nid;
+};
+
 struct PNBSCH_Allocation_r4 {
   uint32_t numberOfRepetitionsPerSFNPeriod;
 };
@@ -3186,26 +5232,13 @@ struct PRACH_Partitioning_Tag {
   static constexpr uint32_t tdd = 2;
 };
 
-using PRACH_Partitioning_LCR_r4 = ValueList<ASCSetting_TDD_LCR_r4>;
-
 using PRACH_Partitioning_fdd = ValueList<ASCSetting_FDD>;
-
-using PRACH_Partitioning_r7 = ChoiceValue;
-struct PRACH_Partitioning_r7_Tag {
-  static constexpr uint32_t fdd = 1;
-  static constexpr uint32_t tdd = 2;
-};
 
 using PRACH_Partitioning_r7_fdd = ValueList<ASCSetting_FDD>;
 
 using PRACH_Partitioning_r7_tdd = ValueList<ASCSetting_TDD_r7>;
 
 using PRACH_Partitioning_tdd = ValueList<ASCSetting_TDD>;
-
-struct PRACH_PowerOffset {
-  uint8_t powerRampStep;
-  uint8_t preambleRetransMax;
-};
 
 using PRACH_RACH_Info_modeSpecificInfo = ChoiceValue;
 struct PRACH_RACH_Info_modeSpecificInfo_Tag {
@@ -3268,8 +5301,6 @@ struct PRACH_RACH_Info_modeSpecificInfo_tdd {
   uint32_t prach_Midamble;
 };
 
-using PersistenceScalingFactorList = FixedArray<uint32_t, 6>;
-
 using PRACH_SystemInformation_modeSpecificInfo = ChoiceValue;
 struct PRACH_SystemInformation_modeSpecificInfo_Tag {
   static constexpr uint32_t fdd = 1;
@@ -3326,12 +5357,6 @@ struct PRACH_SystemInformation_VHCR_r7 {
 };
 
 using PRACH_SystemInformationList_VHCR_r7 = ValueList<PRACH_SystemInformation_VHCR_r7>;
-
-struct RACH_TransmissionParameters {
-  uint8_t mmax;
-  uint8_t nb01Min;
-  uint8_t nb01Max;
-};
 
 struct PRACH_SystemInformation_modeSpecificInfo_fdd {
   static constexpr uint32_t kHas_primaryCPICH_TX_Power = 1u << 0;
@@ -3427,14 +5452,7 @@ struct PUSCH_SysInfo {
   TFCS usch_TFCS;
 };
 
-struct PUSCH_SysInfoList_SFN_Item {
-  static constexpr uint32_t kHas_sfn_TimeInfo = 1u << 0;
-  uint32_t presence;
-  PUSCH_SysInfo pusch_SysInfo;
-  SFN_TimeInfo sfn_TimeInfo;
-};
-
-using PUSCH_SysInfoList_SFN = ValueList<PUSCH_SysInfoList_SFN_Item>;
+using PUSCH_SysInfoList = ValueList<PUSCH_SysInfo>;
 
 struct USCH_TransportChannelsInfo_Item {
   uint8_t usch_TransportChannelIdentity;
@@ -3453,14 +5471,7 @@ struct PUSCH_SysInfo_HCR_r5 {
   TFCS usch_TFCS;
 };
 
-struct PUSCH_SysInfoList_SFN_HCR_r5_Item {
-  static constexpr uint32_t kHas_sfn_TimeInfo = 1u << 0;
-  uint32_t presence;
-  PUSCH_SysInfo_HCR_r5 pusch_SysInfo;
-  SFN_TimeInfo sfn_TimeInfo;
-};
-
-using PUSCH_SysInfoList_SFN_HCR_r5 = ValueList<PUSCH_SysInfoList_SFN_HCR_r5_Item>;
+using PUSCH_SysInfoList_HCR_r5 = ValueList<PUSCH_SysInfo_HCR_r5>;
 
 struct PUSCH_SysInfo_LCR_r4 {
   static constexpr uint32_t kHas_usch_TFS = 1u << 0;
@@ -3471,6 +5482,26 @@ struct PUSCH_SysInfo_LCR_r4 {
   TransportFormatSet usch_TFS;
   TFCS usch_TFCS;
 };
+
+using PUSCH_SysInfoList_LCR_r4 = ValueList<PUSCH_SysInfo_LCR_r4>;
+
+struct PUSCH_SysInfoList_SFN_Item {
+  static constexpr uint32_t kHas_sfn_TimeInfo = 1u << 0;
+  uint32_t presence;
+  PUSCH_SysInfo pusch_SysInfo;
+  SFN_TimeInfo sfn_TimeInfo;
+};
+
+using PUSCH_SysInfoList_SFN = ValueList<PUSCH_SysInfoList_SFN_Item>;
+
+struct PUSCH_SysInfoList_SFN_HCR_r5_Item {
+  static constexpr uint32_t kHas_sfn_TimeInfo = 1u << 0;
+  uint32_t presence;
+  PUSCH_SysInfo_HCR_r5 pusch_SysInfo;
+  SFN_TimeInfo sfn_TimeInfo;
+};
+
+using PUSCH_SysInfoList_SFN_HCR_r5 = ValueList<PUSCH_SysInfoList_SFN_HCR_r5_Item>;
 
 struct PUSCH_SysInfoList_SFN_LCR_r4_Item {
   static constexpr uint32_t kHas_sfn_TimeInfo = 1u << 0;
@@ -3500,9 +5531,190 @@ struct PUSCH_SysInfoList_SFN_VHCR_Item {
 
 using PUSCH_SysInfoList_SFN_VHCR = ValueList<PUSCH_SysInfoList_SFN_VHCR_Item>;
 
+using PagingPermissionWithAccessControlForSharedNetwork = ChoiceValue;
+struct PagingPermissionWithAccessControlForSharedNetwork_Tag {
+  static constexpr uint32_t pagingPermissionWithAccessControlList = 1;
+  static constexpr uint32_t pagingPermissionWithAccessControlForAll = 2;
+};
+
+struct PagingPermissionWithAccessControlParameters {
+  uint32_t pagingResponseRestrictionIndicator;
+  uint32_t locationRegistrationRestrictionIndicator;
+  LocationRegistrationParameters locationRegistration;
+};
+
+struct PagingPermissionWithAccessControlList {
+  static constexpr uint32_t kHas_pagingPermissionWithAccessControlParametersForOperator1 = 1u << 0;
+  static constexpr uint32_t kHas_pagingPermissionWithAccessControlParametersForOperator2 = 1u << 1;
+  static constexpr uint32_t kHas_pagingPermissionWithAccessControlParametersForOperator3 = 1u << 2;
+  static constexpr uint32_t kHas_pagingPermissionWithAccessControlParametersForOperator4 = 1u << 3;
+  static constexpr uint32_t kHas_pagingPermissionWithAccessControlParametersForOperator5 = 1u << 4;
+  uint32_t presence;
+  PagingPermissionWithAccessControlParameters pagingPermissionWithAccessControlParametersForOperator1;
+  PagingPermissionWithAccessControlParameters pagingPermissionWithAccessControlParametersForOperator2;
+  PagingPermissionWithAccessControlParameters pagingPermissionWithAccessControlParametersForOperator3;
+  PagingPermissionWithAccessControlParameters pagingPermissionWithAccessControlParametersForOperator4;
+  PagingPermissionWithAccessControlParameters pagingPermissionWithAccessControlParametersForOperator5;
+};
+
 struct PeriodicalReportingCriteria {
   uint32_t reportingAmount;
   uint32_t reportingInterval;
+};
+
+struct PollingInfo {
+  static constexpr uint32_t kHas_timerPollProhibit = 1u << 0;
+  static constexpr uint32_t kHas_timerPoll = 1u << 1;
+  static constexpr uint32_t kHas_poll_PDU = 1u << 2;
+  static constexpr uint32_t kHas_poll_SDU = 1u << 3;
+  static constexpr uint32_t kHas_pollWindow = 1u << 4;
+  static constexpr uint32_t kHas_timerPollPeriodic = 1u << 5;
+  uint32_t presence;
+  uint32_t timerPollProhibit;
+  uint32_t timerPoll;
+  uint32_t poll_PDU;
+  uint32_t poll_SDU;
+  uint8_t lastTransmissionPDU_Poll;
+  uint8_t lastRetransmissionPDU_Poll;
+  uint32_t pollWindow;
+  uint32_t timerPollPeriodic;
+};
+
+using UL_DPCH_PowerControlInfoPredef = ChoiceValue;
+struct UL_DPCH_PowerControlInfoPredef_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+};
+
+using UL_DPCH_InfoPredef_modeSpecificInfo = ChoiceValue;
+struct UL_DPCH_InfoPredef_modeSpecificInfo_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+};
+
+struct UL_DPCH_InfoPredef {
+  UL_DPCH_PowerControlInfoPredef ul_DPCH_PowerControlInfo;
+  UL_DPCH_InfoPredef_modeSpecificInfo modeSpecificInfo;
+};
+
+struct PreDefPhyChConfiguration {
+  static constexpr uint32_t kHas_dl_CommonInformationPredef = 1u << 0;
+  uint32_t presence;
+  UL_DPCH_InfoPredef ul_DPCH_InfoPredef;
+  DL_CommonInformationPredef dl_CommonInformationPredef;
+};
+
+using UL_DPCH_InfoPredef_v770ext_modeSpecificInfo = ChoiceValue;
+struct UL_DPCH_InfoPredef_v770ext_modeSpecificInfo_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+};
+
+struct UL_DPCH_InfoPredef_v770ext {
+  UL_DPCH_InfoPredef_v770ext_modeSpecificInfo modeSpecificInfo;
+};
+
+struct PreDefPhyChConfiguration_v770ext {
+  UL_DPCH_InfoPredef_v770ext ul_DPCH_InfoPredef;
+};
+
+using RLC_InfoChoice = ChoiceValue;
+struct RLC_InfoChoice_Tag {
+  static constexpr uint32_t rlc_Info = 1;
+  static constexpr uint32_t same_as_RB = 2;
+};
+
+using UL_LogicalChannelMappings = ChoiceValue;
+struct UL_LogicalChannelMappings_Tag {
+  static constexpr uint32_t oneLogicalChannel = 1;
+  static constexpr uint32_t twoLogicalChannels = 2;
+};
+
+struct RB_MappingOption {
+  static constexpr uint32_t kHas_ul_LogicalChannelMappings = 1u << 0;
+  static constexpr uint32_t kHas_dl_LogicalChannelMappingList = 1u << 1;
+  uint32_t presence;
+  UL_LogicalChannelMappings ul_LogicalChannelMappings;
+  DL_LogicalChannelMappingList dl_LogicalChannelMappingList;
+};
+
+using RB_MappingInfo = ValueList<RB_MappingOption>;
+
+struct SRB_InformationSetup {
+  static constexpr uint32_t kHas_rb_Identity = 1u << 0;
+  uint32_t presence;
+  uint8_t rb_Identity;
+  RLC_InfoChoice rlc_InfoChoice;
+  RB_MappingInfo rb_MappingInfo;
+};
+
+using SRB_InformationSetupList = ValueList<SRB_InformationSetup>;
+
+struct RB_InformationSetup {
+  static constexpr uint32_t kHas_pdcp_Info = 1u << 0;
+  uint32_t presence;
+  uint8_t rb_Identity;
+  PDCP_Info pdcp_Info;
+  RLC_InfoChoice rlc_InfoChoice;
+  RB_MappingInfo rb_MappingInfo;
+};
+
+using RB_InformationSetupList = ValueList<RB_InformationSetup>;
+
+struct PredefinedRB_Configuration {
+  uint32_t re_EstablishmentTimer;
+  SRB_InformationSetupList srb_InformationList;
+  RB_InformationSetupList rb_InformationList;
+};
+
+using UL_CommonTransChInfo_modeSpecificInfo = ChoiceValue;
+struct UL_CommonTransChInfo_modeSpecificInfo_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+};
+
+struct UL_CommonTransChInfo {
+  static constexpr uint32_t kHas_tfc_Subset = 1u << 0;
+  static constexpr uint32_t kHas_prach_TFCS = 1u << 1;
+  static constexpr uint32_t kHas_modeSpecificInfo = 1u << 2;
+  uint32_t presence;
+  TFC_Subset tfc_Subset;
+  TFCS prach_TFCS;
+  UL_CommonTransChInfo_modeSpecificInfo modeSpecificInfo;
+};
+
+struct UL_AddReconfTransChInformation {
+  uint32_t ul_TransportChannelType;
+  uint8_t transportChannelIdentity;
+  TransportFormatSet transportFormatSet;
+};
+
+using UL_AddReconfTransChInfoList = ValueList<UL_AddReconfTransChInformation>;
+
+struct PreDefTransChConfiguration {
+  UL_CommonTransChInfo ul_CommonTransChInfo;
+  UL_AddReconfTransChInfoList ul_AddReconfTrChInfoList;
+  DL_CommonTransChInfo dl_CommonTransChInfo;
+  DL_AddReconfTransChInfoList dl_TrChInfoList;
+};
+
+struct PreDefRadioConfiguration {
+  PredefinedRB_Configuration predefinedRB_Configuration;
+  PreDefTransChConfiguration preDefTransChConfiguration;
+  PreDefPhyChConfiguration preDefPhyChConfiguration;
+};
+
+struct PreDefRadioConfiguration_v770ext {
+  PreDefPhyChConfiguration_v770ext preDefPhyChConfiguration;
+};
+
+struct PreDefRadioConfiguration_v920ext {
+  uint32_t mac_ehsWindowSize;
+};
+
+struct PredefinedConfigIdentityAndValueTag {
+  uint8_t predefinedConfigIdentity;
+  uint8_t predefinedConfigValueTag;
 };
 
 struct PrimaryCCPCH_Info_LCR_r4_ext {
@@ -3534,6 +5746,51 @@ struct PrimaryCCPCH_Info_tdd_syncCase_syncCase1 {
 
 struct PrimaryCCPCH_Info_tdd_syncCase_syncCase2 {
   uint8_t timeslotSync2;
+};
+
+struct RFC2507_Info {
+  uint16_t f_MAX_PERIOD;
+  uint8_t f_MAX_TIME;
+  uint16_t max_HEADER;
+  uint8_t tcp_SPACE;
+  uint16_t non_TCP_SPACE;
+  uint32_t expectReordering;
+};
+
+using UL_RLC_Mode = ChoiceValue;
+struct UL_RLC_Mode_Tag {
+  static constexpr uint32_t ul_AM_RLC_Mode = 1;
+  static constexpr uint32_t ul_UM_RLC_Mode = 2;
+  static constexpr uint32_t ul_TM_RLC_Mode = 3;
+  static constexpr uint32_t spare = 4;
+};
+
+struct RLC_Info {
+  static constexpr uint32_t kHas_ul_RLC_Mode = 1u << 0;
+  static constexpr uint32_t kHas_dl_RLC_Mode = 1u << 1;
+  uint32_t presence;
+  UL_RLC_Mode ul_RLC_Mode;
+  DL_RLC_Mode dl_RLC_Mode;
+};
+
+struct RLC_SizeInfo {
+  uint8_t rlc_SizeIndex;
+};
+
+using RLC_SizeExplicitList = ValueList<RLC_SizeInfo>;
+
+using ReferenceCellPosition = ChoiceValue;
+struct ReferenceCellPosition_Tag {
+  static constexpr uint32_t ellipsoidPoint = 1;
+  static constexpr uint32_t ellipsoidPointWithAltitude = 2;
+};
+
+struct ReferenceLocation {
+  EllipsoidPointAltitudeEllipsoide ellipsoidPointAltitudeEllipsoide;
+};
+
+struct ReferenceLocationGANSS {
+  EllipsoidPointAltitudeEllipsoide ellipsoidPointAltitudeEllipsoide;
 };
 
 using RemovedInterFreqCellList_removeSomeInterFreqCells = FixedArray<uint8_t, 32>;
@@ -3570,6 +5827,16 @@ struct RepetitionPeriodLengthAndOffset_repetitionPeriod8 {
   uint8_t length;
   uint8_t offset;
 };
+
+struct RestrictedTrChInfo {
+  static constexpr uint32_t kHas_allowedTFI_List = 1u << 0;
+  uint32_t presence;
+  uint32_t ul_TransportChannelType;
+  uint8_t restrictedTrChIdentity;
+  AllowedTFI_List allowedTFI_List;
+};
+
+using RestrictedTrChInfoList = ValueList<RestrictedTrChInfo>;
 
 using SCCPCH_ChannelisationCodeList = FixedArray<uint32_t, 16>;
 
@@ -3708,6 +5975,59 @@ struct SF256_AndCodeNumber_Tag {
   static constexpr uint32_t sf128 = 6;
   static constexpr uint32_t sf256 = 7;
 };
+
+struct SFN_SFN_RelTimeDifference1 {
+  uint16_t sfn_Offset;
+  uint16_t sfn_sfn_Reltimedifference;
+};
+
+struct SIBOccurrenceIdentityAndValueTag {
+  uint8_t sibOccurIdentity;
+  uint8_t sibOccurValueTag;
+};
+
+using SIB_TypeAndTag = ChoiceValue;
+struct SIB_TypeAndTag_Tag {
+  static constexpr uint32_t sysInfoType1 = 1;
+  static constexpr uint32_t sysInfoType2 = 2;
+  static constexpr uint32_t sysInfoType3 = 3;
+  static constexpr uint32_t sysInfoType4 = 4;
+  static constexpr uint32_t sysInfoType5 = 5;
+  static constexpr uint32_t sysInfoType6 = 6;
+  static constexpr uint32_t sysInfoType7 = 7;
+  static constexpr uint32_t dummy = 8;
+  static constexpr uint32_t dummy2 = 9;
+  static constexpr uint32_t dummy3 = 10;
+  static constexpr uint32_t sysInfoType11 = 11;
+  static constexpr uint32_t sysInfoType12 = 12;
+  static constexpr uint32_t sysInfoType13 = 13;
+  static constexpr uint32_t sysInfoType13_1 = 14;
+  static constexpr uint32_t sysInfoType13_2 = 15;
+  static constexpr uint32_t sysInfoType13_3 = 16;
+  static constexpr uint32_t sysInfoType13_4 = 17;
+  static constexpr uint32_t sysInfoType14 = 18;
+  static constexpr uint32_t sysInfoType15 = 19;
+  static constexpr uint32_t sysInfoType16 = 20;
+  static constexpr uint32_t sysInfoType17 = 21;
+  static constexpr uint32_t sysInfoType15_1 = 22;
+  static constexpr uint32_t sysInfoType15_2 = 23;
+  static constexpr uint32_t sysInfoType15_3 = 24;
+  static constexpr uint32_t sysInfoType15_4 = 25;
+  static constexpr uint32_t sysInfoType18 = 26;
+  static constexpr uint32_t sysInfoType15_5 = 27;
+  static constexpr uint32_t sysInfoType5bis = 28;
+  static constexpr uint32_t spare4 = 29;
+  static constexpr uint32_t spare3 = 30;
+  static constexpr uint32_t spare2 = 31;
+  static constexpr uint32_t spare1 = 32;
+};
+
+struct SchedulingInformationSIB {
+  SIB_TypeAndTag sib_Type;
+  SchedulingInformation scheduling;
+};
+
+using SIB_ReferenceList = ValueList<SchedulingInformationSIB>;
 
 struct SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_fdd {
   static constexpr uint32_t kHas_secondaryScramblingCode = 1u << 0;
@@ -3891,14 +6211,31 @@ struct SysInfoType1_v3a0ext_IEs {
   UE_IdleTimersAndConstants_v3a0ext ue_IdleTimersAndConstants_v3a0ext;
 };
 
-struct SysInfoType1_v3a0NonCriticalExtensions_nonCriticalExtensions {
+struct UE_ConnTimersAndConstants_v860ext {
+  static constexpr uint32_t kHas_t_323 = 1u << 0;
+  uint32_t presence;
+  uint32_t t_323;
+};
+
+struct SysInfoType1_v860ext_IEs {
+  UE_ConnTimersAndConstants_v860ext ue_ConnTimersAndConstants;
+};
+
+struct SysInfoType1_v3a0NonCriticalExtensions_v860NonCriticalExtentions_nonCriticalExtensions {
+};
+
+struct SysInfoType1_v3a0NonCriticalExtensions_v860NonCriticalExtentions {
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  SysInfoType1_v860ext_IEs sysInfoType1_v860ext;
+  SysInfoType1_v3a0NonCriticalExtensions_v860NonCriticalExtentions_nonCriticalExtensions nonCriticalExtensions;
 };
 
 struct SysInfoType1_v3a0NonCriticalExtensions {
-  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
+  static constexpr uint32_t kHas_v860NonCriticalExtentions = 1u << 0;
   uint32_t presence;
   SysInfoType1_v3a0ext_IEs sysInfoType1_v3a0ext;
-  SysInfoType1_v3a0NonCriticalExtensions_nonCriticalExtensions nonCriticalExtensions;
+  SysInfoType1_v3a0NonCriticalExtensions_v860NonCriticalExtentions v860NonCriticalExtentions;
 };
 
 struct SysInfoType1 {
@@ -3911,6 +6248,16 @@ struct SysInfoType1 {
   UE_ConnTimersAndConstants ue_ConnTimersAndConstants;
   UE_IdleTimersAndConstants ue_IdleTimersAndConstants;
   SysInfoType1_v3a0NonCriticalExtensions v3a0NonCriticalExtensions;
+};
+
+struct SysInfoType10_nonCriticalExtensions {
+};
+
+struct SysInfoType10 {
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  DRAC_SysInfoList dummy;
+  SysInfoType10_nonCriticalExtensions nonCriticalExtensions;
 };
 
 struct SysInfoType11_v4b0ext_IEs {
@@ -3960,14 +6307,40 @@ struct SysInfoType11_v770ext_IEs {
   MBSFNFrequencyList mBSFNFrequencyList;
 };
 
-struct SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions {
+struct SysInfoType11_v7b0ext_IEs {
+  static constexpr uint32_t kHas_newInterFreqCellList = 1u << 0;
+  uint32_t presence;
+  NewInterFreqCellList_v7b0ext newInterFreqCellList;
+};
+
+struct SysInfoType11_v860ext_IEs {
+  static constexpr uint32_t kHas_mbsfnFrequencyList = 1u << 0;
+  uint32_t presence;
+  MBSFNFrequencyList_v860ext mbsfnFrequencyList;
+};
+
+struct SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions {
+};
+
+struct SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions_v860NonCriticalExtensions {
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  SysInfoType11_v860ext_IEs sysInfoType11_v860ext;
+  SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions nonCriticalExtensions;
+};
+
+struct SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions {
+  static constexpr uint32_t kHas_v860NonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  SysInfoType11_v7b0ext_IEs sysInfoType11_v7b0ext;
+  SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions_v860NonCriticalExtensions v860NonCriticalExtensions;
 };
 
 struct SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions {
-  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
+  static constexpr uint32_t kHas_v7b0NonCriticalExtensions = 1u << 0;
   uint32_t presence;
   SysInfoType11_v770ext_IEs sysInfoType11_v770ext;
-  SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions nonCriticalExtensions;
+  SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions v7b0NonCriticalExtensions;
 };
 
 struct SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions {
@@ -4007,6 +6380,49 @@ struct SysInfoType11 {
   FACH_MeasurementOccasionInfo fach_MeasurementOccasionInfo;
   MeasurementControlSysInfo measurementControlSysInfo;
   SysInfoType11_v4b0NonCriticalExtensions v4b0NonCriticalExtensions;
+};
+
+struct SysInfoType11bis_v7b0ext_IEs {
+  static constexpr uint32_t kHas_newInterFreqCellList = 1u << 0;
+  uint32_t presence;
+  NewInterFreqCellList_v7b0ext newInterFreqCellList;
+};
+
+struct SysInfoType11bis_v860ext_IEs {
+  static constexpr uint32_t kHas_csg_PSCSplitInfo = 1u << 0;
+  static constexpr uint32_t kHas_csg_DedicatedFrequencyInfoList = 1u << 1;
+  uint32_t presence;
+  CSG_PSCSplitInfo csg_PSCSplitInfo;
+  CSG_DedicatedFrequencyInfoList csg_DedicatedFrequencyInfoList;
+};
+
+struct SysInfoType11bis_v7b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions {
+};
+
+struct SysInfoType11bis_v7b0NonCriticalExtensions_v860NonCriticalExtensions {
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  SysInfoType11bis_v860ext_IEs sysInfoType11bis_v860ext;
+  SysInfoType11bis_v7b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions nonCriticalExtensions;
+};
+
+struct SysInfoType11bis_v7b0NonCriticalExtensions {
+  static constexpr uint32_t kHas_v860NonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  SysInfoType11bis_v7b0ext_IEs sysInfoType11bis_v7b0ext;
+  SysInfoType11bis_v7b0NonCriticalExtensions_v860NonCriticalExtensions v860NonCriticalExtensions;
+};
+
+struct SysInfoType11bis {
+  static constexpr uint32_t kHas_measurementControlSysInfo = 1u << 0;
+  static constexpr uint32_t kHas_measurementControlSysInfo_LCR = 1u << 1;
+  static constexpr uint32_t kHas_measurementControlSysInfoExtensionAddon_r5 = 1u << 2;
+  static constexpr uint32_t kHas_v7b0NonCriticalExtensions = 1u << 3;
+  uint32_t presence;
+  MeasurementControlSysInfoExtension measurementControlSysInfo;
+  MeasurementControlSysInfoExtension_LCR_r4 measurementControlSysInfo_LCR;
+  MeasurementControlSysInfoExtensionAddon_r5 measurementControlSysInfoExtensionAddon_r5;
+  SysInfoType11bis_v7b0NonCriticalExtensions v7b0NonCriticalExtensions;
 };
 
 struct SysInfoType12_v4b0ext_IEs {
@@ -4050,14 +6466,27 @@ struct SysInfoType12_v6b0ext_IEs {
   InterFreqRACHReportingInfo interFreqRACHReportingInfo;
 };
 
-struct SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_nonCriticalExtensions {
+struct SysInfoType12_v7b0ext_IEs {
+  static constexpr uint32_t kHas_newInterFreqCellList = 1u << 0;
+  uint32_t presence;
+  NewInterFreqCellList_v7b0ext newInterFreqCellList;
+};
+
+struct SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v7b0NonCriticalExtensions_nonCriticalExtensions {
+};
+
+struct SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v7b0NonCriticalExtensions {
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  SysInfoType12_v7b0ext_IEs sysInfoType12_v7b0ext;
+  SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v7b0NonCriticalExtensions_nonCriticalExtensions nonCriticalExtensions;
 };
 
 struct SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions {
-  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
+  static constexpr uint32_t kHas_v7b0NonCriticalExtensions = 1u << 0;
   uint32_t presence;
   SysInfoType12_v6b0ext_IEs sysInfoType12_v6b0ext;
-  SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_nonCriticalExtensions nonCriticalExtensions;
+  SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v7b0NonCriticalExtensions v7b0NonCriticalExtensions;
 };
 
 struct SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions {
@@ -4142,6 +6571,1034 @@ struct SysInfoType13 {
   SysInfoType13_v3a0NonCriticalExtensions v3a0NonCriticalExtensions;
 };
 
+struct SysInfoType13_1_nonCriticalExtensions {
+};
+
+struct SysInfoType13_1 {
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  BitStringValue<256> ansi_41_RAND_Information;
+  SysInfoType13_1_nonCriticalExtensions nonCriticalExtensions;
+};
+
+struct SysInfoType13_2_nonCriticalExtensions {
+};
+
+struct SysInfoType13_2 {
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  BitStringValue<256> ansi_41_UserZoneID_Information;
+  SysInfoType13_2_nonCriticalExtensions nonCriticalExtensions;
+};
+
+struct SysInfoType13_3_nonCriticalExtensions {
+};
+
+struct SysInfoType13_3 {
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  BitStringValue<256> ansi_41_PrivateNeighbourListInfo;
+  SysInfoType13_3_nonCriticalExtensions nonCriticalExtensions;
+};
+
+struct SysInfoType13_4_nonCriticalExtensions {
+};
+
+struct SysInfoType13_4 {
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  BitStringValue<256> ansi_41_GlobalServiceRedirectInfo;
+  SysInfoType13_4_nonCriticalExtensions nonCriticalExtensions;
+};
+
+struct SysInfoType14_nonCriticalExtensions {
+};
+
+struct SysInfoType14 {
+  static constexpr uint32_t kHas_expirationTimeFactor = 1u << 0;
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 1;
+  uint32_t presence;
+  IndividualTS_InterferenceList individualTS_InterferenceList;
+  uint8_t expirationTimeFactor;
+  SysInfoType14_nonCriticalExtensions nonCriticalExtensions;
+};
+
+struct UE_Positioning_CipherParameters {
+  BitStringValue<1> cipheringKeyFlag;
+  uint16_t cipheringSerialNumber;
+};
+
+struct UTRAN_GPSReferenceTime_utran_GPSTimingOfCell {
+  uint16_t ms_part;
+  uint32_t ls_part;
+};
+
+using UTRAN_GPSReferenceTime_modeSpecificInfo = ChoiceValue;
+struct UTRAN_GPSReferenceTime_modeSpecificInfo_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+};
+
+struct UTRAN_GPSReferenceTime {
+  static constexpr uint32_t kHas_modeSpecificInfo = 1u << 0;
+  uint32_t presence;
+  UTRAN_GPSReferenceTime_utran_GPSTimingOfCell utran_GPSTimingOfCell;
+  UTRAN_GPSReferenceTime_modeSpecificInfo modeSpecificInfo;
+  uint16_t sfn;
+};
+
+struct UE_Positioning_GPS_ReferenceTime {
+  static constexpr uint32_t kHas_utran_GPSReferenceTime = 1u << 0;
+  static constexpr uint32_t kHas_sfn_tow_Uncertainty = 1u << 1;
+  static constexpr uint32_t kHas_utran_GPS_DriftRate = 1u << 2;
+  static constexpr uint32_t kHas_gps_TOW_AssistList = 1u << 3;
+  uint32_t presence;
+  uint16_t gps_Week;
+  uint32_t gps_tow_1msec;
+  UTRAN_GPSReferenceTime utran_GPSReferenceTime;
+  uint32_t sfn_tow_Uncertainty;
+  uint32_t utran_GPS_DriftRate;
+  GPS_TOW_AssistList gps_TOW_AssistList;
+};
+
+struct UE_Positioning_IPDL_Parameters_TDD_r4_ext {
+  static constexpr uint32_t kHas_ip_PCCPCG = 1u << 0;
+  uint32_t presence;
+  uint32_t ip_Spacing;
+  uint8_t ip_slot;
+  uint16_t ip_Start;
+  uint8_t ip_PCCPCG;
+  BurstModeParameters burstModeParameters;
+};
+
+struct SysInfoType15_v4b0ext_IEs {
+  static constexpr uint32_t kHas_up_Ipdl_Parameters_TDD = 1u << 0;
+  uint32_t presence;
+  UE_Positioning_IPDL_Parameters_TDD_r4_ext up_Ipdl_Parameters_TDD;
+};
+
+struct UE_Positioning_GPS_ReferenceTime_v770ext {
+  static constexpr uint32_t kHas_ue_Positioning_GPS_ReferenceTimeUncertainty = 1u << 0;
+  uint32_t presence;
+  uint8_t ue_Positioning_GPS_ReferenceTimeUncertainty;
+};
+
+struct SysInfoType15_v770ext_IEs {
+  UE_Positioning_GPS_ReferenceTime_v770ext ue_Positioning_GPS_ReferenceTime;
+};
+
+struct SysInfoType15_v4b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions {
+};
+
+struct SysInfoType15_v4b0NonCriticalExtensions_v770NonCriticalExtensions {
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  SysInfoType15_v770ext_IEs sysInfoType15_v770ext;
+  SysInfoType15_v4b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions nonCriticalExtensions;
+};
+
+struct SysInfoType15_v4b0NonCriticalExtensions {
+  static constexpr uint32_t kHas_v770NonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  SysInfoType15_v4b0ext_IEs sysInfoType15_v4b0ext;
+  SysInfoType15_v4b0NonCriticalExtensions_v770NonCriticalExtensions v770NonCriticalExtensions;
+};
+
+struct SysInfoType15 {
+  static constexpr uint32_t kHas_ue_positioning_GPS_CipherParameters = 1u << 0;
+  static constexpr uint32_t kHas_ue_positioning_GPS_Real_timeIntegrity = 1u << 1;
+  static constexpr uint32_t kHas_v4b0NonCriticalExtensions = 1u << 2;
+  uint32_t presence;
+  UE_Positioning_CipherParameters ue_positioning_GPS_CipherParameters;
+  ReferenceLocation ue_positioning_GPS_ReferenceLocation;
+  UE_Positioning_GPS_ReferenceTime ue_positioning_GPS_ReferenceTime;
+  BadSatList ue_positioning_GPS_Real_timeIntegrity;
+  SysInfoType15_v4b0NonCriticalExtensions v4b0NonCriticalExtensions;
+};
+
+struct UE_Positioning_GPS_DGPS_Corrections {
+  uint32_t gps_TOW;
+  uint32_t statusHealth;
+  DGPS_CorrectionSatInfoList dgps_CorrectionSatInfoList;
+};
+
+struct UE_Positioning_GPS_DGPS_Corrections_v920ext {
+  DGPS_CorrectionSatInfoList_v920ext dgps_CorrectionSatInfoList;
+};
+
+struct SysInfoType15_1_v920ext_IEs {
+  UE_Positioning_GPS_DGPS_Corrections_v920ext ue_positioning_GPS_DGPS_Corrections;
+};
+
+struct SysInfoType15_1_v920NonCriticalExtensions_nonCriticalExtensions {
+};
+
+struct SysInfoType15_1_v920NonCriticalExtensions {
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  SysInfoType15_1_v920ext_IEs sysInfoType15_1_v920ext;
+  SysInfoType15_1_v920NonCriticalExtensions_nonCriticalExtensions nonCriticalExtensions;
+};
+
+struct SysInfoType15_1 {
+  static constexpr uint32_t kHas_v920NonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  UE_Positioning_GPS_DGPS_Corrections ue_positioning_GPS_DGPS_Corrections;
+  SysInfoType15_1_v920NonCriticalExtensions v920NonCriticalExtensions;
+};
+
+struct UE_Positioning_DGANSSCorrections {
+  uint8_t dganssreferencetime;
+  DGANSSInfoList dganssInfoList;
+};
+
+struct UE_Positioning_DGANSSCorrections_v920ext {
+  DGANSSInfoList_v920ext dganssInfoList;
+};
+
+struct SysInfoType15_1bis_v920ext_IEs {
+  UE_Positioning_DGANSSCorrections_v920ext ue_positioning_GANSS_DGANSS_Corrections;
+};
+
+struct SysInfoType15_1bis_v920NonCriticalExtensions_nonCriticalExtensions {
+};
+
+struct SysInfoType15_1bis_v920NonCriticalExtensions {
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  SysInfoType15_1bis_v920ext_IEs sysInfoType15_1bis_v920ext;
+  SysInfoType15_1bis_v920NonCriticalExtensions_nonCriticalExtensions nonCriticalExtensions;
+};
+
+struct SysInfoType15_1bis {
+  static constexpr uint32_t kHas_v920NonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  UE_Positioning_DGANSSCorrections ue_positioning_GANSS_DGANSS_Corrections;
+  SysInfoType15_1bis_v920NonCriticalExtensions v920NonCriticalExtensions;
+};
+
+struct SysInfoType15_2_nonCriticalExtensions {
+};
+
+struct SysInfoType15_2 {
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  uint32_t transmissionTOW;
+  uint8_t satID;
+  EphemerisParameter ephemerisParameter;
+  SysInfoType15_2_nonCriticalExtensions nonCriticalExtensions;
+};
+
+struct UE_Positioning_GANSS_NavigationModel {
+  static constexpr uint32_t kHas_non_broadcastIndication = 1u << 0;
+  uint32_t presence;
+  uint32_t non_broadcastIndication;
+  Ganss_Sat_Info_NavList ganssSatInfoNavList;
+};
+
+struct SysInfoType15_2bis_nonCriticalExtensions {
+};
+
+struct SysInfoType15_2bis {
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  UE_Positioning_GANSS_NavigationModel ue_positioning_GANSS_navigationModel;
+  SysInfoType15_2bis_nonCriticalExtensions nonCriticalExtensions;
+};
+
+struct UE_Positioning_GANSS_AddNavigationModels {
+  static constexpr uint32_t kHas_non_broadcastIndication = 1u << 0;
+  uint32_t presence;
+  uint32_t non_broadcastIndication;
+  Ganss_Sat_Info_AddNavList ganssSatInfoNavList;
+};
+
+struct SysInfoType15_2ter_nonCriticalExtensions {
+};
+
+struct SysInfoType15_2ter {
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  UE_Positioning_GANSS_AddNavigationModels ue_positioning_GANSS_AddNavigationModels;
+  SysInfoType15_2ter_nonCriticalExtensions nonCriticalExtensions;
+};
+
+struct UE_Positioning_GPS_Almanac {
+  static constexpr uint32_t kHas_sv_GlobalHealth = 1u << 0;
+  uint32_t presence;
+  BitStringValue<1> wn_a;
+  AlmanacSatInfoList almanacSatInfoList;
+  BitStringValue<46> sv_GlobalHealth;
+};
+
+struct UE_Positioning_GPS_IonosphericModel {
+  BitStringValue<1> alpha0;
+  BitStringValue<1> alpha1;
+  BitStringValue<1> alpha2;
+  BitStringValue<1> alpha3;
+  BitStringValue<1> beta0;
+  BitStringValue<1> beta1;
+  BitStringValue<1> beta2;
+  BitStringValue<1> beta3;
+};
+
+struct UE_Positioning_GPS_UTC_Model {
+  BitStringValue<3> a1;
+  BitStringValue<4> a0;
+  BitStringValue<1> t_ot;
+  BitStringValue<1> wn_t;
+  BitStringValue<1> delta_t_LS;
+  BitStringValue<1> wn_lsf;
+  BitStringValue<1> dn;
+  BitStringValue<1> delta_t_LSF;
+};
+
+struct SysInfoType15_3_nonCriticalExtensions {
+};
+
+struct SysInfoType15_3 {
+  static constexpr uint32_t kHas_ue_positioning_GPS_Almanac = 1u << 0;
+  static constexpr uint32_t kHas_ue_positioning_GPS_IonosphericModel = 1u << 1;
+  static constexpr uint32_t kHas_ue_positioning_GPS_UTC_Model = 1u << 2;
+  static constexpr uint32_t kHas_satMask = 1u << 3;
+  static constexpr uint32_t kHas_lsbTOW = 1u << 4;
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 5;
+  uint32_t presence;
+  uint32_t transmissionTOW;
+  UE_Positioning_GPS_Almanac ue_positioning_GPS_Almanac;
+  UE_Positioning_GPS_IonosphericModel ue_positioning_GPS_IonosphericModel;
+  UE_Positioning_GPS_UTC_Model ue_positioning_GPS_UTC_Model;
+  BitStringValue<4> satMask;
+  BitStringValue<1> lsbTOW;
+  SysInfoType15_3_nonCriticalExtensions nonCriticalExtensions;
+};
+
+struct UE_Positioning_GANSS_Almanac {
+  static constexpr uint32_t kHas_alm_keplerianParameters = 1u << 0;
+  uint32_t presence;
+  uint8_t ganss_wk_number;
+  ALM_keplerianParameters alm_keplerianParameters;
+};
+
+struct UE_Positioning_GANSS_TimeModel {
+  static constexpr uint32_t kHas_ganss_t_a1 = 1u << 0;
+  static constexpr uint32_t kHas_ganss_t_a2 = 1u << 1;
+  static constexpr uint32_t kHas_ganss_wk_number = 1u << 2;
+  uint32_t presence;
+  uint16_t ganss_timeModelreferenceTime;
+  int32_t ganss_t_a0;
+  int32_t ganss_t_a1;
+  int8_t ganss_t_a2;
+  uint32_t gnss_to_id;
+  uint16_t ganss_wk_number;
+};
+
+using UE_Positioning_GANSS_TimeModels = ValueList<UE_Positioning_GANSS_TimeModel>;
+
+struct UE_Positioning_GANSS_UTCModel {
+  BitStringValue<3> a_one_utc;
+  BitStringValue<4> a_zero_utc;
+  BitStringValue<1> t_ot_utc;
+  BitStringValue<1> delta_t_ls_utc;
+  BitStringValue<1> w_n_t_utc;
+  BitStringValue<1> w_n_lsf_utc;
+  BitStringValue<1> dn_utc;
+  BitStringValue<1> delta_t_lsf_utc;
+};
+
+struct UE_Positioning_GANSS_Almanac_v860ext {
+  static constexpr uint32_t kHas_alm_keplerianNAVAlmanac = 1u << 0;
+  static constexpr uint32_t kHas_alm_keplerianReducedAlmanac = 1u << 1;
+  static constexpr uint32_t kHas_alm_keplerianMidiAlmanac = 1u << 2;
+  static constexpr uint32_t kHas_alm_keplerianGLONASS = 1u << 3;
+  static constexpr uint32_t kHas_alm_ecefSBASAlmanac = 1u << 4;
+  uint32_t presence;
+  ALM_NAVKeplerianSet alm_keplerianNAVAlmanac;
+  ALM_ReducedKeplerianSet alm_keplerianReducedAlmanac;
+  ALM_MidiAlmanacSet alm_keplerianMidiAlmanac;
+  ALM_GlonassAlmanacSet alm_keplerianGLONASS;
+  ALM_ECEFsbasAlmanacSet alm_ecefSBASAlmanac;
+};
+
+struct UTCmodelSet1 {
+  BitStringValue<2> utcA0;
+  BitStringValue<2> utcA1;
+  BitStringValue<1> utcA2;
+  BitStringValue<1> utcDeltaTls;
+  BitStringValue<2> utcTot;
+  BitStringValue<2> utcWNot;
+  BitStringValue<1> utcWNlsf;
+  BitStringValue<1> utcDN;
+  BitStringValue<1> utcDeltaTlsf;
+};
+
+struct UTCmodelSet2 {
+  static constexpr uint32_t kHas_deltaUT1 = 1u << 0;
+  static constexpr uint32_t kHas_kp = 1u << 1;
+  uint32_t presence;
+  BitStringValue<2> nA;
+  BitStringValue<4> tauC;
+  DeltaUT1 deltaUT1;
+  BitStringValue<1> kp;
+};
+
+struct UTCmodelSet3 {
+  BitStringValue<3> utcA1wnt;
+  BitStringValue<4> utcA0wnt;
+  BitStringValue<1> utcTot;
+  BitStringValue<1> utcWNt;
+  BitStringValue<1> utcDeltaTls;
+  BitStringValue<1> utcWNlsf;
+  BitStringValue<1> utcDN;
+  BitStringValue<1> utcDeltaTlsf;
+  BitStringValue<1> utcStandardID;
+};
+
+struct UE_Positioning_GANSS_AddUTCModels {
+  static constexpr uint32_t kHas_utcModel1 = 1u << 0;
+  static constexpr uint32_t kHas_utcModel2 = 1u << 1;
+  static constexpr uint32_t kHas_utcModel3 = 1u << 2;
+  uint32_t presence;
+  UTCmodelSet1 utcModel1;
+  UTCmodelSet2 utcModel2;
+  UTCmodelSet3 utcModel3;
+};
+
+using UE_Positioning_GANSS_AuxiliaryInfo = ChoiceValue;
+struct UE_Positioning_GANSS_AuxiliaryInfo_Tag {
+  static constexpr uint32_t ganssID1 = 1;
+  static constexpr uint32_t ganssID3 = 2;
+};
+
+struct SysInfoType15_3bis_v860ext_IEs {
+  static constexpr uint32_t kHas_ue_Positioning_GANSS_Almanac = 1u << 0;
+  static constexpr uint32_t kHas_ue_Positioning_GANSS_AddUTCModels = 1u << 1;
+  static constexpr uint32_t kHas_ue_Positioning_GANSS_AuxiliaryInfo = 1u << 2;
+  uint32_t presence;
+  UE_Positioning_GANSS_Almanac_v860ext ue_Positioning_GANSS_Almanac;
+  UE_Positioning_GANSS_AddUTCModels ue_Positioning_GANSS_AddUTCModels;
+  UE_Positioning_GANSS_AuxiliaryInfo ue_Positioning_GANSS_AuxiliaryInfo;
+};
+
+struct SysInfoType15_3bis_v860NonCriticalExtensions_nonCriticalExtensions {
+};
+
+struct SysInfoType15_3bis_v860NonCriticalExtensions {
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  SysInfoType15_3bis_v860ext_IEs sysInfoType15_3bis_v860ext;
+  SysInfoType15_3bis_v860NonCriticalExtensions_nonCriticalExtensions nonCriticalExtensions;
+};
+
+struct SysInfoType15_3bis {
+  static constexpr uint32_t kHas_ue_positioning_GANSS_Almanac = 1u << 0;
+  static constexpr uint32_t kHas_ue_positioning_GANSS_TimeModels = 1u << 1;
+  static constexpr uint32_t kHas_ue_positioning_GANSS_UTC_Model = 1u << 2;
+  static constexpr uint32_t kHas_v860NonCriticalExtensions = 1u << 3;
+  uint32_t presence;
+  UE_Positioning_GANSS_Almanac ue_positioning_GANSS_Almanac;
+  UE_Positioning_GANSS_TimeModels ue_positioning_GANSS_TimeModels;
+  UE_Positioning_GANSS_UTCModel ue_positioning_GANSS_UTC_Model;
+  SysInfoType15_3bis_v860NonCriticalExtensions v860NonCriticalExtensions;
+};
+
+using UE_Positioning_OTDOA_ReferenceCellInfo_modeSpecificInfo = ChoiceValue;
+struct UE_Positioning_OTDOA_ReferenceCellInfo_modeSpecificInfo_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+};
+
+using UE_Positioning_OTDOA_ReferenceCellInfo_positioningMode = ChoiceValue;
+struct UE_Positioning_OTDOA_ReferenceCellInfo_positioningMode_Tag {
+  static constexpr uint32_t ueBased = 1;
+  static constexpr uint32_t ueAssisted = 2;
+};
+
+struct UE_Positioning_IPDL_Parameters {
+  static constexpr uint32_t kHas_burstModeParameters = 1u << 0;
+  uint32_t presence;
+  uint32_t ip_Spacing;
+  uint32_t ip_Length;
+  uint8_t ip_Offset;
+  uint8_t seed;
+  BurstModeParameters burstModeParameters;
+};
+
+struct UE_Positioning_OTDOA_ReferenceCellInfo {
+  static constexpr uint32_t kHas_sfn = 1u << 0;
+  static constexpr uint32_t kHas_frequencyInfo = 1u << 1;
+  static constexpr uint32_t kHas_ue_positioning_IPDL_Paremeters = 1u << 2;
+  uint32_t presence;
+  uint16_t sfn;
+  UE_Positioning_OTDOA_ReferenceCellInfo_modeSpecificInfo modeSpecificInfo;
+  FrequencyInfo frequencyInfo;
+  UE_Positioning_OTDOA_ReferenceCellInfo_positioningMode positioningMode;
+  UE_Positioning_IPDL_Parameters ue_positioning_IPDL_Paremeters;
+};
+
+using UE_Positioning_OTDOA_NeighbourCellInfo_modeSpecificInfo = ChoiceValue;
+struct UE_Positioning_OTDOA_NeighbourCellInfo_modeSpecificInfo_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+};
+
+using UE_Positioning_OTDOA_NeighbourCellInfo_positioningMode = ChoiceValue;
+struct UE_Positioning_OTDOA_NeighbourCellInfo_positioningMode_Tag {
+  static constexpr uint32_t ueBased = 1;
+  static constexpr uint32_t ueAssisted = 2;
+};
+
+struct UE_Positioning_OTDOA_NeighbourCellInfo {
+  static constexpr uint32_t kHas_frequencyInfo = 1u << 0;
+  static constexpr uint32_t kHas_ue_positioning_IPDL_Paremeters = 1u << 1;
+  static constexpr uint32_t kHas_sfn_SFN_Drift = 1u << 2;
+  uint32_t presence;
+  UE_Positioning_OTDOA_NeighbourCellInfo_modeSpecificInfo modeSpecificInfo;
+  FrequencyInfo frequencyInfo;
+  UE_Positioning_IPDL_Parameters ue_positioning_IPDL_Paremeters;
+  SFN_SFN_RelTimeDifference1 sfn_SFN_RelTimeDifference;
+  uint32_t sfn_SFN_Drift;
+  uint32_t searchWindowSize;
+  UE_Positioning_OTDOA_NeighbourCellInfo_positioningMode positioningMode;
+};
+
+using UE_Positioning_OTDOA_NeighbourCellList = ValueList<UE_Positioning_OTDOA_NeighbourCellInfo>;
+
+struct UE_Positioning_OTDOA_AssistanceData {
+  static constexpr uint32_t kHas_ue_positioning_OTDOA_ReferenceCellInfo = 1u << 0;
+  static constexpr uint32_t kHas_ue_positioning_OTDOA_NeighbourCellList = 1u << 1;
+  uint32_t presence;
+  UE_Positioning_OTDOA_ReferenceCellInfo ue_positioning_OTDOA_ReferenceCellInfo;
+  UE_Positioning_OTDOA_NeighbourCellList ue_positioning_OTDOA_NeighbourCellList;
+};
+
+struct SysInfoType15_4_v3a0ext {
+  static constexpr uint32_t kHas_sfn_Offset_Validity = 1u << 0;
+  uint32_t presence;
+  uint32_t sfn_Offset_Validity;
+};
+
+using UE_Positioning_IPDL_Parameters_TDDList_r4_ext = ValueList<UE_Positioning_IPDL_Parameters_TDD_r4_ext>;
+
+struct UE_Positioning_OTDOA_AssistanceData_r4ext {
+  static constexpr uint32_t kHas_ue_Positioning_IPDL_Parameters_TDD_r4_ext = 1u << 0;
+  static constexpr uint32_t kHas_ue_Positioning_IPDL_Parameters_TDDList_r4_ext = 1u << 1;
+  uint32_t presence;
+  UE_Positioning_IPDL_Parameters_TDD_r4_ext ue_Positioning_IPDL_Parameters_TDD_r4_ext;
+  UE_Positioning_IPDL_Parameters_TDDList_r4_ext ue_Positioning_IPDL_Parameters_TDDList_r4_ext;
+};
+
+struct SysInfoType15_4_v4b0ext {
+  static constexpr uint32_t kHas_ue_Positioning_OTDOA_AssistanceData_r4ext = 1u << 0;
+  uint32_t presence;
+  UE_Positioning_OTDOA_AssistanceData_r4ext ue_Positioning_OTDOA_AssistanceData_r4ext;
+};
+
+struct SysInfoType15_4_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions_nonCriticalExtensions {
+};
+
+struct SysInfoType15_4_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions {
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  SysInfoType15_4_v4b0ext sysInfoType15_4_v4b0ext;
+  SysInfoType15_4_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions_nonCriticalExtensions nonCriticalExtensions;
+};
+
+struct SysInfoType15_4_v3a0NonCriticalExtensions {
+  static constexpr uint32_t kHas_v4b0NonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  SysInfoType15_4_v3a0ext sysInfoType15_4_v3a0ext;
+  SysInfoType15_4_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions v4b0NonCriticalExtensions;
+};
+
+struct SysInfoType15_4 {
+  static constexpr uint32_t kHas_ue_positioning_OTDOA_CipherParameters = 1u << 0;
+  static constexpr uint32_t kHas_v3a0NonCriticalExtensions = 1u << 1;
+  uint32_t presence;
+  UE_Positioning_CipherParameters ue_positioning_OTDOA_CipherParameters;
+  UE_Positioning_OTDOA_AssistanceData ue_positioning_OTDOA_AssistanceData;
+  SysInfoType15_4_v3a0NonCriticalExtensions v3a0NonCriticalExtensions;
+};
+
+using UE_Positioning_OTDOA_ReferenceCellInfo_UEB_modeSpecificInfo = ChoiceValue;
+struct UE_Positioning_OTDOA_ReferenceCellInfo_UEB_modeSpecificInfo_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+};
+
+struct UE_Positioning_OTDOA_ReferenceCellInfo_UEB {
+  static constexpr uint32_t kHas_sfn = 1u << 0;
+  static constexpr uint32_t kHas_frequencyInfo = 1u << 1;
+  static constexpr uint32_t kHas_cellPosition = 1u << 2;
+  static constexpr uint32_t kHas_roundTripTime = 1u << 3;
+  static constexpr uint32_t kHas_ue_positioning_IPDL_Paremeters = 1u << 4;
+  uint32_t presence;
+  uint16_t sfn;
+  UE_Positioning_OTDOA_ReferenceCellInfo_UEB_modeSpecificInfo modeSpecificInfo;
+  FrequencyInfo frequencyInfo;
+  ReferenceCellPosition cellPosition;
+  uint16_t roundTripTime;
+  UE_Positioning_IPDL_Parameters ue_positioning_IPDL_Paremeters;
+};
+
+using UE_Positioning_OTDOA_NeighbourCellInfo_UEB_modeSpecificInfo = ChoiceValue;
+struct UE_Positioning_OTDOA_NeighbourCellInfo_UEB_modeSpecificInfo_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+};
+
+struct UE_Positioning_OTDOA_NeighbourCellInfo_UEB {
+  static constexpr uint32_t kHas_frequencyInfo = 1u << 0;
+  static constexpr uint32_t kHas_ue_positioning_IPDL_Paremeters = 1u << 1;
+  static constexpr uint32_t kHas_sfn_SFN_Drift = 1u << 2;
+  static constexpr uint32_t kHas_relativeNorth = 1u << 3;
+  static constexpr uint32_t kHas_relativeEast = 1u << 4;
+  static constexpr uint32_t kHas_relativeAltitude = 1u << 5;
+  static constexpr uint32_t kHas_roundTripTime = 1u << 6;
+  uint32_t presence;
+  UE_Positioning_OTDOA_NeighbourCellInfo_UEB_modeSpecificInfo modeSpecificInfo;
+  FrequencyInfo frequencyInfo;
+  UE_Positioning_IPDL_Parameters ue_positioning_IPDL_Paremeters;
+  SFN_SFN_RelTimeDifference1 sfn_SFN_RelTimeDifference;
+  uint32_t sfn_SFN_Drift;
+  uint32_t searchWindowSize;
+  int16_t relativeNorth;
+  int16_t relativeEast;
+  int16_t relativeAltitude;
+  uint8_t fineSFN_SFN;
+  uint16_t roundTripTime;
+};
+
+using UE_Positioning_OTDOA_NeighbourCellList_UEB = ValueList<UE_Positioning_OTDOA_NeighbourCellInfo_UEB>;
+
+struct UE_Positioning_OTDOA_AssistanceData_UEB {
+  static constexpr uint32_t kHas_ue_positioning_OTDOA_ReferenceCellInfo_UEB = 1u << 0;
+  static constexpr uint32_t kHas_ue_positioning_OTDOA_NeighbourCellList_UEB = 1u << 1;
+  uint32_t presence;
+  UE_Positioning_OTDOA_ReferenceCellInfo_UEB ue_positioning_OTDOA_ReferenceCellInfo_UEB;
+  UE_Positioning_OTDOA_NeighbourCellList_UEB ue_positioning_OTDOA_NeighbourCellList_UEB;
+};
+
+struct SysInfoType15_5_v3a0ext {
+  static constexpr uint32_t kHas_sfn_Offset_Validity = 1u << 0;
+  uint32_t presence;
+  uint32_t sfn_Offset_Validity;
+};
+
+struct UE_Positioning_OTDOA_ReferenceCellInfo_UEB_ext {
+  static constexpr uint32_t kHas_roundTripTimeExtension = 1u << 0;
+  uint32_t presence;
+  uint32_t roundTripTimeExtension;
+};
+
+struct UE_Positioning_OTDOA_NeighbourCellInfo_UEB_ext {
+  static constexpr uint32_t kHas_roundTripTimeExtension = 1u << 0;
+  uint32_t presence;
+  uint32_t roundTripTimeExtension;
+};
+
+using UE_Positioning_OTDOA_NeighbourCellList_UEB_ext = ValueList<UE_Positioning_OTDOA_NeighbourCellInfo_UEB_ext>;
+
+struct UE_Positioning_OTDOA_AssistanceData_UEB_ext {
+  static constexpr uint32_t kHas_ue_positioning_OTDOA_ReferenceCellInfo_UEB_ext = 1u << 0;
+  static constexpr uint32_t kHas_ue_positioning_OTDOA_NeighbourCellList_UEB_ext = 1u << 1;
+  uint32_t presence;
+  UE_Positioning_OTDOA_ReferenceCellInfo_UEB_ext ue_positioning_OTDOA_ReferenceCellInfo_UEB_ext;
+  UE_Positioning_OTDOA_NeighbourCellList_UEB_ext ue_positioning_OTDOA_NeighbourCellList_UEB_ext;
+};
+
+struct SysInfoType15_5_v770ext_IEs {
+  static constexpr uint32_t kHas_ue_Positioning_OTDOA_AssistanceData_UEB_ext = 1u << 0;
+  uint32_t presence;
+  UE_Positioning_OTDOA_AssistanceData_UEB_ext ue_Positioning_OTDOA_AssistanceData_UEB_ext;
+};
+
+struct SysInfoType15_5_v3a0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions {
+};
+
+struct SysInfoType15_5_v3a0NonCriticalExtensions_v770NonCriticalExtensions {
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  SysInfoType15_5_v770ext_IEs sysInfoType15_5_v770ext;
+  SysInfoType15_5_v3a0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions nonCriticalExtensions;
+};
+
+struct SysInfoType15_5_v3a0NonCriticalExtensions {
+  static constexpr uint32_t kHas_v770NonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  SysInfoType15_5_v3a0ext sysInfoType15_5_v3a0ext;
+  SysInfoType15_5_v3a0NonCriticalExtensions_v770NonCriticalExtensions v770NonCriticalExtensions;
+};
+
+struct SysInfoType15_5 {
+  static constexpr uint32_t kHas_v3a0NonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  UE_Positioning_OTDOA_AssistanceData_UEB ue_positioning_OTDOA_AssistanceData_UEB;
+  SysInfoType15_5_v3a0NonCriticalExtensions v3a0NonCriticalExtensions;
+};
+
+struct UE_Positioning_GANSS_ReferenceMeasurementInfo {
+  static constexpr uint32_t kHas_ganssSignalId = 1u << 0;
+  uint32_t presence;
+  uint8_t ganssSignalId;
+  GANSSSatelliteInformationList satelliteInformationList;
+};
+
+struct SysInfoType15_6_nonCriticalExtensions {
+};
+
+struct SysInfoType15_6 {
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  uint32_t ue_positioning_GANSS_TOD;
+  UE_Positioning_GANSS_ReferenceMeasurementInfo ue_positioning_GANSS_ReferenceMeasurementInformation;
+  SysInfoType15_6_nonCriticalExtensions nonCriticalExtensions;
+};
+
+struct UE_Positioning_GANSS_Data_Bit_Assistance {
+  uint8_t ganss_tod;
+  DataBitAssistanceList dataBitAssistanceList;
+};
+
+struct SysInfoType15_7_nonCriticalExtensions {
+};
+
+struct SysInfoType15_7 {
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  UE_Positioning_GANSS_Data_Bit_Assistance ue_positioning_GANSS_DataBitAssistance;
+  SysInfoType15_7_nonCriticalExtensions nonCriticalExtensions;
+};
+
+struct UE_Positioning_GANSS_RealTimeIntegrity_Item {
+  static constexpr uint32_t kHas_bad_ganss_signalId = 1u << 0;
+  uint32_t presence;
+  uint8_t bad_ganss_satId;
+  BitStringValue<1> bad_ganss_signalId;
+};
+
+using UE_Positioning_GANSS_RealTimeIntegrity = ValueList<UE_Positioning_GANSS_RealTimeIntegrity_Item>;
+
+struct SysInfoType15_8_nonCriticalExtensions {
+};
+
+struct SysInfoType15_8 {
+  static constexpr uint32_t kHas_ue_positioning_GANSS_DataCipheringInfo = 1u << 0;
+  static constexpr uint32_t kHas_ue_positioning_GANSS_realTimeIntegrity = 1u << 1;
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 2;
+  uint32_t presence;
+  UE_Positioning_CipherParameters ue_positioning_GANSS_DataCipheringInfo;
+  UE_Positioning_GANSS_RealTimeIntegrity ue_positioning_GANSS_realTimeIntegrity;
+  SysInfoType15_8_nonCriticalExtensions nonCriticalExtensions;
+};
+
+using UE_Positioning_GANSS_ReferenceTime_utran_ganssreferenceTime_mode = ChoiceValue;
+struct UE_Positioning_GANSS_ReferenceTime_utran_ganssreferenceTime_mode_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd = 2;
+};
+
+struct UE_Positioning_GANSS_ReferenceTime_utran_ganssreferenceTime {
+  uint32_t timingOfCellFrames;
+  UE_Positioning_GANSS_ReferenceTime_utran_ganssreferenceTime_mode mode;
+  uint16_t referenceSfn;
+};
+
+struct UE_Positioning_GANSS_ReferenceTime {
+  static constexpr uint32_t kHas_ganssDay = 1u << 0;
+  static constexpr uint32_t kHas_ganssTodUncertainty = 1u << 1;
+  static constexpr uint32_t kHas_ganssTimeId = 1u << 2;
+  static constexpr uint32_t kHas_utran_ganssreferenceTime = 1u << 3;
+  static constexpr uint32_t kHas_tutran_ganss_driftRate = 1u << 4;
+  uint32_t presence;
+  uint16_t ganssDay;
+  uint32_t ganssTod;
+  uint8_t ganssTodUncertainty;
+  uint8_t ganssTimeId;
+  UE_Positioning_GANSS_ReferenceTime_utran_ganssreferenceTime utran_ganssreferenceTime;
+  uint32_t tutran_ganss_driftRate;
+};
+
+struct UE_Positioning_GANSS_IonosphericModel {
+  static constexpr uint32_t kHas_gANSS_storm_flags = 1u << 0;
+  uint32_t presence;
+  BitStringValue<2> alpha_zero_ionos;
+  BitStringValue<2> alpha_one_ionos;
+  BitStringValue<2> alpha_two_ionos;
+  GANSS_Storm_Flag gANSS_storm_flags;
+};
+
+struct UE_Positioning_GANSS_AddIonoModel {
+  BitStringValue<1> dataID;
+  UE_Positioning_GPS_IonosphericModel alpha_beta_parameters;
+};
+
+struct UE_Positioning_GANSS_EarthOrientPara {
+  BitStringValue<2> teop;
+  BitStringValue<3> pmX;
+  BitStringValue<2> pmXdot;
+  BitStringValue<3> pmY;
+  BitStringValue<2> pmYdot;
+  BitStringValue<4> deltaUT1;
+  BitStringValue<3> deltaUT1dot;
+};
+
+struct SysInfoType15bis_v860ext_IEs {
+  static constexpr uint32_t kHas_ue_Positioning_GANSS_AddIonoModel = 1u << 0;
+  static constexpr uint32_t kHas_ue_Positioning_GANSS_EarthOrientationPara = 1u << 1;
+  uint32_t presence;
+  UE_Positioning_GANSS_AddIonoModel ue_Positioning_GANSS_AddIonoModel;
+  UE_Positioning_GANSS_EarthOrientPara ue_Positioning_GANSS_EarthOrientationPara;
+};
+
+struct SysInfoType15bis_v860NonCriticalExtensions_nonCriticalExtensions {
+};
+
+struct SysInfoType15bis_v860NonCriticalExtensions {
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  SysInfoType15bis_v860ext_IEs sysInfoType15bis_v860ext;
+  SysInfoType15bis_v860NonCriticalExtensions_nonCriticalExtensions nonCriticalExtensions;
+};
+
+struct SysInfoType15bis {
+  static constexpr uint32_t kHas_ue_positioning_GANSS_IonosphericModel = 1u << 0;
+  static constexpr uint32_t kHas_v860NonCriticalExtensions = 1u << 1;
+  uint32_t presence;
+  ReferenceLocationGANSS ue_positioning_GANSS_ReferencePosition;
+  UE_Positioning_GANSS_ReferenceTime ue_positioning_GANSS_ReferenceTime;
+  UE_Positioning_GANSS_IonosphericModel ue_positioning_GANSS_IonosphericModel;
+  SysInfoType15bis_v860NonCriticalExtensions v860NonCriticalExtensions;
+};
+
+struct SysInfoType16_v770ext_IEs {
+  PreDefRadioConfiguration_v770ext preDefinedRadioConfiguration;
+};
+
+struct SysInfoType16_v920ext_IEs {
+  PreDefRadioConfiguration_v920ext preDefinedRadioConfiguration;
+};
+
+struct SysInfoType16_v770NonCriticalExtensions_v920NonCriticalExtensions_nonCriticalExtensions {
+};
+
+struct SysInfoType16_v770NonCriticalExtensions_v920NonCriticalExtensions {
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  SysInfoType16_v920ext_IEs sysInfoType16_v920ext;
+  SysInfoType16_v770NonCriticalExtensions_v920NonCriticalExtensions_nonCriticalExtensions nonCriticalExtensions;
+};
+
+struct SysInfoType16_v770NonCriticalExtensions {
+  static constexpr uint32_t kHas_v920NonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  SysInfoType16_v770ext_IEs sysInfoType16_v770ext;
+  SysInfoType16_v770NonCriticalExtensions_v920NonCriticalExtensions v920NonCriticalExtensions;
+};
+
+struct SysInfoType16 {
+  static constexpr uint32_t kHas_v770NonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  PreDefRadioConfiguration preDefinedRadioConfiguration;
+  SysInfoType16_v770NonCriticalExtensions v770NonCriticalExtensions;
+};
+
+struct SysInfoType17_v4b0ext_IEs_tdd128SpecificInfo {
+  static constexpr uint32_t kHas_pusch_SysInfoList = 1u << 0;
+  static constexpr uint32_t kHas_pdsch_SysInfoList = 1u << 1;
+  uint32_t presence;
+  PUSCH_SysInfoList_LCR_r4 pusch_SysInfoList;
+  PDSCH_SysInfoList_LCR_r4 pdsch_SysInfoList;
+};
+
+struct SysInfoType17_v4b0ext_IEs {
+  static constexpr uint32_t kHas_tdd128SpecificInfo = 1u << 0;
+  uint32_t presence;
+  SysInfoType17_v4b0ext_IEs_tdd128SpecificInfo tdd128SpecificInfo;
+};
+
+struct SysInfoType17_v590ext_IEs_hcr_r5_SpecificInfo {
+  static constexpr uint32_t kHas_pusch_SysInfoList = 1u << 0;
+  static constexpr uint32_t kHas_pdsch_SysInfoList = 1u << 1;
+  uint32_t presence;
+  PUSCH_SysInfoList_HCR_r5 pusch_SysInfoList;
+  PDSCH_SysInfoList_HCR_r5 pdsch_SysInfoList;
+};
+
+struct SysInfoType17_v590ext_IEs {
+  static constexpr uint32_t kHas_hcr_r5_SpecificInfo = 1u << 0;
+  uint32_t presence;
+  SysInfoType17_v590ext_IEs_hcr_r5_SpecificInfo hcr_r5_SpecificInfo;
+};
+
+struct SysInfoType17_v770ext_IEs_tdd768SpecificInfo {
+  static constexpr uint32_t kHas_pusch_SysInfoList_SFN = 1u << 0;
+  static constexpr uint32_t kHas_pdsch_SysInfoList_SFN = 1u << 1;
+  uint32_t presence;
+  PUSCH_SysInfoList_SFN_VHCR pusch_SysInfoList_SFN;
+  PDSCH_SysInfoList_VHCR_r7 pdsch_SysInfoList_SFN;
+};
+
+struct SysInfoType17_v770ext_IEs {
+  static constexpr uint32_t kHas_tdd768SpecificInfo = 1u << 0;
+  uint32_t presence;
+  SysInfoType17_v770ext_IEs_tdd768SpecificInfo tdd768SpecificInfo;
+};
+
+struct SysInfoType17_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions {
+};
+
+struct SysInfoType17_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v770NonCriticalExtensions {
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  SysInfoType17_v770ext_IEs sysInfoType17_v770ext;
+  SysInfoType17_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions nonCriticalExtensions;
+};
+
+struct SysInfoType17_v4b0NonCriticalExtensions_v590NonCriticalExtensions {
+  static constexpr uint32_t kHas_sysInfoType17_v590ext = 1u << 0;
+  static constexpr uint32_t kHas_v770NonCriticalExtensions = 1u << 1;
+  uint32_t presence;
+  SysInfoType17_v590ext_IEs sysInfoType17_v590ext;
+  SysInfoType17_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v770NonCriticalExtensions v770NonCriticalExtensions;
+};
+
+struct SysInfoType17_v4b0NonCriticalExtensions {
+  static constexpr uint32_t kHas_v590NonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  SysInfoType17_v4b0ext_IEs sysInfoType17_v4b0ext;
+  SysInfoType17_v4b0NonCriticalExtensions_v590NonCriticalExtensions v590NonCriticalExtensions;
+};
+
+struct SysInfoType17 {
+  static constexpr uint32_t kHas_pusch_SysInfoList = 1u << 0;
+  static constexpr uint32_t kHas_pdsch_SysInfoList = 1u << 1;
+  static constexpr uint32_t kHas_v4b0NonCriticalExtensions = 1u << 2;
+  uint32_t presence;
+  PUSCH_SysInfoList pusch_SysInfoList;
+  PDSCH_SysInfoList pdsch_SysInfoList;
+  SysInfoType17_v4b0NonCriticalExtensions v4b0NonCriticalExtensions;
+};
+
+struct SysInfoType18_v6b0ext {
+  static constexpr uint32_t kHas_idleModePLMNIdentitiesSIB11bis = 1u << 0;
+  static constexpr uint32_t kHas_connectedModePLMNIdentitiesSIB11bis = 1u << 1;
+  uint32_t presence;
+  PLMNIdentitiesOfNeighbourCells idleModePLMNIdentitiesSIB11bis;
+  PLMNIdentitiesOfNeighbourCells connectedModePLMNIdentitiesSIB11bis;
+};
+
+struct SysInfoType18_v860ext {
+  static constexpr uint32_t kHas_idleModePLMNIdentities = 1u << 0;
+  static constexpr uint32_t kHas_connectedModePLMNIdentities = 1u << 1;
+  uint32_t presence;
+  PLMNIdentitiesOfNeighbourCells_v860ext idleModePLMNIdentities;
+  PLMNIdentitiesOfNeighbourCells_v860ext connectedModePLMNIdentities;
+};
+
+struct SysInfoType18_v6b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions {
+};
+
+struct SysInfoType18_v6b0NonCriticalExtensions_v860NonCriticalExtensions {
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  SysInfoType18_v860ext sysInfoType18_v860ext;
+  SysInfoType18_v6b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions nonCriticalExtensions;
+};
+
+struct SysInfoType18_v6b0NonCriticalExtensions {
+  static constexpr uint32_t kHas_v860NonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  SysInfoType18_v6b0ext sysInfoType18_v6b0ext;
+  SysInfoType18_v6b0NonCriticalExtensions_v860NonCriticalExtensions v860NonCriticalExtensions;
+};
+
+struct SysInfoType18 {
+  static constexpr uint32_t kHas_idleModePLMNIdentities = 1u << 0;
+  static constexpr uint32_t kHas_connectedModePLMNIdentities = 1u << 1;
+  static constexpr uint32_t kHas_v6b0NonCriticalExtensions = 1u << 2;
+  uint32_t presence;
+  PLMNIdentitiesOfNeighbourCells idleModePLMNIdentities;
+  PLMNIdentitiesOfNeighbourCells connectedModePLMNIdentities;
+  SysInfoType18_v6b0NonCriticalExtensions v6b0NonCriticalExtensions;
+};
+
+struct UTRA_PriorityInfoList_utra_ServingCell {
+  static constexpr uint32_t kHas_s_PrioritySearch2 = 1u << 0;
+  uint32_t presence;
+  uint8_t priority;
+  uint8_t s_PrioritySearch1;
+  uint8_t s_PrioritySearch2;
+  uint8_t threshServingLow;
+};
+
+struct UTRAN_FDD_Frequency {
+  static constexpr uint32_t kHas_qQualMinFDD = 1u << 0;
+  static constexpr uint32_t kHas_qRxLevMinFDD = 1u << 1;
+  uint32_t presence;
+  uint16_t uarfcn;
+  uint8_t priority;
+  uint8_t threshXhigh;
+  uint8_t threshXlow;
+  int8_t qQualMinFDD;
+  int8_t qRxLevMinFDD;
+};
+
+using UTRAN_FDD_FrequencyList = ValueList<UTRAN_FDD_Frequency>;
+
+struct UTRAN_TDD_Frequency {
+  static constexpr uint32_t kHas_qRxLevMinTDD = 1u << 0;
+  uint32_t presence;
+  uint16_t uarfcn;
+  uint8_t priority;
+  uint8_t threshXhigh;
+  uint8_t threshXlow;
+  int8_t qRxLevMinTDD;
+};
+
+using UTRAN_TDD_FrequencyList = ValueList<UTRAN_TDD_Frequency>;
+
+struct UTRA_PriorityInfoList {
+  static constexpr uint32_t kHas_utran_FDD_FrequencyList = 1u << 0;
+  static constexpr uint32_t kHas_utran_TDD_FrequencyList = 1u << 1;
+  uint32_t presence;
+  UTRA_PriorityInfoList_utra_ServingCell utra_ServingCell;
+  UTRAN_FDD_FrequencyList utran_FDD_FrequencyList;
+  UTRAN_TDD_FrequencyList utran_TDD_FrequencyList;
+};
+
+struct UTRA_PriorityInfoList_v920ext {
+  static constexpr uint32_t kHas_threshServingLow2 = 1u << 0;
+  uint32_t presence;
+  uint8_t threshServingLow2;
+};
+
+struct SysInfoType19_v920ext {
+  UTRA_PriorityInfoList_v920ext utra_PriorityInfoList_v920ext;
+  EUTRA_FrequencyAndPriorityInfoList_v920ext eutra_FrequencyAndPriorityInfoList_v920ext;
+};
+
+struct SysInfoType19_v920NonCriticalExtensions_nonCriticalExtensions {
+};
+
+struct SysInfoType19_v920NonCriticalExtensions {
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  SysInfoType19_v920ext sysInfoType19_v920ext;
+  SysInfoType19_v920NonCriticalExtensions_nonCriticalExtensions nonCriticalExtensions;
+};
+
+struct SysInfoType19 {
+  static constexpr uint32_t kHas_gsm_PriorityInfoList = 1u << 0;
+  static constexpr uint32_t kHas_eutra_FrequencyAndPriorityInfoList = 1u << 1;
+  static constexpr uint32_t kHas_v920NonCriticalExtensions = 1u << 2;
+  uint32_t presence;
+  UTRA_PriorityInfoList utra_PriorityInfoList;
+  GSM_PriorityInfoList gsm_PriorityInfoList;
+  EUTRA_FrequencyAndPriorityInfoList eutra_FrequencyAndPriorityInfoList;
+  SysInfoType19_v920NonCriticalExtensions v920NonCriticalExtensions;
+};
+
 using URA_IdentityList = FixedArray<BitStringValue<4>, 8>;
 
 struct SysInfoType2_nonCriticalExtensions {
@@ -4152,6 +7609,17 @@ struct SysInfoType2 {
   uint32_t presence;
   URA_IdentityList ura_IdentityList;
   SysInfoType2_nonCriticalExtensions nonCriticalExtensions;
+};
+
+struct SysInfoType20_nonCriticalExtensions {
+};
+
+struct SysInfoType20 {
+  static constexpr uint32_t kHas_hNBName = 1u << 0;
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 1;
+  uint32_t presence;
+  OctetStringValue<48> hNBName;
+  SysInfoType20_nonCriticalExtensions nonCriticalExtensions;
 };
 
 struct SysInfoType3_v4b0ext_IEs {
@@ -4192,14 +7660,70 @@ struct SysInfoType3_v770ext_IEs {
   uint32_t mBSFNOnlyService;
 };
 
-struct SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_nonCriticalExtensions {
+struct SysInfoType3_v830ext_IEs {
+  static constexpr uint32_t kHas_pagingPermissionWithAccessControlParametersForPLMNOfMIB = 1u << 0;
+  static constexpr uint32_t kHas_pagingPermissionWithAccessControlParametersForSharedNetwork = 1u << 1;
+  uint32_t presence;
+  PagingPermissionWithAccessControlParameters pagingPermissionWithAccessControlParametersForPLMNOfMIB;
+  PagingPermissionWithAccessControlForSharedNetwork pagingPermissionWithAccessControlParametersForSharedNetwork;
+};
+
+struct SysInfoType3_v860ext_IEs {
+  static constexpr uint32_t kHas_csgIdentity = 1u << 0;
+  static constexpr uint32_t kHas_csg_PSCSplitInfo = 1u << 1;
+  uint32_t presence;
+  BitStringValue<4> csgIdentity;
+  CSG_PSCSplitInfo csg_PSCSplitInfo;
+};
+
+struct SysInfoType3_v870ext_IEs {
+  static constexpr uint32_t kHas_cellAccessRestriction = 1u << 0;
+  uint32_t presence;
+  CellAccessRestriction_v870ext cellAccessRestriction;
+};
+
+struct SysInfoType3_v920ext_IEs {
+  static constexpr uint32_t kHas_imsEmergencySupportIndicator = 1u << 0;
+  uint32_t presence;
+  uint32_t imsEmergencySupportIndicator;
+};
+
+struct SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension_v900NonCriticalExtension_nonCriticalExtensions {
+};
+
+struct SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension_v900NonCriticalExtension {
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  SysInfoType3_v920ext_IEs sysInfoType3_v920ext;
+  SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension_v900NonCriticalExtension_nonCriticalExtensions nonCriticalExtensions;
+};
+
+struct SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension {
+  static constexpr uint32_t kHas_v900NonCriticalExtension = 1u << 0;
+  uint32_t presence;
+  SysInfoType3_v870ext_IEs sysInfoType3_v870ext;
+  SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension_v900NonCriticalExtension v900NonCriticalExtension;
+};
+
+struct SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension {
+  static constexpr uint32_t kHas_v870NonCriticalExtension = 1u << 0;
+  uint32_t presence;
+  SysInfoType3_v860ext_IEs sysInfoType3_v860ext;
+  SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension v870NonCriticalExtension;
+};
+
+struct SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension {
+  static constexpr uint32_t kHas_v860NonCriticalExtension = 1u << 0;
+  uint32_t presence;
+  SysInfoType3_v830ext_IEs sysInfoType3_v830ext;
+  SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension v860NonCriticalExtension;
 };
 
 struct SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension {
-  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
+  static constexpr uint32_t kHas_v830NonCriticalExtension = 1u << 0;
   uint32_t presence;
   SysInfoType3_v770ext_IEs sysInfoType3_v770ext;
-  SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_nonCriticalExtensions nonCriticalExtensions;
+  SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension v830NonCriticalExtension;
 };
 
 struct SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension {
@@ -4408,14 +7932,52 @@ struct SysInfoType5_v770ext_IEs {
   TDD_MBSFNInformation tDD_MBSFNInformation;
 };
 
-struct SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions {
+struct SysInfoType5_v860ext_IEs_dummy {
+};
+
+using SysInfoType5_v860ext_IEs_modeSpecificInfo = ChoiceValue;
+struct SysInfoType5_v860ext_IEs_modeSpecificInfo_Tag {
+  static constexpr uint32_t fdd = 1;
+  static constexpr uint32_t tdd128 = 2;
+};
+
+struct SysInfoType5_v860ext_IEs {
+  static constexpr uint32_t kHas_dummy = 1u << 0;
+  uint32_t presence;
+  SysInfoType5_v860ext_IEs_dummy dummy;
+  SysInfoType5_v860ext_IEs_modeSpecificInfo modeSpecificInfo;
+};
+
+struct SysInfoType5_v890ext_IEs {
+  static constexpr uint32_t kHas_secondFrequencyInfo = 1u << 0;
+  static constexpr uint32_t kHas_commonEDCHSystemInfo = 1u << 1;
+  uint32_t presence;
+  FrequencyInfoTDD secondFrequencyInfo;
+  CommonEDCHSystemInfo commonEDCHSystemInfo;
+};
+
+struct SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions_v890NonCriticalExtensions_nonCriticalExtensions {
+};
+
+struct SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions_v890NonCriticalExtensions {
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  SysInfoType5_v890ext_IEs sysInfoType5_v890ext;
+  SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions_v890NonCriticalExtensions_nonCriticalExtensions nonCriticalExtensions;
+};
+
+struct SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions {
+  static constexpr uint32_t kHas_v890NonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  SysInfoType5_v860ext_IEs sysInfoType5_v860ext;
+  SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions_v890NonCriticalExtensions v890NonCriticalExtensions;
 };
 
 struct SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions {
-  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
+  static constexpr uint32_t kHas_v860NonCriticalExtensions = 1u << 0;
   uint32_t presence;
   SysInfoType5_v770ext_IEs sysInfoType5_v770ext;
-  SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions nonCriticalExtensions;
+  SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions v860NonCriticalExtensions;
 };
 
 struct SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions {
@@ -4506,6 +8068,27 @@ struct SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768 {
   PUSCH_SysInfoList_SFN_VHCR pusch_SysInfoList_SFN;
   PDSCH_SysInfoList_VHCR_r7 pdsch_SysInfoList_SFN;
   PRACH_SystemInformationList_VHCR_r7 prach_SystemInformationList;
+};
+
+struct SysInfoType5_v860ext_IEs_modeSpecificInfo_fdd {
+  static constexpr uint32_t kHas_hs_dsch_DrxCellfach_info = 1u << 0;
+  uint32_t presence;
+  HS_DSCH_DrxCellfach_info hs_dsch_DrxCellfach_info;
+};
+
+struct SysInfoType5_v860ext_IEs_modeSpecificInfo_tdd128_hs_dsch_CommonSysInfo {
+  static constexpr uint32_t kHas_hs_dsch_PagingSystemInformation = 1u << 0;
+  uint32_t presence;
+  HS_DSCH_CommonSystemInformation_TDD128 hs_dsch_CommonSystemInformation;
+  HS_DSCH_PagingSystemInformation_TDD128 hs_dsch_PagingSystemInformation;
+};
+
+struct SysInfoType5_v860ext_IEs_modeSpecificInfo_tdd128 {
+  static constexpr uint32_t kHas_hs_dsch_CommonSysInfo = 1u << 0;
+  static constexpr uint32_t kHas_hs_dsch_DrxCellfach_info = 1u << 1;
+  uint32_t presence;
+  SysInfoType5_v860ext_IEs_modeSpecificInfo_tdd128_hs_dsch_CommonSysInfo hs_dsch_CommonSysInfo;
+  HS_DSCH_DrxCellfach_info_TDD128 hs_dsch_DrxCellfach_info;
 };
 
 using SysInfoType6_modeSpecificInfo = ChoiceValue;
@@ -4678,6 +8261,104 @@ struct SysInfoType7_modeSpecificInfo_fdd {
   int8_t ul_Interference;
 };
 
+struct SysInfoType8_nonCriticalExtensions {
+};
+
+struct SysInfoType8 {
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  CPCH_Parameters dummy1;
+  CPCH_SetInfoList dummy2;
+  int8_t dummy3;
+  SysInfoType8_nonCriticalExtensions nonCriticalExtensions;
+};
+
+struct SysInfoType9_nonCriticalExtensions {
+};
+
+struct SysInfoType9 {
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  CPCH_PersistenceLevelsList dummy;
+  SysInfoType9_nonCriticalExtensions nonCriticalExtensions;
+};
+
+struct SysInfoTypeSB1_v6b0ext {
+  static constexpr uint32_t kHas_extSIBTypeInfoSchedulingInfo_List = 1u << 0;
+  uint32_t presence;
+  ExtSIBTypeInfoSchedulingInfo_List extSIBTypeInfoSchedulingInfo_List;
+};
+
+struct SysInfoTypeSB1_v860ext {
+  static constexpr uint32_t kHas_extSIBTypeInfoSchedulingInfo_List = 1u << 0;
+  static constexpr uint32_t kHas_extGANSS_SIBTypeInfoSchedulingInfoList = 1u << 1;
+  uint32_t presence;
+  ExtSIBTypeInfoSchedulingInfo_List2 extSIBTypeInfoSchedulingInfo_List;
+  ExtGANSS_SIBTypeInfoSchedulingInfoList extGANSS_SIBTypeInfoSchedulingInfoList;
+};
+
+struct SysInfoTypeSB1_v6b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions {
+};
+
+struct SysInfoTypeSB1_v6b0NonCriticalExtensions_v860NonCriticalExtensions {
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  SysInfoTypeSB1_v860ext sysInfoTypeSB1_v860ext;
+  SysInfoTypeSB1_v6b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions nonCriticalExtensions;
+};
+
+struct SysInfoTypeSB1_v6b0NonCriticalExtensions {
+  static constexpr uint32_t kHas_v860NonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  SysInfoTypeSB1_v6b0ext sysInfoTypeSB1_v6b0ext;
+  SysInfoTypeSB1_v6b0NonCriticalExtensions_v860NonCriticalExtensions v860NonCriticalExtensions;
+};
+
+struct SysInfoTypeSB1 {
+  static constexpr uint32_t kHas_v6b0NonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  SIB_ReferenceList sib_ReferenceList;
+  SysInfoTypeSB1_v6b0NonCriticalExtensions v6b0NonCriticalExtensions;
+};
+
+struct SysInfoTypeSB2_v6b0ext {
+  static constexpr uint32_t kHas_extSIBTypeInfoSchedulingInfo_List = 1u << 0;
+  uint32_t presence;
+  ExtSIBTypeInfoSchedulingInfo_List extSIBTypeInfoSchedulingInfo_List;
+};
+
+struct SysInfoTypeSB2_v860ext {
+  static constexpr uint32_t kHas_extSIBTypeInfoSchedulingInfo_List = 1u << 0;
+  static constexpr uint32_t kHas_extGANSS_SIBTypeInfoSchedulingInfoList = 1u << 1;
+  uint32_t presence;
+  ExtSIBTypeInfoSchedulingInfo_List2 extSIBTypeInfoSchedulingInfo_List;
+  ExtGANSS_SIBTypeInfoSchedulingInfoList extGANSS_SIBTypeInfoSchedulingInfoList;
+};
+
+struct SysInfoTypeSB2_v6b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions {
+};
+
+struct SysInfoTypeSB2_v6b0NonCriticalExtensions_v860NonCriticalExtensions {
+  static constexpr uint32_t kHas_nonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  SysInfoTypeSB2_v860ext sysInfoTypeSB2_v860ext;
+  SysInfoTypeSB2_v6b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions nonCriticalExtensions;
+};
+
+struct SysInfoTypeSB2_v6b0NonCriticalExtensions {
+  static constexpr uint32_t kHas_v860NonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  SysInfoTypeSB2_v6b0ext sysInfoTypeSB2_v6b0ext;
+  SysInfoTypeSB2_v6b0NonCriticalExtensions_v860NonCriticalExtensions v860NonCriticalExtensions;
+};
+
+struct SysInfoTypeSB2 {
+  static constexpr uint32_t kHas_v6b0NonCriticalExtensions = 1u << 0;
+  uint32_t presence;
+  SIB_ReferenceList sib_ReferenceList;
+  SysInfoTypeSB2_v6b0NonCriticalExtensions v6b0NonCriticalExtensions;
+};
+
 using TDD768_PRACH_CCodeList_sf16 = FixedArray<uint32_t, 16>;
 
 using TDD768_PRACH_CCodeList_sf32 = FixedArray<uint32_t, 16>;
@@ -4767,9 +8448,180 @@ struct TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item {
 
 using TFCS_ReconfAdd_ctfcSize_ctfc8Bit = ValueList<TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item>;
 
+using UL_ControlledTrChList = FixedArray<uint8_t, 32>;
+
+struct TM_SignallingInfo_tm_SignallingMode_mode2 {
+  UL_ControlledTrChList ul_controlledTrChList;
+};
+
 struct TemporaryOffsetList {
   uint32_t temporaryOffset1;
   uint32_t temporaryOffset2;
+};
+
+using TransmissionRLC_Discard = ChoiceValue;
+struct TransmissionRLC_Discard_Tag {
+  static constexpr uint32_t timerBasedExplicit = 1;
+  static constexpr uint32_t timerBasedNoExplicit = 2;
+  static constexpr uint32_t maxDAT_Retransmissions = 3;
+  static constexpr uint32_t noDiscard = 4;
+};
+
+struct TransportChannelIdentityDCHandDSCH {
+  uint8_t dch_transport_ch_id;
+  uint8_t dsch_transport_ch_id;
+};
+
+struct UE_Positioning_GANSS_ReferenceTime_utran_ganssreferenceTime_mode_fdd {
+  PrimaryCPICH_Info primary_CPICH_Info;
+};
+
+struct UE_Positioning_GANSS_ReferenceTime_utran_ganssreferenceTime_mode_tdd {
+  uint8_t cellParameters;
+};
+
+struct UE_Positioning_OTDOA_NeighbourCellInfo_UEB_modeSpecificInfo_fdd {
+  PrimaryCPICH_Info primaryCPICH_Info;
+};
+
+struct UE_Positioning_OTDOA_NeighbourCellInfo_UEB_modeSpecificInfo_tdd {
+  CellAndChannelIdentity cellAndChannelIdentity;
+};
+
+struct UE_Positioning_OTDOA_NeighbourCellInfo_modeSpecificInfo_fdd {
+  PrimaryCPICH_Info primaryCPICH_Info;
+};
+
+struct UE_Positioning_OTDOA_NeighbourCellInfo_modeSpecificInfo_tdd {
+  CellAndChannelIdentity cellAndChannelIdentity;
+};
+
+struct UE_Positioning_OTDOA_NeighbourCellInfo_positioningMode_ueAssisted {
+};
+
+struct UE_Positioning_OTDOA_NeighbourCellInfo_positioningMode_ueBased {
+};
+
+struct UE_Positioning_OTDOA_ReferenceCellInfo_UEB_modeSpecificInfo_fdd {
+  PrimaryCPICH_Info primaryCPICH_Info;
+};
+
+struct UE_Positioning_OTDOA_ReferenceCellInfo_UEB_modeSpecificInfo_tdd {
+  CellAndChannelIdentity cellAndChannelIdentity;
+};
+
+struct UE_Positioning_OTDOA_ReferenceCellInfo_modeSpecificInfo_fdd {
+  PrimaryCPICH_Info primaryCPICH_Info;
+};
+
+struct UE_Positioning_OTDOA_ReferenceCellInfo_modeSpecificInfo_tdd {
+  CellAndChannelIdentity cellAndChannelIdentity;
+};
+
+struct UE_Positioning_OTDOA_ReferenceCellInfo_positioningMode_ueAssisted {
+};
+
+struct UE_Positioning_OTDOA_ReferenceCellInfo_positioningMode_ueBased {
+};
+
+struct UL_AM_RLC_Mode {
+  static constexpr uint32_t kHas_pollingInfo = 1u << 0;
+  uint32_t presence;
+  TransmissionRLC_Discard transmissionRLC_Discard;
+  uint32_t transmissionWindowSize;
+  uint32_t timerRST;
+  uint32_t max_RST;
+  PollingInfo pollingInfo;
+};
+
+struct UL_CommonTransChInfo_modeSpecificInfo_fdd {
+  TFCS ul_TFCS;
+};
+
+struct UL_CommonTransChInfo_modeSpecificInfo_tdd {
+  static constexpr uint32_t kHas_individualUL_CCTrCH_InfoList = 1u << 0;
+  uint32_t presence;
+  IndividualUL_CCTrCH_InfoList individualUL_CCTrCH_InfoList;
+};
+
+struct UL_DPCH_InfoPredef_modeSpecificInfo_fdd {
+  uint8_t tfci_Existence;
+  uint32_t puncturingLimit;
+};
+
+struct UL_DPCH_InfoPredef_modeSpecificInfo_tdd {
+  CommonTimeslotInfo commonTimeslotInfo;
+};
+
+struct UL_DPCH_InfoPredef_v770ext_modeSpecificInfo_fdd {
+  static constexpr uint32_t kHas_numberOfTPC_Bits = 1u << 0;
+  uint32_t presence;
+  uint32_t numberOfTPC_Bits;
+};
+
+struct UL_DPCH_PowerControlInfoPredef_fdd {
+  PowerControlAlgorithm powerControlAlgorithm;
+};
+
+struct UL_DPCH_PowerControlInfoPredef_tdd {
+  int8_t dpch_ConstantValue;
+};
+
+using UL_TransportChannelType = ChoiceValue;
+struct UL_TransportChannelType_Tag {
+  static constexpr uint32_t dch = 1;
+  static constexpr uint32_t rach = 2;
+  static constexpr uint32_t dummy = 3;
+  static constexpr uint32_t usch = 4;
+};
+
+using UL_LogicalChannelMapping_rlc_SizeList = ChoiceValue;
+struct UL_LogicalChannelMapping_rlc_SizeList_Tag {
+  static constexpr uint32_t allSizes = 1;
+  static constexpr uint32_t configured = 2;
+  static constexpr uint32_t explicitList = 3;
+};
+
+struct UL_LogicalChannelMapping {
+  static constexpr uint32_t kHas_logicalChannelIdentity = 1u << 0;
+  uint32_t presence;
+  UL_TransportChannelType ul_TransportChannelType;
+  uint8_t logicalChannelIdentity;
+  UL_LogicalChannelMapping_rlc_SizeList rlc_SizeList;
+  uint8_t mac_LogicalChannelPriority;
+};
+
+using UL_LogicalChannelMappingList_ul_LogicalChannelMapping = ValueList<UL_LogicalChannelMapping>;
+
+struct UL_LogicalChannelMappingList {
+  uint8_t rlc_LogicalChannelMappingIndicator;
+  UL_LogicalChannelMappingList_ul_LogicalChannelMapping ul_LogicalChannelMapping;
+};
+
+struct UL_TM_RLC_Mode {
+  static constexpr uint32_t kHas_transmissionRLC_Discard = 1u << 0;
+  uint32_t presence;
+  TransmissionRLC_Discard transmissionRLC_Discard;
+  uint8_t segmentationIndication;
+};
+
+struct UL_TransportChannelIdentity {
+  uint32_t ul_TransportChannelType;
+  uint8_t ul_TransportChannelIdentity;
+};
+
+struct UL_UM_RLC_Mode {
+  static constexpr uint32_t kHas_transmissionRLC_Discard = 1u << 0;
+  uint32_t presence;
+  TransmissionRLC_Discard transmissionRLC_Discard;
+};
+
+struct UTRAN_GPSReferenceTime_modeSpecificInfo_fdd {
+  PrimaryCPICH_Info referenceIdentity;
+};
+
+struct UTRAN_GPSReferenceTime_modeSpecificInfo_tdd {
+  uint8_t referenceIdentity;
 };
 
 using UplinkAdditionalTimeslots_parameters = ChoiceValue;
@@ -4868,6 +8720,41 @@ using UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList = Valu
 void InitAC_To_ASC_MappingTable(AC_To_ASC_MappingTable* v);
 int DecodeAC_To_ASC_MappingTable(PerContext* ctx, AC_To_ASC_MappingTable* v);
 int DecodeAICH_Info(PerContext* ctx, AICH_Info* v);
+int DecodeGANSS_SAT_Info_Almanac_SBASecef(PerContext* ctx, GANSS_SAT_Info_Almanac_SBASecef* v);
+void InitGANSS_SAT_Info_Almanac_SBASecefList(GANSS_SAT_Info_Almanac_SBASecefList* v);
+int DecodeGANSS_SAT_Info_Almanac_SBASecefList(PerContext* ctx, GANSS_SAT_Info_Almanac_SBASecefList* v);
+void InitALM_ECEFsbasAlmanacSet(ALM_ECEFsbasAlmanacSet* v);
+int DecodeALM_ECEFsbasAlmanacSet(PerContext* ctx, ALM_ECEFsbasAlmanacSet* v);
+void InitGANSS_SAT_Info_Almanac_GLOkp(GANSS_SAT_Info_Almanac_GLOkp* v);
+int DecodeGANSS_SAT_Info_Almanac_GLOkp(PerContext* ctx, GANSS_SAT_Info_Almanac_GLOkp* v);
+void InitGANSS_SAT_Info_Almanac_GLOkpList(GANSS_SAT_Info_Almanac_GLOkpList* v);
+int DecodeGANSS_SAT_Info_Almanac_GLOkpList(PerContext* ctx, GANSS_SAT_Info_Almanac_GLOkpList* v);
+void InitALM_GlonassAlmanacSet(ALM_GlonassAlmanacSet* v);
+int DecodeALM_GlonassAlmanacSet(PerContext* ctx, ALM_GlonassAlmanacSet* v);
+int DecodeGANSS_SAT_Info_Almanac_MIDIkp(PerContext* ctx, GANSS_SAT_Info_Almanac_MIDIkp* v);
+void InitGANSS_SAT_Info_Almanac_MIDIkpList(GANSS_SAT_Info_Almanac_MIDIkpList* v);
+int DecodeGANSS_SAT_Info_Almanac_MIDIkpList(PerContext* ctx, GANSS_SAT_Info_Almanac_MIDIkpList* v);
+void InitALM_MidiAlmanacSet(ALM_MidiAlmanacSet* v);
+int DecodeALM_MidiAlmanacSet(PerContext* ctx, ALM_MidiAlmanacSet* v);
+int DecodeGANSS_SAT_Info_Almanac_NAVkp(PerContext* ctx, GANSS_SAT_Info_Almanac_NAVkp* v);
+void InitGANSS_SAT_Info_Almanac_NAVkpList(GANSS_SAT_Info_Almanac_NAVkpList* v);
+int DecodeGANSS_SAT_Info_Almanac_NAVkpList(PerContext* ctx, GANSS_SAT_Info_Almanac_NAVkpList* v);
+void InitALM_NAVKeplerianSet(ALM_NAVKeplerianSet* v);
+int DecodeALM_NAVKeplerianSet(PerContext* ctx, ALM_NAVKeplerianSet* v);
+int DecodeGANSS_SAT_Info_Almanac_REDkp(PerContext* ctx, GANSS_SAT_Info_Almanac_REDkp* v);
+void InitGANSS_SAT_Info_Almanac_REDkpList(GANSS_SAT_Info_Almanac_REDkpList* v);
+int DecodeGANSS_SAT_Info_Almanac_REDkpList(PerContext* ctx, GANSS_SAT_Info_Almanac_REDkpList* v);
+void InitALM_ReducedKeplerianSet(ALM_ReducedKeplerianSet* v);
+int DecodeALM_ReducedKeplerianSet(PerContext* ctx, ALM_ReducedKeplerianSet* v);
+int DecodeGANSS_SAT_Info_Almanac_Kp(PerContext* ctx, GANSS_SAT_Info_Almanac_Kp* v);
+void InitGANSS_SAT_Info_Almanac_KpList(GANSS_SAT_Info_Almanac_KpList* v);
+int DecodeGANSS_SAT_Info_Almanac_KpList(PerContext* ctx, GANSS_SAT_Info_Almanac_KpList* v);
+void InitALM_keplerianParameters(ALM_keplerianParameters* v);
+int DecodeALM_keplerianParameters(PerContext* ctx, ALM_keplerianParameters* v);
+void InitAvailableAP_SubchannelList(AvailableAP_SubchannelList* v);
+int DecodeAvailableAP_SubchannelList(PerContext* ctx, AvailableAP_SubchannelList* v);
+void InitAP_Signature_VCAM(AP_Signature_VCAM* v);
+int DecodeAP_Signature_VCAM(PerContext* ctx, AP_Signature_VCAM* v);
 int DecodeAccessServiceClass_FDD(PerContext* ctx, AccessServiceClass_FDD* v);
 void InitASCSetting_FDD(ASCSetting_FDD* v);
 int DecodeASCSetting_FDD(PerContext* ctx, ASCSetting_FDD* v);
@@ -4925,7 +8812,34 @@ void InitAdditionalPRACH_TF_and_TFCS_CCCH(AdditionalPRACH_TF_and_TFCS_CCCH* v);
 int DecodeAdditionalPRACH_TF_and_TFCS_CCCH(PerContext* ctx, AdditionalPRACH_TF_and_TFCS_CCCH* v);
 void InitAdditionalPRACH_TF_and_TFCS_CCCH_List(AdditionalPRACH_TF_and_TFCS_CCCH_List* v);
 int DecodeAdditionalPRACH_TF_and_TFCS_CCCH_List(PerContext* ctx, AdditionalPRACH_TF_and_TFCS_CCCH_List* v);
+void InitAlgorithmSpecificInfo(AlgorithmSpecificInfo* v);
+int DecodeAlgorithmSpecificInfo(PerContext* ctx, AlgorithmSpecificInfo* v);
+void InitAllowedTFC_List(AllowedTFC_List* v);
+int DecodeAllowedTFC_List(PerContext* ctx, AllowedTFC_List* v);
+void InitAllowedTFI_List(AllowedTFI_List* v);
+int DecodeAllowedTFI_List(PerContext* ctx, AllowedTFI_List* v);
+int DecodeAlmanacSatInfo(PerContext* ctx, AlmanacSatInfo* v);
+void InitAlmanacSatInfoList(AlmanacSatInfoList* v);
+int DecodeAlmanacSatInfoList(PerContext* ctx, AlmanacSatInfoList* v);
+int DecodeAuxInfoGANSS_ID1_element(PerContext* ctx, AuxInfoGANSS_ID1_element* v);
+void InitAuxInfoGANSS_ID1(AuxInfoGANSS_ID1* v);
+int DecodeAuxInfoGANSS_ID1(PerContext* ctx, AuxInfoGANSS_ID1* v);
+int DecodeAuxInfoGANSS_ID3_element(PerContext* ctx, AuxInfoGANSS_ID3_element* v);
+void InitAuxInfoGANSS_ID3(AuxInfoGANSS_ID3* v);
+int DecodeAuxInfoGANSS_ID3(PerContext* ctx, AuxInfoGANSS_ID3* v);
+void InitAvailableAP_SignatureList(AvailableAP_SignatureList* v);
+int DecodeAvailableAP_SignatureList(PerContext* ctx, AvailableAP_SignatureList* v);
+void InitAvailableAP_Signature_VCAMList(AvailableAP_Signature_VCAMList* v);
+int DecodeAvailableAP_Signature_VCAMList(PerContext* ctx, AvailableAP_Signature_VCAMList* v);
+void InitAvailableMinimumSF_VCAM(AvailableMinimumSF_VCAM* v);
+int DecodeAvailableMinimumSF_VCAM(PerContext* ctx, AvailableMinimumSF_VCAM* v);
+void InitAvailableMinimumSF_ListVCAM(AvailableMinimumSF_ListVCAM* v);
+int DecodeAvailableMinimumSF_ListVCAM(PerContext* ctx, AvailableMinimumSF_ListVCAM* v);
+int DecodeAzimuthAndElevation(PerContext* ctx, AzimuthAndElevation* v);
 int DecodeBSIC(PerContext* ctx, BSIC* v);
+int DecodeBackoffControlParams(PerContext* ctx, BackoffControlParams* v);
+void InitBadSatList(BadSatList* v);
+int DecodeBadSatList(PerContext* ctx, BadSatList* v);
 void InitBitModeRLC_SizeInfo(BitModeRLC_SizeInfo* v);
 int DecodeBitModeRLC_SizeInfo(PerContext* ctx, BitModeRLC_SizeInfo* v);
 void InitBitModeRLC_SizeInfo_sizeType2(BitModeRLC_SizeInfo_sizeType2* v);
@@ -4934,13 +8848,58 @@ void InitBitModeRLC_SizeInfo_sizeType3(BitModeRLC_SizeInfo_sizeType3* v);
 int DecodeBitModeRLC_SizeInfo_sizeType3(PerContext* ctx, BitModeRLC_SizeInfo_sizeType3* v);
 void InitBitModeRLC_SizeInfo_sizeType4(BitModeRLC_SizeInfo_sizeType4* v);
 int DecodeBitModeRLC_SizeInfo_sizeType4(PerContext* ctx, BitModeRLC_SizeInfo_sizeType4* v);
+int DecodeBurstModeParameters(PerContext* ctx, BurstModeParameters* v);
 int DecodeCBS_DRX_Level1Information(PerContext* ctx, CBS_DRX_Level1Information* v);
+void InitCD_AccessSlotSubchannelList(CD_AccessSlotSubchannelList* v);
+int DecodeCD_AccessSlotSubchannelList(PerContext* ctx, CD_AccessSlotSubchannelList* v);
+void InitCD_SignatureCodeList(CD_SignatureCodeList* v);
+int DecodeCD_SignatureCodeList(PerContext* ctx, CD_SignatureCodeList* v);
+void InitCNAVclockModel(CNAVclockModel* v);
+int DecodeCNAVclockModel(PerContext* ctx, CNAVclockModel* v);
 void InitCN_DomainSysInfo_cn_Type(CN_DomainSysInfo_cn_Type* v);
 int DecodeCN_DomainSysInfo_cn_Type(PerContext* ctx, CN_DomainSysInfo_cn_Type* v);
 void InitCN_DomainSysInfo(CN_DomainSysInfo* v);
 int DecodeCN_DomainSysInfo(PerContext* ctx, CN_DomainSysInfo* v);
 void InitCN_DomainSysInfoList(CN_DomainSysInfoList* v);
 int DecodeCN_DomainSysInfoList(PerContext* ctx, CN_DomainSysInfoList* v);
+void InitInitialPriorityDelayList(InitialPriorityDelayList* v);
+int DecodeInitialPriorityDelayList(PerContext* ctx, InitialPriorityDelayList* v);
+void InitPowerControlAlgorithm(PowerControlAlgorithm* v);
+int DecodePowerControlAlgorithm(PerContext* ctx, PowerControlAlgorithm* v);
+void InitCPCH_Parameters(CPCH_Parameters* v);
+int DecodeCPCH_Parameters(PerContext* ctx, CPCH_Parameters* v);
+void InitDynamicPersistenceLevelTF_List(DynamicPersistenceLevelTF_List* v);
+int DecodeDynamicPersistenceLevelTF_List(PerContext* ctx, DynamicPersistenceLevelTF_List* v);
+void InitCPCH_PersistenceLevels(CPCH_PersistenceLevels* v);
+int DecodeCPCH_PersistenceLevels(PerContext* ctx, CPCH_PersistenceLevels* v);
+void InitCPCH_PersistenceLevelsList(CPCH_PersistenceLevelsList* v);
+int DecodeCPCH_PersistenceLevelsList(PerContext* ctx, CPCH_PersistenceLevelsList* v);
+void InitTransportFormatSet(TransportFormatSet* v);
+int DecodeTransportFormatSet(PerContext* ctx, TransportFormatSet* v);
+void InitTFCS(TFCS* v);
+int DecodeTFCS(PerContext* ctx, TFCS* v);
+void InitChannelAssignmentActive(ChannelAssignmentActive* v);
+int DecodeChannelAssignmentActive(PerContext* ctx, ChannelAssignmentActive* v);
+void InitChannelReqParamsForUCSM(ChannelReqParamsForUCSM* v);
+int DecodeChannelReqParamsForUCSM(PerContext* ctx, ChannelReqParamsForUCSM* v);
+void InitUCSM_Info(UCSM_Info* v);
+int DecodeUCSM_Info(PerContext* ctx, UCSM_Info* v);
+void InitPCPCH_ChannelInfo(PCPCH_ChannelInfo* v);
+int DecodePCPCH_ChannelInfo(PerContext* ctx, PCPCH_ChannelInfo* v);
+void InitPCPCH_ChannelInfoList(PCPCH_ChannelInfoList* v);
+int DecodePCPCH_ChannelInfoList(PerContext* ctx, PCPCH_ChannelInfoList* v);
+void InitCPCH_SetInfo(CPCH_SetInfo* v);
+int DecodeCPCH_SetInfo(PerContext* ctx, CPCH_SetInfo* v);
+void InitCPCH_SetInfoList(CPCH_SetInfoList* v);
+int DecodeCPCH_SetInfoList(PerContext* ctx, CPCH_SetInfoList* v);
+void InitFrequencyInfo_modeSpecificInfo(FrequencyInfo_modeSpecificInfo* v);
+int DecodeFrequencyInfo_modeSpecificInfo(PerContext* ctx, FrequencyInfo_modeSpecificInfo* v);
+void InitFrequencyInfo(FrequencyInfo* v);
+int DecodeFrequencyInfo(PerContext* ctx, FrequencyInfo* v);
+void InitCSG_DedicatedFrequencyInfoList(CSG_DedicatedFrequencyInfoList* v);
+int DecodeCSG_DedicatedFrequencyInfoList(PerContext* ctx, CSG_DedicatedFrequencyInfoList* v);
+void InitCSG_PSCSplitInfo(CSG_PSCSplitInfo* v);
+int DecodeCSG_PSCSplitInfo(PerContext* ctx, CSG_PSCSplitInfo* v);
 void InitSystemSpecificCapUpdateReqList(SystemSpecificCapUpdateReqList* v);
 int DecodeSystemSpecificCapUpdateReqList(PerContext* ctx, SystemSpecificCapUpdateReqList* v);
 void InitCapabilityUpdateRequirement(CapabilityUpdateRequirement* v);
@@ -4951,6 +8910,9 @@ void InitCellBarred(CellBarred* v);
 int DecodeCellBarred(PerContext* ctx, CellBarred* v);
 void InitCellAccessRestriction(CellAccessRestriction* v);
 int DecodeCellAccessRestriction(PerContext* ctx, CellAccessRestriction* v);
+void InitCellAccessRestriction_v870ext(CellAccessRestriction_v870ext* v);
+int DecodeCellAccessRestriction_v870ext(PerContext* ctx, CellAccessRestriction_v870ext* v);
+int DecodeCellAndChannelIdentity(PerContext* ctx, CellAndChannelIdentity* v);
 int DecodeCellBarred_barred(PerContext* ctx, CellBarred_barred* v);
 void InitCellDCH_ReportCriteria(CellDCH_ReportCriteria* v);
 int DecodeCellDCH_ReportCriteria(PerContext* ctx, CellDCH_ReportCriteria* v);
@@ -5119,6 +9081,7 @@ void InitCellsForInterRATMeasList(CellsForInterRATMeasList* v);
 int DecodeCellsForInterRATMeasList(PerContext* ctx, CellsForInterRATMeasList* v);
 void InitChannelCodingType(ChannelCodingType* v);
 int DecodeChannelCodingType(PerContext* ctx, ChannelCodingType* v);
+int DecodeCodeResourceInformation_TDD128(PerContext* ctx, CodeResourceInformation_TDD128* v);
 void InitCommonDynamicTF_Info_rlc_Size(CommonDynamicTF_Info_rlc_Size* v);
 int DecodeCommonDynamicTF_Info_rlc_Size(PerContext* ctx, CommonDynamicTF_Info_rlc_Size* v);
 void InitNumberOfTransportBlocks(NumberOfTransportBlocks* v);
@@ -5147,6 +9110,109 @@ void InitCommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice(CommonDynamicTF_Info
 int DecodeCommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice(PerContext* ctx, CommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice* v);
 void InitCommonDynamicTF_Info_rlc_Size_tdd(CommonDynamicTF_Info_rlc_Size_tdd* v);
 int DecodeCommonDynamicTF_Info_rlc_Size_tdd(PerContext* ctx, CommonDynamicTF_Info_rlc_Size_tdd* v);
+void InitCommon_E_DCH_MAC_d_Flow(Common_E_DCH_MAC_d_Flow* v);
+int DecodeCommon_E_DCH_MAC_d_Flow(PerContext* ctx, Common_E_DCH_MAC_d_Flow* v);
+void InitCommon_E_DCH_MAC_d_FlowList(Common_E_DCH_MAC_d_FlowList* v);
+int DecodeCommon_E_DCH_MAC_d_FlowList(PerContext* ctx, Common_E_DCH_MAC_d_FlowList* v);
+void InitCommonEDCHSystemInfo_modeSpecificInfo(CommonEDCHSystemInfo_modeSpecificInfo* v);
+int DecodeCommonEDCHSystemInfo_modeSpecificInfo(PerContext* ctx, CommonEDCHSystemInfo_modeSpecificInfo* v);
+void InitCommonEDCHSystemInfo(CommonEDCHSystemInfo* v);
+int DecodeCommonEDCHSystemInfo(PerContext* ctx, CommonEDCHSystemInfo* v);
+void InitPRACH_Partitioning_r7(PRACH_Partitioning_r7* v);
+int DecodePRACH_Partitioning_r7(PerContext* ctx, PRACH_Partitioning_r7* v);
+void InitPersistenceScalingFactorList(PersistenceScalingFactorList* v);
+int DecodePersistenceScalingFactorList(PerContext* ctx, PersistenceScalingFactorList* v);
+int DecodePRACH_PowerOffset(PerContext* ctx, PRACH_PowerOffset* v);
+int DecodeRACH_TransmissionParameters(PerContext* ctx, RACH_TransmissionParameters* v);
+void InitPRACH_PreambleForEnhancedUplink(PRACH_PreambleForEnhancedUplink* v);
+int DecodePRACH_PreambleForEnhancedUplink(PerContext* ctx, PRACH_PreambleForEnhancedUplink* v);
+int DecodeE_AGCH_Information(PerContext* ctx, E_AGCH_Information* v);
+void InitUL_DPCHpowerControlInfoForCommonEDCH(UL_DPCHpowerControlInfoForCommonEDCH* v);
+int DecodeUL_DPCHpowerControlInfoForCommonEDCH(PerContext* ctx, UL_DPCHpowerControlInfoForCommonEDCH* v);
+void InitE_TFC_Boost_Info_r7(E_TFC_Boost_Info_r7* v);
+int DecodeE_TFC_Boost_Info_r7(PerContext* ctx, E_TFC_Boost_Info_r7* v);
+void InitE_DPCCH_Info_r7(E_DPCCH_Info_r7* v);
+int DecodeE_DPCCH_Info_r7(PerContext* ctx, E_DPCCH_Info_r7* v);
+int DecodeE_DPDCH_Reference_E_TFCI_r7(PerContext* ctx, E_DPDCH_Reference_E_TFCI_r7* v);
+void InitE_DPDCH_Reference_E_TFCIList_r7(E_DPDCH_Reference_E_TFCIList_r7* v);
+int DecodeE_DPDCH_Reference_E_TFCIList_r7(PerContext* ctx, E_DPDCH_Reference_E_TFCIList_r7* v);
+void InitE_DPDCH_SchedulingInfoConfiguration(E_DPDCH_SchedulingInfoConfiguration* v);
+int DecodeE_DPDCH_SchedulingInfoConfiguration(PerContext* ctx, E_DPDCH_SchedulingInfoConfiguration* v);
+void InitE_DPDCH_Info_r8(E_DPDCH_Info_r8* v);
+int DecodeE_DPDCH_Info_r8(PerContext* ctx, E_DPDCH_Info_r8* v);
+void InitMeasurement_Feedback_Info_r7_modeSpecificInfo(Measurement_Feedback_Info_r7_modeSpecificInfo* v);
+int DecodeMeasurement_Feedback_Info_r7_modeSpecificInfo(PerContext* ctx, Measurement_Feedback_Info_r7_modeSpecificInfo* v);
+void InitMeasurement_Feedback_Info_r7(Measurement_Feedback_Info_r7* v);
+int DecodeMeasurement_Feedback_Info_r7(PerContext* ctx, Measurement_Feedback_Info_r7* v);
+int DecodeE_RGCH_Information(PerContext* ctx, E_RGCH_Information* v);
+int DecodeE_HICH_Information(PerContext* ctx, E_HICH_Information* v);
+int DecodeUL_DPCH_CodeInfoForCommonEDCH(PerContext* ctx, UL_DPCH_CodeInfoForCommonEDCH* v);
+void InitCommon_E_DCH_ResourceInfoList(Common_E_DCH_ResourceInfoList* v);
+int DecodeCommon_E_DCH_ResourceInfoList(PerContext* ctx, Common_E_DCH_ResourceInfoList* v);
+void InitCommonEDCHSystemInfo_modeSpecificInfo_fdd_common_E_DCH_ResourceInfoList(CommonEDCHSystemInfo_modeSpecificInfo_fdd_common_E_DCH_ResourceInfoList* v);
+int DecodeCommonEDCHSystemInfo_modeSpecificInfo_fdd_common_E_DCH_ResourceInfoList(PerContext* ctx, CommonEDCHSystemInfo_modeSpecificInfo_fdd_common_E_DCH_ResourceInfoList* v);
+void InitCommonEDCHSystemInfo_modeSpecificInfo_fdd(CommonEDCHSystemInfo_modeSpecificInfo_fdd* v);
+int DecodeCommonEDCHSystemInfo_modeSpecificInfo_fdd(PerContext* ctx, CommonEDCHSystemInfo_modeSpecificInfo_fdd* v);
+void InitCommonEDCHSystemInfo_modeSpecificInfo_tdd(CommonEDCHSystemInfo_modeSpecificInfo_tdd* v);
+int DecodeCommonEDCHSystemInfo_modeSpecificInfo_tdd(PerContext* ctx, CommonEDCHSystemInfo_modeSpecificInfo_tdd* v);
+void InitPRACH_Partitioning_LCR_r4(PRACH_Partitioning_LCR_r4* v);
+int DecodePRACH_Partitioning_LCR_r4(PerContext* ctx, PRACH_Partitioning_LCR_r4* v);
+void InitSYNC_UL_InfoForE_RUCCH(SYNC_UL_InfoForE_RUCCH* v);
+int DecodeSYNC_UL_InfoForE_RUCCH(PerContext* ctx, SYNC_UL_InfoForE_RUCCH* v);
+void InitPRACH_ChanCodes_List_LCR(PRACH_ChanCodes_List_LCR* v);
+int DecodePRACH_ChanCodes_List_LCR(PerContext* ctx, PRACH_ChanCodes_List_LCR* v);
+void InitMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode(MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode* v);
+int DecodeMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode(PerContext* ctx, MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode* v);
+void InitMidambleShiftAndBurstType_LCR_r4(MidambleShiftAndBurstType_LCR_r4* v);
+int DecodeMidambleShiftAndBurstType_LCR_r4(PerContext* ctx, MidambleShiftAndBurstType_LCR_r4* v);
+void InitFPACH_Info_r4(FPACH_Info_r4* v);
+int DecodeFPACH_Info_r4(PerContext* ctx, FPACH_Info_r4* v);
+void InitPRACH_Information_LCR(PRACH_Information_LCR* v);
+int DecodePRACH_Information_LCR(PerContext* ctx, PRACH_Information_LCR* v);
+void InitPRACH_Information_LCR_List(PRACH_Information_LCR_List* v);
+int DecodePRACH_Information_LCR_List(PerContext* ctx, PRACH_Information_LCR_List* v);
+void InitE_RUCCH_Info_TDD128(E_RUCCH_Info_TDD128* v);
+int DecodeE_RUCCH_Info_TDD128(PerContext* ctx, E_RUCCH_Info_TDD128* v);
+int DecodeReference_Beta_QPSK(PerContext* ctx, Reference_Beta_QPSK* v);
+void InitE_TFCS_Info_reference_Beta_QPSK_List(E_TFCS_Info_reference_Beta_QPSK_List* v);
+int DecodeE_TFCS_Info_reference_Beta_QPSK_List(PerContext* ctx, E_TFCS_Info_reference_Beta_QPSK_List* v);
+int DecodeReference_Beta_16QAM(PerContext* ctx, Reference_Beta_16QAM* v);
+void InitE_TFCS_Info_reference_Beta_16QAM_List(E_TFCS_Info_reference_Beta_16QAM_List* v);
+int DecodeE_TFCS_Info_reference_Beta_16QAM_List(PerContext* ctx, E_TFCS_Info_reference_Beta_16QAM_List* v);
+void InitE_TFCS_Info(E_TFCS_Info* v);
+int DecodeE_TFCS_Info(PerContext* ctx, E_TFCS_Info* v);
+int DecodeUL_SynchronisationParameters_r4(PerContext* ctx, UL_SynchronisationParameters_r4* v);
+void InitE_PUCH_TS_Slots_LCR_midambleAllocationMode(E_PUCH_TS_Slots_LCR_midambleAllocationMode* v);
+int DecodeE_PUCH_TS_Slots_LCR_midambleAllocationMode(PerContext* ctx, E_PUCH_TS_Slots_LCR_midambleAllocationMode* v);
+void InitE_PUCH_TS_Slots_LCR(E_PUCH_TS_Slots_LCR* v);
+int DecodeE_PUCH_TS_Slots_LCR(PerContext* ctx, E_PUCH_TS_Slots_LCR* v);
+void InitE_PUCH_Info_TDD128_e_PUCH_TS_ConfigurationList(E_PUCH_Info_TDD128_e_PUCH_TS_ConfigurationList* v);
+int DecodeE_PUCH_Info_TDD128_e_PUCH_TS_ConfigurationList(PerContext* ctx, E_PUCH_Info_TDD128_e_PUCH_TS_ConfigurationList* v);
+void InitE_PUCH_Info_TDD128(E_PUCH_Info_TDD128* v);
+int DecodeE_PUCH_Info_TDD128(PerContext* ctx, E_PUCH_Info_TDD128* v);
+void InitE_HICH_Information_LCR_midambleAllocationMode(E_HICH_Information_LCR_midambleAllocationMode* v);
+int DecodeE_HICH_Information_LCR_midambleAllocationMode(PerContext* ctx, E_HICH_Information_LCR_midambleAllocationMode* v);
+void InitE_HICH_Information_LCR(E_HICH_Information_LCR* v);
+int DecodeE_HICH_Information_LCR(PerContext* ctx, E_HICH_Information_LCR* v);
+void InitE_HICH_Information_LCR_List(E_HICH_Information_LCR_List* v);
+int DecodeE_HICH_Information_LCR_List(PerContext* ctx, E_HICH_Information_LCR_List* v);
+void InitE_HICH_Information_TDD128(E_HICH_Information_TDD128* v);
+int DecodeE_HICH_Information_TDD128(PerContext* ctx, E_HICH_Information_TDD128* v);
+void InitE_AGCH_Individual_LCR_midambleAllocationMode(E_AGCH_Individual_LCR_midambleAllocationMode* v);
+int DecodeE_AGCH_Individual_LCR_midambleAllocationMode(PerContext* ctx, E_AGCH_Individual_LCR_midambleAllocationMode* v);
+void InitE_AGCH_Individual_LCR(E_AGCH_Individual_LCR* v);
+int DecodeE_AGCH_Individual_LCR(PerContext* ctx, E_AGCH_Individual_LCR* v);
+void InitE_AGCH_Set_Config_LCR(E_AGCH_Set_Config_LCR* v);
+int DecodeE_AGCH_Set_Config_LCR(PerContext* ctx, E_AGCH_Set_Config_LCR* v);
+void InitE_AGCH_Information_TDD128(E_AGCH_Information_TDD128* v);
+int DecodeE_AGCH_Information_TDD128(PerContext* ctx, E_AGCH_Information_TDD128* v);
+int DecodeCommon_E_RNTI_Info_Item(PerContext* ctx, Common_E_RNTI_Info_Item* v);
+void InitCommon_E_RNTI_Info(Common_E_RNTI_Info* v);
+int DecodeCommon_E_RNTI_Info(PerContext* ctx, Common_E_RNTI_Info* v);
+void InitCommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128_ccch_transmission_Info(CommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128_ccch_transmission_Info* v);
+int DecodeCommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128_ccch_transmission_Info(PerContext* ctx, CommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128_ccch_transmission_Info* v);
+void InitCommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128(CommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128* v);
+int DecodeCommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128(PerContext* ctx, CommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128* v);
 int DecodeCommonRBMappingInfo(PerContext* ctx, CommonRBMappingInfo* v);
 void InitRepetitionPeriodAndLength(RepetitionPeriodAndLength* v);
 int DecodeRepetitionPeriodAndLength(PerContext* ctx, RepetitionPeriodAndLength* v);
@@ -5172,6 +9238,83 @@ void InitCommon_MAC_ehs_ReorderingQueue(Common_MAC_ehs_ReorderingQueue* v);
 int DecodeCommon_MAC_ehs_ReorderingQueue(PerContext* ctx, Common_MAC_ehs_ReorderingQueue* v);
 void InitCommon_MAC_ehs_ReorderingQueueList(Common_MAC_ehs_ReorderingQueueList* v);
 int DecodeCommon_MAC_ehs_ReorderingQueueList(PerContext* ctx, Common_MAC_ehs_ReorderingQueueList* v);
+int DecodeDGANSSSignalInformation(PerContext* ctx, DGANSSSignalInformation* v);
+void InitDGANSSSignalInformationList(DGANSSSignalInformationList* v);
+int DecodeDGANSSSignalInformationList(PerContext* ctx, DGANSSSignalInformationList* v);
+void InitDGANSSInfo(DGANSSInfo* v);
+int DecodeDGANSSInfo(PerContext* ctx, DGANSSInfo* v);
+void InitDGANSSInfoList(DGANSSInfoList* v);
+int DecodeDGANSSInfoList(PerContext* ctx, DGANSSInfoList* v);
+void InitDGANSSSignalInformation_v920ext(DGANSSSignalInformation_v920ext* v);
+int DecodeDGANSSSignalInformation_v920ext(PerContext* ctx, DGANSSSignalInformation_v920ext* v);
+void InitDGANSSSignalInformationList_v920ext(DGANSSSignalInformationList_v920ext* v);
+int DecodeDGANSSSignalInformationList_v920ext(PerContext* ctx, DGANSSSignalInformationList_v920ext* v);
+void InitDGANSSInfo_v920ext(DGANSSInfo_v920ext* v);
+int DecodeDGANSSInfo_v920ext(PerContext* ctx, DGANSSInfo_v920ext* v);
+void InitDGANSSInfoList_v920ext(DGANSSInfoList_v920ext* v);
+int DecodeDGANSSInfoList_v920ext(PerContext* ctx, DGANSSInfoList_v920ext* v);
+void InitDGPS_CorrectionSatInfo(DGPS_CorrectionSatInfo* v);
+int DecodeDGPS_CorrectionSatInfo(PerContext* ctx, DGPS_CorrectionSatInfo* v);
+void InitDGPS_CorrectionSatInfoList(DGPS_CorrectionSatInfoList* v);
+int DecodeDGPS_CorrectionSatInfoList(PerContext* ctx, DGPS_CorrectionSatInfoList* v);
+void InitDGPS_CorrectionSatInfo_v920ext(DGPS_CorrectionSatInfo_v920ext* v);
+int DecodeDGPS_CorrectionSatInfo_v920ext(PerContext* ctx, DGPS_CorrectionSatInfo_v920ext* v);
+void InitDGPS_CorrectionSatInfoList_v920ext(DGPS_CorrectionSatInfoList_v920ext* v);
+int DecodeDGPS_CorrectionSatInfoList_v920ext(PerContext* ctx, DGPS_CorrectionSatInfoList_v920ext* v);
+void InitDL_RLC_StatusInfo(DL_RLC_StatusInfo* v);
+int DecodeDL_RLC_StatusInfo(PerContext* ctx, DL_RLC_StatusInfo* v);
+void InitDL_AM_RLC_Mode(DL_AM_RLC_Mode* v);
+int DecodeDL_AM_RLC_Mode(PerContext* ctx, DL_AM_RLC_Mode* v);
+void InitDL_AddReconfTransChInformation_tfs_SignallingMode(DL_AddReconfTransChInformation_tfs_SignallingMode* v);
+int DecodeDL_AddReconfTransChInformation_tfs_SignallingMode(PerContext* ctx, DL_AddReconfTransChInformation_tfs_SignallingMode* v);
+int DecodeQualityTarget(PerContext* ctx, QualityTarget* v);
+void InitTM_SignallingInfo_tm_SignallingMode(TM_SignallingInfo_tm_SignallingMode* v);
+int DecodeTM_SignallingInfo_tm_SignallingMode(PerContext* ctx, TM_SignallingInfo_tm_SignallingMode* v);
+void InitTM_SignallingInfo(TM_SignallingInfo* v);
+int DecodeTM_SignallingInfo(PerContext* ctx, TM_SignallingInfo* v);
+void InitDL_AddReconfTransChInformation(DL_AddReconfTransChInformation* v);
+int DecodeDL_AddReconfTransChInformation(PerContext* ctx, DL_AddReconfTransChInformation* v);
+void InitDL_AddReconfTransChInfoList(DL_AddReconfTransChInfoList* v);
+int DecodeDL_AddReconfTransChInfoList(PerContext* ctx, DL_AddReconfTransChInfoList* v);
+void InitDL_DPCH_InfoCommonPredef_modeSpecificInfo(DL_DPCH_InfoCommonPredef_modeSpecificInfo* v);
+int DecodeDL_DPCH_InfoCommonPredef_modeSpecificInfo(PerContext* ctx, DL_DPCH_InfoCommonPredef_modeSpecificInfo* v);
+void InitDL_DPCH_InfoCommonPredef(DL_DPCH_InfoCommonPredef* v);
+int DecodeDL_DPCH_InfoCommonPredef(PerContext* ctx, DL_DPCH_InfoCommonPredef* v);
+void InitDL_CommonInformationPredef(DL_CommonInformationPredef* v);
+int DecodeDL_CommonInformationPredef(PerContext* ctx, DL_CommonInformationPredef* v);
+void InitDL_CommonTransChInfo_modeSpecificInfo(DL_CommonTransChInfo_modeSpecificInfo* v);
+int DecodeDL_CommonTransChInfo_modeSpecificInfo(PerContext* ctx, DL_CommonTransChInfo_modeSpecificInfo* v);
+void InitDL_CommonTransChInfo(DL_CommonTransChInfo* v);
+int DecodeDL_CommonTransChInfo(PerContext* ctx, DL_CommonTransChInfo* v);
+void InitDL_CommonTransChInfo_modeSpecificInfo_fdd_dl_Parameters(DL_CommonTransChInfo_modeSpecificInfo_fdd_dl_Parameters* v);
+int DecodeDL_CommonTransChInfo_modeSpecificInfo_fdd_dl_Parameters(PerContext* ctx, DL_CommonTransChInfo_modeSpecificInfo_fdd_dl_Parameters* v);
+void InitDL_CommonTransChInfo_modeSpecificInfo_fdd(DL_CommonTransChInfo_modeSpecificInfo_fdd* v);
+int DecodeDL_CommonTransChInfo_modeSpecificInfo_fdd(PerContext* ctx, DL_CommonTransChInfo_modeSpecificInfo_fdd* v);
+void InitTFCS_Identity(TFCS_Identity* v);
+int DecodeTFCS_Identity(PerContext* ctx, TFCS_Identity* v);
+void InitIndividualDL_CCTrCH_Info_tfcs_SignallingMode(IndividualDL_CCTrCH_Info_tfcs_SignallingMode* v);
+int DecodeIndividualDL_CCTrCH_Info_tfcs_SignallingMode(PerContext* ctx, IndividualDL_CCTrCH_Info_tfcs_SignallingMode* v);
+void InitIndividualDL_CCTrCH_Info(IndividualDL_CCTrCH_Info* v);
+int DecodeIndividualDL_CCTrCH_Info(PerContext* ctx, IndividualDL_CCTrCH_Info* v);
+void InitIndividualDL_CCTrCH_InfoList(IndividualDL_CCTrCH_InfoList* v);
+int DecodeIndividualDL_CCTrCH_InfoList(PerContext* ctx, IndividualDL_CCTrCH_InfoList* v);
+void InitDL_CommonTransChInfo_modeSpecificInfo_tdd(DL_CommonTransChInfo_modeSpecificInfo_tdd* v);
+int DecodeDL_CommonTransChInfo_modeSpecificInfo_tdd(PerContext* ctx, DL_CommonTransChInfo_modeSpecificInfo_tdd* v);
+void InitSF512_AndPilot(SF512_AndPilot* v);
+int DecodeSF512_AndPilot(PerContext* ctx, SF512_AndPilot* v);
+void InitDL_DPCH_InfoCommonPredef_modeSpecificInfo_fdd(DL_DPCH_InfoCommonPredef_modeSpecificInfo_fdd* v);
+int DecodeDL_DPCH_InfoCommonPredef_modeSpecificInfo_fdd(PerContext* ctx, DL_DPCH_InfoCommonPredef_modeSpecificInfo_fdd* v);
+void InitDL_DPCH_InfoCommonPredef_modeSpecificInfo_tdd(DL_DPCH_InfoCommonPredef_modeSpecificInfo_tdd* v);
+int DecodeDL_DPCH_InfoCommonPredef_modeSpecificInfo_tdd(PerContext* ctx, DL_DPCH_InfoCommonPredef_modeSpecificInfo_tdd* v);
+void InitDL_TransportChannelType(DL_TransportChannelType* v);
+int DecodeDL_TransportChannelType(PerContext* ctx, DL_TransportChannelType* v);
+void InitDL_LogicalChannelMapping(DL_LogicalChannelMapping* v);
+int DecodeDL_LogicalChannelMapping(PerContext* ctx, DL_LogicalChannelMapping* v);
+void InitDL_LogicalChannelMappingList(DL_LogicalChannelMappingList* v);
+int DecodeDL_LogicalChannelMappingList(PerContext* ctx, DL_LogicalChannelMappingList* v);
+void InitDL_RLC_Mode(DL_RLC_Mode* v);
+int DecodeDL_RLC_Mode(PerContext* ctx, DL_RLC_Mode* v);
+int DecodeDL_TM_RLC_Mode(PerContext* ctx, DL_TM_RLC_Mode* v);
 void InitDL_TS_ChannelisationCodesShort_codesRepresentation(DL_TS_ChannelisationCodesShort_codesRepresentation* v);
 int DecodeDL_TS_ChannelisationCodesShort_codesRepresentation(PerContext* ctx, DL_TS_ChannelisationCodesShort_codesRepresentation* v);
 void InitDL_TS_ChannelisationCodesShort(DL_TS_ChannelisationCodesShort* v);
@@ -5182,12 +9325,20 @@ void InitDL_TS_ChannelisationCodesShort_VHCR(DL_TS_ChannelisationCodesShort_VHCR
 int DecodeDL_TS_ChannelisationCodesShort_VHCR(PerContext* ctx, DL_TS_ChannelisationCodesShort_VHCR* v);
 int DecodeDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive(PerContext* ctx, DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive* v);
 int DecodeDL_TS_ChannelisationCodesShort_codesRepresentation_consecutive(PerContext* ctx, DL_TS_ChannelisationCodesShort_codesRepresentation_consecutive* v);
-void InitTransportFormatSet(TransportFormatSet* v);
-int DecodeTransportFormatSet(PerContext* ctx, TransportFormatSet* v);
+int DecodeDRAC_SysInfo(PerContext* ctx, DRAC_SysInfo* v);
+void InitDRAC_SysInfoList(DRAC_SysInfoList* v);
+int DecodeDRAC_SysInfoList(PerContext* ctx, DRAC_SysInfoList* v);
 void InitDSCH_TransportChannelsInfo_Item(DSCH_TransportChannelsInfo_Item* v);
 int DecodeDSCH_TransportChannelsInfo_Item(PerContext* ctx, DSCH_TransportChannelsInfo_Item* v);
 void InitDSCH_TransportChannelsInfo(DSCH_TransportChannelsInfo* v);
 int DecodeDSCH_TransportChannelsInfo(PerContext* ctx, DSCH_TransportChannelsInfo* v);
+int DecodeDataBitAssistance(PerContext* ctx, DataBitAssistance* v);
+void InitDataBitAssistanceSgnList(DataBitAssistanceSgnList* v);
+int DecodeDataBitAssistanceSgnList(PerContext* ctx, DataBitAssistanceSgnList* v);
+void InitDataBitAssistanceSat(DataBitAssistanceSat* v);
+int DecodeDataBitAssistanceSat(PerContext* ctx, DataBitAssistanceSat* v);
+void InitDataBitAssistanceList(DataBitAssistanceList* v);
+int DecodeDataBitAssistanceList(PerContext* ctx, DataBitAssistanceList* v);
 void InitDedicatedDynamicTF_Info_rlc_Size(DedicatedDynamicTF_Info_rlc_Size* v);
 int DecodeDedicatedDynamicTF_Info_rlc_Size(PerContext* ctx, DedicatedDynamicTF_Info_rlc_Size* v);
 void InitDedicatedDynamicTF_Info_numberOfTbSizeList(DedicatedDynamicTF_Info_numberOfTbSizeList* v);
@@ -5215,6 +9366,7 @@ void InitIntraFreqMeasQuantity_TDD_sib3List(IntraFreqMeasQuantity_TDD_sib3List* 
 int DecodeIntraFreqMeasQuantity_TDD_sib3List(PerContext* ctx, IntraFreqMeasQuantity_TDD_sib3List* v);
 void InitDeferredMeasurementControlReadingSupport_modeSpecificInfo_tdd(DeferredMeasurementControlReadingSupport_modeSpecificInfo_tdd* v);
 int DecodeDeferredMeasurementControlReadingSupport_modeSpecificInfo_tdd(PerContext* ctx, DeferredMeasurementControlReadingSupport_modeSpecificInfo_tdd* v);
+int DecodeDeltaUT1(PerContext* ctx, DeltaUT1* v);
 void InitDomainSpecificAccessRestrictionForSharedNetwork_v670ext(DomainSpecificAccessRestrictionForSharedNetwork_v670ext* v);
 int DecodeDomainSpecificAccessRestrictionForSharedNetwork_v670ext(PerContext* ctx, DomainSpecificAccessRestrictionForSharedNetwork_v670ext* v);
 void InitDomainSpecificAccessRestriction_v670ext(DomainSpecificAccessRestriction_v670ext* v);
@@ -5233,10 +9385,6 @@ void InitDownlinkAdditionalTimeslots_LCR_r4_parameters(DownlinkAdditionalTimeslo
 int DecodeDownlinkAdditionalTimeslots_LCR_r4_parameters(PerContext* ctx, DownlinkAdditionalTimeslots_LCR_r4_parameters* v);
 void InitDownlinkAdditionalTimeslots_LCR_r4(DownlinkAdditionalTimeslots_LCR_r4* v);
 int DecodeDownlinkAdditionalTimeslots_LCR_r4(PerContext* ctx, DownlinkAdditionalTimeslots_LCR_r4* v);
-void InitMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode(MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode* v);
-int DecodeMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode(PerContext* ctx, MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode* v);
-void InitMidambleShiftAndBurstType_LCR_r4(MidambleShiftAndBurstType_LCR_r4* v);
-int DecodeMidambleShiftAndBurstType_LCR_r4(PerContext* ctx, MidambleShiftAndBurstType_LCR_r4* v);
 void InitIndividualTimeslotInfo_LCR_r4(IndividualTimeslotInfo_LCR_r4* v);
 int DecodeIndividualTimeslotInfo_LCR_r4(PerContext* ctx, IndividualTimeslotInfo_LCR_r4* v);
 void InitDownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters(DownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters* v);
@@ -5320,6 +9468,22 @@ void InitDummy_InterFreqRACHReportingInfo_modeSpecificInfo_tdd(Dummy_InterFreqRA
 int DecodeDummy_InterFreqRACHReportingInfo_modeSpecificInfo_tdd(PerContext* ctx, Dummy_InterFreqRACHReportingInfo_modeSpecificInfo_tdd* v);
 void InitDynamicPersistenceLevelList(DynamicPersistenceLevelList* v);
 int DecodeDynamicPersistenceLevelList(PerContext* ctx, DynamicPersistenceLevelList* v);
+int DecodeEUTRA_BlacklistedCell(PerContext* ctx, EUTRA_BlacklistedCell* v);
+void InitEUTRA_BlacklistedCellPerFreqList(EUTRA_BlacklistedCellPerFreqList* v);
+int DecodeEUTRA_BlacklistedCellPerFreqList(PerContext* ctx, EUTRA_BlacklistedCellPerFreqList* v);
+void InitEUTRA_FrequencyAndPriorityInfo(EUTRA_FrequencyAndPriorityInfo* v);
+int DecodeEUTRA_FrequencyAndPriorityInfo(PerContext* ctx, EUTRA_FrequencyAndPriorityInfo* v);
+void InitEUTRA_FrequencyAndPriorityInfoList(EUTRA_FrequencyAndPriorityInfoList* v);
+int DecodeEUTRA_FrequencyAndPriorityInfoList(PerContext* ctx, EUTRA_FrequencyAndPriorityInfoList* v);
+void InitEUTRA_FrequencyAndPriorityInfo_v920ext(EUTRA_FrequencyAndPriorityInfo_v920ext* v);
+int DecodeEUTRA_FrequencyAndPriorityInfo_v920ext(PerContext* ctx, EUTRA_FrequencyAndPriorityInfo_v920ext* v);
+void InitEUTRA_FrequencyAndPriorityInfoList_v920ext(EUTRA_FrequencyAndPriorityInfoList_v920ext* v);
+int DecodeEUTRA_FrequencyAndPriorityInfoList_v920ext(PerContext* ctx, EUTRA_FrequencyAndPriorityInfoList_v920ext* v);
+int DecodeEllipsoidPoint(PerContext* ctx, EllipsoidPoint* v);
+int DecodeEllipsoidPointAltitude(PerContext* ctx, EllipsoidPointAltitude* v);
+int DecodeEllipsoidPointAltitudeEllipsoide(PerContext* ctx, EllipsoidPointAltitudeEllipsoide* v);
+int DecodeSubFrame1Reserved(PerContext* ctx, SubFrame1Reserved* v);
+int DecodeEphemerisParameter(PerContext* ctx, EphemerisParameter* v);
 void InitForbiddenAffectCell(ForbiddenAffectCell* v);
 int DecodeForbiddenAffectCell(PerContext* ctx, ForbiddenAffectCell* v);
 void InitForbiddenAffectCellList(ForbiddenAffectCellList* v);
@@ -5339,6 +9503,7 @@ int DecodeEvent1b_LCR_r4(PerContext* ctx, Event1b_LCR_r4* v);
 int DecodeEvent1c(PerContext* ctx, Event1c* v);
 int DecodeEvent1e(PerContext* ctx, Event1e* v);
 int DecodeEvent1f(PerContext* ctx, Event1f* v);
+int DecodeExplicitDiscard(PerContext* ctx, ExplicitDiscard* v);
 void InitExplicitTFCS_Configuration(ExplicitTFCS_Configuration* v);
 int DecodeExplicitTFCS_Configuration(PerContext* ctx, ExplicitTFCS_Configuration* v);
 int DecodeTFCS_Removal(PerContext* ctx, TFCS_Removal* v);
@@ -5350,6 +9515,39 @@ void InitTFCS_ReconfAdd(TFCS_ReconfAdd* v);
 int DecodeTFCS_ReconfAdd(PerContext* ctx, TFCS_ReconfAdd* v);
 void InitExplicitTFCS_Configuration_replacement(ExplicitTFCS_Configuration_replacement* v);
 int DecodeExplicitTFCS_Configuration_replacement(PerContext* ctx, ExplicitTFCS_Configuration_replacement* v);
+void InitSIB_TypeExtGANSS(SIB_TypeExtGANSS* v);
+int DecodeSIB_TypeExtGANSS(PerContext* ctx, SIB_TypeExtGANSS* v);
+void InitSchedulingInformation_scheduling_sib_Pos(SchedulingInformation_scheduling_sib_Pos* v);
+int DecodeSchedulingInformation_scheduling_sib_Pos(PerContext* ctx, SchedulingInformation_scheduling_sib_Pos* v);
+void InitSibOFF_List(SibOFF_List* v);
+int DecodeSibOFF_List(PerContext* ctx, SibOFF_List* v);
+void InitSchedulingInformation_scheduling(SchedulingInformation_scheduling* v);
+int DecodeSchedulingInformation_scheduling(PerContext* ctx, SchedulingInformation_scheduling* v);
+void InitSchedulingInformation(SchedulingInformation* v);
+int DecodeSchedulingInformation(PerContext* ctx, SchedulingInformation* v);
+void InitValueTagInfo(ValueTagInfo* v);
+int DecodeValueTagInfo(PerContext* ctx, ValueTagInfo* v);
+void InitExtGANSS_SchedulingInfo(ExtGANSS_SchedulingInfo* v);
+int DecodeExtGANSS_SchedulingInfo(PerContext* ctx, ExtGANSS_SchedulingInfo* v);
+void InitExtGANSS_SIBTypeInfoSchedulingInfo_ganssScheduling(ExtGANSS_SIBTypeInfoSchedulingInfo_ganssScheduling* v);
+int DecodeExtGANSS_SIBTypeInfoSchedulingInfo_ganssScheduling(PerContext* ctx, ExtGANSS_SIBTypeInfoSchedulingInfo_ganssScheduling* v);
+void InitExtGANSS_SIBTypeInfoSchedulingInfo(ExtGANSS_SIBTypeInfoSchedulingInfo* v);
+int DecodeExtGANSS_SIBTypeInfoSchedulingInfo(PerContext* ctx, ExtGANSS_SIBTypeInfoSchedulingInfo* v);
+void InitExtGANSS_SIBTypeInfoSchedulingInfoList(ExtGANSS_SIBTypeInfoSchedulingInfoList* v);
+int DecodeExtGANSS_SIBTypeInfoSchedulingInfoList(PerContext* ctx, ExtGANSS_SIBTypeInfoSchedulingInfoList* v);
+void InitSIB_TypeExt(SIB_TypeExt* v);
+int DecodeSIB_TypeExt(PerContext* ctx, SIB_TypeExt* v);
+void InitExtSIBTypeInfoSchedulingInfo(ExtSIBTypeInfoSchedulingInfo* v);
+int DecodeExtSIBTypeInfoSchedulingInfo(PerContext* ctx, ExtSIBTypeInfoSchedulingInfo* v);
+void InitSIB_TypeExt2(SIB_TypeExt2* v);
+int DecodeSIB_TypeExt2(PerContext* ctx, SIB_TypeExt2* v);
+void InitExtSIBTypeInfoSchedulingInfo2(ExtSIBTypeInfoSchedulingInfo2* v);
+int DecodeExtSIBTypeInfoSchedulingInfo2(PerContext* ctx, ExtSIBTypeInfoSchedulingInfo2* v);
+void InitExtSIBTypeInfoSchedulingInfo_List(ExtSIBTypeInfoSchedulingInfo_List* v);
+int DecodeExtSIBTypeInfoSchedulingInfo_List(PerContext* ctx, ExtSIBTypeInfoSchedulingInfo_List* v);
+void InitExtSIBTypeInfoSchedulingInfo_List2(ExtSIBTypeInfoSchedulingInfo_List2* v);
+int DecodeExtSIBTypeInfoSchedulingInfo_List2(PerContext* ctx, ExtSIBTypeInfoSchedulingInfo_List2* v);
+int DecodeExtraDoppler(PerContext* ctx, ExtraDoppler* v);
 void InitFACH_MeasurementOccasionInfo_inter_RAT_meas_ind(FACH_MeasurementOccasionInfo_inter_RAT_meas_ind* v);
 int DecodeFACH_MeasurementOccasionInfo_inter_RAT_meas_ind(PerContext* ctx, FACH_MeasurementOccasionInfo_inter_RAT_meas_ind* v);
 void InitFACH_MeasurementOccasionInfo(FACH_MeasurementOccasionInfo* v);
@@ -5359,15 +9557,60 @@ void InitFACH_PCH_Information(FACH_PCH_Information* v);
 int DecodeFACH_PCH_Information(PerContext* ctx, FACH_PCH_Information* v);
 void InitFACH_PCH_InformationList(FACH_PCH_InformationList* v);
 int DecodeFACH_PCH_InformationList(PerContext* ctx, FACH_PCH_InformationList* v);
-void InitFPACH_Info_r4(FPACH_Info_r4* v);
-int DecodeFPACH_Info_r4(PerContext* ctx, FPACH_Info_r4* v);
-void InitFrequencyInfo_modeSpecificInfo(FrequencyInfo_modeSpecificInfo* v);
-int DecodeFrequencyInfo_modeSpecificInfo(PerContext* ctx, FrequencyInfo_modeSpecificInfo* v);
-void InitFrequencyInfo(FrequencyInfo* v);
-int DecodeFrequencyInfo(PerContext* ctx, FrequencyInfo* v);
 void InitFrequencyInfoFDD(FrequencyInfoFDD* v);
 int DecodeFrequencyInfoFDD(PerContext* ctx, FrequencyInfoFDD* v);
 int DecodeFrequencyInfoTDD(PerContext* ctx, FrequencyInfoTDD* v);
+void InitGANSSSatelliteInformation(GANSSSatelliteInformation* v);
+int DecodeGANSSSatelliteInformation(PerContext* ctx, GANSSSatelliteInformation* v);
+void InitGANSSSatelliteInformationList(GANSSSatelliteInformationList* v);
+int DecodeGANSSSatelliteInformationList(PerContext* ctx, GANSSSatelliteInformationList* v);
+int DecodeGANSS_Storm_Flag(PerContext* ctx, GANSS_Storm_Flag* v);
+void InitGLONASSclockModel(GLONASSclockModel* v);
+int DecodeGLONASSclockModel(PerContext* ctx, GLONASSclockModel* v);
+int DecodeGPS_TOW_Assist(PerContext* ctx, GPS_TOW_Assist* v);
+void InitGPS_TOW_AssistList(GPS_TOW_AssistList* v);
+int DecodeGPS_TOW_AssistList(PerContext* ctx, GPS_TOW_AssistList* v);
+void InitGSM_CellGroup_followingARFCNs(GSM_CellGroup_followingARFCNs* v);
+int DecodeGSM_CellGroup_followingARFCNs(PerContext* ctx, GSM_CellGroup_followingARFCNs* v);
+void InitGSM_CellGroup(GSM_CellGroup* v);
+int DecodeGSM_CellGroup(PerContext* ctx, GSM_CellGroup* v);
+int DecodeGSM_CellGroup_followingARFCNs_continuousRangeOfARFCNs(PerContext* ctx, GSM_CellGroup_followingARFCNs_continuousRangeOfARFCNs* v);
+int DecodeGSM_CellGroup_followingARFCNs_equallySpacedARFCNs(PerContext* ctx, GSM_CellGroup_followingARFCNs_equallySpacedARFCNs* v);
+void InitGSM_CellGroup_followingARFCNs_explicitListOfARFCNs(GSM_CellGroup_followingARFCNs_explicitListOfARFCNs* v);
+int DecodeGSM_CellGroup_followingARFCNs_explicitListOfARFCNs(PerContext* ctx, GSM_CellGroup_followingARFCNs_explicitListOfARFCNs* v);
+void InitGSM_PriorityInfo(GSM_PriorityInfo* v);
+int DecodeGSM_PriorityInfo(PerContext* ctx, GSM_PriorityInfo* v);
+void InitGSM_PriorityInfoList(GSM_PriorityInfoList* v);
+int DecodeGSM_PriorityInfoList(PerContext* ctx, GSM_PriorityInfoList* v);
+int DecodeNAVclockModel(PerContext* ctx, NAVclockModel* v);
+int DecodeSBASclockModel(PerContext* ctx, SBASclockModel* v);
+void InitUE_Positioning_GANSS_AddClockModels(UE_Positioning_GANSS_AddClockModels* v);
+int DecodeUE_Positioning_GANSS_AddClockModels(PerContext* ctx, UE_Positioning_GANSS_AddClockModels* v);
+int DecodeNavModel_NAVKeplerianSet(PerContext* ctx, NavModel_NAVKeplerianSet* v);
+int DecodeNavModel_CNAVKeplerianSet(PerContext* ctx, NavModel_CNAVKeplerianSet* v);
+void InitNavModel_GLONASSecef(NavModel_GLONASSecef* v);
+int DecodeNavModel_GLONASSecef(PerContext* ctx, NavModel_GLONASSecef* v);
+void InitNavModel_SBASecef(NavModel_SBASecef* v);
+int DecodeNavModel_SBASecef(PerContext* ctx, NavModel_SBASecef* v);
+void InitUE_Positioning_GANSS_AddOrbitModels(UE_Positioning_GANSS_AddOrbitModels* v);
+int DecodeUE_Positioning_GANSS_AddOrbitModels(PerContext* ctx, UE_Positioning_GANSS_AddOrbitModels* v);
+void InitGanss_Sat_Info_AddNav(Ganss_Sat_Info_AddNav* v);
+int DecodeGanss_Sat_Info_AddNav(PerContext* ctx, Ganss_Sat_Info_AddNav* v);
+void InitGanss_Sat_Info_AddNavList(Ganss_Sat_Info_AddNavList* v);
+int DecodeGanss_Sat_Info_AddNavList(PerContext* ctx, Ganss_Sat_Info_AddNavList* v);
+void InitSatellite_clock_model(Satellite_clock_model* v);
+int DecodeSatellite_clock_model(PerContext* ctx, Satellite_clock_model* v);
+void InitSatellite_clock_modelList(Satellite_clock_modelList* v);
+int DecodeSatellite_clock_modelList(PerContext* ctx, Satellite_clock_modelList* v);
+void InitUE_Positioning_GANSS_ClockModel(UE_Positioning_GANSS_ClockModel* v);
+int DecodeUE_Positioning_GANSS_ClockModel(PerContext* ctx, UE_Positioning_GANSS_ClockModel* v);
+int DecodeKeplerianParameters(PerContext* ctx, KeplerianParameters* v);
+void InitUE_Positioning_GANSS_OrbitModel(UE_Positioning_GANSS_OrbitModel* v);
+int DecodeUE_Positioning_GANSS_OrbitModel(PerContext* ctx, UE_Positioning_GANSS_OrbitModel* v);
+void InitGanss_Sat_Info_Nav(Ganss_Sat_Info_Nav* v);
+int DecodeGanss_Sat_Info_Nav(PerContext* ctx, Ganss_Sat_Info_Nav* v);
+void InitGanss_Sat_Info_NavList(Ganss_Sat_Info_NavList* v);
+int DecodeGanss_Sat_Info_NavList(PerContext* ctx, Ganss_Sat_Info_NavList* v);
 void InitHARQ_Info_memoryPartitioning(HARQ_Info_memoryPartitioning* v);
 int DecodeHARQ_Info_memoryPartitioning(PerContext* ctx, HARQ_Info_memoryPartitioning* v);
 void InitHARQ_Info(HARQ_Info* v);
@@ -5382,6 +9625,28 @@ void InitHS_DSCH_CommonSystemInformation_common_H_RNTI_information(HS_DSCH_Commo
 int DecodeHS_DSCH_CommonSystemInformation_common_H_RNTI_information(PerContext* ctx, HS_DSCH_CommonSystemInformation_common_H_RNTI_information* v);
 void InitHS_DSCH_CommonSystemInformation(HS_DSCH_CommonSystemInformation* v);
 int DecodeHS_DSCH_CommonSystemInformation(PerContext* ctx, HS_DSCH_CommonSystemInformation* v);
+void InitHS_SCCH_TDD128_r6_midambleAllocationMode(HS_SCCH_TDD128_r6_midambleAllocationMode* v);
+int DecodeHS_SCCH_TDD128_r6_midambleAllocationMode(PerContext* ctx, HS_SCCH_TDD128_r6_midambleAllocationMode* v);
+void InitHS_SICH_Configuration_TDD128_r6_midambleAllocationMode(HS_SICH_Configuration_TDD128_r6_midambleAllocationMode* v);
+int DecodeHS_SICH_Configuration_TDD128_r6_midambleAllocationMode(PerContext* ctx, HS_SICH_Configuration_TDD128_r6_midambleAllocationMode* v);
+void InitHS_SICH_Configuration_TDD128_r6(HS_SICH_Configuration_TDD128_r6* v);
+int DecodeHS_SICH_Configuration_TDD128_r6(PerContext* ctx, HS_SICH_Configuration_TDD128_r6* v);
+void InitHS_SCCH_TDD128_r6(HS_SCCH_TDD128_r6* v);
+int DecodeHS_SCCH_TDD128_r6(PerContext* ctx, HS_SCCH_TDD128_r6* v);
+void InitHS_SCCH_SystemInfo_TDD128_hs_SCCH_SetConfiguration(HS_SCCH_SystemInfo_TDD128_hs_SCCH_SetConfiguration* v);
+int DecodeHS_SCCH_SystemInfo_TDD128_hs_SCCH_SetConfiguration(PerContext* ctx, HS_SCCH_SystemInfo_TDD128_hs_SCCH_SetConfiguration* v);
+void InitHS_SCCH_SystemInfo_TDD128(HS_SCCH_SystemInfo_TDD128* v);
+int DecodeHS_SCCH_SystemInfo_TDD128(PerContext* ctx, HS_SCCH_SystemInfo_TDD128* v);
+void InitHS_PDSCH_Midamble_Configuration_TDD128_midambleAllocationMode(HS_PDSCH_Midamble_Configuration_TDD128_midambleAllocationMode* v);
+int DecodeHS_PDSCH_Midamble_Configuration_TDD128_midambleAllocationMode(PerContext* ctx, HS_PDSCH_Midamble_Configuration_TDD128_midambleAllocationMode* v);
+void InitHS_PDSCH_Midamble_Configuration_TDD128(HS_PDSCH_Midamble_Configuration_TDD128* v);
+int DecodeHS_PDSCH_Midamble_Configuration_TDD128(PerContext* ctx, HS_PDSCH_Midamble_Configuration_TDD128* v);
+void InitHS_DSCH_CommonSystemInformation_TDD128_common_H_RNTI_information(HS_DSCH_CommonSystemInformation_TDD128_common_H_RNTI_information* v);
+int DecodeHS_DSCH_CommonSystemInformation_TDD128_common_H_RNTI_information(PerContext* ctx, HS_DSCH_CommonSystemInformation_TDD128_common_H_RNTI_information* v);
+void InitHS_DSCH_CommonSystemInformation_TDD128(HS_DSCH_CommonSystemInformation_TDD128* v);
+int DecodeHS_DSCH_CommonSystemInformation_TDD128(PerContext* ctx, HS_DSCH_CommonSystemInformation_TDD128* v);
+int DecodeHS_DSCH_DrxCellfach_info(PerContext* ctx, HS_DSCH_DrxCellfach_info* v);
+int DecodeHS_DSCH_DrxCellfach_info_TDD128(PerContext* ctx, HS_DSCH_DrxCellfach_info_TDD128* v);
 void InitPICH_Info(PICH_Info* v);
 int DecodePICH_Info(PerContext* ctx, PICH_Info* v);
 void InitPICH_ForHSDPASupportedPaging(PICH_ForHSDPASupportedPaging* v);
@@ -5392,8 +9657,36 @@ void InitHS_DSCH_PagingSystemInformation_transportBlockSizeList(HS_DSCH_PagingSy
 int DecodeHS_DSCH_PagingSystemInformation_transportBlockSizeList(PerContext* ctx, HS_DSCH_PagingSystemInformation_transportBlockSizeList* v);
 void InitHS_DSCH_PagingSystemInformation(HS_DSCH_PagingSystemInformation* v);
 int DecodeHS_DSCH_PagingSystemInformation(PerContext* ctx, HS_DSCH_PagingSystemInformation* v);
+void InitPICH_ForHSDPASupportedPaging_TDD128(PICH_ForHSDPASupportedPaging_TDD128* v);
+int DecodePICH_ForHSDPASupportedPaging_TDD128(PerContext* ctx, PICH_ForHSDPASupportedPaging_TDD128* v);
+void InitHS_DSCH_PagingSystemInformation_TDD128_pich_ForHsdschList(HS_DSCH_PagingSystemInformation_TDD128_pich_ForHsdschList* v);
+int DecodeHS_DSCH_PagingSystemInformation_TDD128_pich_ForHsdschList(PerContext* ctx, HS_DSCH_PagingSystemInformation_TDD128_pich_ForHsdschList* v);
+void InitPCCH_InformationList_paging_associatedHspdschInfo_Item(PCCH_InformationList_paging_associatedHspdschInfo_Item* v);
+int DecodePCCH_InformationList_paging_associatedHspdschInfo_Item(PerContext* ctx, PCCH_InformationList_paging_associatedHspdschInfo_Item* v);
+void InitPCCH_InformationList_paging_associatedHspdschInfo(PCCH_InformationList_paging_associatedHspdschInfo* v);
+int DecodePCCH_InformationList_paging_associatedHspdschInfo(PerContext* ctx, PCCH_InformationList_paging_associatedHspdschInfo* v);
+void InitPCCH_InformationList_transportBlockSizeList(PCCH_InformationList_transportBlockSizeList* v);
+int DecodePCCH_InformationList_transportBlockSizeList(PerContext* ctx, PCCH_InformationList_transportBlockSizeList* v);
+void InitPCCH_InformationList(PCCH_InformationList* v);
+int DecodePCCH_InformationList(PerContext* ctx, PCCH_InformationList* v);
+void InitHS_DSCH_PagingSystemInformation_TDD128(HS_DSCH_PagingSystemInformation_TDD128* v);
+int DecodeHS_DSCH_PagingSystemInformation_TDD128(PerContext* ctx, HS_DSCH_PagingSystemInformation_TDD128* v);
+int DecodeHS_SICH_Configuration_TDD128_r6_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, HS_SICH_Configuration_TDD128_r6_midambleAllocationMode_ueSpecificMidamble* v);
+void InitHeaderCompressionInfo(HeaderCompressionInfo* v);
+int DecodeHeaderCompressionInfo(PerContext* ctx, HeaderCompressionInfo* v);
+void InitHeaderCompressionInfoList(HeaderCompressionInfoList* v);
+int DecodeHeaderCompressionInfoList(PerContext* ctx, HeaderCompressionInfoList* v);
+int DecodeIndividualTS_Interference(PerContext* ctx, IndividualTS_Interference* v);
+void InitIndividualTS_InterferenceList(IndividualTS_InterferenceList* v);
+int DecodeIndividualTS_InterferenceList(PerContext* ctx, IndividualTS_InterferenceList* v);
 void InitIndividualTimeslotInfo_LCR_r4_ext(IndividualTimeslotInfo_LCR_r4_ext* v);
 int DecodeIndividualTimeslotInfo_LCR_r4_ext(PerContext* ctx, IndividualTimeslotInfo_LCR_r4_ext* v);
+void InitTFC_Subset(TFC_Subset* v);
+int DecodeTFC_Subset(PerContext* ctx, TFC_Subset* v);
+void InitIndividualUL_CCTrCH_Info(IndividualUL_CCTrCH_Info* v);
+int DecodeIndividualUL_CCTrCH_Info(PerContext* ctx, IndividualUL_CCTrCH_Info* v);
+void InitIndividualUL_CCTrCH_InfoList(IndividualUL_CCTrCH_InfoList* v);
+int DecodeIndividualUL_CCTrCH_InfoList(PerContext* ctx, IndividualUL_CCTrCH_InfoList* v);
 void InitRemovedInterFreqCellList(RemovedInterFreqCellList* v);
 int DecodeRemovedInterFreqCellList(PerContext* ctx, RemovedInterFreqCellList* v);
 void InitNewInterFreqCellSI_ECN0(NewInterFreqCellSI_ECN0* v);
@@ -5604,10 +9897,16 @@ void InitIntraFreqReportingQuantityForRACH_modeSpecificInfo_tdd(IntraFreqReporti
 int DecodeIntraFreqReportingQuantityForRACH_modeSpecificInfo_tdd(PerContext* ctx, IntraFreqReportingQuantityForRACH_modeSpecificInfo_tdd* v);
 void InitIntra_FreqEventCriteriaList_v590ext(Intra_FreqEventCriteriaList_v590ext* v);
 int DecodeIntra_FreqEventCriteriaList_v590ext(PerContext* ctx, Intra_FreqEventCriteriaList_v590ext* v);
+void InitLocationRegistrationAccessClassBarredList(LocationRegistrationAccessClassBarredList* v);
+int DecodeLocationRegistrationAccessClassBarredList(PerContext* ctx, LocationRegistrationAccessClassBarredList* v);
+void InitLocationRegistrationParameters(LocationRegistrationParameters* v);
+int DecodeLocationRegistrationParameters(PerContext* ctx, LocationRegistrationParameters* v);
 void InitLogicalChannelByRB(LogicalChannelByRB* v);
 int DecodeLogicalChannelByRB(PerContext* ctx, LogicalChannelByRB* v);
 void InitLogicalChannelList_explicitList(LogicalChannelList_explicitList* v);
 int DecodeLogicalChannelList_explicitList(PerContext* ctx, LogicalChannelList_explicitList* v);
+void InitLosslessSRNS_RelocSupport(LosslessSRNS_RelocSupport* v);
+int DecodeLosslessSRNS_RelocSupport(PerContext* ctx, LosslessSRNS_RelocSupport* v);
 void InitMBMS_FACHCarryingMTCH_List(MBMS_FACHCarryingMTCH_List* v);
 int DecodeMBMS_FACHCarryingMTCH_List(PerContext* ctx, MBMS_FACHCarryingMTCH_List* v);
 void InitUM_RLC_OutOSeqDelivery_Info_r6(UM_RLC_OutOSeqDelivery_Info_r6* v);
@@ -5625,8 +9924,46 @@ void InitMBSFNFrequency(MBSFNFrequency* v);
 int DecodeMBSFNFrequency(PerContext* ctx, MBSFNFrequency* v);
 void InitMBSFNFrequencyList(MBSFNFrequencyList* v);
 int DecodeMBSFNFrequencyList(PerContext* ctx, MBSFNFrequencyList* v);
+void InitMBSFNFrequency_v860ext(MBSFNFrequency_v860ext* v);
+int DecodeMBSFNFrequency_v860ext(PerContext* ctx, MBSFNFrequency_v860ext* v);
+void InitMBSFNFrequencyList_v860ext(MBSFNFrequencyList_v860ext* v);
+int DecodeMBSFNFrequencyList_v860ext(PerContext* ctx, MBSFNFrequencyList_v860ext* v);
+void InitMCC(MCC* v);
+int DecodeMCC(PerContext* ctx, MCC* v);
+void InitMNC(MNC* v);
+int DecodeMNC(PerContext* ctx, MNC* v);
 void InitMapping_LCR_r4(Mapping_LCR_r4* v);
 int DecodeMapping_LCR_r4(PerContext* ctx, Mapping_LCR_r4* v);
+void InitPLMN_Type(PLMN_Type* v);
+int DecodePLMN_Type(PerContext* ctx, PLMN_Type* v);
+void InitSIBSb_TypeAndTag(SIBSb_TypeAndTag* v);
+int DecodeSIBSb_TypeAndTag(PerContext* ctx, SIBSb_TypeAndTag* v);
+void InitSchedulingInformationSIBSb(SchedulingInformationSIBSb* v);
+int DecodeSchedulingInformationSIBSb(PerContext* ctx, SchedulingInformationSIBSb* v);
+void InitSIBSb_ReferenceList(SIBSb_ReferenceList* v);
+int DecodeSIBSb_ReferenceList(PerContext* ctx, SIBSb_ReferenceList* v);
+void InitPLMN_IdentityWithOptionalMCC_r6(PLMN_IdentityWithOptionalMCC_r6* v);
+int DecodePLMN_IdentityWithOptionalMCC_r6(PerContext* ctx, PLMN_IdentityWithOptionalMCC_r6* v);
+void InitMultiplePLMN_List_r6_multiplePLMNs(MultiplePLMN_List_r6_multiplePLMNs* v);
+int DecodeMultiplePLMN_List_r6_multiplePLMNs(PerContext* ctx, MultiplePLMN_List_r6_multiplePLMNs* v);
+void InitMultiplePLMN_List_r6(MultiplePLMN_List_r6* v);
+int DecodeMultiplePLMN_List_r6(PerContext* ctx, MultiplePLMN_List_r6* v);
+void InitMasterInformationBlock_v690ext(MasterInformationBlock_v690ext* v);
+int DecodeMasterInformationBlock_v690ext(PerContext* ctx, MasterInformationBlock_v690ext* v);
+void InitMasterInformationBlock_v6b0ext_IEs(MasterInformationBlock_v6b0ext_IEs* v);
+int DecodeMasterInformationBlock_v6b0ext_IEs(PerContext* ctx, MasterInformationBlock_v6b0ext_IEs* v);
+void InitMasterInformationBlock_v860ext_IEs(MasterInformationBlock_v860ext_IEs* v);
+int DecodeMasterInformationBlock_v860ext_IEs(PerContext* ctx, MasterInformationBlock_v860ext_IEs* v);
+int DecodeMasterInformationBlock_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions(PerContext* ctx, MasterInformationBlock_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions* v);
+void InitMasterInformationBlock_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v860NonCriticalExtensions(MasterInformationBlock_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v860NonCriticalExtensions* v);
+int DecodeMasterInformationBlock_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v860NonCriticalExtensions(PerContext* ctx, MasterInformationBlock_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v860NonCriticalExtensions* v);
+void InitMasterInformationBlock_v690NonCriticalExtensions_v6b0NonCriticalExtensions(MasterInformationBlock_v690NonCriticalExtensions_v6b0NonCriticalExtensions* v);
+int DecodeMasterInformationBlock_v690NonCriticalExtensions_v6b0NonCriticalExtensions(PerContext* ctx, MasterInformationBlock_v690NonCriticalExtensions_v6b0NonCriticalExtensions* v);
+void InitMasterInformationBlock_v690NonCriticalExtensions(MasterInformationBlock_v690NonCriticalExtensions* v);
+int DecodeMasterInformationBlock_v690NonCriticalExtensions(PerContext* ctx, MasterInformationBlock_v690NonCriticalExtensions* v);
+void InitMasterInformationBlock(MasterInformationBlock* v);
+int DecodeMasterInformationBlock(PerContext* ctx, MasterInformationBlock* v);
+int DecodeMaxDAT_Retransmissions(PerContext* ctx, MaxDAT_Retransmissions* v);
 void InitMeasurementControlSysInfo_use_of_HCS(MeasurementControlSysInfo_use_of_HCS* v);
 int DecodeMeasurementControlSysInfo_use_of_HCS(PerContext* ctx, MeasurementControlSysInfo_use_of_HCS* v);
 void InitUL_TrCH_Identity(UL_TrCH_Identity* v);
@@ -5657,6 +9994,54 @@ void InitUE_InternalMeasurementSysInfo(UE_InternalMeasurementSysInfo* v);
 int DecodeUE_InternalMeasurementSysInfo(PerContext* ctx, UE_InternalMeasurementSysInfo* v);
 void InitMeasurementControlSysInfo(MeasurementControlSysInfo* v);
 int DecodeMeasurementControlSysInfo(PerContext* ctx, MeasurementControlSysInfo* v);
+void InitMeasurementControlSysInfoExtension_use_of_HCS(MeasurementControlSysInfoExtension_use_of_HCS* v);
+int DecodeMeasurementControlSysInfoExtension_use_of_HCS(PerContext* ctx, MeasurementControlSysInfoExtension_use_of_HCS* v);
+void InitMeasurementControlSysInfoExtension(MeasurementControlSysInfoExtension* v);
+int DecodeMeasurementControlSysInfoExtension(PerContext* ctx, MeasurementControlSysInfoExtension* v);
+void InitMeasurementControlSysInfoExtensionAddon_r5_newIntraFrequencyCellInfoListAddon_r5(MeasurementControlSysInfoExtensionAddon_r5_newIntraFrequencyCellInfoListAddon_r5* v);
+int DecodeMeasurementControlSysInfoExtensionAddon_r5_newIntraFrequencyCellInfoListAddon_r5(PerContext* ctx, MeasurementControlSysInfoExtensionAddon_r5_newIntraFrequencyCellInfoListAddon_r5* v);
+void InitMeasurementControlSysInfoExtensionAddon_r5_newInterFrequencyCellInfoListAddon_r5(MeasurementControlSysInfoExtensionAddon_r5_newInterFrequencyCellInfoListAddon_r5* v);
+int DecodeMeasurementControlSysInfoExtensionAddon_r5_newInterFrequencyCellInfoListAddon_r5(PerContext* ctx, MeasurementControlSysInfoExtensionAddon_r5_newInterFrequencyCellInfoListAddon_r5* v);
+void InitMeasurementControlSysInfoExtensionAddon_r5_newInterRATCellInfoListAddon_r5(MeasurementControlSysInfoExtensionAddon_r5_newInterRATCellInfoListAddon_r5* v);
+int DecodeMeasurementControlSysInfoExtensionAddon_r5_newInterRATCellInfoListAddon_r5(PerContext* ctx, MeasurementControlSysInfoExtensionAddon_r5_newInterRATCellInfoListAddon_r5* v);
+void InitMeasurementControlSysInfoExtensionAddon_r5(MeasurementControlSysInfoExtensionAddon_r5* v);
+int DecodeMeasurementControlSysInfoExtensionAddon_r5(PerContext* ctx, MeasurementControlSysInfoExtensionAddon_r5* v);
+void InitMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS(MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS* v);
+int DecodeMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS(PerContext* ctx, MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS* v);
+void InitMeasurementControlSysInfoExtension_LCR_r4(MeasurementControlSysInfoExtension_LCR_r4* v);
+int DecodeMeasurementControlSysInfoExtension_LCR_r4(PerContext* ctx, MeasurementControlSysInfoExtension_LCR_r4* v);
+void InitMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure* v);
+int DecodeMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(PerContext* ctx, MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure* v);
+void InitMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used(MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used* v);
+int DecodeMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used(PerContext* ctx, MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used* v);
+void InitMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0* v);
+int DecodeMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(PerContext* ctx, MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0* v);
+void InitMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP* v);
+int DecodeMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(PerContext* ctx, MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP* v);
+void InitMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure(MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure* v);
+int DecodeMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure(PerContext* ctx, MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure* v);
+void InitMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used(MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used* v);
+int DecodeMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used(PerContext* ctx, MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used* v);
+void InitMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0* v);
+int DecodeMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(PerContext* ctx, MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0* v);
+void InitMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP* v);
+int DecodeMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(PerContext* ctx, MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP* v);
+void InitMeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure* v);
+int DecodeMeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(PerContext* ctx, MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure* v);
+void InitMeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used(MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used* v);
+int DecodeMeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used(PerContext* ctx, MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used* v);
+void InitMeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0* v);
+int DecodeMeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(PerContext* ctx, MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0* v);
+void InitMeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP* v);
+int DecodeMeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(PerContext* ctx, MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP* v);
+void InitMeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure(MeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure* v);
+int DecodeMeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure(PerContext* ctx, MeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure* v);
+void InitMeasurementControlSysInfoExtension_use_of_HCS_hcs_used(MeasurementControlSysInfoExtension_use_of_HCS_hcs_used* v);
+int DecodeMeasurementControlSysInfoExtension_use_of_HCS_hcs_used(PerContext* ctx, MeasurementControlSysInfoExtension_use_of_HCS_hcs_used* v);
+void InitMeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(MeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0* v);
+int DecodeMeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(PerContext* ctx, MeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0* v);
+void InitMeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(MeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP* v);
+int DecodeMeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(PerContext* ctx, MeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP* v);
 void InitMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS(MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS* v);
 int DecodeMeasurementControlSysInfo_LCR_r4_ext_use_of_HCS(PerContext* ctx, MeasurementControlSysInfo_LCR_r4_ext_use_of_HCS* v);
 void InitMeasurementControlSysInfo_LCR_r4_ext(MeasurementControlSysInfo_LCR_r4_ext* v);
@@ -5693,6 +10078,7 @@ void InitMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_
 int DecodeMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(PerContext* ctx, MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0* v);
 void InitMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP* v);
 int DecodeMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(PerContext* ctx, MeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP* v);
+int DecodeMeasurement_Feedback_Info_r7_modeSpecificInfo_fdd(PerContext* ctx, Measurement_Feedback_Info_r7_modeSpecificInfo_fdd* v);
 int DecodeMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble* v);
 void InitMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode(MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode* v);
 int DecodeMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode(PerContext* ctx, MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode* v);
@@ -5739,14 +10125,31 @@ int DecodeMidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode(Pe
 void InitMidambleShiftAndBurstType_r7_burstType_type3(MidambleShiftAndBurstType_r7_burstType_type3* v);
 int DecodeMidambleShiftAndBurstType_r7_burstType_type3(PerContext* ctx, MidambleShiftAndBurstType_r7_burstType_type3* v);
 int DecodeMidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, MidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode_ueSpecificMidamble* v);
+void InitMultiplePLMNsOfInterFreqCellsList_Item_multiplePLMN_list(MultiplePLMNsOfInterFreqCellsList_Item_multiplePLMN_list* v);
+int DecodeMultiplePLMNsOfInterFreqCellsList_Item_multiplePLMN_list(PerContext* ctx, MultiplePLMNsOfInterFreqCellsList_Item_multiplePLMN_list* v);
+void InitMultiplePLMNsOfInterFreqCellsList_Item(MultiplePLMNsOfInterFreqCellsList_Item* v);
+int DecodeMultiplePLMNsOfInterFreqCellsList_Item(PerContext* ctx, MultiplePLMNsOfInterFreqCellsList_Item* v);
+void InitMultiplePLMNsOfInterFreqCellsList(MultiplePLMNsOfInterFreqCellsList* v);
+int DecodeMultiplePLMNsOfInterFreqCellsList(PerContext* ctx, MultiplePLMNsOfInterFreqCellsList* v);
+void InitMultiplePLMNsOfIntraFreqCellsList_Item_multiplePLMN_list(MultiplePLMNsOfIntraFreqCellsList_Item_multiplePLMN_list* v);
+int DecodeMultiplePLMNsOfIntraFreqCellsList_Item_multiplePLMN_list(PerContext* ctx, MultiplePLMNsOfIntraFreqCellsList_Item_multiplePLMN_list* v);
+void InitMultiplePLMNsOfIntraFreqCellsList_Item(MultiplePLMNsOfIntraFreqCellsList_Item* v);
+int DecodeMultiplePLMNsOfIntraFreqCellsList_Item(PerContext* ctx, MultiplePLMNsOfIntraFreqCellsList_Item* v);
+void InitMultiplePLMNsOfIntraFreqCellsList(MultiplePLMNsOfIntraFreqCellsList* v);
+int DecodeMultiplePLMNsOfIntraFreqCellsList(PerContext* ctx, MultiplePLMNsOfIntraFreqCellsList* v);
 void InitN_CR_T_CRMaxHyst(N_CR_T_CRMaxHyst* v);
 int DecodeN_CR_T_CRMaxHyst(PerContext* ctx, N_CR_T_CRMaxHyst* v);
+int DecodeNewInterFreqCell_v7b0ext(PerContext* ctx, NewInterFreqCell_v7b0ext* v);
+void InitNewInterFreqCellList_v7b0ext(NewInterFreqCellList_v7b0ext* v);
+int DecodeNewInterFreqCellList_v7b0ext(PerContext* ctx, NewInterFreqCellList_v7b0ext* v);
 void InitNewInterRATCell_B_technologySpecificInfo_gsm(NewInterRATCell_B_technologySpecificInfo_gsm* v);
 int DecodeNewInterRATCell_B_technologySpecificInfo_gsm(PerContext* ctx, NewInterRATCell_B_technologySpecificInfo_gsm* v);
 int DecodeNewInterRATCell_B_technologySpecificInfo_is_2000(PerContext* ctx, NewInterRATCell_B_technologySpecificInfo_is_2000* v);
 void InitNewInterRATCell_technologySpecificInfo_gsm(NewInterRATCell_technologySpecificInfo_gsm* v);
 int DecodeNewInterRATCell_technologySpecificInfo_gsm(PerContext* ctx, NewInterRATCell_technologySpecificInfo_gsm* v);
 int DecodeNewInterRATCell_technologySpecificInfo_is_2000(PerContext* ctx, NewInterRATCell_technologySpecificInfo_is_2000* v);
+void InitNon_allowedTFC_List(Non_allowedTFC_List* v);
+int DecodeNon_allowedTFC_List(PerContext* ctx, Non_allowedTFC_List* v);
 void InitOctetModeRLC_SizeInfoType1(OctetModeRLC_SizeInfoType1* v);
 int DecodeOctetModeRLC_SizeInfoType1(PerContext* ctx, OctetModeRLC_SizeInfoType1* v);
 void InitOctetModeRLC_SizeInfoType1_sizeType2(OctetModeRLC_SizeInfoType1_sizeType2* v);
@@ -5756,6 +10159,8 @@ int DecodeOctetModeRLC_SizeInfoType1_sizeType3(PerContext* ctx, OctetModeRLC_Siz
 int DecodeOpenLoopPowerControl_IPDL_TDD_r4(PerContext* ctx, OpenLoopPowerControl_IPDL_TDD_r4* v);
 void InitOpenLoopPowerControl_TDD(OpenLoopPowerControl_TDD* v);
 int DecodeOpenLoopPowerControl_TDD(PerContext* ctx, OpenLoopPowerControl_TDD* v);
+void InitPDCP_Info(PDCP_Info* v);
+int DecodePDCP_Info(PerContext* ctx, PDCP_Info* v);
 void InitPDSCH_Info(PDSCH_Info* v);
 int DecodePDSCH_Info(PerContext* ctx, PDSCH_Info* v);
 void InitPDSCH_Info_LCR_r4(PDSCH_Info_LCR_r4* v);
@@ -5770,23 +10175,27 @@ void InitPDSCH_Info_r7_tddOption_tdd384(PDSCH_Info_r7_tddOption_tdd384* v);
 int DecodePDSCH_Info_r7_tddOption_tdd384(PerContext* ctx, PDSCH_Info_r7_tddOption_tdd384* v);
 void InitPDSCH_Info_r7_tddOption_tdd768(PDSCH_Info_r7_tddOption_tdd768* v);
 int DecodePDSCH_Info_r7_tddOption_tdd768(PerContext* ctx, PDSCH_Info_r7_tddOption_tdd768* v);
-void InitTFCS(TFCS* v);
-int DecodeTFCS(PerContext* ctx, TFCS* v);
 void InitPDSCH_SysInfo(PDSCH_SysInfo* v);
 int DecodePDSCH_SysInfo(PerContext* ctx, PDSCH_SysInfo* v);
+void InitPDSCH_SysInfoList(PDSCH_SysInfoList* v);
+int DecodePDSCH_SysInfoList(PerContext* ctx, PDSCH_SysInfoList* v);
+void InitPDSCH_SysInfo_HCR_r5(PDSCH_SysInfo_HCR_r5* v);
+int DecodePDSCH_SysInfo_HCR_r5(PerContext* ctx, PDSCH_SysInfo_HCR_r5* v);
+void InitPDSCH_SysInfoList_HCR_r5(PDSCH_SysInfoList_HCR_r5* v);
+int DecodePDSCH_SysInfoList_HCR_r5(PerContext* ctx, PDSCH_SysInfoList_HCR_r5* v);
+void InitPDSCH_SysInfo_LCR_r4(PDSCH_SysInfo_LCR_r4* v);
+int DecodePDSCH_SysInfo_LCR_r4(PerContext* ctx, PDSCH_SysInfo_LCR_r4* v);
+void InitPDSCH_SysInfoList_LCR_r4(PDSCH_SysInfoList_LCR_r4* v);
+int DecodePDSCH_SysInfoList_LCR_r4(PerContext* ctx, PDSCH_SysInfoList_LCR_r4* v);
 int DecodeSFN_TimeInfo(PerContext* ctx, SFN_TimeInfo* v);
 void InitPDSCH_SysInfoList_SFN_Item(PDSCH_SysInfoList_SFN_Item* v);
 int DecodePDSCH_SysInfoList_SFN_Item(PerContext* ctx, PDSCH_SysInfoList_SFN_Item* v);
 void InitPDSCH_SysInfoList_SFN(PDSCH_SysInfoList_SFN* v);
 int DecodePDSCH_SysInfoList_SFN(PerContext* ctx, PDSCH_SysInfoList_SFN* v);
-void InitPDSCH_SysInfo_HCR_r5(PDSCH_SysInfo_HCR_r5* v);
-int DecodePDSCH_SysInfo_HCR_r5(PerContext* ctx, PDSCH_SysInfo_HCR_r5* v);
 void InitPDSCH_SysInfoList_SFN_HCR_r5_Item(PDSCH_SysInfoList_SFN_HCR_r5_Item* v);
 int DecodePDSCH_SysInfoList_SFN_HCR_r5_Item(PerContext* ctx, PDSCH_SysInfoList_SFN_HCR_r5_Item* v);
 void InitPDSCH_SysInfoList_SFN_HCR_r5(PDSCH_SysInfoList_SFN_HCR_r5* v);
 int DecodePDSCH_SysInfoList_SFN_HCR_r5(PerContext* ctx, PDSCH_SysInfoList_SFN_HCR_r5* v);
-void InitPDSCH_SysInfo_LCR_r4(PDSCH_SysInfo_LCR_r4* v);
-int DecodePDSCH_SysInfo_LCR_r4(PerContext* ctx, PDSCH_SysInfo_LCR_r4* v);
 void InitPDSCH_SysInfoList_SFN_LCR_r4_Item(PDSCH_SysInfoList_SFN_LCR_r4_Item* v);
 int DecodePDSCH_SysInfoList_SFN_LCR_r4_Item(PerContext* ctx, PDSCH_SysInfoList_SFN_LCR_r4_Item* v);
 void InitPDSCH_SysInfoList_SFN_LCR_r4(PDSCH_SysInfoList_SFN_LCR_r4* v);
@@ -5795,6 +10204,8 @@ void InitPDSCH_SysInfo_VHCR_r7(PDSCH_SysInfo_VHCR_r7* v);
 int DecodePDSCH_SysInfo_VHCR_r7(PerContext* ctx, PDSCH_SysInfo_VHCR_r7* v);
 void InitPDSCH_SysInfoList_VHCR_r7(PDSCH_SysInfoList_VHCR_r7* v);
 int DecodePDSCH_SysInfoList_VHCR_r7(PerContext* ctx, PDSCH_SysInfoList_VHCR_r7* v);
+void InitPICH_ForHSDPASupportedPaging_TDD128_implicit(PICH_ForHSDPASupportedPaging_TDD128_implicit* v);
+int DecodePICH_ForHSDPASupportedPaging_TDD128_implicit(PerContext* ctx, PICH_ForHSDPASupportedPaging_TDD128_implicit* v);
 void InitPICH_Info_HCR_VHCR_r7_channelisationCode(PICH_Info_HCR_VHCR_r7_channelisationCode* v);
 int DecodePICH_Info_HCR_VHCR_r7_channelisationCode(PerContext* ctx, PICH_Info_HCR_VHCR_r7_channelisationCode* v);
 void InitRepPerLengthOffset_PICH(RepPerLengthOffset_PICH* v);
@@ -5808,6 +10219,29 @@ int DecodePICH_Info_LCR_r4(PerContext* ctx, PICH_Info_LCR_r4* v);
 int DecodePICH_Info_fdd(PerContext* ctx, PICH_Info_fdd* v);
 void InitPICH_Info_tdd(PICH_Info_tdd* v);
 int DecodePICH_Info_tdd(PerContext* ctx, PICH_Info_tdd* v);
+void InitPLMN_Identity(PLMN_Identity* v);
+int DecodePLMN_Identity(PerContext* ctx, PLMN_Identity* v);
+void InitPLMNsOfIntraFreqCellsList_Item(PLMNsOfIntraFreqCellsList_Item* v);
+int DecodePLMNsOfIntraFreqCellsList_Item(PerContext* ctx, PLMNsOfIntraFreqCellsList_Item* v);
+void InitPLMNsOfIntraFreqCellsList(PLMNsOfIntraFreqCellsList* v);
+int DecodePLMNsOfIntraFreqCellsList(PerContext* ctx, PLMNsOfIntraFreqCellsList* v);
+void InitPLMNsOfInterFreqCellsList_Item(PLMNsOfInterFreqCellsList_Item* v);
+int DecodePLMNsOfInterFreqCellsList_Item(PerContext* ctx, PLMNsOfInterFreqCellsList_Item* v);
+void InitPLMNsOfInterFreqCellsList(PLMNsOfInterFreqCellsList* v);
+int DecodePLMNsOfInterFreqCellsList(PerContext* ctx, PLMNsOfInterFreqCellsList* v);
+void InitPLMNsOfInterRATCellsList_Item(PLMNsOfInterRATCellsList_Item* v);
+int DecodePLMNsOfInterRATCellsList_Item(PerContext* ctx, PLMNsOfInterRATCellsList_Item* v);
+void InitPLMNsOfInterRATCellsList(PLMNsOfInterRATCellsList* v);
+int DecodePLMNsOfInterRATCellsList(PerContext* ctx, PLMNsOfInterRATCellsList* v);
+void InitPLMNIdentitiesOfNeighbourCells(PLMNIdentitiesOfNeighbourCells* v);
+int DecodePLMNIdentitiesOfNeighbourCells(PerContext* ctx, PLMNIdentitiesOfNeighbourCells* v);
+void InitPLMNIdentitiesOfNeighbourCells_v860ext(PLMNIdentitiesOfNeighbourCells_v860ext* v);
+int DecodePLMNIdentitiesOfNeighbourCells_v860ext(PerContext* ctx, PLMNIdentitiesOfNeighbourCells_v860ext* v);
+int DecodePLMN_Type_ansi_41(PerContext* ctx, PLMN_Type_ansi_41* v);
+void InitPLMN_Type_gsm_MAP(PLMN_Type_gsm_MAP* v);
+int DecodePLMN_Type_gsm_MAP(PerContext* ctx, PLMN_Type_gsm_MAP* v);
+void InitPLMN_Type_gsm_MAP_and_ANSI_41(PLMN_Type_gsm_MAP_and_ANSI_41* v);
+int DecodePLMN_Type_gsm_MAP_and_ANSI_41(PerContext* ctx, PLMN_Type_gsm_MAP_and_ANSI_41* v);
 int DecodePNBSCH_Allocation_r4(PerContext* ctx, PNBSCH_Allocation_r4* v);
 void InitPRACH_ChanCodes_LCR_r4(PRACH_ChanCodes_LCR_r4* v);
 int DecodePRACH_ChanCodes_LCR_r4(PerContext* ctx, PRACH_ChanCodes_LCR_r4* v);
@@ -5815,19 +10249,14 @@ void InitPRACH_Definition_LCR_r4(PRACH_Definition_LCR_r4* v);
 int DecodePRACH_Definition_LCR_r4(PerContext* ctx, PRACH_Definition_LCR_r4* v);
 void InitPRACH_Partitioning(PRACH_Partitioning* v);
 int DecodePRACH_Partitioning(PerContext* ctx, PRACH_Partitioning* v);
-void InitPRACH_Partitioning_LCR_r4(PRACH_Partitioning_LCR_r4* v);
-int DecodePRACH_Partitioning_LCR_r4(PerContext* ctx, PRACH_Partitioning_LCR_r4* v);
 void InitPRACH_Partitioning_fdd(PRACH_Partitioning_fdd* v);
 int DecodePRACH_Partitioning_fdd(PerContext* ctx, PRACH_Partitioning_fdd* v);
-void InitPRACH_Partitioning_r7(PRACH_Partitioning_r7* v);
-int DecodePRACH_Partitioning_r7(PerContext* ctx, PRACH_Partitioning_r7* v);
 void InitPRACH_Partitioning_r7_fdd(PRACH_Partitioning_r7_fdd* v);
 int DecodePRACH_Partitioning_r7_fdd(PerContext* ctx, PRACH_Partitioning_r7_fdd* v);
 void InitPRACH_Partitioning_r7_tdd(PRACH_Partitioning_r7_tdd* v);
 int DecodePRACH_Partitioning_r7_tdd(PerContext* ctx, PRACH_Partitioning_r7_tdd* v);
 void InitPRACH_Partitioning_tdd(PRACH_Partitioning_tdd* v);
 int DecodePRACH_Partitioning_tdd(PerContext* ctx, PRACH_Partitioning_tdd* v);
-int DecodePRACH_PowerOffset(PerContext* ctx, PRACH_PowerOffset* v);
 void InitPRACH_RACH_Info_modeSpecificInfo(PRACH_RACH_Info_modeSpecificInfo* v);
 int DecodePRACH_RACH_Info_modeSpecificInfo(PerContext* ctx, PRACH_RACH_Info_modeSpecificInfo* v);
 void InitPRACH_RACH_Info(PRACH_RACH_Info* v);
@@ -5847,8 +10276,6 @@ void InitTDD_PRACH_CCodeList(TDD_PRACH_CCodeList* v);
 int DecodeTDD_PRACH_CCodeList(PerContext* ctx, TDD_PRACH_CCodeList* v);
 void InitPRACH_RACH_Info_modeSpecificInfo_tdd(PRACH_RACH_Info_modeSpecificInfo_tdd* v);
 int DecodePRACH_RACH_Info_modeSpecificInfo_tdd(PerContext* ctx, PRACH_RACH_Info_modeSpecificInfo_tdd* v);
-void InitPersistenceScalingFactorList(PersistenceScalingFactorList* v);
-int DecodePersistenceScalingFactorList(PerContext* ctx, PersistenceScalingFactorList* v);
 void InitPRACH_SystemInformation_modeSpecificInfo(PRACH_SystemInformation_modeSpecificInfo* v);
 int DecodePRACH_SystemInformation_modeSpecificInfo(PerContext* ctx, PRACH_SystemInformation_modeSpecificInfo* v);
 void InitPRACH_SystemInformation(PRACH_SystemInformation* v);
@@ -5868,7 +10295,6 @@ void InitPRACH_SystemInformation_VHCR_r7(PRACH_SystemInformation_VHCR_r7* v);
 int DecodePRACH_SystemInformation_VHCR_r7(PerContext* ctx, PRACH_SystemInformation_VHCR_r7* v);
 void InitPRACH_SystemInformationList_VHCR_r7(PRACH_SystemInformationList_VHCR_r7* v);
 int DecodePRACH_SystemInformationList_VHCR_r7(PerContext* ctx, PRACH_SystemInformationList_VHCR_r7* v);
-int DecodeRACH_TransmissionParameters(PerContext* ctx, RACH_TransmissionParameters* v);
 void InitPRACH_SystemInformation_modeSpecificInfo_fdd(PRACH_SystemInformation_modeSpecificInfo_fdd* v);
 int DecodePRACH_SystemInformation_modeSpecificInfo_fdd(PerContext* ctx, PRACH_SystemInformation_modeSpecificInfo_fdd* v);
 void InitUL_TS_ChannelisationCodeList(UL_TS_ChannelisationCodeList* v);
@@ -5895,22 +10321,28 @@ void InitPUSCH_Info_VHCR(PUSCH_Info_VHCR* v);
 int DecodePUSCH_Info_VHCR(PerContext* ctx, PUSCH_Info_VHCR* v);
 void InitPUSCH_SysInfo(PUSCH_SysInfo* v);
 int DecodePUSCH_SysInfo(PerContext* ctx, PUSCH_SysInfo* v);
-void InitPUSCH_SysInfoList_SFN_Item(PUSCH_SysInfoList_SFN_Item* v);
-int DecodePUSCH_SysInfoList_SFN_Item(PerContext* ctx, PUSCH_SysInfoList_SFN_Item* v);
-void InitPUSCH_SysInfoList_SFN(PUSCH_SysInfoList_SFN* v);
-int DecodePUSCH_SysInfoList_SFN(PerContext* ctx, PUSCH_SysInfoList_SFN* v);
+void InitPUSCH_SysInfoList(PUSCH_SysInfoList* v);
+int DecodePUSCH_SysInfoList(PerContext* ctx, PUSCH_SysInfoList* v);
 void InitUSCH_TransportChannelsInfo_Item(USCH_TransportChannelsInfo_Item* v);
 int DecodeUSCH_TransportChannelsInfo_Item(PerContext* ctx, USCH_TransportChannelsInfo_Item* v);
 void InitUSCH_TransportChannelsInfo(USCH_TransportChannelsInfo* v);
 int DecodeUSCH_TransportChannelsInfo(PerContext* ctx, USCH_TransportChannelsInfo* v);
 void InitPUSCH_SysInfo_HCR_r5(PUSCH_SysInfo_HCR_r5* v);
 int DecodePUSCH_SysInfo_HCR_r5(PerContext* ctx, PUSCH_SysInfo_HCR_r5* v);
+void InitPUSCH_SysInfoList_HCR_r5(PUSCH_SysInfoList_HCR_r5* v);
+int DecodePUSCH_SysInfoList_HCR_r5(PerContext* ctx, PUSCH_SysInfoList_HCR_r5* v);
+void InitPUSCH_SysInfo_LCR_r4(PUSCH_SysInfo_LCR_r4* v);
+int DecodePUSCH_SysInfo_LCR_r4(PerContext* ctx, PUSCH_SysInfo_LCR_r4* v);
+void InitPUSCH_SysInfoList_LCR_r4(PUSCH_SysInfoList_LCR_r4* v);
+int DecodePUSCH_SysInfoList_LCR_r4(PerContext* ctx, PUSCH_SysInfoList_LCR_r4* v);
+void InitPUSCH_SysInfoList_SFN_Item(PUSCH_SysInfoList_SFN_Item* v);
+int DecodePUSCH_SysInfoList_SFN_Item(PerContext* ctx, PUSCH_SysInfoList_SFN_Item* v);
+void InitPUSCH_SysInfoList_SFN(PUSCH_SysInfoList_SFN* v);
+int DecodePUSCH_SysInfoList_SFN(PerContext* ctx, PUSCH_SysInfoList_SFN* v);
 void InitPUSCH_SysInfoList_SFN_HCR_r5_Item(PUSCH_SysInfoList_SFN_HCR_r5_Item* v);
 int DecodePUSCH_SysInfoList_SFN_HCR_r5_Item(PerContext* ctx, PUSCH_SysInfoList_SFN_HCR_r5_Item* v);
 void InitPUSCH_SysInfoList_SFN_HCR_r5(PUSCH_SysInfoList_SFN_HCR_r5* v);
 int DecodePUSCH_SysInfoList_SFN_HCR_r5(PerContext* ctx, PUSCH_SysInfoList_SFN_HCR_r5* v);
-void InitPUSCH_SysInfo_LCR_r4(PUSCH_SysInfo_LCR_r4* v);
-int DecodePUSCH_SysInfo_LCR_r4(PerContext* ctx, PUSCH_SysInfo_LCR_r4* v);
 void InitPUSCH_SysInfoList_SFN_LCR_r4_Item(PUSCH_SysInfoList_SFN_LCR_r4_Item* v);
 int DecodePUSCH_SysInfoList_SFN_LCR_r4_Item(PerContext* ctx, PUSCH_SysInfoList_SFN_LCR_r4_Item* v);
 void InitPUSCH_SysInfoList_SFN_LCR_r4(PUSCH_SysInfoList_SFN_LCR_r4* v);
@@ -5921,8 +10353,64 @@ void InitPUSCH_SysInfoList_SFN_VHCR_Item(PUSCH_SysInfoList_SFN_VHCR_Item* v);
 int DecodePUSCH_SysInfoList_SFN_VHCR_Item(PerContext* ctx, PUSCH_SysInfoList_SFN_VHCR_Item* v);
 void InitPUSCH_SysInfoList_SFN_VHCR(PUSCH_SysInfoList_SFN_VHCR* v);
 int DecodePUSCH_SysInfoList_SFN_VHCR(PerContext* ctx, PUSCH_SysInfoList_SFN_VHCR* v);
+void InitPagingPermissionWithAccessControlForSharedNetwork(PagingPermissionWithAccessControlForSharedNetwork* v);
+int DecodePagingPermissionWithAccessControlForSharedNetwork(PerContext* ctx, PagingPermissionWithAccessControlForSharedNetwork* v);
+void InitPagingPermissionWithAccessControlParameters(PagingPermissionWithAccessControlParameters* v);
+int DecodePagingPermissionWithAccessControlParameters(PerContext* ctx, PagingPermissionWithAccessControlParameters* v);
+void InitPagingPermissionWithAccessControlList(PagingPermissionWithAccessControlList* v);
+int DecodePagingPermissionWithAccessControlList(PerContext* ctx, PagingPermissionWithAccessControlList* v);
 void InitPeriodicalReportingCriteria(PeriodicalReportingCriteria* v);
 int DecodePeriodicalReportingCriteria(PerContext* ctx, PeriodicalReportingCriteria* v);
+void InitPollingInfo(PollingInfo* v);
+int DecodePollingInfo(PerContext* ctx, PollingInfo* v);
+void InitUL_DPCH_PowerControlInfoPredef(UL_DPCH_PowerControlInfoPredef* v);
+int DecodeUL_DPCH_PowerControlInfoPredef(PerContext* ctx, UL_DPCH_PowerControlInfoPredef* v);
+void InitUL_DPCH_InfoPredef_modeSpecificInfo(UL_DPCH_InfoPredef_modeSpecificInfo* v);
+int DecodeUL_DPCH_InfoPredef_modeSpecificInfo(PerContext* ctx, UL_DPCH_InfoPredef_modeSpecificInfo* v);
+void InitUL_DPCH_InfoPredef(UL_DPCH_InfoPredef* v);
+int DecodeUL_DPCH_InfoPredef(PerContext* ctx, UL_DPCH_InfoPredef* v);
+void InitPreDefPhyChConfiguration(PreDefPhyChConfiguration* v);
+int DecodePreDefPhyChConfiguration(PerContext* ctx, PreDefPhyChConfiguration* v);
+void InitUL_DPCH_InfoPredef_v770ext_modeSpecificInfo(UL_DPCH_InfoPredef_v770ext_modeSpecificInfo* v);
+int DecodeUL_DPCH_InfoPredef_v770ext_modeSpecificInfo(PerContext* ctx, UL_DPCH_InfoPredef_v770ext_modeSpecificInfo* v);
+void InitUL_DPCH_InfoPredef_v770ext(UL_DPCH_InfoPredef_v770ext* v);
+int DecodeUL_DPCH_InfoPredef_v770ext(PerContext* ctx, UL_DPCH_InfoPredef_v770ext* v);
+void InitPreDefPhyChConfiguration_v770ext(PreDefPhyChConfiguration_v770ext* v);
+int DecodePreDefPhyChConfiguration_v770ext(PerContext* ctx, PreDefPhyChConfiguration_v770ext* v);
+void InitRLC_InfoChoice(RLC_InfoChoice* v);
+int DecodeRLC_InfoChoice(PerContext* ctx, RLC_InfoChoice* v);
+void InitUL_LogicalChannelMappings(UL_LogicalChannelMappings* v);
+int DecodeUL_LogicalChannelMappings(PerContext* ctx, UL_LogicalChannelMappings* v);
+void InitRB_MappingOption(RB_MappingOption* v);
+int DecodeRB_MappingOption(PerContext* ctx, RB_MappingOption* v);
+void InitRB_MappingInfo(RB_MappingInfo* v);
+int DecodeRB_MappingInfo(PerContext* ctx, RB_MappingInfo* v);
+void InitSRB_InformationSetup(SRB_InformationSetup* v);
+int DecodeSRB_InformationSetup(PerContext* ctx, SRB_InformationSetup* v);
+void InitSRB_InformationSetupList(SRB_InformationSetupList* v);
+int DecodeSRB_InformationSetupList(PerContext* ctx, SRB_InformationSetupList* v);
+void InitRB_InformationSetup(RB_InformationSetup* v);
+int DecodeRB_InformationSetup(PerContext* ctx, RB_InformationSetup* v);
+void InitRB_InformationSetupList(RB_InformationSetupList* v);
+int DecodeRB_InformationSetupList(PerContext* ctx, RB_InformationSetupList* v);
+void InitPredefinedRB_Configuration(PredefinedRB_Configuration* v);
+int DecodePredefinedRB_Configuration(PerContext* ctx, PredefinedRB_Configuration* v);
+void InitUL_CommonTransChInfo_modeSpecificInfo(UL_CommonTransChInfo_modeSpecificInfo* v);
+int DecodeUL_CommonTransChInfo_modeSpecificInfo(PerContext* ctx, UL_CommonTransChInfo_modeSpecificInfo* v);
+void InitUL_CommonTransChInfo(UL_CommonTransChInfo* v);
+int DecodeUL_CommonTransChInfo(PerContext* ctx, UL_CommonTransChInfo* v);
+void InitUL_AddReconfTransChInformation(UL_AddReconfTransChInformation* v);
+int DecodeUL_AddReconfTransChInformation(PerContext* ctx, UL_AddReconfTransChInformation* v);
+void InitUL_AddReconfTransChInfoList(UL_AddReconfTransChInfoList* v);
+int DecodeUL_AddReconfTransChInfoList(PerContext* ctx, UL_AddReconfTransChInfoList* v);
+void InitPreDefTransChConfiguration(PreDefTransChConfiguration* v);
+int DecodePreDefTransChConfiguration(PerContext* ctx, PreDefTransChConfiguration* v);
+void InitPreDefRadioConfiguration(PreDefRadioConfiguration* v);
+int DecodePreDefRadioConfiguration(PerContext* ctx, PreDefRadioConfiguration* v);
+void InitPreDefRadioConfiguration_v770ext(PreDefRadioConfiguration_v770ext* v);
+int DecodePreDefRadioConfiguration_v770ext(PerContext* ctx, PreDefRadioConfiguration_v770ext* v);
+int DecodePreDefRadioConfiguration_v920ext(PerContext* ctx, PreDefRadioConfiguration_v920ext* v);
+int DecodePredefinedConfigIdentityAndValueTag(PerContext* ctx, PredefinedConfigIdentityAndValueTag* v);
 int DecodePrimaryCCPCH_Info_LCR_r4_ext(PerContext* ctx, PrimaryCCPCH_Info_LCR_r4_ext* v);
 int DecodePrimaryCCPCH_Info_fdd(PerContext* ctx, PrimaryCCPCH_Info_fdd* v);
 void InitPrimaryCCPCH_Info_tdd_syncCase(PrimaryCCPCH_Info_tdd_syncCase* v);
@@ -5931,6 +10419,19 @@ void InitPrimaryCCPCH_Info_tdd(PrimaryCCPCH_Info_tdd* v);
 int DecodePrimaryCCPCH_Info_tdd(PerContext* ctx, PrimaryCCPCH_Info_tdd* v);
 int DecodePrimaryCCPCH_Info_tdd_syncCase_syncCase1(PerContext* ctx, PrimaryCCPCH_Info_tdd_syncCase_syncCase1* v);
 int DecodePrimaryCCPCH_Info_tdd_syncCase_syncCase2(PerContext* ctx, PrimaryCCPCH_Info_tdd_syncCase_syncCase2* v);
+void InitRFC2507_Info(RFC2507_Info* v);
+int DecodeRFC2507_Info(PerContext* ctx, RFC2507_Info* v);
+void InitUL_RLC_Mode(UL_RLC_Mode* v);
+int DecodeUL_RLC_Mode(PerContext* ctx, UL_RLC_Mode* v);
+void InitRLC_Info(RLC_Info* v);
+int DecodeRLC_Info(PerContext* ctx, RLC_Info* v);
+int DecodeRLC_SizeInfo(PerContext* ctx, RLC_SizeInfo* v);
+void InitRLC_SizeExplicitList(RLC_SizeExplicitList* v);
+int DecodeRLC_SizeExplicitList(PerContext* ctx, RLC_SizeExplicitList* v);
+void InitReferenceCellPosition(ReferenceCellPosition* v);
+int DecodeReferenceCellPosition(PerContext* ctx, ReferenceCellPosition* v);
+int DecodeReferenceLocation(PerContext* ctx, ReferenceLocation* v);
+int DecodeReferenceLocationGANSS(PerContext* ctx, ReferenceLocationGANSS* v);
 void InitRemovedInterFreqCellList_removeSomeInterFreqCells(RemovedInterFreqCellList_removeSomeInterFreqCells* v);
 int DecodeRemovedInterFreqCellList_removeSomeInterFreqCells(PerContext* ctx, RemovedInterFreqCellList_removeSomeInterFreqCells* v);
 void InitRemovedInterRATCellList_removeSomeInterRATCells(RemovedInterRATCellList_removeSomeInterRATCells* v);
@@ -5943,6 +10444,10 @@ int DecodeRepetitionPeriodLengthAndOffset_repetitionPeriod32(PerContext* ctx, Re
 int DecodeRepetitionPeriodLengthAndOffset_repetitionPeriod4(PerContext* ctx, RepetitionPeriodLengthAndOffset_repetitionPeriod4* v);
 int DecodeRepetitionPeriodLengthAndOffset_repetitionPeriod64(PerContext* ctx, RepetitionPeriodLengthAndOffset_repetitionPeriod64* v);
 int DecodeRepetitionPeriodLengthAndOffset_repetitionPeriod8(PerContext* ctx, RepetitionPeriodLengthAndOffset_repetitionPeriod8* v);
+void InitRestrictedTrChInfo(RestrictedTrChInfo* v);
+int DecodeRestrictedTrChInfo(PerContext* ctx, RestrictedTrChInfo* v);
+void InitRestrictedTrChInfoList(RestrictedTrChInfoList* v);
+int DecodeRestrictedTrChInfoList(PerContext* ctx, RestrictedTrChInfoList* v);
 void InitSCCPCH_ChannelisationCodeList(SCCPCH_ChannelisationCodeList* v);
 int DecodeSCCPCH_ChannelisationCodeList(PerContext* ctx, SCCPCH_ChannelisationCodeList* v);
 void InitSCCPCH_ChannelisationCodeList_VHCR(SCCPCH_ChannelisationCodeList_VHCR* v);
@@ -5991,6 +10496,14 @@ void InitSCCPCH_SystemInformation_MBMS_r7(SCCPCH_SystemInformation_MBMS_r7* v);
 int DecodeSCCPCH_SystemInformation_MBMS_r7(PerContext* ctx, SCCPCH_SystemInformation_MBMS_r7* v);
 void InitSF256_AndCodeNumber(SF256_AndCodeNumber* v);
 int DecodeSF256_AndCodeNumber(PerContext* ctx, SF256_AndCodeNumber* v);
+int DecodeSFN_SFN_RelTimeDifference1(PerContext* ctx, SFN_SFN_RelTimeDifference1* v);
+int DecodeSIBOccurrenceIdentityAndValueTag(PerContext* ctx, SIBOccurrenceIdentityAndValueTag* v);
+void InitSIB_TypeAndTag(SIB_TypeAndTag* v);
+int DecodeSIB_TypeAndTag(PerContext* ctx, SIB_TypeAndTag* v);
+void InitSchedulingInformationSIB(SchedulingInformationSIB* v);
+int DecodeSchedulingInformationSIB(PerContext* ctx, SchedulingInformationSIB* v);
+void InitSIB_ReferenceList(SIB_ReferenceList* v);
+int DecodeSIB_ReferenceList(PerContext* ctx, SIB_ReferenceList* v);
 void InitSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_fdd(SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_fdd* v);
 int DecodeSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_fdd(PerContext* ctx, SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_fdd* v);
 void InitSecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd128(SecondaryCCPCHInfo_MBMS_r6_modeSpecificInfo_tdd128* v);
@@ -6035,11 +10548,20 @@ void InitUE_IdleTimersAndConstants_v3a0ext(UE_IdleTimersAndConstants_v3a0ext* v)
 int DecodeUE_IdleTimersAndConstants_v3a0ext(PerContext* ctx, UE_IdleTimersAndConstants_v3a0ext* v);
 void InitSysInfoType1_v3a0ext_IEs(SysInfoType1_v3a0ext_IEs* v);
 int DecodeSysInfoType1_v3a0ext_IEs(PerContext* ctx, SysInfoType1_v3a0ext_IEs* v);
-int DecodeSysInfoType1_v3a0NonCriticalExtensions_nonCriticalExtensions(PerContext* ctx, SysInfoType1_v3a0NonCriticalExtensions_nonCriticalExtensions* v);
+void InitUE_ConnTimersAndConstants_v860ext(UE_ConnTimersAndConstants_v860ext* v);
+int DecodeUE_ConnTimersAndConstants_v860ext(PerContext* ctx, UE_ConnTimersAndConstants_v860ext* v);
+void InitSysInfoType1_v860ext_IEs(SysInfoType1_v860ext_IEs* v);
+int DecodeSysInfoType1_v860ext_IEs(PerContext* ctx, SysInfoType1_v860ext_IEs* v);
+int DecodeSysInfoType1_v3a0NonCriticalExtensions_v860NonCriticalExtentions_nonCriticalExtensions(PerContext* ctx, SysInfoType1_v3a0NonCriticalExtensions_v860NonCriticalExtentions_nonCriticalExtensions* v);
+void InitSysInfoType1_v3a0NonCriticalExtensions_v860NonCriticalExtentions(SysInfoType1_v3a0NonCriticalExtensions_v860NonCriticalExtentions* v);
+int DecodeSysInfoType1_v3a0NonCriticalExtensions_v860NonCriticalExtentions(PerContext* ctx, SysInfoType1_v3a0NonCriticalExtensions_v860NonCriticalExtentions* v);
 void InitSysInfoType1_v3a0NonCriticalExtensions(SysInfoType1_v3a0NonCriticalExtensions* v);
 int DecodeSysInfoType1_v3a0NonCriticalExtensions(PerContext* ctx, SysInfoType1_v3a0NonCriticalExtensions* v);
 void InitSysInfoType1(SysInfoType1* v);
 int DecodeSysInfoType1(PerContext* ctx, SysInfoType1* v);
+int DecodeSysInfoType10_nonCriticalExtensions(PerContext* ctx, SysInfoType10_nonCriticalExtensions* v);
+void InitSysInfoType10(SysInfoType10* v);
+int DecodeSysInfoType10(PerContext* ctx, SysInfoType10* v);
 void InitSysInfoType11_v4b0ext_IEs(SysInfoType11_v4b0ext_IEs* v);
 int DecodeSysInfoType11_v4b0ext_IEs(PerContext* ctx, SysInfoType11_v4b0ext_IEs* v);
 void InitSysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(SysInfoType11_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext* v);
@@ -6056,7 +10578,15 @@ void InitSysInfoType11_v6b0ext_IEs(SysInfoType11_v6b0ext_IEs* v);
 int DecodeSysInfoType11_v6b0ext_IEs(PerContext* ctx, SysInfoType11_v6b0ext_IEs* v);
 void InitSysInfoType11_v770ext_IEs(SysInfoType11_v770ext_IEs* v);
 int DecodeSysInfoType11_v770ext_IEs(PerContext* ctx, SysInfoType11_v770ext_IEs* v);
-int DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(PerContext* ctx, SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions* v);
+void InitSysInfoType11_v7b0ext_IEs(SysInfoType11_v7b0ext_IEs* v);
+int DecodeSysInfoType11_v7b0ext_IEs(PerContext* ctx, SysInfoType11_v7b0ext_IEs* v);
+void InitSysInfoType11_v860ext_IEs(SysInfoType11_v860ext_IEs* v);
+int DecodeSysInfoType11_v860ext_IEs(PerContext* ctx, SysInfoType11_v860ext_IEs* v);
+int DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions(PerContext* ctx, SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions* v);
+void InitSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions_v860NonCriticalExtensions(SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions_v860NonCriticalExtensions* v);
+int DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions_v860NonCriticalExtensions(PerContext* ctx, SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions_v860NonCriticalExtensions* v);
+void InitSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions(SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions* v);
+int DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions(PerContext* ctx, SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions* v);
 void InitSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions(SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions* v);
 int DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions(PerContext* ctx, SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions* v);
 void InitSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions(SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions* v);
@@ -6069,6 +10599,17 @@ void InitSysInfoType11_v4b0NonCriticalExtensions(SysInfoType11_v4b0NonCriticalEx
 int DecodeSysInfoType11_v4b0NonCriticalExtensions(PerContext* ctx, SysInfoType11_v4b0NonCriticalExtensions* v);
 void InitSysInfoType11(SysInfoType11* v);
 int DecodeSysInfoType11(PerContext* ctx, SysInfoType11* v);
+void InitSysInfoType11bis_v7b0ext_IEs(SysInfoType11bis_v7b0ext_IEs* v);
+int DecodeSysInfoType11bis_v7b0ext_IEs(PerContext* ctx, SysInfoType11bis_v7b0ext_IEs* v);
+void InitSysInfoType11bis_v860ext_IEs(SysInfoType11bis_v860ext_IEs* v);
+int DecodeSysInfoType11bis_v860ext_IEs(PerContext* ctx, SysInfoType11bis_v860ext_IEs* v);
+int DecodeSysInfoType11bis_v7b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions(PerContext* ctx, SysInfoType11bis_v7b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions* v);
+void InitSysInfoType11bis_v7b0NonCriticalExtensions_v860NonCriticalExtensions(SysInfoType11bis_v7b0NonCriticalExtensions_v860NonCriticalExtensions* v);
+int DecodeSysInfoType11bis_v7b0NonCriticalExtensions_v860NonCriticalExtensions(PerContext* ctx, SysInfoType11bis_v7b0NonCriticalExtensions_v860NonCriticalExtensions* v);
+void InitSysInfoType11bis_v7b0NonCriticalExtensions(SysInfoType11bis_v7b0NonCriticalExtensions* v);
+int DecodeSysInfoType11bis_v7b0NonCriticalExtensions(PerContext* ctx, SysInfoType11bis_v7b0NonCriticalExtensions* v);
+void InitSysInfoType11bis(SysInfoType11bis* v);
+int DecodeSysInfoType11bis(PerContext* ctx, SysInfoType11bis* v);
 void InitSysInfoType12_v4b0ext_IEs(SysInfoType12_v4b0ext_IEs* v);
 int DecodeSysInfoType12_v4b0ext_IEs(PerContext* ctx, SysInfoType12_v4b0ext_IEs* v);
 void InitSysInfoType12_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext(SysInfoType12_v590ext_IEs_newIntraFrequencyCellInfoList_v590ext* v);
@@ -6083,7 +10624,11 @@ void InitSysInfoType12_v690ext_IEs(SysInfoType12_v690ext_IEs* v);
 int DecodeSysInfoType12_v690ext_IEs(PerContext* ctx, SysInfoType12_v690ext_IEs* v);
 void InitSysInfoType12_v6b0ext_IEs(SysInfoType12_v6b0ext_IEs* v);
 int DecodeSysInfoType12_v6b0ext_IEs(PerContext* ctx, SysInfoType12_v6b0ext_IEs* v);
-int DecodeSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_nonCriticalExtensions(PerContext* ctx, SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_nonCriticalExtensions* v);
+void InitSysInfoType12_v7b0ext_IEs(SysInfoType12_v7b0ext_IEs* v);
+int DecodeSysInfoType12_v7b0ext_IEs(PerContext* ctx, SysInfoType12_v7b0ext_IEs* v);
+int DecodeSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v7b0NonCriticalExtensions_nonCriticalExtensions(PerContext* ctx, SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v7b0NonCriticalExtensions_nonCriticalExtensions* v);
+void InitSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v7b0NonCriticalExtensions(SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v7b0NonCriticalExtensions* v);
+int DecodeSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v7b0NonCriticalExtensions(PerContext* ctx, SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v7b0NonCriticalExtensions* v);
 void InitSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions(SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions* v);
 int DecodeSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions(PerContext* ctx, SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions* v);
 void InitSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions(SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions* v);
@@ -6109,11 +10654,279 @@ void InitSysInfoType13_v3a0NonCriticalExtensions(SysInfoType13_v3a0NonCriticalEx
 int DecodeSysInfoType13_v3a0NonCriticalExtensions(PerContext* ctx, SysInfoType13_v3a0NonCriticalExtensions* v);
 void InitSysInfoType13(SysInfoType13* v);
 int DecodeSysInfoType13(PerContext* ctx, SysInfoType13* v);
+int DecodeSysInfoType13_1_nonCriticalExtensions(PerContext* ctx, SysInfoType13_1_nonCriticalExtensions* v);
+void InitSysInfoType13_1(SysInfoType13_1* v);
+int DecodeSysInfoType13_1(PerContext* ctx, SysInfoType13_1* v);
+int DecodeSysInfoType13_2_nonCriticalExtensions(PerContext* ctx, SysInfoType13_2_nonCriticalExtensions* v);
+void InitSysInfoType13_2(SysInfoType13_2* v);
+int DecodeSysInfoType13_2(PerContext* ctx, SysInfoType13_2* v);
+int DecodeSysInfoType13_3_nonCriticalExtensions(PerContext* ctx, SysInfoType13_3_nonCriticalExtensions* v);
+void InitSysInfoType13_3(SysInfoType13_3* v);
+int DecodeSysInfoType13_3(PerContext* ctx, SysInfoType13_3* v);
+int DecodeSysInfoType13_4_nonCriticalExtensions(PerContext* ctx, SysInfoType13_4_nonCriticalExtensions* v);
+void InitSysInfoType13_4(SysInfoType13_4* v);
+int DecodeSysInfoType13_4(PerContext* ctx, SysInfoType13_4* v);
+int DecodeSysInfoType14_nonCriticalExtensions(PerContext* ctx, SysInfoType14_nonCriticalExtensions* v);
+void InitSysInfoType14(SysInfoType14* v);
+int DecodeSysInfoType14(PerContext* ctx, SysInfoType14* v);
+int DecodeUE_Positioning_CipherParameters(PerContext* ctx, UE_Positioning_CipherParameters* v);
+int DecodeUTRAN_GPSReferenceTime_utran_GPSTimingOfCell(PerContext* ctx, UTRAN_GPSReferenceTime_utran_GPSTimingOfCell* v);
+void InitUTRAN_GPSReferenceTime_modeSpecificInfo(UTRAN_GPSReferenceTime_modeSpecificInfo* v);
+int DecodeUTRAN_GPSReferenceTime_modeSpecificInfo(PerContext* ctx, UTRAN_GPSReferenceTime_modeSpecificInfo* v);
+void InitUTRAN_GPSReferenceTime(UTRAN_GPSReferenceTime* v);
+int DecodeUTRAN_GPSReferenceTime(PerContext* ctx, UTRAN_GPSReferenceTime* v);
+void InitUE_Positioning_GPS_ReferenceTime(UE_Positioning_GPS_ReferenceTime* v);
+int DecodeUE_Positioning_GPS_ReferenceTime(PerContext* ctx, UE_Positioning_GPS_ReferenceTime* v);
+void InitUE_Positioning_IPDL_Parameters_TDD_r4_ext(UE_Positioning_IPDL_Parameters_TDD_r4_ext* v);
+int DecodeUE_Positioning_IPDL_Parameters_TDD_r4_ext(PerContext* ctx, UE_Positioning_IPDL_Parameters_TDD_r4_ext* v);
+void InitSysInfoType15_v4b0ext_IEs(SysInfoType15_v4b0ext_IEs* v);
+int DecodeSysInfoType15_v4b0ext_IEs(PerContext* ctx, SysInfoType15_v4b0ext_IEs* v);
+void InitUE_Positioning_GPS_ReferenceTime_v770ext(UE_Positioning_GPS_ReferenceTime_v770ext* v);
+int DecodeUE_Positioning_GPS_ReferenceTime_v770ext(PerContext* ctx, UE_Positioning_GPS_ReferenceTime_v770ext* v);
+void InitSysInfoType15_v770ext_IEs(SysInfoType15_v770ext_IEs* v);
+int DecodeSysInfoType15_v770ext_IEs(PerContext* ctx, SysInfoType15_v770ext_IEs* v);
+int DecodeSysInfoType15_v4b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(PerContext* ctx, SysInfoType15_v4b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions* v);
+void InitSysInfoType15_v4b0NonCriticalExtensions_v770NonCriticalExtensions(SysInfoType15_v4b0NonCriticalExtensions_v770NonCriticalExtensions* v);
+int DecodeSysInfoType15_v4b0NonCriticalExtensions_v770NonCriticalExtensions(PerContext* ctx, SysInfoType15_v4b0NonCriticalExtensions_v770NonCriticalExtensions* v);
+void InitSysInfoType15_v4b0NonCriticalExtensions(SysInfoType15_v4b0NonCriticalExtensions* v);
+int DecodeSysInfoType15_v4b0NonCriticalExtensions(PerContext* ctx, SysInfoType15_v4b0NonCriticalExtensions* v);
+void InitSysInfoType15(SysInfoType15* v);
+int DecodeSysInfoType15(PerContext* ctx, SysInfoType15* v);
+void InitUE_Positioning_GPS_DGPS_Corrections(UE_Positioning_GPS_DGPS_Corrections* v);
+int DecodeUE_Positioning_GPS_DGPS_Corrections(PerContext* ctx, UE_Positioning_GPS_DGPS_Corrections* v);
+void InitUE_Positioning_GPS_DGPS_Corrections_v920ext(UE_Positioning_GPS_DGPS_Corrections_v920ext* v);
+int DecodeUE_Positioning_GPS_DGPS_Corrections_v920ext(PerContext* ctx, UE_Positioning_GPS_DGPS_Corrections_v920ext* v);
+void InitSysInfoType15_1_v920ext_IEs(SysInfoType15_1_v920ext_IEs* v);
+int DecodeSysInfoType15_1_v920ext_IEs(PerContext* ctx, SysInfoType15_1_v920ext_IEs* v);
+int DecodeSysInfoType15_1_v920NonCriticalExtensions_nonCriticalExtensions(PerContext* ctx, SysInfoType15_1_v920NonCriticalExtensions_nonCriticalExtensions* v);
+void InitSysInfoType15_1_v920NonCriticalExtensions(SysInfoType15_1_v920NonCriticalExtensions* v);
+int DecodeSysInfoType15_1_v920NonCriticalExtensions(PerContext* ctx, SysInfoType15_1_v920NonCriticalExtensions* v);
+void InitSysInfoType15_1(SysInfoType15_1* v);
+int DecodeSysInfoType15_1(PerContext* ctx, SysInfoType15_1* v);
+void InitUE_Positioning_DGANSSCorrections(UE_Positioning_DGANSSCorrections* v);
+int DecodeUE_Positioning_DGANSSCorrections(PerContext* ctx, UE_Positioning_DGANSSCorrections* v);
+void InitUE_Positioning_DGANSSCorrections_v920ext(UE_Positioning_DGANSSCorrections_v920ext* v);
+int DecodeUE_Positioning_DGANSSCorrections_v920ext(PerContext* ctx, UE_Positioning_DGANSSCorrections_v920ext* v);
+void InitSysInfoType15_1bis_v920ext_IEs(SysInfoType15_1bis_v920ext_IEs* v);
+int DecodeSysInfoType15_1bis_v920ext_IEs(PerContext* ctx, SysInfoType15_1bis_v920ext_IEs* v);
+int DecodeSysInfoType15_1bis_v920NonCriticalExtensions_nonCriticalExtensions(PerContext* ctx, SysInfoType15_1bis_v920NonCriticalExtensions_nonCriticalExtensions* v);
+void InitSysInfoType15_1bis_v920NonCriticalExtensions(SysInfoType15_1bis_v920NonCriticalExtensions* v);
+int DecodeSysInfoType15_1bis_v920NonCriticalExtensions(PerContext* ctx, SysInfoType15_1bis_v920NonCriticalExtensions* v);
+void InitSysInfoType15_1bis(SysInfoType15_1bis* v);
+int DecodeSysInfoType15_1bis(PerContext* ctx, SysInfoType15_1bis* v);
+int DecodeSysInfoType15_2_nonCriticalExtensions(PerContext* ctx, SysInfoType15_2_nonCriticalExtensions* v);
+void InitSysInfoType15_2(SysInfoType15_2* v);
+int DecodeSysInfoType15_2(PerContext* ctx, SysInfoType15_2* v);
+void InitUE_Positioning_GANSS_NavigationModel(UE_Positioning_GANSS_NavigationModel* v);
+int DecodeUE_Positioning_GANSS_NavigationModel(PerContext* ctx, UE_Positioning_GANSS_NavigationModel* v);
+int DecodeSysInfoType15_2bis_nonCriticalExtensions(PerContext* ctx, SysInfoType15_2bis_nonCriticalExtensions* v);
+void InitSysInfoType15_2bis(SysInfoType15_2bis* v);
+int DecodeSysInfoType15_2bis(PerContext* ctx, SysInfoType15_2bis* v);
+void InitUE_Positioning_GANSS_AddNavigationModels(UE_Positioning_GANSS_AddNavigationModels* v);
+int DecodeUE_Positioning_GANSS_AddNavigationModels(PerContext* ctx, UE_Positioning_GANSS_AddNavigationModels* v);
+int DecodeSysInfoType15_2ter_nonCriticalExtensions(PerContext* ctx, SysInfoType15_2ter_nonCriticalExtensions* v);
+void InitSysInfoType15_2ter(SysInfoType15_2ter* v);
+int DecodeSysInfoType15_2ter(PerContext* ctx, SysInfoType15_2ter* v);
+void InitUE_Positioning_GPS_Almanac(UE_Positioning_GPS_Almanac* v);
+int DecodeUE_Positioning_GPS_Almanac(PerContext* ctx, UE_Positioning_GPS_Almanac* v);
+int DecodeUE_Positioning_GPS_IonosphericModel(PerContext* ctx, UE_Positioning_GPS_IonosphericModel* v);
+int DecodeUE_Positioning_GPS_UTC_Model(PerContext* ctx, UE_Positioning_GPS_UTC_Model* v);
+int DecodeSysInfoType15_3_nonCriticalExtensions(PerContext* ctx, SysInfoType15_3_nonCriticalExtensions* v);
+void InitSysInfoType15_3(SysInfoType15_3* v);
+int DecodeSysInfoType15_3(PerContext* ctx, SysInfoType15_3* v);
+void InitUE_Positioning_GANSS_Almanac(UE_Positioning_GANSS_Almanac* v);
+int DecodeUE_Positioning_GANSS_Almanac(PerContext* ctx, UE_Positioning_GANSS_Almanac* v);
+void InitUE_Positioning_GANSS_TimeModel(UE_Positioning_GANSS_TimeModel* v);
+int DecodeUE_Positioning_GANSS_TimeModel(PerContext* ctx, UE_Positioning_GANSS_TimeModel* v);
+void InitUE_Positioning_GANSS_TimeModels(UE_Positioning_GANSS_TimeModels* v);
+int DecodeUE_Positioning_GANSS_TimeModels(PerContext* ctx, UE_Positioning_GANSS_TimeModels* v);
+int DecodeUE_Positioning_GANSS_UTCModel(PerContext* ctx, UE_Positioning_GANSS_UTCModel* v);
+void InitUE_Positioning_GANSS_Almanac_v860ext(UE_Positioning_GANSS_Almanac_v860ext* v);
+int DecodeUE_Positioning_GANSS_Almanac_v860ext(PerContext* ctx, UE_Positioning_GANSS_Almanac_v860ext* v);
+int DecodeUTCmodelSet1(PerContext* ctx, UTCmodelSet1* v);
+void InitUTCmodelSet2(UTCmodelSet2* v);
+int DecodeUTCmodelSet2(PerContext* ctx, UTCmodelSet2* v);
+int DecodeUTCmodelSet3(PerContext* ctx, UTCmodelSet3* v);
+void InitUE_Positioning_GANSS_AddUTCModels(UE_Positioning_GANSS_AddUTCModels* v);
+int DecodeUE_Positioning_GANSS_AddUTCModels(PerContext* ctx, UE_Positioning_GANSS_AddUTCModels* v);
+void InitUE_Positioning_GANSS_AuxiliaryInfo(UE_Positioning_GANSS_AuxiliaryInfo* v);
+int DecodeUE_Positioning_GANSS_AuxiliaryInfo(PerContext* ctx, UE_Positioning_GANSS_AuxiliaryInfo* v);
+void InitSysInfoType15_3bis_v860ext_IEs(SysInfoType15_3bis_v860ext_IEs* v);
+int DecodeSysInfoType15_3bis_v860ext_IEs(PerContext* ctx, SysInfoType15_3bis_v860ext_IEs* v);
+int DecodeSysInfoType15_3bis_v860NonCriticalExtensions_nonCriticalExtensions(PerContext* ctx, SysInfoType15_3bis_v860NonCriticalExtensions_nonCriticalExtensions* v);
+void InitSysInfoType15_3bis_v860NonCriticalExtensions(SysInfoType15_3bis_v860NonCriticalExtensions* v);
+int DecodeSysInfoType15_3bis_v860NonCriticalExtensions(PerContext* ctx, SysInfoType15_3bis_v860NonCriticalExtensions* v);
+void InitSysInfoType15_3bis(SysInfoType15_3bis* v);
+int DecodeSysInfoType15_3bis(PerContext* ctx, SysInfoType15_3bis* v);
+void InitUE_Positioning_OTDOA_ReferenceCellInfo_modeSpecificInfo(UE_Positioning_OTDOA_ReferenceCellInfo_modeSpecificInfo* v);
+int DecodeUE_Positioning_OTDOA_ReferenceCellInfo_modeSpecificInfo(PerContext* ctx, UE_Positioning_OTDOA_ReferenceCellInfo_modeSpecificInfo* v);
+void InitUE_Positioning_OTDOA_ReferenceCellInfo_positioningMode(UE_Positioning_OTDOA_ReferenceCellInfo_positioningMode* v);
+int DecodeUE_Positioning_OTDOA_ReferenceCellInfo_positioningMode(PerContext* ctx, UE_Positioning_OTDOA_ReferenceCellInfo_positioningMode* v);
+void InitUE_Positioning_IPDL_Parameters(UE_Positioning_IPDL_Parameters* v);
+int DecodeUE_Positioning_IPDL_Parameters(PerContext* ctx, UE_Positioning_IPDL_Parameters* v);
+void InitUE_Positioning_OTDOA_ReferenceCellInfo(UE_Positioning_OTDOA_ReferenceCellInfo* v);
+int DecodeUE_Positioning_OTDOA_ReferenceCellInfo(PerContext* ctx, UE_Positioning_OTDOA_ReferenceCellInfo* v);
+void InitUE_Positioning_OTDOA_NeighbourCellInfo_modeSpecificInfo(UE_Positioning_OTDOA_NeighbourCellInfo_modeSpecificInfo* v);
+int DecodeUE_Positioning_OTDOA_NeighbourCellInfo_modeSpecificInfo(PerContext* ctx, UE_Positioning_OTDOA_NeighbourCellInfo_modeSpecificInfo* v);
+void InitUE_Positioning_OTDOA_NeighbourCellInfo_positioningMode(UE_Positioning_OTDOA_NeighbourCellInfo_positioningMode* v);
+int DecodeUE_Positioning_OTDOA_NeighbourCellInfo_positioningMode(PerContext* ctx, UE_Positioning_OTDOA_NeighbourCellInfo_positioningMode* v);
+void InitUE_Positioning_OTDOA_NeighbourCellInfo(UE_Positioning_OTDOA_NeighbourCellInfo* v);
+int DecodeUE_Positioning_OTDOA_NeighbourCellInfo(PerContext* ctx, UE_Positioning_OTDOA_NeighbourCellInfo* v);
+void InitUE_Positioning_OTDOA_NeighbourCellList(UE_Positioning_OTDOA_NeighbourCellList* v);
+int DecodeUE_Positioning_OTDOA_NeighbourCellList(PerContext* ctx, UE_Positioning_OTDOA_NeighbourCellList* v);
+void InitUE_Positioning_OTDOA_AssistanceData(UE_Positioning_OTDOA_AssistanceData* v);
+int DecodeUE_Positioning_OTDOA_AssistanceData(PerContext* ctx, UE_Positioning_OTDOA_AssistanceData* v);
+void InitSysInfoType15_4_v3a0ext(SysInfoType15_4_v3a0ext* v);
+int DecodeSysInfoType15_4_v3a0ext(PerContext* ctx, SysInfoType15_4_v3a0ext* v);
+void InitUE_Positioning_IPDL_Parameters_TDDList_r4_ext(UE_Positioning_IPDL_Parameters_TDDList_r4_ext* v);
+int DecodeUE_Positioning_IPDL_Parameters_TDDList_r4_ext(PerContext* ctx, UE_Positioning_IPDL_Parameters_TDDList_r4_ext* v);
+void InitUE_Positioning_OTDOA_AssistanceData_r4ext(UE_Positioning_OTDOA_AssistanceData_r4ext* v);
+int DecodeUE_Positioning_OTDOA_AssistanceData_r4ext(PerContext* ctx, UE_Positioning_OTDOA_AssistanceData_r4ext* v);
+void InitSysInfoType15_4_v4b0ext(SysInfoType15_4_v4b0ext* v);
+int DecodeSysInfoType15_4_v4b0ext(PerContext* ctx, SysInfoType15_4_v4b0ext* v);
+int DecodeSysInfoType15_4_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions_nonCriticalExtensions(PerContext* ctx, SysInfoType15_4_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions_nonCriticalExtensions* v);
+void InitSysInfoType15_4_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions(SysInfoType15_4_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions* v);
+int DecodeSysInfoType15_4_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions(PerContext* ctx, SysInfoType15_4_v3a0NonCriticalExtensions_v4b0NonCriticalExtensions* v);
+void InitSysInfoType15_4_v3a0NonCriticalExtensions(SysInfoType15_4_v3a0NonCriticalExtensions* v);
+int DecodeSysInfoType15_4_v3a0NonCriticalExtensions(PerContext* ctx, SysInfoType15_4_v3a0NonCriticalExtensions* v);
+void InitSysInfoType15_4(SysInfoType15_4* v);
+int DecodeSysInfoType15_4(PerContext* ctx, SysInfoType15_4* v);
+void InitUE_Positioning_OTDOA_ReferenceCellInfo_UEB_modeSpecificInfo(UE_Positioning_OTDOA_ReferenceCellInfo_UEB_modeSpecificInfo* v);
+int DecodeUE_Positioning_OTDOA_ReferenceCellInfo_UEB_modeSpecificInfo(PerContext* ctx, UE_Positioning_OTDOA_ReferenceCellInfo_UEB_modeSpecificInfo* v);
+void InitUE_Positioning_OTDOA_ReferenceCellInfo_UEB(UE_Positioning_OTDOA_ReferenceCellInfo_UEB* v);
+int DecodeUE_Positioning_OTDOA_ReferenceCellInfo_UEB(PerContext* ctx, UE_Positioning_OTDOA_ReferenceCellInfo_UEB* v);
+void InitUE_Positioning_OTDOA_NeighbourCellInfo_UEB_modeSpecificInfo(UE_Positioning_OTDOA_NeighbourCellInfo_UEB_modeSpecificInfo* v);
+int DecodeUE_Positioning_OTDOA_NeighbourCellInfo_UEB_modeSpecificInfo(PerContext* ctx, UE_Positioning_OTDOA_NeighbourCellInfo_UEB_modeSpecificInfo* v);
+void InitUE_Positioning_OTDOA_NeighbourCellInfo_UEB(UE_Positioning_OTDOA_NeighbourCellInfo_UEB* v);
+int DecodeUE_Positioning_OTDOA_NeighbourCellInfo_UEB(PerContext* ctx, UE_Positioning_OTDOA_NeighbourCellInfo_UEB* v);
+void InitUE_Positioning_OTDOA_NeighbourCellList_UEB(UE_Positioning_OTDOA_NeighbourCellList_UEB* v);
+int DecodeUE_Positioning_OTDOA_NeighbourCellList_UEB(PerContext* ctx, UE_Positioning_OTDOA_NeighbourCellList_UEB* v);
+void InitUE_Positioning_OTDOA_AssistanceData_UEB(UE_Positioning_OTDOA_AssistanceData_UEB* v);
+int DecodeUE_Positioning_OTDOA_AssistanceData_UEB(PerContext* ctx, UE_Positioning_OTDOA_AssistanceData_UEB* v);
+void InitSysInfoType15_5_v3a0ext(SysInfoType15_5_v3a0ext* v);
+int DecodeSysInfoType15_5_v3a0ext(PerContext* ctx, SysInfoType15_5_v3a0ext* v);
+void InitUE_Positioning_OTDOA_ReferenceCellInfo_UEB_ext(UE_Positioning_OTDOA_ReferenceCellInfo_UEB_ext* v);
+int DecodeUE_Positioning_OTDOA_ReferenceCellInfo_UEB_ext(PerContext* ctx, UE_Positioning_OTDOA_ReferenceCellInfo_UEB_ext* v);
+void InitUE_Positioning_OTDOA_NeighbourCellInfo_UEB_ext(UE_Positioning_OTDOA_NeighbourCellInfo_UEB_ext* v);
+int DecodeUE_Positioning_OTDOA_NeighbourCellInfo_UEB_ext(PerContext* ctx, UE_Positioning_OTDOA_NeighbourCellInfo_UEB_ext* v);
+void InitUE_Positioning_OTDOA_NeighbourCellList_UEB_ext(UE_Positioning_OTDOA_NeighbourCellList_UEB_ext* v);
+int DecodeUE_Positioning_OTDOA_NeighbourCellList_UEB_ext(PerContext* ctx, UE_Positioning_OTDOA_NeighbourCellList_UEB_ext* v);
+void InitUE_Positioning_OTDOA_AssistanceData_UEB_ext(UE_Positioning_OTDOA_AssistanceData_UEB_ext* v);
+int DecodeUE_Positioning_OTDOA_AssistanceData_UEB_ext(PerContext* ctx, UE_Positioning_OTDOA_AssistanceData_UEB_ext* v);
+void InitSysInfoType15_5_v770ext_IEs(SysInfoType15_5_v770ext_IEs* v);
+int DecodeSysInfoType15_5_v770ext_IEs(PerContext* ctx, SysInfoType15_5_v770ext_IEs* v);
+int DecodeSysInfoType15_5_v3a0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(PerContext* ctx, SysInfoType15_5_v3a0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions* v);
+void InitSysInfoType15_5_v3a0NonCriticalExtensions_v770NonCriticalExtensions(SysInfoType15_5_v3a0NonCriticalExtensions_v770NonCriticalExtensions* v);
+int DecodeSysInfoType15_5_v3a0NonCriticalExtensions_v770NonCriticalExtensions(PerContext* ctx, SysInfoType15_5_v3a0NonCriticalExtensions_v770NonCriticalExtensions* v);
+void InitSysInfoType15_5_v3a0NonCriticalExtensions(SysInfoType15_5_v3a0NonCriticalExtensions* v);
+int DecodeSysInfoType15_5_v3a0NonCriticalExtensions(PerContext* ctx, SysInfoType15_5_v3a0NonCriticalExtensions* v);
+void InitSysInfoType15_5(SysInfoType15_5* v);
+int DecodeSysInfoType15_5(PerContext* ctx, SysInfoType15_5* v);
+void InitUE_Positioning_GANSS_ReferenceMeasurementInfo(UE_Positioning_GANSS_ReferenceMeasurementInfo* v);
+int DecodeUE_Positioning_GANSS_ReferenceMeasurementInfo(PerContext* ctx, UE_Positioning_GANSS_ReferenceMeasurementInfo* v);
+int DecodeSysInfoType15_6_nonCriticalExtensions(PerContext* ctx, SysInfoType15_6_nonCriticalExtensions* v);
+void InitSysInfoType15_6(SysInfoType15_6* v);
+int DecodeSysInfoType15_6(PerContext* ctx, SysInfoType15_6* v);
+void InitUE_Positioning_GANSS_Data_Bit_Assistance(UE_Positioning_GANSS_Data_Bit_Assistance* v);
+int DecodeUE_Positioning_GANSS_Data_Bit_Assistance(PerContext* ctx, UE_Positioning_GANSS_Data_Bit_Assistance* v);
+int DecodeSysInfoType15_7_nonCriticalExtensions(PerContext* ctx, SysInfoType15_7_nonCriticalExtensions* v);
+void InitSysInfoType15_7(SysInfoType15_7* v);
+int DecodeSysInfoType15_7(PerContext* ctx, SysInfoType15_7* v);
+void InitUE_Positioning_GANSS_RealTimeIntegrity_Item(UE_Positioning_GANSS_RealTimeIntegrity_Item* v);
+int DecodeUE_Positioning_GANSS_RealTimeIntegrity_Item(PerContext* ctx, UE_Positioning_GANSS_RealTimeIntegrity_Item* v);
+void InitUE_Positioning_GANSS_RealTimeIntegrity(UE_Positioning_GANSS_RealTimeIntegrity* v);
+int DecodeUE_Positioning_GANSS_RealTimeIntegrity(PerContext* ctx, UE_Positioning_GANSS_RealTimeIntegrity* v);
+int DecodeSysInfoType15_8_nonCriticalExtensions(PerContext* ctx, SysInfoType15_8_nonCriticalExtensions* v);
+void InitSysInfoType15_8(SysInfoType15_8* v);
+int DecodeSysInfoType15_8(PerContext* ctx, SysInfoType15_8* v);
+void InitUE_Positioning_GANSS_ReferenceTime_utran_ganssreferenceTime_mode(UE_Positioning_GANSS_ReferenceTime_utran_ganssreferenceTime_mode* v);
+int DecodeUE_Positioning_GANSS_ReferenceTime_utran_ganssreferenceTime_mode(PerContext* ctx, UE_Positioning_GANSS_ReferenceTime_utran_ganssreferenceTime_mode* v);
+void InitUE_Positioning_GANSS_ReferenceTime_utran_ganssreferenceTime(UE_Positioning_GANSS_ReferenceTime_utran_ganssreferenceTime* v);
+int DecodeUE_Positioning_GANSS_ReferenceTime_utran_ganssreferenceTime(PerContext* ctx, UE_Positioning_GANSS_ReferenceTime_utran_ganssreferenceTime* v);
+void InitUE_Positioning_GANSS_ReferenceTime(UE_Positioning_GANSS_ReferenceTime* v);
+int DecodeUE_Positioning_GANSS_ReferenceTime(PerContext* ctx, UE_Positioning_GANSS_ReferenceTime* v);
+void InitUE_Positioning_GANSS_IonosphericModel(UE_Positioning_GANSS_IonosphericModel* v);
+int DecodeUE_Positioning_GANSS_IonosphericModel(PerContext* ctx, UE_Positioning_GANSS_IonosphericModel* v);
+int DecodeUE_Positioning_GANSS_AddIonoModel(PerContext* ctx, UE_Positioning_GANSS_AddIonoModel* v);
+int DecodeUE_Positioning_GANSS_EarthOrientPara(PerContext* ctx, UE_Positioning_GANSS_EarthOrientPara* v);
+void InitSysInfoType15bis_v860ext_IEs(SysInfoType15bis_v860ext_IEs* v);
+int DecodeSysInfoType15bis_v860ext_IEs(PerContext* ctx, SysInfoType15bis_v860ext_IEs* v);
+int DecodeSysInfoType15bis_v860NonCriticalExtensions_nonCriticalExtensions(PerContext* ctx, SysInfoType15bis_v860NonCriticalExtensions_nonCriticalExtensions* v);
+void InitSysInfoType15bis_v860NonCriticalExtensions(SysInfoType15bis_v860NonCriticalExtensions* v);
+int DecodeSysInfoType15bis_v860NonCriticalExtensions(PerContext* ctx, SysInfoType15bis_v860NonCriticalExtensions* v);
+void InitSysInfoType15bis(SysInfoType15bis* v);
+int DecodeSysInfoType15bis(PerContext* ctx, SysInfoType15bis* v);
+void InitSysInfoType16_v770ext_IEs(SysInfoType16_v770ext_IEs* v);
+int DecodeSysInfoType16_v770ext_IEs(PerContext* ctx, SysInfoType16_v770ext_IEs* v);
+int DecodeSysInfoType16_v920ext_IEs(PerContext* ctx, SysInfoType16_v920ext_IEs* v);
+int DecodeSysInfoType16_v770NonCriticalExtensions_v920NonCriticalExtensions_nonCriticalExtensions(PerContext* ctx, SysInfoType16_v770NonCriticalExtensions_v920NonCriticalExtensions_nonCriticalExtensions* v);
+void InitSysInfoType16_v770NonCriticalExtensions_v920NonCriticalExtensions(SysInfoType16_v770NonCriticalExtensions_v920NonCriticalExtensions* v);
+int DecodeSysInfoType16_v770NonCriticalExtensions_v920NonCriticalExtensions(PerContext* ctx, SysInfoType16_v770NonCriticalExtensions_v920NonCriticalExtensions* v);
+void InitSysInfoType16_v770NonCriticalExtensions(SysInfoType16_v770NonCriticalExtensions* v);
+int DecodeSysInfoType16_v770NonCriticalExtensions(PerContext* ctx, SysInfoType16_v770NonCriticalExtensions* v);
+void InitSysInfoType16(SysInfoType16* v);
+int DecodeSysInfoType16(PerContext* ctx, SysInfoType16* v);
+void InitSysInfoType17_v4b0ext_IEs_tdd128SpecificInfo(SysInfoType17_v4b0ext_IEs_tdd128SpecificInfo* v);
+int DecodeSysInfoType17_v4b0ext_IEs_tdd128SpecificInfo(PerContext* ctx, SysInfoType17_v4b0ext_IEs_tdd128SpecificInfo* v);
+void InitSysInfoType17_v4b0ext_IEs(SysInfoType17_v4b0ext_IEs* v);
+int DecodeSysInfoType17_v4b0ext_IEs(PerContext* ctx, SysInfoType17_v4b0ext_IEs* v);
+void InitSysInfoType17_v590ext_IEs_hcr_r5_SpecificInfo(SysInfoType17_v590ext_IEs_hcr_r5_SpecificInfo* v);
+int DecodeSysInfoType17_v590ext_IEs_hcr_r5_SpecificInfo(PerContext* ctx, SysInfoType17_v590ext_IEs_hcr_r5_SpecificInfo* v);
+void InitSysInfoType17_v590ext_IEs(SysInfoType17_v590ext_IEs* v);
+int DecodeSysInfoType17_v590ext_IEs(PerContext* ctx, SysInfoType17_v590ext_IEs* v);
+void InitSysInfoType17_v770ext_IEs_tdd768SpecificInfo(SysInfoType17_v770ext_IEs_tdd768SpecificInfo* v);
+int DecodeSysInfoType17_v770ext_IEs_tdd768SpecificInfo(PerContext* ctx, SysInfoType17_v770ext_IEs_tdd768SpecificInfo* v);
+void InitSysInfoType17_v770ext_IEs(SysInfoType17_v770ext_IEs* v);
+int DecodeSysInfoType17_v770ext_IEs(PerContext* ctx, SysInfoType17_v770ext_IEs* v);
+int DecodeSysInfoType17_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(PerContext* ctx, SysInfoType17_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions* v);
+void InitSysInfoType17_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v770NonCriticalExtensions(SysInfoType17_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v770NonCriticalExtensions* v);
+int DecodeSysInfoType17_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v770NonCriticalExtensions(PerContext* ctx, SysInfoType17_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v770NonCriticalExtensions* v);
+void InitSysInfoType17_v4b0NonCriticalExtensions_v590NonCriticalExtensions(SysInfoType17_v4b0NonCriticalExtensions_v590NonCriticalExtensions* v);
+int DecodeSysInfoType17_v4b0NonCriticalExtensions_v590NonCriticalExtensions(PerContext* ctx, SysInfoType17_v4b0NonCriticalExtensions_v590NonCriticalExtensions* v);
+void InitSysInfoType17_v4b0NonCriticalExtensions(SysInfoType17_v4b0NonCriticalExtensions* v);
+int DecodeSysInfoType17_v4b0NonCriticalExtensions(PerContext* ctx, SysInfoType17_v4b0NonCriticalExtensions* v);
+void InitSysInfoType17(SysInfoType17* v);
+int DecodeSysInfoType17(PerContext* ctx, SysInfoType17* v);
+void InitSysInfoType18_v6b0ext(SysInfoType18_v6b0ext* v);
+int DecodeSysInfoType18_v6b0ext(PerContext* ctx, SysInfoType18_v6b0ext* v);
+void InitSysInfoType18_v860ext(SysInfoType18_v860ext* v);
+int DecodeSysInfoType18_v860ext(PerContext* ctx, SysInfoType18_v860ext* v);
+int DecodeSysInfoType18_v6b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions(PerContext* ctx, SysInfoType18_v6b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions* v);
+void InitSysInfoType18_v6b0NonCriticalExtensions_v860NonCriticalExtensions(SysInfoType18_v6b0NonCriticalExtensions_v860NonCriticalExtensions* v);
+int DecodeSysInfoType18_v6b0NonCriticalExtensions_v860NonCriticalExtensions(PerContext* ctx, SysInfoType18_v6b0NonCriticalExtensions_v860NonCriticalExtensions* v);
+void InitSysInfoType18_v6b0NonCriticalExtensions(SysInfoType18_v6b0NonCriticalExtensions* v);
+int DecodeSysInfoType18_v6b0NonCriticalExtensions(PerContext* ctx, SysInfoType18_v6b0NonCriticalExtensions* v);
+void InitSysInfoType18(SysInfoType18* v);
+int DecodeSysInfoType18(PerContext* ctx, SysInfoType18* v);
+void InitUTRA_PriorityInfoList_utra_ServingCell(UTRA_PriorityInfoList_utra_ServingCell* v);
+int DecodeUTRA_PriorityInfoList_utra_ServingCell(PerContext* ctx, UTRA_PriorityInfoList_utra_ServingCell* v);
+void InitUTRAN_FDD_Frequency(UTRAN_FDD_Frequency* v);
+int DecodeUTRAN_FDD_Frequency(PerContext* ctx, UTRAN_FDD_Frequency* v);
+void InitUTRAN_FDD_FrequencyList(UTRAN_FDD_FrequencyList* v);
+int DecodeUTRAN_FDD_FrequencyList(PerContext* ctx, UTRAN_FDD_FrequencyList* v);
+void InitUTRAN_TDD_Frequency(UTRAN_TDD_Frequency* v);
+int DecodeUTRAN_TDD_Frequency(PerContext* ctx, UTRAN_TDD_Frequency* v);
+void InitUTRAN_TDD_FrequencyList(UTRAN_TDD_FrequencyList* v);
+int DecodeUTRAN_TDD_FrequencyList(PerContext* ctx, UTRAN_TDD_FrequencyList* v);
+void InitUTRA_PriorityInfoList(UTRA_PriorityInfoList* v);
+int DecodeUTRA_PriorityInfoList(PerContext* ctx, UTRA_PriorityInfoList* v);
+void InitUTRA_PriorityInfoList_v920ext(UTRA_PriorityInfoList_v920ext* v);
+int DecodeUTRA_PriorityInfoList_v920ext(PerContext* ctx, UTRA_PriorityInfoList_v920ext* v);
+void InitSysInfoType19_v920ext(SysInfoType19_v920ext* v);
+int DecodeSysInfoType19_v920ext(PerContext* ctx, SysInfoType19_v920ext* v);
+int DecodeSysInfoType19_v920NonCriticalExtensions_nonCriticalExtensions(PerContext* ctx, SysInfoType19_v920NonCriticalExtensions_nonCriticalExtensions* v);
+void InitSysInfoType19_v920NonCriticalExtensions(SysInfoType19_v920NonCriticalExtensions* v);
+int DecodeSysInfoType19_v920NonCriticalExtensions(PerContext* ctx, SysInfoType19_v920NonCriticalExtensions* v);
+void InitSysInfoType19(SysInfoType19* v);
+int DecodeSysInfoType19(PerContext* ctx, SysInfoType19* v);
 void InitURA_IdentityList(URA_IdentityList* v);
 int DecodeURA_IdentityList(PerContext* ctx, URA_IdentityList* v);
 int DecodeSysInfoType2_nonCriticalExtensions(PerContext* ctx, SysInfoType2_nonCriticalExtensions* v);
 void InitSysInfoType2(SysInfoType2* v);
 int DecodeSysInfoType2(PerContext* ctx, SysInfoType2* v);
+int DecodeSysInfoType20_nonCriticalExtensions(PerContext* ctx, SysInfoType20_nonCriticalExtensions* v);
+void InitSysInfoType20(SysInfoType20* v);
+int DecodeSysInfoType20(PerContext* ctx, SysInfoType20* v);
 void InitSysInfoType3_v4b0ext_IEs(SysInfoType3_v4b0ext_IEs* v);
 int DecodeSysInfoType3_v4b0ext_IEs(PerContext* ctx, SysInfoType3_v4b0ext_IEs* v);
 void InitSysInfoType3_v590ext(SysInfoType3_v590ext* v);
@@ -6124,7 +10937,23 @@ void InitSysInfoType3_v670ext(SysInfoType3_v670ext* v);
 int DecodeSysInfoType3_v670ext(PerContext* ctx, SysInfoType3_v670ext* v);
 void InitSysInfoType3_v770ext_IEs(SysInfoType3_v770ext_IEs* v);
 int DecodeSysInfoType3_v770ext_IEs(PerContext* ctx, SysInfoType3_v770ext_IEs* v);
-int DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_nonCriticalExtensions(PerContext* ctx, SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_nonCriticalExtensions* v);
+void InitSysInfoType3_v830ext_IEs(SysInfoType3_v830ext_IEs* v);
+int DecodeSysInfoType3_v830ext_IEs(PerContext* ctx, SysInfoType3_v830ext_IEs* v);
+void InitSysInfoType3_v860ext_IEs(SysInfoType3_v860ext_IEs* v);
+int DecodeSysInfoType3_v860ext_IEs(PerContext* ctx, SysInfoType3_v860ext_IEs* v);
+void InitSysInfoType3_v870ext_IEs(SysInfoType3_v870ext_IEs* v);
+int DecodeSysInfoType3_v870ext_IEs(PerContext* ctx, SysInfoType3_v870ext_IEs* v);
+void InitSysInfoType3_v920ext_IEs(SysInfoType3_v920ext_IEs* v);
+int DecodeSysInfoType3_v920ext_IEs(PerContext* ctx, SysInfoType3_v920ext_IEs* v);
+int DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension_v900NonCriticalExtension_nonCriticalExtensions(PerContext* ctx, SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension_v900NonCriticalExtension_nonCriticalExtensions* v);
+void InitSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension_v900NonCriticalExtension(SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension_v900NonCriticalExtension* v);
+int DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension_v900NonCriticalExtension(PerContext* ctx, SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension_v900NonCriticalExtension* v);
+void InitSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension(SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension* v);
+int DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension(PerContext* ctx, SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension* v);
+void InitSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension(SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension* v);
+int DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension(PerContext* ctx, SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension* v);
+void InitSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension(SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension* v);
+int DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension(PerContext* ctx, SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension* v);
 void InitSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension(SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension* v);
 int DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension(PerContext* ctx, SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension* v);
 void InitSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension(SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension* v);
@@ -6182,7 +11011,18 @@ void InitTDD_MBSFNInformation(TDD_MBSFNInformation* v);
 int DecodeTDD_MBSFNInformation(PerContext* ctx, TDD_MBSFNInformation* v);
 void InitSysInfoType5_v770ext_IEs(SysInfoType5_v770ext_IEs* v);
 int DecodeSysInfoType5_v770ext_IEs(PerContext* ctx, SysInfoType5_v770ext_IEs* v);
-int DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(PerContext* ctx, SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions* v);
+int DecodeSysInfoType5_v860ext_IEs_dummy(PerContext* ctx, SysInfoType5_v860ext_IEs_dummy* v);
+void InitSysInfoType5_v860ext_IEs_modeSpecificInfo(SysInfoType5_v860ext_IEs_modeSpecificInfo* v);
+int DecodeSysInfoType5_v860ext_IEs_modeSpecificInfo(PerContext* ctx, SysInfoType5_v860ext_IEs_modeSpecificInfo* v);
+void InitSysInfoType5_v860ext_IEs(SysInfoType5_v860ext_IEs* v);
+int DecodeSysInfoType5_v860ext_IEs(PerContext* ctx, SysInfoType5_v860ext_IEs* v);
+void InitSysInfoType5_v890ext_IEs(SysInfoType5_v890ext_IEs* v);
+int DecodeSysInfoType5_v890ext_IEs(PerContext* ctx, SysInfoType5_v890ext_IEs* v);
+int DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions_v890NonCriticalExtensions_nonCriticalExtensions(PerContext* ctx, SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions_v890NonCriticalExtensions_nonCriticalExtensions* v);
+void InitSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions_v890NonCriticalExtensions(SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions_v890NonCriticalExtensions* v);
+int DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions_v890NonCriticalExtensions(PerContext* ctx, SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions_v890NonCriticalExtensions* v);
+void InitSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions(SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions* v);
+int DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions(PerContext* ctx, SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions* v);
 void InitSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions(SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions* v);
 int DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions(PerContext* ctx, SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions* v);
 void InitSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions(SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions* v);
@@ -6206,6 +11046,12 @@ void InitSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd128(SysInfoType5_v770ext_I
 int DecodeSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd128(PerContext* ctx, SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd128* v);
 void InitSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768(SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768* v);
 int DecodeSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768(PerContext* ctx, SysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768* v);
+void InitSysInfoType5_v860ext_IEs_modeSpecificInfo_fdd(SysInfoType5_v860ext_IEs_modeSpecificInfo_fdd* v);
+int DecodeSysInfoType5_v860ext_IEs_modeSpecificInfo_fdd(PerContext* ctx, SysInfoType5_v860ext_IEs_modeSpecificInfo_fdd* v);
+void InitSysInfoType5_v860ext_IEs_modeSpecificInfo_tdd128_hs_dsch_CommonSysInfo(SysInfoType5_v860ext_IEs_modeSpecificInfo_tdd128_hs_dsch_CommonSysInfo* v);
+int DecodeSysInfoType5_v860ext_IEs_modeSpecificInfo_tdd128_hs_dsch_CommonSysInfo(PerContext* ctx, SysInfoType5_v860ext_IEs_modeSpecificInfo_tdd128_hs_dsch_CommonSysInfo* v);
+void InitSysInfoType5_v860ext_IEs_modeSpecificInfo_tdd128(SysInfoType5_v860ext_IEs_modeSpecificInfo_tdd128* v);
+int DecodeSysInfoType5_v860ext_IEs_modeSpecificInfo_tdd128(PerContext* ctx, SysInfoType5_v860ext_IEs_modeSpecificInfo_tdd128* v);
 void InitSysInfoType6_modeSpecificInfo(SysInfoType6_modeSpecificInfo* v);
 int DecodeSysInfoType6_modeSpecificInfo(PerContext* ctx, SysInfoType6_modeSpecificInfo* v);
 void InitSysInfoType6_v4b0ext_IEs_tdd128SpecificInfo(SysInfoType6_v4b0ext_IEs_tdd128SpecificInfo* v);
@@ -6246,6 +11092,34 @@ int DecodeSysInfoType7_nonCriticalExtensions(PerContext* ctx, SysInfoType7_nonCr
 void InitSysInfoType7(SysInfoType7* v);
 int DecodeSysInfoType7(PerContext* ctx, SysInfoType7* v);
 int DecodeSysInfoType7_modeSpecificInfo_fdd(PerContext* ctx, SysInfoType7_modeSpecificInfo_fdd* v);
+int DecodeSysInfoType8_nonCriticalExtensions(PerContext* ctx, SysInfoType8_nonCriticalExtensions* v);
+void InitSysInfoType8(SysInfoType8* v);
+int DecodeSysInfoType8(PerContext* ctx, SysInfoType8* v);
+int DecodeSysInfoType9_nonCriticalExtensions(PerContext* ctx, SysInfoType9_nonCriticalExtensions* v);
+void InitSysInfoType9(SysInfoType9* v);
+int DecodeSysInfoType9(PerContext* ctx, SysInfoType9* v);
+void InitSysInfoTypeSB1_v6b0ext(SysInfoTypeSB1_v6b0ext* v);
+int DecodeSysInfoTypeSB1_v6b0ext(PerContext* ctx, SysInfoTypeSB1_v6b0ext* v);
+void InitSysInfoTypeSB1_v860ext(SysInfoTypeSB1_v860ext* v);
+int DecodeSysInfoTypeSB1_v860ext(PerContext* ctx, SysInfoTypeSB1_v860ext* v);
+int DecodeSysInfoTypeSB1_v6b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions(PerContext* ctx, SysInfoTypeSB1_v6b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions* v);
+void InitSysInfoTypeSB1_v6b0NonCriticalExtensions_v860NonCriticalExtensions(SysInfoTypeSB1_v6b0NonCriticalExtensions_v860NonCriticalExtensions* v);
+int DecodeSysInfoTypeSB1_v6b0NonCriticalExtensions_v860NonCriticalExtensions(PerContext* ctx, SysInfoTypeSB1_v6b0NonCriticalExtensions_v860NonCriticalExtensions* v);
+void InitSysInfoTypeSB1_v6b0NonCriticalExtensions(SysInfoTypeSB1_v6b0NonCriticalExtensions* v);
+int DecodeSysInfoTypeSB1_v6b0NonCriticalExtensions(PerContext* ctx, SysInfoTypeSB1_v6b0NonCriticalExtensions* v);
+void InitSysInfoTypeSB1(SysInfoTypeSB1* v);
+int DecodeSysInfoTypeSB1(PerContext* ctx, SysInfoTypeSB1* v);
+void InitSysInfoTypeSB2_v6b0ext(SysInfoTypeSB2_v6b0ext* v);
+int DecodeSysInfoTypeSB2_v6b0ext(PerContext* ctx, SysInfoTypeSB2_v6b0ext* v);
+void InitSysInfoTypeSB2_v860ext(SysInfoTypeSB2_v860ext* v);
+int DecodeSysInfoTypeSB2_v860ext(PerContext* ctx, SysInfoTypeSB2_v860ext* v);
+int DecodeSysInfoTypeSB2_v6b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions(PerContext* ctx, SysInfoTypeSB2_v6b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions* v);
+void InitSysInfoTypeSB2_v6b0NonCriticalExtensions_v860NonCriticalExtensions(SysInfoTypeSB2_v6b0NonCriticalExtensions_v860NonCriticalExtensions* v);
+int DecodeSysInfoTypeSB2_v6b0NonCriticalExtensions_v860NonCriticalExtensions(PerContext* ctx, SysInfoTypeSB2_v6b0NonCriticalExtensions_v860NonCriticalExtensions* v);
+void InitSysInfoTypeSB2_v6b0NonCriticalExtensions(SysInfoTypeSB2_v6b0NonCriticalExtensions* v);
+int DecodeSysInfoTypeSB2_v6b0NonCriticalExtensions(PerContext* ctx, SysInfoTypeSB2_v6b0NonCriticalExtensions* v);
+void InitSysInfoTypeSB2(SysInfoTypeSB2* v);
+int DecodeSysInfoTypeSB2(PerContext* ctx, SysInfoTypeSB2* v);
 void InitTDD768_PRACH_CCodeList_sf16(TDD768_PRACH_CCodeList_sf16* v);
 int DecodeTDD768_PRACH_CCodeList_sf16(PerContext* ctx, TDD768_PRACH_CCodeList_sf16* v);
 void InitTDD768_PRACH_CCodeList_sf32(TDD768_PRACH_CCodeList_sf32* v);
@@ -6288,7 +11162,59 @@ void InitTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc8Bit_
 int DecodeTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item* v);
 void InitTFCS_ReconfAdd_ctfcSize_ctfc8Bit(TFCS_ReconfAdd_ctfcSize_ctfc8Bit* v);
 int DecodeTFCS_ReconfAdd_ctfcSize_ctfc8Bit(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc8Bit* v);
+void InitUL_ControlledTrChList(UL_ControlledTrChList* v);
+int DecodeUL_ControlledTrChList(PerContext* ctx, UL_ControlledTrChList* v);
+void InitTM_SignallingInfo_tm_SignallingMode_mode2(TM_SignallingInfo_tm_SignallingMode_mode2* v);
+int DecodeTM_SignallingInfo_tm_SignallingMode_mode2(PerContext* ctx, TM_SignallingInfo_tm_SignallingMode_mode2* v);
 int DecodeTemporaryOffsetList(PerContext* ctx, TemporaryOffsetList* v);
+void InitTransmissionRLC_Discard(TransmissionRLC_Discard* v);
+int DecodeTransmissionRLC_Discard(PerContext* ctx, TransmissionRLC_Discard* v);
+int DecodeTransportChannelIdentityDCHandDSCH(PerContext* ctx, TransportChannelIdentityDCHandDSCH* v);
+int DecodeUE_Positioning_GANSS_ReferenceTime_utran_ganssreferenceTime_mode_fdd(PerContext* ctx, UE_Positioning_GANSS_ReferenceTime_utran_ganssreferenceTime_mode_fdd* v);
+int DecodeUE_Positioning_GANSS_ReferenceTime_utran_ganssreferenceTime_mode_tdd(PerContext* ctx, UE_Positioning_GANSS_ReferenceTime_utran_ganssreferenceTime_mode_tdd* v);
+int DecodeUE_Positioning_OTDOA_NeighbourCellInfo_UEB_modeSpecificInfo_fdd(PerContext* ctx, UE_Positioning_OTDOA_NeighbourCellInfo_UEB_modeSpecificInfo_fdd* v);
+int DecodeUE_Positioning_OTDOA_NeighbourCellInfo_UEB_modeSpecificInfo_tdd(PerContext* ctx, UE_Positioning_OTDOA_NeighbourCellInfo_UEB_modeSpecificInfo_tdd* v);
+int DecodeUE_Positioning_OTDOA_NeighbourCellInfo_modeSpecificInfo_fdd(PerContext* ctx, UE_Positioning_OTDOA_NeighbourCellInfo_modeSpecificInfo_fdd* v);
+int DecodeUE_Positioning_OTDOA_NeighbourCellInfo_modeSpecificInfo_tdd(PerContext* ctx, UE_Positioning_OTDOA_NeighbourCellInfo_modeSpecificInfo_tdd* v);
+int DecodeUE_Positioning_OTDOA_NeighbourCellInfo_positioningMode_ueAssisted(PerContext* ctx, UE_Positioning_OTDOA_NeighbourCellInfo_positioningMode_ueAssisted* v);
+int DecodeUE_Positioning_OTDOA_NeighbourCellInfo_positioningMode_ueBased(PerContext* ctx, UE_Positioning_OTDOA_NeighbourCellInfo_positioningMode_ueBased* v);
+int DecodeUE_Positioning_OTDOA_ReferenceCellInfo_UEB_modeSpecificInfo_fdd(PerContext* ctx, UE_Positioning_OTDOA_ReferenceCellInfo_UEB_modeSpecificInfo_fdd* v);
+int DecodeUE_Positioning_OTDOA_ReferenceCellInfo_UEB_modeSpecificInfo_tdd(PerContext* ctx, UE_Positioning_OTDOA_ReferenceCellInfo_UEB_modeSpecificInfo_tdd* v);
+int DecodeUE_Positioning_OTDOA_ReferenceCellInfo_modeSpecificInfo_fdd(PerContext* ctx, UE_Positioning_OTDOA_ReferenceCellInfo_modeSpecificInfo_fdd* v);
+int DecodeUE_Positioning_OTDOA_ReferenceCellInfo_modeSpecificInfo_tdd(PerContext* ctx, UE_Positioning_OTDOA_ReferenceCellInfo_modeSpecificInfo_tdd* v);
+int DecodeUE_Positioning_OTDOA_ReferenceCellInfo_positioningMode_ueAssisted(PerContext* ctx, UE_Positioning_OTDOA_ReferenceCellInfo_positioningMode_ueAssisted* v);
+int DecodeUE_Positioning_OTDOA_ReferenceCellInfo_positioningMode_ueBased(PerContext* ctx, UE_Positioning_OTDOA_ReferenceCellInfo_positioningMode_ueBased* v);
+void InitUL_AM_RLC_Mode(UL_AM_RLC_Mode* v);
+int DecodeUL_AM_RLC_Mode(PerContext* ctx, UL_AM_RLC_Mode* v);
+void InitUL_CommonTransChInfo_modeSpecificInfo_fdd(UL_CommonTransChInfo_modeSpecificInfo_fdd* v);
+int DecodeUL_CommonTransChInfo_modeSpecificInfo_fdd(PerContext* ctx, UL_CommonTransChInfo_modeSpecificInfo_fdd* v);
+void InitUL_CommonTransChInfo_modeSpecificInfo_tdd(UL_CommonTransChInfo_modeSpecificInfo_tdd* v);
+int DecodeUL_CommonTransChInfo_modeSpecificInfo_tdd(PerContext* ctx, UL_CommonTransChInfo_modeSpecificInfo_tdd* v);
+int DecodeUL_DPCH_InfoPredef_modeSpecificInfo_fdd(PerContext* ctx, UL_DPCH_InfoPredef_modeSpecificInfo_fdd* v);
+void InitUL_DPCH_InfoPredef_modeSpecificInfo_tdd(UL_DPCH_InfoPredef_modeSpecificInfo_tdd* v);
+int DecodeUL_DPCH_InfoPredef_modeSpecificInfo_tdd(PerContext* ctx, UL_DPCH_InfoPredef_modeSpecificInfo_tdd* v);
+void InitUL_DPCH_InfoPredef_v770ext_modeSpecificInfo_fdd(UL_DPCH_InfoPredef_v770ext_modeSpecificInfo_fdd* v);
+int DecodeUL_DPCH_InfoPredef_v770ext_modeSpecificInfo_fdd(PerContext* ctx, UL_DPCH_InfoPredef_v770ext_modeSpecificInfo_fdd* v);
+void InitUL_DPCH_PowerControlInfoPredef_fdd(UL_DPCH_PowerControlInfoPredef_fdd* v);
+int DecodeUL_DPCH_PowerControlInfoPredef_fdd(PerContext* ctx, UL_DPCH_PowerControlInfoPredef_fdd* v);
+int DecodeUL_DPCH_PowerControlInfoPredef_tdd(PerContext* ctx, UL_DPCH_PowerControlInfoPredef_tdd* v);
+void InitUL_TransportChannelType(UL_TransportChannelType* v);
+int DecodeUL_TransportChannelType(PerContext* ctx, UL_TransportChannelType* v);
+void InitUL_LogicalChannelMapping_rlc_SizeList(UL_LogicalChannelMapping_rlc_SizeList* v);
+int DecodeUL_LogicalChannelMapping_rlc_SizeList(PerContext* ctx, UL_LogicalChannelMapping_rlc_SizeList* v);
+void InitUL_LogicalChannelMapping(UL_LogicalChannelMapping* v);
+int DecodeUL_LogicalChannelMapping(PerContext* ctx, UL_LogicalChannelMapping* v);
+void InitUL_LogicalChannelMappingList_ul_LogicalChannelMapping(UL_LogicalChannelMappingList_ul_LogicalChannelMapping* v);
+int DecodeUL_LogicalChannelMappingList_ul_LogicalChannelMapping(PerContext* ctx, UL_LogicalChannelMappingList_ul_LogicalChannelMapping* v);
+void InitUL_LogicalChannelMappingList(UL_LogicalChannelMappingList* v);
+int DecodeUL_LogicalChannelMappingList(PerContext* ctx, UL_LogicalChannelMappingList* v);
+void InitUL_TM_RLC_Mode(UL_TM_RLC_Mode* v);
+int DecodeUL_TM_RLC_Mode(PerContext* ctx, UL_TM_RLC_Mode* v);
+int DecodeUL_TransportChannelIdentity(PerContext* ctx, UL_TransportChannelIdentity* v);
+void InitUL_UM_RLC_Mode(UL_UM_RLC_Mode* v);
+int DecodeUL_UM_RLC_Mode(PerContext* ctx, UL_UM_RLC_Mode* v);
+int DecodeUTRAN_GPSReferenceTime_modeSpecificInfo_fdd(PerContext* ctx, UTRAN_GPSReferenceTime_modeSpecificInfo_fdd* v);
+int DecodeUTRAN_GPSReferenceTime_modeSpecificInfo_tdd(PerContext* ctx, UTRAN_GPSReferenceTime_modeSpecificInfo_tdd* v);
 void InitUplinkAdditionalTimeslots_parameters(UplinkAdditionalTimeslots_parameters* v);
 int DecodeUplinkAdditionalTimeslots_parameters(PerContext* ctx, UplinkAdditionalTimeslots_parameters* v);
 void InitUplinkAdditionalTimeslots(UplinkAdditionalTimeslots* v);

@@ -5,6 +5,345 @@
 
 namespace sibdecode {
 
+static const SizeConstraint kSize_1_2 = {0, 1, 2};
+static const SizeConstraint kSize_1_5 = {0, 1, 5};
+static const SizeConstraint kSize_1_8 = {0, 1, 8};
+static const SizeConstraint kSize_1_13 = {0, 1, 13};
+static const SizeConstraint kSize_1_15 = {0, 1, 15};
+static const SizeConstraint kSize_1_32 = {0, 1, 32};
+static const SizeConstraint kSize_1_256 = {0, 1, 256};
+static const SizeConstraint kSize_1_1024 = {0, 1, 1024};
+static const SizeConstraint kSize_2_3 = {0, 2, 3};
+static const SizeConstraint kSize_3_3 = {0, 3, 3};
+static const SizeConstraint kSize_16_16 = {0, 16, 16};
+static const SizeConstraint kSize_32_32 = {0, 32, 32};
+
+void InitGainFactorInformation(GainFactorInformation* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeGainFactorInformation(PerContext* ctx, GainFactorInformation* v) {
+  static const char* const kAlternatives[] = {"signalledGainFactors", "computedGainFactors"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      auto* alt = static_cast<SignalledGainFactors*>(AllocRecord(ctx, sizeof(SignalledGainFactors)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitSignalledGainFactors(alt);
+      status = DecodeSignalledGainFactors(ctx, alt);
+      break;
+    }
+    case 1: {
+      uint8_t value = 0;
+      status = DecodeUInt8(ctx, 0, 3, &value);
+      v->value = value;
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitPowerOffsetInformation(PowerOffsetInformation* v) {
+  v->presence = 0;
+  InitGainFactorInformation(&v->gainFactorInformation);
+}
+
+int DecodePowerOffsetInformation(PerContext* ctx, PowerOffsetInformation* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeGainFactorInformation(ctx, &v->gainFactorInformation), 0, "gainFactorInformation");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeInt8(ctx, -5, 10, &v->powerOffsetPp_m), 1, "powerOffsetPp_m");
+  }
+  return StatusOk;
+}
+
+void InitOctetModeRLC_SizeInfoType2(OctetModeRLC_SizeInfoType2* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeOctetModeRLC_SizeInfoType2(PerContext* ctx, OctetModeRLC_SizeInfoType2* v) {
+  static const char* const kAlternatives[] = {"sizeType1", "sizeType2", "sizeType3"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
+  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      uint8_t value = 0;
+      status = DecodeUInt8(ctx, 0, 31, &value);
+      v->value = value;
+      break;
+    }
+    case 1: {
+      uint8_t value = 0;
+      status = DecodeUInt8(ctx, 0, 63, &value);
+      v->value = value;
+      break;
+    }
+    case 2: {
+      uint8_t value = 0;
+      status = DecodeUInt8(ctx, 0, 56, &value);
+      v->value = value;
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitBitModeRLC_SizeInfo(BitModeRLC_SizeInfo* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeBitModeRLC_SizeInfo(PerContext* ctx, BitModeRLC_SizeInfo* v) {
+  static const char* const kAlternatives[] = {"sizeType1", "sizeType2", "sizeType3", "sizeType4"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 4, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      uint8_t value = 0;
+      status = DecodeUInt8(ctx, 0, 127, &value);
+      v->value = value;
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<BitModeRLC_SizeInfo_sizeType2*>(AllocRecord(ctx, sizeof(BitModeRLC_SizeInfo_sizeType2)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitBitModeRLC_SizeInfo_sizeType2(alt);
+      status = DecodeBitModeRLC_SizeInfo_sizeType2(ctx, alt);
+      break;
+    }
+    case 2: {
+      auto* alt = static_cast<BitModeRLC_SizeInfo_sizeType3*>(AllocRecord(ctx, sizeof(BitModeRLC_SizeInfo_sizeType3)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitBitModeRLC_SizeInfo_sizeType3(alt);
+      status = DecodeBitModeRLC_SizeInfo_sizeType3(ctx, alt);
+      break;
+    }
+    case 3: {
+      auto* alt = static_cast<BitModeRLC_SizeInfo_sizeType4*>(AllocRecord(ctx, sizeof(BitModeRLC_SizeInfo_sizeType4)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitBitModeRLC_SizeInfo_sizeType4(alt);
+      status = DecodeBitModeRLC_SizeInfo_sizeType4(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 4 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitBitModeRLC_SizeInfo_sizeType2(BitModeRLC_SizeInfo_sizeType2* v) {
+  v->presence = 0;
+}
+
+int DecodeBitModeRLC_SizeInfo_sizeType2(PerContext* ctx, BitModeRLC_SizeInfo_sizeType2* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 15, &v->part1), 0, "part1");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 7, &v->part2), 1, "part2");
+  }
+  return StatusOk;
+}
+
+void InitBitModeRLC_SizeInfo_sizeType3(BitModeRLC_SizeInfo_sizeType3* v) {
+  v->presence = 0;
+}
+
+int DecodeBitModeRLC_SizeInfo_sizeType3(PerContext* ctx, BitModeRLC_SizeInfo_sizeType3* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 47, &v->part1), 0, "part1");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 15, &v->part2), 1, "part2");
+  }
+  return StatusOk;
+}
+
+void InitBitModeRLC_SizeInfo_sizeType4(BitModeRLC_SizeInfo_sizeType4* v) {
+  v->presence = 0;
+}
+
+int DecodeBitModeRLC_SizeInfo_sizeType4(PerContext* ctx, BitModeRLC_SizeInfo_sizeType4* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 62, &v->part1), 0, "part1");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 63, &v->part2), 1, "part2");
+  }
+  return StatusOk;
+}
+
+void InitPowerControlAlgorithm(PowerControlAlgorithm* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodePowerControlAlgorithm(PerContext* ctx, PowerControlAlgorithm* v) {
+  static const char* const kAlternatives[] = {"algorithm1", "algorithm2"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      uint8_t value = 0;
+      status = DecodeUInt8(ctx, 0, 1, &value);
+      v->value = value;
+      break;
+    }
+    case 1: {
+      status = StatusOk;
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitTransportFormatSet(TransportFormatSet* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeTransportFormatSet(PerContext* ctx, TransportFormatSet* v) {
+  static const char* const kAlternatives[] = {"dedicatedTransChTFS", "commonTransChTFS"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      auto* alt = static_cast<DedicatedTransChTFS*>(AllocRecord(ctx, sizeof(DedicatedTransChTFS)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitDedicatedTransChTFS(alt);
+      status = DecodeDedicatedTransChTFS(ctx, alt);
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<CommonTransChTFS*>(AllocRecord(ctx, sizeof(CommonTransChTFS)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitCommonTransChTFS(alt);
+      status = DecodeCommonTransChTFS(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitTFCS(TFCS* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeTFCS(PerContext* ctx, TFCS* v) {
+  static const char* const kAlternatives[] = {"normalTFCI_Signalling", "dummy"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      auto* alt = static_cast<ExplicitTFCS_Configuration*>(AllocRecord(ctx, sizeof(ExplicitTFCS_Configuration)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitExplicitTFCS_Configuration(alt);
+      status = DecodeExplicitTFCS_Configuration(ctx, alt);
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<SplitTFCI_Signalling*>(AllocRecord(ctx, sizeof(SplitTFCI_Signalling)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitSplitTFCI_Signalling(alt);
+      status = DecodeSplitTFCI_Signalling(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitFrequencyInfo_modeSpecificInfo(FrequencyInfo_modeSpecificInfo* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeFrequencyInfo_modeSpecificInfo(PerContext* ctx, FrequencyInfo_modeSpecificInfo* v) {
+  static const char* const kAlternatives[] = {"fdd", "tdd"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      auto* alt = static_cast<FrequencyInfoFDD*>(AllocRecord(ctx, sizeof(FrequencyInfoFDD)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitFrequencyInfoFDD(alt);
+      status = DecodeFrequencyInfoFDD(ctx, alt);
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<FrequencyInfoTDD*>(AllocRecord(ctx, sizeof(FrequencyInfoTDD)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      status = DecodeFrequencyInfoTDD(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitFrequencyInfo(FrequencyInfo* v) {
+  InitFrequencyInfo_modeSpecificInfo(&v->modeSpecificInfo);
+}
+
+int DecodeFrequencyInfo(PerContext* ctx, FrequencyInfo* v) {
+  PER_TRY_IN(DecodeFrequencyInfo_modeSpecificInfo(ctx, &v->modeSpecificInfo), 0, "modeSpecificInfo");
+  return StatusOk;
+}
+
+void InitCSG_PSCSplitInfo(CSG_PSCSplitInfo* v) {
+  v->presence = 0;
+}
+
+int DecodeCSG_PSCSplitInfo(PerContext* ctx, CSG_PSCSplitInfo* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 63, &v->startPSC), 0, "startPSC");
+  PER_TRY_IN(DecodeEnumerated(ctx, 16, &v->numberOfPSCs), 1, "numberOfPSCs");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 63, &v->pscRange2Offset), 2, "pscRange2Offset");
+  }
+  return StatusOk;
+}
+
+int DecodePrimaryCPICH_Info(PerContext* ctx, PrimaryCPICH_Info* v) {
+  PER_TRY_IN(DecodeUInt16(ctx, 0, 511, &v->primaryScramblingCode), 0, "primaryScramblingCode");
+  return StatusOk;
+}
 
 void InitPrimaryCCPCH_Info(PrimaryCCPCH_Info* v) {
   v->tag = 0;
@@ -50,6 +389,2792 @@ int DecodeCellSelectReselectInfo_v590ext(PerContext* ctx, CellSelectReselectInfo
   }
   if (v->presence & (1u << 1)) {
     PER_TRY_IN(DecodeInt8(ctx, -5, -1, &v->deltaQhcs), 1, "deltaQhcs");
+  }
+  return StatusOk;
+}
+
+void InitChannelCodingType(ChannelCodingType* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeChannelCodingType(PerContext* ctx, ChannelCodingType* v) {
+  static const char* const kAlternatives[] = {"noCoding", "convolutional", "turbo"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
+  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: case 2: {
+      status = StatusOk;
+      break;
+    }
+    case 1: {
+      status = DecodeEnumerated(ctx, 2, &v->value);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitCommonDynamicTF_Info_rlc_Size(CommonDynamicTF_Info_rlc_Size* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeCommonDynamicTF_Info_rlc_Size(PerContext* ctx, CommonDynamicTF_Info_rlc_Size* v) {
+  static const char* const kAlternatives[] = {"fdd", "tdd"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      auto* alt = static_cast<CommonDynamicTF_Info_rlc_Size_fdd*>(AllocRecord(ctx, sizeof(CommonDynamicTF_Info_rlc_Size_fdd)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitCommonDynamicTF_Info_rlc_Size_fdd(alt);
+      status = DecodeCommonDynamicTF_Info_rlc_Size_fdd(ctx, alt);
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<CommonDynamicTF_Info_rlc_Size_tdd*>(AllocRecord(ctx, sizeof(CommonDynamicTF_Info_rlc_Size_tdd)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitCommonDynamicTF_Info_rlc_Size_tdd(alt);
+      status = DecodeCommonDynamicTF_Info_rlc_Size_tdd(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitNumberOfTransportBlocks(NumberOfTransportBlocks* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeNumberOfTransportBlocks(PerContext* ctx, NumberOfTransportBlocks* v) {
+  static const char* const kAlternatives[] = {"zero", "one", "small_", "large_"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 4, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: case 1: {
+      status = StatusOk;
+      break;
+    }
+    case 2: {
+      uint8_t value = 0;
+      status = DecodeUInt8(ctx, 2, 17, &value);
+      v->value = value;
+      break;
+    }
+    case 3: {
+      uint16_t value = 0;
+      status = DecodeUInt16(ctx, 18, 512, &value);
+      v->value = value;
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 4 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitCommonDynamicTF_Info_numberOfTbSizeList(CommonDynamicTF_Info_numberOfTbSizeList* v) {
+  v->count = 0;
+  v->items = nullptr;
+}
+
+int DecodeCommonDynamicTF_Info_numberOfTbSizeList(PerContext* ctx, CommonDynamicTF_Info_numberOfTbSizeList* v) {
+  ctx->pendingSize = &kSize_1_32;
+  uint32_t count = 0;
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  v->count = 0;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<NumberOfTransportBlocks*>(AllocRecord(ctx, sizeof(NumberOfTransportBlocks) * count));
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+  v->items = items;
+  for (uint32_t i = 0; i < count; ++i) {
+    NumberOfTransportBlocks* element = &items[i];
+    InitNumberOfTransportBlocks(element);
+    PER_TRY_IN(DecodeNumberOfTransportBlocks(ctx, element), i, nullptr);
+    ++v->count;  // a failed element stays out of the list
+  }
+  return StatusOk;
+}
+
+void InitLogicalChannelList(LogicalChannelList* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeLogicalChannelList(PerContext* ctx, LogicalChannelList* v) {
+  static const char* const kAlternatives[] = {"allSizes", "configured", "explicitList"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
+  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: case 1: {
+      status = StatusOk;
+      break;
+    }
+    case 2: {
+      auto* alt = static_cast<LogicalChannelList_explicitList*>(AllocRecord(ctx, sizeof(LogicalChannelList_explicitList)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitLogicalChannelList_explicitList(alt);
+      status = DecodeLogicalChannelList_explicitList(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitCommonDynamicTF_Info(CommonDynamicTF_Info* v) {
+  InitCommonDynamicTF_Info_rlc_Size(&v->rlc_Size);
+  InitCommonDynamicTF_Info_numberOfTbSizeList(&v->numberOfTbSizeList);
+  InitLogicalChannelList(&v->logicalChannelList);
+}
+
+int DecodeCommonDynamicTF_Info(PerContext* ctx, CommonDynamicTF_Info* v) {
+  PER_TRY_IN(DecodeCommonDynamicTF_Info_rlc_Size(ctx, &v->rlc_Size), 0, "rlc_Size");
+  PER_TRY_IN(DecodeCommonDynamicTF_Info_numberOfTbSizeList(ctx, &v->numberOfTbSizeList), 1, "numberOfTbSizeList");
+  PER_TRY_IN(DecodeLogicalChannelList(ctx, &v->logicalChannelList), 2, "logicalChannelList");
+  return StatusOk;
+}
+
+void InitCommonDynamicTF_InfoList(CommonDynamicTF_InfoList* v) {
+  v->count = 0;
+  v->items = nullptr;
+}
+
+int DecodeCommonDynamicTF_InfoList(PerContext* ctx, CommonDynamicTF_InfoList* v) {
+  ctx->pendingSize = &kSize_1_32;
+  uint32_t count = 0;
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  v->count = 0;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<CommonDynamicTF_Info*>(AllocRecord(ctx, sizeof(CommonDynamicTF_Info) * count));
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+  v->items = items;
+  for (uint32_t i = 0; i < count; ++i) {
+    CommonDynamicTF_Info* element = &items[i];
+    InitCommonDynamicTF_Info(element);
+    PER_TRY_IN(DecodeCommonDynamicTF_Info(ctx, element), i, nullptr);
+    ++v->count;  // a failed element stays out of the list
+  }
+  return StatusOk;
+}
+
+void InitCommonDynamicTF_Info_DynamicTTI_commonTDD_Choice(CommonDynamicTF_Info_DynamicTTI_commonTDD_Choice* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeCommonDynamicTF_Info_DynamicTTI_commonTDD_Choice(PerContext* ctx, CommonDynamicTF_Info_DynamicTTI_commonTDD_Choice* v) {
+  static const char* const kAlternatives[] = {"bitModeRLC_SizeInfo", "octetModeRLC_SizeInfoType1"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      auto* alt = static_cast<BitModeRLC_SizeInfo*>(AllocRecord(ctx, sizeof(BitModeRLC_SizeInfo)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitBitModeRLC_SizeInfo(alt);
+      status = DecodeBitModeRLC_SizeInfo(ctx, alt);
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<OctetModeRLC_SizeInfoType1*>(AllocRecord(ctx, sizeof(OctetModeRLC_SizeInfoType1)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitOctetModeRLC_SizeInfoType1(alt);
+      status = DecodeOctetModeRLC_SizeInfoType1(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitNumberOfTbSizeAndTTIList_Item(NumberOfTbSizeAndTTIList_Item* v) {
+  InitNumberOfTransportBlocks(&v->numberOfTransportBlocks);
+}
+
+int DecodeNumberOfTbSizeAndTTIList_Item(PerContext* ctx, NumberOfTbSizeAndTTIList_Item* v) {
+  PER_TRY_IN(DecodeNumberOfTransportBlocks(ctx, &v->numberOfTransportBlocks), 0, "numberOfTransportBlocks");
+  PER_TRY_IN(DecodeEnumerated(ctx, 4, &v->transmissionTimeInterval), 1, "transmissionTimeInterval");
+  return StatusOk;
+}
+
+void InitNumberOfTbSizeAndTTIList(NumberOfTbSizeAndTTIList* v) {
+  v->count = 0;
+  v->items = nullptr;
+}
+
+int DecodeNumberOfTbSizeAndTTIList(PerContext* ctx, NumberOfTbSizeAndTTIList* v) {
+  ctx->pendingSize = &kSize_1_32;
+  uint32_t count = 0;
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  v->count = 0;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<NumberOfTbSizeAndTTIList_Item*>(AllocRecord(ctx, sizeof(NumberOfTbSizeAndTTIList_Item) * count));
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+  v->items = items;
+  for (uint32_t i = 0; i < count; ++i) {
+    NumberOfTbSizeAndTTIList_Item* element = &items[i];
+    InitNumberOfTbSizeAndTTIList_Item(element);
+    PER_TRY_IN(DecodeNumberOfTbSizeAndTTIList_Item(ctx, element), i, nullptr);
+    ++v->count;  // a failed element stays out of the list
+  }
+  return StatusOk;
+}
+
+void InitCommonDynamicTF_Info_DynamicTTI(CommonDynamicTF_Info_DynamicTTI* v) {
+  InitCommonDynamicTF_Info_DynamicTTI_commonTDD_Choice(&v->commonTDD_Choice);
+  InitNumberOfTbSizeAndTTIList(&v->numberOfTbSizeAndTTIList);
+  InitLogicalChannelList(&v->logicalChannelList);
+}
+
+int DecodeCommonDynamicTF_Info_DynamicTTI(PerContext* ctx, CommonDynamicTF_Info_DynamicTTI* v) {
+  PER_TRY_IN(DecodeCommonDynamicTF_Info_DynamicTTI_commonTDD_Choice(ctx, &v->commonTDD_Choice), 0, "commonTDD_Choice");
+  PER_TRY_IN(DecodeNumberOfTbSizeAndTTIList(ctx, &v->numberOfTbSizeAndTTIList), 1, "numberOfTbSizeAndTTIList");
+  PER_TRY_IN(DecodeLogicalChannelList(ctx, &v->logicalChannelList), 2, "logicalChannelList");
+  return StatusOk;
+}
+
+void InitCommonDynamicTF_InfoList_DynamicTTI(CommonDynamicTF_InfoList_DynamicTTI* v) {
+  v->count = 0;
+  v->items = nullptr;
+}
+
+int DecodeCommonDynamicTF_InfoList_DynamicTTI(PerContext* ctx, CommonDynamicTF_InfoList_DynamicTTI* v) {
+  ctx->pendingSize = &kSize_1_32;
+  uint32_t count = 0;
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  v->count = 0;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<CommonDynamicTF_Info_DynamicTTI*>(AllocRecord(ctx, sizeof(CommonDynamicTF_Info_DynamicTTI) * count));
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+  v->items = items;
+  for (uint32_t i = 0; i < count; ++i) {
+    CommonDynamicTF_Info_DynamicTTI* element = &items[i];
+    InitCommonDynamicTF_Info_DynamicTTI(element);
+    PER_TRY_IN(DecodeCommonDynamicTF_Info_DynamicTTI(ctx, element), i, nullptr);
+    ++v->count;  // a failed element stays out of the list
+  }
+  return StatusOk;
+}
+
+void InitCommonDynamicTF_Info_rlc_Size_fdd(CommonDynamicTF_Info_rlc_Size_fdd* v) {
+  InitOctetModeRLC_SizeInfoType2(&v->octetModeRLC_SizeInfoType2);
+}
+
+int DecodeCommonDynamicTF_Info_rlc_Size_fdd(PerContext* ctx, CommonDynamicTF_Info_rlc_Size_fdd* v) {
+  PER_TRY_IN(DecodeOctetModeRLC_SizeInfoType2(ctx, &v->octetModeRLC_SizeInfoType2), 0, "octetModeRLC_SizeInfoType2");
+  return StatusOk;
+}
+
+void InitCommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice(CommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeCommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice(PerContext* ctx, CommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice* v) {
+  static const char* const kAlternatives[] = {"bitModeRLC_SizeInfo", "octetModeRLC_SizeInfoType1"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      auto* alt = static_cast<BitModeRLC_SizeInfo*>(AllocRecord(ctx, sizeof(BitModeRLC_SizeInfo)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitBitModeRLC_SizeInfo(alt);
+      status = DecodeBitModeRLC_SizeInfo(ctx, alt);
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<OctetModeRLC_SizeInfoType1*>(AllocRecord(ctx, sizeof(OctetModeRLC_SizeInfoType1)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitOctetModeRLC_SizeInfoType1(alt);
+      status = DecodeOctetModeRLC_SizeInfoType1(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitCommonDynamicTF_Info_rlc_Size_tdd(CommonDynamicTF_Info_rlc_Size_tdd* v) {
+  InitCommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice(&v->commonTDD_Choice);
+}
+
+int DecodeCommonDynamicTF_Info_rlc_Size_tdd(PerContext* ctx, CommonDynamicTF_Info_rlc_Size_tdd* v) {
+  PER_TRY_IN(DecodeCommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice(ctx, &v->commonTDD_Choice), 0, "commonTDD_Choice");
+  return StatusOk;
+}
+
+void InitMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode(MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode(PerContext* ctx, MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode* v) {
+  static const char* const kAlternatives[] = {"defaultMidamble", "commonMidamble", "ueSpecificMidamble"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
+  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: case 1: {
+      status = StatusOk;
+      break;
+    }
+    case 2: {
+      auto* alt = static_cast<MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      status = DecodeMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitMidambleShiftAndBurstType_LCR_r4(MidambleShiftAndBurstType_LCR_r4* v) {
+  InitMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode(&v->midambleAllocationMode);
+}
+
+int DecodeMidambleShiftAndBurstType_LCR_r4(PerContext* ctx, MidambleShiftAndBurstType_LCR_r4* v) {
+  PER_TRY_IN(DecodeMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode(ctx, &v->midambleAllocationMode), 0, "midambleAllocationMode");
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 8, &v->midambleConfiguration), 1, "midambleConfiguration");
+  return StatusOk;
+}
+
+void InitRepetitionPeriodAndLength(RepetitionPeriodAndLength* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeRepetitionPeriodAndLength(PerContext* ctx, RepetitionPeriodAndLength* v) {
+  static const char* const kAlternatives[] = {"repetitionPeriod1", "repetitionPeriod2", "repetitionPeriod4", "repetitionPeriod8", "repetitionPeriod16", "repetitionPeriod32", "repetitionPeriod64"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 7, &index), kStopBeforeMembers, nullptr);
+  if (index >= 7) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      status = StatusOk;
+      break;
+    }
+    case 1: {
+      uint8_t value = 0;
+      status = DecodeUInt8(ctx, 1, 1, &value);
+      v->value = value;
+      break;
+    }
+    case 2: {
+      uint8_t value = 0;
+      status = DecodeUInt8(ctx, 1, 3, &value);
+      v->value = value;
+      break;
+    }
+    case 3: {
+      uint8_t value = 0;
+      status = DecodeUInt8(ctx, 1, 7, &value);
+      v->value = value;
+      break;
+    }
+    case 4: {
+      uint8_t value = 0;
+      status = DecodeUInt8(ctx, 1, 15, &value);
+      v->value = value;
+      break;
+    }
+    case 5: {
+      uint8_t value = 0;
+      status = DecodeUInt8(ctx, 1, 31, &value);
+      v->value = value;
+      break;
+    }
+    case 6: {
+      uint8_t value = 0;
+      status = DecodeUInt8(ctx, 1, 63, &value);
+      v->value = value;
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 7 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitCommonTimeslotInfo(CommonTimeslotInfo* v) {
+  v->presence = 0;
+  InitRepetitionPeriodAndLength(&v->repetitionPeriodAndLength);
+}
+
+int DecodeCommonTimeslotInfo(PerContext* ctx, CommonTimeslotInfo* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->secondInterleavingMode), 0, "secondInterleavingMode");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeEnumerated(ctx, 4, &v->tfci_Coding), 1, "tfci_Coding");
+  }
+  PER_TRY_IN(DecodeEnumerated(ctx, 16, &v->puncturingLimit), 2, "puncturingLimit");
+  if (v->presence & (1u << 1)) {
+    PER_TRY_IN(DecodeRepetitionPeriodAndLength(ctx, &v->repetitionPeriodAndLength), 3, "repetitionPeriodAndLength");
+  }
+  return StatusOk;
+}
+
+void InitCommonTransChTFS_tti(CommonTransChTFS_tti* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeCommonTransChTFS_tti(PerContext* ctx, CommonTransChTFS_tti* v) {
+  static const char* const kAlternatives[] = {"tti10", "tti20", "tti40", "tti80", "dynamic"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 5, &index), kStopBeforeMembers, nullptr);
+  if (index >= 5) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: case 1: case 2: case 3: {
+      auto* alt = static_cast<CommonDynamicTF_InfoList*>(AllocRecord(ctx, sizeof(CommonDynamicTF_InfoList)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitCommonDynamicTF_InfoList(alt);
+      status = DecodeCommonDynamicTF_InfoList(ctx, alt);
+      break;
+    }
+    case 4: {
+      auto* alt = static_cast<CommonDynamicTF_InfoList_DynamicTTI*>(AllocRecord(ctx, sizeof(CommonDynamicTF_InfoList_DynamicTTI)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitCommonDynamicTF_InfoList_DynamicTTI(alt);
+      status = DecodeCommonDynamicTF_InfoList_DynamicTTI(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 5 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitSemistaticTF_Information(SemistaticTF_Information* v) {
+  InitChannelCodingType(&v->channelCodingType);
+}
+
+int DecodeSemistaticTF_Information(PerContext* ctx, SemistaticTF_Information* v) {
+  PER_TRY_IN(DecodeChannelCodingType(ctx, &v->channelCodingType), 0, "channelCodingType");
+  PER_TRY_IN(DecodeUInt16(ctx, 1, 256, &v->rateMatchingAttribute), 1, "rateMatchingAttribute");
+  PER_TRY_IN(DecodeEnumerated(ctx, 5, &v->crc_Size), 2, "crc_Size");
+  return StatusOk;
+}
+
+void InitCommonTransChTFS(CommonTransChTFS* v) {
+  InitCommonTransChTFS_tti(&v->tti);
+  InitSemistaticTF_Information(&v->semistaticTF_Information);
+}
+
+int DecodeCommonTransChTFS(PerContext* ctx, CommonTransChTFS* v) {
+  PER_TRY_IN(DecodeCommonTransChTFS_tti(ctx, &v->tti), 0, "tti");
+  PER_TRY_IN(DecodeSemistaticTF_Information(ctx, &v->semistaticTF_Information), 1, "semistaticTF_Information");
+  return StatusOk;
+}
+
+void InitDL_TS_ChannelisationCodesShort_codesRepresentation(DL_TS_ChannelisationCodesShort_codesRepresentation* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeDL_TS_ChannelisationCodesShort_codesRepresentation(PerContext* ctx, DL_TS_ChannelisationCodesShort_codesRepresentation* v) {
+  static const char* const kAlternatives[] = {"consecutive", "bitmap"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      auto* alt = static_cast<DL_TS_ChannelisationCodesShort_codesRepresentation_consecutive*>(AllocRecord(ctx, sizeof(DL_TS_ChannelisationCodesShort_codesRepresentation_consecutive)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      status = DecodeDL_TS_ChannelisationCodesShort_codesRepresentation_consecutive(ctx, alt);
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<BitStringValue<2>*>(AllocRecord(ctx, sizeof(BitStringValue<2>)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      status = StatusOk;
+      ctx->pendingSize = &kSize_16_16;
+      PER_TRY_IN(ReadBitString(ctx, &(*alt).bitCount, (*alt).bytes, sizeof (*alt).bytes), index, kAlternatives[index]);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitDL_TS_ChannelisationCodesShort(DL_TS_ChannelisationCodesShort* v) {
+  InitDL_TS_ChannelisationCodesShort_codesRepresentation(&v->codesRepresentation);
+}
+
+int DecodeDL_TS_ChannelisationCodesShort(PerContext* ctx, DL_TS_ChannelisationCodesShort* v) {
+  PER_TRY_IN(DecodeDL_TS_ChannelisationCodesShort_codesRepresentation(ctx, &v->codesRepresentation), 0, "codesRepresentation");
+  return StatusOk;
+}
+
+void InitDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation(DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation(PerContext* ctx, DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation* v) {
+  static const char* const kAlternatives[] = {"consecutive", "bitmap"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      auto* alt = static_cast<DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive*>(AllocRecord(ctx, sizeof(DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      status = DecodeDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive(ctx, alt);
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<BitStringValue<4>*>(AllocRecord(ctx, sizeof(BitStringValue<4>)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      status = StatusOk;
+      ctx->pendingSize = &kSize_32_32;
+      PER_TRY_IN(ReadBitString(ctx, &(*alt).bitCount, (*alt).bytes, sizeof (*alt).bytes), index, kAlternatives[index]);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitDL_TS_ChannelisationCodesShort_VHCR(DL_TS_ChannelisationCodesShort_VHCR* v) {
+  InitDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation(&v->codesRepresentation);
+}
+
+int DecodeDL_TS_ChannelisationCodesShort_VHCR(PerContext* ctx, DL_TS_ChannelisationCodesShort_VHCR* v) {
+  PER_TRY_IN(DecodeDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation(ctx, &v->codesRepresentation), 0, "codesRepresentation");
+  return StatusOk;
+}
+
+int DecodeDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive(PerContext* ctx, DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive* v) {
+  PER_TRY_IN(DecodeEnumerated(ctx, 32, &v->firstChannelisationCode), 0, "firstChannelisationCode");
+  PER_TRY_IN(DecodeEnumerated(ctx, 32, &v->lastChannelisationCode), 1, "lastChannelisationCode");
+  return StatusOk;
+}
+
+int DecodeDL_TS_ChannelisationCodesShort_codesRepresentation_consecutive(PerContext* ctx, DL_TS_ChannelisationCodesShort_codesRepresentation_consecutive* v) {
+  PER_TRY_IN(DecodeEnumerated(ctx, 16, &v->firstChannelisationCode), 0, "firstChannelisationCode");
+  PER_TRY_IN(DecodeEnumerated(ctx, 16, &v->lastChannelisationCode), 1, "lastChannelisationCode");
+  return StatusOk;
+}
+
+void InitDSCH_TransportChannelsInfo_Item(DSCH_TransportChannelsInfo_Item* v) {
+  InitTransportFormatSet(&v->dsch_TFS);
+}
+
+int DecodeDSCH_TransportChannelsInfo_Item(PerContext* ctx, DSCH_TransportChannelsInfo_Item* v) {
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 32, &v->dsch_transport_channel_identity), 0, "dsch_transport_channel_identity");
+  PER_TRY_IN(DecodeTransportFormatSet(ctx, &v->dsch_TFS), 1, "dsch_TFS");
+  return StatusOk;
+}
+
+void InitDSCH_TransportChannelsInfo(DSCH_TransportChannelsInfo* v) {
+  v->count = 0;
+  v->items = nullptr;
+}
+
+int DecodeDSCH_TransportChannelsInfo(PerContext* ctx, DSCH_TransportChannelsInfo* v) {
+  ctx->pendingSize = &kSize_1_32;
+  uint32_t count = 0;
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  v->count = 0;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<DSCH_TransportChannelsInfo_Item*>(AllocRecord(ctx, sizeof(DSCH_TransportChannelsInfo_Item) * count));
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+  v->items = items;
+  for (uint32_t i = 0; i < count; ++i) {
+    DSCH_TransportChannelsInfo_Item* element = &items[i];
+    InitDSCH_TransportChannelsInfo_Item(element);
+    PER_TRY_IN(DecodeDSCH_TransportChannelsInfo_Item(ctx, element), i, nullptr);
+    ++v->count;  // a failed element stays out of the list
+  }
+  return StatusOk;
+}
+
+void InitDedicatedDynamicTF_Info_rlc_Size(DedicatedDynamicTF_Info_rlc_Size* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeDedicatedDynamicTF_Info_rlc_Size(PerContext* ctx, DedicatedDynamicTF_Info_rlc_Size* v) {
+  static const char* const kAlternatives[] = {"bitMode", "octetModeType1"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      auto* alt = static_cast<BitModeRLC_SizeInfo*>(AllocRecord(ctx, sizeof(BitModeRLC_SizeInfo)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitBitModeRLC_SizeInfo(alt);
+      status = DecodeBitModeRLC_SizeInfo(ctx, alt);
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<OctetModeRLC_SizeInfoType1*>(AllocRecord(ctx, sizeof(OctetModeRLC_SizeInfoType1)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitOctetModeRLC_SizeInfoType1(alt);
+      status = DecodeOctetModeRLC_SizeInfoType1(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitDedicatedDynamicTF_Info_numberOfTbSizeList(DedicatedDynamicTF_Info_numberOfTbSizeList* v) {
+  v->count = 0;
+  v->items = nullptr;
+}
+
+int DecodeDedicatedDynamicTF_Info_numberOfTbSizeList(PerContext* ctx, DedicatedDynamicTF_Info_numberOfTbSizeList* v) {
+  ctx->pendingSize = &kSize_1_32;
+  uint32_t count = 0;
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  v->count = 0;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<NumberOfTransportBlocks*>(AllocRecord(ctx, sizeof(NumberOfTransportBlocks) * count));
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+  v->items = items;
+  for (uint32_t i = 0; i < count; ++i) {
+    NumberOfTransportBlocks* element = &items[i];
+    InitNumberOfTransportBlocks(element);
+    PER_TRY_IN(DecodeNumberOfTransportBlocks(ctx, element), i, nullptr);
+    ++v->count;  // a failed element stays out of the list
+  }
+  return StatusOk;
+}
+
+void InitDedicatedDynamicTF_Info(DedicatedDynamicTF_Info* v) {
+  InitDedicatedDynamicTF_Info_rlc_Size(&v->rlc_Size);
+  InitDedicatedDynamicTF_Info_numberOfTbSizeList(&v->numberOfTbSizeList);
+  InitLogicalChannelList(&v->logicalChannelList);
+}
+
+int DecodeDedicatedDynamicTF_Info(PerContext* ctx, DedicatedDynamicTF_Info* v) {
+  PER_TRY_IN(DecodeDedicatedDynamicTF_Info_rlc_Size(ctx, &v->rlc_Size), 0, "rlc_Size");
+  PER_TRY_IN(DecodeDedicatedDynamicTF_Info_numberOfTbSizeList(ctx, &v->numberOfTbSizeList), 1, "numberOfTbSizeList");
+  PER_TRY_IN(DecodeLogicalChannelList(ctx, &v->logicalChannelList), 2, "logicalChannelList");
+  return StatusOk;
+}
+
+void InitDedicatedDynamicTF_InfoList(DedicatedDynamicTF_InfoList* v) {
+  v->count = 0;
+  v->items = nullptr;
+}
+
+int DecodeDedicatedDynamicTF_InfoList(PerContext* ctx, DedicatedDynamicTF_InfoList* v) {
+  ctx->pendingSize = &kSize_1_32;
+  uint32_t count = 0;
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  v->count = 0;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<DedicatedDynamicTF_Info*>(AllocRecord(ctx, sizeof(DedicatedDynamicTF_Info) * count));
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+  v->items = items;
+  for (uint32_t i = 0; i < count; ++i) {
+    DedicatedDynamicTF_Info* element = &items[i];
+    InitDedicatedDynamicTF_Info(element);
+    PER_TRY_IN(DecodeDedicatedDynamicTF_Info(ctx, element), i, nullptr);
+    ++v->count;  // a failed element stays out of the list
+  }
+  return StatusOk;
+}
+
+void InitDedicatedDynamicTF_Info_DynamicTTI_rlc_Size(DedicatedDynamicTF_Info_DynamicTTI_rlc_Size* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeDedicatedDynamicTF_Info_DynamicTTI_rlc_Size(PerContext* ctx, DedicatedDynamicTF_Info_DynamicTTI_rlc_Size* v) {
+  static const char* const kAlternatives[] = {"bitMode", "octetModeType1"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      auto* alt = static_cast<BitModeRLC_SizeInfo*>(AllocRecord(ctx, sizeof(BitModeRLC_SizeInfo)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitBitModeRLC_SizeInfo(alt);
+      status = DecodeBitModeRLC_SizeInfo(ctx, alt);
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<OctetModeRLC_SizeInfoType1*>(AllocRecord(ctx, sizeof(OctetModeRLC_SizeInfoType1)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitOctetModeRLC_SizeInfoType1(alt);
+      status = DecodeOctetModeRLC_SizeInfoType1(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitDedicatedDynamicTF_Info_DynamicTTI(DedicatedDynamicTF_Info_DynamicTTI* v) {
+  InitDedicatedDynamicTF_Info_DynamicTTI_rlc_Size(&v->rlc_Size);
+  InitNumberOfTbSizeAndTTIList(&v->numberOfTbSizeAndTTIList);
+  InitLogicalChannelList(&v->logicalChannelList);
+}
+
+int DecodeDedicatedDynamicTF_Info_DynamicTTI(PerContext* ctx, DedicatedDynamicTF_Info_DynamicTTI* v) {
+  PER_TRY_IN(DecodeDedicatedDynamicTF_Info_DynamicTTI_rlc_Size(ctx, &v->rlc_Size), 0, "rlc_Size");
+  PER_TRY_IN(DecodeNumberOfTbSizeAndTTIList(ctx, &v->numberOfTbSizeAndTTIList), 1, "numberOfTbSizeAndTTIList");
+  PER_TRY_IN(DecodeLogicalChannelList(ctx, &v->logicalChannelList), 2, "logicalChannelList");
+  return StatusOk;
+}
+
+void InitDedicatedDynamicTF_InfoList_DynamicTTI(DedicatedDynamicTF_InfoList_DynamicTTI* v) {
+  v->count = 0;
+  v->items = nullptr;
+}
+
+int DecodeDedicatedDynamicTF_InfoList_DynamicTTI(PerContext* ctx, DedicatedDynamicTF_InfoList_DynamicTTI* v) {
+  ctx->pendingSize = &kSize_1_32;
+  uint32_t count = 0;
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  v->count = 0;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<DedicatedDynamicTF_Info_DynamicTTI*>(AllocRecord(ctx, sizeof(DedicatedDynamicTF_Info_DynamicTTI) * count));
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+  v->items = items;
+  for (uint32_t i = 0; i < count; ++i) {
+    DedicatedDynamicTF_Info_DynamicTTI* element = &items[i];
+    InitDedicatedDynamicTF_Info_DynamicTTI(element);
+    PER_TRY_IN(DecodeDedicatedDynamicTF_Info_DynamicTTI(ctx, element), i, nullptr);
+    ++v->count;  // a failed element stays out of the list
+  }
+  return StatusOk;
+}
+
+void InitDedicatedTransChTFS_tti(DedicatedTransChTFS_tti* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeDedicatedTransChTFS_tti(PerContext* ctx, DedicatedTransChTFS_tti* v) {
+  static const char* const kAlternatives[] = {"tti10", "tti20", "tti40", "tti80", "dynamic"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 5, &index), kStopBeforeMembers, nullptr);
+  if (index >= 5) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: case 1: case 2: case 3: {
+      auto* alt = static_cast<DedicatedDynamicTF_InfoList*>(AllocRecord(ctx, sizeof(DedicatedDynamicTF_InfoList)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitDedicatedDynamicTF_InfoList(alt);
+      status = DecodeDedicatedDynamicTF_InfoList(ctx, alt);
+      break;
+    }
+    case 4: {
+      auto* alt = static_cast<DedicatedDynamicTF_InfoList_DynamicTTI*>(AllocRecord(ctx, sizeof(DedicatedDynamicTF_InfoList_DynamicTTI)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitDedicatedDynamicTF_InfoList_DynamicTTI(alt);
+      status = DecodeDedicatedDynamicTF_InfoList_DynamicTTI(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 5 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitDedicatedTransChTFS(DedicatedTransChTFS* v) {
+  InitDedicatedTransChTFS_tti(&v->tti);
+  InitSemistaticTF_Information(&v->semistaticTF_Information);
+}
+
+int DecodeDedicatedTransChTFS(PerContext* ctx, DedicatedTransChTFS* v) {
+  PER_TRY_IN(DecodeDedicatedTransChTFS_tti(ctx, &v->tti), 0, "tti");
+  PER_TRY_IN(DecodeSemistaticTF_Information(ctx, &v->semistaticTF_Information), 1, "semistaticTF_Information");
+  return StatusOk;
+}
+
+void InitDownlinkAdditionalTimeslots_parameters(DownlinkAdditionalTimeslots_parameters* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeDownlinkAdditionalTimeslots_parameters(PerContext* ctx, DownlinkAdditionalTimeslots_parameters* v) {
+  static const char* const kAlternatives[] = {"sameAsLast", "newParameters"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      auto* alt = static_cast<DownlinkAdditionalTimeslots_parameters_sameAsLast*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots_parameters_sameAsLast)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      status = DecodeDownlinkAdditionalTimeslots_parameters_sameAsLast(ctx, alt);
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<DownlinkAdditionalTimeslots_parameters_newParameters*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots_parameters_newParameters)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitDownlinkAdditionalTimeslots_parameters_newParameters(alt);
+      status = DecodeDownlinkAdditionalTimeslots_parameters_newParameters(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitDownlinkAdditionalTimeslots(DownlinkAdditionalTimeslots* v) {
+  InitDownlinkAdditionalTimeslots_parameters(&v->parameters);
+}
+
+int DecodeDownlinkAdditionalTimeslots(PerContext* ctx, DownlinkAdditionalTimeslots* v) {
+  PER_TRY_IN(DecodeDownlinkAdditionalTimeslots_parameters(ctx, &v->parameters), 0, "parameters");
+  return StatusOk;
+}
+
+void InitDownlinkAdditionalTimeslots_LCR_r4_parameters(DownlinkAdditionalTimeslots_LCR_r4_parameters* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeDownlinkAdditionalTimeslots_LCR_r4_parameters(PerContext* ctx, DownlinkAdditionalTimeslots_LCR_r4_parameters* v) {
+  static const char* const kAlternatives[] = {"sameAsLast", "newParameters"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      auto* alt = static_cast<DownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      status = DecodeDownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast(ctx, alt);
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<DownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitDownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters(alt);
+      status = DecodeDownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitDownlinkAdditionalTimeslots_LCR_r4(DownlinkAdditionalTimeslots_LCR_r4* v) {
+  InitDownlinkAdditionalTimeslots_LCR_r4_parameters(&v->parameters);
+}
+
+int DecodeDownlinkAdditionalTimeslots_LCR_r4(PerContext* ctx, DownlinkAdditionalTimeslots_LCR_r4* v) {
+  PER_TRY_IN(DecodeDownlinkAdditionalTimeslots_LCR_r4_parameters(ctx, &v->parameters), 0, "parameters");
+  return StatusOk;
+}
+
+void InitIndividualTimeslotInfo_LCR_r4(IndividualTimeslotInfo_LCR_r4* v) {
+  v->presence = 0;
+  InitMidambleShiftAndBurstType_LCR_r4(&v->midambleShiftAndBurstType);
+}
+
+int DecodeIndividualTimeslotInfo_LCR_r4(PerContext* ctx, IndividualTimeslotInfo_LCR_r4* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 6, &v->timeslotNumber), 0, "timeslotNumber");
+  PER_TRY_IN(ReadBit(ctx, &v->tfci_Existence), 1, "tfci_Existence");
+  PER_TRY_IN(DecodeMidambleShiftAndBurstType_LCR_r4(ctx, &v->midambleShiftAndBurstType), 2, "midambleShiftAndBurstType");
+  PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->modulation), 3, "modulation");
+  PER_TRY_IN(DecodeEnumerated(ctx, 3, &v->ss_TPC_Symbols), 4, "ss_TPC_Symbols");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 15, &v->additionalSS_TPC_Symbols), 5, "additionalSS_TPC_Symbols");
+  }
+  return StatusOk;
+}
+
+void InitDownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters(DownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters* v) {
+  InitIndividualTimeslotInfo_LCR_r4(&v->individualTimeslotInfo);
+  InitDL_TS_ChannelisationCodesShort(&v->dl_TS_ChannelisationCodesShort);
+}
+
+int DecodeDownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters(PerContext* ctx, DownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters* v) {
+  PER_TRY_IN(DecodeIndividualTimeslotInfo_LCR_r4(ctx, &v->individualTimeslotInfo), 0, "individualTimeslotInfo");
+  PER_TRY_IN(DecodeDL_TS_ChannelisationCodesShort(ctx, &v->dl_TS_ChannelisationCodesShort), 1, "dl_TS_ChannelisationCodesShort");
+  return StatusOk;
+}
+
+int DecodeDownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast(PerContext* ctx, DownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast* v) {
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 6, &v->timeslotNumber), 0, "timeslotNumber");
+  return StatusOk;
+}
+
+void InitDownlinkAdditionalTimeslots_VHCR_parameters(DownlinkAdditionalTimeslots_VHCR_parameters* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeDownlinkAdditionalTimeslots_VHCR_parameters(PerContext* ctx, DownlinkAdditionalTimeslots_VHCR_parameters* v) {
+  static const char* const kAlternatives[] = {"sameAsLast", "newParameters"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      auto* alt = static_cast<DownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      status = DecodeDownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast(ctx, alt);
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<DownlinkAdditionalTimeslots_VHCR_parameters_newParameters*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots_VHCR_parameters_newParameters)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitDownlinkAdditionalTimeslots_VHCR_parameters_newParameters(alt);
+      status = DecodeDownlinkAdditionalTimeslots_VHCR_parameters_newParameters(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitDownlinkAdditionalTimeslots_VHCR(DownlinkAdditionalTimeslots_VHCR* v) {
+  InitDownlinkAdditionalTimeslots_VHCR_parameters(&v->parameters);
+}
+
+int DecodeDownlinkAdditionalTimeslots_VHCR(PerContext* ctx, DownlinkAdditionalTimeslots_VHCR* v) {
+  PER_TRY_IN(DecodeDownlinkAdditionalTimeslots_VHCR_parameters(ctx, &v->parameters), 0, "parameters");
+  return StatusOk;
+}
+
+void InitMidambleShiftAndBurstType_VHCR_burstType(MidambleShiftAndBurstType_VHCR_burstType* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeMidambleShiftAndBurstType_VHCR_burstType(PerContext* ctx, MidambleShiftAndBurstType_VHCR_burstType* v) {
+  static const char* const kAlternatives[] = {"type1", "type2", "type3", "mbsfnBurstType4"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 4, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      auto* alt = static_cast<MidambleShiftAndBurstType_VHCR_burstType_type1*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_VHCR_burstType_type1)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitMidambleShiftAndBurstType_VHCR_burstType_type1(alt);
+      status = DecodeMidambleShiftAndBurstType_VHCR_burstType_type1(ctx, alt);
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<MidambleShiftAndBurstType_VHCR_burstType_type2*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_VHCR_burstType_type2)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitMidambleShiftAndBurstType_VHCR_burstType_type2(alt);
+      status = DecodeMidambleShiftAndBurstType_VHCR_burstType_type2(ctx, alt);
+      break;
+    }
+    case 2: {
+      auto* alt = static_cast<MidambleShiftAndBurstType_VHCR_burstType_type3*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_VHCR_burstType_type3)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitMidambleShiftAndBurstType_VHCR_burstType_type3(alt);
+      status = DecodeMidambleShiftAndBurstType_VHCR_burstType_type3(ctx, alt);
+      break;
+    }
+    case 3: {
+      status = StatusOk;
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 4 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitMidambleShiftAndBurstType_VHCR(MidambleShiftAndBurstType_VHCR* v) {
+  InitMidambleShiftAndBurstType_VHCR_burstType(&v->burstType);
+}
+
+int DecodeMidambleShiftAndBurstType_VHCR(PerContext* ctx, MidambleShiftAndBurstType_VHCR* v) {
+  PER_TRY_IN(DecodeMidambleShiftAndBurstType_VHCR_burstType(ctx, &v->burstType), 0, "burstType");
+  return StatusOk;
+}
+
+void InitIndividualTimeslotInfo_VHCR(IndividualTimeslotInfo_VHCR* v) {
+  InitMidambleShiftAndBurstType_VHCR(&v->midambleShiftAndBurstType_VHCR);
+}
+
+int DecodeIndividualTimeslotInfo_VHCR(PerContext* ctx, IndividualTimeslotInfo_VHCR* v) {
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 14, &v->timeslotNumber), 0, "timeslotNumber");
+  PER_TRY_IN(ReadBit(ctx, &v->tfci_Existence), 1, "tfci_Existence");
+  PER_TRY_IN(DecodeMidambleShiftAndBurstType_VHCR(ctx, &v->midambleShiftAndBurstType_VHCR), 2, "midambleShiftAndBurstType_VHCR");
+  return StatusOk;
+}
+
+void InitDownlinkAdditionalTimeslots_VHCR_parameters_newParameters(DownlinkAdditionalTimeslots_VHCR_parameters_newParameters* v) {
+  InitIndividualTimeslotInfo_VHCR(&v->individualTimeslotInfo);
+  InitDL_TS_ChannelisationCodesShort_VHCR(&v->dl_TS_ChannelisationCodesShort);
+}
+
+int DecodeDownlinkAdditionalTimeslots_VHCR_parameters_newParameters(PerContext* ctx, DownlinkAdditionalTimeslots_VHCR_parameters_newParameters* v) {
+  PER_TRY_IN(DecodeIndividualTimeslotInfo_VHCR(ctx, &v->individualTimeslotInfo), 0, "individualTimeslotInfo");
+  PER_TRY_IN(DecodeDL_TS_ChannelisationCodesShort_VHCR(ctx, &v->dl_TS_ChannelisationCodesShort), 1, "dl_TS_ChannelisationCodesShort");
+  return StatusOk;
+}
+
+int DecodeDownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast(PerContext* ctx, DownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast* v) {
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 14, &v->timeslotNumber), 0, "timeslotNumber");
+  return StatusOk;
+}
+
+void InitMidambleShiftAndBurstType_burstType(MidambleShiftAndBurstType_burstType* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeMidambleShiftAndBurstType_burstType(PerContext* ctx, MidambleShiftAndBurstType_burstType* v) {
+  static const char* const kAlternatives[] = {"type1", "type2", "type3"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
+  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      auto* alt = static_cast<MidambleShiftAndBurstType_burstType_type1*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_burstType_type1)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitMidambleShiftAndBurstType_burstType_type1(alt);
+      status = DecodeMidambleShiftAndBurstType_burstType_type1(ctx, alt);
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<MidambleShiftAndBurstType_burstType_type2*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_burstType_type2)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitMidambleShiftAndBurstType_burstType_type2(alt);
+      status = DecodeMidambleShiftAndBurstType_burstType_type2(ctx, alt);
+      break;
+    }
+    case 2: {
+      auto* alt = static_cast<MidambleShiftAndBurstType_burstType_type3*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_burstType_type3)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitMidambleShiftAndBurstType_burstType_type3(alt);
+      status = DecodeMidambleShiftAndBurstType_burstType_type3(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitMidambleShiftAndBurstType(MidambleShiftAndBurstType* v) {
+  InitMidambleShiftAndBurstType_burstType(&v->burstType);
+}
+
+int DecodeMidambleShiftAndBurstType(PerContext* ctx, MidambleShiftAndBurstType* v) {
+  PER_TRY_IN(DecodeMidambleShiftAndBurstType_burstType(ctx, &v->burstType), 0, "burstType");
+  return StatusOk;
+}
+
+void InitIndividualTimeslotInfo(IndividualTimeslotInfo* v) {
+  InitMidambleShiftAndBurstType(&v->midambleShiftAndBurstType);
+}
+
+int DecodeIndividualTimeslotInfo(PerContext* ctx, IndividualTimeslotInfo* v) {
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 14, &v->timeslotNumber), 0, "timeslotNumber");
+  PER_TRY_IN(ReadBit(ctx, &v->tfci_Existence), 1, "tfci_Existence");
+  PER_TRY_IN(DecodeMidambleShiftAndBurstType(ctx, &v->midambleShiftAndBurstType), 2, "midambleShiftAndBurstType");
+  return StatusOk;
+}
+
+void InitDownlinkAdditionalTimeslots_parameters_newParameters(DownlinkAdditionalTimeslots_parameters_newParameters* v) {
+  InitIndividualTimeslotInfo(&v->individualTimeslotInfo);
+  InitDL_TS_ChannelisationCodesShort(&v->dl_TS_ChannelisationCodesShort);
+}
+
+int DecodeDownlinkAdditionalTimeslots_parameters_newParameters(PerContext* ctx, DownlinkAdditionalTimeslots_parameters_newParameters* v) {
+  PER_TRY_IN(DecodeIndividualTimeslotInfo(ctx, &v->individualTimeslotInfo), 0, "individualTimeslotInfo");
+  PER_TRY_IN(DecodeDL_TS_ChannelisationCodesShort(ctx, &v->dl_TS_ChannelisationCodesShort), 1, "dl_TS_ChannelisationCodesShort");
+  return StatusOk;
+}
+
+int DecodeDownlinkAdditionalTimeslots_parameters_sameAsLast(PerContext* ctx, DownlinkAdditionalTimeslots_parameters_sameAsLast* v) {
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 14, &v->timeslotNumber), 0, "timeslotNumber");
+  return StatusOk;
+}
+
+void InitDownlinkTimeslotsCodes_moreTimeslots(DownlinkTimeslotsCodes_moreTimeslots* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeDownlinkTimeslotsCodes_moreTimeslots(PerContext* ctx, DownlinkTimeslotsCodes_moreTimeslots* v) {
+  static const char* const kAlternatives[] = {"noMore", "additionalTimeslots"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      status = StatusOk;
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots*>(AllocRecord(ctx, sizeof(DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots(alt);
+      status = DecodeDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitDownlinkTimeslotsCodes(DownlinkTimeslotsCodes* v) {
+  InitIndividualTimeslotInfo(&v->firstIndividualTimeslotInfo);
+  InitDL_TS_ChannelisationCodesShort(&v->dl_TS_ChannelisationCodesShort);
+  InitDownlinkTimeslotsCodes_moreTimeslots(&v->moreTimeslots);
+}
+
+int DecodeDownlinkTimeslotsCodes(PerContext* ctx, DownlinkTimeslotsCodes* v) {
+  PER_TRY_IN(DecodeIndividualTimeslotInfo(ctx, &v->firstIndividualTimeslotInfo), 0, "firstIndividualTimeslotInfo");
+  PER_TRY_IN(DecodeDL_TS_ChannelisationCodesShort(ctx, &v->dl_TS_ChannelisationCodesShort), 1, "dl_TS_ChannelisationCodesShort");
+  PER_TRY_IN(DecodeDownlinkTimeslotsCodes_moreTimeslots(ctx, &v->moreTimeslots), 2, "moreTimeslots");
+  return StatusOk;
+}
+
+void InitDownlinkTimeslotsCodes_LCR_r4_moreTimeslots(DownlinkTimeslotsCodes_LCR_r4_moreTimeslots* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeDownlinkTimeslotsCodes_LCR_r4_moreTimeslots(PerContext* ctx, DownlinkTimeslotsCodes_LCR_r4_moreTimeslots* v) {
+  static const char* const kAlternatives[] = {"noMore", "additionalTimeslots"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      status = StatusOk;
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots*>(AllocRecord(ctx, sizeof(DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(alt);
+      status = DecodeDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitDownlinkTimeslotsCodes_LCR_r4(DownlinkTimeslotsCodes_LCR_r4* v) {
+  InitIndividualTimeslotInfo_LCR_r4(&v->firstIndividualTimeslotInfo);
+  InitDL_TS_ChannelisationCodesShort(&v->dl_TS_ChannelisationCodesShort);
+  InitDownlinkTimeslotsCodes_LCR_r4_moreTimeslots(&v->moreTimeslots);
+}
+
+int DecodeDownlinkTimeslotsCodes_LCR_r4(PerContext* ctx, DownlinkTimeslotsCodes_LCR_r4* v) {
+  PER_TRY_IN(DecodeIndividualTimeslotInfo_LCR_r4(ctx, &v->firstIndividualTimeslotInfo), 0, "firstIndividualTimeslotInfo");
+  PER_TRY_IN(DecodeDL_TS_ChannelisationCodesShort(ctx, &v->dl_TS_ChannelisationCodesShort), 1, "dl_TS_ChannelisationCodesShort");
+  PER_TRY_IN(DecodeDownlinkTimeslotsCodes_LCR_r4_moreTimeslots(ctx, &v->moreTimeslots), 2, "moreTimeslots");
+  return StatusOk;
+}
+
+void InitDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(PerContext* ctx, DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots* v) {
+  static const char* const kAlternatives[] = {"consecutive", "timeslotList"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      uint8_t value = 0;
+      status = DecodeUInt8(ctx, 1, 5, &value);
+      v->value = value;
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList*>(AllocRecord(ctx, sizeof(DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(alt);
+      status = DecodeDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList* v) {
+  v->count = 0;
+  v->items = nullptr;
+}
+
+int DecodeDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(PerContext* ctx, DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList* v) {
+  ctx->pendingSize = &kSize_1_5;
+  uint32_t count = 0;
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  if (count > 5) {
+    PER_TRY_IN(NoteWarning(ctx, WarningKind::ListAboveSize), kStopBeforeMembers, nullptr);
+  }
+  v->count = 0;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<DownlinkAdditionalTimeslots_LCR_r4*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots_LCR_r4) * count));
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+  v->items = items;
+  for (uint32_t i = 0; i < count; ++i) {
+    DownlinkAdditionalTimeslots_LCR_r4* element = &items[i];
+    InitDownlinkAdditionalTimeslots_LCR_r4(element);
+    PER_TRY_IN(DecodeDownlinkAdditionalTimeslots_LCR_r4(ctx, element), i, nullptr);
+    ++v->count;  // a failed element stays out of the list
+  }
+  return StatusOk;
+}
+
+void InitDownlinkTimeslotsCodes_VHCR_moreTimeslots(DownlinkTimeslotsCodes_VHCR_moreTimeslots* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeDownlinkTimeslotsCodes_VHCR_moreTimeslots(PerContext* ctx, DownlinkTimeslotsCodes_VHCR_moreTimeslots* v) {
+  static const char* const kAlternatives[] = {"noMore", "additionalTimeslots"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      status = StatusOk;
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots*>(AllocRecord(ctx, sizeof(DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(alt);
+      status = DecodeDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitDownlinkTimeslotsCodes_VHCR(DownlinkTimeslotsCodes_VHCR* v) {
+  InitIndividualTimeslotInfo_VHCR(&v->firstIndividualTimeslotInfo);
+  InitDL_TS_ChannelisationCodesShort_VHCR(&v->dl_TS_ChannelisationCodesShort);
+  InitDownlinkTimeslotsCodes_VHCR_moreTimeslots(&v->moreTimeslots);
+}
+
+int DecodeDownlinkTimeslotsCodes_VHCR(PerContext* ctx, DownlinkTimeslotsCodes_VHCR* v) {
+  PER_TRY_IN(DecodeIndividualTimeslotInfo_VHCR(ctx, &v->firstIndividualTimeslotInfo), 0, "firstIndividualTimeslotInfo");
+  PER_TRY_IN(DecodeDL_TS_ChannelisationCodesShort_VHCR(ctx, &v->dl_TS_ChannelisationCodesShort), 1, "dl_TS_ChannelisationCodesShort");
+  PER_TRY_IN(DecodeDownlinkTimeslotsCodes_VHCR_moreTimeslots(ctx, &v->moreTimeslots), 2, "moreTimeslots");
+  return StatusOk;
+}
+
+void InitDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(PerContext* ctx, DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots* v) {
+  static const char* const kAlternatives[] = {"consecutive", "timeslotList"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      uint8_t value = 0;
+      status = DecodeUInt8(ctx, 1, 13, &value);
+      v->value = value;
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList*>(AllocRecord(ctx, sizeof(DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(alt);
+      status = DecodeDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList* v) {
+  v->count = 0;
+  v->items = nullptr;
+}
+
+int DecodeDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(PerContext* ctx, DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList* v) {
+  ctx->pendingSize = &kSize_1_13;
+  uint32_t count = 0;
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  if (count > 13) {
+    PER_TRY_IN(NoteWarning(ctx, WarningKind::ListAboveSize), kStopBeforeMembers, nullptr);
+  }
+  v->count = 0;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<DownlinkAdditionalTimeslots_VHCR*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots_VHCR) * count));
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+  v->items = items;
+  for (uint32_t i = 0; i < count; ++i) {
+    DownlinkAdditionalTimeslots_VHCR* element = &items[i];
+    InitDownlinkAdditionalTimeslots_VHCR(element);
+    PER_TRY_IN(DecodeDownlinkAdditionalTimeslots_VHCR(ctx, element), i, nullptr);
+    ++v->count;  // a failed element stays out of the list
+  }
+  return StatusOk;
+}
+
+void InitDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots(DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots(PerContext* ctx, DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots* v) {
+  static const char* const kAlternatives[] = {"consecutive", "timeslotList"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      uint8_t value = 0;
+      status = DecodeUInt8(ctx, 1, 13, &value);
+      v->value = value;
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList*>(AllocRecord(ctx, sizeof(DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(alt);
+      status = DecodeDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList* v) {
+  v->count = 0;
+  v->items = nullptr;
+}
+
+int DecodeDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(PerContext* ctx, DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList* v) {
+  ctx->pendingSize = &kSize_1_13;
+  uint32_t count = 0;
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  if (count > 13) {
+    PER_TRY_IN(NoteWarning(ctx, WarningKind::ListAboveSize), kStopBeforeMembers, nullptr);
+  }
+  v->count = 0;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<DownlinkAdditionalTimeslots*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots) * count));
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+  v->items = items;
+  for (uint32_t i = 0; i < count; ++i) {
+    DownlinkAdditionalTimeslots* element = &items[i];
+    InitDownlinkAdditionalTimeslots(element);
+    PER_TRY_IN(DecodeDownlinkAdditionalTimeslots(ctx, element), i, nullptr);
+    ++v->count;  // a failed element stays out of the list
+  }
+  return StatusOk;
+}
+
+void InitExplicitTFCS_Configuration(ExplicitTFCS_Configuration* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeExplicitTFCS_Configuration(PerContext* ctx, ExplicitTFCS_Configuration* v) {
+  static const char* const kAlternatives[] = {"complete", "addition", "removal", "replacement"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 4, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: case 1: {
+      auto* alt = static_cast<TFCS_ReconfAdd*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitTFCS_ReconfAdd(alt);
+      status = DecodeTFCS_ReconfAdd(ctx, alt);
+      break;
+    }
+    case 2: {
+      auto* alt = static_cast<TFCS_RemovalList*>(AllocRecord(ctx, sizeof(TFCS_RemovalList)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitTFCS_RemovalList(alt);
+      status = DecodeTFCS_RemovalList(ctx, alt);
+      break;
+    }
+    case 3: {
+      auto* alt = static_cast<ExplicitTFCS_Configuration_replacement*>(AllocRecord(ctx, sizeof(ExplicitTFCS_Configuration_replacement)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitExplicitTFCS_Configuration_replacement(alt);
+      status = DecodeExplicitTFCS_Configuration_replacement(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 4 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+int DecodeTFCS_Removal(PerContext* ctx, TFCS_Removal* v) {
+  PER_TRY_IN(DecodeUInt16(ctx, 0, 1023, &v->tfci), 0, "tfci");
+  return StatusOk;
+}
+
+void InitTFCS_RemovalList(TFCS_RemovalList* v) {
+  v->count = 0;
+  v->items = nullptr;
+}
+
+int DecodeTFCS_RemovalList(PerContext* ctx, TFCS_RemovalList* v) {
+  ctx->pendingSize = &kSize_1_1024;
+  uint32_t count = 0;
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  v->count = 0;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<TFCS_Removal*>(AllocRecord(ctx, sizeof(TFCS_Removal) * count));
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+  v->items = items;
+  for (uint32_t i = 0; i < count; ++i) {
+    TFCS_Removal* element = &items[i];
+    PER_TRY_IN(DecodeTFCS_Removal(ctx, element), i, nullptr);
+    ++v->count;  // a failed element stays out of the list
+  }
+  return StatusOk;
+}
+
+void InitTFCS_ReconfAdd_ctfcSize(TFCS_ReconfAdd_ctfcSize* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeTFCS_ReconfAdd_ctfcSize(PerContext* ctx, TFCS_ReconfAdd_ctfcSize* v) {
+  static const char* const kAlternatives[] = {"ctfc2Bit", "ctfc4Bit", "ctfc6Bit", "ctfc8Bit", "ctfc12Bit", "ctfc16Bit", "ctfc24Bit"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 7, &index), kStopBeforeMembers, nullptr);
+  if (index >= 7) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      auto* alt = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc2Bit*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc2Bit)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitTFCS_ReconfAdd_ctfcSize_ctfc2Bit(alt);
+      status = DecodeTFCS_ReconfAdd_ctfcSize_ctfc2Bit(ctx, alt);
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc4Bit*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc4Bit)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitTFCS_ReconfAdd_ctfcSize_ctfc4Bit(alt);
+      status = DecodeTFCS_ReconfAdd_ctfcSize_ctfc4Bit(ctx, alt);
+      break;
+    }
+    case 2: {
+      auto* alt = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc6Bit*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc6Bit)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitTFCS_ReconfAdd_ctfcSize_ctfc6Bit(alt);
+      status = DecodeTFCS_ReconfAdd_ctfcSize_ctfc6Bit(ctx, alt);
+      break;
+    }
+    case 3: {
+      auto* alt = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc8Bit*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc8Bit)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitTFCS_ReconfAdd_ctfcSize_ctfc8Bit(alt);
+      status = DecodeTFCS_ReconfAdd_ctfcSize_ctfc8Bit(ctx, alt);
+      break;
+    }
+    case 4: {
+      auto* alt = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc12Bit*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc12Bit)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitTFCS_ReconfAdd_ctfcSize_ctfc12Bit(alt);
+      status = DecodeTFCS_ReconfAdd_ctfcSize_ctfc12Bit(ctx, alt);
+      break;
+    }
+    case 5: {
+      auto* alt = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc16Bit*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc16Bit)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitTFCS_ReconfAdd_ctfcSize_ctfc16Bit(alt);
+      status = DecodeTFCS_ReconfAdd_ctfcSize_ctfc16Bit(ctx, alt);
+      break;
+    }
+    case 6: {
+      auto* alt = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc24Bit*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc24Bit)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitTFCS_ReconfAdd_ctfcSize_ctfc24Bit(alt);
+      status = DecodeTFCS_ReconfAdd_ctfcSize_ctfc24Bit(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 7 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitTFCS_ReconfAdd(TFCS_ReconfAdd* v) {
+  InitTFCS_ReconfAdd_ctfcSize(&v->ctfcSize);
+}
+
+int DecodeTFCS_ReconfAdd(PerContext* ctx, TFCS_ReconfAdd* v) {
+  PER_TRY_IN(DecodeTFCS_ReconfAdd_ctfcSize(ctx, &v->ctfcSize), 0, "ctfcSize");
+  return StatusOk;
+}
+
+void InitExplicitTFCS_Configuration_replacement(ExplicitTFCS_Configuration_replacement* v) {
+  InitTFCS_RemovalList(&v->tfcsRemoval);
+  InitTFCS_ReconfAdd(&v->tfcsAdd);
+}
+
+int DecodeExplicitTFCS_Configuration_replacement(PerContext* ctx, ExplicitTFCS_Configuration_replacement* v) {
+  PER_TRY_IN(DecodeTFCS_RemovalList(ctx, &v->tfcsRemoval), 0, "tfcsRemoval");
+  PER_TRY_IN(DecodeTFCS_ReconfAdd(ctx, &v->tfcsAdd), 1, "tfcsAdd");
+  return StatusOk;
+}
+
+void InitFrequencyInfoFDD(FrequencyInfoFDD* v) {
+  v->presence = 0;
+}
+
+int DecodeFrequencyInfoFDD(PerContext* ctx, FrequencyInfoFDD* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeUInt16(ctx, 0, 16383, &v->uarfcn_UL), 0, "uarfcn_UL");
+  }
+  PER_TRY_IN(DecodeUInt16(ctx, 0, 16383, &v->uarfcn_DL), 1, "uarfcn_DL");
+  return StatusOk;
+}
+
+int DecodeFrequencyInfoTDD(PerContext* ctx, FrequencyInfoTDD* v) {
+  PER_TRY_IN(DecodeUInt16(ctx, 0, 16383, &v->uarfcn_Nt), 0, "uarfcn_Nt");
+  return StatusOk;
+}
+
+void InitLogicalChannelByRB(LogicalChannelByRB* v) {
+  v->presence = 0;
+}
+
+int DecodeLogicalChannelByRB(PerContext* ctx, LogicalChannelByRB* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 32, &v->rb_Identity), 0, "rb_Identity");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 1, &v->logChOfRb), 1, "logChOfRb");
+  }
+  return StatusOk;
+}
+
+void InitLogicalChannelList_explicitList(LogicalChannelList_explicitList* v) {
+  v->count = 0;
+  v->items = nullptr;
+}
+
+int DecodeLogicalChannelList_explicitList(PerContext* ctx, LogicalChannelList_explicitList* v) {
+  ctx->pendingSize = &kSize_1_15;
+  uint32_t count = 0;
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  if (count > 15) {
+    PER_TRY_IN(NoteWarning(ctx, WarningKind::ListAboveSize), kStopBeforeMembers, nullptr);
+  }
+  v->count = 0;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<LogicalChannelByRB*>(AllocRecord(ctx, sizeof(LogicalChannelByRB) * count));
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+  v->items = items;
+  for (uint32_t i = 0; i < count; ++i) {
+    LogicalChannelByRB* element = &items[i];
+    InitLogicalChannelByRB(element);
+    PER_TRY_IN(DecodeLogicalChannelByRB(ctx, element), i, nullptr);
+    ++v->count;  // a failed element stays out of the list
+  }
+  return StatusOk;
+}
+
+void InitMCC(MCC* v) {
+  v->count = 0;
+}
+
+int DecodeMCC(PerContext* ctx, MCC* v) {
+  ctx->pendingSize = &kSize_3_3;
+  PER_TRY_IN(ReadLength(ctx, &v->count), kStopBeforeMembers, nullptr);
+  if (v->count > 3) return StopIn(ctx, StatusTooMany, kStopBeforeMembers, nullptr);
+  for (uint32_t i = 0; i < v->count; ++i) {
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 9, &v->items[i]), i, nullptr);
+  }
+  return StatusOk;
+}
+
+void InitMNC(MNC* v) {
+  v->count = 0;
+}
+
+int DecodeMNC(PerContext* ctx, MNC* v) {
+  ctx->pendingSize = &kSize_2_3;
+  PER_TRY_IN(ReadLength(ctx, &v->count), kStopBeforeMembers, nullptr);
+  if (v->count > 3) return StopIn(ctx, StatusTooMany, kStopBeforeMembers, nullptr);
+  for (uint32_t i = 0; i < v->count; ++i) {
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 9, &v->items[i]), i, nullptr);
+  }
+  return StatusOk;
+}
+
+void InitPLMN_IdentityWithOptionalMCC_r6(PLMN_IdentityWithOptionalMCC_r6* v) {
+  v->presence = 0;
+  InitMCC(&v->mcc);
+  InitMNC(&v->mnc);
+}
+
+int DecodePLMN_IdentityWithOptionalMCC_r6(PerContext* ctx, PLMN_IdentityWithOptionalMCC_r6* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeMCC(ctx, &v->mcc), 0, "mcc");
+  }
+  PER_TRY_IN(DecodeMNC(ctx, &v->mnc), 1, "mnc");
+  return StatusOk;
+}
+
+int DecodeMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble* v) {
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 15, &v->midambleShift), 0, "midambleShift");
+  return StatusOk;
+}
+
+void InitMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode(MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode(PerContext* ctx, MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode* v) {
+  static const char* const kAlternatives[] = {"defaultMidamble", "commonMidamble", "ueSpecificMidamble"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
+  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: case 1: {
+      status = StatusOk;
+      break;
+    }
+    case 2: {
+      auto* alt = static_cast<MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      status = DecodeMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitMidambleShiftAndBurstType_VHCR_burstType_type1(MidambleShiftAndBurstType_VHCR_burstType_type1* v) {
+  InitMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode(&v->midambleAllocationMode);
+}
+
+int DecodeMidambleShiftAndBurstType_VHCR_burstType_type1(PerContext* ctx, MidambleShiftAndBurstType_VHCR_burstType_type1* v) {
+  PER_TRY_IN(DecodeEnumerated(ctx, 3, &v->midambleConfigurationBurstType1and3), 0, "midambleConfigurationBurstType1and3");
+  PER_TRY_IN(DecodeMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode(ctx, &v->midambleAllocationMode), 1, "midambleAllocationMode");
+  return StatusOk;
+}
+
+int DecodeMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble* v) {
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 15, &v->midambleShift), 0, "midambleShift");
+  return StatusOk;
+}
+
+void InitMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode(MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode(PerContext* ctx, MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode* v) {
+  static const char* const kAlternatives[] = {"defaultMidamble", "commonMidamble", "ueSpecificMidamble"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
+  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: case 1: {
+      status = StatusOk;
+      break;
+    }
+    case 2: {
+      auto* alt = static_cast<MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      status = DecodeMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitMidambleShiftAndBurstType_VHCR_burstType_type2(MidambleShiftAndBurstType_VHCR_burstType_type2* v) {
+  InitMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode(&v->midambleAllocationMode);
+}
+
+int DecodeMidambleShiftAndBurstType_VHCR_burstType_type2(PerContext* ctx, MidambleShiftAndBurstType_VHCR_burstType_type2* v) {
+  PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->midambleConfigurationBurstType2), 0, "midambleConfigurationBurstType2");
+  PER_TRY_IN(DecodeMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode(ctx, &v->midambleAllocationMode), 1, "midambleAllocationMode");
+  return StatusOk;
+}
+
+int DecodeMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble* v) {
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 7, &v->midambleShift), 0, "midambleShift");
+  return StatusOk;
+}
+
+void InitMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode(MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode(PerContext* ctx, MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode* v) {
+  static const char* const kAlternatives[] = {"defaultMidamble", "ueSpecificMidamble"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      status = StatusOk;
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      status = DecodeMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitMidambleShiftAndBurstType_VHCR_burstType_type3(MidambleShiftAndBurstType_VHCR_burstType_type3* v) {
+  InitMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode(&v->midambleAllocationMode);
+}
+
+int DecodeMidambleShiftAndBurstType_VHCR_burstType_type3(PerContext* ctx, MidambleShiftAndBurstType_VHCR_burstType_type3* v) {
+  PER_TRY_IN(DecodeEnumerated(ctx, 3, &v->midambleConfigurationBurstType1and3), 0, "midambleConfigurationBurstType1and3");
+  PER_TRY_IN(DecodeMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode(ctx, &v->midambleAllocationMode), 1, "midambleAllocationMode");
+  return StatusOk;
+}
+
+int DecodeMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble* v) {
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 15, &v->midambleShift), 0, "midambleShift");
+  return StatusOk;
+}
+
+void InitMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode(MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode(PerContext* ctx, MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode* v) {
+  static const char* const kAlternatives[] = {"defaultMidamble", "commonMidamble", "ueSpecificMidamble"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
+  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: case 1: {
+      status = StatusOk;
+      break;
+    }
+    case 2: {
+      auto* alt = static_cast<MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      status = DecodeMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitMidambleShiftAndBurstType_burstType_type1(MidambleShiftAndBurstType_burstType_type1* v) {
+  InitMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode(&v->midambleAllocationMode);
+}
+
+int DecodeMidambleShiftAndBurstType_burstType_type1(PerContext* ctx, MidambleShiftAndBurstType_burstType_type1* v) {
+  PER_TRY_IN(DecodeEnumerated(ctx, 3, &v->midambleConfigurationBurstType1and3), 0, "midambleConfigurationBurstType1and3");
+  PER_TRY_IN(DecodeMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode(ctx, &v->midambleAllocationMode), 1, "midambleAllocationMode");
+  return StatusOk;
+}
+
+int DecodeMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble* v) {
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 15, &v->midambleShift), 0, "midambleShift");
+  return StatusOk;
+}
+
+void InitMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode(MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode(PerContext* ctx, MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode* v) {
+  static const char* const kAlternatives[] = {"defaultMidamble", "commonMidamble", "ueSpecificMidamble"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
+  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: case 1: {
+      status = StatusOk;
+      break;
+    }
+    case 2: {
+      auto* alt = static_cast<MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      status = DecodeMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitMidambleShiftAndBurstType_burstType_type2(MidambleShiftAndBurstType_burstType_type2* v) {
+  InitMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode(&v->midambleAllocationMode);
+}
+
+int DecodeMidambleShiftAndBurstType_burstType_type2(PerContext* ctx, MidambleShiftAndBurstType_burstType_type2* v) {
+  PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->midambleConfigurationBurstType2), 0, "midambleConfigurationBurstType2");
+  PER_TRY_IN(DecodeMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode(ctx, &v->midambleAllocationMode), 1, "midambleAllocationMode");
+  return StatusOk;
+}
+
+int DecodeMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble* v) {
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 5, &v->midambleShift), 0, "midambleShift");
+  return StatusOk;
+}
+
+void InitMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode(MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode(PerContext* ctx, MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode* v) {
+  static const char* const kAlternatives[] = {"defaultMidamble", "ueSpecificMidamble"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      status = StatusOk;
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      status = DecodeMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitMidambleShiftAndBurstType_burstType_type3(MidambleShiftAndBurstType_burstType_type3* v) {
+  InitMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode(&v->midambleAllocationMode);
+}
+
+int DecodeMidambleShiftAndBurstType_burstType_type3(PerContext* ctx, MidambleShiftAndBurstType_burstType_type3* v) {
+  PER_TRY_IN(DecodeEnumerated(ctx, 3, &v->midambleConfigurationBurstType1and3), 0, "midambleConfigurationBurstType1and3");
+  PER_TRY_IN(DecodeMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode(ctx, &v->midambleAllocationMode), 1, "midambleAllocationMode");
+  return StatusOk;
+}
+
+int DecodeMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble* v) {
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 15, &v->midambleShift), 0, "midambleShift");
+  return StatusOk;
+}
+
+void InitOctetModeRLC_SizeInfoType1(OctetModeRLC_SizeInfoType1* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeOctetModeRLC_SizeInfoType1(PerContext* ctx, OctetModeRLC_SizeInfoType1* v) {
+  static const char* const kAlternatives[] = {"sizeType1", "sizeType2", "sizeType3"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
+  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      uint8_t value = 0;
+      status = DecodeUInt8(ctx, 0, 31, &value);
+      v->value = value;
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<OctetModeRLC_SizeInfoType1_sizeType2*>(AllocRecord(ctx, sizeof(OctetModeRLC_SizeInfoType1_sizeType2)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitOctetModeRLC_SizeInfoType1_sizeType2(alt);
+      status = DecodeOctetModeRLC_SizeInfoType1_sizeType2(ctx, alt);
+      break;
+    }
+    case 2: {
+      auto* alt = static_cast<OctetModeRLC_SizeInfoType1_sizeType3*>(AllocRecord(ctx, sizeof(OctetModeRLC_SizeInfoType1_sizeType3)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitOctetModeRLC_SizeInfoType1_sizeType3(alt);
+      status = DecodeOctetModeRLC_SizeInfoType1_sizeType3(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitOctetModeRLC_SizeInfoType1_sizeType2(OctetModeRLC_SizeInfoType1_sizeType2* v) {
+  v->presence = 0;
+}
+
+int DecodeOctetModeRLC_SizeInfoType1_sizeType2(PerContext* ctx, OctetModeRLC_SizeInfoType1_sizeType2* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 23, &v->part1), 0, "part1");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 3, &v->part2), 1, "part2");
+  }
+  return StatusOk;
+}
+
+void InitOctetModeRLC_SizeInfoType1_sizeType3(OctetModeRLC_SizeInfoType1_sizeType3* v) {
+  v->presence = 0;
+}
+
+int DecodeOctetModeRLC_SizeInfoType1_sizeType3(PerContext* ctx, OctetModeRLC_SizeInfoType1_sizeType3* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 61, &v->part1), 0, "part1");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 7, &v->part2), 1, "part2");
+  }
+  return StatusOk;
+}
+
+void InitPDSCH_Info(PDSCH_Info* v) {
+  v->presence = 0;
+  v->tfcs_ID = 1;
+  InitCommonTimeslotInfo(&v->commonTimeslotInfo);
+  InitDownlinkTimeslotsCodes(&v->pdsch_TimeslotsCodes);
+}
+
+int DecodePDSCH_Info(PerContext* ctx, PDSCH_Info* v) {
+  v->presence = 0;
+  uint8_t bit = 0;
+  uint8_t has_tfcs_ID = 0;
+  PER_TRY_IN(ReadBit(ctx, &has_tfcs_ID), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
+  v->presence |= uint32_t{bit} << 0;
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
+  v->presence |= uint32_t{bit} << 1;
+  if (has_tfcs_ID) {
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 8, &v->tfcs_ID), 0, "tfcs_ID");
+  } else {
+    v->tfcs_ID = 1;
+  }
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeCommonTimeslotInfo(ctx, &v->commonTimeslotInfo), 1, "commonTimeslotInfo");
+  }
+  if (v->presence & (1u << 1)) {
+    PER_TRY_IN(DecodeDownlinkTimeslotsCodes(ctx, &v->pdsch_TimeslotsCodes), 2, "pdsch_TimeslotsCodes");
+  }
+  return StatusOk;
+}
+
+void InitPDSCH_Info_LCR_r4(PDSCH_Info_LCR_r4* v) {
+  v->presence = 0;
+  v->tfcs_ID = 1;
+  InitCommonTimeslotInfo(&v->commonTimeslotInfo);
+  InitDownlinkTimeslotsCodes_LCR_r4(&v->pdsch_TimeslotsCodes);
+}
+
+int DecodePDSCH_Info_LCR_r4(PerContext* ctx, PDSCH_Info_LCR_r4* v) {
+  v->presence = 0;
+  uint8_t bit = 0;
+  uint8_t has_tfcs_ID = 0;
+  PER_TRY_IN(ReadBit(ctx, &has_tfcs_ID), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
+  v->presence |= uint32_t{bit} << 0;
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
+  v->presence |= uint32_t{bit} << 1;
+  if (has_tfcs_ID) {
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 8, &v->tfcs_ID), 0, "tfcs_ID");
+  } else {
+    v->tfcs_ID = 1;
+  }
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeCommonTimeslotInfo(ctx, &v->commonTimeslotInfo), 1, "commonTimeslotInfo");
+  }
+  if (v->presence & (1u << 1)) {
+    PER_TRY_IN(DecodeDownlinkTimeslotsCodes_LCR_r4(ctx, &v->pdsch_TimeslotsCodes), 2, "pdsch_TimeslotsCodes");
+  }
+  return StatusOk;
+}
+
+void InitPDSCH_Info_r7_tddOption(PDSCH_Info_r7_tddOption* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodePDSCH_Info_r7_tddOption(PerContext* ctx, PDSCH_Info_r7_tddOption* v) {
+  static const char* const kAlternatives[] = {"tdd384", "tdd768", "tdd128"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
+  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      auto* alt = static_cast<PDSCH_Info_r7_tddOption_tdd384*>(AllocRecord(ctx, sizeof(PDSCH_Info_r7_tddOption_tdd384)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitPDSCH_Info_r7_tddOption_tdd384(alt);
+      status = DecodePDSCH_Info_r7_tddOption_tdd384(ctx, alt);
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<PDSCH_Info_r7_tddOption_tdd768*>(AllocRecord(ctx, sizeof(PDSCH_Info_r7_tddOption_tdd768)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitPDSCH_Info_r7_tddOption_tdd768(alt);
+      status = DecodePDSCH_Info_r7_tddOption_tdd768(ctx, alt);
+      break;
+    }
+    case 2: {
+      auto* alt = static_cast<PDSCH_Info_r7_tddOption_tdd128*>(AllocRecord(ctx, sizeof(PDSCH_Info_r7_tddOption_tdd128)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitPDSCH_Info_r7_tddOption_tdd128(alt);
+      status = DecodePDSCH_Info_r7_tddOption_tdd128(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitPDSCH_Info_r7(PDSCH_Info_r7* v) {
+  v->presence = 0;
+  v->tfcs_ID = 1;
+  InitCommonTimeslotInfo(&v->commonTimeslotInfo);
+  InitPDSCH_Info_r7_tddOption(&v->tddOption);
+}
+
+int DecodePDSCH_Info_r7(PerContext* ctx, PDSCH_Info_r7* v) {
+  v->presence = 0;
+  uint8_t bit = 0;
+  uint8_t has_tfcs_ID = 0;
+  PER_TRY_IN(ReadBit(ctx, &has_tfcs_ID), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
+  v->presence |= uint32_t{bit} << 0;
+  if (has_tfcs_ID) {
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 8, &v->tfcs_ID), 0, "tfcs_ID");
+  } else {
+    v->tfcs_ID = 1;
+  }
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeCommonTimeslotInfo(ctx, &v->commonTimeslotInfo), 1, "commonTimeslotInfo");
+  }
+  PER_TRY_IN(DecodePDSCH_Info_r7_tddOption(ctx, &v->tddOption), 2, "tddOption");
+  return StatusOk;
+}
+
+void InitPDSCH_Info_r7_tddOption_tdd128(PDSCH_Info_r7_tddOption_tdd128* v) {
+  v->presence = 0;
+  InitDownlinkTimeslotsCodes_LCR_r4(&v->pdsch_TimeslotsCodes);
+}
+
+int DecodePDSCH_Info_r7_tddOption_tdd128(PerContext* ctx, PDSCH_Info_r7_tddOption_tdd128* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeDownlinkTimeslotsCodes_LCR_r4(ctx, &v->pdsch_TimeslotsCodes), 0, "pdsch_TimeslotsCodes");
+  }
+  return StatusOk;
+}
+
+void InitPDSCH_Info_r7_tddOption_tdd384(PDSCH_Info_r7_tddOption_tdd384* v) {
+  v->presence = 0;
+  InitDownlinkTimeslotsCodes(&v->pdsch_TimeslotsCodes);
+}
+
+int DecodePDSCH_Info_r7_tddOption_tdd384(PerContext* ctx, PDSCH_Info_r7_tddOption_tdd384* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeDownlinkTimeslotsCodes(ctx, &v->pdsch_TimeslotsCodes), 0, "pdsch_TimeslotsCodes");
+  }
+  return StatusOk;
+}
+
+void InitPDSCH_Info_r7_tddOption_tdd768(PDSCH_Info_r7_tddOption_tdd768* v) {
+  v->presence = 0;
+  InitDownlinkTimeslotsCodes_VHCR(&v->pdsch_TimeslotsCodes);
+}
+
+int DecodePDSCH_Info_r7_tddOption_tdd768(PerContext* ctx, PDSCH_Info_r7_tddOption_tdd768* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeDownlinkTimeslotsCodes_VHCR(ctx, &v->pdsch_TimeslotsCodes), 0, "pdsch_TimeslotsCodes");
+  }
+  return StatusOk;
+}
+
+void InitPDSCH_SysInfo(PDSCH_SysInfo* v) {
+  v->presence = 0;
+  InitPDSCH_Info(&v->pdsch_Info);
+  InitTransportFormatSet(&v->dsch_TFS);
+  InitTFCS(&v->dsch_TFCS);
+}
+
+int DecodePDSCH_SysInfo(PerContext* ctx, PDSCH_SysInfo* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 64, &v->pdsch_Identity), 0, "pdsch_Identity");
+  PER_TRY_IN(DecodePDSCH_Info(ctx, &v->pdsch_Info), 1, "pdsch_Info");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeTransportFormatSet(ctx, &v->dsch_TFS), 2, "dsch_TFS");
+  }
+  if (v->presence & (1u << 1)) {
+    PER_TRY_IN(DecodeTFCS(ctx, &v->dsch_TFCS), 3, "dsch_TFCS");
+  }
+  return StatusOk;
+}
+
+void InitPDSCH_SysInfo_HCR_r5(PDSCH_SysInfo_HCR_r5* v) {
+  v->presence = 0;
+  InitPDSCH_Info(&v->pdsch_Info);
+  InitDSCH_TransportChannelsInfo(&v->dsch_TransportChannelsInfo);
+  InitTFCS(&v->dsch_TFCS);
+}
+
+int DecodePDSCH_SysInfo_HCR_r5(PerContext* ctx, PDSCH_SysInfo_HCR_r5* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 64, &v->pdsch_Identity), 0, "pdsch_Identity");
+  PER_TRY_IN(DecodePDSCH_Info(ctx, &v->pdsch_Info), 1, "pdsch_Info");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeDSCH_TransportChannelsInfo(ctx, &v->dsch_TransportChannelsInfo), 2, "dsch_TransportChannelsInfo");
+  }
+  if (v->presence & (1u << 1)) {
+    PER_TRY_IN(DecodeTFCS(ctx, &v->dsch_TFCS), 3, "dsch_TFCS");
+  }
+  return StatusOk;
+}
+
+void InitPDSCH_SysInfo_LCR_r4(PDSCH_SysInfo_LCR_r4* v) {
+  v->presence = 0;
+  InitPDSCH_Info_LCR_r4(&v->pdsch_Info);
+  InitTransportFormatSet(&v->dsch_TFS);
+  InitTFCS(&v->dsch_TFCS);
+}
+
+int DecodePDSCH_SysInfo_LCR_r4(PerContext* ctx, PDSCH_SysInfo_LCR_r4* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 64, &v->pdsch_Identity), 0, "pdsch_Identity");
+  PER_TRY_IN(DecodePDSCH_Info_LCR_r4(ctx, &v->pdsch_Info), 1, "pdsch_Info");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeTransportFormatSet(ctx, &v->dsch_TFS), 2, "dsch_TFS");
+  }
+  if (v->presence & (1u << 1)) {
+    PER_TRY_IN(DecodeTFCS(ctx, &v->dsch_TFCS), 3, "dsch_TFCS");
+  }
+  return StatusOk;
+}
+
+int DecodeSFN_TimeInfo(PerContext* ctx, SFN_TimeInfo* v) {
+  PER_TRY_IN(DecodeUInt16(ctx, 0, 4095, &v->activationTimeSFN), 0, "activationTimeSFN");
+  PER_TRY_IN(DecodeUInt16(ctx, 1, 4096, &v->physChDuration), 1, "physChDuration");
+  return StatusOk;
+}
+
+void InitPDSCH_SysInfo_VHCR_r7(PDSCH_SysInfo_VHCR_r7* v) {
+  v->presence = 0;
+  InitPDSCH_Info_r7(&v->pdsch_Info);
+  InitDSCH_TransportChannelsInfo(&v->dsch_TransportChannelsInfo);
+  InitTFCS(&v->dsch_TFCS);
+}
+
+int DecodePDSCH_SysInfo_VHCR_r7(PerContext* ctx, PDSCH_SysInfo_VHCR_r7* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 64, &v->pdsch_Identity), 0, "pdsch_Identity");
+  PER_TRY_IN(DecodePDSCH_Info_r7(ctx, &v->pdsch_Info), 1, "pdsch_Info");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeDSCH_TransportChannelsInfo(ctx, &v->dsch_TransportChannelsInfo), 2, "dsch_TransportChannelsInfo");
+  }
+  if (v->presence & (1u << 1)) {
+    PER_TRY_IN(DecodeTFCS(ctx, &v->dsch_TFCS), 3, "dsch_TFCS");
+  }
+  return StatusOk;
+}
+
+void InitPDSCH_SysInfoList_VHCR_r7(PDSCH_SysInfoList_VHCR_r7* v) {
+  v->count = 0;
+  v->items = nullptr;
+}
+
+int DecodePDSCH_SysInfoList_VHCR_r7(PerContext* ctx, PDSCH_SysInfoList_VHCR_r7* v) {
+  ctx->pendingSize = &kSize_1_8;
+  uint32_t count = 0;
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  v->count = 0;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<PDSCH_SysInfo_VHCR_r7*>(AllocRecord(ctx, sizeof(PDSCH_SysInfo_VHCR_r7) * count));
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+  v->items = items;
+  for (uint32_t i = 0; i < count; ++i) {
+    PDSCH_SysInfo_VHCR_r7* element = &items[i];
+    InitPDSCH_SysInfo_VHCR_r7(element);
+    PER_TRY_IN(DecodePDSCH_SysInfo_VHCR_r7(ctx, element), i, nullptr);
+    ++v->count;  // a failed element stays out of the list
+  }
+  return StatusOk;
+}
+
+void InitPLMN_Identity(PLMN_Identity* v) {
+  InitMCC(&v->mcc);
+  InitMNC(&v->mnc);
+}
+
+int DecodePLMN_Identity(PerContext* ctx, PLMN_Identity* v) {
+  PER_TRY_IN(DecodeMCC(ctx, &v->mcc), 0, "mcc");
+  PER_TRY_IN(DecodeMNC(ctx, &v->mnc), 1, "mnc");
+  return StatusOk;
+}
+
+void InitUL_TS_ChannelisationCodeList(UL_TS_ChannelisationCodeList* v) {
+  v->count = 0;
+}
+
+int DecodeUL_TS_ChannelisationCodeList(PerContext* ctx, UL_TS_ChannelisationCodeList* v) {
+  ctx->pendingSize = &kSize_1_2;
+  PER_TRY_IN(ReadLength(ctx, &v->count), kStopBeforeMembers, nullptr);
+  if (v->count > 2) return StopIn(ctx, StatusTooMany, kStopBeforeMembers, nullptr);
+  for (uint32_t i = 0; i < v->count; ++i) {
+    PER_TRY_IN(DecodeEnumerated(ctx, 31, &v->items[i]), i, nullptr);
+  }
+  return StatusOk;
+}
+
+void InitUplinkTimeslotsCodes_moreTimeslots(UplinkTimeslotsCodes_moreTimeslots* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeUplinkTimeslotsCodes_moreTimeslots(PerContext* ctx, UplinkTimeslotsCodes_moreTimeslots* v) {
+  static const char* const kAlternatives[] = {"noMore", "additionalTimeslots"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      status = StatusOk;
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots*>(AllocRecord(ctx, sizeof(UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots(alt);
+      status = DecodeUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitUplinkTimeslotsCodes(UplinkTimeslotsCodes* v) {
+  InitIndividualTimeslotInfo(&v->firstIndividualTimeslotInfo);
+  InitUL_TS_ChannelisationCodeList(&v->ul_TS_ChannelisationCodeList);
+  InitUplinkTimeslotsCodes_moreTimeslots(&v->moreTimeslots);
+}
+
+int DecodeUplinkTimeslotsCodes(PerContext* ctx, UplinkTimeslotsCodes* v) {
+  PER_TRY_IN(ReadBit(ctx, &v->dynamicSFusage), 0, "dynamicSFusage");
+  PER_TRY_IN(DecodeIndividualTimeslotInfo(ctx, &v->firstIndividualTimeslotInfo), 1, "firstIndividualTimeslotInfo");
+  PER_TRY_IN(DecodeUL_TS_ChannelisationCodeList(ctx, &v->ul_TS_ChannelisationCodeList), 2, "ul_TS_ChannelisationCodeList");
+  PER_TRY_IN(DecodeUplinkTimeslotsCodes_moreTimeslots(ctx, &v->moreTimeslots), 3, "moreTimeslots");
+  return StatusOk;
+}
+
+void InitPUSCH_Info(PUSCH_Info* v) {
+  v->presence = 0;
+  v->tfcs_ID = 1;
+  InitCommonTimeslotInfo(&v->commonTimeslotInfo);
+  InitUplinkTimeslotsCodes(&v->pusch_TimeslotsCodes);
+}
+
+int DecodePUSCH_Info(PerContext* ctx, PUSCH_Info* v) {
+  v->presence = 0;
+  uint8_t bit = 0;
+  uint8_t has_tfcs_ID = 0;
+  PER_TRY_IN(ReadBit(ctx, &has_tfcs_ID), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
+  v->presence |= uint32_t{bit} << 0;
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
+  v->presence |= uint32_t{bit} << 1;
+  if (has_tfcs_ID) {
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 8, &v->tfcs_ID), 0, "tfcs_ID");
+  } else {
+    v->tfcs_ID = 1;
+  }
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeCommonTimeslotInfo(ctx, &v->commonTimeslotInfo), 1, "commonTimeslotInfo");
+  }
+  if (v->presence & (1u << 1)) {
+    PER_TRY_IN(DecodeUplinkTimeslotsCodes(ctx, &v->pusch_TimeslotsCodes), 2, "pusch_TimeslotsCodes");
+  }
+  return StatusOk;
+}
+
+void InitUplinkTimeslotsCodes_LCR_r4_moreTimeslots(UplinkTimeslotsCodes_LCR_r4_moreTimeslots* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeUplinkTimeslotsCodes_LCR_r4_moreTimeslots(PerContext* ctx, UplinkTimeslotsCodes_LCR_r4_moreTimeslots* v) {
+  static const char* const kAlternatives[] = {"noMore", "additionalTimeslots"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      status = StatusOk;
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots*>(AllocRecord(ctx, sizeof(UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(alt);
+      status = DecodeUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitUplinkTimeslotsCodes_LCR_r4(UplinkTimeslotsCodes_LCR_r4* v) {
+  InitIndividualTimeslotInfo_LCR_r4(&v->firstIndividualTimeslotInfo);
+  InitUL_TS_ChannelisationCodeList(&v->ul_TS_ChannelisationCodeList);
+  InitUplinkTimeslotsCodes_LCR_r4_moreTimeslots(&v->moreTimeslots);
+}
+
+int DecodeUplinkTimeslotsCodes_LCR_r4(PerContext* ctx, UplinkTimeslotsCodes_LCR_r4* v) {
+  PER_TRY_IN(ReadBit(ctx, &v->dynamicSFusage), 0, "dynamicSFusage");
+  PER_TRY_IN(DecodeIndividualTimeslotInfo_LCR_r4(ctx, &v->firstIndividualTimeslotInfo), 1, "firstIndividualTimeslotInfo");
+  PER_TRY_IN(DecodeUL_TS_ChannelisationCodeList(ctx, &v->ul_TS_ChannelisationCodeList), 2, "ul_TS_ChannelisationCodeList");
+  PER_TRY_IN(DecodeUplinkTimeslotsCodes_LCR_r4_moreTimeslots(ctx, &v->moreTimeslots), 3, "moreTimeslots");
+  return StatusOk;
+}
+
+void InitPUSCH_Info_LCR_r4(PUSCH_Info_LCR_r4* v) {
+  v->presence = 0;
+  v->tfcs_ID = 1;
+  InitCommonTimeslotInfo(&v->commonTimeslotInfo);
+  InitUplinkTimeslotsCodes_LCR_r4(&v->pusch_TimeslotsCodes);
+}
+
+int DecodePUSCH_Info_LCR_r4(PerContext* ctx, PUSCH_Info_LCR_r4* v) {
+  v->presence = 0;
+  uint8_t bit = 0;
+  uint8_t has_tfcs_ID = 0;
+  PER_TRY_IN(ReadBit(ctx, &has_tfcs_ID), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
+  v->presence |= uint32_t{bit} << 0;
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
+  v->presence |= uint32_t{bit} << 1;
+  if (has_tfcs_ID) {
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 8, &v->tfcs_ID), 0, "tfcs_ID");
+  } else {
+    v->tfcs_ID = 1;
+  }
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeCommonTimeslotInfo(ctx, &v->commonTimeslotInfo), 1, "commonTimeslotInfo");
+  }
+  if (v->presence & (1u << 1)) {
+    PER_TRY_IN(DecodeUplinkTimeslotsCodes_LCR_r4(ctx, &v->pusch_TimeslotsCodes), 2, "pusch_TimeslotsCodes");
+  }
+  return StatusOk;
+}
+
+void InitUL_TS_ChannelisationCodeList_VHCR(UL_TS_ChannelisationCodeList_VHCR* v) {
+  v->count = 0;
+}
+
+int DecodeUL_TS_ChannelisationCodeList_VHCR(PerContext* ctx, UL_TS_ChannelisationCodeList_VHCR* v) {
+  ctx->pendingSize = &kSize_1_2;
+  PER_TRY_IN(ReadLength(ctx, &v->count), kStopBeforeMembers, nullptr);
+  if (v->count > 2) return StopIn(ctx, StatusTooMany, kStopBeforeMembers, nullptr);
+  for (uint32_t i = 0; i < v->count; ++i) {
+    PER_TRY_IN(DecodeEnumerated(ctx, 63, &v->items[i]), i, nullptr);
+  }
+  return StatusOk;
+}
+
+void InitUplinkTimeslotsCodes_VHCR_moreTimeslots(UplinkTimeslotsCodes_VHCR_moreTimeslots* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeUplinkTimeslotsCodes_VHCR_moreTimeslots(PerContext* ctx, UplinkTimeslotsCodes_VHCR_moreTimeslots* v) {
+  static const char* const kAlternatives[] = {"noMore", "additionalTimeslots"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      status = StatusOk;
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots*>(AllocRecord(ctx, sizeof(UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(alt);
+      status = DecodeUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitUplinkTimeslotsCodes_VHCR(UplinkTimeslotsCodes_VHCR* v) {
+  InitIndividualTimeslotInfo_VHCR(&v->firstIndividualTimeslotInfo);
+  InitUL_TS_ChannelisationCodeList_VHCR(&v->ul_TS_ChannelisationCodeList);
+  InitUplinkTimeslotsCodes_VHCR_moreTimeslots(&v->moreTimeslots);
+}
+
+int DecodeUplinkTimeslotsCodes_VHCR(PerContext* ctx, UplinkTimeslotsCodes_VHCR* v) {
+  PER_TRY_IN(ReadBit(ctx, &v->dynamicSFusage), 0, "dynamicSFusage");
+  PER_TRY_IN(DecodeIndividualTimeslotInfo_VHCR(ctx, &v->firstIndividualTimeslotInfo), 1, "firstIndividualTimeslotInfo");
+  PER_TRY_IN(DecodeUL_TS_ChannelisationCodeList_VHCR(ctx, &v->ul_TS_ChannelisationCodeList), 2, "ul_TS_ChannelisationCodeList");
+  PER_TRY_IN(DecodeUplinkTimeslotsCodes_VHCR_moreTimeslots(ctx, &v->moreTimeslots), 3, "moreTimeslots");
+  return StatusOk;
+}
+
+void InitPUSCH_Info_VHCR(PUSCH_Info_VHCR* v) {
+  v->presence = 0;
+  v->tfcs_ID = 1;
+  InitCommonTimeslotInfo(&v->commonTimeslotInfo);
+  InitUplinkTimeslotsCodes_VHCR(&v->pusch_TimeslotsCodes_VHCR);
+}
+
+int DecodePUSCH_Info_VHCR(PerContext* ctx, PUSCH_Info_VHCR* v) {
+  v->presence = 0;
+  uint8_t bit = 0;
+  uint8_t has_tfcs_ID = 0;
+  PER_TRY_IN(ReadBit(ctx, &has_tfcs_ID), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
+  v->presence |= uint32_t{bit} << 0;
+  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
+  v->presence |= uint32_t{bit} << 1;
+  if (has_tfcs_ID) {
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 8, &v->tfcs_ID), 0, "tfcs_ID");
+  } else {
+    v->tfcs_ID = 1;
+  }
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeCommonTimeslotInfo(ctx, &v->commonTimeslotInfo), 1, "commonTimeslotInfo");
+  }
+  if (v->presence & (1u << 1)) {
+    PER_TRY_IN(DecodeUplinkTimeslotsCodes_VHCR(ctx, &v->pusch_TimeslotsCodes_VHCR), 2, "pusch_TimeslotsCodes_VHCR");
+  }
+  return StatusOk;
+}
+
+void InitPUSCH_SysInfo(PUSCH_SysInfo* v) {
+  v->presence = 0;
+  InitPUSCH_Info(&v->pusch_Info);
+  InitTransportFormatSet(&v->usch_TFS);
+  InitTFCS(&v->usch_TFCS);
+}
+
+int DecodePUSCH_SysInfo(PerContext* ctx, PUSCH_SysInfo* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 64, &v->pusch_Identity), 0, "pusch_Identity");
+  PER_TRY_IN(DecodePUSCH_Info(ctx, &v->pusch_Info), 1, "pusch_Info");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeTransportFormatSet(ctx, &v->usch_TFS), 2, "usch_TFS");
+  }
+  if (v->presence & (1u << 1)) {
+    PER_TRY_IN(DecodeTFCS(ctx, &v->usch_TFCS), 3, "usch_TFCS");
+  }
+  return StatusOk;
+}
+
+void InitUSCH_TransportChannelsInfo_Item(USCH_TransportChannelsInfo_Item* v) {
+  InitTransportFormatSet(&v->usch_TFS);
+}
+
+int DecodeUSCH_TransportChannelsInfo_Item(PerContext* ctx, USCH_TransportChannelsInfo_Item* v) {
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 32, &v->usch_TransportChannelIdentity), 0, "usch_TransportChannelIdentity");
+  PER_TRY_IN(DecodeTransportFormatSet(ctx, &v->usch_TFS), 1, "usch_TFS");
+  return StatusOk;
+}
+
+void InitUSCH_TransportChannelsInfo(USCH_TransportChannelsInfo* v) {
+  v->count = 0;
+  v->items = nullptr;
+}
+
+int DecodeUSCH_TransportChannelsInfo(PerContext* ctx, USCH_TransportChannelsInfo* v) {
+  ctx->pendingSize = &kSize_1_32;
+  uint32_t count = 0;
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  v->count = 0;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<USCH_TransportChannelsInfo_Item*>(AllocRecord(ctx, sizeof(USCH_TransportChannelsInfo_Item) * count));
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+  v->items = items;
+  for (uint32_t i = 0; i < count; ++i) {
+    USCH_TransportChannelsInfo_Item* element = &items[i];
+    InitUSCH_TransportChannelsInfo_Item(element);
+    PER_TRY_IN(DecodeUSCH_TransportChannelsInfo_Item(ctx, element), i, nullptr);
+    ++v->count;  // a failed element stays out of the list
+  }
+  return StatusOk;
+}
+
+void InitPUSCH_SysInfo_HCR_r5(PUSCH_SysInfo_HCR_r5* v) {
+  v->presence = 0;
+  InitPUSCH_Info(&v->pusch_Info);
+  InitUSCH_TransportChannelsInfo(&v->usch_TransportChannelsInfo);
+  InitTFCS(&v->usch_TFCS);
+}
+
+int DecodePUSCH_SysInfo_HCR_r5(PerContext* ctx, PUSCH_SysInfo_HCR_r5* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 64, &v->pusch_Identity), 0, "pusch_Identity");
+  PER_TRY_IN(DecodePUSCH_Info(ctx, &v->pusch_Info), 1, "pusch_Info");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeUSCH_TransportChannelsInfo(ctx, &v->usch_TransportChannelsInfo), 2, "usch_TransportChannelsInfo");
+  }
+  if (v->presence & (1u << 1)) {
+    PER_TRY_IN(DecodeTFCS(ctx, &v->usch_TFCS), 3, "usch_TFCS");
+  }
+  return StatusOk;
+}
+
+void InitPUSCH_SysInfo_LCR_r4(PUSCH_SysInfo_LCR_r4* v) {
+  v->presence = 0;
+  InitPUSCH_Info_LCR_r4(&v->pusch_Info);
+  InitTransportFormatSet(&v->usch_TFS);
+  InitTFCS(&v->usch_TFCS);
+}
+
+int DecodePUSCH_SysInfo_LCR_r4(PerContext* ctx, PUSCH_SysInfo_LCR_r4* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 64, &v->pusch_Identity), 0, "pusch_Identity");
+  PER_TRY_IN(DecodePUSCH_Info_LCR_r4(ctx, &v->pusch_Info), 1, "pusch_Info");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeTransportFormatSet(ctx, &v->usch_TFS), 2, "usch_TFS");
+  }
+  if (v->presence & (1u << 1)) {
+    PER_TRY_IN(DecodeTFCS(ctx, &v->usch_TFCS), 3, "usch_TFCS");
+  }
+  return StatusOk;
+}
+
+void InitPUSCH_SysInfo_VHCR(PUSCH_SysInfo_VHCR* v) {
+  v->presence = 0;
+  InitPUSCH_Info_VHCR(&v->pusch_Info_VHCR);
+  InitUSCH_TransportChannelsInfo(&v->usch_TransportChannelsInfo);
+  InitTFCS(&v->usch_TFCS);
+}
+
+int DecodePUSCH_SysInfo_VHCR(PerContext* ctx, PUSCH_SysInfo_VHCR* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 64, &v->pusch_Identity), 0, "pusch_Identity");
+  PER_TRY_IN(DecodePUSCH_Info_VHCR(ctx, &v->pusch_Info_VHCR), 1, "pusch_Info_VHCR");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeUSCH_TransportChannelsInfo(ctx, &v->usch_TransportChannelsInfo), 2, "usch_TransportChannelsInfo");
+  }
+  if (v->presence & (1u << 1)) {
+    PER_TRY_IN(DecodeTFCS(ctx, &v->usch_TFCS), 3, "usch_TFCS");
+  }
+  return StatusOk;
+}
+
+void InitPUSCH_SysInfoList_SFN_VHCR_Item(PUSCH_SysInfoList_SFN_VHCR_Item* v) {
+  v->presence = 0;
+  InitPUSCH_SysInfo_VHCR(&v->pusch_SysInfo_VHCR);
+}
+
+int DecodePUSCH_SysInfoList_SFN_VHCR_Item(PerContext* ctx, PUSCH_SysInfoList_SFN_VHCR_Item* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodePUSCH_SysInfo_VHCR(ctx, &v->pusch_SysInfo_VHCR), 0, "pusch_SysInfo_VHCR");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeSFN_TimeInfo(ctx, &v->sfn_TimeInfo), 1, "sfn_TimeInfo");
+  }
+  return StatusOk;
+}
+
+void InitPUSCH_SysInfoList_SFN_VHCR(PUSCH_SysInfoList_SFN_VHCR* v) {
+  v->count = 0;
+  v->items = nullptr;
+}
+
+int DecodePUSCH_SysInfoList_SFN_VHCR(PerContext* ctx, PUSCH_SysInfoList_SFN_VHCR* v) {
+  ctx->pendingSize = &kSize_1_8;
+  uint32_t count = 0;
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  v->count = 0;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<PUSCH_SysInfoList_SFN_VHCR_Item*>(AllocRecord(ctx, sizeof(PUSCH_SysInfoList_SFN_VHCR_Item) * count));
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+  v->items = items;
+  for (uint32_t i = 0; i < count; ++i) {
+    PUSCH_SysInfoList_SFN_VHCR_Item* element = &items[i];
+    InitPUSCH_SysInfoList_SFN_VHCR_Item(element);
+    PER_TRY_IN(DecodePUSCH_SysInfoList_SFN_VHCR_Item(ctx, element), i, nullptr);
+    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
 }
@@ -115,6 +3240,842 @@ int DecodePrimaryCCPCH_Info_tdd_syncCase_syncCase1(PerContext* ctx, PrimaryCCPCH
 
 int DecodePrimaryCCPCH_Info_tdd_syncCase_syncCase2(PerContext* ctx, PrimaryCCPCH_Info_tdd_syncCase_syncCase2* v) {
   PER_TRY_IN(DecodeUInt8(ctx, 0, 6, &v->timeslotSync2), 0, "timeslotSync2");
+  return StatusOk;
+}
+
+void InitSignalledGainFactors_modeSpecificInfo(SignalledGainFactors_modeSpecificInfo* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeSignalledGainFactors_modeSpecificInfo(PerContext* ctx, SignalledGainFactors_modeSpecificInfo* v) {
+  static const char* const kAlternatives[] = {"fdd", "tdd"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      auto* alt = static_cast<SignalledGainFactors_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(SignalledGainFactors_modeSpecificInfo_fdd)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      status = DecodeSignalledGainFactors_modeSpecificInfo_fdd(ctx, alt);
+      break;
+    }
+    case 1: {
+      status = StatusOk;
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitSignalledGainFactors(SignalledGainFactors* v) {
+  v->presence = 0;
+  InitSignalledGainFactors_modeSpecificInfo(&v->modeSpecificInfo);
+}
+
+int DecodeSignalledGainFactors(PerContext* ctx, SignalledGainFactors* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeSignalledGainFactors_modeSpecificInfo(ctx, &v->modeSpecificInfo), 0, "modeSpecificInfo");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 15, &v->gainFactorBetaD), 1, "gainFactorBetaD");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 3, &v->referenceTFC_ID), 2, "referenceTFC_ID");
+  }
+  return StatusOk;
+}
+
+int DecodeSignalledGainFactors_modeSpecificInfo_fdd(PerContext* ctx, SignalledGainFactors_modeSpecificInfo_fdd* v) {
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 15, &v->gainFactorBetaC), 0, "gainFactorBetaC");
+  return StatusOk;
+}
+
+void InitTFCI_Field2_Information(TFCI_Field2_Information* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeTFCI_Field2_Information(PerContext* ctx, TFCI_Field2_Information* v) {
+  static const char* const kAlternatives[] = {"tfci_Range", "explicit_config"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      auto* alt = static_cast<TFCI_RangeList*>(AllocRecord(ctx, sizeof(TFCI_RangeList)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitTFCI_RangeList(alt);
+      status = DecodeTFCI_RangeList(ctx, alt);
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<ExplicitTFCS_Configuration*>(AllocRecord(ctx, sizeof(ExplicitTFCS_Configuration)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitExplicitTFCS_Configuration(alt);
+      status = DecodeExplicitTFCS_Configuration(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitSplitTFCI_Signalling(SplitTFCI_Signalling* v) {
+  v->presence = 0;
+  InitExplicitTFCS_Configuration(&v->tfci_Field1_Information);
+  InitTFCI_Field2_Information(&v->tfci_Field2_Information);
+}
+
+int DecodeSplitTFCI_Signalling(PerContext* ctx, SplitTFCI_Signalling* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 4, &v->presence), kStopBeforeMembers, nullptr);
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->splitType), 0, "splitType");
+  }
+  if (v->presence & (1u << 1)) {
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 10, &v->tfci_Field2_Length), 1, "tfci_Field2_Length");
+  }
+  if (v->presence & (1u << 2)) {
+    PER_TRY_IN(DecodeExplicitTFCS_Configuration(ctx, &v->tfci_Field1_Information), 2, "tfci_Field1_Information");
+  }
+  if (v->presence & (1u << 3)) {
+    PER_TRY_IN(DecodeTFCI_Field2_Information(ctx, &v->tfci_Field2_Information), 3, "tfci_Field2_Information");
+  }
+  return StatusOk;
+}
+
+void InitTFCS_InfoForDSCH(TFCS_InfoForDSCH* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeTFCS_InfoForDSCH(PerContext* ctx, TFCS_InfoForDSCH* v) {
+  static const char* const kAlternatives[] = {"ctfc2bit", "ctfc4bit", "ctfc6bit", "ctfc8bit", "ctfc12bit", "ctfc16bit", "ctfc24bit"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 7, &index), kStopBeforeMembers, nullptr);
+  if (index >= 7) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      uint8_t value = 0;
+      status = DecodeUInt8(ctx, 0, 3, &value);
+      v->value = value;
+      break;
+    }
+    case 1: {
+      uint8_t value = 0;
+      status = DecodeUInt8(ctx, 0, 15, &value);
+      v->value = value;
+      break;
+    }
+    case 2: {
+      uint8_t value = 0;
+      status = DecodeUInt8(ctx, 0, 63, &value);
+      v->value = value;
+      break;
+    }
+    case 3: {
+      uint8_t value = 0;
+      status = DecodeUInt8(ctx, 0, 255, &value);
+      v->value = value;
+      break;
+    }
+    case 4: {
+      uint16_t value = 0;
+      status = DecodeUInt16(ctx, 0, 4095, &value);
+      v->value = value;
+      break;
+    }
+    case 5: {
+      uint16_t value = 0;
+      status = DecodeUInt16(ctx, 0, 65535, &value);
+      v->value = value;
+      break;
+    }
+    case 6: {
+      uint32_t value = 0;
+      status = DecodeUInt32(ctx, 0, 16777215, &value);
+      v->value = value;
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 7 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitTFCI_Range(TFCI_Range* v) {
+  InitTFCS_InfoForDSCH(&v->tfcs_InfoForDSCH);
+}
+
+int DecodeTFCI_Range(PerContext* ctx, TFCI_Range* v) {
+  PER_TRY_IN(DecodeUInt16(ctx, 1, 1023, &v->maxTFCIField2Value), 0, "maxTFCIField2Value");
+  PER_TRY_IN(DecodeTFCS_InfoForDSCH(ctx, &v->tfcs_InfoForDSCH), 1, "tfcs_InfoForDSCH");
+  return StatusOk;
+}
+
+void InitTFCI_RangeList(TFCI_RangeList* v) {
+  v->count = 0;
+  v->items = nullptr;
+}
+
+int DecodeTFCI_RangeList(PerContext* ctx, TFCI_RangeList* v) {
+  ctx->pendingSize = &kSize_1_256;
+  uint32_t count = 0;
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  v->count = 0;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<TFCI_Range*>(AllocRecord(ctx, sizeof(TFCI_Range) * count));
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+  v->items = items;
+  for (uint32_t i = 0; i < count; ++i) {
+    TFCI_Range* element = &items[i];
+    InitTFCI_Range(element);
+    PER_TRY_IN(DecodeTFCI_Range(ctx, element), i, nullptr);
+    ++v->count;  // a failed element stays out of the list
+  }
+  return StatusOk;
+}
+
+void InitTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item* v) {
+  v->presence = 0;
+  InitPowerOffsetInformation(&v->powerOffsetInformation);
+}
+
+int DecodeTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt16(ctx, 0, 4095, &v->ctfc12), 0, "ctfc12");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodePowerOffsetInformation(ctx, &v->powerOffsetInformation), 1, "powerOffsetInformation");
+  }
+  return StatusOk;
+}
+
+void InitTFCS_ReconfAdd_ctfcSize_ctfc12Bit(TFCS_ReconfAdd_ctfcSize_ctfc12Bit* v) {
+  v->count = 0;
+  v->items = nullptr;
+}
+
+int DecodeTFCS_ReconfAdd_ctfcSize_ctfc12Bit(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc12Bit* v) {
+  ctx->pendingSize = &kSize_1_1024;
+  uint32_t count = 0;
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  v->count = 0;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item) * count));
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+  v->items = items;
+  for (uint32_t i = 0; i < count; ++i) {
+    TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item* element = &items[i];
+    InitTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(element);
+    PER_TRY_IN(DecodeTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(ctx, element), i, nullptr);
+    ++v->count;  // a failed element stays out of the list
+  }
+  return StatusOk;
+}
+
+void InitTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item* v) {
+  v->presence = 0;
+  InitPowerOffsetInformation(&v->powerOffsetInformation);
+}
+
+int DecodeTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt16(ctx, 0, 65535, &v->ctfc16), 0, "ctfc16");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodePowerOffsetInformation(ctx, &v->powerOffsetInformation), 1, "powerOffsetInformation");
+  }
+  return StatusOk;
+}
+
+void InitTFCS_ReconfAdd_ctfcSize_ctfc16Bit(TFCS_ReconfAdd_ctfcSize_ctfc16Bit* v) {
+  v->count = 0;
+  v->items = nullptr;
+}
+
+int DecodeTFCS_ReconfAdd_ctfcSize_ctfc16Bit(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc16Bit* v) {
+  ctx->pendingSize = &kSize_1_1024;
+  uint32_t count = 0;
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  v->count = 0;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item) * count));
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+  v->items = items;
+  for (uint32_t i = 0; i < count; ++i) {
+    TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item* element = &items[i];
+    InitTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(element);
+    PER_TRY_IN(DecodeTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(ctx, element), i, nullptr);
+    ++v->count;  // a failed element stays out of the list
+  }
+  return StatusOk;
+}
+
+void InitTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item* v) {
+  v->presence = 0;
+  InitPowerOffsetInformation(&v->powerOffsetInformation);
+}
+
+int DecodeTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt32(ctx, 0, 16777215, &v->ctfc24), 0, "ctfc24");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodePowerOffsetInformation(ctx, &v->powerOffsetInformation), 1, "powerOffsetInformation");
+  }
+  return StatusOk;
+}
+
+void InitTFCS_ReconfAdd_ctfcSize_ctfc24Bit(TFCS_ReconfAdd_ctfcSize_ctfc24Bit* v) {
+  v->count = 0;
+  v->items = nullptr;
+}
+
+int DecodeTFCS_ReconfAdd_ctfcSize_ctfc24Bit(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc24Bit* v) {
+  ctx->pendingSize = &kSize_1_1024;
+  uint32_t count = 0;
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  v->count = 0;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item) * count));
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+  v->items = items;
+  for (uint32_t i = 0; i < count; ++i) {
+    TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item* element = &items[i];
+    InitTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(element);
+    PER_TRY_IN(DecodeTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(ctx, element), i, nullptr);
+    ++v->count;  // a failed element stays out of the list
+  }
+  return StatusOk;
+}
+
+void InitTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item* v) {
+  v->presence = 0;
+  InitPowerOffsetInformation(&v->powerOffsetInformation);
+}
+
+int DecodeTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 3, &v->ctfc2), 0, "ctfc2");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodePowerOffsetInformation(ctx, &v->powerOffsetInformation), 1, "powerOffsetInformation");
+  }
+  return StatusOk;
+}
+
+void InitTFCS_ReconfAdd_ctfcSize_ctfc2Bit(TFCS_ReconfAdd_ctfcSize_ctfc2Bit* v) {
+  v->count = 0;
+  v->items = nullptr;
+}
+
+int DecodeTFCS_ReconfAdd_ctfcSize_ctfc2Bit(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc2Bit* v) {
+  ctx->pendingSize = &kSize_1_1024;
+  uint32_t count = 0;
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  v->count = 0;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item) * count));
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+  v->items = items;
+  for (uint32_t i = 0; i < count; ++i) {
+    TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item* element = &items[i];
+    InitTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(element);
+    PER_TRY_IN(DecodeTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(ctx, element), i, nullptr);
+    ++v->count;  // a failed element stays out of the list
+  }
+  return StatusOk;
+}
+
+void InitTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item* v) {
+  v->presence = 0;
+  InitPowerOffsetInformation(&v->powerOffsetInformation);
+}
+
+int DecodeTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 15, &v->ctfc4), 0, "ctfc4");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodePowerOffsetInformation(ctx, &v->powerOffsetInformation), 1, "powerOffsetInformation");
+  }
+  return StatusOk;
+}
+
+void InitTFCS_ReconfAdd_ctfcSize_ctfc4Bit(TFCS_ReconfAdd_ctfcSize_ctfc4Bit* v) {
+  v->count = 0;
+  v->items = nullptr;
+}
+
+int DecodeTFCS_ReconfAdd_ctfcSize_ctfc4Bit(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc4Bit* v) {
+  ctx->pendingSize = &kSize_1_1024;
+  uint32_t count = 0;
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  v->count = 0;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item) * count));
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+  v->items = items;
+  for (uint32_t i = 0; i < count; ++i) {
+    TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item* element = &items[i];
+    InitTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(element);
+    PER_TRY_IN(DecodeTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(ctx, element), i, nullptr);
+    ++v->count;  // a failed element stays out of the list
+  }
+  return StatusOk;
+}
+
+void InitTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item* v) {
+  v->presence = 0;
+  InitPowerOffsetInformation(&v->powerOffsetInformation);
+}
+
+int DecodeTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 63, &v->ctfc6), 0, "ctfc6");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodePowerOffsetInformation(ctx, &v->powerOffsetInformation), 1, "powerOffsetInformation");
+  }
+  return StatusOk;
+}
+
+void InitTFCS_ReconfAdd_ctfcSize_ctfc6Bit(TFCS_ReconfAdd_ctfcSize_ctfc6Bit* v) {
+  v->count = 0;
+  v->items = nullptr;
+}
+
+int DecodeTFCS_ReconfAdd_ctfcSize_ctfc6Bit(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc6Bit* v) {
+  ctx->pendingSize = &kSize_1_1024;
+  uint32_t count = 0;
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  v->count = 0;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item) * count));
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+  v->items = items;
+  for (uint32_t i = 0; i < count; ++i) {
+    TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item* element = &items[i];
+    InitTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(element);
+    PER_TRY_IN(DecodeTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(ctx, element), i, nullptr);
+    ++v->count;  // a failed element stays out of the list
+  }
+  return StatusOk;
+}
+
+void InitTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item* v) {
+  v->presence = 0;
+  InitPowerOffsetInformation(&v->powerOffsetInformation);
+}
+
+int DecodeTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 255, &v->ctfc8), 0, "ctfc8");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodePowerOffsetInformation(ctx, &v->powerOffsetInformation), 1, "powerOffsetInformation");
+  }
+  return StatusOk;
+}
+
+void InitTFCS_ReconfAdd_ctfcSize_ctfc8Bit(TFCS_ReconfAdd_ctfcSize_ctfc8Bit* v) {
+  v->count = 0;
+  v->items = nullptr;
+}
+
+int DecodeTFCS_ReconfAdd_ctfcSize_ctfc8Bit(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc8Bit* v) {
+  ctx->pendingSize = &kSize_1_1024;
+  uint32_t count = 0;
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  v->count = 0;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item) * count));
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+  v->items = items;
+  for (uint32_t i = 0; i < count; ++i) {
+    TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item* element = &items[i];
+    InitTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(element);
+    PER_TRY_IN(DecodeTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(ctx, element), i, nullptr);
+    ++v->count;  // a failed element stays out of the list
+  }
+  return StatusOk;
+}
+
+void InitUplinkAdditionalTimeslots_parameters(UplinkAdditionalTimeslots_parameters* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeUplinkAdditionalTimeslots_parameters(PerContext* ctx, UplinkAdditionalTimeslots_parameters* v) {
+  static const char* const kAlternatives[] = {"sameAsLast", "newParameters"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      auto* alt = static_cast<UplinkAdditionalTimeslots_parameters_sameAsLast*>(AllocRecord(ctx, sizeof(UplinkAdditionalTimeslots_parameters_sameAsLast)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      status = DecodeUplinkAdditionalTimeslots_parameters_sameAsLast(ctx, alt);
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<UplinkAdditionalTimeslots_parameters_newParameters*>(AllocRecord(ctx, sizeof(UplinkAdditionalTimeslots_parameters_newParameters)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitUplinkAdditionalTimeslots_parameters_newParameters(alt);
+      status = DecodeUplinkAdditionalTimeslots_parameters_newParameters(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitUplinkAdditionalTimeslots(UplinkAdditionalTimeslots* v) {
+  InitUplinkAdditionalTimeslots_parameters(&v->parameters);
+}
+
+int DecodeUplinkAdditionalTimeslots(PerContext* ctx, UplinkAdditionalTimeslots* v) {
+  PER_TRY_IN(DecodeUplinkAdditionalTimeslots_parameters(ctx, &v->parameters), 0, "parameters");
+  return StatusOk;
+}
+
+void InitUplinkAdditionalTimeslots_LCR_r4_parameters(UplinkAdditionalTimeslots_LCR_r4_parameters* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeUplinkAdditionalTimeslots_LCR_r4_parameters(PerContext* ctx, UplinkAdditionalTimeslots_LCR_r4_parameters* v) {
+  static const char* const kAlternatives[] = {"sameAsLast", "newParameters"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      auto* alt = static_cast<UplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast*>(AllocRecord(ctx, sizeof(UplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      status = DecodeUplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast(ctx, alt);
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<UplinkAdditionalTimeslots_LCR_r4_parameters_newParameters*>(AllocRecord(ctx, sizeof(UplinkAdditionalTimeslots_LCR_r4_parameters_newParameters)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitUplinkAdditionalTimeslots_LCR_r4_parameters_newParameters(alt);
+      status = DecodeUplinkAdditionalTimeslots_LCR_r4_parameters_newParameters(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitUplinkAdditionalTimeslots_LCR_r4(UplinkAdditionalTimeslots_LCR_r4* v) {
+  InitUplinkAdditionalTimeslots_LCR_r4_parameters(&v->parameters);
+}
+
+int DecodeUplinkAdditionalTimeslots_LCR_r4(PerContext* ctx, UplinkAdditionalTimeslots_LCR_r4* v) {
+  PER_TRY_IN(DecodeUplinkAdditionalTimeslots_LCR_r4_parameters(ctx, &v->parameters), 0, "parameters");
+  return StatusOk;
+}
+
+void InitUplinkAdditionalTimeslots_LCR_r4_parameters_newParameters(UplinkAdditionalTimeslots_LCR_r4_parameters_newParameters* v) {
+  InitIndividualTimeslotInfo_LCR_r4(&v->individualTimeslotInfo);
+  InitUL_TS_ChannelisationCodeList(&v->ul_TS_ChannelisationCodeList);
+}
+
+int DecodeUplinkAdditionalTimeslots_LCR_r4_parameters_newParameters(PerContext* ctx, UplinkAdditionalTimeslots_LCR_r4_parameters_newParameters* v) {
+  PER_TRY_IN(DecodeIndividualTimeslotInfo_LCR_r4(ctx, &v->individualTimeslotInfo), 0, "individualTimeslotInfo");
+  PER_TRY_IN(DecodeUL_TS_ChannelisationCodeList(ctx, &v->ul_TS_ChannelisationCodeList), 1, "ul_TS_ChannelisationCodeList");
+  return StatusOk;
+}
+
+int DecodeUplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast(PerContext* ctx, UplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast* v) {
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 14, &v->timeslotNumber), 0, "timeslotNumber");
+  return StatusOk;
+}
+
+void InitUplinkAdditionalTimeslots_VHCR_parameters(UplinkAdditionalTimeslots_VHCR_parameters* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeUplinkAdditionalTimeslots_VHCR_parameters(PerContext* ctx, UplinkAdditionalTimeslots_VHCR_parameters* v) {
+  static const char* const kAlternatives[] = {"sameAsLast", "newParameters"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      auto* alt = static_cast<UplinkAdditionalTimeslots_VHCR_parameters_sameAsLast*>(AllocRecord(ctx, sizeof(UplinkAdditionalTimeslots_VHCR_parameters_sameAsLast)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      status = DecodeUplinkAdditionalTimeslots_VHCR_parameters_sameAsLast(ctx, alt);
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<UplinkAdditionalTimeslots_VHCR_parameters_newParameters*>(AllocRecord(ctx, sizeof(UplinkAdditionalTimeslots_VHCR_parameters_newParameters)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitUplinkAdditionalTimeslots_VHCR_parameters_newParameters(alt);
+      status = DecodeUplinkAdditionalTimeslots_VHCR_parameters_newParameters(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitUplinkAdditionalTimeslots_VHCR(UplinkAdditionalTimeslots_VHCR* v) {
+  InitUplinkAdditionalTimeslots_VHCR_parameters(&v->parameters);
+}
+
+int DecodeUplinkAdditionalTimeslots_VHCR(PerContext* ctx, UplinkAdditionalTimeslots_VHCR* v) {
+  PER_TRY_IN(DecodeUplinkAdditionalTimeslots_VHCR_parameters(ctx, &v->parameters), 0, "parameters");
+  return StatusOk;
+}
+
+void InitUplinkAdditionalTimeslots_VHCR_parameters_newParameters(UplinkAdditionalTimeslots_VHCR_parameters_newParameters* v) {
+  InitIndividualTimeslotInfo_VHCR(&v->individualTimeslotInfo);
+  InitUL_TS_ChannelisationCodeList(&v->ul_TS_ChannelisationCodeList);
+}
+
+int DecodeUplinkAdditionalTimeslots_VHCR_parameters_newParameters(PerContext* ctx, UplinkAdditionalTimeslots_VHCR_parameters_newParameters* v) {
+  PER_TRY_IN(DecodeIndividualTimeslotInfo_VHCR(ctx, &v->individualTimeslotInfo), 0, "individualTimeslotInfo");
+  PER_TRY_IN(DecodeUL_TS_ChannelisationCodeList(ctx, &v->ul_TS_ChannelisationCodeList), 1, "ul_TS_ChannelisationCodeList");
+  return StatusOk;
+}
+
+int DecodeUplinkAdditionalTimeslots_VHCR_parameters_sameAsLast(PerContext* ctx, UplinkAdditionalTimeslots_VHCR_parameters_sameAsLast* v) {
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 14, &v->timeslotNumber), 0, "timeslotNumber");
+  return StatusOk;
+}
+
+void InitUplinkAdditionalTimeslots_parameters_newParameters(UplinkAdditionalTimeslots_parameters_newParameters* v) {
+  InitIndividualTimeslotInfo(&v->individualTimeslotInfo);
+  InitUL_TS_ChannelisationCodeList(&v->ul_TS_ChannelisationCodeList);
+}
+
+int DecodeUplinkAdditionalTimeslots_parameters_newParameters(PerContext* ctx, UplinkAdditionalTimeslots_parameters_newParameters* v) {
+  PER_TRY_IN(DecodeIndividualTimeslotInfo(ctx, &v->individualTimeslotInfo), 0, "individualTimeslotInfo");
+  PER_TRY_IN(DecodeUL_TS_ChannelisationCodeList(ctx, &v->ul_TS_ChannelisationCodeList), 1, "ul_TS_ChannelisationCodeList");
+  return StatusOk;
+}
+
+int DecodeUplinkAdditionalTimeslots_parameters_sameAsLast(PerContext* ctx, UplinkAdditionalTimeslots_parameters_sameAsLast* v) {
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 14, &v->timeslotNumber), 0, "timeslotNumber");
+  return StatusOk;
+}
+
+void InitUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(PerContext* ctx, UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots* v) {
+  static const char* const kAlternatives[] = {"consecutive", "timeslotList"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      auto* alt = static_cast<UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive*>(AllocRecord(ctx, sizeof(UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      status = DecodeUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive(ctx, alt);
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList*>(AllocRecord(ctx, sizeof(UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(alt);
+      status = DecodeUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+int DecodeUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive(PerContext* ctx, UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive* v) {
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 5, &v->numAdditionalTimeslots), 0, "numAdditionalTimeslots");
+  return StatusOk;
+}
+
+void InitUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList* v) {
+  v->count = 0;
+  v->items = nullptr;
+}
+
+int DecodeUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(PerContext* ctx, UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList* v) {
+  ctx->pendingSize = &kSize_1_5;
+  uint32_t count = 0;
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  if (count > 5) {
+    PER_TRY_IN(NoteWarning(ctx, WarningKind::ListAboveSize), kStopBeforeMembers, nullptr);
+  }
+  v->count = 0;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<UplinkAdditionalTimeslots_LCR_r4*>(AllocRecord(ctx, sizeof(UplinkAdditionalTimeslots_LCR_r4) * count));
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+  v->items = items;
+  for (uint32_t i = 0; i < count; ++i) {
+    UplinkAdditionalTimeslots_LCR_r4* element = &items[i];
+    InitUplinkAdditionalTimeslots_LCR_r4(element);
+    PER_TRY_IN(DecodeUplinkAdditionalTimeslots_LCR_r4(ctx, element), i, nullptr);
+    ++v->count;  // a failed element stays out of the list
+  }
+  return StatusOk;
+}
+
+void InitUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(PerContext* ctx, UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots* v) {
+  static const char* const kAlternatives[] = {"consecutive", "timeslotList"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      auto* alt = static_cast<UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive*>(AllocRecord(ctx, sizeof(UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      status = DecodeUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive(ctx, alt);
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList*>(AllocRecord(ctx, sizeof(UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(alt);
+      status = DecodeUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+int DecodeUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive(PerContext* ctx, UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive* v) {
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 13, &v->numAdditionalTimeslots), 0, "numAdditionalTimeslots");
+  return StatusOk;
+}
+
+void InitUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList* v) {
+  v->count = 0;
+  v->items = nullptr;
+}
+
+int DecodeUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(PerContext* ctx, UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList* v) {
+  ctx->pendingSize = &kSize_1_13;
+  uint32_t count = 0;
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  if (count > 13) {
+    PER_TRY_IN(NoteWarning(ctx, WarningKind::ListAboveSize), kStopBeforeMembers, nullptr);
+  }
+  v->count = 0;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<UplinkAdditionalTimeslots_VHCR*>(AllocRecord(ctx, sizeof(UplinkAdditionalTimeslots_VHCR) * count));
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+  v->items = items;
+  for (uint32_t i = 0; i < count; ++i) {
+    UplinkAdditionalTimeslots_VHCR* element = &items[i];
+    InitUplinkAdditionalTimeslots_VHCR(element);
+    PER_TRY_IN(DecodeUplinkAdditionalTimeslots_VHCR(ctx, element), i, nullptr);
+    ++v->count;  // a failed element stays out of the list
+  }
+  return StatusOk;
+}
+
+void InitUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots(UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots(PerContext* ctx, UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots* v) {
+  static const char* const kAlternatives[] = {"consecutive", "timeslotList"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      auto* alt = static_cast<UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive*>(AllocRecord(ctx, sizeof(UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      status = DecodeUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive(ctx, alt);
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList*>(AllocRecord(ctx, sizeof(UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(alt);
+      status = DecodeUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+int DecodeUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive(PerContext* ctx, UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive* v) {
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 13, &v->numAdditionalTimeslots), 0, "numAdditionalTimeslots");
+  return StatusOk;
+}
+
+void InitUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList* v) {
+  v->count = 0;
+  v->items = nullptr;
+}
+
+int DecodeUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(PerContext* ctx, UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList* v) {
+  ctx->pendingSize = &kSize_1_13;
+  uint32_t count = 0;
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  if (count > 13) {
+    PER_TRY_IN(NoteWarning(ctx, WarningKind::ListAboveSize), kStopBeforeMembers, nullptr);
+  }
+  v->count = 0;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<UplinkAdditionalTimeslots*>(AllocRecord(ctx, sizeof(UplinkAdditionalTimeslots) * count));
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+  v->items = items;
+  for (uint32_t i = 0; i < count; ++i) {
+    UplinkAdditionalTimeslots* element = &items[i];
+    InitUplinkAdditionalTimeslots(element);
+    PER_TRY_IN(DecodeUplinkAdditionalTimeslots(ctx, element), i, nullptr);
+    ++v->count;  // a failed element stays out of the list
+  }
   return StatusOk;
 }
 

@@ -21,6 +21,30 @@ int DecodeBSIC(PerContext* ctx, BSIC* v) {
   return StatusOk;
 }
 
+void InitCSG_DedicatedFrequencyInfoList(CSG_DedicatedFrequencyInfoList* v) {
+  v->count = 0;
+  v->items = nullptr;
+}
+
+int DecodeCSG_DedicatedFrequencyInfoList(PerContext* ctx, CSG_DedicatedFrequencyInfoList* v) {
+  ctx->pendingSize = &kSize_1_4;
+  uint32_t count = 0;
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  v->count = 0;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<FrequencyInfo*>(AllocRecord(ctx, sizeof(FrequencyInfo) * count));
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+  v->items = items;
+  for (uint32_t i = 0; i < count; ++i) {
+    FrequencyInfo* element = &items[i];
+    InitFrequencyInfo(element);
+    PER_TRY_IN(DecodeFrequencyInfo(ctx, element), i, nullptr);
+    ++v->count;  // a failed element stays out of the list
+  }
+  return StatusOk;
+}
+
 void InitCellDCH_ReportCriteria(CellDCH_ReportCriteria* v) {
   v->tag = 0;
   v->ptr = nullptr;
@@ -354,11 +378,6 @@ int DecodeCellInfoSI_ECN0_LCR_r4(PerContext* ctx, CellInfoSI_ECN0_LCR_r4* v) {
   if (v->presence & (1u << 3)) {
     PER_TRY_IN(DecodeCellSelectReselectInfoSIB_11_12_ECN0(ctx, &v->cellSelectionReselectionInfo), 6, "cellSelectionReselectionInfo");
   }
-  return StatusOk;
-}
-
-int DecodePrimaryCPICH_Info(PerContext* ctx, PrimaryCPICH_Info* v) {
-  PER_TRY_IN(DecodeUInt16(ctx, 0, 511, &v->primaryScramblingCode), 0, "primaryScramblingCode");
   return StatusOk;
 }
 
@@ -1849,66 +1868,6 @@ int DecodeFACH_MeasurementOccasionInfo(PerContext* ctx, FACH_MeasurementOccasion
 
 int DecodeFACH_MeasurementOccasionInfo_LCR_r4_ext(PerContext* ctx, FACH_MeasurementOccasionInfo_LCR_r4_ext* v) {
   PER_TRY_IN(ReadBit(ctx, &v->inter_freq_TDD128_meas_ind), 0, "inter_freq_TDD128_meas_ind");
-  return StatusOk;
-}
-
-void InitFrequencyInfo_modeSpecificInfo(FrequencyInfo_modeSpecificInfo* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeFrequencyInfo_modeSpecificInfo(PerContext* ctx, FrequencyInfo_modeSpecificInfo* v) {
-  static const char* const kAlternatives[] = {"fdd", "tdd"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: {
-      auto* alt = static_cast<FrequencyInfoFDD*>(AllocRecord(ctx, sizeof(FrequencyInfoFDD)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitFrequencyInfoFDD(alt);
-      status = DecodeFrequencyInfoFDD(ctx, alt);
-      break;
-    }
-    case 1: {
-      auto* alt = static_cast<FrequencyInfoTDD*>(AllocRecord(ctx, sizeof(FrequencyInfoTDD)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      status = DecodeFrequencyInfoTDD(ctx, alt);
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-void InitFrequencyInfo(FrequencyInfo* v) {
-  InitFrequencyInfo_modeSpecificInfo(&v->modeSpecificInfo);
-}
-
-int DecodeFrequencyInfo(PerContext* ctx, FrequencyInfo* v) {
-  PER_TRY_IN(DecodeFrequencyInfo_modeSpecificInfo(ctx, &v->modeSpecificInfo), 0, "modeSpecificInfo");
-  return StatusOk;
-}
-
-void InitFrequencyInfoFDD(FrequencyInfoFDD* v) {
-  v->presence = 0;
-}
-
-int DecodeFrequencyInfoFDD(PerContext* ctx, FrequencyInfoFDD* v) {
-  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
-  if (v->presence & (1u << 0)) {
-    PER_TRY_IN(DecodeUInt16(ctx, 0, 16383, &v->uarfcn_UL), 0, "uarfcn_UL");
-  }
-  PER_TRY_IN(DecodeUInt16(ctx, 0, 16383, &v->uarfcn_DL), 1, "uarfcn_DL");
-  return StatusOk;
-}
-
-int DecodeFrequencyInfoTDD(PerContext* ctx, FrequencyInfoTDD* v) {
-  PER_TRY_IN(DecodeUInt16(ctx, 0, 16383, &v->uarfcn_Nt), 0, "uarfcn_Nt");
   return StatusOk;
 }
 
@@ -4190,6 +4149,45 @@ int DecodeMBSFNFrequencyList(PerContext* ctx, MBSFNFrequencyList* v) {
   return StatusOk;
 }
 
+void InitMBSFNFrequency_v860ext(MBSFNFrequency_v860ext* v) {
+  v->presence = 0;
+}
+
+int DecodeMBSFNFrequency_v860ext(PerContext* ctx, MBSFNFrequency_v860ext* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeEnumerated(ctx, 1, &v->imb_Indication), 0, "imb_Indication");
+  }
+  return StatusOk;
+}
+
+void InitMBSFNFrequencyList_v860ext(MBSFNFrequencyList_v860ext* v) {
+  v->count = 0;
+  v->items = nullptr;
+}
+
+int DecodeMBSFNFrequencyList_v860ext(PerContext* ctx, MBSFNFrequencyList_v860ext* v) {
+  ctx->pendingSize = &kSize_0_16;
+  uint32_t count = 0;
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  if (count > 16) {
+    PER_TRY_IN(NoteWarning(ctx, WarningKind::ListAboveSize), kStopBeforeMembers, nullptr);
+  }
+  v->count = 0;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<MBSFNFrequency_v860ext*>(AllocRecord(ctx, sizeof(MBSFNFrequency_v860ext) * count));
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+  v->items = items;
+  for (uint32_t i = 0; i < count; ++i) {
+    MBSFNFrequency_v860ext* element = &items[i];
+    InitMBSFNFrequency_v860ext(element);
+    PER_TRY_IN(DecodeMBSFNFrequency_v860ext(ctx, element), i, nullptr);
+    ++v->count;  // a failed element stays out of the list
+  }
+  return StatusOk;
+}
+
 void InitMeasurementControlSysInfo_use_of_HCS(MeasurementControlSysInfo_use_of_HCS* v) {
   v->tag = 0;
   v->ptr = nullptr;
@@ -4547,6 +4545,517 @@ int DecodeMeasurementControlSysInfo(PerContext* ctx, MeasurementControlSysInfo* 
   }
   if (v->presence & (1u << 1)) {
     PER_TRY_IN(DecodeUE_InternalMeasurementSysInfo(ctx, &v->dummy), 2, "dummy");
+  }
+  return StatusOk;
+}
+
+void InitMeasurementControlSysInfoExtension_use_of_HCS(MeasurementControlSysInfoExtension_use_of_HCS* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeMeasurementControlSysInfoExtension_use_of_HCS(PerContext* ctx, MeasurementControlSysInfoExtension_use_of_HCS* v) {
+  static const char* const kAlternatives[] = {"hcs_not_used", "hcs_used"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      auto* alt = static_cast<MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used*>(AllocRecord(ctx, sizeof(MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitMeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used(alt);
+      status = DecodeMeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used(ctx, alt);
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<MeasurementControlSysInfoExtension_use_of_HCS_hcs_used*>(AllocRecord(ctx, sizeof(MeasurementControlSysInfoExtension_use_of_HCS_hcs_used)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitMeasurementControlSysInfoExtension_use_of_HCS_hcs_used(alt);
+      status = DecodeMeasurementControlSysInfoExtension_use_of_HCS_hcs_used(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitMeasurementControlSysInfoExtension(MeasurementControlSysInfoExtension* v) {
+  InitMeasurementControlSysInfoExtension_use_of_HCS(&v->use_of_HCS);
+}
+
+int DecodeMeasurementControlSysInfoExtension(PerContext* ctx, MeasurementControlSysInfoExtension* v) {
+  PER_TRY_IN(DecodeMeasurementControlSysInfoExtension_use_of_HCS(ctx, &v->use_of_HCS), 0, "use_of_HCS");
+  return StatusOk;
+}
+
+void InitMeasurementControlSysInfoExtensionAddon_r5_newIntraFrequencyCellInfoListAddon_r5(MeasurementControlSysInfoExtensionAddon_r5_newIntraFrequencyCellInfoListAddon_r5* v) {
+  v->count = 0;
+  v->items = nullptr;
+}
+
+int DecodeMeasurementControlSysInfoExtensionAddon_r5_newIntraFrequencyCellInfoListAddon_r5(PerContext* ctx, MeasurementControlSysInfoExtensionAddon_r5_newIntraFrequencyCellInfoListAddon_r5* v) {
+  ctx->pendingSize = &kSize_1_32;
+  uint32_t count = 0;
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  v->count = 0;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<CellSelectReselectInfo_v590ext*>(AllocRecord(ctx, sizeof(CellSelectReselectInfo_v590ext) * count));
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+  v->items = items;
+  for (uint32_t i = 0; i < count; ++i) {
+    CellSelectReselectInfo_v590ext* element = &items[i];
+    InitCellSelectReselectInfo_v590ext(element);
+    PER_TRY_IN(DecodeCellSelectReselectInfo_v590ext(ctx, element), i, nullptr);
+    ++v->count;  // a failed element stays out of the list
+  }
+  return StatusOk;
+}
+
+void InitMeasurementControlSysInfoExtensionAddon_r5_newInterFrequencyCellInfoListAddon_r5(MeasurementControlSysInfoExtensionAddon_r5_newInterFrequencyCellInfoListAddon_r5* v) {
+  v->count = 0;
+  v->items = nullptr;
+}
+
+int DecodeMeasurementControlSysInfoExtensionAddon_r5_newInterFrequencyCellInfoListAddon_r5(PerContext* ctx, MeasurementControlSysInfoExtensionAddon_r5_newInterFrequencyCellInfoListAddon_r5* v) {
+  ctx->pendingSize = &kSize_1_32;
+  uint32_t count = 0;
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  v->count = 0;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<CellSelectReselectInfo_v590ext*>(AllocRecord(ctx, sizeof(CellSelectReselectInfo_v590ext) * count));
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+  v->items = items;
+  for (uint32_t i = 0; i < count; ++i) {
+    CellSelectReselectInfo_v590ext* element = &items[i];
+    InitCellSelectReselectInfo_v590ext(element);
+    PER_TRY_IN(DecodeCellSelectReselectInfo_v590ext(ctx, element), i, nullptr);
+    ++v->count;  // a failed element stays out of the list
+  }
+  return StatusOk;
+}
+
+void InitMeasurementControlSysInfoExtensionAddon_r5_newInterRATCellInfoListAddon_r5(MeasurementControlSysInfoExtensionAddon_r5_newInterRATCellInfoListAddon_r5* v) {
+  v->count = 0;
+  v->items = nullptr;
+}
+
+int DecodeMeasurementControlSysInfoExtensionAddon_r5_newInterRATCellInfoListAddon_r5(PerContext* ctx, MeasurementControlSysInfoExtensionAddon_r5_newInterRATCellInfoListAddon_r5* v) {
+  ctx->pendingSize = &kSize_1_32;
+  uint32_t count = 0;
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  v->count = 0;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<CellSelectReselectInfo_v590ext*>(AllocRecord(ctx, sizeof(CellSelectReselectInfo_v590ext) * count));
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+  v->items = items;
+  for (uint32_t i = 0; i < count; ++i) {
+    CellSelectReselectInfo_v590ext* element = &items[i];
+    InitCellSelectReselectInfo_v590ext(element);
+    PER_TRY_IN(DecodeCellSelectReselectInfo_v590ext(ctx, element), i, nullptr);
+    ++v->count;  // a failed element stays out of the list
+  }
+  return StatusOk;
+}
+
+void InitMeasurementControlSysInfoExtensionAddon_r5(MeasurementControlSysInfoExtensionAddon_r5* v) {
+  v->presence = 0;
+  InitMeasurementControlSysInfoExtensionAddon_r5_newIntraFrequencyCellInfoListAddon_r5(&v->newIntraFrequencyCellInfoListAddon_r5);
+  InitMeasurementControlSysInfoExtensionAddon_r5_newInterFrequencyCellInfoListAddon_r5(&v->newInterFrequencyCellInfoListAddon_r5);
+  InitMeasurementControlSysInfoExtensionAddon_r5_newInterRATCellInfoListAddon_r5(&v->newInterRATCellInfoListAddon_r5);
+}
+
+int DecodeMeasurementControlSysInfoExtensionAddon_r5(PerContext* ctx, MeasurementControlSysInfoExtensionAddon_r5* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 3, &v->presence), kStopBeforeMembers, nullptr);
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeMeasurementControlSysInfoExtensionAddon_r5_newIntraFrequencyCellInfoListAddon_r5(ctx, &v->newIntraFrequencyCellInfoListAddon_r5), 0, "newIntraFrequencyCellInfoListAddon_r5");
+  }
+  if (v->presence & (1u << 1)) {
+    PER_TRY_IN(DecodeMeasurementControlSysInfoExtensionAddon_r5_newInterFrequencyCellInfoListAddon_r5(ctx, &v->newInterFrequencyCellInfoListAddon_r5), 1, "newInterFrequencyCellInfoListAddon_r5");
+  }
+  if (v->presence & (1u << 2)) {
+    PER_TRY_IN(DecodeMeasurementControlSysInfoExtensionAddon_r5_newInterRATCellInfoListAddon_r5(ctx, &v->newInterRATCellInfoListAddon_r5), 2, "newInterRATCellInfoListAddon_r5");
+  }
+  return StatusOk;
+}
+
+void InitMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS(MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS(PerContext* ctx, MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS* v) {
+  static const char* const kAlternatives[] = {"hcs_not_used", "hcs_used"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      auto* alt = static_cast<MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used*>(AllocRecord(ctx, sizeof(MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used(alt);
+      status = DecodeMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used(ctx, alt);
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used*>(AllocRecord(ctx, sizeof(MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used(alt);
+      status = DecodeMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitMeasurementControlSysInfoExtension_LCR_r4(MeasurementControlSysInfoExtension_LCR_r4* v) {
+  InitMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS(&v->use_of_HCS);
+}
+
+int DecodeMeasurementControlSysInfoExtension_LCR_r4(PerContext* ctx, MeasurementControlSysInfoExtension_LCR_r4* v) {
+  PER_TRY_IN(DecodeMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS(ctx, &v->use_of_HCS), 0, "use_of_HCS");
+  return StatusOk;
+}
+
+void InitMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(PerContext* ctx, MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure* v) {
+  static const char* const kAlternatives[] = {"cpich_RSCP", "cpich_Ec_N0"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      auto* alt = static_cast<MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP*>(AllocRecord(ctx, sizeof(MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(alt);
+      status = DecodeMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(ctx, alt);
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0*>(AllocRecord(ctx, sizeof(MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(alt);
+      status = DecodeMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used(MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used* v) {
+  v->presence = 0;
+  InitMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(&v->cellSelectQualityMeasure);
+  InitNewInterRATCellList(&v->newInterRATCellList);
+}
+
+int DecodeMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used(PerContext* ctx, MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(ctx, &v->cellSelectQualityMeasure), 0, "cellSelectQualityMeasure");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeNewInterRATCellList(ctx, &v->newInterRATCellList), 1, "newInterRATCellList");
+  }
+  return StatusOk;
+}
+
+void InitMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0* v) {
+  v->presence = 0;
+  InitNewIntraFreqCellSI_List_ECN0_LCR_r4(&v->newIntraFreqCellList);
+  InitNewInterFreqCellSI_List_ECN0_LCR_r4(&v->newInterFreqCellList);
+}
+
+int DecodeMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(PerContext* ctx, MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeNewIntraFreqCellSI_List_ECN0_LCR_r4(ctx, &v->newIntraFreqCellList), 0, "newIntraFreqCellList");
+  }
+  if (v->presence & (1u << 1)) {
+    PER_TRY_IN(DecodeNewInterFreqCellSI_List_ECN0_LCR_r4(ctx, &v->newInterFreqCellList), 1, "newInterFreqCellList");
+  }
+  return StatusOk;
+}
+
+void InitMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP* v) {
+  v->presence = 0;
+  InitNewIntraFreqCellSI_List_RSCP_LCR_r4(&v->newIntraFreqCellList);
+  InitNewInterFreqCellSI_List_RSCP_LCR_r4(&v->newInterFreqCellList);
+}
+
+int DecodeMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(PerContext* ctx, MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeNewIntraFreqCellSI_List_RSCP_LCR_r4(ctx, &v->newIntraFreqCellList), 0, "newIntraFreqCellList");
+  }
+  if (v->presence & (1u << 1)) {
+    PER_TRY_IN(DecodeNewInterFreqCellSI_List_RSCP_LCR_r4(ctx, &v->newInterFreqCellList), 1, "newInterFreqCellList");
+  }
+  return StatusOk;
+}
+
+void InitMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure(MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure(PerContext* ctx, MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure* v) {
+  static const char* const kAlternatives[] = {"cpich_RSCP", "cpich_Ec_N0"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      auto* alt = static_cast<MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP*>(AllocRecord(ctx, sizeof(MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(alt);
+      status = DecodeMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(ctx, alt);
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0*>(AllocRecord(ctx, sizeof(MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(alt);
+      status = DecodeMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used(MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used* v) {
+  v->presence = 0;
+  InitMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure(&v->cellSelectQualityMeasure);
+  InitNewInterRATCellList(&v->newInterRATCellList);
+}
+
+int DecodeMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used(PerContext* ctx, MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure(ctx, &v->cellSelectQualityMeasure), 0, "cellSelectQualityMeasure");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeNewInterRATCellList(ctx, &v->newInterRATCellList), 1, "newInterRATCellList");
+  }
+  return StatusOk;
+}
+
+void InitMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0* v) {
+  v->presence = 0;
+  InitNewIntraFreqCellSI_List_HCS_ECN0_LCR_r4(&v->newIntraFreqCellList);
+  InitNewInterFreqCellSI_List_HCS_ECN0_LCR_r4(&v->newInterFreqCellList);
+}
+
+int DecodeMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(PerContext* ctx, MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeNewIntraFreqCellSI_List_HCS_ECN0_LCR_r4(ctx, &v->newIntraFreqCellList), 0, "newIntraFreqCellList");
+  }
+  if (v->presence & (1u << 1)) {
+    PER_TRY_IN(DecodeNewInterFreqCellSI_List_HCS_ECN0_LCR_r4(ctx, &v->newInterFreqCellList), 1, "newInterFreqCellList");
+  }
+  return StatusOk;
+}
+
+void InitMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP* v) {
+  v->presence = 0;
+  InitNewIntraFreqCellSI_List_HCS_RSCP_LCR_r4(&v->newIntraFreqCellList);
+  InitNewInterFreqCellSI_List_HCS_RSCP_LCR_r4(&v->newInterFreqCellList);
+}
+
+int DecodeMeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(PerContext* ctx, MeasurementControlSysInfoExtension_LCR_r4_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeNewIntraFreqCellSI_List_HCS_RSCP_LCR_r4(ctx, &v->newIntraFreqCellList), 0, "newIntraFreqCellList");
+  }
+  if (v->presence & (1u << 1)) {
+    PER_TRY_IN(DecodeNewInterFreqCellSI_List_HCS_RSCP_LCR_r4(ctx, &v->newInterFreqCellList), 1, "newInterFreqCellList");
+  }
+  return StatusOk;
+}
+
+void InitMeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeMeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(PerContext* ctx, MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure* v) {
+  static const char* const kAlternatives[] = {"cpich_RSCP", "cpich_Ec_N0"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      auto* alt = static_cast<MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP*>(AllocRecord(ctx, sizeof(MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitMeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(alt);
+      status = DecodeMeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(ctx, alt);
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0*>(AllocRecord(ctx, sizeof(MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitMeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(alt);
+      status = DecodeMeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitMeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used(MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used* v) {
+  v->presence = 0;
+  InitMeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(&v->cellSelectQualityMeasure);
+  InitNewInterRATCellList(&v->newInterRATCellList);
+}
+
+int DecodeMeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used(PerContext* ctx, MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeMeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure(ctx, &v->cellSelectQualityMeasure), 0, "cellSelectQualityMeasure");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeNewInterRATCellList(ctx, &v->newInterRATCellList), 1, "newInterRATCellList");
+  }
+  return StatusOk;
+}
+
+void InitMeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0* v) {
+  v->presence = 0;
+  InitNewIntraFreqCellSI_List_ECN0(&v->newIntraFreqCellList);
+  InitNewInterFreqCellSI_List_ECN0(&v->newInterFreqCellList);
+}
+
+int DecodeMeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0(PerContext* ctx, MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_Ec_N0* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeNewIntraFreqCellSI_List_ECN0(ctx, &v->newIntraFreqCellList), 0, "newIntraFreqCellList");
+  }
+  if (v->presence & (1u << 1)) {
+    PER_TRY_IN(DecodeNewInterFreqCellSI_List_ECN0(ctx, &v->newInterFreqCellList), 1, "newInterFreqCellList");
+  }
+  return StatusOk;
+}
+
+void InitMeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP* v) {
+  v->presence = 0;
+  InitNewIntraFreqCellSI_List_RSCP(&v->newIntraFreqCellList);
+  InitNewInterFreqCellSI_List_RSCP(&v->newInterFreqCellList);
+}
+
+int DecodeMeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP(PerContext* ctx, MeasurementControlSysInfoExtension_use_of_HCS_hcs_not_used_cellSelectQualityMeasure_cpich_RSCP* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeNewIntraFreqCellSI_List_RSCP(ctx, &v->newIntraFreqCellList), 0, "newIntraFreqCellList");
+  }
+  if (v->presence & (1u << 1)) {
+    PER_TRY_IN(DecodeNewInterFreqCellSI_List_RSCP(ctx, &v->newInterFreqCellList), 1, "newInterFreqCellList");
+  }
+  return StatusOk;
+}
+
+void InitMeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure(MeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeMeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure(PerContext* ctx, MeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure* v) {
+  static const char* const kAlternatives[] = {"cpich_RSCP", "cpich_Ec_N0"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      auto* alt = static_cast<MeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP*>(AllocRecord(ctx, sizeof(MeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitMeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(alt);
+      status = DecodeMeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(ctx, alt);
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<MeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0*>(AllocRecord(ctx, sizeof(MeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitMeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(alt);
+      status = DecodeMeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitMeasurementControlSysInfoExtension_use_of_HCS_hcs_used(MeasurementControlSysInfoExtension_use_of_HCS_hcs_used* v) {
+  v->presence = 0;
+  InitMeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure(&v->cellSelectQualityMeasure);
+  InitNewInterRATCellList(&v->newInterRATCellList);
+}
+
+int DecodeMeasurementControlSysInfoExtension_use_of_HCS_hcs_used(PerContext* ctx, MeasurementControlSysInfoExtension_use_of_HCS_hcs_used* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeMeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure(ctx, &v->cellSelectQualityMeasure), 0, "cellSelectQualityMeasure");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeNewInterRATCellList(ctx, &v->newInterRATCellList), 1, "newInterRATCellList");
+  }
+  return StatusOk;
+}
+
+void InitMeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(MeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0* v) {
+  v->presence = 0;
+  InitNewIntraFreqCellSI_List_HCS_ECN0(&v->newIntraFreqCellList);
+  InitNewInterFreqCellSI_List_HCS_ECN0(&v->newInterFreqCellList);
+}
+
+int DecodeMeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0(PerContext* ctx, MeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_Ec_N0* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeNewIntraFreqCellSI_List_HCS_ECN0(ctx, &v->newIntraFreqCellList), 0, "newIntraFreqCellList");
+  }
+  if (v->presence & (1u << 1)) {
+    PER_TRY_IN(DecodeNewInterFreqCellSI_List_HCS_ECN0(ctx, &v->newInterFreqCellList), 1, "newInterFreqCellList");
+  }
+  return StatusOk;
+}
+
+void InitMeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(MeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP* v) {
+  v->presence = 0;
+  InitNewIntraFreqCellSI_List_HCS_RSCP(&v->newIntraFreqCellList);
+  InitNewInterFreqCellSI_List_HCS_RSCP(&v->newInterFreqCellList);
+}
+
+int DecodeMeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP(PerContext* ctx, MeasurementControlSysInfoExtension_use_of_HCS_hcs_used_cellSelectQualityMeasure_cpich_RSCP* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeNewIntraFreqCellSI_List_HCS_RSCP(ctx, &v->newIntraFreqCellList), 0, "newIntraFreqCellList");
+  }
+  if (v->presence & (1u << 1)) {
+    PER_TRY_IN(DecodeNewInterFreqCellSI_List_HCS_RSCP(ctx, &v->newInterFreqCellList), 1, "newInterFreqCellList");
   }
   return StatusOk;
 }
@@ -4914,6 +5423,34 @@ int DecodeMeasurementControlSysInfo_use_of_HCS_hcs_used_cellSelectQualityMeasure
   return StatusOk;
 }
 
+int DecodeNewInterFreqCell_v7b0ext(PerContext* ctx, NewInterFreqCell_v7b0ext* v) {
+  PER_TRY_IN(ReadBit(ctx, &v->intraSecondaryFreqIndicator), 0, "intraSecondaryFreqIndicator");
+  return StatusOk;
+}
+
+void InitNewInterFreqCellList_v7b0ext(NewInterFreqCellList_v7b0ext* v) {
+  v->count = 0;
+  v->items = nullptr;
+}
+
+int DecodeNewInterFreqCellList_v7b0ext(PerContext* ctx, NewInterFreqCellList_v7b0ext* v) {
+  ctx->pendingSize = &kSize_1_32;
+  uint32_t count = 0;
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  v->count = 0;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<NewInterFreqCell_v7b0ext*>(AllocRecord(ctx, sizeof(NewInterFreqCell_v7b0ext) * count));
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+  v->items = items;
+  for (uint32_t i = 0; i < count; ++i) {
+    NewInterFreqCell_v7b0ext* element = &items[i];
+    PER_TRY_IN(DecodeNewInterFreqCell_v7b0ext(ctx, element), i, nullptr);
+    ++v->count;  // a failed element stays out of the list
+  }
+  return StatusOk;
+}
+
 void InitNewInterRATCell_B_technologySpecificInfo_gsm(NewInterRATCell_B_technologySpecificInfo_gsm* v) {
   v->presence = 0;
   InitCellSelectReselectInfoSIB_11_12(&v->cellSelectionReselectionInfo);
@@ -5173,22 +5710,82 @@ int DecodeSysInfoType11_v770ext_IEs(PerContext* ctx, SysInfoType11_v770ext_IEs* 
   return StatusOk;
 }
 
-int DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(PerContext* ctx, SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions* v) {
+void InitSysInfoType11_v7b0ext_IEs(SysInfoType11_v7b0ext_IEs* v) {
+  v->presence = 0;
+  InitNewInterFreqCellList_v7b0ext(&v->newInterFreqCellList);
+}
+
+int DecodeSysInfoType11_v7b0ext_IEs(PerContext* ctx, SysInfoType11_v7b0ext_IEs* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeNewInterFreqCellList_v7b0ext(ctx, &v->newInterFreqCellList), 0, "newInterFreqCellList");
+  }
+  return StatusOk;
+}
+
+void InitSysInfoType11_v860ext_IEs(SysInfoType11_v860ext_IEs* v) {
+  v->presence = 0;
+  InitMBSFNFrequencyList_v860ext(&v->mbsfnFrequencyList);
+}
+
+int DecodeSysInfoType11_v860ext_IEs(PerContext* ctx, SysInfoType11_v860ext_IEs* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeMBSFNFrequencyList_v860ext(ctx, &v->mbsfnFrequencyList), 0, "mbsfnFrequencyList");
+  }
+  return StatusOk;
+}
+
+int DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions(PerContext* ctx, SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions* v) {
   (void)ctx;
   (void)v;
+  return StatusOk;
+}
+
+void InitSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions_v860NonCriticalExtensions(SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions_v860NonCriticalExtensions* v) {
+  v->presence = 0;
+  InitSysInfoType11_v860ext_IEs(&v->sysInfoType11_v860ext);
+}
+
+int DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions_v860NonCriticalExtensions(PerContext* ctx, SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions_v860NonCriticalExtensions* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeSysInfoType11_v860ext_IEs(ctx, &v->sysInfoType11_v860ext), 0, "sysInfoType11_v860ext");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions(ctx, &v->nonCriticalExtensions), 1, "nonCriticalExtensions");
+  }
+  return StatusOk;
+}
+
+void InitSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions(SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions* v) {
+  v->presence = 0;
+  InitSysInfoType11_v7b0ext_IEs(&v->sysInfoType11_v7b0ext);
+  InitSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions_v860NonCriticalExtensions(&v->v860NonCriticalExtensions);
+}
+
+int DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions(PerContext* ctx, SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeSysInfoType11_v7b0ext_IEs(ctx, &v->sysInfoType11_v7b0ext), 0, "sysInfoType11_v7b0ext");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions_v860NonCriticalExtensions(ctx, &v->v860NonCriticalExtensions), 1, "v860NonCriticalExtensions");
+  }
   return StatusOk;
 }
 
 void InitSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions(SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions* v) {
   v->presence = 0;
   InitSysInfoType11_v770ext_IEs(&v->sysInfoType11_v770ext);
+  InitSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions(&v->v7b0NonCriticalExtensions);
 }
 
 int DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions(PerContext* ctx, SysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions* v) {
   PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   PER_TRY_IN(DecodeSysInfoType11_v770ext_IEs(ctx, &v->sysInfoType11_v770ext), 0, "sysInfoType11_v770ext");
   if (v->presence & (1u << 0)) {
-    PER_TRY_IN(DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(ctx, &v->nonCriticalExtensions), 1, "nonCriticalExtensions");
+    if (ctx->release7) {
+      PER_TRY_IN(NoteWarning(ctx, WarningKind::LaterRelease), 1, "v7b0NonCriticalExtensions");
+    } else {
+      PER_TRY_IN(DecodeSysInfoType11_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v770NonCriticalExtensions_v7b0NonCriticalExtensions(ctx, &v->v7b0NonCriticalExtensions), 1, "v7b0NonCriticalExtensions");
+    }
   }
   return StatusOk;
 }
@@ -5271,6 +5868,96 @@ int DecodeSysInfoType11(PerContext* ctx, SysInfoType11* v) {
   PER_TRY_IN(DecodeMeasurementControlSysInfo(ctx, &v->measurementControlSysInfo), 2, "measurementControlSysInfo");
   if (v->presence & (1u << 1)) {
     PER_TRY_IN(DecodeSysInfoType11_v4b0NonCriticalExtensions(ctx, &v->v4b0NonCriticalExtensions), 3, "v4b0NonCriticalExtensions");
+  }
+  return StatusOk;
+}
+
+void InitSysInfoType11bis_v7b0ext_IEs(SysInfoType11bis_v7b0ext_IEs* v) {
+  v->presence = 0;
+  InitNewInterFreqCellList_v7b0ext(&v->newInterFreqCellList);
+}
+
+int DecodeSysInfoType11bis_v7b0ext_IEs(PerContext* ctx, SysInfoType11bis_v7b0ext_IEs* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeNewInterFreqCellList_v7b0ext(ctx, &v->newInterFreqCellList), 0, "newInterFreqCellList");
+  }
+  return StatusOk;
+}
+
+void InitSysInfoType11bis_v860ext_IEs(SysInfoType11bis_v860ext_IEs* v) {
+  v->presence = 0;
+  InitCSG_PSCSplitInfo(&v->csg_PSCSplitInfo);
+  InitCSG_DedicatedFrequencyInfoList(&v->csg_DedicatedFrequencyInfoList);
+}
+
+int DecodeSysInfoType11bis_v860ext_IEs(PerContext* ctx, SysInfoType11bis_v860ext_IEs* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeCSG_PSCSplitInfo(ctx, &v->csg_PSCSplitInfo), 0, "csg_PSCSplitInfo");
+  }
+  if (v->presence & (1u << 1)) {
+    PER_TRY_IN(DecodeCSG_DedicatedFrequencyInfoList(ctx, &v->csg_DedicatedFrequencyInfoList), 1, "csg_DedicatedFrequencyInfoList");
+  }
+  return StatusOk;
+}
+
+int DecodeSysInfoType11bis_v7b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions(PerContext* ctx, SysInfoType11bis_v7b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions* v) {
+  (void)ctx;
+  (void)v;
+  return StatusOk;
+}
+
+void InitSysInfoType11bis_v7b0NonCriticalExtensions_v860NonCriticalExtensions(SysInfoType11bis_v7b0NonCriticalExtensions_v860NonCriticalExtensions* v) {
+  v->presence = 0;
+  InitSysInfoType11bis_v860ext_IEs(&v->sysInfoType11bis_v860ext);
+}
+
+int DecodeSysInfoType11bis_v7b0NonCriticalExtensions_v860NonCriticalExtensions(PerContext* ctx, SysInfoType11bis_v7b0NonCriticalExtensions_v860NonCriticalExtensions* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeSysInfoType11bis_v860ext_IEs(ctx, &v->sysInfoType11bis_v860ext), 0, "sysInfoType11bis_v860ext");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeSysInfoType11bis_v7b0NonCriticalExtensions_v860NonCriticalExtensions_nonCriticalExtensions(ctx, &v->nonCriticalExtensions), 1, "nonCriticalExtensions");
+  }
+  return StatusOk;
+}
+
+void InitSysInfoType11bis_v7b0NonCriticalExtensions(SysInfoType11bis_v7b0NonCriticalExtensions* v) {
+  v->presence = 0;
+  InitSysInfoType11bis_v7b0ext_IEs(&v->sysInfoType11bis_v7b0ext);
+  InitSysInfoType11bis_v7b0NonCriticalExtensions_v860NonCriticalExtensions(&v->v860NonCriticalExtensions);
+}
+
+int DecodeSysInfoType11bis_v7b0NonCriticalExtensions(PerContext* ctx, SysInfoType11bis_v7b0NonCriticalExtensions* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeSysInfoType11bis_v7b0ext_IEs(ctx, &v->sysInfoType11bis_v7b0ext), 0, "sysInfoType11bis_v7b0ext");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeSysInfoType11bis_v7b0NonCriticalExtensions_v860NonCriticalExtensions(ctx, &v->v860NonCriticalExtensions), 1, "v860NonCriticalExtensions");
+  }
+  return StatusOk;
+}
+
+void InitSysInfoType11bis(SysInfoType11bis* v) {
+  v->presence = 0;
+  InitMeasurementControlSysInfoExtension(&v->measurementControlSysInfo);
+  InitMeasurementControlSysInfoExtension_LCR_r4(&v->measurementControlSysInfo_LCR);
+  InitMeasurementControlSysInfoExtensionAddon_r5(&v->measurementControlSysInfoExtensionAddon_r5);
+  InitSysInfoType11bis_v7b0NonCriticalExtensions(&v->v7b0NonCriticalExtensions);
+}
+
+int DecodeSysInfoType11bis(PerContext* ctx, SysInfoType11bis* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 4, &v->presence), kStopBeforeMembers, nullptr);
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeMeasurementControlSysInfoExtension(ctx, &v->measurementControlSysInfo), 0, "measurementControlSysInfo");
+  }
+  if (v->presence & (1u << 1)) {
+    PER_TRY_IN(DecodeMeasurementControlSysInfoExtension_LCR_r4(ctx, &v->measurementControlSysInfo_LCR), 1, "measurementControlSysInfo_LCR");
+  }
+  if (v->presence & (1u << 2)) {
+    PER_TRY_IN(DecodeMeasurementControlSysInfoExtensionAddon_r5(ctx, &v->measurementControlSysInfoExtensionAddon_r5), 2, "measurementControlSysInfoExtensionAddon_r5");
+  }
+  if (v->presence & (1u << 3)) {
+    PER_TRY_IN(DecodeSysInfoType11bis_v7b0NonCriticalExtensions(ctx, &v->v7b0NonCriticalExtensions), 3, "v7b0NonCriticalExtensions");
   }
   return StatusOk;
 }
@@ -5419,22 +6106,54 @@ int DecodeSysInfoType12_v6b0ext_IEs(PerContext* ctx, SysInfoType12_v6b0ext_IEs* 
   return StatusOk;
 }
 
-int DecodeSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_nonCriticalExtensions(PerContext* ctx, SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_nonCriticalExtensions* v) {
+void InitSysInfoType12_v7b0ext_IEs(SysInfoType12_v7b0ext_IEs* v) {
+  v->presence = 0;
+  InitNewInterFreqCellList_v7b0ext(&v->newInterFreqCellList);
+}
+
+int DecodeSysInfoType12_v7b0ext_IEs(PerContext* ctx, SysInfoType12_v7b0ext_IEs* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeNewInterFreqCellList_v7b0ext(ctx, &v->newInterFreqCellList), 0, "newInterFreqCellList");
+  }
+  return StatusOk;
+}
+
+int DecodeSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v7b0NonCriticalExtensions_nonCriticalExtensions(PerContext* ctx, SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v7b0NonCriticalExtensions_nonCriticalExtensions* v) {
   (void)ctx;
   (void)v;
+  return StatusOk;
+}
+
+void InitSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v7b0NonCriticalExtensions(SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v7b0NonCriticalExtensions* v) {
+  v->presence = 0;
+  InitSysInfoType12_v7b0ext_IEs(&v->sysInfoType12_v7b0ext);
+}
+
+int DecodeSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v7b0NonCriticalExtensions(PerContext* ctx, SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v7b0NonCriticalExtensions* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeSysInfoType12_v7b0ext_IEs(ctx, &v->sysInfoType12_v7b0ext), 0, "sysInfoType12_v7b0ext");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v7b0NonCriticalExtensions_nonCriticalExtensions(ctx, &v->nonCriticalExtensions), 1, "nonCriticalExtensions");
+  }
   return StatusOk;
 }
 
 void InitSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions(SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions* v) {
   v->presence = 0;
   InitSysInfoType12_v6b0ext_IEs(&v->sysInfoType12_v6b0ext);
+  InitSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v7b0NonCriticalExtensions(&v->v7b0NonCriticalExtensions);
 }
 
 int DecodeSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions(PerContext* ctx, SysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions* v) {
   PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   PER_TRY_IN(DecodeSysInfoType12_v6b0ext_IEs(ctx, &v->sysInfoType12_v6b0ext), 0, "sysInfoType12_v6b0ext");
   if (v->presence & (1u << 0)) {
-    PER_TRY_IN(DecodeSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_nonCriticalExtensions(ctx, &v->nonCriticalExtensions), 1, "nonCriticalExtensions");
+    if (ctx->release7) {
+      PER_TRY_IN(NoteWarning(ctx, WarningKind::LaterRelease), 1, "v7b0NonCriticalExtensions");
+    } else {
+      PER_TRY_IN(DecodeSysInfoType12_v4b0NonCriticalExtensions_v590NonCriticalExtension_v690NonCriticalExtensions_v6b0NonCriticalExtensions_v7b0NonCriticalExtensions(ctx, &v->v7b0NonCriticalExtensions), 1, "v7b0NonCriticalExtensions");
+    }
   }
   return StatusOk;
 }

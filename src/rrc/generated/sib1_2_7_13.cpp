@@ -364,22 +364,62 @@ int DecodeSysInfoType1_v3a0ext_IEs(PerContext* ctx, SysInfoType1_v3a0ext_IEs* v)
   return StatusOk;
 }
 
-int DecodeSysInfoType1_v3a0NonCriticalExtensions_nonCriticalExtensions(PerContext* ctx, SysInfoType1_v3a0NonCriticalExtensions_nonCriticalExtensions* v) {
+void InitUE_ConnTimersAndConstants_v860ext(UE_ConnTimersAndConstants_v860ext* v) {
+  v->presence = 0;
+}
+
+int DecodeUE_ConnTimersAndConstants_v860ext(PerContext* ctx, UE_ConnTimersAndConstants_v860ext* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->t_323), 0, "t_323");
+  }
+  return StatusOk;
+}
+
+void InitSysInfoType1_v860ext_IEs(SysInfoType1_v860ext_IEs* v) {
+  InitUE_ConnTimersAndConstants_v860ext(&v->ue_ConnTimersAndConstants);
+}
+
+int DecodeSysInfoType1_v860ext_IEs(PerContext* ctx, SysInfoType1_v860ext_IEs* v) {
+  PER_TRY_IN(DecodeUE_ConnTimersAndConstants_v860ext(ctx, &v->ue_ConnTimersAndConstants), 0, "ue_ConnTimersAndConstants");
+  return StatusOk;
+}
+
+int DecodeSysInfoType1_v3a0NonCriticalExtensions_v860NonCriticalExtentions_nonCriticalExtensions(PerContext* ctx, SysInfoType1_v3a0NonCriticalExtensions_v860NonCriticalExtentions_nonCriticalExtensions* v) {
   (void)ctx;
   (void)v;
+  return StatusOk;
+}
+
+void InitSysInfoType1_v3a0NonCriticalExtensions_v860NonCriticalExtentions(SysInfoType1_v3a0NonCriticalExtensions_v860NonCriticalExtentions* v) {
+  v->presence = 0;
+  InitSysInfoType1_v860ext_IEs(&v->sysInfoType1_v860ext);
+}
+
+int DecodeSysInfoType1_v3a0NonCriticalExtensions_v860NonCriticalExtentions(PerContext* ctx, SysInfoType1_v3a0NonCriticalExtensions_v860NonCriticalExtentions* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeSysInfoType1_v860ext_IEs(ctx, &v->sysInfoType1_v860ext), 0, "sysInfoType1_v860ext");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeSysInfoType1_v3a0NonCriticalExtensions_v860NonCriticalExtentions_nonCriticalExtensions(ctx, &v->nonCriticalExtensions), 1, "nonCriticalExtensions");
+  }
   return StatusOk;
 }
 
 void InitSysInfoType1_v3a0NonCriticalExtensions(SysInfoType1_v3a0NonCriticalExtensions* v) {
   v->presence = 0;
   InitSysInfoType1_v3a0ext_IEs(&v->sysInfoType1_v3a0ext);
+  InitSysInfoType1_v3a0NonCriticalExtensions_v860NonCriticalExtentions(&v->v860NonCriticalExtentions);
 }
 
 int DecodeSysInfoType1_v3a0NonCriticalExtensions(PerContext* ctx, SysInfoType1_v3a0NonCriticalExtensions* v) {
   PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   PER_TRY_IN(DecodeSysInfoType1_v3a0ext_IEs(ctx, &v->sysInfoType1_v3a0ext), 0, "sysInfoType1_v3a0ext");
   if (v->presence & (1u << 0)) {
-    PER_TRY_IN(DecodeSysInfoType1_v3a0NonCriticalExtensions_nonCriticalExtensions(ctx, &v->nonCriticalExtensions), 1, "nonCriticalExtensions");
+    if (ctx->release7) {
+      PER_TRY_IN(NoteWarning(ctx, WarningKind::LaterRelease), 1, "v860NonCriticalExtentions");
+    } else {
+      PER_TRY_IN(DecodeSysInfoType1_v3a0NonCriticalExtensions_v860NonCriticalExtentions(ctx, &v->v860NonCriticalExtentions), 1, "v860NonCriticalExtentions");
+    }
   }
   return StatusOk;
 }
@@ -510,6 +550,86 @@ int DecodeSysInfoType13(PerContext* ctx, SysInfoType13* v) {
   }
   if (v->presence & (1u << 2)) {
     PER_TRY_IN(DecodeSysInfoType13_v3a0NonCriticalExtensions(ctx, &v->v3a0NonCriticalExtensions), 3, "v3a0NonCriticalExtensions");
+  }
+  return StatusOk;
+}
+
+int DecodeSysInfoType13_1_nonCriticalExtensions(PerContext* ctx, SysInfoType13_1_nonCriticalExtensions* v) {
+  (void)ctx;
+  (void)v;
+  return StatusOk;
+}
+
+void InitSysInfoType13_1(SysInfoType13_1* v) {
+  v->presence = 0;
+}
+
+int DecodeSysInfoType13_1(PerContext* ctx, SysInfoType13_1* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  ctx->pendingSize = &kSize_1_2048;
+  PER_TRY_IN(ReadBitString(ctx, &v->ansi_41_RAND_Information.bitCount, v->ansi_41_RAND_Information.bytes, sizeof v->ansi_41_RAND_Information.bytes), 0, "ansi_41_RAND_Information");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeSysInfoType13_1_nonCriticalExtensions(ctx, &v->nonCriticalExtensions), 1, "nonCriticalExtensions");
+  }
+  return StatusOk;
+}
+
+int DecodeSysInfoType13_2_nonCriticalExtensions(PerContext* ctx, SysInfoType13_2_nonCriticalExtensions* v) {
+  (void)ctx;
+  (void)v;
+  return StatusOk;
+}
+
+void InitSysInfoType13_2(SysInfoType13_2* v) {
+  v->presence = 0;
+}
+
+int DecodeSysInfoType13_2(PerContext* ctx, SysInfoType13_2* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  ctx->pendingSize = &kSize_1_2048;
+  PER_TRY_IN(ReadBitString(ctx, &v->ansi_41_UserZoneID_Information.bitCount, v->ansi_41_UserZoneID_Information.bytes, sizeof v->ansi_41_UserZoneID_Information.bytes), 0, "ansi_41_UserZoneID_Information");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeSysInfoType13_2_nonCriticalExtensions(ctx, &v->nonCriticalExtensions), 1, "nonCriticalExtensions");
+  }
+  return StatusOk;
+}
+
+int DecodeSysInfoType13_3_nonCriticalExtensions(PerContext* ctx, SysInfoType13_3_nonCriticalExtensions* v) {
+  (void)ctx;
+  (void)v;
+  return StatusOk;
+}
+
+void InitSysInfoType13_3(SysInfoType13_3* v) {
+  v->presence = 0;
+}
+
+int DecodeSysInfoType13_3(PerContext* ctx, SysInfoType13_3* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  ctx->pendingSize = &kSize_1_2048;
+  PER_TRY_IN(ReadBitString(ctx, &v->ansi_41_PrivateNeighbourListInfo.bitCount, v->ansi_41_PrivateNeighbourListInfo.bytes, sizeof v->ansi_41_PrivateNeighbourListInfo.bytes), 0, "ansi_41_PrivateNeighbourListInfo");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeSysInfoType13_3_nonCriticalExtensions(ctx, &v->nonCriticalExtensions), 1, "nonCriticalExtensions");
+  }
+  return StatusOk;
+}
+
+int DecodeSysInfoType13_4_nonCriticalExtensions(PerContext* ctx, SysInfoType13_4_nonCriticalExtensions* v) {
+  (void)ctx;
+  (void)v;
+  return StatusOk;
+}
+
+void InitSysInfoType13_4(SysInfoType13_4* v) {
+  v->presence = 0;
+}
+
+int DecodeSysInfoType13_4(PerContext* ctx, SysInfoType13_4* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  ctx->pendingSize = &kSize_1_2048;
+  PER_TRY_IN(ReadBitString(ctx, &v->ansi_41_GlobalServiceRedirectInfo.bitCount, v->ansi_41_GlobalServiceRedirectInfo.bytes, sizeof v->ansi_41_GlobalServiceRedirectInfo.bytes), 0, "ansi_41_GlobalServiceRedirectInfo");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeSysInfoType13_4_nonCriticalExtensions(ctx, &v->nonCriticalExtensions), 1, "nonCriticalExtensions");
   }
   return StatusOk;
 }

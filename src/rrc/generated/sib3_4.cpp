@@ -10,7 +10,9 @@ static const SizeConstraint kSize_1_2 = {0, 1, 2};
 static const SizeConstraint kSize_1_3 = {0, 1, 3};
 static const SizeConstraint kSize_1_15 = {0, 1, 15};
 static const SizeConstraint kSize_1_16 = {0, 1, 16};
+static const SizeConstraint kSize_15_15 = {0, 15, 15};
 static const SizeConstraint kSize_16_16 = {0, 16, 16};
+static const SizeConstraint kSize_27_27 = {0, 27, 27};
 static const SizeConstraint kSize_28_28 = {0, 28, 28};
 
 void InitAccessClassBarredList(AccessClassBarredList* v) {
@@ -69,6 +71,18 @@ int DecodeCellAccessRestriction(PerContext* ctx, CellAccessRestriction* v) {
   PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->cellReservationExtension), 2, "cellReservationExtension");
   if (v->presence & (1u << 0)) {
     PER_TRY_IN(DecodeAccessClassBarredList(ctx, &v->accessClassBarredList), 3, "accessClassBarredList");
+  }
+  return StatusOk;
+}
+
+void InitCellAccessRestriction_v870ext(CellAccessRestriction_v870ext* v) {
+  v->presence = 0;
+}
+
+int DecodeCellAccessRestriction_v870ext(PerContext* ctx, CellAccessRestriction_v870ext* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeEnumerated(ctx, 1, &v->cellReservedForCSG), 0, "cellReservedForCSG");
   }
   return StatusOk;
 }
@@ -691,6 +705,50 @@ int DecodeDomainSpecificAccessRestriction_v670ext_restriction(PerContext* ctx, D
   return StatusOk;
 }
 
+void InitLocationRegistrationAccessClassBarredList(LocationRegistrationAccessClassBarredList* v) {
+  v->count = 0;
+}
+
+int DecodeLocationRegistrationAccessClassBarredList(PerContext* ctx, LocationRegistrationAccessClassBarredList* v) {
+  ctx->pendingSize = &kSize_15_15;
+  PER_TRY_IN(ReadLength(ctx, &v->count), kStopBeforeMembers, nullptr);
+  if (v->count > 15) return StopIn(ctx, StatusTooMany, kStopBeforeMembers, nullptr);
+  for (uint32_t i = 0; i < v->count; ++i) {
+    PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->items[i]), i, nullptr);
+  }
+  return StatusOk;
+}
+
+void InitLocationRegistrationParameters(LocationRegistrationParameters* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeLocationRegistrationParameters(PerContext* ctx, LocationRegistrationParameters* v) {
+  static const char* const kAlternatives[] = {"noRestriction", "restriction"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      status = StatusOk;
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<LocationRegistrationAccessClassBarredList*>(AllocRecord(ctx, sizeof(LocationRegistrationAccessClassBarredList)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitLocationRegistrationAccessClassBarredList(alt);
+      status = DecodeLocationRegistrationAccessClassBarredList(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
 void InitMapping_LCR_r4(Mapping_LCR_r4* v) {
   InitMappingFunctionParameterList(&v->mappingFunctionParameterList);
 }
@@ -713,6 +771,80 @@ int DecodeN_CR_T_CRMaxHyst(PerContext* ctx, N_CR_T_CRMaxHyst* v) {
     v->n_CR = 8;
   }
   PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->t_CRMaxHyst), 1, "t_CRMaxHyst");
+  return StatusOk;
+}
+
+void InitPagingPermissionWithAccessControlForSharedNetwork(PagingPermissionWithAccessControlForSharedNetwork* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodePagingPermissionWithAccessControlForSharedNetwork(PerContext* ctx, PagingPermissionWithAccessControlForSharedNetwork* v) {
+  static const char* const kAlternatives[] = {"pagingPermissionWithAccessControlList", "pagingPermissionWithAccessControlForAll"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      auto* alt = static_cast<PagingPermissionWithAccessControlList*>(AllocRecord(ctx, sizeof(PagingPermissionWithAccessControlList)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitPagingPermissionWithAccessControlList(alt);
+      status = DecodePagingPermissionWithAccessControlList(ctx, alt);
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<PagingPermissionWithAccessControlParameters*>(AllocRecord(ctx, sizeof(PagingPermissionWithAccessControlParameters)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitPagingPermissionWithAccessControlParameters(alt);
+      status = DecodePagingPermissionWithAccessControlParameters(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitPagingPermissionWithAccessControlParameters(PagingPermissionWithAccessControlParameters* v) {
+  InitLocationRegistrationParameters(&v->locationRegistration);
+}
+
+int DecodePagingPermissionWithAccessControlParameters(PerContext* ctx, PagingPermissionWithAccessControlParameters* v) {
+  PER_TRY_IN(DecodeEnumerated(ctx, 4, &v->pagingResponseRestrictionIndicator), 0, "pagingResponseRestrictionIndicator");
+  PER_TRY_IN(DecodeEnumerated(ctx, 3, &v->locationRegistrationRestrictionIndicator), 1, "locationRegistrationRestrictionIndicator");
+  PER_TRY_IN(DecodeLocationRegistrationParameters(ctx, &v->locationRegistration), 2, "locationRegistration");
+  return StatusOk;
+}
+
+void InitPagingPermissionWithAccessControlList(PagingPermissionWithAccessControlList* v) {
+  v->presence = 0;
+  InitPagingPermissionWithAccessControlParameters(&v->pagingPermissionWithAccessControlParametersForOperator1);
+  InitPagingPermissionWithAccessControlParameters(&v->pagingPermissionWithAccessControlParametersForOperator2);
+  InitPagingPermissionWithAccessControlParameters(&v->pagingPermissionWithAccessControlParametersForOperator3);
+  InitPagingPermissionWithAccessControlParameters(&v->pagingPermissionWithAccessControlParametersForOperator4);
+  InitPagingPermissionWithAccessControlParameters(&v->pagingPermissionWithAccessControlParametersForOperator5);
+}
+
+int DecodePagingPermissionWithAccessControlList(PerContext* ctx, PagingPermissionWithAccessControlList* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 5, &v->presence), kStopBeforeMembers, nullptr);
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodePagingPermissionWithAccessControlParameters(ctx, &v->pagingPermissionWithAccessControlParametersForOperator1), 0, "pagingPermissionWithAccessControlParametersForOperator1");
+  }
+  if (v->presence & (1u << 1)) {
+    PER_TRY_IN(DecodePagingPermissionWithAccessControlParameters(ctx, &v->pagingPermissionWithAccessControlParametersForOperator2), 1, "pagingPermissionWithAccessControlParametersForOperator2");
+  }
+  if (v->presence & (1u << 2)) {
+    PER_TRY_IN(DecodePagingPermissionWithAccessControlParameters(ctx, &v->pagingPermissionWithAccessControlParametersForOperator3), 2, "pagingPermissionWithAccessControlParametersForOperator3");
+  }
+  if (v->presence & (1u << 3)) {
+    PER_TRY_IN(DecodePagingPermissionWithAccessControlParameters(ctx, &v->pagingPermissionWithAccessControlParametersForOperator4), 3, "pagingPermissionWithAccessControlParametersForOperator4");
+  }
+  if (v->presence & (1u << 4)) {
+    PER_TRY_IN(DecodePagingPermissionWithAccessControlParameters(ctx, &v->pagingPermissionWithAccessControlParametersForOperator5), 4, "pagingPermissionWithAccessControlParametersForOperator5");
+  }
   return StatusOk;
 }
 
@@ -794,22 +926,145 @@ int DecodeSysInfoType3_v770ext_IEs(PerContext* ctx, SysInfoType3_v770ext_IEs* v)
   return StatusOk;
 }
 
-int DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_nonCriticalExtensions(PerContext* ctx, SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_nonCriticalExtensions* v) {
+void InitSysInfoType3_v830ext_IEs(SysInfoType3_v830ext_IEs* v) {
+  v->presence = 0;
+  InitPagingPermissionWithAccessControlParameters(&v->pagingPermissionWithAccessControlParametersForPLMNOfMIB);
+  InitPagingPermissionWithAccessControlForSharedNetwork(&v->pagingPermissionWithAccessControlParametersForSharedNetwork);
+}
+
+int DecodeSysInfoType3_v830ext_IEs(PerContext* ctx, SysInfoType3_v830ext_IEs* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodePagingPermissionWithAccessControlParameters(ctx, &v->pagingPermissionWithAccessControlParametersForPLMNOfMIB), 0, "pagingPermissionWithAccessControlParametersForPLMNOfMIB");
+  }
+  if (v->presence & (1u << 1)) {
+    PER_TRY_IN(DecodePagingPermissionWithAccessControlForSharedNetwork(ctx, &v->pagingPermissionWithAccessControlParametersForSharedNetwork), 1, "pagingPermissionWithAccessControlParametersForSharedNetwork");
+  }
+  return StatusOk;
+}
+
+void InitSysInfoType3_v860ext_IEs(SysInfoType3_v860ext_IEs* v) {
+  v->presence = 0;
+  InitCSG_PSCSplitInfo(&v->csg_PSCSplitInfo);
+}
+
+int DecodeSysInfoType3_v860ext_IEs(PerContext* ctx, SysInfoType3_v860ext_IEs* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  if (v->presence & (1u << 0)) {
+    ctx->pendingSize = &kSize_27_27;
+    PER_TRY_IN(ReadBitString(ctx, &v->csgIdentity.bitCount, v->csgIdentity.bytes, sizeof v->csgIdentity.bytes), 0, "csgIdentity");
+  }
+  if (v->presence & (1u << 1)) {
+    PER_TRY_IN(DecodeCSG_PSCSplitInfo(ctx, &v->csg_PSCSplitInfo), 1, "csg_PSCSplitInfo");
+  }
+  return StatusOk;
+}
+
+void InitSysInfoType3_v870ext_IEs(SysInfoType3_v870ext_IEs* v) {
+  v->presence = 0;
+  InitCellAccessRestriction_v870ext(&v->cellAccessRestriction);
+}
+
+int DecodeSysInfoType3_v870ext_IEs(PerContext* ctx, SysInfoType3_v870ext_IEs* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeCellAccessRestriction_v870ext(ctx, &v->cellAccessRestriction), 0, "cellAccessRestriction");
+  }
+  return StatusOk;
+}
+
+void InitSysInfoType3_v920ext_IEs(SysInfoType3_v920ext_IEs* v) {
+  v->presence = 0;
+}
+
+int DecodeSysInfoType3_v920ext_IEs(PerContext* ctx, SysInfoType3_v920ext_IEs* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeEnumerated(ctx, 1, &v->imsEmergencySupportIndicator), 0, "imsEmergencySupportIndicator");
+  }
+  return StatusOk;
+}
+
+int DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension_v900NonCriticalExtension_nonCriticalExtensions(PerContext* ctx, SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension_v900NonCriticalExtension_nonCriticalExtensions* v) {
   (void)ctx;
   (void)v;
+  return StatusOk;
+}
+
+void InitSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension_v900NonCriticalExtension(SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension_v900NonCriticalExtension* v) {
+  v->presence = 0;
+  InitSysInfoType3_v920ext_IEs(&v->sysInfoType3_v920ext);
+}
+
+int DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension_v900NonCriticalExtension(PerContext* ctx, SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension_v900NonCriticalExtension* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeSysInfoType3_v920ext_IEs(ctx, &v->sysInfoType3_v920ext), 0, "sysInfoType3_v920ext");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension_v900NonCriticalExtension_nonCriticalExtensions(ctx, &v->nonCriticalExtensions), 1, "nonCriticalExtensions");
+  }
+  return StatusOk;
+}
+
+void InitSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension(SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension* v) {
+  v->presence = 0;
+  InitSysInfoType3_v870ext_IEs(&v->sysInfoType3_v870ext);
+  InitSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension_v900NonCriticalExtension(&v->v900NonCriticalExtension);
+}
+
+int DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension(PerContext* ctx, SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeSysInfoType3_v870ext_IEs(ctx, &v->sysInfoType3_v870ext), 0, "sysInfoType3_v870ext");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension_v900NonCriticalExtension(ctx, &v->v900NonCriticalExtension), 1, "v900NonCriticalExtension");
+  }
+  return StatusOk;
+}
+
+void InitSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension(SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension* v) {
+  v->presence = 0;
+  InitSysInfoType3_v860ext_IEs(&v->sysInfoType3_v860ext);
+  InitSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension(&v->v870NonCriticalExtension);
+}
+
+int DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension(PerContext* ctx, SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeSysInfoType3_v860ext_IEs(ctx, &v->sysInfoType3_v860ext), 0, "sysInfoType3_v860ext");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension_v870NonCriticalExtension(ctx, &v->v870NonCriticalExtension), 1, "v870NonCriticalExtension");
+  }
+  return StatusOk;
+}
+
+void InitSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension(SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension* v) {
+  v->presence = 0;
+  InitSysInfoType3_v830ext_IEs(&v->sysInfoType3_v830ext);
+  InitSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension(&v->v860NonCriticalExtension);
+}
+
+int DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension(PerContext* ctx, SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeSysInfoType3_v830ext_IEs(ctx, &v->sysInfoType3_v830ext), 0, "sysInfoType3_v830ext");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension_v860NonCriticalExtension(ctx, &v->v860NonCriticalExtension), 1, "v860NonCriticalExtension");
+  }
   return StatusOk;
 }
 
 void InitSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension(SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension* v) {
   v->presence = 0;
   InitSysInfoType3_v770ext_IEs(&v->sysInfoType3_v770ext);
+  InitSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension(&v->v830NonCriticalExtension);
 }
 
 int DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension(PerContext* ctx, SysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension* v) {
   PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   PER_TRY_IN(DecodeSysInfoType3_v770ext_IEs(ctx, &v->sysInfoType3_v770ext), 0, "sysInfoType3_v770ext");
   if (v->presence & (1u << 0)) {
-    PER_TRY_IN(DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_nonCriticalExtensions(ctx, &v->nonCriticalExtensions), 1, "nonCriticalExtensions");
+    if (ctx->release7) {
+      PER_TRY_IN(NoteWarning(ctx, WarningKind::LaterRelease), 1, "v830NonCriticalExtension");
+    } else {
+      PER_TRY_IN(DecodeSysInfoType3_v4b0NonCriticalExtensions_v590NonCriticalExtension_v5c0NoncriticalExtension_v670NonCriticalExtension_v770NonCriticalExtension_v830NonCriticalExtension(ctx, &v->v830NonCriticalExtension), 1, "v830NonCriticalExtension");
+    }
   }
   return StatusOk;
 }

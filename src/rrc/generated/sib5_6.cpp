@@ -12,17 +12,15 @@ static const SizeConstraint kSize_1_6 = {0, 1, 6};
 static const SizeConstraint kSize_1_8 = {0, 1, 8};
 static const SizeConstraint kSize_1_13 = {0, 1, 13};
 static const SizeConstraint kSize_1_14 = {0, 1, 14};
-static const SizeConstraint kSize_1_15 = {0, 1, 15};
 static const SizeConstraint kSize_1_16 = {0, 1, 16};
 static const SizeConstraint kSize_1_32 = {0, 1, 32};
 static const SizeConstraint kSize_1_256 = {0, 1, 256};
-static const SizeConstraint kSize_1_1024 = {0, 1, 1024};
 static const SizeConstraint kSize_4_4 = {0, 4, 4};
+static const SizeConstraint kSize_6_6 = {0, 6, 6};
 static const SizeConstraint kSize_7_7 = {0, 7, 7};
 static const SizeConstraint kSize_8_8 = {0, 8, 8};
 static const SizeConstraint kSize_12_12 = {0, 12, 12};
 static const SizeConstraint kSize_16_16 = {0, 16, 16};
-static const SizeConstraint kSize_32_32 = {0, 32, 32};
 
 void InitAC_To_ASC_MappingTable(AC_To_ASC_MappingTable* v) {
   v->count = 0;
@@ -423,89 +421,6 @@ int DecodeAccessServiceClass_TDD_subchannelSize_size8(PerContext* ctx, AccessSer
   return StatusOk;
 }
 
-void InitGainFactorInformation(GainFactorInformation* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeGainFactorInformation(PerContext* ctx, GainFactorInformation* v) {
-  static const char* const kAlternatives[] = {"signalledGainFactors", "computedGainFactors"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: {
-      auto* alt = static_cast<SignalledGainFactors*>(AllocRecord(ctx, sizeof(SignalledGainFactors)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitSignalledGainFactors(alt);
-      status = DecodeSignalledGainFactors(ctx, alt);
-      break;
-    }
-    case 1: {
-      uint8_t value = 0;
-      status = DecodeUInt8(ctx, 0, 3, &value);
-      v->value = value;
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-void InitPowerOffsetInformation(PowerOffsetInformation* v) {
-  v->presence = 0;
-  InitGainFactorInformation(&v->gainFactorInformation);
-}
-
-int DecodePowerOffsetInformation(PerContext* ctx, PowerOffsetInformation* v) {
-  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
-  PER_TRY_IN(DecodeGainFactorInformation(ctx, &v->gainFactorInformation), 0, "gainFactorInformation");
-  if (v->presence & (1u << 0)) {
-    PER_TRY_IN(DecodeInt8(ctx, -5, 10, &v->powerOffsetPp_m), 1, "powerOffsetPp_m");
-  }
-  return StatusOk;
-}
-
-void InitOctetModeRLC_SizeInfoType2(OctetModeRLC_SizeInfoType2* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeOctetModeRLC_SizeInfoType2(PerContext* ctx, OctetModeRLC_SizeInfoType2* v) {
-  static const char* const kAlternatives[] = {"sizeType1", "sizeType2", "sizeType3"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
-  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: {
-      uint8_t value = 0;
-      status = DecodeUInt8(ctx, 0, 31, &value);
-      v->value = value;
-      break;
-    }
-    case 1: {
-      uint8_t value = 0;
-      status = DecodeUInt8(ctx, 0, 63, &value);
-      v->value = value;
-      break;
-    }
-    case 2: {
-      uint8_t value = 0;
-      status = DecodeUInt8(ctx, 0, 56, &value);
-      v->value = value;
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
 void InitDynamicTFInformationCCCH(DynamicTFInformationCCCH* v) {
   InitOctetModeRLC_SizeInfoType2(&v->octetModeRLC_SizeInfoType2);
 }
@@ -563,132 +478,67 @@ int DecodeAdditionalPRACH_TF_and_TFCS_CCCH_List(PerContext* ctx, AdditionalPRACH
   return StatusOk;
 }
 
-void InitBitModeRLC_SizeInfo(BitModeRLC_SizeInfo* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeBitModeRLC_SizeInfo(PerContext* ctx, BitModeRLC_SizeInfo* v) {
-  static const char* const kAlternatives[] = {"sizeType1", "sizeType2", "sizeType3", "sizeType4"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 4, &index), kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: {
-      uint8_t value = 0;
-      status = DecodeUInt8(ctx, 0, 127, &value);
-      v->value = value;
-      break;
-    }
-    case 1: {
-      auto* alt = static_cast<BitModeRLC_SizeInfo_sizeType2*>(AllocRecord(ctx, sizeof(BitModeRLC_SizeInfo_sizeType2)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitBitModeRLC_SizeInfo_sizeType2(alt);
-      status = DecodeBitModeRLC_SizeInfo_sizeType2(ctx, alt);
-      break;
-    }
-    case 2: {
-      auto* alt = static_cast<BitModeRLC_SizeInfo_sizeType3*>(AllocRecord(ctx, sizeof(BitModeRLC_SizeInfo_sizeType3)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitBitModeRLC_SizeInfo_sizeType3(alt);
-      status = DecodeBitModeRLC_SizeInfo_sizeType3(ctx, alt);
-      break;
-    }
-    case 3: {
-      auto* alt = static_cast<BitModeRLC_SizeInfo_sizeType4*>(AllocRecord(ctx, sizeof(BitModeRLC_SizeInfo_sizeType4)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitBitModeRLC_SizeInfo_sizeType4(alt);
-      status = DecodeBitModeRLC_SizeInfo_sizeType4(ctx, alt);
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 4 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-void InitBitModeRLC_SizeInfo_sizeType2(BitModeRLC_SizeInfo_sizeType2* v) {
-  v->presence = 0;
-}
-
-int DecodeBitModeRLC_SizeInfo_sizeType2(PerContext* ctx, BitModeRLC_SizeInfo_sizeType2* v) {
-  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
-  PER_TRY_IN(DecodeUInt8(ctx, 0, 15, &v->part1), 0, "part1");
-  if (v->presence & (1u << 0)) {
-    PER_TRY_IN(DecodeUInt8(ctx, 1, 7, &v->part2), 1, "part2");
-  }
-  return StatusOk;
-}
-
-void InitBitModeRLC_SizeInfo_sizeType3(BitModeRLC_SizeInfo_sizeType3* v) {
-  v->presence = 0;
-}
-
-int DecodeBitModeRLC_SizeInfo_sizeType3(PerContext* ctx, BitModeRLC_SizeInfo_sizeType3* v) {
-  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
-  PER_TRY_IN(DecodeUInt8(ctx, 0, 47, &v->part1), 0, "part1");
-  if (v->presence & (1u << 0)) {
-    PER_TRY_IN(DecodeUInt8(ctx, 1, 15, &v->part2), 1, "part2");
-  }
-  return StatusOk;
-}
-
-void InitBitModeRLC_SizeInfo_sizeType4(BitModeRLC_SizeInfo_sizeType4* v) {
-  v->presence = 0;
-}
-
-int DecodeBitModeRLC_SizeInfo_sizeType4(PerContext* ctx, BitModeRLC_SizeInfo_sizeType4* v) {
-  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
-  PER_TRY_IN(DecodeUInt8(ctx, 0, 62, &v->part1), 0, "part1");
-  if (v->presence & (1u << 0)) {
-    PER_TRY_IN(DecodeUInt8(ctx, 1, 63, &v->part2), 1, "part2");
-  }
-  return StatusOk;
-}
-
 int DecodeCBS_DRX_Level1Information(PerContext* ctx, CBS_DRX_Level1Information* v) {
   PER_TRY_IN(DecodeUInt16(ctx, 1, 256, &v->ctch_AllocationPeriod), 0, "ctch_AllocationPeriod");
   PER_TRY_IN(DecodeUInt8(ctx, 0, 255, &v->cbs_FrameOffset), 1, "cbs_FrameOffset");
   return StatusOk;
 }
 
-void InitChannelCodingType(ChannelCodingType* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeChannelCodingType(PerContext* ctx, ChannelCodingType* v) {
-  static const char* const kAlternatives[] = {"noCoding", "convolutional", "turbo"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
-  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: case 2: {
-      status = StatusOk;
-      break;
-    }
-    case 1: {
-      status = DecodeEnumerated(ctx, 2, &v->value);
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
+int DecodeCodeResourceInformation_TDD128(PerContext* ctx, CodeResourceInformation_TDD128* v) {
+  PER_TRY_IN(DecodeEnumerated(ctx, 16, &v->start_code), 0, "start_code");
+  PER_TRY_IN(DecodeEnumerated(ctx, 16, &v->stop_code), 1, "stop_code");
   return StatusOk;
 }
 
-void InitCommonDynamicTF_Info_rlc_Size(CommonDynamicTF_Info_rlc_Size* v) {
+void InitCommon_E_DCH_MAC_d_Flow(Common_E_DCH_MAC_d_Flow* v) {
+  v->presence = 0;
+}
+
+int DecodeCommon_E_DCH_MAC_d_Flow(PerContext* ctx, Common_E_DCH_MAC_d_Flow* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 7, &v->mac_d_FlowIdentity), 0, "mac_d_FlowIdentity");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 6, &v->mac_d_FlowPowerOffset), 1, "mac_d_FlowPowerOffset");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 15, &v->mac_d_FlowMaxRetrans), 2, "mac_d_FlowMaxRetrans");
+  if (v->presence & (1u << 0)) {
+    ctx->pendingSize = &kSize_8_8;
+    PER_TRY_IN(ReadBitString(ctx, &v->mac_d_FlowMultiplexingList.bitCount, v->mac_d_FlowMultiplexingList.bytes, sizeof v->mac_d_FlowMultiplexingList.bytes), 3, "mac_d_FlowMultiplexingList");
+  }
+  if (v->presence & (1u << 1)) {
+    PER_TRY_IN(DecodeEnumerated(ctx, 30, &v->e_dch_mac_d_flow_retransmission_timer), 4, "e_dch_mac_d_flow_retransmission_timer");
+  }
+  return StatusOk;
+}
+
+void InitCommon_E_DCH_MAC_d_FlowList(Common_E_DCH_MAC_d_FlowList* v) {
+  v->count = 0;
+  v->items = nullptr;
+}
+
+int DecodeCommon_E_DCH_MAC_d_FlowList(PerContext* ctx, Common_E_DCH_MAC_d_FlowList* v) {
+  ctx->pendingSize = &kSize_1_8;
+  uint32_t count = 0;
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  v->count = 0;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<Common_E_DCH_MAC_d_Flow*>(AllocRecord(ctx, sizeof(Common_E_DCH_MAC_d_Flow) * count));
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+  v->items = items;
+  for (uint32_t i = 0; i < count; ++i) {
+    Common_E_DCH_MAC_d_Flow* element = &items[i];
+    InitCommon_E_DCH_MAC_d_Flow(element);
+    PER_TRY_IN(DecodeCommon_E_DCH_MAC_d_Flow(ctx, element), i, nullptr);
+    ++v->count;  // a failed element stays out of the list
+  }
+  return StatusOk;
+}
+
+void InitCommonEDCHSystemInfo_modeSpecificInfo(CommonEDCHSystemInfo_modeSpecificInfo* v) {
   v->tag = 0;
   v->ptr = nullptr;
 }
 
-int DecodeCommonDynamicTF_Info_rlc_Size(PerContext* ctx, CommonDynamicTF_Info_rlc_Size* v) {
+int DecodeCommonEDCHSystemInfo_modeSpecificInfo(PerContext* ctx, CommonEDCHSystemInfo_modeSpecificInfo* v) {
   static const char* const kAlternatives[] = {"fdd", "tdd"};
   uint32_t index = 0;
   PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
@@ -696,19 +546,19 @@ int DecodeCommonDynamicTF_Info_rlc_Size(PerContext* ctx, CommonDynamicTF_Info_rl
   int status = StatusOutOfRange;
   switch (index) {
     case 0: {
-      auto* alt = static_cast<CommonDynamicTF_Info_rlc_Size_fdd*>(AllocRecord(ctx, sizeof(CommonDynamicTF_Info_rlc_Size_fdd)));
+      auto* alt = static_cast<CommonEDCHSystemInfo_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(CommonEDCHSystemInfo_modeSpecificInfo_fdd)));
       if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      InitCommonDynamicTF_Info_rlc_Size_fdd(alt);
-      status = DecodeCommonDynamicTF_Info_rlc_Size_fdd(ctx, alt);
+      InitCommonEDCHSystemInfo_modeSpecificInfo_fdd(alt);
+      status = DecodeCommonEDCHSystemInfo_modeSpecificInfo_fdd(ctx, alt);
       break;
     }
     case 1: {
-      auto* alt = static_cast<CommonDynamicTF_Info_rlc_Size_tdd*>(AllocRecord(ctx, sizeof(CommonDynamicTF_Info_rlc_Size_tdd)));
+      auto* alt = static_cast<CommonEDCHSystemInfo_modeSpecificInfo_tdd*>(AllocRecord(ctx, sizeof(CommonEDCHSystemInfo_modeSpecificInfo_tdd)));
       if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      InitCommonDynamicTF_Info_rlc_Size_tdd(alt);
-      status = DecodeCommonDynamicTF_Info_rlc_Size_tdd(ctx, alt);
+      InitCommonEDCHSystemInfo_modeSpecificInfo_tdd(alt);
+      status = DecodeCommonEDCHSystemInfo_modeSpecificInfo_tdd(ctx, alt);
       break;
     }
   }
@@ -717,71 +567,391 @@ int DecodeCommonDynamicTF_Info_rlc_Size(PerContext* ctx, CommonDynamicTF_Info_rl
   return StatusOk;
 }
 
-void InitNumberOfTransportBlocks(NumberOfTransportBlocks* v) {
+void InitCommonEDCHSystemInfo(CommonEDCHSystemInfo* v) {
+  v->presence = 0;
+  InitCommon_E_DCH_MAC_d_FlowList(&v->common_E_DCH_MAC_d_FlowList);
+  InitCommonEDCHSystemInfo_modeSpecificInfo(&v->modeSpecificInfo);
+}
+
+int DecodeCommonEDCHSystemInfo(PerContext* ctx, CommonEDCHSystemInfo* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeInt8(ctx, -110, -70, &v->ul_InterferenceForCommonEDCH), 0, "ul_InterferenceForCommonEDCH");
+  }
+  PER_TRY_IN(DecodeCommon_E_DCH_MAC_d_FlowList(ctx, &v->common_E_DCH_MAC_d_FlowList), 1, "common_E_DCH_MAC_d_FlowList");
+  PER_TRY_IN(DecodeCommonEDCHSystemInfo_modeSpecificInfo(ctx, &v->modeSpecificInfo), 2, "modeSpecificInfo");
+  return StatusOk;
+}
+
+void InitPRACH_Partitioning_r7(PRACH_Partitioning_r7* v) {
   v->tag = 0;
   v->ptr = nullptr;
 }
 
-int DecodeNumberOfTransportBlocks(PerContext* ctx, NumberOfTransportBlocks* v) {
-  static const char* const kAlternatives[] = {"zero", "one", "small_", "large_"};
+int DecodePRACH_Partitioning_r7(PerContext* ctx, PRACH_Partitioning_r7* v) {
+  static const char* const kAlternatives[] = {"fdd", "tdd"};
   uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 4, &index), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
   v->tag = index + 1;
   int status = StatusOutOfRange;
   switch (index) {
-    case 0: case 1: {
-      status = StatusOk;
+    case 0: {
+      auto* alt = static_cast<PRACH_Partitioning_r7_fdd*>(AllocRecord(ctx, sizeof(PRACH_Partitioning_r7_fdd)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitPRACH_Partitioning_r7_fdd(alt);
+      status = DecodePRACH_Partitioning_r7_fdd(ctx, alt);
       break;
     }
-    case 2: {
-      uint8_t value = 0;
-      status = DecodeUInt8(ctx, 2, 17, &value);
-      v->value = value;
-      break;
-    }
-    case 3: {
-      uint16_t value = 0;
-      status = DecodeUInt16(ctx, 18, 512, &value);
-      v->value = value;
+    case 1: {
+      auto* alt = static_cast<PRACH_Partitioning_r7_tdd*>(AllocRecord(ctx, sizeof(PRACH_Partitioning_r7_tdd)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitPRACH_Partitioning_r7_tdd(alt);
+      status = DecodePRACH_Partitioning_r7_tdd(ctx, alt);
       break;
     }
   }
   if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 4 ? kAlternatives[index] : nullptr);
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
-void InitCommonDynamicTF_Info_numberOfTbSizeList(CommonDynamicTF_Info_numberOfTbSizeList* v) {
+void InitPersistenceScalingFactorList(PersistenceScalingFactorList* v) {
+  v->count = 0;
+}
+
+int DecodePersistenceScalingFactorList(PerContext* ctx, PersistenceScalingFactorList* v) {
+  ctx->pendingSize = &kSize_1_6;
+  PER_TRY_IN(ReadLength(ctx, &v->count), kStopBeforeMembers, nullptr);
+  if (v->count > 6) return StopIn(ctx, StatusTooMany, kStopBeforeMembers, nullptr);
+  for (uint32_t i = 0; i < v->count; ++i) {
+    PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->items[i]), i, nullptr);
+  }
+  return StatusOk;
+}
+
+int DecodePRACH_PowerOffset(PerContext* ctx, PRACH_PowerOffset* v) {
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 8, &v->powerRampStep), 0, "powerRampStep");
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 64, &v->preambleRetransMax), 1, "preambleRetransMax");
+  return StatusOk;
+}
+
+int DecodeRACH_TransmissionParameters(PerContext* ctx, RACH_TransmissionParameters* v) {
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 32, &v->mmax), 0, "mmax");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 50, &v->nb01Min), 1, "nb01Min");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 50, &v->nb01Max), 2, "nb01Max");
+  return StatusOk;
+}
+
+void InitPRACH_PreambleForEnhancedUplink(PRACH_PreambleForEnhancedUplink* v) {
+  v->presence = 0;
+  InitPRACH_Partitioning_r7(&v->prach_Partitioning);
+  InitPersistenceScalingFactorList(&v->persistenceScalingFactorList);
+  InitAC_To_ASC_MappingTable(&v->ac_To_ASC_MappingTable);
+}
+
+int DecodePRACH_PreambleForEnhancedUplink(PerContext* ctx, PRACH_PreambleForEnhancedUplink* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 8, &v->presence), kStopBeforeMembers, nullptr);
+  ctx->pendingSize = &kSize_16_16;
+  PER_TRY_IN(ReadBitString(ctx, &v->availableSignatures.bitCount, v->availableSignatures.bytes, sizeof v->availableSignatures.bytes), 0, "availableSignatures");
+  PER_TRY_IN(ReadBit(ctx, &v->e_ai_Indication), 1, "e_ai_Indication");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 15, &v->preambleScramblingCodeWordNumber), 2, "preambleScramblingCodeWordNumber");
+  ctx->pendingSize = &kSize_12_12;
+  PER_TRY_IN(ReadBitString(ctx, &v->availableSubChannelNumbers.bitCount, v->availableSubChannelNumbers.bytes, sizeof v->availableSubChannelNumbers.bytes), 3, "availableSubChannelNumbers");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodePRACH_Partitioning_r7(ctx, &v->prach_Partitioning), 4, "prach_Partitioning");
+  }
+  if (v->presence & (1u << 1)) {
+    PER_TRY_IN(DecodePersistenceScalingFactorList(ctx, &v->persistenceScalingFactorList), 5, "persistenceScalingFactorList");
+  }
+  if (v->presence & (1u << 2)) {
+    PER_TRY_IN(DecodeAC_To_ASC_MappingTable(ctx, &v->ac_To_ASC_MappingTable), 6, "ac_To_ASC_MappingTable");
+  }
+  if (v->presence & (1u << 3)) {
+    PER_TRY_IN(DecodeInt8(ctx, -10, 50, &v->primaryCPICH_TX_Power), 7, "primaryCPICH_TX_Power");
+  }
+  if (v->presence & (1u << 4)) {
+    PER_TRY_IN(DecodeInt8(ctx, -35, -10, &v->constantValue), 8, "constantValue");
+  }
+  if (v->presence & (1u << 5)) {
+    PER_TRY_IN(DecodePRACH_PowerOffset(ctx, &v->prach_PowerOffset), 9, "prach_PowerOffset");
+  }
+  if (v->presence & (1u << 6)) {
+    PER_TRY_IN(DecodeRACH_TransmissionParameters(ctx, &v->rach_TransmissionParameters), 10, "rach_TransmissionParameters");
+  }
+  if (v->presence & (1u << 7)) {
+    PER_TRY_IN(DecodeAICH_Info(ctx, &v->aich_Info), 11, "aich_Info");
+  }
+  PER_TRY_IN(DecodeInt8(ctx, -5, 10, &v->powerOffsetPp_e), 12, "powerOffsetPp_e");
+  return StatusOk;
+}
+
+int DecodeE_AGCH_Information(PerContext* ctx, E_AGCH_Information* v) {
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 255, &v->e_AGCH_ChannelisationCode), 0, "e_AGCH_ChannelisationCode");
+  return StatusOk;
+}
+
+void InitUL_DPCHpowerControlInfoForCommonEDCH(UL_DPCHpowerControlInfoForCommonEDCH* v) {
+  v->presence = 0;
+  InitPowerControlAlgorithm(&v->powerControlAlgorithm);
+}
+
+int DecodeUL_DPCHpowerControlInfoForCommonEDCH(PerContext* ctx, UL_DPCHpowerControlInfoForCommonEDCH* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 3, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodePowerControlAlgorithm(ctx, &v->powerControlAlgorithm), 0, "powerControlAlgorithm");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 8, &v->deltaACK), 1, "deltaACK");
+  }
+  if (v->presence & (1u << 1)) {
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 8, &v->deltaNACK), 2, "deltaNACK");
+  }
+  if (v->presence & (1u << 2)) {
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 4, &v->ack_NACK_repetition_factor), 3, "ack_NACK_repetition_factor");
+  }
+  return StatusOk;
+}
+
+void InitE_TFC_Boost_Info_r7(E_TFC_Boost_Info_r7* v) {
+  v->presence = 0;
+}
+
+int DecodeE_TFC_Boost_Info_r7(PerContext* ctx, E_TFC_Boost_Info_r7* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 127, &v->e_TFCI_Boost), 0, "e_TFCI_Boost");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 6, &v->delta_T2TP), 1, "delta_T2TP");
+  }
+  return StatusOk;
+}
+
+void InitE_DPCCH_Info_r7(E_DPCCH_Info_r7* v) {
+  v->presence = 0;
+  InitE_TFC_Boost_Info_r7(&v->e_TFC_Boost_Info);
+}
+
+int DecodeE_DPCCH_Info_r7(PerContext* ctx, E_DPCCH_Info_r7* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 8, &v->e_DPCCH_DPCCH_PowerOffset), 0, "e_DPCCH_DPCCH_PowerOffset");
+  PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->happyBit_DelayCondition), 1, "happyBit_DelayCondition");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeE_TFC_Boost_Info_r7(ctx, &v->e_TFC_Boost_Info), 2, "e_TFC_Boost_Info");
+  }
+  if (v->presence & (1u << 1)) {
+    PER_TRY_IN(ReadBit(ctx, &v->e_DPDCH_PowerInterpolation), 3, "e_DPDCH_PowerInterpolation");
+  }
+  return StatusOk;
+}
+
+int DecodeE_DPDCH_Reference_E_TFCI_r7(PerContext* ctx, E_DPDCH_Reference_E_TFCI_r7* v) {
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 127, &v->reference_E_TFCI), 0, "reference_E_TFCI");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 31, &v->reference_E_TFCI_PO_r7), 1, "reference_E_TFCI_PO_r7");
+  return StatusOk;
+}
+
+void InitE_DPDCH_Reference_E_TFCIList_r7(E_DPDCH_Reference_E_TFCIList_r7* v) {
   v->count = 0;
   v->items = nullptr;
 }
 
-int DecodeCommonDynamicTF_Info_numberOfTbSizeList(PerContext* ctx, CommonDynamicTF_Info_numberOfTbSizeList* v) {
+int DecodeE_DPDCH_Reference_E_TFCIList_r7(PerContext* ctx, E_DPDCH_Reference_E_TFCIList_r7* v) {
+  ctx->pendingSize = &kSize_1_8;
+  uint32_t count = 0;
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  v->count = 0;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<E_DPDCH_Reference_E_TFCI_r7*>(AllocRecord(ctx, sizeof(E_DPDCH_Reference_E_TFCI_r7) * count));
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+  v->items = items;
+  for (uint32_t i = 0; i < count; ++i) {
+    E_DPDCH_Reference_E_TFCI_r7* element = &items[i];
+    PER_TRY_IN(DecodeE_DPDCH_Reference_E_TFCI_r7(ctx, element), i, nullptr);
+    ++v->count;  // a failed element stays out of the list
+  }
+  return StatusOk;
+}
+
+void InitE_DPDCH_SchedulingInfoConfiguration(E_DPDCH_SchedulingInfoConfiguration* v) {
+  v->presence = 0;
+}
+
+int DecodeE_DPDCH_SchedulingInfoConfiguration(PerContext* ctx, E_DPDCH_SchedulingInfoConfiguration* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeEnumerated(ctx, 9, &v->periodicityOfSchedInfo_NoGrant), 0, "periodicityOfSchedInfo_NoGrant");
+  }
+  if (v->presence & (1u << 1)) {
+    PER_TRY_IN(DecodeEnumerated(ctx, 9, &v->periodicityOfSchedInfo_Grant), 1, "periodicityOfSchedInfo_Grant");
+  }
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 6, &v->powerOffsetForSchedInfo), 2, "powerOffsetForSchedInfo");
+  return StatusOk;
+}
+
+void InitE_DPDCH_Info_r8(E_DPDCH_Info_r8* v) {
+  v->presence = 0;
+  InitE_DPDCH_Reference_E_TFCIList_r7(&v->reference_E_TFCIs);
+  InitE_DPDCH_SchedulingInfoConfiguration(&v->schedulingInfoConfiguration);
+}
+
+int DecodeE_DPDCH_Info_r8(PerContext* ctx, E_DPDCH_Info_r8* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 4, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 1, &v->e_TFCI_TableIndex), 0, "e_TFCI_TableIndex");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 127, &v->e_DCH_MinimumSet_E_TFCI), 1, "e_DCH_MinimumSet_E_TFCI");
+  }
+  PER_TRY_IN(DecodeE_DPDCH_Reference_E_TFCIList_r7(ctx, &v->reference_E_TFCIs), 2, "reference_E_TFCIs");
+  if (v->presence & (1u << 1)) {
+    PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->minReduced_E_DPDCH_GainFactor), 3, "minReduced_E_DPDCH_GainFactor");
+  }
+  PER_TRY_IN(DecodeEnumerated(ctx, 10, &v->maxChannelisationCodes), 4, "maxChannelisationCodes");
+  PER_TRY_IN(DecodeUInt8(ctx, 11, 25, &v->pl_NonMax), 5, "pl_NonMax");
+  PER_TRY_IN(DecodeE_DPDCH_SchedulingInfoConfiguration(ctx, &v->schedulingInfoConfiguration), 6, "schedulingInfoConfiguration");
+  if (v->presence & (1u << 2)) {
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 37, &v->threeIndexStepThreshold), 7, "threeIndexStepThreshold");
+  }
+  if (v->presence & (1u << 3)) {
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 37, &v->twoIndexStepThreshold), 8, "twoIndexStepThreshold");
+  }
+  return StatusOk;
+}
+
+void InitMeasurement_Feedback_Info_r7_modeSpecificInfo(Measurement_Feedback_Info_r7_modeSpecificInfo* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeMeasurement_Feedback_Info_r7_modeSpecificInfo(PerContext* ctx, Measurement_Feedback_Info_r7_modeSpecificInfo* v) {
+  static const char* const kAlternatives[] = {"fdd", "tdd"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      auto* alt = static_cast<Measurement_Feedback_Info_r7_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(Measurement_Feedback_Info_r7_modeSpecificInfo_fdd)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      status = DecodeMeasurement_Feedback_Info_r7_modeSpecificInfo_fdd(ctx, alt);
+      break;
+    }
+    case 1: {
+      status = StatusOk;
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitMeasurement_Feedback_Info_r7(Measurement_Feedback_Info_r7* v) {
+  InitMeasurement_Feedback_Info_r7_modeSpecificInfo(&v->modeSpecificInfo);
+}
+
+int DecodeMeasurement_Feedback_Info_r7(PerContext* ctx, Measurement_Feedback_Info_r7* v) {
+  PER_TRY_IN(DecodeMeasurement_Feedback_Info_r7_modeSpecificInfo(ctx, &v->modeSpecificInfo), 0, "modeSpecificInfo");
+  return StatusOk;
+}
+
+int DecodeE_RGCH_Information(PerContext* ctx, E_RGCH_Information* v) {
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 39, &v->signatureSequence), 0, "signatureSequence");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 5, &v->rg_CombinationIndex), 1, "rg_CombinationIndex");
+  return StatusOk;
+}
+
+int DecodeE_HICH_Information(PerContext* ctx, E_HICH_Information* v) {
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 127, &v->channelisationCode), 0, "channelisationCode");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 39, &v->signatureSequence), 1, "signatureSequence");
+  return StatusOk;
+}
+
+int DecodeUL_DPCH_CodeInfoForCommonEDCH(PerContext* ctx, UL_DPCH_CodeInfoForCommonEDCH* v) {
+  PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->ul_DPCCHscramblingCodeType), 0, "ul_DPCCHscramblingCodeType");
+  PER_TRY_IN(DecodeUInt32(ctx, 0, 16777215, &v->ul_DPCCHscramblingCode), 1, "ul_DPCCHscramblingCode");
+  return StatusOk;
+}
+
+void InitCommon_E_DCH_ResourceInfoList(Common_E_DCH_ResourceInfoList* v) {
+  v->presence = 0;
+}
+
+int DecodeCommon_E_DCH_ResourceInfoList(PerContext* ctx, Common_E_DCH_ResourceInfoList* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 9, &v->s_offset), 0, "s_offset");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 255, &v->f_dpch_ChannelisationCodeNumber), 1, "f_dpch_ChannelisationCodeNumber");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeE_RGCH_Information(ctx, &v->e_RGCH_Information), 2, "e_RGCH_Information");
+  }
+  PER_TRY_IN(DecodeE_HICH_Information(ctx, &v->e_hich_Info), 3, "e_hich_Info");
+  PER_TRY_IN(DecodeUL_DPCH_CodeInfoForCommonEDCH(ctx, &v->ul_DPCH_CodeInfoForCommonEDCH), 4, "ul_DPCH_CodeInfoForCommonEDCH");
+  return StatusOk;
+}
+
+void InitCommonEDCHSystemInfo_modeSpecificInfo_fdd_common_E_DCH_ResourceInfoList(CommonEDCHSystemInfo_modeSpecificInfo_fdd_common_E_DCH_ResourceInfoList* v) {
+  v->count = 0;
+  v->items = nullptr;
+}
+
+int DecodeCommonEDCHSystemInfo_modeSpecificInfo_fdd_common_E_DCH_ResourceInfoList(PerContext* ctx, CommonEDCHSystemInfo_modeSpecificInfo_fdd_common_E_DCH_ResourceInfoList* v) {
   ctx->pendingSize = &kSize_1_32;
   uint32_t count = 0;
   PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
-  auto* items = static_cast<NumberOfTransportBlocks*>(AllocRecord(ctx, sizeof(NumberOfTransportBlocks) * count));
+  auto* items = static_cast<Common_E_DCH_ResourceInfoList*>(AllocRecord(ctx, sizeof(Common_E_DCH_ResourceInfoList) * count));
   if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    NumberOfTransportBlocks* element = &items[i];
-    InitNumberOfTransportBlocks(element);
-    PER_TRY_IN(DecodeNumberOfTransportBlocks(ctx, element), i, nullptr);
+    Common_E_DCH_ResourceInfoList* element = &items[i];
+    InitCommon_E_DCH_ResourceInfoList(element);
+    PER_TRY_IN(DecodeCommon_E_DCH_ResourceInfoList(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
 }
 
-void InitLogicalChannelList(LogicalChannelList* v) {
+void InitCommonEDCHSystemInfo_modeSpecificInfo_fdd(CommonEDCHSystemInfo_modeSpecificInfo_fdd* v) {
+  v->presence = 0;
+  InitPRACH_PreambleForEnhancedUplink(&v->prach_PreambleForEnhancedUplink);
+  InitUL_DPCHpowerControlInfoForCommonEDCH(&v->ul_DPCHpowerControlInfoForCommonEDCH);
+  InitE_DPCCH_Info_r7(&v->e_dpcch_Info);
+  InitE_DPDCH_Info_r8(&v->e_dpdch_Info);
+  InitMeasurement_Feedback_Info_r7(&v->measurement_Feedback_Info);
+  InitCommonEDCHSystemInfo_modeSpecificInfo_fdd_common_E_DCH_ResourceInfoList(&v->common_E_DCH_ResourceInfoList);
+}
+
+int DecodeCommonEDCHSystemInfo_modeSpecificInfo_fdd(PerContext* ctx, CommonEDCHSystemInfo_modeSpecificInfo_fdd* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodePRACH_PreambleForEnhancedUplink(ctx, &v->prach_PreambleForEnhancedUplink), 0, "prach_PreambleForEnhancedUplink");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 37, &v->initialServingGrantValue), 1, "initialServingGrantValue");
+  PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->e_dch_TTI), 2, "e_dch_TTI");
+  PER_TRY_IN(DecodeE_AGCH_Information(ctx, &v->e_agch_Information), 3, "e_agch_Information");
+  PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->harq_Info), 4, "harq_Info");
+  PER_TRY_IN(DecodeUL_DPCHpowerControlInfoForCommonEDCH(ctx, &v->ul_DPCHpowerControlInfoForCommonEDCH), 5, "ul_DPCHpowerControlInfoForCommonEDCH");
+  PER_TRY_IN(DecodeE_DPCCH_Info_r7(ctx, &v->e_dpcch_Info), 6, "e_dpcch_Info");
+  PER_TRY_IN(DecodeE_DPDCH_Info_r8(ctx, &v->e_dpdch_Info), 7, "e_dpdch_Info");
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 10, &v->dl_FDPCH_TPCcommandErrorRate), 8, "dl_FDPCH_TPCcommandErrorRate");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 15, &v->additional_E_DCH_TransmitBackoff), 9, "additional_E_DCH_TransmitBackoff");
+  PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->max_CCCH_ResourceAllocation), 10, "max_CCCH_ResourceAllocation");
+  PER_TRY_IN(DecodeUInt8(ctx, 8, 24, &v->max_PeriodForCollisionResolution), 11, "max_PeriodForCollisionResolution");
+  PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->e_dch_TransmitContinuationOffset), 12, "e_dch_TransmitContinuationOffset");
+  PER_TRY_IN(ReadBit(ctx, &v->ack_nack_support_on_HS_DPCCH), 13, "ack_nack_support_on_HS_DPCCH");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeMeasurement_Feedback_Info_r7(ctx, &v->measurement_Feedback_Info), 14, "measurement_Feedback_Info");
+  }
+  PER_TRY_IN(DecodeCommonEDCHSystemInfo_modeSpecificInfo_fdd_common_E_DCH_ResourceInfoList(ctx, &v->common_E_DCH_ResourceInfoList), 15, "common_E_DCH_ResourceInfoList");
+  return StatusOk;
+}
+
+void InitCommonEDCHSystemInfo_modeSpecificInfo_tdd(CommonEDCHSystemInfo_modeSpecificInfo_tdd* v) {
   v->tag = 0;
   v->ptr = nullptr;
 }
 
-int DecodeLogicalChannelList(PerContext* ctx, LogicalChannelList* v) {
-  static const char* const kAlternatives[] = {"allSizes", "configured", "explicitList"};
+int DecodeCommonEDCHSystemInfo_modeSpecificInfo_tdd(PerContext* ctx, CommonEDCHSystemInfo_modeSpecificInfo_tdd* v) {
+  static const char* const kAlternatives[] = {"tdd768", "tdd384", "tdd128"};
   uint32_t index = 0;
   PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
   if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
@@ -793,11 +963,11 @@ int DecodeLogicalChannelList(PerContext* ctx, LogicalChannelList* v) {
       break;
     }
     case 2: {
-      auto* alt = static_cast<LogicalChannelList_explicitList*>(AllocRecord(ctx, sizeof(LogicalChannelList_explicitList)));
+      auto* alt = static_cast<CommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128*>(AllocRecord(ctx, sizeof(CommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128)));
       if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
       v->ptr = alt;
-      InitLogicalChannelList_explicitList(alt);
-      status = DecodeLogicalChannelList_explicitList(ctx, alt);
+      InitCommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128(alt);
+      status = DecodeCommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128(ctx, alt);
       break;
     }
   }
@@ -806,216 +976,243 @@ int DecodeLogicalChannelList(PerContext* ctx, LogicalChannelList* v) {
   return StatusOk;
 }
 
-void InitCommonDynamicTF_Info(CommonDynamicTF_Info* v) {
-  InitCommonDynamicTF_Info_rlc_Size(&v->rlc_Size);
-  InitCommonDynamicTF_Info_numberOfTbSizeList(&v->numberOfTbSizeList);
-  InitLogicalChannelList(&v->logicalChannelList);
-}
-
-int DecodeCommonDynamicTF_Info(PerContext* ctx, CommonDynamicTF_Info* v) {
-  PER_TRY_IN(DecodeCommonDynamicTF_Info_rlc_Size(ctx, &v->rlc_Size), 0, "rlc_Size");
-  PER_TRY_IN(DecodeCommonDynamicTF_Info_numberOfTbSizeList(ctx, &v->numberOfTbSizeList), 1, "numberOfTbSizeList");
-  PER_TRY_IN(DecodeLogicalChannelList(ctx, &v->logicalChannelList), 2, "logicalChannelList");
-  return StatusOk;
-}
-
-void InitCommonDynamicTF_InfoList(CommonDynamicTF_InfoList* v) {
+void InitPRACH_Partitioning_LCR_r4(PRACH_Partitioning_LCR_r4* v) {
   v->count = 0;
   v->items = nullptr;
 }
 
-int DecodeCommonDynamicTF_InfoList(PerContext* ctx, CommonDynamicTF_InfoList* v) {
-  ctx->pendingSize = &kSize_1_32;
+int DecodePRACH_Partitioning_LCR_r4(PerContext* ctx, PRACH_Partitioning_LCR_r4* v) {
+  ctx->pendingSize = &kSize_1_8;
   uint32_t count = 0;
   PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
   v->count = 0;
   v->items = nullptr;
   if (count == 0) return StatusOk;
-  auto* items = static_cast<CommonDynamicTF_Info*>(AllocRecord(ctx, sizeof(CommonDynamicTF_Info) * count));
+  auto* items = static_cast<ASCSetting_TDD_LCR_r4*>(AllocRecord(ctx, sizeof(ASCSetting_TDD_LCR_r4) * count));
   if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
   v->items = items;
   for (uint32_t i = 0; i < count; ++i) {
-    CommonDynamicTF_Info* element = &items[i];
-    InitCommonDynamicTF_Info(element);
-    PER_TRY_IN(DecodeCommonDynamicTF_Info(ctx, element), i, nullptr);
+    ASCSetting_TDD_LCR_r4* element = &items[i];
+    InitASCSetting_TDD_LCR_r4(element);
+    PER_TRY_IN(DecodeASCSetting_TDD_LCR_r4(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
 }
 
-void InitCommonDynamicTF_Info_DynamicTTI_commonTDD_Choice(CommonDynamicTF_Info_DynamicTTI_commonTDD_Choice* v) {
+void InitSYNC_UL_InfoForE_RUCCH(SYNC_UL_InfoForE_RUCCH* v) {
+  v->presence = 0;
+}
+
+int DecodeSYNC_UL_InfoForE_RUCCH(PerContext* ctx, SYNC_UL_InfoForE_RUCCH* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 3, &v->presence), kStopBeforeMembers, nullptr);
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 62, &v->prxUpPCHdes), 0, "prxUpPCHdes");
+  }
+  if (v->presence & (1u << 1)) {
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 3, &v->powerRampStep), 1, "powerRampStep");
+  }
+  if (v->presence & (1u << 2)) {
+    PER_TRY_IN(DecodeEnumerated(ctx, 4, &v->max_SYNC_UL_Transmissions), 2, "max_SYNC_UL_Transmissions");
+  }
+  ctx->pendingSize = &kSize_8_8;
+  PER_TRY_IN(ReadBitString(ctx, &v->e_RUCCH_Sync_UL_Codes_Bitmap.bitCount, v->e_RUCCH_Sync_UL_Codes_Bitmap.bytes, sizeof v->e_RUCCH_Sync_UL_Codes_Bitmap.bytes), 3, "e_RUCCH_Sync_UL_Codes_Bitmap");
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 32, &v->mmax), 4, "mmax");
+  return StatusOk;
+}
+
+void InitPRACH_ChanCodes_List_LCR(PRACH_ChanCodes_List_LCR* v) {
+  v->count = 0;
+}
+
+int DecodePRACH_ChanCodes_List_LCR(PerContext* ctx, PRACH_ChanCodes_List_LCR* v) {
+  ctx->pendingSize = &kSize_1_2;
+  PER_TRY_IN(ReadLength(ctx, &v->count), kStopBeforeMembers, nullptr);
+  if (v->count > 2) return StopIn(ctx, StatusTooMany, kStopBeforeMembers, nullptr);
+  for (uint32_t i = 0; i < v->count; ++i) {
+    PER_TRY_IN(DecodeEnumerated(ctx, 28, &v->items[i]), i, nullptr);
+  }
+  return StatusOk;
+}
+
+void InitFPACH_Info_r4(FPACH_Info_r4* v) {
+  InitMidambleShiftAndBurstType_LCR_r4(&v->midambleShiftAndBurstType);
+}
+
+int DecodeFPACH_Info_r4(PerContext* ctx, FPACH_Info_r4* v) {
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 6, &v->timeslot), 0, "timeslot");
+  PER_TRY_IN(DecodeEnumerated(ctx, 16, &v->channelisationCode), 1, "channelisationCode");
+  PER_TRY_IN(DecodeMidambleShiftAndBurstType_LCR_r4(ctx, &v->midambleShiftAndBurstType), 2, "midambleShiftAndBurstType");
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 4, &v->wi), 3, "wi");
+  return StatusOk;
+}
+
+void InitPRACH_Information_LCR(PRACH_Information_LCR* v) {
+  v->presence = 0;
+  InitPRACH_ChanCodes_List_LCR(&v->prach_ChanCodes_list_LCR);
+  InitMidambleShiftAndBurstType_LCR_r4(&v->midambleShiftAndBurstType);
+  InitFPACH_Info_r4(&v->fpach_Info);
+}
+
+int DecodePRACH_Information_LCR(PerContext* ctx, PRACH_Information_LCR* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 6, &v->timeslot), 0, "timeslot");
+  PER_TRY_IN(DecodePRACH_ChanCodes_List_LCR(ctx, &v->prach_ChanCodes_list_LCR), 1, "prach_ChanCodes_list_LCR");
+  PER_TRY_IN(DecodeMidambleShiftAndBurstType_LCR_r4(ctx, &v->midambleShiftAndBurstType), 2, "midambleShiftAndBurstType");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeFPACH_Info_r4(ctx, &v->fpach_Info), 3, "fpach_Info");
+  }
+  return StatusOk;
+}
+
+void InitPRACH_Information_LCR_List(PRACH_Information_LCR_List* v) {
+  v->count = 0;
+  v->items = nullptr;
+}
+
+int DecodePRACH_Information_LCR_List(PerContext* ctx, PRACH_Information_LCR_List* v) {
+  ctx->pendingSize = &kSize_1_8;
+  uint32_t count = 0;
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  v->count = 0;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<PRACH_Information_LCR*>(AllocRecord(ctx, sizeof(PRACH_Information_LCR) * count));
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+  v->items = items;
+  for (uint32_t i = 0; i < count; ++i) {
+    PRACH_Information_LCR* element = &items[i];
+    InitPRACH_Information_LCR(element);
+    PER_TRY_IN(DecodePRACH_Information_LCR(ctx, element), i, nullptr);
+    ++v->count;  // a failed element stays out of the list
+  }
+  return StatusOk;
+}
+
+void InitE_RUCCH_Info_TDD128(E_RUCCH_Info_TDD128* v) {
+  v->presence = 0;
+  InitPRACH_Partitioning_LCR_r4(&v->e_RUCCH_AccessServiceClass);
+  InitPersistenceScalingFactorList(&v->e_RUCCH_PersistenceScalingFactor);
+  InitSYNC_UL_InfoForE_RUCCH(&v->sync_UL_InfoForE_RUCCH);
+  InitPRACH_Information_LCR_List(&v->prach_information);
+}
+
+int DecodeE_RUCCH_Info_TDD128(PerContext* ctx, E_RUCCH_Info_TDD128* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 9, &v->presence), kStopBeforeMembers, nullptr);
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeEnumerated(ctx, 16, &v->t_RUCCH), 0, "t_RUCCH");
+  }
+  if (v->presence & (1u << 1)) {
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 7, &v->n_RUCCH), 1, "n_RUCCH");
+  }
+  if (v->presence & (1u << 2)) {
+    PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->t_WAIT), 2, "t_WAIT");
+  }
+  if (v->presence & (1u << 3)) {
+    PER_TRY_IN(DecodeEnumerated(ctx, 7, &v->t_SI), 3, "t_SI");
+  }
+  if (v->presence & (1u << 4)) {
+    PER_TRY_IN(DecodeUInt8(ctx, 2, 5, &v->extendedEstimationWindow), 4, "extendedEstimationWindow");
+  }
+  if (v->presence & (1u << 5)) {
+    PER_TRY_IN(DecodePRACH_Partitioning_LCR_r4(ctx, &v->e_RUCCH_AccessServiceClass), 5, "e_RUCCH_AccessServiceClass");
+  }
+  if (v->presence & (1u << 6)) {
+    PER_TRY_IN(DecodePersistenceScalingFactorList(ctx, &v->e_RUCCH_PersistenceScalingFactor), 6, "e_RUCCH_PersistenceScalingFactor");
+  }
+  if (v->presence & (1u << 7)) {
+    PER_TRY_IN(DecodeSYNC_UL_InfoForE_RUCCH(ctx, &v->sync_UL_InfoForE_RUCCH), 7, "sync_UL_InfoForE_RUCCH");
+  }
+  if (v->presence & (1u << 8)) {
+    PER_TRY_IN(DecodePRACH_Information_LCR_List(ctx, &v->prach_information), 8, "prach_information");
+  }
+  return StatusOk;
+}
+
+int DecodeReference_Beta_QPSK(PerContext* ctx, Reference_Beta_QPSK* v) {
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 10, &v->reference_Code_Rate), 0, "reference_Code_Rate");
+  PER_TRY_IN(DecodeInt8(ctx, -15, 16, &v->reference_Beta), 1, "reference_Beta");
+  return StatusOk;
+}
+
+void InitE_TFCS_Info_reference_Beta_QPSK_List(E_TFCS_Info_reference_Beta_QPSK_List* v) {
+  v->count = 0;
+  v->items = nullptr;
+}
+
+int DecodeE_TFCS_Info_reference_Beta_QPSK_List(PerContext* ctx, E_TFCS_Info_reference_Beta_QPSK_List* v) {
+  ctx->pendingSize = &kSize_1_8;
+  uint32_t count = 0;
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  v->count = 0;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<Reference_Beta_QPSK*>(AllocRecord(ctx, sizeof(Reference_Beta_QPSK) * count));
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+  v->items = items;
+  for (uint32_t i = 0; i < count; ++i) {
+    Reference_Beta_QPSK* element = &items[i];
+    PER_TRY_IN(DecodeReference_Beta_QPSK(ctx, element), i, nullptr);
+    ++v->count;  // a failed element stays out of the list
+  }
+  return StatusOk;
+}
+
+int DecodeReference_Beta_16QAM(PerContext* ctx, Reference_Beta_16QAM* v) {
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 10, &v->reference_Code_Rate), 0, "reference_Code_Rate");
+  PER_TRY_IN(DecodeInt8(ctx, -15, 16, &v->reference_Beta), 1, "reference_Beta");
+  return StatusOk;
+}
+
+void InitE_TFCS_Info_reference_Beta_16QAM_List(E_TFCS_Info_reference_Beta_16QAM_List* v) {
+  v->count = 0;
+  v->items = nullptr;
+}
+
+int DecodeE_TFCS_Info_reference_Beta_16QAM_List(PerContext* ctx, E_TFCS_Info_reference_Beta_16QAM_List* v) {
+  ctx->pendingSize = &kSize_1_8;
+  uint32_t count = 0;
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  v->count = 0;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<Reference_Beta_16QAM*>(AllocRecord(ctx, sizeof(Reference_Beta_16QAM) * count));
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+  v->items = items;
+  for (uint32_t i = 0; i < count; ++i) {
+    Reference_Beta_16QAM* element = &items[i];
+    PER_TRY_IN(DecodeReference_Beta_16QAM(ctx, element), i, nullptr);
+    ++v->count;  // a failed element stays out of the list
+  }
+  return StatusOk;
+}
+
+void InitE_TFCS_Info(E_TFCS_Info* v) {
+  InitE_TFCS_Info_reference_Beta_QPSK_List(&v->reference_Beta_QPSK_List);
+  InitE_TFCS_Info_reference_Beta_16QAM_List(&v->reference_Beta_16QAM_List);
+}
+
+int DecodeE_TFCS_Info(PerContext* ctx, E_TFCS_Info* v) {
+  PER_TRY_IN(DecodeE_TFCS_Info_reference_Beta_QPSK_List(ctx, &v->reference_Beta_QPSK_List), 0, "reference_Beta_QPSK_List");
+  PER_TRY_IN(DecodeE_TFCS_Info_reference_Beta_16QAM_List(ctx, &v->reference_Beta_16QAM_List), 1, "reference_Beta_16QAM_List");
+  return StatusOk;
+}
+
+int DecodeUL_SynchronisationParameters_r4(PerContext* ctx, UL_SynchronisationParameters_r4* v) {
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 8, &v->stepSize), 0, "stepSize");
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 8, &v->frequency), 1, "frequency");
+  return StatusOk;
+}
+
+void InitE_PUCH_TS_Slots_LCR_midambleAllocationMode(E_PUCH_TS_Slots_LCR_midambleAllocationMode* v) {
   v->tag = 0;
   v->ptr = nullptr;
 }
 
-int DecodeCommonDynamicTF_Info_DynamicTTI_commonTDD_Choice(PerContext* ctx, CommonDynamicTF_Info_DynamicTTI_commonTDD_Choice* v) {
-  static const char* const kAlternatives[] = {"bitModeRLC_SizeInfo", "octetModeRLC_SizeInfoType1"};
+int DecodeE_PUCH_TS_Slots_LCR_midambleAllocationMode(PerContext* ctx, E_PUCH_TS_Slots_LCR_midambleAllocationMode* v) {
+  static const char* const kAlternatives[] = {"defaultMidamble", "ueSpecificMidamble"};
   uint32_t index = 0;
   PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: {
-      auto* alt = static_cast<BitModeRLC_SizeInfo*>(AllocRecord(ctx, sizeof(BitModeRLC_SizeInfo)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitBitModeRLC_SizeInfo(alt);
-      status = DecodeBitModeRLC_SizeInfo(ctx, alt);
-      break;
-    }
-    case 1: {
-      auto* alt = static_cast<OctetModeRLC_SizeInfoType1*>(AllocRecord(ctx, sizeof(OctetModeRLC_SizeInfoType1)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitOctetModeRLC_SizeInfoType1(alt);
-      status = DecodeOctetModeRLC_SizeInfoType1(ctx, alt);
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-void InitNumberOfTbSizeAndTTIList_Item(NumberOfTbSizeAndTTIList_Item* v) {
-  InitNumberOfTransportBlocks(&v->numberOfTransportBlocks);
-}
-
-int DecodeNumberOfTbSizeAndTTIList_Item(PerContext* ctx, NumberOfTbSizeAndTTIList_Item* v) {
-  PER_TRY_IN(DecodeNumberOfTransportBlocks(ctx, &v->numberOfTransportBlocks), 0, "numberOfTransportBlocks");
-  PER_TRY_IN(DecodeEnumerated(ctx, 4, &v->transmissionTimeInterval), 1, "transmissionTimeInterval");
-  return StatusOk;
-}
-
-void InitNumberOfTbSizeAndTTIList(NumberOfTbSizeAndTTIList* v) {
-  v->count = 0;
-  v->items = nullptr;
-}
-
-int DecodeNumberOfTbSizeAndTTIList(PerContext* ctx, NumberOfTbSizeAndTTIList* v) {
-  ctx->pendingSize = &kSize_1_32;
-  uint32_t count = 0;
-  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
-  v->count = 0;
-  v->items = nullptr;
-  if (count == 0) return StatusOk;
-  auto* items = static_cast<NumberOfTbSizeAndTTIList_Item*>(AllocRecord(ctx, sizeof(NumberOfTbSizeAndTTIList_Item) * count));
-  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-  v->items = items;
-  for (uint32_t i = 0; i < count; ++i) {
-    NumberOfTbSizeAndTTIList_Item* element = &items[i];
-    InitNumberOfTbSizeAndTTIList_Item(element);
-    PER_TRY_IN(DecodeNumberOfTbSizeAndTTIList_Item(ctx, element), i, nullptr);
-    ++v->count;  // a failed element stays out of the list
-  }
-  return StatusOk;
-}
-
-void InitCommonDynamicTF_Info_DynamicTTI(CommonDynamicTF_Info_DynamicTTI* v) {
-  InitCommonDynamicTF_Info_DynamicTTI_commonTDD_Choice(&v->commonTDD_Choice);
-  InitNumberOfTbSizeAndTTIList(&v->numberOfTbSizeAndTTIList);
-  InitLogicalChannelList(&v->logicalChannelList);
-}
-
-int DecodeCommonDynamicTF_Info_DynamicTTI(PerContext* ctx, CommonDynamicTF_Info_DynamicTTI* v) {
-  PER_TRY_IN(DecodeCommonDynamicTF_Info_DynamicTTI_commonTDD_Choice(ctx, &v->commonTDD_Choice), 0, "commonTDD_Choice");
-  PER_TRY_IN(DecodeNumberOfTbSizeAndTTIList(ctx, &v->numberOfTbSizeAndTTIList), 1, "numberOfTbSizeAndTTIList");
-  PER_TRY_IN(DecodeLogicalChannelList(ctx, &v->logicalChannelList), 2, "logicalChannelList");
-  return StatusOk;
-}
-
-void InitCommonDynamicTF_InfoList_DynamicTTI(CommonDynamicTF_InfoList_DynamicTTI* v) {
-  v->count = 0;
-  v->items = nullptr;
-}
-
-int DecodeCommonDynamicTF_InfoList_DynamicTTI(PerContext* ctx, CommonDynamicTF_InfoList_DynamicTTI* v) {
-  ctx->pendingSize = &kSize_1_32;
-  uint32_t count = 0;
-  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
-  v->count = 0;
-  v->items = nullptr;
-  if (count == 0) return StatusOk;
-  auto* items = static_cast<CommonDynamicTF_Info_DynamicTTI*>(AllocRecord(ctx, sizeof(CommonDynamicTF_Info_DynamicTTI) * count));
-  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-  v->items = items;
-  for (uint32_t i = 0; i < count; ++i) {
-    CommonDynamicTF_Info_DynamicTTI* element = &items[i];
-    InitCommonDynamicTF_Info_DynamicTTI(element);
-    PER_TRY_IN(DecodeCommonDynamicTF_Info_DynamicTTI(ctx, element), i, nullptr);
-    ++v->count;  // a failed element stays out of the list
-  }
-  return StatusOk;
-}
-
-void InitCommonDynamicTF_Info_rlc_Size_fdd(CommonDynamicTF_Info_rlc_Size_fdd* v) {
-  InitOctetModeRLC_SizeInfoType2(&v->octetModeRLC_SizeInfoType2);
-}
-
-int DecodeCommonDynamicTF_Info_rlc_Size_fdd(PerContext* ctx, CommonDynamicTF_Info_rlc_Size_fdd* v) {
-  PER_TRY_IN(DecodeOctetModeRLC_SizeInfoType2(ctx, &v->octetModeRLC_SizeInfoType2), 0, "octetModeRLC_SizeInfoType2");
-  return StatusOk;
-}
-
-void InitCommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice(CommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeCommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice(PerContext* ctx, CommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice* v) {
-  static const char* const kAlternatives[] = {"bitModeRLC_SizeInfo", "octetModeRLC_SizeInfoType1"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: {
-      auto* alt = static_cast<BitModeRLC_SizeInfo*>(AllocRecord(ctx, sizeof(BitModeRLC_SizeInfo)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitBitModeRLC_SizeInfo(alt);
-      status = DecodeBitModeRLC_SizeInfo(ctx, alt);
-      break;
-    }
-    case 1: {
-      auto* alt = static_cast<OctetModeRLC_SizeInfoType1*>(AllocRecord(ctx, sizeof(OctetModeRLC_SizeInfoType1)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitOctetModeRLC_SizeInfoType1(alt);
-      status = DecodeOctetModeRLC_SizeInfoType1(ctx, alt);
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-void InitCommonDynamicTF_Info_rlc_Size_tdd(CommonDynamicTF_Info_rlc_Size_tdd* v) {
-  InitCommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice(&v->commonTDD_Choice);
-}
-
-int DecodeCommonDynamicTF_Info_rlc_Size_tdd(PerContext* ctx, CommonDynamicTF_Info_rlc_Size_tdd* v) {
-  PER_TRY_IN(DecodeCommonDynamicTF_Info_rlc_Size_tdd_commonTDD_Choice(ctx, &v->commonTDD_Choice), 0, "commonTDD_Choice");
-  return StatusOk;
-}
-
-int DecodeCommonRBMappingInfo(PerContext* ctx, CommonRBMappingInfo* v) {
-  PER_TRY_IN(DecodeUInt8(ctx, 1, 15, &v->logicalChannelIdentity), 0, "logicalChannelIdentity");
-  PER_TRY_IN(DecodeUInt8(ctx, 0, 7, &v->mac_ehs_QueueId), 1, "mac_ehs_QueueId");
-  return StatusOk;
-}
-
-void InitRepetitionPeriodAndLength(RepetitionPeriodAndLength* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeRepetitionPeriodAndLength(PerContext* ctx, RepetitionPeriodAndLength* v) {
-  static const char* const kAlternatives[] = {"repetitionPeriod1", "repetitionPeriod2", "repetitionPeriod4", "repetitionPeriod8", "repetitionPeriod16", "repetitionPeriod32", "repetitionPeriod64"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 7, &index), kStopBeforeMembers, nullptr);
-  if (index >= 7) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
   v->tag = index + 1;
   int status = StatusOutOfRange;
   switch (index) {
@@ -1025,61 +1222,305 @@ int DecodeRepetitionPeriodAndLength(PerContext* ctx, RepetitionPeriodAndLength* 
     }
     case 1: {
       uint8_t value = 0;
-      status = DecodeUInt8(ctx, 1, 1, &value);
-      v->value = value;
-      break;
-    }
-    case 2: {
-      uint8_t value = 0;
-      status = DecodeUInt8(ctx, 1, 3, &value);
-      v->value = value;
-      break;
-    }
-    case 3: {
-      uint8_t value = 0;
-      status = DecodeUInt8(ctx, 1, 7, &value);
-      v->value = value;
-      break;
-    }
-    case 4: {
-      uint8_t value = 0;
-      status = DecodeUInt8(ctx, 1, 15, &value);
-      v->value = value;
-      break;
-    }
-    case 5: {
-      uint8_t value = 0;
-      status = DecodeUInt8(ctx, 1, 31, &value);
-      v->value = value;
-      break;
-    }
-    case 6: {
-      uint8_t value = 0;
-      status = DecodeUInt8(ctx, 1, 63, &value);
+      status = DecodeUInt8(ctx, 0, 15, &value);
       v->value = value;
       break;
     }
   }
   if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 7 ? kAlternatives[index] : nullptr);
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
-void InitCommonTimeslotInfo(CommonTimeslotInfo* v) {
-  v->presence = 0;
-  InitRepetitionPeriodAndLength(&v->repetitionPeriodAndLength);
+void InitE_PUCH_TS_Slots_LCR(E_PUCH_TS_Slots_LCR* v) {
+  InitE_PUCH_TS_Slots_LCR_midambleAllocationMode(&v->midambleAllocationMode);
 }
 
-int DecodeCommonTimeslotInfo(PerContext* ctx, CommonTimeslotInfo* v) {
-  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
-  PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->secondInterleavingMode), 0, "secondInterleavingMode");
+int DecodeE_PUCH_TS_Slots_LCR(PerContext* ctx, E_PUCH_TS_Slots_LCR* v) {
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 6, &v->timeslotNumber), 0, "timeslotNumber");
+  PER_TRY_IN(DecodeE_PUCH_TS_Slots_LCR_midambleAllocationMode(ctx, &v->midambleAllocationMode), 1, "midambleAllocationMode");
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 8, &v->midambleConfiguration), 2, "midambleConfiguration");
+  return StatusOk;
+}
+
+void InitE_PUCH_Info_TDD128_e_PUCH_TS_ConfigurationList(E_PUCH_Info_TDD128_e_PUCH_TS_ConfigurationList* v) {
+  v->count = 0;
+  v->items = nullptr;
+}
+
+int DecodeE_PUCH_Info_TDD128_e_PUCH_TS_ConfigurationList(PerContext* ctx, E_PUCH_Info_TDD128_e_PUCH_TS_ConfigurationList* v) {
+  ctx->pendingSize = &kSize_1_5;
+  uint32_t count = 0;
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  if (count > 5) {
+    PER_TRY_IN(NoteWarning(ctx, WarningKind::ListAboveSize), kStopBeforeMembers, nullptr);
+  }
+  v->count = 0;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<E_PUCH_TS_Slots_LCR*>(AllocRecord(ctx, sizeof(E_PUCH_TS_Slots_LCR) * count));
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+  v->items = items;
+  for (uint32_t i = 0; i < count; ++i) {
+    E_PUCH_TS_Slots_LCR* element = &items[i];
+    InitE_PUCH_TS_Slots_LCR(element);
+    PER_TRY_IN(DecodeE_PUCH_TS_Slots_LCR(ctx, element), i, nullptr);
+    ++v->count;  // a failed element stays out of the list
+  }
+  return StatusOk;
+}
+
+void InitE_PUCH_Info_TDD128(E_PUCH_Info_TDD128* v) {
+  v->presence = 0;
+  InitE_TFCS_Info(&v->e_TFCS_Info);
+  InitE_PUCH_Info_TDD128_e_PUCH_TS_ConfigurationList(&v->e_PUCH_TS_ConfigurationList);
+}
+
+int DecodeE_PUCH_Info_TDD128(PerContext* ctx, E_PUCH_Info_TDD128* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 5, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeE_TFCS_Info(ctx, &v->e_TFCS_Info), 0, "e_TFCS_Info");
   if (v->presence & (1u << 0)) {
-    PER_TRY_IN(DecodeEnumerated(ctx, 4, &v->tfci_Coding), 1, "tfci_Coding");
+    PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->snpl_ReportType), 1, "snpl_ReportType");
   }
-  PER_TRY_IN(DecodeEnumerated(ctx, 16, &v->puncturingLimit), 2, "puncturingLimit");
+  PER_TRY_IN(DecodeInt8(ctx, -112, -50, &v->prxBASEdes), 2, "prxBASEdes");
   if (v->presence & (1u << 1)) {
-    PER_TRY_IN(DecodeRepetitionPeriodAndLength(ctx, &v->repetitionPeriodAndLength), 3, "repetitionPeriodAndLength");
+    PER_TRY_IN(ReadBit(ctx, &v->beaconPLEst), 3, "beaconPLEst");
   }
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 3, &v->tpc_StepSize), 4, "tpc_StepSize");
+  if (v->presence & (1u << 2)) {
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 255, &v->pebase_PowerControlGAP), 5, "pebase_PowerControlGAP");
+  }
+  if (v->presence & (1u << 3)) {
+    PER_TRY_IN(DecodeUL_SynchronisationParameters_r4(ctx, &v->ul_SynchronisationParameters), 6, "ul_SynchronisationParameters");
+  }
+  PER_TRY_IN(DecodeE_PUCH_Info_TDD128_e_PUCH_TS_ConfigurationList(ctx, &v->e_PUCH_TS_ConfigurationList), 7, "e_PUCH_TS_ConfigurationList");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 63, &v->minimum_Allowed_Code_Rate), 8, "minimum_Allowed_Code_Rate");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 63, &v->maximum_Allowed_Code_Rate), 9, "maximum_Allowed_Code_Rate");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 15, &v->maximumNumOfRetransSchedInfo), 10, "maximumNumOfRetransSchedInfo");
+  PER_TRY_IN(DecodeEnumerated(ctx, 30, &v->retransTimerForSchedInfo), 11, "retransTimerForSchedInfo");
+  if (v->presence & (1u << 4)) {
+    PER_TRY_IN(DecodeUInt8(ctx, 0, 6, &v->dummy), 12, "dummy");
+  }
+  return StatusOk;
+}
+
+void InitE_HICH_Information_LCR_midambleAllocationMode(E_HICH_Information_LCR_midambleAllocationMode* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeE_HICH_Information_LCR_midambleAllocationMode(PerContext* ctx, E_HICH_Information_LCR_midambleAllocationMode* v) {
+  static const char* const kAlternatives[] = {"defaultMidamble", "ueSpecificMidamble"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      status = StatusOk;
+      break;
+    }
+    case 1: {
+      uint8_t value = 0;
+      status = DecodeUInt8(ctx, 0, 15, &value);
+      v->value = value;
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitE_HICH_Information_LCR(E_HICH_Information_LCR* v) {
+  InitE_HICH_Information_LCR_midambleAllocationMode(&v->midambleAllocationMode);
+}
+
+int DecodeE_HICH_Information_LCR(PerContext* ctx, E_HICH_Information_LCR* v) {
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 3, &v->ei), 0, "ei");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 6, &v->timeslotNumber), 1, "timeslotNumber");
+  PER_TRY_IN(DecodeEnumerated(ctx, 16, &v->channelisation_Code), 2, "channelisation_Code");
+  PER_TRY_IN(DecodeE_HICH_Information_LCR_midambleAllocationMode(ctx, &v->midambleAllocationMode), 3, "midambleAllocationMode");
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 8, &v->midambleConfiguration), 4, "midambleConfiguration");
+  return StatusOk;
+}
+
+void InitE_HICH_Information_LCR_List(E_HICH_Information_LCR_List* v) {
+  v->count = 0;
+  v->items = nullptr;
+}
+
+int DecodeE_HICH_Information_LCR_List(PerContext* ctx, E_HICH_Information_LCR_List* v) {
+  ctx->pendingSize = &kSize_1_4;
+  uint32_t count = 0;
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  v->count = 0;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<E_HICH_Information_LCR*>(AllocRecord(ctx, sizeof(E_HICH_Information_LCR) * count));
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+  v->items = items;
+  for (uint32_t i = 0; i < count; ++i) {
+    E_HICH_Information_LCR* element = &items[i];
+    InitE_HICH_Information_LCR(element);
+    PER_TRY_IN(DecodeE_HICH_Information_LCR(ctx, element), i, nullptr);
+    ++v->count;  // a failed element stays out of the list
+  }
+  return StatusOk;
+}
+
+void InitE_HICH_Information_TDD128(E_HICH_Information_TDD128* v) {
+  InitE_HICH_Information_LCR_List(&v->e_HICH_InfoList);
+}
+
+int DecodeE_HICH_Information_TDD128(PerContext* ctx, E_HICH_Information_TDD128* v) {
+  PER_TRY_IN(DecodeUInt8(ctx, 4, 15, &v->n_E_HICH), 0, "n_E_HICH");
+  PER_TRY_IN(DecodeE_HICH_Information_LCR_List(ctx, &v->e_HICH_InfoList), 1, "e_HICH_InfoList");
+  return StatusOk;
+}
+
+void InitE_AGCH_Individual_LCR_midambleAllocationMode(E_AGCH_Individual_LCR_midambleAllocationMode* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeE_AGCH_Individual_LCR_midambleAllocationMode(PerContext* ctx, E_AGCH_Individual_LCR_midambleAllocationMode* v) {
+  static const char* const kAlternatives[] = {"defaultMidamble", "commonMidamble", "ueSpecificMidamble"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
+  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: case 1: {
+      status = StatusOk;
+      break;
+    }
+    case 2: {
+      uint8_t value = 0;
+      status = DecodeUInt8(ctx, 0, 15, &value);
+      v->value = value;
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitE_AGCH_Individual_LCR(E_AGCH_Individual_LCR* v) {
+  InitE_AGCH_Individual_LCR_midambleAllocationMode(&v->midambleAllocationMode);
+}
+
+int DecodeE_AGCH_Individual_LCR(PerContext* ctx, E_AGCH_Individual_LCR* v) {
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 6, &v->timeslotNumber), 0, "timeslotNumber");
+  PER_TRY_IN(DecodeEnumerated(ctx, 16, &v->firstChannelisationCode), 1, "firstChannelisationCode");
+  PER_TRY_IN(DecodeEnumerated(ctx, 16, &v->secondChannelisationCode), 2, "secondChannelisationCode");
+  PER_TRY_IN(DecodeE_AGCH_Individual_LCR_midambleAllocationMode(ctx, &v->midambleAllocationMode), 3, "midambleAllocationMode");
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 8, &v->midambleConfiguration), 4, "midambleConfiguration");
+  return StatusOk;
+}
+
+void InitE_AGCH_Set_Config_LCR(E_AGCH_Set_Config_LCR* v) {
+  v->count = 0;
+  v->items = nullptr;
+}
+
+int DecodeE_AGCH_Set_Config_LCR(PerContext* ctx, E_AGCH_Set_Config_LCR* v) {
+  ctx->pendingSize = &kSize_1_4;
+  uint32_t count = 0;
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  v->count = 0;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<E_AGCH_Individual_LCR*>(AllocRecord(ctx, sizeof(E_AGCH_Individual_LCR) * count));
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+  v->items = items;
+  for (uint32_t i = 0; i < count; ++i) {
+    E_AGCH_Individual_LCR* element = &items[i];
+    InitE_AGCH_Individual_LCR(element);
+    PER_TRY_IN(DecodeE_AGCH_Individual_LCR(ctx, element), i, nullptr);
+    ++v->count;  // a failed element stays out of the list
+  }
+  return StatusOk;
+}
+
+void InitE_AGCH_Information_TDD128(E_AGCH_Information_TDD128* v) {
+  InitE_AGCH_Set_Config_LCR(&v->e_AGCH_Set_Config);
+}
+
+int DecodeE_AGCH_Information_TDD128(PerContext* ctx, E_AGCH_Information_TDD128* v) {
+  PER_TRY_IN(ReadBit(ctx, &v->rdi_Indicator), 0, "rdi_Indicator");
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 3, &v->tpc_StepSize), 1, "tpc_StepSize");
+  PER_TRY_IN(DecodeE_AGCH_Set_Config_LCR(ctx, &v->e_AGCH_Set_Config), 2, "e_AGCH_Set_Config");
+  PER_TRY_IN(DecodeInt8(ctx, -63, 0, &v->e_AGCH_BLER_Target), 3, "e_AGCH_BLER_Target");
+  return StatusOk;
+}
+
+int DecodeCommon_E_RNTI_Info_Item(PerContext* ctx, Common_E_RNTI_Info_Item* v) {
+  ctx->pendingSize = &kSize_16_16;
+  PER_TRY_IN(ReadBitString(ctx, &v->starting_E_RNTI.bitCount, v->starting_E_RNTI.bytes, sizeof v->starting_E_RNTI.bytes), 0, "starting_E_RNTI");
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 32, &v->number_of_group), 1, "number_of_group");
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 2, &v->number_of_ENRTI_per_group), 2, "number_of_ENRTI_per_group");
+  return StatusOk;
+}
+
+void InitCommon_E_RNTI_Info(Common_E_RNTI_Info* v) {
+  v->count = 0;
+  v->items = nullptr;
+}
+
+int DecodeCommon_E_RNTI_Info(PerContext* ctx, Common_E_RNTI_Info* v) {
+  ctx->pendingSize = &kSize_1_256;
+  uint32_t count = 0;
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  v->count = 0;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<Common_E_RNTI_Info_Item*>(AllocRecord(ctx, sizeof(Common_E_RNTI_Info_Item) * count));
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+  v->items = items;
+  for (uint32_t i = 0; i < count; ++i) {
+    Common_E_RNTI_Info_Item* element = &items[i];
+    PER_TRY_IN(DecodeCommon_E_RNTI_Info_Item(ctx, element), i, nullptr);
+    ++v->count;  // a failed element stays out of the list
+  }
+  return StatusOk;
+}
+
+void InitCommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128_ccch_transmission_Info(CommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128_ccch_transmission_Info* v) {
+  InitCommon_E_RNTI_Info(&v->common_e_rnti_Info);
+}
+
+int DecodeCommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128_ccch_transmission_Info(PerContext* ctx, CommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128_ccch_transmission_Info* v) {
+  PER_TRY_IN(DecodeCommon_E_RNTI_Info(ctx, &v->common_e_rnti_Info), 0, "common_e_rnti_Info");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 7, &v->harq_MaximumNumberOfRetransmissions), 1, "harq_MaximumNumberOfRetransmissions");
+  PER_TRY_IN(DecodeEnumerated(ctx, 23, &v->harq_retransmission_timer), 2, "harq_retransmission_timer");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 6, &v->harq_power_offset), 3, "harq_power_offset");
+  return StatusOk;
+}
+
+void InitCommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128(CommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128* v) {
+  InitE_RUCCH_Info_TDD128(&v->e_RUCCH_Info);
+  InitE_PUCH_Info_TDD128(&v->e_PUCH_Info);
+  InitE_HICH_Information_TDD128(&v->e_hich_Information);
+  InitE_AGCH_Information_TDD128(&v->e_agch_Information);
+  InitCommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128_ccch_transmission_Info(&v->ccch_transmission_Info);
+}
+
+int DecodeCommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128(PerContext* ctx, CommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128* v) {
+  PER_TRY_IN(DecodeE_RUCCH_Info_TDD128(ctx, &v->e_RUCCH_Info), 0, "e_RUCCH_Info");
+  PER_TRY_IN(DecodeE_PUCH_Info_TDD128(ctx, &v->e_PUCH_Info), 1, "e_PUCH_Info");
+  PER_TRY_IN(DecodeE_HICH_Information_TDD128(ctx, &v->e_hich_Information), 2, "e_hich_Information");
+  PER_TRY_IN(DecodeE_AGCH_Information_TDD128(ctx, &v->e_agch_Information), 3, "e_agch_Information");
+  PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->harq_Info), 4, "harq_Info");
+  PER_TRY_IN(DecodeCommonEDCHSystemInfo_modeSpecificInfo_tdd_tdd128_ccch_transmission_Info(ctx, &v->ccch_transmission_Info), 5, "ccch_transmission_Info");
+  return StatusOk;
+}
+
+int DecodeCommonRBMappingInfo(PerContext* ctx, CommonRBMappingInfo* v) {
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 15, &v->logicalChannelIdentity), 0, "logicalChannelIdentity");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 7, &v->mac_ehs_QueueId), 1, "mac_ehs_QueueId");
   return StatusOk;
 }
 
@@ -1180,63 +1621,6 @@ int DecodeCommonTimeslotInfoSCCPCH(PerContext* ctx, CommonTimeslotInfoSCCPCH* v)
   return StatusOk;
 }
 
-void InitCommonTransChTFS_tti(CommonTransChTFS_tti* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeCommonTransChTFS_tti(PerContext* ctx, CommonTransChTFS_tti* v) {
-  static const char* const kAlternatives[] = {"tti10", "tti20", "tti40", "tti80", "dynamic"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 5, &index), kStopBeforeMembers, nullptr);
-  if (index >= 5) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: case 1: case 2: case 3: {
-      auto* alt = static_cast<CommonDynamicTF_InfoList*>(AllocRecord(ctx, sizeof(CommonDynamicTF_InfoList)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitCommonDynamicTF_InfoList(alt);
-      status = DecodeCommonDynamicTF_InfoList(ctx, alt);
-      break;
-    }
-    case 4: {
-      auto* alt = static_cast<CommonDynamicTF_InfoList_DynamicTTI*>(AllocRecord(ctx, sizeof(CommonDynamicTF_InfoList_DynamicTTI)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitCommonDynamicTF_InfoList_DynamicTTI(alt);
-      status = DecodeCommonDynamicTF_InfoList_DynamicTTI(ctx, alt);
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 5 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-void InitSemistaticTF_Information(SemistaticTF_Information* v) {
-  InitChannelCodingType(&v->channelCodingType);
-}
-
-int DecodeSemistaticTF_Information(PerContext* ctx, SemistaticTF_Information* v) {
-  PER_TRY_IN(DecodeChannelCodingType(ctx, &v->channelCodingType), 0, "channelCodingType");
-  PER_TRY_IN(DecodeUInt16(ctx, 1, 256, &v->rateMatchingAttribute), 1, "rateMatchingAttribute");
-  PER_TRY_IN(DecodeEnumerated(ctx, 5, &v->crc_Size), 2, "crc_Size");
-  return StatusOk;
-}
-
-void InitCommonTransChTFS(CommonTransChTFS* v) {
-  InitCommonTransChTFS_tti(&v->tti);
-  InitSemistaticTF_Information(&v->semistaticTF_Information);
-}
-
-int DecodeCommonTransChTFS(PerContext* ctx, CommonTransChTFS* v) {
-  PER_TRY_IN(DecodeCommonTransChTFS_tti(ctx, &v->tti), 0, "tti");
-  PER_TRY_IN(DecodeSemistaticTF_Information(ctx, &v->semistaticTF_Information), 1, "semistaticTF_Information");
-  return StatusOk;
-}
-
 void InitCommonTransChTFS_LCR_tti(CommonTransChTFS_LCR_tti* v) {
   v->tag = 0;
   v->ptr = nullptr;
@@ -1319,745 +1703,6 @@ int DecodeCommon_MAC_ehs_ReorderingQueueList(PerContext* ctx, Common_MAC_ehs_Reo
     PER_TRY_IN(DecodeCommon_MAC_ehs_ReorderingQueue(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
-  return StatusOk;
-}
-
-void InitDL_TS_ChannelisationCodesShort_codesRepresentation(DL_TS_ChannelisationCodesShort_codesRepresentation* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeDL_TS_ChannelisationCodesShort_codesRepresentation(PerContext* ctx, DL_TS_ChannelisationCodesShort_codesRepresentation* v) {
-  static const char* const kAlternatives[] = {"consecutive", "bitmap"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: {
-      auto* alt = static_cast<DL_TS_ChannelisationCodesShort_codesRepresentation_consecutive*>(AllocRecord(ctx, sizeof(DL_TS_ChannelisationCodesShort_codesRepresentation_consecutive)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      status = DecodeDL_TS_ChannelisationCodesShort_codesRepresentation_consecutive(ctx, alt);
-      break;
-    }
-    case 1: {
-      auto* alt = static_cast<BitStringValue<2>*>(AllocRecord(ctx, sizeof(BitStringValue<2>)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      status = StatusOk;
-      ctx->pendingSize = &kSize_16_16;
-      PER_TRY_IN(ReadBitString(ctx, &(*alt).bitCount, (*alt).bytes, sizeof (*alt).bytes), index, kAlternatives[index]);
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-void InitDL_TS_ChannelisationCodesShort(DL_TS_ChannelisationCodesShort* v) {
-  InitDL_TS_ChannelisationCodesShort_codesRepresentation(&v->codesRepresentation);
-}
-
-int DecodeDL_TS_ChannelisationCodesShort(PerContext* ctx, DL_TS_ChannelisationCodesShort* v) {
-  PER_TRY_IN(DecodeDL_TS_ChannelisationCodesShort_codesRepresentation(ctx, &v->codesRepresentation), 0, "codesRepresentation");
-  return StatusOk;
-}
-
-void InitDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation(DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation(PerContext* ctx, DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation* v) {
-  static const char* const kAlternatives[] = {"consecutive", "bitmap"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: {
-      auto* alt = static_cast<DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive*>(AllocRecord(ctx, sizeof(DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      status = DecodeDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive(ctx, alt);
-      break;
-    }
-    case 1: {
-      auto* alt = static_cast<BitStringValue<4>*>(AllocRecord(ctx, sizeof(BitStringValue<4>)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      status = StatusOk;
-      ctx->pendingSize = &kSize_32_32;
-      PER_TRY_IN(ReadBitString(ctx, &(*alt).bitCount, (*alt).bytes, sizeof (*alt).bytes), index, kAlternatives[index]);
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-void InitDL_TS_ChannelisationCodesShort_VHCR(DL_TS_ChannelisationCodesShort_VHCR* v) {
-  InitDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation(&v->codesRepresentation);
-}
-
-int DecodeDL_TS_ChannelisationCodesShort_VHCR(PerContext* ctx, DL_TS_ChannelisationCodesShort_VHCR* v) {
-  PER_TRY_IN(DecodeDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation(ctx, &v->codesRepresentation), 0, "codesRepresentation");
-  return StatusOk;
-}
-
-int DecodeDL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive(PerContext* ctx, DL_TS_ChannelisationCodesShort_VHCR_codesRepresentation_consecutive* v) {
-  PER_TRY_IN(DecodeEnumerated(ctx, 32, &v->firstChannelisationCode), 0, "firstChannelisationCode");
-  PER_TRY_IN(DecodeEnumerated(ctx, 32, &v->lastChannelisationCode), 1, "lastChannelisationCode");
-  return StatusOk;
-}
-
-int DecodeDL_TS_ChannelisationCodesShort_codesRepresentation_consecutive(PerContext* ctx, DL_TS_ChannelisationCodesShort_codesRepresentation_consecutive* v) {
-  PER_TRY_IN(DecodeEnumerated(ctx, 16, &v->firstChannelisationCode), 0, "firstChannelisationCode");
-  PER_TRY_IN(DecodeEnumerated(ctx, 16, &v->lastChannelisationCode), 1, "lastChannelisationCode");
-  return StatusOk;
-}
-
-void InitTransportFormatSet(TransportFormatSet* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeTransportFormatSet(PerContext* ctx, TransportFormatSet* v) {
-  static const char* const kAlternatives[] = {"dedicatedTransChTFS", "commonTransChTFS"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: {
-      auto* alt = static_cast<DedicatedTransChTFS*>(AllocRecord(ctx, sizeof(DedicatedTransChTFS)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitDedicatedTransChTFS(alt);
-      status = DecodeDedicatedTransChTFS(ctx, alt);
-      break;
-    }
-    case 1: {
-      auto* alt = static_cast<CommonTransChTFS*>(AllocRecord(ctx, sizeof(CommonTransChTFS)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitCommonTransChTFS(alt);
-      status = DecodeCommonTransChTFS(ctx, alt);
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-void InitDSCH_TransportChannelsInfo_Item(DSCH_TransportChannelsInfo_Item* v) {
-  InitTransportFormatSet(&v->dsch_TFS);
-}
-
-int DecodeDSCH_TransportChannelsInfo_Item(PerContext* ctx, DSCH_TransportChannelsInfo_Item* v) {
-  PER_TRY_IN(DecodeUInt8(ctx, 1, 32, &v->dsch_transport_channel_identity), 0, "dsch_transport_channel_identity");
-  PER_TRY_IN(DecodeTransportFormatSet(ctx, &v->dsch_TFS), 1, "dsch_TFS");
-  return StatusOk;
-}
-
-void InitDSCH_TransportChannelsInfo(DSCH_TransportChannelsInfo* v) {
-  v->count = 0;
-  v->items = nullptr;
-}
-
-int DecodeDSCH_TransportChannelsInfo(PerContext* ctx, DSCH_TransportChannelsInfo* v) {
-  ctx->pendingSize = &kSize_1_32;
-  uint32_t count = 0;
-  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
-  v->count = 0;
-  v->items = nullptr;
-  if (count == 0) return StatusOk;
-  auto* items = static_cast<DSCH_TransportChannelsInfo_Item*>(AllocRecord(ctx, sizeof(DSCH_TransportChannelsInfo_Item) * count));
-  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-  v->items = items;
-  for (uint32_t i = 0; i < count; ++i) {
-    DSCH_TransportChannelsInfo_Item* element = &items[i];
-    InitDSCH_TransportChannelsInfo_Item(element);
-    PER_TRY_IN(DecodeDSCH_TransportChannelsInfo_Item(ctx, element), i, nullptr);
-    ++v->count;  // a failed element stays out of the list
-  }
-  return StatusOk;
-}
-
-void InitDedicatedDynamicTF_Info_rlc_Size(DedicatedDynamicTF_Info_rlc_Size* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeDedicatedDynamicTF_Info_rlc_Size(PerContext* ctx, DedicatedDynamicTF_Info_rlc_Size* v) {
-  static const char* const kAlternatives[] = {"bitMode", "octetModeType1"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: {
-      auto* alt = static_cast<BitModeRLC_SizeInfo*>(AllocRecord(ctx, sizeof(BitModeRLC_SizeInfo)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitBitModeRLC_SizeInfo(alt);
-      status = DecodeBitModeRLC_SizeInfo(ctx, alt);
-      break;
-    }
-    case 1: {
-      auto* alt = static_cast<OctetModeRLC_SizeInfoType1*>(AllocRecord(ctx, sizeof(OctetModeRLC_SizeInfoType1)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitOctetModeRLC_SizeInfoType1(alt);
-      status = DecodeOctetModeRLC_SizeInfoType1(ctx, alt);
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-void InitDedicatedDynamicTF_Info_numberOfTbSizeList(DedicatedDynamicTF_Info_numberOfTbSizeList* v) {
-  v->count = 0;
-  v->items = nullptr;
-}
-
-int DecodeDedicatedDynamicTF_Info_numberOfTbSizeList(PerContext* ctx, DedicatedDynamicTF_Info_numberOfTbSizeList* v) {
-  ctx->pendingSize = &kSize_1_32;
-  uint32_t count = 0;
-  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
-  v->count = 0;
-  v->items = nullptr;
-  if (count == 0) return StatusOk;
-  auto* items = static_cast<NumberOfTransportBlocks*>(AllocRecord(ctx, sizeof(NumberOfTransportBlocks) * count));
-  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-  v->items = items;
-  for (uint32_t i = 0; i < count; ++i) {
-    NumberOfTransportBlocks* element = &items[i];
-    InitNumberOfTransportBlocks(element);
-    PER_TRY_IN(DecodeNumberOfTransportBlocks(ctx, element), i, nullptr);
-    ++v->count;  // a failed element stays out of the list
-  }
-  return StatusOk;
-}
-
-void InitDedicatedDynamicTF_Info(DedicatedDynamicTF_Info* v) {
-  InitDedicatedDynamicTF_Info_rlc_Size(&v->rlc_Size);
-  InitDedicatedDynamicTF_Info_numberOfTbSizeList(&v->numberOfTbSizeList);
-  InitLogicalChannelList(&v->logicalChannelList);
-}
-
-int DecodeDedicatedDynamicTF_Info(PerContext* ctx, DedicatedDynamicTF_Info* v) {
-  PER_TRY_IN(DecodeDedicatedDynamicTF_Info_rlc_Size(ctx, &v->rlc_Size), 0, "rlc_Size");
-  PER_TRY_IN(DecodeDedicatedDynamicTF_Info_numberOfTbSizeList(ctx, &v->numberOfTbSizeList), 1, "numberOfTbSizeList");
-  PER_TRY_IN(DecodeLogicalChannelList(ctx, &v->logicalChannelList), 2, "logicalChannelList");
-  return StatusOk;
-}
-
-void InitDedicatedDynamicTF_InfoList(DedicatedDynamicTF_InfoList* v) {
-  v->count = 0;
-  v->items = nullptr;
-}
-
-int DecodeDedicatedDynamicTF_InfoList(PerContext* ctx, DedicatedDynamicTF_InfoList* v) {
-  ctx->pendingSize = &kSize_1_32;
-  uint32_t count = 0;
-  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
-  v->count = 0;
-  v->items = nullptr;
-  if (count == 0) return StatusOk;
-  auto* items = static_cast<DedicatedDynamicTF_Info*>(AllocRecord(ctx, sizeof(DedicatedDynamicTF_Info) * count));
-  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-  v->items = items;
-  for (uint32_t i = 0; i < count; ++i) {
-    DedicatedDynamicTF_Info* element = &items[i];
-    InitDedicatedDynamicTF_Info(element);
-    PER_TRY_IN(DecodeDedicatedDynamicTF_Info(ctx, element), i, nullptr);
-    ++v->count;  // a failed element stays out of the list
-  }
-  return StatusOk;
-}
-
-void InitDedicatedDynamicTF_Info_DynamicTTI_rlc_Size(DedicatedDynamicTF_Info_DynamicTTI_rlc_Size* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeDedicatedDynamicTF_Info_DynamicTTI_rlc_Size(PerContext* ctx, DedicatedDynamicTF_Info_DynamicTTI_rlc_Size* v) {
-  static const char* const kAlternatives[] = {"bitMode", "octetModeType1"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: {
-      auto* alt = static_cast<BitModeRLC_SizeInfo*>(AllocRecord(ctx, sizeof(BitModeRLC_SizeInfo)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitBitModeRLC_SizeInfo(alt);
-      status = DecodeBitModeRLC_SizeInfo(ctx, alt);
-      break;
-    }
-    case 1: {
-      auto* alt = static_cast<OctetModeRLC_SizeInfoType1*>(AllocRecord(ctx, sizeof(OctetModeRLC_SizeInfoType1)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitOctetModeRLC_SizeInfoType1(alt);
-      status = DecodeOctetModeRLC_SizeInfoType1(ctx, alt);
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-void InitDedicatedDynamicTF_Info_DynamicTTI(DedicatedDynamicTF_Info_DynamicTTI* v) {
-  InitDedicatedDynamicTF_Info_DynamicTTI_rlc_Size(&v->rlc_Size);
-  InitNumberOfTbSizeAndTTIList(&v->numberOfTbSizeAndTTIList);
-  InitLogicalChannelList(&v->logicalChannelList);
-}
-
-int DecodeDedicatedDynamicTF_Info_DynamicTTI(PerContext* ctx, DedicatedDynamicTF_Info_DynamicTTI* v) {
-  PER_TRY_IN(DecodeDedicatedDynamicTF_Info_DynamicTTI_rlc_Size(ctx, &v->rlc_Size), 0, "rlc_Size");
-  PER_TRY_IN(DecodeNumberOfTbSizeAndTTIList(ctx, &v->numberOfTbSizeAndTTIList), 1, "numberOfTbSizeAndTTIList");
-  PER_TRY_IN(DecodeLogicalChannelList(ctx, &v->logicalChannelList), 2, "logicalChannelList");
-  return StatusOk;
-}
-
-void InitDedicatedDynamicTF_InfoList_DynamicTTI(DedicatedDynamicTF_InfoList_DynamicTTI* v) {
-  v->count = 0;
-  v->items = nullptr;
-}
-
-int DecodeDedicatedDynamicTF_InfoList_DynamicTTI(PerContext* ctx, DedicatedDynamicTF_InfoList_DynamicTTI* v) {
-  ctx->pendingSize = &kSize_1_32;
-  uint32_t count = 0;
-  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
-  v->count = 0;
-  v->items = nullptr;
-  if (count == 0) return StatusOk;
-  auto* items = static_cast<DedicatedDynamicTF_Info_DynamicTTI*>(AllocRecord(ctx, sizeof(DedicatedDynamicTF_Info_DynamicTTI) * count));
-  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-  v->items = items;
-  for (uint32_t i = 0; i < count; ++i) {
-    DedicatedDynamicTF_Info_DynamicTTI* element = &items[i];
-    InitDedicatedDynamicTF_Info_DynamicTTI(element);
-    PER_TRY_IN(DecodeDedicatedDynamicTF_Info_DynamicTTI(ctx, element), i, nullptr);
-    ++v->count;  // a failed element stays out of the list
-  }
-  return StatusOk;
-}
-
-void InitDedicatedTransChTFS_tti(DedicatedTransChTFS_tti* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeDedicatedTransChTFS_tti(PerContext* ctx, DedicatedTransChTFS_tti* v) {
-  static const char* const kAlternatives[] = {"tti10", "tti20", "tti40", "tti80", "dynamic"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 5, &index), kStopBeforeMembers, nullptr);
-  if (index >= 5) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: case 1: case 2: case 3: {
-      auto* alt = static_cast<DedicatedDynamicTF_InfoList*>(AllocRecord(ctx, sizeof(DedicatedDynamicTF_InfoList)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitDedicatedDynamicTF_InfoList(alt);
-      status = DecodeDedicatedDynamicTF_InfoList(ctx, alt);
-      break;
-    }
-    case 4: {
-      auto* alt = static_cast<DedicatedDynamicTF_InfoList_DynamicTTI*>(AllocRecord(ctx, sizeof(DedicatedDynamicTF_InfoList_DynamicTTI)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitDedicatedDynamicTF_InfoList_DynamicTTI(alt);
-      status = DecodeDedicatedDynamicTF_InfoList_DynamicTTI(ctx, alt);
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 5 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-void InitDedicatedTransChTFS(DedicatedTransChTFS* v) {
-  InitDedicatedTransChTFS_tti(&v->tti);
-  InitSemistaticTF_Information(&v->semistaticTF_Information);
-}
-
-int DecodeDedicatedTransChTFS(PerContext* ctx, DedicatedTransChTFS* v) {
-  PER_TRY_IN(DecodeDedicatedTransChTFS_tti(ctx, &v->tti), 0, "tti");
-  PER_TRY_IN(DecodeSemistaticTF_Information(ctx, &v->semistaticTF_Information), 1, "semistaticTF_Information");
-  return StatusOk;
-}
-
-void InitDownlinkAdditionalTimeslots_parameters(DownlinkAdditionalTimeslots_parameters* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeDownlinkAdditionalTimeslots_parameters(PerContext* ctx, DownlinkAdditionalTimeslots_parameters* v) {
-  static const char* const kAlternatives[] = {"sameAsLast", "newParameters"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: {
-      auto* alt = static_cast<DownlinkAdditionalTimeslots_parameters_sameAsLast*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots_parameters_sameAsLast)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      status = DecodeDownlinkAdditionalTimeslots_parameters_sameAsLast(ctx, alt);
-      break;
-    }
-    case 1: {
-      auto* alt = static_cast<DownlinkAdditionalTimeslots_parameters_newParameters*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots_parameters_newParameters)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitDownlinkAdditionalTimeslots_parameters_newParameters(alt);
-      status = DecodeDownlinkAdditionalTimeslots_parameters_newParameters(ctx, alt);
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-void InitDownlinkAdditionalTimeslots(DownlinkAdditionalTimeslots* v) {
-  InitDownlinkAdditionalTimeslots_parameters(&v->parameters);
-}
-
-int DecodeDownlinkAdditionalTimeslots(PerContext* ctx, DownlinkAdditionalTimeslots* v) {
-  PER_TRY_IN(DecodeDownlinkAdditionalTimeslots_parameters(ctx, &v->parameters), 0, "parameters");
-  return StatusOk;
-}
-
-void InitDownlinkAdditionalTimeslots_LCR_r4_parameters(DownlinkAdditionalTimeslots_LCR_r4_parameters* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeDownlinkAdditionalTimeslots_LCR_r4_parameters(PerContext* ctx, DownlinkAdditionalTimeslots_LCR_r4_parameters* v) {
-  static const char* const kAlternatives[] = {"sameAsLast", "newParameters"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: {
-      auto* alt = static_cast<DownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      status = DecodeDownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast(ctx, alt);
-      break;
-    }
-    case 1: {
-      auto* alt = static_cast<DownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitDownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters(alt);
-      status = DecodeDownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters(ctx, alt);
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-void InitDownlinkAdditionalTimeslots_LCR_r4(DownlinkAdditionalTimeslots_LCR_r4* v) {
-  InitDownlinkAdditionalTimeslots_LCR_r4_parameters(&v->parameters);
-}
-
-int DecodeDownlinkAdditionalTimeslots_LCR_r4(PerContext* ctx, DownlinkAdditionalTimeslots_LCR_r4* v) {
-  PER_TRY_IN(DecodeDownlinkAdditionalTimeslots_LCR_r4_parameters(ctx, &v->parameters), 0, "parameters");
-  return StatusOk;
-}
-
-void InitMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode(MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode(PerContext* ctx, MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode* v) {
-  static const char* const kAlternatives[] = {"defaultMidamble", "commonMidamble", "ueSpecificMidamble"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
-  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: case 1: {
-      status = StatusOk;
-      break;
-    }
-    case 2: {
-      auto* alt = static_cast<MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      status = DecodeMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble(ctx, alt);
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-void InitMidambleShiftAndBurstType_LCR_r4(MidambleShiftAndBurstType_LCR_r4* v) {
-  InitMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode(&v->midambleAllocationMode);
-}
-
-int DecodeMidambleShiftAndBurstType_LCR_r4(PerContext* ctx, MidambleShiftAndBurstType_LCR_r4* v) {
-  PER_TRY_IN(DecodeMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode(ctx, &v->midambleAllocationMode), 0, "midambleAllocationMode");
-  PER_TRY_IN(DecodeUInt8(ctx, 1, 8, &v->midambleConfiguration), 1, "midambleConfiguration");
-  return StatusOk;
-}
-
-void InitIndividualTimeslotInfo_LCR_r4(IndividualTimeslotInfo_LCR_r4* v) {
-  v->presence = 0;
-  InitMidambleShiftAndBurstType_LCR_r4(&v->midambleShiftAndBurstType);
-}
-
-int DecodeIndividualTimeslotInfo_LCR_r4(PerContext* ctx, IndividualTimeslotInfo_LCR_r4* v) {
-  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
-  PER_TRY_IN(DecodeUInt8(ctx, 0, 6, &v->timeslotNumber), 0, "timeslotNumber");
-  PER_TRY_IN(ReadBit(ctx, &v->tfci_Existence), 1, "tfci_Existence");
-  PER_TRY_IN(DecodeMidambleShiftAndBurstType_LCR_r4(ctx, &v->midambleShiftAndBurstType), 2, "midambleShiftAndBurstType");
-  PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->modulation), 3, "modulation");
-  PER_TRY_IN(DecodeEnumerated(ctx, 3, &v->ss_TPC_Symbols), 4, "ss_TPC_Symbols");
-  if (v->presence & (1u << 0)) {
-    PER_TRY_IN(DecodeUInt8(ctx, 1, 15, &v->additionalSS_TPC_Symbols), 5, "additionalSS_TPC_Symbols");
-  }
-  return StatusOk;
-}
-
-void InitDownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters(DownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters* v) {
-  InitIndividualTimeslotInfo_LCR_r4(&v->individualTimeslotInfo);
-  InitDL_TS_ChannelisationCodesShort(&v->dl_TS_ChannelisationCodesShort);
-}
-
-int DecodeDownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters(PerContext* ctx, DownlinkAdditionalTimeslots_LCR_r4_parameters_newParameters* v) {
-  PER_TRY_IN(DecodeIndividualTimeslotInfo_LCR_r4(ctx, &v->individualTimeslotInfo), 0, "individualTimeslotInfo");
-  PER_TRY_IN(DecodeDL_TS_ChannelisationCodesShort(ctx, &v->dl_TS_ChannelisationCodesShort), 1, "dl_TS_ChannelisationCodesShort");
-  return StatusOk;
-}
-
-int DecodeDownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast(PerContext* ctx, DownlinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast* v) {
-  PER_TRY_IN(DecodeUInt8(ctx, 0, 6, &v->timeslotNumber), 0, "timeslotNumber");
-  return StatusOk;
-}
-
-void InitDownlinkAdditionalTimeslots_VHCR_parameters(DownlinkAdditionalTimeslots_VHCR_parameters* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeDownlinkAdditionalTimeslots_VHCR_parameters(PerContext* ctx, DownlinkAdditionalTimeslots_VHCR_parameters* v) {
-  static const char* const kAlternatives[] = {"sameAsLast", "newParameters"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: {
-      auto* alt = static_cast<DownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      status = DecodeDownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast(ctx, alt);
-      break;
-    }
-    case 1: {
-      auto* alt = static_cast<DownlinkAdditionalTimeslots_VHCR_parameters_newParameters*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots_VHCR_parameters_newParameters)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitDownlinkAdditionalTimeslots_VHCR_parameters_newParameters(alt);
-      status = DecodeDownlinkAdditionalTimeslots_VHCR_parameters_newParameters(ctx, alt);
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-void InitDownlinkAdditionalTimeslots_VHCR(DownlinkAdditionalTimeslots_VHCR* v) {
-  InitDownlinkAdditionalTimeslots_VHCR_parameters(&v->parameters);
-}
-
-int DecodeDownlinkAdditionalTimeslots_VHCR(PerContext* ctx, DownlinkAdditionalTimeslots_VHCR* v) {
-  PER_TRY_IN(DecodeDownlinkAdditionalTimeslots_VHCR_parameters(ctx, &v->parameters), 0, "parameters");
-  return StatusOk;
-}
-
-void InitMidambleShiftAndBurstType_VHCR_burstType(MidambleShiftAndBurstType_VHCR_burstType* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeMidambleShiftAndBurstType_VHCR_burstType(PerContext* ctx, MidambleShiftAndBurstType_VHCR_burstType* v) {
-  static const char* const kAlternatives[] = {"type1", "type2", "type3", "mbsfnBurstType4"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 4, &index), kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: {
-      auto* alt = static_cast<MidambleShiftAndBurstType_VHCR_burstType_type1*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_VHCR_burstType_type1)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitMidambleShiftAndBurstType_VHCR_burstType_type1(alt);
-      status = DecodeMidambleShiftAndBurstType_VHCR_burstType_type1(ctx, alt);
-      break;
-    }
-    case 1: {
-      auto* alt = static_cast<MidambleShiftAndBurstType_VHCR_burstType_type2*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_VHCR_burstType_type2)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitMidambleShiftAndBurstType_VHCR_burstType_type2(alt);
-      status = DecodeMidambleShiftAndBurstType_VHCR_burstType_type2(ctx, alt);
-      break;
-    }
-    case 2: {
-      auto* alt = static_cast<MidambleShiftAndBurstType_VHCR_burstType_type3*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_VHCR_burstType_type3)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitMidambleShiftAndBurstType_VHCR_burstType_type3(alt);
-      status = DecodeMidambleShiftAndBurstType_VHCR_burstType_type3(ctx, alt);
-      break;
-    }
-    case 3: {
-      status = StatusOk;
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 4 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-void InitMidambleShiftAndBurstType_VHCR(MidambleShiftAndBurstType_VHCR* v) {
-  InitMidambleShiftAndBurstType_VHCR_burstType(&v->burstType);
-}
-
-int DecodeMidambleShiftAndBurstType_VHCR(PerContext* ctx, MidambleShiftAndBurstType_VHCR* v) {
-  PER_TRY_IN(DecodeMidambleShiftAndBurstType_VHCR_burstType(ctx, &v->burstType), 0, "burstType");
-  return StatusOk;
-}
-
-void InitIndividualTimeslotInfo_VHCR(IndividualTimeslotInfo_VHCR* v) {
-  InitMidambleShiftAndBurstType_VHCR(&v->midambleShiftAndBurstType_VHCR);
-}
-
-int DecodeIndividualTimeslotInfo_VHCR(PerContext* ctx, IndividualTimeslotInfo_VHCR* v) {
-  PER_TRY_IN(DecodeUInt8(ctx, 0, 14, &v->timeslotNumber), 0, "timeslotNumber");
-  PER_TRY_IN(ReadBit(ctx, &v->tfci_Existence), 1, "tfci_Existence");
-  PER_TRY_IN(DecodeMidambleShiftAndBurstType_VHCR(ctx, &v->midambleShiftAndBurstType_VHCR), 2, "midambleShiftAndBurstType_VHCR");
-  return StatusOk;
-}
-
-void InitDownlinkAdditionalTimeslots_VHCR_parameters_newParameters(DownlinkAdditionalTimeslots_VHCR_parameters_newParameters* v) {
-  InitIndividualTimeslotInfo_VHCR(&v->individualTimeslotInfo);
-  InitDL_TS_ChannelisationCodesShort_VHCR(&v->dl_TS_ChannelisationCodesShort);
-}
-
-int DecodeDownlinkAdditionalTimeslots_VHCR_parameters_newParameters(PerContext* ctx, DownlinkAdditionalTimeslots_VHCR_parameters_newParameters* v) {
-  PER_TRY_IN(DecodeIndividualTimeslotInfo_VHCR(ctx, &v->individualTimeslotInfo), 0, "individualTimeslotInfo");
-  PER_TRY_IN(DecodeDL_TS_ChannelisationCodesShort_VHCR(ctx, &v->dl_TS_ChannelisationCodesShort), 1, "dl_TS_ChannelisationCodesShort");
-  return StatusOk;
-}
-
-int DecodeDownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast(PerContext* ctx, DownlinkAdditionalTimeslots_VHCR_parameters_sameAsLast* v) {
-  PER_TRY_IN(DecodeUInt8(ctx, 0, 14, &v->timeslotNumber), 0, "timeslotNumber");
-  return StatusOk;
-}
-
-void InitMidambleShiftAndBurstType_burstType(MidambleShiftAndBurstType_burstType* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeMidambleShiftAndBurstType_burstType(PerContext* ctx, MidambleShiftAndBurstType_burstType* v) {
-  static const char* const kAlternatives[] = {"type1", "type2", "type3"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
-  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: {
-      auto* alt = static_cast<MidambleShiftAndBurstType_burstType_type1*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_burstType_type1)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitMidambleShiftAndBurstType_burstType_type1(alt);
-      status = DecodeMidambleShiftAndBurstType_burstType_type1(ctx, alt);
-      break;
-    }
-    case 1: {
-      auto* alt = static_cast<MidambleShiftAndBurstType_burstType_type2*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_burstType_type2)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitMidambleShiftAndBurstType_burstType_type2(alt);
-      status = DecodeMidambleShiftAndBurstType_burstType_type2(ctx, alt);
-      break;
-    }
-    case 2: {
-      auto* alt = static_cast<MidambleShiftAndBurstType_burstType_type3*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_burstType_type3)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitMidambleShiftAndBurstType_burstType_type3(alt);
-      status = DecodeMidambleShiftAndBurstType_burstType_type3(ctx, alt);
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-void InitMidambleShiftAndBurstType(MidambleShiftAndBurstType* v) {
-  InitMidambleShiftAndBurstType_burstType(&v->burstType);
-}
-
-int DecodeMidambleShiftAndBurstType(PerContext* ctx, MidambleShiftAndBurstType* v) {
-  PER_TRY_IN(DecodeMidambleShiftAndBurstType_burstType(ctx, &v->burstType), 0, "burstType");
-  return StatusOk;
-}
-
-void InitIndividualTimeslotInfo(IndividualTimeslotInfo* v) {
-  InitMidambleShiftAndBurstType(&v->midambleShiftAndBurstType);
-}
-
-int DecodeIndividualTimeslotInfo(PerContext* ctx, IndividualTimeslotInfo* v) {
-  PER_TRY_IN(DecodeUInt8(ctx, 0, 14, &v->timeslotNumber), 0, "timeslotNumber");
-  PER_TRY_IN(ReadBit(ctx, &v->tfci_Existence), 1, "tfci_Existence");
-  PER_TRY_IN(DecodeMidambleShiftAndBurstType(ctx, &v->midambleShiftAndBurstType), 2, "midambleShiftAndBurstType");
-  return StatusOk;
-}
-
-void InitDownlinkAdditionalTimeslots_parameters_newParameters(DownlinkAdditionalTimeslots_parameters_newParameters* v) {
-  InitIndividualTimeslotInfo(&v->individualTimeslotInfo);
-  InitDL_TS_ChannelisationCodesShort(&v->dl_TS_ChannelisationCodesShort);
-}
-
-int DecodeDownlinkAdditionalTimeslots_parameters_newParameters(PerContext* ctx, DownlinkAdditionalTimeslots_parameters_newParameters* v) {
-  PER_TRY_IN(DecodeIndividualTimeslotInfo(ctx, &v->individualTimeslotInfo), 0, "individualTimeslotInfo");
-  PER_TRY_IN(DecodeDL_TS_ChannelisationCodesShort(ctx, &v->dl_TS_ChannelisationCodesShort), 1, "dl_TS_ChannelisationCodesShort");
-  return StatusOk;
-}
-
-int DecodeDownlinkAdditionalTimeslots_parameters_sameAsLast(PerContext* ctx, DownlinkAdditionalTimeslots_parameters_sameAsLast* v) {
-  PER_TRY_IN(DecodeUInt8(ctx, 0, 14, &v->timeslotNumber), 0, "timeslotNumber");
   return StatusOk;
 }
 
@@ -2185,312 +1830,6 @@ int DecodeDownlinkAdditionalTimeslots_r7_parameters_sameAsLast(PerContext* ctx, 
   return StatusOk;
 }
 
-void InitDownlinkTimeslotsCodes_moreTimeslots(DownlinkTimeslotsCodes_moreTimeslots* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeDownlinkTimeslotsCodes_moreTimeslots(PerContext* ctx, DownlinkTimeslotsCodes_moreTimeslots* v) {
-  static const char* const kAlternatives[] = {"noMore", "additionalTimeslots"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: {
-      status = StatusOk;
-      break;
-    }
-    case 1: {
-      auto* alt = static_cast<DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots*>(AllocRecord(ctx, sizeof(DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots(alt);
-      status = DecodeDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots(ctx, alt);
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-void InitDownlinkTimeslotsCodes(DownlinkTimeslotsCodes* v) {
-  InitIndividualTimeslotInfo(&v->firstIndividualTimeslotInfo);
-  InitDL_TS_ChannelisationCodesShort(&v->dl_TS_ChannelisationCodesShort);
-  InitDownlinkTimeslotsCodes_moreTimeslots(&v->moreTimeslots);
-}
-
-int DecodeDownlinkTimeslotsCodes(PerContext* ctx, DownlinkTimeslotsCodes* v) {
-  PER_TRY_IN(DecodeIndividualTimeslotInfo(ctx, &v->firstIndividualTimeslotInfo), 0, "firstIndividualTimeslotInfo");
-  PER_TRY_IN(DecodeDL_TS_ChannelisationCodesShort(ctx, &v->dl_TS_ChannelisationCodesShort), 1, "dl_TS_ChannelisationCodesShort");
-  PER_TRY_IN(DecodeDownlinkTimeslotsCodes_moreTimeslots(ctx, &v->moreTimeslots), 2, "moreTimeslots");
-  return StatusOk;
-}
-
-void InitDownlinkTimeslotsCodes_LCR_r4_moreTimeslots(DownlinkTimeslotsCodes_LCR_r4_moreTimeslots* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeDownlinkTimeslotsCodes_LCR_r4_moreTimeslots(PerContext* ctx, DownlinkTimeslotsCodes_LCR_r4_moreTimeslots* v) {
-  static const char* const kAlternatives[] = {"noMore", "additionalTimeslots"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: {
-      status = StatusOk;
-      break;
-    }
-    case 1: {
-      auto* alt = static_cast<DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots*>(AllocRecord(ctx, sizeof(DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(alt);
-      status = DecodeDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(ctx, alt);
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-void InitDownlinkTimeslotsCodes_LCR_r4(DownlinkTimeslotsCodes_LCR_r4* v) {
-  InitIndividualTimeslotInfo_LCR_r4(&v->firstIndividualTimeslotInfo);
-  InitDL_TS_ChannelisationCodesShort(&v->dl_TS_ChannelisationCodesShort);
-  InitDownlinkTimeslotsCodes_LCR_r4_moreTimeslots(&v->moreTimeslots);
-}
-
-int DecodeDownlinkTimeslotsCodes_LCR_r4(PerContext* ctx, DownlinkTimeslotsCodes_LCR_r4* v) {
-  PER_TRY_IN(DecodeIndividualTimeslotInfo_LCR_r4(ctx, &v->firstIndividualTimeslotInfo), 0, "firstIndividualTimeslotInfo");
-  PER_TRY_IN(DecodeDL_TS_ChannelisationCodesShort(ctx, &v->dl_TS_ChannelisationCodesShort), 1, "dl_TS_ChannelisationCodesShort");
-  PER_TRY_IN(DecodeDownlinkTimeslotsCodes_LCR_r4_moreTimeslots(ctx, &v->moreTimeslots), 2, "moreTimeslots");
-  return StatusOk;
-}
-
-void InitDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(PerContext* ctx, DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots* v) {
-  static const char* const kAlternatives[] = {"consecutive", "timeslotList"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: {
-      uint8_t value = 0;
-      status = DecodeUInt8(ctx, 1, 5, &value);
-      v->value = value;
-      break;
-    }
-    case 1: {
-      auto* alt = static_cast<DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList*>(AllocRecord(ctx, sizeof(DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(alt);
-      status = DecodeDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(ctx, alt);
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-void InitDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList* v) {
-  v->count = 0;
-  v->items = nullptr;
-}
-
-int DecodeDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(PerContext* ctx, DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList* v) {
-  ctx->pendingSize = &kSize_1_5;
-  uint32_t count = 0;
-  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
-  if (count > 5) {
-    PER_TRY_IN(NoteWarning(ctx, WarningKind::ListAboveSize), kStopBeforeMembers, nullptr);
-  }
-  v->count = 0;
-  v->items = nullptr;
-  if (count == 0) return StatusOk;
-  auto* items = static_cast<DownlinkAdditionalTimeslots_LCR_r4*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots_LCR_r4) * count));
-  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-  v->items = items;
-  for (uint32_t i = 0; i < count; ++i) {
-    DownlinkAdditionalTimeslots_LCR_r4* element = &items[i];
-    InitDownlinkAdditionalTimeslots_LCR_r4(element);
-    PER_TRY_IN(DecodeDownlinkAdditionalTimeslots_LCR_r4(ctx, element), i, nullptr);
-    ++v->count;  // a failed element stays out of the list
-  }
-  return StatusOk;
-}
-
-void InitDownlinkTimeslotsCodes_VHCR_moreTimeslots(DownlinkTimeslotsCodes_VHCR_moreTimeslots* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeDownlinkTimeslotsCodes_VHCR_moreTimeslots(PerContext* ctx, DownlinkTimeslotsCodes_VHCR_moreTimeslots* v) {
-  static const char* const kAlternatives[] = {"noMore", "additionalTimeslots"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: {
-      status = StatusOk;
-      break;
-    }
-    case 1: {
-      auto* alt = static_cast<DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots*>(AllocRecord(ctx, sizeof(DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(alt);
-      status = DecodeDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(ctx, alt);
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-void InitDownlinkTimeslotsCodes_VHCR(DownlinkTimeslotsCodes_VHCR* v) {
-  InitIndividualTimeslotInfo_VHCR(&v->firstIndividualTimeslotInfo);
-  InitDL_TS_ChannelisationCodesShort_VHCR(&v->dl_TS_ChannelisationCodesShort);
-  InitDownlinkTimeslotsCodes_VHCR_moreTimeslots(&v->moreTimeslots);
-}
-
-int DecodeDownlinkTimeslotsCodes_VHCR(PerContext* ctx, DownlinkTimeslotsCodes_VHCR* v) {
-  PER_TRY_IN(DecodeIndividualTimeslotInfo_VHCR(ctx, &v->firstIndividualTimeslotInfo), 0, "firstIndividualTimeslotInfo");
-  PER_TRY_IN(DecodeDL_TS_ChannelisationCodesShort_VHCR(ctx, &v->dl_TS_ChannelisationCodesShort), 1, "dl_TS_ChannelisationCodesShort");
-  PER_TRY_IN(DecodeDownlinkTimeslotsCodes_VHCR_moreTimeslots(ctx, &v->moreTimeslots), 2, "moreTimeslots");
-  return StatusOk;
-}
-
-void InitDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(PerContext* ctx, DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots* v) {
-  static const char* const kAlternatives[] = {"consecutive", "timeslotList"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: {
-      uint8_t value = 0;
-      status = DecodeUInt8(ctx, 1, 13, &value);
-      v->value = value;
-      break;
-    }
-    case 1: {
-      auto* alt = static_cast<DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList*>(AllocRecord(ctx, sizeof(DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(alt);
-      status = DecodeDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(ctx, alt);
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-void InitDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList* v) {
-  v->count = 0;
-  v->items = nullptr;
-}
-
-int DecodeDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(PerContext* ctx, DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList* v) {
-  ctx->pendingSize = &kSize_1_13;
-  uint32_t count = 0;
-  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
-  if (count > 13) {
-    PER_TRY_IN(NoteWarning(ctx, WarningKind::ListAboveSize), kStopBeforeMembers, nullptr);
-  }
-  v->count = 0;
-  v->items = nullptr;
-  if (count == 0) return StatusOk;
-  auto* items = static_cast<DownlinkAdditionalTimeslots_VHCR*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots_VHCR) * count));
-  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-  v->items = items;
-  for (uint32_t i = 0; i < count; ++i) {
-    DownlinkAdditionalTimeslots_VHCR* element = &items[i];
-    InitDownlinkAdditionalTimeslots_VHCR(element);
-    PER_TRY_IN(DecodeDownlinkAdditionalTimeslots_VHCR(ctx, element), i, nullptr);
-    ++v->count;  // a failed element stays out of the list
-  }
-  return StatusOk;
-}
-
-void InitDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots(DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots(PerContext* ctx, DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots* v) {
-  static const char* const kAlternatives[] = {"consecutive", "timeslotList"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: {
-      uint8_t value = 0;
-      status = DecodeUInt8(ctx, 1, 13, &value);
-      v->value = value;
-      break;
-    }
-    case 1: {
-      auto* alt = static_cast<DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList*>(AllocRecord(ctx, sizeof(DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(alt);
-      status = DecodeDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(ctx, alt);
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-void InitDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList* v) {
-  v->count = 0;
-  v->items = nullptr;
-}
-
-int DecodeDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(PerContext* ctx, DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList* v) {
-  ctx->pendingSize = &kSize_1_13;
-  uint32_t count = 0;
-  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
-  if (count > 13) {
-    PER_TRY_IN(NoteWarning(ctx, WarningKind::ListAboveSize), kStopBeforeMembers, nullptr);
-  }
-  v->count = 0;
-  v->items = nullptr;
-  if (count == 0) return StatusOk;
-  auto* items = static_cast<DownlinkAdditionalTimeslots*>(AllocRecord(ctx, sizeof(DownlinkAdditionalTimeslots) * count));
-  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-  v->items = items;
-  for (uint32_t i = 0; i < count; ++i) {
-    DownlinkAdditionalTimeslots* element = &items[i];
-    InitDownlinkAdditionalTimeslots(element);
-    PER_TRY_IN(DecodeDownlinkAdditionalTimeslots(ctx, element), i, nullptr);
-    ++v->count;  // a failed element stays out of the list
-  }
-  return StatusOk;
-}
-
 void InitDownlinkTimeslotsCodes_r7_moreTimeslots(DownlinkTimeslotsCodes_r7_moreTimeslots* v) {
   v->tag = 0;
   v->ptr = nullptr;
@@ -2593,171 +1932,6 @@ int DecodeDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotLi
   return StatusOk;
 }
 
-void InitExplicitTFCS_Configuration(ExplicitTFCS_Configuration* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeExplicitTFCS_Configuration(PerContext* ctx, ExplicitTFCS_Configuration* v) {
-  static const char* const kAlternatives[] = {"complete", "addition", "removal", "replacement"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 4, &index), kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: case 1: {
-      auto* alt = static_cast<TFCS_ReconfAdd*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitTFCS_ReconfAdd(alt);
-      status = DecodeTFCS_ReconfAdd(ctx, alt);
-      break;
-    }
-    case 2: {
-      auto* alt = static_cast<TFCS_RemovalList*>(AllocRecord(ctx, sizeof(TFCS_RemovalList)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitTFCS_RemovalList(alt);
-      status = DecodeTFCS_RemovalList(ctx, alt);
-      break;
-    }
-    case 3: {
-      auto* alt = static_cast<ExplicitTFCS_Configuration_replacement*>(AllocRecord(ctx, sizeof(ExplicitTFCS_Configuration_replacement)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitExplicitTFCS_Configuration_replacement(alt);
-      status = DecodeExplicitTFCS_Configuration_replacement(ctx, alt);
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 4 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-int DecodeTFCS_Removal(PerContext* ctx, TFCS_Removal* v) {
-  PER_TRY_IN(DecodeUInt16(ctx, 0, 1023, &v->tfci), 0, "tfci");
-  return StatusOk;
-}
-
-void InitTFCS_RemovalList(TFCS_RemovalList* v) {
-  v->count = 0;
-  v->items = nullptr;
-}
-
-int DecodeTFCS_RemovalList(PerContext* ctx, TFCS_RemovalList* v) {
-  ctx->pendingSize = &kSize_1_1024;
-  uint32_t count = 0;
-  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
-  v->count = 0;
-  v->items = nullptr;
-  if (count == 0) return StatusOk;
-  auto* items = static_cast<TFCS_Removal*>(AllocRecord(ctx, sizeof(TFCS_Removal) * count));
-  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-  v->items = items;
-  for (uint32_t i = 0; i < count; ++i) {
-    TFCS_Removal* element = &items[i];
-    PER_TRY_IN(DecodeTFCS_Removal(ctx, element), i, nullptr);
-    ++v->count;  // a failed element stays out of the list
-  }
-  return StatusOk;
-}
-
-void InitTFCS_ReconfAdd_ctfcSize(TFCS_ReconfAdd_ctfcSize* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeTFCS_ReconfAdd_ctfcSize(PerContext* ctx, TFCS_ReconfAdd_ctfcSize* v) {
-  static const char* const kAlternatives[] = {"ctfc2Bit", "ctfc4Bit", "ctfc6Bit", "ctfc8Bit", "ctfc12Bit", "ctfc16Bit", "ctfc24Bit"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 7, &index), kStopBeforeMembers, nullptr);
-  if (index >= 7) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: {
-      auto* alt = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc2Bit*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc2Bit)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitTFCS_ReconfAdd_ctfcSize_ctfc2Bit(alt);
-      status = DecodeTFCS_ReconfAdd_ctfcSize_ctfc2Bit(ctx, alt);
-      break;
-    }
-    case 1: {
-      auto* alt = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc4Bit*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc4Bit)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitTFCS_ReconfAdd_ctfcSize_ctfc4Bit(alt);
-      status = DecodeTFCS_ReconfAdd_ctfcSize_ctfc4Bit(ctx, alt);
-      break;
-    }
-    case 2: {
-      auto* alt = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc6Bit*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc6Bit)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitTFCS_ReconfAdd_ctfcSize_ctfc6Bit(alt);
-      status = DecodeTFCS_ReconfAdd_ctfcSize_ctfc6Bit(ctx, alt);
-      break;
-    }
-    case 3: {
-      auto* alt = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc8Bit*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc8Bit)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitTFCS_ReconfAdd_ctfcSize_ctfc8Bit(alt);
-      status = DecodeTFCS_ReconfAdd_ctfcSize_ctfc8Bit(ctx, alt);
-      break;
-    }
-    case 4: {
-      auto* alt = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc12Bit*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc12Bit)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitTFCS_ReconfAdd_ctfcSize_ctfc12Bit(alt);
-      status = DecodeTFCS_ReconfAdd_ctfcSize_ctfc12Bit(ctx, alt);
-      break;
-    }
-    case 5: {
-      auto* alt = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc16Bit*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc16Bit)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitTFCS_ReconfAdd_ctfcSize_ctfc16Bit(alt);
-      status = DecodeTFCS_ReconfAdd_ctfcSize_ctfc16Bit(ctx, alt);
-      break;
-    }
-    case 6: {
-      auto* alt = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc24Bit*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc24Bit)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitTFCS_ReconfAdd_ctfcSize_ctfc24Bit(alt);
-      status = DecodeTFCS_ReconfAdd_ctfcSize_ctfc24Bit(ctx, alt);
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 7 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-void InitTFCS_ReconfAdd(TFCS_ReconfAdd* v) {
-  InitTFCS_ReconfAdd_ctfcSize(&v->ctfcSize);
-}
-
-int DecodeTFCS_ReconfAdd(PerContext* ctx, TFCS_ReconfAdd* v) {
-  PER_TRY_IN(DecodeTFCS_ReconfAdd_ctfcSize(ctx, &v->ctfcSize), 0, "ctfcSize");
-  return StatusOk;
-}
-
-void InitExplicitTFCS_Configuration_replacement(ExplicitTFCS_Configuration_replacement* v) {
-  InitTFCS_RemovalList(&v->tfcsRemoval);
-  InitTFCS_ReconfAdd(&v->tfcsAdd);
-}
-
-int DecodeExplicitTFCS_Configuration_replacement(PerContext* ctx, ExplicitTFCS_Configuration_replacement* v) {
-  PER_TRY_IN(DecodeTFCS_RemovalList(ctx, &v->tfcsRemoval), 0, "tfcsRemoval");
-  PER_TRY_IN(DecodeTFCS_ReconfAdd(ctx, &v->tfcsAdd), 1, "tfcsAdd");
-  return StatusOk;
-}
-
 void InitFACH_PCH_Information(FACH_PCH_Information* v) {
   InitTransportFormatSet(&v->transportFormatSet);
 }
@@ -2790,18 +1964,6 @@ int DecodeFACH_PCH_InformationList(PerContext* ctx, FACH_PCH_InformationList* v)
     PER_TRY_IN(DecodeFACH_PCH_Information(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
-  return StatusOk;
-}
-
-void InitFPACH_Info_r4(FPACH_Info_r4* v) {
-  InitMidambleShiftAndBurstType_LCR_r4(&v->midambleShiftAndBurstType);
-}
-
-int DecodeFPACH_Info_r4(PerContext* ctx, FPACH_Info_r4* v) {
-  PER_TRY_IN(DecodeUInt8(ctx, 0, 6, &v->timeslot), 0, "timeslot");
-  PER_TRY_IN(DecodeEnumerated(ctx, 16, &v->channelisationCode), 1, "channelisationCode");
-  PER_TRY_IN(DecodeMidambleShiftAndBurstType_LCR_r4(ctx, &v->midambleShiftAndBurstType), 2, "midambleShiftAndBurstType");
-  PER_TRY_IN(DecodeUInt8(ctx, 1, 4, &v->wi), 3, "wi");
   return StatusOk;
 }
 
@@ -2926,6 +2088,231 @@ int DecodeHS_DSCH_CommonSystemInformation(PerContext* ctx, HS_DSCH_CommonSystemI
   return StatusOk;
 }
 
+void InitHS_SCCH_TDD128_r6_midambleAllocationMode(HS_SCCH_TDD128_r6_midambleAllocationMode* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeHS_SCCH_TDD128_r6_midambleAllocationMode(PerContext* ctx, HS_SCCH_TDD128_r6_midambleAllocationMode* v) {
+  static const char* const kAlternatives[] = {"defaultMidamble", "commonMidamble", "ueSpecificMidamble"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
+  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: case 1: {
+      status = StatusOk;
+      break;
+    }
+    case 2: {
+      uint8_t value = 0;
+      status = DecodeUInt8(ctx, 0, 15, &value);
+      v->value = value;
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitHS_SICH_Configuration_TDD128_r6_midambleAllocationMode(HS_SICH_Configuration_TDD128_r6_midambleAllocationMode* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeHS_SICH_Configuration_TDD128_r6_midambleAllocationMode(PerContext* ctx, HS_SICH_Configuration_TDD128_r6_midambleAllocationMode* v) {
+  static const char* const kAlternatives[] = {"defaultMidamble", "ueSpecificMidamble"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      status = StatusOk;
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<HS_SICH_Configuration_TDD128_r6_midambleAllocationMode_ueSpecificMidamble*>(AllocRecord(ctx, sizeof(HS_SICH_Configuration_TDD128_r6_midambleAllocationMode_ueSpecificMidamble)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      status = DecodeHS_SICH_Configuration_TDD128_r6_midambleAllocationMode_ueSpecificMidamble(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitHS_SICH_Configuration_TDD128_r6(HS_SICH_Configuration_TDD128_r6* v) {
+  InitHS_SICH_Configuration_TDD128_r6_midambleAllocationMode(&v->midambleAllocationMode);
+}
+
+int DecodeHS_SICH_Configuration_TDD128_r6(PerContext* ctx, HS_SICH_Configuration_TDD128_r6* v) {
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 6, &v->timeslotNumber), 0, "timeslotNumber");
+  PER_TRY_IN(DecodeEnumerated(ctx, 16, &v->channelisationCode), 1, "channelisationCode");
+  PER_TRY_IN(DecodeHS_SICH_Configuration_TDD128_r6_midambleAllocationMode(ctx, &v->midambleAllocationMode), 2, "midambleAllocationMode");
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 8, &v->midambleConfiguration), 3, "midambleConfiguration");
+  return StatusOk;
+}
+
+void InitHS_SCCH_TDD128_r6(HS_SCCH_TDD128_r6* v) {
+  InitHS_SCCH_TDD128_r6_midambleAllocationMode(&v->midambleAllocationMode);
+  InitHS_SICH_Configuration_TDD128_r6(&v->hs_sich_configuration);
+}
+
+int DecodeHS_SCCH_TDD128_r6(PerContext* ctx, HS_SCCH_TDD128_r6* v) {
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 6, &v->timeslotNumber), 0, "timeslotNumber");
+  PER_TRY_IN(DecodeEnumerated(ctx, 16, &v->firstChannelisationCode), 1, "firstChannelisationCode");
+  PER_TRY_IN(DecodeEnumerated(ctx, 16, &v->secondChannelisationCode), 2, "secondChannelisationCode");
+  PER_TRY_IN(DecodeHS_SCCH_TDD128_r6_midambleAllocationMode(ctx, &v->midambleAllocationMode), 3, "midambleAllocationMode");
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 8, &v->midambleConfiguration), 4, "midambleConfiguration");
+  PER_TRY_IN(DecodeHS_SICH_Configuration_TDD128_r6(ctx, &v->hs_sich_configuration), 5, "hs_sich_configuration");
+  return StatusOk;
+}
+
+void InitHS_SCCH_SystemInfo_TDD128_hs_SCCH_SetConfiguration(HS_SCCH_SystemInfo_TDD128_hs_SCCH_SetConfiguration* v) {
+  v->count = 0;
+  v->items = nullptr;
+}
+
+int DecodeHS_SCCH_SystemInfo_TDD128_hs_SCCH_SetConfiguration(PerContext* ctx, HS_SCCH_SystemInfo_TDD128_hs_SCCH_SetConfiguration* v) {
+  ctx->pendingSize = &kSize_1_4;
+  uint32_t count = 0;
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  v->count = 0;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<HS_SCCH_TDD128_r6*>(AllocRecord(ctx, sizeof(HS_SCCH_TDD128_r6) * count));
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+  v->items = items;
+  for (uint32_t i = 0; i < count; ++i) {
+    HS_SCCH_TDD128_r6* element = &items[i];
+    InitHS_SCCH_TDD128_r6(element);
+    PER_TRY_IN(DecodeHS_SCCH_TDD128_r6(ctx, element), i, nullptr);
+    ++v->count;  // a failed element stays out of the list
+  }
+  return StatusOk;
+}
+
+void InitHS_SCCH_SystemInfo_TDD128(HS_SCCH_SystemInfo_TDD128* v) {
+  v->presence = 0;
+  InitHS_SCCH_SystemInfo_TDD128_hs_SCCH_SetConfiguration(&v->hs_SCCH_SetConfiguration);
+}
+
+int DecodeHS_SCCH_SystemInfo_TDD128(PerContext* ctx, HS_SCCH_SystemInfo_TDD128* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeHS_SCCH_SystemInfo_TDD128_hs_SCCH_SetConfiguration(ctx, &v->hs_SCCH_SetConfiguration), 0, "hs_SCCH_SetConfiguration");
+  PER_TRY_IN(DecodeInt8(ctx, -120, -58, &v->power_level_HSSICH), 1, "power_level_HSSICH");
+  PER_TRY_IN(DecodeInt8(ctx, -7, 8, &v->nack_ack_power_offset), 2, "nack_ack_power_offset");
+  PER_TRY_IN(DecodeEnumerated(ctx, 4, &v->tpc_step_size), 3, "tpc_step_size");
+  PER_TRY_IN(DecodeInt8(ctx, -63, 0, &v->bler_target), 4, "bler_target");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 255, &v->power_control_gap), 5, "power_control_gap");
+  }
+  if (v->presence & (1u << 1)) {
+    PER_TRY_IN(ReadBit(ctx, &v->pathloss_compensation_switch), 6, "pathloss_compensation_switch");
+  }
+  return StatusOk;
+}
+
+void InitHS_PDSCH_Midamble_Configuration_TDD128_midambleAllocationMode(HS_PDSCH_Midamble_Configuration_TDD128_midambleAllocationMode* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeHS_PDSCH_Midamble_Configuration_TDD128_midambleAllocationMode(PerContext* ctx, HS_PDSCH_Midamble_Configuration_TDD128_midambleAllocationMode* v) {
+  static const char* const kAlternatives[] = {"defaultMidamble", "commonMidamble", "ueSpecificMidamble"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
+  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: case 1: {
+      status = StatusOk;
+      break;
+    }
+    case 2: {
+      uint8_t value = 0;
+      status = DecodeUInt8(ctx, 0, 15, &value);
+      v->value = value;
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitHS_PDSCH_Midamble_Configuration_TDD128(HS_PDSCH_Midamble_Configuration_TDD128* v) {
+  InitHS_PDSCH_Midamble_Configuration_TDD128_midambleAllocationMode(&v->midambleAllocationMode);
+}
+
+int DecodeHS_PDSCH_Midamble_Configuration_TDD128(PerContext* ctx, HS_PDSCH_Midamble_Configuration_TDD128* v) {
+  PER_TRY_IN(DecodeHS_PDSCH_Midamble_Configuration_TDD128_midambleAllocationMode(ctx, &v->midambleAllocationMode), 0, "midambleAllocationMode");
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 8, &v->midambleConfiguration), 1, "midambleConfiguration");
+  return StatusOk;
+}
+
+void InitHS_DSCH_CommonSystemInformation_TDD128_common_H_RNTI_information(HS_DSCH_CommonSystemInformation_TDD128_common_H_RNTI_information* v) {
+  v->count = 0;
+  for (auto& item : v->items) item.bitCount = 0;
+}
+
+int DecodeHS_DSCH_CommonSystemInformation_TDD128_common_H_RNTI_information(PerContext* ctx, HS_DSCH_CommonSystemInformation_TDD128_common_H_RNTI_information* v) {
+  ctx->pendingSize = &kSize_1_4;
+  PER_TRY_IN(ReadLength(ctx, &v->count), kStopBeforeMembers, nullptr);
+  if (v->count > 4) return StopIn(ctx, StatusTooMany, kStopBeforeMembers, nullptr);
+  for (uint32_t i = 0; i < v->count; ++i) {
+    ctx->pendingSize = &kSize_16_16;
+    PER_TRY_IN(ReadBitString(ctx, &v->items[i].bitCount, v->items[i].bytes, sizeof v->items[i].bytes), i, nullptr);
+  }
+  return StatusOk;
+}
+
+void InitHS_DSCH_CommonSystemInformation_TDD128(HS_DSCH_CommonSystemInformation_TDD128* v) {
+  v->presence = 0;
+  InitCommon_MAC_ehs_ReorderingQueueList(&v->common_MAC_ehs_ReorderingQueueList);
+  InitHS_SCCH_SystemInfo_TDD128(&v->hs_scch_SystemInfo_tdd128);
+  InitHARQ_Info(&v->harq_SystemInfo);
+  InitHS_PDSCH_Midamble_Configuration_TDD128(&v->hs_pdsch_MidambleConfiguration);
+  InitHS_DSCH_CommonSystemInformation_TDD128_common_H_RNTI_information(&v->common_H_RNTI_information);
+}
+
+int DecodeHS_DSCH_CommonSystemInformation_TDD128(PerContext* ctx, HS_DSCH_CommonSystemInformation_TDD128* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeCommonRBMappingInfo(ctx, &v->ccch_MappingInfo), 0, "ccch_MappingInfo");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeCommonRBMappingInfo(ctx, &v->srb1_MappingInfo), 1, "srb1_MappingInfo");
+  }
+  PER_TRY_IN(DecodeCommon_MAC_ehs_ReorderingQueueList(ctx, &v->common_MAC_ehs_ReorderingQueueList), 2, "common_MAC_ehs_ReorderingQueueList");
+  PER_TRY_IN(DecodeHS_SCCH_SystemInfo_TDD128(ctx, &v->hs_scch_SystemInfo_tdd128), 3, "hs_scch_SystemInfo_tdd128");
+  PER_TRY_IN(DecodeHARQ_Info(ctx, &v->harq_SystemInfo), 4, "harq_SystemInfo");
+  PER_TRY_IN(DecodeHS_PDSCH_Midamble_Configuration_TDD128(ctx, &v->hs_pdsch_MidambleConfiguration), 5, "hs_pdsch_MidambleConfiguration");
+  PER_TRY_IN(DecodeHS_DSCH_CommonSystemInformation_TDD128_common_H_RNTI_information(ctx, &v->common_H_RNTI_information), 6, "common_H_RNTI_information");
+  ctx->pendingSize = &kSize_16_16;
+  PER_TRY_IN(ReadBitString(ctx, &v->bcchSpecific_H_RNTI.bitCount, v->bcchSpecific_H_RNTI.bytes, sizeof v->bcchSpecific_H_RNTI.bytes), 7, "bcchSpecific_H_RNTI");
+  return StatusOk;
+}
+
+int DecodeHS_DSCH_DrxCellfach_info(PerContext* ctx, HS_DSCH_DrxCellfach_info* v) {
+  PER_TRY_IN(DecodeEnumerated(ctx, 4, &v->t_321), 0, "t_321");
+  PER_TRY_IN(DecodeEnumerated(ctx, 4, &v->hs_dsch_DrxCycleFach), 1, "hs_dsch_DrxCycleFach");
+  PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->hs_dsch_DrxBurstFach), 2, "hs_dsch_DrxBurstFach");
+  PER_TRY_IN(ReadBit(ctx, &v->drxInterruption_hs_dsch), 3, "drxInterruption_hs_dsch");
+  return StatusOk;
+}
+
+int DecodeHS_DSCH_DrxCellfach_info_TDD128(PerContext* ctx, HS_DSCH_DrxCellfach_info_TDD128* v) {
+  PER_TRY_IN(DecodeEnumerated(ctx, 4, &v->t_321), 0, "t_321");
+  PER_TRY_IN(DecodeEnumerated(ctx, 4, &v->hs_dsch_DrxCycleFach), 1, "hs_dsch_DrxCycleFach");
+  PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->hs_dsch_DrxBurstFach), 2, "hs_dsch_DrxBurstFach");
+  return StatusOk;
+}
+
 void InitPICH_Info(PICH_Info* v) {
   v->tag = 0;
   v->ptr = nullptr;
@@ -3024,6 +2411,147 @@ int DecodeHS_DSCH_PagingSystemInformation(PerContext* ctx, HS_DSCH_PagingSystemI
   return StatusOk;
 }
 
+void InitPICH_ForHSDPASupportedPaging_TDD128(PICH_ForHSDPASupportedPaging_TDD128* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodePICH_ForHSDPASupportedPaging_TDD128(PerContext* ctx, PICH_ForHSDPASupportedPaging_TDD128* v) {
+  static const char* const kAlternatives[] = {"implicit", "explicit_"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      auto* alt = static_cast<PICH_ForHSDPASupportedPaging_TDD128_implicit*>(AllocRecord(ctx, sizeof(PICH_ForHSDPASupportedPaging_TDD128_implicit)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitPICH_ForHSDPASupportedPaging_TDD128_implicit(alt);
+      status = DecodePICH_ForHSDPASupportedPaging_TDD128_implicit(ctx, alt);
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<PICH_Info_LCR_r4*>(AllocRecord(ctx, sizeof(PICH_Info_LCR_r4)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitPICH_Info_LCR_r4(alt);
+      status = DecodePICH_Info_LCR_r4(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitHS_DSCH_PagingSystemInformation_TDD128_pich_ForHsdschList(HS_DSCH_PagingSystemInformation_TDD128_pich_ForHsdschList* v) {
+  v->count = 0;
+  v->items = nullptr;
+}
+
+int DecodeHS_DSCH_PagingSystemInformation_TDD128_pich_ForHsdschList(PerContext* ctx, HS_DSCH_PagingSystemInformation_TDD128_pich_ForHsdschList* v) {
+  ctx->pendingSize = &kSize_1_16;
+  uint32_t count = 0;
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  v->count = 0;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<PICH_ForHSDPASupportedPaging_TDD128*>(AllocRecord(ctx, sizeof(PICH_ForHSDPASupportedPaging_TDD128) * count));
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+  v->items = items;
+  for (uint32_t i = 0; i < count; ++i) {
+    PICH_ForHSDPASupportedPaging_TDD128* element = &items[i];
+    InitPICH_ForHSDPASupportedPaging_TDD128(element);
+    PER_TRY_IN(DecodePICH_ForHSDPASupportedPaging_TDD128(ctx, element), i, nullptr);
+    ++v->count;  // a failed element stays out of the list
+  }
+  return StatusOk;
+}
+
+void InitPCCH_InformationList_paging_associatedHspdschInfo_Item(PCCH_InformationList_paging_associatedHspdschInfo_Item* v) {
+  InitHS_PDSCH_Midamble_Configuration_TDD128(&v->hs_pdsch_MidambleConfiguration);
+}
+
+int DecodePCCH_InformationList_paging_associatedHspdschInfo_Item(PerContext* ctx, PCCH_InformationList_paging_associatedHspdschInfo_Item* v) {
+  PER_TRY_IN(DecodeHS_PDSCH_Midamble_Configuration_TDD128(ctx, &v->hs_pdsch_MidambleConfiguration), 0, "hs_pdsch_MidambleConfiguration");
+  ctx->pendingSize = &kSize_6_6;
+  PER_TRY_IN(ReadBitString(ctx, &v->timeslotResourceRelatedInfo.bitCount, v->timeslotResourceRelatedInfo.bytes, sizeof v->timeslotResourceRelatedInfo.bytes), 1, "timeslotResourceRelatedInfo");
+  PER_TRY_IN(DecodeCodeResourceInformation_TDD128(ctx, &v->codeResourceInformation), 2, "codeResourceInformation");
+  return StatusOk;
+}
+
+void InitPCCH_InformationList_paging_associatedHspdschInfo(PCCH_InformationList_paging_associatedHspdschInfo* v) {
+  v->count = 0;
+  v->items = nullptr;
+}
+
+int DecodePCCH_InformationList_paging_associatedHspdschInfo(PerContext* ctx, PCCH_InformationList_paging_associatedHspdschInfo* v) {
+  ctx->pendingSize = &kSize_1_16;
+  uint32_t count = 0;
+  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
+  v->count = 0;
+  v->items = nullptr;
+  if (count == 0) return StatusOk;
+  auto* items = static_cast<PCCH_InformationList_paging_associatedHspdschInfo_Item*>(AllocRecord(ctx, sizeof(PCCH_InformationList_paging_associatedHspdschInfo_Item) * count));
+  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+  v->items = items;
+  for (uint32_t i = 0; i < count; ++i) {
+    PCCH_InformationList_paging_associatedHspdschInfo_Item* element = &items[i];
+    InitPCCH_InformationList_paging_associatedHspdschInfo_Item(element);
+    PER_TRY_IN(DecodePCCH_InformationList_paging_associatedHspdschInfo_Item(ctx, element), i, nullptr);
+    ++v->count;  // a failed element stays out of the list
+  }
+  return StatusOk;
+}
+
+void InitPCCH_InformationList_transportBlockSizeList(PCCH_InformationList_transportBlockSizeList* v) {
+  v->count = 0;
+}
+
+int DecodePCCH_InformationList_transportBlockSizeList(PerContext* ctx, PCCH_InformationList_transportBlockSizeList* v) {
+  ctx->pendingSize = &kSize_1_2;
+  PER_TRY_IN(ReadLength(ctx, &v->count), kStopBeforeMembers, nullptr);
+  if (v->count > 2) return StopIn(ctx, StatusTooMany, kStopBeforeMembers, nullptr);
+  for (uint32_t i = 0; i < v->count; ++i) {
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 32, &v->items[i]), i, nullptr);
+  }
+  return StatusOk;
+}
+
+void InitPCCH_InformationList(PCCH_InformationList* v) {
+  InitPCCH_InformationList_paging_associatedHspdschInfo(&v->paging_associatedHspdschInfo);
+  InitPCCH_InformationList_transportBlockSizeList(&v->transportBlockSizeList);
+}
+
+int DecodePCCH_InformationList(PerContext* ctx, PCCH_InformationList* v) {
+  PER_TRY_IN(DecodePCCH_InformationList_paging_associatedHspdschInfo(ctx, &v->paging_associatedHspdschInfo), 0, "paging_associatedHspdschInfo");
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 3, &v->paging_sub_Channel_size), 1, "paging_sub_Channel_size");
+  PER_TRY_IN(DecodePCCH_InformationList_transportBlockSizeList(ctx, &v->transportBlockSizeList), 2, "transportBlockSizeList");
+  return StatusOk;
+}
+
+void InitHS_DSCH_PagingSystemInformation_TDD128(HS_DSCH_PagingSystemInformation_TDD128* v) {
+  v->presence = 0;
+  InitHS_DSCH_PagingSystemInformation_TDD128_pich_ForHsdschList(&v->pich_ForHsdschList);
+  InitPCCH_InformationList(&v->pcch_InformationList);
+}
+
+int DecodeHS_DSCH_PagingSystemInformation_TDD128(PerContext* ctx, HS_DSCH_PagingSystemInformation_TDD128* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeHS_DSCH_PagingSystemInformation_TDD128_pich_ForHsdschList(ctx, &v->pich_ForHsdschList), 0, "pich_ForHsdschList");
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 16, &v->dtch_DCCH_reception_window_size), 1, "dtch_DCCH_reception_window_size");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodePCCH_InformationList(ctx, &v->pcch_InformationList), 2, "pcch_InformationList");
+  }
+  return StatusOk;
+}
+
+int DecodeHS_SICH_Configuration_TDD128_r6_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, HS_SICH_Configuration_TDD128_r6_midambleAllocationMode_ueSpecificMidamble* v) {
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 15, &v->midambleShift), 0, "midambleShift");
+  return StatusOk;
+}
+
 void InitIndividualTimeslotInfo_LCR_r4_ext(IndividualTimeslotInfo_LCR_r4_ext* v) {
   InitMidambleShiftAndBurstType_LCR_r4(&v->midambleShiftAndBurstType);
 }
@@ -3032,46 +2560,6 @@ int DecodeIndividualTimeslotInfo_LCR_r4_ext(PerContext* ctx, IndividualTimeslotI
   PER_TRY_IN(DecodeMidambleShiftAndBurstType_LCR_r4(ctx, &v->midambleShiftAndBurstType), 0, "midambleShiftAndBurstType");
   PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->modulation), 1, "modulation");
   PER_TRY_IN(DecodeEnumerated(ctx, 3, &v->ss_TPC_Symbols), 2, "ss_TPC_Symbols");
-  return StatusOk;
-}
-
-void InitLogicalChannelByRB(LogicalChannelByRB* v) {
-  v->presence = 0;
-}
-
-int DecodeLogicalChannelByRB(PerContext* ctx, LogicalChannelByRB* v) {
-  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
-  PER_TRY_IN(DecodeUInt8(ctx, 1, 32, &v->rb_Identity), 0, "rb_Identity");
-  if (v->presence & (1u << 0)) {
-    PER_TRY_IN(DecodeUInt8(ctx, 0, 1, &v->logChOfRb), 1, "logChOfRb");
-  }
-  return StatusOk;
-}
-
-void InitLogicalChannelList_explicitList(LogicalChannelList_explicitList* v) {
-  v->count = 0;
-  v->items = nullptr;
-}
-
-int DecodeLogicalChannelList_explicitList(PerContext* ctx, LogicalChannelList_explicitList* v) {
-  ctx->pendingSize = &kSize_1_15;
-  uint32_t count = 0;
-  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
-  if (count > 15) {
-    PER_TRY_IN(NoteWarning(ctx, WarningKind::ListAboveSize), kStopBeforeMembers, nullptr);
-  }
-  v->count = 0;
-  v->items = nullptr;
-  if (count == 0) return StatusOk;
-  auto* items = static_cast<LogicalChannelByRB*>(AllocRecord(ctx, sizeof(LogicalChannelByRB) * count));
-  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-  v->items = items;
-  for (uint32_t i = 0; i < count; ++i) {
-    LogicalChannelByRB* element = &items[i];
-    InitLogicalChannelByRB(element);
-    PER_TRY_IN(DecodeLogicalChannelByRB(ctx, element), i, nullptr);
-    ++v->count;  // a failed element stays out of the list
-  }
   return StatusOk;
 }
 
@@ -3222,276 +2710,11 @@ int DecodeMBMS_MSCH_ConfigurationInfo_r6(PerContext* ctx, MBMS_MSCH_Configuratio
   return StatusOk;
 }
 
-int DecodeMidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, MidambleShiftAndBurstType_LCR_r4_midambleAllocationMode_ueSpecificMidamble* v) {
-  PER_TRY_IN(DecodeUInt8(ctx, 0, 15, &v->midambleShift), 0, "midambleShift");
-  return StatusOk;
-}
-
-void InitMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode(MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode(PerContext* ctx, MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode* v) {
-  static const char* const kAlternatives[] = {"defaultMidamble", "commonMidamble", "ueSpecificMidamble"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
-  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: case 1: {
-      status = StatusOk;
-      break;
-    }
-    case 2: {
-      auto* alt = static_cast<MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      status = DecodeMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble(ctx, alt);
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-void InitMidambleShiftAndBurstType_VHCR_burstType_type1(MidambleShiftAndBurstType_VHCR_burstType_type1* v) {
-  InitMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode(&v->midambleAllocationMode);
-}
-
-int DecodeMidambleShiftAndBurstType_VHCR_burstType_type1(PerContext* ctx, MidambleShiftAndBurstType_VHCR_burstType_type1* v) {
-  PER_TRY_IN(DecodeEnumerated(ctx, 3, &v->midambleConfigurationBurstType1and3), 0, "midambleConfigurationBurstType1and3");
-  PER_TRY_IN(DecodeMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode(ctx, &v->midambleAllocationMode), 1, "midambleAllocationMode");
-  return StatusOk;
-}
-
-int DecodeMidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, MidambleShiftAndBurstType_VHCR_burstType_type1_midambleAllocationMode_ueSpecificMidamble* v) {
-  PER_TRY_IN(DecodeUInt8(ctx, 0, 15, &v->midambleShift), 0, "midambleShift");
-  return StatusOk;
-}
-
-void InitMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode(MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode(PerContext* ctx, MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode* v) {
-  static const char* const kAlternatives[] = {"defaultMidamble", "commonMidamble", "ueSpecificMidamble"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
-  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: case 1: {
-      status = StatusOk;
-      break;
-    }
-    case 2: {
-      auto* alt = static_cast<MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      status = DecodeMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble(ctx, alt);
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-void InitMidambleShiftAndBurstType_VHCR_burstType_type2(MidambleShiftAndBurstType_VHCR_burstType_type2* v) {
-  InitMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode(&v->midambleAllocationMode);
-}
-
-int DecodeMidambleShiftAndBurstType_VHCR_burstType_type2(PerContext* ctx, MidambleShiftAndBurstType_VHCR_burstType_type2* v) {
-  PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->midambleConfigurationBurstType2), 0, "midambleConfigurationBurstType2");
-  PER_TRY_IN(DecodeMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode(ctx, &v->midambleAllocationMode), 1, "midambleAllocationMode");
-  return StatusOk;
-}
-
-int DecodeMidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, MidambleShiftAndBurstType_VHCR_burstType_type2_midambleAllocationMode_ueSpecificMidamble* v) {
-  PER_TRY_IN(DecodeUInt8(ctx, 0, 7, &v->midambleShift), 0, "midambleShift");
-  return StatusOk;
-}
-
-void InitMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode(MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode(PerContext* ctx, MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode* v) {
-  static const char* const kAlternatives[] = {"defaultMidamble", "ueSpecificMidamble"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: {
-      status = StatusOk;
-      break;
-    }
-    case 1: {
-      auto* alt = static_cast<MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      status = DecodeMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble(ctx, alt);
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-void InitMidambleShiftAndBurstType_VHCR_burstType_type3(MidambleShiftAndBurstType_VHCR_burstType_type3* v) {
-  InitMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode(&v->midambleAllocationMode);
-}
-
-int DecodeMidambleShiftAndBurstType_VHCR_burstType_type3(PerContext* ctx, MidambleShiftAndBurstType_VHCR_burstType_type3* v) {
-  PER_TRY_IN(DecodeEnumerated(ctx, 3, &v->midambleConfigurationBurstType1and3), 0, "midambleConfigurationBurstType1and3");
-  PER_TRY_IN(DecodeMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode(ctx, &v->midambleAllocationMode), 1, "midambleAllocationMode");
-  return StatusOk;
-}
-
-int DecodeMidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, MidambleShiftAndBurstType_VHCR_burstType_type3_midambleAllocationMode_ueSpecificMidamble* v) {
-  PER_TRY_IN(DecodeUInt8(ctx, 0, 15, &v->midambleShift), 0, "midambleShift");
-  return StatusOk;
-}
-
-void InitMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode(MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode(PerContext* ctx, MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode* v) {
-  static const char* const kAlternatives[] = {"defaultMidamble", "commonMidamble", "ueSpecificMidamble"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
-  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: case 1: {
-      status = StatusOk;
-      break;
-    }
-    case 2: {
-      auto* alt = static_cast<MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      status = DecodeMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble(ctx, alt);
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-void InitMidambleShiftAndBurstType_burstType_type1(MidambleShiftAndBurstType_burstType_type1* v) {
-  InitMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode(&v->midambleAllocationMode);
-}
-
-int DecodeMidambleShiftAndBurstType_burstType_type1(PerContext* ctx, MidambleShiftAndBurstType_burstType_type1* v) {
-  PER_TRY_IN(DecodeEnumerated(ctx, 3, &v->midambleConfigurationBurstType1and3), 0, "midambleConfigurationBurstType1and3");
-  PER_TRY_IN(DecodeMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode(ctx, &v->midambleAllocationMode), 1, "midambleAllocationMode");
-  return StatusOk;
-}
-
-int DecodeMidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, MidambleShiftAndBurstType_burstType_type1_midambleAllocationMode_ueSpecificMidamble* v) {
-  PER_TRY_IN(DecodeUInt8(ctx, 0, 15, &v->midambleShift), 0, "midambleShift");
-  return StatusOk;
-}
-
-void InitMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode(MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode(PerContext* ctx, MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode* v) {
-  static const char* const kAlternatives[] = {"defaultMidamble", "commonMidamble", "ueSpecificMidamble"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
-  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: case 1: {
-      status = StatusOk;
-      break;
-    }
-    case 2: {
-      auto* alt = static_cast<MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      status = DecodeMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble(ctx, alt);
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-void InitMidambleShiftAndBurstType_burstType_type2(MidambleShiftAndBurstType_burstType_type2* v) {
-  InitMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode(&v->midambleAllocationMode);
-}
-
-int DecodeMidambleShiftAndBurstType_burstType_type2(PerContext* ctx, MidambleShiftAndBurstType_burstType_type2* v) {
-  PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->midambleConfigurationBurstType2), 0, "midambleConfigurationBurstType2");
-  PER_TRY_IN(DecodeMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode(ctx, &v->midambleAllocationMode), 1, "midambleAllocationMode");
-  return StatusOk;
-}
-
-int DecodeMidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, MidambleShiftAndBurstType_burstType_type2_midambleAllocationMode_ueSpecificMidamble* v) {
-  PER_TRY_IN(DecodeUInt8(ctx, 0, 5, &v->midambleShift), 0, "midambleShift");
-  return StatusOk;
-}
-
-void InitMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode(MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode(PerContext* ctx, MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode* v) {
-  static const char* const kAlternatives[] = {"defaultMidamble", "ueSpecificMidamble"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: {
-      status = StatusOk;
-      break;
-    }
-    case 1: {
-      auto* alt = static_cast<MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble*>(AllocRecord(ctx, sizeof(MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      status = DecodeMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble(ctx, alt);
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-void InitMidambleShiftAndBurstType_burstType_type3(MidambleShiftAndBurstType_burstType_type3* v) {
-  InitMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode(&v->midambleAllocationMode);
-}
-
-int DecodeMidambleShiftAndBurstType_burstType_type3(PerContext* ctx, MidambleShiftAndBurstType_burstType_type3* v) {
-  PER_TRY_IN(DecodeEnumerated(ctx, 3, &v->midambleConfigurationBurstType1and3), 0, "midambleConfigurationBurstType1and3");
-  PER_TRY_IN(DecodeMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode(ctx, &v->midambleAllocationMode), 1, "midambleAllocationMode");
-  return StatusOk;
-}
-
-int DecodeMidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble(PerContext* ctx, MidambleShiftAndBurstType_burstType_type3_midambleAllocationMode_ueSpecificMidamble* v) {
-  PER_TRY_IN(DecodeUInt8(ctx, 0, 15, &v->midambleShift), 0, "midambleShift");
+int DecodeMeasurement_Feedback_Info_r7_modeSpecificInfo_fdd(PerContext* ctx, Measurement_Feedback_Info_r7_modeSpecificInfo_fdd* v) {
+  PER_TRY_IN(DecodeInt8(ctx, -12, 26, &v->measurementPowerOffset), 0, "measurementPowerOffset");
+  PER_TRY_IN(DecodeEnumerated(ctx, 16, &v->feedback_cycle), 1, "feedback_cycle");
+  PER_TRY_IN(DecodeUInt8(ctx, 1, 4, &v->cqi_RepetitionFactor), 2, "cqi_RepetitionFactor");
+  PER_TRY_IN(DecodeUInt8(ctx, 0, 8, &v->deltaCQI), 3, "deltaCQI");
   return StatusOk;
 }
 
@@ -3629,73 +2852,6 @@ int DecodeMidambleShiftAndBurstType_r7_burstType_type3_midambleAllocationMode_ue
   return StatusOk;
 }
 
-void InitOctetModeRLC_SizeInfoType1(OctetModeRLC_SizeInfoType1* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeOctetModeRLC_SizeInfoType1(PerContext* ctx, OctetModeRLC_SizeInfoType1* v) {
-  static const char* const kAlternatives[] = {"sizeType1", "sizeType2", "sizeType3"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
-  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: {
-      uint8_t value = 0;
-      status = DecodeUInt8(ctx, 0, 31, &value);
-      v->value = value;
-      break;
-    }
-    case 1: {
-      auto* alt = static_cast<OctetModeRLC_SizeInfoType1_sizeType2*>(AllocRecord(ctx, sizeof(OctetModeRLC_SizeInfoType1_sizeType2)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitOctetModeRLC_SizeInfoType1_sizeType2(alt);
-      status = DecodeOctetModeRLC_SizeInfoType1_sizeType2(ctx, alt);
-      break;
-    }
-    case 2: {
-      auto* alt = static_cast<OctetModeRLC_SizeInfoType1_sizeType3*>(AllocRecord(ctx, sizeof(OctetModeRLC_SizeInfoType1_sizeType3)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitOctetModeRLC_SizeInfoType1_sizeType3(alt);
-      status = DecodeOctetModeRLC_SizeInfoType1_sizeType3(ctx, alt);
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-void InitOctetModeRLC_SizeInfoType1_sizeType2(OctetModeRLC_SizeInfoType1_sizeType2* v) {
-  v->presence = 0;
-}
-
-int DecodeOctetModeRLC_SizeInfoType1_sizeType2(PerContext* ctx, OctetModeRLC_SizeInfoType1_sizeType2* v) {
-  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
-  PER_TRY_IN(DecodeUInt8(ctx, 0, 23, &v->part1), 0, "part1");
-  if (v->presence & (1u << 0)) {
-    PER_TRY_IN(DecodeUInt8(ctx, 1, 3, &v->part2), 1, "part2");
-  }
-  return StatusOk;
-}
-
-void InitOctetModeRLC_SizeInfoType1_sizeType3(OctetModeRLC_SizeInfoType1_sizeType3* v) {
-  v->presence = 0;
-}
-
-int DecodeOctetModeRLC_SizeInfoType1_sizeType3(PerContext* ctx, OctetModeRLC_SizeInfoType1_sizeType3* v) {
-  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
-  PER_TRY_IN(DecodeUInt8(ctx, 0, 61, &v->part1), 0, "part1");
-  if (v->presence & (1u << 0)) {
-    PER_TRY_IN(DecodeUInt8(ctx, 1, 7, &v->part2), 1, "part2");
-  }
-  return StatusOk;
-}
-
 int DecodeOpenLoopPowerControl_IPDL_TDD_r4(PerContext* ctx, OpenLoopPowerControl_IPDL_TDD_r4* v) {
   PER_TRY_IN(DecodeUInt8(ctx, 0, 8, &v->ipdl_alpha), 0, "ipdl_alpha");
   PER_TRY_IN(DecodeUInt8(ctx, 0, 3, &v->maxPowerIncrease), 1, "maxPowerIncrease");
@@ -3717,234 +2873,6 @@ int DecodeOpenLoopPowerControl_TDD(PerContext* ctx, OpenLoopPowerControl_TDD* v)
   if (v->presence & (1u << 1)) {
     PER_TRY_IN(DecodeInt8(ctx, -35, 10, &v->pusch_ConstantValue), 4, "pusch_ConstantValue");
   }
-  return StatusOk;
-}
-
-void InitPDSCH_Info(PDSCH_Info* v) {
-  v->presence = 0;
-  v->tfcs_ID = 1;
-  InitCommonTimeslotInfo(&v->commonTimeslotInfo);
-  InitDownlinkTimeslotsCodes(&v->pdsch_TimeslotsCodes);
-}
-
-int DecodePDSCH_Info(PerContext* ctx, PDSCH_Info* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  uint8_t has_tfcs_ID = 0;
-  PER_TRY_IN(ReadBit(ctx, &has_tfcs_ID), kStopBeforeMembers, nullptr);
-  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
-  v->presence |= uint32_t{bit} << 1;
-  if (has_tfcs_ID) {
-    PER_TRY_IN(DecodeUInt8(ctx, 1, 8, &v->tfcs_ID), 0, "tfcs_ID");
-  } else {
-    v->tfcs_ID = 1;
-  }
-  if (v->presence & (1u << 0)) {
-    PER_TRY_IN(DecodeCommonTimeslotInfo(ctx, &v->commonTimeslotInfo), 1, "commonTimeslotInfo");
-  }
-  if (v->presence & (1u << 1)) {
-    PER_TRY_IN(DecodeDownlinkTimeslotsCodes(ctx, &v->pdsch_TimeslotsCodes), 2, "pdsch_TimeslotsCodes");
-  }
-  return StatusOk;
-}
-
-void InitPDSCH_Info_LCR_r4(PDSCH_Info_LCR_r4* v) {
-  v->presence = 0;
-  v->tfcs_ID = 1;
-  InitCommonTimeslotInfo(&v->commonTimeslotInfo);
-  InitDownlinkTimeslotsCodes_LCR_r4(&v->pdsch_TimeslotsCodes);
-}
-
-int DecodePDSCH_Info_LCR_r4(PerContext* ctx, PDSCH_Info_LCR_r4* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  uint8_t has_tfcs_ID = 0;
-  PER_TRY_IN(ReadBit(ctx, &has_tfcs_ID), kStopBeforeMembers, nullptr);
-  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
-  v->presence |= uint32_t{bit} << 1;
-  if (has_tfcs_ID) {
-    PER_TRY_IN(DecodeUInt8(ctx, 1, 8, &v->tfcs_ID), 0, "tfcs_ID");
-  } else {
-    v->tfcs_ID = 1;
-  }
-  if (v->presence & (1u << 0)) {
-    PER_TRY_IN(DecodeCommonTimeslotInfo(ctx, &v->commonTimeslotInfo), 1, "commonTimeslotInfo");
-  }
-  if (v->presence & (1u << 1)) {
-    PER_TRY_IN(DecodeDownlinkTimeslotsCodes_LCR_r4(ctx, &v->pdsch_TimeslotsCodes), 2, "pdsch_TimeslotsCodes");
-  }
-  return StatusOk;
-}
-
-void InitPDSCH_Info_r7_tddOption(PDSCH_Info_r7_tddOption* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodePDSCH_Info_r7_tddOption(PerContext* ctx, PDSCH_Info_r7_tddOption* v) {
-  static const char* const kAlternatives[] = {"tdd384", "tdd768", "tdd128"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 3, &index), kStopBeforeMembers, nullptr);
-  if (index >= 3) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: {
-      auto* alt = static_cast<PDSCH_Info_r7_tddOption_tdd384*>(AllocRecord(ctx, sizeof(PDSCH_Info_r7_tddOption_tdd384)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitPDSCH_Info_r7_tddOption_tdd384(alt);
-      status = DecodePDSCH_Info_r7_tddOption_tdd384(ctx, alt);
-      break;
-    }
-    case 1: {
-      auto* alt = static_cast<PDSCH_Info_r7_tddOption_tdd768*>(AllocRecord(ctx, sizeof(PDSCH_Info_r7_tddOption_tdd768)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitPDSCH_Info_r7_tddOption_tdd768(alt);
-      status = DecodePDSCH_Info_r7_tddOption_tdd768(ctx, alt);
-      break;
-    }
-    case 2: {
-      auto* alt = static_cast<PDSCH_Info_r7_tddOption_tdd128*>(AllocRecord(ctx, sizeof(PDSCH_Info_r7_tddOption_tdd128)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitPDSCH_Info_r7_tddOption_tdd128(alt);
-      status = DecodePDSCH_Info_r7_tddOption_tdd128(ctx, alt);
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 3 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-void InitPDSCH_Info_r7(PDSCH_Info_r7* v) {
-  v->presence = 0;
-  v->tfcs_ID = 1;
-  InitCommonTimeslotInfo(&v->commonTimeslotInfo);
-  InitPDSCH_Info_r7_tddOption(&v->tddOption);
-}
-
-int DecodePDSCH_Info_r7(PerContext* ctx, PDSCH_Info_r7* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  uint8_t has_tfcs_ID = 0;
-  PER_TRY_IN(ReadBit(ctx, &has_tfcs_ID), kStopBeforeMembers, nullptr);
-  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
-  v->presence |= uint32_t{bit} << 0;
-  if (has_tfcs_ID) {
-    PER_TRY_IN(DecodeUInt8(ctx, 1, 8, &v->tfcs_ID), 0, "tfcs_ID");
-  } else {
-    v->tfcs_ID = 1;
-  }
-  if (v->presence & (1u << 0)) {
-    PER_TRY_IN(DecodeCommonTimeslotInfo(ctx, &v->commonTimeslotInfo), 1, "commonTimeslotInfo");
-  }
-  PER_TRY_IN(DecodePDSCH_Info_r7_tddOption(ctx, &v->tddOption), 2, "tddOption");
-  return StatusOk;
-}
-
-void InitPDSCH_Info_r7_tddOption_tdd128(PDSCH_Info_r7_tddOption_tdd128* v) {
-  v->presence = 0;
-  InitDownlinkTimeslotsCodes_LCR_r4(&v->pdsch_TimeslotsCodes);
-}
-
-int DecodePDSCH_Info_r7_tddOption_tdd128(PerContext* ctx, PDSCH_Info_r7_tddOption_tdd128* v) {
-  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
-  if (v->presence & (1u << 0)) {
-    PER_TRY_IN(DecodeDownlinkTimeslotsCodes_LCR_r4(ctx, &v->pdsch_TimeslotsCodes), 0, "pdsch_TimeslotsCodes");
-  }
-  return StatusOk;
-}
-
-void InitPDSCH_Info_r7_tddOption_tdd384(PDSCH_Info_r7_tddOption_tdd384* v) {
-  v->presence = 0;
-  InitDownlinkTimeslotsCodes(&v->pdsch_TimeslotsCodes);
-}
-
-int DecodePDSCH_Info_r7_tddOption_tdd384(PerContext* ctx, PDSCH_Info_r7_tddOption_tdd384* v) {
-  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
-  if (v->presence & (1u << 0)) {
-    PER_TRY_IN(DecodeDownlinkTimeslotsCodes(ctx, &v->pdsch_TimeslotsCodes), 0, "pdsch_TimeslotsCodes");
-  }
-  return StatusOk;
-}
-
-void InitPDSCH_Info_r7_tddOption_tdd768(PDSCH_Info_r7_tddOption_tdd768* v) {
-  v->presence = 0;
-  InitDownlinkTimeslotsCodes_VHCR(&v->pdsch_TimeslotsCodes);
-}
-
-int DecodePDSCH_Info_r7_tddOption_tdd768(PerContext* ctx, PDSCH_Info_r7_tddOption_tdd768* v) {
-  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
-  if (v->presence & (1u << 0)) {
-    PER_TRY_IN(DecodeDownlinkTimeslotsCodes_VHCR(ctx, &v->pdsch_TimeslotsCodes), 0, "pdsch_TimeslotsCodes");
-  }
-  return StatusOk;
-}
-
-void InitTFCS(TFCS* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeTFCS(PerContext* ctx, TFCS* v) {
-  static const char* const kAlternatives[] = {"normalTFCI_Signalling", "dummy"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: {
-      auto* alt = static_cast<ExplicitTFCS_Configuration*>(AllocRecord(ctx, sizeof(ExplicitTFCS_Configuration)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitExplicitTFCS_Configuration(alt);
-      status = DecodeExplicitTFCS_Configuration(ctx, alt);
-      break;
-    }
-    case 1: {
-      auto* alt = static_cast<SplitTFCI_Signalling*>(AllocRecord(ctx, sizeof(SplitTFCI_Signalling)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitSplitTFCI_Signalling(alt);
-      status = DecodeSplitTFCI_Signalling(ctx, alt);
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-void InitPDSCH_SysInfo(PDSCH_SysInfo* v) {
-  v->presence = 0;
-  InitPDSCH_Info(&v->pdsch_Info);
-  InitTransportFormatSet(&v->dsch_TFS);
-  InitTFCS(&v->dsch_TFCS);
-}
-
-int DecodePDSCH_SysInfo(PerContext* ctx, PDSCH_SysInfo* v) {
-  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
-  PER_TRY_IN(DecodeUInt8(ctx, 1, 64, &v->pdsch_Identity), 0, "pdsch_Identity");
-  PER_TRY_IN(DecodePDSCH_Info(ctx, &v->pdsch_Info), 1, "pdsch_Info");
-  if (v->presence & (1u << 0)) {
-    PER_TRY_IN(DecodeTransportFormatSet(ctx, &v->dsch_TFS), 2, "dsch_TFS");
-  }
-  if (v->presence & (1u << 1)) {
-    PER_TRY_IN(DecodeTFCS(ctx, &v->dsch_TFCS), 3, "dsch_TFCS");
-  }
-  return StatusOk;
-}
-
-int DecodeSFN_TimeInfo(PerContext* ctx, SFN_TimeInfo* v) {
-  PER_TRY_IN(DecodeUInt16(ctx, 0, 4095, &v->activationTimeSFN), 0, "activationTimeSFN");
-  PER_TRY_IN(DecodeUInt16(ctx, 1, 4096, &v->physChDuration), 1, "physChDuration");
   return StatusOk;
 }
 
@@ -3982,26 +2910,6 @@ int DecodePDSCH_SysInfoList_SFN(PerContext* ctx, PDSCH_SysInfoList_SFN* v) {
     InitPDSCH_SysInfoList_SFN_Item(element);
     PER_TRY_IN(DecodePDSCH_SysInfoList_SFN_Item(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
-  }
-  return StatusOk;
-}
-
-void InitPDSCH_SysInfo_HCR_r5(PDSCH_SysInfo_HCR_r5* v) {
-  v->presence = 0;
-  InitPDSCH_Info(&v->pdsch_Info);
-  InitDSCH_TransportChannelsInfo(&v->dsch_TransportChannelsInfo);
-  InitTFCS(&v->dsch_TFCS);
-}
-
-int DecodePDSCH_SysInfo_HCR_r5(PerContext* ctx, PDSCH_SysInfo_HCR_r5* v) {
-  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
-  PER_TRY_IN(DecodeUInt8(ctx, 1, 64, &v->pdsch_Identity), 0, "pdsch_Identity");
-  PER_TRY_IN(DecodePDSCH_Info(ctx, &v->pdsch_Info), 1, "pdsch_Info");
-  if (v->presence & (1u << 0)) {
-    PER_TRY_IN(DecodeDSCH_TransportChannelsInfo(ctx, &v->dsch_TransportChannelsInfo), 2, "dsch_TransportChannelsInfo");
-  }
-  if (v->presence & (1u << 1)) {
-    PER_TRY_IN(DecodeTFCS(ctx, &v->dsch_TFCS), 3, "dsch_TFCS");
   }
   return StatusOk;
 }
@@ -4044,26 +2952,6 @@ int DecodePDSCH_SysInfoList_SFN_HCR_r5(PerContext* ctx, PDSCH_SysInfoList_SFN_HC
   return StatusOk;
 }
 
-void InitPDSCH_SysInfo_LCR_r4(PDSCH_SysInfo_LCR_r4* v) {
-  v->presence = 0;
-  InitPDSCH_Info_LCR_r4(&v->pdsch_Info);
-  InitTransportFormatSet(&v->dsch_TFS);
-  InitTFCS(&v->dsch_TFCS);
-}
-
-int DecodePDSCH_SysInfo_LCR_r4(PerContext* ctx, PDSCH_SysInfo_LCR_r4* v) {
-  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
-  PER_TRY_IN(DecodeUInt8(ctx, 1, 64, &v->pdsch_Identity), 0, "pdsch_Identity");
-  PER_TRY_IN(DecodePDSCH_Info_LCR_r4(ctx, &v->pdsch_Info), 1, "pdsch_Info");
-  if (v->presence & (1u << 0)) {
-    PER_TRY_IN(DecodeTransportFormatSet(ctx, &v->dsch_TFS), 2, "dsch_TFS");
-  }
-  if (v->presence & (1u << 1)) {
-    PER_TRY_IN(DecodeTFCS(ctx, &v->dsch_TFCS), 3, "dsch_TFCS");
-  }
-  return StatusOk;
-}
-
 void InitPDSCH_SysInfoList_SFN_LCR_r4_Item(PDSCH_SysInfoList_SFN_LCR_r4_Item* v) {
   v->presence = 0;
   InitPDSCH_SysInfo_LCR_r4(&v->pdsch_SysInfo);
@@ -4102,46 +2990,14 @@ int DecodePDSCH_SysInfoList_SFN_LCR_r4(PerContext* ctx, PDSCH_SysInfoList_SFN_LC
   return StatusOk;
 }
 
-void InitPDSCH_SysInfo_VHCR_r7(PDSCH_SysInfo_VHCR_r7* v) {
+void InitPICH_ForHSDPASupportedPaging_TDD128_implicit(PICH_ForHSDPASupportedPaging_TDD128_implicit* v) {
   v->presence = 0;
-  InitPDSCH_Info_r7(&v->pdsch_Info);
-  InitDSCH_TransportChannelsInfo(&v->dsch_TransportChannelsInfo);
-  InitTFCS(&v->dsch_TFCS);
 }
 
-int DecodePDSCH_SysInfo_VHCR_r7(PerContext* ctx, PDSCH_SysInfo_VHCR_r7* v) {
-  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
-  PER_TRY_IN(DecodeUInt8(ctx, 1, 64, &v->pdsch_Identity), 0, "pdsch_Identity");
-  PER_TRY_IN(DecodePDSCH_Info_r7(ctx, &v->pdsch_Info), 1, "pdsch_Info");
+int DecodePICH_ForHSDPASupportedPaging_TDD128_implicit(PerContext* ctx, PICH_ForHSDPASupportedPaging_TDD128_implicit* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   if (v->presence & (1u << 0)) {
-    PER_TRY_IN(DecodeDSCH_TransportChannelsInfo(ctx, &v->dsch_TransportChannelsInfo), 2, "dsch_TransportChannelsInfo");
-  }
-  if (v->presence & (1u << 1)) {
-    PER_TRY_IN(DecodeTFCS(ctx, &v->dsch_TFCS), 3, "dsch_TFCS");
-  }
-  return StatusOk;
-}
-
-void InitPDSCH_SysInfoList_VHCR_r7(PDSCH_SysInfoList_VHCR_r7* v) {
-  v->count = 0;
-  v->items = nullptr;
-}
-
-int DecodePDSCH_SysInfoList_VHCR_r7(PerContext* ctx, PDSCH_SysInfoList_VHCR_r7* v) {
-  ctx->pendingSize = &kSize_1_8;
-  uint32_t count = 0;
-  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
-  v->count = 0;
-  v->items = nullptr;
-  if (count == 0) return StatusOk;
-  auto* items = static_cast<PDSCH_SysInfo_VHCR_r7*>(AllocRecord(ctx, sizeof(PDSCH_SysInfo_VHCR_r7) * count));
-  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-  v->items = items;
-  for (uint32_t i = 0; i < count; ++i) {
-    PDSCH_SysInfo_VHCR_r7* element = &items[i];
-    InitPDSCH_SysInfo_VHCR_r7(element);
-    PER_TRY_IN(DecodePDSCH_SysInfo_VHCR_r7(ctx, element), i, nullptr);
-    ++v->count;  // a failed element stays out of the list
+    PER_TRY_IN(DecodeUInt8(ctx, 1, 16, &v->occurrenceSequenceNumberOfPICH), 0, "occurrenceSequenceNumberOfPICH");
   }
   return StatusOk;
 }
@@ -4463,30 +3319,6 @@ int DecodePRACH_Partitioning(PerContext* ctx, PRACH_Partitioning* v) {
   return StatusOk;
 }
 
-void InitPRACH_Partitioning_LCR_r4(PRACH_Partitioning_LCR_r4* v) {
-  v->count = 0;
-  v->items = nullptr;
-}
-
-int DecodePRACH_Partitioning_LCR_r4(PerContext* ctx, PRACH_Partitioning_LCR_r4* v) {
-  ctx->pendingSize = &kSize_1_8;
-  uint32_t count = 0;
-  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
-  v->count = 0;
-  v->items = nullptr;
-  if (count == 0) return StatusOk;
-  auto* items = static_cast<ASCSetting_TDD_LCR_r4*>(AllocRecord(ctx, sizeof(ASCSetting_TDD_LCR_r4) * count));
-  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-  v->items = items;
-  for (uint32_t i = 0; i < count; ++i) {
-    ASCSetting_TDD_LCR_r4* element = &items[i];
-    InitASCSetting_TDD_LCR_r4(element);
-    PER_TRY_IN(DecodeASCSetting_TDD_LCR_r4(ctx, element), i, nullptr);
-    ++v->count;  // a failed element stays out of the list
-  }
-  return StatusOk;
-}
-
 void InitPRACH_Partitioning_fdd(PRACH_Partitioning_fdd* v) {
   v->count = 0;
   v->items = nullptr;
@@ -4508,40 +3340,6 @@ int DecodePRACH_Partitioning_fdd(PerContext* ctx, PRACH_Partitioning_fdd* v) {
     PER_TRY_IN(DecodeASCSetting_FDD(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
-  return StatusOk;
-}
-
-void InitPRACH_Partitioning_r7(PRACH_Partitioning_r7* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodePRACH_Partitioning_r7(PerContext* ctx, PRACH_Partitioning_r7* v) {
-  static const char* const kAlternatives[] = {"fdd", "tdd"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: {
-      auto* alt = static_cast<PRACH_Partitioning_r7_fdd*>(AllocRecord(ctx, sizeof(PRACH_Partitioning_r7_fdd)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitPRACH_Partitioning_r7_fdd(alt);
-      status = DecodePRACH_Partitioning_r7_fdd(ctx, alt);
-      break;
-    }
-    case 1: {
-      auto* alt = static_cast<PRACH_Partitioning_r7_tdd*>(AllocRecord(ctx, sizeof(PRACH_Partitioning_r7_tdd)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitPRACH_Partitioning_r7_tdd(alt);
-      status = DecodePRACH_Partitioning_r7_tdd(ctx, alt);
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
   return StatusOk;
 }
 
@@ -4614,12 +3412,6 @@ int DecodePRACH_Partitioning_tdd(PerContext* ctx, PRACH_Partitioning_tdd* v) {
     PER_TRY_IN(DecodeASCSetting_TDD(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
-  return StatusOk;
-}
-
-int DecodePRACH_PowerOffset(PerContext* ctx, PRACH_PowerOffset* v) {
-  PER_TRY_IN(DecodeUInt8(ctx, 1, 8, &v->powerRampStep), 0, "powerRampStep");
-  PER_TRY_IN(DecodeUInt8(ctx, 1, 64, &v->preambleRetransMax), 1, "preambleRetransMax");
   return StatusOk;
 }
 
@@ -4813,20 +3605,6 @@ int DecodePRACH_RACH_Info_modeSpecificInfo_tdd(PerContext* ctx, PRACH_RACH_Info_
   PER_TRY_IN(DecodeUInt8(ctx, 0, 14, &v->timeslot), 0, "timeslot");
   PER_TRY_IN(DecodeTDD_PRACH_CCodeList(ctx, &v->channelisationCodeList), 1, "channelisationCodeList");
   PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->prach_Midamble), 2, "prach_Midamble");
-  return StatusOk;
-}
-
-void InitPersistenceScalingFactorList(PersistenceScalingFactorList* v) {
-  v->count = 0;
-}
-
-int DecodePersistenceScalingFactorList(PerContext* ctx, PersistenceScalingFactorList* v) {
-  ctx->pendingSize = &kSize_1_6;
-  PER_TRY_IN(ReadLength(ctx, &v->count), kStopBeforeMembers, nullptr);
-  if (v->count > 6) return StopIn(ctx, StatusTooMany, kStopBeforeMembers, nullptr);
-  for (uint32_t i = 0; i < v->count; ++i) {
-    PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->items[i]), i, nullptr);
-  }
   return StatusOk;
 }
 
@@ -5062,13 +3840,6 @@ int DecodePRACH_SystemInformationList_VHCR_r7(PerContext* ctx, PRACH_SystemInfor
   return StatusOk;
 }
 
-int DecodeRACH_TransmissionParameters(PerContext* ctx, RACH_TransmissionParameters* v) {
-  PER_TRY_IN(DecodeUInt8(ctx, 1, 32, &v->mmax), 0, "mmax");
-  PER_TRY_IN(DecodeUInt8(ctx, 0, 50, &v->nb01Min), 1, "nb01Min");
-  PER_TRY_IN(DecodeUInt8(ctx, 0, 50, &v->nb01Max), 2, "nb01Max");
-  return StatusOk;
-}
-
 void InitPRACH_SystemInformation_modeSpecificInfo_fdd(PRACH_SystemInformation_modeSpecificInfo_fdd* v) {
   v->presence = 0;
 }
@@ -5089,276 +3860,6 @@ int DecodePRACH_SystemInformation_modeSpecificInfo_fdd(PerContext* ctx, PRACH_Sy
   }
   if (v->presence & (1u << 4)) {
     PER_TRY_IN(DecodeAICH_Info(ctx, &v->aich_Info), 4, "aich_Info");
-  }
-  return StatusOk;
-}
-
-void InitUL_TS_ChannelisationCodeList(UL_TS_ChannelisationCodeList* v) {
-  v->count = 0;
-}
-
-int DecodeUL_TS_ChannelisationCodeList(PerContext* ctx, UL_TS_ChannelisationCodeList* v) {
-  ctx->pendingSize = &kSize_1_2;
-  PER_TRY_IN(ReadLength(ctx, &v->count), kStopBeforeMembers, nullptr);
-  if (v->count > 2) return StopIn(ctx, StatusTooMany, kStopBeforeMembers, nullptr);
-  for (uint32_t i = 0; i < v->count; ++i) {
-    PER_TRY_IN(DecodeEnumerated(ctx, 31, &v->items[i]), i, nullptr);
-  }
-  return StatusOk;
-}
-
-void InitUplinkTimeslotsCodes_moreTimeslots(UplinkTimeslotsCodes_moreTimeslots* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeUplinkTimeslotsCodes_moreTimeslots(PerContext* ctx, UplinkTimeslotsCodes_moreTimeslots* v) {
-  static const char* const kAlternatives[] = {"noMore", "additionalTimeslots"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: {
-      status = StatusOk;
-      break;
-    }
-    case 1: {
-      auto* alt = static_cast<UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots*>(AllocRecord(ctx, sizeof(UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots(alt);
-      status = DecodeUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots(ctx, alt);
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-void InitUplinkTimeslotsCodes(UplinkTimeslotsCodes* v) {
-  InitIndividualTimeslotInfo(&v->firstIndividualTimeslotInfo);
-  InitUL_TS_ChannelisationCodeList(&v->ul_TS_ChannelisationCodeList);
-  InitUplinkTimeslotsCodes_moreTimeslots(&v->moreTimeslots);
-}
-
-int DecodeUplinkTimeslotsCodes(PerContext* ctx, UplinkTimeslotsCodes* v) {
-  PER_TRY_IN(ReadBit(ctx, &v->dynamicSFusage), 0, "dynamicSFusage");
-  PER_TRY_IN(DecodeIndividualTimeslotInfo(ctx, &v->firstIndividualTimeslotInfo), 1, "firstIndividualTimeslotInfo");
-  PER_TRY_IN(DecodeUL_TS_ChannelisationCodeList(ctx, &v->ul_TS_ChannelisationCodeList), 2, "ul_TS_ChannelisationCodeList");
-  PER_TRY_IN(DecodeUplinkTimeslotsCodes_moreTimeslots(ctx, &v->moreTimeslots), 3, "moreTimeslots");
-  return StatusOk;
-}
-
-void InitPUSCH_Info(PUSCH_Info* v) {
-  v->presence = 0;
-  v->tfcs_ID = 1;
-  InitCommonTimeslotInfo(&v->commonTimeslotInfo);
-  InitUplinkTimeslotsCodes(&v->pusch_TimeslotsCodes);
-}
-
-int DecodePUSCH_Info(PerContext* ctx, PUSCH_Info* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  uint8_t has_tfcs_ID = 0;
-  PER_TRY_IN(ReadBit(ctx, &has_tfcs_ID), kStopBeforeMembers, nullptr);
-  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
-  v->presence |= uint32_t{bit} << 1;
-  if (has_tfcs_ID) {
-    PER_TRY_IN(DecodeUInt8(ctx, 1, 8, &v->tfcs_ID), 0, "tfcs_ID");
-  } else {
-    v->tfcs_ID = 1;
-  }
-  if (v->presence & (1u << 0)) {
-    PER_TRY_IN(DecodeCommonTimeslotInfo(ctx, &v->commonTimeslotInfo), 1, "commonTimeslotInfo");
-  }
-  if (v->presence & (1u << 1)) {
-    PER_TRY_IN(DecodeUplinkTimeslotsCodes(ctx, &v->pusch_TimeslotsCodes), 2, "pusch_TimeslotsCodes");
-  }
-  return StatusOk;
-}
-
-void InitUplinkTimeslotsCodes_LCR_r4_moreTimeslots(UplinkTimeslotsCodes_LCR_r4_moreTimeslots* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeUplinkTimeslotsCodes_LCR_r4_moreTimeslots(PerContext* ctx, UplinkTimeslotsCodes_LCR_r4_moreTimeslots* v) {
-  static const char* const kAlternatives[] = {"noMore", "additionalTimeslots"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: {
-      status = StatusOk;
-      break;
-    }
-    case 1: {
-      auto* alt = static_cast<UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots*>(AllocRecord(ctx, sizeof(UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(alt);
-      status = DecodeUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(ctx, alt);
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-void InitUplinkTimeslotsCodes_LCR_r4(UplinkTimeslotsCodes_LCR_r4* v) {
-  InitIndividualTimeslotInfo_LCR_r4(&v->firstIndividualTimeslotInfo);
-  InitUL_TS_ChannelisationCodeList(&v->ul_TS_ChannelisationCodeList);
-  InitUplinkTimeslotsCodes_LCR_r4_moreTimeslots(&v->moreTimeslots);
-}
-
-int DecodeUplinkTimeslotsCodes_LCR_r4(PerContext* ctx, UplinkTimeslotsCodes_LCR_r4* v) {
-  PER_TRY_IN(ReadBit(ctx, &v->dynamicSFusage), 0, "dynamicSFusage");
-  PER_TRY_IN(DecodeIndividualTimeslotInfo_LCR_r4(ctx, &v->firstIndividualTimeslotInfo), 1, "firstIndividualTimeslotInfo");
-  PER_TRY_IN(DecodeUL_TS_ChannelisationCodeList(ctx, &v->ul_TS_ChannelisationCodeList), 2, "ul_TS_ChannelisationCodeList");
-  PER_TRY_IN(DecodeUplinkTimeslotsCodes_LCR_r4_moreTimeslots(ctx, &v->moreTimeslots), 3, "moreTimeslots");
-  return StatusOk;
-}
-
-void InitPUSCH_Info_LCR_r4(PUSCH_Info_LCR_r4* v) {
-  v->presence = 0;
-  v->tfcs_ID = 1;
-  InitCommonTimeslotInfo(&v->commonTimeslotInfo);
-  InitUplinkTimeslotsCodes_LCR_r4(&v->pusch_TimeslotsCodes);
-}
-
-int DecodePUSCH_Info_LCR_r4(PerContext* ctx, PUSCH_Info_LCR_r4* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  uint8_t has_tfcs_ID = 0;
-  PER_TRY_IN(ReadBit(ctx, &has_tfcs_ID), kStopBeforeMembers, nullptr);
-  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
-  v->presence |= uint32_t{bit} << 1;
-  if (has_tfcs_ID) {
-    PER_TRY_IN(DecodeUInt8(ctx, 1, 8, &v->tfcs_ID), 0, "tfcs_ID");
-  } else {
-    v->tfcs_ID = 1;
-  }
-  if (v->presence & (1u << 0)) {
-    PER_TRY_IN(DecodeCommonTimeslotInfo(ctx, &v->commonTimeslotInfo), 1, "commonTimeslotInfo");
-  }
-  if (v->presence & (1u << 1)) {
-    PER_TRY_IN(DecodeUplinkTimeslotsCodes_LCR_r4(ctx, &v->pusch_TimeslotsCodes), 2, "pusch_TimeslotsCodes");
-  }
-  return StatusOk;
-}
-
-void InitUL_TS_ChannelisationCodeList_VHCR(UL_TS_ChannelisationCodeList_VHCR* v) {
-  v->count = 0;
-}
-
-int DecodeUL_TS_ChannelisationCodeList_VHCR(PerContext* ctx, UL_TS_ChannelisationCodeList_VHCR* v) {
-  ctx->pendingSize = &kSize_1_2;
-  PER_TRY_IN(ReadLength(ctx, &v->count), kStopBeforeMembers, nullptr);
-  if (v->count > 2) return StopIn(ctx, StatusTooMany, kStopBeforeMembers, nullptr);
-  for (uint32_t i = 0; i < v->count; ++i) {
-    PER_TRY_IN(DecodeEnumerated(ctx, 63, &v->items[i]), i, nullptr);
-  }
-  return StatusOk;
-}
-
-void InitUplinkTimeslotsCodes_VHCR_moreTimeslots(UplinkTimeslotsCodes_VHCR_moreTimeslots* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeUplinkTimeslotsCodes_VHCR_moreTimeslots(PerContext* ctx, UplinkTimeslotsCodes_VHCR_moreTimeslots* v) {
-  static const char* const kAlternatives[] = {"noMore", "additionalTimeslots"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: {
-      status = StatusOk;
-      break;
-    }
-    case 1: {
-      auto* alt = static_cast<UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots*>(AllocRecord(ctx, sizeof(UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(alt);
-      status = DecodeUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(ctx, alt);
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-void InitUplinkTimeslotsCodes_VHCR(UplinkTimeslotsCodes_VHCR* v) {
-  InitIndividualTimeslotInfo_VHCR(&v->firstIndividualTimeslotInfo);
-  InitUL_TS_ChannelisationCodeList_VHCR(&v->ul_TS_ChannelisationCodeList);
-  InitUplinkTimeslotsCodes_VHCR_moreTimeslots(&v->moreTimeslots);
-}
-
-int DecodeUplinkTimeslotsCodes_VHCR(PerContext* ctx, UplinkTimeslotsCodes_VHCR* v) {
-  PER_TRY_IN(ReadBit(ctx, &v->dynamicSFusage), 0, "dynamicSFusage");
-  PER_TRY_IN(DecodeIndividualTimeslotInfo_VHCR(ctx, &v->firstIndividualTimeslotInfo), 1, "firstIndividualTimeslotInfo");
-  PER_TRY_IN(DecodeUL_TS_ChannelisationCodeList_VHCR(ctx, &v->ul_TS_ChannelisationCodeList), 2, "ul_TS_ChannelisationCodeList");
-  PER_TRY_IN(DecodeUplinkTimeslotsCodes_VHCR_moreTimeslots(ctx, &v->moreTimeslots), 3, "moreTimeslots");
-  return StatusOk;
-}
-
-void InitPUSCH_Info_VHCR(PUSCH_Info_VHCR* v) {
-  v->presence = 0;
-  v->tfcs_ID = 1;
-  InitCommonTimeslotInfo(&v->commonTimeslotInfo);
-  InitUplinkTimeslotsCodes_VHCR(&v->pusch_TimeslotsCodes_VHCR);
-}
-
-int DecodePUSCH_Info_VHCR(PerContext* ctx, PUSCH_Info_VHCR* v) {
-  v->presence = 0;
-  uint8_t bit = 0;
-  uint8_t has_tfcs_ID = 0;
-  PER_TRY_IN(ReadBit(ctx, &has_tfcs_ID), kStopBeforeMembers, nullptr);
-  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
-  v->presence |= uint32_t{bit} << 0;
-  PER_TRY_IN(ReadBit(ctx, &bit), kStopBeforeMembers, nullptr);
-  v->presence |= uint32_t{bit} << 1;
-  if (has_tfcs_ID) {
-    PER_TRY_IN(DecodeUInt8(ctx, 1, 8, &v->tfcs_ID), 0, "tfcs_ID");
-  } else {
-    v->tfcs_ID = 1;
-  }
-  if (v->presence & (1u << 0)) {
-    PER_TRY_IN(DecodeCommonTimeslotInfo(ctx, &v->commonTimeslotInfo), 1, "commonTimeslotInfo");
-  }
-  if (v->presence & (1u << 1)) {
-    PER_TRY_IN(DecodeUplinkTimeslotsCodes_VHCR(ctx, &v->pusch_TimeslotsCodes_VHCR), 2, "pusch_TimeslotsCodes_VHCR");
-  }
-  return StatusOk;
-}
-
-void InitPUSCH_SysInfo(PUSCH_SysInfo* v) {
-  v->presence = 0;
-  InitPUSCH_Info(&v->pusch_Info);
-  InitTransportFormatSet(&v->usch_TFS);
-  InitTFCS(&v->usch_TFCS);
-}
-
-int DecodePUSCH_SysInfo(PerContext* ctx, PUSCH_SysInfo* v) {
-  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
-  PER_TRY_IN(DecodeUInt8(ctx, 1, 64, &v->pusch_Identity), 0, "pusch_Identity");
-  PER_TRY_IN(DecodePUSCH_Info(ctx, &v->pusch_Info), 1, "pusch_Info");
-  if (v->presence & (1u << 0)) {
-    PER_TRY_IN(DecodeTransportFormatSet(ctx, &v->usch_TFS), 2, "usch_TFS");
-  }
-  if (v->presence & (1u << 1)) {
-    PER_TRY_IN(DecodeTFCS(ctx, &v->usch_TFCS), 3, "usch_TFCS");
   }
   return StatusOk;
 }
@@ -5401,60 +3902,6 @@ int DecodePUSCH_SysInfoList_SFN(PerContext* ctx, PUSCH_SysInfoList_SFN* v) {
   return StatusOk;
 }
 
-void InitUSCH_TransportChannelsInfo_Item(USCH_TransportChannelsInfo_Item* v) {
-  InitTransportFormatSet(&v->usch_TFS);
-}
-
-int DecodeUSCH_TransportChannelsInfo_Item(PerContext* ctx, USCH_TransportChannelsInfo_Item* v) {
-  PER_TRY_IN(DecodeUInt8(ctx, 1, 32, &v->usch_TransportChannelIdentity), 0, "usch_TransportChannelIdentity");
-  PER_TRY_IN(DecodeTransportFormatSet(ctx, &v->usch_TFS), 1, "usch_TFS");
-  return StatusOk;
-}
-
-void InitUSCH_TransportChannelsInfo(USCH_TransportChannelsInfo* v) {
-  v->count = 0;
-  v->items = nullptr;
-}
-
-int DecodeUSCH_TransportChannelsInfo(PerContext* ctx, USCH_TransportChannelsInfo* v) {
-  ctx->pendingSize = &kSize_1_32;
-  uint32_t count = 0;
-  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
-  v->count = 0;
-  v->items = nullptr;
-  if (count == 0) return StatusOk;
-  auto* items = static_cast<USCH_TransportChannelsInfo_Item*>(AllocRecord(ctx, sizeof(USCH_TransportChannelsInfo_Item) * count));
-  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-  v->items = items;
-  for (uint32_t i = 0; i < count; ++i) {
-    USCH_TransportChannelsInfo_Item* element = &items[i];
-    InitUSCH_TransportChannelsInfo_Item(element);
-    PER_TRY_IN(DecodeUSCH_TransportChannelsInfo_Item(ctx, element), i, nullptr);
-    ++v->count;  // a failed element stays out of the list
-  }
-  return StatusOk;
-}
-
-void InitPUSCH_SysInfo_HCR_r5(PUSCH_SysInfo_HCR_r5* v) {
-  v->presence = 0;
-  InitPUSCH_Info(&v->pusch_Info);
-  InitUSCH_TransportChannelsInfo(&v->usch_TransportChannelsInfo);
-  InitTFCS(&v->usch_TFCS);
-}
-
-int DecodePUSCH_SysInfo_HCR_r5(PerContext* ctx, PUSCH_SysInfo_HCR_r5* v) {
-  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
-  PER_TRY_IN(DecodeUInt8(ctx, 1, 64, &v->pusch_Identity), 0, "pusch_Identity");
-  PER_TRY_IN(DecodePUSCH_Info(ctx, &v->pusch_Info), 1, "pusch_Info");
-  if (v->presence & (1u << 0)) {
-    PER_TRY_IN(DecodeUSCH_TransportChannelsInfo(ctx, &v->usch_TransportChannelsInfo), 2, "usch_TransportChannelsInfo");
-  }
-  if (v->presence & (1u << 1)) {
-    PER_TRY_IN(DecodeTFCS(ctx, &v->usch_TFCS), 3, "usch_TFCS");
-  }
-  return StatusOk;
-}
-
 void InitPUSCH_SysInfoList_SFN_HCR_r5_Item(PUSCH_SysInfoList_SFN_HCR_r5_Item* v) {
   v->presence = 0;
   InitPUSCH_SysInfo_HCR_r5(&v->pusch_SysInfo);
@@ -5493,26 +3940,6 @@ int DecodePUSCH_SysInfoList_SFN_HCR_r5(PerContext* ctx, PUSCH_SysInfoList_SFN_HC
   return StatusOk;
 }
 
-void InitPUSCH_SysInfo_LCR_r4(PUSCH_SysInfo_LCR_r4* v) {
-  v->presence = 0;
-  InitPUSCH_Info_LCR_r4(&v->pusch_Info);
-  InitTransportFormatSet(&v->usch_TFS);
-  InitTFCS(&v->usch_TFCS);
-}
-
-int DecodePUSCH_SysInfo_LCR_r4(PerContext* ctx, PUSCH_SysInfo_LCR_r4* v) {
-  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
-  PER_TRY_IN(DecodeUInt8(ctx, 1, 64, &v->pusch_Identity), 0, "pusch_Identity");
-  PER_TRY_IN(DecodePUSCH_Info_LCR_r4(ctx, &v->pusch_Info), 1, "pusch_Info");
-  if (v->presence & (1u << 0)) {
-    PER_TRY_IN(DecodeTransportFormatSet(ctx, &v->usch_TFS), 2, "usch_TFS");
-  }
-  if (v->presence & (1u << 1)) {
-    PER_TRY_IN(DecodeTFCS(ctx, &v->usch_TFCS), 3, "usch_TFCS");
-  }
-  return StatusOk;
-}
-
 void InitPUSCH_SysInfoList_SFN_LCR_r4_Item(PUSCH_SysInfoList_SFN_LCR_r4_Item* v) {
   v->presence = 0;
   InitPUSCH_SysInfo_LCR_r4(&v->pusch_SysInfo);
@@ -5546,64 +3973,6 @@ int DecodePUSCH_SysInfoList_SFN_LCR_r4(PerContext* ctx, PUSCH_SysInfoList_SFN_LC
     PUSCH_SysInfoList_SFN_LCR_r4_Item* element = &items[i];
     InitPUSCH_SysInfoList_SFN_LCR_r4_Item(element);
     PER_TRY_IN(DecodePUSCH_SysInfoList_SFN_LCR_r4_Item(ctx, element), i, nullptr);
-    ++v->count;  // a failed element stays out of the list
-  }
-  return StatusOk;
-}
-
-void InitPUSCH_SysInfo_VHCR(PUSCH_SysInfo_VHCR* v) {
-  v->presence = 0;
-  InitPUSCH_Info_VHCR(&v->pusch_Info_VHCR);
-  InitUSCH_TransportChannelsInfo(&v->usch_TransportChannelsInfo);
-  InitTFCS(&v->usch_TFCS);
-}
-
-int DecodePUSCH_SysInfo_VHCR(PerContext* ctx, PUSCH_SysInfo_VHCR* v) {
-  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
-  PER_TRY_IN(DecodeUInt8(ctx, 1, 64, &v->pusch_Identity), 0, "pusch_Identity");
-  PER_TRY_IN(DecodePUSCH_Info_VHCR(ctx, &v->pusch_Info_VHCR), 1, "pusch_Info_VHCR");
-  if (v->presence & (1u << 0)) {
-    PER_TRY_IN(DecodeUSCH_TransportChannelsInfo(ctx, &v->usch_TransportChannelsInfo), 2, "usch_TransportChannelsInfo");
-  }
-  if (v->presence & (1u << 1)) {
-    PER_TRY_IN(DecodeTFCS(ctx, &v->usch_TFCS), 3, "usch_TFCS");
-  }
-  return StatusOk;
-}
-
-void InitPUSCH_SysInfoList_SFN_VHCR_Item(PUSCH_SysInfoList_SFN_VHCR_Item* v) {
-  v->presence = 0;
-  InitPUSCH_SysInfo_VHCR(&v->pusch_SysInfo_VHCR);
-}
-
-int DecodePUSCH_SysInfoList_SFN_VHCR_Item(PerContext* ctx, PUSCH_SysInfoList_SFN_VHCR_Item* v) {
-  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
-  PER_TRY_IN(DecodePUSCH_SysInfo_VHCR(ctx, &v->pusch_SysInfo_VHCR), 0, "pusch_SysInfo_VHCR");
-  if (v->presence & (1u << 0)) {
-    PER_TRY_IN(DecodeSFN_TimeInfo(ctx, &v->sfn_TimeInfo), 1, "sfn_TimeInfo");
-  }
-  return StatusOk;
-}
-
-void InitPUSCH_SysInfoList_SFN_VHCR(PUSCH_SysInfoList_SFN_VHCR* v) {
-  v->count = 0;
-  v->items = nullptr;
-}
-
-int DecodePUSCH_SysInfoList_SFN_VHCR(PerContext* ctx, PUSCH_SysInfoList_SFN_VHCR* v) {
-  ctx->pendingSize = &kSize_1_8;
-  uint32_t count = 0;
-  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
-  v->count = 0;
-  v->items = nullptr;
-  if (count == 0) return StatusOk;
-  auto* items = static_cast<PUSCH_SysInfoList_SFN_VHCR_Item*>(AllocRecord(ctx, sizeof(PUSCH_SysInfoList_SFN_VHCR_Item) * count));
-  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-  v->items = items;
-  for (uint32_t i = 0; i < count; ++i) {
-    PUSCH_SysInfoList_SFN_VHCR_Item* element = &items[i];
-    InitPUSCH_SysInfoList_SFN_VHCR_Item(element);
-    PER_TRY_IN(DecodePUSCH_SysInfoList_SFN_VHCR_Item(ctx, element), i, nullptr);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -6398,112 +4767,6 @@ int DecodeSecondaryCCPCH_Info_modeSpecificInfo_tdd(PerContext* ctx, SecondaryCCP
   return StatusOk;
 }
 
-void InitSignalledGainFactors_modeSpecificInfo(SignalledGainFactors_modeSpecificInfo* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeSignalledGainFactors_modeSpecificInfo(PerContext* ctx, SignalledGainFactors_modeSpecificInfo* v) {
-  static const char* const kAlternatives[] = {"fdd", "tdd"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: {
-      auto* alt = static_cast<SignalledGainFactors_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(SignalledGainFactors_modeSpecificInfo_fdd)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      status = DecodeSignalledGainFactors_modeSpecificInfo_fdd(ctx, alt);
-      break;
-    }
-    case 1: {
-      status = StatusOk;
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-void InitSignalledGainFactors(SignalledGainFactors* v) {
-  v->presence = 0;
-  InitSignalledGainFactors_modeSpecificInfo(&v->modeSpecificInfo);
-}
-
-int DecodeSignalledGainFactors(PerContext* ctx, SignalledGainFactors* v) {
-  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
-  PER_TRY_IN(DecodeSignalledGainFactors_modeSpecificInfo(ctx, &v->modeSpecificInfo), 0, "modeSpecificInfo");
-  PER_TRY_IN(DecodeUInt8(ctx, 0, 15, &v->gainFactorBetaD), 1, "gainFactorBetaD");
-  if (v->presence & (1u << 0)) {
-    PER_TRY_IN(DecodeUInt8(ctx, 0, 3, &v->referenceTFC_ID), 2, "referenceTFC_ID");
-  }
-  return StatusOk;
-}
-
-int DecodeSignalledGainFactors_modeSpecificInfo_fdd(PerContext* ctx, SignalledGainFactors_modeSpecificInfo_fdd* v) {
-  PER_TRY_IN(DecodeUInt8(ctx, 0, 15, &v->gainFactorBetaC), 0, "gainFactorBetaC");
-  return StatusOk;
-}
-
-void InitTFCI_Field2_Information(TFCI_Field2_Information* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeTFCI_Field2_Information(PerContext* ctx, TFCI_Field2_Information* v) {
-  static const char* const kAlternatives[] = {"tfci_Range", "explicit_config"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: {
-      auto* alt = static_cast<TFCI_RangeList*>(AllocRecord(ctx, sizeof(TFCI_RangeList)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitTFCI_RangeList(alt);
-      status = DecodeTFCI_RangeList(ctx, alt);
-      break;
-    }
-    case 1: {
-      auto* alt = static_cast<ExplicitTFCS_Configuration*>(AllocRecord(ctx, sizeof(ExplicitTFCS_Configuration)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitExplicitTFCS_Configuration(alt);
-      status = DecodeExplicitTFCS_Configuration(ctx, alt);
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-void InitSplitTFCI_Signalling(SplitTFCI_Signalling* v) {
-  v->presence = 0;
-  InitExplicitTFCS_Configuration(&v->tfci_Field1_Information);
-  InitTFCI_Field2_Information(&v->tfci_Field2_Information);
-}
-
-int DecodeSplitTFCI_Signalling(PerContext* ctx, SplitTFCI_Signalling* v) {
-  PER_TRY_IN(ReadPresenceBits(ctx, 4, &v->presence), kStopBeforeMembers, nullptr);
-  if (v->presence & (1u << 0)) {
-    PER_TRY_IN(DecodeEnumerated(ctx, 2, &v->splitType), 0, "splitType");
-  }
-  if (v->presence & (1u << 1)) {
-    PER_TRY_IN(DecodeUInt8(ctx, 1, 10, &v->tfci_Field2_Length), 1, "tfci_Field2_Length");
-  }
-  if (v->presence & (1u << 2)) {
-    PER_TRY_IN(DecodeExplicitTFCS_Configuration(ctx, &v->tfci_Field1_Information), 2, "tfci_Field1_Information");
-  }
-  if (v->presence & (1u << 3)) {
-    PER_TRY_IN(DecodeTFCI_Field2_Information(ctx, &v->tfci_Field2_Information), 3, "tfci_Field2_Information");
-  }
-  return StatusOk;
-}
-
 void InitSysInfoType5_modeSpecificInfo(SysInfoType5_modeSpecificInfo* v) {
   v->tag = 0;
   v->ptr = nullptr;
@@ -6814,22 +5077,126 @@ int DecodeSysInfoType5_v770ext_IEs(PerContext* ctx, SysInfoType5_v770ext_IEs* v)
   return StatusOk;
 }
 
-int DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(PerContext* ctx, SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions* v) {
+int DecodeSysInfoType5_v860ext_IEs_dummy(PerContext* ctx, SysInfoType5_v860ext_IEs_dummy* v) {
   (void)ctx;
   (void)v;
+  return StatusOk;
+}
+
+void InitSysInfoType5_v860ext_IEs_modeSpecificInfo(SysInfoType5_v860ext_IEs_modeSpecificInfo* v) {
+  v->tag = 0;
+  v->ptr = nullptr;
+}
+
+int DecodeSysInfoType5_v860ext_IEs_modeSpecificInfo(PerContext* ctx, SysInfoType5_v860ext_IEs_modeSpecificInfo* v) {
+  static const char* const kAlternatives[] = {"fdd", "tdd128"};
+  uint32_t index = 0;
+  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
+  v->tag = index + 1;
+  int status = StatusOutOfRange;
+  switch (index) {
+    case 0: {
+      auto* alt = static_cast<SysInfoType5_v860ext_IEs_modeSpecificInfo_fdd*>(AllocRecord(ctx, sizeof(SysInfoType5_v860ext_IEs_modeSpecificInfo_fdd)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitSysInfoType5_v860ext_IEs_modeSpecificInfo_fdd(alt);
+      status = DecodeSysInfoType5_v860ext_IEs_modeSpecificInfo_fdd(ctx, alt);
+      break;
+    }
+    case 1: {
+      auto* alt = static_cast<SysInfoType5_v860ext_IEs_modeSpecificInfo_tdd128*>(AllocRecord(ctx, sizeof(SysInfoType5_v860ext_IEs_modeSpecificInfo_tdd128)));
+      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
+      v->ptr = alt;
+      InitSysInfoType5_v860ext_IEs_modeSpecificInfo_tdd128(alt);
+      status = DecodeSysInfoType5_v860ext_IEs_modeSpecificInfo_tdd128(ctx, alt);
+      break;
+    }
+  }
+  if (status != StatusOk)
+    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
+  return StatusOk;
+}
+
+void InitSysInfoType5_v860ext_IEs(SysInfoType5_v860ext_IEs* v) {
+  v->presence = 0;
+  InitSysInfoType5_v860ext_IEs_modeSpecificInfo(&v->modeSpecificInfo);
+}
+
+int DecodeSysInfoType5_v860ext_IEs(PerContext* ctx, SysInfoType5_v860ext_IEs* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeSysInfoType5_v860ext_IEs_dummy(ctx, &v->dummy), 0, "dummy");
+  }
+  PER_TRY_IN(DecodeSysInfoType5_v860ext_IEs_modeSpecificInfo(ctx, &v->modeSpecificInfo), 1, "modeSpecificInfo");
+  return StatusOk;
+}
+
+void InitSysInfoType5_v890ext_IEs(SysInfoType5_v890ext_IEs* v) {
+  v->presence = 0;
+  InitCommonEDCHSystemInfo(&v->commonEDCHSystemInfo);
+}
+
+int DecodeSysInfoType5_v890ext_IEs(PerContext* ctx, SysInfoType5_v890ext_IEs* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeFrequencyInfoTDD(ctx, &v->secondFrequencyInfo), 0, "secondFrequencyInfo");
+  }
+  if (v->presence & (1u << 1)) {
+    PER_TRY_IN(DecodeCommonEDCHSystemInfo(ctx, &v->commonEDCHSystemInfo), 1, "commonEDCHSystemInfo");
+  }
+  return StatusOk;
+}
+
+int DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions_v890NonCriticalExtensions_nonCriticalExtensions(PerContext* ctx, SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions_v890NonCriticalExtensions_nonCriticalExtensions* v) {
+  (void)ctx;
+  (void)v;
+  return StatusOk;
+}
+
+void InitSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions_v890NonCriticalExtensions(SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions_v890NonCriticalExtensions* v) {
+  v->presence = 0;
+  InitSysInfoType5_v890ext_IEs(&v->sysInfoType5_v890ext);
+}
+
+int DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions_v890NonCriticalExtensions(PerContext* ctx, SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions_v890NonCriticalExtensions* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeSysInfoType5_v890ext_IEs(ctx, &v->sysInfoType5_v890ext), 0, "sysInfoType5_v890ext");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions_v890NonCriticalExtensions_nonCriticalExtensions(ctx, &v->nonCriticalExtensions), 1, "nonCriticalExtensions");
+  }
+  return StatusOk;
+}
+
+void InitSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions(SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions* v) {
+  v->presence = 0;
+  InitSysInfoType5_v860ext_IEs(&v->sysInfoType5_v860ext);
+  InitSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions_v890NonCriticalExtensions(&v->v890NonCriticalExtensions);
+}
+
+int DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions(PerContext* ctx, SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeSysInfoType5_v860ext_IEs(ctx, &v->sysInfoType5_v860ext), 0, "sysInfoType5_v860ext");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions_v890NonCriticalExtensions(ctx, &v->v890NonCriticalExtensions), 1, "v890NonCriticalExtensions");
+  }
   return StatusOk;
 }
 
 void InitSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions(SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions* v) {
   v->presence = 0;
   InitSysInfoType5_v770ext_IEs(&v->sysInfoType5_v770ext);
+  InitSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions(&v->v860NonCriticalExtensions);
 }
 
 int DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions(PerContext* ctx, SysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions* v) {
   PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
   PER_TRY_IN(DecodeSysInfoType5_v770ext_IEs(ctx, &v->sysInfoType5_v770ext), 0, "sysInfoType5_v770ext");
   if (v->presence & (1u << 0)) {
-    PER_TRY_IN(DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_nonCriticalExtensions(ctx, &v->nonCriticalExtensions), 1, "nonCriticalExtensions");
+    if (ctx->release7) {
+      PER_TRY_IN(NoteWarning(ctx, WarningKind::LaterRelease), 1, "v860NonCriticalExtensions");
+    } else {
+      PER_TRY_IN(DecodeSysInfoType5_v4b0NonCriticalExtensions_v590NonCriticalExtensions_v650NonCriticalExtensions_v680NonCriticalExtensions_v690NonCriticalExtensions_v770NonCriticalExtensions_v860NonCriticalExtensions(ctx, &v->v860NonCriticalExtensions), 1, "v860NonCriticalExtensions");
+    }
   }
   return StatusOk;
 }
@@ -7013,6 +5380,49 @@ int DecodeSysInfoType5_v770ext_IEs_modeSpecificInfo_tdd768(PerContext* ctx, SysI
   }
   if (v->presence & (1u << 2)) {
     PER_TRY_IN(DecodePRACH_SystemInformationList_VHCR_r7(ctx, &v->prach_SystemInformationList), 2, "prach_SystemInformationList");
+  }
+  return StatusOk;
+}
+
+void InitSysInfoType5_v860ext_IEs_modeSpecificInfo_fdd(SysInfoType5_v860ext_IEs_modeSpecificInfo_fdd* v) {
+  v->presence = 0;
+}
+
+int DecodeSysInfoType5_v860ext_IEs_modeSpecificInfo_fdd(PerContext* ctx, SysInfoType5_v860ext_IEs_modeSpecificInfo_fdd* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeHS_DSCH_DrxCellfach_info(ctx, &v->hs_dsch_DrxCellfach_info), 0, "hs_dsch_DrxCellfach_info");
+  }
+  return StatusOk;
+}
+
+void InitSysInfoType5_v860ext_IEs_modeSpecificInfo_tdd128_hs_dsch_CommonSysInfo(SysInfoType5_v860ext_IEs_modeSpecificInfo_tdd128_hs_dsch_CommonSysInfo* v) {
+  v->presence = 0;
+  InitHS_DSCH_CommonSystemInformation_TDD128(&v->hs_dsch_CommonSystemInformation);
+  InitHS_DSCH_PagingSystemInformation_TDD128(&v->hs_dsch_PagingSystemInformation);
+}
+
+int DecodeSysInfoType5_v860ext_IEs_modeSpecificInfo_tdd128_hs_dsch_CommonSysInfo(PerContext* ctx, SysInfoType5_v860ext_IEs_modeSpecificInfo_tdd128_hs_dsch_CommonSysInfo* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
+  PER_TRY_IN(DecodeHS_DSCH_CommonSystemInformation_TDD128(ctx, &v->hs_dsch_CommonSystemInformation), 0, "hs_dsch_CommonSystemInformation");
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeHS_DSCH_PagingSystemInformation_TDD128(ctx, &v->hs_dsch_PagingSystemInformation), 1, "hs_dsch_PagingSystemInformation");
+  }
+  return StatusOk;
+}
+
+void InitSysInfoType5_v860ext_IEs_modeSpecificInfo_tdd128(SysInfoType5_v860ext_IEs_modeSpecificInfo_tdd128* v) {
+  v->presence = 0;
+  InitSysInfoType5_v860ext_IEs_modeSpecificInfo_tdd128_hs_dsch_CommonSysInfo(&v->hs_dsch_CommonSysInfo);
+}
+
+int DecodeSysInfoType5_v860ext_IEs_modeSpecificInfo_tdd128(PerContext* ctx, SysInfoType5_v860ext_IEs_modeSpecificInfo_tdd128* v) {
+  PER_TRY_IN(ReadPresenceBits(ctx, 2, &v->presence), kStopBeforeMembers, nullptr);
+  if (v->presence & (1u << 0)) {
+    PER_TRY_IN(DecodeSysInfoType5_v860ext_IEs_modeSpecificInfo_tdd128_hs_dsch_CommonSysInfo(ctx, &v->hs_dsch_CommonSysInfo), 0, "hs_dsch_CommonSysInfo");
+  }
+  if (v->presence & (1u << 1)) {
+    PER_TRY_IN(DecodeHS_DSCH_DrxCellfach_info_TDD128(ctx, &v->hs_dsch_DrxCellfach_info), 1, "hs_dsch_DrxCellfach_info");
   }
   return StatusOk;
 }
@@ -7384,736 +5794,6 @@ int DecodeTDD_PRACH_CCodeList_sf8(PerContext* ctx, TDD_PRACH_CCodeList_sf8* v) {
   if (v->count > 8) return StopIn(ctx, StatusTooMany, kStopBeforeMembers, nullptr);
   for (uint32_t i = 0; i < v->count; ++i) {
     PER_TRY_IN(DecodeEnumerated(ctx, 8, &v->items[i]), i, nullptr);
-  }
-  return StatusOk;
-}
-
-void InitTFCS_InfoForDSCH(TFCS_InfoForDSCH* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeTFCS_InfoForDSCH(PerContext* ctx, TFCS_InfoForDSCH* v) {
-  static const char* const kAlternatives[] = {"ctfc2bit", "ctfc4bit", "ctfc6bit", "ctfc8bit", "ctfc12bit", "ctfc16bit", "ctfc24bit"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 7, &index), kStopBeforeMembers, nullptr);
-  if (index >= 7) return StopIn(ctx, StatusOutOfRange, kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: {
-      uint8_t value = 0;
-      status = DecodeUInt8(ctx, 0, 3, &value);
-      v->value = value;
-      break;
-    }
-    case 1: {
-      uint8_t value = 0;
-      status = DecodeUInt8(ctx, 0, 15, &value);
-      v->value = value;
-      break;
-    }
-    case 2: {
-      uint8_t value = 0;
-      status = DecodeUInt8(ctx, 0, 63, &value);
-      v->value = value;
-      break;
-    }
-    case 3: {
-      uint8_t value = 0;
-      status = DecodeUInt8(ctx, 0, 255, &value);
-      v->value = value;
-      break;
-    }
-    case 4: {
-      uint16_t value = 0;
-      status = DecodeUInt16(ctx, 0, 4095, &value);
-      v->value = value;
-      break;
-    }
-    case 5: {
-      uint16_t value = 0;
-      status = DecodeUInt16(ctx, 0, 65535, &value);
-      v->value = value;
-      break;
-    }
-    case 6: {
-      uint32_t value = 0;
-      status = DecodeUInt32(ctx, 0, 16777215, &value);
-      v->value = value;
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 7 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-void InitTFCI_Range(TFCI_Range* v) {
-  InitTFCS_InfoForDSCH(&v->tfcs_InfoForDSCH);
-}
-
-int DecodeTFCI_Range(PerContext* ctx, TFCI_Range* v) {
-  PER_TRY_IN(DecodeUInt16(ctx, 1, 1023, &v->maxTFCIField2Value), 0, "maxTFCIField2Value");
-  PER_TRY_IN(DecodeTFCS_InfoForDSCH(ctx, &v->tfcs_InfoForDSCH), 1, "tfcs_InfoForDSCH");
-  return StatusOk;
-}
-
-void InitTFCI_RangeList(TFCI_RangeList* v) {
-  v->count = 0;
-  v->items = nullptr;
-}
-
-int DecodeTFCI_RangeList(PerContext* ctx, TFCI_RangeList* v) {
-  ctx->pendingSize = &kSize_1_256;
-  uint32_t count = 0;
-  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
-  v->count = 0;
-  v->items = nullptr;
-  if (count == 0) return StatusOk;
-  auto* items = static_cast<TFCI_Range*>(AllocRecord(ctx, sizeof(TFCI_Range) * count));
-  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-  v->items = items;
-  for (uint32_t i = 0; i < count; ++i) {
-    TFCI_Range* element = &items[i];
-    InitTFCI_Range(element);
-    PER_TRY_IN(DecodeTFCI_Range(ctx, element), i, nullptr);
-    ++v->count;  // a failed element stays out of the list
-  }
-  return StatusOk;
-}
-
-void InitTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item* v) {
-  v->presence = 0;
-  InitPowerOffsetInformation(&v->powerOffsetInformation);
-}
-
-int DecodeTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item* v) {
-  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
-  PER_TRY_IN(DecodeUInt16(ctx, 0, 4095, &v->ctfc12), 0, "ctfc12");
-  if (v->presence & (1u << 0)) {
-    PER_TRY_IN(DecodePowerOffsetInformation(ctx, &v->powerOffsetInformation), 1, "powerOffsetInformation");
-  }
-  return StatusOk;
-}
-
-void InitTFCS_ReconfAdd_ctfcSize_ctfc12Bit(TFCS_ReconfAdd_ctfcSize_ctfc12Bit* v) {
-  v->count = 0;
-  v->items = nullptr;
-}
-
-int DecodeTFCS_ReconfAdd_ctfcSize_ctfc12Bit(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc12Bit* v) {
-  ctx->pendingSize = &kSize_1_1024;
-  uint32_t count = 0;
-  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
-  v->count = 0;
-  v->items = nullptr;
-  if (count == 0) return StatusOk;
-  auto* items = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item) * count));
-  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-  v->items = items;
-  for (uint32_t i = 0; i < count; ++i) {
-    TFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item* element = &items[i];
-    InitTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(element);
-    PER_TRY_IN(DecodeTFCS_ReconfAdd_ctfcSize_ctfc12Bit_Item(ctx, element), i, nullptr);
-    ++v->count;  // a failed element stays out of the list
-  }
-  return StatusOk;
-}
-
-void InitTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item* v) {
-  v->presence = 0;
-  InitPowerOffsetInformation(&v->powerOffsetInformation);
-}
-
-int DecodeTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item* v) {
-  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
-  PER_TRY_IN(DecodeUInt16(ctx, 0, 65535, &v->ctfc16), 0, "ctfc16");
-  if (v->presence & (1u << 0)) {
-    PER_TRY_IN(DecodePowerOffsetInformation(ctx, &v->powerOffsetInformation), 1, "powerOffsetInformation");
-  }
-  return StatusOk;
-}
-
-void InitTFCS_ReconfAdd_ctfcSize_ctfc16Bit(TFCS_ReconfAdd_ctfcSize_ctfc16Bit* v) {
-  v->count = 0;
-  v->items = nullptr;
-}
-
-int DecodeTFCS_ReconfAdd_ctfcSize_ctfc16Bit(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc16Bit* v) {
-  ctx->pendingSize = &kSize_1_1024;
-  uint32_t count = 0;
-  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
-  v->count = 0;
-  v->items = nullptr;
-  if (count == 0) return StatusOk;
-  auto* items = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item) * count));
-  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-  v->items = items;
-  for (uint32_t i = 0; i < count; ++i) {
-    TFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item* element = &items[i];
-    InitTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(element);
-    PER_TRY_IN(DecodeTFCS_ReconfAdd_ctfcSize_ctfc16Bit_Item(ctx, element), i, nullptr);
-    ++v->count;  // a failed element stays out of the list
-  }
-  return StatusOk;
-}
-
-void InitTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item* v) {
-  v->presence = 0;
-  InitPowerOffsetInformation(&v->powerOffsetInformation);
-}
-
-int DecodeTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item* v) {
-  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
-  PER_TRY_IN(DecodeUInt32(ctx, 0, 16777215, &v->ctfc24), 0, "ctfc24");
-  if (v->presence & (1u << 0)) {
-    PER_TRY_IN(DecodePowerOffsetInformation(ctx, &v->powerOffsetInformation), 1, "powerOffsetInformation");
-  }
-  return StatusOk;
-}
-
-void InitTFCS_ReconfAdd_ctfcSize_ctfc24Bit(TFCS_ReconfAdd_ctfcSize_ctfc24Bit* v) {
-  v->count = 0;
-  v->items = nullptr;
-}
-
-int DecodeTFCS_ReconfAdd_ctfcSize_ctfc24Bit(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc24Bit* v) {
-  ctx->pendingSize = &kSize_1_1024;
-  uint32_t count = 0;
-  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
-  v->count = 0;
-  v->items = nullptr;
-  if (count == 0) return StatusOk;
-  auto* items = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item) * count));
-  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-  v->items = items;
-  for (uint32_t i = 0; i < count; ++i) {
-    TFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item* element = &items[i];
-    InitTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(element);
-    PER_TRY_IN(DecodeTFCS_ReconfAdd_ctfcSize_ctfc24Bit_Item(ctx, element), i, nullptr);
-    ++v->count;  // a failed element stays out of the list
-  }
-  return StatusOk;
-}
-
-void InitTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item* v) {
-  v->presence = 0;
-  InitPowerOffsetInformation(&v->powerOffsetInformation);
-}
-
-int DecodeTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item* v) {
-  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
-  PER_TRY_IN(DecodeUInt8(ctx, 0, 3, &v->ctfc2), 0, "ctfc2");
-  if (v->presence & (1u << 0)) {
-    PER_TRY_IN(DecodePowerOffsetInformation(ctx, &v->powerOffsetInformation), 1, "powerOffsetInformation");
-  }
-  return StatusOk;
-}
-
-void InitTFCS_ReconfAdd_ctfcSize_ctfc2Bit(TFCS_ReconfAdd_ctfcSize_ctfc2Bit* v) {
-  v->count = 0;
-  v->items = nullptr;
-}
-
-int DecodeTFCS_ReconfAdd_ctfcSize_ctfc2Bit(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc2Bit* v) {
-  ctx->pendingSize = &kSize_1_1024;
-  uint32_t count = 0;
-  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
-  v->count = 0;
-  v->items = nullptr;
-  if (count == 0) return StatusOk;
-  auto* items = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item) * count));
-  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-  v->items = items;
-  for (uint32_t i = 0; i < count; ++i) {
-    TFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item* element = &items[i];
-    InitTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(element);
-    PER_TRY_IN(DecodeTFCS_ReconfAdd_ctfcSize_ctfc2Bit_Item(ctx, element), i, nullptr);
-    ++v->count;  // a failed element stays out of the list
-  }
-  return StatusOk;
-}
-
-void InitTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item* v) {
-  v->presence = 0;
-  InitPowerOffsetInformation(&v->powerOffsetInformation);
-}
-
-int DecodeTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item* v) {
-  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
-  PER_TRY_IN(DecodeUInt8(ctx, 0, 15, &v->ctfc4), 0, "ctfc4");
-  if (v->presence & (1u << 0)) {
-    PER_TRY_IN(DecodePowerOffsetInformation(ctx, &v->powerOffsetInformation), 1, "powerOffsetInformation");
-  }
-  return StatusOk;
-}
-
-void InitTFCS_ReconfAdd_ctfcSize_ctfc4Bit(TFCS_ReconfAdd_ctfcSize_ctfc4Bit* v) {
-  v->count = 0;
-  v->items = nullptr;
-}
-
-int DecodeTFCS_ReconfAdd_ctfcSize_ctfc4Bit(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc4Bit* v) {
-  ctx->pendingSize = &kSize_1_1024;
-  uint32_t count = 0;
-  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
-  v->count = 0;
-  v->items = nullptr;
-  if (count == 0) return StatusOk;
-  auto* items = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item) * count));
-  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-  v->items = items;
-  for (uint32_t i = 0; i < count; ++i) {
-    TFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item* element = &items[i];
-    InitTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(element);
-    PER_TRY_IN(DecodeTFCS_ReconfAdd_ctfcSize_ctfc4Bit_Item(ctx, element), i, nullptr);
-    ++v->count;  // a failed element stays out of the list
-  }
-  return StatusOk;
-}
-
-void InitTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item* v) {
-  v->presence = 0;
-  InitPowerOffsetInformation(&v->powerOffsetInformation);
-}
-
-int DecodeTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item* v) {
-  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
-  PER_TRY_IN(DecodeUInt8(ctx, 0, 63, &v->ctfc6), 0, "ctfc6");
-  if (v->presence & (1u << 0)) {
-    PER_TRY_IN(DecodePowerOffsetInformation(ctx, &v->powerOffsetInformation), 1, "powerOffsetInformation");
-  }
-  return StatusOk;
-}
-
-void InitTFCS_ReconfAdd_ctfcSize_ctfc6Bit(TFCS_ReconfAdd_ctfcSize_ctfc6Bit* v) {
-  v->count = 0;
-  v->items = nullptr;
-}
-
-int DecodeTFCS_ReconfAdd_ctfcSize_ctfc6Bit(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc6Bit* v) {
-  ctx->pendingSize = &kSize_1_1024;
-  uint32_t count = 0;
-  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
-  v->count = 0;
-  v->items = nullptr;
-  if (count == 0) return StatusOk;
-  auto* items = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item) * count));
-  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-  v->items = items;
-  for (uint32_t i = 0; i < count; ++i) {
-    TFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item* element = &items[i];
-    InitTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(element);
-    PER_TRY_IN(DecodeTFCS_ReconfAdd_ctfcSize_ctfc6Bit_Item(ctx, element), i, nullptr);
-    ++v->count;  // a failed element stays out of the list
-  }
-  return StatusOk;
-}
-
-void InitTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item* v) {
-  v->presence = 0;
-  InitPowerOffsetInformation(&v->powerOffsetInformation);
-}
-
-int DecodeTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item* v) {
-  PER_TRY_IN(ReadPresenceBits(ctx, 1, &v->presence), kStopBeforeMembers, nullptr);
-  PER_TRY_IN(DecodeUInt8(ctx, 0, 255, &v->ctfc8), 0, "ctfc8");
-  if (v->presence & (1u << 0)) {
-    PER_TRY_IN(DecodePowerOffsetInformation(ctx, &v->powerOffsetInformation), 1, "powerOffsetInformation");
-  }
-  return StatusOk;
-}
-
-void InitTFCS_ReconfAdd_ctfcSize_ctfc8Bit(TFCS_ReconfAdd_ctfcSize_ctfc8Bit* v) {
-  v->count = 0;
-  v->items = nullptr;
-}
-
-int DecodeTFCS_ReconfAdd_ctfcSize_ctfc8Bit(PerContext* ctx, TFCS_ReconfAdd_ctfcSize_ctfc8Bit* v) {
-  ctx->pendingSize = &kSize_1_1024;
-  uint32_t count = 0;
-  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
-  v->count = 0;
-  v->items = nullptr;
-  if (count == 0) return StatusOk;
-  auto* items = static_cast<TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item*>(AllocRecord(ctx, sizeof(TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item) * count));
-  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-  v->items = items;
-  for (uint32_t i = 0; i < count; ++i) {
-    TFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item* element = &items[i];
-    InitTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(element);
-    PER_TRY_IN(DecodeTFCS_ReconfAdd_ctfcSize_ctfc8Bit_Item(ctx, element), i, nullptr);
-    ++v->count;  // a failed element stays out of the list
-  }
-  return StatusOk;
-}
-
-void InitUplinkAdditionalTimeslots_parameters(UplinkAdditionalTimeslots_parameters* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeUplinkAdditionalTimeslots_parameters(PerContext* ctx, UplinkAdditionalTimeslots_parameters* v) {
-  static const char* const kAlternatives[] = {"sameAsLast", "newParameters"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: {
-      auto* alt = static_cast<UplinkAdditionalTimeslots_parameters_sameAsLast*>(AllocRecord(ctx, sizeof(UplinkAdditionalTimeslots_parameters_sameAsLast)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      status = DecodeUplinkAdditionalTimeslots_parameters_sameAsLast(ctx, alt);
-      break;
-    }
-    case 1: {
-      auto* alt = static_cast<UplinkAdditionalTimeslots_parameters_newParameters*>(AllocRecord(ctx, sizeof(UplinkAdditionalTimeslots_parameters_newParameters)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitUplinkAdditionalTimeslots_parameters_newParameters(alt);
-      status = DecodeUplinkAdditionalTimeslots_parameters_newParameters(ctx, alt);
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-void InitUplinkAdditionalTimeslots(UplinkAdditionalTimeslots* v) {
-  InitUplinkAdditionalTimeslots_parameters(&v->parameters);
-}
-
-int DecodeUplinkAdditionalTimeslots(PerContext* ctx, UplinkAdditionalTimeslots* v) {
-  PER_TRY_IN(DecodeUplinkAdditionalTimeslots_parameters(ctx, &v->parameters), 0, "parameters");
-  return StatusOk;
-}
-
-void InitUplinkAdditionalTimeslots_LCR_r4_parameters(UplinkAdditionalTimeslots_LCR_r4_parameters* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeUplinkAdditionalTimeslots_LCR_r4_parameters(PerContext* ctx, UplinkAdditionalTimeslots_LCR_r4_parameters* v) {
-  static const char* const kAlternatives[] = {"sameAsLast", "newParameters"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: {
-      auto* alt = static_cast<UplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast*>(AllocRecord(ctx, sizeof(UplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      status = DecodeUplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast(ctx, alt);
-      break;
-    }
-    case 1: {
-      auto* alt = static_cast<UplinkAdditionalTimeslots_LCR_r4_parameters_newParameters*>(AllocRecord(ctx, sizeof(UplinkAdditionalTimeslots_LCR_r4_parameters_newParameters)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitUplinkAdditionalTimeslots_LCR_r4_parameters_newParameters(alt);
-      status = DecodeUplinkAdditionalTimeslots_LCR_r4_parameters_newParameters(ctx, alt);
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-void InitUplinkAdditionalTimeslots_LCR_r4(UplinkAdditionalTimeslots_LCR_r4* v) {
-  InitUplinkAdditionalTimeslots_LCR_r4_parameters(&v->parameters);
-}
-
-int DecodeUplinkAdditionalTimeslots_LCR_r4(PerContext* ctx, UplinkAdditionalTimeslots_LCR_r4* v) {
-  PER_TRY_IN(DecodeUplinkAdditionalTimeslots_LCR_r4_parameters(ctx, &v->parameters), 0, "parameters");
-  return StatusOk;
-}
-
-void InitUplinkAdditionalTimeslots_LCR_r4_parameters_newParameters(UplinkAdditionalTimeslots_LCR_r4_parameters_newParameters* v) {
-  InitIndividualTimeslotInfo_LCR_r4(&v->individualTimeslotInfo);
-  InitUL_TS_ChannelisationCodeList(&v->ul_TS_ChannelisationCodeList);
-}
-
-int DecodeUplinkAdditionalTimeslots_LCR_r4_parameters_newParameters(PerContext* ctx, UplinkAdditionalTimeslots_LCR_r4_parameters_newParameters* v) {
-  PER_TRY_IN(DecodeIndividualTimeslotInfo_LCR_r4(ctx, &v->individualTimeslotInfo), 0, "individualTimeslotInfo");
-  PER_TRY_IN(DecodeUL_TS_ChannelisationCodeList(ctx, &v->ul_TS_ChannelisationCodeList), 1, "ul_TS_ChannelisationCodeList");
-  return StatusOk;
-}
-
-int DecodeUplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast(PerContext* ctx, UplinkAdditionalTimeslots_LCR_r4_parameters_sameAsLast* v) {
-  PER_TRY_IN(DecodeUInt8(ctx, 0, 14, &v->timeslotNumber), 0, "timeslotNumber");
-  return StatusOk;
-}
-
-void InitUplinkAdditionalTimeslots_VHCR_parameters(UplinkAdditionalTimeslots_VHCR_parameters* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeUplinkAdditionalTimeslots_VHCR_parameters(PerContext* ctx, UplinkAdditionalTimeslots_VHCR_parameters* v) {
-  static const char* const kAlternatives[] = {"sameAsLast", "newParameters"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: {
-      auto* alt = static_cast<UplinkAdditionalTimeslots_VHCR_parameters_sameAsLast*>(AllocRecord(ctx, sizeof(UplinkAdditionalTimeslots_VHCR_parameters_sameAsLast)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      status = DecodeUplinkAdditionalTimeslots_VHCR_parameters_sameAsLast(ctx, alt);
-      break;
-    }
-    case 1: {
-      auto* alt = static_cast<UplinkAdditionalTimeslots_VHCR_parameters_newParameters*>(AllocRecord(ctx, sizeof(UplinkAdditionalTimeslots_VHCR_parameters_newParameters)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitUplinkAdditionalTimeslots_VHCR_parameters_newParameters(alt);
-      status = DecodeUplinkAdditionalTimeslots_VHCR_parameters_newParameters(ctx, alt);
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-void InitUplinkAdditionalTimeslots_VHCR(UplinkAdditionalTimeslots_VHCR* v) {
-  InitUplinkAdditionalTimeslots_VHCR_parameters(&v->parameters);
-}
-
-int DecodeUplinkAdditionalTimeslots_VHCR(PerContext* ctx, UplinkAdditionalTimeslots_VHCR* v) {
-  PER_TRY_IN(DecodeUplinkAdditionalTimeslots_VHCR_parameters(ctx, &v->parameters), 0, "parameters");
-  return StatusOk;
-}
-
-void InitUplinkAdditionalTimeslots_VHCR_parameters_newParameters(UplinkAdditionalTimeslots_VHCR_parameters_newParameters* v) {
-  InitIndividualTimeslotInfo_VHCR(&v->individualTimeslotInfo);
-  InitUL_TS_ChannelisationCodeList(&v->ul_TS_ChannelisationCodeList);
-}
-
-int DecodeUplinkAdditionalTimeslots_VHCR_parameters_newParameters(PerContext* ctx, UplinkAdditionalTimeslots_VHCR_parameters_newParameters* v) {
-  PER_TRY_IN(DecodeIndividualTimeslotInfo_VHCR(ctx, &v->individualTimeslotInfo), 0, "individualTimeslotInfo");
-  PER_TRY_IN(DecodeUL_TS_ChannelisationCodeList(ctx, &v->ul_TS_ChannelisationCodeList), 1, "ul_TS_ChannelisationCodeList");
-  return StatusOk;
-}
-
-int DecodeUplinkAdditionalTimeslots_VHCR_parameters_sameAsLast(PerContext* ctx, UplinkAdditionalTimeslots_VHCR_parameters_sameAsLast* v) {
-  PER_TRY_IN(DecodeUInt8(ctx, 0, 14, &v->timeslotNumber), 0, "timeslotNumber");
-  return StatusOk;
-}
-
-void InitUplinkAdditionalTimeslots_parameters_newParameters(UplinkAdditionalTimeslots_parameters_newParameters* v) {
-  InitIndividualTimeslotInfo(&v->individualTimeslotInfo);
-  InitUL_TS_ChannelisationCodeList(&v->ul_TS_ChannelisationCodeList);
-}
-
-int DecodeUplinkAdditionalTimeslots_parameters_newParameters(PerContext* ctx, UplinkAdditionalTimeslots_parameters_newParameters* v) {
-  PER_TRY_IN(DecodeIndividualTimeslotInfo(ctx, &v->individualTimeslotInfo), 0, "individualTimeslotInfo");
-  PER_TRY_IN(DecodeUL_TS_ChannelisationCodeList(ctx, &v->ul_TS_ChannelisationCodeList), 1, "ul_TS_ChannelisationCodeList");
-  return StatusOk;
-}
-
-int DecodeUplinkAdditionalTimeslots_parameters_sameAsLast(PerContext* ctx, UplinkAdditionalTimeslots_parameters_sameAsLast* v) {
-  PER_TRY_IN(DecodeUInt8(ctx, 0, 14, &v->timeslotNumber), 0, "timeslotNumber");
-  return StatusOk;
-}
-
-void InitUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(PerContext* ctx, UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots* v) {
-  static const char* const kAlternatives[] = {"consecutive", "timeslotList"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: {
-      auto* alt = static_cast<UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive*>(AllocRecord(ctx, sizeof(UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      status = DecodeUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive(ctx, alt);
-      break;
-    }
-    case 1: {
-      auto* alt = static_cast<UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList*>(AllocRecord(ctx, sizeof(UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(alt);
-      status = DecodeUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(ctx, alt);
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-int DecodeUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive(PerContext* ctx, UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_consecutive* v) {
-  PER_TRY_IN(DecodeUInt8(ctx, 1, 5, &v->numAdditionalTimeslots), 0, "numAdditionalTimeslots");
-  return StatusOk;
-}
-
-void InitUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList* v) {
-  v->count = 0;
-  v->items = nullptr;
-}
-
-int DecodeUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(PerContext* ctx, UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList* v) {
-  ctx->pendingSize = &kSize_1_5;
-  uint32_t count = 0;
-  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
-  if (count > 5) {
-    PER_TRY_IN(NoteWarning(ctx, WarningKind::ListAboveSize), kStopBeforeMembers, nullptr);
-  }
-  v->count = 0;
-  v->items = nullptr;
-  if (count == 0) return StatusOk;
-  auto* items = static_cast<UplinkAdditionalTimeslots_LCR_r4*>(AllocRecord(ctx, sizeof(UplinkAdditionalTimeslots_LCR_r4) * count));
-  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-  v->items = items;
-  for (uint32_t i = 0; i < count; ++i) {
-    UplinkAdditionalTimeslots_LCR_r4* element = &items[i];
-    InitUplinkAdditionalTimeslots_LCR_r4(element);
-    PER_TRY_IN(DecodeUplinkAdditionalTimeslots_LCR_r4(ctx, element), i, nullptr);
-    ++v->count;  // a failed element stays out of the list
-  }
-  return StatusOk;
-}
-
-void InitUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(PerContext* ctx, UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots* v) {
-  static const char* const kAlternatives[] = {"consecutive", "timeslotList"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: {
-      auto* alt = static_cast<UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive*>(AllocRecord(ctx, sizeof(UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      status = DecodeUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive(ctx, alt);
-      break;
-    }
-    case 1: {
-      auto* alt = static_cast<UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList*>(AllocRecord(ctx, sizeof(UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(alt);
-      status = DecodeUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(ctx, alt);
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-int DecodeUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive(PerContext* ctx, UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_consecutive* v) {
-  PER_TRY_IN(DecodeUInt8(ctx, 1, 13, &v->numAdditionalTimeslots), 0, "numAdditionalTimeslots");
-  return StatusOk;
-}
-
-void InitUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList* v) {
-  v->count = 0;
-  v->items = nullptr;
-}
-
-int DecodeUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(PerContext* ctx, UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList* v) {
-  ctx->pendingSize = &kSize_1_13;
-  uint32_t count = 0;
-  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
-  if (count > 13) {
-    PER_TRY_IN(NoteWarning(ctx, WarningKind::ListAboveSize), kStopBeforeMembers, nullptr);
-  }
-  v->count = 0;
-  v->items = nullptr;
-  if (count == 0) return StatusOk;
-  auto* items = static_cast<UplinkAdditionalTimeslots_VHCR*>(AllocRecord(ctx, sizeof(UplinkAdditionalTimeslots_VHCR) * count));
-  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-  v->items = items;
-  for (uint32_t i = 0; i < count; ++i) {
-    UplinkAdditionalTimeslots_VHCR* element = &items[i];
-    InitUplinkAdditionalTimeslots_VHCR(element);
-    PER_TRY_IN(DecodeUplinkAdditionalTimeslots_VHCR(ctx, element), i, nullptr);
-    ++v->count;  // a failed element stays out of the list
-  }
-  return StatusOk;
-}
-
-void InitUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots(UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots* v) {
-  v->tag = 0;
-  v->ptr = nullptr;
-}
-
-int DecodeUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots(PerContext* ctx, UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots* v) {
-  static const char* const kAlternatives[] = {"consecutive", "timeslotList"};
-  uint32_t index = 0;
-  PER_TRY_IN(ReadWholeNumber(ctx, 2, &index), kStopBeforeMembers, nullptr);
-  v->tag = index + 1;
-  int status = StatusOutOfRange;
-  switch (index) {
-    case 0: {
-      auto* alt = static_cast<UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive*>(AllocRecord(ctx, sizeof(UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      status = DecodeUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive(ctx, alt);
-      break;
-    }
-    case 1: {
-      auto* alt = static_cast<UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList*>(AllocRecord(ctx, sizeof(UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList)));
-      if (alt == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-      v->ptr = alt;
-      InitUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(alt);
-      status = DecodeUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(ctx, alt);
-      break;
-    }
-  }
-  if (status != StatusOk)
-    return StopIn(ctx, status, index, index < 2 ? kAlternatives[index] : nullptr);
-  return StatusOk;
-}
-
-int DecodeUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive(PerContext* ctx, UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_consecutive* v) {
-  PER_TRY_IN(DecodeUInt8(ctx, 1, 13, &v->numAdditionalTimeslots), 0, "numAdditionalTimeslots");
-  return StatusOk;
-}
-
-void InitUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList* v) {
-  v->count = 0;
-  v->items = nullptr;
-}
-
-int DecodeUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(PerContext* ctx, UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList* v) {
-  ctx->pendingSize = &kSize_1_13;
-  uint32_t count = 0;
-  PER_TRY_IN(ReadLength(ctx, &count), kStopBeforeMembers, nullptr);
-  if (count > 13) {
-    PER_TRY_IN(NoteWarning(ctx, WarningKind::ListAboveSize), kStopBeforeMembers, nullptr);
-  }
-  v->count = 0;
-  v->items = nullptr;
-  if (count == 0) return StatusOk;
-  auto* items = static_cast<UplinkAdditionalTimeslots*>(AllocRecord(ctx, sizeof(UplinkAdditionalTimeslots) * count));
-  if (items == nullptr) return StopIn(ctx, StatusNoMemory, kStopBeforeMembers, nullptr);
-  v->items = items;
-  for (uint32_t i = 0; i < count; ++i) {
-    UplinkAdditionalTimeslots* element = &items[i];
-    InitUplinkAdditionalTimeslots(element);
-    PER_TRY_IN(DecodeUplinkAdditionalTimeslots(ctx, element), i, nullptr);
-    ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
 }
