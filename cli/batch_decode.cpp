@@ -38,15 +38,11 @@ void NoteAt(const BatchSource& source, const char* message) {
 }
 
 // The SIB type of a text that starts "SysInfoTypeN ::=".
-unsigned int SibTypeOfText(const char* text, size_t textLen) {
-  constexpr char kHead[] = "SysInfoType";
-  constexpr size_t kHeadLen = sizeof(kHead) - 1;
-  unsigned int type = 0;
-  if (textLen <= kHeadLen || std::memcmp(text, kHead, kHeadLen) != 0) return 0;
-  for (size_t i = kHeadLen; i < textLen && text[i] >= '0' && text[i] <= '9' && type < 32; ++i) {
-    type = type * 10 + static_cast<unsigned int>(text[i] - '0');
-  }
-  return type;
+// The type of the SIB the state decoded last.
+unsigned int LastSibType(const sibdecode::DecoderState* state) {
+  sibdecode::DecodeReport report;
+  report.size = offsetof(sibdecode::DecodeReport, decoded);
+  return sibdecode::GetDecodeReport(state, &report) == 1 ? report.sibType : 0;
 }
 
 // The text without its raw-data trailer: what identifies a SIB's content.
@@ -133,7 +129,7 @@ void NoteDecodeReport(const std::string& where, const char* cell,
     line.resize(length + 1);
     sibdecode::DescribeDecodeReport(&report, line.data(), line.size());
   }
-  Note("%s: SIB%u%s %s\n", where.c_str(), report.sibType, cell, line.data());
+  Note("%s: %s%s %s\n", where.c_str(), SibTypeName(report.sibType), cell, line.data());
 }
 
 int DecodeAndWriteBatch(const Options& options, BatchDecoder& decoder, const BatchSource& source,
@@ -189,7 +185,7 @@ int DecodeAndWriteBatch(const Options& options, BatchDecoder& decoder, const Bat
     return status;
   }
   ++decoder.sibs;
-  sibType = options.bareSib ? options.sibType : SibTypeOfText(text, textLen);
+  sibType = options.bareSib ? options.sibType : LastSibType(decoder.state);
   long long repeats = -1;
   bool changed = true;
   const bool print = Fold(options, decoder, sibType, out, text, textLen, true, &repeats, &changed);

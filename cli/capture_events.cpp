@@ -14,7 +14,11 @@ namespace {
 
 // --json: the SIB's own bits decoded as JSON, with its frames and cell.
 void WriteSibJson(CaptureRun& run, const sibdecode::CaptureEvent& event, long long repeats) {
-  if (run.jsonState == nullptr) run.jsonState = sibdecode::CreateDecoderState();
+  if (run.jsonState == nullptr) {
+    run.jsonState = sibdecode::CreateDecoderState();
+    sibdecode::SetDecodeRelease(
+        run.jsonState, run.options.release7 ? sibdecode::kRelease7 : sibdecode::kReleaseLatest);
+  }
   if (run.jsonState == nullptr) return;
   tagSystemInformationBlock out;
   size_t jsonLen = 0;
@@ -119,8 +123,12 @@ bool TakeCaptureEvent(CaptureRun& run, sibdecode::CaptureReader* reader, int* st
       *status = WorseExit(*status, WriteSib(run, event));
       break;
     case sibdecode::kCaptureDrop:
-      Note("%s: frames %s: SIB type %u on ARFCN %" PRIu64 " dropped: %s\n", name,
-           FrameList(event).c_str(), event.sibType, event.arfcn, event.message);
+      Note("%s: frames %s: %s on ARFCN %" PRIu64 " dropped: %s\n", name, FrameList(event).c_str(),
+           SibTypeName(event.sibType), event.arfcn, event.message);
+      break;
+    case sibdecode::kCaptureNotDecoded:
+      Note("%s: frames %s: %s on ARFCN %" PRIu64 " not decoded: %s\n", name,
+           FrameList(event).c_str(), SibTypeName(event.sibType), event.arfcn, event.message);
       break;
     case sibdecode::kCaptureWrongSize:
       Note("%s: frame %" PRIu64 ": %s\n", name, event.frame, event.message);

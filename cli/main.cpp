@@ -49,7 +49,11 @@ int ReadOne(const std::string& path, const cli::Options& options, cli::BatchDeco
       return status;
     }
   }
-  if (decoder.state == nullptr) decoder.state = sibdecode::CreateDecoderState();
+  if (decoder.state == nullptr) {
+    decoder.state = sibdecode::CreateDecoderState();
+    sibdecode::SetDecodeRelease(
+        decoder.state, options.release7 ? sibdecode::kRelease7 : sibdecode::kReleaseLatest);
+  }
   if (decoder.state == nullptr) {
     cli::Note("sibdecode: out of memory\n");
     status = cli::kExitIo;

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "sibdecode/sibdecode.h"
+
 #ifndef SIBDECODE_VERSION
 #define SIBDECODE_VERSION "unknown"
 #endif
@@ -42,8 +44,14 @@ const char kUsage[] =
     "  --cells     instead of the SIBs, one table of the cells seen (ARFCN,\n"
     "              cell identity, SIB types with counts and versions, neighbour\n"
     "              counts, first and last time), after the input\n"
-    "  --sib N     each line (or the whole file with --bin) is a bare SIB of\n"
-    "              type N (0..31), without BCH framing; no raw-data trailer\n"
+    "  --sib TYPE  each line (or the whole file with --bin) is a bare SIB of\n"
+    "              TYPE, without BCH framing; no raw-data trailer. TYPE is a name\n"
+    "              (mib, sb1, 3, 5bis, 11bis, 15.1bis, 19: SIB numbers name\n"
+    "              SIBs) or a SIB-Type index that names no SIB (0, 21..31)\n"
+    "  --release 7 decode as RRCParserX does: SIB types 1-7, 11, 12 and 13 to\n"
+    "              their Release 7 level, its text byte for byte (other types\n"
+    "              are counted, not printed); by default every type the BCH\n"
+    "              carries is decoded to the end of its extension chain\n"
     "  --version   the version of sibdecode\n"
     "  --help      this text\n"
     "Options take their value as --sib=N or --sib N.\n"
@@ -56,12 +64,7 @@ const char kUsage[] =
     "2 on malformed hex, a capture packet of the wrong size or bad arguments.\n";
 
 bool ParseSibType(const char* text, unsigned int* type) {
-  char* end = nullptr;
-  errno = 0;
-  const unsigned long value = std::strtoul(text, &end, 10);
-  if (errno != 0 || end == text || *end != '\0' || value > 31 || text[0] == '-') return false;
-  *type = static_cast<unsigned int>(value);
-  return true;
+  return sibdecode::SibTypeFromName(text, type) == 1;
 }
 
 }  // namespace
@@ -83,7 +86,7 @@ int ParseArguments(int argc, char** argv, Options* options) {
       hasValue = true;
       arg.resize(equals);
     }
-    const bool takesValue = arg == "--sib" || arg == "--listen";
+    const bool takesValue = arg == "--sib" || arg == "--listen" || arg == "--release";
     if (hasValue && !takesValue) {
       std::fprintf(stderr, "sibdecode: %s takes no value\n", arg.c_str());
       return kExitMalformed;
@@ -106,16 +109,30 @@ int ParseArguments(int argc, char** argv, Options* options) {
       options->changes = true;
     } else if (arg == "--cells") {
       options->cells = true;
+    } else if (arg == "--release") {
+      if (!hasValue) {
+        if (i + 1 >= argc) {
+          std::fprintf(stderr, "sibdecode: --release needs a release (7)\n");
+          return kExitMalformed;
+        }
+        value = argv[++i];
+      }
+      if (value != "7" && value != "9") {
+        std::fprintf(stderr, "sibdecode: bad release '%s' (7, or 9 the default)\n", value.c_str());
+        return kExitMalformed;
+      }
+      options->release7 = value == "7";
     } else if (arg == "--sib") {
       if (!hasValue) {
         if (i + 1 >= argc) {
-          std::fprintf(stderr, "sibdecode: --sib needs a SIB type (0..31)\n");
+          std::fprintf(stderr, "sibdecode: --sib needs a SIB type (mib, sb1, 3, 11bis, ...)\n");
           return kExitMalformed;
         }
         value = argv[++i];
       }
       if (!ParseSibType(value.c_str(), &options->sibType)) {
-        std::fprintf(stderr, "sibdecode: bad SIB type '%s' (0..31)\n", value.c_str());
+        std::fprintf(stderr, "sibdecode: bad SIB type '%s' (mib, sb1, 3, 11bis, 19, ...)\n",
+                     value.c_str());
         return kExitMalformed;
       }
       options->bareSib = true;

@@ -12,9 +12,10 @@ struct Options {
   bool json = false;
   bool bareSib = false;
   unsigned int sibType = 0;
-  bool changes = false;  // a SIB only when it differs from the last one printed
-  bool cells = false;    // the table of cells instead of the SIB texts
-  bool listen = false;   // GSMTAP over UDP instead of files
+  bool release7 = false;  // --release 7: RRCParserX's types and text
+  bool changes = false;   // a SIB only when it differs from the last one printed
+  bool cells = false;     // the table of cells instead of the SIB texts
+  bool listen = false;    // GSMTAP over UDP instead of files
   std::string listenAddress = "127.0.0.1:4729";
   std::vector<std::string> files;
 };

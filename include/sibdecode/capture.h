@@ -36,6 +36,9 @@ enum CaptureEventKind : int {
                               // what came before is delivered, the pending chains are dropped
   kCaptureNoMemoryEvent = 5,  // the heap ran out: the pending chains (or the SIB being decoded,
                               // arfcn and sibType set) are given up; reading goes on
+  kCaptureNotDecoded = 6,     // a whole SIB sent as extensionType that the cell's schedule does
+                              // not name (no MIB or scheduling block of the cell yet): frames,
+                              // blocks, arfcn, sibType 31 and message; counted in sibsNotDecoded
 };
 
 // Why a packet was skipped.
@@ -86,7 +89,8 @@ struct CaptureCounts {
   uint64_t skippedBy[kSkipCauseCount];  // ... by CaptureSkipCause
   uint64_t wrongSize;                   // kCaptureWrongSize events
   uint64_t sibsDecoded;                 // kCaptureSib events
-  uint64_t sibsNotDecoded;              // SIBs without a decoder (MIB, scheduling blocks) or text
+  uint64_t sibsNotDecoded;              // SIBs without a decoder or text (at Release 7: MIB,
+                                        // scheduling blocks, ...), kCaptureNotDecoded
   uint64_t chainsDropped;               // kCaptureDrop events
   uint64_t straySegments;               // segments without a pending chain, out of order, repeated
   uint64_t sibsStopped;                 // ... of sibsDecoded, decoded only up to where they stopped
@@ -134,6 +138,11 @@ SIBDECODE_API int FinishGsmtapReader(CaptureReader* reader);
 SIBDECODE_API int NextCaptureEvent(CaptureReader* reader, CaptureEvent* event);
 
 SIBDECODE_API void GetCaptureCounts(const CaptureReader* reader, CaptureCounts* counts);
+
+// The release a reader decodes at: kReleaseLatest (every type, whole extension
+// chains, extension types named by each cell's schedule) unless set here, before
+// the first event, to kRelease7 (RRCParserX's ten types and text).
+SIBDECODE_API void SetCaptureRelease(CaptureReader* reader, DecodeRelease release);
 
 // Closes the file (and the stream handed over) and frees the reader.
 SIBDECODE_API void CloseCapture(CaptureReader* reader);

@@ -183,11 +183,14 @@ SIBDECODE_API int DecodeSibJson(DecoderState* state, unsigned int sibType, const
 
 // Why a decode stopped before the end of its SIB.
 enum DecodeStop : int {
-  kStopNone = 0,         // it did not stop (complete, or nothing was decoded)
-  kStopEndOfData = 1,    // the SIB's bits ended inside a value
-  kStopOutOfRange = 2,   // a value outside its type (an index, a count, a length)
-  kStopUnsupported = 3,  // an encoding this decoder does not take (or a SIB type without decoder)
-  kStopNoMemory = 4,     // the heap ran out
+  kStopNone = 0,          // it did not stop (complete, or nothing was decoded)
+  kStopEndOfData = 1,     // the SIB's bits ended inside a value
+  kStopOutOfRange = 2,    // a value outside its type (an index, a count, a length)
+  kStopUnsupported = 3,   // an encoding this decoder does not take (or a SIB type without decoder)
+  kStopNoMemory = 4,      // the heap ran out
+  kStopTypeNotKnown = 5,  // a stream's extensionType SIB that the cell's schedule does not name
+                          // (no MIB or scheduling block of the cell decoded yet, or it names
+                          // none or several types at the SIB's place in the SFN cycle)
 };
 
 // Where an encoding departs from its constraints while decoding goes on.
@@ -347,6 +350,16 @@ SIBDECODE_API int FeedBlock(StreamState* state, uint64_t cellKey, uint64_t block
 // Drops every pending chain (each reported with kDropFlushed); the stream can
 // be fed again afterwards. Returns the number of events delivered.
 SIBDECODE_API int FlushStream(StreamState* state, StreamCallback callback, void* context);
+
+// The release the stream decodes at (kRelease7 by default; see DecodeRelease).
+// At kReleaseLatest the stream also keeps each cell's latest MIB, SB1 and SB2
+// schedule and gives an extensionType SIB the type it names (kSibCompleted's
+// sibType is then SIB11bis, SIB19, ...): the one extension type the cell
+// schedules, or the one whose segments come where the SIB's did in the SFN
+// cycle. One it cannot name (no schedule of the cell yet) completes as
+// extensionType, not decoded, with the stop kStopTypeNotKnown. Schedules of at
+// most 4096 cells are kept (the one updated least recently is forgotten).
+SIBDECODE_API void SetStreamRelease(StreamState* state, DecodeRelease release);
 
 SIBDECODE_API void GetStreamCounts(const StreamState* state, StreamCounts* counts);
 SIBDECODE_API void GetStreamDecodeCounts(const StreamState* state, StreamDecodeCounts* counts);

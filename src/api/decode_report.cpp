@@ -216,6 +216,8 @@ const char* DecodeStopText(int kind) {
       return "unsupported";
     case kStopNoMemory:
       return "no memory";
+    case kStopTypeNotKnown:
+      return "extension type not yet known";
     default:
       return "complete";
   }

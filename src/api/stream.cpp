@@ -26,6 +26,7 @@
 
 #include "api/decoder_state.h"
 #include "api/entry.h"
+#include "api/ext_schedule.h"
 #include "bch/block_walk.h"
 #include "bch/reassembly.h"
 #include "sibdecode/sibdecode.h"
@@ -34,7 +35,9 @@ namespace sibdecode {
 
 namespace {
 
-constexpr uint32_t kSibTypeCount = 32;
+// Chains by SIB type number: an extensionType SIB's segments go to the chain of
+// the type the cell's schedule names, so that two extension types interleave.
+constexpr uint32_t kSibTypeCount = kSibTypeNumbers;
 constexpr uint32_t kSfnPrimeCount = 2048;
 constexpr uint32_t kMaxSegmentGap = 16;  // SFN-prime steps, see above
 // Most segments one block carries: a last segment, a list of 16 complete SIBs
@@ -45,6 +48,8 @@ constexpr size_t kMaxBlockSegments = 18;
 constexpr size_t kMaxPendingCells = 1024;
 constexpr uint64_t kMaxChainAge = uint64_t{1} << 16;
 constexpr uint64_t kAgeSweepInterval = 4096;  // blocks fed between two looks at the ages
+// Cells whose schedule is kept; past it the one updated least recently is forgotten.
+constexpr size_t kMaxScheduledCells = 4096;
 
 struct PendingChain {
   bool active = false;
@@ -72,6 +77,7 @@ struct StreamState {
   DecoderState decoder;
   SegmentQueue blockSegments;  // the segments of the block being fed
   std::unordered_map<uint64_t, CellChains> cells;
+  std::unordered_map<uint64_t, CellSchedule> schedules;  // latest MIB/SB schedule per cell
   StreamCounts counts = {};
   StreamDecodeCounts decodeCounts = {};
   uint64_t feedNumber = 0;
@@ -119,6 +125,34 @@ StreamEvent EventFor(StreamEventKind kind, uint64_t cellKey, uint32_t sibType,
   return event;
 }
 
+// A MIB or scheduling block decoded whole replaces its part of the cell's schedule.
+void KeepSchedule(StreamState& state, uint64_t cellKey, uint32_t sibType) {
+  const int source = ScheduleSource(sibType);
+  if (source < 0) return;
+  if (state.schedules.size() >= kMaxScheduledCells && state.schedules.count(cellKey) == 0) {
+    auto oldest = state.schedules.begin();
+    for (auto it = state.schedules.begin(); it != state.schedules.end(); ++it) {
+      if (it->second.lastFeed < oldest->second.lastFeed) oldest = it;
+    }
+    state.schedules.erase(oldest);
+  }
+  CellSchedule& schedule = state.schedules[cellKey];
+  schedule.extension[source] = state.decoder.feed.extSibSchedule;
+  schedule.received[source] = true;
+  schedule.lastFeed = state.feedNumber;
+}
+
+// The chain an extensionType segment belongs to: that of the type the cell's
+// schedule names for it, or extensionType's own while it names none.
+uint32_t ChainType(const StreamState& state, uint64_t cellKey, const tagSibSegment& segment) {
+  const uint32_t sibType = segment.sibType % 32;
+  if (sibType != kSibTypeExtension || state.decoder.release7) return sibType;
+  auto schedule = state.schedules.find(cellKey);
+  if (schedule == state.schedules.end()) return sibType;
+  const uint32_t index = segment.segCount >= 1 ? 0 : segment.segmentIndex;
+  return NameExtensionSegment(schedule->second, index, segment.sfnPrime);
+}
+
 // Decodes a SIB whose segments are all in `chain` and hands it over.
 void Complete(StreamState& state, uint64_t cellKey, uint32_t sibType, const PendingChain& chain,
               Delivery& delivery) {
@@ -142,8 +176,11 @@ void Complete(StreamState& state, uint64_t cellKey, uint32_t sibType, const Pend
   event.summary = &state.summary;
   event.sib = packed.data();
   event.sibLen = packed.size();
-  state.decoder.report.size = sizeof(DecodeReport);
-  event.report = &state.decoder.report;
+  DecodeReport& report = state.decoder.report;
+  if (sibType == kSibTypeExtension && !state.decoder.release7) report.stop.kind = kStopTypeNotKnown;
+  report.size = sizeof(DecodeReport);
+  event.report = &report;
+  if (result == kDecoded && report.complete == 1) KeepSchedule(state, cellKey, sibType);
   ++state.counts.sibsCompleted;
   if (result == kDecoded) {
     ++state.counts.sibsDecoded;
@@ -236,7 +273,7 @@ bool IsRepeatOfLast(const PendingChain& chain, const tagSibSegment& segment) {
 void TakeSegment(StreamState& state, uint64_t cellKey, CellChains& cell,
                  const tagSibSegment& segment, const unsigned char* block, uint64_t blockTag,
                  Delivery& delivery) {
-  const uint32_t sibType = segment.sibType % kSibTypeCount;
+  const uint32_t sibType = ChainType(state, cellKey, segment);
   PendingChain& chain = cell.bySibType[sibType];
 
   if (chain.active && IsRepeatOfLast(chain, segment)) {
@@ -325,6 +362,10 @@ int FlushStream(StreamState* state, StreamCallback callback, void* context) {
     DropAll(*state, entry.first, entry.second, kDropFlushed, delivery);
   state->cells.clear();
   return RethrowFromCallback(delivery, delivery.events);
+}
+
+void SetStreamRelease(StreamState* state, DecodeRelease release) {
+  if (state != nullptr) SetDecodeRelease(&state->decoder, release);
 }
 
 void GetStreamCounts(const StreamState* state, StreamCounts* counts) {

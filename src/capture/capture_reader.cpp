@@ -112,18 +112,26 @@ void OnStreamEvent(const StreamEvent& streamEvent, void* context) {
     ++reader.eventCount;
     return;
   }
+  // An extensionType SIB the cell's schedule does not name is said as such;
+  // other SIBs without text are only counted.
+  const bool typeNotKnown =
+      sib && streamEvent.report != nullptr && streamEvent.report->stop.kind == kStopTypeNotKnown;
   if (sib && streamEvent.result != kDecoded) {
-    ++reader.counts.sibsNotDecoded;  // master information block, scheduling blocks
-    return;
+    ++reader.counts.sibsNotDecoded;
+    if (!typeNotKnown) return;
   }
-  QueuedEvent* event = NewEvent(reader, sib ? kCaptureSib : kCaptureDrop);
+  QueuedEvent* event = NewEvent(reader, typeNotKnown ? kCaptureNotDecoded
+                                        : sib        ? kCaptureSib
+                                                     : kCaptureDrop);
   if (event == nullptr) return;
   event->arfcn = streamEvent.cellKey;
   event->sibType = streamEvent.sibType;
   try {
     event->frames.assign(streamEvent.blockTags, streamEvent.blockTags + streamEvent.blockCount);
     event->blocks.assign(streamEvent.blocks, streamEvent.blocks + streamEvent.blocksLen);
-    if (sib) {
+    if (typeNotKnown) {
+      event->fixedMessage = DecodeStopText(kStopTypeNotKnown);
+    } else if (sib) {
       event->text.assign(streamEvent.text, streamEvent.text + streamEvent.textLen);
       event->sib.assign(streamEvent.sib, streamEvent.sib + streamEvent.sibLen);
       event->summary = *streamEvent.summary;
@@ -224,6 +232,7 @@ CaptureReader* NewReader() {
     delete reader;
     return nullptr;
   }
+  SetStreamRelease(reader->stream, kReleaseLatest);
   return reader;
 }
 
@@ -440,6 +449,10 @@ int NextCaptureEvent(CaptureReader* reader, CaptureEvent* event) {
   event->blocksLen = queued.blocks.size();
   event->message = queued.fixedMessage != nullptr ? queued.fixedMessage : queued.message;
   return 1;
+}
+
+void SetCaptureRelease(CaptureReader* reader, DecodeRelease release) {
+  if (reader != nullptr) SetStreamRelease(reader->stream, release);
 }
 
 void GetCaptureCounts(const CaptureReader* reader, CaptureCounts* counts) {

@@ -86,4 +86,37 @@ void FeedInterRatCell(PerContext* ctx, const NewInterRATCell_B& cell) {
   Push(*ctx->feed, ctx->feed->interRatCellQueue, entry);
 }
 
+namespace {
+
+// sib-Pos: the alternative names the repetition period (rep4 .. rep4096), the
+// value is half the position of the first segment.
+void PushExtSchedule(PerContext* ctx, uint32_t sibType, const SchedulingInformation& info) {
+  const SchedulingInformation_scheduling& scheduling = info.scheduling;
+  const ChoiceValue& pos = scheduling.sib_Pos;
+  if (pos.tag < 1 || pos.tag > 11) return;
+  ExtSibSchedule entry = {sibType, 4u << (pos.tag - 1), 2 * pos.value, 0, {}};
+  if (scheduling.presence & SchedulingInformation_scheduling::kHas_sib_PosOffsetInfo) {
+    const SibOFF_List& offsets = scheduling.sib_PosOffsetInfo;
+    for (uint32_t i = 0; i < offsets.count && i < 15; ++i) {
+      entry.offsets[entry.offsetCount++] =
+          static_cast<uint8_t>(2 * (offsets.items[i] + 1));  // so2..so32
+    }
+  }
+  Push(*ctx->feed, ctx->feed->extSibSchedule, entry);
+}
+
+}  // namespace
+
+void FeedExtSibSchedule(PerContext* ctx, const ExtSIBTypeInfoSchedulingInfo& entry) {
+  if (ctx->feed == nullptr || entry.extensionSIB_Type.tag == 0) return;
+  PushExtSchedule(ctx, kSibTypeExtensionBase + entry.extensionSIB_Type.tag - 1,
+                  entry.schedulingInfo);
+}
+
+void FeedExtSibSchedule2(PerContext* ctx, const ExtSIBTypeInfoSchedulingInfo2& entry) {
+  if (ctx->feed == nullptr || entry.extensionSIB_Type2.tag == 0) return;
+  PushExtSchedule(ctx, kSibTypeExtension2Base + entry.extensionSIB_Type2.tag - 1,
+                  entry.schedulingInfo);
+}
+
 }  // namespace sibdecode

@@ -27,6 +27,18 @@ struct tagInterRatEntry {
   int32_t bcch_ARFCN;
 };
 
+// An extension-type SIB a MIB or scheduling block schedules: its type number
+// (sibdecode.h) and when its segments come, in frames of the SFN cycle: the
+// first where SFN mod repetition == position, segment i offsets[i-1] frames
+// after segment i-1 (2 frames for those sib-PosOffsetInfo does not give).
+struct ExtSibSchedule {
+  uint32_t sibType;
+  uint32_t repetition;
+  uint32_t position;
+  uint32_t offsetCount;
+  uint8_t offsets[15];
+};
+
 struct SummaryFeed {
   uint32_t sib3CellIdentity = 0;  // 0 unless a SIB3 decoder fed it
   uint32_t sib4CellIdentity = 0;
@@ -34,6 +46,7 @@ struct SummaryFeed {
   std::vector<tagIntraFreqEntry> intraFreqCellQueue;
   std::vector<tagInterFreqEntry> interFreqCellQueue;
   std::vector<tagInterRatEntry> interRatCellQueue;
+  std::vector<ExtSibSchedule> extSibSchedule;  // of the MIB or SB just decoded
   bool noMemory = false;  // a queue could not grow: the summary would be incomplete
 };
 
@@ -44,6 +57,7 @@ inline void ResetSummaryFeed(SummaryFeed& feed) {
   feed.intraFreqCellQueue.clear();
   feed.interFreqCellQueue.clear();
   feed.interRatCellQueue.clear();
+  feed.extSibSchedule.clear();
 }
 
 // Hooks the generated decoders call once a value has decoded without error.
@@ -62,5 +76,10 @@ void FeedIntraFreqCell(PerContext* ctx, const NewIntraFreqCellSI_RSCP_LCR_r4& ce
 void FeedInterFreqCell(PerContext* ctx, const NewInterFreqCellSI_RSCP_LCR_r4& cell);
 // A cell that is not GSM keeps its ID; its NCC, BCC and ARFCN are kAbsentValue.
 void FeedInterRatCell(PerContext* ctx, const NewInterRATCell_B& cell);
+
+// An entry of a MIB's or scheduling block's extSIBTypeInfoSchedulingInfo-List
+// (SIB-TypeExt) or -List2 (SIB-TypeExt2).
+void FeedExtSibSchedule(PerContext* ctx, const ExtSIBTypeInfoSchedulingInfo& entry);
+void FeedExtSibSchedule2(PerContext* ctx, const ExtSIBTypeInfoSchedulingInfo2& entry);
 
 }  // namespace sibdecode

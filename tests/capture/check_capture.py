@@ -33,6 +33,7 @@ STOPPED = re.compile(r"^(.*): frames ([0-9,]+): SIB(\d+) on ARFCN (\d+) stopped 
                      r"in ([A-Za-z0-9_.\[\]]+): end of data$", re.M)
 
 failures = []
+RELEASE7 = set(make_capture.per_encoder.release7_types())
 
 
 def check(condition, what):
@@ -67,29 +68,29 @@ def trailer(hex_blocks):
     return b"\r\n" + MARKER + b"\r\n".join(lines)
 
 
-def decode_hex(tool, workdir, hex_line):
+def decode_hex(tool, workdir, hex_line, options=()):
     path = os.path.join(workdir, "batch.hex")
     with open(path, "w") as f:
         f.write(hex_line + "\n")
-    return run(tool, "--summary", path)
+    return run(tool, "--summary", *options, path)
 
 
-def check_against_hex(tool, workdir, expected, output):
+def check_against_hex(tool, workdir, expected, output, options=()):
     sibs = split_sibs(output)
     check(len(sibs) == len(expected["sibs"]),
           "%d SIBs printed, %d expected" % (len(sibs), len(expected["sibs"])))
     for (frames, arfcn, body), want in zip(sibs, expected["sibs"]):
-        name = "SIB%d in frames %s" % (want["sib"], want["frames"])
+        name = "%s in frames %s" % (make_capture.per_encoder.type_name(want["sib"]), want["frames"])
         check(frames == want["frames"] and arfcn == want["arfcn"],
               "%s: comment says frames %s arfcn %d" % (name, frames, arfcn))
-        rc, batch, _ = decode_hex(tool, workdir, want["blocks"])
+        rc, batch, _ = decode_hex(tool, workdir, want["blocks"], options)
         if want["batch_equivalent"]:
             check(rc == 0 and body == batch, name + ": differs from the hex batch of its blocks")
             continue
         # DecodeBatch starts at another SIB of these blocks (or sorts them
         # across the SFN-prime wrap): the text must be that of the SIB alone,
         # with the trailer of the blocks that carried it.
-        rc, alone, _ = decode_hex(tool, workdir, want["alone"])
+        rc, alone, _ = decode_hex(tool, workdir, want["alone"], options)
         at = alone.index(b"\r\n" + MARKER)
         end = alone.index(b"\r\nsummary: ", at)
         expected_body = alone[:at] + trailer(want["blocks"]) + alone[end:]
@@ -111,7 +112,7 @@ def check_counts(stderr, name, expected, decoded, dropped, skipped):
     # The skipped packets of the test captures: a DNS query and a GSMTAP BCCH-FACH message.
     check(causes == "1 not GSMTAP, 1 other GSMTAP type or sub-type",
           "%s: skip causes %s" % (name, causes))
-    drop_lines = len(re.findall(r": frames [0-9,]+: SIB type \d+ on ARFCN \d+ dropped: ", stderr))
+    drop_lines = len(re.findall(r": frames [0-9,]+: \S+ on ARFCN \d+ dropped: ", stderr))
     check(drop_lines == dropped, "%s: %d drop lines" % (name, drop_lines))
 
 
@@ -170,6 +171,33 @@ def main():
             check_counts(stderr, other, expected["frames"], decoded, expected["dropped"],
                          expected["skipped"])
 
+        # A Release 9 cell: every SIB decoded, the extension types named by the MIB's
+        # schedule and printed as the bare SIB of that type is (with the trailer of its
+        # blocks); --release 7 prints only RRCParserX's types, as it does.
+        ext = os.path.join(workdir, "extension_types.pcap")
+        ext_expected_path = os.path.join(workdir, "extension_types.json")
+        make_capture.extension_types(ext, ext_expected_path)
+        with open(ext_expected_path) as f:
+            ext_expected = json.load(f)
+        rc, ext_output, stderr = run(tool, ext)
+        sibs = split_sibs(ext_output)
+        check(rc == 0 and len(sibs) == len(ext_expected["sibs"]),
+              "extension_types.pcap: exit %d, %d SIBs for %d" % (rc, len(sibs), len(ext_expected["sibs"])))
+        check(re.search(r"; %d SIBs decoded \(%d complete, 0 stopped early\), 0 not decoded, 0 chains" % (
+            len(ext_expected["sibs"]), len(ext_expected["sibs"])), stderr) is not None,
+              "extension_types.pcap: counts " + stderr)
+        for (frames, arfcn, body), want in zip(sibs, ext_expected["sibs"]):
+            bare = os.path.join(workdir, "bare.hex")
+            with open(bare, "w") as f:
+                f.write(want["bare"] + "\n")
+            rc, alone, _ = run(tool, "--sib", want["name"], bare)
+            check(frames == want["frames"] and rc == 0 and body == alone[:-2] + trailer(want["blocks"]) + b"\r\n",
+                  "extension_types.pcap: %s in frames %s differs from --sib %s" % (want["name"], frames, want["name"]))
+        rc, r7_output, stderr = run(tool, "--release", "7", "--summary", ext)
+        check(rc == 0, "extension_types.pcap --release 7: exit %d" % rc)
+        check_against_hex(tool, workdir, {"sibs": [want for want in ext_expected["sibs"] if want["sib"] in RELEASE7]},
+                          r7_output, ("--release", "7"))
+
         # A packet of the wrong size: one error line, the rest decoded, exit 2.
         wrong = os.path.join(workdir, "wrong_size.pcap")
         rc, wrong_output, stderr = run(tool, "--summary", wrong)
@@ -187,16 +215,18 @@ def main():
         rc, stopped_output, stderr = run(tool, stopped)
         notes = STOPPED.findall(stderr)
         sibs = split_sibs(stopped_output)
-        printed = [int(re.match(rb"SysInfoType(\d+)", body).group(1)) for _, _, body in sibs]
+        # (its MIB is printed too)
+        printed = [int(m.group(1)) for m in (re.match(rb"SysInfoType(\d+)", body) for _, _, body in sibs) if m]
         check(rc == 2 and sorted(printed) == sorted(want["types"] + want["complete"]),
               "stopped.pcap: exit %d, SIBs %s" % (rc, printed))
         cut = [",".join(map(str, frames)) for frames, _, body in sibs
-               if int(re.match(rb"SysInfoType(\d+)", body).group(1)) in want["types"]]
+               if re.match(rb"SysInfoType(\d+)", body) and
+               int(re.match(rb"SysInfoType(\d+)", body).group(1)) in want["types"]]
         check([(n[0], n[1], int(n[2]), int(n[3])) for n in notes] ==
               [(stopped, f, t, want["arfcn"]) for f, t in zip(cut, want["types"])],
               "stopped.pcap: notes " + stderr)
         check(re.search(r"; %d SIBs decoded \(%d complete, %d stopped early\), " % (
-            len(printed), len(want["complete"]), len(want["types"])), stderr) is not None,
+            len(sibs), len(sibs) - len(want["types"]), len(want["types"])), stderr) is not None,
               "stopped.pcap: counts " + stderr)
 
         # Truncated inside the last packet: the SIBs completed before it, exit 1.

@@ -15,6 +15,9 @@ usage:
   make_capture.py tests OUT_DIR               the captures of the CLI tests
   make_capture.py repeats OUT_DIR             a long capture of two cells repeating
                                               their SIBs, one SIB changing twice
+  make_capture.py extension-types OUT.pcap [EXPECTED.json]
+                                              a Release 9 cell whose MIB names its
+                                              extension-type SIBs (SIB11bis, SIB19)
 
 Standard library only; the output depends on nothing but the seeds.
 """
@@ -46,12 +49,17 @@ LINKTYPE_LINUX_SLL = 113
 # ---- SIBs and their packing into BCH blocks ----
 
 
+EXTENSION_TYPE = 31  # SIB-Type extensionType: the cell's schedule names the type
+
+
 class Sib:
     def __init__(self, sib_type, bits, name):
         self.type = sib_type
         self.bits = bits
         self.name = name
         self.decoded = sib_type in DECODED_TYPES
+        # The type its segments carry: an extension type goes as extensionType.
+        self.air_type = EXTENSION_TYPE if sib_type > EXTENSION_TYPE else sib_type
 
 
 def to_bits(data):
@@ -65,6 +73,15 @@ def put(bits, value, width):
 def block_bytes(bits):
     assert len(bits) <= BLOCK_BITS, len(bits)
     out = bytearray(31)
+    for i, bit in enumerate(bits):
+        if bit:
+            out[i // 8] |= 0x80 >> (i % 8)
+    return bytes(out)
+
+
+def block_bytes_any(bits):
+    """Bits packed into bytes, most significant first, zero padded."""
+    out = bytearray((len(bits) + 7) // 8)
     for i, bit in enumerate(bits):
         if bit:
             out[i // 8] |= 0x80 >> (i % 8)
@@ -104,7 +121,7 @@ def schedule(sibs, sfn, min_first=24):
             number, pieces, index = current
             piece = pieces[index]
             if index < len(pieces) - 1:  # a subsequent segment fills the block
-                put(body, sibs[number].type, 5)
+                put(body, sibs[number].air_type, 5)
                 put(body, index - 1, 4)
                 body.extend(piece)
                 blocks.append(Block(sfn, 2, body, [(number, "next")]))
@@ -113,14 +130,14 @@ def schedule(sibs, sfn, min_first=24):
                 continue
             current = None
             if len(piece) > 214:  # lastSegment, 222 bits
-                put(body, sibs[number].type, 5)
+                put(body, sibs[number].air_type, 5)
                 put(body, index - 1, 4)
                 body.extend(piece + [0] * (222 - len(piece)))
                 blocks.append(Block(sfn, 10, body, [(number, "last")]))
                 sfn += 1
                 continue
             last = []
-            put(last, sibs[number].type, 5)
+            put(last, sibs[number].air_type, 5)
             put(last, index - 1, 4)
             variable(last, piece)
             carried.append((number, "last"))
@@ -144,7 +161,7 @@ def schedule(sibs, sfn, min_first=24):
             pieces = [sibs[n].bits[:k]] + [rest[i:i + 222] for i in range(0, len(rest), 222)]
             assert len(pieces) <= 16
             first = []
-            put(first, sibs[n].type, 5)
+            put(first, sibs[n].air_type, 5)
             put(first, len(pieces) - 1, 4)
             variable(first, pieces[0])
             current = [n, pieces, 1]
@@ -152,7 +169,7 @@ def schedule(sibs, sfn, min_first=24):
 
         if last is None and not completes:  # a SIB of its own: completeSIB or firstSegment
             sib = sibs[n]
-            put(body, sib.type, 5)
+            put(body, sib.air_type, 5)
             if len(sib.bits) <= 226:
                 body.extend(sib.bits + [0] * (226 - len(sib.bits)))
                 blocks.append(Block(sfn, 9, body, [(n, "complete")]))
@@ -173,7 +190,7 @@ def schedule(sibs, sfn, min_first=24):
         if completes:
             put(body, len(completes) - 1, 4)
             for number in completes:
-                put(body, sibs[number].type, 5)
+                put(body, sibs[number].air_type, 5)
                 variable(body, sibs[number].bits)
                 carried.append((number, "complete"))
         if first is not None:
@@ -394,6 +411,116 @@ def cell_sibs(model, rng, types, shape_sib11=lambda value: value, policy=per_enc
     return sibs
 
 
+# ---- a cell of a Release 9 network: extension-type SIBs named by its MIB ----
+
+SIB11BIS, SIB19 = 32, 40  # SIB-TypeExt index 0 and SIB-TypeExt2 index 0, past 31
+EXT_ROUND = 128  # SFN-prime steps between two rounds of the cell's SIBs (256 frames)
+REP256 = 6  # sib-Pos alternative rep256: INTEGER (0..127), half the first segment's frame
+
+
+def ext_entry(type_member, alternative, segments, position):
+    entry = {type_member: (alternative, None),
+             "schedulingInfo": {"scheduling": {"sib-Pos": (REP256, position)}},
+             "valueTagInfo": (1, 1)}  # cellValueTag 1
+    entry["schedulingInfo"]["scheduling"]["segCount"] = segments  # sent even when 1: a fixed length
+    return entry
+
+
+def encode_sib(model, sib, value):
+    w = per_encoder.BitWriter()
+    per_encoder.encode(model, {"kind": "ref", "name": model["roots"][str(sib)]}, value, w)
+    return to_bits(w.to_bytes())[:len(w)]
+
+
+def extension_round(model, rng):
+    """One round of a Release 9 cell: a MIB whose v6b0 and v860 extension lists schedule
+    SIB11bis and SIB19 (sent as extensionType) at their places in a 256-frame cycle, SB1,
+    SIB1 with its Release 8 container, SIB3, 5, 7, 11, 11bis, 18 and 19. The MIB is drawn
+    again with the places the packing gives (its length does not change with them)."""
+    live = LiveCellPolicy(p_optional=0.5, p_extension=0.9)
+    mib_value = per_encoder.random_value(model, {"kind": "ref", "name": model["roots"]["0"]}, rng,
+                                         LiveCellPolicy(p_optional=0.5, p_extension=0.0))
+    sb1_value = per_encoder.random_value(model, {"kind": "ref", "name": model["roots"]["27"]}, rng,
+                                         LiveCellPolicy(p_optional=0.5, p_extension=0.0))
+    sibs = [Sib(27, encode_sib(model, 27, sb1_value), "SB1")]
+    sibs.append(Sib(1, draw(model, 1, rng, LiveCellPolicy(p_optional=0.5, p_extension=1.0),
+                            lambda v: "v860NonCriticalExtentions" in v.get("v3a0NonCriticalExtensions", {}),
+                            max_bits=2 * 222), "SIB1"))
+    for sib in (3, 5, 7):
+        sibs.append(Sib(sib, draw(model, sib, rng, live, without_v690_dummy, max_bits=4 * 222), "SIB%d" % sib))
+    sibs.append(Sib(11, draw(model, 11, rng, live, with_neighbours(model, 11), max_bits=6 * 222,
+                            shape=realistic_neighbours), "SIB11"))
+    for sib, name in ((SIB11BIS, "SIB11bis"), (26, "SIB18"), (SIB19, "SIB19")):
+        sibs.append(Sib(sib, draw(model, sib, rng, live, max_bits=4 * 222), name))
+
+    def with_schedule(places):
+        value = copy.deepcopy(mib_value)
+        segments = places.get("segments", {})
+        value["v690NonCriticalExtensions"] = {
+            "masterInformationBlock-v690ext": {},
+            "v6b0NonCriticalExtensions": {
+                "masterInformationBlock-v6b0ext": {"extSIBTypeInfoSchedulingInfo-List": [
+                    ext_entry("extensionSIB-Type", 0, segments.get(SIB11BIS, 2), places.get(SIB11BIS, 0))]},
+                "v860NonCriticalExtensions": {
+                    "masterInformationBlock-v860ext": {"extSIBTypeInfoSchedulingInfo-List": [
+                        ext_entry("extensionSIB-Type2", 0, segments.get(SIB19, 2), places.get(SIB19, 0))]}}}}
+        return Sib(0, encode_sib(model, 0, value), "MIB")
+
+    def places_of(blocks, round_sibs):
+        places, segments = {}, {}
+        for block in blocks:
+            for number, role in block.carried:
+                sib_type = round_sibs[number].type
+                segments[sib_type] = segments.get(sib_type, 0) + 1
+                if role in ("first", "complete") and sib_type in (SIB11BIS, SIB19):
+                    places[sib_type] = block.sfn % (EXT_ROUND)
+        places["segments"] = segments
+        return places
+
+    placeholder = with_schedule({})
+    places = places_of(schedule([placeholder] + sibs, 0), [placeholder] + sibs)
+    final = with_schedule(places)
+    assert len(final.bits) == len(placeholder.bits)
+    round_sibs = [final] + sibs
+    assert places_of(schedule(round_sibs, 0), round_sibs) == places, "the MIB moved its SIBs"
+    return round_sibs
+
+
+def extension_cell_blocks(model, rng, rounds, start_sfn):
+    """The cell's rounds, each starting EXT_ROUND SFN-prime steps after the one before
+    (the blocks between carry nothing and are not captured)."""
+    round_sibs = extension_round(model, rng)
+    sibs, blocks = [], []
+    for r in range(rounds):
+        copies = [Sib(s.type, s.bits, s.name) for s in round_sibs]
+        for block in schedule(copies, start_sfn + r * EXT_ROUND):
+            block.carried = [(number + len(sibs), role) for number, role in block.carried]
+            blocks.append(block)
+        sibs += copies
+    assert len(blocks) <= rounds * EXT_ROUND, "a round longer than the cycle"
+    return sibs, blocks
+
+
+def extension_types(path, expected_path=None):
+    """A TD-SCDMA cell of a Release 9 network (examples/extension_types.pcap), its SIBs
+    sent twice: SIB11bis and SIB19 go as extensionType and only the MIB's schedule names
+    them; what sibdecode must print for it goes to expected_path."""
+    model = load_model()
+    rng = random.Random(20261207)
+    cell = Cell(SERVING_UARFCN, [], 0)
+    cell.sibs, cell.blocks = extension_cell_blocks(model, rng, 2, 640)
+    timed = [(BASE_TIME * 1000000 + (block.sfn - cell.blocks[0].sfn) * TTI_US, 0, i)
+             for i, block in enumerate(cell.blocks)]
+    linktype, packets = packets_of(datagrams_of([cell], timed), "ethernet")
+    write_pcap(path, linktype, packets)
+    if expected_path is not None:
+        printed, dropped = expectations([cell], timed)
+        for p in printed:
+            p["name"] = per_encoder.type_name(p["sib"], model)
+        with open(expected_path, "w") as f:
+            json.dump({"sibs": printed, "dropped": dropped, "frames": len(timed)}, f, indent=1)
+
+
 # ---- packets and capture files ----
 
 
@@ -530,6 +657,7 @@ def expectations(cells, timed):
                 # of a batch: it decodes this SIB when nothing starts before it.
                 "batch_equivalent": starts_first(cell, where) and in_sfn_order(cell, where),
                 "alone": b"".join(b.data for b in schedule([sib], 0)).hex().upper(),
+                "bare": block_bytes_any(sib.bits).hex().upper(),
             })
         elif present[0] and len(where) > 1:
             dropped += 1  # the first segment came, the chain cannot complete
@@ -733,6 +861,8 @@ def main(argv):
         test_captures(argv[2])
     elif len(argv) == 3 and argv[1] == "repeats":
         repeats(argv[2])
+    elif len(argv) in (3, 4) and argv[1] == "extension-types":
+        extension_types(argv[2], argv[3] if len(argv) == 4 else None)
     else:
         sys.stderr.write(__doc__)
         return 2

@@ -125,7 +125,7 @@ def changed(value):
 
 
 def run(binary, sib, hexlines, json_mode):
-    args = [binary, "--sib", str(sib)] + (["--json"] if json_mode else [])
+    args = [binary, "--sib", per_encoder.type_name(sib)] + (["--json"] if json_mode else [])
     return run_checked(args, hexlines.encode())[0].decode("latin-1")
 
 
@@ -151,7 +151,7 @@ def check_sib(binary, sib, samples, rng):
         # in the text; they follow its values.
         obj["value"].pop("warnings", None)
         root = parse_text(lines)
-        why = compare_block(root.children, entries(obj["value"]), "SysInfoType%d" % sib)
+        why = compare_block(root.children, entries(obj["value"]), per_encoder.header(sib))
         if why:
             failures.append("object %d (%s): %s" % (n, obj["source"], why))
             continue

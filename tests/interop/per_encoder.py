@@ -26,6 +26,27 @@ def decoded_types(model=None):
     return sorted(int(number) for number in model["roots"])
 
 
+def type_name(sib, model=None):
+    """The type's short name ("MIB", "SB1", "SIB3", "SIB15.1bis"), which `sibdecode --sib` takes."""
+    if model is None:
+        model = load_model()
+    return model["names"][str(sib)]
+
+
+def header(sib, model=None):
+    """The first word of the type's text ("SysInfoType3", "MasterInformationBlock")."""
+    if model is None:
+        model = load_model()
+    return model["headers"][str(sib)]
+
+
+def release7_types(model=None):
+    """The SIB types decoded at Release 7 (RRCParserX's ten)."""
+    if model is None:
+        model = load_model()
+    return list(model["release7"])
+
+
 # The summary hooks that queue neighbour cells.
 NEIGHBOUR_FEEDS = {"FeedIntraFreqCell", "FeedInterFreqCell", "FeedInterRatCell"}
 

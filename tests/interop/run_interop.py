@@ -140,7 +140,7 @@ def check_sib(sib, samples, model, args):
     for (origin, data), tres, text in zip(samples, tshark, texts):
         report.samples += 1
         if text is None:
-            sleaves = [{"kind": "bad", "name": "SysInfoType%d" % sib, "vkind": None, "value": None,
+            sleaves = [{"kind": "bad", "name": per_encoder.header(sib), "vkind": None, "value": None,
                         "text": "sibdecode printed no text", "default": None, "cut": False}]
         else:
             sleaves = sib_side.text_leaves(model, sib, text)

@@ -18,6 +18,7 @@ A leaf is a dict:
 import re
 import subprocess
 
+import per_encoder
 from per_encoder import is_final_extension, resolve
 
 HEADER_RE = re.compile(r"^SysInfoType(\d+) ::=$")
@@ -44,7 +45,7 @@ def run_checked(args, data):
 def run_sibdecode(binary, sib, packets):
     """Returns one text (str) per encoding, or None where sibdecode printed nothing."""
     data = "".join(p.hex() + "\n" for p in packets)
-    stdout, lines = run_checked([binary, "--sib", str(sib)], data.encode())
+    stdout, lines = run_checked([binary, "--sib", per_encoder.type_name(sib)], data.encode())
     failed = {}
     for line in lines:
         m = ERROR_LINE_RE.search(line)

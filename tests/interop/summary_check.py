@@ -152,7 +152,7 @@ def parse_summaries(output):
 
 def run(binary, sib, encodings):
     data = "".join(e.hex() + "\n" for e in encodings)
-    proc = subprocess.run([binary, "--sib", str(sib), "--summary"], input=data.encode(),
+    proc = subprocess.run([binary, "--sib", per_encoder.type_name(sib), "--summary"], input=data.encode(),
                           stdout=subprocess.PIPE, stderr=subprocess.PIPE, check=False)
     return parse_summaries(proc.stdout.decode("latin-1"))
 

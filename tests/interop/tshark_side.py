@@ -29,6 +29,8 @@ import subprocess
 import tempfile
 import xml.etree.ElementTree as ET
 
+import per_encoder
+
 USER_DLT = 147  # "User 0"
 TSHARK = "/usr/bin/tshark"
 
@@ -41,12 +43,17 @@ def write_pcap(path, packets, dlt=USER_DLT):
             f.write(p)
 
 
+def dissector(sib):
+    """tshark's dissector of a SIB type: rrc.si.mib, rrc.si.sb1, rrc.si.sib3, rrc.si.sib15-1bis."""
+    return "rrc.si." + per_encoder.type_name(sib).lower().replace(".", "-")
+
+
 def run_tshark(sib, packets, tshark=TSHARK, workdir=None):
     """Returns one parsed packet (see parse_packet) per input encoding."""
     with tempfile.TemporaryDirectory(dir=workdir) as tmp:
         pcap = os.path.join(tmp, "sib%d.pcap" % sib)
         write_pcap(pcap, packets)
-        uat = 'uat:user_dlts:"User 0 (DLT=%d)","rrc.si.sib%d","0","","0",""' % (USER_DLT, sib)
+        uat = 'uat:user_dlts:"User 0 (DLT=%d)","%s","0","","0",""' % (USER_DLT, dissector(sib))
         proc = subprocess.Popen([tshark, "-n", "-r", pcap, "-o", uat, "-T", "pdml"],
                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         result = []

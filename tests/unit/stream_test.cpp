@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "api/entry.h"
+#include "api/ext_schedule.h"
 #include "support/bch_blocks.h"
 
 namespace sibdecode {
@@ -468,6 +469,96 @@ TEST(DecodeBatch, SibWhoseLastBlockStartsTheNextIsDecoded) {
     const BatchText batch = DecodeWithBatch(data);
     ASSERT_EQ(batch.result, kDecoded) << types[i];
     EXPECT_EQ(batch.text.rfind("SysInfoType" + std::to_string(types[i]) + " ::=", 0), 0u);
+  }
+}
+
+}  // namespace
+}  // namespace sibdecode
+
+namespace sibdecode {
+namespace {
+
+ExtSibSchedule Scheduled(uint32_t sibType, uint32_t repetition, uint32_t position,
+                         std::vector<uint8_t> offsets = {}) {
+  ExtSibSchedule entry = {sibType, repetition, position, 0, {}};
+  for (uint8_t offset : offsets) entry.offsets[entry.offsetCount++] = offset;
+  return entry;
+}
+
+constexpr uint32_t kSib11bis = kSibTypeExtensionBase;  // SIB-TypeExt index 0
+constexpr uint32_t kSib19 = kSibTypeExtension2Base;    // SIB-TypeExt2 index 0
+
+// An extensionType segment gets its type from where it comes in the SFN
+// cycle (the SFN is twice the SFN-prime) and its index in the chain.
+TEST(NameExtensionSegment, ByTheCellsScheduleAndTheSegmentsPlace) {
+  struct Row {
+    const char* what;
+    std::vector<ExtSibSchedule> mib, sb1;
+    uint32_t index, sfnPrime, expected;
+  };
+  const std::vector<Row> rows = {
+      {"nothing scheduled", {}, {}, 0, 5, kSibTypeExtension},
+      {"one type: named wherever it comes", {Scheduled(kSib19, 64, 10)}, {}, 3, 999, kSib19},
+      {"one type twice (MIB and SB1)",
+       {Scheduled(kSib19, 64, 10)},
+       {Scheduled(kSib19, 128, 6)},
+       0,
+       1,
+       kSib19},
+      {"two types: the first segment's position",
+       {Scheduled(kSib11bis, 64, 10), Scheduled(kSib19, 64, 40)},
+       {},
+       0,
+       20,
+       kSib19},
+      {"two types: the other one",
+       {Scheduled(kSib11bis, 64, 10), Scheduled(kSib19, 64, 40)},
+       {},
+       0,
+       37,
+       kSib11bis},
+      {"two types, the SFN cycle wraps",
+       {Scheduled(kSib11bis, 4096, 4094), Scheduled(kSib19, 4096, 0)},
+       {},
+       0,
+       2047,
+       kSib11bis},
+      {"subsequent segments 2 frames apart",
+       {Scheduled(kSib11bis, 64, 10), Scheduled(kSib19, 64, 40)},
+       {},
+       2,
+       22,
+       kSib19},
+      {"subsequent segments at sib-PosOffsetInfo's offsets",
+       {Scheduled(kSib11bis, 128, 10, {8, 16}), Scheduled(kSib19, 128, 34)},
+       {},
+       2,
+       17,
+       kSib11bis},
+      {"the offsets of the scheduling block's entry",
+       {Scheduled(kSib11bis, 128, 10)},
+       {Scheduled(kSib19, 128, 40, {4})},
+       1,
+       22,
+       kSib19},
+      {"two types, neither at this place",
+       {Scheduled(kSib11bis, 64, 10), Scheduled(kSib19, 64, 40)},
+       {},
+       0,
+       6,
+       kSibTypeExtension},
+      {"two types at the same place",
+       {Scheduled(kSib11bis, 64, 10), Scheduled(kSib19, 32, 10)},
+       {},
+       0,
+       5,
+       kSibTypeExtension},
+  };
+  for (const Row& row : rows) {
+    CellSchedule schedule;
+    schedule.extension[0] = row.mib;
+    schedule.extension[1] = row.sb1;
+    EXPECT_EQ(NameExtensionSegment(schedule, row.index, row.sfnPrime), row.expected) << row.what;
   }
 }
 

@@ -51,8 +51,12 @@ def model_json(model):
                       indent=1, sort_keys=True) + "\n"
 
 
+# Hooks that tell the stream a cell's schedule, not the summary record.
+SCHEDULE_HOOKS = {"FeedExtSibSchedule", "FeedExtSibSchedule2"}
+
+
 def summary_hooks(ov, root):
-    """The hook functions the decoders of root's tree call, sorted."""
+    """The summary hook functions the decoders of root's tree call, sorted."""
     hooks, seen = set(), set()
 
     def visit(node):
@@ -68,4 +72,4 @@ def summary_hooks(ov, root):
                 visit(f.info.node)
 
     visit(root)
-    return sorted(hooks)
+    return sorted(hooks - SCHEDULE_HOOKS)

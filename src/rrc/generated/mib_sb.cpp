@@ -2,6 +2,7 @@
 // Do not edit: change the generator or its overlay and regenerate.
 
 #include "rrc/generated/rrc_types.h"
+#include "rrc/summary_feed.h"
 
 namespace sibdecode {
 
@@ -377,6 +378,7 @@ int DecodeExtSIBTypeInfoSchedulingInfo_List(PerContext* ctx, ExtSIBTypeInfoSched
     ExtSIBTypeInfoSchedulingInfo* element = &items[i];
     InitExtSIBTypeInfoSchedulingInfo(element);
     PER_TRY_IN(DecodeExtSIBTypeInfoSchedulingInfo(ctx, element), i, nullptr);
+    FeedExtSibSchedule(ctx, *element);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
@@ -401,6 +403,7 @@ int DecodeExtSIBTypeInfoSchedulingInfo_List2(PerContext* ctx, ExtSIBTypeInfoSche
     ExtSIBTypeInfoSchedulingInfo2* element = &items[i];
     InitExtSIBTypeInfoSchedulingInfo2(element);
     PER_TRY_IN(DecodeExtSIBTypeInfoSchedulingInfo2(ctx, element), i, nullptr);
+    FeedExtSibSchedule2(ctx, *element);
     ++v->count;  // a failed element stays out of the list
   }
   return StatusOk;
