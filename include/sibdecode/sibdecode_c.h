@@ -91,9 +91,33 @@ typedef struct sibdecode_summary {
 
 typedef struct sibdecode_decoder sibdecode_decoder;
 
-/* Null when the heap ran out. */
+/* Null when the heap ran out. A decoder decodes at SIBDECODE_RELEASE_LATEST. */
 SIBDECODE_C_API sibdecode_decoder* sibdecode_decoder_create(void);
 SIBDECODE_C_API void sibdecode_decoder_destroy(sibdecode_decoder* decoder);
+
+/* What decoders, streams and capture readers of the C interface decode:
+ * SIBDECODE_RELEASE_LATEST (the default) every type the BCH carries, each to the
+ * end of its extension chain (Release 9), extension types named by the cell's
+ * schedule in streams and captures; SIBDECODE_RELEASE_7 RRCParserX's ten types
+ * (1..7, 11, 12, 13) at their Release 7 level and its text byte for byte (a later
+ * container is reported with SIBDECODE_WARN_LATER_RELEASE). Each returns 0, or
+ * SIBDECODE_BAD_ARGUMENT for a null handle or another release. */
+#define SIBDECODE_RELEASE_7 7
+#define SIBDECODE_RELEASE_LATEST 9
+SIBDECODE_C_API int32_t sibdecode_decoder_set_release(sibdecode_decoder* decoder, int32_t release);
+
+/* SIB type numbers: the SIB-Type index (0 MIB, 1..7, 11..13, 27 SB1, 28 SB2, ...;
+ * 31 extensionType), then 32 + the SIB-TypeExt index (32 SIB11bis .. 39 SIB15.8)
+ * and 40 + the SIB-TypeExt2 index (40 SIB19, 41 SIB15.2ter, 42 SIB20). Stable. */
+#define SIBDECODE_SIB_TYPE_EXTENSION 31
+#define SIBDECODE_SIB_TYPE_EXTENSION_BASE 32
+#define SIBDECODE_SIB_TYPE_EXTENSION2_BASE 40
+#define SIBDECODE_SIB_TYPE_NUMBERS 48
+/* "MIB", "SB1", "SIB3", "SIB5bis", "SIB15.1bis", "SIB19"; null for a number no type has. */
+SIBDECODE_C_API const char* sibdecode_sib_type_name(uint32_t sib_type);
+/* The type of a name ("mib", "sb1", "11bis", "SIB19", "19") or of a SIB-Type index that
+ * names no SIB by its number (0, 21..31): 1 and *sib_type set, or 0. */
+SIBDECODE_C_API int32_t sibdecode_sib_type_from_name(const char* name, uint32_t* sib_type);
 
 /* A text buffer that holds almost every text of a batch of `len` bytes whole
  * (the 102400-byte work buffer plus the raw-data trailer). */
@@ -140,10 +164,12 @@ SIBDECODE_C_API int32_t sibdecode_decode_sib_json(sibdecode_decoder* decoder, ui
 #define SIBDECODE_STOP_OUT_OF_RANGE 2 /* a value outside its type */
 #define SIBDECODE_STOP_UNSUPPORTED 3  /* an encoding not taken, or a SIB type without decoder */
 #define SIBDECODE_STOP_NO_MEMORY 4
+#define SIBDECODE_STOP_TYPE_NOT_KNOWN 5 /* an extensionType SIB its cell's schedule does not name */
 
 #define SIBDECODE_WARN_LIST_ABOVE_SIZE 1 /* a list count above its SIZE bound (decoded) */
 #define SIBDECODE_WARN_BITS_LEFT_OVER 2  /* non-zero bits after the end of the SIB */
 #define SIBDECODE_WARN_SEGMENT_GAP 3     /* a batch's segment chain lacks an index */
+#define SIBDECODE_WARN_LATER_RELEASE 4   /* at Release 7: a later release's container, not decoded */
 
 #define SIBDECODE_REPORT_PATH_SIZE 640
 #define SIBDECODE_REPORT_WARNINGS 8
@@ -232,6 +258,7 @@ typedef struct sibdecode_stream_counts {
 
 SIBDECODE_C_API sibdecode_stream* sibdecode_stream_create(void);
 SIBDECODE_C_API void sibdecode_stream_destroy(sibdecode_stream* stream);
+SIBDECODE_C_API int32_t sibdecode_stream_set_release(sibdecode_stream* stream, int32_t release);
 
 /* Feeds one 31-byte block of the cell `cell_key` (blocks of a cell in the
  * order it sent them); `block_tag` (a frame number, say) comes back in the
@@ -267,6 +294,8 @@ typedef struct sibdecode_capture sibdecode_capture;
 #define SIBDECODE_CAPTURE_EVENT_WRONG_SIZE 3 /* a message not 31 bytes; reading goes on */
 #define SIBDECODE_CAPTURE_EVENT_TRUNCATED 4  /* the file ends in a cut record: the last events */
 #define SIBDECODE_CAPTURE_EVENT_NO_MEMORY 5  /* pending chains given up; reading goes on */
+#define SIBDECODE_CAPTURE_EVENT_NOT_DECODED 6 /* an extensionType SIB its cell's schedule does not
+                                                 name: frames, blocks, message */
 
 typedef struct sibdecode_capture_event {
   uint32_t struct_size;  /* set by the caller */
@@ -356,6 +385,8 @@ SIBDECODE_C_API int32_t sibdecode_capture_counts_get(const sibdecode_capture* ca
                                                      sibdecode_capture_counts* counts);
 
 SIBDECODE_C_API void sibdecode_capture_close(sibdecode_capture* capture);
+/* Before the first event. */
+SIBDECODE_C_API int32_t sibdecode_capture_set_release(sibdecode_capture* capture, int32_t release);
 
 /* Why a chain was dropped, in a few words; "dropped" for an unknown reason. */
 SIBDECODE_C_API const char* sibdecode_drop_reason_text(int32_t drop_reason);

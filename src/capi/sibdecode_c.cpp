@@ -76,6 +76,17 @@ static_assert(SIBDECODE_REPORT_PATH_SIZE == sibdecode::kReportPathSize &&
                   SIBDECODE_WARN_SEGMENT_GAP == sibdecode::kWarnSegmentGap,
               "decode reports");
 
+static_assert(SIBDECODE_STOP_TYPE_NOT_KNOWN == sibdecode::kStopTypeNotKnown &&
+                  SIBDECODE_WARN_LATER_RELEASE == sibdecode::kWarnLaterRelease &&
+                  SIBDECODE_CAPTURE_EVENT_NOT_DECODED == sibdecode::kCaptureNotDecoded &&
+                  SIBDECODE_RELEASE_7 == sibdecode::kRelease7 &&
+                  SIBDECODE_RELEASE_LATEST == sibdecode::kReleaseLatest &&
+                  SIBDECODE_SIB_TYPE_EXTENSION == sibdecode::kSibTypeExtension &&
+                  SIBDECODE_SIB_TYPE_EXTENSION_BASE == sibdecode::kSibTypeExtensionBase &&
+                  SIBDECODE_SIB_TYPE_EXTENSION2_BASE == sibdecode::kSibTypeExtension2Base &&
+                  SIBDECODE_SIB_TYPE_NUMBERS == sibdecode::kSibTypeNumbers,
+              "releases and SIB type numbers");
+
 #define SIBDECODE_STRINGIFY2(x) #x
 #define SIBDECODE_STRINGIFY(x) SIBDECODE_STRINGIFY2(x)
 
@@ -90,6 +101,12 @@ namespace {
 
 sibdecode::DecoderState* State(sibdecode_decoder* decoder) {
   return reinterpret_cast<sibdecode::DecoderState*>(decoder);
+}
+
+bool ReleaseOf(int32_t release, sibdecode::DecodeRelease* value) {
+  if (release != SIBDECODE_RELEASE_7 && release != SIBDECODE_RELEASE_LATEST) return false;
+  *value = static_cast<sibdecode::DecodeRelease>(release);
+  return true;
 }
 
 sibdecode::StreamState* Stream(sibdecode_stream* stream) {
@@ -234,7 +251,25 @@ const char* sibdecode_version_string(void) {
 }
 
 sibdecode_decoder* sibdecode_decoder_create(void) {
-  return reinterpret_cast<sibdecode_decoder*>(sibdecode::CreateDecoderState());
+  sibdecode::DecoderState* state = sibdecode::CreateDecoderState();
+  sibdecode::SetDecodeRelease(state, sibdecode::kReleaseLatest);
+  return reinterpret_cast<sibdecode_decoder*>(state);
+}
+
+int32_t sibdecode_decoder_set_release(sibdecode_decoder* decoder, int32_t release) {
+  sibdecode::DecodeRelease value;
+  if (decoder == nullptr || !ReleaseOf(release, &value)) return SIBDECODE_BAD_ARGUMENT;
+  sibdecode::SetDecodeRelease(State(decoder), value);
+  return 0;
+}
+
+const char* sibdecode_sib_type_name(uint32_t sib_type) { return sibdecode::SibTypeName(sib_type); }
+
+int32_t sibdecode_sib_type_from_name(const char* name, uint32_t* sib_type) {
+  unsigned int type = 0;
+  if (sib_type == nullptr || sibdecode::SibTypeFromName(name, &type) != 1) return 0;
+  *sib_type = type;
+  return 1;
 }
 
 void sibdecode_decoder_destroy(sibdecode_decoder* decoder) {
@@ -291,7 +326,16 @@ int32_t sibdecode_decode_sib_json(sibdecode_decoder* decoder, uint32_t sib_type,
 }
 
 sibdecode_stream* sibdecode_stream_create(void) {
-  return reinterpret_cast<sibdecode_stream*>(sibdecode::CreateStreamState());
+  sibdecode::StreamState* state = sibdecode::CreateStreamState();
+  sibdecode::SetStreamRelease(state, sibdecode::kReleaseLatest);
+  return reinterpret_cast<sibdecode_stream*>(state);
+}
+
+int32_t sibdecode_stream_set_release(sibdecode_stream* stream, int32_t release) {
+  sibdecode::DecodeRelease value;
+  if (stream == nullptr || !ReleaseOf(release, &value)) return SIBDECODE_BAD_ARGUMENT;
+  sibdecode::SetStreamRelease(Stream(stream), value);
+  return 0;
 }
 
 void sibdecode_stream_destroy(sibdecode_stream* stream) {
@@ -509,6 +553,13 @@ void sibdecode_capture_close(sibdecode_capture* capture) {
   if (capture == nullptr) return;
   sibdecode::CloseCapture(capture->reader);
   delete capture;
+}
+
+int32_t sibdecode_capture_set_release(sibdecode_capture* capture, int32_t release) {
+  sibdecode::DecodeRelease value;
+  if (capture == nullptr || !ReleaseOf(release, &value)) return SIBDECODE_BAD_ARGUMENT;
+  sibdecode::SetCaptureRelease(capture->reader, value);
+  return 0;
 }
 
 const char* sibdecode_drop_reason_text(int32_t drop_reason) {

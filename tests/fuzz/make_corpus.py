@@ -83,6 +83,7 @@ def frame_sib(sib, data, sfn):
     """Frames one encoded SIB into BCH blocks: complete when it fits one block,
     else a first segment, subsequent segments and a last segment."""
     bits = sib_bits(data)
+    sib = min(sib, 31)  # an extension type goes as extensionType: only a cell's schedule names it
     while len(bits) > 1 and bits[-1] == 0 and len(bits) > 214:
         bits.pop()  # byte padding beyond the value is not needed
 

@@ -54,6 +54,7 @@ TEST(DecodeReport, EverySibCutAtEveryByteSaysWhereItStopped) {
       sibtest::LoadModelSibs(std::string(SIBDECODE_TEST_DATA_DIR) + "/model_sibs.txt");
   ASSERT_GE(samples.size(), 20u) << "tests/data/model_sibs.txt";
   DecoderState* state = CreateDecoderState();
+  SetDecodeRelease(state, kReleaseLatest);  // every type, whole extension chains
   size_t cuts = 0;
   for (const sibtest::ModelSib& sample : samples) {
     const Outcome whole = Decode(state, sample.sibType, sample.bare, false);
@@ -114,6 +115,45 @@ struct WarningCase {
   const char* path;
 };
 
+// A SIB of a later release decoded at Release 7: the container past the
+// Release 7 level is noted as such (where it starts), not as bits left over;
+// at the latest release it is decoded and nothing is noted.
+TEST(DecodeReport, ALaterReleasesContainerIsNotedAtRelease7) {
+  const std::vector<sibtest::ModelSib> samples =
+      sibtest::LoadModelSibs(std::string(SIBDECODE_TEST_DATA_DIR) + "/model_sibs.txt");
+  DecoderState* release7 = CreateDecoderState();
+  DecoderState* latest = CreateDecoderState();
+  SetDecodeRelease(latest, kReleaseLatest);
+  size_t noted = 0;
+  for (const sibtest::ModelSib& sample : samples) {
+    if (!IsDecodedSibType(sample.sibType)) {
+      EXPECT_EQ(Decode(release7, sample.sibType, sample.bare, false).result, kNothingDecoded);
+      continue;
+    }
+    const Outcome cut = Decode(release7, sample.sibType, sample.bare, false);
+    const Outcome whole = Decode(latest, sample.sibType, sample.bare, false);
+    const std::string where = "SIB" + std::to_string(sample.sibType);
+    ASSERT_EQ(whole.report.complete, 1) << where;
+    EXPECT_EQ(whole.report.warningCount, 0u) << where << " " << whole.report.warnings[0].path;
+    ASSERT_EQ(cut.report.complete, 1) << where;
+    if (cut.report.endBit == whole.report.endBit) {
+      EXPECT_EQ(cut.report.warningCount, 0u) << where;
+      continue;
+    }
+    ++noted;
+    ASSERT_EQ(cut.report.warningCount, 1u) << where;
+    const DecodeNote& note = cut.report.warnings[0];
+    EXPECT_EQ(note.kind, kWarnLaterRelease) << where << " " << note.path;
+    EXPECT_TRUE(IsMemberPath(sample.sibType, note.path)) << note.path;
+    EXPECT_NE(std::string(note.path).find("NonCritical"), std::string::npos) << note.path;
+    EXPECT_EQ(note.bit, cut.report.endBit) << where << ": noted where its content starts";
+    EXPECT_NE(cut.text.find("nonCriticalExtensions\r\n"), std::string::npos) << where;
+  }
+  EXPECT_GT(noted, 5u) << "the model SIBs must carry later containers";
+  DestroyDecoderState(release7);
+  DestroyDecoderState(latest);
+}
+
 TEST(DecodeReport, DeparturesFromTheConstraintsAreWarnings) {
   // A SIB3 whose mappingFunctionParameterList (SIZE(1..3)) has 4 elements;
   // the same with non-zero bits after its end.
@@ -155,10 +195,12 @@ TEST(DecodeReport, ABatchWithoutOneOfItsSegmentsWarnsOfTheGap) {
   const std::vector<sibtest::ModelSib> samples =
       sibtest::LoadModelSibs(std::string(SIBDECODE_TEST_DATA_DIR) + "/model_sibs.txt");
   DecoderState* state = CreateDecoderState();
+  SetDecodeRelease(state, kReleaseLatest);
   std::vector<char> text(1 << 20);
   size_t gaps = 0;
   for (const sibtest::ModelSib& sample : samples) {
-    if (sample.batch.size() < 3 * 31) continue;
+    // (a batch of an extension type is extensionType's: only a cell's schedule names it)
+    if (sample.batch.size() < 3 * 31 || sample.sibType >= kSibTypeExtension) continue;
     std::vector<uint8_t> batch(sample.batch);
     batch.erase(batch.begin() + 31, batch.begin() + 62);
     tagSystemInformationBlock summary;
@@ -175,7 +217,7 @@ TEST(DecodeReport, ABatchWithoutOneOfItsSegmentsWarnsOfTheGap) {
     ASSERT_GE(kept, 1u) << where;
     const DecodeNote& gap = report.warnings[kept - 1];
     EXPECT_EQ(gap.kind, kWarnSegmentGap) << where;
-    EXPECT_EQ(std::string(gap.path), "SysInfoType" + std::to_string(sample.sibType)) << where;
+    EXPECT_EQ(std::string(gap.path), FindSibRow(sample.sibType)->name) << where;
     EXPECT_GT(gap.bit, 0u) << where;
     EXPECT_LT(gap.bit, 8 * batch.size()) << where;
     ++gaps;
@@ -199,7 +241,9 @@ TEST(DecodeReport, MemberPathsAreTheTypesOwn) {
       {3, "SysInfoType3[0]", false},  // not a list
       {3, "SysInfoType3.cellSelectReselectInfo.mappingInfo[]", false},
       {4, "SysInfoType3.cellIdentity", false},  // another type's path
-      {0, "MasterInformationBlock", false},     // no decoder
+      {0, "MasterInformationBlock", true},
+      {0, "MasterInformationBlock.v690NonCriticalExtensions.v6b0NonCriticalExtensions", true},
+      {31, "extensionType", false},  // no decoder: its type is the schedule's to name
   };
   for (const auto& c : cases) EXPECT_EQ(IsMemberPath(c.sibType, c.path), c.member) << c.path;
 }
