@@ -803,8 +803,8 @@ def repeats(out_dir, rounds=1000, changes=(300, 700)):
     capture does, except cell A's SIB7, which changes at the given rounds:
     repeats.pcap, and in repeats_expected.txt what `sibdecode --changes` prints
     (one line per SIB: ARFCN, SIB type, identical copies since the last print
-    or '-' for the first) and then what `--cells` counts (ARFCN, SIB type,
-    count, versions)."""
+    or '-' for the first), a line "--", and then what `--cells` counts (ARFCN,
+    SIB type, count, versions)."""
     os.makedirs(out_dir, exist_ok=True)
     model = load_model()
     rng = random.Random(3600)
@@ -848,7 +848,7 @@ def repeats(out_dir, rounds=1000, changes=(300, 700)):
     linktype, packets = packets_of(datagrams, "ethernet")
     write_pcap(os.path.join(out_dir, "repeats.pcap"), linktype, packets)
     with open(os.path.join(out_dir, "repeats_expected.txt"), "w") as f:
-        f.write("\n".join(sorted(printed)) + "\n")
+        f.write("\n".join(sorted(printed)) + "\n--\n")
         f.write("\n".join("%d %d %d %d" % (key + (n, len(v))) for key, (n, v) in sorted(counts.items())) + "\n")
 
 
