@@ -21,11 +21,11 @@ import subprocess
 import per_encoder
 from per_encoder import is_final_extension, resolve
 
-HEADER_RE = re.compile(r"^SysInfoType(\d+) ::=$")
+HEADER_RE = re.compile(r"^(SysInfoType\w+|MasterInformationBlock) ::=$")
 HEX_LINE_RE = re.compile(r"^\t(?:[0-9A-F]{2}\t)*$")
 ERROR_LINE_RE = re.compile(r":(\d+): (.*)$")
 # A SIB printed as far as its decode got, or whole with warnings.
-REPORT_NOTE_RE = re.compile(r":\d+: SIB\d+ (?:stopped|warning) at bit \d+ in ")
+REPORT_NOTE_RE = re.compile(r":\d+: (?:SIB|SB|MIB)\S* (?:stopped|warning) at bit \d+ in ")
 
 # Enumeration identifiers that the decoder prints differently from the ASN.1 text.
 ENUM_ALIASES = {"timeslotISCP": "dummy"}
@@ -101,7 +101,7 @@ class TextCutShort(Exception):
 def parse_text(lines):
     """Returns the root block of one SIB's text (lines without line ends)."""
     m = HEADER_RE.match(lines[0])
-    root = Node("block", "SysInfoType" + m.group(1))
+    root = Node("block", m.group(1))
     pos = 1
     if pos < len(lines) and lines[pos].strip() == "{":
         pos += 1
