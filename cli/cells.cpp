@@ -70,7 +70,7 @@ void WriteCellJson(uint64_t cellKey, const CellRecord& cell) {
     OutLiteral("{\"type\":");
     OutUnsigned(type);
     OutLiteral(",\"name\":\"");
-    OutAppend(SibTypeName(type), std::strlen(SibTypeName(type)));
+    OutAppend(sibdecode::SibTypeName(type), std::strlen(sibdecode::SibTypeName(type)));
     OutLiteral("\",\"count\":");
     OutUnsigned(record.count);
     OutLiteral(",\"versions\":");
@@ -94,7 +94,7 @@ void WriteCellRow(uint64_t cellKey, const CellRecord& cell) {
     if (record.count == 0) continue;
     if (!first) OutLiteral(" ");
     first = false;
-    OutAppend(SibTypeName(type), std::strlen(SibTypeName(type)));
+    OutAppend(sibdecode::SibTypeName(type), std::strlen(sibdecode::SibTypeName(type)));
     OutLiteral(":");
     OutUnsigned(record.count);
     OutLiteral("/");
@@ -104,15 +104,6 @@ void WriteCellRow(uint64_t cellKey, const CellRecord& cell) {
 }
 
 }  // namespace
-
-const char* SibTypeName(unsigned int sibType) {
-  static const char* const kNames[kSibTypes] = {
-      "MIB",     "SIB1",    "SIB2",  "SIB3",  "SIB4",    "SIB5",    "SIB6",    "SIB7",
-      "SIB8",    "SIB9",    "SIB10", "SIB11", "SIB12",   "SIB13",   "SIB13.1", "SIB13.2",
-      "SIB13.3", "SIB13.4", "SIB14", "SIB15", "SIB15.1", "SIB15.2", "SIB15.3", "SIB16",
-      "SIB17",   "SIB15.4", "SIB18", "SB1",   "SB2",     "SIB15.5", "SIB5bis", "EXT"};
-  return sibType < kSibTypes ? kNames[sibType] : "?";
-}
 
 bool RecordSib(CellBook& book, const SibSeen& sib, long long* copies) {
   CellRecord& cell = book.cells[sib.cellKey];

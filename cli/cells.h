@@ -63,7 +63,4 @@ void RecordTime(CellBook& book, uint64_t cellKey, const struct timeval& time);
 // The overview of the cells seen: one table, or with --json one object per cell.
 void WriteCellTable(const CellBook& book, bool json);
 
-// "SIB3", "MIB", "SB1", "SIB15.2": the name of a SIB-Type value.
-const char* SibTypeName(unsigned int sibType);
-
 }  // namespace cli

@@ -110,6 +110,10 @@ SIBDECODE_API unsigned int SibSummaryParts(unsigned int sibType);
 // True for the SIB types the library decodes and prints.
 SIBDECODE_API bool IsDecodedSibType(unsigned int sibType);
 
+// The short name of a SIB-Type value: "MIB", "SIB3", "SIB15.2", "SB1", "EXT"
+// ("?" past the enumeration).
+SIBDECODE_API const char* SibTypeName(unsigned int sibType);
+
 // RRCParserX's results, but the text comes whole however long it is (RRCParserX
 // cuts it at 102400 bytes), and never more than textCapacity bytes are written.
 // *textLen receives the bytes written, or the bytes needed when kTextTooSmall:
