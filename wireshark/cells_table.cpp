@@ -96,11 +96,12 @@ void CountSib(stat_tap_table* table, const CompletedSib& sib) {
   *key = VersionKey(sib);
   g_hash_table_add(counts.versions, key);
   const unsigned int parts = sibdecode::SibSummaryParts(sib.sibType);
-  if (sib.summary != nullptr &&
-      (parts & (sibdecode::kSummarySib3CellIdentity | sibdecode::kSummarySib4CellIdentity))) {
+  tagSystemInformationBlock summary;
+  if ((parts & (sibdecode::kSummarySib3CellIdentity | sibdecode::kSummarySib4CellIdentity)) &&
+      DecodeSummary(sib, &summary)) {
     const unsigned int identity = parts & sibdecode::kSummarySib3CellIdentity
-                                      ? sib.summary->sib3.cellIdentity
-                                      : sib.summary->sib4.cellIdentity;
+                                      ? summary.sib3.cellIdentity
+                                      : summary.sib4.cellIdentity;
     SetString(table, row, kIdentity, g_strdup_printf("%u", identity));
   }
   GString* text = g_string_new("");

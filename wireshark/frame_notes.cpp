@@ -26,6 +26,8 @@ struct CaptureState {
   GPtrArray* endedIn = nullptr;  // the FrameNotes given `ended` chains by the flush
 };
 
+sibdecode::DecoderState* summaryDecoder = nullptr;  // for the SIBs shown
+
 CaptureState capture;
 
 guint64 TagOf(FrameNotes* notes) {
@@ -64,10 +66,6 @@ void NoteCompleted(const sibdecode::StreamEvent& event, FrameNotes* notes) {
   sib->frameCount = static_cast<guint>(event.blockCount);
   sib->bitsLen = static_cast<guint>(event.sibLen);
   sib->bits = static_cast<guint8*>(wmem_memdup(wmem_file_scope(), event.sib, event.sibLen));
-  if (sib->decoded && HasSummary(event.sibType) && event.summary != nullptr) {
-    sib->summary = static_cast<tagSystemInformationBlock*>(
-        wmem_memdup(wmem_file_scope(), event.summary, sizeof *event.summary));
-  }
   *notes->sibsTail = sib;
   notes->sibsTail = &sib->next;
 
@@ -150,6 +148,17 @@ void TakeUpHeldChains() {
 }
 
 }  // namespace
+
+bool DecodeSummary(const CompletedSib& sib, tagSystemInformationBlock* summary) {
+  if (!sib.decoded || !HasSummary(sib.sibType)) return false;
+  if (summaryDecoder == nullptr) summaryDecoder = sibdecode::CreateDecoderState();
+  if (summaryDecoder == nullptr) return false;
+  *summary = tagSystemInformationBlock();
+  size_t textLen = 0;  // the text is not wanted: the summary is filled without it
+  const int result = sibdecode::DecodeSib(summaryDecoder, sib.sibType, sib.bits, sib.bitsLen,
+                                          summary, nullptr, 0, &textLen);
+  return result == sibdecode::kDecoded || result == sibdecode::kTextTooSmall;
+}
 
 void RegisterFrameNotes() {
   capture.heldBlocks = g_array_new(FALSE, FALSE, sizeof(HeldBlock));

@@ -24,7 +24,6 @@ struct CompletedSib {
   guint frameCount;
   guint8* bits;  // the SIB's own bits, packed
   guint bitsLen;
-  tagSystemInformationBlock* summary;  // decoded SIB3, SIB4, SIB11 and SIB12 only
 };
 
 struct SegmentNote {
@@ -58,8 +57,13 @@ struct FrameNotes {
   guint wrongPayloadSize;
 };
 
-// Registration: the held blocks' array (call once).
+// Registration (call once).
 void RegisterFrameNotes();
+
+// sibdecode's summary record of a decoded SIB3, SIB4, SIB11 or SIB12, decoded
+// again from its bits when it is shown (not kept for every SIB of the file).
+// False for other SIBs, or when the heap is exhausted.
+bool DecodeSummary(const CompletedSib& sib, tagSystemInformationBlock* summary);
 // A new capture file: a fresh stream. Returns false when the heap is exhausted.
 bool StartCapture();
 // The capture file is closed.

@@ -250,8 +250,8 @@ void AddOptionalInt(proto_tree* tree, int hf, tvbuff_t* tvb, int value) {
 
 guint ClampedCount(unsigned int count) { return count < 32 ? count : 32; }
 
-void AddSummary(proto_tree* tree, tvbuff_t* tvb, const CompletedSib& sib) {
-  const tagSystemInformationBlock& summary = *sib.summary;
+void AddSummary(proto_tree* tree, tvbuff_t* tvb, const CompletedSib& sib,
+                const tagSystemInformationBlock& summary) {
   proto_tree* subtree =
       proto_tree_add_subtree(tree, tvb, 0, 0, ett_summary, nullptr, "sibdecode summary record");
   const unsigned int parts = sibdecode::SibSummaryParts(sib.sibType);
@@ -342,7 +342,8 @@ void AddCompletedSib(proto_tree* tree, tvbuff_t* tvb, packet_info* pinfo, const 
                            "SIB type %u: %s", sib.sibType, sib.decodeNote);
   }
   AddRrcTree(subtree, tvb, pinfo, sib);
-  if (sib.summary != nullptr) AddSummary(subtree, tvb, sib);
+  tagSystemInformationBlock summary;
+  if (sibplugin::DecodeSummary(sib, &summary)) AddSummary(subtree, tvb, sib, summary);
 }
 
 void AddSegment(proto_tree* tree, tvbuff_t* tvb, const SegmentNote& segment) {
@@ -389,9 +390,10 @@ void AddToInfo(packet_info* pinfo, const FrameNotes& notes) {
 }
 
 int DissectSibdecode(tvbuff_t* tvb, packet_info* pinfo, proto_tree* tree, void*) {
-  if (!pref_enabled || tree == nullptr) return 0;
+  if (!pref_enabled) return 0;
   const FrameNotes* notes = nullptr;
   if (!PINFO_FD_VISITED(pinfo)) {
+    if (tree == nullptr) return 0;  // GSMTAP is found in the tree
     notes = FeedGsmtapBlocks(pinfo, tree);
   } else {
     sibplugin::ReportPendingAsEnded();  // the first pass is over: every block came
@@ -401,9 +403,10 @@ int DissectSibdecode(tvbuff_t* tvb, packet_info* pinfo, proto_tree* tree, void*)
   if (notes == nullptr) return 0;
   if (notes->sibs != nullptr) AddToInfo(pinfo, *notes);
   tap_queue_packet(sibdecode_tap, pinfo, notes);
-  if (notes->sibs == nullptr && notes->segments == nullptr && notes->drops == nullptr &&
-      notes->ended == nullptr && !notes->wrongSize) {
-    return 0;  // a segment of a SIB not complete yet
+  if (tree == nullptr ||
+      (notes->sibs == nullptr && notes->segments == nullptr && notes->drops == nullptr &&
+       notes->ended == nullptr && !notes->wrongSize)) {
+    return 0;  // nothing to show, or a segment of a SIB not complete yet
   }
 
   proto_item* top = proto_tree_add_item(tree, proto_sibdecode, tvb, 0, 0, ENC_NA);
