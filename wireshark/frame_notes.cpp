@@ -55,6 +55,9 @@ void NoteCompleted(const sibdecode::StreamEvent& event, FrameNotes* notes) {
   sib->decoded = event.result == sibdecode::kDecoded;
   if (sib->decoded && event.report != nullptr) {
     sib->complete = event.report->complete != 0;
+  }
+  if (sib->decoded && event.report != nullptr &&
+      (!sib->complete || event.report->warningCount > 0)) {  // something to note
     const size_t length = sibdecode::DescribeDecodeReport(event.report, nullptr, 0);
     if (length > 0) {
       auto* line = static_cast<char*>(wmem_alloc(wmem_file_scope(), length + 1));

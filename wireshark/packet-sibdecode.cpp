@@ -403,7 +403,9 @@ int DissectSibdecode(tvbuff_t* tvb, packet_info* pinfo, proto_tree* tree, void*)
   if (notes == nullptr) return 0;
   if (notes->sibs != nullptr) AddToInfo(pinfo, *notes);
   tap_queue_packet(sibdecode_tap, pinfo, notes);
-  if (tree == nullptr ||
+  // The subtree only for a tree that is shown or a filter on its fields (not
+  // for the tree tshark makes for the fields this postdissector reads).
+  if (tree == nullptr || !proto_field_is_referenced(tree, proto_sibdecode) ||
       (notes->sibs == nullptr && notes->segments == nullptr && notes->drops == nullptr &&
        notes->ended == nullptr && !notes->wrongSize)) {
     return 0;  // nothing to show, or a segment of a SIB not complete yet
