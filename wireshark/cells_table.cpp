@@ -30,7 +30,8 @@ constexpr char kTableName[] = "sibdecode cells";
 // What a row counts, kept in its first field.
 struct CellCounts {
   guint count[kSibTypes];
-  GHashTable* versions;  // of guint64: the SIB type and a hash of its bits
+  guint versions[kSibTypes];  // distinct encodings
+  GHashTable* seen;           // of guint64: the SIB type and a hash of its bits
 };
 
 guint64 VersionKey(const CompletedSib& sib) {
@@ -38,17 +39,6 @@ guint64 VersionKey(const CompletedSib& sib) {
   for (guint i = 0; i < sib.bitsLen; ++i) hash = (hash ^ sib.bits[i]) * 1099511628211ull;
   hash ^= sib.bitsLen;
   return (hash & ~(guint64{0x1F} << 59)) | guint64{sib.sibType & 0x1F} << 59;
-}
-
-guint Versions(const CellCounts& counts, guint sibType) {
-  guint n = 0;
-  GHashTableIter it;
-  gpointer key = nullptr;
-  g_hash_table_iter_init(&it, counts.versions);
-  while (g_hash_table_iter_next(&it, &key, nullptr)) {
-    n += (*static_cast<const guint64*>(key) >> 59) == sibType;
-  }
-  return n;
 }
 
 void SetString(stat_tap_table* table, guint row, guint column, gchar* text) {
@@ -77,7 +67,7 @@ guint RowOf(stat_tap_table* table, guint32 cell) {
   for (guint column = 0; column < kColumns; ++column) items[column].type = kFields[column].type;
   items[kArfcn].value.uint_value = cell;
   auto* counts = g_new0(CellCounts, 1);
-  counts->versions = g_hash_table_new_full(g_int64_hash, g_int64_equal, g_free, nullptr);
+  counts->seen = g_hash_table_new_full(g_int64_hash, g_int64_equal, g_free, nullptr);
   items[kArfcn].user_data.ptr_value = counts;
   items[kIdentity].value.string_value = g_strdup("");
   items[kPlmn].value.string_value = g_strdup("");  // once the master information block is decoded
@@ -94,7 +84,7 @@ void CountSib(stat_tap_table* table, const CompletedSib& sib) {
   ++counts.count[sib.sibType];
   auto* key = g_new(guint64, 1);
   *key = VersionKey(sib);
-  g_hash_table_add(counts.versions, key);
+  if (g_hash_table_add(counts.seen, key)) ++counts.versions[sib.sibType];
   const unsigned int parts = sibdecode::SibSummaryParts(sib.sibType);
   tagSystemInformationBlock summary;
   if ((parts & (sibdecode::kSummarySib3CellIdentity | sibdecode::kSummarySib4CellIdentity)) &&
@@ -108,8 +98,7 @@ void CountSib(stat_tap_table* table, const CompletedSib& sib) {
   for (guint type = 0; type < kSibTypes; ++type) {
     if (counts.count[type] == 0) continue;
     g_string_append_printf(text, "%s%s:%u/%u", text->len > 0 ? " " : "",
-                           sibdecode::SibTypeName(type), counts.count[type],
-                           Versions(counts, type));
+                           sibdecode::SibTypeName(type), counts.count[type], counts.versions[type]);
   }
   SetString(table, row, kSibs, g_string_free(text, FALSE));
 }
@@ -133,7 +122,7 @@ tap_packet_status CountFrame(void* tapdata, packet_info*, epan_dissect_t*, const
 void FreeItem(stat_tap_table*, guint, guint column, stat_tap_table_item_type* item) {
   if (column == kArfcn) {
     auto* counts = static_cast<CellCounts*>(item->user_data.ptr_value);
-    if (counts != nullptr) g_hash_table_destroy(counts->versions);
+    if (counts != nullptr) g_hash_table_destroy(counts->seen);
     g_free(counts);
     item->user_data.ptr_value = nullptr;
   } else if (item->type == TABLE_ITEM_STRING) {
@@ -146,7 +135,8 @@ void ResetTable(stat_tap_table* table) {
   for (guint row = 0; row < table->num_elements; ++row) {
     CellCounts& counts = *CountsOf(table, row);
     std::memset(counts.count, 0, sizeof counts.count);
-    g_hash_table_remove_all(counts.versions);
+    std::memset(counts.versions, 0, sizeof counts.versions);
+    g_hash_table_remove_all(counts.seen);
     SetString(table, row, kIdentity, g_strdup(""));
     SetString(table, row, kSibs, g_strdup(""));
     stat_tap_get_field_data(table, row, kDrops)->value.uint_value = 0;
