@@ -107,16 +107,17 @@ tap_packet_status CountFrame(void* tapdata, packet_info*, epan_dissect_t*, const
                              tap_flags_t) {
   auto* stat = static_cast<stat_data_t*>(tapdata);
   stat_tap_table* table = g_array_index(stat->stat_tap_data->tables, stat_tap_table*, 0);
-  const auto* notes = static_cast<const FrameNotes*>(data);
-  for (const CompletedSib* s = notes->sibs; s != nullptr; s = s->next) CountSib(table, *s);
-  for (const DroppedChain* lists : {notes->drops, notes->ended}) {
+  const auto* view = static_cast<const FrameView*>(data);
+  const CompletedSib* sibs = view->own != nullptr ? view->own->sibs : nullptr;
+  const DroppedChain* drops = view->own != nullptr ? view->own->drops : nullptr;
+  for (const CompletedSib* s = sibs; s != nullptr; s = s->next) CountSib(table, *s);
+  for (const DroppedChain* lists : {drops, view->ended}) {
     for (const DroppedChain* d = lists; d != nullptr; d = d->next) {
       AddToUint(table, RowOf(table, d->cell), kDrops, 1);
     }
   }
-  return notes->sibs != nullptr || notes->drops != nullptr || notes->ended != nullptr
-             ? TAP_PACKET_REDRAW
-             : TAP_PACKET_DONT_REDRAW;
+  return sibs != nullptr || drops != nullptr || view->ended != nullptr ? TAP_PACKET_REDRAW
+                                                                       : TAP_PACKET_DONT_REDRAW;
 }
 
 void FreeItem(stat_tap_table*, guint, guint column, stat_tap_table_item_type* item) {

@@ -2,7 +2,6 @@
 
 #include <wsutil/wmem/wmem.h>
 
-#include <cstdint>
 #include <cstring>
 
 namespace sibplugin {
@@ -13,7 +12,7 @@ constexpr guint kBlockBytes = 31;
 
 // A block of a chain reported as ended, kept to feed the chain again.
 struct HeldBlock {
-  FrameNotes* notes;
+  guint32 frame;
   guint32 cell;
   guint8 block[kBlockBytes];
 };
@@ -21,26 +20,39 @@ struct HeldBlock {
 struct CaptureState {
   sibdecode::StreamState* stream = nullptr;
   guint32 lastFed = 0;
-  bool pendingReported = false;  // the stream was flushed after its last block
-  GArray* heldBlocks = nullptr;  // of HeldBlock
-  GPtrArray* endedIn = nullptr;  // the FrameNotes given `ended` chains by the flush
+  bool pendingReported = false;           // the stream was flushed after its last block
+  GArray* heldBlocks = nullptr;           // of HeldBlock
+  wmem_map_t* segmentsByFrame = nullptr;  // frame number -> SegmentNote list, file scope
+  wmem_map_t* endedByFrame = nullptr;     // frame number -> DroppedChain list, file scope
 };
-
-sibdecode::DecoderState* summaryDecoder = nullptr;  // for the SIBs shown
 
 CaptureState capture;
 
-guint64 TagOf(FrameNotes* notes) {
-  return static_cast<guint64>(reinterpret_cast<uintptr_t>(notes));
+sibdecode::DecoderState* summaryDecoder = nullptr;  // for the SIBs shown
+
+// What a block's events go to.
+struct FeedContext {
+  guint32 frame;
+  FrameNotes** notes;
+};
+
+FrameNotes* NotesFor(guint32 frame, FrameNotes** notes) {
+  if (*notes == nullptr) {
+    *notes = wmem_new0(wmem_file_scope(), FrameNotes);
+    (*notes)->frame = frame;
+  }
+  return *notes;
 }
 
-FrameNotes* NotesOfTag(guint64 tag) {
-  return reinterpret_cast<FrameNotes*>(static_cast<uintptr_t>(tag));
+template <typename Note>
+void Append(Note** list, Note* note) {
+  while (*list != nullptr) list = &(*list)->next;
+  *list = note;
 }
 
-guint32* FramesOf(const sibdecode::StreamEvent& event) {
-  auto* frames = wmem_alloc_array(wmem_file_scope(), guint32, event.blockCount);
-  for (size_t i = 0; i < event.blockCount; ++i) frames[i] = NotesOfTag(event.blockTags[i])->frame;
+guint32* FramesOf(const sibdecode::StreamEvent& event, guint32* frames) {
+  for (size_t i = 0; i < event.blockCount; ++i)
+    frames[i] = static_cast<guint32>(event.blockTags[i]);
   return frames;
 }
 
@@ -48,14 +60,21 @@ bool HasSummary(guint32 sibType) {
   return sibdecode::SibSummaryParts(sibType) != sibdecode::kSummaryNothing;
 }
 
-void NoteCompleted(const sibdecode::StreamEvent& event, FrameNotes* notes) {
-  auto* sib = wmem_new0(wmem_file_scope(), CompletedSib);
+void NoteCompleted(const sibdecode::StreamEvent& event, const FeedContext& fed) {
+  // The SIB, its frames and its bits in one piece of file-scope memory.
+  const size_t framesBytes = event.blockCount * sizeof(guint32);
+  auto* piece = static_cast<guint8*>(
+      wmem_alloc0(wmem_file_scope(), sizeof(CompletedSib) + framesBytes + event.sibLen));
+  auto* sib = reinterpret_cast<CompletedSib*>(piece);
+  sib->frames = FramesOf(event, reinterpret_cast<guint32*>(piece + sizeof(CompletedSib)));
+  sib->bits = piece + sizeof(CompletedSib) + framesBytes;
+  std::memcpy(sib->bits, event.sib, event.sibLen);
   sib->sibType = event.sibType;
   sib->cell = static_cast<guint32>(event.cellKey);
   sib->decoded = event.result == sibdecode::kDecoded;
-  if (sib->decoded && event.report != nullptr) {
-    sib->complete = event.report->complete != 0;
-  }
+  sib->frameCount = static_cast<guint>(event.blockCount);
+  sib->bitsLen = static_cast<guint>(event.sibLen);
+  if (sib->decoded && event.report != nullptr) sib->complete = event.report->complete != 0;
   if (sib->decoded && event.report != nullptr &&
       (!sib->complete || event.report->warningCount > 0)) {  // something to note
     const size_t length = sibdecode::DescribeDecodeReport(event.report, nullptr, 0);
@@ -65,25 +84,24 @@ void NoteCompleted(const sibdecode::StreamEvent& event, FrameNotes* notes) {
       sib->decodeNote = line;
     }
   }
-  sib->frames = FramesOf(event);
-  sib->frameCount = static_cast<guint>(event.blockCount);
-  sib->bitsLen = static_cast<guint>(event.sibLen);
-  sib->bits = static_cast<guint8*>(wmem_memdup(wmem_file_scope(), event.sib, event.sibLen));
-  *notes->sibsTail = sib;
-  notes->sibsTail = &sib->next;
+  Append(&NotesFor(fed.frame, fed.notes)->sibs, sib);
 
   // Every earlier carrier learns where its segment went.
   for (guint i = 0; i < sib->frameCount; ++i) {
-    FrameNotes* carrier = NotesOfTag(event.blockTags[i]);
-    if (carrier == notes) continue;
+    if (sib->frames[i] == fed.frame) continue;
     auto* segment = wmem_new0(wmem_file_scope(), SegmentNote);
     segment->sibType = sib->sibType;
     segment->cell = sib->cell;
     segment->index = i + 1;
     segment->count = sib->frameCount;
-    segment->reassembledIn = notes->frame;
-    *carrier->segmentsTail = segment;
-    carrier->segmentsTail = &segment->next;
+    segment->reassembledIn = fed.frame;
+    gpointer key = GUINT_TO_POINTER(sib->frames[i]);
+    auto* list = static_cast<SegmentNote*>(wmem_map_lookup(capture.segmentsByFrame, key));
+    if (list == nullptr) {
+      wmem_map_insert(capture.segmentsByFrame, key, segment);
+    } else {
+      Append(&list, segment);
+    }
   }
 }
 
@@ -92,20 +110,18 @@ DroppedChain* NewDroppedChain(const sibdecode::StreamEvent& event) {
   drop->sibType = event.sibType;
   drop->cell = static_cast<guint32>(event.cellKey);
   drop->reason = event.dropReason;
-  drop->frames = FramesOf(event);
+  drop->frames = FramesOf(event, wmem_alloc_array(wmem_file_scope(), guint32, event.blockCount));
   drop->frameCount = static_cast<guint>(event.blockCount);
   return drop;
 }
 
 void OnFeedEvent(const sibdecode::StreamEvent& event, void* context) {
-  auto* notes = static_cast<FrameNotes*>(context);
+  const FeedContext& fed = *static_cast<const FeedContext*>(context);
   if (event.kind == sibdecode::kSibCompleted) {
-    NoteCompleted(event, notes);
+    NoteCompleted(event, fed);
     return;
   }
-  DroppedChain* drop = NewDroppedChain(event);
-  *notes->dropsTail = drop;
-  notes->dropsTail = &drop->next;
+  Append(&NotesFor(fed.frame, fed.notes)->drops, NewDroppedChain(event));
 }
 
 // A flushed chain: noted in the frame of its last segment, its blocks held to
@@ -113,13 +129,12 @@ void OnFeedEvent(const sibdecode::StreamEvent& event, void* context) {
 void OnFlushEvent(const sibdecode::StreamEvent& event, void*) {
   if (event.kind != sibdecode::kChainDropped || event.blockCount == 0) return;
   DroppedChain* drop = NewDroppedChain(event);
-  FrameNotes* last = NotesOfTag(event.blockTags[event.blockCount - 1]);
-  if (last->ended == nullptr) g_ptr_array_add(capture.endedIn, last);
-  drop->next = last->ended;
-  last->ended = drop;
+  gpointer last = GUINT_TO_POINTER(drop->frames[drop->frameCount - 1]);
+  drop->next = static_cast<DroppedChain*>(wmem_map_lookup(capture.endedByFrame, last));
+  wmem_map_insert(capture.endedByFrame, last, drop);
   for (size_t i = 0; i < event.blockCount; ++i) {
     HeldBlock held;
-    held.notes = NotesOfTag(event.blockTags[i]);
+    held.frame = drop->frames[i];
     held.cell = drop->cell;
     std::memcpy(held.block, event.blocks + i * kBlockBytes, kBlockBytes);
     g_array_append_val(capture.heldBlocks, held);
@@ -127,8 +142,8 @@ void OnFlushEvent(const sibdecode::StreamEvent& event, void*) {
 }
 
 gint ByFrame(gconstpointer a, gconstpointer b) {
-  const guint32 x = static_cast<const HeldBlock*>(a)->notes->frame;
-  const guint32 y = static_cast<const HeldBlock*>(b)->notes->frame;
+  const guint32 x = static_cast<const HeldBlock*>(a)->frame;
+  const guint32 y = static_cast<const HeldBlock*>(b)->frame;
   return x < y ? -1 : x > y ? 1 : 0;
 }
 
@@ -138,15 +153,11 @@ gint ByFrame(gconstpointer a, gconstpointer b) {
 void TakeUpHeldChains() {
   g_array_sort(capture.heldBlocks, ByFrame);
   for (guint i = 0; i < capture.heldBlocks->len; ++i) {
-    HeldBlock& held = g_array_index(capture.heldBlocks, HeldBlock, i);
-    sibdecode::FeedBlock(capture.stream, held.cell, TagOf(held.notes), held.block, nullptr,
-                         nullptr);
+    const HeldBlock& held = g_array_index(capture.heldBlocks, HeldBlock, i);
+    sibdecode::FeedBlock(capture.stream, held.cell, held.frame, held.block, nullptr, nullptr);
   }
   g_array_set_size(capture.heldBlocks, 0);
-  for (guint i = 0; i < capture.endedIn->len; ++i) {
-    static_cast<FrameNotes*>(g_ptr_array_index(capture.endedIn, i))->ended = nullptr;
-  }
-  g_ptr_array_set_size(capture.endedIn, 0);
+  capture.endedByFrame = nullptr;  // they may still complete
   capture.pendingReported = false;
 }
 
@@ -163,13 +174,11 @@ bool DecodeSummary(const CompletedSib& sib, tagSystemInformationBlock* summary) 
   return result == sibdecode::kDecoded || result == sibdecode::kTextTooSmall;
 }
 
-void RegisterFrameNotes() {
-  capture.heldBlocks = g_array_new(FALSE, FALSE, sizeof(HeldBlock));
-  capture.endedIn = g_ptr_array_new();
-}
+void RegisterFrameNotes() { capture.heldBlocks = g_array_new(FALSE, FALSE, sizeof(HeldBlock)); }
 
 bool StartCapture() {
   EndCapture();
+  capture.segmentsByFrame = wmem_map_new(wmem_file_scope(), g_direct_hash, g_direct_equal);
   capture.stream = sibdecode::CreateStreamState();
   return capture.stream != nullptr;
 }
@@ -180,34 +189,41 @@ void EndCapture() {
   capture.lastFed = 0;
   capture.pendingReported = false;
   g_array_set_size(capture.heldBlocks, 0);
-  g_ptr_array_set_size(capture.endedIn, 0);  // the notes go with the file scope
+  capture.segmentsByFrame = nullptr;  // their memory goes with the file scope
+  capture.endedByFrame = nullptr;
 }
 
-FrameNotes* NewFrameNotes(guint32 frame) {
-  auto* notes = wmem_new0(wmem_file_scope(), FrameNotes);
-  notes->frame = frame;
-  notes->sibsTail = &notes->sibs;
-  notes->segmentsTail = &notes->segments;
-  notes->dropsTail = &notes->drops;
-  return notes;
-}
-
-void FeedBlock(FrameNotes* notes, guint32 cell, const guint8* block) {
-  if (capture.stream == nullptr || notes->frame <= capture.lastFed) return;
+void FeedBlock(guint32 frame, guint32 cell, const guint8* block, FrameNotes** notes) {
+  if (capture.stream == nullptr || frame <= capture.lastFed) return;
   if (capture.pendingReported) TakeUpHeldChains();
-  capture.lastFed = notes->frame;
+  capture.lastFed = frame;
   // Out of memory, the library gives up its pending chains: their later
   // segments come as strays, which is all the plugin can show of them.
-  sibdecode::FeedBlock(capture.stream, cell, TagOf(notes), block, OnFeedEvent, notes);
+  FeedContext context = {frame, notes};
+  sibdecode::FeedBlock(capture.stream, cell, frame, block, OnFeedEvent, &context);
 }
 
-void NoteWrongSize(FrameNotes* notes, guint payloadSize) {
-  notes->wrongSize = true;
-  notes->wrongPayloadSize = payloadSize;
+void NoteWrongSize(guint32 frame, guint payloadSize, FrameNotes** notes) {
+  FrameNotes* own = NotesFor(frame, notes);
+  own->wrongSize = true;
+  own->wrongPayloadSize = payloadSize;
+}
+
+const SegmentNote* SegmentsOf(guint32 frame) {
+  if (capture.segmentsByFrame == nullptr) return nullptr;
+  return static_cast<const SegmentNote*>(
+      wmem_map_lookup(capture.segmentsByFrame, GUINT_TO_POINTER(frame)));
+}
+
+const DroppedChain* EndedChainsOf(guint32 frame) {
+  if (capture.endedByFrame == nullptr) return nullptr;
+  return static_cast<const DroppedChain*>(
+      wmem_map_lookup(capture.endedByFrame, GUINT_TO_POINTER(frame)));
 }
 
 void ReportPendingAsEnded() {
   if (capture.stream == nullptr || capture.pendingReported) return;
+  capture.endedByFrame = wmem_map_new(wmem_file_scope(), g_direct_hash, g_direct_equal);
   sibdecode::FlushStream(capture.stream, OnFlushEvent, nullptr);
   capture.pendingReported = true;
 }

@@ -1,17 +1,15 @@
-// What the plugin shows per frame, kept for the life of the capture file (the
-// frame's proto data): the SIBs completed in the frame, the segments it carries
-// of SIBs completed later, the chains given up in it. The stream is fed once,
-// in frame order, on the first pass; each block is fed with its frame's notes
-// as its tag, so that the frame completing a SIB reaches the notes of every
-// earlier carrier. Later dissections of a frame read its notes.
+// What the plugin shows per frame, kept for the life of the capture file: the
+// SIBs completed in a frame and the chains given up in it (the frame's proto
+// data), the segments it carries of SIBs completed later and the chains the
+// end of the capture gives up (by frame number, as Wireshark's reassembly keeps
+// them). The stream is fed once, in frame order, on the first pass; every
+// later dissection of a frame reads its notes.
 #pragma once
 
 #include <epan/packet.h>
 #include <sibdecode/sibdecode.h>
 
 namespace sibplugin {
-
-struct FrameNotes;
 
 struct CompletedSib {
   CompletedSib* next;
@@ -44,17 +42,21 @@ struct DroppedChain {
   guint frameCount;
 };
 
+// A frame's own notes, made on the first pass when it completes a SIB, gives
+// a chain up or carries a BCCH-BCH message of another size.
 struct FrameNotes {
-  guint32 frame;
   CompletedSib* sibs;
-  CompletedSib** sibsTail;
-  SegmentNote* segments;  // known once the SIB is complete
-  SegmentNote** segmentsTail;
   DroppedChain* drops;
-  DroppedChain** dropsTail;
-  DroppedChain* ended;  // chains pending at the end of the capture whose last segment it carries
-  bool wrongSize;       // a BCCH-BCH message of another size than 31 bytes
-  guint wrongPayloadSize;
+  guint32 frame;
+  guint32 wrongPayloadSize;
+  bool wrongSize;  // a BCCH-BCH message of another size than 31 bytes
+};
+
+// Everything a frame shows, as the dissector hands it to the "sibdecode" tap.
+struct FrameView {
+  const FrameNotes* own;        // null when none
+  const SegmentNote* segments;  // null when none
+  const DroppedChain* ended;    // null when none
 };
 
 // Registration (call once).
@@ -69,19 +71,22 @@ bool StartCapture();
 // The capture file is closed.
 void EndCapture();
 
-// The notes of a frame, empty, in file scope.
-FrameNotes* NewFrameNotes(guint32 frame);
-
-// First pass: one BCH block of the given cell, carried by the frame of `notes`.
-// Frames come in increasing order; a frame met again is not fed twice.
-void FeedBlock(FrameNotes* notes, guint32 cell, const guint8* block);
+// First pass: one BCH block of the given cell, carried by `frame`. Frames
+// come in increasing order; a frame met again is not fed twice. What the block
+// completes or gives up goes to *notes, made when there is something.
+void FeedBlock(guint32 frame, guint32 cell, const guint8* block, FrameNotes** notes);
 // First pass: a BCCH-BCH message of another size.
-void NoteWrongSize(FrameNotes* notes, guint payloadSize);
+void NoteWrongSize(guint32 frame, guint payloadSize, FrameNotes** notes);
 
-// A later pass: the chains still pending are reported as ended by the capture,
-// in the `ended` list of the frame of their last segment. When the first pass
-// goes on afterwards (a live capture), the chains are taken up again where
-// they were and those lists emptied.
+// The segments the frame carries of SIBs completed later (null when none).
+const SegmentNote* SegmentsOf(guint32 frame);
+// The chains pending at the end of the capture whose last segment the frame
+// carries (null when none, or before a later pass reported them).
+const DroppedChain* EndedChainsOf(guint32 frame);
+
+// A later pass: the chains still pending are reported as ended by the
+// capture, in the frame of their last segment. When the first pass goes on
+// afterwards (a live capture), the chains are taken up again where they were.
 void ReportPendingAsEnded();
 
 }  // namespace sibplugin

@@ -170,20 +170,12 @@ bool QuotedInIcmpError(proto_tree* tree, const field_info* item) {
   return false;
 }
 
-// The frame's notes, made on the first pass when it has something to note.
-sibplugin::FrameNotes* NotesFor(packet_info* pinfo, sibplugin::FrameNotes*& notes) {
-  if (notes == nullptr) {
-    notes = sibplugin::NewFrameNotes(pinfo->num);
-    p_add_proto_data(wmem_file_scope(), pinfo, proto_sibdecode, 0, notes);
-  }
-  return notes;
-}
-
 // Each GSMTAP header in the frame (the postdissector asks for GSMTAP's
 // protocol item and the UDP length): the library's GSMTAP front end takes the
 // UDP payload to a BCH block and its cell, which is fed unless it repeats the
 // cell's previous block (the same packet captured twice). A copy quoted in an
-// ICMP error is not a packet of the cell. Returns the frame's notes, or null.
+// ICMP error is not a packet of the cell. Returns the frame's own notes, or
+// null when it has none.
 sibplugin::FrameNotes* FeedGsmtapBlocks(packet_info* pinfo, proto_tree* tree) {
   sibplugin::FrameNotes* notes = nullptr;
   if (proto_gsmtap == -1) return notes;
@@ -213,15 +205,15 @@ sibplugin::FrameNotes* FeedGsmtapBlocks(packet_info* pinfo, proto_tree* tree) {
         gsmtap, static_cast<size_t>(available - start), end > captured, &bch);
     if (kind == sibdecode::PacketKind::kWrongSize) {
       const auto headerBytes = static_cast<gint>(bch.payload - gsmtap);
-      sibplugin::NoteWrongSize(NotesFor(pinfo, notes),
-                               static_cast<guint>(end - start - headerBytes));
+      sibplugin::NoteWrongSize(pinfo->num, static_cast<guint>(end - start - headerBytes), &notes);
       continue;
     }
     if (kind != sibdecode::PacketKind::kBchBlock) continue;
     const guint32 cell = pref_cells_by_arfcn ? bch.arfcn : 0;
     if (sibdecode::IsRepeatedBlock(repeats, cell, bch)) continue;
-    sibplugin::FeedBlock(NotesFor(pinfo, notes), cell, bch.payload);
+    sibplugin::FeedBlock(pinfo->num, cell, bch.payload, &notes);
   }
+  if (notes != nullptr) p_add_proto_data(wmem_file_scope(), pinfo, proto_sibdecode, 0, notes);
   return notes;
 }
 
@@ -391,43 +383,43 @@ void AddToInfo(packet_info* pinfo, const FrameNotes& notes) {
 
 int DissectSibdecode(tvbuff_t* tvb, packet_info* pinfo, proto_tree* tree, void*) {
   if (!pref_enabled) return 0;
-  const FrameNotes* notes = nullptr;
+  sibplugin::FrameView view = {};
   if (!PINFO_FD_VISITED(pinfo)) {
     if (tree == nullptr) return 0;  // GSMTAP is found in the tree
-    notes = FeedGsmtapBlocks(pinfo, tree);
+    view.own = FeedGsmtapBlocks(pinfo, tree);
   } else {
     sibplugin::ReportPendingAsEnded();  // the first pass is over: every block came
-    notes = static_cast<const FrameNotes*>(
+    view.own = static_cast<const FrameNotes*>(
         p_get_proto_data(wmem_file_scope(), pinfo, proto_sibdecode, 0));
+    view.ended = sibplugin::EndedChainsOf(pinfo->num);
   }
-  if (notes == nullptr) return 0;
-  if (notes->sibs != nullptr) AddToInfo(pinfo, *notes);
-  tap_queue_packet(sibdecode_tap, pinfo, notes);
+  view.segments = sibplugin::SegmentsOf(pinfo->num);  // none yet on the first pass
+  if (view.own == nullptr && view.segments == nullptr && view.ended == nullptr) return 0;
+  if (view.own != nullptr && view.own->sibs != nullptr) AddToInfo(pinfo, *view.own);
+  tap_queue_packet(sibdecode_tap, pinfo, wmem_memdup(pinfo->pool, &view, sizeof view));
   // The subtree only for a tree that is shown or a filter on its fields (not
   // for the tree tshark makes for the fields this postdissector reads).
-  if (tree == nullptr || !proto_field_is_referenced(tree, proto_sibdecode) ||
-      (notes->sibs == nullptr && notes->segments == nullptr && notes->drops == nullptr &&
-       notes->ended == nullptr && !notes->wrongSize)) {
-    return 0;  // nothing to show, or a segment of a SIB not complete yet
-  }
+  if (tree == nullptr || !proto_field_is_referenced(tree, proto_sibdecode)) return 0;
 
   proto_item* top = proto_tree_add_item(tree, proto_sibdecode, tvb, 0, 0, ENC_NA);
   proto_tree* subtree = proto_item_add_subtree(top, ett_sibdecode);
-  for (const SegmentNote* s = notes->segments; s != nullptr; s = s->next) {
+  for (const SegmentNote* s = view.segments; s != nullptr; s = s->next) {
     AddSegment(subtree, tvb, *s);
   }
-  for (const DroppedChain* d = notes->drops; d != nullptr; d = d->next) {
-    AddDrop(subtree, tvb, pinfo, *d);
+  if (view.own != nullptr) {
+    for (const DroppedChain* d = view.own->drops; d != nullptr; d = d->next) {
+      AddDrop(subtree, tvb, pinfo, *d);
+    }
+    for (const CompletedSib* s = view.own->sibs; s != nullptr; s = s->next) {
+      AddCompletedSib(subtree, tvb, pinfo, *s);
+    }
+    if (view.own->wrongSize) {
+      expert_add_info_format(pinfo, top, &ei_wrong_size,
+                             "BCCH-BCH message of %u bytes, expected %zu: not reassembled",
+                             view.own->wrongPayloadSize, sibdecode::kBchBlockBytes);
+    }
   }
-  for (const CompletedSib* s = notes->sibs; s != nullptr; s = s->next) {
-    AddCompletedSib(subtree, tvb, pinfo, *s);
-  }
-  if (notes->wrongSize) {
-    expert_add_info_format(pinfo, top, &ei_wrong_size,
-                           "BCCH-BCH message of %u bytes, expected %zu: not reassembled",
-                           notes->wrongPayloadSize, sibdecode::kBchBlockBytes);
-  }
-  for (const DroppedChain* d = notes->ended; d != nullptr; d = d->next) {
+  for (const DroppedChain* d = view.ended; d != nullptr; d = d->next) {
     AddDrop(subtree, tvb, pinfo, *d);
   }
   return 0;  // nothing of the packet's own bytes is taken
