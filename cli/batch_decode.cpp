@@ -129,7 +129,7 @@ void NoteDecodeReport(const std::string& where, const char* cell,
     line.resize(length + 1);
     sibdecode::DescribeDecodeReport(&report, line.data(), line.size());
   }
-  Note("%s: %s%s %s\n", where.c_str(), SibTypeName(report.sibType), cell, line.data());
+  Note("%s: %s%s %s\n", where.c_str(), sibdecode::SibTypeName(report.sibType), cell, line.data());
 }
 
 int DecodeAndWriteBatch(const Options& options, BatchDecoder& decoder, const BatchSource& source,

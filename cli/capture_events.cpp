@@ -124,11 +124,12 @@ bool TakeCaptureEvent(CaptureRun& run, sibdecode::CaptureReader* reader, int* st
       break;
     case sibdecode::kCaptureDrop:
       Note("%s: frames %s: %s on ARFCN %" PRIu64 " dropped: %s\n", name, FrameList(event).c_str(),
-           SibTypeName(event.sibType), event.arfcn, event.message);
+           sibdecode::SibTypeName(event.sibType), event.arfcn, event.message);
       break;
     case sibdecode::kCaptureNotDecoded:
       Note("%s: frames %s: %s on ARFCN %" PRIu64 " not decoded: %s\n", name,
-           FrameList(event).c_str(), SibTypeName(event.sibType), event.arfcn, event.message);
+           FrameList(event).c_str(), sibdecode::SibTypeName(event.sibType), event.arfcn,
+           event.message);
       break;
     case sibdecode::kCaptureWrongSize:
       Note("%s: frame %" PRIu64 ": %s\n", name, event.frame, event.message);

@@ -70,7 +70,7 @@ void WriteCellJson(uint64_t cellKey, const CellRecord& cell) {
     OutLiteral("{\"type\":");
     OutUnsigned(type);
     OutLiteral(",\"name\":\"");
-    OutAppend(SibTypeName(type), std::strlen(SibTypeName(type)));
+    OutAppend(sibdecode::SibTypeName(type), std::strlen(sibdecode::SibTypeName(type)));
     OutLiteral("\",\"count\":");
     OutUnsigned(record.count);
     OutLiteral(",\"versions\":");
@@ -94,7 +94,7 @@ void WriteCellRow(uint64_t cellKey, const CellRecord& cell) {
     if (record.count == 0) continue;
     if (!first) OutLiteral(" ");
     first = false;
-    OutAppend(SibTypeName(type), std::strlen(SibTypeName(type)));
+    OutAppend(sibdecode::SibTypeName(type), std::strlen(sibdecode::SibTypeName(type)));
     OutLiteral(":");
     OutUnsigned(record.count);
     OutLiteral("/");
@@ -104,11 +104,6 @@ void WriteCellRow(uint64_t cellKey, const CellRecord& cell) {
 }
 
 }  // namespace
-
-const char* SibTypeName(unsigned int sibType) {
-  const char* name = sibdecode::SibTypeName(sibType);
-  return name != nullptr ? name : "?";
-}
 
 bool RecordSib(CellBook& book, const SibSeen& sib, long long* copies) {
   CellRecord& cell = book.cells[sib.cellKey];

@@ -13,7 +13,7 @@
 
 namespace cli {
 
-constexpr unsigned int kSibTypes = sibdecode::kSibTypeNumbers;
+constexpr unsigned int kSibTypes = 32;
 
 struct SibTypeRecord {
   uint64_t count = 0;           // SIBs of this type completed
@@ -62,8 +62,5 @@ void RecordTime(CellBook& book, uint64_t cellKey, const struct timeval& time);
 
 // The overview of the cells seen: one table, or with --json one object per cell.
 void WriteCellTable(const CellBook& book, bool json);
-
-// "SIB3", "MIB", "SB1", "SIB15.2", "SIB19": the name of a SIB type number ("?" for none).
-const char* SibTypeName(unsigned int sibType);
 
 }  // namespace cli

@@ -1,7 +1,9 @@
-// --listen: GSMTAP packets received over UDP, decoded as they arrive.
+// --listen: GSMTAP packets received over UDP, decoded as they arrive (the
+// capture reader takes each datagram through the library's GSMTAP front end).
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sibdecode/capture.h>
+#include <sibdecode/gsmtap.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -25,7 +27,7 @@ void RequestStop(int) { stopRequested = 1; }
 
 // "PORT", "ADDR:PORT", "[IPV6]:PORT", "IPV6" or "ADDR" (port 4729).
 bool SplitAddress(const std::string& text, std::string* host, std::string* port) {
-  *port = "4729";  // GSMTAP's port
+  *port = std::to_string(sibdecode::kGsmtapPort);
   const size_t colon = text.find(':');
   if (!text.empty() && text[0] == '[') {
     const size_t close = text.find(']');

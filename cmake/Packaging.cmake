@@ -27,6 +27,7 @@ if(TARGET sibdecode)
 endif()
 install(FILES ${CMAKE_SOURCE_DIR}/include/sibdecode/sibdecode.h
               ${CMAKE_SOURCE_DIR}/include/sibdecode/capture.h
+              ${CMAKE_SOURCE_DIR}/include/sibdecode/gsmtap.h
               ${CMAKE_SOURCE_DIR}/include/sibdecode/sibdecode_c.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/sibdecode)
 

@@ -11,12 +11,18 @@
 #include <epan/packet.h>
 #include <epan/prefs.h>
 #include <epan/proto.h>
+#include <epan/proto_data.h>
+#include <epan/tap.h>
+#include <sibdecode/capture.h>
+#include <sibdecode/gsmtap.h>
 #include <ws_symbol_export.h>
 #include <ws_version.h>
 #include <wsutil/wmem/wmem.h>
 
+#include <initializer_list>
+
+#include "cells_table.h"
 #include "frame_notes.h"
-#include "read_ahead.h"
 
 extern "C" {
 #include <epan/show_exception.h>  // declared without C linkage for C++
@@ -37,78 +43,55 @@ using sibplugin::DroppedChain;
 using sibplugin::FrameNotes;
 using sibplugin::SegmentNote;
 
-constexpr guint8 kGsmtapVersion = 2;
-constexpr gint kGsmtapMinHeaderBytes = 16;
-constexpr guint8 kGsmtapTypeUmtsRrc = 0x0c;
-constexpr guint8 kGsmtapRrcBcchBch = 8;
-constexpr guint16 kArfcnFlags = 0xC000;  // PCS band, uplink
-constexpr gint kBlockBytes = 31;
-constexpr guint kSibTypes = 32;
+constexpr guint kSibTypes = sibdecode::kSibTypeNumbers;
 
-// SIB-Type, as the ASN.1 enumerates it.
-const value_string kSibTypeNames[] = {
-    {0, "masterInformationBlock"},
-    {1, "systemInformationBlockType1"},
-    {2, "systemInformationBlockType2"},
-    {3, "systemInformationBlockType3"},
-    {4, "systemInformationBlockType4"},
-    {5, "systemInformationBlockType5"},
-    {6, "systemInformationBlockType6"},
-    {7, "systemInformationBlockType7"},
-    {8, "dummy"},
-    {9, "dummy2"},
-    {10, "dummy3"},
-    {11, "systemInformationBlockType11"},
-    {12, "systemInformationBlockType12"},
-    {13, "systemInformationBlockType13"},
-    {14, "systemInformationBlockType13-1"},
-    {15, "systemInformationBlockType13-2"},
-    {16, "systemInformationBlockType13-3"},
-    {17, "systemInformationBlockType13-4"},
-    {18, "systemInformationBlockType14"},
-    {19, "systemInformationBlockType15"},
-    {20, "systemInformationBlockType15-1"},
-    {21, "systemInformationBlockType15-2"},
-    {22, "systemInformationBlockType15-3"},
-    {23, "systemInformationBlockType16"},
-    {24, "systemInformationBlockType17"},
-    {25, "systemInformationBlockType15-4"},
-    {26, "systemInformationBlockType18"},
-    {27, "schedulingBlock1"},
-    {28, "schedulingBlock2"},
-    {29, "systemInformationBlockType15-5"},
-    {30, "systemInformationBlockType5bis"},
-    {31, "extensionType"},
-    {0, nullptr},
-};
+// The SIB type's names and the drop reasons as the library words them, for
+// the fields' value strings (filled at registration).
+value_string sibTypeNames[kSibTypes + 1];
+value_string dropReasons[6];
 
-// Wireshark's RRC dissector of each SIB type's own encoding (none for the
-// extension type, whose content a later release defines).
-const char* const kRrcDissectorNames[kSibTypes] = {
-    "rrc.si.mib",     "rrc.si.sib1",    "rrc.si.sib2",    "rrc.si.sib3",  "rrc.si.sib4",
-    "rrc.si.sib5",    "rrc.si.sib6",    "rrc.si.sib7",    "rrc.si.sib8",  "rrc.si.sib9",
-    "rrc.si.sib10",   "rrc.si.sib11",   "rrc.si.sib12",   "rrc.si.sib13", "rrc.si.sib13-1",
-    "rrc.si.sib13-2", "rrc.si.sib13-3", "rrc.si.sib13-4", "rrc.si.sib14", "rrc.si.sib15",
-    "rrc.si.sib15-1", "rrc.si.sib15-2", "rrc.si.sib15-3", "rrc.si.sib16", "rrc.si.sib17",
-    "rrc.si.sib15-4", "rrc.si.sib18",   "rrc.si.sb1",     "rrc.si.sb2",   "rrc.si.sib15-5",
-    "rrc.si.sib5bis", nullptr,
-};
+// Wireshark's RRC dissector of each SIB type's own encoding, named after the
+// type: rrc.si.mib, rrc.si.sb1, rrc.si.sib15-1bis, rrc.si.sib19 (empty for
+// extensionType itself, whose type the cell's schedule names).
+char rrcDissectorNames[kSibTypes][32];
 
-const value_string kDropReasons[] = {
-    {sibdecode::kDropInterrupted, "interrupted by a new first segment of the same SIB type"},
-    {sibdecode::kDropOutOfOrder, "a segment is missing or repeated"},
-    {sibdecode::kDropFlushed, "the capture ended before its last segment"},
-    {sibdecode::kDropTooLate, "its next segment came too late for its cell's schedule"},
-    {sibdecode::kDropEvicted,
-     "its cell sent nothing for it too long, or too many cells had SIBs pending"},
-    {0, nullptr},
-};
+void RrcDissectorName(guint type, char* out, size_t capacity) {
+  const char* name = sibdecode::SibTypeName(type);
+  out[0] = '\0';
+  if (name[0] == '?' || type == sibdecode::kSibTypeExtension) return;
+  size_t n = static_cast<size_t>(g_snprintf(out, static_cast<gulong>(capacity), "rrc.si."));
+  for (; *name != '\0' && n + 1 < capacity; ++name) {
+    out[n++] = *name == '.' ? '-' : g_ascii_tolower(*name);
+  }
+  out[n] = '\0';
+}
+
+void FillValueStrings() {
+  for (guint type = 0; type < kSibTypes; ++type) {
+    sibTypeNames[type] = {type, sibdecode::SibTypeName(type)};
+    RrcDissectorName(type, rrcDissectorNames[type], sizeof rrcDissectorNames[type]);
+  }
+  sibTypeNames[kSibTypes] = {0, nullptr};
+  const sibdecode::ChainDropReason reasons[] = {sibdecode::kDropInterrupted,
+                                                sibdecode::kDropOutOfOrder, sibdecode::kDropFlushed,
+                                                sibdecode::kDropTooLate, sibdecode::kDropEvicted};
+  guint n = 0;
+  for (sibdecode::ChainDropReason reason : reasons) {
+    dropReasons[n++] = {static_cast<guint32>(reason), sibdecode::ChainDropReasonText(reason)};
+  }
+  dropReasons[n] = {0, nullptr};
+}
 
 int proto_sibdecode = -1;
 int proto_gsmtap = -1;
+int proto_icmp = -1;
+int proto_icmpv6 = -1;
 int hf_udp_length = -1;
+int sibdecode_tap = -1;
 dissector_handle_t sibdecode_handle;
 dissector_handle_t rrc_handles[kSibTypes];
+
+sibdecode::RepeatedBlockFilter* repeats = nullptr;
 
 gboolean pref_enabled = TRUE;
 gboolean pref_cells_by_arfcn = TRUE;
@@ -178,26 +161,37 @@ field_info* EnclosingUdpLength(proto_tree* tree, const field_info* gsmtap) {
   return nearest;
 }
 
+// True when `item` lies behind an ICMP or ICMPv6 header of the same data
+// source: the copy of a packet that an ICMP error quotes.
+bool QuotedInIcmpError(proto_tree* tree, const field_info* item) {
+  for (int proto : {proto_icmp, proto_icmpv6}) {
+    if (proto == -1) continue;
+    GPtrArray* icmp = proto_get_finfo_ptr_array(tree, proto);
+    for (guint i = 0; icmp != nullptr && i < icmp->len; ++i) {
+      const auto* header = static_cast<const field_info*>(g_ptr_array_index(icmp, i));
+      if (header->ds_tvb == item->ds_tvb && header->start < item->start) return true;
+    }
+  }
+  return false;
+}
+
 // Each GSMTAP header in the frame (the postdissector asks for GSMTAP's
-// protocol item and the UDP length): a UMTS RRC BCCH-BCH message behind it
-// is fed when it is one whole block. True when one was fed.
-bool FeedGsmtapBlocks(packet_info* pinfo, proto_tree* tree) {
-  bool fed = false;
-  if (proto_gsmtap == -1) return fed;
+// protocol item and the UDP length): the library's GSMTAP front end takes the
+// UDP payload to a BCH block and its cell, which is fed unless it repeats the
+// cell's previous block (the same packet captured twice). A copy quoted in an
+// ICMP error is not a packet of the cell. Returns the frame's own notes, or
+// null when it has none.
+sibplugin::FrameNotes* FeedGsmtapBlocks(packet_info* pinfo, proto_tree* tree) {
+  sibplugin::FrameNotes* notes = nullptr;
+  if (proto_gsmtap == -1) return notes;
   GPtrArray* items = proto_get_finfo_ptr_array(tree, proto_gsmtap);
   for (guint i = 0; items != nullptr && i < items->len; ++i) {
     auto* item = static_cast<field_info*>(g_ptr_array_index(items, i));
     tvbuff_t* data = item->ds_tvb;
     const gint start = item->start;
-    if (data == nullptr || start < 0) continue;
+    if (data == nullptr || start < 0 || QuotedInIcmpError(tree, item)) continue;
     const auto captured = static_cast<gint>(tvb_captured_length(data));
-    if (captured < start + kGsmtapMinHeaderBytes) continue;
-    if (tvb_get_guint8(data, start) != kGsmtapVersion) continue;
-    const gint headerBytes = tvb_get_guint8(data, start + 1) * 4;
-    if (tvb_get_guint8(data, start + 2) != kGsmtapTypeUmtsRrc ||
-        tvb_get_guint8(data, start + 12) != kGsmtapRrcBcchBch) {
-      continue;
-    }
+    if (start >= captured) continue;
     // The message ends with its UDP datagram (the capture may hold padding
     // behind it); one cut shorter than its UDP length cannot hold a block.
     auto end = static_cast<gint>(tvb_reported_length(data));
@@ -208,20 +202,24 @@ bool FeedGsmtapBlocks(packet_info* pinfo, proto_tree* tree) {
       const gint udpStart = udpLength->start - 4;
       if (udpBytes >= 8 && udpStart + udpBytes < end) end = udpStart + udpBytes;
     }
-    if (headerBytes < kGsmtapMinHeaderBytes || start + headerBytes > end) continue;
-    const gint payloadBytes = end - start - headerBytes;
-    if (payloadBytes != kBlockBytes || end > captured) {
-      sibplugin::NoteWrongSize(pinfo->num, static_cast<guint>(payloadBytes));
+    if (end <= start) continue;
+    const gint available = end < captured ? end : captured;
+    const guint8* gsmtap = tvb_get_ptr(data, start, available - start);
+    sibdecode::GsmtapBch bch;
+    const sibdecode::PacketKind kind = sibdecode::FindBchInGsmtap(
+        gsmtap, static_cast<size_t>(available - start), end > captured, &bch);
+    if (kind == sibdecode::PacketKind::kWrongSize) {
+      const auto headerBytes = static_cast<gint>(bch.payload - gsmtap);
+      sibplugin::NoteWrongSize(pinfo->num, static_cast<guint>(end - start - headerBytes), &notes);
       continue;
     }
-    const guint16 arfcn = tvb_get_ntohs(data, start + 4) & ~kArfcnFlags;
-    guint8 block[kBlockBytes];
-    tvb_memcpy(data, block, start + headerBytes, kBlockBytes);
-    const guint32 gsmtapFrame = tvb_get_ntohl(data, start + 8);
-    sibplugin::FeedBlock(pinfo->num, pref_cells_by_arfcn ? arfcn : 0, gsmtapFrame, block);
-    fed = true;
+    if (kind != sibdecode::PacketKind::kBchBlock) continue;
+    const guint32 cell = pref_cells_by_arfcn ? bch.arfcn : 0;
+    if (sibdecode::IsRepeatedBlock(repeats, cell, bch)) continue;
+    sibplugin::FeedBlock(pinfo->num, cell, bch.payload, &notes);
   }
-  return fed;
+  if (notes != nullptr) p_add_proto_data(wmem_file_scope(), pinfo, proto_sibdecode, 0, notes);
+  return notes;
 }
 
 // ---- the tree ----
@@ -249,8 +247,8 @@ void AddOptionalInt(proto_tree* tree, int hf, tvbuff_t* tvb, int value) {
 
 guint ClampedCount(unsigned int count) { return count < 32 ? count : 32; }
 
-void AddSummary(proto_tree* tree, tvbuff_t* tvb, const CompletedSib& sib) {
-  const tagSystemInformationBlock& summary = *sib.summary;
+void AddSummary(proto_tree* tree, tvbuff_t* tvb, const CompletedSib& sib,
+                const tagSystemInformationBlock& summary) {
   proto_tree* subtree =
       proto_tree_add_subtree(tree, tvb, 0, 0, ett_summary, nullptr, "sibdecode summary record");
   const unsigned int parts = sibdecode::SibSummaryParts(sib.sibType);
@@ -309,7 +307,7 @@ void AddRrcTree(proto_tree* tree, tvbuff_t* tvb, packet_info* pinfo, const Compl
     return;
   }
   proto_item* item = proto_tree_add_none_format(tree, hf_rrc, bits, 0, -1, "RRC (%s)",
-                                                kRrcDissectorNames[sib.sibType]);
+                                                rrcDissectorNames[sib.sibType]);
   proto_tree* rrcTree = proto_item_add_subtree(item, ett_rrc);
   const gboolean columnsWritable = col_get_writable(pinfo->cinfo, -1);
   col_set_writable(pinfo->cinfo, -1, FALSE);
@@ -341,7 +339,8 @@ void AddCompletedSib(proto_tree* tree, tvbuff_t* tvb, packet_info* pinfo, const 
                            "SIB type %u: %s", sib.sibType, sib.decodeNote);
   }
   AddRrcTree(subtree, tvb, pinfo, sib);
-  if (sib.summary != nullptr) AddSummary(subtree, tvb, sib);
+  tagSystemInformationBlock summary;
+  if (sibplugin::DecodeSummary(sib, &summary)) AddSummary(subtree, tvb, sib, summary);
 }
 
 void AddSegment(proto_tree* tree, tvbuff_t* tvb, const SegmentNote& segment) {
@@ -357,7 +356,7 @@ void AddSegment(proto_tree* tree, tvbuff_t* tvb, const SegmentNote& segment) {
 }
 
 void AddDrop(proto_tree* tree, tvbuff_t* tvb, packet_info* pinfo, const DroppedChain& drop) {
-  const char* reason = val_to_str_const(drop.reason, kDropReasons, "dropped");
+  const char* reason = sibdecode::ChainDropReasonText(drop.reason);
   proto_item* item = proto_tree_add_none_format(
       tree, hf_drop, tvb, 0, 0, "SIB type %u dropped (frame%s %s): %s", drop.sibType,
       drop.frameCount == 1 ? "" : "s", FrameList(drop.frames, drop.frameCount), reason);
@@ -372,56 +371,75 @@ void AddDrop(proto_tree* tree, tvbuff_t* tvb, packet_info* pinfo, const DroppedC
                          drop.sibType, drop.cell, reason);
 }
 
-int DissectSibdecode(tvbuff_t* tvb, packet_info* pinfo, proto_tree* tree, void*) {
-  if (!pref_enabled || tree == nullptr) return 0;
-  const bool firstPass = !PINFO_FD_VISITED(pinfo);
-  if (firstPass) {
-    if (pinfo->num == 1) {
-      sibplugin::FindCaptureFile(tvb_get_ptr(tvb, 0, -1), tvb_captured_length(tvb));
+// The Info column of a frame that completes SIBs says so, behind what the
+// block's own dissection wrote: "SIB3, SIB11 (reassembled from 6-12)".
+void AddToInfo(packet_info* pinfo, const FrameNotes& notes) {
+  for (const CompletedSib* s = notes.sibs; s != nullptr; s = s->next) {
+    const char* name = sibdecode::SibTypeName(s->sibType);
+    if (s->frameCount > 1) {
+      col_append_sep_fstr(pinfo->cinfo, COL_INFO, s == notes.sibs ? " " : ", ",
+                          "%s (reassembled from %u-%u)", name, s->frames[0],
+                          s->frames[s->frameCount - 1]);
+    } else {
+      col_append_sep_str(pinfo->cinfo, COL_INFO, s == notes.sibs ? " " : ", ", name);
     }
-    // Read ahead only for a capture with blocks, when the first one comes.
-    if (FeedGsmtapBlocks(pinfo, tree)) sibplugin::ReadCaptureAhead(pref_cells_by_arfcn);
-    sibplugin::CheckForecast(pinfo->num);
+  }
+}
+
+int DissectSibdecode(tvbuff_t* tvb, packet_info* pinfo, proto_tree* tree, void*) {
+  if (!pref_enabled) return 0;
+  sibplugin::FrameView view = {};
+  if (!PINFO_FD_VISITED(pinfo)) {
+    if (tree == nullptr) return 0;  // GSMTAP is found in the tree
+    view.own = FeedGsmtapBlocks(pinfo, tree);
   } else {
     sibplugin::ReportPendingAsEnded();  // the first pass is over: every block came
+    view.own = static_cast<const FrameNotes*>(
+        p_get_proto_data(wmem_file_scope(), pinfo, proto_sibdecode, 0));
+    view.ended = sibplugin::EndedChainsOf(pinfo->num);
   }
-  const FrameNotes* notes = sibplugin::NotesOf(pinfo->num);
-  const SegmentNote* segments = notes != nullptr ? notes->segments : nullptr;
-  const DroppedChain* ended = sibplugin::EndedChainsOf(pinfo->num);
-  if (firstPass) {  // what points at later frames, the first pass knows only from the forecast
-    if (segments == nullptr) segments = sibplugin::ForecastSegmentsOf(pinfo->num);
-    if (ended == nullptr) ended = sibplugin::ForecastEndedChainsOf(pinfo->num);
-  }
-  if (notes == nullptr && segments == nullptr && ended == nullptr) return 0;
+  view.segments = sibplugin::SegmentsOf(pinfo->num);  // none yet on the first pass
+  if (view.own == nullptr && view.segments == nullptr && view.ended == nullptr) return 0;
+  if (view.own != nullptr && view.own->sibs != nullptr) AddToInfo(pinfo, *view.own);
+  tap_queue_packet(sibdecode_tap, pinfo, wmem_memdup(pinfo->pool, &view, sizeof view));
+  // The subtree only for a tree that is shown or a filter on its fields (not
+  // for the tree tshark makes for the fields this postdissector reads).
+  if (tree == nullptr || !proto_field_is_referenced(tree, proto_sibdecode)) return 0;
 
   proto_item* top = proto_tree_add_item(tree, proto_sibdecode, tvb, 0, 0, ENC_NA);
   proto_tree* subtree = proto_item_add_subtree(top, ett_sibdecode);
-  for (const SegmentNote* s = segments; s != nullptr; s = s->next) AddSegment(subtree, tvb, *s);
-  if (notes != nullptr) {
-    for (const DroppedChain* d = notes->drops; d != nullptr; d = d->next) {
+  for (const SegmentNote* s = view.segments; s != nullptr; s = s->next) {
+    AddSegment(subtree, tvb, *s);
+  }
+  if (view.own != nullptr) {
+    for (const DroppedChain* d = view.own->drops; d != nullptr; d = d->next) {
       AddDrop(subtree, tvb, pinfo, *d);
     }
-    for (const CompletedSib* s = notes->sibs; s != nullptr; s = s->next) {
+    for (const CompletedSib* s = view.own->sibs; s != nullptr; s = s->next) {
       AddCompletedSib(subtree, tvb, pinfo, *s);
     }
-    if (notes->wrongSize) {
+    if (view.own->wrongSize) {
       expert_add_info_format(pinfo, top, &ei_wrong_size,
-                             "BCCH-BCH message of %u bytes, expected %d: not reassembled",
-                             notes->wrongPayloadSize, kBlockBytes);
+                             "BCCH-BCH message of %u bytes, expected %zu: not reassembled",
+                             view.own->wrongPayloadSize, sibdecode::kBchBlockBytes);
     }
   }
-  for (const DroppedChain* d = ended; d != nullptr; d = d->next) AddDrop(subtree, tvb, pinfo, *d);
+  for (const DroppedChain* d = view.ended; d != nullptr; d = d->next) {
+    AddDrop(subtree, tvb, pinfo, *d);
+  }
   return 0;  // nothing of the packet's own bytes is taken
 }
 
 void EndCapture() {
-  sibplugin::CloseCaptureFile();
   sibplugin::EndCapture();
+  sibdecode::DestroyRepeatedBlockFilter(repeats);
+  repeats = nullptr;
 }
 
 void InitCapture() {
-  sibplugin::CloseCaptureFile();
-  if (!sibplugin::StartCapture()) {
+  EndCapture();
+  repeats = sibdecode::CreateRepeatedBlockFilter();
+  if (!sibplugin::StartCapture() || repeats == nullptr) {
     ws_warning("sibdecode: out of memory, SIBs are not reassembled");
   }
 }
@@ -431,7 +449,7 @@ void ProtoRegister() {
       {&hf_sib,
        {"Reassembled SIB", "sibdecode.sib", FT_NONE, BASE_NONE, nullptr, 0x0, nullptr, HFILL}},
       {&hf_sib_type,
-       {"SIB type", "sibdecode.sib_type", FT_UINT32, BASE_DEC, VALS(kSibTypeNames), 0x0, nullptr,
+       {"SIB type", "sibdecode.sib_type", FT_UINT32, BASE_DEC, VALS(sibTypeNames), 0x0, nullptr,
         HFILL}},
       {&hf_cell,
        {"Cell (GSMTAP ARFCN)", "sibdecode.cell", FT_UINT32, BASE_DEC, nullptr, 0x0,
@@ -499,7 +517,7 @@ void ProtoRegister() {
       {&hf_segment,
        {"Segment", "sibdecode.segment", FT_NONE, BASE_NONE, nullptr, 0x0, nullptr, HFILL}},
       {&hf_segment_sib_type,
-       {"SIB type", "sibdecode.segment.sib_type", FT_UINT32, BASE_DEC, VALS(kSibTypeNames), 0x0,
+       {"SIB type", "sibdecode.segment.sib_type", FT_UINT32, BASE_DEC, VALS(sibTypeNames), 0x0,
         nullptr, HFILL}},
       {&hf_segment_index,
        {"Segment", "sibdecode.segment.index", FT_UINT32, BASE_DEC, nullptr, 0x0, nullptr, HFILL}},
@@ -511,10 +529,10 @@ void ProtoRegister() {
       {&hf_drop,
        {"Dropped SIB", "sibdecode.drop", FT_NONE, BASE_NONE, nullptr, 0x0, nullptr, HFILL}},
       {&hf_drop_sib_type,
-       {"SIB type", "sibdecode.drop.sib_type", FT_UINT32, BASE_DEC, VALS(kSibTypeNames), 0x0,
+       {"SIB type", "sibdecode.drop.sib_type", FT_UINT32, BASE_DEC, VALS(sibTypeNames), 0x0,
         nullptr, HFILL}},
       {&hf_drop_reason,
-       {"Reason", "sibdecode.drop.reason", FT_UINT32, BASE_DEC, VALS(kDropReasons), 0x0, nullptr,
+       {"Reason", "sibdecode.drop.reason", FT_UINT32, BASE_DEC, VALS(dropReasons), 0x0, nullptr,
         HFILL}},
       {&hf_drop_frame,
        {"Carried in frame", "sibdecode.drop.frame", FT_FRAMENUM, BASE_NONE,
@@ -535,6 +553,7 @@ void ProtoRegister() {
         EXPFILL}},
   };
 
+  FillValueStrings();
   proto_sibdecode = proto_register_protocol("SIB reassembly (sibdecode)", "sibdecode", "sibdecode");
   proto_register_field_array(proto_sibdecode, hf, G_N_ELEMENTS(hf));
   proto_register_subtree_array(ett, G_N_ELEMENTS(ett));
@@ -549,6 +568,8 @@ void ProtoRegister() {
       "Off: the capture is one cell (for tools that write ARFCN 0 for every cell)",
       &pref_cells_by_arfcn);
 
+  sibdecode_tap = register_tap("sibdecode");
+  sibplugin::RegisterCellsTable();
   sibplugin::RegisterFrameNotes();
   register_init_routine(InitCapture);
   register_cleanup_routine(EndCapture);
@@ -558,14 +579,18 @@ void ProtoRegister() {
 
 void ProtoRegisterHandoff() {
   proto_gsmtap = proto_get_id_by_filter_name("gsmtap");
+  proto_icmp = proto_get_id_by_filter_name("icmp");
+  proto_icmpv6 = proto_get_id_by_filter_name("icmpv6");
   hf_udp_length = proto_registrar_get_id_byname("udp.length");
   for (guint type = 0; type < kSibTypes; ++type) {
-    const char* name = kRrcDissectorNames[type];
-    rrc_handles[type] = name != nullptr ? find_dissector(name) : nullptr;
+    const char* name = rrcDissectorNames[type];
+    rrc_handles[type] = name[0] != '\0' ? find_dissector(name) : nullptr;
   }
   GArray* wanted = g_array_new(FALSE, FALSE, sizeof(int));
   if (proto_gsmtap != -1) g_array_append_val(wanted, proto_gsmtap);
   if (hf_udp_length != -1) g_array_append_val(wanted, hf_udp_length);
+  if (proto_icmp != -1) g_array_append_val(wanted, proto_icmp);
+  if (proto_icmpv6 != -1) g_array_append_val(wanted, proto_icmpv6);
   set_postdissector_wanted_hfids(sibdecode_handle, wanted);
 }
 

@@ -36,9 +36,11 @@ for _ in $(seq 60); do
 done
 xdotool windowsize "$window" 1100 1000 windowmove "$window" 0 0
 sleep 3
-# Details pane: the plugin's tree is the last of the frame's seven top-level
-# rows (15 pixels each, from y = 346 in this window); expand it whole.
-xdotool mousemove 120 436 click 1
+# Details pane: the plugin's tree is the last top-level row; select the first
+# row, go to the last one and expand it whole.
+xdotool mousemove 120 350 click 1
+sleep 1
+xdotool key End
 sleep 1
 xdotool key shift+Right
 sleep 2

@@ -118,7 +118,7 @@ constexpr unsigned int kSibTypeExtension2Base = 40;
 constexpr unsigned int kSibTypeNumbers = 48;  // every number is below this
 
 // The type's short name: "MIB", "SB1", "SIB3", "SIB5bis", "SIB13.1", "SIB15.1bis",
-// "SIB19", "extensionType" (31); null for a number that names no type.
+// "SIB19", "extensionType" (31); "?" for a number that names no type.
 SIBDECODE_API const char* SibTypeName(unsigned int sibType);
 
 // The type a name gives: a short name as SibTypeName writes it, without case

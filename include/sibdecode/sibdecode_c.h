@@ -113,7 +113,7 @@ SIBDECODE_C_API int32_t sibdecode_decoder_set_release(sibdecode_decoder* decoder
 #define SIBDECODE_SIB_TYPE_EXTENSION_BASE 32
 #define SIBDECODE_SIB_TYPE_EXTENSION2_BASE 40
 #define SIBDECODE_SIB_TYPE_NUMBERS 48
-/* "MIB", "SB1", "SIB3", "SIB5bis", "SIB15.1bis", "SIB19"; null for a number no type has. */
+/* "MIB", "SB1", "SIB3", "SIB5bis", "SIB15.1bis", "SIB19"; "?" for a number no type has. */
 SIBDECODE_C_API const char* sibdecode_sib_type_name(uint32_t sib_type);
 /* The type of a name ("mib", "sb1", "11bis", "SIB19", "19") or of a SIB-Type index that
  * names no SIB by its number (0, 21..31): 1 and *sib_type set, or 0. */

@@ -31,7 +31,7 @@ int SibTypeFromName(const char* name, unsigned int* sibType) {
   if (name == nullptr || sibType == nullptr || *name == '\0') return 0;
   for (unsigned int type = 0; type < kSibTypeNumbers; ++type) {
     const char* candidate = SibTypeName(type);
-    if (candidate != nullptr && NameMatches(name, candidate)) {
+    if (candidate[0] != '?' && NameMatches(name, candidate)) {
       *sibType = type;
       return 1;
     }

@@ -2,16 +2,15 @@
 // through the GSMTAP parser into a stream, its events queued until the caller
 // takes them.
 #include <sibdecode/capture.h>
+#include <sibdecode/gsmtap.h>
 
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
 #include <new>
-#include <unordered_map>
 #include <vector>
 
 #include "api/decode_report.h"
-#include "gsmtap.h"
 #ifndef _WIN32
 #include "pcap_library.h"
 #endif
@@ -60,13 +59,8 @@ struct CaptureReader {
   int64_t seconds = 0;
   uint32_t microseconds = 0;
   CaptureCounts counts{};
-  // Each cell's last block and its GSMTAP frame number, to tell a packet
-  // captured twice (two capture points, a tool that sends twice).
-  struct LastBlock {
-    uint32_t frameNumber = 0;
-    unsigned char block[kBchBlockBytes] = {};
-  };
-  std::unordered_map<uint64_t, LastBlock> lastBlocks;
+  // To tell a packet captured twice (two capture points, a tool that sends twice).
+  RepeatedBlockFilter* repeats = nullptr;
 };
 
 namespace {
@@ -155,31 +149,13 @@ void QueueNoMemory(CaptureReader& reader) {
   ++reader.eventCount;
 }
 
-// True when the block and its GSMTAP frame number are those of the block just
-// before it on its cell; remembers the block otherwise.
-bool IsRepeatedBlock(CaptureReader& reader, const GsmtapBch& bch) {
-  try {
-    auto [last, added] = reader.lastBlocks.try_emplace(bch.arfcn);
-    CaptureReader::LastBlock& previous = last->second;
-    if (!added && previous.frameNumber == bch.frameNumber &&
-        std::memcmp(previous.block, bch.payload, kBchBlockBytes) == 0) {
-      return true;
-    }
-    previous.frameNumber = bch.frameNumber;
-    std::memcpy(previous.block, bch.payload, kBchBlockBytes);
-  } catch (const std::bad_alloc&) {
-    // Without memory for one more cell its blocks are fed as they come.
-  }
-  return false;
-}
-
 // One packet (or datagram) as the GSMTAP parser found it. `captured` and
 // `length` are the packet's captured and original sizes (0: a datagram).
 void TakePacket(CaptureReader& reader, PacketKind kind, const GsmtapBch& bch, size_t captured,
                 size_t length) {
   switch (kind) {
     case PacketKind::kBchBlock:
-      if (IsRepeatedBlock(reader, bch)) {
+      if (IsRepeatedBlock(reader.repeats, bch.arfcn, bch)) {
         ++reader.counts.skipped;
         ++reader.counts.skippedBy[kSkipRepeatedBlock];
         break;
@@ -228,7 +204,10 @@ CaptureReader* NewReader() {
   CaptureReader* reader = new (std::nothrow) CaptureReader;
   if (reader == nullptr) return nullptr;
   reader->stream = CreateStreamState();
-  if (reader->stream == nullptr) {
+  reader->repeats = CreateRepeatedBlockFilter();
+  if (reader->stream == nullptr || reader->repeats == nullptr) {
+    DestroyStreamState(reader->stream);
+    DestroyRepeatedBlockFilter(reader->repeats);
     delete reader;
     return nullptr;
   }
@@ -476,6 +455,7 @@ void CloseCapture(CaptureReader* reader) {
   if (reader->capture != nullptr) reader->pcap->close(reader->capture);
 #endif
   DestroyStreamState(reader->stream);
+  DestroyRepeatedBlockFilter(reader->repeats);
   delete reader;
 }
 

@@ -1,4 +1,4 @@
-#include "gsmtap.h"
+#include <sibdecode/gsmtap.h>
 
 #if __has_include(<pcap/dlt.h>)
 #include <pcap/dlt.h>
@@ -15,7 +15,19 @@
 #define DLT_LINUX_SLL2 276
 #endif
 
+#include <cstring>
+#include <new>
+#include <unordered_map>
+
 namespace sibdecode {
+
+struct RepeatedBlockFilter {
+  struct LastBlock {
+    uint32_t frameNumber = 0;
+    unsigned char block[kBchBlockBytes] = {};
+  };
+  std::unordered_map<uint64_t, LastBlock> lastBlocks;  // by cell key
+};
 
 namespace {
 
@@ -160,6 +172,29 @@ PacketKind FindBchInGsmtap(const unsigned char* g, size_t gsmtapSize, bool cut, 
   out->payloadSize = gsmtapSize - headerSize;
   return out->payloadSize == kBchBlockBytes && !cut ? PacketKind::kBchBlock
                                                     : PacketKind::kWrongSize;
+}
+
+RepeatedBlockFilter* CreateRepeatedBlockFilter() { return new (std::nothrow) RepeatedBlockFilter; }
+
+void DestroyRepeatedBlockFilter(RepeatedBlockFilter* filter) { delete filter; }
+
+bool IsRepeatedBlock(RepeatedBlockFilter* filter, uint64_t cellKey, const GsmtapBch& bch) {
+  if (filter == nullptr || bch.payload == nullptr || bch.payloadSize != kBchBlockBytes) {
+    return false;
+  }
+  try {
+    auto [last, added] = filter->lastBlocks.try_emplace(cellKey);
+    RepeatedBlockFilter::LastBlock& previous = last->second;
+    if (!added && previous.frameNumber == bch.frameNumber &&
+        std::memcmp(previous.block, bch.payload, kBchBlockBytes) == 0) {
+      return true;
+    }
+    previous.frameNumber = bch.frameNumber;
+    std::memcpy(previous.block, bch.payload, kBchBlockBytes);
+  } catch (const std::bad_alloc&) {
+    // Without memory for one more cell its blocks are fed as they come.
+  }
+  return false;
 }
 
 }  // namespace sibdecode

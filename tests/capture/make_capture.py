@@ -13,11 +13,13 @@ usage:
   make_capture.py sample OUT.pcap             the sample cell of examples/
   make_capture.py sample-hex OUT.hex          its SIBs as hex batches, one SIB each
   make_capture.py tests OUT_DIR               the captures of the CLI tests
-  make_capture.py repeats OUT_DIR             a long capture of two cells repeating
+  make_capture.py repeats OUT_DIR [ROUNDS]    a long capture of two cells repeating
                                               their SIBs, one SIB changing twice
   make_capture.py extension-types OUT.pcap [EXPECTED.json]
                                               a Release 9 cell whose MIB names its
                                               extension-type SIBs (SIB11bis, SIB19)
+  make_capture.py icmp-errors IN.pcap OUT.pcap  the capture with ICMP port unreachable
+                                              errors quoting every other packet
 
 Standard library only; the output depends on nothing but the seeds.
 """
@@ -582,6 +584,39 @@ def frame(link, datagram, number):
     raise ValueError(link)
 
 
+def icmp_port_unreachable(ip):
+    """The ICMP error a host without a listener on the port sends back for the
+    IPv4 packet `ip`, quoting it whole (it fits in 576 bytes)."""
+    message = struct.pack("!BBHI", 3, 3, 0, 0) + ip
+    message = message[:2] + struct.pack("!H", checksum(message)) + message[4:]
+    header = struct.pack("!BBHHHBBH4s4s", 0x45, 0xC0, 20 + len(message), 0, 0, 64, 1, 0,
+                         IPV4_DST, IPV4_SRC)
+    header = header[:10] + struct.pack("!H", checksum(header)) + header[12:]
+    return header + message
+
+
+def with_icmp_errors(path, out, every=2):
+    """The Ethernet capture with an ICMP port unreachable quoting every
+    `every`-th packet right behind it, as a remote sender's capture shows them
+    when nothing listens on the GSMTAP port."""
+    with open(path, "rb") as f:
+        data = f.read()
+    records, at = [], 24
+    while at + 16 <= len(data):
+        length = struct.unpack_from("<I", data, at + 8)[0]
+        records.append(data[at:at + 16 + length])
+        at += 16 + length
+    packets = []
+    for n, record in enumerate(records):
+        seconds, micros = struct.unpack_from("<II", record)
+        ts = seconds * 1000000 + micros
+        packets.append((ts, record[16:]))
+        if n % every == 0:
+            reply = ethernet(icmp_port_unreachable(record[16 + 14:]))
+            packets.append((ts + 100, reply[6:12] + reply[:6] + reply[12:]))
+    write_pcap(out, LINKTYPE_ETHERNET, packets)
+
+
 def write_pcap(path, linktype, packets):
     with open(path, "wb") as f:
         f.write(struct.pack("<IHHiIII", 0xA1B2C3D4, 2, 4, 0, 0, 65535, linktype))
@@ -863,6 +898,10 @@ def main(argv):
         repeats(argv[2])
     elif len(argv) in (3, 4) and argv[1] == "extension-types":
         extension_types(argv[2], argv[3] if len(argv) == 4 else None)
+    elif len(argv) == 4 and argv[1] == "repeats":
+        repeats(argv[2], rounds=int(argv[3]))
+    elif len(argv) == 4 and argv[1] == "icmp-errors":
+        with_icmp_errors(argv[2], argv[3])
     else:
         sys.stderr.write(__doc__)
         return 2

@@ -1,9 +1,8 @@
 // GSMTAP BCCH-BCH messages found in captured packets of each link type, other
 // packets skipped, and packets cut anywhere never read past their end.
-#include "capture/gsmtap.h"
-
 #include <gtest/gtest.h>
 #include <pcap/dlt.h>
+#include <sibdecode/gsmtap.h>
 
 #include <cstdint>
 #include <vector>
@@ -36,14 +35,21 @@ Bytes Udp(const Bytes& payload, uint16_t dstPort, uint16_t srcPort = 40000) {
   return b;
 }
 
-Bytes Ipv4(const Bytes& datagram, uint16_t flagsAndOffset = 0x4000) {
+Bytes Ipv4(const Bytes& datagram, uint16_t flagsAndOffset = 0x4000, uint8_t protocol = 17) {
   Bytes b = {0x45, 0};
   Put16(b, static_cast<uint16_t>(20 + datagram.size()));
   b.insert(b.end(), {0, 1});
   Put16(b, flagsAndOffset);
-  b.insert(b.end(), {64, 17, 0, 0, 10, 0, 0, 1, 10, 0, 0, 2});
+  b.insert(b.end(), {64, protocol, 0, 0, 10, 0, 0, 1, 10, 0, 0, 2});
   b.insert(b.end(), datagram.begin(), datagram.end());
   return b;
+}
+
+// The ICMP port unreachable error a host sends back for `ip`, quoting it.
+Bytes IcmpUnreachable(const Bytes& ip) {
+  Bytes b = {3, 3, 0, 0, 0, 0, 0, 0};
+  b.insert(b.end(), ip.begin(), ip.end());
+  return Ipv4(b, 0x4000, 1);
 }
 
 Bytes Ipv6(const Bytes& datagram) {
@@ -124,6 +130,8 @@ std::vector<Case> Cases() {
       {"not GSMTAP version 2", DLT_RAW, Ipv4(Udp(Bytes(20, 3), 4729)), PacketKind::kNotBchBlock,
        kSkipNotGsmtap},
       {"IPv4 fragment", DLT_RAW, Ipv4(bch, 0x2000), PacketKind::kNotBchBlock, kSkipIpFragment},
+      {"ICMP error quoting a block", DLT_RAW, IcmpUnreachable(Ipv4(bch)), PacketKind::kNotBchBlock,
+       kSkipNotUdp},
       {"ARP over Ethernet", DLT_EN10MB, Ethernet(Bytes(28, 0), 0x0806), PacketKind::kNotBchBlock},
       {"unknown link type", 9999, Ipv4(bch), PacketKind::kNotBchBlock},
   };
@@ -167,6 +175,43 @@ TEST(FindGsmtapBch, PacketsCutShortStayInsideTheirBytes) {
       }
     }
   }
+}
+
+// A block that follows itself on its cell with the same GSMTAP frame number is
+// the same packet captured twice; anything else is new.
+TEST(IsRepeatedBlock, SameBlockAndFrameNumberRightAfterItselfOnItsCell) {
+  struct Step {
+    uint64_t cell;
+    uint32_t frameNumber;
+    uint8_t firstByte;
+    bool repeated;
+  };
+  const Step steps[] = {
+      {7, 100, 1, false}, {7, 100, 1, true},  // captured twice
+      {7, 100, 1, true},                      // and three times
+      {9, 100, 1, false},                     // another cell
+      {7, 100, 1, true},                      // cell 7's last is still this one
+      {7, 100, 2, false},                     // another block, same frame number
+      {7, 102, 2, false},                     // the same block sent again later
+      {7, 100, 1, false},                     // not right after itself
+  };
+  RepeatedBlockFilter* filter = CreateRepeatedBlockFilter();
+  ASSERT_NE(filter, nullptr);
+  unsigned char block[31] = {};
+  for (size_t i = 0; i < sizeof steps / sizeof steps[0]; ++i) {
+    const Step& step = steps[i];
+    block[0] = step.firstByte;
+    GsmtapBch bch;
+    bch.frameNumber = step.frameNumber;
+    bch.payload = block;
+    bch.payloadSize = sizeof block;
+    EXPECT_EQ(IsRepeatedBlock(filter, step.cell, bch), step.repeated) << "step " << i;
+  }
+  DestroyRepeatedBlockFilter(filter);
+  GsmtapBch bch;
+  bch.payload = block;
+  bch.payloadSize = sizeof block;
+  EXPECT_FALSE(IsRepeatedBlock(nullptr, 7, bch));  // no filter: every block is new
 }
 
 }  // namespace

@@ -12,9 +12,14 @@ copies with a segment or a block of whole SIBs captured twice) it checks that:
     that completes its SIB;
   - the rrc.* tree under each reassembled SIB agrees with the tool's text of
     it (the interop comparison);
-  - -V, -2 -V and a display filter give the same subtrees (in one pass, the
-    notes on later frames come from reading the file ahead; from a pipe, or
-    when the read-ahead disagrees with the first pass, they are left out);
+  - -2 -V shows what -V shows, and more: one pass shows the same SIBs at the
+    same frames, and the drops, but not the notes that point at later frames
+    (a segment's "reassembled in", the chains the end of the capture gives up),
+    as Wireshark's own reassembly; the same with a display filter;
+  - GSMTAP copies quoted in ICMP port unreachable errors are passed over;
+  - the Info column of a frame that completes SIBs names them, behind
+    Wireshark's own text;
+  - tshark -z sibdecode,cells gives the tool's --cells counts;
   - the preferences switch the plugin off and make the capture one cell.
 Hostile captures (truncated, wrong payload and UDP lengths, random GSMTAP
 headers and payloads) are read without a sanitizer finding (with
@@ -143,8 +148,10 @@ def plugin_view(tshark, path, *options):
                 name = item.get("name")
                 if name == "sibdecode.sib":
                     rrc = children(item, "sibdecode.rrc")
+                    name_field = children(item, "sibdecode.sib_type")[0]
                     sibs.append({
                         "frame": frame, "type": shows(item, "sibdecode.sib_type")[0],
+                        "name": re.match(r"SIB type: (\S+) \(", name_field.get("showname")).group(1),
                         "cell": shows(item, "sibdecode.cell")[0],
                         "frames": shows(item, "sibdecode.frame"),
                         "decoded": shows(item, "sibdecode.decoded")[0] == 1,
@@ -170,9 +177,21 @@ def plugin_view(tshark, path, *options):
 
 # ---- what the tool prints ----
 
-DROP_LINE = re.compile(r": frames ([0-9,]+): SIB type (\d+) on ARFCN (\d+) dropped: (.*)$", re.M)
+DROP_LINE = re.compile(r": frames ([0-9,]+): (\S+) on ARFCN (\d+) dropped: (.*)$", re.M)
 REPORT_LINE = re.compile(
-    r": frames ([0-9,]+): SIB(\d+) on ARFCN \d+ ((?:stopped|warning) at bit .*)$", re.M)
+    r": frames ([0-9,]+): (\S+) on ARFCN \d+ ((?:stopped|warning) at bit .*)$", re.M)
+
+
+def type_of_name(name):
+    """The SIB type number of a name the tool prints ("SIB3", "MIB", "SIB11bis")."""
+    names = per_encoder.load_model()["names"]
+    return next(int(number) for number, n in names.items() if n == name)
+
+
+def type_of_header(header):
+    """The SIB type number of a text's first word ("SysInfoType3", "MasterInformationBlock")."""
+    headers = per_encoder.load_model()["headers"]
+    return min(int(number) for number, h in headers.items() if h == header)
 DROP_REASONS = {"a new first segment of the same SIB type came first": 1,
                 "a segment is missing or repeated": 2,
                 "the capture ended before its last segment": 3,
@@ -211,13 +230,13 @@ def tool_view(sibdecode, path):
     proc = subprocess.run([sibdecode, "--summary", path], capture_output=True)
     sibs = []
     stderr = proc.stderr.decode()
-    notes = {(tuple(int(f) for f in frames.split(",")), int(sib)): note
+    notes = {(tuple(int(f) for f in frames.split(",")), type_of_name(sib)): note
              for frames, sib, note in REPORT_LINE.findall(stderr)}
     for frames, arfcn, body in check_capture.split_sibs(proc.stdout):
         lines = sib_side.split_texts(body.decode("latin-1"))[0]
-        sib = int(sib_side.HEADER_RE.match(lines[0]).group(1))
+        sib = type_of_header(sib_side.HEADER_RE.match(lines[0]).group(1))
         sibs.append((frames, arfcn, sib, lines, tool_summary(body), notes.get((tuple(frames), sib))))
-    drops = sorted((int(t), int(a), DROP_REASONS[why], [int(f) for f in frames.split(",")])
+    drops = sorted((type_of_name(t), int(a), DROP_REASONS[why], [int(f) for f in frames.split(",")])
                    for frames, t, a, why in DROP_LINE.findall(stderr))
     return sibs, drops
 
@@ -316,9 +335,9 @@ def one_pass(tshark, path, how, *options):
         return out
 
 
-def check_passes(tshark, path, options, how, forward):
-    """-V against -2 -V, the whole subtrees (or without the notes that point at
-    later frames, where the file cannot be read ahead); the same with -Y."""
+def check_passes(tshark, path, options, how):
+    """-V against -2 -V: one pass shows the same subtrees but for the notes
+    that point at later frames; the same with -Y."""
     name = "%s %s (%s)" % (os.path.basename(path), " ".join(options), how)
     single = sibdecode_blocks(one_pass(tshark, path, how, "-V", *options))
     _, two_pass, _ = tshark.run("-r", path, "-2", "-V", *options)
@@ -326,8 +345,10 @@ def check_passes(tshark, path, options, how, forward):
     check(any(single.values()), "%s: no plugin tree with -V" % name)
     check(any(needs_second_pass(t) for trees in double.values() for t in trees),
           "%s: nothing that points at later frames" % name)
+    check(not any(needs_second_pass(t) for trees in single.values() for t in trees),
+          "%s: one pass points at later frames" % name)
     for frame in sorted(set(single) | set(double)):
-        kept = [t for t in double.get(frame, []) if forward or not needs_second_pass(t)]
+        kept = [t for t in double.get(frame, []) if not needs_second_pass(t)]
         check(single.get(frame, []) == kept, "%s: frame %d: -V and -2 -V differ" % (name, frame))
     sib11 = ["-Y", "sibdecode.sib_type == 11"]
     for passes in ([], ["-2"]):
@@ -335,16 +356,71 @@ def check_passes(tshark, path, options, how, forward):
             shown = sibdecode_blocks(tshark.run("-r", path, "-V", *(options + passes + sib11))[1])
         else:
             shown = sibdecode_blocks(one_pass(tshark, path, how, "-V", *(options + sib11)))
-        reference = double if passes or forward else single
+        reference = double if passes else single
         with_sib11 = {f for f, trees in reference.items()
                       if any(t[0].lstrip(" [").startswith("SIB type 11, reassembled") for t in trees)}
         check(set(shown) == with_sib11 and all(shown[f] == reference[f] for f in shown),
               "%s: %s shows other frames or subtrees" % (name, " ".join(passes + sib11)))
 
 
+def check_info_column(tshark, path, sibs):
+    """The Info column of each frame that completes SIBs ends with their names,
+    the segmented ones with the frames they were reassembled from."""
+    _, out, _ = tshark.run("-r", path)
+    lines = {int(line.split()[0]): line for line in out.decode("latin-1").splitlines()}
+    by_frame = {}
+    for s in sibs:
+        by_frame.setdefault(s["frame"], []).append(
+            s["name"] + (" (reassembled from %d-%d)" % (s["frames"][0], s["frames"][-1])
+                         if len(s["frames"]) > 1 else ""))
+    for frame, names in sorted(by_frame.items()):
+        check(lines.get(frame, "").endswith(") " + ", ".join(names)) or
+              lines.get(frame, "").endswith("BCH " + ", ".join(names)),
+              "%s: frame %d Info %r, expected it to end with %r" %
+              (os.path.basename(path), frame, lines.get(frame), ", ".join(names)))
+
+
+CELLS_ROW = re.compile(r"^(\d+) \|([^|]*)\|([^|]*)\|([^|]*)\|\s*(\d+) \|$", re.M)
+
+
+def check_cells_table(tshark, sibdecode, path, sibs, drops, options=()):
+    """tshark -z sibdecode,cells: per cell the identity and the SIB counts and
+    versions of `sibdecode --cells` (which lists the decoded types), and its drops."""
+    name = os.path.basename(path)
+    rc, out, err = tshark.run("-r", path, "-q", "-z", "sibdecode,cells", *options)
+    table = {int(a): (i.strip(), s.split(), int(d))
+             for a, i, _, s, d in CELLS_ROW.findall(out.decode("latin-1"))}
+    proc = subprocess.run([sibdecode, "--cells", path], capture_output=True, text=True)
+    tool = {}
+    for line in proc.stdout.splitlines()[1:]:
+        fields = line.split()
+        # ARFCN, identity (blank when none), two times, three neighbour counts, SIBs
+        sib_fields = [f for f in fields if ":" in f and "/" in f and not f[0].isdigit()]
+        tool[int(fields[0])] = (line[6:16].strip(), sib_fields)  # identity: 10 columns from 6
+    decoded_names = {s["name"] for s in sibs if s["decoded"]}
+    check(rc == 0 and set(table) == set(tool),
+          "%s: cells table rows %s, the tool's %s: %s" % (name, sorted(table), sorted(tool), err))
+    for arfcn, (identity, listed) in tool.items():
+        shown = table.get(arfcn, ("", [], 0))
+        check(shown[0] == identity, "%s: ARFCN %d identity %r, the tool's %r" %
+              (name, arfcn, shown[0], identity))
+        check([f for f in shown[1] if f.split(":")[0] in decoded_names] == listed,
+              "%s: ARFCN %d SIBs %s, the tool's %s" % (name, arfcn, shown[1], listed))
+        check(shown[2] == sum(1 for d in drops if d[1] == arfcn),
+              "%s: ARFCN %d drops %d, the tool's %s" % (name, arfcn, shown[2], drops))
+    return table
+
+
+SIB_NAME = r"(?:MIB|SIB[0-9.]+(?:bis|ter)?|SB[12]|extensionType)"
+INFO_SIBS = re.compile(r" %s(?: \(reassembled from \d+-\d+\))?(?:, %s(?: \(reassembled from "
+                       r"\d+-\d+\))?)*$" % (SIB_NAME, SIB_NAME))
+
+
 def without_plugin_tree(text):
+    """tshark's output without the plugin's subtree and what it adds to the Info column."""
     kept, skipping = [], False
     for line in text.decode("latin-1").splitlines():
+        line = INFO_SIBS.sub("", line)
         if line == "SIB reassembly (sibdecode)":
             skipping = True
             continue
@@ -412,6 +488,8 @@ def cut_captures(sample, sample_sibs, model, rng, workdir):
     blocks = [b for b in cell.blocks if (first, "first") in b.carried] + \
         [b for b in cell.blocks if any(n == second and role in ("next", "last")
                                        for n, role in b.carried)]
+    # the second SIB11's segments come more than 16 SFN-prime steps after the first's
+    assert blocks[1].sfn - blocks[0].sfn > 16, [b.sfn for b in blocks]
     late = os.path.join(workdir, "too_late.pcap")
     packets = []
     for n, block in enumerate(blocks):
@@ -536,28 +614,57 @@ def main():
         check(b"BCCH-BCH message of 30 bytes, expected 31" in wrong,
               "wrong_size.pcap: no expert info for the 30-byte message")
 
+        # GSMTAP copies quoted in ICMP port unreachable errors: the sample's SIBs.
+        icmp = os.path.join(captures, "sample_icmp_errors.pcap")
+        make_capture.with_icmp_errors(os.path.join(captures, "sample.pcap"), icmp)
+        os.chmod(icmp, 0o644)
+        results["sample_icmp_errors.pcap"] = check_against_tool(tshark, args.sibdecode, model, icmp)
+        # an error behind every other packet: frame f moves f // 2 on
+        moved = [[f + f // 2 for f in s["frames"]] for s in results["sample.pcap"][0]]
+        check([s["frames"] for s in results["sample_icmp_errors.pcap"][0]] == moved,
+              "sample_icmp_errors.pcap: SIBs %s, the sample's %s" %
+              ([s["frames"] for s in results["sample_icmp_errors.pcap"][0]], moved))
+        tool_sibs, _ = tool_view(args.sibdecode, icmp)
+        check(len(tool_sibs) == sum(s["decoded"] for s in results["sample.pcap"][0]) and
+              [f for f, _, _, _, _, _ in tool_sibs] ==
+              [f for f, s in zip(moved, results["sample.pcap"][0]) if s["decoded"]],
+              "sample_icmp_errors.pcap: the tool's SIBs %s" % [f for f, *_ in tool_sibs])
+
+        for name in ("sample.pcap", "cells.pcap", "sample_icmp_errors.pcap"):
+            check_info_column(tshark, os.path.join(captures, name), results[name][0])
+        # The cells table, in one pass and two (the chains the end gives up in two).
+        for name, options in (("sample.pcap", ()), ("sample_icmp_errors.pcap", ()),
+                              ("cells.pcap", ("-2",)), ("ended_early.pcap", ("-2",))):
+            path = os.path.join(captures, name)
+            _, tool_drops = tool_view(args.sibdecode, path)
+            sibs = results[name][0] if name in results else plugin_view(tshark, path)[0]
+            check_cells_table(tshark, args.sibdecode, path, sibs, tool_drops, options)
+
         other_port = os.path.join(captures, "other_port.pcap")
         on_other_port(os.path.join(captures, "sample.pcap"), other_port, 4730)
         os.chmod(other_port, 0o644)
-        # capture, tshark options, how one pass reads it, notes on later frames in one pass
-        for name, options, how, forward in (
-                ("sample.pcap", [], "file", True),
-                ("cells.pcap", [], "file", True),
-                ("cells_cooked_ipv6.pcapng", [], "file", True),
-                ("captured_twice.pcap", [], "file", True),
-                ("sample_twice.pcap", [], "file", True),
-                ("ended_early.pcap", [], "file", True),
-                ("cells.pcap", ["-o", "sibdecode.cells_by_arfcn:FALSE"], "file", True),
-                ("sample.pcap", [], "stdin", True),  # tshark -r - < F: standard input is the file
-                ("sample.pcap", [], "pipe", False),  # nothing to read ahead
-                ("sample.pcap", [], "live", False),  # the file's end is not the capture's
-                # GSMTAP on a port only Wireshark is told of: the read-ahead finds
-                # no block where the first pass does, and is given up.
-                ("other_port.pcap", ["-d", "udp.port==4730,gsmtap"], "file", False)):
+        # capture, tshark options, how one pass reads it
+        for name, options, how in (
+                ("sample.pcap", [], "file"),
+                ("cells.pcap", [], "file"),
+                ("cells_cooked_ipv6.pcapng", [], "file"),
+                ("captured_twice.pcap", [], "file"),
+                ("sample_twice.pcap", [], "file"),
+                ("sample_icmp_errors.pcap", [], "file"),
+                ("ended_early.pcap", [], "file"),
+                ("cells.pcap", ["-o", "sibdecode.cells_by_arfcn:FALSE"], "file"),
+                ("sample.pcap", [], "pipe"),
+                ("sample.pcap", [], "live"),
+                # GSMTAP on a port only Wireshark is told of
+                ("other_port.pcap", ["-d", "udp.port==4730,gsmtap"], "file")):
             # A live capture does not end with the sanitizer runtime loaded (with
             # or without this plugin), as tshark -G plugins does not.
             if how != "live" or not args.asan_runtime:
-                check_passes(tshark, os.path.join(captures, name), options, how, forward)
+                check_passes(tshark, os.path.join(captures, name), options, how)
+        check([(s["frames"], s["cell"], s["type"])
+               for s in plugin_view(tshark, other_port, "-d", "udp.port==4730,gsmtap")[0]] ==
+              [(s["frames"], s["cell"], s["type"]) for s in results["sample.pcap"][0]],
+              "other_port.pcap: other SIBs than the sample's through Decode As")
 
         # Preferences: off; one cell (the sample's SIBs on cell 0).
         off, _, _ = plugin_view(tshark, cells, "-o", "sibdecode.enabled:FALSE")
@@ -572,7 +679,8 @@ def main():
             rc, out, err = tshark.run("-r", path, "-2", "-V")
             check(rc in (0, 2), "%s: tshark exit %d: %s" % (os.path.basename(path), rc, err[-300:]))
             check(all(sibdecode_blocks(out).values()), "%s: an empty plugin tree" % path)
-        for path in [os.path.join(captures, n) for n in ("cells.pcap", "wrong_size.pcap")] + hostile:
+        for path in [os.path.join(captures, n) for n in ("cells.pcap", "wrong_size.pcap",
+                                                         "sample_icmp_errors.pcap")] + hostile:
             check_others_unchanged(tshark, path)
         print("%d hostile captures read" % len(hostile))
 

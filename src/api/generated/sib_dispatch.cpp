@@ -4981,7 +4981,8 @@ const SibDispatchRow* FindSibRow(uint32_t sibType) {
 }
 
 const char* SibTypeName(unsigned int sibType) {
-  return sibType < 48 ? kSibTypeNames[sibType] : nullptr;
+  const char* name = sibType < 48 ? kSibTypeNames[sibType] : nullptr;
+  return name != nullptr ? name : "?";
 }
 
 }  // namespace sibdecode
