@@ -68,6 +68,18 @@ SIBDECODE_HOT_INLINE uint32_t FormatDecimal(char* out, int32_t value) {
   return n;
 }
 
+// The digits of an unsigned value; returns their count (at most 10).
+inline uint32_t FormatUnsigned(char* out, uint32_t value) {
+  char reversed[10];
+  uint32_t length = 0;
+  do {
+    reversed[length++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value > 0);
+  for (uint32_t n = 0; n < length; ++n) out[n] = reversed[length - 1 - n];
+  return length;
+}
+
 // ---- the common case inline: the whole of a line or block fits ----
 // The generated printers call these with literal names, so name lengths are
 // constants there. When the buffer is nearly full, the separate writes of the

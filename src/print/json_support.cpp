@@ -20,6 +20,13 @@ int JsonInteger(TextCursor& c, int32_t value) {
   return WriteText(c, digits);
 }
 
+int JsonUnsigned(TextCursor& c, uint32_t value) {
+  char digits[11];
+  const uint32_t n = FormatUnsigned(digits, value);
+  digits[n] = '\0';
+  return WriteText(c, digits);
+}
+
 int JsonBool(TextCursor& c, uint8_t value) { return WriteText(c, value != 0 ? "true" : "false"); }
 
 int JsonNull(TextCursor& c) { return WriteText(c, "null"); }

@@ -16,6 +16,7 @@ int JsonName(TextCursor& c, bool& first, const char* name);
 int JsonName(TextCursor& c, const char* name);
 
 int JsonInteger(TextCursor& c, int32_t value);
+int JsonUnsigned(TextCursor& c, uint32_t value);  // an INTEGER whose range passes INT32_MAX
 int JsonBool(TextCursor& c, uint8_t value);
 int JsonNull(TextCursor& c);
 // The identifier as a string; null for an index outside the enumeration.

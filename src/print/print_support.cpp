@@ -12,4 +12,14 @@ int PrintHexDumpLine(TextCursor& c, int depth, uint32_t count, const uint8_t* by
   return WriteHexDump(c, count < capacity ? count : capacity, bytes);
 }
 
+int PrintUnsignedLine(TextCursor& c, int depth, const char* name, uint32_t nameLength,
+                      uint32_t value) {
+  char tail[3 + 10 + 2];
+  std::memcpy(tail, " = ", 3);  // NOLINT(bugprone-not-null-terminated-result)
+  uint32_t n = 3 + FormatUnsigned(tail + 3, value);
+  tail[n++] = '\r';
+  tail[n++] = '\n';
+  return WriteLine(c, depth, name, nameLength, tail, n, false);
+}
+
 }  // namespace sibdecode

@@ -89,6 +89,9 @@ SIBDECODE_HOT_INLINE int PrintIntegerLine(TextCursor& c, int depth, const char* 
   char tail[kLongestTail];
   return WriteLine(c, depth, name, nameLength, tail, PutIntegerTail(tail, value), false);
 }
+// An INTEGER whose range passes INT32_MAX (0..4294967295): its digits unsigned.
+int PrintUnsignedLine(TextCursor& c, int depth, const char* name, uint32_t nameLength,
+                      uint32_t value);
 SIBDECODE_HOT_INLINE int PrintBoolLine(TextCursor& c, int depth, const char* name,
                                        uint32_t nameLength, uint8_t value) {
   return value != 0 ? WriteLine(c, depth, name, nameLength, " = True\r\n", 9, false)

@@ -7,7 +7,7 @@ digits and an octet string its hexadecimal digits, both as strings."""
 
 from cpp import cpp_file, ctype
 from model import family_of, list_is_value_list
-from text_printers import enum_table_name
+from text_printers import INT32_MAX, enum_table_name
 
 
 def json_simple(info, value_expr):
@@ -17,6 +17,8 @@ def json_simple(info, value_expr):
         return "JsonBool(c, %s)" % value_expr
     if k == "NULL":
         return "JsonNull(c)"
+    if k == "INTEGER" and info.ub > INT32_MAX:
+        return "JsonUnsigned(c, %s)" % value_expr
     if k == "INTEGER":
         return "JsonInteger(c, %s)" % value_expr
     if k == "ENUMERATED":

@@ -5,6 +5,7 @@ roots of the SIBs (src/print/generated/*)."""
 from cpp import cpp_file, ctype
 from model import SHARED_FAMILY, cident, family_of, list_is_value_list
 
+INT32_MAX = (1 << 31) - 1
 DEFAULT_LINE_DEPTH = 4
 DEFAULT_ELEMENT_DEPTH = 8
 DEFAULT_ALTERNATIVE_DEPTH = 4
@@ -19,6 +20,8 @@ def print_simple_line(info, name_expr, value_expr, depth_expr, indent):
         return [pad + "PRINT_TRY(PrintBoolLine(c, %s, %s, %s));" % (depth_expr, name_expr, value_expr)]
     if k == "NULL":
         return [pad + "PrintNameLine(c, %s, %s);  // count not tested" % (depth_expr, name_expr)]
+    if k == "INTEGER" and info.ub > INT32_MAX:
+        return [pad + "PRINT_TRY(PrintUnsignedLine(c, %s, %s, %s));" % (depth_expr, name_expr, value_expr)]
     if k == "INTEGER":
         return [pad + "PRINT_TRY(PrintIntegerLine(c, %s, %s, %s));" % (depth_expr, name_expr, value_expr)]
     if k == "ENUMERATED":

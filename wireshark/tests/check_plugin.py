@@ -482,7 +482,7 @@ def cut_captures(sample, sample_sibs, model, rng, workdir):
     with open(ended, "wb") as f:
         f.write(header + b"".join(records[:segmented[0]["frames"][1]]))
 
-    cell = make_capture.Cell(10088, make_capture.cell_sibs(model, rng, [0, 11, 5, 12, 5, 12, 11]),
+    cell = make_capture.Cell(10088, make_capture.cell_sibs(model, rng, [0, 11, 5, 12, 5, 12, 5, 12, 11]),
                              700)
     first, second = [n for n, sib in enumerate(cell.sibs) if sib.type == 11]
     blocks = [b for b in cell.blocks if (first, "first") in b.carried] + \

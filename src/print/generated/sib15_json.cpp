@@ -2194,7 +2194,7 @@ int JsonUTRAN_GPSReferenceTime_utran_GPSTimingOfCell(TextCursor& c, const UTRAN_
   }
   if (reached > 1) {
     PRINT_TRY(JsonName(c, first, "ls_part"));
-    PRINT_TRY(JsonInteger(c, v.ls_part));
+    PRINT_TRY(JsonUnsigned(c, v.ls_part));
   }
   return WriteText(c, "}");
 }

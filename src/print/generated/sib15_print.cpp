@@ -983,7 +983,7 @@ int PrintUE_Positioning_CipherParameters(TextCursor& c, const UE_Positioning_Cip
 
 int PrintUTRAN_GPSReferenceTime_utran_GPSTimingOfCell(TextCursor& c, const UTRAN_GPSReferenceTime_utran_GPSTimingOfCell& v, int depth) {
   PRINT_TRY(PrintIntegerLine(c, depth + 4, "ms_part", 7, v.ms_part));
-  PRINT_TRY(PrintIntegerLine(c, depth + 4, "ls_part", 7, v.ls_part));
+  PRINT_TRY(PrintUnsignedLine(c, depth + 4, "ls_part", 7, v.ls_part));
   return 0;
 }
 
