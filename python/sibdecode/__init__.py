@@ -593,10 +593,16 @@ class CaptureReader(_EventSource):
         def read(_context: Any, buffer: int, size: int) -> int:
             try:
                 if readinto is not None:
-                    return readinto((ctypes.c_char * size).from_address(buffer)) or 0
-                data = stream.read(size)
-                ctypes.memmove(buffer, data, len(data))
-                return len(data)
+                    n = readinto((ctypes.c_char * size).from_address(buffer)) or 0
+                else:
+                    data = stream.read(size) or b""
+                    n = len(data)
+                    if n <= size:
+                        ctypes.memmove(buffer, data, n)
+                if n > size:  # never copied: the room ends at `size`
+                    raise ValueError("%s: read(%d) returned %d bytes, more than asked for"
+                                     % (self.name, size, n))
+                return n
             except BaseException as error:  # reported by the iteration, not lost in C
                 self._read_error = error
                 return -1

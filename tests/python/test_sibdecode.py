@@ -196,6 +196,39 @@ def test_file_objects_and_pipes_read_as_the_path():
         list(sibdecode.read_capture(Failing()))
 
 
+class OverLong:
+    """Honest for the first call, then handing back more than asked for."""
+
+    def __init__(self, by_readinto):
+        self.data, self.calls = open(SAMPLE_PCAP, "rb").read(), 0
+        if by_readinto:
+            self.readinto = self._readinto
+        else:
+            self.read = self._read
+
+    def readable(self):
+        return True
+
+    def _read(self, size=-1):
+        self.calls += 1
+        chunk, self.data = self.data[:size], self.data[size:]
+        return chunk if self.calls == 1 else chunk + bytes(200000)
+
+    def _readinto(self, buffer):
+        self.calls += 1
+        n = min(len(buffer), len(self.data))
+        buffer[:n], self.data = self.data[:n], self.data[n:]
+        return n if self.calls == 1 else len(buffer) + 1
+
+
+@pytest.mark.parametrize("by_readinto", [False, True])
+def test_a_read_of_more_than_asked_for_is_refused(by_readinto):
+    """A careless wrapper's read(n) giving more than n bytes: a ValueError, no
+    byte copied past the room (run under AddressSanitizer by the sanitizer build)."""
+    with pytest.raises(ValueError, match="more than asked for"):
+        list(sibdecode.read_capture(OverLong(by_readinto)))
+
+
 class Repeated(io.RawIOBase):
     """A capture of `size` bytes: the sample's header, then its packets again and again."""
 
