@@ -308,12 +308,66 @@ def test_module_reads_standard_input():
     assert want[0] == 0 and b"::=" in want[1]
 
 
-def test_objects_pickle_and_convert():
+def all_fields(sib):
+    return {name: getattr(sib, name) for name in sib.__slots__ if name != "_summary"}
+
+
+@pytest.mark.parametrize("capture, complete, value_built", [
+    ("SAMPLE_PCAP", True, False), ("stopped.pcap", False, False),
+    ("stopped.pcap", True, True), ("stopped.pcap", False, True),
+])
+def test_sibs_pickle_whole(capture, complete, value_built, captures):
     import pickle
-    sib = next(iter(sibdecode.read_capture(SAMPLE_PCAP)))
+    path = SAMPLE_PCAP if capture == "SAMPLE_PCAP" else str(captures / capture)
+    sib = next(s for s in sibdecode.read_capture(path) if s.complete == complete)
+    if value_built:
+        sib.value
     copy = pickle.loads(pickle.dumps(sib))
-    assert (copy.type, copy.frames, copy.time, copy.text, copy.value) == (
-        sib.type, sib.frames, sib.time, sib.text, sib.value)
+    assert all_fields(copy) == all_fields(sib)
+    assert copy.stop is not None and copy.complete == complete
+    assert (copy.value, copy.summary) == (sib.value, sib.summary)
+
+
+@pytest.mark.parametrize("source, error, errno", [
+    ("missing.pcap", FileNotFoundError, 2),
+    ("FOLDER", IsADirectoryError, 21),
+    ("SAMPLE_HEX", sibdecode.CaptureError, None),  # opens, but is no capture
+])
+def test_capture_errors_are_os_errors_raised_at_once(source, error, errno, tmp_path):
+    import pickle
+    path = {"FOLDER": str(tmp_path), "SAMPLE_HEX": SAMPLE_HEX}.get(source, source)
+    with pytest.raises(error) as raised:
+        sibdecode.read_capture(path)  # not iterated
+    for e in (raised.value, pickle.loads(pickle.dumps(raised.value))):
+        assert isinstance(e, sibdecode.CaptureError) and isinstance(e, error)
+        assert (e.errno, e.filename, e.file, e.frame) == (errno, path, path, None)
+        assert str(e).startswith(path + ": ") and e.strerror == e.message
+
+
+def test_the_package_names_only_its_own():
+    assert sibdecode.__version__ == sibdecode.library_version()
+    assert all(hasattr(sibdecode, name) for name in sibdecode.__all__)
+    import importlib
+    import typing
+    for module in (sibdecode, importlib.import_module("sibdecode.dask")):
+        assert not set(dir(module)) & (set(typing.__all__) | {"annotations", "dataclass"})
+
+
+@pytest.mark.parametrize("source, want", [
+    ("SAMPLE_PCAP", True), ("PCAPNG", True), ("SAMPLE_HEX", False),
+    (b"\xd4\xc3\xb2\xa1", True), (b"000E", False), (bytearray(b"\n\r\r\n"), True),
+])
+def test_is_capture_takes_a_path_or_bytes(source, want, captures):
+    names = {"SAMPLE_PCAP": SAMPLE_PCAP, "SAMPLE_HEX": SAMPLE_HEX,
+             "PCAPNG": captures / "cells_cooked_ipv6.pcapng"}
+    source = names[source] if isinstance(source, str) else source
+    assert sibdecode.is_capture(source) is want
+    if isinstance(source, (str, os.PathLike)):
+        assert sibdecode.is_capture(open(source, "rb").read(4)) is want
+
+
+def test_objects_pickle_and_convert():
+    sib = next(iter(sibdecode.read_capture(SAMPLE_PCAP)))
     record = sib.to_dict()
     assert record["sib"] == sib.type and record["summary"]["sib3_cell_identity"] == 0
     assert sibdecode.is_capture(open(SAMPLE_PCAP, "rb").read(4))
