@@ -28,6 +28,7 @@ import ctypes
 import datetime
 import errno as _errno
 import json
+import marshal
 import os
 import stat
 import struct
@@ -408,7 +409,7 @@ class Sib:
     """
 
     __slots__ = ("type", "_text", "_record", "_source", "frames", "arfcn", "time", "file",
-                 "_value", "_summary", "stop")
+                 "_value", "_summary", "stop", "_values")
 
     def __init__(self, sib_type: int, text: bytes, record: bytes, source: _Source,
                  frames: Optional[Tuple[int, ...]] = None, arfcn: Optional[int] = None,
@@ -424,6 +425,7 @@ class Sib:
         self._value: Optional[Dict[str, Any]] = None
         self._summary: Optional[Summary] = None
         self.stop: Optional[Stop] = None
+        self._values: Optional[_Values] = None  # the values its reader has made
 
     @property
     def complete(self) -> Optional[bool]:
@@ -458,7 +460,8 @@ class Sib:
     @property
     def value(self) -> Dict[str, Any]:
         if self._value is None:
-            self._value = json.loads(self.value_json)
+            self._value = (json.loads(self.value_json) if self._values is None
+                           else self._values.value(self))
         return self._value
 
     @property
@@ -490,6 +493,31 @@ class Sib:
         where = "" if self.frames is None else " frames %s arfcn %s" % (
             ",".join(map(str, self.frames)), self.arfcn)
         return "<Sib %d%s>" % (self.type, where)
+
+
+class _Values:
+    """The values of the SIBs one reader read, by type and encoding: a cell
+    repeats its SIBs over and over, so most come again. Shared, a SIB that
+    came before gets the same value object; otherwise a value of its own, made
+    from marshal data several times quicker than by decoding the SIB and
+    parsing its JSON again."""
+
+    LIMIT = 256  # values kept (then the store starts afresh): a few cells' worth
+
+    def __init__(self, shared: bool) -> None:
+        self._shared = shared
+        self._known: Dict[Tuple[int, bytes], Any] = {}
+
+    def value(self, sib: Sib) -> Dict[str, Any]:
+        key = (sib.type, sib._source.data)
+        known = self._known.get(key)
+        if known is not None:
+            return known if self._shared else marshal.loads(known)  # type: ignore
+        value = json.loads(sib.value_json)
+        if len(self._known) >= self.LIMIT:
+            self._known.clear()
+        self._known[key] = value if self._shared else marshal.dumps(value)
+        return value  # type: ignore[no-any-return]
 
 
 # ---- captures ----
@@ -564,6 +592,7 @@ class _EventSource:
         self._handle = ctypes.c_void_p()
         self._event = _native.CaptureEvent()
         self._event.struct_size = ctypes.sizeof(_native.CaptureEvent)
+        self._values = _Values(False)
 
     def close(self) -> None:
         if getattr(self, "_handle", None):  # also when __init__ failed half-way
@@ -591,6 +620,7 @@ class _EventSource:
                           _Source("sib", ctypes.string_at(event.sib, event.sib_len)),
                           tuple(event.frames[:event.frame_count]), event.arfcn, time, name)
                 sib.stop = _stop_of(lib, event.report.contents)
+                sib._values = self._values
                 yield sib
             elif event.kind == _native.EVENT_DROP:
                 yield DroppedChain(name, event.sib_type, event.arfcn,
@@ -615,10 +645,15 @@ class CaptureReader(_EventSource):
     """Every event of one capture, in capture order: Sib, DroppedChain and
     CaptureFault objects. Reads as far as the next event only, so memory stays
     flat however long the capture. `source` is a path or a binary file object
-    (read from where it stands; never seeked). `name` names it in errors."""
+    (read from where it stands; never seeked). `name` names it in errors.
+    With shared_values, SIBs of the same type and encoding share one `value`
+    object (treat it as read-only): the value of a SIB that came before costs
+    nothing; otherwise each SIB's value is its own."""
 
-    def __init__(self, source: _CaptureSource, name: Optional[str] = None):
+    def __init__(self, source: _CaptureSource, name: Optional[str] = None, *,
+                 shared_values: bool = False):
         super().__init__()
+        self._values = _Values(shared_values)
         self._read_error: Optional[BaseException] = None
         self._reader = None
         message = ctypes.create_string_buffer(512)
@@ -718,19 +753,23 @@ class GsmtapReader(_EventSource):
 
 
 def read_capture(source: _CaptureSource, *, drops: bool = False, strict: bool = False,
-                 name: Optional[str] = None) -> Iterator[Union[Sib, DroppedChain]]:
+                 name: Optional[str] = None,
+                 shared_values: bool = False) -> Iterator[Union[Sib, DroppedChain]]:
     """Yields the SIBs of a pcap or pcapng capture (GSMTAP UMTS RRC BCCH-BCH
     over UDP port 4729, cells told apart by ARFCN), each as soon as its last
     segment is read.
 
-    drops   also yield DroppedChain objects (otherwise: DroppedChainWarning)
-    strict  a packet of the wrong size raises CaptureError (otherwise: CaptureWarning)
+    drops          also yield DroppedChain objects (otherwise: DroppedChainWarning)
+    strict         a packet of the wrong size raises CaptureError (otherwise: CaptureWarning)
+    shared_values  SIBs of the same type and encoding (a cell repeats its SIBs)
+                   share one `value` object, read-only by contract: a repeated
+                   SIB's value then costs nothing (otherwise each has its own copy)
 
     A capture that cannot be opened raises CaptureError at once, before
     anything is iterated; one that ends in a cut record raises it after the
     SIBs before the cut (and the chains dropped by the end) have come.
     """
-    return _read(CaptureReader(source, name), drops, strict)
+    return _read(CaptureReader(source, name, shared_values=shared_values), drops, strict)
 
 
 def _read(reader: CaptureReader, drops: bool, strict: bool) -> Iterator[Union[Sib, DroppedChain]]:

@@ -82,12 +82,14 @@ def capture_records(path: str, value: bool = True,
     value=False) value. Dropped chains and packets of the wrong size are left
     out (read_capture reports them). A capture that cannot be opened, or ends
     in a cut record, ends in an error record (after the SIBs before the cut),
-    is left as it is (errors="skip") or raises CaptureError ("raise")."""
+    is left as it is (errors="skip") or raises CaptureError ("raise").
+    Records of SIBs of the same type and encoding (a cell repeats its SIBs)
+    share one value object: treat values as read-only (copy one to change it)."""
     if errors not in ERRORS:
         raise ValueError("errors must be one of %s, not %r" % (", ".join(ERRORS), errors))
     fault: Optional[CaptureError] = None
     try:
-        with CaptureReader(path) as reader:
+        with CaptureReader(path, shared_values=True) as reader:
             for event in reader:
                 if isinstance(event, Sib):
                     yield sib_record(event, value)

@@ -373,8 +373,8 @@ static void check_capture_files(sibdecode_decoder* decoder, const char* pcap, co
     CaptureSummary got;
     int32_t opened;
     source.file = fopen(pcap, "rb");
-    opened = sibdecode_capture_open_read(read_over_long, &source, &capture, message,
-                                         sizeof message);
+    opened =
+        sibdecode_capture_open_read(read_over_long, &source, &capture, message, sizeof message);
     CHECK(opened == SIBDECODE_CAPTURE_OK && capture != NULL, "opens: the header is honest");
     if (capture != NULL) {
       got = read_events(capture, decoder);
