@@ -53,6 +53,32 @@ def test_bag_holds_the_sequential_records(client, paths):
 
 MB = 1 << 20
 
+GROWTH = """
+import resource, sys
+import sibdecode.dask
+bag = sibdecode.dask.read_captures([sys.argv[1]])
+bag.take(1)  # the library loaded, the first values made
+before = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
+n = bag.count().compute(scheduler="sync") if sys.argv[2] == "count" else len(bag.compute(
+    scheduler="sync"))
+print(n, (resource.getrusage(resource.RUSAGE_SELF).ru_maxrss - before) >> 10)
+"""
+
+
+def test_a_reduction_holds_one_record_at_a_time(tmp_path):
+    """count() of a capture's records with values: the worker's peak memory
+    grows by little, where the records gathered take tens of MB."""
+    import make_capture
+    path = str(tmp_path / "long.pcap")
+    make_capture.big(path, 20000)
+    grown = {}
+    for how in ("count", "gather"):
+        proc = subprocess.run([sys.executable, "-c", GROWTH, path, how], stdout=subprocess.PIPE,
+                              check=True, text=True)
+        grown[how] = tuple(map(int, proc.stdout.split()))
+    assert grown["count"][0] == grown["gather"][0] > 10000
+    assert grown["count"][1] < 10 < 4 * 10 < grown["gather"][1], grown  # MB
+
 
 @pytest.mark.parametrize("sizes, tasks", [
     ([100_000] * 50, [10] * 5),  # small captures: a few tasks
