@@ -467,7 +467,8 @@ class Sib:
     @property
     def summary(self) -> Summary:
         if self._summary is None:
-            self._summary = Summary.from_record(self._record)
+            self._summary = (Summary.from_record(self._record) if self._values is None
+                             else self._values.summary(self._record))
         return self._summary
 
     @property
@@ -507,6 +508,16 @@ class _Values:
     def __init__(self, shared: bool) -> None:
         self._shared = shared
         self._known: Dict[Tuple[int, bytes], Any] = {}
+        self._summaries: Dict[bytes, Summary] = {}
+
+    def summary(self, record: bytes) -> Summary:
+        """The Summary of a record (immutable: always shared)."""
+        summary = self._summaries.get(record)
+        if summary is None:
+            if len(self._summaries) >= self.LIMIT:
+                self._summaries.clear()
+            summary = self._summaries[record] = Summary.from_record(record)
+        return summary
 
     def value(self, sib: Sib) -> Dict[str, Any]:
         key = (sib.type, sib._source.data)

@@ -43,13 +43,23 @@ _TASKS = 32
 
 
 def _time(sib: Sib) -> str:
-    assert sib.time is not None
-    return sib.time.strftime("%Y-%m-%dT%H:%M:%S.%fZ")
+    assert sib.time is not None  # an aware UTC datetime: "...+00:00" becomes "Z"
+    return sib.time.isoformat(timespec="microseconds")[:-6] + "Z"
 
 
-def sib_record(sib: Sib, value: bool = True) -> Dict[str, Any]:
-    """The record of one SIB read from a capture (see capture_records)."""
+def sib_record(sib: Sib, value: bool = True,
+               summaries: Optional[Dict[bytes, Dict[str, Any]]] = None) -> Dict[str, Any]:
+    """The record of one SIB read from a capture (see capture_records).
+    `summaries` keeps the summary dicts made so far, by summary record, to be
+    shared by the records of equal summaries."""
     stop = sib.stop
+    summary = None if summaries is None else summaries.get(sib.summary_record)
+    if summary is None:
+        summary = sib.summary.to_dict()
+        if summaries is not None:
+            if len(summaries) >= 256:
+                summaries.clear()
+            summaries[sib.summary_record] = summary
     record = {
         "file": sib.file,
         "sib": sib.type,
@@ -62,7 +72,7 @@ def sib_record(sib: Sib, value: bool = True) -> Dict[str, Any]:
         "warnings": [] if stop is None else [
             {"reason": reason, "bit": bit, "path": path} for reason, bit, path in stop.warnings],
         "text": sib.text,
-        "summary": sib.summary.to_dict(),
+        "summary": summary,
     }
     if value:
         record["value"] = sib.value
@@ -84,15 +94,17 @@ def capture_records(path: str, value: bool = True,
     in a cut record, ends in an error record (after the SIBs before the cut),
     is left as it is (errors="skip") or raises CaptureError ("raise").
     Records of SIBs of the same type and encoding (a cell repeats its SIBs)
-    share one value object: treat values as read-only (copy one to change it)."""
+    share one value object, and records of equal summaries one summary dict:
+    treat them as read-only (copy one to change it)."""
     if errors not in ERRORS:
         raise ValueError("errors must be one of %s, not %r" % (", ".join(ERRORS), errors))
     fault: Optional[CaptureError] = None
+    summaries: Dict[bytes, Dict[str, Any]] = {}
     try:
         with CaptureReader(path, shared_values=True) as reader:
             for event in reader:
                 if isinstance(event, Sib):
-                    yield sib_record(event, value)
+                    yield sib_record(event, value, summaries)
                 elif (isinstance(event, CaptureFault) and event.kind != "wrong_size"
                       and fault is None):
                     fault = event.error()
