@@ -139,9 +139,14 @@ def bad_files(captures, tmp_path_factory):  # noqa: F811
     second = blocks[1][:8] + bytes([1, 0]) + blocks[1][10:]  # the same interface, Ethernet
     two = folder / "two_link_types.pcapng"
     two.write_bytes(b"".join(blocks[:12] + [second] + blocks[12:]))
-    sibs = {path: sum(1 for _ in sibdecode.dask.capture_records(str(path), errors="skip"))
-            for path in (png, cut, two)}
-    return [(str(png), None, 0), (str(cut), None, sibs[cut]), (str(two), None, sibs[two])]
+    found = []
+    for path in (png, cut, two):
+        records = list(sibdecode.dask.capture_records(str(path)))
+        assert sibdecode.dask.is_error(records[-1]) and not any(map(sibdecode.dask.is_error,
+                                                                     records[:-1]))
+        found.append((str(path), records[-1]["frame"], len(records) - 1))
+    assert [frame is None for _, frame, _ in found] == [True, False, False]
+    return found
 
 
 def pcapng_blocks(data):
@@ -167,6 +172,8 @@ def test_bad_files_among_good_ones(client, paths, bad_files, errors):
     want = [] if errors == "skip" else [p for p, _, _ in bad_files]
     assert sorted(r["file"] for r in failed) == sorted(want)
     assert all(set(r) == {"file", "error", "frame"} and r["error"] for r in failed)
+    frames = {path: frame for path, frame, _ in bad_files}
+    assert all(r["frame"] == frames[r["file"]] for r in failed)
     good = [r for path in paths for r in sibdecode.dask.capture_records(path)]
     assert sorted(map(key, good)) == sorted(
         key(r) for r in records if r["file"] in paths)
