@@ -171,7 +171,8 @@ def build_sdist(sdist_directory, config_settings=None):
     try:
         listed = subprocess.run(["git", "-C", ROOT, "ls-files", "-z"], check=True,
                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout
-        files = [f for f in listed.decode().split("\0") if f and os.path.isfile(os.path.join(ROOT, f))]
+        files = [f for f in listed.decode().split("\0")
+                 if f and os.path.isfile(os.path.join(ROOT, f))]
     except (OSError, subprocess.CalledProcessError):
         files = [os.path.relpath(os.path.join(top, f), ROOT)
                  for top, dirs, names in os.walk(ROOT)

@@ -21,7 +21,8 @@ import zipfile
 def run(command, **kwargs):
     proc = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, **kwargs)
     if proc.returncode != 0:
-        sys.stdout.write(proc.stdout.decode(errors="replace") + proc.stderr.decode(errors="replace"))
+        sys.stdout.write(proc.stdout.decode(errors="replace"))
+        sys.stdout.write(proc.stderr.decode(errors="replace"))
         raise SystemExit("FAIL: %s exited %d" % (" ".join(command), proc.returncode))
     return proc
 
