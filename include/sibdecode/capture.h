@@ -110,7 +110,8 @@ SIBDECODE_API int OpenCaptureStream(std::FILE* stream, CaptureReader** reader, c
                                     size_t messageCapacity);
 
 // Bytes from the caller: `read` fills up to `size` bytes of `buffer` and
-// returns how many (0 at the end, -1 on an error). It is called from
+// returns how many (0 at the end, -1 on an error; more than `size` is an
+// error too). It is called from
 // NextCaptureEvent only, never after CloseCapture.
 typedef long long (*CaptureReadFunction)(void* context, void* buffer, size_t size);
 SIBDECODE_API int OpenCaptureReadFunction(CaptureReadFunction read, void* context,

@@ -354,7 +354,8 @@ SIBDECODE_C_API int32_t sibdecode_capture_open_fd(int fd, sibdecode_capture** ca
                                                   char* message, size_t message_capacity);
 
 /* Bytes from the caller: fills up to `size` bytes, returns how many, 0 at the
- * end, -1 on an error. Called from sibdecode_capture_next only. */
+ * end, -1 on an error (a count above `size` is taken as an error: the capture
+ * reads as cut there). Called from sibdecode_capture_next only. */
 typedef int64_t (*sibdecode_read_function)(void* context, void* buffer, size_t size);
 SIBDECODE_C_API int32_t sibdecode_capture_open_read(sibdecode_read_function read, void* context,
                                                     sibdecode_capture** capture, char* message,

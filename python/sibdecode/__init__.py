@@ -22,10 +22,15 @@ beside the installed package, through SIBDECODE_LIBRARY, or on the system's
 library path.
 """
 
+from __future__ import annotations  # annotations stay text: the typing names are not kept
+
 import ctypes
 import datetime
+import errno as _errno
 import json
+import marshal
 import os
+import stat
 import struct
 import threading
 import warnings
@@ -37,11 +42,13 @@ from . import _native
 __all__ = [
     "Decoder", "Sib", "Summary", "IntraFreqCell", "InterFreqCell", "InterRatCell",
     "DroppedChain", "CaptureFault", "CaptureCounts", "CaptureReader", "GsmtapReader",
-    "read_capture",
+    "read_capture", "capture_error", "__version__",
     "is_capture", "SibdecodeError", "CaptureError", "CaptureWarning", "DroppedChainWarning",
     "library_version", "summary_parts", "SUMMARY_SIB3_CELL_IDENTITY",
-    "SUMMARY_SIB4_CELL_IDENTITY", "SUMMARY_NEIGHBOUR_CELLS",
+    "SUMMARY_SIB4_CELL_IDENTITY", "SUMMARY_NEIGHBOUR_CELLS", "ABSENT", "Stop",
 ]
+
+__version__ = "0.1.0"  # the library's version: they are built and shipped together
 
 ABSENT = -65535  # the summary record's mark of an optional number absent from the message
 _ABSENT_UNSIGNED = ABSENT & 0xFFFFFFFF
@@ -51,20 +58,64 @@ class SibdecodeError(Exception):
     """Base of the package's errors."""
 
 
-class CaptureError(SibdecodeError):
-    """A capture that cannot be read, or a fault in it. ``file`` names the
-    capture, ``frame`` the frame (from 1) or None when the whole file is
-    concerned, ``message`` what happened."""
+class CaptureError(SibdecodeError, OSError):
+    """A capture that cannot be read, or a fault in it: an OSError. ``file``
+    (also ``filename``) names the capture, ``frame`` the frame (from 1) or None
+    when the whole file is concerned, ``message`` (also ``strerror``) what
+    happened, ``errno`` the system's error number when there is one. One for a
+    file that is missing, may not be read or is a folder is also a
+    FileNotFoundError, PermissionError or IsADirectoryError."""
 
-    def __init__(self, file: str, frame: Optional[int], message: str):
+    def __init__(self, file: str, frame: Optional[int], message: str,
+                 errno: Optional[int] = None):
+        super().__init__(errno, message, file)
         self.file = file
         self.frame = frame
         self.message = message
-        where = file if frame is None else "%s: frame %d" % (file, frame)
-        super().__init__("%s: %s" % (where, message))
+
+    def __str__(self) -> str:
+        where = self.file if self.frame is None else "%s: frame %d" % (self.file, self.frame)
+        return "%s: %s" % (where, self.message)
 
     def __reduce__(self) -> Any:  # whole across processes (Dask workers)
-        return (CaptureError, (self.file, self.frame, self.message))
+        return (capture_error, (self.file, self.frame, self.message, self.errno))
+
+
+class _CaptureNotFoundError(CaptureError, FileNotFoundError):
+    pass
+
+
+class _CapturePermissionError(CaptureError, PermissionError):
+    pass
+
+
+class _CaptureIsADirectoryError(CaptureError, IsADirectoryError):
+    pass
+
+
+_ERRNO_ERRORS = {_errno.ENOENT: _CaptureNotFoundError, _errno.ENOTDIR: _CaptureNotFoundError,
+                 _errno.EACCES: _CapturePermissionError, _errno.EPERM: _CapturePermissionError,
+                 _errno.EISDIR: _CaptureIsADirectoryError}
+
+
+def capture_error(file: str, frame: Optional[int], message: str,
+                  errno: Optional[int] = None) -> CaptureError:
+    """A CaptureError, of the OSError subclass its errno calls for."""
+    return _ERRNO_ERRORS.get(errno, CaptureError)(file, frame, message, errno)  # type: ignore
+
+
+def _check_path(path: bytes, name: str) -> None:
+    """Raises the CaptureError of a path that cannot be a capture: missing, a
+    folder, not readable. Nothing is opened (a FIFO is opened once, by the library)."""
+    try:
+        if stat.S_ISDIR(os.stat(path).st_mode):
+            raise capture_error(name, None, os.strerror(_errno.EISDIR), _errno.EISDIR)
+    except CaptureError:
+        raise
+    except OSError as error:
+        raise capture_error(name, None, error.strerror or str(error), error.errno) from None
+    if not os.access(path, os.R_OK):
+        raise capture_error(name, None, os.strerror(_errno.EACCES), _errno.EACCES)
 
 
 class CaptureWarning(UserWarning):
@@ -358,7 +409,7 @@ class Sib:
     """
 
     __slots__ = ("type", "_text", "_record", "_source", "frames", "arfcn", "time", "file",
-                 "_value", "_summary", "stop")
+                 "_value", "_summary", "stop", "_values")
 
     def __init__(self, sib_type: int, text: bytes, record: bytes, source: _Source,
                  frames: Optional[Tuple[int, ...]] = None, arfcn: Optional[int] = None,
@@ -374,6 +425,7 @@ class Sib:
         self._value: Optional[Dict[str, Any]] = None
         self._summary: Optional[Summary] = None
         self.stop: Optional[Stop] = None
+        self._values: Optional[_Values] = None  # the values its reader has made
 
     @property
     def complete(self) -> Optional[bool]:
@@ -408,13 +460,15 @@ class Sib:
     @property
     def value(self) -> Dict[str, Any]:
         if self._value is None:
-            self._value = json.loads(self.value_json)
+            self._value = (json.loads(self.value_json) if self._values is None
+                           else self._values.value(self))
         return self._value
 
     @property
     def summary(self) -> Summary:
         if self._summary is None:
-            self._summary = Summary.from_record(self._record)
+            self._summary = (Summary.from_record(self._record) if self._values is None
+                             else self._values.summary(self._record))
         return self._summary
 
     @property
@@ -431,14 +485,50 @@ class Sib:
             record["value"] = self.value
         return record
 
-    def __reduce__(self) -> Any:
+    def __reduce__(self) -> Any:  # every field, and the value when it was built
         return (Sib, (self.type, self._text, self._record, self._source, self.frames,
-                      self.arfcn, self.time, self.file))
+                      self.arfcn, self.time, self.file),
+                (None, {"stop": self.stop, "_value": self._value}))
 
     def __repr__(self) -> str:
         where = "" if self.frames is None else " frames %s arfcn %s" % (
             ",".join(map(str, self.frames)), self.arfcn)
         return "<Sib %d%s>" % (self.type, where)
+
+
+class _Values:
+    """The values of the SIBs one reader read, by type and encoding: a cell
+    repeats its SIBs over and over, so most come again. Shared, a SIB that
+    came before gets the same value object; otherwise a value of its own, made
+    from marshal data several times quicker than by decoding the SIB and
+    parsing its JSON again."""
+
+    LIMIT = 256  # values kept (then the store starts afresh): a few cells' worth
+
+    def __init__(self, shared: bool) -> None:
+        self._shared = shared
+        self._known: Dict[Tuple[int, bytes], Any] = {}
+        self._summaries: Dict[bytes, Summary] = {}
+
+    def summary(self, record: bytes) -> Summary:
+        """The Summary of a record (immutable: always shared)."""
+        summary = self._summaries.get(record)
+        if summary is None:
+            if len(self._summaries) >= self.LIMIT:
+                self._summaries.clear()
+            summary = self._summaries[record] = Summary.from_record(record)
+        return summary
+
+    def value(self, sib: Sib) -> Dict[str, Any]:
+        key = (sib.type, sib._source.data)
+        known = self._known.get(key)
+        if known is not None:
+            return known if self._shared else marshal.loads(known)  # type: ignore
+        value = json.loads(sib.value_json)
+        if len(self._known) >= self.LIMIT:
+            self._known.clear()
+        self._known[key] = value if self._shared else marshal.dumps(value)
+        return value  # type: ignore[no-any-return]
 
 
 # ---- captures ----
@@ -500,7 +590,7 @@ class CaptureCounts:
 
 _EPOCH = datetime.datetime(1970, 1, 1, tzinfo=datetime.timezone.utc)
 
-Source = Union[str, "os.PathLike[str]", IO[bytes]]
+_CaptureSource = Union[str, "os.PathLike[str]", IO[bytes]]
 
 
 class _EventSource:
@@ -513,6 +603,7 @@ class _EventSource:
         self._handle = ctypes.c_void_p()
         self._event = _native.CaptureEvent()
         self._event.struct_size = ctypes.sizeof(_native.CaptureEvent)
+        self._values = _Values(False)
 
     def close(self) -> None:
         if getattr(self, "_handle", None):  # also when __init__ failed half-way
@@ -540,6 +631,7 @@ class _EventSource:
                           _Source("sib", ctypes.string_at(event.sib, event.sib_len)),
                           tuple(event.frames[:event.frame_count]), event.arfcn, time, name)
                 sib.stop = _stop_of(lib, event.report.contents)
+                sib._values = self._values
                 yield sib
             elif event.kind == _native.EVENT_DROP:
                 yield DroppedChain(name, event.sib_type, event.arfcn,
@@ -564,16 +656,22 @@ class CaptureReader(_EventSource):
     """Every event of one capture, in capture order: Sib, DroppedChain and
     CaptureFault objects. Reads as far as the next event only, so memory stays
     flat however long the capture. `source` is a path or a binary file object
-    (read from where it stands; never seeked). `name` names it in errors."""
+    (read from where it stands; never seeked). `name` names it in errors.
+    With shared_values, SIBs of the same type and encoding share one `value`
+    object (treat it as read-only): the value of a SIB that came before costs
+    nothing; otherwise each SIB's value is its own."""
 
-    def __init__(self, source: Source, name: Optional[str] = None):
+    def __init__(self, source: _CaptureSource, name: Optional[str] = None, *,
+                 shared_values: bool = False):
         super().__init__()
+        self._values = _Values(shared_values)
         self._read_error: Optional[BaseException] = None
         self._reader = None
         message = ctypes.create_string_buffer(512)
         if isinstance(source, (str, bytes, os.PathLike)):
             path = os.fsencode(source)
             self.name = name if name is not None else os.fsdecode(path)
+            _check_path(path, self.name)
             status = self._lib.sibdecode_capture_open_file(path, ctypes.byref(self._handle),
                                                            message, len(message))
         else:
@@ -593,10 +691,16 @@ class CaptureReader(_EventSource):
         def read(_context: Any, buffer: int, size: int) -> int:
             try:
                 if readinto is not None:
-                    return readinto((ctypes.c_char * size).from_address(buffer)) or 0
-                data = stream.read(size)
-                ctypes.memmove(buffer, data, len(data))
-                return len(data)
+                    n = readinto((ctypes.c_char * size).from_address(buffer)) or 0
+                else:
+                    data = stream.read(size) or b""
+                    n = len(data)
+                    if n <= size:
+                        ctypes.memmove(buffer, data, n)
+                if n > size:  # never copied: the room ends at `size`
+                    raise ValueError("%s: read(%d) returned %d bytes, more than asked for"
+                                     % (self.name, size, n))
+                return n
             except BaseException as error:  # reported by the iteration, not lost in C
                 self._read_error = error
                 return -1
@@ -659,20 +763,28 @@ class GsmtapReader(_EventSource):
         return list(self._take())
 
 
-def read_capture(source: Source, *, drops: bool = False, strict: bool = False,
-                 name: Optional[str] = None) -> Iterator[Union[Sib, DroppedChain]]:
+def read_capture(source: _CaptureSource, *, drops: bool = False, strict: bool = False,
+                 name: Optional[str] = None,
+                 shared_values: bool = False) -> Iterator[Union[Sib, DroppedChain]]:
     """Yields the SIBs of a pcap or pcapng capture (GSMTAP UMTS RRC BCCH-BCH
     over UDP port 4729, cells told apart by ARFCN), each as soon as its last
     segment is read.
 
-    drops   also yield DroppedChain objects (otherwise: DroppedChainWarning)
-    strict  a packet of the wrong size raises CaptureError (otherwise: CaptureWarning)
+    drops          also yield DroppedChain objects (otherwise: DroppedChainWarning)
+    strict         a packet of the wrong size raises CaptureError (otherwise: CaptureWarning)
+    shared_values  SIBs of the same type and encoding (a cell repeats its SIBs)
+                   share one `value` object, read-only by contract: a repeated
+                   SIB's value then costs nothing (otherwise each has its own copy)
 
-    A capture that cannot be opened raises CaptureError at once; one that ends
-    in a cut record raises it after the SIBs before the cut (and the chains
-    dropped by the end) have come.
+    A capture that cannot be opened raises CaptureError at once, before
+    anything is iterated; one that ends in a cut record raises it after the
+    SIBs before the cut (and the chains dropped by the end) have come.
     """
-    with CaptureReader(source, name) as reader:
+    return _read(CaptureReader(source, name, shared_values=shared_values), drops, strict)
+
+
+def _read(reader: CaptureReader, drops: bool, strict: bool) -> Iterator[Union[Sib, DroppedChain]]:
+    with reader:
         fault: Optional[CaptureFault] = None
         for event in reader:
             if isinstance(event, Sib):
@@ -694,6 +806,17 @@ def read_capture(source: Source, *, drops: bool = False, strict: bool = False,
             raise fault.error()
 
 
-def is_capture(head: bytes) -> bool:
-    """True when the bytes start with a pcap or pcapng magic number."""
-    return bool(_native.library().sibdecode_is_capture_magic(bytes(head[:4]), len(head[:4])))
+def is_capture(source: Union[bytes, str, "os.PathLike[str]"]) -> bool:
+    """True when the bytes, or the file a path names, start with a pcap or
+    pcapng magic number. A path is opened and its first 4 bytes read (OSError
+    when it cannot be); bytes and bytearrays are data, never paths."""
+    if isinstance(source, (bytes, bytearray, memoryview)):
+        head = bytes(source[:4])
+    else:
+        with open(source, "rb") as f:
+            head = f.read(4)
+    return bool(_native.library().sibdecode_is_capture_magic(head, len(head)))
+
+
+# The package's names only: no typing helpers among them.
+del annotations, IO, Any, Dict, Iterator, List, NamedTuple, Optional, Tuple, Union, dataclass

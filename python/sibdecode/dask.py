@@ -1,64 +1,121 @@
 """Many captures on Dask (Debian python3-dask, python3-distributed).
 
     import sibdecode.dask
-    bag = sibdecode.dask.read_captures(["a.pcap", "b.pcapng"])  # a partition per file
+    bag = sibdecode.dask.read_captures(["a.pcap", "b.pcapng"])
     rows = sibdecode.dask.summary_frame(["a.pcap", "b.pcapng"])  # a Dask DataFrame
     rows.groupby("arfcn").cell_identity.max().compute()
 
-Each file is decoded whole by one task, sequentially, as read_capture does;
-the files are spread over the workers by Dask's own scheduler (threads,
-processes or a distributed.Client). Records are plain dicts, so they travel
-between processes and serialise to JSON as they are.
+Each capture is decoded whole and in order by one task, as read_capture does;
+small captures are batched into one task, so that Dask's cost per task does
+not outweigh the decoding. A task hands its records on one at a time: a
+reduction (count, frequencies, foldby, a map that writes them out) keeps one
+record at a time in a worker, however long the captures. Records are plain
+dicts, so they travel between processes and serialise to JSON as they are
+(apart from `time`, an ISO 8601 string already).
+
+A capture that cannot be read becomes an error record, {"file", "error",
+"frame"} (frame None when the whole file is concerned; no "type" and no
+"sib" key), and the run goes on; errors="skip" leaves it out, errors="raise"
+fails the task with sibdecode.CaptureError.
 """
 
-import gc
+from __future__ import annotations  # annotations stay text: the typing names are not kept
+
 import os
-import warnings
-from typing import Any, Dict, Iterable, Iterator, List, Optional, Sequence, Tuple
+from typing import Any, Dict, Iterator, List, Optional, Sequence, Tuple
 
 import dask.bag
+import dask.base
 
-from . import SUMMARY_SIB3_CELL_IDENTITY, SUMMARY_SIB4_CELL_IDENTITY, Sib, read_capture, summary_parts
+from . import (SUMMARY_SIB3_CELL_IDENTITY, SUMMARY_SIB4_CELL_IDENTITY, CaptureError,
+               CaptureFault, CaptureReader, Sib, capture_error, summary_parts)
 
-__all__ = ["capture_records", "read_captures", "summary_rows", "summary_frame", "SUMMARY_COLUMNS"]
+__all__ = ["capture_records", "read_captures", "sib_record", "summary_rows", "summary_frame",
+           "SUMMARY_COLUMNS", "ERRORS", "is_error"]
+
+ERRORS = ("raise", "record", "skip")
+# A task decodes captures adding up to about this many bytes (one capture
+# when it is larger), and there are at least a few dozen tasks when there are
+# that many captures, so that every worker has its share.
+_TASK_BYTES = 64 << 20
+_MIN_TASK_BYTES = 1 << 20
+_TASKS = 32
 
 
 def _time(sib: Sib) -> str:
-    assert sib.time is not None
-    return sib.time.strftime("%Y-%m-%dT%H:%M:%S.%fZ")
+    assert sib.time is not None  # an aware UTC datetime: "...+00:00" becomes "Z"
+    return sib.time.isoformat(timespec="microseconds")[:-6] + "Z"
 
 
-def capture_records(path: str, value: bool = True) -> Iterator[Dict[str, Any]]:
+def sib_record(sib: Sib, value: bool = True,
+               summaries: Optional[Dict[bytes, Dict[str, Any]]] = None) -> Dict[str, Any]:
+    """The record of one SIB read from a capture (see capture_records).
+    `summaries` keeps the summary dicts made so far, by summary record, to be
+    shared by the records of equal summaries."""
+    stop = sib.stop
+    summary = None if summaries is None else summaries.get(sib.summary_record)
+    if summary is None:
+        summary = sib.summary.to_dict()
+        if summaries is not None:
+            if len(summaries) >= 256:
+                summaries.clear()
+            summaries[sib.summary_record] = summary
+    record = {
+        "file": sib.file,
+        "sib": sib.type,
+        "frames": list(sib.frames or ()),
+        "arfcn": sib.arfcn,
+        "time": _time(sib),
+        "complete": stop.complete if stop is not None else None,
+        "stop": None if stop is None or stop.complete else {
+            "reason": stop.reason, "bit": stop.bit, "path": stop.path},
+        "warnings": [] if stop is None else [
+            {"reason": reason, "bit": bit, "path": path} for reason, bit, path in stop.warnings],
+        "text": sib.text,
+        "summary": summary,
+    }
+    if value:
+        record["value"] = sib.value
+    return record
+
+
+def is_error(record: Dict[str, Any]) -> bool:
+    """True for the error record of a capture that could not be read."""
+    return "error" in record
+
+
+def capture_records(path: str, value: bool = True,
+                    errors: str = "record") -> Iterator[Dict[str, Any]]:
     """The SIB records of one capture, in capture order: file, sib, frames,
-    arfcn, time (ISO 8601, UTC), text, summary and (unless value=False) value.
-    Dropped chains are left out (they are warnings of read_capture)."""
-    with warnings.catch_warnings():
-        warnings.simplefilter("ignore")
-        for sib in read_capture(path):
-            assert isinstance(sib, Sib)
-            yield {
-                "file": path,
-                "sib": sib.type,
-                "frames": list(sib.frames or ()),
-                "arfcn": sib.arfcn,
-                "time": _time(sib),
-                "text": sib.text,
-                "summary": sib.summary.to_dict(),
-                **({"value": sib.value} if value else {}),
-            }
-
-
-def _partition(files: Iterable[Tuple[str, int, int]], value: bool) -> List[Dict[str, Any]]:
-    # The records of a capture are many small dicts kept until the task ends:
-    # the cyclic collector would walk all of them again and again (it took
-    # four fifths of a worker's time), and they hold no cycles.
-    collecting = gc.isenabled()
-    gc.disable()
+    arfcn, time (ISO 8601, UTC), complete, stop (None, or where the decode
+    stopped: reason, bit, path), warnings, text, summary and (unless
+    value=False) value. Dropped chains and packets of the wrong size are left
+    out (read_capture reports them). A capture that cannot be opened, or ends
+    in a cut record, ends in an error record (after the SIBs before the cut),
+    is left as it is (errors="skip") or raises CaptureError ("raise").
+    Records of SIBs of the same type and encoding (a cell repeats its SIBs)
+    share one value object, and records of equal summaries one summary dict:
+    treat them as read-only (copy one to change it)."""
+    if errors not in ERRORS:
+        raise ValueError("errors must be one of %s, not %r" % (", ".join(ERRORS), errors))
+    fault: Optional[CaptureError] = None
+    summaries: Dict[bytes, Dict[str, Any]] = {}
     try:
-        return [record for path, _, _ in files for record in capture_records(path, value)]
-    finally:
-        if collecting:
-            gc.enable()
+        with CaptureReader(path, shared_values=True) as reader:
+            for event in reader:
+                if isinstance(event, Sib):
+                    yield sib_record(event, value, summaries)
+                elif (isinstance(event, CaptureFault) and event.kind != "wrong_size"
+                      and fault is None):
+                    fault = event.error()
+    except OSError as error:  # CaptureError, or the file went away
+        fault = error if isinstance(error, CaptureError) else capture_error(
+            path, None, error.strerror or str(error), error.errno)
+    if fault is None or errors == "skip":
+        return
+    if errors == "raise":
+        raise fault
+    yield {"file": path, "error": fault.message, "frame": fault.frame}
 
 
 def _identity(path: str) -> Tuple[str, int, int]:
@@ -71,24 +128,58 @@ def _identity(path: str) -> Tuple[str, int, int]:
         return path, -1, -1  # the task reports it
 
 
-def read_captures(paths: Sequence[str], value: bool = True) -> dask.bag.Bag:
-    """A Dask bag of the SIB records of every capture, a partition per file.
-    A capture that cannot be read (or ends in a cut record) fails its task
-    with sibdecode.CaptureError naming the file and frame."""
-    paths = [str(p) for p in paths]
+def _tasks(files: List[Tuple[str, int, int]]) -> List[List[Tuple[str, int, int]]]:
+    """The captures in order, in groups of about the same size."""
+    total = sum(max(size, 0) for _, size, _ in files)
+    limit = min(_TASK_BYTES, max(_MIN_TASK_BYTES, total // _TASKS))
+    tasks: List[List[Tuple[str, int, int]]] = [[]]
+    size = 0
+    for file in files:
+        if tasks[-1] and size + max(file[1], 0) > limit:
+            tasks.append([])
+            size = 0
+        tasks[-1].append(file)
+        size += max(file[1], 0)
+    return tasks
+
+
+def read_captures(paths: Sequence[str], value: bool = True,
+                  errors: str = "record") -> dask.bag.Bag:
+    """A Dask bag of the SIB records of every capture (see capture_records),
+    with an error record for each capture that could not be read (errors=
+    "record"), none ("skip"), or the task failing with CaptureError ("raise")."""
+    if errors not in ERRORS:
+        raise ValueError("errors must be one of %s, not %r" % (", ".join(ERRORS), errors))
+    paths = [os.fspath(p) for p in paths]
     if not paths:
         return dask.bag.from_sequence([], npartitions=1)
-    files = dask.bag.from_sequence([_identity(p) for p in paths], partition_size=1)
-    return files.map_partitions(_partition, value)
+    files = [_identity(p) for p in paths]
+    name = "sibdecode-records-" + dask.base.tokenize(files, value, errors)
+    # reify makes a task's records a list when the task stands alone (its
+    # result then travels); fused with what follows it (a reduction, a map),
+    # Dask's bag optimisation takes reify away and the records stream.
+    graph = {(name, k): (dask.bag.core.reify, (_task_records, [path for path, _, _ in task],
+                                                value, errors))
+             for k, task in enumerate(_tasks(files))}
+    return dask.bag.Bag(graph, name, len(graph))
 
 
-# One row per SIB: where it came from, and the summary fields that SIB fills.
+def _task_records(paths: List[str], value: bool, errors: str) -> Iterator[Dict[str, Any]]:
+    """A task: the records of its captures, one at a time."""
+    for path in paths:
+        yield from capture_records(path, value, errors)
+
+
+# One row per SIB: where it came from, whether it decoded to its end, and the
+# summary fields that SIB fills.
 SUMMARY_COLUMNS = {
     "file": "object",
     "arfcn": "int64",
     "sib": "int64",
     "frames": "object",  # "1,2,3"
     "time": "datetime64[ns, UTC]",
+    "complete": "bool",
+    "stop": "object",  # None, or why the decode stopped ("end of data")
     "cell_identity": "float64",  # SIB3 or SIB4 rows; NaN elsewhere
     "intra_freq_cells": "int64",
     "inter_freq_cells": "int64",
@@ -113,6 +204,8 @@ def summary_rows(record: Dict[str, Any]) -> Dict[str, Any]:
         "sib": record["sib"],
         "frames": ",".join(map(str, record["frames"])),
         "time": pandas.Timestamp(record["time"]),
+        "complete": bool(record["complete"]),
+        "stop": None if record["stop"] is None else record["stop"]["reason"],
         "cell_identity": float("nan") if identity is None else float(identity),
         "intra_freq_cells": len(summary["intra_freq_cells"]),
         "inter_freq_cells": len(summary["inter_freq_cells"]),
@@ -120,12 +213,19 @@ def summary_rows(record: Dict[str, Any]) -> Dict[str, Any]:
     }
 
 
-def summary_frame(paths: Sequence[str]) -> Any:
-    """A Dask DataFrame of summary rows, one per SIB of every capture (a
-    partition per file): file, arfcn, sib, frames, time, cell identity and the
-    neighbour-cell counts."""
+def summary_frame(paths: Sequence[str], errors: str = "skip") -> Any:
+    """A Dask DataFrame of summary rows, one per SIB of every capture: file,
+    arfcn, sib, frames, time, complete, stop, cell identity and the
+    neighbour-cell counts. Captures that cannot be read are left out
+    (errors="skip") or fail the computation ("raise")."""
     import pandas
 
+    if errors not in ("raise", "skip"):
+        raise ValueError("errors must be 'raise' or 'skip', not %r" % (errors,))
     meta = pandas.DataFrame({name: pandas.Series(dtype=dtype)
                              for name, dtype in SUMMARY_COLUMNS.items()})
-    return read_captures(paths, value=False).map(summary_rows).to_dataframe(meta=meta)
+    return read_captures(paths, value=False, errors=errors).map(summary_rows).to_dataframe(
+        meta=meta)
+
+
+del annotations, Any, Dict, Iterator, List, Optional, Sequence, Tuple

@@ -210,9 +210,12 @@ void ToCStreamEvent(const sibdecode::StreamEvent& event, void* context) {
   if (target.callback != nullptr) target.callback(&c, target.context);
 }
 
+// A count beyond `size` is the caller's fault: an error, so that nothing
+// reads or copies past the buffer on its word.
 long long ReadThroughCaller(void* context, void* buffer, size_t size) {
   const sibdecode_capture* capture = static_cast<const sibdecode_capture*>(context);
-  return capture->read(capture->readContext, buffer, size);
+  const int64_t n = capture->read(capture->readContext, buffer, size);
+  return n < 0 || static_cast<uint64_t>(n) > size ? -1 : n;
 }
 
 sibdecode_capture* NewCapture() { return new (std::nothrow) sibdecode_capture; }

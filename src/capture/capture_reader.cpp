@@ -282,7 +282,8 @@ struct CallerBytes {
 ssize_t ReadThroughFunction(void* cookie, char* buffer, size_t size) {
   const CallerBytes* source = static_cast<const CallerBytes*>(cookie);
   const long long n = source->read(source->context, buffer, size);
-  return n < 0 ? -1 : static_cast<ssize_t>(n);
+  // More than asked for is an error: stdio would take the bytes past the buffer.
+  return n < 0 || static_cast<unsigned long long>(n) > size ? -1 : static_cast<ssize_t>(n);
 }
 
 #endif  // _WIN32

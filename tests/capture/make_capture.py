@@ -20,6 +20,8 @@ usage:
                                               extension-type SIBs (SIB11bis, SIB19)
   make_capture.py icmp-errors IN.pcap OUT.pcap  the capture with ICMP port unreachable
                                               errors quoting every other packet
+  make_capture.py big OUT.pcap FRAMES         at least FRAMES frames of two cells
+                                              repeating their SIBs (benchmarks)
 
 Standard library only; the output depends on nothing but the seeds.
 """
@@ -887,6 +889,20 @@ def repeats(out_dir, rounds=1000, changes=(300, 700)):
         f.write("\n".join("%d %d %d %d" % (key + (n, len(v))) for key, (n, v) in sorted(counts.items())) + "\n")
 
 
+def big(path, frames, seed=0):
+    """At least `frames` frames: a short capture of two repeating cells (the
+    seed picks their SIBs), its packets written again and again, later each time."""
+    model = load_model()
+    rng = random.Random(seed)
+    cells = [Cell(10054 + seed, cell_sibs(model, rng, [3, 5, 7, 11, 12]), 0),
+             Cell(10071 + seed, cell_sibs(model, rng, [3, 7, 11, 1, 2]), 64, offset_us=7000)]
+    timed = interleave(cells)
+    linktype, packets = packets_of(datagrams_of(cells, timed), "ethernet")
+    span = packets[-1][0] - packets[0][0] + TTI_US
+    rounds = -(-frames // len(packets))
+    write_pcap(path, linktype, ((ts + r * span, data) for r in range(rounds) for ts, data in packets))
+
+
 def main(argv):
     if len(argv) == 3 and argv[1] == "sample":
         sample(argv[2])
@@ -902,6 +918,8 @@ def main(argv):
         repeats(argv[2], rounds=int(argv[3]))
     elif len(argv) == 4 and argv[1] == "icmp-errors":
         with_icmp_errors(argv[2], argv[3])
+    elif len(argv) == 4 and argv[1] == "big":
+        big(argv[2], int(argv[3]))
     else:
         sys.stderr.write(__doc__)
         return 2

@@ -196,6 +196,39 @@ def test_file_objects_and_pipes_read_as_the_path():
         list(sibdecode.read_capture(Failing()))
 
 
+class OverLong:
+    """Honest for the first call, then handing back more than asked for."""
+
+    def __init__(self, by_readinto):
+        self.data, self.calls = open(SAMPLE_PCAP, "rb").read(), 0
+        if by_readinto:
+            self.readinto = self._readinto
+        else:
+            self.read = self._read
+
+    def readable(self):
+        return True
+
+    def _read(self, size=-1):
+        self.calls += 1
+        chunk, self.data = self.data[:size], self.data[size:]
+        return chunk if self.calls == 1 else chunk + bytes(200000)
+
+    def _readinto(self, buffer):
+        self.calls += 1
+        n = min(len(buffer), len(self.data))
+        buffer[:n], self.data = self.data[:n], self.data[n:]
+        return n if self.calls == 1 else len(buffer) + 1
+
+
+@pytest.mark.parametrize("by_readinto", [False, True])
+def test_a_read_of_more_than_asked_for_is_refused(by_readinto):
+    """A careless wrapper's read(n) giving more than n bytes: a ValueError, no
+    byte copied past the room (run under AddressSanitizer by the sanitizer build)."""
+    with pytest.raises(ValueError, match="more than asked for"):
+        list(sibdecode.read_capture(OverLong(by_readinto)))
+
+
 class Repeated(io.RawIOBase):
     """A capture of `size` bytes: the sample's header, then its packets again and again."""
 
@@ -275,12 +308,68 @@ def test_module_reads_standard_input():
     assert want[0] == 0 and b"::=" in want[1]
 
 
-def test_objects_pickle_and_convert():
+def all_fields(sib):
+    """A SIB's fields, not the caches it shares with its reader or builds on demand."""
+    return {name: getattr(sib, name) for name in sib.__slots__
+            if name not in ("_summary", "_values")}
+
+
+@pytest.mark.parametrize("capture, complete, value_built", [
+    ("SAMPLE_PCAP", True, False), ("stopped.pcap", False, False),
+    ("stopped.pcap", True, True), ("stopped.pcap", False, True),
+])
+def test_sibs_pickle_whole(capture, complete, value_built, captures):
     import pickle
-    sib = next(iter(sibdecode.read_capture(SAMPLE_PCAP)))
+    path = SAMPLE_PCAP if capture == "SAMPLE_PCAP" else str(captures / capture)
+    sib = next(s for s in sibdecode.read_capture(path) if s.complete == complete)
+    if value_built:
+        sib.value
     copy = pickle.loads(pickle.dumps(sib))
-    assert (copy.type, copy.frames, copy.time, copy.text, copy.value) == (
-        sib.type, sib.frames, sib.time, sib.text, sib.value)
+    assert all_fields(copy) == all_fields(sib)
+    assert copy.stop is not None and copy.complete == complete
+    assert (copy.value, copy.summary) == (sib.value, sib.summary)
+
+
+@pytest.mark.parametrize("source, error, errno", [
+    ("missing.pcap", FileNotFoundError, 2),
+    ("FOLDER", IsADirectoryError, 21),
+    ("SAMPLE_HEX", sibdecode.CaptureError, None),  # opens, but is no capture
+])
+def test_capture_errors_are_os_errors_raised_at_once(source, error, errno, tmp_path):
+    import pickle
+    path = {"FOLDER": str(tmp_path), "SAMPLE_HEX": SAMPLE_HEX}.get(source, source)
+    with pytest.raises(error) as raised:
+        sibdecode.read_capture(path)  # not iterated
+    for e in (raised.value, pickle.loads(pickle.dumps(raised.value))):
+        assert isinstance(e, sibdecode.CaptureError) and isinstance(e, error)
+        assert (e.errno, e.filename, e.file, e.frame) == (errno, path, path, None)
+        assert str(e).startswith(path + ": ") and e.strerror == e.message
+
+
+def test_the_package_names_only_its_own():
+    assert sibdecode.__version__ == sibdecode.library_version()
+    assert all(hasattr(sibdecode, name) for name in sibdecode.__all__)
+    import importlib
+    import typing
+    for module in (sibdecode, importlib.import_module("sibdecode.dask")):
+        assert not set(dir(module)) & (set(typing.__all__) | {"annotations", "dataclass"})
+
+
+@pytest.mark.parametrize("source, want", [
+    ("SAMPLE_PCAP", True), ("PCAPNG", True), ("SAMPLE_HEX", False),
+    (b"\xd4\xc3\xb2\xa1", True), (b"000E", False), (bytearray(b"\n\r\r\n"), True),
+])
+def test_is_capture_takes_a_path_or_bytes(source, want, captures):
+    names = {"SAMPLE_PCAP": SAMPLE_PCAP, "SAMPLE_HEX": SAMPLE_HEX,
+             "PCAPNG": captures / "cells_cooked_ipv6.pcapng"}
+    source = names[source] if isinstance(source, str) else source
+    assert sibdecode.is_capture(source) is want
+    if isinstance(source, (str, os.PathLike)):
+        assert sibdecode.is_capture(open(source, "rb").read(4)) is want
+
+
+def test_objects_pickle_and_convert():
+    sib = next(iter(sibdecode.read_capture(SAMPLE_PCAP)))
     record = sib.to_dict()
     assert record["sib"] == sib.type and record["summary"]["sib3_cell_identity"] == 0
     assert sibdecode.is_capture(open(SAMPLE_PCAP, "rb").read(4))

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -163,6 +164,51 @@ TEST(GsmtapReader, FaultsSkipsAndUnfinishedChains) {
   EXPECT_EQ(NextCaptureEvent(reader, &events[0]), 0);
   CloseCapture(reader);
 }
+
+#ifndef _WIN32
+// A read function honest for its first call (the file header), then saying it
+// filled more than the room it was given: an error, the capture cut there,
+// never bytes taken from past the buffer (ASan watches in the sanitizer build).
+struct OverLongSource {
+  std::FILE* file;
+  int calls;
+  bool honest;
+};
+
+long long ReadSource(void* context, void* buffer, size_t size) {
+  OverLongSource* source = static_cast<OverLongSource*>(context);
+  const bool first = source->calls++ == 0;
+  const size_t n = std::fread(buffer, 1, first && size > 100 ? 100 : size, source->file);
+  if (n == 0 || first || source->honest) return static_cast<long long>(n);
+  return static_cast<long long>(size) + 200000;
+}
+
+TEST(CaptureReadFunction, ACountAboveTheRoomAskedForIsACutCapture) {
+  const std::string pcap = std::string(SIBDECODE_TEST_DATA_DIR) + "/../../examples/sample.pcap";
+  size_t sibs[2] = {0, 0};
+  size_t cuts[2] = {0, 0};
+  for (const bool honest : {true, false}) {
+    OverLongSource source{std::fopen(pcap.c_str(), "rb"), 0, honest};
+    ASSERT_NE(source.file, nullptr);
+    CaptureReader* reader = nullptr;
+    char message[256] = "";
+    ASSERT_EQ(OpenCaptureReadFunction(ReadSource, &source, &reader, message, sizeof message),
+              kCaptureOk)
+        << message;
+    std::vector<std::string> texts;
+    for (const CaptureEvent& event : TakeEvents(reader, &texts)) {
+      sibs[honest] += event.kind == kCaptureSib;
+      cuts[honest] += event.kind == kCaptureTruncated;
+    }
+    CloseCapture(reader);
+    std::fclose(source.file);
+  }
+  EXPECT_GT(sibs[true], 0u);
+  EXPECT_EQ(cuts[true], 0u);
+  EXPECT_LT(sibs[false], sibs[true]);
+  EXPECT_EQ(cuts[false], 1u);
+}
+#endif
 
 }  // namespace
 }  // namespace sibdecode
