@@ -42,7 +42,7 @@ from . import _native
 __all__ = [
     "Decoder", "Sib", "Summary", "IntraFreqCell", "InterFreqCell", "InterRatCell",
     "DroppedChain", "CaptureFault", "CaptureCounts", "CaptureReader", "GsmtapReader",
-    "read_capture", "capture_error", "__version__",
+    "read_capture", "capture_error", "__version__", "SibType",
     "is_capture", "SibdecodeError", "CaptureError", "CaptureWarning", "DroppedChainWarning",
     "library_version", "summary_parts", "SUMMARY_SIB3_CELL_IDENTITY",
     "SUMMARY_SIB4_CELL_IDENTITY", "SUMMARY_NEIGHBOUR_CELLS", "ABSENT", "Stop",
@@ -216,7 +216,6 @@ class Summary:
 
 # ---- decoding ----
 
-_SIB_TYPE_PREFIX = b"SysInfoType"
 
 
 class _Buffer:
@@ -304,11 +303,14 @@ class Decoder:
     def report(self) -> "Stop":
         """Where the last decode call stopped: Stop(complete, reason, bit, path,
         warnings), warnings a list of (text, bit, path); reason None when complete."""
+        return _stop_of(self._lib, self._report())
+
+    def _report(self) -> Any:
         report = _native.Report()
         report.struct_size = ctypes.sizeof(report)
         if self._lib.sibdecode_decoder_report_get(self._handle, ctypes.byref(report)) != 0:
             raise SibdecodeError("no decode report")
-        return _stop_of(self._lib, report)
+        return report
 
     def decode_batch(self, data: bytes) -> Optional["Sib"]:
         """The SIB a batch of BCH blocks carries (its text ends in the raw-data
@@ -316,13 +318,16 @@ class Decoder:
         text, record = self.batch_text(data)
         if text is None:
             return None
-        sib = Sib(_sib_type_of(text), text, record, _Source("batch", bytes(data)))
-        sib.stop = self.report()
+        report = self._report()
+        sib = Sib(report.sib_type, text, record, _Source("batch", bytes(data)))
+        sib.stop = _stop_of(self._lib, report)
         return sib
 
-    def decode_sib(self, sib_type: int, data: bytes) -> Optional["Sib"]:
-        """A bare SIB of type sib_type (its encoding without BCH framing; no
-        trailer in the text), or None when nothing was decoded."""
+    def decode_sib(self, sib_type: Any, data: bytes) -> Optional["Sib"]:
+        """A bare SIB of type sib_type (a number or a name, "mib", "11bis"; its
+        encoding without BCH framing; no trailer in the text), or None when nothing
+        was decoded."""
+        sib_type = SibType(sib_type)
         text, record = self.sib_text(sib_type, data)
         if text is None:
             return None
@@ -350,16 +355,32 @@ def _stop_of(lib: ctypes.CDLL, report: Any) -> "Stop":
                 report.stop.path.decode(), warnings, report.warning_count, note)
 
 
-def _sib_type_of(text: bytes) -> int:
-    """The type from the text's first line, "SysInfoType11 ::=". """
-    at = text.find(_SIB_TYPE_PREFIX)
-    digits = b""
-    if at >= 0:
-        at += len(_SIB_TYPE_PREFIX)
-        while at < len(text) and text[at:at + 1].isdigit():
-            digits += text[at:at + 1]
-            at += 1
-    return int(digits) if digits else 0
+class SibType(int):
+    """A SIB type: its number (the SIB-Type index; 32 and up the extension types:
+    32 SIB11bis, 40 SIB19, ...) with its name ("MIB", "SB1", "SIB5bis", "SIB19")
+    as str() and .name. SibType("11bis") and SibType("mib") read a name."""
+
+    def __new__(cls, value: Any) -> "SibType":
+        if isinstance(value, str):
+            number = ctypes.c_uint32(0)
+            if not _native.library().sibdecode_sib_type_from_name(value.encode(),
+                                                                   ctypes.byref(number)):
+                raise ValueError("no SIB type named %r" % value)
+            value = number.value
+        return super().__new__(cls, value)
+
+    @property
+    def name(self) -> str:
+        return _native.library().sibdecode_sib_type_name(int(self)).decode()
+
+    def __str__(self) -> str:
+        return self.name
+
+    def __repr__(self) -> str:
+        return "SibType(%d, %s)" % (int(self), self.name)
+
+    def __reduce__(self) -> Tuple[Any, Tuple[int]]:
+        return (SibType, (int(self),))
 
 
 _local = threading.local()
@@ -395,7 +416,7 @@ class Stop(NamedTuple):
 class Sib:
     """One decoded SIB.
 
-    type     SIB type (a type the library decodes)
+    type     SIB type, a SibType: its number, and its name as str(sib.type) ("SIB11bis")
     text     the library's text (\\r\\n line ends; from a batch or a capture with
              the raw-data trailer of the blocks that carried it)
     value    the decoded value as a dict (built from the library's JSON on first use)
@@ -414,7 +435,7 @@ class Sib:
     def __init__(self, sib_type: int, text: bytes, record: bytes, source: _Source,
                  frames: Optional[Tuple[int, ...]] = None, arfcn: Optional[int] = None,
                  time: Optional[datetime.datetime] = None, file: Optional[str] = None):
-        self.type = sib_type
+        self.type = SibType(sib_type)
         self._text = text
         self._record = record
         self._source = source
@@ -454,7 +475,7 @@ class Sib:
         else:
             value, _ = decoder.sib_json(self.type, self._source.data)
         if value is None:
-            raise SibdecodeError("SIB%d no longer decodes as JSON" % self.type)
+            raise SibdecodeError("%s no longer decodes as JSON" % self.type)
         return value
 
     @property
@@ -493,7 +514,7 @@ class Sib:
     def __repr__(self) -> str:
         where = "" if self.frames is None else " frames %s arfcn %s" % (
             ",".join(map(str, self.frames)), self.arfcn)
-        return "<Sib %d%s>" % (self.type, where)
+        return "<Sib %s%s>" % (self.type, where)
 
 
 class _Values:
@@ -634,7 +655,7 @@ class _EventSource:
                 sib._values = self._values
                 yield sib
             elif event.kind == _native.EVENT_DROP:
-                yield DroppedChain(name, event.sib_type, event.arfcn,
+                yield DroppedChain(name, SibType(event.sib_type), event.arfcn,
                                    tuple(event.frames[:event.frame_count]),
                                    _DROP_REASONS.get(event.drop_reason, "dropped"),
                                    event.message.decode(errors="replace"), time)
@@ -793,7 +814,7 @@ def _read(reader: CaptureReader, drops: bool, strict: bool) -> Iterator[Union[Si
                 if drops:
                     yield event
                 else:
-                    warnings.warn("%s: frames %s: SIB type %d on ARFCN %d dropped: %s" % (
+                    warnings.warn("%s: frames %s: %s on ARFCN %d dropped: %s" % (
                         event.file, ",".join(map(str, event.frames)), event.type, event.arfcn,
                         event.message), DroppedChainWarning, stacklevel=2)
             elif event.kind == "wrong_size":

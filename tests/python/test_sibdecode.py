@@ -7,6 +7,7 @@ package are."""
 import io
 import json
 import os
+import pickle
 import re
 import resource
 import subprocess
@@ -107,17 +108,17 @@ def test_decode_batch_gives_what_the_tool_prints():
     decoder = sibdecode.Decoder()
     batches = [bytes.fromhex(line) for line in open(SAMPLE_HEX) if line[:1].isalnum()]
     sibs = [decoder.decode_batch(batch) for batch in batches]
-    assert len(sibs) == len(objects) == 6
+    assert len(sibs) == len(objects) == len(batches) == 7
     texts = out.split(b"\r\nsummary: ")
     for sib, obj, text in zip(sibs, objects, texts):
         assert text.endswith(sib.text_bytes)
         assert (sib.type, sib.value) == (obj["sib"], obj["value"])
         assert summary_as_tool_json(sib.summary, sib.type) == obj["summary"]
         assert sib.frames is None and sib.time is None
-    sib3 = sibs[2]
+    sib3 = next(sib for sib in sibs if sib.type == 3)
     assert sib3.type == 3 and sib3.summary.sib3_cell_identity is not None
     assert decoder.decode_batch(b"\x00" * 7) is None
-    assert decoder.decode_sib(8, b"\x00" * 8) is None  # a type without a decoder
+    assert decoder.decode_sib(31, b"\x00" * 8) is None  # extensionType: its cell's schedule names it
 
 
 def test_decode_sib_and_bare_bits_of_a_capture():
@@ -438,4 +439,27 @@ def test_capture_sibs_say_where_their_decode_stopped(captures):
                for t, stop in stopped.items() if t in (2, 7))
     with sibdecode.CaptureReader(str(captures / "stopped.pcap")) as reader:
         list(reader)
-        assert (reader.counts.sibs_decoded, reader.counts.sibs_stopped) == (4, 2)
+        assert (reader.counts.sibs_decoded, reader.counts.sibs_stopped) == (5, 2)  # and the MIB
+
+
+@pytest.mark.parametrize("given,number,name", [
+    (0, 0, "MIB"), ("mib", 0, "MIB"), ("sb1", 27, "SB1"), (3, 3, "SIB3"), ("11bis", 32, "SIB11bis"),
+    ("19", 40, "SIB19"), ("SIB15.1bis", 34, "SIB15.1bis"), (30, 30, "SIB5bis"), (31, 31, "extensionType"),
+])
+def test_sib_types_are_numbers_with_names(given, number, name):
+    sib_type = sibdecode.SibType(given)
+    assert sib_type == number and str(sib_type) == sib_type.name == name
+    assert pickle.loads(pickle.dumps(sib_type)) == sib_type and json.dumps(sib_type) == str(number)
+
+
+def test_sib_type_of_no_name_is_refused():
+    with pytest.raises(ValueError):
+        sibdecode.SibType("11ter")
+
+
+def test_an_extension_type_is_named_by_its_cells_schedule(tmp_path):
+    capture = tmp_path / "extension_types.pcap"
+    make_capture.extension_types(str(capture))
+    names = [str(sib.type) for sib in sibdecode.read_capture(str(capture))]
+    assert names.count("SIB11bis") == names.count("SIB19") == 2 and "extensionType" not in names
+    assert names.count("MIB") == names.count("SB1") == names.count("SIB18") == 2
