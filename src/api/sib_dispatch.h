@@ -20,24 +20,8 @@ struct SibDispatchRow {
   int (*print)(TextCursor& cursor, const void* record);
   int (*printJson)(TextCursor& cursor, const void* record);  // the value as one JSON object
   unsigned int summaryParts;  // SummaryPart bits: what its decode feeds into the summary record
-  int memberSteps;            // its type in kTypeSteps
   bool release7;              // decoded at Release 7 too (the ten types of the Release 7 text)
 };
-
-// The members of the types below the roots, generated with the table, for
-// IsMemberPath: a member's printed name (null: a list's elements) and its
-// type's index in kTypeSteps (-1: a simple value) ...
-struct MemberStep {
-  const char* name;
-  int type;
-};
-// ... and each type's members, kMemberSteps[first] to kMemberSteps[first + count - 1].
-struct TypeSteps {
-  uint32_t first;
-  uint32_t count;
-};
-extern const MemberStep kMemberSteps[];
-extern const TypeSteps kTypeSteps[];
 
 // Storage the entry point keeps on its stack for any top-level SIB record.
 constexpr size_t kMaxSibRecordSize = 16384;
@@ -45,11 +29,6 @@ constexpr size_t kMaxSibRecordSize = 16384;
 // The row for a SIB type number (sibdecode.h: SIB-Type index, extension types from
 // kSibTypeExtensionBase), or null when the type is not decoded.
 const SibDispatchRow* FindSibRow(uint32_t sibType);
-
-// True when `path` is the type's name followed by members (".name", as the
-// text prints them) and list elements ("[index]") the type has: what a
-// decode report's paths must be.
-bool IsMemberPath(uint32_t sibType, const char* path);
 
 // Adapts one SIB's typed Init, Decode and printers to a dispatch row.
 template <typename Record, void (*Init)(Record*), int (*Decode)(PerContext*, Record*),
@@ -74,11 +53,11 @@ struct SibOps {
 
 template <typename Record, void (*Init)(Record*), int (*Decode)(PerContext*, Record*),
           int (*Print)(TextCursor&, const Record&), int (*Json)(TextCursor&, const Record&)>
-constexpr SibDispatchRow SibRow(const char* name, unsigned int summaryParts, int memberSteps,
+constexpr SibDispatchRow SibRow(const char* name, unsigned int summaryParts,
                                 bool release7) noexcept {
   using Ops = SibOps<Record, Init, Decode, Print, Json>;
   return {name,           sizeof(Record), Ops::InitRecord, Ops::DecodeRecord, Ops::PrintRecord,
-          Ops::PrintJson, summaryParts,   memberSteps,     release7};
+          Ops::PrintJson, summaryParts,   release7};
 }
 
 }  // namespace sibdecode

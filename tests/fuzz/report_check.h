@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "api/sib_dispatch.h"
+#include "support/member_paths.h"
 
 inline void CheckReport(const sibdecode::DecodeReport& report, unsigned int sibType,
                         uint64_t sibBits) {

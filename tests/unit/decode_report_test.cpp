@@ -9,6 +9,7 @@
 
 #include "api/sib_dispatch.h"
 #include "sibdecode/sibdecode.h"
+#include "support/member_paths.h"
 #include "support/model_sibs.h"
 
 namespace sibdecode {

@@ -21,7 +21,7 @@ from json_printers import emit_json_header, emit_json_source  # noqa: E402
 from model import SHARED_FAMILY, build_model, topo_order  # noqa: E402
 from model_json import model_json  # noqa: E402
 from records import emit_records  # noqa: E402
-from sib_table import emit_sib_dispatch, emit_sib_types  # noqa: E402
+from sib_table import emit_member_steps, emit_sib_dispatch, emit_sib_types  # noqa: E402
 from text_printers import emit_enum_tables, emit_print_header, emit_printer_source  # noqa: E402
 
 
@@ -40,6 +40,7 @@ def generate(asn1_folder, out_root):
     files["src/api/generated/sib_dispatch.cpp"] = emit_sib_dispatch(model)
     files["src/api/generated/sib_types.h"] = emit_sib_types(model)
     files["tests/interop/sib_model.json"] = model_json(model)
+    files["tests/support/generated/member_steps.cpp"] = emit_member_steps(model)
     model.check_overlay_used()
     for rel, text in files.items():
         path = os.path.join(out_root, rel)

@@ -18,7 +18,6 @@ SUMMARY_PART_OF_HOOK = {
 
 def emit_sib_dispatch(model):
     roots = model.ov.roots
-    order, index = member_step_types(model)
     w = cpp_file(["api/sib_dispatch.h", "print/generated/rrc_json.h", "print/generated/rrc_print.h",
                   "rrc/generated/rrc_types.h"])
     w("namespace {")
@@ -33,8 +32,8 @@ def emit_sib_dispatch(model):
         parts = sorted({SUMMARY_PART_OF_HOOK[h] for h in hooks})
         w("const SibDispatchRow kSib%d =" % num)
         name = cident(roots[num])
-        w('    SibRow<%s, Init%s, Decode%s, Print%sText, Json%s>("%s", %s, %d, %s);'
-          % (t, t, t, name, t, name, " | ".join(parts) or "kSummaryNothing", index[t],
+        w('    SibRow<%s, Init%s, Decode%s, Print%sText, Json%s>("%s", %s, %s);'
+          % (t, t, t, name, t, name, " | ".join(parts) or "kSummaryNothing",
              "true" if num in model.ov.release7 else "false"))
     w()
     w("// Indexed by the SIB-Type value; a null row means the type is not decoded.")
@@ -53,7 +52,6 @@ def emit_sib_dispatch(model):
     w()
     w("}  // namespace")
     w()
-    emit_member_steps(w, order, index)
     w("const SibDispatchRow* FindSibRow(uint32_t sibType) {")
     w("  return sibType < %d ? kSibDispatchTable[sibType] : nullptr;" % SIB_TYPE_VALUES)
     w("}")
@@ -86,9 +84,12 @@ def member_step_types(model):
     return order, index
 
 
-def emit_member_steps(w, order, index):
-    """kMemberSteps and kTypeSteps (api/sib_dispatch.h): the printed member names of
-    every type below the roots, with their types, for IsMemberPath."""
+def emit_member_steps(model):
+    """tests/support/generated/member_steps.cpp: kMemberSteps and kTypeSteps, the printed
+    member names of every type below the roots with their types, and each SIB type's root
+    in them, for the tests' IsMemberPath."""
+    order, index = member_step_types(model)
+    w = cpp_file(["support/member_paths.h"])
     w("const MemberStep kMemberSteps[] = {")
     first = []
     n = 0
@@ -106,6 +107,14 @@ def emit_member_steps(w, order, index):
         w("    {%d, %d},  // %s" % (first[i], len(node.fields), node.cname))
     w("};")
     w()
+    roots = model.ov.roots
+    w("const int kRootSteps[%d] = {" % SIB_TYPE_VALUES)
+    for num in range(SIB_TYPE_VALUES):
+        w("    %d," % (index[model.root_nodes[num].cname] if num in roots else -1))
+    w("};")
+    w()
+    w("}  // namespace sibdecode")
+    return w.text()
 
 
 def longest_path(node, memo):
