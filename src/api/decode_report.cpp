@@ -132,7 +132,7 @@ void CopyDecodeReport(const DecodeReport& from, DecodeReport* to) {
 
 void FillReport(DecodeReport& report, const SibDispatchRow& row, uint32_t sibType, int status,
                 const DecodeNotes& notes, const uint8_t* sib, uint32_t sibSize, bool release7,
-                RecordArena* arena) {
+                bool warningPaths, RecordArena* arena) {
   report.sibType = sibType;
   report.decoded = 1;
   report.complete = status == StatusOk ? 1 : 0;
@@ -141,7 +141,7 @@ void FillReport(DecodeReport& report, const SibDispatchRow& row, uint32_t sibTyp
     if (i < kMaxKeptWarnings && i < kReportWarnings) {
       const WarningSite& site = notes.warnings[i];
       AddWarning(report, static_cast<int>(site.kind), site.bit, row.name);
-      TraceWarning(report.warnings[i], row, i + 1, sib, sibSize, release7, arena);
+      if (warningPaths) TraceWarning(report.warnings[i], row, i + 1, sib, sibSize, release7, arena);
     } else {
       ++report.warningCount;
     }

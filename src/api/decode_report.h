@@ -24,7 +24,7 @@ void CopyDecodeReport(const DecodeReport& from, DecodeReport* to);
 // decode that stops at the warning, at the same release), in `arena`.
 void FillReport(DecodeReport& report, const SibDispatchRow& row, uint32_t sibType, int status,
                 const DecodeNotes& notes, const uint8_t* sib, uint32_t sibSize, bool release7,
-                RecordArena* arena);
+                bool warningPaths, RecordArena* arena);
 
 // Adds a warning at `bit` whose path is the SIB type itself.
 void AddSibWarning(DecodeReport& report, const SibDispatchRow& row, DecodeWarning kind,

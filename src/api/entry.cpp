@@ -104,7 +104,8 @@ int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, s
     return NoMemory(state, out, textLen);
   }
   DecodeReport& report = state.report;
-  FillReport(report, *row, sibType, status, state.notes, sib, size, state.release7, &state.arena);
+  FillReport(report, *row, sibType, status, state.notes, sib, size, state.release7,
+             state.warningPaths, &state.arena);
   report.endBit = BitPosition(&ctx);
   // After a later release's container the bits are that container's, not left over.
   if (status == StatusOk && !HasWarning(state.notes, WarningKind::LaterRelease)) {

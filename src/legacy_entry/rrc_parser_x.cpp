@@ -4,14 +4,13 @@
 // overlap. Creating it never throws: when the heap is exhausted at load, the
 // first call creates it, and a call that cannot fails like one that runs out
 // of memory, so an exhausted heap never ends the host.
-#include "legacy_entry/process_state.h"
-
 #include <climits>
 #include <cstdint>
 #include <cstring>
 
 #include "api/decoder_state.h"
 #include "api/entry.h"
+#include "legacy_entry/process_state.h"
 #include "sibdecode/sibdecode.h"
 
 namespace {
@@ -28,7 +27,11 @@ __attribute__((destructor)) void OnUnload() { sibdecode::DestroyProcessState(); 
 namespace sibdecode {
 
 void ConstructProcessState() {
-  if (processState == nullptr) processState = CreateDecoderState();  // null when out of memory
+  if (processState == nullptr) {
+    processState = CreateDecoderState();  // null when out of memory
+    // RRCParserX keeps no report: no decode again to find its warnings' paths.
+    if (processState != nullptr) processState->warningPaths = false;
+  }
 }
 
 void DestroyProcessState() {
