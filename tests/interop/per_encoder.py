@@ -157,7 +157,11 @@ class Policy:
         return None
 
     def member_value(self, model, member, rng):
-        """A value for the SEQUENCE member, or None to draw one."""
+        """A value for the SEQUENCE member, or None to draw one: a home Node B's
+        name is text (printable ASCII, as cells send it)."""
+        if member["name"] == "hNBName":
+            t = resolve(model, member["type"])
+            return bytes(rng.randrange(0x20, 0x7F) for _ in range(rng.randint(t["lb"], min(t["ub"], 24))))
         return None
 
 

@@ -136,8 +136,9 @@ def check_sib(sib, samples, model, args):
     deepest = compare.norm(deepest_container(model, sib) or "")
     packets = [data for _origin, data in samples]
     tshark = tshark_side.run_tshark(sib, packets, tshark=args.tshark)
-    texts = sib_side.run_sibdecode(args.sibdecode, sib, packets)
-    for (origin, data), tres, text in zip(samples, tshark, texts):
+    ended = {}
+    texts = sib_side.run_sibdecode(args.sibdecode, sib, packets, ended)
+    for n, ((origin, data), tres, text) in enumerate(zip(samples, tshark, texts)):
         report.samples += 1
         if text is None:
             sleaves = [{"kind": "bad", "name": per_encoder.header(sib), "vkind": None, "value": None,
@@ -145,6 +146,11 @@ def check_sib(sib, samples, model, args):
         else:
             sleaves = sib_side.text_leaves(model, sib, text)
         result = compare.compare(sleaves, tres["leaves"], tres["errors"], len(data))
+        if not result["ok"] and n in ended and (ended[n] == result.get("leaf") or
+                                                 result["why"] == "tshark has more fields than sibdecode"):
+            # sibdecode ran out of data in this value (its note says so) where tshark
+            # pads with zero bits and reports nothing
+            result = dict(result, ok=True, stop="past the end", matched=[], informative=0)
         # errors past the last container that the decoder knows do not count
         error_free = (not tres["errors"] or result.get("stop") in ("cut", "v690 dummy")) \
             and result.get("stop") != "past the end"

@@ -42,12 +42,20 @@ def run_checked(args, data):
     return proc.stdout, lines
 
 
-def run_sibdecode(binary, sib, packets):
-    """Returns one text (str) per encoding, or None where sibdecode printed nothing."""
+STOP_NOTE_RE = re.compile(r":(\d+): \S+ stopped at bit \d+ in (\S+): end of data")
+
+
+def run_sibdecode(binary, sib, packets, ended=None):
+    """Returns one text (str) per encoding, or None where sibdecode printed nothing.
+    `ended` (a dict), when given, receives per encoding index the member where the
+    decode ran out of data, as its note names it."""
     data = "".join(p.hex() + "\n" for p in packets)
     stdout, lines = run_checked([binary, "--sib", per_encoder.type_name(sib)], data.encode())
     failed = {}
     for line in lines:
+        stop = STOP_NOTE_RE.search(line)
+        if stop and ended is not None:
+            ended[int(stop.group(1)) - 1] = stop.group(2).rsplit(".", 1)[-1]
         m = ERROR_LINE_RE.search(line)
         if m and not REPORT_NOTE_RE.search(line):
             failed[int(m.group(1)) - 1] = m.group(2)
