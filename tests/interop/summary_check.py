@@ -66,10 +66,62 @@ def optional(walk, name):
     return ABSENT if w is None else w.value
 
 
-def hcs_not_used(walk):
-    """The hcs-not-used alternative of use-of-HCS, or None."""
-    name, alt = walk.member("use-of-HCS").choice()
-    return alt if name == "hcs-not-used" else None
+# The element types whose lists feed the summary record (the overlay's element hooks),
+# wherever a SIB holds such a list (SIB11 and SIB12 under their measurement control
+# information, SIB11bis too).
+INTRA_CELL = "NewIntraFreqCellSI_RSCP_LCR_r4"
+INTER_CELL = "NewInterFreqCellSI_RSCP_LCR_r4"
+RAT_CELL = "NewInterRATCell_B"
+
+
+def intra_entry(cell):
+    return (optional(cell, "intraFreqCellID"), cell_parameters_id(cell))
+
+
+def inter_entry(cell):
+    frequency = ABSENT
+    info = cell.member("frequencyInfo")
+    if info is not None:
+        mode, alt = info.member("modeSpecificInfo").choice()
+        if mode == "tdd":
+            frequency = alt.member("uarfcn-Nt").value
+    return (optional(cell, "interFreqCellID"), frequency, cell_parameters_id(cell))
+
+
+def rat_entry(cell):
+    technology, alt = cell.member("technologySpecificInfo").choice()
+    arfcn = bsic = ABSENT
+    if technology == "gsm":
+        arfcn = alt.member("bcch-ARFCN").value
+        code = alt.member("bsic")
+        bsic = code.member("ncc").value * 10 + code.member("bcc").value
+    return (optional(cell, "interRATCellID"), arfcn, bsic)
+
+
+FED = {INTRA_CELL: ("intra", intra_entry), INTER_CELL: ("inter", inter_entry),
+       RAT_CELL: ("rat", rat_entry)}
+
+
+def collect_cells(model, t, value, summary):
+    """Walks the value in decoding order and queues every cell of a fed list."""
+    t = per_encoder.resolve(model, t)
+    k = t["kind"]
+    if k == "SEQUENCE OF":
+        element = t["element"]
+        fed = FED.get(element.get("name")) if element.get("kind") == "ref" else None
+        for item in value:
+            if fed is not None:
+                summary[fed[0]].append(fed[1](Walk(model, element, item)))
+            else:
+                collect_cells(model, element, item, summary)
+    elif k == "SEQUENCE":
+        for m in t["members"]:
+            if m["name"] in value:
+                collect_cells(model, m["type"], value[m["name"]], summary)
+    elif k == "CHOICE":
+        index, alt_value = value
+        if index < len(t["alternatives"]):
+            collect_cells(model, t["alternatives"][index]["type"], alt_value, summary)
 
 
 def expected_summary(model, sib, value):
@@ -79,42 +131,7 @@ def expected_summary(model, sib, value):
     if root.has("cellIdentity"):
         summary["sib%d" % sib] = int(root.member("cellIdentity").value, 2)
         return summary
-    if not root.has("measurementControlSysInfo"):
-        return summary
-
-    lcr = root.path("v4b0NonCriticalExtensions", "sysInfoType%d-v4b0ext" % sib,
-                    "measurementControlSysInfo-LCR")
-    not_used = hcs_not_used(lcr) if lcr is not None else None
-    if not_used is not None:
-        quantity, rscp = not_used.member("cellSelectQualityMeasure").choice()
-        if quantity == "cpich-RSCP":
-            cells = rscp.path("intraFreqMeasurementSysInfo", "intraFreqCellInfoSI-List",
-                              "newIntraFreqCellList")
-            for cell in cells.items() if cells is not None else []:
-                summary["intra"].append((optional(cell, "intraFreqCellID"), cell_parameters_id(cell)))
-            cells = rscp.path("interFreqMeasurementSysInfo", "interFreqCellInfoSI-List",
-                              "newInterFreqCellList")
-            for cell in cells.items() if cells is not None else []:
-                frequency = ABSENT
-                info = cell.member("frequencyInfo")
-                if info is not None:
-                    mode, alt = info.member("modeSpecificInfo").choice()
-                    if mode == "tdd":
-                        frequency = alt.member("uarfcn-Nt").value
-                summary["inter"].append((optional(cell, "interFreqCellID"), frequency,
-                                         cell_parameters_id(cell)))
-
-    not_used = hcs_not_used(root.member("measurementControlSysInfo"))
-    if not_used is not None:
-        cells = not_used.path("interRATMeasurementSysInfo", "interRATCellInfoList", "newInterRATCellList")
-        for cell in cells.items() if cells is not None else []:
-            technology, alt = cell.member("technologySpecificInfo").choice()
-            arfcn = bsic = ABSENT
-            if technology == "gsm":
-                arfcn = alt.member("bcch-ARFCN").value
-                code = alt.member("bsic")
-                bsic = code.member("ncc").value * 10 + code.member("bcc").value
-            summary["rat"].append((optional(cell, "interRATCellID"), arfcn, bsic))
+    collect_cells(model, {"kind": "ref", "name": model["roots"][str(sib)]}, value, summary)
     return summary
 
 
