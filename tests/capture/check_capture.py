@@ -193,6 +193,21 @@ def main():
             rc, alone, _ = run(tool, "--sib", want["name"], bare)
             check(frames == want["frames"] and rc == 0 and body == alone[:-2] + trailer(want["blocks"]) + b"\r\n",
                   "extension_types.pcap: %s in frames %s differs from --sib %s" % (want["name"], frames, want["name"]))
+        # The same capture without its first MIB (a capture started after it): the first
+        # round's extension-type SIBs are reported as not named, the second round's decode.
+        header, records = make_capture.pcap_records(ext)
+        late = os.path.join(workdir, "extension_types_late.pcap")
+        with open(late, "wb") as f:
+            f.write(header + b"".join(records[1:]))
+        rc, late_output, stderr = run(tool, late)
+        unnamed = re.findall(r"^.*: frames [0-9,]+: extensionType on ARFCN 10088 not decoded: "
+                             r"extension type not yet known$", stderr, re.M)
+        named = [body.split(b" ", 1)[0] for _, _, body in split_sibs(late_output)]
+        check(rc == 0 and len(unnamed) == 2 and named.count(b"SysInfoType11bis") == 1 and
+              named.count(b"SysInfoType19") == 1 and
+              re.search(r"; %d SIBs decoded .*, 2 not decoded, " % (len(ext_expected["sibs"]) - 3), stderr),
+              "extension_types_late.pcap: exit %d, %s" % (rc, stderr))
+
         rc, r7_output, stderr = run(tool, "--release", "7", "--summary", ext)
         check(rc == 0, "extension_types.pcap --release 7: exit %d" % rc)
         check_against_hex(tool, workdir, {"sibs": [want for want in ext_expected["sibs"] if want["sib"] in RELEASE7]},

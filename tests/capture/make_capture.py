@@ -627,6 +627,18 @@ def write_pcap(path, linktype, packets):
             f.write(data)
 
 
+def pcap_records(path):
+    """A pcap file's header and its records (record header and data), in order."""
+    with open(path, "rb") as f:
+        data = f.read()
+    records, at = [], 24
+    while at + 16 <= len(data):
+        length = struct.unpack_from("<I", data, at + 8)[0]
+        records.append(data[at:at + 16 + length])
+        at += 16 + length
+    return data[:24], records
+
+
 def write_pcapng(path, linktype, packets):
     def block(block_type, body):
         body += b"\0" * (-len(body) % 4)

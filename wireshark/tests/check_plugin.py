@@ -309,7 +309,7 @@ def one_pass(tshark, path, how, *options):
     if how == "file":
         return tshark.run("-r", path, *options)[1]
     if how == "live":  # dumpcap, tshark's child, writes the file that tshark reads
-        header, records = pcap_records(path)
+        header, records = make_capture.pcap_records(path)
         half = len(records) // 2
         read_end, write_end = os.pipe()
 
@@ -444,20 +444,9 @@ def check_others_unchanged(tshark, path):
 
 # ---- captures ----
 
-def pcap_records(path):
-    with open(path, "rb") as f:
-        data = f.read()
-    records, at = [], 24
-    while at + 16 <= len(data):
-        length = struct.unpack_from("<I", data, at + 8)[0]
-        records.append(data[at:at + 16 + length])
-        at += 16 + length
-    return data[:24], records
-
-
 def captured_twice(path, frame, out):
     """The capture with `frame` captured twice, the copy right behind it."""
-    header, records = pcap_records(path)
+    header, records = make_capture.pcap_records(path)
     records.insert(frame, records[frame - 1])
     with open(out, "wb") as f:
         f.write(header + b"".join(records))
@@ -466,7 +455,7 @@ def captured_twice(path, frame, out):
 
 def on_other_port(path, out, port):
     """The Ethernet and IPv4 capture with its GSMTAP sent to another UDP port."""
-    header, records = pcap_records(path)
+    header, records = make_capture.pcap_records(path)
     with open(out, "wb") as f:
         f.write(header + b"".join(r[:16 + 36] + struct.pack(">H", port) + r[16 + 38:]
                                   for r in records))
@@ -476,7 +465,7 @@ def cut_captures(sample, sample_sibs, model, rng, workdir):
     """The sample ended inside a segmented SIB (the chain is given up at the end), and a
     cell's first segment of a SIB11 followed by the later segments of its next SIB11,
     too far behind in SFN-prime to continue the chain."""
-    header, records = pcap_records(sample)
+    header, records = make_capture.pcap_records(sample)
     segmented = [s for s in sample_sibs if len(s["frames"]) >= 3]
     ended = os.path.join(workdir, "ended_early.pcap")
     with open(ended, "wb") as f:
@@ -510,7 +499,7 @@ def hostile_captures(workdir, cells, rng):
         with open(paths[-1], "wb") as f:
             f.write(data[:cut])
     packets = []
-    header, records = pcap_records(cells)
+    header, records = make_capture.pcap_records(cells)
     for i in range(400):
         kind = rng.randrange(6)
         size = 31 if kind < 3 else rng.choice([0, rng.randrange(1, 70)])
