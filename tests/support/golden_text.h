@@ -23,14 +23,16 @@ struct Decoded {
 
 constexpr size_t kTextCapacity = 102400 + 4096;
 
-// A bare SIB (no BCH framing, no raw-data trailer) through DecodeSib.
-inline Decoded DecodeBare(unsigned sibType, const BitWriter& bits) {
+// A bare SIB (no BCH framing, no raw-data trailer) through DecodeSib, at Release 7 unless asked.
+inline Decoded DecodeBare(unsigned sibType, const BitWriter& bits,
+                          sibdecode::DecodeRelease release = sibdecode::kRelease7) {
   const std::vector<uint8_t> bytes = bits.Bytes();
   Decoded d;
   std::memset(&d.out, 0xA5, sizeof d.out);  // the call must clear the summary itself
   std::vector<char> text(kTextCapacity, '\0');
   size_t len = 0;
   sibdecode::DecoderState* state = sibdecode::CreateDecoderState();
+  sibdecode::SetDecodeRelease(state, release);
   d.result = sibdecode::DecodeSib(state, sibType, bytes.data(), bytes.size(), &d.out, text.data(),
                                   text.size(), &len);
   sibdecode::DestroyDecoderState(state);
