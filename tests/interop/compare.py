@@ -78,7 +78,8 @@ def as_tshark_text(data):
     """A name's octets as tshark shows them: printable ASCII as it is, others as \\x
     and their hexadecimal digits without leading zeros, up to the first NUL."""
     data = data.split(b"\0")[0]
-    return "".join(chr(b) if 0x20 <= b < 0x7F else "\\x%x" % b for b in data)
+    escapes = {7: "\\a", 8: "\\b", 9: "\\t", 10: "\\n", 11: "\\v", 12: "\\f", 13: "\\r"}
+    return "".join(chr(b) if 0x20 <= b < 0x7F else escapes.get(b, "\\x%x" % b) for b in data)
 
 
 def later_name(s, t):
