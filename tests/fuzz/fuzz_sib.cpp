@@ -19,8 +19,13 @@
 
 namespace {
 
+// Every type the library has a decoder for, to the end of its extension chain.
 sibdecode::DecoderState* SharedState() {
-  static sibdecode::DecoderState* state = sibdecode::CreateDecoderState();
+  static sibdecode::DecoderState* state = [] {
+    sibdecode::DecoderState* created = sibdecode::CreateDecoderState();
+    sibdecode::SetDecodeRelease(created, sibdecode::kReleaseLatest);
+    return created;
+  }();
   return state;
 }
 
