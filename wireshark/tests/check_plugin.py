@@ -567,6 +567,8 @@ def main():
         frame = next(s for s in expected["sibs"] if len(s["frames"]) >= 3)["frames"][1]
         captured_twice(cells, frame, os.path.join(captures, "captured_twice.pcap"))
         hostile = hostile_captures(captures, cells, rng)
+        # a Release 9 cell: SIB11bis and SIB19 sent as extensionType, named by the MIB
+        make_capture.extension_types(os.path.join(captures, "extension_types.pcap"))
         os.chmod(captures, 0o777)
         for name in os.listdir(captures):
             os.chmod(os.path.join(captures, name), 0o644)
@@ -574,7 +576,7 @@ def main():
         results = {}
         for name in ("sample.pcap", "cells.pcap", "cells_cooked_ipv6.pcapng",
                      "cells_raw_ipv4.pcap", "wrong_size.pcap", "captured_twice.pcap",
-                     "stopped.pcap"):
+                     "stopped.pcap", "extension_types.pcap"):
             results[name] = check_against_tool(tshark, args.sibdecode, model,
                                                os.path.join(captures, name))
         ended, late = cut_captures(os.path.join(captures, "sample.pcap"),
