@@ -8,7 +8,9 @@
 // - the extension chain down to the v860 level, each container one level deeper, both extension
 //   lists with their SIB-TypeExt / SIB-TypeExt2 alternative and schedule;
 // - a segCount the encoding leaves out printed with its default 1;
-// - SIB18's PLMN list element without its OPTIONAL identity as an empty block.
+// - SIB18's PLMN list element without its OPTIONAL identity as an empty block;
+// - SIB14's timeslot list elements at 8 beside its expirationTimeFactor at 4; SIB9's list of
+//   integers inside a list element at 16; an empty SIB15.8 as its braces alone.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -206,6 +208,67 @@ TEST(Sib18Golden, IdleModePlmnsOfTwoIntraFrequencyCells) {
       "            {\r\n"
       "            }\r\n"
       "    }\r\n"
+      "}\r\n",
+      d.text);
+}
+
+TEST(Sib14Golden, TwoTimeslotsAndTheExpirationTimeFactor) {
+  BitWriter w;
+  w.Bit(true).Bit(false);  // expirationTimeFactor present, nonCriticalExtensions absent
+  w.Constrained(2, 1, 14);
+  w.Constrained(1, 0, 14).Constrained(-105, -110, -52);
+  w.Constrained(4, 0, 14).Constrained(-52, -110, -52);
+  w.Constrained(3, 1, 8);
+  const Decoded d = DecodeBare(18, w, sibdecode::kReleaseLatest);
+  ASSERT_EQ(sibdecode::kDecoded, d.result);
+  ExpectText(
+      "SysInfoType14 ::=\r\n"
+      "{\r\n"
+      "        individualTS_InterferenceList[0]\r\n"
+      "        {\r\n"
+      "            timeslot = 1\r\n"
+      "            ul_TimeslotInterference = -105\r\n"
+      "        }\r\n"
+      "        individualTS_InterferenceList[1]\r\n"
+      "        {\r\n"
+      "            timeslot = 4\r\n"
+      "            ul_TimeslotInterference = -52\r\n"
+      "        }\r\n"
+      "    expirationTimeFactor = 3\r\n"
+      "}\r\n",
+      d.text);
+}
+
+TEST(Sib9Golden, OneCpchSetWithTwoPersistenceLevels) {
+  BitWriter w;
+  w.Bit(false);  // nonCriticalExtensions absent
+  w.Constrained(1, 1, 16);
+  w.Constrained(16, 1, 16);  // cpch-SetID
+  w.Constrained(2, 1, 16);
+  w.Constrained(1, 1, 8).Constrained(8, 1, 8);
+  const Decoded d = DecodeBare(9, w, sibdecode::kReleaseLatest);
+  ASSERT_EQ(sibdecode::kDecoded, d.result);
+  ExpectText(
+      "SysInfoType9 ::=\r\n"
+      "{\r\n"
+      "        dummy[0]\r\n"
+      "        {\r\n"
+      "            cpch_SetID = 16\r\n"
+      "                dynamicPersistenceLevelTF_List[0] = 1\r\n"
+      "                dynamicPersistenceLevelTF_List[1] = 8\r\n"
+      "        }\r\n"
+      "}\r\n",
+      d.text);
+}
+
+TEST(Sib15_8Golden, NothingPresent) {
+  BitWriter w;
+  w.Bit(false).Bit(false).Bit(false);
+  const Decoded d = DecodeBare(39, w, sibdecode::kReleaseLatest);
+  ASSERT_EQ(sibdecode::kDecoded, d.result);
+  ExpectText(
+      "SysInfoType15_8 ::=\r\n"
+      "{\r\n"
       "}\r\n",
       d.text);
 }
