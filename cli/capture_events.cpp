@@ -140,8 +140,13 @@ void WriteCaptureCounts(const CaptureRun& run, const sibdecode::CaptureReader* r
   sibdecode::GetCaptureCounts(reader, &counts);
   // Why packets were skipped, the causes met only.
   static const char* const kCauses[sibdecode::kSkipCauseCount] = {
-      "unsupported link type",         "not UDP",     "not GSMTAP",    "unsupported GSMTAP version",
-      "other GSMTAP type or sub-type", "IP fragment", "captured twice"};
+      "other link type or network protocol",
+      "not UDP or cut short",
+      "other UDP port",
+      "not GSMTAP version 2",
+      "other GSMTAP type or sub-type",
+      "IP fragment",
+      "captured twice"};
   std::string causes;
   for (int cause = 0; cause < sibdecode::kSkipCauseCount; ++cause) {
     if (counts.skippedBy[cause] == 0) continue;

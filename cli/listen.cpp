@@ -52,15 +52,18 @@ bool SplitAddress(const std::string& text, std::string* host, std::string* port)
   return number >= 1 && number <= 65535;
 }
 
-// A UDP socket bound to the address; -1 with a note when it cannot be had.
+// A UDP socket bound to the address; -1 with a note when it cannot be had
+// (*status says why: bad arguments or the address not to be had).
 // *name receives the address as "udp:HOST:PORT" for the notes.
-int OpenSocket(const std::string& address, std::string* name) {
+int OpenSocket(const std::string& address, std::string* name, int* status) {
   std::string host;
   std::string port;
+  *status = kExitMalformed;
   if (!SplitAddress(address, &host, &port)) {
     Note("sibdecode: --listen %s: expected [ADDR:]PORT (PORT 1..65535)\n", address.c_str());
     return -1;
   }
+  *status = kExitIo;
   *name = "udp:" + (host.find(':') == std::string::npos ? host : "[" + host + "]") + ":" + port;
   struct addrinfo hints = {};
   hints.ai_family = AF_UNSPEC;
@@ -80,9 +83,8 @@ int OpenSocket(const std::string& address, std::string* name) {
       error = errno;
       continue;
     }
-    // A capture tool and this one may both listen on the port.
-    const int yes = 1;
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+    // No SO_REUSEADDR: the kernel would hand each datagram to one of the
+    // programs bound to the port, so a second listener is refused instead.
     // Bursts of a busy cell must not be lost while a long text is written.
     const int receiveBuffer = 4 << 20;
     setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof(receiveBuffer));
@@ -97,7 +99,12 @@ int OpenSocket(const std::string& address, std::string* name) {
     }
   }
   freeaddrinfo(found);
-  if (fd < 0) Note("sibdecode: --listen %s: %s\n", address.c_str(), std::strerror(error));
+  if (fd < 0 && error == EADDRINUSE) {
+    Note("sibdecode: --listen %s: port %s is in use by another program\n", address.c_str(),
+         port.c_str());
+  } else if (fd < 0) {
+    Note("sibdecode: --listen %s: %s\n", address.c_str(), std::strerror(error));
+  }
   return fd;
 }
 
@@ -105,8 +112,9 @@ int OpenSocket(const std::string& address, std::string* name) {
 
 int Listen(const Options& options, BatchDecoder& decoder) {
   std::string name;
-  const int fd = OpenSocket(options.listenAddress, &name);
-  if (fd < 0) return kExitIo;
+  int openStatus = kExitOk;
+  const int fd = OpenSocket(options.listenAddress, &name, &openStatus);
+  if (fd < 0) return openStatus;
   sibdecode::CaptureReader* reader = sibdecode::CreateGsmtapReader();
   if (reader == nullptr) {
     Note("sibdecode: out of memory\n");
@@ -148,7 +156,7 @@ int Listen(const Options& options, BatchDecoder& decoder) {
   sibdecode::FinishGsmtapReader(reader);
   while (TakeCaptureEvent(run, reader, &status)) {
   }
-  WriteCaptureCounts(run, reader);
+  if (!OutputClosed()) WriteCaptureCounts(run, reader);
   sibdecode::CloseCapture(reader);
   return status;
 }

@@ -52,8 +52,10 @@ const char kUsage[] =
     "(\\r\\n line ends). A batch that yields no text gets a one-line note on\n"
     "standard error. Errors are reported one per line and the rest of the input\n"
     "is still decoded. Exit status: 0 when all input was read, 1 when a file or\n"
-    "capture cannot be read or is truncated, or the output cannot be written,\n"
-    "2 on malformed hex, a capture packet of the wrong size or bad arguments.\n";
+    "capture cannot be read or is truncated, --listen cannot bind its address,\n"
+    "or the output cannot be written, 2 on malformed hex, input that is neither\n"
+    "a capture nor hex text, a capture packet of the wrong size, a SIB whose\n"
+    "decode stopped early, or bad arguments.\n";
 
 bool ParseSibType(const char* text, unsigned int* type) {
   char* end = nullptr;

@@ -268,9 +268,10 @@ class Run:
                     status = max(status, EXIT_MALFORMED if event.kind == "wrong_size" else EXIT_IO)
             c = reader.counts
             causes = ", ".join("%d %s" % (n, cause) for n, cause in (
-                (c.skipped_link_layer, "unsupported link type"), (c.skipped_not_udp, "not UDP"),
-                (c.skipped_other_port, "not GSMTAP"),
-                (c.skipped_not_gsmtap, "unsupported GSMTAP version"),
+                (c.skipped_link_layer, "other link type or network protocol"),
+                (c.skipped_not_udp, "not UDP or cut short"),
+                (c.skipped_other_port, "other UDP port"),
+                (c.skipped_not_gsmtap, "not GSMTAP version 2"),
                 (c.skipped_other_message, "other GSMTAP type or sub-type"),
                 (c.skipped_ip_fragment, "IP fragment"),
                 (c.skipped_repeated_block, "captured twice")) if n)
