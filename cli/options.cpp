@@ -29,7 +29,13 @@ const char kUsage[] =
     "\n"
     "  --listen [[ADDR:]PORT]  receive GSMTAP over UDP (default 127.0.0.1:4729;\n"
     "              IPv6 as [ADDR]:PORT) and decode as packets arrive, until\n"
-    "              Ctrl-C (SIGINT) or SIGTERM\n"
+    "              Ctrl-C (SIGINT) or SIGTERM; a second Ctrl-C ends at once.\n"
+    "              On a terminal a status line (packets, SIBs, skipped)\n"
+    "              is redrawn every second\n"
+    "  --write FILE.pcap  with --listen: keep the packets received as a pcap\n"
+    "              (written as they come), to be read again later\n"
+    "  --status    with --listen: the status line every second also when\n"
+    "              standard error is no terminal\n"
     "  --bin       the whole file is one batch of raw bytes\n"
     "  --summary   after each SIB print the summary record (cell identities,\n"
     "              neighbour-cell lists)\n"
@@ -41,7 +47,9 @@ const char kUsage[] =
     "              between them\n"
     "  --cells     instead of the SIBs, one table of the cells seen (ARFCN,\n"
     "              cell identity, SIB types with counts and versions, neighbour\n"
-    "              counts, first and last time), after the input\n"
+    "              counts, first and last time), after the input. At most\n"
+    "              65536 versions are told apart in all (1024 per cell and\n"
+    "              type); more show as N+ and in the counts\n"
     "  --sib N     each line (or the whole file with --bin) is a bare SIB of\n"
     "              type N (0..31), without BCH framing; no raw-data trailer\n"
     "  --version   the version of sibdecode\n"
@@ -85,7 +93,7 @@ int ParseArguments(int argc, char** argv, Options* options) {
       hasValue = true;
       arg.resize(equals);
     }
-    const bool takesValue = arg == "--sib" || arg == "--listen";
+    const bool takesValue = arg == "--sib" || arg == "--listen" || arg == "--write";
     if (hasValue && !takesValue) {
       std::fprintf(stderr, "sibdecode: %s takes no value\n", arg.c_str());
       return kExitMalformed;
@@ -108,6 +116,21 @@ int ParseArguments(int argc, char** argv, Options* options) {
       options->changes = true;
     } else if (arg == "--cells") {
       options->cells = true;
+    } else if (arg == "--status") {
+      options->status = true;
+    } else if (arg == "--write") {
+      if (!hasValue) {
+        if (i + 1 >= argc) {
+          std::fprintf(stderr, "sibdecode: --write needs a file name\n");
+          return kExitMalformed;
+        }
+        value = argv[++i];
+      }
+      if (value.empty()) {
+        std::fprintf(stderr, "sibdecode: --write needs a file name\n");
+        return kExitMalformed;
+      }
+      options->writePath = value;
     } else if (arg == "--sib") {
       if (!hasValue) {
         if (i + 1 >= argc) {
@@ -142,6 +165,10 @@ int ParseArguments(int argc, char** argv, Options* options) {
   }
   if (options->listen && (!options->files.empty() || options->binary || options->bareSib)) {
     std::fprintf(stderr, "sibdecode: --listen reads no FILE, --bin or --sib\n");
+    return kExitMalformed;
+  }
+  if (!options->listen && (!options->writePath.empty() || options->status)) {
+    std::fprintf(stderr, "sibdecode: --write and --status go with --listen\n");
     return kExitMalformed;
   }
   if (options->files.empty()) options->files.push_back("-");

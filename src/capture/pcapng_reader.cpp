@@ -73,7 +73,11 @@ int ReadBody(PcapngReader& reader, uint32_t length, size_t already) {
 
 void ReadInterface(PcapngReader& reader, const unsigned char* body, size_t size,
                    PcapngInterface* interface) {
+  // The file's link type as libpcap names it (DLT_): they differ for raw IP only.
+  constexpr int kLinktypeRaw = 101;
+  constexpr int kDltRaw = 12;
   interface->linkType = Read16(reader, body);
+  if (interface->linkType == kLinktypeRaw) interface->linkType = kDltRaw;
   // Options behind link type, reserved and snapshot length: code, length, value padded to 4.
   for (size_t at = 8; at + 4 <= size;) {
     const uint16_t code = Read16(reader, body + at);

@@ -98,6 +98,7 @@ unknown option|--frobnicate|2|sibdecode: unknown option '--frobnicate' (see --he
 --listen bad port|--listen 127.0.0.1:99999|2|sibdecode: --listen 127.0.0.1:99999: expected [ADDR:]PORT (PORT 1..65535)
 --listen bad IPv6 port|--listen=[::1]:0|2|sibdecode: --listen [::1]:0: expected [ADDR:]PORT (PORT 1..65535)
 --listen port out of range|--listen 99999|2|sibdecode: --listen 99999: expected [ADDR:]PORT (PORT 1..65535)
+--write without --listen|--write x.pcap $work/bare3.hex|2|sibdecode: --write and --status go with --listen
 -- before a file name|-- $work/bare3.hex|2|$work/bare3.hex:1: 10 bytes are not a whole number of 31-byte blocks*
 missing file|$work/missing.hex|1|$work/missing.hex: No such file or directory
 EOF2
@@ -367,6 +368,20 @@ PY
   check "--listen on loopback gets what the capture file gives" $?
   grep -q "^# frames [0-9,]* arfcn 10088 time $(date -u +%Y)-" "$work/live.out"
   check "--listen: the comment line gives the arrival time" $?
+
+  # --write keeps what arrived as a pcap: read again, it gives what the live run gave.
+  port=$(python3 "$pcap_tool" free-port)
+  "$tool" --listen "127.0.0.1:$port" --write "$work/kept.pcap" >"$work/live.out" 2>"$work/live.err" &
+  listener=$!
+  for _ in $(seq 100); do grep -qs 'listening' "$work/live.err" && break; sleep 0.05; done
+  sent=$(python3 "$pcap_tool" send "$pcap" "$port" 5)
+  sleep 0.3
+  kill -INT $listener
+  wait $listener; rc=$?
+  "$tool" "$work/kept.pcap" >"$work/kept.out" 2>"$work/kept.err"; rc2=$?
+  [ $rc -eq 0 ] && [ $rc2 -eq 0 ] && cmp -s "$work/live.out" "$work/kept.out" &&
+    grep -q ": $sent frames, 0 skipped; " "$work/kept.err" && grep -q '::=' "$work/kept.out"
+  check "--listen --write: the pcap reads back to the same SIBs" $?
 
   # A port another program listens on is refused, not shared: exit 1 naming the port.
   port=$(python3 "$pcap_tool" free-port)
