@@ -30,7 +30,7 @@ void RequestStop(int) {
 }
 
 // How long the first stop goes on decoding what arrived before it.
-constexpr long kDrainNanoseconds = 300 * 1000 * 1000;
+constexpr long kDrainNanoseconds = 300L * 1000 * 1000;
 
 struct timespec Now() {
   struct timespec now;

@@ -483,8 +483,8 @@ int Open(CaptureReadFunction read, void* context, std::FILE* file, CaptureReader
     if (compression == Compression::kNone)
       return fail(kCaptureUnreadable, "unreadable capture: ", what);
     char prefix[64];
-    std::snprintf(prefix, sizeof prefix, "unreadable capture: %s data, but ",
-                  CompressionName(compression));
+    static_cast<void>(std::snprintf(prefix, sizeof prefix, "unreadable capture: %s data, but ",
+                                    CompressionName(compression)));
     return fail(kCaptureUnreadable, prefix, what);
   }
   reader->pcap = Pcap(message, messageCapacity);
@@ -523,7 +523,7 @@ int OpenCaptureFile(const char* path, CaptureReader** reader, char* message,
   std::FILE* file = std::fopen(path, "rbe");
   if (file == nullptr) {
     char reason[512];
-    std::snprintf(reason, sizeof reason, "%s: %s", path, std::strerror(errno));
+    static_cast<void>(std::snprintf(reason, sizeof reason, "%s: %s", path, std::strerror(errno)));
     SetMessage(message, messageCapacity, "unreadable capture: ", reason);
     return kCaptureUnreadable;
   }

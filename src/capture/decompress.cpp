@@ -121,7 +121,7 @@ Libraries* LoadLibraries() {
   return &libraries;
 }
 
-constexpr size_t kInputSize = 64 * 1024;
+constexpr size_t kInputSize = size_t{64} * 1024;
 
 }  // namespace
 
@@ -135,6 +135,7 @@ struct Decompressor {
   size_t inEnd = 0;
   bool inputEnded = false;
   bool atBoundary = false;  // the last member or frame is complete
+  bool started = false;     // the library's decoder was set up: it is ended with the decompressor
   bool finished = false;
   bool failed = false;
   char error[192] = "";
@@ -264,19 +265,21 @@ Decompressor* CreateDecompressor(Compression compression, CaptureReadFunction re
   bool started = false;
   switch (compression) {
     case Compression::kGzip:
-      started = lib->zInit(&d->z, 16 + MAX_WBITS, ZLIB_VERSION,
-                           static_cast<int>(sizeof(z_stream))) == Z_OK;
+      started = lib->zInit != nullptr && lib->zInit(&d->z, 16 + MAX_WBITS, ZLIB_VERSION,
+                                                    static_cast<int>(sizeof(z_stream))) == Z_OK;
       break;
     case Compression::kXz:
-      started = lib->lzmaStreamDecoder(&d->x, UINT64_MAX, LZMA_CONCATENATED) == LZMA_OK;
+      started = lib->lzmaStreamDecoder != nullptr &&
+                lib->lzmaStreamDecoder(&d->x, UINT64_MAX, LZMA_CONCATENATED) == LZMA_OK;
       break;
     case Compression::kZstd:
-      d->d = lib->zstdCreate();
+      d->d = lib->zstdCreate != nullptr ? lib->zstdCreate() : nullptr;
       started = d->d != nullptr;
       break;
     case Compression::kNone:
       break;
   }
+  d->started = started;
   if (!started) {
     say("the decompressor cannot start (out of memory)");
     DestroyDecompressor(d);
@@ -315,7 +318,7 @@ const char* DecompressorError(const Decompressor* decompressor) {
 
 void DestroyDecompressor(Decompressor* d) {
   if (d == nullptr) return;
-  if (d->lib != nullptr) {
+  if (d->started) {
     switch (d->kind) {
       case Compression::kGzip:
         d->lib->zEnd(&d->z);
