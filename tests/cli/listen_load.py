@@ -132,8 +132,12 @@ def main(argv):
             check(rc == 0 and peak < bound,
                   "%s: %d distinct SIBs sent, peak RSS %d kB (bound %s kB), exit %d: %s" %
                   (option, flood.sent, peak, bound, rc, line))
-            check(" versions not kept" in line, "%s: the forgotten versions are counted: %s" %
-                  (option, line))
+            # (A slow build may lose datagrams: the bound in all is passed only
+            # when more SIBs than it arrived.)
+            decoded = re.search(r"; (\d+) SIBs decoded", line)
+            if decoded is None or int(decoded.group(1)) > 65536:
+                check(" versions not kept" in line, "%s: the forgotten versions are counted: %s" %
+                      (option, line))
             print("%s: %d sent, peak RSS %d kB: %s" % (option, flood.sent, peak, line))
 
         # SIGINT while the flood goes on ends the run within a second; a second
