@@ -230,7 +230,7 @@ void TakePacket(CaptureReader& reader, PacketKind kind, const GsmtapBch& bch, si
 // The time of the frame being read. A microseconds field of a million or
 // more (a faulty capture, a caller's slip) carries into the seconds.
 void SetFrameTime(CaptureReader& reader, int64_t seconds, uint64_t microseconds) {
-  reader.seconds = seconds + static_cast<int64_t>(microseconds / 1000000);
+  reader.seconds = static_cast<int64_t>(static_cast<uint64_t>(seconds) + microseconds / 1000000);
   reader.microseconds = static_cast<uint32_t>(microseconds % 1000000);
 }
 

@@ -106,7 +106,9 @@ void ReadInterface(PcapngReader& reader, const unsigned char* body, size_t size,
 void SetTime(const PcapngInterface& interface, uint32_t high, uint32_t low, PcapngPacket* packet) {
   const uint64_t stamp = uint64_t{high} << 32 | low;
   const uint64_t units = interface.unitsPerSecond;
-  packet->seconds = static_cast<int64_t>(stamp / units) + interface.offsetSeconds;
+  // Wrapping, not overflowing, for the odd offset of a faulty file.
+  packet->seconds =
+      static_cast<int64_t>(stamp / units + static_cast<uint64_t>(interface.offsetSeconds));
   packet->microseconds =
       static_cast<uint64_t>(static_cast<unsigned __int128>(stamp % units) * 1000000 / units);
 }
