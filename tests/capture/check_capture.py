@@ -257,6 +257,7 @@ def main():
             blocks = expected["frames"] - expected["skipped"]
             check_tshark(args.tshark, cells, blocks)
             check_tshark(args.tshark, os.path.join(workdir, "cells_cooked_ipv6.pcapng"), blocks)
+            check_tshark(args.tshark, os.path.join(workdir, "cells_two_links.pcapng"), blocks)
 
         # The sample in examples/ is what the generator writes.
         regenerated = os.path.join(workdir, "sample.pcap")

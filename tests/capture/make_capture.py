@@ -672,9 +672,9 @@ def test_captures(out_dir):
         linktype, packets = packets_of(datagrams, link)
         writer(os.path.join(out_dir, name), linktype, packets)
 
-    # The same packets over two interfaces of different link types in one pcapng.
-    mixed = [(ts, *frame("ethernet" if k % 2 == 0 else "cooked-ipv6", datagram, k))
-             for k, (ts, datagram) in enumerate(datagrams)]
+    # The same packets over three interfaces of different link types in one pcapng.
+    links = ("ethernet", "cooked-ipv6", "raw-ipv4")
+    mixed = [(ts, *frame(links[k % 3], datagram, k)) for k, (ts, datagram) in enumerate(datagrams)]
     write_pcapng_links(os.path.join(out_dir, "cells_two_links.pcapng"), mixed)
 
     # A BCCH-BCH message of 30 bytes as frame 13; the frames after it decode.
