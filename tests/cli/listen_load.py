@@ -10,7 +10,9 @@ usage: listen_load.py SIBDECODE [SIBS [--no-rss-bound]]
 """
 
 import os
+import pty
 import re
+import select
 import signal
 import socket
 import struct
@@ -170,6 +172,23 @@ def main(argv):
                                       line)]
             check(len(status) >= 1, "--status: a status line every second")
             print("%d SIGINT under load: ended after %.2f s" % (signals, took))
+        # On a terminal the status line is drawn in place every second, unasked.
+        master, slave = pty.openpty()
+        port = free_port()
+        proc = subprocess.Popen([tool, "--listen", "127.0.0.1:%d" % port],
+                                stdout=subprocess.DEVNULL, stderr=slave)
+        os.close(slave)
+        seen = b""
+        began = time.monotonic()
+        while time.monotonic() - began < 2.5:
+            ready, _, _ = select.select([master], [], [], 0.1)
+            if ready:
+                seen += os.read(master, 65536)
+        proc.send_signal(signal.SIGINT)
+        proc.wait(timeout=10)
+        os.close(master)
+        check(re.search(rb"\rudp:127\.0\.0\.1:\d+: 0 packets, 0 SIBs, 0 skipped\x1b\[K", seen)
+              is not None, "status line on a terminal: %r" % seen[-200:])
     print("%d failures" % len(failures))
     return 1 if failures else 0
 
