@@ -262,8 +262,10 @@ int Listen(const Options& options, BatchDecoder& decoder) {
   int status = kExitOk;
   unsigned char datagram[65536];
   Note("%s: listening (Ctrl-C ends)\n", name.c_str());
+  // The status line on a terminal that also shows the SIBs; not when they
+  // go into a pipe (whose reader may write to the same terminal) unless asked.
   const bool terminal = isatty(STDERR_FILENO) != 0;
-  const bool showStatus = terminal || options.status;
+  const bool showStatus = (terminal && isatty(STDOUT_FILENO) != 0) || options.status;
   struct timespec lastStatus = Now();
   // Stopped once: what the socket holds already is still decoded, for a
   // moment at most; stopped twice: at once.
