@@ -71,7 +71,11 @@ struct PcapWriter {
     if (file == nullptr) return false;
     constexpr uint32_t kLinktypeRaw = 101;
     const uint32_t header[6] = {0xA1B2C3D4, 2 | (4u << 16), 0, 0, 65535, kLinktypeRaw};
-    return std::fwrite(header, sizeof header, 1, file) == 1 && std::fflush(file) == 0;
+    if (std::fwrite(header, sizeof header, 1, file) == 1 && std::fflush(file) == 0) return true;
+    const int error = errno;
+    Close();
+    errno = error;
+    return false;
   }
 
   bool Write(const struct timeval& arrival, const struct sockaddr_storage& from,
@@ -207,6 +211,7 @@ int OpenSocket(const std::string& address, std::string* name, int* status) {
     }
     // No SO_REUSEADDR: the kernel would hand each datagram to one of the
     // programs bound to the port, so a second listener is refused instead.
+
     // Bursts of a busy cell must not be lost while a long text is written.
     const int receiveBuffer = 4 << 20;
     setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof(receiveBuffer));
