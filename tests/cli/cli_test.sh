@@ -99,6 +99,7 @@ unknown option|--frobnicate|2|sibdecode: unknown option '--frobnicate' (see --he
 --listen bad IPv6 port|--listen=[::1]:0|2|sibdecode: --listen [::1]:0: expected [ADDR:]PORT (PORT 1..65535)
 --listen port out of range|--listen 99999|2|sibdecode: --listen 99999: expected [ADDR:]PORT (PORT 1..65535)
 --write without --listen|--write x.pcap $work/bare3.hex|2|sibdecode: --write and --status go with --listen
+--write into a missing folder|--listen 127.0.0.1:$(python3 "$(dirname "$0")/pcap_tool.py" free-port) --write $work/missing/x.pcap|1|sibdecode: --write $work/missing/x.pcap: No such file or directory
 -- before a file name|-- $work/bare3.hex|2|$work/bare3.hex:1: 10 bytes are not a whole number of 31-byte blocks*
 missing file|$work/missing.hex|1|$work/missing.hex: No such file or directory
 EOF2
