@@ -15,6 +15,7 @@ import argparse
 import json
 import os
 import re
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -166,6 +167,9 @@ def main():
 
         # Compressed captures are read as the plain file (the tools' own formats).
         for program, suffix in (("gzip", ".gz"), ("xz", ".xz"), ("zstd", ".zst")):
+            if shutil.which(program) is None:
+                print("%s is not installed: %s captures not checked" % (program, suffix))
+                continue
             packed = cells + suffix
             with open(cells, "rb") as f, open(packed, "wb") as g:
                 subprocess.run([program, "-c"], stdin=f, stdout=g, check=True)
