@@ -164,7 +164,10 @@ def main(argv):
             took = time.monotonic() - began
             flood.stop = True
             flood.join()
-            check(took < 1.0 and rc == 0,
+            # The tool decodes what came before the signal for 0.3 s at most; the
+            # margin is for a loaded machine. (Without that limit a flood that
+            # never pauses keeps the run going until it is killed.)
+            check(took < 3.0 and rc == 0,
                   "%d SIGINT under load: ended after %.2f s, exit %d" % (signals, took, rc))
             with open(err_path) as f:
                 status = [line for line in f.read().splitlines()
