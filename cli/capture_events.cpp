@@ -144,13 +144,15 @@ bool TakeCaptureEvent(CaptureRun& run, sibdecode::CaptureReader* reader, int* st
   return true;
 }
 
-void WriteCaptureCounts(const CaptureRun& run, const sibdecode::CaptureReader* reader) {
-  sibdecode::CaptureCounts counts;
-  sibdecode::GetCaptureCounts(reader, &counts);
-  // Why packets were skipped, the causes met only.
+std::string SkipCauses(const sibdecode::CaptureCounts& counts) {
   static const char* const kCauses[sibdecode::kSkipCauseCount] = {
-      "unsupported link type",         "not UDP",     "not GSMTAP",    "unsupported GSMTAP version",
-      "other GSMTAP type or sub-type", "IP fragment", "captured twice"};
+      "other link type or network protocol",
+      "not UDP or cut short",
+      "other UDP port",
+      "not GSMTAP version 2",
+      "other GSMTAP type or sub-type",
+      "IP fragment",
+      "captured twice"};
   std::string causes;
   for (int cause = 0; cause < sibdecode::kSkipCauseCount; ++cause) {
     if (counts.skippedBy[cause] == 0) continue;
@@ -158,10 +160,23 @@ void WriteCaptureCounts(const CaptureRun& run, const sibdecode::CaptureReader* r
     causes += std::to_string(counts.skippedBy[cause]) + " " + kCauses[cause];
   }
   if (!causes.empty()) causes += ")";
+  return causes;
+}
+
+void WriteCaptureCounts(const CaptureRun& run, const sibdecode::CaptureReader* reader) {
+  sibdecode::CaptureCounts counts;
+  sibdecode::GetCaptureCounts(reader, &counts);
+  const std::string causes = SkipCauses(counts);
   std::string folded;
   if (run.options.changes) {
     folded = ", " + std::to_string(run.decoder.cells.copiesFolded - run.foldedBefore) +
              " identical copies not printed";
+  }
+  const uint64_t notKept = run.decoder.cells.versionsNotKept - run.notKeptBefore;
+  if (notKept > 0) {
+    folded += ", " + std::to_string(notKept) + " versions not kept (more than " +
+              std::to_string(kMaxVersionsKept) + " in all or " +
+              std::to_string(kMaxVersionsPerType) + " per cell and type)";
   }
   Note("%s: %" PRIu64 " %s, %" PRIu64 " skipped%s; %" PRIu64 " SIBs decoded (%" PRIu64
        " complete, %" PRIu64 " stopped early), %" PRIu64 " not decoded, %" PRIu64

@@ -21,7 +21,8 @@ struct CaptureRun {
         decoder(runDecoder),
         name(runName),
         unit(runUnit),
-        foldedBefore(runDecoder.cells.copiesFolded) {}
+        foldedBefore(runDecoder.cells.copiesFolded),
+        notKeptBefore(runDecoder.cells.versionsNotKept) {}
   CaptureRun(const CaptureRun&) = delete;
   CaptureRun& operator=(const CaptureRun&) = delete;
   ~CaptureRun();
@@ -29,8 +30,9 @@ struct CaptureRun {
   const Options& options;
   BatchDecoder& decoder;  // the cells over all inputs
   const std::string& name;
-  const char* unit;       // what the reader's frames are: "frames", "packets"
-  uint64_t foldedBefore;  // the cells' folded copies when the run began
+  const char* unit;        // what the reader's frames are: "frames", "packets"
+  uint64_t foldedBefore;   // the cells' folded copies when the run began
+  uint64_t notKeptBefore;  // the cells' versions not kept when the run began
   sibdecode::DecoderState* jsonState = nullptr;  // --json: decodes each SIB's bits as JSON
   std::vector<char> json;
 };
@@ -38,6 +40,10 @@ struct CaptureRun {
 // Takes the reader's next event and writes it; false when there is none (or
 // the output is closed). *status becomes the worse of it and the event's Exit.
 bool TakeCaptureEvent(CaptureRun& run, sibdecode::CaptureReader* reader, int* status);
+
+// " (3 not UDP or cut short, 1 IP fragment)": why packets were skipped, the
+// causes met only; empty when none was.
+std::string SkipCauses(const sibdecode::CaptureCounts& counts);
 
 // The closing line: frames, skipped packets by cause, SIBs, drops.
 void WriteCaptureCounts(const CaptureRun& run, const sibdecode::CaptureReader* reader);

@@ -42,7 +42,8 @@ long long ReadHeadThenFile(void* context, void* buffer, size_t size) {
 }  // namespace
 
 bool MayStartCapture(const unsigned char* head, size_t size) {
-  static const unsigned char kFirstBytes[] = {0xD4, 0xA1, 0x4D, 0x0A};
+  // pcap (both byte orders, micro- and nanoseconds), pcapng; gzip, xz, zstd.
+  static const unsigned char kFirstBytes[] = {0xD4, 0xA1, 0x4D, 0x0A, 0x1F, 0xFD, 0x28};
   if (size == 0) return true;
   if (size >= 4) return sibdecode::IsCaptureMagic(head, size);
   return std::memchr(kFirstBytes, head[0], sizeof(kFirstBytes)) != nullptr;
@@ -71,7 +72,8 @@ int ReadCapture(InputFile& input, const std::string& name, const Options& option
     ProgressUpdate(source.bytesRead, decoder.sibs);
   }
   ProgressEnd();
-  WriteCaptureCounts(run, reader);
+  // A reader that closed the output (`| head`) gets nothing more, nor do the notes.
+  if (!OutputClosed()) WriteCaptureCounts(run, reader);
   sibdecode::CloseCapture(reader);
   return status;
 }

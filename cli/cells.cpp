@@ -75,6 +75,7 @@ void WriteCellJson(uint64_t cellKey, const CellRecord& cell) {
     OutUnsigned(record.count);
     OutLiteral(",\"versions\":");
     OutUnsigned(record.versions.size());
+    if (record.versionsFull) OutLiteral(",\"moreVersions\":true");
     OutLiteral("}");
   }
   OutLiteral("]}\n");
@@ -99,6 +100,7 @@ void WriteCellRow(uint64_t cellKey, const CellRecord& cell) {
     OutUnsigned(record.count);
     OutLiteral("/");
     OutUnsigned(record.versions.size());
+    if (record.versionsFull) OutLiteral("+");
   }
   OutLiteral("\n");
 }
@@ -111,7 +113,16 @@ bool RecordSib(CellBook& book, const SibSeen& sib, long long* copies) {
   SibTypeRecord& record = cell.types[sib.sibType];
   const std::string_view encoding(reinterpret_cast<const char*>(sib.encoding), sib.encodingLen);
   ++record.count;
-  record.versions.insert(std::hash<std::string_view>()(encoding));
+  const uint64_t version = std::hash<std::string_view>()(encoding);
+  if (record.versions.count(version) == 0) {
+    if (record.versions.size() < kMaxVersionsPerType && book.versionsKept < kMaxVersionsKept) {
+      record.versions.insert(version);
+      ++book.versionsKept;
+    } else {
+      record.versionsFull = true;
+      ++book.versionsNotKept;
+    }
+  }
   if (sib.decoded && sib.summary != nullptr) {
     const unsigned int parts = sibdecode::SibSummaryParts(sib.sibType);
     if (parts & (sibdecode::kSummarySib3CellIdentity | sibdecode::kSummarySib4CellIdentity)) {

@@ -15,9 +15,15 @@ namespace cli {
 
 constexpr unsigned int kSibTypes = 32;
 
+// The distinct encodings told apart, to bound what a long run keeps (a
+// flood of distinct SIBs): per cell and SIB type, and in all.
+constexpr size_t kMaxVersionsPerType = 1024;
+constexpr uint64_t kMaxVersionsKept = 65536;
+
 struct SibTypeRecord {
   uint64_t count = 0;           // SIBs of this type completed
-  std::set<uint64_t> versions;  // hashes of their distinct encodings
+  std::set<uint64_t> versions;  // hashes of their distinct encodings, up to the bounds
+  bool versionsFull = false;    // a version was not kept: there may be more than versions.size()
   std::string lastPrinted;      // --changes: the encoding printed last
   bool printed = false;
   uint64_t copiesSincePrint = 0;  // identical to lastPrinted, not printed
@@ -39,6 +45,9 @@ constexpr uint64_t kNoCellKey = UINT64_MAX;
 struct CellBook {
   std::map<uint64_t, CellRecord> cells;  // by ARFCN, in order
   uint64_t copiesFolded = 0;             // --changes: SIBs not printed
+  uint64_t versionsKept = 0;             // in all cells and types
+  uint64_t versionsNotKept = 0;          // SIBs whose encoding was not among those kept
+                                         // when the bounds were reached
 };
 
 // A completed SIB. `encoding` identifies its content: the SIB's bits for

@@ -85,6 +85,35 @@ bool ParseHexLine(const char* line, size_t size, unsigned char* bytes, size_t* c
   return true;
 }
 
+// True when the first bytes of the input hold a NUL, or more than one in
+// eight bytes that are neither printable ASCII, white space nor part of a
+// well-formed UTF-8 character (comments in any language are text).
+bool LooksBinary(const char* data, size_t size) {
+  constexpr size_t kLookAt = 4096;
+  if (size > kLookAt) size = kLookAt;
+  size_t odd = 0;
+  for (size_t i = 0; i < size; ++i) {
+    const unsigned char c = static_cast<unsigned char>(data[i]);
+    if (c == 0) return true;
+    if ((c >= 0x20 && c < 0x7F) || (c >= '\t' && c <= '\r')) continue;
+    const size_t follow = c >= 0xC2 && c <= 0xDF   ? 1
+                          : c >= 0xE0 && c <= 0xEF ? 2
+                          : c >= 0xF0 && c <= 0xF4 ? 3
+                                                   : 0;
+    size_t k = 0;
+    while (k < follow && i + 1 + k < size &&
+           (static_cast<unsigned char>(data[i + 1 + k]) & 0xC0) == 0x80) {
+      ++k;
+    }
+    if (follow > 0 && (k == follow || i + 1 + k == size)) {
+      i += k;  // a character, or one cut by the end of what was looked at
+      continue;
+    }
+    ++odd;
+  }
+  return odd * 8 > size;
+}
+
 }  // namespace
 
 bool FillInput(InputFile* input) {
@@ -127,6 +156,13 @@ void ReleaseInput(InputFile* input) {
 
 int ReadHex(InputFile& input, const std::string& name, const Options& options,
             BatchDecoder& decoder) {
+  // Binary input (an archive, an image, a capture format not known here)
+  // would give a note for nearly every line: it gets one note instead.
+  if (input.begin == input.end) FillInput(&input);
+  if (LooksBinary(input.data + input.begin, input.end - input.begin)) {
+    Note("%s: not a capture or hex text\n", name.c_str());
+    return kExitMalformed;
+  }
   int status = kExitOk;
   std::vector<unsigned char> bytes;
   unsigned long lineNumber = 0;

@@ -35,19 +35,29 @@ int ReadOne(const std::string& path, const cli::Options& options, cli::BatchDeco
     return cli::kExitIo;
   }
   const std::string name = isStdin ? "<stdin>" : path;
+  // Files, pipes and standard input alike: what was read to tell a capture
+  // from other input is handed on, the file is never opened again. A capture
+  // is told by its magic number whatever the options.
+  const auto head = [&input] { return reinterpret_cast<const unsigned char*>(input.data); };
+  while (input.end < 4 && cli::MayStartCapture(head(), input.end) && cli::FillInput(&input)) {
+  }
   int status;
-  if (!options.binary && !options.bareSib) {
-    // Files, pipes and standard input alike: what was read to tell a capture
-    // from hex text is handed on, the file is never opened again.
-    const auto head = [&input] { return reinterpret_cast<const unsigned char*>(input.data); };
-    while (input.end < 4 && cli::MayStartCapture(head(), input.end) && cli::FillInput(&input)) {
-    }
-    if (input.end >= 4 && cli::MayStartCapture(head(), input.end)) {
+  if (input.end == 0 && input.atEnd && !input.failed && !input.noMemory) {
+    cli::Note("%s: empty, nothing to decode\n", name.c_str());
+    if (!isStdin) close(input.fd);
+    cli::ReleaseInput(&input);
+    return cli::kExitOk;
+  }
+  if (input.end >= 4 && cli::MayStartCapture(head(), input.end)) {
+    if (options.bareSib) {
+      cli::Note("%s: a capture file, not bare SIBs: read it without --sib\n", name.c_str());
+      status = cli::kExitMalformed;
+    } else {
       status = cli::ReadCapture(input, name, options, decoder);
-      cli::ReleaseInput(&input);
-      if (!isStdin) close(input.fd);
-      return status;
     }
+    cli::ReleaseInput(&input);
+    if (!isStdin) close(input.fd);
+    return status;
   }
   if (decoder.state == nullptr) {
     decoder.state = sibdecode::CreateDecoderState();

@@ -25,13 +25,20 @@ const char kUsage[] =
     "Input, by default: hex text, one batch of 31-byte BCH blocks per line.\n"
     "Spaces and tabs between digits are allowed, '#' starts a comment, blank\n"
     "lines are skipped. A FILE that starts with a pcap or pcapng magic number\n"
-    "is read as a capture: its GSMTAP UMTS RRC BCCH-BCH packets (UDP port 4729)\n"
-    "are grouped per cell by ARFCN and every SIB is decoded as soon as all its\n"
-    "segments are there, after a '#' line with its frames, ARFCN and time.\n"
+    "(also compressed with gzip, xz or zstd) is read as a capture whatever the\n"
+    "options (--sib refuses it): its GSMTAP UMTS RRC BCCH-BCH packets (UDP port\n"
+    "4729) are grouped per cell by ARFCN and every SIB is decoded as soon as all\n"
+    "its segments are there, after a '#' line with its frames, ARFCN and time.\n"
     "\n"
     "  --listen [[ADDR:]PORT]  receive GSMTAP over UDP (default 127.0.0.1:4729;\n"
     "              IPv6 as [ADDR]:PORT) and decode as packets arrive, until\n"
-    "              Ctrl-C (SIGINT) or SIGTERM\n"
+    "              Ctrl-C (SIGINT) or SIGTERM; a second Ctrl-C ends at once.\n"
+    "              On a terminal a status line (packets, SIBs, skipped)\n"
+    "              is redrawn every second (not when the SIBs go into a pipe)\n"
+    "  --write FILE.pcap  with --listen: keep the packets received as a pcap\n"
+    "              (written as they come), to be read again later\n"
+    "  --status    with --listen: the status line every second also when\n"
+    "              the output is a pipe or a file\n"
     "  --bin       the whole file is one batch of raw bytes\n"
     "  --summary   after each SIB print the summary record (cell identities,\n"
     "              neighbour-cell lists)\n"
@@ -43,7 +50,9 @@ const char kUsage[] =
     "              between them\n"
     "  --cells     instead of the SIBs, one table of the cells seen (ARFCN,\n"
     "              cell identity, SIB types with counts and versions, neighbour\n"
-    "              counts, first and last time), after the input\n"
+    "              counts, first and last time), after the input. At most\n"
+    "              65536 versions are told apart in all (1024 per cell and\n"
+    "              type); more show as N+ and in the counts\n"
     "  --sib TYPE  each line (or the whole file with --bin) is a bare SIB of\n"
     "              TYPE, without BCH framing; no raw-data trailer. TYPE is a name\n"
     "              (mib, sb1, 3, 5bis, 11bis, 15.1bis, 19: SIB numbers name\n"
@@ -60,8 +69,10 @@ const char kUsage[] =
     "(\\r\\n line ends). A batch that yields no text gets a one-line note on\n"
     "standard error. Errors are reported one per line and the rest of the input\n"
     "is still decoded. Exit status: 0 when all input was read, 1 when a file or\n"
-    "capture cannot be read or is truncated, or the output cannot be written,\n"
-    "2 on malformed hex, a capture packet of the wrong size or bad arguments.\n";
+    "capture cannot be read or is truncated, --listen cannot bind its address,\n"
+    "or the output cannot be written, 2 on malformed hex, input that is neither\n"
+    "a capture nor hex text, a capture packet of the wrong size, a SIB whose\n"
+    "decode stopped early, or bad arguments.\n";
 
 bool ParseSibType(const char* text, unsigned int* type) {
   return sibdecode::SibTypeFromName(text, type) == 1;
@@ -86,7 +97,8 @@ int ParseArguments(int argc, char** argv, Options* options) {
       hasValue = true;
       arg.resize(equals);
     }
-    const bool takesValue = arg == "--sib" || arg == "--listen" || arg == "--release";
+    const bool takesValue =
+        arg == "--sib" || arg == "--listen" || arg == "--write" || arg == "--release";
     if (hasValue && !takesValue) {
       std::fprintf(stderr, "sibdecode: %s takes no value\n", arg.c_str());
       return kExitMalformed;
@@ -122,6 +134,21 @@ int ParseArguments(int argc, char** argv, Options* options) {
         return kExitMalformed;
       }
       options->release7 = value == "7";
+    } else if (arg == "--status") {
+      options->status = true;
+    } else if (arg == "--write") {
+      if (!hasValue) {
+        if (i + 1 >= argc) {
+          std::fprintf(stderr, "sibdecode: --write needs a file name\n");
+          return kExitMalformed;
+        }
+        value = argv[++i];
+      }
+      if (value.empty()) {
+        std::fprintf(stderr, "sibdecode: --write needs a file name\n");
+        return kExitMalformed;
+      }
+      options->writePath = value;
     } else if (arg == "--sib") {
       if (!hasValue) {
         if (i + 1 >= argc) {
@@ -157,6 +184,10 @@ int ParseArguments(int argc, char** argv, Options* options) {
   }
   if (options->listen && (!options->files.empty() || options->binary || options->bareSib)) {
     std::fprintf(stderr, "sibdecode: --listen reads no FILE, --bin or --sib\n");
+    return kExitMalformed;
+  }
+  if (!options->listen && (!options->writePath.empty() || options->status)) {
+    std::fprintf(stderr, "sibdecode: --write and --status go with --listen\n");
     return kExitMalformed;
   }
   if (options->files.empty()) options->files.push_back("-");

@@ -17,6 +17,8 @@ struct Options {
   bool cells = false;     // the table of cells instead of the SIB texts
   bool listen = false;    // GSMTAP over UDP instead of files
   std::string listenAddress = "127.0.0.1:4729";
+  std::string writePath;  // --write: what --listen receives, kept as a pcap
+  bool status = false;    // --status: the status line also when standard error is no terminal
   std::vector<std::string> files;
 };
 

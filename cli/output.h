@@ -54,6 +54,10 @@ void ProgressStart(const char* name, unsigned long long totalBytes);
 void ProgressUpdate(unsigned long long bytesRead, unsigned long long sibs);
 void ProgressEnd();
 
+// A status line on standard error: on a terminal redrawn in place (and
+// cleared before anything else is written to it), otherwise one line each.
+void StatusLine(const char* text, bool terminal);
+
 // One line on standard error. On a terminal, or when standard error goes to
 // the same file as standard output, what standard output holds comes first.
 void Note(const char* format, ...) __attribute__((format(printf, 1, 2)));

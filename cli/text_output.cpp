@@ -225,6 +225,16 @@ void ProgressEnd() {
   progress.active = false;
 }
 
+void StatusLine(const char* text, bool terminal) {
+  if (!terminal) {
+    Note("%s\n", text);
+    return;
+  }
+  if (output.size != 0 && IsTerminal()) Flush();
+  std::fprintf(stderr, "\r%s\033[K", text);
+  progress.drawn = true;
+}
+
 void Note(const char* format, ...) {  // NOLINT(cert-dcl50-cpp): checked as printf formats
   if (output.size != 0 && KeepNotesInOrder()) Flush();
   ClearProgress();

@@ -1,9 +1,10 @@
-// sibdecode captures: pcap and pcapng files read through libpcap, and GSMTAP
-// datagrams handed over one by one. GSMTAP UMTS RRC BCCH-BCH messages are fed
-// to the streaming entry point, one cell per ARFCN; the reader hands back each
-// decoded SIB, each dropped chain and each fault, in capture order.
+// sibdecode captures: pcap files read through libpcap, pcapng files read
+// block by block, either compressed or not, and GSMTAP datagrams handed over
+// one by one. GSMTAP UMTS RRC BCCH-BCH messages are fed to the streaming entry
+// point, one cell per ARFCN; the reader hands back each decoded SIB, each
+// dropped chain and each fault, in capture order.
 //
-// libpcap is not linked: it is loaded when the first capture file is opened
+// libpcap is not linked: it is loaded when the first pcap file is opened
 // (SIBDECODE_LIBPCAP in the environment names another file to load). A reader
 // fed with datagrams never loads it.
 #pragma once
@@ -44,7 +45,7 @@ enum CaptureEventKind : int {
 // Why a packet was skipped.
 enum CaptureSkipCause : int {
   kSkipLinkLayer = 0,      // a link type or network protocol other than IPv4/IPv6
-  kSkipNotUdp = 1,         // not UDP, or cut inside the IP or UDP header
+  kSkipNotUdp = 1,         // not UDP, or cut inside the IP or UDP header (or to nothing)
   kSkipOtherPort = 2,      // UDP, but neither port is GSMTAP's (4729)
   kSkipNotGsmtap = 3,      // to the GSMTAP port, but not a GSMTAP version 2 header
   kSkipOtherMessage = 4,   // GSMTAP of another type, or UMTS RRC other than BCCH-BCH
@@ -97,6 +98,11 @@ struct CaptureCounts {
   uint64_t sibsWarned;                  // ... of sibsDecoded, with a warning
 };
 
+// Captures are pcap files (read through libpcap) or pcapng files (read block
+// by block, also those that merge interfaces of several link types), either
+// plain or compressed with gzip, xz or zstd (zlib, liblzma or libzstd is
+// loaded when the first such capture is opened).
+//
 // Opens a capture file by path (opened once: FIFOs and /dev/fd paths work).
 // On failure *reader is null and `message` (when not null) holds a line saying
 // why, cut to messageCapacity bytes with its NUL.
@@ -130,7 +136,8 @@ SIBDECODE_API int FeedGsmtapDatagram(CaptureReader* reader, const unsigned char*
                                      size_t size, int64_t seconds, uint32_t microseconds);
 
 // Gives up the chains still pending in a fed reader (kCaptureDrop events,
-// flushed). Returns the number of events waiting, -1 for a null reader.
+// flushed). Returns the number of events waiting, -1 for a null reader or a
+// reader of a file (whose chains are flushed at its end).
 SIBDECODE_API int FinishGsmtapReader(CaptureReader* reader);
 
 // The next event: 1 with *event filled, 0 when there is none (a file: it has
@@ -151,8 +158,9 @@ SIBDECODE_API void CloseCapture(CaptureReader* reader);
 // Why a chain was dropped, in a few words ("a segment is missing or repeated").
 SIBDECODE_API const char* ChainDropReasonText(ChainDropReason reason);
 
-// True when the bytes start with a pcap or pcapng magic number (4 bytes are
-// enough to tell).
+// True when the bytes start with a pcap or pcapng magic number, or with that
+// of a gzip, xz or zstd stream, which the reader opens as a compressed capture
+// (4 bytes are enough to tell).
 SIBDECODE_API bool IsCaptureMagic(const unsigned char* head, size_t size);
 
 }  // namespace sibdecode

@@ -202,7 +202,9 @@ SIBDECODE_C_API const char* sibdecode_warning_text(int32_t warning);
 /* The report in one line ("stopped at bit 55 in cellSelectReselectInfo...: end of
  * data; warning at bit ..."), empty for a complete decode without warnings. At
  * most `capacity` bytes, NUL-terminated when capacity > 0; returns the length of
- * the whole line. */
+ * the whole line. The report is read no further than its struct_size: a
+ * report too small to hold its stop is described as empty, warnings it does
+ * not hold whole are left out. */
 SIBDECODE_C_API size_t sibdecode_report_describe(const sibdecode_report* report, char* text,
                                                  size_t capacity);
 
@@ -372,7 +374,8 @@ SIBDECODE_C_API int32_t sibdecode_capture_feed_gsmtap(sibdecode_capture* capture
                                                       const uint8_t* datagram, size_t size,
                                                       int64_t seconds, uint32_t microseconds);
 
-/* Fed reader: gives up the chains still pending. Returns the events waiting. */
+/* Fed reader: gives up the chains still pending. Returns the events waiting,
+ * or SIBDECODE_BAD_ARGUMENT (also for a reader of a file: its end flushes them). */
 SIBDECODE_C_API int32_t sibdecode_capture_finish(sibdecode_capture* capture);
 
 /* The next event: 1 (filled), 0 (none: the file is read to its end and its
@@ -392,7 +395,8 @@ SIBDECODE_C_API int32_t sibdecode_capture_set_release(sibdecode_capture* capture
 /* Why a chain was dropped, in a few words; "dropped" for an unknown reason. */
 SIBDECODE_C_API const char* sibdecode_drop_reason_text(int32_t drop_reason);
 
-/* 1 when the bytes start with a pcap or pcapng magic number, else 0. */
+/* 1 when the bytes start with a pcap or pcapng magic number, or that of a
+ * gzip, xz or zstd stream (a compressed capture), else 0. */
 SIBDECODE_C_API int32_t sibdecode_is_capture_magic(const uint8_t* head, size_t size);
 
 #ifdef __cplusplus

@@ -20,6 +20,8 @@
 // offset, so32: 32 frames, 16 SFN-prime steps.
 #include <cstring>
 #include <exception>
+#include <iterator>
+#include <list>
 #include <new>
 #include <unordered_map>
 #include <vector>
@@ -69,6 +71,8 @@ struct CellChains {
   PendingChain bySibType[kSibTypeCount];
   uint32_t activeCount = 0;
   uint64_t lastFeed = 0;  // feed number of the last segment any of its chains took
+  bool placed = false;    // `place` is its entry in StreamState::byLastFeed
+  std::list<uint64_t>::iterator place;
 };
 
 }  // namespace
@@ -78,6 +82,9 @@ struct StreamState {
   SegmentQueue blockSegments;  // the segments of the block being fed
   std::unordered_map<uint64_t, CellChains> cells;
   std::unordered_map<uint64_t, CellSchedule> schedules;  // latest MIB/SB schedule per cell
+  // The keys of `cells`, the one fed least recently first: the cell to give
+  // up is found without looking at the others.
+  std::list<uint64_t> byLastFeed;
   StreamCounts counts = {};
   StreamDecodeCounts decodeCounts = {};
   uint64_t feedNumber = 0;
@@ -229,6 +236,13 @@ void DropAll(StreamState& state, uint64_t cellKey, CellChains& cell, ChainDropRe
   }
 }
 
+using CellIterator = std::unordered_map<uint64_t, CellChains>::iterator;
+
+CellIterator EraseCell(StreamState& state, CellIterator cell) {
+  if (cell->second.placed) state.byLastFeed.erase(cell->second.place);
+  return state.cells.erase(cell);
+}
+
 // Gives up the chains that took nothing for kMaxChainAge blocks, and the
 // chains of the cells fed least recently beyond kMaxPendingCells.
 void BoundPending(StreamState& state, Delivery& delivery) {
@@ -241,16 +255,13 @@ void BoundPending(StreamState& state, Delivery& delivery) {
           Drop(state, it->first, sibType, cell, chain, kDropEvicted, delivery);
         }
       }
-      it = cell.activeCount == 0 ? state.cells.erase(it) : std::next(it);
+      it = cell.activeCount == 0 ? EraseCell(state, it) : std::next(it);
     }
   }
-  while (state.cells.size() > kMaxPendingCells) {
-    auto oldest = state.cells.begin();
-    for (auto it = state.cells.begin(); it != state.cells.end(); ++it) {
-      if (it->second.lastFeed < oldest->second.lastFeed) oldest = it;
-    }
+  while (state.cells.size() > kMaxPendingCells && !state.byLastFeed.empty()) {
+    const auto oldest = state.cells.find(state.byLastFeed.front());
     DropAll(state, oldest->first, oldest->second, kDropEvicted, delivery);
-    state.cells.erase(oldest);
+    EraseCell(state, oldest);
   }
 }
 
@@ -337,18 +348,27 @@ int FeedBlock(StreamState* state, uint64_t cellKey, uint64_t blockTag, const uns
     segments.clear();
     WalkBlocks(block, kBchBlockSize, state->decoder.currentSegment, segments);
     if (!segments.empty()) {
-      CellChains& cell = state->cells[cellKey];
+      const CellIterator entry = state->cells.try_emplace(cellKey).first;
+      CellChains& cell = entry->second;
       cell.lastFeed = state->feedNumber;
+      if (!cell.placed) {
+        state->byLastFeed.push_back(cellKey);
+        cell.place = std::prev(state->byLastFeed.end());
+        cell.placed = true;
+      } else {
+        state->byLastFeed.splice(state->byLastFeed.end(), state->byLastFeed, cell.place);
+      }
       for (const tagSibSegment& segment : segments) {
         TakeSegment(*state, cellKey, cell, segment, block, blockTag, delivery);
       }
-      if (cell.activeCount == 0) state->cells.erase(cellKey);
+      if (cell.activeCount == 0) EraseCell(*state, entry);
     }
     BoundPending(*state, delivery);
   } catch (const std::bad_alloc&) {
     // No exception into the host: what was pending may be half updated, so it
     // is given up without events; the stream can be fed again.
     state->cells.clear();
+    state->byLastFeed.clear();
     state->decoder.currentSegment.bitCount = 0;
     return RethrowFromCallback(delivery, kNoMemory);
   }
@@ -361,6 +381,7 @@ int FlushStream(StreamState* state, StreamCallback callback, void* context) {
   for (auto& entry : state->cells)
     DropAll(*state, entry.first, entry.second, kDropFlushed, delivery);
   state->cells.clear();
+  state->byLastFeed.clear();
   return RethrowFromCallback(delivery, delivery.events);
 }
 

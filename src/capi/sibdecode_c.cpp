@@ -394,16 +394,30 @@ int32_t sibdecode_decoder_report_get(const sibdecode_decoder* decoder, sibdecode
 
 size_t sibdecode_report_describe(const sibdecode_report* report, char* text, size_t capacity) {
   if (report == nullptr) return sibdecode::DescribeDecodeReport(nullptr, text, capacity);
+  // The caller's record is read no further than its struct_size: what lies
+  // beyond reads as absent, and only the warnings it holds whole are counted.
+  uint32_t callerSize = 0;
+  std::memcpy(&callerSize, report, sizeof(callerSize));
+  sibdecode_report held{};
+  const size_t size = callerSize < sizeof held ? callerSize : sizeof held;
+  std::memcpy(&held, report, size);
   sibdecode::DecodeReport r;
   r.size = sizeof r;
-  r.sibType = report->sib_type;
-  r.decoded = report->decoded;
-  r.complete = report->complete;
-  r.warningCount = report->warning_count;
-  r.endBit = report->end_bit;
-  FromCNote(report->stop, &r.stop);
+  r.sibType = held.sib_type;
+  r.decoded = held.decoded;
+  r.complete = held.complete;
+  r.endBit = held.end_bit;
+  FromCNote(held.stop, &r.stop);
+  // Where a decode stopped is what there is to say: without it, nothing is said.
+  if (size < offsetof(sibdecode_report, stop) + sizeof held.stop) r.decoded = 0;
+  const size_t warningsHeld =
+      size < offsetof(sibdecode_report, warnings)
+          ? 0
+          : (size - offsetof(sibdecode_report, warnings)) / sizeof(sibdecode_note);
+  r.warningCount =
+      held.warning_count < warningsHeld ? held.warning_count : static_cast<uint32_t>(warningsHeld);
   for (unsigned int i = 0; i < r.warningCount && i < sibdecode::kReportWarnings; ++i) {
-    FromCNote(report->warnings[i], &r.warnings[i]);
+    FromCNote(held.warnings[i], &r.warnings[i]);
   }
   return sibdecode::DescribeDecodeReport(&r, text, capacity);
 }
@@ -489,7 +503,8 @@ int32_t sibdecode_capture_feed_gsmtap(sibdecode_capture* capture, const uint8_t*
 
 int32_t sibdecode_capture_finish(sibdecode_capture* capture) {
   if (capture == nullptr) return SIBDECODE_BAD_ARGUMENT;
-  return sibdecode::FinishGsmtapReader(capture->reader);
+  const int waiting = sibdecode::FinishGsmtapReader(capture->reader);
+  return waiting < 0 ? SIBDECODE_BAD_ARGUMENT : waiting;
 }
 
 int32_t sibdecode_capture_next(sibdecode_capture* capture, sibdecode_capture_event* event) {

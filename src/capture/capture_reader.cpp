@@ -4,6 +4,8 @@
 #include <sibdecode/capture.h>
 #include <sibdecode/gsmtap.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -12,7 +14,9 @@
 
 #include "api/decode_report.h"
 #ifndef _WIN32
+#include "decompress.h"
 #include "pcap_library.h"
+#include "pcapng_reader.h"
 #endif
 
 namespace sibdecode {
@@ -41,12 +45,30 @@ struct QueuedEvent {
 constexpr char kNoMemoryMessage[] = "out of memory, pending SIBs dropped";
 constexpr char kNoMemoryForSibMessage[] = "out of memory decoding a SIB, which is lost";
 
+// Bytes read ahead from a read function: the first ones can be looked at
+// before the format is known, and few reads carry many small blocks.
+struct BufferedSource {
+  CaptureReadFunction read = nullptr;
+  void* context = nullptr;
+  std::vector<unsigned char> data;
+  size_t pos = 0;
+  size_t end = 0;
+  bool ended = false;
+  bool failed = false;
+};
+
 }  // namespace
 
 struct CaptureReader {
+  bool fromFile = false;  // a capture file is read (not fed datagrams)
 #ifndef _WIN32
+  std::FILE* file = nullptr;  // the stream handed over, closed with the reader
+  BufferedSource raw;         // the file's bytes
+  Decompressor* decompressor = nullptr;
+  BufferedSource plain;  // the capture's bytes (decompressed when compressed)
   const PcapLibrary* pcap = nullptr;
-  pcap_t* capture = nullptr;
+  pcap_t* capture = nullptr;       // a pcap file, read by libpcap
+  PcapngReader* pcapng = nullptr;  // a pcapng file, read block by block
 #endif
   int linkType = 0;
   bool ended = false;  // a file read to its end, its chains flushed
@@ -189,6 +211,13 @@ void TakePacket(CaptureReader& reader, PacketKind kind, const GsmtapBch& bch, si
   }
 }
 
+// The time of the frame being read. A microseconds field of a million or
+// more (a faulty capture, a caller's slip) carries into the seconds.
+void SetFrameTime(CaptureReader& reader, int64_t seconds, uint64_t microseconds) {
+  reader.seconds = static_cast<int64_t>(static_cast<uint64_t>(seconds) + microseconds / 1000000);
+  reader.microseconds = static_cast<uint32_t>(microseconds % 1000000);
+}
+
 void Flush(CaptureReader& reader) {
   FlushStream(reader.stream, OnStreamEvent, &reader);
   if (reader.eventLost) QueueNoMemory(reader);
@@ -217,50 +246,117 @@ CaptureReader* NewReader() {
 
 #ifndef _WIN32
 
+// A record that cannot be read: what came before is delivered.
+void QueueTruncated(CaptureReader& reader, const char* reason) {
+  ++reader.frame;
+  QueuedEvent* event = NewEvent(reader, kCaptureTruncated);
+  --reader.frame;
+  if (event == nullptr) return;
+  // A fault of the decompressed stream says more than what it cut short.
+  const char* why = reader.decompressor != nullptr && *DecompressorError(reader.decompressor)
+                        ? DecompressorError(reader.decompressor)
+                        : reason;
+  SetMessage(event->message, sizeof(event->message), "truncated or unreadable capture: ", why);
+  event->fixedMessage = nullptr;
+  ++reader.eventCount;
+}
+
+void TakeRecord(CaptureReader& reader, int linkType, const unsigned char* packet, size_t captured,
+                size_t length) {
+  GsmtapBch bch;
+  const PacketKind kind = FindGsmtapBch(linkType, packet, captured, &bch);
+  if (captured == 0) bch.skipCause = kSkipNotUdp;  // a record cut to nothing
+  TakePacket(reader, kind, bch, captured, length);
+}
+
 // Reads one record of the file; at its end (or a fault) flushes the stream.
 void ReadRecord(CaptureReader& reader) {
-  struct pcap_pkthdr* header = nullptr;
-  const u_char* packet = nullptr;
-  const int next = reader.pcap->nextEx(reader.capture, &header, &packet);
-  if (next == 1) {
-    ++reader.frame;
-    reader.seconds = header->ts.tv_sec;
-    reader.microseconds = static_cast<uint32_t>(header->ts.tv_usec);
-    GsmtapBch bch;
-    const PacketKind kind = FindGsmtapBch(reader.linkType, packet, header->caplen, &bch);
-    TakePacket(reader, kind, bch, header->caplen, header->len);
-    return;
-  }
-  if (next == PCAP_ERROR) {
-    // libpcap says how the file ends: a cut record header or packet.
-    ++reader.frame;
-    QueuedEvent* event = NewEvent(reader, kCaptureTruncated);
-    --reader.frame;
-    if (event != nullptr) {
-      SetMessage(event->message, sizeof(event->message),
-                 "truncated or unreadable capture: ", reader.pcap->geterr(reader.capture));
-      event->fixedMessage = nullptr;
-      ++reader.eventCount;
+  if (reader.pcapng != nullptr) {
+    PcapngPacket packet;
+    const int next = NextPcapngPacket(*reader.pcapng, &packet);
+    if (next == 1) {
+      ++reader.frame;
+      SetFrameTime(reader, packet.seconds, packet.microseconds);
+      if (!packet.knownInterface) {
+        // A packet of an interface its file does not describe: no link type to read it by.
+        ++reader.counts.skipped;
+        ++reader.counts.skippedBy[kSkipLinkLayer];
+        return;
+      }
+      TakeRecord(reader, packet.linkType, packet.data, packet.captured, packet.length);
+      return;
     }
+    if (next < 0) QueueTruncated(reader, reader.pcapng->error);
+  } else {
+    struct pcap_pkthdr* header = nullptr;
+    const u_char* packet = nullptr;
+    const int next = reader.pcap->nextEx(reader.capture, &header, &packet);
+    if (next == 1) {
+      ++reader.frame;
+      SetFrameTime(reader, header->ts.tv_sec, static_cast<uint32_t>(header->ts.tv_usec));
+      TakeRecord(reader, reader.linkType, packet, header->caplen, header->len);
+      return;
+    }
+    // libpcap says how the file ends: a cut record header or packet.
+    if (next == PCAP_ERROR) QueueTruncated(reader, reader.pcap->geterr(reader.capture));
   }
   Flush(reader);
   reader.ended = true;
 }
 
-// Takes over an opened libpcap handle.
-int Start(const PcapLibrary* pcap, pcap_t* capture, CaptureReader** out, char* message,
-          size_t messageCapacity) {
-  CaptureReader* reader = NewReader();
-  if (reader == nullptr) {
-    pcap->close(capture);
-    SetMessage(message, messageCapacity, "out of memory", "");
-    return kCaptureNoMemory;
+long long ReadBuffered(void* context, void* buffer, size_t size) {
+  BufferedSource& source = *static_cast<BufferedSource*>(context);
+  if (source.pos == source.end) {
+    if (source.failed) return -1;
+    if (source.ended || size == 0) return 0;
+    source.pos = source.end = 0;
+    const long long n = source.read(source.context, source.data.data(), source.data.size());
+    if (n < 0 || static_cast<unsigned long long>(n) > source.data.size()) {
+      source.failed = true;
+      return -1;
+    }
+    if (n == 0) {
+      source.ended = true;
+      return 0;
+    }
+    source.end = static_cast<size_t>(n);
   }
-  reader->pcap = pcap;
-  reader->capture = capture;
-  reader->linkType = pcap->datalink(capture);
-  *out = reader;
-  return kCaptureOk;
+  const size_t n = std::min(size, source.end - source.pos);
+  std::memcpy(buffer, source.data.data() + source.pos, n);
+  source.pos += n;
+  return static_cast<long long>(n);
+}
+
+// Reads ahead until `size` bytes are held (fewer at the end); false on a read error.
+bool Peek(BufferedSource& source, size_t size) {
+  while (source.end - source.pos < size && !source.ended && !source.failed) {
+    if (source.pos > 0) {
+      std::memmove(source.data.data(), source.data.data() + source.pos, source.end - source.pos);
+      source.end -= source.pos;
+      source.pos = 0;
+    }
+    const size_t room = source.data.size() - source.end;
+    const long long n = source.read(source.context, source.data.data() + source.end, room);
+    if (n < 0 || static_cast<unsigned long long>(n) > room) {
+      source.failed = true;
+    } else if (n == 0) {
+      source.ended = true;
+    } else {
+      source.end += static_cast<size_t>(n);
+    }
+  }
+  return !source.failed;
+}
+
+bool StartSource(BufferedSource& source, CaptureReadFunction read, void* context) {
+  source.read = read;
+  source.context = context;
+  try {
+    source.data.resize(size_t{64} * 1024);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
 }
 
 const PcapLibrary* Pcap(char* message, size_t messageCapacity) {
@@ -286,6 +382,120 @@ ssize_t ReadThroughFunction(void* cookie, char* buffer, size_t size) {
   return n < 0 || static_cast<unsigned long long>(n) > size ? -1 : static_cast<ssize_t>(n);
 }
 
+// A FILE* over the capture's bytes for libpcap; null when the heap ran out.
+std::FILE* StreamOver(BufferedSource& source) {
+  CallerBytes* cookie = new (std::nothrow) CallerBytes{ReadBuffered, &source};
+  if (cookie == nullptr) return nullptr;
+  cookie_io_functions_t functions{};
+  functions.read = ReadThroughFunction;
+  functions.close = [](void* c) {
+    delete static_cast<CallerBytes*>(c);
+    return 0;
+  };
+  std::FILE* stream = fopencookie(cookie, "rb", functions);
+  if (stream == nullptr) delete cookie;
+  return stream;
+}
+
+long long ReadFile(void* context, void* buffer, size_t size) {
+  std::FILE* file = static_cast<std::FILE*>(context);
+  const size_t n = std::fread(buffer, 1, size, file);
+  if (n == 0 && std::ferror(file)) return -1;
+  return static_cast<long long>(n);
+}
+
+void Discard(CaptureReader* reader) {
+  if (reader->capture != nullptr) reader->pcap->close(reader->capture);
+  delete reader->pcapng;
+  DestroyDecompressor(reader->decompressor);
+  if (reader->file != nullptr && reader->file != stdin)
+    static_cast<void>(std::fclose(reader->file));
+  DestroyStreamState(reader->stream);
+  DestroyRepeatedBlockFilter(reader->repeats);
+  delete reader;
+}
+
+// Tells the capture by its first bytes (decompressing it when it is
+// compressed) and starts reading it: pcapng block by block, pcap with libpcap.
+int Open(CaptureReadFunction read, void* context, std::FILE* file, CaptureReader** out,
+         char* message, size_t messageCapacity) {
+  CaptureReader* reader = NewReader();
+  if (reader == nullptr) {
+    if (file != nullptr && file != stdin) static_cast<void>(std::fclose(file));
+    SetMessage(message, messageCapacity, "out of memory", "");
+    return kCaptureNoMemory;
+  }
+  reader->fromFile = true;
+  reader->file = file;
+  const auto fail = [&](int status, const char* prefix, const char* reason) {
+    SetMessage(message, messageCapacity, prefix, reason);
+    Discard(reader);
+    return status;
+  };
+  if (!StartSource(reader->raw, read, context) || !StartSource(reader->plain, nullptr, nullptr)) {
+    return fail(kCaptureNoMemory, "out of memory", "");
+  }
+  if (!Peek(reader->raw, 6)) return fail(kCaptureUnreadable, "unreadable capture: ", "read error");
+  const unsigned char* head = reader->raw.data.data() + reader->raw.pos;
+  const Compression compression = CompressionOf(head, reader->raw.end - reader->raw.pos);
+  if (compression != Compression::kNone) {
+    reader->decompressor =
+        CreateDecompressor(compression, ReadBuffered, &reader->raw, message, messageCapacity);
+    if (reader->decompressor == nullptr) {
+      Discard(reader);
+      return kCaptureUnreadable;
+    }
+    reader->plain.read = ReadDecompressed;
+    reader->plain.context = reader->decompressor;
+  } else {
+    reader->plain.read = ReadBuffered;
+    reader->plain.context = &reader->raw;
+  }
+  if (!Peek(reader->plain, 4)) {
+    return fail(
+        kCaptureUnreadable, "unreadable capture: ",
+        reader->decompressor != nullptr ? DecompressorError(reader->decompressor) : "read error");
+  }
+  head = reader->plain.data.data() + reader->plain.pos;
+  const size_t held = reader->plain.end - reader->plain.pos;
+  if (held >= 4 && head[0] == 0x0A && head[1] == 0x0D && head[2] == 0x0D && head[3] == 0x0A) {
+    reader->pcapng = new (std::nothrow) PcapngReader;
+    if (reader->pcapng == nullptr) return fail(kCaptureNoMemory, "out of memory", "");
+    reader->pcapng->read = ReadBuffered;
+    reader->pcapng->context = &reader->plain;
+    *out = reader;
+    return kCaptureOk;
+  }
+  if (held < 4 || !IsCaptureMagic(head, held)) {
+    const char* what = held == 0 && compression == Compression::kNone
+                           ? "the file is empty"
+                           : "not a pcap or pcapng capture";
+    if (compression == Compression::kNone)
+      return fail(kCaptureUnreadable, "unreadable capture: ", what);
+    char prefix[64];
+    static_cast<void>(std::snprintf(prefix, sizeof prefix, "unreadable capture: %s data, but ",
+                                    CompressionName(compression)));
+    return fail(kCaptureUnreadable, prefix, what);
+  }
+  reader->pcap = Pcap(message, messageCapacity);
+  if (reader->pcap == nullptr) {
+    Discard(reader);
+    return kCaptureNoLibpcap;
+  }
+  std::FILE* stream = StreamOver(reader->plain);
+  if (stream == nullptr) return fail(kCaptureNoMemory, "out of memory", "");
+  char error[PCAP_ERRBUF_SIZE] = "";
+  reader->capture =
+      reader->pcap->fopenOfflineWithTstampPrecision(stream, PCAP_TSTAMP_PRECISION_MICRO, error);
+  if (reader->capture == nullptr) {
+    static_cast<void>(std::fclose(stream));
+    return fail(kCaptureUnreadable, "unreadable capture: ", error);
+  }
+  reader->linkType = reader->pcap->datalink(reader->capture);
+  *out = reader;
+  return kCaptureOk;
+}
+
 #endif  // _WIN32
 
 }  // namespace
@@ -300,15 +510,14 @@ int OpenCaptureFile(const char* path, CaptureReader** reader, char* message,
              "cannot read the capture: ", "this build reads fed GSMTAP datagrams only");
   return kCaptureNoLibpcap;
 #else
-  const PcapLibrary* pcap = Pcap(message, messageCapacity);
-  if (pcap == nullptr) return kCaptureNoLibpcap;
-  char error[PCAP_ERRBUF_SIZE] = "";
-  pcap_t* capture = pcap->openOfflineWithTstampPrecision(path, PCAP_TSTAMP_PRECISION_MICRO, error);
-  if (capture == nullptr) {
-    SetMessage(message, messageCapacity, "unreadable capture: ", error);
+  std::FILE* file = std::fopen(path, "rbe");
+  if (file == nullptr) {
+    char reason[512];
+    static_cast<void>(std::snprintf(reason, sizeof reason, "%s: %s", path, std::strerror(errno)));
+    SetMessage(message, messageCapacity, "unreadable capture: ", reason);
     return kCaptureUnreadable;
   }
-  return Start(pcap, capture, reader, message, messageCapacity);
+  return OpenCaptureStream(file, reader, message, messageCapacity);
 #endif
 }
 
@@ -325,20 +534,7 @@ int OpenCaptureStream(std::FILE* stream, CaptureReader** reader, char* message,
              "cannot read the capture: ", "this build reads fed GSMTAP datagrams only");
   return kCaptureNoLibpcap;
 #else
-  const PcapLibrary* pcap = Pcap(message, messageCapacity);
-  if (pcap == nullptr) {
-    if (stream != stdin) static_cast<void>(std::fclose(stream));
-    return kCaptureNoLibpcap;
-  }
-  char error[PCAP_ERRBUF_SIZE] = "";
-  pcap_t* capture =
-      pcap->fopenOfflineWithTstampPrecision(stream, PCAP_TSTAMP_PRECISION_MICRO, error);
-  if (capture == nullptr) {
-    if (stream != stdin) static_cast<void>(std::fclose(stream));
-    SetMessage(message, messageCapacity, "unreadable capture: ", error);
-    return kCaptureUnreadable;
-  }
-  return Start(pcap, capture, reader, message, messageCapacity);
+  return Open(ReadFile, stream, stream, reader, message, messageCapacity);
 #endif
 }
 
@@ -353,24 +549,7 @@ int OpenCaptureReadFunction(CaptureReadFunction read, void* context, CaptureRead
              "cannot read the capture: ", "this build reads fed GSMTAP datagrams only");
   return kCaptureNoLibpcap;
 #else
-  CallerBytes* cookie = new (std::nothrow) CallerBytes{read, context};
-  if (cookie == nullptr) {
-    SetMessage(message, messageCapacity, "out of memory", "");
-    return kCaptureNoMemory;
-  }
-  cookie_io_functions_t functions{};
-  functions.read = ReadThroughFunction;
-  functions.close = [](void* c) {
-    delete static_cast<CallerBytes*>(c);
-    return 0;
-  };
-  std::FILE* stream = fopencookie(cookie, "rb", functions);
-  if (stream == nullptr) {
-    delete cookie;
-    SetMessage(message, messageCapacity, "out of memory", "");
-    return kCaptureNoMemory;
-  }
-  return OpenCaptureStream(stream, reader, message, messageCapacity);
+  return Open(read, context, nullptr, reader, message, messageCapacity);
 #endif
 }
 
@@ -379,13 +558,10 @@ CaptureReader* CreateGsmtapReader() { return NewReader(); }
 int FeedGsmtapDatagram(CaptureReader* reader, const unsigned char* datagram, size_t size,
                        int64_t seconds, uint32_t microseconds) {
   if (reader == nullptr) return -1;
-#ifndef _WIN32
-  if (reader->capture != nullptr) return -1;
-#endif
+  if (reader->fromFile) return -1;
   if (reader->nextEvent == reader->eventCount) reader->nextEvent = reader->eventCount = 0;
   ++reader->frame;
-  reader->seconds = seconds;
-  reader->microseconds = microseconds;
+  SetFrameTime(*reader, seconds, microseconds);
   GsmtapBch bch;
   TakePacket(*reader, FindBchInGsmtap(datagram, size, false, &bch), bch, 0, 0);
   return static_cast<int>(reader->eventCount - reader->nextEvent);
@@ -393,6 +569,7 @@ int FeedGsmtapDatagram(CaptureReader* reader, const unsigned char* datagram, siz
 
 int FinishGsmtapReader(CaptureReader* reader) {
   if (reader == nullptr) return -1;
+  if (reader->fromFile) return -1;  // a file's chains are flushed at its end, not in the middle
   if (reader->nextEvent == reader->eventCount) reader->nextEvent = reader->eventCount = 0;
   Flush(*reader);
   return static_cast<int>(reader->eventCount - reader->nextEvent);
@@ -403,7 +580,7 @@ int NextCaptureEvent(CaptureReader* reader, CaptureEvent* event) {
   if (reader->nextEvent == reader->eventCount) {
     reader->nextEvent = reader->eventCount = 0;
 #ifndef _WIN32
-    while (reader->capture != nullptr && !reader->ended && reader->eventCount == 0) {
+    while (reader->fromFile && !reader->ended && reader->eventCount == 0) {
       ReadRecord(*reader);
     }
 #endif
@@ -453,11 +630,12 @@ void GetCaptureCounts(const CaptureReader* reader, CaptureCounts* counts) {
 void CloseCapture(CaptureReader* reader) {
   if (reader == nullptr) return;
 #ifndef _WIN32
-  if (reader->capture != nullptr) reader->pcap->close(reader->capture);
-#endif
+  Discard(reader);
+#else
   DestroyStreamState(reader->stream);
   DestroyRepeatedBlockFilter(reader->repeats);
   delete reader;
+#endif
 }
 
 const char* ChainDropReasonText(ChainDropReason reason) {
@@ -484,7 +662,10 @@ bool IsCaptureMagic(const unsigned char* head, size_t size) {
       {0xD4, 0xC3, 0xB2, 0xA1}, {0xA1, 0xB2, 0xC3, 0xD4},  // pcap, microseconds
       {0x4D, 0x3C, 0xB2, 0xA1}, {0xA1, 0xB2, 0x3C, 0x4D},  // pcap, nanoseconds
       {0x0A, 0x0D, 0x0D, 0x0A},                            // pcapng section header block
+      {0x1F, 0x8B, 0x08, 0x00}, {0xFD, 0x37, 0x7A, 0x58},  // gzip (its flags masked), xz
+      {0x28, 0xB5, 0x2F, 0xFD},                            // zstd
   };
+  if (head[0] == 0x1F && head[1] == 0x8B && head[2] == 0x08) return true;
   for (const auto& magic : kMagics) {
     if (std::memcmp(head, magic, 4) == 0) return true;
   }

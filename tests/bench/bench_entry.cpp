@@ -74,6 +74,28 @@ void BM_WalkAndReassemble(benchmark::State& state) {
 }
 BENCHMARK(BM_WalkAndReassemble);
 
+// The stream fed by many cells, each block the first segment of a SIB left
+// pending: beyond the stream's bound of cells with pending chains every block
+// gives up the chains of the cell fed least recently.
+void BM_FeedManyCells(benchmark::State& state) {
+  // The first of the four blocks of the sample's SIB5.
+  static const unsigned char kFirst[31] = {0x00, 0x02, 0x53, 0xE0, 0x83, 0xC1, 0x01, 0x02,
+                                           0xB8, 0x80, 0x88, 0xE0, 0x01, 0xFF, 0xFF, 0xFE,
+                                           0x6B, 0xA3, 0xB1, 0x3D, 0x52, 0x03, 0x60, 0xC0,
+                                           0x17, 0x14, 0x4D, 0x1D, 0xD4, 0x76, 0x4C};
+  const uint64_t cells = static_cast<uint64_t>(state.range(0));
+  sibdecode::StreamState* stream = sibdecode::CreateStreamState();
+  uint64_t fed = 0;
+  for (auto _ : state) {
+    const int events = sibdecode::FeedBlock(stream, fed % cells, fed, kFirst, nullptr, nullptr);
+    benchmark::DoNotOptimize(events);
+    ++fed;
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
+  sibdecode::DestroyStreamState(stream);
+}
+BENCHMARK(BM_FeedManyCells)->Arg(1000)->Arg(16384);
+
 void BM_ReadWholeNumber(benchmark::State& state) {
   const uint64_t range = static_cast<uint64_t>(state.range(0));
   std::vector<uint8_t> data(4096, 0x5A);

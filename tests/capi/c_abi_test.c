@@ -154,6 +154,39 @@ static void check_report(sibdecode_decoder* decoder) {
   report.struct_size = 4;
   CHECK(sibdecode_decoder_report_get(decoder, &report) == SIBDECODE_BAD_ARGUMENT,
         "a struct without room");
+  {
+    /* A report fetched by an older caller into a smaller struct is described
+       from what that struct holds, and read no further (ASan checks). */
+    static const struct {
+      size_t size;
+      int has_stop;
+    } sizes[] = {
+        {sizeof(uint32_t), 0},
+        {offsetof(sibdecode_report, stop), 0},
+        {offsetof(sibdecode_report, warnings), 1},
+        {offsetof(sibdecode_report, warnings) + sizeof(sibdecode_note), 1},
+        {offsetof(sibdecode_report, warnings) + sizeof(sibdecode_note) + 3, 1},
+    };
+    size_t k;
+    CHECK(sibdecode_decode_sib(decoder, 3, cut, sizeof cut, NULL, text, sizeof text, &len) ==
+              SIBDECODE_DECODED,
+          "cut SIB3 again");
+    for (k = 0; k < sizeof sizes / sizeof sizes[0]; ++k) {
+      sibdecode_report* small = (sibdecode_report*)malloc(sizes[k].size);
+      char line[1024];
+      size_t length;
+      memset(small, 0xAB, sizes[k].size);
+      small->struct_size = (uint32_t)sizes[k].size;
+      if (sizes[k].size > sizeof(uint32_t)) {
+        CHECK(sibdecode_decoder_report_get(decoder, small) == 0, "report into a smaller struct");
+      }
+      length = sibdecode_report_describe(small, line, sizeof line);
+      CHECK((length > 0) == (sizes[k].has_stop != 0) && length == strlen(line) &&
+                (!sizes[k].has_stop || strstr(line, ": end of data") != NULL),
+            "a smaller report described from what it holds");
+      free(small);
+    }
+  }
 }
 
 /* What the stream callback keeps. */
@@ -359,6 +392,8 @@ static void check_capture_files(sibdecode_decoder* decoder, const char* pcap, co
   CHECK(by_path.sibs > 0 && by_path.sibs == counts.sibs_decoded && by_path.mismatches == 0,
         "capture SIBs decode as their bits");
   CHECK(counts.frames > by_path.sibs && counts.skipped == 0, "capture frames");
+  CHECK(sibdecode_capture_finish(capture) == SIBDECODE_BAD_ARGUMENT,
+        "a file's reader is not finished by the caller");
   sibdecode_capture_close(capture);
 
   {

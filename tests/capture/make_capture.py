@@ -653,6 +653,30 @@ def write_pcapng(path, linktype, packets):
                                          len(data)) + data))
 
 
+def write_pcapng_links(path, packets):
+    """A pcapng of packets of several link types, one interface per link type, as
+    mergecap writes captures of an Ethernet and a Linux cooked interface merged;
+    `packets` holds (time, linktype, data). A statistics block stands between."""
+    def block(block_type, body):
+        body += b"\0" * (-len(body) % 4)
+        size = 12 + len(body)
+        return struct.pack("<II", block_type, size) + body + struct.pack("<I", size)
+
+    interfaces = []
+    with open(path, "wb") as f:
+        f.write(block(0x0A0D0D0A, struct.pack("<IHHq", 0x1A2B3C4D, 1, 0, -1)))
+        for ts, linktype, data in packets:
+            if linktype not in interfaces:
+                interfaces.append(linktype)
+                # Nanosecond time stamps on the second interface: if_tsresol 9.
+                options = b"" if len(interfaces) == 1 else struct.pack("<HHB3x", 9, 1, 9) + bytes(4)
+                f.write(block(1, struct.pack("<HHI", linktype, 0, 65535) + options))
+                f.write(block(5, struct.pack("<III", 0, 0, 0)))
+            units = 1 if interfaces.index(linktype) == 0 else 1000
+            f.write(block(6, struct.pack("<IIIII", interfaces.index(linktype), (ts * units) >> 32,
+                                         (ts * units) & 0xFFFFFFFF, len(data), len(data)) + data))
+
+
 # ---- a capture: cells, their blocks in time order, and what must come out ----
 
 
@@ -824,6 +848,11 @@ def test_captures(out_dir):
                                ("cells_raw_ipv4.pcap", "raw-ipv4", write_pcap)]:
         linktype, packets = packets_of(datagrams, link)
         writer(os.path.join(out_dir, name), linktype, packets)
+
+    # The same packets over three interfaces of different link types in one pcapng.
+    links = ("ethernet", "cooked-ipv6", "raw-ipv4")
+    mixed = [(ts, *frame(links[k % 3], datagram, k)) for k, (ts, datagram) in enumerate(datagrams)]
+    write_pcapng_links(os.path.join(out_dir, "cells_two_links.pcapng"), mixed)
 
     # A BCCH-BCH message of 30 bytes as frame 13; the frames after it decode.
     datagrams.insert(12, (datagrams[12][0], udp(gsmtap(0, 1, bytes(30)))))

@@ -96,9 +96,12 @@ done <<EOF2
 a flag given a value|--summary=yes|2|sibdecode: --summary takes no value
 unknown option|--frobnicate|2|sibdecode: unknown option '--frobnicate' (see --help)
 --listen with a file|--listen 4729 $sample|2|sibdecode: --listen reads no FILE, --bin or --sib
---listen bad address|--listen=[::1|1|sibdecode: --listen [::1: expected [ADDR:]PORT (PORT 1..65535)
---listen bad port|--listen 127.0.0.1:99999|1|sibdecode: --listen 127.0.0.1:99999: expected [ADDR:]PORT (PORT 1..65535)
---listen bad IPv6 port|--listen=[::1]:0|1|sibdecode: --listen [::1]:0: expected [ADDR:]PORT (PORT 1..65535)
+--listen bad address|--listen=[::1|2|sibdecode: --listen [::1: expected [ADDR:]PORT (PORT 1..65535)
+--listen bad port|--listen 127.0.0.1:99999|2|sibdecode: --listen 127.0.0.1:99999: expected [ADDR:]PORT (PORT 1..65535)
+--listen bad IPv6 port|--listen=[::1]:0|2|sibdecode: --listen [::1]:0: expected [ADDR:]PORT (PORT 1..65535)
+--listen port out of range|--listen 99999|2|sibdecode: --listen 99999: expected [ADDR:]PORT (PORT 1..65535)
+--write without --listen|--write x.pcap $work/bare3.hex|2|sibdecode: --write and --status go with --listen
+--write into a missing folder|--listen 127.0.0.1:$(python3 "$(dirname "$0")/pcap_tool.py" free-port) --write $work/missing/x.pcap|1|sibdecode: --write $work/missing/x.pcap: No such file or directory
 -- before a file name|-- $work/bare3.hex|2|$work/bare3.hex:1: 10 bytes are not a whole number of 31-byte blocks*
 missing file|$work/missing.hex|1|$work/missing.hex: No such file or directory
 EOF2
@@ -226,6 +229,27 @@ if [ -f "$pcap" ]; then
     [ $rc -eq 0 ] && cmp -s "$work/out" "$work/file.out" && grep -q ' 0 skipped; ' "$work/err"
     check "capture from $how" $?
   done
+  # What a file holds decides how it is read, whatever the options: a capture
+  # given with --sib is refused in one line; an empty file gets a note; input
+  # that is neither a capture nor hex text gets one note however long it is.
+  : >"$work/empty"
+  python3 -c 'import random, sys; random.seed(7); sys.stdout.buffer.write(bytes([0x55]) + random.randbytes(2000000))' >"$work/random.bin"
+  while IFS='|' read -r name args want_rc want_err; do
+    # shellcheck disable=SC2086
+    "$tool" $args >"$work/out" 2>"$work/err"; rc=$?
+    [ $rc -eq "$want_rc" ] && [ "$(cat "$work/err")" = "$want_err" ] && [ ! -s "$work/out" ]
+    check "input kind: $name ($rc: $(head -c 300 "$work/err"))" $?
+  done <<EOF2
+capture with --sib|--sib 11 $pcap|2|$pcap: a capture file, not bare SIBs: read it without --sib
+empty file|$work/empty|0|$work/empty: empty, nothing to decode
+empty file with --bin|--bin $work/empty|0|$work/empty: empty, nothing to decode
+random bytes|$work/random.bin|2|$work/random.bin: not a capture or hex text
+random bytes with --sib|--sib 3 $work/random.bin|2|$work/random.bin: not a capture or hex text
+EOF2
+  # A capture read into a closed pipe: no counts line, no message.
+  python3 "$(dirname "$0")/pcap_tool.py" repeat "$pcap" "$work/long.pcap" 200
+  "$tool" "$work/long.pcap" 2>"$work/err" | head -n 1 >/dev/null
+  [ ! -s "$work/err" ]; check "capture into a closed pipe: no counts line" $?
   # glibc's loader reports the libraries it loads with LD_DEBUG=libs.
   LD_DEBUG=libs "$tool" --help >/dev/null 2>"$work/libs"
   if grep -q 'calling init' "$work/libs"; then
@@ -349,6 +373,32 @@ PY
   check "--listen on loopback gets what the capture file gives" $?
   grep -q "^# frames [0-9,]* arfcn 10088 time $(date -u +%Y)-" "$work/live.out"
   check "--listen: the comment line gives the arrival time" $?
+
+  # --write keeps what arrived as a pcap: read again, it gives what the live run gave.
+  port=$(python3 "$pcap_tool" free-port)
+  "$tool" --listen "127.0.0.1:$port" --write "$work/kept.pcap" >"$work/live.out" 2>"$work/live.err" &
+  listener=$!
+  for _ in $(seq 100); do grep -qs 'listening' "$work/live.err" && break; sleep 0.05; done
+  sent=$(python3 "$pcap_tool" send "$pcap" "$port" 5)
+  sleep 0.3
+  kill -INT $listener
+  wait $listener; rc=$?
+  "$tool" "$work/kept.pcap" >"$work/kept.out" 2>"$work/kept.err"; rc2=$?
+  [ $rc -eq 0 ] && [ $rc2 -eq 0 ] && cmp -s "$work/live.out" "$work/kept.out" &&
+    grep -q ": $sent frames, 0 skipped; " "$work/kept.err" && grep -q '::=' "$work/kept.out"
+  check "--listen --write: the pcap reads back to the same SIBs" $?
+
+  # A port another program listens on is refused, not shared: exit 1 naming the port.
+  port=$(python3 "$pcap_tool" free-port)
+  "$tool" --listen "127.0.0.1:$port" >/dev/null 2>"$work/first.err" &
+  listener=$!
+  for _ in $(seq 100); do grep -qs 'listening' "$work/first.err" && break; sleep 0.05; done
+  timeout 10 "$tool" --listen "127.0.0.1:$port" >/dev/null 2>"$work/err"; rc=$?
+  kill -INT $listener
+  wait $listener
+  [ $rc -eq 1 ] &&
+    [ "$(cat "$work/err")" = "sibdecode: --listen 127.0.0.1:$port: port $port is in use by another program" ]
+  check "--listen on a busy port ($rc: $(cat "$work/err"))" $?
 fi
 
 echo "$passed passed, $failed failed"

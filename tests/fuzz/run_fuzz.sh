@@ -4,7 +4,11 @@
 #   FUZZ_TARGET=batch (default): sibdecode_fuzz on tests/fuzz/corpus/, inputs up
 #     to FUZZ_MAX_LEN bytes (default 10000);
 #   FUZZ_TARGET=sib: sibdecode_fuzz_sib (bare SIBs, text and JSON) on
-#     tests/fuzz/corpus_sib/, inputs up to FUZZ_MAX_LEN bytes (default 600).
+#     tests/fuzz/corpus_sib/, inputs up to FUZZ_MAX_LEN bytes (default 600);
+#   FUZZ_TARGET=capture: capture files (pcap, pcapng, gzip/xz/zstd) on
+#     tests/fuzz/corpus_capture/ (default 20000 bytes);
+#   FUZZ_TARGET=gsmtap: fed GSMTAP datagrams on tests/fuzz/corpus_gsmtap/ (5000);
+#   FUZZ_TARGET=capi: C interface call sequences on tests/fuzz/corpus_capi/ (4000).
 set -euo pipefail
 
 seconds="${1:?usage: run_fuzz.sh SECONDS}"
@@ -13,7 +17,10 @@ build="${FUZZ_BUILD_DIR:-$root/build-fuzz}"
 case "${FUZZ_TARGET:-batch}" in
   batch) target=sibdecode_fuzz corpus=corpus max_len="${FUZZ_MAX_LEN:-10000}" ;;
   sib) target=sibdecode_fuzz_sib corpus=corpus_sib max_len="${FUZZ_MAX_LEN:-600}" ;;
-  *) echo "FUZZ_TARGET must be batch or sib" >&2; exit 2 ;;
+  capture) target=sibdecode_fuzz_capture corpus=corpus_capture max_len="${FUZZ_MAX_LEN:-20000}" ;;
+  gsmtap) target=sibdecode_fuzz_gsmtap corpus=corpus_gsmtap max_len="${FUZZ_MAX_LEN:-5000}" ;;
+  capi) target=sibdecode_fuzz_capi corpus=corpus_capi max_len="${FUZZ_MAX_LEN:-4000}" ;;
+  *) echo "FUZZ_TARGET must be batch, sib, capture, gsmtap or capi" >&2; exit 2 ;;
 esac
 work="$root/tests/fuzz/corpus-work/${FUZZ_TARGET:-batch}"
 

@@ -127,8 +127,8 @@ def test_a_capture_that_cannot_be_read_fails_naming_it(client, captures):  # noq
 @pytest.fixture(scope="module")
 def bad_files(captures, tmp_path_factory):  # noqa: F811
     """A PNG named .pcap, a pcap cut in its last record, and a pcapng whose
-    second interface has another link type than its first: (path, frame of
-    the fault or None, SIBs before it)."""
+    thirteenth block says it is longer than the file: (path, frame of the fault
+    or None, SIBs before it). (A pcapng with several link types is read.)"""
     folder = tmp_path_factory.mktemp("bad")
     png = folder / "picture.pcap"
     png.write_bytes(b"\x89PNG\r\n\x1a\n" + bytes(200))
@@ -136,11 +136,11 @@ def bad_files(captures, tmp_path_factory):  # noqa: F811
     cut = folder / "cut.pcap"
     cut.write_bytes(cells[:-20])
     blocks = pcapng_blocks((captures / "cells_cooked_ipv6.pcapng").read_bytes())
-    second = blocks[1][:8] + bytes([1, 0]) + blocks[1][10:]  # the same interface, Ethernet
-    two = folder / "two_link_types.pcapng"
-    two.write_bytes(b"".join(blocks[:12] + [second] + blocks[12:]))
+    lying = blocks[12][:4] + (1 << 30).to_bytes(4, "little") + blocks[12][8:]
+    broken = folder / "broken_block.pcapng"
+    broken.write_bytes(b"".join(blocks[:12] + [lying] + blocks[13:]))
     found = []
-    for path in (png, cut, two):
+    for path in (png, cut, broken):
         records = list(sibdecode.dask.capture_records(str(path)))
         assert sibdecode.dask.is_error(records[-1]) and not any(map(sibdecode.dask.is_error,
                                                                      records[:-1]))

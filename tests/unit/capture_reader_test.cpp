@@ -128,6 +128,7 @@ TEST(GsmtapReader, FaultsSkipsAndUnfinishedChains) {
       {Datagram(block.data(), 31, 7, 0x0c, 7), kSkipOtherMessage},
       {Bytes(block.begin(), block.begin() + 10), kSkipNotGsmtap},
       {Bytes(40, 3), kSkipNotGsmtap},
+      {Bytes(), kSkipNotGsmtap},
   };
   CaptureReader* reader = CreateGsmtapReader();
   std::vector<std::string> texts;
@@ -153,9 +154,9 @@ TEST(GsmtapReader, FaultsSkipsAndUnfinishedChains) {
 
   CaptureCounts counts;
   GetCaptureCounts(reader, &counts);
-  EXPECT_EQ(counts.frames, 7u);
+  EXPECT_EQ(counts.frames, 8u);
   EXPECT_EQ(counts.wrongSize, 1u);
-  EXPECT_EQ(counts.skipped, 5u);
+  EXPECT_EQ(counts.skipped, 6u);
   for (int cause = 0; cause < kSkipCauseCount; ++cause) {
     EXPECT_EQ(counts.skippedBy[cause], expectedSkips[cause]) << "cause " << cause;
   }
@@ -209,6 +210,32 @@ TEST(CaptureReadFunction, ACountAboveTheRoomAskedForIsACutCapture) {
   EXPECT_EQ(cuts[false], 1u);
 }
 #endif
+
+TEST(GsmtapReader, MicrosecondsOutOfRangeCarryIntoTheSeconds) {
+  const Bytes block(31, 0);
+  const struct {
+    int64_t seconds;
+    uint32_t microseconds;
+    int64_t wantSeconds;
+    uint32_t wantMicroseconds;
+  } rows[] = {
+      {1800000000, 999999, 1800000000, 999999},
+      {1800000000, 1000000, 1800000001, 0},
+      {1800000000, 4294967295u, 1800004294, 967295},
+  };
+  for (const auto& row : rows) {
+    CaptureReader* reader = CreateGsmtapReader();
+    const Bytes datagram = Datagram(block.data(), 30, 7);  // wrong size: an event at once
+    ASSERT_EQ(FeedGsmtapDatagram(reader, datagram.data(), datagram.size(), row.seconds,
+                                 row.microseconds),
+              1);
+    CaptureEvent event;
+    ASSERT_EQ(NextCaptureEvent(reader, &event), 1);
+    EXPECT_EQ(event.seconds, row.wantSeconds);
+    EXPECT_EQ(event.microseconds, row.wantMicroseconds);
+    CloseCapture(reader);
+  }
+}
 
 }  // namespace
 }  // namespace sibdecode

@@ -391,6 +391,24 @@ TEST(FeedBlock, BoundsTheCellsAndTheAgeOfPendingChains) {
     EXPECT_EQ(FlushStream(stream, nullptr, nullptr), 1024);
     DestroyStreamState(stream);
   }
+  {  // Feeding a cell again makes it the most recent: the next oldest goes, then the next.
+    StreamState* stream = CreateStreamState();
+    std::vector<Seen> seen;
+    for (uint64_t cell = 0; cell < 1024; ++cell)
+      FeedBlock(stream, cell, cell, first.data(), Record, &seen);
+    FeedBlock(stream, 0, 2000, Block(10, 1, sibtest::FirstSegment(7, 3, Bits(222, 61))).data(),
+              Record, &seen);
+    for (uint64_t cell = 5000; cell < 5003; ++cell) {
+      FeedBlock(stream, cell, cell, first.data(), Record, &seen);
+    }
+    ASSERT_EQ(seen.size(), 3u);
+    for (size_t k = 0; k < seen.size(); ++k) {
+      EXPECT_EQ(seen[k].reason, kDropEvicted);
+      EXPECT_EQ(seen[k].cell, k + 1) << "evicted in the order last fed, the cell fed again kept";
+    }
+    EXPECT_EQ(FlushStream(stream, nullptr, nullptr), 1024 + 1);  // cell 0 holds two chains
+    DestroyStreamState(stream);
+  }
   {  // A chain whose cell falls silent while another cell goes on.
     StreamState* stream = CreateStreamState();
     std::vector<Seen> seen;
