@@ -129,7 +129,9 @@ bool RecordSib(CellBook& book, const SibSeen& sib, long long* copies) {
       cell.hasIdentity = true;
       cell.identity = parts & sibdecode::kSummarySib3CellIdentity ? sib.summary->sib3.cellIdentity
                                                                   : sib.summary->sib4.cellIdentity;
-    } else if (parts & sibdecode::kSummaryNeighbourCells) {
+    } else if ((parts & sibdecode::kSummaryNeighbourCells) &&
+               sibdecode::IsDecodedSibType(sib.sibType)) {
+      // The counts of the latest SIB11 or SIB12 (a SIB11bis lists cells besides them).
       cell.hasNeighbours = true;
       cell.intraCells = sib.summary->sib11.intraFreqCellCount;
       cell.interCells = sib.summary->sib11.interFreqCellCount;

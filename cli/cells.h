@@ -13,7 +13,7 @@
 
 namespace cli {
 
-constexpr unsigned int kSibTypes = 32;
+constexpr unsigned int kSibTypes = sibdecode::kSibTypeNumbers;
 
 // The distinct encodings told apart, to bound what a long run keeps (a
 // flood of distinct SIBs): per cell and SIB type, and in all.

@@ -222,6 +222,13 @@ def main():
             rc, alone, _ = run(tool, "--sib", want["name"], bare)
             check(frames == want["frames"] and rc == 0 and body == alone[:-2] + trailer(want["blocks"]) + b"\r\n",
                   "extension_types.pcap: %s in frames %s differs from --sib %s" % (want["name"], frames, want["name"]))
+        # --cells counts every type by its name, the extension types too.
+        rc, cells_out, _ = run(tool, "--cells", ext)
+        names = sorted({want["name"] for want in ext_expected["sibs"]})
+        row = cells_out.decode().splitlines()[-1].split()
+        check(rc == 0 and sorted(row[7:]) == sorted("%s:2/1" % name for name in names),
+              "extension_types.pcap --cells: %s" % row)
+
         # The same capture without its first MIB (a capture started after it): the first
         # round's extension-type SIBs are reported as not named, the second round's decode.
         header, records = make_capture.pcap_records(ext)
