@@ -75,11 +75,12 @@ def later_asn1(s, t):
 
 
 def as_tshark_text(data):
-    """A name's octets as tshark shows them: printable ASCII as it is, others as \\x
-    and their hexadecimal digits without leading zeros, up to the first NUL."""
+    """A name's octets as tshark's field text shows them: printable ASCII as it is,
+    \\a .. \\r for those control characters, others as three octal digits, up to
+    the first NUL."""
     data = data.split(b"\0")[0]
     escapes = {7: "\\a", 8: "\\b", 9: "\\t", 10: "\\n", 11: "\\v", 12: "\\f", 13: "\\r"}
-    return "".join(chr(b) if 0x20 <= b < 0x7F else escapes.get(b, "\\x%x" % b) for b in data)
+    return "".join(chr(b) if 0x20 <= b < 0x7F else escapes.get(b, "\\%03o" % b) for b in data)
 
 
 def later_name(s, t):
@@ -115,7 +116,7 @@ def tshark_value(leaf, vkind):
             return tshark_bits(leaf)
         if vkind == "octets":
             if leaf["name"] == "hNBName":  # tshark shows the name as text
-                return ("text", show)
+                return ("text", leaf["shown"])
             return bytes.fromhex(show.replace(":", ""))
         if vkind == "null":
             return None
