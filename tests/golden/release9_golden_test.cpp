@@ -10,7 +10,9 @@
 // - a segCount the encoding leaves out printed with its default 1;
 // - SIB18's PLMN list element without its OPTIONAL identity as an empty block;
 // - SIB14's timeslot list elements at 8 beside its expirationTimeFactor at 4; SIB9's list of
-//   integers inside a list element at 16; an empty SIB15.8 as its braces alone.
+//   integers inside a list element at 16; an empty SIB15.8 as its braces alone;
+// - SIB16's predefined radio configuration with one of each list it must hold, NULL and
+//   enumerated alternatives, and a DEFAULT-less TDD power control value.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -269,6 +271,239 @@ TEST(Sib15_8Golden, NothingPresent) {
   ExpectText(
       "SysInfoType15_8 ::=\r\n"
       "{\r\n"
+      "}\r\n",
+      d.text);
+}
+
+// SysInfoType16 with every OPTIONAL member absent, every list of one element, the lowest values
+// and the TDD (or same-as-RB) alternatives: one line per PER field, in encoding order.
+BitWriter EncodeSib16() {
+  BitWriter w;
+  w.Bit(false);              // SysInfoType16.v770NonCriticalExtensions present
+  w.Constrained(0, 0, 1);    // predefinedRB-Configuration.re-EstablishmentTimer useT314
+  w.Constrained(1, 1, 8);    // predefinedRB-Configuration.srb-InformationList count
+  w.Bit(false);              // srb-InformationList[0].rb-Identity present
+  w.Constrained(1, 0, 1);    // srb-InformationList[0].rlc-InfoChoice same-as-RB
+  w.Constrained(1, 1, 32);   // rlc-InfoChoice.same-as-RB
+  w.Constrained(1, 1, 8);    // srb-InformationList[0].rb-MappingInfo count
+  w.Bit(false);              // rb-MappingInfo[0].ul-LogicalChannelMappings present
+  w.Bit(false);              // rb-MappingInfo[0].dl-LogicalChannelMappingList present
+  w.Constrained(1, 1, 8);    // predefinedRB-Configuration.rb-InformationList count
+  w.Bit(false);              // rb-InformationList[0].pdcp-Info present
+  w.Constrained(1, 1, 32);   // rb-InformationList[0].rb-Identity
+  w.Constrained(1, 0, 1);    // rb-InformationList[0].rlc-InfoChoice same-as-RB
+  w.Constrained(1, 1, 32);   // rlc-InfoChoice.same-as-RB
+  w.Constrained(1, 1, 8);    // rb-InformationList[0].rb-MappingInfo count
+  w.Bit(false);              // rb-MappingInfo[0].ul-LogicalChannelMappings present
+  w.Bit(false);              // rb-MappingInfo[0].dl-LogicalChannelMappingList present
+  w.Bit(false);              // ul-CommonTransChInfo.tfc-Subset present
+  w.Bit(false);              // ul-CommonTransChInfo.prach-TFCS present
+  w.Bit(false);              // ul-CommonTransChInfo.modeSpecificInfo present
+  w.Constrained(1, 1, 32);   // preDefTransChConfiguration.ul-AddReconfTrChInfoList count
+  w.Constrained(0, 0, 1);    // ul-AddReconfTrChInfoList[0].ul-TransportChannelType dch
+  w.Constrained(1, 1, 32);   // ul-AddReconfTrChInfoList[0].transportChannelIdentity
+  w.Constrained(0, 0, 1);    // ul-AddReconfTrChInfoList[0].transportFormatSet dedicatedTransChTFS
+  w.Constrained(0, 0, 4);    // dedicatedTransChTFS.tti tti10
+  w.Constrained(1, 1, 32);   // tti.tti10 count
+  w.Constrained(0, 0, 1);    // tti10[0].rlc-Size bitMode
+  w.Constrained(0, 0, 3);    // rlc-Size.bitMode sizeType1
+  w.Constrained(0, 0, 127);  // bitMode.sizeType1
+  w.Constrained(1, 1, 32);   // tti10[0].numberOfTbSizeList count
+  w.Constrained(0, 0, 3);    // tti10[0].numberOfTbSizeList[0] zero
+  w.Constrained(0, 0, 2);    // tti10[0].logicalChannelList allSizes
+  w.Constrained(0, 0, 2);    // semistaticTF-Information.channelCodingType noCoding
+  w.Constrained(1, 1, 256);  // semistaticTF-Information.rateMatchingAttribute
+  w.Constrained(0, 0, 4);    // semistaticTF-Information.crc-Size crc0
+  w.Bit(false);              // dl-CommonTransChInfo.sccpch-TFCS present
+  w.Constrained(1, 0, 1);    // dl-CommonTransChInfo.modeSpecificInfo tdd
+  w.Bit(false);              // tdd.individualDL-CCTrCH-InfoList present
+  w.Constrained(1, 1, 32);   // preDefTransChConfiguration.dl-TrChInfoList count
+  w.Bit(false);              // dl-TrChInfoList[0].dch-QualityTarget present
+  w.Bit(false);              // dl-TrChInfoList[0].dummy present
+  w.Constrained(0, 0, 1);    // dl-TrChInfoList[0].dl-TransportChannelType dch
+  w.Constrained(1, 1, 32);   // dl-TrChInfoList[0].dl-transportChannelIdentity
+  w.Constrained(0, 0, 1);    // dl-TrChInfoList[0].tfs-SignallingMode explicit-config
+  w.Constrained(0, 0, 1);    // tfs-SignallingMode.explicit-config dedicatedTransChTFS
+  w.Constrained(0, 0, 4);    // dedicatedTransChTFS.tti tti10
+  w.Constrained(1, 1, 32);   // tti.tti10 count
+  w.Constrained(0, 0, 1);    // tti10[0].rlc-Size bitMode
+  w.Constrained(0, 0, 3);    // rlc-Size.bitMode sizeType1
+  w.Constrained(0, 0, 127);  // bitMode.sizeType1
+  w.Constrained(1, 1, 32);   // tti10[0].numberOfTbSizeList count
+  w.Constrained(0, 0, 3);    // tti10[0].numberOfTbSizeList[0] zero
+  w.Constrained(0, 0, 2);    // tti10[0].logicalChannelList allSizes
+  w.Constrained(0, 0, 2);    // semistaticTF-Information.channelCodingType noCoding
+  w.Constrained(1, 1, 256);  // semistaticTF-Information.rateMatchingAttribute
+  w.Constrained(0, 0, 4);    // semistaticTF-Information.crc-Size crc0
+  w.Bit(false);              // preDefPhyChConfiguration.dl-CommonInformationPredef present
+  w.Constrained(1, 0, 1);    // ul-DPCH-InfoPredef.ul-DPCH-PowerControlInfo tdd
+  w.Constrained(-35, -35, 10);  // tdd.dpch-ConstantValue
+  w.Constrained(1, 0, 1);       // ul-DPCH-InfoPredef.modeSpecificInfo tdd
+  w.Bit(false);                 // commonTimeslotInfo.tfci-Coding present
+  w.Bit(false);                 // commonTimeslotInfo.repetitionPeriodAndLength present
+  w.Constrained(0, 0, 1);       // commonTimeslotInfo.secondInterleavingMode frameRelated
+  w.Constrained(0, 0, 15);      // commonTimeslotInfo.puncturingLimit pl0-40
+  return w;
+}
+
+TEST(Sib16Golden, SmallestPredefinedConfiguration) {
+  const Decoded d = DecodeBare(23, EncodeSib16(), sibdecode::kReleaseLatest);
+  ASSERT_EQ(sibdecode::kDecoded, d.result);
+  ExpectText(
+      "SysInfoType16 ::=\r\n"
+      "{\r\n"
+      "    preDefinedRadioConfiguration\r\n"
+      "    {\r\n"
+      "        predefinedRB_Configuration\r\n"
+      "        {\r\n"
+      "            re_EstablishmentTimer = useT314\n"
+      "                srb_InformationList[0]\r\n"
+      "                {\r\n"
+      "                    rlc_InfoChoice\r\n"
+      "                    {\r\n"
+      "                        same_as_RB = 1\r\n"
+      "                    }\r\n"
+      "                        rb_MappingInfo[0]\r\n"
+      "                        {\r\n"
+      "                        }\r\n"
+      "                }\r\n"
+      "                rb_InformationList[0]\r\n"
+      "                {\r\n"
+      "                    rb_Identity = 1\r\n"
+      "                    rlc_InfoChoice\r\n"
+      "                    {\r\n"
+      "                        same_as_RB = 1\r\n"
+      "                    }\r\n"
+      "                        rb_MappingInfo[0]\r\n"
+      "                        {\r\n"
+      "                        }\r\n"
+      "                }\r\n"
+      "        }\r\n"
+      "        preDefTransChConfiguration\r\n"
+      "        {\r\n"
+      "            ul_CommonTransChInfo\r\n"
+      "            {\r\n"
+      "            }\r\n"
+      "                ul_AddReconfTrChInfoList[0]\r\n"
+      "                {\r\n"
+      "                    ul_TransportChannelType = dch\n"
+      "                    transportChannelIdentity = 1\r\n"
+      "                    transportFormatSet\r\n"
+      "                    {\r\n"
+      "                        dedicatedTransChTFS\r\n"
+      "                        {\r\n"
+      "                            tti\r\n"
+      "                            {\r\n"
+      "                                tti10[0]\r\n"
+      "                                {\r\n"
+      "                                    rlc_Size\r\n"
+      "                                    {\r\n"
+      "                                        bitMode\r\n"
+      "                                        {\r\n"
+      "                                            sizeType1 = 0\r\n"
+      "                                        }\r\n"
+      "                                    }\r\n"
+      "                                        numberOfTbSizeList[0]\r\n"
+      "                                        {\r\n"
+      "                                            zero\r\n"
+      "                                        }\r\n"
+      "                                    logicalChannelList\r\n"
+      "                                    {\r\n"
+      "                                        allSizes\r\n"
+      "                                    }\r\n"
+      "                                }\r\n"
+      "                            }\r\n"
+      "                            semistaticTF_Information\r\n"
+      "                            {\r\n"
+      "                                channelCodingType\r\n"
+      "                                {\r\n"
+      "                                    noCoding\r\n"
+      "                                }\r\n"
+      "                                rateMatchingAttribute = 1\r\n"
+      "                                crc_Size = crc0\n"
+      "                            }\r\n"
+      "                        }\r\n"
+      "                    }\r\n"
+      "                }\r\n"
+      "            dl_CommonTransChInfo\r\n"
+      "            {\r\n"
+      "                modeSpecificInfo\r\n"
+      "                {\r\n"
+      "                    tdd\r\n"
+      "                    {\r\n"
+      "                    }\r\n"
+      "                }\r\n"
+      "            }\r\n"
+      "                dl_TrChInfoList[0]\r\n"
+      "                {\r\n"
+      "                    dl_TransportChannelType = dch\n"
+      "                    dl_transportChannelIdentity = 1\r\n"
+      "                    tfs_SignallingMode\r\n"
+      "                    {\r\n"
+      "                        explicit_config\r\n"
+      "                        {\r\n"
+      "                            dedicatedTransChTFS\r\n"
+      "                            {\r\n"
+      "                                tti\r\n"
+      "                                {\r\n"
+      "                                    tti10[0]\r\n"
+      "                                    {\r\n"
+      "                                        rlc_Size\r\n"
+      "                                        {\r\n"
+      "                                            bitMode\r\n"
+      "                                            {\r\n"
+      "                                                sizeType1 = 0\r\n"
+      "                                            }\r\n"
+      "                                        }\r\n"
+      "                                            numberOfTbSizeList[0]\r\n"
+      "                                            {\r\n"
+      "                                                zero\r\n"
+      "                                            }\r\n"
+      "                                        logicalChannelList\r\n"
+      "                                        {\r\n"
+      "                                            allSizes\r\n"
+      "                                        }\r\n"
+      "                                    }\r\n"
+      "                                }\r\n"
+      "                                semistaticTF_Information\r\n"
+      "                                {\r\n"
+      "                                    channelCodingType\r\n"
+      "                                    {\r\n"
+      "                                        noCoding\r\n"
+      "                                    }\r\n"
+      "                                    rateMatchingAttribute = 1\r\n"
+      "                                    crc_Size = crc0\n"
+      "                                }\r\n"
+      "                            }\r\n"
+      "                        }\r\n"
+      "                    }\r\n"
+      "                }\r\n"
+      "        }\r\n"
+      "        preDefPhyChConfiguration\r\n"
+      "        {\r\n"
+      "            ul_DPCH_InfoPredef\r\n"
+      "            {\r\n"
+      "                ul_DPCH_PowerControlInfo\r\n"
+      "                {\r\n"
+      "                    tdd\r\n"
+      "                    {\r\n"
+      "                        dpch_ConstantValue = -35\r\n"
+      "                    }\r\n"
+      "                }\r\n"
+      "                modeSpecificInfo\r\n"
+      "                {\r\n"
+      "                    tdd\r\n"
+      "                    {\r\n"
+      "                        commonTimeslotInfo\r\n"
+      "                        {\r\n"
+      "                            secondInterleavingMode = frameRelated\n"
+      "                            puncturingLimit = pl0-40\n"
+      "                        }\r\n"
+      "                    }\r\n"
+      "                }\r\n"
+      "            }\r\n"
+      "        }\r\n"
+      "    }\r\n"
       "}\r\n",
       d.text);
 }
