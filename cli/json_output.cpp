@@ -1,5 +1,9 @@
 #include "json_output.h"
 
+#include <sibdecode/sibdecode.h>
+
+#include <cstring>
+
 #include "output.h"
 
 namespace cli {
@@ -76,7 +80,10 @@ void WriteJsonLine(unsigned int sibType, const JsonOrigin& origin,
                    const tagSystemInformationBlock& summary, const char* value, size_t valueLen) {
   OutLiteral("{\"sib\":");
   OutUnsigned(sibType);
-  OutLiteral(",\"source\":\"");
+  OutLiteral(",\"type\":\"");
+  const char* name = sibdecode::SibTypeName(sibType);
+  OutAppend(name, std::strlen(name));
+  OutLiteral("\",\"source\":\"");
   WriteEscaped(*origin.file);
   if (origin.line != 0) {
     OutLiteral(":");

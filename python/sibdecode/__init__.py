@@ -499,7 +499,8 @@ class Sib:
 
     def to_dict(self, value: bool = True) -> Dict[str, Any]:
         """A plain record (JSON-ready apart from `time`, a datetime)."""
-        record = {"file": self.file, "sib": self.type, "frames": list(self.frames or ()),
+        record = {"file": self.file, "sib": int(self.type), "type": self.type.name,
+                  "frames": list(self.frames or ()),
                   "arfcn": self.arfcn, "time": self.time, "text": self.text,
                   "summary": self.summary.to_dict()}
         if value:

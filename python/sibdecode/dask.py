@@ -62,7 +62,8 @@ def sib_record(sib: Sib, value: bool = True,
             summaries[sib.summary_record] = summary
     record = {
         "file": sib.file,
-        "sib": sib.type,
+        "sib": int(sib.type),
+        "type": sib.type.name,
         "frames": list(sib.frames or ()),
         "arfcn": sib.arfcn,
         "time": _time(sib),
@@ -176,6 +177,7 @@ SUMMARY_COLUMNS = {
     "file": "object",
     "arfcn": "int64",
     "sib": "int64",
+    "type": "object",  # "SIB11bis"
     "frames": "object",  # "1,2,3"
     "time": "datetime64[ns, UTC]",
     "complete": "bool",
@@ -202,6 +204,7 @@ def summary_rows(record: Dict[str, Any]) -> Dict[str, Any]:
         "file": record["file"],
         "arfcn": record["arfcn"],
         "sib": record["sib"],
+        "type": record["type"],
         "frames": ",".join(map(str, record["frames"])),
         "time": pandas.Timestamp(record["time"]),
         "complete": bool(record["complete"]),
