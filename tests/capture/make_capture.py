@@ -297,6 +297,7 @@ LIVE_CELL_VALUES = {
     "timeslot": ("int", 0, 6),                    # the seven timeslots of a 1.28 Mcps frame
     "timeslotNumber": ("int", 0, 6),
     "cn-Type": ("alternative", "gsm-MAP"),
+    "plmn-Type": ("alternative", "gsm-MAP"),
     "rat-Identifier": ("item", "gsm"),
     "accessClassBarredList": ("every", "notBarred"),
     "cellBarred": ("alternative", "notBarred"),
