@@ -15,6 +15,7 @@ struct EventTally {
   uint64_t drops = 0;
   uint64_t wrongSize = 0;
   uint64_t truncated = 0;
+  uint64_t notDecoded = 0;
   uint64_t lastFrame = 0;
 };
 
@@ -48,6 +49,12 @@ inline void CheckEvent(const sibdecode::CaptureEvent& event, EventTally* tally) 
       ++tally->truncated;
       if (event.message == nullptr || event.message[0] == '\0') std::abort();
       break;
+    case sibdecode::kCaptureNotDecoded:  // an extensionType SIB no schedule names
+      ++tally->notDecoded;
+      if (event.sibType != sibdecode::kSibTypeExtension) std::abort();
+      if (event.frameCount == 0 || event.blocksLen != event.frameCount * 31) std::abort();
+      if (event.message == nullptr || event.message[0] == '\0') std::abort();
+      break;
     case sibdecode::kCaptureNoMemoryEvent:
       break;
     default:
@@ -64,6 +71,7 @@ inline void CheckCounts(const sibdecode::CaptureReader* reader, const EventTally
   if (skipped != counts.skipped || counts.skipped > counts.frames) std::abort();
   if (counts.sibsDecoded != tally.sibs || counts.chainsDropped != tally.drops) std::abort();
   if (counts.wrongSize != tally.wrongSize || tally.truncated > 1) std::abort();
+  if (tally.notDecoded > counts.sibsNotDecoded) std::abort();
   if (counts.sibsStopped > counts.sibsDecoded || counts.sibsWarned > counts.sibsDecoded) {
     std::abort();
   }
