@@ -45,12 +45,15 @@ unsigned int LastSibType(const sibdecode::DecoderState* state) {
   return sibdecode::GetDecodeReport(state, &report) == 1 ? report.sibType : 0;
 }
 
-// The text without its raw-data trailer: what identifies a SIB's content.
+// The text without its raw-data trailer (and the line break before it): what
+// identifies a SIB's content. Either layout's line ends.
 size_t TextBodyLength(const char* text, size_t textLen) {
-  constexpr char kTrailer[] = "\r\n<<<-----raw data ----->>>\r\n";
-  constexpr size_t kTrailerLen = sizeof(kTrailer) - 1;
-  for (size_t i = textLen >= kTrailerLen ? textLen - kTrailerLen + 1 : 0; i-- > 0;) {
-    if (text[i] == '\r' && std::memcmp(text + i, kTrailer, kTrailerLen) == 0) return i;
+  constexpr char kMark[] = "\n<<<-----raw data ----->>>";
+  constexpr size_t kMarkLen = sizeof(kMark) - 1;
+  for (size_t i = textLen >= kMarkLen ? textLen - kMarkLen + 1 : 0; i-- > 0;) {
+    if (text[i] == '\n' && std::memcmp(text + i, kMark, kMarkLen) == 0) {
+      return i > 0 && text[i - 1] == '\r' ? i - 1 : i;
+    }
   }
   return textLen;
 }
@@ -147,7 +150,7 @@ int DecodeAndWriteBatch(const Options& options, BatchDecoder& decoder, const Bat
     if (size == 0) return status;
   }
   if (options.json) return WorseExit(status, DecodeJson(options, decoder, source, bytes, size));
-  // The text is decoded straight into the output, "\r\n" behind it, unless it
+  // The text is decoded straight into the output, its line end behind it, unless it
   // may be folded or only counted.
   tagSystemInformationBlock out;
   unsigned int sibType = 0;
@@ -203,11 +206,12 @@ int DecodeAndWriteBatch(const Options& options, BatchDecoder& decoder, const Bat
     OutLiteral(" identical copies\n");
   }
   if (direct) {
-    text[textLen] = '\r';
-    text[textLen + 1] = '\n';
-    OutCommit(textLen + 2);
+    size_t end = textLen;
+    if (options.release7) text[end++] = '\r';
+    text[end++] = '\n';
+    OutCommit(end);
   } else {
-    WriteSibText(text, textLen);
+    WriteSibText(text, textLen, options.release7);
   }
   if (options.summary) WriteSummary(out, sibType);
   OutEndRecord();

@@ -104,7 +104,7 @@ int WriteSib(CaptureRun& run, const sibdecode::CaptureEvent& event) {
     OutLiteral(" identical copies");
   }
   OutLiteral("\n");
-  WriteSibText(event.text, event.textLen);
+  WriteSibText(event.text, event.textLen, run.options.release7);
   if (run.options.summary) WriteSummary(*event.summary, event.sibType);
   OutEndRecord();
   return status;

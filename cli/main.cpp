@@ -63,6 +63,8 @@ int ReadOne(const std::string& path, const cli::Options& options, cli::BatchDeco
     decoder.state = sibdecode::CreateDecoderState();
     sibdecode::SetDecodeRelease(
         decoder.state, options.release7 ? sibdecode::kRelease7 : sibdecode::kReleaseLatest);
+    sibdecode::SetTextLayout(decoder.state, options.release7 ? sibdecode::kTextLayoutRRCParserX
+                                                             : sibdecode::kTextLayoutPlain);
   }
   if (decoder.state == nullptr) {
     cli::Note("sibdecode: out of memory\n");

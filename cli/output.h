@@ -62,8 +62,9 @@ void StatusLine(const char* text, bool terminal);
 // the same file as standard output, what standard output holds comes first.
 void Note(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-// The library's text byte for byte, then "\r\n".
-void WriteSibText(const char* text, size_t textLen);
+// The library's text byte for byte, then the layout's line end ("\r\n" for
+// RRCParserX's text, `crlf`; "\n" for the plain layout).
+void WriteSibText(const char* text, size_t textLen, bool crlf);
 
 // The summary record of a SIB of the given type in readable form: "absent"
 // for a value the message did not hold, and for the cell identity of a SIB

@@ -244,9 +244,13 @@ void Note(const char* format, ...) {  // NOLINT(cert-dcl50-cpp): checked as prin
   va_end(args);
 }
 
-void WriteSibText(const char* text, size_t textLen) {
+void WriteSibText(const char* text, size_t textLen, bool crlf) {
   OutAppend(text, textLen);
-  OutLiteral("\r\n");
+  if (crlf) {
+    OutLiteral("\r\n");
+  } else {
+    OutLiteral("\n");
+  }
 }
 
 }  // namespace cli

@@ -148,8 +148,9 @@ SIBDECODE_API int NextCaptureEvent(CaptureReader* reader, CaptureEvent* event);
 SIBDECODE_API void GetCaptureCounts(const CaptureReader* reader, CaptureCounts* counts);
 
 // The release a reader decodes at: kReleaseLatest (every type, whole extension
-// chains, extension types named by each cell's schedule) unless set here, before
-// the first event, to kRelease7 (RRCParserX's ten types and text).
+// chains, extension types named by each cell's schedule, texts in the plain
+// layout) unless set here, before the first event, to kRelease7 (RRCParserX's
+// ten types and text).
 SIBDECODE_API void SetCaptureRelease(CaptureReader* reader, DecodeRelease release);
 
 // Closes the file (and the stream handed over) and frees the reader.

@@ -153,6 +153,22 @@ SIBDECODE_API bool IsDecodedSibType(unsigned int sibType);
 // kReleaseLatest. Ignored for a null state or another value.
 SIBDECODE_API void SetDecodeRelease(DecoderState* state, DecodeRelease release);
 
+// How a text is laid out. kTextLayoutRRCParserX (the default of a DecoderState
+// and a stream): RRCParserX's text byte for byte, "\r\n" line ends, some
+// members deeper than their siblings, an octet string as an unnamed
+// "Message dump (Hex):" block. kTextLayoutPlain, for people: every line ends in
+// "\n" and stands 4 spaces deeper per enclosing block, an octet string is a
+// named line ("cn_CommonGSM_MAP_NAS_SysInfo = 3E 1C F5 57 64 45"), the
+// raw-data trailer as it is. JSON is not affected.
+enum TextLayout : int {
+  kTextLayoutRRCParserX = 0,
+  kTextLayoutPlain = 1,
+};
+
+// The layout of the state's later texts (DecodeBatch, DecodeSib). Ignored for a
+// null state or another value.
+SIBDECODE_API void SetTextLayout(DecoderState* state, TextLayout layout);
+
 // RRCParserX's results, but the text comes whole however long it is (RRCParserX
 // cuts it at 102400 bytes), and never more than textCapacity bytes are written.
 // *textLen receives the bytes written, or the bytes needed when kTextTooSmall:
@@ -360,6 +376,8 @@ SIBDECODE_API int FlushStream(StreamState* state, StreamCallback callback, void*
 // extensionType, not decoded, with the stop kStopTypeNotKnown. Schedules of at
 // most 4096 cells are kept (the one updated least recently is forgotten).
 SIBDECODE_API void SetStreamRelease(StreamState* state, DecodeRelease release);
+// The layout of the stream's texts (kTextLayoutRRCParserX by default; see TextLayout).
+SIBDECODE_API void SetStreamTextLayout(StreamState* state, TextLayout layout);
 
 SIBDECODE_API void GetStreamCounts(const StreamState* state, StreamCounts* counts);
 SIBDECODE_API void GetStreamDecodeCounts(const StreamState* state, StreamDecodeCounts* counts);

@@ -98,7 +98,9 @@ SIBDECODE_C_API void sibdecode_decoder_destroy(sibdecode_decoder* decoder);
 /* What decoders, streams and capture readers of the C interface decode:
  * SIBDECODE_RELEASE_LATEST (the default) every type the BCH carries, each to the
  * end of its extension chain (Release 9), extension types named by the cell's
- * schedule in streams and captures; SIBDECODE_RELEASE_7 RRCParserX's ten types
+ * schedule in streams and captures, texts in the plain layout (lines end in "\n"
+ * and stand 4 spaces deeper per enclosing block; octet strings as named lines:
+ * see TextLayout in sibdecode.h); SIBDECODE_RELEASE_7 RRCParserX's ten types
  * (1..7, 11, 12, 13) at their Release 7 level and its text byte for byte (a later
  * container is reported with SIBDECODE_WARN_LATER_RELEASE). Each returns 0, or
  * SIBDECODE_BAD_ARGUMENT for a null handle or another release. */
@@ -164,12 +166,14 @@ SIBDECODE_C_API int32_t sibdecode_decode_sib_json(sibdecode_decoder* decoder, ui
 #define SIBDECODE_STOP_OUT_OF_RANGE 2 /* a value outside its type */
 #define SIBDECODE_STOP_UNSUPPORTED 3  /* an encoding not taken, or a SIB type without decoder */
 #define SIBDECODE_STOP_NO_MEMORY 4
-#define SIBDECODE_STOP_TYPE_NOT_KNOWN 5 /* an extensionType SIB its cell's schedule does not name */
+#define SIBDECODE_STOP_TYPE_NOT_KNOWN 5 /* an extensionType SIB its cell's schedule does not name \
+                                         */
 
 #define SIBDECODE_WARN_LIST_ABOVE_SIZE 1 /* a list count above its SIZE bound (decoded) */
 #define SIBDECODE_WARN_BITS_LEFT_OVER 2  /* non-zero bits after the end of the SIB */
 #define SIBDECODE_WARN_SEGMENT_GAP 3     /* a batch's segment chain lacks an index */
-#define SIBDECODE_WARN_LATER_RELEASE 4   /* at Release 7: a later release's container, not decoded */
+#define SIBDECODE_WARN_LATER_RELEASE 4   /* at Release 7: a later release's container, not decoded \
+                                          */
 
 #define SIBDECODE_REPORT_PATH_SIZE 640
 #define SIBDECODE_REPORT_WARNINGS 8
@@ -296,8 +300,9 @@ typedef struct sibdecode_capture sibdecode_capture;
 #define SIBDECODE_CAPTURE_EVENT_WRONG_SIZE 3 /* a message not 31 bytes; reading goes on */
 #define SIBDECODE_CAPTURE_EVENT_TRUNCATED 4  /* the file ends in a cut record: the last events */
 #define SIBDECODE_CAPTURE_EVENT_NO_MEMORY 5  /* pending chains given up; reading goes on */
-#define SIBDECODE_CAPTURE_EVENT_NOT_DECODED 6 /* an extensionType SIB its cell's schedule does not
-                                                 name: frames, blocks, message */
+#define SIBDECODE_CAPTURE_EVENT_NOT_DECODED              \
+  6 /* an extensionType SIB its cell's schedule does not \
+       name: frames, blocks, message */
 
 typedef struct sibdecode_capture_event {
   uint32_t struct_size;  /* set by the caller */

@@ -14,6 +14,7 @@
 #include "bch/reassembly.h"
 #include "per/per.h"
 #include "print/emitter.h"
+#include "print/plain_layout.h"
 
 namespace sibdecode {
 
@@ -34,6 +35,30 @@ char* StateWorkBuffer(DecoderState& state, size_t size) {
     }
   }
   return state.workBuffer.data();
+}
+
+// The printed text relaid in the plain layout, its trailer with "\n" line ends.
+int DeliverPlainText(DecoderState& state, tagSystemInformationBlock* out, const char* printed,
+                     size_t printedLen, const unsigned char* raw, size_t rawLen, bool withTrailer,
+                     char* text, size_t capacity, size_t* textLen) {
+  const size_t relaidLen = RelayPlainText(printed, printedLen, nullptr);
+  const size_t trailerSize = withTrailer ? RawTrailerSize(rawLen) : 0;
+  std::vector<char>& relaid = state.plainBuffer;
+  if (relaid.size() < relaidLen + trailerSize) {
+    try {
+      relaid.resize(relaidLen + trailerSize);
+    } catch (const std::bad_alloc&) {
+      return NoMemory(state, out, textLen);
+    }
+  }
+  RelayPlainText(printed, printedLen, relaid.data());
+  size_t length = relaidLen;
+  if (withTrailer) {
+    char* trailer = relaid.data() + relaidLen;
+    const char* trailerEnd = WriteRawTrailer(trailer, raw, rawLen);
+    length += RelayPlainText(trailer, static_cast<size_t>(trailerEnd - trailer), trailer);
+  }
+  return DeliverText(relaid.data(), length, nullptr, 0, false, text, capacity, textLen);
 }
 
 }  // namespace
@@ -81,8 +106,9 @@ int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, s
   // possible text takes the print directly; otherwise the state's own work
   // buffer does, and the text is copied out only if it fits.
   const size_t trailerSize = withTrailer ? RawTrailerSize(rawLen) : 0;
-  const bool direct =
-      limit == TextLimit::WorkBuffer && text != nullptr && capacity >= TextBufferSize + trailerSize;
+  const bool plain = state.plainText && format == TextFormat::Text;
+  const bool direct = !plain && limit == TextLimit::WorkBuffer && text != nullptr &&
+                      capacity >= TextBufferSize + trailerSize;
   // A whole text may take all of the state's buffer, grown by earlier long
   // texts, so that it is printed once.
   size_t workSize = TextBufferSize;
@@ -94,6 +120,7 @@ int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, s
   TextCursor cursor;
   InitTextCursor(cursor, work, static_cast<uint32_t>(workSize));
   cursor.release7 = state.release7;
+  cursor.plain = plain;
 
   alignas(std::max_align_t) unsigned char record[kMaxSibRecordSize];
   row->init(record);
@@ -139,6 +166,7 @@ int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, s
     }
     InitTextCursor(cursor, work, static_cast<uint32_t>(workSize));
     cursor.release7 = state.release7;
+    cursor.plain = plain;
     render(cursor);
   }
   ResetArena(&state.arena);
@@ -150,6 +178,10 @@ int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, s
     if (withTrailer) WriteRawTrailer(text + printed, raw, rawLen);
     *textLen = printed + trailerSize;
     return kDecoded;
+  }
+  if (plain && printed > 0) {
+    return DeliverPlainText(state, out, work, printed, raw, rawLen, withTrailer, text, capacity,
+                            textLen);
   }
   return DeliverText(work, printed, raw, rawLen, withTrailer, text, capacity, textLen);
 }

@@ -40,6 +40,11 @@ void SetDecodeRelease(DecoderState* state, DecodeRelease release) {
   state->release7 = release == kRelease7;
 }
 
+void SetTextLayout(DecoderState* state, TextLayout layout) {
+  if (state == nullptr || (layout != kTextLayoutRRCParserX && layout != kTextLayoutPlain)) return;
+  state->plainText = layout == kTextLayoutPlain;
+}
+
 int DecodeBatch(DecoderState* state, const unsigned char* data, size_t len,
                 tagSystemInformationBlock* out, char* text, size_t textCapacity, size_t* textLen) {
   return DecodeBatchText(state, data, len, out, text, textCapacity, textLen, TextLimit::Whole,

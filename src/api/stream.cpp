@@ -389,6 +389,10 @@ void SetStreamRelease(StreamState* state, DecodeRelease release) {
   if (state != nullptr) SetDecodeRelease(&state->decoder, release);
 }
 
+void SetStreamTextLayout(StreamState* state, TextLayout layout) {
+  if (state != nullptr) SetTextLayout(&state->decoder, layout);
+}
+
 void GetStreamCounts(const StreamState* state, StreamCounts* counts) {
   if (state == nullptr || counts == nullptr) return;
   *counts = state->counts;

@@ -109,6 +109,12 @@ bool ReleaseOf(int32_t release, sibdecode::DecodeRelease* value) {
   return true;
 }
 
+// Release 7 brings RRCParserX's text; everything, the plain layout.
+sibdecode::TextLayout LayoutAt(sibdecode::DecodeRelease release) {
+  return release == sibdecode::kRelease7 ? sibdecode::kTextLayoutRRCParserX
+                                         : sibdecode::kTextLayoutPlain;
+}
+
 sibdecode::StreamState* Stream(sibdecode_stream* stream) {
   return reinterpret_cast<sibdecode::StreamState*>(stream);
 }
@@ -256,6 +262,7 @@ const char* sibdecode_version_string(void) {
 sibdecode_decoder* sibdecode_decoder_create(void) {
   sibdecode::DecoderState* state = sibdecode::CreateDecoderState();
   sibdecode::SetDecodeRelease(state, sibdecode::kReleaseLatest);
+  sibdecode::SetTextLayout(state, sibdecode::kTextLayoutPlain);
   return reinterpret_cast<sibdecode_decoder*>(state);
 }
 
@@ -263,6 +270,7 @@ int32_t sibdecode_decoder_set_release(sibdecode_decoder* decoder, int32_t releas
   sibdecode::DecodeRelease value;
   if (decoder == nullptr || !ReleaseOf(release, &value)) return SIBDECODE_BAD_ARGUMENT;
   sibdecode::SetDecodeRelease(State(decoder), value);
+  sibdecode::SetTextLayout(State(decoder), LayoutAt(value));
   return 0;
 }
 
@@ -331,6 +339,7 @@ int32_t sibdecode_decode_sib_json(sibdecode_decoder* decoder, uint32_t sib_type,
 sibdecode_stream* sibdecode_stream_create(void) {
   sibdecode::StreamState* state = sibdecode::CreateStreamState();
   sibdecode::SetStreamRelease(state, sibdecode::kReleaseLatest);
+  sibdecode::SetStreamTextLayout(state, sibdecode::kTextLayoutPlain);
   return reinterpret_cast<sibdecode_stream*>(state);
 }
 
@@ -338,6 +347,7 @@ int32_t sibdecode_stream_set_release(sibdecode_stream* stream, int32_t release) 
   sibdecode::DecodeRelease value;
   if (stream == nullptr || !ReleaseOf(release, &value)) return SIBDECODE_BAD_ARGUMENT;
   sibdecode::SetStreamRelease(Stream(stream), value);
+  sibdecode::SetStreamTextLayout(Stream(stream), LayoutAt(value));
   return 0;
 }
 

@@ -240,7 +240,7 @@ CaptureReader* NewReader() {
     delete reader;
     return nullptr;
   }
-  SetStreamRelease(reader->stream, kReleaseLatest);
+  SetCaptureRelease(reader, kReleaseLatest);
   return reader;
 }
 
@@ -609,7 +609,10 @@ int NextCaptureEvent(CaptureReader* reader, CaptureEvent* event) {
 }
 
 void SetCaptureRelease(CaptureReader* reader, DecodeRelease release) {
-  if (reader != nullptr) SetStreamRelease(reader->stream, release);
+  if (reader == nullptr || (release != kRelease7 && release != kReleaseLatest)) return;
+  SetStreamRelease(reader->stream, release);
+  SetStreamTextLayout(reader->stream,
+                      release == kRelease7 ? kTextLayoutRRCParserX : kTextLayoutPlain);
 }
 
 void GetCaptureCounts(const CaptureReader* reader, CaptureCounts* counts) {

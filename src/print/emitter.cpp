@@ -101,6 +101,7 @@ void InitTextCursor(TextCursor& cursor, char* buffer, uint32_t size) {
   cursor.stopAt = nullptr;
   cursor.stopEnd = nullptr;
   cursor.release7 = false;
+  cursor.plain = false;
 }
 
 int OpenBlock(TextCursor& cursor, int depth, const char* name) {
@@ -174,6 +175,31 @@ int WriteHexDump(TextCursor& cursor, uint32_t count, const uint8_t* bytes) {
     if ((i + 1) % 10 == 0 && Write(cursor, {Literal("\r\n\t")}) < 0) return -1;
   }
   return Write(cursor, {Literal("\r\n")});
+}
+
+int WriteHexLine(TextCursor& cursor, int depth, const char* name, uint32_t nameLength,
+                 uint32_t count, const uint8_t* bytes) {
+  const Piece indent = Indent(depth);
+  const size_t head = indent.length + nameLength + 3;  // the indent, the name and " = "
+  const size_t total = head + (count == 0 ? 2 : size_t{count} * 3 - 1) + 1;
+  char* out = Reserve(cursor, total);
+  if (out == nullptr) return Fail(cursor);
+  CopyBytes(out, indent.text, indent.length);
+  CopyBytes(out + indent.length, name, nameLength);
+  std::memcpy(out + indent.length + nameLength, " = ",
+              3);  // NOLINT(bugprone-not-null-terminated-result)
+  char* digits = out + head;
+  if (count == 0) {
+    *digits++ = '"';
+    *digits++ = '"';
+  }
+  for (uint32_t i = 0; i < count; ++i) {
+    if (i > 0) *digits++ = ' ';
+    *digits++ = kHexDigits[bytes[i] >> 4];
+    *digits++ = kHexDigits[bytes[i] & 0x0F];
+  }
+  *digits = '\n';
+  return Commit(cursor, total);
 }
 
 int WriteText(TextCursor& cursor, const char* text) { return Write(cursor, {Literal(text)}); }

@@ -26,6 +26,9 @@ struct TextCursor {
   const StopFrame* stopEnd;
   // The Release 7 text: extension chains end where that release's do.
   bool release7;
+  // The plain layout: an octet string is a named value line (the line ends and
+  // depths are those of RRCParserX's text, relaid afterwards by RelayPlainText).
+  bool plain;
 };
 
 void InitTextCursor(TextCursor& cursor, char* buffer, uint32_t size);
@@ -37,6 +40,9 @@ inline int CloseBlock(TextCursor& cursor, int depth);  // "%s}\r\n"
 int WriteIndent(TextCursor& cursor, int depth);        // "%s"
 int WriteBitString(TextCursor& cursor, const char* name, uint32_t bitCount, const uint8_t* bytes);
 int WriteHexDump(TextCursor& cursor, uint32_t count, const uint8_t* bytes);
+// "name = 3E 1C F5" (an empty string: `name = ""`), one formatted write.
+int WriteHexLine(TextCursor& cursor, int depth, const char* name, uint32_t nameLength,
+                 uint32_t count, const uint8_t* bytes);
 int WriteText(TextCursor& cursor, const char* text);  // "%s"
 
 // One value line: WriteIndent, then the name and the tail as one formatted write,

@@ -6,10 +6,12 @@
 
 namespace sibdecode {
 
-int PrintHexDumpLine(TextCursor& c, int depth, uint32_t count, const uint8_t* bytes,
-                     uint32_t capacity) {
+int PrintHexDumpLine(TextCursor& c, int depth, const char* name, uint32_t nameLength,
+                     uint32_t count, const uint8_t* bytes, uint32_t capacity) {
+  if (count > capacity) count = capacity;
+  if (c.plain) return WriteHexLine(c, depth, name, nameLength, count, bytes);
   if (WriteIndent(c, depth) < 0) return -1;
-  return WriteHexDump(c, count < capacity ? count : capacity, bytes);
+  return WriteHexDump(c, count, bytes);
 }
 
 int PrintUnsignedLine(TextCursor& c, int depth, const char* name, uint32_t nameLength,

@@ -113,9 +113,11 @@ SIBDECODE_HOT_INLINE int PrintBitStringLine(TextCursor& c, int depth, const char
   return WriteBitStringLine(c, depth, name, nameLength,
                             bitCount < capacity * 8 ? bitCount : capacity * 8, bytes);
 }
-// An octet string: the indent stands alone before the dump's leading line break.
-int PrintHexDumpLine(TextCursor& c, int depth, uint32_t count, const uint8_t* bytes,
-                     uint32_t capacity);
+// An octet string: in RRCParserX's text the indent stands alone before the
+// dump's leading line break and the name is not printed; in the plain layout a
+// named line.
+int PrintHexDumpLine(TextCursor& c, int depth, const char* name, uint32_t nameLength,
+                     uint32_t count, const uint8_t* bytes, uint32_t capacity);
 // A NULL value: its name alone on a line.
 SIBDECODE_HOT_INLINE int PrintNameLine(TextCursor& c, int depth, const char* name,
                                        uint32_t nameLength) {

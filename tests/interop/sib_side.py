@@ -23,6 +23,8 @@ from per_encoder import is_final_extension, resolve
 
 HEADER_RE = re.compile(r"^(SysInfoType\w+|MasterInformationBlock) ::=$")
 HEX_LINE_RE = re.compile(r"^\t(?:[0-9A-F]{2}\t)*$")
+# The plain layout's octet string: "name = 3E 1C F5" (empty: `name = ""`).
+HEX_VALUE_RE = re.compile(r'^(?:[0-9A-F]{2}(?: [0-9A-F]{2})*|"")$')
 ERROR_LINE_RE = re.compile(r":(\d+): (.*)$")
 # A SIB printed as far as its decode got, or whole with warnings.
 REPORT_NOTE_RE = re.compile(r":\d+: (?:SIB|SB|MIB)\S* (?:stopped|warning) at bit \d+ in ")
@@ -151,6 +153,13 @@ def parse_block(lines, pos):
     return nodes, pos, True
 
 
+def hex_line_octets(node):
+    """The octets of a plain-layout hex line, or None."""
+    if node.kind != "scalar" or not HEX_VALUE_RE.match(node.value):
+        return None
+    return bytes.fromhex(node.value.strip('"'))
+
+
 def norm(name):
     """Name key for matching printed names, ASN.1 identifiers and tshark fields."""
     return re.sub(r"[^a-z0-9\[\]]", "", name.lower())
@@ -200,7 +209,8 @@ class TextWalk:
     def walk_value(self, t, node, name, default, cut):
         t = resolve(self.model, t)
         k = t["kind"]
-        if node.at_end and node.kind != NODE_KIND.get(k, "scalar"):
+        if node.at_end and node.kind != NODE_KIND.get(k, "scalar") and not (
+                k == "OCTET STRING" and node.kind == "scalar"):
             raise TextCutShort()  # the name was written, its brace or value was not
         if node.kind != "dump" and node.name != name:
             return self.bad(name, "printed as %r" % node.name)
@@ -217,9 +227,10 @@ class TextWalk:
                 return self.bad(name, "expected a name line for NULL")
             self.val(name, "null", None, "")
         elif k == "OCTET STRING":
-            if node.kind != "dump":
-                return self.bad(name, "expected a hex dump")
-            self.val(name, "octets", node.value, node.value.hex(), default)
+            octets = node.value if node.kind == "dump" else hex_line_octets(node)
+            if octets is None:
+                return self.bad(name, "expected a hex dump or a hex line")
+            self.val(name, "octets", octets, octets.hex(), default)
         elif node.kind != "scalar":
             self.bad(name, "expected 'name = value' for %s" % k)
         elif k == "INTEGER":
@@ -304,7 +315,7 @@ class TextWalk:
                 pos = self.list_items(mt, printed(m), children, pos, not m["optional"])
                 continue
             present = pos < len(children) and (
-                children[pos].kind == "dump" if mt["kind"] == "OCTET STRING"
+                children[pos].kind == "dump" if mt["kind"] == "OCTET STRING" and children[pos].kind == "dump"
                 else norm(children[pos].name) == norm(m["name"]))
             if present:
                 self.walk(mt, children[pos], printed(m), default,

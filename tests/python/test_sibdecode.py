@@ -55,7 +55,7 @@ def tool_sibs(path):
     for k, m in enumerate(marks):
         end = marks[k + 1].start() if k + 1 < len(marks) else len(out)
         sibs.append((tuple(int(f) for f in m.group(1).split(b",")), int(m.group(2)),
-                     m.group(3).decode(), out[m.end():end - 2]))  # "\r\n" behind each text
+                     m.group(3).decode(), out[m.end():end - 1]))  # "\n" behind each text
     _, out, _ = tool("--json", path)
     return sibs, [json.loads(line) for line in out.decode().splitlines()]
 
@@ -109,7 +109,7 @@ def test_decode_batch_gives_what_the_tool_prints():
     batches = [bytes.fromhex(line) for line in open(SAMPLE_HEX) if line[:1].isalnum()]
     sibs = [decoder.decode_batch(batch) for batch in batches]
     assert len(sibs) == len(objects) == len(batches) == 7
-    texts = out.split(b"\r\nsummary: ")
+    texts = out.split(b"\nsummary: ")
     for sib, obj, text in zip(sibs, objects, texts):
         assert text.endswith(sib.text_bytes)
         assert (sib.type, sib.value) == (obj["sib"], obj["value"])

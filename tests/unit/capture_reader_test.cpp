@@ -46,10 +46,11 @@ Bytes Datagram(const unsigned char* message, size_t size, uint16_t arfcn, uint8_
   return d;
 }
 
-// At the release a capture reader decodes at.
+// At the release and in the layout a capture reader decodes at.
 std::string BatchText(const Bytes& batch) {
   DecoderState* state = CreateDecoderState();
   SetDecodeRelease(state, kReleaseLatest);
+  SetTextLayout(state, kTextLayoutPlain);
   std::vector<char> text(MaxTextSize(batch.size()) * 4);
   tagSystemInformationBlock out;
   size_t textLen = 0;

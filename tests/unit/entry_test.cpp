@@ -6,13 +6,16 @@
 #include <gtest/gtest.h>
 #include <sys/mman.h>
 
+#include <cctype>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "api/sib_dispatch.h"
 #include "api/summary_record.h"
 #include "api/text_delivery.h"
+#include "print/plain_layout.h"
 #include "support/bch_blocks.h"
 #include "support/model_sibs.h"
 #include "support/segments.h"
@@ -188,15 +191,23 @@ TEST(Dispatch, RowsNamesAndReleases) {
     bool row;
     bool release7;
   } rows[] = {
-      {0, "MIB", true, false},         {3, "SIB3", true, true},
-      {8, "SIB8", true, false},        {11, "SIB11", true, true},
-      {14, "SIB13.1", true, false},    {18, "SIB14", true, false},
-      {26, "SIB18", true, false},      {27, "SB1", true, false},
-      {28, "SB2", true, false},        {30, "SIB5bis", true, false},
+      {0, "MIB", true, false},
+      {3, "SIB3", true, true},
+      {8, "SIB8", true, false},
+      {11, "SIB11", true, true},
+      {14, "SIB13.1", true, false},
+      {18, "SIB14", true, false},
+      {26, "SIB18", true, false},
+      {27, "SB1", true, false},
+      {28, "SB2", true, false},
+      {30, "SIB5bis", true, false},
       {31, "extensionType", false, false},  // named by the cell's schedule, not decoded as such
-      {32, "SIB11bis", true, false},   {34, "SIB15.1bis", true, false},
-      {40, "SIB19", true, false},      {41, "SIB15.2ter", true, false},
-      {42, "SIB20", true, false},      {43, nullptr, false, false},  // SIB-TypeExt2 spare
+      {32, "SIB11bis", true, false},
+      {34, "SIB15.1bis", true, false},
+      {40, "SIB19", true, false},
+      {41, "SIB15.2ter", true, false},
+      {42, "SIB20", true, false},
+      {43, nullptr, false, false},  // SIB-TypeExt2 spare
       {1000, nullptr, false, false},
   };
   for (const auto& r : rows) {
@@ -214,14 +225,29 @@ TEST(SibTypeFromName, NamesWithoutCaseOrPrefixAndIndexesNoSibIsNamedBy) {
     int found;
     unsigned int type;
   } rows[] = {
-      {"MIB", 1, 0},        {"mib", 1, 0},         {"sb1", 1, 27},
-      {"SB2", 1, 28},       {"3", 1, 3},           {"SIB3", 1, 3},
-      {"sib11bis", 1, 32},  {"11bis", 1, 32},      {"19", 1, 40},  // SIB19, not index 19
-      {"15", 1, 19},        {"15.1bis", 1, 34},    {"SIB15.2ter", 1, 41},
-      {"5bis", 1, 30},      {"0", 1, 0},           {"21", 1, 21},  // index 21: SIB15.2
-      {"31", 1, 31},        {"extensiontype", 1, 31},
-      {"32", 0, 0},         {"SIB", 0, 0},         {"", 0, 0},
-      {"-1", 0, 0},         {"3x", 0, 0},          {"SIB99", 0, 0},
+      {"MIB", 1, 0},
+      {"mib", 1, 0},
+      {"sb1", 1, 27},
+      {"SB2", 1, 28},
+      {"3", 1, 3},
+      {"SIB3", 1, 3},
+      {"sib11bis", 1, 32},
+      {"11bis", 1, 32},
+      {"19", 1, 40},  // SIB19, not index 19
+      {"15", 1, 19},
+      {"15.1bis", 1, 34},
+      {"SIB15.2ter", 1, 41},
+      {"5bis", 1, 30},
+      {"0", 1, 0},
+      {"21", 1, 21},  // index 21: SIB15.2
+      {"31", 1, 31},
+      {"extensiontype", 1, 31},
+      {"32", 0, 0},
+      {"SIB", 0, 0},
+      {"", 0, 0},
+      {"-1", 0, 0},
+      {"3x", 0, 0},
+      {"SIB99", 0, 0},
   };
   for (const auto& r : rows) {
     unsigned int type = 12345;
@@ -483,6 +509,128 @@ TEST(SibSummaryParts, NameWhatADecodedSibFills) {
   }
   EXPECT_EQ(SibSummaryParts(1000), 0u);
   EXPECT_FALSE(IsDecodedSibType(1000));
+  DestroyDecoderState(state);
+}
+
+TEST(RelayPlainText, DepthIsNestingAndLinesEndInLf) {
+  const std::string deep = [] {
+    std::string text;
+    for (int i = 0; i < 150; ++i) text += "b\r\n{\r\n";
+    return text + "x = 1\r\n";
+  }();
+  const std::string deepPlain = [] {
+    std::string text;
+    for (int i = 0; i < 150; ++i)
+      text += std::string(4 * i, ' ') + "b\n" + std::string(4 * i, ' ') + "{\n";
+    return text + std::string(600, ' ') + "x = 1\n";
+  }();
+  const struct {
+    const char* what;
+    std::string text;
+    std::string plain;
+  } rows[] = {
+      {"depths of the text's own",
+       "A ::=\r\n{\r\n        x = 1\r\n    b\r\n    {\r\n    }\r\n}\r\n",
+       "A ::=\n{\n    x = 1\n    b\n    {\n    }\n}\n"},
+      {"lines ending in LF alone", "A\r\n{\r\n                y = cs-domain\n}\r\n",
+       "A\n{\n    y = cs-domain\n}\n"},
+      {"an indent alone is an empty line", "{\r\n        \r\n}\r\n", "{\n\n}\n"},
+      {"a text cut inside a line", "A\r\n{\r\n  x = ", "A\n{\n    x = "},
+      {"a brace too many stays at depth 0", "}\r\n  x\r\n", "}\nx\n"},
+      {"the trailer", "}\r\n\r\n<<<-----raw data ----->>>\r\n00AA\r\n01BB",
+       "}\n\n<<<-----raw data ----->>>\n00AA\n01BB"},
+      {"deeper than the indentation source", deep, deepPlain},
+      {"nothing", "", ""},
+  };
+  for (const auto& row : rows) {
+    const size_t size = RelayPlainText(row.text.data(), row.text.size(), nullptr);
+    std::string out(size, '#');
+    EXPECT_EQ(RelayPlainText(row.text.data(), row.text.size(), &out[0]), size) << row.what;
+    EXPECT_EQ(out, row.plain) << row.what;
+  }
+  // At depth 0 the text only gets shorter: relaid where it stands.
+  std::string trailer = rows[5].text;
+  trailer.resize(RelayPlainText(trailer.data(), trailer.size(), &trailer[0]));
+  EXPECT_EQ(trailer, rows[5].plain);
+}
+
+// The text of every model SIB in both layouts (at the latest release): the
+// plain one has the same lines, each standing 4 spaces per enclosing block,
+// ending in LF, its octet strings named lines holding the dump's octets.
+TEST(TextLayout, PlainHasTheSameLinesByNesting) {
+  const std::vector<sibtest::ModelSib> samples =
+      sibtest::LoadModelSibs(std::string(SIBDECODE_TEST_DATA_DIR) + "/model_sibs.txt");
+  ASSERT_GE(samples.size(), 42u);
+  DecoderState* state = CreateDecoderState();
+  SetDecodeRelease(state, kReleaseLatest);
+  std::vector<char> buffer(1 << 20);
+  auto text = [&](const sibtest::ModelSib& sample, TextLayout layout) {
+    SetTextLayout(state, layout);
+    tagSystemInformationBlock out;
+    size_t textLen = 0;
+    EXPECT_EQ(DecodeSib(state, sample.sibType, sample.bare.data(), sample.bare.size(), &out,
+                        buffer.data(), buffer.size(), &textLen),
+              kDecoded);
+    return std::string(buffer.data(), textLen);
+  };
+  auto lines = [](const std::string& text) {
+    std::vector<std::string> result;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) result.push_back(line);
+    return result;
+  };
+  auto trimmed = [](std::string line) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line.substr(std::min(line.find_first_not_of(' '), line.size()));
+  };
+  size_t dumps = 0;
+  for (const sibtest::ModelSib& sample : samples) {
+    SCOPED_TRACE("SIB type " + std::to_string(sample.sibType));
+    const std::vector<std::string> legacy = lines(text(sample, kTextLayoutRRCParserX));
+    const std::string plainText = text(sample, kTextLayoutPlain);
+    EXPECT_EQ(plainText.find('\r'), std::string::npos);
+    EXPECT_EQ(plainText.find("Message dump"), std::string::npos);
+    const std::vector<std::string> plain = lines(plainText);
+    size_t depth = 0;
+    size_t at = 0;
+    for (size_t k = 0; k < legacy.size(); ++k) {
+      std::string expected = trimmed(legacy[k]);
+      if (expected.empty() && k + 1 < legacy.size() &&
+          trimmed(legacy[k + 1]) == "Message dump (Hex):") {
+        // The unnamed dump: its octets on one named line.
+        std::string octets;
+        for (k += 2; k < legacy.size() && !legacy[k].empty() && legacy[k][0] == '\t'; ++k) {
+          for (char ch : legacy[k]) {
+            if (std::isxdigit(static_cast<unsigned char>(ch))) octets += ch;
+          }
+        }
+        --k;
+        ASSERT_LT(at, plain.size());
+        const std::string line = trimmed(plain[at]);
+        const size_t equals = line.find(" = ");
+        ASSERT_NE(equals, std::string::npos) << plain[at];
+        EXPECT_GT(equals, 0u);
+        std::string printed;
+        for (char ch : line.substr(equals + 3)) {
+          if (ch != ' ' && ch != '"') printed += ch;
+        }
+        EXPECT_EQ(printed, octets);
+        EXPECT_EQ(plain[at].size() - line.size(), 4 * depth);
+        ++at;
+        ++dumps;
+        continue;
+      }
+      ASSERT_LT(at, plain.size());
+      if (expected == "}" && depth > 0) --depth;
+      EXPECT_EQ(trimmed(plain[at]), expected);
+      EXPECT_EQ(plain[at].size() - expected.size(), expected.empty() ? 0 : 4 * depth) << plain[at];
+      if (expected == "{") ++depth;
+      ++at;
+    }
+    EXPECT_EQ(at, plain.size());
+    EXPECT_EQ(depth, 0u);
+  }
+  EXPECT_GT(dumps, 0u);
   DestroyDecoderState(state);
 }
 

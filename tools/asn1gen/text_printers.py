@@ -31,8 +31,8 @@ def print_simple_line(info, name_expr, value_expr, depth_expr, indent):
         return [pad + "PRINT_TRY(PrintBitStringLine(c, %s, %s, %s.bitCount, %s.bytes, sizeof %s.bytes));"
                 % (depth_expr, name_expr, value_expr, value_expr, value_expr)]
     if k == "OCTET STRING":
-        return [pad + "PRINT_TRY(PrintHexDumpLine(c, %s, %s.count, %s.bytes, sizeof %s.bytes));"
-                % (depth_expr, value_expr, value_expr, value_expr)]
+        return [pad + "PRINT_TRY(PrintHexDumpLine(c, %s, %s, %s.count, %s.bytes, sizeof %s.bytes));"
+                % (depth_expr, name_expr, value_expr, value_expr, value_expr)]
     raise AssertionError(k)
 
 

@@ -92,7 +92,7 @@ int PrintGSM_CellGroup_followingARFCNs(TextCursor& c, const GSM_CellGroup_follow
       break;
     case 3:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(PrintHexDumpLine(c, depth + 4, (*static_cast<const OctetStringValue<16>*>(v.ptr)).count, (*static_cast<const OctetStringValue<16>*>(v.ptr)).bytes, sizeof (*static_cast<const OctetStringValue<16>*>(v.ptr)).bytes));
+      PRINT_TRY(PrintHexDumpLine(c, depth + 4, "variableBitMapOfARFCNs", 22, (*static_cast<const OctetStringValue<16>*>(v.ptr)).count, (*static_cast<const OctetStringValue<16>*>(v.ptr)).bytes, sizeof (*static_cast<const OctetStringValue<16>*>(v.ptr)).bytes));
       break;
     case 4:
       if (v.ptr == nullptr) break;
@@ -528,7 +528,7 @@ int PrintSysInfoType20_nonCriticalExtensions(TextCursor& c, const SysInfoType20_
 
 int PrintSysInfoType20(TextCursor& c, const SysInfoType20& v, int depth) {
   if (v.presence & (1u << 0)) {
-    PRINT_TRY(PrintHexDumpLine(c, depth + 4, v.hNBName.count, v.hNBName.bytes, sizeof v.hNBName.bytes));
+    PRINT_TRY(PrintHexDumpLine(c, depth + 4, "hNBName", 7, v.hNBName.count, v.hNBName.bytes, sizeof v.hNBName.bytes));
   }
   if (v.presence & (1u << 1)) {
     PRINT_TRY(OpenBlock(c, depth + 4, "nonCriticalExtensions", 21));

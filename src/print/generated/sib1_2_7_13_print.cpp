@@ -9,7 +9,7 @@ int PrintCN_DomainSysInfo_cn_Type(TextCursor& c, const CN_DomainSysInfo_cn_Type&
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
-      PRINT_TRY(PrintHexDumpLine(c, depth + 8, (*static_cast<const OctetStringValue<8>*>(v.ptr)).count, (*static_cast<const OctetStringValue<8>*>(v.ptr)).bytes, sizeof (*static_cast<const OctetStringValue<8>*>(v.ptr)).bytes));
+      PRINT_TRY(PrintHexDumpLine(c, depth + 8, "gsm_MAP", 7, (*static_cast<const OctetStringValue<8>*>(v.ptr)).count, (*static_cast<const OctetStringValue<8>*>(v.ptr)).bytes, sizeof (*static_cast<const OctetStringValue<8>*>(v.ptr)).bytes));
       break;
     case 2:
       if (v.ptr == nullptr) break;
@@ -194,7 +194,7 @@ int PrintSysInfoType1_v3a0NonCriticalExtensions(TextCursor& c, const SysInfoType
 }
 
 int PrintSysInfoType1(TextCursor& c, const SysInfoType1& v, int depth) {
-  PRINT_TRY(PrintHexDumpLine(c, depth + 8, v.cn_CommonGSM_MAP_NAS_SysInfo.count, v.cn_CommonGSM_MAP_NAS_SysInfo.bytes, sizeof v.cn_CommonGSM_MAP_NAS_SysInfo.bytes));
+  PRINT_TRY(PrintHexDumpLine(c, depth + 8, "cn_CommonGSM_MAP_NAS_SysInfo", 28, v.cn_CommonGSM_MAP_NAS_SysInfo.count, v.cn_CommonGSM_MAP_NAS_SysInfo.bytes, sizeof v.cn_CommonGSM_MAP_NAS_SysInfo.bytes));
   PRINT_TRY(PrintCN_DomainSysInfoList(c, v.cn_DomainSysInfoList, depth + 8, "cn_DomainSysInfoList"));
   if (v.presence & (1u << 0)) {
     PRINT_TRY(OpenBlock(c, depth + 4, "ue_ConnTimersAndConstants", 25));

@@ -1,0 +1,16 @@
+// The plain layout of a SIB's text, for people: RRCParserX's text relaid so
+// that a line's depth is its nesting and nothing else.
+#pragma once
+
+#include <cstddef>
+
+namespace sibdecode {
+
+// Writes `text` (RRCParserX's layout, "\r\n" or "\n" line ends) relaid to `out`:
+// every line ends in "\n", stands 4 spaces per "{" line open around it ("{"
+// and "}" at the depth of the block's name), and empty lines stay empty.
+// Returns the bytes written; with `out` null, the bytes it would write. `out`
+// may be `text` when no line stands deeper than it did (lines at depth 0).
+size_t RelayPlainText(const char* text, size_t length, char* out);
+
+}  // namespace sibdecode
