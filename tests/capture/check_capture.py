@@ -154,6 +154,8 @@ def main():
         rc, output, stderr = run(tool, "--summary", cells)
         check(rc == 0, "cells.pcap: exit %d" % rc)
         check_against_hex(tool, workdir, expected, output)
+        check(b"\r" not in output and b"Message dump" not in output,
+              "cells.pcap: the default text is not in the plain layout")
         check_counts(stderr, "cells.pcap", expected["frames"], decoded, expected["dropped"],
                      expected["skipped"])
 

@@ -4,6 +4,10 @@ test inputs (the model SIBs of every type, the sample, the batch fuzz corpus),
 the tool's standard output is RRCParserX's text of each batch it decodes, each
 followed by the tool's record end ("\\r\\n"), byte for byte.
 
+The tool's default text of the same batches is the plain layout: no "\\r", no
+unnamed dump, every line standing 4 spaces per block it is in (a walk of the
+braces), every text's braces closed.
+
 usage: release7_check.py --sibdecode TOOL --library LIBSIBDECODE_SO
 """
 
@@ -57,6 +61,36 @@ def rrc_parser_x(library):
     return call
 
 
+def plain_layout_faults(output):
+    """Where the tool's default output departs from the plain layout."""
+    faults = []
+    if b"\r" in output:
+        faults.append("a carriage return at byte %d" % output.index(b"\r"))
+    if b"Message dump" in output:
+        faults.append("an unnamed dump at byte %d" % output.index(b"Message dump"))
+    depth = 0
+    texts = 0
+    for n, line in enumerate(output.decode("latin-1").split("\n"), 1):
+        content = line.lstrip(" ")
+        if content.endswith(" ::="):
+            if depth != 0:
+                faults.append("line %d: a text starts with %d blocks open" % (n, depth))
+            depth = 0
+            texts += 1
+        if content == "}":
+            depth -= 1
+        if content and len(line) - len(content) != 4 * depth:
+            faults.append("line %d stands %d spaces in at depth %d: %r" % (n, len(line) - len(content), depth, line))
+        if content == "{":
+            depth += 1
+        if depth < 0:
+            faults.append("line %d closes a block that is not open" % n)
+            depth = 0
+    if depth != 0:
+        faults.append("the last text ends with %d blocks open" % depth)
+    return texts, faults
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--sibdecode", required=True)
@@ -81,6 +115,10 @@ def main():
                 f.write(data.hex() + "\n")
         proc = subprocess.run([args.sibdecode, "--release", "7", path], stdout=subprocess.PIPE,
                               stderr=subprocess.DEVNULL)
+        plain = subprocess.run([args.sibdecode, path], stdout=subprocess.PIPE,
+                               stderr=subprocess.DEVNULL)
+    texts, faults = plain_layout_faults(plain.stdout)
+    print("%d texts in the default layout: %s" % (texts, "; ".join(faults[:5]) if faults else "plain"))
     same = proc.stdout == expected
     print("%d batches, %d decoded by RRCParserX: the tool's text %s" %
           (len(inputs), decoded, "is the same" if same else "DIFFERS"))
@@ -89,7 +127,7 @@ def main():
             if proc.stdout[:len(expected)] != expected[:len(proc.stdout)] else min(len(proc.stdout), len(expected))
         print("first difference at byte %d:\n tool: %r\n RRCParserX: %r" %
               (at, proc.stdout[at - 80:at + 80], expected[at - 80:at + 80]))
-    return 0 if same and decoded > 20 else 1
+    return 0 if same and decoded > 20 and not faults and texts > decoded else 1
 
 
 if __name__ == "__main__":
