@@ -271,9 +271,12 @@ class TextWalk:
         for index, alt in enumerate(t["alternatives"]):
             at = resolve(self.model, alt["type"])
             if at["kind"] == "SEQUENCE OF":
-                if norm(child.name).startswith(norm(alt["name"]) + "["):
+                named = child.kind == "name" and norm(child.name) == norm(alt["name"])
+                if named or norm(child.name).startswith(norm(alt["name"]) + "["):
+                    # the plain layout names a list alternative without elements
                     self.val(name, "choice", index, alt["name"])
-                    rest = self.list_items(at, printed(alt), node.children, 0, True)
+                    rest = self.list_items(at, printed(alt), node.children[1:] if named else node.children,
+                                           0, True) + named
                     if rest != len(node.children):
                         self.bad(name, "extra lines in the choice block")
                     return

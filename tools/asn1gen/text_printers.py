@@ -132,6 +132,12 @@ def emit_print(w, model, node, family, holder):
                     off = model.layout(model.ov.element_depth, f.path, DEFAULT_ALTERNATIVE_DEPTH, family, holder)
                     lines = ["      PRINT_TRY(%s(c, %s, depth + %d, \"%s\"));"
                              % (model.printer_name(info.node, family, node.path), ref, off, f.printed)]
+                    # without elements, the plain layout names the alternative on a line of its own
+                    lines = ["      if (c.plain && %s.count == 0) {" % ref,
+                             '        PRINT_TRY(PrintNameLine(c, depth + %d, "%s", %d));'
+                             % (DEFAULT_ALTERNATIVE_DEPTH, f.printed, len(f.printed)),
+                             "        break;",
+                             "      }"] + lines
                 else:
                     lines = print_field(model, f, ref, "depth", 6, DEFAULT_ALTERNATIVE_DEPTH, *here)
             for line in lines:

@@ -287,6 +287,10 @@ int PrintLogicalChannelList(TextCursor& c, const LogicalChannelList& v, int dept
       break;
     case 3:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const LogicalChannelList_explicitList*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "explicitList", 12));
+        break;
+      }
       PRINT_TRY(PrintLogicalChannelList_explicitList(c, (*static_cast<const LogicalChannelList_explicitList*>(v.ptr)), depth + 4, "explicitList"));
       break;
     default:
@@ -493,22 +497,42 @@ int PrintCommonTransChTFS_tti(TextCursor& c, const CommonTransChTFS_tti& v, int 
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const CommonDynamicTF_InfoList*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "tti10", 5));
+        break;
+      }
       PRINT_TRY(PrintCommonDynamicTF_InfoList(c, (*static_cast<const CommonDynamicTF_InfoList*>(v.ptr)), depth + 4, "tti10"));
       break;
     case 2:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const CommonDynamicTF_InfoList*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "tti20", 5));
+        break;
+      }
       PRINT_TRY(PrintCommonDynamicTF_InfoList(c, (*static_cast<const CommonDynamicTF_InfoList*>(v.ptr)), depth + 4, "tti20"));
       break;
     case 3:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const CommonDynamicTF_InfoList*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "tti40", 5));
+        break;
+      }
       PRINT_TRY(PrintCommonDynamicTF_InfoList(c, (*static_cast<const CommonDynamicTF_InfoList*>(v.ptr)), depth + 4, "tti40"));
       break;
     case 4:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const CommonDynamicTF_InfoList*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "tti80", 5));
+        break;
+      }
       PRINT_TRY(PrintCommonDynamicTF_InfoList(c, (*static_cast<const CommonDynamicTF_InfoList*>(v.ptr)), depth + 4, "tti80"));
       break;
     case 5:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const CommonDynamicTF_InfoList_DynamicTTI*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "dynamic", 7));
+        break;
+      }
       PRINT_TRY(PrintCommonDynamicTF_InfoList_DynamicTTI(c, (*static_cast<const CommonDynamicTF_InfoList_DynamicTTI*>(v.ptr)), depth + 4, "dynamic"));
       break;
     default:
@@ -724,22 +748,42 @@ int PrintDedicatedTransChTFS_tti(TextCursor& c, const DedicatedTransChTFS_tti& v
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const DedicatedDynamicTF_InfoList*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "tti10", 5));
+        break;
+      }
       PRINT_TRY(PrintDedicatedDynamicTF_InfoList(c, (*static_cast<const DedicatedDynamicTF_InfoList*>(v.ptr)), depth + 4, "tti10"));
       break;
     case 2:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const DedicatedDynamicTF_InfoList*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "tti20", 5));
+        break;
+      }
       PRINT_TRY(PrintDedicatedDynamicTF_InfoList(c, (*static_cast<const DedicatedDynamicTF_InfoList*>(v.ptr)), depth + 4, "tti20"));
       break;
     case 3:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const DedicatedDynamicTF_InfoList*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "tti40", 5));
+        break;
+      }
       PRINT_TRY(PrintDedicatedDynamicTF_InfoList(c, (*static_cast<const DedicatedDynamicTF_InfoList*>(v.ptr)), depth + 4, "tti40"));
       break;
     case 4:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const DedicatedDynamicTF_InfoList*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "tti80", 5));
+        break;
+      }
       PRINT_TRY(PrintDedicatedDynamicTF_InfoList(c, (*static_cast<const DedicatedDynamicTF_InfoList*>(v.ptr)), depth + 4, "tti80"));
       break;
     case 5:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const DedicatedDynamicTF_InfoList_DynamicTTI*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "dynamic", 7));
+        break;
+      }
       PRINT_TRY(PrintDedicatedDynamicTF_InfoList_DynamicTTI(c, (*static_cast<const DedicatedDynamicTF_InfoList_DynamicTTI*>(v.ptr)), depth + 4, "dynamic"));
       break;
     default:
@@ -1052,6 +1096,10 @@ int PrintDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(TextCur
       break;
     case 2:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "timeslotList", 12));
+        break;
+      }
       PRINT_TRY(PrintDownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(c, (*static_cast<const DownlinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList*>(v.ptr)), depth + 4, "timeslotList"));
       break;
     default:
@@ -1110,6 +1158,10 @@ int PrintDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(TextCurso
       break;
     case 2:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "timeslotList", 12));
+        break;
+      }
       PRINT_TRY(PrintDownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(c, (*static_cast<const DownlinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList*>(v.ptr)), depth + 4, "timeslotList"));
       break;
     default:
@@ -1138,6 +1190,10 @@ int PrintDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots(TextCursor& c,
       break;
     case 2:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "timeslotList", 12));
+        break;
+      }
       PRINT_TRY(PrintDownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(c, (*static_cast<const DownlinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList*>(v.ptr)), depth + 4, "timeslotList"));
       break;
     default:
@@ -1175,6 +1231,10 @@ int PrintExplicitTFCS_Configuration(TextCursor& c, const ExplicitTFCS_Configurat
       break;
     case 3:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const TFCS_RemovalList*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "removal", 7));
+        break;
+      }
       PRINT_TRY(PrintTFCS_RemovalList(c, (*static_cast<const TFCS_RemovalList*>(v.ptr)), depth + 4, "removal"));
       break;
     case 4:
@@ -1211,30 +1271,58 @@ int PrintTFCS_ReconfAdd_ctfcSize(TextCursor& c, const TFCS_ReconfAdd_ctfcSize& v
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc2Bit*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "ctfc2Bit", 8));
+        break;
+      }
       PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc2Bit(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc2Bit*>(v.ptr)), depth + 4, "ctfc2Bit"));
       break;
     case 2:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc4Bit*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "ctfc4Bit", 8));
+        break;
+      }
       PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc4Bit(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc4Bit*>(v.ptr)), depth + 4, "ctfc4Bit"));
       break;
     case 3:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc6Bit*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "ctfc6Bit", 8));
+        break;
+      }
       PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc6Bit(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc6Bit*>(v.ptr)), depth + 4, "ctfc6Bit"));
       break;
     case 4:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc8Bit*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "ctfc8Bit", 8));
+        break;
+      }
       PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc8Bit(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc8Bit*>(v.ptr)), depth + 4, "ctfc8Bit"));
       break;
     case 5:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc12Bit*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "ctfc12Bit", 9));
+        break;
+      }
       PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc12Bit(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc12Bit*>(v.ptr)), depth + 4, "ctfc12Bit"));
       break;
     case 6:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc16Bit*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "ctfc16Bit", 9));
+        break;
+      }
       PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc16Bit(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc16Bit*>(v.ptr)), depth + 4, "ctfc16Bit"));
       break;
     case 7:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc24Bit*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "ctfc24Bit", 9));
+        break;
+      }
       PRINT_TRY(PrintTFCS_ReconfAdd_ctfcSize_ctfc24Bit(c, (*static_cast<const TFCS_ReconfAdd_ctfcSize_ctfc24Bit*>(v.ptr)), depth + 4, "ctfc24Bit"));
       break;
     default:
@@ -2058,6 +2146,10 @@ int PrintTFCI_Field2_Information(TextCursor& c, const TFCI_Field2_Information& v
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const TFCI_RangeList*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "tfci_Range", 10));
+        break;
+      }
       PRINT_TRY(PrintTFCI_RangeList(c, (*static_cast<const TFCI_RangeList*>(v.ptr)), depth + 4, "tfci_Range"));
       break;
     case 2:
@@ -2433,6 +2525,10 @@ int PrintUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots(TextCurso
       break;
     case 2:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "timeslotList", 12));
+        break;
+      }
       PRINT_TRY(PrintUplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList(c, (*static_cast<const UplinkTimeslotsCodes_LCR_r4_moreTimeslots_additionalTimeslots_timeslotList*>(v.ptr)), depth + 4, "timeslotList"));
       break;
     default:
@@ -2469,6 +2565,10 @@ int PrintUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots(TextCursor&
       break;
     case 2:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "timeslotList", 12));
+        break;
+      }
       PRINT_TRY(PrintUplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList(c, (*static_cast<const UplinkTimeslotsCodes_VHCR_moreTimeslots_additionalTimeslots_timeslotList*>(v.ptr)), depth + 4, "timeslotList"));
       break;
     default:
@@ -2505,6 +2605,10 @@ int PrintUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots(TextCursor& c, c
       break;
     case 2:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "timeslotList", 12));
+        break;
+      }
       PRINT_TRY(PrintUplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList(c, (*static_cast<const UplinkTimeslotsCodes_moreTimeslots_additionalTimeslots_timeslotList*>(v.ptr)), depth + 4, "timeslotList"));
       break;
     default:

@@ -1200,6 +1200,10 @@ int PrintRemovedInterFreqCellList(TextCursor& c, const RemovedInterFreqCellList&
       break;
     case 2:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const RemovedInterFreqCellList_removeSomeInterFreqCells*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "removeSomeInterFreqCells", 24));
+        break;
+      }
       PRINT_TRY(PrintRemovedInterFreqCellList_removeSomeInterFreqCells(c, (*static_cast<const RemovedInterFreqCellList_removeSomeInterFreqCells*>(v.ptr)), depth + 4, "removeSomeInterFreqCells"));
       break;
     case 3:
@@ -1649,6 +1653,10 @@ int PrintRemovedInterRATCellList(TextCursor& c, const RemovedInterRATCellList& v
       break;
     case 2:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const RemovedInterRATCellList_removeSomeInterRATCells*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "removeSomeInterRATCells", 23));
+        break;
+      }
       PRINT_TRY(PrintRemovedInterRATCellList_removeSomeInterRATCells(c, (*static_cast<const RemovedInterRATCellList_removeSomeInterRATCells*>(v.ptr)), depth + 8, "removeSomeInterRATCells"));
       break;
     case 3:
@@ -1802,6 +1810,10 @@ int PrintRemovedIntraFreqCellList(TextCursor& c, const RemovedIntraFreqCellList&
       break;
     case 2:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const RemovedIntraFreqCellList_removeSomeIntraFreqCells*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "removeSomeIntraFreqCells", 24));
+        break;
+      }
       PRINT_TRY(PrintRemovedIntraFreqCellList_removeSomeIntraFreqCells(c, (*static_cast<const RemovedIntraFreqCellList_removeSomeIntraFreqCells*>(v.ptr)), depth + 8, "removeSomeIntraFreqCells"));
       break;
     case 3:

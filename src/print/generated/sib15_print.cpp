@@ -1518,10 +1518,18 @@ int PrintUE_Positioning_GANSS_AuxiliaryInfo(TextCursor& c, const UE_Positioning_
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const AuxInfoGANSS_ID1*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "ganssID1", 8));
+        break;
+      }
       PRINT_TRY(PrintAuxInfoGANSS_ID1(c, (*static_cast<const AuxInfoGANSS_ID1*>(v.ptr)), depth + 4, "ganssID1"));
       break;
     case 2:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const AuxInfoGANSS_ID3*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "ganssID3", 8));
+        break;
+      }
       PRINT_TRY(PrintAuxInfoGANSS_ID3(c, (*static_cast<const AuxInfoGANSS_ID3*>(v.ptr)), depth + 4, "ganssID3"));
       break;
     default:

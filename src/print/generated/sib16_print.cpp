@@ -450,14 +450,26 @@ int PrintTFC_Subset(TextCursor& c, const TFC_Subset& v, int depth) {
       break;
     case 2:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const AllowedTFC_List*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "allowedTFC_List", 15));
+        break;
+      }
       PRINT_TRY(PrintAllowedTFC_List(c, (*static_cast<const AllowedTFC_List*>(v.ptr)), depth + 4, "allowedTFC_List"));
       break;
     case 3:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const Non_allowedTFC_List*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "non_allowedTFC_List", 19));
+        break;
+      }
       PRINT_TRY(PrintNon_allowedTFC_List(c, (*static_cast<const Non_allowedTFC_List*>(v.ptr)), depth + 4, "non_allowedTFC_List"));
       break;
     case 4:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const RestrictedTrChInfoList*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "restrictedTrChInfoList", 22));
+        break;
+      }
       PRINT_TRY(PrintRestrictedTrChInfoList(c, (*static_cast<const RestrictedTrChInfoList*>(v.ptr)), depth + 4, "restrictedTrChInfoList"));
       break;
     case 5:
@@ -1162,6 +1174,10 @@ int PrintUL_LogicalChannelMapping_rlc_SizeList(TextCursor& c, const UL_LogicalCh
       break;
     case 3:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const RLC_SizeExplicitList*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "explicitList", 12));
+        break;
+      }
       PRINT_TRY(PrintRLC_SizeExplicitList(c, (*static_cast<const RLC_SizeExplicitList*>(v.ptr)), depth + 4, "explicitList"));
       break;
     default:

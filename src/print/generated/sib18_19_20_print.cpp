@@ -82,6 +82,10 @@ int PrintGSM_CellGroup_followingARFCNs(TextCursor& c, const GSM_CellGroup_follow
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const GSM_CellGroup_followingARFCNs_explicitListOfARFCNs*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "explicitListOfARFCNs", 20));
+        break;
+      }
       PRINT_TRY(PrintGSM_CellGroup_followingARFCNs_explicitListOfARFCNs(c, (*static_cast<const GSM_CellGroup_followingARFCNs_explicitListOfARFCNs*>(v.ptr)), depth + 4, "explicitListOfARFCNs"));
       break;
     case 2:

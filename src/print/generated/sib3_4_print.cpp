@@ -488,6 +488,10 @@ int PrintLocationRegistrationParameters(TextCursor& c, const LocationRegistratio
       break;
     case 2:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const LocationRegistrationAccessClassBarredList*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "restriction", 11));
+        break;
+      }
       PRINT_TRY(PrintLocationRegistrationAccessClassBarredList(c, (*static_cast<const LocationRegistrationAccessClassBarredList*>(v.ptr)), depth + 4, "restriction"));
       break;
     default:

@@ -390,10 +390,18 @@ int PrintPRACH_Partitioning_r7(TextCursor& c, const PRACH_Partitioning_r7& v, in
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const PRACH_Partitioning_r7_fdd*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "fdd", 3));
+        break;
+      }
       PRINT_TRY(PrintPRACH_Partitioning_r7_fdd(c, (*static_cast<const PRACH_Partitioning_r7_fdd*>(v.ptr)), depth + 4, "fdd"));
       break;
     case 2:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const PRACH_Partitioning_r7_tdd*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "tdd", 3));
+        break;
+      }
       PRINT_TRY(PrintPRACH_Partitioning_r7_tdd(c, (*static_cast<const PRACH_Partitioning_r7_tdd*>(v.ptr)), depth + 4, "tdd"));
       break;
     default:
@@ -1134,26 +1142,50 @@ int PrintCommonTransChTFS_LCR_tti(TextCursor& c, const CommonTransChTFS_LCR_tti&
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const CommonDynamicTF_InfoList*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "tti5", 4));
+        break;
+      }
       PRINT_TRY(PrintCommonDynamicTF_InfoList(c, (*static_cast<const CommonDynamicTF_InfoList*>(v.ptr)), depth + 4, "tti5"));
       break;
     case 2:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const CommonDynamicTF_InfoList*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "tti10", 5));
+        break;
+      }
       PRINT_TRY(PrintCommonDynamicTF_InfoList(c, (*static_cast<const CommonDynamicTF_InfoList*>(v.ptr)), depth + 4, "tti10"));
       break;
     case 3:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const CommonDynamicTF_InfoList*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "tti20", 5));
+        break;
+      }
       PRINT_TRY(PrintCommonDynamicTF_InfoList(c, (*static_cast<const CommonDynamicTF_InfoList*>(v.ptr)), depth + 4, "tti20"));
       break;
     case 4:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const CommonDynamicTF_InfoList*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "tti40", 5));
+        break;
+      }
       PRINT_TRY(PrintCommonDynamicTF_InfoList(c, (*static_cast<const CommonDynamicTF_InfoList*>(v.ptr)), depth + 4, "tti40"));
       break;
     case 5:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const CommonDynamicTF_InfoList*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "tti80", 5));
+        break;
+      }
       PRINT_TRY(PrintCommonDynamicTF_InfoList(c, (*static_cast<const CommonDynamicTF_InfoList*>(v.ptr)), depth + 4, "tti80"));
       break;
     case 6:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const CommonDynamicTF_InfoList_DynamicTTI*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "dynamic", 7));
+        break;
+      }
       PRINT_TRY(PrintCommonDynamicTF_InfoList_DynamicTTI(c, (*static_cast<const CommonDynamicTF_InfoList_DynamicTTI*>(v.ptr)), depth + 4, "dynamic"));
       break;
     default:
@@ -1319,6 +1351,10 @@ int PrintDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots(TextCursor&
       break;
     case 2:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "timeslotList", 12));
+        break;
+      }
       PRINT_TRY(PrintDownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList(c, (*static_cast<const DownlinkTimeslotsCodes_r7_moreTimeslots_additionalTimeslots_timeslotList*>(v.ptr)), depth + 4, "timeslotList"));
       break;
     default:
@@ -1369,6 +1405,10 @@ int PrintHARQ_Info_memoryPartitioning(TextCursor& c, const HARQ_Info_memoryParti
       break;
     case 2:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const HARQ_Info_memoryPartitioning_explicit*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "explicit_", 9));
+        break;
+      }
       PRINT_TRY(PrintHARQ_Info_memoryPartitioning_explicit(c, (*static_cast<const HARQ_Info_memoryPartitioning_explicit*>(v.ptr)), depth + 4, "explicit_"));
       break;
     default:
@@ -2221,10 +2261,18 @@ int PrintPRACH_Partitioning(TextCursor& c, const PRACH_Partitioning& v, int dept
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const PRACH_Partitioning_fdd*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "fdd", 3));
+        break;
+      }
       PRINT_TRY(PrintPRACH_Partitioning_fdd(c, (*static_cast<const PRACH_Partitioning_fdd*>(v.ptr)), depth + 4, "fdd"));
       break;
     case 2:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const PRACH_Partitioning_tdd*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "tdd", 3));
+        break;
+      }
       PRINT_TRY(PrintPRACH_Partitioning_tdd(c, (*static_cast<const PRACH_Partitioning_tdd*>(v.ptr)), depth + 4, "tdd"));
       break;
     default:
@@ -2351,10 +2399,18 @@ int PrintTDD768_PRACH_CCodeList(TextCursor& c, const TDD768_PRACH_CCodeList& v, 
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const TDD768_PRACH_CCodeList_sf32*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "sf32", 4));
+        break;
+      }
       PRINT_TRY(PrintTDD768_PRACH_CCodeList_sf32(c, (*static_cast<const TDD768_PRACH_CCodeList_sf32*>(v.ptr)), depth + 4, "sf32"));
       break;
     case 2:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const TDD768_PRACH_CCodeList_sf16*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "sf16", 4));
+        break;
+      }
       PRINT_TRY(PrintTDD768_PRACH_CCodeList_sf16(c, (*static_cast<const TDD768_PRACH_CCodeList_sf16*>(v.ptr)), depth + 4, "sf16"));
       break;
     default:
@@ -2385,10 +2441,18 @@ int PrintTDD_PRACH_CCodeList(TextCursor& c, const TDD_PRACH_CCodeList& v, int de
   switch (v.tag) {
     case 1:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const TDD_PRACH_CCodeList_sf8*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "sf8", 3));
+        break;
+      }
       PRINT_TRY(PrintTDD_PRACH_CCodeList_sf8(c, (*static_cast<const TDD_PRACH_CCodeList_sf8*>(v.ptr)), depth + 4, "sf8"));
       break;
     case 2:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const TDD_PRACH_CCodeList_sf16*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "sf16", 4));
+        break;
+      }
       PRINT_TRY(PrintTDD_PRACH_CCodeList_sf16(c, (*static_cast<const TDD_PRACH_CCodeList_sf16*>(v.ptr)), depth + 4, "sf16"));
       break;
     default:

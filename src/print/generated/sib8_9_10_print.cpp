@@ -158,6 +158,10 @@ int PrintChannelAssignmentActive(TextCursor& c, const ChannelAssignmentActive& v
       break;
     case 2:
       if (v.ptr == nullptr) break;
+      if (c.plain && (*static_cast<const AvailableMinimumSF_ListVCAM*>(v.ptr)).count == 0) {
+        PRINT_TRY(PrintNameLine(c, depth + 4, "isActive", 8));
+        break;
+      }
       PRINT_TRY(PrintAvailableMinimumSF_ListVCAM(c, (*static_cast<const AvailableMinimumSF_ListVCAM*>(v.ptr)), depth + 4, "isActive"));
       break;
     default:
