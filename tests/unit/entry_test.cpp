@@ -584,6 +584,7 @@ TEST(TextLayout, PlainHasTheSameLinesByNesting) {
     return line.substr(std::min(line.find_first_not_of(' '), line.size()));
   };
   size_t dumps = 0;
+  size_t namedAlternatives = 0;
   for (const sibtest::ModelSib& sample : samples) {
     SCOPED_TRACE("SIB type " + std::to_string(sample.sibType));
     const std::vector<std::string> legacy = lines(text(sample, kTextLayoutRRCParserX));
@@ -621,6 +622,15 @@ TEST(TextLayout, PlainHasTheSameLinesByNesting) {
         continue;
       }
       ASSERT_LT(at, plain.size());
+      if (expected == "}" && k > 0 && trimmed(legacy[k - 1]) == "{" && trimmed(plain[at]) != "}") {
+        // A list alternative without elements: named in the plain layout only.
+        const std::string line = trimmed(plain[at]);
+        EXPECT_TRUE(!line.empty() && line.find(' ') == std::string::npos) << plain[at];
+        EXPECT_EQ(plain[at].size() - line.size(), 4 * depth);
+        ++at;
+        ++namedAlternatives;
+        ASSERT_LT(at, plain.size());
+      }
       if (expected == "}" && depth > 0) --depth;
       EXPECT_EQ(trimmed(plain[at]), expected);
       EXPECT_EQ(plain[at].size() - expected.size(), expected.empty() ? 0 : 4 * depth) << plain[at];
@@ -631,6 +641,7 @@ TEST(TextLayout, PlainHasTheSameLinesByNesting) {
     EXPECT_EQ(depth, 0u);
   }
   EXPECT_GT(dumps, 0u);
+  EXPECT_GT(namedAlternatives, 0u);
   DestroyDecoderState(state);
 }
 
