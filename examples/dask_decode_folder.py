@@ -46,15 +46,15 @@ def write_by_cell(records: Iterable[Dict[str, Any]], parts: str) -> List[Dict[st
             if sibdecode.dask.is_error(record):
                 failed.append(record)
                 continue
-            key = (record["file"], record["arfcn"])
-            if out and next(iter(out))[0] != record["file"]:  # a task's captures come in turn
+            key = (record["source"], record["arfcn"])
+            if out and next(iter(out))[0] != record["source"]:  # a task's captures come in turn
                 for f in out.values():
                     f.close()
                 out.clear()
             if key not in out:
                 folder = os.path.join(parts, "arfcn-%d" % record["arfcn"])
                 os.makedirs(folder, exist_ok=True)
-                name = os.path.abspath(record["file"]).replace(os.sep, "_") + ".jsonl"
+                name = os.path.abspath(record["source"]).replace(os.sep, "_") + ".jsonl"
                 out[key] = open(os.path.join(folder, name), "w")
             out[key].write(json.dumps(record) + "\n")
             counts[record["arfcn"]] = counts.get(record["arfcn"], 0) + 1

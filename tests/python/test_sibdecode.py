@@ -4,6 +4,7 @@ frame; streaming in flat memory; `python3 -m sibdecode` printing what the tool
 prints. Run by run_tests.py (ctest), which says where the tool and the
 package are."""
 
+import datetime
 import io
 import json
 import os
@@ -26,6 +27,12 @@ import make_capture  # noqa: E402
 TOOL = os.environ.get("SIBDECODE_CLI", "sibdecode")
 SAMPLE_PCAP = os.path.join(ROOT, "examples", "sample.pcap")
 SAMPLE_HEX = os.path.join(ROOT, "examples", "sample.hex")
+EXTENSION_PCAP = os.path.join(ROOT, "examples", "extension_types.pcap")
+# The examples' captures and every capture of the capture check.
+RECORD_CAPTURES = ["SAMPLE_PCAP", "EXTENSION_PCAP", "cells.pcap", "cells_cooked_ipv6.pcapng",
+                   "cells_raw_ipv4.pcap", "cells_two_links.pcapng", "wrong_size.pcap",
+                   "stopped.pcap"]
+REPORT_KEYS = {"complete", "stop", "warnings"}
 COMMENT = re.compile(rb"^# frames ([0-9,]+) arfcn (\d+) time (\S+)\n", re.M)
 
 
@@ -47,6 +54,17 @@ def captures(tmp_path_factory):
     return folder
 
 
+def capture_path(name, captures):
+    return {"SAMPLE_PCAP": SAMPLE_PCAP, "EXTENSION_PCAP": EXTENSION_PCAP}.get(
+        name, str(captures / name))
+
+
+def tool_records(*args):
+    """The objects `sibdecode --json ARGS` prints, one per line."""
+    _, out, _ = tool("--json", *args)  # exit status 2 for a SIB that stopped early
+    return [json.loads(line) for line in out.decode().splitlines()]
+
+
 def tool_sibs(path):
     """[(frames, arfcn, time, text bytes)] and [json objects] the tool prints."""
     _, out, _ = tool(path)
@@ -64,7 +82,7 @@ def summary_as_tool_json(summary, sib_type):
     """The tool's JSON summary object from a Summary of a SIB of the given type
     (absent values null; a cell identity only for the SIB that carries it)."""
     def identity(x, carried):
-        return (sibdecode.ABSENT if x is None else x) & 0xFFFFFFFF if carried else None
+        return x if carried else None
     return {
         "sib3": {"cellIdentity": identity(summary.sib3_cell_identity, sib_type == 3)},
         "sib4": {"cellIdentity": identity(summary.sib4_cell_identity, sib_type == 4)},
@@ -96,9 +114,10 @@ def test_read_capture_gives_what_the_tool_prints(name, captures):
         assert (sib.frames, sib.arfcn, sib.file) == (frames, arfcn, path)
         assert sib.time.strftime("%Y-%m-%dT%H:%M:%S.%fZ") == time
         assert sib.text_bytes == text and sib.text == text.decode()
-        assert sib.type == obj["sib"]
+        assert sib.type == obj["type_number"] and str(sib.type) == obj["type"]
         assert sib.value == obj["value"]
         assert summary_as_tool_json(sib.summary, sib.type) == obj["summary"]
+        assert sib.time == datetime.datetime.fromisoformat(obj["time"].replace("Z", "+00:00"))
 
 
 def test_decode_batch_gives_what_the_tool_prints():
@@ -112,9 +131,11 @@ def test_decode_batch_gives_what_the_tool_prints():
     texts = out.split(b"\r\nsummary: ")
     for sib, obj, text in zip(sibs, objects, texts):
         assert text.endswith(sib.text_bytes)
-        assert (sib.type, sib.value) == (obj["sib"], obj["value"])
+        assert (sib.type, sib.value) == (obj["type_number"], obj["value"])
         assert summary_as_tool_json(sib.summary, sib.type) == obj["summary"]
         assert sib.frames is None and sib.time is None
+        assert obj["source"].startswith(SAMPLE_HEX + ":")
+        assert sib.to_dict() == dict(obj, source=None)  # no file: the bytes were given
     sib3 = next(sib for sib in sibs if sib.type == 3)
     assert sib3.type == 3 and sib3.summary.sib3_cell_identity is not None
     assert decoder.decode_batch(b"\x00" * 7) is None
@@ -372,7 +393,10 @@ def test_is_capture_takes_a_path_or_bytes(source, want, captures):
 def test_objects_pickle_and_convert():
     sib = next(iter(sibdecode.read_capture(SAMPLE_PCAP)))
     record = sib.to_dict()
-    assert record["sib"] == sib.type and record["summary"]["sib3_cell_identity"] == 0
+    assert record["type_number"] == sib.type and record["type"] == str(sib.type)
+    assert record["summary"]["sib3"]["cellIdentity"] == sib.summary.sib3_cell_identity
+    assert (sib.summary.sib3_cell_identity is None) == (sib.type != 3)
+    assert json.loads(json.dumps(record)) == record
     assert sibdecode.is_capture(open(SAMPLE_PCAP, "rb").read(4))
     assert not sibdecode.is_capture(b"000E")
 
@@ -463,3 +487,52 @@ def test_an_extension_type_is_named_by_its_cells_schedule(tmp_path):
     names = [str(sib.type) for sib in sibdecode.read_capture(str(capture))]
     assert names.count("SIB11bis") == names.count("SIB19") == 2 and "extensionType" not in names
     assert names.count("MIB") == names.count("SB1") == names.count("SIB18") == 2
+
+
+@pytest.mark.parametrize("name", RECORD_CAPTURES)
+def test_to_dict_is_the_tools_json_line(name, captures):
+    """The tool's --json lines are the SIBs' to_dict(), key for key and in order;
+    the decode's report is beside the value, never in it."""
+    path = capture_path(name, captures)
+    lines = tool_records(path)
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore")
+        sibs = list(sibdecode.read_capture(path))
+    records = [sib.to_dict() for sib in sibs]
+    assert records == lines and len(lines) > 0
+    assert [list(r) for r in records] == [list(line) for line in lines]
+    for sib, record in zip(sibs, records):
+        assert sib.time.tzinfo is not None and record["time"].endswith("Z")
+        library = json.loads(sib.value_json)  # the library's JSON: the report among the values
+        assert {k: v for k, v in library.items() if k not in REPORT_KEYS} == record["value"]
+        assert not REPORT_KEYS & set(record["value"])
+        if sib.complete and not sib.stop.warnings:
+            assert not REPORT_KEYS & set(library) and record["warnings"] == []
+        else:
+            assert library["warnings"] == record["warnings"]
+            assert library.get("stop") == record["stop"]
+            assert library.get("complete", True) is record["complete"]
+    if name == "stopped.pcap":
+        assert [r["complete"] for r in records].count(False) == 2
+
+
+def test_a_warned_sib_s_record_says_so(tmp_path):
+    """A SIB3 whose list exceeds its SIZE bound, with bits after its end: complete,
+    its warnings in the record and not in its value (hex input: no file, frames,
+    cell or time)."""
+    list4 = ("f7e4a6ef2fffffed7ffff6bffffb5ffffdaeffffed7ffff6bffffb5dffffdaffffed5fffffe2c5"
+             "88bc58b138b178b162b69fff1dffa6fdffffdaffffed7ffff6bf3eaf5fffffffffffffffffffe7fe")
+    path = tmp_path / "warned.hex"
+    path.write_text("%s0080\n16df875e0e3e86\n" % list4)
+    lines = tool_records("--sib", "3", str(path))
+    with sibdecode.Decoder() as decoder:
+        sibs = [decoder.decode_sib(3, bytes.fromhex(line)) for line in path.read_text().split()]
+    assert [dict(line, source=None) for line in lines] == [s.to_dict() for s in sibs]
+    assert [line["source"] for line in lines] == ["%s:%d" % (path, n) for n in (1, 2)]
+    warned, stopped = lines
+    assert warned["complete"] is True and warned["stop"] is None
+    assert [w["warning"] for w in warned["warnings"]] == [t for t, _, _ in sibs[0].stop.warnings]
+    assert len(warned["warnings"]) >= 2
+    assert stopped["complete"] is False and stopped["stop"]["reason"] == "end of data"
+    assert all(not REPORT_KEYS & set(line["value"]) for line in lines)
+    assert all(line[k] is None for line in lines for k in ("frames", "arfcn", "time"))
