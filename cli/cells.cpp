@@ -50,16 +50,19 @@ void WriteCellJson(uint64_t cellKey, const CellRecord& cell) {
     if (record.count == 0) continue;
     if (!first) OutLiteral(",");
     first = false;
-    OutLiteral("{\"type\":");
-    OutUnsigned(type);
-    OutLiteral(",\"name\":\"");
+    OutLiteral("{\"type\":\"");  // named and numbered as in the SIB record
     OutAppend(sibdecode::SibTypeName(type), std::strlen(sibdecode::SibTypeName(type)));
-    OutLiteral("\",\"count\":");
+    OutLiteral("\",\"type_number\":");
+    OutUnsigned(type);
+    OutLiteral(",\"count\":");
     OutUnsigned(record.count);
     OutLiteral(",\"versions\":");
     OutUnsigned(record.versions.size());
-    if (record.versionsFull) OutLiteral(",\"moreVersions\":true");
-    OutLiteral("}");
+    if (record.versionsFull) {
+      OutLiteral(",\"moreVersions\":true}");
+    } else {
+      OutLiteral(",\"moreVersions\":false}");
+    }
   }
   OutLiteral("]}\n");
 }

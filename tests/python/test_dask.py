@@ -250,3 +250,8 @@ def test_records_and_rows_are_the_tools_json_lines(client, name, captures):  # n
 
 def pandas_time(text):
     return pandas.Timestamp(text).tz_convert("UTC")
+
+
+def test_records_doc_names_every_summary_column():
+    from test_sibdecode import documented_keys
+    assert documented_keys()["Python and pandas"] == list(sibdecode.dask.SUMMARY_COLUMNS)

@@ -536,3 +536,53 @@ def test_a_warned_sib_s_record_says_so(tmp_path):
     assert stopped["complete"] is False and stopped["stop"]["reason"] == "end of data"
     assert all(not REPORT_KEYS & set(line["value"]) for line in lines)
     assert all(line[k] is None for line in lines for k in ("frames", "arfcn", "time"))
+
+
+RECORDS_DOC = os.path.join(ROOT, "docs", "records.md")
+
+
+def documented_keys():
+    """{heading: [keys of its table, in order]} of docs/records.md."""
+    tables, heading = {}, None
+    for line in open(RECORDS_DOC):
+        if line.startswith("#"):
+            heading = line.lstrip("#").strip()
+        m = re.match(r"\| `(\w+)` \|", line)
+        if m and heading:
+            tables.setdefault(heading, []).append(m.group(1))
+    return tables
+
+
+def keys_printed(table, captures, tmp_path):
+    """The keys the tool (or the package) gives for a table of docs/records.md,
+    each record's in order."""
+    if table == "The SIB record":
+        return [list(r) for args in ([SAMPLE_PCAP], [str(captures / "stopped.pcap")],
+                                     ["--sib", "3", SAMPLE_HEX], [SAMPLE_HEX])
+                for r in tool_records(*args)]
+    if table == "The summary object":
+        return [list(r["summary"]) for r in tool_records(SAMPLE_PCAP)]
+    if table == "With `--changes`":
+        make_capture.repeats(str(tmp_path), rounds=12, changes=(4, 8))
+        records = tool_records("--changes", str(tmp_path / "repeats.pcap"))
+        plain = documented_keys()["The SIB record"]
+        return [[k for k in r if k not in plain] for r in records if "repeats" in r]
+    cells = [json.loads(line) for line in tool("--cells", "--json", SAMPLE_PCAP)[1].splitlines()]
+    if table == "`--cells --json`: the cell record":
+        return [list(c) for c in cells]
+    if table == "A cell's `sibs` entry":
+        return [list(s) for c in cells for s in c["sibs"]]
+    import dataclasses
+    assert table == "The closing counts"
+    return [[f.name for f in dataclasses.fields(sibdecode.CaptureCounts)]]
+
+
+@pytest.mark.parametrize("table", [
+    "The SIB record", "The summary object", "With `--changes`",
+    "`--cells --json`: the cell record", "A cell's `sibs` entry", "The closing counts",
+])
+def test_records_doc_names_every_key_printed(table, captures, tmp_path):
+    """Every key printed is documented and every key documented printed, in order."""
+    documented = documented_keys()[table]
+    printed = keys_printed(table, captures, tmp_path)
+    assert printed and all(keys == documented for keys in printed), (documented, printed[:1])
