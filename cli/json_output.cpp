@@ -84,9 +84,9 @@ void WriteJsonSummary(const tagSystemInformationBlock& s, unsigned int sibType) 
 }
 
 // {"<label>":"<text>","bit":N,"path":"..."}: a stop or a warning of the report.
-void WriteJsonNote(const char* label, size_t labelLen, const char* text, const sibdecode::DecodeNote& note) {
+void WriteJsonNote(std::string_view label, const char* text, const sibdecode::DecodeNote& note) {
   OutLiteral("{\"");
-  OutAppend(label, labelLen);
+  OutAppend(label.data(), label.size());
   OutLiteral("\":\"");
   WriteEscaped(text);
   OutLiteral("\",\"bit\":");
@@ -106,7 +106,7 @@ void WriteJsonReport(const sibdecode::DecodeReport* report) {
     OutLiteral(",\"complete\":true,\"stop\":null");
   } else {
     OutLiteral(",\"complete\":false,\"stop\":");
-    WriteJsonNote("reason", 6, sibdecode::DecodeStopText(report->stop.kind), report->stop);
+    WriteJsonNote("reason", sibdecode::DecodeStopText(report->stop.kind), report->stop);
   }
   OutLiteral(",\"warnings\":[");
   const unsigned int kept = report->warningCount < sibdecode::kReportWarnings
@@ -114,14 +114,16 @@ void WriteJsonReport(const sibdecode::DecodeReport* report) {
                                 : sibdecode::kReportWarnings;
   for (unsigned int i = 0; i < kept; ++i) {
     if (i != 0) OutLiteral(",");
-    WriteJsonNote("warning", 7, sibdecode::DecodeWarningText(report->warnings[i].kind),
+    WriteJsonNote("warning", sibdecode::DecodeWarningText(report->warnings[i].kind),
                   report->warnings[i]);
   }
   OutLiteral("]");
 }
 
-}  // namespace
-
+// The length of the library's JSON of a SIB without the report the library
+// appends to a stopped or warned decode ("complete", "stop", "warnings" as
+// the value's last members); `report` is that decode's. *closeBrace is set
+// when the value is cut there and needs its closing '}'.
 size_t ValueWithoutReport(const char* value, size_t valueLen, const sibdecode::DecodeReport& report,
                           bool* closeBrace) {
   *closeBrace = false;
@@ -134,6 +136,8 @@ size_t ValueWithoutReport(const char* value, size_t valueLen, const sibdecode::D
   *closeBrace = true;
   return value[at - 1] == ',' ? at - 1 : at;
 }
+
+}  // namespace
 
 void WriteJsonLine(unsigned int sibType, const JsonOrigin& origin,
                    const tagSystemInformationBlock& summary, const char* value, size_t valueLen,
