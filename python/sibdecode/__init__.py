@@ -174,7 +174,9 @@ def _present(value: int) -> Optional[int]:
 @dataclass(frozen=True)
 class Summary:
     """The summary record: cell identity (SIB3, SIB4) and neighbour cells
-    (SIB11/SIB12). None where the record holds its absent value."""
+    (SIB11/SIB12). None where the record holds its absent value, and (made
+    with the SIB's type, as Sib.summary is) for a cell identity that SIB does
+    not give."""
 
     sib3_cell_identity: Optional[int]
     sib4_cell_identity: Optional[int]
@@ -452,14 +454,17 @@ class Sib:
     type     SIB type, a SibType: its number, and its name as str(sib.type) ("SIB11bis")
     text     the library's text (\\r\\n line ends; from a batch or a capture with
              the raw-data trailer of the blocks that carried it)
-    value    the decoded value as a dict (built from the library's JSON on first use)
-    summary  the summary record (Summary)
+    value    the decoded value as a dict (built from the library's JSON on first use;
+             where the decode stopped and its warnings are `stop`, not among the values)
+    summary  the summary record (Summary; None for a cell identity the SIB does not give)
     frames   capture frame numbers of the carrying blocks (None outside captures)
-    arfcn    the cell's ARFCN (captures)
-    time     time of the last carrying block, an aware UTC datetime (captures)
-    file     the capture it came from
+    arfcn    the cell's ARFCN (captures; None elsewhere)
+    time     time of the last carrying block, an aware UTC datetime (captures; None elsewhere)
+    file     the capture it came from (None for Decoder's SIBs)
     stop     Stop: complete, or where the decode stopped, and its warnings
     complete stop.complete
+
+    to_dict() is its SIB record (docs/records.md), the object `sibdecode --json` prints.
     """
 
     __slots__ = ("type", "_text", "_record", "_source", "frames", "arfcn", "time", "file",
