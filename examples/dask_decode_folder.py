@@ -6,8 +6,8 @@ usage: dask_decode_folder.py FOLDER OUT [--scheduler ADDRESS | --workers N]
 Each capture (*.pcap, *.pcapng, also in subfolders) is decoded by a worker,
 small ones several to a task; a worker writes the records as they come to
 OUT/parts/arfcn-N/, then the client joins the parts into OUT/arfcn-N.jsonl, one
-JSON object per SIB (file, sib, frames, arfcn, time, complete, stop, warnings,
-text, summary, value). A capture that cannot be read (not a capture, cut
+JSON object per SIB: its record (docs/records.md), the line `sibdecode --json`
+prints for it. A capture that cannot be read (not a capture, cut
 short, unreadable in the middle) does not stop the others: it is listed in
 OUT/failed.jsonl ({"file", "error", "frame"} per line; its SIBs before the
 fault are in the results) and named on standard error. Without --scheduler a
