@@ -80,25 +80,19 @@ def tool_sibs(path):
 
 def summary_as_tool_json(summary, sib_type):
     """The tool's JSON summary object from a Summary of a SIB of the given type
-    (absent values null; a cell identity only for the SIB that carries it)."""
-    def identity(x, carried):
-        return x if carried else None
-    return {
-        "sib3": {"cellIdentity": identity(summary.sib3_cell_identity, sib_type == 3)},
-        "sib4": {"cellIdentity": identity(summary.sib4_cell_identity, sib_type == 4)},
-        "sib11": {
-            "interRATCells": [{"interRATCellID": c.inter_rat_cell_id,
-                               "bcch_ARFCN": c.bcch_arfcn, "bsic": c.bsic}
-                              for c in summary.inter_rat_cells],
-            "intraFreqCells": [{"intraFreqCellID": c.intra_freq_cell_id,
-                                "cellParametersID": c.cell_parameters_id}
-                               for c in summary.intra_freq_cells],
-            "interFreqCells": [{"interFreqCellID": c.inter_freq_cell_id,
-                                "uarfcn_Nt": c.uarfcn_nt,
-                                "cellParametersID": c.cell_parameters_id}
-                               for c in summary.inter_freq_cells],
-        },
-    }
+    (absent values null; a cell identity only for the SIB that carries it):
+    Summary.to_dict(), once its attributes are seen to hold the same values."""
+    record = summary.to_dict()
+    assert summary.sib3_cell_identity is None or sib_type == 3
+    assert summary.sib4_cell_identity is None or sib_type == 4
+    assert record["sib3"]["cellIdentity"] == summary.sib3_cell_identity
+    assert record["sib4"]["cellIdentity"] == summary.sib4_cell_identity
+    lists = record["sib11"]
+    for key, cells in (("interRATCells", summary.inter_rat_cells),
+                       ("intraFreqCells", summary.intra_freq_cells),
+                       ("interFreqCells", summary.inter_freq_cells)):
+        assert [tuple(c.values()) for c in lists[key]] == list(cells)
+    return record
 
 
 @pytest.mark.parametrize("name", ["sample", "cells.pcap", "cells_cooked_ipv6.pcapng",
