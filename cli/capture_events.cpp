@@ -38,7 +38,7 @@ void WriteSibJson(CaptureRun& run, const sibdecode::CaptureEvent& event, long lo
   if (result != sibdecode::kDecoded) return;
   sibdecode::DecodeReport valueReport;
   valueReport.size = sizeof valueReport;
-  if (sibdecode::GetDecodeReport(run.jsonState, &valueReport) != 1) return;
+  if (sibdecode::GetDecodeReport(run.jsonState, &valueReport) != 1) valueReport.decoded = 0;
   const struct timeval time = TimeOf(event);
   JsonOrigin origin;
   origin.file = &run.name;
