@@ -33,6 +33,12 @@ RECORD_CAPTURES = ["SAMPLE_PCAP", "EXTENSION_PCAP", "cells.pcap", "cells_cooked_
                    "cells_raw_ipv4.pcap", "cells_two_links.pcapng", "wrong_size.pcap",
                    "stopped.pcap"]
 REPORT_KEYS = {"complete", "stop", "warnings"}
+# Two bare SIB3s, one a line: a list above its SIZE bound followed by bits set
+# after the SIB's end (two warnings), and one cut after 7 bytes (stopped).
+WARNED_AND_STOPPED_HEX = (
+    "f7e4a6ef2fffffed7ffff6bffffb5ffffdaeffffed7ffff6bffffb5dffffdaffffed5fffffe2c5"
+    "88bc58b138b178b162b69fff1dffa6fdffffdaffffed7ffff6bf3eaf5fffffffffffffffffffe7fe0080\n"
+    "16df875e0e3e86\n")
 COMMENT = re.compile(rb"^# frames ([0-9,]+) arfcn (\d+) time (\S+)\n", re.M)
 
 
@@ -514,10 +520,8 @@ def test_a_warned_sib_s_record_says_so(tmp_path):
     """A SIB3 whose list exceeds its SIZE bound, with bits after its end: complete,
     its warnings in the record and not in its value (hex input: no file, frames,
     cell or time)."""
-    list4 = ("f7e4a6ef2fffffed7ffff6bffffb5ffffdaeffffed7ffff6bffffb5dffffdaffffed5fffffe2c5"
-             "88bc58b138b178b162b69fff1dffa6fdffffdaffffed7ffff6bf3eaf5fffffffffffffffffffe7fe")
     path = tmp_path / "warned.hex"
-    path.write_text("%s0080\n16df875e0e3e86\n" % list4)
+    path.write_text(WARNED_AND_STOPPED_HEX)
     lines = tool_records("--sib", "3", str(path))
     with sibdecode.Decoder() as decoder:
         sibs = [decoder.decode_sib(3, bytes.fromhex(line)) for line in path.read_text().split()]
@@ -554,6 +558,13 @@ def keys_printed(table, captures, tmp_path):
         return [list(r) for args in ([SAMPLE_PCAP], [str(captures / "stopped.pcap")],
                                      ["--sib", "3", SAMPLE_HEX], [SAMPLE_HEX])
                 for r in tool_records(*args)]
+    if table in ("`stop`", "A `warnings` entry"):
+        (tmp_path / "notes.hex").write_text(WARNED_AND_STOPPED_HEX)
+        records = tool_records("--sib", "3", str(tmp_path / "notes.hex"))
+        records += tool_records(str(captures / "stopped.pcap"))
+        if table.startswith("`stop`"):
+            return [list(r["stop"]) for r in records if r["stop"] is not None]
+        return [list(w) for r in records for w in r["warnings"]]
     if table == "The summary object":
         return [list(r["summary"]) for r in tool_records(SAMPLE_PCAP)]
     if table == "With `--changes`":
@@ -572,7 +583,7 @@ def keys_printed(table, captures, tmp_path):
 
 
 @pytest.mark.parametrize("table", [
-    "The SIB record", "The summary object", "With `--changes`",
+    "The SIB record", "The summary object", "With `--changes`", "`stop`", "A `warnings` entry",
     "`--cells --json`: the cell record", "A cell's `sibs` entry", "The closing counts",
 ])
 def test_records_doc_names_every_key_printed(table, captures, tmp_path):
