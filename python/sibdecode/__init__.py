@@ -587,7 +587,9 @@ class Sib:
 
 def _iso_time(time: datetime.datetime) -> str:
     """2026-01-15T09:00:00.020000Z: UTC to the microsecond, as the tool prints times."""
-    return time.astimezone(datetime.timezone.utc).strftime("%Y-%m-%dT%H:%M:%S.%fZ")
+    if time.tzinfo is not datetime.timezone.utc:
+        time = time.astimezone(datetime.timezone.utc)
+    return time.isoformat(timespec="microseconds")[:-6] + "Z"  # "+00:00" becomes "Z"
 
 
 class _Values:
@@ -604,10 +606,17 @@ class _Values:
         self._known: Dict[Tuple[int, bytes], Any] = {}
         self._summaries: Dict[Tuple[int, bytes], Summary] = {}
         self._summary_dicts: Dict[Tuple[int, bytes], Dict[str, Any]] = {}
+        self._parts: Dict[int, int] = {}  # summary_parts by SIB type
+
+    def _parts_of(self, sib_type: int) -> int:
+        parts = self._parts.get(sib_type)
+        if parts is None:
+            parts = self._parts[sib_type] = summary_parts(sib_type)
+        return parts
 
     def summary(self, record: bytes, sib_type: int) -> Summary:
         """The Summary of a record (immutable: always shared)."""
-        key = (summary_parts(sib_type), record)
+        key = (self._parts_of(sib_type), record)
         summary = self._summaries.get(key)
         if summary is None:
             if len(self._summaries) >= self.LIMIT:
@@ -620,7 +629,7 @@ class _Values:
         the records of equal summaries."""
         if not self._shared:
             return sib.summary.to_dict()
-        key = (summary_parts(sib.type), sib._record)
+        key = (self._parts_of(sib.type), sib._record)
         summary = self._summary_dicts.get(key)
         if summary is None:
             if len(self._summary_dicts) >= self.LIMIT:
