@@ -516,6 +516,14 @@ def test_to_dict_is_the_tools_json_line(name, captures):
         assert [r["complete"] for r in records].count(False) == 2
 
 
+def test_record_captures_are_every_test_capture(captures):
+    """The record tests above take every capture the capture check writes
+    (not the cut and refused copies made here)."""
+    written = {p.name for p in captures.iterdir() if p.suffix in (".pcap", ".pcapng")}
+    assert written - {"cut.pcap", "bad.pcap"} == set(RECORD_CAPTURES) - {"SAMPLE_PCAP",
+                                                                           "EXTENSION_PCAP"}
+
+
 def test_a_warned_sib_s_record_says_so(tmp_path):
     """A SIB3 whose list exceeds its SIZE bound, with bits after its end: complete,
     its warnings in the record and not in its value (hex input: no file, frames,
