@@ -58,8 +58,8 @@ def capture_records(path: str, value: bool = True,
                     errors: str = "record") -> Iterator[Dict[str, Any]]:
     """The SIB records of one capture, in capture order (docs/records.md:
     type, type_number, source, frames, arfcn, time as ISO 8601 UTC, complete,
-    stop, warnings, summary and, unless value=False, value). Dropped chains and packets of the wrong size are left
-    out (read_capture reports them). A capture that cannot be opened, or ends
+    stop, warnings, summary and, unless value=False, value). Dropped chains
+    and packets of the wrong size are left out (read_capture reports them). A capture that cannot be opened, or ends
     in a cut record, ends in an error record (after the SIBs before the cut),
     is left as it is (errors="skip") or raises CaptureError ("raise").
     Records of SIBs of the same type and encoding (a cell repeats its SIBs)
