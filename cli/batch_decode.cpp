@@ -111,14 +111,18 @@ int DecodeJson(const Options& options, BatchDecoder& decoder, const BatchSource&
     return kExitOk;
   }
   ++decoder.sibs;
+  sibdecode::DecodeReport report;
+  report.size = sizeof report;
+  if (sibdecode::GetDecodeReport(decoder.state, &report) != 1) report.decoded = 0;
   JsonOrigin origin;
   origin.file = source.file;
   origin.line = source.line;
+  origin.report = report.decoded != 0 ? &report : nullptr;
   bool changed = true;
   const bool print =
       Fold(options, decoder, sibType, out, json.data(), jsonLen, false, &origin.repeats, &changed);
   const int status = NoteReport(decoder, source, changed);
-  if (print) WriteJsonLine(sibType, origin, out, json.data(), jsonLen);
+  if (print) WriteJsonLine(sibType, origin, out, json.data(), jsonLen, report);
   return status;
 }
 

@@ -12,6 +12,13 @@ namespace cli {
 
 namespace {
 
+struct timeval TimeOf(const sibdecode::CaptureEvent& event) {
+  struct timeval time;
+  time.tv_sec = static_cast<time_t>(event.seconds);
+  time.tv_usec = static_cast<suseconds_t>(event.microseconds);
+  return time;
+}
+
 // --json: the SIB's own bits decoded as JSON, with its frames and cell.
 void WriteSibJson(CaptureRun& run, const sibdecode::CaptureEvent& event, long long repeats) {
   if (run.jsonState == nullptr) {
@@ -29,13 +36,19 @@ void WriteSibJson(CaptureRun& run, const sibdecode::CaptureEvent& event, long lo
                                       run.json.data(), run.json.size(), &jsonLen);
   } while (result == sibdecode::kTextTooSmall && jsonLen > run.json.size());
   if (result != sibdecode::kDecoded) return;
+  sibdecode::DecodeReport valueReport;
+  valueReport.size = sizeof valueReport;
+  if (sibdecode::GetDecodeReport(run.jsonState, &valueReport) != 1) valueReport.decoded = 0;
+  const struct timeval time = TimeOf(event);
   JsonOrigin origin;
   origin.file = &run.name;
   origin.frames = event.frames;
   origin.frameCount = event.frameCount;
   origin.arfcn = static_cast<long>(event.arfcn);
+  origin.time = &time;
   origin.repeats = repeats;
-  WriteJsonLine(event.sibType, origin, out, run.json.data(), jsonLen);
+  origin.report = event.report;
+  WriteJsonLine(event.sibType, origin, out, run.json.data(), jsonLen, valueReport);
 }
 
 std::string FrameList(const sibdecode::CaptureEvent& event) {
@@ -52,13 +65,6 @@ void WriteFrameList(const sibdecode::CaptureEvent& event) {
     if (i > 0) OutLiteral(",");
     OutUnsigned(event.frames[i]);
   }
-}
-
-struct timeval TimeOf(const sibdecode::CaptureEvent& event) {
-  struct timeval time;
-  time.tv_sec = static_cast<time_t>(event.seconds);
-  time.tv_usec = static_cast<suseconds_t>(event.microseconds);
-  return time;
 }
 
 // Notes a SIB that stopped early or carried warnings, as its drop would be noted.

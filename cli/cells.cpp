@@ -5,6 +5,7 @@
 #include <functional>
 #include <string_view>
 
+#include "json_output.h"
 #include "output.h"
 
 namespace cli {
@@ -25,24 +26,6 @@ constexpr int kTimeWidth = 27;  // 2026-01-15T09:00:00.040000Z
 void TimeColumn(bool present, const struct timeval& time) {
   const size_t written = present ? OutUtcTime(time) : 0;
   for (size_t k = written; k < kTimeWidth + 1; ++k) OutLiteral(" ");
-}
-
-void JsonNumberOrNull(bool present, unsigned long long value) {
-  if (present) {
-    OutUnsigned(value);
-  } else {
-    OutLiteral("null");
-  }
-}
-
-void JsonTime(bool present, const struct timeval& time) {
-  if (!present) {
-    OutLiteral("null");
-    return;
-  }
-  OutLiteral("\"");
-  OutUtcTime(time);
-  OutLiteral("\"");
 }
 
 void WriteCellJson(uint64_t cellKey, const CellRecord& cell) {
@@ -67,16 +50,19 @@ void WriteCellJson(uint64_t cellKey, const CellRecord& cell) {
     if (record.count == 0) continue;
     if (!first) OutLiteral(",");
     first = false;
-    OutLiteral("{\"type\":");
-    OutUnsigned(type);
-    OutLiteral(",\"name\":\"");
+    OutLiteral("{\"type\":\"");  // named and numbered as in the SIB record
     OutAppend(sibdecode::SibTypeName(type), std::strlen(sibdecode::SibTypeName(type)));
-    OutLiteral("\",\"count\":");
+    OutLiteral("\",\"type_number\":");
+    OutUnsigned(type);
+    OutLiteral(",\"count\":");
     OutUnsigned(record.count);
     OutLiteral(",\"versions\":");
     OutUnsigned(record.versions.size());
-    if (record.versionsFull) OutLiteral(",\"moreVersions\":true");
-    OutLiteral("}");
+    if (record.versionsFull) {
+      OutLiteral(",\"moreVersions\":true}");
+    } else {
+      OutLiteral(",\"moreVersions\":false}");
+    }
   }
   OutLiteral("]}\n");
 }

@@ -6,8 +6,8 @@ usage: dask_decode_folder.py FOLDER OUT [--scheduler ADDRESS | --workers N]
 Each capture (*.pcap, *.pcapng, also in subfolders) is decoded by a worker,
 small ones several to a task; a worker writes the records as they come to
 OUT/parts/arfcn-N/, then the client joins the parts into OUT/arfcn-N.jsonl, one
-JSON object per SIB (file, sib, frames, arfcn, time, complete, stop, warnings,
-text, summary, value). A capture that cannot be read (not a capture, cut
+JSON object per SIB: its record (docs/records.md), the line `sibdecode --json`
+prints for it. A capture that cannot be read (not a capture, cut
 short, unreadable in the middle) does not stop the others: it is listed in
 OUT/failed.jsonl ({"file", "error", "frame"} per line; its SIBs before the
 fault are in the results) and named on standard error. Without --scheduler a
@@ -46,15 +46,15 @@ def write_by_cell(records: Iterable[Dict[str, Any]], parts: str) -> List[Dict[st
             if sibdecode.dask.is_error(record):
                 failed.append(record)
                 continue
-            key = (record["file"], record["arfcn"])
-            if out and next(iter(out))[0] != record["file"]:  # a task's captures come in turn
+            key = (record["source"], record["arfcn"])
+            if out and next(iter(out))[0] != record["source"]:  # a task's captures come in turn
                 for f in out.values():
                     f.close()
                 out.clear()
             if key not in out:
                 folder = os.path.join(parts, "arfcn-%d" % record["arfcn"])
                 os.makedirs(folder, exist_ok=True)
-                name = os.path.abspath(record["file"]).replace(os.sep, "_") + ".jsonl"
+                name = os.path.abspath(record["source"]).replace(os.sep, "_") + ".jsonl"
                 out[key] = open(os.path.join(folder, name), "w")
             out[key].write(json.dumps(record) + "\n")
             counts[record["arfcn"]] = counts.get(record["arfcn"], 0) + 1

@@ -174,7 +174,9 @@ def _present(value: int) -> Optional[int]:
 @dataclass(frozen=True)
 class Summary:
     """The summary record: cell identity (SIB3, SIB4) and neighbour cells
-    (SIB11/SIB12). None where the record holds its absent value."""
+    (SIB11/SIB12). None where the record holds its absent value, and (made
+    with the SIB's type, as Sib.summary is) for a cell identity that SIB does
+    not give."""
 
     sib3_cell_identity: Optional[int]
     sib4_cell_identity: Optional[int]
@@ -188,8 +190,12 @@ class Summary:
         return _RECORD.unpack(record)
 
     @classmethod
-    def from_record(cls, record: bytes) -> "Summary":
+    def from_record(cls, record: bytes, sib_type: Optional[int] = None) -> "Summary":
+        """The Summary of a record. With the type of the SIB that filled it, a
+        cell identity that SIB does not give is None (the record holds 0)."""
         w = _RECORD.unpack(record)
+        parts = (SUMMARY_SIB3_CELL_IDENTITY | SUMMARY_SIB4_CELL_IDENTITY if sib_type is None
+                 else summary_parts(sib_type))
 
         def cells(at: int, width: int, kind: Any) -> Tuple[Any, ...]:
             count = min(w[at], 32)
@@ -197,20 +203,31 @@ class Summary:
                          for k in range(count))
 
         return cls(
-            None if w[0] == _ABSENT_UNSIGNED else w[0],
-            None if w[1] == _ABSENT_UNSIGNED else w[1],
+            None if w[0] == _ABSENT_UNSIGNED or not parts & SUMMARY_SIB3_CELL_IDENTITY else w[0],
+            None if w[1] == _ABSENT_UNSIGNED or not parts & SUMMARY_SIB4_CELL_IDENTITY else w[1],
             cells(_INTRA, 2, IntraFreqCell),
             cells(_INTER, 3, InterFreqCell),
             cells(_INTER_RAT, 3, InterRatCell),
         )
 
     def to_dict(self) -> Dict[str, Any]:
+        """The summary object of the SIB record, as `sibdecode --json` prints it
+        (docs/records.md): the record's names, None (null) where absent."""
         return {
-            "sib3_cell_identity": self.sib3_cell_identity,
-            "sib4_cell_identity": self.sib4_cell_identity,
-            "intra_freq_cells": [c._asdict() for c in self.intra_freq_cells],
-            "inter_freq_cells": [c._asdict() for c in self.inter_freq_cells],
-            "inter_rat_cells": [c._asdict() for c in self.inter_rat_cells],
+            "sib3": {"cellIdentity": self.sib3_cell_identity},
+            "sib4": {"cellIdentity": self.sib4_cell_identity},
+            "sib11": {
+                "interRATCells": [{"interRATCellID": c.inter_rat_cell_id,
+                                   "bcch_ARFCN": c.bcch_arfcn, "bsic": c.bsic}
+                                  for c in self.inter_rat_cells],
+                "intraFreqCells": [{"intraFreqCellID": c.intra_freq_cell_id,
+                                    "cellParametersID": c.cell_parameters_id}
+                                   for c in self.intra_freq_cells],
+                "interFreqCells": [{"interFreqCellID": c.inter_freq_cell_id,
+                                    "uarfcn_Nt": c.uarfcn_nt,
+                                    "cellParametersID": c.cell_parameters_id}
+                                   for c in self.inter_freq_cells],
+            },
         }
 
 
@@ -299,6 +316,24 @@ class Decoder:
     def sib_json(self, sib_type: int, data: bytes) -> Tuple[Optional[bytes], bytes]:
         result, value = self._call(self._lib.sibdecode_decode_sib_json, (sib_type,), data)
         return (value if result == _native.DECODED else None), self._record()
+
+    def _value_json(self, source: "_Source", sib_type: int) -> Optional[bytes]:
+        """The library's JSON of a SIB without the report it appends to a
+        stopped or warned decode (the record carries that beside the value)."""
+        if source.kind == "batch":
+            value, _, _ = self.batch_json(source.data)
+        else:
+            value, _ = self.sib_json(sib_type, source.data)
+        if value is None:
+            return None
+        report = self._report()
+        if not report.decoded or (report.complete and not report.warning_count):
+            return value
+        # The report is the value's last members (no path holds a quote).
+        at = value.rfind(b'"complete":false,' if not report.complete else b'"warnings":[')
+        if at <= 0:
+            return value
+        return value[:at - 1 if value[at - 1:at] == b"," else at] + b"}"
 
     def report(self) -> "Stop":
         """Where the last decode call stopped: Stop(complete, reason, bit, path,
@@ -419,14 +454,17 @@ class Sib:
     type     SIB type, a SibType: its number, and its name as str(sib.type) ("SIB11bis")
     text     the library's text (\\r\\n line ends; from a batch or a capture with
              the raw-data trailer of the blocks that carried it)
-    value    the decoded value as a dict (built from the library's JSON on first use)
-    summary  the summary record (Summary)
+    value    the decoded value as a dict (built from the library's JSON on first use;
+             where the decode stopped and its warnings are `stop`, not among the values)
+    summary  the summary record (Summary; None for a cell identity the SIB does not give)
     frames   capture frame numbers of the carrying blocks (None outside captures)
-    arfcn    the cell's ARFCN (captures)
-    time     time of the last carrying block, an aware UTC datetime (captures)
-    file     the capture it came from
+    arfcn    the cell's ARFCN (captures; None elsewhere)
+    time     time of the last carrying block, an aware UTC datetime (captures; None elsewhere)
+    file     the capture it came from (None for Decoder's SIBs)
     stop     Stop: complete, or where the decode stopped, and its warnings
     complete stop.complete
+
+    to_dict() is its SIB record (docs/records.md), the object `sibdecode --json` prints.
     """
 
     __slots__ = ("type", "_text", "_record", "_source", "frames", "arfcn", "time", "file",
@@ -478,18 +516,28 @@ class Sib:
             raise SibdecodeError("%s no longer decodes as JSON" % self.type)
         return value
 
+    def _value_bytes(self) -> bytes:
+        """The value's JSON: the library's, without the decode's report."""
+        value = _thread_decoder()._value_json(self._source, self.type)
+        if value is None:
+            raise SibdecodeError("%s no longer decodes as JSON" % self.type)
+        return value
+
     @property
     def value(self) -> Dict[str, Any]:
+        """The decoded values (the record's `value`: complete, stop and
+        warnings are the SIB's own attributes, not among the values)."""
         if self._value is None:
-            self._value = (json.loads(self.value_json) if self._values is None
+            self._value = (json.loads(self._value_bytes()) if self._values is None
                            else self._values.value(self))
         return self._value
 
     @property
     def summary(self) -> Summary:
         if self._summary is None:
-            self._summary = (Summary.from_record(self._record) if self._values is None
-                             else self._values.summary(self._record))
+            self._summary = (Summary.from_record(self._record, self.type)
+                             if self._values is None
+                             else self._values.summary(self._record, self.type))
         return self._summary
 
     @property
@@ -497,14 +545,33 @@ class Sib:
         """The 1044-byte record as the library filled it."""
         return self._record
 
-    def to_dict(self, value: bool = True) -> Dict[str, Any]:
-        """A plain record (JSON-ready apart from `time`, a datetime)."""
-        record = {"file": self.file, "sib": int(self.type), "type": self.type.name,
-                  "frames": list(self.frames or ()),
-                  "arfcn": self.arfcn, "time": self.time, "text": self.text,
-                  "summary": self.summary.to_dict()}
+    def to_dict(self, value: bool = True, text: bool = False) -> Dict[str, Any]:
+        """The SIB record (docs/records.md): exactly the object `sibdecode
+        --json` prints for this SIB, JSON types only (time an ISO 8601 string,
+        None for what is absent). value=False leaves out "value", text=True
+        adds the text as "text". A shared reader's records share their summary
+        dicts (read-only, as its values)."""
+        stop = self.stop
+        record: Dict[str, Any] = {
+            "type": self.type.name,
+            "type_number": int(self.type),
+            "source": self.file,
+            "frames": None if self.frames is None else list(self.frames),
+            "arfcn": self.arfcn,
+            "time": None if self.time is None else _iso_time(self.time),
+            "complete": None if stop is None else stop.complete,
+            "stop": None if stop is None or stop.complete else {
+                "reason": stop.reason, "bit": stop.bit, "path": stop.path},
+            "warnings": [] if stop is None else [
+                {"warning": warning, "bit": bit, "path": path}
+                for warning, bit, path in stop.warnings],
+            "summary": (self.summary.to_dict() if self._values is None
+                        else self._values.summary_dict(self)),
+        }
         if value:
             record["value"] = self.value
+        if text:
+            record["text"] = self.text
         return record
 
     def __reduce__(self) -> Any:  # every field, and the value when it was built
@@ -516,6 +583,13 @@ class Sib:
         where = "" if self.frames is None else " frames %s arfcn %s" % (
             ",".join(map(str, self.frames)), self.arfcn)
         return "<Sib %s%s>" % (self.type, where)
+
+
+def _iso_time(time: datetime.datetime) -> str:
+    """2026-01-15T09:00:00.020000Z: UTC to the microsecond, as the tool prints times."""
+    if time.tzinfo is not datetime.timezone.utc:
+        time = time.astimezone(datetime.timezone.utc)
+    return time.isoformat(timespec="microseconds")[:-6] + "Z"  # "+00:00" becomes "Z"
 
 
 class _Values:
@@ -530,15 +604,37 @@ class _Values:
     def __init__(self, shared: bool) -> None:
         self._shared = shared
         self._known: Dict[Tuple[int, bytes], Any] = {}
-        self._summaries: Dict[bytes, Summary] = {}
+        self._summaries: Dict[Tuple[int, bytes], Summary] = {}
+        self._summary_dicts: Dict[Tuple[int, bytes], Dict[str, Any]] = {}
+        self._parts: Dict[int, int] = {}  # summary_parts by SIB type
 
-    def summary(self, record: bytes) -> Summary:
+    def _parts_of(self, sib_type: int) -> int:
+        parts = self._parts.get(sib_type)
+        if parts is None:
+            parts = self._parts[sib_type] = summary_parts(sib_type)
+        return parts
+
+    def summary(self, record: bytes, sib_type: int) -> Summary:
         """The Summary of a record (immutable: always shared)."""
-        summary = self._summaries.get(record)
+        key = (self._parts_of(sib_type), record)
+        summary = self._summaries.get(key)
         if summary is None:
             if len(self._summaries) >= self.LIMIT:
                 self._summaries.clear()
-            summary = self._summaries[record] = Summary.from_record(record)
+            summary = self._summaries[key] = Summary.from_record(record, sib_type)
+        return summary
+
+    def summary_dict(self, sib: Sib) -> Dict[str, Any]:
+        """The summary object of a SIB's record: shared, when values are, by
+        the records of equal summaries."""
+        if not self._shared:
+            return sib.summary.to_dict()
+        key = (self._parts_of(sib.type), sib._record)
+        summary = self._summary_dicts.get(key)
+        if summary is None:
+            if len(self._summary_dicts) >= self.LIMIT:
+                self._summary_dicts.clear()
+            summary = self._summary_dicts[key] = sib.summary.to_dict()
         return summary
 
     def value(self, sib: Sib) -> Dict[str, Any]:
@@ -546,7 +642,7 @@ class _Values:
         known = self._known.get(key)
         if known is not None:
             return known if self._shared else marshal.loads(known)  # type: ignore
-        value = json.loads(sib.value_json)
+        value = json.loads(sib._value_bytes())
         if len(self._known) >= self.LIMIT:
             self._known.clear()
         self._known[key] = value if self._shared else marshal.dumps(value)

@@ -9,14 +9,14 @@ Each capture is decoded whole and in order by one task, as read_capture does;
 small captures are batched into one task, so that Dask's cost per task does
 not outweigh the decoding. A task hands its records on one at a time: a
 reduction (count, frequencies, foldby, a map that writes them out) keeps one
-record at a time in a worker, however long the captures. Records are plain
-dicts, so they travel between processes and serialise to JSON as they are
-(apart from `time`, an ISO 8601 string already).
+record at a time in a worker, however long the captures. A record is the SIB
+record of docs/records.md: Sib.to_dict(), the object `sibdecode --json`
+prints for that SIB, a plain dict of JSON types (time an ISO 8601 string).
 
 A capture that cannot be read becomes an error record, {"file", "error",
-"frame"} (frame None when the whole file is concerned; no "type" and no
-"sib" key), and the run goes on; errors="skip" leaves it out, errors="raise"
-fails the task with sibdecode.CaptureError.
+"frame"} (frame None when the whole file is concerned; no "type" key), and
+the run goes on; errors="skip" leaves it out, errors="raise" fails the task
+with sibdecode.CaptureError.
 """
 
 from __future__ import annotations  # annotations stay text: the typing names are not kept
@@ -27,8 +27,7 @@ from typing import Any, Dict, Iterator, List, Optional, Sequence, Tuple
 import dask.bag
 import dask.base
 
-from . import (SUMMARY_SIB3_CELL_IDENTITY, SUMMARY_SIB4_CELL_IDENTITY, CaptureError,
-               CaptureFault, CaptureReader, Sib, capture_error, summary_parts)
+from . import CaptureError, CaptureFault, CaptureReader, Sib, capture_error
 
 __all__ = ["capture_records", "read_captures", "sib_record", "summary_rows", "summary_frame",
            "SUMMARY_COLUMNS", "ERRORS", "is_error"]
@@ -42,42 +41,12 @@ _MIN_TASK_BYTES = 1 << 20
 _TASKS = 32
 
 
-def _time(sib: Sib) -> str:
-    assert sib.time is not None  # an aware UTC datetime: "...+00:00" becomes "Z"
-    return sib.time.isoformat(timespec="microseconds")[:-6] + "Z"
-
-
 def sib_record(sib: Sib, value: bool = True,
                summaries: Optional[Dict[bytes, Dict[str, Any]]] = None) -> Dict[str, Any]:
-    """The record of one SIB read from a capture (see capture_records).
-    `summaries` keeps the summary dicts made so far, by summary record, to be
-    shared by the records of equal summaries."""
-    stop = sib.stop
-    summary = None if summaries is None else summaries.get(sib.summary_record)
-    if summary is None:
-        summary = sib.summary.to_dict()
-        if summaries is not None:
-            if len(summaries) >= 256:
-                summaries.clear()
-            summaries[sib.summary_record] = summary
-    record = {
-        "file": sib.file,
-        "sib": int(sib.type),
-        "type": sib.type.name,
-        "frames": list(sib.frames or ()),
-        "arfcn": sib.arfcn,
-        "time": _time(sib),
-        "complete": stop.complete if stop is not None else None,
-        "stop": None if stop is None or stop.complete else {
-            "reason": stop.reason, "bit": stop.bit, "path": stop.path},
-        "warnings": [] if stop is None else [
-            {"reason": reason, "bit": bit, "path": path} for reason, bit, path in stop.warnings],
-        "text": sib.text,
-        "summary": summary,
-    }
-    if value:
-        record["value"] = sib.value
-    return record
+    """The record of one SIB read from a capture: sib.to_dict(value).
+    `summaries` is not used (kept for callers): the SIBs of a reader with
+    shared values share the summary dicts of equal summaries."""
+    return sib.to_dict(value)
 
 
 def is_error(record: Dict[str, Any]) -> bool:
@@ -87,11 +56,10 @@ def is_error(record: Dict[str, Any]) -> bool:
 
 def capture_records(path: str, value: bool = True,
                     errors: str = "record") -> Iterator[Dict[str, Any]]:
-    """The SIB records of one capture, in capture order: file, sib, frames,
-    arfcn, time (ISO 8601, UTC), complete, stop (None, or where the decode
-    stopped: reason, bit, path), warnings, text, summary and (unless
-    value=False) value. Dropped chains and packets of the wrong size are left
-    out (read_capture reports them). A capture that cannot be opened, or ends
+    """The SIB records of one capture, in capture order (docs/records.md:
+    type, type_number, source, frames, arfcn, time as ISO 8601 UTC, complete,
+    stop, warnings, summary and, unless value=False, value). Dropped chains
+    and packets of the wrong size are left out (read_capture reports them). A capture that cannot be opened, or ends
     in a cut record, ends in an error record (after the SIBs before the cut),
     is left as it is (errors="skip") or raises CaptureError ("raise").
     Records of SIBs of the same type and encoding (a cell repeats its SIBs)
@@ -100,12 +68,11 @@ def capture_records(path: str, value: bool = True,
     if errors not in ERRORS:
         raise ValueError("errors must be one of %s, not %r" % (", ".join(ERRORS), errors))
     fault: Optional[CaptureError] = None
-    summaries: Dict[bytes, Dict[str, Any]] = {}
     try:
         with CaptureReader(path, shared_values=True) as reader:
             for event in reader:
                 if isinstance(event, Sib):
-                    yield sib_record(event, value, summaries)
+                    yield event.to_dict(value)
                 elif (isinstance(event, CaptureFault) and event.kind != "wrong_size"
                       and fault is None):
                     fault = event.error()
@@ -171,21 +138,22 @@ def _task_records(paths: List[str], value: bool, errors: str) -> Iterator[Dict[s
         yield from capture_records(path, value, errors)
 
 
-# One row per SIB: where it came from, whether it decoded to its end, and the
-# summary fields that SIB fills.
+# One row per SIB: its record's keys but the summary, which gives the cell
+# identity (SIB3 and SIB4 rows; <NA> elsewhere) and the neighbour-cell counts.
+# pandas' nullable dtypes: <NA> for what is absent, never a float for an integer.
 SUMMARY_COLUMNS = {
-    "file": "object",
-    "arfcn": "int64",
-    "sib": "int64",
-    "type": "object",  # "SIB11bis"
-    "frames": "object",  # "1,2,3"
+    "type": "string",  # "SIB11bis"
+    "type_number": "Int64",
+    "source": "string",
+    "frames": "object",  # a list of frame numbers
+    "arfcn": "Int64",
     "time": "datetime64[ns, UTC]",
-    "complete": "bool",
-    "stop": "object",  # None, or why the decode stopped ("end of data")
-    "cell_identity": "float64",  # SIB3 or SIB4 rows; NaN elsewhere
-    "intra_freq_cells": "int64",
-    "inter_freq_cells": "int64",
-    "inter_rat_cells": "int64",
+    "complete": "boolean",
+    "stop": "string",  # <NA>, or why the decode stopped ("end of data")
+    "cell_identity": "Int64",
+    "intra_freq_cells": "Int64",
+    "inter_freq_cells": "Int64",
+    "inter_rat_cells": "Int64",
 }
 
 
@@ -194,32 +162,30 @@ def summary_rows(record: Dict[str, Any]) -> Dict[str, Any]:
     import pandas
 
     summary = record["summary"]
-    identity: Optional[int] = None
-    parts = summary_parts(record["sib"])
-    if parts & SUMMARY_SIB3_CELL_IDENTITY:
-        identity = summary["sib3_cell_identity"]
-    elif parts & SUMMARY_SIB4_CELL_IDENTITY:
-        identity = summary["sib4_cell_identity"]
+    identity = summary["sib3"]["cellIdentity"]
+    if identity is None:
+        identity = summary["sib4"]["cellIdentity"]
+    lists = summary["sib11"]
     return {
-        "file": record["file"],
-        "arfcn": record["arfcn"],
-        "sib": record["sib"],
         "type": record["type"],
-        "frames": ",".join(map(str, record["frames"])),
-        "time": pandas.Timestamp(record["time"]),
-        "complete": bool(record["complete"]),
+        "type_number": record["type_number"],
+        "source": record["source"],
+        "frames": record["frames"],
+        "arfcn": record["arfcn"],
+        "time": pandas.NaT if record["time"] is None else pandas.Timestamp(record["time"]),
+        "complete": record["complete"],
         "stop": None if record["stop"] is None else record["stop"]["reason"],
-        "cell_identity": float("nan") if identity is None else float(identity),
-        "intra_freq_cells": len(summary["intra_freq_cells"]),
-        "inter_freq_cells": len(summary["inter_freq_cells"]),
-        "inter_rat_cells": len(summary["inter_rat_cells"]),
+        "cell_identity": identity,
+        "intra_freq_cells": len(lists["intraFreqCells"]),
+        "inter_freq_cells": len(lists["interFreqCells"]),
+        "inter_rat_cells": len(lists["interRATCells"]),
     }
 
 
 def summary_frame(paths: Sequence[str], errors: str = "skip") -> Any:
-    """A Dask DataFrame of summary rows, one per SIB of every capture: file,
-    arfcn, sib, frames, time, complete, stop, cell identity and the
-    neighbour-cell counts. Captures that cannot be read are left out
+    """A Dask DataFrame of summary rows, one per SIB of every capture: type,
+    type_number, source, frames, arfcn, time, complete, stop, cell identity
+    and the neighbour-cell counts (SUMMARY_COLUMNS). Captures that cannot be read are left out
     (errors="skip") or fail the computation ("raise")."""
     import pandas
 

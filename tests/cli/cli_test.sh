@@ -342,7 +342,7 @@ import json, sys
 cells = [json.loads(line) for line in open(sys.argv[1])]
 lines = open(sys.argv[2]).read().splitlines()
 want = [line.split() for line in lines[lines.index("--") + 1:]]
-got = [[str(c["arfcn"]), str(s["type"]), str(s["count"]), str(s["versions"])]
+got = [[str(c["arfcn"]), str(s["type_number"]), str(s["count"]), str(s["versions"])]
        for c in cells for s in c["sibs"]]
 assert got == want, (got, want)
 for c in cells:
@@ -388,6 +388,27 @@ PY
   [ $rc -eq 0 ] && [ $rc2 -eq 0 ] && cmp -s "$work/live.out" "$work/kept.out" &&
     grep -q ": $sent frames, 0 skipped; " "$work/kept.err" && grep -q '::=' "$work/kept.out"
   check "--listen --write: the pcap reads back to the same SIBs" $?
+
+  # --listen --json: the SIB records of what arrived are those --json gives for the pcap kept.
+  port=$(python3 "$pcap_tool" free-port)
+  "$tool" --json --listen "127.0.0.1:$port" --write "$work/kept_json.pcap" >"$work/live.json" \
+    2>"$work/live.err" &
+  listener=$!
+  for _ in $(seq 100); do grep -qs 'listening' "$work/live.err" && break; sleep 0.05; done
+  python3 "$pcap_tool" send "$pcap" "$port" 2 >/dev/null
+  sleep 0.3
+  kill -INT $listener
+  wait $listener
+  "$tool" --json "$work/kept_json.pcap" >"$work/kept.json" 2>/dev/null
+  python3 - "$work/live.json" "$work/kept.json" "$work/kept_json.pcap" "udp:127.0.0.1:$port" <<'PY'
+import json, sys
+live, kept = ([json.loads(line) for line in open(path)] for path in sys.argv[1:3])
+assert live and all(r["source"] == sys.argv[4] and r["time"] and r["frames"] for r in live)
+assert all(r["source"] == sys.argv[3] for r in kept)
+assert [dict(r, source=None) for r in live] == [dict(r, source=None) for r in kept]
+assert [list(r) for r in live] == [list(r) for r in kept]
+PY
+  check "--listen --json: the records of the pcap kept" $?
 
   # A port another program listens on is refused, not shared: exit 1 naming the port.
   port=$(python3 "$pcap_tool" free-port)

@@ -3,13 +3,15 @@
 
 Draws random valid SIB3, SIB4, SIB11 and SIB12 values from the type model (and
 a few of every other type, whose summary must stay empty), encodes them, runs
-`sibdecode --sib N --summary` and compares the cell identity and the three
-neighbour-cell lists with what the drawn value says they must be.
+`sibdecode --sib N --summary` and `sibdecode --sib N --json` and compares the
+cell identity and the three neighbour-cell lists of each (the text's summary,
+the JSON record's "summary") with what the drawn value says they must be.
 
 usage: summary_check.py --sibdecode PATH [--count N] [--seed S]
 """
 
 import argparse
+import json
 import os
 import random
 import re
@@ -167,11 +169,31 @@ def parse_summaries(output):
     return summaries
 
 
-def run(binary, sib, encodings):
+def parse_json_summaries(output):
+    """The summaries of the records that `sibdecode --json` printed, in order,
+    as parse_summaries gives them."""
+    def cells(entries):
+        return [tuple(ABSENT if v is None else v for v in cell.values()) for cell in entries]
+
+    summaries = []
+    for line in output.splitlines():
+        summary = json.loads(line)["summary"]
+        lists = summary["sib11"]
+        summaries.append({"sib3": summary["sib3"]["cellIdentity"],
+                          "sib4": summary["sib4"]["cellIdentity"],
+                          "intra": cells(lists["intraFreqCells"]),
+                          "inter": cells(lists["interFreqCells"]),
+                          "rat": cells(lists["interRATCells"])})
+    return summaries
+
+
+def run(binary, sib, encodings, output):
+    """The summaries of the text (output "--summary") or of the JSON records ("--json")."""
     data = "".join(e.hex() + "\n" for e in encodings)
-    proc = subprocess.run([binary, "--sib", per_encoder.type_name(sib), "--summary"], input=data.encode(),
+    proc = subprocess.run([binary, "--sib", per_encoder.type_name(sib), output], input=data.encode(),
                           stdout=subprocess.PIPE, stderr=subprocess.PIPE, check=False)
-    return parse_summaries(proc.stdout.decode("latin-1"))
+    parse = parse_summaries if output == "--summary" else parse_json_summaries
+    return parse(proc.stdout.decode("latin-1"))
 
 
 def main(argv=None):
@@ -201,21 +223,24 @@ def main(argv=None):
             if len(w) <= per_encoder.MAX_SIB_BITS:
                 values.append(value)
                 encodings.append(w.to_bytes())
-        got = run(args.sibdecode, sib, encodings)
-        if len(got) != len(values):
-            print("SIB%d: %d summaries for %d encodings" % (sib, len(got), len(values)))
+        got = run(args.sibdecode, sib, encodings, "--summary")
+        got_json = run(args.sibdecode, sib, encodings, "--json")
+        if len(got) != len(values) or len(got_json) != len(values):
+            print("SIB%d: %d summaries, %d JSON records for %d encodings"
+                  % (sib, len(got), len(got_json), len(values)))
             failed += len(values)
             continue
         cells = 0
-        for value, encoding, summary in zip(values, encodings, got):
+        for value, encoding, summary, summary_json in zip(values, encodings, got, got_json):
             want = expected_summary(model, sib, value)
             cells += len(want["intra"]) + len(want["inter"]) + len(want["rat"])
-            if summary == want:
+            if summary == want == summary_json:
                 passed += 1
             else:
                 failed += 1
                 if failed <= 5:
-                    print("SIB%d %s\n  expected %s\n  got      %s" % (sib, encoding.hex(), want, summary))
+                    print("SIB%d %s\n  expected %s\n  got      %s\n  JSON     %s"
+                          % (sib, encoding.hex(), want, summary, summary_json))
         print("SIB%-3d %4d samples, %5d neighbour cells expected" % (sib, len(values), cells))
     print("summary: %d passed, %d failed" % (passed, failed))
     return 1 if failed else 0

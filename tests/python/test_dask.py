@@ -11,11 +11,13 @@ import pytest
 
 dask = pytest.importorskip("dask")
 distributed = pytest.importorskip("distributed")
+pandas = pytest.importorskip("pandas")
 
 import sibdecode  # noqa: E402
 import sibdecode.dask  # noqa: E402
 
-from test_sibdecode import ROOT, SAMPLE_PCAP, captures  # noqa: E402,F401
+from test_sibdecode import (ROOT, SAMPLE_PCAP, RECORD_CAPTURES, capture_path,  # noqa: E402
+                            captures, tool_records)  # noqa: F401
 
 
 @pytest.fixture(scope="module")
@@ -45,10 +47,10 @@ def test_bag_holds_the_sequential_records(client, paths):
     assert len(client.scheduler_info()["workers"]) == 2
     assert sorted(map(key, records)) == sorted(map(key, sequential))
     # What read_capture gives, field by field.
-    first = [r for r in records if r["file"] == SAMPLE_PCAP]
+    first = [r for r in records if r["source"] == SAMPLE_PCAP]
     sibs = list(sibdecode.read_capture(SAMPLE_PCAP))
-    assert [(r["sib"], tuple(r["frames"]), r["text"], r["value"]) for r in first] == [
-        (s.type, s.frames, s.text, s.value) for s in sibs]
+    assert [(r["type_number"], tuple(r["frames"]), r["value"]) for r in first] == [
+        (s.type, s.frames, s.value) for s in sibs]
 
 
 MB = 1 << 20
@@ -65,18 +67,23 @@ print(n, (resource.getrusage(resource.RUSAGE_SELF).ru_maxrss - before) >> 10)
 """
 
 
+SMALL_PARENT = "import subprocess, sys; sys.exit(subprocess.call(sys.argv[1:]))"
+
+
 def test_a_reduction_holds_one_record_at_a_time(tmp_path):
     """count() of a capture's records with values: the worker's peak memory
     grows by little, where the records gathered take tens of MB."""
     import make_capture
     path = str(tmp_path / "long.pcap")
-    make_capture.big(path, 20000)
+    make_capture.big(path, 80000)  # records share their values: a long capture's take tens of MB
     grown = {}
     for how in ("count", "gather"):
-        proc = subprocess.run([sys.executable, "-c", GROWTH, path, how], stdout=subprocess.PIPE,
-                              check=True, text=True)
+        # Started by a small process: a process's peak RSS starts at that of the
+        # process it was forked from (here pytest, with pandas and Dask loaded).
+        proc = subprocess.run([sys.executable, "-c", SMALL_PARENT, sys.executable, "-c", GROWTH,
+                               path, how], stdout=subprocess.PIPE, check=True, text=True)
         grown[how] = tuple(map(int, proc.stdout.split()))
-    assert grown["count"][0] == grown["gather"][0] > 10000
+    assert grown["count"][0] == grown["gather"][0] > 40000
     assert grown["count"][1] < 10 < 4 * 10 < grown["gather"][1], grown  # MB
 
 
@@ -98,7 +105,7 @@ def test_summary_frame_has_a_row_per_sib(client, paths):
     records = [r for path in paths for r in sibdecode.dask.capture_records(path, value=False)]
     assert len(frame) == len(records)
     assert list(frame.columns) == list(sibdecode.dask.SUMMARY_COLUMNS)
-    sib3 = frame[(frame.file == SAMPLE_PCAP) & (frame.sib == 3)]
+    sib3 = frame[(frame.source == SAMPLE_PCAP) & (frame.type_number == 3)]
     identities = [s.summary.sib3_cell_identity for s in sibdecode.read_capture(SAMPLE_PCAP)
                   if s.type == 3]
     assert list(sib3.cell_identity.astype(int)) == identities
@@ -176,9 +183,9 @@ def test_bad_files_among_good_ones(client, paths, bad_files, errors):
     assert all(r["frame"] == frames[r["file"]] for r in failed)
     good = [r for path in paths for r in sibdecode.dask.capture_records(path)]
     assert sorted(map(key, good)) == sorted(
-        key(r) for r in records if r["file"] in paths)
+        key(r) for r in records if r.get("source") in paths)
     for path, _, sibs in bad_files:
-        assert sum(1 for r in records if r["file"] == path and "sib" in r) == sibs
+        assert sum(1 for r in records if r.get("source") == path) == sibs
     assert sum(sibs for _, _, sibs in bad_files) > 0  # the cut files had SIBs before the cut
 
 
@@ -222,3 +229,34 @@ def test_example_script_fails_when_every_capture_does(client, bad_files, tmp_pat
                            "--scheduler", client.scheduler.address],
                           stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
     assert proc.returncode == 1 and "picture.pcap" in proc.stderr
+
+
+@pytest.mark.parametrize("name", RECORD_CAPTURES)
+def test_records_and_rows_are_the_tools_json_lines(client, name, captures):  # noqa: F811
+    """A capture's Dask records are the tool's --json lines, key for key and in
+    order; its summary rows use nullable dtypes: an integer is never a float."""
+    path = capture_path(name, captures)
+    lines = tool_records(path)
+    records = sibdecode.dask.read_captures([path]).compute()
+    assert records == lines and [list(r) for r in records] == [list(line) for line in lines]
+    frame = sibdecode.dask.summary_frame([path]).compute()
+    assert {str(t) for t in frame.dtypes} <= {"Int64", "string", "boolean", "object",
+                                               "datetime64[ns, UTC]"}
+    assert dict(frame.dtypes.astype(str)) == sibdecode.dask.SUMMARY_COLUMNS
+    assert list(frame.time) == [pandas_time(line["time"]) for line in lines]
+    assert list(frame.type_number) == [line["type_number"] for line in lines]
+    identities = [next((s[k]["cellIdentity"] for k in ("sib3", "sib4")
+                        if s[k]["cellIdentity"] is not None), None)
+                  for s in (line["summary"] for line in lines)]
+    assert [None if x is pandas.NA else x for x in frame.cell_identity] == identities
+    assert list(frame.stop.fillna("-")) == [
+        "-" if line["stop"] is None else line["stop"]["reason"] for line in lines]
+
+
+def pandas_time(text):
+    return pandas.Timestamp(text).tz_convert("UTC")
+
+
+def test_records_doc_names_every_summary_column():
+    from test_sibdecode import documented_keys
+    assert documented_keys()["Python and pandas"] == list(sibdecode.dask.SUMMARY_COLUMNS)

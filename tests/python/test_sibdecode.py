@@ -4,6 +4,7 @@ frame; streaming in flat memory; `python3 -m sibdecode` printing what the tool
 prints. Run by run_tests.py (ctest), which says where the tool and the
 package are."""
 
+import datetime
 import io
 import json
 import os
@@ -26,6 +27,18 @@ import make_capture  # noqa: E402
 TOOL = os.environ.get("SIBDECODE_CLI", "sibdecode")
 SAMPLE_PCAP = os.path.join(ROOT, "examples", "sample.pcap")
 SAMPLE_HEX = os.path.join(ROOT, "examples", "sample.hex")
+EXTENSION_PCAP = os.path.join(ROOT, "examples", "extension_types.pcap")
+# The examples' captures and every capture of the capture check.
+RECORD_CAPTURES = ["SAMPLE_PCAP", "EXTENSION_PCAP", "cells.pcap", "cells_cooked_ipv6.pcapng",
+                   "cells_raw_ipv4.pcap", "cells_two_links.pcapng", "wrong_size.pcap",
+                   "stopped.pcap"]
+REPORT_KEYS = {"complete", "stop", "warnings"}
+# Two bare SIB3s, one a line: a list above its SIZE bound followed by bits set
+# after the SIB's end (two warnings), and one cut after 7 bytes (stopped).
+WARNED_AND_STOPPED_HEX = (
+    "f7e4a6ef2fffffed7ffff6bffffb5ffffdaeffffed7ffff6bffffb5dffffdaffffed5fffffe2c5"
+    "88bc58b138b178b162b69fff1dffa6fdffffdaffffed7ffff6bf3eaf5fffffffffffffffffffe7fe0080\n"
+    "16df875e0e3e86\n")
 COMMENT = re.compile(rb"^# frames ([0-9,]+) arfcn (\d+) time (\S+)\n", re.M)
 
 
@@ -47,6 +60,17 @@ def captures(tmp_path_factory):
     return folder
 
 
+def capture_path(name, captures):
+    return {"SAMPLE_PCAP": SAMPLE_PCAP, "EXTENSION_PCAP": EXTENSION_PCAP}.get(
+        name, str(captures / name))
+
+
+def tool_records(*args):
+    """The objects `sibdecode --json ARGS` prints, one per line."""
+    _, out, _ = tool("--json", *args)  # exit status 2 for a SIB that stopped early
+    return [json.loads(line) for line in out.decode().splitlines()]
+
+
 def tool_sibs(path):
     """[(frames, arfcn, time, text bytes)] and [json objects] the tool prints."""
     _, out, _ = tool(path)
@@ -62,25 +86,19 @@ def tool_sibs(path):
 
 def summary_as_tool_json(summary, sib_type):
     """The tool's JSON summary object from a Summary of a SIB of the given type
-    (absent values null; a cell identity only for the SIB that carries it)."""
-    def identity(x, carried):
-        return (sibdecode.ABSENT if x is None else x) & 0xFFFFFFFF if carried else None
-    return {
-        "sib3": {"cellIdentity": identity(summary.sib3_cell_identity, sib_type == 3)},
-        "sib4": {"cellIdentity": identity(summary.sib4_cell_identity, sib_type == 4)},
-        "sib11": {
-            "interRATCells": [{"interRATCellID": c.inter_rat_cell_id,
-                               "bcch_ARFCN": c.bcch_arfcn, "bsic": c.bsic}
-                              for c in summary.inter_rat_cells],
-            "intraFreqCells": [{"intraFreqCellID": c.intra_freq_cell_id,
-                                "cellParametersID": c.cell_parameters_id}
-                               for c in summary.intra_freq_cells],
-            "interFreqCells": [{"interFreqCellID": c.inter_freq_cell_id,
-                                "uarfcn_Nt": c.uarfcn_nt,
-                                "cellParametersID": c.cell_parameters_id}
-                               for c in summary.inter_freq_cells],
-        },
-    }
+    (absent values null; a cell identity only for the SIB that carries it):
+    Summary.to_dict(), once its attributes are seen to hold the same values."""
+    record = summary.to_dict()
+    assert summary.sib3_cell_identity is None or sib_type == 3
+    assert summary.sib4_cell_identity is None or sib_type == 4
+    assert record["sib3"]["cellIdentity"] == summary.sib3_cell_identity
+    assert record["sib4"]["cellIdentity"] == summary.sib4_cell_identity
+    lists = record["sib11"]
+    for key, cells in (("interRATCells", summary.inter_rat_cells),
+                       ("intraFreqCells", summary.intra_freq_cells),
+                       ("interFreqCells", summary.inter_freq_cells)):
+        assert [tuple(c.values()) for c in lists[key]] == list(cells)
+    return record
 
 
 @pytest.mark.parametrize("name", ["sample", "cells.pcap", "cells_cooked_ipv6.pcapng",
@@ -96,9 +114,10 @@ def test_read_capture_gives_what_the_tool_prints(name, captures):
         assert (sib.frames, sib.arfcn, sib.file) == (frames, arfcn, path)
         assert sib.time.strftime("%Y-%m-%dT%H:%M:%S.%fZ") == time
         assert sib.text_bytes == text and sib.text == text.decode()
-        assert sib.type == obj["sib"]
+        assert sib.type == obj["type_number"] and str(sib.type) == obj["type"]
         assert sib.value == obj["value"]
         assert summary_as_tool_json(sib.summary, sib.type) == obj["summary"]
+        assert sib.time == datetime.datetime.fromisoformat(obj["time"].replace("Z", "+00:00"))
 
 
 def test_decode_batch_gives_what_the_tool_prints():
@@ -112,9 +131,11 @@ def test_decode_batch_gives_what_the_tool_prints():
     texts = out.split(b"\nsummary: ")
     for sib, obj, text in zip(sibs, objects, texts):
         assert text.endswith(sib.text_bytes)
-        assert (sib.type, sib.value) == (obj["sib"], obj["value"])
+        assert (sib.type, sib.value) == (obj["type_number"], obj["value"])
         assert summary_as_tool_json(sib.summary, sib.type) == obj["summary"]
         assert sib.frames is None and sib.time is None
+        assert obj["source"].startswith(SAMPLE_HEX + ":")
+        assert sib.to_dict() == dict(obj, source=None)  # no file: the bytes were given
     sib3 = next(sib for sib in sibs if sib.type == 3)
     assert sib3.type == 3 and sib3.summary.sib3_cell_identity is not None
     assert decoder.decode_batch(b"\x00" * 7) is None
@@ -372,7 +393,10 @@ def test_is_capture_takes_a_path_or_bytes(source, want, captures):
 def test_objects_pickle_and_convert():
     sib = next(iter(sibdecode.read_capture(SAMPLE_PCAP)))
     record = sib.to_dict()
-    assert record["sib"] == sib.type and record["summary"]["sib3_cell_identity"] == 0
+    assert record["type_number"] == sib.type and record["type"] == str(sib.type)
+    assert record["summary"]["sib3"]["cellIdentity"] == sib.summary.sib3_cell_identity
+    assert (sib.summary.sib3_cell_identity is None) == (sib.type != 3)
+    assert json.loads(json.dumps(record)) == record
     assert sibdecode.is_capture(open(SAMPLE_PCAP, "rb").read(4))
     assert not sibdecode.is_capture(b"000E")
 
@@ -463,3 +487,115 @@ def test_an_extension_type_is_named_by_its_cells_schedule(tmp_path):
     names = [str(sib.type) for sib in sibdecode.read_capture(str(capture))]
     assert names.count("SIB11bis") == names.count("SIB19") == 2 and "extensionType" not in names
     assert names.count("MIB") == names.count("SB1") == names.count("SIB18") == 2
+
+
+@pytest.mark.parametrize("name", RECORD_CAPTURES)
+def test_to_dict_is_the_tools_json_line(name, captures):
+    """The tool's --json lines are the SIBs' to_dict(), key for key and in order;
+    the decode's report is beside the value, never in it."""
+    path = capture_path(name, captures)
+    lines = tool_records(path)
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore")
+        sibs = list(sibdecode.read_capture(path))
+    records = [sib.to_dict() for sib in sibs]
+    assert records == lines and len(lines) > 0
+    assert [list(r) for r in records] == [list(line) for line in lines]
+    for sib, record in zip(sibs, records):
+        assert sib.time.tzinfo is not None and record["time"].endswith("Z")
+        library = json.loads(sib.value_json)  # the library's JSON: the report among the values
+        assert {k: v for k, v in library.items() if k not in REPORT_KEYS} == record["value"]
+        assert not REPORT_KEYS & set(record["value"])
+        if sib.complete and not sib.stop.warnings:
+            assert not REPORT_KEYS & set(library) and record["warnings"] == []
+        else:
+            assert library["warnings"] == record["warnings"]
+            assert library.get("stop") == record["stop"]
+            assert library.get("complete", True) is record["complete"]
+    if name == "stopped.pcap":
+        assert [r["complete"] for r in records].count(False) == 2
+
+
+def test_record_captures_are_every_test_capture(captures):
+    """The record tests above take every capture the capture check writes
+    (not the cut and refused copies made here)."""
+    written = {p.name for p in captures.iterdir() if p.suffix in (".pcap", ".pcapng")}
+    assert written - {"cut.pcap", "bad.pcap"} == set(RECORD_CAPTURES) - {"SAMPLE_PCAP",
+                                                                           "EXTENSION_PCAP"}
+
+
+def test_a_warned_sib_s_record_says_so(tmp_path):
+    """A SIB3 whose list exceeds its SIZE bound, with bits after its end: complete,
+    its warnings in the record and not in its value (hex input: no file, frames,
+    cell or time)."""
+    path = tmp_path / "warned.hex"
+    path.write_text(WARNED_AND_STOPPED_HEX)
+    lines = tool_records("--sib", "3", str(path))
+    with sibdecode.Decoder() as decoder:
+        sibs = [decoder.decode_sib(3, bytes.fromhex(line)) for line in path.read_text().split()]
+    assert [dict(line, source=None) for line in lines] == [s.to_dict() for s in sibs]
+    assert [line["source"] for line in lines] == ["%s:%d" % (path, n) for n in (1, 2)]
+    warned, stopped = lines
+    assert warned["complete"] is True and warned["stop"] is None
+    assert [w["warning"] for w in warned["warnings"]] == [t for t, _, _ in sibs[0].stop.warnings]
+    assert len(warned["warnings"]) >= 2
+    assert stopped["complete"] is False and stopped["stop"]["reason"] == "end of data"
+    assert all(not REPORT_KEYS & set(line["value"]) for line in lines)
+    assert all(line[k] is None for line in lines for k in ("frames", "arfcn", "time"))
+
+
+RECORDS_DOC = os.path.join(ROOT, "docs", "records.md")
+
+
+def documented_keys():
+    """{heading: [keys of its table, in order]} of docs/records.md."""
+    tables, heading = {}, None
+    for line in open(RECORDS_DOC):
+        if line.startswith("#"):
+            heading = line.lstrip("#").strip()
+        m = re.match(r"\| `(\w+)` \|", line)
+        if m and heading:
+            tables.setdefault(heading, []).append(m.group(1))
+    return tables
+
+
+def keys_printed(table, captures, tmp_path):
+    """The keys the tool (or the package) gives for a table of docs/records.md,
+    each record's in order."""
+    if table == "The SIB record":
+        return [list(r) for args in ([SAMPLE_PCAP], [str(captures / "stopped.pcap")],
+                                     ["--sib", "3", SAMPLE_HEX], [SAMPLE_HEX])
+                for r in tool_records(*args)]
+    if table in ("`stop`", "A `warnings` entry"):
+        (tmp_path / "notes.hex").write_text(WARNED_AND_STOPPED_HEX)
+        records = tool_records("--sib", "3", str(tmp_path / "notes.hex"))
+        records += tool_records(str(captures / "stopped.pcap"))
+        if table.startswith("`stop`"):
+            return [list(r["stop"]) for r in records if r["stop"] is not None]
+        return [list(w) for r in records for w in r["warnings"]]
+    if table == "The summary object":
+        return [list(r["summary"]) for r in tool_records(SAMPLE_PCAP)]
+    if table == "With `--changes`":
+        make_capture.repeats(str(tmp_path), rounds=12, changes=(4, 8))
+        records = tool_records("--changes", str(tmp_path / "repeats.pcap"))
+        plain = documented_keys()["The SIB record"]
+        return [[k for k in r if k not in plain] for r in records if "repeats" in r]
+    cells = [json.loads(line) for line in tool("--cells", "--json", SAMPLE_PCAP)[1].splitlines()]
+    if table == "`--cells --json`: the cell record":
+        return [list(c) for c in cells]
+    if table == "A cell's `sibs` entry":
+        return [list(s) for c in cells for s in c["sibs"]]
+    import dataclasses
+    assert table == "The closing counts"
+    return [[f.name for f in dataclasses.fields(sibdecode.CaptureCounts)]]
+
+
+@pytest.mark.parametrize("table", [
+    "The SIB record", "The summary object", "With `--changes`", "`stop`", "A `warnings` entry",
+    "`--cells --json`: the cell record", "A cell's `sibs` entry", "The closing counts",
+])
+def test_records_doc_names_every_key_printed(table, captures, tmp_path):
+    """Every key printed is documented and every key documented printed, in order."""
+    documented = documented_keys()[table]
+    printed = keys_printed(table, captures, tmp_path)
+    assert printed and all(keys == documented for keys in printed), (documented, printed[:1])
