@@ -186,8 +186,9 @@ int WriteHexLine(TextCursor& cursor, int depth, const char* name, uint32_t nameL
   if (out == nullptr) return Fail(cursor);
   CopyBytes(out, indent.text, indent.length);
   CopyBytes(out + indent.length, name, nameLength);
-  std::memcpy(out + indent.length + nameLength, " = ",
-              3);  // NOLINT(bugprone-not-null-terminated-result)
+  // A piece of the line, which carries no NUL.
+  // NOLINTNEXTLINE(bugprone-not-null-terminated-result)
+  std::memcpy(out + indent.length + nameLength, " = ", 3);
   char* digits = out + head;
   if (count == 0) {
     *digits++ = '"';
