@@ -7,8 +7,9 @@ blocks, lines and values of the text, in the same order.
 How the two correspond: a block is an object (a SEQUENCE's members, a CHOICE's
 one alternative); the elements "name[i]" of a list are the items of the array
 "name"; "name = value" is a number, true/false, an identifier or a string of bit
-digits ("???" is null); a bare name line is null; an octet-string dump is a
-string of hexadecimal digits.
+digits ("???" is null); a bare name line is null (or a CHOICE's list
+alternative without items, an empty array); an octet string ("3E 1C F5") is a
+string of hexadecimal digits ("3E1CF5").
 
 usage: json_check.py --sibdecode BIN [--count N] [--seed S]
 Every run also checks itself: in each agreeing object it changes one value
@@ -18,6 +19,7 @@ Standard library only. Exit status 0 when all agree, 1 otherwise.
 import argparse
 import json
 import os
+import re
 import random
 import sys
 
@@ -40,9 +42,15 @@ def entries(obj):
     return out
 
 
+EMPTY_LIST = ("empty list", None)  # a list without items: no line, or its name alone
+HEX_RE = re.compile(r"^(?:[0-9A-F]{2})+$")
+
+
 def member_entries(key, value):
     if not isinstance(value, list):
         return [(key, value)]
+    if not value:
+        return [(key, EMPTY_LIST)]
     out = []
     for i, item in enumerate(value):
         name = "%s[%d]" % (key, i)
@@ -65,10 +73,16 @@ def scalar_text(value):
 
 def compare_block(nodes, members, path):
     """None when the text nodes and the JSON members agree, else a message."""
-    for k, node in enumerate(nodes):
-        if k >= len(members):
+    j = 0
+    for node in nodes:
+        # A list without items prints nothing; as a CHOICE's alternative, its name alone.
+        while j < len(members) and members[j][1] is EMPTY_LIST and not (
+                node.kind == "name" and node.name == members[j][0]):
+            j += 1
+        if j >= len(members):
             return "%s: text has %r, JSON has nothing more" % (path, node.name)
-        name, value = members[k]
+        name, value = members[j]
+        j += 1
         where = "%s/%s" % (path, name)
         if node.kind == "dump":
             if not isinstance(value, str) or value != node.value.hex().upper():
@@ -87,10 +101,13 @@ def compare_block(nodes, members, path):
             if why:
                 return why
         elif node.kind == "name":
-            if value is not None:
+            if value is not None and value is not EMPTY_LIST:
                 return "%s: a name line in the text, %r in JSON" % (where, value)
         else:
             text = node.value
+            if isinstance(value, str) and HEX_RE.match(value) and \
+                    text == " ".join(value[i:i + 2] for i in range(0, len(value), 2)):
+                continue  # an octet string: "3E 1C F5" in the text, "3E1CF5" in JSON
             if isinstance(value, str) and not (value == "" or set(value) <= {"0", "1"}) \
                     or value is None or isinstance(value, (bool, int)):
                 expected = scalar_text(value)
@@ -98,8 +115,10 @@ def compare_block(nodes, members, path):
                 expected = '"%s"' % value
             if text != expected:
                 return "%s: text %r, JSON %r" % (where, text, value)
-    if len(members) > len(nodes):
-        return "%s: JSON has %r, the text has nothing more" % (path, members[len(nodes)][0])
+    while j < len(members) and members[j][1] is EMPTY_LIST:
+        j += 1
+    if j < len(members):
+        return "%s: JSON has %r, the text has nothing more" % (path, members[j][0])
     return None
 
 
