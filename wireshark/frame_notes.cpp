@@ -168,13 +168,14 @@ bool DecodeSummary(const CompletedSib& sib, tagSystemInformationBlock* summary) 
   if (summaryDecoder == nullptr) {
     summaryDecoder = sibdecode::CreateDecoderState();
     sibdecode::SetDecodeRelease(summaryDecoder, sibdecode::kReleaseLatest);
+    sibdecode::SetTextLayout(summaryDecoder, sibdecode::kTextLayoutNone);
   }
   if (summaryDecoder == nullptr) return false;
   *summary = tagSystemInformationBlock();
-  size_t textLen = 0;  // the text is not wanted: the summary is filled without it
+  size_t textLen = 0;  // no text: the summary is filled without one
   const int result = sibdecode::DecodeSib(summaryDecoder, sib.sibType, sib.bits, sib.bitsLen,
                                           summary, nullptr, 0, &textLen);
-  return result == sibdecode::kDecoded || result == sibdecode::kTextTooSmall;
+  return result == sibdecode::kDecoded;
 }
 
 void RegisterFrameNotes() { capture.heldBlocks = g_array_new(FALSE, FALSE, sizeof(HeldBlock)); }
@@ -184,6 +185,8 @@ bool StartCapture() {
   capture.segmentsByFrame = wmem_map_new(wmem_file_scope(), g_direct_hash, g_direct_equal);
   capture.stream = sibdecode::CreateStreamState();
   sibdecode::SetStreamRelease(capture.stream, sibdecode::kReleaseLatest);
+  // The plugin shows each SIB through Wireshark's RRC dissector, not the text.
+  sibdecode::SetStreamTextLayout(capture.stream, sibdecode::kTextLayoutNone);
   return capture.stream != nullptr;
 }
 

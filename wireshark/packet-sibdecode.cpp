@@ -2,9 +2,10 @@
 // sibdecode's streaming API, each handed to Wireshark's own RRC dissector for
 // its type, with sibdecode's summary record beside it.
 //
-// It runs as a postdissector: GSMTAP and RRC dissect every block as before, and
-// it adds its own tree to the frames that complete a SIB, carry an earlier
-// segment of one, or give a chain up. Other packets are left as they were.
+// GSMTAP hands it each UMTS RRC message first (its table of message types),
+// then dissects the block as RRC as before; as a postdissector it adds its own
+// tree to the frames that complete a SIB, carry an earlier segment of one, or
+// give a chain up. Other packets are left as they were.
 #include <epan/column-utils.h>
 #include <epan/exceptions.h>
 #include <epan/expert.h>
@@ -83,10 +84,6 @@ void FillValueStrings() {
 }
 
 int proto_sibdecode = -1;
-int proto_gsmtap = -1;
-int proto_icmp = -1;
-int proto_icmpv6 = -1;
-int hf_udp_length = -1;
 int sibdecode_tap = -1;
 dissector_handle_t sibdecode_handle;
 dissector_handle_t rrc_handles[kSibTypes];
@@ -145,81 +142,58 @@ expert_field ei_decode_warning = EI_INIT;
 
 // ---- first pass: the GSMTAP BCCH-BCH block of a frame ----
 
-// The UDP length field that bounds the datagram holding `gsmtap` (the
-// nearest one before it in the same data source), or null.
-field_info* EnclosingUdpLength(proto_tree* tree, const field_info* gsmtap) {
-  if (hf_udp_length == -1) return nullptr;
-  GPtrArray* lengths = proto_get_finfo_ptr_array(tree, hf_udp_length);
-  field_info* nearest = nullptr;
-  for (guint i = 0; lengths != nullptr && i < lengths->len; ++i) {
-    auto* length = static_cast<field_info*>(g_ptr_array_index(lengths, i));
-    if (length->ds_tvb == gsmtap->ds_tvb && length->start < gsmtap->start &&
-        (nearest == nullptr || length->start > nearest->start)) {
-      nearest = length;
+// GSMTAP hands the message of a UMTS RRC packet to the dissector of its type
+// (this one) before dissecting it itself. The GSMTAP header stands right in
+// front of the message in the same data source: 16 to 60 bytes, starting
+// with version 2, its length in 32-bit words and the UMTS RRC type. Returns
+// the header and the message as one piece, or null.
+const guint8* GsmtapBefore(tvbuff_t* message, gint messageBytes, gint* headerBytes) {
+  tvbuff_t* source = tvb_get_ds_tvb(message);
+  const gint at = tvb_raw_offset(message);
+  if (source == nullptr || at < 0) return nullptr;
+  for (gint words = 4; words <= 15 && 4 * words <= at; ++words) {
+    const gint start = at - 4 * words;
+    if (!tvb_bytes_exist(source, start, 4 * words + messageBytes)) return nullptr;
+    const guint8* header = tvb_get_ptr(source, start, 4 * words + messageBytes);
+    if (header[0] == 2 && header[1] == words && header[2] == sibdecode::kGsmtapTypeUmtsRrc) {
+      *headerBytes = 4 * words;
+      return header;
     }
   }
-  return nearest;
+  return nullptr;
 }
 
-// True when `item` lies behind an ICMP or ICMPv6 header of the same data
-// source: the copy of a packet that an ICMP error quotes.
-bool QuotedInIcmpError(proto_tree* tree, const field_info* item) {
-  for (int proto : {proto_icmp, proto_icmpv6}) {
-    if (proto == -1) continue;
-    GPtrArray* icmp = proto_get_finfo_ptr_array(tree, proto);
-    for (guint i = 0; icmp != nullptr && i < icmp->len; ++i) {
-      const auto* header = static_cast<const field_info*>(g_ptr_array_index(icmp, i));
-      if (header->ds_tvb == item->ds_tvb && header->start < item->start) return true;
-    }
-  }
-  return false;
-}
-
-// Each GSMTAP header in the frame (the postdissector asks for GSMTAP's
-// protocol item and the UDP length): the library's GSMTAP front end takes the
-// UDP payload to a BCH block and its cell, which is fed unless it repeats the
+// First pass, each GSMTAP UMTS RRC message: the library's GSMTAP front end
+// takes it to a BCH block and its cell, which is fed unless it repeats the
 // cell's previous block (the same packet captured twice). A copy quoted in an
-// ICMP error is not a packet of the cell. Returns the frame's own notes, or
-// null when it has none.
-sibplugin::FrameNotes* FeedGsmtapBlocks(packet_info* pinfo, proto_tree* tree) {
-  sibplugin::FrameNotes* notes = nullptr;
-  if (proto_gsmtap == -1) return notes;
-  GPtrArray* items = proto_get_finfo_ptr_array(tree, proto_gsmtap);
-  for (guint i = 0; items != nullptr && i < items->len; ++i) {
-    auto* item = static_cast<field_info*>(g_ptr_array_index(items, i));
-    tvbuff_t* data = item->ds_tvb;
-    const gint start = item->start;
-    if (data == nullptr || start < 0 || QuotedInIcmpError(tree, item)) continue;
-    const auto captured = static_cast<gint>(tvb_captured_length(data));
-    if (start >= captured) continue;
-    // The message ends with its UDP datagram (the capture may hold padding
-    // behind it); one cut shorter than its UDP length cannot hold a block.
-    auto end = static_cast<gint>(tvb_reported_length(data));
-    const field_info* udpLength = EnclosingUdpLength(tree, item);
-    if (udpLength != nullptr) {
-      const auto udpBytes =
-          static_cast<gint>(fvalue_get_uinteger(const_cast<fvalue_t*>(&udpLength->value)));
-      const gint udpStart = udpLength->start - 4;
-      if (udpBytes >= 8 && udpStart + udpBytes < end) end = udpStart + udpBytes;
-    }
-    if (end <= start) continue;
-    const gint available = end < captured ? end : captured;
-    const guint8* gsmtap = tvb_get_ptr(data, start, available - start);
-    sibdecode::GsmtapBch bch;
-    const sibdecode::PacketKind kind = sibdecode::FindBchInGsmtap(
-        gsmtap, static_cast<size_t>(available - start), end > captured, &bch);
-    if (kind == sibdecode::PacketKind::kWrongSize) {
-      const auto headerBytes = static_cast<gint>(bch.payload - gsmtap);
-      sibplugin::NoteWrongSize(pinfo->num, static_cast<guint>(end - start - headerBytes), &notes);
-      continue;
-    }
-    if (kind != sibdecode::PacketKind::kBchBlock) continue;
+// ICMP error is not a packet of the cell. The frame's notes are kept with it.
+// Returns 0: GSMTAP goes on to dissect the message as before.
+int FeedGsmtapMessage(tvbuff_t* tvb, packet_info* pinfo, proto_tree*, void*) {
+  if (!pref_enabled || PINFO_FD_VISITED(pinfo) || pinfo->flags.in_error_pkt) return 0;
+  const auto captured = static_cast<gint>(tvb_captured_length(tvb));
+  gint headerBytes = 0;
+  const guint8* gsmtap = GsmtapBefore(tvb, captured, &headerBytes);
+  if (gsmtap == nullptr) return 0;
+  // The message ends with its UDP datagram; one cut short cannot hold a block.
+  const bool cut = captured < static_cast<gint>(tvb_reported_length(tvb));
+  sibdecode::GsmtapBch bch;
+  const sibdecode::PacketKind kind =
+      sibdecode::FindBchInGsmtap(gsmtap, static_cast<size_t>(headerBytes + captured), cut, &bch);
+  auto* notes = static_cast<sibplugin::FrameNotes*>(
+      p_get_proto_data(wmem_file_scope(), pinfo, proto_sibdecode, 0));
+  sibplugin::FrameNotes* const before = notes;
+  if (kind == sibdecode::PacketKind::kWrongSize) {
+    sibplugin::NoteWrongSize(pinfo->num, tvb_reported_length(tvb), &notes);
+  } else if (kind == sibdecode::PacketKind::kBchBlock) {
     const guint32 cell = pref_cells_by_arfcn ? bch.arfcn : 0;
-    if (sibdecode::IsRepeatedBlock(repeats, cell, bch)) continue;
-    sibplugin::FeedBlock(pinfo->num, cell, bch.payload, &notes);
+    if (!sibdecode::IsRepeatedBlock(repeats, cell, bch)) {
+      sibplugin::FeedBlock(pinfo->num, cell, bch.payload, &notes);
+    }
   }
-  if (notes != nullptr) p_add_proto_data(wmem_file_scope(), pinfo, proto_sibdecode, 0, notes);
-  return notes;
+  if (notes != nullptr && notes != before) {
+    p_add_proto_data(wmem_file_scope(), pinfo, proto_sibdecode, 0, notes);
+  }
+  return 0;
 }
 
 // ---- the tree ----
@@ -390,8 +364,8 @@ int DissectSibdecode(tvbuff_t* tvb, packet_info* pinfo, proto_tree* tree, void*)
   if (!pref_enabled) return 0;
   sibplugin::FrameView view = {};
   if (!PINFO_FD_VISITED(pinfo)) {
-    if (tree == nullptr) return 0;  // GSMTAP is found in the tree
-    view.own = FeedGsmtapBlocks(pinfo, tree);
+    view.own = static_cast<const FrameNotes*>(
+        p_get_proto_data(wmem_file_scope(), pinfo, proto_sibdecode, 0));
   } else {
     sibplugin::ReportPendingAsEnded();  // the first pass is over: every block came
     view.own = static_cast<const FrameNotes*>(
@@ -402,8 +376,7 @@ int DissectSibdecode(tvbuff_t* tvb, packet_info* pinfo, proto_tree* tree, void*)
   if (view.own == nullptr && view.segments == nullptr && view.ended == nullptr) return 0;
   if (view.own != nullptr && view.own->sibs != nullptr) AddToInfo(pinfo, *view.own);
   tap_queue_packet(sibdecode_tap, pinfo, wmem_memdup(pinfo->pool, &view, sizeof view));
-  // The subtree only for a tree that is shown or a filter on its fields (not
-  // for the tree tshark makes for the fields this postdissector reads).
+  // The subtree only for a tree that is shown or a filter on its fields.
   if (tree == nullptr || !proto_field_is_referenced(tree, proto_sibdecode)) return 0;
 
   proto_item* top = proto_tree_add_item(tree, proto_sibdecode, tvb, 0, 0, ENC_NA);
@@ -578,20 +551,14 @@ void ProtoRegister() {
 }
 
 void ProtoRegisterHandoff() {
-  proto_gsmtap = proto_get_id_by_filter_name("gsmtap");
-  proto_icmp = proto_get_id_by_filter_name("icmp");
-  proto_icmpv6 = proto_get_id_by_filter_name("icmpv6");
-  hf_udp_length = proto_registrar_get_id_byname("udp.length");
   for (guint type = 0; type < kSibTypes; ++type) {
     const char* name = rrcDissectorNames[type];
     rrc_handles[type] = name[0] != '\0' ? find_dissector(name) : nullptr;
   }
-  GArray* wanted = g_array_new(FALSE, FALSE, sizeof(int));
-  if (proto_gsmtap != -1) g_array_append_val(wanted, proto_gsmtap);
-  if (hf_udp_length != -1) g_array_append_val(wanted, hf_udp_length);
-  if (proto_icmp != -1) g_array_append_val(wanted, proto_icmp);
-  if (proto_icmpv6 != -1) g_array_append_val(wanted, proto_icmpv6);
-  set_postdissector_wanted_hfids(sibdecode_handle, wanted);
+  // The blocks come from GSMTAP's table of message types, so that no tree is
+  // built for them: a pass without one costs little more than without the plugin.
+  dissector_add_uint("gsmtap.type", sibdecode::kGsmtapTypeUmtsRrc,
+                     create_dissector_handle(FeedGsmtapMessage, proto_sibdecode));
 }
 
 }  // namespace

@@ -159,10 +159,14 @@ SIBDECODE_API void SetDecodeRelease(DecoderState* state, DecodeRelease release);
 // "Message dump (Hex):" block. kTextLayoutPlain, for people: every line ends in
 // "\n" and stands 4 spaces deeper per enclosing block, an octet string is a
 // named line ("cn_CommonGSM_MAP_NAS_SysInfo = 3E 1C F5 57 64 45"), the
-// raw-data trailer as it is. JSON is not affected.
+// raw-data trailer as it is. kTextLayoutNone: no text at all, for a host that
+// shows the values its own way: a decode fills the summary record and the
+// report and returns kDecoded with *textLen 0 (a stream's events carry no
+// text). JSON is not affected.
 enum TextLayout : int {
   kTextLayoutRRCParserX = 0,
   kTextLayoutPlain = 1,
+  kTextLayoutNone = 2,
 };
 
 // The layout of the state's later texts (DecodeBatch, DecodeSib). Ignored for a

@@ -155,8 +155,9 @@ int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, s
       (void)WriteJsonReport(c, report);
     }
   };
-  render(cursor);
-  while (limit == TextLimit::Whole && cursor.failed && workSize < kLargestWholeText) {
+  const bool textWanted = !(state.noText && format == TextFormat::Text);
+  if (textWanted) render(cursor);
+  while (textWanted && limit == TextLimit::Whole && cursor.failed && workSize < kLargestWholeText) {
     // Longer than the work buffer: printed again, whole, into a larger one.
     workSize *= 2;
     work = StateWorkBuffer(state, workSize);
@@ -172,6 +173,10 @@ int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, s
   ResetArena(&state.arena);
 
   DrainSummaryFeed(state.feed, out);
+  if (!textWanted) {
+    *textLen = 0;
+    return kDecoded;
+  }
 
   size_t printed = workSize - static_cast<size_t>(cursor.remaining);
   if (direct && printed > 0) {

@@ -41,8 +41,12 @@ void SetDecodeRelease(DecoderState* state, DecodeRelease release) {
 }
 
 void SetTextLayout(DecoderState* state, TextLayout layout) {
-  if (state == nullptr || (layout != kTextLayoutRRCParserX && layout != kTextLayoutPlain)) return;
+  if (state == nullptr || (layout != kTextLayoutRRCParserX && layout != kTextLayoutPlain &&
+                           layout != kTextLayoutNone)) {
+    return;
+  }
   state->plainText = layout == kTextLayoutPlain;
+  state->noText = layout == kTextLayoutNone;
 }
 
 int DecodeBatch(DecoderState* state, const unsigned char* data, size_t len,

@@ -645,6 +645,43 @@ TEST(TextLayout, PlainHasTheSameLinesByNesting) {
   DestroyDecoderState(state);
 }
 
+// Without text, a decode gives the same summary record and report, and no text.
+TEST(TextLayout, NoneFillsTheRecordWithoutText) {
+  const std::vector<sibtest::ModelSib> samples =
+      sibtest::LoadModelSibs(std::string(SIBDECODE_TEST_DATA_DIR) + "/model_sibs.txt");
+  ASSERT_GE(samples.size(), 42u);
+  DecoderState* state = CreateDecoderState();
+  SetDecodeRelease(state, kReleaseLatest);
+  std::vector<char> buffer(1 << 20, '#');
+  for (const sibtest::ModelSib& sample : samples) {
+    SCOPED_TRACE("SIB type " + std::to_string(sample.sibType));
+    tagSystemInformationBlock withText;
+    tagSystemInformationBlock without;
+    DecodeReport reportWith{};
+    DecodeReport reportWithout{};
+    reportWith.size = reportWithout.size = sizeof(DecodeReport);
+    size_t textLen = 0;
+    SetTextLayout(state, kTextLayoutPlain);
+    ASSERT_EQ(DecodeSib(state, sample.sibType, sample.bare.data(), sample.bare.size(), &withText,
+                        buffer.data(), buffer.size(), &textLen),
+              kDecoded);
+    ASSERT_EQ(GetDecodeReport(state, &reportWith), 1);
+    SetTextLayout(state, kTextLayoutNone);
+    buffer.assign(buffer.size(), '#');
+    EXPECT_EQ(DecodeSib(state, sample.sibType, sample.bare.data(), sample.bare.size(), &without,
+                        buffer.data(), buffer.size(), &textLen),
+              kDecoded);
+    EXPECT_EQ(textLen, 0u);
+    EXPECT_EQ(buffer[0], '#');
+    EXPECT_EQ(std::memcmp(&withText, &without, sizeof without), 0);
+    ASSERT_EQ(GetDecodeReport(state, &reportWithout), 1);
+    EXPECT_EQ(reportWith.complete, reportWithout.complete);
+    EXPECT_EQ(reportWith.warningCount, reportWithout.warningCount);
+    EXPECT_EQ(reportWith.endBit, reportWithout.endBit);
+  }
+  DestroyDecoderState(state);
+}
+
 TEST(DecodeBatch, RefusesMissingArguments) {
   DecoderState* state = CreateDecoderState();
   std::vector<uint8_t> data = CompleteSibBlock(1, 3);
