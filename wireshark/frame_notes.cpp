@@ -3,6 +3,9 @@
 #include <wsutil/wmem/wmem.h>
 
 #include <cstring>
+#include <new>
+#include <string_view>
+#include <unordered_set>
 
 namespace sibplugin {
 
@@ -20,10 +23,15 @@ struct HeldBlock {
 struct CaptureState {
   sibdecode::StreamState* stream = nullptr;
   guint32 lastFed = 0;
-  bool pendingReported = false;           // the stream was flushed after its last block
-  GArray* heldBlocks = nullptr;           // of HeldBlock
-  wmem_map_t* segmentsByFrame = nullptr;  // frame number -> SegmentNote list, file scope
-  wmem_map_t* endedByFrame = nullptr;     // frame number -> DroppedChain list, file scope
+  bool pendingReported = false;  // the stream was flushed after its last block
+  GArray* heldBlocks = nullptr;  // of HeldBlock
+  // Frame number -> SegmentNote list (file scope): frames are numbered from 1
+  // without gaps, so a pointer per frame is what a map would cost, and less.
+  GPtrArray* segmentsByFrame = nullptr;
+  // The bits of the SIBs completed so far (file scope), one copy per distinct
+  // encoding: a cell repeats its SIBs unchanged.
+  std::unordered_set<std::string_view>* encodings = nullptr;
+  wmem_map_t* endedByFrame = nullptr;  // frame number -> DroppedChain list, file scope
 };
 
 CaptureState capture;
@@ -60,15 +68,31 @@ bool HasSummary(guint32 sibType) {
   return sibdecode::SibSummaryParts(sibType) != sibdecode::kSummaryNothing;
 }
 
+// The file-scope copy of a SIB's bits: the one made for an identical SIB
+// before, else a new one.
+const guint8* KeptEncoding(const guint8* bits, size_t length) {
+  const std::string_view encoding(reinterpret_cast<const char*>(bits), length);
+  if (capture.encodings != nullptr) {
+    const auto kept = capture.encodings->find(encoding);
+    if (kept != capture.encodings->end()) return reinterpret_cast<const guint8*>(kept->data());
+  }
+  auto* copy = static_cast<char*>(wmem_memdup(wmem_file_scope(), bits, length));
+  try {
+    if (capture.encodings != nullptr) capture.encodings->emplace(copy, length);
+  } catch (const std::bad_alloc&) {
+    // Not shared: the copy stands alone.
+  }
+  return reinterpret_cast<const guint8*>(copy);
+}
+
 void NoteCompleted(const sibdecode::StreamEvent& event, const FeedContext& fed) {
-  // The SIB, its frames and its bits in one piece of file-scope memory.
+  // The SIB and its frames in one piece of file-scope memory.
   const size_t framesBytes = event.blockCount * sizeof(guint32);
-  auto* piece = static_cast<guint8*>(
-      wmem_alloc0(wmem_file_scope(), sizeof(CompletedSib) + framesBytes + event.sibLen));
+  auto* piece =
+      static_cast<guint8*>(wmem_alloc0(wmem_file_scope(), sizeof(CompletedSib) + framesBytes));
   auto* sib = reinterpret_cast<CompletedSib*>(piece);
   sib->frames = FramesOf(event, reinterpret_cast<guint32*>(piece + sizeof(CompletedSib)));
-  sib->bits = piece + sizeof(CompletedSib) + framesBytes;
-  std::memcpy(sib->bits, event.sib, event.sibLen);
+  sib->bits = KeptEncoding(event.sib, event.sibLen);
   sib->sibType = event.sibType;
   sib->cell = static_cast<guint32>(event.cellKey);
   sib->decoded = event.result == sibdecode::kDecoded;
@@ -95,13 +119,11 @@ void NoteCompleted(const sibdecode::StreamEvent& event, const FeedContext& fed) 
     segment->index = i + 1;
     segment->count = sib->frameCount;
     segment->reassembledIn = fed.frame;
-    gpointer key = GUINT_TO_POINTER(sib->frames[i]);
-    auto* list = static_cast<SegmentNote*>(wmem_map_lookup(capture.segmentsByFrame, key));
-    if (list == nullptr) {
-      wmem_map_insert(capture.segmentsByFrame, key, segment);
-    } else {
-      Append(&list, segment);
-    }
+    const guint32 frame = sib->frames[i];
+    GPtrArray* byFrame = capture.segmentsByFrame;
+    if (frame >= byFrame->len) g_ptr_array_set_size(byFrame, static_cast<gint>(frame + 1));
+    auto** list = reinterpret_cast<SegmentNote**>(&g_ptr_array_index(byFrame, frame));
+    Append(list, segment);
   }
 }
 
@@ -182,7 +204,8 @@ void RegisterFrameNotes() { capture.heldBlocks = g_array_new(FALSE, FALSE, sizeo
 
 bool StartCapture() {
   EndCapture();
-  capture.segmentsByFrame = wmem_map_new(wmem_file_scope(), g_direct_hash, g_direct_equal);
+  capture.segmentsByFrame = g_ptr_array_new();
+  capture.encodings = new (std::nothrow) std::unordered_set<std::string_view>();
   capture.stream = sibdecode::CreateStreamState();
   sibdecode::SetStreamRelease(capture.stream, sibdecode::kReleaseLatest);
   // The plugin shows each SIB through Wireshark's RRC dissector, not the text.
@@ -196,7 +219,10 @@ void EndCapture() {
   capture.lastFed = 0;
   capture.pendingReported = false;
   g_array_set_size(capture.heldBlocks, 0);
-  capture.segmentsByFrame = nullptr;  // their memory goes with the file scope
+  if (capture.segmentsByFrame != nullptr) g_ptr_array_free(capture.segmentsByFrame, TRUE);
+  capture.segmentsByFrame = nullptr;  // the notes' memory goes with the file scope
+  delete capture.encodings;
+  capture.encodings = nullptr;
   capture.endedByFrame = nullptr;
 }
 
@@ -217,9 +243,8 @@ void NoteWrongSize(guint32 frame, guint payloadSize, FrameNotes** notes) {
 }
 
 const SegmentNote* SegmentsOf(guint32 frame) {
-  if (capture.segmentsByFrame == nullptr) return nullptr;
-  return static_cast<const SegmentNote*>(
-      wmem_map_lookup(capture.segmentsByFrame, GUINT_TO_POINTER(frame)));
+  if (capture.segmentsByFrame == nullptr || frame >= capture.segmentsByFrame->len) return nullptr;
+  return static_cast<const SegmentNote*>(g_ptr_array_index(capture.segmentsByFrame, frame));
 }
 
 const DroppedChain* EndedChainsOf(guint32 frame) {

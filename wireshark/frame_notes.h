@@ -20,7 +20,7 @@ struct CompletedSib {
   const char* decodeNote;  // decoded: where it stopped, its warnings; null when there are none
   guint32* frames;
   guint frameCount;
-  guint8* bits;  // the SIB's own bits, packed
+  const guint8* bits;  // the SIB's own bits, packed; shared by its identical copies
   guint bitsLen;
 };
 
