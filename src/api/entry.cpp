@@ -41,22 +41,27 @@ char* StateWorkBuffer(DecoderState& state, size_t size) {
 int DeliverPlainText(DecoderState& state, tagSystemInformationBlock* out, const char* printed,
                      size_t printedLen, const unsigned char* raw, size_t rawLen, bool withTrailer,
                      char* text, size_t capacity, size_t* textLen) {
-  const size_t relaidLen = RelayPlainText(printed, printedLen, nullptr);
-  const size_t trailerSize = withTrailer ? RawTrailerSize(rawLen) : 0;
+  // One pass in the common case: the relaid text is no longer than the printed one.
   std::vector<char>& relaid = state.plainBuffer;
-  if (relaid.size() < relaidLen + trailerSize) {
-    try {
-      relaid.resize(relaidLen + trailerSize);
-    } catch (const std::bad_alloc&) {
-      return NoMemory(state, out, textLen);
+  const size_t trailerSize = withTrailer ? RawTrailerSize(rawLen) : 0;
+  size_t relaidLen = printedLen;
+  for (;;) {
+    if (relaid.size() < relaidLen + trailerSize) {
+      try {
+        relaid.resize(relaidLen + trailerSize);
+      } catch (const std::bad_alloc&) {
+        return NoMemory(state, out, textLen);
+      }
     }
+    const size_t room = relaid.size() - trailerSize;
+    relaidLen = RelayPlainText(printed, printedLen, relaid.data(), room);
+    if (relaidLen <= room) break;
   }
-  RelayPlainText(printed, printedLen, relaid.data());
   size_t length = relaidLen;
   if (withTrailer) {
     char* trailer = relaid.data() + relaidLen;
-    const char* trailerEnd = WriteRawTrailer(trailer, raw, rawLen);
-    length += RelayPlainText(trailer, static_cast<size_t>(trailerEnd - trailer), trailer);
+    const auto trailerLen = static_cast<size_t>(WriteRawTrailer(trailer, raw, rawLen) - trailer);
+    length += RelayPlainText(trailer, trailerLen, trailer, trailerLen);
   }
   return DeliverText(relaid.data(), length, nullptr, 0, false, text, capacity, textLen);
 }

@@ -543,14 +543,20 @@ TEST(RelayPlainText, DepthIsNestingAndLinesEndInLf) {
       {"nothing", "", ""},
   };
   for (const auto& row : rows) {
-    const size_t size = RelayPlainText(row.text.data(), row.text.size(), nullptr);
+    const size_t size = RelayPlainText(row.text.data(), row.text.size(), nullptr, 0);
     std::string out(size, '#');
-    EXPECT_EQ(RelayPlainText(row.text.data(), row.text.size(), &out[0]), size) << row.what;
+    EXPECT_EQ(RelayPlainText(row.text.data(), row.text.size(), &out[0], size), size) << row.what;
     EXPECT_EQ(out, row.plain) << row.what;
+    // Short of room by a byte: the size again, and nothing past the room.
+    if (size > 0) {
+      std::string shorter(size + 8, '#');
+      EXPECT_EQ(RelayPlainText(row.text.data(), row.text.size(), &shorter[0], size - 1), size);
+      EXPECT_EQ(shorter.substr(size - 1), std::string(9, '#')) << row.what;
+    }
   }
   // At depth 0 the text only gets shorter: relaid where it stands.
   std::string trailer = rows[5].text;
-  trailer.resize(RelayPlainText(trailer.data(), trailer.size(), &trailer[0]));
+  trailer.resize(RelayPlainText(trailer.data(), trailer.size(), &trailer[0], trailer.size()));
   EXPECT_EQ(trailer, rows[5].plain);
 }
 
