@@ -24,6 +24,7 @@ library path.
 
 from __future__ import annotations  # annotations stay text: the typing names are not kept
 
+import ast
 import ctypes
 import datetime
 import errno as _errno
@@ -592,12 +593,59 @@ def _iso_time(time: datetime.datetime) -> str:
     return time.isoformat(timespec="microseconds")[:-6] + "Z"  # "+00:00" becomes "Z"
 
 
+def _literal(value: Any) -> Any:
+    """The expression that builds a JSON value anew (dicts, lists, text,
+    numbers, booleans, None): dict and list displays around constants."""
+    kind = type(value)
+    if kind is dict:
+        return ast.Dict([ast.Constant(key) for key in value],
+                        [_literal(item) for item in value.values()])
+    if kind is list:
+        return ast.List([_literal(item) for item in value], ast.Load())
+    if kind not in (str, int, float, bool, type(None)):
+        raise TypeError("not a JSON value: %s" % kind.__name__)
+    return ast.Constant(value)
+
+
+_NO_NAMES: Dict[str, Any] = {"__builtins__": {}}
+
+
+class _Copies:
+    """Copies of one value, each a whole new tree of dicts and lists (the text,
+    numbers, booleans and None in it are immutable and shared): from marshal
+    data at first, and once the value has come COMPILE_AFTER times, from code
+    that builds it, which runs two to three times quicker than marshal.loads
+    (the leaves are its constants, not made again)."""
+
+    COMPILE_AFTER = 32  # a compile costs about fifty marshal loads of the value
+    __slots__ = ("_data", "_code", "_uses")
+
+    def __init__(self, value: Any) -> None:
+        self._data = marshal.dumps(value)
+        self._code: Any = None
+        self._uses = 0
+
+    def copy(self) -> Any:
+        code = self._code
+        if code is not None:
+            return eval(code, _NO_NAMES)  # constants and displays only: no name to look up
+        value = marshal.loads(self._data)
+        self._uses += 1
+        if self._uses == self.COMPILE_AFTER:
+            try:
+                self._code = compile(ast.fix_missing_locations(ast.Expression(_literal(value))),
+                                     "<sibdecode value>", "eval")
+            except (RecursionError, MemoryError, TypeError, ValueError):
+                pass  # too deep or too large to compile: marshal data it stays
+        return value
+
+
 class _Values:
     """The values of the SIBs one reader read, by type and encoding: a cell
     repeats its SIBs over and over, so most come again. Shared, a SIB that
-    came before gets the same value object; otherwise a value of its own, made
-    from marshal data several times quicker than by decoding the SIB and
-    parsing its JSON again."""
+    came before gets the same value object; otherwise a value of its own, a
+    _Copies copy: several times quicker than decoding the SIB and parsing its
+    JSON again."""
 
     LIMIT = 256  # values kept (then the store starts afresh): a few cells' worth
 
@@ -641,11 +689,11 @@ class _Values:
         key = (sib.type, sib._source.data)
         known = self._known.get(key)
         if known is not None:
-            return known if self._shared else marshal.loads(known)  # type: ignore
+            return known if self._shared else known.copy()  # type: ignore
         value = json.loads(sib._value_bytes())
         if len(self._known) >= self.LIMIT:
             self._known.clear()
-        self._known[key] = value if self._shared else marshal.dumps(value)
+        self._known[key] = value if self._shared else _Copies(value)
         return value  # type: ignore[no-any-return]
 
 
