@@ -407,7 +407,11 @@ class SibType(int):
 
     @property
     def name(self) -> str:
-        return _native.library().sibdecode_sib_type_name(int(self)).decode()
+        name = self.__dict__.get("name")  # asked for once per object
+        if name is None:
+            name = self.__dict__["name"] = _native.library().sibdecode_sib_type_name(
+                int(self)).decode()
+        return name  # type: ignore[no-any-return]
 
     def __str__(self) -> str:
         return self.name
@@ -474,7 +478,7 @@ class Sib:
     def __init__(self, sib_type: int, text: bytes, record: bytes, source: _Source,
                  frames: Optional[Tuple[int, ...]] = None, arfcn: Optional[int] = None,
                  time: Optional[datetime.datetime] = None, file: Optional[str] = None):
-        self.type = SibType(sib_type)
+        self.type = sib_type if type(sib_type) is SibType else SibType(sib_type)
         self._text = text
         self._record = record
         self._source = source
@@ -517,20 +521,13 @@ class Sib:
             raise SibdecodeError("%s no longer decodes as JSON" % self.type)
         return value
 
-    def _value_bytes(self) -> bytes:
-        """The value's JSON: the library's, without the decode's report."""
-        value = _thread_decoder()._value_json(self._source, self.type)
-        if value is None:
-            raise SibdecodeError("%s no longer decodes as JSON" % self.type)
-        return value
-
     @property
     def value(self) -> Dict[str, Any]:
         """The decoded values (the record's `value`: complete, stop and
         warnings are the SIB's own attributes, not among the values)."""
         if self._value is None:
-            self._value = (json.loads(self._value_bytes()) if self._values is None
-                           else self._values.value(self))
+            self._value = (json.loads(_value_bytes(self.type, self._source))
+                           if self._values is None else self._values.value(self.type, self._source))
         return self._value
 
     @property
@@ -552,23 +549,11 @@ class Sib:
         None for what is absent). value=False leaves out "value", text=True
         adds the text as "text". A shared reader's records share their summary
         dicts (read-only, as its values)."""
-        stop = self.stop
-        record: Dict[str, Any] = {
-            "type": self.type.name,
-            "type_number": int(self.type),
-            "source": self.file,
-            "frames": None if self.frames is None else list(self.frames),
-            "arfcn": self.arfcn,
-            "time": None if self.time is None else _iso_time(self.time),
-            "complete": None if stop is None else stop.complete,
-            "stop": None if stop is None or stop.complete else {
-                "reason": stop.reason, "bit": stop.bit, "path": stop.path},
-            "warnings": [] if stop is None else [
-                {"warning": warning, "bit": bit, "path": path}
-                for warning, bit, path in stop.warnings],
-            "summary": (self.summary.to_dict() if self._values is None
-                        else self._values.summary_dict(self)),
-        }
+        record = _sib_record(self.type, self.file,
+                             None if self.frames is None else list(self.frames), self.arfcn,
+                             None if self.time is None else _iso_time(self.time), self.stop,
+                             self.summary.to_dict() if self._values is None
+                             else self._values.summary_dict(self._record, self.type))
         if value:
             record["value"] = self.value
         if text:
@@ -584,6 +569,35 @@ class Sib:
         where = "" if self.frames is None else " frames %s arfcn %s" % (
             ",".join(map(str, self.frames)), self.arfcn)
         return "<Sib %s%s>" % (self.type, where)
+
+
+def _value_bytes(sib_type: SibType, source: _Source) -> bytes:
+    """A SIB's value as JSON: the library's, without the decode's report."""
+    value = _thread_decoder()._value_json(source, sib_type)
+    if value is None:
+        raise SibdecodeError("%s no longer decodes as JSON" % sib_type)
+    return value
+
+
+def _sib_record(sib_type: SibType, file: Optional[str], frames: Optional[List[int]],
+                arfcn: Optional[int], time: Optional[str], stop: Optional[Stop],
+                summary: Dict[str, Any]) -> Dict[str, Any]:
+    """The SIB record (docs/records.md) but its value and text, in the keys' order."""
+    return {
+        "type": sib_type.name,
+        "type_number": int(sib_type),
+        "source": file,
+        "frames": frames,
+        "arfcn": arfcn,
+        "time": time,
+        "complete": None if stop is None else stop.complete,
+        "stop": None if stop is None or stop.complete else {
+            "reason": stop.reason, "bit": stop.bit, "path": stop.path},
+        "warnings": [] if stop is None else [
+            {"warning": warning, "bit": bit, "path": path}
+            for warning, bit, path in stop.warnings],
+        "summary": summary,
+    }
 
 
 def _iso_time(time: datetime.datetime) -> str:
@@ -672,25 +686,25 @@ class _Values:
             summary = self._summaries[key] = Summary.from_record(record, sib_type)
         return summary
 
-    def summary_dict(self, sib: Sib) -> Dict[str, Any]:
+    def summary_dict(self, record: bytes, sib_type: int) -> Dict[str, Any]:
         """The summary object of a SIB's record: shared, when values are, by
         the records of equal summaries."""
         if not self._shared:
-            return sib.summary.to_dict()
-        key = (self._parts_of(sib.type), sib._record)
+            return self.summary(record, sib_type).to_dict()
+        key = (self._parts_of(sib_type), record)
         summary = self._summary_dicts.get(key)
         if summary is None:
             if len(self._summary_dicts) >= self.LIMIT:
                 self._summary_dicts.clear()
-            summary = self._summary_dicts[key] = sib.summary.to_dict()
+            summary = self._summary_dicts[key] = self.summary(record, sib_type).to_dict()
         return summary
 
-    def value(self, sib: Sib) -> Dict[str, Any]:
-        key = (sib.type, sib._source.data)
+    def value(self, sib_type: SibType, source: _Source) -> Dict[str, Any]:
+        key = (sib_type, source.data)
         known = self._known.get(key)
         if known is not None:
             return known if self._shared else known.copy()  # type: ignore
-        value = json.loads(sib._value_bytes())
+        value = json.loads(_value_bytes(sib_type, source))
         if len(self._known) >= self.LIMIT:
             self._known.clear()
         self._known[key] = value if self._shared else _Copies(value)
@@ -770,6 +784,8 @@ class _EventSource:
         self._event = _native.CaptureEvent()
         self._event.struct_size = ctypes.sizeof(_native.CaptureEvent)
         self._values = _Values(False)
+        self._types: Dict[int, SibType] = {}  # one object a type: its name is asked for once
+        self._second: Tuple[Optional[int], str] = (None, "")  # a second and its ISO 8601 text
 
     def close(self) -> None:
         if getattr(self, "_handle", None):  # also when __init__ failed half-way
@@ -785,21 +801,56 @@ class _EventSource:
     def __del__(self) -> None:
         self.close()
 
-    def _take(self) -> Iterator[Union[Sib, DroppedChain, CaptureFault]]:
-        """The events waiting (for a file: read as far as the next one)."""
+    def _type(self, number: int) -> SibType:
+        sib_type = self._types.get(number)
+        if sib_type is None:
+            sib_type = self._types[number] = SibType(number)
+        return sib_type
+
+    def _sib(self, event: Any) -> Sib:
+        """The Sib of a SIB event."""
+        time = _EPOCH + datetime.timedelta(seconds=event.seconds, microseconds=event.microseconds)
+        sib = Sib(self._type(event.sib_type), ctypes.string_at(event.text, event.text_len),
+                  ctypes.string_at(event.summary, _native.SUMMARY_SIZE),
+                  _Source("sib", ctypes.string_at(event.sib, event.sib_len)),
+                  tuple(event.frames[:event.frame_count]), event.arfcn, time, self.name)
+        sib.stop = _stop_of(self._lib, event.report.contents)
+        sib._values = self._values
+        return sib
+
+    def _record(self, event: Any, value: bool) -> Dict[str, Any]:
+        """The SIB record of a SIB event: what _sib(event).to_dict(value)
+        gives, made without the Sib (nor a copy of its text)."""
+        sib_type = self._type(event.sib_type)
+        seconds, microseconds = event.seconds, event.microseconds
+        if microseconds >= 1000000:  # not a frame time's: the datetime carries it on
+            time = _iso_time(_EPOCH + datetime.timedelta(seconds=seconds,
+                                                         microseconds=microseconds))
+        else:  # the date and second written once for the SIBs of that second
+            if self._second[0] != seconds:
+                self._second = (seconds, _iso_time(
+                    _EPOCH + datetime.timedelta(seconds=seconds))[:-8])
+            time = "%s.%06dZ" % (self._second[1], microseconds)
+        record = _sib_record(sib_type, self.name, event.frames[:event.frame_count], event.arfcn,
+                             time, _stop_of(self._lib, event.report.contents),
+                             self._values.summary_dict(
+                                 ctypes.string_at(event.summary, _native.SUMMARY_SIZE), sib_type))
+        if value:
+            record["value"] = self._values.value(
+                sib_type, _Source("sib", ctypes.string_at(event.sib, event.sib_len)))
+        return record
+
+    def _take(self, sib_of: Optional[Any] = None) -> Iterator[Any]:
+        """The events waiting (for a file: read as far as the next one): of
+        a SIB, what sib_of makes of it (a Sib without sib_of)."""
         lib, event, name = self._lib, self._event, self.name
+        sib_of = sib_of or self._sib
         while self._handle and lib.sibdecode_capture_next(self._handle, ctypes.byref(event)) == 1:
-            time = _EPOCH + datetime.timedelta(seconds=event.seconds,
-                                               microseconds=event.microseconds)
             if event.kind == _native.EVENT_SIB:
-                sib = Sib(event.sib_type, ctypes.string_at(event.text, event.text_len),
-                          ctypes.string_at(event.summary, _native.SUMMARY_SIZE),
-                          _Source("sib", ctypes.string_at(event.sib, event.sib_len)),
-                          tuple(event.frames[:event.frame_count]), event.arfcn, time, name)
-                sib.stop = _stop_of(lib, event.report.contents)
-                sib._values = self._values
-                yield sib
+                yield sib_of(event)
             elif event.kind == _native.EVENT_DROP:
+                time = _EPOCH + datetime.timedelta(seconds=event.seconds,
+                                                   microseconds=event.microseconds)
                 yield DroppedChain(name, SibType(event.sib_type), event.arfcn,
                                    tuple(event.frames[:event.frame_count]),
                                    _DROP_REASONS.get(event.drop_reason, "dropped"),
@@ -877,7 +928,15 @@ class CaptureReader(_EventSource):
         return self
 
     def __iter__(self) -> Iterator[Union[Sib, DroppedChain, CaptureFault]]:
-        for event in self._take():
+        return self._events(self._take())
+
+    def _records(self, value: bool) -> Iterator[Union[Dict[str, Any], DroppedChain,
+                                                      CaptureFault]]:
+        """Its events with SIB records for Sibs: each the to_dict(value) of its Sib."""
+        return self._events(self._take(lambda event: self._record(event, value)))
+
+    def _events(self, events: Iterator[Any]) -> Iterator[Any]:
+        for event in events:
             if self._read_error is not None:
                 raise self._read_error
             yield event
