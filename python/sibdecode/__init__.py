@@ -24,6 +24,7 @@ library path.
 
 from __future__ import annotations  # annotations stay text: the typing names are not kept
 
+import ast
 import ctypes
 import datetime
 import errno as _errno
@@ -406,7 +407,11 @@ class SibType(int):
 
     @property
     def name(self) -> str:
-        return _native.library().sibdecode_sib_type_name(int(self)).decode()
+        name = self.__dict__.get("name")  # asked for once per object
+        if name is None:
+            name = self.__dict__["name"] = _native.library().sibdecode_sib_type_name(
+                int(self)).decode()
+        return name  # type: ignore[no-any-return]
 
     def __str__(self) -> str:
         return self.name
@@ -473,7 +478,7 @@ class Sib:
     def __init__(self, sib_type: int, text: bytes, record: bytes, source: _Source,
                  frames: Optional[Tuple[int, ...]] = None, arfcn: Optional[int] = None,
                  time: Optional[datetime.datetime] = None, file: Optional[str] = None):
-        self.type = SibType(sib_type)
+        self.type = sib_type if type(sib_type) is SibType else SibType(sib_type)
         self._text = text
         self._record = record
         self._source = source
@@ -516,20 +521,13 @@ class Sib:
             raise SibdecodeError("%s no longer decodes as JSON" % self.type)
         return value
 
-    def _value_bytes(self) -> bytes:
-        """The value's JSON: the library's, without the decode's report."""
-        value = _thread_decoder()._value_json(self._source, self.type)
-        if value is None:
-            raise SibdecodeError("%s no longer decodes as JSON" % self.type)
-        return value
-
     @property
     def value(self) -> Dict[str, Any]:
         """The decoded values (the record's `value`: complete, stop and
         warnings are the SIB's own attributes, not among the values)."""
         if self._value is None:
-            self._value = (json.loads(self._value_bytes()) if self._values is None
-                           else self._values.value(self))
+            self._value = (json.loads(_value_bytes(self.type, self._source))
+                           if self._values is None else self._values.value(self.type, self._source))
         return self._value
 
     @property
@@ -551,23 +549,11 @@ class Sib:
         None for what is absent). value=False leaves out "value", text=True
         adds the text as "text". A shared reader's records share their summary
         dicts (read-only, as its values)."""
-        stop = self.stop
-        record: Dict[str, Any] = {
-            "type": self.type.name,
-            "type_number": int(self.type),
-            "source": self.file,
-            "frames": None if self.frames is None else list(self.frames),
-            "arfcn": self.arfcn,
-            "time": None if self.time is None else _iso_time(self.time),
-            "complete": None if stop is None else stop.complete,
-            "stop": None if stop is None or stop.complete else {
-                "reason": stop.reason, "bit": stop.bit, "path": stop.path},
-            "warnings": [] if stop is None else [
-                {"warning": warning, "bit": bit, "path": path}
-                for warning, bit, path in stop.warnings],
-            "summary": (self.summary.to_dict() if self._values is None
-                        else self._values.summary_dict(self)),
-        }
+        record = _sib_record(self.type, self.file,
+                             None if self.frames is None else list(self.frames), self.arfcn,
+                             None if self.time is None else _iso_time(self.time), self.stop,
+                             self.summary.to_dict() if self._values is None
+                             else self._values.summary_dict(self._record, self.type))
         if value:
             record["value"] = self.value
         if text:
@@ -585,6 +571,35 @@ class Sib:
         return "<Sib %s%s>" % (self.type, where)
 
 
+def _value_bytes(sib_type: SibType, source: _Source) -> bytes:
+    """A SIB's value as JSON: the library's, without the decode's report."""
+    value = _thread_decoder()._value_json(source, sib_type)
+    if value is None:
+        raise SibdecodeError("%s no longer decodes as JSON" % sib_type)
+    return value
+
+
+def _sib_record(sib_type: SibType, file: Optional[str], frames: Optional[List[int]],
+                arfcn: Optional[int], time: Optional[str], stop: Optional[Stop],
+                summary: Dict[str, Any]) -> Dict[str, Any]:
+    """The SIB record (docs/records.md) but its value and text, in the keys' order."""
+    return {
+        "type": sib_type.name,
+        "type_number": int(sib_type),
+        "source": file,
+        "frames": frames,
+        "arfcn": arfcn,
+        "time": time,
+        "complete": None if stop is None else stop.complete,
+        "stop": None if stop is None or stop.complete else {
+            "reason": stop.reason, "bit": stop.bit, "path": stop.path},
+        "warnings": [] if stop is None else [
+            {"warning": warning, "bit": bit, "path": path}
+            for warning, bit, path in stop.warnings],
+        "summary": summary,
+    }
+
+
 def _iso_time(time: datetime.datetime) -> str:
     """2026-01-15T09:00:00.020000Z: UTC to the microsecond, as the tool prints times."""
     if time.tzinfo is not datetime.timezone.utc:
@@ -592,12 +607,59 @@ def _iso_time(time: datetime.datetime) -> str:
     return time.isoformat(timespec="microseconds")[:-6] + "Z"  # "+00:00" becomes "Z"
 
 
+def _literal(value: Any) -> Any:
+    """The expression that builds a JSON value anew (dicts, lists, text,
+    numbers, booleans, None): dict and list displays around constants."""
+    kind = type(value)
+    if kind is dict:
+        return ast.Dict([ast.Constant(key) for key in value],
+                        [_literal(item) for item in value.values()])
+    if kind is list:
+        return ast.List([_literal(item) for item in value], ast.Load())
+    if kind not in (str, int, float, bool, type(None)):
+        raise TypeError("not a JSON value: %s" % kind.__name__)
+    return ast.Constant(value)
+
+
+_NO_NAMES: Dict[str, Any] = {"__builtins__": {}}
+
+
+class _Copies:
+    """Copies of one value, each a whole new tree of dicts and lists (the text,
+    numbers, booleans and None in it are immutable and shared): from marshal
+    data at first, and once the value has come COMPILE_AFTER times, from code
+    that builds it, which runs two to three times quicker than marshal.loads
+    (the leaves are its constants, not made again)."""
+
+    COMPILE_AFTER = 32  # a compile costs about fifty marshal loads of the value
+    __slots__ = ("_data", "_code", "_uses")
+
+    def __init__(self, value: Any) -> None:
+        self._data = marshal.dumps(value)
+        self._code: Any = None
+        self._uses = 0
+
+    def copy(self) -> Any:
+        code = self._code
+        if code is not None:
+            return eval(code, _NO_NAMES)  # constants and displays only: no name to look up
+        value = marshal.loads(self._data)
+        self._uses += 1
+        if self._uses == self.COMPILE_AFTER:
+            try:
+                self._code = compile(ast.fix_missing_locations(ast.Expression(_literal(value))),
+                                     "<sibdecode value>", "eval")
+            except (RecursionError, MemoryError, TypeError, ValueError):
+                pass  # too deep or too large to compile: marshal data it stays
+        return value
+
+
 class _Values:
     """The values of the SIBs one reader read, by type and encoding: a cell
     repeats its SIBs over and over, so most come again. Shared, a SIB that
-    came before gets the same value object; otherwise a value of its own, made
-    from marshal data several times quicker than by decoding the SIB and
-    parsing its JSON again."""
+    came before gets the same value object; otherwise a value of its own, a
+    _Copies copy: several times quicker than decoding the SIB and parsing its
+    JSON again."""
 
     LIMIT = 256  # values kept (then the store starts afresh): a few cells' worth
 
@@ -624,28 +686,28 @@ class _Values:
             summary = self._summaries[key] = Summary.from_record(record, sib_type)
         return summary
 
-    def summary_dict(self, sib: Sib) -> Dict[str, Any]:
+    def summary_dict(self, record: bytes, sib_type: int) -> Dict[str, Any]:
         """The summary object of a SIB's record: shared, when values are, by
         the records of equal summaries."""
         if not self._shared:
-            return sib.summary.to_dict()
-        key = (self._parts_of(sib.type), sib._record)
+            return self.summary(record, sib_type).to_dict()
+        key = (self._parts_of(sib_type), record)
         summary = self._summary_dicts.get(key)
         if summary is None:
             if len(self._summary_dicts) >= self.LIMIT:
                 self._summary_dicts.clear()
-            summary = self._summary_dicts[key] = sib.summary.to_dict()
+            summary = self._summary_dicts[key] = self.summary(record, sib_type).to_dict()
         return summary
 
-    def value(self, sib: Sib) -> Dict[str, Any]:
-        key = (sib.type, sib._source.data)
+    def value(self, sib_type: SibType, source: _Source) -> Dict[str, Any]:
+        key = (sib_type, source.data)
         known = self._known.get(key)
         if known is not None:
-            return known if self._shared else marshal.loads(known)  # type: ignore
-        value = json.loads(sib._value_bytes())
+            return known if self._shared else known.copy()  # type: ignore
+        value = json.loads(_value_bytes(sib_type, source))
         if len(self._known) >= self.LIMIT:
             self._known.clear()
-        self._known[key] = value if self._shared else marshal.dumps(value)
+        self._known[key] = value if self._shared else _Copies(value)
         return value  # type: ignore[no-any-return]
 
 
@@ -722,6 +784,8 @@ class _EventSource:
         self._event = _native.CaptureEvent()
         self._event.struct_size = ctypes.sizeof(_native.CaptureEvent)
         self._values = _Values(False)
+        self._types: Dict[int, SibType] = {}  # one object a type: its name is asked for once
+        self._second: Tuple[Optional[int], str] = (None, "")  # a second and its ISO 8601 text
 
     def close(self) -> None:
         if getattr(self, "_handle", None):  # also when __init__ failed half-way
@@ -737,21 +801,56 @@ class _EventSource:
     def __del__(self) -> None:
         self.close()
 
-    def _take(self) -> Iterator[Union[Sib, DroppedChain, CaptureFault]]:
-        """The events waiting (for a file: read as far as the next one)."""
+    def _type(self, number: int) -> SibType:
+        sib_type = self._types.get(number)
+        if sib_type is None:
+            sib_type = self._types[number] = SibType(number)
+        return sib_type
+
+    def _sib(self, event: Any) -> Sib:
+        """The Sib of a SIB event."""
+        time = _EPOCH + datetime.timedelta(seconds=event.seconds, microseconds=event.microseconds)
+        sib = Sib(self._type(event.sib_type), ctypes.string_at(event.text, event.text_len),
+                  ctypes.string_at(event.summary, _native.SUMMARY_SIZE),
+                  _Source("sib", ctypes.string_at(event.sib, event.sib_len)),
+                  tuple(event.frames[:event.frame_count]), event.arfcn, time, self.name)
+        sib.stop = _stop_of(self._lib, event.report.contents)
+        sib._values = self._values
+        return sib
+
+    def _record(self, event: Any, value: bool) -> Dict[str, Any]:
+        """The SIB record of a SIB event: what _sib(event).to_dict(value)
+        gives, made without the Sib (nor a copy of its text)."""
+        sib_type = self._type(event.sib_type)
+        seconds, microseconds = event.seconds, event.microseconds
+        if microseconds >= 1000000:  # not a frame time's: the datetime carries it on
+            time = _iso_time(_EPOCH + datetime.timedelta(seconds=seconds,
+                                                         microseconds=microseconds))
+        else:  # the date and second written once for the SIBs of that second
+            if self._second[0] != seconds:
+                self._second = (seconds, _iso_time(
+                    _EPOCH + datetime.timedelta(seconds=seconds))[:-8])
+            time = "%s.%06dZ" % (self._second[1], microseconds)
+        record = _sib_record(sib_type, self.name, event.frames[:event.frame_count], event.arfcn,
+                             time, _stop_of(self._lib, event.report.contents),
+                             self._values.summary_dict(
+                                 ctypes.string_at(event.summary, _native.SUMMARY_SIZE), sib_type))
+        if value:
+            record["value"] = self._values.value(
+                sib_type, _Source("sib", ctypes.string_at(event.sib, event.sib_len)))
+        return record
+
+    def _take(self, sib_of: Optional[Any] = None) -> Iterator[Any]:
+        """The events waiting (for a file: read as far as the next one): of
+        a SIB, what sib_of makes of it (a Sib without sib_of)."""
         lib, event, name = self._lib, self._event, self.name
+        sib_of = sib_of or self._sib
         while self._handle and lib.sibdecode_capture_next(self._handle, ctypes.byref(event)) == 1:
-            time = _EPOCH + datetime.timedelta(seconds=event.seconds,
-                                               microseconds=event.microseconds)
             if event.kind == _native.EVENT_SIB:
-                sib = Sib(event.sib_type, ctypes.string_at(event.text, event.text_len),
-                          ctypes.string_at(event.summary, _native.SUMMARY_SIZE),
-                          _Source("sib", ctypes.string_at(event.sib, event.sib_len)),
-                          tuple(event.frames[:event.frame_count]), event.arfcn, time, name)
-                sib.stop = _stop_of(lib, event.report.contents)
-                sib._values = self._values
-                yield sib
+                yield sib_of(event)
             elif event.kind == _native.EVENT_DROP:
+                time = _EPOCH + datetime.timedelta(seconds=event.seconds,
+                                                   microseconds=event.microseconds)
                 yield DroppedChain(name, SibType(event.sib_type), event.arfcn,
                                    tuple(event.frames[:event.frame_count]),
                                    _DROP_REASONS.get(event.drop_reason, "dropped"),
@@ -829,7 +928,15 @@ class CaptureReader(_EventSource):
         return self
 
     def __iter__(self) -> Iterator[Union[Sib, DroppedChain, CaptureFault]]:
-        for event in self._take():
+        return self._events(self._take())
+
+    def _records(self, value: bool) -> Iterator[Union[Dict[str, Any], DroppedChain,
+                                                      CaptureFault]]:
+        """Its events with SIB records for Sibs: each the to_dict(value) of its Sib."""
+        return self._events(self._take(lambda event: self._record(event, value)))
+
+    def _events(self, events: Iterator[Any]) -> Iterator[Any]:
+        for event in events:
             if self._read_error is not None:
                 raise self._read_error
             yield event

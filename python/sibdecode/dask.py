@@ -70,9 +70,9 @@ def capture_records(path: str, value: bool = True,
     fault: Optional[CaptureError] = None
     try:
         with CaptureReader(path, shared_values=True) as reader:
-            for event in reader:
-                if isinstance(event, Sib):
-                    yield event.to_dict(value)
+            for event in reader._records(value):  # the Sibs' records, made without the Sibs
+                if type(event) is dict:
+                    yield event
                 elif (isinstance(event, CaptureFault) and event.kind != "wrong_size"
                       and fault is None):
                     fault = event.error()

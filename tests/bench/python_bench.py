@@ -8,7 +8,7 @@ not a test). Prints:
 - a folder of --captures captures of --size MB (written here, at run time):
   the tool over all of them against sibdecode.dask on a LocalCluster of one
   and of two worker processes (count() of the records, with and without
-  values; cluster start-up left out), as captures/s and ratios;
+  values; cluster start-up left out; wall time), as captures/s and ratios;
 - a capture of --frames frames through read_captures(...).count() with
   values on one worker: the worker's peak RSS growth.
 
@@ -81,7 +81,8 @@ def per_sib(args, folder):
     with open(os.devnull, "wb") as null:
         tool = best_cpu(lambda: subprocess.run([args.sibdecode, path], stdout=null, stderr=null,
                                                check=True), args.runs)
-    print("per SIB (%d SIBs; processor time): the tool %.2f us" % (sibs, tool / sibs * 1e6))
+    print("per SIB (%d SIBs; processor time, the least of %d runs): the tool %.2f us" % (
+        sibs, args.runs, tool / sibs * 1e6))
     for what, value, shared in [("text only", False, False), ("with values", True, False),
                                 ("with shared values", True, True)]:
         seconds = best_cpu(lambda: count_sibs(path, value, shared), args.runs)
@@ -103,7 +104,8 @@ def fleet(args, folder):
         shutil.copyfile(first, paths[-1])
     size = sum(os.path.getsize(p) for p in paths)
     sibs = count_sibs(first, False) * len(paths)
-    print("%d captures, %.0f MB, %d SIBs" % (len(paths), size / 1e6, sibs))
+    print("%d captures, %.0f MB, %d SIBs (wall time, the best of %d runs)" % (
+        len(paths), size / 1e6, sibs, args.runs))
     with open(os.devnull, "wb") as null:
         tool = best(lambda: subprocess.run([args.sibdecode] + paths, stdout=null, stderr=null,
                                            check=True), args.runs)

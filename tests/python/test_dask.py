@@ -239,6 +239,9 @@ def test_records_and_rows_are_the_tools_json_lines(client, name, captures):  # n
     lines = tool_records(path)
     records = sibdecode.dask.read_captures([path]).compute()
     assert records == lines and [list(r) for r in records] == [list(line) for line in lines]
+    without = sibdecode.dask.read_captures([path], value=False).compute()
+    assert without == [{k: v for k, v in line.items() if k != "value"} for line in lines]
+    assert [list(r) for r in without] == [[k for k in line if k != "value"] for line in lines]
     frame = sibdecode.dask.summary_frame([path]).compute()
     assert {str(t) for t in frame.dtypes} <= {"Int64", "string", "boolean", "object",
                                                "datetime64[ns, UTC]"}

@@ -120,6 +120,39 @@ def test_read_capture_gives_what_the_tool_prints(name, captures):
         assert sib.time == datetime.datetime.fromisoformat(obj["time"].replace("Z", "+00:00"))
 
 
+def deface(value):
+    """Changes every dict and list in a value, however deep."""
+    items = list(value.values()) if isinstance(value, dict) else list(value)
+    if isinstance(value, dict):
+        value["defaced"] = True
+    else:
+        value.append("defaced")
+    for item in items:
+        if isinstance(item, (dict, list)):
+            deface(item)
+
+
+@pytest.mark.parametrize("shared", [False, True])
+def test_repeated_sibs_have_their_json_s_values(shared, tmp_path):
+    """However often a SIB's encoding comes (its value then copied, at last by
+    compiled code), its value is its JSON's: key for key, in order, of the
+    same types. Without shared values a SIB's value is its own: changing it
+    through and through changes no other SIB's; shared, equal SIBs share one."""
+    path = str(tmp_path / "repeats.pcap")
+    make_capture.big(path, 6000)
+    first = {}
+    for sib in sibdecode.read_capture(path, shared_values=shared):
+        library = json.loads(sib.value_json)
+        want = json.dumps({k: v for k, v in library.items() if k not in REPORT_KEYS})
+        assert json.dumps(sib.value) == want
+        key = (sib.type, sib.sib_bits)
+        first.setdefault(key, []).append(sib.value)
+        assert len(first[key]) == 1 or (sib.value is first[key][0]) is shared
+        if not shared:
+            deface(sib.value)
+    assert min(len(values) for values in first.values()) > 2 * sibdecode._Copies.COMPILE_AFTER
+
+
 def test_decode_batch_gives_what_the_tool_prints():
     _, out, _ = tool("--summary", SAMPLE_HEX)
     _, json_out, _ = tool("--json", SAMPLE_HEX)
