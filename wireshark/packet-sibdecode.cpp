@@ -177,8 +177,8 @@ int FeedGsmtapMessage(tvbuff_t* tvb, packet_info* pinfo, proto_tree*, void*) {
   // The message ends with its UDP datagram; one cut short cannot hold a block.
   const bool cut = captured < static_cast<gint>(tvb_reported_length(tvb));
   sibdecode::GsmtapBch bch;
-  const sibdecode::PacketKind kind =
-      sibdecode::FindBchInGsmtap(gsmtap, static_cast<size_t>(headerBytes + captured), cut, &bch);
+  const sibdecode::PacketKind kind = sibdecode::FindBchInGsmtap(
+      gsmtap, static_cast<size_t>(headerBytes) + static_cast<size_t>(captured), cut, &bch);
   auto* notes = static_cast<sibplugin::FrameNotes*>(
       p_get_proto_data(wmem_file_scope(), pinfo, proto_sibdecode, 0));
   sibplugin::FrameNotes* const before = notes;
