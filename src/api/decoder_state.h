@@ -28,10 +28,9 @@ struct DecoderState {
   static constexpr uint64_t kNoGap = UINT64_MAX;
   // Release 7 (RRCParserX's ten types and levels) unless the caller asked for everything.
   bool release7 = true;
-  // The text in the plain layout (see TextLayout) instead of RRCParserX's, or none.
-  bool plainText = false;
-  bool noText = false;
-  std::vector<char> plainBuffer;  // the text relaid, when plainText
+  // The layout of the texts (RRCParserX's unless the caller asked otherwise).
+  TextLayout textLayout = kTextLayoutRRCParserX;
+  std::vector<char> plainBuffer;  // the text relaid in the plain layout
   // Whether the report's warnings get their paths (a decode again per warning):
   // not for RRCParserX, whose report nobody reads.
   bool warningPaths = true;

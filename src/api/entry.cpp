@@ -111,7 +111,7 @@ int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, s
   // possible text takes the print directly; otherwise the state's own work
   // buffer does, and the text is copied out only if it fits.
   const size_t trailerSize = withTrailer ? RawTrailerSize(rawLen) : 0;
-  const bool plain = state.plainText && format == TextFormat::Text;
+  const bool plain = state.textLayout == kTextLayoutPlain && format == TextFormat::Text;
   const bool direct = !plain && limit == TextLimit::WorkBuffer && text != nullptr &&
                       capacity >= TextBufferSize + trailerSize;
   // A whole text may take all of the state's buffer, grown by earlier long
@@ -160,7 +160,7 @@ int DecodeAndRender(DecoderState& state, uint32_t sibType, const uint8_t* sib, s
       (void)WriteJsonReport(c, report);
     }
   };
-  const bool textWanted = !(state.noText && format == TextFormat::Text);
+  const bool textWanted = state.textLayout != kTextLayoutNone || format != TextFormat::Text;
   if (textWanted) render(cursor);
   while (textWanted && limit == TextLimit::Whole && cursor.failed && workSize < kLargestWholeText) {
     // Longer than the work buffer: printed again, whole, into a larger one.

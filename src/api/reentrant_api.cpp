@@ -45,8 +45,7 @@ void SetTextLayout(DecoderState* state, TextLayout layout) {
                            layout != kTextLayoutNone)) {
     return;
   }
-  state->plainText = layout == kTextLayoutPlain;
-  state->noText = layout == kTextLayoutNone;
+  state->textLayout = layout;
 }
 
 int DecodeBatch(DecoderState* state, const unsigned char* data, size_t len,
