@@ -1,5 +1,6 @@
 """Runs the Python package's tests with pytest; exit 77 (skipped) without it.
-usage: run_tests.py PACKAGE_DIR SIBDECODE_TOOL [pytest arguments]"""
+usage: run_tests.py PACKAGE_DIR SIBDECODE_TOOL [pytest arguments] [TEST_FILE.py...]
+(the folder's tests without a test file named)."""
 
 import os
 import sys
@@ -18,7 +19,10 @@ def main() -> int:
     os.environ["SIBDECODE_CLI"] = tool
     sys.path.insert(0, package)
     here = os.path.dirname(os.path.abspath(__file__))
-    return pytest.main(["-q", "-p", "no:cacheprovider", here] + sys.argv[3:])
+    arguments = sys.argv[3:]
+    # The folder's tests, or the test files named.
+    named = [a for a in arguments if not a.startswith("-") and a.endswith(".py")]
+    return pytest.main(["-q", "-p", "no:cacheprovider"] + ([] if named else [here]) + arguments)
 
 
 # Worker processes started by spawning import this file again: only the first runs the tests.

@@ -1,0 +1,240 @@
+"""The report page from survey records (render_report, no library needed):
+one graph box per neighbour row and one timeline mark per timeline row, by
+cell; boxes that never overlap from 1 to 100 neighbours; every text escaped;
+nothing loaded from elsewhere. And `python3 -m sibdecode.report`'s exit
+statuses. Run by run_tests.py (ctest)."""
+
+import itertools
+import os
+import re
+import xml.etree.ElementTree as ET
+
+import pytest
+
+from sibdecode import report
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.normpath(os.path.join(HERE, "..", ".."))
+
+NEIGHBOUR_KEYS = ["cell", "serving_arfcn", "serving_cell_identity", "sib", "kind",
+                  "neighbour_id", "mode", "uarfcn", "gsm_arfcn", "gsm_band", "earfcn",
+                  "cell_parameters_id", "primary_scrambling_code", "ncc", "bcc",
+                  "physical_cell_id", "priority", "thresh_x_high", "thresh_x_low",
+                  "q_rxlev_min", "q_offset"]
+# (kind, sib) in the order a mix of neighbours cycles through them
+KINDS = [("intra", "SIB11"), ("inter", "SIB11"), ("gsm", "SIB11"), ("inter", "SIB11bis"),
+         ("eutra_layer", "SIB19"), ("eutra_blacklisted", "SIB19"), ("utra_layer", "SIB19"),
+         ("gsm_layer", "SIB19"), ("gsm", "SIB12"), ("other_rat", "SIB11")]
+
+
+def cell_record(number, identity, arfcn=10088, plmn="460-07"):
+    return {"cell": number, "arfcn": arfcn, "mode": "1.28 Mcps TDD", "plmn": plmn, "lac": 0x1234,
+            "rac": 7, "cell_identity": identity, "cell_identity_hex": "0x%07X" % identity,
+            "rnc_id": identity >> 16, "c_id": identity & 0xFFFF,
+            "first_time": "2026-01-15T09:00:00.000000Z",
+            "last_time": "2026-01-15T09:00:09.000000Z", "mib_value_tag": 3,
+            "value_tags": {"SIB1": 144, "SIB3": 2}, "intra_freq_cells": None,
+            "inter_freq_cells": None, "gsm_cells": None, "eutra_frequencies": None,
+            "sibs": [{"type": "SIB3", "type_number": 3, "count": 2, "versions": 1,
+                      "changes": 0}]}
+
+
+def neighbour_rows(cell, count, kinds):
+    """`count` neighbour rows of a cell, their kinds cycling through `kinds`;
+    inter-frequency and E-UTRA rows spread over three frequencies."""
+    rows = []
+    for n, (kind, sib) in zip(range(count), itertools.cycle(kinds)):
+        row = dict.fromkeys(NEIGHBOUR_KEYS)
+        row.update(cell=cell["cell"], serving_arfcn=cell["arfcn"],
+                   serving_cell_identity=cell["cell_identity"], sib=sib, kind=kind)
+        if kind in ("intra", "inter"):
+            row.update(neighbour_id=n if n % 5 else 10**12 + n, mode="TDD", cell_parameters_id=n % 128,
+                       uarfcn=cell["arfcn"] if kind == "intra" else 10054 + n % 3)
+        elif kind in ("gsm", "gsm_layer", "other_rat"):
+            row.update(neighbour_id=n if n % 5 else 10**12 + n, gsm_arfcn=512 + n, gsm_band="dcs1800BandUsed", ncc=n % 8,
+                       bcc=(n + 3) % 8, priority=n % 8 if kind == "gsm_layer" else None)
+        elif kind == "utra_layer":
+            row.update(uarfcn=10054 + n, mode="TDD", priority=n % 8, thresh_x_high=10,
+                       thresh_x_low=4)
+        else:
+            row.update(earfcn=38950 + 100 * (n % 3), priority=n % 8,
+                       physical_cell_id=n if kind == "eutra_blacklisted" else None)
+        rows.append(row)
+    return rows
+
+
+def timeline_rows(cell, types, copies, change_every):
+    """`copies` copies of each type, one every 80 ms; a new content every
+    `change_every` copies (0: never)."""
+    rows = []
+    for k in range(copies):
+        for number, name in types:
+            version = 1 + (k // change_every if change_every else 0)
+            rows.append({"cell": cell["cell"], "type": name, "type_number": number,
+                         "time": "2026-01-15T09:00:%02d.%06dZ" % divmod(k * 80000, 1000000),
+                         "version": version,
+                         "changed": bool(change_every) and k > 0 and k % change_every == 0,
+                         "complete": k != 1})
+    return rows
+
+
+def svgs(page, cls):
+    """The page's <svg class=cls> drawings, parsed (they are well-formed XML)."""
+    return [ET.fromstring(m.group(0)) for m in
+            re.finditer(r'<svg class="%s".*?</svg>' % cls, page, re.S)]
+
+
+def box(group):
+    """(x, y, width, height) of a group's frame, its first rect."""
+    return tuple(float(group.find("rect").get(k)) for k in ("x", "y", "width", "height"))
+
+
+def inside(inner, outer):
+    return (outer[0] <= inner[0] and inner[0] + inner[2] <= outer[0] + outer[2]
+            and outer[1] <= inner[1] and inner[1] + inner[3] <= outer[1] + outer[3])
+
+
+def overlapping(boxes):
+    return [(a, b) for a, b in itertools.combinations(boxes, 2)
+            if a[0] < b[0] + b[2] and b[0] < a[0] + a[2] and a[1] < b[1] + b[3]
+            and b[1] < a[1] + a[3]]
+
+
+# (neighbours per cell, the kinds they cycle through, timeline (types, copies, change every))
+SURVEYS = [
+    ([1], KINDS[:1], ([(3, "SIB3")], 1, 0)),
+    ([10], KINDS, ([(0, "MIB"), (3, "SIB3"), (11, "SIB11")], 5, 2)),
+    ([100], KINDS[:1], ([(3, "SIB3"), (5, "SIB5")], 40, 7)),
+    ([100], KINDS, ([(0, "MIB"), (1, "SIB1"), (11, "SIB11"), (19, "SIB19")], 120, 50)),
+    ([0, 32, 7], KINDS[:3], ([(3, "SIB3"), (7, "SIB7")], 3, 0)),
+]
+
+
+@pytest.mark.parametrize("counts,kinds,timeline", SURVEYS)
+def test_one_box_per_neighbour_and_one_mark_per_copy(counts, kinds, timeline):
+    cells = [cell_record(n, 0x1943A17 + n) for n in range(len(counts))]
+    neighbours = [row for cell, count in zip(cells, counts)
+                  for row in neighbour_rows(cell, count, kinds)]
+    marks = [row for cell in cells for row in timeline_rows(cell, *timeline)]
+    page = report.render_report(cells, neighbours, marks, [], ["a.pcap"])
+    graphs = {svg.get("data-cell"): svg for svg in svgs(page, "nb-graph")}
+    lines = {svg.get("data-cell"): svg for svg in svgs(page, "tl-graph")}
+    assert sorted(graphs) == sorted(lines) == sorted(str(c["cell"]) for c in cells)
+    for cell, count in zip(cells, counts):
+        graph = graphs[str(cell["cell"])]
+        rows = [row for row in neighbours if row["cell"] == cell["cell"]]
+        drawn = [g for g in graph.iter("g") if g.get("class") == "nb-node"]
+        assert len(drawn) == count
+        assert sorted((g.get("data-kind"), g.get("data-sib")) for g in drawn) == sorted(
+            (row["kind"], row["sib"]) for row in rows)
+        # no box over another; each in its layer's frame; frames and the serving cell apart
+        layers = [g for g in graph.iter("g") if g.get("class") == "nb-layer"]
+        serving = [g for g in graph.iter("g") if g.get("class") == "nb-serving"]
+        assert len(serving) == 1
+        assert overlapping([box(g) for g in drawn]) == []
+        assert overlapping([box(g) for g in layers + serving]) == []
+        for layer in layers:
+            nodes = [g for g in layer.iter("g") if g.get("class") == "nb-node"]
+            assert len(nodes) == int(layer.get("data-rows"))
+            assert all(inside(box(g), box(layer)) for g in nodes)
+            assert not layer.find("text").text.endswith("\u2026")  # the title whole
+        whole = (0, 0, float(graph.get("width")), float(graph.get("height")))
+        assert all(inside(box(g), whole) for g in layers + serving)
+        # every line of a box within it: labels cut to fit
+        for g in drawn + serving:
+            x, _, w, _ = box(g)
+            for text in g.findall("text"):
+                size = float(text.get("font-size"))
+                assert float(text.get("x")) + len(text.text or "") * size * 0.62 <= x + w
+        mine = [row for row in marks if row["cell"] == cell["cell"]]
+        drawn_marks = [r for r in lines[str(cell["cell"])].iter("rect")
+                       if "tl-mark" in (r.get("class") or "").split()]
+        assert len(drawn_marks) == len(mine)
+        assert sorted(r.get("data-type") for r in drawn_marks) == sorted(m["type"] for m in mine)
+        changes = [r for r in drawn_marks if "tl-change" in r.get("class").split()]
+        assert len(changes) == sum(m["changed"] for m in mine)
+        stopped = [r for r in drawn_marks if "tl-stopped" in r.get("class").split()]
+        assert len(stopped) == sum(not m["complete"] for m in mine)
+        # marks in time order across the plot: the first at its left end, the last at its right
+        xs = [float(r.get("x")) for r in drawn_marks]
+        assert min(xs) < max(xs) or len({m["time"] for m in mine}) == 1
+
+
+def test_rows_of_a_cell_without_its_record_are_drawn():
+    cell = cell_record(4, 9481748)
+    rows = neighbour_rows(cell, 3, KINDS)
+    marks = timeline_rows(cell, [(3, "SIB3")], 2, 0)
+    page = report.render_report([], rows, marks, [], [])
+    assert len(re.findall(r'class="nb-node"', page)) == 3
+    assert len(re.findall(r'class="tl-mark', page)) == 2
+
+
+HOSTILE = '<script>alert("x")</script>&\'"<img onerror=1>'
+
+
+@pytest.mark.parametrize("where", ["plmn", "neighbour_kind", "sib_type", "file", "reason",
+                                   "value_tag", "count_name"])
+def test_every_text_is_escaped(where):
+    cell = cell_record(0, 26489879)
+    rows = neighbour_rows(cell, 2, KINDS)
+    marks = timeline_rows(cell, [(3, "SIB3")], 2, 0)
+    counts = [{"file": "a.pcap", "frames": 21}]
+    sources = [{"file": "a.pcap", "error": None, "stopped": [], "faults": [],
+                "dropped": [{"type": "SIB5", "arfcn": 1, "frames": [3], "reason": "flushed",
+                             "message": "m", "time": None}]}]
+    if where == "plmn":
+        cell["plmn"] = HOSTILE
+    elif where == "neighbour_kind":
+        rows[0]["kind"] = HOSTILE
+        rows[1]["gsm_band"] = HOSTILE
+    elif where == "sib_type":
+        marks[0]["type"] = HOSTILE
+        cell["sibs"][0]["type"] = HOSTILE
+    elif where == "file":
+        sources[0]["file"] = counts[0]["file"] = HOSTILE
+    elif where == "reason":
+        sources[0]["dropped"][0]["message"] = HOSTILE
+    elif where == "value_tag":
+        cell["value_tags"] = {HOSTILE: HOSTILE}
+    else:
+        counts[0][HOSTILE] = 1
+    page = report.render_report([cell], rows, marks, counts, sources)
+    assert "<script" not in page and "<img" not in page and HOSTILE not in page
+    assert "&lt;script&gt;" in page
+    for svg in ("nb-graph", "tl-graph"):  # the drawings still parse
+        assert len(svgs(page, svg)) == 1
+
+
+def test_nothing_is_loaded_from_elsewhere():
+    cell = cell_record(0, 26489879)
+    page = report.render_report([cell], neighbour_rows(cell, 12, KINDS),
+                                timeline_rows(cell, [(3, "SIB3")], 4, 2),
+                                [{"file": "a.pcap", "frames": 3}], ["a.pcap"])
+    assert re.search(r"https?:|//[a-z]", page, re.I) is None
+    assert re.findall(r"\b(?:src|href|xlink:href)\s*=\s*\"(?!#)", page) == []
+    assert "<script" not in page.lower() and "url(" not in page and "@import" not in page
+    assert "default-src 'none'" in page  # the browser refuses whatever would load
+
+
+@pytest.mark.parametrize("counts,shown", [
+    ({"file": "a.pcap", "frames": 21, "sibs_decoded": 14, "sibs_stopped": 2, "chains_dropped": 1},
+     ["21", "14", "12", "2", "1"]),
+    ({"file": "a.pcap", "frames": 5, "not_a_known_count": 77}, ["5", "77"]),
+])
+def test_counts_shown(counts, shown):
+    page = report.render_report([], [], [], [counts], ["a.pcap"])
+    table = re.search(r'<table class="counts">.*?</table>', page, re.S).group(0)
+    assert re.findall(r"<td>(\d+)</td>", table) == shown
+
+
+@pytest.mark.parametrize("argv,status", [
+    ([], 2),
+    (["only.pcap"], 2),
+    (["-o", "{out}", "{missing}"], 1),
+    (["-o", "{out}", "{missing}", "{missing}"], 1),
+])
+def test_exit_status(argv, status, tmp_path, capsys):
+    names = {"out": str(tmp_path / "r.html"), "missing": str(tmp_path / "none.pcap")}
+    assert report.main([a.format(**names) for a in argv]) == status
+    assert not os.path.exists(names["out"])
+    assert capsys.readouterr().err
