@@ -613,6 +613,11 @@ def keys_printed(table, captures, tmp_path):
         records = tool_records("--changes", str(tmp_path / "repeats.pcap"))
         plain = documented_keys()["The SIB record"]
         return [[k for k in r if k not in plain] for r in records if "repeats" in r]
+    survey = {"`--neighbours --json`: the neighbour record": "--neighbours",
+              "`--timeline --json`: the timeline record": "--timeline"}
+    if table in survey:
+        return [list(json.loads(line)) for line in
+                tool(survey[table], "--json", SAMPLE_PCAP, EXTENSION_PCAP)[1].splitlines()]
     cells = [json.loads(line) for line in tool("--cells", "--json", SAMPLE_PCAP)[1].splitlines()]
     if table == "`--cells --json`: the cell record":
         return [list(c) for c in cells]
@@ -625,7 +630,9 @@ def keys_printed(table, captures, tmp_path):
 
 @pytest.mark.parametrize("table", [
     "The SIB record", "The summary object", "With `--changes`", "`stop`", "A `warnings` entry",
-    "`--cells --json`: the cell record", "A cell's `sibs` entry", "The closing counts",
+    "`--cells --json`: the cell record", "A cell's `sibs` entry",
+    "`--neighbours --json`: the neighbour record", "`--timeline --json`: the timeline record",
+    "The closing counts",
 ])
 def test_records_doc_names_every_key_printed(table, captures, tmp_path):
     """Every key printed is documented and every key documented printed, in order."""
