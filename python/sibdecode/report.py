@@ -127,7 +127,7 @@ def _node_lines(row: Dict[str, Any]) -> Tuple[str, str]:
             second = ""
         if row.get("mode"):
             second = ("%s %s" % (row["mode"], second)).strip()
-        return (head or "cell"), second
+        return (head or "(no ID)"), second
     if kind == "gsm":
         bsic = ("BSIC %s-%s" % (_num(row.get("ncc")), _num(row.get("bcc")))
                 if row.get("ncc") is not None or row.get("bcc") is not None else "")
@@ -309,14 +309,19 @@ TL_PLOT_W = 820
 TL_ROW_H = 20
 TL_AXIS_H = 34
 TL_MARK_W, TL_MARK_H, TL_CHANGE_H = 3, 10, 18
+TL_TICK_PX = 10  # the time axis' labels
+_EPOCH = datetime.datetime(1970, 1, 1, tzinfo=datetime.timezone.utc)
 
 _STEPS = [base * 10.0 ** power for power in range(-3, 6) for base in (1, 2, 5)]
 
 
-def _step(span: float, most: int = 8) -> float:
-    """A round tick step that puts at most `most` ticks on `span`."""
+def _step(span: float, timed: bool) -> float:
+    """The least round tick step whose labels stand apart on the axis."""
     for step in _STEPS:
-        if span / step <= most:
+        if step < 1 and not timed:
+            continue
+        label = len(_tick_label(_EPOCH, 0, step)) if timed else len("%d" % span)
+        if step / span * TL_PLOT_W >= label * TL_TICK_PX * _CHAR_EM + 14:
             return step
     return _STEPS[-1]
 
@@ -340,7 +345,7 @@ def _timeline(cell_number: Any, rows: List[Dict[str, Any]]) -> str:
         positions = [float(n) for n in range(len(rows))]
     span = max(positions, default=0.0) or 1.0
     plot_x = TL_LABEL_W
-    width = TL_LABEL_W + TL_PLOT_W + 20
+    width = TL_LABEL_W + TL_PLOT_W + 60  # room for the last tick's label
     height = len(order) * TL_ROW_H + TL_AXIS_H + 8
     counts = {t: 0 for t in order}
     for row in rows:
@@ -360,19 +365,20 @@ def _timeline(cell_number: Any, rows: List[Dict[str, Any]]) -> str:
     axis_y = len(order) * TL_ROW_H + 4
     out.append('<line class="tl-axis" x1="%d" y1="%d" x2="%d" y2="%d" stroke="#33415c"/>'
                % (plot_x, axis_y, plot_x + TL_PLOT_W, axis_y))
-    step = _step(span)
-    tick = 0.0
-    while tick <= span + 1e-9:
+    step = _step(span, timed)
+    # ticks on round times: the first multiple of the step from the start
+    origin = (start - _EPOCH).total_seconds() if start is not None else 0.0
+    first = math.ceil(origin / step - 1e-6) * step - origin
+    for n in range(math.floor((span - first) / step + 1e-6) + 1):
+        tick = first + n * step
         x = plot_x + tick / span * TL_PLOT_W
         label = _tick_label(start, tick, step) if timed else "%d" % round(tick)
-        anchor = "start" if tick == 0 else "middle"
         out.append('<line x1="%.1f" y1="0" x2="%.1f" y2="%d" stroke="#dde3ea"/>'
                    % (x, x, axis_y))
         out.append('<line x1="%.1f" y1="%d" x2="%.1f" y2="%d" stroke="#33415c"/>'
                    % (x, axis_y, x, axis_y + 5))
-        out.append('<text class="tl-tick" x="%.1f" y="%d" font-size="10" text-anchor="%s" '
-                   'fill="#33415c">%s</text>' % (x, axis_y + 16, anchor, _esc(label)))
-        tick += step
+        out.append('<text class="tl-tick" x="%.1f" y="%d" font-size="%d" text-anchor="middle" '
+                   'fill="#33415c">%s</text>' % (x, axis_y + 16, TL_TICK_PX, _esc(label)))
     caption = ("time (UTC) from %s" % start.strftime("%Y-%m-%d %H:%M:%S.%f")[:-3]
                if start is not None else "SIBs in the order received (no times)")
     out.append('<text x="%d" y="%d" font-size="10" fill="#46536a">%s</text>'
@@ -454,7 +460,9 @@ def _captures_section(counts: List[Dict[str, Any]], sources: List[Any]) -> str:
     for record in by_file.values():
         if "sibs_decoded" in record and "sibs_stopped" in record:
             record.setdefault("sibs_complete", record["sibs_decoded"] - record["sibs_stopped"])
-    keys = [key for key, _ in _COUNT_LABELS if any(key in r for r in by_file.values())]
+    # the causes of skipped packets only where some were
+    keys = [key for key, _ in _COUNT_LABELS if any(key in r for r in by_file.values()) and (
+        not key.startswith("skipped_") or any(r.get(key) for r in by_file.values()))]
     known = {key for key, _ in _COUNT_LABELS}
     for record in by_file.values():
         keys += [key for key in record if key not in known and key != "file" and key not in keys]
@@ -514,11 +522,11 @@ _CELL_HEADERS = ["cell", "ARFCN", "mode", "PLMN", "LAC", "RAC", "cell identity",
 
 def _cell_line(cell: Dict[str, Any]) -> List[str]:
     tags = cell.get("value_tags")
-    tag_text = ", ".join("%s %s" % (k, v) for k, v in tags.items()) if tags else None
+    tag_text = ", ".join("%s %s" % (k, _num(v)) for k, v in tags.items()) if tags else None
     neighbours = "intra %s \u00b7 inter %s \u00b7 GSM %s \u00b7 E-UTRA %s" % tuple(
         _num(cell.get(key)) for key in ("intra_freq_cells", "inter_freq_cells", "gsm_cells",
                                         "eutra_frequencies"))
-    sibs = " ".join("%s %s/%s/%s" % (s.get("type"), s.get("count"), s.get("versions"),
+    sibs = " ".join("%s %s/%s/%s" % (s.get("type"), s.get("count"), _versions(s),
                                      s.get("changes")) for s in cell.get("sibs") or [])
     identity = cell.get("cell_identity")
     return [
@@ -530,6 +538,11 @@ def _cell_line(cell: Dict[str, Any]) -> List[str]:
         _esc(_short_time(cell.get("first_time"))), _esc(_short_time(cell.get("last_time"))),
         _esc(cell.get("mib_value_tag")), _esc(tag_text), _esc(neighbours), _esc(sibs or None),
     ]
+
+
+def _versions(entry: Dict[str, Any]) -> str:
+    """A SIB type's distinct contents, "4096+" when more came than were told apart."""
+    return "%s%s" % (_num(entry.get("versions")), "+" if entry.get("more_versions") else "")
 
 
 _NEIGHBOUR_COLUMNS = ["sib", "kind", "neighbour_id", "mode", "uarfcn", "gsm_arfcn", "gsm_band",
@@ -546,7 +559,7 @@ def _cell_section(cell: Dict[str, Any], neighbours: List[Dict[str, Any]],
         _num(cell.get("rnc_id")), _num(cell.get("c_id")), _num(cell.get("plmn")))
     out = ['<section class="cell" id="cell-%s"><h2>%s</h2>' % (_esc(number), _esc(title))]
     tags = cell.get("value_tags") or {}
-    sib_lines = [[_esc(s.get("type")), _esc(s.get("count")), _esc(s.get("versions")),
+    sib_lines = [[_esc(s.get("type")), _esc(s.get("count")), _esc(_versions(s)),
                   _esc(s.get("changes")), _esc(tags.get(s.get("type")))]
                  for s in cell.get("sibs") or []]
     if sib_lines:

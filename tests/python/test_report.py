@@ -4,6 +4,7 @@ cell; boxes that never overlap from 1 to 100 neighbours; every text escaped;
 nothing loaded from elsewhere. And `python3 -m sibdecode.report`'s exit
 statuses. Run by run_tests.py (ctest)."""
 
+import datetime
 import itertools
 import os
 import re
@@ -63,15 +64,16 @@ def neighbour_rows(cell, count, kinds):
     return rows
 
 
-def timeline_rows(cell, types, copies, change_every):
-    """`copies` copies of each type, one every 80 ms; a new content every
-    `change_every` copies (0: never)."""
+def timeline_rows(cell, types, copies, change_every, every=0.08, start=0.0):
+    """`copies` copies of each type, one every `every` seconds from 09:00 and
+    `start` seconds; a new content every `change_every` copies (0: never)."""
     rows = []
     for k in range(copies):
         for number, name in types:
             version = 1 + (k // change_every if change_every else 0)
+            at = datetime.datetime(2026, 1, 15, 9) + datetime.timedelta(seconds=start + k * every)
             rows.append({"cell": cell["cell"], "type": name, "type_number": number,
-                         "time": "2026-01-15T09:00:%02d.%06dZ" % divmod(k * 80000, 1000000),
+                         "time": at.strftime("%Y-%m-%dT%H:%M:%S.%fZ"),
                          "version": version,
                          "changed": bool(change_every) and k > 0 and k % change_every == 0,
                          "complete": k != 1})
@@ -107,6 +109,8 @@ SURVEYS = [
     ([100], KINDS[:1], ([(3, "SIB3"), (5, "SIB5")], 40, 7)),
     ([100], KINDS, ([(0, "MIB"), (1, "SIB1"), (11, "SIB11"), (19, "SIB19")], 120, 50)),
     ([0, 32, 7], KINDS[:3], ([(3, "SIB3"), (7, "SIB7")], 3, 0)),
+    ([3], KINDS, ([(0, "MIB"), (3, "SIB3")], 100, 30, 37.0, 0.123)),
+    ([3], KINDS, ([(3, "SIB3")], 7, 0, 0.003, 59.9991)),
 ]
 
 
@@ -158,6 +162,38 @@ def test_one_box_per_neighbour_and_one_mark_per_copy(counts, kinds, timeline):
         # marks in time order across the plot: the first at its left end, the last at its right
         xs = [float(r.get("x")) for r in drawn_marks]
         assert min(xs) < max(xs) or len({m["time"] for m in mine}) == 1
+        check_time_axis(lines[str(cell["cell"])], mine)
+
+
+def check_time_axis(svg, rows):
+    """Tick labels apart, within the drawing, each the time at its place on the axis."""
+    times = [datetime.datetime.fromisoformat(row["time"][:-1]) for row in rows]
+    start, span = min(times), (max(times) - min(times)).total_seconds() or 1.0
+    marks = [r for r in svg.iter("rect") if "tl-mark" in (r.get("class") or "")]
+    axis = next(line for line in svg.iter("line") if line.get("class") == "tl-axis")
+    left, right = float(axis.get("x1")), float(axis.get("x2"))
+    ticks = [t for t in svg.iter("text") if t.get("class") == "tl-tick"]
+    assert len(ticks) >= 2 or span < 0.01
+    spans = []
+    for tick in ticks:
+        x, size = float(tick.get("x")), float(tick.get("font-size"))
+        half = len(tick.text) * size * 0.62 / 2
+        spans.append((x - half, x + half))
+        assert x - half >= 0 and x + half <= float(svg.get("width"))
+        assert left - 0.01 <= x <= right + 0.01
+        at = start + datetime.timedelta(seconds=(x - left) / (right - left) * span)
+        shown = datetime.datetime.strptime(tick.text, "%H:%M:%S.%f" if "." in tick.text
+                                           else "%H:%M:%S")
+        decimals = len(tick.text.partition(".")[2])
+        assert abs((at - at.replace(hour=shown.hour, minute=shown.minute, second=shown.second,
+                                    microsecond=shown.microsecond)).total_seconds()) \
+            < 0.5 * 10 ** -decimals + span / (right - left)
+    spans.sort()
+    assert all(a[1] <= b[0] for a, b in zip(spans, spans[1:]))
+    # the first and the last copy at the axis' ends
+    centres = [float(r.get("x")) + float(r.get("width")) / 2 for r in marks]
+    assert abs(min(centres) - left) < 0.1 and (abs(max(centres) - right) < 0.1
+                                             or len(set(times)) == 1)
 
 
 def test_rows_of_a_cell_without_its_record_are_drawn():
@@ -220,6 +256,8 @@ def test_nothing_is_loaded_from_elsewhere():
     ({"file": "a.pcap", "frames": 21, "sibs_decoded": 14, "sibs_stopped": 2, "chains_dropped": 1},
      ["21", "14", "12", "2", "1"]),
     ({"file": "a.pcap", "frames": 5, "not_a_known_count": 77}, ["5", "77"]),
+    ({"file": "a.pcap", "frames": 5, "skipped": 3, "skipped_not_udp": 0, "skipped_other_port": 3},
+     ["5", "3", "3"]),
 ])
 def test_counts_shown(counts, shown):
     page = report.render_report([], [], [], [counts], ["a.pcap"])

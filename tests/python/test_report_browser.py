@@ -103,6 +103,12 @@ for (const line of document.querySelectorAll('svg.tl-graph')) {
   cell.marks = marks.length;
   cell.changes = line.querySelectorAll('.tl-change').length;
   cell.types = marks.map(m => m.dataset.type);
+  const frame = line.getBoundingClientRect();
+  const ticks = [...line.querySelectorAll('.tl-tick')].map(t => t.getBoundingClientRect())
+      .sort((a, b) => a.left - b.left);
+  cell.ticks = ticks.length;
+  cell.ticks_apart = ticks.every((t, n) => n == 0 || ticks[n - 1].right <= t.left) &&
+      ticks.every(t => t.left >= frame.left && t.right <= frame.right);
   cell.marks_off_axis = marks.filter(m => {
     const r = m.getBoundingClientRect();
     return r.left + r.width / 2 < axis.left - 0.5 || r.left + r.width / 2 > axis.right + 0.5;
@@ -155,6 +161,7 @@ def test_report_in_a_browser(captures, browser, tmp_path):
         assert Counter(seen["types"]) == Counter(row["type"] for row in marks)
         assert seen["changes"] == sum(1 for row in marks if row["changed"])
         assert seen["marks_off_axis"] == 0
+        assert seen["ticks"] >= 2 and seen["ticks_apart"]
 
     folder = os.environ.get("SIBDECODE_SCREENSHOT_DIR") or str(tmp_path)
     os.makedirs(folder, exist_ok=True)
