@@ -549,6 +549,46 @@ def test_to_dict_is_the_tools_json_line(name, captures):
         assert [r["complete"] for r in records].count(False) == 2
 
 
+SURVEY_KINDS = {"cells": "--cells", "neighbours": "--neighbours", "timeline": "--timeline"}
+
+
+@pytest.mark.parametrize("name", RECORD_CAPTURES)
+def test_survey_is_the_tools_from_objects_and_records(name, captures):
+    """cells(), neighbours() and timeline() of Sib objects and of their records
+    are the tool's --cells, --neighbours and --timeline JSON lines, in nullable dtypes."""
+    from sibdecode import _survey
+
+    path = capture_path(name, captures)
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore")
+        sibs = list(sibdecode.read_capture(path))
+    for kind, option in SURVEY_KINDS.items():
+        lines = [json.loads(line) for line in tool(option, "--json", path)[1].splitlines()]
+        frame = getattr(sibdecode, kind)(sibs)
+        assert frame.equals(getattr(sibdecode, kind)([sib.to_dict() for sib in sibs]))
+        columns = {"cells": _survey.CELL_COLUMNS, "neighbours": _survey.NEIGHBOUR_COLUMNS,
+                   "timeline": _survey.TIMELINE_COLUMNS}[kind]
+        assert list(frame.columns) == list(columns) and len(frame) == len(lines)
+        assert lines or kind == "neighbours"
+        assert {str(t) for t in frame.dtypes} <= {"Int64", "string", "boolean", "object",
+                                                  "datetime64[ns, UTC]"}
+        for row, line in zip(frame.to_dict("records"), lines):
+            for key, want in line.items():
+                got = row[key]
+                if want is None:
+                    assert str(got) in ("NaT", "<NA>", "None"), key
+                elif key.endswith("time"):
+                    assert got.strftime("%Y-%m-%dT%H:%M:%S.%fZ") == want, key
+                else:
+                    assert got == want, (key, got, want)
+
+
+def test_survey_needs_the_values():
+    sib = next(iter(sibdecode.read_capture(SAMPLE_PCAP)))
+    with pytest.raises(ValueError, match="value=True"):
+        sibdecode.cells([sib.to_dict(value=False)])
+
+
 def test_record_captures_are_every_test_capture(captures):
     """The record tests above take every capture the capture check writes
     (not the cut and refused copies made here)."""
