@@ -663,15 +663,15 @@ def render_report(cells: List[Dict[str, Any]], neighbours: List[Dict[str, Any]],
 
 
 def _plain(value: Any) -> Any:
-    """A DataFrame cell as a plain Python value: None for NA, int for numpy ints."""
-    if value is None:
+    """A DataFrame cell as a record's value: None for NA and NaT, a time as
+    its ISO 8601 text, int for numpy ints."""
+    if value is None or isinstance(value, (list, dict, str)):
+        return value
+    import pandas
+    if pandas.isna(value):
         return None
-    try:
-        import pandas
-        if value is pandas.NA or (isinstance(value, float) and math.isnan(value)):
-            return None
-    except ImportError:  # pragma: no cover - frames come from pandas
-        pass
+    if isinstance(value, datetime.datetime):
+        return _iso(value)
     item = getattr(value, "item", None)
     if item is not None and not isinstance(value, (list, dict, str, bytes)):
         try:

@@ -8,9 +8,11 @@ stays in its box. A screenshot of each page is kept (SIBDECODE_SCREENSHOT_DIR,
 else pytest's temporary folder).
 
 The captures: SIBDECODE_REPORT_CAPTURES (paths separated by os.pathsep; one
-report each, and one of them all), else the examples' captures. Skipped, with
+report each, and one of them all), else the examples' captures and some made
+by tests/capture/make_capture.py. Skipped, with
 the reason, where no browser is installed. Run by run_tests.py (ctest)."""
 
+import glob
 import json
 import os
 import shutil
@@ -28,6 +30,8 @@ except ImportError:
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.normpath(os.path.join(HERE, "..", ".."))
+sys.path.insert(0, os.path.join(ROOT, "tests", "capture"))
+import make_capture  # noqa: E402
 TOOL = os.environ.get("SIBDECODE_CLI", "sibdecode")
 BROWSER = next(filter(None, map(shutil.which, ("chromium", "chromium-browser",
                                                "google-chrome"))), None)
@@ -42,11 +46,20 @@ if MISSING:
 
 
 def report_captures():
+    """The captures named, else the examples' and made ones: two cells whose
+    SIB7 changes twice (repeats.pcap), and a phone's log of cells on one ARFCN
+    (phone_log.pcap) where the capture maker makes it."""
     named = os.environ.get("SIBDECODE_REPORT_CAPTURES")
     if named:
         return [path for path in named.split(os.pathsep) if path]
-    return [os.path.join(ROOT, "examples", "sample.pcap"),
-            os.path.join(ROOT, "examples", "extension_types.pcap")]
+    made = ["repeats.pcap"] + (["phone_log.pcap"] if hasattr(make_capture, "survey") else [])
+    return sorted(glob.glob(os.path.join(ROOT, "examples", "*.pcap"))) + made
+
+
+def make_captures(folder):
+    make_capture.repeats(folder, rounds=40, changes=(10, 25))
+    if hasattr(make_capture, "survey"):
+        make_capture.survey(folder)
 
 
 CAPTURES = report_captures()
@@ -129,9 +142,17 @@ def by_cell(rows):
     return Counter(str(row["cell"]) for row in rows)
 
 
+@pytest.fixture(scope="module")
+def made(tmp_path_factory):
+    folder = str(tmp_path_factory.mktemp("made"))
+    make_captures(folder)
+    return folder
+
+
 @pytest.mark.parametrize("captures", REPORTS,
                          ids=["+".join(os.path.basename(p) for p in c) for c in REPORTS])
-def test_report_in_a_browser(captures, browser, tmp_path):
+def test_report_in_a_browser(captures, browser, made, tmp_path):
+    captures = [os.path.join(made, path) for path in captures]  # the made ones by name
     page = tmp_path / "report.html"
     proc = subprocess.run([sys.executable, "-m", "sibdecode.report", "-o", str(page)] + captures,
                           stdout=subprocess.PIPE, stderr=subprocess.PIPE)
