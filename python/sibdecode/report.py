@@ -19,7 +19,6 @@ import argparse
 import datetime
 import html
 import math
-import os
 import sys
 from dataclasses import asdict
 from typing import Any, Dict, Iterable, List, Optional, Sequence, Tuple
@@ -424,7 +423,8 @@ def _tick_label(start: Optional[datetime.datetime], offset: float, step: float) 
 def _table(headers: Sequence[str], lines: Iterable[Sequence[str]], cls: str = "") -> str:
     """A table of cells already written as HTML."""
     out = ['<table%s><thead><tr>%s</tr></thead><tbody>'
-           % (' class="%s"' % cls if cls else "", "".join("<th>%s</th>" % _esc(h) for h in headers))]
+           % (' class="%s"' % cls if cls else "",
+              "".join("<th>%s</th>" % _esc(h) for h in headers))]
     for line in lines:
         out.append("<tr>%s</tr>" % "".join("<td>%s</td>" % cell for cell in line))
     out.append("</tbody></table>")

@@ -48,12 +48,14 @@ def neighbour_rows(cell, count, kinds):
         row = dict.fromkeys(NEIGHBOUR_KEYS)
         row.update(cell=cell["cell"], serving_arfcn=cell["arfcn"],
                    serving_cell_identity=cell["cell_identity"], sib=sib, kind=kind)
+        ident = n if n % 5 else 10**12 + n  # some too long for a box
         if kind in ("intra", "inter"):
-            row.update(neighbour_id=n if n % 5 else 10**12 + n, mode="TDD", cell_parameters_id=n % 128,
+            row.update(neighbour_id=ident, mode="TDD", cell_parameters_id=n % 128,
                        uarfcn=cell["arfcn"] if kind == "intra" else 10054 + n % 3)
         elif kind in ("gsm", "gsm_layer", "other_rat"):
-            row.update(neighbour_id=n if n % 5 else 10**12 + n, gsm_arfcn=512 + n, gsm_band="dcs1800BandUsed", ncc=n % 8,
-                       bcc=(n + 3) % 8, priority=n % 8 if kind == "gsm_layer" else None)
+            row.update(neighbour_id=ident, gsm_arfcn=512 + n, gsm_band="dcs1800BandUsed",
+                       ncc=n % 8, bcc=(n + 3) % 8,
+                       priority=n % 8 if kind == "gsm_layer" else None)
         elif kind == "utra_layer":
             row.update(uarfcn=10054 + n, mode="TDD", priority=n % 8, thresh_x_high=10,
                        thresh_x_low=4)
