@@ -8,8 +8,9 @@ decodes that stopped early and the chains dropped.
 The page is one file: its style sheet and drawings (SVG written here) are
 inline, it loads nothing (a Content-Security-Policy forbids it) and runs no
 script. render_report() makes it from plain records (docs/records.md: cell,
-neighbour and timeline records as sibdecode.cells(), neighbours() and
-timeline() give them, as lists of dicts); main() reads the captures.
+neighbour and timeline records, the rows of sibdecode.cells(), neighbours()
+and timeline(), as lists of dicts); main() reads the captures once, through
+the same survey.
 
 Exit status: 0 written, 1 no capture could be read (nothing written), 2 bad
 arguments.
@@ -311,7 +312,9 @@ TL_MARK_W, TL_MARK_H, TL_CHANGE_H = 3, 10, 18
 TL_TICK_PX = 10  # the time axis' labels
 _EPOCH = datetime.datetime(1970, 1, 1, tzinfo=datetime.timezone.utc)
 
-_STEPS = [base * 10.0 ** power for power in range(-3, 6) for base in (1, 2, 5)]
+# tick steps in seconds: 1, 2, 5 times a power of ten below 10 s, then a clock's
+_STEPS = [base * 10.0 ** power for power in range(-3, 1) for base in (1, 2, 5)] + [
+    10, 15, 30, 60, 120, 300, 600, 900, 1800, 3600, 7200, 10800, 21600, 43200, 86400]
 
 
 def _step(span: float, timed: bool) -> float:
@@ -662,71 +665,50 @@ def render_report(cells: List[Dict[str, Any]], neighbours: List[Dict[str, Any]],
 # ---- captures to records ----
 
 
-def _plain(value: Any) -> Any:
-    """A DataFrame cell as a record's value: None for NA and NaT, a time as
-    its ISO 8601 text, int for numpy ints."""
-    if value is None or isinstance(value, (list, dict, str)):
-        return value
-    import pandas
-    if pandas.isna(value):
-        return None
-    if isinstance(value, datetime.datetime):
-        return _iso(value)
-    item = getattr(value, "item", None)
-    if item is not None and not isinstance(value, (list, dict, str, bytes)):
-        try:
-            return item()
-        except (TypeError, ValueError):
-            return value
-    return value
-
-
-def _records(frame: Any) -> List[Dict[str, Any]]:
-    """The rows of a survey DataFrame (or a list of dicts) as dicts of plain values."""
-    if isinstance(frame, list):
-        return [dict(row) for row in frame]
-    columns = list(frame.columns)
-    return [{key: _plain(value) for key, value in zip(columns, line)}
-            for line in frame.itertuples(index=False, name=None)]
-
-
-def read_captures(paths: Sequence[str]) -> Tuple[List[Any], List[Dict[str, Any]],
-                                                 List[Dict[str, Any]]]:
-    """The SIBs of the captures, their counts and their sources (as
-    render_report takes them). A capture that cannot be opened has its
-    error in its source and no counts."""
+def survey_captures(paths: Sequence[str]) -> Tuple[Dict[str, List[Dict[str, Any]]],
+                                                   List[Dict[str, Any]], List[Dict[str, Any]]]:
+    """The survey of the captures, read once and in order (one survey of
+    them all): its records by kind ("cells", "neighbours", "timeline", as
+    sibdecode.cells() and the others give them, as dicts), then the
+    captures' counts and sources as render_report takes them. A SIB is
+    handed to the survey as it is read and not kept: memory grows with the
+    cells and the timeline, not with the SIBs' texts and values. A capture
+    that cannot be opened has its error in its source and no counts."""
     import sibdecode
-    sibs: List[Any] = []
+    from . import _survey
     counts: List[Dict[str, Any]] = []
     sources: List[Dict[str, Any]] = []
-    for path in paths:
-        source: Dict[str, Any] = {"file": path, "error": None, "stopped": [], "dropped": [],
-                                  "faults": []}
-        sources.append(source)
-        try:
-            reader = sibdecode.CaptureReader(path)
-        except (sibdecode.CaptureError, OSError) as error:
-            source["error"] = str(error)
-            continue
-        with reader:
-            for event in reader:
-                if isinstance(event, sibdecode.Sib):
-                    sibs.append(event)
-                    if event.stop is not None and not event.stop.complete:
-                        source["stopped"].append({
-                            "type": str(event.type), "arfcn": event.arfcn,
-                            "frames": list(event.frames or ()), "time": _iso(event.time),
-                            "note": event.stop.note or event.stop.reason})
-                elif isinstance(event, sibdecode.DroppedChain):
-                    source["dropped"].append({
-                        "type": str(sibdecode.SibType(event.type)), "arfcn": event.arfcn,
-                        "frames": list(event.frames), "time": _iso(event.time),
-                        "reason": event.reason, "message": event.message})
-                else:
-                    source["faults"].append({"kind": event.kind, "frame": event.frame,
-                                             "message": event.message})
-            counts.append(dict(asdict(reader.counts), file=path))
-    return sibs, counts, sources
+
+    def inputs() -> Iterable[Any]:
+        for path in paths:
+            source: Dict[str, Any] = {"file": path, "error": None, "stopped": [],
+                                      "dropped": [], "faults": []}
+            sources.append(source)
+            try:
+                reader = sibdecode.CaptureReader(path, shared_values=True)
+            except sibdecode.CaptureError as error:
+                source["error"] = str(error)
+                continue
+            with reader:
+                for event in reader:
+                    if isinstance(event, sibdecode.Sib):
+                        yield _survey.survey_input(event)
+                        if event.stop is not None and not event.stop.complete:
+                            source["stopped"].append({
+                                "type": str(event.type), "arfcn": event.arfcn,
+                                "frames": list(event.frames or ()), "time": _iso(event.time),
+                                "note": event.stop.note or event.stop.reason})
+                    elif isinstance(event, sibdecode.DroppedChain):
+                        source["dropped"].append({
+                            "type": str(sibdecode.SibType(event.type)), "arfcn": event.arfcn,
+                            "frames": list(event.frames), "time": _iso(event.time),
+                            "reason": event.reason, "message": event.message})
+                    else:
+                        source["faults"].append({"kind": event.kind, "frame": event.frame,
+                                                 "message": event.message})
+                counts.append(dict(asdict(reader.counts), file=path))
+
+    return _survey.survey_records(inputs()), counts, sources
 
 
 def _iso(time: Optional[datetime.datetime]) -> Optional[str]:
@@ -748,16 +730,15 @@ def main(argv: Optional[List[str]] = None) -> int:
         args = parser.parse_args(argv)
     except SystemExit as stop:  # --help (0) or bad arguments (2)
         return stop.code if isinstance(stop.code, int) else 2
-    import sibdecode
-    sibs, counts, sources = read_captures(args.captures)
+    records, counts, sources = survey_captures(args.captures)
     for source in sources:
         if source["error"]:
             print("%s: %s" % (parser.prog, source["error"]), file=sys.stderr)
     if not counts:
         print("%s: no capture could be read; nothing written" % parser.prog, file=sys.stderr)
         return 1
-    page = render_report(_records(sibdecode.cells(sibs)), _records(sibdecode.neighbours(sibs)),
-                         _records(sibdecode.timeline(sibs)), counts, sources)
+    page = render_report(records["cells"], records["neighbours"], records["timeline"], counts,
+                         sources)
     if args.output == "-":
         sys.stdout.write(page)
         return 0

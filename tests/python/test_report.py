@@ -6,8 +6,11 @@ statuses. Run by run_tests.py (ctest)."""
 
 import datetime
 import itertools
+import json
 import os
 import re
+import subprocess
+import sys
 import xml.etree.ElementTree as ET
 
 import pytest
@@ -16,6 +19,9 @@ from sibdecode import report
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.normpath(os.path.join(HERE, "..", ".."))
+SAMPLE = os.path.join(ROOT, "examples", "sample.pcap")
+sys.path.insert(0, os.path.join(ROOT, "tests", "capture"))
+import make_capture  # noqa: E402
 
 NEIGHBOUR_KEYS = ["cell", "serving_arfcn", "serving_cell_identity", "sib", "kind",
                   "neighbour_id", "mode", "uarfcn", "gsm_arfcn", "gsm_band", "earfcn",
@@ -265,6 +271,65 @@ def test_counts_shown(counts, shown):
     page = report.render_report([], [], [], [counts], ["a.pcap"])
     table = re.search(r'<table class="counts">.*?</table>', page, re.S).group(0)
     assert re.findall(r"<td>(\d+)</td>", table) == shown
+
+
+TOOL = os.environ.get("SIBDECODE_CLI", "sibdecode")
+COUNTS = re.compile(r"(\d+) SIBs decoded \((\d+) complete, (\d+) stopped early\).*?"
+                    r"(\d+) chains dropped")
+
+
+@pytest.fixture(scope="module")
+def made(tmp_path_factory):
+    """The capture check's captures: cells on ARFCN 0 with chains dropped, a
+    packet of the wrong size, SIBs that stop early."""
+    folder = tmp_path_factory.mktemp("report_captures")
+    make_capture.test_captures(str(folder))
+    return folder
+
+
+def tool_rows(*args):
+    out = subprocess.run([TOOL] + list(args), stdout=subprocess.PIPE).stdout.decode()
+    return [json.loads(line) for line in out.splitlines()]
+
+
+@pytest.mark.parametrize("names", [
+    ["SAMPLE"], ["cells.pcap"], ["stopped.pcap"], ["wrong_size.pcap"],
+    ["SAMPLE", "cells.pcap", "stopped.pcap", "wrong_size.pcap"],
+])
+def test_page_of_captures(names, made, tmp_path):
+    """What `python3 -m sibdecode.report` writes against the tool: a graph box
+    per --neighbours row, a mark per --timeline row, by cell; the stopped
+    decodes and dropped chains its closing counts give."""
+    captures = [SAMPLE if n == "SAMPLE" else str(made / n) for n in names]
+    out = tmp_path / "r.html"
+    assert report.main(["-o", str(out)] + captures) == 0
+    page = out.read_text()
+    cells = tool_rows("--cells", "--json", *captures)
+    graphs = {svg.get("data-cell"): svg for svg in svgs(page, "nb-graph")}
+    lines = {svg.get("data-cell"): svg for svg in svgs(page, "tl-graph")}
+    assert sorted(graphs) == sorted(str(c["cell"]) for c in cells)
+    for kind, drawings, pick in (
+            ("--neighbours", graphs, lambda svg: [g for g in svg.iter("g")
+                                                  if g.get("class") == "nb-node"]),
+            ("--timeline", lines, lambda svg: [r for r in svg.iter("rect")
+                                               if "tl-mark" in (r.get("class") or "")])):
+        rows = tool_rows(kind, "--json", *captures)
+        for cell, svg in drawings.items():
+            assert len(pick(svg)) == sum(1 for row in rows if str(row["cell"]) == cell)
+    table = re.search(r'<table class="counts">.*?</table>', page, re.S).group(0)
+    shown = {row[0]: row[1:] for row in (re.findall(r"<t[dh]>([^<]*)</t[dh]>", line)
+                                         for line in re.findall(r"<tr>.*?</tr>", table))}
+    assert shown["count"] == captures
+    stopped = dropped = 0
+    for n, capture in enumerate(captures):
+        err = subprocess.run([TOOL, capture], stdout=subprocess.DEVNULL,
+                             stderr=subprocess.PIPE).stderr.decode()
+        counts = list(map(int, COUNTS.search(err).groups()))
+        assert [int(shown[label][n]) for label in (
+            "SIBs decoded", "SIBs complete", "SIBs stopped early", "chains dropped")] == counts
+        stopped, dropped = stopped + counts[2], dropped + counts[3]
+    assert "Decodes stopped early (%d)" % stopped in page
+    assert "Chains dropped (%d)" % dropped in page
 
 
 @pytest.mark.parametrize("argv,status", [
