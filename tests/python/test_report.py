@@ -332,14 +332,27 @@ def test_page_of_captures(names, made, tmp_path):
     assert "Chains dropped (%d)" % dropped in page
 
 
-@pytest.mark.parametrize("argv,status", [
-    ([], 2),
-    (["only.pcap"], 2),
-    (["-o", "{out}", "{missing}"], 1),
-    (["-o", "{out}", "{missing}", "{missing}"], 1),
+# (arguments, exit status, what the page says of each capture: "read", "not read", or no page)
+@pytest.mark.parametrize("argv,status,page", [
+    ([], 2, None),
+    (["only.pcap"], 2, None),
+    (["-o", "{out}", "{missing}"], 1, None),
+    (["-o", "{out}", "{missing}", "{folder}"], 1, None),
+    (["-o", "{out}", "{missing}", "{sample}"], 0, ["not read", "read"]),
+    (["-o", "-", "{sample}"], 0, ["read"]),
 ])
-def test_exit_status(argv, status, tmp_path, capsys):
-    names = {"out": str(tmp_path / "r.html"), "missing": str(tmp_path / "none.pcap")}
+def test_exit_status(argv, status, page, tmp_path, capsys):
+    names = {"out": str(tmp_path / "r.html"), "missing": str(tmp_path / "none.pcap"),
+             "folder": str(tmp_path), "sample": SAMPLE}
     assert report.main([a.format(**names) for a in argv]) == status
-    assert not os.path.exists(names["out"])
-    assert capsys.readouterr().err
+    out, err = capsys.readouterr()
+    assert ("not read" in err or "none.pcap" in err) == ("{missing}" in argv)
+    if page is None:
+        assert not os.path.exists(names["out"]) and out == ""
+        assert err
+        return
+    text = out if "-" in argv else open(names["out"]).read()
+    table = re.search(r'<table class="counts">.*?</table>', text, re.S).group(0)
+    errors = re.search(r"<tr><td>not read</td>(.*?)</tr>", table)
+    cells = re.findall(r"<td>([^<]*)</td>", errors.group(1)) if errors else [""] * len(page)
+    assert ["not read" if cell else "read" for cell in cells] == page
