@@ -56,9 +56,10 @@ def _time(value: Optional[str]) -> Optional[datetime.datetime]:
     if not value:
         return None
     try:
-        return datetime.datetime.fromisoformat(value.replace("Z", "+00:00"))
+        time = datetime.datetime.fromisoformat(value.replace("Z", "+00:00"))
     except ValueError:
         return None
+    return time if time.tzinfo is not None else time.replace(tzinfo=datetime.timezone.utc)
 
 
 def _short_time(value: Optional[str]) -> str:
