@@ -526,20 +526,21 @@ _CELL_HEADERS = ["cell", "ARFCN", "mode", "PLMN", "LAC", "RAC", "cell identity",
 
 def _cell_line(cell: Dict[str, Any]) -> List[str]:
     tags = cell.get("value_tags")
-    tag_text = ", ".join("%s %s" % (k, _num(v)) for k, v in tags.items()) if tags else None
+    tag_text = " ".join("%s:%s" % (k, _num(v)) for k, v in tags.items()) if tags else None
     neighbours = "intra %s \u00b7 inter %s \u00b7 GSM %s \u00b7 E-UTRA %s" % tuple(
         _num(cell.get(key)) for key in ("intra_freq_cells", "inter_freq_cells", "gsm_cells",
                                         "eutra_frequencies"))
-    sibs = " ".join("%s %s/%s/%s" % (s.get("type"), s.get("count"), _versions(s),
+    sibs = " ".join("%s:%s/%s/%s" % (s.get("type"), s.get("count"), _versions(s),
                                      s.get("changes")) for s in cell.get("sibs") or [])
     identity = cell.get("cell_identity")
     return [
         '<a href="#cell-%s">%s</a>' % (_esc(cell.get("cell")), _esc(cell.get("cell"))),
         _esc(cell.get("arfcn")), _esc(cell.get("mode")), _esc(cell.get("plmn")),
-        _esc(_num(cell.get("lac"), True)), _esc(cell.get("rac")),
+        _esc(_num(cell.get("lac"), True)).replace(" ", "<br>", 1), _esc(cell.get("rac")),
         "%s<br>%s" % (_esc(identity), _esc(cell.get("cell_identity_hex"))),
         "%s / %s" % (_esc(cell.get("rnc_id")), _esc(cell.get("c_id"))),
-        _esc(_short_time(cell.get("first_time"))), _esc(_short_time(cell.get("last_time"))),
+        _esc(_short_time(cell.get("first_time"))).replace(" ", "<br>", 1),
+        _esc(_short_time(cell.get("last_time"))).replace(" ", "<br>", 1),
         _esc(cell.get("mib_value_tag")), _esc(tag_text), _esc(neighbours), _esc(sibs or None),
     ]
 
@@ -600,6 +601,9 @@ table { border-collapse: collapse; margin: 4px 0 12px; }
 th, td { border: 1px solid #c5ceda; padding: 3px 7px; vertical-align: top; text-align: left; }
 th { background: #e8edf3; }
 table.cells td, table.counts td, table.rows td { font-family: monospace; }
+table.cells td:nth-child(-n+11) { white-space: nowrap; }
+table.cells td:nth-child(n+12) { min-width: 9em; }
+.wide { overflow-x: auto; }
 .drawing { overflow-x: auto; }
 .drawing svg { display: block; }
 p.meta { color: #46536a; margin: 0; }
@@ -653,7 +657,7 @@ def render_report(cells: List[Dict[str, Any]], neighbours: List[Dict[str, Any]],
            % (_esc(", ".join(names) or "no capture"), len(listed),
               "" if len(listed) == 1 else "s", _esc(__version__)),
            _captures_section(counts, sources),
-           '<section id="cells"><h2>Cells</h2>%s</section>'
+           '<section id="cells"><h2>Cells</h2><div class="wide">%s</div></section>'
            % _table(_CELL_HEADERS, (_cell_line(cell) for cell in listed), "cells")]
     for cell in listed:
         rows, marks = by_cell[cell.get("cell")]
