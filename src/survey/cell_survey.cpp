@@ -29,9 +29,14 @@ bool ValuesRead(unsigned int type) {
 // The lists a cell's neighbours come from, in the order they are written.
 constexpr unsigned int kNeighbourSibs[] = {kSib11, kSib11bis, kSib12, kSib19};
 
-// A distinct content of a cell's SIB type gets a version number up to this
-// many; later ones are counted as changes but get version 0.
-constexpr size_t kMaxVersions = 4096;
+// What a survey keeps is bounded, for a live run of hours: a distinct content
+// of a cell's SIB type gets a version number up to kMaxVersionsPerType, and
+// kMaxVersionsKept in all; later ones are counted as changes but get version 0.
+// Past kMaxCells cells, a new identity or PLMN no longer starts a cell: its
+// SIBs are counted with the cell before.
+constexpr size_t kMaxVersionsPerType = 1024;
+constexpr uint64_t kMaxVersionsKept = 65536;
+constexpr size_t kMaxCells = 16384;
 
 struct PendingSib {
   unsigned int type = 0;
@@ -56,6 +61,7 @@ struct Track {
 
 struct CellSurvey {
   bool keepTimeline = false;
+  uint64_t versionsKept = 0;
   std::vector<SurveyCell> cells;
   std::map<std::pair<bool, uint64_t>, Track> tracks;  // (has ARFCN, ARFCN)
   std::vector<SurveyTimelineEntry> timeline;
@@ -226,7 +232,8 @@ void ApplySib(CellSurvey& survey, int cellIndex, PendingSib& sib) {
     if (tally.versions[i] == sib.hash) version = static_cast<uint32_t>(i + 1);
   }
   if (version == 0) {
-    if (tally.versions.size() < kMaxVersions) {
+    if (tally.versions.size() < kMaxVersionsPerType && survey.versionsKept < kMaxVersionsKept) {
+      ++survey.versionsKept;
       tally.versions.push_back(sib.hash);
       version = static_cast<uint32_t>(tally.versions.size());
     } else {
@@ -347,11 +354,12 @@ void AddSib(CellSurvey& survey, const SurveySib& input, std::unique_ptr<JsonNode
   }
   const SurveyCell* current =
       track.current >= 0 ? &survey.cells[static_cast<size_t>(track.current)] : nullptr;
-  if (current == nullptr || track.newCellNext ||
-      (current->hasIdentity && current->identity != identity)) {
+  const bool another = track.newCellNext || (current != nullptr && current->hasIdentity &&
+                                             current->identity != identity);
+  if (current == nullptr || (another && survey.cells.size() < kMaxCells)) {
     track.current = NewCell(survey, key);
-    track.newCellNext = false;
   }
+  track.newCellNext = false;
   SurveyCell& cell = survey.cells[static_cast<size_t>(track.current)];
   cell.hasIdentity = true;
   cell.identity = identity;
