@@ -44,7 +44,7 @@ void AppendJsonString(const std::string& text, std::string* out) {
       out->push_back(static_cast<char>(c));
     } else if (c < 0x20) {
       char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+      (void)std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
       out->append(escaped);
     } else {
       out->push_back(static_cast<char>(c));
@@ -83,11 +83,11 @@ std::string UtcTime(const SurveyTime& time) {
   const int64_t month = monthIndex < 10 ? monthIndex + 3 : monthIndex - 9;
   const int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
   char text[96];
-  std::snprintf(text, sizeof text,
-                "%04" PRId64 "-%02" PRId64 "-%02" PRId64 "T%02" PRId64 ":%02" PRId64 ":%02" PRId64
-                ".%06" PRIu32 "Z",
-                year, month, day, secondOfDay / 3600, secondOfDay / 60 % 60, secondOfDay % 60,
-                time.microseconds % 1000000);
+  (void)std::snprintf(text, sizeof text,
+                      "%04" PRId64 "-%02" PRId64 "-%02" PRId64 "T%02" PRId64 ":%02" PRId64
+                      ":%02" PRId64 ".%06" PRIu32 "Z",
+                      year, month, day, secondOfDay / 3600, secondOfDay / 60 % 60, secondOfDay % 60,
+                      time.microseconds % 1000000);
   return text;
 }
 
@@ -459,7 +459,7 @@ void WriteCellRecords(const std::vector<SurveyCell>& cells, bool json, std::stri
     const SurveyCell& cell = cells[index];
     const std::vector<NeighbourRow> neighbours = NeighbourRows(cell);
     char hex[16] = "";
-    std::snprintf(hex, sizeof hex, "0x%07" PRIX32, cell.identity);
+    (void)std::snprintf(hex, sizeof hex, "0x%07" PRIX32, cell.identity);
     rows.push_back({
         UnsignedCell(true, index),
         UnsignedCell(cell.hasArfcn, cell.arfcn),
