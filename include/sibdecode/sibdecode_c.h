@@ -398,6 +398,10 @@ SIBDECODE_C_API int32_t sibdecode_capture_counts_get(const sibdecode_capture* ca
 SIBDECODE_C_API void sibdecode_capture_close(sibdecode_capture* capture);
 /* Before the first event. */
 SIBDECODE_C_API int32_t sibdecode_capture_set_release(sibdecode_capture* capture, int32_t release);
+/* Before the first event, after the release: text 0 gives SIB events an empty
+ * text (for a host that reads only summaries, reports, bits or values); 1 the
+ * release's text again. 0, or SIBDECODE_BAD_ARGUMENT. */
+SIBDECODE_C_API int32_t sibdecode_capture_set_text(sibdecode_capture* capture, int32_t text);
 
 /* Why a chain was dropped, in a few words; "dropped" for an unknown reason. */
 SIBDECODE_C_API const char* sibdecode_drop_reason_text(int32_t drop_reason);

@@ -118,6 +118,7 @@ _SIGNATURES = {
     "sibdecode_capture_next": (ctypes.c_int32, [_P, ctypes.POINTER(CaptureEvent)]),
     "sibdecode_capture_counts_get": (ctypes.c_int32, [_P, ctypes.POINTER(CaptureCounts)]),
     "sibdecode_capture_close": (None, [_P]),
+    "sibdecode_capture_set_text": (ctypes.c_int32, [_P, ctypes.c_int32]),
     "sibdecode_is_capture_magic": (ctypes.c_int32, [ctypes.c_char_p, _SIZE]),
     "sibdecode_decoder_report_get": (ctypes.c_int32, [_P, ctypes.POINTER(Report)]),
     "sibdecode_stop_text": (ctypes.c_char_p, [ctypes.c_int32]),
