@@ -446,10 +446,12 @@ SIBDECODE_C_API void sibdecode_survey_destroy(sibdecode_survey* survey);
  * read); SIBDECODE_NO_MEMORY; SIBDECODE_BAD_ARGUMENT (also a sib_type of 48 or more). */
 SIBDECODE_C_API int32_t sibdecode_survey_add(sibdecode_survey* survey,
                                              const sibdecode_survey_sib* sib);
+/* Gives the SIBs still waiting for their cell's identity to the latest cell of
+ * their ARFCN: at the end of each capture. */
+SIBDECODE_C_API void sibdecode_survey_settle(sibdecode_survey* survey);
 /* Writes the records into out[0 .. *len): SIBDECODE_DECODED, or
  * SIBDECODE_TEXT_TOO_SMALL (call again with *len bytes), SIBDECODE_NO_MEMORY,
- * SIBDECODE_BAD_ARGUMENT. SIBs still waiting for their cell's identity go to the
- * latest cell of their ARFCN. */
+ * SIBDECODE_BAD_ARGUMENT; settled first, cells numbered in order of their first SIB. */
 SIBDECODE_C_API int32_t sibdecode_survey_write(sibdecode_survey* survey, int32_t records,
                                                int32_t format, char* out, size_t capacity,
                                                size_t* len);

@@ -128,6 +128,7 @@ _SIGNATURES = {
     "sibdecode_warning_text": (ctypes.c_char_p, [ctypes.c_int32]),
     "sibdecode_survey_create": (_P, [ctypes.c_int32]),
     "sibdecode_survey_destroy": (None, [_P]),
+    "sibdecode_survey_settle": (None, [_P]),
     "sibdecode_survey_add": (ctypes.c_int32, [_P, ctypes.POINTER(SurveySib)]),
     "sibdecode_survey_write": (ctypes.c_int32, [_P, ctypes.c_int32, ctypes.c_int32, ctypes.c_char_p,
                                                 _SIZE, _PSIZE]),

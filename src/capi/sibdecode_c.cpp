@@ -640,6 +640,10 @@ int32_t sibdecode_survey_add(sibdecode_survey* survey, const sibdecode_survey_si
   return sibdecode::AddSurveySib(reinterpret_cast<sibdecode::CellSurvey*>(survey), input);
 }
 
+void sibdecode_survey_settle(sibdecode_survey* survey) {
+  sibdecode::SettleCellSurvey(reinterpret_cast<sibdecode::CellSurvey*>(survey));
+}
+
 int32_t sibdecode_survey_write(sibdecode_survey* survey, int32_t records, int32_t format, char* out,
                                size_t capacity, size_t* len) {
   if (records < SIBDECODE_SURVEY_CELLS || records > SIBDECODE_SURVEY_TIMELINE ||
