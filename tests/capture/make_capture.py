@@ -20,6 +20,9 @@ usage:
                                               extension-type SIBs (SIB11bis, SIB19)
   make_capture.py icmp-errors IN.pcap OUT.pcap  the capture with ICMP port unreachable
                                               errors quoting every other packet
+  make_capture.py survey OUT_DIR             a phone's log of three cells on ARFCN 0 and
+                                              two cells on two carriers, with what the
+                                              generator knows of their cells
   make_capture.py big OUT.pcap FRAMES         at least FRAMES frames of two cells
                                               repeating their SIBs (benchmarks)
 
@@ -526,6 +529,489 @@ def extension_types(path, expected_path=None):
             json.dump({"sibs": printed, "dropped": dropped, "frames": len(timed)}, f, indent=1)
 
 
+# ---- cell surveys: a phone's log of three cells, two cells side by side ----
+
+FILL = object()  # in a value outline: drawn as a live cell sends it
+
+
+def outlined(model, t, outline, rng, policy):
+    """The value of type `t` that the outline gives: a dict names SEQUENCE members
+    (the required ones it leaves out are drawn, the optional ones left absent), a
+    tuple (alternative name, outline) a CHOICE, a list the items of a SEQUENCE OF, a
+    string an ENUMERATED item; FILL draws the value, anything else is the value."""
+    t = per_encoder.resolve(model, t)
+    kind = t["kind"]
+    if outline is FILL:
+        return per_encoder.random_value(model, t, rng, policy)
+    if kind == "SEQUENCE":
+        names = [m["name"] for m in t["members"]]
+        unknown = set(outline) - set(names)
+        assert not unknown, "no members %s" % sorted(unknown)
+        value = {}
+        for m in t["members"]:
+            if m["name"] in outline:
+                value[m["name"]] = outlined(model, m["type"], outline[m["name"]], rng, policy)
+            elif not m["optional"] and m["default"] is None:
+                value[m["name"]] = per_encoder.random_value(model, m["type"], rng, policy)
+        return value
+    if kind == "CHOICE":
+        names = [a["name"] for a in t["alternatives"]]
+        i = names.index(outline[0])
+        return (i, outlined(model, t["alternatives"][i]["type"], outline[1], rng, policy))
+    if kind == "SEQUENCE OF":
+        return [outlined(model, t["element"], item, rng, policy) for item in outline]
+    if kind == "ENUMERATED" and isinstance(outline, str):
+        return t["items"].index(outline)
+    if kind == "INTEGER":
+        assert t["lb"] <= outline <= t["ub"], "%d outside %d..%d" % (outline, t["lb"], t["ub"])
+    return outline
+
+
+def outlined_sib(model, sib_type, name, outline, rng, policy=None):
+    policy = policy or LiveCellPolicy(p_optional=0.3, p_extension=0.0)
+    root = {"kind": "ref", "name": model["roots"][str(sib_type)]}
+    value = outlined(model, root, outline, rng, policy)
+    return Sib(sib_type, encode_sib(model, sib_type, value), name)
+
+
+class Neighbours:
+    """A cell's neighbour lists as the outlines of their entries, and the rows
+    `sibdecode --neighbours` gives for them (neighbour record keys)."""
+
+    KEYS = ("sib", "kind", "neighbour_id", "mode", "uarfcn", "gsm_arfcn", "gsm_band", "earfcn",
+            "cell_parameters_id", "primary_scrambling_code", "ncc", "bcc", "physical_cell_id",
+            "priority", "thresh_x_high", "thresh_x_low", "q_rxlev_min", "q_offset")
+
+    def __init__(self, serving_uarfcn):
+        self.serving_uarfcn = serving_uarfcn
+        self.rows = []
+
+    def row(self, **values):
+        row = dict.fromkeys(self.KEYS)
+        row.update(values)
+        self.rows.append(row)
+
+    def reselection(self, hcs_ecn0, mode, q_offset, q_rxlev_min):
+        """cellSelectionReselectionInfo of a UTRA neighbour (or None: left out)."""
+        if q_offset is None:
+            return None
+        offset = "q-Offset1S-N" if hcs_ecn0 else "q-OffsetS-N"
+        return {offset: q_offset, "modeSpecificInfo": (mode, {"q-RxlevMin": q_rxlev_min})}
+
+    def lcr_cell_info(self, hcs_ecn0, cpid, q_offset, q_rxlev_min):
+        info = {"primaryCCPCH-Info": {"tstd-Indicator": False, "cellParametersID": cpid,
+                                      "sctd-Indicator": False},
+                "timeslotInfoList": [{"timeslotNumber": 0}], "readSFN-Indicator": False}
+        reselection = self.reselection(hcs_ecn0, "tdd", q_offset, q_rxlev_min)
+        if reselection is not None:
+            info["cellSelectionReselectionInfo"] = reselection
+        return info
+
+    def intra(self, sib, cells, hcs_ecn0=False):
+        """LCR intra-frequency cells: (cell id, cell parameters id, q offset, q RxLevMin)."""
+        entries = []
+        for cell_id, cpid, q_offset, q_rxlev_min in cells:
+            entries.append({"intraFreqCellID": cell_id,
+                            "cellInfo": self.lcr_cell_info(hcs_ecn0, cpid, q_offset, q_rxlev_min)})
+            self.row(sib=sib, kind="intra", neighbour_id=cell_id, mode="TDD", uarfcn=self.serving_uarfcn,
+                     cell_parameters_id=cpid, q_offset=q_offset,
+                     q_rxlev_min=None if q_offset is None else q_rxlev_min)
+        return entries
+
+    def inter(self, sib, cells, hcs_ecn0=False):
+        """LCR cells on other carriers: (cell id, UARFCN or None for the previous
+        entry's, cell parameters id, q offset, q RxLevMin)."""
+        entries, uarfcn = [], None
+        for cell_id, carrier, cpid, q_offset, q_rxlev_min in cells:
+            entry = {"interFreqCellID": cell_id,
+                     "cellInfo": self.lcr_cell_info(hcs_ecn0, cpid, q_offset, q_rxlev_min)}
+            if carrier is not None:
+                entry["frequencyInfo"] = {"modeSpecificInfo": ("tdd", {"uarfcn-Nt": carrier})}
+                uarfcn = carrier
+            entries.append(entry)
+            self.row(sib=sib, kind="inter", neighbour_id=cell_id, mode="TDD", uarfcn=uarfcn,
+                     cell_parameters_id=cpid, q_offset=q_offset,
+                     q_rxlev_min=None if q_offset is None else q_rxlev_min)
+        return entries
+
+    def gsm(self, sib, cells):
+        """GSM 1800 cells: (cell id, BCCH ARFCN, NCC, BCC, q offset, q RxLevMin)."""
+        entries = []
+        for cell_id, arfcn, ncc, bcc, q_offset, q_rxlev_min in cells:
+            gsm = {"interRATCellIndividualOffset": 0, "bsic": {"ncc": ncc, "bcc": bcc},
+                   "frequency-band": "dcs1800BandUsed", "bcch-ARFCN": arfcn}
+            if q_offset is not None:
+                gsm["cellSelectionReselectionInfo"] = {"q-Offset1S-N": q_offset,
+                                                       "modeSpecificInfo": ("gsm", {"q-RxlevMin": q_rxlev_min})}
+            entries.append({"interRATCellID": cell_id, "technologySpecificInfo": ("gsm", gsm)})
+            self.row(sib=sib, kind="gsm", neighbour_id=cell_id, gsm_arfcn=arfcn, gsm_band="dcs1800BandUsed",
+                     ncc=ncc, bcc=bcc, q_offset=q_offset, q_rxlev_min=None if q_offset is None else q_rxlev_min)
+        return entries
+
+
+def measurement_control(neighbours, sib, intra, inter, gsm, hcs_ecn0=False):
+    """The measurement control information of a TD-SCDMA SIB11 or SIB12: GSM cells in
+    the Release 99 part, the LCR cells in its 1.28 Mcps extension, both with or
+    without HCS (and RSCP or Ec/N0) alike."""
+    use, measure = ("hcs-used", "cpich-Ec-N0") if hcs_ecn0 else ("hcs-not-used", "cpich-RSCP")
+    rat_list = {"removedInterRATCellList": ("removeNoInterRATCells", None),
+                "newInterRATCellList": neighbours.gsm(sib, gsm)}
+    r99 = {"use-of-HCS": (use, {"cellSelectQualityMeasure": (measure, {}),
+                                "interRATMeasurementSysInfo": {"interRATCellInfoList": rat_list}})}
+    lists = {"intraFreqMeasurementSysInfo": {"intraFreqCellInfoSI-List": {
+                 "removedIntraFreqCellList": ("removeNoIntraFreqCells", None),
+                 "newIntraFreqCellList": neighbours.intra(sib, intra, hcs_ecn0)}},
+             "interFreqMeasurementSysInfo": {"interFreqCellInfoSI-List": {
+                 "newInterFreqCellList": neighbours.inter(sib, inter, hcs_ecn0)}}}
+    lcr = {"use-of-HCS": (use, {"cellSelectQualityMeasure": (measure, lists)})}
+    return r99, lcr
+
+
+def survey_sib11(model, rng, neighbours, intra, inter, gsm, hcs_ecn0=False, sib12=False):
+    r99, lcr = measurement_control(neighbours, "SIB12" if sib12 else "SIB11", intra, inter, gsm, hcs_ecn0)
+    if sib12:
+        outline = {"measurementControlSysInfo": r99, "v4b0NonCriticalExtensions": {
+            "sysInfoType12-v4b0ext": {"measurementControlSysInfo-LCR": lcr}}}
+        return outlined_sib(model, 12, "SIB12", outline, rng)
+    outline = {"sib12indicator": False, "measurementControlSysInfo": r99, "v4b0NonCriticalExtensions": {
+        "sysInfoType11-v4b0ext": {"measurementControlSysInfo-LCR": lcr}}}
+    return outlined_sib(model, 11, "SIB11", outline, rng)
+
+
+def survey_sib11bis(model, rng, neighbours, intra, inter, gsm):
+    lists = {"newIntraFreqCellList": neighbours.intra("SIB11bis", intra),
+             "newInterFreqCellList": neighbours.inter("SIB11bis", inter)}
+    lcr = {"use-of-HCS": ("hcs-not-used", {"cellSelectQualityMeasure": ("cpich-RSCP", lists),
+                                           "newInterRATCellList": neighbours.gsm("SIB11bis", gsm)})}
+    return outlined_sib(model, SIB11BIS, "SIB11bis", {"measurementControlSysInfo-LCR": lcr}, rng)
+
+
+def survey_sib19(model, rng, neighbours, tdd_layers, fdd_layers, gsm_layers, eutra_layers):
+    """Priority-based reselection: UTRA carriers (UARFCN, priority, high, low, q RxLevMin
+    or None), GSM groups (starting ARFCN, following ARFCNs, priority, q RxLevMin, high,
+    low), E-UTRA carriers (EARFCN, priority, q RxLevMin, high, low, blacklisted PCIs)."""
+    def utra(layers, mode, rxlev):
+        entries = []
+        for uarfcn, priority, high, low, q_rxlev_min in layers:
+            entry = {"uarfcn": uarfcn, "priority": priority, "threshXhigh": high, "threshXlow": low}
+            if q_rxlev_min is not None:
+                entry[rxlev] = q_rxlev_min
+            entries.append(entry)
+            neighbours.row(sib="SIB19", kind="utra_layer", mode=mode, uarfcn=uarfcn, priority=priority,
+                           thresh_x_high=high, thresh_x_low=low, q_rxlev_min=q_rxlev_min)
+        return entries
+
+    utra_list = {"utra-ServingCell": {"priority": 4, "s-PrioritySearch1": 10, "threshServingLow": 5}}
+    if fdd_layers:
+        utra_list["utran-FDD-FrequencyList"] = utra(fdd_layers, "FDD", "qRxLevMinFDD")
+    utra_list["utran-TDD-FrequencyList"] = utra(tdd_layers, "TDD", "qRxLevMinTDD")
+    gsm = []
+    for start, following, priority, q_rxlev_min, high, low in gsm_layers:
+        gsm.append({"gsmCellGroup": {"startingARFCN": start, "bandIndicator": "dcs1800",
+                                     "followingARFCNs": ("explicitListOfARFCNs", following)},
+                    "priority": priority, "qRxLevMinGSM": q_rxlev_min, "threshXhigh": high, "threshXlow": low})
+        neighbours.row(sib="SIB19", kind="gsm_layer", gsm_arfcn=start, gsm_band="dcs1800", priority=priority,
+                       thresh_x_high=high, thresh_x_low=low, q_rxlev_min=q_rxlev_min)
+    eutra = []
+    for earfcn, priority, q_rxlev_min, high, low, pcis in eutra_layers:
+        entry = {"earfcn": earfcn, "measurementBandwidth": "mbw100", "priority": priority,
+                 "qRxLevMinEUTRA": q_rxlev_min, "threshXhigh": high, "threshXlow": low, "eutraDetection": True}
+        if pcis:
+            entry["eutra-blackListedCellList"] = [{"physicalCellIdentity": pci} for pci in pcis]
+        eutra.append(entry)
+        neighbours.row(sib="SIB19", kind="eutra_layer", earfcn=earfcn, priority=priority, thresh_x_high=high,
+                       thresh_x_low=low, q_rxlev_min=q_rxlev_min)
+        for pci in pcis:
+            neighbours.row(sib="SIB19", kind="eutra_blacklisted", earfcn=earfcn, physical_cell_id=pci)
+    outline = {"utra-PriorityInfoList": utra_list, "gsm-PriorityInfoList": gsm,
+               "eutra-FrequencyAndPriorityInfoList": eutra}
+    return outlined_sib(model, SIB19, "SIB19", outline, rng)
+
+
+def survey_sib1(model, rng, lac, rac):
+    """SIB1 of a gsm-MAP network: the LAC (and the T3212 octet), a CS and a PS domain,
+    the PS domain's NAS information starting with the RAC."""
+    outline = {"cn-CommonGSM-MAP-NAS-SysInfo": struct.pack(">H", lac),
+               "cn-DomainSysInfoList": [
+                   {"cn-DomainIdentity": "cs-domain", "cn-Type": ("gsm-MAP", bytes([0x1E, 0x01])),
+                    "cn-DRX-CycleLengthCoeff": 7},
+                   {"cn-DomainIdentity": "ps-domain", "cn-Type": ("gsm-MAP", bytes([rac, 0x01])),
+                    "cn-DRX-CycleLengthCoeff": 7}],
+               "ue-IdleTimersAndConstants": FILL}
+    return outlined_sib(model, 1, "SIB1", outline, rng)
+
+
+def survey_identity_sib(model, rng, sib_type, identity):
+    """SIB3 or SIB4 of a TD-SCDMA cell with the given 28-bit identity."""
+    outline = {"cellIdentity": format(identity, "028b"), "cellSelectReselectInfo": FILL,
+               "cellAccessRestriction": {"cellBarred": ("notBarred", None),
+                                         "cellReservedForOperatorUse": "notReserved",
+                                         "cellReservationExtension": "notReserved"}}
+    if sib_type == 3:
+        outline["sib4indicator"] = False
+    return outlined_sib(model, sib_type, "SIB%d" % sib_type, outline, rng)
+
+
+def survey_drawn(model, rng, sib_type, max_segments=3):
+    """A SIB of a type whose contents the survey does not look at, as a live cell sends it."""
+    return Sib(sib_type, draw(model, sib_type, rng, LiveCellPolicy(p_optional=0.3, p_extension=0.3),
+                              without_v690_dummy, max_bits=max_segments * 222), "SIB%d" % sib_type)
+
+
+# The reference list's CHOICE alternatives of the types a survey cell schedules.
+SURVEY_REFERENCES = {1: "sysInfoType1", 2: "sysInfoType2", 3: "sysInfoType3", 4: "sysInfoType4",
+                     5: "sysInfoType5", 7: "sysInfoType7", 11: "sysInfoType11", 12: "sysInfoType12",
+                     26: "sysInfoType18", 27: "sysInfoTypeSB1"}
+SURVEY_EXTENSIONS = {SIB11BIS: "systemInfoType11bis", SIB19: "systemInfoType19"}
+
+
+def survey_mib(model, rng, sibs, places, mib_tag, mcc, mnc, tags):
+    """The MIB of a round: its PLMN, and each SIB's value tag (tags: by type), segment
+    count and place in the 256-frame cycle (places: type -> (SFN-prime mod 128, segments))."""
+    references, ext6, ext8 = [], [], []
+    for sib in sibs:
+        position, segments = places.get(sib.type, (0, 1))
+        scheduling = {"scheduling": {"segCount": segments, "sib-Pos": ("rep256", position)}}
+        tag = tags.get(sib.type, 1)
+        if sib.type in SURVEY_EXTENSIONS:
+            member = "extensionSIB-Type" if sib.type < SIB19 else "extensionSIB-Type2"
+            entry = {member: (SURVEY_EXTENSIONS[sib.type], None), "schedulingInfo": scheduling,
+                     "valueTagInfo": ("cellValueTag", tag)}
+            (ext6 if sib.type < SIB19 else ext8).append(entry)
+        else:
+            name = SURVEY_REFERENCES[sib.type]
+            references.append({"sibSb-Type": (name, None if sib.type == 7 else tag), "scheduling": scheduling})
+    outline = {"mib-ValueTag": mib_tag, "sibSb-ReferenceList": references,
+               "plmn-Type": ("gsm-MAP", {"plmn-Identity": {"mcc": list(mcc), "mnc": list(mnc)}})}
+    if ext6 or ext8:
+        v6b0 = {"masterInformationBlock-v6b0ext": {"extSIBTypeInfoSchedulingInfo-List": ext6} if ext6 else {}}
+        if ext8:
+            v6b0["v860NonCriticalExtensions"] = {
+                "masterInformationBlock-v860ext": {"extSIBTypeInfoSchedulingInfo-List": ext8}}
+        outline["v690NonCriticalExtensions"] = {"masterInformationBlock-v690ext": {},
+                                                "v6b0NonCriticalExtensions": v6b0}
+    return outlined_sib(model, 0, "MIB", outline, rng)
+
+
+def survey_round(model, sibs, mib_of):
+    """[MIB] + sibs, the MIB (mib_of(places)) naming the place and segment count each
+    SIB takes when the round starts a 256-frame cycle. The MIB's length does not
+    depend on the places, so one packing settles them."""
+    def places_of(round_sibs):
+        places = {}
+        for block in schedule(round_sibs, 0):
+            for number, role in block.carried:
+                sib_type = round_sibs[number].type
+                position, segments = places.get(sib_type, (None, 0))
+                if role in ("first", "complete"):
+                    position = block.sfn % EXT_ROUND
+                places[sib_type] = (position, segments + 1)
+        return places
+
+    placeholder = mib_of({})
+    places = places_of([placeholder] + sibs)
+    final = mib_of(places)
+    assert len(final.bits) == len(placeholder.bits)
+    assert places_of([final] + sibs) == places, "the MIB moved its SIBs"
+    return [final] + sibs
+
+
+class SurveyCell:
+    """A cell's rounds as blocks: rounds start on 256-frame cycles (the blocks
+    between carry nothing and are not captured); `sibs` and `blocks` as Cell has them."""
+
+    def __init__(self, arfcn, start_us, first_sfn=0):
+        self.arfcn = arfcn
+        self.start_us = start_us
+        self.first_sfn = first_sfn
+        self.sibs, self.blocks = [], []
+        self.next_sfn = first_sfn
+
+    def add_round(self, sibs, sfn=None):
+        sfn = self.next_sfn if sfn is None else sfn
+        copies = [Sib(s.type, s.bits, s.name) for s in sibs]
+        blocks = schedule(copies, sfn)
+        for block in blocks:
+            block.carried = [(number + len(self.sibs), role) for number, role in block.carried]
+        self.blocks += blocks
+        self.sibs += copies
+        assert blocks[-1].sfn < sfn + EXT_ROUND - (sfn % EXT_ROUND), "a round longer than its cycle"
+        self.next_sfn = sfn - sfn % EXT_ROUND + EXT_ROUND
+        return blocks
+
+    def time_of(self, block):
+        return self.start_us + (block.sfn - self.first_sfn) * TTI_US
+
+    def end_us(self):
+        return self.time_of(self.blocks[-1]) + TTI_US
+
+
+def survey_capture(path, cells, missing=()):
+    """Writes the cells' blocks in time order, without the (cell, block index)
+    pairs in `missing`; returns the frames' (time, cell, block index) and the
+    SIBs sibdecode decodes (make_capture's expectations)."""
+    timed = sorted((cell.time_of(block), c, i) for c, cell in enumerate(cells)
+                   for i, block in enumerate(cell.blocks) if (c, i) not in missing)
+    linktype, packets = packets_of(datagrams_of(cells, timed), "ethernet")
+    write_pcap(path, linktype, packets)
+    printed, dropped = expectations(cells, timed)
+    return timed, printed, dropped
+
+
+def blocks_carrying(cell, sib_index, role):
+    return [i for i, block in enumerate(cell.blocks) if (sib_index, role) in block.carried]
+
+
+def survey_truth(cells, facts, timed, printed, dropped, model):
+    """What the generator knows of each cell: its facts, and the SIBs of it that
+    sibdecode decodes (count and distinct contents by type)."""
+    truth = []
+    for c, (cell, fact) in enumerate(zip(cells, facts)):
+        counts = {}
+        for p in printed:
+            frame = p["frames"][-1]
+            if timed[frame - 1][1] != c:
+                continue
+            name = per_encoder.type_name(p["sib"], model)
+            entry = counts.setdefault(name, {"count": 0, "contents": []})
+            entry["count"] += 1
+            if p["bare"] not in entry["contents"]:
+                entry["contents"].append(p["bare"])
+        record = dict(fact)
+        record["arfcn"] = cell.arfcn
+        record["sibs"] = {name: {"count": v["count"], "versions": len(v["contents"])}
+                          for name, v in sorted(counts.items())}
+        truth.append(record)
+    return {"cells": truth, "frames": len(timed), "dropped": dropped, "decoded": len(printed)}
+
+
+PHONE_CELLS = (  # cell identity, MCC, MNC, LAC, RAC, MIB value tag
+    (9467431, (4, 6, 0), (0, 7), 0x25A1, 0x11, 3),
+    (9469386, (4, 6, 0), (0, 7), 0x25A1, 0x12, 5),
+    (9481748, (4, 6, 0), (0, 0), 0x5C03, 0x2A, 1),
+)
+
+
+def phone_log(model, rng):
+    """A phone's GSMTAP log (ARFCN 0 for every cell) of three TD-SCDMA cells read one
+    after the other as the phone moved: the log starts inside the first cell's round;
+    every cell's first round sends its MIB, SIB1 and SIB5 before its SIB3; the
+    phone leaves each of the first two cells right after a SIB3 of it; the second
+    cell's SIB11 changes (with its MIB's value tags) and the third cell's SIB7 changes
+    each round; the third cell, of another network, also sends SIB4. Two chains
+    break (a lost subsequent segment, a lost last segment)."""
+    cells, facts, start = [], [], BASE_TIME * 1000000
+    missing = set()
+    for c, (identity, mcc, mnc, lac, rac, mib_tag) in enumerate(PHONE_CELLS):
+        neighbours = Neighbours(0)
+        base = 10 * c
+        intra = [(base + k, (20 + 8 * c + 3 * k) % 128, k - 1 if k else None, -51) for k in range(3)]
+        inter = [(base + 4, BAND_A_UARFCNS[c], 40 + c, 2, -52), (base + 5, None, 41 + c, None, -50)]
+        gsm = [(base + 6 + k, 520 + 17 * k + c, 3, (c + k) % 8, 1, -50) for k in range(2)]
+        sib11 = survey_sib11(model, rng, neighbours, intra, inter, gsm)
+        changed11 = sib11
+        if c == 1:  # the SIB11 from the third round on: a GSM neighbour more
+            later = Neighbours(0)
+            changed11 = survey_sib11(model, rng, later, intra, inter, gsm + [(base + 9, 611, 5, 2, None, None)])
+        sib1 = survey_sib1(model, rng, lac, rac)
+        sib3 = survey_identity_sib(model, rng, 3, identity)
+        sib5 = survey_drawn(model, rng, 5)
+        sib7s = [survey_drawn(model, rng, 7, 1) for _ in range(2)]
+        extra = [survey_identity_sib(model, rng, 4, identity)] if c == 2 else []
+        cell = SurveyCell(0, start, first_sfn=EXT_ROUND * (c + 1) - 12 if c == 0 else 0)
+        if c == 0:  # the log starts inside a round: its SIB7 and SIB11
+            cell.add_round([sib7s[0], sib11])
+        rounds = 4
+        for r in range(rounds):
+            changed = c == 1 and r >= 2
+            sib7 = sib7s[r % 2] if c == 2 else sib7s[0]
+            sibs = [sib1, sib5, sib3] + extra + [sib7, changed11 if changed else sib11]
+            tags = {11: 2 if changed else 1, 1: 16 + c}
+            tag = mib_tag + (1 if changed else 0)
+            round_sibs = survey_round(model, sibs, lambda places: survey_mib(
+                model, rng, sibs, places, tag, mcc, mnc, tags))
+            if r == rounds - 1 and c < 2:
+                round_sibs = round_sibs[:4]  # the phone moves on after the MIB, SIB1, SIB5 and SIB3
+            cell.add_round(round_sibs)
+        if c == 0:  # a lost segment after the first of the second round's SIB11
+            number = [n for n, s in enumerate(cell.sibs) if s.type == 11][1]
+            missing.add((c, (blocks_carrying(cell, number, "next") or blocks_carrying(cell, number, "last"))[0]))
+        if c == 2:  # a lost last segment of the first round's SIB5
+            number = [n for n, s in enumerate(cell.sibs) if s.type == 5][0]
+            missing.add((c, blocks_carrying(cell, number, "last")[0]))
+        cells.append(cell)
+        start = cell.end_us() + 1500000
+        rows = (later if c == 1 else neighbours).rows
+        facts.append({"cell_identity": identity, "plmn": "%s-%s" % ("".join(map(str, mcc)), "".join(map(str, mnc))),
+                      "lac": lac, "rac": rac, "mib_value_tag": mib_tag + (1 if c == 1 else 0),
+                      "neighbours": rows if c != 0 else neighbours.rows})
+    return cells, facts, missing
+
+
+TWO_CELLS = (  # ARFCN, cell identity, LAC, RAC, offset of its blocks
+    (10088, 0x1943A17, 0x2616, 0x05, 0),
+    (10055, 0x1943A2B, 0x2616, 0x06, 7000),
+)
+
+
+def two_cells(model, rng):
+    """Two TD-SCDMA cells of one network on two carriers, their blocks interleaved, two
+    rounds each: the first a Release 9 cell whose MIB schedules SIB11bis and SIB19 as
+    extension types, the second with 34 neighbours in its SIB11 (HCS, Ec/N0 lists)
+    and a SIB12."""
+    cells, facts = [], []
+    for c, (arfcn, identity, lac, rac, offset) in enumerate(TWO_CELLS):
+        neighbours = Neighbours(arfcn)
+        sibs = [survey_sib1(model, rng, lac, rac), survey_identity_sib(model, rng, 3, identity),
+                survey_drawn(model, rng, 5), survey_drawn(model, rng, 7, 1)]
+        if c == 0:
+            sibs.append(survey_sib11(model, rng, neighbours,
+                                     [(1, 37, 2, -51), (2, 52, None, None), (3, 90, 0, -50)],
+                                     [(4, 10080, 12, 1, -52), (5, 10096, 65, 1, -52)],
+                                     [(6, 520, 3, 1, 2, -50), (7, 537, 3, 4, None, None), (8, 611, 5, 2, 0, -48)]))
+            sibs.append(survey_sib11bis(model, rng, neighbours, [(9, 101, 3, -50)],
+                                        [(10, 10120, 71, None, None), (11, None, 72, 4, -53)],
+                                        [(12, 700, 2, 6, 3, -49)]))
+            sibs.append(survey_sib19(model, rng, neighbours,
+                                     [(10104, 4, 6, 4, -50), (10120, 3, 6, 4, None)], [(10700, 2, 8, 6, -55)],
+                                     [(512, [520, 537, 611], 1, -50, 8, 6)],
+                                     [(38950, 6, -64, 8, 6, [101, 102]), (39148, 5, -62, 10, 4, [377]),
+                                      (37900, 7, -60, 12, 2, [])]))
+        else:
+            intra = [(k, (4 * k + 1) % 128, k % 3 or None, -51 + k % 2) for k in range(14)]
+            inter = [(14 + k, BAND_A_UARFCNS[k % 4] if k % 3 == 0 else None, 60 + k, 1, -52) for k in range(10)]
+            gsm = [(k, 512 + 11 * k, k % 8, (3 * k) % 8, 0 if k % 2 else None, -50) for k in range(10)]
+            sibs.append(survey_sib11(model, rng, neighbours, intra, inter, gsm, hcs_ecn0=True))
+            sibs.append(survey_sib11(model, rng, neighbours, [(1, 9, 2, -50), (2, 13, 1, -50)],
+                                     [(3, 10112, 17, None, None)], [(4, 590, 1, 1, 0, -47)], sib12=True))
+        tags = {1: 144 + c, 3: 2, SIB11BIS: 1, SIB19: 1}
+        cell = SurveyCell(arfcn, BASE_TIME * 1000000 + offset, first_sfn=EXT_ROUND * (3 + c))
+        for _ in range(2):
+            cell.add_round(survey_round(model, sibs, lambda places: survey_mib(
+                model, rng, sibs, places, 2 + c, (4, 6, 0), (0, 0), tags)))
+        cells.append(cell)
+        facts.append({"cell_identity": identity, "plmn": "460-00", "lac": lac, "rac": rac, "mib_value_tag": 2 + c,
+                      "neighbours": neighbours.rows})
+    return cells, facts
+
+
+def survey(out_dir):
+    """The captures of the cell survey test, and in survey_truth.json what the
+    generator knows of their cells: phone_log.pcap and two_cells.pcap (also in
+    examples/)."""
+    os.makedirs(out_dir, exist_ok=True)
+    model = load_model()
+    truth = {}
+    cells, facts, missing = phone_log(model, random.Random(9467431))
+    timed, printed, dropped = survey_capture(os.path.join(out_dir, "phone_log.pcap"), cells, missing)
+    truth["phone_log.pcap"] = survey_truth(cells, facts, timed, printed, dropped, model)
+    cells, facts = two_cells(model, random.Random(26491415))
+    timed, printed, dropped = survey_capture(os.path.join(out_dir, "two_cells.pcap"), cells)
+    truth["two_cells.pcap"] = survey_truth(cells, facts, timed, printed, dropped, model)
+    with open(os.path.join(out_dir, "survey_truth.json"), "w") as f:
+        json.dump(truth, f, indent=1)
+
+
 # ---- packets and capture files ----
 
 
@@ -952,6 +1438,8 @@ def main(argv):
         sample_hex(argv[2])
     elif len(argv) == 3 and argv[1] == "tests":
         test_captures(argv[2])
+    elif len(argv) == 3 and argv[1] == "survey":
+        survey(argv[2])
     elif len(argv) == 3 and argv[1] == "repeats":
         repeats(argv[2])
     elif len(argv) in (3, 4) and argv[1] == "extension-types":
