@@ -591,99 +591,142 @@ class Neighbours:
         row.update(values)
         self.rows.append(row)
 
-    def reselection(self, hcs_ecn0, mode, q_offset, q_rxlev_min):
-        """cellSelectionReselectionInfo of a UTRA neighbour (or None: left out)."""
-        if q_offset is None:
-            return None
-        offset = "q-Offset1S-N" if hcs_ecn0 else "q-OffsetS-N"
-        return {offset: q_offset, "modeSpecificInfo": (mode, {"q-RxlevMin": q_rxlev_min})}
+    def cell_info(self, kind, ecn0, code, q_offset, q_rxlev_min):
+        """The cellInfo of a UTRA neighbour and its row's values: kind "lcr" (CellInfoSI-*-LCR-r4),
+        "tdd" or "fdd" (the alternatives of the Release 99 CellInfoSI-*); code its cell
+        parameters id (None: left out) or primary scrambling code; no
+        cellSelectionReselectionInfo when q_offset is None (-ECN0 ones have q-Offset1S-N)."""
+        mode = "fdd" if kind == "fdd" else "tdd"
+        fields = {"mode": mode.upper(), "q_offset": q_offset, "q_rxlev_min": None if q_offset is None else q_rxlev_min}
+        if kind == "lcr":
+            ccpch = {"tstd-Indicator": False, "sctd-Indicator": False}
+            info = {"primaryCCPCH-Info": ccpch, "timeslotInfoList": [{"timeslotNumber": 0}], "readSFN-Indicator": False}
+        elif kind == "tdd":
+            ccpch = {"sctd-Indicator": False}
+            info = {"modeSpecificInfo": ("tdd", {"primaryCCPCH-Info": ("tdd", ccpch), "readSFN-Indicator": False})}
+        else:
+            info = {"modeSpecificInfo": ("fdd", {"primaryCPICH-Info": {"primaryScramblingCode": code},
+                                                 "readSFN-Indicator": False, "tx-DiversityIndicator": False})}
+            fields["primary_scrambling_code"] = code
+        if kind != "fdd" and code is not None:
+            ccpch["cellParametersID"] = code
+            fields["cell_parameters_id"] = code
+        if q_offset is not None:
+            info["cellSelectionReselectionInfo"] = {"q-Offset1S-N" if ecn0 else "q-OffsetS-N": q_offset,
+                                                    "modeSpecificInfo": (mode, {"q-RxlevMin": q_rxlev_min})}
+        return info, fields
 
-    def lcr_cell_info(self, hcs_ecn0, cpid, q_offset, q_rxlev_min):
-        info = {"primaryCCPCH-Info": {"tstd-Indicator": False, "cellParametersID": cpid,
-                                      "sctd-Indicator": False},
-                "timeslotInfoList": [{"timeslotNumber": 0}], "readSFN-Indicator": False}
-        reselection = self.reselection(hcs_ecn0, "tdd", q_offset, q_rxlev_min)
-        if reselection is not None:
-            info["cellSelectionReselectionInfo"] = reselection
-        return info
-
-    def intra(self, sib, cells, hcs_ecn0=False):
-        """LCR intra-frequency cells: (cell id, cell parameters id, q offset, q RxLevMin)."""
+    def intra(self, sib, cells, kind="lcr", ecn0=False):
+        """Cells on the serving carrier: (cell id, code, q offset, q RxLevMin)."""
         entries = []
-        for cell_id, cpid, q_offset, q_rxlev_min in cells:
-            entries.append({"intraFreqCellID": cell_id,
-                            "cellInfo": self.lcr_cell_info(hcs_ecn0, cpid, q_offset, q_rxlev_min)})
-            self.row(sib=sib, kind="intra", neighbour_id=cell_id, mode="TDD", uarfcn=self.serving_uarfcn,
-                     cell_parameters_id=cpid, q_offset=q_offset,
-                     q_rxlev_min=None if q_offset is None else q_rxlev_min)
+        for cell_id, code, q_offset, q_rxlev_min in cells:
+            info, fields = self.cell_info(kind, ecn0, code, q_offset, q_rxlev_min)
+            entries.append({"intraFreqCellID": cell_id, "cellInfo": info})
+            self.row(sib=sib, kind="intra", neighbour_id=cell_id, uarfcn=self.serving_uarfcn, **fields)
         return entries
 
-    def inter(self, sib, cells, hcs_ecn0=False):
-        """LCR cells on other carriers: (cell id, UARFCN or None for the previous
-        entry's, cell parameters id, q offset, q RxLevMin)."""
+    def inter(self, sib, cells, kind="lcr", ecn0=False):
+        """Cells on other carriers: (cell id, UARFCN or None for the previous entry's,
+        code, q offset, q RxLevMin)."""
         entries, uarfcn = [], None
-        for cell_id, carrier, cpid, q_offset, q_rxlev_min in cells:
-            entry = {"interFreqCellID": cell_id,
-                     "cellInfo": self.lcr_cell_info(hcs_ecn0, cpid, q_offset, q_rxlev_min)}
+        for cell_id, carrier, code, q_offset, q_rxlev_min in cells:
+            info, fields = self.cell_info(kind, ecn0, code, q_offset, q_rxlev_min)
+            entry = {"interFreqCellID": cell_id, "cellInfo": info}
             if carrier is not None:
-                entry["frequencyInfo"] = {"modeSpecificInfo": ("tdd", {"uarfcn-Nt": carrier})}
+                entry["frequencyInfo"] = {"modeSpecificInfo": ("fdd", {"uarfcn-DL": carrier}) if kind == "fdd"
+                                          else ("tdd", {"uarfcn-Nt": carrier})}
                 uarfcn = carrier
             entries.append(entry)
-            self.row(sib=sib, kind="inter", neighbour_id=cell_id, mode="TDD", uarfcn=uarfcn,
-                     cell_parameters_id=cpid, q_offset=q_offset,
-                     q_rxlev_min=None if q_offset is None else q_rxlev_min)
+            self.row(sib=sib, kind="inter", neighbour_id=cell_id, uarfcn=uarfcn, **fields)
         return entries
 
-    def gsm(self, sib, cells):
-        """GSM 1800 cells: (cell id, BCCH ARFCN, NCC, BCC, q offset, q RxLevMin)."""
+    def rat(self, sib, gsm, other=()):
+        """GSM 1800 cells (cell id, BCCH ARFCN, NCC, BCC, q offset, q RxLevMin), then cells
+        of other radio technologies (cell id, "is-2000" or "absent")."""
         entries = []
-        for cell_id, arfcn, ncc, bcc, q_offset, q_rxlev_min in cells:
-            gsm = {"interRATCellIndividualOffset": 0, "bsic": {"ncc": ncc, "bcc": bcc},
-                   "frequency-band": "dcs1800BandUsed", "bcch-ARFCN": arfcn}
+        for cell_id, arfcn, ncc, bcc, q_offset, q_rxlev_min in gsm:
+            info = {"interRATCellIndividualOffset": 0, "bsic": {"ncc": ncc, "bcc": bcc},
+                    "frequency-band": "dcs1800BandUsed", "bcch-ARFCN": arfcn}
             if q_offset is not None:
-                gsm["cellSelectionReselectionInfo"] = {"q-Offset1S-N": q_offset,
-                                                       "modeSpecificInfo": ("gsm", {"q-RxlevMin": q_rxlev_min})}
-            entries.append({"interRATCellID": cell_id, "technologySpecificInfo": ("gsm", gsm)})
+                info["cellSelectionReselectionInfo"] = {"q-Offset1S-N": q_offset,
+                                                        "modeSpecificInfo": ("gsm", {"q-RxlevMin": q_rxlev_min})}
+            entries.append({"interRATCellID": cell_id, "technologySpecificInfo": ("gsm", info)})
             self.row(sib=sib, kind="gsm", neighbour_id=cell_id, gsm_arfcn=arfcn, gsm_band="dcs1800BandUsed",
                      ncc=ncc, bcc=bcc, q_offset=q_offset, q_rxlev_min=None if q_offset is None else q_rxlev_min)
+        for cell_id, technology in other:
+            info = {"is-2000SpecificMeasInfo": FILL} if technology == "is-2000" else None
+            entries.append({"interRATCellID": cell_id, "technologySpecificInfo": (technology, info)})
+            self.row(sib=sib, kind="other_rat", neighbour_id=cell_id)
         return entries
 
 
-def measurement_control(neighbours, sib, intra, inter, gsm, hcs_ecn0=False):
-    """The measurement control information of a TD-SCDMA SIB11 or SIB12: GSM cells in
-    the Release 99 part, the LCR cells in its 1.28 Mcps extension, both with or
-    without HCS (and RSCP or Ec/N0) alike."""
-    use, measure = ("hcs-used", "cpich-Ec-N0") if hcs_ecn0 else ("hcs-not-used", "cpich-RSCP")
-    rat_list = {"removedInterRATCellList": ("removeNoInterRATCells", None),
-                "newInterRATCellList": neighbours.gsm(sib, gsm)}
-    r99 = {"use-of-HCS": (use, {"cellSelectQualityMeasure": (measure, {}),
-                                "interRATMeasurementSysInfo": {"interRATCellInfoList": rat_list}})}
-    lists = {"intraFreqMeasurementSysInfo": {"intraFreqCellInfoSI-List": {
-                 "removedIntraFreqCellList": ("removeNoIntraFreqCells", None),
-                 "newIntraFreqCellList": neighbours.intra(sib, intra, hcs_ecn0)}},
-             "interFreqMeasurementSysInfo": {"interFreqCellInfoSI-List": {
-                 "newInterFreqCellList": neighbours.inter(sib, inter, hcs_ecn0)}}}
-    lcr = {"use-of-HCS": (use, {"cellSelectQualityMeasure": (measure, lists)})}
-    return r99, lcr
+def measurement_lists(neighbours, sib, cells, kind, ecn0, extension):
+    """The lists of a cpich-RSCP or cpich-Ec-N0 alternative: cells = (intra, inter); the
+    SIB11bis extensions hold them directly, SIB11 and SIB12 in measurement system info."""
+    intra, inter = cells
+    lists = {}
+    if intra:
+        entries = neighbours.intra(sib, intra, kind, ecn0)
+        lists.update({"newIntraFreqCellList": entries} if extension else {"intraFreqMeasurementSysInfo": {
+            "intraFreqCellInfoSI-List": {"removedIntraFreqCellList": ("removeNoIntraFreqCells", None),
+                                         "newIntraFreqCellList": entries}}})
+    if inter:
+        entries = neighbours.inter(sib, inter, kind, ecn0)
+        lists.update({"newInterFreqCellList": entries} if extension else {"interFreqMeasurementSysInfo": {
+            "interFreqCellInfoSI-List": {"newInterFreqCellList": entries}}})
+    return lists
 
 
-def survey_sib11(model, rng, neighbours, intra, inter, gsm, hcs_ecn0=False, sib12=False):
-    r99, lcr = measurement_control(neighbours, "SIB12" if sib12 else "SIB11", intra, inter, gsm, hcs_ecn0)
-    if sib12:
-        outline = {"measurementControlSysInfo": r99, "v4b0NonCriticalExtensions": {
-            "sysInfoType12-v4b0ext": {"measurementControlSysInfo-LCR": lcr}}}
-        return outlined_sib(model, 12, "SIB12", outline, rng)
-    outline = {"sib12indicator": False, "measurementControlSysInfo": r99, "v4b0NonCriticalExtensions": {
-        "sysInfoType11-v4b0ext": {"measurementControlSysInfo-LCR": lcr}}}
-    return outlined_sib(model, 11, "SIB11", outline, rng)
+def measurement_control(neighbours, sib, gsm, r99=((), (), "tdd"), lcr=None, other=(), hcs=False, ecn0=False,
+                        extension=False):
+    """The Release 99 measurement control information of a SIB11, SIB12 or SIB11bis (r99:
+    its intra- and inter-frequency cells and their kind, "fdd" or "tdd"; gsm and other:
+    its inter-RAT cells) and its 1.28 Mcps extension (lcr: its LCR cells, or None), both
+    with or without HCS, RSCP or Ec/N0 alike. Rows in the order the SIB holds the lists."""
+    use, measure = "hcs-used" if hcs else "hcs-not-used", "cpich-Ec-N0" if ecn0 else "cpich-RSCP"
+    r99_use = {"cellSelectQualityMeasure": (measure, measurement_lists(neighbours, sib, r99[:2], r99[2], ecn0,
+                                                                        extension))}
+    if gsm or other:
+        rat_list = neighbours.rat(sib, gsm, other)
+        r99_use.update({"newInterRATCellList": rat_list} if extension else {"interRATMeasurementSysInfo": {
+            "interRATCellInfoList": {"removedInterRATCellList": ("removeNoInterRATCells", None),
+                                     "newInterRATCellList": rat_list}}})
+    lcr_outline = None
+    if lcr is not None:
+        lcr_outline = {"use-of-HCS": (use, {"cellSelectQualityMeasure": (measure, measurement_lists(
+            neighbours, sib, lcr, "lcr", ecn0, extension))})}
+    return {"use-of-HCS": (use, r99_use)}, lcr_outline
 
 
-def survey_sib11bis(model, rng, neighbours, intra, inter, gsm):
-    lists = {"newIntraFreqCellList": neighbours.intra("SIB11bis", intra),
-             "newInterFreqCellList": neighbours.inter("SIB11bis", inter)}
-    lcr = {"use-of-HCS": ("hcs-not-used", {"cellSelectQualityMeasure": ("cpich-RSCP", lists),
-                                           "newInterRATCellList": neighbours.gsm("SIB11bis", gsm)})}
-    return outlined_sib(model, SIB11BIS, "SIB11bis", {"measurementControlSysInfo-LCR": lcr}, rng)
+def survey_sib11(model, rng, neighbours, sib=11, **lists):
+    """A SIB11 or SIB12 (sib 12) of measurement_control's lists."""
+    name = "SIB%d" % sib
+    r99, lcr = measurement_control(neighbours, name, **lists)
+    outline = {"measurementControlSysInfo": r99}
+    if sib == 11:
+        outline["sib12indicator"] = False
+    if lcr is not None:
+        outline["v4b0NonCriticalExtensions"] = {"sysInfoType%d-v4b0ext" % sib: {"measurementControlSysInfo-LCR": lcr}}
+    return outlined_sib(model, sib, name, outline, rng)
+
+
+def survey_sib11bis(model, rng, neighbours, gsm=(), r99=None, lcr=None, other=(), hcs=False, ecn0=False):
+    """A SIB11bis: its Release 99 extension (r99 as measurement_control takes it, or None)
+    with the inter-RAT cells, then its 1.28 Mcps one (lcr, with the inter-RAT cells when
+    there is no Release 99 part)."""
+    outline = {}
+    if r99 is not None:
+        outline["measurementControlSysInfo"], _ = measurement_control(
+            neighbours, "SIB11bis", gsm, r99, other=other, hcs=hcs, ecn0=ecn0, extension=True)
+        gsm, other = (), ()
+    if lcr is not None:
+        use, measure = "hcs-used" if hcs else "hcs-not-used", "cpich-Ec-N0" if ecn0 else "cpich-RSCP"
+        lists = {"cellSelectQualityMeasure": (measure, measurement_lists(neighbours, "SIB11bis", lcr, "lcr", ecn0,
+                                                                         True))}
+        if gsm or other:
+            lists["newInterRATCellList"] = neighbours.rat("SIB11bis", gsm, other)
+        outline["measurementControlSysInfo-LCR"] = {"use-of-HCS": (use, lists)}
+    return outlined_sib(model, SIB11BIS, "SIB11bis", outline, rng)
 
 
 def survey_sib19(model, rng, neighbours, tdd_layers, fdd_layers, gsm_layers, eutra_layers):
@@ -723,8 +766,11 @@ def survey_sib19(model, rng, neighbours, tdd_layers, fdd_layers, gsm_layers, eut
                        thresh_x_low=low, q_rxlev_min=q_rxlev_min)
         for pci in pcis:
             neighbours.row(sib="SIB19", kind="eutra_blacklisted", earfcn=earfcn, physical_cell_id=pci)
-    outline = {"utra-PriorityInfoList": utra_list, "gsm-PriorityInfoList": gsm,
-               "eutra-FrequencyAndPriorityInfoList": eutra}
+    outline = {"utra-PriorityInfoList": utra_list}
+    if gsm:
+        outline["gsm-PriorityInfoList"] = gsm
+    if eutra:
+        outline["eutra-FrequencyAndPriorityInfoList"] = eutra
     return outlined_sib(model, SIB19, "SIB19", outline, rng)
 
 
@@ -741,9 +787,14 @@ def survey_sib1(model, rng, lac, rac):
     return outlined_sib(model, 1, "SIB1", outline, rng)
 
 
-def survey_identity_sib(model, rng, sib_type, identity):
-    """SIB3 or SIB4 of a TD-SCDMA cell with the given 28-bit identity."""
-    outline = {"cellIdentity": format(identity, "028b"), "cellSelectReselectInfo": FILL,
+FDD_RESELECTION = {"cellSelectQualityMeasure": ("cpich-Ec-N0", {}),
+                   "modeSpecificInfo": ("fdd", {"q-QualMin": -18, "q-RxlevMin": -58}),
+                   "q-Hyst-l-S": 2, "t-Reselection-S": 1, "maxAllowedUL-TX-Power": 24}
+
+
+def survey_identity_sib(model, rng, sib_type, identity, fdd=False):
+    """SIB3 or SIB4 of a TD-SCDMA (or FDD) cell with the given 28-bit identity."""
+    outline = {"cellIdentity": format(identity, "028b"), "cellSelectReselectInfo": FDD_RESELECTION if fdd else FILL,
                "cellAccessRestriction": {"cellBarred": ("notBarred", None),
                                          "cellReservedForOperatorUse": "notReserved",
                                          "cellReservationExtension": "notReserved"}}
@@ -908,11 +959,12 @@ def phone_log(model, rng):
         intra = [(base + k, (20 + 8 * c + 3 * k) % 128, k - 1 if k else None, -51) for k in range(3)]
         inter = [(base + 4, BAND_A_UARFCNS[c], 40 + c, 2, -52), (base + 5, None, 41 + c, None, -50)]
         gsm = [(base + 6 + k, 520 + 17 * k + c, 3, (c + k) % 8, 1, -50) for k in range(2)]
-        sib11 = survey_sib11(model, rng, neighbours, intra, inter, gsm)
+        sib11 = survey_sib11(model, rng, neighbours, gsm=gsm, lcr=(intra, inter))
         changed11 = sib11
         if c == 1:  # the SIB11 from the third round on: a GSM neighbour more
             later = Neighbours(0)
-            changed11 = survey_sib11(model, rng, later, intra, inter, gsm + [(base + 9, 611, 5, 2, None, None)])
+            changed11 = survey_sib11(model, rng, later, gsm=gsm + [(base + 9, 611, 5, 2, None, None)],
+                                     lcr=(intra, inter))
         sib1 = survey_sib1(model, rng, lac, rac)
         sib3 = survey_identity_sib(model, rng, 3, identity)
         sib5 = survey_drawn(model, rng, 5)
@@ -941,10 +993,9 @@ def phone_log(model, rng):
             missing.add((c, blocks_carrying(cell, number, "last")[0]))
         cells.append(cell)
         start = cell.end_us() + 1500000
-        rows = (later if c == 1 else neighbours).rows
         facts.append({"cell_identity": identity, "plmn": "%s-%s" % ("".join(map(str, mcc)), "".join(map(str, mnc))),
                       "lac": lac, "rac": rac, "mib_value_tag": mib_tag + (1 if c == 1 else 0),
-                      "neighbours": rows if c != 0 else neighbours.rows})
+                      "mode": "1.28 Mcps TDD", "neighbours": (later if c == 1 else neighbours).rows})
     return cells, facts, missing
 
 
@@ -965,13 +1016,13 @@ def two_cells(model, rng):
         sibs = [survey_sib1(model, rng, lac, rac), survey_identity_sib(model, rng, 3, identity),
                 survey_drawn(model, rng, 5), survey_drawn(model, rng, 7, 1)]
         if c == 0:
-            sibs.append(survey_sib11(model, rng, neighbours,
-                                     [(1, 37, 2, -51), (2, 52, None, None), (3, 90, 0, -50)],
-                                     [(4, 10080, 12, 1, -52), (5, 10096, 65, 1, -52)],
-                                     [(6, 520, 3, 1, 2, -50), (7, 537, 3, 4, None, None), (8, 611, 5, 2, 0, -48)]))
-            sibs.append(survey_sib11bis(model, rng, neighbours, [(9, 101, 3, -50)],
-                                        [(10, 10120, 71, None, None), (11, None, 72, 4, -53)],
-                                        [(12, 700, 2, 6, 3, -49)]))
+            sibs.append(survey_sib11(
+                model, rng, neighbours,
+                gsm=[(6, 520, 3, 1, 2, -50), (7, 537, 3, 4, None, None), (8, 611, 5, 2, 0, -48)],
+                lcr=([(1, 37, 2, -51), (2, 52, None, None), (3, 90, 0, -50)],
+                     [(4, 10080, 12, 1, -52), (5, 10096, 65, 1, -52)])))
+            sibs.append(survey_sib11bis(model, rng, neighbours, gsm=[(12, 700, 2, 6, 3, -49)],
+                                        lcr=([(9, 101, 3, -50)], [(10, 10120, 71, None, None), (11, None, 72, 4, -53)])))
             sibs.append(survey_sib19(model, rng, neighbours,
                                      [(10104, 4, 6, 4, -50), (10120, 3, 6, 4, None)], [(10700, 2, 8, 6, -55)],
                                      [(512, [520, 537, 611], 1, -50, 8, 6)],
@@ -981,9 +1032,9 @@ def two_cells(model, rng):
             intra = [(k, (4 * k + 1) % 128, k % 3 or None, -51 + k % 2) for k in range(14)]
             inter = [(14 + k, BAND_A_UARFCNS[k % 4] if k % 3 == 0 else None, 60 + k, 1, -52) for k in range(10)]
             gsm = [(k, 512 + 11 * k, k % 8, (3 * k) % 8, 0 if k % 2 else None, -50) for k in range(10)]
-            sibs.append(survey_sib11(model, rng, neighbours, intra, inter, gsm, hcs_ecn0=True))
-            sibs.append(survey_sib11(model, rng, neighbours, [(1, 9, 2, -50), (2, 13, 1, -50)],
-                                     [(3, 10112, 17, None, None)], [(4, 590, 1, 1, 0, -47)], sib12=True))
+            sibs.append(survey_sib11(model, rng, neighbours, gsm=gsm, lcr=(intra, inter), hcs=True, ecn0=True))
+            sibs.append(survey_sib11(model, rng, neighbours, sib=12, gsm=[(4, 590, 1, 1, 0, -47)],
+                                     lcr=([(1, 9, 2, -50), (2, 13, 1, -50)], [(3, 10112, 17, None, None)])))
         tags = {1: 144 + c, 3: 2, SIB11BIS: 1, SIB19: 1}
         cell = SurveyCell(arfcn, BASE_TIME * 1000000 + offset, first_sfn=EXT_ROUND * (3 + c))
         for _ in range(2):
@@ -991,14 +1042,68 @@ def two_cells(model, rng):
                 model, rng, sibs, places, 2 + c, (4, 6, 0), (0, 0), tags)))
         cells.append(cell)
         facts.append({"cell_identity": identity, "plmn": "460-00", "lac": lac, "rac": rac, "mib_value_tag": 2 + c,
-                      "neighbours": neighbours.rows})
+                      "mode": "1.28 Mcps TDD", "neighbours": neighbours.rows})
+    return cells, facts
+
+
+def variants(model, rng):
+    """Cells whose lists take the other forms: an FDD cell (Release 99 FDD lists, Ec/N0 and
+    HCS with RSCP, a SIB11bis, inter-RAT cells of other technologies), a TDD cell with
+    Release 99 TDD lists beside its 1.28 Mcps ones (HCS with Ec/N0 and with RSCP) and a
+    SIB19 of UTRA carriers only, a cell whose SIB3 never comes, and a cell whose MIB
+    changes its PLMN under the same identity (two cells)."""
+    cells, facts = [], []
+
+    def add(arfcn, start, identity, plmn, lac, rac, sibs, mode, rows=(), rounds=2):
+        cell = SurveyCell(arfcn, start, first_sfn=EXT_ROUND * (len(cells) + 1))
+        mcc, mnc = [int(d) for d in plmn[:3]], [int(d) for d in plmn[4:]]
+        for _ in range(rounds):
+            cell.add_round(survey_round(model, sibs, lambda places: survey_mib(
+                model, rng, sibs, places, 4, mcc, mnc, {1: 60 + len(cells)})))
+        cells.append(cell)
+        facts.append({"cell_identity": identity, "plmn": plmn, "lac": lac, "rac": rac, "mib_value_tag": 4,
+                      "mode": mode, "neighbours": list(rows)})
+        return cell
+
+    start = BASE_TIME * 1000000
+    fdd = Neighbours(10700)
+    sibs = [survey_sib1(model, rng, 0x1234, 0x21), survey_identity_sib(model, rng, 3, 0x0A1B2C3, fdd=True),
+            survey_identity_sib(model, rng, 4, 0x0A1B2C3, fdd=True),
+            survey_sib11(model, rng, fdd, gsm=[(4, 70, 1, 2, 1, -50)], other=[(5, "is-2000"), (6, "absent")],
+                         r99=([(0, 101, 2, -58), (1, 102, None, None)],
+                              [(2, 10663, 201, 3, -56), (3, None, 202, None, None)], "fdd"), ecn0=True),
+            survey_sib11(model, rng, fdd, sib=12, gsm=[], hcs=True,
+                         r99=([(0, 301, -2, -57)], [(1, 10638, 302, 0, -55)], "fdd")),
+            survey_sib11bis(model, rng, fdd, gsm=[(7, 80, 0, 0, None, None)], other=[(8, "spare1")], hcs=True,
+                            r99=([(9, 401, 4, -50)], [(10, 10688, 402, 5, -52)], "fdd"))]
+    add(10700, start, 0x0A1B2C3, "460-01", 0x1234, 0x21, sibs, "FDD", fdd.rows)
+
+    tdd = Neighbours(10120)
+    sibs = [survey_sib1(model, rng, 0x1235, 0x22), survey_identity_sib(model, rng, 3, 0x0A1B2D0),
+            survey_sib11(model, rng, tdd, gsm=[(5, 600, 2, 2, None, None)], hcs=True, ecn0=True,
+                         r99=([(0, 5, 1, -50), (1, None, None, None)], [(2, 10104, 7, 2, -49)], "tdd"),
+                         lcr=([(3, 9, 1, -50)], [(4, 10088, 11, None, None)])),
+            survey_sib11(model, rng, tdd, sib=12, gsm=[],
+                         r99=([(0, 15, 0, -51)], [], "tdd"), lcr=([], [(1, 10096, 16, 2, -52)])),
+            survey_sib11bis(model, rng, tdd, gsm=[(9, 640, 4, 4, 1, -45)], hcs=True,
+                            r99=([(6, 21, 1, -50)], [], "tdd"),
+                            lcr=([(7, 22, 2, -48)], [(8, 10071, 23, 1, -47)])),
+            survey_sib19(model, rng, tdd, [(10104, 4, 6, 4, -50)], [], [], [])]
+    add(10120, start + 5000, 0x0A1B2D0, "460-07", 0x1235, 0x22, sibs, "1.28 Mcps TDD", tdd.rows)
+
+    sibs = [survey_sib1(model, rng, 0x1236, 0x23), survey_drawn(model, rng, 5), survey_drawn(model, rng, 7, 1)]
+    add(10071, start + 11000, None, "460-07", 0x1236, 0x23, sibs, None)
+
+    sibs = [survey_sib1(model, rng, 0x1237, 0x24), survey_identity_sib(model, rng, 3, 0x0A1B2E0)]
+    first = add(10063, start + 13000, 0x0A1B2E0, "460-00", 0x1237, 0x24, sibs, "1.28 Mcps TDD", rounds=1)
+    add(10063, first.end_us() + 1000000, 0x0A1B2E0, "460-02", 0x1237, 0x24, sibs, "1.28 Mcps TDD", rounds=1)
     return cells, facts
 
 
 def survey(out_dir):
     """The captures of the cell survey test, and in survey_truth.json what the
-    generator knows of their cells: phone_log.pcap and two_cells.pcap (also in
-    examples/)."""
+    generator knows of their cells: phone_log.pcap, two_cells.pcap (also in
+    examples/) and variants.pcap."""
     os.makedirs(out_dir, exist_ok=True)
     model = load_model()
     truth = {}
@@ -1008,6 +1113,9 @@ def survey(out_dir):
     cells, facts = two_cells(model, random.Random(26491415))
     timed, printed, dropped = survey_capture(os.path.join(out_dir, "two_cells.pcap"), cells)
     truth["two_cells.pcap"] = survey_truth(cells, facts, timed, printed, dropped, model)
+    cells, facts = variants(model, random.Random(10596035))
+    timed, printed, dropped = survey_capture(os.path.join(out_dir, "variants.pcap"), cells)
+    truth["variants.pcap"] = survey_truth(cells, facts, timed, printed, dropped, model)
     with open(os.path.join(out_dir, "survey_truth.json"), "w") as f:
         json.dump(truth, f, indent=1)
 
