@@ -62,21 +62,19 @@ size_t TextBodyLength(const char* text, size_t textLen) {
 // The content is a text or JSON; a text's raw-data trailer is not compared.
 // *repeats receives the identical copies since the last print (-1: none printed);
 // *changed is false for an identical copy of the cell's SIB of that type.
-bool Fold(const Options& options, BatchDecoder& decoder, unsigned int sibType,
-          const tagSystemInformationBlock& out, const char* content, size_t contentLen,
-          bool withTrailer, long long* repeats, bool* changed) {
+bool Fold(const Options& options, BatchDecoder& decoder, unsigned int sibType, const char* content,
+          size_t contentLen, bool withTrailer, long long* repeats, bool* changed) {
   *repeats = -1;
   *changed = true;
-  if (!options.changes && !options.cells) return true;
+  const bool survey = options.survey != Options::kNoSurvey;
+  if (!options.changes && !survey) return true;
   if (withTrailer) contentLen = TextBodyLength(content, contentLen);
   SibSeen seen;
   seen.sibType = sibType;
-  seen.decoded = true;
-  seen.summary = &out;
   seen.encoding = reinterpret_cast<const unsigned char*>(content);
   seen.encodingLen = contentLen;
   *changed = RecordSib(decoder.cells, seen, repeats);
-  return !options.cells && (!options.changes || *changed);
+  return !survey && (!options.changes || *changed);
 }
 
 // Notes the last decode's report unless the SIB is an identical copy (its
@@ -120,9 +118,13 @@ int DecodeJson(const Options& options, BatchDecoder& decoder, const BatchSource&
   origin.report = report.decoded != 0 ? &report : nullptr;
   bool changed = true;
   const bool print =
-      Fold(options, decoder, sibType, out, json.data(), jsonLen, false, &origin.repeats, &changed);
+      Fold(options, decoder, sibType, json.data(), jsonLen, false, &origin.repeats, &changed);
   const int status = NoteReport(decoder, source, changed);
-  if (print) WriteJsonLine(sibType, origin, out, json.data(), jsonLen, report);
+  if (options.survey != Options::kNoSurvey) {
+    SurveyValue(decoder, sibType, nullptr, json.data(), jsonLen, report);
+  } else if (print) {
+    WriteJsonLine(sibType, origin, out, json.data(), jsonLen, report);
+  }
   return status;
 }
 
@@ -153,12 +155,15 @@ int DecodeAndWriteBatch(const Options& options, BatchDecoder& decoder, const Bat
     size -= size % kBlockBytes;
     if (size == 0) return status;
   }
-  if (options.json) return WorseExit(status, DecodeJson(options, decoder, source, bytes, size));
+  // The survey reads each SIB's values from its JSON.
+  if (options.json || options.survey != Options::kNoSurvey) {
+    return WorseExit(status, DecodeJson(options, decoder, source, bytes, size));
+  }
   // The text is decoded straight into the output, its line end behind it, unless it
   // may be folded or only counted.
   tagSystemInformationBlock out;
   unsigned int sibType = 0;
-  const bool direct = !options.changes && !options.cells;
+  const bool direct = !options.changes;
   if (decoder.textCapacity < sibdecode::MaxTextSize(size)) {
     decoder.textCapacity = sibdecode::MaxTextSize(size);
   }
@@ -187,7 +192,7 @@ int DecodeAndWriteBatch(const Options& options, BatchDecoder& decoder, const Bat
   } while (result == sibdecode::kTextTooSmall && textLen > decoder.textCapacity);
   if (result != sibdecode::kDecoded) {
     NoteAt(source, "nothing decoded");
-    if (options.summary && !options.cells) WriteSummary(out, 0);
+    if (options.summary) WriteSummary(out, 0);
     OutEndRecord();
     return status;
   }
@@ -195,7 +200,7 @@ int DecodeAndWriteBatch(const Options& options, BatchDecoder& decoder, const Bat
   sibType = options.bareSib ? options.sibType : LastSibType(decoder.state);
   long long repeats = -1;
   bool changed = true;
-  const bool print = Fold(options, decoder, sibType, out, text, textLen, true, &repeats, &changed);
+  const bool print = Fold(options, decoder, sibType, text, textLen, true, &repeats, &changed);
   status = WorseExit(status, NoteReport(decoder, source, changed));
   if (!print) return status;
   if (repeats >= 0) {

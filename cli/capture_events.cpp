@@ -19,7 +19,7 @@ struct timeval TimeOf(const sibdecode::CaptureEvent& event) {
   return time;
 }
 
-// --json: the SIB's own bits decoded as JSON, with its frames and cell.
+// --json and the survey: the SIB's own bits decoded as JSON, with its frames and cell.
 void WriteSibJson(CaptureRun& run, const sibdecode::CaptureEvent& event, long long repeats) {
   if (run.jsonState == nullptr) {
     run.jsonState = sibdecode::CreateDecoderState();
@@ -40,6 +40,10 @@ void WriteSibJson(CaptureRun& run, const sibdecode::CaptureEvent& event, long lo
   valueReport.size = sizeof valueReport;
   if (sibdecode::GetDecodeReport(run.jsonState, &valueReport) != 1) valueReport.decoded = 0;
   const struct timeval time = TimeOf(event);
+  if (run.options.survey != Options::kNoSurvey) {
+    SurveyValue(run.decoder, event.sibType, &event, run.json.data(), jsonLen, valueReport);
+    return;
+  }
   JsonOrigin origin;
   origin.file = &run.name;
   origin.frames = event.frames;
@@ -81,19 +85,21 @@ int WriteSib(CaptureRun& run, const sibdecode::CaptureEvent& event) {
   const int status = event.report->complete == 0 ? kExitMalformed : kExitOk;
   long long repeats = -1;
   bool changed = true;
-  if (run.options.changes || run.options.cells) {
-    RecordTime(run.decoder.cells, event.arfcn, TimeOf(event));
+  const bool survey = run.options.survey != Options::kNoSurvey;
+  if (run.options.changes || survey) {
     SibSeen seen;
     seen.cellKey = event.arfcn;
     seen.sibType = event.sibType;
-    seen.decoded = true;
-    seen.summary = event.summary;
     seen.encoding = event.sib;
     seen.encodingLen = event.sibLen;
     changed = RecordSib(run.decoder.cells, seen, &repeats);
   }
   if (changed) NoteSibReport(run, event);
-  if (run.options.cells || !changed) return status;
+  if (survey) {
+    WriteSibJson(run, event, repeats);
+    return status;
+  }
+  if (!changed) return status;
   if (run.options.json) {
     WriteSibJson(run, event, repeats);
     return status;

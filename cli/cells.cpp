@@ -1,97 +1,15 @@
 #include "cells.h"
 
-#include <cstdio>
-#include <cstring>
 #include <functional>
+#include <string>
 #include <string_view>
+#include <vector>
 
+#include "inputs.h"
 #include "json_output.h"
 #include "output.h"
 
 namespace cli {
-
-namespace {
-
-// A number (blank when not present); identifiers left-aligned, counts right-aligned.
-void NumberColumn(bool present, unsigned long long value, int width, bool left = false) {
-  char buffer[32] = "";
-  if (present) std::snprintf(buffer, sizeof(buffer), "%llu", value);
-  char padded[64];
-  const int n = std::snprintf(padded, sizeof(padded), left ? "%-*s " : "%*s ", width, buffer);
-  OutAppend(padded, n > 0 && static_cast<size_t>(n) < sizeof(padded) ? n : 0);
-}
-
-constexpr int kTimeWidth = 27;  // 2026-01-15T09:00:00.040000Z
-
-void TimeColumn(bool present, const struct timeval& time) {
-  const size_t written = present ? OutUtcTime(time) : 0;
-  for (size_t k = written; k < kTimeWidth + 1; ++k) OutLiteral(" ");
-}
-
-void WriteCellJson(uint64_t cellKey, const CellRecord& cell) {
-  OutLiteral("{\"arfcn\":");
-  JsonNumberOrNull(cellKey != kNoCellKey, cellKey);
-  OutLiteral(",\"cellIdentity\":");
-  JsonNumberOrNull(cell.hasIdentity, cell.identity);
-  OutLiteral(",\"firstTime\":");
-  JsonTime(cell.hasTime, cell.first);
-  OutLiteral(",\"lastTime\":");
-  JsonTime(cell.hasTime, cell.last);
-  OutLiteral(",\"intraFreqCells\":");
-  JsonNumberOrNull(cell.hasNeighbours, cell.intraCells);
-  OutLiteral(",\"interFreqCells\":");
-  JsonNumberOrNull(cell.hasNeighbours, cell.interCells);
-  OutLiteral(",\"gsmCells\":");
-  JsonNumberOrNull(cell.hasNeighbours, cell.gsmCells);
-  OutLiteral(",\"sibs\":[");
-  bool first = true;
-  for (unsigned int type = 0; type < kSibTypes; ++type) {
-    const SibTypeRecord& record = cell.types[type];
-    if (record.count == 0) continue;
-    if (!first) OutLiteral(",");
-    first = false;
-    OutLiteral("{\"type\":\"");  // named and numbered as in the SIB record
-    OutAppend(sibdecode::SibTypeName(type), std::strlen(sibdecode::SibTypeName(type)));
-    OutLiteral("\",\"type_number\":");
-    OutUnsigned(type);
-    OutLiteral(",\"count\":");
-    OutUnsigned(record.count);
-    OutLiteral(",\"versions\":");
-    OutUnsigned(record.versions.size());
-    if (record.versionsFull) {
-      OutLiteral(",\"moreVersions\":true}");
-    } else {
-      OutLiteral(",\"moreVersions\":false}");
-    }
-  }
-  OutLiteral("]}\n");
-}
-
-void WriteCellRow(uint64_t cellKey, const CellRecord& cell) {
-  NumberColumn(cellKey != kNoCellKey, cellKey, 5, true);
-  NumberColumn(cell.hasIdentity, cell.identity, 9, true);
-  TimeColumn(cell.hasTime, cell.first);
-  TimeColumn(cell.hasTime, cell.last);
-  NumberColumn(cell.hasNeighbours, cell.intraCells, 5);
-  NumberColumn(cell.hasNeighbours, cell.interCells, 5);
-  NumberColumn(cell.hasNeighbours, cell.gsmCells, 3);
-  bool first = true;
-  for (unsigned int type = 0; type < kSibTypes; ++type) {
-    const SibTypeRecord& record = cell.types[type];
-    if (record.count == 0) continue;
-    if (!first) OutLiteral(" ");
-    first = false;
-    OutAppend(sibdecode::SibTypeName(type), std::strlen(sibdecode::SibTypeName(type)));
-    OutLiteral(":");
-    OutUnsigned(record.count);
-    OutLiteral("/");
-    OutUnsigned(record.versions.size());
-    if (record.versionsFull) OutLiteral("+");
-  }
-  OutLiteral("\n");
-}
-
-}  // namespace
 
 bool RecordSib(CellBook& book, const SibSeen& sib, long long* copies) {
   CellRecord& cell = book.cells[sib.cellKey];
@@ -109,21 +27,6 @@ bool RecordSib(CellBook& book, const SibSeen& sib, long long* copies) {
       ++book.versionsNotKept;
     }
   }
-  if (sib.decoded && sib.summary != nullptr) {
-    const unsigned int parts = sibdecode::SibSummaryParts(sib.sibType);
-    if (parts & (sibdecode::kSummarySib3CellIdentity | sibdecode::kSummarySib4CellIdentity)) {
-      cell.hasIdentity = true;
-      cell.identity = parts & sibdecode::kSummarySib3CellIdentity ? sib.summary->sib3.cellIdentity
-                                                                  : sib.summary->sib4.cellIdentity;
-    } else if ((parts & sibdecode::kSummaryNeighbourCells) &&
-               sibdecode::IsDecodedSibType(sib.sibType)) {
-      // The counts of the latest SIB11 or SIB12 (a SIB11bis lists cells besides them).
-      cell.hasNeighbours = true;
-      cell.intraCells = sib.summary->sib11.intraFreqCellCount;
-      cell.interCells = sib.summary->sib11.interFreqCellCount;
-      cell.gsmCells = sib.summary->sib11.interRATCellCount;
-    }
-  }
   if (record.printed && encoding == record.lastPrinted) {
     ++record.copiesSincePrint;
     ++book.copiesFolded;
@@ -136,27 +39,51 @@ bool RecordSib(CellBook& book, const SibSeen& sib, long long* copies) {
   return true;
 }
 
-void RecordTime(CellBook& book, uint64_t cellKey, const struct timeval& time) {
-  CellRecord& cell = book.cells[cellKey];
-  if (!cell.hasTime) cell.first = time;
-  cell.last = time;
-  cell.hasTime = true;
+void SurveyValue(BatchDecoder& decoder, unsigned int sibType, const sibdecode::CaptureEvent* event,
+                 const char* value, size_t valueLen, const sibdecode::DecodeReport& report) {
+  bool closeBrace = false;
+  const size_t kept = ValueWithoutReport(value, valueLen, report, &closeBrace);
+  std::string closed;
+  if (closeBrace) closed.assign(value, kept).push_back('}');
+  sibdecode::SurveySib sib;
+  sib.sibType = sibType;
+  sib.complete = report.decoded == 0 || report.complete != 0;
+  sib.value = closeBrace ? closed.data() : value;
+  sib.valueLen = closeBrace ? closed.size() : kept;
+  if (event != nullptr) {
+    sib.hasArfcn = true;
+    sib.arfcn = event->arfcn;
+    sib.hasTime = true;
+    sib.seconds = event->seconds;
+    sib.microseconds = event->microseconds;
+  }
+  if (sibdecode::AddSurveySib(decoder.survey, sib) == sibdecode::kSurveyNoMemory) {
+    Note("sibdecode: out of memory: a SIB is not in the survey\n");
+  }
 }
 
-void WriteCellTable(const CellBook& book, bool json) {
-  if (!json) {
-    OutLiteral(
-        "ARFCN CELL-ID   FIRST                       LAST                        INTRA INTER GSM "
-        "SIBS (TYPE:COUNT/VERSIONS)\n");
+int WriteSurvey(const Options& options, BatchDecoder& decoder) {
+  const sibdecode::SurveyRecords records =
+      options.survey == Options::kSurveyCells        ? sibdecode::kSurveyCells
+      : options.survey == Options::kSurveyNeighbours ? sibdecode::kSurveyNeighbours
+                                                     : sibdecode::kSurveyTimeline;
+  const sibdecode::SurveyFormat format =
+      options.json ? sibdecode::kSurveyJsonLines : sibdecode::kSurveyTable;
+  std::vector<char> text(4096);
+  size_t needed = 0;
+  int result;
+  while ((result = sibdecode::WriteSurveyRecords(decoder.survey, records, format, text.data(),
+                                                 text.size(), &needed)) ==
+         sibdecode::kSurveyTooSmall) {
+    text.resize(needed);
   }
-  for (const auto& [cellKey, cell] : book.cells) {
-    if (json) {
-      WriteCellJson(cellKey, cell);
-    } else {
-      WriteCellRow(cellKey, cell);
-    }
+  if (result != sibdecode::kSurveyOk) {
+    Note("sibdecode: out of memory: the survey is not written\n");
+    return kExitIo;
   }
+  OutAppend(text.data(), needed);
   OutEndRecord();
+  return kExitOk;
 }
 
 }  // namespace cli

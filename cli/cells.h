@@ -1,9 +1,9 @@
 // What the tool keeps about the cells of its input: for --changes the last SIB
-// printed per cell and type, for --cells the overview table.
+// printed per cell and type (by ARFCN); the survey (--cells, --neighbours,
+// --timeline) is the library's.
 #pragma once
 
 #include <sibdecode/sibdecode.h>
-#include <sys/time.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -30,12 +30,6 @@ struct SibTypeRecord {
 };
 
 struct CellRecord {
-  bool hasIdentity = false;  // a SIB3 or SIB4 gave it
-  unsigned int identity = 0;
-  bool hasNeighbours = false;  // a SIB11 or SIB12 gave the counts
-  unsigned int intraCells = 0, interCells = 0, gsmCells = 0;
-  bool hasTime = false;
-  struct timeval first = {}, last = {};
   SibTypeRecord types[kSibTypes];
 };
 
@@ -51,12 +45,10 @@ struct CellBook {
 };
 
 // A completed SIB. `encoding` identifies its content: the SIB's bits for
-// captures, its text (without the raw-data trailer) for hex input.
+// captures, its text (without the raw-data trailer) or JSON for hex input.
 struct SibSeen {
   uint64_t cellKey = kNoCellKey;
   unsigned int sibType = 0;
-  bool decoded = false;
-  const tagSystemInformationBlock* summary = nullptr;  // decoded SIBs
   const unsigned char* encoding = nullptr;
   size_t encodingLen = 0;
 };
@@ -65,11 +57,5 @@ struct SibSeen {
 // of its cell and type, or one whose encoding differs from the last printed;
 // *copies receives the identical ones in between (-1 for the first).
 bool RecordSib(CellBook& book, const SibSeen& sib, long long* copies);
-
-// The time of a SIB of the cell.
-void RecordTime(CellBook& book, uint64_t cellKey, const struct timeval& time);
-
-// The overview of the cells seen: one table, or with --json one object per cell.
-void WriteCellTable(const CellBook& book, bool json);
 
 }  // namespace cli

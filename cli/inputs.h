@@ -2,7 +2,9 @@
 // holds, reports problems one per line on standard error and returns an Exit.
 #pragma once
 
+#include <sibdecode/capture.h>
 #include <sibdecode/sibdecode.h>
+#include <sibdecode/survey.h>
 
 #include <cstddef>
 #include <string>
@@ -18,12 +20,21 @@ constexpr size_t kBlockBytes = 31;  // one BCH transport block
 // What decoding keeps from one batch to the next.
 struct BatchDecoder {
   sibdecode::DecoderState* state = nullptr;
-  size_t textCapacity = 0;      // the text buffer offered: grown to the longest text so far
-  std::vector<char> json;       // --json: the SIB's JSON before it goes into its line
-  std::vector<char> text;       // --changes, --cells: the text before it is printed or folded
-  CellBook cells;               // --changes, --cells and repeated blocks, over all inputs
-  unsigned long long sibs = 0;  // SIBs decoded, for the progress line
+  size_t textCapacity = 0;  // the text buffer offered: grown to the longest text so far
+  std::vector<char> json;   // --json: the SIB's JSON before it goes into its line
+  std::vector<char> text;   // --changes, --cells: the text before it is printed or folded
+  CellBook cells;           // --changes and the survey's notes, over all inputs
+  sibdecode::CellSurvey* survey = nullptr;  // --cells, --neighbours, --timeline
+  unsigned long long sibs = 0;              // SIBs decoded, for the progress line
 };
+
+// Hands a decoded SIB's JSON (`report` the report of the decode that made it)
+// to the survey, with the capture event's cell and time (none for hex input).
+void SurveyValue(BatchDecoder& decoder, unsigned int sibType, const sibdecode::CaptureEvent* event,
+                 const char* value, size_t valueLen, const sibdecode::DecodeReport& report);
+
+// Writes the survey's records after the input. Returns an Exit.
+int WriteSurvey(const Options& options, BatchDecoder& decoder);
 
 // A batch's place in the input: "FILE:LINE" for hex text, "FILE" for binary input.
 struct BatchSource {

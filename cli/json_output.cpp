@@ -120,10 +120,8 @@ void WriteJsonReport(const sibdecode::DecodeReport* report) {
   OutLiteral("]");
 }
 
-// The length of the library's JSON of a SIB without the report the library
-// appends to a stopped or warned decode ("complete", "stop", "warnings" as
-// the value's last members); `report` is that decode's. *closeBrace is set
-// when the value is cut there and needs its closing '}'.
+}  // namespace
+
 size_t ValueWithoutReport(const char* value, size_t valueLen, const sibdecode::DecodeReport& report,
                           bool* closeBrace) {
   *closeBrace = false;
@@ -136,8 +134,6 @@ size_t ValueWithoutReport(const char* value, size_t valueLen, const sibdecode::D
   *closeBrace = true;
   return value[at - 1] == ',' ? at - 1 : at;
 }
-
-}  // namespace
 
 void WriteJsonLine(unsigned int sibType, const JsonOrigin& origin,
                    const tagSystemInformationBlock& summary, const char* value, size_t valueLen,

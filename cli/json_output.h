@@ -32,6 +32,13 @@ void WriteJsonLine(unsigned int sibType, const JsonOrigin& origin,
                    const tagSystemInformationBlock& summary, const char* value, size_t valueLen,
                    const sibdecode::DecodeReport& valueReport);
 
+// The length of the library's JSON of a SIB without the report the library
+// appends to a stopped or warned decode ("complete", "stop", "warnings" as
+// the value's last members); `report` is that decode's. *closeBrace is set
+// when the value is cut there and needs its closing '}'.
+size_t ValueWithoutReport(const char* value, size_t valueLen, const sibdecode::DecodeReport& report,
+                          bool* closeBrace);
+
 // A number, or null when not present.
 void JsonNumberOrNull(bool present, unsigned long long value);
 

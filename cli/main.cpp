@@ -93,6 +93,15 @@ int main(int argc, char** argv) {
 
   cli::BatchDecoder decoder;  // its state is created for the first hex or binary input
   status = cli::kExitOk;
+  if (options.survey != cli::Options::kNoSurvey) {
+    // A live run keeps no timeline unless asked: its memory would grow with every SIB.
+    decoder.survey = sibdecode::CreateCellSurvey(!options.listen ||
+                                                 options.survey == cli::Options::kSurveyTimeline);
+    if (decoder.survey == nullptr) {
+      cli::Note("sibdecode: out of memory\n");
+      return cli::kExitIo;
+    }
+  }
   if (options.listen) {
     status = cli::Listen(options, decoder);
   } else {
@@ -101,7 +110,9 @@ int main(int argc, char** argv) {
       if (cli::OutputClosed()) break;
     }
   }
-  if (options.cells) cli::WriteCellTable(decoder.cells, options.json);
+  if (decoder.survey != nullptr)
+    status = cli::WorseExit(status, cli::WriteSurvey(options, decoder));
+  sibdecode::DestroyCellSurvey(decoder.survey);
   sibdecode::DestroyDecoderState(decoder.state);
   // Output that could not be written (a full disk) is a failure.
   if (!cli::OutFinish()) {

@@ -49,11 +49,17 @@ const char kUsage[] =
     "  --changes   print a SIB only when it differs from the last one printed\n"
     "              for its cell and type, with the number of identical copies\n"
     "              between them\n"
-    "  --cells     instead of the SIBs, one table of the cells seen (ARFCN,\n"
-    "              cell identity, SIB types with counts and versions, neighbour\n"
-    "              counts, first and last time), after the input. At most\n"
-    "              65536 versions are told apart in all (1024 per cell and\n"
-    "              type); more show as N+ and in the counts\n"
+    "  --cells     instead of the SIBs, one table of the cells seen in all the\n"
+    "              input (told apart by ARFCN, cell identity and the MIB's\n"
+    "              PLMN): mode, PLMN, LAC, RAC, identity (RNC-ID and C-ID),\n"
+    "              first and last time, the MIB's value tags, neighbour counts,\n"
+    "              SIB types with counts, versions and changes. At most 1024\n"
+    "              versions per cell and type are told apart; more show as N+\n"
+    "  --neighbours  instead of the SIBs, one row per neighbour of each cell (its\n"
+    "              latest SIB11, SIB11bis, SIB12 and SIB19 lists)\n"
+    "  --timeline  instead of the SIBs, one row per SIB received: its cell, type,\n"
+    "              time, version and whether it changed\n"
+    "              (with --json these three write one JSON object per line)\n"
     "  --sib TYPE  each line (or the whole file with --bin) is a bare SIB of\n"
     "              TYPE, without BCH framing; no raw-data trailer. TYPE is a name\n"
     "              (mib, sb1, 3, 5bis, 11bis, 15.1bis, 19: SIB numbers name\n"
@@ -123,8 +129,15 @@ int ParseArguments(int argc, char** argv, Options* options) {
       options->json = true;
     } else if (arg == "--changes") {
       options->changes = true;
-    } else if (arg == "--cells") {
-      options->cells = true;
+    } else if (arg == "--cells" || arg == "--neighbours" || arg == "--timeline") {
+      const Options::Survey survey = arg == "--cells"        ? Options::kSurveyCells
+                                     : arg == "--neighbours" ? Options::kSurveyNeighbours
+                                                             : Options::kSurveyTimeline;
+      if (options->survey != Options::kNoSurvey && options->survey != survey) {
+        std::fprintf(stderr, "sibdecode: --cells, --neighbours and --timeline go one at a time\n");
+        return kExitMalformed;
+      }
+      options->survey = survey;
     } else if (arg == "--release") {
       if (!hasValue) {
         if (i + 1 >= argc) {

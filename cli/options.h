@@ -14,8 +14,10 @@ struct Options {
   unsigned int sibType = 0;
   bool release7 = false;  // --release 7: RRCParserX's types and text
   bool changes = false;   // a SIB only when it differs from the last one printed
-  bool cells = false;     // the table of cells instead of the SIB texts
-  bool listen = false;    // GSMTAP over UDP instead of files
+  // --cells, --neighbours, --timeline: the cell survey's records instead of the SIB texts
+  enum Survey { kNoSurvey, kSurveyCells, kSurveyNeighbours, kSurveyTimeline };
+  Survey survey = kNoSurvey;
+  bool listen = false;  // GSMTAP over UDP instead of files
   std::string listenAddress = "127.0.0.1:4729";
   std::string writePath;  // --write: what --listen receives, kept as a pcap
   bool status = false;    // --status: the status line also when standard error is no terminal

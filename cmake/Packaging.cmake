@@ -28,6 +28,7 @@ endif()
 install(FILES ${CMAKE_SOURCE_DIR}/include/sibdecode/sibdecode.h
               ${CMAKE_SOURCE_DIR}/include/sibdecode/capture.h
               ${CMAKE_SOURCE_DIR}/include/sibdecode/gsmtap.h
+              ${CMAKE_SOURCE_DIR}/include/sibdecode/survey.h
               ${CMAKE_SOURCE_DIR}/include/sibdecode/sibdecode_c.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/sibdecode)
 

@@ -166,14 +166,16 @@ SIBDECODE_C_API int32_t sibdecode_decode_sib_json(sibdecode_decoder* decoder, ui
 #define SIBDECODE_STOP_OUT_OF_RANGE 2 /* a value outside its type */
 #define SIBDECODE_STOP_UNSUPPORTED 3  /* an encoding not taken, or a SIB type without decoder */
 #define SIBDECODE_STOP_NO_MEMORY 4
-#define SIBDECODE_STOP_TYPE_NOT_KNOWN 5 /* an extensionType SIB its cell's schedule does not name \
-                                         */
+#define SIBDECODE_STOP_TYPE_NOT_KNOWN                         \
+  5 /* an extensionType SIB its cell's schedule does not name \
+     */
 
 #define SIBDECODE_WARN_LIST_ABOVE_SIZE 1 /* a list count above its SIZE bound (decoded) */
 #define SIBDECODE_WARN_BITS_LEFT_OVER 2  /* non-zero bits after the end of the SIB */
 #define SIBDECODE_WARN_SEGMENT_GAP 3     /* a batch's segment chain lacks an index */
-#define SIBDECODE_WARN_LATER_RELEASE 4   /* at Release 7: a later release's container, not decoded \
-                                          */
+#define SIBDECODE_WARN_LATER_RELEASE                          \
+  4 /* at Release 7: a later release's container, not decoded \
+     */
 
 #define SIBDECODE_REPORT_PATH_SIZE 640
 #define SIBDECODE_REPORT_WARNINGS 8
@@ -403,6 +405,50 @@ SIBDECODE_C_API const char* sibdecode_drop_reason_text(int32_t drop_reason);
 /* 1 when the bytes start with a pcap or pcapng magic number, or that of a
  * gzip, xz or zstd stream (a compressed capture), else 0. */
 SIBDECODE_C_API int32_t sibdecode_is_capture_magic(const uint8_t* head, size_t size);
+
+/* ---- cell survey: who each cell is and whom it points to (docs/records.md) ---- */
+
+/* Fed with decoded SIBs in the order received, it tells cells apart by ARFCN,
+ * cell identity and the MIB's PLMN and writes three kinds of record: cells,
+ * neighbours (the entries of each cell's latest SIB11, SIB11bis, SIB12 and
+ * SIB19 lists) and the timeline (one per SIB). */
+typedef struct sibdecode_survey sibdecode_survey;
+
+typedef struct sibdecode_survey_sib {
+  uint32_t struct_size; /* set by the caller */
+  uint32_t sib_type;
+  int32_t has_arfcn; /* 0 for hex input */
+  uint64_t arfcn;
+  int32_t has_time;
+  int64_t seconds; /* UTC */
+  uint32_t microseconds;
+  int32_t complete;  /* the decode reached the end of the SIB */
+  const char* value; /* the SIB's JSON (sibdecode_decode_sib_json, or the same value written
+                        by the caller) */
+  size_t value_len;
+} sibdecode_survey_sib;
+
+#define SIBDECODE_SURVEY_CELLS 0
+#define SIBDECODE_SURVEY_NEIGHBOURS 1
+#define SIBDECODE_SURVEY_TIMELINE 2
+#define SIBDECODE_SURVEY_JSON_LINES 0 /* one JSON object per line */
+#define SIBDECODE_SURVEY_TABLE 1      /* a text table with a header line */
+
+/* keep_timeline 0: no timeline records (memory then does not grow with the
+ * SIBs). Null when the heap ran out. */
+SIBDECODE_C_API sibdecode_survey* sibdecode_survey_create(int32_t keep_timeline);
+SIBDECODE_C_API void sibdecode_survey_destroy(sibdecode_survey* survey);
+/* 1; 0 when the value is not a JSON object (the SIB is counted, its values not
+ * read); SIBDECODE_NO_MEMORY; SIBDECODE_BAD_ARGUMENT (also a sib_type of 48 or more). */
+SIBDECODE_C_API int32_t sibdecode_survey_add(sibdecode_survey* survey,
+                                             const sibdecode_survey_sib* sib);
+/* Writes the records into out[0 .. *len): SIBDECODE_DECODED, or
+ * SIBDECODE_TEXT_TOO_SMALL (call again with *len bytes), SIBDECODE_NO_MEMORY,
+ * SIBDECODE_BAD_ARGUMENT. SIBs still waiting for their cell's identity go to the
+ * latest cell of their ARFCN. */
+SIBDECODE_C_API int32_t sibdecode_survey_write(sibdecode_survey* survey, int32_t records,
+                                               int32_t format, char* out, size_t capacity,
+                                               size_t* len);
 
 #ifdef __cplusplus
 }

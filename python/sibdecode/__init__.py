@@ -47,6 +47,7 @@ __all__ = [
     "is_capture", "SibdecodeError", "CaptureError", "CaptureWarning", "DroppedChainWarning",
     "library_version", "summary_parts", "SUMMARY_SIB3_CELL_IDENTITY",
     "SUMMARY_SIB4_CELL_IDENTITY", "SUMMARY_NEIGHBOUR_CELLS", "ABSENT", "Stop",
+    "cells", "neighbours", "timeline",
 ]
 
 __version__ = "0.1.0"  # the library's version: they are built and shipped together
@@ -1042,6 +1043,8 @@ def is_capture(source: Union[bytes, str, "os.PathLike[str]"]) -> bool:
             head = f.read(4)
     return bool(_native.library().sibdecode_is_capture_magic(head, len(head)))
 
+
+from ._survey import cells, neighbours, timeline  # noqa: E402  (over the classes above)
 
 # The package's names only: no typing helpers among them.
 del annotations, IO, Any, Dict, Iterator, List, NamedTuple, Optional, Tuple, Union, dataclass

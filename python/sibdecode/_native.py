@@ -79,6 +79,14 @@ class CaptureCounts(ctypes.Structure):
     ]
 
 
+class SurveySib(ctypes.Structure):
+    _fields_ = [("struct_size", ctypes.c_uint32), ("sib_type", ctypes.c_uint32),
+                ("has_arfcn", ctypes.c_int32), ("arfcn", ctypes.c_uint64),
+                ("has_time", ctypes.c_int32), ("seconds", ctypes.c_int64),
+                ("microseconds", ctypes.c_uint32), ("complete", ctypes.c_int32),
+                ("value", ctypes.c_char_p), ("value_len", ctypes.c_size_t)]
+
+
 READ_FUNCTION = ctypes.CFUNCTYPE(ctypes.c_int64, ctypes.c_void_p, ctypes.c_void_p,
                                  ctypes.c_size_t)
 
@@ -117,6 +125,11 @@ _SIGNATURES = {
     "sibdecode_sib_type_from_name": (ctypes.c_int32, [ctypes.c_char_p,
                                                       ctypes.POINTER(ctypes.c_uint32)]),
     "sibdecode_warning_text": (ctypes.c_char_p, [ctypes.c_int32]),
+    "sibdecode_survey_create": (_P, [ctypes.c_int32]),
+    "sibdecode_survey_destroy": (None, [_P]),
+    "sibdecode_survey_add": (ctypes.c_int32, [_P, ctypes.POINTER(SurveySib)]),
+    "sibdecode_survey_write": (ctypes.c_int32, [_P, ctypes.c_int32, ctypes.c_int32, ctypes.c_char_p,
+                                                _SIZE, _PSIZE]),
     "sibdecode_report_describe": (ctypes.c_size_t, [ctypes.POINTER(Report), ctypes.c_char_p,
                                                     ctypes.c_size_t]),
 }

@@ -197,4 +197,31 @@ def summary_frame(paths: Sequence[str], errors: str = "skip") -> Any:
         meta=meta)
 
 
+def _survey_inputs(paths: Sequence[str], errors: str) -> List[Any]:
+    """What the survey takes of every SIB of the captures, in order: each task
+    hands back compact tuples (a digest for the values the survey does not read)."""
+    from . import _survey
+
+    records = read_captures(paths, value=True, errors=errors)
+    return [item for item in records.map(_survey.survey_input).compute() if item is not None]
+
+
+def cells(paths: Sequence[str], errors: str = "skip") -> Any:
+    """sibdecode.cells over many captures, read by Dask's workers: one table,
+    the captures taken in the order given."""
+    from . import _survey
+
+    return _survey.frame(_survey.survey_records(_survey_inputs(paths, errors), ("cells",))["cells"],
+                         _survey.CELL_COLUMNS)
+
+
+def neighbours(paths: Sequence[str], errors: str = "skip") -> Any:
+    """sibdecode.neighbours over many captures, as cells()."""
+    from . import _survey
+
+    return _survey.frame(
+        _survey.survey_records(_survey_inputs(paths, errors), ("neighbours",))["neighbours"],
+        _survey.NEIGHBOUR_COLUMNS)
+
+
 del annotations, Any, Dict, Iterator, List, Optional, Sequence, Tuple

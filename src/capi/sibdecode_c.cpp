@@ -4,6 +4,7 @@
 #include <sibdecode/capture.h>
 #include <sibdecode/sibdecode.h>
 #include <sibdecode/sibdecode_c.h>
+#include <sibdecode/survey.h>
 
 #include <cstddef>
 #include <cstdio>
@@ -605,6 +606,45 @@ const char* sibdecode_drop_reason_text(int32_t drop_reason) {
 
 int32_t sibdecode_is_capture_magic(const uint8_t* head, size_t size) {
   return sibdecode::IsCaptureMagic(head, size) ? 1 : 0;
+}
+
+sibdecode_survey* sibdecode_survey_create(int32_t keep_timeline) {
+  return reinterpret_cast<sibdecode_survey*>(sibdecode::CreateCellSurvey(keep_timeline != 0));
+}
+
+void sibdecode_survey_destroy(sibdecode_survey* survey) {
+  sibdecode::DestroyCellSurvey(reinterpret_cast<sibdecode::CellSurvey*>(survey));
+}
+
+int32_t sibdecode_survey_add(sibdecode_survey* survey, const sibdecode_survey_sib* sib) {
+  // The caller's record is read no further than its struct_size: all of it is needed.
+  if (sib == nullptr || sib->struct_size < sizeof(sibdecode_survey_sib)) {
+    return SIBDECODE_BAD_ARGUMENT;
+  }
+  sibdecode::SurveySib input;
+  input.sibType = sib->sib_type;
+  input.hasArfcn = sib->has_arfcn != 0;
+  input.arfcn = sib->arfcn;
+  input.hasTime = sib->has_time != 0;
+  input.seconds = sib->seconds;
+  input.microseconds = sib->microseconds;
+  input.complete = sib->complete != 0;
+  input.value = sib->value;
+  input.valueLen = sib->value_len;
+  return sibdecode::AddSurveySib(reinterpret_cast<sibdecode::CellSurvey*>(survey), input);
+}
+
+int32_t sibdecode_survey_write(sibdecode_survey* survey, int32_t records, int32_t format, char* out,
+                               size_t capacity, size_t* len) {
+  if (records < SIBDECODE_SURVEY_CELLS || records > SIBDECODE_SURVEY_TIMELINE ||
+      format < SIBDECODE_SURVEY_JSON_LINES || format > SIBDECODE_SURVEY_TABLE) {
+    return SIBDECODE_BAD_ARGUMENT;
+  }
+  const int result = sibdecode::WriteSurveyRecords(reinterpret_cast<sibdecode::CellSurvey*>(survey),
+                                                   static_cast<sibdecode::SurveyRecords>(records),
+                                                   static_cast<sibdecode::SurveyFormat>(format),
+                                                   out, capacity, len);
+  return result == sibdecode::kSurveyOk ? SIBDECODE_DECODED : result;
 }
 
 }  // extern "C"

@@ -494,6 +494,63 @@ static void check_fed_capture(sibdecode_decoder* decoder) {
   CHECK(sibdecode_capture_next(NULL, &event) == SIBDECODE_BAD_ARGUMENT, "null reader");
 }
 
+static size_t count_lines(const char* text, size_t len) {
+  size_t lines = 0, i;
+  for (i = 0; i < len; ++i) lines += text[i] == '\n';
+  return lines;
+}
+
+/* The sample's SIBs (hex input: no ARFCN, no time) make one cell. */
+static void check_survey(void) {
+  sibdecode_survey* survey = sibdecode_survey_create(1);
+  sibdecode_survey_sib sib;
+  char small[4];
+  char* text;
+  size_t len = 0, i, fed = 0;
+  CHECK(survey != NULL, "survey created");
+  if (survey == NULL) return;
+  memset(&sib, 0, sizeof sib);
+  sib.struct_size = sizeof sib;
+  for (i = 0; i < batch_count; ++i) {
+    if (batches[i].json == NULL) continue;
+    sib.sib_type = batches[i].sib_type;
+    sib.complete = 1;
+    sib.value = batches[i].json;
+    sib.value_len = batches[i].json_len;
+    CHECK(sibdecode_survey_add(survey, &sib) == 1, "a SIB's JSON taken");
+    ++fed;
+  }
+  sib.struct_size = sizeof sib - 1;
+  CHECK(sibdecode_survey_add(survey, &sib) == SIBDECODE_BAD_ARGUMENT, "survey struct_size");
+  sib.struct_size = sizeof sib;
+  sib.sib_type = SIBDECODE_SIB_TYPE_NUMBERS;
+  CHECK(sibdecode_survey_add(survey, &sib) == SIBDECODE_BAD_ARGUMENT, "survey SIB type");
+  CHECK(sibdecode_survey_write(survey, SIBDECODE_SURVEY_CELLS, SIBDECODE_SURVEY_JSON_LINES, small,
+                               sizeof small, &len) == SIBDECODE_TEXT_TOO_SMALL &&
+            len > sizeof small,
+        "survey: the size needed");
+  text = (char*)malloc(len);
+  CHECK(sibdecode_survey_write(survey, SIBDECODE_SURVEY_CELLS, SIBDECODE_SURVEY_JSON_LINES, text,
+                               len, &len) == SIBDECODE_DECODED &&
+            count_lines(text, len) == 1 && strstr(text, "\"arfcn\":null,") != NULL &&
+            strstr(text, "\"cell_identity\":null") == NULL,
+        "survey: one cell with its identity, without ARFCN");
+  free(text);
+  CHECK(sibdecode_survey_write(survey, SIBDECODE_SURVEY_TIMELINE, SIBDECODE_SURVEY_JSON_LINES, NULL,
+                               0, &len) == SIBDECODE_TEXT_TOO_SMALL,
+        "survey: the timeline's size");
+  text = (char*)malloc(len);
+  CHECK(sibdecode_survey_write(survey, SIBDECODE_SURVEY_TIMELINE, SIBDECODE_SURVEY_JSON_LINES, text,
+                               len, &len) == SIBDECODE_DECODED &&
+            count_lines(text, len) == fed,
+        "survey: a timeline record per SIB");
+  free(text);
+  CHECK(sibdecode_survey_write(survey, 3, SIBDECODE_SURVEY_TABLE, small, sizeof small, &len) ==
+            SIBDECODE_BAD_ARGUMENT,
+        "survey: no such records");
+  sibdecode_survey_destroy(survey);
+}
+
 int main(int argc, char** argv) {
   static const uint8_t pcap_magic[] = {0xD4, 0xC3, 0xB2, 0xA1};
   sibdecode_decoder* decoder;
@@ -511,6 +568,7 @@ int main(int argc, char** argv) {
   check_report(decoder);
   check_stream(decoder);
   check_fed_capture(decoder);
+  check_survey();
   if (argc > 2) check_capture_files(decoder, argv[2], argv[1]);
   CHECK(sibdecode_is_capture_magic(pcap_magic, 4) == 1 &&
             sibdecode_is_capture_magic(pcap_magic, 3) == 0,

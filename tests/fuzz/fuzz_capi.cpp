@@ -117,12 +117,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   sibdecode_decoder* decoder = sibdecode_decoder_create();
   sibdecode_stream* stream = sibdecode_stream_create();
   sibdecode_capture* fed = sibdecode_capture_create_gsmtap();
-  if (decoder == nullptr || stream == nullptr || fed == nullptr) std::abort();
-  bool decoded = false;  // a decode call was made: the decoder has a report
+  sibdecode_survey* survey = sibdecode_survey_create(1);
+  if (decoder == nullptr || stream == nullptr || fed == nullptr || survey == nullptr) std::abort();
+  size_t jsonLength = 0;  // the last JSON decode's, in `text`
+  bool decoded = false;   // a decode call was made: the decoder has a report
   int64_t feeds = 0;
   std::vector<char> text(size_t{1} << 16);
   for (int calls = 0; !in.Done() && calls < 64; ++calls) {
-    switch (in.Byte() % 12) {
+    switch (in.Byte() % 14) {
       case 0:
       case 1: {  // a batch or a bare SIB, text or JSON, into a buffer of any size
         const uint8_t how = in.Byte();
@@ -158,6 +160,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (r == SIBDECODE_DECODED && length > capacity) std::abort();
         if (r == SIBDECODE_TEXT_TOO_SMALL && length <= capacity) std::abort();
         decoded = true;
+        jsonLength = r == SIBDECODE_DECODED && how % 4 >= 2 ? length : 0;
         break;
       }
       case 2: {  // the decoder's report into a record of odd size, then described
@@ -233,6 +236,42 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         record.CheckWrittenWithin();
         break;
       }
+      case 12: {  // into the survey: the last JSON decoded, or bytes taken as JSON
+        sibdecode_survey_sib sib;
+        sib.struct_size = in.Byte() < 8 ? in.Byte() % sizeof sib : sizeof sib;
+        sib.sib_type = in.Byte() % 52;
+        sib.has_arfcn = in.Byte() % 2;
+        sib.arfcn = in.Byte() % 3;
+        sib.has_time = 1;
+        sib.seconds = in.Byte();
+        sib.microseconds = 0;
+        sib.complete = 1;
+        std::vector<uint8_t> bytes;
+        if (jsonLength > 0 && in.Byte() % 2 == 0) {
+          bytes.assign(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(jsonLength));
+        } else {
+          bytes = in.Bytes(in.Size(600));
+        }
+        sib.value = bytes.empty() ? nullptr : reinterpret_cast<const char*>(bytes.data());
+        sib.value_len = bytes.size();
+        const int32_t r = sibdecode_survey_add(survey, &sib);
+        const bool bad = sib.struct_size < sizeof sib || sib.sib_type >= SIBDECODE_SIB_TYPE_NUMBERS;
+        if (bad != (r == SIBDECODE_BAD_ARGUMENT) || (!bad && r != 0 && r != 1)) std::abort();
+        break;
+      }
+      case 13: {  // the survey's records into a buffer of any size
+        const int32_t records = in.Byte() % 4, format = in.Byte() % 3;
+        const size_t capacity = in.Size(static_cast<uint32_t>(text.size()));
+        size_t length = 0;
+        const int32_t r = sibdecode_survey_write(
+            survey, records, format, capacity > 0 ? text.data() : nullptr, capacity, &length);
+        const bool bad = records > 2 || format > 1;
+        if (bad != (r == SIBDECODE_BAD_ARGUMENT)) std::abort();
+        if (r == SIBDECODE_DECODED && length > capacity) std::abort();
+        if (r == SIBDECODE_TEXT_TOO_SMALL && length <= capacity) std::abort();
+        jsonLength = 0;
+        break;
+      }
       default: {  // a capture file of the next bytes, read to its end through a read function
         FileBytes file{in.Bytes(in.Size(2000))};
         sibdecode_capture* capture = nullptr;
@@ -256,6 +295,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       }
     }
   }
+  sibdecode_survey_destroy(survey);
   sibdecode_capture_close(fed);
   sibdecode_stream_destroy(stream);
   sibdecode_decoder_destroy(decoder);

@@ -112,6 +112,20 @@ def test_summary_frame_has_a_row_per_sib(client, paths):
     assert frame.complete.all() and frame.stop.isna().all()
 
 
+@pytest.mark.parametrize("kind", ["cells", "neighbours"])
+def test_survey_over_many_captures_is_the_tools_one_table(client, paths, bad_files, kind):
+    """sibdecode.dask.cells/neighbours over the captures (a bad file among them
+    left out) are the tool's one table of them all."""
+    frame = getattr(sibdecode.dask, kind)(paths + [bad_files[0][0]])  # the PNG
+    records = [r for path in paths for r in sibdecode.dask.capture_records(path)]
+    assert frame.equals(getattr(sibdecode, kind)(records))
+    out = subprocess.run([os.environ.get("SIBDECODE_CLI", "sibdecode"), "--" + kind, "--json"]
+                         + paths, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout
+    lines = [json.loads(line) for line in out.splitlines()]
+    assert len(lines) == len(frame) > 0
+    assert [line["cell"] for line in lines] == list(frame["cell"])
+
+
 def test_records_say_whether_their_decode_stopped(client, captures):  # noqa: F811
     path = str(captures / "stopped.pcap")
     records = sibdecode.dask.read_captures([path]).compute()

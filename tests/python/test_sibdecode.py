@@ -549,6 +549,46 @@ def test_to_dict_is_the_tools_json_line(name, captures):
         assert [r["complete"] for r in records].count(False) == 2
 
 
+SURVEY_KINDS = {"cells": "--cells", "neighbours": "--neighbours", "timeline": "--timeline"}
+
+
+@pytest.mark.parametrize("name", RECORD_CAPTURES)
+def test_survey_is_the_tools_from_objects_and_records(name, captures):
+    """cells(), neighbours() and timeline() of Sib objects and of their records
+    are the tool's --cells, --neighbours and --timeline JSON lines, in nullable dtypes."""
+    from sibdecode import _survey
+
+    path = capture_path(name, captures)
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore")
+        sibs = list(sibdecode.read_capture(path))
+    for kind, option in SURVEY_KINDS.items():
+        lines = [json.loads(line) for line in tool(option, "--json", path)[1].splitlines()]
+        frame = getattr(sibdecode, kind)(sibs)
+        assert frame.equals(getattr(sibdecode, kind)([sib.to_dict() for sib in sibs]))
+        columns = {"cells": _survey.CELL_COLUMNS, "neighbours": _survey.NEIGHBOUR_COLUMNS,
+                   "timeline": _survey.TIMELINE_COLUMNS}[kind]
+        assert list(frame.columns) == list(columns) and len(frame) == len(lines)
+        assert lines or kind == "neighbours"
+        assert {str(t) for t in frame.dtypes} <= {"Int64", "string", "boolean", "object",
+                                                  "datetime64[ns, UTC]"}
+        for row, line in zip(frame.to_dict("records"), lines):
+            for key, want in line.items():
+                got = row[key]
+                if want is None:
+                    assert str(got) in ("NaT", "<NA>", "None"), key
+                elif key.endswith("time"):
+                    assert got.strftime("%Y-%m-%dT%H:%M:%S.%fZ") == want, key
+                else:
+                    assert got == want, (key, got, want)
+
+
+def test_survey_needs_the_values():
+    sib = next(iter(sibdecode.read_capture(SAMPLE_PCAP)))
+    with pytest.raises(ValueError, match="value=True"):
+        sibdecode.cells([sib.to_dict(value=False)])
+
+
 def test_record_captures_are_every_test_capture(captures):
     """The record tests above take every capture the capture check writes
     (not the cut and refused copies made here)."""
@@ -613,6 +653,11 @@ def keys_printed(table, captures, tmp_path):
         records = tool_records("--changes", str(tmp_path / "repeats.pcap"))
         plain = documented_keys()["The SIB record"]
         return [[k for k in r if k not in plain] for r in records if "repeats" in r]
+    survey = {"`--neighbours --json`: the neighbour record": "--neighbours",
+              "`--timeline --json`: the timeline record": "--timeline"}
+    if table in survey:
+        return [list(json.loads(line)) for line in
+                tool(survey[table], "--json", SAMPLE_PCAP, EXTENSION_PCAP)[1].splitlines()]
     cells = [json.loads(line) for line in tool("--cells", "--json", SAMPLE_PCAP)[1].splitlines()]
     if table == "`--cells --json`: the cell record":
         return [list(c) for c in cells]
@@ -625,7 +670,9 @@ def keys_printed(table, captures, tmp_path):
 
 @pytest.mark.parametrize("table", [
     "The SIB record", "The summary object", "With `--changes`", "`stop`", "A `warnings` entry",
-    "`--cells --json`: the cell record", "A cell's `sibs` entry", "The closing counts",
+    "`--cells --json`: the cell record", "A cell's `sibs` entry",
+    "`--neighbours --json`: the neighbour record", "`--timeline --json`: the timeline record",
+    "The closing counts",
 ])
 def test_records_doc_names_every_key_printed(table, captures, tmp_path):
     """Every key printed is documented and every key documented printed, in order."""
