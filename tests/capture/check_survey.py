@@ -442,28 +442,42 @@ def short(row):
 
 
 def compare_records(what, kind, keys, expected, got):
-    """Differences between the expected and the tool's records, one line each."""
+    """Differences between the expected and the tool's records, one line each: cell records
+    by their number, neighbour records list by list."""
     if kind == "neighbour":
         return compare_neighbours(what, expected, got)
     diffs = []
     if len(expected) != len(got):
-        diffs.append("%s: %d %s records, %d expected" % (what, len(got), kind, len(expected)))
-    for n, (want, have) in enumerate(zip(expected, got)):
+        diffs.append("%s: %d cell records, %d expected" % (what, len(got), len(expected)))
+    numbers = [c.get("cell") for c in got]
+    if numbers != sorted(numbers):
+        diffs.append("%s: cell records not in the order of their numbers: %s" % (what, numbers))
+    have_by_number = {}
+    for have in got:
+        have_by_number.setdefault(have.get("cell"), []).append(have)
+    for number, records in have_by_number.items():
+        if not (isinstance(number, int) and 0 <= number < len(expected)):
+            for have in records:
+                diffs.append("%s: cell record %s not expected: %s" % (what, number, short_cell(have)))
+        elif len(records) > 1:
+            diffs.append("%s: %d cell records numbered %d" % (what, len(records), number))
+    for want in expected:
+        records = have_by_number.get(want["cell"], [])
+        if not records:
+            diffs.append("%s: cell record %d missing: %s" % (what, want["cell"], short_cell(want)))
+            continue
+        have = records[0]
         if list(have) != list(keys):
-            diffs.append("%s: %s record %d: keys %s, expected %s" % (what, kind, n, list(have), list(keys)))
+            diffs.append("%s: cell record %d: keys %s, expected %s" % (what, want["cell"], list(have), list(keys)))
         for key in keys:
-            if key not in have:
-                continue
-            if have[key] != want[key]:
-                diffs.append("%s: %s record %d (cell %s%s): %s = %s, expected %s" % (
-                    what, kind, n, want["cell"], "" if kind == "cell" else " %s %s" % (want["sib"], want["kind"]),
-                    key, json.dumps(have[key]), json.dumps(want[key])))
-    if len(expected) != len(got) or diffs:
-        def canonical(records):
-            return sorted(json.dumps(r, sort_keys=True) for r in records)
-        if canonical(expected) == canonical(got):
-            diffs.append("%s: the %s records are the expected ones in another order" % (what, kind))
+            if key in have and have[key] != want[key]:
+                diffs.append("%s: cell record %d: %s = %s, expected %s" % (
+                    what, want["cell"], key, json.dumps(have[key]), json.dumps(want[key])))
     return diffs
+
+
+def short_cell(cell):
+    return json.dumps({k: cell.get(k) for k in ("cell", "arfcn", "cell_identity", "plmn", "first_time", "last_time")})
 
 
 def without_more_versions(cells):
@@ -502,21 +516,35 @@ def cell_key(cell):
 
 
 def in_expected_order(what, expected_cells, cells, neighbours):
-    """When the tool gives the expected cells numbered in another order: one line saying
-    so, and its records renumbered as expected (so that the rest compares value by value)."""
-    keys = [cell_key(c) for c in expected_cells]
-    got = [cell_key(c) for c in cells]
-    if keys == got or sorted(map(repr, keys)) != sorted(map(repr, got)) or len(set(map(repr, keys))) != len(keys):
+    """When the tool numbers the cells otherwise (another order, a cell split in two): lines
+    saying so, and its records renumbered as the expected cells of the same ARFCN,
+    identity and PLMN (a cell's second record and a cell not expected numbered past
+    them), so that the rest compares value by value."""
+    keys = [repr(cell_key(c)) for c in expected_cells]
+    got = [repr(cell_key(c)) for c in cells]
+    if keys == got or len(set(keys)) != len(keys):
         return [], cells, neighbours
-    number = {repr(cell_key(c)): n for n, c in enumerate(expected_cells)}
-    renumber = {c.get("cell"): number[repr(cell_key(c))] for c in cells}
-    line = ("%s --cells --json: the cells are numbered in another order: %s, expected %s (the order of their "
-            "first SIBs: %s)" % (what, [list(k) for k in got], [list(k) for k in keys],
-                                 [c["first_time"] for c in expected_cells]))
+    lines, renumber, spare = [], {}, len(expected_cells)
+    for c in cells:
+        key = repr(cell_key(c))
+        if key in keys and keys.index(key) not in renumber.values():
+            renumber[c.get("cell")] = keys.index(key)
+            continue
+        lines.append("%s --cells --json: cell record %s is %s: %s" % (
+            what, c.get("cell"), "a second record of expected cell %d" % keys.index(key) if key in keys
+            else "not an expected cell", short_cell(c)))
+        renumber[c.get("cell")] = spare
+        spare += 1
+    first = sorted((n for n in renumber.values() if n < len(keys)))
+    if [renumber[c.get("cell")] for c in cells if renumber[c.get("cell")] < len(keys)] != first:
+        lines.append("%s --cells --json: the cells are numbered in another order: %s, expected %s (the order "
+                     "of their first SIBs: %s)" % (what, [list(cell_key(c)) for c in cells],
+                                                  [list(cell_key(c)) for c in expected_cells],
+                                                  [c["first_time"] for c in expected_cells]))
     cells = sorted((dict(c, cell=renumber[c.get("cell")]) for c in cells), key=lambda c: c["cell"])
     neighbours = sorted((dict(r, cell=renumber.get(r.get("cell"), r.get("cell"))) for r in neighbours),
                         key=lambda r: r["cell"])
-    return [line], cells, neighbours
+    return lines, cells, neighbours
 
 
 def survey_diffs(what, expected_cells, expected_neighbours, cells, neighbours):

@@ -914,8 +914,9 @@ def blocks_carrying(cell, sib_index, role):
 
 
 def survey_truth(cells, facts, timed, printed, dropped, model):
-    """What the generator knows of each cell: its facts, and the SIBs of it that
-    sibdecode decodes (count and distinct contents by type)."""
+    """What the generator knows of each cell, in the order of the cells' first decoded
+    SIBs: its facts, and the SIBs of it that sibdecode decodes (count and distinct
+    contents by type)."""
     truth = []
     for c, (cell, fact) in enumerate(zip(cells, facts)):
         counts = {}
@@ -929,10 +930,12 @@ def survey_truth(cells, facts, timed, printed, dropped, model):
             if p["bare"] not in entry["contents"]:
                 entry["contents"].append(p["bare"])
         record = dict(fact)
+        record["first"] = next(n for n, p in enumerate(printed) if timed[p["frames"][-1] - 1][1] == c)
         record["arfcn"] = cell.arfcn
         record["sibs"] = {name: {"count": v["count"], "versions": len(v["contents"])}
                           for name, v in sorted(counts.items())}
         truth.append(record)
+    truth.sort(key=lambda record: record.pop("first"))  # in the order of their first SIBs
     return {"cells": truth, "frames": len(timed), "dropped": dropped, "decoded": len(printed)}
 
 
@@ -1051,16 +1054,18 @@ def variants(model, rng):
     """Cells whose lists take the other forms: an FDD cell (Release 99 FDD lists, Ec/N0 and
     HCS with RSCP, a SIB11bis, inter-RAT cells of other technologies), a TDD cell with
     Release 99 TDD lists beside its 1.28 Mcps ones (HCS with Ec/N0 and with RSCP) and a
-    SIB19 of UTRA carriers only, a cell whose SIB3 never comes, and a cell whose MIB
-    changes its PLMN under the same identity (two cells)."""
+    SIB19 of UTRA carriers only, a cell whose SIB3 never comes, a cell whose MIB
+    changes its PLMN under the same identity (two cells), and a cell the phone leaves
+    for another and comes back to (one cell)."""
     cells, facts = [], []
 
-    def add(arfcn, start, identity, plmn, lac, rac, sibs, mode, rows=(), rounds=2):
+    def add(arfcn, start, identity, plmn, lac, rac, sibs, mode, rows=(), rounds=2, skip=0):
+        """A cell of `rounds` rounds, `skip` cycles between them."""
         cell = SurveyCell(arfcn, start, first_sfn=EXT_ROUND * (len(cells) + 1))
         mcc, mnc = [int(d) for d in plmn[:3]], [int(d) for d in plmn[4:]]
-        for _ in range(rounds):
+        for r in range(rounds):
             cell.add_round(survey_round(model, sibs, lambda places: survey_mib(
-                model, rng, sibs, places, 4, mcc, mnc, {1: 60 + len(cells)})))
+                model, rng, sibs, places, 4, mcc, mnc, {1: 60 + len(cells)})), sfn=cell.next_sfn + r * skip * EXT_ROUND)
         cells.append(cell)
         facts.append({"cell_identity": identity, "plmn": plmn, "lac": lac, "rac": rac, "mib_value_tag": 4,
                       "mode": mode, "neighbours": list(rows)})
@@ -1098,6 +1103,14 @@ def variants(model, rng):
     sibs = [survey_sib1(model, rng, 0x1237, 0x24), survey_identity_sib(model, rng, 3, 0x0A1B2E0)]
     first = add(10063, start + 13000, 0x0A1B2E0, "460-00", 0x1237, 0x24, sibs, "1.28 Mcps TDD", rounds=1)
     add(10063, first.end_us() + 1000000, 0x0A1B2E0, "460-02", 0x1237, 0x24, sibs, "1.28 Mcps TDD", rounds=1)
+
+    # A phone back on a cell it had left: the same cell, before and after another.
+    sibs = [survey_sib1(model, rng, 0x1238, 0x25), survey_identity_sib(model, rng, 3, 0x0A1B2F0)]
+    back = add(10080, start + 17000, 0x0A1B2F0, "460-07", 0x1238, 0x25, sibs, "1.28 Mcps TDD", skip=2)
+    sibs = [survey_sib1(model, rng, 0x1239, 0x26), survey_identity_sib(model, rng, 3, 0x0A1B300)]
+    add(10080, start + 17000 + EXT_ROUND * TTI_US + 500000, 0x0A1B300, "460-07", 0x1239, 0x26, sibs, "1.28 Mcps TDD",
+        rounds=1)
+    assert cells[-1].end_us() < back.time_of(back.blocks[-1]), "the phone is not back on the first cell"
     return cells, facts
 
 
