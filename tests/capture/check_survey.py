@@ -308,9 +308,11 @@ def group_cells(records):
 
     source = None
     for k, record in enumerate(records):
-        if record["source"] != source:
+        # (hex input names the line too: FILE:LINE)
+        file = record["source"].rsplit(":", 1)[0] if record["frames"] is None else record["source"]
+        if file != source:
             flush()
-            source = record["source"]
+            source = file
         arfcn = record["arfcn"]
         current, waiting = state.setdefault(arfcn, [None, []])
         waiting.append(k)
@@ -663,6 +665,7 @@ def main():
                     ("two_cells.pcap", [os.path.join(workdir, "two_cells.pcap")]),
                     ("variants.pcap", [os.path.join(workdir, "variants.pcap")]),
                     ("sample.pcap", [os.path.join(args.examples, "sample.pcap")]),
+                    ("sample.hex", [os.path.join(args.examples, "sample.hex")]),
                     ("extension_types.pcap", [os.path.join(args.examples, "extension_types.pcap")]),
                     ("cells.pcap", [os.path.join(workdir, "cells.pcap")]),
                     ("stopped.pcap", [os.path.join(workdir, "stopped.pcap")]),
