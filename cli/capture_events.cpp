@@ -26,8 +26,16 @@ void WriteSibJson(CaptureRun& run, const sibdecode::CaptureEvent& event, long lo
     sibdecode::SetDecodeRelease(
         run.jsonState, run.options.release7 ? sibdecode::kRelease7 : sibdecode::kReleaseLatest);
   }
-  if (run.jsonState == nullptr) return;
   tagSystemInformationBlock out;
+  sibdecode::DecodeReport valueReport;
+  valueReport.size = sizeof valueReport;
+  valueReport.decoded = 0;
+  const bool survey = run.options.survey != Options::kNoSurvey;
+  if (run.jsonState == nullptr) {
+    // No values (no memory): the survey still counts the SIB.
+    if (survey) SurveyValue(run.decoder, event.sibType, &event, "", 0, valueReport);
+    return;
+  }
   size_t jsonLen = 0;
   int result;
   do {
@@ -35,12 +43,14 @@ void WriteSibJson(CaptureRun& run, const sibdecode::CaptureEvent& event, long lo
     result = sibdecode::DecodeSibJson(run.jsonState, event.sibType, event.sib, event.sibLen, &out,
                                       run.json.data(), run.json.size(), &jsonLen);
   } while (result == sibdecode::kTextTooSmall && jsonLen > run.json.size());
-  if (result != sibdecode::kDecoded) return;
-  sibdecode::DecodeReport valueReport;
-  valueReport.size = sizeof valueReport;
+  if (result != sibdecode::kDecoded) {
+    // A type without values at this release: the survey still counts it.
+    if (survey) SurveyValue(run.decoder, event.sibType, &event, "", 0, valueReport);
+    return;
+  }
   if (sibdecode::GetDecodeReport(run.jsonState, &valueReport) != 1) valueReport.decoded = 0;
   const struct timeval time = TimeOf(event);
-  if (run.options.survey != Options::kNoSurvey) {
+  if (survey) {
     SurveyValue(run.decoder, event.sibType, &event, run.json.data(), jsonLen, valueReport);
     return;
   }

@@ -47,7 +47,10 @@ void SurveyValue(BatchDecoder& decoder, unsigned int sibType, const sibdecode::C
   if (closeBrace) closed.assign(value, kept).push_back('}');
   sibdecode::SurveySib sib;
   sib.sibType = sibType;
-  sib.complete = report.decoded == 0 || report.complete != 0;
+  // A capture's SIB says itself whether its decode was complete.
+  sib.complete = event != nullptr && event->report != nullptr
+                     ? event->report->complete != 0
+                     : report.decoded == 0 || report.complete != 0;
   sib.value = closeBrace ? closed.data() : value;
   sib.valueLen = closeBrace ? closed.size() : kept;
   if (event != nullptr) {

@@ -107,6 +107,8 @@ int main(int argc, char** argv) {
   } else {
     for (const std::string& path : options.files) {
       status = cli::WorseExit(status, ReadOne(path, options, decoder));
+      // What waits for a cell's identity at a capture's end is that capture's.
+      sibdecode::SettleCellSurvey(decoder.survey);
       if (cli::OutputClosed()) break;
     }
   }

@@ -53,7 +53,7 @@ const char kUsage[] =
     "              input (told apart by ARFCN, cell identity and the MIB's\n"
     "              PLMN): mode, PLMN, LAC, RAC, identity (RNC-ID and C-ID),\n"
     "              first and last time, the MIB's value tags, neighbour counts,\n"
-    "              SIB types with counts, versions and changes. At most 4096\n"
+    "              SIB types with counts, versions and changes. At most 1024\n"
     "              versions per cell and type are told apart; more show as N+\n"
     "  --neighbours  instead of the SIBs, one row per neighbour of each cell (its\n"
     "              latest SIB11, SIB11bis, SIB12 and SIB19 lists)\n"

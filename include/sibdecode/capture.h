@@ -153,6 +153,11 @@ SIBDECODE_API void GetCaptureCounts(const CaptureReader* reader, CaptureCounts* 
 // ten types and text).
 SIBDECODE_API void SetCaptureRelease(CaptureReader* reader, DecodeRelease release);
 
+// Without text (withText false, before the first event and after
+// SetCaptureRelease): SIB events carry an empty text, for a host that reads
+// only the summaries, reports, bits or values (Dask's records).
+SIBDECODE_API void SetCaptureText(CaptureReader* reader, bool withText);
+
 // Closes the file (and the stream handed over) and frees the reader.
 SIBDECODE_API void CloseCapture(CaptureReader* reader);
 

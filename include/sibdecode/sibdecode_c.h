@@ -398,6 +398,10 @@ SIBDECODE_C_API int32_t sibdecode_capture_counts_get(const sibdecode_capture* ca
 SIBDECODE_C_API void sibdecode_capture_close(sibdecode_capture* capture);
 /* Before the first event. */
 SIBDECODE_C_API int32_t sibdecode_capture_set_release(sibdecode_capture* capture, int32_t release);
+/* Before the first event, after the release: text 0 gives SIB events an empty
+ * text (for a host that reads only summaries, reports, bits or values); 1 the
+ * release's text again. 0, or SIBDECODE_BAD_ARGUMENT. */
+SIBDECODE_C_API int32_t sibdecode_capture_set_text(sibdecode_capture* capture, int32_t text);
 
 /* Why a chain was dropped, in a few words; "dropped" for an unknown reason. */
 SIBDECODE_C_API const char* sibdecode_drop_reason_text(int32_t drop_reason);
@@ -442,10 +446,12 @@ SIBDECODE_C_API void sibdecode_survey_destroy(sibdecode_survey* survey);
  * read); SIBDECODE_NO_MEMORY; SIBDECODE_BAD_ARGUMENT (also a sib_type of 48 or more). */
 SIBDECODE_C_API int32_t sibdecode_survey_add(sibdecode_survey* survey,
                                              const sibdecode_survey_sib* sib);
+/* Gives the SIBs still waiting for their cell's identity to the latest cell of
+ * their ARFCN: at the end of each capture. */
+SIBDECODE_C_API void sibdecode_survey_settle(sibdecode_survey* survey);
 /* Writes the records into out[0 .. *len): SIBDECODE_DECODED, or
  * SIBDECODE_TEXT_TOO_SMALL (call again with *len bytes), SIBDECODE_NO_MEMORY,
- * SIBDECODE_BAD_ARGUMENT. SIBs still waiting for their cell's identity go to the
- * latest cell of their ARFCN. */
+ * SIBDECODE_BAD_ARGUMENT; settled first, cells numbered in order of their first SIB. */
 SIBDECODE_C_API int32_t sibdecode_survey_write(sibdecode_survey* survey, int32_t records,
                                                int32_t format, char* out, size_t capacity,
                                                size_t* len);

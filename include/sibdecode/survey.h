@@ -60,10 +60,15 @@ SIBDECODE_API void DestroyCellSurvey(CellSurvey* survey);
 // Takes one SIB. Returns a SurveyResult.
 SIBDECODE_API int AddSurveySib(CellSurvey* survey, const SurveySib& sib);
 
+// Gives the SIBs still waiting for their cell's identity to the cell of the
+// latest identity on their ARFCN (a cell without identity when none came):
+// at the end of a capture, so that the next one's cells do not take them.
+SIBDECODE_API void SettleCellSurvey(CellSurvey* survey);
+
 // Writes the records into out[0 .. capacity) and sets *needed to their
 // length; writes nothing when they do not fit (call again with *needed
-// bytes). SIBs still waiting for their cell's identity go to the cell of the
-// latest identity on their ARFCN (a cell without identity when none came). Returns a SurveyResult.
+// bytes), settled first (SettleCellSurvey); cells numbered in order of their
+// first SIB. Returns a SurveyResult.
 SIBDECODE_API int WriteSurveyRecords(CellSurvey* survey, SurveyRecords records, SurveyFormat format,
                                      char* out, size_t capacity, size_t* needed);
 

@@ -39,8 +39,9 @@ TIMELINE_COLUMNS = {
 }
 _RECORDS = {"cells": 0, "neighbours": 1, "timeline": 2}
 
-# (type number, ARFCN or None, (seconds, microseconds) or None, complete, value text)
-SurveyInput = Tuple[int, Optional[int], Optional[Tuple[int, int]], bool, bytes]
+# (type number, ARFCN or None, (seconds, microseconds) or None, complete, value text,
+#  the capture it came from)
+SurveyInput = Tuple[int, Optional[int], Optional[Tuple[int, int]], bool, bytes, Optional[str]]
 
 
 def _value_text(sib_type: int, value: Any) -> bytes:
@@ -66,10 +67,11 @@ def survey_input(sib: Any) -> Optional[SurveyInput]:
         if time is not None:
             when = _seconds(datetime.datetime.strptime(time, "%Y-%m-%dT%H:%M:%S.%fZ"))
         return (int(sib["type_number"]), sib["arfcn"], when, bool(sib["complete"]),
-                _value_text(int(sib["type_number"]), sib["value"]))
+                _value_text(int(sib["type_number"]), sib["value"]), sib["source"])
     sib_type = int(sib.type)
     when = None if sib.time is None else _seconds(sib.time)
-    return (sib_type, sib.arfcn, when, sib.complete is not False, _value_text(sib_type, sib.value))
+    return (sib_type, sib.arfcn, when, sib.complete is not False, _value_text(sib_type, sib.value),
+            sib.file)
 
 
 def survey_records(inputs: Iterable[Optional[SurveyInput]],
@@ -83,10 +85,14 @@ def survey_records(inputs: Iterable[Optional[SurveyInput]],
     try:
         sib = _native.SurveySib()
         sib.struct_size = ctypes.sizeof(sib)
+        source = None
         for item in inputs:
             if item is None:
                 continue
-            sib_type, arfcn, when, complete, value = item
+            sib_type, arfcn, when, complete, value, origin = item
+            if origin != source:  # what waits for an identity at a capture's end is its own
+                lib.sibdecode_survey_settle(survey)
+                source = origin
             sib.sib_type = sib_type
             sib.has_arfcn = arfcn is not None
             sib.arfcn = 0 if arfcn is None else arfcn

@@ -69,7 +69,8 @@ def capture_records(path: str, value: bool = True,
         raise ValueError("errors must be one of %s, not %r" % (", ".join(ERRORS), errors))
     fault: Optional[CaptureError] = None
     try:
-        with CaptureReader(path, shared_values=True) as reader:
+        # Records carry no text: the reader makes none.
+        with CaptureReader(path, shared_values=True, text=False) as reader:
             for event in reader._records(value):  # the Sibs' records, made without the Sibs
                 if type(event) is dict:
                     yield event

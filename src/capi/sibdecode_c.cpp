@@ -591,6 +591,12 @@ int32_t sibdecode_capture_set_release(sibdecode_capture* capture, int32_t releas
   return 0;
 }
 
+int32_t sibdecode_capture_set_text(sibdecode_capture* capture, int32_t text) {
+  if (capture == nullptr || (text != 0 && text != 1)) return SIBDECODE_BAD_ARGUMENT;
+  sibdecode::SetCaptureText(capture->reader, text != 0);
+  return 0;
+}
+
 const char* sibdecode_drop_reason_text(int32_t drop_reason) {
   switch (drop_reason) {
     case SIBDECODE_DROP_INTERRUPTED:
@@ -632,6 +638,10 @@ int32_t sibdecode_survey_add(sibdecode_survey* survey, const sibdecode_survey_si
   input.value = sib->value;
   input.valueLen = sib->value_len;
   return sibdecode::AddSurveySib(reinterpret_cast<sibdecode::CellSurvey*>(survey), input);
+}
+
+void sibdecode_survey_settle(sibdecode_survey* survey) {
+  sibdecode::SettleCellSurvey(reinterpret_cast<sibdecode::CellSurvey*>(survey));
 }
 
 int32_t sibdecode_survey_write(sibdecode_survey* survey, int32_t records, int32_t format, char* out,

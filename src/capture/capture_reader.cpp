@@ -61,6 +61,7 @@ struct BufferedSource {
 
 struct CaptureReader {
   bool fromFile = false;  // a capture file is read (not fed datagrams)
+  DecodeRelease release = kReleaseLatest;
 #ifndef _WIN32
   std::FILE* file = nullptr;  // the stream handed over, closed with the reader
   BufferedSource raw;         // the file's bytes
@@ -610,9 +611,19 @@ int NextCaptureEvent(CaptureReader* reader, CaptureEvent* event) {
 
 void SetCaptureRelease(CaptureReader* reader, DecodeRelease release) {
   if (reader == nullptr || (release != kRelease7 && release != kReleaseLatest)) return;
+  reader->release = release;
   SetStreamRelease(reader->stream, release);
   SetStreamTextLayout(reader->stream,
                       release == kRelease7 ? kTextLayoutRRCParserX : kTextLayoutPlain);
+}
+
+void SetCaptureText(CaptureReader* reader, bool withText) {
+  if (reader == nullptr) return;
+  if (!withText) {
+    SetStreamTextLayout(reader->stream, kTextLayoutNone);
+  } else {
+    SetCaptureRelease(reader, reader->release);
+  }
 }
 
 void GetCaptureCounts(const CaptureReader* reader, CaptureCounts* counts) {

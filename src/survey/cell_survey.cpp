@@ -1,11 +1,13 @@
 // The cell survey: SIBs in, cells told apart by identity, their neighbours and
 // the timeline of what was received out, as JSON lines or text tables.
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <memory>
 #include <new>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "sibdecode/survey.h"
@@ -29,11 +31,17 @@ bool ValuesRead(unsigned int type) {
 // The lists a cell's neighbours come from, in the order they are written.
 constexpr unsigned int kNeighbourSibs[] = {kSib11, kSib11bis, kSib12, kSib19};
 
-// A distinct content of a cell's SIB type gets a version number up to this
-// many; later ones are counted as changes but get version 0.
-constexpr size_t kMaxVersions = 4096;
+// What a survey keeps is bounded, for a live run of hours: a distinct content
+// of a cell's SIB type gets a version number up to kMaxVersionsPerType, and
+// kMaxVersionsKept in all; later ones are counted as changes but get version 0.
+// Past kMaxCells cells, a new identity or PLMN no longer starts a cell: its
+// SIBs are counted with the cell before.
+constexpr size_t kMaxVersionsPerType = 1024;
+constexpr uint64_t kMaxVersionsKept = 65536;
+constexpr size_t kMaxCells = 16384;
 
 struct PendingSib {
+  uint64_t sequence = 0;  // its place among all the SIBs taken
   unsigned int type = 0;
   bool hasTime = false;
   SurveyTime time;
@@ -56,7 +64,12 @@ struct Track {
 
 struct CellSurvey {
   bool keepTimeline = false;
+  uint64_t versionsKept = 0;
+  uint64_t sibsTaken = 0;
   std::vector<SurveyCell> cells;
+  // The cells with an identity, by ARFCN, identity and the PLMN they were named
+  // under: a phone that comes back to a cell counts on the same record.
+  std::map<std::tuple<bool, uint64_t, uint32_t, std::string>, int> named;
   std::map<std::pair<bool, uint64_t>, Track> tracks;  // (has ARFCN, ARFCN)
   std::vector<SurveyTimelineEntry> timeline;
 };
@@ -163,12 +176,10 @@ SurveyNumber ValueTagOf(const JsonNode* tag) {
   return SurveyNumber();
 }
 
+// The first entry of a type counts (a MIB lists each type once).
 void SetValueTag(std::vector<SurveyValueTag>* tags, unsigned int type, SurveyNumber tag) {
-  for (SurveyValueTag& entry : *tags) {
-    if (entry.sibType == type) {
-      entry.tag = tag;
-      return;
-    }
+  for (const SurveyValueTag& entry : *tags) {
+    if (entry.sibType == type) return;
   }
   tags->push_back(SurveyValueTag{type, tag});
 }
@@ -216,6 +227,7 @@ void TakeTime(SurveyCell& cell, bool hasTime, const SurveyTime& time) {
 void ApplySib(CellSurvey& survey, int cellIndex, PendingSib& sib) {
   SurveyCell& cell = survey.cells[static_cast<size_t>(cellIndex)];
   TakeTime(cell, sib.hasTime, sib.time);
+  if (sib.sequence < cell.firstSequence) cell.firstSequence = sib.sequence;
   SurveySibTally& tally = cell.tallies[sib.type];
   const bool changed = tally.count > 0 && tally.lastHash != sib.hash;
   ++tally.count;
@@ -226,7 +238,8 @@ void ApplySib(CellSurvey& survey, int cellIndex, PendingSib& sib) {
     if (tally.versions[i] == sib.hash) version = static_cast<uint32_t>(i + 1);
   }
   if (version == 0) {
-    if (tally.versions.size() < kMaxVersions) {
+    if (tally.versions.size() < kMaxVersionsPerType && survey.versionsKept < kMaxVersionsKept) {
+      ++survey.versionsKept;
       tally.versions.push_back(sib.hash);
       version = static_cast<uint32_t>(tally.versions.size());
     } else {
@@ -314,6 +327,7 @@ void AddSib(CellSurvey& survey, const SurveySib& input, std::unique_ptr<JsonNode
   const std::pair<bool, uint64_t> key(input.hasArfcn, input.hasArfcn ? input.arfcn : 0);
   Track& track = survey.tracks[key];
   PendingSib sib;
+  sib.sequence = survey.sibsTaken++;
   sib.type = input.sibType;
   sib.hasTime = input.hasTime;
   sib.time = SurveyTime{input.seconds, input.microseconds};
@@ -347,19 +361,46 @@ void AddSib(CellSurvey& survey, const SurveySib& input, std::unique_ptr<JsonNode
   }
   const SurveyCell* current =
       track.current >= 0 ? &survey.cells[static_cast<size_t>(track.current)] : nullptr;
-  if (current == nullptr || track.newCellNext ||
-      (current->hasIdentity && current->identity != identity)) {
-    track.current = NewCell(survey, key);
-    track.newCellNext = false;
+  const bool another = track.newCellNext || (current != nullptr && current->hasIdentity &&
+                                             current->identity != identity);
+  const auto name = std::make_tuple(key.first, key.second, identity, track.plmn);
+  if (current == nullptr || another) {
+    const auto known = survey.named.find(name);
+    if (known != survey.named.end()) {
+      track.current = known->second;
+    } else if (current == nullptr || survey.cells.size() < kMaxCells) {
+      track.current = NewCell(survey, key);
+    }
   }
+  track.newCellNext = false;
   SurveyCell& cell = survey.cells[static_cast<size_t>(track.current)];
+  if (!cell.hasIdentity) survey.named.emplace(name, track.current);
   cell.hasIdentity = true;
   cell.identity = identity;
   track.pending.push_back(std::move(sib));
   FlushPending(survey, track);
 }
 
+// The cells in order of their first SIB.
+std::vector<size_t> CellOrder(const CellSurvey& survey) {
+  std::vector<size_t> order(survey.cells.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&survey](size_t a, size_t b) {
+    return survey.cells[a].firstSequence < survey.cells[b].firstSequence;
+  });
+  return order;
+}
+
 }  // namespace
+
+void SettleCellSurvey(CellSurvey* survey) {
+  if (survey == nullptr) return;
+  try {
+    Settle(*survey);
+  } catch (const std::bad_alloc&) {
+    // Settled again by the next call that can.
+  }
+}
 
 CellSurvey* CreateCellSurvey(bool keepTimeline) {
   CellSurvey* survey = new (std::nothrow) CellSurvey;
@@ -402,13 +443,13 @@ int WriteSurveyRecords(CellSurvey* survey, SurveyRecords records, SurveyFormat f
     if (format != kSurveyJsonLines && format != kSurveyTable) return kSurveyBadArgument;
     switch (records) {
       case kSurveyCells:
-        WriteCellRecords(survey->cells, json, &text);
+        WriteCellRecords(survey->cells, CellOrder(*survey), json, &text);
         break;
       case kSurveyNeighbours:
-        WriteNeighbourRecords(survey->cells, json, &text);
+        WriteNeighbourRecords(survey->cells, CellOrder(*survey), json, &text);
         break;
       case kSurveyTimeline:
-        WriteTimelineRecords(survey->timeline, json, &text);
+        WriteTimelineRecords(survey->timeline, CellOrder(*survey), json, &text);
         break;
       default:
         return kSurveyBadArgument;

@@ -44,7 +44,7 @@ void AppendJsonString(const std::string& text, std::string* out) {
       out->push_back(static_cast<char>(c));
     } else if (c < 0x20) {
       char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+      (void)std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
       out->append(escaped);
     } else {
       out->push_back(static_cast<char>(c));
@@ -83,11 +83,11 @@ std::string UtcTime(const SurveyTime& time) {
   const int64_t month = monthIndex < 10 ? monthIndex + 3 : monthIndex - 9;
   const int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
   char text[96];
-  std::snprintf(text, sizeof text,
-                "%04" PRId64 "-%02" PRId64 "-%02" PRId64 "T%02" PRId64 ":%02" PRId64 ":%02" PRId64
-                ".%06" PRIu32 "Z",
-                year, month, day, secondOfDay / 3600, secondOfDay / 60 % 60, secondOfDay % 60,
-                time.microseconds % 1000000);
+  (void)std::snprintf(text, sizeof text,
+                      "%04" PRId64 "-%02" PRId64 "-%02" PRId64 "T%02" PRId64 ":%02" PRId64
+                      ":%02" PRId64 ".%06" PRIu32 "Z",
+                      year, month, day, secondOfDay / 3600, secondOfDay / 60 % 60, secondOfDay % 60,
+                      time.microseconds % 1000000);
   return text;
 }
 
@@ -175,24 +175,18 @@ void ReadReselection(const JsonNode& entry, NeighbourRow* row) {
 }
 
 // The frequency of an inter-frequency entry: TDD uarfcn_Nt or FDD uarfcn_DL.
-SurveyNumber FrequencyOf(const JsonNode& entry, std::string* mode) {
+SurveyNumber FrequencyOf(const JsonNode& entry) {
   const JsonNode* info = entry.Member("frequencyInfo");
   const JsonNode* modes = info != nullptr ? info->Member("modeSpecificInfo") : nullptr;
   const std::string* alternative = AlternativeOf(modes);
   if (alternative == nullptr) return SurveyNumber();
   const JsonNode& values = modes->members.front().second;
-  if (*alternative == "tdd") {
-    *mode = "TDD";
-    return MemberNumber(&values, "uarfcn_Nt");
-  }
-  *mode = "FDD";
-  return MemberNumber(&values, "uarfcn_DL");
+  return MemberNumber(&values, *alternative == "tdd" ? "uarfcn_Nt" : "uarfcn_DL");
 }
 
 void UtraCellRows(const JsonNode& list, bool intra, const SurveyCell& cell, const char* sib,
                   std::vector<NeighbourRow>* rows) {
   SurveyNumber frequency;  // an entry without frequencyInfo is on the previous entry's
-  std::string frequencyMode;
   for (const JsonNode& entry : list.items) {
     NeighbourRow row;
     row.sib = sib;
@@ -201,22 +195,16 @@ void UtraCellRows(const JsonNode& list, bool intra, const SurveyCell& cell, cons
     if (intra) {
       row.uarfcn = SurveyNumber{cell.hasArfcn, static_cast<int64_t>(cell.arfcn)};
     } else if (entry.Member("frequencyInfo") != nullptr) {
-      frequency = FrequencyOf(entry, &frequencyMode);
+      frequency = FrequencyOf(entry);
       row.uarfcn = frequency;
     } else {
       row.uarfcn = frequency;
     }
-    // The mode of the cell's own alternative; the 1.28 Mcps lists have none.
+    // The mode of the cell's own alternative; the 1.28 Mcps lists have none: TDD.
     const JsonNode* info = entry.Member("cellInfo");
     const std::string* alternative =
         AlternativeOf(info != nullptr ? info->Member("modeSpecificInfo") : nullptr);
-    if (alternative != nullptr) {
-      row.mode = *alternative == "fdd" ? "FDD" : "TDD";
-    } else if (!intra && !frequencyMode.empty() && entry.Member("frequencyInfo") != nullptr) {
-      row.mode = frequencyMode;
-    } else {
-      row.mode = "TDD";
-    }
+    row.mode = alternative != nullptr && *alternative == "fdd" ? "FDD" : "TDD";
     row.cellParametersId = NumberOf(entry.Find("cellParametersID"));
     row.scramblingCode = NumberOf(entry.Find("primaryScramblingCode"));
     ReadReselection(entry, &row);
@@ -288,16 +276,23 @@ void LayerRows(const JsonNode& list, const std::string& name, std::vector<Neighb
   }
 }
 
+bool EndsWith(const std::string& text, const char* end) {
+  const size_t n = std::strlen(end);
+  return text.size() >= n && text.compare(text.size() - n, n, end) == 0;
+}
+
 // Every list of neighbours under `node`, wherever the SIB's alternatives put it.
-void CollectRows(const JsonNode& node, const SurveyCell& cell, const char* sib,
+// A list of the same name right in an extension container ("sysInfoType11_v7b0ext")
+// adds values to the cells of the list before it, in its order: no cells of its own.
+void CollectRows(const JsonNode& node, bool extension, const SurveyCell& cell, const char* sib,
                  std::vector<NeighbourRow>* rows) {
   if (node.kind == JsonNode::kArray) {
-    for (const JsonNode& item : node.items) CollectRows(item, cell, sib, rows);
+    for (const JsonNode& item : node.items) CollectRows(item, false, cell, sib, rows);
     return;
   }
   if (node.kind != JsonNode::kObject) return;
   for (const auto& [name, child] : node.members) {
-    if (child.kind == JsonNode::kArray) {
+    if (child.kind == JsonNode::kArray && !extension) {
       if (name == "newIntraFreqCellList" || name == "newInterFreqCellList") {
         UtraCellRows(child, name == "newIntraFreqCellList", cell, sib, rows);
         continue;
@@ -312,7 +307,7 @@ void CollectRows(const JsonNode& node, const SurveyCell& cell, const char* sib,
         continue;
       }
     }
-    CollectRows(child, cell, sib, rows);
+    CollectRows(child, EndsWith(name, "ext"), cell, sib, rows);
   }
 }
 
@@ -320,7 +315,7 @@ std::vector<NeighbourRow> NeighbourRows(const SurveyCell& cell) {
   std::vector<NeighbourRow> rows;
   for (size_t i = 0; i < 4; ++i) {
     if (cell.latestLists[i] != nullptr)
-      CollectRows(*cell.latestLists[i], cell, kListSibNames[i], &rows);
+      CollectRows(*cell.latestLists[i], false, cell, kListSibNames[i], &rows);
   }
   return rows;
 }
@@ -453,13 +448,14 @@ const std::string* AlternativeOf(const JsonNode* node) {
   return &node->members.front().first;
 }
 
-void WriteCellRecords(const std::vector<SurveyCell>& cells, bool json, std::string* out) {
+void WriteCellRecords(const std::vector<SurveyCell>& cells, const std::vector<size_t>& order,
+                      bool json, std::string* out) {
   std::vector<std::vector<Cell>> rows;
-  for (size_t index = 0; index < cells.size(); ++index) {
-    const SurveyCell& cell = cells[index];
+  for (size_t index = 0; index < order.size(); ++index) {
+    const SurveyCell& cell = cells[order[index]];
     const std::vector<NeighbourRow> neighbours = NeighbourRows(cell);
     char hex[16] = "";
-    std::snprintf(hex, sizeof hex, "0x%07" PRIX32, cell.identity);
+    (void)std::snprintf(hex, sizeof hex, "0x%07" PRIX32, cell.identity);
     rows.push_back({
         UnsignedCell(true, index),
         UnsignedCell(cell.hasArfcn, cell.arfcn),
@@ -485,10 +481,11 @@ void WriteCellRecords(const std::vector<SurveyCell>& cells, bool json, std::stri
   WriteRows(kCellColumns, Count(kCellColumns), rows, json, out);
 }
 
-void WriteNeighbourRecords(const std::vector<SurveyCell>& cells, bool json, std::string* out) {
+void WriteNeighbourRecords(const std::vector<SurveyCell>& cells, const std::vector<size_t>& order,
+                           bool json, std::string* out) {
   std::vector<std::vector<Cell>> rows;
-  for (size_t index = 0; index < cells.size(); ++index) {
-    const SurveyCell& cell = cells[index];
+  for (size_t index = 0; index < order.size(); ++index) {
+    const SurveyCell& cell = cells[order[index]];
     for (const NeighbourRow& row : NeighbourRows(cell)) {
       rows.push_back({
           UnsignedCell(true, index),
@@ -518,13 +515,16 @@ void WriteNeighbourRecords(const std::vector<SurveyCell>& cells, bool json, std:
   WriteRows(kNeighbourColumns, Count(kNeighbourColumns), rows, json, out);
 }
 
-void WriteTimelineRecords(const std::vector<SurveyTimelineEntry>& timeline, bool json,
-                          std::string* out) {
+void WriteTimelineRecords(const std::vector<SurveyTimelineEntry>& timeline,
+                          const std::vector<size_t>& order, bool json, std::string* out) {
+  std::vector<int64_t> number(order.size());
+  for (size_t i = 0; i < order.size(); ++i) number[order[i]] = static_cast<int64_t>(i);
   std::vector<std::vector<Cell>> rows;
   rows.reserve(timeline.size());
   for (const SurveyTimelineEntry& entry : timeline) {
+    const bool placed = entry.cell >= 0 && static_cast<size_t>(entry.cell) < number.size();
     rows.push_back({
-        NumberCell(SurveyNumber{entry.cell >= 0, entry.cell}),
+        NumberCell(SurveyNumber{placed, placed ? number[static_cast<size_t>(entry.cell)] : 0}),
         TextCell(SibTypeName(entry.sibType)),
         UnsignedCell(true, entry.sibType),
         TimeCell(entry.hasTime, entry.time),

@@ -38,6 +38,7 @@ struct SurveyValueTag {
 struct SurveyCell {
   bool hasArfcn = false;
   uint64_t arfcn = 0;
+  uint64_t firstSequence = UINT64_MAX;  // its first SIB's place among all those taken
   bool hasIdentity = false;
   uint32_t identity = 0;  // 28 bits
   std::string mode;       // "FDD", "1.28 Mcps TDD", or empty
@@ -69,9 +70,12 @@ SurveyNumber NumberOf(const JsonNode* node);
 const std::string* AlternativeOf(const JsonNode* node);
 
 // Each appends the records to *out: JSON lines, or a table with a header line.
-void WriteCellRecords(const std::vector<SurveyCell>& cells, bool json, std::string* out);
-void WriteNeighbourRecords(const std::vector<SurveyCell>& cells, bool json, std::string* out);
-void WriteTimelineRecords(const std::vector<SurveyTimelineEntry>& timeline, bool json,
-                          std::string* out);
+// `order` lists the cells' indices in the order written (their numbers).
+void WriteCellRecords(const std::vector<SurveyCell>& cells, const std::vector<size_t>& order,
+                      bool json, std::string* out);
+void WriteNeighbourRecords(const std::vector<SurveyCell>& cells, const std::vector<size_t>& order,
+                           bool json, std::string* out);
+void WriteTimelineRecords(const std::vector<SurveyTimelineEntry>& timeline,
+                          const std::vector<size_t>& order, bool json, std::string* out);
 
 }  // namespace sibdecode

@@ -20,6 +20,9 @@ usage:
                                               extension-type SIBs (SIB11bis, SIB19)
   make_capture.py icmp-errors IN.pcap OUT.pcap  the capture with ICMP port unreachable
                                               errors quoting every other packet
+  make_capture.py survey OUT_DIR             a phone's log of three cells on ARFCN 0 and
+                                              two cells on two carriers, with what the
+                                              generator knows of their cells
   make_capture.py big OUT.pcap FRAMES         at least FRAMES frames of two cells
                                               repeating their SIBs (benchmarks)
 
@@ -526,6 +529,611 @@ def extension_types(path, expected_path=None):
             json.dump({"sibs": printed, "dropped": dropped, "frames": len(timed)}, f, indent=1)
 
 
+# ---- cell surveys: a phone's log of three cells, two cells side by side ----
+
+FILL = object()  # in a value outline: drawn as a live cell sends it
+
+
+def outlined(model, t, outline, rng, policy):
+    """The value of type `t` that the outline gives: a dict names SEQUENCE members
+    (the required ones it leaves out are drawn, the optional ones left absent), a
+    tuple (alternative name, outline) a CHOICE, a list the items of a SEQUENCE OF, a
+    string an ENUMERATED item; FILL draws the value, anything else is the value."""
+    t = per_encoder.resolve(model, t)
+    kind = t["kind"]
+    if outline is FILL:
+        return per_encoder.random_value(model, t, rng, policy)
+    if kind == "SEQUENCE":
+        names = [m["name"] for m in t["members"]]
+        unknown = set(outline) - set(names)
+        assert not unknown, "no members %s" % sorted(unknown)
+        value = {}
+        for m in t["members"]:
+            if m["name"] in outline:
+                value[m["name"]] = outlined(model, m["type"], outline[m["name"]], rng, policy)
+            elif not m["optional"] and m["default"] is None:
+                value[m["name"]] = per_encoder.random_value(model, m["type"], rng, policy)
+        return value
+    if kind == "CHOICE":
+        names = [a["name"] for a in t["alternatives"]]
+        i = names.index(outline[0])
+        return (i, outlined(model, t["alternatives"][i]["type"], outline[1], rng, policy))
+    if kind == "SEQUENCE OF":
+        return [outlined(model, t["element"], item, rng, policy) for item in outline]
+    if kind == "ENUMERATED" and isinstance(outline, str):
+        return t["items"].index(outline)
+    if kind == "INTEGER":
+        assert t["lb"] <= outline <= t["ub"], "%d outside %d..%d" % (outline, t["lb"], t["ub"])
+    return outline
+
+
+def outlined_sib(model, sib_type, name, outline, rng, policy=None):
+    policy = policy or LiveCellPolicy(p_optional=0.3, p_extension=0.0)
+    root = {"kind": "ref", "name": model["roots"][str(sib_type)]}
+    value = outlined(model, root, outline, rng, policy)
+    return Sib(sib_type, encode_sib(model, sib_type, value), name)
+
+
+class Neighbours:
+    """A cell's neighbour lists as the outlines of their entries, and the rows
+    `sibdecode --neighbours` gives for them (neighbour record keys)."""
+
+    KEYS = ("sib", "kind", "neighbour_id", "mode", "uarfcn", "gsm_arfcn", "gsm_band", "earfcn",
+            "cell_parameters_id", "primary_scrambling_code", "ncc", "bcc", "physical_cell_id",
+            "priority", "thresh_x_high", "thresh_x_low", "q_rxlev_min", "q_offset")
+
+    def __init__(self, serving_uarfcn):
+        self.serving_uarfcn = serving_uarfcn
+        self.rows = []
+
+    def row(self, **values):
+        row = dict.fromkeys(self.KEYS)
+        row.update(values)
+        self.rows.append(row)
+
+    def cell_info(self, kind, ecn0, code, q_offset, q_rxlev_min):
+        """The cellInfo of a UTRA neighbour and its row's values: kind "lcr" (CellInfoSI-*-LCR-r4),
+        "tdd" or "fdd" (the alternatives of the Release 99 CellInfoSI-*); code its cell
+        parameters id (None: left out) or primary scrambling code; no
+        cellSelectionReselectionInfo when q_offset is None (-ECN0 ones have q-Offset1S-N)."""
+        mode = "fdd" if kind == "fdd" else "tdd"
+        fields = {"mode": mode.upper(), "q_offset": q_offset, "q_rxlev_min": None if q_offset is None else q_rxlev_min}
+        if kind == "lcr":
+            ccpch = {"tstd-Indicator": False, "sctd-Indicator": False}
+            info = {"primaryCCPCH-Info": ccpch, "timeslotInfoList": [{"timeslotNumber": 0}], "readSFN-Indicator": False}
+        elif kind == "tdd":
+            ccpch = {"sctd-Indicator": False}
+            info = {"modeSpecificInfo": ("tdd", {"primaryCCPCH-Info": ("tdd", ccpch), "readSFN-Indicator": False})}
+        else:
+            info = {"modeSpecificInfo": ("fdd", {"primaryCPICH-Info": {"primaryScramblingCode": code},
+                                                 "readSFN-Indicator": False, "tx-DiversityIndicator": False})}
+            fields["primary_scrambling_code"] = code
+        if kind != "fdd" and code is not None:
+            ccpch["cellParametersID"] = code
+            fields["cell_parameters_id"] = code
+        if q_offset is not None:
+            info["cellSelectionReselectionInfo"] = {"q-Offset1S-N" if ecn0 else "q-OffsetS-N": q_offset,
+                                                    "modeSpecificInfo": (mode, {"q-RxlevMin": q_rxlev_min})}
+        return info, fields
+
+    def intra(self, sib, cells, kind="lcr", ecn0=False):
+        """Cells on the serving carrier: (cell id, code, q offset, q RxLevMin)."""
+        entries = []
+        for cell_id, code, q_offset, q_rxlev_min in cells:
+            info, fields = self.cell_info(kind, ecn0, code, q_offset, q_rxlev_min)
+            entries.append({"intraFreqCellID": cell_id, "cellInfo": info})
+            self.row(sib=sib, kind="intra", neighbour_id=cell_id, uarfcn=self.serving_uarfcn, **fields)
+        return entries
+
+    def inter(self, sib, cells, kind="lcr", ecn0=False):
+        """Cells on other carriers: (cell id, UARFCN or None for the previous entry's,
+        code, q offset, q RxLevMin)."""
+        entries, uarfcn = [], None
+        for cell_id, carrier, code, q_offset, q_rxlev_min in cells:
+            info, fields = self.cell_info(kind, ecn0, code, q_offset, q_rxlev_min)
+            entry = {"interFreqCellID": cell_id, "cellInfo": info}
+            if carrier is not None:
+                entry["frequencyInfo"] = {"modeSpecificInfo": ("fdd", {"uarfcn-DL": carrier}) if kind == "fdd"
+                                          else ("tdd", {"uarfcn-Nt": carrier})}
+                uarfcn = carrier
+            entries.append(entry)
+            self.row(sib=sib, kind="inter", neighbour_id=cell_id, uarfcn=uarfcn, **fields)
+        return entries
+
+    def rat(self, sib, gsm, other=()):
+        """GSM 1800 cells (cell id, BCCH ARFCN, NCC, BCC, q offset, q RxLevMin), then cells
+        of other radio technologies (cell id, "is-2000" or "absent")."""
+        entries = []
+        for cell_id, arfcn, ncc, bcc, q_offset, q_rxlev_min in gsm:
+            info = {"interRATCellIndividualOffset": 0, "bsic": {"ncc": ncc, "bcc": bcc},
+                    "frequency-band": "dcs1800BandUsed", "bcch-ARFCN": arfcn}
+            if q_offset is not None:
+                info["cellSelectionReselectionInfo"] = {"q-Offset1S-N": q_offset,
+                                                        "modeSpecificInfo": ("gsm", {"q-RxlevMin": q_rxlev_min})}
+            entries.append({"interRATCellID": cell_id, "technologySpecificInfo": ("gsm", info)})
+            self.row(sib=sib, kind="gsm", neighbour_id=cell_id, gsm_arfcn=arfcn, gsm_band="dcs1800BandUsed",
+                     ncc=ncc, bcc=bcc, q_offset=q_offset, q_rxlev_min=None if q_offset is None else q_rxlev_min)
+        for cell_id, technology in other:
+            info = {"is-2000SpecificMeasInfo": FILL} if technology == "is-2000" else None
+            entries.append({"interRATCellID": cell_id, "technologySpecificInfo": (technology, info)})
+            self.row(sib=sib, kind="other_rat", neighbour_id=cell_id)
+        return entries
+
+
+def measurement_lists(neighbours, sib, cells, kind, ecn0, extension):
+    """The lists of a cpich-RSCP or cpich-Ec-N0 alternative: cells = (intra, inter); the
+    SIB11bis extensions hold them directly, SIB11 and SIB12 in measurement system info."""
+    intra, inter = cells
+    lists = {}
+    if intra:
+        entries = neighbours.intra(sib, intra, kind, ecn0)
+        lists.update({"newIntraFreqCellList": entries} if extension else {"intraFreqMeasurementSysInfo": {
+            "intraFreqCellInfoSI-List": {"removedIntraFreqCellList": ("removeNoIntraFreqCells", None),
+                                         "newIntraFreqCellList": entries}}})
+    if inter:
+        entries = neighbours.inter(sib, inter, kind, ecn0)
+        lists.update({"newInterFreqCellList": entries} if extension else {"interFreqMeasurementSysInfo": {
+            "interFreqCellInfoSI-List": {"newInterFreqCellList": entries}}})
+    return lists
+
+
+def measurement_control(neighbours, sib, gsm, r99=((), (), "tdd"), lcr=None, other=(), hcs=False, ecn0=False,
+                        extension=False):
+    """The Release 99 measurement control information of a SIB11, SIB12 or SIB11bis (r99:
+    its intra- and inter-frequency cells and their kind, "fdd" or "tdd"; gsm and other:
+    its inter-RAT cells) and its 1.28 Mcps extension (lcr: its LCR cells, or None), both
+    with or without HCS, RSCP or Ec/N0 alike. Rows in the order the SIB holds the lists."""
+    use, measure = "hcs-used" if hcs else "hcs-not-used", "cpich-Ec-N0" if ecn0 else "cpich-RSCP"
+    r99_use = {"cellSelectQualityMeasure": (measure, measurement_lists(neighbours, sib, r99[:2], r99[2], ecn0,
+                                                                        extension))}
+    if gsm or other:
+        rat_list = neighbours.rat(sib, gsm, other)
+        r99_use.update({"newInterRATCellList": rat_list} if extension else {"interRATMeasurementSysInfo": {
+            "interRATCellInfoList": {"removedInterRATCellList": ("removeNoInterRATCells", None),
+                                     "newInterRATCellList": rat_list}}})
+    lcr_outline = None
+    if lcr is not None:
+        lcr_outline = {"use-of-HCS": (use, {"cellSelectQualityMeasure": (measure, measurement_lists(
+            neighbours, sib, lcr, "lcr", ecn0, extension))})}
+    return {"use-of-HCS": (use, r99_use)}, lcr_outline
+
+
+def survey_sib11(model, rng, neighbours, sib=11, **lists):
+    """A SIB11 or SIB12 (sib 12) of measurement_control's lists."""
+    name = "SIB%d" % sib
+    r99, lcr = measurement_control(neighbours, name, **lists)
+    outline = {"measurementControlSysInfo": r99}
+    if sib == 11:
+        outline["sib12indicator"] = False
+    if lcr is not None:
+        outline["v4b0NonCriticalExtensions"] = {"sysInfoType%d-v4b0ext" % sib: {"measurementControlSysInfo-LCR": lcr}}
+    return outlined_sib(model, sib, name, outline, rng)
+
+
+def survey_sib11bis(model, rng, neighbours, gsm=(), r99=None, lcr=None, other=(), hcs=False, ecn0=False):
+    """A SIB11bis: its Release 99 extension (r99 as measurement_control takes it, or None)
+    with the inter-RAT cells, then its 1.28 Mcps one (lcr, with the inter-RAT cells when
+    there is no Release 99 part)."""
+    outline = {}
+    if r99 is not None:
+        outline["measurementControlSysInfo"], _ = measurement_control(
+            neighbours, "SIB11bis", gsm, r99, other=other, hcs=hcs, ecn0=ecn0, extension=True)
+        gsm, other = (), ()
+    if lcr is not None:
+        use, measure = "hcs-used" if hcs else "hcs-not-used", "cpich-Ec-N0" if ecn0 else "cpich-RSCP"
+        lists = {"cellSelectQualityMeasure": (measure, measurement_lists(neighbours, "SIB11bis", lcr, "lcr", ecn0,
+                                                                         True))}
+        if gsm or other:
+            lists["newInterRATCellList"] = neighbours.rat("SIB11bis", gsm, other)
+        outline["measurementControlSysInfo-LCR"] = {"use-of-HCS": (use, lists)}
+    return outlined_sib(model, SIB11BIS, "SIB11bis", outline, rng)
+
+
+def survey_sib19(model, rng, neighbours, tdd_layers, fdd_layers, gsm_layers, eutra_layers):
+    """Priority-based reselection: UTRA carriers (UARFCN, priority, high, low, q RxLevMin
+    or None), GSM groups (starting ARFCN, following ARFCNs, priority, q RxLevMin, high,
+    low), E-UTRA carriers (EARFCN, priority, q RxLevMin, high, low, blacklisted PCIs)."""
+    def utra(layers, mode, rxlev):
+        entries = []
+        for uarfcn, priority, high, low, q_rxlev_min in layers:
+            entry = {"uarfcn": uarfcn, "priority": priority, "threshXhigh": high, "threshXlow": low}
+            if q_rxlev_min is not None:
+                entry[rxlev] = q_rxlev_min
+            entries.append(entry)
+            neighbours.row(sib="SIB19", kind="utra_layer", mode=mode, uarfcn=uarfcn, priority=priority,
+                           thresh_x_high=high, thresh_x_low=low, q_rxlev_min=q_rxlev_min)
+        return entries
+
+    utra_list = {"utra-ServingCell": {"priority": 4, "s-PrioritySearch1": 10, "threshServingLow": 5}}
+    if fdd_layers:
+        utra_list["utran-FDD-FrequencyList"] = utra(fdd_layers, "FDD", "qRxLevMinFDD")
+    utra_list["utran-TDD-FrequencyList"] = utra(tdd_layers, "TDD", "qRxLevMinTDD")
+    gsm = []
+    for start, following, priority, q_rxlev_min, high, low in gsm_layers:
+        gsm.append({"gsmCellGroup": {"startingARFCN": start, "bandIndicator": "dcs1800",
+                                     "followingARFCNs": ("explicitListOfARFCNs", following)},
+                    "priority": priority, "qRxLevMinGSM": q_rxlev_min, "threshXhigh": high, "threshXlow": low})
+        neighbours.row(sib="SIB19", kind="gsm_layer", gsm_arfcn=start, gsm_band="dcs1800", priority=priority,
+                       thresh_x_high=high, thresh_x_low=low, q_rxlev_min=q_rxlev_min)
+    eutra = []
+    for earfcn, priority, q_rxlev_min, high, low, pcis in eutra_layers:
+        entry = {"earfcn": earfcn, "measurementBandwidth": "mbw100", "priority": priority,
+                 "qRxLevMinEUTRA": q_rxlev_min, "threshXhigh": high, "threshXlow": low, "eutraDetection": True}
+        if pcis:
+            entry["eutra-blackListedCellList"] = [{"physicalCellIdentity": pci} for pci in pcis]
+        eutra.append(entry)
+        neighbours.row(sib="SIB19", kind="eutra_layer", earfcn=earfcn, priority=priority, thresh_x_high=high,
+                       thresh_x_low=low, q_rxlev_min=q_rxlev_min)
+        for pci in pcis:
+            neighbours.row(sib="SIB19", kind="eutra_blacklisted", earfcn=earfcn, physical_cell_id=pci)
+    outline = {"utra-PriorityInfoList": utra_list}
+    if gsm:
+        outline["gsm-PriorityInfoList"] = gsm
+    if eutra:
+        outline["eutra-FrequencyAndPriorityInfoList"] = eutra
+    return outlined_sib(model, SIB19, "SIB19", outline, rng)
+
+
+def survey_sib1(model, rng, lac, rac):
+    """SIB1 of a gsm-MAP network: the LAC (and the T3212 octet), a CS and a PS domain,
+    the PS domain's NAS information starting with the RAC."""
+    outline = {"cn-CommonGSM-MAP-NAS-SysInfo": struct.pack(">H", lac),
+               "cn-DomainSysInfoList": [
+                   {"cn-DomainIdentity": "cs-domain", "cn-Type": ("gsm-MAP", bytes([0x1E, 0x01])),
+                    "cn-DRX-CycleLengthCoeff": 7},
+                   {"cn-DomainIdentity": "ps-domain", "cn-Type": ("gsm-MAP", bytes([rac, 0x01])),
+                    "cn-DRX-CycleLengthCoeff": 7}],
+               "ue-IdleTimersAndConstants": FILL}
+    return outlined_sib(model, 1, "SIB1", outline, rng)
+
+
+FDD_RESELECTION = {"cellSelectQualityMeasure": ("cpich-Ec-N0", {}),
+                   "modeSpecificInfo": ("fdd", {"q-QualMin": -18, "q-RxlevMin": -58}),
+                   "q-Hyst-l-S": 2, "t-Reselection-S": 1, "maxAllowedUL-TX-Power": 24}
+
+
+def survey_identity_sib(model, rng, sib_type, identity, fdd=False):
+    """SIB3 or SIB4 of a TD-SCDMA (or FDD) cell with the given 28-bit identity."""
+    outline = {"cellIdentity": format(identity, "028b"), "cellSelectReselectInfo": FDD_RESELECTION if fdd else FILL,
+               "cellAccessRestriction": {"cellBarred": ("notBarred", None),
+                                         "cellReservedForOperatorUse": "notReserved",
+                                         "cellReservationExtension": "notReserved"}}
+    if sib_type == 3:
+        outline["sib4indicator"] = False
+    return outlined_sib(model, sib_type, "SIB%d" % sib_type, outline, rng)
+
+
+def survey_drawn(model, rng, sib_type, max_segments=3):
+    """A SIB of a type whose contents the survey does not look at, as a live cell sends it."""
+    return Sib(sib_type, draw(model, sib_type, rng, LiveCellPolicy(p_optional=0.3, p_extension=0.3),
+                              without_v690_dummy, max_bits=max_segments * 222), "SIB%d" % sib_type)
+
+
+# The reference list's CHOICE alternatives of the types a survey cell schedules.
+SURVEY_REFERENCES = {1: "sysInfoType1", 2: "sysInfoType2", 3: "sysInfoType3", 4: "sysInfoType4",
+                     5: "sysInfoType5", 7: "sysInfoType7", 11: "sysInfoType11", 12: "sysInfoType12",
+                     26: "sysInfoType18", 27: "sysInfoTypeSB1"}
+SURVEY_EXTENSIONS = {SIB11BIS: "systemInfoType11bis", SIB19: "systemInfoType19"}
+
+
+def survey_mib(model, rng, sibs, places, mib_tag, mcc, mnc, tags):
+    """The MIB of a round: its PLMN, and each SIB's value tag (tags: by type), segment
+    count and place in the 256-frame cycle (places: type -> (SFN-prime mod 128, segments))."""
+    references, ext6, ext8 = [], [], []
+    for sib in sibs:
+        position, segments = places.get(sib.type, (0, 1))
+        scheduling = {"scheduling": {"segCount": segments, "sib-Pos": ("rep256", position)}}
+        tag = tags.get(sib.type, 1)
+        if sib.type in SURVEY_EXTENSIONS:
+            member = "extensionSIB-Type" if sib.type < SIB19 else "extensionSIB-Type2"
+            entry = {member: (SURVEY_EXTENSIONS[sib.type], None), "schedulingInfo": scheduling,
+                     "valueTagInfo": ("cellValueTag", tag)}
+            (ext6 if sib.type < SIB19 else ext8).append(entry)
+        else:
+            name = SURVEY_REFERENCES[sib.type]
+            references.append({"sibSb-Type": (name, None if sib.type == 7 else tag), "scheduling": scheduling})
+    outline = {"mib-ValueTag": mib_tag, "sibSb-ReferenceList": references,
+               "plmn-Type": ("gsm-MAP", {"plmn-Identity": {"mcc": list(mcc), "mnc": list(mnc)}})}
+    if ext6 or ext8:
+        v6b0 = {"masterInformationBlock-v6b0ext": {"extSIBTypeInfoSchedulingInfo-List": ext6} if ext6 else {}}
+        if ext8:
+            v6b0["v860NonCriticalExtensions"] = {
+                "masterInformationBlock-v860ext": {"extSIBTypeInfoSchedulingInfo-List": ext8}}
+        outline["v690NonCriticalExtensions"] = {"masterInformationBlock-v690ext": {},
+                                                "v6b0NonCriticalExtensions": v6b0}
+    return outlined_sib(model, 0, "MIB", outline, rng)
+
+
+def survey_round(model, sibs, mib_of):
+    """[MIB] + sibs, the MIB (mib_of(places)) naming the place and segment count each
+    SIB takes when the round starts a 256-frame cycle. The MIB's length does not
+    depend on the places, so one packing settles them."""
+    def places_of(round_sibs):
+        places = {}
+        for block in schedule(round_sibs, 0):
+            for number, role in block.carried:
+                sib_type = round_sibs[number].type
+                position, segments = places.get(sib_type, (None, 0))
+                if role in ("first", "complete"):
+                    position = block.sfn % EXT_ROUND
+                places[sib_type] = (position, segments + 1)
+        return places
+
+    placeholder = mib_of({})
+    places = places_of([placeholder] + sibs)
+    final = mib_of(places)
+    assert len(final.bits) == len(placeholder.bits)
+    assert places_of([final] + sibs) == places, "the MIB moved its SIBs"
+    return [final] + sibs
+
+
+class SurveyCell:
+    """A cell's rounds as blocks: rounds start on 256-frame cycles (the blocks
+    between carry nothing and are not captured); `sibs` and `blocks` as Cell has them."""
+
+    def __init__(self, arfcn, start_us, first_sfn=0):
+        self.arfcn = arfcn
+        self.start_us = start_us
+        self.first_sfn = first_sfn
+        self.sibs, self.blocks = [], []
+        self.next_sfn = first_sfn
+
+    def add_round(self, sibs, sfn=None):
+        sfn = self.next_sfn if sfn is None else sfn
+        copies = [Sib(s.type, s.bits, s.name) for s in sibs]
+        blocks = schedule(copies, sfn)
+        for block in blocks:
+            block.carried = [(number + len(self.sibs), role) for number, role in block.carried]
+        self.blocks += blocks
+        self.sibs += copies
+        assert blocks[-1].sfn < sfn + EXT_ROUND - (sfn % EXT_ROUND), "a round longer than its cycle"
+        self.next_sfn = sfn - sfn % EXT_ROUND + EXT_ROUND
+        return blocks
+
+    def time_of(self, block):
+        return self.start_us + (block.sfn - self.first_sfn) * TTI_US
+
+    def end_us(self):
+        return self.time_of(self.blocks[-1]) + TTI_US
+
+
+def survey_capture(path, cells, missing=()):
+    """Writes the cells' blocks in time order, without the (cell, block index)
+    pairs in `missing`; returns the frames' (time, cell, block index) and the
+    SIBs sibdecode decodes (make_capture's expectations)."""
+    timed = sorted((cell.time_of(block), c, i) for c, cell in enumerate(cells)
+                   for i, block in enumerate(cell.blocks) if (c, i) not in missing)
+    linktype, packets = packets_of(datagrams_of(cells, timed), "ethernet")
+    write_pcap(path, linktype, packets)
+    printed, dropped = expectations(cells, timed)
+    return timed, printed, dropped
+
+
+def blocks_carrying(cell, sib_index, role):
+    return [i for i, block in enumerate(cell.blocks) if (sib_index, role) in block.carried]
+
+
+def survey_truth(cells, facts, timed, printed, dropped, model):
+    """What the generator knows of each cell, in the order of the cells' first decoded
+    SIBs: its facts, and the SIBs of it that sibdecode decodes (count and distinct
+    contents by type)."""
+    truth = []
+    for c, (cell, fact) in enumerate(zip(cells, facts)):
+        counts = {}
+        for p in printed:
+            frame = p["frames"][-1]
+            if timed[frame - 1][1] != c:
+                continue
+            name = per_encoder.type_name(p["sib"], model)
+            entry = counts.setdefault(name, {"count": 0, "contents": []})
+            entry["count"] += 1
+            if p["bare"] not in entry["contents"]:
+                entry["contents"].append(p["bare"])
+        record = dict(fact)
+        record["first"] = next(n for n, p in enumerate(printed) if timed[p["frames"][-1] - 1][1] == c)
+        record["arfcn"] = cell.arfcn
+        record["sibs"] = {name: {"count": v["count"], "versions": len(v["contents"])}
+                          for name, v in sorted(counts.items())}
+        truth.append(record)
+    truth.sort(key=lambda record: record.pop("first"))  # in the order of their first SIBs
+    return {"cells": truth, "frames": len(timed), "dropped": dropped, "decoded": len(printed)}
+
+
+PHONE_CELLS = (  # cell identity, MCC, MNC, LAC, RAC, MIB value tag
+    (9467431, (4, 6, 0), (0, 7), 0x25A1, 0x11, 3),
+    (9469386, (4, 6, 0), (0, 7), 0x25A1, 0x12, 5),
+    (9481748, (4, 6, 0), (0, 0), 0x5C03, 0x2A, 1),
+)
+
+
+def phone_log(model, rng):
+    """A phone's GSMTAP log (ARFCN 0 for every cell) of three TD-SCDMA cells read one
+    after the other as the phone moved: the log starts inside the first cell's round;
+    every cell's first round sends its MIB, SIB1 and SIB5 before its SIB3; the
+    phone leaves each of the first two cells right after a SIB3 of it; the second
+    cell's SIB11 changes (with its MIB's value tags) and the third cell's SIB7 changes
+    each round; the third cell, of another network, also sends SIB4. Two chains
+    break (a lost subsequent segment, a lost last segment)."""
+    cells, facts, start = [], [], BASE_TIME * 1000000
+    missing = set()
+    for c, (identity, mcc, mnc, lac, rac, mib_tag) in enumerate(PHONE_CELLS):
+        neighbours = Neighbours(0)
+        base = 10 * c
+        intra = [(base + k, (20 + 8 * c + 3 * k) % 128, k - 1 if k else None, -51) for k in range(3)]
+        inter = [(base + 4, BAND_A_UARFCNS[c], 40 + c, 2, -52), (base + 5, None, 41 + c, None, -50)]
+        gsm = [(base + 6 + k, 520 + 17 * k + c, 3, (c + k) % 8, 1, -50) for k in range(2)]
+        sib11 = survey_sib11(model, rng, neighbours, gsm=gsm, lcr=(intra, inter))
+        changed11 = sib11
+        if c == 1:  # the SIB11 from the third round on: a GSM neighbour more
+            later = Neighbours(0)
+            changed11 = survey_sib11(model, rng, later, gsm=gsm + [(base + 9, 611, 5, 2, None, None)],
+                                     lcr=(intra, inter))
+        sib1 = survey_sib1(model, rng, lac, rac)
+        sib3 = survey_identity_sib(model, rng, 3, identity)
+        sib5 = survey_drawn(model, rng, 5)
+        sib7s = [survey_drawn(model, rng, 7, 1) for _ in range(2)]
+        extra = [survey_identity_sib(model, rng, 4, identity)] if c == 2 else []
+        cell = SurveyCell(0, start, first_sfn=EXT_ROUND * (c + 1) - 12 if c == 0 else 0)
+        if c == 0:  # the log starts inside a round: its SIB7 and SIB11
+            cell.add_round([sib7s[0], sib11])
+        rounds = 4
+        for r in range(rounds):
+            changed = c == 1 and r >= 2
+            sib7 = sib7s[r % 2] if c == 2 else sib7s[0]
+            sibs = [sib1, sib5, sib3] + extra + [sib7, changed11 if changed else sib11]
+            tags = {11: 2 if changed else 1, 1: 16 + c}
+            tag = mib_tag + (1 if changed else 0)
+            round_sibs = survey_round(model, sibs, lambda places: survey_mib(
+                model, rng, sibs, places, tag, mcc, mnc, tags))
+            if r == rounds - 1 and c < 2:
+                round_sibs = round_sibs[:4]  # the phone moves on after the MIB, SIB1, SIB5 and SIB3
+            cell.add_round(round_sibs)
+        if c == 0:  # a lost segment after the first of the second round's SIB11
+            number = [n for n, s in enumerate(cell.sibs) if s.type == 11][1]
+            missing.add((c, (blocks_carrying(cell, number, "next") or blocks_carrying(cell, number, "last"))[0]))
+        if c == 2:  # a lost last segment of the first round's SIB5
+            number = [n for n, s in enumerate(cell.sibs) if s.type == 5][0]
+            missing.add((c, blocks_carrying(cell, number, "last")[0]))
+        cells.append(cell)
+        start = cell.end_us() + 1500000
+        facts.append({"cell_identity": identity, "plmn": "%s-%s" % ("".join(map(str, mcc)), "".join(map(str, mnc))),
+                      "lac": lac, "rac": rac, "mib_value_tag": mib_tag + (1 if c == 1 else 0),
+                      "mode": "1.28 Mcps TDD", "neighbours": (later if c == 1 else neighbours).rows})
+    return cells, facts, missing
+
+
+TWO_CELLS = (  # ARFCN, cell identity, LAC, RAC, offset of its blocks
+    (10088, 0x1943A17, 0x2616, 0x05, 0),
+    (10055, 0x1943A2B, 0x2616, 0x06, 7000),
+)
+
+
+def two_cells(model, rng):
+    """Two TD-SCDMA cells of one network on two carriers, their blocks interleaved, two
+    rounds each: the first a Release 9 cell whose MIB schedules SIB11bis and SIB19 as
+    extension types, the second with 34 neighbours in its SIB11 (HCS, Ec/N0 lists)
+    and a SIB12."""
+    cells, facts = [], []
+    for c, (arfcn, identity, lac, rac, offset) in enumerate(TWO_CELLS):
+        neighbours = Neighbours(arfcn)
+        sibs = [survey_sib1(model, rng, lac, rac), survey_identity_sib(model, rng, 3, identity),
+                survey_drawn(model, rng, 5), survey_drawn(model, rng, 7, 1)]
+        if c == 0:
+            sibs.append(survey_sib11(
+                model, rng, neighbours,
+                gsm=[(6, 520, 3, 1, 2, -50), (7, 537, 3, 4, None, None), (8, 611, 5, 2, 0, -48)],
+                lcr=([(1, 37, 2, -51), (2, 52, None, None), (3, 90, 0, -50)],
+                     [(4, 10080, 12, 1, -52), (5, 10096, 65, 1, -52)])))
+            sibs.append(survey_sib11bis(model, rng, neighbours, gsm=[(12, 700, 2, 6, 3, -49)],
+                                        lcr=([(9, 101, 3, -50)],
+                                             [(10, 10120, 71, None, None), (11, None, 72, 4, -53)])))
+            sibs.append(survey_sib19(model, rng, neighbours,
+                                     [(10104, 4, 6, 4, -50), (10120, 3, 6, 4, None)], [(10700, 2, 8, 6, -55)],
+                                     [(512, [520, 537, 611], 1, -50, 8, 6)],
+                                     [(38950, 6, -64, 8, 6, [101, 102]), (39148, 5, -62, 10, 4, [377]),
+                                      (37900, 7, -60, 12, 2, [])]))
+        else:
+            intra = [(k, (4 * k + 1) % 128, k % 3 or None, -51 + k % 2) for k in range(14)]
+            inter = [(14 + k, BAND_A_UARFCNS[k % 4] if k % 3 == 0 else None, 60 + k, 1, -52) for k in range(10)]
+            gsm = [(k, 512 + 11 * k, k % 8, (3 * k) % 8, 0 if k % 2 else None, -50) for k in range(10)]
+            sibs.append(survey_sib11(model, rng, neighbours, gsm=gsm, lcr=(intra, inter), hcs=True, ecn0=True))
+            sibs.append(survey_sib11(model, rng, neighbours, sib=12, gsm=[(4, 590, 1, 1, 0, -47)],
+                                     lcr=([(1, 9, 2, -50), (2, 13, 1, -50)], [(3, 10112, 17, None, None)])))
+        tags = {1: 144 + c, 3: 2, SIB11BIS: 1, SIB19: 1}
+        cell = SurveyCell(arfcn, BASE_TIME * 1000000 + offset, first_sfn=EXT_ROUND * (3 + c))
+        for _ in range(2):
+            cell.add_round(survey_round(model, sibs, lambda places: survey_mib(
+                model, rng, sibs, places, 2 + c, (4, 6, 0), (0, 0), tags)))
+        cells.append(cell)
+        facts.append({"cell_identity": identity, "plmn": "460-00", "lac": lac, "rac": rac, "mib_value_tag": 2 + c,
+                      "mode": "1.28 Mcps TDD", "neighbours": neighbours.rows})
+    return cells, facts
+
+
+def variants(model, rng):
+    """Cells whose lists take the other forms: an FDD cell (Release 99 FDD lists, Ec/N0 and
+    HCS with RSCP, a SIB11bis, inter-RAT cells of other technologies), a TDD cell with
+    Release 99 TDD lists beside its 1.28 Mcps ones (HCS with Ec/N0 and with RSCP) and a
+    SIB19 of UTRA carriers only, a cell whose SIB3 never comes, a cell whose MIB
+    changes its PLMN under the same identity (two cells), and a cell the phone leaves
+    for another and comes back to (one cell)."""
+    cells, facts = [], []
+
+    def add(arfcn, start, identity, plmn, lac, rac, sibs, mode, rows=(), rounds=2, skip=0):
+        """A cell of `rounds` rounds, `skip` cycles between them."""
+        cell = SurveyCell(arfcn, start, first_sfn=EXT_ROUND * (len(cells) + 1))
+        mcc, mnc = [int(d) for d in plmn[:3]], [int(d) for d in plmn[4:]]
+        for r in range(rounds):
+            cell.add_round(survey_round(model, sibs, lambda places: survey_mib(
+                model, rng, sibs, places, 4, mcc, mnc, {1: 60 + len(cells)})), sfn=cell.next_sfn + r * skip * EXT_ROUND)
+        cells.append(cell)
+        facts.append({"cell_identity": identity, "plmn": plmn, "lac": lac, "rac": rac, "mib_value_tag": 4,
+                      "mode": mode, "neighbours": list(rows)})
+        return cell
+
+    start = BASE_TIME * 1000000
+    fdd = Neighbours(10700)
+    sibs = [survey_sib1(model, rng, 0x1234, 0x21), survey_identity_sib(model, rng, 3, 0x0A1B2C3, fdd=True),
+            survey_identity_sib(model, rng, 4, 0x0A1B2C3, fdd=True),
+            survey_sib11(model, rng, fdd, gsm=[(4, 70, 1, 2, 1, -50)], other=[(5, "is-2000"), (6, "absent")],
+                         r99=([(0, 101, 2, -58), (1, 102, None, None)],
+                              [(2, 10663, 201, 3, -56), (3, None, 202, None, None)], "fdd"), ecn0=True),
+            survey_sib11(model, rng, fdd, sib=12, gsm=[], hcs=True,
+                         r99=([(0, 301, -2, -57)], [(1, 10638, 302, 0, -55)], "fdd")),
+            survey_sib11bis(model, rng, fdd, gsm=[(7, 80, 0, 0, None, None)], other=[(8, "spare1")], hcs=True,
+                            r99=([(9, 401, 4, -50)], [(10, 10688, 402, 5, -52)], "fdd"))]
+    add(10700, start, 0x0A1B2C3, "460-01", 0x1234, 0x21, sibs, "FDD", fdd.rows)
+
+    tdd = Neighbours(10120)
+    sibs = [survey_sib1(model, rng, 0x1235, 0x22), survey_identity_sib(model, rng, 3, 0x0A1B2D0),
+            survey_sib11(model, rng, tdd, gsm=[(5, 600, 2, 2, None, None)], hcs=True, ecn0=True,
+                         r99=([(0, 5, 1, -50), (1, None, None, None)], [(2, 10104, 7, 2, -49)], "tdd"),
+                         lcr=([(3, 9, 1, -50)], [(4, 10088, 11, None, None)])),
+            survey_sib11(model, rng, tdd, sib=12, gsm=[],
+                         r99=([(0, 15, 0, -51)], [], "tdd"), lcr=([], [(1, 10096, 16, 2, -52)])),
+            survey_sib11bis(model, rng, tdd, gsm=[(9, 640, 4, 4, 1, -45)], hcs=True,
+                            r99=([(6, 21, 1, -50)], [], "tdd"),
+                            lcr=([(7, 22, 2, -48)], [(8, 10071, 23, 1, -47)])),
+            survey_sib19(model, rng, tdd, [(10104, 4, 6, 4, -50)], [], [], [])]
+    add(10120, start + 5000, 0x0A1B2D0, "460-07", 0x1235, 0x22, sibs, "1.28 Mcps TDD", tdd.rows)
+
+    sibs = [survey_sib1(model, rng, 0x1236, 0x23), survey_drawn(model, rng, 5), survey_drawn(model, rng, 7, 1)]
+    add(10071, start + 11000, None, "460-07", 0x1236, 0x23, sibs, None)
+
+    sibs = [survey_sib1(model, rng, 0x1237, 0x24), survey_identity_sib(model, rng, 3, 0x0A1B2E0)]
+    first = add(10063, start + 13000, 0x0A1B2E0, "460-00", 0x1237, 0x24, sibs, "1.28 Mcps TDD", rounds=1)
+    add(10063, first.end_us() + 1000000, 0x0A1B2E0, "460-02", 0x1237, 0x24, sibs, "1.28 Mcps TDD", rounds=1)
+
+    # A phone back on a cell it had left: the same cell, before and after another.
+    sibs = [survey_sib1(model, rng, 0x1238, 0x25), survey_identity_sib(model, rng, 3, 0x0A1B2F0)]
+    back = add(10080, start + 17000, 0x0A1B2F0, "460-07", 0x1238, 0x25, sibs, "1.28 Mcps TDD", skip=2)
+    sibs = [survey_sib1(model, rng, 0x1239, 0x26), survey_identity_sib(model, rng, 3, 0x0A1B300)]
+    add(10080, start + 17000 + EXT_ROUND * TTI_US + 500000, 0x0A1B300, "460-07", 0x1239, 0x26, sibs, "1.28 Mcps TDD",
+        rounds=1)
+    assert cells[-1].end_us() < back.time_of(back.blocks[-1]), "the phone is not back on the first cell"
+    return cells, facts
+
+
+def survey(out_dir):
+    """The captures of the cell survey test, and in survey_truth.json what the
+    generator knows of their cells: phone_log.pcap, two_cells.pcap (also in
+    examples/) and variants.pcap."""
+    os.makedirs(out_dir, exist_ok=True)
+    model = load_model()
+    truth = {}
+    cells, facts, missing = phone_log(model, random.Random(9467431))
+    timed, printed, dropped = survey_capture(os.path.join(out_dir, "phone_log.pcap"), cells, missing)
+    truth["phone_log.pcap"] = survey_truth(cells, facts, timed, printed, dropped, model)
+    cells, facts = two_cells(model, random.Random(26491415))
+    timed, printed, dropped = survey_capture(os.path.join(out_dir, "two_cells.pcap"), cells)
+    truth["two_cells.pcap"] = survey_truth(cells, facts, timed, printed, dropped, model)
+    cells, facts = variants(model, random.Random(10596035))
+    timed, printed, dropped = survey_capture(os.path.join(out_dir, "variants.pcap"), cells)
+    truth["variants.pcap"] = survey_truth(cells, facts, timed, printed, dropped, model)
+    with open(os.path.join(out_dir, "survey_truth.json"), "w") as f:
+        json.dump(truth, f, indent=1)
+
+
 # ---- packets and capture files ----
 
 
@@ -952,6 +1560,8 @@ def main(argv):
         sample_hex(argv[2])
     elif len(argv) == 3 and argv[1] == "tests":
         test_captures(argv[2])
+    elif len(argv) == 3 and argv[1] == "survey":
+        survey(argv[2])
     elif len(argv) == 3 and argv[1] == "repeats":
         repeats(argv[2])
     elif len(argv) in (3, 4) and argv[1] == "extension-types":

@@ -94,6 +94,12 @@ TEST(CellSurvey, TellsCellsApartByArfcnIdentityAndPlmn) {
       {"two ARFCNs interleaved stay two cells",
        {{10054, 3, Sib3(kId1)}, {10071, 3, Sib3(kId2)}, {10054, 7, kSib7}, {10071, 7, kSib7}},
        {"\"arfcn\":10054,", "\"arfcn\":10071,"}},
+      {"a cell left and come back to is one record",
+       {{0, 3, Sib3(kId1)}, {0, 7, kSib7}, {0, 3, Sib3(kId2)}, {0, 3, Sib3(kId1)}},
+       {"\"cell_identity\":1,", "\"cell_identity\":2,"}},
+      {"cells in the order of their first SIB, one without identity too",
+       {{5, 7, kSib7}, {6, 3, Sib3(kId2)}, {7, 3, Sib3(kId1)}},
+       {"\"arfcn\":5,", "\"arfcn\":6,", "\"arfcn\":7,"}},
       {"no identity at all: one cell without one",
        {{5, 7, kSib7}, {5, 7, kSib7}},
        {"\"arfcn\":5,\"mode\":null,\"plmn\":null,\"lac\":null,\"rac\":null,\"cell_identity\":"
@@ -169,7 +175,8 @@ TEST(CellSurvey, NeighbourRowsOfEveryListAndTheirValues) {
       "\"interRATCellInfoList\":{\"newInterRATCellList\":[{\"interRATCellID\":4,"
       "\"technologySpecificInfo\":{\"gsm\":{\"bsic\":{\"ncc\":3,\"bcc\":1},\"frequency_band\":"
       "\"dcs1800BandUsed\",\"bcch_ARFCN\":520}}},{\"interRATCellID\":5,\"technologySpecificInfo\":"
-      "{\"is_2000\":null}}]}}}}}}";
+      "{\"is_2000\":null}}]}}}}},\"v7b0NonCriticalExtensions\":{\"sysInfoType11_v7b0ext\":{"
+      "\"newInterFreqCellList\":[{\"intraSecondaryFreqIndicator\":true},{}]}}}";
   const std::string sib19 =
       "{\"utra_PriorityInfoList\":{\"utran_TDD_FrequencyList\":[{\"uarfcn\":10120,\"priority\":2,"
       "\"threshXhigh\":4,\"threshXlow\":1,\"qRxLevMinTDD\":-22}]},\"gsm_PriorityInfoList\":[{"

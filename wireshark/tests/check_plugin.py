@@ -390,13 +390,25 @@ def check_cells_table(tshark, sibdecode, path, sibs, drops, options=()):
     rc, out, err = tshark.run("-r", path, "-q", "-z", "sibdecode,cells", *options)
     table = {int(a): (i.strip(), s.split(), int(d))
              for a, i, _, s, d in CELLS_ROW.findall(out.decode("latin-1"))}
-    proc = subprocess.run([sibdecode, "--cells", path], capture_output=True, text=True)
-    tool = {}
-    for line in proc.stdout.splitlines()[1:]:
-        fields = line.split()
-        # ARFCN, identity (blank when none), two times, three neighbour counts, SIBs
-        sib_fields = [f for f in fields if ":" in f and "/" in f and not f[0].isdigit()]
-        tool[int(fields[0])] = (line[6:16].strip(), sib_fields)  # identity: 10 columns from 6
+    # The tool tells cells apart by identity too; the table is by ARFCN: its
+    # cells' counts added up, and the identity of the ARFCN's last SIB3 or SIB4.
+    def records(option):
+        out = subprocess.run([sibdecode, option, "--json", path], capture_output=True).stdout
+        return [json.loads(line) for line in out.splitlines()]
+    cells = records("--cells")
+    tool, identity_of = {}, {}
+    for entry in records("--timeline"):
+        if entry["type"] in ("SIB3", "SIB4") and cells[entry["cell"]]["cell_identity"] is not None:
+            identity_of[cells[entry["cell"]]["arfcn"]] = str(cells[entry["cell"]]["cell_identity"])
+    for cell in cells:
+        counts = tool.setdefault(cell["arfcn"], {})
+        for sib in cell["sibs"]:
+            count, versions = counts.get((sib["type_number"], sib["type"]), (0, 0))
+            counts[(sib["type_number"], sib["type"])] = (count + sib["count"],
+                                                         versions + sib["versions"])
+    tool = {arfcn: (identity_of.get(arfcn, ""),
+                    ["%s:%d/%d" % (t, c, v) for (_, t), (c, v) in sorted(counts.items())])
+            for arfcn, counts in tool.items()}
     decoded_names = {s["name"] for s in sibs if s["decoded"]}
     check(rc == 0 and set(table) == set(tool),
           "%s: cells table rows %s, the tool's %s: %s" % (name, sorted(table), sorted(tool), err))
