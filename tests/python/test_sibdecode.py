@@ -28,8 +28,9 @@ TOOL = os.environ.get("SIBDECODE_CLI", "sibdecode")
 SAMPLE_PCAP = os.path.join(ROOT, "examples", "sample.pcap")
 SAMPLE_HEX = os.path.join(ROOT, "examples", "sample.hex")
 EXTENSION_PCAP = os.path.join(ROOT, "examples", "extension_types.pcap")
+TWO_CELLS_PCAP = os.path.join(ROOT, "examples", "two_cells.pcap")
 # The examples' captures and every capture of the capture check.
-RECORD_CAPTURES = ["SAMPLE_PCAP", "EXTENSION_PCAP", "cells.pcap", "cells_cooked_ipv6.pcapng",
+RECORD_CAPTURES = ["SAMPLE_PCAP", "EXTENSION_PCAP", "TWO_CELLS_PCAP", "cells.pcap", "cells_cooked_ipv6.pcapng",
                    "cells_raw_ipv4.pcap", "cells_two_links.pcapng", "wrong_size.pcap",
                    "stopped.pcap"]
 REPORT_KEYS = {"complete", "stop", "warnings"}
@@ -61,7 +62,8 @@ def captures(tmp_path_factory):
 
 
 def capture_path(name, captures):
-    return {"SAMPLE_PCAP": SAMPLE_PCAP, "EXTENSION_PCAP": EXTENSION_PCAP}.get(
+    return {"SAMPLE_PCAP": SAMPLE_PCAP, "EXTENSION_PCAP": EXTENSION_PCAP,
+            "TWO_CELLS_PCAP": TWO_CELLS_PCAP}.get(
         name, str(captures / name))
 
 
@@ -593,8 +595,8 @@ def test_record_captures_are_every_test_capture(captures):
     """The record tests above take every capture the capture check writes
     (not the cut and refused copies made here)."""
     written = {p.name for p in captures.iterdir() if p.suffix in (".pcap", ".pcapng")}
-    assert written - {"cut.pcap", "bad.pcap"} == set(RECORD_CAPTURES) - {"SAMPLE_PCAP",
-                                                                           "EXTENSION_PCAP"}
+    assert written - {"cut.pcap", "bad.pcap"} == set(RECORD_CAPTURES) - {
+        "SAMPLE_PCAP", "EXTENSION_PCAP", "TWO_CELLS_PCAP"}
 
 
 def test_a_warned_sib_s_record_says_so(tmp_path):
