@@ -20,14 +20,25 @@ struct HeldBlock {
   guint8 block[kBlockBytes];
 };
 
+// A frame's entry in the table: its own notes and the SIB completed later
+// that it carries a segment of.
+struct FrameSlot {
+  FrameNotes own;
+  const CompletedSib* carried;
+};
+
+// Frames are numbered from 1 without gaps: the table is pages of slots,
+// allocated as frames reach them (no copy as it grows, no slack beyond a page).
+constexpr guint32 kPageBits = 12;
+constexpr guint32 kPageSlots = 1u << kPageBits;
+
 struct CaptureState {
   sibdecode::StreamState* stream = nullptr;
   guint32 lastFed = 0;
-  bool pendingReported = false;  // the stream was flushed after its last block
-  GArray* heldBlocks = nullptr;  // of HeldBlock
-  // Frame number -> SegmentNote list (file scope): frames are numbered from 1
-  // without gaps, so a pointer per frame is what a map would cost, and less.
-  GPtrArray* segmentsByFrame = nullptr;
+  bool pendingReported = false;      // the stream was flushed after its last block
+  GArray* heldBlocks = nullptr;      // of HeldBlock
+  GPtrArray* pages = nullptr;        // of FrameSlot[kPageSlots], g_malloc'ed; null until reached
+  wmem_map_t* wrongSizes = nullptr;  // frame number -> the message's size, file scope
   // The bits of the SIBs completed so far (file scope), one copy per distinct
   // encoding: a cell repeats its SIBs unchanged.
   std::unordered_set<std::string_view>* encodings = nullptr;
@@ -38,19 +49,28 @@ CaptureState capture;
 
 sibdecode::DecoderState* summaryDecoder = nullptr;  // for the SIBs shown
 
+// The frame's slot: made with its page when `make`, else null when not reached.
+FrameSlot* SlotOf(guint32 frame, bool make) {
+  GPtrArray* pages = capture.pages;
+  if (pages == nullptr) return nullptr;
+  const guint page = frame >> kPageBits;
+  if (page >= pages->len) {
+    if (!make) return nullptr;
+    g_ptr_array_set_size(pages, static_cast<gint>(page + 1));
+  }
+  auto* slots = static_cast<FrameSlot*>(g_ptr_array_index(pages, page));
+  if (slots == nullptr) {
+    if (!make) return nullptr;
+    slots = g_new0(FrameSlot, kPageSlots);
+    g_ptr_array_index(pages, page) = slots;
+  }
+  return &slots[frame & (kPageSlots - 1)];
+}
+
 // What a block's events go to.
 struct FeedContext {
   guint32 frame;
-  FrameNotes** notes;
 };
-
-FrameNotes* NotesFor(guint32 frame, FrameNotes** notes) {
-  if (*notes == nullptr) {
-    *notes = wmem_new0(wmem_file_scope(), FrameNotes);
-    (*notes)->frame = frame;
-  }
-  return *notes;
-}
 
 template <typename Note>
 void Append(Note** list, Note* note) {
@@ -108,22 +128,12 @@ void NoteCompleted(const sibdecode::StreamEvent& event, const FeedContext& fed) 
       sib->decodeNote = line;
     }
   }
-  Append(&NotesFor(fed.frame, fed.notes)->sibs, sib);
+  Append(&SlotOf(fed.frame, true)->own.sibs, sib);
 
-  // Every earlier carrier learns where its segment went.
-  for (guint i = 0; i < sib->frameCount; ++i) {
-    if (sib->frames[i] == fed.frame) continue;
-    auto* segment = wmem_new0(wmem_file_scope(), SegmentNote);
-    segment->sibType = sib->sibType;
-    segment->cell = sib->cell;
-    segment->index = i + 1;
-    segment->count = sib->frameCount;
-    segment->reassembledIn = fed.frame;
-    const guint32 frame = sib->frames[i];
-    GPtrArray* byFrame = capture.segmentsByFrame;
-    if (frame >= byFrame->len) g_ptr_array_set_size(byFrame, static_cast<gint>(frame + 1));
-    auto** list = reinterpret_cast<SegmentNote**>(&g_ptr_array_index(byFrame, frame));
-    Append(list, segment);
+  // Every earlier carrier learns where its segment went (the SIB's last frame).
+  for (guint i = 0; i + 1 < sib->frameCount; ++i) {
+    FrameSlot* slot = SlotOf(sib->frames[i], true);
+    if (slot->carried == nullptr) slot->carried = sib;
   }
 }
 
@@ -143,7 +153,7 @@ void OnFeedEvent(const sibdecode::StreamEvent& event, void* context) {
     NoteCompleted(event, fed);
     return;
   }
-  Append(&NotesFor(fed.frame, fed.notes)->drops, NewDroppedChain(event));
+  Append(&SlotOf(fed.frame, true)->own.drops, NewDroppedChain(event));
 }
 
 // A flushed chain: noted in the frame of its last segment, its blocks held to
@@ -202,9 +212,11 @@ bool DecodeSummary(const CompletedSib& sib, tagSystemInformationBlock* summary) 
 
 void RegisterFrameNotes() { capture.heldBlocks = g_array_new(FALSE, FALSE, sizeof(HeldBlock)); }
 
+void FreePage(gpointer page) { g_free(page); }
+
 bool StartCapture() {
   EndCapture();
-  capture.segmentsByFrame = g_ptr_array_new();
+  capture.pages = g_ptr_array_new_with_free_func(FreePage);
   capture.encodings = new (std::nothrow) std::unordered_set<std::string_view>();
   capture.stream = sibdecode::CreateStreamState();
   sibdecode::SetStreamRelease(capture.stream, sibdecode::kReleaseLatest);
@@ -219,32 +231,59 @@ void EndCapture() {
   capture.lastFed = 0;
   capture.pendingReported = false;
   g_array_set_size(capture.heldBlocks, 0);
-  if (capture.segmentsByFrame != nullptr) g_ptr_array_free(capture.segmentsByFrame, TRUE);
-  capture.segmentsByFrame = nullptr;  // the notes' memory goes with the file scope
+  if (capture.pages != nullptr) g_ptr_array_free(capture.pages, TRUE);
+  capture.pages = nullptr;  // the notes themselves go with the file scope
+  capture.wrongSizes = nullptr;
   delete capture.encodings;
   capture.encodings = nullptr;
   capture.endedByFrame = nullptr;
 }
 
-void FeedBlock(guint32 frame, guint32 cell, const guint8* block, FrameNotes** notes) {
+void FeedBlock(guint32 frame, guint32 cell, const guint8* block) {
   if (capture.stream == nullptr || frame <= capture.lastFed) return;
   if (capture.pendingReported) TakeUpHeldChains();
   capture.lastFed = frame;
   // Out of memory, the library gives up its pending chains: their later
   // segments come as strays, which is all the plugin can show of them.
-  FeedContext context = {frame, notes};
+  FeedContext context = {frame};
   sibdecode::FeedBlock(capture.stream, cell, frame, block, OnFeedEvent, &context);
 }
 
-void NoteWrongSize(guint32 frame, guint payloadSize, FrameNotes** notes) {
-  FrameNotes* own = NotesFor(frame, notes);
-  own->wrongSize = true;
-  own->wrongPayloadSize = payloadSize;
+void NoteWrongSize(guint32 frame, guint payloadSize) {
+  if (capture.wrongSizes == nullptr) {
+    capture.wrongSizes = wmem_map_new(wmem_file_scope(), g_direct_hash, g_direct_equal);
+  }
+  // Kept one more than the size: an empty message is noted too.
+  wmem_map_insert(capture.wrongSizes, GUINT_TO_POINTER(frame), GUINT_TO_POINTER(payloadSize + 1));
 }
 
-const SegmentNote* SegmentsOf(guint32 frame) {
-  if (capture.segmentsByFrame == nullptr || frame >= capture.segmentsByFrame->len) return nullptr;
-  return static_cast<const SegmentNote*>(g_ptr_array_index(capture.segmentsByFrame, frame));
+const FrameNotes* NotesOf(guint32 frame) {
+  const FrameSlot* slot = SlotOf(frame, false);
+  if (slot == nullptr || (slot->own.sibs == nullptr && slot->own.drops == nullptr)) return nullptr;
+  return &slot->own;
+}
+
+bool WrongSizeOf(guint32 frame, guint* payloadSize) {
+  if (capture.wrongSizes == nullptr) return false;
+  const guint noted =
+      GPOINTER_TO_UINT(wmem_map_lookup(capture.wrongSizes, GUINT_TO_POINTER(frame)));
+  *payloadSize = noted - 1;
+  return noted != 0;
+}
+
+bool SegmentOf(guint32 frame, SegmentNote* segment) {
+  const FrameSlot* slot = SlotOf(frame, false);
+  if (slot == nullptr || slot->carried == nullptr) return false;
+  const CompletedSib& sib = *slot->carried;
+  segment->sibType = sib.sibType;
+  segment->cell = sib.cell;
+  segment->count = sib.frameCount;
+  segment->reassembledIn = sib.frames[sib.frameCount - 1];
+  segment->index = 0;
+  for (guint i = 0; i < sib.frameCount; ++i) {
+    if (sib.frames[i] == frame) segment->index = i + 1;
+  }
+  return true;
 }
 
 const DroppedChain* EndedChainsOf(guint32 frame) {

@@ -1,9 +1,12 @@
 // What the plugin shows per frame, kept for the life of the capture file: the
-// SIBs completed in a frame and the chains given up in it (the frame's proto
-// data), the segments it carries of SIBs completed later and the chains the
-// end of the capture gives up (by frame number, as Wireshark's reassembly keeps
-// them). The stream is fed once, in frame order, on the first pass; every
-// later dissection of a frame reads its notes.
+// SIBs completed in a frame, the chains given up in it and the segment it
+// carries of a SIB completed later, in a table indexed by frame number (as
+// Wireshark keeps its frame data: 16 bytes a frame, where proto data and a
+// note of each kind cost several times that on captures of millions of
+// frames), and the rarer notes (a message of the wrong size, the chains the
+// end of the capture gives up) by frame number. The stream is fed once, in
+// frame order, on the first pass; every later dissection of a frame reads its
+// notes.
 #pragma once
 
 #include <epan/packet.h>
@@ -13,19 +16,19 @@ namespace sibplugin {
 
 struct CompletedSib {
   CompletedSib* next;
-  guint32 sibType;
-  guint32 cell;
-  bool decoded;            // sibdecode has a decoder for the type and printed it
-  bool complete;           // decoded to the SIB's end
   const char* decodeNote;  // decoded: where it stopped, its warnings; null when there are none
   guint32* frames;
-  guint frameCount;
   const guint8* bits;  // the SIB's own bits, packed; shared by its identical copies
+  guint32 sibType;
+  guint32 cell;
+  guint frameCount;
   guint bitsLen;
+  bool decoded;   // sibdecode has a decoder for the type and printed it
+  bool complete;  // decoded to the SIB's end
 };
 
+// The segment a frame carries of a SIB completed in a later frame.
 struct SegmentNote {
-  SegmentNote* next;
   guint32 sibType;
   guint32 cell;
   guint index;  // from 1
@@ -42,21 +45,21 @@ struct DroppedChain {
   guint frameCount;
 };
 
-// A frame's own notes, made on the first pass when it completes a SIB, gives
-// a chain up or carries a BCCH-BCH message of another size.
+// A frame's own notes, made on the first pass when it completes a SIB or gives
+// a chain up.
 struct FrameNotes {
   CompletedSib* sibs;
   DroppedChain* drops;
-  guint32 frame;
-  guint32 wrongPayloadSize;
-  bool wrongSize;  // a BCCH-BCH message of another size than 31 bytes
 };
 
 // Everything a frame shows, as the dissector hands it to the "sibdecode" tap.
 struct FrameView {
-  const FrameNotes* own;        // null when none
-  const SegmentNote* segments;  // null when none
-  const DroppedChain* ended;    // null when none
+  const FrameNotes* own;  // null when none
+  bool hasSegment;        // the frame carries a segment of a SIB completed later
+  SegmentNote segment;
+  bool wrongSize;             // a BCCH-BCH message of another size than 31 bytes ...
+  guint wrongPayloadSize;     // ... of this many bytes
+  const DroppedChain* ended;  // null when none
 };
 
 // Registration (call once).
@@ -73,13 +76,18 @@ void EndCapture();
 
 // First pass: one BCH block of the given cell, carried by `frame`. Frames
 // come in increasing order; a frame met again is not fed twice. What the block
-// completes or gives up goes to *notes, made when there is something.
-void FeedBlock(guint32 frame, guint32 cell, const guint8* block, FrameNotes** notes);
+// completes or gives up goes to the frame's notes.
+void FeedBlock(guint32 frame, guint32 cell, const guint8* block);
 // First pass: a BCCH-BCH message of another size.
-void NoteWrongSize(guint32 frame, guint payloadSize, FrameNotes** notes);
+void NoteWrongSize(guint32 frame, guint payloadSize);
 
-// The segments the frame carries of SIBs completed later (null when none).
-const SegmentNote* SegmentsOf(guint32 frame);
+// The frame's own notes (null when it has none).
+const FrameNotes* NotesOf(guint32 frame);
+// Whether the frame's BCCH-BCH message is not of 31 bytes, and its size.
+bool WrongSizeOf(guint32 frame, guint* payloadSize);
+// The segment the frame carries of a SIB completed later: false when none. A
+// BCH block holds at most one segment of a SIB that goes on after it.
+bool SegmentOf(guint32 frame, SegmentNote* segment);
 // The chains pending at the end of the capture whose last segment the frame
 // carries (null when none, or before a later pass reported them).
 const DroppedChain* EndedChainsOf(guint32 frame);

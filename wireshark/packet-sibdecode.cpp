@@ -179,19 +179,13 @@ int FeedGsmtapMessage(tvbuff_t* tvb, packet_info* pinfo, proto_tree*, void*) {
   sibdecode::GsmtapBch bch;
   const sibdecode::PacketKind kind = sibdecode::FindBchInGsmtap(
       gsmtap, static_cast<size_t>(headerBytes) + static_cast<size_t>(captured), cut, &bch);
-  auto* notes = static_cast<sibplugin::FrameNotes*>(
-      p_get_proto_data(wmem_file_scope(), pinfo, proto_sibdecode, 0));
-  sibplugin::FrameNotes* const before = notes;
   if (kind == sibdecode::PacketKind::kWrongSize) {
-    sibplugin::NoteWrongSize(pinfo->num, tvb_reported_length(tvb), &notes);
+    sibplugin::NoteWrongSize(pinfo->num, tvb_reported_length(tvb));
   } else if (kind == sibdecode::PacketKind::kBchBlock) {
     const guint32 cell = pref_cells_by_arfcn ? bch.arfcn : 0;
     if (!sibdecode::IsRepeatedBlock(repeats, cell, bch)) {
-      sibplugin::FeedBlock(pinfo->num, cell, bch.payload, &notes);
+      sibplugin::FeedBlock(pinfo->num, cell, bch.payload);
     }
-  }
-  if (notes != nullptr && notes != before) {
-    p_add_proto_data(wmem_file_scope(), pinfo, proto_sibdecode, 0, notes);
   }
   return 0;
 }
@@ -363,17 +357,15 @@ void AddToInfo(packet_info* pinfo, const FrameNotes& notes) {
 int DissectSibdecode(tvbuff_t* tvb, packet_info* pinfo, proto_tree* tree, void*) {
   if (!pref_enabled) return 0;
   sibplugin::FrameView view = {};
-  if (!PINFO_FD_VISITED(pinfo)) {
-    view.own = static_cast<const FrameNotes*>(
-        p_get_proto_data(wmem_file_scope(), pinfo, proto_sibdecode, 0));
-  } else {
+  if (PINFO_FD_VISITED(pinfo)) {
     sibplugin::ReportPendingAsEnded();  // the first pass is over: every block came
-    view.own = static_cast<const FrameNotes*>(
-        p_get_proto_data(wmem_file_scope(), pinfo, proto_sibdecode, 0));
     view.ended = sibplugin::EndedChainsOf(pinfo->num);
   }
-  view.segments = sibplugin::SegmentsOf(pinfo->num);  // none yet on the first pass
-  if (view.own == nullptr && view.segments == nullptr && view.ended == nullptr) return 0;
+  view.own = sibplugin::NotesOf(pinfo->num);
+  view.wrongSize = sibplugin::WrongSizeOf(pinfo->num, &view.wrongPayloadSize);
+  // None yet on the first pass: the SIB completes in a later frame.
+  view.hasSegment = sibplugin::SegmentOf(pinfo->num, &view.segment);
+  if (view.own == nullptr && !view.hasSegment && view.ended == nullptr && !view.wrongSize) return 0;
   if (view.own != nullptr && view.own->sibs != nullptr) AddToInfo(pinfo, *view.own);
   tap_queue_packet(sibdecode_tap, pinfo, wmem_memdup(pinfo->pool, &view, sizeof view));
   // The subtree only for a tree that is shown or a filter on its fields.
@@ -381,9 +373,7 @@ int DissectSibdecode(tvbuff_t* tvb, packet_info* pinfo, proto_tree* tree, void*)
 
   proto_item* top = proto_tree_add_item(tree, proto_sibdecode, tvb, 0, 0, ENC_NA);
   proto_tree* subtree = proto_item_add_subtree(top, ett_sibdecode);
-  for (const SegmentNote* s = view.segments; s != nullptr; s = s->next) {
-    AddSegment(subtree, tvb, *s);
-  }
+  if (view.hasSegment) AddSegment(subtree, tvb, view.segment);
   if (view.own != nullptr) {
     for (const DroppedChain* d = view.own->drops; d != nullptr; d = d->next) {
       AddDrop(subtree, tvb, pinfo, *d);
@@ -391,11 +381,11 @@ int DissectSibdecode(tvbuff_t* tvb, packet_info* pinfo, proto_tree* tree, void*)
     for (const CompletedSib* s = view.own->sibs; s != nullptr; s = s->next) {
       AddCompletedSib(subtree, tvb, pinfo, *s);
     }
-    if (view.own->wrongSize) {
-      expert_add_info_format(pinfo, top, &ei_wrong_size,
-                             "BCCH-BCH message of %u bytes, expected %zu: not reassembled",
-                             view.own->wrongPayloadSize, sibdecode::kBchBlockBytes);
-    }
+  }
+  if (view.wrongSize) {
+    expert_add_info_format(pinfo, top, &ei_wrong_size,
+                           "BCCH-BCH message of %u bytes, expected %zu: not reassembled",
+                           view.wrongPayloadSize, sibdecode::kBchBlockBytes);
   }
   for (const DroppedChain* d = view.ended; d != nullptr; d = d->next) {
     AddDrop(subtree, tvb, pinfo, *d);

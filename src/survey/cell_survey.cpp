@@ -39,6 +39,9 @@ constexpr unsigned int kNeighbourSibs[] = {kSib11, kSib11bis, kSib12, kSib19};
 constexpr size_t kMaxVersionsPerType = 1024;
 constexpr uint64_t kMaxVersionsKept = 65536;
 constexpr size_t kMaxCells = 16384;
+// A cell that sends no SIB3 or SIB4 for this many SIBs: those waiting go to
+// the latest cell of their ARFCN, as at the end of a capture.
+constexpr size_t kMaxPending = 1024;
 
 struct PendingSib {
   uint64_t sequence = 0;  // its place among all the SIBs taken
@@ -312,15 +315,17 @@ void FlushPending(CellSurvey& survey, Track& track) {
 }
 
 // Gives the SIBs still waiting to the track's cell (one without identity if none).
-void Settle(CellSurvey& survey) {
-  for (auto& [key, track] : survey.tracks) {
-    if (track.pending.empty()) continue;
-    if (track.current < 0 || track.newCellNext) {
-      track.current = NewCell(survey, key);
-      track.newCellNext = false;
-    }
-    FlushPending(survey, track);
+void SettleTrack(CellSurvey& survey, const std::pair<bool, uint64_t>& key, Track& track) {
+  if (track.pending.empty()) return;
+  if (track.current < 0 || (track.newCellNext && survey.cells.size() < kMaxCells)) {
+    track.current = NewCell(survey, key);
+    track.newCellNext = false;
   }
+  FlushPending(survey, track);
+}
+
+void Settle(CellSurvey& survey) {
+  for (auto& [key, track] : survey.tracks) SettleTrack(survey, key, track);
 }
 
 void AddSib(CellSurvey& survey, const SurveySib& input, std::unique_ptr<JsonNode> tree) {
@@ -357,6 +362,7 @@ void AddSib(CellSurvey& survey, const SurveySib& input, std::unique_ptr<JsonNode
   }
   if (!namesCell) {
     track.pending.push_back(std::move(sib));
+    if (track.pending.size() >= kMaxPending) SettleTrack(survey, key, track);
     return;
   }
   const SurveyCell* current =

@@ -60,10 +60,10 @@ class FrameNotesTest : public testing::Test {
   }
   // Block k of the SIB5 (from 0) as the given frame, on cell 10088.
   void Feed(size_t k, guint32 frame) {
-    sibplugin::FeedBlock(frame, 10088, blocks_.data() + k * kBlockBytes, &notes_[frame]);
+    sibplugin::FeedBlock(frame, 10088, blocks_.data() + k * kBlockBytes);
   }
-  // The frame's own notes, as the dissector keeps them in the frame's proto data.
-  const sibplugin::FrameNotes* NotesOf(guint32 frame) { return notes_[frame]; }
+  // The frame's own notes, as the dissector reads them.
+  const sibplugin::FrameNotes* NotesOf(guint32 frame) { return sibplugin::NotesOf(frame); }
   const sibplugin::DroppedChain* EndedChainsOf(guint32 frame) {
     return sibplugin::EndedChainsOf(frame);
   }
@@ -75,15 +75,17 @@ class FrameNotesTest : public testing::Test {
     EXPECT_TRUE(notes->sibs->decoded);
     EXPECT_EQ(Frames(notes->sibs->frames, notes->sibs->frameCount), carriers);
     for (guint k = 0; k + 1 < carriers.size(); ++k) {
-      const sibplugin::SegmentNote* segment = sibplugin::SegmentsOf(carriers[k]);
-      ASSERT_NE(segment, nullptr);
-      EXPECT_EQ(segment->index, k + 1);
-      EXPECT_EQ(segment->count, carriers.size());
-      EXPECT_EQ(segment->reassembledIn, frame);
+      sibplugin::SegmentNote segment;
+      ASSERT_TRUE(sibplugin::SegmentOf(carriers[k], &segment));
+      EXPECT_EQ(segment.index, k + 1);
+      EXPECT_EQ(segment.count, carriers.size());
+      EXPECT_EQ(segment.reassembledIn, frame);
+      EXPECT_EQ(segment.sibType, 5u);
     }
+    sibplugin::SegmentNote none;
+    EXPECT_FALSE(sibplugin::SegmentOf(frame, &none));  // its last frame completes it
   }
   std::vector<guint8> blocks_;
-  std::map<guint32, sibplugin::FrameNotes*> notes_;  // made by the feed when there is something
   packet_provider_funcs providerFuncs_ = {};
   epan_t* session_ = nullptr;
 };
@@ -94,6 +96,24 @@ TEST_F(FrameNotesTest, SegmentsPointAtTheFrameThatCompletesTheSib) {
   ExpectCompletedIn(9, {3, 5, 7, 9});
   sibplugin::ReportPendingAsEnded();
   EXPECT_EQ(EndedChainsOf(7), nullptr);
+}
+
+// The table of frames grows in pages: notes on either side of a page's end,
+// and far beyond it, stay with their frames.
+TEST_F(FrameNotesTest, NotesAcrossPagesOfTheFrameTable) {
+  const guint32 frames[] = {4095, 4096, 4097, 70000};
+  for (size_t k = 0; k < 4; ++k) Feed(k, frames[k]);
+  ExpectCompletedIn(70000, {4095, 4096, 4097, 70000});
+  EXPECT_EQ(NotesOf(4096), nullptr);
+  EXPECT_EQ(NotesOf(1u << 30), nullptr);  // a frame the table never reached
+  guint size = 99;
+  EXPECT_FALSE(sibplugin::WrongSizeOf(4097, &size));
+  sibplugin::NoteWrongSize(70001, 0);
+  sibplugin::NoteWrongSize(70002, 40);
+  ASSERT_TRUE(sibplugin::WrongSizeOf(70001, &size));
+  EXPECT_EQ(size, 0u);
+  ASSERT_TRUE(sibplugin::WrongSizeOf(70002, &size));
+  EXPECT_EQ(size, 40u);
 }
 
 TEST_F(FrameNotesTest, FirstPassGoesOnAfterTheChainsWereReportedAsEnded) {
@@ -142,7 +162,6 @@ TEST_F(FrameNotesTest, ChainsGivenUpInTheFrameThatEndsThem) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     sibplugin::EndCapture();
-    notes_.clear();
     ASSERT_TRUE(sibplugin::StartCapture());
     for (guint32 frame = 1; frame <= row.blocks.size(); ++frame) Feed(row.blocks[frame - 1], frame);
     for (guint32 frame = 1; frame <= row.blocks.size(); ++frame) {
