@@ -77,7 +77,7 @@ guint RowOf(stat_tap_table* table, guint32 cell) {
   return row;
 }
 
-void CountSib(stat_tap_table* table, const CompletedSib& sib) {
+void CountSib(stat_tap_table* table, packet_info* pinfo, const CompletedSib& sib) {
   const guint row = RowOf(table, sib.cell);
   CellCounts& counts = *CountsOf(table, row);
   if (sib.sibType >= kSibTypes) return;
@@ -86,12 +86,12 @@ void CountSib(stat_tap_table* table, const CompletedSib& sib) {
   *key = VersionKey(sib);
   if (g_hash_table_add(counts.seen, key)) ++counts.versions[sib.sibType];
   const unsigned int parts = sibdecode::SibSummaryParts(sib.sibType);
-  tagSystemInformationBlock summary;
+  ShownDecode shown;
   if ((parts & (sibdecode::kSummarySib3CellIdentity | sibdecode::kSummarySib4CellIdentity)) &&
-      DecodeSummary(sib, &summary)) {
+      DecodeShown(sib, pinfo->pool, &shown)) {
     const unsigned int identity = parts & sibdecode::kSummarySib3CellIdentity
-                                      ? summary.sib3.cellIdentity
-                                      : summary.sib4.cellIdentity;
+                                      ? shown.summary.sib3.cellIdentity
+                                      : shown.summary.sib4.cellIdentity;
     SetString(table, row, kIdentity, g_strdup_printf("%u", identity));
   }
   GString* text = g_string_new("");
@@ -103,14 +103,14 @@ void CountSib(stat_tap_table* table, const CompletedSib& sib) {
   SetString(table, row, kSibs, g_string_free(text, FALSE));
 }
 
-tap_packet_status CountFrame(void* tapdata, packet_info*, epan_dissect_t*, const void* data,
+tap_packet_status CountFrame(void* tapdata, packet_info* pinfo, epan_dissect_t*, const void* data,
                              tap_flags_t) {
   auto* stat = static_cast<stat_data_t*>(tapdata);
   stat_tap_table* table = g_array_index(stat->stat_tap_data->tables, stat_tap_table*, 0);
   const auto* view = static_cast<const FrameView*>(data);
   const CompletedSib* sibs = view->own != nullptr ? view->own->sibs : nullptr;
   const DroppedChain* drops = view->own != nullptr ? view->own->drops : nullptr;
-  for (const CompletedSib* s = sibs; s != nullptr; s = s->next) CountSib(table, *s);
+  for (const CompletedSib* s = sibs; s != nullptr; s = s->next) CountSib(table, pinfo, *s);
   for (const DroppedChain* lists : {drops, view->ended}) {
     for (const DroppedChain* d = lists; d != nullptr; d = d->next) {
       AddToUint(table, RowOf(table, d->cell), kDrops, 1);

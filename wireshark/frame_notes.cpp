@@ -47,7 +47,7 @@ struct CaptureState {
 
 CaptureState capture;
 
-sibdecode::DecoderState* summaryDecoder = nullptr;  // for the SIBs shown
+sibdecode::DecoderState* shownDecoder = nullptr;  // for the SIBs shown
 
 // The frame's slot: made with its page when `make`, else null when not reached.
 FrameSlot* SlotOf(guint32 frame, bool make) {
@@ -115,19 +115,10 @@ void NoteCompleted(const sibdecode::StreamEvent& event, const FeedContext& fed) 
   sib->bits = KeptEncoding(event.sib, event.sibLen);
   sib->sibType = event.sibType;
   sib->cell = static_cast<guint32>(event.cellKey);
-  sib->decoded = event.result == sibdecode::kDecoded;
+  // An extensionType SIB its cell's schedule does not name has no decoder.
+  sib->decoded = sibdecode::IsDecodedSibTypeAt(event.sibType, sibdecode::kReleaseLatest);
   sib->frameCount = static_cast<guint>(event.blockCount);
   sib->bitsLen = static_cast<guint>(event.sibLen);
-  if (sib->decoded && event.report != nullptr) sib->complete = event.report->complete != 0;
-  if (sib->decoded && event.report != nullptr &&
-      (!sib->complete || event.report->warningCount > 0)) {  // something to note
-    const size_t length = sibdecode::DescribeDecodeReport(event.report, nullptr, 0);
-    if (length > 0) {
-      auto* line = static_cast<char*>(wmem_alloc(wmem_file_scope(), length + 1));
-      sibdecode::DescribeDecodeReport(event.report, line, length + 1);
-      sib->decodeNote = line;
-    }
-  }
   Append(&SlotOf(fed.frame, true)->own.sibs, sib);
 
   // Every earlier carrier learns where its segment went (the SIB's last frame).
@@ -195,19 +186,35 @@ void TakeUpHeldChains() {
 
 }  // namespace
 
-bool DecodeSummary(const CompletedSib& sib, tagSystemInformationBlock* summary) {
-  if (!sib.decoded || !HasSummary(sib.sibType)) return false;
-  if (summaryDecoder == nullptr) {
-    summaryDecoder = sibdecode::CreateDecoderState();
-    sibdecode::SetDecodeRelease(summaryDecoder, sibdecode::kReleaseLatest);
-    sibdecode::SetTextLayout(summaryDecoder, sibdecode::kTextLayoutNone);
+bool DecodeShown(const CompletedSib& sib, wmem_allocator_t* scope, ShownDecode* shown) {
+  if (!sib.decoded) return false;
+  if (shownDecoder == nullptr) {
+    shownDecoder = sibdecode::CreateDecoderState();
+    sibdecode::SetDecodeRelease(shownDecoder, sibdecode::kReleaseLatest);
+    sibdecode::SetTextLayout(shownDecoder, sibdecode::kTextLayoutNone);
   }
-  if (summaryDecoder == nullptr) return false;
-  *summary = tagSystemInformationBlock();
-  size_t textLen = 0;  // no text: the summary is filled without one
-  const int result = sibdecode::DecodeSib(summaryDecoder, sib.sibType, sib.bits, sib.bitsLen,
-                                          summary, nullptr, 0, &textLen);
-  return result == sibdecode::kDecoded;
+  if (shownDecoder == nullptr) return false;
+  shown->summary = tagSystemInformationBlock();
+  size_t textLen = 0;  // no text: the summary and the report are filled without one
+  if (sibdecode::DecodeSib(shownDecoder, sib.sibType, sib.bits, sib.bitsLen, &shown->summary,
+                           nullptr, 0, &textLen) != sibdecode::kDecoded) {
+    return false;
+  }
+  sibdecode::DecodeReport report;
+  report.size = sizeof report;
+  if (sibdecode::GetDecodeReport(shownDecoder, &report) != 1) return false;
+  shown->complete = report.complete != 0;
+  shown->hasSummary = HasSummary(sib.sibType);
+  shown->note = nullptr;
+  if (!shown->complete || report.warningCount > 0) {  // something to note
+    const size_t length = sibdecode::DescribeDecodeReport(&report, nullptr, 0);
+    if (length > 0) {
+      auto* line = static_cast<char*>(wmem_alloc(scope, length + 1));
+      sibdecode::DescribeDecodeReport(&report, line, length + 1);
+      shown->note = line;
+    }
+  }
+  return true;
 }
 
 void RegisterFrameNotes() { capture.heldBlocks = g_array_new(FALSE, FALSE, sizeof(HeldBlock)); }
@@ -220,8 +227,10 @@ bool StartCapture() {
   capture.encodings = new (std::nothrow) std::unordered_set<std::string_view>();
   capture.stream = sibdecode::CreateStreamState();
   sibdecode::SetStreamRelease(capture.stream, sibdecode::kReleaseLatest);
-  // The plugin shows each SIB through Wireshark's RRC dissector, not the text.
+  // The plugin shows each SIB through Wireshark's RRC dissector, not the text,
+  // and decodes a SIB when it shows it: the stream only reassembles.
   sibdecode::SetStreamTextLayout(capture.stream, sibdecode::kTextLayoutNone);
+  sibdecode::SetStreamDecodesAll(capture.stream, false);
   return capture.stream != nullptr;
 }
 

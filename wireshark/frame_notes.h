@@ -14,17 +14,25 @@
 
 namespace sibplugin {
 
+// A SIB completed in a frame. The first pass only reassembles it: it is
+// decoded when it is shown (DecodeShown), which a pass without a tree never does.
 struct CompletedSib {
   CompletedSib* next;
-  const char* decodeNote;  // decoded: where it stopped, its warnings; null when there are none
   guint32* frames;
   const guint8* bits;  // the SIB's own bits, packed; shared by its identical copies
   guint32 sibType;
   guint32 cell;
   guint frameCount;
   guint bitsLen;
-  bool decoded;   // sibdecode has a decoder for the type and printed it
-  bool complete;  // decoded to the SIB's end
+  bool decoded;  // sibdecode has a decoder for the type
+};
+
+// What sibdecode makes of a SIB shown.
+struct ShownDecode {
+  bool complete;                      // decoded to the SIB's end
+  const char* note;                   // where it stopped, its warnings; null when there are none
+  bool hasSummary;                    // a SIB3, SIB4, SIB11 or SIB12: its summary record
+  tagSystemInformationBlock summary;  // (the cell identity, the neighbour lists)
 };
 
 // The segment a frame carries of a SIB completed in a later frame.
@@ -65,10 +73,9 @@ struct FrameView {
 // Registration (call once).
 void RegisterFrameNotes();
 
-// sibdecode's summary record of a decoded SIB3, SIB4, SIB11 or SIB12, decoded
-// again from its bits when it is shown (not kept for every SIB of the file).
-// False for other SIBs, or when the heap is exhausted.
-bool DecodeSummary(const CompletedSib& sib, tagSystemInformationBlock* summary);
+// Decodes a SIB from its bits when it is shown; the note is allocated in
+// `scope`. False for a type without decoder, or when the heap is exhausted.
+bool DecodeShown(const CompletedSib& sib, wmem_allocator_t* scope, ShownDecode* shown);
 // A new capture file: a fresh stream. Returns false when the heap is exhausted.
 bool StartCapture();
 // The capture file is closed.

@@ -296,19 +296,20 @@ void AddCompletedSib(proto_tree* tree, tvbuff_t* tvb, packet_info* pinfo, const 
     AddGenerated(proto_tree_add_uint(subtree, hf_frame, tvb, 0, 0, sib.frames[i]));
   }
   AddGenerated(proto_tree_add_uint(subtree, hf_sib_length, tvb, 0, 0, sib.bitsLen));
-  AddGenerated(proto_tree_add_boolean(subtree, hf_decoded, tvb, 0, 0, sib.decoded));
-  if (sib.decoded) {
-    AddGenerated(proto_tree_add_boolean(subtree, hf_complete, tvb, 0, 0, sib.complete));
+  sibplugin::ShownDecode shown;
+  const bool decoded = sibplugin::DecodeShown(sib, pinfo->pool, &shown);
+  AddGenerated(proto_tree_add_boolean(subtree, hf_decoded, tvb, 0, 0, decoded));
+  if (decoded) {
+    AddGenerated(proto_tree_add_boolean(subtree, hf_complete, tvb, 0, 0, shown.complete));
   }
-  if (sib.decodeNote != nullptr) {
+  if (decoded && shown.note != nullptr) {
     proto_item* note =
-        AddGenerated(proto_tree_add_string(subtree, hf_decode_report, tvb, 0, 0, sib.decodeNote));
-    expert_add_info_format(pinfo, note, sib.complete ? &ei_decode_warning : &ei_decode_stopped,
-                           "SIB type %u: %s", sib.sibType, sib.decodeNote);
+        AddGenerated(proto_tree_add_string(subtree, hf_decode_report, tvb, 0, 0, shown.note));
+    expert_add_info_format(pinfo, note, shown.complete ? &ei_decode_warning : &ei_decode_stopped,
+                           "SIB type %u: %s", sib.sibType, shown.note);
   }
   AddRrcTree(subtree, tvb, pinfo, sib);
-  tagSystemInformationBlock summary;
-  if (sibplugin::DecodeSummary(sib, &summary)) AddSummary(subtree, tvb, sib, summary);
+  if (decoded && shown.hasSummary) AddSummary(subtree, tvb, sib, shown.summary);
 }
 
 void AddSegment(proto_tree* tree, tvbuff_t* tvb, const SegmentNote& segment) {

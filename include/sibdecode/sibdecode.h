@@ -382,6 +382,11 @@ SIBDECODE_API int FlushStream(StreamState* state, StreamCallback callback, void*
 SIBDECODE_API void SetStreamRelease(StreamState* state, DecodeRelease release);
 // The layout of the stream's texts (kTextLayoutRRCParserX by default; see TextLayout).
 SIBDECODE_API void SetStreamTextLayout(StreamState* state, TextLayout layout);
+// all false: a stream that reassembles and decodes only what names extension
+// types (the MIB and the scheduling blocks); every other SIB completes with
+// kNothingDecoded, its bits and an empty report, for a host that decodes the
+// SIBs it shows when it shows them (DecodeSib). True by default.
+SIBDECODE_API void SetStreamDecodesAll(StreamState* state, bool all);
 
 SIBDECODE_API void GetStreamCounts(const StreamState* state, StreamCounts* counts);
 SIBDECODE_API void GetStreamDecodeCounts(const StreamState* state, StreamDecodeCounts* counts);

@@ -90,6 +90,7 @@ struct StreamState {
   uint64_t feedNumber = 0;
   tagSystemInformationBlock summary = {};
   std::vector<char> text;
+  bool decodeAll = true;  // false: only what names extension types (SetStreamDecodesAll)
 };
 
 namespace {
@@ -164,17 +165,21 @@ uint32_t ChainType(const StreamState& state, uint64_t cellKey, const tagSibSegme
 void Complete(StreamState& state, uint64_t cellKey, uint32_t sibType, const PendingChain& chain,
               Delivery& delivery) {
   const std::vector<uint8_t>& packed = chain.bits;
-  const size_t capacity = MaxTextSize(chain.blocks.size());
-  if (state.text.size() < capacity) state.text.resize(capacity);
   size_t textLen = 0;
-  int result;
-  do {  // a text longer than the buffer comes whole on the second pass
-    if (textLen > state.text.size()) state.text.resize(textLen);
-    ResetForCall(state.decoder, &state.summary);
-    result = DecodeAndRender(state.decoder, sibType, packed.data(), packed.size(), &state.summary,
-                             chain.blocks.data(), chain.blocks.size(), true, TextLimit::Whole,
-                             TextFormat::Text, state.text.data(), state.text.size(), &textLen);
-  } while (result == kTextTooSmall && textLen > state.text.size());
+  int result = kNothingDecoded;
+  if (state.decodeAll || ScheduleSource(sibType) >= 0) {
+    const size_t capacity = MaxTextSize(chain.blocks.size());
+    if (state.text.size() < capacity) state.text.resize(capacity);
+    do {  // a text longer than the buffer comes whole on the second pass
+      if (textLen > state.text.size()) state.text.resize(textLen);
+      ResetForCall(state.decoder, &state.summary);
+      result = DecodeAndRender(state.decoder, sibType, packed.data(), packed.size(), &state.summary,
+                               chain.blocks.data(), chain.blocks.size(), true, TextLimit::Whole,
+                               TextFormat::Text, state.text.data(), state.text.size(), &textLen);
+    } while (result == kTextTooSmall && textLen > state.text.size());
+  } else {
+    ResetForCall(state.decoder, &state.summary);  // reassembled only: no values, an empty report
+  }
 
   StreamEvent event = EventFor(kSibCompleted, cellKey, sibType, chain);
   event.result = result == kDecoded || result == kNoMemory ? result : kNothingDecoded;
@@ -391,6 +396,10 @@ void SetStreamRelease(StreamState* state, DecodeRelease release) {
 
 void SetStreamTextLayout(StreamState* state, TextLayout layout) {
   if (state != nullptr) SetTextLayout(&state->decoder, layout);
+}
+
+void SetStreamDecodesAll(StreamState* state, bool all) {
+  if (state != nullptr) state->decodeAll = all;
 }
 
 void GetStreamCounts(const StreamState* state, StreamCounts* counts) {

@@ -73,6 +73,12 @@ class FrameNotesTest : public testing::Test {
     ASSERT_NE(notes->sibs, nullptr);
     EXPECT_EQ(notes->sibs->sibType, 5u);
     EXPECT_TRUE(notes->sibs->decoded);
+    // Decoded when shown: the first pass only reassembled it.
+    sibplugin::ShownDecode shown;
+    ASSERT_TRUE(sibplugin::DecodeShown(*notes->sibs, wmem_epan_scope(), &shown));
+    EXPECT_TRUE(shown.complete);
+    EXPECT_EQ(shown.note, nullptr);
+    EXPECT_FALSE(shown.hasSummary);  // a SIB5 has no part in the summary record
     EXPECT_EQ(Frames(notes->sibs->frames, notes->sibs->frameCount), carriers);
     for (guint k = 0; k + 1 < carriers.size(); ++k) {
       sibplugin::SegmentNote segment;
