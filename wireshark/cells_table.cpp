@@ -4,9 +4,12 @@
 #include <epan/stat_tap_ui.h>
 #include <epan/tap.h>
 #include <sibdecode/sibdecode.h>
+#include <sibdecode/survey.h>
 
-#include <cstring>
 #include <initializer_list>
+#include <map>
+#include <string>
+#include <vector>
 
 #include "frame_notes.h"
 
@@ -24,22 +27,18 @@ stat_tap_table_item kFields[kColumns] = {
     {TABLE_ITEM_UINT, TAP_ALIGN_RIGHT, "Drops", "%u"},
 };
 
-constexpr guint kSibTypes = sibdecode::kSibTypeNumbers;
 constexpr char kTableName[] = "sibdecode cells";
 
-// What a row counts, kept in its first field.
-struct CellCounts {
-  guint count[kSibTypes];
-  guint versions[kSibTypes];  // distinct encodings
-  GHashTable* seen;           // of guint64: the SIB type and a hash of its bits
+// The table's cells are the library's survey of the SIBs the tap hands over:
+// told apart by ARFCN, cell identity and PLMN as `sibdecode --cells` tells them.
+struct TableState {
+  sibdecode::CellSurvey* survey = nullptr;
+  sibdecode::DecoderState* values = nullptr;  // the JSON of the SIBs whose values it reads
+  std::vector<char> json;
+  std::map<guint32, guint> dropsByArfcn;  // shown in the ARFCN's latest row
 };
 
-guint64 VersionKey(const CompletedSib& sib) {
-  guint64 hash = 14695981039346656037ull;  // FNV-1a over the bits
-  for (guint i = 0; i < sib.bitsLen; ++i) hash = (hash ^ sib.bits[i]) * 1099511628211ull;
-  hash ^= sib.bitsLen;
-  return (hash & ~(guint64{0x1F} << 59)) | guint64{sib.sibType & 0x1F} << 59;
-}
+TableState state;
 
 void SetString(stat_tap_table* table, guint row, guint column, gchar* text) {
   stat_tap_table_item_type* item = stat_tap_get_field_data(table, row, column);
@@ -48,59 +47,78 @@ void SetString(stat_tap_table* table, guint row, guint column, gchar* text) {
   stat_tap_set_field_data(table, row, column, item);
 }
 
-void AddToUint(stat_tap_table* table, guint row, guint column, guint value) {
+void SetUint(stat_tap_table* table, guint row, guint column, guint value) {
   stat_tap_table_item_type* item = stat_tap_get_field_data(table, row, column);
-  item->value.uint_value += value;
+  item->value.uint_value = value;
   stat_tap_set_field_data(table, row, column, item);
 }
 
-CellCounts* CountsOf(stat_tap_table* table, guint row) {
-  return static_cast<CellCounts*>(stat_tap_get_field_data(table, row, kArfcn)->user_data.ptr_value);
+// The survey reads the values of the master information block (the PLMN) and
+// of SIB3 and SIB4 (the identity); of the others it tells contents apart by
+// their bits.
+bool ValuesNeeded(guint32 sibType) { return sibType == 0 || sibType == 3 || sibType == 4; }
+
+void FeedSurvey(packet_info* pinfo, const CompletedSib& sib) {
+  sibdecode::SurveySib input;
+  input.sibType = sib.sibType;
+  input.hasArfcn = true;
+  input.arfcn = sib.cell;
+  input.hasTime = true;
+  input.seconds = pinfo->abs_ts.secs;
+  input.microseconds = static_cast<uint32_t>(pinfo->abs_ts.nsecs / 1000);
+  input.value = reinterpret_cast<const char*>(sib.bits);
+  input.valueLen = sib.bitsLen;
+  if (ValuesNeeded(sib.sibType) && sib.decoded && state.values != nullptr) {
+    tagSystemInformationBlock summary;
+    size_t length = 0;
+    int result;
+    do {
+      if (length > state.json.size()) state.json.resize(length);
+      result = sibdecode::DecodeSibJson(state.values, sib.sibType, sib.bits, sib.bitsLen, &summary,
+                                        state.json.data(), state.json.size(), &length);
+    } while (result == sibdecode::kTextTooSmall && length > state.json.size());
+    if (result == sibdecode::kDecoded) {
+      input.value = state.json.data();
+      input.valueLen = length;
+    }
+  }
+  sibdecode::AddSurveySib(state.survey, input);
 }
 
-// The cell's row, added when it is new.
-guint RowOf(stat_tap_table* table, guint32 cell) {
-  for (guint row = 0; row < table->num_elements; ++row) {
-    if (stat_tap_get_field_data(table, row, kArfcn)->value.uint_value == cell) return row;
+// The rows as the survey sees its cells now: added as cells come, rewritten each time.
+void RefreshRows(stat_tap_table* table) {
+  std::vector<sibdecode::SurveyCellView> views(
+      sibdecode::ViewSurveyCells(state.survey, nullptr, 0));
+  views.resize(sibdecode::ViewSurveyCells(state.survey, views.data(), views.size()));
+  std::map<guint32, guint> latestRow;
+  for (guint row = 0; row < views.size(); ++row)
+    latestRow[static_cast<guint32>(views[row].arfcn)] = row;
+  for (guint row = 0; row < views.size(); ++row) {
+    const sibdecode::SurveyCellView& view = views[row];
+    if (row >= table->num_elements) {
+      stat_tap_table_item_type items[kColumns] = {};
+      for (guint column = 0; column < kColumns; ++column) items[column].type = kFields[column].type;
+      for (Column column : {kIdentity, kPlmn, kSibs})
+        items[column].value.string_value = g_strdup("");
+      stat_tap_init_table_row(table, row, kColumns, items);
+    }
+    const auto arfcn = static_cast<guint32>(view.arfcn);
+    SetUint(table, row, kArfcn, arfcn);
+    SetString(table, row, kIdentity,
+              view.hasIdentity ? g_strdup_printf("%u", view.identity) : g_strdup(""));
+    SetString(table, row, kPlmn, g_strdup(view.plmn));
+    GString* text = g_string_new("");
+    for (guint type = 0; type < sibdecode::kSibTypeNumbers; ++type) {
+      if (view.counts[type] == 0) continue;
+      g_string_append_printf(text, "%s%s:%" G_GUINT64_FORMAT "/%" G_GUINT64_FORMAT,
+                             text->len > 0 ? " " : "", sibdecode::SibTypeName(type),
+                             view.counts[type], view.versions[type]);
+    }
+    SetString(table, row, kSibs, g_string_free(text, FALSE));
+    const auto drops = state.dropsByArfcn.find(arfcn);
+    SetUint(table, row, kDrops,
+            latestRow[arfcn] == row && drops != state.dropsByArfcn.end() ? drops->second : 0);
   }
-  stat_tap_table_item_type items[kColumns] = {};
-  for (guint column = 0; column < kColumns; ++column) items[column].type = kFields[column].type;
-  items[kArfcn].value.uint_value = cell;
-  auto* counts = g_new0(CellCounts, 1);
-  counts->seen = g_hash_table_new_full(g_int64_hash, g_int64_equal, g_free, nullptr);
-  items[kArfcn].user_data.ptr_value = counts;
-  items[kIdentity].value.string_value = g_strdup("");
-  items[kPlmn].value.string_value = g_strdup("");  // once the master information block is decoded
-  items[kSibs].value.string_value = g_strdup("");
-  const guint row = table->num_elements;
-  stat_tap_init_table_row(table, row, kColumns, items);
-  return row;
-}
-
-void CountSib(stat_tap_table* table, packet_info* pinfo, const CompletedSib& sib) {
-  const guint row = RowOf(table, sib.cell);
-  CellCounts& counts = *CountsOf(table, row);
-  if (sib.sibType >= kSibTypes) return;
-  ++counts.count[sib.sibType];
-  auto* key = g_new(guint64, 1);
-  *key = VersionKey(sib);
-  if (g_hash_table_add(counts.seen, key)) ++counts.versions[sib.sibType];
-  const unsigned int parts = sibdecode::SibSummaryParts(sib.sibType);
-  ShownDecode shown;
-  if ((parts & (sibdecode::kSummarySib3CellIdentity | sibdecode::kSummarySib4CellIdentity)) &&
-      DecodeShown(sib, pinfo->pool, &shown)) {
-    const unsigned int identity = parts & sibdecode::kSummarySib3CellIdentity
-                                      ? shown.summary.sib3.cellIdentity
-                                      : shown.summary.sib4.cellIdentity;
-    SetString(table, row, kIdentity, g_strdup_printf("%u", identity));
-  }
-  GString* text = g_string_new("");
-  for (guint type = 0; type < kSibTypes; ++type) {
-    if (counts.count[type] == 0) continue;
-    g_string_append_printf(text, "%s%s:%u/%u", text->len > 0 ? " " : "",
-                           sibdecode::SibTypeName(type), counts.count[type], counts.versions[type]);
-  }
-  SetString(table, row, kSibs, g_string_free(text, FALSE));
 }
 
 tap_packet_status CountFrame(void* tapdata, packet_info* pinfo, epan_dissect_t*, const void* data,
@@ -110,47 +128,45 @@ tap_packet_status CountFrame(void* tapdata, packet_info* pinfo, epan_dissect_t*,
   const auto* view = static_cast<const FrameView*>(data);
   const CompletedSib* sibs = view->own != nullptr ? view->own->sibs : nullptr;
   const DroppedChain* drops = view->own != nullptr ? view->own->drops : nullptr;
-  for (const CompletedSib* s = sibs; s != nullptr; s = s->next) CountSib(table, pinfo, *s);
+  if (state.survey == nullptr) return TAP_PACKET_DONT_REDRAW;
+  for (const CompletedSib* s = sibs; s != nullptr; s = s->next) FeedSurvey(pinfo, *s);
   for (const DroppedChain* lists : {drops, view->ended}) {
-    for (const DroppedChain* d = lists; d != nullptr; d = d->next) {
-      AddToUint(table, RowOf(table, d->cell), kDrops, 1);
-    }
+    for (const DroppedChain* d = lists; d != nullptr; d = d->next) ++state.dropsByArfcn[d->cell];
   }
-  return sibs != nullptr || drops != nullptr || view->ended != nullptr ? TAP_PACKET_REDRAW
-                                                                       : TAP_PACKET_DONT_REDRAW;
+  if (sibs == nullptr && drops == nullptr && view->ended == nullptr) return TAP_PACKET_DONT_REDRAW;
+  RefreshRows(table);
+  return TAP_PACKET_REDRAW;
 }
 
-void FreeItem(stat_tap_table*, guint, guint column, stat_tap_table_item_type* item) {
-  if (column == kArfcn) {
-    auto* counts = static_cast<CellCounts*>(item->user_data.ptr_value);
-    if (counts != nullptr) g_hash_table_destroy(counts->seen);
-    g_free(counts);
-    item->user_data.ptr_value = nullptr;
-  } else if (item->type == TABLE_ITEM_STRING) {
+void FreeItem(stat_tap_table*, guint, guint, stat_tap_table_item_type* item) {
+  if (item->type == TABLE_ITEM_STRING) {
     g_free(const_cast<char*>(item->value.string_value));
     item->value.string_value = nullptr;
   }
 }
 
+// A fresh survey; the rows are blanked (the table keeps them).
 void ResetTable(stat_tap_table* table) {
-  for (guint row = 0; row < table->num_elements; ++row) {
-    CellCounts& counts = *CountsOf(table, row);
-    std::memset(counts.count, 0, sizeof counts.count);
-    std::memset(counts.versions, 0, sizeof counts.versions);
-    g_hash_table_remove_all(counts.seen);
-    SetString(table, row, kIdentity, g_strdup(""));
-    SetString(table, row, kSibs, g_strdup(""));
-    stat_tap_get_field_data(table, row, kDrops)->value.uint_value = 0;
+  sibdecode::DestroyCellSurvey(state.survey);
+  state.survey = sibdecode::CreateCellSurvey(false);
+  if (state.values == nullptr) {
+    state.values = sibdecode::CreateDecoderState();
+    sibdecode::SetDecodeRelease(state.values, sibdecode::kReleaseLatest);
+  }
+  state.dropsByArfcn.clear();
+  for (guint row = 0; table != nullptr && row < table->num_elements; ++row) {
+    for (Column column : {kIdentity, kPlmn, kSibs}) SetString(table, row, column, g_strdup(""));
+    SetUint(table, row, kArfcn, 0);
+    SetUint(table, row, kDrops, 0);
   }
 }
 
 void InitTable(stat_tap_table_ui* ui) {
   stat_tap_table* table = stat_tap_find_table(ui, kTableName);
-  if (table != nullptr) {
-    ResetTable(table);
-    return;
+  if (table == nullptr) {
+    stat_tap_add_table(ui, stat_tap_init_table(kTableName, kColumns, 0, nullptr));
   }
-  stat_tap_add_table(ui, stat_tap_init_table(kTableName, kColumns, 0, nullptr));
+  ResetTable(table);
 }
 
 tap_param kParams[] = {{PARAM_FILTER, "filter", "Filter", nullptr, TRUE}};

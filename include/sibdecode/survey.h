@@ -60,6 +60,24 @@ SIBDECODE_API void DestroyCellSurvey(CellSurvey* survey);
 // Takes one SIB. Returns a SurveyResult.
 SIBDECODE_API int AddSurveySib(CellSurvey* survey, const SurveySib& sib);
 
+// One cell as the survey sees it while SIBs still come (a live table): the
+// SIBs waiting for their cell's identity are counted with the cell they would
+// go to if none came (the latest of their ARFCN, or one without identity).
+struct SurveyCellView {
+  bool hasArfcn;
+  uint64_t arfcn;
+  bool hasIdentity;
+  uint32_t identity;
+  char plmn[8];  // "MCC-MNC" (the latest MIB's), or empty
+  uint64_t counts[kSibTypeNumbers];
+  uint64_t versions[kSibTypeNumbers];  // distinct contents, as the cell record counts them
+};
+
+// Fills up to `capacity` views, in the order the cell records are written,
+// and returns how many cells there are. Takes nothing away from the survey.
+SIBDECODE_API size_t ViewSurveyCells(const CellSurvey* survey, SurveyCellView* cells,
+                                     size_t capacity);
+
 // Gives the SIBs still waiting for their cell's identity to the cell of the
 // latest identity on their ARFCN (a cell without identity when none came):
 // at the end of a capture, so that the next one's cells do not take them.

@@ -399,6 +399,80 @@ std::vector<size_t> CellOrder(const CellSurvey& survey) {
 
 }  // namespace
 
+namespace {
+
+size_t ViewCells(const CellSurvey& surveyRef, SurveyCellView* cells, size_t capacity) {
+  const CellSurvey* survey = &surveyRef;
+  // The cells, then one without identity per ARFCN whose waiting SIBs have no cell yet.
+  std::vector<size_t> order = CellOrder(*survey);
+  std::vector<const Track*> waiting;
+  for (const auto& entry : survey->tracks) {
+    const Track& track = entry.second;
+    if (!track.pending.empty() && (track.current < 0 || track.newCellNext)) {
+      waiting.push_back(&track);
+    }
+  }
+  const size_t total = order.size() + waiting.size();
+  if (cells == nullptr) return total;
+  for (size_t i = 0; i < total && i < capacity; ++i) {
+    SurveyCellView& view = cells[i];
+    view = SurveyCellView();
+    std::vector<std::vector<uint64_t>> seen(kSibTypeNumbers);
+    const Track* pendingOf = nullptr;
+    if (i < order.size()) {
+      const SurveyCell& cell = survey->cells[order[i]];
+      view.hasArfcn = cell.hasArfcn;
+      view.arfcn = cell.arfcn;
+      view.hasIdentity = cell.hasIdentity;
+      view.identity = cell.identity;
+      cell.plmn.copy(view.plmn, sizeof view.plmn - 1);
+      for (unsigned int type = 0; type < kSibTypeNumbers; ++type) {
+        view.counts[type] = cell.tallies[type].count;
+        seen[type] = cell.tallies[type].versions;
+      }
+      for (const auto& entry : survey->tracks) {
+        const Track& track = entry.second;
+        if (track.current == static_cast<int>(order[i]) && !track.newCellNext) pendingOf = &track;
+      }
+    } else {
+      pendingOf = waiting[i - order.size()];
+      const auto key =
+          std::find_if(survey->tracks.begin(), survey->tracks.end(),
+                       [pendingOf](const auto& entry) { return &entry.second == pendingOf; });
+      view.hasArfcn = key->first.first;
+      view.arfcn = key->first.second;
+    }
+    if (pendingOf != nullptr) {
+      for (const PendingSib& sib : pendingOf->pending) {
+        ++view.counts[sib.type];
+        const std::string plmn = sib.type == kMib && sib.tree ? MibPlmn(*sib.tree) : std::string();
+        if (!plmn.empty()) {
+          std::fill(std::begin(view.plmn), std::end(view.plmn), '\0');
+          plmn.copy(view.plmn, sizeof view.plmn - 1);
+        }
+        std::vector<uint64_t>& versions = seen[sib.type];
+        if (std::find(versions.begin(), versions.end(), sib.hash) == versions.end()) {
+          versions.push_back(sib.hash);
+        }
+      }
+    }
+    for (unsigned int type = 0; type < kSibTypeNumbers; ++type)
+      view.versions[type] = seen[type].size();
+  }
+  return total;
+}
+
+}  // namespace
+
+size_t ViewSurveyCells(const CellSurvey* survey, SurveyCellView* cells, size_t capacity) {
+  if (survey == nullptr) return 0;
+  try {
+    return ViewCells(*survey, cells, capacity);
+  } catch (const std::bad_alloc&) {
+    return 0;  // no view without memory
+  }
+}
+
 void SettleCellSurvey(CellSurvey* survey) {
   if (survey == nullptr) return;
   try {

@@ -228,6 +228,39 @@ TEST(CellSurvey, NeighbourRowsOfEveryListAndTheirValues) {
   sibdecode::DestroyCellSurvey(survey);
 }
 
+// A live table's view counts the SIBs waiting for an identity with the cell
+// they would go to, and leaves them waiting.
+TEST(CellSurvey, ViewCountsWaitingSibsWithoutTakingThem) {
+  CellSurvey* survey = Survey(
+      {{0, 0, Mib(0, 1)}, {0, 3, Sib3(kId1)}, {0, 7, kSib7}, {0, 0, Mib(1, 1)}, {5, 7, kSib7}});
+  std::vector<sibdecode::SurveyCellView> views(3);
+  ASSERT_EQ(sibdecode::ViewSurveyCells(survey, views.data(), views.size()), 3u);
+  EXPECT_TRUE(views[0].hasIdentity);
+  EXPECT_EQ(views[0].identity, 1u);
+  EXPECT_STREQ(views[0].plmn, "460-07");
+  EXPECT_EQ(views[0].counts[7], 0u);   // the SIB7 after the identity waits with the new PLMN's MIB
+  EXPECT_FALSE(views[1].hasIdentity);  // ARFCN 0's next cell: another network
+  EXPECT_STREQ(views[1].plmn, "461-07");
+  EXPECT_EQ(views[1].counts[7], 0u);
+  EXPECT_EQ(views[1].counts[0], 1u);  // its MIB, waiting for the identity
+  EXPECT_EQ(views[2].arfcn, 5u);
+  EXPECT_EQ(views[2].counts[7], 1u);
+  // Nothing was taken: the identity that comes names the waiting SIBs' cell.
+  SurveySib sib;
+  const std::string sib3 = Sib3(kId2);
+  sib.sibType = 3;
+  sib.hasArfcn = true;
+  sib.value = sib3.data();
+  sib.valueLen = sib3.size();
+  ASSERT_EQ(sibdecode::AddSurveySib(survey, sib), sibdecode::kSurveyOk);
+  const std::vector<std::string> cells = Lines(survey, sibdecode::kSurveyCells);
+  ASSERT_EQ(cells.size(), 3u);
+  EXPECT_NE(cells[1].find("\"plmn\":\"461-07\",\"lac\":null,\"rac\":null,\"cell_identity\":2,"),
+            std::string::npos)
+      << cells[1];
+  sibdecode::DestroyCellSurvey(survey);
+}
+
 TEST(CellSurvey, RefusesBadArgumentsAndCountsValuesItCannotRead) {
   CellSurvey* survey = sibdecode::CreateCellSurvey(false);
   SurveySib sib;
