@@ -238,7 +238,7 @@ TEST(CellSurvey, ViewCountsWaitingSibsWithoutTakingThem) {
   EXPECT_TRUE(views[0].hasIdentity);
   EXPECT_EQ(views[0].identity, 1u);
   EXPECT_STREQ(views[0].plmn, "460-07");
-  EXPECT_EQ(views[0].counts[7], 0u);   // the SIB7 after the identity waits with the new PLMN's MIB
+  EXPECT_EQ(views[0].counts[7], 1u);   // before the other network's MIB: the first cell's
   EXPECT_FALSE(views[1].hasIdentity);  // ARFCN 0's next cell: another network
   EXPECT_STREQ(views[1].plmn, "461-07");
   EXPECT_EQ(views[1].counts[7], 0u);
