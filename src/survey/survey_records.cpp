@@ -336,7 +336,7 @@ const Column kCellColumns[] = {
     {"first_time", "FIRST", 27, true},
     {"last_time", "LAST", 27, true},
     {"mib_value_tag", "MIB-TAG", 7, false},
-    {"value_tags", "VALUE-TAGS", 0, true},
+    {"value_tags", "VALUE-TAGS", 10, true},
     {"intra_freq_cells", "INTRA", 5, false},
     {"inter_freq_cells", "INTER", 5, false},
     {"gsm_cells", "GSM", 3, false},
@@ -390,6 +390,10 @@ Cell ValueTagsCell(const SurveyCell& cell) {
     AppendJsonString(SibTypeName(tag.sibType), &result.json);
     result.json.push_back(':');
     result.json.append(tag.tag.present ? std::to_string(tag.tag.value) : "null");
+    // In the table: SIB1=144,SIB7=- (a SIB scheduled without a tag).
+    if (i > 0) result.table.push_back(',');
+    result.table += std::string(SibTypeName(tag.sibType)) + "=" +
+                    (tag.tag.present ? std::to_string(tag.tag.value) : "-");
   }
   result.json.push_back('}');
   return result;
