@@ -529,7 +529,7 @@ static void check_survey(void) {
                                sizeof small, &len) == SIBDECODE_TEXT_TOO_SMALL &&
             len > sizeof small,
         "survey: the size needed");
-  text = (char*)malloc(len);
+  text = (char*)calloc(len + 1, 1); /* the records are not NUL-terminated: one byte more */
   CHECK(sibdecode_survey_write(survey, SIBDECODE_SURVEY_CELLS, SIBDECODE_SURVEY_JSON_LINES, text,
                                len, &len) == SIBDECODE_DECODED &&
             count_lines(text, len) == 1 && strstr(text, "\"arfcn\":null,") != NULL &&
