@@ -136,6 +136,14 @@ int WriteSib(CaptureRun& run, const sibdecode::CaptureEvent& event) {
 
 CaptureRun::~CaptureRun() { sibdecode::DestroyDecoderState(jsonState); }
 
+void ConfigureReader(const Options& options, sibdecode::CaptureReader* reader) {
+  sibdecode::SetCaptureRelease(reader,
+                               options.release7 ? sibdecode::kRelease7 : sibdecode::kReleaseLatest);
+  if (options.json || options.survey != Options::kNoSurvey) {
+    sibdecode::SetCaptureText(reader, false);
+  }
+}
+
 bool TakeCaptureEvent(CaptureRun& run, sibdecode::CaptureReader* reader, int* status) {
   sibdecode::CaptureEvent event;
   if (OutputClosed() || sibdecode::NextCaptureEvent(reader, &event) != 1) return false;

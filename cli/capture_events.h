@@ -37,6 +37,10 @@ struct CaptureRun {
   std::vector<char> json;
 };
 
+// The release the options ask for, and no text when none is printed (--json
+// and the survey decode each SIB's own bits as JSON): set before the first event.
+void ConfigureReader(const Options& options, sibdecode::CaptureReader* reader);
+
 // Takes the reader's next event and writes it; false when there is none (or
 // the output is closed). *status becomes the worse of it and the event's Exit.
 bool TakeCaptureEvent(CaptureRun& run, sibdecode::CaptureReader* reader, int* status);

@@ -60,8 +60,7 @@ int ReadCapture(InputFile& input, const std::string& name, const Options& option
     Note("%s: %s\n", name.c_str(), message);
     return kExitIo;
   }
-  sibdecode::SetCaptureRelease(reader,
-                               options.release7 ? sibdecode::kRelease7 : sibdecode::kReleaseLatest);
+  ConfigureReader(options, reader);
   CaptureRun run(options, decoder, name, "frames");
   struct stat file;
   const bool regular = fstat(input.fd, &file) == 0 && S_ISREG(file.st_mode);

@@ -256,8 +256,7 @@ int Listen(const Options& options, BatchDecoder& decoder) {
     close(fd);
     return kExitIo;
   }
-  sibdecode::SetCaptureRelease(reader,
-                               options.release7 ? sibdecode::kRelease7 : sibdecode::kReleaseLatest);
+  ConfigureReader(options, reader);
   // SIGINT and SIGTERM interrupt the wait (no SA_RESTART) and end the run.
   struct sigaction stop = {};
   stop.sa_handler = RequestStop;
