@@ -438,6 +438,11 @@ typedef struct sibdecode_survey_sib {
 #define SIBDECODE_SURVEY_JSON_LINES 0 /* one JSON object per line */
 #define SIBDECODE_SURVEY_TABLE 1      /* a text table with a header line */
 
+/* 1 when the survey reads the values of SIBs of this type (MIB, SIB1, SIB3,
+ * SIB4, SIB11, SIB11bis, SIB12, SIB19); of the others it only tells contents
+ * apart, so any text that differs with the content will do as their value. */
+SIBDECODE_C_API int32_t sibdecode_survey_reads_values(uint32_t sib_type);
+
 /* keep_timeline 0: no timeline records (memory then does not grow with the
  * SIBs). Null when the heap ran out. */
 SIBDECODE_C_API sibdecode_survey* sibdecode_survey_create(int32_t keep_timeline);

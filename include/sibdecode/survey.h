@@ -52,6 +52,12 @@ enum SurveyFormat : int {
   kSurveyTable = 1,      // a text table with a header line
 };
 
+// Whether the survey reads the values of SIBs of this type (the MIB, SIB1,
+// SIB3, SIB4 and the neighbour lists of SIB11, SIB11bis, SIB12 and SIB19); of
+// the others it only tells contents apart, so any text that differs with the
+// content will do as their value.
+SIBDECODE_API bool SurveyReadsValues(unsigned int sibType);
+
 // keepTimeline: keep one timeline record per SIB (a live run leaves it off so
 // that memory does not grow with the SIBs received). Null when the heap ran out.
 SIBDECODE_API CellSurvey* CreateCellSurvey(bool keepTimeline);

@@ -126,6 +126,7 @@ _SIGNATURES = {
     "sibdecode_sib_type_from_name": (ctypes.c_int32, [ctypes.c_char_p,
                                                       ctypes.POINTER(ctypes.c_uint32)]),
     "sibdecode_warning_text": (ctypes.c_char_p, [ctypes.c_int32]),
+    "sibdecode_survey_reads_values": (ctypes.c_int32, [ctypes.c_uint32]),
     "sibdecode_survey_create": (_P, [ctypes.c_int32]),
     "sibdecode_survey_destroy": (None, [_P]),
     "sibdecode_survey_settle": (None, [_P]),

@@ -13,9 +13,6 @@ from typing import Any, Dict, Iterable, List, Optional, Tuple
 
 from . import _native
 
-# The SIB types whose values the survey reads (MIB, SIB1, SIB3, SIB4, SIB11,
-# SIB12, SIB11bis, SIB19); of the others it only tells contents apart.
-VALUES_READ = frozenset((0, 1, 3, 4, 11, 12, 32, 40))
 
 _TIME = "datetime64[ns, UTC]"
 CELL_COLUMNS = {
@@ -48,7 +45,9 @@ def _value_text(sib_type: int, value: Any) -> bytes:
     """The value as compact JSON, the library's own form; for a type whose
     values are not read, a digest of it (only telling contents apart matters)."""
     text = json.dumps(value, separators=(",", ":"), ensure_ascii=False).encode("utf-8")
-    return text if sib_type in VALUES_READ else hashlib.blake2b(text, digest_size=16).digest()
+    if _native.library().sibdecode_survey_reads_values(sib_type):
+        return text
+    return hashlib.blake2b(text, digest_size=16).digest()
 
 
 def _seconds(time: datetime.datetime) -> Tuple[int, int]:

@@ -614,6 +614,10 @@ int32_t sibdecode_is_capture_magic(const uint8_t* head, size_t size) {
   return sibdecode::IsCaptureMagic(head, size) ? 1 : 0;
 }
 
+int32_t sibdecode_survey_reads_values(uint32_t sib_type) {
+  return sibdecode::SurveyReadsValues(sib_type) ? 1 : 0;
+}
+
 sibdecode_survey* sibdecode_survey_create(int32_t keep_timeline) {
   return reinterpret_cast<sibdecode_survey*>(sibdecode::CreateCellSurvey(keep_timeline != 0));
 }

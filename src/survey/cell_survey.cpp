@@ -18,18 +18,7 @@ namespace sibdecode {
 
 namespace {
 
-constexpr unsigned int kMib = 0, kSib1 = 1, kSib3 = 3, kSib4 = 4, kSib11 = 11, kSib12 = 12;
-constexpr unsigned int kSib11bis = kSibTypeExtensionBase + 0;
-constexpr unsigned int kSib19 = kSibTypeExtension2Base + 0;
-
-// The SIBs whose values the survey reads; the others are counted only.
-bool ValuesRead(unsigned int type) {
-  return type == kMib || type == kSib1 || type == kSib3 || type == kSib4 || type == kSib11 ||
-         type == kSib12 || type == kSib11bis || type == kSib19;
-}
-
-// The lists a cell's neighbours come from, in the order they are written.
-constexpr unsigned int kNeighbourSibs[] = {kSib11, kSib11bis, kSib12, kSib19};
+constexpr unsigned int kMib = 0, kSib1 = 1, kSib3 = 3, kSib4 = 4;
 
 // What a survey keeps is bounded, for a live run of hours: a distinct content
 // of a cell's SIB type gets a version number up to kMaxVersionsPerType, and
@@ -48,7 +37,6 @@ struct PendingSib {
   unsigned int type = 0;
   bool hasTime = false;
   SurveyTime time;
-  bool complete = true;
   uint64_t hash = 0;
   std::unique_ptr<JsonNode> tree;  // the SIBs whose values are read
   size_t timelineIndex = SIZE_MAX;
@@ -101,11 +89,7 @@ bool HexPrefix(const JsonNode* node, size_t digits, uint32_t* value) {
   }
   uint32_t result = 0;
   for (size_t i = 0; i < digits; ++i) {
-    const char c = node->text[i];
-    int digit = -1;
-    if (c >= '0' && c <= '9') digit = c - '0';
-    if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+    const int digit = HexDigit(node->text[i]);
     if (digit < 0) return false;
     result = result * 16 + static_cast<uint32_t>(digit);
   }
@@ -167,11 +151,9 @@ SurveyNumber ValueTagOf(const JsonNode* tag) {
   if (tag->IsInteger()) return NumberOf(tag);
   if (tag->kind == JsonNode::kObject) {
     for (const auto& member : tag->members) {
+      // "sibOccurValueTag", "predefinedConfigValueTag", "valueTag"
       const std::string& name = member.first;
-      if (name.size() >= 8 && name.compare(name.size() - 8, 8, "ValueTag") == 0) {
-        return ValueTagOf(&member.second);
-      }
-      if (name.size() >= 8 && name.compare(name.size() - 8, 8, "valueTag") == 0) {
+      if (name.size() >= 8 && name.compare(name.size() - 7, 7, "alueTag") == 0) {
         return ValueTagOf(&member.second);
       }
     }
@@ -294,8 +276,8 @@ void ApplySib(CellSurvey& survey, int cellIndex, PendingSib& sib) {
       break;
     }
     default:
-      for (size_t i = 0; i < sizeof kNeighbourSibs / sizeof kNeighbourSibs[0]; ++i) {
-        if (kNeighbourSibs[i] == sib.type) cell.latestLists[i] = std::move(sib.tree);
+      for (size_t i = 0; i < kNeighbourListSibCount; ++i) {
+        if (kNeighbourListSibs[i] == sib.type) cell.latestLists[i] = std::move(sib.tree);
       }
       break;
   }
@@ -336,7 +318,6 @@ void AddSib(CellSurvey& survey, const SurveySib& input, std::unique_ptr<JsonNode
   sib.type = input.sibType;
   sib.hasTime = input.hasTime;
   sib.time = SurveyTime{input.seconds, input.microseconds};
-  sib.complete = input.complete;
   sib.hash = std::hash<std::string_view>()(std::string_view(input.value, input.valueLen));
   sib.tree = std::move(tree);
   if (survey.keepTimeline) {
@@ -397,30 +378,28 @@ std::vector<size_t> CellOrder(const CellSurvey& survey) {
   return order;
 }
 
-}  // namespace
-
-namespace {
-
-size_t ViewCells(const CellSurvey& surveyRef, SurveyCellView* cells, size_t capacity) {
-  const CellSurvey* survey = &surveyRef;
-  // The cells, then one without identity per ARFCN whose waiting SIBs have no cell yet.
-  std::vector<size_t> order = CellOrder(*survey);
-  std::vector<const Track*> waiting;
-  for (const auto& entry : survey->tracks) {
-    const Track& track = entry.second;
-    if (!track.pending.empty() && (track.current < 0 || track.newCellNext)) {
-      waiting.push_back(&track);
+size_t ViewCells(const CellSurvey& survey, SurveyCellView* cells, size_t capacity) {
+  // The cells, with the SIBs waiting on their ARFCN, then one without identity
+  // per ARFCN whose waiting SIBs have no cell yet.
+  const std::vector<size_t> order = CellOrder(survey);
+  std::map<int, const Track*> waitingFor;
+  std::vector<std::pair<std::pair<bool, uint64_t>, const Track*>> waitingAlone;
+  for (const auto& [key, track] : survey.tracks) {
+    if (track.pending.empty()) continue;
+    if (track.current < 0 || track.newCellNext) {
+      waitingAlone.emplace_back(key, &track);
+    } else {
+      waitingFor[track.current] = &track;
     }
   }
-  const size_t total = order.size() + waiting.size();
-  if (cells == nullptr) return total;
-  for (size_t i = 0; i < total && i < capacity; ++i) {
+  const size_t total = order.size() + waitingAlone.size();
+  for (size_t i = 0; cells != nullptr && i < total && i < capacity; ++i) {
     SurveyCellView& view = cells[i];
     view = SurveyCellView();
     std::vector<std::vector<uint64_t>> seen(kSibTypeNumbers);
-    const Track* pendingOf = nullptr;
+    const Track* waiting = nullptr;
     if (i < order.size()) {
-      const SurveyCell& cell = survey->cells[order[i]];
+      const SurveyCell& cell = survey.cells[order[i]];
       view.hasArfcn = cell.hasArfcn;
       view.arfcn = cell.arfcn;
       view.hasIdentity = cell.hasIdentity;
@@ -430,34 +409,30 @@ size_t ViewCells(const CellSurvey& surveyRef, SurveyCellView* cells, size_t capa
         view.counts[type] = cell.tallies[type].count;
         seen[type] = cell.tallies[type].versions;
       }
-      for (const auto& entry : survey->tracks) {
-        const Track& track = entry.second;
-        if (track.current == static_cast<int>(order[i]) && !track.newCellNext) pendingOf = &track;
-      }
+      const auto found = waitingFor.find(static_cast<int>(order[i]));
+      if (found != waitingFor.end()) waiting = found->second;
     } else {
-      pendingOf = waiting[i - order.size()];
-      const auto key =
-          std::find_if(survey->tracks.begin(), survey->tracks.end(),
-                       [pendingOf](const auto& entry) { return &entry.second == pendingOf; });
-      view.hasArfcn = key->first.first;
-      view.arfcn = key->first.second;
+      const auto& [key, track] = waitingAlone[i - order.size()];
+      view.hasArfcn = key.first;
+      view.arfcn = key.second;
+      waiting = track;
     }
-    if (pendingOf != nullptr) {
-      for (const PendingSib& sib : pendingOf->pending) {
-        ++view.counts[sib.type];
-        const std::string plmn = sib.type == kMib && sib.tree ? MibPlmn(*sib.tree) : std::string();
-        if (!plmn.empty()) {
-          std::fill(std::begin(view.plmn), std::end(view.plmn), '\0');
-          plmn.copy(view.plmn, sizeof view.plmn - 1);
-        }
-        std::vector<uint64_t>& versions = seen[sib.type];
-        if (std::find(versions.begin(), versions.end(), sib.hash) == versions.end()) {
-          versions.push_back(sib.hash);
-        }
+    for (size_t k = 0; waiting != nullptr && k < waiting->pending.size(); ++k) {
+      const PendingSib& sib = waiting->pending[k];
+      ++view.counts[sib.type];
+      const std::string plmn = sib.type == kMib && sib.tree ? MibPlmn(*sib.tree) : std::string();
+      if (!plmn.empty()) {
+        std::fill(std::begin(view.plmn), std::end(view.plmn), '\0');
+        plmn.copy(view.plmn, sizeof view.plmn - 1);
+      }
+      std::vector<uint64_t>& versions = seen[sib.type];
+      if (std::find(versions.begin(), versions.end(), sib.hash) == versions.end()) {
+        versions.push_back(sib.hash);
       }
     }
-    for (unsigned int type = 0; type < kSibTypeNumbers; ++type)
+    for (unsigned int type = 0; type < kSibTypeNumbers; ++type) {
       view.versions[type] = seen[type].size();
+    }
   }
   return total;
 }
@@ -482,6 +457,14 @@ void SettleCellSurvey(CellSurvey* survey) {
   }
 }
 
+bool SurveyReadsValues(unsigned int sibType) {
+  if (sibType == kMib || sibType == kSib1 || sibType == kSib3 || sibType == kSib4) return true;
+  for (unsigned int type : kNeighbourListSibs) {
+    if (type == sibType) return true;
+  }
+  return false;
+}
+
 CellSurvey* CreateCellSurvey(bool keepTimeline) {
   CellSurvey* survey = new (std::nothrow) CellSurvey;
   if (survey != nullptr) survey->keepTimeline = keepTimeline;
@@ -498,7 +481,7 @@ int AddSurveySib(CellSurvey* survey, const SurveySib& sib) {
   try {
     std::unique_ptr<JsonNode> tree;
     bool read = true;
-    if (ValuesRead(sib.sibType)) {
+    if (SurveyReadsValues(sib.sibType)) {
       tree.reset(new JsonNode);
       read = ReadJson(sib.value, sib.valueLen, tree.get()) && tree->kind == JsonNode::kObject;
       if (!read) tree.reset();

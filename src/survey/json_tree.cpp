@@ -51,13 +51,6 @@ struct JsonCursor {
   }
 };
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 void AppendUtf8(std::string* out, unsigned int code) {
   if (code < 0x80) {
     out->push_back(static_cast<char>(code));
@@ -200,6 +193,13 @@ bool ReadValue(JsonCursor& cursor, JsonNode* out, int depth) {
 }
 
 }  // namespace
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
 
 bool ReadJson(const char* text, size_t len, JsonNode* out) {
   *out = JsonNode();

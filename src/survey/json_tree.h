@@ -31,6 +31,8 @@ struct JsonNode {
 // or a number outside int64 (taken as kOtherNumber). Never throws but for the
 // heap running out (std::bad_alloc), which the callers catch.
 constexpr int kMaxJsonDepth = 256;
+// The value of a hex digit, or -1.
+int HexDigit(char c);
 bool ReadJson(const char* text, size_t len, JsonNode* out);
 
 }  // namespace sibdecode

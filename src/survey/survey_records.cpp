@@ -11,8 +11,6 @@ namespace sibdecode {
 
 namespace {
 
-const char* const kListSibNames[] = {"SIB11", "SIB11bis", "SIB12", "SIB19"};
-
 struct Column {
   const char* key;
   const char* header;
@@ -313,9 +311,10 @@ void CollectRows(const JsonNode& node, bool extension, const SurveyCell& cell, c
 
 std::vector<NeighbourRow> NeighbourRows(const SurveyCell& cell) {
   std::vector<NeighbourRow> rows;
-  for (size_t i = 0; i < 4; ++i) {
-    if (cell.latestLists[i] != nullptr)
-      CollectRows(*cell.latestLists[i], false, cell, kListSibNames[i], &rows);
+  for (size_t i = 0; i < kNeighbourListSibCount; ++i) {
+    if (cell.latestLists[i] != nullptr) {
+      CollectRows(*cell.latestLists[i], false, cell, SibTypeName(kNeighbourListSibs[i]), &rows);
+    }
   }
   return rows;
 }
@@ -426,11 +425,9 @@ Cell SibsCell(const SurveyCell& cell) {
 Cell KindCount(const SurveyCell& cell, const std::vector<NeighbourRow>& rows, const char* kind,
                bool fromSib19) {
   bool seen = false;
-  for (size_t i = 0; i < 4; ++i) {
-    if (cell.latestLists[i] != nullptr &&
-        (std::strcmp(kListSibNames[i], "SIB19") == 0) == fromSib19) {
-      seen = true;
-    }
+  for (size_t i = 0; i < kNeighbourListSibCount; ++i) {
+    const bool sib19 = kNeighbourListSibs[i] == kSibTypeExtension2Base;
+    if (cell.latestLists[i] != nullptr && sib19 == fromSib19) seen = true;
   }
   uint64_t count = 0;
   for (const NeighbourRow& row : rows) {

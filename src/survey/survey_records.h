@@ -12,6 +12,12 @@
 
 namespace sibdecode {
 
+// The SIBs whose lists give a cell's neighbours, its latest of each kept, in
+// the order their rows are written.
+constexpr unsigned int kNeighbourListSibs[] = {11, kSibTypeExtensionBase + 0 /* SIB11bis */, 12,
+                                               kSibTypeExtension2Base + 0 /* SIB19 */};
+constexpr size_t kNeighbourListSibCount = sizeof kNeighbourListSibs / sizeof kNeighbourListSibs[0];
+
 struct SurveyNumber {
   bool present = false;
   int64_t value = 0;
@@ -50,7 +56,7 @@ struct SurveyCell {
   SurveyNumber mibValueTag;
   std::vector<SurveyValueTag> valueTags;
   // The latest SIB11, SIB11bis, SIB12 and SIB19 (values), null until one came.
-  std::unique_ptr<JsonNode> latestLists[4];
+  std::unique_ptr<JsonNode> latestLists[kNeighbourListSibCount];
   SurveySibTally tallies[kSibTypeNumbers];
 };
 

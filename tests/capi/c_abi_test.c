@@ -508,6 +508,9 @@ static void check_survey(void) {
   char* text;
   size_t len = 0, i, fed = 0;
   CHECK(survey != NULL, "survey created");
+  CHECK(sibdecode_survey_reads_values(3) == 1 && sibdecode_survey_reads_values(40) == 1 &&
+            sibdecode_survey_reads_values(7) == 0,
+        "survey: the types whose values it reads");
   if (survey == NULL) return;
   memset(&sib, 0, sizeof sib);
   sib.struct_size = sizeof sib;
