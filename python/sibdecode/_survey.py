@@ -34,6 +34,7 @@ TIMELINE_COLUMNS = {
     "cell": "Int64", "type": "string", "type_number": "Int64", "time": _TIME,
     "version": "Int64", "changed": "boolean", "complete": "boolean",
 }
+COLUMNS = {"cells": CELL_COLUMNS, "neighbours": NEIGHBOUR_COLUMNS, "timeline": TIMELINE_COLUMNS}
 _RECORDS = {"cells": 0, "neighbours": 1, "timeline": 2}
 
 # (type number, ARFCN or None, (seconds, microseconds) or None, complete, value text,
@@ -141,21 +142,25 @@ def frame(records: List[Dict[str, Any]], columns: Dict[str, str]) -> Any:
     return pandas.DataFrame(data, columns=list(columns))
 
 
+def table(inputs: Iterable[Optional[SurveyInput]], kind: str) -> Any:
+    """The survey's records of one kind ("cells", "neighbours", "timeline") as
+    a DataFrame with their columns."""
+    return frame(survey_records(inputs, (kind,))[kind], COLUMNS[kind])
+
+
 def cells(sibs: Iterable[Any]) -> Any:
     """One row per cell (CELL_COLUMNS): network, LAC, RAC, identity, value
     tags, neighbour counts and per SIB type its counts, versions and changes."""
-    return frame(survey_records(map(survey_input, sibs), ("cells",))["cells"], CELL_COLUMNS)
+    return table(map(survey_input, sibs), "cells")
 
 
 def neighbours(sibs: Iterable[Any]) -> Any:
     """One row per neighbour entry of each cell's latest SIB11, SIB11bis, SIB12
     and SIB19 (NEIGHBOUR_COLUMNS)."""
-    return frame(survey_records(map(survey_input, sibs), ("neighbours",))["neighbours"],
-                 NEIGHBOUR_COLUMNS)
+    return table(map(survey_input, sibs), "neighbours")
 
 
 def timeline(sibs: Iterable[Any]) -> Any:
     """One row per SIB received: its cell, type, time, version and whether it
     changed (TIMELINE_COLUMNS)."""
-    return frame(survey_records(map(survey_input, sibs), ("timeline",))["timeline"],
-                 TIMELINE_COLUMNS)
+    return table(map(survey_input, sibs), "timeline")

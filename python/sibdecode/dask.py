@@ -212,17 +212,14 @@ def cells(paths: Sequence[str], errors: str = "skip") -> Any:
     the captures taken in the order given."""
     from . import _survey
 
-    return _survey.frame(_survey.survey_records(_survey_inputs(paths, errors), ("cells",))["cells"],
-                         _survey.CELL_COLUMNS)
+    return _survey.table(_survey_inputs(paths, errors), "cells")
 
 
 def neighbours(paths: Sequence[str], errors: str = "skip") -> Any:
     """sibdecode.neighbours over many captures, as cells()."""
     from . import _survey
 
-    return _survey.frame(
-        _survey.survey_records(_survey_inputs(paths, errors), ("neighbours",))["neighbours"],
-        _survey.NEIGHBOUR_COLUMNS)
+    return _survey.table(_survey_inputs(paths, errors), "neighbours")
 
 
 del annotations, Any, Dict, Iterator, List, Optional, Sequence, Tuple

@@ -690,7 +690,8 @@ def survey_captures(paths: Sequence[str]) -> Tuple[Dict[str, List[Dict[str, Any]
                                       "dropped": [], "faults": []}
             sources.append(source)
             try:
-                reader = sibdecode.CaptureReader(path, shared_values=True)
+                # the page shows values, not the SIBs' texts: the reader makes none
+                reader = sibdecode.CaptureReader(path, shared_values=True, text=False)
             except sibdecode.CaptureError as error:
                 source["error"] = str(error)
                 continue
@@ -717,9 +718,9 @@ def survey_captures(paths: Sequence[str]) -> Tuple[Dict[str, List[Dict[str, Any]
 
 
 def _iso(time: Optional[datetime.datetime]) -> Optional[str]:
-    if time is None:
-        return None
-    return time.astimezone(datetime.timezone.utc).strftime("%Y-%m-%dT%H:%M:%S.%fZ")
+    """A time as the records write it (None stays None)."""
+    import sibdecode
+    return None if time is None else sibdecode._iso_time(time)
 
 
 def main(argv: Optional[List[str]] = None) -> int:

@@ -568,8 +568,7 @@ def test_survey_is_the_tools_from_objects_and_records(name, captures):
         lines = [json.loads(line) for line in tool(option, "--json", path)[1].splitlines()]
         frame = getattr(sibdecode, kind)(sibs)
         assert frame.equals(getattr(sibdecode, kind)([sib.to_dict() for sib in sibs]))
-        columns = {"cells": _survey.CELL_COLUMNS, "neighbours": _survey.NEIGHBOUR_COLUMNS,
-                   "timeline": _survey.TIMELINE_COLUMNS}[kind]
+        columns = _survey.COLUMNS[kind]
         assert list(frame.columns) == list(columns) and len(frame) == len(lines)
         assert lines or kind == "neighbours"
         assert {str(t) for t in frame.dtypes} <= {"Int64", "string", "boolean", "object",
