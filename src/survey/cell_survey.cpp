@@ -219,8 +219,9 @@ void ApplySib(CellSurvey& survey, int cellIndex, PendingSib& sib) {
   if (changed) ++tally.changes;
   tally.lastHash = sib.hash;
   uint32_t version = 0;
-  for (size_t i = 0; i < tally.versions.size(); ++i) {
-    if (tally.versions[i] == sib.hash) version = static_cast<uint32_t>(i + 1);
+  const auto known = std::find(tally.versions.begin(), tally.versions.end(), sib.hash);
+  if (known != tally.versions.end()) {
+    version = static_cast<uint32_t>(known - tally.versions.begin() + 1);
   }
   if (version == 0) {
     if (tally.versions.size() < kMaxVersionsPerType && survey.versionsKept < kMaxVersionsKept) {
